@@ -1,0 +1,47 @@
+# The one front door: people, the README and CI use these targets.
+SHELL := /bin/bash
+JOBS ?= $(shell nproc)
+GAME ?= build/release/demo/game
+
+BUILD_TEST    := build/test
+BUILD_RELEASE := build/release
+BUILD_FUZZ    := build/fuzz
+BUILD_TSAN    := build/tsan
+TSAN_TESTS    ?= Thread|Lock|Event|Message|Send|Worker|Slot|Stream|Mixer
+
+CMAKE_GEN := -G Ninja $(shell command -v ccache >/dev/null 2>&1 && echo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+
+.PHONY: deps run test bench fuzz test-tsan release clean
+
+deps:
+	@bash scripts/install-deps.sh
+
+release: deps
+	cmake -S . -B $(BUILD_RELEASE) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD_RELEASE) -j $(JOBS)
+
+run: release
+	$(BUILD_RELEASE)/src/brimwold /L "$(GAME)"
+
+test: deps
+	cmake -S . -B $(BUILD_TEST) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DBRIMWOLD_SANITIZE=ON -DBRIMWOLD_WERROR=ON
+	cmake --build $(BUILD_TEST) -j $(JOBS)
+	cd $(BUILD_TEST) && ctest --output-on-failure -j $(JOBS) --timeout 300
+
+bench: release
+	@for b in $(BUILD_RELEASE)/bench/*_bench; do echo "== $$b"; "$$b" --benchmark_min_time=0.2 || exit 1; done
+
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRIMWOLD_FUZZ=ON
+	cmake --build $(BUILD_FUZZ) -j $(JOBS)
+	@for f in $(BUILD_FUZZ)/fuzz/*_fuzz; do n=$$(basename $$f _fuzz); echo "== $$n"; \
+	  mkdir -p $(BUILD_FUZZ)/corpus/$$n; \
+	  "$$f" -max_total_time=$${FUZZ_SECONDS:-60} $(BUILD_FUZZ)/corpus/$$n $(BUILD_FUZZ)/fuzz/corpus/$$n || exit 1; done
+
+test-tsan: deps
+	cmake -S . -B $(BUILD_TSAN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DBRIMWOLD_TSAN=ON
+	cmake --build $(BUILD_TSAN) -j $(JOBS)
+	cd $(BUILD_TSAN) && ctest --output-on-failure -j $(JOBS) -R "$(TSAN_TESTS)"
+
+clean:
+	rm -rf build

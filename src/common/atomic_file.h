@@ -1,0 +1,41 @@
+// Writes state the player cares about (settings, saves, logs of read text, variable files):
+// the bytes go to a temporary file beside the target, are flushed to disk, and the temporary is
+// renamed over the target. Any failure removes the temporary and leaves the old file untouched.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <system_error>
+
+namespace bw {
+
+class AtomicFileWriter {
+ public:
+  AtomicFileWriter() = default;
+  ~AtomicFileWriter();  // discards an uncommitted temporary
+  AtomicFileWriter(const AtomicFileWriter&) = delete;
+  AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+
+  // Creates the temporary beside target. The target's folder must exist.
+  std::error_code Open(const std::filesystem::path& target);
+  std::error_code Write(const void* data, size_t size);
+  // Flushes, closes and renames over the target.
+  std::error_code Commit();
+  // Drops the temporary; the target stays as it was.
+  void Discard();
+  bool IsOpen() const { return fd_ >= 0; }
+
+ private:
+  int fd_ = -1;
+  std::filesystem::path target_;
+  std::filesystem::path temp_;
+  std::error_code failure_;  // first failure of Write; Commit refuses after one
+};
+
+// One-call form of the writer.
+std::error_code WriteFileAtomically(const std::filesystem::path& target,
+                                    std::span<const uint8_t> bytes);
+
+}  // namespace bw

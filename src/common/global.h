@@ -1,0 +1,34 @@
+// The registry of process-wide objects (the game application, the file-system manager, the
+// display manager, ...). Each is set once at start-up and cleared at shut-down; a test sets a
+// fake with ScopedGlobal and the previous object comes back when the scope ends.
+#pragma once
+
+#include <atomic>
+
+namespace bw {
+
+template <typename T>
+class Global {
+ public:
+  static T* Get() { return instance_.load(std::memory_order_acquire); }
+  // Publishes obj and answers what was there before.
+  static T* Set(T* obj) { return instance_.exchange(obj, std::memory_order_acq_rel); }
+  static void Clear() { Set(nullptr); }
+
+ private:
+  static inline std::atomic<T*> instance_{nullptr};
+};
+
+template <typename T>
+class ScopedGlobal {
+ public:
+  explicit ScopedGlobal(T* obj) : previous_(Global<T>::Set(obj)) {}
+  ~ScopedGlobal() { Global<T>::Set(previous_); }
+  ScopedGlobal(const ScopedGlobal&) = delete;
+  ScopedGlobal& operator=(const ScopedGlobal&) = delete;
+
+ private:
+  T* previous_;
+};
+
+}  // namespace bw

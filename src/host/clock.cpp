@@ -1,0 +1,46 @@
+#include "host/clock.h"
+
+#include <cerrno>
+#include <ctime>
+
+namespace bw::host {
+
+namespace {
+constexpr int64_t kNanosecondsPerSecond = 1000000000;
+
+MonotonicClock& DefaultClock() {
+  static MonotonicClock clock;
+  return clock;
+}
+
+std::atomic<ClockSource*> g_installed{nullptr};
+}  // namespace
+
+uint64_t MonotonicClock::NowNanoseconds() {
+  timespec ts;
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<uint64_t>(ts.tv_sec) * kNanosecondsPerSecond + static_cast<uint64_t>(ts.tv_nsec);
+}
+
+void MonotonicClock::Sleep(uint32_t ms) {
+  timespec req{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
+  while (nanosleep(&req, &req) != 0 && errno == EINTR) {
+  }
+}
+
+ClockSource& CurrentClock() {
+  ClockSource* c = g_installed.load(std::memory_order_acquire);
+  return c ? *c : DefaultClock();
+}
+
+ClockSource* InstallClock(ClockSource* clock) {
+  return g_installed.exchange(clock, std::memory_order_acq_rel);
+}
+
+uint32_t GetTickCount() { return static_cast<uint32_t>(CurrentClock().NowNanoseconds() / 1000000u); }
+uint32_t TimeGetTime() { return GetTickCount(); }
+int64_t QueryPerformanceCounter() { return static_cast<int64_t>(CurrentClock().NowNanoseconds()); }
+int64_t QueryPerformanceFrequency() { return kNanosecondsPerSecond; }
+void Sleep(uint32_t ms) { CurrentClock().Sleep(ms); }
+
+}  // namespace bw::host

@@ -1,0 +1,70 @@
+// The host's clocks. Nothing in the engine reads the time except through these: a 32-bit
+// millisecond count that wraps like the original's, and a high-resolution counter. Tests swap in
+// a VirtualClock so that every timed behaviour is deterministic.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+namespace bw::host {
+
+class ClockSource {
+ public:
+  virtual ~ClockSource() = default;
+  // Nanoseconds on a monotonic scale; only differences and the low 32 bits of ms matter.
+  virtual uint64_t NowNanoseconds() = 0;
+  virtual void Sleep(uint32_t ms) = 0;
+};
+
+// CLOCK_MONOTONIC and nanosleep.
+class MonotonicClock final : public ClockSource {
+ public:
+  uint64_t NowNanoseconds() override;
+  void Sleep(uint32_t ms) override;
+};
+
+// A clock that moves only when told to. Sleep advances it by the time asked for, so code that
+// sleeps while waiting for time to pass still sees it pass.
+class VirtualClock final : public ClockSource {
+ public:
+  explicit VirtualClock(uint32_t startMs = 0) { SetMilliseconds(startMs); }
+  uint64_t NowNanoseconds() override { return ns_.load(std::memory_order_acquire); }
+  void Sleep(uint32_t ms) override { AdvanceMilliseconds(ms); }
+
+  void SetMilliseconds(uint32_t ms) { ns_.store(uint64_t{ms} * 1000000u, std::memory_order_release); }
+  void AdvanceMilliseconds(uint32_t ms) { AdvanceNanoseconds(uint64_t{ms} * 1000000u); }
+  void AdvanceNanoseconds(uint64_t ns) { ns_.fetch_add(ns, std::memory_order_acq_rel); }
+
+ private:
+  std::atomic<uint64_t> ns_{0};
+};
+
+// The clock in force: the monotonic clock unless one was installed (tests, the headless backend).
+ClockSource& CurrentClock();
+// Installs clock (null restores the monotonic clock) and answers the one it replaces.
+ClockSource* InstallClock(ClockSource* clock);
+
+class ScopedClock {
+ public:
+  explicit ScopedClock(ClockSource* clock) : previous_(InstallClock(clock)) {}
+  ~ScopedClock() { InstallClock(previous_); }
+  ScopedClock(const ScopedClock&) = delete;
+  ScopedClock& operator=(const ScopedClock&) = delete;
+
+ private:
+  ClockSource* previous_;
+};
+
+// The engine's readings. GetTickCount and TimeGetTime read one source: the millisecond count
+// wraps after 2^32 ms.
+uint32_t GetTickCount();
+uint32_t TimeGetTime();
+int64_t QueryPerformanceCounter();
+int64_t QueryPerformanceFrequency();
+void Sleep(uint32_t ms);
+
+// The multimedia timer's capabilities: the minimum period reads as 1 ms.
+constexpr uint32_t kTimerMinPeriodMs = 1;
+constexpr uint32_t kTimerMaxPeriodMs = 1000000;
+
+}  // namespace bw::host

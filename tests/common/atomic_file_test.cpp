@@ -1,0 +1,66 @@
+#include "common/atomic_file.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "support/temp_dir.h"
+
+namespace bw {
+namespace {
+
+std::string ReadAll(const std::filesystem::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+std::span<const uint8_t> Bytes(const std::string& s) {
+  return {reinterpret_cast<const uint8_t*>(s.data()), s.size()};
+}
+
+size_t FilesIn(const std::filesystem::path& dir) {
+  return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(dir), {}));
+}
+
+TEST(AtomicFile, ReplacesTheTargetAndLeavesNoTemporary) {
+  test::TempDir dir;
+  auto target = dir.path() / "USER.CFG";
+  ASSERT_FALSE(WriteFileAtomically(target, Bytes("old")));
+  ASSERT_FALSE(WriteFileAtomically(target, Bytes("new contents")));
+  EXPECT_EQ(ReadAll(target), "new contents");
+  EXPECT_EQ(FilesIn(dir.path()), 1u);
+}
+
+TEST(AtomicFile, AnUncommittedWriteKeepsTheOldFile) {
+  test::TempDir dir;
+  auto target = dir.path() / "save.dat";
+  ASSERT_FALSE(WriteFileAtomically(target, Bytes("precious")));
+  {
+    AtomicFileWriter w;
+    ASSERT_FALSE(w.Open(target));
+    ASSERT_FALSE(w.Write("half", 4));
+    // the writer goes away without Commit, as when the caller's own encoding fails
+  }
+  EXPECT_EQ(ReadAll(target), "precious");
+  EXPECT_EQ(FilesIn(dir.path()), 1u);
+}
+
+TEST(AtomicFile, AFailedRenameKeepsTheOldFileAndReportsIt) {
+  test::TempDir dir;
+  auto target = dir.path() / "slot";
+  std::filesystem::create_directory(target);  // a non-empty folder cannot be renamed over
+  std::ofstream(target / "inside") << "x";
+  EXPECT_TRUE(WriteFileAtomically(target, Bytes("data")));
+  EXPECT_TRUE(std::filesystem::is_directory(target));
+  EXPECT_EQ(FilesIn(dir.path()), 1u) << "the temporary must be removed";
+}
+
+TEST(AtomicFile, AMissingFolderIsAnError) {
+  test::TempDir dir;
+  EXPECT_TRUE(WriteFileAtomically(dir.path() / "no" / "such" / "file", Bytes("x")));
+}
+
+}  // namespace
+}  // namespace bw

@@ -1,0 +1,24 @@
+// A fresh folder under the system's temporary folder, removed with everything in it at the end.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace bw::test {
+
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  // Writes bytes to path()/relative, making folders on the way; answers the full path.
+  std::filesystem::path WriteFile(const std::string& relative, const std::string& bytes) const;
+
+ private:
+  std::filesystem::path path_;
+};
+
+}  // namespace bw::test
