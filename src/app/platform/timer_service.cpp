@@ -145,27 +145,20 @@ bool TimerService::ResumeTask(uint32_t handle) {
   return task != nullptr;
 }
 
-void TimerService::PauseAll(int32_t kindId) {
+void TimerService::ForEachOfKind(int32_t kindId, uint32_t (TimedTask::*op)(uint32_t)) {
   uint32_t now = NowMs();
   {
     WalkScope walk(walkDepth_);
     for (auto& task : tasks_) {
-      if (KindMatches(*task, kindId)) task->Pause(now);
+      if (KindMatches(*task, kindId)) ((*task).*op)(now);
     }
   }
   SweepIfIdle();
 }
 
-void TimerService::ResumeAll(int32_t kindId) {
-  uint32_t now = NowMs();
-  {
-    WalkScope walk(walkDepth_);
-    for (auto& task : tasks_) {
-      if (KindMatches(*task, kindId)) task->Resume(now);
-    }
-  }
-  SweepIfIdle();
-}
+void TimerService::PauseAll(int32_t kindId) { ForEachOfKind(kindId, &TimedTask::Pause); }
+
+void TimerService::ResumeAll(int32_t kindId) { ForEachOfKind(kindId, &TimedTask::Resume); }
 
 void TimerService::RunDue(uint32_t nowMs) { RunPass(nowMs, false); }
 

@@ -75,6 +75,8 @@ class TimerService {
   void StopTask(TimedTask& task);
   TimedTask* FindEntry(uint32_t handle) const;
   static bool KindMatches(const TimedTask& task, int32_t kindId);
+  // Calls op (Pause or Resume) at now on every task of that kind, or of every kind when negative.
+  void ForEachOfKind(int32_t kindId, uint32_t (TimedTask::*op)(uint32_t));
   // Deletes the finished tasks once no walk of the list is under way.
   void Sweep();
   void SweepIfIdle();
