@@ -44,12 +44,10 @@ TEST_F(FrameClockTest, PacedMillisecondsDueOncePerPeriod) {
 
 TEST_F(FrameClockTest, PacedMillisecondsSurviveTheClockWrap) {
   FrameClock fc = Make(false, false, 0xFFFFFFF8u);
-  Advance(16);
-  EXPECT_TRUE(fc.Tick());
-  EXPECT_EQ(fc.FramesBehind(), 0);
   Advance(15);
   EXPECT_FALSE(fc.Tick());
-  EXPECT_EQ(fc.WaitHint(), 1u);
+  Advance(1);
+  EXPECT_TRUE(fc.Tick());
 }
 
 TEST_F(FrameClockTest, MeasuresFramesPerSecond) {
@@ -99,19 +97,7 @@ TEST_F(FrameClockTest, UnpacedEveryTickIsAFrame) {
       Advance(100);
       fc.Tick();
     }
-    EXPECT_GT(fc.MeasuredFps(), 0);
-  }
-}
-
-TEST_F(FrameClockTest, SkipCountingOffReportsNothingBehind) {
-  for (bool counter : {false, true}) {
-    for (bool unpaced : {false, true}) {
-      FrameClock fc = Make(counter, unpaced);
-      fc.SetSkipCounting(false);
-      Advance(100);
-      EXPECT_TRUE(fc.Tick());
-      EXPECT_EQ(fc.FramesBehind(), 0) << counter << unpaced;
-    }
+    EXPECT_EQ(fc.MeasuredFps(), 13) << "every tick of the first second counts";
   }
 }
 
@@ -137,10 +123,6 @@ TEST(TimerResolution, ChoosesTheMultimediaClockBelowTenMs) {
   EXPECT_FALSE(coarse.UsesTimeGetTime());
   EXPECT_EQ(coarse.MinPeriod(), 1u);
   EXPECT_EQ(UseTimeGetTime(), 0);
-
-  TimerResolution unknown(std::nullopt);
-  EXPECT_FALSE(unknown.UsesTimeGetTime());
-  EXPECT_EQ(unknown.MinPeriod(), 1u);
 
   TimerResolution host(HostTimerCaps());
   EXPECT_TRUE(host.UsesTimeGetTime()) << "the host's 1 ms period picks the multimedia clock";
