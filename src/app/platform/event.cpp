@@ -4,12 +4,11 @@
 
 namespace bw {
 
+// Notifies under the lock: a waiter may destroy the event as soon as its wait returns.
 void Event::Set() {
-  {
-    std::lock_guard<std::mutex> guard(mutex_);
-    signalled_ = true;
-    flag_.store(true, std::memory_order_release);
-  }
+  std::lock_guard<std::mutex> guard(mutex_);
+  signalled_ = true;
+  flag_.store(true, std::memory_order_release);
   cv_.notify_one();
 }
 
