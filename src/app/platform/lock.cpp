@@ -14,7 +14,9 @@ int32_t Lock::Acquire() {
   return ++count_;
 }
 
+// A release by a thread that does not hold the lock is refused rather than corrupting the count.
 void Lock::Release() {
+  if (!IsHeldByCurrentThread()) return;
   if (--count_ == 0) owner_.store(kNoThread, std::memory_order_relaxed);
   mutex_.unlock();
 }

@@ -21,6 +21,9 @@ TEST(Lock, IsRecursiveAndKnowsItsOwner) {
   EXPECT_TRUE(lock.IsHeldByCurrentThread()) << "one level is still held";
   lock.Release();
   EXPECT_FALSE(lock.IsHeldByCurrentThread());
+  lock.Release();  // not held: refused
+  EXPECT_EQ(lock.Acquire(), 1);
+  lock.Release();
 }
 
 TEST(ScopedLock, ReleasesEveryLevelItHolds) {
