@@ -1,0 +1,78 @@
+#include "app/platform/lock.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "app/platform/com_init.h"
+#include "app/platform/event.h"
+
+namespace bw {
+namespace {
+
+TEST(Lock, IsRecursiveAndKnowsItsOwner) {
+  Lock lock;
+  EXPECT_EQ(lock.Acquire(), 1);
+  EXPECT_EQ(lock.Acquire(), 2);
+  bool heldElsewhere = true;
+  std::thread([&] { heldElsewhere = lock.IsHeldByCurrentThread(); }).join();
+  EXPECT_FALSE(heldElsewhere);
+  lock.Release();
+  EXPECT_TRUE(lock.IsHeldByCurrentThread()) << "one level is still held";
+  lock.Release();
+  EXPECT_FALSE(lock.IsHeldByCurrentThread());
+  lock.Release();  // not held: refused
+  EXPECT_EQ(lock.Acquire(), 1);
+  lock.Release();
+}
+
+TEST(ScopedLock, ReleasesEveryLevelItHolds) {
+  struct CountingLock : Lock {
+    void Release() override {
+      ++releases;
+      Lock::Release();
+    }
+    int releases = 0;
+  } lock;
+  {
+    ScopedLock guard(lock);
+    guard.Relock();
+    guard.Relock();
+  }
+  EXPECT_EQ(lock.releases, 3);
+  {
+    ScopedLock guard(lock);
+    guard.Unlock();
+    guard.Unlock();
+  }
+  EXPECT_EQ(lock.releases, 4) << "an unlock at 0 and the end release nothing more";
+  EXPECT_FALSE(lock.IsHeldByCurrentThread());
+}
+
+TEST(Event, IsAutoResetAndKeepsItsFlag) {
+  Event event;
+  EXPECT_EQ(event.Wait(0), kWaitTimedOut);
+  event.Set();
+  EXPECT_EQ(event.Wait(0), kWaitSignalled);
+  EXPECT_EQ(event.Wait(0), kWaitTimedOut) << "the first wait consumed the signal";
+  EXPECT_TRUE(event.IsSet()) << "the flag mirrors the last Set, not the waits";
+  event.Set();
+  event.Reset();
+  EXPECT_EQ(event.Wait(0), kWaitTimedOut);
+  EXPECT_FALSE(event.IsSet());
+}
+
+TEST(ComThreadCounts, NestPerThread) {
+  EXPECT_EQ(ComUninitializeForThread(), kComFailed) << "nothing to take back yet";
+  EXPECT_EQ(ComInitializeForThread(), kComDone);
+  EXPECT_EQ(ComInitializeForThread(), kComDone);
+  uint32_t otherResult = kComDone;
+  std::thread([&] { otherResult = ComUninitializeForThread(); }).join();
+  EXPECT_EQ(otherResult, kComFailed) << "another thread's count is its own";
+  EXPECT_EQ(ComUninitializeForThread(), kComDone);
+  EXPECT_EQ(ComUninitializeForThread(), kComDone);
+  EXPECT_EQ(ComUninitializeForThread(), kComFailed);
+}
+
+}  // namespace
+}  // namespace bw
