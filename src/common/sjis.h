@@ -34,10 +34,12 @@ constexpr size_t Next(std::string_view s, size_t pos) {
   return pos + CharLength(s, pos);
 }
 
-// Start of the character before pos (pos must be a character start; 0 stays 0). Only the run of
-// lead-range bytes just before pos is read: after any other byte a character starts, so the
-// parity of that run tells whether the byte two back is a lead or a trail.
+// Start of the character before pos (pos must be a character start; 0 stays 0, a pos past the
+// end gives the end). Only the run of lead-range bytes just before pos is read: after any other
+// byte a character starts, so the parity of that run tells whether the byte two back is a lead
+// or a trail.
 constexpr size_t Prev(std::string_view s, size_t pos) {
+  if (pos > s.size()) return s.size();
   if (pos == 0) return 0;
   if (pos < 2 || !IsLeadByte(s[pos - 2])) return pos - 1;
   size_t run = 1;
@@ -47,6 +49,7 @@ constexpr size_t Prev(std::string_view s, size_t pos) {
 
 // True when pos is where a character starts (not a trail byte); the end counts as a start.
 constexpr bool IsCharStart(std::string_view s, size_t pos) {
+  if (pos > s.size()) return false;
   size_t i = 0;
   while (i < pos) i = Next(s, i);
   return i == pos;

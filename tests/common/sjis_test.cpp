@@ -33,6 +33,7 @@ TEST(Sjis, TrailBytesAreNeverSeparatorsOrMarkup) {
   EXPECT_FALSE(IsCharStart(path, 5));
   EXPECT_TRUE(IsCharStart(path, 6));
   EXPECT_TRUE(IsCharStart(path, path.size()));
+  EXPECT_FALSE(IsCharStart(path, path.size() + 1));
 }
 
 TEST(Sjis, LoneLeadByteAtTheEndIsOneCharacter) {
