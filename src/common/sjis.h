@@ -122,23 +122,21 @@ constexpr char AsciiUpper(char c) {
 }
 
 // In-place casing: only single-byte 'A'-'Z' / 'a'-'z' change, never a trail byte.
-constexpr void ToUpperInPlace(std::span<char> s) {
+template <char (*Fold)(char)>
+constexpr void FoldInPlace(std::span<char> s) {
   for (size_t i = 0; i < s.size(); ++i) {
     if (IsLeadByte(s[i])) {
       ++i;  // leave the trail byte alone
     } else {
-      s[i] = AsciiUpper(s[i]);
+      s[i] = Fold(s[i]);
     }
   }
 }
+constexpr void ToUpperInPlace(std::span<char> s) {
+  FoldInPlace<AsciiUpper>(s);
+}
 constexpr void ToLowerInPlace(std::span<char> s) {
-  for (size_t i = 0; i < s.size(); ++i) {
-    if (IsLeadByte(s[i])) {
-      ++i;  // leave the trail byte alone
-    } else {
-      s[i] = AsciiLower(s[i]);
-    }
-  }
+  FoldInPlace<AsciiLower>(s);
 }
 inline std::string ToUpper(std::string_view s) {
   std::string r(s);
