@@ -1,0 +1,171 @@
+#include "host/cp932.h"
+
+#include <gtest/gtest.h>
+#include <iconv.h>
+
+#include <optional>
+
+namespace bw::host {
+namespace {
+
+std::string Bytes(uint32_t code) {
+  return code < 0x100 ? std::string(1, static_cast<char>(code))
+                      : std::string{static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)};
+}
+
+// glibc's answer for one input, through a fresh conversion state; nullopt when it refuses.
+class Iconv {
+ public:
+  Iconv(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
+  ~Iconv() {
+    if (ok()) iconv_close(cd_);
+  }
+  bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+  std::optional<std::string> operator()(const std::string& in) {
+    char out[32];
+    char* ip = const_cast<char*>(in.data());
+    char* op = out;
+    size_t il = in.size(), ol = sizeof(out);
+    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+    if (iconv(cd_, &ip, &il, &op, &ol) == static_cast<size_t>(-1) || il != 0) return std::nullopt;
+    return std::string(out, static_cast<size_t>(op - out));
+  }
+
+ private:
+  iconv_t cd_;
+};
+
+// UTF-8 of one code point, by glibc.
+std::string Utf8(uint32_t u) {
+  static Iconv toUtf8("UTF-8", "UTF-32LE");
+  return toUtf8(std::string(reinterpret_cast<const char*>(&u), 4)).value_or("");
+}
+
+testing::AssertionResult AgreesWithGlibc(const Cp932Conversion& got,
+                                         const std::optional<std::string>& want) {
+  if (got.ok != want.has_value()) {
+    return testing::AssertionFailure() << (got.ok ? "accepted" : "refused");
+  }
+  if (want && got.text != *want) {
+    return testing::AssertionFailure() << "gave " << testing::PrintToString(got.text) << ", glibc "
+                                       << testing::PrintToString(*want);
+  }
+  return testing::AssertionSuccess();
+}
+
+TEST(Cp932, TrickyCodesDecodeAndEncodeLikeGlibc) {
+  struct Golden {
+    uint16_t code;
+    uint32_t codePoint;
+    uint16_t encodedAs;  // 0: the code itself
+  };
+  // clang-format off
+  const Golden table[] = {
+      {0x5C, 0x005C, 0},   {0x7E, 0x007E, 0},   {0xA1, 0xFF61, 0},   {0xDF, 0xFF9F, 0},
+      {0x815F, 0xFF3C, 0}, {0x8160, 0xFF5E, 0}, {0x8161, 0x2225, 0}, {0x817C, 0xFF0D, 0},
+      {0x8191, 0xFFE0, 0}, {0x8192, 0xFFE1, 0}, {0x81CA, 0xFFE2, 0}, {0x955C, 0x8868, 0},
+      {0x835C, 0x30BD, 0}, {0x8740, 0x2460, 0}, {0x8782, 0x2116, 0}, {0xF040, 0xE000, 0},
+      {0xF9FC, 0xE757, 0}, {0xFA40, 0x2170, 0}, {0xFA5C, 0x7E8A, 0},
+      // Codes that share a code point: encoding picks one.
+      {0xED40, 0x7E8A, 0xFA5C},  // NEC-selected IBM extension -> IBM extension
+      {0xEEEF, 0x2170, 0xFA40},
+      {0xFA4A, 0x2160, 0x8754},  // IBM extension -> NEC row 13
+      {0x8790, 0x2252, 0x81E0},  // NEC row 13 -> JIS row 2
+      {0xFA54, 0xFFE2, 0x81CA},
+  };
+  // clang-format on
+  for (const auto& g : table) {
+    SCOPED_TRACE(testing::Message() << std::hex << "code 0x" << g.code);
+    auto decoded = Cp932ToUtf8(Bytes(g.code));
+    EXPECT_TRUE(decoded.ok);
+    EXPECT_EQ(decoded.text, Utf8(g.codePoint));
+    auto encoded = Utf8ToCp932(Utf8(g.codePoint));
+    EXPECT_TRUE(encoded.ok);
+    EXPECT_EQ(encoded.text, Bytes(g.encodedAs ? g.encodedAs : g.code));
+  }
+  // Encoded one way only.
+  EXPECT_EQ(Utf8ToCp932(Utf8(0x00A5)).text, "\\");
+  EXPECT_EQ(Utf8ToCp932(Utf8(0x203E)).text, "~");
+  EXPECT_EQ(Utf8ToCp932(Utf8(0x301C)).text, Bytes(0x8160));
+}
+
+TEST(Cp932, DecodesEverySingleAndDoubleByteCodeAsGlibcDoes) {
+  Iconv glibc("UTF-8", "CP932");
+  ASSERT_TRUE(glibc.ok());
+  for (uint32_t code = 0; code < 0x10000; code = code == 0xFF ? 0x8000 : code + 1) {
+    ASSERT_TRUE(AgreesWithGlibc(Cp932ToUtf8(Bytes(code)), glibc(Bytes(code))))
+        << std::hex << "code 0x" << code;
+  }
+}
+
+TEST(Cp932, EncodesEveryCodePointAsGlibcDoes) {
+  Iconv glibc("CP932", "UTF-8");
+  ASSERT_TRUE(glibc.ok());
+  for (uint32_t u = 0; u < 0x110000; u = u < 0x10000 ? u + 1 : u + 0x3F) {
+    if (u >= 0xD800 && u < 0xE000) continue;
+    // glibc swallows the tag characters; they have no CP932 form, so the codec refuses them.
+    bool tag = u >= 0xE0000 && u <= 0xE007F;
+    ASSERT_TRUE(AgreesWithGlibc(Utf8ToCp932(Utf8(u)), tag ? std::nullopt : glibc(Utf8(u))))
+        << std::hex << "U+" << u;
+  }
+  EXPECT_FALSE(Utf8ToCp932(Utf8(0xE0041)).ok);
+}
+
+TEST(Cp932, BadCp932IsRefusedOrReplacedPerPiece) {
+  const std::string fffd = "\xEF\xBF\xBD";
+  struct Case {
+    std::string in;
+    size_t offset;        // strict failure offset
+    std::string lenient;  // with U+FFFD
+  };
+  const Case cases[] = {
+      {"ab\x81", 2, "ab" + fffd},           // lead byte at the end, not over-read
+      {"a\x81<b>", 1, "a" + fffd + "<b>"},  // an ASCII byte after a broken lead survives
+      {"\x85\x40z", 0, fffd + "@z"},        // unassigned code, ASCII trail kept
+      {"\x85\x90z", 0, fffd + "z"},         // unassigned code, high trail taken with it
+      {"\x95\x5C\x81\x7F", 2, "\xE8\xA1\xA8" + fffd + "\x7F"},  // 0x7F is no trail
+      {"x\x80\xA0\xFF", 1, "x" + fffd + fffd + fffd},           // bytes that are nothing
+  };
+  for (const auto& c : cases) {
+    auto strict = Cp932ToUtf8(c.in);
+    EXPECT_FALSE(strict.ok) << testing::PrintToString(c.in);
+    EXPECT_EQ(strict.errorOffset, c.offset) << testing::PrintToString(c.in);
+    EXPECT_EQ(strict.text, c.lenient.substr(0, c.lenient.find(fffd)))
+        << "what came before the failure";
+    EXPECT_EQ(Cp932ToUtf8Lenient(c.in), c.lenient) << testing::PrintToString(c.in);
+  }
+  EXPECT_EQ(Cp932ToUtf8Lenient(std::string("a\0b", 3)), std::string("a\0b", 3));
+}
+
+TEST(Cp932, MalformedUtf8IsRefusedOrReplacedPerPiece) {
+  struct Case {
+    std::string in;
+    size_t offset;        // strict failure offset
+    std::string lenient;  // with '?'
+  };
+  const Case cases[] = {
+      {"a\xC0\x80", 1, "a??"},          // overlong NUL: two bad bytes
+      {"\xE0\x80\x80", 0, "???"},       // overlong three-byte form
+      {"\xED\xA0\x80", 0, "???"},       // surrogate
+      {"\xF4\x90\x80\x80", 0, "????"},  // beyond U+10FFFF
+      {"x\xE3\x81", 1, "x?"},           // truncated at the end: one piece
+      {"\xE3\x81z", 0, "?z"},           // truncated before ASCII
+      {"\x80\xBF", 0, "??"},            // stray continuation bytes
+      {"\xF0\x9F\x98\x80!", 0, "?!"},   // well formed, no CP932 form
+      {"\xE2\x82\xAC", 0, "?"},         // the euro sign has none either
+  };
+  for (const auto& c : cases) {
+    auto strict = Utf8ToCp932(c.in);
+    EXPECT_FALSE(strict.ok) << testing::PrintToString(c.in);
+    EXPECT_EQ(strict.errorOffset, c.offset) << testing::PrintToString(c.in);
+    EXPECT_EQ(Utf8ToCp932Lenient(c.in), c.lenient) << testing::PrintToString(c.in);
+  }
+  // Typed text drops what has no form, whole.
+  EXPECT_EQ(Utf8ToCp932Lenient("a\xF0\x9F\x98\x80\xE3\x81\x82", Unmappable::kDrop), "a\x82\xA0");
+  auto partial = Utf8ToCp932("\xE8\xA1\xA8\xE2\x82\xAC");
+  EXPECT_EQ(partial.errorOffset, 3u);
+  EXPECT_EQ(partial.text, "\x95\x5C") << "what came before the failure";
+}
+
+}  // namespace
+}  // namespace bw::host
