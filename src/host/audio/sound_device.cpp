@@ -219,10 +219,12 @@ int SoundBuffer::Restore() {
 }
 
 void SoundBuffer::MarkLost() {
-  std::lock_guard lock(mixer_->mutex);
+  std::vector<NotifyTarget*> fired;
+  std::unique_lock lock(mixer_->mutex);
   if (voice_->primary) return;
   voice_->lost = true;
-  voice_->playing = false;
+  voice_->StopAndCollect(fired);
+  if (!fired.empty()) mixer_->Deliver(lock, fired);
 }
 
 int SoundBuffer::SetVolume(int32_t volume) {

@@ -90,8 +90,8 @@ class SoundBuffer {
   // kNotifyOnStop; an empty list clears them.
   int SetNotificationPositions(std::span<const NotifyPosition> positions);
 
-  // Test hook: loses the buffer, as when another program takes the device. It stops, and lock
-  // and play answer kSoundBufferLost until Restore.
+  // Test hook: loses the buffer, as when another program takes the device. It stops (a waiter on
+  // the on-stop notification wakes), and lock and play answer kSoundBufferLost until Restore.
   void MarkLost();
 
  private:

@@ -92,8 +92,12 @@ TEST(SoundDevice, ControlsNeedTheirFlagsAndRanges) {
 TEST(SoundDevice, LostBufferRefusesLockAndPlayUntilRestored) {
   SoundRig rig;
   auto buffer = rig.Ramp(100);
+  CountingTarget onStop;
+  const NotifyPosition positions[] = {{kNotifyOnStop, &onStop}};
+  ASSERT_EQ(buffer->SetNotificationPositions(positions), kSoundOk);
   buffer->Play(kPlayLooping);
   buffer->MarkLost();
+  EXPECT_EQ(onStop.count, 1);
   uint32_t status = 0;
   buffer->GetStatus(&status);
   EXPECT_EQ(status, kStatusBufferLost);

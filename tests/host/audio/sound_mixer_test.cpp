@@ -288,7 +288,7 @@ TEST(SoundMixerThreads, ReleasedBuffersNotifyNoMore) {
     while (running.load()) rig.device.Pull(64);
   });
   // A target dies right after its buffer; a pull still holding it would touch freed memory.
-  for (int i = 0; i < 200; ++i) {
+  for (int i = 0; i < 1000; ++i) {
     auto target = std::make_unique<CountingTarget>();
     auto buffer = rig.Ramp(8);
     const NotifyPosition positions[] = {{0, target.get()}, {16, target.get()}};
