@@ -17,7 +17,6 @@ TEST(SoundDevice, PrimaryFormatNeedsThePriorityLevel) {
   device.SetPriorityLevelRefused(true);
   EXPECT_EQ(device.SetCooperativeLevel(kCooperativePriority), kSoundInvalidCall);
   EXPECT_EQ(device.SetCooperativeLevel(kCooperativeNormal), kSoundOk);
-  EXPECT_EQ(device.CooperativeLevel(), kCooperativeNormal);
   EXPECT_EQ(primary->SetFormat(cd), kSoundPriorityLevelNeeded);
 
   device.SetPriorityLevelRefused(false);
@@ -29,31 +28,34 @@ TEST(SoundDevice, PrimaryFormatNeedsThePriorityLevel) {
   WaveFormat read;
   ASSERT_EQ(primary->GetFormat(&read), kSoundOk);
   EXPECT_EQ(read, cd);
-  EXPECT_EQ(device.Pull(3).size(), 6u);
   LockedRegions r;
   EXPECT_EQ(primary->Lock(0, 4, &r), kSoundInvalidCall);
+  std::unique_ptr<SoundBuffer> copy;
+  EXPECT_EQ(device.DuplicateBuffer(*primary, &copy), kSoundInvalidCall);
 }
 
 TEST(SoundDevice, CreateRefusesBadDescriptions) {
   SoundDevice device;
   std::unique_ptr<SoundBuffer> buffer;
   const WaveFormat ok = MakePcmFormat(1, 22050, 16);
-  auto withRate = [](uint32_t rate) { return MakePcmFormat(2, rate, 16); };
+  WaveFormat wrongByteRate = ok;
+  wrongByteRate.avgBytesPerSec = 1;
   const WaveFormat badFormats[] = {MakePcmFormat(3, 22050, 16), MakePcmFormat(1, 22050, 24),
-                                   withRate(99), withRate(100001)};
+                                   MakePcmFormat(2, 99, 16), MakePcmFormat(2, 100001, 16),
+                                   wrongByteRate};
   for (const WaveFormat& f : badFormats) {
     EXPECT_EQ(device.CreateBuffer({0, 64, &f}, &buffer), kSoundBadFormat)
         << f.channels << " channels " << f.bitsPerSample << " bits " << f.samplesPerSec << " Hz";
   }
-  WaveFormat wrongRate = ok;
-  wrongRate.avgBytesPerSec = 1;
-  EXPECT_EQ(device.CreateBuffer({0, 64, &wrongRate}, &buffer), kSoundBadFormat);
-  EXPECT_EQ(device.CreateBuffer({0, 0, &ok}, &buffer), kSoundInvalidParam);
-  EXPECT_EQ(device.CreateBuffer({0, 63, &ok}, &buffer), kSoundInvalidParam);
-  EXPECT_EQ(device.CreateBuffer({0, kBufferMaxBytes + 1, &ok}, &buffer), kSoundInvalidParam);
-  EXPECT_EQ(device.CreateBuffer({0, 64, nullptr}, &buffer), kSoundInvalidParam);
-  EXPECT_EQ(device.CreateBuffer({0x10000000, 64, &ok}, &buffer), kSoundInvalidParam);
-  EXPECT_EQ(device.CreateBuffer({kBufferPrimary, 64, nullptr}, &buffer), kSoundInvalidParam);
+  const BufferDesc badDescs[] = {{0, 0, &ok},
+                                 {0, 63, &ok},
+                                 {0, kBufferMaxBytes + 1, &ok},
+                                 {0, 64, nullptr},
+                                 {0x10000000, 64, &ok},
+                                 {kBufferPrimary, 64, nullptr}};
+  for (const BufferDesc& d : badDescs) {
+    EXPECT_EQ(device.CreateBuffer(d, &buffer), kSoundInvalidParam) << d.flags << " " << d.bytes;
+  }
   EXPECT_EQ(buffer, nullptr);
 
   // A new buffer holds silence of its sample width.
@@ -61,35 +63,29 @@ TEST(SoundDevice, CreateRefusesBadDescriptions) {
   ASSERT_EQ(device.CreateBuffer({0, 800, &eight}, &buffer), kSoundOk);
   LockedRegions r;
   ASSERT_EQ(buffer->Lock(0, 0, &r, kLockEntireBuffer), kSoundOk);
-  EXPECT_EQ(r.first[0], 0x80);
   EXPECT_EQ(r.first[799], 0x80);
+  std::unique_ptr<SoundBuffer> copy;
+  EXPECT_EQ(SoundDevice().DuplicateBuffer(*buffer, &copy), kSoundInvalidParam)
+      << "another device's buffer";
 }
 
 TEST(SoundDevice, ControlsNeedTheirFlagsAndRanges) {
   SoundRig rig;
   auto plain = rig.Ramp(4, 0);
-  int32_t value = 0;
-  uint32_t hz = 0;
+  int32_t pan = 0;
   EXPECT_EQ(plain->SetVolume(0), kSoundControlUnavailable);
-  EXPECT_EQ(plain->GetPan(&value), kSoundControlUnavailable);
+  EXPECT_EQ(plain->GetPan(&pan), kSoundControlUnavailable);
   EXPECT_EQ(plain->SetFrequency(22050), kSoundControlUnavailable);
 
   auto buffer = rig.Ramp(4);
-  EXPECT_EQ(buffer->SetVolume(kVolumeMin - 1), kSoundInvalidParam);
   EXPECT_EQ(buffer->SetVolume(kVolumeMax + 1), kSoundInvalidParam);
   EXPECT_EQ(buffer->SetPan(kPanRight + 1), kSoundInvalidParam);
   EXPECT_EQ(buffer->SetFrequency(kFrequencyMin - 1), kSoundInvalidParam);
-  EXPECT_EQ(buffer->SetFrequency(kFrequencyMax + 1), kSoundInvalidParam);
+  EXPECT_EQ(buffer->SetFrequency(kFrequencyMax), kSoundOk);
   EXPECT_EQ(buffer->Play(2), kSoundInvalidParam);
-  ASSERT_EQ(buffer->SetFrequency(kFrequencyMax), kSoundOk);
-  ASSERT_EQ(buffer->GetFrequency(&hz), kSoundOk);
-  EXPECT_EQ(hz, kFrequencyMax);
-  ASSERT_EQ(buffer->SetPan(-123), kSoundOk);
-  ASSERT_EQ(buffer->GetPan(&value), kSoundOk);
-  EXPECT_EQ(value, -123);
 }
 
-TEST(SoundDevice, LostBufferRefusesLockAndPlayUntilRestored) {
+TEST(SoundDevice, LostBufferStopsAndRefusesLockAndPlayUntilRestored) {
   SoundRig rig;
   auto buffer = rig.Ramp(100);
   CountingTarget onStop;
@@ -112,24 +108,12 @@ TEST(SoundDevice, LostBufferRefusesLockAndPlayUntilRestored) {
   EXPECT_EQ(buffer->Play(0), kSoundOk);
 }
 
-TEST(SoundDevice, DuplicateRefusesAnotherDevicesBuffer) {
-  SoundRig rig;
-  SoundDevice other;
-  auto buffer = rig.Ramp(4);
-  std::unique_ptr<SoundBuffer> copy;
-  EXPECT_EQ(other.DuplicateBuffer(*buffer, &copy), kSoundInvalidParam);
-  std::unique_ptr<SoundBuffer> primary;
-  rig.device.CreateBuffer({kBufferPrimary, 0, nullptr}, &primary);
-  EXPECT_EQ(rig.device.DuplicateBuffer(*primary, &copy), kSoundInvalidCall);
-}
-
 TEST(SdlAudioOutput, OpensAtThePrimaryRateOnTheDummyDriver) {
   SoundRig rig(48000);
   auto buffer = rig.Ramp(4800);
   buffer->Play(kPlayLooping);
   SdlAudioOutput output(rig.device);
   ASSERT_EQ(output.Open(), kSoundOk) << output.Error();
-  EXPECT_TRUE(output.IsOpen());
   EXPECT_EQ(output.Rate(), 48000u);
   ASSERT_EQ(output.Open(), kSoundOk) << "reopening closes first";
   output.Close();
