@@ -1,6 +1,7 @@
 #include "host/audio/sound_device.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <new>
 
 #include "host/audio/sound_mixer.h"
@@ -15,8 +16,11 @@ constexpr uint32_t kKnownBufferFlags = kBufferPrimary | kBufferLocSoftware | kBu
 
 uint8_t SilenceOf(const WaveFormat& format) { return format.bitsPerSample == 8 ? 0x80 : 0x00; }
 
+// Compared as addresses: a pointer from elsewhere is no part of the buffer.
 bool Inside(const uint8_t* p, uint32_t bytes, const uint8_t* base, uint32_t size) {
-  return p >= base && p <= base + size && bytes <= static_cast<uint32_t>(base + size - p);
+  auto at = reinterpret_cast<uintptr_t>(p);
+  auto start = reinterpret_cast<uintptr_t>(base);
+  return at >= start && at - start <= size && bytes <= size - (at - start);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "host/audio/sound_device.h"
 
+#include <cstdlib>
+
 #include "host/audio/sdl_audio_output.h"
 #include "host/audio/sound_test_rig.h"
 
@@ -120,6 +122,16 @@ TEST(SdlAudioOutput, OpensAtThePrimaryRateOnTheDummyDriver) {
   EXPECT_FALSE(output.IsOpen());
   output.Close();
   EXPECT_EQ(buffer->Stop(), kSoundOk);
+}
+
+TEST(SdlAudioOutput, ReportsADriverThatCannotOpen) {
+  SoundDevice device;
+  SdlAudioOutput output(device);
+  setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+  EXPECT_EQ(output.Open(), kSoundNoDriver);
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  EXPECT_FALSE(output.IsOpen());
+  EXPECT_FALSE(output.Error().empty());
 }
 
 }  // namespace
