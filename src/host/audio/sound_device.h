@@ -2,6 +2,7 @@
 // Secondary buffers hold 8-bit unsigned or 16-bit signed PCM, mono or stereo, at any rate, and
 // play once or looped with their own volume, pan and frequency; the primary buffer only carries
 // the device's format. Every operation may be called from any thread while the mixer runs.
+// Buffers share the mixer's state with the device, so either may be destroyed first.
 #pragma once
 
 #include <cstddef>
@@ -32,8 +33,8 @@ class SoundDevice {
 
   // A primary buffer (kBufferPrimary, no size, no format) or a secondary buffer of silence.
   int CreateBuffer(const BufferDesc& desc, std::unique_ptr<SoundBuffer>* out);
-  // A buffer sharing the source's samples, with its own cursor, volume, pan and frequency,
-  // stopped at offset 0 and without notifications.
+  // A buffer sharing the source's samples, with its own cursor, volume, pan and frequency
+  // (starting as the source's), stopped at offset 0 and without notifications.
   int DuplicateBuffer(const SoundBuffer& source, std::unique_ptr<SoundBuffer>* out);
 
   WaveFormat PrimaryFormat() const;
@@ -64,7 +65,8 @@ class SoundBuffer {
   // Ends a lock; the parts give what was written, at most what was locked.
   int Unlock(const LockedRegions& regions);
 
-  // kPlayLooping or 0; playing again changes only the looping.
+  // kPlayLooping or 0, from the play cursor; playing again changes only the looping. A play
+  // once stops at the end with the cursor back at 0.
   int Play(uint32_t flags);
   // Stops and keeps the position.
   int Stop();
