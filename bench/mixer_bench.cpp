@@ -1,0 +1,106 @@
+// The sound mixer beside SDL_MixAudioFormat: eight 16-bit stereo voices at the output rate, each
+// with a volume, mixed into one saturated period.
+#include <SDL.h>
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/audio/sound_device.h"
+
+namespace bw::host {
+namespace {
+
+constexpr int kVoices = 8;
+constexpr size_t kPeriodFrames = 1024;
+constexpr uint32_t kVoiceFrames = 44100;
+constexpr uint32_t kRate = 44100;
+
+std::vector<int16_t> Noise(uint32_t seed) {
+  std::vector<int16_t> samples(size_t{kVoiceFrames} * 2);
+  for (int16_t& s : samples) {
+    seed = seed * 1664525u + 1013904223u;
+    s = static_cast<int16_t>(seed >> 18);
+  }
+  return samples;
+}
+
+void BM_SoundMixer(benchmark::State& state) {
+  SoundDevice device;
+  device.SetCooperativeLevel(kCooperativePriority);
+  std::unique_ptr<SoundBuffer> primary;
+  device.CreateBuffer({kBufferPrimary, 0, nullptr}, &primary);
+  primary->SetFormat(MakePcmFormat(2, kRate, 16));
+  const WaveFormat format = MakePcmFormat(2, kRate, 16);
+  std::vector<std::unique_ptr<SoundBuffer>> buffers(kVoices);
+  for (int v = 0; v < kVoices; ++v) {
+    device.CreateBuffer({kBufferCtrlVolume, kVoiceFrames * 4, &format}, &buffers[v]);
+    auto samples = Noise(v + 1);
+    LockedRegions r;
+    buffers[v]->Lock(0, 0, &r, kLockEntireBuffer);
+    std::memcpy(r.first, samples.data(), r.firstBytes);
+    buffers[v]->Unlock(r);
+    buffers[v]->SetVolume(-600);
+    buffers[v]->Play(kPlayLooping);
+  }
+  std::vector<int16_t> out(kPeriodFrames * 2);
+  for (auto _ : state) {
+    device.Mix(out.data(), kPeriodFrames, kRate);
+    benchmark::DoNotOptimize(out.data());
+  }
+  state.SetItemsProcessed(state.iterations() * kPeriodFrames * kVoices);
+}
+BENCHMARK(BM_SoundMixer);
+
+void BM_SdlMixAudioFormat(benchmark::State& state) {
+  std::vector<std::vector<int16_t>> voices;
+  for (int v = 0; v < kVoices; ++v) voices.push_back(Noise(v + 1));
+  // -6 dB in SDL's 0..128 volume scale.
+  const int volume = static_cast<int>(std::lround(SDL_MIX_MAXVOLUME * std::pow(10.0, -0.3)));
+  std::vector<int16_t> out(kPeriodFrames * 2);
+  size_t at = 0;
+  for (auto _ : state) {
+    std::fill(out.begin(), out.end(), 0);
+    for (const auto& voice : voices) {
+      SDL_MixAudioFormat(reinterpret_cast<Uint8*>(out.data()),
+                         reinterpret_cast<const Uint8*>(voice.data() + at * 2), AUDIO_S16SYS,
+                         static_cast<Uint32>(out.size() * 2), volume);
+    }
+    at = (at + kPeriodFrames) % (kVoiceFrames - kPeriodFrames);
+    benchmark::DoNotOptimize(out.data());
+  }
+  state.SetItemsProcessed(state.iterations() * kPeriodFrames * kVoices);
+}
+BENCHMARK(BM_SdlMixAudioFormat);
+
+// Keeps each run's throughput so that the pair's ratio can be printed at the end.
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs) {
+      auto it = run.counters.find("items_per_second");
+      if (it != run.counters.end()) rates[run.benchmark_name()] = it->second.value;
+    }
+    ConsoleReporter::ReportRuns(runs);
+  }
+  std::map<std::string, double> rates;
+};
+
+}  // namespace
+}  // namespace bw::host
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  bw::host::RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  double ours = reporter.rates["BM_SoundMixer"];
+  double peer = reporter.rates["BM_SdlMixAudioFormat"];
+  if (ours > 0 && peer > 0) std::printf("ratio mix_8_voices: %.2f\n", ours / peer);
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,0 +1,183 @@
+#include "host/audio/sound_mixer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <thread>
+
+namespace bw::host {
+
+WaveFormat MakePcmFormat(uint16_t channels, uint32_t samplesPerSec, uint16_t bitsPerSample) {
+  WaveFormat format;
+  format.formatTag = kWaveFormatPcm;
+  format.channels = channels;
+  format.samplesPerSec = samplesPerSec;
+  format.bitsPerSample = bitsPerSample;
+  format.blockAlign = static_cast<uint16_t>((bitsPerSample >> 3) * channels);
+  format.avgBytesPerSec = format.blockAlign * samplesPerSec;
+  return format;
+}
+
+bool IsPlayableFormat(const WaveFormat& format) {
+  return format.formatTag == kWaveFormatPcm && (format.channels == 1 || format.channels == 2) &&
+         (format.bitsPerSample == 8 || format.bitsPerSample == 16) &&
+         format.samplesPerSec >= kFrequencyMin && format.samplesPerSec <= kFrequencyMax &&
+         format.blockAlign == (format.bitsPerSample >> 3) * format.channels &&
+         format.avgBytesPerSec == format.blockAlign * format.samplesPerSec;
+}
+
+float GainOfLevel(int32_t hundredthsDb) {
+  if (hundredthsDb <= kVolumeMin) return 0.0f;
+  return static_cast<float>(std::pow(10.0, hundredthsDb / 2000.0));
+}
+
+uint32_t Voice::WriteCursor() const {
+  uint32_t play = PlayCursor();
+  if (!playing || frames == 0) return play;
+  uint64_t lead = uint64_t{PlayRate()} * kWriteLeadMs / 1000 * format.blockAlign;
+  return static_cast<uint32_t>((play + lead) % Bytes());
+}
+
+void Voice::UpdateGains() {
+  // The pan attenuates the side away from it; the volume applies to both.
+  gainLeft = GainOfLevel(volume + std::min(0, -pan));
+  gainRight = GainOfLevel(volume + std::min(0, pan));
+}
+
+void Voice::StopAndCollect(std::vector<NotifyTarget*>& fired) {
+  if (!playing) return;
+  playing = false;
+  for (const NotifyPosition& n : notifications) {
+    if (n.offset == kNotifyOnStop) fired.push_back(n.target);
+  }
+}
+
+namespace {
+
+// PCM is little-endian, as is every host we build for.
+template <int Bits, int Channels>
+inline void Fetch(const uint8_t* data, uint32_t frame, float& left, float& right) {
+  if constexpr (Bits == 8) {
+    const uint8_t* p = data + size_t{frame} * Channels;
+    left = static_cast<float>((p[0] - 128) * 256);
+    right = Channels == 2 ? static_cast<float>((p[1] - 128) * 256) : left;
+  } else {
+    const uint8_t* p = data + size_t{frame} * Channels * 2;
+    int16_t s[Channels];
+    std::memcpy(s, p, sizeof s);
+    left = s[0];
+    right = s[Channels - 1];
+  }
+}
+
+// Adds up to `frames` output frames of one voice to accum, stepping `position` (32.32 frames) by
+// `step`. Answers how many whole source frames were passed, counting laps; sets `ended` when a
+// voice that does not loop ran off its end.
+template <int Bits, int Channels>
+uint64_t RunVoice(const uint8_t* data, uint32_t n, bool looping, uint64_t& position,
+                  uint64_t step, float gainLeft, float gainRight, float* accum, size_t frames,
+                  bool& ended) {
+  const uint64_t end = uint64_t{n} << 32;
+  const uint64_t start = position >> 32;
+  uint64_t laps = 0;
+  for (size_t i = 0; i < frames; ++i) {
+    uint32_t index = static_cast<uint32_t>(position >> 32);
+    uint32_t fraction = static_cast<uint32_t>(position);
+    float left, right;
+    Fetch<Bits, Channels>(data, index, left, right);
+    if (fraction != 0) {
+      uint32_t next = index + 1 < n ? index + 1 : (looping ? 0 : index);
+      float nextLeft, nextRight;
+      Fetch<Bits, Channels>(data, next, nextLeft, nextRight);
+      float t = static_cast<float>(fraction) * (1.0f / 4294967296.0f);
+      left += (nextLeft - left) * t;
+      right += (nextRight - right) * t;
+    }
+    accum[2 * i] += left * gainLeft;
+    accum[2 * i + 1] += right * gainRight;
+    position += step;
+    if (position >= end) {
+      if (!looping) {
+        ended = true;
+        return n - start;
+      }
+      uint64_t whole = (position >> 32) / n;
+      position -= (whole * n) << 32;
+      laps += whole;
+    }
+  }
+  return laps * n + (position >> 32) - start;
+}
+
+using RunFunction = uint64_t (*)(const uint8_t*, uint32_t, bool, uint64_t&, uint64_t, float, float,
+                                 float*, size_t, bool&);
+
+RunFunction RunFor(const WaveFormat& format) {
+  if (format.bitsPerSample == 8) {
+    return format.channels == 1 ? RunVoice<8, 1> : RunVoice<8, 2>;
+  }
+  return format.channels == 1 ? RunVoice<16, 1> : RunVoice<16, 2>;
+}
+
+}  // namespace
+
+void SoundMixer::MixVoice(Voice& voice, float* accum, size_t frames, uint32_t outputRate,
+                          std::vector<NotifyTarget*>& fired) {
+  if (voice.frames == 0) return;
+  const uint64_t step = (uint64_t{voice.PlayRate()} << 32) / outputRate;
+  const uint32_t startByte = voice.PlayCursor();
+  bool ended = false;
+  uint64_t passed = RunFor(voice.format)(voice.samples->data(), voice.frames, voice.looping,
+                                         voice.position, step, voice.gainLeft, voice.gainRight,
+                                         accum, frames, ended);
+
+  // An offset fires when the byte at it was played during this pull; a lap fires every one.
+  const uint64_t size = voice.Bytes();
+  const uint64_t playedBytes = std::min<uint64_t>(passed, voice.frames) * voice.format.blockAlign;
+  for (const NotifyPosition& n : voice.notifications) {
+    if (n.offset == kNotifyOnStop) continue;
+    uint64_t distance = (n.offset + size - startByte) % size;
+    if (passed >= voice.frames || distance < playedBytes) fired.push_back(n.target);
+  }
+  if (ended) {
+    voice.position = 0;
+    voice.StopAndCollect(fired);
+  }
+}
+
+void SoundMixer::Mix(int16_t* out, size_t frames, uint32_t outputRate) {
+  std::vector<NotifyTarget*> fired;
+  std::unique_lock lock(mutex);
+  accum_.assign(frames * 2, 0.0f);
+  if (outputRate != 0) {
+    for (Voice* voice : voices) {
+      if (voice->playing) MixVoice(*voice, accum_.data(), frames, outputRate, fired);
+    }
+  }
+  for (size_t i = 0; i < frames * 2; ++i) {
+    long v = std::lrint(accum_[i]);
+    out[i] = static_cast<int16_t>(std::clamp<long>(v, INT16_MIN, INT16_MAX));
+  }
+  if (!fired.empty()) Deliver(lock, fired);
+}
+
+void SoundMixer::Deliver(std::unique_lock<std::mutex>& lock, std::vector<NotifyTarget*>& targets) {
+  deliverers_.push_back(std::this_thread::get_id());
+  lock.unlock();
+  for (NotifyTarget* target : targets) target->Notify();
+  lock.lock();
+  deliverers_.erase(std::find(deliverers_.begin(), deliverers_.end(), std::this_thread::get_id()));
+  targets.clear();
+  deliveryDone_.notify_all();
+}
+
+void SoundMixer::WaitForDeliveries(std::unique_lock<std::mutex>& lock) {
+  // A target may drop its own notifications from inside Notify; only other threads are waited for.
+  const auto self = std::this_thread::get_id();
+  deliveryDone_.wait(lock, [&] {
+    return std::all_of(deliverers_.begin(), deliverers_.end(),
+                       [&](std::thread::id id) { return id == self; });
+  });
+}
+
+}  // namespace bw::host

@@ -1,0 +1,138 @@
+#include "host/audio/sound_device.h"
+
+#include <cstdlib>
+
+#include "host/audio/sdl_audio_output.h"
+#include "host/audio/sound_test_rig.h"
+
+namespace bw::host {
+namespace {
+
+TEST(SoundDevice, PrimaryFormatNeedsThePriorityLevel) {
+  SoundDevice device;
+  EXPECT_EQ(device.PrimaryFormat(), MakePcmFormat(2, 22050, 8));
+  std::unique_ptr<SoundBuffer> primary;
+  ASSERT_EQ(device.CreateBuffer({kBufferPrimary, 0, nullptr}, &primary), kSoundOk);
+  const WaveFormat cd = MakePcmFormat(2, 44100, 16);
+  EXPECT_EQ(primary->SetFormat(cd), kSoundPriorityLevelNeeded);
+
+  device.SetPriorityLevelRefused(true);
+  EXPECT_EQ(device.SetCooperativeLevel(kCooperativePriority), kSoundInvalidCall);
+  EXPECT_EQ(device.SetCooperativeLevel(kCooperativeNormal), kSoundOk);
+  EXPECT_EQ(primary->SetFormat(cd), kSoundPriorityLevelNeeded);
+
+  device.SetPriorityLevelRefused(false);
+  ASSERT_EQ(device.SetCooperativeLevel(kCooperativePriority), kSoundOk);
+  WaveFormat bad = cd;
+  bad.blockAlign = 2;
+  EXPECT_EQ(primary->SetFormat(bad), kSoundBadFormat);
+  ASSERT_EQ(primary->SetFormat(cd), kSoundOk);
+  WaveFormat read;
+  ASSERT_EQ(primary->GetFormat(&read), kSoundOk);
+  EXPECT_EQ(read, cd);
+  LockedRegions r;
+  EXPECT_EQ(primary->Lock(0, 4, &r), kSoundInvalidCall);
+  std::unique_ptr<SoundBuffer> copy;
+  EXPECT_EQ(device.DuplicateBuffer(*primary, &copy), kSoundInvalidCall);
+}
+
+TEST(SoundDevice, CreateRefusesBadDescriptions) {
+  SoundDevice device;
+  std::unique_ptr<SoundBuffer> buffer;
+  const WaveFormat ok = MakePcmFormat(1, 22050, 16);
+  WaveFormat wrongByteRate = ok;
+  wrongByteRate.avgBytesPerSec = 1;
+  const WaveFormat badFormats[] = {MakePcmFormat(3, 22050, 16), MakePcmFormat(1, 22050, 24),
+                                   MakePcmFormat(2, 99, 16), MakePcmFormat(2, 100001, 16),
+                                   wrongByteRate};
+  for (const WaveFormat& f : badFormats) {
+    EXPECT_EQ(device.CreateBuffer({0, 64, &f}, &buffer), kSoundBadFormat)
+        << f.channels << " channels " << f.bitsPerSample << " bits " << f.samplesPerSec << " Hz";
+  }
+  const BufferDesc badDescs[] = {{0, 0, &ok},
+                                 {0, 63, &ok},
+                                 {0, kBufferMaxBytes + 1, &ok},
+                                 {0, 64, nullptr},
+                                 {0x10000000, 64, &ok},
+                                 {kBufferPrimary, 64, nullptr}};
+  for (const BufferDesc& d : badDescs) {
+    EXPECT_EQ(device.CreateBuffer(d, &buffer), kSoundInvalidParam) << d.flags << " " << d.bytes;
+  }
+  EXPECT_EQ(buffer, nullptr);
+
+  // A new buffer holds silence of its sample width.
+  const WaveFormat eight = MakePcmFormat(1, 8000, 8);
+  ASSERT_EQ(device.CreateBuffer({0, 800, &eight}, &buffer), kSoundOk);
+  LockedRegions r;
+  ASSERT_EQ(buffer->Lock(0, 0, &r, kLockEntireBuffer), kSoundOk);
+  EXPECT_EQ(r.first[799], 0x80);
+  std::unique_ptr<SoundBuffer> copy;
+  EXPECT_EQ(SoundDevice().DuplicateBuffer(*buffer, &copy), kSoundInvalidParam)
+      << "another device's buffer";
+}
+
+TEST(SoundDevice, ControlsNeedTheirFlagsAndRanges) {
+  SoundRig rig;
+  auto plain = rig.Ramp(4, 0);
+  int32_t pan = 0;
+  EXPECT_EQ(plain->SetVolume(0), kSoundControlUnavailable);
+  EXPECT_EQ(plain->GetPan(&pan), kSoundControlUnavailable);
+  EXPECT_EQ(plain->SetFrequency(22050), kSoundControlUnavailable);
+
+  auto buffer = rig.Ramp(4);
+  EXPECT_EQ(buffer->SetVolume(kVolumeMax + 1), kSoundInvalidParam);
+  EXPECT_EQ(buffer->SetPan(kPanRight + 1), kSoundInvalidParam);
+  EXPECT_EQ(buffer->SetFrequency(kFrequencyMin - 1), kSoundInvalidParam);
+  EXPECT_EQ(buffer->SetFrequency(kFrequencyMax), kSoundOk);
+  EXPECT_EQ(buffer->Play(2), kSoundInvalidParam);
+}
+
+TEST(SoundDevice, LostBufferStopsAndRefusesLockAndPlayUntilRestored) {
+  SoundRig rig;
+  auto buffer = rig.Ramp(100);
+  CountingTarget onStop;
+  const NotifyPosition positions[] = {{kNotifyOnStop, &onStop}};
+  ASSERT_EQ(buffer->SetNotificationPositions(positions), kSoundOk);
+  buffer->Play(kPlayLooping);
+  buffer->MarkLost();
+  EXPECT_EQ(onStop.count, 1);
+  uint32_t status = 0;
+  buffer->GetStatus(&status);
+  EXPECT_EQ(status, kStatusBufferLost);
+  LockedRegions r;
+  EXPECT_EQ(buffer->Lock(0, 4, &r), kSoundBufferLost);
+  EXPECT_EQ(buffer->Play(0), kSoundBufferLost);
+  std::unique_ptr<SoundBuffer> copy;
+  EXPECT_EQ(rig.device.DuplicateBuffer(*buffer, &copy), kSoundBufferLost);
+
+  ASSERT_EQ(buffer->Restore(), kSoundOk);
+  EXPECT_EQ(buffer->Lock(0, 4, &r), kSoundOk);
+  EXPECT_EQ(buffer->Play(0), kSoundOk);
+}
+
+TEST(SdlAudioOutput, OpensAtThePrimaryRateOnTheDummyDriver) {
+  SoundRig rig(48000);
+  auto buffer = rig.Ramp(4800);
+  buffer->Play(kPlayLooping);
+  SdlAudioOutput output(rig.device);
+  ASSERT_EQ(output.Open(), kSoundOk) << output.Error();
+  EXPECT_EQ(output.Rate(), 48000u);
+  ASSERT_EQ(output.Open(), kSoundOk) << "reopening closes first";
+  output.Close();
+  EXPECT_FALSE(output.IsOpen());
+  output.Close();
+  EXPECT_EQ(buffer->Stop(), kSoundOk);
+}
+
+TEST(SdlAudioOutput, ReportsADriverThatCannotOpen) {
+  SoundDevice device;
+  SdlAudioOutput output(device);
+  setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+  EXPECT_EQ(output.Open(), kSoundNoDriver);
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  EXPECT_FALSE(output.IsOpen());
+  EXPECT_FALSE(output.Error().empty());
+}
+
+}  // namespace
+}  // namespace bw::host

@@ -1,0 +1,291 @@
+#include <thread>
+
+#include "host/audio/sound_test_rig.h"
+
+namespace bw::host {
+namespace {
+
+TEST(SoundMixerMixing, SumsBuffersWithVolumeAndPan) {
+  SoundRig rig;
+  auto a = rig.Make16({1000, -2000});
+  auto b = rig.Make16({3000, 500});
+  a->Play(kPlayLooping);
+  b->Play(kPlayLooping);
+  EXPECT_EQ(rig.device.Pull(1), (std::vector<int16_t>{4000, -1500}));
+
+  auto c = rig.Make16({10000, 10000});
+  b->Stop();
+  a->Stop();
+  c->Play(kPlayLooping);
+  struct Case {
+    int32_t volume, pan;
+    int16_t left, right;
+  } cases[] = {
+      {0, 0, 10000, 10000},     {-2000, 0, 1000, 1000},   {0, kPanRight, 0, 10000},
+      {0, kPanLeft, 10000, 0},  {0, -2000, 10000, 1000},  {-2000, 2000, 100, 1000},
+      {kVolumeMin, 0, 0, 0},
+  };
+  for (const Case& k : cases) {
+    ASSERT_EQ(c->SetVolume(k.volume), kSoundOk);
+    ASSERT_EQ(c->SetPan(k.pan), kSoundOk);
+    EXPECT_EQ(rig.device.Pull(1), (std::vector<int16_t>{k.left, k.right}))
+        << "volume " << k.volume << " pan " << k.pan;
+  }
+}
+
+TEST(SoundMixerMixing, SaturatesAtTheSampleLimits) {
+  SoundRig rig;
+  auto a = rig.Make16({30000, -30000});
+  auto b = rig.Make16({30000, -30000});
+  a->Play(kPlayLooping);
+  b->Play(kPlayLooping);
+  EXPECT_EQ(rig.device.Pull(1), (std::vector<int16_t>{32767, -32768}));
+}
+
+TEST(SoundMixerMixing, WidensEightBitAndMonoSamples) {
+  SoundRig rig;
+  const uint8_t bytes[] = {0xC0, 0x00};
+  auto mono8 = rig.Make(MakePcmFormat(1, 44100, 8), bytes, 2);
+  mono8->Play(kPlayLooping);
+  EXPECT_EQ(rig.device.Pull(2), (std::vector<int16_t>{16384, 16384, -32768, -32768}));
+}
+
+TEST(SoundMixerMixing, ResamplesToTheOutputRate) {
+  SoundRig rig;
+  // A second at 22050 Hz is consumed in a second of 44100 Hz output, half a frame per frame.
+  auto slow = rig.Make16(std::vector<int16_t>(22050), 1, 22050);
+  slow->Play(0);
+  rig.device.Pull(22050);
+  EXPECT_EQ(PlayCursor(*slow), 11025u * 2);
+  rig.device.Pull(22049);
+  EXPECT_TRUE(IsPlaying(*slow)) << "one output frame of the second is still due";
+  rig.device.Pull(1);
+  EXPECT_FALSE(IsPlaying(*slow));
+
+  // Between source frames the output is interpolated; past the last one it holds.
+  auto ramp = rig.Make16({0, 1000}, 1, 22050);
+  ramp->Play(0);
+  EXPECT_EQ(rig.device.Pull(4), (std::vector<int16_t>{0, 0, 500, 500, 1000, 1000, 1000, 1000}));
+
+  // The frequency overrides the format's rate; "original" brings it back.
+  auto fast = rig.Ramp(1000);
+  ASSERT_EQ(fast->SetFrequency(11025), kSoundOk);
+  fast->Play(0);
+  rig.device.Pull(400);
+  EXPECT_EQ(PlayCursor(*fast), 100u * 4);
+  ASSERT_EQ(fast->SetFrequency(kFrequencyOriginal), kSoundOk);
+  uint32_t hz = 0;
+  EXPECT_EQ(fast->GetFrequency(&hz), kSoundOk);
+  EXPECT_EQ(hz, 44100u);
+  rig.device.Pull(100);
+  EXPECT_EQ(PlayCursor(*fast), 200u * 4);
+}
+
+TEST(SoundMixerCursors, LoopWrapsAndOncePlayStopsAtTheEnd) {
+  SoundRig rig;
+  auto looped = rig.Ramp(100);
+  looped->Play(kPlayLooping);
+  std::vector<int16_t> out = rig.device.Pull(150);
+  EXPECT_EQ(out[2 * 120], 20) << "frame 120 of the output is frame 20 of the second lap";
+  EXPECT_EQ(PlayCursor(*looped), 50u * 4);
+  uint32_t status = 0;
+  looped->GetStatus(&status);
+  EXPECT_EQ(status, kStatusPlaying | kStatusLooping);
+
+  looped->Stop();
+  auto once = rig.Ramp(100);
+  once->Play(0);
+  out = rig.device.Pull(150);
+  EXPECT_EQ(out[2 * 99], 99);
+  EXPECT_EQ(out[2 * 100], 0) << "silence after the end";
+  EXPECT_FALSE(IsPlaying(*once));
+  EXPECT_EQ(PlayCursor(*once), 0u) << "the end of the buffer is offset 0";
+}
+
+TEST(SoundMixerCursors, StopKeepsThePositionAndPlayResumesThere) {
+  SoundRig rig;
+  auto buffer = rig.Ramp(100);
+  buffer->Play(0);
+  rig.device.Pull(30);
+  EXPECT_EQ(buffer->Stop(), kSoundOk);
+  EXPECT_EQ(rig.device.Pull(10), std::vector<int16_t>(20, 0));
+  EXPECT_EQ(PlayCursor(*buffer), 30u * 4);
+  buffer->Play(0);
+  EXPECT_EQ(rig.device.Pull(1), (std::vector<int16_t>{30, -30}));
+
+  ASSERT_EQ(buffer->SetCurrentPosition(4 * 70 + 3), kSoundOk);
+  EXPECT_EQ(PlayCursor(*buffer), 70u * 4) << "rounded down to a frame";
+  EXPECT_EQ(buffer->SetCurrentPosition(400), kSoundInvalidParam);
+}
+
+TEST(SoundMixerCursors, WriteCursorLeadsWhilePlaying) {
+  SoundRig rig;
+  auto buffer = rig.Ramp(1000);
+  uint32_t play = 0, write = 0;
+  buffer->GetCurrentPosition(&play, &write);
+  EXPECT_EQ(write, play);
+  buffer->Play(kPlayLooping);
+  rig.device.Pull(900);
+  buffer->GetCurrentPosition(&play, &write);
+  EXPECT_EQ(play, 900u * 4);
+  EXPECT_EQ(write, (900u + 441) % 1000 * 4) << "10 ms ahead, wrapped";
+
+  LockedRegions r;
+  ASSERT_EQ(buffer->Lock(0, 8, &r, kLockFromWriteCursor), kSoundOk);
+  EXPECT_EQ(r.firstBytes, 8u);
+  EXPECT_EQ(r.first[0], 341 & 0xFF);
+}
+
+TEST(SoundMixerCursors, LockSplitsAtTheWrapAndChecksRegions) {
+  SoundRig rig;
+  auto buffer = rig.Ramp(100);
+  LockedRegions whole;
+  ASSERT_EQ(buffer->Lock(0, 0, &whole, kLockEntireBuffer), kSoundOk);
+  LockedRegions r;
+  ASSERT_EQ(buffer->Lock(300, 200, &r), kSoundOk);
+  EXPECT_EQ(r.first, whole.first + 300);
+  EXPECT_EQ(r.firstBytes, 100u);
+  EXPECT_EQ(r.second, whole.first);
+  EXPECT_EQ(r.secondBytes, 100u);
+  EXPECT_EQ(buffer->Unlock(r), kSoundOk);
+
+  EXPECT_EQ(buffer->Lock(400, 4, &r), kSoundInvalidParam);
+  EXPECT_EQ(buffer->Lock(0, 401, &r), kSoundInvalidParam);
+  uint8_t elsewhere[4];
+  EXPECT_EQ(buffer->Unlock({elsewhere, 4, nullptr, 0}), kSoundInvalidParam);
+  EXPECT_EQ(buffer->Unlock({whole.first + 396, 8, nullptr, 0}), kSoundInvalidParam);
+}
+
+TEST(SoundMixerDuplicates, ShareSamplesButNothingElse) {
+  SoundRig rig;
+  auto original = rig.Ramp(100);
+  ASSERT_EQ(original->SetVolume(-2000), kSoundOk);
+  std::unique_ptr<SoundBuffer> copy;
+  ASSERT_EQ(rig.device.DuplicateBuffer(*original, &copy), kSoundOk);
+  int32_t volume = 0;
+  copy->GetVolume(&volume);
+  EXPECT_EQ(volume, -2000) << "starts with the source's settings";
+
+  LockedRegions r;
+  ASSERT_EQ(original->Lock(40, 4, &r), kSoundOk);
+  const int16_t marked[2] = {10000, 10000};
+  std::memcpy(r.first, marked, 4);
+  original->Unlock(r);
+
+  copy->SetVolume(0);
+  copy->SetPan(kPanRight);
+  copy->SetCurrentPosition(40);
+  copy->Play(0);
+  EXPECT_EQ(rig.device.Pull(1), (std::vector<int16_t>{0, 10000}));
+  EXPECT_EQ(PlayCursor(*original), 0u);
+  EXPECT_FALSE(IsPlaying(*original));
+
+  original->Play(0);
+  copy.reset();
+  EXPECT_EQ(rig.device.Pull(1), (std::vector<int16_t>{0, 0})) << "original frame 0, at -20 dB";
+  EXPECT_EQ(rig.device.Pull(1), (std::vector<int16_t>{0, 0}));
+  EXPECT_EQ(PlayCursor(*original), 8u) << "outlives its duplicate";
+}
+
+TEST(SoundMixerNotifications, FireOncePerCrossingIncludingWrapAndStop) {
+  SoundRig rig;
+  auto buffer = rig.Ramp(100);
+  CountingTarget atStart, atMiddle, atLast, onStop;
+  const NotifyPosition positions[] = {
+      {0, &atStart}, {200, &atMiddle}, {399, &atLast}, {kNotifyOnStop, &onStop}};
+  ASSERT_EQ(buffer->SetNotificationPositions(positions), kSoundOk);
+  const NotifyPosition past[] = {{400, &atLast}};
+  EXPECT_EQ(buffer->SetNotificationPositions(past), kSoundInvalidParam);
+  EXPECT_EQ(rig.Ramp(1, kBufferCtrlVolume)->SetNotificationPositions(positions),
+            kSoundControlUnavailable);
+  buffer->Play(kPlayLooping);
+  EXPECT_EQ(buffer->SetNotificationPositions({}), kSoundInvalidCall) << "not while playing";
+
+  rig.device.Pull(50);
+  EXPECT_EQ(atStart.count, 1);
+  EXPECT_EQ(atMiddle.count, 0) << "the byte at 200 has not been played";
+  rig.device.Pull(1);
+  EXPECT_EQ(atMiddle.count, 1);
+  rig.device.Pull(49);
+  EXPECT_EQ(atLast.count, 1);
+  EXPECT_EQ(atStart.count, 1);
+  rig.device.Pull(1);
+  EXPECT_EQ(atStart.count, 2) << "the wrap passes offset 0 again";
+  EXPECT_EQ(onStop.count, 0);
+
+  buffer->Stop();
+  buffer->Stop();
+  EXPECT_EQ(onStop.count, 1);
+  buffer->Play(0);
+  rig.device.Pull(500);
+  EXPECT_EQ(onStop.count, 2) << "the end of a play once";
+  EXPECT_EQ(atLast.count, 2);
+  EXPECT_EQ(atStart.count, 2);
+}
+
+TEST(SoundMixerNotifications, FireOnceEachWhenAPullLapsTheBuffer) {
+  SoundRig rig;
+  const uint8_t silence[8] = {0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80};
+  auto tiny = rig.Make(MakePcmFormat(1, 8000, 8), silence, 8);
+  CountingTarget first, last;
+  const NotifyPosition positions[] = {{0, &first}, {7, &last}};
+  ASSERT_EQ(tiny->SetNotificationPositions(positions), kSoundOk);
+  tiny->Play(kPlayLooping);
+  rig.device.Pull(441);  // 80 frames: ten laps
+  EXPECT_EQ(first.count, 1);
+  EXPECT_EQ(last.count, 1);
+}
+
+TEST(SoundMixerThreads, FrameThreadCallsWhileTheOutputPulls) {
+  SoundRig rig;
+  auto buffer = rig.Ramp(4410);
+  CountingTarget onStop, atMiddle;
+  const NotifyPosition positions[] = {{kNotifyOnStop, &onStop}, {8820, &atMiddle}};
+  ASSERT_EQ(buffer->SetNotificationPositions(positions), kSoundOk);
+
+  std::atomic<bool> running{true};
+  std::thread output([&] {
+    while (running.load()) rig.device.Pull(256);
+  });
+  constexpr int kRounds = 300;
+  for (int i = 0; i < kRounds; ++i) {
+    ASSERT_EQ(buffer->Play(kPlayLooping), kSoundOk);
+    buffer->SetVolume(-(i % 100) * 10);
+    buffer->SetPan((i % 21) * 100 - 1000);
+    buffer->SetFrequency(22050 + i * 10);
+    LockedRegions r;
+    ASSERT_EQ(buffer->Lock(0, 4, &r, kLockFromWriteCursor), kSoundOk);
+    ASSERT_EQ(buffer->Unlock(r), kSoundOk);
+    uint32_t play = 0, write = 0;
+    buffer->GetCurrentPosition(&play, &write);
+    EXPECT_LT(play, 4410u * 4);
+    ASSERT_EQ(buffer->Stop(), kSoundOk);
+  }
+  running = false;
+  output.join();
+  EXPECT_EQ(onStop.count, kRounds) << "a looping buffer stops only when told";
+}
+
+TEST(SoundMixerThreads, ReleasedBuffersNotifyNoMore) {
+  SoundRig rig;
+  std::atomic<bool> running{true};
+  std::thread output([&] {
+    while (running.load()) rig.device.Pull(64);
+  });
+  // A target dies right after its buffer; a pull still holding it would touch freed memory.
+  for (int i = 0; i < 1000; ++i) {
+    auto target = std::make_unique<CountingTarget>();
+    auto buffer = rig.Ramp(8);
+    const NotifyPosition positions[] = {{0, target.get()}, {16, target.get()}};
+    ASSERT_EQ(buffer->SetNotificationPositions(positions), kSoundOk);
+    buffer->Play(kPlayLooping);
+    while (target->count.load() == 0) std::this_thread::yield();
+    buffer.reset();
+    target.reset();
+  }
+  running = false;
+  output.join();
+}
+
+}  // namespace
+}  // namespace bw::host

@@ -1,0 +1,74 @@
+// oggtone OUT.ogg --freq HZ --ms MS [--rate HZ] [--channels 1|2]: writes a sine tone as Ogg Vorbis.
+#include <charconv>
+#include <cstdio>
+#include <cstdint>
+#include <string_view>
+
+#include "common/atomic_file.h"
+#include "lib/ogg/ogg_vorbis_writer.h"
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+int Usage() {
+  std::fprintf(stderr,
+               "usage: oggtone OUT.ogg --freq HZ --ms MS [--rate HZ] [--channels 1|2]\n");
+  return kExitUsage;
+}
+
+template <typename T>
+bool ParseNumber(std::string_view text, T* out) {
+  const char* end = text.data() + text.size();
+  auto [ptr, ec] = std::from_chars(text.data(), end, *out);
+  return ec == std::errc() && ptr == end;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const char* outPath = nullptr;
+  double freq = 0;
+  uint32_t ms = 0, rate = 44100, channels = 2;
+  bool haveFreq = false, haveMs = false;
+  for (int i = 1; i < argc; ++i) {
+    std::string_view arg = argv[i];
+    const bool hasValue = i + 1 < argc;
+    if (arg == "--freq") {
+      if (!hasValue || !ParseNumber(argv[++i], &freq)) return Usage();
+      haveFreq = true;
+    } else if (arg == "--ms") {
+      if (!hasValue || !ParseNumber(argv[++i], &ms)) return Usage();
+      haveMs = true;
+    } else if (arg == "--rate") {
+      if (!hasValue || !ParseNumber(argv[++i], &rate)) return Usage();
+    } else if (arg == "--channels") {
+      if (!hasValue || !ParseNumber(argv[++i], &channels)) return Usage();
+    } else if (arg.starts_with("--") || outPath != nullptr) {
+      return Usage();
+    } else {
+      outPath = argv[i];
+    }
+  }
+  // An hour at most keeps the samples in memory within reason.
+  if (outPath == nullptr || !haveFreq || !haveMs || !(freq > 0) || ms > 3600000 || rate == 0 ||
+      rate > 192000 || (channels != 1 && channels != 2)) {
+    return Usage();
+  }
+
+  const int channelCount = static_cast<int>(channels);
+  auto samples = bw::tools::MakeSineTone(freq, ms, rate, channelCount);
+  std::vector<uint8_t> ogg;
+  if (int r = bw::tools::EncodeOggVorbis(samples, channelCount, rate, &ogg);
+      r != bw::tools::kOggOk) {
+    std::fprintf(stderr, "oggtone: the encoder refused the tone (code %d)\n", r);
+    return kExitFailed;
+  }
+  if (std::error_code ec = bw::WriteFileAtomically(outPath, ogg)) {
+    std::fprintf(stderr, "oggtone: cannot write %s: %s\n", outPath, ec.message().c_str());
+    return kExitFailed;
+  }
+  return kExitOk;
+}
