@@ -196,10 +196,10 @@ void LzssCodec::DeleteNode(uint32_t p) {
 int LzssCodec::Encode(std::span<const uint8_t> source, std::vector<uint8_t>* out,
                       uint32_t* packedSize) {
   if (packedSize) *packedSize = 0;
+  if (out) out->clear();
   if (source.size() < 9 || source.size() > 0xFFFFFFFFu) return kNotPacked;
   const uint64_t budget = source.size() - 8;
   if (out) {
-    out->clear();
     try {
       out->reserve(budget);
     } catch (const std::bad_alloc&) {
