@@ -1,0 +1,85 @@
+// The reference-counted read stream of the resource layer.
+#pragma once
+
+#include <cstdint>
+
+namespace bw {
+
+// The engine's reference count: 0 means one holder. Release lowers a non-zero count and
+// deletes the object when the count is already 0.
+class RefCounted {
+ public:
+  virtual ~RefCounted() = default;
+  void AddRef() { ++refCount_; }
+  void Release() {
+    if (refCount_ != 0) {
+      --refCount_;
+    } else {
+      delete this;
+    }
+  }
+  uint32_t RefCount() const { return refCount_; }
+
+ private:
+  uint32_t refCount_ = 0;
+};
+
+class Stream : public RefCounted {
+ public:
+
+  virtual uint32_t GetSize() = 0;
+  virtual uint32_t Tell() = 0;
+  virtual bool IsEof() = 0;
+  virtual uint32_t Seek(uint32_t position) = 0;
+  virtual uint32_t Skip(int32_t distance) = 0;
+  virtual uint32_t SeekFromEnd(uint32_t distance) = 0;
+  // Bytes delivered, at most count.
+  virtual uint32_t Read(void* buffer, uint32_t count) = 0;
+  // The stream's memory block, null when it has none. With detach the caller takes the block.
+  virtual void* GetBuffer(bool /*detach*/) { return nullptr; }
+
+ protected:
+  // Where the moves of the seek family land: always inside [0, size].
+  static uint32_t ClampSeek(uint32_t position, uint32_t size) {
+    return position < size ? position : size;
+  }
+  static uint32_t ClampSkip(uint32_t position, int32_t distance, uint32_t size) {
+    int64_t target = int64_t{position} + distance;
+    return target < 0 ? 0 : target > size ? size : static_cast<uint32_t>(target);
+  }
+  static uint32_t ClampFromEnd(uint32_t distance, uint32_t size) {
+    return distance > size ? 0 : size - distance;
+  }
+};
+
+// Holds one reference and releases it at the end of the scope.
+class StreamRef {
+ public:
+  StreamRef() = default;
+  explicit StreamRef(Stream* stream) : stream_(stream) {}
+  ~StreamRef() { reset(); }
+  StreamRef(StreamRef&& other) noexcept : stream_(other.stream_) { other.stream_ = nullptr; }
+  StreamRef& operator=(StreamRef&& other) noexcept {
+    if (this != &other) {
+      reset();
+      stream_ = other.stream_;
+      other.stream_ = nullptr;
+    }
+    return *this;
+  }
+  StreamRef(const StreamRef&) = delete;
+  StreamRef& operator=(const StreamRef&) = delete;
+
+  void reset() {
+    if (stream_) stream_->Release();
+    stream_ = nullptr;
+  }
+  Stream* get() const { return stream_; }
+  Stream* operator->() const { return stream_; }
+  explicit operator bool() const { return stream_ != nullptr; }
+
+ private:
+  Stream* stream_ = nullptr;
+};
+
+}  // namespace bw

@@ -1,0 +1,126 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "app/platform/file_stream.h"
+#include "app/platform/memory_stream.h"
+#include "support/temp_dir.h"
+
+namespace bw {
+namespace {
+
+MemoryStream* NewMemoryStream(const std::string& bytes) {
+  auto* stream = new MemoryStream();
+  void* block = AllocGlobalMemory(bytes.size());
+  std::memcpy(block, bytes.data(), bytes.size());
+  EXPECT_EQ(stream->Attach(block, static_cast<uint32_t>(bytes.size())), MemoryStream::kDone);
+  return stream;
+}
+
+std::string ReadAll(Stream& s, uint32_t count) {
+  std::string out(count, '\0');
+  out.resize(s.Read(out.data(), count));
+  return out;
+}
+
+// Both streams over "0123456789" must clamp every move the same way.
+class StreamClamping : public ::testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override {
+    if (GetParam()) {
+      host::HostFile file;
+      ASSERT_TRUE(file.Open(dir_.WriteFile("s.bin", "0123456789"), host::HostFile::Access::kRead));
+      auto* fs = new FileStream();
+      ASSERT_EQ(fs->Attach(std::move(file)), FileStream::kDone);
+      stream_ = StreamRef(fs);
+    } else {
+      stream_ = StreamRef(NewMemoryStream("0123456789"));
+    }
+  }
+  test::TempDir dir_;
+  StreamRef stream_;
+};
+
+TEST_P(StreamClamping, MovesStayInsideTheData) {
+  Stream& s = *stream_.get();
+  EXPECT_EQ(s.GetSize(), 10u);
+  EXPECT_EQ(s.Seek(4), 0u);
+  EXPECT_EQ(s.Skip(-10), 0u);
+  EXPECT_EQ(s.Tell(), 0u) << "skipping back past the start stops at 0";
+  EXPECT_EQ(ReadAll(s, 3), "012");
+
+  EXPECT_EQ(s.Skip(100), 0u);
+  EXPECT_TRUE(s.IsEof()) << "skipping forward past the end stops at the end";
+  EXPECT_EQ(ReadAll(s, 5), "");
+
+  EXPECT_EQ(s.SeekFromEnd(0), 0u);
+  EXPECT_TRUE(s.IsEof());
+  EXPECT_EQ(s.SeekFromEnd(11), 0u);
+  EXPECT_EQ(s.Tell(), 0u) << "a distance beyond the size goes to the start";
+  EXPECT_EQ(s.SeekFromEnd(3), 0u);
+  EXPECT_EQ(ReadAll(s, 100), "789") << "reads stop at the end";
+
+  EXPECT_EQ(s.Seek(1000), 0u);
+  EXPECT_EQ(s.Tell(), 10u);
+  EXPECT_EQ(s.Seek(2), 0u);
+  EXPECT_EQ(s.Skip(3), 0u);
+  EXPECT_EQ(ReadAll(s, 2), "56") << "the handle follows the kept position";
+}
+
+INSTANTIATE_TEST_SUITE_P(FileAndMemory, StreamClamping, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "File" : "Memory"; });
+
+TEST(MemoryStream, WithoutABlockEveryOperationRefuses) {
+  MemoryStream s;
+  EXPECT_EQ(s.Seek(0), MemoryStream::kNoBlock);
+  EXPECT_EQ(s.Skip(1), MemoryStream::kNoBlock);
+  EXPECT_EQ(s.SeekFromEnd(0), MemoryStream::kNoBlock);
+  char c;
+  EXPECT_EQ(s.Read(&c, 1), 0u);
+}
+
+TEST(MemoryStream, AttachesOnceAndHandsTheBlockOver) {
+  StreamRef ref(NewMemoryStream("abc"));
+  auto& s = static_cast<MemoryStream&>(*ref.get());
+  void* other = AllocGlobalMemory(1);
+  EXPECT_EQ(s.Attach(other, 1), MemoryStream::kAttachFailed);
+  FreeGlobalMemory(other);
+
+  EXPECT_EQ(s.GetBuffer(false), s.GetBuffer(false)) << "a look does not detach";
+  void* block = s.GetBuffer(true);
+  ASSERT_NE(block, nullptr);
+  EXPECT_EQ(s.GetBuffer(false), nullptr);
+  EXPECT_EQ(s.GetSize(), 3u) << "the size stays after a detach";
+  char c;
+  EXPECT_EQ(s.Read(&c, 1), 0u);
+  FreeGlobalMemory(block);  // ours now; the stream must not free it again
+}
+
+TEST(FileStream, WithoutAHandleEveryOperationRefuses) {
+  FileStream s;
+  EXPECT_EQ(s.Seek(0), FileStream::kNoHandle);
+  EXPECT_EQ(s.Skip(-1), FileStream::kNoHandle);
+  EXPECT_EQ(s.SeekFromEnd(0), FileStream::kNoHandle);
+  char c;
+  EXPECT_EQ(s.Read(&c, 1), 0u);
+  EXPECT_EQ(s.Attach(host::HostFile()), FileStream::kAttachFailed) << "a closed handle has no size";
+}
+
+TEST(RefCounted, ReleaseDeletesOnlyTheLastHolder) {
+  struct Probe final : public RefCounted {
+    explicit Probe(bool& gone) : gone_(gone) {}
+    ~Probe() override { gone_ = true; }
+    bool& gone_;
+  };
+  bool gone = false;
+  auto* s = new Probe(gone);
+  s->AddRef();
+  s->Release();
+  EXPECT_FALSE(gone);
+  s->Release();
+  EXPECT_TRUE(gone);
+}
+
+}  // namespace
+}  // namespace bw

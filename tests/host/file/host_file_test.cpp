@@ -1,0 +1,86 @@
+#include "host/file/host_file.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "support/temp_dir.h"
+
+namespace bw::host {
+namespace {
+
+using Access = HostFile::Access;
+using Origin = HostFile::Origin;
+
+TEST(HostFile, CreateNewRefusesAnExistingFileAndLeavesItAlone) {
+  test::TempDir dir;
+  auto path = dir.WriteFile("a.txt", "keep");
+  HostFile file;
+  EXPECT_FALSE(file.Open(path, Access::kCreateNew));
+  EXPECT_FALSE(file.IsOpen());
+  ASSERT_TRUE(file.Open(path, Access::kRead));
+  char buffer[8] = {};
+  EXPECT_EQ(file.Read(buffer, sizeof(buffer)), 4u) << "a short read answers the bytes there";
+  EXPECT_STREQ(buffer, "keep");
+
+  ASSERT_TRUE(file.Open(path, Access::kCreateAlways));
+  EXPECT_EQ(file.Size(), 0u) << "create-always truncates";
+}
+
+TEST(HostFile, SeeksFromEachOriginAndWrites) {
+  test::TempDir dir;
+  HostFile file;
+  ASSERT_TRUE(file.Open(dir.path() / "b.bin", Access::kCreateNew));
+  EXPECT_EQ(file.Write("0123456789", 10), 10u);
+  ASSERT_TRUE(file.Open(dir.path() / "b.bin", Access::kReadWrite));
+  EXPECT_EQ(file.Seek(-3, Origin::kEnd), 7u);
+  EXPECT_EQ(file.Seek(-2, Origin::kCurrent), 5u);
+  char c = 0;
+  EXPECT_EQ(file.Read(&c, 1), 1u);
+  EXPECT_EQ(c, '5');
+  EXPECT_FALSE(file.Seek(-1, Origin::kBegin)) << "before the start";
+  EXPECT_EQ(file.Tell(), 6u) << "a refused seek does not move";
+  EXPECT_EQ(file.Write("X", 1), 1u);
+  EXPECT_EQ(file.Size(), 10u);
+}
+
+TEST(HostFile, ClosedOrMissingHandlesAnswerNothing) {
+  test::TempDir dir;
+  HostFile file;
+  EXPECT_FALSE(file.Open(dir.path() / "missing", Access::kRead));
+  EXPECT_FALSE(file.Open(dir.path(), Access::kRead)) << "a folder is not a file";
+  char c;
+  EXPECT_EQ(file.Read(&c, 1), 0u);
+  EXPECT_EQ(file.Write(&c, 1), 0u);
+  EXPECT_FALSE(file.Seek(0, Origin::kBegin));
+  EXPECT_FALSE(file.Size());
+}
+
+TEST(HostFile, MovesOwnershipOfTheDescriptor) {
+  test::TempDir dir;
+  auto path = dir.WriteFile("c.txt", "abc");
+  HostFile a;
+  ASSERT_TRUE(a.Open(path, Access::kRead));
+  HostFile b = std::move(a);
+  EXPECT_FALSE(a.IsOpen());
+  EXPECT_EQ(b.Path(), path);
+  EXPECT_EQ(b.Size(), 3u);
+}
+
+TEST(HostFile, RefusesThirtyTwoBitSizesOverFourGigabytes) {
+  test::TempDir dir;
+  auto path = dir.path() / "big";
+  int fd = ::open(path.c_str(), O_CREAT | O_WRONLY, 0644);
+  ASSERT_GE(fd, 0);
+  const uint64_t big = uint64_t{1} << 32;  // sparse: takes no space
+  bool truncated = ::ftruncate(fd, static_cast<off_t>(big)) == 0;
+  ::close(fd);
+  if (!truncated) GTEST_SKIP() << "the temporary folder cannot hold a sparse 4 GiB file";
+  HostFile file;
+  ASSERT_TRUE(file.Open(path, Access::kRead));
+  EXPECT_EQ(file.Size64(), big);
+  EXPECT_FALSE(file.Size()) << "4 GiB does not fit the engine's size";
+}
+
+}  // namespace
+}  // namespace bw::host

@@ -1,0 +1,560 @@
+#include "resource/packs/vfa_archive.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "lib/vfa/vfa_writer.h"
+#include "resource/packs/pack_member_stream.h"
+#include "resource/packs/vfa_decoder.h"
+#include "support/temp_dir.h"
+
+namespace bw {
+namespace {
+
+using tools::VfaMemberSource;
+using tools::VfaPackOptions;
+
+std::vector<uint8_t> Bytes(const std::string& s) { return {s.begin(), s.end()}; }
+
+std::vector<uint8_t> Member(const std::string& head, size_t size, uint32_t seed, bool text) {
+  std::mt19937 rng(seed);
+  std::vector<uint8_t> v = Bytes(head);
+  while (v.size() < size) {
+    v.push_back(text ? static_cast<uint8_t>("abc de\r\n"[rng() % 8]) : static_cast<uint8_t>(rng()));
+  }
+  return v;
+}
+
+// Members that share the 4-byte head "SOB0", one exactly that long, one nibble-scrambled.
+std::vector<VfaMemberSource> SampleMembers() {
+  std::vector<VfaMemberSource> m;
+  m.push_back({"script\\main.sob", Member("SOB0", 3000, 1, true)});
+  m.push_back({"sys\\rule001.wgx", Member("SOB0", 1000, 2, false)});
+  m.push_back({"head.bin", Bytes("SOB0")});
+  m.push_back({"short.bin", Bytes("SOB0xy")});
+  m.push_back({"voice\\v001.ogg", Member("SOB0", 700, 3, false), true});
+  return m;
+}
+
+// Reads land in a vector through the allocation callback.
+void* AllocateVector(uint32_t size, void* argument, void*) {
+  auto* v = static_cast<std::vector<uint8_t>*>(argument);
+  v->assign(size, 0xEE);
+  return v->data();
+}
+
+// Restores the decoder's process-wide settings after each test.
+class VfaTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    VfaDecoderAssist(kVfaAssistTables, 0, 0);
+    VfaDecoderAssist(kVfaAssistKeyWords, 0, 0);
+    for (Archive* a : open_) a->Release();
+  }
+
+  std::filesystem::path Write(const std::string& fileName, const std::vector<VfaMemberSource>& members,
+                              const VfaPackOptions& options) {
+    std::vector<uint8_t> bytes;
+    std::string error;
+    EXPECT_TRUE(tools::BuildVfaPack(fileName, members, options, bytes, &error)) << error;
+    return dir_.WriteFile(fileName, std::string(bytes.begin(), bytes.end()));
+  }
+
+  // Opens through an open handle, as the file-system manager does. Null with the code in error.
+  Archive* Open(const std::filesystem::path& path, int* error) {
+    host::HostFile file;
+    EXPECT_TRUE(file.Open(path, host::HostFile::Access::kRead));
+    Archive* archive = OpenVfaPack(path.c_str(), std::move(file), error);
+    if (archive) open_.push_back(archive);
+    return archive;
+  }
+
+  Archive* WriteAndOpen(const std::vector<VfaMemberSource>& members, const VfaPackOptions& options,
+                        int* error, const std::string& fileName = "SCRIPT.VFA") {
+    return Open(Write(fileName, members, options), error);
+  }
+
+  test::TempDir dir_;
+  std::vector<Archive*> open_;
+};
+
+std::vector<uint8_t> ReadStream(Archive& archive, uint32_t index, int* error, uint32_t chunk) {
+  StreamRef stream(archive.OpenStreamByIndex(index, error));
+  if (!stream) return {};
+  std::vector<uint8_t> out;
+  std::vector<uint8_t> buffer(chunk);
+  while (uint32_t n = stream->Read(buffer.data(), chunk)) out.insert(out.end(), buffer.begin(), buffer.begin() + n);
+  EXPECT_TRUE(stream->IsEof());
+  return out;
+}
+
+struct Variant {
+  const char* name;
+  VfaPackOptions options;
+};
+
+VfaPackOptions With(void (*set)(VfaPackOptions&)) {
+  VfaPackOptions o;
+  set(o);
+  return o;
+}
+
+class VfaRoundTrip : public VfaTest, public ::testing::WithParamInterface<Variant> {};
+
+TEST_P(VfaRoundTrip, EveryMemberReadsBackByNameIndexAndStream) {
+  const VfaPackOptions& options = GetParam().options;
+  VfaDecoderAssist(kVfaAssistKeyWords, options.keyWord1, options.keyWord2);
+  auto members = SampleMembers();
+  int error = -1;
+  Archive* archive = WriteAndOpen(members, options, &error);
+  ASSERT_NE(archive, nullptr) << "open failed with " << error;
+  ASSERT_EQ(archive->GetEntryCount(), members.size());
+  for (uint32_t i = 0; i < members.size(); ++i) {
+    const auto& expected = members[i].data;
+    std::vector<uint8_t> got;
+    std::vector<std::pair<uint32_t, uint32_t>> progress;
+    auto record = [](uint32_t done, uint32_t total, void* p) {
+      static_cast<std::vector<std::pair<uint32_t, uint32_t>>*>(p)->push_back({done, total});
+    };
+    ASSERT_EQ(archive->ReadByIndex(i, AllocateVector, &got, record, &progress), kArchiveOk) << i;
+    EXPECT_EQ(got, expected) << "member " << i;
+    EXPECT_EQ(progress, (std::vector<std::pair<uint32_t, uint32_t>>{{0, 1}, {1, 1}}));
+
+    if (options.names) {
+      std::string upper = members[i].name;
+      for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      got.clear();
+      ASSERT_EQ(archive->ReadByName(upper.c_str(), AllocateVector, &got, nullptr, nullptr), kArchiveOk);
+      EXPECT_EQ(got, expected) << upper;
+    }
+
+    bool packed = options.pack && i == 0;  // only the text shrinks
+    for (uint32_t chunk : {1u, 7u, 4096u}) {
+      auto streamed = ReadStream(*archive, i, &error, chunk);
+      if (packed) {
+        EXPECT_EQ(error, kArchiveNotStreamable) << "member " << i;
+        break;
+      }
+      ASSERT_EQ(error, kArchiveOk) << "member " << i;
+      EXPECT_EQ(streamed, expected) << "member " << i << " in chunks of " << chunk;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Variants, VfaRoundTrip,
+    ::testing::Values(
+        Variant{"Plain", {}},
+        Variant{"NoNames", With([](auto& o) { o.names = false; })},
+        Variant{"SectorMode", With([](auto& o) { o.sectorMode = true; })},
+        Variant{"WideTrie", With([](auto& o) { o.wideTrie = true; })},
+        Variant{"KeyScramble", With([](auto& o) { o.keyScramble = true; })},
+        Variant{"Records13", With([](auto& o) { o.unpackedSizes = true; })},
+        Variant{"CommonPrefix", With([](auto& o) { o.commonPrefix = true; })},
+        Variant{"StoredFlag", With([](auto& o) { o.storedFlag = true; })},
+        Variant{"Packed", With([](auto& o) { o.pack = true; })},
+        Variant{"KeyWords", With([](auto& o) {
+                  o.keyWord1 = 0x12345678;
+                  o.keyWord2 = 0x9ABCDEF0;
+                })},
+        Variant{"Everything", With([](auto& o) {
+                  o.sectorMode = o.wideTrie = o.keyScramble = o.commonPrefix = o.pack = true;
+                  o.storedFlag = true;
+                  o.keyWord1 = 7;
+                  o.keyWord2 = 11;
+                })}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(VfaTest, NamesCompareWithoutCaseButShiftJisTrailBytesKeepTheirs) {
+  // 0x83 0x41 and 0x83 0x61 are two different characters; their trail bytes are not letters.
+  std::vector<VfaMemberSource> members{{"Data\\\x83\x41.TXT", Bytes("one")},
+                                       {"data\\\x83\x61.txt", Bytes("two")}};
+  int error = 0;
+  Archive* archive = WriteAndOpen(members, {}, &error);
+  ASSERT_NE(archive, nullptr) << error;
+  std::vector<uint8_t> got;
+  ASSERT_EQ(archive->ReadByName("DATA\\\x83\x41.txt", AllocateVector, &got, nullptr, nullptr), kArchiveOk);
+  EXPECT_EQ(got, Bytes("one"));
+  ASSERT_EQ(archive->ReadByName("data\\\x83\x61.TXT", AllocateVector, &got, nullptr, nullptr), kArchiveOk);
+  EXPECT_EQ(got, Bytes("two"));
+  EXPECT_FALSE(archive->Exists("data\\\x83\x42.txt"));
+  EXPECT_FALSE(archive->Exists("data\\"));
+  EXPECT_FALSE(archive->Exists("data\\\x83\x41.txt2"));
+}
+
+TEST_F(VfaTest, TrieLookupFollowsItsCaseMode) {
+  // A trie holding "Ab" -> 5: root {'A'} -> {'b'} -> {NUL: 5}, narrow links of distance 0.
+  const std::vector<uint8_t> trie{1, 'A', 0, 0, 1, 'b', 0, 0, 1, 0, 5, 0};
+  EXPECT_EQ(VfaArchive::FindInNameTrie(trie, false, "Ab", VfaArchive::kCaseAsGiven), 5);
+  EXPECT_EQ(VfaArchive::FindInNameTrie(trie, false, "ab", VfaArchive::kCaseAsGiven), -1);
+  EXPECT_EQ(VfaArchive::FindInNameTrie(trie, false, "ab", VfaArchive::kCaseUpper), -1);
+  EXPECT_EQ(VfaArchive::FindInNameTrie(trie, false, "AB", VfaArchive::kCaseLower), -1);
+  EXPECT_EQ(VfaArchive::FindInNameTrie(trie, false, nullptr, 0), -1);
+  EXPECT_EQ(VfaArchive::FindInNameTrie({}, false, "Ab", 0), -1);
+  const std::vector<uint8_t> cut(trie.begin(), trie.end() - 2);
+  EXPECT_EQ(VfaArchive::FindInNameTrie(cut, false, "Ab", 0), -1) << "a node cut off by the trie's end";
+}
+
+TEST_F(VfaTest, TablesAreBuiltOnlyWhenAsked) {
+  auto members = SampleMembers();
+  VfaPackOptions options;
+  options.unpackedSizes = true;
+  options.pack = true;
+  int error = 0;
+  Archive* plain = WriteAndOpen(members, options, &error);
+  ASSERT_NE(plain, nullptr);
+  EXPECT_TRUE(plain->Exists("SCRIPT\\MAIN.SOB"));
+  EXPECT_EQ(plain->GetEntryTable(), nullptr);
+  EXPECT_EQ(plain->FindEntryInfo("script\\main.sob"), nullptr);
+  EXPECT_EQ(plain->GetEntryInfo(0, nullptr), nullptr);
+
+  VfaDecoderAssist(kVfaAssistTables, 0x100, 0);
+  EXPECT_EQ(VfaDecoder::Settings().tables, false) << "only the low byte counts";
+  VfaDecoderAssist(kVfaAssistTables, 1, 0);
+  Archive* tables = WriteAndOpen(members, options, &error, "PATCH.VFA");
+  ASSERT_NE(tables, nullptr);
+  const ArchiveEntryInfo* info = tables->FindEntryInfo("Script\\Main.sob");
+  ASSERT_NE(info, nullptr);
+  EXPECT_EQ(info->index, 0u);
+  EXPECT_EQ(info->unpackedSize, 3000u);
+  EXPECT_LT(info->size, 3000u) << "stored packed";
+  EXPECT_EQ(info->packed, 1);
+  const char* name = nullptr;
+  info = tables->GetEntryInfo(4, &name);
+  ASSERT_NE(info, nullptr);
+  EXPECT_STREQ(name, "voice\\v001.ogg");
+  EXPECT_EQ(info->flag, 1) << "nibble-scrambled";
+  EXPECT_EQ(tables->GetEntryInfo(5, &name), nullptr);
+  ASSERT_NE(tables->GetEntryTable(), nullptr);
+  EXPECT_STREQ(tables->GetEntryTable()[1].name, "sys\\rule001.wgx");
+}
+
+TEST_F(VfaTest, PacksWithoutNamesKnowMembersByNumber) {
+  std::vector<VfaMemberSource> members;
+  for (int i = 0; i < 8; ++i) members.push_back({"m" + std::to_string(i), Bytes("x" + std::to_string(i))});
+  VfaPackOptions options;
+  options.names = false;
+  VfaDecoderAssist(kVfaAssistTables, 1, 0);
+  int error = 0;
+  Archive* archive = WriteAndOpen(members, options, &error);
+  ASSERT_NE(archive, nullptr);
+  std::vector<uint8_t> got;
+  EXPECT_EQ(archive->ReadByName("m7", AllocateVector, &got, nullptr, nullptr), kArchiveNotFound);
+  EXPECT_EQ(archive->ReadByName("000007.DAT", AllocateVector, &got, nullptr, nullptr), kArchiveNotFound);
+  EXPECT_FALSE(archive->Exists("000007.DAT"));
+  const char* name = nullptr;
+  ASSERT_NE(archive->GetEntryInfo(7, &name), nullptr);
+  EXPECT_STREQ(name, "000007.DAT");
+  EXPECT_EQ(archive->ReadByIndex(8, AllocateVector, &got, nullptr, nullptr), kArchiveNotFound);
+  EXPECT_EQ(archive->OpenStreamByIndex(8, &error), nullptr);
+  EXPECT_EQ(error, kArchiveNotFound);
+}
+
+TEST_F(VfaTest, PrefixAndKeyScrambleCoverOnlyTheirBytes) {
+  auto members = SampleMembers();
+  VfaPackOptions options;
+  options.commonPrefix = true;
+  options.keyScramble = true;
+  auto path = Write("SCRIPT.VFA", members, options);
+  VfaDecoderAssist(kVfaAssistTables, 1, 0);
+  int error = 0;
+  Archive* archive = Open(path, &error);
+  ASSERT_NE(archive, nullptr);
+
+  std::vector<uint8_t> got;
+  ASSERT_EQ(archive->ReadByName("head.bin", AllocateVector, &got, nullptr, nullptr), kArchiveOk);
+  EXPECT_EQ(got, Bytes("SOB0")) << "a member that is all prefix";
+
+  std::ifstream in(path, std::ios::binary);
+  std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  auto stored = [&](uint32_t index, size_t at, size_t n) {
+    uint32_t offset = archive->GetEntryInfo(index, nullptr)->offset;
+    return std::vector<uint8_t>(file.begin() + offset + at, file.begin() + offset + at + n);
+  };
+  const auto& main = members[0].data;  // stored without its 4 prefix bytes
+  EXPECT_NE(stored(0, 0, 256), std::vector<uint8_t>(main.begin() + 4, main.begin() + 260));
+  EXPECT_EQ(stored(0, 256, 100), std::vector<uint8_t>(main.begin() + 260, main.begin() + 360))
+      << "only 64 words are scrambled";
+  EXPECT_EQ(stored(3, 0, 2), Bytes("xy")) << "no word follows the prefix";
+}
+
+TEST_F(VfaTest, StreamsSeekLikeTheOtherStreams) {
+  auto members = SampleMembers();
+  VfaPackOptions options;
+  options.keyScramble = true;
+  options.commonPrefix = true;
+  int error = 0;
+  Archive* archive = WriteAndOpen(members, options, &error);
+  ASSERT_NE(archive, nullptr);
+  for (uint32_t index : {1u, 4u}) {  // plain and nibble-scrambled, 1000 and 700 bytes
+    const auto& data = members[index].data;
+    StreamRef s(archive->OpenStreamByIndex(index, &error));
+    ASSERT_TRUE(s) << error;
+    EXPECT_EQ(s->GetSize(), data.size());
+    uint8_t buffer[16];
+    EXPECT_EQ(s->SeekFromEnd(10), PackMemberStream::kDone);
+    ASSERT_EQ(s->Read(buffer, 16), 10u);
+    EXPECT_TRUE(std::equal(buffer, buffer + 10, data.end() - 10));
+    EXPECT_EQ(s->Seek(250), PackMemberStream::kDone);  // across the end of the head
+    ASSERT_EQ(s->Read(buffer, 16), 16u);
+    EXPECT_TRUE(std::equal(buffer, buffer + 16, data.begin() + 250));
+    EXPECT_EQ(s->Skip(-300), PackMemberStream::kDone);
+    EXPECT_EQ(s->Tell(), 0u);
+    ASSERT_EQ(s->Read(buffer, 6), 6u);
+    EXPECT_TRUE(std::equal(buffer, buffer + 6, data.begin()));
+    EXPECT_EQ(s->SeekFromEnd(5000), PackMemberStream::kDone);
+    EXPECT_EQ(s->Tell(), 0u);
+  }
+}
+
+TEST_F(VfaTest, SectorOffsetsCountWholeSectors) {
+  VfaPackOptions options;
+  options.sectorMode = true;
+  options.faults.memberOffset = {{0, 3}};
+  VfaDecoderAssist(kVfaAssistTables, 1, 0);
+  int error = 0;
+  Archive* archive = WriteAndOpen(SampleMembers(), options, &error);
+  ASSERT_NE(archive, nullptr);
+  EXPECT_EQ(archive->GetEntryInfo(0, nullptr)->offset, 6144u);
+  EXPECT_EQ(archive->GetEntryInfo(1, nullptr)->offset % 2048, 0u);
+}
+
+// One fault each, and the code it must give: at opening, or at reading one member.
+constexpr int kNoStreamCheck = 1000;
+struct Fault {
+  Fault(const char* n, void (*s)(VfaPackOptions&), int open, uint32_t m = 0, int read = 0,
+        int stream = kNoStreamCheck)
+      : name(n), set(s), openCode(open), member(m), readCode(read), streamCode(stream) {}
+  const char* name;
+  void (*set)(VfaPackOptions&);
+  int openCode;
+  uint32_t member;
+  int readCode;
+  int streamCode;
+};
+
+class VfaFault : public VfaTest, public ::testing::WithParamInterface<Fault> {};
+
+TEST_P(VfaFault, AnswersItsCode) {
+  const Fault& fault = GetParam();
+  VfaPackOptions options;
+  options.commonPrefix = true;
+  fault.set(options);
+  int error = -1;
+  Archive* archive = WriteAndOpen(SampleMembers(), options, &error);
+  ASSERT_EQ(error, fault.openCode);
+  if (fault.openCode != kArchiveOk) {
+    EXPECT_EQ(archive, nullptr);
+    return;
+  }
+  ASSERT_NE(archive, nullptr);
+  std::vector<uint8_t> got;
+  EXPECT_EQ(archive->ReadByIndex(fault.member, AllocateVector, &got, nullptr, nullptr), fault.readCode);
+  if (fault.streamCode != kNoStreamCheck) {
+    EXPECT_EQ(archive->OpenStreamByIndex(fault.member, &error), nullptr);
+    EXPECT_EQ(error, fault.streamCode);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, VfaFault,
+    ::testing::Values(
+        Fault{"BadMagic", [](auto& o) { o.faults.badMagic = true; }, kArchiveBadFormat},
+        Fault{"NoHeader", [](auto& o) { o.faults.truncateTo = 6; }, kArchiveReadFailed},
+        Fault{"IndexCut", [](auto& o) { o.faults.truncateTo = 30; }, kArchiveBadFormat},
+        Fault{"IndexUnderFourBytes", [](auto& o) { o.faults.indexSizeField = 3; }, kArchiveBadFormat},
+        Fault{"IndexPastTheFile", [](auto& o) { o.faults.indexSizeField = 0xFFFFFF; }, kArchiveBadFormat},
+        Fault{"SectorIndexOfNothing", [](auto& o) {
+                o.sectorMode = true;
+                o.faults.indexSizeField = 0;
+              }, kArchiveBadFormat},
+        Fault{"HugeCount", [](auto& o) { o.faults.entryCount = 0x10000000; }, kArchiveBadFormat},
+        Fault{"CountOneTooMany", [](auto& o) { o.faults.entryCount = 6; }, kArchiveBadFormat},
+        Fault{"TrieSizePastTheIndex", [](auto& o) { o.faults.trieSize = 0xFFFFFFFF; }, kArchiveBadFormat},
+        Fault{"PrefixPastTheIndex", [](auto& o) {
+                o.names = false;
+                o.faults.prefixLength = 255;
+              }, kArchiveBadFormat},
+        Fault{"OffsetPastTheFile", [](auto& o) { o.faults.memberOffset = {{1, 0xFFFFFF00}}; },
+              kArchiveOk, 1, kArchiveReadFailed, kArchiveReadFailed},
+        Fault{"SizePastTheFile", [](auto& o) { o.faults.memberSize = {{4, 0x7FFFFFFF}}; },
+              kArchiveOk, 4, kArchiveReadFailed, kArchiveReadFailed},
+        Fault{"SizeUnderThePrefix", [](auto& o) { o.faults.memberSize = {{1, 2}}; }, kArchiveOk, 1,
+              kArchiveEmptyMember, kArchiveEmptyMember},
+        Fault{"SizeZero", [](auto& o) { o.faults.memberSize = {{1, 0}}; }, kArchiveOk, 1,
+              kArchiveEmptyMember, kArchiveNotStreamable},
+        Fault{"PackedStreamCut", [](auto& o) {
+                o.pack = true;
+                o.faults.cutPackedStreams = 3;
+              }, kArchiveOk, 0, kArchiveUnpackFailed},
+        Fault{"UnpackedSizeTooLarge", [](auto& o) {
+                o.pack = true;
+                o.faults.memberUnpackedSize = {{0, 100000}};
+              }, kArchiveOk, 0, kArchiveUnpackFailed}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(VfaTest, DamagedTrieLinksMeanNotFound) {
+  VfaPackOptions options;
+  options.faults.firstTrieDistance = 0xFFFF;
+  int error = 0;
+  Archive* archive = WriteAndOpen(SampleMembers(), options, &error);
+  ASSERT_NE(archive, nullptr);
+  std::vector<uint8_t> got;
+  EXPECT_EQ(archive->ReadByName("head.bin", AllocateVector, &got, nullptr, nullptr), kArchiveNotFound);
+
+  options.faults = {};
+  options.faults.firstTrieEntryIndex = 999;
+  VfaDecoderAssist(kVfaAssistTables, 1, 0);
+  archive = WriteAndOpen(SampleMembers(), options, &error, "PATCH.VFA");
+  ASSERT_NE(archive, nullptr) << error;
+  EXPECT_EQ(archive->ReadByName("head.bin", AllocateVector, &got, nullptr, nullptr), kArchiveNotFound);
+  EXPECT_EQ(archive->OpenStreamByName("head.bin", &error), nullptr);
+  EXPECT_EQ(error, kArchiveNotFound);
+  EXPECT_EQ(archive->ReadByName("short.bin", AllocateVector, &got, nullptr, nullptr), kArchiveOk);
+}
+
+// Every cut and every flipped index byte of a small pack answers codes and never crashes.
+TEST_F(VfaTest, SurvivesEveryTruncationAndIndexCorruption) {
+  std::vector<VfaMemberSource> members{{"a\\b.txt", Member("SOB0", 300, 1, true)},
+                                       {"c.bin", Member("SOB0", 40, 2, false), true}};
+  VfaPackOptions options;
+  options.commonPrefix = options.keyScramble = options.pack = true;
+  std::vector<uint8_t> pack;
+  ASSERT_TRUE(tools::BuildVfaPack("SCRIPT.VFA", members, options, pack, nullptr));
+  VfaDecoderAssist(kVfaAssistTables, 1, 0);
+  auto tryPack = [&](const std::vector<uint8_t>& bytes) {
+    auto path = dir_.WriteFile("SCRIPT.VFA", std::string(bytes.begin(), bytes.end()));
+    int error = 0;
+    host::HostFile file;
+    ASSERT_TRUE(file.Open(path, host::HostFile::Access::kRead));
+    Archive* archive = OpenVfaPack(path.c_str(), std::move(file), &error);
+    if (!archive) {
+      EXPECT_NE(error, kArchiveOk);
+      return;
+    }
+    for (uint32_t i = 0; i < archive->GetEntryCount() && i < 4; ++i) {
+      std::vector<uint8_t> got;
+      archive->ReadByIndex(i, AllocateVector, &got, nullptr, nullptr);
+      StreamRef s(archive->OpenStreamByIndex(i, &error));
+      uint8_t buffer[64];
+      if (s) {
+        while (s->Read(buffer, sizeof(buffer))) {
+        }
+      }
+    }
+    archive->Exists("a\\b.txt");
+    archive->Release();
+  };
+  for (size_t size = 0; size < pack.size(); ++size) {
+    tryPack(std::vector<uint8_t>(pack.begin(), pack.begin() + size));
+  }
+  for (size_t at = 4; at < 8 + 80 && at < pack.size(); ++at) {
+    for (uint8_t flip : {0x01, 0x80, 0xFF}) {
+      auto bad = pack;
+      bad[at] ^= flip;
+      tryPack(bad);
+    }
+  }
+}
+
+TEST_F(VfaTest, OpeningRefusesPacksWithoutABaseName) {
+  auto path = Write("A.VFA", SampleMembers(), {});
+  auto nameless = dir_.path() / ".VFA";
+  std::filesystem::copy_file(path, nameless);
+  int error = 0;
+  EXPECT_EQ(Open(nameless, &error), nullptr);
+  EXPECT_EQ(error, kArchiveBadFormat) << "the key needs at least one character";
+}
+
+TEST_F(VfaTest, AMemberCutByTheEndOfTheFileIsAReadFailure) {
+  std::vector<uint8_t> pack;
+  ASSERT_TRUE(tools::BuildVfaPack("SCRIPT.VFA", SampleMembers(), {}, pack, nullptr));
+  pack.pop_back();
+  int error = 0;
+  Archive* archive = Open(dir_.WriteFile("SCRIPT.VFA", std::string(pack.begin(), pack.end())), &error);
+  ASSERT_NE(archive, nullptr) << error;
+  std::vector<uint8_t> got;
+  EXPECT_EQ(archive->ReadByIndex(4, AllocateVector, &got, nullptr, nullptr), kArchiveReadFailed);
+  EXPECT_EQ(archive->OpenStreamByIndex(4, &error), nullptr);
+  EXPECT_EQ(error, kArchiveReadFailed);
+  EXPECT_EQ(archive->ReadByIndex(3, AllocateVector, &got, nullptr, nullptr), kArchiveOk);
+}
+
+TEST_F(VfaTest, TheDecoderRecordOpensPacksByPath) {
+  PluginRecord record = MakeVfaDecoderRecord();
+  std::unique_ptr<ArchiveLoader> loader(record.decodeObject);
+  EXPECT_EQ(record.typeId, 1u);
+  EXPECT_STREQ(record.typeString, "VFA format");
+  EXPECT_STREQ(record.extensions, "VFA");
+  EXPECT_STREQ(record.extensions + 4, "") << "the list ends with an empty entry";
+  EXPECT_EQ(record.module, nullptr);
+
+  auto path = Write("SCRIPT.VFA", SampleMembers(), {});
+  int error = -1;
+  Archive* archive = loader->Open(path.c_str(), host::HostFile(), &error);
+  ASSERT_NE(archive, nullptr) << error;
+  archive->AddRef();
+  archive->Release();
+  EXPECT_TRUE(archive->Exists("head.bin"));
+  archive->Release();
+  EXPECT_EQ(loader->Open(nullptr, host::HostFile(), &error), nullptr);
+  EXPECT_EQ(error, kArchiveNoPath);
+  EXPECT_EQ(loader->Open((dir_.path() / "NONE.VFA").c_str(), host::HostFile(), &error), nullptr);
+  EXPECT_EQ(error, kArchiveNotFound);
+
+  AdlAssistArgs args{kVfaAssistKeyWords, 3, 4};
+  EXPECT_EQ(record.assist2(&args), 0);
+  EXPECT_EQ(VfaDecoder::Settings().keyWord2, 4u);
+  EXPECT_EQ(record.assist(2, 0, 0), kVfaAssistUnknownKind);
+  args.kind = 9;
+  EXPECT_EQ(VfaDecoderAssist2(&args), kVfaAssistUnknownKind);
+}
+
+TEST_F(VfaTest, WrongKeyWordsDoNotReadTheIndex) {
+  VfaPackOptions options;
+  options.keyWord1 = 1;
+  options.keyWord2 = 2;
+  auto path = Write("SCRIPT.VFA", SampleMembers(), options);
+  int error = 0;
+  EXPECT_EQ(Open(path, &error), nullptr) << "the index scrambled under other words is garbage";
+  VfaDecoderAssist(kVfaAssistKeyWords, 1, 2);
+  EXPECT_NE(Open(path, &error), nullptr) << error;
+}
+
+TEST_F(VfaTest, GlobalBlocksCarryAMemberOut) {
+  int error = 0;
+  Archive* archive = WriteAndOpen(SampleMembers(), {}, &error);
+  ASSERT_NE(archive, nullptr);
+  GlobalBlock block;
+  ASSERT_EQ(archive->ReadByName("short.bin", AllocGlobalBlock, &block, nullptr, nullptr), kArchiveOk);
+  ASSERT_EQ(block.size, 6u);
+  EXPECT_EQ(std::string(static_cast<char*>(block.pointer), 6), "SOB0xy");
+  FreeGlobalBlock(&block);
+  EXPECT_EQ(block.pointer, nullptr);
+  EXPECT_EQ(archive->ReadByName("short.bin", nullptr, &block, nullptr, nullptr), kArchiveNoPath);
+}
+
+TEST_F(VfaTest, FoldersPackUnderTheirRelativeNames) {
+  test::TempDir folder;
+  folder.WriteFile("Script/Main.sob", "main");
+  folder.WriteFile("sys/rule/R1.wgx", "rule");
+  std::vector<VfaMemberSource> members;
+  std::string error;
+  ASSERT_TRUE(tools::CollectVfaMembers(folder.path(), members, &error)) << error;
+  ASSERT_EQ(members.size(), 2u);
+  EXPECT_EQ(members[0].name, "Script\\Main.sob");
+  int code = 0;
+  Archive* archive = WriteAndOpen(members, {}, &code);
+  ASSERT_NE(archive, nullptr) << code;
+  std::vector<uint8_t> got;
+  ASSERT_EQ(archive->ReadByName("SYS\\RULE\\r1.WGX", AllocateVector, &got, nullptr, nullptr), kArchiveOk);
+  EXPECT_EQ(got, Bytes("rule"));
+}
+
+}  // namespace
+}  // namespace bw

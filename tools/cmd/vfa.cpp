@@ -1,0 +1,185 @@
+// vfa: writes, lists and extracts VFA packs. Reading goes through the engine's own reader.
+//   vfa pack [options] FOLDER OUT.VFA
+//   vfa list [--key1 N] [--key2 N] PACK
+//   vfa extract [--key1 N] [--key2 N] PACK NAME OUT
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/platform/memory_stream.h"
+#include "resource/packs/vfa_archive.h"
+#include "resource/packs/vfa_decoder.h"
+#include "lib/vfa/vfa_writer.h"
+
+namespace {
+
+constexpr int kUsage = 2;
+
+int Usage() {
+  std::fprintf(stderr,
+               "usage: vfa pack [options] FOLDER OUT.VFA\n"
+               "         --sector        index size and offsets in 2048-byte sectors\n"
+               "         --no-names      no name trie (members are known as %%06d.DAT)\n"
+               "         --wide          32-bit name-trie links\n"
+               "         --scramble      key-scramble the first 64 words of each member\n"
+               "         --records13     13-byte entry records with an unpacked size\n"
+               "         --prefix        store the members' common leading bytes once\n"
+               "         --flag4         set pack flag bit 4\n"
+               "         --nibble        nibble-scramble every member\n"
+               "         --pack          LZSS-pack members that get smaller\n"
+               "         --key1 N --key2 N  the title's key words\n"
+               "       vfa list [--key1 N] [--key2 N] PACK\n"
+               "       vfa extract [--key1 N] [--key2 N] PACK NAME OUT\n");
+  return kUsage;
+}
+
+bool ParseWord(const char* text, uint32_t& value) {
+  char* end = nullptr;
+  unsigned long long v = std::strtoull(text, &end, 0);
+  if (!*text || *end || v > 0xFFFFFFFFull) return false;
+  value = static_cast<uint32_t>(v);
+  return true;
+}
+
+// Takes --key1/--key2 and the flags of `pack`; the rest stay as positional arguments.
+bool ParseOptions(int argc, char** argv, bool allowPackOptions, bw::tools::VfaPackOptions& options,
+                  bool& nibbles, std::vector<std::string>& positional) {
+  for (int i = 0; i < argc; ++i) {
+    std::string a = argv[i];
+    if (a == "--key1" || a == "--key2") {
+      if (i + 1 >= argc || !ParseWord(argv[++i], a == "--key1" ? options.keyWord1 : options.keyWord2)) {
+        std::fprintf(stderr, "vfa: %s needs a 32-bit number\n", a.c_str());
+        return false;
+      }
+    } else if (allowPackOptions && a == "--sector") {
+      options.sectorMode = true;
+    } else if (allowPackOptions && a == "--no-names") {
+      options.names = false;
+    } else if (allowPackOptions && a == "--wide") {
+      options.wideTrie = true;
+    } else if (allowPackOptions && a == "--scramble") {
+      options.keyScramble = true;
+    } else if (allowPackOptions && a == "--records13") {
+      options.unpackedSizes = true;
+    } else if (allowPackOptions && a == "--prefix") {
+      options.commonPrefix = true;
+    } else if (allowPackOptions && a == "--flag4") {
+      options.storedFlag = true;
+    } else if (allowPackOptions && a == "--nibble") {
+      nibbles = true;
+    } else if (allowPackOptions && a == "--pack") {
+      options.pack = true;
+    } else if (a.size() > 1 && a[0] == '-') {
+      std::fprintf(stderr, "vfa: unknown option %s\n", a.c_str());
+      return false;
+    } else {
+      positional.push_back(a);
+    }
+  }
+  return true;
+}
+
+int Pack(int argc, char** argv) {
+  bw::tools::VfaPackOptions options;
+  std::vector<std::string> args;
+  bool nibbles = false;
+  if (!ParseOptions(argc, argv, true, options, nibbles, args) || args.size() != 2) return Usage();
+  std::vector<bw::tools::VfaMemberSource> members;
+  std::string error;
+  if (!bw::tools::CollectVfaMembers(args[0], members, &error)) {
+    std::fprintf(stderr, "vfa: %s\n", error.c_str());
+    return 1;
+  }
+  for (auto& m : members) m.nibbles = nibbles;
+  std::vector<uint8_t> bytes;
+  if (!bw::tools::BuildVfaPack(args[1], members, options, bytes, &error)) {
+    std::fprintf(stderr, "vfa: %s\n", error.c_str());
+    return 1;
+  }
+  std::ofstream out(args[1], std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  if (!out.flush()) {
+    std::fprintf(stderr, "vfa: cannot write %s\n", args[1].c_str());
+    return 1;
+  }
+  std::printf("%zu members, %zu bytes\n", members.size(), bytes.size());
+  return 0;
+}
+
+bw::Archive* OpenPack(const std::string& path, const bw::tools::VfaPackOptions& options) {
+  bw::VfaDecoderAssist(bw::kVfaAssistTables, 1, 0);
+  bw::VfaDecoderAssist(bw::kVfaAssistKeyWords, options.keyWord1, options.keyWord2);
+  int error = 0;
+  bw::Archive* archive = bw::OpenVfaPack(path.c_str(), bw::host::HostFile(), &error);
+  if (!archive) std::fprintf(stderr, "vfa: cannot open %s: error %d\n", path.c_str(), error);
+  return archive;
+}
+
+int List(int argc, char** argv) {
+  bw::tools::VfaPackOptions options;
+  std::vector<std::string> args;
+  bool nibbles = false;
+  if (!ParseOptions(argc, argv, false, options, nibbles, args) || args.size() != 1) return Usage();
+  bw::Archive* archive = OpenPack(args[0], options);
+  if (!archive) return 1;
+  std::printf("%-8s %10s %10s %10s %-6s %s\n", "index", "offset", "size", "unpacked", "flags", "name");
+  for (uint32_t i = 0; i < archive->GetEntryCount(); ++i) {
+    const char* name = "";
+    const bw::ArchiveEntryInfo* info = archive->GetEntryInfo(i, &name);
+    std::printf("%-8u %10u %10u %10u %c%c     %s\n", i, info->offset, info->size,
+                info->unpackedSize, info->packed ? 'P' : '-', info->flag ? 'N' : '-', name);
+  }
+  archive->Release();
+  return 0;
+}
+
+int Extract(int argc, char** argv) {
+  bw::tools::VfaPackOptions options;
+  std::vector<std::string> args;
+  bool nibbles = false;
+  if (!ParseOptions(argc, argv, false, options, nibbles, args) || args.size() != 3) return Usage();
+  bw::Archive* archive = OpenPack(args[0], options);
+  if (!archive) return 1;
+  bw::GlobalBlock block;
+  int code = archive->ReadByName(args[1].c_str(), bw::AllocGlobalBlock, &block, nullptr, nullptr);
+  if (code == bw::kArchiveNotFound) {
+    // A pack without names knows its members by their generated names.
+    for (uint32_t i = 0; i < archive->GetEntryCount(); ++i) {
+      const char* name = "";
+      if (archive->GetEntryInfo(i, &name) && strcasecmp(name, args[1].c_str()) == 0 &&
+          !archive->Exists(name)) {
+        code = archive->ReadByIndex(i, bw::AllocGlobalBlock, &block, nullptr, nullptr);
+        break;
+      }
+    }
+  }
+  archive->Release();
+  if (code != bw::kArchiveOk) {
+    bw::FreeGlobalBlock(&block);
+    std::fprintf(stderr, "vfa: cannot read %s: error %d\n", args[1].c_str(), code);
+    return 1;
+  }
+  std::ofstream out(args[2], std::ios::binary);
+  out.write(static_cast<const char*>(block.pointer), block.size);
+  bool ok = static_cast<bool>(out.flush());
+  bw::FreeGlobalBlock(&block);
+  if (!ok) {
+    std::fprintf(stderr, "vfa: cannot write %s\n", args[2].c_str());
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return Usage();
+  std::string command = argv[1];
+  if (command == "pack") return Pack(argc - 2, argv + 2);
+  if (command == "list") return List(argc - 2, argv + 2);
+  if (command == "extract") return Extract(argc - 2, argv + 2);
+  return Usage();
+}

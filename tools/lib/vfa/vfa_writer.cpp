@@ -1,0 +1,274 @@
+#include "lib/vfa/vfa_writer.h"
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <set>
+
+#include "resource/packs/lzss_codec.h"
+#include "resource/packs/vfa_format.h"
+
+namespace bw::tools {
+namespace {
+
+void PutU32(std::vector<uint8_t>& out, uint32_t v) {
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+void SetU32(std::vector<uint8_t>& out, size_t at, uint32_t v) {
+  for (int i = 0; i < 4; ++i) out[at + i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+bool Fail(std::string* error, const std::string& message) {
+  if (error) *error = message;
+  return false;
+}
+
+struct TrieNode {
+  int64_t entry = -1;
+  std::map<uint8_t, std::unique_ptr<TrieNode>> children;
+};
+
+struct TrieWriter {
+  bool wide;
+  std::vector<uint8_t> bytes;
+  // Where the first link to a child node and the first entry index were written.
+  std::optional<size_t> firstLink;
+  std::optional<size_t> firstEntry;
+  std::string error;
+
+  bool PutValue(size_t at, uint64_t value) {
+    if (!wide && value > 0xFFFF) {
+      error = "the name trie needs 32-bit links (--wide)";
+      return false;
+    }
+    bytes[at] = static_cast<uint8_t>(value);
+    bytes[at + 1] = static_cast<uint8_t>(value >> 8);
+    if (wide) {
+      bytes[at + 2] = static_cast<uint8_t>(value >> 16);
+      bytes[at + 3] = static_cast<uint8_t>(value >> 24);
+    }
+    return true;
+  }
+
+  // Pre-order: a node, then the nodes of its children in order, so every link points forward.
+  bool Emit(const TrieNode& node) {
+    size_t count = node.children.size() + (node.entry >= 0 ? 1 : 0);
+    if (count > 255) {
+      error = "more than 255 different characters follow one name prefix";
+      return false;
+    }
+    bytes.push_back(static_cast<uint8_t>(count));
+    const size_t valueSize = wide ? 4 : 2;
+    size_t slot = bytes.size();
+    bytes.resize(bytes.size() + count * (1 + valueSize));
+    if (node.entry >= 0) {
+      bytes[slot] = 0;
+      if (!firstEntry) firstEntry = slot + 1;
+      if (!PutValue(slot + 1, static_cast<uint64_t>(node.entry))) return false;
+      slot += 1 + valueSize;
+    }
+    for (const auto& [character, child] : node.children) {
+      bytes[slot] = character;
+      size_t valueEnd = slot + 1 + valueSize;
+      if (!firstLink) firstLink = slot + 1;
+      if (!PutValue(slot + 1, bytes.size() - valueEnd)) return false;
+      if (!Emit(*child)) return false;
+      slot = valueEnd;
+    }
+    return true;
+  }
+};
+
+uint32_t CommonPrefixLength(const std::vector<VfaMemberSource>& members) {
+  if (members.empty()) return 0;
+  size_t length = kVfaMaxPrefix;
+  for (const auto& m : members) length = std::min(length, m.data.size());
+  for (size_t i = 0; i < length; ++i) {
+    for (const auto& m : members) {
+      if (m.data[i] != members[0].data[i]) return static_cast<uint32_t>(i);
+    }
+  }
+  return static_cast<uint32_t>(length);
+}
+
+}  // namespace
+
+bool BuildVfaPack(const std::string& packFileName, const std::vector<VfaMemberSource>& members,
+                  const VfaPackOptions& options, std::vector<uint8_t>& out, std::string* error) {
+  const VfaFaults& faults = options.faults;
+  std::string nameKey = VfaNameKey(packFileName.c_str());
+  if (nameKey.empty()) return Fail(error, "the pack's file name has no base name");
+  const VfaKeys keys = MakeVfaKeys(nameKey, options.keyWord1, options.keyWord2);
+
+  uint8_t flags = 0;
+  if (options.sectorMode) flags |= kVfaSectorMode;
+  if (options.names) flags |= kVfaNameTrie;
+  if (options.keyScramble) flags |= kVfaKeyScramble;
+  if (options.unpackedSizes || options.pack) flags |= kVfaUnpackedSizes;
+  if (options.storedFlag) flags |= kVfaStoredFlag;
+  const uint32_t recordSize = (flags & kVfaUnpackedSizes) ? kVfaWideRecordSize : kVfaRecordSize;
+  const uint32_t prefixLength = options.commonPrefix ? CommonPrefixLength(members) : 0;
+
+  std::vector<uint8_t> trie;
+  std::optional<size_t> firstLink, firstEntry;
+  if (options.names) {
+    TrieNode root;
+    std::set<std::string> seen;
+    for (size_t i = 0; i < members.size(); ++i) {
+      std::string name = members[i].name;
+      FoldVfaNameCase(name, false);
+      if (name.empty() || name.find('\0') != std::string::npos) {
+        return Fail(error, "a member has an empty name or one with a NUL");
+      }
+      if (!seen.insert(name).second) return Fail(error, "two members are named " + name);
+      TrieNode* node = &root;
+      for (char c : name) {
+        auto& child = node->children[static_cast<uint8_t>(c)];
+        if (!child) child = std::make_unique<TrieNode>();
+        node = child.get();
+      }
+      node->entry = static_cast<int64_t>(i);
+    }
+    TrieWriter writer{options.wideTrie, {}, {}, {}, {}};
+    if (!writer.Emit(root)) return Fail(error, writer.error);
+    trie = std::move(writer.bytes);
+    firstLink = writer.firstLink;
+    firstEntry = writer.firstEntry;
+  }
+
+  // Member bodies as stored: without the prefix, key-scrambled, nibble-scrambled, packed.
+  struct Stored {
+    std::vector<uint8_t> bytes;
+    uint32_t sizeField;
+    uint32_t unpackedField;
+  };
+  std::vector<Stored> stored;
+  for (const auto& member : members) {
+    if (member.data.size() > 0xFFFFFFFFu) return Fail(error, "a member is larger than 4 GiB");
+    std::vector<uint8_t> body(member.data.begin() + prefixLength, member.data.end());
+    if (options.keyScramble && body.size() > 3) {
+      ScrambleVfaMemberHead(body.data(), std::min<size_t>(body.size() / 4, kVfaMaxScrambledWords),
+                            keys.member);
+    }
+    if (member.nibbles) {
+      for (uint8_t& b : body) b = ScrambleVfaNibbles(b);
+    }
+    Stored s{std::move(body), static_cast<uint32_t>(member.data.size()), 0};
+    if (options.pack) {
+      LzssCodec codec;
+      std::vector<uint8_t> packed;
+      uint32_t packedSize = 0;
+      if (codec.Encode(s.bytes, &packed, &packedSize) == LzssCodec::kPacked) {
+        packed.resize(packed.size() - std::min<size_t>(packed.size(), faults.cutPackedStreams));
+        s.unpackedField = s.sizeField;
+        s.sizeField = static_cast<uint32_t>(packed.size());
+        s.bytes = std::move(packed);
+      }
+    }
+    stored.push_back(std::move(s));
+  }
+
+  // The index, then the members behind it.
+  std::vector<uint8_t> index;
+  PutU32(index, faults.entryCount.value_or(static_cast<uint32_t>(members.size())));
+  index.push_back(faults.prefixLength.value_or(static_cast<uint8_t>(prefixLength)));
+  if (prefixLength) {
+    index.insert(index.end(), members[0].data.begin(), members[0].data.begin() + prefixLength);
+  }
+  size_t trieStart = 0;
+  if (options.names) {
+    index.push_back(options.wideTrie ? 1 : 0);
+    PutU32(index, faults.trieSize.value_or(static_cast<uint32_t>(trie.size())));
+    trieStart = index.size();
+    index.insert(index.end(), trie.begin(), trie.end());
+  }
+  const size_t recordsStart = index.size();
+  index.resize(recordsStart + members.size() * recordSize);
+  uint64_t indexSize = index.size();
+  if (options.sectorMode) {
+    indexSize = (kVfaHeaderSize + indexSize + kVfaSectorSize - 1) / kVfaSectorSize *
+                    kVfaSectorSize - kVfaHeaderSize;
+    index.resize(indexSize);
+  }
+  uint64_t sizeField =
+      options.sectorMode ? (kVfaHeaderSize + indexSize) >> kVfaSectorShift : indexSize;
+  if (sizeField > (options.sectorMode ? 0x1FFFFFu : kVfaIndexSizeMask)) {
+    return Fail(error, "the index is too large");
+  }
+
+  uint64_t offset = kVfaHeaderSize + indexSize;
+  std::vector<uint64_t> offsets;
+  for (const auto& s : stored) {
+    if (options.sectorMode) offset = (offset + kVfaSectorSize - 1) / kVfaSectorSize * kVfaSectorSize;
+    offsets.push_back(offset);
+    offset += s.bytes.size();
+  }
+  if (offset > 0xFFFFFFFFu) return Fail(error, "the pack would be larger than 4 GiB");
+
+  for (size_t i = 0; i < stored.size(); ++i) {
+    size_t at = recordsStart + i * recordSize;
+    uint32_t offsetField = static_cast<uint32_t>(
+        options.sectorMode ? offsets[i] >> kVfaSectorShift : offsets[i]);
+    uint32_t sizeValue = stored[i].sizeField;
+    uint32_t unpackedValue = stored[i].unpackedField;
+    if (faults.memberOffset && faults.memberOffset->first == i) offsetField = faults.memberOffset->second;
+    if (faults.memberSize && faults.memberSize->first == i) sizeValue = faults.memberSize->second;
+    if (faults.memberUnpackedSize && faults.memberUnpackedSize->first == i) {
+      unpackedValue = faults.memberUnpackedSize->second;
+    }
+    index[at] = members[i].nibbles ? 1 : 0;
+    SetU32(index, at + 1, offsetField);
+    SetU32(index, at + 5, sizeValue);
+    if (recordSize == kVfaWideRecordSize) SetU32(index, at + 9, unpackedValue);
+  }
+  auto putTrieValue = [&](size_t at, uint32_t value) {
+    index[trieStart + at] = static_cast<uint8_t>(value);
+    index[trieStart + at + 1] = static_cast<uint8_t>(value >> 8);
+    if (options.wideTrie) SetU32(index, trieStart + at, value);
+  };
+  if (faults.firstTrieDistance && firstLink) putTrieValue(*firstLink, *faults.firstTrieDistance);
+  if (faults.firstTrieEntryIndex && firstEntry) putTrieValue(*firstEntry, *faults.firstTrieEntryIndex);
+
+  uint32_t h = static_cast<uint32_t>(faults.indexSizeField.value_or(static_cast<uint32_t>(sizeField))) |
+               uint32_t{flags} << 24;
+  ScrambleVfaIndex(index.data(), index.size() / 4, keys.index);
+
+  out.clear();
+  PutU32(out, faults.badMagic ? 0x32414656u : kVfaMagic);
+  PutU32(out, h ^ keys.index);
+  out.insert(out.end(), index.begin(), index.end());
+  for (size_t i = 0; i < stored.size(); ++i) {
+    out.resize(offsets[i], 0);
+    out.insert(out.end(), stored[i].bytes.begin(), stored[i].bytes.end());
+  }
+  if (faults.truncateTo && *faults.truncateTo < out.size()) out.resize(*faults.truncateTo);
+  return true;
+}
+
+bool CollectVfaMembers(const std::filesystem::path& folder, std::vector<VfaMemberSource>& out,
+                       std::string* error) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  fs::recursive_directory_iterator it(folder, ec), end;
+  if (ec) return Fail(error, "cannot read " + folder.string() + ": " + ec.message());
+  out.clear();
+  for (; it != end; it.increment(ec)) {
+    if (ec) return Fail(error, "cannot read " + folder.string() + ": " + ec.message());
+    if (!it->is_regular_file()) continue;
+    std::string name = fs::relative(it->path(), folder, ec).generic_string();
+    std::replace(name.begin(), name.end(), '/', '\\');
+    std::ifstream in(it->path(), std::ios::binary);
+    if (!in) return Fail(error, "cannot read " + it->path().string());
+    VfaMemberSource member;
+    member.name = name;
+    member.data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    out.push_back(std::move(member));
+  }
+  std::sort(out.begin(), out.end(),
+            [](const VfaMemberSource& a, const VfaMemberSource& b) { return a.name < b.name; });
+  return true;
+}
+
+}  // namespace bw::tools
