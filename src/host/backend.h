@@ -1,0 +1,129 @@
+// The platform under the host layer: native windows, the event source, the desktop, message boxes
+// and the presentation sink. Chosen once at start: SDL for the program, headless for tests.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host/messages.h"
+
+namespace bw::host {
+
+class PresentationSink;
+
+struct Rect {
+  int32_t left = 0;
+  int32_t top = 0;
+  int32_t right = 0;
+  int32_t bottom = 0;
+  int32_t Width() const { return right - left; }
+  int32_t Height() const { return bottom - top; }
+  bool operator==(const Rect&) const = default;
+};
+
+struct Monitor {
+  Rect bounds;
+  Rect workArea;
+};
+
+struct DesktopInfo {
+  int32_t width = 0;
+  int32_t height = 0;
+  int32_t bitsPerPixel = 0;
+  std::vector<Monitor> monitors;
+};
+
+// What a native window is opened with. The title is CP932.
+struct NativeWindowDesc {
+  std::string title;
+  int32_t width = 0;
+  int32_t height = 0;
+  bool visible = true;
+};
+
+// Message-box buttons and icons as the engine passes them in its style word.
+constexpr uint32_t MB_OK = 0x00;
+constexpr uint32_t MB_OKCANCEL = 0x01;
+constexpr uint32_t MB_YESNOCANCEL = 0x03;
+constexpr uint32_t MB_YESNO = 0x04;
+constexpr uint32_t MB_TYPEMASK = 0x0F;
+constexpr uint32_t MB_ICONHAND = 0x10;
+constexpr uint32_t MB_ICONERROR = MB_ICONHAND;
+constexpr uint32_t MB_ICONQUESTION = 0x20;
+constexpr uint32_t MB_ICONEXCLAMATION = 0x30;
+constexpr uint32_t MB_ICONWARNING = MB_ICONEXCLAMATION;
+constexpr uint32_t MB_ICONASTERISK = 0x40;
+constexpr uint32_t MB_ICONINFORMATION = MB_ICONASTERISK;
+constexpr uint32_t MB_ICONMASK = 0xF0;
+constexpr uint32_t MB_DEFBUTTON2 = 0x100;
+constexpr uint32_t MB_DEFBUTTON3 = 0x200;
+constexpr uint32_t MB_DEFMASK = 0xF00;
+
+// Answers.
+constexpr int IDOK = 1;
+constexpr int IDCANCEL = 2;
+constexpr int IDYES = 6;
+constexpr int IDNO = 7;
+
+// A message box after CP932 has become UTF-8.
+struct MessageBoxRequest {
+  HWND owner;
+  std::string title;  // UTF-8
+  std::string text;   // UTF-8
+  uint32_t style = MB_OK;
+};
+
+// The buttons of a style in order and the answer of its default button.
+std::vector<int> MessageBoxButtons(uint32_t style);
+int MessageBoxDefaultAnswer(uint32_t style);
+
+class Backend {
+ public:
+  virtual ~Backend() = default;
+
+  // Native windows; called on the event thread only.
+  virtual bool OpenWindow(HWND hwnd, const NativeWindowDesc& desc) = 0;
+  virtual void CloseWindow(HWND hwnd) = 0;
+  virtual bool ShowWindow(HWND hwnd, bool show) = 0;
+  virtual bool SetClientSize(HWND hwnd, int32_t width, int32_t height) = 0;
+  virtual bool MoveWindow(HWND hwnd, int32_t left, int32_t top) = 0;
+  virtual bool SetFullScreen(HWND hwnd, bool fullScreen) = 0;
+  virtual bool SetTitle(HWND hwnd, std::string_view cp932) = 0;
+  virtual bool GetClientSize(HWND hwnd, int32_t* width, int32_t* height) = 0;
+  // The window's sink, or null for a window the backend does not know.
+  virtual PresentationSink* Sink(HWND hwnd) = 0;
+
+  // Turns what the platform has pending into posted messages; event thread only.
+  virtual void PumpEvents() = 0;
+  // Blocks the event thread until the platform has an event or Wake was called.
+  virtual void WaitEvents() = 0;
+  // Any thread: ends a WaitEvents, now or the next time it is called.
+  virtual void Wake() = 0;
+
+  virtual DesktopInfo Desktop() = 0;
+  // The file-system type of the folder ("ext4", "iso9660", ...), empty when it cannot be told.
+  virtual std::string FileSystemType(const std::string& folder) = 0;
+  // Shows the box and answers the button chosen (IDOK ...).
+  virtual int ShowMessageBox(const MessageBoxRequest& request) = 0;
+};
+
+// The backend in force, or null. Installing one makes the calling thread the event thread: its
+// message waits go through the backend. Answers the backend it replaces.
+Backend* CurrentBackend();
+Backend* InstallBackend(Backend* backend);
+bool IsEventThread();
+
+class ScopedBackend {
+ public:
+  explicit ScopedBackend(Backend* backend) : previous_(InstallBackend(backend)) {}
+  ~ScopedBackend() { InstallBackend(previous_); }
+  ScopedBackend(const ScopedBackend&) = delete;
+  ScopedBackend& operator=(const ScopedBackend&) = delete;
+
+ private:
+  Backend* previous_;
+};
+
+}  // namespace bw::host

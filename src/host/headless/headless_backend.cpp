@@ -1,0 +1,154 @@
+#include "host/headless/headless_backend.h"
+
+#include "host/message_queue.h"
+
+namespace bw::host {
+
+namespace {
+constexpr int32_t kDefaultDesktopWidth = 1024;
+constexpr int32_t kDefaultDesktopHeight = 768;
+constexpr int32_t kDefaultDesktopDepth = 32;
+}  // namespace
+
+void HeadlessSink::Show(const Frame& frame) {
+  last_ = frame;
+  ++framesShown_;
+  if (onShow_) onShow_();
+}
+
+HeadlessBackend::HeadlessBackend(uint32_t startMs) : clock_(startMs), useClock_(&clock_) {
+  Rect screen{0, 0, kDefaultDesktopWidth, kDefaultDesktopHeight};
+  desktop_ = DesktopInfo{kDefaultDesktopWidth, kDefaultDesktopHeight, kDefaultDesktopDepth, {Monitor{screen, screen}}};
+}
+
+HeadlessBackend::~HeadlessBackend() = default;
+
+void HeadlessBackend::QueueEvent(InputEvent event) {
+  std::lock_guard<std::mutex> guard(lock_);
+  events_.push_back(std::move(event));
+  wake_.notify_all();
+}
+
+void HeadlessBackend::SetDesktop(DesktopInfo desktop) { desktop_ = std::move(desktop); }
+
+void HeadlessBackend::SetFileSystemType(const std::string& folder, std::string type) {
+  fileSystems_[folder] = std::move(type);
+}
+
+void HeadlessBackend::QueueMessageBoxAnswer(int answer) { answers_.push_back(answer); }
+
+const HeadlessBackend::WindowState* HeadlessBackend::Window(HWND hwnd) const {
+  auto it = windows_.find(hwnd.id);
+  return it == windows_.end() ? nullptr : &it->second;
+}
+
+HWND HeadlessBackend::MainWindow() const {
+  return windows_.empty() ? HWND{} : HWND{windows_.begin()->first};
+}
+
+bool HeadlessBackend::OpenWindow(HWND hwnd, const NativeWindowDesc& desc) {
+  if (desc.width <= 0 || desc.height <= 0) return false;
+  WindowState& state = windows_[hwnd.id];
+  state.desc = desc;
+  state.sink = std::make_unique<HeadlessSink>();
+  state.sink->SetOnShow([this, hwnd] {
+    const WindowState* window = Window(hwnd);
+    if (closeAfterFrames_ != 0 && window && window->sink->FramesShown() == closeAfterFrames_) {
+      PostMessage(hwnd, WM_CLOSE, 0, 0);
+    }
+  });
+  state.sink->SetOnPending([this] { Wake(); });
+  return true;
+}
+
+void HeadlessBackend::CloseWindow(HWND hwnd) { windows_.erase(hwnd.id); }
+
+bool HeadlessBackend::ShowWindow(HWND hwnd, bool show) {
+  auto it = windows_.find(hwnd.id);
+  if (it == windows_.end()) return false;
+  it->second.desc.visible = show;
+  return true;
+}
+
+bool HeadlessBackend::SetClientSize(HWND hwnd, int32_t width, int32_t height) {
+  auto it = windows_.find(hwnd.id);
+  if (it == windows_.end()) return false;
+  it->second.desc.width = width;
+  it->second.desc.height = height;
+  return true;
+}
+
+bool HeadlessBackend::MoveWindow(HWND hwnd, int32_t left, int32_t top) {
+  auto it = windows_.find(hwnd.id);
+  if (it == windows_.end()) return false;
+  it->second.left = left;
+  it->second.top = top;
+  return true;
+}
+
+bool HeadlessBackend::SetFullScreen(HWND hwnd, bool fullScreen) {
+  auto it = windows_.find(hwnd.id);
+  if (it == windows_.end()) return false;
+  it->second.fullScreen = fullScreen;
+  return true;
+}
+
+bool HeadlessBackend::SetTitle(HWND hwnd, std::string_view cp932) {
+  auto it = windows_.find(hwnd.id);
+  if (it == windows_.end()) return false;
+  it->second.desc.title = std::string(cp932);
+  return true;
+}
+
+bool HeadlessBackend::GetClientSize(HWND hwnd, int32_t* width, int32_t* height) {
+  auto it = windows_.find(hwnd.id);
+  if (it == windows_.end()) return false;
+  // Full screen fills the desktop, as the real backend's desktop-sized window does.
+  *width = it->second.fullScreen ? desktop_.width : it->second.desc.width;
+  *height = it->second.fullScreen ? desktop_.height : it->second.desc.height;
+  return true;
+}
+
+PresentationSink* HeadlessBackend::Sink(HWND hwnd) {
+  auto it = windows_.find(hwnd.id);
+  return it == windows_.end() ? nullptr : it->second.sink.get();
+}
+
+void HeadlessBackend::PumpEvents() {
+  std::deque<InputEvent> events;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    events.swap(events_);
+  }
+  for (const InputEvent& event : events) DeliverInputEvent(MainWindow(), event);
+  for (auto& [id, window] : windows_) window.sink->PresentPending();
+}
+
+void HeadlessBackend::WaitEvents() {
+  std::unique_lock<std::mutex> guard(lock_);
+  wake_.wait(guard, [this] { return woken_ || !events_.empty(); });
+  woken_ = false;
+}
+
+void HeadlessBackend::Wake() {
+  std::lock_guard<std::mutex> guard(lock_);
+  woken_ = true;
+  wake_.notify_all();
+}
+
+DesktopInfo HeadlessBackend::Desktop() { return desktop_; }
+
+std::string HeadlessBackend::FileSystemType(const std::string& folder) {
+  auto it = fileSystems_.find(folder);
+  return it == fileSystems_.end() ? std::string() : it->second;
+}
+
+int HeadlessBackend::ShowMessageBox(const MessageBoxRequest& request) {
+  messageBoxes_.push_back(request);
+  if (answers_.empty()) return MessageBoxDefaultAnswer(request.style);
+  int answer = answers_.front();
+  answers_.pop_front();
+  return answer;
+}
+
+}  // namespace bw::host

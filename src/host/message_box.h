@@ -1,0 +1,14 @@
+// Message boxes: the title and text (CP932) also go to standard error in UTF-8; the backend shows
+// the box, and without a backend the box answers its default button.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "host/backend.h"
+
+namespace bw::host {
+
+int MessageBox(HWND owner, std::string_view textCp932, std::string_view titleCp932, uint32_t style);
+
+}  // namespace bw::host

@@ -1,0 +1,68 @@
+// Windows and per-thread message queues. Each thread that uses them gets a queue on first use.
+// A send to a window of another thread waits until that thread handles it; a thread waiting in
+// GetMessage, WaitMessage or its own cross-thread send keeps serving sends addressed to it. On the
+// event thread (where the backend was installed) waits also pump the backend's events.
+#pragma once
+
+#include <cstdint>
+
+#include "host/backend.h"
+#include "host/messages.h"
+
+namespace bw::host {
+
+struct WindowDesc {
+  WindowProc proc = nullptr;
+  void* userData = nullptr;  // also WM_CREATE's lParam
+  // A platform window (event thread only); otherwise a window that only takes messages.
+  bool native = false;
+  NativeWindowDesc nativeDesc;
+};
+
+// Creates the window on the calling thread and sends it WM_CREATE; -1 from the procedure refuses
+// the creation. Answers a null handle on failure.
+HWND CreateWindow(const WindowDesc& desc);
+// Only the owning thread may destroy a window. WM_DESTROY is sent first; messages still posted to
+// the window are dropped and senders still waiting on it get 0.
+bool DestroyWindow(HWND hwnd);
+bool IsWindow(HWND hwnd);
+// 0 for a handle that finds no window.
+uint32_t GetWindowThreadId(HWND hwnd);
+void* GetWindowUserData(HWND hwnd);
+bool SetWindowUserData(HWND hwnd, void* data);
+
+// A small id of the calling thread, never 0.
+uint32_t GetCurrentThreadId();
+
+// A null hwnd posts a thread message to the calling thread.
+bool PostMessage(HWND hwnd, uint32_t message, WPARAM wParam, LPARAM lParam);
+// Fails for a thread that has no queue.
+bool PostThreadMessage(uint32_t threadId, uint32_t message, WPARAM wParam, LPARAM lParam);
+// 0 when the window is gone (or goes before its thread handles the message).
+LRESULT SendMessage(HWND hwnd, uint32_t message, WPARAM wParam, LPARAM lParam);
+// Filters: a null hwnd takes every message of the thread; min = max = 0 takes every number.
+// Order: posted messages first in, then a pending paint, then the quit message.
+bool PeekMessage(MSG* msg, HWND hwnd, uint32_t filterMin, uint32_t filterMax, uint32_t removeFlags);
+// 1 for a message, 0 for WM_QUIT, -1 for a handle that finds no window.
+int GetMessage(MSG* msg, HWND hwnd, uint32_t filterMin, uint32_t filterMax);
+// Returns when the queue holds something or a send was served.
+bool WaitMessage();
+void PostQuitMessage(int exitCode);
+// Calls the procedure of the message's window when it belongs to the calling thread; else 0.
+LRESULT DispatchMessage(const MSG& msg);
+// WM_CLOSE destroys the window; everything else answers 0.
+LRESULT DefWindowProc(HWND hwnd, uint32_t message, WPARAM wParam, LPARAM lParam);
+// Marks the window for one WM_PAINT, delivered when no posted message is left.
+bool InvalidateWindow(HWND hwnd);
+
+// Native-window operations, on the event thread only; false elsewhere or for other windows.
+bool ShowWindow(HWND hwnd, bool show);
+bool SetClientSize(HWND hwnd, int32_t width, int32_t height);
+bool MoveWindow(HWND hwnd, int32_t left, int32_t top);
+bool SetFullScreen(HWND hwnd, bool fullScreen);
+bool SetWindowText(HWND hwnd, std::string_view cp932);
+bool GetClientSize(HWND hwnd, int32_t* width, int32_t* height);
+// The window's presentation sink, or null.
+PresentationSink* GetPresentationSink(HWND hwnd);
+
+}  // namespace bw::host

@@ -1,0 +1,20 @@
+// Modules: native shared objects through the dynamic loader. A Windows DLL does not load, so the
+// caller's failure path runs. Paths are Linux paths.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace bw::host {
+
+using HMODULE = void*;
+using FARPROC = void (*)();
+
+// Null when the file is missing, is a Windows DLL, or the loader refuses it. Repeated loads of
+// one file count up and each needs its FreeLibrary.
+HMODULE LoadLibrary(const std::string& path);
+// Null for a missing name or module.
+FARPROC GetProcAddress(HMODULE module, const char* name);
+bool FreeLibrary(HMODULE module);
+
+}  // namespace bw::host

@@ -1,0 +1,416 @@
+#include "host/sdl/sdl_backend.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "host/cp932_stand_in.h"
+#include "host/message_queue.h"
+#include "host/sdl/file_system_type.h"
+#include "host/sdl/sdl_keys.h"
+
+namespace bw::host {
+
+namespace {
+
+constexpr int32_t kBytesPerPixel = 4;
+
+bool HasDisplay() {
+  const char* driver = SDL_GetCurrentVideoDriver();
+  return driver != nullptr && std::strcmp(driver, "dummy") != 0 && std::strcmp(driver, "offscreen") != 0;
+}
+
+uint32_t MessageBoxIconFlag(uint32_t style) {
+  switch (style & MB_ICONMASK) {
+    case MB_ICONHAND: return SDL_MESSAGEBOX_ERROR;
+    case MB_ICONEXCLAMATION: return SDL_MESSAGEBOX_WARNING;
+    case MB_ICONQUESTION:
+    case MB_ICONASTERISK: return SDL_MESSAGEBOX_INFORMATION;
+    default: return 0;
+  }
+}
+
+const char* ButtonText(int answer) {
+  switch (answer) {
+    case IDCANCEL: return "Cancel";
+    case IDYES: return "Yes";
+    case IDNO: return "No";
+    default: return "OK";
+  }
+}
+
+}  // namespace
+
+SdlSink::~SdlSink() {
+  if (texture_) SDL_DestroyTexture(texture_);
+}
+
+void SdlSink::Show(const Frame& frame) {
+  if (!texture_ || textureWidth_ != frame.width || textureHeight_ != frame.height) {
+    if (texture_) SDL_DestroyTexture(texture_);
+    // ARGB8888 is the word 0xAARRGGBB: bytes B, G, R, A on this little-endian machine.
+    texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
+                                 frame.width, frame.height);
+    if (!texture_) {
+      std::fprintf(stderr, "brimwold: cannot make the frame texture: %s\n", SDL_GetError());
+      textureWidth_ = textureHeight_ = 0;
+      return;
+    }
+    textureWidth_ = frame.width;
+    textureHeight_ = frame.height;
+  }
+  filter_ = frame.filter;
+  SDL_SetTextureScaleMode(texture_, filter_ == ScaleFilter::kLinear ? SDL_ScaleModeLinear : SDL_ScaleModeNearest);
+  SDL_UpdateTexture(texture_, nullptr, frame.bgra.data(), frame.width * kBytesPerPixel);
+  Redraw();
+}
+
+void SdlSink::Redraw() {
+  int outputWidth = 0;
+  int outputHeight = 0;
+  if (SDL_GetRendererOutputSize(renderer_, &outputWidth, &outputHeight) != 0) return;
+  SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+  SDL_RenderClear(renderer_);
+  if (texture_) {
+    Rect box = LetterboxRect(textureWidth_, textureHeight_, outputWidth, outputHeight);
+    SDL_Rect target{box.left, box.top, box.Width(), box.Height()};
+    SDL_RenderCopy(renderer_, texture_, nullptr, &target);
+  }
+  SDL_RenderPresent(renderer_);
+}
+
+std::unique_ptr<SdlBackend> SdlBackend::Create(std::string* error) {
+  // Signals are the program's to map; closing the last window is the engine's WM_CLOSE to judge.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    if (error) *error = SDL_GetError();
+    return nullptr;
+  }
+  uint32_t wakeEvent = SDL_RegisterEvents(1);
+  if (wakeEvent == static_cast<uint32_t>(-1)) {
+    if (error) *error = "no user event left";
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    return nullptr;
+  }
+  SDL_EventState(SDL_DROPFILE, SDL_ENABLE);
+  return std::unique_ptr<SdlBackend>(new SdlBackend(wakeEvent));
+}
+
+SdlBackend::~SdlBackend() {
+  for (auto& [id, native] : windows_) {
+    native.sink.reset();
+    SDL_DestroyRenderer(native.renderer);
+    SDL_DestroyWindow(native.window);
+  }
+  windows_.clear();
+  SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+SdlBackend::NativeWindow* SdlBackend::Find(HWND hwnd) {
+  auto it = windows_.find(hwnd.id);
+  return it == windows_.end() ? nullptr : &it->second;
+}
+
+HWND SdlBackend::WindowOf(uint32_t sdlWindowId) const {
+  for (const auto& [id, native] : windows_) {
+    if (SDL_GetWindowID(native.window) == sdlWindowId) return HWND{id};
+  }
+  // Events without a window (pushed ones, signals) go to the first window.
+  return windows_.empty() ? HWND{} : HWND{windows_.begin()->first};
+}
+
+uint32_t SdlBackend::SdlWindowId(HWND hwnd) const {
+  auto it = windows_.find(hwnd.id);
+  return it == windows_.end() ? 0 : SDL_GetWindowID(it->second.window);
+}
+
+bool SdlBackend::OpenWindow(HWND hwnd, const NativeWindowDesc& desc) {
+  if (desc.width <= 0 || desc.height <= 0) return false;
+  std::string title = Cp932ToUtf8Lenient(desc.title);
+  uint32_t flags = SDL_WINDOW_ALLOW_HIGHDPI | (desc.visible ? SDL_WINDOW_SHOWN : SDL_WINDOW_HIDDEN);
+  SDL_Window* window = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                        desc.width, desc.height, flags);
+  if (!window) {
+    std::fprintf(stderr, "brimwold: cannot open a window: %s\n", SDL_GetError());
+    return false;
+  }
+  SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, 0);
+  if (!renderer) renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+  if (!renderer) {
+    std::fprintf(stderr, "brimwold: cannot draw into the window: %s\n", SDL_GetError());
+    SDL_DestroyWindow(window);
+    return false;
+  }
+  NativeWindow& native = windows_[hwnd.id];
+  native.window = window;
+  native.renderer = renderer;
+  native.sink = std::make_unique<SdlSink>(window, renderer, this);
+  native.sink->Redraw();
+  return true;
+}
+
+void SdlBackend::CloseWindow(HWND hwnd) {
+  NativeWindow* native = Find(hwnd);
+  if (!native) return;
+  native->sink.reset();
+  SDL_DestroyRenderer(native->renderer);
+  SDL_DestroyWindow(native->window);
+  windows_.erase(hwnd.id);
+}
+
+bool SdlBackend::ShowWindow(HWND hwnd, bool show) {
+  NativeWindow* native = Find(hwnd);
+  if (!native) return false;
+  if (show) {
+    SDL_ShowWindow(native->window);
+  } else {
+    SDL_HideWindow(native->window);
+  }
+  return true;
+}
+
+bool SdlBackend::SetClientSize(HWND hwnd, int32_t width, int32_t height) {
+  NativeWindow* native = Find(hwnd);
+  if (!native) return false;
+  SDL_SetWindowSize(native->window, width, height);
+  return true;
+}
+
+bool SdlBackend::MoveWindow(HWND hwnd, int32_t left, int32_t top) {
+  NativeWindow* native = Find(hwnd);
+  if (!native) return false;
+  SDL_SetWindowPosition(native->window, left, top);
+  return true;
+}
+
+bool SdlBackend::SetFullScreen(HWND hwnd, bool fullScreen) {
+  NativeWindow* native = Find(hwnd);
+  if (!native) return false;
+  // The desktop's own mode: the sink letterboxes the picture into it.
+  if (SDL_SetWindowFullscreen(native->window, fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0) {
+    std::fprintf(stderr, "brimwold: cannot switch the screen mode: %s\n", SDL_GetError());
+    return false;
+  }
+  return true;
+}
+
+bool SdlBackend::SetTitle(HWND hwnd, std::string_view cp932) {
+  NativeWindow* native = Find(hwnd);
+  if (!native) return false;
+  SDL_SetWindowTitle(native->window, Cp932ToUtf8Lenient(cp932).c_str());
+  return true;
+}
+
+bool SdlBackend::GetClientSize(HWND hwnd, int32_t* width, int32_t* height) {
+  NativeWindow* native = Find(hwnd);
+  if (!native) return false;
+  int w = 0;
+  int h = 0;
+  SDL_GetWindowSize(native->window, &w, &h);
+  *width = w;
+  *height = h;
+  return true;
+}
+
+PresentationSink* SdlBackend::Sink(HWND hwnd) {
+  NativeWindow* native = Find(hwnd);
+  return native ? native->sink.get() : nullptr;
+}
+
+uint32_t SdlBackend::KeyState() const {
+  uint32_t state = buttonsHeld_;
+  SDL_Keymod mods = SDL_GetModState();
+  if (mods & KMOD_SHIFT) state |= MK_SHIFT;
+  if (mods & KMOD_CTRL) state |= MK_CONTROL;
+  return state;
+}
+
+void SdlBackend::DeliverDrop() {
+  if (dropFiles_.empty()) return;
+  InputEvent drop;
+  drop.kind = InputEventKind::kDropFiles;
+  drop.files.swap(dropFiles_);
+  DeliverInputEvent(dropWindow_, drop);
+}
+
+void SdlBackend::Translate(const SDL_Event& event) {
+  InputEvent out;
+  switch (event.type) {
+    case SDL_KEYDOWN:
+    case SDL_KEYUP: {
+      KeyCodes codes = KeyCodesOf(event.key.keysym.scancode);
+      if (codes.virtualKey == 0) return;
+      out.kind = event.type == SDL_KEYDOWN ? InputEventKind::kKeyDown : InputEventKind::kKeyUp;
+      out.virtualKey = codes.virtualKey;
+      out.scanCode = codes.scanCode & 0x7F;
+      out.extended = (codes.scanCode & 0x80) != 0;
+      out.repeat = event.key.repeat != 0;
+      out.altDown = (event.key.keysym.mod & KMOD_ALT) != 0;
+      DeliverInputEvent(WindowOf(event.key.windowID), out);
+      return;
+    }
+    case SDL_TEXTINPUT: {
+      // Only ASCII becomes WM_CHAR here; other text reaches the engine through text entry.
+      out.kind = InputEventKind::kText;
+      for (const char* p = event.text.text; *p != '\0'; ++p) {
+        if (static_cast<unsigned char>(*p) < 0x80) out.text.push_back(*p);
+      }
+      if (!out.text.empty()) DeliverInputEvent(WindowOf(event.text.windowID), out);
+      return;
+    }
+    case SDL_MOUSEMOTION:
+      mouseX_ = event.motion.x;
+      mouseY_ = event.motion.y;
+      out.kind = InputEventKind::kMouseMove;
+      out.x = mouseX_;
+      out.y = mouseY_;
+      out.keyState = KeyState();
+      DeliverInputEvent(WindowOf(event.motion.windowID), out);
+      return;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP: {
+      uint32_t flag = 0;
+      switch (event.button.button) {
+        case SDL_BUTTON_LEFT: out.button = MouseButton::kLeft; flag = MK_LBUTTON; break;
+        case SDL_BUTTON_RIGHT: out.button = MouseButton::kRight; flag = MK_RBUTTON; break;
+        case SDL_BUTTON_MIDDLE: out.button = MouseButton::kMiddle; flag = MK_MBUTTON; break;
+        default: return;
+      }
+      bool down = event.type == SDL_MOUSEBUTTONDOWN;
+      buttonsHeld_ = down ? (buttonsHeld_ | flag) : (buttonsHeld_ & ~flag);
+      mouseX_ = event.button.x;
+      mouseY_ = event.button.y;
+      out.kind = down ? InputEventKind::kMouseButtonDown : InputEventKind::kMouseButtonUp;
+      out.x = mouseX_;
+      out.y = mouseY_;
+      out.keyState = KeyState();
+      DeliverInputEvent(WindowOf(event.button.windowID), out);
+      return;
+    }
+    case SDL_MOUSEWHEEL: {
+      int32_t notches = event.wheel.y;
+      if (event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED) notches = -notches;
+      if (notches == 0) return;
+      out.kind = InputEventKind::kMouseWheel;
+      out.wheelNotches = notches;
+      out.x = mouseX_;
+      out.y = mouseY_;
+      out.keyState = KeyState();
+      DeliverInputEvent(WindowOf(event.wheel.windowID), out);
+      return;
+    }
+    case SDL_WINDOWEVENT: {
+      HWND hwnd = WindowOf(event.window.windowID);
+      switch (event.window.event) {
+        case SDL_WINDOWEVENT_FOCUS_GAINED:
+        case SDL_WINDOWEVENT_FOCUS_LOST:
+          out.kind = InputEventKind::kActivate;
+          out.active = event.window.event == SDL_WINDOWEVENT_FOCUS_GAINED;
+          break;
+        case SDL_WINDOWEVENT_EXPOSED:
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+          if (NativeWindow* native = Find(hwnd)) native->sink->Redraw();
+          out.kind = InputEventKind::kPaint;
+          break;
+        case SDL_WINDOWEVENT_CLOSE:
+          out.kind = InputEventKind::kClose;
+          break;
+        default:
+          return;
+      }
+      DeliverInputEvent(hwnd, out);
+      return;
+    }
+    case SDL_DROPBEGIN:
+      dropOpen_ = true;
+      dropWindow_ = WindowOf(event.drop.windowID);
+      return;
+    case SDL_DROPFILE:
+      if (event.drop.file) {
+        if (!dropOpen_) dropWindow_ = WindowOf(event.drop.windowID);
+        dropFiles_.emplace_back(event.drop.file);
+        SDL_free(event.drop.file);
+      }
+      return;
+    case SDL_DROPCOMPLETE:
+      dropOpen_ = false;
+      DeliverDrop();
+      return;
+    case SDL_QUIT:
+      out.kind = InputEventKind::kQuit;
+      DeliverInputEvent(HWND{}, out);
+      return;
+    default:
+      return;
+  }
+}
+
+void SdlBackend::PumpEvents() {
+  SDL_Event event;
+  while (SDL_PollEvent(&event) == 1) {
+    if (event.type != wakeEvent_) Translate(event);
+  }
+  // A file dropped without a drop bracket (some systems) is a drop of its own.
+  if (!dropOpen_) DeliverDrop();
+  for (auto& [id, native] : windows_) native.sink->PresentPending();
+}
+
+void SdlBackend::WaitEvents() { SDL_WaitEvent(nullptr); }
+
+void SdlBackend::Wake() {
+  SDL_Event event;
+  SDL_zero(event);
+  event.type = wakeEvent_;
+  SDL_PushEvent(&event);
+}
+
+DesktopInfo SdlBackend::Desktop() {
+  DesktopInfo info;
+  SDL_DisplayMode mode;
+  if (SDL_GetDesktopDisplayMode(0, &mode) == 0) {
+    info.width = mode.w;
+    info.height = mode.h;
+    info.bitsPerPixel = static_cast<int32_t>(SDL_BITSPERPIXEL(mode.format));
+  }
+  int count = SDL_GetNumVideoDisplays();
+  for (int i = 0; i < count; ++i) {
+    SDL_Rect bounds;
+    SDL_Rect usable;
+    if (SDL_GetDisplayBounds(i, &bounds) != 0) continue;
+    if (SDL_GetDisplayUsableBounds(i, &usable) != 0) usable = bounds;
+    info.monitors.push_back(Monitor{Rect{bounds.x, bounds.y, bounds.x + bounds.w, bounds.y + bounds.h},
+                                    Rect{usable.x, usable.y, usable.x + usable.w, usable.y + usable.h}});
+  }
+  return info;
+}
+
+std::string SdlBackend::FileSystemType(const std::string& folder) { return FileSystemTypeOf(folder); }
+
+int SdlBackend::ShowMessageBox(const MessageBoxRequest& request) {
+  int fallback = MessageBoxDefaultAnswer(request.style);
+  if (!HasDisplay()) return fallback;
+  std::vector<int> answers = MessageBoxButtons(request.style);
+  std::vector<SDL_MessageBoxButtonData> buttons;
+  bool hasCancel = false;
+  for (int answer : answers) hasCancel = hasCancel || answer == IDCANCEL;
+  for (int answer : answers) {
+    uint32_t flags = 0;
+    if (answer == fallback) flags |= SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT;
+    if (answer == IDCANCEL || (!hasCancel && answers.size() == 1)) flags |= SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT;
+    buttons.push_back(SDL_MessageBoxButtonData{flags, answer, ButtonText(answer)});
+  }
+  SDL_Window* parent = nullptr;
+  if (NativeWindow* native = Find(request.owner)) parent = native->window;
+  SDL_MessageBoxData data{MessageBoxIconFlag(request.style) | SDL_MESSAGEBOX_BUTTONS_LEFT_TO_RIGHT,
+                          parent,
+                          request.title.c_str(),
+                          request.text.c_str(),
+                          static_cast<int>(buttons.size()),
+                          buttons.data(),
+                          nullptr};
+  int chosen = -1;
+  if (SDL_ShowMessageBox(&data, &chosen) != 0 || chosen < 0) return fallback;
+  return chosen;
+}
+
+}  // namespace bw::host

@@ -1,0 +1,92 @@
+// The real backend: SDL2 windows, events, message boxes and a streaming-texture sink. Every SDL
+// video call happens on the thread that created the backend.
+#pragma once
+
+#include <SDL.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/backend.h"
+#include "host/input_event.h"
+#include "host/presentation_sink.h"
+
+namespace bw::host {
+
+class SdlSink final : public PresentationSink {
+ public:
+  SdlSink(SDL_Window* window, SDL_Renderer* renderer, Backend* backend)
+      : window_(window), renderer_(renderer), backend_(backend) {}
+  ~SdlSink() override;
+
+  // Draws the last frame again (after an expose or a resize).
+  void Redraw();
+
+ protected:
+  void Show(const Frame& frame) override;
+  void NotifyPending() override { backend_->Wake(); }
+
+ private:
+  SDL_Window* window_;
+  SDL_Renderer* renderer_;
+  Backend* backend_;
+  SDL_Texture* texture_ = nullptr;
+  int32_t textureWidth_ = 0;
+  int32_t textureHeight_ = 0;
+  ScaleFilter filter_ = ScaleFilter::kNearest;
+};
+
+class SdlBackend final : public Backend {
+ public:
+  // Starts SDL's video; null with the reason in error when it cannot.
+  static std::unique_ptr<SdlBackend> Create(std::string* error);
+  ~SdlBackend() override;
+
+  // The SDL id of a window's native window, 0 when unknown (tests address events with it).
+  uint32_t SdlWindowId(HWND hwnd) const;
+
+  bool OpenWindow(HWND hwnd, const NativeWindowDesc& desc) override;
+  void CloseWindow(HWND hwnd) override;
+  bool ShowWindow(HWND hwnd, bool show) override;
+  bool SetClientSize(HWND hwnd, int32_t width, int32_t height) override;
+  bool MoveWindow(HWND hwnd, int32_t left, int32_t top) override;
+  bool SetFullScreen(HWND hwnd, bool fullScreen) override;
+  bool SetTitle(HWND hwnd, std::string_view cp932) override;
+  bool GetClientSize(HWND hwnd, int32_t* width, int32_t* height) override;
+  PresentationSink* Sink(HWND hwnd) override;
+  void PumpEvents() override;
+  void WaitEvents() override;
+  void Wake() override;
+  DesktopInfo Desktop() override;
+  std::string FileSystemType(const std::string& folder) override;
+  int ShowMessageBox(const MessageBoxRequest& request) override;
+
+ private:
+  struct NativeWindow {
+    SDL_Window* window = nullptr;
+    SDL_Renderer* renderer = nullptr;
+    std::unique_ptr<SdlSink> sink;
+  };
+
+  explicit SdlBackend(uint32_t wakeEvent) : wakeEvent_(wakeEvent) {}
+  NativeWindow* Find(HWND hwnd);
+  HWND WindowOf(uint32_t sdlWindowId) const;
+  void Translate(const SDL_Event& event);
+  void DeliverDrop();
+  uint32_t KeyState() const;
+
+  uint32_t wakeEvent_;
+  std::map<uint32_t, NativeWindow> windows_;  // by HWND id
+  // Mouse state as the events told it.
+  uint32_t buttonsHeld_ = 0;
+  int32_t mouseX_ = 0;
+  int32_t mouseY_ = 0;
+  // Files of a drop in progress.
+  bool dropOpen_ = false;
+  HWND dropWindow_;
+  std::vector<std::string> dropFiles_;
+};
+
+}  // namespace bw::host

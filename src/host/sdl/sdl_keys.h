@@ -1,0 +1,17 @@
+// SDL's physical keys as the virtual keys and set-1 scan codes of a Japanese 106-key keyboard.
+#pragma once
+
+#include <SDL.h>
+
+#include <cstdint>
+
+namespace bw::host {
+
+struct KeyCodes {
+  uint8_t virtualKey = 0;  // 0: a key the engine has no name for
+  uint8_t scanCode = 0;    // set-1 code; 0x80 marks an extended (E0) key
+};
+
+KeyCodes KeyCodesOf(SDL_Scancode scancode);
+
+}  // namespace bw::host
