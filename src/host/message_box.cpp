@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "host/cp932_stand_in.h"
+#include "host/cp932.h"
 
 namespace bw::host {
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "host/cp932_stand_in.h"
+#include "host/cp932.h"
 #include "host/message_queue.h"
 #include "host/sdl/file_system_type.h"
 #include "host/sdl/sdl_keys.h"
