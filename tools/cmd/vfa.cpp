@@ -2,6 +2,8 @@
 //   vfa pack [options] FOLDER OUT.VFA
 //   vfa list [--key1 N] [--key2 N] PACK
 //   vfa extract [--key1 N] [--key2 N] PACK NAME OUT
+#include <strings.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>

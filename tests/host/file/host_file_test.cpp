@@ -56,17 +56,6 @@ TEST(HostFile, ClosedOrMissingHandlesAnswerNothing) {
   EXPECT_FALSE(file.Size());
 }
 
-TEST(HostFile, MovesOwnershipOfTheDescriptor) {
-  test::TempDir dir;
-  auto path = dir.WriteFile("c.txt", "abc");
-  HostFile a;
-  ASSERT_TRUE(a.Open(path, Access::kRead));
-  HostFile b = std::move(a);
-  EXPECT_FALSE(a.IsOpen());
-  EXPECT_EQ(b.Path(), path);
-  EXPECT_EQ(b.Size(), 3u);
-}
-
 TEST(HostFile, RefusesThirtyTwoBitSizesOverFourGigabytes) {
   test::TempDir dir;
   auto path = dir.path() / "big";

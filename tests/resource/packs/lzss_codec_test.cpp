@@ -89,6 +89,15 @@ TEST(LzssRoundTrip, RestoresEveryShapeOfInput) {
       {"zeros that match the empty ring", std::vector<uint8_t>(9000, 0)},
       {"text past several ring turns", Compressible(70000, 11)},
       {"a ring and one byte", Compressible(4097, 12)},
+      {"every short period", [] {
+         std::vector<uint8_t> v;
+         auto noise = RandomBytes(9 * 20, 4);
+         for (size_t period = 1; period <= 9; ++period) {
+           for (size_t i = 0; i < 300; ++i) v.push_back(static_cast<uint8_t>('a' + i % period));
+           v.insert(v.end(), noise.begin() + 20 * (period - 1), noise.begin() + 20 * period);
+         }
+         return v;
+       }()},
       {"noise between repeats", [] {
          auto v = Compressible(3000, 5);
          auto n = RandomBytes(6000, 6);
