@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "common/byte_reader.h"
+#include "common/sjis.h"
 #include "resource/packs/lzss_codec.h"
 #include "resource/packs/pack_member_stream.h"
 #include "resource/packs/vfa_decoder.h"
@@ -26,7 +27,8 @@ int64_t VfaArchive::FindInNameTrie(std::span<const uint8_t> trie, bool wide, con
                                    int caseMode) {
   if (trie.empty() || !name) return -1;
   std::string key(name);
-  if (caseMode != kCaseAsGiven) FoldVfaNameCase(key, caseMode == kCaseUpper);
+  if (caseMode == kCaseUpper) sjis::ToUpperInPlace(key);
+  if (caseMode == kCaseLower) sjis::ToLowerInPlace(key);
   ByteReader reader(trie);
   // The terminating NUL is looked up like any other character.
   for (size_t depth = 0; depth <= key.size(); ++depth) {
@@ -244,7 +246,7 @@ bool VfaArchive::Exists(const char* name) { return FindName(name) >= 0; }
 const ArchiveEntryInfo* VfaArchive::FindEntryInfo(const char* name) {
   if (entries_.empty() || !name) return nullptr;
   std::string key(name);
-  FoldVfaNameCase(key, false);
+  sjis::ToLowerInPlace(key);
   for (const ArchiveEntry& entry : entries_) {
     if (key == entry.name) return &entry.info;
   }

@@ -3,10 +3,10 @@
 #include <bit>
 #include <cstring>
 
+#include "common/sjis.h"
+
 namespace bw {
 namespace {
-
-bool IsSjisLead(uint8_t c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
 uint32_t LoadWord(const uint8_t* p) {
   return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
@@ -20,43 +20,14 @@ void StoreWord(uint8_t* p, uint32_t v) {
 
 }  // namespace
 
-void FoldVfaNameCase(std::string& name, bool upper) {
-  for (size_t i = 0; i < name.size(); ++i) {
-    auto c = static_cast<uint8_t>(name[i]);
-    if (IsSjisLead(c)) {
-      ++i;  // the trail byte may look like a letter
-      continue;
-    }
-    if (upper && c >= 'a' && c <= 'z') name[i] = static_cast<char>(c - 'a' + 'A');
-    if (!upper && c >= 'A' && c <= 'Z') name[i] = static_cast<char>(c - 'A' + 'a');
-  }
-}
-
 std::string VfaNameKey(const char* path) {
   if (!path) return {};
-  size_t leaf = 0;
-  size_t length = std::strlen(path);
-  for (size_t i = 0; i < length; ++i) {
-    auto c = static_cast<uint8_t>(path[i]);
-    if (IsSjisLead(c)) {
-      ++i;
-    } else if (c == '\\' || c == '/') {
-      leaf = i + 1;
-    }
-  }
-  std::string name(path + leaf, length - leaf);
-  size_t dot = std::string::npos;
-  for (size_t i = 0; i < name.size(); ++i) {
-    auto c = static_cast<uint8_t>(name[i]);
-    if (IsSjisLead(c)) {
-      ++i;
-    } else if (c == '.') {
-      dot = i;
-    }
-  }
-  if (dot != std::string::npos) name.resize(dot);
-  FoldVfaNameCase(name, true);
-  return name;
+  std::string_view whole(path);
+  size_t separator = sjis::FindLastSeparator(whole);
+  std::string_view leaf = separator == std::string_view::npos ? whole : whole.substr(separator + 1);
+  size_t dot = sjis::FindLast(leaf, '.');
+  if (dot != std::string_view::npos) leaf = leaf.substr(0, dot);
+  return sjis::ToUpper(leaf);
 }
 
 VfaKeys MakeVfaKeys(const std::string& nameKey, uint32_t keyWord1, uint32_t keyWord2) {

@@ -61,8 +61,4 @@ inline uint8_t ScrambleVfaNibbles(uint8_t b) {
 }
 void UnscrambleVfaNibbles(uint8_t* data, size_t size);
 
-// Case folding of pack member names: ASCII letters only, Shift-JIS pairs untouched.
-// Private stand-in until the shared CP932 helpers land; replace with those.
-void FoldVfaNameCase(std::string& name, bool upper);
-
 }  // namespace bw

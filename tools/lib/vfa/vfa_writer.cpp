@@ -7,6 +7,7 @@
 #include <memory>
 #include <set>
 
+#include "common/sjis.h"
 #include "resource/packs/lzss_codec.h"
 #include "resource/packs/vfa_format.h"
 
@@ -118,7 +119,7 @@ bool BuildVfaPack(const std::string& packFileName, const std::vector<VfaMemberSo
     std::set<std::string> seen;
     for (size_t i = 0; i < members.size(); ++i) {
       std::string name = members[i].name;
-      FoldVfaNameCase(name, false);
+      sjis::ToLowerInPlace(name);
       if (name.empty() || name.find('\0') != std::string::npos) {
         return Fail(error, "a member has an empty name or one with a NUL");
       }
