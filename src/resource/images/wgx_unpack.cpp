@@ -108,6 +108,19 @@ inline void CopyRun(const Layout& out, typename Layout::Cursor& cur, size_t from
   }
 }
 
+// The unit count of a literal or fill code: (c & 31) + shortBase, or in the long form (bit 5
+// set) (c & 31) x 256 + the next byte + longBase.
+inline bool ReadRunLength(ByteReader& in, uint8_t c, size_t shortBase, size_t longBase, size_t& n) {
+  if (!(c & 0x20)) {
+    n = (c & 31) + shortBase;
+    return true;
+  }
+  uint8_t b;
+  if (!in.u8(b)) return false;
+  n = (c & 31) * 256 + b + longBase;
+  return true;
+}
+
 template <class Unit, class Layout>
 int Run8(ByteReader& in, const Unit& unit, const Layout& out, size_t total) {
   auto cur = out.At(0);
@@ -118,13 +131,7 @@ int Run8(ByteReader& in, const Unit& unit, const Layout& out, size_t total) {
     if (c == 0xFF) return p == total ? 0 : kWgxBadStream;
     size_t n, dist;
     if (c < 0x40) {
-      if (c < 0x20) {
-        n = (c & 31) + 1;
-      } else {
-        if (!in.u8(b)) return kWgxBadStream;
-        n = (c & 31) * 256 + b + 33;
-      }
-      if (n > total - p) return kWgxBadStream;
+      if (!ReadRunLength(in, c, 1, 33, n) || n > total - p) return kWgxBadStream;
       auto lit = in.bytes(n);
       if (!lit) return kWgxBadStream;
       for (uint8_t v : *lit) {
@@ -135,13 +142,7 @@ int Run8(ByteReader& in, const Unit& unit, const Layout& out, size_t total) {
       continue;
     }
     if (c < 0x80) {
-      if (c < 0x60) {
-        n = (c & 31) + 3;
-      } else {
-        if (!in.u8(b)) return kWgxBadStream;
-        n = (c & 31) * 256 + b + 35;
-      }
-      if (!in.u8(b2) || n > total - p) return kWgxBadStream;
+      if (!ReadRunLength(in, c, 3, 35, n) || !in.u8(b2) || n > total - p) return kWgxBadStream;
       PutRun(unit, cur, unit.From(b2), n);
       p += n;
       continue;
@@ -190,13 +191,7 @@ int Run24(ByteReader& in, const Unit& unit, const Layout& out, size_t width, siz
     size_t dist = 0, dy = 0;
     ptrdiff_t dx = 0;
     if (c < 0x40) {
-      if (c < 0x20) {
-        n = (c & 31) + 1;
-      } else {
-        if (!in.u8(b)) return kWgxBadStream;
-        n = (c & 31) * 256 + b + 33;
-      }
-      if (n > total - p) return kWgxBadStream;
+      if (!ReadRunLength(in, c, 1, 33, n) || n > total - p) return kWgxBadStream;
       auto lit = in.bytes(n * 3);
       if (!lit) return kWgxBadStream;
       const uint8_t* s = lit->data();
@@ -208,14 +203,8 @@ int Run24(ByteReader& in, const Unit& unit, const Layout& out, size_t width, siz
       continue;
     }
     if (c < 0x80) {
-      if (c < 0x60) {
-        n = (c & 31) + 2;
-      } else {
-        if (!in.u8(b)) return kWgxBadStream;
-        n = (c & 31) * 256 + b + 34;
-      }
       typename Unit::T v;
-      if (!pixel(v) || n > total - p) return kWgxBadStream;
+      if (!ReadRunLength(in, c, 2, 34, n) || !pixel(v) || n > total - p) return kWgxBadStream;
       PutRun(unit, cur, v, n);
       p += n;
       continue;
