@@ -183,7 +183,7 @@ int BmpLoader::LoadToBuffers(std::span<const uint8_t> data, DibImage& out, const
 
 namespace {
 
-void PutLe(std::vector<uint8_t>& out, uint32_t v, int bytes) {
+void PutLe(std::vector<uint8_t>& out, uint64_t v, int bytes) {
   for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
 }
 
