@@ -22,7 +22,6 @@ void HvaData::Clear() {
 
 int HvaData::Load(std::span<const uint8_t> file) {
   Clear();
-  if (!file.data()) return kHvaCannotOpen;
   ByteReader in(file);
   auto magic = in.bytes(4);
   if (!magic || std::memcmp(magic->data(), "HVA\0", 4) != 0) return kHvaBadHeader;

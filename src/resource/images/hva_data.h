@@ -10,7 +10,6 @@
 namespace bw {
 
 constexpr int kHvaLoaded = 0;
-constexpr int kHvaCannotOpen = 1;
 constexpr int kHvaBadHeader = 2;    // wrong magic or a range count of 0
 constexpr int kHvaBadPicture = 3;   // a picture entry or picture that cannot be read
 constexpr int kHvaBadSeek = 4;      // a picture offset outside the file
@@ -31,7 +30,7 @@ struct HvaPicture {
 
 class HvaData {
  public:
-  // Loads from the file's bytes; a null pointer stands for a file that could not be opened.
+  // Loads from the file's bytes (a file that cannot be opened is its reader's to answer, 1).
   // What came before is freed first; a failed load keeps what was read so far.
   int Load(std::span<const uint8_t> file);
   void Clear();

@@ -25,7 +25,6 @@ void HvdAnimation::Clear() {
 
 int HvdAnimation::Load(std::span<const uint8_t> file) {
   Clear();
-  if (!file.data()) return kHvdCannotOpen;
   ByteReader in(file);
   auto magic = in.bytes(4);
   if (!magic || std::memcmp(magic->data(), "HVD\0", 4) != 0) return kHvdWrongMagic;
