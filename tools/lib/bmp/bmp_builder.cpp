@@ -2,37 +2,31 @@
 
 #include <algorithm>
 
+#include "lib/le_bytes.h"
+
 namespace bw::tools {
-namespace {
-
-void Put(std::vector<uint8_t>& out, uint64_t v, int bytes) {
-  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-
-}  // namespace
-
 std::vector<uint8_t> BuildBmp(const BmpSpec& spec) {
   const uint32_t tables = static_cast<uint32_t>(4 * spec.palette.size() + (spec.masks ? 12 : 0));
   const uint32_t offset = spec.dataOffset.value_or(14 + spec.infoSize + tables);
   std::vector<uint8_t> out = {'B', 'M'};
-  Put(out, static_cast<uint32_t>(offset + spec.data.size()), 4);
-  Put(out, 0, 4);
-  Put(out, offset, 4);
-  Put(out, spec.infoSize, 4);
-  Put(out, static_cast<uint32_t>(spec.width), 4);
-  Put(out, static_cast<uint32_t>(spec.height), 4);
-  Put(out, 1, 2);
-  Put(out, spec.bits, 2);
-  Put(out, spec.compression, 4);
-  Put(out, static_cast<uint32_t>(spec.data.size()), 4);
-  Put(out, 0, 8);
-  Put(out, spec.usedColours, 4);
-  Put(out, 0, 4);
+  PutLe(out, static_cast<uint32_t>(offset + spec.data.size()), 4);
+  PutLe(out, 0, 4);
+  PutLe(out, offset, 4);
+  PutLe(out, spec.infoSize, 4);
+  PutLe(out, static_cast<uint32_t>(spec.width), 4);
+  PutLe(out, static_cast<uint32_t>(spec.height), 4);
+  PutLe(out, 1, 2);
+  PutLe(out, spec.bits, 2);
+  PutLe(out, spec.compression, 4);
+  PutLe(out, static_cast<uint32_t>(spec.data.size()), 4);
+  PutLe(out, 0, 8);
+  PutLe(out, spec.usedColours, 4);
+  PutLe(out, 0, 4);
   // A header of another size keeps its own length; the reader refuses it anyway.
   while (out.size() < 14 + spec.infoSize) out.push_back(0);
   if (spec.masks)
-    for (uint32_t m : *spec.masks) Put(out, m, 4);
-  for (uint32_t entry : spec.palette) Put(out, entry, 4);
+    for (uint32_t m : *spec.masks) PutLe(out, m, 4);
+  for (uint32_t entry : spec.palette) PutLe(out, entry, 4);
   while (out.size() < offset) out.push_back(0);
   out.insert(out.end(), spec.data.begin(), spec.data.end());
   return out;

@@ -1,17 +1,9 @@
 #include "lib/hva/hv_writer.h"
 
+#include "lib/le_bytes.h"
+
 namespace bw::tools {
 namespace {
-
-void Put16(std::vector<uint8_t>& out, uint32_t v) {
-  out.push_back(static_cast<uint8_t>(v));
-  out.push_back(static_cast<uint8_t>(v >> 8));
-}
-
-void Put32(std::vector<uint8_t>& out, uint32_t v) {
-  Put16(out, v & 0xFFFF);
-  Put16(out, v >> 16);
-}
 
 void PutMagic(std::vector<uint8_t>& out, const char* magic, bool wrong) {
   out.insert(out.end(), magic, magic + 3);

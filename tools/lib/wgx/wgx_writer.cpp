@@ -4,6 +4,8 @@
 #include <array>
 #include <stdexcept>
 
+#include "lib/le_bytes.h"
+
 namespace bw::tools {
 namespace {
 
@@ -289,20 +291,6 @@ std::vector<uint8_t> EncodeWgx24(std::span<const uint32_t> pixels, uint32_t widt
   };
   return EncodeUnits(d, n, choose, insert, PutPixel);
 }
-
-namespace {
-
-void Put16(std::vector<uint8_t>& out, uint32_t v) {
-  out.push_back(static_cast<uint8_t>(v));
-  out.push_back(static_cast<uint8_t>(v >> 8));
-}
-
-void Put32(std::vector<uint8_t>& out, uint32_t v) {
-  Put16(out, v & 0xFFFF);
-  Put16(out, v >> 16);
-}
-
-}  // namespace
 
 std::vector<uint8_t> WriteWgx(const WgxPicture& picture, const WgxWriteOptions& options) {
   const int depth = picture.depth;
