@@ -31,8 +31,8 @@ struct Input {
     rawSize = picture.pixels.size() * 4;
     uLongf size = compressBound(rawSize);
     deflated.resize(size);
-    compress2(deflated.data(), &size, reinterpret_cast<const Bytef*>(picture.pixels.data()), rawSize,
-              Z_DEFAULT_COMPRESSION);
+    compress2(deflated.data(), &size, reinterpret_cast<const Bytef*>(picture.pixels.data()),
+              rawSize, Z_DEFAULT_COMPRESSION);
     deflated.resize(size);
   }
 };
@@ -46,7 +46,9 @@ void BM_WgxDecode(benchmark::State& state) {
   const Input& in = TheInput();
   std::vector<uint8_t> pixels(in.rawSize);
   bw::WgxLoader loader;
-  auto destination = [&](int w, int, int, bool, bool) { return bw::WgxDestination{pixels, size_t(w) * 4}; };
+  auto destination = [&](int w, int, int, bool, bool) {
+    return bw::WgxDestination{pixels, size_t(w) * 4};
+  };
   for (auto _ : state) {
     if (loader.Load(in.wgx, destination, false) != 0) state.SkipWithError("decode failed");
     benchmark::DoNotOptimize(pixels.data());

@@ -57,7 +57,8 @@ uint32_t PixelAt(const bw::DibImage& dib, const uint8_t* row, int x) {
     case 24:
       return 0xFF000000 | row[3 * x] | (row[3 * x + 1] << 8) | (uint32_t(row[3 * x + 2]) << 16);
     default:
-      return row[4 * x] | (row[4 * x + 1] << 8) | (uint32_t(row[4 * x + 2]) << 16) | (uint32_t(row[4 * x + 3]) << 24);
+      return row[4 * x] | (row[4 * x + 1] << 8) | (uint32_t(row[4 * x + 2]) << 16) |
+             (uint32_t(row[4 * x + 3]) << 24);
   }
 }
 
@@ -119,8 +120,8 @@ int Decode(const char* inPath, const char* outPath) {
   };
   // The DIB is bottom-up: a negative height tells the writer so.
   int mode = dib.bits == 32 ? bw::kBmpSave32 : bw::kBmpSaveColour;
-  if (int rc = bw::BmpLoader::Save(mode, dib.pixels, dib.width, -dib.height, dib.bits, dib.pitch, write,
-                                   dib.palette.empty() ? nullptr : dib.palette.data())) {
+  if (int rc = bw::BmpLoader::Save(mode, dib.pixels, dib.width, -dib.height, dib.bits, dib.pitch,
+                                   write, dib.palette.empty() ? nullptr : dib.palette.data())) {
     std::fprintf(stderr, "wgx: cannot make a bitmap of %s (code %d)\n", inPath, rc);
     return 1;
   }

@@ -29,9 +29,10 @@ struct Header {
 bool ReadHeader(ByteReader in, Header& h) {
   uint32_t infoSize;
   uint16_t planes;
-  return in.skip(10) && in.u32le(h.dataOffset) && in.u32le(infoSize) && infoSize == kInfoHeaderSize &&
-         in.i32le(h.width) && in.i32le(h.height) && in.u16le(planes) && in.u16le(h.bits) &&
-         in.u32le(h.compression) && in.skip(12) && in.u32le(h.usedColours);
+  return in.skip(10) && in.u32le(h.dataOffset) && in.u32le(infoSize) &&
+         infoSize == kInfoHeaderSize && in.i32le(h.width) && in.i32le(h.height) &&
+         in.u16le(planes) && in.u16le(h.bits) && in.u32le(h.compression) && in.skip(12) &&
+         in.u32le(h.usedColours);
 }
 
 // Unpacks RLE8 (nibbles false) or RLE4 (nibbles true) into a bottom-up DIB of 8 or 4 bits.
@@ -55,7 +56,8 @@ int UnpackRle(ByteReader in, DibImage& dib, bool nibbles) {
     if (!in.u8(count) || !in.u8(value)) return kBmpBadRle;
     if (count > 0) {
       if (row >= rows || count > width - x) return kBmpBadRle;
-      for (uint32_t i = 0; i < count; ++i) put(nibbles ? static_cast<uint8_t>(i & 1 ? value : value >> 4) : value);
+      for (uint32_t i = 0; i < count; ++i)
+        put(nibbles ? static_cast<uint8_t>(i & 1 ? value : value >> 4) : value);
       continue;
     }
     if (value == 0) {
@@ -119,7 +121,8 @@ int Decode(std::span<const uint8_t> data, const Header& h, DibImage& dib) {
   dib.bits = h.bits;
   if (h.bits < 16) {
     uint64_t count = h.usedColours ? h.usedColours : uint64_t{1} << h.bits;
-    if (count > (uint64_t{1} << h.bits) || !in.seek(kHeadersSize) || !in.has(count * 4)) return kBmpBadFormat;
+    if (count > (uint64_t{1} << h.bits) || !in.seek(kHeadersSize) || !in.has(count * 4))
+      return kBmpBadFormat;
     dib.palette.resize(count);
     for (auto& entry : dib.palette) in.u32le(entry);
   }
@@ -130,7 +133,8 @@ int Decode(std::span<const uint8_t> data, const Header& h, DibImage& dib) {
   if (h.compression == kBiRle8 || h.compression == kBiRle4) {
     if (h.height < 0) return kBmpBadFormat;  // RLE pictures are bottom-up only
     // Every row but the last takes at least one two-byte code.
-    if (dib.rows() - 1 > pixels.size() / 2 || srcPitch * dib.rows() > kMaxRleImageBytes) return kBmpBadRle;
+    if (dib.rows() - 1 > pixels.size() / 2 || srcPitch * dib.rows() > kMaxRleImageBytes)
+      return kBmpBadRle;
     dib.pitch = static_cast<uint32_t>(srcPitch);
     dib.pixels.assign(srcPitch * dib.rows(), 0);
     return UnpackRle(pixels, dib, h.compression == kBiRle4);
@@ -159,12 +163,14 @@ bool BmpLoader::IsSupported(std::span<const uint8_t> data) {
   return data.data() && data.size() >= 2 && data[0] == 'B' && data[1] == 'M';
 }
 
-int BmpLoader::LoadToBuffers(std::span<const uint8_t> data, DibImage& out, const BmpProgress& progress) {
+int BmpLoader::LoadToBuffers(std::span<const uint8_t> data, DibImage& out,
+                             const BmpProgress& progress) {
   if (!data.data() || data.empty()) return kBmpNoData;
   Header h;
   if (!IsSupported(data) || !ReadHeader(ByteReader(data), h)) return kBmpBadFormat;
   if (h.width <= 0 || h.height == 0 || h.height == INT32_MIN) return kBmpBadFormat;
-  bool known = (h.compression == kBiRgb && ValidRgbDepth(h.bits)) || (h.compression == kBiRle8 && h.bits == 8) ||
+  bool known = (h.compression == kBiRgb && ValidRgbDepth(h.bits)) ||
+               (h.compression == kBiRle8 && h.bits == 8) ||
                (h.compression == kBiRle4 && h.bits == 4) ||
                (h.compression == kBiBitfields && (h.bits == 16 || h.bits == 24 || h.bits == 32));
   if (!known) return h.compression == kBiRgb ? kBmpBadFormat : kBmpBadCompression;
@@ -189,8 +195,8 @@ void PutLe(std::vector<uint8_t>& out, uint64_t v, int bytes) {
 
 }  // namespace
 
-int BmpLoader::Save(int mode, std::span<const uint8_t> pixels, int32_t width, int32_t height, int bits,
-                    size_t sourcePitch, const BmpWrite& write, const uint32_t* palette,
+int BmpLoader::Save(int mode, std::span<const uint8_t> pixels, int32_t width, int32_t height,
+                    int bits, size_t sourcePitch, const BmpWrite& write, const uint32_t* palette,
                     const BmpProgress& progress) {
   // Only depths with a defined file layout are written.
   if (!pixels.data() || (bits != 8 && bits != 24 && bits != 32)) return kBmpNoData;
@@ -202,12 +208,17 @@ int BmpLoader::Save(int mode, std::span<const uint8_t> pixels, int32_t width, in
   const uint32_t rows = static_cast<uint32_t>(height < 0 ? -int64_t{height} : height);
   const bool alpha = mode == kBmpSaveAlpha;
   const bool to24 = mode == kBmpSaveColour && bits == 32;
-  const uint32_t fileBits = alpha ? 8 : mode == kBmpSave32 ? 32 : bits == 32 ? 24 : static_cast<uint32_t>(bits);
-  const uint64_t filePitch = fileBits == 32 ? uint64_t{4} * width : DibPitch(static_cast<uint32_t>(width), fileBits);
+  const uint32_t fileBits = alpha                ? 8
+                            : mode == kBmpSave32 ? 32
+                            : bits == 32         ? 24
+                                                 : static_cast<uint32_t>(bits);
+  const uint64_t filePitch =
+      fileBits == 32 ? uint64_t{4} * width : DibPitch(static_cast<uint32_t>(width), fileBits);
   const uint32_t paletteEntries = fileBits == 8 ? 256 : 0;
   const bool converted = alpha || to24;
   // What each source row must hold: whole 32-bit pixels to convert, else what is copied.
-  const uint64_t rowBytes = converted ? uint64_t{4} * width : std::min<uint64_t>(sourcePitch, filePitch);
+  const uint64_t rowBytes =
+      converted ? uint64_t{4} * width : std::min<uint64_t>(sourcePitch, filePitch);
   if (!converted && filePitch > sourcePitch + 8) return kBmpNoData;
   if (converted && sourcePitch < rowBytes) return kBmpNoData;
   if ((rows - 1) * uint64_t{sourcePitch} + rowBytes > pixels.size()) return kBmpNoData;
@@ -233,7 +244,8 @@ int BmpLoader::Save(int mode, std::span<const uint8_t> pixels, int32_t width, in
     PutLe(head, 0, 8);  // resolution
     PutLe(head, paletteEntries, 4);
     PutLe(head, 0, 4);
-    for (uint32_t i = 0; i < paletteEntries; ++i) PutLe(head, palette ? palette[i] : i * 0x010101u, 4);
+    for (uint32_t i = 0; i < paletteEntries; ++i)
+      PutLe(head, palette ? palette[i] : i * 0x010101u, 4);
     if (!write(head.data(), head.size())) return kBmpWriteFailed;
 
     std::vector<uint8_t> line(filePitch, 0);
@@ -248,9 +260,11 @@ int BmpLoader::Save(int mode, std::span<const uint8_t> pixels, int32_t width, in
         std::memcpy(line.data(), src, rowBytes);
       }
       if (!write(line.data(), line.size())) return kBmpWriteFailed;
-      if (progress && progress(static_cast<int>(r), static_cast<int>(rows))) return kBmpProgressRefused;
+      if (progress && progress(static_cast<int>(r), static_cast<int>(rows)))
+        return kBmpProgressRefused;
     }
-    if (progress && progress(static_cast<int>(rows), static_cast<int>(rows))) return kBmpProgressRefused;
+    if (progress && progress(static_cast<int>(rows), static_cast<int>(rows)))
+      return kBmpProgressRefused;
   } catch (const std::bad_alloc&) {
     return kBmpNoMemory;
   }

@@ -11,11 +11,11 @@
 namespace bw {
 
 constexpr int kBmpDone = 0;
-constexpr int kBmpBadFormat = 1;      // not "BM", another header size, or fields the data cannot hold
-constexpr int kBmpBadRle = 2;         // load: an RLE stream that is refused
-constexpr int kBmpBadMode = 2;        // save: an unknown mode, or a mode that needs 32-bit pixels
-constexpr int kBmpNoData = 3;         // load: no data; save: no pixels or an unwritable depth
-constexpr int kBmpBadCompression = 3; // load: a compression that does not fit the depth
+constexpr int kBmpBadFormat = 1;  // not "BM", another header size, or fields the data cannot hold
+constexpr int kBmpBadRle = 2;     // load: an RLE stream that is refused
+constexpr int kBmpBadMode = 2;    // save: an unknown mode, or a mode that needs 32-bit pixels
+constexpr int kBmpNoData = 3;     // load: no data; save: no pixels or an unwritable depth
+constexpr int kBmpBadCompression = 3;  // load: a compression that does not fit the depth
 constexpr int kBmpNoWriter = 4;
 constexpr int kBmpNoMemory = 6;
 constexpr int kBmpWriteFailed = 7;
@@ -43,12 +43,13 @@ class BmpLoader {
 
   // Uncompressed pixels are copied as they stand; RLE pictures are unpacked and BITFIELDS
   // pictures become 24-bit, both then uncompressed.
-  static int LoadToBuffers(std::span<const uint8_t> data, DibImage& out, const BmpProgress& progress = {});
+  static int LoadToBuffers(std::span<const uint8_t> data, DibImage& out,
+                           const BmpProgress& progress = {});
 
   // Writes width x |height| pixels of the given depth (8, 24 or 32), sourcePitch bytes a row;
   // top-down for a positive height, bottom-up for a negative one. palette: 256 entries or null.
-  static int Save(int mode, std::span<const uint8_t> pixels, int32_t width, int32_t height, int bits,
-                  size_t sourcePitch, const BmpWrite& write, const uint32_t* palette,
+  static int Save(int mode, std::span<const uint8_t> pixels, int32_t width, int32_t height,
+                  int bits, size_t sourcePitch, const BmpWrite& write, const uint32_t* palette,
                   const BmpProgress& progress = {});
 };
 

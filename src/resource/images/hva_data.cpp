@@ -45,7 +45,8 @@ int HvaData::Load(std::span<const uint8_t> file) {
     in.u32le(f.d);
   }
   frames_.back() = {-1, 0, 0, 0};
-  if (!BuildRangeTable(frames_.size(), header_[2], [&](size_t i) { return frames_[i].a < 0; }, starts_))
+  if (!BuildRangeTable(
+          frames_.size(), header_[2], [&](size_t i) { return frames_[i].a < 0; }, starts_))
     return kHvaBadFrames;
 
   uint32_t pictures;

@@ -10,10 +10,10 @@
 namespace bw {
 
 constexpr int kHvaLoaded = 0;
-constexpr int kHvaBadHeader = 2;    // wrong magic or a range count of 0
-constexpr int kHvaBadPicture = 3;   // a picture entry or picture that cannot be read
-constexpr int kHvaBadSeek = 4;      // a picture offset outside the file
-constexpr int kHvaBadFrames = 6;    // the frame records end before the ranges were found
+constexpr int kHvaBadHeader = 2;   // wrong magic or a range count of 0
+constexpr int kHvaBadPicture = 3;  // a picture entry or picture that cannot be read
+constexpr int kHvaBadSeek = 4;     // a picture offset outside the file
+constexpr int kHvaBadFrames = 6;   // the frame records end before the ranges were found
 
 struct HvaFrame {
   int32_t a = 0;  // negative: the record ends a range
@@ -24,7 +24,7 @@ struct HvaFrame {
 
 struct HvaPicture {
   std::vector<uint8_t> bytes;  // the picture file
-  int16_t keyX = 0;  // where the colour key is taken from; keyX negative: no key
+  int16_t keyX = 0;            // where the colour key is taken from; keyX negative: no key
   int16_t keyY = 0;
 };
 

@@ -53,7 +53,8 @@ int HvdAnimation::Load(std::span<const uint8_t> file) {
   if (!BuildRangeTable(frames_.size(), ranges, isEnd, starts_, &longest_)) return kHvdBadFrames;
 
   uint32_t entryCount;
-  if (!in.u32le(entryCount) || !in.has(uint64_t{entryCount} * kSmallestEntrySize)) return kHvdBadEntryNameLength;
+  if (!in.u32le(entryCount) || !in.has(uint64_t{entryCount} * kSmallestEntrySize))
+    return kHvdBadEntryNameLength;
   entries_.reserve(entryCount);
   for (uint32_t i = 0; i < entryCount; ++i) {
     HvdEntry e;

@@ -14,7 +14,8 @@ constexpr int kHvdLoaded = 0;
 constexpr int kHvdWrongMagic = 2;
 constexpr int kHvdNoRanges = 3;
 constexpr int kHvdBadBlob = 4;
-constexpr int kHvdBadFrames = 5;  // the records cannot be read, or hold fewer ranges than the header says
+constexpr int kHvdBadFrames =
+    5;  // the records cannot be read, or hold fewer ranges than the header says
 constexpr int kHvdBadEntryNameLength = 6;  // also an entry count the bytes left cannot hold
 constexpr int kHvdBadEntryName = 7;
 constexpr int kHvdBadEntryP = 8;

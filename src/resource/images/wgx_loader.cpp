@@ -12,7 +12,9 @@ constexpr uint8_t kChunkedForm = 2;
 constexpr uint8_t kOffsetForm = 1;
 constexpr size_t kPaletteBytes = 1024;
 
-bool ValidDepth(int depth) { return depth == 8 || depth == 24 || depth == 32; }
+bool ValidDepth(int depth) {
+  return depth == 8 || depth == 24 || depth == 32;
+}
 
 int ReadPalette(ByteReader& in, uint32_t* palette) {
   uint8_t bytes[kPaletteBytes];
@@ -28,6 +30,7 @@ bool WgxLoader::IsSupported(std::span<const uint8_t> data) {
 }
 
 int WgxLoader::ReadHeader(ByteReader& in, int& depth, int& width, int& height) {
+  FreeExtraData();
   auto magic = in.bytes(3);
   if (!magic) return kWgxBadData;
   if (std::memcmp(magic->data(), "WGX", 3) != 0) return kWgxWrongMagic;
@@ -36,9 +39,11 @@ int WgxLoader::ReadHeader(ByteReader& in, int& depth, int& width, int& height) {
   int16_t x = 0, y = 0;
   if (!in.u8(form)) return kWgxBadData;
   if (form == kOffsetForm) {
-    if (!in.u8(d) || !in.i16le(x) || !in.i16le(y) || !in.u16le(w) || !in.u16le(h)) return kWgxBadData;
+    if (!in.u8(d) || !in.i16le(x) || !in.i16le(y) || !in.u16le(w) || !in.u16le(h))
+      return kWgxBadData;
   } else if (form == kChunkedForm) {
-    if (!in.u8(d) || !in.u16le(w) || !in.u16le(h) || !in.i16le(x) || !in.i16le(y)) return kWgxBadData;
+    if (!in.u8(d) || !in.u16le(w) || !in.u16le(h) || !in.i16le(x) || !in.i16le(y))
+      return kWgxBadData;
     // Chunks each start with their own length; one that cannot cover its length word would
     // loop or run backwards.
     size_t start = in.position();
@@ -76,13 +81,13 @@ int WgxLoader::Decode(std::span<const uint8_t> data, const WgxProgress& progress
                       const std::function<int(ByteReader&, int, int, int)>& body) {
   if (!data.data() || data.empty()) return kWgxBadData;
   if (data.size() < 3 || std::memcmp(data.data(), "WGX", 3) != 0) return kWgxWrongMagic;
-  FreeExtraData();
   ByteReader in(data);
   int depth, width, height;
   if (int rc = ReadHeader(in, depth, width, height)) return rc;
   // Streams cannot make more units than their bytes allow; refusing here keeps a forged size
   // from asking for gigabytes.
-  if (uint64_t{static_cast<uint32_t>(width)} * static_cast<uint32_t>(height) > in.remaining() * kWgxMaxUnitsPerByte)
+  if (uint64_t{static_cast<uint32_t>(width)} * static_cast<uint32_t>(height) >
+      in.remaining() * kWgxMaxUnitsPerByte)
     return kWgxBadData;
   if (progress && progress(0, height)) return kWgxProgressRefused;
   int rc;
@@ -96,7 +101,8 @@ int WgxLoader::Decode(std::span<const uint8_t> data, const WgxProgress& progress
   return kWgxDone;
 }
 
-int WgxLoader::LoadToBuffers(std::span<const uint8_t> data, DibImage& out, const WgxProgress& progress) {
+int WgxLoader::LoadToBuffers(std::span<const uint8_t> data, DibImage& out,
+                             const WgxProgress& progress) {
   return Decode(data, progress, [&](ByteReader& in, int depth, int width, int height) {
     DibImage dib;
     dib.width = width;
@@ -128,7 +134,8 @@ int WgxLoader::Load(std::span<const uint8_t> data, const WgxDestinationFn& desti
   return Decode(data, progress, [&](ByteReader& in, int depth, int width, int height) {
     bool wantsPalette = grey && depth == 8;
     WgxDestination dest = destination(width, height, grey ? 8 : 32, depth == 32, wantsPalette);
-    if (!dest.pixels.data() && size_t{static_cast<uint32_t>(width)} * height != 0) return kWgxNoBuffer;
+    if (!dest.pixels.data() && size_t{static_cast<uint32_t>(width)} * height != 0)
+      return kWgxNoBuffer;
     if (wantsPalette && !dest.palette) return kWgxNoBuffer;
     size_t total = size_t{static_cast<uint32_t>(width)} * height;
     if (grey) {
@@ -136,13 +143,15 @@ int WgxLoader::Load(std::span<const uint8_t> data, const WgxDestinationFn& desti
       if (packed && dest.pixels.size() < total) return kWgxNoBuffer;
       if (depth == 8) {
         if (int rc = ReadPalette(in, dest.palette)) return rc;
-        return packed ? WgxUnpack8(in, dest.pixels.first(total)) : WgxUnpack8Rows(in, dest.pixels, width, height, dest.pitch);
+        return packed ? WgxUnpack8(in, dest.pixels.first(total))
+                      : WgxUnpack8Rows(in, dest.pixels, width, height, dest.pitch);
       }
       return packed ? WgxUnpack24ToGrey(in, dest.pixels, width, height)
                     : WgxUnpack24Rows(in, dest.pixels, width, height, dest.pitch);
     }
     // 32-bit destinations are whole DIB rows: a pitch of exactly four bytes a pixel.
-    if (dest.pitch != size_t{static_cast<uint32_t>(width)} * 4 || dest.pixels.size() < total * 4) return kWgxNoBuffer;
+    if (dest.pitch != size_t{static_cast<uint32_t>(width)} * 4 || dest.pixels.size() < total * 4)
+      return kWgxNoBuffer;
     std::span<uint32_t> pixels(reinterpret_cast<uint32_t*>(dest.pixels.data()), total);
     if (depth == 8) {
       uint32_t palette[256];

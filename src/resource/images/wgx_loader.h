@@ -14,7 +14,8 @@ namespace bw {
 
 constexpr int kWgxDone = 0;
 constexpr int kWgxWrongMagic = 1;
-constexpr int kWgxBadData = 3;  // no data, a bad header or depth, or a stream that does not fit the picture
+constexpr int kWgxBadData =
+    3;  // no data, a bad header or depth, or a stream that does not fit the picture
 constexpr int kWgxNoDestination = 4;
 constexpr int kWgxNoBuffer = 6;  // out of memory, or the destination gave no buffer
 constexpr int kWgxProgressRefused = -1;

@@ -70,8 +70,8 @@ struct Linear {
 
 template <size_t Stride>
 struct Rows {
-  uint8_t* top;        // the picture's top row
-  ptrdiff_t rowStep;   // bytes from one picture row to the next (negative for bottom-up DIBs)
+  uint8_t* top;       // the picture's top row
+  ptrdiff_t rowStep;  // bytes from one picture row to the next (negative for bottom-up DIBs)
   size_t width;
   struct Cursor {
     uint8_t* row;
@@ -187,7 +187,8 @@ int Run24(ByteReader& in, const Unit& unit, const Layout& out, size_t width, siz
     if (!in.u8(c)) return kWgxBadStream;
     if (c == 0xFF) return p == total ? 0 : kWgxBadStream;
     size_t n = 1;
-    // Copies from back in the stream, as a distance; or from rows up, as a row count and a column step.
+    // Copies from back in the stream, as a distance; or from rows up, as a row count and a column
+    // step.
     size_t dist = 0, dy = 0;
     ptrdiff_t dx = 0;
     if (c < 0x40) {
@@ -258,8 +259,8 @@ bool FitsRows(size_t size, uint32_t width, uint32_t height, size_t pitch, size_t
 // Runs a stream into rows: bottom-up when dib is set, else top-down. An empty picture has no
 // rows to address, so its stream runs into nothing.
 template <size_t Stride, class Body>
-int IntoRows(std::span<uint8_t> buf, uint32_t width, uint32_t height, size_t pitch, size_t byteOffset, bool dib,
-             Body body) {
+int IntoRows(std::span<uint8_t> buf, uint32_t width, uint32_t height, size_t pitch,
+             size_t byteOffset, bool dib, Body body) {
   if (!FitsRows(buf.size(), width, height, pitch, Stride)) return kWgxBadOutput;
   size_t total = size_t{width} * height;
   if (total == 0) return body(Linear<Stride>{nullptr}, size_t{0});
@@ -275,19 +276,25 @@ int WgxUnpack8(ByteReader& in, std::span<uint8_t> out) {
   return Run8(in, ByteUnit{}, Linear<1>{out.data()}, out.size());
 }
 
-int WgxUnpack8ToDib(ByteReader& in, std::span<uint8_t> dib, uint32_t width, uint32_t height, size_t pitch) {
-  return IntoRows<1>(dib, width, height, pitch, 0, true,
-                     [&](const auto& layout, size_t total) { return Run8(in, ByteUnit{}, layout, total); });
+int WgxUnpack8ToDib(ByteReader& in, std::span<uint8_t> dib, uint32_t width, uint32_t height,
+                    size_t pitch) {
+  return IntoRows<1>(dib, width, height, pitch, 0, true, [&](const auto& layout, size_t total) {
+    return Run8(in, ByteUnit{}, layout, total);
+  });
 }
 
-int WgxUnpack8Rows(ByteReader& in, std::span<uint8_t> rows, uint32_t width, uint32_t height, size_t pitch) {
-  return IntoRows<1>(rows, width, height, pitch, 0, false,
-                     [&](const auto& layout, size_t total) { return Run8(in, ByteUnit{}, layout, total); });
+int WgxUnpack8Rows(ByteReader& in, std::span<uint8_t> rows, uint32_t width, uint32_t height,
+                   size_t pitch) {
+  return IntoRows<1>(rows, width, height, pitch, 0, false, [&](const auto& layout, size_t total) {
+    return Run8(in, ByteUnit{}, layout, total);
+  });
 }
 
-int WgxUnpackAlphaToDib(ByteReader& in, std::span<uint8_t> dib, uint32_t width, uint32_t height, size_t pitch) {
-  return IntoRows<4>(dib, width, height, pitch, 3, true,
-                     [&](const auto& layout, size_t total) { return Run8(in, AlphaUnit{}, layout, total); });
+int WgxUnpackAlphaToDib(ByteReader& in, std::span<uint8_t> dib, uint32_t width, uint32_t height,
+                        size_t pitch) {
+  return IntoRows<4>(dib, width, height, pitch, 3, true, [&](const auto& layout, size_t total) {
+    return Run8(in, AlphaUnit{}, layout, total);
+  });
 }
 
 int WgxUnpackAlpha(ByteReader& in, std::span<uint32_t> pixels) {
@@ -295,8 +302,8 @@ int WgxUnpackAlpha(ByteReader& in, std::span<uint32_t> pixels) {
   return Run8(in, AlphaUnit{}, Linear<4>{base ? base + 3 : nullptr}, pixels.size());
 }
 
-int WgxUnpackPaletteTo32(ByteReader& in, std::span<uint32_t> pixels, std::span<const uint32_t, 256> palette,
-                         uint8_t alpha) {
+int WgxUnpackPaletteTo32(ByteReader& in, std::span<uint32_t> pixels,
+                         std::span<const uint32_t, 256> palette, uint8_t alpha) {
   uint32_t table[256];
   for (size_t i = 0; i < 256; ++i) table[i] = (palette[i] & 0xFFFFFF) | (uint32_t{alpha} << 24);
   PaletteUnit unit;
@@ -304,13 +311,15 @@ int WgxUnpackPaletteTo32(ByteReader& in, std::span<uint32_t> pixels, std::span<c
   return Run8(in, unit, Linear<4>{reinterpret_cast<uint8_t*>(pixels.data())}, pixels.size());
 }
 
-int WgxUnpack24ToDib(ByteReader& in, std::span<uint8_t> dib, uint32_t width, uint32_t height, size_t pitch) {
+int WgxUnpack24ToDib(ByteReader& in, std::span<uint8_t> dib, uint32_t width, uint32_t height,
+                     size_t pitch) {
   return IntoRows<3>(dib, width, height, pitch, 0, true, [&](const auto& layout, size_t total) {
     return Run24(in, Bgr24Unit{}, layout, width, total);
   });
 }
 
-int WgxUnpack24To32Dib(ByteReader& in, std::span<uint8_t> dib, uint32_t width, uint32_t height, size_t pitch) {
+int WgxUnpack24To32Dib(ByteReader& in, std::span<uint8_t> dib, uint32_t width, uint32_t height,
+                       size_t pitch) {
   return IntoRows<4>(dib, width, height, pitch, 0, true, [&](const auto& layout, size_t total) {
     return Run24(in, Bgr32Unit{}, layout, width, total);
   });
@@ -328,7 +337,8 @@ int WgxUnpack24ToGrey(ByteReader& in, std::span<uint8_t> out, uint32_t width, ui
   return Run24(in, GreyUnit{}, Linear<1>{out.data()}, width, total);
 }
 
-int WgxUnpack24Rows(ByteReader& in, std::span<uint8_t> rows, uint32_t width, uint32_t height, size_t pitch) {
+int WgxUnpack24Rows(ByteReader& in, std::span<uint8_t> rows, uint32_t width, uint32_t height,
+                    size_t pitch) {
   return IntoRows<1>(rows, width, height, pitch, 0, false, [&](const auto& layout, size_t total) {
     return Run24(in, GreyUnit{}, layout, width, total);
   });

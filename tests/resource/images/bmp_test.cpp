@@ -16,17 +16,21 @@ using Rows = std::vector<std::vector<uint8_t>>;
 Rows IndexRows(int width, int rows, int bits, int seed) {
   Rows out(rows, std::vector<uint8_t>(width));
   for (int y = 0; y < rows; ++y)
-    for (int x = 0; x < width; ++x) out[y][x] = static_cast<uint8_t>(((x / 3) * 5 + y * seed + (x * y % 7 == 0)) % (1 << bits));
+    for (int x = 0; x < width; ++x)
+      out[y][x] = static_cast<uint8_t>(((x / 3) * 5 + y * seed + (x * y % 7 == 0)) % (1 << bits));
   return out;
 }
 
 std::vector<uint32_t> Palette(int entries) {
   std::vector<uint32_t> p;
-  for (int i = 0; i < entries; ++i) p.push_back(0x00102030u * static_cast<uint32_t>(i + 1) & 0xFFFFFF);
+  for (int i = 0; i < entries; ++i)
+    p.push_back(0x00102030u * static_cast<uint32_t>(i + 1) & 0xFFFFFF);
   return p;
 }
 
-int Load(const Bytes& file, DibImage& dib) { return BmpLoader::LoadToBuffers(file, dib); }
+int Load(const Bytes& file, DibImage& dib) {
+  return BmpLoader::LoadToBuffers(file, dib);
+}
 
 TEST(BmpLoader, CopiesUncompressedPixelsOfEveryDepth) {
   for (uint16_t bits : {1, 4, 8, 16, 24, 32}) {
@@ -42,7 +46,8 @@ TEST(BmpLoader, CopiesUncompressedPixelsOfEveryDepth) {
       } else {
         size_t pitch = DibPitch(11, bits);
         spec.data.resize(pitch * 3);
-        for (size_t i = 0; i < spec.data.size(); ++i) spec.data[i] = static_cast<uint8_t>(i * 13 + 1);
+        for (size_t i = 0; i < spec.data.size(); ++i)
+          spec.data[i] = static_cast<uint8_t>(i * 13 + 1);
       }
       DibImage dib;
       ASSERT_EQ(Load(tools::BuildBmp(spec), dib), kBmpDone);
@@ -78,7 +83,8 @@ TEST(BmpLoader, UnpacksRleToTheSamePictureAsUncompressed) {
     EXPECT_EQ(dib.pixels, tools::PackIndexRows(rows, bits));
 
     // A row ended early leaves the rest of the row at 0.
-    spec.data = {3, nibbles ? uint8_t(0x11) : uint8_t(1), 0, 0, 2, nibbles ? uint8_t(0x55) : uint8_t(5), 0, 1};
+    spec.data = {3, nibbles ? uint8_t(0x11) : uint8_t(1), 0, 0,
+                 2, nibbles ? uint8_t(0x55) : uint8_t(5), 0, 1};
     spec.height = 2;
     ASSERT_EQ(Load(tools::BuildBmp(spec), dib), kBmpDone);
     Rows expected = {std::vector<uint8_t>(37, 0), std::vector<uint8_t>(37, 0)};
@@ -103,7 +109,9 @@ TEST(BmpLoader, RefusesRleStreamsItCannotFollow) {
       {"delta escape", tools::EncodeRle(rows, false, delta), kBmpBadRle},
       {"no end of picture", tools::EncodeRle(rows, false, omitEnd), kBmpBadRle},
       {"run past the end of a row", tools::EncodeRle(rows, false, pastRow), kBmpBadRle},
-      {"absolute run past the end of a row", {0, 9, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 1}, kBmpBadRle},
+      {"absolute run past the end of a row",
+       {0, 9, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 1},
+       kBmpBadRle},
       {"rows past the last", {0, 0, 0, 0, 0, 0, 1, 1, 0, 1}, kBmpBadRle},
       {"absolute run cut short", {0, 5, 1, 2}, kBmpBadRle},
   };
@@ -163,17 +171,45 @@ TEST(BmpLoader, RefusesHeadersAndSizesTheDataCannotBack) {
       {"header size 12", [](auto& s) { s.infoSize = 12; }, kBmpBadFormat},
       {"header size 108", [](auto& s) { s.infoSize = 108; }, kBmpBadFormat},
       {"more colours than the depth holds", [](auto& s) { s.usedColours = 257; }, kBmpBadFormat},
-      {"palette past the end", [](auto& s) { s.usedColours = 200; s.palette.resize(10); s.data.clear(); }, kBmpBadFormat},
+      {"palette past the end",
+       [](auto& s) {
+         s.usedColours = 200;
+         s.palette.resize(10);
+         s.data.clear();
+       },
+       kBmpBadFormat},
       {"rows past the end", [](auto& s) { s.height = 3; }, kBmpBadFormat},
       {"huge row count", [](auto& s) { s.height = 0x7FFFFFFF; }, kBmpBadFormat},
       {"zero width", [](auto& s) { s.width = 0; }, kBmpBadFormat},
       {"zero height", [](auto& s) { s.height = 0; }, kBmpBadFormat},
-      {"2 bits", [](auto& s) { s.bits = 2; s.palette.resize(4); }, kBmpBadFormat},
+      {"2 bits",
+       [](auto& s) {
+         s.bits = 2;
+         s.palette.resize(4);
+       },
+       kBmpBadFormat},
       {"unknown compression", [](auto& s) { s.compression = 4; }, kBmpBadCompression},
-      {"RLE8 at 4 bits", [](auto& s) { s.compression = kBiRle8; s.bits = 4; s.palette.resize(16); }, kBmpBadCompression},
+      {"RLE8 at 4 bits",
+       [](auto& s) {
+         s.compression = kBiRle8;
+         s.bits = 4;
+         s.palette.resize(16);
+       },
+       kBmpBadCompression},
       {"bitfields at 8 bits", [](auto& s) { s.compression = kBiBitfields; }, kBmpBadCompression},
-      {"top-down RLE", [](auto& s) { s.compression = kBiRle8; s.height = -2; s.data = {0, 1}; }, kBmpBadFormat},
-      {"RLE size its codes cannot reach", [](auto& s) { s.compression = kBiRle8; s.height = 100000; s.data = {0, 1}; },
+      {"top-down RLE",
+       [](auto& s) {
+         s.compression = kBiRle8;
+         s.height = -2;
+         s.data = {0, 1};
+       },
+       kBmpBadFormat},
+      {"RLE size its codes cannot reach",
+       [](auto& s) {
+         s.compression = kBiRle8;
+         s.height = 100000;
+         s.data = {0, 1};
+       },
        kBmpBadRle},
   };
   for (const auto& c : cases) {
@@ -195,14 +231,17 @@ TEST(BmpLoader, RefusesHeadersAndSizesTheDataCannotBack) {
 }
 
 // Saves through the writer callback into bytes.
-int Save(Bytes& file, int mode, const Bytes& pixels, int32_t width, int32_t height, int bits, size_t pitch,
-         const uint32_t* palette = nullptr) {
+int Save(Bytes& file, int mode, const Bytes& pixels, int32_t width, int32_t height, int bits,
+         size_t pitch, const uint32_t* palette = nullptr) {
   file.clear();
-  return BmpLoader::Save(mode, pixels, width, height, bits, pitch, [&](const void* p, size_t n) {
-    auto* b = static_cast<const uint8_t*>(p);
-    file.insert(file.end(), b, b + n);
-    return true;
-  }, palette);
+  return BmpLoader::Save(
+      mode, pixels, width, height, bits, pitch,
+      [&](const void* p, size_t n) {
+        auto* b = static_cast<const uint8_t*>(p);
+        file.insert(file.end(), b, b + n);
+        return true;
+      },
+      palette);
 }
 
 uint32_t U32At(const Bytes& b, size_t at) {
@@ -220,7 +259,8 @@ TEST(BmpSave, WritesTheFileLayout) {
   EXPECT_EQ(U32At(file, 2), 78u);
   EXPECT_EQ(U32At(file, 10), 54u);
   EXPECT_EQ(U32At(file, 34), 24u) << "image size";
-  EXPECT_EQ(Bytes(file.begin() + 54, file.begin() + 66), (Bytes{11, 12, 13, 14, 15, 16, 17, 18, 19, 0, 0, 0}));
+  EXPECT_EQ(Bytes(file.begin() + 54, file.begin() + 66),
+            (Bytes{11, 12, 13, 14, 15, 16, 17, 18, 19, 0, 0, 0}));
 
   // 8 bits without a palette gets the grey ramp and 256 used colours.
   Bytes indices = {0, 1, 2, 3, 4, 5};
@@ -256,7 +296,8 @@ TEST(BmpSave, RoundTripsEveryMode) {
         if (c.mode == kBmpSaveAlpha) {
           ASSERT_EQ(p[0], pixelAt(x, srcY, 3));
         } else {
-          for (int k = 0; k < c.fileBits / 8; ++k) ASSERT_EQ(p[k], pixelAt(x, srcY, k)) << x << "," << y;
+          for (int k = 0; k < c.fileBits / 8; ++k)
+            ASSERT_EQ(p[k], pixelAt(x, srcY, k)) << x << "," << y;
         }
       }
     }
@@ -277,18 +318,23 @@ TEST(BmpSave, RefusesWhatItCannotWrite) {
   Bytes file;
   EXPECT_EQ(Save(file, kBmpSaveColour, pixels, 4, 4, 16, 8), kBmpNoData) << "16-bit pixels";
   for (int bits : {9, 12, 15, 17, 23, 25, 31, 33, 7})
-    EXPECT_EQ(Save(file, kBmpSaveColour, pixels, 4, 4, bits, 16), kBmpNoData) << bits << "-bit pixels";
+    EXPECT_EQ(Save(file, kBmpSaveColour, pixels, 4, 4, bits, 16), kBmpNoData)
+        << bits << "-bit pixels";
   EXPECT_EQ(Save(file, kBmpSaveColour, {}, 4, 4, 24, 12), kBmpNoData) << "no pixels";
   EXPECT_EQ(Save(file, kBmpSave32, pixels, 4, 4, 24, 12), kBmpBadMode);
   EXPECT_EQ(Save(file, kBmpSaveAlpha, pixels, 4, 4, 8, 4), kBmpBadMode);
   EXPECT_EQ(Save(file, 3, pixels, 4, 4, 32, 16), kBmpBadMode);
-  EXPECT_EQ(Save(file, kBmpSaveColour, pixels, 8, 4, 24, 12), kBmpNoData) << "a gap of 12 bytes a row";
-  EXPECT_EQ(Save(file, kBmpSaveColour, pixels, 4, 40, 24, 12), kBmpNoData) << "rows past the pixels";
+  EXPECT_EQ(Save(file, kBmpSaveColour, pixels, 8, 4, 24, 12), kBmpNoData)
+      << "a gap of 12 bytes a row";
+  EXPECT_EQ(Save(file, kBmpSaveColour, pixels, 4, 40, 24, 12), kBmpNoData)
+      << "rows past the pixels";
   EXPECT_EQ(Save(file, kBmpSave32, pixels, 4, 4, 32, 4), kBmpNoData) << "a gap of 12 bytes a row";
-  EXPECT_EQ(Save(file, kBmpSaveAlpha, pixels, 4, 4, 32, 12), kBmpNoData) << "rows narrower than their pixels";
+  EXPECT_EQ(Save(file, kBmpSaveAlpha, pixels, 4, 4, 32, 12), kBmpNoData)
+      << "rows narrower than their pixels";
   EXPECT_EQ(BmpLoader::Save(kBmpSaveColour, pixels, 4, 4, 24, 12, nullptr, nullptr), kBmpNoWriter);
   auto failing = [](const void*, size_t) { return false; };
-  EXPECT_EQ(BmpLoader::Save(kBmpSaveColour, pixels, 4, 4, 24, 12, failing, nullptr), kBmpWriteFailed);
+  EXPECT_EQ(BmpLoader::Save(kBmpSaveColour, pixels, 4, 4, 24, 12, failing, nullptr),
+            kBmpWriteFailed);
   auto sink = [](const void*, size_t) { return true; };
   int calls = 0;
   EXPECT_EQ(BmpLoader::Save(kBmpSaveColour, pixels, 4, 4, 24, 12, sink, nullptr,

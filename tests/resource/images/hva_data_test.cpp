@@ -74,7 +74,8 @@ TEST(HvaData, RefusesBadFiles) {
   HvaData data;
   for (size_t n = 0; n < goodBytes.size(); ++n) {
     int rc = data.Load(Bytes(goodBytes.begin(), goodBytes.begin() + n));
-    EXPECT_TRUE(rc == kHvaBadHeader || rc == kHvaBadFrames || rc == kHvaBadPicture || rc == kHvaBadSeek)
+    EXPECT_TRUE(rc == kHvaBadHeader || rc == kHvaBadFrames || rc == kHvaBadPicture ||
+                rc == kHvaBadSeek)
         << "cut at " << n << ": " << rc;
   }
 }

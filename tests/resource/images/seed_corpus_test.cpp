@@ -42,7 +42,8 @@ Seeds WgxSeeds() {
       p.chunks = {{0xAB, 0xCD}};
       tools::WgxWriteOptions options;
       options.form = form;
-      seeds["d" + std::to_string(depth) + "_f" + std::to_string(form) + ".wgx"] = tools::WriteWgx(p, options);
+      seeds["d" + std::to_string(depth) + "_f" + std::to_string(form) + ".wgx"] =
+          tools::WriteWgx(p, options);
     }
   }
   return seeds;
@@ -139,10 +140,13 @@ TEST(SeedCorpus, MatchesWhatTheWritersMake) {
     for (const auto& [file, bytes] : seeds) {
       if (write) {
         std::filesystem::create_directories(folder);
-        std::ofstream(folder / file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        std::ofstream(folder / file, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
       }
-      EXPECT_EQ(ReadAll(folder / file), bytes) << name << "/" << file << " is stale; run with BW_WRITE_SEEDS=1";
-      EXPECT_EQ(Read(name, bytes), 0) << name << "/" << file << " should reach past the reader's checks";
+      EXPECT_EQ(ReadAll(folder / file), bytes)
+          << name << "/" << file << " is stale; run with BW_WRITE_SEEDS=1";
+      EXPECT_EQ(Read(name, bytes), 0)
+          << name << "/" << file << " should reach past the reader's checks";
     }
   }
 }

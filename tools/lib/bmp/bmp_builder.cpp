@@ -46,7 +46,8 @@ std::vector<uint8_t> PackIndexRows(const std::vector<std::vector<uint8_t>>& rows
   return out;
 }
 
-std::vector<uint8_t> EncodeRle(const std::vector<std::vector<uint8_t>>& rows, bool nibbles, RleFaults faults) {
+std::vector<uint8_t> EncodeRle(const std::vector<std::vector<uint8_t>>& rows, bool nibbles,
+                               RleFaults faults) {
   std::vector<uint8_t> out;
   for (size_t r = 0; r < rows.size(); ++r) {
     std::vector<uint8_t> row = rows[r];
@@ -63,15 +64,20 @@ std::vector<uint8_t> EncodeRle(const std::vector<std::vector<uint8_t>>& rows, bo
         continue;
       }
       size_t n = 0;  // an absolute run up to the next repeat
-      while (x + n < row.size() && n < 255 && !(x + n + 1 < row.size() && row[x + n] == row[x + n + 1])) ++n;
+      while (x + n < row.size() && n < 255 &&
+             !(x + n + 1 < row.size() && row[x + n] == row[x + n + 1]))
+        ++n;
       if (n < 3) n = std::min<size_t>(3, row.size() - x);
       out.push_back(0);
       out.push_back(static_cast<uint8_t>(n));
       std::vector<uint8_t> bytes;
       for (size_t i = 0; i < n; ++i) {
-        if (!nibbles) bytes.push_back(row[x + i]);
-        else if (i % 2 == 0) bytes.push_back(static_cast<uint8_t>(row[x + i] << 4));
-        else bytes.back() |= row[x + i];
+        if (!nibbles)
+          bytes.push_back(row[x + i]);
+        else if (i % 2 == 0)
+          bytes.push_back(static_cast<uint8_t>(row[x + i] << 4));
+        else
+          bytes.back() |= row[x + i];
       }
       if (bytes.size() % 2) bytes.push_back(0);
       out.insert(out.end(), bytes.begin(), bytes.end());

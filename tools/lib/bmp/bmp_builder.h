@@ -17,10 +17,10 @@ struct BmpSpec {
   uint32_t compression = 0;
   uint32_t infoSize = 40;
   uint32_t usedColours = 0;
-  std::vector<uint32_t> palette;           // written after the info header
+  std::vector<uint32_t> palette;                 // written after the info header
   std::optional<std::array<uint32_t, 3>> masks;  // red, green, blue; written after the header
-  std::vector<uint8_t> data;               // the pixel data as it stands in the file
-  std::optional<uint32_t> dataOffset;      // default: right after the palette or masks
+  std::vector<uint8_t> data;                     // the pixel data as it stands in the file
+  std::optional<uint32_t> dataOffset;            // default: right after the palette or masks
 };
 
 std::vector<uint8_t> BuildBmp(const BmpSpec& spec);
@@ -30,12 +30,13 @@ std::vector<uint8_t> BuildBmp(const BmpSpec& spec);
 std::vector<uint8_t> PackIndexRows(const std::vector<std::vector<uint8_t>>& rows, uint16_t bits);
 
 struct RleFaults {
-  bool delta = false;        // a delta escape after the first row
-  bool omitEnd = false;      // no end-of-picture escape
-  bool runPastRow = false;   // the first row gets one pixel too many
+  bool delta = false;       // a delta escape after the first row
+  bool omitEnd = false;     // no end-of-picture escape
+  bool runPastRow = false;  // the first row gets one pixel too many
 };
 
 // RLE8 (nibbles false) or RLE4 of rows of indices in file order, using runs and absolute runs.
-std::vector<uint8_t> EncodeRle(const std::vector<std::vector<uint8_t>>& rows, bool nibbles, RleFaults faults = {});
+std::vector<uint8_t> EncodeRle(const std::vector<std::vector<uint8_t>>& rows, bool nibbles,
+                               RleFaults faults = {});
 
 }  // namespace bw::tools

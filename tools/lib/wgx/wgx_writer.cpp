@@ -20,7 +20,9 @@ constexpr size_t kMaxDist24 = (15 * 256 + 255) * 256 + 255 + 4098;
 constexpr int kHashBits = 16;
 constexpr int kChainDepth = 24;
 
-uint32_t Hash(uint32_t a, uint32_t b) { return ((a * 2654435761u) ^ (b * 0x85EBCA77u)) >> (32 - kHashBits); }
+uint32_t Hash(uint32_t a, uint32_t b) {
+  return ((a * 2654435761u) ^ (b * 0x85EBCA77u)) >> (32 - kHashBits);
+}
 
 // Positions with the same hash, most recent first.
 class Chains {
@@ -39,7 +41,8 @@ class Chains {
 };
 
 // Run header of a literal or fill: short form c | (n - base), long form (c + 0x20) | hi, lo.
-void PutCount(std::vector<uint8_t>& out, uint8_t code, size_t n, size_t shortBase, size_t longBase) {
+void PutCount(std::vector<uint8_t>& out, uint8_t code, size_t n, size_t shortBase,
+              size_t longBase) {
   if (n < longBase) {
     out.push_back(static_cast<uint8_t>(code | (n - shortBase)));
   } else {
@@ -71,7 +74,8 @@ size_t MatchLength(const T* d, size_t from, size_t at, size_t n, size_t max) {
 // Drives an encoder over n units: choose(i, out) writes the code for position i and answers the
 // units it covers, or 0 to leave the unit to a literal run. Pending literals go out first.
 template <class T, class Choose, class Insert, class PutUnit>
-std::vector<uint8_t> EncodeUnits(const T* d, size_t n, Choose choose, Insert insert, PutUnit putUnit) {
+std::vector<uint8_t> EncodeUnits(const T* d, size_t n, Choose choose, Insert insert,
+                                 PutUnit putUnit) {
   std::vector<uint8_t> out, code;
   size_t literalStart = 0, i = 0;
   while (i < n) {
@@ -147,7 +151,8 @@ std::vector<uint8_t> EncodeWgx8(std::span<const uint8_t> bytes) {
     }
     return 0;
   };
-  return EncodeUnits(d, n, choose, insert, [](std::vector<uint8_t>& out, uint8_t v) { out.push_back(v); });
+  return EncodeUnits(d, n, choose, insert,
+                     [](std::vector<uint8_t>& out, uint8_t v) { out.push_back(v); });
 }
 
 namespace {
@@ -217,7 +222,9 @@ void PutPixel(std::vector<uint8_t>& out, uint32_t v) {
   out.push_back(static_cast<uint8_t>(v >> 16));
 }
 
-size_t CopyCost24(size_t dist, size_t len) { return dist <= 257 && len <= 16 ? 2 : dist <= 4097 ? 3 : 4; }
+size_t CopyCost24(size_t dist, size_t len) {
+  return dist <= 257 && len <= 16 ? 2 : dist <= 4097 ? 3 : 4;
+}
 
 }  // namespace
 
@@ -242,7 +249,8 @@ std::vector<uint8_t> EncodeWgx24(std::span<const uint32_t> pixels, uint32_t widt
     auto consider = [&](size_t dist) {
       if (dist < 2 || dist > i || dist > kMaxDist24) return;
       size_t len = MatchLength(d, i - dist, i, n, kMaxCopy24);
-      if (len > bestLen || (len == bestLen && len && CopyCost24(dist, len) < CopyCost24(bestDist, len))) {
+      if (len > bestLen ||
+          (len == bestLen && len && CopyCost24(dist, len) < CopyCost24(bestDist, len))) {
         bestLen = len;
         bestDist = dist;
       }
@@ -254,7 +262,8 @@ std::vector<uint8_t> EncodeWgx24(std::span<const uint32_t> pixels, uint32_t widt
     consider(2 * w);
     if (i + 1 < n) {
       int depth = 0;
-      for (int32_t c = chains.Head(hashAt(i)); c >= 0 && depth < kChainDepth; c = chains.Prev(c), ++depth)
+      for (int32_t c = chains.Head(hashAt(i)); c >= 0 && depth < kChainDepth;
+           c = chains.Prev(c), ++depth)
         consider(i - c);
     }
     if (run >= 2 && run >= bestLen) {
@@ -294,9 +303,11 @@ std::vector<uint8_t> EncodeWgx24(std::span<const uint32_t> pixels, uint32_t widt
 
 std::vector<uint8_t> WriteWgx(const WgxPicture& picture, const WgxWriteOptions& options) {
   const int depth = picture.depth;
-  if (depth != 8 && depth != 24 && depth != 32) throw std::invalid_argument("WGX depth must be 8, 24 or 32");
+  if (depth != 8 && depth != 24 && depth != 32)
+    throw std::invalid_argument("WGX depth must be 8, 24 or 32");
   const size_t count = size_t{picture.width} * picture.height;
-  if (picture.pixels.size() != count) throw std::invalid_argument("WGX pixel count does not match the size");
+  if (picture.pixels.size() != count)
+    throw std::invalid_argument("WGX pixel count does not match the size");
   const WgxFaults& faults = options.faults;
   const uint8_t depthByte = static_cast<uint8_t>(faults.depthByte >= 0 ? faults.depthByte : depth);
 
@@ -321,7 +332,9 @@ std::vector<uint8_t> WriteWgx(const WgxPicture& picture, const WgxWriteOptions& 
     Put16(out, static_cast<uint16_t>(picture.offsetY));
     for (size_t c = 0; c < picture.chunks.size(); ++c) {
       out.push_back(1);
-      Put32(out, c == 0 && faults.zeroChunkLength ? 0 : static_cast<uint32_t>(picture.chunks[c].size() + 4));
+      Put32(out, c == 0 && faults.zeroChunkLength
+                     ? 0
+                     : static_cast<uint32_t>(picture.chunks[c].size() + 4));
       out.insert(out.end(), picture.chunks[c].begin(), picture.chunks[c].end());
     }
     out.push_back(0);
@@ -338,7 +351,8 @@ std::vector<uint8_t> WriteWgx(const WgxPicture& picture, const WgxWriteOptions& 
   if (depth == 8) {
     std::vector<uint8_t> table(1024, 0);
     for (size_t e = 0; e < picture.palette.size() && e < 256; ++e)
-      for (int k = 0; k < 4; ++k) table[4 * e + k] = static_cast<uint8_t>(picture.palette[e] >> (8 * k));
+      for (int k = 0; k < 4; ++k)
+        table[4 * e + k] = static_cast<uint8_t>(picture.palette[e] >> (8 * k));
     auto palette = EncodeWgx8(table);
     out.insert(out.end(), palette.begin(), palette.end());
   } else if (depth == 32) {
@@ -353,8 +367,9 @@ std::vector<uint8_t> WriteWgx(const WgxPicture& picture, const WgxWriteOptions& 
     colours.push_back(0x123456);
     ++units;
   }
-  std::vector<uint8_t> last = last8 ? EncodeWgx8(std::span<const uint8_t>(bytes).first(units))
-                                    : EncodeWgx24(std::span<const uint32_t>(colours).first(units), picture.width);
+  std::vector<uint8_t> last =
+      last8 ? EncodeWgx8(std::span<const uint8_t>(bytes).first(units))
+            : EncodeWgx24(std::span<const uint32_t>(colours).first(units), picture.width);
   if (faults.copyBeforeStart) last.insert(last.begin(), last8 ? 0xC0 : 0xB0);
   if (faults.omitEndCode) last.pop_back();
   out.insert(out.end(), last.begin(), last.end());

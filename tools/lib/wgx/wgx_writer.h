@@ -18,14 +18,15 @@ struct WgxPicture {
   std::vector<uint32_t> palette;  // 8 bits: up to 256 entries 0x00RRGGBB, the rest written as 0
   int16_t offsetX = 0;
   int16_t offsetY = 0;
-  std::vector<std::vector<uint8_t>> chunks;  // the chunked form's extra chunks (without length words)
+  std::vector<std::vector<uint8_t>>
+      chunks;  // the chunked form's extra chunks (without length words)
 };
 
 struct WgxFaults {
-  int depthByte = -1;          // written in place of the depth when 0 or more
-  bool omitEndCode = false;    // the last stream has no end code
-  bool endEarly = false;       // the last stream ends one unit short of the picture
-  bool overrun = false;        // the last stream has one unit more than the picture
+  int depthByte = -1;            // written in place of the depth when 0 or more
+  bool omitEndCode = false;      // the last stream has no end code
+  bool endEarly = false;         // the last stream ends one unit short of the picture
+  bool overrun = false;          // the last stream has one unit more than the picture
   bool copyBeforeStart = false;  // the last stream opens with a copy from before its first unit
   bool zeroChunkLength = false;  // the chunked form's first chunk claims a length of 0
 };
