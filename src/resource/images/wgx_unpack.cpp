@@ -12,6 +12,7 @@ namespace {
 template <size_t Stride>
 struct ByteAt {
   static constexpr size_t kStride = Stride;
+  static constexpr bool kWhole = Stride == 1;  // the unit is all of its stride
   using T = uint8_t;
   T From(uint8_t v) const { return v; }
   static void Put(uint8_t* a, T v) { *a = v; }
@@ -22,6 +23,7 @@ using AlphaUnit = ByteAt<4>;
 
 struct Word32 {
   static constexpr size_t kStride = 4;
+  static constexpr bool kWhole = true;
   using T = uint32_t;
   static void Put(uint8_t* a, T v) { std::memcpy(a, &v, 4); }
   static T Get(const uint8_t* a) {
@@ -42,6 +44,7 @@ struct Bgr32Unit : Word32 {
 
 struct Bgr24Unit {
   static constexpr size_t kStride = 3;
+  static constexpr bool kWhole = true;
   using T = uint32_t;
   T From(uint8_t b, uint8_t g, uint8_t r) const { return b | (g << 8) | (uint32_t{r} << 16); }
   static void Put(uint8_t* a, T v) {
@@ -59,6 +62,7 @@ struct GreyUnit : ByteAt<1> {
 // Where unit i of the picture (top-down order) lives. Cursors walk units in that order.
 template <size_t Stride>
 struct Linear {
+  static constexpr bool kContiguous = true;
   uint8_t* base;
   struct Cursor {
     uint8_t* at;
@@ -70,6 +74,7 @@ struct Linear {
 
 template <size_t Stride>
 struct Rows {
+  static constexpr bool kContiguous = false;
   uint8_t* top;       // the picture's top row
   ptrdiff_t rowStep;  // bytes from one picture row to the next (negative for bottom-up DIBs)
   size_t width;
@@ -101,6 +106,16 @@ inline void PutRun(const Unit&, Cursor& cur, typename Unit::T v, size_t n) {
 template <class Unit, class Layout>
 inline void CopyRun(const Layout& out, typename Layout::Cursor& cur, size_t from, size_t n) {
   auto src = out.At(from);
+  // A copy that does not overlap itself, in one piece, when units fill their stride and follow
+  // each other.
+  if constexpr (Layout::kContiguous && Unit::kWhole) {
+    size_t bytes = n * Unit::kStride;
+    if (static_cast<size_t>(cur.at - src.at) >= bytes) {
+      std::memcpy(cur.at, src.at, bytes);
+      cur.at += bytes;
+      return;
+    }
+  }
   for (size_t k = 0; k < n; ++k) {
     Unit::Put(cur.Ptr(), Unit::Get(src.Ptr()));
     cur.Next();
