@@ -24,7 +24,7 @@ struct HvaFrame {
 
 struct HvaPicture {
   std::vector<uint8_t> bytes;  // the picture file
-  int16_t keyX = 0;            // where the colour key is taken from; keyX negative: no key
+  int16_t keyX = 0;  // the pixel giving the colour key; negative: none (-2 flags the picture)
   int16_t keyY = 0;
 };
 

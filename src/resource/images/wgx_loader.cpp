@@ -134,10 +134,8 @@ int WgxLoader::Load(std::span<const uint8_t> data, const WgxDestinationFn& desti
   return Decode(data, progress, [&](ByteReader& in, int depth, int width, int height) {
     bool wantsPalette = grey && depth == 8;
     WgxDestination dest = destination(width, height, grey ? 8 : 32, depth == 32, wantsPalette);
-    if (!dest.pixels.data() && size_t{static_cast<uint32_t>(width)} * height != 0)
-      return kWgxNoBuffer;
-    if (wantsPalette && !dest.palette) return kWgxNoBuffer;
-    size_t total = size_t{static_cast<uint32_t>(width)} * height;
+    const size_t total = size_t{static_cast<uint32_t>(width)} * height;
+    if ((!dest.pixels.data() && total != 0) || (wantsPalette && !dest.palette)) return kWgxNoBuffer;
     if (grey) {
       bool packed = dest.pitch == static_cast<size_t>(width);
       if (packed && dest.pixels.size() < total) return kWgxNoBuffer;

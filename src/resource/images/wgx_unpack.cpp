@@ -7,6 +7,7 @@ namespace {
 
 // Output units. Each knows its size in the output, how a stream value becomes a unit, and how
 // to store and load one (copies read back what was written, so they copy units, not values).
+
 // One byte a unit: plain bytes (stride 1) or the alpha byte of 32-bit pixels (stride 4, the
 // layout's base pointing at byte 3).
 template <size_t Stride>
