@@ -36,27 +36,26 @@ TEST(BmpLoader, CopiesUncompressedPixelsOfEveryDepth) {
   for (uint16_t bits : {1, 4, 8, 16, 24, 32}) {
     for (int32_t height : {3, -3}) {
       SCOPED_TRACE(testing::Message() << bits << " bits, height " << height);
-      tools::BmpSpec spec;
-      spec.width = 11;
-      spec.height = height;
-      spec.bits = bits;
+      tools::BmpFields bmp;
+      bmp.width = 11;
+      bmp.height = height;
+      bmp.bits = bits;
       if (bits <= 8) {
-        spec.palette = Palette(1 << bits);
-        spec.data = tools::PackIndexRows(IndexRows(11, 3, bits, 3), bits);
+        bmp.palette = Palette(1 << bits);
+        bmp.data = tools::PackIndexRows(IndexRows(11, 3, bits, 3), bits);
       } else {
         size_t pitch = DibPitch(11, bits);
-        spec.data.resize(pitch * 3);
-        for (size_t i = 0; i < spec.data.size(); ++i)
-          spec.data[i] = static_cast<uint8_t>(i * 13 + 1);
+        bmp.data.resize(pitch * 3);
+        for (size_t i = 0; i < bmp.data.size(); ++i) bmp.data[i] = static_cast<uint8_t>(i * 13 + 1);
       }
       DibImage dib;
-      ASSERT_EQ(Load(tools::BuildBmp(spec), dib), kBmpDone);
+      ASSERT_EQ(Load(tools::BuildBmp(bmp), dib), kBmpDone);
       EXPECT_EQ(dib.width, 11);
       EXPECT_EQ(dib.height, height);
       EXPECT_EQ(dib.bits, bits);
       EXPECT_EQ(dib.pitch, DibPitch(11, bits));
-      EXPECT_EQ(dib.pixels, spec.data);
-      EXPECT_EQ(dib.palette, spec.palette);
+      EXPECT_EQ(dib.pixels, bmp.data);
+      EXPECT_EQ(dib.palette, bmp.palette);
     }
   }
 }
@@ -69,24 +68,24 @@ TEST(BmpLoader, UnpacksRleToTheSamePictureAsUncompressed) {
     Rows rows = IndexRows(37, 5, bits, 1);
     rows[1] = std::vector<uint8_t>(37, 2);
     rows[2][36] = 1;
-    tools::BmpSpec spec;
-    spec.width = 37;
-    spec.height = 5;
-    spec.bits = bits;
-    spec.compression = nibbles ? kBiRle4 : kBiRle8;
-    spec.palette = Palette(1 << bits);
-    spec.data = tools::EncodeRle(rows, nibbles);
+    tools::BmpFields bmp;
+    bmp.width = 37;
+    bmp.height = 5;
+    bmp.bits = bits;
+    bmp.compression = nibbles ? kBiRle4 : kBiRle8;
+    bmp.palette = Palette(1 << bits);
+    bmp.data = tools::EncodeRle(rows, nibbles);
     DibImage dib;
-    ASSERT_EQ(Load(tools::BuildBmp(spec), dib), kBmpDone);
+    ASSERT_EQ(Load(tools::BuildBmp(bmp), dib), kBmpDone);
     EXPECT_EQ(dib.compression, kBiRgb);
     EXPECT_EQ(dib.bits, bits);
     EXPECT_EQ(dib.pixels, tools::PackIndexRows(rows, bits));
 
     // A row ended early leaves the rest of the row at 0.
-    spec.data = {3, nibbles ? uint8_t(0x11) : uint8_t(1), 0, 0,
-                 2, nibbles ? uint8_t(0x55) : uint8_t(5), 0, 1};
-    spec.height = 2;
-    ASSERT_EQ(Load(tools::BuildBmp(spec), dib), kBmpDone);
+    bmp.data = {3, nibbles ? uint8_t(0x11) : uint8_t(1), 0, 0,
+                2, nibbles ? uint8_t(0x55) : uint8_t(5), 0, 1};
+    bmp.height = 2;
+    ASSERT_EQ(Load(tools::BuildBmp(bmp), dib), kBmpDone);
     Rows expected = {std::vector<uint8_t>(37, 0), std::vector<uint8_t>(37, 0)};
     expected[0][0] = expected[0][1] = expected[0][2] = 1;
     expected[1][0] = expected[1][1] = 5;
@@ -116,47 +115,47 @@ TEST(BmpLoader, RefusesRleStreamsItCannotFollow) {
       {"absolute run cut short", {0, 5, 1, 2}, kBmpBadRle},
   };
   for (const auto& c : cases) {
-    tools::BmpSpec spec;
-    spec.width = 8;
-    spec.height = 3;
-    spec.bits = 8;
-    spec.compression = kBiRle8;
-    spec.palette = Palette(256);
-    spec.data = c.data;
+    tools::BmpFields bmp;
+    bmp.width = 8;
+    bmp.height = 3;
+    bmp.bits = 8;
+    bmp.compression = kBiRle8;
+    bmp.palette = Palette(256);
+    bmp.data = c.data;
     DibImage dib;
-    EXPECT_EQ(Load(tools::BuildBmp(spec), dib), c.code) << c.what;
+    EXPECT_EQ(Load(tools::BuildBmp(bmp), dib), c.code) << c.what;
   }
 }
 
 TEST(BmpLoader, ConvertsBitfieldsTo24Bits) {
   // 5-6-5: channels of 5, 6 and 5 bits shifted up to 8 bits.
-  tools::BmpSpec spec;
-  spec.width = 2;
-  spec.height = 1;
-  spec.bits = 16;
-  spec.compression = kBiBitfields;
-  spec.masks = std::array<uint32_t, 3>{0xF800, 0x07E0, 0x001F};
-  spec.data = {0xFF, 0xFF, 0x41, 0x08};  // white; r=1 g=2 b=1
+  tools::BmpFields bmp;
+  bmp.width = 2;
+  bmp.height = 1;
+  bmp.bits = 16;
+  bmp.compression = kBiBitfields;
+  bmp.masks = std::array<uint32_t, 3>{0xF800, 0x07E0, 0x001F};
+  bmp.data = {0xFF, 0xFF, 0x41, 0x08};  // white; r=1 g=2 b=1
   DibImage dib;
-  ASSERT_EQ(Load(tools::BuildBmp(spec), dib), kBmpDone);
+  ASSERT_EQ(Load(tools::BuildBmp(bmp), dib), kBmpDone);
   EXPECT_EQ(dib.bits, 24);
   EXPECT_EQ(dib.compression, kBiRgb);
   EXPECT_EQ(dib.pitch, 8u);
   EXPECT_EQ(Bytes(dib.pixels.begin(), dib.pixels.begin() + 6), (Bytes{0xF8, 0xFC, 0xF8, 8, 8, 8}));
 
   // 32 bits with 10-bit channels keep each channel's top 8 bits; a zero mask gives 0.
-  spec.bits = 32;
-  spec.masks = std::array<uint32_t, 3>{0x3FF00000, 0x000FFC00, 0};
+  bmp.bits = 32;
+  bmp.masks = std::array<uint32_t, 3>{0x3FF00000, 0x000FFC00, 0};
   uint32_t pixel = (0x3FFu << 20) | (0x155u << 10) | 0x3FF;
-  spec.data.resize(8);
-  std::memcpy(spec.data.data(), &pixel, 4);
-  std::memcpy(spec.data.data() + 4, &pixel, 4);
-  ASSERT_EQ(Load(tools::BuildBmp(spec), dib), kBmpDone);
+  bmp.data.resize(8);
+  std::memcpy(bmp.data.data(), &pixel, 4);
+  std::memcpy(bmp.data.data() + 4, &pixel, 4);
+  ASSERT_EQ(Load(tools::BuildBmp(bmp), dib), kBmpDone);
   EXPECT_EQ(Bytes(dib.pixels.begin(), dib.pixels.begin() + 3), (Bytes{0x00, 0x55, 0xFF}));
 }
 
 TEST(BmpLoader, RefusesHeadersAndSizesTheDataCannotBack) {
-  tools::BmpSpec good;
+  tools::BmpFields good;
   good.width = 4;
   good.height = 2;
   good.bits = 8;
@@ -164,7 +163,7 @@ TEST(BmpLoader, RefusesHeadersAndSizesTheDataCannotBack) {
   good.data = Bytes(8, 1);
   struct Case {
     const char* what;
-    std::function<void(tools::BmpSpec&)> change;
+    std::function<void(tools::BmpFields&)> change;
     int code;
   };
   const Case cases[] = {
@@ -213,10 +212,10 @@ TEST(BmpLoader, RefusesHeadersAndSizesTheDataCannotBack) {
        kBmpBadRle},
   };
   for (const auto& c : cases) {
-    tools::BmpSpec spec = good;
-    c.change(spec);
+    tools::BmpFields bmp = good;
+    c.change(bmp);
     DibImage dib;
-    EXPECT_EQ(Load(tools::BuildBmp(spec), dib), c.code) << c.what;
+    EXPECT_EQ(Load(tools::BuildBmp(bmp), dib), c.code) << c.what;
   }
   DibImage dib;
   EXPECT_EQ(Load({}, dib), kBmpNoData);

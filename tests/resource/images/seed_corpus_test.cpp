@@ -55,33 +55,33 @@ Seeds BmpSeeds() {
   for (size_t y = 0; y < rows.size(); ++y)
     for (size_t x = 0; x < 9; ++x) rows[y][x] = static_cast<uint8_t>((x / 3 + y) % 4);
   for (uint16_t bits : {1, 4, 8}) {
-    tools::BmpSpec spec;
-    spec.width = 9;
-    spec.height = 5;
-    spec.bits = bits;
-    for (uint32_t i = 0; i < (1u << bits) && i < 16; ++i) spec.palette.push_back(i * 0x102030u);
-    spec.usedColours = static_cast<uint32_t>(spec.palette.size());
-    spec.data = tools::PackIndexRows(rows, bits);
-    seeds["rgb" + std::to_string(bits) + ".bmp"] = tools::BuildBmp(spec);
+    tools::BmpFields bmp;
+    bmp.width = 9;
+    bmp.height = 5;
+    bmp.bits = bits;
+    for (uint32_t i = 0; i < (1u << bits) && i < 16; ++i) bmp.palette.push_back(i * 0x102030u);
+    bmp.usedColours = static_cast<uint32_t>(bmp.palette.size());
+    bmp.data = tools::PackIndexRows(rows, bits);
+    seeds["rgb" + std::to_string(bits) + ".bmp"] = tools::BuildBmp(bmp);
     if (bits != 1) {
-      spec.compression = bits == 8 ? kBiRle8 : kBiRle4;
-      spec.data = tools::EncodeRle(rows, bits == 4);
-      seeds["rle" + std::to_string(bits) + ".bmp"] = tools::BuildBmp(spec);
+      bmp.compression = bits == 8 ? kBiRle8 : kBiRle4;
+      bmp.data = tools::EncodeRle(rows, bits == 4);
+      seeds["rle" + std::to_string(bits) + ".bmp"] = tools::BuildBmp(bmp);
     }
   }
   for (uint16_t bits : {16, 24, 32}) {
-    tools::BmpSpec spec;
-    spec.width = 6;
-    spec.height = bits == 24 ? -4 : 4;
-    spec.bits = bits;
-    spec.data.resize(DibPitch(6, bits) * 4);
-    for (size_t i = 0; i < spec.data.size(); ++i) spec.data[i] = static_cast<uint8_t>(i * 37);
-    seeds["rgb" + std::to_string(bits) + ".bmp"] = tools::BuildBmp(spec);
+    tools::BmpFields bmp;
+    bmp.width = 6;
+    bmp.height = bits == 24 ? -4 : 4;
+    bmp.bits = bits;
+    bmp.data.resize(DibPitch(6, bits) * 4);
+    for (size_t i = 0; i < bmp.data.size(); ++i) bmp.data[i] = static_cast<uint8_t>(i * 37);
+    seeds["rgb" + std::to_string(bits) + ".bmp"] = tools::BuildBmp(bmp);
     if (bits != 24) {
-      spec.compression = kBiBitfields;
-      spec.masks = bits == 16 ? std::array<uint32_t, 3>{0xF800, 0x07E0, 0x001F}
-                              : std::array<uint32_t, 3>{0x3FF00000, 0x000FFC00, 0x000003FF};
-      seeds["fields" + std::to_string(bits) + ".bmp"] = tools::BuildBmp(spec);
+      bmp.compression = kBiBitfields;
+      bmp.masks = bits == 16 ? std::array<uint32_t, 3>{0xF800, 0x07E0, 0x001F}
+                             : std::array<uint32_t, 3>{0x3FF00000, 0x000FFC00, 0x000003FF};
+      seeds["fields" + std::to_string(bits) + ".bmp"] = tools::BuildBmp(bmp);
     }
   }
   return seeds;

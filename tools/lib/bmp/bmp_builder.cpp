@@ -5,30 +5,30 @@
 #include "lib/le_bytes.h"
 
 namespace bw::tools {
-std::vector<uint8_t> BuildBmp(const BmpSpec& spec) {
-  const uint32_t tables = static_cast<uint32_t>(4 * spec.palette.size() + (spec.masks ? 12 : 0));
-  const uint32_t offset = spec.dataOffset.value_or(14 + spec.infoSize + tables);
+std::vector<uint8_t> BuildBmp(const BmpFields& bmp) {
+  const uint32_t tables = static_cast<uint32_t>(4 * bmp.palette.size() + (bmp.masks ? 12 : 0));
+  const uint32_t offset = bmp.dataOffset.value_or(14 + bmp.infoSize + tables);
   std::vector<uint8_t> out = {'B', 'M'};
-  PutLe(out, static_cast<uint32_t>(offset + spec.data.size()), 4);
+  PutLe(out, static_cast<uint32_t>(offset + bmp.data.size()), 4);
   PutLe(out, 0, 4);
   PutLe(out, offset, 4);
-  PutLe(out, spec.infoSize, 4);
-  PutLe(out, static_cast<uint32_t>(spec.width), 4);
-  PutLe(out, static_cast<uint32_t>(spec.height), 4);
+  PutLe(out, bmp.infoSize, 4);
+  PutLe(out, static_cast<uint32_t>(bmp.width), 4);
+  PutLe(out, static_cast<uint32_t>(bmp.height), 4);
   PutLe(out, 1, 2);
-  PutLe(out, spec.bits, 2);
-  PutLe(out, spec.compression, 4);
-  PutLe(out, static_cast<uint32_t>(spec.data.size()), 4);
+  PutLe(out, bmp.bits, 2);
+  PutLe(out, bmp.compression, 4);
+  PutLe(out, static_cast<uint32_t>(bmp.data.size()), 4);
   PutLe(out, 0, 8);
-  PutLe(out, spec.usedColours, 4);
+  PutLe(out, bmp.usedColours, 4);
   PutLe(out, 0, 4);
   // A header of another size keeps its own length; the reader refuses it anyway.
-  while (out.size() < 14 + spec.infoSize) out.push_back(0);
-  if (spec.masks)
-    for (uint32_t m : *spec.masks) PutLe(out, m, 4);
-  for (uint32_t entry : spec.palette) PutLe(out, entry, 4);
+  while (out.size() < 14 + bmp.infoSize) out.push_back(0);
+  if (bmp.masks)
+    for (uint32_t m : *bmp.masks) PutLe(out, m, 4);
+  for (uint32_t entry : bmp.palette) PutLe(out, entry, 4);
   while (out.size() < offset) out.push_back(0);
-  out.insert(out.end(), spec.data.begin(), spec.data.end());
+  out.insert(out.end(), bmp.data.begin(), bmp.data.end());
   return out;
 }
 

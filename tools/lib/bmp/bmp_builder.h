@@ -10,7 +10,7 @@
 
 namespace bw::tools {
 
-struct BmpSpec {
+struct BmpFields {
   int32_t width = 0;
   int32_t height = 0;  // negative: top-down rows
   uint16_t bits = 24;
@@ -23,7 +23,7 @@ struct BmpSpec {
   std::optional<uint32_t> dataOffset;            // default: right after the palette or masks
 };
 
-std::vector<uint8_t> BuildBmp(const BmpSpec& spec);
+std::vector<uint8_t> BuildBmp(const BmpFields& bmp);
 
 // Rows of indices in file order (bottom row first), one value per pixel, packed into whole
 // DIB rows of the given depth (1, 4 or 8 bits).

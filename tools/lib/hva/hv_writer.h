@@ -28,7 +28,7 @@ struct HvdFaults {
 
 std::vector<uint8_t> WriteHvd(const HvdFile& file, const HvdFaults& faults = {});
 
-struct HvaPictureSpec {
+struct HvaPictureEntry {
   std::vector<uint8_t> bytes;  // a picture file
   int16_t keyX = 0;
   int16_t keyY = 0;
@@ -40,7 +40,7 @@ struct HvaFile {
   uint16_t rangeCount = 1;
   std::vector<uint8_t> skipped;
   std::vector<HvaFrame> frames;
-  std::vector<HvaPictureSpec> pictures;  // stored after the entry list, in order
+  std::vector<HvaPictureEntry> pictures;  // stored after the entry list, in order
 };
 
 struct HvaFaults {
