@@ -1,0 +1,17 @@
+// HVD files through the reader and its range queries.
+#include <cstdint>
+
+#include "resource/images/hvd_animation.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  bw::HvdAnimation anim;
+  anim.Load({data, size});
+  int offset;
+  for (int i = -1; i < static_cast<int>(anim.frames().size()) + 1; ++i) {
+    anim.FindRange(i, &offset);
+    anim.GetRangeStart(i);
+    anim.GetRangeEnd(i);
+    anim.FrameData(static_cast<size_t>(i));
+  }
+  return 0;
+}

@@ -1,0 +1,35 @@
+// WGX files through the loader's two paths, and raw streams through the unpacking routines.
+#include <cstdint>
+#include <vector>
+
+#include "resource/images/wgx_loader.h"
+#include "resource/images/wgx_unpack.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  std::span<const uint8_t> bytes(data, size);
+  bw::WgxLoader loader;
+  bw::DibImage dib;
+  loader.LoadToBuffers(bytes, dib);
+  std::vector<uint8_t> buffer;
+  uint32_t palette[256];
+  auto destination = [&](int w, int h, int bits, bool, bool wantsPalette) {
+    size_t pitch = bits == 32 ? size_t(w) * 4 : size_t(w) + 1;
+    buffer.assign(pitch * h, 0);
+    return bw::WgxDestination{buffer, pitch, wantsPalette ? palette : nullptr};
+  };
+  loader.Load(bytes, destination, false);
+  loader.Load(bytes, destination, true);
+
+  // The first byte picks a small picture size; the rest is one stream of each kind.
+  if (size < 1) return 0;
+  uint32_t width = (data[0] & 15) + 1, height = (data[0] >> 4) + 1;
+  std::vector<uint8_t> out(size_t{width} * height * 4 + 64);
+  std::vector<uint32_t> words(size_t{width} * height);
+  bw::ByteReader in(data + 1, size - 1);
+  bw::WgxUnpack24ToDib(in, out, width, height, width * 3 + 3);
+  in.seek(0);
+  bw::WgxUnpack8Rows(in, out, width, height, width + 5);
+  in.seek(0);
+  bw::WgxUnpackAlpha(in, words);
+  return 0;
+}

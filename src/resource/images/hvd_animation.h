@@ -1,0 +1,69 @@
+// HVD animation data: a header, a shared data blob, frame records cut into ranges (one
+// animation sequence each) and named entries. The layer animations interpret the fields.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace bw {
+
+constexpr int kHvdLoaded = 0;
+constexpr int kHvdWrongMagic = 2;
+constexpr int kHvdNoRanges = 3;
+constexpr int kHvdBadBlob = 4;
+constexpr int kHvdBadFrames =
+    5;  // the records cannot be read, or hold fewer ranges than the header says
+constexpr int kHvdBadEntryNameLength = 6;  // also an entry count the bytes left cannot hold
+constexpr int kHvdBadEntryName = 7;
+constexpr int kHvdBadEntryP = 8;
+constexpr int kHvdBadEntryQ = 9;
+
+struct HvdFrame {
+  int32_t a = 0;
+  int32_t b = 0;
+  uint32_t c = 0;
+  uint32_t blobOffset = 0;
+};
+
+struct HvdEntry {
+  std::string name;
+  uint16_t p = 0;
+  uint16_t q = 0;
+};
+
+class HvdAnimation {
+ public:
+  // Loads from the file's bytes (a file that cannot be opened is its reader's to answer, 1).
+  // What came before is freed first; a failed load keeps what was read so far.
+  int Load(std::span<const uint8_t> file);
+  void Clear();
+
+  int GetRangeStart(int range) const;
+  int GetRangeEnd(int range) const;
+  // The range holding the frame and, through offset, the frame's place inside it; -1 when none.
+  int FindRange(int frame, int* offset) const;
+
+  const std::array<uint8_t, 12>& header() const { return header_; }
+  const std::vector<uint8_t>& blob() const { return blob_; }
+  // The records and a closing sentinel whose a and b are -1.
+  const std::vector<HvdFrame>& frames() const { return frames_; }
+  // The record's data in the blob; null when its offset lies outside (a file may have no blob).
+  const uint8_t* FrameData(size_t frame) const;
+  const std::vector<HvdEntry>& entries() const { return entries_; }
+  size_t rangeCount() const { return loaded_ ? starts_.size() : 0; }
+  uint32_t longestRange() const { return longest_; }
+
+ private:
+  std::array<uint8_t, 12> header_{};
+  std::vector<uint8_t> blob_;
+  std::vector<HvdFrame> frames_;
+  std::vector<HvdEntry> entries_;
+  std::vector<uint32_t> starts_;
+  uint32_t longest_ = 0;
+  bool loaded_ = false;
+};
+
+}  // namespace bw

@@ -1,0 +1,136 @@
+#include <gtest/gtest.h>
+
+#include "lib/hva/hv_writer.h"
+#include "resource/images/hvd_animation.h"
+
+namespace bw {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// 12 records in 3 ranges: records 4 and 9 end ranges; a plain record has a >= 0.
+tools::HvdFile ThreeRanges() {
+  tools::HvdFile file;
+  file.rangeCount = 3;
+  file.header = {1, 2, 3, 4, 5, 6, 0, 0, 9, 10, 11, 12};
+  file.blob = {10, 11, 12, 13, 14, 15, 16, 17};
+  for (int i = 0; i < 12; ++i) {
+    HvdFrame f{i, 5, static_cast<uint32_t>(100 + i), static_cast<uint32_t>(i % 10)};
+    if (i == 4 || i == 9) f.a = -3, f.b = 0;
+    file.frames.push_back(f);
+  }
+  file.entries = {{"walk", 1, 2}, {"", 3, 4}, {"\x83\x41", 0xFFFF, 0}};
+  return file;
+}
+
+TEST(HvdAnimation, CutsRecordsIntoRanges) {
+  HvdAnimation anim;
+  ASSERT_EQ(anim.Load(tools::WriteHvd(ThreeRanges())), kHvdLoaded);
+  EXPECT_EQ(anim.GetRangeStart(0), 0);
+  EXPECT_EQ(anim.GetRangeStart(1), 5);
+  EXPECT_EQ(anim.GetRangeStart(2), 10);
+  EXPECT_EQ(anim.GetRangeStart(3), -1);
+  EXPECT_EQ(anim.GetRangeStart(-1), -1);
+  EXPECT_EQ(anim.GetRangeEnd(0), 4);
+  EXPECT_EQ(anim.GetRangeEnd(1), 9);
+  EXPECT_EQ(anim.GetRangeEnd(2), 12) << "the last range ends at the sentinel";
+  EXPECT_EQ(anim.GetRangeEnd(3), -1);
+  int offset = -1;
+  EXPECT_EQ(anim.FindRange(7, &offset), 1);
+  EXPECT_EQ(offset, 2);
+  EXPECT_EQ(anim.FindRange(12, &offset), 2);
+  EXPECT_EQ(offset, 2);
+  EXPECT_EQ(anim.FindRange(0, nullptr), 0);
+  EXPECT_EQ(anim.FindRange(13, &offset), -1) << "beyond the sentinel";
+  EXPECT_EQ(anim.longestRange(), 5u);
+}
+
+TEST(HvdAnimation, KeepsHeaderBlobRecordsAndEntries) {
+  auto file = ThreeRanges();
+  HvdAnimation anim;
+  ASSERT_EQ(anim.Load(tools::WriteHvd(file)), kHvdLoaded);
+  EXPECT_EQ(anim.header()[0], 1);
+  EXPECT_EQ(anim.header()[6], 3);
+  EXPECT_EQ(anim.blob(), file.blob);
+  ASSERT_EQ(anim.frames().size(), 13u);
+  EXPECT_EQ(anim.frames()[7].c, 107u);
+  EXPECT_EQ(anim.frames()[12].a, -1);
+  EXPECT_EQ(anim.frames()[12].b, -1);
+  ASSERT_EQ(anim.entries().size(), 3u);
+  EXPECT_EQ(anim.entries()[2].name, "\x83\x41");
+  EXPECT_EQ(anim.entries()[2].p, 0xFFFF);
+  EXPECT_EQ(anim.entries()[0].q, 2);
+  // Records point into the blob while their offset lies inside it.
+  ASSERT_NE(anim.FrameData(3), nullptr);
+  EXPECT_EQ(*anim.FrameData(3), 13);
+  EXPECT_EQ(anim.FrameData(8), nullptr) << "offset 8 is past a blob of 8 bytes";
+  EXPECT_EQ(anim.FrameData(100), nullptr);
+}
+
+TEST(HvdAnimation, LoadsWithoutABlob) {
+  auto file = ThreeRanges();
+  file.blob.clear();
+  HvdAnimation anim;
+  ASSERT_EQ(anim.Load(tools::WriteHvd(file)), kHvdLoaded);
+  EXPECT_TRUE(anim.blob().empty());
+  for (size_t i = 0; i < anim.frames().size(); ++i) EXPECT_EQ(anim.FrameData(i), nullptr);
+}
+
+TEST(HvdAnimation, RefusesBadFiles) {
+  auto good = ThreeRanges();
+  struct Case {
+    const char* what;
+    Bytes bytes;
+    int code;
+  };
+  auto fewerEnds = good;
+  fewerEnds.frames[9].a = 1;  // only one end record: the sentinel ends range 1, range 2 is missing
+  auto noRanges = good;
+  noRanges.rangeCount = 0;
+  tools::HvdFaults wrongMagic, manyFrames, manyEntries;
+  wrongMagic.wrongMagic = true;
+  manyFrames.frameCount = 0x10000000;
+  manyEntries.entryCount = 0x40000000;
+  const Case cases[] = {
+      {"wrong magic", tools::WriteHvd(good, wrongMagic), kHvdWrongMagic},
+      {"range count 0", tools::WriteHvd(noRanges), kHvdNoRanges},
+      {"ranges past the sentinel", tools::WriteHvd(fewerEnds), kHvdBadFrames},
+      {"frame count beyond the bytes", tools::WriteHvd(good, manyFrames), kHvdBadFrames},
+      {"entry count beyond the bytes", tools::WriteHvd(good, manyEntries), kHvdBadEntryNameLength},
+  };
+  for (const auto& c : cases) {
+    HvdAnimation anim;
+    EXPECT_EQ(anim.Load(c.bytes), c.code) << c.what;
+    EXPECT_EQ(anim.GetRangeStart(0), -1) << c.what << ": a failed load answers no ranges";
+    EXPECT_EQ(anim.FindRange(0, nullptr), -1) << c.what;
+  }
+}
+
+TEST(HvdAnimation, TruncationAnswersTheCodeOfWhatIsCut) {
+  auto file = ThreeRanges();
+  file.entries = {{"abcdefghijklmnopqrst", 1, 2}, {"ab", 3, 4}};
+  Bytes bytes = tools::WriteHvd(file);
+  // magic 4, header 12, blob size 4 + 8, frames 4 + 192, entry count 4, the first entry 26,
+  // then the second: name length, name, p, q.
+  const size_t blobAt = 16, framesAt = 28, entriesAt = 224, secondAt = 254, nameAt = 256, pAt = 258,
+               qAt = 260;
+  auto codeAt = [&](size_t n) {
+    HvdAnimation anim;
+    return anim.Load(Bytes(bytes.begin(), bytes.begin() + n));
+  };
+  EXPECT_EQ(codeAt(3), kHvdWrongMagic);
+  EXPECT_EQ(codeAt(blobAt - 1), kHvdWrongMagic) << "header cut short";
+  EXPECT_EQ(codeAt(blobAt + 6), kHvdBadBlob);
+  EXPECT_EQ(codeAt(framesAt + 20), kHvdBadFrames);
+  EXPECT_EQ(codeAt(entriesAt + 2), kHvdBadEntryNameLength);
+  EXPECT_EQ(codeAt(entriesAt + 12), kHvdBadEntryNameLength)
+      << "two entries need at least twelve bytes";
+  EXPECT_EQ(codeAt(secondAt + 1), kHvdBadEntryNameLength);
+  EXPECT_EQ(codeAt(nameAt + 1), kHvdBadEntryName);
+  EXPECT_EQ(codeAt(pAt + 1), kHvdBadEntryP);
+  EXPECT_EQ(codeAt(qAt + 1), kHvdBadEntryQ);
+  EXPECT_EQ(codeAt(bytes.size()), kHvdLoaded);
+}
+
+}  // namespace
+}  // namespace bw

@@ -1,0 +1,155 @@
+// The fuzz targets' seed files are made by the writers. This test checks that the committed
+// files are what the writers make now; with BW_WRITE_SEEDS=1 it writes them instead.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
+
+#include "lib/bmp/bmp_builder.h"
+#include "lib/hva/hv_writer.h"
+#include "lib/wgx/sample_picture.h"
+#include "lib/wgx/wgx_writer.h"
+#include "resource/images/bmp_loader.h"
+#include "resource/images/hva_data.h"
+#include "resource/images/hvd_animation.h"
+#include "resource/images/wgx_loader.h"
+
+namespace bw {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using Seeds = std::map<std::string, Bytes>;
+
+Seeds WgxSeeds() {
+  Seeds seeds;
+  for (int depth : {8, 24, 32}) {
+    for (int form : {0, 1, 2}) {
+      tools::WgxPicture p;
+      p.depth = depth;
+      p.width = 12;
+      p.height = 7;
+      p.pixels = tools::MakeBackdrop(12, 7, depth + form);
+      if (depth == 8) {
+        for (auto& px : p.pixels) px &= 0x1F;
+        for (uint32_t i = 0; i < 32; ++i) p.palette.push_back(i * 0x070503u);
+      }
+      p.offsetX = -3;
+      p.offsetY = 9;
+      p.chunks = {{0xAB, 0xCD}};
+      tools::WgxWriteOptions options;
+      options.form = form;
+      seeds["d" + std::to_string(depth) + "_f" + std::to_string(form) + ".wgx"] =
+          tools::WriteWgx(p, options);
+    }
+  }
+  return seeds;
+}
+
+Seeds BmpSeeds() {
+  Seeds seeds;
+  std::vector<std::vector<uint8_t>> rows(5, std::vector<uint8_t>(9));
+  for (size_t y = 0; y < rows.size(); ++y)
+    for (size_t x = 0; x < 9; ++x) rows[y][x] = static_cast<uint8_t>((x / 3 + y) % 4);
+  for (uint16_t bits : {1, 4, 8}) {
+    tools::BmpFields bmp;
+    bmp.width = 9;
+    bmp.height = 5;
+    bmp.bits = bits;
+    for (uint32_t i = 0; i < (1u << bits) && i < 16; ++i) bmp.palette.push_back(i * 0x102030u);
+    bmp.usedColours = static_cast<uint32_t>(bmp.palette.size());
+    bmp.data = tools::PackIndexRows(rows, bits);
+    seeds["rgb" + std::to_string(bits) + ".bmp"] = tools::BuildBmp(bmp);
+    if (bits != 1) {
+      bmp.compression = bits == 8 ? kBiRle8 : kBiRle4;
+      bmp.data = tools::EncodeRle(rows, bits == 4);
+      seeds["rle" + std::to_string(bits) + ".bmp"] = tools::BuildBmp(bmp);
+    }
+  }
+  for (uint16_t bits : {16, 24, 32}) {
+    tools::BmpFields bmp;
+    bmp.width = 6;
+    bmp.height = bits == 24 ? -4 : 4;
+    bmp.bits = bits;
+    bmp.data.resize(DibPitch(6, bits) * 4);
+    for (size_t i = 0; i < bmp.data.size(); ++i) bmp.data[i] = static_cast<uint8_t>(i * 37);
+    seeds["rgb" + std::to_string(bits) + ".bmp"] = tools::BuildBmp(bmp);
+    if (bits != 24) {
+      bmp.compression = kBiBitfields;
+      bmp.masks = bits == 16 ? std::array<uint32_t, 3>{0xF800, 0x07E0, 0x001F}
+                             : std::array<uint32_t, 3>{0x3FF00000, 0x000FFC00, 0x000003FF};
+      seeds["fields" + std::to_string(bits) + ".bmp"] = tools::BuildBmp(bmp);
+    }
+  }
+  return seeds;
+}
+
+Seeds HvdSeeds() {
+  tools::HvdFile file;
+  file.rangeCount = 2;
+  file.blob = {1, 2, 3, 4, 5, 6};
+  file.frames = {{0, 0, 1, 0}, {-1, 0, 2, 4}, {3, 1, 3, 9}, {4, 1, 4, 2}};
+  file.entries = {{"idle", 1, 2}, {"run", 3, 4}};
+  Seeds seeds{{"two_ranges.hvd", tools::WriteHvd(file)}};
+  file.blob.clear();
+  seeds["no_blob.hvd"] = tools::WriteHvd(file);
+  return seeds;
+}
+
+Seeds HvaSeeds() {
+  tools::HvaFile file;
+  file.word0 = 64;
+  file.word2 = 32;
+  file.rangeCount = 2;
+  file.skipped = {0, 1};
+  file.frames = {{0, 0, 0, 0}, {-1, 1, 0, 0}, {1, 0, 0, 0}};
+  tools::WgxPicture p;
+  p.width = 4;
+  p.height = 3;
+  p.pixels = tools::MakeBackdrop(4, 3, 1);
+  file.pictures = {{tools::WriteWgx(p), 0, 0}, {tools::WriteWgx(p), -2, 0}};
+  return {{"two_pictures.hva", tools::WriteHva(file)}};
+}
+
+std::filesystem::path CorpusFolder(const std::string& name) {
+  return std::filesystem::path(__FILE__).parent_path() / "../../../fuzz/corpus" / name;
+}
+
+Bytes ReadAll(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+int Read(const std::string& kind, const Bytes& bytes) {
+  DibImage dib;
+  if (kind == "wgx") return WgxLoader().LoadToBuffers(bytes, dib);
+  if (kind == "bmp") return BmpLoader::LoadToBuffers(bytes, dib);
+  if (kind == "hvd") return HvdAnimation().Load(bytes);
+  return HvaData().Load(bytes);
+}
+
+TEST(SeedCorpus, MatchesWhatTheWritersMake) {
+  const bool write = std::getenv("BW_WRITE_SEEDS") != nullptr;
+  const std::pair<const char*, Seeds> sets[] = {
+      {"wgx", WgxSeeds()}, {"bmp", BmpSeeds()}, {"hvd", HvdSeeds()}, {"hva", HvaSeeds()}};
+  for (const auto& [name, seeds] : sets) {
+    auto folder = CorpusFolder(name);
+    for (const auto& [file, bytes] : seeds) {
+      if (write) {
+        std::filesystem::create_directories(folder);
+        std::ofstream(folder / file, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+      }
+      EXPECT_EQ(ReadAll(folder / file), bytes)
+          << name << "/" << file << " is stale; run with BW_WRITE_SEEDS=1";
+      EXPECT_EQ(Read(name, bytes), 0)
+          << name << "/" << file << " should reach past the reader's checks";
+    }
+  }
+}
+
+}  // namespace
+}  // namespace bw

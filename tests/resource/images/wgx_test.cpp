@@ -1,0 +1,516 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "lib/wgx/sample_picture.h"
+#include "lib/wgx/wgx_writer.h"
+#include "resource/images/wgx_loader.h"
+#include "resource/images/wgx_unpack.h"
+
+namespace bw {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// Unpacks an 8-bit stream into exactly n bytes; answers the code and checks the reader ends
+// right after the end code.
+int Unpack8(const Bytes& stream, size_t n, Bytes& out) {
+  out.assign(n, 0xEE);
+  ByteReader in(stream.data(), stream.size());
+  int rc = WgxUnpack8(in, out);
+  if (rc == 0) {
+    EXPECT_TRUE(in.atEnd()) << "the reader must stop right after the end code";
+  }
+  return rc;
+}
+
+// Unpacks a 24-bit stream of a width x height picture into 0x00RRGGBB words.
+int Unpack24(const Bytes& stream, uint32_t width, uint32_t height, std::vector<uint32_t>& out) {
+  out.assign(size_t{width} * height, 0xEEEEEEEE);
+  ByteReader in(stream.data(), stream.size());
+  return WgxUnpack24To32(in, out, width, height);
+}
+
+TEST(WgxUnpack8, EveryCodeWritesItsBytes) {
+  struct Case {
+    const char* what;
+    Bytes stream;
+    Bytes expected;
+  };
+  Bytes longLiteral(40);
+  for (size_t i = 0; i < longLiteral.size(); ++i) longLiteral[i] = static_cast<uint8_t>(i * 7);
+  Bytes longLiteralStream = {0x20, 40 - 33};
+  longLiteralStream.insert(longLiteralStream.end(), longLiteral.begin(), longLiteral.end());
+  longLiteralStream.push_back(0xFF);
+  const Case cases[] = {
+      {"short fill", {0x41, 0x07, 0xFF}, {7, 7, 7, 7}},
+      {"literal then 2 from distance 2",
+       {0x02, 0x0A, 0x0B, 0x0C, 0xE0, 0xFF},
+       {0x0A, 0x0B, 0x0C, 0x0B, 0x0C}},
+      {"long literal", longLiteralStream, longLiteral},
+      {"long fill", {0x60, 0x01, 0x09, 0xFF}, Bytes(36, 9)},
+      {"copy 0x80: 3 from distance 2 (overlapping)",
+       {0x01, 1, 2, 0x81, 0x00, 0xFF},
+       {1, 2, 1, 2, 1}},
+      {"copy 0x90: 5 from distance 3",
+       {0x02, 1, 2, 3, 0x90, 0x00, 0x01, 0xFF},
+       {1, 2, 3, 1, 2, 3, 1, 2}},
+      {"copy 0xA0: 3 from distance 4", {0x03, 1, 2, 3, 4, 0xA0, 0x01, 0xFF}, {1, 2, 3, 4, 1, 2, 3}},
+      {"copy 0xB0: 4 from distance 3", {0x02, 1, 2, 3, 0xB0, 0x00, 0xFF}, {1, 2, 3, 1, 2, 3, 1}},
+      {"copy 0xC0: 1 from distance 2", {0x01, 5, 6, 0xC1, 0xFF}, {5, 6, 5}},
+      {"copy 0xE1: 2 from distance 3", {0x02, 4, 5, 6, 0xE1, 0xFF}, {4, 5, 6, 4, 5}},
+  };
+  for (const auto& c : cases) {
+    Bytes out;
+    EXPECT_EQ(Unpack8(c.stream, c.expected.size(), out), 0) << c.what;
+    EXPECT_EQ(out, c.expected) << c.what;
+  }
+}
+
+TEST(WgxUnpack8, RefusesStreamsThatDoNotFitThePicture) {
+  struct Case {
+    const char* what;
+    Bytes stream;
+    size_t size;
+  };
+  const Case cases[] = {
+      {"copy before the first byte", {0xC0, 0xFF}, 1},
+      {"copy reaching one before the start", {0x00, 1, 0xC1, 0xFF}, 2},
+      {"end code before the picture is full", {0x41, 7, 0xFF}, 5},
+      {"no end code", {0x41, 7}, 4},
+      {"fill past the end", {0x41, 7, 0xFF}, 3},
+      {"literal past the end", {0x03, 1, 2, 3, 4, 0xFF}, 3},
+      {"copy past the end", {0x01, 1, 2, 0x81, 0x00, 0xFF}, 4},
+      {"literal cut short", {0x03, 1, 2}, 4},
+      {"long fill cut short", {0x60, 0x01}, 36},
+      {"three-byte copy cut short", {0x02, 1, 2, 3, 0x90, 0x00}, 8},
+      {"units after a full picture", {0x00, 1, 0x00, 2, 0xFF}, 1},
+      {"empty input", {}, 0},
+  };
+  for (const auto& c : cases) {
+    Bytes out;
+    EXPECT_EQ(Unpack8(c.stream, c.size, out), kWgxBadStream) << c.what;
+  }
+  Bytes out;
+  EXPECT_EQ(Unpack8({0xFF}, 0, out), 0) << "an empty picture is only the end code";
+}
+
+TEST(WgxUnpack24, EveryCopyCodeReadsItsPixel) {
+  // Pictures of width 4: row 0 is four distinct literals A B C D.
+  const Bytes row0 = {0x03, 1, 0, 0, 2, 0, 0, 3, 0, 0, 4, 0, 0};
+  auto with = [&](Bytes tail) {
+    Bytes s = row0;
+    s.insert(s.end(), tail.begin(), tail.end());
+    s.push_back(0xFF);
+    return s;
+  };
+  struct Case {
+    const char* what;
+    Bytes stream;
+    std::vector<uint32_t> row1;  // what follows the first row (padded to whole rows)
+  };
+  const Case cases[] = {
+      {"0xD0: a row of pixels one row up", with({0xD0, 0xD0, 0xD0, 0xD0}), {1, 2, 3, 4}},
+      {"0xE0: one row up, one left", with({0x00, 9, 0, 0, 0xE0, 0xE0, 0xE0}), {9, 1, 2, 3}},
+      {"0xF0: one row up, one right", with({0xF0, 0xF0, 0xF0, 0x00, 9, 0, 0}), {2, 3, 4, 9}},
+      {"0xB0: 1 from distance 2", with({0xB0, 0xB0, 0xB0, 0xB0}), {3, 4, 3, 4}},
+      {"0x80: 4 from distance 4", with({0x83, 0x02}), {1, 2, 3, 4}},
+      {"0x90: 4 from distance 3", with({0x90, 0x01, 0x03}), {2, 3, 4, 2}},
+      {"fill then literal", with({0x41, 7, 0, 0, 0x00, 8, 0, 0}), {7, 7, 7, 8}},
+  };
+  for (const auto& c : cases) {
+    std::vector<uint32_t> out;
+    ASSERT_EQ(Unpack24(c.stream, 4, 2, out), 0) << c.what;
+    EXPECT_EQ(std::vector<uint32_t>(out.begin() + 4, out.end()), c.row1) << c.what;
+  }
+}
+
+// Copies that reach far back: built on a long fill so the distances exist.
+TEST(WgxUnpack24, FarCopiesReachTheirPixels) {
+  const uint32_t width = 64, height = 80;  // 5,120 pixels
+  auto far = [&](Bytes code, size_t expectFrom) {
+    // A unique marker pixel at 0, a long grey fill, then the code under test reading back.
+    Bytes s = {0x00, 0x11, 0x22, 0x33};
+    size_t fill = width * height - 2;
+    size_t v = fill - 34;
+    s.insert(s.end(), {static_cast<uint8_t>(0x60 | (v >> 8)), static_cast<uint8_t>(v), 5, 5, 5});
+    s.insert(s.end(), code.begin(), code.end());
+    s.push_back(0xFF);
+    std::vector<uint32_t> out;
+    EXPECT_EQ(Unpack24(s, width, height, out), 0);
+    return out.back() == out[expectFrom];
+  };
+  const size_t last = size_t{width} * height - 1;
+  // 0xA0: distance 4098 + (0 << 8) + 1 = 4099 from the last pixel: pixel last - 4099.
+  EXPECT_TRUE(far({0xA0, 0x00, 0x01, 0x00}, last - 4099));
+  // 0xB8 | 7, 0xFF: distance 7 x 256 + 255 + 10 = 2057.
+  EXPECT_TRUE(far({0xBF, 0xFF}, last - 2057));
+  // 0xCC: distance 2058.
+  EXPECT_TRUE(far({0xCC, 0x00}, last - 2058));
+  // Rows up: 0xC0 straight up 79 rows, 0xC4 also one column left, 0xC8 78 rows and one right.
+  EXPECT_TRUE(far({0xC0, 63}, last - 79 * width));
+  EXPECT_TRUE(far({0xC4, 63}, last - 79 * width - 1));
+  EXPECT_TRUE(far({0xC8, 62}, last - 78 * width + 1));
+  // The marker itself, 5,119 back, through the longest distance code.
+  EXPECT_TRUE(far({0xA0, (5119 - 4098) >> 8, (5119 - 4098) & 0xFF, 0x00}, 0));
+}
+
+TEST(WgxUnpack24, RefusesReferencesOutsideWhatWasWritten) {
+  struct Case {
+    const char* what;
+    Bytes stream;
+    uint32_t width, height;
+  };
+  const Case cases[] = {
+      {"row up from the top row", {0x00, 1, 2, 3, 0xD0, 0xFF}, 4, 1},
+      {"row up and left reaching before the start",
+       {0x03, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, 0xE0, 0xFF},
+       4,
+       2},
+      {"row up and right onto itself (width 1)", {0x00, 1, 2, 3, 0xF0, 0xFF}, 1, 2},
+      {"distance copy before the start", {0x00, 1, 2, 3, 0xB0, 0xFF}, 2, 1},
+      {"0xA0 copy before the start", {0x00, 1, 2, 3, 0xA0, 0, 0, 0, 0xFF}, 2, 1},
+      {"fill past the end", {0x40, 1, 2, 3, 0xFF}, 1, 1},
+      {"end code early", {0x00, 1, 2, 3, 0xFF}, 2, 1},
+      {"no end code", {0x00, 1, 2, 3}, 1, 1},
+      {"literal pixel cut short", {0x00, 1, 2}, 1, 1},
+      {"0xA0 code cut short", {0x00, 1, 2, 3, 0xA0, 0}, 2, 1},
+  };
+  for (const auto& c : cases) {
+    std::vector<uint32_t> out;
+    EXPECT_EQ(Unpack24(c.stream, c.width, c.height, out), kWgxBadStream) << c.what;
+  }
+}
+
+// The DIB and row variants write the same picture in their own layouts, and keep row
+// references in picture rows whatever the pitch or order.
+TEST(WgxUnpack24, EveryOutputLayoutHoldsTheSamePicture) {
+  const uint32_t width = 13, height = 9;
+  auto pixels = tools::MakeBackdrop(width, height, 3);
+  for (auto& p : pixels) p &= 0xFFFFFF;
+  Bytes stream = tools::EncodeWgx24(pixels, width);
+  auto run = [&](auto fn) {
+    ByteReader in(stream.data(), stream.size());
+    EXPECT_EQ(fn(in), 0);
+    EXPECT_TRUE(in.atEnd());
+  };
+  auto grey = [](uint32_t p) { return WgxGrey(p & 0xFF, (p >> 8) & 0xFF, (p >> 16) & 0xFF); };
+
+  const size_t pitch24 = 40, pitch32 = 56, pitchGrey = 17;  // all wider than the rows need
+  Bytes dib24(pitch24 * height), dib32(pitch32 * height), rows(pitchGrey * height),
+      grey8(width * height);
+  std::vector<uint32_t> packed(width * height);
+  run([&](ByteReader& in) { return WgxUnpack24ToDib(in, dib24, width, height, pitch24); });
+  run([&](ByteReader& in) { return WgxUnpack24To32Dib(in, dib32, width, height, pitch32); });
+  run([&](ByteReader& in) { return WgxUnpack24Rows(in, rows, width, height, pitchGrey); });
+  run([&](ByteReader& in) { return WgxUnpack24ToGrey(in, grey8, width, height); });
+  run([&](ByteReader& in) { return WgxUnpack24To32(in, packed, width, height); });
+  for (uint32_t y = 0; y < height; ++y) {
+    for (uint32_t x = 0; x < width; ++x) {
+      uint32_t p = pixels[y * width + x];
+      const uint8_t* d24 = &dib24[(height - 1 - y) * pitch24 + 3 * x];
+      uint32_t d32;
+      std::memcpy(&d32, &dib32[(height - 1 - y) * pitch32 + 4 * x], 4);
+      ASSERT_EQ(uint32_t(d24[0] | d24[1] << 8 | d24[2] << 16), p) << x << "," << y;
+      ASSERT_EQ(d32, p) << "32-bit DIB pixels have alpha 0";
+      ASSERT_EQ(packed[y * width + x], p);
+      ASSERT_EQ(rows[y * pitchGrey + x], grey(p));
+      ASSERT_EQ(grey8[y * width + x], grey(p));
+    }
+  }
+  // Outputs too small for the picture are refused before anything is written.
+  ByteReader in(stream.data(), stream.size());
+  EXPECT_EQ(WgxUnpack24ToDib(in, dib24, width, height, width * 3 - 1), kWgxBadOutput);
+  EXPECT_EQ(
+      WgxUnpack24ToDib(in, std::span<uint8_t>(dib24).first((height - 1) * pitch24 + width * 3 - 1),
+                       width, height, pitch24),
+      kWgxBadOutput);
+  EXPECT_EQ(WgxUnpack24To32(in, std::span<uint32_t>(packed).first(10), width, height),
+            kWgxBadOutput);
+}
+
+TEST(WgxUnpack8, AlphaAndPaletteOutputsKeepTheirOtherBytes) {
+  const Bytes stream = {0x01, 0x10, 0x20, 0x41, 0x30, 0xFF};  // 10 20 30 30 30 30
+  const Bytes values = {0x10, 0x20, 0x30, 0x30, 0x30, 0x30};
+  std::vector<uint32_t> pixels(6, 0x00ABCDEF);
+  ByteReader in(stream.data(), stream.size());
+  ASSERT_EQ(WgxUnpackAlpha(in, pixels), 0);
+  for (size_t i = 0; i < 6; ++i) EXPECT_EQ(pixels[i], (uint32_t{values[i]} << 24) | 0xABCDEF);
+
+  uint32_t palette[256];
+  for (uint32_t i = 0; i < 256; ++i) palette[i] = 0xFF000000 | i * 0x010203;
+  in = ByteReader(stream.data(), stream.size());
+  ASSERT_EQ(WgxUnpackPaletteTo32(in, pixels, std::span<const uint32_t, 256>(palette), 0x7F), 0);
+  for (size_t i = 0; i < 6; ++i) EXPECT_EQ(pixels[i], 0x7F000000 | (values[i] * 0x010203u));
+
+  // 3 x 2 into a bottom-up 32-bit DIB's alpha bytes and into padded top-down rows.
+  Bytes dib(12 * 2, 0x55), rows(5 * 2, 0x55);
+  in = ByteReader(stream.data(), stream.size());
+  ASSERT_EQ(WgxUnpackAlphaToDib(in, dib, 3, 2, 12), 0);
+  in = ByteReader(stream.data(), stream.size());
+  ASSERT_EQ(WgxUnpack8Rows(in, rows, 3, 2, 5), 0);
+  for (int y = 0; y < 2; ++y) {
+    for (int x = 0; x < 3; ++x) {
+      EXPECT_EQ(dib[(1 - y) * 12 + 4 * x + 3], values[y * 3 + x]);
+      EXPECT_EQ(dib[(1 - y) * 12 + 4 * x], 0x55) << "colour bytes stay";
+      EXPECT_EQ(rows[y * 5 + x], values[y * 3 + x]);
+    }
+    EXPECT_EQ(rows[y * 5 + 3], 0x55) << "padding stays";
+  }
+}
+
+Bytes Header(std::initializer_list<uint8_t> bytes) {
+  return Bytes(bytes);
+}
+
+TEST(WgxLoader, ReadsTheThreeHeaderForms) {
+  WgxLoader loader;
+  int depth = 0, width = 0, height = 0;
+  Bytes plain = Header({'W', 'G', 'X', 24, 3, 0, 2, 0, 0xAA});
+  ByteReader in(plain.data(), plain.size());
+  ASSERT_EQ(loader.ReadHeader(in, depth, width, height), 0);
+  EXPECT_EQ(std::tie(depth, width, height), std::make_tuple(24, 3, 2));
+  EXPECT_EQ(in.position(), 8u);
+  EXPECT_EQ(loader.GetOffsetX(), 0);
+
+  Bytes offsets = Header({'W', 'G', 'X', 1, 32, 0xF6, 0xFF, 5, 0, 7, 0, 9, 0});
+  in = ByteReader(offsets.data(), offsets.size());
+  ASSERT_EQ(loader.ReadHeader(in, depth, width, height), 0);
+  EXPECT_EQ(std::tie(depth, width, height), std::make_tuple(32, 7, 9));
+  EXPECT_EQ(loader.GetOffsetX(), -10);
+  EXPECT_EQ(loader.GetOffsetY(), 5);
+  EXPECT_EQ(in.position(), 13u);
+
+  Bytes chunked = Header({'W', 'G', 'X', 2, 8, 4,   0,   1, 0, 0xFE, 0xFF, 3, 0,  // header
+                          1,   6,   0,   0, 0, 0xA, 0xB,                          // chunk of 6
+                          1,   4,   0,   0, 0,                                    // empty chunk
+                          0,   0x77});
+  in = ByteReader(chunked.data(), chunked.size());
+  ASSERT_EQ(loader.ReadHeader(in, depth, width, height), 0);
+  EXPECT_EQ(std::tie(depth, width, height), std::make_tuple(8, 4, 1));
+  EXPECT_EQ(loader.GetOffsetX(), -2);
+  EXPECT_EQ(loader.GetOffsetY(), 3);
+  EXPECT_EQ(in.position(), chunked.size() - 1) << "the data starts after the closing flag";
+  EXPECT_EQ(loader.GetPaletteCount(), 12u) << "the chunk list without its closing flag";
+  EXPECT_EQ(loader.GetPalette(true), Bytes(chunked.begin() + 13, chunked.begin() + 25));
+  EXPECT_EQ(loader.GetPaletteCount(), 0u) << "detaching hands the extra data over";
+}
+
+TEST(WgxLoader, RefusesBadHeaders) {
+  struct Case {
+    const char* what;
+    Bytes bytes;
+    int code;
+  };
+  const Case cases[] = {
+      {"wrong magic", {'W', 'G', 'Y', 24, 1, 0, 1, 0}, kWgxWrongMagic},
+      {"depth 16", {'W', 'G', 'X', 16, 1, 0, 1, 0}, kWgxBadData},
+      {"type 1 with depth 16", {'W', 'G', 'X', 1, 16, 0, 0, 0, 0, 1, 0, 1, 0}, kWgxBadData},
+      {"plain header cut short", {'W', 'G', 'X', 24, 1, 0, 1}, kWgxBadData},
+      {"type 1 cut short", {'W', 'G', 'X', 1, 24, 0, 0, 0, 0, 1, 0, 1}, kWgxBadData},
+      {"chunk length 0 (would loop)",
+       {'W', 'G', 'X', 2, 24, 1, 0, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0},
+       kWgxBadData},
+      {"chunk length 3 (would run backwards)",
+       {'W', 'G', 'X', 2, 24, 1, 0, 1, 0, 0, 0, 0, 0, 1, 3, 0, 0, 0, 0},
+       kWgxBadData},
+      {"chunk past the end",
+       {'W', 'G', 'X', 2, 24, 1, 0, 1, 0, 0, 0, 0, 0, 1, 9, 0, 0, 0, 0},
+       kWgxBadData},
+      {"chunk list without its closing flag",
+       {'W', 'G', 'X', 2, 24, 1, 0, 1, 0, 0, 0, 0, 0, 1, 4, 0, 0, 0},
+       kWgxBadData},
+  };
+  for (const auto& c : cases) {
+    WgxLoader loader;
+    DibImage dib;
+    EXPECT_EQ(loader.LoadToBuffers(c.bytes, dib), c.code) << c.what;
+  }
+  WgxLoader loader;
+  DibImage dib;
+  EXPECT_EQ(loader.LoadToBuffers({}, dib), kWgxBadData) << "no data";
+  EXPECT_FALSE(WgxLoader::IsSupported(Bytes{'W', 'G', 'X'})) << "needs four bytes";
+  EXPECT_TRUE(WgxLoader::IsSupported(Bytes{'W', 'G', 'X', 0}));
+}
+
+tools::WgxWriteOptions Form(int form, tools::WgxFaults faults = {}) {
+  tools::WgxWriteOptions options;
+  options.form = form;
+  options.faults = faults;
+  return options;
+}
+
+tools::WgxFaults Fault(bool tools::WgxFaults::*which) {
+  tools::WgxFaults faults;
+  faults.*which = true;
+  return faults;
+}
+
+tools::WgxPicture Picture(int depth, uint32_t width, uint32_t height, uint32_t seed) {
+  tools::WgxPicture p;
+  p.depth = depth;
+  p.width = width;
+  p.height = height;
+  p.pixels = tools::MakeBackdrop(width, height, seed);
+  p.offsetX = -7;
+  p.offsetY = 300;
+  p.chunks = {{1, 2, 3}, {}};
+  if (depth == 8) {
+    for (auto& px : p.pixels) px = (px >> 4) & 0xFF;
+    for (uint32_t i = 0; i < 256; ++i) p.palette.push_back(i * 0x010101u ^ 0x00A05000);
+  } else if (depth == 24) {
+    for (auto& px : p.pixels) px &= 0xFFFFFF;
+  }
+  return p;
+}
+
+// The colour the loader's 32-bit output should hold for picture pixel i.
+uint32_t Expected32(const tools::WgxPicture& p, size_t i) {
+  if (p.depth == 8) return p.palette[p.pixels[i]] & 0xFFFFFF;
+  return p.pixels[i];
+}
+
+TEST(WgxLoader, RoundTripsEveryDepthAndForm) {
+  for (int depth : {8, 24, 32}) {
+    for (int form : {0, 1, 2}) {
+      for (auto [w, h] : {std::pair<uint32_t, uint32_t>{37, 23}, {1, 5}, {300, 2}, {0, 0}}) {
+        SCOPED_TRACE(testing::Message()
+                     << "depth " << depth << " form " << form << " size " << w << "x" << h);
+        auto picture = Picture(depth, w, h, depth * 10 + form);
+        Bytes file = tools::WriteWgx(picture, Form(form));
+        WgxLoader loader;
+        DibImage dib;
+        ASSERT_EQ(loader.LoadToBuffers(file, dib), 0);
+        ASSERT_EQ(dib.bits, depth);
+        ASSERT_EQ(uint32_t(dib.width), w);
+        ASSERT_EQ(uint32_t(dib.height), h);
+        EXPECT_EQ(dib.pitch % 4, 0u);
+        EXPECT_EQ(dib.offsetX, form ? -7 : 0);
+        EXPECT_EQ(dib.offsetY, form ? 300 : 0);
+        EXPECT_EQ(loader.GetPaletteCount(), form == 2 ? 13u : 0u);
+        if (depth == 8) {
+          EXPECT_EQ(dib.palette, picture.palette);
+        }
+        for (uint32_t y = 0; y < h; ++y) {
+          const uint8_t* row = dib.Row(y);
+          for (uint32_t x = 0; x < w; ++x) {
+            uint32_t want = picture.pixels[y * w + x], got = 0;
+            std::memcpy(&got, row + x * depth / 8, depth / 8);
+            ASSERT_EQ(got, want) << x << "," << y;
+          }
+        }
+
+        // The destination path: 32-bit pixels, and grey.
+        std::vector<uint8_t> buffer;
+        uint32_t destPalette[256] = {};
+        int askedBits = 0;
+        bool askedAlpha = false;
+        auto destination = [&](int dw, int dh, int bits, bool alpha, bool wantsPalette) {
+          askedBits = bits;
+          askedAlpha = alpha;
+          size_t pitch = bits == 32 ? size_t(dw) * 4 : size_t(dw) + 3;
+          buffer.assign(pitch * dh, 0);
+          return WgxDestination{buffer, pitch, wantsPalette ? destPalette : nullptr};
+        };
+        ASSERT_EQ(loader.Load(file, destination, false), 0);
+        EXPECT_EQ(askedBits, 32);
+        EXPECT_EQ(askedAlpha, depth == 32);
+        for (size_t i = 0; i < size_t{w} * h; ++i) {
+          uint32_t got;
+          std::memcpy(&got, &buffer[4 * i], 4);
+          ASSERT_EQ(got, Expected32(picture, i)) << i;
+        }
+        ASSERT_EQ(loader.Load(file, destination, true), 0);
+        EXPECT_EQ(askedBits, 8);
+        for (uint32_t y = 0; y < h; ++y) {
+          for (uint32_t x = 0; x < w; ++x) {
+            uint32_t p = picture.pixels[y * w + x];
+            uint8_t want =
+                depth == 8 ? uint8_t(p) : WgxGrey(p & 0xFF, (p >> 8) & 0xFF, (p >> 16) & 0xFF);
+            ASSERT_EQ(buffer[y * (w + 3) + x], want) << x << "," << y;
+          }
+        }
+        if (depth == 8) {
+          EXPECT_EQ(std::vector<uint32_t>(destPalette, destPalette + 256), picture.palette);
+        }
+      }
+    }
+  }
+}
+
+TEST(WgxLoader, RefusesBrokenStreamsFromTheWriter) {
+  struct Case {
+    const char* what;
+    tools::WgxFaults faults;
+  };
+  const Case cases[] = {
+      {"no end code", Fault(&tools::WgxFaults::omitEndCode)},
+      {"ends a unit early", Fault(&tools::WgxFaults::endEarly)},
+      {"one unit too many", Fault(&tools::WgxFaults::overrun)},
+      {"copy before the first unit", Fault(&tools::WgxFaults::copyBeforeStart)},
+  };
+  for (int depth : {8, 24, 32}) {
+    for (const auto& c : cases) {
+      Bytes file = tools::WriteWgx(Picture(depth, 16, 9, 5), Form(0, c.faults));
+      WgxLoader loader;
+      DibImage dib;
+      EXPECT_EQ(loader.LoadToBuffers(file, dib), kWgxBadData) << c.what << " at depth " << depth;
+      EXPECT_EQ(dib.width, 0) << "nothing is handed out";
+    }
+  }
+  Bytes file =
+      tools::WriteWgx(Picture(24, 4, 4, 1), Form(2, Fault(&tools::WgxFaults::zeroChunkLength)));
+  WgxLoader loader;
+  DibImage dib;
+  EXPECT_EQ(loader.LoadToBuffers(file, dib), kWgxBadData);
+}
+
+TEST(WgxLoader, TruncatedFilesAnswerCodes) {
+  for (int depth : {8, 24, 32}) {
+    Bytes file = tools::WriteWgx(Picture(depth, 20, 10, 9), Form(2));
+    for (size_t n = 0; n < file.size(); ++n) {
+      Bytes cut(file.begin(), file.begin() + n);
+      WgxLoader loader;
+      DibImage dib;
+      int rc = loader.LoadToBuffers(cut, dib);
+      EXPECT_TRUE(rc == kWgxBadData || rc == kWgxWrongMagic)
+          << "depth " << depth << " cut at " << n << ": " << rc;
+    }
+  }
+}
+
+TEST(WgxLoader, RefusesASizeTheDataCannotFill) {
+  // 65535 x 65535 at 32 bits would ask for 16 GB; a few bytes of stream cannot fill it.
+  Bytes file = {'W', 'G', 'X', 32, 0xFF, 0xFF, 0xFF, 0xFF, 0x60, 0xFF, 0, 0, 0, 0xFF};
+  WgxLoader loader;
+  DibImage dib;
+  EXPECT_EQ(loader.LoadToBuffers(file, dib), kWgxBadData);
+}
+
+TEST(WgxLoader, DestinationFailures) {
+  Bytes file = tools::WriteWgx(Picture(24, 8, 6, 2));
+  WgxLoader loader;
+  EXPECT_EQ(loader.Load(file, nullptr, false), kWgxNoDestination);
+  EXPECT_EQ(loader.Load(
+                file, [](int, int, int, bool, bool) { return WgxDestination{}; }, false),
+            kWgxNoBuffer);
+  std::vector<uint8_t> small(10);
+  EXPECT_EQ(loader.Load(
+                file,
+                [&](int, int, int, bool, bool) {
+                  return WgxDestination{small, 32};
+                },
+                false),
+            kWgxNoBuffer);
+}
+
+TEST(WgxWriter, CompressesPicturesLikeBackgrounds) {
+  auto picture = Picture(32, 320, 180, 4);
+  Bytes file = tools::WriteWgx(picture);
+  EXPECT_LT(file.size(), picture.pixels.size() * 4 / 3)
+      << "at least 3:1 on a typical background: " << file.size();
+}
+
+}  // namespace
+}  // namespace bw

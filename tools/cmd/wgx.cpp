@@ -1,0 +1,152 @@
+// wgx encode IN.bmp OUT.wgx [--form 0|1|2] [--depth 8|24|32]
+// wgx decode IN.wgx OUT.bmp
+// Turns bitmaps into WGX pictures and back.
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "common/atomic_file.h"
+#include "lib/wgx/wgx_writer.h"
+#include "resource/images/bmp_loader.h"
+#include "resource/images/wgx_loader.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+int Usage() {
+  std::fprintf(stderr,
+               "usage: wgx encode IN.bmp OUT.wgx [--form 0|1|2] [--depth 8|24|32]\n"
+               "       wgx decode IN.wgx OUT.bmp\n");
+  return 2;
+}
+
+bool ReadFile(const char* path, Bytes& out) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return true;
+}
+
+bool WriteFile(const char* path, const Bytes& bytes) {
+  if (auto ec = bw::WriteFileAtomically(path, bytes)) {
+    std::fprintf(stderr, "wgx: cannot write %s: %s\n", path, ec.message().c_str());
+    return false;
+  }
+  return true;
+}
+
+// Pixel x of a DIB row as 0xAARRGGBB; pictures without alpha are opaque.
+uint32_t PixelAt(const bw::DibImage& dib, const uint8_t* row, int x) {
+  switch (dib.bits) {
+    case 1:
+    case 4:
+    case 8: {
+      size_t bit = size_t(x) * dib.bits;
+      uint32_t index = (row[bit / 8] >> (8 - dib.bits - bit % 8)) & ((1u << dib.bits) - 1);
+      return 0xFF000000 | (index < dib.palette.size() ? dib.palette[index] & 0xFFFFFF : 0);
+    }
+    case 16: {
+      uint32_t v = row[2 * x] | (row[2 * x + 1] << 8);
+      return 0xFF000000 | (((v >> 10) & 31) << 19) | (((v >> 5) & 31) << 11) | ((v & 31) << 3);
+    }
+    case 24:
+      return 0xFF000000 | row[3 * x] | (row[3 * x + 1] << 8) | (uint32_t(row[3 * x + 2]) << 16);
+    default:
+      return row[4 * x] | (row[4 * x + 1] << 8) | (uint32_t(row[4 * x + 2]) << 16) |
+             (uint32_t(row[4 * x + 3]) << 24);
+  }
+}
+
+int Encode(const char* inPath, const char* outPath, int form, int depth) {
+  Bytes file;
+  if (!ReadFile(inPath, file)) {
+    std::fprintf(stderr, "wgx: cannot read %s\n", inPath);
+    return 1;
+  }
+  bw::DibImage dib;
+  if (int rc = bw::BmpLoader::LoadToBuffers(file, dib)) {
+    std::fprintf(stderr, "wgx: %s is not a bitmap the engine reads (code %d)\n", inPath, rc);
+    return 1;
+  }
+  if (dib.width > 0xFFFF || dib.rows() > 0xFFFF) {
+    std::fprintf(stderr, "wgx: %s is larger than 65535 pixels a side\n", inPath);
+    return 1;
+  }
+  bw::tools::WgxPicture picture;
+  picture.width = uint32_t(dib.width);
+  picture.height = dib.rows();
+  picture.depth = depth ? depth : dib.bits <= 8 ? 8 : dib.bits == 32 ? 32 : 24;
+  for (uint32_t y = 0; y < picture.height; ++y)
+    for (int x = 0; x < dib.width; ++x) picture.pixels.push_back(PixelAt(dib, dib.Row(y), x));
+  if (picture.depth == 8) {
+    // Indices into a palette of the picture's own colours.
+    std::map<uint32_t, uint32_t> index;
+    for (auto& p : picture.pixels) {
+      auto [it, added] = index.emplace(p & 0xFFFFFF, uint32_t(index.size()));
+      if (added) picture.palette.push_back(p & 0xFFFFFF);
+      if (index.size() > 256) {
+        std::fprintf(stderr, "wgx: %s has more than 256 colours; use --depth 24\n", inPath);
+        return 1;
+      }
+      p = it->second;
+    }
+  }
+  bw::tools::WgxWriteOptions options;
+  options.form = form;
+  return WriteFile(outPath, bw::tools::WriteWgx(picture, options)) ? 0 : 1;
+}
+
+int Decode(const char* inPath, const char* outPath) {
+  Bytes file;
+  if (!ReadFile(inPath, file)) {
+    std::fprintf(stderr, "wgx: cannot read %s\n", inPath);
+    return 1;
+  }
+  bw::WgxLoader loader;
+  bw::DibImage dib;
+  if (int rc = loader.LoadToBuffers(file, dib)) {
+    std::fprintf(stderr, "wgx: %s is not a WGX picture the engine reads (code %d)\n", inPath, rc);
+    return 1;
+  }
+  Bytes out;
+  auto write = [&](const void* p, size_t n) {
+    out.insert(out.end(), static_cast<const uint8_t*>(p), static_cast<const uint8_t*>(p) + n);
+    return true;
+  };
+  // The DIB is bottom-up: a negative height tells the writer so.
+  int mode = dib.bits == 32 ? bw::kBmpSave32 : bw::kBmpSaveColour;
+  if (int rc = bw::BmpLoader::Save(mode, dib.pixels, dib.width, -dib.height, dib.bits, dib.pitch,
+                                   write, dib.palette.empty() ? nullptr : dib.palette.data())) {
+    std::fprintf(stderr, "wgx: cannot make a bitmap of %s (code %d)\n", inPath, rc);
+    return 1;
+  }
+  return WriteFile(outPath, out) ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 4) return Usage();
+  std::string command = argv[1];
+  if (command == "decode" && argc == 4) return Decode(argv[2], argv[3]);
+  if (command != "encode") return Usage();
+  int form = 0, depth = 0;
+  for (int i = 4; i < argc; ++i) {
+    std::string option = argv[i];
+    if (i + 1 >= argc) return Usage();
+    std::string value = argv[++i];
+    if (option == "--form" && (value == "0" || value == "1" || value == "2")) {
+      form = std::stoi(value);
+    } else if (option == "--depth" && (value == "8" || value == "24" || value == "32")) {
+      depth = std::stoi(value);
+    } else {
+      return Usage();
+    }
+  }
+  return Encode(argv[2], argv[3], form, depth);
+}
