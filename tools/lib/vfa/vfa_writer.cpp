@@ -8,15 +8,13 @@
 #include <set>
 
 #include "common/sjis.h"
+#include "lib/le_bytes.h"
 #include "resource/packs/lzss_codec.h"
 #include "resource/packs/vfa_format.h"
 
 namespace bw::tools {
 namespace {
 
-void PutU32(std::vector<uint8_t>& out, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
 void SetU32(std::vector<uint8_t>& out, size_t at, uint32_t v) {
   for (int i = 0; i < 4; ++i) out[at + i] = static_cast<uint8_t>(v >> (8 * i));
 }
@@ -173,7 +171,7 @@ bool BuildVfaPack(const std::string& packFileName, const std::vector<VfaMemberSo
 
   // The index, then the members behind it.
   std::vector<uint8_t> index;
-  PutU32(index, faults.entryCount.value_or(static_cast<uint32_t>(members.size())));
+  Put32(index, faults.entryCount.value_or(static_cast<uint32_t>(members.size())));
   index.push_back(faults.prefixLength.value_or(static_cast<uint8_t>(prefixLength)));
   if (prefixLength) {
     index.insert(index.end(), members[0].data.begin(), members[0].data.begin() + prefixLength);
@@ -181,7 +179,7 @@ bool BuildVfaPack(const std::string& packFileName, const std::vector<VfaMemberSo
   size_t trieStart = 0;
   if (options.names) {
     index.push_back(options.wideTrie ? 1 : 0);
-    PutU32(index, faults.trieSize.value_or(static_cast<uint32_t>(trie.size())));
+    Put32(index, faults.trieSize.value_or(static_cast<uint32_t>(trie.size())));
     trieStart = index.size();
     index.insert(index.end(), trie.begin(), trie.end());
   }
@@ -237,8 +235,8 @@ bool BuildVfaPack(const std::string& packFileName, const std::vector<VfaMemberSo
   ScrambleVfaIndex(index.data(), index.size() / 4, keys.index);
 
   out.clear();
-  PutU32(out, faults.badMagic ? 0x32414656u : kVfaMagic);
-  PutU32(out, h ^ keys.index);
+  Put32(out, faults.badMagic ? 0x32414656u : kVfaMagic);
+  Put32(out, h ^ keys.index);
   out.insert(out.end(), index.begin(), index.end());
   for (size_t i = 0; i < stored.size(); ++i) {
     out.resize(offsets[i], 0);
