@@ -1,0 +1,46 @@
+#include "script/script_file_source.h"
+
+namespace bw {
+
+namespace {
+bool IsLeadByte(uint8_t c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+}  // namespace
+
+std::string UpperCaseCp932(std::string_view text) {
+  std::string out(text);
+  for (size_t i = 0; i < out.size(); ++i) {
+    uint8_t c = static_cast<uint8_t>(out[i]);
+    if (IsLeadByte(c)) {
+      ++i;  // the trail byte is never a letter
+    } else if (c >= 'a' && c <= 'z') {
+      out[i] = static_cast<char>(c - 'a' + 'A');
+    }
+  }
+  return out;
+}
+
+bool MemoryScriptFileSource::Load(const std::string& name, std::vector<uint8_t>& out) {
+  const std::vector<uint8_t>* f = Find(name);
+  if (!f) return false;
+  out = *f;
+  return true;
+}
+
+bool MemoryScriptFileSource::Save(const std::string& name, std::span<const uint8_t> bytes) {
+  if (failSaves_) return false;
+  files_[UpperCaseCp932(name)].assign(bytes.begin(), bytes.end());
+  return true;
+}
+
+void MemoryScriptFileSource::Put(const std::string& name, std::vector<uint8_t> bytes) {
+  files_[UpperCaseCp932(name)] = std::move(bytes);
+}
+
+void MemoryScriptFileSource::Remove(const std::string& name) { files_.erase(UpperCaseCp932(name)); }
+
+const std::vector<uint8_t>* MemoryScriptFileSource::Find(const std::string& name) const {
+  auto it = files_.find(UpperCaseCp932(name));
+  return it == files_.end() ? nullptr : &it->second;
+}
+
+}  // namespace bw
