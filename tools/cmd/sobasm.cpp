@@ -5,7 +5,7 @@
 //   sobasm -d FILE                             disassemble to standard output
 //
 // Fault switches spoil the output for testing readers: --bad-magic, --bad-terminator,
-// --unterminated-names, --oversize-count=N, --oversize-size=N, --truncate=N.
+// --unterminated-names, --misplaced-relocation, --oversize-count=N, --oversize-size=N, --truncate=N.
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -33,7 +33,7 @@ bool NumberArg(const char* arg, const char* name, unsigned long long& value) {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: sobasm [--bad-magic] [--bad-terminator] [--unterminated-names]\n"
+               "usage: sobasm [--bad-magic] [--bad-terminator] [--unterminated-names] [--misplaced-relocation]\n"
                "              [--oversize-count=N] [--oversize-size=N] [--truncate=N] SOURCE OUTPUT\n"
                "       sobasm -d FILE\n");
   return 2;
@@ -54,6 +54,8 @@ int main(int argc, char** argv) {
       faults.badMagic = true;
     } else if (std::strcmp(a, "--bad-terminator") == 0) {
       faults.badTerminator = true;
+    } else if (std::strcmp(a, "--misplaced-relocation") == 0) {
+      faults.misplacedRelocation = true;
     } else if (std::strcmp(a, "--unterminated-names") == 0) {
       faults.unterminatedNames = true;
     } else if (NumberArg(a, "--oversize-count=", v)) {

@@ -362,6 +362,13 @@ class Assembler {
 
   void WriteCode(std::vector<uint8_t>& out) {
     std::vector<uint8_t> area;
+    if (faults_.misplacedRelocation) {
+      for (auto& list : relocations_) {
+        if (list.empty()) continue;
+        list.front().first = static_cast<uint32_t>(bytes_.size()) - 2;
+        break;
+      }
+    }
     for (int list = 0; list < 5; ++list) {
       uint32_t count = static_cast<uint32_t>(relocations_[list].size());
       PutU32(area, count + (list == 0 ? faults_.oversizeCount : 0));

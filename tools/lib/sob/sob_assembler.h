@@ -38,6 +38,7 @@ struct FaultSwitches {
   bool badMagic = false;
   bool badTerminator = false;        // the word closing the relocation lists is not 0
   bool unterminatedNames = false;    // script-table names lose their terminating zero
+  bool misplacedRelocation = false;  // the first relocation's place straddles the code's end
   uint32_t oversizeCount = 0;        // added to the file's first count
   uint32_t oversizeSize = 0;         // added to the file's first size (relocation area, data)
   size_t truncateTo = SIZE_MAX;      // the file is cut to this many bytes
