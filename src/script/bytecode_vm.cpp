@@ -93,7 +93,9 @@ int BytecodeVm::Run() {
     return true;
   };
 
+  uint64_t budget = instructionLimit_;
   for (;;) {
+    if (instructionLimit_ && budget-- == 0) return kRunFault;
     uint32_t op;
     if (!m.Read32(ip_, op)) return kRunFault;
     ip_ += 4;

@@ -52,6 +52,9 @@ class BytecodeVm {
   uint32_t returnRegister() const { return returnRegister_; }
   void set_returnRegister(uint32_t v) { returnRegister_ = v; }
   GuestMemory& memory() { return memory_; }
+  // Bounds each Run to n instructions (0: no bound); past it the run faults. Untrusted scripts
+  // run this way in fuzzing, where an endless loop must not hang the run.
+  void set_instructionLimit(uint64_t n) { instructionLimit_ = n; }
 
  private:
   bool Push(uint32_t v);
@@ -67,6 +70,7 @@ class BytecodeVm {
   uint32_t ip_ = 0;
   uint32_t sp_ = 0;
   uint32_t returnRegister_ = 0;
+  uint64_t instructionLimit_ = 0;
 };
 
 }  // namespace bw

@@ -92,6 +92,8 @@ const OpCase kOpCases[] = {
     {"code_rewrites_own_operand", "set 40, fix.1\nfix: add 0, 2, host:0\n ret\n", 42},
 };
 
+void PrintTo(const OpCase& c, std::ostream* os) { *os << c.name; }
+
 class Opcodes : public testing::TestWithParam<OpCase> {};
 
 TEST_P(Opcodes, GiveTheirResult) {
@@ -145,7 +147,13 @@ TEST(Interpreter, NativesGetTheirArgumentsAndStoreTheirResult) {
 
 // Every way of breaking the rules ends the run with the fault result instead of touching
 // memory outside the guest's or looping on garbage.
-const std::pair<const char*, const char*> kFaultCases[] = {
+struct FaultCase {
+  const char* name;
+  const char* body;
+};
+void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
+
+const FaultCase kFaultCases[] = {
     {"opcode_47", "op 47\n ret\n"},
     {"opcode_huge", "op 0xFFFFFFFF\n"},
     {"div_by_zero", "div 1, 0, host:0\n ret\n"},
@@ -168,7 +176,7 @@ const std::pair<const char*, const char*> kFaultCases[] = {
     {"native_result_to_null", "native native:0, args, 0\n ret\nargs: .word 1\n"},
 };
 
-class Faults : public testing::TestWithParam<std::pair<const char*, const char*>> {};
+class Faults : public testing::TestWithParam<FaultCase> {};
 
 TEST_P(Faults, EndTheRun) {
   Runner r;
@@ -177,11 +185,11 @@ TEST_P(Faults, EndTheRun) {
     m.Read32(args, a);
     return static_cast<int32_t>(a);
   });
-  EXPECT_EQ(r.Run(GetParam().second), kRunFault) << GetParam().second;
+  EXPECT_EQ(r.Run(GetParam().body), kRunFault) << GetParam().body;
 }
 
 INSTANTIATE_TEST_SUITE_P(All, Faults, testing::ValuesIn(kFaultCases),
-                         [](const auto& info) { return std::string(info.param.first); });
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace bw

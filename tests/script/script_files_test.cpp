@@ -131,6 +131,8 @@ const InitCase kInitCases[] = {
     {"library_naming_a_library", kLibraryFile, ".sob2\n.word lib:0\n", {}, kInitBadLibrary},
 };
 
+void PrintTo(const InitCase& c, std::ostream* os) { *os << c.name; }
+
 class InitRefusals : public testing::TestWithParam<InitCase> {};
 
 TEST_P(InitRefusals, AnswerTheirCode) {
@@ -185,6 +187,8 @@ const LoadCase kLoadCases[] = {
     {"native_808_links", "ret\n .word native:808\n", {}, 0},
     {"own_offset_at_end_links", "x: ret\n .word x+8\n", {}, 0},
 };
+
+void PrintTo(const LoadCase& c, std::ostream* os) { *os << c.name; }
 
 class LoadRefusals : public testing::TestWithParam<LoadCase> {};
 
