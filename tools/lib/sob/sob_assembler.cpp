@@ -153,6 +153,7 @@ class Assembler {
     std::string_view word = line.substr(0, space);
     std::string_view rest = space == std::string_view::npos ? std::string_view{} : line.substr(space);
     if (word[0] == '.') return Directive(word, rest, n);
+    if (kind_ == FileKind::kNone) return Error(n, "no file directive before the first instruction");
     if (kind_ != FileKind::kCode && kind_ != FileKind::kLibrary) return Error(n, "instruction outside code");
     return Instruction(word, SplitOperands(rest), n);
   }
@@ -524,21 +525,23 @@ std::string Disassemble(std::span<const uint8_t> file) {
   for (auto& [at, lv] : relocs) {
     if (lv.first != kOwn) continue;
     uint32_t t = lv.second;
-    auto it = starts.upper_bound(t);
-    if (starts.count(t) || t >= dataStart) {
+    if (starts.count(t) || (t >= dataStart && t <= codeSize)) {
       labelAt.insert(t);
       targetName[t] = "L" + Hex(t).substr(2);
-    } else if (it != starts.begin()) {
+      continue;
+    }
+    auto it = starts.upper_bound(t);
+    if (t < dataStart && it != starts.begin()) {
       auto s = std::prev(it);
       uint32_t k = (t - s->first) / 4;
       if ((t - s->first) % 4 == 0 && k >= 1 && k <= s->second) {
         labelAt.insert(s->first);
         targetName[t] = "L" + Hex(s->first).substr(2) + "." + std::to_string(k);
-      } else {
-        labelAt.insert(0);
-        targetName[t] = "L0+" + std::to_string(t);
+        continue;
       }
     }
+    labelAt.insert(0);  // inside an operand word or past the code: counted from the start
+    targetName[t] = "L0+" + std::to_string(t);
   }
   auto label = [&](uint32_t at) { return "L" + Hex(at).substr(2); };
   std::set<uint32_t> shown;  // words printed as operands

@@ -52,8 +52,9 @@ struct AssembleResult {
 
 AssembleResult Assemble(std::string_view source, const FaultSwitches& faults = {});
 
-// The text form of a "SOB0" or "SOB2" file, which assembles to the same bytes; an error text
-// starting with "error:" when the file is not one.
+// The text form of a "SOB0" or "SOB2" file, which assembles to the same bytes except under
+// relocations (written as 0; the loader overwrites them); an error text starting with "error:"
+// when the file is not one.
 std::string Disassemble(std::span<const uint8_t> file);
 
 }  // namespace bw::sob
