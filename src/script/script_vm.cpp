@@ -168,6 +168,13 @@ void ScriptVm::FreeLoadedScript(LoadedScript& script) {
   script.code = 0;
 }
 
+void ScriptVm::FreeLoadedScriptsFrom(size_t first) {
+  while (loaded_.size() > first) {
+    FreeLoadedScript(*loaded_.back());
+    loaded_.pop_back();
+  }
+}
+
 void ScriptVm::FreeVariableSet(VariableSet& set) {
   memory_.Free(set.data);
   memory_.Free(set.cells);

@@ -162,6 +162,8 @@ class ScriptVm {
   ScriptFileSource* files() const { return files_; }
   std::string StatePath(const char* name) const { return folderPrefix_ + name; }
   void FreeLoadedScript(LoadedScript& script);
+  // Frees every loaded block from position first on, without the unload hook.
+  void FreeLoadedScriptsFrom(size_t first);
   void FreeVariableSet(VariableSet& set);
   // The value address of record index in set, 0 when a cell points nowhere sensible.
   uint32_t ValueAddress(VariableSet& set, size_t index);
