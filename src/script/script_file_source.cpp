@@ -1,5 +1,10 @@
 #include "script/script_file_source.h"
 
+#include <fstream>
+#include <iterator>
+
+#include "common/atomic_file.h"
+
 namespace bw {
 
 namespace {
@@ -41,6 +46,30 @@ void MemoryScriptFileSource::Remove(const std::string& name) { files_.erase(Uppe
 const std::vector<uint8_t>* MemoryScriptFileSource::Find(const std::string& name) const {
   auto it = files_.find(UpperCaseCp932(name));
   return it == files_.end() ? nullptr : &it->second;
+}
+
+std::filesystem::path FolderScriptFileSource::HostPath(const std::string& name) const {
+  std::string relative = name;
+  for (size_t i = 0; i < relative.size(); ++i) {
+    uint8_t c = static_cast<uint8_t>(relative[i]);
+    if (IsLeadByte(c)) {
+      ++i;  // a trail byte 0x5C is part of its character, not a separator
+    } else if (c == '\\') {
+      relative[i] = '/';
+    }
+  }
+  return root_ / relative;
+}
+
+bool FolderScriptFileSource::Load(const std::string& name, std::vector<uint8_t>& out) {
+  std::ifstream in(HostPath(name), std::ios::binary);
+  if (!in) return false;
+  out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return !in.bad();
+}
+
+bool FolderScriptFileSource::Save(const std::string& name, std::span<const uint8_t> bytes) {
+  return !WriteFileAtomically(HostPath(name), bytes);
 }
 
 }  // namespace bw

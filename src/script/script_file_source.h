@@ -40,6 +40,20 @@ class MemoryScriptFileSource : public ScriptFileSource {
   bool failSaves_ = false;
 };
 
+// Files below a host folder: an engine path maps to the folder's path with '/' for '\'. State
+// files are written through a temporary beside the target and renamed over it, so a failed
+// write keeps the old file.
+class FolderScriptFileSource : public ScriptFileSource {
+ public:
+  explicit FolderScriptFileSource(std::filesystem::path root) : root_(std::move(root)) {}
+  bool Load(const std::string& name, std::vector<uint8_t>& out) override;
+  bool Save(const std::string& name, std::span<const uint8_t> bytes) override;
+  std::filesystem::path HostPath(const std::string& name) const;
+
+ private:
+  std::filesystem::path root_;
+};
+
 // Upper-cases the ASCII letters of CP932 text, leaving double-byte characters alone.
 std::string UpperCaseCp932(std::string_view text);
 

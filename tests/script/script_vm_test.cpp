@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "script_test_util.h"
+#include "support/temp_dir.h"
 
 namespace bw {
 namespace {
@@ -265,6 +266,34 @@ TEST(ScriptTableState, WrittenWhenTheVmEnds) {
   ASSERT_EQ(again.LoadInitFiles("T", "V", "L", false, false), 0);
   ASSERT_EQ(again.LoadScriptTable("END.DAT"), 0);
   EXPECT_TRUE(again.TestReadFlagA(5, true));
+}
+
+}  // namespace
+}  // namespace bw
+
+namespace bw {
+namespace {
+
+TEST(ScriptTableState, OnDiskThroughAFolder) {
+  test::TempDir dir;
+  FolderScriptFileSource disk(dir.path());
+  dir.WriteFile("SCRIPT/SOB_INIT.DAT", [] {
+    auto b = Sob(".table\n.script MAIN 8 8\n");
+    return std::string(b.begin(), b.end());
+  }());
+  ScriptVm vm(&disk, kArena);
+  ASSERT_EQ(vm.LoadInitFiles("SCRIPT\\SOB_INIT.DAT", "SCRIPT\\USER_VAR.SOB", "SCRIPT\\FUNC_LIB.SOB", false, false), 0);
+  ASSERT_EQ(vm.scriptTable().size(), 1u);
+  std::filesystem::create_directory(dir.path() / "SAVE");
+  vm.SetFolderPrefix("SAVE\\");
+  vm.SetReadFlagB(7, true);
+  ASSERT_EQ(vm.SaveScriptTable("TLOG.DAT"), 0);
+  vm.SetReadFlagB(6, true);
+  EXPECT_EQ(vm.SaveScriptTable("NOFOLDER\\TLOG.DAT"), 1);
+  ASSERT_EQ(vm.LoadScriptTable("TLOG.DAT"), 0);
+  EXPECT_TRUE(vm.TestReadFlagB(7, true));
+  EXPECT_FALSE(vm.TestReadFlagB(6, true)) << "the failed save must not have replaced the file";
+  EXPECT_EQ(std::filesystem::file_size(dir.path() / "SAVE" / "TLOG.DAT"), 16u + 6 + 8 + 1 + 8 + 1);
 }
 
 }  // namespace
