@@ -15,7 +15,7 @@ TEST(GuestMemory, AccessOutsideTheArenaFaultsAndTouchesNothing) {
   EXPECT_TRUE(mem.TakeFault());
   EXPECT_FALSE(mem.faulted());
   EXPECT_FALSE(mem.Write32(0xFFFFFFFE, 1)) << "a word wrapping past 2^32";
-  EXPECT_FALSE(mem.Write(a, "x", 0x7FFFFFFF));
+  EXPECT_FALSE(mem.Fill(a, 0, 0x7FFFFFFF));
   EXPECT_TRUE(mem.TakeFault());
   // Unaligned words are fine inside the arena.
   ASSERT_TRUE(mem.Write32(a + 1, 0x11223344));

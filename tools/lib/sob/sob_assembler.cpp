@@ -3,6 +3,7 @@
 #include <array>
 #include <cctype>
 #include <charconv>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <optional>
@@ -439,9 +440,9 @@ class Assembler {
   std::string error_;
 };
 
-std::string Hex(uint32_t v) {
+std::string LabelName(uint32_t offset) {
   char buf[16];
-  std::snprintf(buf, sizeof buf, "0x%X", v);
+  std::snprintf(buf, sizeof buf, "L%X", offset);
   return buf;
 }
 
@@ -527,7 +528,7 @@ std::string Disassemble(std::span<const uint8_t> file) {
     uint32_t t = lv.second;
     if (starts.count(t) || (t >= dataStart && t <= codeSize)) {
       labelAt.insert(t);
-      targetName[t] = "L" + Hex(t).substr(2);
+      targetName[t] = LabelName(t);
       continue;
     }
     auto it = starts.upper_bound(t);
@@ -536,14 +537,14 @@ std::string Disassemble(std::span<const uint8_t> file) {
       uint32_t k = (t - s->first) / 4;
       if ((t - s->first) % 4 == 0 && k >= 1 && k <= s->second) {
         labelAt.insert(s->first);
-        targetName[t] = "L" + Hex(s->first).substr(2) + "." + std::to_string(k);
+        targetName[t] = LabelName(s->first) + "." + std::to_string(k);
         continue;
       }
     }
     labelAt.insert(0);  // inside an operand word or past the code: counted from the start
     targetName[t] = "L0+" + std::to_string(t);
   }
-  auto label = [&](uint32_t at) { return "L" + Hex(at).substr(2); };
+  auto label = [](uint32_t at) { return LabelName(at); };
   std::set<uint32_t> shown;  // words printed as operands
   auto operandText = [&](uint32_t at) {
     shown.insert(at);
