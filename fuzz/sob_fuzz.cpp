@@ -15,9 +15,9 @@
 
 namespace {
 
-constexpr uint32_t kArena = 4u << 20;
+constexpr uint32_t kArena = 1u << 20;
 constexpr int kRuns = 8;
-constexpr uint64_t kInstructionsPerRun = 100000;
+constexpr uint64_t kInstructionsPerRun = 20000;
 
 struct StartFiles {
   std::vector<uint8_t> table, variables, library, script;
