@@ -10,7 +10,6 @@ namespace bw {
 namespace {
 
 constexpr char kTableMagic[4] = {'T', 'L', 'O', 'G'};
-constexpr uint32_t kStateHeaderBytes = 16;
 
 bool HasMagic(ByteReader& r, const char (&magic)[5]) {
   auto m = r.bytes(4);

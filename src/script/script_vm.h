@@ -92,6 +92,7 @@ class ScriptVm {
  public:
   static constexpr uint32_t kStackWords = 16384;
 
+  // files must outlive the VM: its destructor writes the script-table state file.
   explicit ScriptVm(ScriptFileSource* files, uint32_t arenaBytes = GuestMemory::kDefaultArena);
   virtual ~ScriptVm();
   ScriptVm(const ScriptVm&) = delete;

@@ -13,7 +13,7 @@
 
 namespace bw::sob {
 
-const OpcodeInfo kOpcodes[47] = {
+const OpcodeInfo kOpcodes[kOpcodeCount] = {
     {"wait", 0},   {"ret", 0},    {"retv", 1},   {"getret", 1}, {"call", 1},   {"native", 3},
     {"jmp", 1},    {"switch", 1}, {"push", 1},   {"pushv", 1},  {"pop", 1},    {"spadd", 1},
     {"spsub", 1},  {"add", 3},    {"sub", 3},    {"mul", 3},    {"div", 3},    {"mod", 3},
@@ -270,7 +270,7 @@ class Assembler {
       opcode = static_cast<int>(*v);
       first = 1;
     } else {
-      for (int i = 0; i < 47; ++i) {
+      for (int i = 0; i < static_cast<int>(kOpcodeCount); ++i) {
         if (word == kOpcodes[i].mnemonic) opcode = i;
       }
       if (opcode < 0) return Error(n, "unknown instruction " + std::string(word));
@@ -494,7 +494,7 @@ std::string Disassemble(std::span<const uint8_t> file) {
       break;
     }
     uint32_t op = word(at);
-    uint32_t operands = op < 47 ? static_cast<uint32_t>(kOpcodes[op].operands) : 0;
+    uint32_t operands = op < kOpcodeCount ? static_cast<uint32_t>(kOpcodes[op].operands) : 0;
     if (op == kSwitchOpcode) {
       uint32_t k = 1;
       while (at + 4 + 4 * k + 4 <= instructionBytes && word(at + 4 + 4 * k) != 0xFFFFFFFF) ++k;
@@ -559,7 +559,7 @@ std::string Disassemble(std::span<const uint8_t> file) {
   for (auto& [at, operands] : starts) {
     if (labelAt.count(at)) out += label(at) + ":\n";
     uint32_t op = word(at);
-    out += op < 47 ? std::string("  ") + kOpcodes[op].mnemonic : "  op " + std::to_string(op);
+    out += op < kOpcodeCount ? std::string("  ") + kOpcodes[op].mnemonic : "  op " + std::to_string(op);
     for (uint32_t k = 1; k <= operands; ++k) out += (k == 1 ? " " : ", ") + operandText(at + 4 * k);
     out += "\n";
   }

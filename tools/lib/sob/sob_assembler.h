@@ -24,13 +24,15 @@
 #include <string_view>
 #include <vector>
 
+#include "script/bytecode_vm.h"
+
 namespace bw::sob {
 
 struct OpcodeInfo {
   const char* mnemonic;
   int operands;  // the switch's table is not counted
 };
-extern const OpcodeInfo kOpcodes[47];
+extern const OpcodeInfo kOpcodes[kOpcodeCount];
 constexpr uint32_t kSwitchOpcode = 7;
 
 // Ways to spoil the written file, for testing the readers.
