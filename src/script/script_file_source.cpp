@@ -7,15 +7,11 @@
 
 namespace bw {
 
-namespace {
-bool IsLeadByte(uint8_t c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
-}  // namespace
-
 std::string UpperCaseCp932(std::string_view text) {
   std::string out(text);
   for (size_t i = 0; i < out.size(); ++i) {
     uint8_t c = static_cast<uint8_t>(out[i]);
-    if (IsLeadByte(c)) {
+    if (IsCp932LeadByte(c)) {
       ++i;  // the trail byte is never a letter
     } else if (c >= 'a' && c <= 'z') {
       out[i] = static_cast<char>(c - 'a' + 'A');
@@ -52,7 +48,7 @@ std::filesystem::path FolderScriptFileSource::HostPath(const std::string& name) 
   std::string relative = name;
   for (size_t i = 0; i < relative.size(); ++i) {
     uint8_t c = static_cast<uint8_t>(relative[i]);
-    if (IsLeadByte(c)) {
+    if (IsCp932LeadByte(c)) {
       ++i;  // a trail byte 0x5C is part of its character, not a separator
     } else if (c == '\\') {
       relative[i] = '/';

@@ -57,7 +57,7 @@ std::string ScriptKey(const std::string& fileName) {
   size_t start = 0;
   for (size_t i = 0; i < fileName.size(); ++i) {
     uint8_t c = static_cast<uint8_t>(fileName[i]);
-    if ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) {
+    if (IsCp932LeadByte(c)) {
       ++i;
     } else if (c == '\\' || c == '/' || c == ':') {
       start = i + 1;

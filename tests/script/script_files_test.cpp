@@ -80,6 +80,16 @@ TEST(ScriptFiles, ScriptNamesAreFoundByTheirUpperCaseBaseName) {
   EXPECT_EQ(l.vm->currentRecord(), 0) << "the library's record becomes current again";
 }
 
+TEST(ScriptFiles, DoubleByteNamesKeepTheirTrailBytes) {
+  // 0x95 0x5C and 0x83 0x61 are single characters whose second bytes read as '\' and 'a'.
+  MemoryScriptFileSource files;
+  files.Put("T", Sob(".table\n.script \x95\x5C\x83\x61X 0 0\n"));
+  ScriptVm vm(&files, kArena);
+  ASSERT_EQ(vm.LoadInitFiles("T", "V", "L", false, false), 0);
+  files.Put("SCRIPT\\\x95\x5C\x83\x61x.sob", Sob(".sob0\nret\n"));
+  EXPECT_EQ(vm.LoadScript("SCRIPT\\\x95\x5C\x83\x61x.sob"), 0);
+}
+
 TEST(ScriptFiles, OptionalFilesAndRepeatedInit) {
   MemoryScriptFileSource files;
   ScriptVm vm(&files, kArena);
