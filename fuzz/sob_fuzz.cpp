@@ -1,0 +1,97 @@
+// Loads a compiled script file from arbitrary bytes into a VM with a table, variables and a
+// library, and runs it for a bounded number of runs and instructions. Bytes that start as a
+// variable file or a library stand in for that start file instead; every input is also read as
+// a script table and as a read-flag state file. The same bytes go through
+// the disassembler; whatever it shows must assemble to a file that shows the same. (Bytes under
+// relocations are not kept: the loader overwrites them.)
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "lib/sob/sob_assembler.h"
+#include "script/script_vm.h"
+
+namespace {
+
+constexpr uint32_t kArena = 1u << 20;
+constexpr int kRuns = 8;
+constexpr uint64_t kInstructionsPerRun = 20000;
+
+struct StartFiles {
+  std::vector<uint8_t> table, variables, library, script;
+};
+
+const StartFiles& Files() {
+  static const StartFiles files = [] {
+    StartFiles f;
+    f.table = bw::sob::Assemble(".table\n.script FUZZ 64 64\n").bytes;
+    f.variables = bw::sob::Assemble(
+                      ".sob1\na: .word 1\nb: .space 32\nc: .word a\n"
+                      ".var 0 1 a 4\n.var 1 2 b 32\n.var 2 0 c 4\n")
+                      .bytes;
+    f.library = bw::sob::Assemble(".sob2\nlib: add 1, 2, host:0\n ret\ndata: .word 7\n").bytes;
+    f.script = bw::sob::Assemble(".sob0\n call lib:0\n inc var:0\n mov var:2, var:0\n wait\n ret\n").bytes;
+    return f;
+  }();
+  return files;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  std::vector<uint8_t> input(data, data + size);
+
+  std::string text = bw::sob::Disassemble(input);
+  if (text.rfind("error:", 0) != 0) {
+    bw::sob::AssembleResult again = bw::sob::Assemble(text);
+    if (!again.ok || bw::sob::Disassemble(again.bytes) != text) std::abort();
+  }
+
+  bool variables = size >= 4 && std::memcmp(data, "SOB1", 4) == 0;
+  bool library = size >= 4 && std::memcmp(data, "SOB2", 4) == 0;
+  {
+    bw::MemoryScriptFileSource files;
+    files.Put("T", input);
+    bw::ScriptVm vm(&files, kArena);
+    if (vm.LoadInitFiles("T", "V", "L", false, false) == 0) vm.LoadScriptTable("T");
+  }
+
+  bw::MemoryScriptFileSource files;
+  files.Put("SCRIPT\\SOB_INIT.DAT", Files().table);
+  files.Put("SCRIPT\\USER_VAR.SOB", variables ? input : Files().variables);
+  files.Put("SCRIPT\\FUNC_LIB.SOB", library ? input : Files().library);
+  files.Put("SCRIPT\\FUZZ.SOB", input);
+  files.Put("STATE", input);
+  bw::ScriptVm vm(&files, kArena);
+  int init = vm.LoadInitFiles("SCRIPT\\SOB_INIT.DAT", "SCRIPT\\USER_VAR.SOB", "SCRIPT\\FUNC_LIB.SOB", true, true);
+  if (init != 0 && !variables && !library) std::abort();  // the start files are ours and good
+  vm.LoadScriptTable("STATE");
+  vm.ClearVariables(0, 0);
+  vm.RestoreFromSnapshotA(0, 0);
+  // Natives that read their arguments as words and as text, as real ones do.
+  vm.RegisterNative([](bw::GuestMemory& m, uint32_t args) {
+    uint32_t a = 0, b = 0;
+    m.Read32(args, a);
+    m.Read32(args + 4, b);
+    return static_cast<int32_t>(a + b);
+  });
+  vm.RegisterNative([](bw::GuestMemory& m, uint32_t args) {
+    uint32_t address = 0;
+    std::string s;
+    if (!m.Read32(args, address) || !m.ReadCString(address, s, 259)) return -1;
+    return static_cast<int32_t>(s.size());
+  });
+  if (vm.LoadScript("SCRIPT\\FUZZ.SOB") != 0) {
+    files.Put("SCRIPT\\FUZZ.SOB", Files().script);
+    if (vm.LoadScript("SCRIPT\\FUZZ.SOB") != 0) return 0;
+  }
+  vm.interpreter().set_instructionLimit(kInstructionsPerRun);
+  for (int i = 0; i < kRuns; ++i) {
+    if (vm.interpreter().Run() != bw::kRunWaiting) break;
+  }
+  std::vector<uint8_t> stream;
+  vm.WriteVariableSet(&stream, 2, false);
+  return 0;
+}

@@ -1,0 +1,76 @@
+// The interpreter of compiled main-script code. Everything is a 32-bit word in the engine's guest
+// memory: code (which scripts rewrite while it runs), data, the stack and the addresses of
+// natives. Every access is checked; any fault, a bad opcode, a division by zero, a switch index
+// past its table or a stack overrun ends the run with kRunFault.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "script/guest_memory.h"
+
+namespace bw {
+
+// A native takes the address of its first argument word and answers a signed result.
+using NativeFunction = std::function<int32_t(GuestMemory& memory, uint32_t args)>;
+
+constexpr int kRunEnded = 0;
+constexpr int kRunWaiting = 1;
+constexpr int kRunFault = 2;  // the script did something illegal
+
+constexpr uint32_t kOpcodeCount = 47;
+
+class BytecodeVm {
+ public:
+  BytecodeVm(GuestMemory& memory, const std::vector<NativeFunction>* natives)
+      : memory_(memory), natives_(natives) {}
+  virtual ~BytecodeVm();
+  BytecodeVm(const BytecodeVm&) = delete;
+  BytecodeVm& operator=(const BytecodeVm&) = delete;
+
+  // Replaces the stack with one of words words (in guest memory); 0, or 1 when out of memory.
+  int AllocateStack(uint32_t words);
+  int SetInstructionPointer(uint32_t address) {
+    ip_ = address;
+    return 0;
+  }
+  // The three stack operations answer 0, or kRunFault when the stack is full or empty.
+  int PushEndMarker() { return Push(0) ? 0 : kRunFault; }
+  int PushInstructionPointer() { return Push(ip_) ? 0 : kRunFault; }
+  int PopInstructionPointer() { return Pop(ip_) ? 0 : kRunFault; }
+  int CallAt(uint32_t address);
+  // Runs until the script waits (kRunWaiting), ends (kRunEnded) or faults (kRunFault).
+  int Run();
+  // Puts the stack pointer back at the bottom of the stack.
+  void ResetStack() { sp_ = stackBottom_; }
+
+  uint32_t instructionPointer() const { return ip_; }
+  uint32_t stackPointer() const { return sp_; }
+  uint32_t stackBottom() const { return stackBottom_; }
+  uint32_t stackTop() const { return stackTop_; }
+  uint32_t returnRegister() const { return returnRegister_; }
+  void set_returnRegister(uint32_t v) { returnRegister_ = v; }
+  GuestMemory& memory() { return memory_; }
+  // Bounds each Run to n instructions (0: no bound); past it the run faults. Untrusted scripts
+  // run this way in fuzzing, where an endless loop must not hang the run.
+  void set_instructionLimit(uint64_t n) { instructionLimit_ = n; }
+
+ private:
+  bool Push(uint32_t v);
+  bool Pop(uint32_t& v);
+  // The address of stack word S(n); false when it falls outside the stack.
+  bool StackWord(uint32_t n, uint32_t& address) const;
+  bool CallNative(uint32_t token, uint32_t args, uint32_t dest);
+
+  GuestMemory& memory_;
+  const std::vector<NativeFunction>* natives_;
+  uint32_t stackBottom_ = 0;
+  uint32_t stackTop_ = 0;  // one past the last stack word
+  uint32_t ip_ = 0;
+  uint32_t sp_ = 0;
+  uint32_t returnRegister_ = 0;
+  uint64_t instructionLimit_ = 0;
+};
+
+}  // namespace bw

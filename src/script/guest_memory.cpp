@@ -1,0 +1,163 @@
+#include "script/guest_memory.h"
+
+#include <sys/mman.h>
+
+#include <algorithm>
+
+namespace bw {
+
+namespace {
+constexpr uint32_t kAlign = 8;
+uint64_t RoundUp(uint64_t n) { return (n + kAlign - 1) & ~uint64_t{kAlign - 1}; }
+}  // namespace
+
+GuestMemory::GuestMemory(uint32_t arenaBytes) {
+  reserved_ = std::clamp<uint32_t>(arenaBytes, kNullPage * 2, kMaxArena);
+  // Untouched pages cost nothing; the kernel commits them as they are written.
+  void* p = mmap(nullptr, reserved_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE,
+                 -1, 0);
+  if (p == MAP_FAILED) {
+    reserved_ = 0;
+    return;
+  }
+  base_ = static_cast<uint8_t*>(p);
+}
+
+GuestMemory::~GuestMemory() {
+  if (base_) munmap(base_, reserved_);
+}
+
+uint32_t GuestMemory::Allocate(uint32_t size) {
+  if (!base_) return 0;
+  uint64_t need = RoundUp(std::max<uint32_t>(size, 1));
+  for (auto it = free_.begin(); it != free_.end(); ++it) {
+    if (it->second < need) continue;
+    uint32_t address = it->first;
+    uint32_t rest = it->second - static_cast<uint32_t>(need);
+    free_.erase(it);
+    if (rest) free_[address + static_cast<uint32_t>(need)] = rest;
+    std::memset(base_ + address, 0, need);
+    blocks_[address] = size;
+    return address;
+  }
+  if (need > reserved_ - top_) return 0;
+  uint32_t address = top_;
+  top_ += static_cast<uint32_t>(need);
+  blocks_[address] = size;
+  return address;  // fresh pages are already zero
+}
+
+void GuestMemory::Free(uint32_t address) {
+  auto it = blocks_.find(address);
+  if (it == blocks_.end()) return;
+  uint32_t capacity = static_cast<uint32_t>(RoundUp(std::max<uint32_t>(it->second, 1)));
+  blocks_.erase(it);
+  // Merge with free neighbours so large blocks can come back.
+  auto next = free_.find(address + capacity);
+  if (next != free_.end()) {
+    capacity += next->second;
+    free_.erase(next);
+  }
+  auto after = free_.lower_bound(address);
+  if (after != free_.begin()) {
+    auto prev = std::prev(after);
+    if (prev->first + prev->second == address) {
+      prev->second += capacity;
+      return;
+    }
+  }
+  free_[address] = capacity;
+}
+
+uint32_t GuestMemory::BlockSize(uint32_t address) const {
+  auto it = blocks_.find(address);
+  return it == blocks_.end() ? 0 : it->second;
+}
+
+uint32_t GuestMemory::AllocateCopy(std::span<const uint8_t> bytes, bool terminate) {
+  uint64_t size = uint64_t{bytes.size()} + (terminate ? 1 : 0);
+  if (size > kMaxArena) return 0;
+  uint32_t address = Allocate(static_cast<uint32_t>(size));
+  if (address && !bytes.empty()) std::memcpy(base_ + address, bytes.data(), bytes.size());
+  return address;
+}
+
+bool GuestMemory::Copy(uint32_t to, uint32_t from, uint32_t size) {
+  if (!Valid(to, size) || !Valid(from, size)) return Fault();
+  if (size) std::memmove(base_ + to, base_ + from, size);
+  return true;
+}
+
+bool GuestMemory::Fill(uint32_t address, uint8_t value, uint32_t size) {
+  if (!Valid(address, size)) return Fault();
+  if (size) std::memset(base_ + address, value, size);
+  return true;
+}
+
+bool GuestMemory::ReadCString(uint32_t address, std::string& out, size_t max) {
+  if (!Valid(address, 1)) return Fault();
+  size_t limit = std::min<size_t>(top_ - address, max + 1);
+  const void* nul = std::memchr(base_ + address, 0, limit);
+  if (!nul) return Fault();
+  out.assign(reinterpret_cast<const char*>(base_ + address), static_cast<const uint8_t*>(nul) - (base_ + address));
+  return true;
+}
+
+std::span<uint8_t> GuestMemory::View(uint32_t address, uint32_t size) {
+  if (!Valid(address, size)) {
+    Fault();
+    return {};
+  }
+  return {base_ + address, size};
+}
+
+namespace {
+constexpr uint32_t kIndexMask = (1u << HandleTable::kIndexBits) - 1;
+constexpr uint32_t kGenerationMask = 0x7FF;  // 11 bits between the index and the base bit
+}  // namespace
+
+uint32_t HandleTable::Add(uint16_t type, void* object) {
+  if (!object) return 0;
+  uint32_t index;
+  if (!freeIndexes_.empty()) {
+    index = freeIndexes_.back();
+    freeIndexes_.pop_back();
+  } else {
+    if (entries_.size() > kIndexMask) return 0;
+    index = static_cast<uint32_t>(entries_.size());
+    entries_.push_back({});
+  }
+  Entry& e = entries_[index];
+  e.object = object;
+  e.type = type;
+  e.generation = static_cast<uint16_t>((e.generation % kGenerationMask) + 1);  // never 0
+  ++live_;
+  return kHandleBase | (uint32_t{e.generation} << kIndexBits) | index;
+}
+
+const HandleTable::Entry* HandleTable::Find(uint32_t handle) const {
+  if ((handle & kHandleBase) == 0) return nullptr;
+  uint32_t index = handle & kIndexMask;
+  uint32_t generation = (handle >> kIndexBits) & kGenerationMask;
+  if (index >= entries_.size()) return nullptr;
+  const Entry& e = entries_[index];
+  if (!e.object || e.generation != generation) return nullptr;
+  return &e;
+}
+
+void* HandleTable::Get(uint32_t handle, uint16_t type) const {
+  const Entry* e = Find(handle);
+  return e && e->type == type ? e->object : nullptr;
+}
+
+bool HandleTable::Remove(uint32_t handle) {
+  const Entry* e = Find(handle);
+  if (!e) return false;
+  uint32_t index = handle & kIndexMask;
+  entries_[index].object = nullptr;
+  freeIndexes_.push_back(index);
+  --live_;
+  return true;
+}
+
+}  // namespace bw

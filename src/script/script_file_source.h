@@ -1,0 +1,63 @@
+// Where the script engine reads its files and writes its state files. Names are engine paths
+// ('\' separators, CP932). The engine's file class stands behind this in the game; tests use the
+// in-memory source.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace bw {
+
+class ScriptFileSource {
+ public:
+  virtual ~ScriptFileSource() = default;
+  // The whole file named name, or false when it does not load.
+  virtual bool Load(const std::string& name, std::vector<uint8_t>& out) = 0;
+  // Replaces the file named name with bytes so that a failure keeps the old file; false on
+  // failure.
+  virtual bool Save(const std::string& name, std::span<const uint8_t> bytes) = 0;
+};
+
+// Files kept in memory; names compare as the engine compares them (ASCII letters case-blind,
+// the trail byte of a double-byte character as it is).
+class MemoryScriptFileSource : public ScriptFileSource {
+ public:
+  bool Load(const std::string& name, std::vector<uint8_t>& out) override;
+  bool Save(const std::string& name, std::span<const uint8_t> bytes) override;
+
+  void Put(const std::string& name, std::vector<uint8_t> bytes);
+  void Remove(const std::string& name);
+  const std::vector<uint8_t>* Find(const std::string& name) const;
+  // While set, every Save fails and keeps the old content.
+  void set_failSaves(bool fail) { failSaves_ = fail; }
+
+ private:
+  std::map<std::string, std::vector<uint8_t>> files_;
+  bool failSaves_ = false;
+};
+
+// Files below a host folder: an engine path maps to the folder's path with '/' for '\'. State
+// files are written through a temporary beside the target and renamed over it, so a failed
+// write keeps the old file.
+class FolderScriptFileSource : public ScriptFileSource {
+ public:
+  explicit FolderScriptFileSource(std::filesystem::path root) : root_(std::move(root)) {}
+  bool Load(const std::string& name, std::vector<uint8_t>& out) override;
+  bool Save(const std::string& name, std::span<const uint8_t> bytes) override;
+  std::filesystem::path HostPath(const std::string& name) const;
+
+ private:
+  std::filesystem::path root_;
+};
+
+// True for the first byte of a double-byte CP932 character.
+inline bool IsCp932LeadByte(uint8_t c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+
+// Upper-cases the ASCII letters of CP932 text, leaving double-byte characters alone.
+std::string UpperCaseCp932(std::string_view text);
+
+}  // namespace bw

@@ -1,0 +1,199 @@
+// The main script's virtual machine: the interpreter with its stack, the natives, the host
+// variables, the script variables with their two snapshots, the script table with its read flags
+// and the loaded code blocks, all in one guest address space.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/byte_reader.h"
+#include "script/bytecode_vm.h"
+#include "script/guest_memory.h"
+#include "script/script_file_source.h"
+
+namespace bw {
+
+// LoadInitFiles
+constexpr int kInitAlreadyDone = 1;
+constexpr int kInitBadScriptTable = 2;
+constexpr int kInitBadVariableMagic = 3;
+constexpr int kInitBadVariableFile = 4;
+constexpr int kInitBadLibraryMagic = 5;
+constexpr int kInitBadLibrary = 6;
+// LoadScript
+constexpr int kLoadNotFound = 1;
+constexpr int kLoadBadScript = 2;  // wrong magic or not in the script table
+constexpr int kLoadBadCode = 3;
+// ParseCode
+constexpr int kParseBadCode = 1;
+
+constexpr uint32_t kNativeCount = 809;      // natives 0 to 808
+constexpr uint32_t kHostVariableCount = 3;  // retTgsExp, ScriptBootFlg, retAppProc
+
+struct VariableRecord {
+  uint32_t storage = 0;  // the value (kinds 0, 2) or its pointer cell (kind 1)
+  uint8_t kind = 0;
+  uint8_t varClass = 0;
+  uint32_t size = 0;
+};
+
+struct HostVariable {
+  uint32_t address = 0;
+};
+
+// A fixed run of flag bits, least significant bit of each byte first.
+class ReadFlagSet {
+ public:
+  void Allocate(uint32_t bits);
+  // 0, 1 without storage, 2 out of range.
+  int Set(uint32_t bit, bool value);
+  bool Test(uint32_t bit) const;
+  uint32_t bitCount() const { return bitCount_; }
+  std::vector<uint8_t>& bytes() { return bytes_; }
+  const std::vector<uint8_t>& bytes() const { return bytes_; }
+
+ private:
+  uint32_t bitCount_ = 0;
+  std::vector<uint8_t> bytes_;
+};
+
+struct ScriptRecord {
+  std::string name;  // the stored bytes, terminating zero included
+  bool matched = false;
+  ReadFlagSet readA;
+  ReadFlagSet readB;
+};
+
+struct LoadedScript {
+  uint32_t code = 0;
+  uint32_t codeSize = 0;
+  int32_t tableIndex = -1;
+  uint32_t instructionBytes = 0;
+};
+
+// What scenario scripts need to link embedded main-script code: published at the start.
+struct ScriptVmTables {
+  GuestMemory* memory = nullptr;
+  const std::vector<VariableRecord>* variables = nullptr;
+  const std::vector<NativeFunction>* natives = nullptr;
+  const std::vector<HostVariable>* hostVariables = nullptr;
+  uint32_t libraryBase = 0;
+  uint32_t librarySize = 0;
+};
+
+// Applies the five relocation lists read from lists to the code at code (codeSize bytes) and
+// checks the terminating zero. False when a list runs short, a place lies outside the code, a
+// number is outside its table, or the terminator is not 0.
+bool ApplyRelocations(ByteReader& lists, uint32_t code, uint32_t codeSize, const ScriptVmTables& tables);
+
+class ScriptVm {
+ public:
+  static constexpr uint32_t kStackWords = 16384;
+
+  // files must outlive the VM: its destructor writes the script-table state file.
+  explicit ScriptVm(ScriptFileSource* files, uint32_t arenaBytes = GuestMemory::kDefaultArena);
+  virtual ~ScriptVm();
+  ScriptVm(const ScriptVm&) = delete;
+  ScriptVm& operator=(const ScriptVm&) = delete;
+
+  virtual int LoadScript(const std::string& fileName, BytecodeVm* interpreter = nullptr);
+  virtual int UnloadLastScript();
+  virtual uint32_t GetCodeBase() const { return currentCodeBase_; }
+  virtual int PushEndMarker() { return interpreter_.PushEndMarker(); }
+  virtual int CallAt(uint32_t address) { return interpreter_.CallAt(address); }
+  virtual void OnUnloadScript() {}
+
+  int RegisterNative(NativeFunction function);
+  int BindHostVariable(const char* name, uint32_t address);
+
+  int LoadInitFiles(const std::string& tableFile, const std::string& variableFile,
+                    const std::string& libraryFile, bool makeSnapshotA, bool makeSnapshotB);
+  int ParseCode(ByteReader block, int32_t tableIndex, bool isLibrary);
+
+  int ClearVariables(int classFilter, int kindFilter);
+  int RestoreFromSnapshotA(int classFilter, int kindFilter);
+  int SaveToSnapshotB(int classFilter, int kindFilter);
+  int RestoreFromSnapshotB(int classFilter, int kindFilter);
+  int FindVariableIndex(uint32_t address) const;
+  int AddMarkedVariable(uint32_t address);
+  int SaveVariableToSnapshotB(uint32_t address);
+
+  uint32_t GetVariableSetSize(int set, bool fromSnapshotB) const;
+  int WriteVariableSet(std::vector<uint8_t>* out, int set, bool fromSnapshotB);
+  int ReadVariableSet(ByteReader& in);
+
+  bool TestReadFlagA(uint32_t bit, bool inLastRecord) const;
+  int SetReadFlagA(uint32_t bit, bool inLastRecord);
+  bool TestReadFlagB(uint32_t bit, bool inLastRecord) const;
+  int SetReadFlagB(uint32_t bit, bool inLastRecord);
+
+  bool SetScriptTableFileName(const char* name);
+  int SaveScriptTable(const char* name);
+  int LoadScriptTable(const char* name);
+  void SetFolderPrefix(std::string prefix) { folderPrefix_ = std::move(prefix); }
+
+  // Makes the tables reachable through Global<ScriptVmTables> until this VM dies.
+  void PublishTables();
+  const ScriptVmTables& tables() const { return tables_; }
+
+  GuestMemory& memory() { return memory_; }
+  BytecodeVm& interpreter() { return interpreter_; }
+  const std::vector<VariableRecord>& variables() const { return live_.records; }
+  // The address of live variable index's value, 0 when there is none.
+  uint32_t VariableValueAddress(uint32_t index);
+  const std::vector<std::unique_ptr<LoadedScript>>& loadedScripts() const { return loaded_; }
+  const std::vector<ScriptRecord>& scriptTable() const { return table_; }
+  int currentRecord() const { return currentRecord_; }
+  uint32_t libraryCodeBase() const { return libraryCodeBase_; }
+  const std::vector<uint32_t>& markedVariables() const { return marked_; }
+  uint32_t HostVariableAddress(uint32_t number) const {
+    return number < hostVariables_.size() ? hostVariables_[number].address : 0;
+  }
+
+ protected:
+  struct VariableSet {
+    bool present = false;
+    uint32_t data = 0;
+    uint32_t cells = 0;
+    std::vector<VariableRecord> records;
+  };
+
+  ScriptFileSource* files() const { return files_; }
+  std::string StatePath(const char* name) const { return folderPrefix_ + name; }
+  void FreeLoadedScript(LoadedScript& script);
+  // Frees every loaded block from position first on, without the unload hook.
+  void FreeLoadedScriptsFrom(size_t first);
+  void FreeVariableSet(VariableSet& set);
+  // The value address of record index in set, 0 when a cell points nowhere sensible.
+  uint32_t ValueAddress(VariableSet& set, size_t index);
+
+ private:
+  int CopySelected(VariableSet& from, VariableSet& to, int classFilter, int kindFilter);
+  int LoadTableFile(const std::string& name);
+  int LoadVariableFile(const std::string& name, bool makeSnapshotA, bool makeSnapshotB);
+  ScriptRecord* FlagRecord(bool inLastRecord);
+  const ScriptRecord* FlagRecord(bool inLastRecord) const;
+
+  ScriptFileSource* files_;
+  GuestMemory memory_;
+  std::vector<NativeFunction> natives_;
+  BytecodeVm interpreter_;
+  std::vector<std::unique_ptr<LoadedScript>> loaded_;
+  std::vector<HostVariable> hostVariables_;
+  VariableSet live_, snapshotA_, snapshotB_;
+  std::vector<uint32_t> marked_;
+  bool initialised_ = false;
+  uint32_t libraryCodeBase_ = 0;
+  uint32_t librarySize_ = 0;
+  uint32_t currentCodeBase_ = 0;
+  uint32_t retTgsExp_ = 0;  // guest address of host variable 0
+  std::vector<ScriptRecord> table_;
+  int currentRecord_ = -1;
+  std::string folderPrefix_;
+  std::string tableFileName_;
+  ScriptVmTables tables_;
+};
+
+}  // namespace bw

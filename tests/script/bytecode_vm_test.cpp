@@ -1,0 +1,195 @@
+#include "script/bytecode_vm.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+
+#include "script/script_vm.h"
+#include "script_test_util.h"
+
+namespace bw {
+namespace {
+
+constexpr uint32_t kArena = 1 << 20;
+
+// Runs body (code lines) as a script and answers the run's result; the script leaves its answer
+// in host variable 0.
+struct Runner {
+  MemoryScriptFileSource files;
+  ScriptVm vm{&files, kArena};
+
+  int Run(const std::string& body) {
+    PutScript(files, "T", body);
+    EXPECT_EQ(vm.LoadScript("SCRIPT\\T.SOB"), 0) << body;
+    return vm.interpreter().Run();
+  }
+  int32_t Answer() {
+    uint32_t v = 0;
+    EXPECT_TRUE(vm.memory().Read32(vm.HostVariableAddress(0), v));
+    return static_cast<int32_t>(v);
+  }
+};
+
+struct OpCase {
+  const char* name;
+  const char* body;
+  int32_t expected;
+};
+
+// One case or more per opcode; each ends with ret and leaves its answer in host:0.
+const OpCase kOpCases[] = {
+    {"retv_getret", "call f\n getret host:0\n ret\nf: retv 42\n", 42},
+    {"call_returns_behind_operand", "call f\n add 1, 0, host:0\n ret\nf: ret\n", 1},
+    {"jmp", "jmp over\n set 1, host:0\nover: ret\n", 0},
+    {"switch_first_entry", "switch 0, a, b\na: set 10, host:0\n ret\nb: set 11, host:0\n ret\n", 10},
+    {"switch_second_entry", "switch 1, a, b\na: set 10, host:0\n ret\nb: set 11, host:0\n ret\n", 11},
+    {"push_pop", "push 7\n pop host:0\n ret\n", 7},
+    {"pushv", "pushv k\n pop host:0\n ret\nk: .word 9\n", 9},
+    {"spsub_drops_words", "push 1\n push 2\n spsub 4\n pop host:0\n ret\n", 1},
+    {"spadd_takes_words_back", "push 5\n spsub 4\n spadd 4\n pop host:0\n ret\n", 5},
+    {"add_wraps", "add 0x7FFFFFFF, 1, host:0\n ret\n", INT_MIN},
+    {"sub", "sub 3, 10, host:0\n ret\n", -7},
+    {"mul_keeps_low_bits", "mul 65536, 65536, host:0\n ret\n", 0},
+    {"div_truncates_toward_zero", "div -7, 2, host:0\n ret\n", -3},
+    {"div_min_by_minus_one", "div 0x80000000, -1, host:0\n ret\n", INT_MIN},
+    {"mod_takes_sign_of_dividend", "mod -7, 3, host:0\n ret\n", -1},
+    {"mod_min_by_minus_one", "mod 0x80000000, -1, host:0\n ret\n", 0},
+    {"modp_adds_divisor", "modp -7, 3, host:0\n ret\n", 2},
+    {"modp_negative_divisor_positive_rest", "modp 7, -3, host:0\n ret\n", 1},
+    {"modp_negative_divisor_negative_rest", "modp -7, -3, host:0\n ret\n", -4},
+    {"and", "and 12, 10, host:0\n ret\n", 8},
+    {"or", "or 12, 10, host:0\n ret\n", 14},
+    {"xor", "xor 12, 10, host:0\n ret\n", 6},
+    {"not", "not 0, host:0\n ret\n", -1},
+    {"lnot_zero", "lnot 0, host:0\n ret\n", 1},
+    {"lnot_nonzero", "lnot -5, host:0\n ret\n", 0},
+    {"sar_is_arithmetic", "sar -8, 1, host:0\n ret\n", -4},
+    {"sar_count_mod_32", "sar -8, 33, host:0\n ret\n", -4},
+    {"shl_count_mod_32", "shl 1, 33, host:0\n ret\n", 2},
+    {"inc", "set 5, host:0\n inc host:0\n ret\n", 6},
+    {"dec", "set 5, host:0\n dec host:0\n ret\n", 4},
+    {"sinc", "push 5\n sinc 4\n pop host:0\n ret\n", 6},
+    {"sdec", "push 5\n push 0\n sdec 8\n spsub 4\n pop host:0\n ret\n", 4},
+    {"jz_taken", "jz 0, skip\n set 1, host:0\nskip: ret\n", 0},
+    {"jz_not_taken", "jz 3, skip\n set 1, host:0\nskip: ret\n", 1},
+    {"set", "set -3, host:0\n ret\n", -3},
+    {"mov", "mov k, host:0\n ret\nk: .word 77\n", 77},
+    {"stind", "stind 9, cell\n ret\ncell: .word host:0\n", 9},
+    {"sset", "push 0\n sset 77, 4\n pop host:0\n ret\n", 77},
+    {"sget", "push 12\n push 0\n sget 8, host:0\n spsub 8\n ret\n", 12},
+    {"sstore", "push 0\n sstore k, 4\n pop host:0\n ret\nk: .word 31\n", 31},
+    {"smov", "push 3\n push 0\n smov 8, 4\n pop host:0\n spsub 4\n ret\n", 3},
+    {"sderef", "push k\n sderef 4, host:0\n spsub 4\n ret\nk: .word 21\n", 21},
+    {"deref", "deref p, host:0\n ret\np: .word k\nk: .word 23\n", 23},
+    {"saddr_names_a_stack_word", "push 55\n saddr 4, p\n spsub 4\n deref p, host:0\n ret\np: .word 0\n", 55},
+    {"lt_signed", "lt -1, 0, host:0\n ret\n", 1},
+    {"lt_equal", "lt 4, 4, host:0\n ret\n", 0},
+    {"le_equal", "le 4, 4, host:0\n ret\n", 1},
+    {"gt_signed", "gt 0, -1, host:0\n ret\n", 1},
+    {"ge_less", "ge -2, -1, host:0\n ret\n", 0},
+    {"eq", "eq 0xFFFFFFFF, -1, host:0\n ret\n", 1},
+    {"ne", "ne 1, 2, host:0\n ret\n", 1},
+    {"code_rewrites_own_operand", "set 40, fix.1\nfix: add 0, 2, host:0\n ret\n", 42},
+};
+
+void PrintTo(const OpCase& c, std::ostream* os) { *os << c.name; }
+
+class Opcodes : public testing::TestWithParam<OpCase> {};
+
+TEST_P(Opcodes, GiveTheirResult) {
+  Runner r;
+  ASSERT_EQ(r.Run(GetParam().body), kRunEnded) << GetParam().body;
+  EXPECT_EQ(r.Answer(), GetParam().expected) << GetParam().body;
+  EXPECT_EQ(r.vm.interpreter().stackPointer(), r.vm.interpreter().stackBottom()) << "stack left unbalanced";
+}
+
+INSTANTIATE_TEST_SUITE_P(All, Opcodes, testing::ValuesIn(kOpCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Interpreter, WaitResumesBehindTheWait) {
+  Runner r;
+  ASSERT_EQ(r.Run("inc host:0\n wait\n inc host:0\n ret\n"), kRunWaiting);
+  EXPECT_EQ(r.Answer(), 1);
+  ASSERT_EQ(r.vm.interpreter().Run(), kRunEnded);
+  EXPECT_EQ(r.Answer(), 2) << "the wait ran again or the rest was skipped";
+}
+
+TEST(Interpreter, ReturnWithValueEndingTheScriptKeepsTheRegister) {
+  Runner r;
+  r.vm.interpreter().set_returnRegister(5);
+  ASSERT_EQ(r.Run("retv 9\n"), kRunEnded);
+  EXPECT_EQ(r.vm.interpreter().returnRegister(), 5u);
+}
+
+TEST(Interpreter, CallAtEndingAtOnceRestoresTheStack) {
+  Runner r;
+  ASSERT_EQ(r.Run("ret\nentry: ret\n"), kRunEnded);
+  uint32_t before = r.vm.interpreter().stackPointer();
+  uint32_t entry = r.vm.GetCodeBase() + 4;
+  EXPECT_EQ(r.vm.CallAt(entry), kRunEnded);
+  EXPECT_EQ(r.vm.interpreter().stackPointer(), before);
+}
+
+TEST(Interpreter, NativesGetTheirArgumentsAndStoreTheirResult) {
+  Runner r;
+  uint32_t seen = 0;
+  r.vm.RegisterNative([&](GuestMemory& m, uint32_t args) {
+    uint32_t a = 0, b = 0;
+    m.Read32(args, a);
+    m.Read32(args + 4, b);
+    seen = a;
+    return static_cast<int32_t>(a * 10 + b);
+  });
+  ASSERT_EQ(r.Run("native native:0, args, host:0\n ret\nargs: .word 4, 2\n"), kRunEnded);
+  EXPECT_EQ(seen, 4u);
+  EXPECT_EQ(r.Answer(), 42);
+}
+
+// Every way of breaking the rules ends the run with the fault result instead of touching
+// memory outside the guest's or looping on garbage.
+struct FaultCase {
+  const char* name;
+  const char* body;
+};
+void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
+
+const FaultCase kFaultCases[] = {
+    {"opcode_47", "op 47\n ret\n"},
+    {"opcode_huge", "op 0xFFFFFFFF\n"},
+    {"div_by_zero", "div 1, 0, host:0\n ret\n"},
+    {"mod_by_zero", "mod 1, 0, host:0\n ret\n"},
+    {"modp_by_zero", "modp 1, 0, host:0\n ret\n"},
+    {"write_to_null", "set 1, 0\n ret\n"},
+    {"read_outside_arena", "mov 0x7FFFFFF0, host:0\n ret\n"},
+    {"deref_of_null_pointer", "deref p, host:0\n ret\np: .word 0\n"},
+    {"jump_to_null", "jmp 0\n"},
+    {"stack_underflow", "pop host:0\n pop host:0\n ret\n"},
+    {"stack_overflow", "top: push 1\n jmp top\n"},
+    {"sp_below_bottom", "spsub 4\n spsub 4\n ret\n"},
+    {"sp_above_top", "spadd 0x10000000\n ret\n"},
+    {"stack_word_outside", "sset 1, 0x100000\n ret\n"},
+    {"switch_index_on_end_word", "switch 2, a, b\na: ret\nb: ret\n"},
+    {"switch_negative_index", "switch -1, a\na: ret\n"},
+    {"native_plain_address", "native 0x20000, 0, host:0\n ret\n"},
+    {"native_not_registered", "native native:500, 0, host:0\n ret\n"},
+    {"native_reads_bad_address", "native native:0, 0, host:0\n ret\n"},
+    {"native_result_to_null", "native native:0, args, 0\n ret\nargs: .word 1\n"},
+};
+
+class Faults : public testing::TestWithParam<FaultCase> {};
+
+TEST_P(Faults, EndTheRun) {
+  Runner r;
+  r.vm.RegisterNative([](GuestMemory& m, uint32_t args) {
+    uint32_t a = 0;
+    m.Read32(args, a);
+    return static_cast<int32_t>(a);
+  });
+  EXPECT_EQ(r.Run(GetParam().body), kRunFault) << GetParam().body;
+}
+
+INSTANTIATE_TEST_SUITE_P(All, Faults, testing::ValuesIn(kFaultCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace bw

@@ -1,0 +1,185 @@
+#include "script/script_engine.h"
+
+#include <gtest/gtest.h>
+
+#include "common/global.h"
+#include "script_test_util.h"
+
+namespace bw {
+namespace {
+
+constexpr uint32_t kArena = 1 << 20;
+
+// Scripts that ask for another script by name.
+std::string Call(const std::string& name) {
+  return " native native:0, n_" + name + ", tmp\n wait\n";
+}
+std::string Jump(const std::string& name) { return " native native:1, n_" + name + ", tmp\n"; }
+std::string Names(std::initializer_list<std::string> names) {
+  std::string s = "tmp: .word 0\n";
+  for (const auto& n : names) s += "n_" + n + ": .word s_" + n + "\ns_" + n + ": .string \"" + n + "\"\n";
+  return s;
+}
+
+struct Engine {
+  MemoryScriptFileSource files;
+  std::unique_ptr<ScriptEngine> engine;
+
+  Engine() {
+    files.Put("SCRIPT\\FUNC_LIB.SOB", Sob(".sob2\n ret\n"));
+    engine = std::make_unique<ScriptEngine>(&files, kArena);
+  }
+  void Script(const std::string& name, const std::string& body) { PutScript(files, name, body); }
+  int Start() { return engine->Start(); }
+  int32_t Answer() {
+    uint32_t v = 0;
+    EXPECT_TRUE(engine->memory().Read32(engine->HostVariableAddress(0), v));
+    return static_cast<int32_t>(v);
+  }
+};
+
+TEST(ScriptEngineStep, ACalledScriptReturnsBehindTheCallersWaitInTheSameStep) {
+  Engine e;
+  e.Script("MAIN", Call("SUB") + " inc host:0\n ret\n" + Names({"SUB"}));
+  e.Script("SUB", " set 10, host:0\n ret\n");
+  ASSERT_EQ(e.Start(), 0);
+  EXPECT_EQ(e.engine->Step(), kStepEnded);
+  EXPECT_EQ(e.Answer(), 11);
+  EXPECT_EQ(e.engine->request().callDepth, 0u);
+  EXPECT_EQ(e.engine->loadedScripts().size(), 2u) << "library and MAIN; SUB was unloaded";
+}
+
+TEST(ScriptEngineStep, AJumpInACalledScriptReplacesTheCallee) {
+  Engine e;
+  e.Script("MAIN", Call("SUB") + " inc host:0\n wait\n ret\n" + Names({"SUB"}));
+  e.Script("SUB", Jump("OTHER") + " set 1, host:0\n ret\n" + Names({"OTHER"}));
+  e.Script("OTHER", " set 100, host:0\n ret\n");
+  ASSERT_EQ(e.Start(), 0);
+  EXPECT_EQ(e.engine->Step(), kStepWaiting);
+  EXPECT_EQ(e.Answer(), 101);
+  EXPECT_EQ(e.engine->request().callDepth, 0u);
+  EXPECT_EQ(e.engine->Step(), kStepEnded);
+}
+
+TEST(ScriptEngineStep, RequestsInTheWrongPlaceAreIllegal) {
+  {
+    Engine e;
+    e.Script("MAIN", " native native:0, n_SUB, tmp\n ret\n" + Names({"SUB"}));
+    e.Script("SUB", " ret\n");
+    ASSERT_EQ(e.Start(), 0);
+    EXPECT_EQ(e.engine->Step(), kStepIllegal) << "a Call must be followed by a wait";
+    EXPECT_EQ(e.engine->request().word, kRequestCall);
+  }
+  {
+    Engine e;
+    e.Script("MAIN", Jump("SUB") + " wait\n ret\n" + Names({"SUB"}));
+    e.Script("SUB", " ret\n");
+    ASSERT_EQ(e.Start(), 0);
+    EXPECT_EQ(e.engine->Step(), kStepIllegal) << "a Jump must be followed by the end";
+    EXPECT_EQ(e.engine->request().word, kRequestJump);
+  }
+}
+
+TEST(ScriptEngineStep, FailedJumpAndCall) {
+  {
+    Engine e;
+    e.Script("MAIN", Jump("NONE") + " ret\n" + Names({"NONE"}));
+    ASSERT_EQ(e.Start(), 0);
+    EXPECT_EQ(e.engine->Step(), kStepJumpFailed);
+    EXPECT_EQ(e.engine->request().word, kRequestJump);
+  }
+  {
+    Engine e;
+    e.Script("MAIN", Call("NONE") + " ret\n" + Names({"NONE"}));
+    ASSERT_EQ(e.Start(), 0);
+    uint32_t sp = e.engine->interpreter().stackPointer();
+    EXPECT_EQ(e.engine->Step(), kStepCallFailed);
+    EXPECT_EQ(e.engine->request().word, kRequestNone);
+    EXPECT_EQ(e.engine->interpreter().stackPointer(), sp) << "the saved pointer was taken back";
+  }
+}
+
+TEST(ScriptEngineStep, ExitLetsTheScriptRunToItsWaitAndStays) {
+  Engine e;
+  e.Script("MAIN", " native native:2, 0, host:0\n inc host:0\n wait\n inc host:0\n wait\n ret\n");
+  ASSERT_EQ(e.Start(), 0);
+  EXPECT_EQ(e.engine->Step(), kStepEnded);
+  EXPECT_EQ(e.Answer(), 1);
+  EXPECT_EQ(e.engine->Step(), kStepEnded);
+  EXPECT_EQ(e.Answer(), 2);
+  EXPECT_EQ(e.engine->request().word, kRequestExit);
+}
+
+TEST(ScriptEngineStep, FaultsEndTheStepAsIllegal) {
+  const char* bodies[] = {
+      " mov 0, host:0\n ret\n",             // reads the null page
+      " set 1, 0x3FFFFFF0\n ret\n",         // writes past the arena
+      " native native:0, 0, host:0\n wait\n ret\n",  // a request naming text at null
+      " div 1, 0, host:0\n ret\n",
+      " op 47\n",
+  };
+  for (const char* body : bodies) {
+    Engine e;
+    e.Script("MAIN", body);
+    ASSERT_EQ(e.Start(), 0);
+    EXPECT_EQ(e.engine->Step(), kStepIllegal) << body;
+  }
+}
+
+TEST(ScriptEngineNames, AreBoundedByTheirBuffers) {
+  Engine e;
+  std::string longest(kMaxScriptName, 'A');
+  e.Script(longest, " ret\n");
+  e.Script(longest + "B", " ret\n");
+  EXPECT_EQ(e.engine->LoadScript(longest), 0);
+  EXPECT_EQ(e.engine->LoadScript(longest + "B"), kLoadNotFound);
+
+  // A request name past its buffer is cut, and the cut name does not load.
+  std::string huge(400, 'C');
+  Engine f;
+  f.Script("MAIN", Call(huge) + " ret\n" + Names({huge}));
+  ASSERT_EQ(f.Start(), 0);
+  EXPECT_EQ(f.engine->Step(), kStepCallFailed);
+  EXPECT_EQ(f.engine->request().name.size(), kMaxRequestName);
+}
+
+TEST(ScriptEngineStart, ReportsWhichStepFailedAndPublishesTheTables) {
+  {
+    Engine e;
+    EXPECT_EQ(e.Start(), kStartInitFailed + kLoadNotFound) << "no MAIN";
+  }
+  {
+    Engine e;
+    e.Script("MAIN", " ret\n");
+    e.files.Put("SCRIPT\\USER_VAR.SOB", {'S', 'O', 'B', '1'});
+    EXPECT_EQ(e.Start(), kStartInitFailed);
+  }
+  Engine e;
+  e.Script("MAIN", " ret\n .word host:2, lib:0\n");
+  ASSERT_EQ(e.Start(), 0);
+  ASSERT_EQ(Global<ScriptVmTables>::Get(), &e.engine->tables());
+  EXPECT_EQ(e.engine->tables().libraryBase, e.engine->libraryCodeBase());
+  EXPECT_EQ(e.engine->tables().hostVariables->size(), kHostVariableCount);
+  e.engine.reset();
+  EXPECT_EQ(Global<ScriptVmTables>::Get(), nullptr) << "a dead VM's tables stay published";
+}
+
+TEST(ScriptEngineInterrupt, RestartsMainWithOnlyTheLibraryKept) {
+  Engine e;
+  e.Script("MAIN", " add host:0, 1, host:0\n" + Call("SUB") + " ret\n" + Names({"SUB"}));
+  e.Script("SUB", " wait\n ret\n");
+  ASSERT_EQ(e.Start(), 0);
+  ASSERT_EQ(e.engine->Step(), kStepWaiting);
+  ASSERT_EQ(e.engine->request().callDepth, 1u);
+  ASSERT_EQ(e.engine->Interrupt(7), 0);
+  uint32_t boot = 0;
+  ASSERT_TRUE(e.engine->memory().Read32(e.engine->bootFlagAddress(), boot));
+  EXPECT_EQ(boot, 7u);
+  EXPECT_EQ(e.engine->request().callDepth, 0u);
+  EXPECT_EQ(e.engine->loadedScripts().size(), 2u) << "library and the new MAIN";
+  EXPECT_EQ(e.engine->interpreter().stackPointer(), e.engine->interpreter().stackBottom() + 4)
+      << "only the end marker";
+}
+
+}  // namespace
+}  // namespace bw

@@ -1,0 +1,241 @@
+#include <gtest/gtest.h>
+
+#include "script/script_vm.h"
+#include "script_test_util.h"
+
+namespace bw {
+namespace {
+
+constexpr uint32_t kArena = 1 << 20;
+const char kTableFile[] = "SCRIPT\\SOB_INIT.DAT";
+const char kVariableFile[] = "SCRIPT\\USER_VAR.SOB";
+const char kLibraryFile[] = "SCRIPT\\FUNC_LIB.SOB";
+
+const char kTable[] = ".table\n.script MAIN 16 8\n.script SUB 0 0\n";
+const char kVariables[] =
+    ".sob1\n"
+    "a: .word 11\n"
+    "b: .word 22, 23\n"
+    "txt: .string \"HI\"\n"
+    " .byte 0\n"
+    "p: .word a\n"
+    ".var 0 1 a 4\n"
+    ".var 0 2 b 8\n"
+    ".var 1 1 txt 4\n"
+    ".var 2 0 p 4\n";
+const char kLibrary[] = ".sob2\nentry: set 5, host:0\n ret\ndata: .word 99\n";
+
+uint32_t Word(ScriptVm& vm, uint32_t address) {
+  uint32_t v = 0;
+  EXPECT_TRUE(vm.memory().Read32(address, v)) << address;
+  return v;
+}
+
+struct Loader {
+  MemoryScriptFileSource files;
+  std::unique_ptr<ScriptVm> vm = std::make_unique<ScriptVm>(&files, kArena);
+
+  Loader() {
+    files.Put(kTableFile, Sob(kTable));
+    files.Put(kVariableFile, Sob(kVariables));
+    files.Put(kLibraryFile, Sob(kLibrary));
+  }
+  int Init() { return vm->LoadInitFiles(kTableFile, kVariableFile, kLibraryFile, true, true); }
+};
+
+TEST(ScriptFiles, LinkEveryRelocationKind) {
+  Loader l;
+  ASSERT_EQ(l.Init(), 0);
+  PutScript(l.files, "MAIN", "ret\nrefs: .word var:0, var:2, native:3, host:0, lib:8, refs+4, refs.1\n");
+  ASSERT_EQ(l.vm->LoadScript("SCRIPT\\MAIN.SOB"), 0);
+  ScriptVm& vm = *l.vm;
+  uint32_t refs = vm.GetCodeBase() + 4;
+  const auto& vars = vm.variables();
+  ASSERT_EQ(vars.size(), 4u);
+  EXPECT_EQ(Word(vm, refs), vars[0].storage);
+  EXPECT_EQ(Word(vm, vars[0].storage), 11u);
+  EXPECT_EQ(Word(vm, refs + 4), vars[2].storage) << "a kind-1 variable is named by its cell";
+  EXPECT_EQ(Word(vm, Word(vm, vars[2].storage)), 0x4948u) << "the cell points at the text";
+  EXPECT_EQ(Word(vm, refs + 8), NativeToken(3));
+  EXPECT_EQ(Word(vm, refs + 12), vm.HostVariableAddress(0));
+  EXPECT_EQ(Word(vm, refs + 16), vm.libraryCodeBase() + 8);
+  EXPECT_EQ(Word(vm, refs + 20), refs + 4);
+  EXPECT_EQ(Word(vm, refs + 24), refs + 4) << "operand 1 of what starts at refs";
+  // The variable file's own relocation points p at a, in every copy.
+  EXPECT_EQ(Word(vm, vars[3].storage), vars[0].storage);
+  EXPECT_EQ(vm.currentRecord(), 0);
+  ASSERT_EQ(vm.loadedScripts().size(), 2u) << "library and MAIN";
+  EXPECT_EQ(vm.loadedScripts()[1]->tableIndex, 0);
+}
+
+TEST(ScriptFiles, ScriptNamesAreFoundByTheirUpperCaseBaseName) {
+  Loader l;
+  ASSERT_EQ(l.Init(), 0);
+  l.files.Put("SCRIPT\\x\\sub.sob", Sob(".sob0\nret\n"));
+  EXPECT_EQ(l.vm->LoadScript("SCRIPT\\x\\sub.sob"), 0);
+  EXPECT_EQ(l.vm->currentRecord(), 1);
+  PutScript(l.files, "OTHER", "ret\n");
+  EXPECT_EQ(l.vm->LoadScript("SCRIPT\\OTHER.SOB"), kLoadBadScript) << "not in the table";
+  EXPECT_EQ(l.vm->UnloadLastScript(), 0);
+  EXPECT_EQ(l.vm->currentRecord(), 0) << "the library's record becomes current again";
+}
+
+TEST(ScriptFiles, DoubleByteNamesKeepTheirTrailBytes) {
+  // 0x95 0x5C and 0x83 0x61 are single characters whose second bytes read as '\' and 'a'.
+  MemoryScriptFileSource files;
+  files.Put("T", Sob(".table\n.script \x95\x5C\x83\x61X 0 0\n"));
+  ScriptVm vm(&files, kArena);
+  ASSERT_EQ(vm.LoadInitFiles("T", "V", "L", false, false), 0);
+  files.Put("SCRIPT\\\x95\x5C\x83\x61x.sob", Sob(".sob0\nret\n"));
+  EXPECT_EQ(vm.LoadScript("SCRIPT\\\x95\x5C\x83\x61x.sob"), 0);
+}
+
+TEST(ScriptFiles, OptionalFilesAndRepeatedInit) {
+  MemoryScriptFileSource files;
+  ScriptVm vm(&files, kArena);
+  files.Put(kTableFile, Sob(".table\n"));  // zero records: no table at all
+  ASSERT_EQ(vm.LoadInitFiles(kTableFile, kVariableFile, kLibraryFile, false, false), 0);
+  EXPECT_EQ(vm.libraryCodeBase(), 0u);
+  EXPECT_TRUE(vm.scriptTable().empty());
+  files.Put(kLibraryFile, Sob(kLibrary));
+  EXPECT_EQ(vm.LoadInitFiles(kTableFile, kVariableFile, kLibraryFile, false, false), kInitAlreadyDone);
+  EXPECT_EQ(vm.libraryCodeBase(), 0u) << "the second call read nothing";
+  PutScript(files, "ANY", "ret\n");
+  ASSERT_EQ(vm.LoadScript("SCRIPT\\ANY.SOB"), 0);
+  EXPECT_EQ(vm.loadedScripts().back()->tableIndex, -1);
+  EXPECT_FALSE(vm.TestReadFlagA(0, false));
+  EXPECT_EQ(vm.SetReadFlagA(0, false), 0);
+}
+
+struct InitCase {
+  const char* name;
+  const char* file;
+  std::string source;
+  sob::FaultSwitches faults;
+  int expected;
+};
+
+sob::FaultSwitches Faults(void (*set)(sob::FaultSwitches&)) {
+  sob::FaultSwitches f;
+  set(f);
+  return f;
+}
+
+const InitCase kInitCases[] = {
+    {"table_oversize_count", kTableFile, kTable, Faults([](auto& f) { f.oversizeCount = 1; }), kInitBadScriptTable},
+    {"table_unterminated_names", kTableFile, kTable, Faults([](auto& f) { f.unterminatedNames = true; }),
+     kInitBadScriptTable},
+    {"variables_bad_magic", kVariableFile, kVariables, Faults([](auto& f) { f.badMagic = true; }),
+     kInitBadVariableMagic},
+    {"variables_bad_terminator", kVariableFile, kVariables, Faults([](auto& f) { f.badTerminator = true; }),
+     kInitBadVariableFile},
+    {"variables_oversize_count", kVariableFile, kVariables, Faults([](auto& f) { f.oversizeCount = 1; }),
+     kInitBadVariableFile},
+    {"variables_oversize_data", kVariableFile, kVariables, Faults([](auto& f) { f.oversizeSize = 0x7FFFFFFF; }),
+     kInitBadVariableFile},
+    {"variable_past_its_block", kVariableFile, ".sob1\na: .word 0\n.var 0 1 a 8\n", {}, kInitBadVariableFile},
+    {"variable_of_unknown_kind", kVariableFile, ".sob1\na: .word 0\n.var 3 1 a 4\n", {}, kInitBadVariableFile},
+    {"library_bad_magic", kLibraryFile, kLibrary, Faults([](auto& f) { f.badMagic = true; }), kInitBadLibraryMagic},
+    {"library_bad_terminator", kLibraryFile, kLibrary, Faults([](auto& f) { f.badTerminator = true; }),
+     kInitBadLibrary},
+    {"library_naming_a_library", kLibraryFile, ".sob2\n.word lib:0\n", {}, kInitBadLibrary},
+};
+
+void PrintTo(const InitCase& c, std::ostream* os) { *os << c.name; }
+
+class InitRefusals : public testing::TestWithParam<InitCase> {};
+
+TEST_P(InitRefusals, AnswerTheirCode) {
+  Loader l;
+  l.files.Put(GetParam().file, Sob(GetParam().source, GetParam().faults));
+  EXPECT_EQ(l.Init(), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(All, InitRefusals, testing::ValuesIn(kInitCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Every cut of every start file is refused with that file's code, never read past its end.
+TEST(InitRefusals, EveryTruncation) {
+  const std::tuple<const char*, const char*, int> files[] = {
+      {kTableFile, kTable, kInitBadScriptTable},
+      {kVariableFile, kVariables, kInitBadVariableFile},
+      {kLibraryFile, kLibrary, kInitBadLibrary},
+  };
+  for (auto [file, source, code] : files) {
+    size_t size = Sob(source).size();
+    for (size_t cut = 1; cut < size; ++cut) {
+      Loader l;
+      sob::FaultSwitches f;
+      f.truncateTo = cut;
+      l.files.Put(file, Sob(source, f));
+      int expected = code;
+      if (cut < 4 && file != kTableFile) expected = file == kVariableFile ? kInitBadVariableMagic : kInitBadLibraryMagic;
+      EXPECT_EQ(l.Init(), expected) << file << " cut to " << cut;
+    }
+  }
+}
+
+struct LoadCase {
+  const char* name;
+  const char* body;
+  sob::FaultSwitches faults;
+  int expected;
+};
+
+const LoadCase kLoadCases[] = {
+    {"bad_magic", "ret\n", Faults([](auto& f) { f.badMagic = true; }), kLoadBadScript},
+    {"bad_terminator", "ret\n", Faults([](auto& f) { f.badTerminator = true; }), kLoadBadCode},
+    {"oversize_list", "ret\n", Faults([](auto& f) { f.oversizeCount = 1000; }), kLoadBadCode},
+    {"oversize_area", "ret\n", Faults([](auto& f) { f.oversizeSize = 0xFFFFFF00; }), kLoadBadCode},
+    {"relocation_straddles_end", "ret\n .word host:0\n", Faults([](auto& f) { f.misplacedRelocation = true; }),
+     kLoadBadCode},
+    {"variable_out_of_table", "ret\n .word var:4\n", {}, kLoadBadCode},
+    {"native_809", "ret\n .word native:809\n", {}, kLoadBadCode},
+    {"host_variable_3", "ret\n .word host:3\n", {}, kLoadBadCode},
+    {"library_offset_past_library", "ret\n .word lib:100\n", {}, kLoadBadCode},
+    {"own_offset_past_code", "x: ret\n .word x+100\n", {}, kLoadBadCode},
+    {"native_808_links", "ret\n .word native:808\n", {}, 0},
+    {"own_offset_at_end_links", "x: ret\n .word x+8\n", {}, 0},
+};
+
+void PrintTo(const LoadCase& c, std::ostream* os) { *os << c.name; }
+
+class LoadRefusals : public testing::TestWithParam<LoadCase> {};
+
+TEST_P(LoadRefusals, AnswerTheirCodeAndKeepTheLoadedList) {
+  Loader l;
+  ASSERT_EQ(l.Init(), 0);
+  PutScript(l.files, "MAIN", GetParam().body, GetParam().faults);
+  size_t before = l.vm->loadedScripts().size();
+  EXPECT_EQ(l.vm->LoadScript("SCRIPT\\MAIN.SOB"), GetParam().expected);
+  EXPECT_EQ(l.vm->loadedScripts().size(), before + (GetParam().expected == 0 ? 1 : 0));
+}
+
+INSTANTIATE_TEST_SUITE_P(All, LoadRefusals, testing::ValuesIn(kLoadCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(LoadRefusals, MissingFileAndEveryTruncation) {
+  Loader l;
+  ASSERT_EQ(l.Init(), 0);
+  EXPECT_EQ(l.vm->LoadScript("SCRIPT\\MAIN.SOB"), kLoadNotFound);
+  const char body[] = "call f\n ret\nf: native native:0, d, host:0\n ret\nd: .word 1, 2\n";
+  size_t size = Sob(std::string(".sob0\n") + body).size();
+  for (size_t cut = 4; cut < size; ++cut) {
+    sob::FaultSwitches f;
+    f.truncateTo = cut;
+    PutScript(l.files, "MAIN", body, f);
+    EXPECT_EQ(l.vm->LoadScript("SCRIPT\\MAIN.SOB"), kLoadBadCode) << "cut to " << cut;
+  }
+  EXPECT_EQ(l.vm->loadedScripts().size(), 1u) << "only the library";
+}
+
+TEST(LoadRefusals, WithoutLibraryNoLibraryOffsetLinks) {
+  MemoryScriptFileSource files;
+  ScriptVm vm(&files, kArena);
+  ASSERT_EQ(vm.LoadInitFiles(kTableFile, kVariableFile, kLibraryFile, false, false), 0);
+  PutScript(files, "MAIN", "ret\n .word lib:0\n");
+  EXPECT_EQ(vm.LoadScript("SCRIPT\\MAIN.SOB"), kLoadBadCode);
+}
+
+}  // namespace
+}  // namespace bw

@@ -1,0 +1,300 @@
+#include "script/script_vm.h"
+
+#include <gtest/gtest.h>
+
+#include "script_test_util.h"
+#include "support/temp_dir.h"
+
+namespace bw {
+namespace {
+
+constexpr uint32_t kArena = 1 << 20;
+
+// Variables: 0 class 0 kind 0; 1 class 1 kind 0; 2 class 1 kind 1 (text through a cell);
+// 3 class 2 kind 0; 4 class 2 kind 2 (never saved).
+const char kVariables[] =
+    ".sob1\n"
+    "v0: .word 1\n"
+    "v1: .word 2\n"
+    "v2: .string \"AB\"\n"
+    " .byte 0\n"
+    "v3: .word 4\n"
+    "v4: .word 5\n"
+    ".var 0 0 v0 4\n"
+    ".var 0 1 v1 4\n"
+    ".var 1 1 v2 4\n"
+    ".var 0 2 v3 4\n"
+    ".var 2 2 v4 4\n";
+
+struct Vm {
+  MemoryScriptFileSource files;
+  std::unique_ptr<ScriptVm> vm;
+
+  explicit Vm(bool snapshots = true, const std::string& table = ".table\n.script MAIN 20 9\n.script MAIN 3 3\n") {
+    files.Put("T", Sob(table));
+    files.Put("V", Sob(kVariables));
+    vm = std::make_unique<ScriptVm>(&files, kArena);
+    EXPECT_EQ(vm->LoadInitFiles("T", "V", "L", snapshots, snapshots), 0);
+  }
+  uint32_t Get(uint32_t index) {
+    uint32_t v = 0;
+    EXPECT_TRUE(vm->memory().Read32(vm->VariableValueAddress(index), v));
+    return v;
+  }
+  void SetAll(uint32_t value) {
+    for (uint32_t i = 0; i < 5; ++i) vm->memory().Write32(vm->VariableValueAddress(i), value);
+  }
+  std::vector<uint32_t> All() {
+    std::vector<uint32_t> out;
+    for (uint32_t i = 0; i < 5; ++i) out.push_back(Get(i));
+    return out;
+  }
+};
+
+TEST(Variables, ClearSelectsByClassAndKind) {
+  struct Case {
+    int classFilter, kindFilter;
+    std::vector<uint32_t> after;
+  };
+  const uint32_t t = 0x4241;  // "AB"
+  const Case cases[] = {
+      {0, 0, {0, 0, 0, 0, 0}}, {1, 0, {0, 2, t, 4, 5}}, {2, 0, {1, 0, 0, 4, 5}}, {3, 0, {1, 2, t, 0, 0}},
+      {0, 1, {0, 0, t, 0, 5}}, {0, 2, {1, 2, 0, 4, 5}}, {0, 3, {1, 2, t, 4, 0}}, {0, 4, {1, 2, t, 4, 5}},
+  };
+  for (const Case& c : cases) {
+    Vm v;
+    v.vm->ClearVariables(c.classFilter, c.kindFilter);
+    EXPECT_EQ(v.All(), c.after) << "class " << c.classFilter << " kind " << c.kindFilter;
+  }
+}
+
+TEST(Variables, SnapshotsKeepTheirOwnCopies) {
+  Vm v;
+  v.SetAll(9);
+  EXPECT_EQ(v.vm->SaveToSnapshotB(2, 0), 0);  // class 1 only
+  v.SetAll(7);
+  EXPECT_EQ(v.vm->RestoreFromSnapshotB(0, 0), 0);
+  EXPECT_EQ(v.Get(1), 9u);
+  EXPECT_EQ(v.Get(2), 9u) << "kind 1 goes through its cell";
+  EXPECT_EQ(v.Get(0), 1u) << "class 0 was not saved, so B still holds the initial value";
+  EXPECT_EQ(v.vm->RestoreFromSnapshotA(0, 0), 0);
+  EXPECT_EQ(v.All(), (std::vector<uint32_t>{1, 2, 0x4241, 4, 5}));
+
+  Vm none(false);
+  EXPECT_EQ(none.vm->SaveToSnapshotB(0, 0), 1);
+  EXPECT_EQ(none.vm->RestoreFromSnapshotA(0, 0), 1);
+  EXPECT_EQ(none.vm->AddMarkedVariable(none.vm->variables()[1].storage), 1);
+  EXPECT_EQ(none.vm->SaveVariableToSnapshotB(none.vm->variables()[1].storage), 1);
+}
+
+TEST(Variables, LookupAndMarking) {
+  Vm v;
+  uint32_t storage = v.vm->variables()[3].storage;
+  EXPECT_EQ(v.vm->FindVariableIndex(storage), 3);
+  EXPECT_EQ(v.vm->FindVariableIndex(storage + 1), -1);
+  EXPECT_EQ(v.vm->AddMarkedVariable(storage + 1), 2);
+  EXPECT_EQ(v.vm->AddMarkedVariable(storage), 0);
+  EXPECT_EQ(v.vm->markedVariables(), std::vector<uint32_t>{3});
+  v.vm->memory().Write32(storage, 44);
+  EXPECT_EQ(v.vm->SaveVariableToSnapshotB(storage), 0);
+  v.vm->memory().Write32(storage, 0);
+  v.vm->RestoreFromSnapshotB(3, 0);
+  EXPECT_EQ(v.Get(3), 44u);
+}
+
+TEST(VariableStream, SizesAndRoundTrip) {
+  Vm v;
+  EXPECT_EQ(v.vm->GetVariableSetSize(0, false), 1u + 5 + 5) << "class 1: variables 1 and 2";
+  EXPECT_EQ(v.vm->GetVariableSetSize(1, false), 1u + 5) << "class 2 without the kind-2 variable";
+  EXPECT_EQ(v.vm->GetVariableSetSize(7, false), 1u + 5 + 5 + 5 + 5);
+  std::vector<uint8_t> stream;
+  ASSERT_EQ(v.vm->WriteVariableSet(&stream, 7, false), 0);
+  ASSERT_EQ(stream.size(), v.vm->GetVariableSetSize(7, false));
+  EXPECT_EQ(v.vm->WriteVariableSet(nullptr, 7, false), 1);
+  v.SetAll(0);
+  ByteReader r(stream.data(), stream.size());
+  EXPECT_EQ(v.vm->ReadVariableSet(r), 0);
+  EXPECT_EQ(v.All(), (std::vector<uint32_t>{1, 2, 0x4241, 4, 0}));
+  EXPECT_TRUE(r.atEnd());
+}
+
+TEST(VariableStream, AWrongKindOrAShortStreamStopsWhereItIs) {
+  Vm v;
+  std::vector<uint8_t> stream;
+  ASSERT_EQ(v.vm->WriteVariableSet(&stream, 0, false), 0);  // set, kind 0, v1, kind 1, v2
+  stream[6] = 0;                                             // kind byte of variable 2
+  v.SetAll(0);
+  ByteReader bad(stream.data(), stream.size());
+  EXPECT_EQ(v.vm->ReadVariableSet(bad), 1);
+  EXPECT_EQ(v.Get(1), 2u) << "what came before stays read";
+  EXPECT_EQ(v.Get(2), 0u);
+  ByteReader shortStream(stream.data(), 8);
+  EXPECT_EQ(v.vm->ReadVariableSet(shortStream), 1);
+
+  MemoryScriptFileSource files;
+  ScriptVm empty(&files, kArena);
+  EXPECT_EQ(empty.GetVariableSetSize(0, false), 1u);
+  EXPECT_EQ(empty.GetVariableSetSize(0, true), 0u) << "no snapshot B";
+  EXPECT_EQ(empty.WriteVariableSet(&stream, 0, true), 2);
+}
+
+TEST(ReadFlags, CurrentAndLastRecord) {
+  Vm v;
+  EXPECT_FALSE(v.vm->TestReadFlagA(0, false)) << "no script loaded, no current record";
+  EXPECT_EQ(v.vm->SetReadFlagA(0, false), 0);
+  EXPECT_EQ(v.vm->SetReadFlagA(2, true), 0);
+  EXPECT_TRUE(v.vm->TestReadFlagA(2, true));
+  EXPECT_EQ(v.vm->SetReadFlagB(3, true), 2) << "past the bit count";
+  PutScript(v.files, "MAIN", "ret\n");
+  ASSERT_EQ(v.vm->LoadScript("SCRIPT\\MAIN.SOB"), 0);
+  EXPECT_EQ(v.vm->currentRecord(), 0) << "the first of two equal names";
+  EXPECT_FALSE(v.vm->TestReadFlagA(2, false));
+  EXPECT_EQ(v.vm->SetReadFlagB(8, false), 0);
+  EXPECT_TRUE(v.vm->TestReadFlagB(8, false));
+  EXPECT_FALSE(v.vm->TestReadFlagB(9, false));
+}
+
+void PutU32(std::vector<uint8_t>& out, uint32_t v) {
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+
+struct StoredRecord {
+  std::string name;
+  uint32_t bitsA, bitsB;
+  std::vector<uint8_t> a, b;
+};
+
+std::vector<uint8_t> TlogFile(const std::vector<StoredRecord>& records) {
+  std::vector<uint8_t> data;
+  for (const StoredRecord& r : records) {
+    data.push_back(static_cast<uint8_t>(r.name.size() + 1));
+    data.insert(data.end(), r.name.begin(), r.name.end());
+    data.push_back(0);
+    PutU32(data, r.bitsA);
+    PutU32(data, static_cast<uint32_t>(r.a.size()));
+    data.insert(data.end(), r.a.begin(), r.a.end());
+    PutU32(data, r.bitsB);
+    PutU32(data, static_cast<uint32_t>(r.b.size()));
+    data.insert(data.end(), r.b.begin(), r.b.end());
+  }
+  std::vector<uint8_t> file = {'T', 'L', 'O', 'G'};
+  PutU32(file, static_cast<uint32_t>(data.size()));
+  PutU32(file, 0);
+  PutU32(file, static_cast<uint32_t>(records.size()));
+  file.insert(file.end(), data.begin(), data.end());
+  return file;
+}
+
+TEST(ScriptTableState, SavesAndRestoresTheFlags) {
+  Vm v;
+  v.vm->SetFolderPrefix("SAVE\\");
+  ASSERT_TRUE(v.vm->SetScriptTableFileName("TLOG.DAT"));
+  v.vm->SetReadFlagA(1, true);
+  v.vm->SetReadFlagB(2, true);
+  ASSERT_EQ(v.vm->SaveScriptTable(nullptr), 0);
+  ASSERT_NE(v.files.Find("SAVE\\TLOG.DAT"), nullptr);
+
+  Vm fresh;
+  fresh.files.Put("SAVE\\TLOG.DAT", *v.files.Find("SAVE\\TLOG.DAT"));
+  fresh.vm->SetFolderPrefix("SAVE\\");
+  ASSERT_EQ(fresh.vm->LoadScriptTable("TLOG.DAT"), 0);
+  EXPECT_TRUE(fresh.vm->TestReadFlagA(1, true));
+  EXPECT_TRUE(fresh.vm->TestReadFlagB(2, true));
+  EXPECT_FALSE(fresh.vm->TestReadFlagA(0, true));
+}
+
+TEST(ScriptTableState, SetsAreCopiedOnlyWhenBothCountsMatch) {
+  Vm v;
+  // Table: MAIN (20, 9) then MAIN (3, 3). Stored: the first MAIN with a wrong A bit count, the
+  // second MAIN with a matching bit count but a wrong byte count for B.
+  v.files.Put("S", TlogFile({{"MAIN", 21, 9, {0xFF, 0xFF, 0xFF}, {0x01, 0x01}},
+                             {"MAIN", 3, 3, {0x05}, {0x07, 0x00}},
+                             {"GONE", 1, 1, {1}, {1}}}));
+  ASSERT_EQ(v.vm->LoadScriptTable("S"), 0);
+  const auto& table = v.vm->scriptTable();
+  EXPECT_EQ(table[0].readA.bytes(), (std::vector<uint8_t>{0, 0, 0})) << "A count differs";
+  EXPECT_EQ(table[0].readB.bytes(), (std::vector<uint8_t>{1, 1})) << "B still copied";
+  EXPECT_EQ(table[1].readA.bytes(), (std::vector<uint8_t>{5})) << "second stored record, second table record";
+  EXPECT_EQ(table[1].readB.bytes(), (std::vector<uint8_t>{0})) << "byte count differs";
+}
+
+TEST(ScriptTableState, RefusalsLeaveTheFlagsAlone) {
+  Vm v;
+  std::vector<uint8_t> good = TlogFile({{"MAIN", 20, 9, {1, 1, 1}, {1, 1}}});
+  std::vector<uint8_t> badMagic = good;
+  badMagic[0] = 'X';
+  std::vector<uint8_t> packed = good;
+  packed[8] = 1;  // an unpacked size: packed data, which this build cannot read
+  EXPECT_EQ(v.vm->LoadScriptTable(nullptr), 1) << "no name";
+  EXPECT_EQ(v.vm->LoadScriptTable("MISSING"), 1);
+  v.files.Put("S", badMagic);
+  EXPECT_EQ(v.vm->LoadScriptTable("S"), 2);
+  v.files.Put("S", packed);
+  EXPECT_EQ(v.vm->LoadScriptTable("S"), 2);
+  for (size_t cut = 4; cut < good.size(); ++cut) {
+    v.files.Put("S", std::vector<uint8_t>(good.begin(), good.begin() + cut));
+    EXPECT_EQ(v.vm->LoadScriptTable("S"), 2) << "cut to " << cut;
+  }
+  EXPECT_FALSE(v.vm->TestReadFlagA(0, false));
+  EXPECT_EQ(v.vm->scriptTable()[0].readA.bytes(), (std::vector<uint8_t>{0, 0, 0}));
+}
+
+TEST(ScriptTableState, WritingFailuresAndNoTable) {
+  Vm v;
+  v.files.Put("S", {1, 2, 3});
+  v.files.set_failSaves(true);
+  EXPECT_EQ(v.vm->SaveScriptTable("S"), 1);
+  EXPECT_EQ(*v.files.Find("S"), (std::vector<uint8_t>{1, 2, 3}));
+  EXPECT_EQ(v.vm->SaveScriptTable(nullptr), 1) << "no name";
+
+  Vm noTable(true, ".table\n");
+  EXPECT_EQ(noTable.vm->SaveScriptTable("S"), 2);
+  EXPECT_EQ(noTable.vm->LoadScriptTable("S"), 0);
+}
+
+TEST(ScriptTableState, WrittenWhenTheVmEnds) {
+  MemoryScriptFileSource files;
+  files.Put("T", Sob(".table\n.script MAIN 8 8\n"));
+  {
+    ScriptVm vm(&files, kArena);
+    ASSERT_EQ(vm.LoadInitFiles("T", "V", "L", false, false), 0);
+    vm.SetScriptTableFileName("END.DAT");
+    vm.SetReadFlagA(5, true);
+  }
+  ASSERT_NE(files.Find("END.DAT"), nullptr);
+  ScriptVm again(&files, kArena);
+  ASSERT_EQ(again.LoadInitFiles("T", "V", "L", false, false), 0);
+  ASSERT_EQ(again.LoadScriptTable("END.DAT"), 0);
+  EXPECT_TRUE(again.TestReadFlagA(5, true));
+}
+
+}  // namespace
+}  // namespace bw
+
+namespace bw {
+namespace {
+
+TEST(ScriptTableState, OnDiskThroughAFolder) {
+  test::TempDir dir;
+  FolderScriptFileSource disk(dir.path());
+  dir.WriteFile("SCRIPT/SOB_INIT.DAT", [] {
+    auto b = Sob(".table\n.script MAIN 8 8\n");
+    return std::string(b.begin(), b.end());
+  }());
+  ScriptVm vm(&disk, kArena);
+  ASSERT_EQ(vm.LoadInitFiles("SCRIPT\\SOB_INIT.DAT", "SCRIPT\\USER_VAR.SOB", "SCRIPT\\FUNC_LIB.SOB", false, false), 0);
+  ASSERT_EQ(vm.scriptTable().size(), 1u);
+  std::filesystem::create_directory(dir.path() / "SAVE");
+  vm.SetFolderPrefix("SAVE\\");
+  vm.SetReadFlagB(7, true);
+  ASSERT_EQ(vm.SaveScriptTable("TLOG.DAT"), 0);
+  vm.SetReadFlagB(6, true);
+  EXPECT_EQ(vm.SaveScriptTable("NOFOLDER\\TLOG.DAT"), 1);
+  ASSERT_EQ(vm.LoadScriptTable("TLOG.DAT"), 0);
+  EXPECT_TRUE(vm.TestReadFlagB(7, true));
+  EXPECT_FALSE(vm.TestReadFlagB(6, true)) << "the failed save must not have replaced the file";
+  EXPECT_EQ(std::filesystem::file_size(dir.path() / "SAVE" / "TLOG.DAT"), 16u + 6 + 8 + 1 + 8 + 1);
+}
+
+}  // namespace
+}  // namespace bw

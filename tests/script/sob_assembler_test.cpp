@@ -1,0 +1,90 @@
+#include "lib/sob/sob_assembler.h"
+
+#include <gtest/gtest.h>
+
+#include "common/byte_reader.h"
+
+namespace bw {
+namespace {
+
+uint32_t WordAt(const std::vector<uint8_t>& bytes, size_t at) {
+  ByteReader r(bytes.data(), bytes.size());
+  uint32_t v = 0;
+  EXPECT_TRUE(r.seek(at) && r.u32le(v)) << at;
+  return v;
+}
+
+TEST(SobAssembler, WritesTheCodeBlockLayout) {
+  auto r = sob::Assemble(".sob0\nstart: push var:2\n jmp start.1\n wait\nd: .word 1, native:5\n .byte 7\n");
+  ASSERT_TRUE(r.ok) << r.error;
+  const auto& b = r.bytes;
+  ASSERT_EQ(std::string(b.begin(), b.begin() + 4), "SOB0");
+  // Lists: var {4, 2}; native {24, 5}; host none; lib none; own {12, 4}; then 0.
+  const uint32_t expectedArea[] = {1, 4, 2, 1, 24, 5, 0, 0, 1, 12, 4, 0};
+  ASSERT_EQ(WordAt(b, 4), sizeof expectedArea);
+  for (size_t i = 0; i < std::size(expectedArea); ++i) EXPECT_EQ(WordAt(b, 8 + 4 * i), expectedArea[i]) << i;
+  size_t after = 8 + sizeof expectedArea;
+  EXPECT_EQ(WordAt(b, after), 20u) << "instruction bytes end behind the wait";
+  EXPECT_EQ(WordAt(b, after + 4), 29u) << "code size";
+  ASSERT_EQ(b.size(), after + 8 + 29);
+  EXPECT_EQ(WordAt(b, after + 8), 8u) << "push";
+  EXPECT_EQ(WordAt(b, after + 8 + 20), 1u) << "first data word";
+  EXPECT_EQ(b.back(), 7);
+}
+
+TEST(SobAssembler, TablesVariablesAndStrings) {
+  auto table = sob::Assemble(".table\n.script MAIN 300 2\n");
+  ASSERT_TRUE(table.ok);
+  EXPECT_EQ(table.bytes, (std::vector<uint8_t>{1, 0, 5, 'M', 'A', 'I', 'N', 0, 44, 1, 2, 0}));
+  auto vars = sob::Assemble(".sob1\na: .string \"A\\x82\\xA0\\\"\"\np: .word a+1\n.var 1 2 a 5\n");
+  ASSERT_TRUE(vars.ok) << vars.error;
+  const std::vector<uint8_t> expected = {'S', 'O', 'B', '1', 9, 0, 0, 0, 'A', 0x82, 0xA0, '"', 0, 0, 0, 0, 0,
+                                         1, 0, 0, 0, 1, 2, 0, 0, 0, 0, 5, 0, 0, 0,  // one variable
+                                         1, 0, 0, 0, 5, 0, 0, 0, 1, 0, 0, 0,  // one relocation {5, 1}
+                                         0, 0, 0, 0};
+  EXPECT_EQ(vars.bytes, expected);
+}
+
+TEST(SobAssembler, RefusesBadSourceWithItsLine) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"add 1, 2\n", "no file directive"},
+      {".sob0\n add 1, 2\n", "line 2"},
+      {".sob0\n frob 1\n", "unknown instruction"},
+      {".sob0\n jmp nowhere\n", "unknown label"},
+      {".sob0\nx: ret\nx: ret\n", "defined twice"},
+      {".sob0\n .string \"\xE3\x81\x82\"\n", "CP932"},
+      {".sob0\n .byte 256\n", "bad byte"},
+      {".sob1\n .word var:1\n", "for code"},
+      {".table\n .word 1\n", "only .script"},
+  };
+  for (auto [source, message] : cases) {
+    auto r = sob::Assemble(source);
+    EXPECT_FALSE(r.ok) << source;
+    EXPECT_NE(r.error.find(message), std::string::npos) << source << " gave: " << r.error;
+  }
+}
+
+TEST(SobDisassembler, ShowsWhatAssemblesBackToTheSameFile) {
+  const char* sources[] = {
+      ".sob0\n  push 3\n  call f\n  native native:0, args, var:0\n  wait\n  ret\nf: sinc 8\n  retv 5\n"
+      "args: .word 20, lib:4\n .string \"MAIN\"\n",
+      ".sob2\nx: set 1, x.2\n switch var:0, x, y\ny: op 99\n ret\n .word y.1, x+3, x+1000\n .byte 1, 2\n",
+      ".sob0\n .word 0\n",
+  };
+  for (const char* source : sources) {
+    auto first = sob::Assemble(source);
+    ASSERT_TRUE(first.ok) << first.error;
+    std::string text = sob::Disassemble(first.bytes);
+    ASSERT_EQ(text.rfind("error:", 0), std::string::npos) << text;
+    auto second = sob::Assemble(text);
+    ASSERT_TRUE(second.ok) << second.error << "\n" << text;
+    EXPECT_EQ(second.bytes, first.bytes) << text;
+  }
+  EXPECT_EQ(sob::Disassemble(std::vector<uint8_t>{'S', 'O', 'B', '1'}).rfind("error:", 0), 0u);
+  sob::FaultSwitches cut;
+  cut.truncateTo = 20;
+  EXPECT_EQ(sob::Disassemble(sob::Assemble(".sob0\nret\n", cut).bytes).rfind("error:", 0), 0u);
+}
+
+}  // namespace
+}  // namespace bw
