@@ -501,17 +501,18 @@ int FileSystemManager::FindFile(std::string* path, std::string_view name, FileFi
     if (path) *path = candidate;
     return 0;
   };
+  bool inPack = false;
   auto packed = [&](const std::string& lowered) {
-    bool found = AskPacks(lowered, [](MountRecord& record, const std::string& rest) {
+    inPack = AskPacks(lowered, [](MountRecord& record, const std::string& rest) {
       return record.archive->Exists(rest.c_str());
     });
-    if (found && path) *path = lowered;
-    return found ? kFindInPack : kGoOn;
+    if (inPack && path) *path = lowered;
+    return inPack ? kFsOk : kGoOn;
   };
   int code = Resolve(name, loose, packed);
   if (code == kFsBadPath) return kFindBadPath;
   if (code == kFsNotFound) return kFindNotFound;
-  return code;
+  return inPack ? kFindInPack : code;
 }
 
 void FileSystemManager::DestroyDecoder(PluginRecord& record) {
