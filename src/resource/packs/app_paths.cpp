@@ -13,10 +13,6 @@ std::string& AppFolder() {
   return folder;
 }
 
-bool EndsWithSeparator(std::string_view path) {
-  return !path.empty() && sjis::FindLastSeparator(path) == path.size() - 1;
-}
-
 bool StartsWithHostRoot(std::string_view path) {
   return path.size() >= 2 && path[0] == '\\' && path[1] == '\\';
 }
@@ -33,6 +29,10 @@ bool IsAbsolutePath(std::string_view path) {
 }
 
 }  // namespace
+
+bool EndsWithSeparator(std::string_view path) {
+  return !path.empty() && sjis::FindLastSeparator(path) == path.size() - 1;
+}
 
 const std::string& GetAppFolder() { return AppFolder(); }
 

@@ -39,6 +39,9 @@ int RebaseAppFolder(std::string_view path);
 int BuildAbsolutePath(std::string& destination, std::string_view path,
                       const std::string* base = nullptr);
 
+// True when the last character is a separator (not a 0x5C trail byte).
+bool EndsWithSeparator(std::string_view path);
+
 // Cuts path in place to its parent folder, keeping the separator; 1 for an empty or too short
 // path, or one without a separator.
 int CutLastPathPart(std::string& path);

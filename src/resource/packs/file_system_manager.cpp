@@ -49,10 +49,6 @@ bool StatLoose(const std::string& enginePath, FileFindData* data) {
   return true;
 }
 
-bool EndsWithSeparator(std::string_view path) {
-  return !path.empty() && sjis::FindLastSeparator(path) == path.size() - 1;
-}
-
 // Wraps a caller's allocate callback to learn whether a failed read had allocated, so release
 // runs only for an allocation that happened.
 struct TrackedAllocation {
