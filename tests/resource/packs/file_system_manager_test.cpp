@@ -95,6 +95,19 @@ TEST_F(FileSystemTest, LooseFilesWinThenPatchesFromTheHighestDown) {
   EXPECT_EQ(manager_.FindFile(&path, "../../../../../../../../../../x", nullptr), kFindBadPath);
 }
 
+TEST_F(FileSystemTest, NamesFoldAsciiLettersOnly) {
+  // "ア" is 0x83 0x41: its trail byte is an 'A' that must not become 'a' (0x83 0x61 is "ャ").
+  WritePack("PATCH.VFA", {Member("\x83\x41.txt", "a-kana"), Member("\x83\x61.txt", "ya")});
+  ASSERT_EQ(MountStartupPacks(manager_), 1);
+  EXPECT_EQ(Load("\x83\x41.TXT"), "a-kana");
+  EXPECT_EQ(Load("\x83\x61.Txt"), "ya");
+  // Full-width letters differ by case: no folding.
+  WritePack("SCRIPT.VFA", {Member("\x82\x81.txt", "full-width a")});
+  ASSERT_EQ(manager_.Mount("SCRIPT.VFA", kStartupMountId, true, true), 0);
+  EXPECT_EQ(Load("script\\\x82\x81.txt"), "full-width a");
+  EXPECT_EQ(Load("script\\\x82\x60.txt"), "error 3");
+}
+
 TEST_F(FileSystemTest, NumberedPatchesNeedPatchVfa) {
   WritePack("PATCH2.VFA", {Member("script\\a.sob", "patch2")});
   WritePack("SCRIPT.VFA", {Member("a.sob", "script")});
