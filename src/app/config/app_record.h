@@ -29,7 +29,7 @@ struct AppRecord {
   uint32_t windowStyle = 0xCA0000;
   uint32_t windowExStyle = 0;
   uint16_t iconId = 0;
-  uint16_t menuId = 0;         // 0 = no menu
+  uint16_t menuId = 0;          // 0 = no menu
   uint16_t acceleratorsId = 0;  // 0 = none
   uint8_t singleInstance = 1;
   uint8_t defaultScreenMode = kScreenBoth;

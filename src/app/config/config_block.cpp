@@ -4,7 +4,8 @@
 
 namespace bw {
 
-bool ReadConfigRecord(ByteReader& in, int lengthBytes, std::span<const uint8_t>& body, int& status) {
+bool ReadConfigRecord(ByteReader& in, int lengthBytes, std::span<const uint8_t>& body,
+                      int& status) {
   uint32_t length = 0;
   bool haveLength = false;
   switch (lengthBytes) {
@@ -34,11 +35,17 @@ bool ReadConfigRecord(ByteReader& in, int lengthBytes, std::span<const uint8_t>&
   return true;
 }
 
-std::string ConfigRecordText(std::span<const uint8_t> body, int& status) {
+std::string ConfigRecordText(std::span<const uint8_t> body, int& status, size_t maxBytes) {
   const void* nul = body.empty() ? nullptr : std::memchr(body.data(), 0, body.size());
-  size_t length = nul ? static_cast<size_t>(static_cast<const uint8_t*>(nul) - body.data()) : body.size();
+  std::string_view text(
+      reinterpret_cast<const char*>(body.data()),
+      nul ? static_cast<size_t>(static_cast<const uint8_t*>(nul) - body.data()) : body.size());
   if (!nul && !body.empty()) status = std::max(status, kConfigMended);
-  return std::string(reinterpret_cast<const char*>(body.data()), length);
+  if (text.size() > maxBytes) {
+    text = sjis::Truncate(text, maxBytes);
+    status = std::max(status, kConfigMended);
+  }
+  return std::string(text);
 }
 
 bool TerminateTextField(std::span<uint8_t> field) {

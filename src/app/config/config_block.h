@@ -65,7 +65,8 @@ struct Decoder {
     } else {
       std::make_unsigned_t<T> u = 0;
       for (size_t i = 0; i < sizeof(T); ++i) {
-        u = static_cast<std::make_unsigned_t<T>>(u | (static_cast<std::make_unsigned_t<T>>((*bytes)[i]) << (8 * i)));
+        u = static_cast<std::make_unsigned_t<T>>(
+            u | (static_cast<std::make_unsigned_t<T>>((*bytes)[i]) << (8 * i)));
       }
       field = static_cast<T>(u);
     }
@@ -124,8 +125,10 @@ bool ReadBlockRecord(ByteReader& in, int lengthBytes, Block& block, int& status)
 }
 
 // The text of a record that holds a text with its NUL: up to the first NUL. A record without
-// one is taken whole and raises status to kConfigMended.
-std::string ConfigRecordText(std::span<const uint8_t> body, int& status);
+// one is taken whole, or cut at a character boundary to maxBytes, and raises status to
+// kConfigMended.
+std::string ConfigRecordText(std::span<const uint8_t> body, int& status,
+                             size_t maxBytes = std::string::npos);
 
 // Ends a fixed-size text field: when it has no NUL, it is cut at the last character boundary
 // that leaves room for one. Answers true when it had to be cut.

@@ -13,6 +13,8 @@ static_assert(BlockSize<FramePacingSettings>() == FramePacingSettings::kSize);
 namespace {
 
 constexpr int kLengthBytes = 2;
+// The longest chosen folder a record can hold with its NUL.
+constexpr size_t kMaxFolderBytes = 0xFFFE;
 
 void AppendRecord(std::vector<uint8_t>& out, std::span<const uint8_t> body) {
   out.push_back(static_cast<uint8_t>(body.size()));
@@ -35,7 +37,7 @@ int ReadEngineConfig(std::span<const uint8_t> file, EngineConfig& config) {
   if (body.empty()) {
     config.chosenSaveFolder.reset();
   } else {
-    config.chosenSaveFolder = ConfigRecordText(body, status);
+    config.chosenSaveFolder = ConfigRecordText(body, status, kMaxFolderBytes);
   }
   return status;
 }
@@ -47,7 +49,7 @@ std::vector<uint8_t> EncodeEngineConfig(const EngineConfig& config) {
   AppendRecord(out, EncodeBlock(config.pacing));
   if (config.chosenSaveFolder) {
     // A path longer than a record can say is cut at a character boundary.
-    std::string_view path = sjis::Truncate(*config.chosenSaveFolder, 0xFFFE);
+    std::string_view path = sjis::Truncate(*config.chosenSaveFolder, kMaxFolderBytes);
     std::vector<uint8_t> text(path.begin(), path.end());
     text.push_back(0);
     AppendRecord(out, text);

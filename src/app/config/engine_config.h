@@ -22,13 +22,13 @@ constexpr uint8_t kInputWindowMessages = 2;
 struct EngineSettings {
   static constexpr size_t kSize = 72;
 
-  uint8_t threadedDriving = 0;           // 0: the frame loop runs on the main thread
+  uint8_t threadedDriving = 0;            // 0: the frame loop runs on the main thread
   uint8_t cpuFeatures[4] = {1, 1, 1, 1};  // 0 clears a process-wide feature flag ([1] is MMX)
-  uint8_t canvas = 1;                    // 0 render list; else a canvas layer (2: with flag 2)
+  uint8_t canvas = 1;                     // 0 render list; else a canvas layer (2: with flag 2)
   uint8_t kept6[3] = {};
   uint8_t kept9 = 1;
-  uint8_t direct3DReport = 1;        // the Direct3D capability report goes into the log
-  uint8_t zBuffer = 0;               // the Direct3D options of the display mode switch
+  uint8_t direct3DReport = 1;  // the Direct3D capability report goes into the log
+  uint8_t zBuffer = 0;         // the Direct3D options of the display mode switch
   uint8_t tripleBuffer = 0;
   uint8_t minimizeOnDeactivate = 1;  // in full screen
   uint8_t logFile = 0;               // write "SYS_LOG.TXT"
@@ -75,8 +75,8 @@ struct DisplaySettings {
   uint8_t fullScreenDepth = 3;  // bits; 3 after a switch to window mode
   int32_t windowLeft = -1;      // -1: centred
   int32_t windowTop = -1;
-  uint8_t restorePointer = 1;      // put the pointer back after a screen-mode switch
-  uint16_t menuEdgeDelayMs = 0;    // rest on the top edge before the full-screen menu opens
+  uint8_t restorePointer = 1;    // put the pointer back after a screen-mode switch
+  uint16_t menuEdgeDelayMs = 0;  // rest on the top edge before the full-screen menu opens
   uint8_t pauseWhenInactive = 0;
 
   template <class Self, class V>
@@ -103,8 +103,8 @@ struct FramePacingSettings {
   uint8_t frameSkipCounting = 0;
   uint8_t soundWarning = 1;  // say so when the sound device cannot be used
   uint8_t loadMovieLibraries = 1;
-  uint8_t flag8 = 1;           // a process-wide flag
-  uint8_t scriptSetting9 = 1;  // read and changed by the scripts
+  uint8_t flag8 = 1;             // a process-wide flag
+  uint8_t scriptSetting9 = 1;    // read and changed by the scripts
   uint8_t imageCacheBudget = 0;  // value - 1, times 4 when positive, is the cache budget
   uint16_t glyphCacheSize = 512;
   uint8_t scriptsMayForceVSync = 1;
@@ -116,8 +116,8 @@ struct FramePacingSettings {
   static constexpr void Fields(Self& s, V& v) {
     v(s.jit), v(s.vsyncMode), v(s.preciseTiming), v(s.vsyncIntervalMinus1), v(s.systemCursor),
         v(s.frameSkipCounting), v(s.soundWarning), v(s.loadMovieLibraries), v(s.flag8),
-        v(s.scriptSetting9), v(s.imageCacheBudget), v(s.glyphCacheSize),
-        v(s.scriptsMayForceVSync), v(s.scriptSetting14), v(s.priorityLoweringOff), v(s.flag16);
+        v(s.scriptSetting9), v(s.imageCacheBudget), v(s.glyphCacheSize), v(s.scriptsMayForceVSync),
+        v(s.scriptSetting14), v(s.priorityLoweringOff), v(s.flag16);
   }
 
   bool operator==(const FramePacingSettings&) const = default;

@@ -83,8 +83,8 @@ int PrepareUserCfg(const SaveFolderPlan& plan, const SaveFolderInputs& in, SaveF
 
 struct SaveFolderChoice {
   int result = kSaveFolderOk;
-  std::string saveFolder;   // ends with "\"
-  bool chosenNow = false;   // mode 2 chose a folder: it is in chosenFolder, and is saved at once
+  std::string saveFolder;  // ends with "\"
+  bool chosenNow = false;  // mode 2 chose a folder: it is in chosenFolder, and is saved at once
 };
 
 // Finds or creates the save-data folder. In mode 2, chosenFolder is the folder USER.CFG held

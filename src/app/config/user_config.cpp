@@ -11,7 +11,8 @@ static_assert(BlockSize<UserConfig>() == UserConfig::kSize);
 
 std::string UserConfig::FontFaceName() const {
   const void* nul = std::memchr(fontFace, 0, sizeof fontFace);
-  size_t length = nul ? static_cast<size_t>(static_cast<const uint8_t*>(nul) - fontFace) : sizeof fontFace;
+  size_t length =
+      nul ? static_cast<size_t>(static_cast<const uint8_t*>(nul) - fontFace) : sizeof fontFace;
   return std::string(reinterpret_cast<const char*>(fontFace), length);
 }
 

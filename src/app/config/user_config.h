@@ -21,7 +21,8 @@ struct UserConfig {
   uint8_t other24[8] = {0, 30, 1, 30, 0, 150, 1, 30};
   uint32_t autoMinMs = 1000;
   // "ＭＳ ゴシック"
-  uint8_t fontFace[32] = {0x82, 0x6C, 0x82, 0x72, ' ', 0x83, 0x53, 0x83, 0x56, 0x83, 0x62, 0x83, 0x4E};
+  uint8_t fontFace[32] = {0x82, 0x6C, 0x82, 0x72, ' ',  0x83, 0x53,
+                          0x83, 0x56, 0x83, 0x62, 0x83, 0x4E};
   uint8_t other68[8] = {1, 0, 2, 0, 0, 1, 140, 0};
   uint32_t frameColor = 0x106EA8;
   uint8_t other80[8] = {0, 1, 1, 1, 1, 0, 0, 0};

@@ -51,27 +51,53 @@ std::string ReadAll(const std::filesystem::path& p) {
 
 TEST(ConfigLayout, DefaultsAreTheShippedBytes) {
   EXPECT_EQ(Encoded(AppRecord{}), (Bytes{0x80, 0x02, 0xE0, 0x01, 0x00, 0x00, 0xCA, 0x00, 0, 0, 0, 0,
-                                         0, 0, 0, 0, 0, 0, 1, 2, 0, 1, 1}));
-  EXPECT_EQ(Encoded(EngineSettings{}),
-            Sparse(72, {{1, 1}, {2, 1}, {3, 1}, {4, 1}, {5, 1}, {9, 1}, {10, 1}, {13, 1},
-                        {16, 2}, {17, 1}, {18, 1}, {20, 1}, {21, 2}, {22, 1}, {23, 1}}));
+                                         0,    0,    0,    0,    0,    0,    1,    2,    0, 1, 1}));
+  EXPECT_EQ(Encoded(EngineSettings{}), Sparse(72, {{1, 1},
+                                                   {2, 1},
+                                                   {3, 1},
+                                                   {4, 1},
+                                                   {5, 1},
+                                                   {9, 1},
+                                                   {10, 1},
+                                                   {13, 1},
+                                                   {16, 2},
+                                                   {17, 1},
+                                                   {18, 1},
+                                                   {20, 1},
+                                                   {21, 2},
+                                                   {22, 1},
+                                                   {23, 1}}));
   EXPECT_EQ(Encoded(DisplaySettings{}),
             (Bytes{0, 3, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 1, 0, 0, 0}));
   EXPECT_EQ(Encoded(FramePacingSettings{}),
             (Bytes{0, 1, 1, 0, 1, 0, 1, 1, 1, 1, 0, 0x00, 0x02, 1, 1, 0, 1}));
 
   Bytes user(196, 0);
-  for (size_t offset : {0, 4, 5, 7, 8, 9, 11, 13, 15, 16, 26, 30, 68, 73, 81, 82, 83, 84, 130, 149,
-                        153, 155, 159, 162, 163, 164, 165, 166, 172, 173, 179, 180, 181, 182, 183,
-                        190, 191}) {
+  for (size_t offset : {0,   4,   5,   7,   8,   9,   11,  13,  15,  16,  26,  30,  68,
+                        73,  81,  82,  83,  84,  130, 149, 153, 155, 159, 162, 163, 164,
+                        165, 166, 172, 173, 179, 180, 181, 182, 183, 190, 191}) {
     user[offset] = 1;
   }
-  for (auto [offset, value] : {std::pair<size_t, uint8_t>{25, 30}, {27, 30}, {29, 150}, {31, 30},
-                               {70, 2}, {74, 140}, {174, 2}, {178, 5}, {192, 5}}) {
+  for (auto [offset, value] : {std::pair<size_t, uint8_t>{25, 30},
+                               {27, 30},
+                               {29, 150},
+                               {31, 30},
+                               {70, 2},
+                               {74, 140},
+                               {174, 2},
+                               {178, 5},
+                               {192, 5}}) {
     user[offset] = value;
   }
-  for (auto [offset, value] : {std::pair<size_t, uint32_t>{20, 750}, {32, 1000}, {76, 0x106EA8},
-                               {88, 256}, {92, 150}, {96, 160}, {100, 170}, {104, 256}, {168, 256}}) {
+  for (auto [offset, value] : {std::pair<size_t, uint32_t>{20, 750},
+                               {32, 1000},
+                               {76, 0x106EA8},
+                               {88, 256},
+                               {92, 150},
+                               {96, 160},
+                               {100, 170},
+                               {104, 256},
+                               {168, 256}}) {
     PutLe32(user, offset, value);
   }
   const std::string face = "\x82\x6C\x82\x72 \x83\x53\x83\x56\x83\x62\x83\x4E";  // ＭＳ ゴシック
@@ -108,29 +134,54 @@ TEST(ConfigLayout, FieldsSitAtTheirOffsets) {
       {"log switch", With<EngineSettings>([](auto& s) { s.logFile = 7; }), 14, {7}},
       {"cpu clock", With<EngineSettings>([](auto& s) { s.logCpuClock = 7; }), 15, {7}},
       {"keep awake", With<EngineSettings>([](auto& s) { s.keepAwake = 7; }), 26, {7}},
-      {"word 43", With<EngineSettings>([](auto& s) { s.displayWord43 = 0x11223344; }), 43, {0x44, 0x33, 0x22, 0x11}},
-      {"word 63", With<EngineSettings>([](auto& s) { s.displayWord63 = 0x11223344; }), 63, {0x44, 0x33, 0x22, 0x11}},
-      {"window left", With<DisplaySettings>([](auto& s) { s.windowLeft = 0x01020304; }), 2, {4, 3, 2, 1}},
-      {"window top", With<DisplaySettings>([](auto& s) { s.windowTop = -2; }), 6, {0xFE, 0xFF, 0xFF, 0xFF}},
-      {"menu edge delay", With<DisplaySettings>([](auto& s) { s.menuEdgeDelayMs = 0x1234; }), 11, {0x34, 0x12}},
+      {"word 43",
+       With<EngineSettings>([](auto& s) { s.displayWord43 = 0x11223344; }),
+       43,
+       {0x44, 0x33, 0x22, 0x11}},
+      {"word 63",
+       With<EngineSettings>([](auto& s) { s.displayWord63 = 0x11223344; }),
+       63,
+       {0x44, 0x33, 0x22, 0x11}},
+      {"window left",
+       With<DisplaySettings>([](auto& s) { s.windowLeft = 0x01020304; }),
+       2,
+       {4, 3, 2, 1}},
+      {"window top",
+       With<DisplaySettings>([](auto& s) { s.windowTop = -2; }),
+       6,
+       {0xFE, 0xFF, 0xFF, 0xFF}},
+      {"menu edge delay",
+       With<DisplaySettings>([](auto& s) { s.menuEdgeDelayMs = 0x1234; }),
+       11,
+       {0x34, 0x12}},
       {"pause inactive", With<DisplaySettings>([](auto& s) { s.pauseWhenInactive = 7; }), 13, {7}},
       {"jit", With<FramePacingSettings>([](auto& s) { s.jit = 7; }), 0, {7}},
       {"interval", With<FramePacingSettings>([](auto& s) { s.vsyncIntervalMinus1 = 7; }), 3, {7}},
       {"cache budget", With<FramePacingSettings>([](auto& s) { s.imageCacheBudget = 7; }), 10, {7}},
-      {"glyph cache", With<FramePacingSettings>([](auto& s) { s.glyphCacheSize = 0x1234; }), 11, {0x34, 0x12}},
-      {"priority off", With<FramePacingSettings>([](auto& s) { s.priorityLoweringOff = 7; }), 15, {7}},
+      {"glyph cache",
+       With<FramePacingSettings>([](auto& s) { s.glyphCacheSize = 0x1234; }),
+       11,
+       {0x34, 0x12}},
+      {"priority off",
+       With<FramePacingSettings>([](auto& s) { s.priorityLoweringOff = 7; }),
+       15,
+       {7}},
       {"monitor flag", With<UserConfig>([](auto& s) { s.fullScreenMonitor = 7; }), 154, {7}},
       {"display option 1", With<UserConfig>([](auto& s) { s.displayOption1 = 7; }), 156, {7}},
       {"monitor number", With<UserConfig>([](auto& s) { s.monitorNumber = 7; }), 157, {7}},
       {"start windowed", With<UserConfig>([](auto& s) { s.startWindowed = 7; }), 158, {7}},
       {"display option 2", With<UserConfig>([](auto& s) { s.displayOption2 = 7; }), 160, {7}},
-      {"display option 3", With<UserConfig>([](auto& s) { s.moreDisplayOptions[0] = 7; }), 161, {7}},
+      {"display option 3",
+       With<UserConfig>([](auto& s) { s.moreDisplayOptions[0] = 7; }),
+       161,
+       {7}},
   };
   for (const auto& probe : probes) {
     Bytes bytes = probe.encode();
     ASSERT_LE(probe.offset + probe.expected.size(), bytes.size()) << probe.name;
-    EXPECT_EQ(Bytes(bytes.begin() + probe.offset, bytes.begin() + probe.offset + probe.expected.size()),
-              probe.expected)
+    EXPECT_EQ(
+        Bytes(bytes.begin() + probe.offset, bytes.begin() + probe.offset + probe.expected.size()),
+        probe.expected)
         << probe.name;
   }
 }
@@ -138,9 +189,12 @@ TEST(ConfigLayout, FieldsSitAtTheirOffsets) {
 TEST(ConfigRoundTrip, EveryFileReadsBackWhatWasWritten) {
   // Every byte of every block matters: random blocks must come back unchanged.
   EngineConfig config;
-  DecodeBlock<EngineSettings>(std::span<const uint8_t, 72>(RandomBytes(72, 1).data(), 72), config.engine);
-  DecodeBlock<DisplaySettings>(std::span<const uint8_t, 14>(RandomBytes(14, 2).data(), 14), config.display);
-  DecodeBlock<FramePacingSettings>(std::span<const uint8_t, 17>(RandomBytes(17, 3).data(), 17), config.pacing);
+  DecodeBlock<EngineSettings>(std::span<const uint8_t, 72>(RandomBytes(72, 1).data(), 72),
+                              config.engine);
+  DecodeBlock<DisplaySettings>(std::span<const uint8_t, 14>(RandomBytes(14, 2).data(), 14),
+                               config.display);
+  DecodeBlock<FramePacingSettings>(std::span<const uint8_t, 17>(RandomBytes(17, 3).data(), 17),
+                                   config.pacing);
   config.chosenSaveFolder = "Z:\\home\\player\\\x95\x5C";  // ends in 表, whose trail is '\'
   EngineConfig readCfg;
   EXPECT_EQ(ReadEngineConfig(tools::WriteUserCfg(config), readCfg), kConfigOk);
@@ -223,7 +277,8 @@ TEST(ConfigRead, ShortRecordsKeepTheDefaultsTheyDoNotReach) {
   ASSERT_EQ(ReadEngineConfig(tools::WriteUserCfg(records), readCfg), kConfigOk);
   EXPECT_EQ(readCfg.engine.logFile, 1);
   EXPECT_EQ(readCfg.engine.inputMode, kInputWindowMessages);
-  EXPECT_EQ(readCfg.display.windowLeft, static_cast<int32_t>(0xFFFF0064)) << "bytes copied as they come";
+  EXPECT_EQ(readCfg.display.windowLeft, static_cast<int32_t>(0xFFFF0064))
+      << "bytes copied as they come";
   EXPECT_EQ(readCfg.pacing, FramePacingSettings{});
   EXPECT_FALSE(readCfg.chosenSaveFolder) << "a fourth record of length 0 chooses no folder";
 
@@ -292,7 +347,7 @@ TEST(ConfigRead, LengthsPastTheEndTakeWhatIsThere) {
   EXPECT_EQ(ReadUserConfig(Bytes{1, 0, 0}, readUser), kConfigTruncated);
 }
 
-TEST(ConfigRead, InfoTextsAreBoundedAndEnded) {
+TEST(ConfigRead, TextsAreBoundedAndEnded) {
   auto texts = tools::AppInfTexts(AppInfo{});
   texts[0] = tools::TextRecord("NoNul", false);
   texts[1] = tools::TextRecord("Title");
@@ -320,6 +375,17 @@ TEST(ConfigRead, InfoTextsAreBoundedAndEnded) {
   EXPECT_EQ(info.majorVersion, 4);
   EXPECT_EQ(info.minorVersion, 0);
   EXPECT_EQ(info.appName, "");
+
+  // A chosen folder that fills its record without a NUL is cut so that it can be saved again.
+  auto records = tools::UserCfgRecords(EngineConfig{});
+  records[3] = tools::TextRecord(std::string(0xFFFF, 'x'), false);
+  EngineConfig config;
+  EXPECT_EQ(ReadEngineConfig(tools::WriteUserCfg(records), config), kConfigMended);
+  ASSERT_TRUE(config.chosenSaveFolder);
+  EXPECT_EQ(config.chosenSaveFolder->size(), 0xFFFEu);
+  EngineConfig again;
+  EXPECT_EQ(ReadEngineConfig(EncodeEngineConfig(config), again), kConfigOk);
+  EXPECT_EQ(again, config);
 }
 
 TEST(ConfigRead, AFontFaceWithoutItsNulIsEndedOnACharacter) {
@@ -332,7 +398,8 @@ TEST(ConfigRead, AFontFaceWithoutItsNulIsEndedOnACharacter) {
   EXPECT_EQ(ReadUserConfig(tools::WriteAppCfg(body), readUser), kConfigMended);
   EXPECT_EQ(readUser.FontFaceName(), std::string(31, 'a'));
 
-  std::fill(body.body.begin() + 36, body.body.begin() + 68, 0x82);  // sixteen double-byte characters
+  std::fill(body.body.begin() + 36, body.body.begin() + 68,
+            0x82);  // sixteen double-byte characters
   EXPECT_EQ(ReadUserConfig(tools::WriteAppCfg(body), readUser), kConfigMended);
   EXPECT_EQ(readUser.FontFaceName().size(), 30u) << "the last whole character that leaves room";
 }
@@ -340,16 +407,19 @@ TEST(ConfigRead, AFontFaceWithoutItsNulIsEndedOnACharacter) {
 TEST(ConfigRead, SetupFileIsTakenWholeOrSkipped) {
   const SetupInfo before{"kept", 1};
   SetupInfo info = before;
-  EXPECT_EQ(ReadSetupInfo(tools::WriteSetupIfg("IFG2", tools::TextRecord("key"), 0), info), kConfigBadMagic);
+  EXPECT_EQ(ReadSetupInfo(tools::WriteSetupIfg("IFG2", tools::TextRecord("key"), 0), info),
+            kConfigBadMagic);
   EXPECT_EQ(ReadSetupInfo(Bytes{'I', 'F', 'G'}, info), kConfigTruncated);
-  EXPECT_EQ(ReadSetupInfo(tools::WriteSetupIfg("IFG1", tools::TextRecord("key"), std::nullopt), info),
-            kConfigTruncated);
+  EXPECT_EQ(
+      ReadSetupInfo(tools::WriteSetupIfg("IFG1", tools::TextRecord("key"), std::nullopt), info),
+      kConfigTruncated);
   auto longKey = tools::TextRecord("key");
   longKey.declaredLength = 50;
   EXPECT_EQ(ReadSetupInfo(tools::WriteSetupIfg("IFG1", longKey, 1), info), kConfigTruncated);
   EXPECT_EQ(info, before) << "a broken file changes nothing";
 
-  EXPECT_EQ(ReadSetupInfo(tools::WriteSetupIfg("IFG1", ConfigRecord{}, std::nullopt), info), kConfigOk);
+  EXPECT_EQ(ReadSetupInfo(tools::WriteSetupIfg("IFG1", ConfigRecord{}, std::nullopt), info),
+            kConfigOk);
   EXPECT_FALSE(info.uninstallKey) << "a zero-length key name: no key, so no registry access";
 
   EXPECT_EQ(ReadSetupInfo(tools::WriteSetupIfg("IFG1", tools::TextRecord("open", false), 1), info),
@@ -388,7 +458,8 @@ TEST(ConfigSave, FilesAreReplacedWholeOrNotAtAll) {
   expected = tools::WriteAppCfg(user);
   EXPECT_EQ(ReadAll(appCfg), std::string(expected.begin(), expected.end()));
 
-  EXPECT_TRUE(SaveUserConfig(dir.path() / "missing" / "APP_CFG.DAT", user)) << "a failure is reported";
+  EXPECT_TRUE(SaveUserConfig(dir.path() / "missing" / "APP_CFG.DAT", user))
+      << "a failure is reported";
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2)
       << "and leaves nothing behind";
 }

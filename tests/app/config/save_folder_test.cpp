@@ -97,7 +97,8 @@ TEST(SaveFolderPlan, EachModeReadsAndSavesUserCfgInOnePlace) {
     auto plan = PlanSaveFolder(in);
     EXPECT_EQ(plan.mode, c.planned);
     EXPECT_EQ(plan.userCfgFolder, c.folder);
-    EXPECT_EQ(plan.userCfgPath, (c.folder.empty() ? "Z:\\games\\demo\\" : c.folder + "\\") + "USER.CFG");
+    EXPECT_EQ(plan.userCfgPath,
+              (c.folder.empty() ? "Z:\\games\\demo\\" : c.folder + "\\") + "USER.CFG");
     EXPECT_EQ(plan.writesSettings, c.planned != 5);
   }
 }
@@ -105,7 +106,8 @@ TEST(SaveFolderPlan, EachModeReadsAndSavesUserCfgInOnePlace) {
 TEST(SaveFolderPlan, TheGamesFolderNameWinsAndARebasedFolderIsWhereSettingsGo) {
   auto in = Inputs(3);
   in.saveFolderName = "\x83\x65\x83\x58\x83\x67";  // テスト
-  EXPECT_EQ(PlanSaveFolder(in).userCfgPath, "Z:\\home\\p\\.local\\share\\\x83\x65\x83\x58\x83\x67\\USER.CFG");
+  EXPECT_EQ(PlanSaveFolder(in).userCfgPath,
+            "Z:\\home\\p\\.local\\share\\\x83\x65\x83\x58\x83\x67\\USER.CFG");
   // Started with "/L Z:\other\": the settings are saved where the next start reads them.
   in = Inputs(1);
   in.appFolder = "Z:\\other\\";
@@ -143,11 +145,18 @@ TEST(PrepareUserCfg, AFolderWithoutSettingsNeedsThePlayersYes) {
     host.files.insert("Z:\\games\\demo\\USER.CFG");
     EXPECT_EQ(PrepareUserCfg(plan, in, host), kSaveFolderSettingsRefused);
     ASSERT_EQ(host.questions.size(), 1u);
-    EXPECT_EQ(host.questions[0],
-              plan.userCfgFolder + (mode == 2 ? "\nに、「Demo」の環境設定データを作成します。\n作成する設定ファイルと同名のファイルが存在する場合、上書きされます。\nよろしいですか？"
-                                              : "\nに、「Demo」のセーブデータを作成します。\n作成するセーブファイルと同名のファイルが存在する場合、\n上書きされる可能性があります。\nよろしいですか？"));
+    EXPECT_EQ(
+        host.questions[0],
+        plan.userCfgFolder +
+            (mode == 2
+                 ? "\nに、「Demo」の環境設定データを作成します。\n作成する設定ファイルと同名のファ"
+                   "イルが存在する場合、上書きされます。\nよろしいですか？"
+                 : "\nに、「Demo」のセーブデータを作成します。\n作成するセーブファイルと同名のファ"
+                   "イルが存在する場合、\n上書きされる可能性があります。\nよろしいですか？"));
     ASSERT_EQ(host.told.size(), 1u);
-    EXPECT_EQ(host.told[0].first, plan.userCfgFolder + "\nを移動させるか名前を変更して、セーブデータを保存できる状態にしてから、\n「Demo」を再度、実行して下さい。");
+    EXPECT_EQ(host.told[0].first, plan.userCfgFolder +
+                                      "\nを移動させるか名前を変更して、セーブデータを保存できる状態"
+                                      "にしてから、\n「Demo」を再度、実行して下さい。");
     EXPECT_EQ(host.told[0].second, SaveFolderHost::Icon::kWarning);
     EXPECT_TRUE(host.copies.empty());
 
@@ -164,7 +173,9 @@ TEST(PrepareUserCfg, AFolderThatCannotBeMadeIsReportedAndTheStartGoesOn) {
   host.unmakeable.insert(plan.userCfgFolder);
   EXPECT_EQ(PrepareUserCfg(plan, in, host), kSaveFolderOk);
   ASSERT_EQ(host.told.size(), 1u);
-  EXPECT_EQ(host.told[0].first, plan.userCfgFolder + "\nセーブデータ作成フォルダの作成に失敗しました。\nセーブデータの作成、アプリケーション設定の保存を行うことができません。");
+  EXPECT_EQ(host.told[0].first, plan.userCfgFolder +
+                                    "\nセーブデータ作成フォルダの作成に失敗しました。\nセーブデータ"
+                                    "の作成、アプリケーション設定の保存を行うことができません。");
   EXPECT_EQ(host.told[0].second, SaveFolderHost::Icon::kError);
   EXPECT_FALSE(host.files.count(plan.userCfgPath)) << "the read that follows fails and says so";
 }
@@ -221,7 +232,10 @@ TEST(FindSaveFolder, WithoutAChoiceThePlayerIsAskedAndCancellingEndsTheStart) {
   choice = FindSaveFolder(plan, in, chosen, host2);
   EXPECT_EQ(choice.result, kSaveFolderNone);
   ASSERT_EQ(host2.questions.size(), 1u);
-  EXPECT_EQ(host2.questions[0], "Z:\\gone\nセーブデータ作成フォルダが見つかりません。\n新しくセーブデータ作成フォルダを設定しますか？");
+  EXPECT_EQ(host2.questions[0],
+            "Z:"
+            "\\gone\nセーブデータ作成フォルダが見つかりません。\n新しくセーブデータ作成フォルダを設"
+            "定しますか？");
   EXPECT_TRUE(host2.browsed.empty());
   EXPECT_EQ(chosen, "Z:\\gone") << "kept for the next start";
 }
@@ -230,7 +244,7 @@ TEST(FindSaveFolder, ANewChoiceIsCreatedAndRemembered) {
   auto in = Inputs(2);
   auto plan = PlanSaveFolder(in);
   FakeHost host;
-  host.answers = {true};  // set a new folder
+  host.answers = {true};                     // set a new folder
   host.browseAnswer = "Z:\\data\\\x95\x5C";  // ends in 表, whose trail byte is '\'
   std::optional<std::string> chosen = "Z:\\gone";
   auto choice = FindSaveFolder(plan, in, chosen, host);

@@ -25,7 +25,8 @@ bool WriteBytes(const std::filesystem::path& path, const std::vector<uint8_t>& b
   std::error_code ec;
   std::filesystem::create_directories(path.parent_path(), ec);
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   if (out) return true;
   if (error) *error = "cannot write " + path.string();
   return false;
@@ -39,8 +40,12 @@ ConfigRecord TextRecord(std::string_view text, bool terminated) {
   return record;
 }
 
-ConfigRecord AppRecordBody(const AppRecord& record) { return BlockRecord(record); }
-ConfigRecord UserConfigBody(const UserConfig& config) { return BlockRecord(config); }
+ConfigRecord AppRecordBody(const AppRecord& record) {
+  return BlockRecord(record);
+}
+ConfigRecord UserConfigBody(const UserConfig& config) {
+  return BlockRecord(config);
+}
 
 std::vector<ConfigRecord> UserCfgRecords(const EngineConfig& config) {
   return {BlockRecord(config.engine), BlockRecord(config.display), BlockRecord(config.pacing),
@@ -59,7 +64,8 @@ std::vector<uint8_t> WriteAppSys(const ConfigRecord& record) {
   return out;
 }
 
-std::vector<uint8_t> WriteAppInf(std::array<uint8_t, 3> version, std::span<const ConfigRecord> texts) {
+std::vector<uint8_t> WriteAppInf(std::array<uint8_t, 3> version,
+                                 std::span<const ConfigRecord> texts) {
   std::vector<uint8_t> out(version.begin(), version.end());
   for (const auto& text : texts) AppendRecord(out, text, 1);
   return out;
@@ -85,7 +91,9 @@ std::vector<uint8_t> WriteSetupIfg(std::string_view magic, const ConfigRecord& k
   return out;
 }
 
-std::vector<uint8_t> WriteAppSys(const AppRecord& record) { return WriteAppSys(AppRecordBody(record)); }
+std::vector<uint8_t> WriteAppSys(const AppRecord& record) {
+  return WriteAppSys(AppRecordBody(record));
+}
 
 std::vector<uint8_t> WriteAppInf(const AppInfo& info) {
   return WriteAppInf({info.majorVersion, info.minorVersion, info.revision}, AppInfTexts(info));

@@ -40,7 +40,8 @@ std::vector<ConfigRecord> AppInfTexts(const AppInfo& info);
 // Each file from its records; lengths are u16 (QZ_APP.SYS, USER.CFG), u8 (QZ_APP.INF,
 // SET_UP.IFG) or u32 (APP_CFG.DAT), cut to their width when a declared length is wider.
 std::vector<uint8_t> WriteAppSys(const ConfigRecord& record);
-std::vector<uint8_t> WriteAppInf(std::array<uint8_t, 3> version, std::span<const ConfigRecord> texts);
+std::vector<uint8_t> WriteAppInf(std::array<uint8_t, 3> version,
+                                 std::span<const ConfigRecord> texts);
 std::vector<uint8_t> WriteUserCfg(std::span<const ConfigRecord> records);
 std::vector<uint8_t> WriteAppCfg(const ConfigRecord& record);
 // No per-user byte when perUser is unset.
