@@ -180,7 +180,7 @@ TEST(PrepareUserCfg, AFolderThatCannotBeMadeIsReportedAndTheStartGoesOn) {
   EXPECT_FALSE(host.files.count(plan.userCfgPath)) << "the read that follows fails and says so";
 }
 
-TEST(FindSaveFolder, FixedModesGiveTheirFolderWithASeparator) {
+TEST(FindSaveFolder, KnownFoldersAreTakenWithASeparator) {
   std::optional<std::string> chosen;
   FakeHost host;
   auto in = Inputs(1);
@@ -192,24 +192,21 @@ TEST(FindSaveFolder, FixedModesGiveTheirFolderWithASeparator) {
   in = Inputs(3);
   choice = FindSaveFolder(PlanSaveFolder(in), in, chosen, host);
   EXPECT_EQ(choice.saveFolder, "Z:\\home\\p\\.local\\share\\Demo SaveData\\");
+  EXPECT_EQ(choice.saveFolder + "USER.CFG", PlanSaveFolder(in).userCfgPath) << "both files in one";
   in = Inputs(5);
   choice = FindSaveFolder(PlanSaveFolder(in), in, chosen, host);
   EXPECT_EQ(choice.saveFolder, "Z:\\games\\demo\\");
-  EXPECT_FALSE(choice.chosenNow);
-  EXPECT_TRUE(host.told.empty());
-}
 
-TEST(FindSaveFolder, ChosenFolderFromTheSettingsIsUsedWhenItExists) {
-  auto in = Inputs(2);
-  auto plan = PlanSaveFolder(in);
-  FakeHost host;
+  // Mode 2 with a chosen folder that is there: no question, no dialog.
   host.folders.insert("Z:\\mine");
-  std::optional<std::string> chosen = "Z:\\mine";
-  auto choice = FindSaveFolder(plan, in, chosen, host);
-  EXPECT_EQ(choice.result, kSaveFolderOk);
+  chosen = "Z:\\mine";
+  in = Inputs(2);
+  choice = FindSaveFolder(PlanSaveFolder(in), in, chosen, host);
   EXPECT_EQ(choice.saveFolder, "Z:\\mine\\");
   EXPECT_FALSE(choice.chosenNow);
+  EXPECT_TRUE(host.questions.empty());
   EXPECT_TRUE(host.browsed.empty());
+  EXPECT_TRUE(host.told.empty());
 }
 
 TEST(FindSaveFolder, WithoutAChoiceThePlayerIsAskedAndCancellingEndsTheStart) {
@@ -271,12 +268,6 @@ TEST(FindSaveFolder, AnExistingOrUnmakeableChoiceCanStillEndTheStart) {
     ASSERT_EQ(host.told.size(), 1u);
     EXPECT_EQ(host.told[0].first.substr(0, folder.size() + 10), folder + "\nを移動");
     EXPECT_FALSE(chosen);
-
-    host.answers = {true};
-    host.told.clear();
-    auto choice = FindSaveFolder(plan, in, chosen, host);
-    EXPECT_EQ(choice.result, kSaveFolderOk);
-    EXPECT_EQ(chosen, folder);
   }
   {
     FakeHost host;
