@@ -1,6 +1,7 @@
 #include "app/config/config_block.h"
 
 #include "common/sjis.h"
+#include "resource/packs/app_paths.h"
 
 namespace bw {
 
@@ -57,7 +58,7 @@ bool TerminateTextField(std::span<uint8_t> field) {
 }
 
 void AppendPathSeparator(std::string& path) {
-  if (path.empty() || sjis::FindLastSeparator(path) != path.size() - 1) path += '\\';
+  if (!EndsWithSeparator(path)) path += '\\';
 }
 
 }  // namespace bw
