@@ -1,0 +1,38 @@
+#include "app/config/user_config.h"
+
+#include <cstring>
+
+#include "app/config/config_block.h"
+#include "common/atomic_file.h"
+
+namespace bw {
+
+static_assert(BlockSize<UserConfig>() == UserConfig::kSize);
+
+std::string UserConfig::FontFaceName() const {
+  const void* nul = std::memchr(fontFace, 0, sizeof fontFace);
+  size_t length =
+      nul ? static_cast<size_t>(static_cast<const uint8_t*>(nul) - fontFace) : sizeof fontFace;
+  return std::string(reinterpret_cast<const char*>(fontFace), length);
+}
+
+int ReadUserConfig(std::span<const uint8_t> file, UserConfig& config) {
+  ByteReader in(file);
+  int status = kConfigOk;
+  if (!ReadBlockRecord(in, 4, config, status)) return status;
+  if (TerminateTextField(config.fontFace)) status = std::max(status, kConfigMended);
+  return status;
+}
+
+std::vector<uint8_t> EncodeUserConfig(const UserConfig& config) {
+  auto block = EncodeBlock(config);
+  std::vector<uint8_t> out = {static_cast<uint8_t>(block.size()), 0, 0, 0};
+  out.insert(out.end(), block.begin(), block.end());
+  return out;
+}
+
+std::error_code SaveUserConfig(const std::filesystem::path& path, const UserConfig& config) {
+  return WriteFileAtomically(path, EncodeUserConfig(config));
+}
+
+}  // namespace bw

@@ -1,0 +1,404 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <random>
+
+#include "app/config/app_info.h"
+#include "app/config/app_record.h"
+#include "app/config/config_block.h"
+#include "app/config/engine_config.h"
+#include "app/config/setup_info.h"
+#include "app/config/user_config.h"
+#include "lib/config/config_writers.h"
+#include "support/temp_dir.h"
+
+namespace bw {
+namespace {
+
+using tools::ConfigRecord;
+using Bytes = std::vector<uint8_t>;
+
+template <class Block>
+Bytes Encoded(const Block& block) {
+  auto bytes = EncodeBlock(block);
+  return Bytes(bytes.begin(), bytes.end());
+}
+
+// A block of n bytes, zero but for the listed {offset, value} bytes.
+Bytes Sparse(size_t n, std::initializer_list<std::pair<size_t, uint8_t>> set) {
+  Bytes bytes(n, 0);
+  for (auto [offset, value] : set) bytes[offset] = value;
+  return bytes;
+}
+
+void PutLe32(Bytes& bytes, size_t offset, uint32_t value) {
+  for (int i = 0; i < 4; ++i) bytes[offset + i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+template <class Block>
+Block RandomBlock(uint32_t seed) {
+  std::mt19937 rng(seed);
+  std::array<uint8_t, Block::kSize> bytes;
+  for (auto& b : bytes) b = static_cast<uint8_t>(rng());
+  Block block;
+  DecodeBlock<Block>(bytes, block);
+  return block;
+}
+
+std::string ReadAll(const std::filesystem::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+TEST(ConfigLayout, DefaultsAreTheShippedBytes) {
+  // clang-format off
+  EXPECT_EQ(Encoded(AppRecord{}), (Bytes{0x80, 0x02, 0xE0, 0x01, 0x00, 0x00, 0xCA, 0x00, 0, 0, 0, 0,
+                                         0, 0, 0, 0, 0, 0, 1, 2, 0, 1, 1}));
+  EXPECT_EQ(Encoded(EngineSettings{}), Sparse(72, {{1, 1}, {2, 1}, {3, 1}, {4, 1}, {5, 1}, {9, 1},
+      {10, 1}, {13, 1}, {16, 2}, {17, 1}, {18, 1}, {20, 1}, {21, 2}, {22, 1}, {23, 1}}));
+  EXPECT_EQ(Encoded(DisplaySettings{}),
+            (Bytes{0, 3, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 1, 0, 0, 0}));
+  EXPECT_EQ(Encoded(FramePacingSettings{}),
+            (Bytes{0, 1, 1, 0, 1, 0, 1, 1, 1, 1, 0, 0x00, 0x02, 1, 1, 0, 1}));
+
+  Bytes user = Sparse(196, {{25, 30}, {27, 30}, {29, 150}, {31, 30}, {70, 2}, {74, 140}, {174, 2},
+                            {178, 5}, {192, 5}});
+  for (size_t offset : {0, 4, 5, 7, 8, 9, 11, 13, 15, 16, 26, 30, 68, 73, 81, 82, 83, 84, 130, 149,
+                        153, 155, 159, 162, 163, 164, 165, 166, 172, 173, 179, 180, 181, 182, 183,
+                        190, 191}) {
+    user[offset] = 1;
+  }
+  for (auto [offset, value] : {std::pair<size_t, uint32_t>{20, 750}, {32, 1000}, {76, 0x106EA8},
+                               {88, 256}, {92, 150}, {96, 160}, {100, 170}, {104, 256}, {168, 256}}) {
+    PutLe32(user, offset, value);
+  }
+  const std::string face = "\x82\x6C\x82\x72 \x83\x53\x83\x56\x83\x62\x83\x4E";  // ＭＳ ゴシック
+  std::copy(face.begin(), face.end(), user.begin() + 36);
+  const uint8_t keys[17] = {0x41, 0x2C, 0x2D, 0x1E, 0x41, 0x42, 0x43, 0x44, 0x39,
+                            0x32, 0x2E, 0xD2, 0x1F, 0x0E, 0x14, 0xC9, 0xD1};
+  // clang-format on
+  std::copy(std::begin(keys), std::end(keys), user.begin() + 113);
+  EXPECT_EQ(Encoded(UserConfig{}), user);
+  EXPECT_EQ(UserConfig{}.FontFaceName(), face);
+}
+
+// A block with one field set, as bytes.
+template <class Block, class Set>
+std::function<Bytes()> With(Set set) {
+  return [set] {
+    Block block;
+    set(block);
+    return Encoded(block);
+  };
+}
+
+// Fields whose default is 0 do not show in the defaults: each is set and looked for.
+TEST(ConfigLayout, FieldsSitAtTheirOffsets) {
+  struct Probe {
+    const char* name;
+    std::function<Bytes()> encode;
+    size_t offset;
+    Bytes expected;
+  };
+  using E = EngineSettings;
+  using D = DisplaySettings;
+  using P = FramePacingSettings;
+  using U = UserConfig;
+  // clang-format off
+  const Probe probes[] = {
+      {"threaded driving", With<E>([](auto& s) { s.threadedDriving = 7; }), 0, {7}},
+      {"z-buffer", With<E>([](auto& s) { s.zBuffer = 7; }), 11, {7}},
+      {"triple buffer", With<E>([](auto& s) { s.tripleBuffer = 7; }), 12, {7}},
+      {"log switch", With<E>([](auto& s) { s.logFile = 7; }), 14, {7}},
+      {"cpu clock", With<E>([](auto& s) { s.logCpuClock = 7; }), 15, {7}},
+      {"keep awake", With<E>([](auto& s) { s.keepAwake = 7; }), 26, {7}},
+      {"word 43", With<E>([](auto& s) { s.displayWord43 = 0x04030201; }), 43, {1, 2, 3, 4}},
+      {"word 63", With<E>([](auto& s) { s.displayWord63 = 0x04030201; }), 63, {1, 2, 3, 4}},
+      {"window left", With<D>([](auto& s) { s.windowLeft = 0x01020304; }), 2, {4, 3, 2, 1}},
+      {"window top", With<D>([](auto& s) { s.windowTop = -2; }), 6, {0xFE, 0xFF, 0xFF, 0xFF}},
+      {"menu edge delay", With<D>([](auto& s) { s.menuEdgeDelayMs = 0x1234; }), 11, {0x34, 0x12}},
+      {"pause inactive", With<D>([](auto& s) { s.pauseWhenInactive = 7; }), 13, {7}},
+      {"jit", With<P>([](auto& s) { s.jit = 7; }), 0, {7}},
+      {"interval", With<P>([](auto& s) { s.vsyncIntervalMinus1 = 7; }), 3, {7}},
+      {"cache budget", With<P>([](auto& s) { s.imageCacheBudget = 7; }), 10, {7}},
+      {"glyph cache", With<P>([](auto& s) { s.glyphCacheSize = 0x1234; }), 11, {0x34, 0x12}},
+      {"priority off", With<P>([](auto& s) { s.priorityLoweringOff = 7; }), 15, {7}},
+      {"monitor flag", With<U>([](auto& s) { s.fullScreenMonitor = 7; }), 154, {7}},
+      {"display option 1", With<U>([](auto& s) { s.displayOption1 = 7; }), 156, {7}},
+      {"monitor number", With<U>([](auto& s) { s.monitorNumber = 7; }), 157, {7}},
+      {"start windowed", With<U>([](auto& s) { s.startWindowed = 7; }), 158, {7}},
+      {"display option 2", With<U>([](auto& s) { s.displayOption2 = 7; }), 160, {7}},
+      {"display option 3", With<U>([](auto& s) { s.moreDisplayOptions[0] = 7; }), 161, {7}},
+  };
+  // clang-format on
+  for (const auto& probe : probes) {
+    Bytes bytes = probe.encode();
+    ASSERT_LE(probe.offset + probe.expected.size(), bytes.size()) << probe.name;
+    EXPECT_EQ(
+        Bytes(bytes.begin() + probe.offset, bytes.begin() + probe.offset + probe.expected.size()),
+        probe.expected)
+        << probe.name;
+  }
+}
+
+TEST(ConfigRoundTrip, EveryFileReadsBackWhatWasWritten) {
+  // Every byte of every block matters: random blocks must come back unchanged.
+  EngineConfig config{RandomBlock<EngineSettings>(1), RandomBlock<DisplaySettings>(2),
+                      RandomBlock<FramePacingSettings>(3), std::nullopt};
+  config.chosenSaveFolder = "Z:\\home\\player\\\x95\x5C";  // ends in 表, whose trail is '\'
+  EngineConfig readCfg;
+  EXPECT_EQ(ReadEngineConfig(tools::WriteUserCfg(config), readCfg), kConfigOk);
+  EXPECT_EQ(readCfg, config);
+  EXPECT_EQ(EncodeEngineConfig(config), tools::WriteUserCfg(config));
+
+  UserConfig user = RandomBlock<UserConfig>(4);
+  user.fontFace[20] = 0;  // a face name that ends
+  UserConfig readUser;
+  EXPECT_EQ(ReadUserConfig(tools::WriteAppCfg(user), readUser), kConfigOk);
+  EXPECT_EQ(readUser, user);
+  EXPECT_EQ(EncodeUserConfig(user), tools::WriteAppCfg(user));
+
+  AppInfo info;
+  info.majorVersion = 1;
+  info.minorVersion = 2;
+  info.revision = 11;
+  info.appName = "\x83\x65\x83\x58\x83\x67";  // テスト
+  info.productTitle = "Product";
+  info.notice = "(c) notice";
+  info.webAddress = "http://example.invalid/";
+  info.saveFolderName = "Saves";
+  AppInfo readInfo;
+  EXPECT_EQ(ReadAppInfo(tools::WriteAppInf(info), readInfo), kConfigOk);
+  EXPECT_EQ(readInfo, info);
+
+  SetupInfo setup{"{ABC}_is1", 1};
+  SetupInfo readSetup;
+  EXPECT_EQ(ReadSetupInfo(tools::WriteSetupIfg(setup), readSetup), kConfigOk);
+  EXPECT_EQ(readSetup, setup);
+}
+
+TEST(ConfigRead, TheApplicationRecordGetsTheEnginesStyleAndResources) {
+  AppRecord record;
+  record.windowStyle = 0x12345678;
+  record.iconId = 9;
+  record.menuId = 7;
+  record.acceleratorsId = 0;
+  AppRecord readRecord;
+  ASSERT_EQ(ReadAppRecord(tools::WriteAppSys(record), readRecord), kConfigOk);
+  EXPECT_EQ(readRecord.windowStyle, 0xCB0000u);
+  EXPECT_EQ(readRecord.iconId, 103);
+  EXPECT_EQ(readRecord.menuId, 101) << "any menu becomes the engine's";
+  EXPECT_EQ(readRecord.acceleratorsId, 0) << "no accelerators stay none";
+
+  record.menuId = 0;
+  record.acceleratorsId = 0xFFFF;
+  ASSERT_EQ(ReadAppRecord(tools::WriteAppSys(record), readRecord), kConfigOk);
+  EXPECT_EQ(readRecord.menuId, 0);
+  EXPECT_EQ(readRecord.acceleratorsId, 102);
+}
+
+TEST(ConfigRead, ShortRecordsKeepTheDefaultsTheyDoNotReach) {
+  EngineConfig config;
+  config.engine.logFile = 1;
+  config.engine.inputMode = kInputDirectInput;
+  config.display.windowLeft = 100;
+  config.pacing.vsyncMode = kVSyncAlways;
+  auto records = tools::UserCfgRecords(config);
+  records[0].body.resize(15);  // reaches the log switch, not the input mode
+  records[1].body.resize(4);   // half of the window's left edge
+  records[2].body.clear();
+  EngineConfig readCfg;
+  ASSERT_EQ(ReadEngineConfig(tools::WriteUserCfg(records), readCfg), kConfigOk);
+  EXPECT_EQ(readCfg.engine.logFile, 1);
+  EXPECT_EQ(readCfg.engine.inputMode, kInputWindowMessages);
+  EXPECT_EQ(readCfg.display.windowLeft, static_cast<int32_t>(0xFFFF0064))
+      << "bytes copied as they come";
+  EXPECT_EQ(readCfg.pacing, FramePacingSettings{});
+  EXPECT_FALSE(readCfg.chosenSaveFolder) << "a fourth record of length 0 chooses no folder";
+
+  AppRecord record;
+  record.canvasWidth = 1024;
+  record.canvasHeight = 768;
+  auto body = tools::AppRecordBody(record);
+  body.body.resize(2);
+  AppRecord readRecord;
+  ASSERT_EQ(ReadAppRecord(tools::WriteAppSys(body), readRecord), kConfigOk);
+  EXPECT_EQ(readRecord.canvasWidth, 1024);
+  EXPECT_EQ(readRecord.canvasHeight, 480);
+  EXPECT_EQ(readRecord.saveFolderMode, 1);
+}
+
+TEST(ConfigRead, RecordsLongerThanTheirBlocksAreCutAndTheNextRecordsStillRead) {
+  EngineConfig config;
+  config.display.screenMode = kSavedScreenWindow;
+  config.pacing.jit = 1;
+  config.chosenSaveFolder = "Z:\\saves";
+  auto records = tools::UserCfgRecords(config);
+  records[0].body.resize(300, 0xEE);
+  EngineConfig readCfg;
+  EXPECT_EQ(ReadEngineConfig(tools::WriteUserCfg(records), readCfg), kConfigMended);
+  EXPECT_EQ(readCfg, config);
+
+  UserConfig user;
+  user.monitorNumber = 2;
+  auto body = tools::UserConfigBody(user);
+  body.body.resize(1000, 0xEE);
+  UserConfig readUser;
+  EXPECT_EQ(ReadUserConfig(tools::WriteAppCfg(body), readUser), kConfigMended);
+  EXPECT_EQ(readUser, user);
+}
+
+TEST(ConfigRead, LengthsPastTheEndTakeWhatIsThere) {
+  UserConfig user;
+  user.other0[0] = 9;
+  auto body = tools::UserConfigBody(user);
+  body.body.resize(10);
+  body.declaredLength = 0xFFFFFFFF;
+  UserConfig readUser;
+  EXPECT_EQ(ReadUserConfig(tools::WriteAppCfg(body), readUser), kConfigTruncated);
+  EXPECT_EQ(readUser.other0[0], 9);
+  EXPECT_EQ(readUser.tooltipDelayMs, 750u);
+
+  // USER.CFG cut inside its display record: what came is taken, the rest keeps its values.
+  EngineConfig config;
+  config.engine.canvas = 0;
+  config.display.screenMode = kSavedScreenFull;
+  config.display.fullScreenDepth = 32;
+  Bytes file = tools::WriteUserCfg(config);
+  file.resize(2 + 72 + 2 + 1);
+  EngineConfig readCfg;
+  readCfg.chosenSaveFolder = "Z:\\kept";
+  EXPECT_EQ(ReadEngineConfig(file, readCfg), kConfigTruncated);
+  EXPECT_EQ(readCfg.engine.canvas, 0);
+  EXPECT_EQ(readCfg.display.screenMode, kSavedScreenFull);
+  EXPECT_EQ(readCfg.display.fullScreenDepth, 3);
+  EXPECT_EQ(readCfg.chosenSaveFolder, "Z:\\kept");
+
+  // Files too short for their first length change nothing.
+  AppRecord record;
+  EXPECT_EQ(ReadAppRecord(Bytes{0x17}, record), kConfigTruncated);
+  EXPECT_EQ(record, AppRecord{}) << "no replacements either";
+  EXPECT_EQ(ReadUserConfig(Bytes{1, 0, 0}, readUser), kConfigTruncated);
+}
+
+TEST(ConfigRead, TextsAreBoundedAndEnded) {
+  auto texts = tools::AppInfTexts(AppInfo{});
+  texts[0] = tools::TextRecord("NoNul", false);
+  texts[1] = tools::TextRecord("Title");
+  texts[2] = ConfigRecord{};
+  texts[4] = tools::TextRecord(std::string_view("Sav\0ed", 6));
+  AppInfo info;
+  EXPECT_EQ(ReadAppInfo(tools::WriteAppInf({1, 2, 0}, texts), info), kConfigMended);
+  EXPECT_EQ(info.appName, "NoNul");
+  EXPECT_EQ(info.productTitle, "Title") << "the text after an unended one is in its place";
+  EXPECT_EQ(info.notice, "");
+  EXPECT_EQ(info.saveFolderName, "Sav");
+
+  // A length past the end: the text takes the rest, the ones after it are empty or unset.
+  texts = tools::AppInfTexts(AppInfo{});
+  texts[1].declaredLength = 200;
+  texts.resize(2);
+  info.saveFolderName = "old";
+  EXPECT_EQ(ReadAppInfo(tools::WriteAppInf({1, 2, 3}, texts), info), kConfigTruncated);
+  EXPECT_EQ(info.appName, "KVR DX Application");
+  EXPECT_EQ(info.productTitle, "Brimwold DX");
+  EXPECT_EQ(info.webAddress, "");
+  EXPECT_FALSE(info.saveFolderName);
+
+  EXPECT_EQ(ReadAppInfo(Bytes{4}, info), kConfigTruncated);
+  EXPECT_EQ(info.majorVersion, 4);
+  EXPECT_EQ(info.minorVersion, 0);
+  EXPECT_EQ(info.appName, "");
+
+  // A chosen folder that fills its record without a NUL is cut so that it can be saved again.
+  auto records = tools::UserCfgRecords(EngineConfig{});
+  records[3] = tools::TextRecord(std::string(0xFFFF, 'x'), false);
+  EngineConfig config;
+  EXPECT_EQ(ReadEngineConfig(tools::WriteUserCfg(records), config), kConfigMended);
+  ASSERT_TRUE(config.chosenSaveFolder);
+  EXPECT_EQ(config.chosenSaveFolder->size(), 0xFFFEu);
+  EngineConfig again;
+  EXPECT_EQ(ReadEngineConfig(EncodeEngineConfig(config), again), kConfigOk);
+  EXPECT_EQ(again, config);
+}
+
+TEST(ConfigRead, AFontFaceWithoutItsNulIsEndedOnACharacter) {
+  UserConfig user;
+  auto body = tools::UserConfigBody(user);
+  // 31 bytes of 'a' and a lead byte in the last place: the lead byte goes with the cut.
+  std::fill(body.body.begin() + 36, body.body.begin() + 67, 'a');
+  body.body[67] = 0x82;
+  UserConfig readUser;
+  EXPECT_EQ(ReadUserConfig(tools::WriteAppCfg(body), readUser), kConfigMended);
+  EXPECT_EQ(readUser.FontFaceName(), std::string(31, 'a'));
+
+  std::fill(body.body.begin() + 36, body.body.begin() + 68,
+            0x82);  // sixteen double-byte characters
+  EXPECT_EQ(ReadUserConfig(tools::WriteAppCfg(body), readUser), kConfigMended);
+  EXPECT_EQ(readUser.FontFaceName().size(), 30u) << "the last whole character that leaves room";
+}
+
+TEST(ConfigRead, SetupFileIsTakenWholeOrSkipped) {
+  const SetupInfo before{"kept", 1};
+  SetupInfo info = before;
+  EXPECT_EQ(ReadSetupInfo(tools::WriteSetupIfg("IFG2", tools::TextRecord("key"), 0), info),
+            kConfigBadMagic);
+  EXPECT_EQ(ReadSetupInfo(Bytes{'I', 'F', 'G'}, info), kConfigTruncated);
+  EXPECT_EQ(
+      ReadSetupInfo(tools::WriteSetupIfg("IFG1", tools::TextRecord("key"), std::nullopt), info),
+      kConfigTruncated);
+  auto longKey = tools::TextRecord("key");
+  longKey.declaredLength = 50;
+  EXPECT_EQ(ReadSetupInfo(tools::WriteSetupIfg("IFG1", longKey, 1), info), kConfigTruncated);
+  EXPECT_EQ(info, before) << "a broken file changes nothing";
+
+  EXPECT_EQ(ReadSetupInfo(tools::WriteSetupIfg("IFG1", ConfigRecord{}, std::nullopt), info),
+            kConfigOk);
+  EXPECT_FALSE(info.uninstallKey) << "a zero-length key name: no key, so no registry access";
+
+  EXPECT_EQ(ReadSetupInfo(tools::WriteSetupIfg("IFG1", tools::TextRecord("open", false), 1), info),
+            kConfigMended);
+  EXPECT_EQ(info, (SetupInfo{"open", 1}));
+}
+
+TEST(ConfigSave, WhatIsSavedHoldsTheConfiguredPacing) {
+  EngineConfig live;
+  live.pacing.vsyncMode = kVSyncAlways;  // forced by a script
+  live.pacing.preciseTiming = 0;
+  live.display.windowLeft = 40;
+  live.display.windowTop = 50;
+  EngineConfig saved = EngineConfigForSave(live, kVSyncAuto, 1, true);
+  EXPECT_EQ(saved.pacing.vsyncMode, kVSyncAuto);
+  EXPECT_EQ(saved.pacing.preciseTiming, 1);
+  EXPECT_EQ(saved.display.windowLeft, 40);
+  saved = EngineConfigForSave(live, kVSyncAuto, 1, false);
+  EXPECT_EQ(saved.display.windowLeft, -1);
+  EXPECT_EQ(saved.display.windowTop, -1);
+}
+
+TEST(ConfigSave, FilesAreReplacedWholeOrNotAtAll) {
+  test::TempDir dir;
+  EngineConfig config;
+  config.chosenSaveFolder = "Z:\\chosen";
+  auto userCfg = dir.WriteFile("USER.CFG", "old settings");
+  ASSERT_FALSE(SaveEngineConfig(userCfg, config));
+  Bytes expected = tools::WriteUserCfg(config);
+  EXPECT_EQ(ReadAll(userCfg), std::string(expected.begin(), expected.end()));
+
+  UserConfig user;
+  user.masterVolume = 99;
+  auto appCfg = dir.path() / "APP_CFG.DAT";
+  ASSERT_FALSE(SaveUserConfig(appCfg, user));
+  expected = tools::WriteAppCfg(user);
+  EXPECT_EQ(ReadAll(appCfg), std::string(expected.begin(), expected.end()));
+
+  EXPECT_TRUE(SaveUserConfig(dir.path() / "missing" / "APP_CFG.DAT", user))
+      << "a failure is reported";
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2)
+      << "and leaves nothing behind";
+}
+
+}  // namespace
+}  // namespace bw
