@@ -1,0 +1,235 @@
+#include "graphics/pixel/pixel_kernels.h"
+
+#include <emmintrin.h>
+#include <immintrin.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "graphics/pixel/row_walk.h"
+
+namespace bw {
+
+using namespace pixel_detail;
+
+namespace {
+
+inline void Copy(uint32_t* d, const uint32_t* s) { *d = *s; }
+
+struct KeyedCopy {
+  uint32_t key;
+  void operator()(uint32_t* d, const uint32_t* s) const {
+    if (*s != key) *d = *s;
+  }
+};
+
+struct IndexedCopy {
+  const uint32_t* colors;
+  void operator()(uint32_t* d, const uint8_t* s) const { *d = colors[*s]; }
+};
+
+struct KeyedIndexedCopy {
+  const uint32_t* colors;
+  uint8_t key;
+  void operator()(uint32_t* d, const uint8_t* s) const {
+    if (*s != key) *d = colors[*s];
+  }
+};
+
+__attribute__((target("avx2"))) void CopyRowAvx2(uint32_t* dst, const uint32_t* src, int width) {
+  int x = 0;
+  for (; x + 16 <= width; x += 16) {
+    __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + x));
+    __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + x + 8));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x), a);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x + 8), b);
+  }
+  for (; x + 4 <= width; x += 4) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + x),
+                     _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + x)));
+  }
+  for (; x < width; ++x) dst[x] = src[x];
+}
+
+void CopyRowSse2(uint32_t* dst, const uint32_t* src, int width) {
+  int x = 0;
+  for (; x + 4 <= width; x += 4) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + x),
+                     _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + x)));
+  }
+  for (; x < width; ++x) dst[x] = src[x];
+}
+
+__attribute__((target("avx2"))) void FillRgbRowAvx2(uint32_t* dst, int width, uint32_t rgb) {
+  const __m256i keep = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+  const __m256i color = _mm256_set1_epi32(static_cast<int>(rgb));
+  int x = 0;
+  for (; x + 8 <= width; x += 8) {
+    __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst + x));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x),
+                        _mm256_or_si256(_mm256_and_si256(d, keep), color));
+  }
+  for (; x < width; ++x) dst[x] = (dst[x] & 0xFF000000u) | rgb;
+}
+
+void FillRgbRowSse2(uint32_t* dst, int width, uint32_t rgb) {
+  const __m128i keep = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+  const __m128i color = _mm_set1_epi32(static_cast<int>(rgb));
+  int x = 0;
+  for (; x + 4 <= width; x += 4) {
+    __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + x));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + x),
+                     _mm_or_si128(_mm_and_si128(d, keep), color));
+  }
+  for (; x < width; ++x) dst[x] = (dst[x] & 0xFF000000u) | rgb;
+}
+
+const bool hasAvx2 = __builtin_cpu_supports("avx2");
+
+// Reverses four pixels at a time: the source is read from the right end of the row.
+void MirrorRowSse2(uint32_t* dst, const uint32_t* srcEnd, int width) {
+  int x = 0;
+  for (; x + 4 <= width; x += 4) {
+    __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(srcEnd - x - 4));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + x), _mm_shuffle_epi32(s, 0x1B));
+  }
+  for (; x < width; ++x) dst[x] = srcEnd[-x - 1];
+}
+
+}  // namespace
+
+void FillRows32(uint32_t* dst, ptrdiff_t dstSkip, int width, int height, uint32_t value) {
+  do {
+    std::fill_n(dst, width, value);
+    dst = AddBytes(dst + width, dstSkip);
+  } while (--height > 0);
+}
+
+void FillRgbRows(uint32_t* dst, ptrdiff_t dstSkip, int width, int height, uint32_t rgb) {
+  rgb &= 0x00FFFFFFu;
+  do {
+    for (int x = 0; x < width; ++x) dst[x] = (dst[x] & 0xFF000000u) | rgb;
+    dst = AddBytes(dst + width, dstSkip);
+  } while (--height > 0);
+}
+
+void FillRgbRowsMmx(uint32_t* dst, ptrdiff_t dstSkip, int width, int height, uint32_t rgb) {
+  rgb &= 0x00FFFFFFu;
+  auto row = hasAvx2 ? FillRgbRowAvx2 : FillRgbRowSse2;
+  do {
+    row(dst, width, rgb);
+    dst = AddBytes(dst + width, dstSkip);
+  } while (--height > 0);
+}
+
+void CopyRows32(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
+                int width, int height) {
+  do {
+    std::memcpy(dst, src, size_t(width) * 4);
+    dst = AddBytes(dst + width, dstSkip);
+    src = AddBytes(src + width, srcSkip);
+  } while (--height > 0);
+}
+
+void CopyRows32Mmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
+                   int width, int height) {
+  auto row = hasAvx2 ? CopyRowAvx2 : CopyRowSse2;
+  EachRow(dst, src, dstSkip, srcSkip, width, height, row);
+}
+
+void CopyRows32Keyed(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
+                     int width, int height, uint32_t key) {
+  WalkStraight(dst, src, dstSkip, srcSkip, width, height, KeyedCopy{key});
+}
+
+void StretchCopyRows32(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcPitch,
+                       int width, int height, const StretchStepper& st) {
+  WalkStretched(dst, src, dstSkip, srcPitch, width, height, st, Copy);
+}
+// Stepping one source pixel at a time gains nothing from vectors; the two forms share a loop.
+void StretchCopyRows32Mmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
+                          ptrdiff_t srcPitch, int width, int height, const StretchStepper& st) {
+  StretchCopyRows32(dst, src, dstSkip, srcPitch, width, height, st);
+}
+void StretchCopyRows32Keyed(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
+                            ptrdiff_t srcPitch, int width, int height, const StretchStepper& st,
+                            uint32_t key) {
+  WalkStretched(dst, src, dstSkip, srcPitch, width, height, st, KeyedCopy{key});
+}
+
+void MirrorCopyRows32(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
+                      int width, int height) {
+  WalkMirrored(dst, src, dstSkip, srcSkip, width, height, Copy);
+}
+void MirrorCopyRows32Mmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
+                         ptrdiff_t srcSkip, int width, int height) {
+  do {
+    MirrorRowSse2(dst, src, width);
+    dst = AddBytes(dst + width, dstSkip);
+    src = AddBytes(src - width, srcSkip);
+  } while (--height > 0);
+}
+void MirrorCopyRows32Keyed(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
+                           ptrdiff_t srcSkip, int width, int height, uint32_t key) {
+  WalkMirrored(dst, src, dstSkip, srcSkip, width, height, KeyedCopy{key});
+}
+void StretchMirrorCopyRows32(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
+                             ptrdiff_t srcPitch, int width, int height, const StretchStepper& st) {
+  WalkStretchedMirrored(dst, src, dstSkip, srcPitch, width, height, st, Copy);
+}
+void StretchMirrorCopyRows32Mmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
+                                ptrdiff_t srcPitch, int width, int height,
+                                const StretchStepper& st) {
+  StretchMirrorCopyRows32(dst, src, dstSkip, srcPitch, width, height, st);
+}
+void StretchMirrorCopyRows32Keyed(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
+                                  ptrdiff_t srcPitch, int width, int height,
+                                  const StretchStepper& st, uint32_t key) {
+  WalkStretchedMirrored(dst, src, dstSkip, srcPitch, width, height, st, KeyedCopy{key});
+}
+
+void CopyIndexedRows(uint32_t* dst, const uint8_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
+                     int width, int height, const uint32_t* colors) {
+  WalkStraight(dst, src, dstSkip, srcSkip, width, height, IndexedCopy{colors});
+}
+void CopyIndexedRowsKeyed(uint32_t* dst, const uint8_t* src, ptrdiff_t dstSkip,
+                          ptrdiff_t srcSkip, int width, int height, const uint32_t* colors,
+                          uint32_t key) {
+  WalkStraight(dst, src, dstSkip, srcSkip, width, height,
+               KeyedIndexedCopy{colors, static_cast<uint8_t>(key)});
+}
+void StretchCopyIndexedRows(uint32_t* dst, const uint8_t* src, ptrdiff_t dstSkip,
+                            ptrdiff_t srcPitch, int width, int height, const StretchStepper& st,
+                            const uint32_t* colors) {
+  WalkStretched(dst, src, dstSkip, srcPitch, width, height, st, IndexedCopy{colors});
+}
+void StretchCopyIndexedRowsKeyed(uint32_t* dst, const uint8_t* src, ptrdiff_t dstSkip,
+                                 ptrdiff_t srcPitch, int width, int height,
+                                 const StretchStepper& st, const uint32_t* colors, uint32_t key) {
+  WalkStretched(dst, src, dstSkip, srcPitch, width, height, st,
+                KeyedIndexedCopy{colors, static_cast<uint8_t>(key)});
+}
+void MirrorCopyIndexedRows(uint32_t* dst, const uint8_t* src, ptrdiff_t dstSkip,
+                           ptrdiff_t srcSkip, int width, int height, const uint32_t* colors) {
+  WalkMirrored(dst, src, dstSkip, srcSkip, width, height, IndexedCopy{colors});
+}
+void MirrorCopyIndexedRowsKeyed(uint32_t* dst, const uint8_t* src, ptrdiff_t dstSkip,
+                                ptrdiff_t srcSkip, int width, int height, const uint32_t* colors,
+                                uint32_t key) {
+  WalkMirrored(dst, src, dstSkip, srcSkip, width, height,
+               KeyedIndexedCopy{colors, static_cast<uint8_t>(key)});
+}
+void StretchMirrorCopyIndexedRows(uint32_t* dst, const uint8_t* src, ptrdiff_t dstSkip,
+                                  ptrdiff_t srcPitch, int width, int height,
+                                  const StretchStepper& st, const uint32_t* colors) {
+  WalkStretchedMirrored(dst, src, dstSkip, srcPitch, width, height, st, IndexedCopy{colors});
+}
+void StretchMirrorCopyIndexedRowsKeyed(uint32_t* dst, const uint8_t* src, ptrdiff_t dstSkip,
+                                       ptrdiff_t srcPitch, int width, int height,
+                                       const StretchStepper& st, const uint32_t* colors,
+                                       uint32_t key) {
+  WalkStretchedMirrored(dst, src, dstSkip, srcPitch, width, height, st,
+                        KeyedIndexedCopy{colors, static_cast<uint8_t>(key)});
+}
+
+}  // namespace bw
