@@ -68,14 +68,7 @@ bool IntersectRects(Rect* out, const Rect& a, const Rect& b) {
   return true;
 }
 
-DirtyRectList::~DirtyRectList() {
-  RectPool& pool = RectPool::Instance();
-  for (int i = 0; i < count_; ++i) {
-    RectNode* next = head_->next;
-    pool.Free(head_);
-    head_ = next;
-  }
-}
+DirtyRectList::~DirtyRectList() { Clear(); }
 
 void DirtyRectList::Clear() {
   RectPool& pool = RectPool::Instance();

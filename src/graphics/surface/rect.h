@@ -18,4 +18,10 @@ struct Rect {
   friend bool operator==(const Rect&, const Rect&) = default;
 };
 
+// A target size of the stretched operations.
+struct Size {
+  int32_t width = 0;
+  int32_t height = 0;
+};
+
 }  // namespace bw
