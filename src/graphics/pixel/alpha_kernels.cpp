@@ -64,29 +64,36 @@ inline __m128i AlphaOverFour(__m128i d, __m128i s) {
   return _mm_packus_epi16(lo, hi);
 }
 
+// Eight pixels at a time. Each source byte goes to the high byte of a 16-bit lane, so that one
+// high multiply gives s x w >> 8; the weights come straight from the alpha bytes.
 __attribute__((target("avx2"))) void AlphaOverRowAvx2(uint32_t* dst, const uint32_t* src,
                                                       int width) {
   const __m256i zero = _mm256_setzero_si256();
-  const __m256i keep = _mm256_set1_epi64x(0x0000FFFFFFFFFFFFll);
-  const __m256i full = _mm256_set1_epi16(256);
-  const __m256i opaqueAlpha = _mm256_set1_epi16(255);
-  const __m256i alphaLane = _mm256_setr_epi8(6, 7, 6, 7, 6, 7, 6, 7, 14, 15, 14, 15, 14, 15, 14, 15,
-                                             6, 7, 6, 7, 6, 7, 6, 7, 14, 15, 14, 15, 14, 15, 14, 15);
+  const __m256i full = _mm256_setr_epi16(256, 256, 256, 0, 256, 256, 256, 0, 256, 256, 256, 0,
+                                         256, 256, 256, 0);
+  const __m256i opaque = _mm256_set1_epi16(255);
+  // Alpha bytes of pixels 0 and 1 (low half) or 2 and 3 (high half) of each 128-bit lane into
+  // the three colour lanes; 0x80 zeroes the alpha lane.
+  const __m256i alphaLo = _mm256_setr_epi8(3, -128, 3, -128, 3, -128, -128, -128, 7, -128, 7, -128,
+                                           7, -128, -128, -128, 3, -128, 3, -128, 3, -128, -128,
+                                           -128, 7, -128, 7, -128, 7, -128, -128, -128);
+  const __m256i alphaHi = _mm256_add_epi8(alphaLo, _mm256_setr_epi8(
+      8, 0, 8, 0, 8, 0, 0, 0, 8, 0, 8, 0, 8, 0, 0, 0, 8, 0, 8, 0, 8, 0, 0, 0, 8, 0, 8, 0, 8, 0, 0, 0));
   int x = 0;
   for (; x + 8 <= width; x += 8) {
     __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + x));
     __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst + x));
-    __m256i out[2];
-    for (int half = 0; half < 2; ++half) {
-      __m256i s16 = half ? _mm256_unpackhi_epi8(s, zero) : _mm256_unpacklo_epi8(s, zero);
-      __m256i d16 = half ? _mm256_unpackhi_epi8(d, zero) : _mm256_unpacklo_epi8(d, zero);
-      __m256i a = _mm256_shuffle_epi8(s16, alphaLane);
-      __m256i ws = _mm256_and_si256(_mm256_sub_epi16(a, _mm256_cmpeq_epi16(a, opaqueAlpha)), keep);
-      __m256i wd = _mm256_and_si256(_mm256_sub_epi16(full, ws), keep);
-      out[half] = _mm256_add_epi16(_mm256_srli_epi16(_mm256_mullo_epi16(s16, ws), 8),
-                                   _mm256_srli_epi16(_mm256_mullo_epi16(d16, wd), 8));
-    }
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x), _mm256_packus_epi16(out[0], out[1]));
+    __m256i aLo = _mm256_shuffle_epi8(s, alphaLo);
+    __m256i aHi = _mm256_shuffle_epi8(s, alphaHi);
+    __m256i wsLo = _mm256_sub_epi16(aLo, _mm256_cmpeq_epi16(aLo, opaque));
+    __m256i wsHi = _mm256_sub_epi16(aHi, _mm256_cmpeq_epi16(aHi, opaque));
+    __m256i wdLo = _mm256_sub_epi16(full, wsLo);
+    __m256i wdHi = _mm256_sub_epi16(full, wsHi);
+    __m256i lo = _mm256_add_epi16(_mm256_mulhi_epu16(_mm256_unpacklo_epi8(zero, s), wsLo),
+                                  _mm256_mulhi_epu16(_mm256_unpacklo_epi8(zero, d), wdLo));
+    __m256i hi = _mm256_add_epi16(_mm256_mulhi_epu16(_mm256_unpackhi_epi8(zero, s), wsHi),
+                                  _mm256_mulhi_epu16(_mm256_unpackhi_epi8(zero, d), wdHi));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x), _mm256_packus_epi16(lo, hi));
   }
   for (; x < width; ++x) dst[x] = AlphaOverMmxPixel(dst[x], src[x]);
 }

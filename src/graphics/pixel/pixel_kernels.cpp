@@ -4,6 +4,7 @@
 #include <immintrin.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 
 #include "graphics/pixel/row_walk.h"
@@ -38,11 +39,21 @@ struct KeyedIndexedCopy {
 
 __attribute__((target("avx2"))) void CopyRowAvx2(uint32_t* dst, const uint32_t* src, int width) {
   int x = 0;
-  for (; x + 16 <= width; x += 16) {
+  // Single pixels until the stores are aligned.
+  for (; x < width && reinterpret_cast<uintptr_t>(dst + x) % 32 != 0; ++x) dst[x] = src[x];
+  for (; x + 32 <= width; x += 32) {
     __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + x));
     __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + x + 8));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x), a);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x + 8), b);
+    __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + x + 16));
+    __m256i e = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + x + 24));
+    _mm256_store_si256(reinterpret_cast<__m256i*>(dst + x), a);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(dst + x + 8), b);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(dst + x + 16), c);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(dst + x + 24), e);
+  }
+  for (; x + 8 <= width; x += 8) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x),
+                        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + x)));
   }
   for (; x + 4 <= width; x += 4) {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + x),
@@ -86,6 +97,21 @@ void FillRgbRowSse2(uint32_t* dst, int width, uint32_t rgb) {
 
 const bool hasAvx2 = __builtin_cpu_supports("avx2");
 
+__attribute__((target("avx2"))) void KeyedCopyRowAvx2(uint32_t* dst, const uint32_t* src,
+                                                      int width, uint32_t key) {
+  const __m256i keyVec = _mm256_set1_epi32(static_cast<int>(key));
+  int x = 0;
+  for (; x + 8 <= width; x += 8) {
+    __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + x));
+    __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst + x));
+    __m256i out = _mm256_blendv_epi8(s, d, _mm256_cmpeq_epi32(s, keyVec));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x), out);
+  }
+  for (; x < width; ++x) {
+    if (src[x] != key) dst[x] = src[x];
+  }
+}
+
 // Reverses four pixels at a time: the source is read from the right end of the row.
 void MirrorRowSse2(uint32_t* dst, const uint32_t* srcEnd, int width) {
   int x = 0;
@@ -99,6 +125,10 @@ void MirrorRowSse2(uint32_t* dst, const uint32_t* srcEnd, int width) {
 }  // namespace
 
 void FillRows32(uint32_t* dst, ptrdiff_t dstSkip, int width, int height, uint32_t value) {
+  if (dstSkip == 0 && int64_t{width} * height <= INT32_MAX) {
+    width *= height;
+    height = 1;
+  }
   do {
     std::fill_n(dst, width, value);
     dst = AddBytes(dst + width, dstSkip);
@@ -134,12 +164,22 @@ void CopyRows32(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t
 void CopyRows32Mmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
                    int width, int height) {
   auto row = hasAvx2 ? CopyRowAvx2 : CopyRowSse2;
+  // Rows without padding on either side are one long run.
+  if (dstSkip == 0 && srcSkip == 0 && int64_t{width} * height <= INT32_MAX) {
+    width *= height;
+    height = 1;
+  }
   EachRow(dst, src, dstSkip, srcSkip, width, height, row);
 }
 
 void CopyRows32Keyed(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
                      int width, int height, uint32_t key) {
-  WalkStraight(dst, src, dstSkip, srcSkip, width, height, KeyedCopy{key});
+  if (hasAvx2) {
+    EachRow(dst, src, dstSkip, srcSkip, width, height,
+            [key](uint32_t* d, const uint32_t* s, int w) { KeyedCopyRowAvx2(d, s, w, key); });
+  } else {
+    WalkStraight(dst, src, dstSkip, srcSkip, width, height, KeyedCopy{key});
+  }
 }
 
 void StretchCopyRows32(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcPitch,
