@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "graphics/pixel/pack16.h"
+
 namespace bw {
 namespace {
 
@@ -18,20 +20,8 @@ struct Target {
   uint32_t (*from32)(uint32_t argb);
 };
 
-inline uint32_t Expand555(uint32_t w) {
-  return (w & 0x7C00) << 9 | (w & 0x03E0) << 6 | (w & 0x001F) << 3;
-}
 inline uint32_t Grey(uint32_t rgb) {
   return (77 * (rgb >> 16 & 0xFF) + 150 * (rgb >> 8 & 0xFF) + 29 * (rgb & 0xFF)) >> 8;
-}
-inline uint32_t To555(uint32_t c) {
-  return (c >> 9 & 0x7C00) | (c >> 6 & 0x03E0) | (c >> 3 & 0x1F);
-}
-inline uint32_t To565(uint32_t c) {
-  return (c >> 8 & 0xF800) | (c >> 5 & 0x07E0) | (c >> 3 & 0x1F);
-}
-inline uint32_t To444(uint32_t c) {
-  return (c >> 12 & 0x0F00) | (c >> 8 & 0x00F0) | (c >> 4 & 0x0F);
 }
 
 const Target kTo32{

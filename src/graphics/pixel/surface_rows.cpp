@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "graphics/pixel/blend_tables.h"
+#include "graphics/pixel/pack16.h"
 
 namespace bw {
 namespace {
@@ -18,9 +19,6 @@ int BytesPerPixel(int flag) {
   }
 }
 
-uint32_t To555(uint32_t c) { return (c >> 9 & 0x7C00) | (c >> 6 & 0x03E0) | (c >> 3 & 0x1F); }
-uint32_t To565(uint32_t c) { return (c >> 8 & 0xF800) | (c >> 5 & 0x07E0) | (c >> 3 & 0x1F); }
-uint32_t To444(uint32_t c) { return (c >> 12 & 0x0F00) | (c >> 8 & 0x00F0) | (c >> 4 & 0x0F); }
 
 // The target value of a colour; withAlpha false means the picture has none (palette rows).
 uint32_t Encode(int flag, uint32_t c, bool withAlpha) {
