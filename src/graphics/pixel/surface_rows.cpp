@@ -1,13 +1,16 @@
 #include "graphics/pixel/surface_rows.h"
 
-#include <emmintrin.h>
-
 #include <cstring>
 
 #include "graphics/pixel/blend_tables.h"
+#include "graphics/pixel/lerp.h"
 #include "graphics/pixel/pack16.h"
 
 namespace bw {
+
+using pixel_detail::LerpLanes;
+using pixel_detail::LerpPlain;
+
 namespace {
 
 int BytesPerPixel(int flag) {
@@ -54,30 +57,6 @@ bool WriteRows(int flag, uint8_t* pixels, int x, int y, ptrdiff_t pitch, const P
   return true;
 }
 
-// Red and blue in one word, green in another: c + ((s - c) x w >> 8) per channel.
-inline uint32_t LerpPlain(uint32_t d, uint32_t s, uint32_t w) {
-  uint32_t drb = d & 0x00FF00FFu, dg = d & 0x0000FF00u;
-  uint32_t rb = (drb + (((s & 0x00FF00FFu) - drb) * w >> 8)) & 0x00FF00FFu;
-  uint32_t g = (dg + (((s & 0x0000FF00u) - dg) * w >> 8)) & 0x0000FF00u;
-  return (d & 0xFF000000u) | rb | g;
-}
-
-// Two pixels in 16-bit lanes: subtract, multiply, shift without sign, add with wrap, pack.
-inline __m128i LerpPair(__m128i d, __m128i s, __m128i w) {
-  const __m128i zero = _mm_setzero_si128();
-  __m128i d16 = _mm_unpacklo_epi8(d, zero);
-  __m128i s16 = _mm_unpacklo_epi8(s, zero);
-  __m128i delta = _mm_srli_epi16(_mm_mullo_epi16(_mm_sub_epi16(s16, d16), w), 8);
-  __m128i sum = _mm_and_si128(_mm_add_epi16(d16, delta), _mm_set1_epi16(0xFF));
-  return _mm_packus_epi16(sum, zero);
-}
-
-inline uint32_t LerpMmx(uint32_t d, uint32_t s, uint32_t w) {
-  __m128i weights = _mm_set_epi16(0, 0, 0, 0, 0, short(w), short(w), short(w));
-  return uint32_t(_mm_cvtsi128_si32(LerpPair(_mm_cvtsi32_si128(int(d)), _mm_cvtsi32_si128(int(s)),
-                                             weights)));
-}
-
 template <bool kCompose, bool kMmx, typename SourceOf>
 void MaskRows(uint32_t* dst, const uint8_t* mask, ptrdiff_t dstSkip, ptrdiff_t maskSkip,
               int width, int height, const uint8_t* map, SourceOf sourceOf) {
@@ -89,7 +68,7 @@ void MaskRows(uint32_t* dst, const uint8_t* mask, ptrdiff_t dstSkip, ptrdiff_t m
       const uint8_t k = kCompose ? OverWeightTable[dA][mapped] : mapped;
       const uint32_t w = WeightTable[k][0];
       const uint32_t s = sourceOf(row, x);
-      uint32_t out = kMmx ? LerpMmx(d, s, w) : LerpPlain(d, s, w);
+      uint32_t out = kMmx ? LerpLanes(d, s, w) : LerpPlain(d, s, w);
       if (kCompose) out = (out & 0x00FFFFFFu) | uint32_t{AlphaUnionTable[dA][mapped]} << 24;
       dst[x] = out;
     }
