@@ -4,6 +4,7 @@
 #include <immintrin.h>
 
 #include "graphics/pixel/blend_tables.h"
+#include "graphics/pixel/mmx_flag.h"
 #include "graphics/pixel/row_walk.h"
 
 namespace bw {
@@ -108,7 +109,6 @@ void AlphaOverRowSse2(uint32_t* dst, const uint32_t* src, int width) {
   for (; x < width; ++x) dst[x] = AlphaOverMmxPixel(dst[x], src[x]);
 }
 
-const bool hasAvx2 = __builtin_cpu_supports("avx2");
 
 // Colour from one side, alpha from the other, in groups of four.
 template <bool kKeyed>
@@ -161,7 +161,7 @@ void StretchMirrorAlphaOverRows(uint32_t* dst, const uint32_t* src, ptrdiff_t ds
 
 void AlphaOverRowsMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
                       int width, int height) {
-  auto row = hasAvx2 ? AlphaOverRowAvx2 : AlphaOverRowSse2;
+  auto row = WideVectorsEnabled() ? AlphaOverRowAvx2 : AlphaOverRowSse2;
   EachRow(dst, src, dstSkip, srcSkip, width, height, row);
 }
 void MirrorAlphaOverRowsMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,

@@ -19,4 +19,22 @@ class ScopedMmxFlag {
   bool previous_;
 };
 
+// Within the MMX set, whether the 256-bit forms run (only where the processor has them).
+// The narrower forms give the same bytes; tests switch between them.
+bool WideVectorsEnabled();
+void SetWideVectorsEnabled(bool on);
+
+class ScopedWideVectors {
+ public:
+  explicit ScopedWideVectors(bool on) : previous_(WideVectorsEnabled()) {
+    SetWideVectorsEnabled(on);
+  }
+  ~ScopedWideVectors() { SetWideVectorsEnabled(previous_); }
+  ScopedWideVectors(const ScopedWideVectors&) = delete;
+  ScopedWideVectors& operator=(const ScopedWideVectors&) = delete;
+
+ private:
+  bool previous_;
+};
+
 }  // namespace bw

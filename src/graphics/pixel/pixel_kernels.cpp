@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstring>
 
+#include "graphics/pixel/mmx_flag.h"
 #include "graphics/pixel/row_walk.h"
 
 namespace bw {
@@ -95,7 +96,6 @@ void FillRgbRowSse2(uint32_t* dst, int width, uint32_t rgb) {
   for (; x < width; ++x) dst[x] = (dst[x] & 0xFF000000u) | rgb;
 }
 
-const bool hasAvx2 = __builtin_cpu_supports("avx2");
 
 __attribute__((target("avx2"))) void KeyedCopyRowAvx2(uint32_t* dst, const uint32_t* src,
                                                       int width, uint32_t key) {
@@ -145,7 +145,7 @@ void FillRgbRows(uint32_t* dst, ptrdiff_t dstSkip, int width, int height, uint32
 
 void FillRgbRowsMmx(uint32_t* dst, ptrdiff_t dstSkip, int width, int height, uint32_t rgb) {
   rgb &= 0x00FFFFFFu;
-  auto row = hasAvx2 ? FillRgbRowAvx2 : FillRgbRowSse2;
+  auto row = WideVectorsEnabled() ? FillRgbRowAvx2 : FillRgbRowSse2;
   do {
     row(dst, width, rgb);
     dst = AddBytes(dst + width, dstSkip);
@@ -163,7 +163,7 @@ void CopyRows32(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t
 
 void CopyRows32Mmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
                    int width, int height) {
-  auto row = hasAvx2 ? CopyRowAvx2 : CopyRowSse2;
+  auto row = WideVectorsEnabled() ? CopyRowAvx2 : CopyRowSse2;
   // Rows without padding on either side are one long run.
   if (dstSkip == 0 && srcSkip == 0 && int64_t{width} * height <= INT32_MAX) {
     width *= height;
@@ -174,7 +174,7 @@ void CopyRows32Mmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdif
 
 void CopyRows32Keyed(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
                      int width, int height, uint32_t key) {
-  if (hasAvx2) {
+  if (WideVectorsEnabled()) {
     EachRow(dst, src, dstSkip, srcSkip, width, height,
             [key](uint32_t* d, const uint32_t* s, int w) { KeyedCopyRowAvx2(d, s, w, key); });
   } else {

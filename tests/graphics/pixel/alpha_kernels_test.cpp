@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "graphics/pixel/blend_tables.h"
+#include "graphics/pixel/mmx_flag.h"
 #include "support/pixel_reference.h"
 
 namespace bw {
@@ -38,18 +39,22 @@ auto PixelOp(uint32_t (*f)(uint32_t, uint32_t)) {
 }
 
 TEST(AlphaOverRows, EachSetMatchesItsOwnFormulaInEveryWalk) {
-  auto plain = PixelOp(reference::AlphaOverPlain);
-  auto mmx = PixelOp(reference::AlphaOverMmx);
-  EXPECT_TRUE(MatchesReference(4, 4, Walk::kStraight, Call32(AlphaOverRows), plain));
-  EXPECT_TRUE(MatchesReference(4, 4, Walk::kMirrored, Call32(MirrorAlphaOverRows), plain));
-  EXPECT_TRUE(MatchesReference(4, 4, Walk::kStretched, Call32(StretchAlphaOverRows), plain));
-  EXPECT_TRUE(
-      MatchesReference(4, 4, Walk::kStretchedMirrored, Call32(StretchMirrorAlphaOverRows), plain));
-  EXPECT_TRUE(MatchesReference(4, 4, Walk::kStraight, Call32(AlphaOverRowsMmx), mmx));
-  EXPECT_TRUE(MatchesReference(4, 4, Walk::kMirrored, Call32(MirrorAlphaOverRowsMmx), mmx));
-  EXPECT_TRUE(MatchesReference(4, 4, Walk::kStretched, Call32(StretchAlphaOverRowsMmx), mmx));
-  EXPECT_TRUE(
-      MatchesReference(4, 4, Walk::kStretchedMirrored, Call32(StretchMirrorAlphaOverRowsMmx), mmx));
+  // The 128-bit and 256-bit forms of the vector set give the same bytes.
+  for (bool wide : {false, true}) {
+    ScopedWideVectors pin(wide);
+    auto plain = PixelOp(reference::AlphaOverPlain);
+    auto mmx = PixelOp(reference::AlphaOverMmx);
+    EXPECT_TRUE(MatchesReference(4, 4, Walk::kStraight, Call32(AlphaOverRows), plain));
+    EXPECT_TRUE(MatchesReference(4, 4, Walk::kMirrored, Call32(MirrorAlphaOverRows), plain));
+    EXPECT_TRUE(MatchesReference(4, 4, Walk::kStretched, Call32(StretchAlphaOverRows), plain));
+    EXPECT_TRUE(
+        MatchesReference(4, 4, Walk::kStretchedMirrored, Call32(StretchMirrorAlphaOverRows), plain));
+    EXPECT_TRUE(MatchesReference(4, 4, Walk::kStraight, Call32(AlphaOverRowsMmx), mmx));
+    EXPECT_TRUE(MatchesReference(4, 4, Walk::kMirrored, Call32(MirrorAlphaOverRowsMmx), mmx));
+    EXPECT_TRUE(MatchesReference(4, 4, Walk::kStretched, Call32(StretchAlphaOverRowsMmx), mmx));
+    EXPECT_TRUE(
+        MatchesReference(4, 4, Walk::kStretchedMirrored, Call32(StretchMirrorAlphaOverRowsMmx), mmx));
+  }
 }
 
 TEST(AlphaOverRows, WorkedValues) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "graphics/pixel/mmx_flag.h"
 #include "support/pixel_reference.h"
 
 namespace bw {
@@ -34,16 +35,20 @@ auto Call(StretchCopy32 k) {
 const auto kCopy = [](uint8_t* d, const uint8_t* s) { std::memcpy(d, s, 4); };
 
 TEST(CopyRows32, EveryWalkInBothSetsMatchesTheReference) {
-  EXPECT_TRUE(MatchesReference(4, 4, Walk::kStraight, Call(CopyRows32), kCopy));
-  EXPECT_TRUE(MatchesReference(4, 4, Walk::kStraight, Call(CopyRows32Mmx), kCopy));
-  EXPECT_TRUE(MatchesReference(4, 4, Walk::kMirrored, Call(MirrorCopyRows32), kCopy));
-  EXPECT_TRUE(MatchesReference(4, 4, Walk::kMirrored, Call(MirrorCopyRows32Mmx), kCopy));
-  EXPECT_TRUE(MatchesReference(4, 4, Walk::kStretched, Call(StretchCopyRows32), kCopy));
-  EXPECT_TRUE(MatchesReference(4, 4, Walk::kStretched, Call(StretchCopyRows32Mmx), kCopy));
-  EXPECT_TRUE(
-      MatchesReference(4, 4, Walk::kStretchedMirrored, Call(StretchMirrorCopyRows32), kCopy));
-  EXPECT_TRUE(
-      MatchesReference(4, 4, Walk::kStretchedMirrored, Call(StretchMirrorCopyRows32Mmx), kCopy));
+  // The 128-bit and 256-bit forms of the vector set give the same bytes.
+  for (bool wide : {false, true}) {
+    ScopedWideVectors pin(wide);
+    EXPECT_TRUE(MatchesReference(4, 4, Walk::kStraight, Call(CopyRows32), kCopy));
+    EXPECT_TRUE(MatchesReference(4, 4, Walk::kStraight, Call(CopyRows32Mmx), kCopy));
+    EXPECT_TRUE(MatchesReference(4, 4, Walk::kMirrored, Call(MirrorCopyRows32), kCopy));
+    EXPECT_TRUE(MatchesReference(4, 4, Walk::kMirrored, Call(MirrorCopyRows32Mmx), kCopy));
+    EXPECT_TRUE(MatchesReference(4, 4, Walk::kStretched, Call(StretchCopyRows32), kCopy));
+    EXPECT_TRUE(MatchesReference(4, 4, Walk::kStretched, Call(StretchCopyRows32Mmx), kCopy));
+    EXPECT_TRUE(
+        MatchesReference(4, 4, Walk::kStretchedMirrored, Call(StretchMirrorCopyRows32), kCopy));
+    EXPECT_TRUE(
+        MatchesReference(4, 4, Walk::kStretchedMirrored, Call(StretchMirrorCopyRows32Mmx), kCopy));
+  }
 }
 
 TEST(CopyRows32, StretchStepsFollowTheStepper) {
@@ -65,32 +70,36 @@ TEST(CopyRows32, StretchStepsFollowTheStepper) {
 }
 
 TEST(CopyRows32Keyed, SkipsOnlyTheWholeKeyWord) {
-  const uint32_t key = 0x00FF00FF;  // magenta with alpha 0
-  auto op = [key](uint8_t* d, const uint8_t* s) {
-    if (Load32(s) != key) std::memcpy(d, s, 4);
-  };
-  auto keyed = [key](auto kernel) {
-    return [key, kernel](const KernelArgs& a, const Geometry& g) {
-      auto* d = reinterpret_cast<uint32_t*>(a.dst);
-      auto* s = reinterpret_cast<const uint32_t*>(a.src);
-      if constexpr (std::is_invocable_v<decltype(kernel), uint32_t*, const uint32_t*, ptrdiff_t,
-                                        ptrdiff_t, int, int, uint32_t>) {
-        kernel(d, s, a.dstSkip, a.srcSkip, g.w, g.h, key);
-      } else {
-        kernel(d, s, a.dstSkip, a.srcSkip, g.w, g.h, a.stepper, key);
-      }
+  // The 128-bit and 256-bit forms of the vector set give the same bytes.
+  for (bool wide : {false, true}) {
+    ScopedWideVectors pin(wide);
+    const uint32_t key = 0x00FF00FF;  // magenta with alpha 0
+    auto op = [key](uint8_t* d, const uint8_t* s) {
+      if (Load32(s) != key) std::memcpy(d, s, 4);
     };
-  };
-  EXPECT_TRUE(MatchesReference(4, 4, Walk::kStraight, keyed(CopyRows32Keyed), op));
-  EXPECT_TRUE(MatchesReference(4, 4, Walk::kMirrored, keyed(MirrorCopyRows32Keyed), op));
-  EXPECT_TRUE(MatchesReference(4, 4, Walk::kStretched, keyed(StretchCopyRows32Keyed), op));
-  EXPECT_TRUE(
-      MatchesReference(4, 4, Walk::kStretchedMirrored, keyed(StretchMirrorCopyRows32Keyed), op));
-  uint32_t dst[2] = {7, 7};
-  const uint32_t src[2] = {0x00FF00FF, 0xFFFF00FF};
-  CopyRows32Keyed(dst, src, 0, 0, 2, 1, key);
-  EXPECT_EQ(dst[0], 7u);
-  EXPECT_EQ(dst[1], 0xFFFF00FFu) << "opaque magenta is not the key";
+    auto keyed = [key](auto kernel) {
+      return [key, kernel](const KernelArgs& a, const Geometry& g) {
+        auto* d = reinterpret_cast<uint32_t*>(a.dst);
+        auto* s = reinterpret_cast<const uint32_t*>(a.src);
+        if constexpr (std::is_invocable_v<decltype(kernel), uint32_t*, const uint32_t*, ptrdiff_t,
+                                          ptrdiff_t, int, int, uint32_t>) {
+          kernel(d, s, a.dstSkip, a.srcSkip, g.w, g.h, key);
+        } else {
+          kernel(d, s, a.dstSkip, a.srcSkip, g.w, g.h, a.stepper, key);
+        }
+      };
+    };
+    EXPECT_TRUE(MatchesReference(4, 4, Walk::kStraight, keyed(CopyRows32Keyed), op));
+    EXPECT_TRUE(MatchesReference(4, 4, Walk::kMirrored, keyed(MirrorCopyRows32Keyed), op));
+    EXPECT_TRUE(MatchesReference(4, 4, Walk::kStretched, keyed(StretchCopyRows32Keyed), op));
+    EXPECT_TRUE(
+        MatchesReference(4, 4, Walk::kStretchedMirrored, keyed(StretchMirrorCopyRows32Keyed), op));
+    uint32_t dst[2] = {7, 7};
+    const uint32_t src[2] = {0x00FF00FF, 0xFFFF00FF};
+    CopyRows32Keyed(dst, src, 0, 0, 2, 1, key);
+    EXPECT_EQ(dst[0], 7u);
+    EXPECT_EQ(dst[1], 0xFFFF00FFu) << "opaque magenta is not the key";
+  }
 }
 
 TEST(IndexedRows, LookUpTheColourTableAndCompareTheIndexByte) {
@@ -135,28 +144,32 @@ TEST(IndexedRows, LookUpTheColourTableAndCompareTheIndexByte) {
 }
 
 TEST(FillRows, SetValueOrColourOnlyWithinTheRectangle) {
-  std::mt19937 rng(77);
-  for (int round = 0; round < 40; ++round) {
-    Plane base = reference::RandomPlane(rng, 1 + rng() % 40, 1 + rng() % 9, 4, 8);
-    Geometry g = reference::RandomGeometry(rng, Walk::kStraight, base.width, base.height,
-                                           base.width, base.height);
-    uint32_t value = static_cast<uint32_t>(rng());
-    Plane expectFill = base, expectRgb = base;
-    for (int j = 0; j < g.h; ++j) {
-      for (int i = 0; i < g.w; ++i) {
-        expectFill.Set32(g.dx + i, g.dy + j, value);
-        uint32_t old = base.Get32(g.dx + i, g.dy + j);
-        expectRgb.Set32(g.dx + i, g.dy + j, (old & 0xFF000000u) | (value & 0x00FFFFFFu));
+  // The 128-bit and 256-bit forms of the vector set give the same bytes.
+  for (bool wide : {false, true}) {
+    ScopedWideVectors pin(wide);
+    std::mt19937 rng(77);
+    for (int round = 0; round < 40; ++round) {
+      Plane base = reference::RandomPlane(rng, 1 + rng() % 40, 1 + rng() % 9, 4, 8);
+      Geometry g = reference::RandomGeometry(rng, Walk::kStraight, base.width, base.height,
+                                             base.width, base.height);
+      uint32_t value = static_cast<uint32_t>(rng());
+      Plane expectFill = base, expectRgb = base;
+      for (int j = 0; j < g.h; ++j) {
+        for (int i = 0; i < g.w; ++i) {
+          expectFill.Set32(g.dx + i, g.dy + j, value);
+          uint32_t old = base.Get32(g.dx + i, g.dy + j);
+          expectRgb.Set32(g.dx + i, g.dy + j, (old & 0xFF000000u) | (value & 0x00FFFFFFu));
+        }
       }
+      ptrdiff_t skip = base.pitch - g.w * 4;
+      Plane fill = base, rgb = base, rgbMmx = base;
+      FillRows32(fill.Ptr<uint32_t>(g.dx, g.dy), skip, g.w, g.h, value);
+      FillRgbRows(rgb.Ptr<uint32_t>(g.dx, g.dy), skip, g.w, g.h, value);
+      FillRgbRowsMmx(rgbMmx.Ptr<uint32_t>(g.dx, g.dy), skip, g.w, g.h, value);
+      ASSERT_EQ(fill.bytes, expectFill.bytes) << "round " << round;
+      ASSERT_EQ(rgb.bytes, expectRgb.bytes) << "round " << round;
+      ASSERT_EQ(rgbMmx.bytes, expectRgb.bytes) << "round " << round;
     }
-    ptrdiff_t skip = base.pitch - g.w * 4;
-    Plane fill = base, rgb = base, rgbMmx = base;
-    FillRows32(fill.Ptr<uint32_t>(g.dx, g.dy), skip, g.w, g.h, value);
-    FillRgbRows(rgb.Ptr<uint32_t>(g.dx, g.dy), skip, g.w, g.h, value);
-    FillRgbRowsMmx(rgbMmx.Ptr<uint32_t>(g.dx, g.dy), skip, g.w, g.h, value);
-    ASSERT_EQ(fill.bytes, expectFill.bytes) << "round " << round;
-    ASSERT_EQ(rgb.bytes, expectRgb.bytes) << "round " << round;
-    ASSERT_EQ(rgbMmx.bytes, expectRgb.bytes) << "round " << round;
   }
 }
 
