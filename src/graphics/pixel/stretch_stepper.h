@@ -18,6 +18,15 @@ struct StretchStepper {
   int32_t yStep;
 };
 
+// The step block of the filtered stretch: the fractions of the first source position, then the
+// steps per destination pixel and row in 32.32 fixed point.
+struct SmoothStepper {
+  uint32_t xFraction;
+  uint32_t yFraction;
+  uint64_t xStep;
+  uint64_t yStep;
+};
+
 // The stepper of an unclipped stretch of srcW x srcH onto dstW x dstH (both positive).
 inline StretchStepper MakeStretchStepper(int32_t srcW, int32_t srcH, int32_t dstW, int32_t dstH) {
   return {-dstW - 1, srcW % dstW, dstW, srcW / dstW, -dstH - 1, srcH % dstH, dstH, srcH / dstH};

@@ -204,8 +204,16 @@ int ImageSurface::ClipBlitMirrored(const Surface* source, int32_t x, int32_t y,
   return Clip(source, x, y, sourceRect, size, steps, clip, true);
 }
 
-int ImageSurface::Clip(const Surface* source, int32_t x, int32_t y, const Rect* sourceRect,
-                       const Size* size, StretchStepper* steps, Rect* clip, bool mirrored) {
+// The first half of every blit clip: the source rectangle cut to the source's clip, moving
+// the placement with it, and the destination bounds.
+struct ImageSurface::ClipStart {
+  Rect src;
+  int64_t dx, dy;
+  Rect bounds;
+};
+
+int ImageSurface::StartClip(const Surface* source, int32_t x, int32_t y, const Rect* sourceRect,
+                            Rect* clip, bool mirrored, ClipStart& out) {
   // Positions are 64-bit so that far-off rectangles clip instead of wrapping.
   int64_t dx = x, dy = y;
   Rect src;
@@ -229,40 +237,45 @@ int ImageSurface::Clip(const Surface* source, int32_t x, int32_t y, const Rect* 
       }
       src.bottom = std::min(src.bottom, c.bottom);
     }
-    if (src.IsEmpty()) return kClipNothing;
   } else if (source) {
     src = *source->GetClipRectPtr();
   } else {
     return kClipNoSource;
   }
-
+  if (src.IsEmpty()) return kClipNothing;
   Rect bounds = clip_;
   if (clip) {
     if (!ClipToClipRect(clip)) return kClipNothing;
     bounds = *clip;
   }
-  if (src.IsEmpty()) return kClipNothing;
+  out = {src, dx, dy, bounds};
+  return kClipDraw;
+}
+
+int ImageSurface::Clip(const Surface* source, int32_t x, int32_t y, const Rect* sourceRect,
+                       const Size* size, StretchStepper* steps, Rect* clip, bool mirrored) {
+  ClipStart start;
+  int result = StartClip(source, x, y, sourceRect, clip, mirrored, start);
+  if (result != kClipDraw) return result;
+  Rect& src = start.src;
+  const Rect& bounds = start.bounds;
+  const int64_t dx = start.dx, dy = start.dy;
 
   if (!size) {
     int64_t left = dx, top = dy, right = dx + src.Width(), bottom = dy + src.Height();
-    if (left < bounds.left) {
-      int32_t cut = int32_t(bounds.left - left);
-      left = bounds.left;
-      (mirrored ? src.right -= cut : src.left += cut);
+    // Cuts as wide as the source leave nothing (and keep the source edges in range).
+    const int64_t cutLeft = std::max<int64_t>(0, bounds.left - left);
+    const int64_t cutRight = std::max<int64_t>(0, right - bounds.right);
+    const int64_t cutTop = std::max<int64_t>(0, bounds.top - top);
+    const int64_t cutBottom = std::max<int64_t>(0, bottom - bounds.bottom);
+    if (cutLeft + cutRight >= src.Width() || cutTop + cutBottom >= src.Height()) {
+      return kClipNothing;
     }
-    if (right > bounds.right) {
-      int32_t cut = int32_t(right - bounds.right);
-      right = bounds.right;
-      (mirrored ? src.left += cut : src.right -= cut);
-    }
-    if (top < bounds.top) {
-      src.top += int32_t(bounds.top - top);
-      top = bounds.top;
-    }
-    if (bottom > bounds.bottom) {
-      src.bottom -= int32_t(bottom - bounds.bottom);
-      bottom = bounds.bottom;
-    }
+    left += cutLeft, right -= cutRight, top += cutTop, bottom -= cutBottom;
+    (mirrored ? src.right : src.left) += int32_t(mirrored ? -cutLeft : cutLeft);
+    (mirrored ? src.left : src.right) += int32_t(mirrored ? cutRight : -cutRight);
+    src.top += int32_t(cutTop);
+    src.bottom -= int32_t(cutBottom);
     if (left >= right || top >= bottom || src.IsEmpty()) return kClipNothing;
     clippedSource_ = src;
     clippedDest_ = {int32_t(left), int32_t(top), int32_t(right), int32_t(bottom)};
@@ -302,6 +315,43 @@ int ImageSurface::Clip(const Surface* source, int32_t x, int32_t y, const Rect* 
   bottom = std::min<int64_t>(bottom, bounds.bottom);
   if (left >= right || top >= bottom || src.IsEmpty()) return kClipNothing;
   *steps = {xError, sw % w, w, sw / w, yError, sh % h, h, sh / h};
+  clippedSource_ = src;
+  clippedDest_ = {int32_t(left), int32_t(top), int32_t(right), int32_t(bottom)};
+  return kClipDraw;
+}
+
+int ImageSurface::ClipSmoothStretch(const Surface* source, int32_t x, int32_t y,
+                                    const Rect* sourceRect, const Size* size,
+                                    SmoothStepper* steps, Rect* clip) {
+  ClipStart start;
+  int result = StartClip(source, x, y, sourceRect, clip, false, start);
+  if (result != kClipDraw) return result;
+  if (!size || !steps) return kClipNoStepRecord;
+  const int32_t w = size->width, h = size->height;
+  if (w <= 0 || h <= 0) return kClipNothing;
+  Rect src = start.src;
+  const Rect& bounds = start.bounds;
+  const uint64_t xStep = (uint64_t(src.Width()) << 32) / uint64_t(w);
+  const uint64_t yStep = (uint64_t(src.Height()) << 32) / uint64_t(h);
+  int64_t left = start.dx, top = start.dy;
+  const int64_t right = std::min<int64_t>(left + w, bounds.right);
+  const int64_t bottom = std::min<int64_t>(top + h, bounds.bottom);
+  // The first drawn pixel's source position: the cut pixels' steps, whole part into the
+  // source rectangle, fraction into the stepper.
+  uint64_t xPos = 0, yPos = 0;
+  if (left < bounds.left) {
+    xPos = uint64_t(bounds.left - left) * xStep;
+    left = bounds.left;
+  }
+  if (top < bounds.top) {
+    yPos = uint64_t(bounds.top - top) * yStep;
+    top = bounds.top;
+  }
+  if (left >= right || top >= bottom) return kClipNothing;
+  src.left += int32_t(xPos >> 32);
+  src.top += int32_t(yPos >> 32);
+  if (src.IsEmpty()) return kClipNothing;
+  *steps = {uint32_t(xPos), uint32_t(yPos), xStep, yStep};
   clippedSource_ = src;
   clippedDest_ = {int32_t(left), int32_t(top), int32_t(right), int32_t(bottom)};
   return kClipDraw;

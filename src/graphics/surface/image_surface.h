@@ -74,6 +74,10 @@ class ImageSurface : public DibSurface {
   // The same with the source mirrored left to right.
   int ClipBlitMirrored(const Surface* source, int32_t x, int32_t y, const Rect* sourceRect,
                        const Size* size, StretchStepper* steps, Rect* clip);
+  // The clipping of the filtered stretch: steps receives 32.32 source steps per destination
+  // pixel and row, and the fractions of the first drawn pixel's source position.
+  int ClipSmoothStretch(const Surface* source, int32_t x, int32_t y, const Rect* sourceRect,
+                        const Size* size, SmoothStepper* steps, Rect* clip);
   const Rect& ClippedSource() const { return clippedSource_; }
   const Rect& ClippedDest() const { return clippedDest_; }
 
@@ -87,6 +91,9 @@ class ImageSurface : public DibSurface {
   void SetHasAlpha(bool hasAlpha) { hasAlpha_ = hasAlpha; }
 
  private:
+  struct ClipStart;
+  int StartClip(const Surface* source, int32_t x, int32_t y, const Rect* sourceRect, Rect* clip,
+                bool mirrored, ClipStart& out);
   int Clip(const Surface* source, int32_t x, int32_t y, const Rect* sourceRect, const Size* size,
            StretchStepper* steps, Rect* clip, bool mirrored);
   void MarkAll();

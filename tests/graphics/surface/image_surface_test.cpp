@@ -321,5 +321,42 @@ TEST(ClipBlit, WorkedCases) {
       << "far placements clip instead of wrapping";
 }
 
+TEST(ClipSmoothStretch, ClippedPositionsContinueTheUnclippedOnes) {
+  std::mt19937 rng(33);
+  auto pick = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  ImageSurface src, dst;
+  ASSERT_EQ(src.Create(40, 30, 32, 0), kSurfaceDone);
+  ASSERT_EQ(dst.Create(50, 40, 32, 0), kSurfaceDone);
+  for (int round = 0; round < 300; ++round) {
+    Rect from{pick(0, 10), pick(0, 10), pick(11, 40), pick(11, 30)};
+    Size size{pick(1, 90), pick(1, 90)};
+    const int x = pick(-60, 45), y = pick(-60, 35);
+    SmoothStepper steps{};
+    int result = dst.ClipSmoothStretch(&src, x, y, &from, &size, &steps, nullptr);
+    const bool visible = x < 50 && x + size.width > 0 && y < 40 && y + size.height > 0;
+    ASSERT_EQ(result, visible ? kClipDraw : kClipNothing) << "round " << round;
+    if (!visible) continue;
+    const uint64_t xStep = (uint64_t(from.Width()) << 32) / uint64_t(size.width);
+    const uint64_t yStep = (uint64_t(from.Height()) << 32) / uint64_t(size.height);
+    ASSERT_EQ(steps.xStep, xStep);
+    const Rect& cd = dst.ClippedDest();
+    const Rect& cs = dst.ClippedSource();
+    EXPECT_EQ(cd, (Rect{std::max(x, 0), std::max(y, 0), std::min(x + size.width, 50),
+                        std::min(y + size.height, 40)}));
+    for (int i : {0, cd.Width() - 1}) {
+      const uint64_t unclipped = uint64_t(cd.left - x + i) * xStep;
+      const uint64_t clipped = (uint64_t(cs.left - from.left) << 32) + steps.xFraction + i * xStep;
+      ASSERT_EQ(clipped, unclipped) << "round " << round << " pixel " << i;
+    }
+    const uint64_t rowUnclipped = uint64_t(cd.top - y) * yStep;
+    ASSERT_EQ((uint64_t(cs.top - from.top) << 32) + steps.yFraction, rowUnclipped);
+  }
+  Size some{4, 4};
+  EXPECT_EQ(dst.ClipSmoothStretch(&src, 0, 0, nullptr, &some, nullptr, nullptr), kClipNoStepRecord);
+  Size flat{4, 0};
+  SmoothStepper steps;
+  EXPECT_EQ(dst.ClipSmoothStretch(&src, 0, 0, nullptr, &flat, &steps, nullptr), kClipNothing);
+}
+
 }  // namespace
 }  // namespace bw
