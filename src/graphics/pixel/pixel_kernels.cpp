@@ -1,0 +1,275 @@
+#include "graphics/pixel/pixel_kernels.h"
+
+#include <emmintrin.h>
+#include <immintrin.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
+#include "graphics/pixel/mmx_flag.h"
+#include "graphics/pixel/row_walk.h"
+
+namespace bw {
+
+using namespace pixel_detail;
+
+namespace {
+
+inline void Copy(uint32_t* d, const uint32_t* s) { *d = *s; }
+
+struct KeyedCopy {
+  uint32_t key;
+  void operator()(uint32_t* d, const uint32_t* s) const {
+    if (*s != key) *d = *s;
+  }
+};
+
+struct IndexedCopy {
+  const uint32_t* colors;
+  void operator()(uint32_t* d, const uint8_t* s) const { *d = colors[*s]; }
+};
+
+struct KeyedIndexedCopy {
+  const uint32_t* colors;
+  uint8_t key;
+  void operator()(uint32_t* d, const uint8_t* s) const {
+    if (*s != key) *d = colors[*s];
+  }
+};
+
+__attribute__((target("avx2"))) void CopyRowAvx2(uint32_t* dst, const uint32_t* src, int width) {
+  int x = 0;
+  // Single pixels until the stores are aligned.
+  for (; x < width && reinterpret_cast<uintptr_t>(dst + x) % 32 != 0; ++x) dst[x] = src[x];
+  for (; x + 32 <= width; x += 32) {
+    __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + x));
+    __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + x + 8));
+    __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + x + 16));
+    __m256i e = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + x + 24));
+    _mm256_store_si256(reinterpret_cast<__m256i*>(dst + x), a);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(dst + x + 8), b);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(dst + x + 16), c);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(dst + x + 24), e);
+  }
+  for (; x + 8 <= width; x += 8) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x),
+                        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + x)));
+  }
+  for (; x + 4 <= width; x += 4) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + x),
+                     _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + x)));
+  }
+  for (; x < width; ++x) dst[x] = src[x];
+}
+
+void CopyRowSse2(uint32_t* dst, const uint32_t* src, int width) {
+  int x = 0;
+  for (; x + 4 <= width; x += 4) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + x),
+                     _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + x)));
+  }
+  for (; x < width; ++x) dst[x] = src[x];
+}
+
+__attribute__((target("avx2"))) void FillRgbRowAvx2(uint32_t* dst, int width, uint32_t rgb) {
+  const __m256i keep = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+  const __m256i color = _mm256_set1_epi32(static_cast<int>(rgb));
+  int x = 0;
+  for (; x + 8 <= width; x += 8) {
+    __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst + x));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x),
+                        _mm256_or_si256(_mm256_and_si256(d, keep), color));
+  }
+  for (; x < width; ++x) dst[x] = (dst[x] & 0xFF000000u) | rgb;
+}
+
+void FillRgbRowSse2(uint32_t* dst, int width, uint32_t rgb) {
+  const __m128i keep = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+  const __m128i color = _mm_set1_epi32(static_cast<int>(rgb));
+  int x = 0;
+  for (; x + 4 <= width; x += 4) {
+    __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + x));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + x),
+                     _mm_or_si128(_mm_and_si128(d, keep), color));
+  }
+  for (; x < width; ++x) dst[x] = (dst[x] & 0xFF000000u) | rgb;
+}
+
+
+__attribute__((target("avx2"))) void KeyedCopyRowAvx2(uint32_t* dst, const uint32_t* src,
+                                                      int width, uint32_t key) {
+  const __m256i keyVec = _mm256_set1_epi32(static_cast<int>(key));
+  int x = 0;
+  for (; x + 8 <= width; x += 8) {
+    __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + x));
+    __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst + x));
+    __m256i out = _mm256_blendv_epi8(s, d, _mm256_cmpeq_epi32(s, keyVec));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x), out);
+  }
+  for (; x < width; ++x) {
+    if (src[x] != key) dst[x] = src[x];
+  }
+}
+
+// Reverses four pixels at a time: the source is read from the right end of the row.
+void MirrorRowSse2(uint32_t* dst, const uint32_t* srcEnd, int width) {
+  int x = 0;
+  for (; x + 4 <= width; x += 4) {
+    __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(srcEnd - x - 4));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + x), _mm_shuffle_epi32(s, 0x1B));
+  }
+  for (; x < width; ++x) dst[x] = srcEnd[-x - 1];
+}
+
+}  // namespace
+
+void FillRows32(uint32_t* dst, ptrdiff_t dstSkip, int width, int height, uint32_t value) {
+  if (dstSkip == 0 && int64_t{width} * height <= INT32_MAX) {
+    width *= height;
+    height = 1;
+  }
+  do {
+    std::fill_n(dst, width, value);
+    dst = AddBytes(dst + width, dstSkip);
+  } while (--height > 0);
+}
+
+void FillRgbRows(uint32_t* dst, ptrdiff_t dstSkip, int width, int height, uint32_t rgb) {
+  rgb &= 0x00FFFFFFu;
+  do {
+    for (int x = 0; x < width; ++x) dst[x] = (dst[x] & 0xFF000000u) | rgb;
+    dst = AddBytes(dst + width, dstSkip);
+  } while (--height > 0);
+}
+
+void FillRgbRowsMmx(uint32_t* dst, ptrdiff_t dstSkip, int width, int height, uint32_t rgb) {
+  rgb &= 0x00FFFFFFu;
+  auto row = WideVectorsEnabled() ? FillRgbRowAvx2 : FillRgbRowSse2;
+  do {
+    row(dst, width, rgb);
+    dst = AddBytes(dst + width, dstSkip);
+  } while (--height > 0);
+}
+
+void CopyRows32(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
+                int width, int height) {
+  do {
+    std::memcpy(dst, src, size_t(width) * 4);
+    dst = AddBytes(dst + width, dstSkip);
+    src = AddBytes(src + width, srcSkip);
+  } while (--height > 0);
+}
+
+void CopyRows32Mmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
+                   int width, int height) {
+  auto row = WideVectorsEnabled() ? CopyRowAvx2 : CopyRowSse2;
+  // Rows without padding on either side are one long run.
+  if (dstSkip == 0 && srcSkip == 0 && int64_t{width} * height <= INT32_MAX) {
+    width *= height;
+    height = 1;
+  }
+  EachRow(dst, src, dstSkip, srcSkip, width, height, row);
+}
+
+void CopyRows32Keyed(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
+                     int width, int height, uint32_t key) {
+  if (WideVectorsEnabled()) {
+    EachRow(dst, src, dstSkip, srcSkip, width, height,
+            [key](uint32_t* d, const uint32_t* s, int w) { KeyedCopyRowAvx2(d, s, w, key); });
+  } else {
+    WalkStraight(dst, src, dstSkip, srcSkip, width, height, KeyedCopy{key});
+  }
+}
+
+void StretchCopyRows32(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcPitch,
+                       int width, int height, const StretchStepper& st) {
+  WalkStretched(dst, src, dstSkip, srcPitch, width, height, st, Copy);
+}
+// Stepping one source pixel at a time gains nothing from vectors; the two forms share a loop.
+void StretchCopyRows32Mmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
+                          ptrdiff_t srcPitch, int width, int height, const StretchStepper& st) {
+  StretchCopyRows32(dst, src, dstSkip, srcPitch, width, height, st);
+}
+void StretchCopyRows32Keyed(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
+                            ptrdiff_t srcPitch, int width, int height, const StretchStepper& st,
+                            uint32_t key) {
+  WalkStretched(dst, src, dstSkip, srcPitch, width, height, st, KeyedCopy{key});
+}
+
+void MirrorCopyRows32(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
+                      int width, int height) {
+  WalkMirrored(dst, src, dstSkip, srcSkip, width, height, Copy);
+}
+void MirrorCopyRows32Mmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
+                         ptrdiff_t srcSkip, int width, int height) {
+  do {
+    MirrorRowSse2(dst, src, width);
+    dst = AddBytes(dst + width, dstSkip);
+    src = AddBytes(src - width, srcSkip);
+  } while (--height > 0);
+}
+void MirrorCopyRows32Keyed(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
+                           ptrdiff_t srcSkip, int width, int height, uint32_t key) {
+  WalkMirrored(dst, src, dstSkip, srcSkip, width, height, KeyedCopy{key});
+}
+void StretchMirrorCopyRows32(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
+                             ptrdiff_t srcPitch, int width, int height, const StretchStepper& st) {
+  WalkStretchedMirrored(dst, src, dstSkip, srcPitch, width, height, st, Copy);
+}
+void StretchMirrorCopyRows32Mmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
+                                ptrdiff_t srcPitch, int width, int height,
+                                const StretchStepper& st) {
+  StretchMirrorCopyRows32(dst, src, dstSkip, srcPitch, width, height, st);
+}
+void StretchMirrorCopyRows32Keyed(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
+                                  ptrdiff_t srcPitch, int width, int height,
+                                  const StretchStepper& st, uint32_t key) {
+  WalkStretchedMirrored(dst, src, dstSkip, srcPitch, width, height, st, KeyedCopy{key});
+}
+
+void CopyIndexedRows(uint32_t* dst, const uint8_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
+                     int width, int height, const uint32_t* colors) {
+  WalkStraight(dst, src, dstSkip, srcSkip, width, height, IndexedCopy{colors});
+}
+void CopyIndexedRowsKeyed(uint32_t* dst, const uint8_t* src, ptrdiff_t dstSkip,
+                          ptrdiff_t srcSkip, int width, int height, const uint32_t* colors,
+                          uint32_t key) {
+  WalkStraight(dst, src, dstSkip, srcSkip, width, height,
+               KeyedIndexedCopy{colors, static_cast<uint8_t>(key)});
+}
+void StretchCopyIndexedRows(uint32_t* dst, const uint8_t* src, ptrdiff_t dstSkip,
+                            ptrdiff_t srcPitch, int width, int height, const StretchStepper& st,
+                            const uint32_t* colors) {
+  WalkStretched(dst, src, dstSkip, srcPitch, width, height, st, IndexedCopy{colors});
+}
+void StretchCopyIndexedRowsKeyed(uint32_t* dst, const uint8_t* src, ptrdiff_t dstSkip,
+                                 ptrdiff_t srcPitch, int width, int height,
+                                 const StretchStepper& st, const uint32_t* colors, uint32_t key) {
+  WalkStretched(dst, src, dstSkip, srcPitch, width, height, st,
+                KeyedIndexedCopy{colors, static_cast<uint8_t>(key)});
+}
+void MirrorCopyIndexedRows(uint32_t* dst, const uint8_t* src, ptrdiff_t dstSkip,
+                           ptrdiff_t srcSkip, int width, int height, const uint32_t* colors) {
+  WalkMirrored(dst, src, dstSkip, srcSkip, width, height, IndexedCopy{colors});
+}
+void MirrorCopyIndexedRowsKeyed(uint32_t* dst, const uint8_t* src, ptrdiff_t dstSkip,
+                                ptrdiff_t srcSkip, int width, int height, const uint32_t* colors,
+                                uint32_t key) {
+  WalkMirrored(dst, src, dstSkip, srcSkip, width, height,
+               KeyedIndexedCopy{colors, static_cast<uint8_t>(key)});
+}
+void StretchMirrorCopyIndexedRows(uint32_t* dst, const uint8_t* src, ptrdiff_t dstSkip,
+                                  ptrdiff_t srcPitch, int width, int height,
+                                  const StretchStepper& st, const uint32_t* colors) {
+  WalkStretchedMirrored(dst, src, dstSkip, srcPitch, width, height, st, IndexedCopy{colors});
+}
+void StretchMirrorCopyIndexedRowsKeyed(uint32_t* dst, const uint8_t* src, ptrdiff_t dstSkip,
+                                       ptrdiff_t srcPitch, int width, int height,
+                                       const StretchStepper& st, const uint32_t* colors,
+                                       uint32_t key) {
+  WalkStretchedMirrored(dst, src, dstSkip, srcPitch, width, height, st,
+                        KeyedIndexedCopy{colors, static_cast<uint8_t>(key)});
+}
+
+}  // namespace bw

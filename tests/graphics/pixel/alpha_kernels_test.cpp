@@ -1,0 +1,188 @@
+#include "graphics/pixel/alpha_kernels.h"
+
+#include <gtest/gtest.h>
+
+#include "graphics/pixel/blend_tables.h"
+#include "graphics/pixel/mmx_flag.h"
+#include "support/pixel_reference.h"
+
+namespace bw {
+namespace {
+
+using reference::KernelArgs;
+using reference::Load32;
+using reference::MatchesReference;
+using reference::Store32;
+using reference::Walk;
+using reference::Geometry;
+
+using Over = void (*)(uint32_t*, const uint32_t*, ptrdiff_t, ptrdiff_t, int, int);
+using StretchOver = void (*)(uint32_t*, const uint32_t*, ptrdiff_t, ptrdiff_t, int, int,
+                             const StretchStepper&);
+
+// Calls a 32-over-32 kernel of either shape with the arguments of the walk.
+auto Call32(Over plain) {
+  return [plain](const KernelArgs& a, const Geometry& g) {
+    plain(reinterpret_cast<uint32_t*>(a.dst), reinterpret_cast<const uint32_t*>(a.src), a.dstSkip,
+          a.srcSkip, g.w, g.h);
+  };
+}
+auto Call32(StretchOver stretched) {
+  return [stretched](const KernelArgs& a, const Geometry& g) {
+    stretched(reinterpret_cast<uint32_t*>(a.dst), reinterpret_cast<const uint32_t*>(a.src),
+              a.dstSkip, a.srcSkip, g.w, g.h, a.stepper);
+  };
+}
+
+auto PixelOp(uint32_t (*f)(uint32_t, uint32_t)) {
+  return [f](uint8_t* d, const uint8_t* s) { Store32(d, f(Load32(d), Load32(s))); };
+}
+
+TEST(AlphaOverRows, EachSetMatchesItsOwnFormulaInEveryWalk) {
+  // The 128-bit and 256-bit forms of the vector set give the same bytes.
+  for (bool wide : {false, true}) {
+    ScopedWideVectors pin(wide);
+    auto plain = PixelOp(reference::AlphaOverPlain);
+    auto mmx = PixelOp(reference::AlphaOverMmx);
+    EXPECT_TRUE(MatchesReference(4, 4, Walk::kStraight, Call32(AlphaOverRows), plain));
+    EXPECT_TRUE(MatchesReference(4, 4, Walk::kMirrored, Call32(MirrorAlphaOverRows), plain));
+    EXPECT_TRUE(MatchesReference(4, 4, Walk::kStretched, Call32(StretchAlphaOverRows), plain));
+    EXPECT_TRUE(
+        MatchesReference(4, 4, Walk::kStretchedMirrored, Call32(StretchMirrorAlphaOverRows), plain));
+    EXPECT_TRUE(MatchesReference(4, 4, Walk::kStraight, Call32(AlphaOverRowsMmx), mmx));
+    EXPECT_TRUE(MatchesReference(4, 4, Walk::kMirrored, Call32(MirrorAlphaOverRowsMmx), mmx));
+    EXPECT_TRUE(MatchesReference(4, 4, Walk::kStretched, Call32(StretchAlphaOverRowsMmx), mmx));
+    EXPECT_TRUE(
+        MatchesReference(4, 4, Walk::kStretchedMirrored, Call32(StretchMirrorAlphaOverRowsMmx), mmx));
+  }
+}
+
+TEST(AlphaOverRows, WorkedValues) {
+  // Opaque source gives the source colour, clear source the destination's; alpha is cleared.
+  uint32_t d[9] = {0x80102030, 0x80102030, 0x80102030, 0x80102030, 0x80102030,
+                   0x80102030, 0x80102030, 0x80102030, 0x80102030};
+  uint32_t s[9] = {0xFF405060, 0x00405060, 0x80C8C8C8, 0xFF405060, 0x00405060,
+                   0x80C8C8C8, 0xFF405060, 0x00405060, 0x80C8C8C8};
+  uint32_t p[9], m[9];
+  std::copy(d, d + 9, p);
+  std::copy(d, d + 9, m);
+  AlphaOverRows(p, s, 0, 0, 9, 1);
+  AlphaOverRowsMmx(m, s, 0, 0, 9, 1);
+  for (int i : {0, 3, 6}) {
+    EXPECT_EQ(p[i], 0x00405060u);
+    EXPECT_EQ(m[i], 0x00405060u);
+  }
+  for (int i : {1, 4, 7}) {
+    EXPECT_EQ(p[i], 0x00102030u);
+    EXPECT_EQ(m[i], 0x00102030u);
+  }
+  // a = 128: plain weighs the destination 127, the vector set 128.
+  uint32_t blue = (0xC8 * 128 >> 8) + (0x30 * 127 >> 8);
+  EXPECT_EQ(p[2] & 0xFF, blue);
+  EXPECT_EQ(m[2] & 0xFF, (0xC8 * 128 >> 8) + (0x30 * 128 >> 8));
+  EXPECT_EQ(p[2], p[8]);
+  EXPECT_EQ(m[2], m[8]) << "vector body and scalar tail agree";
+}
+
+TEST(ChannelRows, MatchTheirReferences) {
+  auto colorOnly = [](uint8_t* d, const uint8_t* s) {
+    d[0] = s[0], d[1] = s[1], d[2] = s[2];
+  };
+  auto alphaOnly = [](uint8_t* d, const uint8_t* s) { d[3] = s[3]; };
+  EXPECT_TRUE(MatchesReference(4, 4, Walk::kStraight, Call32(CopyColorRows), colorOnly));
+  EXPECT_TRUE(MatchesReference(4, 4, Walk::kStraight, Call32(CopyColorRowsMmx), colorOnly));
+  EXPECT_TRUE(MatchesReference(4, 4, Walk::kStretched, Call32(StretchCopyColorRows), colorOnly));
+  EXPECT_TRUE(MatchesReference(4, 4, Walk::kStretched, Call32(StretchCopyColorRowsMmx), colorOnly));
+  EXPECT_TRUE(MatchesReference(4, 4, Walk::kStraight, Call32(CopyAlphaRows), alphaOnly));
+  EXPECT_TRUE(MatchesReference(4, 4, Walk::kStraight, Call32(CopyAlphaRowsMmx), alphaOnly));
+  EXPECT_TRUE(MatchesReference(4, 4, Walk::kStretched, Call32(StretchCopyAlphaRows), alphaOnly));
+  EXPECT_TRUE(MatchesReference(4, 4, Walk::kStretched, Call32(StretchCopyAlphaRowsMmx), alphaOnly));
+}
+
+TEST(ChannelRows, KeyedColorCopyComparesTheWholeWord) {
+  // The key is the most common source word; a word differing only in alpha is still copied.
+  for (bool mmx : {false, true}) {
+    for (Walk walk : {Walk::kStraight, Walk::kStretched}) {
+      const uint32_t key = 0x00FF00FF;
+      auto op = [key](uint8_t* d, const uint8_t* s) {
+        if (Load32(s) != key) d[0] = s[0], d[1] = s[1], d[2] = s[2];
+      };
+      auto call = [&](const KernelArgs& a, const Geometry& g) {
+        // Seed the source with the key and with near-keys before running.
+        auto* dst = reinterpret_cast<uint32_t*>(a.dst);
+        auto* src = reinterpret_cast<const uint32_t*>(a.src);
+        if (walk == Walk::kStraight) {
+          (mmx ? CopyColorRowsKeyedMmx : CopyColorRowsKeyed)(dst, src, a.dstSkip, a.srcSkip, g.w,
+                                                             g.h, key);
+        } else {
+          (mmx ? StretchCopyColorRowsKeyedMmx : StretchCopyColorRowsKeyed)(
+              dst, src, a.dstSkip, a.srcSkip, g.w, g.h, a.stepper, key);
+        }
+      };
+      EXPECT_TRUE(MatchesReference(4, 4, walk, call, op)) << "mmx " << mmx;
+    }
+  }
+  uint32_t dst[4] = {0x11111111, 0x22222222, 0x33333333, 0x44444444};
+  const uint32_t src[4] = {0x00FF00FF, 0xFFFF00FF, 0x00FF00FF, 0x01020304};
+  CopyColorRowsKeyedMmx(dst, src, 0, 0, 4, 1, 0x00FF00FF);
+  EXPECT_EQ(dst[0], 0x11111111u);
+  EXPECT_EQ(dst[1], 0x22FF00FFu) << "differs from the key in alpha only: copied";
+  EXPECT_EQ(dst[2], 0x33333333u);
+  EXPECT_EQ(dst[3], 0x44020304u);
+}
+
+TEST(ChannelRows, AlphaPlanesMoveBetweenDepths) {
+  auto toAlpha = [](uint8_t* d, const uint8_t* s) { d[3] = s[0]; };
+  auto toBytes = [](uint8_t* d, const uint8_t* s) { d[0] = s[3]; };
+  auto callTo32 = [](auto kernel) {
+    return [kernel](const KernelArgs& a, const Geometry& g) {
+      if constexpr (std::is_invocable_v<decltype(kernel), uint32_t*, const uint8_t*, ptrdiff_t,
+                                        ptrdiff_t, int, int>) {
+        kernel(reinterpret_cast<uint32_t*>(a.dst), a.src, a.dstSkip, a.srcSkip, g.w, g.h);
+      } else {
+        kernel(reinterpret_cast<uint32_t*>(a.dst), a.src, a.dstSkip, a.srcSkip, g.w, g.h,
+               a.stepper);
+      }
+    };
+  };
+  auto callTo8 = [](auto kernel) {
+    return [kernel](const KernelArgs& a, const Geometry& g) {
+      auto* src = reinterpret_cast<const uint32_t*>(a.src);
+      if constexpr (std::is_invocable_v<decltype(kernel), uint8_t*, const uint32_t*, ptrdiff_t,
+                                        ptrdiff_t, int, int>) {
+        kernel(a.dst, src, a.dstSkip, a.srcSkip, g.w, g.h);
+      } else {
+        kernel(a.dst, src, a.dstSkip, a.srcSkip, g.w, g.h, a.stepper);
+      }
+    };
+  };
+  EXPECT_TRUE(MatchesReference(4, 1, Walk::kStraight, callTo32(CopyBytesToAlphaRows), toAlpha));
+  EXPECT_TRUE(
+      MatchesReference(4, 1, Walk::kMirrored, callTo32(MirrorCopyBytesToAlphaRows), toAlpha));
+  EXPECT_TRUE(
+      MatchesReference(4, 1, Walk::kStretched, callTo32(StretchCopyBytesToAlphaRows), toAlpha));
+  EXPECT_TRUE(MatchesReference(4, 1, Walk::kStretchedMirrored,
+                               callTo32(StretchMirrorCopyBytesToAlphaRows), toAlpha));
+  EXPECT_TRUE(MatchesReference(1, 4, Walk::kStraight, callTo8(CopyAlphaToBytesRows), toBytes));
+  EXPECT_TRUE(
+      MatchesReference(1, 4, Walk::kMirrored, callTo8(MirrorCopyAlphaToBytesRows), toBytes));
+  EXPECT_TRUE(
+      MatchesReference(1, 4, Walk::kStretched, callTo8(StretchCopyAlphaToBytesRows), toBytes));
+  EXPECT_TRUE(MatchesReference(1, 4, Walk::kStretchedMirrored,
+                               callTo8(StretchMirrorCopyAlphaToBytesRows), toBytes));
+}
+
+TEST(ChannelRows, MergeAlphaLayersTheMask) {
+  BuildBlendTables();
+  auto op = [](uint8_t* d, const uint8_t* m) {
+    int a = d[3], c = m[0];
+    d[3] = static_cast<uint8_t>(255 - (255 - a) * (255 - c) / 255);
+  };
+  auto call = [](const KernelArgs& a, const Geometry& g) {
+    MergeAlphaRows(reinterpret_cast<uint32_t*>(a.dst), a.src, a.dstSkip, a.srcSkip, g.w, g.h);
+  };
+  EXPECT_TRUE(MatchesReference(4, 1, Walk::kStraight, call, op));
+}
+
+}  // namespace
+}  // namespace bw

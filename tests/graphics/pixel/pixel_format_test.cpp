@@ -1,0 +1,152 @@
+#include "graphics/pixel/pixel_format.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "graphics/pixel/blend_tables.h"
+#include "graphics/pixel/mmx_flag.h"
+
+namespace bw {
+namespace {
+
+host::DdPixelFormat Format(uint32_t bits, uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
+  host::DdPixelFormat f;
+  f.flags = host::kDdpfRgb | (a ? host::kDdpfAlphaPixels : 0);
+  f.rgbBitCount = bits;
+  f.rBitMask = r, f.gBitMask = g, f.bBitMask = b, f.rgbAlphaBitMask = a;
+  return f;
+}
+
+TEST(ClassifyPixelFormat, OneFlagPerFormat) {
+  struct Case {
+    host::DdPixelFormat f;
+    int flag;
+  };
+  const Case cases[] = {
+      {Format(8, 0, 0, 0, 0), kFormatPalette8},
+      {Format(16, 0x7C00, 0x03E0, 0x001F, 0), kFormat555},
+      {Format(16, 0xF800, 0x07E0, 0x001F, 0), kFormat565},
+      {Format(16, 0x7C00, 0x03E0, 0x001F, 0x8000), kFormat1555},
+      {Format(16, 0x0F00, 0x00F0, 0x000F, 0xF000), kFormat4444},
+      {Format(16, 0xF800, 0x07E0, 0x001F, 0x8000), kFormatOther},
+      {Format(24, 0xFF0000, 0xFF00, 0xFF, 0), kFormat24},
+      {Format(32, 0xFF0000, 0xFF00, 0xFF, 0), kFormatX888},
+      {Format(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000), kFormat8888},
+      {Format(32, 0xFF0000, 0xFF00, 0xFF, 0x00FF0000), kFormatOther},
+      {Format(32, 0xFF, 0xFF00, 0xFF0000, 0), kFormatOther},
+      {Format(12, 0xF00, 0xF0, 0xF, 0), kFormatOther},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ClassifyPixelFormat(nullptr, nullptr, &c.f), c.flag);
+  EXPECT_EQ(ClassifyPixelFormat(nullptr, nullptr, nullptr), 0);
+  auto surface = host::MemorySurface::Create(2, 2, Format(16, 0xF800, 0x07E0, 0x001F, 0));
+  PixelFormatInfo info;
+  EXPECT_EQ(ClassifyPixelFormat(surface.get(), &info, nullptr), kFormat565);
+  EXPECT_EQ(info.greenBits, 6);
+  EXPECT_EQ(info.greenShift, 5);
+  EXPECT_EQ(info.redShift, 11);
+  EXPECT_EQ(info.alphaShift, 32) << "an empty mask";
+}
+
+uint32_t PixelAt(const host::MemorySurface& s, int x, int y, int bytes) {
+  uint32_t v = 0;
+  std::memcpy(&v, s.Pixels() + y * s.Pitch() + x * bytes, size_t(bytes));
+  return v;
+}
+
+TEST(FillSurfaceRect, PacksEveryFieldAndClipsTheLockedFallback) {
+  auto s565 = host::MemorySurface::Create(4, 3, Format(16, 0xF800, 0x07E0, 0x001F, 0));
+  ASSERT_EQ(FillSurfaceRect(s565.get(), nullptr, 255, 255, 255, nullptr, 255), kFillDone);
+  EXPECT_EQ(PixelAt(*s565, 3, 2, 2), 0xFFFFu) << "white, and no alpha bits spill";
+
+  // 4444: alpha reduced to its four bits like the colours.
+  auto s4444 = host::MemorySurface::Create(2, 2, Format(16, 0x0F00, 0x00F0, 0x000F, 0xF000));
+  ASSERT_EQ(FillSurfaceRect(s4444.get(), nullptr, 0x12, 0x34, 0x56, nullptr, 0x80), kFillDone);
+  EXPECT_EQ(PixelAt(*s4444, 0, 0, 2), 0x8135u);
+  auto s1555 = host::MemorySurface::Create(2, 2, Format(16, 0x7C00, 0x03E0, 0x001F, 0x8000));
+  ASSERT_EQ(FillSurfaceRect(s1555.get(), nullptr, 0, 0, 0, nullptr, 0xFF), kFillDone);
+  EXPECT_EQ(PixelAt(*s1555, 1, 1, 2), 0x8000u);
+
+  // The blitter refuses: the locked memory is written, only inside the surface.
+  auto s32 = host::MemorySurface::Create(4, 3, Format(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000));
+  s32->SetBlitterRefuses(true);
+  Rect wide{2, 1, 9, 9};
+  ASSERT_EQ(FillSurfaceRect(s32.get(), nullptr, 1, 2, 3, &wide, 4), kFillDone);
+  EXPECT_EQ(PixelAt(*s32, 3, 2, 4), 0x04010203u);
+  EXPECT_EQ(PixelAt(*s32, 1, 1, 4), 0u);
+  EXPECT_EQ(PixelAt(*s32, 2, 0, 4), 0u);
+  EXPECT_FALSE(s32->IsLocked()) << "never left locked";
+
+  // A rectangle partly outside makes the blitter refuse too; the fallback still clips.
+  auto s24 = host::MemorySurface::Create(3, 2, Format(24, 0xFF0000, 0xFF00, 0xFF, 0));
+  Rect off{-5, 1, 2, 7};
+  ASSERT_EQ(FillSurfaceRect(s24.get(), nullptr, 0xAA, 0xBB, 0xCC, &off, 0), kFillDone);
+  EXPECT_EQ(PixelAt(*s24, 1, 1, 3), 0xAABBCCu);
+  EXPECT_EQ(PixelAt(*s24, 2, 1, 3), 0u);
+  EXPECT_EQ(PixelAt(*s24, 0, 0, 3), 0u);
+
+  s24->SetLost(true);
+  EXPECT_EQ(FillSurfaceRect(s24.get(), nullptr, 0, 0, 0, nullptr, 0), kFillNoLock);
+  EXPECT_EQ(FillSurfaceRect(nullptr, nullptr, 0, 0, 0, nullptr, 0), kFillNoFormat);
+}
+
+TEST(ClipScaledRects, CutsTheSourceInProportion) {
+  Rect source{0, 0, 100, 50}, target;
+  Rect bounds{10, 0, 300, 200};
+  Size twice{200, 100};
+  EXPECT_EQ(ClipScaledRects(0, 0, &source, &target, &bounds, &twice), kClipLeft);
+  EXPECT_EQ(source.left, 5) << "10 target pixels are 5 source pixels";
+  EXPECT_EQ(target, (Rect{10, 0, 200, 100}));
+  Rect plain{0, 0, 20, 20};
+  Rect small{5, 5, 12, 30};
+  EXPECT_EQ(ClipScaledRects(0, 0, &plain, &target, &small, nullptr), kClipLeft);
+  EXPECT_EQ(plain, (Rect{5, 5, 12, 20}));
+  Size none{0, 10};
+  EXPECT_EQ(ClipScaledRects(0, 0, &plain, &target, &bounds, &none), kClipEmpty);
+  EXPECT_EQ(ClipScaledRects(0, 0, &plain, &target, nullptr, nullptr), kClipNoBounds);
+  Rect far{0, 0, 10, 10};
+  EXPECT_EQ(ClipScaledRects(500, 0, &far, &target, &bounds, nullptr), kClipEmpty);
+}
+
+TEST(IntersectWithBounds, StopsAtAnEmptySpan) {
+  Rect bounds{0, 0, 10, 10};
+  Rect r{-5, 3, 5, 20};
+  EXPECT_TRUE(IntersectWithBounds(&r, &bounds));
+  EXPECT_EQ(r, (Rect{0, 3, 5, 10}));
+  Rect away{20, -5, 30, 5};
+  EXPECT_FALSE(IntersectWithBounds(&away, &bounds));
+  EXPECT_EQ(away.top, -5) << "the vertical edges are left as they were";
+}
+
+TEST(AlphaRampTable, RampsAndRefusals) {
+  BuildBlendTables();
+  int result = -9;
+  AlphaRampTable one(&result, 1, 0, 255, 8);
+  EXPECT_EQ(result, kRampTooFew);
+  EXPECT_EQ(one.Count(), 0);
+  EXPECT_EQ(one.Start(), -1);
+  AlphaRampTable table;
+  EXPECT_EQ(table.Build(4, 0, 255, 16), kRampBadDepth);
+  ASSERT_EQ(table.Build(256, 0, 255, 8), kRampDone);
+  for (int i = 0; i < 256; ++i) ASSERT_EQ(table.Levels()[i], i);
+  ASSERT_EQ(table.Build(256, 255, 0, 8), kRampDone);
+  EXPECT_EQ(table.Levels()[0], 255);
+  EXPECT_EQ(table.Levels()[255], 0);
+  ASSERT_EQ(table.Build(4, 100, 20, 8), kRampDone);
+  // k = 0, 64, 128, 192; w = 0, 65, 129, 193.
+  EXPECT_EQ(table.Levels()[0], 100);
+  EXPECT_EQ(table.Levels()[1], ((65 * -80) >> 8) + 100);
+  EXPECT_EQ(table.Levels()[3], ((193 * -80) >> 8) + 100);
+  for (bool mmx : {false, true}) {
+    ScopedMmxFlag pin(mmx);
+    ASSERT_EQ(table.Build(2, int32_t(0x80000000u), 0x00FF00FF, 32), kRampDone);
+    EXPECT_EQ(table.Colors()[0], 0x80000000u);
+    uint32_t alpha = mmx ? uint32_t(0x80 + ((129 * -0x80) >> 8)) : 0x80;
+    EXPECT_EQ(table.Colors()[1], alpha << 24 | uint32_t((129 * 255) >> 8) << 16 |
+                                     uint32_t((129 * 255) >> 8))
+        << "mmx " << mmx << ": the vector form ramps alpha too";
+  }
+}
+
+}  // namespace
+}  // namespace bw

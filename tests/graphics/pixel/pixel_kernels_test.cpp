@@ -1,0 +1,177 @@
+#include "graphics/pixel/pixel_kernels.h"
+
+#include <gtest/gtest.h>
+
+#include "graphics/pixel/mmx_flag.h"
+#include "support/pixel_reference.h"
+
+namespace bw {
+namespace {
+
+using reference::Geometry;
+using reference::KernelArgs;
+using reference::Load32;
+using reference::MatchesReference;
+using reference::Plane;
+using reference::Walk;
+
+using Copy32 = void (*)(uint32_t*, const uint32_t*, ptrdiff_t, ptrdiff_t, int, int);
+using StretchCopy32 = void (*)(uint32_t*, const uint32_t*, ptrdiff_t, ptrdiff_t, int, int,
+                               const StretchStepper&);
+
+auto Call(Copy32 k) {
+  return [k](const KernelArgs& a, const Geometry& g) {
+    k(reinterpret_cast<uint32_t*>(a.dst), reinterpret_cast<const uint32_t*>(a.src), a.dstSkip,
+      a.srcSkip, g.w, g.h);
+  };
+}
+auto Call(StretchCopy32 k) {
+  return [k](const KernelArgs& a, const Geometry& g) {
+    k(reinterpret_cast<uint32_t*>(a.dst), reinterpret_cast<const uint32_t*>(a.src), a.dstSkip,
+      a.srcSkip, g.w, g.h, a.stepper);
+  };
+}
+
+const auto kCopy = [](uint8_t* d, const uint8_t* s) { std::memcpy(d, s, 4); };
+
+TEST(CopyRows32, EveryWalkInBothSetsMatchesTheReference) {
+  // The 128-bit and 256-bit forms of the vector set give the same bytes.
+  for (bool wide : {false, true}) {
+    ScopedWideVectors pin(wide);
+    EXPECT_TRUE(MatchesReference(4, 4, Walk::kStraight, Call(CopyRows32), kCopy));
+    EXPECT_TRUE(MatchesReference(4, 4, Walk::kStraight, Call(CopyRows32Mmx), kCopy));
+    EXPECT_TRUE(MatchesReference(4, 4, Walk::kMirrored, Call(MirrorCopyRows32), kCopy));
+    EXPECT_TRUE(MatchesReference(4, 4, Walk::kMirrored, Call(MirrorCopyRows32Mmx), kCopy));
+    EXPECT_TRUE(MatchesReference(4, 4, Walk::kStretched, Call(StretchCopyRows32), kCopy));
+    EXPECT_TRUE(MatchesReference(4, 4, Walk::kStretched, Call(StretchCopyRows32Mmx), kCopy));
+    EXPECT_TRUE(
+        MatchesReference(4, 4, Walk::kStretchedMirrored, Call(StretchMirrorCopyRows32), kCopy));
+    EXPECT_TRUE(
+        MatchesReference(4, 4, Walk::kStretchedMirrored, Call(StretchMirrorCopyRows32Mmx), kCopy));
+  }
+}
+
+TEST(CopyRows32, StretchStepsFollowTheStepper) {
+  // Two source pixels onto four: the error starts one below -4, so the first carry comes late.
+  const uint32_t src[2] = {1, 2};
+  uint32_t dst[4] = {};
+  StretchStepper st = MakeStretchStepper(2, 1, 4, 1);
+  StretchCopyRows32(dst, src, 0, 8, 4, 1, st);
+  EXPECT_EQ(dst[0], 1u);
+  EXPECT_EQ(dst[1], 1u);
+  EXPECT_EQ(dst[2], 1u);
+  EXPECT_EQ(dst[3], 2u);
+  // Five onto two: step 2, remainder 1.
+  const uint32_t five[5] = {10, 11, 12, 13, 14};
+  uint32_t two[2] = {};
+  StretchCopyRows32(two, five, 0, 20, 2, 1, MakeStretchStepper(5, 1, 2, 1));
+  EXPECT_EQ(two[0], 10u);
+  EXPECT_EQ(two[1], 12u);
+}
+
+TEST(CopyRows32Keyed, SkipsOnlyTheWholeKeyWord) {
+  // The 128-bit and 256-bit forms of the vector set give the same bytes.
+  for (bool wide : {false, true}) {
+    ScopedWideVectors pin(wide);
+    const uint32_t key = 0x00FF00FF;  // magenta with alpha 0
+    auto op = [key](uint8_t* d, const uint8_t* s) {
+      if (Load32(s) != key) std::memcpy(d, s, 4);
+    };
+    auto keyed = [key](auto kernel) {
+      return [key, kernel](const KernelArgs& a, const Geometry& g) {
+        auto* d = reinterpret_cast<uint32_t*>(a.dst);
+        auto* s = reinterpret_cast<const uint32_t*>(a.src);
+        if constexpr (std::is_invocable_v<decltype(kernel), uint32_t*, const uint32_t*, ptrdiff_t,
+                                          ptrdiff_t, int, int, uint32_t>) {
+          kernel(d, s, a.dstSkip, a.srcSkip, g.w, g.h, key);
+        } else {
+          kernel(d, s, a.dstSkip, a.srcSkip, g.w, g.h, a.stepper, key);
+        }
+      };
+    };
+    EXPECT_TRUE(MatchesReference(4, 4, Walk::kStraight, keyed(CopyRows32Keyed), op));
+    EXPECT_TRUE(MatchesReference(4, 4, Walk::kMirrored, keyed(MirrorCopyRows32Keyed), op));
+    EXPECT_TRUE(MatchesReference(4, 4, Walk::kStretched, keyed(StretchCopyRows32Keyed), op));
+    EXPECT_TRUE(
+        MatchesReference(4, 4, Walk::kStretchedMirrored, keyed(StretchMirrorCopyRows32Keyed), op));
+    uint32_t dst[2] = {7, 7};
+    const uint32_t src[2] = {0x00FF00FF, 0xFFFF00FF};
+    CopyRows32Keyed(dst, src, 0, 0, 2, 1, key);
+    EXPECT_EQ(dst[0], 7u);
+    EXPECT_EQ(dst[1], 0xFFFF00FFu) << "opaque magenta is not the key";
+  }
+}
+
+TEST(IndexedRows, LookUpTheColourTableAndCompareTheIndexByte) {
+  uint32_t colors[256];
+  for (int i = 0; i < 256; ++i) colors[i] = 0x01000000u * (255 - i) + 0x010101u * i;
+  const uint32_t key = 0xABCDEF07;  // only the low byte, index 7, counts
+  auto plainOp = [&colors](uint8_t* d, const uint8_t* s) { std::memcpy(d, &colors[*s], 4); };
+  auto keyedOp = [&colors](uint8_t* d, const uint8_t* s) {
+    if (*s != 7) std::memcpy(d, &colors[*s], 4);
+  };
+  auto run = [&](Walk walk, bool keyed) {
+    return [&, walk, keyed](const KernelArgs& a, const Geometry& g) {
+      auto* d = reinterpret_cast<uint32_t*>(a.dst);
+      switch (walk) {
+        case Walk::kStraight:
+          keyed ? CopyIndexedRowsKeyed(d, a.src, a.dstSkip, a.srcSkip, g.w, g.h, colors, key)
+                : CopyIndexedRows(d, a.src, a.dstSkip, a.srcSkip, g.w, g.h, colors);
+          break;
+        case Walk::kMirrored:
+          keyed ? MirrorCopyIndexedRowsKeyed(d, a.src, a.dstSkip, a.srcSkip, g.w, g.h, colors, key)
+                : MirrorCopyIndexedRows(d, a.src, a.dstSkip, a.srcSkip, g.w, g.h, colors);
+          break;
+        case Walk::kStretched:
+          keyed ? StretchCopyIndexedRowsKeyed(d, a.src, a.dstSkip, a.srcSkip, g.w, g.h, a.stepper,
+                                              colors, key)
+                : StretchCopyIndexedRows(d, a.src, a.dstSkip, a.srcSkip, g.w, g.h, a.stepper,
+                                         colors);
+          break;
+        case Walk::kStretchedMirrored:
+          keyed ? StretchMirrorCopyIndexedRowsKeyed(d, a.src, a.dstSkip, a.srcSkip, g.w, g.h,
+                                                    a.stepper, colors, key)
+                : StretchMirrorCopyIndexedRows(d, a.src, a.dstSkip, a.srcSkip, g.w, g.h,
+                                               a.stepper, colors);
+          break;
+      }
+    };
+  };
+  for (Walk walk : {Walk::kStraight, Walk::kMirrored, Walk::kStretched, Walk::kStretchedMirrored}) {
+    EXPECT_TRUE(MatchesReference(4, 1, walk, run(walk, false), plainOp)) << int(walk);
+    EXPECT_TRUE(MatchesReference(4, 1, walk, run(walk, true), keyedOp)) << int(walk);
+  }
+}
+
+TEST(FillRows, SetValueOrColourOnlyWithinTheRectangle) {
+  // The 128-bit and 256-bit forms of the vector set give the same bytes.
+  for (bool wide : {false, true}) {
+    ScopedWideVectors pin(wide);
+    std::mt19937 rng(77);
+    for (int round = 0; round < 40; ++round) {
+      Plane base = reference::RandomPlane(rng, 1 + rng() % 40, 1 + rng() % 9, 4, 8);
+      Geometry g = reference::RandomGeometry(rng, Walk::kStraight, base.width, base.height,
+                                             base.width, base.height);
+      uint32_t value = static_cast<uint32_t>(rng());
+      Plane expectFill = base, expectRgb = base;
+      for (int j = 0; j < g.h; ++j) {
+        for (int i = 0; i < g.w; ++i) {
+          expectFill.Set32(g.dx + i, g.dy + j, value);
+          uint32_t old = base.Get32(g.dx + i, g.dy + j);
+          expectRgb.Set32(g.dx + i, g.dy + j, (old & 0xFF000000u) | (value & 0x00FFFFFFu));
+        }
+      }
+      ptrdiff_t skip = base.pitch - g.w * 4;
+      Plane fill = base, rgb = base, rgbMmx = base;
+      FillRows32(fill.Ptr<uint32_t>(g.dx, g.dy), skip, g.w, g.h, value);
+      FillRgbRows(rgb.Ptr<uint32_t>(g.dx, g.dy), skip, g.w, g.h, value);
+      FillRgbRowsMmx(rgbMmx.Ptr<uint32_t>(g.dx, g.dy), skip, g.w, g.h, value);
+      ASSERT_EQ(fill.bytes, expectFill.bytes) << "round " << round;
+      ASSERT_EQ(rgb.bytes, expectRgb.bytes) << "round " << round;
+      ASSERT_EQ(rgbMmx.bytes, expectRgb.bytes) << "round " << round;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace bw

@@ -1,0 +1,181 @@
+#include "graphics/pixel/rows8_kernels.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+#include "support/pixel_reference.h"
+
+namespace bw {
+namespace {
+
+using reference::Geometry;
+using reference::KernelArgs;
+using reference::MatchesReference;
+using reference::Walk;
+
+TEST(Rows8, CopiesAndStretchesMatchTheReference) {
+  const uint8_t key = 0x5C;
+  auto copy = [](uint8_t* d, const uint8_t* s) { *d = *s; };
+  auto keyed = [key](uint8_t* d, const uint8_t* s) {
+    if (*s != key) *d = *s;
+  };
+  for (bool withKey : {false, true}) {
+    auto forward = [&](const KernelArgs& a, const Geometry& g) {
+      withKey ? CopyRows8Keyed(a.dst, a.src, a.dstSkip, a.srcSkip, 1, g.w, g.h, key)
+              : CopyRows8(a.dst, a.src, a.dstSkip, a.srcSkip, 1, g.w, g.h);
+    };
+    // Backwards the source starts at the row's last pixel; the skip (pitch + row) goes from
+    // one before the row's first pixel to the next row's last.
+    auto backward = [&](const KernelArgs& a, const Geometry& g) {
+      const uint8_t* last = a.src - 1;
+      withKey ? CopyRows8Keyed(a.dst, last, a.dstSkip, a.srcSkip, -1, g.w, g.h, key)
+              : CopyRows8(a.dst, last, a.dstSkip, a.srcSkip, -1, g.w, g.h);
+    };
+    auto stretched = [&](const KernelArgs& a, const Geometry& g) {
+      withKey ? StretchRows8Keyed(a.dst, a.src, a.dstSkip, a.srcSkip, g.w, g.h, a.stepper, key)
+              : StretchRows8(a.dst, a.src, a.dstSkip, a.srcSkip, g.w, g.h, a.stepper);
+    };
+    auto stretchedMirrored = [&](const KernelArgs& a, const Geometry& g) {
+      withKey ? StretchRows8MirroredKeyed(a.dst, a.src, a.dstSkip, a.srcSkip, g.w, g.h,
+                                          a.stepper, key)
+              : StretchRows8Mirrored(a.dst, a.src, a.dstSkip, a.srcSkip, g.w, g.h, a.stepper);
+    };
+    auto op = [&](uint8_t* d, const uint8_t* s) { withKey ? keyed(d, s) : copy(d, s); };
+    EXPECT_TRUE(MatchesReference(1, 1, Walk::kStraight, forward, op)) << withKey;
+    EXPECT_TRUE(MatchesReference(1, 1, Walk::kMirrored, backward, op)) << withKey;
+    EXPECT_TRUE(MatchesReference(1, 1, Walk::kStretched, stretched, op)) << withKey;
+    EXPECT_TRUE(MatchesReference(1, 1, Walk::kStretchedMirrored, stretchedMirrored, op))
+        << withKey;
+  }
+}
+
+TEST(Rows8, BilinearFollowsItsFormulaAndStaysInside) {
+  // A 2 x 2 source scaled so that samples fall between and beyond the pixels.
+  const uint8_t src[2 * 3] = {0, 200, 77, 100, 40, 77};  // pitch 3, the third byte is padding
+  BilinearStepper st{};
+  st.xStart = 0;
+  st.xStep = int64_t{1} << 31;  // half a pixel
+  st.yFraction = 0x80000000u;   // half a row down
+  st.yStep = int64_t{1} << 31;
+  st.sourceColumns = 2;
+  st.sourceRows = 2;
+  uint8_t dst[4 * 3];
+  ScaleRows8Bilinear(dst, src, 0, 3, 4, 3, st);
+  auto lerp = [](int p, int q, int f) { return uint8_t(p + ((q - p) * f >> 8)); };
+  // Row 0 samples half way between the two rows.
+  uint8_t a = lerp(0, 200, 128), b = lerp(100, 40, 128);
+  EXPECT_EQ(dst[0], lerp(0, 100, 128));
+  EXPECT_EQ(dst[1], lerp(a, b, 128));
+  EXPECT_EQ(dst[2], lerp(200, 40, 128)) << "the last column is its own right neighbour";
+  EXPECT_EQ(dst[3], lerp(200, 40, 128)) << "beyond the last column, the last column";
+  // Row 1 sits on the second row, whose lower neighbour is itself; row 2 is past it.
+  EXPECT_EQ(dst[4], 100);
+  EXPECT_EQ(dst[5], lerp(100, 40, 128));
+  EXPECT_EQ(dst[8], 100);
+}
+
+TEST(Rows8, BlurWeighsNeighboursAsTheyWere) {
+  std::mt19937 rng(4);
+  const int w = 7, h = 5, pitch = 9;
+  std::vector<uint8_t> pixels(pitch * h);
+  for (auto& p : pixels) p = uint8_t(rng());
+  std::vector<uint8_t> before = pixels;
+  ASSERT_EQ(BlurRows8(pixels.data(), pitch, w, h), kBlurDone);
+  auto at = [&](int x, int y) { return int(before[y * pitch + x]); };
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      int sum = 0, count = 0;
+      const int dx[4] = {-1, 1, 0, 0}, dy[4] = {0, 0, -1, 1};
+      for (int k = 0; k < 4; ++k) {
+        int nx = x + dx[k], ny = y + dy[k];
+        if (nx < 0 || ny < 0 || nx >= w || ny >= h) continue;
+        sum += k < 2 ? 2 * at(nx, ny) : at(nx, ny);
+        ++count;
+      }
+      int expect;
+      if (count == 4) {
+        expect = (sum + 2 * at(x, y)) >> 3;
+      } else if (count == 3) {
+        // An edge: the pixel and its three neighbours, all weighted once.
+        expect = at(x, y);
+        for (int k = 0; k < 4; ++k) {
+          int nx = x + dx[k], ny = y + dy[k];
+          if (nx >= 0 && ny >= 0 && nx < w && ny < h) expect += at(nx, ny);
+        }
+        expect >>= 2;
+      } else {
+        int horizontal = at(x == 0 ? 1 : x - 1, y), vertical = at(x, y == 0 ? 1 : y - 1);
+        expect = (2 * at(x, y) + horizontal + vertical) >> 2;
+      }
+      ASSERT_EQ(pixels[y * pitch + x], expect) << x << "," << y;
+    }
+    for (int x = w; x < pitch; ++x) ASSERT_EQ(pixels[y * pitch + x], before[y * pitch + x]);
+  }
+  std::vector<uint8_t> small(3 * 10, 9);
+  EXPECT_EQ(BlurRows8(small.data(), 3, 3, 10), kBlurTooSmall);
+  EXPECT_EQ(small, std::vector<uint8_t>(30, 9));
+}
+
+TEST(Rows8, MosaicBlocksFollowTheAnchor) {
+  auto columns = [](int mode, int width, int size) {
+    std::vector<uint8_t> row(width * 3);
+    for (int y = 0; y < 3; ++y)
+      for (int x = 0; x < width; ++x) row[y * width + x] = uint8_t(x + 1);
+    MosaicRows8(row.data(), width, width, 3, size, mode);
+    std::vector<int> widths;
+    for (int x = 0; x < width; ++x) {
+      if (x == 0 || row[x] != row[x - 1]) widths.push_back(0);
+      ++widths.back();
+    }
+    return widths;
+  };
+  EXPECT_EQ(columns(2, 10, 4), (std::vector<int>{2, 4, 4}));
+  EXPECT_EQ(columns(1, 10, 4), (std::vector<int>{4, 4, 2}));
+  EXPECT_EQ(columns(4, 12, 4), (std::vector<int>{4, 4, 4})) << "a partial width of 0 is full";
+  EXPECT_EQ(columns(0, 10, 4), (std::vector<int>{3, 4, 3})) << "((10 - 4) >> 1) mod 4";
+  std::vector<uint8_t> tiny = {1, 2, 3, 4};
+  MosaicRows8(tiny.data(), 2, 2, 2, 2, 1);
+  EXPECT_EQ(tiny, (std::vector<uint8_t>{1, 2, 3, 4})) << "too small: untouched";
+  // Rows: bottom anchor makes the first band height mod size high; blocks take the top-left.
+  std::vector<uint8_t> grid(5 * 5);
+  for (int i = 0; i < 25; ++i) grid[i] = uint8_t(i);
+  MosaicRows8(grid.data(), 5, 5, 5, 2, 3);
+  EXPECT_EQ(grid[0], 0);
+  EXPECT_EQ(grid[1 * 5 + 0], 5) << "first band is one row high";
+  EXPECT_EQ(grid[2 * 5 + 1], 5);
+  EXPECT_EQ(grid[4 * 5 + 4], 19);
+}
+
+TEST(Rows8, AlphaPlaneAndFold) {
+  uint16_t p1555[2] = {0x1234, 0xFFFF};
+  const uint8_t plane[2] = {0x80, 0x7F};
+  WriteAlphaPlane(64, reinterpret_cast<uint8_t*>(p1555), 0, 0, 2, 1, 4, plane, 0, 0, 2);
+  EXPECT_EQ(p1555[0], 0x9234);
+  EXPECT_EQ(p1555[1], 0x7FFF);
+  uint16_t p4444[2] = {0x1234, 0xFFFF};
+  WriteAlphaPlane(128, reinterpret_cast<uint8_t*>(p4444), 0, 0, 2, 1, 4, plane, 0, 0, 2);
+  EXPECT_EQ(p4444[0], 0x8234);
+  EXPECT_EQ(p4444[1], 0x7FFF);
+  uint32_t p8888[2] = {0x11223344, 0};
+  WriteAlphaPlane(256, reinterpret_cast<uint8_t*>(p8888), 1, 0, 1, 1, 8, plane, 1, 0, 2);
+  EXPECT_EQ(p8888[0], 0x11223344u);
+  EXPECT_EQ(p8888[1], 0x7F000000u);
+  uint16_t other = 0x1234;
+  WriteAlphaPlane(8, reinterpret_cast<uint8_t*>(&other), 0, 0, 1, 1, 2, plane, 0, 0, 1);
+  EXPECT_EQ(other, 0x1234);
+
+  // Eight rows of two pixels fold into two rows of sums, kept to 8 bits.
+  const int pitch = 8;
+  std::vector<uint8_t> text(pitch * 8);
+  for (size_t i = 0; i < text.size(); ++i) text[i] = uint8_t(i % 8 < 4 ? 1 : 20);
+  FoldRowsToGrey8(text.data(), pitch, 2, 2);
+  EXPECT_EQ(text[0], 16);
+  EXPECT_EQ(text[1], uint8_t(320));
+  EXPECT_EQ(text[pitch + 0], 16);
+  EXPECT_EQ(text[pitch + 1], uint8_t(320));
+}
+
+}  // namespace
+}  // namespace bw

@@ -1,0 +1,362 @@
+#include "graphics/surface/image_surface.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <sstream>
+
+#include "graphics/pixel/mmx_flag.h"
+#include "graphics/pixel/pixel_kernels.h"
+#include "graphics/surface/memory_bitmap.h"
+#include "support/pixel_reference.h"
+
+namespace bw {
+namespace {
+
+TEST(DibSurface, CreateRefusesBadSizesAndPadsRows) {
+  DibSurface s;
+  EXPECT_EQ(s.Create(0, 10, 32, false), kSurfaceBadArgument);
+  EXPECT_EQ(s.Create(10, 10, 4, false), kSurfaceBadArgument);
+  EXPECT_EQ(s.Create(10, 10, 12, false), kSurfaceBadArgument);
+  EXPECT_EQ(s.Create(100000, 100000, 32, false), kSurfaceNoMemory) << "too large to address";
+  EXPECT_EQ(s.GetPixels(), nullptr);
+  ASSERT_EQ(s.Create(3, 2, 8, false), kSurfaceDone);
+  EXPECT_EQ(s.GetPitch(), 4);
+  EXPECT_EQ(reinterpret_cast<uintptr_t>(s.GetPixels()) % 8, 0u);
+  ASSERT_EQ(s.Create(3, 2, 32, true), kSurfaceDone);
+  EXPECT_EQ(s.GetPitch(), 12);
+  EXPECT_NE(s.GetDc(), nullptr);
+  EXPECT_EQ(s.GetRowPointer(2), nullptr);
+  EXPECT_EQ(s.GetRowPointer(1), s.GetPixels() + 12);
+}
+
+TEST(DibSurface, ClipRectStaysInside) {
+  DibSurface s;
+  ASSERT_EQ(s.Create(10, 10, 32, false), kSurfaceDone);
+  Rect wide{-5, -5, 20, 20};
+  EXPECT_TRUE(s.SetClipRect(&wide));
+  EXPECT_EQ(*s.GetClipRectPtr(), (Rect{0, 0, 10, 10}));
+  Rect part{2, 3, 6, 7};
+  EXPECT_TRUE(s.SetClipRect(&part));
+  Rect flat{5, 5, 5, 9};
+  EXPECT_FALSE(s.SetClipRect(&flat));
+  EXPECT_EQ(*s.GetClipRectPtr(), part) << "a refused clip keeps the old one";
+  Rect r{0, 0, 4, 10};
+  EXPECT_TRUE(s.ClipToClipRect(&r));
+  EXPECT_EQ(r, (Rect{2, 3, 4, 7}));
+  Rect away{7, 0, 9, 2};
+  EXPECT_FALSE(s.ClipToClipRect(&away));
+}
+
+TEST(DibSurface, PalettesAndColourKeys) {
+  DibSurface rgb;
+  ASSERT_EQ(rgb.Create(4, 4, 32, false), kSurfaceDone);
+  EXPECT_EQ(rgb.FindPaletteIndex(7, 7, 7), -1) << "no palette yet";
+  EXPECT_EQ(rgb.SetPalette(nullptr, 256, 0), kSurfaceBadArgument);
+  EXPECT_EQ(rgb.SetColorKeyRgb(1, 2, 3), kKeySet);
+  EXPECT_EQ(rgb.GetColorKey(), 0x010203u);
+
+  DibSurface indexed;
+  ASSERT_EQ(indexed.Create(4, 4, 8, false), kSurfaceDone);
+  EXPECT_EQ(indexed.FindPaletteIndex(7, 7, 7), 7) << "new 8-bit surfaces are grey";
+  uint32_t colors[256] = {};
+  colors[254] = 0x00FF0000;
+  colors[255] = 0x0000FF00;
+  EXPECT_EQ(indexed.SetPalette(colors, 10, 254), kSurfaceDone) << "stops after entry 255";
+  EXPECT_EQ(indexed.FindPaletteIndex(0, 255, 0), 255);
+  EXPECT_EQ(indexed.FindPaletteIndex(7, 7, 7), 7);
+  EXPECT_EQ(indexed.SetColorKeyRgb(255, 0, 0), kKeySet);
+  EXPECT_EQ(indexed.GetColorKey(), 254u);
+  EXPECT_EQ(indexed.SetColorKeyRgb(1, 2, 3), kKeyCleared) << "colour not in the palette";
+  EXPECT_EQ(indexed.GetColorKey(), kNoColorKey);
+  indexed.GetPixels()[5] = 9;
+  EXPECT_EQ(indexed.SetColorKeyFromPixel(1, 1), kKeySet);
+  EXPECT_EQ(indexed.GetColorKey(), 9u);
+  EXPECT_EQ(indexed.SetColorKeyFromPixel(4, 0), kKeyCleared);
+}
+
+TEST(DibSurface, ResizeKeepsOrRenewsTheStore) {
+  DibSurface s;
+  ASSERT_EQ(s.Create(8, 8, 32, false), kSurfaceDone);
+  s.GetPixels()[0] = 0x5A;
+  uint8_t* pixels = s.GetPixels();
+  EXPECT_EQ(s.Resize(8, 8), kSurfaceDone);
+  EXPECT_EQ(s.Resize(4, 4), kSurfaceDone);
+  EXPECT_EQ(s.GetPixels(), pixels) << "a smaller heap surface keeps its block";
+  EXPECT_EQ(s.GetPixels()[0], 0x5A);
+  EXPECT_EQ(s.GetPitch(), 16);
+  EXPECT_EQ(*s.GetClipRectPtr(), (Rect{0, 0, 4, 4}));
+  EXPECT_EQ(s.Resize(0, 4), kSurfaceBadArgument);
+  EXPECT_EQ(s.Resize(64, 64), kSurfaceDone);
+  EXPECT_EQ(s.GetWidth(), 64);
+  DibSurface empty;
+  EXPECT_EQ(empty.Resize(4, 4), kSurfaceBadArgument);
+}
+
+TEST(ImageSurface, FillsClipAndMarkDirty) {
+  for (bool mmx : {false, true}) {
+    ScopedMmxFlag pin(mmx);
+    ImageSurface s;
+    ASSERT_EQ(s.Create(8, 6, 32, kImageDirtyList), kSurfaceDone);
+    Rect clip{1, 1, 7, 5};
+    s.SetClipRect(&clip);
+    EXPECT_TRUE(s.FillRectXYWH(-3, -3, 6, 6, 0x80112233));
+    EXPECT_EQ(s.GetPixel(0, 0), 0u) << "outside the clip";
+    EXPECT_EQ(s.GetPixel(1, 1), 0x80112233u);
+    EXPECT_EQ(s.GetPixel(2, 2), 0x80112233u);
+    EXPECT_EQ(s.GetPixel(3, 3), 0u);
+    EXPECT_EQ(s.GetDirtyList()->Bounds(), (Rect{1, 1, 3, 3}));
+    EXPECT_TRUE(s.IsChanged());
+    EXPECT_TRUE(s.FillColorKeepAlpha(0x44, 0x55, 0x66, nullptr));
+    EXPECT_EQ(s.GetPixel(1, 1), 0x80445566u) << "alpha kept";
+    EXPECT_EQ(s.GetPixel(6, 4), 0x00445566u);
+    EXPECT_EQ(s.GetPixel(7, 5), 0u);
+    EXPECT_TRUE(s.FillRgb(1, 2, 3, nullptr));
+    EXPECT_EQ(s.GetPixel(1, 1), 0x00010203u) << "FillRgb writes alpha 0";
+    EXPECT_FALSE(s.FillRgbXYWH(7, 0, 3, 3, 0, 0, 0)) << "nothing left after clipping";
+  }
+}
+
+TEST(ImageSurface, ConvertDepthBothWays) {
+  ImageSurface s;
+  ASSERT_EQ(s.Create(3, 2, 8, kImageDibSection | kImageDirtyList), kSurfaceDone);
+  ASSERT_TRUE(s.SetPaletteEntry(4, 0x00102030, true));
+  s.GetPixels()[1] = 4;
+  s.GetDirtyList()->Clear();
+  ASSERT_EQ(s.SetColorKeyRgb(0x10, 0x20, 0x30), kKeySet);
+  EXPECT_EQ(s.ConvertDepth(8), kDepthRefused);
+  EXPECT_EQ(s.ConvertDepth(16), kDepthRefused);
+  ASSERT_EQ(s.ConvertDepth(32), kSurfaceDone);
+  EXPECT_EQ(s.GetBitsPerPixel(), 32);
+  EXPECT_EQ(s.GetPitch(), 12);
+  EXPECT_NE(s.GetDc(), nullptr) << "same kind of store";
+  EXPECT_EQ(s.GetPixel(1, 0), 0x00102030u);
+  EXPECT_EQ(s.GetPixel(2, 1), 0u);
+  EXPECT_EQ(s.GetColorKey(), 0x00102030u) << "the key becomes the key index's colour";
+  EXPECT_EQ(s.GetDirtyList()->Bounds(), (Rect{0, 0, 3, 2}));
+
+  ASSERT_TRUE(s.SetPixel(0, 0, 0xFFFFFFFF));
+  ASSERT_TRUE(s.SetPixel(1, 0, 0x00FF0000));
+  ASSERT_EQ(s.ConvertDepth(8), kSurfaceDone);
+  EXPECT_EQ(s.GetPixel(0, 0), 255u);
+  EXPECT_EQ(s.GetPixel(1, 0), 76u) << "(77 x 255) >> 8";
+  EXPECT_EQ(s.GetColorKey(), kNoColorKey);
+  EXPECT_EQ(s.FindPaletteIndex(9, 9, 9), 9);
+  ImageSurface none;
+  EXPECT_EQ(none.ConvertDepth(32), kNoPixels);
+}
+
+TEST(ImageSurface, CopyFromTakesEverythingTheSourceHas) {
+  ImageSurface src;
+  ASSERT_EQ(src.Create(5, 3, 8, kImageDibSection | kImageDirtyList), kSurfaceDone);
+  src.SetPaletteEntry(3, 0x00ABCDEF, true);
+  std::memset(src.GetPixels(), 3, size_t(src.GetPitch()) * 3);
+  src.SetColorKeyFromPixel(0, 0);
+  src.SetWord1(11);
+  src.SetWord2(22);
+  src.SetHasAlpha(true);
+  ImageSurface copy;
+  EXPECT_EQ(copy.CopyFrom(nullptr, kCopyToHeap), kNoPixels);
+  ASSERT_EQ(copy.CopyFrom(&src, kCopyLikeSource), kSurfaceDone);
+  EXPECT_NE(copy.GetDc(), nullptr);
+  EXPECT_NE(copy.GetDirtyList(), nullptr);
+  EXPECT_EQ(copy.GetPixel(4, 2), 3u);
+  EXPECT_EQ(copy.FindPaletteIndex(0xAB, 0xCD, 0xEF), 3);
+  EXPECT_EQ(copy.GetColorKey(), 3u);
+  EXPECT_EQ(copy.GetWord1(), 11u);
+  EXPECT_EQ(copy.GetWord2(), 22u);
+  EXPECT_TRUE(copy.HasAlpha());
+  ASSERT_EQ(copy.CopyFrom(&src, kCopyToHeap), kSurfaceDone);
+  EXPECT_EQ(copy.GetDc(), nullptr);
+  EXPECT_EQ(copy.GetDirtyList(), nullptr);
+}
+
+TEST(ImageSurface, SurfaceAlphaAndRowTable) {
+  ImageSurface s;
+  SetSurfaceAlpha(&s, 9);  // no pixels: nothing
+  EXPECT_EQ(s.BuildRowTable(), kNoPixels);
+  ASSERT_EQ(s.Create(3, 2, 32, 0), kSurfaceDone);
+  s.SetPixel(2, 1, 0x11223344);
+  SetSurfaceAlpha(&s, 0x80);
+  EXPECT_EQ(s.GetPixel(2, 1), 0x80223344u);
+  EXPECT_EQ(s.GetPixel(0, 0), 0x80000000u);
+  ASSERT_EQ(s.BuildRowTable(), kSurfaceDone);
+  ASSERT_EQ(s.RowTable().size(), 2u);
+  EXPECT_EQ(s.RowTable()[1], s.GetRowPointer(1));
+}
+
+TEST(MemoryBitmap, KeysFollowTheDepth) {
+  MemoryBitmap m;
+  EXPECT_EQ(m.Create(4, 4, 24), kSurfaceBadArgument);
+  ASSERT_EQ(m.Create(4, 4, 16), kSurfaceDone);
+  EXPECT_EQ(m.GetPitch(), 8);
+  EXPECT_EQ(m.SetColorKeyRgb(255, 255, 255), kKeySet);
+  EXPECT_EQ(m.GetColorKey(), 0xFFFFu);
+  m.SetColorKeyRgb(8, 4, 8);
+  EXPECT_EQ(m.GetColorKey(), 0x0821u);
+  m.GetPixels()[2] = 0x34;
+  m.GetPixels()[3] = 0x12;
+  EXPECT_EQ(m.GetPixel(1, 0), 0x1234u);
+  EXPECT_EQ(m.SetColorKeyFromPixel(9, 0), kKeyCleared);
+  ASSERT_EQ(m.Create(2, 2, 8), kSurfaceDone);
+  m.SetColorKeyRgb(200, 1, 2);
+  EXPECT_EQ(m.GetColorKey(), 200u) << "8 bits: red is the index";
+  uint8_t* block = m.GetPixels();
+  EXPECT_EQ(m.Resize(1, 1), kSurfaceDone);
+  EXPECT_EQ(m.GetPixels(), block);
+}
+
+// Clipping: the clipped blit must draw exactly the visible part of the unclipped one.
+using reference::Plane;
+using reference::StretchSourceIndex;
+
+TEST(ClipBlit, DrawsExactlyTheVisiblePartOfTheUnclippedBlit) {
+  std::mt19937 rng(21);
+  auto pick = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  for (int round = 0; round < 400; ++round) {
+    const bool mirrored = round % 2;
+    const bool scaled = round % 4 >= 2;
+    ImageSurface src, dst;
+    ASSERT_EQ(src.Create(pick(1, 24), pick(1, 24), 32, 0), kSurfaceDone);
+    ASSERT_EQ(dst.Create(pick(1, 24), pick(1, 24), 32, 0), kSurfaceDone);
+    for (int y = 0; y < src.GetHeight(); ++y)
+      for (int x = 0; x < src.GetWidth(); ++x) src.SetPixel(x, y, uint32_t(rng()) | 1);
+    Rect srcClip{pick(0, 4), pick(0, 4), src.GetWidth() - pick(0, 4), src.GetHeight() - pick(0, 4)};
+    src.SetClipRect(&srcClip);
+    Rect dstClip{pick(0, 4), pick(0, 4), dst.GetWidth() - pick(0, 4), dst.GetHeight() - pick(0, 4)};
+    dst.SetClipRect(&dstClip);
+    dstClip = *dst.GetClipRectPtr();  // a refused clip leaves the whole surface
+    Rect srcRect{pick(-4, 8), pick(-4, 8), pick(0, 30), pick(0, 30)};
+    const int x = pick(-20, 20), y = pick(-20, 20);
+    Size size{pick(1, 40), pick(1, 40)};
+    StretchStepper steps{};
+    auto describe = [&] {
+      std::ostringstream out;
+      out << "round " << round << (mirrored ? " mirrored" : "") << (scaled ? " scaled" : "")
+          << ": source rect " << srcRect.left << "," << srcRect.top << "," << srcRect.right << ","
+          << srcRect.bottom << " at " << x << "," << y << " size " << size.width << "x"
+          << size.height;
+      return out.str();
+    };
+    int result = mirrored ? dst.ClipBlitMirrored(&src, x, y, &srcRect, scaled ? &size : nullptr,
+                                                 &steps, nullptr)
+                          : dst.ClipBlit(&src, x, y, &srcRect, scaled ? &size : nullptr, &steps,
+                                         nullptr);
+    // The expected picture: the source rectangle cut to the source clip (the placement moving
+    // with a cut at the drawn-first edge), scaled or not, then cut to the destination clip.
+    Rect s = srcRect;
+    int px = x, py = y;
+    const Rect& sc = *src.GetClipRectPtr();
+    if (!mirrored && s.left < sc.left) px += sc.left - s.left;
+    if (mirrored && s.right > sc.right) px += s.right - sc.right;
+    if (s.top < sc.top) py += sc.top - s.top;
+    s = {std::max(s.left, sc.left), std::max(s.top, sc.top), std::min(s.right, sc.right),
+         std::min(s.bottom, sc.bottom)};
+    std::vector<uint32_t> expect(size_t(dst.GetWidth()) * dst.GetHeight(), 0);
+    bool any = false;
+    if (!s.IsEmpty()) {
+      int w = scaled ? size.width : s.Width(), h = scaled ? size.height : s.Height();
+      for (int j = 0; j < h; ++j) {
+        for (int i = 0; i < w; ++i) {
+          int tx = px + i, ty = py + j;
+          if (tx < dstClip.left || tx >= dstClip.right || ty < dstClip.top || ty >= dstClip.bottom)
+            continue;
+          int col = scaled ? StretchSourceIndex(i, s.Width(), w) : i;
+          int row = scaled ? StretchSourceIndex(j, s.Height(), h) : j;
+          if (mirrored) col = s.Width() - 1 - col;
+          expect[size_t(ty) * dst.GetWidth() + tx] = src.GetPixel(s.left + col, s.top + row);
+          any = true;
+        }
+      }
+    }
+    ASSERT_EQ(result, any ? kClipDraw : kClipNothing)
+        << describe();
+    if (result == kClipDraw) {
+      const Rect& cd = dst.ClippedDest();
+      const Rect& cs = dst.ClippedSource();
+      auto* to = reinterpret_cast<uint32_t*>(dst.GetRowPointer(cd.top)) + cd.left;
+      ptrdiff_t dstSkip = dst.GetPitch() - ptrdiff_t{cd.Width()} * 4;
+      auto* from = reinterpret_cast<const uint32_t*>(src.GetRowPointer(cs.top)) +
+                   (mirrored ? cs.right : cs.left);
+      if (scaled) {
+        (mirrored ? StretchMirrorCopyRows32 : StretchCopyRows32)(to, from, dstSkip, src.GetPitch(),
+                                                                 cd.Width(), cd.Height(), steps);
+      } else {
+        ASSERT_EQ(cs.Width(), cd.Width());
+        ptrdiff_t rowBytes = ptrdiff_t{cs.Width()} * 4;
+        if (mirrored) {
+          MirrorCopyRows32(to, from, dstSkip, src.GetPitch() + rowBytes, cd.Width(), cd.Height());
+        } else {
+          CopyRows32(to, from, dstSkip, src.GetPitch() - rowBytes, cd.Width(), cd.Height());
+        }
+      }
+    }
+    std::vector<uint32_t> got(expect.size());
+    for (int j = 0; j < dst.GetHeight(); ++j)
+      for (int i = 0; i < dst.GetWidth(); ++i) got[size_t(j) * dst.GetWidth() + i] = dst.GetPixel(i, j);
+    ASSERT_EQ(got, expect) << describe();
+  }
+}
+
+TEST(ClipBlit, WorkedCases) {
+  ImageSurface src, dst;
+  ASSERT_EQ(src.Create(20, 10, 32, 0), kSurfaceDone);
+  ASSERT_EQ(dst.Create(40, 10, 32, 0), kSurfaceDone);
+  Rect clip{3, 0, 20, 10};
+  src.SetClipRect(&clip);
+  Rect from{-2, 0, 8, 4};
+  ASSERT_EQ(dst.ClipBlit(&src, 10, 0, &from, nullptr, nullptr, nullptr), kClipDraw);
+  EXPECT_EQ(dst.ClippedSource().left, 3);
+  EXPECT_EQ(dst.ClippedDest().left, 15) << "source column 3 lands at x + 5";
+  StretchStepper steps;
+  Size flat{0, 5};
+  EXPECT_EQ(dst.ClipBlit(&src, 0, 0, nullptr, &flat, &steps, nullptr), kClipNothing);
+  Size some{5, 5};
+  EXPECT_EQ(dst.ClipBlit(&src, 0, 0, nullptr, &some, nullptr, nullptr), kClipNoStepRecord);
+  EXPECT_EQ(dst.ClipBlit(nullptr, 0, 0, nullptr, nullptr, nullptr, nullptr), kClipNoSource);
+  Rect outside{100, 0, 120, 5};
+  EXPECT_EQ(dst.ClipBlit(&src, 0, 0, nullptr, nullptr, nullptr, &outside), kClipNothing);
+  EXPECT_EQ(dst.ClipBlit(&src, 2000000000, 0, nullptr, nullptr, nullptr, nullptr), kClipNothing)
+      << "far placements clip instead of wrapping";
+}
+
+TEST(ClipSmoothStretch, ClippedPositionsContinueTheUnclippedOnes) {
+  std::mt19937 rng(33);
+  auto pick = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  ImageSurface src, dst;
+  ASSERT_EQ(src.Create(40, 30, 32, 0), kSurfaceDone);
+  ASSERT_EQ(dst.Create(50, 40, 32, 0), kSurfaceDone);
+  for (int round = 0; round < 300; ++round) {
+    Rect from{pick(0, 10), pick(0, 10), pick(11, 40), pick(11, 30)};
+    Size size{pick(1, 90), pick(1, 90)};
+    const int x = pick(-60, 45), y = pick(-60, 35);
+    SmoothStepper steps{};
+    int result = dst.ClipSmoothStretch(&src, x, y, &from, &size, &steps, nullptr);
+    const bool visible = x < 50 && x + size.width > 0 && y < 40 && y + size.height > 0;
+    ASSERT_EQ(result, visible ? kClipDraw : kClipNothing) << "round " << round;
+    if (!visible) continue;
+    const uint64_t xStep = (uint64_t(from.Width()) << 32) / uint64_t(size.width);
+    const uint64_t yStep = (uint64_t(from.Height()) << 32) / uint64_t(size.height);
+    ASSERT_EQ(steps.xStep, xStep);
+    const Rect& cd = dst.ClippedDest();
+    const Rect& cs = dst.ClippedSource();
+    EXPECT_EQ(cd, (Rect{std::max(x, 0), std::max(y, 0), std::min(x + size.width, 50),
+                        std::min(y + size.height, 40)}));
+    for (int i : {0, cd.Width() - 1}) {
+      const uint64_t unclipped = uint64_t(cd.left - x + i) * xStep;
+      const uint64_t clipped = (uint64_t(cs.left - from.left) << 32) + steps.xFraction + i * xStep;
+      ASSERT_EQ(clipped, unclipped) << "round " << round << " pixel " << i;
+    }
+    const uint64_t rowUnclipped = uint64_t(cd.top - y) * yStep;
+    ASSERT_EQ((uint64_t(cs.top - from.top) << 32) + steps.yFraction, rowUnclipped);
+  }
+  Size some{4, 4};
+  EXPECT_EQ(dst.ClipSmoothStretch(&src, 0, 0, nullptr, &some, nullptr, nullptr), kClipNoStepRecord);
+  Size flat{4, 0};
+  SmoothStepper steps;
+  EXPECT_EQ(dst.ClipSmoothStretch(&src, 0, 0, nullptr, &flat, &steps, nullptr), kClipNothing);
+}
+
+}  // namespace
+}  // namespace bw
