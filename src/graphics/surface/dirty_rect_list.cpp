@@ -199,19 +199,58 @@ void DirtyRectList::Add(const Rect& r) {
 
 void DirtyRectList::Coalesce() {
   if (count_ < 2) return;
-  // Side by side: equal rows that touch become one.
+  // Side by side: for each node i, the later nodes j that share rows with it and touch it.
+  // Every change keeps the union, the order and the disjointness; the scan of i restarts
+  // after a re-cut. The bound only guards against a shape the passes keep re-cutting.
   RectNode* i = head_;
-  for (int index = 0; index < count_; ++index, i = i->next) {
+  for (int64_t budget = 64 * int64_t{count_} * count_ + 1024; i->next != head_ && budget > 0;
+       --budget) {
+    bool recut = false;
     RectNode* j = i->next;
     while (j != head_ && j->rect.top < i->rect.bottom) {
-      RectNode* next = j->next;
-      if (SameRows(i->rect, j->rect) && i->rect.right == j->rect.left) {
-        i->rect.right = j->rect.right;
-        Remove(j);
-        next = i->next;  // look again from i: its new right may touch another node
+      Rect& a = i->rect;
+      Rect& b = j->rect;
+      const bool touchesLeft = b.right == a.left;
+      const bool touchesRight = a.right == b.left;
+      if (!touchesLeft && !touchesRight) {
+        j = j->next;
+        continue;
       }
-      j = next;
+      if (touchesRight && a.top == b.top) {
+        // Same top: i takes the joined width over the shorter height.
+        const Rect taller = a.bottom > b.bottom ? a : b;
+        const int32_t shorter = std::min(a.bottom, b.bottom);
+        a.right = b.right;
+        a.bottom = shorter;
+        Remove(j);
+        if (taller.bottom > shorter) {
+          cursor_ = i;
+          InsertSorted({taller.left, shorter, taller.right, taller.bottom});
+        }
+        recut = true;
+        break;
+      }
+      if (a.bottom == b.bottom) {
+        // j starts lower and ends level with i: j takes the joined width, i the rows above.
+        a.bottom = b.top;
+        (touchesLeft ? b.right : b.left) = touchesLeft ? a.right : a.left;
+        j = j->next;
+        continue;
+      }
+      // Three bands: i's rows above j, the shared rows across both, the taller one's rest.
+      const Rect taller = a.bottom > b.bottom ? a : b;
+      const int32_t shorter = std::min(a.bottom, b.bottom);
+      const Rect shared{std::min(a.left, b.left), b.top, std::max(a.right, b.right), shorter};
+      a.bottom = b.top;
+      Remove(j);
+      cursor_ = i;
+      InsertSorted(shared);
+      cursor_ = i;
+      InsertSorted({taller.left, shorter, taller.right, taller.bottom});
+      recut = true;
+      break;
     }
+    if (!recut) i = i->next;
   }
   // Stacked: a node right below another of the same width is absorbed.
   cursor_ = head_;
