@@ -177,16 +177,72 @@ TEXTMETRICA MetricsFor(FT_Face face, const LOGFONTA& logFont, const Scale& scale
   return tm;
 }
 
-// Copies a rendered bitmap into rows padded to 4 bytes, grey values scaled to 0..levels.
-void CopyBitmap(const FT_Bitmap& bitmap, int32_t levels, uint32_t pitch, uint8_t* out) {
-  size_t rowBytes = levels == 1 ? (bitmap.width + 7) / 8 : bitmap.width;
+// The underline's and strike-out's top edge above the baseline and thickness, in pixels.
+struct Lines {
+  int32_t underlineTop = 0;
+  int32_t underlineSize = 1;
+  int32_t strikeOutTop = 0;
+  int32_t strikeOutSize = 1;
+};
+
+Lines LinesFor(FT_Face face, const Scale& scale) {
+  const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
+  int64_t perEm = static_cast<int64_t>(face->units_per_EM) * 64;
+  auto toPixels = [&](int64_t units) {
+    return static_cast<int32_t>(RoundDiv(units * scale.ppemY, perEm));
+  };
+  Lines lines;
+  lines.underlineSize = std::max(1, toPixels(face->underline_thickness));
+  lines.underlineTop = toPixels(face->underline_position) + lines.underlineSize / 2;
+  if (os2 != nullptr && os2->yStrikeoutSize > 0) {
+    lines.strikeOutSize = std::max(1, toPixels(os2->yStrikeoutSize));
+    lines.strikeOutTop = toPixels(os2->yStrikeoutPosition);
+  } else {
+    lines.strikeOutSize = lines.underlineSize;
+    lines.strikeOutTop = (scale.ascent * 3 + 5) / 10 + lines.strikeOutSize;
+  }
+  return lines;
+}
+
+// A box of pixels, y down, right and bottom exclusive.
+struct Box {
+  int64_t left = std::numeric_limits<int64_t>::max();
+  int64_t top = std::numeric_limits<int64_t>::max();
+  int64_t right = std::numeric_limits<int64_t>::min();
+  int64_t bottom = std::numeric_limits<int64_t>::min();
+
+  bool Empty() const { return left >= right || top >= bottom; }
+  void Add(int64_t l, int64_t t, int64_t r, int64_t b) {
+    if (l >= r || t >= b) return;
+    left = std::min(left, l);
+    top = std::min(top, t);
+    right = std::max(right, r);
+    bottom = std::max(bottom, b);
+  }
+};
+
+// A line under or through the text: from the run's start to its end along the baseline,
+// between below and below + size pixels down from it, turned with the text.
+struct Bar {
+  double below = 0;
+  double size = 0;
+};
+
+// Copies a rendered bitmap into rows of pitch bytes, grey values scaled to 0..levels. With
+// spread, 1-bit rows are spread to a byte per pixel, 0 or 255.
+void CopyBitmap(const FT_Bitmap& bitmap, int32_t levels, uint32_t pitch, bool spread,
+                uint8_t* out) {
+  bool bits = bitmap.pixel_mode == FT_PIXEL_MODE_MONO;
+  size_t rowBytes = bits && !spread ? (bitmap.width + 7) / 8 : bitmap.width;
   size_t srcPitch = static_cast<size_t>(std::abs(bitmap.pitch));
   for (unsigned row = 0; row < bitmap.rows; ++row) {
     unsigned srcRow = bitmap.pitch >= 0 ? row : bitmap.rows - 1 - row;
     const uint8_t* src = bitmap.buffer + srcRow * srcPitch;
     uint8_t* dst = out + static_cast<size_t>(row) * pitch;
     std::memset(dst, 0, pitch);
-    if (levels == 1) {
+    if (bits && spread) {
+      for (size_t x = 0; x < rowBytes; ++x) dst[x] = src[x / 8] & (0x80 >> (x % 8)) ? 255 : 0;
+    } else if (bits) {
       std::memcpy(dst, src, rowBytes);
     } else {
       for (size_t x = 0; x < rowBytes; ++x) {
@@ -223,6 +279,11 @@ std::unique_ptr<Font> CreateFontIndirectA(const LOGFONTA& logFont) {
   font->size_ = size;
   font->installedFamily_ = face.family;
   font->metrics_ = MetricsFor(face.face, logFont, *scale, font->hostFace_->pitchAndFamily);
+  Lines lines = LinesFor(face.face, *scale);
+  font->underlineTop_ = lines.underlineTop;
+  font->underlineSize_ = lines.underlineSize;
+  font->strikeOutTop_ = lines.strikeOutTop;
+  font->strikeOutSize_ = lines.strikeOutSize;
   if (font->metrics_.tmWeight >= FW_SEMIBOLD) {
     int32_t pixels = static_cast<int32_t>(RoundDiv(scale->ppemY, 64));
     font->boldStrength_ = std::max(1, (pixels + 12) / 24);
@@ -266,6 +327,55 @@ bool Font::GetTextExtentPoint32A(const char* text, int count, TextSize* size) co
   return true;
 }
 
+bool Font::RenderLocked(uint32_t glyphIndex, bool mono, const MAT2& matrix,
+                        GLYPHMETRICS* metrics, bool* blank) const {
+  int32_t advance = AdvanceLocked(glyphIndex);
+  FT_Int32 flags = FT_LOAD_NO_BITMAP | (mono ? FT_LOAD_TARGET_MONO : FT_LOAD_TARGET_NORMAL);
+  if (FT_Load_Glyph(face_, glyphIndex, flags) != 0) return false;
+  FT_GlyphSlot slot = face_->glyph;
+  if (slot->format != FT_GLYPH_FORMAT_OUTLINE) return false;
+  FT_Outline* outline = &slot->outline;
+
+  if (boldStrength_ > 0) {
+    FT_Pos strength = boldStrength_ * 64;
+    FT_Outline_EmboldenXY(outline, strength, strength);  // grows right and up
+  }
+  if (italic_) {
+    FT_Matrix shear{0x10000, kItalicShear, 0, 0x10000};
+    FT_Outline_Transform(outline, &shear);
+  }
+  FT_Matrix user{FixedToRaw(matrix.eM11), FixedToRaw(matrix.eM21), FixedToRaw(matrix.eM12),
+                 FixedToRaw(matrix.eM22)};
+  bool identity = user.xx == 0x10000 && user.xy == 0 && user.yx == 0 && user.yy == 0x10000;
+  if (!identity) FT_Outline_Transform(outline, &user);
+  if (!(cos_ == 1.0 && sin_ == 0.0)) {
+    FT_Matrix turn{ToFixed(cos_), ToFixed(-sin_), ToFixed(sin_), ToFixed(cos_)};
+    FT_Outline_Transform(outline, &turn);
+  }
+
+  // The pen's move: the advance through the same matrix, then turned.
+  double ax = advance * (user.xx / 65536.0);
+  double ay = advance * (user.yx / 65536.0);
+  metrics->gmCellIncX = static_cast<int16_t>(std::lround(ax * cos_ - ay * sin_));
+  metrics->gmCellIncY = static_cast<int16_t>(std::lround(ax * sin_ + ay * cos_));
+
+  *blank = outline->n_points == 0;
+  if (*blank) {
+    metrics->gmBlackBoxX = 1;
+    metrics->gmBlackBoxY = 1;
+    metrics->gmptGlyphOrigin = GlyphPoint{0, 0};
+    return true;
+  }
+  if (FT_Render_Glyph(slot, mono ? FT_RENDER_MODE_MONO : FT_RENDER_MODE_NORMAL) != 0) {
+    return false;
+  }
+  if (slot->bitmap.pixel_mode != (mono ? FT_PIXEL_MODE_MONO : FT_PIXEL_MODE_GRAY)) return false;
+  metrics->gmBlackBoxX = slot->bitmap.width;
+  metrics->gmBlackBoxY = slot->bitmap.rows;
+  metrics->gmptGlyphOrigin = GlyphPoint{slot->bitmap_left, slot->bitmap_top};
+  return true;
+}
+
 uint32_t Font::GetGlyphOutlineA(uint32_t code, uint32_t format, GLYPHMETRICS* metrics,
                                 uint32_t bufferSize, void* buffer, const MAT2* matrix) const {
   if (metrics == nullptr || matrix == nullptr) return GDI_ERROR;
@@ -278,60 +388,115 @@ uint32_t Font::GetGlyphOutlineA(uint32_t code, uint32_t format, GLYPHMETRICS* me
   std::lock_guard lock(FontLibrary::Instance().Mutex());
   if (FT_Activate_Size(size_) != 0) return GDI_ERROR;
   uint32_t glyph = FT_Get_Char_Index(face_, *cp);  // 0: the missing-glyph sign, as drawn
-  int32_t advance = AdvanceLocked(glyph);
-  FT_Int32 flags = FT_LOAD_NO_BITMAP | (mono ? FT_LOAD_TARGET_MONO : FT_LOAD_TARGET_NORMAL);
-  if (FT_Load_Glyph(face_, glyph, flags) != 0) return GDI_ERROR;
-  FT_GlyphSlot slot = face_->glyph;
-  if (slot->format != FT_GLYPH_FORMAT_OUTLINE) return GDI_ERROR;
-  FT_Outline* outline = &slot->outline;
-
-  if (boldStrength_ > 0) {
-    FT_Pos strength = boldStrength_ * 64;
-    FT_Outline_EmboldenXY(outline, strength, strength);  // grows right and up
-  }
-  if (italic_) {
-    FT_Matrix shear{0x10000, kItalicShear, 0, 0x10000};
-    FT_Outline_Transform(outline, &shear);
-  }
-  FT_Matrix user{FixedToRaw(matrix->eM11), FixedToRaw(matrix->eM21), FixedToRaw(matrix->eM12),
-                 FixedToRaw(matrix->eM22)};
-  bool identity = user.xx == 0x10000 && user.xy == 0 && user.yx == 0 && user.yy == 0x10000;
-  if (!identity) FT_Outline_Transform(outline, &user);
-  bool turned = !(cos_ == 1.0 && sin_ == 0.0);
-  if (turned) {
-    FT_Matrix turn{ToFixed(cos_), ToFixed(-sin_), ToFixed(sin_), ToFixed(cos_)};
-    FT_Outline_Transform(outline, &turn);
-  }
-
-  // The pen's move: the advance through the same matrix, then turned.
-  double ax = advance * (user.xx / 65536.0);
-  double ay = advance * (user.yx / 65536.0);
-  metrics->gmCellIncX = static_cast<int16_t>(std::lround(ax * cos_ - ay * sin_));
-  metrics->gmCellIncY = static_cast<int16_t>(std::lround(ax * sin_ + ay * cos_));
-
-  if (outline->n_points == 0) {
-    metrics->gmBlackBoxX = 1;
-    metrics->gmBlackBoxY = 1;
-    metrics->gmptGlyphOrigin = GlyphPoint{0, 0};
-    return format == GGO_METRICS ? kMetricsAnswer : 0;
-  }
-  if (FT_Render_Glyph(slot, mono ? FT_RENDER_MODE_MONO : FT_RENDER_MODE_NORMAL) != 0) {
-    return GDI_ERROR;
-  }
-  const FT_Bitmap& bitmap = slot->bitmap;
-  metrics->gmBlackBoxX = bitmap.width;
-  metrics->gmBlackBoxY = bitmap.rows;
-  metrics->gmptGlyphOrigin = GlyphPoint{slot->bitmap_left, slot->bitmap_top};
+  bool blank = false;
+  if (!RenderLocked(glyph, mono, *matrix, metrics, &blank)) return GDI_ERROR;
   if (format == GGO_METRICS) return kMetricsAnswer;
+  if (blank) return 0;
+  const FT_Bitmap& bitmap = face_->glyph->bitmap;
 
   uint64_t pitch = mono ? (bitmap.width + 31ull) / 32 * 4 : (bitmap.width + 3ull) / 4 * 4;
   uint64_t needed = pitch * bitmap.rows;
   if (needed >= GDI_ERROR) return GDI_ERROR;
   if (buffer == nullptr || bufferSize == 0) return static_cast<uint32_t>(needed);
   if (bufferSize < needed) return GDI_ERROR;
-  if (bitmap.pixel_mode != (mono ? FT_PIXEL_MODE_MONO : FT_PIXEL_MODE_GRAY)) return GDI_ERROR;
-  CopyBitmap(bitmap, levels, static_cast<uint32_t>(pitch), static_cast<uint8_t*>(buffer));
+  CopyBitmap(bitmap, levels, static_cast<uint32_t>(pitch), false, static_cast<uint8_t*>(buffer));
   return static_cast<uint32_t>(needed);
+}
+
+bool Font::DrawTextMask(const char* text, int count, TextMask* mask) const {
+  if (mask == nullptr || count < 0 || (text == nullptr && count > 0)) return false;
+  std::string_view s(text == nullptr ? "" : text, static_cast<size_t>(count));
+  bool mono = logFont_.lfQuality != ANTIALIASED_QUALITY && logFont_.lfQuality != CLEARTYPE_QUALITY;
+  // Unit vectors along the text and down from it, y down, and the baseline's start.
+  const double alongX = cos_, alongY = -sin_;
+  const double downX = sin_, downY = cos_;
+  const double originX = metrics_.tmAscent * downX, originY = metrics_.tmAscent * downY;
+
+  struct Placed {
+    int64_t x, y;
+    uint32_t width, rows;
+    std::vector<uint8_t> coverage;
+  };
+  std::vector<Placed> glyphs;
+  Box box;
+  int64_t pen = 0;
+  {
+    std::lock_guard lock(FontLibrary::Instance().Mutex());
+    if (FT_Activate_Size(size_) != 0) return false;
+    const MAT2 identity;
+    for (size_t pos = 0; pos < s.size(); pos = sjis::Next(s, pos)) {
+      std::optional<char32_t> cp = CodePointOf(sjis::CharAt(s, pos));
+      uint32_t glyph = cp ? FT_Get_Char_Index(face_, *cp) : 0;
+      int32_t advance = AdvanceLocked(glyph);
+      GLYPHMETRICS gm;
+      bool blank = false;
+      if (!RenderLocked(glyph, mono, identity, &gm, &blank)) continue;
+      if (!blank) {
+        const FT_Bitmap& bitmap = face_->glyph->bitmap;
+        Placed placed{std::lround(originX + pen * alongX) + gm.gmptGlyphOrigin.x,
+                      std::lround(originY + pen * alongY) - gm.gmptGlyphOrigin.y, bitmap.width,
+                      bitmap.rows, std::vector<uint8_t>(size_t{bitmap.width} * bitmap.rows)};
+        CopyBitmap(bitmap, 255, bitmap.width, true, placed.coverage.data());
+        box.Add(placed.x, placed.y, placed.x + placed.width, placed.y + placed.rows);
+        glyphs.push_back(std::move(placed));
+      }
+      pen += advance;
+    }
+  }
+
+  std::vector<Bar> bars;
+  if (logFont_.lfUnderline != 0) bars.push_back(Bar{-1.0 * underlineTop_, 1.0 * underlineSize_});
+  if (logFont_.lfStrikeOut != 0) bars.push_back(Bar{-1.0 * strikeOutTop_, 1.0 * strikeOutSize_});
+  if (pen == 0) bars.clear();
+  for (const Bar& bar : bars) {
+    double minX = originX, minY = originY, maxX = originX, maxY = originY;
+    bool first = true;
+    for (double u : {0.0, static_cast<double>(pen)}) {
+      for (double v : {bar.below, bar.below + bar.size}) {
+        double x = originX + u * alongX + v * downX, y = originY + u * alongY + v * downY;
+        minX = first ? x : std::min(minX, x);
+        minY = first ? y : std::min(minY, y);
+        maxX = first ? x : std::max(maxX, x);
+        maxY = first ? y : std::max(maxY, y);
+        first = false;
+      }
+    }
+    box.Add(static_cast<int64_t>(std::floor(minX)), static_cast<int64_t>(std::floor(minY)),
+            static_cast<int64_t>(std::ceil(maxX)), static_cast<int64_t>(std::ceil(maxY)));
+  }
+
+  *mask = TextMask{};
+  mask->endX = static_cast<int32_t>(std::lround(pen * alongX));
+  mask->endY = static_cast<int32_t>(std::lround(pen * alongY));
+  if (box.Empty()) return true;
+  uint64_t width = static_cast<uint64_t>(box.right - box.left);
+  uint64_t height = static_cast<uint64_t>(box.bottom - box.top);
+  if (width * height > kMaxMaskBytes) return false;
+  mask->left = static_cast<int32_t>(box.left);
+  mask->top = static_cast<int32_t>(box.top);
+  mask->width = static_cast<int32_t>(width);
+  mask->height = static_cast<int32_t>(height);
+  mask->coverage.assign(width * height, 0);
+  for (const Placed& g : glyphs) {
+    for (uint32_t row = 0; row < g.rows; ++row) {
+      uint8_t* dst = &mask->coverage[(g.y - box.top + row) * width + (g.x - box.left)];
+      const uint8_t* src = &g.coverage[size_t{row} * g.width];
+      for (uint32_t x = 0; x < g.width; ++x) dst[x] = std::max(dst[x], src[x]);
+    }
+  }
+  // Bars: every pixel whose centre lies on the line.
+  for (const Bar& bar : bars) {
+    for (uint64_t y = 0; y < height; ++y) {
+      for (uint64_t x = 0; x < width; ++x) {
+        double cx = box.left + x + 0.5 - originX, cy = box.top + y + 0.5 - originY;
+        double u = cx * alongX + cy * alongY, v = cx * downX + cy * downY;
+        if (u >= 0 && u < pen && v >= bar.below && v < bar.below + bar.size) {
+          mask->coverage[y * width + x] = 255;
+        }
+      }
+    }
+  }
+  return true;
 }
 
 }  // namespace bw::host

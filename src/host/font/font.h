@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "host/font/font_types.h"
 #include "host/font/host_faces.h"
@@ -25,6 +26,19 @@ namespace bw::host {
 struct TextSize {
   int32_t cx = 0;
   int32_t cy = 0;
+};
+
+// A run of text as one coverage mask: what TextOutA paints in the text colour. Positions are
+// in pixels, y down, from the reference point: the top-left corner of the first character
+// cell, about which the run is turned by the escapement.
+struct TextMask {
+  int32_t left = 0;  // the mask's top-left corner
+  int32_t top = 0;
+  int32_t width = 0;
+  int32_t height = 0;
+  std::vector<uint8_t> coverage;  // width x height, top row first, 0..255
+  int32_t endX = 0;  // where the pen stops on the baseline
+  int32_t endY = 0;
 };
 
 class Font {
@@ -61,11 +75,22 @@ class Font {
   // a null text with a count, a negative count or a null size.
   bool GetTextExtentPoint32A(const char* text, int count, TextSize* size) const;
 
+  // Draws count bytes of CP932 text with underline and strike-out as the font asks, in grey
+  // for ANTIALIASED_QUALITY and CLEARTYPE_QUALITY, else in hard-edged 0 and 255. A character
+  // that cannot be drawn is skipped. False for the arguments GetTextExtentPoint32A refuses and
+  // for a mask larger than kMaxMaskBytes.
+  bool DrawTextMask(const char* text, int count, TextMask* mask) const;
+  static constexpr uint64_t kMaxMaskBytes = 64ull << 20;
+
  private:
   friend std::unique_ptr<Font> CreateFontIndirectA(const LOGFONTA& logFont);
   Font() = default;
 
+  // Under the library's lock, with this font's size active.
   int32_t AdvanceLocked(uint32_t glyphIndex) const;
+  // Loads and draws a glyph into the face's slot, where the bitmap stays until the next load.
+  bool RenderLocked(uint32_t glyphIndex, bool mono, const MAT2& matrix, GLYPHMETRICS* metrics,
+                    bool* blank) const;
 
   LOGFONTA logFont_;
   const HostFace* hostFace_ = nullptr;
@@ -75,6 +100,11 @@ class Font {
   TEXTMETRICA metrics_;
   int32_t boldStrength_ = 0;  // pixels added to strokes and advances; 0 when not bold
   bool italic_ = false;
+  // The underline's and strike-out's top edge above the baseline (y up) and thickness.
+  int32_t underlineTop_ = 0;
+  int32_t underlineSize_ = 1;
+  int32_t strikeOutTop_ = 0;
+  int32_t strikeOutSize_ = 1;
   double cos_ = 1.0;  // the escapement
   double sin_ = 0.0;
 };

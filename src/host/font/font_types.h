@@ -118,6 +118,8 @@ constexpr uint8_t OUT_STROKE_PRECIS = 3;
 constexpr uint8_t CLIP_STROKE_PRECIS = 2;
 constexpr uint8_t DRAFT_QUALITY = 1;
 constexpr uint8_t NONANTIALIASED_QUALITY = 3;
+constexpr uint8_t ANTIALIASED_QUALITY = 4;
+constexpr uint8_t CLEARTYPE_QUALITY = 5;
 
 // Font types of the enumeration.
 constexpr uint32_t RASTER_FONTTYPE = 0x0001;

@@ -321,6 +321,86 @@ TEST(TextExtentTest, MeasuresCharactersAndRefusesBadArguments) {
       << "lfWidth stretches the glyphs";
 }
 
+// Whether some row of the mask, between rows first and last of the reference frame, is fully
+// covered from x = 0 to x = width - 1.
+bool HasFullRow(const TextMask& mask, int32_t first, int32_t last, int32_t width) {
+  for (int32_t y = std::max(first, mask.top); y <= std::min(last, mask.top + mask.height - 1); ++y) {
+    bool full = mask.left <= 0 && mask.left + mask.width >= width;
+    for (int32_t x = 0; full && x < width; ++x) {
+      full = mask.coverage[(y - mask.top) * mask.width + (x - mask.left)] == 255;
+    }
+    if (full) return true;
+  }
+  return false;
+}
+
+TEST(TextMaskTest, RunSitsInItsCellsAndEndsAtItsExtent) {
+  LOGFONTA lf = Describe("ＭＳ Ｐゴシック", -24);
+  lf.lfQuality = ANTIALIASED_QUALITY;
+  std::unique_ptr<Font> grey = Make(lf);
+  lf.lfQuality = NONANTIALIASED_QUALITY;
+  std::unique_ptr<Font> hard = Make(lf);
+  TEXTMETRICA tm;
+  grey->GetTextMetricsA(&tm);
+  std::string text = Utf8ToCp932("Aあ一").text;
+  int32_t extent = Advance(*grey, text);
+
+  for (const Font* font : {grey.get(), hard.get()}) {
+    TextMask mask;
+    ASSERT_TRUE(font->DrawTextMask(text.data(), static_cast<int>(text.size()), &mask));
+    EXPECT_EQ(mask.endX, extent);
+    EXPECT_EQ(mask.endY, 0);
+    EXPECT_GE(mask.left, -2) << "at most a grey edge left of the first cell";
+    EXPECT_LE(mask.left + mask.width, extent + 2);
+    EXPECT_GE(mask.top, 0);
+    EXPECT_LE(mask.top + mask.height, tm.tmHeight);
+    ASSERT_EQ(mask.coverage.size(), size_t(mask.width) * mask.height);
+    bool partial = std::any_of(mask.coverage.begin(), mask.coverage.end(),
+                               [](uint8_t v) { return v != 0 && v != 255; });
+    EXPECT_EQ(partial, font == grey.get()) << "only antialiased quality draws grey";
+    EXPECT_FALSE(HasFullRow(mask, 0, tm.tmHeight, extent)) << "no line without asking";
+  }
+  TextMask empty;
+  ASSERT_TRUE(grey->DrawTextMask("", 0, &empty));
+  EXPECT_EQ(empty.width * empty.height, 0);
+  EXPECT_FALSE(grey->DrawTextMask(nullptr, 2, &empty));
+  EXPECT_FALSE(grey->DrawTextMask("A", -1, &empty));
+}
+
+TEST(TextMaskTest, UnderlineAndStrikeOutCrossTheRun) {
+  LOGFONTA lf = Describe("ＭＳ 明朝", -24);
+  TEXTMETRICA tm;
+  Make(lf)->GetTextMetricsA(&tm);
+  std::string text = Utf8ToCp932("  あ ").text;  // mostly blank, so only a line fills a row
+  int32_t extent = Advance(*Make(lf), text);
+  lf.lfUnderline = 1;
+  TextMask under;
+  ASSERT_TRUE(Make(lf)->DrawTextMask(text.data(), static_cast<int>(text.size()), &under));
+  EXPECT_TRUE(HasFullRow(under, tm.tmAscent, tm.tmHeight - 1, extent)) << "underline below";
+  EXPECT_FALSE(HasFullRow(under, 0, tm.tmAscent - 1, extent));
+  lf.lfUnderline = 0;
+  lf.lfStrikeOut = 1;
+  TextMask through;
+  ASSERT_TRUE(Make(lf)->DrawTextMask(text.data(), static_cast<int>(text.size()), &through));
+  EXPECT_TRUE(HasFullRow(through, tm.tmInternalLeading, tm.tmAscent - 1, extent))
+      << "strike-out above the baseline";
+  EXPECT_FALSE(HasFullRow(through, tm.tmAscent, tm.tmHeight - 1, extent));
+}
+
+TEST(TextMaskTest, EscapementTurnsTheRun) {
+  LOGFONTA lf = Describe("ＭＳ ゴシック", -20);
+  lf.lfEscapement = lf.lfOrientation = 900;
+  std::unique_ptr<Font> font = Make(lf);
+  std::string text = Utf8ToCp932("一一一一").text;
+  TextMask mask;
+  ASSERT_TRUE(font->DrawTextMask(text.data(), static_cast<int>(text.size()), &mask));
+  EXPECT_EQ(mask.endX, 0);
+  EXPECT_EQ(mask.endY, -80) << "the run goes up";
+  EXPECT_GT(mask.height, 3 * mask.width);
+  EXPECT_LE(mask.top + mask.height, 1);
+  EXPECT_GE(mask.top, -80);
+}
+
 TEST(FontThreadTest, FontsDrawTheSameOnManyThreads) {
   std::unique_ptr<Font> shared = Make(Describe("ＭＳ 明朝", -28));
   Glyph expected = Render(*shared, kHiraganaA, GGO_GRAY8_BITMAP);
