@@ -9,9 +9,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numbers>
 #include <cstring>
 #include <limits>
+#include <numbers>
 #include <optional>
 #include <string_view>
 
