@@ -1,8 +1,8 @@
 // Font objects made from a LOGFONTA, answering what the engine asks of a font selected into a
 // device context: text metrics, glyph metrics and bitmaps of one CP932 character, and text
-// extents. FreeType draws the installed outline faces; a face without a bold or italic design
-// gets them synthesised (a thickened outline, a slanted outline). Every call is safe from any
-// thread.
+// extents. FreeType draws the installed outline faces. They have a regular design only, so a
+// weight of FW_SEMIBOLD or more thickens the outline and italic slants it. Every call is safe
+// from any thread.
 //
 // Sizes follow the system's rules: lfHeight < 0 asks for that character height (em size),
 // lfHeight > 0 for that cell height (ascent + descent), 0 for kDefaultCharHeight. The
