@@ -366,6 +366,11 @@ bool Font::RenderLocked(uint32_t glyphIndex, bool mono, const MAT2& matrix,
     metrics->gmptGlyphOrigin = GlyphPoint{0, 0};
     return true;
   }
+  FT_BBox box;
+  FT_Outline_Get_CBox(outline, &box);
+  uint64_t boxWidth = static_cast<uint64_t>((box.xMax - box.xMin) / 64 + 2);
+  uint64_t boxHeight = static_cast<uint64_t>((box.yMax - box.yMin) / 64 + 2);
+  if (boxWidth * boxHeight > kMaxBitmapBytes) return false;  // a matrix blew it up
   if (FT_Render_Glyph(slot, mono ? FT_RENDER_MODE_MONO : FT_RENDER_MODE_NORMAL) != 0) {
     return false;
   }
@@ -471,7 +476,7 @@ bool Font::DrawTextMask(const char* text, int count, TextMask* mask) const {
   if (box.Empty()) return true;
   uint64_t width = static_cast<uint64_t>(box.right - box.left);
   uint64_t height = static_cast<uint64_t>(box.bottom - box.top);
-  if (width * height > kMaxMaskBytes) return false;
+  if (width * height > kMaxBitmapBytes) return false;
   mask->left = static_cast<int32_t>(box.left);
   mask->top = static_cast<int32_t>(box.top);
   mask->width = static_cast<int32_t>(width);

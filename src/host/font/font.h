@@ -46,6 +46,7 @@ class Font {
   static constexpr int32_t kDefaultCharHeight = 16;
   // Larger sizes are refused: one glyph would take more memory than a game ever needs.
   static constexpr int32_t kMaxPixelSize = 2048;
+  static constexpr uint64_t kMaxBitmapBytes = 64ull << 20;
 
   ~Font();
   Font(const Font&) = delete;
@@ -66,7 +67,8 @@ class Font {
   // significant first; the grey formats 1 byte per pixel, 0..4, 0..16 or 0..64. A blank glyph
   // (a space) answers 0 with a 1 x 1 black box, as the system does. GDI_ERROR for a code that
   // is no CP932 character, an unknown format, a missing metrics record or matrix, a buffer too
-  // small, or a glyph that cannot be drawn.
+  // small, or a glyph that cannot be drawn (also one the matrix makes larger than
+  // kMaxBitmapBytes).
   uint32_t GetGlyphOutlineA(uint32_t code, uint32_t format, GLYPHMETRICS* metrics,
                             uint32_t bufferSize, void* buffer, const MAT2* matrix) const;
 
@@ -78,9 +80,8 @@ class Font {
   // Draws count bytes of CP932 text with underline and strike-out as the font asks, in grey
   // for ANTIALIASED_QUALITY and CLEARTYPE_QUALITY, else in hard-edged 0 and 255. A character
   // that cannot be drawn is skipped. False for the arguments GetTextExtentPoint32A refuses and
-  // for a mask larger than kMaxMaskBytes.
+  // for a mask larger than kMaxBitmapBytes.
   bool DrawTextMask(const char* text, int count, TextMask* mask) const;
-  static constexpr uint64_t kMaxMaskBytes = 64ull << 20;
 
  private:
   friend std::unique_ptr<Font> CreateFontIndirectA(const LOGFONTA& logFont);

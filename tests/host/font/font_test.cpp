@@ -233,6 +233,11 @@ TEST(GlyphBitmapTest, MatrixScalesTheGlyph) {
   EXPECT_NEAR(big.metrics.gmBlackBoxX, 4.0 * plain.metrics.gmBlackBoxX, 6.0);
   EXPECT_NEAR(big.metrics.gmBlackBoxY, 4.0 * plain.metrics.gmBlackBoxY, 6.0);
   EXPECT_EQ(big.metrics.gmCellIncX, 4 * plain.metrics.gmCellIncX);
+  MAT2 huge;
+  huge.eM11 = huge.eM22 = FixedFromInt(32767);
+  GLYPHMETRICS gm;
+  EXPECT_EQ(font->GetGlyphOutlineA(kHiraganaA, GGO_GRAY8_BITMAP, &gm, 0, nullptr, &huge), GDI_ERROR)
+      << "a glyph blown up past any screen is refused, not allocated";
 }
 
 TEST(GlyphBitmapTest, EscapementTurnsTheGlyph) {
