@@ -1,0 +1,92 @@
+#include "host/font/font_library.h"
+
+#include <fontconfig/fontconfig.h>
+
+#include <cstdio>
+
+namespace bw::host {
+namespace {
+
+// The families fontconfig gives a matched face (a face may carry several names).
+bool HasFamily(FcPattern* pattern, const std::string& family) {
+  FcChar8* value = nullptr;
+  for (int i = 0; FcPatternGetString(pattern, FC_FAMILY, i, &value) == FcResultMatch; ++i) {
+    if (family == reinterpret_cast<const char*>(value)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+FontLibrary& FontLibrary::Instance() {
+  static FontLibrary instance;
+  return instance;
+}
+
+FontLibrary::FontLibrary() {
+  if (FT_Init_FreeType(&library_) != 0) {
+    std::fprintf(stderr, "fonts: FreeType did not start\n");
+    library_ = nullptr;
+  }
+  config_ = FcInitLoadConfigAndFonts();
+  if (config_ == nullptr) std::fprintf(stderr, "fonts: fontconfig did not start\n");
+}
+
+FontLibrary::~FontLibrary() {
+  for (auto& [family, face] : faces_) {
+    if (face.face != nullptr) FT_Done_Face(face.face);
+  }
+  if (library_ != nullptr) FT_Done_FreeType(library_);
+  if (config_ != nullptr) FcConfigDestroy(config_);
+}
+
+bool FontLibrary::IsInstalled(const std::string& family) {
+  const Face& face = Open(family);
+  return face.face != nullptr && face.family == family;
+}
+
+FontLibrary::Face FontLibrary::Match(const std::string& family) {
+  Face found;
+  if (config_ == nullptr) return found;
+  FcPattern* pattern = FcPatternCreate();
+  if (pattern == nullptr) return found;
+  FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
+  FcPatternAddString(pattern, FC_LANG, reinterpret_cast<const FcChar8*>("ja"));
+  FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+  FcConfigSubstitute(config_, pattern, FcMatchPattern);
+  FcDefaultSubstitute(pattern);
+  FcResult result = FcResultNoMatch;
+  FcPattern* match = FcFontMatch(config_, pattern, &result);
+  FcPatternDestroy(pattern);
+  if (match == nullptr) return found;
+  FcChar8* file = nullptr;
+  FcChar8* firstFamily = nullptr;
+  if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch) {
+    found.path = reinterpret_cast<const char*>(file);
+    if (FcPatternGetInteger(match, FC_INDEX, 0, &found.index) != FcResultMatch) found.index = 0;
+    if (HasFamily(match, family)) {
+      found.family = family;
+    } else if (FcPatternGetString(match, FC_FAMILY, 0, &firstFamily) == FcResultMatch) {
+      found.family = reinterpret_cast<const char*>(firstFamily);
+    }
+  }
+  FcPatternDestroy(match);
+  return found;
+}
+
+const FontLibrary::Face& FontLibrary::Open(const std::string& family) {
+  auto it = faces_.find(family);
+  if (it != faces_.end()) return it->second;
+  Face face = Match(family);
+  if (library_ != nullptr && !face.path.empty()) {
+    if (FT_New_Face(library_, face.path.c_str(), face.index, &face.face) != 0 ||
+        !FT_IS_SCALABLE(face.face)) {
+      if (face.face != nullptr) FT_Done_Face(face.face);
+      face.face = nullptr;
+    }
+  }
+  if (face.face == nullptr) std::fprintf(stderr, "fonts: no face for \"%s\"\n", family.c_str());
+  return faces_.emplace(family, std::move(face)).first->second;
+}
+
+}  // namespace bw::host

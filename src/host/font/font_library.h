@@ -1,0 +1,52 @@
+// The one FreeType library of the process and the faces it has opened, found through
+// fontconfig. FreeType objects are not safe to share between threads, so every use of the
+// library, a face or a size happens under Mutex().
+#pragma once
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include <fontconfig/fontconfig.h>
+
+#include <map>
+#include <mutex>
+#include <string>
+
+namespace bw::host {
+
+class FontLibrary {
+ public:
+  // An opened face and the family fontconfig matched for the request: the family asked for when
+  // it is installed, else the best face fontconfig offers for Japanese text.
+  struct Face {
+    FT_Face face = nullptr;
+    std::string family;
+    std::string path;
+    int index = 0;  // the face's number inside its file
+  };
+
+  static FontLibrary& Instance();
+
+  ~FontLibrary();
+  FontLibrary(const FontLibrary&) = delete;
+  FontLibrary& operator=(const FontLibrary&) = delete;
+
+  std::mutex& Mutex() { return mutex_; }
+
+  // Under Mutex(). Null face when nothing could be found or opened; the answer is kept, so
+  // each family is looked up once.
+  const Face& Open(const std::string& family);
+
+  // Under Mutex(). True when a face of exactly this family is installed and opens.
+  bool IsInstalled(const std::string& family);
+
+ private:
+  FontLibrary();
+  Face Match(const std::string& family);
+
+  std::mutex mutex_;  // guards everything below and every FT_Face and FT_Size made from it
+  FT_Library library_ = nullptr;
+  FcConfig* config_ = nullptr;
+  std::map<std::string, Face> faces_;
+};
+
+}  // namespace bw::host
