@@ -9,11 +9,17 @@
 namespace bw {
 namespace {
 
-const char* YesNo(bool yes) { return yes ? "Yes" : "No"; }
+const char* YesNo(bool yes) {
+  return yes ? "Yes" : "No";
+}
 // The stretching-blit and direct-blit answers keep their column width.
-const char* YesNoPadded(bool yes) { return yes ? "Yes" : "No "; }
+const char* YesNoPadded(bool yes) {
+  return yes ? "Yes" : "No ";
+}
 
-int Megabytes(uint64_t bytes) { return static_cast<int>(bytes >> 20); }
+int Megabytes(uint64_t bytes) {
+  return static_cast<int>(bytes >> 20);
+}
 
 }  // namespace
 
@@ -82,8 +88,9 @@ void StartupLog::WriteSystem(const SystemFacts& system, const MonitorList& monit
   std::string text;
   AppendFormat(&text, "\r\n[ System ]\r\nOS       : %s (%s)\r\nLanguage : %s\r\n",
                system.osName.c_str(), system.versionText.c_str(), system.language.c_str());
-  AppendFormat(&text, "Memory   : %dMB (Avail %dMB)\r\nDisplay  : ",
-               Megabytes(system.memory.totalPhys), Megabytes(system.memory.availPhys));
+  AppendFormat(&text,
+               "Memory   : %dMB (Avail %dMB)\r\nDisplay  : ", Megabytes(system.memory.totalPhys),
+               Megabytes(system.memory.availPhys));
   if (monitors.GetCount() == 0) {
     AppendFormat(&text, "%d x %d  %ubit %dHz (Not MonitorInfo)\r\n", system.screenWidth,
                  system.screenHeight, system.bitsPerPixel, system.refreshHz);
@@ -99,14 +106,7 @@ void StartupLog::WriteSystem(const SystemFacts& system, const MonitorList& monit
     text += "\r\n";
   }
   text += "DirectX  : ";
-  const uint32_t high = system.directXVersion[0];
-  const uint32_t low = system.directXVersion[1];
-  if (high == 0 && low == 0) {
-    text += "Unknown";
-  } else {
-    AppendFormat(&text, "DirectX %u (%u.%02u.%02u.%04u)", high & 0xFFFF, high >> 16, high & 0xFFFF,
-                 low >> 16, low & 0xFFFF);
-  }
+  text += DirectXText(system.directXVersion);
   AppendFormat(&text, "\r\nPageFile : %dMB (Avail %dMB)", Megabytes(system.memory.totalPageFile),
                Megabytes(system.memory.availPageFile));
   AppendFormat(&text, "\r\nModule   : %s\r\nDirectory: %s\r\n\r\n\r\n", modulePath.c_str(),
@@ -123,7 +123,8 @@ void StartupLog::WriteProcessor(const ProcessorFacts& cpu, bool clockSwitch,
   } else {
     text += cpu.brand;
   }
-  AppendFormat(&text, "\r\nVender  : %s\r\n          Type %d / Family %d / Model %d / Stepping %d\r\n",
+  AppendFormat(&text,
+               "\r\nVender  : %s\r\n          Type %d / Family %d / Model %d / Stepping %d\r\n",
                cpu.vendor.c_str(), cpu.type, cpu.family, cpu.model, cpu.stepping);
   if (clockSwitch) {
     AppendFormat(&text, "CpuClock: %s (%u CPU)\r\n", ClockText(cpu.clockMhz).c_str(),
@@ -227,7 +228,8 @@ void StartupLog::WriteDisplay(const DisplayFacts& display, bool direct3DReport,
     AppendDirect3D(&text, *display.direct3D, zBufferOption);
   } else if (display.texture) {
     const PresentTextureFacts& t = *display.texture;
-    AppendFormat(&text, "< Direct3D >\r\nTexture       : %u x %u  Type[0x%04x]\r\nDirectBlt     : %s\r\n",
+    AppendFormat(&text,
+                 "< Direct3D >\r\nTexture       : %u x %u  Type[0x%04x]\r\nDirectBlt     : %s\r\n",
                  t.width, t.height, t.typeClass, YesNoPadded(t.directBlt));
   }
   text += "\r\n\r\n";
@@ -246,8 +248,8 @@ void StartupLog::AppendDirect3D(std::string* text, const Direct3DFacts& d3d, boo
   AppendFormat(text,
                "\r\nMax Texture Stages: %u\r\nMin Texture Size  : %u x %u\r\n"
                "Max Texture Size  : %u x %u\r\n\r\n",
-               d3d.maxTextureStages, d3d.minTextureWidth, d3d.minTextureHeight,
-               d3d.maxTextureWidth, d3d.maxTextureHeight);
+               d3d.maxTextureStages, d3d.minTextureWidth, d3d.minTextureHeight, d3d.maxTextureWidth,
+               d3d.maxTextureHeight);
   AppendFormat(text,
                "DrawPrimitiveVertex: %s\r\nGouraudAlpha       : %s\r\nAlphaTest          : %s\r\n"
                "ZBufferLessHSR     : %s\r\n",
@@ -271,17 +273,27 @@ void StartupLog::Finish(const std::vector<DriveFacts>& drives,
   for (const DriveFacts& d : drives) {
     AppendFormat(&text, " [%s] ", d.root.c_str());
     switch (d.type) {
-      case DriveType::kRemovable: text += "Removable Drive\r\n"; break;
-      case DriveType::kRemote: text += "Network Drive\r\n"; break;
-      case DriveType::kCdRom: text += "CD/DVD-ROM Drive\r\n"; break;
-      case DriveType::kRamDisk: text += "RAM-Disk Drive\r\n"; break;
+      case DriveType::kRemovable:
+        text += "Removable Drive\r\n";
+        break;
+      case DriveType::kRemote:
+        text += "Network Drive\r\n";
+        break;
+      case DriveType::kCdRom:
+        text += "CD/DVD-ROM Drive\r\n";
+        break;
+      case DriveType::kRamDisk:
+        text += "RAM-Disk Drive\r\n";
+        break;
       case DriveType::kFixed:
         if (d.spaceKnown) {
           text += DriveSpaceText(d.freeBytes, d.totalBytes) + "\r\n";
           break;
         }
         [[fallthrough]];
-      case DriveType::kUnknown: text += "Unknown\r\n"; break;
+      case DriveType::kUnknown:
+        text += "Unknown\r\n";
+        break;
     }
   }
   // The host keeps no list of other programs' windows: the section stays empty.

@@ -115,15 +115,15 @@ struct DisplayFacts {
   bool initialised = false;  // the display manager has made its devices
   bool fullScreen = false;
   std::string deviceDescription;  // the selected full-screen device; empty when none
-  uint32_t width = 0;  // the device's display size, else the canvas size
+  uint32_t width = 0;             // the device's display size, else the canvas size
   uint32_t height = 0;
   uint32_t bitsPerPixel = 0;
   PresentPath path = PresentPath::kGdi;
   bool vsync = false;
   bool flip = false;
   std::optional<DirectDrawFacts> directDraw;
-  std::optional<Direct3DFacts> direct3D;          // the Direct3D device in use
-  std::optional<PresentTextureFacts> texture;     // the presentation texture in use
+  std::optional<Direct3DFacts> direct3D;       // the Direct3D device in use
+  std::optional<PresentTextureFacts> texture;  // the presentation texture in use
 };
 
 struct SoundDeviceFacts {

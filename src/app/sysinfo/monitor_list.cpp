@@ -41,18 +41,25 @@ std::vector<MonitorFacts> MonitorFactsFromDesktop(const host::DesktopInfo& deskt
   return facts;
 }
 
-MonitorList::MonitorList() {
+namespace {
+
+std::vector<MonitorFacts> CurrentDesktopFacts() {
   host::Backend* backend = host::CurrentBackend();
-  if (backend == nullptr) return;
-  *this = MonitorList(MonitorFactsFromDesktop(backend->Desktop()));
+  return backend != nullptr ? MonitorFactsFromDesktop(backend->Desktop())
+                            : std::vector<MonitorFacts>{};
 }
+
+}  // namespace
+
+MonitorList::MonitorList() : MonitorList(CurrentDesktopFacts()) {}
 
 MonitorList::MonitorList(const std::vector<MonitorFacts>& monitors) {
   for (const MonitorFacts& f : monitors) {
     MonitorRecord r;
     r.handle = static_cast<MonitorHandle>(records_.size() + 1);
     r.bitsPerPixel = f.bitsPerPixel;
-    r.refreshHz = f.refreshHz < 2 ? 0 : static_cast<uint16_t>(std::min<uint32_t>(f.refreshHz, 0xFFFF));
+    r.refreshHz =
+        f.refreshHz < 2 ? 0 : static_cast<uint16_t>(std::min<uint32_t>(f.refreshHz, 0xFFFF));
     r.bounds = f.bounds;
     r.workArea = f.workArea;
     r.deviceName = Bounded(f.deviceName, MonitorRecord::kDeviceNameSize);
@@ -69,7 +76,8 @@ MonitorList::MonitorList(const std::vector<MonitorFacts>& monitors) {
 void MonitorList::NumberDuplicates() {
   auto append = [](MonitorRecord& r, unsigned number) {
     std::string suffix = "[" + std::to_string(number) + "]";
-    r.description = Bounded(r.description, MonitorRecord::kDescriptionSize - suffix.size()) + suffix;
+    r.description =
+        Bounded(r.description, MonitorRecord::kDescriptionSize - suffix.size()) + suffix;
     r.duplicateNumber = static_cast<uint8_t>(number);
   };
   for (size_t i = 0; i < records_.size(); ++i) {
@@ -129,8 +137,8 @@ MonitorHandle MonitorList::MonitorFromRect(const host::Rect& rect) const {
   return best;
 }
 
-int32_t MonitorList::PlaceWindow(int32_t* x, int32_t* y, int32_t width, int32_t height,
-                                 bool force, bool centre) const {
+int32_t MonitorList::PlaceWindow(int32_t* x, int32_t* y, int32_t width, int32_t height, bool force,
+                                 bool centre) const {
   if (records_.empty() || width < 1 || height < 1) return -1;
   if (!force) {
     for (const MonitorRecord& r : records_) {
@@ -141,7 +149,8 @@ int32_t MonitorList::PlaceWindow(int32_t* x, int32_t* y, int32_t width, int32_t 
       }
     }
   }
-  const host::Rect window{*x, *y, static_cast<int32_t>(std::min<int64_t>(int64_t{*x} + width, INT32_MAX)),
+  const host::Rect window{*x, *y,
+                          static_cast<int32_t>(std::min<int64_t>(int64_t{*x} + width, INT32_MAX)),
                           static_cast<int32_t>(std::min<int64_t>(int64_t{*y} + height, INT32_MAX))};
   const MonitorRecord* nearest = Find(MonitorFromRect(window));
   host::Rect area = (nearest != nullptr ? *nearest : records_.front()).workArea;

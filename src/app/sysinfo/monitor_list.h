@@ -19,8 +19,8 @@ struct MonitorFacts {
   host::Rect bounds;
   host::Rect workArea;
   uint8_t bitsPerPixel = 0;
-  uint32_t refreshHz = 0;  // 0 and 1 stand for the device default
-  std::string deviceName;  // CP932
+  uint32_t refreshHz = 0;   // 0 and 1 stand for the device default
+  std::string deviceName;   // CP932
   std::string description;  // CP932
   bool primary = false;
   bool modesPruned = false;

@@ -38,6 +38,16 @@ std::string VersionText(uint8_t major, uint8_t minor, uint8_t revision) {
   return text;
 }
 
+std::string DirectXText(const uint32_t (&version)[2]) {
+  const uint32_t high = version[0];
+  const uint32_t low = version[1];
+  if (high == 0 && low == 0) return "Unknown";
+  std::string text;
+  AppendFormat(&text, "DirectX %u (%u.%02u.%02u.%04u)", high & 0xFFFF, high >> 16, high & 0xFFFF,
+               low >> 16, low & 0xFFFF);
+  return text;
+}
+
 std::string ClockText(double mhz) {
   const long rounded = mhz > 0 ? std::lround(mhz) : 0;
   std::string text;

@@ -16,9 +16,9 @@ struct TextureFormatLine {
   const char* text;
 };
 inline constexpr TextureFormatLine kTextureFormatLines[] = {
-    {kTexture555, "16bpp   RGB    5,5,5\r\n"},   {kTexture565, "16bpp   RGB    5,6,5\r\n"},
+    {kTexture555, "16bpp   RGB    5,5,5\r\n"},  {kTexture565, "16bpp   RGB    5,6,5\r\n"},
     {kTexture1555, "16bpp  ARGB  1,5,5,5\r\n"}, {kTexture4444, "16bpp  ARGB  4,4,4,4\r\n"},
-    {kTexture888, "24bpp   RGB    8,8,8\r\n"},   {kTextureX888, "32bpp   RGB    8,8,8\r\n"},
+    {kTexture888, "24bpp   RGB    8,8,8\r\n"},  {kTextureX888, "32bpp   RGB    8,8,8\r\n"},
     {kTexture8888, "32bpp  ARGB  8,8,8,8\r\n"},
 };
 
@@ -31,6 +31,9 @@ void AppendFormat(std::string* out, const char* utf8Format, ...)
 
 // "%d.%02d" of major and minor, with "%x" of the revision when it is not 0.
 std::string VersionText(uint8_t major, uint8_t minor, uint8_t revision);
+
+// "DirectX %d (%d.%02d.%02d.%04d)" of the packed registry version, "Unknown" when there is none.
+std::string DirectXText(const uint32_t (&version)[2]);
 
 // "？？MHz" for 0, "%dMHz" below 1000 MHz, else "%d.%02dGHz".
 std::string ClockText(double mhz);

@@ -149,7 +149,7 @@ SystemFacts GatherSystemFacts() {
 
 bool SystemInfo::GetDiskSpace(const std::string& rootPath, uint64_t* freeBytes,
                               uint64_t* totalBytes) {
-  struct statvfs st{};
+  struct statvfs st {};
   if (statvfs(rootPath.c_str(), &st) != 0) return false;
   *freeBytes = uint64_t{st.f_bavail} * st.f_frsize;
   *totalBytes = uint64_t{st.f_blocks} * st.f_frsize;
@@ -174,14 +174,15 @@ std::vector<MountEntry> ParseMounts(std::string_view text) {
 
 std::optional<DriveType> ClassifyMount(const MountEntry& mount) {
   static constexpr std::array<std::string_view, 28> kPseudo = {
-      "proc",     "sysfs",      "devtmpfs",   "devpts",      "tmpfs",         "ramfs",
-      "cgroup",   "cgroup2",    "securityfs", "debugfs",     "tracefs",       "pstore",
-      "bpf",      "mqueue",     "hugetlbfs",  "configfs",    "fusectl",       "autofs",
-      "binfmt_misc", "rpc_pipefs", "nsfs",    "efivarfs",    "selinuxfs",     "squashfs",
-      "fuse.gvfsd-fuse", "fuse.portal", "overlayfs-meta", "none"};
+      "proc",        "sysfs",          "devtmpfs",  "devpts",      "tmpfs",
+      "ramfs",       "cgroup",         "cgroup2",   "securityfs",  "debugfs",
+      "tracefs",     "pstore",         "bpf",       "mqueue",      "hugetlbfs",
+      "configfs",    "fusectl",        "autofs",    "binfmt_misc", "rpc_pipefs",
+      "nsfs",        "efivarfs",       "selinuxfs", "squashfs",    "fuse.gvfsd-fuse",
+      "fuse.portal", "overlayfs-meta", "none"};
   static constexpr std::array<std::string_view, 12> kRemote = {
-      "nfs", "nfs4", "cifs", "smb3", "smbfs", "ncpfs", "afs", "ceph", "glusterfs", "9p",
-      "fuse.sshfs", "fuse.rclone"};
+      "nfs", "nfs4", "cifs",      "smb3", "smbfs",      "ncpfs",
+      "afs", "ceph", "glusterfs", "9p",   "fuse.sshfs", "fuse.rclone"};
   const std::string& type = mount.type;
   if (std::find(kPseudo.begin(), kPseudo.end(), type) != kPseudo.end()) return std::nullopt;
   if (std::find(kRemote.begin(), kRemote.end(), type) != kRemote.end()) return DriveType::kRemote;
@@ -232,7 +233,9 @@ std::optional<std::vector<ProcessFacts>> ListProcesses() {
     if (ec != std::errc() || end != name.data() + name.size() || pid == 0) continue;
     std::string base = "/proc/" + std::string(name);
     auto comm = ReadSmallFile(base + "/comm");
-    if (!comm) continue;  // ended meanwhile
+    auto commandLine = ReadSmallFile(base + "/cmdline");
+    // Gone meanwhile, or a kernel thread (no command line): not a program the player runs.
+    if (!comm || !commandLine || commandLine->empty()) continue;
     ProcessFacts p;
     p.pid = pid;
     p.name = Cp932(Trim(*comm));

@@ -78,7 +78,8 @@ std::optional<DriveType> ClassifyMount(const MountEntry& mount);
 
 // The drives: real file systems by mount point, in path order, with their space and label.
 std::vector<DriveFacts> ListDrives();
-// The running processes in pid order; nothing when /proc cannot be read.
+// The running programs in pid order (kernel threads left out); nothing when /proc cannot be
+// read.
 std::optional<std::vector<ProcessFacts>> ListProcesses();
 
 }  // namespace bw

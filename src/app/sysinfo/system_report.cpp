@@ -38,9 +38,9 @@ class ReportWriter {
   void PutRaw(std::string_view cp932) { text_ += cp932; }
 
   void Title() {
-    AppendFormat(&text_, "「%s」Version %s\r\n", record_.title.c_str(),
-                 VersionText(record_.versionMajor, record_.versionMinor, record_.versionRevision)
-                     .c_str());
+    AppendFormat(
+        &text_, "「%s」Version %s\r\n", record_.title.c_str(),
+        VersionText(record_.versionMajor, record_.versionMinor, record_.versionRevision).c_str());
     for (const std::string* line : {&record_.extraLine1, &record_.extraLine2}) {
       if (!line->empty()) AppendFormat(&text_, "%s\r\n", line->c_str());
     }
@@ -57,16 +57,11 @@ class ReportWriter {
 
   void System() {
     Put("\r\n------ システム ------\r\n");
-    AppendFormat(&text_, "OS              : %s (%s) %s\r\nDirectX         : ",
-                 system_.osName.c_str(), system_.versionText.c_str(), system_.language.c_str());
-    const uint32_t high = system_.directXVersion[0];
-    const uint32_t low = system_.directXVersion[1];
-    if (high == 0 && low == 0) {
-      Put("Unknown\r\n");
-    } else {
-      AppendFormat(&text_, "DirectX %u (%u.%02u.%02u.%04u)\r\n", high & 0xFFFF, high >> 16,
-                   high & 0xFFFF, low >> 16, low & 0xFFFF);
-    }
+    AppendFormat(&text_,
+                 "OS              : %s (%s) %s\r\nDirectX         : ", system_.osName.c_str(),
+                 system_.versionText.c_str(), system_.language.c_str());
+    PutRaw(DirectXText(system_.directXVersion));
+    Put("\r\n");
     if (record_.showProcessor) {
       Put("CPU             : ");
       ProcessorLine();
@@ -89,9 +84,9 @@ class ReportWriter {
                  Megabytes(m.totalPageFile - std::min(m.totalPageFile, m.availPageFile)),
                  Megabytes(m.availPageFile));
     Display();
-    const char* path = facts_.display.path == PresentPath::kDirectDraw  ? "DirectDraw"
+    const char* path = facts_.display.path == PresentPath::kDirectDraw ? "DirectDraw"
                        : facts_.display.path == PresentPath::kDirect3D ? "Direct3D"
-                                                                        : "GDI";
+                                                                       : "GDI";
     AppendFormat(&text_, "画面更新方法    : %s\r\n実行ファイル    : %s\r\n作業フォルダ    : ", path,
                  facts_.programPath.c_str());
     PutRaw(facts_.workingFolder);
@@ -197,21 +192,23 @@ class ReportWriter {
     PutRaw(dd.driverName);
     Put("\r\nドライバファイル  : ");
     PutRaw(dd.driverFile);
-    AppendFormat(&text_, "\r\nドライバ Version  : %u.%u.%u.%u\r\n動作モード        : ",
-                 dd.driverVersion[0], dd.driverVersion[1], dd.driverVersion[2],
-                 dd.driverVersion[3]);
+    AppendFormat(&text_,
+                 "\r\nドライバ Version  : %u.%u.%u.%u\r\n動作モード        : ", dd.driverVersion[0],
+                 dd.driverVersion[1], dd.driverVersion[2], dd.driverVersion[3]);
     Put(dd.hardware ? "HAL" : "HEL");
     AppendFormat(&text_, "\r\nハードウェア拡縮  : %s\r\n", W(OnOff(dd.hardwareStretch)).c_str());
     if (dd.primary && dd.backBuffer) {
-      auto memory = [](const SurfaceFacts& s) { return Sjis(s.systemMemory ? "システムメモリ" : "VRAM"); };
+      auto memory = [](const SurfaceFacts& s) {
+        return Sjis(s.systemMemory ? "システムメモリ" : "VRAM");
+      };
       AppendFormat(&text_, "プライマリバッファ: %s / Caps[0x%08x]\r\n", memory(*dd.primary).c_str(),
                    dd.primary->caps);
       AppendFormat(&text_, "バックバッファ    : %s / Caps[0x%08x]\r\n",
                    memory(*dd.backBuffer).c_str(), dd.backBuffer->caps);
       const PixelFacts& p = dd.pixel;
       AppendFormat(&text_, "ピクセル情報      : %ubit Type[0x%04x] RGB%u%u%u/%08x:%08x:%08x\r\n",
-                   p.bits, p.typeClass, p.redBits, p.greenBits, p.blueBits, p.redMask,
-                   p.greenMask, p.blueMask);
+                   p.bits, p.typeClass, p.redBits, p.greenBits, p.blueBits, p.redMask, p.greenMask,
+                   p.blueMask);
     }
     AppendFormat(&text_, "VSync待ち描画     : %s\r\nDirectDraw Flip   : %s\r\n",
                  W(OnOff(display.vsync)).c_str(), W(OnOff(display.flip)).c_str());
@@ -271,14 +268,16 @@ class ReportWriter {
     const ProcessorFacts& cpu = facts_.processor;
     Put("------ CPU ------\r\nCPU情報    : ");
     ProcessorLine();
-    AppendFormat(&text_, "             Vender %s / Type %d / Family %d / Model %d / Stepping %d\r\n",
+    AppendFormat(&text_,
+                 "             Vender %s / Type %d / Family %d / Model %d / Stepping %d\r\n",
                  cpu.vendor.c_str(), cpu.type, cpu.family, cpu.model, cpu.stepping);
-    AppendFormat(&text_, "CPUクロック: %s (%u CPU)\r\nキャッシュ : ", ClockText(cpu.clockMhz).c_str(),
+    AppendFormat(&text_,
+                 "CPUクロック: %s (%u CPU)\r\nキャッシュ : ", ClockText(cpu.clockMhz).c_str(),
                  system_.processorCount);
     PutRaw(CacheText(cpu));
     auto mark = [](bool b) { return FeatureMark(b); };
-    AppendFormat(&text_, "\r\n拡張機能   : FPU %s / TSC %s / CMOV %s\r\n",
-                 mark(cpu.fpu).c_str(), mark(cpu.tsc).c_str(), mark(cpu.cmov).c_str());
+    AppendFormat(&text_, "\r\n拡張機能   : FPU %s / TSC %s / CMOV %s\r\n", mark(cpu.fpu).c_str(),
+                 mark(cpu.tsc).c_str(), mark(cpu.cmov).c_str());
     AppendFormat(&text_, "             MMX %s / SSE %s / SSE2 %s / SSE3 %s\r\n",
                  mark(cpu.mmx).c_str(), mark(cpu.sse).c_str(), mark(cpu.sse2).c_str(),
                  mark(cpu.sse3).c_str());
@@ -295,8 +294,8 @@ class ReportWriter {
     for (const SoundDeviceFacts& d : sound.devices) {
       if (!d.hasGuid) continue;
       ++listed;
-      AppendFormat(&text_, "サウンドカード  : %s\r\nドライバファイル: %s\r\n", d.description.c_str(),
-                   d.module.c_str());
+      AppendFormat(&text_, "サウンドカード  : %s\r\nドライバファイル: %s\r\n",
+                   d.description.c_str(), d.module.c_str());
     }
     if (listed > 1) Put("※複数のサウンドデバイスが接続されています。\r\n");
     if (listed == 0) Put("利用できません\r\n");
@@ -329,10 +328,18 @@ class ReportWriter {
     for (const DriveFacts& d : facts_.drives) {
       AppendFormat(&text_, " [%s] ", d.root.c_str());
       switch (d.type) {
-        case DriveType::kRemovable: Put("リムーバブルドライブ"); break;
-        case DriveType::kRemote: Put("ネットワークドライブ"); break;
-        case DriveType::kCdRom: Put("CD/DVD-ROM ドライブ"); break;
-        case DriveType::kRamDisk: Put("RAM-DISK ドライブ"); break;
+        case DriveType::kRemovable:
+          Put("リムーバブルドライブ");
+          break;
+        case DriveType::kRemote:
+          Put("ネットワークドライブ");
+          break;
+        case DriveType::kCdRom:
+          Put("CD/DVD-ROM ドライブ");
+          break;
+        case DriveType::kRamDisk:
+          Put("RAM-DISK ドライブ");
+          break;
         case DriveType::kFixed:
           if (d.spaceKnown) {
             PutRaw(DriveSpaceText(d.freeBytes, d.totalBytes));
@@ -340,7 +347,9 @@ class ReportWriter {
             break;
           }
           [[fallthrough]];
-        case DriveType::kUnknown: Put("不明"); break;
+        case DriveType::kUnknown:
+          Put("不明");
+          break;
       }
       Put("\r\n");
     }
