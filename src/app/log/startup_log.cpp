@@ -17,10 +17,6 @@ const char* YesNoPadded(bool yes) {
   return yes ? "Yes" : "No ";
 }
 
-int Megabytes(uint64_t bytes) {
-  return static_cast<int>(bytes >> 20);
-}
-
 }  // namespace
 
 LocalTime LocalTimeNow() {

@@ -32,6 +32,11 @@ void AppendFormat(std::string* out, const char* utf8Format, ...)
 // "%d.%02d" of major and minor, with "%x" of the revision when it is not 0.
 std::string VersionText(uint8_t major, uint8_t minor, uint8_t revision);
 
+// Whole megabytes, for the "%dMB" fields.
+inline int Megabytes(uint64_t bytes) {
+  return static_cast<int>(bytes >> 20);
+}
+
 // "DirectX %d (%d.%02d.%02d.%04d)" of the packed registry version, "Unknown" when there is none.
 std::string DirectXText(const uint32_t (&version)[2]);
 

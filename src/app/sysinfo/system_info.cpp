@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
 #include <charconv>
 #include <cstdlib>
 #include <filesystem>
@@ -62,13 +61,9 @@ std::string Unescape(std::string_view s) {
   return out;
 }
 
-bool StartsWith(std::string_view s, std::string_view prefix) {
-  return s.substr(0, prefix.size()) == prefix;
-}
-
 // A partition reports removable through its disk.
 bool IsRemovableDevice(const std::string& source) {
-  if (!StartsWith(source, "/dev/")) return false;
+  if (!source.starts_with("/dev/")) return false;
   std::error_code ec;
   std::filesystem::path device = std::filesystem::canonical(source, ec);
   if (ec) return false;
@@ -173,21 +168,21 @@ std::vector<MountEntry> ParseMounts(std::string_view text) {
 }
 
 std::optional<DriveType> ClassifyMount(const MountEntry& mount) {
-  static constexpr std::array<std::string_view, 28> kPseudo = {
-      "proc",        "sysfs",          "devtmpfs",  "devpts",      "tmpfs",
-      "ramfs",       "cgroup",         "cgroup2",   "securityfs",  "debugfs",
-      "tracefs",     "pstore",         "bpf",       "mqueue",      "hugetlbfs",
-      "configfs",    "fusectl",        "autofs",    "binfmt_misc", "rpc_pipefs",
-      "nsfs",        "efivarfs",       "selinuxfs", "squashfs",    "fuse.gvfsd-fuse",
-      "fuse.portal", "overlayfs-meta", "none"};
-  static constexpr std::array<std::string_view, 12> kRemote = {
-      "nfs", "nfs4", "cifs",      "smb3", "smbfs",      "ncpfs",
-      "afs", "ceph", "glusterfs", "9p",   "fuse.sshfs", "fuse.rclone"};
+  static constexpr std::string_view kPseudo[] = {
+      "proc",       "sysfs",    "devtmpfs",  "devpts",      "tmpfs",
+      "ramfs",      "cgroup",   "cgroup2",   "securityfs",  "debugfs",
+      "tracefs",    "pstore",   "bpf",       "mqueue",      "hugetlbfs",
+      "configfs",   "fusectl",  "autofs",    "binfmt_misc", "rpc_pipefs",
+      "nsfs",       "efivarfs", "selinuxfs", "squashfs",    "fuse.gvfsd-fuse",
+      "fuse.portal"};
+  static constexpr std::string_view kRemote[] = {"nfs",       "nfs4",  "cifs",       "smb3",
+                                                 "smbfs",     "ncpfs", "afs",        "ceph",
+                                                 "glusterfs", "9p",    "fuse.sshfs", "fuse.rclone"};
   const std::string& type = mount.type;
-  if (std::find(kPseudo.begin(), kPseudo.end(), type) != kPseudo.end()) return std::nullopt;
-  if (std::find(kRemote.begin(), kRemote.end(), type) != kRemote.end()) return DriveType::kRemote;
+  if (std::ranges::find(kPseudo, type) != std::end(kPseudo)) return std::nullopt;
+  if (std::ranges::find(kRemote, type) != std::end(kRemote)) return DriveType::kRemote;
   if (type == "iso9660" || type == "udf") return DriveType::kCdRom;
-  if (StartsWith(mount.source, "/dev/ram") || StartsWith(mount.source, "/dev/zram")) {
+  if (mount.source.starts_with("/dev/ram") || mount.source.starts_with("/dev/zram")) {
     return DriveType::kRamDisk;
   }
   return DriveType::kFixed;
@@ -212,8 +207,9 @@ std::vector<DriveFacts> ListDrives() {
       d.spaceKnown = SystemInfo::GetDiskSpace(point, &d.freeBytes, &d.totalBytes);
     }
     std::error_code ec;
-    std::filesystem::path device = std::filesystem::canonical(mount.source, ec);
-    if (!ec) {
+    std::filesystem::path device;
+    if (mount.source.starts_with('/')) device = std::filesystem::canonical(mount.source, ec);
+    if (!device.empty() && !ec) {
       auto label = labels.find(device.string());
       if (label != labels.end()) d.volumeName = Cp932(label->second);
     }

@@ -1,8 +1,11 @@
 #include "app/sysinfo/system_report.h"
 
 #include <algorithm>
+#include <filesystem>
 
 #include "app/sysinfo/report_text.h"
+#include "host/cp932.h"
+#include "host/host_path.h"
 
 namespace bw {
 namespace {
@@ -93,8 +96,6 @@ class ReportWriter {
     AppendFormat(&text_, "\r\n高分解能タイマー: %s\r\nフレームスキップ: %s\r\n\r\n",
                  W(InUse(facts_.highResTimer)).c_str(), W(OnOff(facts_.frameSkip)).c_str());
   }
-
-  static int Megabytes(uint64_t bytes) { return static_cast<int>(bytes >> 20); }
 
   void Display() {
     Put("ディスプレイ    : ");
@@ -371,7 +372,28 @@ class ReportWriter {
   std::string text_;
 };
 
+// A Linux path in the engine's drive form; a name without one is shown as near as CP932 allows.
+std::string EngineFormPath(const std::string& linuxPath) {
+  std::string path;
+  if (host::LinuxPathToEnginePath(linuxPath, path) != host::kPathOk) {
+    path = host::Utf8ToCp932Lenient(linuxPath);
+  }
+  return path;
+}
+
 }  // namespace
+
+ReportFacts GatherReportFacts() {
+  ReportFacts f;
+  std::error_code ec;
+  std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (!ec) f.programPath = EngineFormPath(program.string());
+  std::filesystem::path folder = std::filesystem::current_path(ec);
+  if (!ec) f.workingFolder = EngineFormPath(folder.string());
+  f.drives = ListDrives();
+  f.processes = ListProcesses();
+  return f;
+}
 
 std::string BuildSystemReport(const ReportRecord& record, const SystemInfo& system,
                               const MonitorList* monitors, const ReportFacts& facts) {

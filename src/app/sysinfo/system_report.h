@@ -39,6 +39,10 @@ struct ReportFacts {
   std::optional<std::vector<ProcessFacts>> processes;  // nothing: no snapshot
 };
 
+// The facts the system itself can tell: the program's path and working folder (engine paths),
+// the drives and the processes. The device owners add theirs.
+ReportFacts GatherReportFacts();
+
 // The report as CP932 text with CR LF line ends. monitors may be null.
 std::string BuildSystemReport(const ReportRecord& record, const SystemInfo& system,
                               const MonitorList* monitors, const ReportFacts& facts);

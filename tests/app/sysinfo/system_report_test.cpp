@@ -295,6 +295,14 @@ TEST(SystemReportTest, LongFormWithoutDirectDrawOrSnapshot) {
             std::string::npos);
 }
 
+TEST(SystemReportTest, GathersTheProgramInEngineForm) {
+  ReportFacts f = GatherReportFacts();
+  EXPECT_TRUE(f.programPath.starts_with("Z:\\")) << f.programPath;
+  EXPECT_TRUE(f.programPath.ends_with("\\app_tests")) << f.programPath;
+  EXPECT_TRUE(f.workingFolder.starts_with("Z:\\")) << f.workingFolder;
+  EXPECT_TRUE(f.processes.has_value());
+}
+
 TEST(ReportTextTest, EdgesOfTheSharedPieces) {
   EXPECT_EQ(VersionText(1, 2, 0x1F), "1.021f");
   EXPECT_EQ(ClockText(1999.6), "2.00GHz") << "rounded to whole MHz first";
