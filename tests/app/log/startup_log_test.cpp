@@ -1,0 +1,264 @@
+#include "app/log/startup_log.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "host/cp932.h"
+#include "host/host_path.h"
+#include "support/temp_dir.h"
+
+namespace bw {
+namespace {
+
+constexpr uint64_t kMB = 1 << 20;
+
+class StartupLogTest : public testing::Test {
+ protected:
+  StartupLogTest() {
+    EXPECT_EQ(host::LinuxPathToEnginePath(dir_.path().string(), folder_), host::kPathOk);
+  }
+
+  // Each reading of the clock is one second later than the one before.
+  StartupLog::TimeSource Clock() {
+    return [this] { return LocalTime{2026, 3, 7, 9, 5, seconds_++}; };
+  }
+
+  std::string ReadLog() const {
+    std::ifstream in(dir_.path() / StartupLog::kFileName, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return host::Cp932ToUtf8Lenient(text.str());
+  }
+
+  test::TempDir dir_;
+  std::string folder_;
+  int seconds_ = 58;
+};
+
+TEST_F(StartupLogTest, WritesEverySectionInStartUpOrder) {
+  StartupLog log(Clock());
+  ASSERT_EQ(log.Start(true, folder_), kStartupLogOk);
+
+  log.WriteVersion({host::Utf8ToCp932("星の庭").text, 1, 2, 11, "Trial", ""});
+
+  SystemFacts system;
+  system.osName = "Linux";
+  system.versionText = "6.1.0";
+  system.language = "C";
+  system.memory = {4096 * kMB, 1024 * kMB, 2048 * kMB, 2000 * kMB};
+  MonitorFacts a;
+  a.bounds = {0, 0, 1920, 1080};
+  a.bitsPerPixel = 32;
+  a.refreshHz = 60;
+  a.primary = true;
+  MonitorFacts b = a;
+  b.bounds = {1920, 0, 3200, 1024};
+  b.primary = false;
+  log.WriteSystem(system, MonitorList({a, b}), "/opt/game/run", "Z:\\opt\\game\\");
+
+  ProcessorFacts cpu;
+  cpu.brand = "Some Brand";  // no model name: the brand alone
+  cpu.vendor = "AuthenticAMD";
+  cpu.family = 15;
+  cpu.l1DataKB = 64;
+  cpu.l2KB = 512;
+  cpu.fpu = cpu.sse2 = true;
+  cpu.clockMhz = 2400;
+  log.WriteProcessor(cpu, true, 2);
+
+  InputFacts input;
+  input.keyCount = 256;
+  input.mouseAxes = 3;
+  input.mouseButtons = 8;
+  log.WriteInput(input);
+
+  SoundFacts sound;
+  sound.devices = {{"Default", "", false}, {"Speakers", "snd.so"}};
+  log.WriteSound(sound);
+
+  DisplayFacts display;
+  display.fullScreen = true;
+  display.width = 640;
+  display.height = 480;
+  display.bitsPerPixel = 16;
+  DirectDrawFacts dd;
+  dd.driverName = "Soft";
+  dd.driverVersion[0] = 1;
+  dd.hardwareStretch = true;
+  dd.primary = SurfaceFacts{false, 0x200};
+  dd.backBuffer = SurfaceFacts{true, 0x800};
+  dd.pixel = {32, 0x20, 8, 8, 8, 0xFF0000, 0xFF00, 0xFF};
+  display.directDraw = dd;
+  Direct3DFacts d3d;
+  d3d.deviceType = 1;
+  d3d.zBufferBits = 16;
+  d3d.textureFormats = kTexture4444 | kTextureX888;
+  d3d.maxTextureStages = 2;
+  d3d.minTextureWidth = d3d.minTextureHeight = 1;
+  d3d.maxTextureWidth = d3d.maxTextureHeight = 256;
+  d3d.gouraudAlpha = true;
+  d3d.textureCaps = kTextureCapsPow2 | kTextureCapsSquareOnly;
+  display.direct3D = d3d;
+  log.WriteDisplay(display, true, true);
+
+  std::vector<DriveFacts> drives(3);
+  drives[0] = {"/", DriveType::kFixed, true, 5 * kMB, 1234567 * kMB, "root"};
+  drives[1].root = "/mnt/cd";
+  drives[1].type = DriveType::kCdRom;
+  drives[2].root = "/mnt/odd";
+  drives[2].type = DriveType::kFixed;
+  log.Finish(drives, std::vector<ProcessFacts>{{1, "init", "/sbin/init"}, {7, "worker", ""}});
+  EXPECT_FALSE(log.IsOpen());
+
+  EXPECT_EQ(ReadLog(),
+            "< Initialize Start...  2026/03/07  09:05:58 >\r\n\r\n"
+            "「星の庭」Version 1.02b\r\n"
+            "Trial\r\n"
+            "\r\n[ System ]\r\n"
+            "OS       : Linux (6.1.0)\r\n"
+            "Language : C\r\n"
+            "Memory   : 4096MB (Avail 1024MB)\r\n"
+            "Display  : 1920 x 1080  32bit 60Hz (Primary)\r\n"
+            "           1280 x 1024  32bit 60Hz\r\n"
+            "DirectX  : Unknown\r\n"
+            "PageFile : 2048MB (Avail 2000MB)\r\n"
+            "Module   : /opt/game/run\r\n"
+            "Directory: Z:\\opt\\game\\\r\n\r\n\r\n"
+            "[ CPU ]\r\n"
+            "Name    : Some Brand\r\n"
+            "Vender  : AuthenticAMD\r\n"
+            "          Type 0 / Family 15 / Model 0 / Stepping 0\r\n"
+            "CpuClock: 2.40GHz (2 CPU)\r\n"
+            "Cache   : L1 D-Cache 64KB / L2 Cache 512KB\r\n"
+            "Support : FPU ○ / TSC × / CMOV ×\r\n"
+            "          MMX × / SSE × / SSE2 ○ / SSE3 × / MMX+ × / 3DNow! × / 3DNow!+ × / HTT ×"
+            "\r\n\r\n\r\n"
+            "[ DirectInput ]\r\n"
+            "KeyBoard: 256 Key\r\n"
+            "Mouse   : 3 Axes / 8 Button\r\n"
+            "JoyStick: None\r\n\r\n\r\n"
+            "[ DirectSound ]\r\n"
+            "<Device 1>\r\n"
+            "Driver Name: Speakers\r\n"
+            "Driver File: snd.so\r\n"
+            "\r\n\r\n"
+            "[ FullScreen Mode ]\r\n"
+            "Display : 640 x 480  16bit\r\n"
+            "< DirectDraw >\r\n"
+            "Driver Name   : Soft\r\n"
+            "Driver File   : \r\n"
+            "Driver Version: 1.0.0.0\r\n"
+            "DirectDraw    : HEL\r\n"
+            "HAL StretchBlt: Yes\r\n"
+            "VideoMemory   : Unknown\r\n"
+            "Primary       : VRAM[Yes]  Caps[0x00000200]\r\n"
+            "Secondary     : VRAM[No]  Caps[0x00000800]\r\n"
+            "Pixel         : 32bit  Type[0x0020]  RGB 888 / 00ff0000:0000ff00:000000ff\r\n"
+            "< Direct3D >\r\n"
+            "Device : HAL\r\n"
+            "ZBuffer: 16bit\r\n"
+            "\r\n<Support Texture>\r\n"
+            "16bpp  ARGB  4,4,4,4\r\n"
+            "32bpp   RGB    8,8,8\r\n"
+            "\r\nMax Texture Stages: 2\r\n"
+            "Min Texture Size  : 1 x 1\r\n"
+            "Max Texture Size  : 256 x 256\r\n\r\n"
+            "DrawPrimitiveVertex: No\r\n"
+            "GouraudAlpha       : Yes\r\n"
+            "AlphaTest          : No\r\n"
+            "ZBufferLessHSR     : No\r\n"
+            "\r\n<Caps>\r\n"
+            "TextureCaps  : 0x00000022\r\n"
+            "TextureOpCaps: 0x00000000\r\n"
+            "SrcBlendCaps : 0x00000000\r\n"
+            "DestBlendCaps: 0x00000000\r\n"
+            "\r\n<Texture Limitation>\r\n"
+            "The square of 2\r\n"
+            "Only a square\r\n"
+            "\r\n\r\n"
+            "\r\n\r\n"
+            "[ Drive Info ]\r\n"
+            " [/]           5 /   1,234,567 MB\r\n"
+            " [/mnt/cd] CD/DVD-ROM Drive\r\n"
+            " [/mnt/odd] Unknown\r\n"
+            "\r\n\r\n[ Application ]\r\n"
+            "\r\n\r\n[ Process ]\r\n"
+            "/sbin/init\r\n"
+            "worker\r\n"
+            "\r\n< Initialize Done...  2026/03/07  09:05:59 >\r\n");
+}
+
+TEST_F(StartupLogTest, SmallerVariantsOfTheSections) {
+  StartupLog log(Clock());
+  ASSERT_EQ(log.Start(true, folder_), kStartupLogOk);
+  SystemFacts system;
+  system.screenWidth = 800;
+  system.screenHeight = 600;
+  system.bitsPerPixel = 24;
+  system.directXVersion[0] = 4 << 16 | 9;
+  system.directXVersion[1] = 904;
+  MonitorFacts only;
+  only.bounds = {0, 0, 800, 600};
+  only.primary = true;
+  log.WriteSystem(system, MonitorList(std::vector<MonitorFacts>{}), "", "");
+  log.WriteSystem(system, MonitorList({only}), "", "");
+  ProcessorFacts cpu;
+  cpu.name = "Intel Pentium";
+  log.WriteProcessor(cpu, false, 1);
+  InputFacts input;
+  input.mode = 2;
+  input.joystick = JoystickFacts{2, "Pad", 2, 12};
+  log.WriteInput(input);
+  log.WriteSound({});
+  DisplayFacts display;
+  log.WriteDisplay(display, true, true);
+  display.directDraw = DirectDrawFacts{};
+  display.directDraw->videoTotalBytes = 32 * kMB;
+  display.directDraw->videoFreeBytes = 8 * kMB;
+  display.texture = PresentTextureFacts{1024, 512, 0x20, false};
+  log.WriteDisplay(display, false, false);
+  log.Finish({}, std::nullopt);
+
+  const std::string text = ReadLog();
+  for (const char* piece : {
+           "Display  : 800 x 600  24bit 0Hz (Not MonitorInfo)\r\nDirectX  : DirectX 9 "
+           "(4.09.00.0904)",
+           "Display  : 800 x 600  0bit 0Hz\r\nDirectX",  // one monitor: not marked primary
+           "Name    : Intel Pentium [  ]\r\nVender  : \r\n"
+           "          Type 0 / Family 0 / Model 0 / Stepping 0\r\nCache   : \r\n",
+           "[ Input Window Message ]\r\nJoyStick: No.2 / Pad / 2 Axes / 12 Button\r\n\r\n\r\n",
+           "[ DirectSound ]\r\nUnknown\r\n\r\n\r\n",
+           "[ Window Mode ]\r\n< GDI >\r\n\r\n\r\n",
+           "VideoMemory   : 32.000 MB (free: 8.000 MB)\r\n< Direct3D >\r\n"
+           "Texture       : 1024 x 512  Type[0x0020]\r\nDirectBlt     : No \r\n\r\n\r\n",
+           "[ Process ]\r\nError\r\n\r\n< Initialize Done",
+       }) {
+    EXPECT_NE(text.find(piece), std::string::npos) << "missing: " << piece << "\nin:\n" << text;
+  }
+}
+
+TEST_F(StartupLogTest, SwitchOffTouchesNothing) {
+  dir_.WriteFile(StartupLog::kFileName, "previous start");
+  StartupLog log(Clock());
+  EXPECT_EQ(log.Start(false, folder_), kStartupLogOk);
+  EXPECT_FALSE(log.IsOpen());
+  log.WriteVersion({"T", 1, 0, 0, "", ""});
+  log.Finish({}, std::nullopt);
+  EXPECT_EQ(ReadLog(), "previous start");
+}
+
+TEST_F(StartupLogTest, UnwritableFolderAnswersTheFailureCode) {
+  dir_.WriteFile("file", "not a folder");
+  StartupLog log(Clock());
+  EXPECT_EQ(log.Start(true, folder_ + "\\file"), kStartupLogCreateFailed);
+  EXPECT_EQ(log.Start(true, folder_ + "\\missing\\"), kStartupLogCreateFailed);
+  EXPECT_EQ(log.Start(true, "C:\\Windows"), kStartupLogCreateFailed) << "no such drive";
+  EXPECT_FALSE(log.IsOpen());
+  log.Finish({}, std::nullopt);
+  EXPECT_EQ(seconds_, 58) << "nothing was written";
+}
+
+}  // namespace
+}  // namespace bw

@@ -1,0 +1,151 @@
+#include "app/sysinfo/monitor_list.h"
+
+#include <gtest/gtest.h>
+
+#include "host/headless/headless_backend.h"
+
+namespace bw {
+namespace {
+
+// A 1920x1080 primary and a 2560x1440 monitor to its right; each loses 40 rows to a panel.
+class MonitorPlacementTest : public testing::Test {
+ protected:
+  bool SetDesktop() {
+    host::DesktopInfo desktop;
+    desktop.width = 1920;
+    desktop.height = 1080;
+    desktop.bitsPerPixel = 32;
+    desktop.monitors = {{{0, 0, 1920, 1080}, {0, 0, 1920, 1040}},
+                        {{1920, 0, 4480, 1440}, {1920, 0, 4480, 1400}}};
+    backend_.SetDesktop(desktop);
+    return true;
+  }
+
+  int32_t Place(int32_t x, int32_t y, int32_t w, int32_t h, bool force, bool centre) {
+    x_ = x;
+    y_ = y;
+    return list_.PlaceWindow(&x_, &y_, w, h, force, centre);
+  }
+
+  host::HeadlessBackend backend_;
+  host::ScopedBackend use_{&backend_};
+  bool desktopSet_ = SetDesktop();
+  MonitorList list_;
+  int32_t x_ = 0;
+  int32_t y_ = 0;
+};
+
+TEST_F(MonitorPlacementTest, ReadsTheHostDesktop) {
+  ASSERT_EQ(list_.GetCount(), 2u);
+  const MonitorRecord& second = list_.Records()[1];
+  EXPECT_EQ(second.bounds, (host::Rect{1920, 0, 4480, 1440}));
+  EXPECT_EQ(second.bitsPerPixel, 32);
+  EXPECT_TRUE(list_.Records()[0].primary);
+  EXPECT_FALSE(second.primary);
+  EXPECT_EQ(list_.Records()[0].description, "Unknown[1]") << "the host names no adapter";
+  EXPECT_EQ(second.description, "Unknown[2]");
+}
+
+TEST_F(MonitorPlacementTest, WindowInsideAWorkAreaStaysUnlessForced) {
+  EXPECT_EQ(Place(2000, 100, 800, 600, false, true), 0);
+  EXPECT_EQ(x_, 2000);
+  EXPECT_EQ(y_, 100);
+
+  EXPECT_EQ(Place(2000, 100, 800, 600, true, true), 1);
+  EXPECT_EQ(x_, 1920 + 1280 - 400) << "centred on the nearest monitor's work area";
+  EXPECT_EQ(y_, 700 - 300);
+
+  EXPECT_EQ(Place(3680, 800, 800, 600, false, false), 0) << "touching the right and bottom edges";
+  EXPECT_EQ(Place(3681, 800, 800, 600, false, false), 1);
+  EXPECT_EQ(x_, 1920);
+  EXPECT_EQ(y_, 0);
+}
+
+TEST_F(MonitorPlacementTest, TooLargeForTheNearestGoesToTheFirstThatHoldsIt) {
+  EXPECT_EQ(Place(100, 100, 2000, 1200, false, false), 1);
+  EXPECT_EQ(x_, 1920);
+  EXPECT_EQ(y_, 0);
+  EXPECT_EQ(Place(100, 100, 2000, 1200, false, true), 1);
+  EXPECT_EQ(x_, 1920 + 1280 - 1000);
+  EXPECT_EQ(y_, 700 - 600);
+}
+
+TEST_F(MonitorPlacementTest, NothingHoldsItThenTopLeftOfTheNearestUncentred) {
+  EXPECT_EQ(Place(10, 10, 3000, 1500, false, true), 1);
+  EXPECT_EQ(x_, 0);
+  EXPECT_EQ(y_, 0);
+  // Off every monitor: the closest one.
+  EXPECT_EQ(Place(9000, 100, 100, 100, false, false), 1);
+  EXPECT_EQ(x_, 1920);
+  EXPECT_EQ(y_, 0);
+}
+
+TEST_F(MonitorPlacementTest, RefusesEmptySizesAndEmptyLists) {
+  EXPECT_EQ(Place(0, 0, 0, 100, false, false), -1);
+  EXPECT_EQ(Place(0, 0, 100, -1, false, false), -1);
+  MonitorList empty(std::vector<MonitorFacts>{});
+  int32_t x = 5, y = 5;
+  EXPECT_EQ(empty.PlaceWindow(&x, &y, 100, 100, true, true), -1);
+  EXPECT_EQ(x, 5);
+  EXPECT_EQ(empty.FindMonitorFitting(1, 1), kNoMonitor);
+}
+
+TEST_F(MonitorPlacementTest, FindsTheFirstMonitorLargeEnough) {
+  EXPECT_EQ(list_.FindMonitorFitting(1920, 1080), 1u);
+  EXPECT_EQ(list_.FindMonitorFitting(1921, 1080), 2u);
+  EXPECT_EQ(list_.FindMonitorFitting(2561, 10), kNoMonitor);
+  EXPECT_EQ(list_.FindMonitorFitting(0, 10), kNoMonitor);
+}
+
+TEST_F(MonitorPlacementTest, UnknownHandleAnswersThePrimaryScreen) {
+  host::Rect rect;
+  EXPECT_EQ(list_.GetMonitorRect(&rect, 2), 0u);
+  EXPECT_EQ(rect, (host::Rect{1920, 0, 4480, 1440}));
+  EXPECT_EQ(list_.GetMonitorRect(&rect, 3), 1u);
+  EXPECT_EQ(rect, (host::Rect{0, 0, 1920, 1080}));
+}
+
+MonitorFacts Named(std::string description, uint32_t refreshHz = 60) {
+  MonitorFacts f;
+  f.bounds = {0, 0, 640, 480};
+  f.description = std::move(description);
+  f.refreshHz = refreshHz;
+  return f;
+}
+
+TEST(MonitorNumberingTest, IdenticalMonitorsAreNumberedPastTen) {
+  std::vector<MonitorFacts> facts(12, Named("Card"));
+  facts.insert(facts.begin() + 3, Named("Other"));
+  MonitorList list(facts);
+  ASSERT_EQ(list.GetCount(), 13u);
+  EXPECT_EQ(list.Records()[0].description, "Card[1]");
+  EXPECT_EQ(list.Records()[2].description, "Card[3]");
+  EXPECT_EQ(list.Records()[3].description, "Other");
+  EXPECT_EQ(list.Records()[3].duplicateNumber, MonitorRecord::kNotNumbered);
+  EXPECT_EQ(list.Records()[10].description, "Card[10]");
+  EXPECT_EQ(list.Records()[12].description, "Card[12]");
+  EXPECT_EQ(list.Records()[12].duplicateNumber, 12);
+}
+
+TEST(MonitorNumberingTest, LongDescriptionsMakeRoomForTheNumber) {
+  const std::string longName(200, 'A');
+  MonitorList plain({Named(longName)});
+  EXPECT_EQ(plain.Records()[0].description.size(), MonitorRecord::kDescriptionSize - 1);
+
+  // One byte and 63 double-byte characters: the cut may not split a character.
+  std::string kana;
+  for (int i = 0; i < 63; ++i) kana += "\x83\x41";  // "ア"
+  MonitorList twins({Named("A" + kana), Named("A" + kana)});
+  const std::string& second = twins.Records()[1].description;
+  EXPECT_EQ(second, "A" + kana.substr(0, 61 * 2) + "[2]");
+  EXPECT_LE(second.size(), MonitorRecord::kDescriptionSize - 1);
+}
+
+TEST(MonitorNumberingTest, DefaultRefreshReadsAsZero) {
+  MonitorList list({Named("A", 1), Named("B", 75)});
+  EXPECT_EQ(list.Records()[0].refreshHz, 0);
+  EXPECT_EQ(list.Records()[1].refreshHz, 75);
+}
+
+}  // namespace
+}  // namespace bw

@@ -1,0 +1,320 @@
+#include "app/sysinfo/system_report.h"
+
+#include <gtest/gtest.h>
+
+#include "app/sysinfo/report_text.h"
+#include "host/cp932.h"
+
+namespace bw {
+namespace {
+
+std::string ToCp932(std::string_view utf8) {
+  host::Cp932Conversion c = host::Utf8ToCp932(utf8);
+  EXPECT_TRUE(c.ok) << "test text has no CP932 form at " << c.errorOffset;
+  return c.text;
+}
+
+// Compares as UTF-8 for a readable difference, then byte for byte.
+void ExpectReport(const std::string& cp932, const std::string& expectedUtf8) {
+  EXPECT_EQ(host::Cp932ToUtf8Lenient(cp932), expectedUtf8);
+  EXPECT_EQ(cp932, ToCp932(expectedUtf8));
+}
+
+constexpr uint64_t kMB = 1 << 20;
+
+SystemFacts LinuxBox() {
+  SystemFacts s;
+  s.osName = "Linux";
+  s.versionText = "6.1.0";
+  s.language = "ja_JP.UTF-8";
+  s.memory = {8192 * kMB, 3000 * kMB, 2048 * kMB, 512 * kMB};
+  s.screenWidth = 800;
+  s.screenHeight = 600;
+  s.bitsPerPixel = 24;
+  s.processorCount = 8;
+  return s;
+}
+
+ProcessorFacts Coppermine() {
+  ProcessorFacts cpu;
+  cpu.name = "Intel Celeron(Coppermine-128K)";
+  cpu.vendor = "GenuineIntel";
+  cpu.family = 6;
+  cpu.model = 8;
+  cpu.stepping = 3;
+  cpu.l1CodeKB = 16;
+  cpu.l1DataKB = 16;
+  cpu.l2KB = 128;
+  cpu.fpu = cpu.tsc = cpu.cmov = cpu.mmx = cpu.sse = true;
+  cpu.clockMhz = 933.4;
+  return cpu;
+}
+
+TEST(SystemReportTest, LongFormWithEveryDevice) {
+  ReportRecord record;
+  record.title = ToCp932("星の庭");
+  record.versionMajor = 1;
+  record.versionMinor = 2;
+  record.versionRevision = 11;
+  record.extraLine1 = ToCp932("体験版");
+  record.longForm = true;
+
+  SystemFacts system = LinuxBox();
+  system.directXVersion[0] = 4 << 16 | 9;
+  system.directXVersion[1] = 0 << 16 | 904;
+  MonitorFacts first;
+  first.bounds = {0, 0, 1920, 1080};
+  first.bitsPerPixel = 32;
+  first.refreshHz = 60;
+  first.description = "Card";
+  first.primary = true;
+  MonitorFacts second = first;
+  second.bounds = {1920, 0, 3200, 1024};
+  second.bitsPerPixel = 16;
+  second.refreshHz = 1;
+  second.primary = false;
+  MonitorList monitors({first, second});
+
+  ReportFacts f;
+  f.processor = Coppermine();
+  f.processor.brand = "Brand X";
+  f.display.initialised = true;
+  f.display.path = PresentPath::kDirectDraw;
+  f.display.vsync = true;
+  DirectDrawFacts dd;
+  dd.driverName = "Soft Card";
+  dd.driverFile = "soft.drv";
+  dd.driverVersion[0] = 6;
+  dd.driverVersion[1] = 14;
+  dd.driverVersion[2] = 10;
+  dd.driverVersion[3] = 2;
+  dd.hardware = true;
+  dd.videoTotalBytes = 64 * kMB;
+  dd.videoFreeBytes = 16 * kMB;
+  dd.primary = SurfaceFacts{false, 0x10000200};
+  dd.backBuffer = SurfaceFacts{true, 0x800};
+  dd.pixel = {16, 8, 5, 6, 5, 0xF800, 0x7E0, 0x1F};
+  f.display.directDraw = dd;
+  Direct3DFacts d3d;
+  d3d.deviceType = 2;
+  d3d.textureFormats = kTexture555 | kTexture565 | kTexture8888;
+  d3d.maxTextureStages = 8;
+  d3d.minTextureWidth = d3d.minTextureHeight = 1;
+  d3d.maxTextureWidth = d3d.maxTextureHeight = 2048;
+  d3d.alphaBlending = d3d.alphaTest = true;
+  d3d.textureCaps = 0x122;
+  d3d.textureOpCaps = 1;
+  d3d.srcBlendCaps = 2;
+  d3d.destBlendCaps = 3;
+  f.display.direct3D = d3d;
+  f.sound.available = true;
+  f.sound.devices = {
+      {"Primary Sound Driver", "", false}, {"Speakers", "snd.sys"}, {"Headset", "usb.sys"}};
+  f.input.keyCount = 256;
+  f.input.mouseAxes = 3;
+  f.input.mouseButtons = 5;
+  f.input.joystick = JoystickFacts{2, "Pad", 2, 10};
+  f.programPath = "/opt/game/run";
+  f.workingFolder = "/opt/game";
+  f.highResTimer = true;
+  auto fixed = [](std::string root, uint64_t freeMb, uint64_t totalMb, std::string label) {
+    return DriveFacts{std::move(root), DriveType::kFixed, true,
+                      freeMb * kMB,    totalMb * kMB,     std::move(label)};
+  };
+  auto other = [](std::string root, DriveType type) {
+    DriveFacts d;
+    d.root = std::move(root);
+    d.type = type;
+    return d;
+  };
+  f.drives = {fixed("/", 1234567, 2000000, "root"),
+              fixed("/boot", 5, 5000, ""),
+              other("/media/usb", DriveType::kRemovable),
+              other("/mnt/net", DriveType::kRemote),
+              other("/cdrom", DriveType::kCdRom),
+              other("/ram", DriveType::kRamDisk),
+              other("/odd", DriveType::kFixed)};
+  f.processes = std::vector<ProcessFacts>{{1, "init", "/sbin/init"}, {42, ToCp932("ゲーム"), ""}};
+
+  ExpectReport(BuildSystemReport(record, SystemInfo(system), &monitors, f),
+               "「星の庭」Version 1.02b\r\n"
+               "体験版\r\n"
+               "\r\n------ システム ------\r\n"
+               "OS              : Linux (6.1.0) ja_JP.UTF-8\r\n"
+               "DirectX         : DirectX 9 (4.09.00.0904)\r\n"
+               "CPU             : Intel Celeron(Coppermine-128K) [ Brand X ]\r\n"
+               "メモリ          : 8192MB (3000MB 使用可能)\r\n"
+               "ビデオメモリ    : 64.000 MB (48.000MB 使用中 / 16.000MB 使用可能)\r\n"
+               "ページファイル  : 1536MB 使用中 / 512MB 使用可能\r\n"
+               "ディスプレイ    : Card[1] 1920x1080 32bit 60Hz (Primary)\r\n"
+               "                  Card[2] 1280x1024 16bit\r\n"
+               "画面更新方法    : DirectDraw\r\n"
+               "実行ファイル    : /opt/game/run\r\n"
+               "作業フォルダ    : /opt/game\r\n"
+               "高分解能タイマー: 使用する\r\n"
+               "フレームスキップ: 無効\r\n\r\n"
+               "------ ウィンドウモード ------\r\n"
+               "< DirectDraw >\r\n"
+               "ビデオカード      : Soft Card\r\n"
+               "ドライバファイル  : soft.drv\r\n"
+               "ドライバ Version  : 6.14.10.2\r\n"
+               "動作モード        : HAL\r\n"
+               "ハードウェア拡縮  : 無効\r\n"
+               "プライマリバッファ: VRAM / Caps[0x10000200]\r\n"
+               "バックバッファ    : システムメモリ / Caps[0x00000800]\r\n"
+               "ピクセル情報      : 16bit Type[0x0008] RGB565/0000f800:000007e0:0000001f\r\n"
+               "VSync待ち描画     : 有効\r\n"
+               "DirectDraw Flip   : 無効\r\n"
+               "------ Direct3D ------\r\n"
+               "動作モード            : T&L\r\n"
+               "αブレンディング      : 有効\r\n"
+               "グーローαブレンド    : 無効\r\n"
+               "αテスト              : 有効\r\n"
+               "隠れサーフェスの除去  : 無効\r\n"
+               "最大テクスチャステージ: 8\r\n"
+               "最小テクスチャサイズ  : 1 x 1\r\n"
+               "最大テクスチャサイズ  : 2048 x 2048\r\n"
+               "テクスチャ能力        : 0x00000122\r\n"
+               "テクスチャブレンド能力: 0x00000001\r\n"
+               "転送元αブレンド能力  : 0x00000002\r\n"
+               "転送先αブレンド能力  : 0x00000003\r\n"
+               "テクスチャサイズ制限  : 幅と高さは2の二乗 / 正方形のみ / 特定条件下で制限なし\r\n"
+               "<サポートテクスチャフォーマット>\r\n"
+               "  16bpp   RGB    5,5,5\r\n"
+               "  16bpp   RGB    5,6,5\r\n"
+               "  32bpp  ARGB  8,8,8,8\r\n"
+               "------ CPU ------\r\n"
+               "CPU情報    : Intel Celeron(Coppermine-128K) [ Brand X ]\r\n"
+               "             Vender GenuineIntel / Type 0 / Family 6 / Model 8 / Stepping 3\r\n"
+               "CPUクロック: 933MHz (8 CPU)\r\n"
+               "キャッシュ : L1 C-Cache 16KB / L1 D-Cache 16KB / L2 Cache 128KB\r\n"
+               "拡張機能   : FPU ○ / TSC ○ / CMOV ○\r\n"
+               "             MMX ○ / SSE ○ / SSE2 × / SSE3 ×\r\n"
+               "             MMX+ × / 3DNow! × / 3DNow!+ × / HTT ×\r\n\r\n"
+               "----- DirectSound -----\r\n"
+               "DirectSound状態 : 有効\r\n"
+               "サウンドカード  : Speakers\r\n"
+               "ドライバファイル: snd.sys\r\n"
+               "サウンドカード  : Headset\r\n"
+               "ドライバファイル: usb.sys\r\n"
+               "※複数のサウンドデバイスが接続されています。\r\n"
+               "\r\n----- 入力デバイス -----\r\n"
+               "入力検知方式    : DirectInput\r\n"
+               "キーボード      : 256 キー\r\n"
+               "マウス          : 3 軸 / 5 ボタン\r\n"
+               "ジョイスティック: No.2 / Pad / 2 軸 / 10 ボタン\r\n\r\n"
+               "----- ドライブ情報 -----\r\n"
+               " [/]   1,234,567 /   2,000,000 MB (root)\r\n"
+               " [/boot]           5 /       5,000 MB\r\n"
+               " [/media/usb] リムーバブルドライブ\r\n"
+               " [/mnt/net] ネットワークドライブ\r\n"
+               " [/cdrom] CD/DVD-ROM ドライブ\r\n"
+               " [/ram] RAM-DISK ドライブ\r\n"
+               " [/odd] 不明\r\n"
+               "\r\n----- プロセス -----\r\n"
+               "init\r\n"
+               "ゲーム\r\n");
+}
+
+TEST(SystemReportTest, ShortFormBeforeTheDevicesExist) {
+  ReportRecord record;
+  record.title = "Demo";
+  record.versionMajor = 1;
+  record.versionMinor = 2;
+  SystemFacts system = LinuxBox();
+  system.language = "C";
+  system.memory = {512 * kMB, 256 * kMB, 0, 0};
+  ReportFacts f;
+  f.processor = Coppermine();
+  f.input.mode = 2;
+  f.programPath = "/g/run";
+  f.workingFolder = "/g";
+  f.frameSkip = true;
+
+  ExpectReport(BuildSystemReport(record, SystemInfo(system), nullptr, f),
+               "「Demo」Version 1.02\r\n"
+               "\r\n------ システム ------\r\n"
+               "OS              : Linux (6.1.0) C\r\n"
+               "DirectX         : Unknown\r\n"
+               "CPU             : Intel Celeron(Coppermine-128K)\r\n"
+               "メモリ          : 512MB (256MB 使用可能)\r\n"
+               "ページファイル  : 0MB 使用中 / 0MB 使用可能\r\n"
+               "ディスプレイ    : 800x600 24bit\r\n"
+               "画面更新方法    : GDI\r\n"
+               "実行ファイル    : /g/run\r\n"
+               "作業フォルダ    : /g\r\n"
+               "高分解能タイマー: 使用しない\r\n"
+               "フレームスキップ: 有効\r\n\r\n"
+               "------ デバイス ------\r\n"
+               "ビデオカード    : 不明\r\n"
+               "サウンドカード  : 不明\r\n"
+               "DirectDraw      : 未初期化\r\n"
+               "Direct3D        : 無効\r\n"
+               "VSync待ち描画   : 無効\r\n"
+               "DirectDraw Flip : 無効\r\n"
+               "DirectSound     : 無効\r\n"
+               "DirectInput     : 無効\r\n"
+               "ジョイスティック: 無効\r\n"
+               "MMX命令         : 有効\r\n"
+               "SSE命令         : 有効\r\n");
+
+  record.showProcessor = false;
+  system.refreshHz = 75;
+  const std::string text =
+      host::Cp932ToUtf8Lenient(BuildSystemReport(record, SystemInfo(system), nullptr, f));
+  EXPECT_EQ(text.find("CPU             :"), std::string::npos) << "processor line suppressed";
+  EXPECT_NE(text.find("ディスプレイ    : 800x600 24bit 75Hz\r\n"), std::string::npos);
+}
+
+TEST(SystemReportTest, LongFormWithoutDirectDrawOrSnapshot) {
+  ReportRecord record;
+  record.longForm = true;
+  ReportFacts f;
+  f.display.fullScreen = true;
+  f.display.deviceDescription = "Panel";
+  f.display.width = 640;
+  f.display.height = 480;
+  f.display.bitsPerPixel = 16;
+  f.input.mode = 1;
+  const std::string text =
+      host::Cp932ToUtf8Lenient(BuildSystemReport(record, SystemInfo(LinuxBox()), nullptr, f));
+  EXPECT_NE(text.find("フレームスキップ: 無効\r\n\r\n"
+                      "------ フルスクリーンモード ------\r\n"
+                      "ディスプレイ      : Panel\r\n"
+                      "                    640x480 16bit\r\n"
+                      "GDI描画\r\n\r\n"
+                      "------ CPU ------\r\n"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("CPUクロック: ？？MHz (8 CPU)\r\nキャッシュ : \r\n"), std::string::npos);
+  EXPECT_NE(text.find("DirectSound状態 : 無効\r\n利用できません\r\n"), std::string::npos);
+  EXPECT_NE(text.find("入力検知方式    : Windows API\r\nジョイスティック: 無効\r\n"),
+            std::string::npos);
+  EXPECT_NE(text.find("----- ドライブ情報 -----\r\n\r\n----- プロセス -----\r\n"
+                      "スナップショットの作成に失敗\r\n"),
+            std::string::npos);
+}
+
+TEST(SystemReportTest, GathersTheProgramInEngineForm) {
+  ReportFacts f = GatherReportFacts();
+  EXPECT_TRUE(f.programPath.starts_with("Z:\\")) << f.programPath;
+  EXPECT_TRUE(f.programPath.ends_with("\\app_tests")) << f.programPath;
+  EXPECT_TRUE(f.workingFolder.starts_with("Z:\\")) << f.workingFolder;
+  EXPECT_TRUE(f.processes.has_value());
+}
+
+TEST(ReportTextTest, EdgesOfTheSharedPieces) {
+  EXPECT_EQ(VersionText(1, 2, 0x1F), "1.021f");
+  EXPECT_EQ(ClockText(1999.6), "2.00GHz") << "rounded to whole MHz first";
+  EXPECT_EQ(ClockText(999.4), "999MHz");
+  ProcessorFacts trace;
+  trace.traceCacheK = 12;
+  trace.l1CodeKB = 16;  // a trace cache takes the code cache's place
+  trace.l3KB = 2048;
+  EXPECT_EQ(CacheText(trace), ToCp932("L1 T-Cache 12KμOPs / L3 Cache 2048KB"));
+  EXPECT_EQ(DriveSpaceText(1000 * kMB, 6 * kMB - 1), "      1,000 /           5 MB")
+      << "whole megabytes, rounded down";
+}
+
+}  // namespace
+}  // namespace bw
