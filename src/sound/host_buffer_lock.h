@@ -1,0 +1,20 @@
+// Locking a host buffer that may have been lost: restore it and try once more.
+#pragma once
+
+#include <cstdint>
+
+#include "host/audio/sound_device.h"
+
+namespace bw {
+
+inline int LockRestoringLost(host::SoundBuffer& buffer, uint32_t offset, uint32_t bytes,
+                             host::LockedRegions* regions, uint32_t flags = 0) {
+  int r = buffer.Lock(offset, bytes, regions, flags);
+  if (r == host::kSoundBufferLost) {
+    buffer.Restore();
+    r = buffer.Lock(offset, bytes, regions, flags);
+  }
+  return r;
+}
+
+}  // namespace bw
