@@ -59,10 +59,6 @@ uint32_t MakeEnvelope8(std::vector<uint8_t>& data) {
   return peak;
 }
 
-void KeepDeviceAlive(host::SoundBuffer* buffer) {
-  if (DirectSoundDevice* device = Global<DirectSoundDevice>::Get()) device->KeepAlive(buffer);
-}
-
 }  // namespace
 
 DirectSoundBuffer::DirectSoundBuffer(DirectSoundDevice* device) {
@@ -180,25 +176,14 @@ int32_t DirectSoundBuffer::Start(uint8_t mode) {
   playMode_ = mode;
   pauseCount_ = 0;
   const uint32_t flags = mode == kPlayModeLoop ? host::kPlayLooping : 0;
-  int r = buffer_->Play(flags);
-  if (r == host::kSoundBufferLost) {
-    RestoreLost();
-    r = buffer_->Play(flags);
-  }
-  return r == host::kSoundOk ? kSoundBufferOk : kPlayFailed;
+  return PlayRestoringLost(*buffer_, flags) == host::kSoundOk ? kSoundBufferOk : kPlayFailed;
 }
 
 int32_t DirectSoundBuffer::Pause() {
   ScopedLock guard(lock_);
   if (!buffer_) return kNoSoundBuffer;
   if (playMode_ == kPlayModeNone) return kPauseNotStarted;
-  if (pauseCount_ == 0) {
-    if (!HostPlaying()) return kPauseNotPlaying;
-    KeepDeviceAlive(buffer_.get());
-    if (buffer_->Stop() != host::kSoundOk) return kPauseNotStarted;
-  }
-  ++pauseCount_;
-  return kSoundBufferOk;
+  return PauseHost();
 }
 
 int32_t DirectSoundBuffer::Resume() {
@@ -207,12 +192,7 @@ int32_t DirectSoundBuffer::Resume() {
   if (pauseCount_ == 0) return kResumeNotPaused;
   if (--pauseCount_ == 0) {
     const uint32_t flags = playMode_ == kPlayModeLoop ? host::kPlayLooping : 0;
-    int r = buffer_->Play(flags);
-    if (r == host::kSoundBufferLost) {
-      RestoreLost();
-      r = buffer_->Play(flags);
-    }
-    if (r != host::kSoundOk) return kResumeFailed;
+    if (PlayRestoringLost(*buffer_, flags) != host::kSoundOk) return kResumeFailed;
   }
   return kSoundBufferOk;
 }
@@ -220,7 +200,7 @@ int32_t DirectSoundBuffer::Resume() {
 int32_t DirectSoundBuffer::Stop() {
   ScopedLock guard(lock_);
   if (!buffer_) return kNoSoundBuffer;
-  if (HostPlaying()) KeepDeviceAlive(buffer_.get());
+  if (HostPlaying()) KeepDeviceAlive();
   const int r = buffer_->Stop();
   buffer_->Stop();
   buffer_->SetCurrentPosition(0);
@@ -229,16 +209,6 @@ int32_t DirectSoundBuffer::Stop() {
   pauseCount_ = 0;
   CancelFade();
   return r == host::kSoundOk ? kSoundBufferOk : kStopRefused;
-}
-
-int32_t DirectSoundBuffer::RestoreLost() {
-  uint32_t status = 0;
-  if (!buffer_ || buffer_->GetStatus(&status) != host::kSoundOk ||
-      (status & host::kStatusBufferLost) == 0) {
-    return 0;
-  }
-  // The host keeps the samples of a lost buffer, so the restore alone brings the sound back.
-  return buffer_->Restore();
 }
 
 uint32_t DirectSoundBuffer::BytesPerSecond() const {

@@ -26,13 +26,7 @@ constexpr int32_t kLoadFailed = 7;
 constexpr int32_t kDuplicated = 0;
 constexpr int32_t kDuplicateNoSource = 1;
 constexpr int32_t kDuplicateRefused = 2;
-// Results of Play and PlayLoop, Pause, Resume, Stop and SeekMs beyond kNoSoundBuffer.
-constexpr int32_t kPlayFailed = 2;
-constexpr int32_t kPauseNotStarted = 2;
-constexpr int32_t kPauseNotPlaying = 3;
-constexpr int32_t kResumeNotPaused = 2;
-constexpr int32_t kResumeFailed = 3;
-constexpr int32_t kStopRefused = 2;
+// Results of SeekMs beyond kNoSoundBuffer.
 constexpr int32_t kSeekNoFormat = 2;
 constexpr int32_t kSeekOutOfRange = 3;
 
@@ -82,8 +76,6 @@ class DirectSoundBuffer final : public SoundBuffer {
  private:
   int32_t Start(uint8_t mode);
   int32_t LoadDecoded(class SoundDecoderStream& decoder, uint8_t lipSyncMode);
-  // Brings back a lost buffer; 0 when it was not lost.
-  int32_t RestoreLost();
   uint32_t BytesPerSecond() const;
 
   std::string path_;  // empty while nothing is loaded

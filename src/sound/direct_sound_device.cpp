@@ -10,6 +10,7 @@
 #include "sound/direct_sound_buffer.h"
 #include "sound/host_buffer_lock.h"
 #include "sound/sll_plugin_manager.h"
+#include "sound/streaming_sound_buffer.h"
 
 namespace bw {
 namespace {
@@ -178,6 +179,14 @@ int32_t DirectSoundDevice::CreateDuplicate(SoundBuffer** out, SoundBuffer* sourc
   auto buffer = std::unique_ptr<DirectSoundBuffer>(new (std::nothrow) DirectSoundBuffer);
   if (!buffer) return kDuplicateNotMade;
   const int32_t r = buffer->DuplicateFrom(source);
+  return Append(std::move(buffer), r, out);
+}
+
+int32_t DirectSoundDevice::CreateStream(SoundBuffer** out, const char* file,
+                                        const char* loopFile) {
+  auto buffer = std::unique_ptr<StreamingSoundBuffer>(new (std::nothrow) StreamingSoundBuffer);
+  if (!buffer) return kStreamNotMade;
+  const int32_t r = buffer->Open(file, loopFile);
   return Append(std::move(buffer), r, out);
 }
 

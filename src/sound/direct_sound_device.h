@@ -110,6 +110,7 @@ class DirectSoundDevice : public DirectSoundDeviceBase {
   // On 0 the new buffer is listed and *out names it; the list owns it.
   int32_t CreateBuffer(SoundBuffer** out, const char* file, uint8_t lipSyncMode);
   int32_t CreateDuplicate(SoundBuffer** out, SoundBuffer* source);
+  int32_t CreateStream(SoundBuffer** out, const char* file, const char* loopFile);
   int32_t RemoveBuffer(SoundBuffer* buffer);
   void PauseAllBuffers();
   void ResumeAllBuffers();

@@ -1,4 +1,4 @@
-// Locking a host buffer that may have been lost: restore it and try once more.
+// Locking and playing a host buffer that may have been lost: restore it and try once more.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +13,15 @@ inline int LockRestoringLost(host::SoundBuffer& buffer, uint32_t offset, uint32_
   if (r == host::kSoundBufferLost) {
     buffer.Restore();
     r = buffer.Lock(offset, bytes, regions, flags);
+  }
+  return r;
+}
+
+inline int PlayRestoringLost(host::SoundBuffer& buffer, uint32_t flags) {
+  int r = buffer.Play(flags);
+  if (r == host::kSoundBufferLost) {
+    buffer.Restore();  // the host keeps a lost buffer's samples
+    r = buffer.Play(flags);
   }
   return r;
 }

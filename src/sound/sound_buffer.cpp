@@ -5,6 +5,8 @@
 #include <new>
 
 #include "app/platform/timer_service.h"
+#include "common/global.h"
+#include "sound/direct_sound_device.h"
 
 namespace bw {
 
@@ -20,6 +22,21 @@ bool SoundBuffer::HostPlaying() const {
   uint32_t status = 0;
   return buffer_ && buffer_->GetStatus(&status) == host::kSoundOk &&
          (status & host::kStatusPlaying) != 0;
+}
+
+void SoundBuffer::KeepDeviceAlive() {
+  if (DirectSoundDevice* device = Global<DirectSoundDevice>::Get()) device->KeepAlive(buffer_.get());
+}
+
+int32_t SoundBuffer::PauseHost() {
+  ScopedLock guard(lock_);
+  if (pauseCount_ == 0) {
+    if (!HostPlaying()) return kPauseNotPlaying;
+    KeepDeviceAlive();
+    if (buffer_->Stop() != host::kSoundOk) return kPauseNotStarted;
+  }
+  ++pauseCount_;
+  return kSoundBufferOk;
 }
 
 int32_t SoundBuffer::SetVolume(int32_t factor) {

@@ -29,6 +29,13 @@ constexpr int32_t kAdjustPanFailed = 3;
 constexpr int32_t kAdjustFrequencyFailed = 4;
 constexpr int32_t kReadPanFailed = 2;
 constexpr int32_t kReadFrequencyFailed = 3;
+// Results of Play and PlayLoop, Pause, Resume and Stop beyond kNoSoundBuffer.
+constexpr int32_t kPlayFailed = 2;
+constexpr int32_t kPauseNotStarted = 2;  // or the host refused to stop
+constexpr int32_t kPauseNotPlaying = 3;
+constexpr int32_t kResumeNotPaused = 2;
+constexpr int32_t kResumeFailed = 3;
+constexpr int32_t kStopRefused = 2;
 // Results of FadeIn.
 constexpr int32_t kFadeStarted = 0;
 constexpr int32_t kFadeSilent = -1;  // a factor of 0: plays (FadeIn) or pauses (FadeOut) at once
@@ -96,6 +103,10 @@ class SoundBuffer {
   friend class SoundBufferFadeTask;
 
   bool HostPlaying() const;
+  // The shared part of Pause, under the lock: the first pause stops the host buffer.
+  int32_t PauseHost();
+  // Keeps the device playing across a stop of this buffer.
+  void KeepDeviceAlive();
   // Registers a fade task stepping every durationMs / factor ms (at least 20).
   bool StartFadeTask(TimerService* timerService, uint32_t durationMs, bool fadeIn);
   // The feeder thread may not touch the frame thread's timer service: it asks, and the fade's
