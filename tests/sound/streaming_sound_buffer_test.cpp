@@ -195,27 +195,6 @@ TEST_F(StreamFixture, StreamThreadSeeksIntoTheLoopPart) {
   EXPECT_EQ(b.SeekMs(3500), kStreamSeekRefused) << "past the loop's end the loop stream refuses";
 }
 
-TEST_F(StreamFixture, StreamThreadPausesWhileTheFeederWaits) {
-  const auto pcm = Pattern(kRate * 6, 3, 1);
-  Put("M.PCMT", pcm);
-  StreamingSoundBuffer b;
-  ASSERT_EQ(b.Open("M.PCMT", nullptr), kStreamOpened);
-  ASSERT_EQ(b.PlayLoop(), kSoundBufferOk);
-  std::vector<int16_t> got = Collect(b, 2);
-  EXPECT_EQ(b.Pause(), kSoundBufferOk);
-  EXPECT_EQ(b.Pause(), kSoundBufferOk);
-  EXPECT_EQ(w.Pull(100), std::vector<int16_t>(100, 0));
-  EXPECT_EQ(b.Resume(), kSoundBufferOk);
-  EXPECT_FALSE(b.IsPlaying(nullptr, nullptr));
-  EXPECT_EQ(b.Resume(), kSoundBufferOk);
-  EXPECT_TRUE(b.FeederRunning());
-  for (int i = 0; i < 4; ++i) {
-    std::vector<int16_t> part = Feed(b, kRate);
-    got.insert(got.end(), part.begin(), part.end());
-  }
-  for (size_t k = 0; k < got.size(); ++k) ASSERT_EQ(got[k], pcm[k % pcm.size()]) << "frame " << k;
-}
-
 TEST_F(StreamFixture, StreamThreadPollsByTheHostClock) {
   host::VirtualClock clock;
   host::ScopedClock scope(&clock);
@@ -288,8 +267,9 @@ TEST_F(StreamFixture, StreamThreadFadesOutToAPause) {
   EXPECT_EQ(b.PauseCount(), 1);
   EXPECT_EQ(b.GetVolumeFactor(), 256);
   EXPECT_TRUE(b.FeederRunning()) << "a paused stream keeps its feeder";
+  EXPECT_EQ(w.Pull(100), std::vector<int16_t>(100, 0));
   ASSERT_EQ(b.FadeIn(&timers, 100, true), kFadeStarted);
-  EXPECT_TRUE(b.IsPlaying(nullptr, nullptr));
+  EXPECT_TRUE(b.IsPlaying(nullptr, nullptr)) << "and a fade-in resumes it";
   ASSERT_EQ(b.Stop(), kSoundBufferOk);
   EXPECT_EQ(b.FadeState(), kFadeNone);
 }
