@@ -17,9 +17,9 @@ class DirectSoundDevice;
 
 // Results of Open.
 constexpr int32_t kStreamOpened = 0;
-constexpr int32_t kStreamWithoutControls = -1;  // subtracted from: notifications refused (-2, -4)
-constexpr int32_t kStreamNoNotifyInterface = 2;  // subtracted when notifications cannot be had
-constexpr int32_t kStreamNotifyRefused = 4;      // subtracted when the positions are refused
+constexpr int32_t kStreamWithoutControls = -1;  // volume control only
+// Subtracted from the result when the notification positions are refused: the feeder polls.
+constexpr int32_t kStreamNotifyRefused = 4;
 constexpr int32_t kStreamNoDevice = 1;
 constexpr int32_t kStreamNoDecoder = 2;      // for the file, or its format has no byte rate
 constexpr int32_t kStreamNoLoopDecoder = 3;
