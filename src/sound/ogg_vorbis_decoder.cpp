@@ -65,8 +65,13 @@ class OggVorbisStream final : public SoundDecoderStream {
     return kSllOk;
   }
 
+  // From the sample position: the library's time query reads outside its link table when a
+  // failed seek left the position before the first link.
   uint32_t GetPositionMs() override {
-    return static_cast<uint32_t>(std::lround(ov_time_tell(&state_) * 1000));
+    const ogg_int64_t pcm = ov_pcm_tell(&state_);
+    if (pcm <= 0) return 0;
+    return static_cast<uint32_t>(
+        std::min<int64_t>(std::llround(pcm * 1000.0 / format_.samplesPerSec), UINT32_MAX));
   }
 
   bool IsEnd() override { return end_; }

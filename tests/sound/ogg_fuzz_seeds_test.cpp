@@ -1,6 +1,8 @@
 // The seed corpus of the Ogg Vorbis fuzz target is written by the Ogg Vorbis writer. This test
 // checks that the committed seeds are what the writer makes today; run it with
-// BW_WRITE_FUZZ_SEEDS=1 to write them again.
+// BW_WRITE_FUZZ_SEEDS=1 to write them again. The corpus also keeps inputs the fuzzer found
+// that once crashed the decoder (time_tell_before_first_link: a chain of two streams whose
+// failed seek left the library before its first link).
 #include <gtest/gtest.h>
 
 #include <cstdlib>
