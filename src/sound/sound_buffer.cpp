@@ -110,15 +110,15 @@ int32_t SoundBuffer::FadeIn(TimerService* timerService, uint32_t durationMs, boo
   if (fadeState_ == kFadingOut) CancelFade();
   fadeCancelRequested_.store(false, std::memory_order_release);
   buffer_->SetVolume(host::kVolumeMin);  // the factor itself stays: it is the target
-  if (pauseCount_ > 0) {
-    pauseCount_ = 1;
-    if (Resume() != kSoundBufferOk) {
-      SetVolume(volumeFactor_);
-      return kFadeInResumeFailed;
-    }
-  } else if ((loop ? PlayLoop() : Play()) != kSoundBufferOk) {
+  const bool paused = pauseCount_ > 0;
+  if (paused) pauseCount_ = 1;
+  // A streaming buffer that restarts waits for its feeder, which takes this lock.
+  guard.Unlock();
+  const int32_t started = paused ? Resume() : loop ? PlayLoop() : Play();
+  guard.Relock();
+  if (started != kSoundBufferOk) {
     SetVolume(volumeFactor_);
-    return kFadeInPlayFailed;
+    return paused ? kFadeInResumeFailed : kFadeInPlayFailed;
   }
   if (volumeFactor_ == 0) return kFadeSilent;
   if (!StartFadeTask(timerService, durationMs, true)) {

@@ -272,6 +272,12 @@ TEST_F(StreamFixture, StreamThreadFadesOutToAPause) {
   EXPECT_TRUE(b.IsPlaying(nullptr, nullptr)) << "and a fade-in resumes it";
   ASSERT_EQ(b.Stop(), kSoundBufferOk);
   EXPECT_EQ(b.FadeState(), kFadeNone);
+
+  // A fade-in of a playing stream starts it over, waiting for the feeder without the lock.
+  ASSERT_EQ(b.PlayLoop(), kSoundBufferOk);
+  Collect(b, 1);
+  ASSERT_EQ(b.FadeIn(&timers, 100, true), kFadeStarted);
+  EXPECT_EQ(w.Pull(2), std::vector<int16_t>(2, 0)) << "from the start, at silence";
 }
 
 }  // namespace
