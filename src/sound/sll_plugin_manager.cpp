@@ -1,0 +1,215 @@
+#include "sound/sll_plugin_manager.h"
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <new>
+
+#include "app/platform/memory_stream.h"
+#include "common/global.h"
+#include "common/sjis.h"
+
+namespace bw {
+namespace {
+
+constexpr size_t kEntryCount = std::size(kSllEntryNames);
+constexpr size_t kRequiredEntries = kEntryCount - 1;  // SllConfigDlg is optional
+
+std::string UpperExtension(const std::string& fileName) {
+  size_t dot = sjis::FindLast(fileName, '.');
+  if (dot == sjis::npos) return {};
+  std::string ext = fileName.substr(dot + 1);
+  sjis::ToUpperInPlace(ext);
+  return ext;
+}
+
+bool EndsWithSll(const std::string& name) {
+  if (name.size() < 4) return false;
+  std::string tail = name.substr(name.size() - 4);
+  sjis::ToUpperInPlace(tail);
+  return tail == ".SLL";
+}
+
+// Reads the whole stream into a memory stream; null when memory runs out.
+Stream* LoadWhole(Stream* source) {
+  uint32_t size = source->GetSize();
+  source->Seek(0);
+  void* block = AllocGlobalMemory(size);
+  if (size != 0 && block == nullptr) return nullptr;
+  uint32_t got = size ? source->Read(block, size) : 0;
+  auto* memory = new (std::nothrow) MemoryStream;
+  if (memory == nullptr) {
+    FreeGlobalMemory(block);
+    return nullptr;
+  }
+  if (block != nullptr) memory->Attach(block, got);
+  return memory;
+}
+
+}  // namespace
+
+std::vector<std::string> ParseExtensionList(const char* list, size_t maxBytes) {
+  std::vector<std::string> out;
+  if (list == nullptr) return out;
+  size_t i = 0;
+  while (i < maxBytes && list[i] != '\0') {
+    size_t n = strnlen(list + i, maxBytes - i);
+    std::string ext(list + i, n);
+    sjis::ToUpperInPlace(ext);
+    out.push_back(std::move(ext));
+    i += n + 1;
+  }
+  return out;
+}
+
+SllPluginManager::~SllPluginManager() { UnloadAll(); }
+
+void SllPluginManager::Destroy(PluginRecord& record) {
+  delete record.decodeObject;  // the plug-in's code: before its library goes
+  record.decodeObject = nullptr;
+  if (record.module) host::FreeLibrary(record.module);
+  record.module = nullptr;
+}
+
+void SllPluginManager::RemoveByType(uint32_t typeId) {
+  std::erase_if(records_, [typeId](std::unique_ptr<PluginRecord>& r) {
+    if (r->typeId != typeId) return false;
+    Destroy(*r);
+    return true;
+  });
+}
+
+void SllPluginManager::UnloadAll() {
+  for (auto& r : records_) Destroy(*r);
+  records_.clear();
+}
+
+int32_t SllPluginManager::AddDecoder(SllDecodeObject* decodeObject, const char* extensions,
+                                     const char* typeName, uint32_t typeId, host::FARPROC assist,
+                                     host::FARPROC assist2, host::FARPROC configDialog) {
+  if (decodeObject == nullptr) return kSllNullDecodeObject;
+  auto record = std::make_unique<PluginRecord>();
+  record->typeId = typeId;
+  record->typeName = typeName ? typeName : "";
+  record->extensions = ParseExtensionList(extensions);
+  record->decodeObject = decodeObject;
+  record->assist = assist;
+  record->assist2 = assist2;
+  record->configDialog = configDialog;
+  records_.push_back(std::move(record));
+  return kSllAdded;
+}
+
+int32_t LoadSllPlugin(SllPluginManager& manager, const std::string& path) {
+  return manager.LoadPlugin(path);
+}
+
+int32_t SllPluginManager::LoadPlugin(const std::string& path) {
+  std::error_code ec;
+  std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+  if (ec || path.empty()) return kSllPluginBadPath;
+  auto record = std::make_unique<PluginRecord>();
+  record->module = host::LoadLibrary(absolute.string());
+  if (record->module == nullptr) return kSllPluginNotLoaded;
+  int32_t result = kSllPluginLoaded;
+  try {
+    host::FARPROC entries[kEntryCount];
+    for (size_t i = 0; i < kEntryCount; ++i) {
+      entries[i] = host::GetProcAddress(record->module, kSllEntryNames[i]);
+      if (entries[i] == nullptr && i < kRequiredEntries) throw kSllPluginMissingEntry;
+    }
+    record->typeId = reinterpret_cast<GetSllTypeFunc>(entries[0])();
+    const char* name = reinterpret_cast<GetSllTextFunc>(entries[1])();
+    record->typeName = name ? name : "";
+    record->extensions = ParseExtensionList(reinterpret_cast<GetSllTextFunc>(entries[2])());
+    record->assist = entries[3];
+    record->assist2 = entries[4];
+    record->configDialog = entries[6];
+    record->decodeObject = reinterpret_cast<GetSllDecodeObjectFunc>(entries[5])();
+    if (record->decodeObject == nullptr) throw kSllPluginNoDecodeObject;
+    records_.push_back(std::move(record));
+    return kSllPluginLoaded;
+  } catch (int32_t code) {
+    result = code;
+  } catch (...) {
+    result = kSllPluginFailed;
+  }
+  Destroy(*record);
+  return result;
+}
+
+int32_t SllPluginManager::LoadPluginFolder(const std::string& folder) {
+  std::error_code ec;
+  std::filesystem::path dir = std::filesystem::absolute(folder, ec);
+  if (ec || folder.empty()) return -1;
+  std::vector<std::filesystem::path> found;
+  for (auto it = std::filesystem::directory_iterator(dir, ec);
+       !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
+    if (EndsWithSll(it->path().filename().string())) found.push_back(it->path());
+  }
+  std::sort(found.begin(), found.end());
+  int32_t loaded = 0;
+  for (const auto& p : found) {
+    if (LoadPlugin(p.string()) == kSllPluginLoaded) ++loaded;
+  }
+  return loaded;
+}
+
+SllDecodeObject* SllPluginManager::FindByExtension(const std::string& fileName) const {
+  std::string ext = UpperExtension(fileName);
+  if (ext.empty()) return nullptr;
+  for (const auto& r : records_) {
+    if (std::find(r->extensions.begin(), r->extensions.end(), ext) != r->extensions.end()) {
+      return r->decodeObject;
+    }
+  }
+  return nullptr;
+}
+
+SllDecodeObject* SllPluginManager::FindByType(uint32_t typeId) const {
+  for (const auto& r : records_) {
+    if (r->typeId == typeId) return r->decodeObject;
+  }
+  return nullptr;
+}
+
+SoundDecoderStream* SllPluginManager::Open(const char* fileName, Stream* file, bool streamed,
+                                           int32_t* outError) {
+  int32_t error = kSllOk;
+  Stream* own = nullptr;  // a file made here, released before returning
+  SoundDecoderStream* decoder = nullptr;
+  if (file == nullptr) {
+    SoundFileSource* source = Global<SoundFileSource>::Get();
+    Stream* opened = fileName && source ? source->OpenStream(fileName) : nullptr;
+    if (opened && (!streamed || loadWhole_)) {
+      own = LoadWhole(opened);
+      opened->Release();
+      if (own == nullptr) error = kSllOutOfMemory;
+    } else {
+      own = opened;
+      if (own == nullptr) error = kSllCannotOpen;
+    }
+    file = own;
+  }
+  if (file != nullptr) {
+    SllDecodeObject* first = fileName ? FindByExtension(fileName) : nullptr;
+    auto attempt = [&](SllDecodeObject* object) {
+      file->Seek(0);  // a declining decoder may have left it elsewhere
+      int32_t code = kSllOk;
+      decoder = object->CreateDecoder(file, &code);
+    };
+    if (first) attempt(first);
+    for (size_t i = 0; decoder == nullptr && i < records_.size(); ++i) {
+      if (records_[i]->decodeObject != first) attempt(records_[i]->decodeObject);
+    }
+    if (decoder == nullptr) {
+      file->Seek(0);
+      error = kSllNotAccepted;
+    }
+  }
+  if (own) own->Release();
+  if (outError) *outError = decoder ? kSllOk : error;
+  return decoder;
+}
+
+}  // namespace bw

@@ -1,0 +1,90 @@
+// Turns a sound file name into a decoder stream. Decode objects are registered with a type id, a
+// type name and the file extensions they take: the built-in Ogg Vorbis decoder and the *.SLL
+// plug-in libraries of the game's plugin folder. Published as Global<SllPluginManager>.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/module.h"
+#include "sound/sound_decoder.h"
+
+namespace bw {
+
+// Results of LoadPlugin.
+constexpr int32_t kSllPluginLoaded = 0;
+constexpr int32_t kSllPluginBadPath = 1;
+constexpr int32_t kSllPluginNotLoaded = 2;
+constexpr int32_t kSllPluginMissingEntry = 3;
+constexpr int32_t kSllPluginNoDecodeObject = 4;
+constexpr int32_t kSllPluginFailed = 5;
+// Results of AddDecoder.
+constexpr int32_t kSllAdded = 0;
+constexpr int32_t kSllNullDecodeObject = 1;
+
+// The entry points of a plug-in library, looked up in this order; all but the last required.
+inline constexpr const char* kSllEntryNames[] = {"GetSllType",   "GetSllTypeString",
+                                                 "GetSllSupportExt", "SllAssistFunc",
+                                                 "SllAssistFunc2",   "GetSllDecodeObject",
+                                                 "SllConfigDlg"};
+using GetSllTypeFunc = uint32_t (*)();
+using GetSllTextFunc = const char* (*)();
+using GetSllDecodeObjectFunc = SllDecodeObject* (*)();
+
+struct PluginRecord {
+  uint32_t typeId = 0;
+  std::string typeName;
+  std::vector<std::string> extensions;  // upper case
+  SllDecodeObject* decodeObject = nullptr;  // owned
+  host::HMODULE module = nullptr;           // null for a built-in decoder
+  host::FARPROC assist = nullptr;
+  host::FARPROC assist2 = nullptr;
+  host::FARPROC configDialog = nullptr;  // may be null
+};
+
+// A double-NUL-terminated extension list ("OGG\0WAV\0\0") as upper-case texts; at most maxBytes
+// are read when the list is not terminated.
+std::vector<std::string> ParseExtensionList(const char* list, size_t maxBytes = 4096);
+
+class SllPluginManager {
+ public:
+  SllPluginManager() = default;
+  virtual ~SllPluginManager();
+  SllPluginManager(const SllPluginManager&) = delete;
+  SllPluginManager& operator=(const SllPluginManager&) = delete;
+
+  virtual void RemoveByType(uint32_t typeId);
+  virtual void UnloadAll();
+  // Takes the decode object; extensions as a double-NUL-terminated list.
+  virtual int32_t AddDecoder(SllDecodeObject* decodeObject, const char* extensions,
+                             const char* typeName, uint32_t typeId,
+                             host::FARPROC assist = nullptr, host::FARPROC assist2 = nullptr,
+                             host::FARPROC configDialog = nullptr);
+  // A Linux path, relative ones taken from the working folder.
+  virtual int32_t LoadPlugin(const std::string& path);
+  // Loads every *.SLL file of the folder (any letter case), in name order; answers how many
+  // loaded, -1 when the folder cannot be made absolute.
+  virtual int32_t LoadPluginFolder(const std::string& folder);
+  virtual SllDecodeObject* FindByExtension(const std::string& fileName) const;
+  virtual SllDecodeObject* FindByType(uint32_t typeId) const;
+  // A decoder for the named file (through Global<SoundFileSource>) or for the given file. With
+  // streamed clear, or the load-whole flag set, the file is read whole into memory first.
+  virtual SoundDecoderStream* Open(const char* fileName, Stream* file, bool streamed,
+                                   int32_t* outError);
+
+  void SetLoadWhole(bool loadWhole) { loadWhole_ = loadWhole; }
+  const std::vector<std::unique_ptr<PluginRecord>>& Records() const { return records_; }
+
+ private:
+  static void Destroy(PluginRecord& record);
+
+  std::vector<std::unique_ptr<PluginRecord>> records_;  // in registration order
+  bool loadWhole_ = false;
+};
+
+// The same as the manager's LoadPlugin.
+int32_t LoadSllPlugin(SllPluginManager& manager, const std::string& path);
+
+}  // namespace bw

@@ -1,0 +1,256 @@
+#include "sound/direct_sound_buffer.h"
+
+#include <gtest/gtest.h>
+
+#include "app/platform/timer_service.h"
+#include "host/clock.h"
+#include "sound/sound_world.h"
+
+namespace bw {
+namespace {
+
+using soundtest::MakePcmt;
+using soundtest::SoundWorld;
+
+int32_t HostVolume(SoundBuffer& b) {
+  int32_t v = 1;
+  EXPECT_EQ(b.GetDirectSoundBuffer()->GetVolume(&v), host::kSoundOk);
+  return v;
+}
+
+std::vector<uint8_t> HostBytes(SoundBuffer& b) {
+  host::LockedRegions r;
+  EXPECT_EQ(b.GetDirectSoundBuffer()->Lock(0, 0, &r, host::kLockEntireBuffer), host::kSoundOk);
+  std::vector<uint8_t> out(r.first, r.first + r.firstBytes);
+  b.GetDirectSoundBuffer()->Unlock({});
+  return out;
+}
+
+TEST(DirectSoundBuffer, PlaysADecodedToneOnceAndLooped) {
+  SoundWorld w;
+  const std::vector<int16_t> tone = w.PutTone("SE\\TONE.OGG", 250, 8000);
+  ASSERT_EQ(tone.size(), 2000u);
+  DirectSoundBuffer b;
+  ASSERT_EQ(b.Load("SE\\TONE.OGG", kLipSyncNone), kLoaded);
+  EXPECT_EQ(b.GetDataSize(), 4000u);
+  EXPECT_EQ(b.GetLengthMs(), 250u);
+
+  ASSERT_EQ(b.Play(), kSoundBufferOk);
+  EXPECT_EQ(w.Pull(2000), tone);
+  EXPECT_FALSE(b.IsPlaying(nullptr, nullptr)) << "a single play ends with the data";
+  EXPECT_EQ(w.Pull(100), std::vector<int16_t>(100, 0));
+
+  ASSERT_EQ(b.PlayLoop(), kSoundBufferOk);
+  const std::vector<int16_t> got = w.Pull(5000);
+  for (size_t i = 0; i < got.size(); ++i) ASSERT_EQ(got[i], tone[i % 2000]) << "frame " << i;
+  EXPECT_TRUE(b.IsPlaying(nullptr, nullptr));
+  EXPECT_EQ(b.GetPositionMs(), 125u);
+}
+
+TEST(DirectSoundBuffer, LoadAnswersItsCodes) {
+  SoundWorld w;
+  w.PutRamp("A.PCMT", 100, 8000);
+  w.files.Put("JUNK.OGG", {'O', 'g', 'g', 'S', 1, 2, 3});
+  w.files.Put("EMPTY.PCMT", MakePcmt(1, 8000, 16, {}, 64));  // announces 64 bytes, holds none
+  w.files.Put("WIDE.PCMT", MakePcmt(1, 8000, 24, std::vector<uint8_t>(30, 1)));
+  DirectSoundBuffer b;
+  EXPECT_EQ(b.Load(nullptr, 0), kLoadNoDevice);
+  EXPECT_EQ(b.Load("MISSING.OGG", 0), kLoadNoDecoder);
+  EXPECT_EQ(b.Load("JUNK.OGG", 0), kLoadNoDecoder);
+  EXPECT_EQ(b.Load("EMPTY.PCMT", 0), kLoadNothingDecoded);
+  EXPECT_EQ(b.Load("WIDE.PCMT", 0), kLoadNoBuffer);
+  EXPECT_EQ(b.GetDirectSoundBuffer(), nullptr) << "every failure leaves the buffer closed";
+
+  ASSERT_EQ(b.Load("A.PCMT", 0), kLoaded);
+  ASSERT_EQ(b.PlayLoop(), kSoundBufferOk);
+  w.Pull(30);
+  EXPECT_EQ(b.Load("A.PCMT", 0), kLoaded);
+  EXPECT_TRUE(b.IsPlaying(nullptr, nullptr)) << "the same path again changes nothing";
+  {
+    ScopedGlobal<DirectSoundDevice> none(nullptr);
+    EXPECT_EQ(DirectSoundBuffer().Load("A.PCMT", 0), kLoadNoDevice);
+  }
+}
+
+TEST(DirectSoundBuffer, PadsShortDataWithSilence) {
+  SoundWorld w;
+  w.files.Put("E8.PCMT", MakePcmt(1, 8000, 8, {1, 2, 3, 4}, 8));
+  w.files.Put("E16.PCMT", MakePcmt(1, 8000, 16, {1, 2, 3, 4}, 8));
+  DirectSoundBuffer b8, b16;
+  ASSERT_EQ(b8.Load("E8.PCMT", 0), kLoaded);
+  ASSERT_EQ(b16.Load("E16.PCMT", 1), kLoaded);
+  EXPECT_EQ(HostBytes(b8), (std::vector<uint8_t>{1, 2, 3, 4, 0x80, 0x80, 0x80, 0x80}));
+  EXPECT_EQ(HostBytes(b16), (std::vector<uint8_t>{1, 2, 3, 4, 0, 0, 0, 0}));
+}
+
+TEST(DirectSoundBuffer, PausesNestAndSeeksWait) {
+  SoundWorld w;
+  const std::vector<int16_t> ramp = w.PutRamp("R.PCMT", 4000, 8000);
+  DirectSoundBuffer b;
+  ASSERT_EQ(b.Load("R.PCMT", 0), kLoaded);
+  EXPECT_EQ(b.Pause(), kPauseNotStarted);
+  EXPECT_EQ(b.Resume(), kResumeNotPaused);
+  ASSERT_EQ(b.PlayLoop(), kSoundBufferOk);
+  w.Pull(100);
+  EXPECT_EQ(b.Pause(), kSoundBufferOk);
+  EXPECT_EQ(b.Pause(), kSoundBufferOk);
+  EXPECT_EQ(b.Resume(), kSoundBufferOk);
+  EXPECT_FALSE(b.IsPlaying(nullptr, nullptr)) << "one resume of two pauses";
+  EXPECT_EQ(b.Resume(), kSoundBufferOk);
+  uint32_t status = 0;
+  b.GetDirectSoundBuffer()->GetStatus(&status);
+  EXPECT_EQ(status, host::kStatusPlaying | host::kStatusLooping) << "back in its mode";
+  EXPECT_EQ(w.Pull(1)[0], ramp[100]) << "from where it paused";
+
+  EXPECT_EQ(b.SeekMs(500), kSeekOutOfRange);
+  EXPECT_EQ(b.SeekMs(600), kSeekOutOfRange);
+  ASSERT_EQ(b.Stop(), kSoundBufferOk);
+  ASSERT_EQ(b.SeekMs(100), kSoundBufferOk);
+  EXPECT_FALSE(b.IsPlaying(nullptr, nullptr));
+  ASSERT_EQ(b.Play(), kSoundBufferOk);
+  EXPECT_EQ(w.Pull(1)[0], ramp[800]) << "a play after a seek starts at the sought position";
+  ASSERT_EQ(b.Play(), kSoundBufferOk);
+  EXPECT_EQ(w.Pull(1)[0], ramp[0]) << "the next play starts over";
+}
+
+TEST(DirectSoundBuffer, VolumeFactorsBecomeHostVolumes) {
+  SoundWorld w;
+  w.PutRamp("R.PCMT", 100, 8000);
+  DirectSoundBuffer b;
+  EXPECT_EQ(b.SetVolume(128), kVolumeDeferred);
+  EXPECT_EQ(b.SetPan(10), kNoSoundBuffer);
+  ASSERT_EQ(b.Load("R.PCMT", 0), kLoaded);
+  EXPECT_EQ(HostVolume(b), -602) << "a factor set before the load applies at the load";
+  const std::pair<int32_t, int32_t> cases[] = {{0, -10000}, {-5, -10000}, {256, 0}, {300, 0}, {64, -1204}};
+  for (auto [factor, volume] : cases) {
+    EXPECT_EQ(b.SetVolume(factor), kSoundBufferOk);
+    EXPECT_EQ(HostVolume(b), volume) << "factor " << factor;
+  }
+  EXPECT_EQ(b.GetVolumeFactor(), 64);
+  EXPECT_EQ(b.Adjust(0, 12000, 200000), kSoundBufferOk);
+  int32_t factor = 0, pan = 0;
+  uint32_t hz = 0;
+  ASSERT_EQ(b.GetVolumePanFrequency(&factor, &pan, &hz), kSoundBufferOk);
+  EXPECT_EQ(pan, 10000);
+  EXPECT_EQ(hz, 100000u) << "pan and frequency clamp to their ranges";
+}
+
+TEST(DirectSoundBuffer, LipSyncReadsSamplesAndEnvelopes) {
+  SoundWorld w;
+  std::vector<int16_t> loud(64);
+  for (int i = 0; i < 32; ++i) loud[i] = static_cast<int16_t>(i % 2 ? -1000 : 1000);
+  for (int i = 32; i < 64; ++i) loud[i] = static_cast<int16_t>(i % 2 ? -4000 : 4000);
+  w.files.Put("V16.PCMT", MakePcmt(1, 8000, 16, soundtest::Bytes16(loud)));
+  std::vector<uint8_t> eight(40, 0x80 + 20);
+  w.files.Put("V8.PCMT", MakePcmt(1, 8000, 8, eight));
+
+  DirectSoundBuffer samples, envelope, env8;
+  ASSERT_EQ(samples.Load("V16.PCMT", kLipSyncSamples), kLoaded);
+  ASSERT_EQ(envelope.Load("V16.PCMT", kLipSyncEnvelope), kLoaded);
+  ASSERT_EQ(env8.Load("V8.PCMT", kLipSyncEnvelope), kLoaded);
+
+  EXPECT_EQ(samples.GetSample(2), -1000);
+  EXPECT_EQ(samples.GetLevel(2, 0), 1000u >> 7);
+  EXPECT_EQ(samples.EnvelopePeak(), 0);
+  EXPECT_EQ(samples.GetLevel(2, 10), 0u) << "no envelope, no scaled level";
+  EXPECT_EQ(samples.GetSample(126), -4000) << "the last whole sample";
+  EXPECT_EQ(samples.GetSample(127), 0) << "a sample that would run past the end";
+  EXPECT_EQ(samples.GetLevel(127, 0), 0u);
+
+  EXPECT_EQ(envelope.GetSample(2), 1000) << "each block holds its mean loudness";
+  EXPECT_EQ(envelope.GetSample(70), 4000);
+  EXPECT_EQ(envelope.EnvelopePeak(), 1000);
+  EXPECT_EQ(envelope.GetLevel(0, 100), 99u) << "a level at the peak stays below the range";
+  EXPECT_EQ(envelope.GetLevel(70, 100), 99u);
+  EXPECT_EQ(envelope.GetLevel(70, 0), 4000u >> 7);
+  EXPECT_EQ(HostBytes(envelope), soundtest::Bytes16(loud)) << "the sound plays as decoded";
+
+  EXPECT_EQ(env8.GetLevel(0, 0), 40u) << "8-bit levels read the mean back";
+  EXPECT_EQ(env8.GetLevel(35, 0), 40u) << "a short last block is kept as decoded";
+  EXPECT_EQ(env8.GetSample(40), 0);
+  DirectSoundBuffer none;
+  EXPECT_EQ(none.GetSample(0), 0);
+}
+
+class BufferFade : public ::testing::Test {
+ protected:
+  BufferFade() { w.PutRamp("R.PCMT", 8000, 8000); }
+  void RunTo(uint32_t ms) {
+    clock.SetMilliseconds(ms);
+    timers.RunDue(ms);
+  }
+  host::VirtualClock clock{1000};
+  host::ScopedClock clockScope{&clock};
+  SoundWorld w;
+  TimerService timers;
+};
+
+TEST_F(BufferFade, FadeOutEndsPausedWithItsFactorBack) {
+  DirectSoundBuffer b;
+  ASSERT_EQ(b.Load("R.PCMT", 0), kLoaded);
+  EXPECT_EQ(b.FadeOut(&timers, 1000), kFadeOutNotPlaying);
+  ASSERT_EQ(b.PlayLoop(), kSoundBufferOk);
+  ASSERT_EQ(b.FadeOut(&timers, 1000), kFadeStarted);
+  EXPECT_EQ(b.FadeOut(&timers, 1000), kFadeOutRunning);
+  ASSERT_EQ(timers.Count(), 1u);
+  EXPECT_EQ(timers.FindById(kTaskKindNone)->Interval(), 20u) << "1000 / 256 is below 20 ms";
+  RunTo(1000);
+  RunTo(1500);
+  EXPECT_EQ(b.GetVolumeFactor(), 128);
+  RunTo(2000);
+  EXPECT_EQ(b.FadeState(), kFadeNone);
+  EXPECT_EQ(b.GetVolumeFactor(), 256);
+  EXPECT_EQ(HostVolume(b), 0);
+  EXPECT_FALSE(b.IsPlaying(nullptr, nullptr));
+  EXPECT_EQ(b.PauseCount(), 1);
+
+  // A fade-in resumes it from where it paused.
+  ASSERT_EQ(b.FadeIn(&timers, 400, true), kFadeStarted);
+  EXPECT_EQ(HostVolume(b), -10000);
+  EXPECT_TRUE(b.IsPlaying(nullptr, nullptr));
+  RunTo(2100);
+  RunTo(2200);
+  EXPECT_EQ(b.GetVolumeFactor(), 64);
+  RunTo(2600);
+  EXPECT_EQ(b.GetVolumeFactor(), 256);
+  EXPECT_EQ(b.FadeState(), kFadeNone);
+}
+
+TEST_F(BufferFade, FadesOfNoDurationEndAtOnce) {
+  DirectSoundBuffer b;
+  ASSERT_EQ(b.Load("R.PCMT", 0), kLoaded);
+  b.SetVolume(200);
+  ASSERT_EQ(b.FadeIn(&timers, 0, false), kFadeStarted);
+  RunTo(1000);
+  EXPECT_EQ(b.FadeState(), kFadeNone);
+  EXPECT_EQ(HostVolume(b), VolumeOfFactor(200));
+  ASSERT_EQ(b.FadeOut(&timers, 0), kFadeStarted);
+  RunTo(1001);
+  EXPECT_EQ(b.PauseCount(), 1);
+  EXPECT_EQ(b.GetVolumeFactor(), 200);
+}
+
+TEST_F(BufferFade, StopAndNewFadesEndTheRunningOne) {
+  DirectSoundBuffer b;
+  ASSERT_EQ(b.Load("R.PCMT", 0), kLoaded);
+  ASSERT_EQ(b.FadeIn(&timers, 1000, true), kFadeStarted);
+  EXPECT_EQ(b.FadeIn(&timers, 1000, true), kFadeInRunning);
+  RunTo(1000);
+  RunTo(1500);
+  EXPECT_EQ(b.GetVolumeFactor(), 128);
+  ASSERT_EQ(b.FadeOut(&timers, 1000), kFadeStarted) << "replaces the fade-in";
+  EXPECT_EQ(b.FadeState(), kFadingOut);
+  EXPECT_EQ(b.GetVolumeFactor(), 256) << "the replaced fade put its factor back";
+  RunTo(1600);
+  RunTo(1850);
+  EXPECT_EQ(b.GetVolumeFactor(), 192);
+  b.Stop();
+  EXPECT_EQ(b.FadeState(), kFadeNone);
+  EXPECT_EQ(b.GetVolumeFactor(), 256) << "stopping a fade puts its factor back";
+  RunTo(1900);
+  EXPECT_EQ(timers.Count(), 0u);
+  EXPECT_EQ(b.FadeIn(nullptr, 10, false), kFadeNoBufferOrService);
+}
+
+}  // namespace
+}  // namespace bw

@@ -1,0 +1,140 @@
+#include "sound/sll_plugin_manager.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "common/global.h"
+#include "sound/sound_test_support.h"
+#include "support/temp_dir.h"
+
+namespace bw {
+namespace {
+
+using soundtest::MemoryFiles;
+using soundtest::PcmtDecodeObject;
+
+const std::string kPluginDir = SLL_TEST_PLUGIN_DIR;
+
+// Declines everything, after moving the file on, as a careless plug-in might.
+class Declining final : public SllDecodeObject {
+ public:
+  SoundDecoderStream* CreateDecoder(Stream* file, int32_t* error) override {
+    ++offers;
+    uint8_t b[3];
+    if (file) file->Read(b, 3);
+    if (error) *error = kSllNotAccepted;
+    return nullptr;
+  }
+  int offers = 0;
+};
+
+TEST(SllPluginManager, FindsDecodersByExtensionAndType) {
+  SllPluginManager m;
+  EXPECT_EQ(m.AddDecoder(nullptr, "X\0", "none", 1), kSllNullDecodeObject);
+  auto* wav = new Declining;
+  auto* ogg = new Declining;
+  auto* ogg2 = new Declining;
+  ASSERT_EQ(m.AddDecoder(wav, "WAV\0", "wave", 1), kSllAdded);
+  ASSERT_EQ(m.AddDecoder(ogg, "MP3\0ogg\0", "first", 2), kSllAdded);
+  ASSERT_EQ(m.AddDecoder(ogg2, "OGG\0", "second", 2), kSllAdded);
+  EXPECT_EQ(m.FindByExtension("BGM\\BGM01.Ogg"), ogg);
+  EXPECT_EQ(m.FindByExtension("a.b.wav"), wav);
+  EXPECT_EQ(m.FindByExtension("README"), nullptr);
+  EXPECT_EQ(m.FindByExtension("x.og"), nullptr);
+  // A trail byte that looks like '.' is not the extension's start.
+  EXPECT_EQ(m.FindByExtension("\x83\x2Eogg"), nullptr);
+  EXPECT_EQ(m.FindByType(2), ogg);
+
+  m.RemoveByType(2);
+  EXPECT_EQ(m.FindByType(2), nullptr) << "every record of the type goes";
+  ASSERT_EQ(m.Records().size(), 1u);
+  EXPECT_EQ(m.Records()[0]->decodeObject, wav);
+}
+
+TEST(SllPluginManager, OpenOffersTheFileByExtensionThenInOrder) {
+  MemoryFiles files;
+  ScopedGlobal<SoundFileSource> source(&files);
+  files.Put("SE\\HIT.WAV", soundtest::MakePcmt(1, 8000, 8, {1, 2, 3, 4}));
+  files.Put("SE\\JUNK.WAV", {'n', 'o', 'p', 'e', 0, 0, 0});
+
+  SllPluginManager m;
+  auto* declining = new Declining;
+  auto* pcmt = new PcmtDecodeObject;
+  auto* wav = new Declining;
+  m.AddDecoder(declining, "XYZ\0", "declines", 1);
+  m.AddDecoder(pcmt, "PCM\0", "pcmt", 3);
+  m.AddDecoder(wav, "WAV\0", "wave", 4);
+
+  int32_t error = -7;
+  DecoderRef d(m.Open("SE\\HIT.WAV", nullptr, true, &error));
+  ASSERT_TRUE(d);
+  EXPECT_EQ(error, kSllOk);
+  EXPECT_EQ(wav->offers, 1) << "the extension's decoder is asked first";
+  EXPECT_EQ(declining->offers, 1);
+  EXPECT_EQ(pcmt->offers, 1) << "and the file reached it rewound";
+  EXPECT_EQ(d->GetPcmBytes(), 4u);
+
+  EXPECT_EQ(m.Open("SE\\JUNK.WAV", nullptr, true, &error), nullptr);
+  EXPECT_EQ(error, kSllNotAccepted);
+  EXPECT_EQ(wav->offers, 2) << "asked once, not again in the sweep";
+  EXPECT_EQ(m.Open("SE\\MISSING.WAV", nullptr, true, &error), nullptr);
+  EXPECT_EQ(error, kSllCannotOpen);
+  EXPECT_EQ(m.Open(nullptr, nullptr, true, &error), nullptr);
+  EXPECT_EQ(error, kSllCannotOpen);
+
+  // A given file stays the caller's, and is handed back at offset 0.
+  Stream* given = MemoryFiles::MakeStream({'n', 'o', 'p', 'e', 1, 2});
+  EXPECT_EQ(m.Open(nullptr, given, true, nullptr), nullptr);
+  EXPECT_EQ(given->Tell(), 0u);
+  given->Release();
+
+  // Loading whole gives the decoder a memory copy: the same samples.
+  m.SetLoadWhole(true);
+  DecoderRef whole(m.Open("SE\\HIT.WAV", nullptr, true, &error));
+  ASSERT_TRUE(whole);
+  uint8_t got[8] = {};
+  EXPECT_EQ(whole->Read(got, 8), 4u);
+  EXPECT_EQ(got[3], 4);
+}
+
+TEST(SllPluginManager, LoadsPluginLibraries) {
+  SllPluginManager m;
+  ASSERT_EQ(m.LoadPlugin(kPluginDir + "/TESTPCM.SLL"), kSllPluginLoaded);
+  ASSERT_EQ(m.Records().size(), 1u);
+  const PluginRecord& r = *m.Records()[0];
+  EXPECT_EQ(r.typeId, 77u);
+  EXPECT_EQ(r.typeName, "Raw PCM");
+  EXPECT_EQ(r.extensions, (std::vector<std::string>{"PCM", "RAW"}));
+  EXPECT_NE(r.module, nullptr);
+  EXPECT_EQ(r.configDialog, nullptr) << "the dialog entry is optional";
+
+  // Its decoder works through the manager.
+  MemoryFiles files;
+  ScopedGlobal<SoundFileSource> source(&files);
+  files.Put("VOICE\\A.PCM", std::vector<uint8_t>(80, 0x90));
+  DecoderRef d(m.Open("VOICE\\A.PCM", nullptr, true, nullptr));
+  ASSERT_TRUE(d);
+  EXPECT_EQ(d->GetLengthMs(), 10u);
+  EXPECT_EQ(d->GetFormat()->bitsPerSample, 8);
+
+  EXPECT_EQ(m.LoadPlugin(kPluginDir + "/NOASSIST2.SLL"), kSllPluginMissingEntry);
+  EXPECT_EQ(m.LoadPlugin(kPluginDir + "/NODECODER.SLL"), kSllPluginNoDecodeObject);
+  EXPECT_EQ(m.LoadPlugin(kPluginDir + "/ABSENT.SLL"), kSllPluginNotLoaded);
+  EXPECT_EQ(m.LoadPlugin(""), kSllPluginBadPath);
+  EXPECT_EQ(m.Records().size(), 1u) << "failed loads leave no record";
+}
+
+TEST(SllPluginManager, LoadsEveryPluginOfAFolder) {
+  test::TempDir dir;
+  namespace fs = std::filesystem;
+  fs::copy_file(kPluginDir + "/TESTPCM.SLL", dir.path() / "b.sll");
+  fs::copy_file(kPluginDir + "/NODECODER.SLL", dir.path() / "A.SLL");
+  fs::copy_file(kPluginDir + "/TESTPCM.SLL", dir.path() / "c.dll");
+  SllPluginManager m;
+  EXPECT_EQ(m.LoadPluginFolder(dir.path().string()), 1);
+  EXPECT_EQ(m.LoadPluginFolder((dir.path() / "none").string()), 0);
+}
+
+}  // namespace
+}  // namespace bw

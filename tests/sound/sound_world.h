@@ -1,0 +1,62 @@
+// A headless sound world for the sound tests: sounds in memory, the decoder manager with the
+// Ogg Vorbis and test decoders, and a device whose mixer the test pulls at the primary rate.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include "common/global.h"
+#include "lib/ogg/ogg_vorbis_writer.h"
+#include "sound/direct_sound_device.h"
+#include "sound/ogg_vorbis_decoder.h"
+#include "sound/sll_plugin_manager.h"
+#include "sound/sound_test_support.h"
+
+namespace bw::soundtest {
+
+struct SoundWorld {
+  explicit SoundWorld(uint32_t rate = 8000) {
+    manager.AddDecoder(new PcmtDecodeObject, "PCMT\0", "test pcm", 9);
+    RegisterOggVorbisDecoder(manager);
+    EXPECT_EQ(device.SetPrimaryFormat(host::HWND{}, false, false, nullptr, 2, rate, 16), 0);
+  }
+
+  // Left channel of `frames` pulled frames (the tests play mono, so both sides match).
+  std::vector<int16_t> Pull(size_t frames) {
+    std::vector<int16_t> stereo = device.Device()->Pull(frames);
+    std::vector<int16_t> left(frames);
+    for (size_t i = 0; i < frames; ++i) left[i] = stereo[2 * i];
+    return left;
+  }
+
+  // A mono Ogg tone stored under name; answers its decoded samples.
+  std::vector<int16_t> PutTone(const std::string& name, uint32_t ms, uint32_t rate,
+                               double frequency = 440) {
+    std::vector<uint8_t> ogg;
+    EXPECT_EQ(tools::EncodeOggVorbis(tools::MakeSineTone(frequency, ms, rate, 1), 1, rate, &ogg),
+              tools::kOggOk);
+    files.Put(name, ogg);
+    DecoderRef d(manager.Open(name.c_str(), nullptr, true, nullptr));
+    EXPECT_TRUE(d);
+    std::vector<int16_t> pcm(d->GetPcmBytes() / 2);
+    EXPECT_EQ(d->Read(pcm.data(), d->GetPcmBytes()), d->GetPcmBytes());
+    return pcm;
+  }
+
+  // A mono 16-bit PCMT ramp: sample i is base + i.
+  std::vector<int16_t> PutRamp(const std::string& name, uint32_t samples, uint32_t rate,
+                               int16_t base = 1) {
+    std::vector<int16_t> pcm(samples);
+    for (uint32_t i = 0; i < samples; ++i) pcm[i] = static_cast<int16_t>(base + i);
+    files.Put(name, MakePcmt(1, rate, 16, Bytes16(pcm)));
+    return pcm;
+  }
+
+  MemoryFiles files;
+  ScopedGlobal<SoundFileSource> fileScope{&files};
+  SllPluginManager manager;
+  ScopedGlobal<SllPluginManager> managerScope{&manager};
+  DirectSoundDevice device;
+  ScopedGlobal<DirectSoundDevice> deviceScope{&device};
+};
+
+}  // namespace bw::soundtest

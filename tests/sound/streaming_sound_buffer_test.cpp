@@ -1,0 +1,284 @@
+#include "sound/streaming_sound_buffer.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "app/platform/timer_service.h"
+#include "host/clock.h"
+#include "sound/sound_world.h"
+
+namespace bw {
+namespace {
+
+using soundtest::Bytes16;
+using soundtest::MakePcmt;
+using soundtest::SoundWorld;
+
+constexpr uint32_t kRate = 8000;  // mono 16-bit: 16000 bytes a second, a ring of 64000
+
+std::vector<int16_t> Pattern(uint32_t samples, int step, int sign) {
+  std::vector<int16_t> out(samples);
+  for (uint32_t i = 0; i < samples; ++i) out[i] = static_cast<int16_t>(sign * (int(i * step % 30000) + 1));
+  return out;
+}
+
+class StreamFixture : public ::testing::Test {
+ protected:
+  StreamFixture() { StreamingSoundBuffer::SetUseNotifications(true); }
+  ~StreamFixture() override { StreamingSoundBuffer::SetUseNotifications(true); }
+
+  void Put(const std::string& name, const std::vector<int16_t>& pcm) {
+    w.files.Put(name, MakePcmt(1, kRate, 16, Bytes16(pcm)));
+  }
+
+  // Pulls and then waits until the feeder has counted the new play cursor and refilled behind
+  // it, or has ended. Each pull after the first short one passes one notification position.
+  std::vector<int16_t> Feed(StreamingSoundBuffer& b, uint32_t frames) {
+    std::vector<int16_t> out = w.Pull(frames);
+    uint32_t play = 0;
+    b.GetDirectSoundBuffer()->GetCurrentPosition(&play, nullptr);
+    for (uint64_t spins = 0; b.FeederRunning(); ++spins) {
+      uint32_t counted = 0, refilled = 0;
+      b.IsPlaying(&counted, &refilled);
+      if (counted == play && refilled == play) break;
+      if (spins > 100000000) {
+        ADD_FAILURE() << "the feeder did not refill behind play cursor " << play;
+        break;
+      }
+      std::this_thread::yield();
+    }
+    return out;
+  }
+
+  void WaitForFeederEnd(StreamingSoundBuffer& b) {
+    for (uint64_t spins = 0; b.FeederRunning(); ++spins) {
+      ASSERT_LT(spins, 100000000u) << "the feeder did not end";
+      std::this_thread::yield();
+    }
+  }
+
+  // Plays b and collects `seconds` of sound (after a first tenth of a second).
+  std::vector<int16_t> Collect(StreamingSoundBuffer& b, int seconds) {
+    std::vector<int16_t> all = w.Pull(kRate / 10);
+    for (int i = 0; i < seconds; ++i) {
+      std::vector<int16_t> part = Feed(b, kRate);
+      all.insert(all.end(), part.begin(), part.end());
+    }
+    return all;
+  }
+
+  SoundWorld w{kRate};
+};
+
+TEST_F(StreamFixture, OpenChecksBothStreams) {
+  Put("A.PCMT", Pattern(100, 3, 1));
+  w.files.Put("STEREO8.PCMT", MakePcmt(2, kRate, 8, std::vector<uint8_t>(100, 0x80)));
+  w.files.Put("FAST.PCMT", MakePcmt(1, 2 * kRate, 16, std::vector<uint8_t>(100, 0)));
+  w.files.Put("NORATE.PCMT", MakePcmt(1, 0, 16, std::vector<uint8_t>(100, 0)));
+  StreamingSoundBuffer b;
+  EXPECT_EQ(b.Open(nullptr, nullptr), kStreamNoDevice);
+  EXPECT_EQ(b.Open("MISSING.PCMT", nullptr), kStreamNoDecoder);
+  EXPECT_EQ(b.Open("NORATE.PCMT", nullptr), kStreamNoDecoder);
+  EXPECT_EQ(b.Open("A.PCMT", "MISSING.PCMT"), kStreamNoLoopDecoder);
+  EXPECT_EQ(b.Open("A.PCMT", "FAST.PCMT"), kStreamLoopMismatch);
+  EXPECT_EQ(b.Open("A.PCMT", "STEREO8.PCMT"), kStreamLoopMismatch)
+      << "the same byte rate is not the same sound";
+  EXPECT_EQ(b.GetDirectSoundBuffer(), nullptr) << "a refused open leaves the buffer closed";
+  EXPECT_EQ(b.GetDataSize(), 0u);
+  EXPECT_EQ(b.GetPositionMs(), 0xFFFFFFFFu);
+
+  ASSERT_EQ(b.Open("A.PCMT", "A.PCMT"), kStreamOpened);
+  EXPECT_EQ(b.RingBytes(), 64000u);
+  EXPECT_TRUE(b.NotificationMode());
+  EXPECT_EQ(b.GetDataSize(), 400u);
+
+  SoundBuffer* listed = nullptr;
+  EXPECT_EQ(w.device.CreateStream(&listed, "A.PCMT", "FAST.PCMT"), kStreamLoopMismatch);
+  ASSERT_EQ(w.device.CreateStream(&listed, "A.PCMT", nullptr), kStreamOpened);
+  EXPECT_TRUE(listed->IsStreaming());
+  EXPECT_EQ(w.device.BufferCount(), 1u);
+}
+
+TEST(StreamingSoundBuffer, PollingSleepsUntilTheNextEighthOfTheRing) {
+  struct Case {
+    uint32_t ring, rate, play, ms;
+  } cases[] = {
+      {705600, 176400, 0, 500},       // 88200 bytes at 176.4 bytes a millisecond
+      {705600, 176400, 88200 - 1764, 10},
+      {705600, 176400, 88199, 1},     // never less than a millisecond
+      {2000, 500, 0, 500},            // below 1000 bytes a second
+      {4, 1, 0, 1},                   // a ring with no eighth
+      {64000, 0, 0, 1},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(StreamingSoundBuffer::PollSleepMs(c.ring, c.rate, c.play), c.ms)
+        << c.ring << " " << c.rate << " " << c.play;
+  }
+}
+
+std::vector<int16_t> Expected(const std::vector<int16_t>& intro, const std::vector<int16_t>& loop,
+                              size_t frames) {
+  std::vector<int16_t> out;
+  for (size_t k = 0; k < frames; ++k) {
+    out.push_back(k < intro.size() ? intro[k] : loop[(k - intro.size()) % loop.size()]);
+  }
+  return out;
+}
+
+TEST_F(StreamFixture, StreamThreadPlaysTheIntroThenLoopsAcrossTheRingWrap) {
+  const auto intro = Pattern(kRate * 3 / 2, 7, 1);
+  const auto loop = Pattern(kRate * 2, 13, -1);
+  Put("BGM01A.PCMT", intro);
+  Put("BGM01B.PCMT", loop);
+  StreamingSoundBuffer b;
+  ASSERT_EQ(b.Open("BGM01A.PCMT", "BGM01B.PCMT"), kStreamOpened);
+  EXPECT_EQ(b.GetLengthMs(), 3500u);
+  ASSERT_EQ(b.PlayLoop(), kSoundBufferOk);
+  const std::vector<int16_t> got = Collect(b, 9);
+  const std::vector<int16_t> want = Expected(intro, loop, got.size());
+  for (size_t k = 0; k < got.size(); ++k) ASSERT_EQ(got[k], want[k]) << "frame " << k;
+  EXPECT_EQ(b.GetPositionMs(), 1500u + (9100 - 1500) % 2000) << "the position stays in the loop";
+  EXPECT_TRUE(b.FeederRunning());
+  ASSERT_EQ(b.Stop(), kSoundBufferOk);
+  EXPECT_FALSE(b.FeederRunning());
+  EXPECT_FALSE(b.IsPlaying(nullptr, nullptr));
+  EXPECT_EQ(b.GetPositionMs(), 0u);
+}
+
+TEST_F(StreamFixture, StreamThreadLoopsAShortStreamWithoutSilence) {
+  const auto pcm = Pattern(kRate * 13 / 10, 11, 1);
+  Put("SE.PCMT", pcm);
+  StreamingSoundBuffer b;
+  ASSERT_EQ(b.Open("SE.PCMT", nullptr), kStreamOpened);
+  ASSERT_EQ(b.PlayLoop(), kSoundBufferOk);
+  const std::vector<int16_t> got = Collect(b, 6);
+  for (size_t k = 0; k < got.size(); ++k) ASSERT_EQ(got[k], pcm[k % pcm.size()]) << "frame " << k;
+}
+
+TEST_F(StreamFixture, StreamThreadPlaysOnceThenStopsItself) {
+  const auto pcm = Pattern(kRate * 5 / 2, 5, 1);
+  Put("V.PCMT", pcm);
+  StreamingSoundBuffer b;
+  ASSERT_EQ(b.Open("V.PCMT", nullptr), kStreamOpened);
+  ASSERT_EQ(b.Play(), kSoundBufferOk);
+  std::vector<int16_t> got = Collect(b, 3);
+  WaitForFeederEnd(b);
+  EXPECT_FALSE(b.IsPlaying(nullptr, nullptr));
+  ASSERT_GT(got.size(), pcm.size());
+  EXPECT_TRUE(std::equal(pcm.begin(), pcm.end(), got.begin()));
+  EXPECT_TRUE(std::all_of(got.begin() + pcm.size(), got.end(), [](int16_t s) { return s == 0; }))
+      << "padded with silence";
+  EXPECT_EQ(b.Resume(), kResumeNotPaused);
+  EXPECT_FALSE(b.IsPlaying(nullptr, nullptr)) << "nothing feeds it any more";
+  // It plays again from the start.
+  ASSERT_EQ(b.Play(), kSoundBufferOk);
+  EXPECT_EQ(w.Pull(3), std::vector<int16_t>(pcm.begin(), pcm.begin() + 3));
+}
+
+TEST_F(StreamFixture, StreamThreadSeeksIntoTheLoopPart) {
+  const auto intro = Pattern(kRate, 7, 1);
+  const auto loop = Pattern(kRate * 2, 13, -1);
+  Put("I.PCMT", intro);
+  Put("L.PCMT", loop);
+  StreamingSoundBuffer b;
+  ASSERT_EQ(b.Open("I.PCMT", "L.PCMT"), kStreamOpened);
+  EXPECT_EQ(b.SeekMs(1500), kSoundBufferOk);
+  EXPECT_EQ(b.GetPositionMs(), 1500u);
+  ASSERT_EQ(b.PlayLoop(), kSoundBufferOk);
+  EXPECT_EQ(w.Pull(2), std::vector<int16_t>(loop.begin() + 4000, loop.begin() + 4002));
+
+  ASSERT_EQ(b.SeekMs(500), kSoundBufferOk) << "while playing: it starts again from there";
+  const std::vector<int16_t> got = Collect(b, 3);
+  std::vector<int16_t> want = Expected(intro, loop, got.size() + 4000);
+  EXPECT_TRUE(std::equal(got.begin(), got.end(), want.begin() + 4000));
+  EXPECT_EQ(b.SeekMs(3500), kStreamSeekRefused) << "past the loop's end the loop stream refuses";
+}
+
+TEST_F(StreamFixture, StreamThreadPollsByTheHostClock) {
+  host::VirtualClock clock;
+  host::ScopedClock scope(&clock);
+  StreamingSoundBuffer::SetUseNotifications(false);
+  const auto intro = Pattern(kRate / 2, 7, 1);
+  const auto loop = Pattern(kRate * 3, 13, -1);
+  Put("I.PCMT", intro);
+  Put("L.PCMT", loop);
+  StreamingSoundBuffer b;
+  ASSERT_EQ(b.Open("I.PCMT", "L.PCMT"), kStreamOpened);
+  EXPECT_FALSE(b.NotificationMode());
+  ASSERT_EQ(b.PlayLoop(), kSoundBufferOk);
+  const std::vector<int16_t> got = Collect(b, 7);
+  const std::vector<int16_t> want = Expected(intro, loop, got.size());
+  for (size_t k = 0; k < got.size(); ++k) ASSERT_EQ(got[k], want[k]) << "frame " << k;
+  ASSERT_EQ(b.Stop(), kSoundBufferOk);
+}
+
+// Streams that give nothing: the ring holds silence and the feeder ends, neither spinning nor
+// dividing by an empty length.
+TEST_F(StreamFixture, StreamThreadEndsLoopsThatDeliverNothing) {
+  w.files.Put("EMPTY.PCMT", MakePcmt(1, kRate, 16, {}));
+  w.files.Put("LIAR.PCMT", MakePcmt(1, kRate, 16, {}, 32000));
+  for (const char* name : {"EMPTY.PCMT", "LIAR.PCMT"}) {
+    SCOPED_TRACE(name);
+    StreamingSoundBuffer b;
+    ASSERT_EQ(b.Open(name, nullptr), kStreamOpened);
+    ASSERT_EQ(b.PlayLoop(), kSoundBufferOk);
+    std::vector<int16_t> got = Collect(b, 3);
+    WaitForFeederEnd(b);
+    EXPECT_TRUE(std::all_of(got.begin(), got.end(), [](int16_t s) { return s == 0; }));
+    EXPECT_FALSE(b.IsPlaying(nullptr, nullptr));
+  }
+}
+
+// The feeder ends a fade only through the frame thread: the fade's next step sees the request.
+TEST_F(StreamFixture, StreamThreadEndingLeavesTheFadeToTheFrameThread) {
+  host::VirtualClock clock{100};
+  host::ScopedClock scope(&clock);
+  TimerService timers;
+  Put("V.PCMT", Pattern(kRate * 3 / 2, 5, 1));
+  StreamingSoundBuffer b;
+  ASSERT_EQ(b.Open("V.PCMT", nullptr), kStreamOpened);
+  b.SetVolume(200);
+  ASSERT_EQ(b.FadeIn(&timers, 60000, false), kFadeStarted);
+  timers.RunDue(100);
+  Collect(b, 3);
+  WaitForFeederEnd(b);
+  EXPECT_EQ(b.FadeState(), kFadingIn) << "the feeder did not touch the timer service";
+  timers.RunDue(400);  // the next step: 60000 / 200 ms on
+  EXPECT_EQ(b.FadeState(), kFadeNone);
+  EXPECT_EQ(b.GetVolumeFactor(), 200);
+  EXPECT_EQ(timers.Count(), 0u);
+}
+
+TEST_F(StreamFixture, StreamThreadFadesOutToAPause) {
+  host::VirtualClock clock{100};
+  host::ScopedClock scope(&clock);
+  TimerService timers;
+  const auto pcm = Pattern(kRate * 2, 5, 1);
+  Put("B.PCMT", pcm);
+  StreamingSoundBuffer b;
+  ASSERT_EQ(b.Open("B.PCMT", nullptr), kStreamOpened);
+  ASSERT_EQ(b.PlayLoop(), kSoundBufferOk);
+  ASSERT_EQ(b.FadeOut(&timers, 1000), kFadeStarted);
+  timers.RunDue(100);
+  timers.RunDue(600);
+  EXPECT_EQ(b.GetVolumeFactor(), 128);
+  timers.RunDue(1100);
+  EXPECT_EQ(b.PauseCount(), 1);
+  EXPECT_EQ(b.GetVolumeFactor(), 256);
+  EXPECT_TRUE(b.FeederRunning()) << "a paused stream keeps its feeder";
+  EXPECT_EQ(w.Pull(100), std::vector<int16_t>(100, 0));
+  ASSERT_EQ(b.FadeIn(&timers, 100, true), kFadeStarted);
+  EXPECT_TRUE(b.IsPlaying(nullptr, nullptr)) << "and a fade-in resumes it";
+  ASSERT_EQ(b.Stop(), kSoundBufferOk);
+  EXPECT_EQ(b.FadeState(), kFadeNone);
+
+  // A fade-in of a playing stream starts it over, waiting for the feeder without the lock.
+  ASSERT_EQ(b.PlayLoop(), kSoundBufferOk);
+  Collect(b, 1);
+  ASSERT_EQ(b.FadeIn(&timers, 100, true), kFadeStarted);
+  EXPECT_EQ(w.Pull(2), std::vector<int16_t>(2, 0)) << "from the start, at silence";
+}
+
+}  // namespace
+}  // namespace bw
