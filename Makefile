@@ -36,7 +36,7 @@ fuzz: deps
 	cmake --build $(BUILD_FUZZ) -j $(JOBS)
 	@for f in $(BUILD_FUZZ)/fuzz/*_fuzz; do n=$$(basename $$f _fuzz); echo "== $$n"; \
 	  mkdir -p $(BUILD_FUZZ)/corpus/$$n; \
-	  "$$f" -max_total_time=$${FUZZ_SECONDS:-60} $(BUILD_FUZZ)/corpus/$$n $(BUILD_FUZZ)/fuzz/corpus/$$n || exit 1; done
+	  "$$f" -max_total_time=$${FUZZ_SECONDS:-60} $(BUILD_FUZZ)/corpus/$$n fuzz/corpus/$$n || exit 1; done
 
 test-tsan: deps
 	cmake -S . -B $(BUILD_TSAN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DBRIMWOLD_TSAN=ON
