@@ -12,10 +12,10 @@
 namespace bw::host {
 namespace {
 
-std::vector<MSG> t_messages;
+std::vector<MSG> g_messages;
 
 LRESULT KeepingProc(HWND hwnd, uint32_t message, WPARAM wParam, LPARAM lParam) {
-  t_messages.push_back(MSG{hwnd, message, wParam, lParam, 0});
+  g_messages.push_back(MSG{hwnd, message, wParam, lParam, 0});
   return DefWindowProc(hwnd, message, wParam, lParam);
 }
 
@@ -27,7 +27,7 @@ class Headless : public testing::Test {
     desc.native = true;
     desc.nativeDesc = NativeWindowDesc{"Title", 640, 480, true};
     window_ = CreateWindow(desc);
-    t_messages.clear();
+    g_messages.clear();
   }
   ~Headless() override {
     if (IsWindow(window_)) DestroyWindow(window_);
@@ -192,15 +192,6 @@ TEST_F(Headless, WindowOperationsReachTheBackendOnlyForItsWindows) {
   EXPECT_EQ(backend_.Window(closed), nullptr) << "destroying closes the native window";
 }
 
-TEST_F(Headless, DesktopAndFileSystemTypesAreWhatTheTestSet) {
-  backend_.SetDesktop(DesktopInfo{1280, 1024, 16, {Monitor{{0, 0, 1280, 1024}, {0, 0, 1280, 994}}}});
-  backend_.SetFileSystemType("/media/cd", "iso9660");
-  EXPECT_EQ(backend_.Desktop().bitsPerPixel, 16);
-  EXPECT_EQ(backend_.Desktop().monitors.at(0).workArea.bottom, 994);
-  EXPECT_EQ(backend_.FileSystemType("/media/cd"), "iso9660");
-  EXPECT_EQ(backend_.FileSystemType("/elsewhere"), "");
-}
-
 TEST_F(Headless, MessageBoxesAnswerFromTheScriptAndAreRecorded) {
   backend_.QueueMessageBoxAnswer(IDNO);
   EXPECT_EQ(MessageBox(window_, "Quit?", "Game", MB_YESNO | MB_ICONQUESTION), IDNO);
@@ -297,7 +288,7 @@ TEST(HeadlessSend, AnotherThreadsSendReachesTheEventThreadWaitingInGetMessage) {
   desc.native = true;
   desc.nativeDesc = NativeWindowDesc{"t", 8, 8, true};
   HWND window = CreateWindow(desc);
-  t_messages.clear();
+  g_messages.clear();
   LRESULT answer = -1;
   std::thread sender([&] {
     answer = SendMessage(window, WM_APP_MESSAGE_BOX, 1, 2);
@@ -310,9 +301,9 @@ TEST(HeadlessSend, AnotherThreadsSendReachesTheEventThreadWaitingInGetMessage) {
   }
   sender.join();
   EXPECT_EQ(answer, 0);
-  ASSERT_GE(t_messages.size(), 2u);
-  EXPECT_EQ(t_messages[0].message, WM_APP_MESSAGE_BOX);
-  EXPECT_EQ(t_messages[1].message, WM_CLOSE);
+  ASSERT_GE(g_messages.size(), 2u);
+  EXPECT_EQ(g_messages[0].message, WM_APP_MESSAGE_BOX);
+  EXPECT_EQ(g_messages[1].message, WM_CLOSE);
 }
 
 }  // namespace
