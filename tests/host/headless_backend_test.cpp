@@ -200,8 +200,9 @@ TEST_F(Headless, MessageBoxesAnswerFromTheScriptAndAreRecorded) {
   backend_.QueueMessageBoxAnswer(IDYES);
   EXPECT_EQ(MessageBox(window_, "Fine", "Game", MB_OKCANCEL), IDOK)
       << "an answer the box has no button for becomes its default";
-  ASSERT_EQ(backend_.MessageBoxes().size(), 3u);
-  const MessageBoxRequest& first = backend_.MessageBoxes()[0];
+  std::vector<MessageBoxRequest> boxes = backend_.MessageBoxes();
+  ASSERT_EQ(boxes.size(), 3u);
+  const MessageBoxRequest& first = boxes[0];
   EXPECT_EQ(first.title, "Game");
   EXPECT_EQ(first.text, "Quit?");
   EXPECT_EQ(first.style & MB_TYPEMASK, MB_YESNO);

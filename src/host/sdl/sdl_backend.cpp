@@ -51,7 +51,9 @@ void SdlSink::Show(const Frame& frame) {
     texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
                                  frame.width, frame.height);
     if (!texture_) {
-      std::fprintf(stderr, "brimwold: cannot make the frame texture: %s\n", SDL_GetError());
+      // Once: the same failure would otherwise repeat every frame.
+      if (!failureReported_) std::fprintf(stderr, "brimwold: cannot make the frame texture: %s\n", SDL_GetError());
+      failureReported_ = true;
       textureWidth_ = textureHeight_ = 0;
       return;
     }

@@ -36,6 +36,7 @@ class SdlSink final : public PresentationSink {
   int32_t textureWidth_ = 0;
   int32_t textureHeight_ = 0;
   ScaleFilter filter_ = ScaleFilter::kNearest;
+  bool failureReported_ = false;
 };
 
 class SdlBackend final : public Backend {
