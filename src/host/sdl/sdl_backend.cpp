@@ -14,11 +14,6 @@ namespace {
 
 constexpr int32_t kBytesPerPixel = 4;
 
-bool HasDisplay() {
-  const char* driver = SDL_GetCurrentVideoDriver();
-  return driver != nullptr && std::strcmp(driver, "dummy") != 0 && std::strcmp(driver, "offscreen") != 0;
-}
-
 uint32_t MessageBoxIconFlag(uint32_t style) {
   switch (style & MB_ICONMASK) {
     case MB_ICONHAND: return SDL_MESSAGEBOX_ERROR;
@@ -39,6 +34,11 @@ const char* ButtonText(int answer) {
 }
 
 }  // namespace
+
+bool SdlBackend::HasDisplay() {
+  const char* driver = SDL_GetCurrentVideoDriver();
+  return driver != nullptr && std::strcmp(driver, "dummy") != 0 && std::strcmp(driver, "offscreen") != 0;
+}
 
 SdlSink::~SdlSink() {
   if (texture_) SDL_DestroyTexture(texture_);

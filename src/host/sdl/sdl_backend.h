@@ -45,6 +45,9 @@ class SdlBackend final : public Backend {
   static std::unique_ptr<SdlBackend> Create(std::string* error);
   ~SdlBackend() override;
 
+  // Whether SDL's video driver shows anything (not the dummy or offscreen driver).
+  static bool HasDisplay();
+
   // The SDL id of a window's native window, 0 when unknown (tests address events with it).
   uint32_t SdlWindowId(HWND hwnd) const;
 
