@@ -138,6 +138,12 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "brimwold: cannot start the display: %s\n", error.c_str());
       return kExitStartFailed;
     }
+    // SDL falls back to an invisible driver when there is no display; only a driver asked for
+    // by name may be one.
+    if (!SdlBackend::HasDisplay() && std::getenv("SDL_VIDEODRIVER") == nullptr) {
+      std::fprintf(stderr, "brimwold: no display to open the window on\n");
+      return kExitStartFailed;
+    }
   }
   ScopedBackend useBackend(backend.get());
 

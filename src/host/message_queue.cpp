@@ -286,7 +286,7 @@ HWND CreateWindow(const WindowDesc& desc) {
       if (!IsEventThreadLocked(r)) return HWND{};
       backend = r.backend;
     }
-    ThreadQueue& q = OwnQueueLocked(r);
+    OwnQueueLocked(r);
     while (r.nextWindowId == 0 || r.windows.count(r.nextWindowId) != 0) ++r.nextWindowId;
     hwnd = HWND{r.nextWindowId++};
     auto entry = std::make_shared<WindowEntry>();
@@ -296,7 +296,6 @@ HWND CreateWindow(const WindowDesc& desc) {
     entry->userData = desc.userData;
     entry->native = desc.native;
     r.windows[hwnd.id] = std::move(entry);
-    (void)q;
   }
   if (backend && !backend->OpenWindow(hwnd, desc.nativeDesc)) {
     std::lock_guard<std::mutex> guard(r.lock);
@@ -414,6 +413,7 @@ LRESULT SendMessage(HWND hwnd, uint32_t message, WPARAM wParam, LPARAM lParam) {
 }
 
 bool PeekMessage(MSG* msg, HWND hwnd, uint32_t filterMin, uint32_t filterMax, uint32_t removeFlags) {
+  if (msg == nullptr) return false;
   Registry& r = TheRegistry();
   std::unique_lock<std::mutex> lock(r.lock);
   ThreadQueue& q = OwnQueueLocked(r);
@@ -424,6 +424,7 @@ bool PeekMessage(MSG* msg, HWND hwnd, uint32_t filterMin, uint32_t filterMax, ui
 }
 
 int GetMessage(MSG* msg, HWND hwnd, uint32_t filterMin, uint32_t filterMax) {
+  if (msg == nullptr) return -1;
   Registry& r = TheRegistry();
   std::unique_lock<std::mutex> lock(r.lock);
   ThreadQueue& q = OwnQueueLocked(r);

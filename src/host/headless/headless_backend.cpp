@@ -35,7 +35,15 @@ void HeadlessBackend::SetFileSystemType(const std::string& folder, std::string t
   fileSystems_[folder] = std::move(type);
 }
 
-void HeadlessBackend::QueueMessageBoxAnswer(int answer) { answers_.push_back(answer); }
+void HeadlessBackend::QueueMessageBoxAnswer(int answer) {
+  std::lock_guard<std::mutex> guard(lock_);
+  answers_.push_back(answer);
+}
+
+std::vector<MessageBoxRequest> HeadlessBackend::MessageBoxes() {
+  std::lock_guard<std::mutex> guard(lock_);
+  return messageBoxes_;
+}
 
 const HeadlessBackend::WindowState* HeadlessBackend::Window(HWND hwnd) const {
   auto it = windows_.find(hwnd.id);
@@ -144,6 +152,7 @@ std::string HeadlessBackend::FileSystemType(const std::string& folder) {
 }
 
 int HeadlessBackend::ShowMessageBox(const MessageBoxRequest& request) {
+  std::lock_guard<std::mutex> guard(lock_);
   messageBoxes_.push_back(request);
   if (answers_.empty()) return MessageBoxDefaultAnswer(request.style);
   int answer = answers_.front();

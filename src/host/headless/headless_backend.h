@@ -52,8 +52,9 @@ class HeadlessBackend final : public Backend {
   void SetDesktop(DesktopInfo desktop);
   void SetFileSystemType(const std::string& folder, std::string type);
   // Answers for the coming message boxes, in order; when they run out a box answers its default.
+  // Boxes may come from any thread.
   void QueueMessageBoxAnswer(int answer);
-  const std::vector<MessageBoxRequest>& MessageBoxes() const { return messageBoxes_; }
+  std::vector<MessageBoxRequest> MessageBoxes();
   // After the window has shown this many frames, WM_CLOSE is posted to it (0: never).
   void CloseAfterFrames(uint32_t frames) { closeAfterFrames_ = frames; }
 
@@ -92,13 +93,13 @@ class HeadlessBackend final : public Backend {
   std::condition_variable wake_;
   std::deque<InputEvent> events_;  // guarded by lock_
   bool woken_ = false;             // guarded by lock_
+  std::deque<int> answers_;                      // guarded by lock_
+  std::vector<MessageBoxRequest> messageBoxes_;  // guarded by lock_
 
   // Event thread only.
   std::map<uint32_t, WindowState> windows_;
   DesktopInfo desktop_;
   std::map<std::string, std::string> fileSystems_;
-  std::deque<int> answers_;
-  std::vector<MessageBoxRequest> messageBoxes_;
   uint32_t closeAfterFrames_ = 0;
 };
 

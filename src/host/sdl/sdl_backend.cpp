@@ -14,11 +14,6 @@ namespace {
 
 constexpr int32_t kBytesPerPixel = 4;
 
-bool HasDisplay() {
-  const char* driver = SDL_GetCurrentVideoDriver();
-  return driver != nullptr && std::strcmp(driver, "dummy") != 0 && std::strcmp(driver, "offscreen") != 0;
-}
-
 uint32_t MessageBoxIconFlag(uint32_t style) {
   switch (style & MB_ICONMASK) {
     case MB_ICONHAND: return SDL_MESSAGEBOX_ERROR;
@@ -40,6 +35,11 @@ const char* ButtonText(int answer) {
 
 }  // namespace
 
+bool SdlBackend::HasDisplay() {
+  const char* driver = SDL_GetCurrentVideoDriver();
+  return driver != nullptr && std::strcmp(driver, "dummy") != 0 && std::strcmp(driver, "offscreen") != 0;
+}
+
 SdlSink::~SdlSink() {
   if (texture_) SDL_DestroyTexture(texture_);
 }
@@ -51,7 +51,9 @@ void SdlSink::Show(const Frame& frame) {
     texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
                                  frame.width, frame.height);
     if (!texture_) {
-      std::fprintf(stderr, "brimwold: cannot make the frame texture: %s\n", SDL_GetError());
+      // Once: the same failure would otherwise repeat every frame.
+      if (!failureReported_) std::fprintf(stderr, "brimwold: cannot make the frame texture: %s\n", SDL_GetError());
+      failureReported_ = true;
       textureWidth_ = textureHeight_ = 0;
       return;
     }

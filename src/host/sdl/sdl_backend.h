@@ -36,6 +36,7 @@ class SdlSink final : public PresentationSink {
   int32_t textureWidth_ = 0;
   int32_t textureHeight_ = 0;
   ScaleFilter filter_ = ScaleFilter::kNearest;
+  bool failureReported_ = false;
 };
 
 class SdlBackend final : public Backend {
@@ -43,6 +44,9 @@ class SdlBackend final : public Backend {
   // Starts SDL's video; null with the reason in error when it cannot.
   static std::unique_ptr<SdlBackend> Create(std::string* error);
   ~SdlBackend() override;
+
+  // Whether SDL's video driver shows anything (not the dummy or offscreen driver).
+  static bool HasDisplay();
 
   // The SDL id of a window's native window, 0 when unknown (tests address events with it).
   uint32_t SdlWindowId(HWND hwnd) const;

@@ -1,0 +1,311 @@
+#include "host/headless/headless_backend.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+#include "host/drop_files.h"
+#include "host/message_box.h"
+#include "host/message_queue.h"
+
+namespace bw::host {
+namespace {
+
+std::vector<MSG> g_messages;
+
+LRESULT KeepingProc(HWND hwnd, uint32_t message, WPARAM wParam, LPARAM lParam) {
+  g_messages.push_back(MSG{hwnd, message, wParam, lParam, 0});
+  return DefWindowProc(hwnd, message, wParam, lParam);
+}
+
+class Headless : public testing::Test {
+ protected:
+  Headless() : backend_(5000), use_(&backend_) {
+    WindowDesc desc;
+    desc.proc = KeepingProc;
+    desc.native = true;
+    desc.nativeDesc = NativeWindowDesc{"Title", 640, 480, true};
+    window_ = CreateWindow(desc);
+    g_messages.clear();
+  }
+  ~Headless() override {
+    if (IsWindow(window_)) DestroyWindow(window_);
+    MSG msg;
+    while (PeekMessage(&msg, HWND{}, 0, 0, PM_REMOVE)) {
+    }
+  }
+
+  // Pumps and answers what was posted, in order.
+  std::vector<MSG> Drain() {
+    std::vector<MSG> got;
+    MSG msg;
+    while (PeekMessage(&msg, HWND{}, 0, 0, PM_REMOVE)) got.push_back(msg);
+    return got;
+  }
+
+  HeadlessBackend backend_;
+  ScopedBackend use_;
+  HWND window_;
+};
+
+InputEvent Key(InputEventKind kind, uint8_t vk, uint8_t scan, bool repeat = false) {
+  InputEvent event;
+  event.kind = kind;
+  event.virtualKey = vk;
+  event.scanCode = scan;
+  event.repeat = repeat;
+  return event;
+}
+
+TEST_F(Headless, ScriptedKeysBecomeKeyMessagesWithTheRepeatAndTransitionBits) {
+  ASSERT_TRUE(window_);
+  backend_.QueueEvent(Key(InputEventKind::kKeyDown, 'Z', 0x2C));
+  backend_.QueueEvent(Key(InputEventKind::kKeyDown, 'Z', 0x2C, true));
+  backend_.QueueEvent(Key(InputEventKind::kKeyUp, 'Z', 0x2C));
+  InputEvent up = Key(InputEventKind::kKeyDown, 0x26, 0x48);
+  up.extended = true;
+  backend_.QueueEvent(up);
+  InputEvent altX = Key(InputEventKind::kKeyDown, 'X', 0x2D);
+  altX.altDown = true;
+  backend_.QueueEvent(altX);
+  backend_.QueueEvent(Key(InputEventKind::kKeyUp, VK_F10, 0x44));
+
+  std::vector<MSG> got = Drain();
+  ASSERT_EQ(got.size(), 6u);
+  EXPECT_EQ(got[0].message, WM_KEYDOWN);
+  EXPECT_EQ(got[0].wParam, WPARAM{'Z'});
+  EXPECT_EQ(got[0].hwnd, window_);
+  EXPECT_EQ(static_cast<uint32_t>(got[0].lParam), 0x002C0001u) << "one press, scan code, no repeat";
+  EXPECT_EQ(static_cast<uint32_t>(got[1].lParam), 0x402C0001u) << "repeat sets bit 30";
+  EXPECT_EQ(got[2].message, WM_KEYUP);
+  EXPECT_EQ(static_cast<uint32_t>(got[2].lParam), 0xC02C0001u) << "release sets bits 30 and 31";
+  EXPECT_EQ(static_cast<uint32_t>(got[3].lParam), 0x01480001u) << "extended key sets bit 24";
+  EXPECT_EQ(got[4].message, WM_SYSKEYDOWN) << "an Alt chord is a system key";
+  EXPECT_EQ(static_cast<uint32_t>(got[4].lParam) & (1u << 29), 1u << 29);
+  EXPECT_EQ(got[5].message, WM_SYSKEYUP) << "F10 is a system key";
+}
+
+TEST_F(Headless, ScriptedMouseTextActivationCloseAndQuitBecomeMessages) {
+  InputEvent move;
+  move.kind = InputEventKind::kMouseMove;
+  move.x = 320;
+  move.y = -5;
+  backend_.QueueEvent(move);
+  InputEvent down;
+  down.kind = InputEventKind::kMouseButtonDown;
+  down.button = MouseButton::kRight;
+  down.keyState = MK_RBUTTON;
+  down.x = 1;
+  down.y = 2;
+  backend_.QueueEvent(down);
+  InputEvent wheel;
+  wheel.kind = InputEventKind::kMouseWheel;
+  wheel.wheelNotches = -2;
+  backend_.QueueEvent(wheel);
+  InputEvent text;
+  text.kind = InputEventKind::kText;
+  text.text = "a\x82\xa0";
+  backend_.QueueEvent(text);
+  InputEvent focus;
+  focus.kind = InputEventKind::kActivate;
+  focus.active = false;
+  backend_.QueueEvent(focus);
+  InputEvent close;
+  close.kind = InputEventKind::kClose;
+  backend_.QueueEvent(close);
+  InputEvent quit;
+  quit.kind = InputEventKind::kQuit;
+  backend_.QueueEvent(quit);
+
+  std::vector<MSG> got = Drain();
+  std::vector<uint32_t> numbers;
+  for (const MSG& m : got) numbers.push_back(m.message);
+  EXPECT_EQ(numbers, (std::vector<uint32_t>{WM_MOUSEMOVE, WM_RBUTTONDOWN, WM_MOUSEWHEEL, WM_CHAR, WM_CHAR,
+                                            WM_CHAR, WM_ACTIVATEAPP, WM_ACTIVATE, WM_CLOSE, WM_QUIT}));
+  ASSERT_EQ(got.size(), 10u);
+  EXPECT_EQ(GetXParam(got[0].lParam), 320);
+  EXPECT_EQ(GetYParam(got[0].lParam), -5) << "coordinates are signed 16-bit halves";
+  EXPECT_EQ(got[1].wParam, WPARAM{MK_RBUTTON});
+  EXPECT_EQ(static_cast<int16_t>(HiWord(got[2].wParam)), -240) << "120 per notch";
+  EXPECT_EQ(got[4].wParam, 0x82u) << "CP932 bytes arrive one by one";
+  EXPECT_EQ(got[5].wParam, 0xA0u);
+  EXPECT_EQ(got[6].wParam, 0u);
+  EXPECT_EQ(got[7].wParam, WPARAM{WA_INACTIVE});
+}
+
+TEST_F(Headless, DroppedFilesArriveBehindADropHandle) {
+  InputEvent drop;
+  drop.kind = InputEventKind::kDropFiles;
+  drop.files = {"/tmp/a.txt", "/tmp/b c.png"};
+  backend_.QueueEvent(drop);
+  std::vector<MSG> got = Drain();
+  ASSERT_EQ(got.size(), 1u);
+  ASSERT_EQ(got[0].message, WM_DROPFILES);
+  HDROP handle = got[0].wParam;
+  EXPECT_EQ(DragQueryFileCount(handle), 2u);
+  EXPECT_EQ(DragQueryFile(handle, 1), "/tmp/b c.png");
+  EXPECT_EQ(DragQueryFile(handle, 2), std::nullopt);
+  DragFinish(handle);
+  EXPECT_EQ(DragQueryFileCount(handle), 0u);
+  EXPECT_EQ(DragQueryFile(handle, 0), std::nullopt);
+}
+
+TEST_F(Headless, InstallsItsVirtualClock) {
+  EXPECT_EQ(GetTickCount(), 5000u);
+  backend_.Clock().AdvanceMilliseconds(250);
+  EXPECT_EQ(GetTickCount(), 5250u);
+  PostMessage(window_, WM_USER, 0, 0);
+  std::vector<MSG> got = Drain();
+  ASSERT_EQ(got.size(), 1u);
+  EXPECT_EQ(got[0].time, 5250u) << "messages carry the time they were posted";
+}
+
+TEST_F(Headless, WindowOperationsReachTheBackendOnlyForItsWindows) {
+  EXPECT_TRUE(SetWindowText(window_, "New"));
+  EXPECT_TRUE(SetClientSize(window_, 800, 600));
+  EXPECT_TRUE(MoveWindow(window_, 10, 20));
+  EXPECT_TRUE(ShowWindow(window_, false));
+  const HeadlessBackend::WindowState* state = backend_.Window(window_);
+  ASSERT_NE(state, nullptr);
+  EXPECT_EQ(state->desc.title, "New");
+  EXPECT_EQ(state->desc.width, 800);
+  EXPECT_FALSE(state->desc.visible);
+  EXPECT_EQ(state->left, 10);
+
+  backend_.SetDesktop(DesktopInfo{1920, 1080, 32, {}});
+  EXPECT_TRUE(SetFullScreen(window_, true));
+  int32_t width = 0;
+  int32_t height = 0;
+  EXPECT_TRUE(GetClientSize(window_, &width, &height));
+  EXPECT_EQ(width, 1920) << "full screen fills the desktop";
+  EXPECT_EQ(height, 1080);
+
+  WindowDesc plain;
+  HWND messageOnly = CreateWindow(plain);
+  EXPECT_FALSE(SetWindowText(messageOnly, "x")) << "a message-only window has nothing to show";
+  EXPECT_EQ(GetPresentationSink(messageOnly), nullptr);
+  DestroyWindow(messageOnly);
+
+  HWND closed = window_;
+  DestroyWindow(window_);
+  EXPECT_EQ(backend_.Window(closed), nullptr) << "destroying closes the native window";
+}
+
+TEST_F(Headless, MessageBoxesAnswerFromTheScriptAndAreRecorded) {
+  backend_.QueueMessageBoxAnswer(IDNO);
+  EXPECT_EQ(MessageBox(window_, "Quit?", "Game", MB_YESNO | MB_ICONQUESTION), IDNO);
+  EXPECT_EQ(MessageBox(window_, "Again?", "Game", MB_YESNOCANCEL | MB_DEFBUTTON3), IDCANCEL)
+      << "an empty script answers the default button";
+  backend_.QueueMessageBoxAnswer(IDYES);
+  EXPECT_EQ(MessageBox(window_, "Fine", "Game", MB_OKCANCEL), IDOK)
+      << "an answer the box has no button for becomes its default";
+  std::vector<MessageBoxRequest> boxes = backend_.MessageBoxes();
+  ASSERT_EQ(boxes.size(), 3u);
+  const MessageBoxRequest& first = boxes[0];
+  EXPECT_EQ(first.title, "Game");
+  EXPECT_EQ(first.text, "Quit?");
+  EXPECT_EQ(first.style & MB_TYPEMASK, MB_YESNO);
+  EXPECT_EQ(first.owner, window_);
+}
+
+TEST(MessageBoxWithoutBackend, AnswersTheDefaultButton) {
+  ASSERT_EQ(CurrentBackend(), nullptr);
+  EXPECT_EQ(MessageBox(HWND{}, "t", "x", MB_OK), IDOK);
+  EXPECT_EQ(MessageBox(HWND{}, "t", "x", MB_YESNO | MB_DEFBUTTON2), IDNO);
+  EXPECT_EQ(MessageBox(HWND{}, "t", "x", MB_OKCANCEL | MB_DEFBUTTON3), IDOK) << "no third button";
+}
+
+std::vector<uint8_t> Pattern(int32_t width, int32_t height, int32_t pitch, uint8_t seed) {
+  std::vector<uint8_t> pixels(static_cast<size_t>(pitch) * height, 0xEE);
+  for (int32_t y = 0; y < height; ++y) {
+    for (int32_t x = 0; x < width * 4; ++x) pixels[static_cast<size_t>(y * pitch + x)] = static_cast<uint8_t>(seed + x + 7 * y);
+  }
+  return pixels;
+}
+
+TEST_F(Headless, SinkKeepsTheFrameRowsWithoutPaddingAndHashesIt) {
+  auto* sink = static_cast<HeadlessSink*>(GetPresentationSink(window_));
+  ASSERT_NE(sink, nullptr);
+  std::vector<uint8_t> padded = Pattern(3, 2, 16, 1);
+  ASSERT_TRUE(sink->Present(padded.data(), 3, 2, 16, ScaleFilter::kLinear));
+  std::vector<uint8_t> tight = Pattern(3, 2, 12, 1);
+  EXPECT_EQ(sink->LastFrame().bgra, tight) << "row padding is not part of the frame";
+  EXPECT_EQ(sink->LastFrame().filter, ScaleFilter::kLinear);
+  EXPECT_EQ(sink->FrameHash(), Fnv1a64(tight.data(), tight.size()));
+
+  uint64_t before = sink->FrameHash();
+  tight[5] ^= 1;
+  ASSERT_TRUE(sink->Present(tight.data(), 3, 2, 12, ScaleFilter::kNearest));
+  EXPECT_NE(sink->FrameHash(), before) << "one changed bit changes the hash";
+  EXPECT_FALSE(sink->Present(tight.data(), 3, 2, 8, ScaleFilter::kNearest)) << "pitch below a row";
+  EXPECT_FALSE(sink->Present(tight.data(), 0, 2, 12, ScaleFilter::kNearest));
+  EXPECT_FALSE(sink->Present(nullptr, 3, 2, 12, ScaleFilter::kNearest));
+  EXPECT_EQ(sink->FramesShown(), 2u);
+}
+
+TEST(Fnv1a64, KnownValues) {
+  EXPECT_EQ(Fnv1a64(nullptr, 0), 0xcbf29ce484222325ull);
+  const uint8_t a[] = {'a'};
+  EXPECT_EQ(Fnv1a64(a, 1), 0xaf63dc4c8601ec8cull);
+}
+
+class HeadlessThread : public Headless {};
+
+TEST_F(HeadlessThread, FrameHandedOverByAnotherThreadShowsAtTheNextPump) {
+  auto* sink = static_cast<HeadlessSink*>(GetPresentationSink(window_));
+  ASSERT_NE(sink, nullptr);
+  std::vector<uint8_t> first = Pattern(4, 4, 16, 3);
+  std::vector<uint8_t> second = Pattern(4, 4, 16, 9);
+  std::thread frameThread([&] {
+    sink->HandOver(first.data(), 4, 4, 16, ScaleFilter::kNearest);
+    sink->HandOver(second.data(), 4, 4, 16, ScaleFilter::kNearest);
+  });
+  frameThread.join();
+  EXPECT_EQ(sink->FramesShown(), 0u) << "nothing is shown off the window thread";
+  MSG msg;
+  PeekMessage(&msg, HWND{}, 0, 0, PM_NOREMOVE);
+  EXPECT_EQ(sink->FramesShown(), 1u) << "a frame not yet shown is replaced";
+  EXPECT_EQ(sink->LastFrame().bgra, second);
+}
+
+TEST_F(Headless, ClosesTheWindowAfterTheAskedNumberOfFrames) {
+  backend_.CloseAfterFrames(3);
+  auto* sink = GetPresentationSink(window_);
+  std::vector<uint8_t> black(16, 0);
+  for (int i = 0; i < 2; ++i) sink->Present(black.data(), 2, 2, 8, ScaleFilter::kNearest);
+  EXPECT_TRUE(Drain().empty());
+  sink->Present(black.data(), 2, 2, 8, ScaleFilter::kNearest);
+  std::vector<MSG> got = Drain();
+  ASSERT_EQ(got.size(), 1u);
+  EXPECT_EQ(got[0].message, WM_CLOSE);
+}
+
+TEST(HeadlessSend, AnotherThreadsSendReachesTheEventThreadWaitingInGetMessage) {
+  HeadlessBackend backend;
+  ScopedBackend use(&backend);
+  WindowDesc desc;
+  desc.proc = KeepingProc;
+  desc.native = true;
+  desc.nativeDesc = NativeWindowDesc{"t", 8, 8, true};
+  HWND window = CreateWindow(desc);
+  g_messages.clear();
+  LRESULT answer = -1;
+  std::thread sender([&] {
+    answer = SendMessage(window, WM_APP_MESSAGE_BOX, 1, 2);
+    PostMessage(window, WM_CLOSE, 0, 0);
+  });
+  MSG msg;
+  while (GetMessage(&msg, HWND{}, 0, 0) > 0) {
+    DispatchMessage(msg);
+    if (!IsWindow(window)) break;
+  }
+  sender.join();
+  EXPECT_EQ(answer, 0);
+  ASSERT_GE(g_messages.size(), 2u);
+  EXPECT_EQ(g_messages[0].message, WM_APP_MESSAGE_BOX);
+  EXPECT_EQ(g_messages[1].message, WM_CLOSE);
+}
+
+}  // namespace
+}  // namespace bw::host

@@ -1,0 +1,359 @@
+#include "host/message_queue.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <future>
+#include <thread>
+#include <vector>
+
+namespace bw::host {
+namespace {
+
+constexpr uint32_t kPing = WM_USER + 1;
+constexpr uint32_t kPong = WM_USER + 2;
+constexpr uint32_t kOther = WM_USER + 3;
+constexpr uint32_t kStop = WM_USER + 4;
+
+// Records what reached the procedure, per thread.
+thread_local std::vector<uint32_t> t_seen;
+
+LRESULT RecordingProc(HWND hwnd, uint32_t message, WPARAM wParam, LPARAM lParam) {
+  t_seen.push_back(message);
+  if (message == kPing) return static_cast<LRESULT>(wParam) * 2;
+  return DefWindowProc(hwnd, message, wParam, lParam);
+}
+
+// A window that only takes messages, destroyed at the end of the scope.
+class TestWindow {
+ public:
+  explicit TestWindow(WindowProc proc = RecordingProc, void* userData = nullptr) {
+    WindowDesc desc;
+    desc.proc = proc;
+    desc.userData = userData;
+    hwnd_ = CreateWindow(desc);
+  }
+  ~TestWindow() {
+    if (IsWindow(hwnd_)) DestroyWindow(hwnd_);
+  }
+  HWND hwnd() const { return hwnd_; }
+
+ private:
+  HWND hwnd_;
+};
+
+void DrainQueue() {
+  MSG msg;
+  while (PeekMessage(&msg, HWND{}, 0, 0, PM_REMOVE)) {
+  }
+}
+
+class MessageQueue : public testing::Test {
+ protected:
+  void SetUp() override {
+    DrainQueue();
+    t_seen.clear();
+  }
+  void TearDown() override { DrainQueue(); }
+};
+
+TEST_F(MessageQueue, PostedMessagesComeInOrderAndPeekWithoutRemoveLeavesThem) {
+  TestWindow window;
+  ASSERT_TRUE(window.hwnd());
+  PostMessage(window.hwnd(), kPing, 1, 10);
+  PostMessage(window.hwnd(), kPong, 2, 20);
+  PostMessage(HWND{}, kOther, 3, 30);
+
+  MSG msg;
+  ASSERT_TRUE(PeekMessage(&msg, HWND{}, 0, 0, PM_NOREMOVE));
+  EXPECT_EQ(msg.message, kPing);
+  ASSERT_TRUE(PeekMessage(&msg, HWND{}, 0, 0, PM_NOREMOVE));
+  EXPECT_EQ(msg.message, kPing) << "peeking without remove must not consume";
+
+  std::vector<std::pair<uint32_t, WPARAM>> got;
+  while (PeekMessage(&msg, HWND{}, 0, 0, PM_REMOVE)) got.emplace_back(msg.message, msg.wParam);
+  EXPECT_EQ(got, (std::vector<std::pair<uint32_t, WPARAM>>{{kPing, 1}, {kPong, 2}, {kOther, 3}}));
+  EXPECT_FALSE(PeekMessage(&msg, HWND{}, 0, 0, PM_REMOVE));
+}
+
+TEST_F(MessageQueue, FiltersByRangeAndWindowLeaveTheRestInOrder) {
+  TestWindow a;
+  TestWindow b;
+  PostMessage(a.hwnd(), kPing, 1, 0);
+  PostMessage(b.hwnd(), kPong, 2, 0);
+  PostMessage(a.hwnd(), kOther, 3, 0);
+  PostMessage(b.hwnd(), kPing, 4, 0);
+
+  MSG msg;
+  ASSERT_TRUE(PeekMessage(&msg, HWND{}, kPong, kOther, PM_REMOVE));
+  EXPECT_EQ(msg.wParam, 2u) << "first message inside the range";
+  ASSERT_TRUE(PeekMessage(&msg, b.hwnd(), 0, 0, PM_REMOVE));
+  EXPECT_EQ(msg.wParam, 4u) << "first message of window b";
+  EXPECT_FALSE(PeekMessage(&msg, b.hwnd(), 0, 0, PM_REMOVE));
+  EXPECT_FALSE(PeekMessage(&msg, HWND{}, WM_MOUSEMOVE, WM_MOUSEWHEEL, PM_REMOVE));
+  ASSERT_TRUE(PeekMessage(&msg, HWND{}, 0, 0, PM_REMOVE));
+  EXPECT_EQ(msg.wParam, 1u);
+  ASSERT_TRUE(PeekMessage(&msg, HWND{}, 0, 0, PM_REMOVE));
+  EXPECT_EQ(msg.wParam, 3u);
+}
+
+TEST_F(MessageQueue, QuitComesAfterPostedMessagesAndEndsGetMessage) {
+  TestWindow window;
+  PostQuitMessage(7);
+  PostMessage(window.hwnd(), kPing, 1, 0);
+  MSG msg;
+  ASSERT_EQ(GetMessage(&msg, HWND{}, 0, 0), 1);
+  EXPECT_EQ(msg.message, kPing);
+  ASSERT_TRUE(PeekMessage(&msg, HWND{}, 0, 0, PM_NOREMOVE));
+  EXPECT_EQ(msg.message, WM_QUIT);
+  EXPECT_FALSE(PeekMessage(&msg, window.hwnd(), 0, 0, PM_NOREMOVE)) << "quit belongs to no window";
+  EXPECT_FALSE(PeekMessage(&msg, HWND{}, kPing, kPong, PM_NOREMOVE)) << "quit is outside the range";
+  EXPECT_EQ(GetMessage(&msg, HWND{}, 0, 0), 0);
+  EXPECT_EQ(msg.wParam, 7u);
+  EXPECT_FALSE(PeekMessage(&msg, HWND{}, 0, 0, PM_REMOVE)) << "quit is taken once";
+}
+
+TEST_F(MessageQueue, PaintIsCoalescedAndComesAfterPostedMessages) {
+  TestWindow window;
+  InvalidateWindow(window.hwnd());
+  PostMessage(window.hwnd(), kPing, 1, 0);
+  InvalidateWindow(window.hwnd());
+  MSG msg;
+  std::vector<uint32_t> got;
+  while (PeekMessage(&msg, HWND{}, 0, 0, PM_REMOVE)) got.push_back(msg.message);
+  EXPECT_EQ(got, (std::vector<uint32_t>{kPing, WM_PAINT}));
+}
+
+TEST_F(MessageQueue, SendToOwnWindowCallsTheProcedureAtOnce) {
+  TestWindow window;
+  t_seen.clear();
+  EXPECT_EQ(SendMessage(window.hwnd(), kPing, 21, 0), 42);
+  EXPECT_EQ(t_seen, std::vector<uint32_t>{kPing});
+  MSG msg;
+  EXPECT_FALSE(PeekMessage(&msg, HWND{}, 0, 0, PM_REMOVE)) << "a send is not queued";
+}
+
+TEST_F(MessageQueue, DispatchCallsTheProcedureAndCloseDestroysByDefault) {
+  TestWindow window;
+  HWND hwnd = window.hwnd();
+  PostMessage(hwnd, kPing, 5, 0);
+  PostMessage(hwnd, WM_CLOSE, 0, 0);
+  MSG msg;
+  ASSERT_TRUE(PeekMessage(&msg, HWND{}, 0, 0, PM_REMOVE));
+  EXPECT_EQ(DispatchMessage(msg), 10);
+  ASSERT_TRUE(PeekMessage(&msg, HWND{}, 0, 0, PM_REMOVE));
+  t_seen.clear();
+  DispatchMessage(msg);
+  EXPECT_EQ(t_seen, (std::vector<uint32_t>{WM_CLOSE, WM_DESTROY}));
+  EXPECT_FALSE(IsWindow(hwnd));
+}
+
+TEST_F(MessageQueue, DestroyDropsPendingMessagesAndStaleHandlesFindNothing) {
+  HWND stale;
+  {
+    TestWindow window;
+    stale = window.hwnd();
+    PostMessage(stale, kPing, 1, 0);
+    PostMessage(HWND{}, kOther, 2, 0);
+    t_seen.clear();
+  }
+  EXPECT_EQ(t_seen, std::vector<uint32_t>{WM_DESTROY});
+  MSG msg;
+  ASSERT_TRUE(PeekMessage(&msg, HWND{}, 0, 0, PM_REMOVE));
+  EXPECT_EQ(msg.message, kOther) << "thread messages survive the window";
+  EXPECT_FALSE(PeekMessage(&msg, HWND{}, 0, 0, PM_REMOVE));
+
+  TestWindow next;
+  EXPECT_NE(next.hwnd(), stale) << "handles are not reused at once";
+  EXPECT_FALSE(PostMessage(stale, kPing, 0, 0));
+  EXPECT_EQ(SendMessage(stale, kPing, 1, 0), 0);
+  EXPECT_FALSE(DestroyWindow(stale));
+  EXPECT_EQ(GetMessage(&msg, stale, 0, 0), -1);
+  EXPECT_EQ(GetWindowThreadId(stale), 0u);
+}
+
+LRESULT RefuseCreate(HWND, uint32_t message, WPARAM, LPARAM) { return message == WM_CREATE ? -1 : 0; }
+
+LRESULT KeepCreateParam(HWND hwnd, uint32_t message, WPARAM, LPARAM lParam) {
+  if (message == WM_CREATE) *reinterpret_cast<HWND*>(lParam) = hwnd;
+  return 0;
+}
+
+TEST_F(MessageQueue, CreationSendsCreateWithTheUserDataAndMayBeRefused) {
+  WindowDesc refused;
+  refused.proc = RefuseCreate;
+  EXPECT_FALSE(CreateWindow(refused));
+
+  HWND seen;
+  TestWindow window(KeepCreateParam, &seen);
+  EXPECT_EQ(seen, window.hwnd());
+  EXPECT_EQ(GetWindowUserData(window.hwnd()), &seen);
+  EXPECT_EQ(GetWindowThreadId(window.hwnd()), GetCurrentThreadId());
+
+  WindowDesc native;
+  native.native = true;
+  native.nativeDesc = NativeWindowDesc{"x", 10, 10, true};
+  EXPECT_FALSE(CreateWindow(native)) << "no backend: no platform window";
+}
+
+// Runs a window on a thread of its own, pumping with GetMessage until kStop.
+class WindowThread {
+ public:
+  explicit WindowThread(WindowProc proc = RecordingProc) {
+    std::promise<HWND> ready;
+    auto hwnd = ready.get_future();
+    thread_ = std::thread([proc, &ready, this] {
+      threadId_ = GetCurrentThreadId();
+      WindowDesc desc;
+      desc.proc = proc;
+      HWND own = CreateWindow(desc);
+      ready.set_value(own);
+      MSG msg;
+      while (GetMessage(&msg, HWND{}, 0, 0) > 0 && msg.message != kStop) DispatchMessage(msg);
+      DestroyWindow(own);
+    });
+    hwnd_ = hwnd.get();
+  }
+  ~WindowThread() {
+    PostThreadMessage(threadId_, kStop, 0, 0);
+    thread_.join();
+  }
+  HWND hwnd() const { return hwnd_; }
+
+ private:
+  std::thread thread_;
+  uint32_t threadId_ = 0;
+  HWND hwnd_;
+};
+
+TEST(MessageSendThread, ReceiverWaitingInGetMessageServesTheSend) {
+  WindowThread receiver;
+  for (WPARAM i = 1; i <= 50; ++i) EXPECT_EQ(SendMessage(receiver.hwnd(), kPing, i, 0), static_cast<LRESULT>(i * 2));
+  EXPECT_NE(GetWindowThreadId(receiver.hwnd()), GetCurrentThreadId());
+}
+
+TEST(MessageSendThread, ReceiverWaitingInWaitMessageServesTheSendAndReturns) {
+  std::promise<HWND> ready;
+  std::promise<LRESULT> seen;
+  std::thread receiver([&] {
+    WindowDesc desc;
+    desc.proc = RecordingProc;
+    HWND own = CreateWindow(desc);
+    ready.set_value(own);
+    t_seen.clear();
+    WaitMessage();
+    seen.set_value(static_cast<LRESULT>(t_seen.size()));
+    DestroyWindow(own);
+  });
+  HWND hwnd = ready.get_future().get();
+  EXPECT_EQ(SendMessage(hwnd, kPing, 4, 0), 8);
+  EXPECT_EQ(seen.get_future().get(), 1) << "WaitMessage returns once it served the send";
+  receiver.join();
+}
+
+TEST(MessageSendThread, PostThreadMessageWakesAWaitingThread) {
+  std::promise<uint32_t> ready;
+  std::promise<MSG> got;
+  std::thread receiver([&] {
+    MSG msg;
+    PeekMessage(&msg, HWND{}, 0, 0, PM_NOREMOVE);  // makes the queue
+    ready.set_value(GetCurrentThreadId());
+    GetMessage(&msg, HWND{}, 0, 0);
+    got.set_value(msg);
+  });
+  uint32_t threadId = ready.get_future().get();
+  EXPECT_TRUE(PostThreadMessage(threadId, kOther, 9, -9));
+  MSG msg = got.get_future().get();
+  receiver.join();
+  EXPECT_EQ(msg.message, kOther);
+  EXPECT_EQ(msg.wParam, 9u);
+  EXPECT_EQ(msg.lParam, -9);
+  EXPECT_FALSE(PostThreadMessage(threadId, kOther, 0, 0)) << "the thread and its queue are gone";
+}
+
+// Window b's procedure sends back to window a while a's thread waits in its own send to b.
+HWND g_backTarget;
+LRESULT BounceProc(HWND hwnd, uint32_t message, WPARAM wParam, LPARAM lParam) {
+  if (message == kPong) return SendMessage(g_backTarget, kPing, wParam + 1, 0) + 1;
+  return DefWindowProc(hwnd, message, wParam, lParam);
+}
+
+TEST(MessageSendThread, ASenderKeepsServingSendsAddressedToIt) {
+  TestWindow a;
+  g_backTarget = a.hwnd();
+  WindowThread b(BounceProc);
+  t_seen.clear();
+  // a -> b (kPong, 10); b -> a (kPing, 11) = 22; b answers 23.
+  EXPECT_EQ(SendMessage(b.hwnd(), kPong, 10, 0), 23);
+  EXPECT_EQ(t_seen, std::vector<uint32_t>{kPing}) << "a served the nested send on its own thread";
+}
+
+// A window destroyed while another thread keeps sending to it: every send answers the
+// procedure's value or 0, none hangs, and the procedure never runs after WM_DESTROY.
+std::atomic<bool> g_destroyed{false};
+std::atomic<bool> g_handledAfterDestroy{false};
+
+LRESULT DestroyingProc(HWND hwnd, uint32_t message, WPARAM wParam, LPARAM lParam) {
+  if (message == kPing) {
+    DestroyWindow(hwnd);
+    return 1;
+  }
+  if (message == WM_DESTROY) g_destroyed = true;
+  if (message == kPong) {
+    if (g_destroyed) g_handledAfterDestroy = true;
+    return 5;
+  }
+  return DefWindowProc(hwnd, message, wParam, lParam);
+}
+
+TEST(MessageSendThread, DestroyingAWindowReleasesItsSendersWithZero) {
+  g_destroyed = false;
+  g_handledAfterDestroy = false;
+  WindowThread b(DestroyingProc);
+  std::promise<void> firstAnswered;
+  std::atomic<int> unexpected{0};
+  std::thread c([&] {
+    bool first = true;
+    for (;;) {
+      LRESULT result = SendMessage(b.hwnd(), kPong, 0, 0);
+      if (result != 5 && result != 0) ++unexpected;
+      if (first) firstAnswered.set_value();
+      first = false;
+      if (result == 0) break;
+    }
+  });
+  firstAnswered.get_future().wait();
+  EXPECT_EQ(SendMessage(b.hwnd(), kPing, 0, 0), 1);
+  c.join();
+  EXPECT_EQ(unexpected, 0);
+  EXPECT_FALSE(g_handledAfterDestroy);
+  EXPECT_FALSE(IsWindow(b.hwnd()));
+}
+
+TEST(MessageSendThread, OnlyTheOwningThreadDestroysOrDispatches) {
+  WindowThread other;
+  EXPECT_FALSE(DestroyWindow(other.hwnd()));
+  EXPECT_EQ(DispatchMessage(MSG{other.hwnd(), kPing, 1, 0, 0}), 0);
+  EXPECT_TRUE(IsWindow(other.hwnd()));
+}
+
+TEST(MessageSendThread, ManySendersAndPostersAgreeOnEveryResult) {
+  WindowThread receiver;
+  constexpr int kThreads = 4;
+  constexpr int kRounds = 200;
+  std::vector<std::thread> senders;
+  std::vector<int> wrong(kThreads, 0);
+  for (int t = 0; t < kThreads; ++t) {
+    senders.emplace_back([&, t] {
+      for (int i = 0; i < kRounds; ++i) {
+        PostMessage(receiver.hwnd(), kOther, static_cast<WPARAM>(i), 0);
+        if (SendMessage(receiver.hwnd(), kPing, static_cast<WPARAM>(i + t), 0) != 2 * (i + t)) ++wrong[t];
+      }
+    });
+  }
+  for (auto& sender : senders) sender.join();
+  EXPECT_EQ(wrong, std::vector<int>(kThreads, 0));
+}
+
+}  // namespace
+}  // namespace bw::host

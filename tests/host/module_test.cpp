@@ -1,0 +1,55 @@
+#include "host/module.h"
+
+#include <gtest/gtest.h>
+
+#include "support/temp_dir.h"
+
+namespace bw::host {
+namespace {
+
+using AddFn = int (*)(int, int);
+using CountFn = int (*)();
+
+TEST(Module, LoadsANativePluginAndFindsItsEntryPoints) {
+  HMODULE module = LoadLibrary(BW_TEST_PLUGIN);
+  ASSERT_NE(module, nullptr);
+  auto add = reinterpret_cast<AddFn>(GetProcAddress(module, "TestPluginAdd"));
+  ASSERT_NE(add, nullptr);
+  EXPECT_EQ(add(2, 40), 42);
+  EXPECT_EQ(GetProcAddress(module, "NoSuchEntry"), nullptr);
+  EXPECT_EQ(GetProcAddress(module, nullptr), nullptr);
+  EXPECT_EQ(GetProcAddress(nullptr, "TestPluginAdd"), nullptr);
+  EXPECT_TRUE(FreeLibrary(module));
+}
+
+TEST(Module, RepeatedLoadsShareOneCountedInstance) {
+  HMODULE first = LoadLibrary(BW_TEST_PLUGIN);
+  HMODULE second = LoadLibrary(BW_TEST_PLUGIN);
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(first, second);
+  auto count = reinterpret_cast<CountFn>(GetProcAddress(first, "TestPluginCount"));
+  ASSERT_NE(count, nullptr);
+  int before = count();
+  EXPECT_TRUE(FreeLibrary(second));
+  // Still loaded through the first handle: its state lives on.
+  count = reinterpret_cast<CountFn>(GetProcAddress(first, "TestPluginCount"));
+  ASSERT_NE(count, nullptr);
+  EXPECT_EQ(count(), before + 1);
+  EXPECT_TRUE(FreeLibrary(first));
+  EXPECT_FALSE(FreeLibrary(nullptr));
+}
+
+TEST(Module, WindowsModulesAndMissingFilesFailCleanly) {
+  bw::test::TempDir dir;
+  std::string mz(512, '\0');
+  mz[0] = 'M';
+  mz[1] = 'Z';
+  EXPECT_EQ(LoadLibrary(dir.WriteFile("plugin.bin", mz).string()), nullptr) << "MZ under any name";
+  EXPECT_EQ(LoadLibrary(dir.WriteFile("TVPGL.DLL", "not a module").string()), nullptr);
+  EXPECT_EQ(LoadLibrary(dir.WriteFile("junk.so", "neither").string()), nullptr);
+  EXPECT_EQ(LoadLibrary((dir.path() / "missing.dll").string()), nullptr);
+  EXPECT_EQ(LoadLibrary(""), nullptr);
+}
+
+}  // namespace
+}  // namespace bw::host

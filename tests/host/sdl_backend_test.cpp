@@ -1,0 +1,236 @@
+// SDL events turned into messages, on SDL's dummy video driver.
+#include "host/sdl/sdl_backend.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "host/drop_files.h"
+#include "host/message_box.h"
+#include "host/message_queue.h"
+#include "host/sdl/file_system_type.h"
+#include "support/temp_dir.h"
+
+namespace bw::host {
+namespace {
+
+class SdlEvents : public testing::Test {
+ protected:
+  void SetUp() override {
+    std::string error;
+    backend_ = SdlBackend::Create(&error);
+    ASSERT_NE(backend_, nullptr) << error;
+    use_ = std::make_unique<ScopedBackend>(backend_.get());
+    WindowDesc desc;
+    desc.proc = DefWindowProc;
+    desc.native = true;
+    desc.nativeDesc = NativeWindowDesc{"Test \x83\x65", 320, 240, true};
+    window_ = CreateWindow(desc);
+    ASSERT_TRUE(window_);
+    Drain();  // what the window's opening produced
+  }
+  void TearDown() override {
+    if (IsWindow(window_)) DestroyWindow(window_);
+    Drain();
+    use_.reset();
+    backend_.reset();
+  }
+
+  std::vector<MSG> Drain(uint32_t only = 0) {
+    std::vector<MSG> got;
+    MSG msg;
+    while (PeekMessage(&msg, HWND{}, 0, 0, PM_REMOVE)) {
+      if (only == 0 || msg.message == only) got.push_back(msg);
+    }
+    return got;
+  }
+
+  void Push(SDL_Event event) { ASSERT_EQ(SDL_PushEvent(&event), 1) << SDL_GetError(); }
+
+  SDL_Event KeyEvent(uint32_t type, SDL_Scancode scancode, bool repeat, uint16_t mod = 0) {
+    SDL_Event e;
+    SDL_zero(e);
+    e.type = type;
+    e.key.windowID = backend_->SdlWindowId(window_);
+    e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
+    e.key.repeat = repeat ? 1 : 0;
+    e.key.keysym.scancode = scancode;
+    e.key.keysym.mod = mod;
+    return e;
+  }
+
+  std::unique_ptr<SdlBackend> backend_;
+  std::unique_ptr<ScopedBackend> use_;
+  HWND window_;
+};
+
+TEST_F(SdlEvents, KeysCarryTheVirtualKeyScanCodeAndRepeatBit) {
+  Push(KeyEvent(SDL_KEYDOWN, SDL_SCANCODE_Z, false));
+  Push(KeyEvent(SDL_KEYDOWN, SDL_SCANCODE_Z, true));
+  Push(KeyEvent(SDL_KEYUP, SDL_SCANCODE_Z, false));
+  Push(KeyEvent(SDL_KEYDOWN, SDL_SCANCODE_UP, false));
+  Push(KeyEvent(SDL_KEYDOWN, SDL_SCANCODE_RETURN, false, KMOD_LALT));
+  Push(KeyEvent(SDL_KEYDOWN, SDL_SCANCODE_SEMICOLON, false));
+  std::vector<MSG> got = Drain();
+  ASSERT_EQ(got.size(), 6u);
+  EXPECT_EQ(got[0].message, WM_KEYDOWN);
+  EXPECT_EQ(got[0].hwnd, window_);
+  EXPECT_EQ(got[0].wParam, WPARAM{'Z'});
+  EXPECT_EQ(static_cast<uint32_t>(got[0].lParam), 0x002C0001u);
+  EXPECT_EQ(static_cast<uint32_t>(got[1].lParam), 0x402C0001u) << "SDL's repeat flag is bit 30";
+  EXPECT_EQ(got[2].message, WM_KEYUP);
+  EXPECT_EQ(static_cast<uint32_t>(got[2].lParam), 0xC02C0001u);
+  EXPECT_EQ(got[3].wParam, 0x26u) << "cursor up";
+  EXPECT_EQ(static_cast<uint32_t>(got[3].lParam), 0x01480001u) << "an extended key";
+  EXPECT_EQ(got[4].message, WM_SYSKEYDOWN) << "Alt held";
+  EXPECT_EQ(got[4].wParam, 0x0Du);
+  EXPECT_EQ(got[5].wParam, 0xBBu) << "the key right of L on the Japanese layout";
+}
+
+TEST_F(SdlEvents, MouseMovesButtonsAndWheel) {
+  uint32_t id = backend_->SdlWindowId(window_);
+  SDL_Event e;
+  SDL_zero(e);
+  e.type = SDL_MOUSEMOTION;
+  e.motion.windowID = id;
+  e.motion.x = 100;
+  e.motion.y = 50;
+  Push(e);
+  SDL_zero(e);
+  e.type = SDL_MOUSEBUTTONDOWN;
+  e.button.windowID = id;
+  e.button.button = SDL_BUTTON_LEFT;
+  e.button.x = 101;
+  e.button.y = 51;
+  Push(e);
+  e.button.button = SDL_BUTTON_RIGHT;
+  Push(e);
+  e.type = SDL_MOUSEBUTTONUP;
+  e.button.button = SDL_BUTTON_LEFT;
+  Push(e);
+  SDL_zero(e);
+  e.type = SDL_MOUSEWHEEL;
+  e.wheel.windowID = id;
+  e.wheel.y = 1;
+  Push(e);
+  e.wheel.y = -3;
+  e.wheel.direction = SDL_MOUSEWHEEL_FLIPPED;
+  Push(e);
+  e.button.button = 9;  // a button the engine has no message for
+  e.type = SDL_MOUSEBUTTONDOWN;
+  Push(e);
+
+  std::vector<MSG> got = Drain();
+  ASSERT_EQ(got.size(), 6u);
+  EXPECT_EQ(got[0].message, WM_MOUSEMOVE);
+  EXPECT_EQ(GetXParam(got[0].lParam), 100);
+  EXPECT_EQ(GetYParam(got[0].lParam), 50);
+  EXPECT_EQ(got[1].message, WM_LBUTTONDOWN);
+  EXPECT_EQ(got[1].wParam & MK_LBUTTON, MK_LBUTTON);
+  EXPECT_EQ(GetXParam(got[1].lParam), 101);
+  EXPECT_EQ(got[2].message, WM_RBUTTONDOWN);
+  EXPECT_EQ(got[2].wParam & (MK_LBUTTON | MK_RBUTTON), MK_LBUTTON | MK_RBUTTON) << "both held";
+  EXPECT_EQ(got[3].message, WM_LBUTTONUP);
+  EXPECT_EQ(got[3].wParam & (MK_LBUTTON | MK_RBUTTON), MK_RBUTTON);
+  EXPECT_EQ(got[4].message, WM_MOUSEWHEEL);
+  EXPECT_EQ(static_cast<int16_t>(HiWord(got[4].wParam)), 120);
+  EXPECT_EQ(GetXParam(got[4].lParam), 101) << "the wheel reports where the pointer is";
+  EXPECT_EQ(static_cast<int16_t>(HiWord(got[5].wParam)), 360) << "a flipped wheel turns the other way";
+}
+
+TEST_F(SdlEvents, WindowTextDropAndQuitEvents) {
+  uint32_t id = backend_->SdlWindowId(window_);
+  SDL_Event e;
+  SDL_zero(e);
+  e.type = SDL_WINDOWEVENT;
+  e.window.windowID = id;
+  e.window.event = SDL_WINDOWEVENT_FOCUS_GAINED;
+  Push(e);
+  e.window.event = SDL_WINDOWEVENT_EXPOSED;
+  Push(e);
+  e.window.event = SDL_WINDOWEVENT_CLOSE;
+  Push(e);
+  SDL_zero(e);
+  e.type = SDL_TEXTINPUT;
+  e.text.windowID = id;
+  std::strcpy(e.text.text, "h\xC3\xA9!");
+  Push(e);
+  SDL_zero(e);
+  e.type = SDL_DROPBEGIN;
+  e.drop.windowID = id;
+  Push(e);
+  e.type = SDL_DROPFILE;
+  e.drop.file = SDL_strdup("/tmp/one");
+  Push(e);
+  e.drop.file = SDL_strdup("/tmp/two");
+  Push(e);
+  e.type = SDL_DROPCOMPLETE;
+  e.drop.file = nullptr;
+  Push(e);
+  SDL_zero(e);
+  e.type = SDL_QUIT;
+  Push(e);
+
+  std::vector<MSG> got = Drain();
+  std::vector<uint32_t> numbers;
+  for (const MSG& m : got) numbers.push_back(m.message);
+  EXPECT_EQ(numbers, (std::vector<uint32_t>{WM_ACTIVATEAPP, WM_ACTIVATE, WM_CLOSE, WM_CHAR, WM_CHAR,
+                                            WM_DROPFILES, WM_PAINT, WM_QUIT}))
+      << "non-ASCII text is left to text entry; paint and quit come last";
+  ASSERT_EQ(got.size(), 8u);
+  EXPECT_EQ(got[0].wParam, 1u);
+  EXPECT_EQ(got[3].wParam, WPARAM{'h'});
+  EXPECT_EQ(got[4].wParam, WPARAM{'!'});
+  HDROP drop = got[5].wParam;
+  EXPECT_EQ(DragQueryFileCount(drop), 2u) << "one drop of both files";
+  EXPECT_EQ(DragQueryFile(drop, 0), "/tmp/one");
+  DragFinish(drop);
+}
+
+TEST_F(SdlEvents, WindowOperationsAndTheSinkWork) {
+  EXPECT_TRUE(SetWindowText(window_, "Brimwold DX"));
+  EXPECT_TRUE(SetClientSize(window_, 400, 300));
+  int32_t width = 0;
+  int32_t height = 0;
+  EXPECT_TRUE(GetClientSize(window_, &width, &height));
+  EXPECT_EQ(width, 400);
+  EXPECT_TRUE(ShowWindow(window_, false));
+  EXPECT_TRUE(ShowWindow(window_, true));
+  PresentationSink* sink = GetPresentationSink(window_);
+  ASSERT_NE(sink, nullptr);
+  std::vector<uint8_t> pixels(8 * 8 * 4, 0x80);
+  EXPECT_TRUE(sink->Present(pixels.data(), 8, 8, 32, ScaleFilter::kLinear));
+  EXPECT_GT(backend_->Desktop().width, 0);
+}
+
+TEST_F(SdlEvents, MessageBoxWithoutADisplayAnswersItsDefault) {
+  EXPECT_EQ(MessageBox(window_, "text", "title", MB_YESNO | MB_DEFBUTTON2 | MB_ICONWARNING), IDNO);
+  EXPECT_EQ(MessageBox(window_, "text", "title", MB_OKCANCEL), IDOK);
+}
+
+class SdlEventsThread : public SdlEvents {};
+
+TEST_F(SdlEventsThread, APostFromAnotherThreadWakesTheEventThreadInGetMessage) {
+  std::thread poster([this] {
+    PostMessage(window_, WM_USER, 7, 0);
+  });
+  MSG msg;
+  ASSERT_EQ(GetMessage(&msg, HWND{}, WM_USER, WM_USER), 1);
+  poster.join();
+  EXPECT_EQ(msg.wParam, 7u);
+}
+
+TEST(FileSystemType, NamesKnownMagicsAndRefusesMissingFolders) {
+  EXPECT_EQ(FileSystemTypeName(0x9660), "iso9660");
+  EXPECT_EQ(FileSystemTypeName(0xEF53), "ext4");
+  EXPECT_EQ(FileSystemTypeName(0x12345678), "unknown");
+  EXPECT_EQ(FileSystemTypeOf("/no/such/folder/at/all"), "");
+  EXPECT_EQ(FileSystemTypeOf(""), "");
+  bw::test::TempDir dir;
+  EXPECT_FALSE(FileSystemTypeOf(dir.path().string()).empty());
+}
+
+}  // namespace
+}  // namespace bw::host
