@@ -173,6 +173,11 @@ GllAssistFunc2 ImageLoaderManager::GetLoaderAssistFunc2(uint32_t typeId) const {
 
 int ImageLoaderManager::LoadFromMemory(std::span<const uint8_t> data, const ImageTarget& target,
                                        ImagePlacement* placement) {
+  return LoadByContent(data, {}, target, placement);
+}
+
+int ImageLoaderManager::LoadByContent(std::span<const uint8_t> data, const std::string& key,
+                                      const ImageTarget& target, ImagePlacement* placement) {
   ImageLoader* loader = FindLoaderByContent(data, nullptr);
   if (!loader) {
     Fail(target);
@@ -183,7 +188,7 @@ int ImageLoaderManager::LoadFromMemory(std::span<const uint8_t> data, const Imag
     Place(*loader, placement);
     return kGllDone;
   }
-  if (rc == kGllCannotLoadInto) return LoadIntoDestination(data, loader, {}, target, placement);
+  if (rc == kGllCannotLoadInto) return LoadIntoDestination(data, loader, key, target, placement);
   Fail(target);
   return kGllFailed;
 }
@@ -193,20 +198,18 @@ int ImageLoaderManager::LoadFromFile(std::string_view name, const ImageTarget& t
   File file;
   if (file.Load(std::string(name).c_str()) != kFileOk) return kGllFileUnreadable;
   std::span<const uint8_t> data(static_cast<const uint8_t*>(file.GetData()), file.GetSize());
+  const std::string key = sjis::ToLower(file.GetPath());
   if (ImageLoader* loader = FindLoaderByExtension(name, false)) {
     int rc = loader->Load(data, target.destination, target.eightBit, {});
     if (rc == kGllDone) {
       Place(*loader, placement);
       return kGllDone;
     }
-    if (rc == kGllCannotLoadInto) {
-      return LoadIntoDestination(data, loader, sjis::ToLower(file.GetPath()), target,
-                                 placement);
-    }
+    if (rc == kGllCannotLoadInto) return LoadIntoDestination(data, loader, key, target, placement);
     // A name whose extension lies about its content still gets the loaders by content.
     Fail(target);
   }
-  return LoadFromMemory(data, target, placement);
+  return LoadByContent(data, key, target, placement);
 }
 
 int ImageLoaderManager::LoadIntoDestination(std::span<const uint8_t> data, ImageLoader* loader,

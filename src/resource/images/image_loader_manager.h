@@ -109,6 +109,8 @@ class ImageLoaderManager {
  private:
   // The key of a name that exists (loose file or pack member), or "".
   std::string CacheKey(std::string_view name);
+  int LoadByContent(std::span<const uint8_t> data, const std::string& key,
+                    const ImageTarget& target, ImagePlacement* placement);
   // Decodes and caches under key (when given), then writes the picture into the target.
   int LoadIntoDestination(std::span<const uint8_t> data, ImageLoader* loader,
                           const std::string& key, const ImageTarget& target,
