@@ -122,7 +122,9 @@ std::string SusieExtensionList(std::string_view filter) {
   return list;
 }
 
-std::string SusieFoldName(std::string_view name) {
+namespace {
+
+std::string Fold(std::string_view name, bool everyLead) {
   std::string folded;
   folded.reserve(name.size());
   for (size_t i = 0; i < name.size();) {
@@ -132,9 +134,9 @@ std::string SusieFoldName(std::string_view name) {
       if (b == 0x87 && t >= 0x54 && t <= 0x5D) {
         b = 0xFA;
         t = static_cast<uint8_t>(t - 10);
-      } else if (t >= 0x60 && t <= 0x79) {
+      } else if (t >= 0x60 && t <= 0x79 && (everyLead || b == 0x82)) {
         t = static_cast<uint8_t>(t + 0x21);
-      } else if (t >= 0x40 && t <= 0x49) {
+      } else if (t >= 0x40 && t <= 0x49 && (everyLead || b == 0xFA)) {
         t = static_cast<uint8_t>(t + 0x0A);
       }
       folded += static_cast<char>(b);
@@ -147,6 +149,11 @@ std::string SusieFoldName(std::string_view name) {
   }
   return folded;
 }
+
+}  // namespace
+
+std::string SusieFoldName(std::string_view name) { return Fold(name, true); }
+std::string SusieMatchName(std::string_view name) { return Fold(name, false); }
 
 uint32_t SusieNameHash(std::string_view folded) {
   uint32_t h = 0;
@@ -205,7 +212,7 @@ SusieArchive::SusieArchive(SusieModule module, std::string path, SusieGetFile ge
       getFile_(getFile),
       members_(std::move(members)) {
   for (uint32_t i = 0; i < members_.size(); ++i) {
-    buckets_[SusieNameHash(members_[i].folded) % buckets_.size()].push_back(i);
+    buckets_[SusieNameHash(SusieFoldName(members_[i].name)) % buckets_.size()].push_back(i);
   }
   if (withTable) {
     for (const Member& m : members_) table_.push_back({m.name.c_str(), m.info});
@@ -214,8 +221,8 @@ SusieArchive::SusieArchive(SusieModule module, std::string path, SusieGetFile ge
 
 const SusieArchive::Member* SusieArchive::Find(const char* name) const {
   if (!name) return nullptr;
-  std::string folded = SusieFoldName(name);
-  for (uint32_t i : buckets_[SusieNameHash(folded) % buckets_.size()]) {
+  std::string folded = SusieMatchName(name);
+  for (uint32_t i : buckets_[SusieNameHash(SusieFoldName(name)) % buckets_.size()]) {
     if (members_[i].folded == folded) return &members_[i];
   }
   return nullptr;
@@ -332,7 +339,7 @@ Archive* SusieArchiveLoader::Open(const char* path, host::HostFile file, int* er
       SusieArchive::Member m;
       m.name = FixedString(record.path, sizeof(record.path)) +
                FixedString(record.fileName, sizeof(record.fileName));
-      m.folded = SusieFoldName(m.name);
+      m.folded = SusieMatchName(m.name);
       m.info.index = static_cast<uint32_t>(members.size());
       m.info.size = record.compressedSize;
       m.info.unpackedSize = record.fileSize;

@@ -44,11 +44,15 @@ using SusieModule = std::shared_ptr<void>;
 // "*.jpg;*.JPEG" becomes "JPG\0JPEG\0\0": stars and dots dropped, ASCII letters upper-cased.
 std::string SusieExtensionList(std::string_view filter);
 
-// Member names are looked up folded: ASCII capitals to lower case; the NEC-row Roman numerals
+// Member names hash folded: ASCII capitals to lower case; the NEC-row Roman numerals
 // 0x8754-0x875D to their IBM-row forms 0xFA4A-0xFA53; in every other double-byte character a
-// trail byte 0x60-0x79 moves up by 0x21 (full-width capitals to small letters) and 0x40-0x49
-// by 0x0A.
+// trail byte 0x60-0x79 moves up by 0x21 and 0x40-0x49 by 0x0A.
 std::string SusieFoldName(std::string_view name);
+// The form names are compared in. The hash's trail-byte shifts are meant for full-width letters
+// (lead 0x82) and the IBM small Roman numerals (lead 0xFA); applied to every character they
+// would make different names equal ("ア" and "ケ"), so the comparison folds only those. Names
+// equal in this form always hash alike.
+std::string SusieMatchName(std::string_view name);
 // The 64-bucket hash of a folded name (bytes taken unsigned).
 uint32_t SusieNameHash(std::string_view folded);
 
