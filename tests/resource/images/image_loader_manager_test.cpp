@@ -101,6 +101,27 @@ TEST_F(ImageLoaderManagerTest, LoadsFilesIntoDestinationsWithOffsets) {
   EXPECT_EQ(junk.releases, 1);
 }
 
+TEST_F(ImageLoaderManagerTest, HandsOutTheChunkListOfAChunkedWgx) {
+  tools::WgxPicture picture;
+  picture.depth = 8;
+  picture.width = picture.height = 1;
+  picture.pixels = {0};
+  picture.chunks = {{0xAB, 0xCD}};
+  Write("SYS/CHUNK.WGX", tools::WriteWgx(picture, {2, {}}));
+  const Bytes chunkList = {1, 6, 0, 0, 0, 0xAB, 0xCD};
+
+  test::RecordingDestination dest;
+  ImagePlacement placement;
+  ASSERT_EQ(manager_.LoadFromFile("SYS\\CHUNK.WGX", dest.Target(), &placement), kGllDone);
+  EXPECT_EQ(placement.palette, chunkList);
+  DecodedImage* image = manager_.LoadImage("SYS\\CHUNK.WGX", false);
+  ASSERT_NE(image, nullptr);
+  EXPECT_EQ(image->GetPaletteCount(), chunkList.size());
+  EXPECT_EQ(image->GetPalette(true), chunkList);
+  EXPECT_EQ(image->GetPaletteCount(), 0u) << "detached";
+  image->Release();
+}
+
 TEST_F(ImageLoaderManagerTest, SharesOneCacheEntryAcrossSpellings) {
   Write("SYS/A.WGX", Wgx24(4, 4));
   manager_.SetCacheBudget(16);
