@@ -9,6 +9,7 @@
 
 #include "common/byte_reader.h"
 #include "resource/images/dib_image.h"
+#include "resource/images/image_loader.h"
 
 namespace bw {
 
@@ -23,15 +24,9 @@ constexpr int kWgxProgressRefused = -1;
 // Called with (0, height) before decoding and (height, height) after; non-zero stops the load.
 using WgxProgress = std::function<int(int done, int total)>;
 
-// What a destination hands out for a picture: rows top-down, pitch bytes apart, and for an
-// 8-bit picture loaded as grey, its 256-entry palette.
-struct WgxDestination {
-  std::span<uint8_t> pixels;
-  size_t pitch = 0;
-  uint32_t* palette = nullptr;
-};
-// Asked for (width, height, bits, has alpha, wants palette); bits are 32, or 8 when loading grey.
-using WgxDestinationFn = std::function<WgxDestination(int, int, int, bool, bool)>;
+// Destinations are the image loaders' own (see image_loader.h).
+using WgxDestination = ImageDestination;
+using WgxDestinationFn = ImageDestinationFn;
 
 class WgxLoader {
  public:

@@ -1,0 +1,66 @@
+#include "resource/images/builtin_loaders.h"
+
+#include "resource/images/decoded_image.h"
+#include "resource/images/image_loader_manager.h"
+
+namespace bw {
+
+bool BmpImageLoader::IsSupported(std::span<const uint8_t> data, const char*) {
+  return BmpLoader::IsSupported(data);
+}
+
+int BmpImageLoader::Load(std::span<const uint8_t> data, const ImageDestinationFn& destination,
+                         bool eightBit, const ImageProgress& progress) {
+  if (!destination) return kGllNoBuffer;
+  DibImage dib;
+  if (int rc = BmpLoader::LoadToBuffers(data, dib, progress)) return rc;
+  palette_.clear();
+  picture_.offsetX = picture_.offsetY = 0;
+  return WriteDibToDestination(dib, destination, eightBit);
+}
+
+int BmpImageLoader::LoadToBuffers(std::span<const uint8_t> data, const ImageProgress& progress) {
+  FreeBuffers();
+  DibImage dib;
+  if (int rc = BmpLoader::LoadToBuffers(data, dib, progress)) return rc;
+  KeepPicture(std::move(dib));
+  return kGllDone;
+}
+
+int BmpImageLoader::Save(const ImageSaveSource& source, const ImageWriteFn& write,
+                         const ImageProgress& progress) {
+  return BmpLoader::Save(source.mode, source.pixels, source.width, source.height, source.bits,
+                         source.pitch, write, source.palette, progress);
+}
+
+bool WgxImageLoader::IsSupported(std::span<const uint8_t> data, const char*) {
+  return WgxLoader::IsSupported(data);
+}
+
+int WgxImageLoader::Load(std::span<const uint8_t> data, const ImageDestinationFn& destination,
+                         bool eightBit, const ImageProgress& progress) {
+  int rc = wgx_.Load(data, destination, eightBit, progress);
+  picture_.offsetX = wgx_.GetOffsetX();
+  picture_.offsetY = wgx_.GetOffsetY();
+  palette_ = wgx_.GetPalette(true);
+  return rc;
+}
+
+int WgxImageLoader::LoadToBuffers(std::span<const uint8_t> data, const ImageProgress& progress) {
+  FreeBuffers();
+  DibImage dib;
+  int rc = wgx_.LoadToBuffers(data, dib, progress);
+  palette_ = wgx_.GetPalette(true);
+  if (rc) return rc;
+  KeepPicture(std::move(dib));
+  return kGllDone;
+}
+
+void RegisterBuiltinLoaders(ImageLoaderManager& manager) {
+  manager.AddLoader(new BmpImageLoader(), "BMP\0", "Bitmap format", kBitmapLoaderType, nullptr,
+                    nullptr, nullptr);
+  manager.AddLoader(new WgxImageLoader(), "WGX\0", "WGX format", kWgxLoaderType, nullptr, nullptr,
+                    nullptr);
+}
+
+}  // namespace bw

@@ -1,0 +1,41 @@
+#include "resource/images/plugin_folder.h"
+
+#include <dirent.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "common/sjis.h"
+#include "host/cp932.h"
+#include "host/host_path.h"
+#include "resource/packs/app_paths.h"
+
+namespace bw {
+
+bool ListPluginFiles(std::string_view folder, std::string_view suffix,
+                     std::vector<std::string>& paths) {
+  paths.clear();
+  std::string absolute;
+  if (BuildAbsolutePath(absolute, folder) == kPathBuildFailed) return false;
+  if (!EndsWithSeparator(absolute)) absolute += '\\';
+  std::string linuxFolder;
+  if (host::EnginePathToLinuxPath(absolute, linuxFolder) != host::kPathOk) return true;
+  std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(linuxFolder.c_str()), closedir);
+  if (!dir) return true;
+  std::vector<std::string> names;
+  while (const dirent* entry = readdir(dir.get())) {
+    std::string_view name = entry->d_name;
+    if (name.size() > suffix.size() &&
+        sjis::EqualsNoCase(name.substr(name.size() - suffix.size()), suffix))
+      names.emplace_back(name);
+  }
+  std::sort(names.begin(), names.end());  // the folder's own order differs between runs
+  for (const std::string& name : names) {
+    host::Cp932Conversion engineName = host::Utf8ToCp932(name);
+    // A name with no CP932 form cannot be named by the engine: it still counts as a file.
+    paths.push_back(engineName.ok ? absolute + engineName.text : std::string());
+  }
+  return true;
+}
+
+}  // namespace bw

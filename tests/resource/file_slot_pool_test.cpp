@@ -1,0 +1,147 @@
+#include "resource/file_slot_pool.h"
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "resource/packs/file_system_manager.h"
+
+namespace bw {
+namespace {
+
+// Serves "data:" + name for every name, but holds load number k (from 0) until k loads are
+// allowed, so the worker stops where the test wants it.
+class GatedFiles : public FileSystemManager {
+ public:
+  int LoadFile(std::string_view name, ArchiveAllocateFunc allocate, ArchiveReleaseFunc,
+               void* argument, std::string* path) override {
+    std::unique_lock<std::mutex> lock(mutex_);
+    size_t number = entered_++;
+    requested_.emplace_back(name);
+    changed_.notify_all();
+    changed_.wait(lock, [&] { return number < allowed_; });
+    std::string data = "data:" + std::string(name);
+    void* buffer = allocate(static_cast<uint32_t>(data.size()), argument, nullptr);
+    std::memcpy(buffer, data.data(), data.size());
+    if (path) *path = name;
+    return kFsOk;
+  }
+  void Allow(size_t loads) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    allowed_ = loads;
+    changed_.notify_all();
+  }
+  // Returns once the worker has asked for load number k: every slot before it is loaded.
+  void WaitEntered(size_t k) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return entered_ > k; });
+  }
+  std::vector<std::string> Requested() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return requested_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  size_t entered_ = 0;  // guarded by mutex_
+  size_t allowed_ = 0;  // guarded by mutex_
+  std::vector<std::string> requested_;  // guarded by mutex_
+};
+
+class FileSlotPoolThreadTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    files_.Allow(SIZE_MAX);  // a worker still held must be able to end
+    pool_.Free();
+  }
+  std::string SlotText(uint32_t slot) {
+    const void* data = pool_.GetSlotData(slot);
+    return data ? std::string(static_cast<const char*>(data), pool_.GetSlotSize(slot)) : "busy";
+  }
+
+  GatedFiles files_;
+  ScopedGlobal<FileSystemManager> publish_{&files_};
+  FileSlotPool pool_;
+  const char* names_[3] = {"a.wgx", "b.wgx", "c.wgx"};
+};
+
+TEST_F(FileSlotPoolThreadTest, SlotsStayBusyUntilTheWorkerHasLoadedThem) {
+  ASSERT_EQ(pool_.Allocate(4), kSlotOk);
+  ASSERT_EQ(pool_.SetFolder("CG"), kSlotOk);
+  ASSERT_EQ(pool_.StartLoading(1, 3, names_), kSlotOk);
+  files_.WaitEntered(0);
+  for (uint32_t slot : {1u, 2u, 3u}) {
+    EXPECT_EQ(pool_.GetSlotData(slot), nullptr) << slot;
+    EXPECT_EQ(pool_.GetSlotSize(slot), 0u) << slot;
+  }
+  // A second batch while this one loads changes nothing.
+  const char* other[1] = {"x.wgx"};
+  EXPECT_EQ(pool_.StartLoading(0, 1, other), kSlotWorkerBusy);
+  EXPECT_FALSE(pool_.IsSlotBusy(0));
+
+  files_.Allow(1);
+  files_.WaitEntered(1);
+  EXPECT_EQ(SlotText(1), "data:CG\\a.wgx");
+  EXPECT_EQ(SlotText(2), "busy");
+  // Closing a range that runs past the end: slot 1 closes, 2 and 3 are still the worker's.
+  EXPECT_EQ(pool_.CloseRange(1, 100), 2);
+  EXPECT_EQ(pool_.GetSlotSize(1), 0u);
+
+  files_.Allow(3);
+  pool_.WaitIdle();  // true, or false when the worker was already done
+  EXPECT_FALSE(pool_.WaitIdle()) << "nothing runs any more";
+  EXPECT_EQ(SlotText(3), "data:CG\\c.wgx");
+  EXPECT_EQ(files_.Requested(), (std::vector<std::string>{"CG\\a.wgx", "CG\\b.wgx", "CG\\c.wgx"}));
+  EXPECT_EQ(pool_.CloseRange(0, 4), 0);
+  EXPECT_EQ(pool_.GetSlotData(3), nullptr);
+}
+
+TEST_F(FileSlotPoolThreadTest, AStopRequestEndsTheBatchEarly) {
+  ASSERT_EQ(pool_.Allocate(3), kSlotOk);
+  std::string copied[3] = {"one", "two", "three"};
+  const char* names[3] = {copied[0].c_str(), copied[1].c_str(), copied[2].c_str()};
+  ASSERT_EQ(pool_.StartLoading(0, 3, names), kSlotOk);
+  copied[1] = "overwritten by the caller";  // the pool keeps its own copies
+  files_.Allow(1);
+  files_.WaitEntered(1);
+  pool_.RequestStop();
+  files_.Allow(2);
+  pool_.WaitIdle();
+  EXPECT_EQ(SlotText(1), "data:two");
+  EXPECT_TRUE(pool_.IsSlotBusy(2)) << "a slot the worker never reached stays busy";
+  EXPECT_EQ(pool_.CloseRange(0, 3), 1);
+
+  // A new batch takes the slots back.
+  files_.Allow(SIZE_MAX);
+  const char* again[1] = {"four"};
+  ASSERT_EQ(pool_.StartLoading(2, 1, again), kSlotOk);
+  pool_.WaitIdle();
+  EXPECT_EQ(SlotText(2), "data:four");
+}
+
+TEST(FileSlotPoolTest, RefusesBatchesOutsideTheSlotsAndCountsAbove16Bits) {
+  FileSlotPool pool;
+  const char* names[2] = {"a", "b"};
+  EXPECT_EQ(pool.StartLoading(0, 1, names), kSlotBadBatch) << "no slots";
+  EXPECT_EQ(pool.CloseRange(0, 1), kSlotNoSlots);
+  EXPECT_EQ(pool.Allocate(65536), kSlotOutOfMemory);
+  EXPECT_EQ(pool.GetSlotCount(), 0u);
+  ASSERT_EQ(pool.Allocate(kMaxSlots), kSlotOk);
+  EXPECT_EQ(pool.GetSlotCount(), kMaxSlots);
+  ASSERT_EQ(pool.Allocate(4), kSlotOk);
+  EXPECT_EQ(pool.StartLoading(3, 2, names), kSlotBadBatch);
+  EXPECT_EQ(pool.StartLoading(4, 1, names), kSlotBadBatch);
+  EXPECT_EQ(pool.StartLoading(0, 0, names), kSlotBadBatch);
+  EXPECT_EQ(pool.StartLoading(0, 1, nullptr), kSlotBadBatch);
+  EXPECT_EQ(pool.GetSlotData(4), nullptr);
+  EXPECT_EQ(pool.Allocate(0), kSlotOk);
+  EXPECT_EQ(pool.GetSlotCount(), 0u);
+}
+
+}  // namespace
+}  // namespace bw

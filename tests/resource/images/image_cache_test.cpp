@@ -1,0 +1,139 @@
+#include "resource/images/image_cache.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace bw {
+namespace {
+
+constexpr uint64_t kMb = 1048576;
+
+// A picture of a given byte size that tells when it dies.
+class TrackedImage : public DecodedImage {
+ public:
+  TrackedImage(uint32_t bytes, int* deaths) : DecodedImage({}, bytes), deaths_(deaths) {}
+  ~TrackedImage() override { ++*deaths_; }
+
+ private:
+  int* deaths_;
+};
+
+class ImageCacheTest : public ::testing::Test {
+ protected:
+  // A new picture handed to the cache; the maker's own reference is dropped at once, so the
+  // cache's is the only one left.
+  int Put(const std::string& key, uint32_t bytes) {
+    auto* image = new TrackedImage(bytes, &deaths_);
+    int rc = cache_.Insert(image, key);
+    image->Release();
+    return rc;
+  }
+  using Keys = std::vector<std::string>;
+
+  int deaths_ = 0;
+  ImageCache cache_;
+};
+
+TEST_F(ImageCacheTest, EvictsLeastRecentlyUsedFirstWhenOverBudget) {
+  cache_.SetBudget(300);
+  ASSERT_EQ(Put("a", 100), kCacheInserted);
+  ASSERT_EQ(Put("b", 100), kCacheInserted);
+  ASSERT_EQ(Put("c", 100), kCacheInserted);
+  // A hit makes "a" the most recent; "b" is then the oldest.
+  DecodedImage* a = cache_.Find("a");
+  ASSERT_NE(a, nullptr);
+  a->Release();
+  EXPECT_EQ(cache_.GetKeysByRecency(), (Keys{"a", "c", "b"}));
+
+  ASSERT_EQ(Put("d", 150), kCacheInserted);
+  EXPECT_EQ(cache_.GetKeysByRecency(), (Keys{"d", "a"}));
+  EXPECT_EQ(cache_.GetUsedBytes(), 250u);
+  EXPECT_EQ(deaths_, 2) << "evicted pictures lose the cache's reference";
+
+  // A name already cached only moves to the front; the new picture is not kept.
+  auto* again = new TrackedImage(10, &deaths_);
+  EXPECT_EQ(cache_.Insert(again, "a"), kCacheAlreadyCached);
+  EXPECT_EQ(cache_.GetKeysByRecency(), (Keys{"a", "d"}));
+  again->Release();
+  EXPECT_EQ(deaths_, 3);
+
+  EXPECT_EQ(cache_.EvictLeastRecent(5), 2u);
+  EXPECT_EQ(cache_.GetUsedBytes(), 0u);
+}
+
+TEST_F(ImageCacheTest, KeepsAPictureLargerThanTheBudgetAlone) {
+  cache_.SetBudget(100);
+  Put("small1", 40);
+  Put("small2", 40);
+  ASSERT_EQ(Put("huge", 500), kCacheInserted);
+  EXPECT_EQ(cache_.GetKeysByRecency(), (Keys{"huge"}));
+  EXPECT_EQ(cache_.GetUsedBytes(), 500u);
+  // The next insert brings the limit back to the budget, and the huge one goes.
+  Put("next", 10);
+  EXPECT_EQ(cache_.GetKeysByRecency(), (Keys{"next"}));
+}
+
+TEST_F(ImageCacheTest, BudgetZeroReleasesEverythingAndTurnsTheCacheOff) {
+  cache_.SetBudget(1000);
+  Put("x", 10);
+  Put("y", 10);
+  DecodedImage* held = cache_.Find("x");  // a user's reference outlives the cache's
+  cache_.SetBudget(0);
+  EXPECT_FALSE(cache_.IsOn());
+  EXPECT_EQ(cache_.GetCount(), 0u);
+  EXPECT_EQ(cache_.GetUsedBytes(), 0u);
+  EXPECT_EQ(deaths_, 1);
+  EXPECT_EQ(cache_.Find("x"), nullptr);
+  EXPECT_EQ(Put("z", 1), kCacheOff);
+  held->Release();
+  EXPECT_EQ(deaths_, 3);
+  EXPECT_EQ(cache_.Insert(nullptr, "n"), kCacheNullArgument);
+}
+
+TEST_F(ImageCacheTest, ManyNamesInOneBucketStayApart) {
+  cache_.SetBudget(1 << 20);
+  std::vector<std::string> keys;
+  for (int i = 0; keys.size() < 4; ++i) {
+    std::string key = "z:\\sys\\" + std::to_string(i) + ".wgx";
+    if (ImageCacheHash(key) % kCacheBuckets == 7) keys.push_back(key);
+  }
+  for (const auto& key : keys) Put(key, 1);
+  for (const auto& key : keys) {
+    DecodedImage* image = cache_.Find(key);
+    ASSERT_NE(image, nullptr) << key;
+    image->Release();
+  }
+  EXPECT_EQ(cache_.Remove(keys[1]), kCacheRemoved);
+  EXPECT_EQ(cache_.Remove(keys[1]), kCacheNotCached);
+  EXPECT_EQ(cache_.Find(keys[1]), nullptr);
+  EXPECT_EQ(cache_.GetCount(), 3u);
+}
+
+TEST(ImageCacheHashTest, TakesBytesAsSigned) {
+  // Byte 0xE0 enters as -32: one step gives (-32 * 1025) ^ ((-32 * 1025) >> 6) in 32 bits.
+  uint32_t t = static_cast<uint32_t>(-32) * 1025u;
+  EXPECT_EQ(ImageCacheHash("\xE0"), NameHashFinish(t ^ (t >> 6)));
+  EXPECT_NE(ImageCacheHash("\xE0"), NameHashFinish(NameHashStep(0, 0xE0)));
+  EXPECT_EQ(ImageCacheHash(""), 0xFFFFFFFFu) << "a hash of 0 is never answered";
+}
+
+TEST(CacheBudgetTest, FollowsPhysicalMemoryIn64Bits) {
+  EXPECT_EQ(ComputeCacheBudget(-1, 96 * kMb), 0u);
+  EXPECT_EQ(ComputeCacheBudget(-1, 128 * kMb), 10 * kMb);
+  EXPECT_EQ(ComputeCacheBudget(-1, 256 * kMb), 30 * kMb);
+  EXPECT_EQ(ComputeCacheBudget(-1, 1024 * kMb), 80 * kMb);
+  EXPECT_EQ(ComputeCacheBudget(1000, 256 * kMb), 128 * kMb) << "capped at half the memory";
+  EXPECT_EQ(ComputeCacheBudget(0, 256 * kMb), 0u);
+  // 6 GB of a 64 GB machine: past 32 bits both in megabytes x 2^20 and as the budget.
+  EXPECT_EQ(ComputeCacheBudget(6144, 64 * 1024 * kMb), 6144 * kMb);
+
+  ImageCache cache;
+  cache.SetBudget(6144 * kMb);
+  EXPECT_TRUE(cache.IsOn());
+  EXPECT_EQ(cache.GetBudget(), 6144 * kMb);
+}
+
+}  // namespace
+}  // namespace bw
