@@ -10,6 +10,7 @@
 #include <set>
 
 #include "common/byte_reader.h"
+#include "host/cp932.h"
 
 namespace bw::sob {
 
@@ -234,7 +235,16 @@ class Assembler {
     s = s.substr(1, s.size() - 2);
     for (size_t i = 0; i < s.size(); ++i) {
       uint8_t c = static_cast<uint8_t>(s[i]);
-      if (c >= 0x80) return Error(n, "non-ASCII text: write its CP932 bytes as \\xNN");
+      if (c >= 0x80) {
+        // A run of source text beyond ASCII becomes its CP932 bytes, or the line is refused.
+        size_t end = i;
+        while (end < s.size() && static_cast<uint8_t>(s[end]) >= 0x80) ++end;
+        host::Cp932Conversion text = host::Utf8ToCp932(s.substr(i, end - i));
+        if (!text.ok) return Error(n, "text with no CP932 form");
+        bytes_.insert(bytes_.end(), text.text.begin(), text.text.end());
+        i = end - 1;
+        continue;
+      }
       if (c != '\\') {
         bytes_.push_back(c);
         continue;

@@ -12,8 +12,8 @@
 // of a label; `name.K`, the address of operand K (from 1) of the instruction at name; and
 // `var:N`, `native:N`, `host:N`, `lib:N`, resolved by the loader through its tables.
 // Data: `.word` operands..., `.byte` numbers..., `.string "text"` (zero added), `.space N`.
-// Strings take ASCII and \xNN, \n, \t, \0, \\ and \" escapes; other text must be written as
-// \xNN bytes of its CP932 form for now. In .sob1: `.var kind class label size`. In .table:
+// Strings take UTF-8 text, written as its CP932 bytes (text with no CP932 form is an error), and
+// \xNN, \n, \t, \0, \\ and \" escapes. In .sob1: `.var kind class label size`. In .table:
 // `.script NAME bitsA bitsB`.
 #pragma once
 
