@@ -8,6 +8,10 @@
 namespace bw {
 namespace {
 
+std::vector<uint8_t> Bytes(const BitSet& set) {
+  return std::vector<uint8_t>(set.Bytes(), set.Bytes() + set.ByteCount());
+}
+
 constexpr uint32_t kArena = 1 << 20;
 
 // Variables: 0 class 0 kind 0; 1 class 1 kind 0; 2 class 1 kind 1 (text through a cell);
@@ -212,10 +216,10 @@ TEST(ScriptTableState, SetsAreCopiedOnlyWhenBothCountsMatch) {
                              {"GONE", 1, 1, {1}, {1}}}));
   ASSERT_EQ(v.vm->LoadScriptTable("S"), 0);
   const auto& table = v.vm->scriptTable();
-  EXPECT_EQ(table[0].readA.bytes(), (std::vector<uint8_t>{0, 0, 0})) << "A count differs";
-  EXPECT_EQ(table[0].readB.bytes(), (std::vector<uint8_t>{1, 1})) << "B still copied";
-  EXPECT_EQ(table[1].readA.bytes(), (std::vector<uint8_t>{5})) << "second stored record, second table record";
-  EXPECT_EQ(table[1].readB.bytes(), (std::vector<uint8_t>{0})) << "byte count differs";
+  EXPECT_EQ(Bytes(table[0].readA), (std::vector<uint8_t>{0, 0, 0})) << "A count differs";
+  EXPECT_EQ(Bytes(table[0].readB), (std::vector<uint8_t>{1, 1})) << "B still copied";
+  EXPECT_EQ(Bytes(table[1].readA), (std::vector<uint8_t>{5})) << "second stored record, second table record";
+  EXPECT_EQ(Bytes(table[1].readB), (std::vector<uint8_t>{0})) << "byte count differs";
 }
 
 TEST(ScriptTableState, RefusalsLeaveTheFlagsAlone) {
@@ -236,7 +240,7 @@ TEST(ScriptTableState, RefusalsLeaveTheFlagsAlone) {
     EXPECT_EQ(v.vm->LoadScriptTable("S"), 2) << "cut to " << cut;
   }
   EXPECT_FALSE(v.vm->TestReadFlagA(0, false));
-  EXPECT_EQ(v.vm->scriptTable()[0].readA.bytes(), (std::vector<uint8_t>{0, 0, 0}));
+  EXPECT_EQ(Bytes(v.vm->scriptTable()[0].readA), (std::vector<uint8_t>{0, 0, 0}));
 }
 
 TEST(ScriptTableState, WritingFailuresAndNoTable) {
