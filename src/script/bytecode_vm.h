@@ -21,6 +21,10 @@ constexpr int kRunFault = 2;  // the script did something illegal
 
 constexpr uint32_t kOpcodeCount = 47;
 
+// EnableJit
+constexpr int kJitDone = 0;
+constexpr int kJitTranslationFailed = 2;
+
 class BytecodeVm {
  public:
   BytecodeVm(GuestMemory& memory, const std::vector<NativeFunction>* natives)
@@ -40,6 +44,9 @@ class BytecodeVm {
   int PushInstructionPointer() { return Push(ip_) ? 0 : kRunFault; }
   int PopInstructionPointer() { return Pop(ip_) ? 0 : kRunFault; }
   int CallAt(uint32_t address);
+  // Translation to machine code is not built: asking for it answers kJitTranslationFailed and
+  // the interpreter keeps running the code.
+  int EnableJit(bool flag) { return flag ? kJitTranslationFailed : kJitDone; }
   // Runs until the script waits (kRunWaiting), ends (kRunEnded) or faults (kRunFault).
   int Run();
   // Puts the stack pointer back at the bottom of the stack.
