@@ -228,7 +228,7 @@ TEST(ScriptTableState, RefusalsLeaveTheFlagsAlone) {
   std::vector<uint8_t> badMagic = good;
   badMagic[0] = 'X';
   std::vector<uint8_t> packed = good;
-  packed[8] = 1;  // an unpacked size: packed data, which this build cannot read
+  packed[8] = 200;  // claims packed data that does not unpack to that size
   EXPECT_EQ(v.vm->LoadScriptTable(nullptr), 1) << "no name";
   EXPECT_EQ(v.vm->LoadScriptTable("MISSING"), 1);
   v.files.Put("S", badMagic);
@@ -241,6 +241,25 @@ TEST(ScriptTableState, RefusalsLeaveTheFlagsAlone) {
   }
   EXPECT_FALSE(v.vm->TestReadFlagA(0, false));
   EXPECT_EQ(Bytes(v.vm->scriptTable()[0].readA), (std::vector<uint8_t>{0, 0, 0}));
+}
+
+TEST(ScriptTableState, LargeFlagSetsArePackedAndLoadBack) {
+  const std::string table = ".table\n.script MAIN 30000 30000\n";
+  Vm v(true, table);
+  v.vm->SetReadFlagA(29999, true);
+  v.vm->SetReadFlagB(7, true);
+  ASSERT_EQ(v.vm->SaveScriptTable("S"), 0);
+  const std::vector<uint8_t>& file = *v.files.Find("S");
+  uint32_t unpacked = file[8] | file[9] << 8 | file[10] << 16 | uint32_t{file[11]} << 24;
+  EXPECT_GT(unpacked, 0u) << "mostly zero flags pack";
+  EXPECT_LT(file.size(), 1000u);
+
+  Vm fresh(true, table);
+  fresh.files.Put("S", file);
+  ASSERT_EQ(fresh.vm->LoadScriptTable("S"), 0);
+  EXPECT_TRUE(fresh.vm->TestReadFlagA(29999, true));
+  EXPECT_TRUE(fresh.vm->TestReadFlagB(7, true));
+  EXPECT_EQ(fresh.vm->scriptTable()[0].readA.Count(), 1u);
 }
 
 TEST(ScriptTableState, WritingFailuresAndNoTable) {
