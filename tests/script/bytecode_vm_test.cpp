@@ -145,6 +145,19 @@ TEST(Interpreter, NativesGetTheirArgumentsAndStoreTheirResult) {
   EXPECT_EQ(r.Answer(), 42);
 }
 
+TEST(Interpreter, InstructionsAtTheEndOfTheArenaAreReadExactly) {
+  Runner r;
+  // The script is the last block: its final instruction ends where the arena's used part does.
+  ASSERT_EQ(r.Run(" set 3, host:0\n ret\n"), kRunEnded);
+  EXPECT_EQ(r.vm.GetCodeBase() + 16, r.vm.memory().top());
+  EXPECT_EQ(r.Answer(), 3);
+
+  Runner cut;
+  ASSERT_EQ(cut.Run(" inc host:0\n op 31, 5\n"), kRunFault) << "the second operand lies past the end";
+  EXPECT_EQ(cut.vm.GetCodeBase() + 16, cut.vm.memory().top());
+  EXPECT_EQ(cut.Answer(), 1);
+}
+
 // Every way of breaking the rules ends the run with the fault result instead of touching
 // memory outside the guest's or looping on garbage.
 struct FaultCase {

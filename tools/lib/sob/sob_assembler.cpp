@@ -14,15 +14,12 @@
 
 namespace bw::sob {
 
-const OpcodeInfo kOpcodes[kOpcodeCount] = {
-    {"wait", 0},   {"ret", 0},    {"retv", 1},   {"getret", 1}, {"call", 1},   {"native", 3},
-    {"jmp", 1},    {"switch", 1}, {"push", 1},   {"pushv", 1},  {"pop", 1},    {"spadd", 1},
-    {"spsub", 1},  {"add", 3},    {"sub", 3},    {"mul", 3},    {"div", 3},    {"mod", 3},
-    {"modp", 3},   {"and", 3},    {"or", 3},     {"xor", 3},    {"not", 2},    {"lnot", 2},
-    {"sar", 3},    {"shl", 3},    {"inc", 1},    {"dec", 1},    {"sinc", 1},   {"sdec", 1},
-    {"jz", 2},     {"set", 2},    {"mov", 2},    {"stind", 2},  {"sset", 2},   {"sget", 2},
-    {"sstore", 2}, {"smov", 2},   {"sderef", 2}, {"deref", 2},  {"saddr", 2},  {"lt", 3},
-    {"le", 3},     {"gt", 3},     {"ge", 3},     {"eq", 3},     {"ne", 3},
+const char* const kMnemonics[kOpcodeCount] = {
+    "wait",   "ret",  "retv", "getret", "call",  "native", "jmp",    "switch", "push",  "pushv",
+    "pop",    "spadd", "spsub", "add",  "sub",   "mul",    "div",    "mod",    "modp",  "and",
+    "or",     "xor",  "not",  "lnot",   "sar",   "shl",    "inc",    "dec",    "sinc",  "sdec",
+    "jz",     "set",  "mov",  "stind",  "sset",  "sget",   "sstore", "smov",   "sderef", "deref",
+    "saddr",  "lt",   "le",   "gt",     "ge",    "eq",     "ne",
 };
 
 namespace {
@@ -281,10 +278,10 @@ class Assembler {
       first = 1;
     } else {
       for (int i = 0; i < static_cast<int>(kOpcodeCount); ++i) {
-        if (word == kOpcodes[i].mnemonic) opcode = i;
+        if (word == kMnemonics[i]) opcode = i;
       }
       if (opcode < 0) return Error(n, "unknown instruction " + std::string(word));
-      size_t want = static_cast<size_t>(kOpcodes[opcode].operands);
+      size_t want = static_cast<size_t>(kOpcodeOperands[opcode]);
       if (opcode == static_cast<int>(kSwitchOpcode) ? ops.size() < 1 : ops.size() != want) {
         return Error(n, std::string(word) + " takes " + std::to_string(want) + " operands");
       }
@@ -504,7 +501,7 @@ std::string Disassemble(std::span<const uint8_t> file) {
       break;
     }
     uint32_t op = word(at);
-    uint32_t operands = op < kOpcodeCount ? static_cast<uint32_t>(kOpcodes[op].operands) : 0;
+    uint32_t operands = op < kOpcodeCount ? static_cast<uint32_t>(kOpcodeOperands[op]) : 0;
     if (op == kSwitchOpcode) {
       uint32_t k = 1;
       while (at + 4 + 4 * k + 4 <= instructionBytes && word(at + 4 + 4 * k) != 0xFFFFFFFF) ++k;
@@ -569,7 +566,7 @@ std::string Disassemble(std::span<const uint8_t> file) {
   for (auto& [at, operands] : starts) {
     if (labelAt.count(at)) out += label(at) + ":\n";
     uint32_t op = word(at);
-    out += op < kOpcodeCount ? std::string("  ") + kOpcodes[op].mnemonic : "  op " + std::to_string(op);
+    out += op < kOpcodeCount ? std::string("  ") + kMnemonics[op] : "  op " + std::to_string(op);
     for (uint32_t k = 1; k <= operands; ++k) out += (k == 1 ? " " : ", ") + operandText(at + 4 * k);
     out += "\n";
   }

@@ -28,11 +28,8 @@
 
 namespace bw::sob {
 
-struct OpcodeInfo {
-  const char* mnemonic;
-  int operands;  // the switch's table is not counted
-};
-extern const OpcodeInfo kOpcodes[kOpcodeCount];
+// Operand counts are the interpreter's kOpcodeOperands.
+extern const char* const kMnemonics[kOpcodeCount];
 constexpr uint32_t kSwitchOpcode = 7;
 
 // Ways to spoil the written file, for testing the readers.
