@@ -44,6 +44,9 @@ TEST(SobAssembler, TablesVariablesAndStrings) {
                                          1, 0, 0, 0, 5, 0, 0, 0, 1, 0, 0, 0,  // one relocation {5, 1}
                                          0, 0, 0, 0};
   EXPECT_EQ(vars.bytes, expected);
+  auto raw = sob::Assemble(".raw\n .byte 1\n .word 2\n .string \"A\"\n");
+  ASSERT_TRUE(raw.ok) << raw.error;
+  EXPECT_EQ(raw.bytes, (std::vector<uint8_t>{1, 2, 0, 0, 0, 'A', 0})) << "no header, no tables";
 }
 
 TEST(SobAssembler, RefusesBadSourceWithItsLine) {
@@ -58,6 +61,7 @@ TEST(SobAssembler, RefusesBadSourceWithItsLine) {
       {".sob0\n .byte 256\n", "bad byte"},
       {".sob1\n .word var:1\n", "for code"},
       {".table\n .word 1\n", "only .script"},
+      {".raw\nx: .word x\n", "no addresses"},
   };
   for (auto [source, message] : cases) {
     auto r = sob::Assemble(source);

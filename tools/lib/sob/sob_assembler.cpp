@@ -24,7 +24,7 @@ const char* const kMnemonics[kOpcodeCount] = {
 
 namespace {
 
-enum class FileKind { kNone, kCode, kLibrary, kVariables, kTable };
+enum class FileKind { kNone, kCode, kLibrary, kVariables, kTable, kRaw };
 // Relocation lists in file order.
 enum List { kVar, kNative, kHost, kLib, kOwn };
 constexpr const char* kListPrefix[4] = {"var:", "native:", "host:", "lib:"};
@@ -108,7 +108,7 @@ class Assembler {
       ++lineNo;
       if (!Line(line, lineNo)) return Fail();
     }
-    if (kind_ == FileKind::kNone) return Fail(0, "no file directive (.sob0, .sob1, .sob2, .table)");
+    if (kind_ == FileKind::kNone) return Fail(0, "no file directive (.sob0, .sob1, .sob2, .table, .raw)");
     if (!Resolve()) return Fail();
     AssembleResult result;
     result.ok = true;
@@ -159,12 +159,13 @@ class Assembler {
 
   bool Directive(std::string_view word, std::string_view rest, int n) {
     auto ops = SplitOperands(rest);
-    if (word == ".sob0" || word == ".sob2" || word == ".sob1" || word == ".table") {
+    if (word == ".sob0" || word == ".sob2" || word == ".sob1" || word == ".table" || word == ".raw") {
       if (kind_ != FileKind::kNone) return Error(n, "second file directive");
-      kind_ = word == ".sob0"   ? FileKind::kCode
-              : word == ".sob2" ? FileKind::kLibrary
-              : word == ".sob1" ? FileKind::kVariables
-                                : FileKind::kTable;
+      kind_ = word == ".sob0"    ? FileKind::kCode
+              : word == ".sob2"  ? FileKind::kLibrary
+              : word == ".sob1"  ? FileKind::kVariables
+              : word == ".table" ? FileKind::kTable
+                                 : FileKind::kRaw;
       return true;
     }
     if (kind_ == FileKind::kNone) return Error(n, "no file directive before " + std::string(word));
@@ -300,7 +301,7 @@ class Assembler {
     for (int list = 0; list < 4; ++list) {
       std::string_view prefix = kListPrefix[list];
       if (op.substr(0, prefix.size()) != prefix) continue;
-      if (kind_ == FileKind::kVariables) return Error(n, "table operands are for code");
+      if (kind_ == FileKind::kVariables || kind_ == FileKind::kRaw) return Error(n, "table operands are for code");
       auto v = ParseNumber(op.substr(prefix.size()));
       if (!v || *v < 0) return Error(n, "bad number in " + std::string(op));
       relocations_[list].push_back({static_cast<uint32_t>(bytes_.size()), static_cast<uint32_t>(*v)});
@@ -311,6 +312,7 @@ class Assembler {
       PutU32(bytes_, static_cast<uint32_t>(*v));
       return true;
     }
+    if (kind_ == FileKind::kRaw) return Error(n, "a raw file has no addresses: " + std::string(op));
     // label, label+N, label-N, label.K
     size_t end = 0;
     while (end < op.size() && (std::isalnum(static_cast<unsigned char>(op[end])) || op[end] == '_')) ++end;
@@ -364,6 +366,7 @@ class Assembler {
       case FileKind::kCode:
       case FileKind::kLibrary: WriteCode(out); break;
       case FileKind::kVariables: WriteVariables(out); break;
+      case FileKind::kRaw: out.insert(out.end(), bytes_.begin(), bytes_.end()); break;
       default: WriteTable(out); break;
     }
     return out;

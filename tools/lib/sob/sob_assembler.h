@@ -5,6 +5,7 @@
 //   .sob0 / .sob2     code: instructions and data
 //   .sob1             the variable file: data directives build the block, .var declares
 //   .table            the script table: one .script line per script
+//   .raw              data directives only, written as they stand (voice tables, state files)
 //
 // Lines: `label:` may start any line; `;` starts a comment. Instructions are a mnemonic (see
 // kOpcodes) or `op N` with any operands, separated by commas; `switch i, a, b, ...` appends the
