@@ -145,6 +145,11 @@ TEST(ScriptEngineNames, AreBoundedByTheirBuffers) {
     EXPECT_EQ(f.engine->request().nameTooLong, length > kMaxRequestName) << length;
     EXPECT_EQ(f.engine->request().name.size(), length > kMaxRequestName ? 0 : length);
   }
+  Engine g;
+  std::string longName(kMaxRequestName + 1, 'D');
+  g.Script("MAIN", Call(longName) + " ret\n" + Names({longName}));
+  ASSERT_EQ(g.Start(), 0);
+  EXPECT_EQ(g.engine->Step(), kStepCallFailed);
 }
 
 TEST(ScriptEngineStart, ReportsWhichStepFailedAndPublishesTheTables) {
