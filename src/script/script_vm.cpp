@@ -532,8 +532,7 @@ int ScriptVm::LoadScriptTable(const char* name) {
   if (!storedData) return 2;
   std::vector<uint8_t> unpacked;
   if (!UnpackStateBlock(*storedData, unpackedSize, unpacked)) return 2;
-  ByteReader reader(unpacked.data(), unpacked.size());
-  ByteReader* data = &reader;
+  ByteReader data(unpacked.data(), unpacked.size());
 
   struct Stored {
     std::string name;
@@ -541,18 +540,18 @@ int ScriptVm::LoadScriptTable(const char* name) {
     std::span<const uint8_t> bytes[2];
   };
   std::vector<Stored> stored;
-  if (!data->has(uint64_t{count} * 17)) return 2;  // each record takes at least 17 bytes
+  if (!data.has(uint64_t{count} * 17)) return 2;  // each record takes at least 17 bytes
   stored.resize(count);
   for (Stored& s : stored) {
     uint8_t length;
-    if (!data->u8(length)) return 2;
-    auto n = data->bytes(length);
+    if (!data.u8(length)) return 2;
+    auto n = data.bytes(length);
     if (!n) return 2;
     s.name.assign(reinterpret_cast<const char*>(n->data()), n->size());
     for (int k = 0; k < 2; ++k) {
       uint32_t byteCount;
-      if (!data->u32le(s.bits[k]) || !data->u32le(byteCount)) return 2;
-      auto b = data->bytes(byteCount);
+      if (!data.u32le(s.bits[k]) || !data.u32le(byteCount)) return 2;
+      auto b = data.bytes(byteCount);
       if (!b) return 2;
       s.bytes[k] = *b;
     }
