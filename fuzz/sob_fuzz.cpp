@@ -1,9 +1,9 @@
 // Loads a compiled script file from arbitrary bytes into a VM with a table, variables and a
 // library, and runs it for a bounded number of runs and instructions. Bytes that start as a
 // variable file or a library stand in for that start file instead; every input is also read as
-// a script table and as a read-flag state file. The same bytes go through
-// the disassembler; whatever it shows must assemble to a file that shows the same. (Bytes under
-// relocations are not kept: the loader overwrites them.)
+// a script table, a read-flag state file, a voice table, a system state file and a variable
+// file. The same bytes go through the disassembler; whatever it shows must assemble to a file
+// that shows the same. (Bytes under relocations are not kept: the loader overwrites them.)
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "lib/sob/sob_assembler.h"
+#include "script/script_engine.h"
 #include "script/script_vm.h"
 
 namespace {
@@ -56,6 +57,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     files.Put("T", input);
     bw::ScriptVm vm(&files, kArena);
     if (vm.LoadInitFiles("T", "V", "L", false, false) == 0) vm.LoadScriptTable("T");
+  }
+
+  {
+    // The engine's own readers; a state they accept must survive being written and read back.
+    bw::MemoryScriptFileSource files;
+    files.Put("SCRIPT\\USER_VAR.SOB", Files().variables);
+    files.Put("SCRIPT\\VOICEINF.DAT", input);
+    files.Put("STATE", input);
+    bw::ScriptEngine engine(&files, kArena);
+    engine.Start();  // no MAIN: the start files and the voice table are what is wanted
+    const auto& vars = engine.variables();
+    engine.ReadVariableFileHeader("STATE", vars[0].storage, vars[1].storage);
+    engine.ReadVariableFile("STATE");
+    if (engine.ReadSystemState("STATE") == 0) {
+      if (engine.WriteSystemState("AGAIN") != 0 || engine.ReadSystemState("AGAIN") != 0) std::abort();
+    }
   }
 
   bw::MemoryScriptFileSource files;

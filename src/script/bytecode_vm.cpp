@@ -1,5 +1,6 @@
 #include "script/bytecode_vm.h"
 
+#include <cstring>
 #include <limits>
 
 namespace bw {
@@ -8,6 +9,8 @@ namespace {
 
 constexpr uint32_t kSwitchEnd = 0xFFFFFFFF;
 constexpr int32_t kIntMin = std::numeric_limits<int32_t>::min();
+
+                     // 41-46
 
 int32_t S32(uint32_t v) { return static_cast<int32_t>(v); }
 uint32_t U32(int32_t v) { return static_cast<uint32_t>(v); }
@@ -68,203 +71,347 @@ bool BytecodeVm::CallNative(uint32_t token, uint32_t args, uint32_t dest) {
   return memory_.Write32(dest, U32(result));
 }
 
-int BytecodeVm::Run() {
-  GuestMemory& m = memory_;
-  uint32_t o[3] = {0, 0, 0};
-  // Reads the instruction's n operand words and steps the pointer behind them.
-  auto fetch = [&](uint32_t n) {
-    if (!m.Read(ip_, o, n * 4)) return false;
-    ip_ += n * 4;
-    return true;
+int BytecodeVm::Run() { return instructionLimit_ ? Execute<true>() : Execute<false>(); }
+
+// The loop keeps the instruction and stack pointers in locals and checks every access against
+// the used arena inline: an address a is good for a word when a - kNullPage <= span4, the
+// unsigned difference catching addresses below the null page too. Dispatch is one indirect
+// jump per instruction through a table of the 47 handlers.
+template <bool kCounted>
+int BytecodeVm::Execute() {
+  constexpr uint32_t kNull = GuestMemory::kNullPage;
+  uint8_t* const base = memory_.base();
+  // Nothing can run in an arena too small to hold an instruction.
+  if (!base || memory_.top() < kNull + 16) return kRunFault;
+  uint32_t span4 = memory_.top() - kNull - 4;
+  uint32_t span16 = span4 - 12;  // room for an opcode and three operands
+  uint32_t ip = ip_;
+  uint32_t sp = sp_;
+  const uint32_t bottom = stackBottom_;
+  const uint32_t stackTop = stackTop_;
+  const uint32_t stackSpan4 = stackTop_ - stackBottom_ >= 4 ? stackTop_ - stackBottom_ - 4 : 0;
+  const bool hasStack = stackTop_ - stackBottom_ >= 4;
+  uint64_t budget = instructionLimit_;
+  uint32_t op = 0, a = 0, b = 0, c = 0, v = 0, w = 0;
+  int result = kRunFault;
+
+  auto word = [base](uint32_t address) {
+    uint32_t x;
+    std::memcpy(&x, base + address, 4);
+    return x;
   };
-  auto load = [&](uint32_t address, uint32_t& v) { return m.Read32(address, v); };
-  auto store = [&](uint32_t address, uint32_t v) { return m.Write32(address, v); };
-  auto stackLoad = [&](uint32_t n, uint32_t& v) {
-    uint32_t at;
-    return StackWord(n, at) && m.Read32(at, v);
-  };
-  auto stackStore = [&](uint32_t n, uint32_t v) {
-    uint32_t at;
-    return StackWord(n, at) && m.Write32(at, v);
-  };
-  auto moveStack = [&](uint64_t to) {
-    if (to < stackBottom_ || to > stackTop_) return false;
-    sp_ = static_cast<uint32_t>(to);
-    return true;
+  auto put = [base](uint32_t address, uint32_t x) { std::memcpy(base + address, &x, 4); };
+  auto good = [&span4](uint32_t address) { return address - kNull <= span4; };
+  // S(n): the stack word n bytes below the stack pointer.
+  auto stackGood = [&](uint32_t n, uint32_t& at) {
+    at = sp - n;
+    return hasStack && at - bottom <= stackSpan4;
   };
 
-  uint64_t budget = instructionLimit_;
-  for (;;) {
-    if (instructionLimit_ && budget-- == 0) return kRunFault;
-    uint32_t op;
-    if (!m.Read32(ip_, op)) return kRunFault;
-    ip_ += 4;
-    uint32_t v = 0, w = 0;
-    bool ok = true;
-    switch (op) {
-      case 0:
-        return kRunWaiting;
-      case 1:
-        if (!Pop(v)) return kRunFault;
-        if (v == 0) return kRunEnded;
-        ip_ = v;
-        break;
-      case 2:
-        if (!fetch(1) || !Pop(v)) return kRunFault;
-        if (v == 0) return kRunEnded;
-        returnRegister_ = o[0];
-        ip_ = v;
-        break;
-      case 3:
-        ok = fetch(1) && store(o[0], returnRegister_);
-        break;
-      case 4:
-        ok = fetch(1) && Push(ip_);
-        ip_ = o[0];
-        break;
-      case 5:
-        ok = fetch(3) && CallNative(o[0], o[1], o[2]);
-        break;
-      case 6:
-        ok = fetch(1);
-        ip_ = o[0];
-        break;
-      case 7: {
-        if (!fetch(1)) return kRunFault;
-        // The index must name an entry before the table's end word.
-        uint32_t table = ip_;
-        for (uint32_t i = 0;; ++i) {
-          if (!load(table + i * 4, v) || v == kSwitchEnd || table + i * 4 < table) return kRunFault;
-          if (i == o[0]) break;
-        }
-        ip_ = v;
-        break;
-      }
-      case 8:
-        ok = fetch(1) && Push(o[0]);
-        break;
-      case 9:
-        ok = fetch(1) && load(o[0], v) && Push(v);
-        break;
-      case 10:
-        ok = fetch(1) && Pop(v) && store(o[0], v);
-        break;
-      case 11:
-        ok = fetch(1) && moveStack(uint64_t{sp_} + o[0]);
-        break;
-      case 12:
-        ok = fetch(1) && moveStack(uint64_t{sp_} - o[0]);
-        break;
-      case 13:
-        ok = fetch(3) && store(o[2], o[0] + o[1]);
-        break;
-      case 14:
-        ok = fetch(3) && store(o[2], o[0] - o[1]);
-        break;
-      case 15:
-        ok = fetch(3) && store(o[2], o[0] * o[1]);
-        break;
-      case 16:
-      case 17:
-      case 18: {
-        if (!fetch(3) || o[1] == 0) return kRunFault;
-        int32_t a = S32(o[0]), b = S32(o[1]);
-        int32_t r;
-        if (op == 16) {
-          r = Quotient(a, b);
-        } else {
-          r = Remainder(a, b);
-          if (op == 18 && r < 0) r = S32(U32(r) + U32(b));
-        }
-        ok = store(o[2], U32(r));
-        break;
-      }
-      case 19:
-        ok = fetch(3) && store(o[2], o[0] & o[1]);
-        break;
-      case 20:
-        ok = fetch(3) && store(o[2], o[0] | o[1]);
-        break;
-      case 21:
-        ok = fetch(3) && store(o[2], o[0] ^ o[1]);
-        break;
-      case 22:
-        ok = fetch(2) && store(o[1], ~o[0]);
-        break;
-      case 23:
-        ok = fetch(2) && store(o[1], o[0] == 0 ? 1 : 0);
-        break;
-      case 24:
-        ok = fetch(3) && store(o[2], U32(S32(o[0]) >> (o[1] & 31)));
-        break;
-      case 25:
-        ok = fetch(3) && store(o[2], o[0] << (o[1] & 31));
-        break;
-      case 26:
-      case 27:
-        ok = fetch(1) && load(o[0], v) && store(o[0], op == 26 ? v + 1 : v - 1);
-        break;
-      case 28:
-      case 29:
-        ok = fetch(1) && stackLoad(o[0], v) && stackStore(o[0], op == 28 ? v + 1 : v - 1);
-        break;
-      case 30:
-        if (!fetch(2)) return kRunFault;
-        if (o[0] == 0) ip_ = o[1];
-        break;
-      case 31:
-        ok = fetch(2) && store(o[1], o[0]);
-        break;
-      case 32:
-        ok = fetch(2) && load(o[0], v) && store(o[1], v);
-        break;
-      case 33:
-        ok = fetch(2) && load(o[1], w) && store(w, o[0]);
-        break;
-      case 34:
-        ok = fetch(2) && stackStore(o[1], o[0]);
-        break;
-      case 35:
-        ok = fetch(2) && stackLoad(o[0], v) && store(o[1], v);
-        break;
-      case 36:
-        ok = fetch(2) && load(o[0], v) && stackStore(o[1], v);
-        break;
-      case 37:
-        ok = fetch(2) && stackLoad(o[0], v) && stackStore(o[1], v);
-        break;
-      case 38:
-        ok = fetch(2) && stackLoad(o[0], w) && load(w, v) && store(o[1], v);
-        break;
-      case 39:
-        ok = fetch(2) && load(o[0], w) && load(w, v) && store(o[1], v);
-        break;
-      case 40:
-        ok = fetch(2) && store(o[1], sp_ - o[0]);
-        break;
-      case 41:
-        ok = fetch(3) && store(o[2], S32(o[0]) < S32(o[1]));
-        break;
-      case 42:
-        ok = fetch(3) && store(o[2], S32(o[0]) <= S32(o[1]));
-        break;
-      case 43:
-        ok = fetch(3) && store(o[2], S32(o[0]) > S32(o[1]));
-        break;
-      case 44:
-        ok = fetch(3) && store(o[2], S32(o[0]) >= S32(o[1]));
-        break;
-      case 45:
-        ok = fetch(3) && store(o[2], o[0] == o[1]);
-        break;
-      case 46:
-        ok = fetch(3) && store(o[2], o[0] != o[1]);
-        break;
-      default:
-        return kRunFault;
-    }
-    if (!ok) return kRunFault;
+  static void* const kHandlers[kOpcodeCount] = {
+      &&op0,  &&op1,  &&op2,  &&op3,  &&op4,  &&op5,  &&op6,  &&op7,  &&op8,  &&op9,
+      &&op10, &&op11, &&op12, &&op13, &&op14, &&op15, &&op16, &&op17, &&op18, &&op19,
+      &&op20, &&op21, &&op22, &&op23, &&op24, &&op25, &&op26, &&op27, &&op28, &&op29,
+      &&op30, &&op31, &&op32, &&op33, &&op34, &&op35, &&op36, &&op37, &&op38, &&op39,
+      &&op40, &&op41, &&op42, &&op43, &&op44, &&op45, &&op46};
+
+// Reads the opcode and jumps to its handler.
+// One test covers the opcode and the longest operand list; only an instruction in the last
+// words of the arena takes the exact test of its own length.
+#define BW_NEXT()                                             \
+  do {                                                        \
+    if constexpr (kCounted) {                                 \
+      if (budget-- == 0) goto fault;                          \
+    }                                                         \
+    if (__builtin_expect(ip - kNull <= span16, 1)) {          \
+      op = word(ip);                                          \
+      if (op >= kOpcodeCount) goto fault;                     \
+    } else {                                                  \
+      if (!good(ip)) goto fault;                              \
+      op = word(ip);                                          \
+      if (op >= kOpcodeCount) goto fault;                     \
+      if (ip - kNull > span4 - 4 * kOpcodeOperands[op]) goto fault; \
+    }                                                         \
+    goto* kHandlers[op];                                      \
+  } while (0)
+// Reads n operand words into a, b, c and steps past the instruction.
+#define BW_OPERANDS(n)                                        \
+  do {                                                        \
+    if ((n) >= 1) a = word(ip + 4);                           \
+    if ((n) >= 2) b = word(ip + 8);                           \
+    if ((n) >= 3) c = word(ip + 12);                          \
+    ip += 4 + 4 * (n);                                        \
+  } while (0)
+#define BW_LOAD(address, out)                                 \
+  do {                                                        \
+    uint32_t at_ = (address);                                 \
+    if (!good(at_)) goto fault;                               \
+    out = word(at_);                                          \
+  } while (0)
+#define BW_STORE(address, value)                              \
+  do {                                                        \
+    uint32_t at_ = (address);                                 \
+    if (!good(at_)) goto fault;                               \
+    put(at_, (value));                                        \
+  } while (0)
+#define BW_STACK_LOAD(n, out)                                 \
+  do {                                                        \
+    uint32_t at_;                                             \
+    if (!stackGood((n), at_)) goto fault;                     \
+    out = word(at_);                                          \
+  } while (0)
+#define BW_STACK_STORE(n, value)                              \
+  do {                                                        \
+    uint32_t at_;                                             \
+    if (!stackGood((n), at_)) goto fault;                     \
+    put(at_, (value));                                        \
+  } while (0)
+#define BW_PUSH(value)                                        \
+  do {                                                        \
+    if (stackTop - sp < 4) goto fault;                        \
+    put(sp, (value));                                         \
+    sp += 4;                                                  \
+  } while (0)
+#define BW_POP(out)                                           \
+  do {                                                        \
+    if (sp - bottom < 4) goto fault;                          \
+    sp -= 4;                                                  \
+    out = word(sp);                                           \
+  } while (0)
+#define BW_BINARY(expr)                                       \
+  do {                                                        \
+    BW_OPERANDS(3);                                           \
+    BW_STORE(c, (expr));                                      \
+    BW_NEXT();                                                \
+  } while (0)
+
+  BW_NEXT();
+
+op0:  // wait
+  ip += 4;
+  result = kRunWaiting;
+  goto leave;
+op1:  // return
+  ip += 4;
+  BW_POP(v);
+  if (v == 0) {
+    result = kRunEnded;
+    goto leave;
   }
+  ip = v;
+  BW_NEXT();
+op2:  // return with value
+  BW_OPERANDS(1);
+  BW_POP(v);
+  if (v == 0) {
+    result = kRunEnded;
+    goto leave;
+  }
+  returnRegister_ = a;
+  ip = v;
+  BW_NEXT();
+op3:
+  BW_OPERANDS(1);
+  BW_STORE(a, returnRegister_);
+  BW_NEXT();
+op4:  // call
+  BW_OPERANDS(1);
+  BW_PUSH(ip);
+  ip = a;
+  BW_NEXT();
+op5: {  // native call: the native sees the fields current
+  BW_OPERANDS(3);
+  ip_ = ip - 4;
+  sp_ = sp;
+  bool ok = CallNative(a, b, c);
+  sp = sp_;
+  span4 = memory_.top() - kNull - 4;  // the native may have allocated
+  span16 = span4 - 12;
+  if (!ok) goto fault;
+  BW_NEXT();
+}
+op6:
+  BW_OPERANDS(1);
+  ip = a;
+  BW_NEXT();
+op7: {  // switch: the index must name an entry before the table's end word
+  BW_OPERANDS(1);
+  uint32_t table = ip;
+  for (uint32_t i = 0;; ++i) {
+    uint32_t at = table + i * 4;
+    if (at < table) goto fault;
+    BW_LOAD(at, v);
+    if (v == kSwitchEnd) goto fault;
+    if (i == a) break;
+  }
+  ip = v;
+  BW_NEXT();
+}
+op8:
+  BW_OPERANDS(1);
+  BW_PUSH(a);
+  BW_NEXT();
+op9:
+  BW_OPERANDS(1);
+  BW_LOAD(a, v);
+  BW_PUSH(v);
+  BW_NEXT();
+op10:
+  BW_OPERANDS(1);
+  BW_POP(v);
+  BW_STORE(a, v);
+  BW_NEXT();
+op11:
+  BW_OPERANDS(1);
+  if (uint64_t{sp} + a > stackTop) goto fault;
+  sp += a;
+  BW_NEXT();
+op12:
+  BW_OPERANDS(1);
+  if (uint64_t{sp} < uint64_t{bottom} + a) goto fault;
+  sp -= a;
+  BW_NEXT();
+op13:
+  BW_BINARY(a + b);
+op14:
+  BW_BINARY(a - b);
+op15:
+  BW_BINARY(a * b);
+op16:
+op17:
+op18: {
+  BW_OPERANDS(3);
+  if (b == 0) goto fault;
+  int32_t x = S32(a), y = S32(b), r;
+  if (op == 16) {
+    r = Quotient(x, y);
+  } else {
+    r = Remainder(x, y);
+    if (op == 18 && r < 0) r = S32(U32(r) + U32(y));
+  }
+  BW_STORE(c, U32(r));
+  BW_NEXT();
+}
+op19:
+  BW_BINARY(a & b);
+op20:
+  BW_BINARY(a | b);
+op21:
+  BW_BINARY(a ^ b);
+op22:
+  BW_OPERANDS(2);
+  BW_STORE(b, ~a);
+  BW_NEXT();
+op23:
+  BW_OPERANDS(2);
+  BW_STORE(b, a == 0 ? 1u : 0u);
+  BW_NEXT();
+op24:
+  BW_BINARY(U32(S32(a) >> (b & 31)));
+op25:
+  BW_BINARY(a << (b & 31));
+op26:
+  BW_OPERANDS(1);
+  BW_LOAD(a, v);
+  put(a, v + 1);
+  BW_NEXT();
+op27:
+  BW_OPERANDS(1);
+  BW_LOAD(a, v);
+  put(a, v - 1);
+  BW_NEXT();
+op28:
+  BW_OPERANDS(1);
+  BW_STACK_LOAD(a, v);
+  put(sp - a, v + 1);
+  BW_NEXT();
+op29:
+  BW_OPERANDS(1);
+  BW_STACK_LOAD(a, v);
+  put(sp - a, v - 1);
+  BW_NEXT();
+op30:
+  BW_OPERANDS(2);
+  if (a == 0) ip = b;
+  BW_NEXT();
+op31:
+  BW_OPERANDS(2);
+  BW_STORE(b, a);
+  BW_NEXT();
+op32:
+  BW_OPERANDS(2);
+  BW_LOAD(a, v);
+  BW_STORE(b, v);
+  BW_NEXT();
+op33:
+  BW_OPERANDS(2);
+  BW_LOAD(b, w);
+  BW_STORE(w, a);
+  BW_NEXT();
+op34:
+  BW_OPERANDS(2);
+  BW_STACK_STORE(b, a);
+  BW_NEXT();
+op35:
+  BW_OPERANDS(2);
+  BW_STACK_LOAD(a, v);
+  BW_STORE(b, v);
+  BW_NEXT();
+op36:
+  BW_OPERANDS(2);
+  BW_LOAD(a, v);
+  BW_STACK_STORE(b, v);
+  BW_NEXT();
+op37:
+  BW_OPERANDS(2);
+  BW_STACK_LOAD(a, v);
+  BW_STACK_STORE(b, v);
+  BW_NEXT();
+op38:
+  BW_OPERANDS(2);
+  BW_STACK_LOAD(a, w);
+  BW_LOAD(w, v);
+  BW_STORE(b, v);
+  BW_NEXT();
+op39:
+  BW_OPERANDS(2);
+  BW_LOAD(a, w);
+  BW_LOAD(w, v);
+  BW_STORE(b, v);
+  BW_NEXT();
+op40:
+  BW_OPERANDS(2);
+  BW_STORE(b, sp - a);
+  BW_NEXT();
+op41:
+  BW_BINARY(S32(a) < S32(b) ? 1u : 0u);
+op42:
+  BW_BINARY(S32(a) <= S32(b) ? 1u : 0u);
+op43:
+  BW_BINARY(S32(a) > S32(b) ? 1u : 0u);
+op44:
+  BW_BINARY(S32(a) >= S32(b) ? 1u : 0u);
+op45:
+  BW_BINARY(a == b ? 1u : 0u);
+op46:
+  BW_BINARY(a != b ? 1u : 0u);
+
+#undef BW_NEXT
+#undef BW_OPERANDS
+#undef BW_LOAD
+#undef BW_STORE
+#undef BW_STACK_LOAD
+#undef BW_STACK_STORE
+#undef BW_PUSH
+#undef BW_POP
+#undef BW_BINARY
+
+fault:
+  result = kRunFault;
+leave:
+  ip_ = ip;
+  sp_ = sp;
+  return result;
 }
 
 }  // namespace bw

@@ -20,6 +20,17 @@ constexpr int kRunWaiting = 1;
 constexpr int kRunFault = 2;  // the script did something illegal
 
 constexpr uint32_t kOpcodeCount = 47;
+// Operand words behind each opcode (a switch's table not counted).
+inline constexpr uint8_t kOpcodeOperands[kOpcodeCount] = {
+    0, 0, 1, 1, 1, 3, 1, 1, 1, 1, 1, 1, 1,  // 0-12
+    3, 3, 3, 3, 3, 3, 3, 3, 3,              // 13-21
+    2, 2, 3, 3, 1, 1, 1, 1,                 // 22-29
+    2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2,        // 30-40
+    3, 3, 3, 3, 3, 3};                      // 41-46
+
+// EnableJit
+constexpr int kJitDone = 0;
+constexpr int kJitTranslationFailed = 2;
 
 class BytecodeVm {
  public:
@@ -40,6 +51,9 @@ class BytecodeVm {
   int PushInstructionPointer() { return Push(ip_) ? 0 : kRunFault; }
   int PopInstructionPointer() { return Pop(ip_) ? 0 : kRunFault; }
   int CallAt(uint32_t address);
+  // Translation to machine code is not built: asking for it answers kJitTranslationFailed and
+  // the interpreter keeps running the code.
+  int EnableJit(bool flag) { return flag ? kJitTranslationFailed : kJitDone; }
   // Runs until the script waits (kRunWaiting), ends (kRunEnded) or faults (kRunFault).
   int Run();
   // Puts the stack pointer back at the bottom of the stack.
@@ -62,6 +76,9 @@ class BytecodeVm {
   // The address of stack word S(n); false when it falls outside the stack.
   bool StackWord(uint32_t n, uint32_t& address) const;
   bool CallNative(uint32_t token, uint32_t args, uint32_t dest);
+  // The interpreter loop; kCounted spends the instruction limit.
+  template <bool kCounted>
+  int Execute();
 
   GuestMemory& memory_;
   const std::vector<NativeFunction>* natives_;

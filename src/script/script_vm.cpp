@@ -4,6 +4,7 @@
 #include <new>
 
 #include "common/global.h"
+#include "script/state_block.h"
 
 namespace bw {
 
@@ -70,27 +71,6 @@ std::string ScriptKey(const std::string& fileName) {
 }
 
 }  // namespace
-
-void ReadFlagSet::Allocate(uint32_t bits) {
-  bitCount_ = bits;
-  bytes_.assign((uint64_t{bits} + 7) / 8, 0);
-}
-
-int ReadFlagSet::Set(uint32_t bit, bool value) {
-  if (bytes_.empty()) return 1;
-  if (bit >= bitCount_) return 2;
-  uint8_t mask = static_cast<uint8_t>(1u << (bit % 8));
-  if (value) {
-    bytes_[bit / 8] |= mask;
-  } else {
-    bytes_[bit / 8] &= static_cast<uint8_t>(~mask);
-  }
-  return 0;
-}
-
-bool ReadFlagSet::Test(uint32_t bit) const {
-  return bit < bitCount_ && !bytes_.empty() && (bytes_[bit / 8] >> (bit % 8)) & 1;
-}
 
 bool ApplyRelocations(ByteReader& lists, uint32_t code, uint32_t codeSize, const ScriptVmTables& t) {
   GuestMemory& m = *t.memory;
@@ -201,7 +181,7 @@ int ScriptVm::LoadTableFile(const std::string& name) {
   ByteReader r(bytes.data(), bytes.size());
   uint16_t count;
   if (!r.u16le(count)) return kInitBadScriptTable;
-  std::vector<ScriptRecord> table;
+  std::deque<ScriptRecord> table;
   try {
     table.resize(count);
   } catch (const std::bad_alloc&) {
@@ -294,9 +274,6 @@ int ScriptVm::ParseCode(ByteReader block, int32_t tableIndex, bool isLibrary) {
   if (!code) return kParseBadCode;
 
   loaded_.push_back(std::make_unique<LoadedScript>(LoadedScript{code, codeSize, tableIndex, instructionBytes}));
-  if (!table_.empty() && tableIndex >= 0 && static_cast<size_t>(tableIndex) < table_.size()) {
-    currentRecord_ = tableIndex;
-  }
   ScriptVmTables t = tables_;
   t.libraryBase = libraryCodeBase_;
   t.librarySize = librarySize_;
@@ -304,6 +281,10 @@ int ScriptVm::ParseCode(ByteReader block, int32_t tableIndex, bool isLibrary) {
     FreeLoadedScript(*loaded_.back());
     loaded_.pop_back();
     return kParseBadCode;
+  }
+  // Only a block that parsed names the current record: a refused one leaves the flags alone.
+  if (!table_.empty() && tableIndex >= 0 && static_cast<size_t>(tableIndex) < table_.size()) {
+    currentRecord_ = tableIndex;
   }
   if (isLibrary) {
     libraryCodeBase_ = code;
@@ -460,6 +441,17 @@ int ScriptVm::ReadVariableSet(ByteReader& in) {
   return 0;
 }
 
+bool ScriptVm::CheckVariableSet(ByteReader in) const {
+  uint8_t set;
+  if (!in.u8(set)) return false;
+  for (const VariableRecord& r : live_.records) {
+    if (!StreamSelected(static_cast<int>(set), r)) continue;
+    uint8_t kind;
+    if (!in.u8(kind) || kind != r.kind || !in.skip(r.size)) return false;
+  }
+  return true;
+}
+
 ScriptRecord* ScriptVm::FlagRecord(bool inLastRecord) {
   if (table_.empty()) return nullptr;
   if (inLastRecord) return &table_.back();
@@ -505,18 +497,18 @@ int ScriptVm::SaveScriptTable(const char* name) {
     for (const ScriptRecord& r : table_) {
       data.push_back(static_cast<uint8_t>(r.name.size()));
       data.insert(data.end(), r.name.begin(), r.name.end());
-      for (const ReadFlagSet* set : {&r.readA, &r.readB}) {
-        PutU32(data, set->bitCount());
-        PutU32(data, static_cast<uint32_t>(set->bytes().size()));
-        data.insert(data.end(), set->bytes().begin(), set->bytes().end());
+      for (const BitSet* set : {&r.readA, &r.readB}) {
+        PutU32(data, set->BitCount());
+        PutU32(data, set->ByteCount());
+        if (set->ByteCount()) data.insert(data.end(), set->Bytes(), set->Bytes() + set->ByteCount());
       }
     }
-    // Stored plain: the unpacked-size word 0 says so.
     std::vector<uint8_t> file(kTableMagic, kTableMagic + 4);
-    PutU32(file, static_cast<uint32_t>(data.size()));
-    PutU32(file, 0);
+    PackedBlock packed = PackStateBlock(data);
+    PutU32(file, static_cast<uint32_t>(packed.stored.size()));
+    PutU32(file, packed.unpackedSize);
     PutU32(file, static_cast<uint32_t>(table_.size()));
-    file.insert(file.end(), data.begin(), data.end());
+    file.insert(file.end(), packed.stored.begin(), packed.stored.end());
     if (!files_ || !files_->Save(StatePath(name), file)) return 1;
     return 0;
   } catch (const std::bad_alloc&) {
@@ -536,10 +528,11 @@ int ScriptVm::LoadScriptTable(const char* name) {
   uint32_t storedSize, unpackedSize, count;
   if (!magic || std::memcmp(magic->data(), kTableMagic, 4) != 0) return 2;
   if (!r.u32le(storedSize) || !r.u32le(unpackedSize) || !r.u32le(count)) return 2;
-  // Packed state needs the LZSS codec, which this build does not link yet.
-  if (unpackedSize != 0) return 2;
-  auto data = r.sub(storedSize);
-  if (!data) return 2;
+  auto storedData = r.bytes(storedSize);
+  if (!storedData) return 2;
+  std::vector<uint8_t> unpacked;
+  if (!UnpackStateBlock(*storedData, unpackedSize, unpacked)) return 2;
+  ByteReader data(unpacked.data(), unpacked.size());
 
   struct Stored {
     std::string name;
@@ -547,18 +540,18 @@ int ScriptVm::LoadScriptTable(const char* name) {
     std::span<const uint8_t> bytes[2];
   };
   std::vector<Stored> stored;
-  if (!data->has(uint64_t{count} * 17)) return 2;  // each record takes at least 17 bytes
+  if (!data.has(uint64_t{count} * 17)) return 2;  // each record takes at least 17 bytes
   stored.resize(count);
   for (Stored& s : stored) {
     uint8_t length;
-    if (!data->u8(length)) return 2;
-    auto n = data->bytes(length);
+    if (!data.u8(length)) return 2;
+    auto n = data.bytes(length);
     if (!n) return 2;
     s.name.assign(reinterpret_cast<const char*>(n->data()), n->size());
     for (int k = 0; k < 2; ++k) {
       uint32_t byteCount;
-      if (!data->u32le(s.bits[k]) || !data->u32le(byteCount)) return 2;
-      auto b = data->bytes(byteCount);
+      if (!data.u32le(s.bits[k]) || !data.u32le(byteCount)) return 2;
+      auto b = data.bytes(byteCount);
       if (!b) return 2;
       s.bytes[k] = *b;
     }
@@ -568,11 +561,11 @@ int ScriptVm::LoadScriptTable(const char* name) {
   for (const Stored& s : stored) {
     for (ScriptRecord& t : table_) {
       if (t.matched || !SameName(t.name, s.name)) continue;
-      ReadFlagSet* sets[2] = {&t.readA, &t.readB};
+      BitSet* sets[2] = {&t.readA, &t.readB};
       for (int k = 0; k < 2; ++k) {
         // Both counts must agree, or the copy would not fit the table's storage.
-        if (sets[k]->bitCount() == s.bits[k] && sets[k]->bytes().size() == s.bytes[k].size()) {
-          std::copy(s.bytes[k].begin(), s.bytes[k].end(), sets[k]->bytes().begin());
+        if (sets[k]->BitCount() == s.bits[k] && sets[k]->ByteCount() == s.bytes[k].size()) {
+          sets[k]->Assign(s.bytes[k].data(), static_cast<uint32_t>(s.bytes[k].size()));
         }
       }
       t.matched = true;

@@ -4,10 +4,12 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "app/platform/bit_set.h"
 #include "common/byte_reader.h"
 #include "script/bytecode_vm.h"
 #include "script/guest_memory.h"
@@ -43,27 +45,11 @@ struct HostVariable {
   uint32_t address = 0;
 };
 
-// A fixed run of flag bits, least significant bit of each byte first.
-class ReadFlagSet {
- public:
-  void Allocate(uint32_t bits);
-  // 0, 1 without storage, 2 out of range.
-  int Set(uint32_t bit, bool value);
-  bool Test(uint32_t bit) const;
-  uint32_t bitCount() const { return bitCount_; }
-  std::vector<uint8_t>& bytes() { return bytes_; }
-  const std::vector<uint8_t>& bytes() const { return bytes_; }
-
- private:
-  uint32_t bitCount_ = 0;
-  std::vector<uint8_t> bytes_;
-};
-
 struct ScriptRecord {
   std::string name;  // the stored bytes, terminating zero included
   bool matched = false;
-  ReadFlagSet readA;
-  ReadFlagSet readB;
+  BitSet readA;
+  BitSet readB;
 };
 
 struct LoadedScript {
@@ -123,6 +109,8 @@ class ScriptVm {
   uint32_t GetVariableSetSize(int set, bool fromSnapshotB) const;
   int WriteVariableSet(std::vector<uint8_t>* out, int set, bool fromSnapshotB);
   int ReadVariableSet(ByteReader& in);
+  // True when ReadVariableSet would read the whole selected set from in (a copy is walked).
+  bool CheckVariableSet(ByteReader in) const;
 
   bool TestReadFlagA(uint32_t bit, bool inLastRecord) const;
   int SetReadFlagA(uint32_t bit, bool inLastRecord);
@@ -130,6 +118,7 @@ class ScriptVm {
   int SetReadFlagB(uint32_t bit, bool inLastRecord);
 
   bool SetScriptTableFileName(const char* name);
+  bool HasScriptTableFileName() const { return !tableFileName_.empty(); }
   int SaveScriptTable(const char* name);
   int LoadScriptTable(const char* name);
   void SetFolderPrefix(std::string prefix) { folderPrefix_ = std::move(prefix); }
@@ -144,7 +133,7 @@ class ScriptVm {
   // The address of live variable index's value, 0 when there is none.
   uint32_t VariableValueAddress(uint32_t index);
   const std::vector<std::unique_ptr<LoadedScript>>& loadedScripts() const { return loaded_; }
-  const std::vector<ScriptRecord>& scriptTable() const { return table_; }
+  const std::deque<ScriptRecord>& scriptTable() const { return table_; }
   int currentRecord() const { return currentRecord_; }
   uint32_t libraryCodeBase() const { return libraryCodeBase_; }
   const std::vector<uint32_t>& markedVariables() const { return marked_; }
@@ -189,7 +178,7 @@ class ScriptVm {
   uint32_t librarySize_ = 0;
   uint32_t currentCodeBase_ = 0;
   uint32_t retTgsExp_ = 0;  // guest address of host variable 0
-  std::vector<ScriptRecord> table_;
+  std::deque<ScriptRecord> table_;  // records hold their bit sets in place
   int currentRecord_ = -1;
   std::string folderPrefix_;
   std::string tableFileName_;

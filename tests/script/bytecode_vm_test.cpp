@@ -97,10 +97,14 @@ void PrintTo(const OpCase& c, std::ostream* os) { *os << c.name; }
 class Opcodes : public testing::TestWithParam<OpCase> {};
 
 TEST_P(Opcodes, GiveTheirResult) {
-  Runner r;
-  ASSERT_EQ(r.Run(GetParam().body), kRunEnded) << GetParam().body;
-  EXPECT_EQ(r.Answer(), GetParam().expected) << GetParam().body;
-  EXPECT_EQ(r.vm.interpreter().stackPointer(), r.vm.interpreter().stackBottom()) << "stack left unbalanced";
+  // Once freely and once under an instruction limit, which runs its own copy of the loop.
+  for (uint64_t limit : {0, 1000}) {
+    Runner r;
+    r.vm.interpreter().set_instructionLimit(limit);
+    ASSERT_EQ(r.Run(GetParam().body), kRunEnded) << GetParam().body;
+    EXPECT_EQ(r.Answer(), GetParam().expected) << GetParam().body;
+    EXPECT_EQ(r.vm.interpreter().stackPointer(), r.vm.interpreter().stackBottom()) << "stack left unbalanced";
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(All, Opcodes, testing::ValuesIn(kOpCases),
@@ -112,6 +116,24 @@ TEST(Interpreter, WaitResumesBehindTheWait) {
   EXPECT_EQ(r.Answer(), 1);
   ASSERT_EQ(r.vm.interpreter().Run(), kRunEnded);
   EXPECT_EQ(r.Answer(), 2) << "the wait ran again or the rest was skipped";
+}
+
+TEST(Interpreter, AnInstructionLimitEndsEndlessLoopsEachRun) {
+  Runner r;
+  r.vm.interpreter().set_instructionLimit(10);
+  // Nine instructions to the wait, then nine to the end: each run stays inside its limit.
+  ASSERT_EQ(r.Run(" inc host:0\n inc host:0\n inc host:0\n inc host:0\n inc host:0\n"
+                  " inc host:0\n inc host:0\n inc host:0\n wait\n"
+                  " inc host:0\n inc host:0\n inc host:0\n inc host:0\n inc host:0\n"
+                  " inc host:0\n inc host:0\n inc host:0\n ret\n"),
+            kRunWaiting);
+  EXPECT_EQ(r.vm.interpreter().Run(), kRunEnded);
+  EXPECT_EQ(r.Answer(), 16);
+
+  Runner endless;
+  endless.vm.interpreter().set_instructionLimit(1000);
+  EXPECT_EQ(endless.Run("top: inc host:0\n jmp top\n"), kRunFault);
+  EXPECT_EQ(endless.Answer(), 500);
 }
 
 TEST(Interpreter, ReturnWithValueEndingTheScriptKeepsTheRegister) {
@@ -143,6 +165,19 @@ TEST(Interpreter, NativesGetTheirArgumentsAndStoreTheirResult) {
   ASSERT_EQ(r.Run("native native:0, args, host:0\n ret\nargs: .word 4, 2\n"), kRunEnded);
   EXPECT_EQ(seen, 4u);
   EXPECT_EQ(r.Answer(), 42);
+}
+
+TEST(Interpreter, InstructionsAtTheEndOfTheArenaAreReadExactly) {
+  Runner r;
+  // The script is the last block: its final instruction ends where the arena's used part does.
+  ASSERT_EQ(r.Run(" set 3, host:0\n ret\n"), kRunEnded);
+  EXPECT_EQ(r.vm.GetCodeBase() + 16, r.vm.memory().top());
+  EXPECT_EQ(r.Answer(), 3);
+
+  Runner cut;
+  ASSERT_EQ(cut.Run(" inc host:0\n op 31, 5\n"), kRunFault) << "the second operand lies past the end";
+  EXPECT_EQ(cut.vm.GetCodeBase() + 16, cut.vm.memory().top());
+  EXPECT_EQ(cut.Answer(), 1);
 }
 
 // Every way of breaking the rules ends the run with the fault result instead of touching
@@ -179,13 +214,16 @@ const FaultCase kFaultCases[] = {
 class Faults : public testing::TestWithParam<FaultCase> {};
 
 TEST_P(Faults, EndTheRun) {
-  Runner r;
-  r.vm.RegisterNative([](GuestMemory& m, uint32_t args) {
-    uint32_t a = 0;
-    m.Read32(args, a);
-    return static_cast<int32_t>(a);
-  });
-  EXPECT_EQ(r.Run(GetParam().body), kRunFault) << GetParam().body;
+  for (uint64_t limit : {0, 100000}) {
+    Runner r;
+    r.vm.interpreter().set_instructionLimit(limit);
+    r.vm.RegisterNative([](GuestMemory& m, uint32_t args) {
+      uint32_t a = 0;
+      m.Read32(args, a);
+      return static_cast<int32_t>(a);
+    });
+    EXPECT_EQ(r.Run(GetParam().body), kRunFault) << GetParam().body << " limit " << limit;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(All, Faults, testing::ValuesIn(kFaultCases),

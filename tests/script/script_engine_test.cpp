@@ -134,13 +134,22 @@ TEST(ScriptEngineNames, AreBoundedByTheirBuffers) {
   EXPECT_EQ(e.engine->LoadScript(longest), 0);
   EXPECT_EQ(e.engine->LoadScript(longest + "B"), kLoadNotFound);
 
-  // A request name past its buffer is cut, and the cut name does not load.
-  std::string huge(400, 'C');
-  Engine f;
-  f.Script("MAIN", Call(huge) + " ret\n" + Names({huge}));
-  ASSERT_EQ(f.Start(), 0);
-  EXPECT_EQ(f.engine->Step(), kStepCallFailed);
-  EXPECT_EQ(f.engine->request().name.size(), kMaxRequestName);
+  // The request buffer holds 259 bytes; a longer name fails the request instead of loading
+  // whatever its first 259 bytes name.
+  for (size_t length : {kMaxRequestName, kMaxRequestName + 1}) {
+    std::string name(length, 'C');
+    Engine f;
+    f.Script("MAIN", Jump(name) + " ret\n" + Names({name}));
+    ASSERT_EQ(f.Start(), 0);
+    EXPECT_EQ(f.engine->Step(), kStepJumpFailed);
+    EXPECT_EQ(f.engine->request().nameTooLong, length > kMaxRequestName) << length;
+    EXPECT_EQ(f.engine->request().name.size(), length > kMaxRequestName ? 0 : length);
+  }
+  Engine g;
+  std::string longName(kMaxRequestName + 1, 'D');
+  g.Script("MAIN", Call(longName) + " ret\n" + Names({longName}));
+  ASSERT_EQ(g.Start(), 0);
+  EXPECT_EQ(g.engine->Step(), kStepCallFailed);
 }
 
 TEST(ScriptEngineStart, ReportsWhichStepFailedAndPublishesTheTables) {

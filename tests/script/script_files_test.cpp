@@ -214,6 +214,15 @@ TEST_P(LoadRefusals, AnswerTheirCodeAndKeepTheLoadedList) {
 INSTANTIATE_TEST_SUITE_P(All, LoadRefusals, testing::ValuesIn(kLoadCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+TEST(LoadRefusals, ARefusedBlockLeavesTheCurrentRecord) {
+  Loader l;
+  ASSERT_EQ(l.Init(), 0);
+  ASSERT_EQ(l.vm->currentRecord(), 0) << "the library's";
+  PutScript(l.files, "SUB", "ret\n", Faults([](auto& f) { f.badTerminator = true; }));
+  EXPECT_EQ(l.vm->LoadScript("SCRIPT\\SUB.SOB"), kLoadBadCode);
+  EXPECT_EQ(l.vm->currentRecord(), 0) << "the refused script's flags must not be the ones set";
+}
+
 TEST(LoadRefusals, MissingFileAndEveryTruncation) {
   Loader l;
   ASSERT_EQ(l.Init(), 0);

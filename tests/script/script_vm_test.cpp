@@ -8,6 +8,10 @@
 namespace bw {
 namespace {
 
+std::vector<uint8_t> Bytes(const BitSet& set) {
+  return std::vector<uint8_t>(set.Bytes(), set.Bytes() + set.ByteCount());
+}
+
 constexpr uint32_t kArena = 1 << 20;
 
 // Variables: 0 class 0 kind 0; 1 class 1 kind 0; 2 class 1 kind 1 (text through a cell);
@@ -212,10 +216,10 @@ TEST(ScriptTableState, SetsAreCopiedOnlyWhenBothCountsMatch) {
                              {"GONE", 1, 1, {1}, {1}}}));
   ASSERT_EQ(v.vm->LoadScriptTable("S"), 0);
   const auto& table = v.vm->scriptTable();
-  EXPECT_EQ(table[0].readA.bytes(), (std::vector<uint8_t>{0, 0, 0})) << "A count differs";
-  EXPECT_EQ(table[0].readB.bytes(), (std::vector<uint8_t>{1, 1})) << "B still copied";
-  EXPECT_EQ(table[1].readA.bytes(), (std::vector<uint8_t>{5})) << "second stored record, second table record";
-  EXPECT_EQ(table[1].readB.bytes(), (std::vector<uint8_t>{0})) << "byte count differs";
+  EXPECT_EQ(Bytes(table[0].readA), (std::vector<uint8_t>{0, 0, 0})) << "A count differs";
+  EXPECT_EQ(Bytes(table[0].readB), (std::vector<uint8_t>{1, 1})) << "B still copied";
+  EXPECT_EQ(Bytes(table[1].readA), (std::vector<uint8_t>{5})) << "second stored record, second table record";
+  EXPECT_EQ(Bytes(table[1].readB), (std::vector<uint8_t>{0})) << "byte count differs";
 }
 
 TEST(ScriptTableState, RefusalsLeaveTheFlagsAlone) {
@@ -224,7 +228,7 @@ TEST(ScriptTableState, RefusalsLeaveTheFlagsAlone) {
   std::vector<uint8_t> badMagic = good;
   badMagic[0] = 'X';
   std::vector<uint8_t> packed = good;
-  packed[8] = 1;  // an unpacked size: packed data, which this build cannot read
+  packed[8] = 200;  // claims packed data that does not unpack to that size
   EXPECT_EQ(v.vm->LoadScriptTable(nullptr), 1) << "no name";
   EXPECT_EQ(v.vm->LoadScriptTable("MISSING"), 1);
   v.files.Put("S", badMagic);
@@ -236,7 +240,26 @@ TEST(ScriptTableState, RefusalsLeaveTheFlagsAlone) {
     EXPECT_EQ(v.vm->LoadScriptTable("S"), 2) << "cut to " << cut;
   }
   EXPECT_FALSE(v.vm->TestReadFlagA(0, false));
-  EXPECT_EQ(v.vm->scriptTable()[0].readA.bytes(), (std::vector<uint8_t>{0, 0, 0}));
+  EXPECT_EQ(Bytes(v.vm->scriptTable()[0].readA), (std::vector<uint8_t>{0, 0, 0}));
+}
+
+TEST(ScriptTableState, LargeFlagSetsArePackedAndLoadBack) {
+  const std::string table = ".table\n.script MAIN 30000 30000\n";
+  Vm v(true, table);
+  v.vm->SetReadFlagA(29999, true);
+  v.vm->SetReadFlagB(7, true);
+  ASSERT_EQ(v.vm->SaveScriptTable("S"), 0);
+  const std::vector<uint8_t>& file = *v.files.Find("S");
+  uint32_t unpacked = file[8] | file[9] << 8 | file[10] << 16 | uint32_t{file[11]} << 24;
+  EXPECT_GT(unpacked, 0u) << "mostly zero flags pack";
+  EXPECT_LT(file.size(), 1000u);
+
+  Vm fresh(true, table);
+  fresh.files.Put("S", file);
+  ASSERT_EQ(fresh.vm->LoadScriptTable("S"), 0);
+  EXPECT_TRUE(fresh.vm->TestReadFlagA(29999, true));
+  EXPECT_TRUE(fresh.vm->TestReadFlagB(7, true));
+  EXPECT_EQ(fresh.vm->scriptTable()[0].readA.Count(), 1u);
 }
 
 TEST(ScriptTableState, WritingFailuresAndNoTable) {

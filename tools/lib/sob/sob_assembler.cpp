@@ -10,23 +10,21 @@
 #include <set>
 
 #include "common/byte_reader.h"
+#include "host/cp932.h"
 
 namespace bw::sob {
 
-const OpcodeInfo kOpcodes[kOpcodeCount] = {
-    {"wait", 0},   {"ret", 0},    {"retv", 1},   {"getret", 1}, {"call", 1},   {"native", 3},
-    {"jmp", 1},    {"switch", 1}, {"push", 1},   {"pushv", 1},  {"pop", 1},    {"spadd", 1},
-    {"spsub", 1},  {"add", 3},    {"sub", 3},    {"mul", 3},    {"div", 3},    {"mod", 3},
-    {"modp", 3},   {"and", 3},    {"or", 3},     {"xor", 3},    {"not", 2},    {"lnot", 2},
-    {"sar", 3},    {"shl", 3},    {"inc", 1},    {"dec", 1},    {"sinc", 1},   {"sdec", 1},
-    {"jz", 2},     {"set", 2},    {"mov", 2},    {"stind", 2},  {"sset", 2},   {"sget", 2},
-    {"sstore", 2}, {"smov", 2},   {"sderef", 2}, {"deref", 2},  {"saddr", 2},  {"lt", 3},
-    {"le", 3},     {"gt", 3},     {"ge", 3},     {"eq", 3},     {"ne", 3},
+const char* const kMnemonics[kOpcodeCount] = {
+    "wait",   "ret",  "retv", "getret", "call",  "native", "jmp",    "switch", "push",  "pushv",
+    "pop",    "spadd", "spsub", "add",  "sub",   "mul",    "div",    "mod",    "modp",  "and",
+    "or",     "xor",  "not",  "lnot",   "sar",   "shl",    "inc",    "dec",    "sinc",  "sdec",
+    "jz",     "set",  "mov",  "stind",  "sset",  "sget",   "sstore", "smov",   "sderef", "deref",
+    "saddr",  "lt",   "le",   "gt",     "ge",    "eq",     "ne",
 };
 
 namespace {
 
-enum class FileKind { kNone, kCode, kLibrary, kVariables, kTable };
+enum class FileKind { kNone, kCode, kLibrary, kVariables, kTable, kRaw };
 // Relocation lists in file order.
 enum List { kVar, kNative, kHost, kLib, kOwn };
 constexpr const char* kListPrefix[4] = {"var:", "native:", "host:", "lib:"};
@@ -110,7 +108,7 @@ class Assembler {
       ++lineNo;
       if (!Line(line, lineNo)) return Fail();
     }
-    if (kind_ == FileKind::kNone) return Fail(0, "no file directive (.sob0, .sob1, .sob2, .table)");
+    if (kind_ == FileKind::kNone) return Fail(0, "no file directive (.sob0, .sob1, .sob2, .table, .raw)");
     if (!Resolve()) return Fail();
     AssembleResult result;
     result.ok = true;
@@ -161,12 +159,13 @@ class Assembler {
 
   bool Directive(std::string_view word, std::string_view rest, int n) {
     auto ops = SplitOperands(rest);
-    if (word == ".sob0" || word == ".sob2" || word == ".sob1" || word == ".table") {
+    if (word == ".sob0" || word == ".sob2" || word == ".sob1" || word == ".table" || word == ".raw") {
       if (kind_ != FileKind::kNone) return Error(n, "second file directive");
-      kind_ = word == ".sob0"   ? FileKind::kCode
-              : word == ".sob2" ? FileKind::kLibrary
-              : word == ".sob1" ? FileKind::kVariables
-                                : FileKind::kTable;
+      kind_ = word == ".sob0"    ? FileKind::kCode
+              : word == ".sob2"  ? FileKind::kLibrary
+              : word == ".sob1"  ? FileKind::kVariables
+              : word == ".table" ? FileKind::kTable
+                                 : FileKind::kRaw;
       return true;
     }
     if (kind_ == FileKind::kNone) return Error(n, "no file directive before " + std::string(word));
@@ -234,7 +233,16 @@ class Assembler {
     s = s.substr(1, s.size() - 2);
     for (size_t i = 0; i < s.size(); ++i) {
       uint8_t c = static_cast<uint8_t>(s[i]);
-      if (c >= 0x80) return Error(n, "non-ASCII text: write its CP932 bytes as \\xNN");
+      if (c >= 0x80) {
+        // A run of source text beyond ASCII becomes its CP932 bytes, or the line is refused.
+        size_t end = i;
+        while (end < s.size() && static_cast<uint8_t>(s[end]) >= 0x80) ++end;
+        host::Cp932Conversion text = host::Utf8ToCp932(s.substr(i, end - i));
+        if (!text.ok) return Error(n, "text with no CP932 form");
+        bytes_.insert(bytes_.end(), text.text.begin(), text.text.end());
+        i = end - 1;
+        continue;
+      }
       if (c != '\\') {
         bytes_.push_back(c);
         continue;
@@ -271,10 +279,10 @@ class Assembler {
       first = 1;
     } else {
       for (int i = 0; i < static_cast<int>(kOpcodeCount); ++i) {
-        if (word == kOpcodes[i].mnemonic) opcode = i;
+        if (word == kMnemonics[i]) opcode = i;
       }
       if (opcode < 0) return Error(n, "unknown instruction " + std::string(word));
-      size_t want = static_cast<size_t>(kOpcodes[opcode].operands);
+      size_t want = static_cast<size_t>(kOpcodeOperands[opcode]);
       if (opcode == static_cast<int>(kSwitchOpcode) ? ops.size() < 1 : ops.size() != want) {
         return Error(n, std::string(word) + " takes " + std::to_string(want) + " operands");
       }
@@ -293,7 +301,7 @@ class Assembler {
     for (int list = 0; list < 4; ++list) {
       std::string_view prefix = kListPrefix[list];
       if (op.substr(0, prefix.size()) != prefix) continue;
-      if (kind_ == FileKind::kVariables) return Error(n, "table operands are for code");
+      if (kind_ == FileKind::kVariables || kind_ == FileKind::kRaw) return Error(n, "table operands are for code");
       auto v = ParseNumber(op.substr(prefix.size()));
       if (!v || *v < 0) return Error(n, "bad number in " + std::string(op));
       relocations_[list].push_back({static_cast<uint32_t>(bytes_.size()), static_cast<uint32_t>(*v)});
@@ -304,6 +312,7 @@ class Assembler {
       PutU32(bytes_, static_cast<uint32_t>(*v));
       return true;
     }
+    if (kind_ == FileKind::kRaw) return Error(n, "a raw file has no addresses: " + std::string(op));
     // label, label+N, label-N, label.K
     size_t end = 0;
     while (end < op.size() && (std::isalnum(static_cast<unsigned char>(op[end])) || op[end] == '_')) ++end;
@@ -357,6 +366,7 @@ class Assembler {
       case FileKind::kCode:
       case FileKind::kLibrary: WriteCode(out); break;
       case FileKind::kVariables: WriteVariables(out); break;
+      case FileKind::kRaw: out.insert(out.end(), bytes_.begin(), bytes_.end()); break;
       default: WriteTable(out); break;
     }
     return out;
@@ -494,7 +504,7 @@ std::string Disassemble(std::span<const uint8_t> file) {
       break;
     }
     uint32_t op = word(at);
-    uint32_t operands = op < kOpcodeCount ? static_cast<uint32_t>(kOpcodes[op].operands) : 0;
+    uint32_t operands = op < kOpcodeCount ? static_cast<uint32_t>(kOpcodeOperands[op]) : 0;
     if (op == kSwitchOpcode) {
       uint32_t k = 1;
       while (at + 4 + 4 * k + 4 <= instructionBytes && word(at + 4 + 4 * k) != 0xFFFFFFFF) ++k;
@@ -559,7 +569,7 @@ std::string Disassemble(std::span<const uint8_t> file) {
   for (auto& [at, operands] : starts) {
     if (labelAt.count(at)) out += label(at) + ":\n";
     uint32_t op = word(at);
-    out += op < kOpcodeCount ? std::string("  ") + kOpcodes[op].mnemonic : "  op " + std::to_string(op);
+    out += op < kOpcodeCount ? std::string("  ") + kMnemonics[op] : "  op " + std::to_string(op);
     for (uint32_t k = 1; k <= operands; ++k) out += (k == 1 ? " " : ", ") + operandText(at + 4 * k);
     out += "\n";
   }

@@ -5,6 +5,7 @@
 //   .sob0 / .sob2     code: instructions and data
 //   .sob1             the variable file: data directives build the block, .var declares
 //   .table            the script table: one .script line per script
+//   .raw              data directives only, written as they stand (voice tables, state files)
 //
 // Lines: `label:` may start any line; `;` starts a comment. Instructions are a mnemonic (see
 // kOpcodes) or `op N` with any operands, separated by commas; `switch i, a, b, ...` appends the
@@ -12,8 +13,8 @@
 // of a label; `name.K`, the address of operand K (from 1) of the instruction at name; and
 // `var:N`, `native:N`, `host:N`, `lib:N`, resolved by the loader through its tables.
 // Data: `.word` operands..., `.byte` numbers..., `.string "text"` (zero added), `.space N`.
-// Strings take ASCII and \xNN, \n, \t, \0, \\ and \" escapes; other text must be written as
-// \xNN bytes of its CP932 form for now. In .sob1: `.var kind class label size`. In .table:
+// Strings take UTF-8 text, written as its CP932 bytes (text with no CP932 form is an error), and
+// \xNN, \n, \t, \0, \\ and \" escapes. In .sob1: `.var kind class label size`. In .table:
 // `.script NAME bitsA bitsB`.
 #pragma once
 
@@ -28,11 +29,8 @@
 
 namespace bw::sob {
 
-struct OpcodeInfo {
-  const char* mnemonic;
-  int operands;  // the switch's table is not counted
-};
-extern const OpcodeInfo kOpcodes[kOpcodeCount];
+// Operand counts are the interpreter's kOpcodeOperands.
+extern const char* const kMnemonics[kOpcodeCount];
 constexpr uint32_t kSwitchOpcode = 7;
 
 // Ways to spoil the written file, for testing the readers.

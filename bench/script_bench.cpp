@@ -1,0 +1,203 @@
+// The main-script interpreter beside Lua 5.4 on the same integer loops: a sieve, an iterative
+// Fibonacci and a nested-loop sum. Our scripts are written as the script compiler writes them:
+// each instruction's variable operands are copied into its operand words first. The Lua side
+// uses the same while loops. Throughput is loop iterations per second. Prints
+// "ratio <name>: <ours/peer throughput>" per loop.
+#include <benchmark/benchmark.h>
+#include <lua5.4/lua.hpp>
+
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "lib/sob/sob_assembler.h"
+#include "script/script_vm.h"
+
+namespace {
+
+constexpr int kSieveSize = 100000;
+constexpr int kFibonacciSteps = 1000000;
+constexpr int kNestedSide = 1000;
+
+struct Program {
+  const char* name;
+  const char* script;  // a .sob0 body; the result goes to host:0
+  const char* lua;     // defines run(), which returns the result
+  int64_t iterations;  // loop turns per run
+  uint32_t expected;
+};
+
+const Program kPrograms[] = {
+    {"sieve",
+     " set 0, count\n set 2, i\n"
+     "outer:\n mov i, t1.1\nt1: lt 0, 100000, c\n mov c, j1.1\nj1: jz 0, done\n"
+     " mov i, a1.1\na1: shl 0, 2, off\n mov off, a2.1\na2: add 0, flags, addr\n"
+     " deref addr, v\n mov v, j2.1\nj2: jz 0, prime\n jmp next\n"
+     "prime:\n inc count\n mov i, m1.1\n mov i, m1.2\nm1: add 0, 0, j\n"
+     "inner:\n mov j, t2.1\nt2: lt 0, 100000, c\n mov c, j3.1\nj3: jz 0, next\n"
+     " mov j, a3.1\na3: shl 0, 2, off\n mov off, a4.1\na4: add 0, flags, addr\n stind 1, addr\n"
+     " mov j, a5.1\n mov i, a5.2\na5: add 0, 0, j\n jmp inner\n"
+     "next:\n inc i\n jmp outer\n"
+     "done:\n mov count, host:0\n ret\n"
+     "count: .word 0\ni: .word 0\nj: .word 0\nc: .word 0\noff: .word 0\naddr: .word 0\nv: .word 0\n"
+     "flags: .space 400000\n",
+     "function run()\n"
+     "  local flags, count, i = {}, 0, 2\n"
+     "  while i < 100000 do\n"
+     "    if not flags[i] then\n"
+     "      count = count + 1\n"
+     "      local j = i + i\n"
+     "      while j < 100000 do flags[j] = true; j = j + i end\n"
+     "    end\n"
+     "    i = i + 1\n"
+     "  end\n"
+     "  return count\n"
+     "end\n",
+     // The outer loop's turns plus the inner loop's marks.
+     kSieveSize - 2 + 241719, 9592},
+    {"fibonacci",
+     " set 0, a\n set 1, b\n set 0, k\n"
+     "loop:\n mov k, t.1\nt: lt 0, 1000000, c\n mov c, j.1\nj: jz 0, done\n"
+     " mov a, s.1\n mov b, s.2\ns: add 0, 0, n\n mov b, a\n mov n, b\n inc k\n jmp loop\n"
+     "done:\n mov a, host:0\n ret\n"
+     "a: .word 0\nb: .word 0\nn: .word 0\nk: .word 0\nc: .word 0\n",
+     "function run()\n"
+     "  local a, b, k = 0, 1, 0\n"
+     "  while k < 1000000 do\n"
+     "    a, b = b, (a + b) & 0xFFFFFFFF\n"
+     "    k = k + 1\n"
+     "  end\n"
+     "  return a\n"
+     "end\n",
+     kFibonacciSteps, 0},
+    {"nested_sum",
+     " set 0, sum\n set 0, i\n"
+     "outer:\n mov i, t1.1\nt1: lt 0, 1000, c\n mov c, j1.1\nj1: jz 0, done\n set 0, j\n"
+     "inner:\n mov j, t2.1\nt2: lt 0, 1000, c\n mov c, j2.1\nj2: jz 0, next\n"
+     " mov i, x.1\n mov j, x.2\nx: xor 0, 0, v\n mov sum, s.1\n mov v, s.2\ns: add 0, 0, sum\n"
+     " inc j\n jmp inner\n"
+     "next:\n inc i\n jmp outer\n"
+     "done:\n mov sum, host:0\n ret\n"
+     "sum: .word 0\ni: .word 0\nj: .word 0\nc: .word 0\nv: .word 0\n",
+     "function run()\n"
+     "  local sum, i = 0, 0\n"
+     "  while i < 1000 do\n"
+     "    local j = 0\n"
+     "    while j < 1000 do sum = (sum + (i ~ j)) & 0xFFFFFFFF; j = j + 1 end\n"
+     "    i = i + 1\n"
+     "  end\n"
+     "  return sum\n"
+     "end\n",
+     int64_t{kNestedSide} * kNestedSide, 0},
+};
+
+const Program& Find(const std::string& name) {
+  for (const Program& p : kPrograms) {
+    if (name == p.name) return p;
+  }
+  std::abort();
+}
+
+struct Loaded {
+  bw::MemoryScriptFileSource files;
+  std::unique_ptr<bw::ScriptVm> vm;
+  uint32_t entry = 0;
+};
+
+std::unique_ptr<Loaded> LoadOurs(const Program& p) {
+  auto l = std::make_unique<Loaded>();
+  bw::sob::AssembleResult r = bw::sob::Assemble(std::string(".sob0\n") + p.script);
+  if (!r.ok) {
+    std::fprintf(stderr, "%s: %s\n", p.name, r.error.c_str());
+    std::abort();
+  }
+  l->files.Put("B.SOB", r.bytes);
+  l->vm = std::make_unique<bw::ScriptVm>(&l->files, 16u << 20);
+  if (l->vm->LoadScript("B.SOB") != 0) std::abort();
+  l->entry = l->vm->GetCodeBase();
+  l->vm->interpreter().ResetStack();
+  return l;
+}
+
+uint32_t RunOurs(Loaded& l) {
+  if (l.vm->CallAt(l.entry) != bw::kRunEnded) std::abort();
+  uint32_t v = 0;
+  l.vm->memory().Read32(l.vm->HostVariableAddress(0), v);
+  return v;
+}
+
+void BM_Script(benchmark::State& state, const char* name) {
+  const Program& p = Find(name);
+  auto l = LoadOurs(p);
+  uint32_t flags = 0;
+  if (std::string(name) == "sieve") flags = l->entry + static_cast<uint32_t>(l->vm->loadedScripts().back()->codeSize) - 400000;
+  uint32_t result = 0;
+  for (auto _ : state) {
+    if (flags) l->vm->memory().Fill(flags, 0, 400000);
+    result = RunOurs(*l);
+  }
+  if (p.expected && result != p.expected) state.SkipWithError("wrong result");
+  state.counters["result"] = result;
+  state.SetItemsProcessed(state.iterations() * p.iterations);
+}
+
+void BM_Lua(benchmark::State& state, const char* name) {
+  const Program& p = Find(name);
+  lua_State* L = luaL_newstate();
+  luaL_openlibs(L);
+  if (luaL_dostring(L, p.lua) != LUA_OK) {
+    state.SkipWithError(lua_tostring(L, -1));
+    lua_close(L);
+    return;
+  }
+  lua_Integer result = 0;
+  for (auto _ : state) {
+    lua_getglobal(L, "run");
+    lua_call(L, 0, 1);
+    result = lua_tointeger(L, -1);
+    lua_pop(L, 1);
+  }
+  if (p.expected && result != p.expected) state.SkipWithError("wrong result");
+  state.counters["result"] = static_cast<double>(result);
+  state.SetItemsProcessed(state.iterations() * p.iterations);
+  lua_close(L);
+}
+
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& run : runs) {
+      auto it = run.counters.find("items_per_second");
+      if (it != run.counters.end()) speed_[run.benchmark_name()] = it->second.value;
+    }
+  }
+  void Finalize() override {
+    ConsoleReporter::Finalize();
+    for (const Program& p : kPrograms) {
+      auto ours = speed_.find(std::string("script/") + p.name);
+      auto peer = speed_.find(std::string("lua/") + p.name);
+      if (ours != speed_.end() && peer != speed_.end() && peer->second > 0) {
+        std::printf("ratio %s: %.2f\n", p.name, ours->second / peer->second);
+      }
+    }
+  }
+
+ private:
+  std::map<std::string, double> speed_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  for (const Program& p : kPrograms) {
+    benchmark::RegisterBenchmark((std::string("script/") + p.name).c_str(), BM_Script, p.name);
+    benchmark::RegisterBenchmark((std::string("lua/") + p.name).c_str(), BM_Lua, p.name);
+  }
+  benchmark::Initialize(&argc, argv);
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,0 +1,111 @@
+#include "script/script_host.h"
+
+#include <cstdio>
+#include <new>
+
+#include "common/global.h"
+#include "host/cp932.h"
+
+namespace bw {
+
+namespace {
+
+constexpr uint32_t kNoOperationNatives[] = {37, 55, 56, 795, 800, 801};
+constexpr uint32_t kNativeRandom = 84;
+constexpr uint32_t kNativeSeedRandom = 85;
+
+std::string Cp932(const char* utf8) { return host::Utf8ToCp932(utf8).text; }
+
+int32_t NoOperation(GuestMemory&, uint32_t) { return 0; }
+
+}  // namespace
+
+ScriptHost::ScriptHost(ScriptFileSource* files, uint32_t seed, uint32_t arenaBytes)
+    : ScriptEngine(files, arenaBytes), built_(kNativeCount, false), reported_(kNativeCount, false) {
+  RegisterNatives();
+  random_.Seed(static_cast<int32_t>(seed));
+  Global<ScriptHost>::Set(this);
+}
+
+ScriptHost::~ScriptHost() {
+  if (Global<ScriptHost>::Get() == this) Global<ScriptHost>::Clear();
+}
+
+void ScriptHost::Register(uint32_t number, NativeFunction function) {
+  built_[number] = function != nullptr;
+  if (!function) function = [this, number](GuestMemory&, uint32_t) { return NotBuilt(number); };
+  RegisterNative(std::move(function));
+}
+
+void ScriptHost::RegisterNatives() {
+  // The engine registered the three requests.
+  for (uint32_t n = 0; n < 3; ++n) built_[n] = true;
+  for (uint32_t n = 3; n < kNativeCount; ++n) {
+    NativeFunction f;
+    for (uint32_t noop : kNoOperationNatives) {
+      if (n == noop) f = NoOperation;
+    }
+    if (n == kNativeRandom) {
+      f = [this](GuestMemory& m, uint32_t args) {
+        uint32_t range = 0;
+        return m.Read32(args, range) ? random_.Draw(range) : 0;
+      };
+    } else if (n == kNativeSeedRandom) {
+      f = [this](GuestMemory& m, uint32_t args) {
+        uint32_t seed = 0;
+        if (m.Read32(args, seed)) random_.Seed(static_cast<int32_t>(seed));
+        return 0;
+      };
+    }
+    Register(n, std::move(f));
+  }
+}
+
+int32_t ScriptHost::NotBuilt(uint32_t number) {
+  if (!reported_[number]) {
+    reported_[number] = true;
+    std::fprintf(stderr, "native %u not built\n", number);
+  }
+  return kNativeNotBuilt;
+}
+
+uint32_t ScriptHost::BuiltNativeCount() const {
+  uint32_t count = 0;
+  for (bool b : built_) count += b;
+  return count;
+}
+
+int ScriptHost::ServeInterrupt(uint8_t requestByte) {
+  int32_t flag = requestByte == 1 ? static_cast<int32_t>(0u - static_cast<uint32_t>(bootValue_)) : bootValue_;
+  return Interrupt(static_cast<uint32_t>(flag));
+}
+
+std::string InterruptFailureMessage() { return Cp932("スクリプト割り込みに失敗しました"); }
+
+int StartScriptHost(ScriptApplication& app, std::unique_ptr<ScriptHost>& host) {
+  host.reset();
+  try {
+    host = std::make_unique<ScriptHost>(app.ScriptFiles(), app.Clock());
+  } catch (const std::bad_alloc&) {
+    host.reset();
+  }
+  // Without its arena the host has no stack.
+  if (!host || host->interpreter().stackBottom() == 0) {
+    host.reset();
+    app.ShowMessage(Cp932("スクリプトを実行するためのメモリを確保出来ません"));
+    return kStartNoMemory;
+  }
+  host->SetFolderPrefix(app.SaveFolder());
+  if (app.TranslationOption()) host->interpreter().EnableJit(true);
+  int r = host->Start();
+  switch (r) {
+    case 0: break;
+    case kStartInitFailed: app.ShowMessage(Cp932("スクリプト初期化ファイルのロードに失敗")); break;
+    case kStartInitFailed + kLoadNotFound: app.ShowMessage(Cp932("メインスクリプトを開けません")); break;
+    case kStartInitFailed + kLoadBadScript: app.ShowMessage(Cp932("メインスクリプトが不正です")); break;
+    default: app.ShowMessage(Cp932("デバッグモード用のスクリプトです")); break;
+  }
+  return r;
+}
+
+}  // namespace bw

@@ -1,0 +1,82 @@
+// The game's script host: the script engine with the full native table (0 to 808, in the order
+// compiled scripts rely on), the random generator, and the objects natives work on. The
+// application creates it with StartScriptHost and steps it from its frame loop.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "script/script_engine.h"
+#include "script/subtractive_random.h"
+
+namespace bw {
+
+// Owned by other subsystems; the host holds them once those land (null until then).
+class SoundChannelManager;  // sound: the channels, its save state is the host's second interface
+class ScriptMessageText;    // keeps the pending choices when a script is unloaded
+class EffectRegistry;       // effects: the keywords the host fills at construction
+class TransitionRegistry;
+
+// A native not built yet answers this (and says so once on standard error).
+constexpr int32_t kNativeNotBuilt = -1;
+
+class ScriptHost : public ScriptEngine {
+ public:
+  // seed starts the random generator (the application passes its clock).
+  ScriptHost(ScriptFileSource* files, uint32_t seed, uint32_t arenaBytes = GuestMemory::kDefaultArena);
+  ~ScriptHost() override;
+
+  // The interrupt the application asks for with its request byte: 1 restarts with the boot
+  // value negated, 2 with it as it is. The LoadScript result for "MAIN".
+  int ServeInterrupt(uint8_t requestByte);
+
+  int32_t bootValue() const { return bootValue_; }
+  void set_bootValue(int32_t v) { bootValue_ = v; }
+  SubtractiveRandom& random() { return random_; }
+
+  bool IsNativeBuilt(uint32_t number) const { return number < built_.size() && built_[number]; }
+  uint32_t BuiltNativeCount() const;
+
+  SoundChannelManager* soundChannels() const { return soundChannels_; }
+  ScriptMessageText* messageText() const { return messageText_; }
+  EffectRegistry* effects() const { return effects_; }
+  TransitionRegistry* transitions() const { return transitions_; }
+
+ private:
+  void RegisterNatives();
+  void Register(uint32_t number, NativeFunction function);
+  int32_t NotBuilt(uint32_t number);
+
+  int32_t bootValue_ = 0;
+  SubtractiveRandom random_;
+  std::vector<bool> built_;
+  std::vector<bool> reported_;  // unbuilt natives already named on standard error
+  SoundChannelManager* soundChannels_ = nullptr;
+  ScriptMessageText* messageText_ = nullptr;
+  EffectRegistry* effects_ = nullptr;
+  TransitionRegistry* transitions_ = nullptr;
+};
+
+// What the start of a script host needs of the game application.
+class ScriptApplication {
+ public:
+  virtual ~ScriptApplication() = default;
+  virtual ScriptFileSource* ScriptFiles() = 0;
+  virtual std::string SaveFolder() = 0;  // engine path, '\' at its end
+  virtual bool TranslationOption() = 0;
+  virtual uint32_t Clock() = 0;  // milliseconds, by the application's timer choice
+  virtual void ShowMessage(const std::string& cp932Text) = 0;
+};
+
+// StartScriptHost
+constexpr int kStartNoMemory = 1;
+
+// Replaces host with a new one and starts "MAIN"; on failure shows its message and answers
+// 1 (no memory), 2 (start files) or 2 + the LoadScript result for "MAIN".
+int StartScriptHost(ScriptApplication& app, std::unique_ptr<ScriptHost>& host);
+// The message shown when an interrupt cannot restart "MAIN" (CP932).
+std::string InterruptFailureMessage();
+
+}  // namespace bw

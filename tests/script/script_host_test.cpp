@@ -1,0 +1,165 @@
+// The script host: its native table, the random generator, the start sequence with its
+// messages, and the interrupt.
+#include "script/script_host.h"
+
+#include <gtest/gtest.h>
+
+#include <iostream>
+
+#include "common/global.h"
+#include "host/cp932.h"
+#include "script_test_util.h"
+
+namespace bw {
+namespace {
+
+constexpr uint32_t kArena = 1 << 21;
+
+class FakeApp : public ScriptApplication {
+ public:
+  MemoryScriptFileSource files;
+  std::vector<std::string> messages;  // as UTF-8
+  bool translation = false;
+
+  FakeApp() { PutScript(files, "MAIN", " ret\n"); }
+  ScriptFileSource* ScriptFiles() override { return &files; }
+  std::string SaveFolder() override { return "SAVE\\"; }
+  bool TranslationOption() override { return translation; }
+  uint32_t Clock() override { return 1000; }
+  void ShowMessage(const std::string& text) override {
+    host::Cp932Conversion utf8 = host::Cp932ToUtf8(text);
+    EXPECT_TRUE(utf8.ok) << "messages are CP932";
+    messages.push_back(utf8.text);
+  }
+};
+
+struct Host {
+  MemoryScriptFileSource files;
+  ScriptHost host{&files, 1, kArena};
+};
+
+TEST(NativeTable, HoldsAll809WithTheUnbuiltAnsweringMinusOne) {
+  Host h;
+  ASSERT_EQ(h.host.tables().natives->size(), kNativeCount);
+  std::cout << "natives built: " << h.host.BuiltNativeCount() << " of " << kNativeCount << "\n";
+  for (uint32_t n : {0u, 1u, 2u, 37u, 55u, 56u, 84u, 85u, 795u, 800u, 801u}) {
+    EXPECT_TRUE(h.host.IsNativeBuilt(n)) << n;
+  }
+  for (uint32_t n : {3u, 39u, 58u, 808u}) EXPECT_FALSE(h.host.IsNativeBuilt(n)) << n;
+
+  // Through a script: an unbuilt native answers -1 and says so once; a no-op answers 0.
+  PutScript(h.files, "MAIN",
+            " native native:500, 0, host:0\n native native:500, 0, host:0\n"
+            " set 9, host:2\n native native:37, 0, host:2\n ret\n");
+  ASSERT_EQ(h.host.LoadScript("MAIN"), 0);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(h.host.Step(), kStepEnded);
+  std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(err, "native 500 not built\n");
+  uint32_t answer = 0, noop = 9;
+  ASSERT_TRUE(h.host.memory().Read32(h.host.HostVariableAddress(0), answer));
+  ASSERT_TRUE(h.host.memory().Read32(h.host.HostVariableAddress(2), noop));
+  EXPECT_EQ(static_cast<int32_t>(answer), kNativeNotBuilt);
+  EXPECT_EQ(noop, 0u);
+}
+
+TEST(NativeTable, IsPublishedWhileTheHostLives) {
+  {
+    Host h;
+    EXPECT_EQ(Global<ScriptHost>::Get(), &h.host);
+  }
+  EXPECT_EQ(Global<ScriptHost>::Get(), nullptr);
+}
+
+// Values of the generator worked out apart from this code.
+TEST(SubtractiveRandom, GivesTheGeneratorsNumbers) {
+  struct Case {
+    int32_t seed;
+    uint32_t raw[3];
+    int32_t afterRemix[3];
+  } cases[] = {
+      {12345, {434623796, 402642582, 485091115}, {983, 359, 683}},
+      {INT32_MIN, {937200263, 752338786, 755307507}, {407, 914, 515}},  // wraps, never overflows
+  };
+  for (const Case& c : cases) {
+    SubtractiveRandom r;
+    r.Seed(c.seed);
+    // A range of 2^32 - 1 (a negative n) gives the numbers themselves.
+    for (uint32_t v : c.raw) EXPECT_EQ(r.Draw(0xFFFFFFFF), static_cast<int32_t>(v)) << c.seed;
+    EXPECT_EQ(r.Draw(0), 0) << "does not advance";
+    for (int i = 0; i < 57; ++i) r.Draw(1000);
+    for (int32_t v : c.afterRemix) EXPECT_EQ(r.Draw(1000), v) << c.seed;
+  }
+}
+
+TEST(SubtractiveRandom, NativesSeedAndDraw) {
+  Host h;
+  PutScript(h.files, "MAIN",
+            " native native:85, seed, host:0\n native native:84, range, host:0\n ret\n"
+            "seed: .word 12345\nrange: .word -1\n");
+  ASSERT_EQ(h.host.LoadScript("MAIN"), 0);
+  EXPECT_EQ(h.host.Step(), kStepEnded);
+  uint32_t v = 0;
+  ASSERT_TRUE(h.host.memory().Read32(h.host.HostVariableAddress(0), v));
+  EXPECT_EQ(v, 434623796u);
+}
+
+TEST(StartScriptHost, StartsMainWithTheApplicationsSettings) {
+  FakeApp app;
+  app.translation = true;  // asked for, not built: the interpreter runs the code
+  std::unique_ptr<ScriptHost> host;
+  ASSERT_EQ(StartScriptHost(app, host), 0);
+  ASSERT_NE(host, nullptr);
+  EXPECT_TRUE(app.messages.empty());
+  EXPECT_EQ(host->Step(), kStepEnded);
+  EXPECT_EQ(host->interpreter().EnableJit(true), kJitTranslationFailed);
+
+  host->SetSystemStateFileName("SYS.DAT");
+  ASSERT_EQ(host->WriteSystemState(nullptr), 0);
+  EXPECT_NE(app.files.Find("SAVE\\SYS.DAT"), nullptr) << "state files go to the save folder";
+}
+
+TEST(StartScriptHost, EachFailureShowsItsMessage) {
+  struct Case {
+    const char* name;
+    void (*spoil)(MemoryScriptFileSource&);
+    int result;
+    const char* message;
+  } cases[] = {
+      {"bad variable file", [](auto& f) { f.Put("SCRIPT\\USER_VAR.SOB", {'S', 'O', 'B', 'X'}); }, 2,
+       "スクリプト初期化ファイルのロードに失敗"},
+      {"no MAIN", [](auto& f) { f.Remove("SCRIPT\\MAIN.SOB"); }, 3, "メインスクリプトを開けません"},
+      {"MAIN of another kind", [](auto& f) { f.Put("SCRIPT\\MAIN.SOB", Sob(".sob2\n ret\n")); }, 4,
+       "メインスクリプトが不正です"},
+      {"MAIN that does not link",
+       [](auto& f) { PutScript(f, "MAIN", " ret\n", [] { sob::FaultSwitches s; s.badTerminator = true; return s; }()); },
+       5, "デバッグモード用のスクリプトです"},
+  };
+  for (const Case& c : cases) {
+    FakeApp app;
+    c.spoil(app.files);
+    std::unique_ptr<ScriptHost> host;
+    EXPECT_EQ(StartScriptHost(app, host), c.result) << c.name;
+    EXPECT_EQ(app.messages, std::vector<std::string>{c.message}) << c.name;
+  }
+}
+
+TEST(ScriptHostInterrupt, PassesTheBootValueByTheRequestByte) {
+  FakeApp app;
+  PutScript(app.files, "MAIN", " wait\n ret\n");
+  std::unique_ptr<ScriptHost> host;
+  ASSERT_EQ(StartScriptHost(app, host), 0);
+  host->set_bootValue(5);
+  for (auto [byte, expected] : {std::pair{uint8_t{1}, -5}, std::pair{uint8_t{2}, 5}}) {
+    ASSERT_EQ(host->Step(), kStepWaiting);
+    ASSERT_EQ(host->ServeInterrupt(byte), 0);
+    uint32_t flag = 0;
+    ASSERT_TRUE(host->memory().Read32(host->bootFlagAddress(), flag));
+    EXPECT_EQ(static_cast<int32_t>(flag), expected) << int(byte);
+  }
+  app.files.Remove("SCRIPT\\MAIN.SOB");
+  EXPECT_EQ(host->ServeInterrupt(2), kLoadNotFound);
+}
+
+}  // namespace
+}  // namespace bw

@@ -1,0 +1,327 @@
+// The engine's files beside the scripts: the voice table, the system state file and the
+// variable files.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "lib/sob/voice_info_writer.h"
+#include "script/script_engine.h"
+#include "script_test_util.h"
+
+namespace bw {
+namespace {
+
+constexpr uint32_t kArena = 1 << 21;
+
+// 0 title: kind 1 text, 32 bytes; 1 head: kind 0, 8 bytes; 2 s1, 3 s2: class 1; 4 sys, 5 big:
+// class 2; 6 never: class 2 kind 2; 7 shortText: kind 1, 4 bytes.
+const char kVariables[] =
+    ".sob1\n"
+    "title: .string \"SAVE TITLE\"\n .space 21\n"
+    "head: .word 0, 0\n"
+    "s1: .word 1\n"
+    "s2: .word 2, 3\n"
+    "sys: .word 9\n"
+    "big: .space 4000\n"
+    "never: .word 5\n"
+    "shortText: .string \"AB\"\n .space 1\n"
+    ".var 1 0 title 32\n"
+    ".var 0 0 head 8\n"
+    ".var 0 1 s1 4\n"
+    ".var 0 1 s2 8\n"
+    ".var 0 2 sys 4\n"
+    ".var 0 2 big 4000\n"
+    ".var 2 2 never 4\n"
+    ".var 1 0 shortText 4\n";
+
+enum Var { kTitle, kHead, kS1, kS2, kSys, kBig, kNever, kShortText };
+
+std::vector<uint8_t> TwoVoices() {
+  return sob::WriteVoiceInfo("V_", 4, {{"HANA", "", false, {"H"}}, {"YUKI", "SECOND", false, {"Y", "YU"}}});
+}
+
+struct Engine {
+  MemoryScriptFileSource files;
+  std::unique_ptr<ScriptEngine> engine;
+
+  explicit Engine(const std::string& variables = kVariables) {
+    files.Put("SCRIPT\\USER_VAR.SOB", Sob(variables));
+    files.Put("SCRIPT\\VOICEINF.DAT", TwoVoices());
+    PutScript(files, "MAIN", " ret\n");
+    engine = std::make_unique<ScriptEngine>(&files, kArena);
+    EXPECT_EQ(engine->Start(), 0);
+  }
+  // The address scripts use for variable i: its cell for kind 1, its value otherwise.
+  uint32_t Storage(Var v) { return engine->variables()[v].storage; }
+  uint32_t Value(Var v) { return engine->VariableValueAddress(v); }
+  uint32_t Word(Var v, uint32_t k = 0) {
+    uint32_t w = 0;
+    EXPECT_TRUE(engine->memory().Read32(Value(v) + 4 * k, w));
+    return w;
+  }
+  void SetWord(Var v, uint32_t w, uint32_t k = 0) { ASSERT_TRUE(engine->memory().Write32(Value(v) + 4 * k, w)); }
+  std::string Text(Var v) {
+    std::string s;
+    EXPECT_TRUE(engine->memory().ReadCString(Value(v), s, 64));
+    return s;
+  }
+  void SetText(Var v, const char* s) {
+    ASSERT_TRUE(engine->memory().Write(Value(v), s, static_cast<uint32_t>(std::strlen(s) + 1)));
+  }
+  std::vector<uint32_t> Words() {
+    return {Word(kHead), Word(kHead, 1), Word(kS1), Word(kS2), Word(kS2, 1), Word(kSys), Word(kBig, 999)};
+  }
+  const std::vector<uint8_t>& File(const std::string& name) {
+    const std::vector<uint8_t>* f = files.Find(name);
+    EXPECT_NE(f, nullptr) << name;
+    static const std::vector<uint8_t> none;
+    return f ? *f : none;
+  }
+};
+
+uint32_t U32At(const std::vector<uint8_t>& b, size_t at) {
+  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | uint32_t{b[at + 3]} << 24;
+}
+
+// --- voice table ---
+
+TEST(VoiceInfo, ReadsCharactersSecondTextsAndAliases) {
+  VoiceTable t;
+  auto file = sob::WriteVoiceInfo("ABCDEFGHIJ", 3,
+                                  {{"HANA", "", false, {"H"}},
+                                   {"YUKI", "SECOND", false, {"Y", "YU"}},
+                                   {"MARK", "", true, {"M"}}});
+  ASSERT_EQ(t.Parse(file), kVoiceInfoDone);
+  EXPECT_EQ(t.prefix, "ABCDEFG") << "the prefix field holds 7 characters";
+  ASSERT_EQ(t.characters.size(), 3u);
+  EXPECT_EQ(t.characters[0].name, "HANA");
+  EXPECT_EQ(t.characters[0].hasSecondText, 0);
+  EXPECT_FALSE(t.characters[0].secondText);
+  EXPECT_EQ(t.characters[0].setting, 256u);
+  EXPECT_EQ(t.characters[0].enabled, 1);
+  EXPECT_EQ(t.characters[1].secondText.value_or(""), "SECOND");
+  EXPECT_EQ(t.characters[1].hasSecondText, 1);
+  EXPECT_EQ(t.characters[2].hasSecondText, 1) << "a one-byte field only sets the mark";
+  EXPECT_FALSE(t.characters[2].secondText);
+  ASSERT_EQ(t.aliases.size(), 3u) << "no more aliases than the count at the top";
+  EXPECT_EQ(t.aliases[0].name, "H");
+  EXPECT_EQ(t.aliases[0].character, 0u);
+  EXPECT_EQ(t.aliases[2].name, "YU");
+  EXPECT_EQ(t.aliases[2].character, 1u);
+
+  // A double-byte character that would straddle the 7-byte field is left out whole.
+  ASSERT_EQ(t.Parse(sob::WriteVoiceInfo("ABCDEF\x82\xA0", 0, {})), kVoiceInfoDone);
+  EXPECT_EQ(t.prefix, "ABCDEF");
+}
+
+TEST(VoiceInfo, MalformedFilesLeaveEmptyTables) {
+  std::vector<uint8_t> good = TwoVoices();
+  VoiceTable t;
+  for (size_t cut = 0; cut < good.size(); ++cut) {
+    ASSERT_EQ(t.Parse(TwoVoices()), kVoiceInfoDone);
+    EXPECT_EQ(t.Parse(std::span(good).first(cut)), kVoiceInfoMalformed) << "cut to " << cut;
+    EXPECT_TRUE(t.characters.empty() && t.aliases.empty() && t.prefix.empty()) << "cut to " << cut;
+  }
+  std::vector<uint8_t> huge = good;
+  huge[11] = 0xFF;  // the top byte of the character count, behind the prefix and alias count
+  EXPECT_EQ(t.Parse(huge), kVoiceInfoMalformed);
+}
+
+TEST(VoiceInfo, AMissingFileEmptiesTheTablesAndDoesNotFailTheStart) {
+  Engine e;
+  ASSERT_EQ(e.engine->voices().characters.size(), 2u);
+  e.files.Remove("SCRIPT\\VOICEINF.DAT");
+  EXPECT_EQ(e.engine->LoadVoiceInfo("SCRIPT\\VOICEINF.DAT"), kVoiceInfoDone);
+  EXPECT_TRUE(e.engine->voices().characters.empty());
+
+  Engine missing;
+  missing.files.Remove("SCRIPT\\VOICEINF.DAT");
+  ScriptEngine fresh(&missing.files, kArena);
+  EXPECT_EQ(fresh.Start(), 0);
+  EXPECT_TRUE(fresh.voices().characters.empty());
+}
+
+// --- system state ---
+
+TEST(SystemState, RoundTripsVoiceSettingsAndTheSystemVariables) {
+  Engine e;
+  e.engine->SetFolderPrefix("SAVE\\");
+  e.engine->SetSystemStateFileName("SYSTEM.DAT");
+  e.engine->voices().characters[1].setting = 77;
+  e.engine->voices().characters[1].enabled = 0;
+  e.SetWord(kSys, 1234);
+  e.SetWord(kBig, 55, 999);
+  e.SetWord(kS1, 8);
+  ASSERT_EQ(e.engine->WriteSystemState(nullptr), 0);
+  const std::vector<uint8_t>& file = e.File("SAVE\\SYSTEM.DAT");
+  EXPECT_NE(U32At(file, 4), 0u) << "a mostly empty state packs";
+
+  e.engine->voices().characters[1] = VoiceCharacter{};
+  e.SetWord(kSys, 0);
+  e.SetWord(kBig, 0, 999);
+  e.SetWord(kS1, 0);
+  ASSERT_EQ(e.engine->ReadSystemState(nullptr), 0);
+  EXPECT_EQ(e.engine->voices().characters[1].setting, 77u);
+  EXPECT_EQ(e.engine->voices().characters[1].enabled, 0);
+  EXPECT_EQ(e.Word(kSys), 1234u);
+  EXPECT_EQ(e.Word(kBig, 999), 55u);
+  EXPECT_EQ(e.Word(kS1), 0u) << "class 1 is not system state";
+}
+
+TEST(SystemState, VoiceSettingsOfAnotherTableAreSkipped) {
+  Engine e;
+  e.SetWord(kSys, 5);
+  ASSERT_EQ(e.engine->WriteSystemState("S"), 0);
+  e.files.Put("SCRIPT\\VOICEINF.DAT", sob::WriteVoiceInfo("", 0, {{"ONE", "", false, {}}}));
+  e.engine->LoadVoiceInfo("SCRIPT\\VOICEINF.DAT");
+  e.engine->voices().characters[0].setting = 3;
+  e.SetWord(kSys, 0);
+  ASSERT_EQ(e.engine->ReadSystemState("S"), 0);
+  EXPECT_EQ(e.engine->voices().characters[0].setting, 3u);
+  EXPECT_EQ(e.Word(kSys), 5u);
+}
+
+TEST(SystemState, RefusalsApplyNothing) {
+  Engine e;
+  EXPECT_EQ(e.engine->WriteSystemState(nullptr), kStateNoName);
+  EXPECT_EQ(e.engine->ReadSystemState(nullptr), kStateNoName);
+  EXPECT_EQ(e.engine->ReadSystemState("MISSING"), kStateNoName);
+  e.SetWord(kSys, 5);
+  ASSERT_EQ(e.engine->WriteSystemState("S"), 0);
+  std::vector<uint8_t> good = e.File("S");
+  e.SetWord(kSys, 6);
+  for (size_t cut = 0; cut < good.size(); ++cut) {
+    e.files.Put("S", std::vector<uint8_t>(good.begin(), good.begin() + cut));
+    EXPECT_EQ(e.engine->ReadSystemState("S"), kStateBadData) << "cut to " << cut;
+  }
+  std::vector<uint8_t> badPacking = good;
+  badPacking[4] ^= 0x40;  // another unpacked size
+  e.files.Put("S", badPacking);
+  EXPECT_EQ(e.engine->ReadSystemState("S"), kStateBadData);
+  EXPECT_EQ(e.Word(kSys), 6u);
+
+  e.files.set_failSaves(true);
+  EXPECT_EQ(e.engine->WriteSystemState("S"), kStateCannotCreate);
+  EXPECT_EQ(e.File("S"), badPacking) << "a failed write keeps the old file";
+}
+
+TEST(SystemState, PersistentStateWritesWhatIsNamed) {
+  Engine e;
+  EXPECT_EQ(e.engine->SavePersistentState(), kStateNoNames);
+  e.engine->SetSystemStateFileName("SYS");
+  EXPECT_EQ(e.engine->SavePersistentState(), 0);
+  EXPECT_NE(e.files.Find("SYS"), nullptr);
+  e.files.set_failSaves(true);
+  EXPECT_EQ(e.engine->SavePersistentState(), kStateCannotCreate);
+  e.files.set_failSaves(false);
+
+  // The engine's end writes the system state.
+  e.files.Remove("SYS");
+  e.engine.reset();
+  EXPECT_NE(e.files.Find("SYS"), nullptr);
+}
+
+// --- variable files ---
+
+TEST(VariableFiles, RoundTripTheSetAndBothHeaderValues) {
+  Engine e;
+  e.engine->SetFolderPrefix("SAVE\\");
+  e.SetWord(kHead, 7);
+  e.SetWord(kHead, 8, 1);
+  e.SetText(kTitle, "HELLO");
+  e.SetWord(kS1, 100);
+  e.SetWord(kS2, 200);
+  e.SetWord(kS2, 300, 1);
+  e.SetWord(kSys, 9);
+  ASSERT_EQ(e.engine->WriteVariableFile("V.DAT", 0, e.Storage(kHead), e.Storage(kTitle), false), 0);
+  const std::vector<uint8_t>& file = e.File("SAVE\\V.DAT");
+  EXPECT_EQ(U32At(file, 8), 8u) << "plain size";
+  EXPECT_EQ(U32At(file, 20), 6u) << "text size with its terminator";
+
+  for (Var v : {kHead, kS1, kS2, kSys}) {
+    e.SetWord(v, 0);
+    if (v != kS1 && v != kSys) e.SetWord(v, 0, 1);
+  }
+  e.SetText(kTitle, "");
+  ASSERT_EQ(e.engine->ReadVariableFileHeader("V.DAT", e.Storage(kHead), e.Storage(kTitle)), 0);
+  EXPECT_EQ(e.Word(kHead), 7u);
+  EXPECT_EQ(e.Word(kHead, 1), 8u);
+  EXPECT_EQ(e.Text(kTitle), "HELLO");
+  EXPECT_EQ(e.Word(kS1), 0u) << "the header read leaves the set alone";
+  ASSERT_EQ(e.engine->ReadVariableFile("V.DAT"), 0);
+  EXPECT_EQ(e.Words(), (std::vector<uint32_t>{7, 8, 100, 200, 300, 0, 0})) << "only set 0 comes back";
+}
+
+TEST(VariableFiles, ABadChecksumOrKindChangesNothing) {
+  Engine e;
+  e.SetWord(kS1, 100);
+  ASSERT_EQ(e.engine->WriteVariableFile("V", 0, 0, 0, false), 0);
+  std::vector<uint8_t> good = e.File("V");
+  ASSERT_EQ(U32At(good, 4), 0u) << "a small set is stored plain";
+  e.SetWord(kS1, 1);
+
+  std::vector<uint8_t> flipped = good;
+  flipped.back() ^= 1;
+  e.files.Put("V", flipped);
+  EXPECT_EQ(e.engine->ReadVariableFile("V"), kVariableFileBadData);
+
+  // A kind byte that disagrees with the table, under a checksum that agrees.
+  size_t data = good.size() - U32At(good, 0);
+  std::vector<uint8_t> wrongKind = good;
+  wrongKind[data] = 1;
+  wrongKind[data - 1] = static_cast<uint8_t>(wrongKind[data - 1] + 1);
+  e.files.Put("V", wrongKind);
+  EXPECT_EQ(e.engine->ReadVariableFile("V"), kVariableFileBadData);
+
+  for (size_t cut = 0; cut < good.size(); ++cut) {
+    e.files.Put("V", std::vector<uint8_t>(good.begin(), good.begin() + cut));
+    EXPECT_EQ(e.engine->ReadVariableFile("V"), kVariableFileBadData) << "cut to " << cut;
+  }
+  EXPECT_EQ(e.Word(kS1), 1u);
+  EXPECT_EQ(e.engine->ReadVariableFile("MISSING"), kVariableFileNoFile);
+  EXPECT_EQ(e.engine->ReadVariableFile(nullptr), kVariableFileNoFile) << "no system-state name either";
+}
+
+TEST(VariableFiles, HeaderValuesMustFitTheirVariables) {
+  Engine e;
+  e.SetText(kTitle, "HELLO");
+  ASSERT_EQ(e.engine->WriteVariableFile("V", 0, e.Storage(kHead), e.Storage(kTitle), false), 0);
+  ASSERT_EQ(e.engine->WriteVariableFile("BARE", 0, 0, 0, false), 0);
+  e.SetWord(kS1, 1);
+  e.SetText(kShortText, "AB");
+
+  EXPECT_EQ(e.engine->ReadVariableFileHeader("V", e.Storage(kS1), 0), kVariableFileTooLarge)
+      << "8 stored bytes into a 4-byte variable";
+  EXPECT_EQ(e.engine->ReadVariableFileHeader("V", 0, e.Storage(kShortText)), kVariableFileTooLarge)
+      << "a 6-byte text into a 4-byte variable";
+  EXPECT_EQ(e.Word(kS1), 1u);
+  EXPECT_EQ(e.Text(kShortText), "AB");
+  EXPECT_EQ(e.engine->ReadVariableFileHeader("BARE", e.Storage(kHead), 0), kVariableFileBadData) << "none stored";
+  EXPECT_EQ(e.engine->ReadVariableFileHeader("BARE", 0, e.Storage(kTitle)), kVariableFileBadData) << "none stored";
+  EXPECT_EQ(e.engine->ReadVariableFileHeader("BARE", 0, 0), 0);
+
+  EXPECT_EQ(e.engine->ReadVariableFileHeader("V", e.Storage(kTitle), 0), kVariableFileLookupFailed) << "kind 1";
+  EXPECT_EQ(e.engine->ReadVariableFileHeader("V", 0, e.Storage(kHead)), kVariableFileLookupFailed) << "kind 0";
+  EXPECT_EQ(e.engine->ReadVariableFileHeader("V", 0x12345, 0), kVariableFileLookupFailed) << "no variable";
+  EXPECT_EQ(e.engine->ReadVariableFileHeader("MISSING", 0, 0), kVariableFileNoFile);
+  e.engine->SetSystemStateFileName("V");
+  EXPECT_EQ(e.engine->ReadVariableFileHeader(nullptr, e.Storage(kHead), 0), 0) << "the system-state name";
+}
+
+TEST(VariableFiles, WriteRefusals) {
+  Engine e;
+  EXPECT_EQ(e.engine->WriteVariableFile(nullptr, 0, 0, 0, false), kVariableFileNoFile);
+  EXPECT_EQ(e.engine->WriteVariableFile("V", 0, e.Storage(kTitle), 0, false), kVariableFileBadHeaderVariables);
+  EXPECT_EQ(e.engine->WriteVariableFile("V", 0, 0, e.Storage(kHead), false), kVariableFileBadHeaderVariables);
+  EXPECT_EQ(e.engine->WriteVariableFile("V", 0, 0x12345, 0, false), kVariableFileBadHeaderVariables);
+  e.files.Put("V", {1, 2, 3});
+  e.files.set_failSaves(true);
+  EXPECT_EQ(e.engine->WriteVariableFile("V", 0, 0, 0, false), kVariableFileNoFile);
+  EXPECT_EQ(e.File("V"), (std::vector<uint8_t>{1, 2, 3})) << "a failed write keeps the old file";
+
+  Engine noClassOne(".sob1\na: .word 1\n.var 0 0 a 4\n");
+  EXPECT_EQ(noClassOne.engine->WriteVariableFile("V", 0, 0, 0, false), kVariableFileEmptySet);
+}
+
+}  // namespace
+}  // namespace bw
