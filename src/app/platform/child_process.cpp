@@ -168,11 +168,17 @@ bool ChildProcess::Spawn(const std::string& linuxProgram, const std::vector<std:
   std::vector<char*> args;
   for (const std::string& word : argv) args.push_back(const_cast<char*>(word.c_str()));
   args.push_back(nullptr);
+  // Handles are not inherited: the child gets the standard streams and nothing else.
+  posix_spawn_file_actions_t actions;
+  if (posix_spawn_file_actions_init(&actions) != 0) return false;
   pid_t pid = 0;
   // glibc's posix_spawn reports a failed exec as its own failure.
-  if (posix_spawn(&pid, linuxProgram.c_str(), nullptr, nullptr, args.data(), environ) != 0) {
-    return false;
+  int failed = posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
+  if (!failed) {
+    failed = posix_spawn(&pid, linuxProgram.c_str(), &actions, nullptr, args.data(), environ);
   }
+  posix_spawn_file_actions_destroy(&actions);
+  if (failed) return false;
   pid_ = pid;
   ended_ = false;
   exitCode_ = kStillActive;

@@ -46,7 +46,7 @@ class ChildProcess {
   // a UTF-8 form, or the start fails.
   bool Start(std::string_view commandLine);
   // Starts linuxProgram with the UTF-8 words argv (argv[0] included), inheriting the current
-  // folder, the environment and the standard streams.
+  // folder, the environment and the standard streams, and no other open file.
   bool Spawn(const std::string& linuxProgram, const std::vector<std::string>& argv);
 
   // kWaitObject0 once the process has ended, kWaitTimeout when timeoutMs passed first (kInfinite:

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <ctime>
@@ -245,6 +246,17 @@ TEST(ChildProcessTest, WaitsForTheExitCode) {
   EXPECT_EQ(process.Wait(kInfinite), kWaitObject0);
   EXPECT_EQ(process.GetExitCode(), 3u);
   EXPECT_EQ(process.Wait(0), kWaitObject0);
+
+  // Open files stay with the engine.
+  int fd = open("/dev/null", O_RDONLY);
+  ASSERT_GE(fd, 0);
+  int high = fcntl(fd, F_DUPFD, 40);
+  close(fd);
+  ChildProcess probe;
+  ASSERT_TRUE(probe.Start("/bin/sh -c \"test ! -e /proc/self/fd/" + std::to_string(high) + "\""));
+  EXPECT_EQ(probe.Wait(kInfinite), kWaitObject0);
+  EXPECT_EQ(probe.GetExitCode(), 0u);
+  close(high);
 
   ChildProcess missing;
   EXPECT_FALSE(missing.Start("no-such-program-here x"));
