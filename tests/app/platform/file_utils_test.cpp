@@ -1,0 +1,430 @@
+#include "app/platform/file_utils.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/platform/child_process.h"
+#include "app/platform/file_dialogs.h"
+#include "app/platform/file_drop_target.h"
+#include "host/clock.h"
+#include "host/host_path.h"
+#include "lib/vfa/vfa_writer.h"
+#include "resource/packs/app_paths.h"
+#include "resource/packs/file_system_manager.h"
+#include "resource/packs/vfa_decoder.h"
+#include "support/temp_dir.h"
+
+namespace bw {
+namespace {
+
+namespace fs = std::filesystem;
+
+// "セーブ" and "表" in CP932; 表's trail byte is '\'.
+const std::string kSave = "\x83\x5A\x81\x5B\x83\x75";
+const std::string kHyo = "\x95\x5C";
+
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void SetTime(const fs::path& path, time_t seconds, long nanoseconds = 0) {
+  const timespec times[2] = {{seconds, nanoseconds}, {seconds, nanoseconds}};
+  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
+}
+
+std::string EnginePath(const fs::path& linuxPath) {
+  std::string path;
+  EXPECT_EQ(host::LinuxPathToEnginePath(linuxPath.string(), path), host::kPathOk);
+  return path;
+}
+
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const char* value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    value ? setenv(name, value, 1) : unsetenv(name);
+    tzset();
+  }
+  ~ScopedEnv() {
+    old_ ? setenv(name_, old_->c_str(), 1) : unsetenv(name_);
+    tzset();
+  }
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+// A temporary application folder and a published file-system manager.
+class FileUtilsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = EnginePath(dir_.path().string() + "/");
+    ASSERT_EQ(RebaseAppFolder(folder_), 0);
+  }
+
+  void MountPack(const std::string& member) {
+    PluginRecord vfa = MakeVfaDecoderRecord();
+    manager_.AddDecoder(vfa.decodeObject, vfa.extensions, vfa.typeString, vfa.typeId, vfa.assist,
+                        vfa.assist2, vfa.configDialog);
+    std::vector<uint8_t> pack;
+    std::string error;
+    ASSERT_TRUE(tools::BuildVfaPack("DATA.VFA", {{member, {'h', 'i'}}}, {}, pack, &error));
+    dir_.WriteFile("DATA.VFA", std::string(pack.begin(), pack.end()));
+    ASSERT_EQ(manager_.Mount("DATA.VFA", 1, false, true), 0);
+  }
+
+  test::TempDir dir_;
+  std::string folder_;
+  FileSystemManager manager_;
+  ScopedGlobal<FileSystemManager> published_{&manager_};
+};
+
+TEST(FileTimeTest, CountsFrom1601InTicksOf100Nanoseconds) {
+  EXPECT_EQ(FileTimeFromUnix({0, 0}), 116444736000000000u);
+  EXPECT_EQ(FileTimeFromUnix({1, 999}), 116444736000000000u + 10000000u + 9u);
+  EXPECT_EQ(FileTimeFromUnix({-11644473600, 0}), 0u);
+  EXPECT_EQ(FileTimeFromUnix({-11644473601, 0}), 0u);
+}
+
+TEST_F(FileUtilsTest, SizeAndExistenceGoThroughTheManager) {
+  dir_.WriteFile("data/" + std::string("\xe3\x82\xbb\xe3\x83\xbc\xe3\x83\x96") + ".dat", "12345");
+  MountPack("packed.txt");
+  EXPECT_EQ(GetFileSizeByName(("DATA\\" + kSave + ".DAT").c_str()), 5);
+  EXPECT_TRUE(FileExists(("Data\\" + kSave + ".dat").c_str()));
+  EXPECT_TRUE(FileExists("data"));
+  // A pack member exists, but the find knows no size or time for it.
+  EXPECT_TRUE(FileExists("PACKED.TXT"));
+  EXPECT_EQ(GetFileSizeByName("packed.txt"), kNoFileSize);
+  EXPECT_EQ(GetFileTimeByName("packed.txt", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                              nullptr),
+            kFileTimeInPack);
+
+  EXPECT_FALSE(FileExists("missing.dat"));
+  EXPECT_EQ(GetFileSizeByName("missing.dat"), kNoFileSize);
+  EXPECT_EQ(GetFileSizeByName(nullptr), kNoFileSize);
+
+  ScopedGlobal<FileSystemManager> none(nullptr);
+  EXPECT_FALSE(FileExists("DATA.VFA"));
+  EXPECT_EQ(GetFileSizeByName("DATA.VFA"), kNoFileSize);
+  EXPECT_EQ(
+      GetFileTimeByName("DATA.VFA", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr),
+      kFileTimeNoManager);
+}
+
+TEST_F(FileUtilsTest, FileTimeIsTheLastWriteInLocalTime) {
+  SetTime(dir_.WriteFile("Save.DAT", "x"), 1709214307);  // 2024-02-29 13:45:07 UTC, a Thursday
+  uint16_t f[7] = {};
+  {
+    ScopedEnv tz("TZ", "UTC");
+    ASSERT_EQ(GetFileTimeByName("save.dat", &f[0], &f[1], &f[2], &f[3], &f[4], &f[5], &f[6]),
+              kFileFound);
+    EXPECT_EQ(std::vector<uint16_t>(f, f + 7), (std::vector<uint16_t>{2024, 2, 29, 13, 45, 7, 4}));
+  }
+  {
+    ScopedEnv tz("TZ", "JST-9");
+    uint16_t day = 0, hour = 0;
+    ASSERT_EQ(
+        GetFileTimeByName("SAVE.DAT", nullptr, nullptr, &day, &hour, nullptr, nullptr, nullptr),
+        kFileFound);
+    EXPECT_EQ(day, 29);
+    EXPECT_EQ(hour, 22);
+  }
+  EXPECT_EQ(
+      GetFileTimeByName("none.dat", &f[0], nullptr, nullptr, nullptr, nullptr, nullptr, nullptr),
+      static_cast<uint32_t>(kFindNotFound));
+}
+
+TEST_F(FileUtilsTest, IsFileNewerComparesPathsOrGivenTimes) {
+  SetTime(dir_.WriteFile("old.txt", "a"), 1000000000);
+  SetTime(dir_.WriteFile("same.txt", "b"), 1000000000);
+  SetTime(dir_.WriteFile("new.txt", "c"), 1000000000, 100);
+  EXPECT_EQ(IsFileNewer("OLD.TXT", "same.txt", nullptr, nullptr), kFirstIsNotNewer);
+  EXPECT_EQ(IsFileNewer("new.txt", "old.txt", nullptr, nullptr), kFirstIsNewer);
+  EXPECT_EQ(IsFileNewer("old.txt", "new.txt", nullptr, nullptr), kFirstIsNotNewer);
+
+  const FileTime oldTime = FileTimeFromUnix({1000000000, 0});
+  const FileTime later = oldTime + 1;
+  EXPECT_EQ(IsFileNewer(nullptr, "old.txt", &later, nullptr), kFirstIsNewer);
+  EXPECT_EQ(IsFileNewer("old.txt", nullptr, nullptr, &oldTime), kFirstIsNotNewer);
+  EXPECT_EQ(IsFileNewer(nullptr, nullptr, &oldTime, &later), kFirstIsNotNewer);
+  // A path wins over a given time.
+  EXPECT_EQ(IsFileNewer("old.txt", nullptr, &later, &oldTime), kFirstIsNotNewer);
+
+  EXPECT_EQ(IsFileNewer("missing.txt", "old.txt", nullptr, nullptr), kFirstIsMissing);
+  EXPECT_EQ(IsFileNewer(nullptr, "old.txt", nullptr, nullptr), kFirstIsMissing);
+  EXPECT_EQ(IsFileNewer("old.txt", "missing.txt", nullptr, nullptr), kFirstIsNewer);
+  EXPECT_EQ(IsFileNewer("old.txt", nullptr, nullptr, nullptr), kFirstIsNewer);
+}
+
+TEST_F(FileUtilsTest, CopyIfNewerCopiesOnlyWhenTheModeAllows) {
+  fs::path source = dir_.WriteFile("src.dat", "new bytes");
+  fs::path destination = dir_.WriteFile("dst.dat", "old");
+  SetTime(source, 2000000000);
+  SetTime(destination, 2000000000);
+
+  EXPECT_EQ(CopyFileIfNewer("dst.dat", "src.dat", kCopyIfNewer), kCopyNotNewer);
+  EXPECT_EQ(CopyFileIfNewer("dst.dat", "src.dat", kCopyUnlessExists), kCopyRefused);
+  EXPECT_EQ(ReadAll(destination), "old");
+  EXPECT_EQ(CopyFileIfNewer("dst.dat", "src.dat", kCopyAlways), kCopyDone);
+  EXPECT_EQ(ReadAll(destination), "new bytes");
+
+  // A newer source is copied with its time, so the next call finds nothing newer.
+  fs::path newer = dir_.WriteFile("newer.dat", "newest");
+  SetTime(newer, 2000000000, 500);
+  EXPECT_EQ(CopyFileIfNewer("DST.DAT", "Newer.dat", 7), kCopyDone);
+  EXPECT_EQ(ReadAll(destination), "newest");
+  EXPECT_EQ(fs::last_write_time(destination), fs::last_write_time(newer));
+  EXPECT_EQ(CopyFileIfNewer("dst.dat", "newer.dat", kCopyIfNewer), kCopyNotNewer);
+
+  // Mode 2 copies when there is nothing to keep; an absent source copies nothing.
+  EXPECT_EQ(CopyFileIfNewer((kSave + ".dat").c_str(), "src.dat", kCopyUnlessExists), kCopyDone);
+  EXPECT_EQ(ReadAll(dir_.path() / "\xe3\x82\xbb\xe3\x83\xbc\xe3\x83\x96.dat"), "new bytes");
+  EXPECT_EQ(CopyFileIfNewer("dst.dat", "gone.dat", kCopyIfNewer), kCopyNotNewer);
+  EXPECT_EQ(CopyFileIfNewer("dst.dat", "gone.dat", kCopyAlways), kCopyFailed);
+  EXPECT_EQ(CopyFileIfNewer("no folder\\x.dat", "src.dat", kCopyAlways), kCopyFailed);
+  EXPECT_EQ(ReadAll(destination), "newest");
+  EXPECT_EQ(CopyFileIfNewer("..\\..\\..\\..\\..\\..\\..\\..\\..\\..\\x", "src.dat", 1),
+            kCopyRefused);
+  EXPECT_EQ(CopyFileIfNewer("dst.dat", nullptr, kCopyAlways), kCopyRefused);
+}
+
+TEST_F(FileUtilsTest, CopyReplacesAReadOnlyDestination) {
+  dir_.WriteFile("src.dat", "fresh");
+  fs::path destination = dir_.WriteFile("locked.dat", "stale");
+  fs::permissions(destination, fs::perms::owner_read);
+  EXPECT_EQ(CopyFileIfNewer("locked.dat", "src.dat", kCopyAlways), kCopyDone);
+  EXPECT_EQ(ReadAll(destination), "fresh");
+  EXPECT_NE(fs::status(destination).permissions() & fs::perms::owner_write, fs::perms::none);
+}
+
+TEST(CommandLineTest, SplitsAsWindowsDoes) {
+  struct Case {
+    std::string line;
+    std::vector<std::string> words;
+  };
+  const Case cases[] = {
+      {"", {}},
+      {"  \t ", {}},
+      {"prog", {"prog"}},
+      {"  prog  a\tb  ", {"prog", "a", "b"}},
+      // The program takes no backslash rules; a quoted one may hold blanks.
+      {"\"C:\\Program Files\\a b.exe\" x", {"C:\\Program Files\\a b.exe", "x"}},
+      {"C:\\dir\\\" x", {"C:\\dir\\\"", "x"}},
+      {"p \"a b\" c\"d e\"f", {"p", "a b", "cd ef"}},
+      {"p a\\\\\\\"b", {"p", "a\\\"b"}},     // 3 backslashes and a quote: one and a quote
+      {"p \"a\\\\\" b", {"p", "a\\", "b"}},  // 2 and a quote: one, and the quote closes
+      {"p a\\b\\\\c", {"p", "a\\b\\\\c"}},   // no quote after them: as they stand
+      {"p \"a\"\"b\" \"\"", {"p", "a\"b", ""}},
+      {"p \"open to the end", {"p", "open to the end"}},
+      // A trail byte that looks like a backslash escapes nothing.
+      {"p " + kHyo + "\" x\"", {"p", kHyo + " x"}},
+      {"\"" + kHyo + "\" " + kHyo, {kHyo, kHyo}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(SplitCommandLine(c.line), c.words) << c.line;
+  }
+}
+
+TEST(ChildProcessTest, WaitsForTheExitCode) {
+  ChildProcess process;
+  EXPECT_EQ(process.Wait(kInfinite), kWaitFailed);
+  ASSERT_TRUE(process.Start("/bin/sh -c \"exit 3\""));
+  EXPECT_EQ(process.Wait(kInfinite), kWaitObject0);
+  EXPECT_EQ(process.GetExitCode(), 3u);
+  EXPECT_EQ(process.Wait(0), kWaitObject0);
+
+  // Open files stay with the engine.
+  int fd = open("/dev/null", O_RDONLY);
+  ASSERT_GE(fd, 0);
+  int high = fcntl(fd, F_DUPFD, 40);
+  close(fd);
+  ChildProcess probe;
+  ASSERT_TRUE(probe.Start("/bin/sh -c \"test ! -e /proc/self/fd/" + std::to_string(high) + "\""));
+  EXPECT_EQ(probe.Wait(kInfinite), kWaitObject0);
+  EXPECT_EQ(probe.GetExitCode(), 0u);
+  close(high);
+
+  ChildProcess missing;
+  EXPECT_FALSE(missing.Start("no-such-program-here x"));
+  EXPECT_FALSE(missing.Start("/bin/sh\\ -c"));
+  EXPECT_FALSE(missing.Start("   "));
+}
+
+TEST(ChildProcessTest, AFiniteWaitTimesOutOnTheHostClock) {
+  host::VirtualClock clock(1000);
+  host::ScopedClock installed(&clock);
+  ChildProcess process;
+  ASSERT_TRUE(process.Start("sleep 600"));  // found through PATH
+  EXPECT_EQ(process.Wait(0), kWaitTimeout);
+  EXPECT_EQ(process.Wait(250), kWaitTimeout);
+  EXPECT_GE(host::GetTickCount(), 1250u);
+  EXPECT_EQ(process.GetExitCode(), kStillActive);
+  ASSERT_EQ(kill(process.Id(), SIGKILL), 0);
+  EXPECT_EQ(process.Wait(kInfinite), kWaitObject0);
+  EXPECT_EQ(process.GetExitCode(), kSignalExitBase + SIGKILL);
+}
+
+TEST_F(FileUtilsTest, RunProcessWaitsAndFindsProgramsInTheAppFolder) {
+  fs::path out = dir_.path() / "out.txt";
+  std::string line = "/bin/sh -c \"printf ran > '" + out.string() + "'\"";
+  ASSERT_EQ(RunProcessAndWait(line.c_str(), kWaitForExit, 10, 20), kRunDone);
+  EXPECT_EQ(ReadAll(out), "ran");
+
+  // A bare name is looked for in the application folder first, its case ignored.
+  fs::path tool = dir_.WriteFile("tool.sh", "#!/bin/sh\nprintf '%s|%s' \"$1\" \"$2\" > \"$3\"\n");
+  fs::permissions(tool, fs::perms::owner_all);
+  line = "TOOL.SH \"a b\" " + kSave + " " + out.string();
+  ASSERT_EQ(RunProcessAndWait(line.c_str(), kWaitForExit, 0, 0), kRunDone);
+  EXPECT_EQ(ReadAll(out), "a b|\xe3\x82\xbb\xe3\x83\xbc\xe3\x83\x96");
+
+  EXPECT_EQ(RunProcessAndWait("no-such-program", kWaitForExit, 0, 0), kRunFailed);
+  EXPECT_EQ(RunProcessAndWait(nullptr, kWaitForExit, 0, 0), kRunFailed);
+}
+
+TEST_F(FileUtilsTest, RunProcessRefusesLinesPastItsBuffer) {
+  fs::path out = dir_.path() / "long.txt";
+  std::string line = "/bin/sh -c \"printf x > '" + out.string() + "'\"";
+  line.append(kMaxPath - 1 - line.size(), ' ');
+  EXPECT_EQ(RunProcessAndWait((line + " ").c_str(), kWaitForExit, 0, 0), kRunFailed);
+  EXPECT_FALSE(fs::exists(out));
+  EXPECT_EQ(RunProcessAndWait(line.c_str(), kWaitForExit, 0, 0), kRunDone);
+  EXPECT_TRUE(fs::exists(out));
+}
+
+TEST_F(FileUtilsTest, OpenFolderHandsTheLinuxPathToXdgOpen) {
+  fs::path bin = dir_.path() / "bin";
+  fs::create_directories(dir_.path() / ("\xe3\x82\xbb\xe3\x83\xbc\xe3\x83\x96"));
+  fs::path fifo = dir_.path() / "opened";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  fs::path opener =
+      dir_.WriteFile("bin/xdg-open", "#!/bin/sh\nprintf '%s' \"$1\" > '" + fifo.string() + "'\n");
+  fs::permissions(opener, fs::perms::owner_all);
+
+  {
+    ScopedEnv path("PATH", bin.c_str());
+    ASSERT_EQ(OpenFolderInExplorer(kSave.c_str()), kOpenFolderDone);
+    // Opening the pipe waits for the opener to write.
+    EXPECT_EQ(ReadAll(fifo), (dir_.path() / "\xe3\x82\xbb\xe3\x83\xbc\xe3\x83\x96").string());
+    EXPECT_EQ(OpenFolderInExplorer("..\\..\\..\\..\\..\\..\\..\\..\\..\\..\\..\\x"),
+              kOpenFolderBadPath);
+  }
+  ScopedEnv path("PATH", (dir_.path() / "empty").c_str());
+  EXPECT_EQ(OpenFolderInExplorer("."), kOpenFolderFailed);
+}
+
+TEST(SpecialFolderTest, XdgFoldersStandForTheUsersFolders) {
+  test::TempDir home;
+  ScopedEnv homeVar("HOME", home.path().c_str());
+  ScopedEnv config("XDG_CONFIG_HOME", (home.path() / "cfg").c_str());
+  home.WriteFile("cfg/user-dirs.dirs",
+                 "# written by the desktop\n"
+                 "XDG_DOCUMENTS_DIR=\"$HOME/\xe6\x96\x87\xe6\x9b\xb8\"\n"
+                 "XDG_PICTURES_DIR=\"$HOME/plain/pics\"\n");
+  home.WriteFile("plain", "a file where a folder should be");
+  std::string folder;
+  ASSERT_TRUE(GetSpecialFolderPath(folder, kCsidlPersonal));
+  EXPECT_EQ(folder, EnginePath(home.path() / "\xe6\x96\x87\xe6\x9b\xb8"));
+  EXPECT_TRUE(fs::is_directory(home.path() / "\xe6\x96\x87\xe6\x9b\xb8"));
+
+  ASSERT_TRUE(GetSpecialFolderPath(folder, kCsidlDesktop));
+  EXPECT_EQ(folder, EnginePath(home.path() / "Desktop"));
+  {
+    ScopedEnv data("XDG_DATA_HOME", nullptr);
+    ASSERT_TRUE(GetSpecialFolderPath(folder, kCsidlAppData));
+    EXPECT_EQ(folder, EnginePath(home.path() / ".local" / "share"));
+  }
+  ScopedEnv data("XDG_DATA_HOME", (home.path() / "data").c_str());
+  ASSERT_TRUE(GetSpecialFolderPath(folder, kCsidlAppData));
+  EXPECT_EQ(folder, EnginePath(home.path() / "data"));
+
+  folder = "kept";
+  EXPECT_FALSE(GetSpecialFolderPath(folder, kCsidlCommonAppData));
+  EXPECT_FALSE(GetSpecialFolderPath(folder, 0x24));
+  EXPECT_FALSE(GetSpecialFolderPath(folder, kCsidlMyPictures));
+  EXPECT_EQ(folder, "kept");
+}
+
+TEST_F(FileUtilsTest, DialogsAnswerCancelledWithTheirBuffersPrepared) {
+  const std::string filter = "\x83\x65\x83\x4c\x83\x58\x83\x67\t*.txt;*.log\tAll\t*.*\t";
+  EXPECT_EQ(BuildDialogFilter(filter),
+            std::string("\x83\x65\x83\x4c\x83\x58\x83\x67\0*.txt;*.log\0All\0*.*\0\0", 30));
+  EXPECT_EQ(BuildDialogFilter("a\tb"), std::string("a\0b\0", 4));
+
+  FileDialogs dialogs;
+  char path[kDialogPathSize] = "keep.txt";
+  char title[kDialogFileTitleSize] = "title";
+  EXPECT_FALSE(dialogs.SaveFile({}, "Save", path, title, nullptr, filter.c_str(), "txt"));
+  EXPECT_STREQ(path, "keep.txt");
+  EXPECT_STREQ(title, "");
+  EXPECT_FALSE(dialogs.OpenFile({}, "Open", path, nullptr, nullptr, filter.c_str(), false));
+  EXPECT_STREQ(path, "keep.txt");
+  EXPECT_FALSE(dialogs.OpenFile({}, "Open", path, title, nullptr, filter.c_str(), true));
+  EXPECT_STREQ(path, "");
+
+  EXPECT_EQ(BrowseStartFolder("Z:\\"), "Z:\\");
+  EXPECT_EQ(BrowseStartFolder("Z:"), "Z:\\");
+  EXPECT_EQ(BrowseStartFolder("Z:\\games\\"), "Z:\\games");
+  EXPECT_EQ(BrowseStartFolder("saves\\"), folder_ + "saves");
+  EXPECT_EQ(BrowseStartFolder("..\\..\\..\\..\\..\\..\\..\\..\\..\\..\\..\\x"), "");
+  char chosen[kDialogPathSize] = "Z:\\old";
+  BrowseForFolder({}, "Choose", "Z:\\", chosen);
+  EXPECT_STREQ(chosen, "");
+}
+
+TEST(FileDropTargetTest, TakesOneDropAtATime) {
+  FileDropTarget target;
+  host::HDROP early = host::CreateDrop({"/tmp/a.txt"});
+  EXPECT_EQ(target.OnDropFiles(early), kDropRefused);  // not enabled yet
+  EXPECT_EQ(host::DragQueryFileCount(early), 0u);      // but finished
+  target.SetEnabled({}, true);
+
+  host::HDROP first = host::CreateDrop(
+      {"/tmp/a.txt", "/home/u/\xe3\x82\xbb\xe3\x83\xbc\xe3\x83\x96", "/tmp/\xf0\x9f\x98\x80.txt"});
+  ASSERT_EQ(target.OnDropFiles(first), kDropTaken);
+  EXPECT_EQ(host::DragQueryFileCount(first), 0u);
+  ASSERT_EQ(target.GetCount(), 2u);  // the name with no CP932 form is left out
+  EXPECT_EQ(target.GetFile(0), "Z:\\tmp\\a.txt");
+  EXPECT_EQ(target.GetFile(1), "Z:\\home\\u\\" + kSave);
+  EXPECT_EQ(target.GetFile(2), std::nullopt);
+  EXPECT_EQ(target.GetFile(-1), std::nullopt);
+
+  host::HDROP second = host::CreateDrop({"/tmp/b.txt"});
+  EXPECT_EQ(target.OnDropFiles(second), kDropRefused);
+  EXPECT_EQ(host::DragQueryFileCount(second), 0u);
+  EXPECT_EQ(target.GetCount(), 2u);
+  EXPECT_EQ(target.GetFile(0), "Z:\\tmp\\a.txt");
+
+  target.Clear();
+  ASSERT_EQ(target.OnDropFiles(host::CreateDrop({"/tmp/b.txt"})), kDropTaken);
+  EXPECT_EQ(target.GetFile(0), "Z:\\tmp\\b.txt");
+
+  target.Clear();
+  target.SetEnabled({}, false);
+  EXPECT_EQ(target.OnDropFiles(host::CreateDrop({"/tmp/c.txt"})), kDropRefused);
+  EXPECT_EQ(target.GetCount(), 0u);
+}
+
+TEST(FileDropTargetTest, SingleFileModeTakesTheFirstName) {
+  FileDropTarget target(true);
+  target.SetEnabled({}, true);
+  ASSERT_EQ(target.OnDropFiles(host::CreateDrop({"/a", "/b"})), kDropTaken);
+  ASSERT_EQ(target.GetCount(), 1u);
+  EXPECT_EQ(target.GetFile(0), "Z:\\a");
+}
+
+}  // namespace
+}  // namespace bw
