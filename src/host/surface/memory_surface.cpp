@@ -1,11 +1,91 @@
 #include "host/surface/memory_surface.h"
 
+#include <algorithm>
+#include <bit>
 #include <cstring>
 #include <new>
 
 #include "host/gdi/memory_dc.h"
+#include "host/presentation_sink.h"
 
 namespace bw::host {
+namespace {
+
+bool Inside(const DdRect& r, int width, int height) {
+  return r.left >= 0 && r.top >= 0 && r.right <= width && r.bottom <= height && r.left < r.right &&
+         r.top < r.bottom;
+}
+
+DdRect Intersect(const DdRect& a, const DdRect& b) {
+  return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+          std::min(a.bottom, b.bottom)};
+}
+
+bool SameLayout(const DdPixelFormat& a, const DdPixelFormat& b) {
+  return a.rgbBitCount == b.rgbBitCount && a.rBitMask == b.rBitMask && a.gBitMask == b.gBitMask &&
+         a.bBitMask == b.bBitMask && a.rgbAlphaBitMask == b.rgbAlphaBitMask;
+}
+
+void WritePixel(uint8_t* p, uint32_t value, int bytes) { std::memcpy(p, &value, size_t(bytes)); }
+
+uint32_t PackChannel(uint32_t value8, uint32_t mask) {
+  if (!mask) return 0;
+  const int bits = std::popcount(mask);
+  const int shift = std::countr_zero(mask);
+  const uint32_t v = bits < 8 ? value8 >> (8 - bits) : value8;
+  return (v << shift) & mask;
+}
+
+uint32_t UnpackChannel(uint32_t raw, uint32_t mask) {
+  const int shift = std::countr_zero(mask);
+  const uint32_t max = mask >> shift;
+  const uint32_t v = (raw & mask) >> shift;
+  return max >= 255 ? v >> (std::bit_width(max) - 8) : (v * 255 + max / 2) / max;
+}
+
+}  // namespace
+
+uint32_t PackArgb(const DdPixelFormat& f, uint32_t argb) {
+  if (f.rgbBitCount == 8) return argb & 0xFF;
+  return PackChannel(argb >> 16 & 0xFF, f.rBitMask) | PackChannel(argb >> 8 & 0xFF, f.gBitMask) |
+         PackChannel(argb & 0xFF, f.bBitMask) | PackChannel(argb >> 24, f.rgbAlphaBitMask);
+}
+
+uint32_t UnpackArgb(const DdPixelFormat& f, uint32_t raw) {
+  if (f.rgbBitCount == 8) return 0xFF000000u | (raw & 0xFF) * 0x010101u;
+  const uint32_t a = f.rgbAlphaBitMask ? UnpackChannel(raw, f.rgbAlphaBitMask) : 255;
+  const uint32_t r = f.rBitMask ? UnpackChannel(raw, f.rBitMask) : 0;
+  const uint32_t g = f.gBitMask ? UnpackChannel(raw, f.gBitMask) : 0;
+  const uint32_t b = f.bBitMask ? UnpackChannel(raw, f.bBitMask) : 0;
+  return a << 24 | r << 16 | g << 8 | b;
+}
+
+HResult MemoryClipper::SetClipList(const std::vector<DdRect>& rects) {
+  rects_ = rects;
+  hasList_ = true;
+  hwnd_ = HWND{};
+  return kDdOk;
+}
+
+HResult MemoryClipper::SetHWnd(HWND hwnd) {
+  hwnd_ = hwnd;
+  hasList_ = false;
+  rects_.clear();
+  return kDdOk;
+}
+
+std::vector<DdRect> MemoryClipper::ClipRects(int width, int height) const {
+  const DdRect whole{0, 0, width, height};
+  if (!hasList_) return {whole};
+  std::vector<DdRect> out;
+  for (const DdRect& r : rects_) {
+    DdRect c = Intersect(r, whole);
+    if (c.left < c.right && c.top < c.bottom) out.push_back(c);
+  }
+  return out;
+}
+
+MemorySurface::~MemorySurface() = default;
 
 std::unique_ptr<MemorySurface> MemorySurface::Create(int width, int height,
                                                      const DdPixelFormat& format) {
@@ -24,29 +104,124 @@ std::unique_ptr<MemorySurface> MemorySurface::Create(int width, int height,
   return s;
 }
 
+std::unique_ptr<MemorySurface> MemorySurface::CreateFlipChain(int width, int height,
+                                                              const DdPixelFormat& format,
+                                                              int backBuffers) {
+  if (backBuffers < 1) return nullptr;
+  auto front = Create(width, height, format);
+  if (!front) return nullptr;
+  for (int i = 0; i < backBuffers; ++i) {
+    auto back = Create(width, height, format);
+    if (!back) return nullptr;
+    back->front_ = front.get();
+    front->backBuffers_.push_back(std::move(back));
+  }
+  return front;
+}
+
 HResult MemorySurface::GetPixelFormat(DdPixelFormat* out) const {
   if (!out || out->size != sizeof(DdPixelFormat)) return kDdErrInvalidParams;
   *out = format_;
   return kDdOk;
 }
 
-HResult MemorySurface::Blt(const DdRect* rect, uint32_t flags, const DdBltFx* fx) {
+HResult MemorySurface::CheckUsable() const {
   if (lost_) return kDdErrSurfaceLost;
   if (locked_) return kDdErrSurfaceBusy;
-  if (!(flags & kDdBltColorFill) || !fx || fx->size != kDdBltFxSize) return kDdErrInvalidParams;
-  if (blitterRefuses_) return kDdErrUnsupported;
-  DdRect r = rect ? *rect : DdRect{0, 0, width_, height_};
-  if (r.left < 0 || r.top < 0 || r.right > width_ || r.bottom > height_ || r.left >= r.right ||
-      r.top >= r.bottom) {
-    return kDdErrInvalidParams;
-  }
-  const int bytes = int(format_.rgbBitCount / 8);
-  const uint32_t color = fx->fillColor;
-  for (int y = r.top; y < r.bottom; ++y) {
-    uint8_t* p = pixels_.get() + y * pitch_ + ptrdiff_t{r.left} * bytes;
-    for (int x = r.left; x < r.right; ++x, p += bytes) std::memcpy(p, &color, size_t(bytes));
-  }
   return kDdOk;
+}
+
+uint32_t MemorySurface::ReadPixel(const uint8_t* p) const {
+  uint32_t v = 0;
+  std::memcpy(&v, p, size_t(BytesPerPixel()));
+  return v;
+}
+
+bool MemorySurface::KeyMatches(uint32_t pixel) const {
+  const uint32_t high = std::max(srcKey_.low, srcKey_.high);
+  return pixel >= srcKey_.low && pixel <= high;
+}
+
+HResult MemorySurface::Blt(const DdRect* dest, uint32_t flags, const DdBltFx* fx) {
+  return Blt(dest, nullptr, nullptr, flags, fx);
+}
+
+HResult MemorySurface::Blt(const DdRect* dest, MemorySurface* src, const DdRect* srcRect,
+                           uint32_t flags, const DdBltFx* fx) {
+  if (HResult hr = CheckUsable(); hr != kDdOk) return hr;
+  const bool fill = (flags & kDdBltColorFill) != 0;
+  if (fill ? (!fx || fx->size != kDdBltFxSize) : !src) return kDdErrInvalidParams;
+  if (src) {
+    if (HResult hr = src->CheckUsable(); hr != kDdOk && src != this) return hr;
+    if (!SameLayout(format_, src->format_)) return kDdErrInvalidPixelFormat;
+    if ((flags & kDdBltKeySrc) && !src->hasSrcKey_) return kDdErrNoColorKey;
+  }
+  if (blitterRefuses_) return kDdErrUnsupported;
+  const DdRect d = dest ? *dest : DdRect{0, 0, width_, height_};
+  if (d.left >= d.right || d.top >= d.bottom) return kDdErrInvalidRect;
+  if (!clipper_ && !Inside(d, width_, height_)) return kDdErrInvalidRect;
+  DdRect s{};
+  if (src) {
+    s = srcRect ? *srcRect : DdRect{0, 0, src->width_, src->height_};
+    if (!Inside(s, src->width_, src->height_)) return kDdErrInvalidRect;
+  }
+  const std::vector<DdRect> clips =
+      clipper_ ? clipper_->ClipRects(width_, height_) : std::vector<DdRect>{d};
+  const int bytes = BytesPerPixel();
+  // A copy within one surface reads from a snapshot so overlapping areas come out whole.
+  std::unique_ptr<uint8_t[]> snapshot;
+  const uint8_t* srcPixels = src ? src->pixels_.get() : nullptr;
+  if (src == this) {
+    const size_t size = size_t(pitch_) * size_t(height_);
+    snapshot.reset(new (std::nothrow) uint8_t[size]);
+    if (!snapshot) return kDdErrGeneric;
+    std::memcpy(snapshot.get(), pixels_.get(), size);
+    srcPixels = snapshot.get();
+  }
+  const bool keyed = src && (flags & kDdBltKeySrc);
+  const int64_t dw = d.right - d.left, dh = d.bottom - d.top;
+  const int64_t sw = s.right - s.left, sh = s.bottom - s.top;
+  for (const DdRect& clip : clips) {
+    const DdRect r = Intersect(d, clip);
+    for (int y = r.top; y < r.bottom; ++y) {
+      uint8_t* out = pixels_.get() + ptrdiff_t{y} * pitch_ + ptrdiff_t{r.left} * bytes;
+      if (!src) {
+        for (int x = r.left; x < r.right; ++x, out += bytes) WritePixel(out, fx->fillColor, bytes);
+        continue;
+      }
+      // Nearest pixel by centres, so a clipped blit draws exactly its share of the whole one.
+      const int64_t sy = s.top + ((y - d.top) * 2 + 1) * sh / (2 * dh);
+      const uint8_t* srcRow = srcPixels + sy * src->pitch_;
+      for (int x = r.left; x < r.right; ++x, out += bytes) {
+        const int64_t sx = s.left + ((x - d.left) * 2 + 1) * sw / (2 * dw);
+        const uint32_t v = src->ReadPixel(srcRow + sx * bytes);
+        if (keyed && src->KeyMatches(v)) continue;
+        WritePixel(out, v, bytes);
+      }
+    }
+  }
+  Present();
+  return kDdOk;
+}
+
+HResult MemorySurface::BltFast(int x, int y, MemorySurface* src, const DdRect* srcRect,
+                               uint32_t flags) {
+  if (!src) return kDdErrInvalidParams;
+  if (HResult hr = CheckUsable(); hr != kDdOk) return hr;
+  if (HResult hr = src->CheckUsable(); hr != kDdOk && src != this) return hr;
+  if (!SameLayout(format_, src->format_)) return kDdErrInvalidPixelFormat;
+  if ((flags & kDdBltFastSrcColorKey) && !src->hasSrcKey_) return kDdErrNoColorKey;
+  const DdRect s = srcRect ? *srcRect : DdRect{0, 0, src->width_, src->height_};
+  if (!Inside(s, src->width_, src->height_)) return kDdErrInvalidRect;
+  const DdRect d{x, y, x + (s.right - s.left), y + (s.bottom - s.top)};
+  if (!Inside(d, width_, height_)) return kDdErrInvalidRect;
+  // The same copy as Blt at 1:1, without a clipper.
+  MemoryClipper* clipper = clipper_;
+  clipper_ = nullptr;
+  const uint32_t bltFlags = (flags & kDdBltFastSrcColorKey) ? kDdBltKeySrc : 0;
+  const HResult hr = Blt(&d, src, &s, bltFlags, nullptr);
+  clipper_ = clipper;
+  return hr;
 }
 
 HResult MemorySurface::Lock(DdSurfaceDesc* out) {
@@ -62,10 +237,133 @@ HResult MemorySurface::Lock(DdSurfaceDesc* out) {
   return kDdOk;
 }
 
-HResult MemorySurface::Unlock() {
-  if (!locked_) return kDdErrNotLocked;
-  locked_ = false;
+HResult MemorySurface::GetSurfaceDesc(DdSurfaceDesc* out) const {
+  if (!out) return kDdErrInvalidParams;
+  *out = DdSurfaceDesc{};
+  out->flags = kDdsdCaps | kDdsdWidth | kDdsdHeight | kDdsdPixelFormat;
+  out->caps = caps_;
+  out->caps2 = caps2_;
+  out->backBufferCount = uint32_t(backBuffers_.size());
+  out->width = uint32_t(width_);
+  out->height = uint32_t(height_);
+  out->pitch = int32_t(pitch_);
+  out->pixelFormat = format_;
   return kDdOk;
+}
+
+HResult MemorySurface::Unlock() {
+  if (!locked_ || dc_) return kDdErrNotLocked;
+  locked_ = false;
+  Present();
+  return kDdOk;
+}
+
+HResult MemorySurface::SetColorKey(uint32_t flags, const DdColorKey* key) {
+  if (lost_) return kDdErrSurfaceLost;
+  if (flags != kDdCKeySrcBlt) return kDdErrInvalidParams;
+  hasSrcKey_ = key != nullptr;
+  if (key) srcKey_ = *key;
+  return kDdOk;
+}
+
+HResult MemorySurface::GetColorKey(uint32_t flags, DdColorKey* out) const {
+  if (flags != kDdCKeySrcBlt || !out) return kDdErrInvalidParams;
+  if (!hasSrcKey_) return kDdErrNoColorKey;
+  *out = srcKey_;
+  return kDdOk;
+}
+
+HResult MemorySurface::SetClipper(MemoryClipper* clipper) {
+  clipper_ = clipper;
+  return kDdOk;
+}
+
+HResult MemorySurface::GetDC(MemoryDc** out) {
+  if (!out) return kDdErrInvalidParams;
+  if (dc_) return kDdErrDcAlreadyCreated;
+  if (HResult hr = CheckUsable(); hr != kDdOk) return hr;
+  auto section = DibSection::Create(width_, height_, int(format_.rgbBitCount));
+  if (!section || section->Pitch() != pitch_) return kDdErrGeneric;
+  std::memcpy(section->Pixels(), pixels_.get(), size_t(pitch_) * size_t(height_));
+  dcSection_ = std::move(section);
+  dc_ = std::make_unique<MemoryDc>();
+  dc_->Select(dcSection_.get());
+  locked_ = true;
+  *out = dc_.get();
+  return kDdOk;
+}
+
+HResult MemorySurface::ReleaseDC(MemoryDc* dc) {
+  if (!dc_ || dc != dc_.get()) return kDdErrNoDc;
+  if (!lost_) std::memcpy(pixels_.get(), dcSection_->Pixels(), size_t(pitch_) * size_t(height_));
+  dc_.reset();
+  dcSection_.reset();
+  locked_ = false;
+  Present();
+  return kDdOk;
+}
+
+MemorySurface* MemorySurface::GetAttachedSurface() const {
+  return backBuffers_.empty() ? nullptr : backBuffers_.front().get();
+}
+
+HResult MemorySurface::Flip(uint32_t) {
+  if (backBuffers_.empty()) return kDdErrNotFlippable;
+  if (HResult hr = CheckUsable(); hr != kDdOk) return hr;
+  for (const auto& back : backBuffers_) {
+    if (HResult hr = back->CheckUsable(); hr != kDdOk) return hr;
+  }
+  // The front takes the first back buffer's memory; the old front's goes to the last.
+  std::unique_ptr<uint8_t[]> old = std::move(pixels_);
+  pixels_ = std::move(backBuffers_.front()->pixels_);
+  for (size_t i = 0; i + 1 < backBuffers_.size(); ++i) {
+    backBuffers_[i]->pixels_ = std::move(backBuffers_[i + 1]->pixels_);
+  }
+  backBuffers_.back()->pixels_ = std::move(old);
+  Present();
+  return kDdOk;
+}
+
+HResult MemorySurface::Restore() {
+  if (lost_) std::memset(pixels_.get(), 0, size_t(pitch_) * size_t(height_));
+  lost_ = false;
+  for (const auto& back : backBuffers_) back->Restore();
+  return kDdOk;
+}
+
+void MemorySurface::SetLost(bool lost) {
+  lost_ = lost;
+  for (const auto& back : backBuffers_) back->SetLost(lost);
+}
+
+void MemorySurface::SetPresentationSink(PresentationSink* sink, bool linear) {
+  sink_ = sink;
+  linear_ = linear;
+}
+
+void MemorySurface::SetPresentLinear(bool linear) { (front_ ? front_ : this)->linear_ = linear; }
+
+bool MemorySurface::PresentsLinear() const { return (front_ ? front_ : this)->linear_; }
+
+void MemorySurface::Present() {
+  if (!sink_) return;
+  const ScaleFilter filter = linear_ ? ScaleFilter::kLinear : ScaleFilter::kNearest;
+  const bool bgra = format_.rgbBitCount == 32 && format_.rBitMask == 0xFF0000 &&
+                    format_.gBitMask == 0xFF00 && format_.bBitMask == 0xFF;
+  if (bgra) {
+    sink_->HandOver(pixels_.get(), width_, height_, int32_t(pitch_), filter);
+    return;
+  }
+  // Other depths become BGRA here, so the window only ever sees one layout.
+  std::vector<uint32_t> converted(size_t(width_) * size_t(height_));
+  const int bytes = BytesPerPixel();
+  for (int y = 0; y < height_; ++y) {
+    const uint8_t* p = pixels_.get() + ptrdiff_t{y} * pitch_;
+    uint32_t* out = converted.data() + size_t(y) * size_t(width_);
+    for (int x = 0; x < width_; ++x, p += bytes) out[x] = UnpackArgb(format_, ReadPixel(p));
+  }
+  sink_->HandOver(reinterpret_cast<const uint8_t*>(converted.data()), width_, height_, width_ * 4,
+                  filter);
 }
 
 }  // namespace bw::host
