@@ -51,11 +51,16 @@ uint32_t Texel(const Texture& t, const RasterState& s, int x, int y, bool* keyed
   return UnpackArgb(t.format, raw);
 }
 
+// Texel coordinates far outside the texture all address the same way as a near one would, so
+// they are held where integer conversion stays defined.
+double Bounded(double v) { return std::isfinite(v) ? std::clamp(v, -1e6, 1e6) : 0.0; }
+
 uint32_t Sample(const Texture& t, const RasterState& s, float u, float v, bool* keyed) {
   if (!s.linear) {
-    return Texel(t, s, int(std::floor(u * float(t.width))), int(std::floor(v * float(t.height))), keyed);
+    return Texel(t, s, int(std::floor(Bounded(double(u) * t.width))),
+                 int(std::floor(Bounded(double(v) * t.height))), keyed);
   }
-  const double fx = double(u) * t.width - 0.5, fy = double(v) * t.height - 0.5;
+  const double fx = Bounded(double(u) * t.width - 0.5), fy = Bounded(double(v) * t.height - 0.5);
   const double x0 = std::floor(fx), y0 = std::floor(fy);
   const double ax = fx - x0, ay = fy - y0;
   const int ix = int(x0), iy = int(y0);
@@ -157,12 +162,13 @@ void DrawTriangle(const DdSurfaceDesc& target, const Texture& tex, const RasterS
     std::swap(v[1], v[2]);
     area = -area;
   }
-  const float minX = std::min({v[0]->x, v[1]->x, v[2]->x}), maxX = std::max({v[0]->x, v[1]->x, v[2]->x});
-  const float minY = std::min({v[0]->y, v[1]->y, v[2]->y}), maxY = std::max({v[0]->y, v[1]->y, v[2]->y});
-  const int x0 = std::max(s.viewport.left, int(std::floor(minX)));
-  const int x1 = std::min(s.viewport.right, int(std::ceil(maxX)) + 1);
-  const int y0 = std::max(s.viewport.top, int(std::floor(minY)));
-  const int y1 = std::min(s.viewport.bottom, int(std::ceil(maxY)) + 1);
+  if (!std::isfinite(area)) return;
+  const double minX = std::min({v[0]->x, v[1]->x, v[2]->x}), maxX = std::max({v[0]->x, v[1]->x, v[2]->x});
+  const double minY = std::min({v[0]->y, v[1]->y, v[2]->y}), maxY = std::max({v[0]->y, v[1]->y, v[2]->y});
+  const int x0 = int(std::clamp(std::floor(minX), double(s.viewport.left), double(s.viewport.right)));
+  const int x1 = int(std::clamp(std::ceil(maxX) + 1, double(s.viewport.left), double(s.viewport.right)));
+  const int y0 = int(std::clamp(std::floor(minY), double(s.viewport.top), double(s.viewport.bottom)));
+  const int y1 = int(std::clamp(std::ceil(maxY) + 1, double(s.viewport.top), double(s.viewport.bottom)));
   const int bytes = int(target.pixelFormat.rgbBitCount / 8);
   for (int y = y0; y < y1; ++y) {
     const double py = y + 0.5;

@@ -49,7 +49,7 @@ HResult DirectDraw::GetCaps(DdCaps* hardware, DdCaps* emulation) const {
   if (!hardware && !emulation) return kDdErrInvalidParams;
   DdCaps caps;
   caps.caps = kDdCaps3d | kDdCapsBlt | kDdCapsBltStretch | kDdCapsColorKey;
-  caps.caps2 = kDdCaps2CanRenderWindowed;
+  caps.caps2 = kDdCaps2CanRenderWindowed | kDdCaps2CanManageTexture;
   caps.videoMemoryTotal = caps.videoMemoryFree = kVideoMemory;
   if (hardware) *hardware = caps;
   if (emulation) *emulation = caps;

@@ -35,6 +35,7 @@ constexpr uint32_t kDdCapsBltStretch = 0x200;
 constexpr uint32_t kDdCapsColorKey = 0x400000;
 constexpr uint32_t kDdCapsNoHardware = 0x2000000;
 constexpr uint32_t kDdCaps2CanRenderWindowed = 0x80000;
+constexpr uint32_t kDdCaps2CanManageTexture = 0x800000;
 
 struct DdCaps {
   uint32_t caps = 0;

@@ -16,6 +16,13 @@ bool Inside(const DdRect& r, int width, int height) {
          r.top < r.bottom;
 }
 
+// Blits map coordinates through 64-bit products; rectangles this far out are refused.
+constexpr int32_t kMaxCoordinate = 1 << 28;
+bool Reasonable(const DdRect& r) {
+  return r.left > -kMaxCoordinate && r.top > -kMaxCoordinate && r.right < kMaxCoordinate &&
+         r.bottom < kMaxCoordinate;
+}
+
 DdRect Intersect(const DdRect& a, const DdRect& b) {
   return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
           std::min(a.bottom, b.bottom)};
@@ -158,7 +165,7 @@ HResult MemorySurface::Blt(const DdRect* dest, MemorySurface* src, const DdRect*
   }
   if (blitterRefuses_) return kDdErrUnsupported;
   const DdRect d = dest ? *dest : DdRect{0, 0, width_, height_};
-  if (d.left >= d.right || d.top >= d.bottom) return kDdErrInvalidRect;
+  if (d.left >= d.right || d.top >= d.bottom || !Reasonable(d)) return kDdErrInvalidRect;
   if (!clipper_ && !Inside(d, width_, height_)) return kDdErrInvalidRect;
   DdRect s{};
   if (src) {
@@ -179,8 +186,8 @@ HResult MemorySurface::Blt(const DdRect* dest, MemorySurface* src, const DdRect*
     srcPixels = snapshot.get();
   }
   const bool keyed = src && (flags & kDdBltKeySrc);
-  const int64_t dw = d.right - d.left, dh = d.bottom - d.top;
-  const int64_t sw = s.right - s.left, sh = s.bottom - s.top;
+  const int64_t dw = int64_t{d.right} - d.left, dh = int64_t{d.bottom} - d.top;
+  const int64_t sw = int64_t{s.right} - s.left, sh = int64_t{s.bottom} - s.top;
   for (const DdRect& clip : clips) {
     const DdRect r = Intersect(d, clip);
     for (int y = r.top; y < r.bottom; ++y) {
@@ -190,10 +197,10 @@ HResult MemorySurface::Blt(const DdRect* dest, MemorySurface* src, const DdRect*
         continue;
       }
       // Nearest pixel by centres, so a clipped blit draws exactly its share of the whole one.
-      const int64_t sy = s.top + ((y - d.top) * 2 + 1) * sh / (2 * dh);
+      const int64_t sy = s.top + ((int64_t{y} - d.top) * 2 + 1) * sh / (2 * dh);
       const uint8_t* srcRow = srcPixels + sy * src->pitch_;
       for (int x = r.left; x < r.right; ++x, out += bytes) {
-        const int64_t sx = s.left + ((x - d.left) * 2 + 1) * sw / (2 * dw);
+        const int64_t sx = s.left + ((int64_t{x} - d.left) * 2 + 1) * sw / (2 * dw);
         const uint32_t v = src->ReadPixel(srcRow + sx * bytes);
         if (keyed && src->KeyMatches(v)) continue;
         WritePixel(out, v, bytes);
@@ -213,8 +220,9 @@ HResult MemorySurface::BltFast(int x, int y, MemorySurface* src, const DdRect* s
   if ((flags & kDdBltFastSrcColorKey) && !src->hasSrcKey_) return kDdErrNoColorKey;
   const DdRect s = srcRect ? *srcRect : DdRect{0, 0, src->width_, src->height_};
   if (!Inside(s, src->width_, src->height_)) return kDdErrInvalidRect;
-  const DdRect d{x, y, x + (s.right - s.left), y + (s.bottom - s.top)};
-  if (!Inside(d, width_, height_)) return kDdErrInvalidRect;
+  const int64_t right = int64_t{x} + (s.right - s.left), bottom = int64_t{y} + (s.bottom - s.top);
+  if (x < 0 || y < 0 || right > width_ || bottom > height_) return kDdErrInvalidRect;
+  const DdRect d{x, y, int32_t(right), int32_t(bottom)};
   // The same copy as Blt at 1:1, without a clipper.
   MemoryClipper* clipper = clipper_;
   clipper_ = nullptr;

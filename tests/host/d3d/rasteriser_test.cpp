@@ -193,6 +193,26 @@ TEST_F(QuadTest, WritesSixteenBitTargetsAndModulatesDiffuse) {
   EXPECT_EQ(Get(*target32, 0, 0) & 0xFFFFFF, 0x804020u);
 }
 
+TEST_F(QuadTest, HostileVerticesStayInsideTheViewport) {
+  auto texture = RandomTexture(2, 2, rng);
+  auto target = MemorySurface::Create(8, 8, Argb32());
+  auto device = Device(target.get(), true);
+  device->SetTexture(0, texture.get());
+  ASSERT_EQ(device->SetViewport({2, 2, 4, 4, 0, 1}), kDdOk);
+  const float nan = std::nanf("");
+  const Vertex wild[5] = {{-1e30f, -1e30f, 0, 1, nan, 0}, {1e30f, -1e30f, 0, 0, 1e30f, 0},
+                          {-1e30f, 1e30f, 0, 1, 0, 1}, {1e30f, 1e30f, 0, 1, 1, 1}, {nan, 3, 0, 1, 0, 0}};
+  ASSERT_EQ(device->BeginScene(), kDdOk);
+  EXPECT_EQ(device->DrawPrimitive(kPrimitiveTriangleStrip, kFvfXyzRhw | kFvfTex1, wild, 5, 0), kDdOk);
+  device->EndScene();
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 8; ++x) {
+      if (x >= 2 && x < 6 && y >= 2 && y < 6) continue;
+      ASSERT_EQ(Get(*target, x, y), 0u) << "outside the viewport " << x << "," << y;
+    }
+  EXPECT_EQ(device->SetViewport({6, 0, 4, 4, 0, 1}), kDdErrInvalidParams);
+}
+
 TEST_F(QuadTest, DeviceRefusesWhatItDoesNotDraw) {
   auto target = MemorySurface::Create(4, 4, Argb32());
   auto device = Device(target.get(), false);

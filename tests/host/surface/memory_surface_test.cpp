@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -136,6 +137,12 @@ TEST(MemorySurface, BlitsRefuseWhatDoesNotFit) {
   EXPECT_EQ(a->Blt(nullptr, b.get(), nullptr, kDdBltKeySrc, nullptr), kDdErrNoColorKey);
   DdBltFx fx;
   EXPECT_EQ(a->Blt(&over, kDdBltColorFill, &fx), kDdErrInvalidRect);
+  MemoryClipper clipper;
+  a->SetClipper(&clipper);
+  DdRect huge{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX};
+  EXPECT_EQ(a->Blt(&huge, b.get(), nullptr, 0, nullptr), kDdErrInvalidRect) << "even with a clipper";
+  a->SetClipper(nullptr);
+  EXPECT_EQ(a->BltFast(INT32_MAX, 0, b.get(), nullptr, 0), kDdErrInvalidRect);
   DdSurfaceDesc d;
   ASSERT_EQ(b->Lock(&d), kDdOk);
   EXPECT_EQ(a->Blt(nullptr, b.get(), nullptr, 0, nullptr), kDdErrSurfaceBusy) << "locked source";
