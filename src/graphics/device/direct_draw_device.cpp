@@ -104,7 +104,7 @@ int DirectDrawDevice::Create(bool emulationOnly, bool useDirect3D, const host::G
                              const host::Guid* direct3dGuid, uint32_t renderDepths, bool windowed,
                              int32_t modeWidth, int32_t modeHeight) {
   if (!comInitialised_) return kDdCreateNoCom;
-  directDraw_.reset();
+  Release();  // gives back a mode the old object set
   bool chosen = false;
   hasDeviceGuid_ = deviceGuid != nullptr;
   if (deviceGuid) deviceGuid_ = *deviceGuid;
