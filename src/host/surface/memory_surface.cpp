@@ -35,37 +35,55 @@ bool SameLayout(const DdPixelFormat& a, const DdPixelFormat& b) {
 
 void WritePixel(uint8_t* p, uint32_t value, int bytes) { std::memcpy(p, &value, size_t(bytes)); }
 
-uint32_t PackChannel(uint32_t value8, uint32_t mask) {
-  if (!mask) return 0;
-  const int bits = std::popcount(mask);
-  const int shift = std::countr_zero(mask);
-  const uint32_t v = bits < 8 ? value8 >> (8 - bits) : value8;
-  return (v << shift) & mask;
-}
-
-uint32_t UnpackChannel(uint32_t raw, uint32_t mask) {
-  const int shift = std::countr_zero(mask);
-  const uint32_t max = mask >> shift;
-  const uint32_t v = (raw & mask) >> shift;
-  return max >= 255 ? v >> (std::bit_width(max) - 8) : (v * 255 + max / 2) / max;
-}
-
 }  // namespace
 
-uint32_t PackArgb(const DdPixelFormat& f, uint32_t argb) {
-  if (f.rgbBitCount == 8) return argb & 0xFF;
-  return PackChannel(argb >> 16 & 0xFF, f.rBitMask) | PackChannel(argb >> 8 & 0xFF, f.gBitMask) |
-         PackChannel(argb & 0xFF, f.bBitMask) | PackChannel(argb >> 24, f.rgbAlphaBitMask);
+PixelCodec::PixelCodec(const DdPixelFormat& f) {
+  palette_ = f.rgbBitCount == 8;
+  const uint32_t masks[4] = {f.rgbAlphaBitMask, f.rBitMask, f.gBitMask, f.bBitMask};
+  for (int i = 0; i < 4; ++i) {
+    channels_[i].mask = masks[i];
+    channels_[i].shift = masks[i] ? std::countr_zero(masks[i]) : 0;
+    channels_[i].bits = std::popcount(masks[i]);
+  }
+  standard32_ = f.rgbBitCount == 32 && f.rBitMask == 0xFF0000 && f.gBitMask == 0xFF00 &&
+                f.bBitMask == 0xFF && (f.rgbAlphaBitMask == 0 || f.rgbAlphaBitMask == 0xFF000000u);
+  hasAlpha_ = f.rgbAlphaBitMask != 0;
 }
 
-uint32_t UnpackArgb(const DdPixelFormat& f, uint32_t raw) {
-  if (f.rgbBitCount == 8) return 0xFF000000u | (raw & 0xFF) * 0x010101u;
-  const uint32_t a = f.rgbAlphaBitMask ? UnpackChannel(raw, f.rgbAlphaBitMask) : 255;
-  const uint32_t r = f.rBitMask ? UnpackChannel(raw, f.rBitMask) : 0;
-  const uint32_t g = f.gBitMask ? UnpackChannel(raw, f.gBitMask) : 0;
-  const uint32_t b = f.bBitMask ? UnpackChannel(raw, f.bBitMask) : 0;
-  return a << 24 | r << 16 | g << 8 | b;
+uint32_t PixelCodec::PackFields(uint32_t argb) const {
+  if (palette_) return argb & 0xFF;
+  uint32_t out = 0;
+  for (int i = 0; i < 4; ++i) {
+    const Channel& c = channels_[i];
+    if (!c.bits) continue;
+    uint32_t v = argb >> (24 - 8 * i) & 0xFF;
+    if (c.bits < 8) v >>= 8 - c.bits;
+    out |= (v << c.shift) & c.mask;
+  }
+  return out;
 }
+
+uint32_t PixelCodec::UnpackFields(uint32_t raw) const {
+  if (palette_) return 0xFF000000u | (raw & 0xFF) * 0x010101u;
+  uint32_t out = channels_[0].bits ? 0 : 0xFF000000u;
+  for (int i = 0; i < 4; ++i) {
+    const Channel& c = channels_[i];
+    if (!c.bits) continue;
+    uint32_t v = (raw & c.mask) >> c.shift;
+    if (c.bits >= 8) {
+      v >>= c.bits - 8;
+    } else {
+      const uint32_t max = (1u << c.bits) - 1;
+      v = (v * 255 + max / 2) / max;
+    }
+    out |= v << (24 - 8 * i);
+  }
+  return out;
+}
+
+uint32_t PackArgb(const DdPixelFormat& f, uint32_t argb) { return PixelCodec(f).Pack(argb); }
+
+uint32_t UnpackArgb(const DdPixelFormat& f, uint32_t raw) { return PixelCodec(f).Unpack(raw); }
 
 HResult MemoryClipper::SetClipList(const std::vector<DdRect>& rects) {
   rects_ = rects;
@@ -365,10 +383,11 @@ void MemorySurface::Present() {
   // Other depths become BGRA here, so the window only ever sees one layout.
   std::vector<uint32_t> converted(size_t(width_) * size_t(height_));
   const int bytes = BytesPerPixel();
+  const PixelCodec codec(format_);
   for (int y = 0; y < height_; ++y) {
     const uint8_t* p = pixels_.get() + ptrdiff_t{y} * pitch_;
     uint32_t* out = converted.data() + size_t(y) * size_t(width_);
-    for (int x = 0; x < width_; ++x, p += bytes) out[x] = UnpackArgb(format_, ReadPixel(p));
+    for (int x = 0; x < width_; ++x, p += bytes) out[x] = codec.Unpack(ReadPixel(p));
   }
   sink_->HandOver(reinterpret_cast<const uint8_t*>(converted.data()), width_, height_, width_ * 4,
                   filter);

@@ -219,8 +219,35 @@ class MemorySurface {
 };
 
 // Packs an 0xAARRGGBB colour into a format by truncating each channel to its mask, and
-// unpacks a raw pixel back (channels widened by repeating their top bits; alpha 255 when the
-// format has none). Palettised formats use the low byte as is.
+// unpacks a raw pixel back (channels scaled to 0..255; alpha 255 when the format has none).
+// Palettised formats use the low byte as is (unpacked as grey).
+class PixelCodec {
+ public:
+  explicit PixelCodec(const DdPixelFormat& format);
+  uint32_t Pack(uint32_t argb) const {
+    if (standard32_) return hasAlpha_ ? argb : argb & 0xFFFFFF;
+    return PackFields(argb);
+  }
+  uint32_t Unpack(uint32_t raw) const {
+    if (standard32_) return hasAlpha_ ? raw : raw | 0xFF000000u;
+    return UnpackFields(raw);
+  }
+
+ private:
+  uint32_t PackFields(uint32_t argb) const;
+  uint32_t UnpackFields(uint32_t raw) const;
+
+  struct Channel {
+    uint32_t mask = 0;
+    int shift = 0;
+    int bits = 0;  // 0: the format has no such channel
+  };
+  Channel channels_[4];  // alpha, red, green, blue
+  bool palette_ = false;
+  bool standard32_ = false;  // 8-bit channels where 0xAARRGGBB has them
+  bool hasAlpha_ = false;
+};
+
 uint32_t PackArgb(const DdPixelFormat& format, uint32_t argb);
 uint32_t UnpackArgb(const DdPixelFormat& format, uint32_t raw);
 

@@ -193,6 +193,32 @@ TEST_F(QuadTest, WritesSixteenBitTargetsAndModulatesDiffuse) {
   EXPECT_EQ(Get(*target32, 0, 0) & 0xFFFFFF, 0x804020u);
 }
 
+TEST_F(QuadTest, KeyedTexelsLeaveTheTargetWhenKeyingIsOn) {
+  for (bool linear : {false, true}) {
+    SCOPED_TRACE(linear ? "linear" : "point");
+    auto texture = MemorySurface::Create(2, 1, Argb32());
+    DdSurfaceDesc d;
+    texture->Lock(&d);
+    const uint32_t texels[2] = {0xFF00FF00u, 0xFFFF0000u};
+    std::memcpy(d.surface, texels, 8);
+    texture->Unlock();
+    const DdColorKey key{0xFF00FF00u, 0xFF00FF00u};
+    texture->SetColorKey(kDdCKeySrcBlt, &key);
+    auto target = MemorySurface::Create(2, 1, Argb32());
+    auto device = Device(target.get(), linear);
+    device->SetTexture(0, texture.get());
+    DrawQuad(*device, 0, 0, 2, 1);
+    EXPECT_EQ(Get(*target, 0, 0), 0xFF00FF00u) << "keying off: the key colour is drawn";
+    DdBltFx fx;
+    fx.fillColor = 0x12345678;
+    target->Blt(nullptr, kDdBltColorFill, &fx);
+    device->SetRenderState(kRsColorKeyEnable, 1);
+    DrawQuad(*device, 0, 0, 2, 1);
+    EXPECT_EQ(Get(*target, 0, 0), 0x12345678u) << "keyed texel skipped";
+    EXPECT_EQ(Get(*target, 1, 0), 0xFFFF0000u);
+  }
+}
+
 TEST_F(QuadTest, HostileVerticesStayInsideTheViewport) {
   auto texture = RandomTexture(2, 2, rng);
   auto target = MemorySurface::Create(8, 8, Argb32());
