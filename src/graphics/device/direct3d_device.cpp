@@ -21,8 +21,6 @@ constexpr SlotTarget kSlotTargets[] = {
     {true, host::kTssAlphaArg2},     {false, host::kRsAlphaFunc},
 };
 
-constexpr uint32_t kAddressClamp = 3;
-
 // Texture-format slot of a class bit 4 .. 256; -1 otherwise.
 int FormatSlot(int formatClass) {
   if (formatClass < 4 || formatClass > 256 || !std::has_single_bit(unsigned(formatClass))) return -1;
@@ -60,9 +58,9 @@ int Direct3DDevice::Create(host::MemorySurface* target, const Rect* viewport, bo
     const int slot = FormatSlot(ClassifyPixelFormat(nullptr, nullptr, &f));
     if (slot >= 0 && !textureFormats_[size_t(slot)]) textureFormats_[size_t(slot)] = f;
   }
-  device_->SetTextureStageState(0, host::kTssAddress, kAddressClamp);
-  device_->SetTextureStageState(0, host::kTssAddressU, kAddressClamp);
-  device_->SetTextureStageState(0, host::kTssAddressV, kAddressClamp);
+  device_->SetTextureStageState(0, host::kTssAddress, host::kTaddressClamp);
+  device_->SetTextureStageState(0, host::kTssAddressU, host::kTaddressClamp);
+  device_->SetTextureStageState(0, host::kTssAddressV, host::kTaddressClamp);
   if (depth && viewport) {
     const host::D3dViewport vp{viewport->left, viewport->top, viewport->Width(), viewport->Height(), 0, 1};
     if (device_->SetViewport(vp) != host::kDdOk) {

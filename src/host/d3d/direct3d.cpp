@@ -35,7 +35,7 @@ D3dDevice::D3dDevice(MemorySurface* target) : target_(target) {
   renderStates_[kRsShadeMode] = kShadeGouraud;
   renderStates_[kRsSrcBlend] = kBlendOne;
   renderStates_[kRsDestBlend] = kBlendZero;
-  renderStates_[kRsCullMode] = 3;  // counter-clockwise
+  renderStates_[kRsCullMode] = kCullCcw;
   renderStates_[kRsAlphaFunc] = kCmpAlways;
   renderStates_[kRsTextureFactor] = 0xFFFFFFFFu;
   for (auto& stage : stageStates_) {

@@ -54,6 +54,10 @@ constexpr uint32_t kTssAddressV = 14;
 constexpr uint32_t kTssMagFilter = 16;
 constexpr uint32_t kTssMinFilter = 17;
 
+constexpr uint32_t kCullNone = 1;
+constexpr uint32_t kCullCw = 2;
+constexpr uint32_t kCullCcw = 3;
+
 constexpr HResult kD3dErrInvalidPrimitiveType = DdError(2127);
 constexpr HResult kD3dErrInvalidVertexFormat = DdError(2128);
 constexpr HResult kD3dErrSceneNotInScene = DdError(2132);

@@ -178,12 +178,12 @@ bool AlphaPasses(const RasterState& s, uint32_t alpha) {
   const uint32_t ref = s.alphaRef & 0xFF;
   switch (s.alphaFunc) {
     case kCmpNever: return false;
-    case 2: return alpha < ref;
-    case 3: return alpha == ref;
-    case 4: return alpha <= ref;
-    case 5: return alpha > ref;
-    case 6: return alpha != ref;
-    case 7: return alpha >= ref;
+    case kCmpLess: return alpha < ref;
+    case kCmpEqual: return alpha == ref;
+    case kCmpLessEqual: return alpha <= ref;
+    case kCmpGreater: return alpha > ref;
+    case kCmpNotEqual: return alpha != ref;
+    case kCmpGreaterEqual: return alpha >= ref;
     default: return true;
   }
 }
@@ -292,12 +292,6 @@ bool ReadVertices(uint32_t fvf, const void* data, size_t count, std::vector<Rast
     if (fvf & kFvfTex1) std::memcpy(&v.u, q, 4), std::memcpy(&v.v, q + 4, 4);
   }
   return true;
-}
-
-uint32_t SampleTexture(const RasterState& state, float u, float v) {
-  const Texture t = Describe(state.texture);
-  if (!t.pixels) return 0xFFFFFFFFu;
-  return Sample(t, state, u, v, nullptr);
 }
 
 bool DrawTriangles(MemorySurface* target, const RasterState& state, uint32_t type,

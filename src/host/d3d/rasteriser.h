@@ -45,6 +45,12 @@ constexpr uint32_t kBlendOne = 2;
 constexpr uint32_t kBlendSrcAlpha = 5;
 constexpr uint32_t kBlendInvSrcAlpha = 6;
 constexpr uint32_t kCmpNever = 1;
+constexpr uint32_t kCmpLess = 2;
+constexpr uint32_t kCmpEqual = 3;
+constexpr uint32_t kCmpLessEqual = 4;
+constexpr uint32_t kCmpGreater = 5;
+constexpr uint32_t kCmpNotEqual = 6;
+constexpr uint32_t kCmpGreaterEqual = 7;
 constexpr uint32_t kCmpAlways = 8;
 
 // Shade modes.
@@ -79,9 +85,6 @@ struct RasterState {
 // Reads count vertices of format fvf (position with rhw, optional diffuse colour, optional one
 // texture coordinate pair); false for any other format.
 bool ReadVertices(uint32_t fvf, const void* data, size_t count, std::vector<RasterVertex>* out);
-
-// The 0xAARRGGBB texel at (u, v), sampled as the state asks.
-uint32_t SampleTexture(const RasterState& state, float u, float v);
 
 // Draws triangles of the type into target (not locked); false for a type it does not draw or
 // too few vertices.
