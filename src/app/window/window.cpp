@@ -124,7 +124,7 @@ host::LRESULT Window::Procedure(host::HWND hwnd, uint32_t message, host::WPARAM 
   auto* window = static_cast<Window*>(host::GetWindowUserData(hwnd));
   if (!window) return host::DefWindowProc(hwnd, message, wParam, lParam);
   // WM_CREATE arrives before CreateWindow has returned the handle.
-  if (!window->handle_ && message == host::WM_CREATE) window->handle_ = hwnd;
+  if (message == host::WM_CREATE) window->handle_ = hwnd;
   return window->Dispatch(message, wParam, lParam);
 }
 

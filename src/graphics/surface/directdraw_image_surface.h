@@ -1,7 +1,7 @@
 // A picture kept in DirectDraw memory (video, system memory or a texture). It hands out no
 // pixel pointer: everything that touches its pixels locks the DirectDraw surface. It remembers
 // what it needs to make itself again after a loss: the picture's name, the fill colour and the
-// colour key.
+// colour key. A picture loaded from memory without a name comes back blank.
 #pragma once
 
 #include <cstdint>
