@@ -1,11 +1,116 @@
 #include "host/surface/memory_surface.h"
 
+#include <algorithm>
+#include <bit>
 #include <cstring>
 #include <new>
 
 #include "host/gdi/memory_dc.h"
+#include "host/presentation_sink.h"
 
 namespace bw::host {
+namespace {
+
+bool Inside(const DdRect& r, int width, int height) {
+  return r.left >= 0 && r.top >= 0 && r.right <= width && r.bottom <= height && r.left < r.right &&
+         r.top < r.bottom;
+}
+
+// Blits map coordinates through 64-bit products; rectangles this far out are refused.
+constexpr int32_t kMaxCoordinate = 1 << 28;
+bool Reasonable(const DdRect& r) {
+  return r.left > -kMaxCoordinate && r.top > -kMaxCoordinate && r.right < kMaxCoordinate &&
+         r.bottom < kMaxCoordinate;
+}
+
+DdRect Intersect(const DdRect& a, const DdRect& b) {
+  return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+          std::min(a.bottom, b.bottom)};
+}
+
+bool SameLayout(const DdPixelFormat& a, const DdPixelFormat& b) {
+  return a.rgbBitCount == b.rgbBitCount && a.rBitMask == b.rBitMask && a.gBitMask == b.gBitMask &&
+         a.bBitMask == b.bBitMask && a.rgbAlphaBitMask == b.rgbAlphaBitMask;
+}
+
+void WritePixel(uint8_t* p, uint32_t value, int bytes) { std::memcpy(p, &value, size_t(bytes)); }
+
+}  // namespace
+
+PixelCodec::PixelCodec(const DdPixelFormat& f) {
+  palette_ = f.rgbBitCount == 8;
+  const uint32_t masks[4] = {f.rgbAlphaBitMask, f.rBitMask, f.gBitMask, f.bBitMask};
+  for (int i = 0; i < 4; ++i) {
+    channels_[i].mask = masks[i];
+    channels_[i].shift = masks[i] ? std::countr_zero(masks[i]) : 0;
+    channels_[i].bits = std::popcount(masks[i]);
+  }
+  standard32_ = f.rgbBitCount == 32 && f.rBitMask == 0xFF0000 && f.gBitMask == 0xFF00 &&
+                f.bBitMask == 0xFF && (f.rgbAlphaBitMask == 0 || f.rgbAlphaBitMask == 0xFF000000u);
+  hasAlpha_ = f.rgbAlphaBitMask != 0;
+}
+
+uint32_t PixelCodec::PackFields(uint32_t argb) const {
+  if (palette_) return argb & 0xFF;
+  uint32_t out = 0;
+  for (int i = 0; i < 4; ++i) {
+    const Channel& c = channels_[i];
+    if (!c.bits) continue;
+    uint32_t v = argb >> (24 - 8 * i) & 0xFF;
+    if (c.bits < 8) v >>= 8 - c.bits;
+    out |= (v << c.shift) & c.mask;
+  }
+  return out;
+}
+
+uint32_t PixelCodec::UnpackFields(uint32_t raw) const {
+  if (palette_) return 0xFF000000u | (raw & 0xFF) * 0x010101u;
+  uint32_t out = channels_[0].bits ? 0 : 0xFF000000u;
+  for (int i = 0; i < 4; ++i) {
+    const Channel& c = channels_[i];
+    if (!c.bits) continue;
+    uint32_t v = (raw & c.mask) >> c.shift;
+    if (c.bits >= 8) {
+      v >>= c.bits - 8;
+    } else {
+      const uint32_t max = (1u << c.bits) - 1;
+      v = (v * 255 + max / 2) / max;
+    }
+    out |= v << (24 - 8 * i);
+  }
+  return out;
+}
+
+uint32_t PackArgb(const DdPixelFormat& f, uint32_t argb) { return PixelCodec(f).Pack(argb); }
+
+uint32_t UnpackArgb(const DdPixelFormat& f, uint32_t raw) { return PixelCodec(f).Unpack(raw); }
+
+HResult MemoryClipper::SetClipList(const std::vector<DdRect>& rects) {
+  rects_ = rects;
+  hasList_ = true;
+  hwnd_ = HWND{};
+  return kDdOk;
+}
+
+HResult MemoryClipper::SetHWnd(HWND hwnd) {
+  hwnd_ = hwnd;
+  hasList_ = false;
+  rects_.clear();
+  return kDdOk;
+}
+
+std::vector<DdRect> MemoryClipper::ClipRects(int width, int height) const {
+  const DdRect whole{0, 0, width, height};
+  if (!hasList_) return {whole};
+  std::vector<DdRect> out;
+  for (const DdRect& r : rects_) {
+    DdRect c = Intersect(r, whole);
+    if (c.left < c.right && c.top < c.bottom) out.push_back(c);
+  }
+  return out;
+}
+
+MemorySurface::~MemorySurface() = default;
 
 std::unique_ptr<MemorySurface> MemorySurface::Create(int width, int height,
                                                      const DdPixelFormat& format) {
@@ -24,29 +129,125 @@ std::unique_ptr<MemorySurface> MemorySurface::Create(int width, int height,
   return s;
 }
 
+std::unique_ptr<MemorySurface> MemorySurface::CreateFlipChain(int width, int height,
+                                                              const DdPixelFormat& format,
+                                                              int backBuffers) {
+  if (backBuffers < 1) return nullptr;
+  auto front = Create(width, height, format);
+  if (!front) return nullptr;
+  for (int i = 0; i < backBuffers; ++i) {
+    auto back = Create(width, height, format);
+    if (!back) return nullptr;
+    back->front_ = front.get();
+    front->backBuffers_.push_back(std::move(back));
+  }
+  return front;
+}
+
 HResult MemorySurface::GetPixelFormat(DdPixelFormat* out) const {
   if (!out || out->size != sizeof(DdPixelFormat)) return kDdErrInvalidParams;
   *out = format_;
   return kDdOk;
 }
 
-HResult MemorySurface::Blt(const DdRect* rect, uint32_t flags, const DdBltFx* fx) {
+HResult MemorySurface::CheckUsable() const {
   if (lost_) return kDdErrSurfaceLost;
   if (locked_) return kDdErrSurfaceBusy;
-  if (!(flags & kDdBltColorFill) || !fx || fx->size != kDdBltFxSize) return kDdErrInvalidParams;
-  if (blitterRefuses_) return kDdErrUnsupported;
-  DdRect r = rect ? *rect : DdRect{0, 0, width_, height_};
-  if (r.left < 0 || r.top < 0 || r.right > width_ || r.bottom > height_ || r.left >= r.right ||
-      r.top >= r.bottom) {
-    return kDdErrInvalidParams;
-  }
-  const int bytes = int(format_.rgbBitCount / 8);
-  const uint32_t color = fx->fillColor;
-  for (int y = r.top; y < r.bottom; ++y) {
-    uint8_t* p = pixels_.get() + y * pitch_ + ptrdiff_t{r.left} * bytes;
-    for (int x = r.left; x < r.right; ++x, p += bytes) std::memcpy(p, &color, size_t(bytes));
-  }
   return kDdOk;
+}
+
+uint32_t MemorySurface::ReadPixel(const uint8_t* p) const {
+  uint32_t v = 0;
+  std::memcpy(&v, p, size_t(BytesPerPixel()));
+  return v;
+}
+
+bool MemorySurface::KeyMatches(uint32_t pixel) const {
+  const uint32_t high = std::max(srcKey_.low, srcKey_.high);
+  return pixel >= srcKey_.low && pixel <= high;
+}
+
+HResult MemorySurface::Blt(const DdRect* dest, uint32_t flags, const DdBltFx* fx) {
+  return Blt(dest, nullptr, nullptr, flags, fx);
+}
+
+HResult MemorySurface::Blt(const DdRect* dest, MemorySurface* src, const DdRect* srcRect,
+                           uint32_t flags, const DdBltFx* fx) {
+  if (HResult hr = CheckUsable(); hr != kDdOk) return hr;
+  const bool fill = (flags & kDdBltColorFill) != 0;
+  if (fill ? (!fx || fx->size != kDdBltFxSize) : !src) return kDdErrInvalidParams;
+  if (src) {
+    if (HResult hr = src->CheckUsable(); hr != kDdOk && src != this) return hr;
+    if (!SameLayout(format_, src->format_)) return kDdErrInvalidPixelFormat;
+    if ((flags & kDdBltKeySrc) && !src->hasSrcKey_) return kDdErrNoColorKey;
+  }
+  if (blitterRefuses_) return kDdErrUnsupported;
+  const DdRect d = dest ? *dest : DdRect{0, 0, width_, height_};
+  if (d.left >= d.right || d.top >= d.bottom || !Reasonable(d)) return kDdErrInvalidRect;
+  if (!clipper_ && !Inside(d, width_, height_)) return kDdErrInvalidRect;
+  DdRect s{};
+  if (src) {
+    s = srcRect ? *srcRect : DdRect{0, 0, src->width_, src->height_};
+    if (!Inside(s, src->width_, src->height_)) return kDdErrInvalidRect;
+  }
+  const std::vector<DdRect> clips =
+      clipper_ ? clipper_->ClipRects(width_, height_) : std::vector<DdRect>{d};
+  const int bytes = BytesPerPixel();
+  // A copy within one surface reads from a snapshot so overlapping areas come out whole.
+  std::unique_ptr<uint8_t[]> snapshot;
+  const uint8_t* srcPixels = src ? src->pixels_.get() : nullptr;
+  if (src == this) {
+    const size_t size = size_t(pitch_) * size_t(height_);
+    snapshot.reset(new (std::nothrow) uint8_t[size]);
+    if (!snapshot) return kDdErrGeneric;
+    std::memcpy(snapshot.get(), pixels_.get(), size);
+    srcPixels = snapshot.get();
+  }
+  const bool keyed = src && (flags & kDdBltKeySrc);
+  const int64_t dw = int64_t{d.right} - d.left, dh = int64_t{d.bottom} - d.top;
+  const int64_t sw = int64_t{s.right} - s.left, sh = int64_t{s.bottom} - s.top;
+  for (const DdRect& clip : clips) {
+    const DdRect r = Intersect(d, clip);
+    for (int y = r.top; y < r.bottom; ++y) {
+      uint8_t* out = pixels_.get() + ptrdiff_t{y} * pitch_ + ptrdiff_t{r.left} * bytes;
+      if (!src) {
+        for (int x = r.left; x < r.right; ++x, out += bytes) WritePixel(out, fx->fillColor, bytes);
+        continue;
+      }
+      // Nearest pixel by centres, so a clipped blit draws exactly its share of the whole one.
+      const int64_t sy = s.top + ((int64_t{y} - d.top) * 2 + 1) * sh / (2 * dh);
+      const uint8_t* srcRow = srcPixels + sy * src->pitch_;
+      for (int x = r.left; x < r.right; ++x, out += bytes) {
+        const int64_t sx = s.left + ((int64_t{x} - d.left) * 2 + 1) * sw / (2 * dw);
+        const uint32_t v = src->ReadPixel(srcRow + sx * bytes);
+        if (keyed && src->KeyMatches(v)) continue;
+        WritePixel(out, v, bytes);
+      }
+    }
+  }
+  Present();
+  return kDdOk;
+}
+
+HResult MemorySurface::BltFast(int x, int y, MemorySurface* src, const DdRect* srcRect,
+                               uint32_t flags) {
+  if (!src) return kDdErrInvalidParams;
+  if (HResult hr = CheckUsable(); hr != kDdOk) return hr;
+  if (HResult hr = src->CheckUsable(); hr != kDdOk && src != this) return hr;
+  if (!SameLayout(format_, src->format_)) return kDdErrInvalidPixelFormat;
+  if ((flags & kDdBltFastSrcColorKey) && !src->hasSrcKey_) return kDdErrNoColorKey;
+  const DdRect s = srcRect ? *srcRect : DdRect{0, 0, src->width_, src->height_};
+  if (!Inside(s, src->width_, src->height_)) return kDdErrInvalidRect;
+  const int64_t right = int64_t{x} + (s.right - s.left), bottom = int64_t{y} + (s.bottom - s.top);
+  if (x < 0 || y < 0 || right > width_ || bottom > height_) return kDdErrInvalidRect;
+  const DdRect d{x, y, int32_t(right), int32_t(bottom)};
+  // The same copy as Blt at 1:1, without a clipper.
+  MemoryClipper* clipper = clipper_;
+  clipper_ = nullptr;
+  const uint32_t bltFlags = (flags & kDdBltFastSrcColorKey) ? kDdBltKeySrc : 0;
+  const HResult hr = Blt(&d, src, &s, bltFlags, nullptr);
+  clipper_ = clipper;
+  return hr;
 }
 
 HResult MemorySurface::Lock(DdSurfaceDesc* out) {
@@ -62,10 +263,134 @@ HResult MemorySurface::Lock(DdSurfaceDesc* out) {
   return kDdOk;
 }
 
-HResult MemorySurface::Unlock() {
-  if (!locked_) return kDdErrNotLocked;
-  locked_ = false;
+HResult MemorySurface::GetSurfaceDesc(DdSurfaceDesc* out) const {
+  if (!out) return kDdErrInvalidParams;
+  *out = DdSurfaceDesc{};
+  out->flags = kDdsdCaps | kDdsdWidth | kDdsdHeight | kDdsdPixelFormat;
+  out->caps = caps_;
+  out->caps2 = caps2_;
+  out->backBufferCount = uint32_t(backBuffers_.size());
+  out->width = uint32_t(width_);
+  out->height = uint32_t(height_);
+  out->pitch = int32_t(pitch_);
+  out->pixelFormat = format_;
   return kDdOk;
+}
+
+HResult MemorySurface::Unlock() {
+  if (!locked_ || dc_) return kDdErrNotLocked;
+  locked_ = false;
+  Present();
+  return kDdOk;
+}
+
+HResult MemorySurface::SetColorKey(uint32_t flags, const DdColorKey* key) {
+  if (lost_) return kDdErrSurfaceLost;
+  if (flags != kDdCKeySrcBlt) return kDdErrInvalidParams;
+  hasSrcKey_ = key != nullptr;
+  if (key) srcKey_ = *key;
+  return kDdOk;
+}
+
+HResult MemorySurface::GetColorKey(uint32_t flags, DdColorKey* out) const {
+  if (flags != kDdCKeySrcBlt || !out) return kDdErrInvalidParams;
+  if (!hasSrcKey_) return kDdErrNoColorKey;
+  *out = srcKey_;
+  return kDdOk;
+}
+
+HResult MemorySurface::SetClipper(MemoryClipper* clipper) {
+  clipper_ = clipper;
+  return kDdOk;
+}
+
+HResult MemorySurface::GetDC(MemoryDc** out) {
+  if (!out) return kDdErrInvalidParams;
+  if (dc_) return kDdErrDcAlreadyCreated;
+  if (HResult hr = CheckUsable(); hr != kDdOk) return hr;
+  auto section = DibSection::Create(width_, height_, int(format_.rgbBitCount));
+  if (!section || section->Pitch() != pitch_) return kDdErrGeneric;
+  std::memcpy(section->Pixels(), pixels_.get(), size_t(pitch_) * size_t(height_));
+  dcSection_ = std::move(section);
+  dc_ = std::make_unique<MemoryDc>();
+  dc_->Select(dcSection_.get());
+  locked_ = true;
+  *out = dc_.get();
+  return kDdOk;
+}
+
+HResult MemorySurface::ReleaseDC(MemoryDc* dc) {
+  if (!dc_ || dc != dc_.get()) return kDdErrNoDc;
+  if (!lost_) std::memcpy(pixels_.get(), dcSection_->Pixels(), size_t(pitch_) * size_t(height_));
+  dc_.reset();
+  dcSection_.reset();
+  locked_ = false;
+  Present();
+  return kDdOk;
+}
+
+MemorySurface* MemorySurface::GetAttachedSurface() const {
+  return backBuffers_.empty() ? nullptr : backBuffers_.front().get();
+}
+
+HResult MemorySurface::Flip(uint32_t) {
+  if (backBuffers_.empty()) return kDdErrNotFlippable;
+  if (HResult hr = CheckUsable(); hr != kDdOk) return hr;
+  for (const auto& back : backBuffers_) {
+    if (HResult hr = back->CheckUsable(); hr != kDdOk) return hr;
+  }
+  // The front takes the first back buffer's memory; the old front's goes to the last.
+  std::unique_ptr<uint8_t[]> old = std::move(pixels_);
+  pixels_ = std::move(backBuffers_.front()->pixels_);
+  for (size_t i = 0; i + 1 < backBuffers_.size(); ++i) {
+    backBuffers_[i]->pixels_ = std::move(backBuffers_[i + 1]->pixels_);
+  }
+  backBuffers_.back()->pixels_ = std::move(old);
+  Present();
+  return kDdOk;
+}
+
+HResult MemorySurface::Restore() {
+  if (lost_) std::memset(pixels_.get(), 0, size_t(pitch_) * size_t(height_));
+  lost_ = false;
+  for (const auto& back : backBuffers_) back->Restore();
+  return kDdOk;
+}
+
+void MemorySurface::SetLost(bool lost) {
+  lost_ = lost;
+  for (const auto& back : backBuffers_) back->SetLost(lost);
+}
+
+void MemorySurface::SetPresentationSink(PresentationSink* sink, bool linear) {
+  sink_ = sink;
+  linear_ = linear;
+}
+
+void MemorySurface::SetPresentLinear(bool linear) { (front_ ? front_ : this)->linear_ = linear; }
+
+bool MemorySurface::PresentsLinear() const { return (front_ ? front_ : this)->linear_; }
+
+void MemorySurface::Present() {
+  if (!sink_) return;
+  const ScaleFilter filter = linear_ ? ScaleFilter::kLinear : ScaleFilter::kNearest;
+  const bool bgra = format_.rgbBitCount == 32 && format_.rBitMask == 0xFF0000 &&
+                    format_.gBitMask == 0xFF00 && format_.bBitMask == 0xFF;
+  if (bgra) {
+    sink_->HandOver(pixels_.get(), width_, height_, int32_t(pitch_), filter);
+    return;
+  }
+  // Other depths become BGRA here, so the window only ever sees one layout.
+  std::vector<uint32_t> converted(size_t(width_) * size_t(height_));
+  const int bytes = BytesPerPixel();
+  const PixelCodec codec(format_);
+  for (int y = 0; y < height_; ++y) {
+    const uint8_t* p = pixels_.get() + ptrdiff_t{y} * pitch_;
+    uint32_t* out = converted.data() + size_t(y) * size_t(width_);
+    for (int x = 0; x < width_; ++x, p += bytes) out[x] = codec.Unpack(ReadPixel(p));
+  }
+  sink_->HandOver(reinterpret_cast<const uint8_t*>(converted.data()), width_, height_, width_ * 4,
+                  filter);
 }
 
 }  // namespace bw::host

@@ -1,27 +1,46 @@
-// The host's DirectDraw-style surface in memory: pixels with a pixel format, a colour fill by
-// the blitter, and lock and unlock. Result codes follow DirectDraw's (0 done).
+// The host's DirectDraw-style surface in memory: pixels with a pixel format, colour fills,
+// copies and nearest stretches with source colour keys and clippers, device contexts over the
+// memory DCs, flip chains, and a lost state. Result codes follow DirectDraw's (0 done).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
+
+#include "host/messages.h"
 
 namespace bw::host {
 
+class DibSection;
+class MemoryDc;
+class PresentationSink;
+
 using HResult = int32_t;
+constexpr HResult DdError(uint32_t code) { return HResult(0x88760000u | code); }
 constexpr HResult kDdOk = 0;
 constexpr HResult kDdErrInvalidParams = -2147024809;  // 0x80070057
 constexpr HResult kDdErrUnsupported = -2147467263;    // 0x80004001
-constexpr HResult kDdErrSurfaceBusy = -2005532242;    // 0x887601AE
-constexpr HResult kDdErrNotLocked = -2005532200;      // 0x887601D8
-constexpr HResult kDdErrSurfaceLost = -2005532222;    // 0x887601C2
+constexpr HResult kDdErrGeneric = -2147467259;        // 0x80004005
+constexpr HResult kDdErrSurfaceBusy = DdError(430);
+constexpr HResult kDdErrNotLocked = DdError(584);
+constexpr HResult kDdErrSurfaceLost = DdError(450);
+constexpr HResult kDdErrInvalidRect = DdError(150);
+constexpr HResult kDdErrInvalidPixelFormat = DdError(145);
+constexpr HResult kDdErrNoColorKey = DdError(215);
+constexpr HResult kDdErrNotFlippable = DdError(582);
+constexpr HResult kDdErrNoClipList = DdError(205);
+constexpr HResult kDdErrDcAlreadyCreated = DdError(620);
+constexpr HResult kDdErrNoDc = DdError(586);
+constexpr HResult kDdErrNotFound = DdError(255);
 
 // Pixel-format flags of DdPixelFormat.
 constexpr uint32_t kDdpfAlphaPixels = 0x1;
 constexpr uint32_t kDdpfPaletteIndexed8 = 0x20;
 constexpr uint32_t kDdpfRgb = 0x40;
+constexpr uint32_t kDdpfZBuffer = 0x400;
 
-// The 32-byte pixel-format record.
+// The 32-byte pixel-format record. For a Z-buffer format rgbBitCount is the depth.
 struct DdPixelFormat {
   uint32_t size = 32;
   uint32_t flags = 0;
@@ -40,8 +59,12 @@ struct DdRect {
   int32_t bottom = 0;
 };
 
-// What a lock hands out.
+// What a surface is asked for with, what a lock hands out and what GetSurfaceDesc reports.
 struct DdSurfaceDesc {
+  uint32_t flags = 0;  // kDdsd bits: which fields a creation request fills
+  uint32_t caps = 0;
+  uint32_t caps2 = 0;
+  uint32_t backBufferCount = 0;
   uint32_t width = 0;
   uint32_t height = 0;
   int32_t pitch = 0;
@@ -49,8 +72,37 @@ struct DdSurfaceDesc {
   DdPixelFormat pixelFormat;
 };
 
+struct DdColorKey {
+  uint32_t low = 0;
+  uint32_t high = 0;
+};
+
+constexpr uint32_t kDdsdCaps = 0x1;
+constexpr uint32_t kDdsdHeight = 0x2;
+constexpr uint32_t kDdsdWidth = 0x4;
+constexpr uint32_t kDdsdBackBufferCount = 0x20;
+constexpr uint32_t kDdsdPixelFormat = 0x1000;
+constexpr uint32_t kDdsdTextureStage = 0x100000;
+
+constexpr uint32_t kDdsCapsBackBuffer = 0x4;
+constexpr uint32_t kDdsCapsComplex = 0x8;
+constexpr uint32_t kDdsCapsFlip = 0x10;
+constexpr uint32_t kDdsCapsOffscreenPlain = 0x40;
+constexpr uint32_t kDdsCapsPrimarySurface = 0x200;
+constexpr uint32_t kDdsCapsSystemMemory = 0x800;
+constexpr uint32_t kDdsCapsTexture = 0x1000;
+constexpr uint32_t kDdsCaps3dDevice = 0x2000;
+constexpr uint32_t kDdsCapsVideoMemory = 0x4000;
+constexpr uint32_t kDdsCapsZBuffer = 0x20000;
+constexpr uint32_t kDdsCaps2TextureManage = 0x10;
+
 constexpr uint32_t kDdBltColorFill = 0x400;
+constexpr uint32_t kDdBltKeySrc = 0x8000;
 constexpr uint32_t kDdBltWait = 0x1000000;
+constexpr uint32_t kDdBltFastSrcColorKey = 0x1;
+constexpr uint32_t kDdBltFastWait = 0x10;
+constexpr uint32_t kDdCKeySrcBlt = 0x8;
+constexpr uint32_t kDdFlipWait = 0x1;
 
 // The blit-effects record; its size field carries the platform record's size.
 constexpr uint32_t kDdBltFxSize = 100;
@@ -59,31 +111,91 @@ struct DdBltFx {
   uint32_t fillColor = 0;
 };
 
+// A clip list; a clipper bound to a window clips to the window's client area, which is the
+// whole target surface here.
+class MemoryClipper {
+ public:
+  HResult SetClipList(const std::vector<DdRect>& rects);
+  HResult SetHWnd(HWND hwnd);
+  HWND GetHWnd() const { return hwnd_; }
+  // The rectangles a blit onto a width x height target may touch.
+  std::vector<DdRect> ClipRects(int width, int height) const;
+
+ private:
+  std::vector<DdRect> rects_;
+  HWND hwnd_;
+  bool hasList_ = false;
+};
+
 class MemorySurface {
  public:
+  ~MemorySurface();
+
   // Null for a size below 1, a bit count other than 8, 16, 24 or 32, or too many bytes.
   static std::unique_ptr<MemorySurface> Create(int width, int height, const DdPixelFormat& format);
+  // A front surface with backBuffers attached behind it, all alike; Flip rotates them.
+  static std::unique_ptr<MemorySurface> CreateFlipChain(int width, int height,
+                                                        const DdPixelFormat& format, int backBuffers);
 
   HResult GetPixelFormat(DdPixelFormat* out) const;
-  // Only the colour fill is a blit this surface does now; the rectangle (null: the whole
-  // surface) must lie inside it.
-  HResult Blt(const DdRect* rect, uint32_t flags, const DdBltFx* fx);
+  // A colour fill of dest (null: the whole surface), or with src a copy of srcRect (null: the
+  // whole source) scaled to dest by nearest pixel. Without a clipper dest must lie inside.
+  HResult Blt(const DdRect* dest, uint32_t flags, const DdBltFx* fx);
+  HResult Blt(const DdRect* dest, MemorySurface* src, const DdRect* srcRect, uint32_t flags,
+              const DdBltFx* fx);
+  // An unscaled copy to (x, y); the whole copy must lie inside both surfaces. Clippers are not
+  // consulted.
+  HResult BltFast(int x, int y, MemorySurface* src, const DdRect* srcRect, uint32_t flags);
   HResult Lock(DdSurfaceDesc* out);
   HResult Unlock();
+  // Size, pitch, format and the capabilities the surface was made with; no pixel pointer.
+  HResult GetSurfaceDesc(DdSurfaceDesc* out) const;
+  void SetCaps(uint32_t caps, uint32_t caps2) { caps_ = caps, caps2_ = caps2; }
+
+  HResult SetColorKey(uint32_t flags, const DdColorKey* key);  // null key clears
+  HResult GetColorKey(uint32_t flags, DdColorKey* out) const;
+  HResult SetClipper(MemoryClipper* clipper);  // not owned; null detaches
+  MemoryClipper* GetClipper() const { return clipper_; }
+
+  // A device context over the pixels; drawing through it lands in the surface at ReleaseDC.
+  HResult GetDC(MemoryDc** out);
+  HResult ReleaseDC(MemoryDc* dc);
+
+  // The first back buffer of a flip chain (owned by the front), or null.
+  MemorySurface* GetAttachedSurface() const;
+  HResult Flip(uint32_t flags);
+  HResult IsLost() const { return lost_ ? kDdErrSurfaceLost : kDdOk; }
+  // Brings lost memory back, cleared: its content is gone.
+  HResult Restore();
 
   int Width() const { return width_; }
   int Height() const { return height_; }
   ptrdiff_t Pitch() const { return pitch_; }
   const uint8_t* Pixels() const { return pixels_.get(); }
   bool IsLocked() const { return locked_; }
+  int BytesPerPixel() const { return int(format_.rgbBitCount / 8); }
+
+  // The window's picture: every change by a blit, fill, DC or flip is converted and handed to
+  // the sink, from any thread. Null detaches.
+  void SetPresentationSink(PresentationSink* sink, bool linear);
+  bool IsPrimary() const { return sink_ != nullptr; }
+  // The chain this surface belongs to presents scaled by linear filtering (the Direct3D path)
+  // or by nearest pixel (the DirectDraw path).
+  void SetPresentLinear(bool linear);
+  bool PresentsLinear() const;
 
   // Test hooks: a lost surface refuses everything; a refusing blitter makes callers fall back
   // to writing locked memory.
-  void SetLost(bool lost) { lost_ = lost; }
+  void SetLost(bool lost);
   void SetBlitterRefuses(bool refuses) { blitterRefuses_ = refuses; }
 
  private:
   MemorySurface() = default;
+
+  HResult CheckUsable() const;
+  bool KeyMatches(uint32_t pixel) const;
+  uint32_t ReadPixel(const uint8_t* p) const;
+  void Present();
 
   std::unique_ptr<uint8_t[]> pixels_;
   int width_ = 0;
@@ -93,6 +205,50 @@ class MemorySurface {
   bool locked_ = false;
   bool lost_ = false;
   bool blitterRefuses_ = false;
+  bool hasSrcKey_ = false;
+  DdColorKey srcKey_;
+  MemoryClipper* clipper_ = nullptr;
+  std::unique_ptr<DibSection> dcSection_;
+  std::unique_ptr<MemoryDc> dc_;
+  std::vector<std::unique_ptr<MemorySurface>> backBuffers_;
+  PresentationSink* sink_ = nullptr;
+  bool linear_ = false;
+  uint32_t caps_ = 0;
+  uint32_t caps2_ = 0;
+  MemorySurface* front_ = nullptr;  // for a back buffer, the chain's front (its owner)
 };
+
+// Packs an 0xAARRGGBB colour into a format by truncating each channel to its mask, and
+// unpacks a raw pixel back (channels scaled to 0..255; alpha 255 when the format has none).
+// Palettised formats use the low byte as is (unpacked as grey).
+class PixelCodec {
+ public:
+  explicit PixelCodec(const DdPixelFormat& format);
+  uint32_t Pack(uint32_t argb) const {
+    if (standard32_) return hasAlpha_ ? argb : argb & 0xFFFFFF;
+    return PackFields(argb);
+  }
+  uint32_t Unpack(uint32_t raw) const {
+    if (standard32_) return hasAlpha_ ? raw : raw | 0xFF000000u;
+    return UnpackFields(raw);
+  }
+
+ private:
+  uint32_t PackFields(uint32_t argb) const;
+  uint32_t UnpackFields(uint32_t raw) const;
+
+  struct Channel {
+    uint32_t mask = 0;
+    int shift = 0;
+    int bits = 0;  // 0: the format has no such channel
+  };
+  Channel channels_[4];  // alpha, red, green, blue
+  bool palette_ = false;
+  bool standard32_ = false;  // 8-bit channels where 0xAARRGGBB has them
+  bool hasAlpha_ = false;
+};
+
+uint32_t PackArgb(const DdPixelFormat& format, uint32_t argb);
+uint32_t UnpackArgb(const DdPixelFormat& format, uint32_t raw);
 
 }  // namespace bw::host

@@ -2,49 +2,265 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "host/gdi/memory_dc.h"
+#include "host/presentation_sink.h"
+
 namespace bw::host {
 namespace {
 
-DdPixelFormat Rgb32() {
+DdPixelFormat Format(uint32_t bits, uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
   DdPixelFormat f;
-  f.flags = kDdpfRgb;
-  f.rgbBitCount = 32;
-  f.rBitMask = 0xFF0000, f.gBitMask = 0xFF00, f.bBitMask = 0xFF;
+  f.flags = bits == 8 ? kDdpfPaletteIndexed8 : kDdpfRgb;
+  f.rgbBitCount = bits;
+  f.rBitMask = r, f.gBitMask = g, f.bBitMask = b, f.rgbAlphaBitMask = a;
   return f;
 }
 
-TEST(MemorySurface, FillsLocksAndRefuses) {
-  DdPixelFormat odd = Rgb32();
-  odd.rgbBitCount = 12;
-  EXPECT_EQ(MemorySurface::Create(4, 4, odd), nullptr);
-  EXPECT_EQ(MemorySurface::Create(0, 4, Rgb32()), nullptr);
-  auto s = MemorySurface::Create(4, 3, Rgb32());
-  ASSERT_NE(s, nullptr);
-  DdPixelFormat got;
-  ASSERT_EQ(s->GetPixelFormat(&got), kDdOk);
-  EXPECT_EQ(got.rBitMask, 0xFF0000u);
+DdPixelFormat Rgb32() { return Format(32, 0xFF0000, 0xFF00, 0xFF, 0); }
 
+// One of each format class the engine tells apart, "other" being a 32-bit BGR layout.
+std::vector<DdPixelFormat> AllFormats() {
+  return {Format(32, 0xFF, 0xFF00, 0xFF0000, 0),        Format(8, 0, 0, 0, 0),
+          Format(16, 0x7C00, 0x03E0, 0x001F, 0),        Format(16, 0xF800, 0x07E0, 0x001F, 0),
+          Format(24, 0xFF0000, 0xFF00, 0xFF, 0),        Rgb32(),
+          Format(16, 0x7C00, 0x03E0, 0x001F, 0x8000),   Format(16, 0x0F00, 0x00F0, 0x000F, 0xF000),
+          Format(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000u)};
+}
+
+uint32_t Get(const MemorySurface& s, int x, int y) {
+  uint32_t v = 0;
+  std::memcpy(&v, s.Pixels() + y * s.Pitch() + x * s.BytesPerPixel(), size_t(s.BytesPerPixel()));
+  return v;
+}
+
+void Put(MemorySurface& s, int x, int y, uint32_t v) {
+  DdSurfaceDesc d;
+  ASSERT_EQ(s.Lock(&d), kDdOk);
+  std::memcpy(d.surface + y * d.pitch + x * s.BytesPerPixel(), &v, size_t(s.BytesPerPixel()));
+  s.Unlock();
+}
+
+// Random pixels drawn from a few values so that keys hit often.
+void FillRandom(MemorySurface& s, std::mt19937& rng) {
+  const uint32_t mask = s.BytesPerPixel() == 4 ? 0xFFFFFFFFu : (1u << (8 * s.BytesPerPixel())) - 1;
+  const uint32_t values[4] = {0x12345678u & mask, 0x00ABCDEFu & mask, 0x7Fu, 0x0u};
+  for (int y = 0; y < s.Height(); ++y)
+    for (int x = 0; x < s.Width(); ++x) Put(s, x, y, values[rng() % 4]);
+}
+
+struct Copy {
+  std::vector<uint32_t> pixels;
+  int width, height;
+  uint32_t at(int x, int y) const { return pixels[size_t(y * width + x)]; }
+};
+
+Copy Snapshot(const MemorySurface& s) {
+  Copy c{{}, s.Width(), s.Height()};
+  for (int y = 0; y < s.Height(); ++y)
+    for (int x = 0; x < s.Width(); ++x) c.pixels.push_back(Get(s, x, y));
+  return c;
+}
+
+// What a blit of src's s onto dest's d (inside clip) must leave: nearest source pixel by
+// centres, key pixels skipped, everything else untouched.
+Copy Reference(const Copy& before, const Copy& src, DdRect d, DdRect s, DdRect clip, bool keyed,
+               uint32_t key) {
+  Copy out = before;
+  for (int y = std::max(d.top, clip.top); y < std::min(d.bottom, clip.bottom); ++y) {
+    for (int x = std::max(d.left, clip.left); x < std::min(d.right, clip.right); ++x) {
+      const double fx = s.left + (x - d.left + 0.5) * (s.right - s.left) / (d.right - d.left);
+      const double fy = s.top + (y - d.top + 0.5) * (s.bottom - s.top) / (d.bottom - d.top);
+      const uint32_t v = src.at(int(fx), int(fy));
+      if (keyed && v == key) continue;
+      out.pixels[size_t(y * out.width + x)] = v;
+    }
+  }
+  return out;
+}
+
+TEST(MemorySurface, BlitsMatchTheReferenceInEveryFormat) {
+  std::mt19937 rng(7);
+  for (const DdPixelFormat& f : AllFormats()) {
+    SCOPED_TRACE(testing::Message() << "bits " << f.rgbBitCount << " red " << f.rBitMask);
+    auto src = MemorySurface::Create(13, 9, f);
+    auto dst = MemorySurface::Create(20, 17, f);
+    ASSERT_TRUE(src && dst);
+    for (int round = 0; round < 6; ++round) {
+      FillRandom(*src, rng);
+      FillRandom(*dst, rng);
+      const bool keyed = round % 2 == 1;
+      const DdColorKey key{0x7F, 0x7F};
+      ASSERT_EQ(src->SetColorKey(kDdCKeySrcBlt, keyed ? &key : nullptr), kDdOk);
+      const Copy before = Snapshot(*dst), source = Snapshot(*src);
+      const DdRect whole{0, 0, 20, 17};
+      if (round < 2) {  // fast blit, 1:1
+        DdRect s{2, 1, 11, 8};
+        ASSERT_EQ(dst->BltFast(5, 4, src.get(), &s, keyed ? kDdBltFastSrcColorKey : 0), kDdOk);
+        const Copy want = Reference(before, source, {5, 4, 14, 11}, s, whole, keyed, 0x7F);
+        EXPECT_EQ(Snapshot(*dst).pixels, want.pixels) << "fast blit";
+      } else if (round < 4) {  // stretched up and down
+        DdRect s{1, 0, 12, 9}, d{-0, 2, 19, 7};
+        ASSERT_EQ(dst->Blt(&d, src.get(), &s, keyed ? kDdBltKeySrc : 0, nullptr), kDdOk);
+        const Copy want = Reference(before, source, d, s, whole, keyed, 0x7F);
+        EXPECT_EQ(Snapshot(*dst).pixels, want.pixels) << "stretched blit";
+      } else {  // clipped by a clip list, hanging over the edges
+        MemoryClipper clipper;
+        const DdRect c1{0, 0, 8, 17}, c2{12, 3, 30, 9};
+        clipper.SetClipList({c1, c2});
+        dst->SetClipper(&clipper);
+        DdRect d{-5, -2, 25, 15};
+        ASSERT_EQ(dst->Blt(&d, src.get(), nullptr, keyed ? kDdBltKeySrc : 0, nullptr), kDdOk);
+        Copy want = Reference(before, source, d, {0, 0, 13, 9}, c1, keyed, 0x7F);
+        want = Reference(want, source, d, {0, 0, 13, 9}, {12, 3, 20, 9}, keyed, 0x7F);
+        EXPECT_EQ(Snapshot(*dst).pixels, want.pixels) << "clipped blit";
+        dst->SetClipper(nullptr);
+      }
+    }
+  }
+}
+
+TEST(MemorySurface, StretchingNeverSmooths) {
+  // What the display's stretch probe looks at: one-pixel columns of white and black doubled.
+  const DdPixelFormat f565 = Format(16, 0xF800, 0x07E0, 0x001F, 0);
+  auto small = MemorySurface::Create(100, 100, f565);
+  auto large = MemorySurface::Create(200, 200, f565);
+  for (int y = 0; y < 100; ++y)
+    for (int x = 0; x < 100; ++x) Put(*small, x, y, x % 2 ? 0xFFFF : 0);
+  ASSERT_EQ(large->Blt(nullptr, small.get(), nullptr, kDdBltWait, nullptr), kDdOk);
+  for (int x = 90; x < 110; ++x) {
+    const uint32_t v = Get(*large, x, 100);
+    EXPECT_TRUE(v == 0 || v == 0xFFFF) << "column " << x << " holds " << v;
+  }
+}
+
+TEST(MemorySurface, BlitsRefuseWhatDoesNotFit) {
+  auto a = MemorySurface::Create(8, 8, Rgb32());
+  auto b = MemorySurface::Create(8, 8, Rgb32());
+  auto c16 = MemorySurface::Create(8, 8, Format(16, 0xF800, 0x07E0, 0x001F, 0));
+  DdRect over{4, 4, 9, 8}, empty{3, 3, 3, 5};
+  EXPECT_EQ(a->Blt(&over, b.get(), nullptr, 0, nullptr), kDdErrInvalidRect) << "no clipper";
+  EXPECT_EQ(a->Blt(&empty, b.get(), nullptr, 0, nullptr), kDdErrInvalidRect);
+  EXPECT_EQ(a->Blt(nullptr, b.get(), &over, 0, nullptr), kDdErrInvalidRect) << "source outside";
+  EXPECT_EQ(a->BltFast(4, 0, b.get(), nullptr, 0), kDdErrInvalidRect);
+  EXPECT_EQ(a->Blt(nullptr, c16.get(), nullptr, 0, nullptr), kDdErrInvalidPixelFormat);
+  EXPECT_EQ(a->Blt(nullptr, b.get(), nullptr, kDdBltKeySrc, nullptr), kDdErrNoColorKey);
+  DdBltFx fx;
+  EXPECT_EQ(a->Blt(&over, kDdBltColorFill, &fx), kDdErrInvalidRect);
+  MemoryClipper clipper;
+  a->SetClipper(&clipper);
+  DdRect huge{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX};
+  EXPECT_EQ(a->Blt(&huge, b.get(), nullptr, 0, nullptr), kDdErrInvalidRect) << "even with a clipper";
+  a->SetClipper(nullptr);
+  EXPECT_EQ(a->BltFast(INT32_MAX, 0, b.get(), nullptr, 0), kDdErrInvalidRect);
+  DdSurfaceDesc d;
+  ASSERT_EQ(b->Lock(&d), kDdOk);
+  EXPECT_EQ(a->Blt(nullptr, b.get(), nullptr, 0, nullptr), kDdErrSurfaceBusy) << "locked source";
+  b->Unlock();
+  b->SetLost(true);
+  EXPECT_EQ(a->BltFast(0, 0, b.get(), nullptr, 0), kDdErrSurfaceLost);
+}
+
+TEST(MemorySurface, BlitWithinOneSurfaceReadsTheOldPixels) {
+  auto s = MemorySurface::Create(6, 1, Rgb32());
+  for (int x = 0; x < 6; ++x) Put(*s, x, 0, uint32_t(x + 1));
+  DdRect src{0, 0, 4, 1};
+  ASSERT_EQ(s->BltFast(2, 0, s.get(), &src, 0), kDdOk);
+  EXPECT_EQ(Snapshot(*s).pixels, (std::vector<uint32_t>{1, 2, 1, 2, 3, 4}));
+}
+
+TEST(MemorySurface, FillsLocksAndDeviceContexts) {
+  auto s = MemorySurface::Create(4, 3, Rgb32());
   DdBltFx fx;
   fx.fillColor = 0x00ABCDEF;
   DdRect inside{1, 1, 3, 2};
   ASSERT_EQ(s->Blt(&inside, kDdBltColorFill | kDdBltWait, &fx), kDdOk);
-  DdRect outside{1, 1, 5, 2};
-  EXPECT_EQ(s->Blt(&outside, kDdBltColorFill, &fx), kDdErrInvalidParams);
-  EXPECT_EQ(s->Blt(nullptr, 0, &fx), kDdErrInvalidParams) << "only colour fills";
+  EXPECT_EQ(Get(*s, 1, 1), 0x00ABCDEFu);
+  EXPECT_EQ(Get(*s, 3, 1), 0u);
 
-  DdSurfaceDesc desc;
-  ASSERT_EQ(s->Lock(&desc), kDdOk);
-  EXPECT_EQ(desc.pitch, 16);
-  const uint32_t* row1 = reinterpret_cast<const uint32_t*>(desc.surface + desc.pitch);
-  EXPECT_EQ(row1[0], 0u);
-  EXPECT_EQ(row1[1], 0x00ABCDEFu);
-  EXPECT_EQ(row1[3], 0u);
-  EXPECT_EQ(s->Lock(&desc), kDdErrSurfaceBusy);
-  EXPECT_EQ(s->Blt(nullptr, kDdBltColorFill, &fx), kDdErrSurfaceBusy);
-  EXPECT_EQ(s->Unlock(), kDdOk);
+  MemoryDc* dc = nullptr;
+  ASSERT_EQ(s->GetDC(&dc), kDdOk);
+  MemoryDc* second = nullptr;
+  EXPECT_EQ(s->GetDC(&second), kDdErrDcAlreadyCreated);
+  DdSurfaceDesc d;
+  EXPECT_EQ(s->Lock(&d), kDdErrSurfaceBusy) << "a context holds the surface";
+  EXPECT_EQ(Get(*s, 1, 1), reinterpret_cast<const uint32_t*>(dc->Selected()->Pixels())[5]);
+  auto other = DibSection::Create(1, 1, 32);
+  reinterpret_cast<uint32_t*>(other->Pixels())[0] = 0x00112233;
+  MemoryDc otherDc;
+  otherDc.Select(other.get());
+  ASSERT_TRUE(BitBlt(*dc, 0, 2, 1, 1, otherDc, 0, 0));
+  EXPECT_EQ(Get(*s, 0, 2), 0u) << "drawing lands at ReleaseDC";
+  EXPECT_EQ(s->ReleaseDC(&otherDc), kDdErrNoDc);
+  ASSERT_EQ(s->ReleaseDC(dc), kDdOk);
+  EXPECT_EQ(Get(*s, 0, 2), 0x00112233u);
   EXPECT_EQ(s->Unlock(), kDdErrNotLocked);
-  s->SetLost(true);
-  EXPECT_EQ(s->Lock(&desc), kDdErrSurfaceLost);
+}
+
+class CapturingSink : public PresentationSink {
+ public:
+  int shown = 0;
+  Frame last;
+
+ protected:
+  void Show(const Frame& frame) override {
+    ++shown;
+    last = frame;
+  }
+};
+
+TEST(MemorySurface, FlipChainsRotateAndPresent) {
+  const DdPixelFormat f565 = Format(16, 0xF800, 0x07E0, 0x001F, 0);
+  EXPECT_EQ(MemorySurface::CreateFlipChain(2, 2, f565, 0), nullptr);
+  auto front = MemorySurface::CreateFlipChain(2, 2, f565, 2);
+  ASSERT_NE(front, nullptr);
+  MemorySurface* back = front->GetAttachedSurface();
+  ASSERT_NE(back, nullptr);
+  EXPECT_EQ(back->Flip(0), kDdErrNotFlippable);
+  CapturingSink sink;
+  front->SetPresentationSink(&sink, false);
+
+  DdBltFx fx;
+  fx.fillColor = 0xF800;  // pure red in 565
+  ASSERT_EQ(back->Blt(nullptr, kDdBltColorFill, &fx), kDdOk);
+  EXPECT_FALSE(sink.PresentPending()) << "a back buffer is not the window";
+  ASSERT_EQ(front->Flip(kDdFlipWait), kDdOk);
+  EXPECT_EQ(Get(*front, 1, 1), 0xF800u);
+  EXPECT_EQ(Get(*back, 1, 1), 0u) << "the second back buffer came forward";
+  ASSERT_TRUE(sink.PresentPending());
+  ASSERT_EQ(sink.last.width, 2);
+  EXPECT_EQ(sink.last.filter, ScaleFilter::kNearest);
+  const uint8_t red[4] = {0, 0, 255, 255};
+  EXPECT_EQ(std::memcmp(sink.last.bgra.data(), red, 4), 0) << "565 becomes BGRA for the window";
+  ASSERT_EQ(front->Flip(0), kDdOk);
+  ASSERT_EQ(front->Flip(0), kDdOk);
+  EXPECT_EQ(Get(*front, 0, 0), 0u) << "three buffers come round in three flips";
+  EXPECT_EQ(Get(*back, 0, 0), 0xF800u);
+
+  back->SetPresentLinear(true);
+  EXPECT_TRUE(front->PresentsLinear()) << "the chain presents as one";
+  ASSERT_EQ(front->Blt(nullptr, kDdBltColorFill, &fx), kDdOk);
+  front->SetLost(true);
+  EXPECT_EQ(back->IsLost(), kDdErrSurfaceLost);
+  EXPECT_EQ(front->Flip(0), kDdErrSurfaceLost);
+  ASSERT_EQ(front->Restore(), kDdOk);
+  EXPECT_EQ(back->IsLost(), kDdOk);
+  EXPECT_EQ(Get(*front, 0, 0), 0u) << "restored memory comes back empty";
+}
+
+TEST(PixelPacking, RoundTripsTheFormats) {
+  const DdPixelFormat f565 = Format(16, 0xF800, 0x07E0, 0x001F, 0);
+  const DdPixelFormat f4444 = Format(16, 0x0F00, 0x00F0, 0x000F, 0xF000);
+  EXPECT_EQ(PackArgb(f565, 0xFFFF8000u), 0xFC00u);
+  EXPECT_EQ(UnpackArgb(f565, 0xFFFF), 0xFFFFFFFFu);
+  EXPECT_EQ(UnpackArgb(f565, 0x0000), 0xFF000000u) << "no alpha reads as opaque";
+  EXPECT_EQ(PackArgb(f4444, 0x80FF0010u), 0x8F01u);
+  EXPECT_EQ(UnpackArgb(f4444, 0xF0F0), 0xFF00FF00u);
+  EXPECT_EQ(UnpackArgb(Rgb32(), 0x00123456u), 0xFF123456u);
 }
 
 }  // namespace

@@ -1,0 +1,162 @@
+#include "graphics/device/direct3d_device.h"
+
+#include <gtest/gtest.h>
+
+#include "common/global.h"
+#include "graphics/pixel/surface_rows.h"
+#include "graphics/surface/directdraw_image_surface.h"
+
+namespace bw {
+namespace {
+
+host::DdPixelFormat Rgb32() { return host::DirectDraw::DisplayFormat(32); }
+
+class DeviceTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    host::SetDisplayModeSize(320, 240);
+    SetExclusiveModeLatched(false);
+  }
+  void TearDown() override {
+    host::SetDisplayModeSize(640, 480);
+    SetExclusiveModeLatched(false);
+  }
+};
+
+TEST_F(DeviceTest, CreationReadsModesCapsAndTheDirect3DChoice) {
+  DirectDrawDevice device;
+  ASSERT_EQ(device.Create(false, false, nullptr, nullptr, 0, true, 320, 240), 0);
+  EXPECT_EQ(device.AllowedDepthMask(), DirectDrawDevice::DepthBit(32) | DirectDrawDevice::DepthBit(16));
+  EXPECT_EQ(device.AllowedDepthMask(), 0x5);
+  EXPECT_TRUE(device.Has60Hz());
+  EXPECT_TRUE(device.CanRenderWindowed());
+
+  DirectDrawDevice other;
+  ASSERT_EQ(other.Create(false, false, nullptr, nullptr, 0, true, 800, 600), 0);
+  EXPECT_EQ(other.AllowedDepthMask(), 0) << "no mode of another size";
+
+  DirectDrawDevice withDirect3D;
+  ASSERT_EQ(withDirect3D.Create(false, true, nullptr, nullptr, 0, true, 320, 240), 0);
+  EXPECT_EQ(withDirect3D.Direct3DType(), kD3dTypeHal) << "the one hardware device is chosen";
+  EXPECT_EQ(withDirect3D.Direct3DGuid(), host::kIidDirect3DHalDevice);
+  FreeDirectDrawDeviceList();
+}
+
+TEST_F(DeviceTest, ModeSwitchFallsBackToExclusiveAndStaysThere) {
+  DirectDrawDevice device;
+  ASSERT_EQ(device.Create(false, false, nullptr, nullptr, 0, true, 320, 240), 0);
+  EXPECT_EQ(device.SetDisplayMode(host::HWND{3}, 320, 240, 24, true), kModeDepthNotAllowed);
+  ASSERT_EQ(device.SetDisplayMode(host::HWND{3}, 320, 240, 16, true), 0);
+  EXPECT_TRUE(ExclusiveModeLatched()) << "the normal level refused the mode";
+  EXPECT_EQ(device.CooperativeState(), kCoopExclusive);
+  EXPECT_EQ(device.ModeRefresh(), 60);
+  EXPECT_EQ(device.DisplayDepth(), 16);
+  EXPECT_EQ(device.SetDisplayMode(host::HWND{3}, 320, 240, 16, true), kModeNoDirectDrawOrSameDepth);
+
+  ASSERT_EQ(device.RestoreMode(true), 0);
+  EXPECT_EQ(device.ModeState(), kModeStateDesktop);
+  EXPECT_EQ(device.CooperativeState(), kCoopNormal);
+  ASSERT_EQ(device.SetDisplayMode(host::HWND{3}, 320, 240, 32, false), 0);
+  EXPECT_EQ(device.CooperativeState(), kCoopExclusive) << "later switches go straight to exclusive";
+  EXPECT_EQ(device.ModeRefresh(), 0);
+
+  DirectDrawDevice none;
+  EXPECT_EQ(none.SetDisplayMode(host::HWND{3}, 320, 240, 32, false), kModeNoDirectDrawOrSameDepth);
+  EXPECT_EQ(none.RestoreMode(false), kRestoreNoDirectDraw);
+}
+
+class Direct3DTest : public DeviceTest {
+ protected:
+  void SetUp() override {
+    DeviceTest::SetUp();
+    ASSERT_EQ(device.Create(false, true, nullptr, nullptr, 0, true, 320, 240), 0);
+    target = host::MemorySurface::Create(16, 16, Rgb32());
+  }
+  void TearDown() override {
+    device.Release();
+    FreeDirectDrawDeviceList();
+    DeviceTest::TearDown();
+  }
+  Direct3DDevice device;
+  std::unique_ptr<host::MemorySurface> target;
+};
+
+TEST_F(Direct3DTest, CreatesTheDeviceWithFormatsAndDepth) {
+  const Rect viewport{0, 0, 16, 16};
+  EXPECT_EQ(device.SetCullMode(1), kStateNoDevice);
+  ASSERT_EQ(device.Create(target.get(), &viewport, true), 0);
+  EXPECT_EQ(device.ZBufferDepth(), 32) << "the target's own depth";
+  uint32_t address = 0;
+  device.GetDevice()->GetTextureStageState(0, host::kTssAddressU, &address);
+  EXPECT_EQ(address, 3u) << "stage 0 clamps";
+
+  EXPECT_EQ(device.GetTextureFormat(2), nullptr);
+  EXPECT_EQ(device.GetTextureFormat(512), nullptr);
+  EXPECT_EQ(device.GetTextureFormat(24), nullptr);
+  const host::DdPixelFormat* argb = device.GetTextureFormat(kFormat8888);
+  ASSERT_NE(argb, nullptr);
+  EXPECT_EQ(argb->rgbAlphaBitMask, 0xFF000000u);
+  ASSERT_NE(device.GetTextureFormat(kFormat4444), nullptr);
+
+  EXPECT_EQ(device.CreateZBuffer(target.get(), 16), 0);
+  EXPECT_EQ(device.ZBufferDepth(), 16);
+  EXPECT_EQ(device.CreateZBuffer(target.get(), 24), kZNoFormat) << "no 24-bit depth is offered";
+  const Rect outside{0, 0, 32, 32};
+  EXPECT_EQ(device.Create(target.get(), &outside, true), kD3dCreateViewportRefused);
+  EXPECT_EQ(device.Create(nullptr, nullptr, false), kD3dCreateNoTarget);
+}
+
+TEST_F(Direct3DTest, CacheSkipsRepeatsAndReappliesAfterARestore) {
+  ASSERT_EQ(device.Create(target.get(), nullptr, false), 0);
+  host::D3dDevice* d3d = device.GetDevice();
+  int calls = d3d->StateCalls();
+  ASSERT_EQ(device.SetCullMode(1), 0);
+  ASSERT_EQ(device.SetCullMode(1), 0);
+  EXPECT_EQ(d3d->StateCalls(), calls + 1) << "a repeated value is not sent";
+  ASSERT_EQ(device.SetColorOp(2), 0);
+  ASSERT_EQ(device.SetAlphaRef(0), 0);
+  ASSERT_EQ(device.SetAlphaRef(0), 0);
+  EXPECT_EQ(d3d->StateCalls(), calls + 4) << "alpha reference 0 counts as unknown";
+  ASSERT_EQ(device.SetTextureFactor(0x80FFFFFF), 0);
+  ASSERT_EQ(device.SetTextureFactor(0x80FFFFFF), 0);
+  EXPECT_EQ(d3d->StateCalls(), calls + 5);
+
+  host::DirectDraw* dd = device.GetDirectDraw();
+  ASSERT_NE(dd, nullptr);
+  ScopedGlobal<DirectDrawDevice> display(&device);
+  DirectDrawImageSurface texture;
+  const host::DdPixelFormat format = *device.GetTextureFormat(kFormat8888);
+  ASSERT_EQ(texture.Create(4, 4, false, true, &format), 0);
+  ASSERT_EQ(device.SetTexture(&texture), 0);
+  ASSERT_EQ(device.SetTexture(&texture), 0);
+  EXPECT_EQ(d3d->StateCalls(), calls + 6) << "the bound surface is not bound again";
+  EXPECT_EQ(d3d->GetTexture(0), texture.GetDirectDrawSurface());
+
+  // A new device starts from its defaults: the cache sends every known value once.
+  ASSERT_EQ(device.Create(target.get(), nullptr, false), 0);
+  d3d = device.GetDevice();
+  calls = d3d->StateCalls();
+  ASSERT_EQ(device.RenderStateCache(), 0);
+  EXPECT_EQ(d3d->StateCalls(), calls + 4) << "cull, colour op, texture factor and the texture";
+  uint32_t cull = 0, op = 0, factor = 0;
+  d3d->GetRenderState(host::kRsCullMode, &cull);
+  d3d->GetTextureStageState(0, host::kTssColorOp, &op);
+  d3d->GetRenderState(host::kRsTextureFactor, &factor);
+  EXPECT_EQ(cull, 1u);
+  EXPECT_EQ(op, 2u);
+  EXPECT_EQ(factor, 0x80FFFFFFu);
+  EXPECT_EQ(d3d->GetTexture(0), texture.GetDirectDrawSurface());
+  ASSERT_EQ(device.SetCullMode(1), 0);
+  EXPECT_EQ(d3d->StateCalls(), calls + 4) << "and then skips again";
+
+  d3d->SetRefusesStates(true);
+  EXPECT_EQ(device.SetCullMode(2), kStateRefused);
+  EXPECT_EQ(device.RenderStateCache(), kStateRefused);
+  d3d->SetRefusesStates(false);
+  EXPECT_EQ(device.SetCullMode(1), 0);
+  ASSERT_EQ(device.SetTexture(nullptr), 0);
+  EXPECT_EQ(d3d->GetTexture(0), nullptr);
+}
+
+}  // namespace
+}  // namespace bw

@@ -1,0 +1,139 @@
+#include "graphics/surface/directdraw_image_surface.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "common/global.h"
+#include "graphics/device/direct_draw_device.h"
+#include "graphics/pixel/surface_rows.h"
+#include "graphics/surface/image_surface.h"
+#include "resource/images/bmp_loader.h"
+
+namespace bw {
+namespace {
+
+std::vector<uint8_t> Bmp32(const std::vector<uint32_t>& pixels, int width, int height) {
+  std::vector<uint8_t> out;
+  const auto bytes = std::span(reinterpret_cast<const uint8_t*>(pixels.data()), pixels.size() * 4);
+  EXPECT_EQ(BmpLoader::Save(kBmpSave32, bytes, width, height, 32, size_t(width) * 4,
+                            [&](const void* p, size_t n) {
+                              out.insert(out.end(), static_cast<const uint8_t*>(p),
+                                         static_cast<const uint8_t*>(p) + n);
+                              return true;
+                            },
+                            nullptr),
+            kBmpDone);
+  return out;
+}
+
+std::vector<uint8_t> savedBytes;
+int ReadSaved(const std::string& name, std::vector<uint8_t>* bytes) {
+  if (name != "PICTURE.BMP") return 2;
+  *bytes = savedBytes;
+  return 0;
+}
+
+class DirectDrawSurfaceTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(device.Create(false, false, nullptr, nullptr, 0, true, 640, 480), 0);
+    ASSERT_EQ(device.SetDisplayMode(host::HWND{5}, 640, 480, 16, true), 0);  // 565
+  }
+  void TearDown() override { SetExclusiveModeLatched(false); }
+  DirectDrawDevice device;
+  ScopedGlobal<DirectDrawDevice> display{&device};
+};
+
+TEST_F(DirectDrawSurfaceTest, CreateRefusesAndClassifies) {
+  DirectDrawImageSurface s;
+  EXPECT_EQ(s.Create(0, 4, false, false, nullptr), kDdsNoDevice);
+  EXPECT_EQ(s.Create(4, 4, false, true, nullptr), kDdsNoDevice) << "a texture needs a format";
+  {
+    ScopedGlobal<DirectDrawDevice> none(nullptr);
+    EXPECT_EQ(s.Create(4, 4, false, false, nullptr), kDdsNoDevice);
+  }
+  ASSERT_EQ(s.Create(5, 3, false, false, nullptr), 0);
+  EXPECT_EQ(s.GetFormatCode(), kFormat565);
+  EXPECT_TRUE(s.InVideoMemory());
+  EXPECT_EQ(s.GetPixels(), nullptr);
+  EXPECT_EQ(s.GetKind(), kKindDirectDrawImageSurface);
+
+  host::DdPixelFormat argb = host::DirectDraw::DisplayFormat(32);
+  argb.rgbAlphaBitMask = 0xFF000000u;
+  ASSERT_EQ(s.Create(2, 2, true, false, &argb), 0);
+  EXPECT_EQ(s.GetFormatCode(), kFormatX888) << "a plain surface ignores alpha";
+  EXPECT_FALSE(s.InVideoMemory());
+  ASSERT_EQ(s.Create(2, 2, false, true, &argb), 0);
+  EXPECT_EQ(s.GetFormatCode(), kFormat8888);
+}
+
+TEST_F(DirectDrawSurfaceTest, LoadsConvertsAndCopiesPictures) {
+  const std::vector<uint32_t> pixels = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF,
+                                        0xFF808080, 0xFF000000};
+  const std::vector<uint8_t> bmp = Bmp32(pixels, 3, 2);
+  DirectDrawImageSurface s;
+  EXPECT_EQ(s.Load(nullptr, {}, 0), kDdsNoPicture);
+  const std::vector<uint8_t> junk = {1, 2, 3, 4};
+  EXPECT_EQ(s.Load(nullptr, junk, 0), kDdsBadPicture);
+  ASSERT_EQ(s.Load(nullptr, bmp, 0), 0);
+  ASSERT_EQ(s.GetWidth(), 3);
+  EXPECT_EQ(s.GetPixel(0, 0), 0xF800u);
+  EXPECT_EQ(s.GetPixel(1, 0), 0x07E0u);
+  EXPECT_EQ(s.GetPixel(2, 0), 0x001Fu);
+  EXPECT_EQ(s.GetPixel(1, 1), 0x8410u);
+  EXPECT_EQ(s.GetPixel(3, 0), kNoColorKey);
+
+  ImageSurface image;
+  ASSERT_EQ(image.Create(4, 4, 32, 0), 0);
+  image.Fill(0xFF00FF00, nullptr);
+  EXPECT_EQ(s.CopyFromImage(&image, 2, 1, nullptr, nullptr), 0) << "clipped to the surface";
+  EXPECT_EQ(s.GetPixel(2, 1), 0x07E0u);
+  EXPECT_EQ(s.GetPixel(1, 1), 0x8410u) << "left of the copy untouched";
+  EXPECT_EQ(s.CopyFromImage(&image, 10, 10, nullptr, nullptr), 0) << "nothing left";
+  EXPECT_EQ(s.CopyFromImage(nullptr, 0, 0, nullptr, nullptr), kDdsNoSurface);
+}
+
+TEST_F(DirectDrawSurfaceTest, KeysAndRestoreComeBack) {
+  DirectDrawImageSurface s;
+  ASSERT_EQ(s.Create(4, 4, false, false, nullptr), 0);
+  ASSERT_EQ(s.FillColor(0, 0, 255), 0);
+  ASSERT_EQ(s.SetColorKeyRgb(0, 0, 255), 0);
+  EXPECT_EQ(s.GetColorKey(), 0x001Fu);
+  EXPECT_EQ(s.GetColorKeyRgb(), 0x0000FFu);
+  host::DdColorKey key;
+  ASSERT_EQ(s.GetDirectDrawSurface()->GetColorKey(host::kDdCKeySrcBlt, &key), host::kDdOk);
+  EXPECT_EQ(key.low, 0x001Fu);
+
+  EXPECT_EQ(s.SetColorKeyFromPixel(4, 0), kDdsNoSurface);
+  EXPECT_EQ(s.GetColorKey(), 0x001Fu) << "a refused pixel key leaves the keys alone";
+
+  s.GetDirectDrawSurface()->SetLost(true);
+  ASSERT_EQ(s.Restore(1), 0);
+  EXPECT_EQ(s.GetPixel(3, 3), 0x001Fu) << "refilled with the remembered colour";
+  ASSERT_EQ(s.GetDirectDrawSurface()->GetColorKey(host::kDdCKeySrcBlt, &key), host::kDdOk);
+  EXPECT_EQ(key.low, 0x001Fu) << "the RGB key is set again";
+  EXPECT_EQ(s.Restore(1), 0) << "nothing lost: left alone";
+
+  // A pixel key is read again from its position after the picture comes back.
+  savedBytes = Bmp32({0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF}, 2, 2);
+  PictureReader previous = SetPictureReader(&ReadSaved);
+  DirectDrawImageSurface picture;
+  EXPECT_EQ(picture.Load("MISSING.BMP", {}, 0), kDdsNoPicture);
+  ASSERT_EQ(picture.Load("PICTURE.BMP", {}, 0), 0);
+  ASSERT_EQ(picture.SetColorKeyFromPixel(1, 0), 0);
+  EXPECT_EQ(picture.GetColorKey(), 0x07E0u);
+  EXPECT_EQ(picture.GetColorKeyRgb(), kNoColorKey);
+  picture.GetDirectDrawSurface()->SetLost(true);
+  ASSERT_EQ(picture.Restore(1), 0);
+  EXPECT_EQ(picture.GetPixel(0, 0), 0xF800u) << "reloaded by name";
+  EXPECT_EQ(picture.GetColorKey(), 0x07E0u);
+  SetPictureReader(previous);
+
+  ASSERT_EQ(picture.ClearColorKey(), 0);
+  EXPECT_EQ(picture.GetColorKey(), kNoColorKey);
+  EXPECT_EQ(picture.GetDirectDrawSurface()->GetColorKey(host::kDdCKeySrcBlt, &key), host::kDdErrNoColorKey);
+}
+
+}  // namespace
+}  // namespace bw

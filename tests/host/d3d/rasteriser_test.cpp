@@ -1,0 +1,263 @@
+#include "host/d3d/rasteriser.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <random>
+
+#include "host/d3d/direct3d.h"
+
+namespace bw::host {
+namespace {
+
+DdPixelFormat Argb32() {
+  DdPixelFormat f;
+  f.flags = kDdpfRgb | kDdpfAlphaPixels;
+  f.rgbBitCount = 32;
+  f.rBitMask = 0xFF0000, f.gBitMask = 0xFF00, f.bBitMask = 0xFF, f.rgbAlphaBitMask = 0xFF000000u;
+  return f;
+}
+
+DdPixelFormat Rgb565() {
+  DdPixelFormat f;
+  f.flags = kDdpfRgb;
+  f.rgbBitCount = 16;
+  f.rBitMask = 0xF800, f.gBitMask = 0x07E0, f.bBitMask = 0x001F;
+  return f;
+}
+
+uint32_t Get(const MemorySurface& s, int x, int y) {
+  uint32_t v = 0;
+  std::memcpy(&v, s.Pixels() + y * s.Pitch() + x * s.BytesPerPixel(), size_t(s.BytesPerPixel()));
+  return v;
+}
+
+std::unique_ptr<MemorySurface> RandomTexture(int w, int h, std::mt19937& rng) {
+  auto t = MemorySurface::Create(w, h, Argb32());
+  DdSurfaceDesc d;
+  t->Lock(&d);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const uint32_t v = rng();
+      std::memcpy(d.surface + y * d.pitch + x * 4, &v, 4);
+    }
+  t->Unlock();
+  return t;
+}
+
+struct Vertex {
+  float x, y, z, rhw, u, v;
+};
+
+// The presentation quad: (x0, y0) to (x1, y1) showing the whole texture.
+void DrawQuad(D3dDevice& device, float x0, float y0, float x1, float y1) {
+  const Vertex quad[4] = {{x0, y0, 0, 1, 0, 0}, {x1, y0, 0, 1, 1, 0}, {x0, y1, 0, 1, 0, 1}, {x1, y1, 0, 1, 1, 1}};
+  ASSERT_EQ(device.BeginScene(), kDdOk);
+  ASSERT_EQ(device.DrawPrimitive(kPrimitiveTriangleStrip, kFvfXyzRhw | kFvfTex1, quad, 4, 0), kDdOk);
+  ASSERT_EQ(device.EndScene(), kDdOk);
+}
+
+uint32_t Texel(const MemorySurface& t, int x, int y) {
+  return Get(t, std::clamp(x, 0, t.Width() - 1), std::clamp(y, 0, t.Height() - 1));
+}
+
+// Per-pixel reference of the quad at (x0, y0) of size (w, h) for target pixel (x, y).
+uint32_t Expected(const MemorySurface& t, bool linear, int x0, int y0, int w, int h, int x, int y) {
+  const double u = (x + 0.5 - x0) / w, v = (y + 0.5 - y0) / h;
+  if (!linear) return Texel(t, int(std::floor(u * t.Width())), int(std::floor(v * t.Height())));
+  const double fx = u * t.Width() - 0.5, fy = v * t.Height() - 0.5;
+  const int ix = int(std::floor(fx)), iy = int(std::floor(fy));
+  const double ax = fx - ix, ay = fy - iy;
+  uint32_t out = 0;
+  for (int shift = 0; shift < 32; shift += 8) {
+    auto c = [&](int dx, int dy) { return double(Texel(t, ix + dx, iy + dy) >> shift & 0xFF); };
+    const double sum = c(0, 0) * (1 - ax) * (1 - ay) + c(1, 0) * ax * (1 - ay) + c(0, 1) * (1 - ax) * ay +
+                       c(1, 1) * ax * ay;
+    out |= uint32_t(sum + 0.5) << shift;
+  }
+  return out;
+}
+
+bool Near(uint32_t a, uint32_t b) {
+  for (int shift = 0; shift < 32; shift += 8) {
+    if (std::abs(int(a >> shift & 0xFF) - int(b >> shift & 0xFF)) > 1) return false;
+  }
+  return true;
+}
+
+class QuadTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    directDraw = DirectDraw::Create(nullptr);
+    direct3d = std::make_unique<Direct3D>(directDraw.get());
+  }
+  std::unique_ptr<D3dDevice> Device(MemorySurface* target, bool linear) {
+    std::unique_ptr<D3dDevice> device;
+    EXPECT_EQ(direct3d->CreateDevice(kIidDirect3DHalDevice, target, &device), kDdOk);
+    const uint32_t filter = linear ? kTfgLinear : kTfgPoint;
+    device->SetTextureStageState(0, kTssMagFilter, filter);
+    device->SetTextureStageState(0, kTssMinFilter, filter);
+    device->SetTextureStageState(0, kTssAddress, kTaddressClamp);
+    device->SetTextureStageState(0, kTssColorOp, kTopSelectArg1);
+    device->SetTextureStageState(0, kTssAlphaOp, kTopSelectArg1);
+    return device;
+  }
+  std::unique_ptr<DirectDraw> directDraw;
+  std::unique_ptr<Direct3D> direct3d;
+  std::mt19937 rng{11};
+};
+
+TEST_F(QuadTest, TexelCentresComeOutExactly) {
+  for (bool linear : {false, true}) {
+    SCOPED_TRACE(linear ? "linear" : "point");
+    auto texture = RandomTexture(5, 4, rng);
+    auto target = MemorySurface::Create(5, 4, Argb32());
+    auto device = Device(target.get(), linear);
+    device->SetTexture(0, texture.get());
+    DrawQuad(*device, 0, 0, 5, 4);
+    for (int y = 0; y < 4; ++y)
+      for (int x = 0; x < 5; ++x) ASSERT_EQ(Get(*target, x, y), Get(*texture, x, y)) << x << "," << y;
+  }
+}
+
+TEST_F(QuadTest, ScaledQuadsFollowTheReferenceAndStayInside) {
+  for (bool linear : {false, true}) {
+    SCOPED_TRACE(linear ? "linear" : "point");
+    auto texture = RandomTexture(3, 5, rng);
+    auto target = MemorySurface::Create(10, 8, Argb32());
+    DdBltFx fx;
+    fx.fillColor = 0x01020304;
+    target->Blt(nullptr, kDdBltColorFill, &fx);
+    auto device = Device(target.get(), linear);
+    device->SetTexture(0, texture.get());
+    DrawQuad(*device, 1, 1, 9, 7);
+    for (int y = 0; y < 8; ++y) {
+      for (int x = 0; x < 10; ++x) {
+        const uint32_t got = Get(*target, x, y);
+        if (x < 1 || x >= 9 || y < 1 || y >= 7) {
+          ASSERT_EQ(got, 0x01020304u) << "outside the quad " << x << "," << y;
+          continue;
+        }
+        const uint32_t want = Expected(*texture, linear, 1, 1, 8, 6, x, y);
+        if (linear) {
+          ASSERT_TRUE(Near(got, want)) << std::hex << got << " vs " << want << " at " << std::dec << x << "," << y;
+        } else {
+          ASSERT_EQ(got, want) << x << "," << y;
+        }
+      }
+    }
+  }
+}
+
+TEST_F(QuadTest, LinearMagnificationClampsAtTheEdges) {
+  auto texture = RandomTexture(2, 2, rng);
+  auto target = MemorySurface::Create(8, 8, Argb32());
+  auto device = Device(target.get(), true);
+  device->SetTexture(0, texture.get());
+  DrawQuad(*device, 0, 0, 8, 8);
+  // The outer half-texel band reads only the edge texels, never the opposite side.
+  EXPECT_EQ(Get(*target, 0, 0), Get(*texture, 0, 0));
+  EXPECT_EQ(Get(*target, 7, 7), Get(*texture, 1, 1));
+  EXPECT_EQ(Get(*target, 7, 0), Get(*texture, 1, 0));
+}
+
+TEST_F(QuadTest, WritesSixteenBitTargetsAndModulatesDiffuse) {
+  auto texture = RandomTexture(4, 4, rng);
+  auto target = MemorySurface::Create(4, 4, Rgb565());
+  auto device = Device(target.get(), false);
+  device->SetTexture(0, texture.get());
+  DrawQuad(*device, 0, 0, 4, 4);
+  EXPECT_EQ(Get(*target, 2, 3), PackArgb(Rgb565(), Get(*texture, 2, 3)));
+
+  auto target32 = MemorySurface::Create(1, 1, Argb32());
+  auto white = MemorySurface::Create(1, 1, Argb32());
+  DdBltFx fx;
+  fx.fillColor = 0xFFFFFFFF;
+  white->Blt(nullptr, kDdBltColorFill, &fx);
+  auto modulating = Device(target32.get(), false);
+  modulating->SetTexture(0, white.get());
+  modulating->SetTextureStageState(0, kTssColorOp, kTopModulate);
+  modulating->SetTextureStageState(0, kTssColorArg2, kTaDiffuse);
+  struct Lit {
+    float x, y, z, rhw;
+    uint32_t diffuse;
+    float u, v;
+  };
+  const Lit quad[4] = {{0, 0, 0, 1, 0xFF804020u, 0, 0}, {1, 0, 0, 1, 0xFF804020u, 1, 0},
+                       {0, 1, 0, 1, 0xFF804020u, 0, 1}, {1, 1, 0, 1, 0xFF804020u, 1, 1}};
+  modulating->BeginScene();
+  ASSERT_EQ(modulating->DrawPrimitive(kPrimitiveTriangleStrip, kFvfXyzRhw | kFvfDiffuse | kFvfTex1, quad, 4, 0),
+            kDdOk);
+  modulating->EndScene();
+  EXPECT_EQ(Get(*target32, 0, 0) & 0xFFFFFF, 0x804020u);
+}
+
+TEST_F(QuadTest, KeyedTexelsLeaveTheTargetWhenKeyingIsOn) {
+  for (bool linear : {false, true}) {
+    SCOPED_TRACE(linear ? "linear" : "point");
+    auto texture = MemorySurface::Create(2, 1, Argb32());
+    DdSurfaceDesc d;
+    texture->Lock(&d);
+    const uint32_t texels[2] = {0xFF00FF00u, 0xFFFF0000u};
+    std::memcpy(d.surface, texels, 8);
+    texture->Unlock();
+    const DdColorKey key{0xFF00FF00u, 0xFF00FF00u};
+    texture->SetColorKey(kDdCKeySrcBlt, &key);
+    auto target = MemorySurface::Create(2, 1, Argb32());
+    auto device = Device(target.get(), linear);
+    device->SetTexture(0, texture.get());
+    DrawQuad(*device, 0, 0, 2, 1);
+    EXPECT_EQ(Get(*target, 0, 0), 0xFF00FF00u) << "keying off: the key colour is drawn";
+    DdBltFx fx;
+    fx.fillColor = 0x12345678;
+    target->Blt(nullptr, kDdBltColorFill, &fx);
+    device->SetRenderState(kRsColorKeyEnable, 1);
+    DrawQuad(*device, 0, 0, 2, 1);
+    EXPECT_EQ(Get(*target, 0, 0), 0x12345678u) << "keyed texel skipped";
+    EXPECT_EQ(Get(*target, 1, 0), 0xFFFF0000u);
+  }
+}
+
+TEST_F(QuadTest, HostileVerticesStayInsideTheViewport) {
+  auto texture = RandomTexture(2, 2, rng);
+  auto target = MemorySurface::Create(8, 8, Argb32());
+  auto device = Device(target.get(), true);
+  device->SetTexture(0, texture.get());
+  ASSERT_EQ(device->SetViewport({2, 2, 4, 4, 0, 1}), kDdOk);
+  const float nan = std::nanf("");
+  const Vertex wild[5] = {{-1e30f, -1e30f, 0, 1, nan, 0}, {1e30f, -1e30f, 0, 0, 1e30f, 0},
+                          {-1e30f, 1e30f, 0, 1, 0, 1}, {1e30f, 1e30f, 0, 1, 1, 1}, {nan, 3, 0, 1, 0, 0}};
+  ASSERT_EQ(device->BeginScene(), kDdOk);
+  EXPECT_EQ(device->DrawPrimitive(kPrimitiveTriangleStrip, kFvfXyzRhw | kFvfTex1, wild, 5, 0), kDdOk);
+  device->EndScene();
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 8; ++x) {
+      if (x >= 2 && x < 6 && y >= 2 && y < 6) continue;
+      ASSERT_EQ(Get(*target, x, y), 0u) << "outside the viewport " << x << "," << y;
+    }
+  EXPECT_EQ(device->SetViewport({6, 0, 4, 4, 0, 1}), kDdErrInvalidParams);
+}
+
+TEST_F(QuadTest, DeviceRefusesWhatItDoesNotDraw) {
+  auto target = MemorySurface::Create(4, 4, Argb32());
+  auto device = Device(target.get(), false);
+  const Vertex quad[4] = {};
+  EXPECT_EQ(device->DrawPrimitive(kPrimitiveTriangleStrip, kFvfXyzRhw | kFvfTex1, quad, 4, 0),
+            kD3dErrSceneNotInScene);
+  device->BeginScene();
+  EXPECT_EQ(device->DrawPrimitive(kPrimitiveLineList, kFvfXyzRhw | kFvfTex1, quad, 4, 0),
+            kD3dErrInvalidPrimitiveType);
+  EXPECT_EQ(device->DrawPrimitive(kPrimitiveTriangleStrip, 0x2 | kFvfTex1, quad, 4, 0),
+            kD3dErrInvalidVertexFormat);
+  target->SetLost(true);
+  EXPECT_EQ(device->DrawPrimitive(kPrimitiveTriangleStrip, kFvfXyzRhw | kFvfTex1, quad, 4, 0),
+            kDdErrSurfaceLost);
+  auto palettised = MemorySurface::Create(4, 4, DdPixelFormat{32, 0x20, 0, 8, 0, 0, 0, 0});
+  std::unique_ptr<D3dDevice> none;
+  EXPECT_EQ(direct3d->CreateDevice(kIidDirect3DHalDevice, palettised.get(), &none), kDdErrInvalidPixelFormat);
+  EXPECT_EQ(direct3d->CreateDevice(kIidDirect3DRefDevice, target.get(), &none), kDdErrNotFound);
+}
+
+}  // namespace
+}  // namespace bw::host

@@ -1,0 +1,160 @@
+#include "host/ddraw/direct_draw.h"
+
+#include <gtest/gtest.h>
+
+#include "host/d3d/direct3d.h"
+#include "host/headless/headless_backend.h"
+#include "host/message_queue.h"
+
+namespace bw::host {
+namespace {
+
+class DirectDrawTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    SetDisplayModeSize(800, 600);
+    dd = DirectDraw::Create(nullptr);
+    ASSERT_NE(dd, nullptr);
+  }
+  void TearDown() override { SetDisplayModeSize(640, 480); }
+  std::unique_ptr<DirectDraw> dd;
+};
+
+TEST_F(DirectDrawTest, ReportsOneHardwareDeviceThatRendersInAWindow) {
+  DdCaps caps;
+  ASSERT_EQ(dd->GetCaps(&caps, nullptr), kDdOk);
+  EXPECT_EQ(caps.caps & kDdCapsNoHardware, 0u);
+  EXPECT_NE(caps.caps2 & kDdCaps2CanRenderWindowed, 0u);
+  EXPECT_EQ(EnumerateDisplayDevices().size(), 1u);
+  const Guid other{1, 2, 3, {}};
+  EXPECT_EQ(DirectDraw::Create(&other), nullptr);
+
+  Direct3D d3d(dd.get());
+  const auto devices = d3d.EnumDevices();
+  ASSERT_EQ(devices.size(), 1u);
+  EXPECT_TRUE(devices[0].hardware);
+  EXPECT_EQ(devices[0].guid, kIidDirect3DHalDevice);
+  EXPECT_EQ(devices[0].desc.renderDepths, kDdbd16 | kDdbd32);
+}
+
+TEST_F(DirectDrawTest, ModesAreTheCanvasAtSixteenAndThirtyTwoBits) {
+  const auto modes = dd->EnumDisplayModes();
+  ASSERT_EQ(modes.size(), 2u);
+  EXPECT_EQ(modes[0], (DdDisplayMode{800, 600, 16, 60}));
+  EXPECT_EQ(modes[1], (DdDisplayMode{800, 600, 32, 60}));
+
+  ASSERT_EQ(dd->SetCooperativeLevel(HWND{}, kDdsclNormal), kDdOk);
+  EXPECT_EQ(dd->SetDisplayMode(800, 600, 16, 60, 0), kDdErrNoExclusiveMode);
+  EXPECT_EQ(dd->SetCooperativeLevel(HWND{}, kDdsclExclusive | kDdsclFullScreen), kDdErrInvalidParams)
+      << "exclusive needs a window";
+  ASSERT_EQ(dd->SetCooperativeLevel(HWND{7}, kDdsclExclusive | kDdsclFullScreen), kDdOk);
+  EXPECT_EQ(dd->SetDisplayMode(1024, 768, 16, 0, 0), kDdErrInvalidMode);
+  EXPECT_EQ(dd->SetDisplayMode(800, 600, 24, 0, 0), kDdErrInvalidMode);
+  EXPECT_EQ(dd->SetDisplayMode(800, 600, 16, 75, 0), kDdErrInvalidMode);
+  ASSERT_EQ(dd->SetDisplayMode(800, 600, 16, 0, 0), kDdOk);
+  DdDisplayMode mode;
+  dd->GetDisplayMode(&mode);
+  EXPECT_EQ(mode, (DdDisplayMode{800, 600, 16, 60}));
+
+  // Surfaces without a format take the display's.
+  DdSurfaceDesc desc;
+  desc.flags = kDdsdCaps | kDdsdWidth | kDdsdHeight;
+  desc.caps = kDdsCapsOffscreenPlain;
+  desc.width = 10, desc.height = 5;
+  std::unique_ptr<MemorySurface> surface;
+  ASSERT_EQ(dd->CreateSurface(desc, &surface), kDdOk);
+  DdSurfaceDesc got;
+  ASSERT_EQ(surface->GetSurfaceDesc(&got), kDdOk);
+  EXPECT_EQ(got.pixelFormat.rBitMask, 0xF800u);
+  EXPECT_EQ(got.pitch, 20);
+  EXPECT_NE(got.caps & kDdsCapsVideoMemory, 0u);
+
+  ASSERT_EQ(dd->SetCooperativeLevel(HWND{}, kDdsclNormal), kDdOk);
+  dd->GetDisplayMode(&mode);
+  EXPECT_EQ(mode.bitsPerPixel, 32) << "leaving exclusive mode gives the desktop back";
+}
+
+TEST_F(DirectDrawTest, CreatesPrimaryChainsTexturesAndDepthBuffers) {
+  DdSurfaceDesc desc;
+  desc.flags = kDdsdCaps | kDdsdBackBufferCount;
+  desc.caps = kDdsCapsPrimarySurface | kDdsCapsComplex;
+  desc.backBufferCount = 1;
+  std::unique_ptr<MemorySurface> primary;
+  EXPECT_EQ(dd->CreateSurface(desc, &primary), kDdErrInvalidCaps) << "back buffers need FLIP";
+  desc.caps |= kDdsCapsFlip;
+  ASSERT_EQ(dd->CreateSurface(desc, &primary), kDdOk);
+  EXPECT_EQ(primary->Width(), 800);
+  ASSERT_NE(primary->GetAttachedSurface(), nullptr);
+  DdSurfaceDesc back;
+  primary->GetAttachedSurface()->GetSurfaceDesc(&back);
+  EXPECT_NE(back.caps & kDdsCapsBackBuffer, 0u);
+
+  DdSurfaceDesc tex;
+  tex.flags = kDdsdCaps | kDdsdWidth | kDdsdHeight | kDdsdPixelFormat;
+  tex.caps = kDdsCapsTexture | kDdsCapsSystemMemory;
+  tex.width = 3, tex.height = 3;
+  tex.pixelFormat.flags = kDdpfRgb | kDdpfAlphaPixels;
+  tex.pixelFormat.rgbBitCount = 16;
+  tex.pixelFormat.rBitMask = 0x0F00, tex.pixelFormat.gBitMask = 0xF0, tex.pixelFormat.bBitMask = 0xF;
+  tex.pixelFormat.rgbAlphaBitMask = 0xF000;
+  std::unique_ptr<MemorySurface> texture;
+  ASSERT_EQ(dd->CreateSurface(tex, &texture), kDdOk);
+  DdSurfaceDesc got;
+  texture->GetSurfaceDesc(&got);
+  EXPECT_EQ(got.caps & kDdsCapsVideoMemory, 0u);
+  EXPECT_EQ(got.pixelFormat.rgbAlphaBitMask, 0xF000u);
+
+  DdSurfaceDesc z;
+  z.flags = kDdsdCaps | kDdsdWidth | kDdsdHeight;
+  z.caps = kDdsCapsZBuffer;
+  z.width = 4, z.height = 4;
+  std::unique_ptr<MemorySurface> depth;
+  ASSERT_EQ(dd->CreateSurface(z, &depth), kDdOk);
+  DdSurfaceDesc missing;
+  missing.flags = kDdsdCaps;
+  missing.caps = kDdsCapsOffscreenPlain;
+  EXPECT_EQ(dd->CreateSurface(missing, &depth), kDdErrInvalidParams);
+  EXPECT_EQ(depth, nullptr);
+
+  EXPECT_EQ(dd->WaitForVerticalBlank(kDdWaitVbBlockBegin), kDdOk);
+  EXPECT_EQ(dd->WaitCount(), 1);
+}
+
+TEST_F(DirectDrawTest, ThePrimaryIsTheWindowsPicture) {
+  HeadlessBackend backend;
+  ScopedBackend use(&backend);
+  WindowDesc window;
+  window.proc = &DefWindowProc;
+  window.native = true;
+  window.nativeDesc.width = 800, window.nativeDesc.height = 600;
+  const HWND hwnd = CreateWindow(window);
+  ASSERT_TRUE(hwnd);
+  ASSERT_EQ(dd->SetCooperativeLevel(hwnd, kDdsclExclusive | kDdsclFullScreen), kDdOk);
+  ASSERT_EQ(dd->SetDisplayMode(800, 600, 16, 60, 0), kDdOk);
+  EXPECT_TRUE(backend.Window(hwnd)->fullScreen) << "full screen is the window over the desktop";
+
+  DdSurfaceDesc desc;
+  desc.flags = kDdsdCaps | kDdsdBackBufferCount;
+  desc.caps = kDdsCapsPrimarySurface | kDdsCapsFlip | kDdsCapsComplex;
+  desc.backBufferCount = 1;
+  std::unique_ptr<MemorySurface> primary;
+  ASSERT_EQ(dd->CreateSurface(desc, &primary), kDdOk);
+  DdBltFx fx;
+  fx.fillColor = 0x001F;  // blue in 565
+  ASSERT_EQ(primary->GetAttachedSurface()->Blt(nullptr, kDdBltColorFill, &fx), kDdOk);
+  ASSERT_EQ(primary->Flip(kDdFlipWait), kDdOk);
+  const HeadlessSink* sink = backend.Window(hwnd)->sink.get();
+  EXPECT_EQ(sink->FramesShown(), 0u) << "the flip only hands the frame over";
+  backend.PumpEvents();
+  ASSERT_EQ(sink->FramesShown(), 1u);
+  ASSERT_EQ(sink->LastFrame().width, 800);
+  EXPECT_EQ(sink->LastFrame().bgra[0], 255) << "blue";
+  EXPECT_EQ(sink->LastFrame().bgra[2], 0) << "no red";
+
+  ASSERT_EQ(dd->RestoreDisplayMode(), kDdOk);
+  EXPECT_FALSE(backend.Window(hwnd)->fullScreen);
+  DestroyWindow(hwnd);
+}
+
+}  // namespace
+}  // namespace bw::host
