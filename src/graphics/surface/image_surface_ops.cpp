@@ -80,8 +80,6 @@ using namespace surface_ops;
 
 namespace {
 
-uint32_t* D32(const Span& s) { return reinterpret_cast<uint32_t*>(s.dst); }
-const uint32_t* S32(const Span& s) { return reinterpret_cast<const uint32_t*>(s.src); }
 
 // The four walks of one 32-over-32 kernel family.
 struct Family32 {
@@ -93,10 +91,10 @@ struct Family32 {
                             const StretchStepper&);
   void Run(const Span& s, bool mirror) const {
     if (s.stretched) {
-      (mirror ? stretchedMirrored : stretched)(D32(s), S32(s), s.dstSkip, s.srcSkip, s.width,
+      (mirror ? stretchedMirrored : stretched)(Dst32(s), Src32(s), s.dstSkip, s.srcSkip, s.width,
                                                s.height, s.stepper);
     } else {
-      (mirror ? mirrored : straight)(D32(s), S32(s), s.dstSkip, s.srcSkip, s.width, s.height);
+      (mirror ? mirrored : straight)(Dst32(s), Src32(s), s.dstSkip, s.srcSkip, s.width, s.height);
     }
   }
 };
@@ -105,9 +103,9 @@ void Copy32(const Span& s, bool mirror, uint32_t key) {
   if (key != kNoColorKey) {
     if (s.stretched) {
       (mirror ? StretchMirrorCopyRows32Keyed : StretchCopyRows32Keyed)(
-          D32(s), S32(s), s.dstSkip, s.srcSkip, s.width, s.height, s.stepper, key);
+          Dst32(s), Src32(s), s.dstSkip, s.srcSkip, s.width, s.height, s.stepper, key);
     } else {
-      (mirror ? MirrorCopyRows32Keyed : CopyRows32Keyed)(D32(s), S32(s), s.dstSkip, s.srcSkip,
+      (mirror ? MirrorCopyRows32Keyed : CopyRows32Keyed)(Dst32(s), Src32(s), s.dstSkip, s.srcSkip,
                                                          s.width, s.height, key);
     }
     return;
@@ -119,7 +117,7 @@ void Copy32(const Span& s, bool mirror, uint32_t key) {
 }
 
 void CopyIndexed(const Span& s, bool mirror, uint32_t key, const uint32_t* colors) {
-  uint32_t* d = D32(s);
+  uint32_t* d = Dst32(s);
   if (key != kNoColorKey) {
     if (s.stretched) {
       (mirror ? StretchMirrorCopyIndexedRowsKeyed : StretchCopyIndexedRowsKeyed)(
@@ -228,7 +226,7 @@ int AlphaPlane(ImageSurface* target, const Surface* source, const Size* size, in
     return ImageSurface::kOpDone;
   }
   if (dstBits == 32) {
-    uint32_t* d = D32(s);
+    uint32_t* d = Dst32(s);
     if (s.stretched) {
       (mirror ? StretchMirrorCopyBytesToAlphaRows : StretchCopyBytesToAlphaRows)(
           d, s.src, s.dstSkip, s.srcSkip, s.width, s.height, s.stepper);
@@ -239,9 +237,9 @@ int AlphaPlane(ImageSurface* target, const Surface* source, const Size* size, in
   } else {
     if (s.stretched) {
       (mirror ? StretchMirrorCopyAlphaToBytesRows : StretchCopyAlphaToBytesRows)(
-          s.dst, S32(s), s.dstSkip, s.srcSkip, s.width, s.height, s.stepper);
+          s.dst, Src32(s), s.dstSkip, s.srcSkip, s.width, s.height, s.stepper);
     } else {
-      (mirror ? MirrorCopyAlphaToBytesRows : CopyAlphaToBytesRows)(s.dst, S32(s), s.dstSkip,
+      (mirror ? MirrorCopyAlphaToBytesRows : CopyAlphaToBytesRows)(s.dst, Src32(s), s.dstSkip,
                                                                    s.srcSkip, s.width, s.height);
     }
   }
@@ -373,13 +371,13 @@ int ColorChannel(ImageSurface* target, const Surface* source, const Size* size, 
   const bool mmx = MmxEnabled();
   if (key != kNoColorKey) {
     s.stretched ? (mmx ? StretchCopyColorRowsKeyedMmx : StretchCopyColorRowsKeyed)(
-                      D32(s), S32(s), s.dstSkip, s.srcSkip, s.width, s.height, s.stepper, key)
+                      Dst32(s), Src32(s), s.dstSkip, s.srcSkip, s.width, s.height, s.stepper, key)
                 : (mmx ? CopyColorRowsKeyedMmx : CopyColorRowsKeyed)(
-                      D32(s), S32(s), s.dstSkip, s.srcSkip, s.width, s.height, key);
+                      Dst32(s), Src32(s), s.dstSkip, s.srcSkip, s.width, s.height, key);
   } else {
     s.stretched ? (mmx ? StretchCopyColorRowsMmx : StretchCopyColorRows)(
-                      D32(s), S32(s), s.dstSkip, s.srcSkip, s.width, s.height, s.stepper)
-                : (mmx ? CopyColorRowsMmx : CopyColorRows)(D32(s), S32(s), s.dstSkip, s.srcSkip,
+                      Dst32(s), Src32(s), s.dstSkip, s.srcSkip, s.width, s.height, s.stepper)
+                : (mmx ? CopyColorRowsMmx : CopyColorRows)(Dst32(s), Src32(s), s.dstSkip, s.srcSkip,
                                                            s.width, s.height);
   }
   target->MarkDirty(target->ClippedDest());
@@ -396,8 +394,8 @@ int AlphaChannel(ImageSurface* target, const Surface* source, const Size* size, 
   }
   const bool mmx = MmxEnabled();
   s.stretched ? (mmx ? StretchCopyAlphaRowsMmx : StretchCopyAlphaRows)(
-                    D32(s), S32(s), s.dstSkip, s.srcSkip, s.width, s.height, s.stepper)
-              : (mmx ? CopyAlphaRowsMmx : CopyAlphaRows)(D32(s), S32(s), s.dstSkip, s.srcSkip,
+                    Dst32(s), Src32(s), s.dstSkip, s.srcSkip, s.width, s.height, s.stepper)
+              : (mmx ? CopyAlphaRowsMmx : CopyAlphaRows)(Dst32(s), Src32(s), s.dstSkip, s.srcSkip,
                                                          s.width, s.height);
   target->MarkDirty(target->ClippedDest());
   return ImageSurface::kOpDone;

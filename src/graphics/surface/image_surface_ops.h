@@ -61,6 +61,30 @@ int CopyWithoutKey(ImageSurface* target, const Surface* source, const Size* size
 void Opacity(const Span& span, uint32_t key, int opacity);
 void Crossfade(const Span& span, uint32_t key, uint32_t dstWeights, uint32_t srcWeights);
 
+inline uint32_t* Dst32(const Span& s) { return reinterpret_cast<uint32_t*>(s.dst); }
+inline const uint32_t* Src32(const Span& s) { return reinterpret_cast<const uint32_t*>(s.src); }
+
+// kContinue, or the answer for a target or source without pixels or not at 32 bits.
+constexpr int kContinue = -1;
+inline int Check32(const ImageSurface* target, const Surface* source) {
+  if (!target->GetPixels() || !HasPixels(source)) return ImageSurface::kOpNoPixels;
+  if (BitsOf(target) != 32 || BitsOf(source) != 32) return ImageSurface::kOpBadFormat;
+  return kContinue;
+}
+
+// Clips, runs draw(span) and marks the clipped rectangle.
+template <typename Draw>
+int Draw32(ImageSurface* target, const Surface* source, const Size* size, int32_t x, int32_t y,
+           const Rect* rect, Draw draw) {
+  Span s;
+  if (!Prepare(target, source, x, y, rect, size, false, Mirror::kNone, s)) {
+    return ImageSurface::kOpDone;
+  }
+  draw(s);
+  target->MarkDirty(target->ClippedDest());
+  return ImageSurface::kOpDone;
+}
+
 // After a successful library routine: its touched rectangle into the dirty list.
 int FinishLibraryCall(ImageSurface* target, int routineResult);
 

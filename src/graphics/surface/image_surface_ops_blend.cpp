@@ -19,29 +19,7 @@ using namespace surface_ops;
 
 namespace {
 
-constexpr int kContinue = -1;
 
-uint32_t* D32(const Span& s) { return reinterpret_cast<uint32_t*>(s.dst); }
-const uint32_t* S32(const Span& s) { return reinterpret_cast<const uint32_t*>(s.src); }
-
-int Check32(const ImageSurface* target, const Surface* source) {
-  if (!target->GetPixels() || !HasPixels(source)) return ImageSurface::kOpNoPixels;
-  if (BitsOf(target) != 32 || BitsOf(source) != 32) return ImageSurface::kOpBadFormat;
-  return kContinue;
-}
-
-// Clips, runs draw(span) and marks the clipped rectangle.
-template <typename Draw>
-int Draw32(ImageSurface* target, const Surface* source, const Size* size, int32_t x, int32_t y,
-           const Rect* rect, Draw draw) {
-  Span s;
-  if (!Prepare(target, source, x, y, rect, size, false, Mirror::kNone, s)) {
-    return ImageSurface::kOpDone;
-  }
-  draw(s);
-  target->MarkDirty(target->ClippedDest());
-  return ImageSurface::kOpDone;
-}
 
 int CallBlend(ImageSurface* target, const Surface* source, int32_t x, int32_t y,
               const Rect* rect, uint32_t operation, int opacity) {
@@ -62,14 +40,14 @@ void Weighted(const Span& s, uint32_t key, uint32_t dw, uint32_t sw) {
   const bool keyed = key != kNoColorKey;
   if (MmxEnabled()) {
     if (s.stretched) {
-      keyed ? StretchWeightedRowsKeyedMmx(D32(s), S32(s), s.dstSkip, s.srcSkip, s.width, s.height,
+      keyed ? StretchWeightedRowsKeyedMmx(Dst32(s), Src32(s), s.dstSkip, s.srcSkip, s.width, s.height,
                                           s.stepper, key, dw, sw)
-            : StretchWeightedRowsMmx(D32(s), S32(s), s.dstSkip, s.srcSkip, s.width, s.height,
+            : StretchWeightedRowsMmx(Dst32(s), Src32(s), s.dstSkip, s.srcSkip, s.width, s.height,
                                      s.stepper, dw, sw);
     } else {
-      keyed ? WeightedRowsKeyedMmx(D32(s), S32(s), s.dstSkip, s.srcSkip, s.width, s.height, key, dw,
+      keyed ? WeightedRowsKeyedMmx(Dst32(s), Src32(s), s.dstSkip, s.srcSkip, s.width, s.height, key, dw,
                                    sw)
-            : WeightedRowsMmx(D32(s), S32(s), s.dstSkip, s.srcSkip, s.width, s.height, dw, sw);
+            : WeightedRowsMmx(Dst32(s), Src32(s), s.dstSkip, s.srcSkip, s.width, s.height, dw, sw);
     }
     return;
   }
@@ -82,14 +60,14 @@ void Weighted(const Span& s, uint32_t key, uint32_t dw, uint32_t sw) {
 void surface_ops::Crossfade(const Span& s, uint32_t key, uint32_t dw, uint32_t sw) {
   const bool keyed = key != kNoColorKey;
   if (s.stretched) {
-    keyed ? StretchCrossfadeRowsKeyed(D32(s), S32(s), s.dstSkip, s.srcSkip, s.width, s.height,
+    keyed ? StretchCrossfadeRowsKeyed(Dst32(s), Src32(s), s.dstSkip, s.srcSkip, s.width, s.height,
                                       s.stepper, key, dw, sw)
-          : StretchCrossfadeRows(D32(s), S32(s), s.dstSkip, s.srcSkip, s.width, s.height,
+          : StretchCrossfadeRows(Dst32(s), Src32(s), s.dstSkip, s.srcSkip, s.width, s.height,
                                  s.stepper, dw, sw);
   } else {
-    keyed ? CrossfadeRowsKeyed(D32(s), S32(s), s.dstSkip, s.srcSkip, s.width, s.height, key, dw,
+    keyed ? CrossfadeRowsKeyed(Dst32(s), Src32(s), s.dstSkip, s.srcSkip, s.width, s.height, key, dw,
                                sw)
-          : CrossfadeRows(D32(s), S32(s), s.dstSkip, s.srcSkip, s.width, s.height, dw, sw);
+          : CrossfadeRows(Dst32(s), Src32(s), s.dstSkip, s.srcSkip, s.width, s.height, dw, sw);
   }
 }
 
@@ -100,14 +78,14 @@ void surface_ops::Opacity(const Span& s, uint32_t key, int opacity) {
   }
   const bool keyed = key != kNoColorKey;
   if (s.stretched) {
-    keyed ? StretchOpacityRowsKeyedMmx(D32(s), S32(s), s.dstSkip, s.srcSkip, s.width, s.height,
+    keyed ? StretchOpacityRowsKeyedMmx(Dst32(s), Src32(s), s.dstSkip, s.srcSkip, s.width, s.height,
                                        s.stepper, key, opacity)
-          : StretchOpacityRowsMmx(D32(s), S32(s), s.dstSkip, s.srcSkip, s.width, s.height,
+          : StretchOpacityRowsMmx(Dst32(s), Src32(s), s.dstSkip, s.srcSkip, s.width, s.height,
                                   s.stepper, opacity);
   } else {
-    keyed ? OpacityRowsKeyedMmx(D32(s), S32(s), s.dstSkip, s.srcSkip, s.width, s.height, key,
+    keyed ? OpacityRowsKeyedMmx(Dst32(s), Src32(s), s.dstSkip, s.srcSkip, s.width, s.height, key,
                                 opacity)
-          : OpacityRowsMmx(D32(s), S32(s), s.dstSkip, s.srcSkip, s.width, s.height, opacity);
+          : OpacityRowsMmx(Dst32(s), Src32(s), s.dstSkip, s.srcSkip, s.width, s.height, opacity);
   }
 }
 
@@ -191,14 +169,14 @@ int BlendAny(ImageSurface* target, int mode, const Surface* source, const Size* 
     const BlendSet& set = kBlendSets[mode][MmxEnabled() ? 1 : 0];
     const uint32_t key = source->GetColorKey();
     if (s.stretched) {
-      key != kNoColorKey ? set.stretchedKeyed(D32(s), S32(s), s.dstSkip, s.srcSkip, s.width,
+      key != kNoColorKey ? set.stretchedKeyed(Dst32(s), Src32(s), s.dstSkip, s.srcSkip, s.width,
                                               s.height, s.stepper, key)
-                         : set.stretched(D32(s), S32(s), s.dstSkip, s.srcSkip, s.width, s.height,
+                         : set.stretched(Dst32(s), Src32(s), s.dstSkip, s.srcSkip, s.width, s.height,
                                          s.stepper);
     } else {
       key != kNoColorKey
-          ? set.keyed(D32(s), S32(s), s.dstSkip, s.srcSkip, s.width, s.height, key)
-          : set.rows(D32(s), S32(s), s.dstSkip, s.srcSkip, s.width, s.height);
+          ? set.keyed(Dst32(s), Src32(s), s.dstSkip, s.srcSkip, s.width, s.height, key)
+          : set.rows(Dst32(s), Src32(s), s.dstSkip, s.srcSkip, s.width, s.height);
     }
   });
 }
@@ -223,7 +201,7 @@ int ImageSurface::AlphaAwareOpacityBlit(const Surface* source, int opacity, int3
   if (opacity == 0) return kOpDone;
   if (opacity == 255) return Blit(source, x, y, rect, false);
   return Draw32(this, source, nullptr, x, y, rect, [&](const Span& s) {
-    AlphaAwareOpacityRows(D32(s), S32(s), s.dstSkip, s.srcSkip, s.width, s.height, opacity);
+    AlphaAwareOpacityRows(Dst32(s), Src32(s), s.dstSkip, s.srcSkip, s.width, s.height, opacity);
   });
 }
 

@@ -9,7 +9,6 @@ using namespace surface_ops;
 
 namespace {
 
-constexpr int kContinue = -1;
 constexpr int kRoutineFailed = 3;
 
 bool Has32(const Surface* s) { return HasPixels(s) && BitsOf(s) == 32; }

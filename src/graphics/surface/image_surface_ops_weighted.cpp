@@ -16,28 +16,7 @@ using namespace surface_ops;
 
 namespace {
 
-constexpr int kContinue = -1;
 
-uint32_t* D32(const Span& s) { return reinterpret_cast<uint32_t*>(s.dst); }
-const uint32_t* S32(const Span& s) { return reinterpret_cast<const uint32_t*>(s.src); }
-
-int Check32(const ImageSurface* target, const Surface* source) {
-  if (!target->GetPixels() || !HasPixels(source)) return ImageSurface::kOpNoPixels;
-  if (BitsOf(target) != 32 || BitsOf(source) != 32) return ImageSurface::kOpBadFormat;
-  return kContinue;
-}
-
-template <typename Draw>
-int Draw32(ImageSurface* target, const Surface* source, const Size* size, int32_t x, int32_t y,
-           const Rect* rect, Draw draw) {
-  Span s;
-  if (!Prepare(target, source, x, y, rect, size, false, Mirror::kNone, s)) {
-    return ImageSurface::kOpDone;
-  }
-  draw(s);
-  target->MarkDirty(target->ClippedDest());
-  return ImageSurface::kOpDone;
-}
 
 int LibraryBlend(ImageSurface* target, const Surface* source, const Size* size, int32_t x,
                  int32_t y, const Rect* rect, uint32_t operation, int opacity) {
@@ -61,7 +40,7 @@ using StretchRowsByRow = void (*)(uint32_t*, const uint32_t*, ptrdiff_t, ptrdiff
 int ByOpacity(ImageSurface* target, const Surface* source, int opacity, int32_t x, int32_t y,
               const Rect* rect, RowsByOpacity plain, RowsByOpacity mmx) {
   return Draw32(target, source, nullptr, x, y, rect, [&](const Span& s) {
-    (MmxEnabled() ? mmx : plain)(D32(s), S32(s), s.dstSkip, s.srcSkip, s.width, s.height, opacity);
+    (MmxEnabled() ? mmx : plain)(Dst32(s), Src32(s), s.dstSkip, s.srcSkip, s.width, s.height, opacity);
   });
 }
 
@@ -83,10 +62,10 @@ int ByAlphaRow(ImageSurface* target, const Surface* source, int opacity, const S
   const bool mmx = MmxEnabled();
   return Draw32(target, source, size, x, y, rect, [&](const Span& s) {
     if (s.stretched) {
-      (mmx ? family.stretchedMmx : family.stretchedPlain)(D32(s), S32(s), s.dstSkip, s.srcSkip,
+      (mmx ? family.stretchedMmx : family.stretchedPlain)(Dst32(s), Src32(s), s.dstSkip, s.srcSkip,
                                                           s.width, s.height, s.stepper, row);
     } else {
-      (mmx ? family.mmx : family.plain)(D32(s), S32(s), s.dstSkip, s.srcSkip, s.width, s.height,
+      (mmx ? family.mmx : family.plain)(Dst32(s), Src32(s), s.dstSkip, s.srcSkip, s.width, s.height,
                                         row);
     }
   });
@@ -217,7 +196,7 @@ int RuleAny(ImageSurface* target, const Surface* source, const Surface* rule, in
   }
   const bool mmx = MmxEnabled();
   auto kernel = alphaToo ? (mmx ? RuleAlphaRowsMmx : RuleAlphaRows) : (mmx ? RuleRowsMmx : RuleRows);
-  kernel(D32(s), S32(s), ruleStart, s.dstSkip, s.srcSkip, ruleSkip, s.width, s.height, table);
+  kernel(Dst32(s), Src32(s), ruleStart, s.dstSkip, s.srcSkip, ruleSkip, s.width, s.height, table);
   target->MarkDirty(target->ClippedDest());
   return ImageSurface::kOpDone;
 }
@@ -254,12 +233,12 @@ int BlurAny(ImageSurface* target, const Surface* source, int radius, int opacity
     const Rect& bounds = *source->GetClipRectPtr();
     const BlurExtent extent{cs.left - bounds.left, bounds.right - cs.left, radius};
     if (byAlpha) {
-      BlurAlphaRows(D32(s), S32(s), s.dstSkip, s.srcSkip, s.width, s.height, extent,
+      BlurAlphaRows(Dst32(s), Src32(s), s.dstSkip, s.srcSkip, s.width, s.height, extent,
                     ProductTable[opacity]);
     } else if (opacity == 255) {
-      BlurRows(D32(s), S32(s), s.dstSkip, s.srcSkip, s.width, s.height, extent);
+      BlurRows(Dst32(s), Src32(s), s.dstSkip, s.srcSkip, s.width, s.height, extent);
     } else {
-      BlurRowsWithOpacity(D32(s), S32(s), s.dstSkip, s.srcSkip, s.width, s.height, extent,
+      BlurRowsWithOpacity(Dst32(s), Src32(s), s.dstSkip, s.srcSkip, s.width, s.height, extent,
                           opacity);
     }
   });
@@ -293,7 +272,7 @@ int ImageSurface::MaskColorFill(int mode, const Surface* mask, int opacity, int 
       uint32_t(red & 0xFF) << 16 | uint32_t(green & 0xFF) << 8 | uint32_t(blue & 0xFF);
   Span s;
   if (!Prepare(this, mask, x, y, rect, nullptr, false, Mirror::kNone, s)) return kOpDone;
-  kernels[mode][MmxEnabled() ? 1 : 0](D32(s), s.src, s.dstSkip, s.srcSkip, s.width, s.height,
+  kernels[mode][MmxEnabled() ? 1 : 0](Dst32(s), s.src, s.dstSkip, s.srcSkip, s.width, s.height,
                                        color, ProductTable[opacity]);
   MarkDirty(ClippedDest());
   return kOpDone;
