@@ -3,14 +3,19 @@
 #include <gtest/gtest.h>
 
 #include "blend_reference.h"
+#include "graphics/pixel/mmx_flag.h"
 
 namespace bw {
 namespace {
 
 using namespace reference;
 
-uint32_t* D(const KernelArgs& a) { return reinterpret_cast<uint32_t*>(a.dst); }
-const uint32_t* S(const KernelArgs& a) { return reinterpret_cast<const uint32_t*>(a.src); }
+uint32_t* D(const KernelArgs& a) {
+  return reinterpret_cast<uint32_t*>(a.dst);
+}
+const uint32_t* S(const KernelArgs& a) {
+  return reinterpret_cast<const uint32_t*>(a.src);
+}
 
 uint32_t LerpRef(uint32_t d, uint32_t s, int w) {
   for (int c = 0; c < 3; ++c) d = WithChannel(d, c, Lerp(Channel(d, c), Channel(s, c), w));
@@ -22,7 +27,9 @@ uint32_t AddRef(uint32_t d, uint32_t s, int w, int sign) {
   }
   return d;
 }
-int W(int k) { return k == 0 ? 0 : k + 1; }
+int W(int k) {
+  return k == 0 ? 0 : k + 1;
+}
 
 TEST(AddSubtractBlitRows, BothSetsMatchTheScaledSum) {
   for (int o : {1, 100, 255}) {
@@ -32,9 +39,12 @@ TEST(AddSubtractBlitRows, BothSetsMatchTheScaledSum) {
       Kernel plain = sign > 0 ? AddBlitRows : SubtractBlitRows;
       Kernel mmx = sign > 0 ? AddBlitRowsMmx : SubtractBlitRowsMmx;
       for (Kernel k : {plain, mmx}) {
-        EXPECT_TRUE(MatchesReference(4, 4, Walk::kStraight, [k, o](const KernelArgs& a, const Geometry& g) {
-          k(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h, o);
-        }, PixelOp(formula)));
+        EXPECT_TRUE(MatchesReference(
+            4, 4, Walk::kStraight,
+            [k, o](const KernelArgs& a, const Geometry& g) {
+              k(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h, o);
+            },
+            PixelOp(formula)));
       }
     }
   }
@@ -52,37 +62,52 @@ void ExpectAlphaRowFamily(AlphaRowKernel plain, AlphaRowKernel mmx, StretchAlpha
     const uint8_t* row = ProductTable[o];
     auto op = PixelOp([&](uint32_t d, uint32_t s) { return formula(d, s, row); });
     for (auto k : {plain, mmx}) {
-      EXPECT_TRUE(MatchesReference(4, 4, Walk::kStraight, [&](const KernelArgs& a, const Geometry& g) {
-        k(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h, row);
-      }, op)) << o;
+      EXPECT_TRUE(MatchesReference(
+          4, 4, Walk::kStraight,
+          [&](const KernelArgs& a, const Geometry& g) {
+            k(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h, row);
+          },
+          op))
+          << o;
     }
     for (auto k : {sPlain, sMmx}) {
-      EXPECT_TRUE(MatchesReference(4, 4, Walk::kStretched, [&](const KernelArgs& a, const Geometry& g) {
-        k(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h, a.stepper, row);
-      }, op)) << o;
+      EXPECT_TRUE(MatchesReference(
+          4, 4, Walk::kStretched,
+          [&](const KernelArgs& a, const Geometry& g) {
+            k(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h, a.stepper, row);
+          },
+          op))
+          << o;
     }
   }
 }
 
 TEST(AlphaRowKernels, EachFamilyMatchesItsFormula) {
-  ExpectAlphaRowFamily(AlphaOpacityRows, AlphaOpacityRowsMmx, StretchAlphaOpacityRows,
-                       StretchAlphaOpacityRowsMmx, [](uint32_t d, uint32_t s, const uint8_t* row) {
-                         return LerpRef(d, s, W(row[Channel(s, 3)]));
-                       });
-  ExpectAlphaRowFamily(AlphaAddRows, AlphaAddRowsMmx, StretchAlphaAddRows, StretchAlphaAddRowsMmx,
-                       [](uint32_t d, uint32_t s, const uint8_t* row) {
-                         return AddRef(d, s, W(row[Channel(s, 3)]), 1);
-                       });
-  ExpectAlphaRowFamily(AlphaSubtractRows, AlphaSubtractRowsMmx, StretchAlphaSubtractRows,
-                       StretchAlphaSubtractRowsMmx, [](uint32_t d, uint32_t s, const uint8_t* row) {
-                         return AddRef(d, s, W(row[Channel(s, 3)]), -1);
-                       });
-  ExpectAlphaRowFamily(AlphaOntoAlphaRows, AlphaOntoAlphaRowsMmx, StretchAlphaOntoAlphaRows,
-                       StretchAlphaOntoAlphaRowsMmx, [](uint32_t d, uint32_t s, const uint8_t* row) {
-                         int da = Channel(d, 3), a = row[Channel(s, 3)];
-                         uint32_t out = LerpRef(d, s, W(OverWeightTable[da][a]));
-                         return WithChannel(out, 3, AlphaUnionTable[da][a]);
-                       });
+  // The 128-bit and 256-bit forms of the vector set give the same bytes.
+  for (bool wide : {false, true}) {
+    ScopedWideVectors pin(wide);
+    ExpectAlphaRowFamily(AlphaOpacityRows, AlphaOpacityRowsMmx, StretchAlphaOpacityRows,
+                         StretchAlphaOpacityRowsMmx,
+                         [](uint32_t d, uint32_t s, const uint8_t* row) {
+                           return LerpRef(d, s, W(row[Channel(s, 3)]));
+                         });
+    ExpectAlphaRowFamily(AlphaAddRows, AlphaAddRowsMmx, StretchAlphaAddRows, StretchAlphaAddRowsMmx,
+                         [](uint32_t d, uint32_t s, const uint8_t* row) {
+                           return AddRef(d, s, W(row[Channel(s, 3)]), 1);
+                         });
+    ExpectAlphaRowFamily(AlphaSubtractRows, AlphaSubtractRowsMmx, StretchAlphaSubtractRows,
+                         StretchAlphaSubtractRowsMmx,
+                         [](uint32_t d, uint32_t s, const uint8_t* row) {
+                           return AddRef(d, s, W(row[Channel(s, 3)]), -1);
+                         });
+    ExpectAlphaRowFamily(AlphaOntoAlphaRows, AlphaOntoAlphaRowsMmx, StretchAlphaOntoAlphaRows,
+                         StretchAlphaOntoAlphaRowsMmx,
+                         [](uint32_t d, uint32_t s, const uint8_t* row) {
+                           int da = Channel(d, 3), a = row[Channel(s, 3)];
+                           uint32_t out = LerpRef(d, s, W(OverWeightTable[da][a]));
+                           return WithChannel(out, 3, AlphaUnionTable[da][a]);
+                         });
+  }
 }
 
 TEST(AlphaRowKernels, WorkedValues) {
@@ -106,8 +131,8 @@ TEST(RuleRows, BothSetsMatchTheTableWeight) {
     for (bool alphaToo : {false, true}) {
       for (bool mmx : {false, true}) {
         // A rule plane with a skip of 3 bytes per row, its bytes a fixed pattern.
-        auto kernel = alphaToo ? (mmx ? RuleAlphaRowsMmx : RuleAlphaRows)
-                               : (mmx ? RuleRowsMmx : RuleRows);
+        auto kernel =
+            alphaToo ? (mmx ? RuleAlphaRowsMmx : RuleAlphaRows) : (mmx ? RuleRowsMmx : RuleRows);
         std::vector<uint8_t> rule;
         std::mt19937 check(99);
         for (int round = 0; round < 30; ++round) {
