@@ -1,6 +1,7 @@
 #include "graphics/pixel/filter_kernels.h"
 
 #include <emmintrin.h>
+#include <immintrin.h>
 
 #include <algorithm>
 #include <cstring>
@@ -9,6 +10,7 @@
 
 #include "graphics/pixel/blend_tables.h"
 #include "graphics/pixel/lerp.h"
+#include "graphics/pixel/mmx_flag.h"
 #include "graphics/pixel/row_walk.h"
 
 namespace bw {
@@ -139,11 +141,101 @@ void SmoothStretchRows32(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, 
   SmoothStretchWalk(dst, src, dstSkip, srcPitch, width, height, st, sourceColumns, sourceRows,
                     BilinearPlain);
 }
+__attribute__((target("avx2"))) inline __m256i Lerp256(__m256i a, __m256i b, __m256i w) {
+  __m256i delta = _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_sub_epi16(b, a), w), 8);
+  return _mm256_and_si256(_mm256_add_epi16(a, delta), _mm256_set1_epi16(0xFF));
+}
+
+// Each pixel's two horizontal neighbours; pixels 0 and 1 in the low lane, 2 and 3 in the high.
+__attribute__((target("avx2"))) inline __m256i NeighbourPairs(const uint32_t* line,
+                                                              const int64_t c[4]) {
+  __m128i p[4];
+  for (int k = 0; k < 4; ++k) p[k] = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(line + c[k]));
+  return _mm256_set_m128i(_mm_unpacklo_epi32(p[2], p[3]), _mm_unpacklo_epi32(p[0], p[1]));
+}
+
+// Four target pixels of one row, two per 128-bit lane, as in the two-pixel step below. Answers
+// how many it did; stops before any pixel whose right neighbour is clamped.
+__attribute__((target("avx2"))) int BilinearRowAvx2(uint32_t* dst, const uint32_t* top,
+                                                    const uint32_t* below, int width,
+                                                    uint64_t& x, uint64_t step,
+                                                    int64_t lastColumn, uint32_t fy) {
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i fyLanes = _mm256_set1_epi16(short(fy));
+  int i = 0;
+  for (; i + 4 <= width; i += 4) {
+    int64_t c[4];
+    short f[4];
+    for (int k = 0; k < 4; ++k) {
+      const uint64_t p = x + uint64_t(k) * step;
+      c[k] = int64_t(p >> 32);
+      f[k] = short(uint32_t(p) >> 24);
+    }
+    if (c[3] >= lastColumn) break;
+    const __m256i t = NeighbourPairs(top, c), u = NeighbourPairs(below, c);
+    const __m256i w = _mm256_set_epi16(f[3], f[3], f[3], f[3], f[2], f[2], f[2], f[2], f[1], f[1],
+                                       f[1], f[1], f[0], f[0], f[0], f[0]);
+    const __m256i upper = Lerp256(_mm256_unpacklo_epi8(t, zero), _mm256_unpackhi_epi8(t, zero), w);
+    const __m256i lower = Lerp256(_mm256_unpacklo_epi8(u, zero), _mm256_unpackhi_epi8(u, zero), w);
+    const __m256i out = _mm256_packus_epi16(Lerp256(upper, lower, fyLanes), zero);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i),
+                     _mm256_castsi256_si128(_mm256_permute4x64_epi64(out, 0x08)));
+    x += 4 * step;
+  }
+  return i;
+}
+
+// Two target pixels per step: both pixels' left neighbours in one register, their right ones in
+// another, each half weighted by its own fraction; the clamped last column goes pixel by pixel.
 void SmoothStretchRows32Mmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
                             ptrdiff_t srcPitch, int width, int height, const SmoothStepper& st,
                             int sourceColumns, int sourceRows) {
-  SmoothStretchWalk(dst, src, dstSkip, srcPitch, width, height, st, sourceColumns, sourceRows,
-                    BilinearLanes);
+  const int64_t lastColumn = std::max(sourceColumns, 1) - 1;
+  const int64_t lastRow = std::max(sourceRows, 1) - 1;
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i byteMask = _mm_set1_epi16(0xFF);
+  auto lerp = [&](__m128i a, __m128i b, __m128i w) {
+    __m128i delta = _mm_srli_epi16(_mm_mullo_epi16(_mm_sub_epi16(b, a), w), 8);
+    return _mm_and_si128(_mm_add_epi16(a, delta), byteMask);
+  };
+  int64_t row = 0;
+  uint64_t yPos = st.yFraction;
+  do {
+    const int64_t r0 = std::min(row, lastRow);
+    const uint32_t* top = AddBytes(src, r0 * srcPitch);
+    const uint32_t* below = AddBytes(src, std::min(r0 + 1, lastRow) * srcPitch);
+    const uint32_t fy = uint32_t(yPos) >> 24;
+    const __m128i fyLanes = _mm_set1_epi16(short(fy));
+    uint64_t x = st.xFraction;
+    int i = WideVectorsEnabled()
+                ? BilinearRowAvx2(dst, top, below, width, x, st.xStep, lastColumn, fy)
+                : 0;
+    for (; i + 2 <= width; i += 2) {
+      const int64_t ca = int64_t(x >> 32), cb = int64_t((x + st.xStep) >> 32);
+      if (cb >= lastColumn) break;
+      const uint32_t fa = uint32_t(x) >> 24, fb = uint32_t(x + st.xStep) >> 24;
+      auto pair = [&](const uint32_t* line) {
+        __m128i a = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(line + ca));
+        __m128i b = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(line + cb));
+        return _mm_unpacklo_epi32(a, b);  // left a, left b, right a, right b
+      };
+      const __m128i t = pair(top), u = pair(below);
+      const __m128i w = _mm_unpacklo_epi64(_mm_set1_epi16(short(fa)), _mm_set1_epi16(short(fb)));
+      const __m128i upper = lerp(_mm_unpacklo_epi8(t, zero), _mm_unpackhi_epi8(t, zero), w);
+      const __m128i lower = lerp(_mm_unpacklo_epi8(u, zero), _mm_unpackhi_epi8(u, zero), w);
+      const __m128i out = lerp(upper, lower, fyLanes);
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + i), _mm_packus_epi16(out, zero));
+      x += 2 * st.xStep;
+    }
+    for (; i < width; ++i, x += st.xStep) {
+      const int64_t c0 = std::min(int64_t(x >> 32), lastColumn);
+      const int64_t c1 = std::min(c0 + 1, lastColumn);
+      dst[i] = BilinearLanes(top[c0], top[c1], below[c0], below[c1], uint32_t(x) >> 24, fy);
+    }
+    dst = AddBytes(dst + width, dstSkip);
+    yPos = uint32_t(yPos) + st.yStep;
+    row += int64_t(yPos >> 32);
+  } while (--height > 0);
 }
 void SmoothStretchIndexedRows(uint32_t* dst, const uint8_t* src, ptrdiff_t dstSkip,
                               ptrdiff_t srcPitch, const uint32_t* colors, int width, int height,

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "blend_reference.h"
+#include "graphics/pixel/mmx_flag.h"
 
 namespace bw {
 namespace {
@@ -42,7 +43,8 @@ TEST(BlurRows, EachFormMatchesTheWindowSumWithEdgeReplication) {
         if (form > 0) {
           int k = form == 1 ? o : row[Channel(b, 3)];
           v = d;
-          for (int c = 0; c < 3; ++c) v = WithChannel(v, c, Lerp(Channel(d, c), Channel(b, c), k ? k + 1 : 0));
+          for (int c = 0; c < 3; ++c)
+            v = WithChannel(v, c, Lerp(Channel(d, c), Channel(b, c), k ? k + 1 : 0));
         }
         expect.Set32(i, j, v);
       }
@@ -65,12 +67,15 @@ TEST(BlurRows, RadiusOneOfASpike) {
 }
 
 uint32_t BilinearRef(const Plane& src, int64_t x, int64_t y, uint32_t fx, uint32_t fy) {
-  int64_t x1 = std::min<int64_t>(x + 1, src.width - 1), y1 = std::min<int64_t>(y + 1, src.height - 1);
+  int64_t x1 = std::min<int64_t>(x + 1, src.width - 1),
+          y1 = std::min<int64_t>(y + 1, src.height - 1);
   uint32_t out = 0;
   for (int c = 0; c < 4; ++c) {
     auto lerp8 = [](int a, int b, uint32_t f) { return a + (((b - a) * int(f)) >> 8); };
-    int top = lerp8(Channel(src.Get32(int(x), int(y)), c), Channel(src.Get32(int(x1), int(y)), c), fx);
-    int bottom = lerp8(Channel(src.Get32(int(x), int(y1)), c), Channel(src.Get32(int(x1), int(y1)), c), fx);
+    int top =
+        lerp8(Channel(src.Get32(int(x), int(y)), c), Channel(src.Get32(int(x1), int(y)), c), fx);
+    int bottom =
+        lerp8(Channel(src.Get32(int(x), int(y1)), c), Channel(src.Get32(int(x1), int(y1)), c), fx);
     out = WithChannel(out, c, lerp8(top, bottom, fy));
   }
   return out;
@@ -78,8 +83,10 @@ uint32_t BilinearRef(const Plane& src, int64_t x, int64_t y, uint32_t fx, uint32
 
 TEST(SmoothStretchRows, BothSetsMatchTheBilinearFormulaWithoutReadingPastTheSource) {
   std::mt19937 rng(11);
-  for (bool indexed : {false, true}) {
-    for (bool mmx : {false, true}) {
+  for (int form = 0; form < 3; ++form) {  // plain, 128-bit, 256-bit
+    const bool mmx = form > 0;
+    ScopedWideVectors wide(form == 2);
+    for (bool indexed : {false, true}) {
       for (int round = 0; round < 40; ++round) {
         int sw = int(rng() % 12) + 1, sh = int(rng() % 6) + 1;
         int w = int(rng() % 25) + 1, h = int(rng() % 9) + 1;
@@ -102,21 +109,23 @@ TEST(SmoothStretchRows, BothSetsMatchTheBilinearFormulaWithoutReadingPastTheSour
         for (int j = 0; j < h; ++j) {
           uint64_t xPos = st.xFraction;
           for (int i = 0; i < w; ++i, xPos += st.xStep) {
-            expect.Set32(i, j, BilinearRef(view, std::min<int64_t>(int64_t(xPos >> 32), sw - 1),
-                                           std::min<int64_t>(row, sh - 1), uint32_t(xPos) >> 24,
-                                           uint32_t(yPos) >> 24));
+            expect.Set32(i, j,
+                         BilinearRef(view, std::min<int64_t>(int64_t(xPos >> 32), sw - 1),
+                                     std::min<int64_t>(row, sh - 1), uint32_t(xPos) >> 24,
+                                     uint32_t(yPos) >> 24));
           }
           yPos = uint32_t(yPos) + st.yStep;
           row += int64_t(yPos >> 32);
         }
         if (indexed) {
           (mmx ? SmoothStretchIndexedRowsMmx : SmoothStretchIndexedRows)(
-              dst.Ptr<uint32_t>(0, 0), src8.At(0, 0), 4, src8.pitch, colors.data(), w, h, st, sw, sh);
+              dst.Ptr<uint32_t>(0, 0), src8.At(0, 0), 4, src8.pitch, colors.data(), w, h, st, sw,
+              sh);
         } else {
           (mmx ? SmoothStretchRows32Mmx : SmoothStretchRows32)(
               dst.Ptr<uint32_t>(0, 0), src32.Ptr<uint32_t>(0, 0), 4, src32.pitch, w, h, st, sw, sh);
         }
-        ASSERT_EQ(dst.bytes, expect.bytes) << indexed << mmx << " round " << round;
+        ASSERT_EQ(dst.bytes, expect.bytes) << indexed << form << " round " << round;
       }
     }
   }
@@ -171,8 +180,8 @@ TEST(SmoothRect, RefusesSmallOrMisalignedRectangles) {
   EXPECT_EQ(SmoothRect(px.data(), 2, 18, 4, 4, 2), kSmoothRefused);
   EXPECT_EQ(px[0], 0x12345678u);
   // Uniform grey: kept in mode 2, 8k + 7 kept in mode 1, 8k in mode 0; alpha cleared.
-  for (auto [mode, grey, expect] : {std::tuple{2, 0x5Du, 0x5Du}, std::tuple{1, 0x5Fu, 0x5Fu},
-                                    std::tuple{0, 0x5Fu, 0x58u}}) {
+  for (auto [mode, grey, expect] :
+       {std::tuple{2, 0x5Du, 0x5Du}, std::tuple{1, 0x5Fu, 0x5Fu}, std::tuple{0, 0x5Fu, 0x58u}}) {
     std::fill(px.begin(), px.end(), 0xFF000000u | grey * 0x010101u);
     ASSERT_EQ(SmoothRect(px.data(), 0, 32, 8, 8, mode), kSmoothDone);
     for (uint32_t v : px) ASSERT_EQ(v, expect * 0x010101u) << mode;
@@ -210,8 +219,8 @@ TEST(MosaicRect, AnchorModesPlaceTheBlocks) {
 TEST(ConvertRowsToTextureFormat, PacksTopBits) {
   const uint32_t src[2] = {0x80FF8040, 0x7FFFFFFF};
   uint16_t out[2] = {};
-  ConvertRowsToTextureFormat(128, {reinterpret_cast<uint8_t*>(out), 0, 0, 4},
-                             2, 1, {reinterpret_cast<const uint8_t*>(src), 0, 0, 8});
+  ConvertRowsToTextureFormat(128, {reinterpret_cast<uint8_t*>(out), 0, 0, 4}, 2, 1,
+                             {reinterpret_cast<const uint8_t*>(src), 0, 0, 8});
   EXPECT_EQ(out[0], 0x8F84);
   EXPECT_EQ(out[1], 0x7FFF);
   ConvertRowsToTextureFormat(64, {reinterpret_cast<uint8_t*>(out), 0, 0, 4}, 2, 1,
