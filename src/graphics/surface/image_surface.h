@@ -81,6 +81,140 @@ class ImageSurface : public DibSurface {
   const Rect& ClippedSource() const { return clippedSource_; }
   const Rect& ClippedDest() const { return clippedDest_; }
 
+  // ---- Pixel operations: blits and blends into this surface -------------------------------
+  static constexpr int kOpDone = 0;
+  static constexpr int kOpNoPixels = 1;
+  static constexpr int kOpBadFormat = 2;
+  static constexpr int kOpBadParameter = 3;
+  static constexpr int kOpRuleNotCovering = 4;
+  // Results: kOpDone (also when clipping leaves nothing), kOpNoPixels, kOpBadFormat (or a
+  // failed pixel-library routine), kOpBadParameter, kOpRuleNotCovering. rect null: the
+  // source's clip rectangle; size null: this surface's size; flip draws upside down; mirrored
+  // forms take mode 0 left-right, 1 upside down (the flip), 2 both.
+  int Blit(const Surface* source, int32_t x, int32_t y, const Rect* rect, bool flip);
+  int StretchBlit(const Surface* source, const Size* size, int32_t x, int32_t y, const Rect* rect,
+                  bool flip);
+  int BlitMirrored(int mode, const Surface* source, int32_t x, int32_t y, const Rect* rect);
+  int StretchBlitMirrored(int mode, const Surface* source, const Size* size, int32_t x, int32_t y,
+                          const Rect* rect);
+  int AlphaBlit(const Surface* source, int32_t x, int32_t y, const Rect* rect, bool flip);
+  int StretchAlphaBlit(const Surface* source, const Size* size, int32_t x, int32_t y,
+                       const Rect* rect, bool flip);
+  int AlphaBlitMirrored(int mode, const Surface* source, int32_t x, int32_t y, const Rect* rect);
+  int StretchAlphaBlitMirrored(int mode, const Surface* source, const Size* size, int32_t x,
+                               int32_t y, const Rect* rect);
+  int CopyAlphaPlane(const Surface* source, int32_t x, int32_t y, const Rect* rect, bool flip);
+  int StretchCopyAlphaPlane(const Surface* source, const Size* size, int32_t x, int32_t y,
+                            const Rect* rect, bool flip);
+  int CopyAlphaPlaneMirrored(int mode, const Surface* source, int32_t x, int32_t y,
+                             const Rect* rect);
+  int StretchCopyAlphaPlaneMirrored(int mode, const Surface* source, const Size* size, int32_t x,
+                                    int32_t y, const Rect* rect);
+  int BlitColor(const Surface* source, int32_t x, int32_t y, const Rect* rect);
+  int StretchBlitColor(const Surface* source, const Size* size, int32_t x, int32_t y,
+                       const Rect* rect);
+  int BlitAlpha(const Surface* source, int32_t x, int32_t y, const Rect* rect);
+  int StretchBlitAlpha(const Surface* source, const Size* size, int32_t x, int32_t y,
+                       const Rect* rect);
+  int OpacityBlit(const Surface* source, int opacity, int32_t x, int32_t y, const Rect* rect);
+  int StretchOpacityBlit(const Surface* source, int opacity, const Size* size, int32_t x,
+                         int32_t y, const Rect* rect);
+  // Weights words: one weight per byte, blue in the low byte, then green, red, alpha.
+  int WeightedBlit(const Surface* source, uint32_t dstWeights, uint32_t srcWeights, int32_t x,
+                   int32_t y, const Rect* rect);
+  int StretchWeightedBlit(const Surface* source, uint32_t dstWeights, uint32_t srcWeights,
+                          const Size* size, int32_t x, int32_t y, const Rect* rect);
+  // mode 0 average, 1 add, 2 subtract; other modes draw nothing but mark the rectangle.
+  int BlendBlit(int mode, const Surface* source, int32_t x, int32_t y, const Rect* rect);
+  int StretchBlendBlit(int mode, const Surface* source, const Size* size, int32_t x, int32_t y,
+                       const Rect* rect);
+  int AlphaAwareOpacityBlit(const Surface* source, int opacity, int32_t x, int32_t y,
+                            const Rect* rect);
+  int SmoothStretchBlit(const Surface* source, const Size* size, int32_t x, int32_t y,
+                        const Rect* rect);
+  int BlitFromObject(const Surface* source, int32_t x, int32_t y, const Rect* rect);
+  int StretchBlitFromObject(const Surface* source, const Size* size, int32_t x, int32_t y,
+                            const Rect* rect);
+  // mode 0 blend toward the colour, 1 add, 2 subtract, weighted by ProductTable[opacity][m].
+  int MaskColorFill(int mode, const Surface* mask, int opacity, int red, int green, int blue,
+                    int32_t x, int32_t y, const Rect* rect);
+  int AddBlit(const Surface* source, int opacity, int32_t x, int32_t y, const Rect* rect);
+  int SubtractBlit(const Surface* source, int opacity, int32_t x, int32_t y, const Rect* rect);
+  // mode 0 over, 1 add, 2 subtract, weighted by the source alpha times the opacity.
+  int AlphaOpacityBlit(int mode, const Surface* source, int opacity, int32_t x, int32_t y,
+                       const Rect* rect);
+  int StretchAlphaOpacityBlit(int mode, const Surface* source, int opacity, const Size* size,
+                              int32_t x, int32_t y, const Rect* rect);
+  int AlphaBlitOntoAlpha(const Surface* source, int opacity, int32_t x, int32_t y,
+                         const Rect* rect);
+  int StretchAlphaBlitOntoAlpha(const Surface* source, int opacity, const Size* size, int32_t x,
+                                int32_t y, const Rect* rect);
+  // progress 0..512, ramp width 1..511; rule null: the source alpha is the rule.
+  int RuleBlit(const Surface* source, const Surface* rule, int opacity, int progress,
+               int rampWidth, int32_t x, int32_t y, const Rect* rect);
+  int RuleAlphaBlit(const Surface* source, const Surface* rule, int opacity, int progress,
+                    int rampWidth, int32_t x, int32_t y, const Rect* rect);
+  // radius 0..127 (larger is taken as 127, negative refused).
+  int BlurBlit(const Surface* source, int radius, int opacity, int32_t x, int32_t y,
+               const Rect* rect);
+  int BlurAlphaBlit(const Surface* source, int radius, int opacity, int32_t x, int32_t y,
+                    const Rect* rect);
+
+  // ---- Quadrilateral mapping, rotation and zoom (points: top-left, top-right, bottom-left,
+  // bottom-right; angles in 512ths of a turn; zoom 16.16) --------------------------------------
+  // (The point type of the quad mapper is named here by its elaborated form: it is declared in
+  // a header that includes this one.)
+  int QuadBlit(const Surface* source, const struct Point* quad, const Rect* sourceRect,
+               const Rect* clip);
+  int BlitQuadToRect(const Surface* source, const Point* sourceQuad, const Rect* destRect,
+                     const Rect* clip);
+  int MapQuad(const Surface* source, const Point* destQuad, const Point* sourceQuad,
+              const Rect* clip, bool edgeFlag);
+  int MapQuadWithOpacity(const Surface* source, const Point* destQuad,
+                         const Point* sourceQuad, int opacity, const Rect* clip,
+                         bool edgeFlag);
+  // anchor 0 top-left, 1 top-right, 2 bottom-left, 3 bottom-right, 4 centre.
+  int RotateZoomBlit(const Surface* source, int anchor, int32_t x, int32_t y, int angle,
+                     int32_t zoom, const Rect* sourceRect, const Rect* clip);
+  int RotateZoomOpacityBlit(const Surface* source, int anchor, int32_t x, int32_t y, int angle,
+                            int32_t zoom, int opacity, const Rect* sourceRect, const Rect* clip);
+
+  // ---- Operations on a region (rect null: the clip rectangle) --------------------------------
+  int FillColorBlend(int red, int green, int blue, int opacity, const Rect* rect);
+  int AddColor(int red, int green, int blue, const Rect* rect);
+  int SubtractColor(int red, int green, int blue, const Rect* rect);
+  int Greyscale(const Rect* rect);
+  int ColorTone(int redMultiplier, int greenMultiplier, int blueMultiplier, int redOffset,
+                int greenOffset, int blueOffset, const Rect* rect);
+  int Invert(int mode, const Rect* rect);
+  int Blur(int mode, const Rect* rect);
+  int Mosaic(int blockSize, int anchor, const Rect* rect);
+  // direction 0 across, 1 down.
+  int FillGradient(int direction, uint32_t startValue, uint32_t endValue, const Rect* rect);
+  bool ScaleAlpha(int level, const Rect* rect);
+  bool ToneAlpha(int multiplier, int offset, const Rect* rect);
+  // level 0..510: darker below 255, lighter above.
+  int SetBrightness(int level, const Rect* rect);
+
+  // ---- Operations that exist only as pixel-library routines ----------------------------------
+  int LibOpLevel(uint32_t value, int level, int flag, const Rect* rect);
+  int LibOpByte(int value, const Rect* rect);
+  int LibBlitOpB(const Surface* source, int operation, int opacity, int extra, int32_t x,
+                 int32_t y, const Rect* rect);
+  int LibStretchBlit(const Surface* source, int operation, int extra1, int opacity, int extra2,
+                     const Size* size, int32_t x, int32_t y, const Rect* rect);
+  // Words passed through: nine, nine, four, ten and fourteen of them.
+  int LibAffineBlit(const Surface* source, const uint32_t* words);
+  int LibBlitOpC(const Surface* source, const uint32_t* words);
+  int LibOpFour(const uint32_t* words);
+  int LibFilterA(const Rect* rect);
+  int LibFilterB(const Rect* rect);
+  bool LibFilterChoice(bool flag);
+  bool LibFilterC(uint32_t value);
+  bool LibFilterD(uint32_t value);
+  int LibBlendA(const Surface* sourceA, const Surface* sourceB, const uint32_t* words);
+  int LibBlendB(const Surface* sourceA, const Surface* sourceB, const uint32_t* words);
+
   void MarkDirty(const Rect& rect);
   DirtyRectList* GetDirtyList() const { return ownedDirty_.get(); }
   DirtyRectList* GetActiveDirtyList() const { return activeDirty_; }

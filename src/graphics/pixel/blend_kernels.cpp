@@ -1,0 +1,227 @@
+#include "graphics/pixel/blend_kernels.h"
+
+#include "graphics/pixel/blend_tables.h"
+#include "graphics/pixel/blend_walk.h"
+#include "graphics/pixel/lerp.h"
+
+namespace bw {
+
+using namespace pixel_detail;
+
+namespace {
+
+struct Crossfade {
+  const uint8_t* dstRows[3];
+  const uint8_t* srcRows[3];
+  Crossfade(uint32_t dstWeights, uint32_t srcWeights) {
+    for (int c = 0; c < 3; ++c) {
+      dstRows[c] = ProductTable[(dstWeights >> (8 * c)) & 0xFF];
+      srcRows[c] = ProductTable[(srcWeights >> (8 * c)) & 0xFF];
+    }
+  }
+  uint32_t Pixel(uint32_t d, uint32_t s) const {
+    uint32_t out = d & 0xFF000000u;
+    for (int c = 0; c < 3; ++c) {
+      uint32_t v = uint32_t(dstRows[c][(d >> (8 * c)) & 0xFF]) + srcRows[c][(s >> (8 * c)) & 0xFF];
+      out |= (v > 255 ? 255 : v) << (8 * c);
+    }
+    return out;
+  }
+};
+
+struct Opacity {
+  uint32_t weight;
+  __m128i lanes;
+  explicit Opacity(int opacity)
+      : weight(WeightTable[opacity & 0xFF][0]), lanes(PairWeights(weight, weight)) {}
+  uint32_t Pixel(uint32_t d, uint32_t s) const { return LerpPlain(d, s, weight); }
+  __m128i Four(__m128i d, __m128i s) const { return LerpFour(d, s, lanes, lanes); }
+};
+
+struct Weighted {
+  uint32_t dstWeights, srcWeights;
+  __m128i dstLanes, srcLanes;
+  static __m128i Lanes(uint32_t w) {
+    __m128i one = _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(w)), _mm_setzero_si128());
+    return _mm_unpacklo_epi64(one, one);
+  }
+  Weighted(uint32_t dw, uint32_t sw)
+      : dstWeights(dw), srcWeights(sw), dstLanes(Lanes(dw)), srcLanes(Lanes(sw)) {}
+  uint32_t Pixel(uint32_t d, uint32_t s) const {
+    uint32_t out = 0;
+    for (int c = 0; c < 32; c += 8) {
+      uint32_t sum = ((s >> c) & 0xFF) * ((srcWeights >> c) & 0xFF) +
+                     ((d >> c) & 0xFF) * ((dstWeights >> c) & 0xFF);
+      sum = (sum > 0xFFFF ? 0xFFFF : sum) >> 8;
+      out |= (sum > 255 ? 255 : sum) << c;
+    }
+    return out;
+  }
+  __m128i Half(__m128i d16, __m128i s16) const {
+    __m128i sum = _mm_adds_epu16(_mm_mullo_epi16(s16, srcLanes), _mm_mullo_epi16(d16, dstLanes));
+    return _mm_srli_epi16(sum, 8);
+  }
+  __m128i Four(__m128i d, __m128i s) const {
+    const __m128i zero = _mm_setzero_si128();
+    return _mm_packus_epi16(Half(_mm_unpacklo_epi8(d, zero), _mm_unpacklo_epi8(s, zero)),
+                            Half(_mm_unpackhi_epi8(d, zero), _mm_unpackhi_epi8(s, zero)));
+  }
+};
+
+struct AlphaAware {
+  const uint8_t* keep;
+  const uint8_t* take;
+  explicit AlphaAware(int opacity) : keep(ProductTable[255 - opacity]), take(ProductTable[opacity]) {}
+  uint32_t Pixel(uint32_t d, uint32_t s) const {
+    uint32_t sa = s >> 24, da = d >> 24;
+    uint32_t alpha = uint32_t(keep[da] + take[sa]) << 24;
+    if (sa == 0) return (d & 0x00FFFFFFu) | alpha;
+    if (da == 0) return (s & 0x00FFFFFFu) | alpha;
+    uint32_t out = alpha;
+    for (int c = 0; c < 24; c += 8) {
+      out |= uint32_t(keep[(d >> c) & 0xFF] + take[(s >> c) & 0xFF]) << c;
+    }
+    return out;
+  }
+};
+
+struct Average {
+  uint32_t Pixel(uint32_t d, uint32_t s) const {
+    return (s & d) + (((s ^ d) >> 1) & 0x007F7F7Fu);
+  }
+  __m128i Four(__m128i d, __m128i s) const {
+    __m128i half = _mm_and_si128(_mm_srli_epi32(_mm_xor_si128(s, d), 1), _mm_set1_epi32(0x007F7F7F));
+    return _mm_add_epi32(_mm_and_si128(s, d), half);
+  }
+};
+
+struct Add {
+  uint32_t Pixel(uint32_t d, uint32_t s) const { return AddBytesSaturated(d, s); }
+  __m128i Four(__m128i d, __m128i s) const { return _mm_adds_epu8(d, s); }
+};
+
+struct Subtract {
+  uint32_t Pixel(uint32_t d, uint32_t s) const { return SubtractBytesSaturated(d, s); }
+  __m128i Four(__m128i d, __m128i s) const { return _mm_subs_epu8(d, s); }
+};
+
+}  // namespace
+
+void CrossfadeRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
+                   int width, int height, uint32_t dstWeights, uint32_t srcWeights) {
+  BlendRows<false, false>(dst, src, dstSkip, srcSkip, width, height,
+                          Crossfade(dstWeights, srcWeights));
+}
+void CrossfadeRowsKeyed(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
+                        int width, int height, uint32_t key, uint32_t dstWeights,
+                        uint32_t srcWeights) {
+  BlendRows<false, true>(dst, src, dstSkip, srcSkip, width, height,
+                         Crossfade(dstWeights, srcWeights), key);
+}
+void StretchCrossfadeRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
+                          ptrdiff_t srcPitch, int width, int height, const StretchStepper& st,
+                          uint32_t dstWeights, uint32_t srcWeights) {
+  StretchBlendRows<false, false>(dst, src, dstSkip, srcPitch, width, height, st,
+                                 Crossfade(dstWeights, srcWeights));
+}
+void StretchCrossfadeRowsKeyed(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
+                               ptrdiff_t srcPitch, int width, int height, const StretchStepper& st,
+                               uint32_t key, uint32_t dstWeights, uint32_t srcWeights) {
+  StretchBlendRows<false, true>(dst, src, dstSkip, srcPitch, width, height, st,
+                                Crossfade(dstWeights, srcWeights), key);
+}
+
+void OpacityRowsMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
+                    int width, int height, int opacity) {
+  BlendRows<true, false>(dst, src, dstSkip, srcSkip, width, height, Opacity(opacity));
+}
+void OpacityRowsKeyedMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
+                         ptrdiff_t srcSkip, int width, int height, uint32_t key, int opacity) {
+  BlendRows<true, true>(dst, src, dstSkip, srcSkip, width, height, Opacity(opacity), key);
+}
+void StretchOpacityRowsMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
+                           ptrdiff_t srcPitch, int width, int height, const StretchStepper& st,
+                           int opacity) {
+  StretchBlendRows<true, false>(dst, src, dstSkip, srcPitch, width, height, st, Opacity(opacity));
+}
+void StretchOpacityRowsKeyedMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
+                                ptrdiff_t srcPitch, int width, int height,
+                                const StretchStepper& st, uint32_t key, int opacity) {
+  StretchBlendRows<true, true>(dst, src, dstSkip, srcPitch, width, height, st, Opacity(opacity),
+                               key);
+}
+
+void WeightedRowsMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
+                     int width, int height, uint32_t dstWeights, uint32_t srcWeights) {
+  BlendRows<true, false>(dst, src, dstSkip, srcSkip, width, height,
+                         Weighted(dstWeights, srcWeights));
+}
+void WeightedRowsKeyedMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
+                          ptrdiff_t srcSkip, int width, int height, uint32_t key,
+                          uint32_t dstWeights, uint32_t srcWeights) {
+  BlendRows<true, true>(dst, src, dstSkip, srcSkip, width, height,
+                        Weighted(dstWeights, srcWeights), key);
+}
+void StretchWeightedRowsMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
+                            ptrdiff_t srcPitch, int width, int height, const StretchStepper& st,
+                            uint32_t dstWeights, uint32_t srcWeights) {
+  StretchBlendRows<true, false>(dst, src, dstSkip, srcPitch, width, height, st,
+                                Weighted(dstWeights, srcWeights));
+}
+void StretchWeightedRowsKeyedMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
+                                 ptrdiff_t srcPitch, int width, int height,
+                                 const StretchStepper& st, uint32_t key, uint32_t dstWeights,
+                                 uint32_t srcWeights) {
+  StretchBlendRows<true, true>(dst, src, dstSkip, srcPitch, width, height, st,
+                               Weighted(dstWeights, srcWeights), key);
+}
+
+void AlphaAwareOpacityRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
+                           ptrdiff_t srcSkip, int width, int height, int opacity) {
+  BlendRows<false, false>(dst, src, dstSkip, srcSkip, width, height, AlphaAware(opacity & 0xFF));
+}
+
+#define BW_DEFINE_PLAIN_BLEND(Name)                                                             \
+  void Name##Rows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,     \
+                  int width, int height) {                                                      \
+    BlendRows<false, false>(dst, src, dstSkip, srcSkip, width, height, Name{});                 \
+  }                                                                                             \
+  void Name##RowsKeyed(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip, \
+                       int width, int height, uint32_t key) {                                   \
+    BlendRows<false, true>(dst, src, dstSkip, srcSkip, width, height, Name{}, key);             \
+  }                                                                                             \
+  void Stretch##Name##Rows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,              \
+                           ptrdiff_t srcPitch, int width, int height, const StretchStepper& st) { \
+    StretchBlendRows<false, false>(dst, src, dstSkip, srcPitch, width, height, st, Name{});     \
+  }                                                                                             \
+  void Stretch##Name##RowsKeyed(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,         \
+                                ptrdiff_t srcPitch, int width, int height,                      \
+                                const StretchStepper& st, uint32_t key) {                       \
+    StretchBlendRows<false, true>(dst, src, dstSkip, srcPitch, width, height, st, Name{}, key); \
+  }                                                                                             \
+  void Name##RowsMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,  \
+                     int width, int height) {                                                   \
+    BlendRows<true, false>(dst, src, dstSkip, srcSkip, width, height, Name{});                  \
+  }                                                                                             \
+  void Name##RowsKeyedMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,               \
+                          ptrdiff_t srcSkip, int width, int height, uint32_t key) {             \
+    BlendRows<true, true>(dst, src, dstSkip, srcSkip, width, height, Name{}, key);              \
+  }                                                                                             \
+  void Stretch##Name##RowsMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,           \
+                              ptrdiff_t srcPitch, int width, int height,                        \
+                              const StretchStepper& st) {                                       \
+    StretchBlendRows<true, false>(dst, src, dstSkip, srcPitch, width, height, st, Name{});      \
+  }                                                                                             \
+  void Stretch##Name##RowsKeyedMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,      \
+                                   ptrdiff_t srcPitch, int width, int height,                   \
+                                   const StretchStepper& st, uint32_t key) {                    \
+    StretchBlendRows<true, true>(dst, src, dstSkip, srcPitch, width, height, st, Name{}, key);  \
+  }
+
+BW_DEFINE_PLAIN_BLEND(Average)
+BW_DEFINE_PLAIN_BLEND(Add)
+BW_DEFINE_PLAIN_BLEND(Subtract)
+
+#undef BW_DEFINE_PLAIN_BLEND
+
+}  // namespace bw

@@ -1,0 +1,130 @@
+// The walks of the two-operand kernels. An operation is a struct with Pixel(d, s) (one pixel)
+// and, for the vector set, Four(d, s) on four pixels in a 128-bit register giving the same bytes
+// as Pixel. Stretched vector walks gather each row's source pixels first, so that the vector body
+// serves them too.
+#pragma once
+
+#include <emmintrin.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "graphics/pixel/row_walk.h"
+
+namespace bw::pixel_detail {
+
+// Saturating add and subtract of the four bytes of two words.
+inline uint32_t AddBytesSaturated(uint32_t d, uint32_t s) {
+  uint32_t rb = (d & 0x00FF00FFu) + (s & 0x00FF00FFu);
+  uint32_t ag = ((d >> 8) & 0x00FF00FFu) + ((s >> 8) & 0x00FF00FFu);
+  rb |= ((rb >> 8) & 0x00010001u) * 0xFF;
+  ag |= ((ag >> 8) & 0x00010001u) * 0xFF;
+  return (rb & 0x00FF00FFu) | (ag & 0x00FF00FFu) << 8;
+}
+inline uint32_t SubtractBytesSaturated(uint32_t d, uint32_t s) {
+  uint32_t rb = ((d & 0x00FF00FFu) | 0x01000100u) - (s & 0x00FF00FFu);
+  uint32_t ag = (((d >> 8) & 0x00FF00FFu) | 0x01000100u) - ((s >> 8) & 0x00FF00FFu);
+  // A lane that borrowed lost its guard bit: it becomes 0.
+  rb &= ((rb >> 8) & 0x00010001u) * 0xFF;
+  ag &= ((ag >> 8) & 0x00010001u) * 0xFF;
+  return (rb & 0x00FF00FFu) | (ag & 0x00FF00FFu) << 8;
+}
+
+// Four pixels' colour lanes toward s by per-pixel weights w (16-bit lanes, alpha lanes 0):
+// d + floor((s - d) x w / 256), in wrap-around arithmetic kept to each byte.
+inline __m128i LerpHalf(__m128i d16, __m128i s16, __m128i w) {
+  __m128i delta = _mm_srli_epi16(_mm_mullo_epi16(_mm_sub_epi16(s16, d16), w), 8);
+  return _mm_and_si128(_mm_add_epi16(d16, delta), _mm_set1_epi16(0xFF));
+}
+inline __m128i LerpFour(__m128i d, __m128i s, __m128i wLo, __m128i wHi) {
+  const __m128i zero = _mm_setzero_si128();
+  return _mm_packus_epi16(LerpHalf(_mm_unpacklo_epi8(d, zero), _mm_unpacklo_epi8(s, zero), wLo),
+                          LerpHalf(_mm_unpackhi_epi8(d, zero), _mm_unpackhi_epi8(s, zero), wHi));
+}
+// Weight lanes for two pixels: (w0, w0, w0, 0, w1, w1, w1, 0).
+inline __m128i PairWeights(uint32_t w0, uint32_t w1) {
+  return _mm_set_epi16(0, short(w1), short(w1), short(w1), 0, short(w0), short(w0), short(w0));
+}
+// floor(s x w / 256) per byte, packed.
+inline __m128i ScaleFour(__m128i s, __m128i wLo, __m128i wHi) {
+  const __m128i zero = _mm_setzero_si128();
+  __m128i lo = _mm_srli_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(s, zero), wLo), 8);
+  __m128i hi = _mm_srli_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(s, zero), wHi), 8);
+  return _mm_packus_epi16(lo, hi);
+}
+
+inline __m128i Load4(const uint32_t* p) {
+  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+inline void Store4(uint32_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+
+template <bool kKeyed, typename Op>
+void BlendRowPlain(uint32_t* dst, const uint32_t* src, int width, const Op& op, uint32_t key) {
+  for (int x = 0; x < width; ++x) {
+    if (kKeyed && src[x] == key) continue;
+    dst[x] = op.Pixel(dst[x], src[x]);
+  }
+}
+
+template <bool kKeyed, typename Op>
+void BlendRowVector(uint32_t* dst, const uint32_t* src, int width, const Op& op, uint32_t key) {
+  const __m128i keys = _mm_set1_epi32(int(key));
+  int x = 0;
+  for (; x + 4 <= width; x += 4) {
+    __m128i s = Load4(src + x);
+    __m128i d = Load4(dst + x);
+    __m128i r = op.Four(d, s);
+    if (kKeyed) {
+      __m128i hit = _mm_cmpeq_epi32(s, keys);
+      r = _mm_or_si128(_mm_and_si128(hit, d), _mm_andnot_si128(hit, r));
+    }
+    Store4(dst + x, r);
+  }
+  BlendRowPlain<kKeyed>(dst + x, src + x, width - x, op, key);
+}
+
+// The source pixels one stretched row reads, in target order.
+inline const uint32_t* GatherStretchedRow(const uint32_t* src, int width, const StretchStepper& st,
+                                          std::vector<uint32_t>& buffer) {
+  buffer.resize(size_t(width));
+  int32_t error = st.xError;
+  for (int x = 0; x < width; ++x) {
+    buffer[size_t(x)] = *src;
+    src += StepAxis(error, st.xRemainder, st.destWidth, st.xStep);
+  }
+  return buffer.data();
+}
+
+template <bool kVector, bool kKeyed, typename Op>
+void BlendRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
+               int width, int height, const Op& op, uint32_t key = 0) {
+  EachRow(dst, src, dstSkip, srcSkip, width, height,
+          [&](uint32_t* d, const uint32_t* s, int w) {
+            if constexpr (kVector) {
+              BlendRowVector<kKeyed>(d, s, w, op, key);
+            } else {
+              BlendRowPlain<kKeyed>(d, s, w, op, key);
+            }
+          });
+}
+
+template <bool kVector, bool kKeyed, typename Op>
+void StretchBlendRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcPitch,
+                      int width, int height, const StretchStepper& st, const Op& op,
+                      uint32_t key = 0) {
+  thread_local std::vector<uint32_t> buffer;
+  int32_t yError = st.yError;
+  do {
+    const uint32_t* row = GatherStretchedRow(src, width, st, buffer);
+    if constexpr (kVector) {
+      BlendRowVector<kKeyed>(dst, row, width, op, key);
+    } else {
+      BlendRowPlain<kKeyed>(dst, row, width, op, key);
+    }
+    dst = AddBytes(dst + width, dstSkip);
+    src = AddBytes(src, srcPitch * StepAxis(yError, st.yRemainder, st.destHeight, st.yStep));
+  } while (--height > 0);
+}
+
+}  // namespace bw::pixel_detail

@@ -1,0 +1,208 @@
+#include "graphics/pixel/color_rows.h"
+
+#include <algorithm>
+
+#include "graphics/pixel/blend_tables.h"
+#include "graphics/pixel/blend_walk.h"
+
+namespace bw {
+
+using namespace pixel_detail;
+
+namespace {
+
+// The target-only kernels run the two-operand walk with the target as its own source, so that
+// the keyed test compares the target word.
+template <bool kVector, bool kKeyed, typename Op>
+void OnTarget(uint32_t* dst, ptrdiff_t skip, int width, int height, const Op& op,
+              uint32_t key = 0) {
+  BlendRows<kVector, kKeyed>(dst, dst, skip, skip, width, height, op, key);
+}
+
+struct Scale {
+  const uint8_t* row;
+  uint32_t Pixel(uint32_t d, uint32_t) const {
+    return (d & 0xFF000000u) | uint32_t(row[d >> 16 & 0xFF]) << 16 |
+           uint32_t(row[d >> 8 & 0xFF]) << 8 | row[d & 0xFF];
+  }
+};
+
+struct BlendColor {
+  const uint8_t* keep;
+  uint32_t added;  // T[k][o] per channel
+  uint32_t Pixel(uint32_t d, uint32_t) const {
+    return ((d & 0xFF000000u) | uint32_t(keep[d >> 16 & 0xFF]) << 16 |
+            uint32_t(keep[d >> 8 & 0xFF]) << 8 | keep[d & 0xFF]) + added;
+  }
+};
+BlendColor MakeBlendColor(int opacity, int red, int green, int blue) {
+  const uint8_t* byOpacity = ProductTable[opacity & 0xFF];
+  // T[k][o] = T[o][k]: the table is symmetric.
+  uint32_t added = uint32_t(byOpacity[red & 0xFF]) << 16 | uint32_t(byOpacity[green & 0xFF]) << 8 |
+                   byOpacity[blue & 0xFF];
+  return {ProductTable[255 - (opacity & 0xFF)], added};
+}
+
+struct AddColor {
+  uint32_t color;
+  __m128i lanes;
+  explicit AddColor(uint32_t c) : color(c & 0x00FFFFFFu), lanes(_mm_set1_epi32(int(color))) {}
+  uint32_t Pixel(uint32_t d, uint32_t) const { return AddBytesSaturated(d, color); }
+  __m128i Four(__m128i d, __m128i) const { return _mm_adds_epu8(d, lanes); }
+};
+struct SubtractColor {
+  uint32_t color;
+  __m128i lanes;
+  explicit SubtractColor(uint32_t c) : color(c & 0x00FFFFFFu), lanes(_mm_set1_epi32(int(color))) {}
+  uint32_t Pixel(uint32_t d, uint32_t) const { return SubtractBytesSaturated(d, color); }
+  __m128i Four(__m128i d, __m128i) const { return _mm_subs_epu8(d, lanes); }
+};
+
+struct Grey {
+  uint32_t Pixel(uint32_t d, uint32_t) const {
+    uint32_t g = (77 * (d >> 16 & 0xFF) + 150 * (d >> 8 & 0xFF) + 29 * (d & 0xFF)) >> 8;
+    return (d & 0xFF000000u) | g * 0x010101u;
+  }
+  // (b, g, r, a) x (29, 150, 77, 0) summed by two multiply-adds per pixel.
+  __m128i Four(__m128i d, __m128i) const {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i weights = _mm_set_epi16(0, 77, 150, 29, 0, 77, 150, 29);
+    __m128i lo = _mm_madd_epi16(_mm_unpacklo_epi8(d, zero), weights);
+    __m128i hi = _mm_madd_epi16(_mm_unpackhi_epi8(d, zero), weights);
+    // Each pixel's two partial sums sit in adjacent 32-bit lanes.
+    __m128i sumLo = _mm_add_epi32(lo, _mm_srli_epi64(lo, 32));
+    __m128i sumHi = _mm_add_epi32(hi, _mm_srli_epi64(hi, 32));
+    __m128i sums = _mm_castps_si128(_mm_shuffle_ps(_mm_castsi128_ps(sumLo),
+                                                   _mm_castsi128_ps(sumHi), 0x88));
+    __m128i g = _mm_srli_epi32(sums, 8);
+    __m128i grey = _mm_or_si128(g, _mm_or_si128(_mm_slli_epi32(g, 8), _mm_slli_epi32(g, 16)));
+    return _mm_or_si128(grey, _mm_and_si128(d, _mm_set1_epi32(int(0xFF000000u))));
+  }
+};
+
+struct Tone {
+  int multiplier[3];
+  int offset[3];
+  __m128i mulLanes, offLanes;
+  explicit Tone(const ToneCurve& t)
+      : multiplier{t.blueMultiplier, t.greenMultiplier, t.redMultiplier},
+        offset{t.blueOffset, t.greenOffset, t.redOffset},
+        mulLanes(_mm_set_epi32(0, t.redMultiplier, t.greenMultiplier, t.blueMultiplier)),
+        offLanes(_mm_set_epi32(0, t.redOffset, t.greenOffset, t.blueOffset)) {}
+  uint32_t Pixel(uint32_t d, uint32_t) const {
+    const uint8_t* clamp = ClampTable();
+    uint32_t out = d & 0xFF000000u;
+    for (int c = 0; c < 3; ++c) {
+      int v = int(d >> (8 * c) & 0xFF);
+      out |= uint32_t(clamp[((v * multiplier[c]) >> 7) + offset[c]]) << (8 * c);
+    }
+    return out;
+  }
+  // One pixel per 32-bit lane group: products up to 65280 need 32-bit lanes.
+  __m128i One(__m128i p32) const {
+    __m128i prod = _mm_madd_epi16(p32, mulLanes);
+    return _mm_add_epi32(_mm_srai_epi32(prod, 7), offLanes);
+  }
+  __m128i Four(__m128i d, __m128i) const {
+    const __m128i zero = _mm_setzero_si128();
+    __m128i lo16 = _mm_unpacklo_epi8(d, zero), hi16 = _mm_unpackhi_epi8(d, zero);
+    __m128i p0 = One(_mm_unpacklo_epi16(lo16, zero)), p1 = One(_mm_unpackhi_epi16(lo16, zero));
+    __m128i p2 = One(_mm_unpacklo_epi16(hi16, zero)), p3 = One(_mm_unpackhi_epi16(hi16, zero));
+    __m128i packed = _mm_packus_epi16(_mm_packs_epi32(p0, p1), _mm_packs_epi32(p2, p3));
+    const __m128i alpha = _mm_set1_epi32(int(0xFF000000u));
+    return _mm_or_si128(_mm_andnot_si128(alpha, packed), _mm_and_si128(alpha, d));
+  }
+};
+
+struct Invert {
+  uint32_t mask;
+  __m128i lanes;
+  explicit Invert(int mode) : mask(InvertMask(mode)), lanes(_mm_set1_epi32(int(mask))) {}
+  uint32_t Pixel(uint32_t d, uint32_t) const { return d ^ mask; }
+  __m128i Four(__m128i d, __m128i) const { return _mm_xor_si128(d, lanes); }
+};
+
+ptrdiff_t SkipOf(ptrdiff_t pitch, int width) { return pitch - ptrdiff_t{width} * 4; }
+
+}  // namespace
+
+void ScaleRgbRows(uint32_t* pixels, ptrdiff_t pitch, int width, int height, int level) {
+  OnTarget<false, false>(pixels, SkipOf(pitch, width), width, height,
+                         Scale{ProductTable[std::clamp(level, 0, 255)]});
+}
+void BlendColorRows(uint32_t* pixels, ptrdiff_t pitch, int width, int height, int opacity,
+                    int red, int green, int blue) {
+  OnTarget<false, false>(pixels, SkipOf(pitch, width), width, height,
+                         MakeBlendColor(opacity, red, green, blue));
+}
+void BlendColorRowsKeyed(uint32_t* pixels, ptrdiff_t pitch, int width, int height, int opacity,
+                         int red, int green, int blue, uint32_t key) {
+  OnTarget<false, true>(pixels, SkipOf(pitch, width), width, height,
+                        MakeBlendColor(opacity, red, green, blue), key);
+}
+
+void AddColorRows(uint32_t* dst, ptrdiff_t skip, int width, int height, uint32_t color) {
+  OnTarget<false, false>(dst, skip, width, height, AddColor(color));
+}
+void AddColorRowsKeyed(uint32_t* dst, ptrdiff_t skip, int width, int height, uint32_t color,
+                       uint32_t key) {
+  OnTarget<false, true>(dst, skip, width, height, AddColor(color), key);
+}
+void AddColorRowsMmx(uint32_t* dst, ptrdiff_t skip, int width, int height, uint32_t color) {
+  OnTarget<true, false>(dst, skip, width, height, AddColor(color));
+}
+void AddColorRowsKeyedMmx(uint32_t* dst, ptrdiff_t skip, int width, int height, uint32_t color,
+                          uint32_t key) {
+  OnTarget<true, true>(dst, skip, width, height, AddColor(color), key);
+}
+void SubtractColorRows(uint32_t* dst, ptrdiff_t skip, int width, int height, uint32_t color) {
+  OnTarget<false, false>(dst, skip, width, height, SubtractColor(color));
+}
+void SubtractColorRowsKeyed(uint32_t* dst, ptrdiff_t skip, int width, int height, uint32_t color,
+                            uint32_t key) {
+  OnTarget<false, true>(dst, skip, width, height, SubtractColor(color), key);
+}
+void SubtractColorRowsMmx(uint32_t* dst, ptrdiff_t skip, int width, int height, uint32_t color) {
+  OnTarget<true, false>(dst, skip, width, height, SubtractColor(color));
+}
+void SubtractColorRowsKeyedMmx(uint32_t* dst, ptrdiff_t skip, int width, int height,
+                               uint32_t color, uint32_t key) {
+  OnTarget<true, true>(dst, skip, width, height, SubtractColor(color), key);
+}
+
+void GreyRows(uint32_t* dst, ptrdiff_t skip, int width, int height) {
+  OnTarget<false, false>(dst, skip, width, height, Grey{});
+}
+void GreyRowsKeyed(uint32_t* dst, ptrdiff_t skip, int width, int height, uint32_t key) {
+  OnTarget<false, true>(dst, skip, width, height, Grey{}, key);
+}
+void GreyRowsMmx(uint32_t* dst, ptrdiff_t skip, int width, int height) {
+  OnTarget<true, false>(dst, skip, width, height, Grey{});
+}
+
+void ToneRows(uint32_t* dst, ptrdiff_t skip, int width, int height, const ToneCurve& tone) {
+  OnTarget<false, false>(dst, skip, width, height, Tone(tone));
+}
+void ToneRowsKeyed(uint32_t* dst, ptrdiff_t skip, int width, int height, const ToneCurve& tone,
+                   uint32_t key) {
+  OnTarget<false, true>(dst, skip, width, height, Tone(tone), key);
+}
+void ToneRowsMmx(uint32_t* dst, ptrdiff_t skip, int width, int height, const ToneCurve& tone) {
+  OnTarget<true, false>(dst, skip, width, height, Tone(tone));
+}
+
+uint32_t InvertMask(int mode) {
+  return mode == 0 ? 0x00FFFFFFu : mode == 1 ? 0xFFFFFFFFu : 0xFF000000u;
+}
+void InvertRows(uint32_t* dst, ptrdiff_t skip, int width, int height, int mode) {
+  OnTarget<false, false>(dst, skip, width, height, Invert(mode));
+}
+void InvertRowsKeyed(uint32_t* dst, ptrdiff_t skip, int width, int height, int mode,
+                     uint32_t key) {
+  OnTarget<false, true>(dst, skip, width, height, Invert(mode), key);
+}
+void InvertRowsMmx(uint32_t* dst, ptrdiff_t skip, int width, int height, int mode) {
+  OnTarget<true, false>(dst, skip, width, height, Invert(mode));
+}
+
+}  // namespace bw

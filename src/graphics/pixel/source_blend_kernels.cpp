@@ -1,0 +1,296 @@
+#include "graphics/pixel/source_blend_kernels.h"
+
+#include <immintrin.h>
+
+#include "graphics/pixel/blend_tables.h"
+#include "graphics/pixel/blend_walk.h"
+#include "graphics/pixel/lerp.h"
+#include "graphics/pixel/mmx_flag.h"
+
+namespace bw {
+
+using namespace pixel_detail;
+
+namespace {
+
+// floor(s x w / 256) on the colour bytes, alpha byte 0.
+inline uint32_t ScaleColor(uint32_t s, uint32_t w) {
+  uint32_t rb = ((s & 0x00FF00FFu) * w >> 8) & 0x00FF00FFu;
+  uint32_t g = ((s & 0x0000FF00u) * w >> 8) & 0x0000FF00u;
+  return rb | g;
+}
+
+// Per-pixel weights of four source pixels into the two halves' weight lanes.
+template <typename WeightOf>
+inline void FourWeights(__m128i s, const WeightOf& weightOf, __m128i& lo, __m128i& hi) {
+  alignas(16) uint32_t px[4];
+  _mm_store_si128(reinterpret_cast<__m128i*>(px), s);
+  lo = PairWeights(weightOf(px[0]), weightOf(px[1]));
+  hi = PairWeights(weightOf(px[2]), weightOf(px[3]));
+}
+
+struct ConstantWeight {
+  uint32_t w;
+  uint32_t operator()(uint32_t) const { return w; }
+};
+struct AlphaRowWeight {
+  const uint8_t* row;
+  uint32_t operator()(uint32_t s) const { return WeightTable[row[s >> 24]][0]; }
+};
+
+inline void FourWeights(__m128i, const ConstantWeight& weightOf, __m128i& lo, __m128i& hi) {
+  lo = hi = PairWeights(weightOf.w, weightOf.w);
+}
+
+// The weights W[T[o][a]] of four source alphas computed in lanes when the row is a row of
+// ProductTable (T[o][a] = (o x a + 127) / 255, the division exact as (x + 1 + (x >> 8)) >> 8
+// below 65535); any other row is looked up pixel by pixel.
+inline void FourWeights(__m128i s, const AlphaRowWeight& weightOf, __m128i& lo, __m128i& hi) {
+  const uint8_t opacity = weightOf.row[255];
+  if (weightOf.row != ProductTable[opacity]) {
+    alignas(16) uint32_t px[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(px), s);
+    lo = PairWeights(weightOf(px[0]), weightOf(px[1]));
+    hi = PairWeights(weightOf(px[2]), weightOf(px[3]));
+    return;
+  }
+  const __m128i alpha = _mm_srli_epi32(s, 24);
+  __m128i x = _mm_mullo_epi16(_mm_packs_epi32(alpha, alpha), _mm_set1_epi16(short(opacity)));
+  x = _mm_add_epi16(x, _mm_set1_epi16(127));
+  __m128i t = _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(x, _mm_set1_epi16(1)), _mm_srli_epi16(x, 8)), 8);
+  // W[k] = k + 1, or 0 for k = 0.
+  __m128i w = _mm_add_epi16(_mm_add_epi16(t, _mm_set1_epi16(1)), _mm_cmpeq_epi16(t, _mm_setzero_si128()));
+  const __m128i colorLanes = _mm_set_epi16(0, -1, -1, -1, 0, -1, -1, -1);
+  __m128i pairs = _mm_unpacklo_epi16(w, w);
+  lo = _mm_and_si128(_mm_unpacklo_epi32(pairs, pairs), colorLanes);
+  hi = _mm_and_si128(_mm_unpackhi_epi32(pairs, pairs), colorLanes);
+}
+
+template <typename WeightOf>
+struct LerpBy {
+  WeightOf weightOf;
+  uint32_t Pixel(uint32_t d, uint32_t s) const { return LerpPlain(d, s, weightOf(s)); }
+  __m128i Four(__m128i d, __m128i s) const {
+    __m128i lo, hi;
+    FourWeights(s, weightOf, lo, hi);
+    return LerpFour(d, s, lo, hi);
+  }
+};
+template <typename WeightOf>
+struct AddBy {
+  WeightOf weightOf;
+  uint32_t Pixel(uint32_t d, uint32_t s) const {
+    return AddBytesSaturated(d, ScaleColor(s, weightOf(s)));
+  }
+  __m128i Four(__m128i d, __m128i s) const {
+    __m128i lo, hi;
+    FourWeights(s, weightOf, lo, hi);
+    return _mm_adds_epu8(d, ScaleFour(s, lo, hi));
+  }
+};
+template <typename WeightOf>
+struct SubtractBy {
+  WeightOf weightOf;
+  uint32_t Pixel(uint32_t d, uint32_t s) const {
+    return SubtractBytesSaturated(d, ScaleColor(s, weightOf(s)));
+  }
+  __m128i Four(__m128i d, __m128i s) const {
+    __m128i lo, hi;
+    FourWeights(s, weightOf, lo, hi);
+    return _mm_subs_epu8(d, ScaleFour(s, lo, hi));
+  }
+};
+
+struct OntoAlpha {
+  const uint8_t* row;
+  uint32_t Pixel(uint32_t d, uint32_t s) const {
+    uint32_t da = d >> 24, a = row[s >> 24];
+    uint32_t out = LerpPlain(d, s, WeightTable[OverWeightTable[da][a]][0]);
+    return (out & 0x00FFFFFFu) | uint32_t(AlphaUnionTable[da][a]) << 24;
+  }
+  __m128i Four(__m128i d, __m128i s) const {
+    alignas(16) uint32_t sp[4], dp[4], w[4], alpha[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(sp), s);
+    _mm_store_si128(reinterpret_cast<__m128i*>(dp), d);
+    for (int i = 0; i < 4; ++i) {
+      uint32_t da = dp[i] >> 24, a = row[sp[i] >> 24];
+      w[i] = WeightTable[OverWeightTable[da][a]][0];
+      alpha[i] = uint32_t(AlphaUnionTable[da][a]) << 24;
+    }
+    __m128i out = LerpFour(d, s, PairWeights(w[0], w[1]), PairWeights(w[2], w[3]));
+    out = _mm_and_si128(out, _mm_set1_epi32(0x00FFFFFF));
+    return _mm_or_si128(out, _mm_load_si128(reinterpret_cast<const __m128i*>(alpha)));
+  }
+};
+
+using AlphaOpacity = LerpBy<AlphaRowWeight>;
+using AlphaAdd = AddBy<AlphaRowWeight>;
+using AlphaSubtract = SubtractBy<AlphaRowWeight>;
+
+__attribute__((target("avx2"))) inline __m256i LerpLanes256(__m256i d16, __m256i s16,
+                                                            __m256i weights, __m256i byteMask) {
+  __m256i delta = _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_sub_epi16(s16, d16), weights), 8);
+  return _mm256_and_si256(_mm256_add_epi16(d16, delta), byteMask);
+}
+
+// Eight pixels at a time: the same lane arithmetic as FourWeights and LerpFour, twice as wide.
+// Answers how many pixels it did (a multiple of eight).
+__attribute__((target("avx2"))) int AlphaOpacityRowAvx2(uint32_t* dst, const uint32_t* src,
+                                                        int width, uint8_t opacity) {
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i byteMask = _mm256_set1_epi16(0xFF);
+  const __m256i colorLanes = _mm256_set_epi16(0, -1, -1, -1, 0, -1, -1, -1, 0, -1, -1, -1, 0, -1,
+                                              -1, -1);
+  const __m256i o16 = _mm256_set1_epi16(short(opacity));
+  const __m256i one = _mm256_set1_epi16(1);
+  int x = 0;
+  for (; x + 8 <= width; x += 8) {
+    const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + x));
+    const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst + x));
+    const __m256i alpha = _mm256_srli_epi32(s, 24);
+    __m256i v = _mm256_add_epi16(_mm256_mullo_epi16(_mm256_packs_epi32(alpha, alpha), o16),
+                                 _mm256_set1_epi16(127));
+    const __m256i t = _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(v, one),
+                                                         _mm256_srli_epi16(v, 8)), 8);
+    const __m256i w = _mm256_add_epi16(_mm256_add_epi16(t, one), _mm256_cmpeq_epi16(t, zero));
+    const __m256i pairs = _mm256_unpacklo_epi16(w, w);
+    const __m256i wLo = _mm256_and_si256(_mm256_unpacklo_epi32(pairs, pairs), colorLanes);
+    const __m256i wHi = _mm256_and_si256(_mm256_unpackhi_epi32(pairs, pairs), colorLanes);
+    const __m256i lo = LerpLanes256(_mm256_unpacklo_epi8(d, zero), _mm256_unpacklo_epi8(s, zero),
+                                    wLo, byteMask);
+    const __m256i hi = LerpLanes256(_mm256_unpackhi_epi8(d, zero), _mm256_unpackhi_epi8(s, zero),
+                                    wHi, byteMask);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x), _mm256_packus_epi16(lo, hi));
+  }
+  return x;
+}
+
+template <typename Op>
+void VectorRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
+                int width, int height, const Op& op) {
+  BlendRows<true, false>(dst, src, dstSkip, srcSkip, width, height, op);
+}
+void VectorRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
+                int width, int height, const AlphaOpacity& op) {
+  const uint8_t opacity = op.weightOf.row[255];
+  if (!WideVectorsEnabled() || op.weightOf.row != ProductTable[opacity]) {
+    BlendRows<true, false>(dst, src, dstSkip, srcSkip, width, height, op);
+    return;
+  }
+  EachRow(dst, src, dstSkip, srcSkip, width, height, [&](uint32_t* d, const uint32_t* s, int w) {
+    const int done = AlphaOpacityRowAvx2(d, s, w, opacity);
+    BlendRowVector<false>(d + done, s + done, w - done, op, 0);
+  });
+}
+
+// Rule kernels: the weight comes from a third row, so they walk by themselves.
+template <bool kVector, typename WeightOf>
+void RuleWalk(uint32_t* dst, const uint32_t* src, const uint8_t* rule, ptrdiff_t dstSkip,
+              ptrdiff_t srcSkip, ptrdiff_t ruleSkip, int width, int height, WeightOf weightOf) {
+  do {
+    int x = 0;
+    if constexpr (kVector) {
+      for (; x + 4 <= width; x += 4) {
+        __m128i s = Load4(src + x);
+        uint32_t w[4];
+        for (int i = 0; i < 4; ++i) w[i] = weightOf(src[x + i], rule ? rule[x + i] : 0);
+        Store4(dst + x, LerpFour(Load4(dst + x), s, PairWeights(w[0], w[1]),
+                                 PairWeights(w[2], w[3])));
+      }
+    }
+    for (; x < width; ++x) dst[x] = LerpPlain(dst[x], src[x], weightOf(src[x], rule ? rule[x] : 0));
+    dst = AddBytes(dst + width, dstSkip);
+    src = AddBytes(src + width, srcSkip);
+    if (rule) rule += width + ruleSkip;
+  } while (--height > 0);
+}
+
+auto RuleWeight(const uint8_t* rule, const uint8_t* table) {
+  bool byAlpha = rule == nullptr;
+  return [byAlpha, table](uint32_t s, uint8_t r) {
+    return uint32_t(WeightTable[table[byAlpha ? s >> 24 : r]][0]);
+  };
+}
+auto RuleAlphaWeight(const uint8_t* rule, const uint8_t* table) {
+  bool byAlpha = rule == nullptr;
+  return [byAlpha, table](uint32_t s, uint8_t r) {
+    uint32_t a = s >> 24;
+    return uint32_t(WeightTable[ProductTable[table[byAlpha ? a : r]][a]][0]);
+  };
+}
+
+}  // namespace
+
+void AddBlitRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
+                 int width, int height, int opacity) {
+  BlendRows<false, false>(dst, src, dstSkip, srcSkip, width, height,
+                          AddBy<ConstantWeight>{{WeightTable[opacity & 0xFF][0]}});
+}
+void AddBlitRowsMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
+                    int width, int height, int opacity) {
+  BlendRows<true, false>(dst, src, dstSkip, srcSkip, width, height,
+                         AddBy<ConstantWeight>{{WeightTable[opacity & 0xFF][0]}});
+}
+void SubtractBlitRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
+                      int width, int height, int opacity) {
+  BlendRows<false, false>(dst, src, dstSkip, srcSkip, width, height,
+                          SubtractBy<ConstantWeight>{{WeightTable[opacity & 0xFF][0]}});
+}
+void SubtractBlitRowsMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
+                         int width, int height, int opacity) {
+  BlendRows<true, false>(dst, src, dstSkip, srcSkip, width, height,
+                         SubtractBy<ConstantWeight>{{WeightTable[opacity & 0xFF][0]}});
+}
+
+#define BW_DEFINE_ALPHA_ROW_BLEND(Name, Make)                                                   \
+  void Name##Rows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,     \
+                  int width, int height, const uint8_t* opacityRow) {                           \
+    BlendRows<false, false>(dst, src, dstSkip, srcSkip, width, height, Make);                   \
+  }                                                                                             \
+  void Name##RowsMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,  \
+                     int width, int height, const uint8_t* opacityRow) {                        \
+    VectorRows(dst, src, dstSkip, srcSkip, width, height, Make);                                \
+  }                                                                                             \
+  void Stretch##Name##Rows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,              \
+                           ptrdiff_t srcPitch, int width, int height, const StretchStepper& st, \
+                           const uint8_t* opacityRow) {                                         \
+    StretchBlendRows<false, false>(dst, src, dstSkip, srcPitch, width, height, st, Make);       \
+  }                                                                                             \
+  void Stretch##Name##RowsMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,           \
+                              ptrdiff_t srcPitch, int width, int height,                        \
+                              const StretchStepper& st, const uint8_t* opacityRow) {            \
+    StretchBlendRows<true, false>(dst, src, dstSkip, srcPitch, width, height, st, Make);        \
+  }
+
+BW_DEFINE_ALPHA_ROW_BLEND(AlphaOpacity, AlphaOpacity{{opacityRow}})
+BW_DEFINE_ALPHA_ROW_BLEND(AlphaAdd, AlphaAdd{{opacityRow}})
+BW_DEFINE_ALPHA_ROW_BLEND(AlphaSubtract, AlphaSubtract{{opacityRow}})
+BW_DEFINE_ALPHA_ROW_BLEND(AlphaOntoAlpha, OntoAlpha{opacityRow})
+
+#undef BW_DEFINE_ALPHA_ROW_BLEND
+
+void RuleRows(uint32_t* dst, const uint32_t* src, const uint8_t* rule, ptrdiff_t dstSkip,
+              ptrdiff_t srcSkip, ptrdiff_t ruleSkip, int width, int height, const uint8_t* table) {
+  RuleWalk<false>(dst, src, rule, dstSkip, srcSkip, ruleSkip, width, height,
+                  RuleWeight(rule, table));
+}
+void RuleRowsMmx(uint32_t* dst, const uint32_t* src, const uint8_t* rule, ptrdiff_t dstSkip,
+                 ptrdiff_t srcSkip, ptrdiff_t ruleSkip, int width, int height,
+                 const uint8_t* table) {
+  RuleWalk<true>(dst, src, rule, dstSkip, srcSkip, ruleSkip, width, height,
+                 RuleWeight(rule, table));
+}
+void RuleAlphaRows(uint32_t* dst, const uint32_t* src, const uint8_t* rule, ptrdiff_t dstSkip,
+                   ptrdiff_t srcSkip, ptrdiff_t ruleSkip, int width, int height,
+                   const uint8_t* table) {
+  RuleWalk<false>(dst, src, rule, dstSkip, srcSkip, ruleSkip, width, height,
+                  RuleAlphaWeight(rule, table));
+}
+void RuleAlphaRowsMmx(uint32_t* dst, const uint32_t* src, const uint8_t* rule, ptrdiff_t dstSkip,
+                      ptrdiff_t srcSkip, ptrdiff_t ruleSkip, int width, int height,
+                      const uint8_t* table) {
+  RuleWalk<true>(dst, src, rule, dstSkip, srcSkip, ruleSkip, width, height,
+                 RuleAlphaWeight(rule, table));
+}
+
+}  // namespace bw

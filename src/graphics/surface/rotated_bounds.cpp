@@ -1,0 +1,45 @@
+#include "graphics/surface/rotated_bounds.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "app/platform/trig_tables.h"
+#include "common/global.h"
+
+namespace bw {
+
+bool ComputeRotatedBounds(RotatedCorners* corners, int32_t x, int32_t y, int angle, double scale,
+                          int32_t width, int32_t height, double anchorX, double anchorY,
+                          const RotatedBox& box) {
+  TrigTables* trig = Global<TrigTables>::Get();
+  if (!corners || !trig || !trig->EnsureCosineDoubles()) return false;
+  if (!(scale > 0)) return false;
+  if ((angle & 511) == 0 && x == 0 && y == 0 && scale == 1.0) return false;
+  const double* cosine = trig->CosineDoubles();
+  const double c = cosine[(-angle) & 511];
+  const double s = cosine[(-angle - 128) & 511];
+  const double w = width * scale, h = height * scale;
+  const double ax = anchorX * scale, ay = anchorY * scale;
+  const double px[4] = {0, w, 0, w}, py[4] = {0, 0, h, h};
+  double tx[4], ty[4];
+  for (int i = 0; i < 4; ++i) {
+    const double dx = px[i] - ax, dy = py[i] - ay;
+    tx[i] = c * dx - s * dy + ax;
+    ty[i] = s * dx + c * dy + ay;
+  }
+  const double minX = *std::min_element(tx, tx + 4), maxX = *std::max_element(tx, tx + 4);
+  const double minY = *std::min_element(ty, ty + 4), maxY = *std::max_element(ty, ty + 4);
+  const int32_t left = int32_t(std::trunc(anchorX - ax + minX + 0.5)) + x;
+  const int32_t top = int32_t(std::trunc(anchorY - ay + minY + 0.5)) + y;
+  if (box.width) *box.width = int32_t(std::trunc(maxX - minX));
+  if (box.height) *box.height = int32_t(std::trunc(maxY - minY));
+  if (box.x) *box.x = left;
+  if (box.y) *box.y = top;
+  for (int i = 0; i < 4; ++i) {
+    corners->point[i].x = tx[i] - (minX + 0.5) + (box.x ? 0 : left);
+    corners->point[i].y = ty[i] - (minY + 0.5) + (box.y ? 0 : top);
+  }
+  return true;
+}
+
+}  // namespace bw

@@ -1,0 +1,139 @@
+#include "graphics/pixel/color_rows.h"
+
+#include <gtest/gtest.h>
+
+#include "blend_reference.h"
+
+namespace bw {
+namespace {
+
+using namespace reference;
+
+// A target-only kernel run(dst, skip, w, h, key) against formula(d); with keyed, target words
+// equal to the key (the first target pixel of the round) stay.
+template <typename Run, typename F>
+testing::AssertionResult MatchesOnTarget(Run run, F formula, bool keyed) {
+  KeyedRound round;
+  auto op = [&](uint8_t* d, const uint8_t*) {
+    uint32_t v = Load32(d);
+    if (keyed) {
+      if (!round.set) round.set = true, round.key = v;
+      if (v == round.key) return;
+    }
+    Store32(d, formula(v));
+  };
+  return MatchesReference(4, 4, Walk::kStraight, [&](const KernelArgs& a, const Geometry& g) {
+    run(reinterpret_cast<uint32_t*>(a.dst), a.dstSkip, g.w, g.h, round.Take());
+  }, op);
+}
+
+uint32_t PerChannel(uint32_t d, auto f) {
+  for (int c = 0; c < 3; ++c) d = WithChannel(d, c, f(Channel(d, c), c));
+  return d;
+}
+
+TEST(ColorRows, AddAndSubtractMatchInEverySet) {
+  for (uint32_t color : {0x00C86432u, 0x00010203u, 0x00FFFFFFu}) {
+    auto add = [color](uint32_t d) {
+      return PerChannel(d, [&](int v, int c) { return Saturate(v + Channel(color, c)); });
+    };
+    auto sub = [color](uint32_t d) {
+      return PerChannel(d, [&](int v, int c) { return Saturate(v - Channel(color, c)); });
+    };
+    auto run = [color](auto kernel) {
+      return [color, kernel](uint32_t* d, ptrdiff_t s, int w, int h, uint32_t) { kernel(d, s, w, h, color); };
+    };
+    auto runKeyed = [color](auto kernel) {
+      return [color, kernel](uint32_t* d, ptrdiff_t s, int w, int h, uint32_t key) {
+        kernel(d, s, w, h, color, key);
+      };
+    };
+    EXPECT_TRUE(MatchesOnTarget(run(AddColorRows), add, false));
+    EXPECT_TRUE(MatchesOnTarget(run(AddColorRowsMmx), add, false));
+    EXPECT_TRUE(MatchesOnTarget(runKeyed(AddColorRowsKeyed), add, true));
+    EXPECT_TRUE(MatchesOnTarget(runKeyed(AddColorRowsKeyedMmx), add, true));
+    EXPECT_TRUE(MatchesOnTarget(run(SubtractColorRows), sub, false));
+    EXPECT_TRUE(MatchesOnTarget(run(SubtractColorRowsMmx), sub, false));
+    EXPECT_TRUE(MatchesOnTarget(runKeyed(SubtractColorRowsKeyed), sub, true));
+    EXPECT_TRUE(MatchesOnTarget(runKeyed(SubtractColorRowsKeyedMmx), sub, true));
+  }
+}
+
+TEST(ColorRows, GreyMatchesInEverySet) {
+  auto grey = [](uint32_t d) {
+    int g = (77 * Channel(d, 2) + 150 * Channel(d, 1) + 29 * Channel(d, 0)) >> 8;
+    return PerChannel(d, [g](int, int) { return g; });
+  };
+  EXPECT_TRUE(MatchesOnTarget([](uint32_t* d, ptrdiff_t s, int w, int h, uint32_t) { GreyRows(d, s, w, h); },
+                              grey, false));
+  EXPECT_TRUE(MatchesOnTarget(
+      [](uint32_t* d, ptrdiff_t s, int w, int h, uint32_t) { GreyRowsMmx(d, s, w, h); }, grey, false));
+  EXPECT_TRUE(MatchesOnTarget(GreyRowsKeyed, grey, true));
+  uint32_t px[5] = {0x00FF0000, 0x000000FF, 0xAAFFFFFF, 0x00FF0000, 0x000000FF};
+  GreyRowsMmx(px, 0, 5, 1);
+  EXPECT_EQ(px[0], 0x004C4C4Cu);
+  EXPECT_EQ(px[1], 0x001C1C1Cu);
+  EXPECT_EQ(px[2], 0xAAFFFFFFu);
+  EXPECT_EQ(px[4], 0x001C1C1Cu);
+}
+
+TEST(ColorRows, ToneSetsAgreeOverTheWholeRange) {
+  // Extreme multipliers and offsets: the products no longer fit 16-bit lanes.
+  const ToneCurve curves[] = {{128, 128, 128, 0, 0, 0},
+                              {256, -256, 255, 255, -255, 0},
+                              {-256, 256, -1, -255, 255, 100},
+                              {1, 200, -130, 17, -3, -200}};
+  for (const ToneCurve& t : curves) {
+    auto tone = [&t](uint32_t d) {
+      const int mul[3] = {t.blueMultiplier, t.greenMultiplier, t.redMultiplier};
+      const int off[3] = {t.blueOffset, t.greenOffset, t.redOffset};
+      return PerChannel(d, [&](int v, int c) { return Saturate(((v * mul[c]) >> 7) + off[c]); });
+    };
+    auto with = [&t](auto kernel) {
+      return [&t, kernel](uint32_t* d, ptrdiff_t s, int w, int h, uint32_t) { kernel(d, s, w, h, t); };
+    };
+    EXPECT_TRUE(MatchesOnTarget(with(ToneRows), tone, false));
+    EXPECT_TRUE(MatchesOnTarget(with(ToneRowsMmx), tone, false));
+    EXPECT_TRUE(MatchesOnTarget([&t](uint32_t* d, ptrdiff_t s, int w, int h, uint32_t key) {
+      ToneRowsKeyed(d, s, w, h, t, key);
+    }, tone, true));
+  }
+}
+
+TEST(ColorRows, InvertFlipsTheMaskOfItsMode) {
+  for (int mode : {0, 1, 2, 200}) {
+    uint32_t mask = mode == 0 ? 0x00FFFFFFu : mode == 1 ? 0xFFFFFFFFu : 0xFF000000u;
+    auto inv = [mask](uint32_t d) { return d ^ mask; };
+    auto with = [mode](auto kernel) {
+      return [mode, kernel](uint32_t* d, ptrdiff_t s, int w, int h, uint32_t) { kernel(d, s, w, h, mode); };
+    };
+    EXPECT_TRUE(MatchesOnTarget(with(InvertRows), inv, false));
+    EXPECT_TRUE(MatchesOnTarget(with(InvertRowsMmx), inv, false));
+    EXPECT_TRUE(MatchesOnTarget([mode](uint32_t* d, ptrdiff_t s, int w, int h, uint32_t key) {
+      InvertRowsKeyed(d, s, w, h, mode, key);
+    }, inv, true));
+  }
+}
+
+TEST(ColorRows, ScaleAndBlendTowardAColourWalkByPitch) {
+  for (int o : {0, 1, 128, 255}) {
+    auto blend = [o](uint32_t d) {
+      const int k[3] = {30, 200, 255};
+      return PerChannel(d, [&](int v, int c) { return ProductTable[255 - o][v] + ProductTable[k[c]][o]; });
+    };
+    auto scale = [o](uint32_t d) { return PerChannel(d, [o](int v, int) { return int(ProductTable[o][v]); }); };
+    // These two take the pitch: the skip plus the row's bytes.
+    EXPECT_TRUE(MatchesOnTarget([o](uint32_t* d, ptrdiff_t s, int w, int h, uint32_t) {
+      BlendColorRows(d, s + 4 * w, w, h, o, 255, 200, 30);
+    }, blend, false));
+    EXPECT_TRUE(MatchesOnTarget([o](uint32_t* d, ptrdiff_t s, int w, int h, uint32_t key) {
+      BlendColorRowsKeyed(d, s + 4 * w, w, h, o, 255, 200, 30, key);
+    }, blend, true));
+    EXPECT_TRUE(MatchesOnTarget([o](uint32_t* d, ptrdiff_t s, int w, int h, uint32_t) {
+      ScaleRgbRows(d, s + 4 * w, w, h, o);
+    }, scale, false));
+  }
+}
+
+}  // namespace
+}  // namespace bw

@@ -1,0 +1,240 @@
+#include "graphics/pixel/filter_kernels.h"
+
+#include <gtest/gtest.h>
+
+#include "blend_reference.h"
+#include "graphics/pixel/mmx_flag.h"
+
+namespace bw {
+namespace {
+
+using namespace reference;
+
+uint32_t BlurRef(const Plane& src, int x0, int y, int i, const BlurExtent& e) {
+  const int lo = -std::min(e.availableLeft, e.radius), hi = e.availableRight - 1;
+  uint32_t out = 0;
+  for (int c = 0; c < 4; ++c) {
+    int sum = 0;
+    for (int k = -e.radius; k <= e.radius; ++k) {
+      sum += Channel(src.Get32(x0 + std::clamp(i + k, lo, hi), y), c);
+    }
+    int64_t v = (int64_t(sum) * (65536 / (2 * e.radius + 1)) + 32768) >> 16;
+    out = WithChannel(out, c, int(v));
+  }
+  return out;
+}
+
+TEST(BlurRows, EachFormMatchesTheWindowSumWithEdgeReplication) {
+  std::mt19937 rng(5);
+  for (int round = 0; round < 80; ++round) {
+    int w = int(rng() % 30) + 1, h = int(rng() % 4) + 1, pad = int(rng() % 6);
+    Plane src = RandomPlane(rng, w + 2 * pad, h, 4, 4);
+    Plane dst = RandomPlane(rng, w, h, 4, 8);
+    // Part of the source row left of and right of the drawn span is available.
+    BlurExtent e{int(rng() % (pad + 1)), w + int(rng() % (pad + 1)),
+                 round % 9 == 0 ? kBlurMaxRadius : int(rng() % 12) + 1};
+    int form = round % 3, o = int(rng() % 256);
+    const uint8_t* row = ProductTable[o];
+    Plane expect = dst;
+    for (int j = 0; j < h; ++j) {
+      for (int i = 0; i < w; ++i) {
+        uint32_t b = BlurRef(src, pad, j, i, e), d = expect.Get32(i, j);
+        uint32_t v = b;
+        if (form > 0) {
+          int k = form == 1 ? o : row[Channel(b, 3)];
+          v = d;
+          for (int c = 0; c < 3; ++c)
+            v = WithChannel(v, c, Lerp(Channel(d, c), Channel(b, c), k ? k + 1 : 0));
+        }
+        expect.Set32(i, j, v);
+      }
+    }
+    const uint32_t* s = src.Ptr<uint32_t>(pad, 0);
+    ptrdiff_t srcSkip = src.pitch - 4 * w;
+    if (form == 0) BlurRows(dst.Ptr<uint32_t>(0, 0), s, 8, srcSkip, w, h, e);
+    if (form == 1) BlurRowsWithOpacity(dst.Ptr<uint32_t>(0, 0), s, 8, srcSkip, w, h, e, o);
+    if (form == 2) BlurAlphaRows(dst.Ptr<uint32_t>(0, 0), s, 8, srcSkip, w, h, e, row);
+    ASSERT_EQ(dst.bytes, expect.bytes) << "round " << round;
+  }
+}
+
+TEST(BlurRows, RadiusOneOfASpike) {
+  const uint32_t src[5] = {0, 0, 0xFFFFFFFF, 0, 0};
+  uint32_t dst[5];
+  BlurRows(dst, src, 0, 0, 5, 1, {0, 5, 1});
+  const uint32_t expect[5] = {0, 0x55555555, 0x55555555, 0x55555555, 0};
+  EXPECT_TRUE(std::equal(dst, dst + 5, expect));
+}
+
+uint32_t BilinearRef(const Plane& src, int64_t x, int64_t y, uint32_t fx, uint32_t fy) {
+  int64_t x1 = std::min<int64_t>(x + 1, src.width - 1),
+          y1 = std::min<int64_t>(y + 1, src.height - 1);
+  uint32_t out = 0;
+  for (int c = 0; c < 4; ++c) {
+    auto lerp8 = [](int a, int b, uint32_t f) { return a + (((b - a) * int(f)) >> 8); };
+    int top =
+        lerp8(Channel(src.Get32(int(x), int(y)), c), Channel(src.Get32(int(x1), int(y)), c), fx);
+    int bottom =
+        lerp8(Channel(src.Get32(int(x), int(y1)), c), Channel(src.Get32(int(x1), int(y1)), c), fx);
+    out = WithChannel(out, c, lerp8(top, bottom, fy));
+  }
+  return out;
+}
+
+TEST(SmoothStretchRows, BothSetsMatchTheBilinearFormulaWithoutReadingPastTheSource) {
+  std::mt19937 rng(11);
+  for (int form = 0; form < 3; ++form) {  // plain, 128-bit, 256-bit
+    const bool mmx = form > 0;
+    ScopedWideVectors wide(form == 2);
+    for (bool indexed : {false, true}) {
+      for (int round = 0; round < 40; ++round) {
+        int sw = int(rng() % 12) + 1, sh = int(rng() % 6) + 1;
+        int w = int(rng() % 25) + 1, h = int(rng() % 9) + 1;
+        // Exactly the source's pixels: a read past the last column or row trips the sanitizer.
+        std::vector<uint32_t> colors(256);
+        for (auto& c : colors) c = rng();
+        Plane src32 = RandomPlane(rng, sw, sh, 4, 0);
+        Plane src8 = RandomPlane(rng, sw, sh, 1, 0);
+        Plane view = src32;
+        if (indexed) {
+          for (int y = 0; y < sh; ++y) {
+            for (int x = 0; x < sw; ++x) view.Set32(x, y, colors[src8.Get8(x, y)]);
+          }
+        }
+        SmoothStepper st{uint32_t(rng()), uint32_t(rng()), (uint64_t(sw) << 32) / uint64_t(w),
+                         (uint64_t(sh) << 32) / uint64_t(h)};
+        Plane dst = RandomPlane(rng, w, h, 4, 4), expect = dst;
+        uint64_t yPos = st.yFraction;
+        int64_t row = 0;
+        for (int j = 0; j < h; ++j) {
+          uint64_t xPos = st.xFraction;
+          for (int i = 0; i < w; ++i, xPos += st.xStep) {
+            expect.Set32(i, j,
+                         BilinearRef(view, std::min<int64_t>(int64_t(xPos >> 32), sw - 1),
+                                     std::min<int64_t>(row, sh - 1), uint32_t(xPos) >> 24,
+                                     uint32_t(yPos) >> 24));
+          }
+          yPos = uint32_t(yPos) + st.yStep;
+          row += int64_t(yPos >> 32);
+        }
+        if (indexed) {
+          (mmx ? SmoothStretchIndexedRowsMmx : SmoothStretchIndexedRows)(
+              dst.Ptr<uint32_t>(0, 0), src8.At(0, 0), 4, src8.pitch, colors.data(), w, h, st, sw,
+              sh);
+        } else {
+          (mmx ? SmoothStretchRows32Mmx : SmoothStretchRows32)(
+              dst.Ptr<uint32_t>(0, 0), src32.Ptr<uint32_t>(0, 0), 4, src32.pitch, w, h, st, sw, sh);
+        }
+        ASSERT_EQ(dst.bytes, expect.bytes) << indexed << form << " round " << round;
+      }
+    }
+  }
+}
+
+uint32_t SmoothRef(const Plane& p, int x, int y, int mode) {
+  const int w = p.width, h = p.height;
+  uint32_t out = 0;
+  for (int c = 0; c < 3; ++c) {
+    auto v = [&](int i, int j) {
+      int ch = Channel(p.Get32(i, j), c);
+      return mode >= 2 ? ch : ch & 0xF8;
+    };
+    bool edgeX = x == 0 || x == w - 1;
+    int hn = x > 0 ? v(x - 1, y) : v(x + 1, y);
+    int r;
+    if (y == 0 || y == h - 1) {
+      int vert = y == 0 ? v(x, y + 1) : v(x, y - 1);
+      r = edgeX ? (2 * v(x, y) + hn + vert) / 4 : (v(x - 1, y) + v(x, y) + v(x + 1, y) + vert) / 4;
+    } else if (edgeX) {
+      r = (v(x, y - 1) + v(x, y + 1) + v(x, y) + hn) / 4;
+    } else {
+      r = (2 * (v(x - 1, y) + v(x, y) + v(x + 1, y)) + v(x, y - 1) + v(x, y + 1)) / 8;
+    }
+    out = WithChannel(out, c, r + (mode == 1 ? 7 : 0));
+  }
+  return out;
+}
+
+TEST(SmoothRect, MatchesTheNeighbourWeightsInEveryMode) {
+  std::mt19937 rng(3);
+  for (int mode : {0, 1, 2, 9}) {
+    for (int round = 0; round < 20; ++round) {
+      int w = int(rng() % 14) + 4, h = int(rng() % 9) + 4;
+      Plane p = RandomPlane(rng, w + 2, h, 4, 0), expect = p;
+      Plane inner = RandomPlane(rng, w, h, 4, 0);
+      for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) inner.Set32(x, y, p.Get32(x + 1, y));
+      }
+      for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) expect.Set32(x + 1, y, SmoothRef(inner, x, y, mode));
+      }
+      ASSERT_EQ(SmoothRect(p.Ptr<uint32_t>(1, 0), 8, p.pitch, w, h, mode), kSmoothDone);
+      ASSERT_EQ(p.bytes, expect.bytes) << mode << " round " << round;
+    }
+  }
+}
+
+TEST(SmoothRect, RefusesSmallOrMisalignedRectangles) {
+  std::vector<uint32_t> px(64, 0x12345678);
+  EXPECT_EQ(SmoothRect(px.data(), 0, 12, 3, 5, 2), kSmoothRefused);
+  EXPECT_EQ(SmoothRect(px.data(), 2, 18, 4, 4, 2), kSmoothRefused);
+  EXPECT_EQ(px[0], 0x12345678u);
+  // Uniform grey: kept in mode 2, 8k + 7 kept in mode 1, 8k in mode 0; alpha cleared.
+  for (auto [mode, grey, expect] :
+       {std::tuple{2, 0x5Du, 0x5Du}, std::tuple{1, 0x5Fu, 0x5Fu}, std::tuple{0, 0x5Fu, 0x58u}}) {
+    std::fill(px.begin(), px.end(), 0xFF000000u | grey * 0x010101u);
+    ASSERT_EQ(SmoothRect(px.data(), 0, 32, 8, 8, mode), kSmoothDone);
+    for (uint32_t v : px) ASSERT_EQ(v, expect * 0x010101u) << mode;
+  }
+}
+
+TEST(MosaicRect, AnchorModesPlaceTheBlocks) {
+  // Distinct pixels; the block layout shows in which pixels repeat their block's first.
+  auto run = [](int anchor) {
+    std::vector<uint32_t> px(100);
+    for (int i = 0; i < 100; ++i) px[size_t(i)] = uint32_t(i);
+    MosaicRect(px.data(), 0, 40, 10, 10, 4, anchor);
+    return px;
+  };
+  auto top = run(1);
+  EXPECT_EQ(top[3], 0u);
+  EXPECT_EQ(top[4], 4u);
+  EXPECT_EQ(top[9], 8u);
+  EXPECT_EQ(top[99], 88u);
+  auto far = run(4);
+  EXPECT_EQ(far[1], 0u);
+  EXPECT_EQ(far[2], 2u);
+  EXPECT_EQ(far[5], 2u);
+  EXPECT_EQ(far[6], 6u);
+  EXPECT_EQ(far[35], 22u);
+  auto centred = run(0);  // first block ((10 - 4) / 2) mod 4 = 3 wide
+  EXPECT_EQ(centred[2], 0u);
+  EXPECT_EQ(centred[3], 3u);
+  EXPECT_EQ(centred[7], 7u);
+  std::vector<uint32_t> small = {1, 2, 3, 4, 5, 6};
+  MosaicRect(small.data(), 0, 12, 3, 2, 2, 1);
+  EXPECT_EQ(small[1], 2u) << "under 3 rows: nothing";
+}
+
+TEST(ConvertRowsToTextureFormat, PacksTopBits) {
+  const uint32_t src[2] = {0x80FF8040, 0x7FFFFFFF};
+  uint16_t out[2] = {};
+  ConvertRowsToTextureFormat(128, {reinterpret_cast<uint8_t*>(out), 0, 0, 4}, 2, 1,
+                             {reinterpret_cast<const uint8_t*>(src), 0, 0, 8});
+  EXPECT_EQ(out[0], 0x8F84);
+  EXPECT_EQ(out[1], 0x7FFF);
+  ConvertRowsToTextureFormat(64, {reinterpret_cast<uint8_t*>(out), 0, 0, 4}, 2, 1,
+                             {reinterpret_cast<const uint8_t*>(src), 0, 0, 8});
+  EXPECT_EQ(out[0], 0x8000 | 31 << 10 | 16 << 5 | 8);
+  EXPECT_EQ(out[1], 0x7FFF);
+  uint32_t copied[2] = {};
+  ConvertRowsToTextureFormat(256, {reinterpret_cast<uint8_t*>(copied), 0, 0, 8}, 2, 1,
+                             {reinterpret_cast<const uint8_t*>(src), 0, 0, 8});
+  EXPECT_EQ(copied[1], src[1]);
+  ConvertRowsToTextureFormat(32, {reinterpret_cast<uint8_t*>(out), 0, 0, 4}, 2, 1,
+                             {reinterpret_cast<const uint8_t*>(src), 0, 0, 8});
+  EXPECT_EQ(out[1], 0x7FFF) << "other flags convert nothing";
+}
+
+}  // namespace
+}  // namespace bw

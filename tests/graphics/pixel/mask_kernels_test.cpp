@@ -1,0 +1,105 @@
+#include "graphics/pixel/mask_kernels.h"
+
+#include <gtest/gtest.h>
+
+#include "blend_reference.h"
+#include "graphics/pixel/mmx_flag.h"
+
+namespace bw {
+namespace {
+
+using namespace reference;
+
+using MaskKernel = void (*)(uint32_t*, const uint8_t*, ptrdiff_t, ptrdiff_t, int, int, uint32_t,
+                            const uint8_t*);
+
+int W(int k) { return k == 0 ? 0 : k + 1; }
+
+// The 8-bit "source" plane of the reference walk is the mask.
+template <typename F>
+void ExpectMaskPair(MaskKernel plain, MaskKernel mmx, F formula) {
+  for (uint32_t color : {0x00FF8001u, 0x00000000u, 0x12FFFFFFu}) {
+    for (int o : {0, 77, 255}) {
+      const uint8_t* row = ProductTable[o];
+      auto op = [&](uint8_t* d, const uint8_t* m) { Store32(d, formula(Load32(d), *m, color, row)); };
+      for (MaskKernel k : {plain, mmx}) {
+        EXPECT_TRUE(MatchesReference(4, 1, Walk::kStraight, [&](const KernelArgs& a, const Geometry& g) {
+          k(reinterpret_cast<uint32_t*>(a.dst), a.src, a.dstSkip, a.srcSkip, g.w, g.h, color, row);
+        }, op)) << std::hex << color << " " << o;
+      }
+    }
+  }
+}
+
+uint32_t PerChannel(uint32_t d, auto f) {
+  for (int c = 0; c < 3; ++c) d = WithChannel(d, c, f(Channel(d, c), c));
+  return d;
+}
+
+TEST(MaskKernels, EachPairMatchesItsFormula) {
+  ExpectMaskPair(MaskColorFillRows, MaskColorFillRowsMmx,
+                 [](uint32_t d, int m, uint32_t k, const uint8_t* row) {
+                   return PerChannel(d, [&](int v, int c) { return Lerp(v, Channel(k, c), W(row[m])); });
+                 });
+  ExpectMaskPair(MaskAddColorRows, MaskAddColorRowsMmx,
+                 [](uint32_t d, int m, uint32_t k, const uint8_t* row) {
+                   return PerChannel(d, [&](int v, int c) { return Saturate(v + Channel(k, c) * W(row[m]) / 256); });
+                 });
+  ExpectMaskPair(MaskSubtractColorRows, MaskSubtractColorRowsMmx,
+                 [](uint32_t d, int m, uint32_t k, const uint8_t* row) {
+                   return PerChannel(d, [&](int v, int c) { return Saturate(v - Channel(k, c) * W(row[m]) / 256); });
+                 });
+  ExpectMaskPair(MaskAlphaColorFillRows, MaskAlphaColorFillRowsMmx,
+                 [](uint32_t d, int m, uint32_t k, const uint8_t* row) {
+                   int da = Channel(d, 3), a = row[m];
+                   uint32_t out = PerChannel(d, [&](int v, int c) {
+                     return Lerp(v, Channel(k, c), W(OverWeightTable[da][a]));
+                   });
+                   return WithChannel(out, 3, AlphaUnionTable[da][a]);
+                 });
+}
+
+TEST(DrawMask, ClipsAtTheTargetEdgesAndRefusesWhollyOutside) {
+  uint32_t target[4 * 3];
+  std::fill(std::begin(target), std::end(target), 0x80000000u);
+  // A 5 x 2 mask whose column c holds c + 1.
+  uint8_t mask[2 * 5];
+  for (int i = 0; i < 10; ++i) mask[i] = uint8_t(i % 5 + 1);
+  MaskTarget t{reinterpret_cast<uint8_t*>(target), 4, 3, 16};
+  MaskSource m{mask, 5, 2, 5};
+  EXPECT_FALSE(DrawMaskSolid(-5, 0, 1, 2, 3, t, m));
+  EXPECT_FALSE(DrawMaskSolid(4, 0, 1, 2, 3, t, m));
+  EXPECT_FALSE(DrawMaskBlended(0, 3, 1, 2, 3, t, m));
+  EXPECT_EQ(target[0], 0x80000000u);
+  // At x = -3 mask columns 3 and 4 land on target columns 0 and 1, rows 2 and beyond cut.
+  ASSERT_TRUE(DrawMaskSolid(-3, 2, 1, 2, 3, t, m));
+  EXPECT_EQ(target[8], 0x80010203u);
+  EXPECT_EQ(target[9], 0x80010203u);
+  EXPECT_EQ(target[10], 0x80000000u);
+  EXPECT_EQ(target[4], 0x80000000u);
+}
+
+TEST(DrawMask, BlendedFormsDifferByAtMostOneStep) {
+  uint8_t mask[256];
+  for (int i = 0; i < 256; ++i) mask[i] = uint8_t(i);
+  for (bool mmx : {false, true}) {
+    ScopedMmxFlag pin(mmx);
+    std::vector<uint32_t> px(256, 0x7F204060u);
+    ASSERT_TRUE(DrawMaskBlended(0, 0, 250, 10, 128, {reinterpret_cast<uint8_t*>(px.data()), 256, 1, 1024},
+                                {mask, 256, 1, 256}));
+    EXPECT_EQ(px[0], 0x7F204060u) << "mask 0 leaves the pixel";
+    for (int m = 1; m < 256; ++m) {
+      const int k[3] = {128, 10, 250};
+      for (int c = 0; c < 3; ++c) {
+        int d = Channel(0x7F204060u, c);
+        int expect = mmx ? d + (((k[c] - d) * (m + 1)) >> 8)
+                         : ProductTable[k[c]][m] + ProductTable[d][255 - m];
+        ASSERT_EQ(Channel(px[size_t(m)], c), expect) << mmx << " m " << m;
+      }
+      ASSERT_EQ(Channel(px[size_t(m)], 3), 0x7F);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace bw

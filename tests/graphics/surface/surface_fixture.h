@@ -1,0 +1,62 @@
+// Random image surfaces for the pixel-operation tests.
+#pragma once
+
+#include <cstring>
+#include <memory>
+#include <random>
+
+#include "graphics/pixel/blend_tables.h"
+#include "graphics/surface/image_surface.h"
+
+namespace bw::testing_surfaces {
+
+inline std::unique_ptr<ImageSurface> Random(std::mt19937& rng, int w, int h, int bits,
+                                            int flags = kImageDirtyList) {
+  auto s = std::make_unique<ImageSurface>();
+  if (s->Create(w, h, bits, flags) != kSurfaceDone) return nullptr;
+  for (int y = 0; y < h; ++y) {
+    uint8_t* row = s->GetRowPointer(y);
+    for (int x = 0; x < w * bits / 8; ++x) row[x] = uint8_t(rng());
+  }
+  if (bits == 8) {
+    uint32_t palette[256];
+    for (auto& p : palette) p = rng() & 0x00FFFFFF;
+    s->SetPalette(palette, 256, 0);
+  }
+  if (s->GetDirtyList()) s->GetDirtyList()->Clear();
+  s->SetChanged(false);
+  return s;
+}
+
+inline std::unique_ptr<ImageSurface> Copy(const ImageSurface& s) {
+  auto c = std::make_unique<ImageSurface>();
+  c->CopyFrom(&s, kCopyLikeSource);
+  if (c->GetDirtyList()) c->GetDirtyList()->Clear();
+  c->SetChanged(false);
+  return c;
+}
+
+inline bool SamePixels(const ImageSurface& a, const ImageSurface& b) {
+  if (a.GetWidth() != b.GetWidth() || a.GetHeight() != b.GetHeight()) return false;
+  const size_t rowBytes = size_t(a.GetWidth()) * size_t(a.GetBitsPerPixel() / 8);
+  for (int y = 0; y < a.GetHeight(); ++y) {
+    if (std::memcmp(a.GetRowPointer(y), b.GetRowPointer(y), rowBytes) != 0) return false;
+  }
+  return true;
+}
+
+inline uint32_t Pixel(const ImageSurface& s, int x, int y) {
+  uint32_t v;
+  std::memcpy(&v, s.GetRowPointer(y) + x * 4, 4);
+  return v;
+}
+inline void SetPixel32(ImageSurface& s, int x, int y, uint32_t v) {
+  std::memcpy(s.GetRowPointer(y) + x * 4, &v, 4);
+}
+
+inline const bool kTablesBuilt = [] {
+  BuildBlendTables();
+  return true;
+}();
+
+}  // namespace bw::testing_surfaces
