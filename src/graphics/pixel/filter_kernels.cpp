@@ -165,16 +165,19 @@ __attribute__((target("avx2"))) int BilinearRowAvx2(uint32_t* dst, const uint32_
   int i = 0;
   for (; i + 4 <= width; i += 4) {
     int64_t c[4];
-    short f[4];
+    int f[4];
     for (int k = 0; k < 4; ++k) {
       const uint64_t p = x + uint64_t(k) * step;
       c[k] = int64_t(p >> 32);
-      f[k] = short(uint32_t(p) >> 24);
+      f[k] = int(uint32_t(p) >> 24);
     }
     if (c[3] >= lastColumn) break;
     const __m256i t = NeighbourPairs(top, c), u = NeighbourPairs(below, c);
-    const __m256i w = _mm256_set_epi16(f[3], f[3], f[3], f[3], f[2], f[2], f[2], f[2], f[1], f[1],
-                                       f[1], f[1], f[0], f[0], f[0], f[0]);
+    const __m128i f4 = _mm_unpacklo_epi16(_mm_cvtsi32_si128(f[0] | f[1] << 16),
+                                          _mm_cvtsi32_si128(f[0] | f[1] << 16));
+    const __m128i g4 = _mm_unpacklo_epi16(_mm_cvtsi32_si128(f[2] | f[3] << 16),
+                                          _mm_cvtsi32_si128(f[2] | f[3] << 16));
+    const __m256i w = _mm256_set_m128i(_mm_unpacklo_epi32(g4, g4), _mm_unpacklo_epi32(f4, f4));
     const __m256i upper = Lerp256(_mm256_unpacklo_epi8(t, zero), _mm256_unpackhi_epi8(t, zero), w);
     const __m256i lower = Lerp256(_mm256_unpacklo_epi8(u, zero), _mm256_unpackhi_epi8(u, zero), w);
     const __m256i out = _mm256_packus_epi16(Lerp256(upper, lower, fyLanes), zero);
