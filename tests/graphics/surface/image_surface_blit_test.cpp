@@ -33,7 +33,8 @@ TEST(ImageSurfaceBlit, CopiesTheClippedRectangleInEveryDepthPair) {
             expect = srcBits == 32 ? Pixel(*src, x - 15, y - 11)
                                    : src->GetPalette()[src->GetRowPointer(y - 11)[x - 15]];
           }
-          ASSERT_EQ(Pixel(*dst, x, y), expect) << dstBits << "/" << srcBits << " at " << x << "," << y;
+          ASSERT_EQ(Pixel(*dst, x, y), expect)
+              << dstBits << "/" << srcBits << " at " << x << "," << y;
         }
       }
     }
@@ -127,7 +128,8 @@ TEST(ImageSurfaceBlend, ModeOutOfRangeMarksWithoutDrawing) {
   EXPECT_TRUE(SamePixels(*dst, *before));
   EXPECT_EQ(dst->GetDirtyList()->Bounds(), (Rect{2, 2, 6, 6}));
   EXPECT_EQ(dst->AlphaOpacityBlit(3, src.get(), 10, 0, 0, nullptr), ImageSurface::kOpBadParameter);
-  EXPECT_EQ(dst->MaskColorFill(0, src.get(), 10, 1, 2, 3, 0, 0, nullptr), ImageSurface::kOpBadFormat);
+  EXPECT_EQ(dst->MaskColorFill(0, src.get(), 10, 1, 2, 3, 0, 0, nullptr),
+            ImageSurface::kOpBadFormat);
 }
 
 TEST(ImageSurfaceBlend, LibraryPathMatchesTheEnginePathWhereDefinedAlike) {
@@ -146,11 +148,15 @@ TEST(ImageSurfaceBlend, LibraryPathMatchesTheEnginePathWhereDefinedAlike) {
       [&](ImageSurface& d, const ImageSurface& s) {
         return d.StretchAlphaOpacityBlit(0, &s, 255, &size, 2, 0, nullptr);
       },
-      [](ImageSurface& d, const ImageSurface& s) { return d.AlphaBlitOntoAlpha(&s, 201, 0, 3, nullptr); },
+      [](ImageSurface& d, const ImageSurface& s) {
+        return d.AlphaBlitOntoAlpha(&s, 201, 0, 3, nullptr);
+      },
       [&](ImageSurface& d, const ImageSurface& s) {
         return d.StretchBlit(&s, &size, 6, 1, nullptr, false);
       },
-      [](ImageSurface& d, const ImageSurface&) { return d.FillColorBlend(10, 200, 30, 90, nullptr); },
+      [](ImageSurface& d, const ImageSurface&) {
+        return d.FillColorBlend(10, 200, 30, 90, nullptr);
+      },
   };
   for (bool mmx : {false, true}) {
     ScopedMmxFlag pin(mmx);
@@ -179,10 +185,14 @@ TEST(ImageSurfaceBlend, RuleBlitArgumentsAndHalfway) {
   auto smallRule = Random(rng, 4, 8, 8);
   auto dst = Random(rng, 8, 8, 32);
   auto before = Copy(*dst);
-  EXPECT_EQ(dst->RuleBlit(src.get(), rule.get(), 200, 513, 10, 0, 0, nullptr), ImageSurface::kOpBadParameter);
-  EXPECT_EQ(dst->RuleBlit(src.get(), rule.get(), 200, 100, 0, 0, 0, nullptr), ImageSurface::kOpBadParameter);
-  EXPECT_EQ(dst->RuleBlit(src.get(), rule.get(), 200, 100, 512, 0, 0, nullptr), ImageSurface::kOpBadParameter);
-  EXPECT_EQ(dst->RuleBlit(src.get(), rule.get(), 200, 512, 10, 0, 0, nullptr), ImageSurface::kOpDone);
+  EXPECT_EQ(dst->RuleBlit(src.get(), rule.get(), 200, 513, 10, 0, 0, nullptr),
+            ImageSurface::kOpBadParameter);
+  EXPECT_EQ(dst->RuleBlit(src.get(), rule.get(), 200, 100, 0, 0, 0, nullptr),
+            ImageSurface::kOpBadParameter);
+  EXPECT_EQ(dst->RuleBlit(src.get(), rule.get(), 200, 100, 512, 0, 0, nullptr),
+            ImageSurface::kOpBadParameter);
+  EXPECT_EQ(dst->RuleBlit(src.get(), rule.get(), 200, 512, 10, 0, 0, nullptr),
+            ImageSurface::kOpDone);
   EXPECT_EQ(dst->RuleBlit(src.get(), smallRule.get(), 200, 100, 10, 0, 0, nullptr),
             ImageSurface::kOpRuleNotCovering);
   EXPECT_TRUE(SamePixels(*dst, *before));
@@ -257,7 +267,8 @@ TEST(ImageSurfaceBlit, ChannelCopiesMoveOnlyTheirChannel) {
   auto dst = Random(rng, 4, 4, 32);
   auto before = Copy(*dst);
   ASSERT_EQ(dst->BlitColor(src.get(), 0, 0, nullptr), 0);
-  EXPECT_EQ(Pixel(*dst, 1, 2), (Pixel(*src, 1, 2) & 0xFFFFFF) | (Pixel(*before, 1, 2) & 0xFF000000));
+  EXPECT_EQ(Pixel(*dst, 1, 2),
+            (Pixel(*src, 1, 2) & 0xFFFFFF) | (Pixel(*before, 1, 2) & 0xFF000000));
   ASSERT_EQ(dst->BlitAlpha(plane.get(), 0, 0, nullptr), ImageSurface::kOpBadFormat);
   ASSERT_EQ(dst->CopyAlphaPlane(plane.get(), 0, 0, nullptr, false), 0);
   EXPECT_EQ(Pixel(*dst, 3, 1) >> 24, plane->GetRowPointer(1)[3]);
