@@ -60,11 +60,13 @@ Scene& TheScene() {
   return scene;
 }
 
-uint32_t* Px(bw::ImageSurface& s) { return reinterpret_cast<uint32_t*>(s.GetPixels()); }
+uint32_t* Px(bw::ImageSurface& s) {
+  return reinterpret_cast<uint32_t*>(s.GetPixels());
+}
 
 pixman_image_t* Wrap(bw::ImageSurface& s) {
-  return pixman_image_create_bits(PIXMAN_a8r8g8b8, s.GetWidth(), s.GetHeight(),
-                                  Px(s), s.GetPitch());
+  return pixman_image_create_bits(PIXMAN_a8r8g8b8, s.GetWidth(), s.GetHeight(), Px(s),
+                                  s.GetPitch());
 }
 
 void Finish(benchmark::State& state, size_t pixels = kPixels) {
@@ -87,9 +89,8 @@ void PixmanComposite(benchmark::State& state, pixman_op_t op, int maskAlpha) {
   pixman_image_t* dst = Wrap(*s.dst);
   pixman_color_t color{0, 0, 0, uint16_t(maskAlpha * 257)};
   pixman_image_t* mask = maskAlpha >= 0 ? pixman_image_create_solid_fill(&color) : nullptr;
-  Loop(state, [&] {
-    pixman_image_composite32(op, src, mask, dst, 0, 0, 0, 0, 0, 0, kWidth, kHeight);
-  });
+  Loop(state,
+       [&] { pixman_image_composite32(op, src, mask, dst, 0, 0, 0, 0, 0, 0, kWidth, kHeight); });
   if (mask) pixman_image_unref(mask);
   pixman_image_unref(src);
   pixman_image_unref(dst);
@@ -99,13 +100,17 @@ void OursOpacity(benchmark::State& state) {
   Scene& s = TheScene();
   Loop(state, [&] { bw::OpacityRowsMmx(Px(*s.dst), Px(*s.src), 0, 0, kWidth, kHeight, 160); });
 }
-void PeerOpacity(benchmark::State& state) { PixmanComposite(state, PIXMAN_OP_OVER, 160); }
+void PeerOpacity(benchmark::State& state) {
+  PixmanComposite(state, PIXMAN_OP_OVER, 160);
+}
 
 void OursAdd(benchmark::State& state) {
   Scene& s = TheScene();
   Loop(state, [&] { bw::AddRowsMmx(Px(*s.dst), Px(*s.src), 0, 0, kWidth, kHeight); });
 }
-void PeerAdd(benchmark::State& state) { PixmanComposite(state, PIXMAN_OP_ADD, -1); }
+void PeerAdd(benchmark::State& state) {
+  PixmanComposite(state, PIXMAN_OP_ADD, -1);
+}
 
 void OursSubtract(benchmark::State& state) {
   Scene& s = TheScene();
@@ -118,7 +123,9 @@ void OursAlphaOpacity(benchmark::State& state) {
     bw::AlphaOpacityRowsMmx(Px(*s.dst), Px(*s.src), 0, 0, kWidth, kHeight, bw::ProductTable[200]);
   });
 }
-void PeerAlphaOpacity(benchmark::State& state) { PixmanComposite(state, PIXMAN_OP_OVER, 200); }
+void PeerAlphaOpacity(benchmark::State& state) {
+  PixmanComposite(state, PIXMAN_OP_OVER, 200);
+}
 
 void OursRule(benchmark::State& state) {
   Scene& s = TheScene();
@@ -134,8 +141,8 @@ void OursBilinear(benchmark::State& state) {
   const bw::SmoothStepper st{0, 0, (uint64_t(kWidth / 2) << 32) / kWidth,
                              (uint64_t(kHeight / 2) << 32) / kHeight};
   Loop(state, [&] {
-    bw::SmoothStretchRows32Mmx(Px(*s.dst), Px(*s.half), 0, s.half->GetPitch(), kWidth, kHeight,
-                               st, kWidth / 2, kHeight / 2);
+    bw::SmoothStretchRows32Mmx(Px(*s.dst), Px(*s.half), 0, s.half->GetPitch(), kWidth, kHeight, st,
+                               kWidth / 2, kHeight / 2);
   });
 }
 void PeerBilinear(benchmark::State& state) {
@@ -159,9 +166,8 @@ constexpr int kTurn = 43;  // 512ths of a turn
 void OursRotateZoom(benchmark::State& state) {
   Scene& s = TheScene();
   bw::ScopedPixelLibrary off(nullptr);
-  Loop(state, [&] {
-    s.dst->RotateZoomBlit(s.half.get(), 4, 160, 90, kTurn, 0x18000, nullptr, nullptr);
-  });
+  Loop(state,
+       [&] { s.dst->RotateZoomBlit(s.half.get(), 4, 160, 90, kTurn, 0x18000, nullptr, nullptr); });
 }
 void PeerRotateZoom(benchmark::State& state) {
   Scene& s = TheScene();
@@ -218,7 +224,8 @@ void OursFrame(benchmark::State& state) {
   bw::ScopedPixelLibrary off(nullptr);
   Loop(state, [&] {
     s.dst->Blit(s.background.get(), 0, 0, nullptr, false);
-    for (int i = 0; i < 4; ++i) s.dst->AlphaBlit(s.sprite[i].get(), kSpriteX[i], kSpriteY[i], nullptr, false);
+    for (int i = 0; i < 4; ++i)
+      s.dst->AlphaBlit(s.sprite[i].get(), kSpriteX[i], kSpriteY[i], nullptr, false);
     s.dst->OpacityBlit(s.window.get(), 180, 240, 500, nullptr);
   });
 }
@@ -269,20 +276,29 @@ int main(int argc, char** argv) {
   bw::ScopedGlobal<bw::TrigTables> publish(&trig);
   bw::SetMmxEnabled(true);
   const std::pair<const char*, void (*)(benchmark::State&)> runs[] = {
-      {"ours/opacity", OursOpacity},         {"peer/opacity", PeerOpacity},
-      {"ours/add", OursAdd},                 {"peer/add", PeerAdd},
-      {"ours/subtract", OursSubtract},       {"ours/alpha_opacity", OursAlphaOpacity},
-      {"peer/alpha_opacity", PeerAlphaOpacity}, {"ours/rule", OursRule},
-      {"ours/bilinear", OursBilinear},       {"peer/bilinear", PeerBilinear},
-      {"ours/rotate_zoom", OursRotateZoom},  {"peer/rotate_zoom", PeerRotateZoom},
-      {"ours/box_blur", OursBoxBlur},        {"peer/box_blur", PeerBoxBlur},
-      {"ours/frame", OursFrame},             {"peer/frame", PeerFrame}};
-  for (auto [name, fn] : runs) benchmark::RegisterBenchmark(name, fn)->Unit(benchmark::kMicrosecond);
+      {"ours/opacity", OursOpacity},
+      {"peer/opacity", PeerOpacity},
+      {"ours/add", OursAdd},
+      {"peer/add", PeerAdd},
+      {"ours/subtract", OursSubtract},
+      {"ours/alpha_opacity", OursAlphaOpacity},
+      {"peer/alpha_opacity", PeerAlphaOpacity},
+      {"ours/rule", OursRule},
+      {"ours/bilinear", OursBilinear},
+      {"peer/bilinear", PeerBilinear},
+      {"ours/rotate_zoom", OursRotateZoom},
+      {"peer/rotate_zoom", PeerRotateZoom},
+      {"ours/box_blur", OursBoxBlur},
+      {"peer/box_blur", PeerBoxBlur},
+      {"ours/frame", OursFrame},
+      {"peer/frame", PeerFrame}};
+  for (auto [name, fn] : runs)
+    benchmark::RegisterBenchmark(name, fn)->Unit(benchmark::kMicrosecond);
   benchmark::Initialize(&argc, argv);
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  for (const char* name : {"opacity", "add", "alpha_opacity", "bilinear", "rotate_zoom", "box_blur",
-                           "frame"}) {
+  for (const char* name :
+       {"opacity", "add", "alpha_opacity", "bilinear", "rotate_zoom", "box_blur", "frame"}) {
     auto o = reporter.rate.find(std::string("ours/") + name);
     auto p = reporter.rate.find(std::string("peer/") + name);
     if (o != reporter.rate.end() && p != reporter.rate.end() && p->second > 0) {

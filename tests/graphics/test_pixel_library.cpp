@@ -14,8 +14,8 @@ int configured = 0;
 
 constexpr uint32_t kMarker = 0xFFABCDEF;
 
-int PaintBlend(ImageSurface* target, const Surface* source, int32_t x, int32_t y,
-               const Rect* rect, uint32_t, int, uint32_t) {
+int PaintBlend(ImageSurface* target, const Surface* source, int32_t x, int32_t y, const Rect* rect,
+               uint32_t, int, uint32_t) {
   const Rect from = rect ? *rect : *source->GetClipRectPtr();
   Rect area{x, y, x + from.Width(), y + from.Height()};
   const Rect& clip = *target->GetClipRectPtr();
@@ -25,7 +25,8 @@ int PaintBlend(ImageSurface* target, const Surface* source, int32_t x, int32_t y
   area.bottom = std::min(area.bottom, clip.bottom);
   if (area.IsEmpty()) return 1;
   for (int32_t row = area.top; row < area.bottom; ++row) {
-    auto* p = reinterpret_cast<uint32_t*>(target->GetPixels() + ptrdiff_t{row} * target->GetPitch());
+    auto* p =
+        reinterpret_cast<uint32_t*>(target->GetPixels() + ptrdiff_t{row} * target->GetPitch());
     std::fill(p + area.left, p + area.right, kMarker);
   }
   touched = area;

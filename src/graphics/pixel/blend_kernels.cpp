@@ -71,7 +71,8 @@ struct Weighted {
 struct AlphaAware {
   const uint8_t* keep;
   const uint8_t* take;
-  explicit AlphaAware(int opacity) : keep(ProductTable[255 - opacity]), take(ProductTable[opacity]) {}
+  explicit AlphaAware(int opacity)
+      : keep(ProductTable[255 - opacity]), take(ProductTable[opacity]) {}
   uint32_t Pixel(uint32_t d, uint32_t s) const {
     uint32_t sa = s >> 24, da = d >> 24;
     uint32_t alpha = uint32_t(keep[da] + take[sa]) << 24;
@@ -86,11 +87,10 @@ struct AlphaAware {
 };
 
 struct Average {
-  uint32_t Pixel(uint32_t d, uint32_t s) const {
-    return (s & d) + (((s ^ d) >> 1) & 0x007F7F7Fu);
-  }
+  uint32_t Pixel(uint32_t d, uint32_t s) const { return (s & d) + (((s ^ d) >> 1) & 0x007F7F7Fu); }
   __m128i Four(__m128i d, __m128i s) const {
-    __m128i half = _mm_and_si128(_mm_srli_epi32(_mm_xor_si128(s, d), 1), _mm_set1_epi32(0x007F7F7F));
+    __m128i half =
+        _mm_and_si128(_mm_srli_epi32(_mm_xor_si128(s, d), 1), _mm_set1_epi32(0x007F7F7F));
     return _mm_add_epi32(_mm_and_si128(s, d), half);
   }
 };
@@ -118,9 +118,9 @@ void CrossfadeRowsKeyed(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, p
   BlendRows<false, true>(dst, src, dstSkip, srcSkip, width, height,
                          Crossfade(dstWeights, srcWeights), key);
 }
-void StretchCrossfadeRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
-                          ptrdiff_t srcPitch, int width, int height, const StretchStepper& st,
-                          uint32_t dstWeights, uint32_t srcWeights) {
+void StretchCrossfadeRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcPitch,
+                          int width, int height, const StretchStepper& st, uint32_t dstWeights,
+                          uint32_t srcWeights) {
   StretchBlendRows<false, false>(dst, src, dstSkip, srcPitch, width, height, st,
                                  Crossfade(dstWeights, srcWeights));
 }
@@ -135,8 +135,8 @@ void OpacityRowsMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdi
                     int width, int height, int opacity) {
   BlendRows<true, false>(dst, src, dstSkip, srcSkip, width, height, Opacity(opacity));
 }
-void OpacityRowsKeyedMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
-                         ptrdiff_t srcSkip, int width, int height, uint32_t key, int opacity) {
+void OpacityRowsKeyedMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
+                         int width, int height, uint32_t key, int opacity) {
   BlendRows<true, true>(dst, src, dstSkip, srcSkip, width, height, Opacity(opacity), key);
 }
 void StretchOpacityRowsMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
@@ -145,8 +145,8 @@ void StretchOpacityRowsMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip
   StretchBlendRows<true, false>(dst, src, dstSkip, srcPitch, width, height, st, Opacity(opacity));
 }
 void StretchOpacityRowsKeyedMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
-                                ptrdiff_t srcPitch, int width, int height,
-                                const StretchStepper& st, uint32_t key, int opacity) {
+                                ptrdiff_t srcPitch, int width, int height, const StretchStepper& st,
+                                uint32_t key, int opacity) {
   StretchBlendRows<true, true>(dst, src, dstSkip, srcPitch, width, height, st, Opacity(opacity),
                                key);
 }
@@ -156,11 +156,11 @@ void WeightedRowsMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrd
   BlendRows<true, false>(dst, src, dstSkip, srcSkip, width, height,
                          Weighted(dstWeights, srcWeights));
 }
-void WeightedRowsKeyedMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
-                          ptrdiff_t srcSkip, int width, int height, uint32_t key,
-                          uint32_t dstWeights, uint32_t srcWeights) {
-  BlendRows<true, true>(dst, src, dstSkip, srcSkip, width, height,
-                        Weighted(dstWeights, srcWeights), key);
+void WeightedRowsKeyedMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
+                          int width, int height, uint32_t key, uint32_t dstWeights,
+                          uint32_t srcWeights) {
+  BlendRows<true, true>(dst, src, dstSkip, srcSkip, width, height, Weighted(dstWeights, srcWeights),
+                        key);
 }
 void StretchWeightedRowsMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
                             ptrdiff_t srcPitch, int width, int height, const StretchStepper& st,
@@ -176,46 +176,46 @@ void StretchWeightedRowsKeyedMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t d
                                Weighted(dstWeights, srcWeights), key);
 }
 
-void AlphaAwareOpacityRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
-                           ptrdiff_t srcSkip, int width, int height, int opacity) {
+void AlphaAwareOpacityRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
+                           int width, int height, int opacity) {
   BlendRows<false, false>(dst, src, dstSkip, srcSkip, width, height, AlphaAware(opacity & 0xFF));
 }
 
-#define BW_DEFINE_PLAIN_BLEND(Name)                                                             \
-  void Name##Rows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,     \
-                  int width, int height) {                                                      \
-    BlendRows<false, false>(dst, src, dstSkip, srcSkip, width, height, Name{});                 \
-  }                                                                                             \
-  void Name##RowsKeyed(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip, \
-                       int width, int height, uint32_t key) {                                   \
-    BlendRows<false, true>(dst, src, dstSkip, srcSkip, width, height, Name{}, key);             \
-  }                                                                                             \
-  void Stretch##Name##Rows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,              \
+#define BW_DEFINE_PLAIN_BLEND(Name)                                                               \
+  void Name##Rows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,       \
+                  int width, int height) {                                                        \
+    BlendRows<false, false>(dst, src, dstSkip, srcSkip, width, height, Name{});                   \
+  }                                                                                               \
+  void Name##RowsKeyed(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,  \
+                       int width, int height, uint32_t key) {                                     \
+    BlendRows<false, true>(dst, src, dstSkip, srcSkip, width, height, Name{}, key);               \
+  }                                                                                               \
+  void Stretch##Name##Rows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,                 \
                            ptrdiff_t srcPitch, int width, int height, const StretchStepper& st) { \
-    StretchBlendRows<false, false>(dst, src, dstSkip, srcPitch, width, height, st, Name{});     \
-  }                                                                                             \
-  void Stretch##Name##RowsKeyed(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,         \
-                                ptrdiff_t srcPitch, int width, int height,                      \
-                                const StretchStepper& st, uint32_t key) {                       \
-    StretchBlendRows<false, true>(dst, src, dstSkip, srcPitch, width, height, st, Name{}, key); \
-  }                                                                                             \
-  void Name##RowsMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,  \
-                     int width, int height) {                                                   \
-    BlendRows<true, false>(dst, src, dstSkip, srcSkip, width, height, Name{});                  \
-  }                                                                                             \
-  void Name##RowsKeyedMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,               \
-                          ptrdiff_t srcSkip, int width, int height, uint32_t key) {             \
-    BlendRows<true, true>(dst, src, dstSkip, srcSkip, width, height, Name{}, key);              \
-  }                                                                                             \
-  void Stretch##Name##RowsMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,           \
-                              ptrdiff_t srcPitch, int width, int height,                        \
-                              const StretchStepper& st) {                                       \
-    StretchBlendRows<true, false>(dst, src, dstSkip, srcPitch, width, height, st, Name{});      \
-  }                                                                                             \
-  void Stretch##Name##RowsKeyedMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,      \
-                                   ptrdiff_t srcPitch, int width, int height,                   \
-                                   const StretchStepper& st, uint32_t key) {                    \
-    StretchBlendRows<true, true>(dst, src, dstSkip, srcPitch, width, height, st, Name{}, key);  \
+    StretchBlendRows<false, false>(dst, src, dstSkip, srcPitch, width, height, st, Name{});       \
+  }                                                                                               \
+  void Stretch##Name##RowsKeyed(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,            \
+                                ptrdiff_t srcPitch, int width, int height,                        \
+                                const StretchStepper& st, uint32_t key) {                         \
+    StretchBlendRows<false, true>(dst, src, dstSkip, srcPitch, width, height, st, Name{}, key);   \
+  }                                                                                               \
+  void Name##RowsMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,    \
+                     int width, int height) {                                                     \
+    BlendRows<true, false>(dst, src, dstSkip, srcSkip, width, height, Name{});                    \
+  }                                                                                               \
+  void Name##RowsKeyedMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,                  \
+                          ptrdiff_t srcSkip, int width, int height, uint32_t key) {               \
+    BlendRows<true, true>(dst, src, dstSkip, srcSkip, width, height, Name{}, key);                \
+  }                                                                                               \
+  void Stretch##Name##RowsMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,              \
+                              ptrdiff_t srcPitch, int width, int height,                          \
+                              const StretchStepper& st) {                                         \
+    StretchBlendRows<true, false>(dst, src, dstSkip, srcPitch, width, height, st, Name{});        \
+  }                                                                                               \
+  void Stretch##Name##RowsKeyedMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,         \
+                                   ptrdiff_t srcPitch, int width, int height,                     \
+                                   const StretchStepper& st, uint32_t key) {                      \
+    StretchBlendRows<true, true>(dst, src, dstSkip, srcPitch, width, height, st, Name{}, key);    \
   }
 
 BW_DEFINE_PLAIN_BLEND(Average)

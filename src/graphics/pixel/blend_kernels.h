@@ -19,9 +19,9 @@ void CrossfadeRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdif
 void CrossfadeRowsKeyed(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
                         int width, int height, uint32_t key, uint32_t dstWeights,
                         uint32_t srcWeights);
-void StretchCrossfadeRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
-                          ptrdiff_t srcPitch, int width, int height, const StretchStepper& st,
-                          uint32_t dstWeights, uint32_t srcWeights);
+void StretchCrossfadeRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcPitch,
+                          int width, int height, const StretchStepper& st, uint32_t dstWeights,
+                          uint32_t srcWeights);
 void StretchCrossfadeRowsKeyed(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
                                ptrdiff_t srcPitch, int width, int height, const StretchStepper& st,
                                uint32_t key, uint32_t dstWeights, uint32_t srcWeights);
@@ -29,21 +29,21 @@ void StretchCrossfadeRowsKeyed(uint32_t* dst, const uint32_t* src, ptrdiff_t dst
 // MMX set. Opacity: lerp toward the source with W[o], alpha kept.
 void OpacityRowsMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
                     int width, int height, int opacity);
-void OpacityRowsKeyedMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
-                         ptrdiff_t srcSkip, int width, int height, uint32_t key, int opacity);
+void OpacityRowsKeyedMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
+                         int width, int height, uint32_t key, int opacity);
 void StretchOpacityRowsMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
                            ptrdiff_t srcPitch, int width, int height, const StretchStepper& st,
                            int opacity);
 void StretchOpacityRowsKeyedMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
-                                ptrdiff_t srcPitch, int width, int height,
-                                const StretchStepper& st, uint32_t key, int opacity);
+                                ptrdiff_t srcPitch, int width, int height, const StretchStepper& st,
+                                uint32_t key, int opacity);
 
 // MMX set. All four bytes: min(255, (s x ws + d x wd) >> 8).
 void WeightedRowsMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
                      int width, int height, uint32_t dstWeights, uint32_t srcWeights);
-void WeightedRowsKeyedMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
-                          ptrdiff_t srcSkip, int width, int height, uint32_t key,
-                          uint32_t dstWeights, uint32_t srcWeights);
+void WeightedRowsKeyedMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
+                          int width, int height, uint32_t key, uint32_t dstWeights,
+                          uint32_t srcWeights);
 void StretchWeightedRowsMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
                             ptrdiff_t srcPitch, int width, int height, const StretchStepper& st,
                             uint32_t dstWeights, uint32_t srcWeights);
@@ -54,30 +54,30 @@ void StretchWeightedRowsKeyedMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t d
 
 // Both alphas set: T blend at the opacity; only the source's: the source colour; source alpha 0:
 // colour kept. The alpha always becomes T[255 - o][da] + T[o][sa].
-void AlphaAwareOpacityRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
-                           ptrdiff_t srcSkip, int width, int height, int opacity);
+void AlphaAwareOpacityRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
+                           int width, int height, int opacity);
 
 // Average: colour floor((s + d) / 2), alpha sa AND da. Add and subtract saturate all four bytes
 // (subtract is target minus source) in both sets.
-#define BW_DECLARE_PLAIN_BLEND(Name)                                                            \
-  void Name##Rows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,     \
-                  int width, int height);                                                       \
+#define BW_DECLARE_PLAIN_BLEND(Name)                                                             \
+  void Name##Rows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,      \
+                  int width, int height);                                                        \
   void Name##RowsKeyed(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip, \
-                       int width, int height, uint32_t key);                                    \
-  void Stretch##Name##Rows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,              \
+                       int width, int height, uint32_t key);                                     \
+  void Stretch##Name##Rows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,                \
                            ptrdiff_t srcPitch, int width, int height, const StretchStepper& st); \
-  void Stretch##Name##RowsKeyed(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,         \
-                                ptrdiff_t srcPitch, int width, int height,                      \
-                                const StretchStepper& st, uint32_t key);                        \
-  void Name##RowsMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,  \
-                     int width, int height);                                                    \
-  void Name##RowsKeyedMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,               \
-                          ptrdiff_t srcSkip, int width, int height, uint32_t key);              \
-  void Stretch##Name##RowsMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,           \
-                              ptrdiff_t srcPitch, int width, int height,                        \
-                              const StretchStepper& st);                                        \
-  void Stretch##Name##RowsKeyedMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,      \
-                                   ptrdiff_t srcPitch, int width, int height,                   \
+  void Stretch##Name##RowsKeyed(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,           \
+                                ptrdiff_t srcPitch, int width, int height,                       \
+                                const StretchStepper& st, uint32_t key);                         \
+  void Name##RowsMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,   \
+                     int width, int height);                                                     \
+  void Name##RowsKeyedMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,                 \
+                          ptrdiff_t srcSkip, int width, int height, uint32_t key);               \
+  void Stretch##Name##RowsMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,             \
+                              ptrdiff_t srcPitch, int width, int height,                         \
+                              const StretchStepper& st);                                         \
+  void Stretch##Name##RowsKeyedMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,        \
+                                   ptrdiff_t srcPitch, int width, int height,                    \
                                    const StretchStepper& st, uint32_t key);
 
 BW_DECLARE_PLAIN_BLEND(Average)

@@ -57,7 +57,9 @@ inline __m128i ScaleFour(__m128i s, __m128i wLo, __m128i wHi) {
 inline __m128i Load4(const uint32_t* p) {
   return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
 }
-inline void Store4(uint32_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+inline void Store4(uint32_t* p, __m128i v) {
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
+}
 
 template <bool kKeyed, typename Op>
 void BlendRowPlain(uint32_t* dst, const uint32_t* src, int width, const Op& op, uint32_t key) {
@@ -97,16 +99,15 @@ inline const uint32_t* GatherStretchedRow(const uint32_t* src, int width, const 
 }
 
 template <bool kVector, bool kKeyed, typename Op>
-void BlendRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
-               int width, int height, const Op& op, uint32_t key = 0) {
-  EachRow(dst, src, dstSkip, srcSkip, width, height,
-          [&](uint32_t* d, const uint32_t* s, int w) {
-            if constexpr (kVector) {
-              BlendRowVector<kKeyed>(d, s, w, op, key);
-            } else {
-              BlendRowPlain<kKeyed>(d, s, w, op, key);
-            }
-          });
+void BlendRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip, int width,
+               int height, const Op& op, uint32_t key = 0) {
+  EachRow(dst, src, dstSkip, srcSkip, width, height, [&](uint32_t* d, const uint32_t* s, int w) {
+    if constexpr (kVector) {
+      BlendRowVector<kKeyed>(d, s, w, op, key);
+    } else {
+      BlendRowPlain<kKeyed>(d, s, w, op, key);
+    }
+  });
 }
 
 template <bool kVector, bool kKeyed, typename Op>

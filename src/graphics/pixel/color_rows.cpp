@@ -32,7 +32,8 @@ struct BlendColor {
   uint32_t added;  // T[k][o] per channel
   uint32_t Pixel(uint32_t d, uint32_t) const {
     return ((d & 0xFF000000u) | uint32_t(keep[d >> 16 & 0xFF]) << 16 |
-            uint32_t(keep[d >> 8 & 0xFF]) << 8 | keep[d & 0xFF]) + added;
+            uint32_t(keep[d >> 8 & 0xFF]) << 8 | keep[d & 0xFF]) +
+           added;
   }
 };
 BlendColor MakeBlendColor(int opacity, int red, int green, int blue) {
@@ -72,8 +73,8 @@ struct Grey {
     // Each pixel's two partial sums sit in adjacent 32-bit lanes.
     __m128i sumLo = _mm_add_epi32(lo, _mm_srli_epi64(lo, 32));
     __m128i sumHi = _mm_add_epi32(hi, _mm_srli_epi64(hi, 32));
-    __m128i sums = _mm_castps_si128(_mm_shuffle_ps(_mm_castsi128_ps(sumLo),
-                                                   _mm_castsi128_ps(sumHi), 0x88));
+    __m128i sums =
+        _mm_castps_si128(_mm_shuffle_ps(_mm_castsi128_ps(sumLo), _mm_castsi128_ps(sumHi), 0x88));
     __m128i g = _mm_srli_epi32(sums, 8);
     __m128i grey = _mm_or_si128(g, _mm_or_si128(_mm_slli_epi32(g, 8), _mm_slli_epi32(g, 16)));
     return _mm_or_si128(grey, _mm_and_si128(d, _mm_set1_epi32(int(0xFF000000u))));
@@ -122,7 +123,9 @@ struct Invert {
   __m128i Four(__m128i d, __m128i) const { return _mm_xor_si128(d, lanes); }
 };
 
-ptrdiff_t SkipOf(ptrdiff_t pitch, int width) { return pitch - ptrdiff_t{width} * 4; }
+ptrdiff_t SkipOf(ptrdiff_t pitch, int width) {
+  return pitch - ptrdiff_t{width} * 4;
+}
 
 }  // namespace
 
@@ -130,8 +133,8 @@ void ScaleRgbRows(uint32_t* pixels, ptrdiff_t pitch, int width, int height, int 
   OnTarget<false, false>(pixels, SkipOf(pitch, width), width, height,
                          Scale{ProductTable[std::clamp(level, 0, 255)]});
 }
-void BlendColorRows(uint32_t* pixels, ptrdiff_t pitch, int width, int height, int opacity,
-                    int red, int green, int blue) {
+void BlendColorRows(uint32_t* pixels, ptrdiff_t pitch, int width, int height, int opacity, int red,
+                    int green, int blue) {
   OnTarget<false, false>(pixels, SkipOf(pitch, width), width, height,
                          MakeBlendColor(opacity, red, green, blue));
 }
@@ -165,8 +168,8 @@ void SubtractColorRowsKeyed(uint32_t* dst, ptrdiff_t skip, int width, int height
 void SubtractColorRowsMmx(uint32_t* dst, ptrdiff_t skip, int width, int height, uint32_t color) {
   OnTarget<true, false>(dst, skip, width, height, SubtractColor(color));
 }
-void SubtractColorRowsKeyedMmx(uint32_t* dst, ptrdiff_t skip, int width, int height,
-                               uint32_t color, uint32_t key) {
+void SubtractColorRowsKeyedMmx(uint32_t* dst, ptrdiff_t skip, int width, int height, uint32_t color,
+                               uint32_t key) {
   OnTarget<true, true>(dst, skip, width, height, SubtractColor(color), key);
 }
 
@@ -197,8 +200,7 @@ uint32_t InvertMask(int mode) {
 void InvertRows(uint32_t* dst, ptrdiff_t skip, int width, int height, int mode) {
   OnTarget<false, false>(dst, skip, width, height, Invert(mode));
 }
-void InvertRowsKeyed(uint32_t* dst, ptrdiff_t skip, int width, int height, int mode,
-                     uint32_t key) {
+void InvertRowsKeyed(uint32_t* dst, ptrdiff_t skip, int width, int height, int mode, uint32_t key) {
   OnTarget<false, true>(dst, skip, width, height, Invert(mode), key);
 }
 void InvertRowsMmx(uint32_t* dst, ptrdiff_t skip, int width, int height, int mode) {

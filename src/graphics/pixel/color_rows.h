@@ -13,8 +13,8 @@ namespace bw {
 // c := ProductTable[level][c].
 void ScaleRgbRows(uint32_t* pixels, ptrdiff_t pitch, int width, int height, int level);
 // c := T[255 - o][c] + T[k][o], k the colour's channel.
-void BlendColorRows(uint32_t* pixels, ptrdiff_t pitch, int width, int height, int opacity,
-                    int red, int green, int blue);
+void BlendColorRows(uint32_t* pixels, ptrdiff_t pitch, int width, int height, int opacity, int red,
+                    int green, int blue);
 void BlendColorRowsKeyed(uint32_t* pixels, ptrdiff_t pitch, int width, int height, int opacity,
                          int red, int green, int blue, uint32_t key);
 
@@ -29,8 +29,8 @@ void SubtractColorRows(uint32_t* dst, ptrdiff_t skip, int width, int height, uin
 void SubtractColorRowsKeyed(uint32_t* dst, ptrdiff_t skip, int width, int height, uint32_t color,
                             uint32_t key);
 void SubtractColorRowsMmx(uint32_t* dst, ptrdiff_t skip, int width, int height, uint32_t color);
-void SubtractColorRowsKeyedMmx(uint32_t* dst, ptrdiff_t skip, int width, int height,
-                               uint32_t color, uint32_t key);
+void SubtractColorRowsKeyedMmx(uint32_t* dst, ptrdiff_t skip, int width, int height, uint32_t color,
+                               uint32_t key);
 
 // Blue, green and red := (77 x red + 150 x green + 29 x blue) >> 8.
 void GreyRows(uint32_t* dst, ptrdiff_t skip, int width, int height);
@@ -53,8 +53,7 @@ void ToneRowsMmx(uint32_t* dst, ptrdiff_t skip, int width, int height, const Ton
 // XOR with 0x00FFFFFF (mode 0), 0xFFFFFFFF (mode 1) or 0xFF000000 (any other mode).
 uint32_t InvertMask(int mode);
 void InvertRows(uint32_t* dst, ptrdiff_t skip, int width, int height, int mode);
-void InvertRowsKeyed(uint32_t* dst, ptrdiff_t skip, int width, int height, int mode,
-                     uint32_t key);
+void InvertRowsKeyed(uint32_t* dst, ptrdiff_t skip, int width, int height, int mode, uint32_t key);
 void InvertRowsMmx(uint32_t* dst, ptrdiff_t skip, int width, int height, int mode);
 
 }  // namespace bw

@@ -82,7 +82,8 @@ inline uint32_t BilinearLanes(uint32_t p00, uint32_t p01, uint32_t p10, uint32_t
   const __m128i mask = _mm_set1_epi16(0xFF);
   __m128i left = _mm_unpacklo_epi8(_mm_set_epi32(0, 0, int(p10), int(p00)), zero);
   __m128i right = _mm_unpacklo_epi8(_mm_set_epi32(0, 0, int(p11), int(p01)), zero);
-  __m128i delta = _mm_srli_epi16(_mm_mullo_epi16(_mm_sub_epi16(right, left), _mm_set1_epi16(short(fx))), 8);
+  __m128i delta =
+      _mm_srli_epi16(_mm_mullo_epi16(_mm_sub_epi16(right, left), _mm_set1_epi16(short(fx))), 8);
   __m128i pair = _mm_and_si128(_mm_add_epi16(left, delta), mask);  // top, bottom
   __m128i top = pair, bottom = _mm_srli_si128(pair, 8);
   delta = _mm_srli_epi16(_mm_mullo_epi16(_mm_sub_epi16(bottom, top), _mm_set1_epi16(short(fy))), 8);
@@ -115,12 +116,12 @@ void SmoothStretchWalk(uint32_t* dst, const Pixel* src, ptrdiff_t dstSkip, ptrdi
   } while (--height > 0);
 }
 
-
 }  // namespace
 
 void BlurRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip, int width,
               int height, const BlurExtent& extent) {
-  BlurWalk(dst, src, dstSkip, srcSkip, width, height, extent, [](uint32_t, uint32_t b) { return b; });
+  BlurWalk(dst, src, dstSkip, srcSkip, width, height, extent,
+           [](uint32_t, uint32_t b) { return b; });
 }
 void BlurRowsWithOpacity(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
                          int width, int height, const BlurExtent& extent, int opacity) {
@@ -157,24 +158,27 @@ __attribute__((target("avx2"))) inline __m256i NeighbourPairs(const uint32_t* li
 // Four target pixels of one row, two per 128-bit lane, as in the two-pixel step below. Answers
 // how many it did; stops before any pixel whose right neighbour is clamped.
 __attribute__((target("avx2"))) int BilinearRowAvx2(uint32_t* dst, const uint32_t* top,
-                                                    const uint32_t* below, int width,
-                                                    uint64_t& x, uint64_t step,
-                                                    int64_t lastColumn, uint32_t fy) {
+                                                    const uint32_t* below, int width, uint64_t& x,
+                                                    uint64_t step, int64_t lastColumn,
+                                                    uint32_t fy) {
   const __m256i zero = _mm256_setzero_si256();
   const __m256i fyLanes = _mm256_set1_epi16(short(fy));
   int i = 0;
   for (; i + 4 <= width; i += 4) {
     int64_t c[4];
-    short f[4];
+    int f[4];
     for (int k = 0; k < 4; ++k) {
       const uint64_t p = x + uint64_t(k) * step;
       c[k] = int64_t(p >> 32);
-      f[k] = short(uint32_t(p) >> 24);
+      f[k] = int(uint32_t(p) >> 24);
     }
     if (c[3] >= lastColumn) break;
     const __m256i t = NeighbourPairs(top, c), u = NeighbourPairs(below, c);
-    const __m256i w = _mm256_set_epi16(f[3], f[3], f[3], f[3], f[2], f[2], f[2], f[2], f[1], f[1],
-                                       f[1], f[1], f[0], f[0], f[0], f[0]);
+    const __m128i f4 = _mm_unpacklo_epi16(_mm_cvtsi32_si128(f[0] | f[1] << 16),
+                                          _mm_cvtsi32_si128(f[0] | f[1] << 16));
+    const __m128i g4 = _mm_unpacklo_epi16(_mm_cvtsi32_si128(f[2] | f[3] << 16),
+                                          _mm_cvtsi32_si128(f[2] | f[3] << 16));
+    const __m256i w = _mm256_set_m128i(_mm_unpacklo_epi32(g4, g4), _mm_unpacklo_epi32(f4, f4));
     const __m256i upper = Lerp256(_mm256_unpacklo_epi8(t, zero), _mm256_unpackhi_epi8(t, zero), w);
     const __m256i lower = Lerp256(_mm256_unpacklo_epi8(u, zero), _mm256_unpackhi_epi8(u, zero), w);
     const __m256i out = _mm256_packus_epi16(Lerp256(upper, lower, fyLanes), zero);
@@ -246,17 +250,15 @@ void SmoothStretchIndexedRows(uint32_t* dst, const uint8_t* src, ptrdiff_t dstSk
                     });
 }
 void SmoothStretchIndexedRowsMmx(uint32_t* dst, const uint8_t* src, ptrdiff_t dstSkip,
-                                 ptrdiff_t srcPitch, const uint32_t* colors, int width,
-                                 int height, const SmoothStepper& st, int sourceColumns,
-                                 int sourceRows) {
+                                 ptrdiff_t srcPitch, const uint32_t* colors, int width, int height,
+                                 const SmoothStepper& st, int sourceColumns, int sourceRows) {
   SmoothStretchWalk(dst, src, dstSkip, srcPitch, width, height, st, sourceColumns, sourceRows,
                     [colors](uint8_t a, uint8_t b, uint8_t c, uint8_t d, uint32_t fx, uint32_t fy) {
                       return BilinearLanes(colors[a], colors[b], colors[c], colors[d], fx, fy);
                     });
 }
 
-int SmoothRect(uint32_t* pixels, ptrdiff_t skip, ptrdiff_t pitch, int width, int height,
-               int mode) {
+int SmoothRect(uint32_t* pixels, ptrdiff_t skip, ptrdiff_t pitch, int width, int height, int mode) {
   if (width < 4 || height < 4 || skip % 4 != 0 || pitch % 4 != 0) return kSmoothRefused;
   std::vector<uint32_t> above, current;
   try {
@@ -355,11 +357,10 @@ void ConvertRowsToTextureFormat(int formatFlag, const TextureRowsTarget& target,
     for (int i = 0; i < width; ++i) {
       uint32_t p;
       std::memcpy(&p, from + i * 4, 4);
-      uint16_t w = formatFlag == k1555
-                       ? uint16_t((p >> 16 & 0x8000) | (p >> 9 & 0x7C00) | (p >> 6 & 0x03E0) |
-                                  (p >> 3 & 0x001F))
-                       : uint16_t((p >> 16 & 0xF000) | (p >> 12 & 0x0F00) | (p >> 8 & 0x00F0) |
-                                  (p >> 4 & 0x000F));
+      uint16_t w = formatFlag == k1555 ? uint16_t((p >> 16 & 0x8000) | (p >> 9 & 0x7C00) |
+                                                  (p >> 6 & 0x03E0) | (p >> 3 & 0x001F))
+                                       : uint16_t((p >> 16 & 0xF000) | (p >> 12 & 0x0F00) |
+                                                  (p >> 8 & 0x00F0) | (p >> 4 & 0x000F));
       std::memcpy(to + i * 2, &w, 2);
     }
   }

@@ -43,9 +43,8 @@ void SmoothStretchIndexedRows(uint32_t* dst, const uint8_t* src, ptrdiff_t dstSk
                               ptrdiff_t srcPitch, const uint32_t* colors, int width, int height,
                               const SmoothStepper& st, int sourceColumns, int sourceRows);
 void SmoothStretchIndexedRowsMmx(uint32_t* dst, const uint8_t* src, ptrdiff_t dstSkip,
-                                 ptrdiff_t srcPitch, const uint32_t* colors, int width,
-                                 int height, const SmoothStepper& st, int sourceColumns,
-                                 int sourceRows);
+                                 ptrdiff_t srcPitch, const uint32_t* colors, int width, int height,
+                                 const SmoothStepper& st, int sourceColumns, int sourceRows);
 
 // In-place smoothing by the neighbours above, below, left and right, from the values as they
 // were before the call. Mode 0 drops each channel's low three bits first, mode 1 then adds 7,
@@ -53,8 +52,7 @@ void SmoothStretchIndexedRowsMmx(uint32_t* dst, const uint8_t* src, ptrdiff_t ds
 constexpr int kSmoothDone = 0;
 constexpr int kSmoothRefused = 1;
 constexpr int kSmoothNoMemory = 2;
-int SmoothRect(uint32_t* pixels, ptrdiff_t skip, ptrdiff_t pitch, int width, int height,
-               int mode);
+int SmoothRect(uint32_t* pixels, ptrdiff_t skip, ptrdiff_t pitch, int width, int height, int mode);
 
 // Blocks of blockSize filled with their top-left pixel; the anchor mode places the grid:
 // 1 top-left, 2 right, 3 bottom, 4 bottom-right, anything else centred.

@@ -14,7 +14,8 @@ using namespace pixel_detail;
 namespace {
 
 inline uint32_t ScaleColor(uint32_t c, uint32_t w) {
-  return (((c & 0x00FF00FFu) * w >> 8) & 0x00FF00FFu) | (((c & 0x0000FF00u) * w >> 8) & 0x0000FF00u);
+  return (((c & 0x00FF00FFu) * w >> 8) & 0x00FF00FFu) |
+         (((c & 0x0000FF00u) * w >> 8) & 0x0000FF00u);
 }
 
 struct Fill {
@@ -61,8 +62,8 @@ struct AlphaFill {
 };
 
 template <bool kVector, typename Op>
-void MaskWalk(uint32_t* dst, const uint8_t* mask, ptrdiff_t dstSkip, ptrdiff_t maskSkip,
-              int width, int height, const Op& op) {
+void MaskWalk(uint32_t* dst, const uint8_t* mask, ptrdiff_t dstSkip, ptrdiff_t maskSkip, int width,
+              int height, const Op& op) {
   const __m128i colors = _mm_set1_epi32(int(op.color & 0x00FFFFFFu));
   do {
     int x = 0;
@@ -70,8 +71,8 @@ void MaskWalk(uint32_t* dst, const uint8_t* mask, ptrdiff_t dstSkip, ptrdiff_t m
       for (; x + 4 <= width; x += 4) {
         uint32_t w[4];
         for (int i = 0; i < 4; ++i) w[i] = op.Weight(dst[x + i], mask[x + i]);
-        Store4(dst + x, op.Four(Load4(dst + x), colors, PairWeights(w[0], w[1]),
-                                PairWeights(w[2], w[3])));
+        Store4(dst + x,
+               op.Four(Load4(dst + x), colors, PairWeights(w[0], w[1]), PairWeights(w[2], w[3])));
       }
     }
     for (; x < width; ++x) dst[x] = op.Pixel(dst[x], mask[x]);
@@ -94,7 +95,8 @@ void AlphaFillVector(uint32_t* dst, const uint8_t* mask, ptrdiff_t dstSkip, ptrd
         w[i] = op.Weight(dst[x + i], mask[x + i]);
         alphas[i] = uint32_t(AlphaUnionTable[dst[x + i] >> 24][op.row[mask[x + i]]]) << 24;
       }
-      __m128i out = LerpFour(Load4(dst + x), colors, PairWeights(w[0], w[1]), PairWeights(w[2], w[3]));
+      __m128i out =
+          LerpFour(Load4(dst + x), colors, PairWeights(w[0], w[1]), PairWeights(w[2], w[3]));
       out = _mm_or_si128(_mm_and_si128(out, colorMask),
                          _mm_load_si128(reinterpret_cast<const __m128i*>(alphas)));
       Store4(dst + x, out);
@@ -137,18 +139,16 @@ void MaskColorFillRows(uint32_t* dst, const uint8_t* mask, ptrdiff_t dstSkip, pt
                        int width, int height, uint32_t color, const uint8_t* weightRow) {
   MaskWalk<false>(dst, mask, dstSkip, maskSkip, width, height, Fill{color, weightRow});
 }
-void MaskColorFillRowsMmx(uint32_t* dst, const uint8_t* mask, ptrdiff_t dstSkip,
-                          ptrdiff_t maskSkip, int width, int height, uint32_t color,
-                          const uint8_t* weightRow) {
+void MaskColorFillRowsMmx(uint32_t* dst, const uint8_t* mask, ptrdiff_t dstSkip, ptrdiff_t maskSkip,
+                          int width, int height, uint32_t color, const uint8_t* weightRow) {
   MaskWalk<true>(dst, mask, dstSkip, maskSkip, width, height, Fill{color, weightRow});
 }
 void MaskAddColorRows(uint32_t* dst, const uint8_t* mask, ptrdiff_t dstSkip, ptrdiff_t maskSkip,
                       int width, int height, uint32_t color, const uint8_t* weightRow) {
   MaskWalk<false>(dst, mask, dstSkip, maskSkip, width, height, AddMasked{color, weightRow});
 }
-void MaskAddColorRowsMmx(uint32_t* dst, const uint8_t* mask, ptrdiff_t dstSkip,
-                         ptrdiff_t maskSkip, int width, int height, uint32_t color,
-                         const uint8_t* weightRow) {
+void MaskAddColorRowsMmx(uint32_t* dst, const uint8_t* mask, ptrdiff_t dstSkip, ptrdiff_t maskSkip,
+                         int width, int height, uint32_t color, const uint8_t* weightRow) {
   MaskWalk<true>(dst, mask, dstSkip, maskSkip, width, height, AddMasked{color, weightRow});
 }
 void MaskSubtractColorRows(uint32_t* dst, const uint8_t* mask, ptrdiff_t dstSkip,
@@ -176,8 +176,10 @@ bool DrawMaskSolid(int x, int y, int red, int green, int blue, const MaskTarget&
                    const MaskSource& mask) {
   MaskClip c;
   if (!ClipMask(x, y, target, mask, c)) return false;
-  const uint32_t color = uint32_t(red & 0xFF) << 16 | uint32_t(green & 0xFF) << 8 | uint32_t(blue & 0xFF);
-  EachMaskPixel(c, target, mask, [color](uint32_t d, uint8_t) { return (d & 0xFF000000u) | color; });
+  const uint32_t color =
+      uint32_t(red & 0xFF) << 16 | uint32_t(green & 0xFF) << 8 | uint32_t(blue & 0xFF);
+  EachMaskPixel(c, target, mask,
+                [color](uint32_t d, uint8_t) { return (d & 0xFF000000u) | color; });
   return true;
 }
 
@@ -185,7 +187,8 @@ bool DrawMaskBlended(int x, int y, int red, int green, int blue, const MaskTarge
                      const MaskSource& mask) {
   MaskClip c;
   if (!ClipMask(x, y, target, mask, c)) return false;
-  const uint32_t color = uint32_t(red & 0xFF) << 16 | uint32_t(green & 0xFF) << 8 | uint32_t(blue & 0xFF);
+  const uint32_t color =
+      uint32_t(red & 0xFF) << 16 | uint32_t(green & 0xFF) << 8 | uint32_t(blue & 0xFF);
   if (c.width <= 0 || c.height <= 0) return true;
   if (MmxEnabled()) {
     auto* start = reinterpret_cast<uint32_t*>(target.bits + c.targetY * target.pitch) + c.targetX;
@@ -197,7 +200,8 @@ bool DrawMaskBlended(int x, int y, int red, int green, int blue, const MaskTarge
   EachMaskPixel(c, target, mask, [color](uint32_t d, uint8_t m) {
     uint32_t out = d & 0xFF000000u;
     for (int s = 0; s < 24; s += 8) {
-      out |= uint32_t(ProductTable[color >> s & 0xFF][m] + ProductTable[d >> s & 0xFF][255 - m]) << s;
+      out |= uint32_t(ProductTable[color >> s & 0xFF][m] + ProductTable[d >> s & 0xFF][255 - m])
+             << s;
     }
     return out;
   });

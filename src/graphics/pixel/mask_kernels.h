@@ -10,10 +10,10 @@
 
 namespace bw {
 
-#define BW_DECLARE_MASK_KERNEL(Name)                                                         \
-  void Name(uint32_t* dst, const uint8_t* mask, ptrdiff_t dstSkip, ptrdiff_t maskSkip,       \
-            int width, int height, uint32_t color, const uint8_t* weightRow);                \
-  void Name##Mmx(uint32_t* dst, const uint8_t* mask, ptrdiff_t dstSkip, ptrdiff_t maskSkip,  \
+#define BW_DECLARE_MASK_KERNEL(Name)                                                              \
+  void Name(uint32_t* dst, const uint8_t* mask, ptrdiff_t dstSkip, ptrdiff_t maskSkip, int width, \
+            int height, uint32_t color, const uint8_t* weightRow);                                \
+  void Name##Mmx(uint32_t* dst, const uint8_t* mask, ptrdiff_t dstSkip, ptrdiff_t maskSkip,       \
                  int width, int height, uint32_t color, const uint8_t* weightRow);
 
 // Lerp toward the colour with W[row[m]], alpha kept.

@@ -41,8 +41,12 @@ Rect touched;
 constexpr int kRoutineDone = 0;
 constexpr int kRoutineRefused = 1;
 
-uint32_t BlendOf(uint32_t operation) { return operation & 0xFF; }
-uint32_t MirrorOf(uint32_t operation) { return operation >> 8 & 0xFF; }
+uint32_t BlendOf(uint32_t operation) {
+  return operation & 0xFF;
+}
+uint32_t MirrorOf(uint32_t operation) {
+  return operation >> 8 & 0xFF;
+}
 bool ValidOperation(uint32_t operation, bool mirrorAllowed) {
   const uint32_t mirror = MirrorOf(operation);
   if (operation >> 16 != 0 || BlendOf(operation) > kLibSubtract) return false;
@@ -82,8 +86,8 @@ bool BlendColor(ImageSurface* target, uint32_t rgb, int opacity, const Rect* rec
   LibraryBypass own;
   Rect area = rect ? *rect : *target->GetClipRectPtr();
   if (!target->ClipToClipRect(&area)) area = {};
-  const int result =
-      target->FillColorBlend(int(rgb >> 16 & 0xFF), int(rgb >> 8 & 0xFF), int(rgb & 0xFF), opacity, rect);
+  const int result = target->FillColorBlend(int(rgb >> 16 & 0xFF), int(rgb >> 8 & 0xFF),
+                                            int(rgb & 0xFF), opacity, rect);
   touched = result == ImageSurface::kOpDone ? area : Rect{};
   return result == ImageSurface::kOpDone;
 }
@@ -95,12 +99,24 @@ int Blend(ImageSurface* target, const Surface* source, int32_t x, int32_t y, con
   const Rect area = ClippedArea(target, source, nullptr, x, y, rect);
   int result = ImageSurface::kOpBadParameter;
   switch (BlendOf(operation)) {
-    case kLibOpacity: result = target->OpacityBlit(source, opacity, x, y, rect); break;
-    case kLibCopy: result = surface_ops::CopyWithoutKey(target, source, nullptr, x, y, rect); break;
-    case kLibAlpha: result = target->AlphaOpacityBlit(0, source, opacity, x, y, rect); break;
-    case kLibOntoAlpha: result = target->AlphaBlitOntoAlpha(source, opacity, x, y, rect); break;
-    case kLibAdd: result = target->AddBlit(source, opacity, x, y, rect); break;
-    case kLibSubtract: result = target->SubtractBlit(source, opacity, x, y, rect); break;
+    case kLibOpacity:
+      result = target->OpacityBlit(source, opacity, x, y, rect);
+      break;
+    case kLibCopy:
+      result = surface_ops::CopyWithoutKey(target, source, nullptr, x, y, rect);
+      break;
+    case kLibAlpha:
+      result = target->AlphaOpacityBlit(0, source, opacity, x, y, rect);
+      break;
+    case kLibOntoAlpha:
+      result = target->AlphaBlitOntoAlpha(source, opacity, x, y, rect);
+      break;
+    case kLibAdd:
+      result = target->AddBlit(source, opacity, x, y, rect);
+      break;
+    case kLibSubtract:
+      result = target->SubtractBlit(source, opacity, x, y, rect);
+      break;
   }
   return Finish(result, area);
 }
@@ -121,7 +137,9 @@ int Stretch(ImageSurface* target, const Surface* source, const Size* size, int32
   } else if (mirror == 0) {
     // Only copies are mirrored; the blends refuse a mirror.
     switch (blend) {
-      case kLibOpacity: result = target->StretchOpacityBlit(source, opacity, &to, x, y, rect); break;
+      case kLibOpacity:
+        result = target->StretchOpacityBlit(source, opacity, &to, x, y, rect);
+        break;
       case kLibAlpha:
         result = target->StretchAlphaOpacityBlit(0, source, opacity, &to, x, y, rect);
         break;
@@ -133,10 +151,12 @@ int Stretch(ImageSurface* target, const Surface* source, const Size* size, int32
   return Finish(result, area);
 }
 
-Point Rounded(double x, double y) { return {int32_t(std::lround(x)), int32_t(std::lround(y))}; }
+Point Rounded(double x, double y) {
+  return {int32_t(std::lround(x)), int32_t(std::lround(y))};
+}
 
-int Affine(ImageSurface* target, const Surface* source, const LibPoint points[3],
-           const Rect* rect, uint32_t operation, uint32_t, int opacity, const uint32_t*) {
+int Affine(ImageSurface* target, const Surface* source, const LibPoint points[3], const Rect* rect,
+           uint32_t operation, uint32_t, int opacity, const uint32_t*) {
   if (!target || !source || !points || !ValidOperation(operation, true)) return kRoutineRefused;
   const uint32_t blend = BlendOf(operation), mirror = MirrorOf(operation) & 3;
   const bool copy = blend == kLibCopy || (blend == kLibOpacity && (opacity & 0xFF) == 255);
@@ -147,8 +167,8 @@ int Affine(ImageSurface* target, const Surface* source, const LibPoint points[3]
   Point dest[4] = {Rounded(a.x, a.y), Rounded(b.x, b.y), Rounded(c.x, c.y),
                    Rounded(b.x + c.x - a.x, b.y + c.y - a.y)};
   const Rect r = rect ? *rect : *source->GetClipRectPtr();
-  Point from[4] = {{r.left, r.top}, {r.right - 1, r.top}, {r.left, r.bottom - 1},
-                   {r.right - 1, r.bottom - 1}};
+  Point from[4] = {
+      {r.left, r.top}, {r.right - 1, r.top}, {r.left, r.bottom - 1}, {r.right - 1, r.bottom - 1}};
   if (mirror & kLibMirrorLeftRight) std::swap(from[0], from[1]), std::swap(from[2], from[3]);
   if (mirror & kLibMirrorUpsideDown) std::swap(from[0], from[2]), std::swap(from[1], from[3]);
   LibraryBypass own;
@@ -205,8 +225,8 @@ int RuleImages(ImageSurface* target, const ImageSurface* oldImage, const ImageSu
                const ImageSurface* rule, int level, int rampWidth, uint32_t, const LibArea& a,
                int32_t ruleX, int32_t ruleY) {
   if (!ValidArea(target, oldImage, newImage, a) || level < 0 || level > 255 || rampWidth < 1 ||
-      rampWidth > 511 || !rule || !rule->GetPixels() || rule->GetBitsPerPixel() != 8 ||
-      ruleX < 0 || ruleY < 0 || int64_t{ruleX} + a.width > rule->GetWidth() ||
+      rampWidth > 511 || !rule || !rule->GetPixels() || rule->GetBitsPerPixel() != 8 || ruleX < 0 ||
+      ruleY < 0 || int64_t{ruleX} + a.width > rule->GetWidth() ||
       int64_t{ruleY} + a.height > rule->GetHeight()) {
     return kRoutineRefused;
   }
@@ -228,12 +248,24 @@ int RuleImages(ImageSurface* target, const ImageSurface* oldImage, const ImageSu
 
 // Positions whose work lies wholly in the library: the built-in library does not provide them
 // and refuses every call.
-bool RefuseOpLevel(ImageSurface*, uint32_t, int, const Rect*, int) { return false; }
-bool RefuseOpByte(ImageSurface*, int, const Rect*) { return false; }
-int RefuseWordsBlit(ImageSurface*, const Surface*, const uint32_t*) { return kRoutineRefused; }
-int RefuseOpFour(ImageSurface*, const uint32_t*) { return kRoutineRefused; }
-bool RefuseFilter(ImageSurface*, const Rect*) { return false; }
-bool RefuseFilterValue(ImageSurface*, uint32_t) { return false; }
+bool RefuseOpLevel(ImageSurface*, uint32_t, int, const Rect*, int) {
+  return false;
+}
+bool RefuseOpByte(ImageSurface*, int, const Rect*) {
+  return false;
+}
+int RefuseWordsBlit(ImageSurface*, const Surface*, const uint32_t*) {
+  return kRoutineRefused;
+}
+int RefuseOpFour(ImageSurface*, const uint32_t*) {
+  return kRoutineRefused;
+}
+bool RefuseFilter(ImageSurface*, const Rect*) {
+  return false;
+}
+bool RefuseFilterValue(ImageSurface*, uint32_t) {
+  return false;
+}
 
 template <typename F>
 void Put(PixelRoutineTable& t, int position, F routine) {
@@ -280,10 +312,10 @@ PixelLibrary::PixelLibrary(const std::string& folder, const CpuRecord* cpu) {
   module_ = host::LoadLibrary(path);
   if (!module_) return;
   try {
-    auto config = reinterpret_cast<LibraryConfigEntry>(
-        host::GetProcAddress(module_, kLibraryConfigName));
-    auto getTable = reinterpret_cast<LibraryTableEntry>(
-        host::GetProcAddress(module_, kLibraryTableName));
+    auto config =
+        reinterpret_cast<LibraryConfigEntry>(host::GetProcAddress(module_, kLibraryConfigName));
+    auto getTable =
+        reinterpret_cast<LibraryTableEntry>(host::GetProcAddress(module_, kLibraryTableName));
     if (config && getTable) {
       const bool mmx = MmxEnabled();
       config(0, mmx ? CopyRows32Mmx : CopyRows32, mmx ? CopyColorRowsMmx : CopyColorRows,
@@ -310,7 +342,9 @@ void* PixelLibrary::At(int position) const {
   return table_->routine[position - 1];
 }
 
-const MultiplyTable& PixelLibrary::Multiply() const { return EngineMultiplyTable(); }
+const MultiplyTable& PixelLibrary::Multiply() const {
+  return EngineMultiplyTable();
+}
 
 bool SetPixelLibrary(PixelLibrary* library) {
   if (library && !library->IsBuiltIn() && !library->GetModule()) return false;
@@ -318,7 +352,9 @@ bool SetPixelLibrary(PixelLibrary* library) {
   return true;
 }
 
-PixelLibrary* GetPixelLibrary() { return published.load(); }
+PixelLibrary* GetPixelLibrary() {
+  return published.load();
+}
 
 PixelLibrary& BuiltInPixelLibrary() {
   static PixelLibrary library;

@@ -19,24 +19,24 @@ struct CpuRecord;
 constexpr int kLibraryPositions = 234;
 
 // Positions the engine calls.
-constexpr int kLibTouchedRect = 1;     // Rect*: what the last successful routine changed
-constexpr int kLibFill32 = 2;          // Fill32Routine
-constexpr int kLibFill8 = 3;           // Fill8Routine
-constexpr int kLibBlendColor = 4;      // BlendColorRoutine
-constexpr int kLibOpLevel = 5;         // OpLevelRoutine
-constexpr int kLibOpByte = 7;          // OpByteRoutine
-constexpr int kLibBlend = 9;           // BlendRoutine
-constexpr int kLibStretch = 10;        // StretchRoutine
-constexpr int kLibAffine = 11;         // AffineRoutine
-constexpr int kLibBlitOpC = 12;        // WordsBlitRoutine
-constexpr int kLibOpFour = 13;         // OpFourRoutine
-constexpr int kLibFilterA32 = 14;      // FilterRoutine
+constexpr int kLibTouchedRect = 1;  // Rect*: what the last successful routine changed
+constexpr int kLibFill32 = 2;       // Fill32Routine
+constexpr int kLibFill8 = 3;        // Fill8Routine
+constexpr int kLibBlendColor = 4;   // BlendColorRoutine
+constexpr int kLibOpLevel = 5;      // OpLevelRoutine
+constexpr int kLibOpByte = 7;       // OpByteRoutine
+constexpr int kLibBlend = 9;        // BlendRoutine
+constexpr int kLibStretch = 10;     // StretchRoutine
+constexpr int kLibAffine = 11;      // AffineRoutine
+constexpr int kLibBlitOpC = 12;     // WordsBlitRoutine
+constexpr int kLibOpFour = 13;      // OpFourRoutine
+constexpr int kLibFilterA32 = 14;   // FilterRoutine
 constexpr int kLibFilterA8 = 15;
 constexpr int kLibFilterB32 = 16;
 constexpr int kLibFilterB8 = 17;
-constexpr int kLibFilterChoice = 21;   // FilterValueRoutine (value unused)
+constexpr int kLibFilterChoice = 21;  // FilterValueRoutine (value unused)
 constexpr int kLibFilterChoiceFlag = 22;
-constexpr int kLibFilterC = 23;        // FilterValueRoutine
+constexpr int kLibFilterC = 23;  // FilterValueRoutine
 constexpr int kLibFilterD = 24;
 constexpr int kLibCrossfade = 25;      // CrossfadeRoutine ("cross")
 constexpr int kLibRuleBlend = 26;      // RuleBlendRoutine ("rule")
@@ -79,9 +79,9 @@ using StretchRoutine = int (*)(ImageSurface* target, const Surface* source, cons
                                int32_t x, int32_t y, const Rect* rect, uint32_t operation,
                                uint32_t extra1, int opacity, uint32_t extra2);
 // Points: where the source rectangle's top-left, top-right and bottom-left corners land.
-using AffineRoutine = int (*)(ImageSurface* target, const Surface* source,
-                              const LibPoint points[3], const Rect* rect, uint32_t operation,
-                              uint32_t extra, int opacity, const uint32_t extras[4]);
+using AffineRoutine = int (*)(ImageSurface* target, const Surface* source, const LibPoint points[3],
+                              const Rect* rect, uint32_t operation, uint32_t extra, int opacity,
+                              const uint32_t extras[4]);
 using WordsBlitRoutine = int (*)(ImageSurface* target, const Surface* source,
                                  const uint32_t* words);
 using OpFourRoutine = int (*)(ImageSurface* target, const uint32_t* words);
@@ -97,11 +97,11 @@ using CrossfadeRoutine = int (*)(ImageSurface* target, const ImageSurface* oldIm
                                  const LibArea& area);
 // The rule picture is read at (ruleX, ruleY) for the area's top-left pixel.
 using RuleBlendRoutine = int (*)(ImageSurface* target, const ImageSurface* oldImage,
-                                 const ImageSurface* newImage, const ImageSurface* rule,
-                                 int level, int rampWidth, uint32_t extra, const LibArea& area,
-                                 int32_t ruleX, int32_t ruleY);
-using RowCrossBlendRoutine = void (*)(uint32_t* dst, const uint32_t* oldRow,
-                                      const uint32_t* newRow, int count, int level);
+                                 const ImageSurface* newImage, const ImageSurface* rule, int level,
+                                 int rampWidth, uint32_t extra, const LibArea& area, int32_t ruleX,
+                                 int32_t ruleY);
+using RowCrossBlendRoutine = void (*)(uint32_t* dst, const uint32_t* oldRow, const uint32_t* newRow,
+                                      int count, int level);
 
 // The table object a library hands out: a deleting destructor first, then positions 1 to 234.
 class PixelRoutineTable {

@@ -57,9 +57,11 @@ inline void FourWeights(__m128i s, const AlphaRowWeight& weightOf, __m128i& lo, 
   const __m128i alpha = _mm_srli_epi32(s, 24);
   __m128i x = _mm_mullo_epi16(_mm_packs_epi32(alpha, alpha), _mm_set1_epi16(short(opacity)));
   x = _mm_add_epi16(x, _mm_set1_epi16(127));
-  __m128i t = _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(x, _mm_set1_epi16(1)), _mm_srli_epi16(x, 8)), 8);
+  __m128i t =
+      _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(x, _mm_set1_epi16(1)), _mm_srli_epi16(x, 8)), 8);
   // W[k] = k + 1, or 0 for k = 0.
-  __m128i w = _mm_add_epi16(_mm_add_epi16(t, _mm_set1_epi16(1)), _mm_cmpeq_epi16(t, _mm_setzero_si128()));
+  __m128i w =
+      _mm_add_epi16(_mm_add_epi16(t, _mm_set1_epi16(1)), _mm_cmpeq_epi16(t, _mm_setzero_si128()));
   const __m128i colorLanes = _mm_set_epi16(0, -1, -1, -1, 0, -1, -1, -1);
   __m128i pairs = _mm_unpacklo_epi16(w, w);
   lo = _mm_and_si128(_mm_unpacklo_epi32(pairs, pairs), colorLanes);
@@ -139,8 +141,8 @@ __attribute__((target("avx2"))) int AlphaOpacityRowAvx2(uint32_t* dst, const uin
                                                         int width, uint8_t opacity) {
   const __m256i zero = _mm256_setzero_si256();
   const __m256i byteMask = _mm256_set1_epi16(0xFF);
-  const __m256i colorLanes = _mm256_set_epi16(0, -1, -1, -1, 0, -1, -1, -1, 0, -1, -1, -1, 0, -1,
-                                              -1, -1);
+  const __m256i colorLanes =
+      _mm256_set_epi16(0, -1, -1, -1, 0, -1, -1, -1, 0, -1, -1, -1, 0, -1, -1, -1);
   const __m256i o16 = _mm256_set1_epi16(short(opacity));
   const __m256i one = _mm256_set1_epi16(1);
   int x = 0;
@@ -150,28 +152,28 @@ __attribute__((target("avx2"))) int AlphaOpacityRowAvx2(uint32_t* dst, const uin
     const __m256i alpha = _mm256_srli_epi32(s, 24);
     __m256i v = _mm256_add_epi16(_mm256_mullo_epi16(_mm256_packs_epi32(alpha, alpha), o16),
                                  _mm256_set1_epi16(127));
-    const __m256i t = _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(v, one),
-                                                         _mm256_srli_epi16(v, 8)), 8);
+    const __m256i t =
+        _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(v, one), _mm256_srli_epi16(v, 8)), 8);
     const __m256i w = _mm256_add_epi16(_mm256_add_epi16(t, one), _mm256_cmpeq_epi16(t, zero));
     const __m256i pairs = _mm256_unpacklo_epi16(w, w);
     const __m256i wLo = _mm256_and_si256(_mm256_unpacklo_epi32(pairs, pairs), colorLanes);
     const __m256i wHi = _mm256_and_si256(_mm256_unpackhi_epi32(pairs, pairs), colorLanes);
-    const __m256i lo = LerpLanes256(_mm256_unpacklo_epi8(d, zero), _mm256_unpacklo_epi8(s, zero),
-                                    wLo, byteMask);
-    const __m256i hi = LerpLanes256(_mm256_unpackhi_epi8(d, zero), _mm256_unpackhi_epi8(s, zero),
-                                    wHi, byteMask);
+    const __m256i lo =
+        LerpLanes256(_mm256_unpacklo_epi8(d, zero), _mm256_unpacklo_epi8(s, zero), wLo, byteMask);
+    const __m256i hi =
+        LerpLanes256(_mm256_unpackhi_epi8(d, zero), _mm256_unpackhi_epi8(s, zero), wHi, byteMask);
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x), _mm256_packus_epi16(lo, hi));
   }
   return x;
 }
 
 template <typename Op>
-void VectorRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
-                int width, int height, const Op& op) {
+void VectorRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip, int width,
+                int height, const Op& op) {
   BlendRows<true, false>(dst, src, dstSkip, srcSkip, width, height, op);
 }
-void VectorRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
-                int width, int height, const AlphaOpacity& op) {
+void VectorRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip, int width,
+                int height, const AlphaOpacity& op) {
   const uint8_t opacity = op.weightOf.row[255];
   if (!WideVectorsEnabled() || op.weightOf.row != ProductTable[opacity]) {
     BlendRows<true, false>(dst, src, dstSkip, srcSkip, width, height, op);
@@ -194,8 +196,8 @@ void RuleWalk(uint32_t* dst, const uint32_t* src, const uint8_t* rule, ptrdiff_t
         __m128i s = Load4(src + x);
         uint32_t w[4];
         for (int i = 0; i < 4; ++i) w[i] = weightOf(src[x + i], rule ? rule[x + i] : 0);
-        Store4(dst + x, LerpFour(Load4(dst + x), s, PairWeights(w[0], w[1]),
-                                 PairWeights(w[2], w[3])));
+        Store4(dst + x,
+               LerpFour(Load4(dst + x), s, PairWeights(w[0], w[1]), PairWeights(w[2], w[3])));
       }
     }
     for (; x < width; ++x) dst[x] = LerpPlain(dst[x], src[x], weightOf(src[x], rule ? rule[x] : 0));
@@ -242,24 +244,24 @@ void SubtractBlitRowsMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, 
                          SubtractBy<ConstantWeight>{{WeightTable[opacity & 0xFF][0]}});
 }
 
-#define BW_DEFINE_ALPHA_ROW_BLEND(Name, Make)                                                   \
-  void Name##Rows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,     \
-                  int width, int height, const uint8_t* opacityRow) {                           \
-    BlendRows<false, false>(dst, src, dstSkip, srcSkip, width, height, Make);                   \
-  }                                                                                             \
-  void Name##RowsMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,  \
-                     int width, int height, const uint8_t* opacityRow) {                        \
-    VectorRows(dst, src, dstSkip, srcSkip, width, height, Make);                                \
-  }                                                                                             \
-  void Stretch##Name##Rows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,              \
-                           ptrdiff_t srcPitch, int width, int height, const StretchStepper& st, \
-                           const uint8_t* opacityRow) {                                         \
-    StretchBlendRows<false, false>(dst, src, dstSkip, srcPitch, width, height, st, Make);       \
-  }                                                                                             \
-  void Stretch##Name##RowsMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,           \
-                              ptrdiff_t srcPitch, int width, int height,                        \
-                              const StretchStepper& st, const uint8_t* opacityRow) {            \
-    StretchBlendRows<true, false>(dst, src, dstSkip, srcPitch, width, height, st, Make);        \
+#define BW_DEFINE_ALPHA_ROW_BLEND(Name, Make)                                                      \
+  void Name##Rows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,        \
+                  int width, int height, const uint8_t* opacityRow) {                              \
+    BlendRows<false, false>(dst, src, dstSkip, srcSkip, width, height, Make);                      \
+  }                                                                                                \
+  void Name##RowsMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,     \
+                     int width, int height, const uint8_t* opacityRow) {                           \
+    VectorRows(dst, src, dstSkip, srcSkip, width, height, Make);                                   \
+  }                                                                                                \
+  void Stretch##Name##Rows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,                  \
+                           ptrdiff_t srcPitch, int width, int height, const StretchStepper& st,    \
+                           const uint8_t* opacityRow) {                                            \
+    StretchBlendRows<false, false>(dst, src, dstSkip, srcPitch, width, height, st, Make);          \
+  }                                                                                                \
+  void Stretch##Name##RowsMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,               \
+                              ptrdiff_t srcPitch, int width, int height, const StretchStepper& st, \
+                              const uint8_t* opacityRow) {                                         \
+    StretchBlendRows<true, false>(dst, src, dstSkip, srcPitch, width, height, st, Make);           \
   }
 
 BW_DEFINE_ALPHA_ROW_BLEND(AlphaOpacity, AlphaOpacity{{opacityRow}})

@@ -23,17 +23,17 @@ void SubtractBlitRowsMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, 
 
 // Weight w = W[row[source alpha]]: lerp toward s (Opacity), add or subtract floor(s x w / 256).
 // OntoAlpha: a' = row[source alpha]; lerp with W[OverWeightTable[da][a']], alpha := union.
-#define BW_DECLARE_ALPHA_ROW_BLEND(Name)                                                        \
-  void Name##Rows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,     \
-                  int width, int height, const uint8_t* opacityRow);                            \
-  void Name##RowsMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,  \
-                     int width, int height, const uint8_t* opacityRow);                         \
-  void Stretch##Name##Rows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,              \
-                           ptrdiff_t srcPitch, int width, int height, const StretchStepper& st, \
-                           const uint8_t* opacityRow);                                          \
-  void Stretch##Name##RowsMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,           \
-                              ptrdiff_t srcPitch, int width, int height,                        \
-                              const StretchStepper& st, const uint8_t* opacityRow);
+#define BW_DECLARE_ALPHA_ROW_BLEND(Name)                                                           \
+  void Name##Rows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,        \
+                  int width, int height, const uint8_t* opacityRow);                               \
+  void Name##RowsMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,     \
+                     int width, int height, const uint8_t* opacityRow);                            \
+  void Stretch##Name##Rows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,                  \
+                           ptrdiff_t srcPitch, int width, int height, const StretchStepper& st,    \
+                           const uint8_t* opacityRow);                                             \
+  void Stretch##Name##RowsMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,               \
+                              ptrdiff_t srcPitch, int width, int height, const StretchStepper& st, \
+                              const uint8_t* opacityRow);
 
 BW_DECLARE_ALPHA_ROW_BLEND(AlphaOpacity)
 BW_DECLARE_ALPHA_ROW_BLEND(AlphaAdd)

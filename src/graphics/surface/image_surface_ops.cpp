@@ -18,7 +18,9 @@ int BitsOf(const Surface* surface) {
   return bits == 8 || bits == 32 ? bits : 0;
 }
 
-bool HasPixels(const Surface* surface) { return surface && surface->GetPixels(); }
+bool HasPixels(const Surface* surface) {
+  return surface && surface->GetPixels();
+}
 
 Size SizeOr(const ImageSurface* target, const Size* size) {
   return size ? *size : Size{target->GetWidth(), target->GetHeight()};
@@ -28,9 +30,10 @@ bool Prepare(ImageSurface* target, const Surface* source, int32_t x, int32_t y, 
              const Size* size, bool flip, Mirror mirror, Span& span) {
   const bool mirrored = mirror == Mirror::kLeftRight;
   StretchStepper steps{};
-  int clip = mirrored ? target->ClipBlitMirrored(source, x, y, rect, size, size ? &steps : nullptr,
-                                                 nullptr)
-                      : target->ClipBlit(source, x, y, rect, size, size ? &steps : nullptr, nullptr);
+  int clip =
+      mirrored
+          ? target->ClipBlitMirrored(source, x, y, rect, size, size ? &steps : nullptr, nullptr)
+          : target->ClipBlit(source, x, y, rect, size, size ? &steps : nullptr, nullptr);
   if (clip != kClipDraw) return false;
   const Rect& d = target->ClippedDest();
   const Rect& s = target->ClippedSource();
@@ -59,10 +62,16 @@ namespace {
 thread_local int bypassDepth = 0;
 }  // namespace
 
-PixelLibrary* ActiveLibrary() { return bypassDepth > 0 ? nullptr : GetPixelLibrary(); }
+PixelLibrary* ActiveLibrary() {
+  return bypassDepth > 0 ? nullptr : GetPixelLibrary();
+}
 
-LibraryBypass::LibraryBypass() { ++bypassDepth; }
-LibraryBypass::~LibraryBypass() { --bypassDepth; }
+LibraryBypass::LibraryBypass() {
+  ++bypassDepth;
+}
+LibraryBypass::~LibraryBypass() {
+  --bypassDepth;
+}
 
 int FinishLibraryCall(ImageSurface* target, int routineResult) {
   if (routineResult != 0) return ImageSurface::kOpBadFormat;
@@ -79,7 +88,6 @@ int FinishLibraryCall(ImageSurface* target, int routineResult) {
 using namespace surface_ops;
 
 namespace {
-
 
 // The four walks of one 32-over-32 kernel family.
 struct Family32 {
@@ -140,10 +148,10 @@ void Copy8(const Span& s, bool mirror, uint32_t key) {
   const uint8_t k = uint8_t(key);
   if (s.stretched) {
     if (mirror) {
-      keyed ? StretchRows8MirroredKeyed(s.dst, s.src, s.dstSkip, s.srcSkip, s.width, s.height,
-                                        s.stepper, k)
-            : StretchRows8Mirrored(s.dst, s.src, s.dstSkip, s.srcSkip, s.width, s.height,
-                                   s.stepper);
+      keyed
+          ? StretchRows8MirroredKeyed(s.dst, s.src, s.dstSkip, s.srcSkip, s.width, s.height,
+                                      s.stepper, k)
+          : StretchRows8Mirrored(s.dst, s.src, s.dstSkip, s.srcSkip, s.width, s.height, s.stepper);
     } else {
       keyed ? StretchRows8Keyed(s.dst, s.src, s.dstSkip, s.srcSkip, s.width, s.height, s.stepper, k)
             : StretchRows8(s.dst, s.src, s.dstSkip, s.srcSkip, s.width, s.height, s.stepper);
@@ -213,8 +221,8 @@ const Family32& AlphaOverFamily() {
 }
 
 // The alpha plane between 32-bit and 8-bit surfaces, either way.
-int AlphaPlane(ImageSurface* target, const Surface* source, const Size* size, int32_t x,
-               int32_t y, const Rect* rect, bool flip, bool mirror) {
+int AlphaPlane(ImageSurface* target, const Surface* source, const Size* size, int32_t x, int32_t y,
+               const Rect* rect, bool flip, bool mirror) {
   if (!target->GetPixels() || !HasPixels(source)) return ImageSurface::kOpNoPixels;
   const int dstBits = BitsOf(target), srcBits = BitsOf(source);
   if (!((dstBits == 32 && srcBits == 8) || (dstBits == 8 && srcBits == 32))) {
@@ -247,7 +255,9 @@ int AlphaPlane(ImageSurface* target, const Surface* source, const Size* size, in
   return ImageSurface::kOpDone;
 }
 
-bool ValidMirrorMode(int mode) { return mode >= kMirrorLeftRight && mode <= kMirrorBoth; }
+bool ValidMirrorMode(int mode) {
+  return mode >= kMirrorLeftRight && mode <= kMirrorBoth;
+}
 
 }  // namespace
 
@@ -282,8 +292,8 @@ int ImageSurface::BlitMirrored(int mode, const Surface* source, int32_t x, int32
   return CopyAny(this, source, nullptr, x, y, rect, mode == kMirrorBoth, true);
 }
 
-int ImageSurface::StretchBlitMirrored(int mode, const Surface* source, const Size* size,
-                                      int32_t x, int32_t y, const Rect* rect) {
+int ImageSurface::StretchBlitMirrored(int mode, const Surface* source, const Size* size, int32_t x,
+                                      int32_t y, const Rect* rect) {
   if (!ValidMirrorMode(mode)) return kOpBadParameter;
   if (mode == kMirrorUpsideDown) return StretchBlit(source, size, x, y, rect, true);
   const Size target = SizeOr(this, size);
@@ -349,9 +359,8 @@ int ImageSurface::CopyAlphaPlaneMirrored(int mode, const Surface* source, int32_
   return AlphaPlane(this, source, nullptr, x, y, rect, mode == kMirrorBoth, true);
 }
 
-int ImageSurface::StretchCopyAlphaPlaneMirrored(int mode, const Surface* source,
-                                                const Size* size, int32_t x, int32_t y,
-                                                const Rect* rect) {
+int ImageSurface::StretchCopyAlphaPlaneMirrored(int mode, const Surface* source, const Size* size,
+                                                int32_t x, int32_t y, const Rect* rect) {
   if (!ValidMirrorMode(mode)) return kOpBadParameter;
   if (mode == kMirrorUpsideDown) return StretchCopyAlphaPlane(source, size, x, y, rect, true);
   const Size target = SizeOr(this, size);

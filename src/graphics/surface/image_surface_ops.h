@@ -17,7 +17,9 @@ namespace surface_ops {
 // 8 or 32 for an image or DIB surface, else 0 (refused as a format).
 int BitsOf(const Surface* surface);
 bool HasPixels(const Surface* surface);
-inline uint32_t Splat(int value) { return uint32_t(value & 0xFF) * 0x010101u; }
+inline uint32_t Splat(int value) {
+  return uint32_t(value & 0xFF) * 0x010101u;
+}
 
 // The pointers, skips and stepper of one clipped operation. For stretched walks srcSkip is the
 // source pitch (negative when flipped).
@@ -61,8 +63,12 @@ int CopyWithoutKey(ImageSurface* target, const Surface* source, const Size* size
 void Opacity(const Span& span, uint32_t key, int opacity);
 void Crossfade(const Span& span, uint32_t key, uint32_t dstWeights, uint32_t srcWeights);
 
-inline uint32_t* Dst32(const Span& s) { return reinterpret_cast<uint32_t*>(s.dst); }
-inline const uint32_t* Src32(const Span& s) { return reinterpret_cast<const uint32_t*>(s.src); }
+inline uint32_t* Dst32(const Span& s) {
+  return reinterpret_cast<uint32_t*>(s.dst);
+}
+inline const uint32_t* Src32(const Span& s) {
+  return reinterpret_cast<const uint32_t*>(s.src);
+}
 
 // kContinue, or the answer for a target or source without pixels or not at 32 bits.
 constexpr int kContinue = -1;

@@ -19,20 +19,18 @@ using namespace surface_ops;
 
 namespace {
 
-
-
-int CallBlend(ImageSurface* target, const Surface* source, int32_t x, int32_t y,
-              const Rect* rect, uint32_t operation, int opacity) {
+int CallBlend(ImageSurface* target, const Surface* source, int32_t x, int32_t y, const Rect* rect,
+              uint32_t operation, int opacity) {
   auto blend = GetPixelLibrary()->Get<BlendRoutine>(kLibBlend);
-  return FinishLibraryCall(target, blend ? blend(target, source, x, y, rect, operation, opacity, 0)
-                                         : kContinue);
+  return FinishLibraryCall(
+      target, blend ? blend(target, source, x, y, rect, operation, opacity, 0) : kContinue);
 }
-int CallStretch(ImageSurface* target, const Surface* source, const Size& size, int32_t x,
-                int32_t y, const Rect* rect, uint32_t operation, int opacity) {
+int CallStretch(ImageSurface* target, const Surface* source, const Size& size, int32_t x, int32_t y,
+                const Rect* rect, uint32_t operation, int opacity) {
   auto stretch = GetPixelLibrary()->Get<StretchRoutine>(kLibStretch);
   return FinishLibraryCall(
-      target, stretch ? stretch(target, source, &size, x, y, rect, operation, 0, opacity, 0)
-                      : kContinue);
+      target,
+      stretch ? stretch(target, source, &size, x, y, rect, operation, 0, opacity, 0) : kContinue);
 }
 
 // The plain crossfade and the vector weighted sum share their callers' weight words.
@@ -40,13 +38,13 @@ void Weighted(const Span& s, uint32_t key, uint32_t dw, uint32_t sw) {
   const bool keyed = key != kNoColorKey;
   if (MmxEnabled()) {
     if (s.stretched) {
-      keyed ? StretchWeightedRowsKeyedMmx(Dst32(s), Src32(s), s.dstSkip, s.srcSkip, s.width, s.height,
-                                          s.stepper, key, dw, sw)
+      keyed ? StretchWeightedRowsKeyedMmx(Dst32(s), Src32(s), s.dstSkip, s.srcSkip, s.width,
+                                          s.height, s.stepper, key, dw, sw)
             : StretchWeightedRowsMmx(Dst32(s), Src32(s), s.dstSkip, s.srcSkip, s.width, s.height,
                                      s.stepper, dw, sw);
     } else {
-      keyed ? WeightedRowsKeyedMmx(Dst32(s), Src32(s), s.dstSkip, s.srcSkip, s.width, s.height, key, dw,
-                                   sw)
+      keyed ? WeightedRowsKeyedMmx(Dst32(s), Src32(s), s.dstSkip, s.srcSkip, s.width, s.height, key,
+                                   dw, sw)
             : WeightedRowsMmx(Dst32(s), Src32(s), s.dstSkip, s.srcSkip, s.width, s.height, dw, sw);
     }
     return;
@@ -117,9 +115,8 @@ int ImageSurface::StretchOpacityBlit(const Surface* source, int opacity, const S
 int ImageSurface::WeightedBlit(const Surface* source, uint32_t dstWeights, uint32_t srcWeights,
                                int32_t x, int32_t y, const Rect* rect) {
   if (int code = Check32(this, source); code != kContinue) return code;
-  return Draw32(this, source, nullptr, x, y, rect, [&](const Span& s) {
-    Weighted(s, source->GetColorKey(), dstWeights, srcWeights);
-  });
+  return Draw32(this, source, nullptr, x, y, rect,
+                [&](const Span& s) { Weighted(s, source->GetColorKey(), dstWeights, srcWeights); });
 }
 
 int ImageSurface::StretchWeightedBlit(const Surface* source, uint32_t dstWeights,
@@ -127,9 +124,8 @@ int ImageSurface::StretchWeightedBlit(const Surface* source, uint32_t dstWeights
                                       const Rect* rect) {
   if (int code = Check32(this, source); code != kContinue) return code;
   const Size target = SizeOr(this, size);
-  return Draw32(this, source, &target, x, y, rect, [&](const Span& s) {
-    Weighted(s, source->GetColorKey(), dstWeights, srcWeights);
-  });
+  return Draw32(this, source, &target, x, y, rect,
+                [&](const Span& s) { Weighted(s, source->GetColorKey(), dstWeights, srcWeights); });
 }
 
 namespace {
@@ -143,8 +139,8 @@ using BlendRows32Keyed = void (*)(uint32_t*, const uint32_t*, ptrdiff_t, ptrdiff
                                   uint32_t);
 using StretchBlendRows32 = void (*)(uint32_t*, const uint32_t*, ptrdiff_t, ptrdiff_t, int, int,
                                     const StretchStepper&);
-using StretchBlendRows32Keyed = void (*)(uint32_t*, const uint32_t*, ptrdiff_t, ptrdiff_t, int,
-                                         int, const StretchStepper&, uint32_t);
+using StretchBlendRows32Keyed = void (*)(uint32_t*, const uint32_t*, ptrdiff_t, ptrdiff_t, int, int,
+                                         const StretchStepper&, uint32_t);
 struct BlendSet {
   BlendRows32 rows;
   BlendRows32Keyed keyed;
@@ -169,10 +165,10 @@ int BlendAny(ImageSurface* target, int mode, const Surface* source, const Size* 
     const BlendSet& set = kBlendSets[mode][MmxEnabled() ? 1 : 0];
     const uint32_t key = source->GetColorKey();
     if (s.stretched) {
-      key != kNoColorKey ? set.stretchedKeyed(Dst32(s), Src32(s), s.dstSkip, s.srcSkip, s.width,
-                                              s.height, s.stepper, key)
-                         : set.stretched(Dst32(s), Src32(s), s.dstSkip, s.srcSkip, s.width, s.height,
-                                         s.stepper);
+      key != kNoColorKey
+          ? set.stretchedKeyed(Dst32(s), Src32(s), s.dstSkip, s.srcSkip, s.width, s.height,
+                               s.stepper, key)
+          : set.stretched(Dst32(s), Src32(s), s.dstSkip, s.srcSkip, s.width, s.height, s.stepper);
     } else {
       key != kNoColorKey
           ? set.keyed(Dst32(s), Src32(s), s.dstSkip, s.srcSkip, s.width, s.height, key)
@@ -205,8 +201,8 @@ int ImageSurface::AlphaAwareOpacityBlit(const Surface* source, int opacity, int3
   });
 }
 
-int ImageSurface::SmoothStretchBlit(const Surface* source, const Size* size, int32_t x,
-                                    int32_t y, const Rect* rect) {
+int ImageSurface::SmoothStretchBlit(const Surface* source, const Size* size, int32_t x, int32_t y,
+                                    const Rect* rect) {
   if (!GetPixels() || !HasPixels(source)) return kOpNoPixels;
   const int dstBits = BitsOf(this), srcBits = BitsOf(source);
   if (srcBits == 0 || (dstBits == 8 && srcBits != 8)) return kOpBadFormat;
@@ -231,8 +227,8 @@ int ImageSurface::SmoothStretchBlit(const Surface* source, const Size* size, int
   const uint8_t* src = source->GetPixels() + s.top * source->GetPitch() + s.left * srcBytes;
   const int columns = source->GetWidth() - s.left, rows = source->GetHeight() - s.top;
   if (dstBits == 8) {
-    BilinearStepper b{int64_t{st.xFraction}, st.yFraction, int64_t(st.xStep), int64_t(st.yStep),
-                      columns, rows};
+    BilinearStepper b{int64_t{st.xFraction}, st.yFraction, int64_t(st.xStep),
+                      int64_t(st.yStep),     columns,      rows};
     ScaleRows8Bilinear(dst, src, dstSkip, source->GetPitch(), d.Width(), d.Height(), b);
   } else if (srcBits == 8) {
     const uint32_t* colors = static_cast<const DibSurface*>(source)->GetPalette();

@@ -11,7 +11,9 @@ namespace {
 
 constexpr int kRoutineFailed = 3;
 
-bool Has32(const Surface* s) { return HasPixels(s) && BitsOf(s) == 32; }
+bool Has32(const Surface* s) {
+  return HasPixels(s) && BitsOf(s) == 32;
+}
 
 // 1 without pixels on any side, 2 for a depth other than 32 or without the library.
 int CheckAll(const ImageSurface* target, std::initializer_list<const Surface*> sources) {
@@ -88,8 +90,8 @@ int ImageSurface::LibAffineBlit(const Surface* source, const uint32_t* words) {
   const uint32_t extras[4] = {};
   auto routine = Get<AffineRoutine>(kLibAffine);
   return Finish(this,
-                routine && routine(this, source, points, nullptr, words[0], words[1],
-                                   int(words[2]), extras) == 0,
+                routine && routine(this, source, points, nullptr, words[0], words[1], int(words[2]),
+                                   extras) == 0,
                 kRoutineFailed);
 }
 
@@ -128,12 +130,15 @@ int ImageSurface::LibFilterB(const Rect* rect) {
 bool ImageSurface::LibFilterChoice(bool flag) {
   return FilterValue(this, flag ? kLibFilterChoiceFlag : kLibFilterChoice, 0);
 }
-bool ImageSurface::LibFilterC(uint32_t value) { return FilterValue(this, kLibFilterC, value); }
-bool ImageSurface::LibFilterD(uint32_t value) { return FilterValue(this, kLibFilterD, value); }
+bool ImageSurface::LibFilterC(uint32_t value) {
+  return FilterValue(this, kLibFilterC, value);
+}
+bool ImageSurface::LibFilterD(uint32_t value) {
+  return FilterValue(this, kLibFilterD, value);
+}
 
 // words: level, extra, then the area (target x, y, width, height, A's x, y, B's x, y).
-int ImageSurface::LibBlendA(const Surface* sourceA, const Surface* sourceB,
-                            const uint32_t* words) {
+int ImageSurface::LibBlendA(const Surface* sourceA, const Surface* sourceB, const uint32_t* words) {
   if (int code = CheckAll(this, {sourceA, sourceB}); code != kContinue) return code;
   const auto* a = dynamic_cast<const ImageSurface*>(sourceA);
   const auto* b = dynamic_cast<const ImageSurface*>(sourceB);

@@ -92,9 +92,9 @@ int RotateViaLibrary(ImageSurface* target, const Surface* source, TrigTables& tr
   }
   const uint32_t extras[4] = {};
   auto affine = GetPixelLibrary()->Get<AffineRoutine>(kLibAffine);
-  return FinishLibraryCall(target, affine ? affine(target, source, points, sourceRect, operation, 0,
-                                                   opacity, extras)
-                                          : -1);
+  return FinishLibraryCall(
+      target,
+      affine ? affine(target, source, points, sourceRect, operation, 0, opacity, extras) : -1);
 }
 
 }  // namespace
@@ -133,9 +133,8 @@ int ImageSurface::BlitQuadToRect(const Surface* source, const Point* sourceQuad,
   return MapQuad(source, to, sourceQuad, clip, true);
 }
 
-int ImageSurface::RotateZoomBlit(const Surface* source, int anchor, int32_t x, int32_t y,
-                                 int angle, int32_t zoom, const Rect* sourceRect,
-                                 const Rect* clip) {
+int ImageSurface::RotateZoomBlit(const Surface* source, int anchor, int32_t x, int32_t y, int angle,
+                                 int32_t zoom, const Rect* sourceRect, const Rect* clip) {
   TrigTables* trig = Global<TrigTables>::Get();
   if (!trig || !GetPixels() || !HasPixels(source)) return kOpNoPixels;
   if (BitsOf(this) != 32 || BitsOf(source) != 32) return kOpBadFormat;

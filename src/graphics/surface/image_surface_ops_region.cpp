@@ -37,7 +37,9 @@ bool CutRegion(ImageSurface* s, const Rect* rect, Region& out) {
   return true;
 }
 
-bool Is32(const ImageSurface* s) { return s->GetPixels() && s->GetBitsPerPixel() == 32; }
+bool Is32(const ImageSurface* s) {
+  return s->GetPixels() && s->GetBitsPerPixel() == 32;
+}
 
 // Each palette entry through f, then back to the surface and its context; the key is dropped.
 template <typename F>
@@ -64,7 +66,8 @@ int ImageSurface::FillColorBlend(int red, int green, int blue, int opacity, cons
   if (!Is32(this)) return kOpNoPixels;
   opacity &= 0xFF;
   if (opacity == 0) return kOpDone;
-  const uint32_t rgb = uint32_t(red & 0xFF) << 16 | uint32_t(green & 0xFF) << 8 | uint32_t(blue & 0xFF);
+  const uint32_t rgb =
+      uint32_t(red & 0xFF) << 16 | uint32_t(green & 0xFF) << 8 | uint32_t(blue & 0xFF);
   if (PixelLibrary* library = ActiveLibrary()) {
     auto blend = library->Get<BlendColorRoutine>(kLibBlendColor);
     return FinishLibraryCall(this, blend && blend(this, rgb, opacity, rect) ? 0 : -1);
@@ -72,8 +75,8 @@ int ImageSurface::FillColorBlend(int red, int green, int blue, int opacity, cons
   Region r;
   if (!CutRegion(this, rect, r)) return kOpDone;
   if (GetColorKey() != kNoColorKey) {
-    BlendColorRowsKeyed(r.Start32(), r.pitch, r.rect.Width(), r.rect.Height(), opacity,
-                        red & 0xFF, green & 0xFF, blue & 0xFF, GetColorKey());
+    BlendColorRowsKeyed(r.Start32(), r.pitch, r.rect.Width(), r.rect.Height(), opacity, red & 0xFF,
+                        green & 0xFF, blue & 0xFF, GetColorKey());
   } else {
     BlendColorRows(r.Start32(), r.pitch, r.rect.Width(), r.rect.Height(), opacity, red & 0xFF,
                    green & 0xFF, blue & 0xFF);
@@ -89,7 +92,8 @@ int ColorArithmetic(ImageSurface* s, int red, int green, int blue, const Rect* r
                     ColorKernel plain, ColorKernel mmx, ColorKernelKeyed keyed,
                     ColorKernelKeyed keyedMmx) {
   if (!Is32(s)) return ImageSurface::kOpNoPixels;
-  const uint32_t rgb = uint32_t(red & 0xFF) << 16 | uint32_t(green & 0xFF) << 8 | uint32_t(blue & 0xFF);
+  const uint32_t rgb =
+      uint32_t(red & 0xFF) << 16 | uint32_t(green & 0xFF) << 8 | uint32_t(blue & 0xFF);
   if (rgb == 0) return ImageSurface::kOpDone;
   Region r;
   if (!CutRegion(s, rect, r)) return ImageSurface::kOpDone;
@@ -134,7 +138,8 @@ int ImageSurface::Greyscale(const Rect* rect) {
   if (!grey) return kOpBadFormat;
   for (int i = 0; i < 256; ++i) {
     const uint32_t c = GetPalette()[i];
-    grey[size_t(i)] = uint8_t((77 * (c >> 16 & 0xFF) + 150 * (c >> 8 & 0xFF) + 29 * (c & 0xFF)) >> 8);
+    grey[size_t(i)] =
+        uint8_t((77 * (c >> 16 & 0xFF) + 150 * (c >> 8 & 0xFF) + 29 * (c & 0xFF)) >> 8);
   }
   MapPalette(this, [i = 0](uint32_t) mutable { return uint32_t(i++) * 0x010101u; });
   for (int32_t y = 0; y < GetHeight(); ++y) {
@@ -214,10 +219,10 @@ int ImageSurface::Blur(int mode, const Rect* rect) {
   if (!GetPixels()) return kOpNoPixels;
   Region r;
   if (!CutRegion(this, rect, r)) return kOpDone;
-  const int result = GetBitsPerPixel() == 32
-                         ? SmoothRect(r.Start32(), r.skip, r.pitch, r.rect.Width(),
-                                      r.rect.Height(), mode & 0xFF)
-                         : BlurRows8(r.start, r.pitch, r.rect.Width(), r.rect.Height());
+  const int result =
+      GetBitsPerPixel() == 32
+          ? SmoothRect(r.Start32(), r.skip, r.pitch, r.rect.Width(), r.rect.Height(), mode & 0xFF)
+          : BlurRows8(r.start, r.pitch, r.rect.Width(), r.rect.Height());
   if (result != 0) return result + 1;
   MarkDirty(r.rect);
   return kOpDone;

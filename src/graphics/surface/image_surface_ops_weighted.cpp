@@ -16,8 +16,6 @@ using namespace surface_ops;
 
 namespace {
 
-
-
 int LibraryBlend(ImageSurface* target, const Surface* source, const Size* size, int32_t x,
                  int32_t y, const Rect* rect, uint32_t operation, int opacity) {
   PixelLibrary* library = GetPixelLibrary();
@@ -40,7 +38,8 @@ using StretchRowsByRow = void (*)(uint32_t*, const uint32_t*, ptrdiff_t, ptrdiff
 int ByOpacity(ImageSurface* target, const Surface* source, int opacity, int32_t x, int32_t y,
               const Rect* rect, RowsByOpacity plain, RowsByOpacity mmx) {
   return Draw32(target, source, nullptr, x, y, rect, [&](const Span& s) {
-    (MmxEnabled() ? mmx : plain)(Dst32(s), Src32(s), s.dstSkip, s.srcSkip, s.width, s.height, opacity);
+    (MmxEnabled() ? mmx : plain)(Dst32(s), Src32(s), s.dstSkip, s.srcSkip, s.width, s.height,
+                                 opacity);
   });
 }
 
@@ -173,9 +172,9 @@ int RuleAny(ImageSurface* target, const Surface* source, const Surface* rule, in
   opacity &= 0xFF;
   if (progress == 0 || progress == kProgressEnd || opacity == 0) return ImageSurface::kOpDone;
   if (progress == kProgressHalf) {
-    return alphaToo ? target->AlphaOpacityBlit(0, source, opacity, x, y, rect)
-                    : target->WeightedBlit(source, Splat(255 - opacity), Splat(opacity), x, y,
-                                           rect);
+    return alphaToo
+               ? target->AlphaOpacityBlit(0, source, opacity, x, y, rect)
+               : target->WeightedBlit(source, Splat(255 - opacity), Splat(opacity), x, y, rect);
   }
   Span s;
   if (!Prepare(target, source, x, y, rect, nullptr, false, Mirror::kNone, s)) {
@@ -195,7 +194,8 @@ int RuleAny(ImageSurface* target, const Surface* source, const Surface* rule, in
     ruleSkip = rule->GetPitch() - s.width;
   }
   const bool mmx = MmxEnabled();
-  auto kernel = alphaToo ? (mmx ? RuleAlphaRowsMmx : RuleAlphaRows) : (mmx ? RuleRowsMmx : RuleRows);
+  auto kernel =
+      alphaToo ? (mmx ? RuleAlphaRowsMmx : RuleAlphaRows) : (mmx ? RuleRowsMmx : RuleRows);
   kernel(Dst32(s), Src32(s), ruleStart, s.dstSkip, s.srcSkip, ruleSkip, s.width, s.height, table);
   target->MarkDirty(target->ClippedDest());
   return ImageSurface::kOpDone;
@@ -225,8 +225,7 @@ int BlurAny(ImageSurface* target, const Surface* source, int radius, int opacity
   if (opacity == 0) return ImageSurface::kOpDone;
   if (radius == 0) {
     return byAlpha ? target->AlphaOpacityBlit(0, source, opacity, x, y, rect)
-                   : target->WeightedBlit(source, Splat(255 - opacity), Splat(opacity), x, y,
-                                          rect);
+                   : target->WeightedBlit(source, Splat(255 - opacity), Splat(opacity), x, y, rect);
   }
   return Draw32(target, source, nullptr, x, y, rect, [&](const Span& s) {
     const Rect& cs = target->ClippedSource();
@@ -260,8 +259,8 @@ int ImageSurface::MaskColorFill(int mode, const Surface* mask, int opacity, int 
                                 int blue, int32_t x, int32_t y, const Rect* rect) {
   if (!GetPixels() || !HasPixels(mask)) return kOpNoPixels;
   if (BitsOf(this) != 32 || BitsOf(mask) != 8) return kOpBadFormat;
-  using MaskKernel = void (*)(uint32_t*, const uint8_t*, ptrdiff_t, ptrdiff_t, int, int, uint32_t,
-                              const uint8_t*);
+  using MaskKernel =
+      void (*)(uint32_t*, const uint8_t*, ptrdiff_t, ptrdiff_t, int, int, uint32_t, const uint8_t*);
   static const MaskKernel kernels[3][2] = {{MaskColorFillRows, MaskColorFillRowsMmx},
                                            {MaskAddColorRows, MaskAddColorRowsMmx},
                                            {MaskSubtractColorRows, MaskSubtractColorRowsMmx}};
@@ -273,14 +272,14 @@ int ImageSurface::MaskColorFill(int mode, const Surface* mask, int opacity, int 
   Span s;
   if (!Prepare(this, mask, x, y, rect, nullptr, false, Mirror::kNone, s)) return kOpDone;
   kernels[mode][MmxEnabled() ? 1 : 0](Dst32(s), s.src, s.dstSkip, s.srcSkip, s.width, s.height,
-                                       color, ProductTable[opacity]);
+                                      color, ProductTable[opacity]);
   MarkDirty(ClippedDest());
   return kOpDone;
 }
 
 namespace {
-int FromObject(ImageSurface* target, const Surface* source, const Size* size, int32_t x,
-               int32_t y, const Rect* rect) {
+int FromObject(ImageSurface* target, const Surface* source, const Size* size, int32_t x, int32_t y,
+               const Rect* rect) {
   if (!target->GetDc() || !target->GetPixels() || !source) return ImageSurface::kOpNoPixels;
   if (source->GetKind() != kKindDibSurface) {
     // The layer and DirectDraw kinds have no surface here yet: nothing to copy from.

@@ -7,7 +7,9 @@
 namespace bw {
 
 struct RotatedCorners {
-  struct { double x, y; } point[4];  // top-left, top-right, bottom-left, bottom-right
+  struct {
+    double x, y;
+  } point[4];  // top-left, top-right, bottom-left, bottom-right
 };
 
 struct RotatedBox {

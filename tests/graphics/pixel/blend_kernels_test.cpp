@@ -10,8 +10,12 @@ namespace {
 
 using namespace reference;
 
-uint32_t* D(const KernelArgs& a) { return reinterpret_cast<uint32_t*>(a.dst); }
-const uint32_t* S(const KernelArgs& a) { return reinterpret_cast<const uint32_t*>(a.src); }
+uint32_t* D(const KernelArgs& a) {
+  return reinterpret_cast<uint32_t*>(a.dst);
+}
+const uint32_t* S(const KernelArgs& a) {
+  return reinterpret_cast<const uint32_t*>(a.src);
+}
 
 // One family's four forms against one formula. run(a, g, keyed, key) calls the straight form
 // (with a.srcSkip a skip) or, for stretched walks, the stretched form (a.srcSkip the pitch).
@@ -19,18 +23,19 @@ template <typename Run, typename F>
 void ExpectFamily(Run run, F formula) {
   for (Walk walk : {Walk::kStraight, Walk::kStretched}) {
     KeyedRound round;
-    EXPECT_TRUE(MatchesReference(4, 4, walk, [&](const KernelArgs& a, const Geometry& g) {
-      run(a, g, false, 0u);
-    }, PixelOp(formula)));
-    EXPECT_TRUE(MatchesReference(4, 4, walk, [&](const KernelArgs& a, const Geometry& g) {
-      run(a, g, true, round.Take());
-    }, PixelOp(formula, &round)));
+    EXPECT_TRUE(MatchesReference(
+        4, 4, walk, [&](const KernelArgs& a, const Geometry& g) { run(a, g, false, 0u); },
+        PixelOp(formula)));
+    EXPECT_TRUE(MatchesReference(
+        4, 4, walk, [&](const KernelArgs& a, const Geometry& g) { run(a, g, true, round.Take()); },
+        PixelOp(formula, &round)));
   }
 }
 
 uint32_t CrossfadeRef(uint32_t d, uint32_t s, uint32_t wd, uint32_t ws) {
   for (int c = 0; c < 3; ++c) {
-    int v = ProductTable[Channel(wd, c)][Channel(d, c)] + ProductTable[Channel(ws, c)][Channel(s, c)];
+    int v =
+        ProductTable[Channel(wd, c)][Channel(d, c)] + ProductTable[Channel(ws, c)][Channel(s, c)];
     d = WithChannel(d, c, std::min(255, v));
   }
   return d;
@@ -66,70 +71,77 @@ const std::pair<uint32_t, uint32_t> kWeightPairs[] = {
 
 TEST(CrossfadeRows, AllFormsMatchTheProductTableSum) {
   for (auto [wd, ws] : kWeightPairs) {
-    ExpectFamily([wd, ws](const KernelArgs& a, const Geometry& g, bool keyed, uint32_t key) {
-      if (g.Stretched()) {
-        keyed ? StretchCrossfadeRowsKeyed(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h, a.stepper,
-                                          key, wd, ws)
-              : StretchCrossfadeRows(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h, a.stepper, wd, ws);
-      } else {
-        keyed ? CrossfadeRowsKeyed(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h, key, wd, ws)
-              : CrossfadeRows(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h, wd, ws);
-      }
-    }, [wd, ws](uint32_t d, uint32_t s) { return CrossfadeRef(d, s, wd, ws); });
+    ExpectFamily(
+        [wd, ws](const KernelArgs& a, const Geometry& g, bool keyed, uint32_t key) {
+          if (g.Stretched()) {
+            keyed ? StretchCrossfadeRowsKeyed(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h, a.stepper,
+                                              key, wd, ws)
+                  : StretchCrossfadeRows(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h, a.stepper, wd,
+                                         ws);
+          } else {
+            keyed ? CrossfadeRowsKeyed(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h, key, wd, ws)
+                  : CrossfadeRows(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h, wd, ws);
+          }
+        },
+        [wd, ws](uint32_t d, uint32_t s) { return CrossfadeRef(d, s, wd, ws); });
   }
 }
 
 TEST(OpacityRowsMmx, AllFormsMatchTheLerp) {
   for (int o : {1, 77, 128, 254, 255}) {
-    ExpectFamily([o](const KernelArgs& a, const Geometry& g, bool keyed, uint32_t key) {
-      if (g.Stretched()) {
-        keyed ? StretchOpacityRowsKeyedMmx(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h, a.stepper,
-                                           key, o)
-              : StretchOpacityRowsMmx(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h, a.stepper, o);
-      } else {
-        keyed ? OpacityRowsKeyedMmx(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h, key, o)
-              : OpacityRowsMmx(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h, o);
-      }
-    }, [o](uint32_t d, uint32_t s) { return OpacityRef(d, s, o); });
+    ExpectFamily(
+        [o](const KernelArgs& a, const Geometry& g, bool keyed, uint32_t key) {
+          if (g.Stretched()) {
+            keyed ? StretchOpacityRowsKeyedMmx(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h,
+                                               a.stepper, key, o)
+                  : StretchOpacityRowsMmx(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h, a.stepper, o);
+          } else {
+            keyed ? OpacityRowsKeyedMmx(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h, key, o)
+                  : OpacityRowsMmx(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h, o);
+          }
+        },
+        [o](uint32_t d, uint32_t s) { return OpacityRef(d, s, o); });
   }
 }
 
 TEST(WeightedRowsMmx, AllFormsMatchTheSaturatedSum) {
   for (auto [wd, ws] : kWeightPairs) {
-    ExpectFamily([wd, ws](const KernelArgs& a, const Geometry& g, bool keyed, uint32_t key) {
-      if (g.Stretched()) {
-        keyed ? StretchWeightedRowsKeyedMmx(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h, a.stepper,
-                                            key, wd, ws)
-              : StretchWeightedRowsMmx(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h, a.stepper, wd,
-                                       ws);
-      } else {
-        keyed ? WeightedRowsKeyedMmx(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h, key, wd, ws)
-              : WeightedRowsMmx(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h, wd, ws);
-      }
-    }, [wd, ws](uint32_t d, uint32_t s) { return WeightedRef(d, s, wd, ws); });
+    ExpectFamily(
+        [wd, ws](const KernelArgs& a, const Geometry& g, bool keyed, uint32_t key) {
+          if (g.Stretched()) {
+            keyed ? StretchWeightedRowsKeyedMmx(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h,
+                                                a.stepper, key, wd, ws)
+                  : StretchWeightedRowsMmx(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h, a.stepper,
+                                           wd, ws);
+          } else {
+            keyed ? WeightedRowsKeyedMmx(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h, key, wd, ws)
+                  : WeightedRowsMmx(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h, wd, ws);
+          }
+        },
+        [wd, ws](uint32_t d, uint32_t s) { return WeightedRef(d, s, wd, ws); });
   }
 }
 
-#define BW_RUN_FAMILY(Name)                                                                   \
-  [](const KernelArgs& a, const Geometry& g, bool keyed, uint32_t key) {                      \
-    if (g.Stretched()) {                                                                      \
+#define BW_RUN_FAMILY(Name)                                                                        \
+  [](const KernelArgs& a, const Geometry& g, bool keyed, uint32_t key) {                           \
+    if (g.Stretched()) {                                                                           \
       keyed ? Stretch##Name##RowsKeyed(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h, a.stepper, key) \
-            : Stretch##Name##Rows(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h, a.stepper);     \
-    } else {                                                                                  \
-      keyed ? Name##RowsKeyed(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h, key)                \
-            : Name##Rows(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h);                         \
-    }                                                                                         \
+            : Stretch##Name##Rows(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h, a.stepper);          \
+    } else {                                                                                       \
+      keyed ? Name##RowsKeyed(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h, key)                     \
+            : Name##Rows(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h);                              \
+    }                                                                                              \
   }
-#define BW_RUN_FAMILY_MMX(Name)                                                               \
-  [](const KernelArgs& a, const Geometry& g, bool keyed, uint32_t key) {                      \
-    if (g.Stretched()) {                                                                      \
+#define BW_RUN_FAMILY_MMX(Name)                                                                  \
+  [](const KernelArgs& a, const Geometry& g, bool keyed, uint32_t key) {                         \
+    if (g.Stretched()) {                                                                         \
       keyed ? Stretch##Name##RowsKeyedMmx(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h, a.stepper, \
-                                          key)                                                \
-            : Stretch##Name##RowsMmx(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h, a.stepper);  \
-    } else {                                                                                  \
-      keyed ? Name##RowsKeyedMmx(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h, key)             \
-            : Name##RowsMmx(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h);                      \
-    }                                                                                         \
+                                          key)                                                   \
+            : Stretch##Name##RowsMmx(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h, a.stepper);     \
+    } else {                                                                                     \
+      keyed ? Name##RowsKeyedMmx(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h, key)                \
+            : Name##RowsMmx(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h);                         \
+    }                                                                                            \
   }
 
 TEST(AverageAddSubtractRows, BothSetsMatchTheChannelFormulas) {
@@ -152,9 +164,12 @@ TEST(AlphaAwareOpacityRows, MatchesItsThreeCases) {
       }
       return WithChannel(out, 3, ProductTable[255 - o][da] + ProductTable[o][sa]);
     };
-    EXPECT_TRUE(MatchesReference(4, 4, Walk::kStraight, [o](const KernelArgs& a, const Geometry& g) {
-      AlphaAwareOpacityRows(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h, o);
-    }, PixelOp(formula)));
+    EXPECT_TRUE(MatchesReference(
+        4, 4, Walk::kStraight,
+        [o](const KernelArgs& a, const Geometry& g) {
+          AlphaAwareOpacityRows(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h, o);
+        },
+        PixelOp(formula)));
   }
 }
 

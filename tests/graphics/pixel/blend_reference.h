@@ -10,13 +10,19 @@
 
 namespace bw::reference {
 
-inline int Channel(uint32_t p, int c) { return int(p >> (8 * c)) & 0xFF; }
+inline int Channel(uint32_t p, int c) {
+  return int(p >> (8 * c)) & 0xFF;
+}
 inline uint32_t WithChannel(uint32_t p, int c, int v) {
   return (p & ~(0xFFu << (8 * c))) | uint32_t(v & 0xFF) << (8 * c);
 }
 // d + floor((s - d) x w / 256), the lerp of the kernels, per channel.
-inline int Lerp(int d, int s, int w) { return d + (((s - d) * w) >> 8); }
-inline int Saturate(int v) { return std::clamp(v, 0, 255); }
+inline int Lerp(int d, int s, int w) {
+  return d + (((s - d) * w) >> 8);
+}
+inline int Saturate(int v) {
+  return std::clamp(v, 0, 255);
+}
 
 // Wraps a pixel formula f(d, s) into a reference op; with keyed, source words equal to the key
 // (fixed by the first pixel the reference reads) are skipped. Reset before each round by the

@@ -22,9 +22,12 @@ testing::AssertionResult MatchesOnTarget(Run run, F formula, bool keyed) {
     }
     Store32(d, formula(v));
   };
-  return MatchesReference(4, 4, Walk::kStraight, [&](const KernelArgs& a, const Geometry& g) {
-    run(reinterpret_cast<uint32_t*>(a.dst), a.dstSkip, g.w, g.h, round.Take());
-  }, op);
+  return MatchesReference(
+      4, 4, Walk::kStraight,
+      [&](const KernelArgs& a, const Geometry& g) {
+        run(reinterpret_cast<uint32_t*>(a.dst), a.dstSkip, g.w, g.h, round.Take());
+      },
+      op);
 }
 
 uint32_t PerChannel(uint32_t d, auto f) {
@@ -41,7 +44,9 @@ TEST(ColorRows, AddAndSubtractMatchInEverySet) {
       return PerChannel(d, [&](int v, int c) { return Saturate(v - Channel(color, c)); });
     };
     auto run = [color](auto kernel) {
-      return [color, kernel](uint32_t* d, ptrdiff_t s, int w, int h, uint32_t) { kernel(d, s, w, h, color); };
+      return [color, kernel](uint32_t* d, ptrdiff_t s, int w, int h, uint32_t) {
+        kernel(d, s, w, h, color);
+      };
     };
     auto runKeyed = [color](auto kernel) {
       return [color, kernel](uint32_t* d, ptrdiff_t s, int w, int h, uint32_t key) {
@@ -64,10 +69,11 @@ TEST(ColorRows, GreyMatchesInEverySet) {
     int g = (77 * Channel(d, 2) + 150 * Channel(d, 1) + 29 * Channel(d, 0)) >> 8;
     return PerChannel(d, [g](int, int) { return g; });
   };
-  EXPECT_TRUE(MatchesOnTarget([](uint32_t* d, ptrdiff_t s, int w, int h, uint32_t) { GreyRows(d, s, w, h); },
-                              grey, false));
   EXPECT_TRUE(MatchesOnTarget(
-      [](uint32_t* d, ptrdiff_t s, int w, int h, uint32_t) { GreyRowsMmx(d, s, w, h); }, grey, false));
+      [](uint32_t* d, ptrdiff_t s, int w, int h, uint32_t) { GreyRows(d, s, w, h); }, grey, false));
+  EXPECT_TRUE(MatchesOnTarget(
+      [](uint32_t* d, ptrdiff_t s, int w, int h, uint32_t) { GreyRowsMmx(d, s, w, h); }, grey,
+      false));
   EXPECT_TRUE(MatchesOnTarget(GreyRowsKeyed, grey, true));
   uint32_t px[5] = {0x00FF0000, 0x000000FF, 0xAAFFFFFF, 0x00FF0000, 0x000000FF};
   GreyRowsMmx(px, 0, 5, 1);
@@ -90,13 +96,14 @@ TEST(ColorRows, ToneSetsAgreeOverTheWholeRange) {
       return PerChannel(d, [&](int v, int c) { return Saturate(((v * mul[c]) >> 7) + off[c]); });
     };
     auto with = [&t](auto kernel) {
-      return [&t, kernel](uint32_t* d, ptrdiff_t s, int w, int h, uint32_t) { kernel(d, s, w, h, t); };
+      return
+          [&t, kernel](uint32_t* d, ptrdiff_t s, int w, int h, uint32_t) { kernel(d, s, w, h, t); };
     };
     EXPECT_TRUE(MatchesOnTarget(with(ToneRows), tone, false));
     EXPECT_TRUE(MatchesOnTarget(with(ToneRowsMmx), tone, false));
-    EXPECT_TRUE(MatchesOnTarget([&t](uint32_t* d, ptrdiff_t s, int w, int h, uint32_t key) {
-      ToneRowsKeyed(d, s, w, h, t, key);
-    }, tone, true));
+    EXPECT_TRUE(MatchesOnTarget([&t](uint32_t* d, ptrdiff_t s, int w, int h,
+                                     uint32_t key) { ToneRowsKeyed(d, s, w, h, t, key); },
+                                tone, true));
   }
 }
 
@@ -105,13 +112,15 @@ TEST(ColorRows, InvertFlipsTheMaskOfItsMode) {
     uint32_t mask = mode == 0 ? 0x00FFFFFFu : mode == 1 ? 0xFFFFFFFFu : 0xFF000000u;
     auto inv = [mask](uint32_t d) { return d ^ mask; };
     auto with = [mode](auto kernel) {
-      return [mode, kernel](uint32_t* d, ptrdiff_t s, int w, int h, uint32_t) { kernel(d, s, w, h, mode); };
+      return [mode, kernel](uint32_t* d, ptrdiff_t s, int w, int h, uint32_t) {
+        kernel(d, s, w, h, mode);
+      };
     };
     EXPECT_TRUE(MatchesOnTarget(with(InvertRows), inv, false));
     EXPECT_TRUE(MatchesOnTarget(with(InvertRowsMmx), inv, false));
-    EXPECT_TRUE(MatchesOnTarget([mode](uint32_t* d, ptrdiff_t s, int w, int h, uint32_t key) {
-      InvertRowsKeyed(d, s, w, h, mode, key);
-    }, inv, true));
+    EXPECT_TRUE(MatchesOnTarget([mode](uint32_t* d, ptrdiff_t s, int w, int h,
+                                       uint32_t key) { InvertRowsKeyed(d, s, w, h, mode, key); },
+                                inv, true));
   }
 }
 
@@ -119,19 +128,25 @@ TEST(ColorRows, ScaleAndBlendTowardAColourWalkByPitch) {
   for (int o : {0, 1, 128, 255}) {
     auto blend = [o](uint32_t d) {
       const int k[3] = {30, 200, 255};
-      return PerChannel(d, [&](int v, int c) { return ProductTable[255 - o][v] + ProductTable[k[c]][o]; });
+      return PerChannel(
+          d, [&](int v, int c) { return ProductTable[255 - o][v] + ProductTable[k[c]][o]; });
     };
-    auto scale = [o](uint32_t d) { return PerChannel(d, [o](int v, int) { return int(ProductTable[o][v]); }); };
+    auto scale = [o](uint32_t d) {
+      return PerChannel(d, [o](int v, int) { return int(ProductTable[o][v]); });
+    };
     // These two take the pitch: the skip plus the row's bytes.
-    EXPECT_TRUE(MatchesOnTarget([o](uint32_t* d, ptrdiff_t s, int w, int h, uint32_t) {
-      BlendColorRows(d, s + 4 * w, w, h, o, 255, 200, 30);
-    }, blend, false));
-    EXPECT_TRUE(MatchesOnTarget([o](uint32_t* d, ptrdiff_t s, int w, int h, uint32_t key) {
-      BlendColorRowsKeyed(d, s + 4 * w, w, h, o, 255, 200, 30, key);
-    }, blend, true));
-    EXPECT_TRUE(MatchesOnTarget([o](uint32_t* d, ptrdiff_t s, int w, int h, uint32_t) {
-      ScaleRgbRows(d, s + 4 * w, w, h, o);
-    }, scale, false));
+    EXPECT_TRUE(
+        MatchesOnTarget([o](uint32_t* d, ptrdiff_t s, int w, int h,
+                            uint32_t) { BlendColorRows(d, s + 4 * w, w, h, o, 255, 200, 30); },
+                        blend, false));
+    EXPECT_TRUE(MatchesOnTarget(
+        [o](uint32_t* d, ptrdiff_t s, int w, int h, uint32_t key) {
+          BlendColorRowsKeyed(d, s + 4 * w, w, h, o, 255, 200, 30, key);
+        },
+        blend, true));
+    EXPECT_TRUE(MatchesOnTarget([o](uint32_t* d, ptrdiff_t s, int w, int h,
+                                    uint32_t) { ScaleRgbRows(d, s + 4 * w, w, h, o); },
+                                scale, false));
   }
 }
 

@@ -13,7 +13,9 @@ using namespace reference;
 using MaskKernel = void (*)(uint32_t*, const uint8_t*, ptrdiff_t, ptrdiff_t, int, int, uint32_t,
                             const uint8_t*);
 
-int W(int k) { return k == 0 ? 0 : k + 1; }
+int W(int k) {
+  return k == 0 ? 0 : k + 1;
+}
 
 // The 8-bit "source" plane of the reference walk is the mask.
 template <typename F>
@@ -21,11 +23,18 @@ void ExpectMaskPair(MaskKernel plain, MaskKernel mmx, F formula) {
   for (uint32_t color : {0x00FF8001u, 0x00000000u, 0x12FFFFFFu}) {
     for (int o : {0, 77, 255}) {
       const uint8_t* row = ProductTable[o];
-      auto op = [&](uint8_t* d, const uint8_t* m) { Store32(d, formula(Load32(d), *m, color, row)); };
+      auto op = [&](uint8_t* d, const uint8_t* m) {
+        Store32(d, formula(Load32(d), *m, color, row));
+      };
       for (MaskKernel k : {plain, mmx}) {
-        EXPECT_TRUE(MatchesReference(4, 1, Walk::kStraight, [&](const KernelArgs& a, const Geometry& g) {
-          k(reinterpret_cast<uint32_t*>(a.dst), a.src, a.dstSkip, a.srcSkip, g.w, g.h, color, row);
-        }, op)) << std::hex << color << " " << o;
+        EXPECT_TRUE(MatchesReference(
+            4, 1, Walk::kStraight,
+            [&](const KernelArgs& a, const Geometry& g) {
+              k(reinterpret_cast<uint32_t*>(a.dst), a.src, a.dstSkip, a.srcSkip, g.w, g.h, color,
+                row);
+            },
+            op))
+            << std::hex << color << " " << o;
       }
     }
   }
@@ -39,15 +48,19 @@ uint32_t PerChannel(uint32_t d, auto f) {
 TEST(MaskKernels, EachPairMatchesItsFormula) {
   ExpectMaskPair(MaskColorFillRows, MaskColorFillRowsMmx,
                  [](uint32_t d, int m, uint32_t k, const uint8_t* row) {
-                   return PerChannel(d, [&](int v, int c) { return Lerp(v, Channel(k, c), W(row[m])); });
+                   return PerChannel(
+                       d, [&](int v, int c) { return Lerp(v, Channel(k, c), W(row[m])); });
                  });
-  ExpectMaskPair(MaskAddColorRows, MaskAddColorRowsMmx,
-                 [](uint32_t d, int m, uint32_t k, const uint8_t* row) {
-                   return PerChannel(d, [&](int v, int c) { return Saturate(v + Channel(k, c) * W(row[m]) / 256); });
-                 });
+  ExpectMaskPair(
+      MaskAddColorRows, MaskAddColorRowsMmx, [](uint32_t d, int m, uint32_t k, const uint8_t* row) {
+        return PerChannel(
+            d, [&](int v, int c) { return Saturate(v + Channel(k, c) * W(row[m]) / 256); });
+      });
   ExpectMaskPair(MaskSubtractColorRows, MaskSubtractColorRowsMmx,
                  [](uint32_t d, int m, uint32_t k, const uint8_t* row) {
-                   return PerChannel(d, [&](int v, int c) { return Saturate(v - Channel(k, c) * W(row[m]) / 256); });
+                   return PerChannel(d, [&](int v, int c) {
+                     return Saturate(v - Channel(k, c) * W(row[m]) / 256);
+                   });
                  });
   ExpectMaskPair(MaskAlphaColorFillRows, MaskAlphaColorFillRowsMmx,
                  [](uint32_t d, int m, uint32_t k, const uint8_t* row) {
@@ -85,7 +98,8 @@ TEST(DrawMask, BlendedFormsDifferByAtMostOneStep) {
   for (bool mmx : {false, true}) {
     ScopedMmxFlag pin(mmx);
     std::vector<uint32_t> px(256, 0x7F204060u);
-    ASSERT_TRUE(DrawMaskBlended(0, 0, 250, 10, 128, {reinterpret_cast<uint8_t*>(px.data()), 256, 1, 1024},
+    ASSERT_TRUE(DrawMaskBlended(0, 0, 250, 10, 128,
+                                {reinterpret_cast<uint8_t*>(px.data()), 256, 1, 1024},
                                 {mask, 256, 1, 256}));
     EXPECT_EQ(px[0], 0x7F204060u) << "mask 0 leaves the pixel";
     for (int m = 1; m < 256; ++m) {

@@ -49,12 +49,12 @@ TEST(PixelLibrary, BuiltInRefusesUnknownOperationWordsAndMarksNothing) {
   auto dst = Random(rng, 8, 8, 32);
   auto src = Random(rng, 4, 4, 32);
   auto before = Copy(*dst);
-  for (uint32_t operation : {6u, LibraryOperation(kLibCopy, 4), LibraryOperation(kLibAlpha, 1),
-                             0x10000u}) {
+  for (uint32_t operation :
+       {6u, LibraryOperation(kLibCopy, 4), LibraryOperation(kLibAlpha, 1), 0x10000u}) {
     EXPECT_EQ(dst->LibBlitOpB(src.get(), int(operation), 255, 0, 0, 0, nullptr), 3) << operation;
   }
-  EXPECT_EQ(dst->LibStretchBlit(src.get(), int(LibraryOperation(kLibAdd)), 0, 255, 0, nullptr, 0,
-                                0, nullptr),
+  EXPECT_EQ(dst->LibStretchBlit(src.get(), int(LibraryOperation(kLibAdd)), 0, 255, 0, nullptr, 0, 0,
+                                nullptr),
             3);
   EXPECT_TRUE(SamePixels(*dst, *before));
   EXPECT_EQ(dst->GetDirtyList()->Count(), 0);
@@ -70,10 +70,11 @@ TEST(PixelLibrary, BuiltInStretchCopiesAndMirrors) {
   auto src = Random(rng, 4, 3, 32);
   auto dst = Random(rng, 8, 6, 32);
   const Size same{4, 3};
-  ASSERT_EQ(dst->LibStretchBlit(src.get(), int(LibraryOperation(kLibCopy, kLibMirrorLeftRight |
-                                                                             kLibMirrorSpriteFlag)),
-                                0, 255, 0, &same, 1, 1, nullptr),
-            0);
+  ASSERT_EQ(
+      dst->LibStretchBlit(
+          src.get(), int(LibraryOperation(kLibCopy, kLibMirrorLeftRight | kLibMirrorSpriteFlag)), 0,
+          255, 0, &same, 1, 1, nullptr),
+      0);
   for (int y = 0; y < 3; ++y) {
     for (int x = 0; x < 4; ++x) ASSERT_EQ(Pixel(*dst, 1 + x, 1 + y), Pixel(*src, 3 - x, y));
   }
@@ -94,16 +95,21 @@ TEST(PixelLibrary, TransitionRoutinesBlendOldTowardNew) {
   ASSERT_EQ(cross(target.get(), oldImage.get(), newImage.get(), 0, 0, area), 0);
   EXPECT_EQ(Pixel(*target, 2, 3), Pixel(*oldImage, 0, 0));
   ASSERT_EQ(cross(target.get(), oldImage.get(), newImage.get(), 255, 0, area), 0);
-  EXPECT_EQ(Pixel(*target, 7, 6), (Pixel(*newImage, 5, 3) & 0xFFFFFF) | (Pixel(*oldImage, 5, 3) & 0xFF000000));
+  EXPECT_EQ(Pixel(*target, 7, 6),
+            (Pixel(*newImage, 5, 3) & 0xFFFFFF) | (Pixel(*oldImage, 5, 3) & 0xFF000000));
   EXPECT_EQ(*lib.Touched(), (Rect{2, 3, 8, 7}));
   const LibArea tooBig{5, 7, 6, 4, 0, 0, 0, 0};
   EXPECT_NE(cross(target.get(), oldImage.get(), newImage.get(), 10, 0, tooBig), 0);
-  ASSERT_EQ(ruled(target.get(), oldImage.get(), newImage.get(), rule.get(), 0, 32, 0, area, 0, 0), 0);
+  ASSERT_EQ(ruled(target.get(), oldImage.get(), newImage.get(), rule.get(), 0, 32, 0, area, 0, 0),
+            0);
   EXPECT_EQ(Pixel(*target, 4, 4), Pixel(*oldImage, 2, 1));
-  ASSERT_EQ(ruled(target.get(), oldImage.get(), newImage.get(), rule.get(), 255, 32, 0, area, 0, 0), 0);
+  ASSERT_EQ(ruled(target.get(), oldImage.get(), newImage.get(), rule.get(), 255, 32, 0, area, 0, 0),
+            0);
   EXPECT_EQ(Pixel(*target, 4, 4) & 0xFFFFFF, Pixel(*newImage, 2, 1) & 0xFFFFFF);
-  EXPECT_NE(ruled(target.get(), oldImage.get(), newImage.get(), rule.get(), 10, 0, 0, area, 0, 0), 0);
-  uint32_t a[5] = {0, 0, 0, 0, 0x12000000}, b[5] = {0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF}, out[5];
+  EXPECT_NE(ruled(target.get(), oldImage.get(), newImage.get(), rule.get(), 10, 0, 0, area, 0, 0),
+            0);
+  uint32_t a[5] = {0, 0, 0, 0, 0x12000000},
+           b[5] = {0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF}, out[5];
   row(out, a, b, 5, 128);
   EXPECT_EQ(out[4], 0x12808080u);
 }
@@ -125,7 +131,8 @@ TEST(PixelLibrary, ASharedObjectReplacesTheBuiltInTable) {
   // A refusing routine gives 2 and marks nothing; an empty position likewise.
   auto fresh = Random(rng, 8, 8, 32);
   const Size size{5, 5};
-  EXPECT_EQ(fresh->StretchOpacityBlit(src.get(), 100, &size, 0, 0, nullptr), ImageSurface::kOpBadFormat);
+  EXPECT_EQ(fresh->StretchOpacityBlit(src.get(), 100, &size, 0, 0, nullptr),
+            ImageSurface::kOpBadFormat);
   EXPECT_EQ(fresh->FillColorBlend(1, 2, 3, 4, nullptr), ImageSurface::kOpBadFormat);
   EXPECT_EQ(fresh->GetDirtyList()->Count(), 0);
   EXPECT_FALSE(fresh->IsChanged());

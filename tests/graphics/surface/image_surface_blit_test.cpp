@@ -33,7 +33,8 @@ TEST(ImageSurfaceBlit, CopiesTheClippedRectangleInEveryDepthPair) {
             expect = srcBits == 32 ? Pixel(*src, x - 15, y - 11)
                                    : src->GetPalette()[src->GetRowPointer(y - 11)[x - 15]];
           }
-          ASSERT_EQ(Pixel(*dst, x, y), expect) << dstBits << "/" << srcBits << " at " << x << "," << y;
+          ASSERT_EQ(Pixel(*dst, x, y), expect)
+              << dstBits << "/" << srcBits << " at " << x << "," << y;
         }
       }
     }
@@ -127,7 +128,8 @@ TEST(ImageSurfaceBlend, ModeOutOfRangeMarksWithoutDrawing) {
   EXPECT_TRUE(SamePixels(*dst, *before));
   EXPECT_EQ(dst->GetDirtyList()->Bounds(), (Rect{2, 2, 6, 6}));
   EXPECT_EQ(dst->AlphaOpacityBlit(3, src.get(), 10, 0, 0, nullptr), ImageSurface::kOpBadParameter);
-  EXPECT_EQ(dst->MaskColorFill(0, src.get(), 10, 1, 2, 3, 0, 0, nullptr), ImageSurface::kOpBadFormat);
+  EXPECT_EQ(dst->MaskColorFill(0, src.get(), 10, 1, 2, 3, 0, 0, nullptr),
+            ImageSurface::kOpBadFormat);
 }
 
 TEST(ImageSurfaceBlend, LibraryPathMatchesTheEnginePathWhereDefinedAlike) {
@@ -146,11 +148,15 @@ TEST(ImageSurfaceBlend, LibraryPathMatchesTheEnginePathWhereDefinedAlike) {
       [&](ImageSurface& d, const ImageSurface& s) {
         return d.StretchAlphaOpacityBlit(0, &s, 255, &size, 2, 0, nullptr);
       },
-      [](ImageSurface& d, const ImageSurface& s) { return d.AlphaBlitOntoAlpha(&s, 201, 0, 3, nullptr); },
+      [](ImageSurface& d, const ImageSurface& s) {
+        return d.AlphaBlitOntoAlpha(&s, 201, 0, 3, nullptr);
+      },
       [&](ImageSurface& d, const ImageSurface& s) {
         return d.StretchBlit(&s, &size, 6, 1, nullptr, false);
       },
-      [](ImageSurface& d, const ImageSurface&) { return d.FillColorBlend(10, 200, 30, 90, nullptr); },
+      [](ImageSurface& d, const ImageSurface&) {
+        return d.FillColorBlend(10, 200, 30, 90, nullptr);
+      },
   };
   for (bool mmx : {false, true}) {
     ScopedMmxFlag pin(mmx);
@@ -179,10 +185,14 @@ TEST(ImageSurfaceBlend, RuleBlitArgumentsAndHalfway) {
   auto smallRule = Random(rng, 4, 8, 8);
   auto dst = Random(rng, 8, 8, 32);
   auto before = Copy(*dst);
-  EXPECT_EQ(dst->RuleBlit(src.get(), rule.get(), 200, 513, 10, 0, 0, nullptr), ImageSurface::kOpBadParameter);
-  EXPECT_EQ(dst->RuleBlit(src.get(), rule.get(), 200, 100, 0, 0, 0, nullptr), ImageSurface::kOpBadParameter);
-  EXPECT_EQ(dst->RuleBlit(src.get(), rule.get(), 200, 100, 512, 0, 0, nullptr), ImageSurface::kOpBadParameter);
-  EXPECT_EQ(dst->RuleBlit(src.get(), rule.get(), 200, 512, 10, 0, 0, nullptr), ImageSurface::kOpDone);
+  EXPECT_EQ(dst->RuleBlit(src.get(), rule.get(), 200, 513, 10, 0, 0, nullptr),
+            ImageSurface::kOpBadParameter);
+  EXPECT_EQ(dst->RuleBlit(src.get(), rule.get(), 200, 100, 0, 0, 0, nullptr),
+            ImageSurface::kOpBadParameter);
+  EXPECT_EQ(dst->RuleBlit(src.get(), rule.get(), 200, 100, 512, 0, 0, nullptr),
+            ImageSurface::kOpBadParameter);
+  EXPECT_EQ(dst->RuleBlit(src.get(), rule.get(), 200, 512, 10, 0, 0, nullptr),
+            ImageSurface::kOpDone);
   EXPECT_EQ(dst->RuleBlit(src.get(), smallRule.get(), 200, 100, 10, 0, 0, nullptr),
             ImageSurface::kOpRuleNotCovering);
   EXPECT_TRUE(SamePixels(*dst, *before));
@@ -248,6 +258,58 @@ TEST(ImageSurfaceBlend, FromObjectNeedsAContextAndAnImageSurface) {
   EXPECT_EQ(plain->BlitFromObject(src.get(), 0, 0, nullptr), ImageSurface::kOpNoPixels);
   ASSERT_EQ(withDc->BlitFromObject(src.get(), 1, 1, nullptr), 0);
   EXPECT_EQ(Pixel(*withDc, 1, 1), Pixel(*src, 0, 0));
+}
+
+TEST(ImageSurfaceBlit, ChannelCopiesMoveOnlyTheirChannel) {
+  std::mt19937 rng(11);
+  auto src = Random(rng, 4, 4, 32);
+  auto plane = Random(rng, 4, 4, 8);
+  auto dst = Random(rng, 4, 4, 32);
+  auto before = Copy(*dst);
+  ASSERT_EQ(dst->BlitColor(src.get(), 0, 0, nullptr), 0);
+  EXPECT_EQ(Pixel(*dst, 1, 2),
+            (Pixel(*src, 1, 2) & 0xFFFFFF) | (Pixel(*before, 1, 2) & 0xFF000000));
+  ASSERT_EQ(dst->BlitAlpha(plane.get(), 0, 0, nullptr), ImageSurface::kOpBadFormat);
+  ASSERT_EQ(dst->CopyAlphaPlane(plane.get(), 0, 0, nullptr, false), 0);
+  EXPECT_EQ(Pixel(*dst, 3, 1) >> 24, plane->GetRowPointer(1)[3]);
+  ASSERT_EQ(plane->CopyAlphaPlaneMirrored(0, dst.get(), 0, 0, nullptr), 0);
+  EXPECT_EQ(plane->GetRowPointer(2)[0], Pixel(*dst, 3, 2) >> 24);
+  EXPECT_EQ(dst->CopyAlphaPlane(src.get(), 0, 0, nullptr, false), ImageSurface::kOpBadFormat);
+}
+
+TEST(ImageSurfaceBlend, AlphaAwareOpacityKeepsClearSourcePixelsOut) {
+  auto src = std::make_unique<ImageSurface>(), dst = std::make_unique<ImageSurface>();
+  ASSERT_EQ(src->Create(3, 1, 32, 0), 0);
+  ASSERT_EQ(dst->Create(3, 1, 32, 0), 0);
+  SetPixel32(*src, 0, 0, 0x00FFFFFF);  // clear source: colour kept, alpha lowered
+  SetPixel32(*src, 1, 0, 0xFF102030);  // onto a clear target: copied
+  SetPixel32(*src, 2, 0, 0xFFFFFFFF);
+  SetPixel32(*dst, 0, 0, 0xC0405060);
+  SetPixel32(*dst, 1, 0, 0x00405060);
+  SetPixel32(*dst, 2, 0, 0xFF000000);
+  ASSERT_EQ(dst->AlphaAwareOpacityBlit(src.get(), 100, 0, 0, nullptr), 0);
+  EXPECT_EQ(Pixel(*dst, 0, 0), uint32_t(ProductTable[155][0xC0]) << 24 | 0x405060u);
+  EXPECT_EQ(Pixel(*dst, 1, 0) & 0xFFFFFF, 0x102030u);
+  EXPECT_EQ(Pixel(*dst, 2, 0) & 0xFF, uint32_t(ProductTable[100][255]));
+  ASSERT_EQ(dst->AlphaAwareOpacityBlit(src.get(), 255, 0, 0, nullptr), 0);
+  EXPECT_EQ(Pixel(*dst, 0, 0), 0x00FFFFFFu) << "full opacity is a plain copy";
+}
+
+TEST(ImageSurfaceBlend, MaskFillAddsAndSubtractsByTheMaskedOpacity) {
+  auto mask = std::make_unique<ImageSurface>(), dst = std::make_unique<ImageSurface>();
+  ASSERT_EQ(mask->Create(2, 1, 8, 0), 0);
+  ASSERT_EQ(dst->Create(2, 1, 32, 0), 0);
+  mask->GetRowPointer(0)[0] = 0;
+  mask->GetRowPointer(0)[1] = 255;
+  for (bool mmx : {false, true}) {
+    ScopedMmxFlag pin(mmx);
+    dst->Fill(0x80101010, nullptr);
+    ASSERT_EQ(dst->MaskColorFill(1, mask.get(), 255, 0x20, 0x20, 0x20, 0, 0, nullptr), 0);
+    EXPECT_EQ(Pixel(*dst, 0, 0), 0x80101010u);
+    EXPECT_EQ(Pixel(*dst, 1, 0), 0x80303030u);
+    ASSERT_EQ(dst->MaskColorFill(2, mask.get(), 255, 0x40, 0x40, 0x40, 0, 0, nullptr), 0);
+    EXPECT_EQ(Pixel(*dst, 1, 0), 0x80000000u);
+  }
 }
 
 }  // namespace
