@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "host/cp932.h"
+#include "host/input/text_input.h"
 #include "host/message_queue.h"
 #include "host/sdl/file_system_type.h"
 #include "host/sdl/sdl_keys.h"
@@ -84,6 +85,8 @@ std::unique_ptr<SdlBackend> SdlBackend::Create(std::string* error) {
   // Signals are the program's to map; closing the last window is the engine's WM_CLOSE to judge.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+  // Whole compositions, not cut at 32 bytes.
+  SDL_SetHint(SDL_HINT_IME_SUPPORT_EXTENDED_TEXT, "1");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     if (error) *error = SDL_GetError();
     return nullptr;
@@ -252,14 +255,22 @@ void SdlBackend::Translate(const SDL_Event& event) {
       return;
     }
     case SDL_TEXTINPUT: {
-      // Only ASCII becomes WM_CHAR here; other text reaches the engine through text entry.
+      // A character without a CP932 form is dropped whole, never half-fed.
       out.kind = InputEventKind::kText;
-      for (const char* p = event.text.text; *p != '\0'; ++p) {
-        if (static_cast<unsigned char>(*p) < 0x80) out.text.push_back(*p);
-      }
+      out.text = Utf8ToCp932Lenient(event.text.text, Unmappable::kDrop);
+      SetComposition({});
       if (!out.text.empty()) DeliverInputEvent(WindowOf(event.text.windowID), out);
       return;
     }
+    case SDL_TEXTEDITING:
+      SetComposition(Utf8ToCp932Lenient(event.edit.text, Unmappable::kDrop));
+      return;
+    case SDL_TEXTEDITING_EXT:
+      if (event.editExt.text) {
+        SetComposition(Utf8ToCp932Lenient(event.editExt.text, Unmappable::kDrop));
+        SDL_free(event.editExt.text);
+      }
+      return;
     case SDL_MOUSEMOTION:
       mouseX_ = event.motion.x;
       mouseY_ = event.motion.y;
