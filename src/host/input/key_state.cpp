@@ -15,7 +15,7 @@ struct KeptState {
   std::array<std::atomic<uint8_t>, 256> down{};
   std::atomic<int32_t> x{0};
   std::atomic<int32_t> y{0};
-  std::atomic<CursorWarpHandler> warp{nullptr};
+  std::atomic<bool> warpPending{false};
   std::mutex originLock;
   std::map<uint32_t, Point> origins;  // guarded by originLock
 };
@@ -36,8 +36,7 @@ uint8_t ButtonKey(MouseButton button) {
 
 void SetPointer(HWND hwnd, const InputEvent& event) {
   Point origin = WindowOrigin(hwnd);
-  State().x.store(origin.x + event.x, std::memory_order_relaxed);
-  State().y.store(origin.y + event.y, std::memory_order_relaxed);
+  RecordCursorPos(origin.x + event.x, origin.y + event.y);
 }
 
 }  // namespace
@@ -82,13 +81,21 @@ Point GetCursorPos() {
   return Point{State().x.load(std::memory_order_relaxed), State().y.load(std::memory_order_relaxed)};
 }
 
-void SetCursorPos(int32_t x, int32_t y) {
+void RecordCursorPos(int32_t x, int32_t y) {
   State().x.store(x, std::memory_order_relaxed);
   State().y.store(y, std::memory_order_relaxed);
-  if (CursorWarpHandler warp = State().warp.load()) warp(x, y);
 }
 
-void SetCursorWarpHandler(CursorWarpHandler handler) { State().warp.store(handler); }
+void SetCursorPos(int32_t x, int32_t y) {
+  RecordCursorPos(x, y);
+  State().warpPending.store(true, std::memory_order_release);
+}
+
+bool TakeCursorWarp(Point* to) {
+  if (!State().warpPending.exchange(false, std::memory_order_acq_rel)) return false;
+  *to = GetCursorPos();
+  return true;
+}
 
 void SetWindowOrigin(HWND hwnd, int32_t left, int32_t top) {
   std::lock_guard<std::mutex> hold(State().originLock);

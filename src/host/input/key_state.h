@@ -30,10 +30,12 @@ struct Point {
 // The pointer in screen coordinates: a window's client area starts at its position on the
 // screen (0, 0 unless moved).
 Point GetCursorPos();
-// Moves the kept pointer; the warp handler, when one is set, moves the platform's.
+// Moves the kept pointer, and asks the event thread to move the platform's.
 void SetCursorPos(int32_t x, int32_t y);
-using CursorWarpHandler = void (*)(int32_t x, int32_t y);
-void SetCursorWarpHandler(CursorWarpHandler handler);
+// The event thread's side: a move asked for since the last call, if any.
+bool TakeCursorWarp(Point* to);
+// What the backend sees of the pointer outside its events (it left the window).
+void RecordCursorPos(int32_t x, int32_t y);
 // The screen origin of a window's client area, as the backend reports its moves.
 void SetWindowOrigin(HWND hwnd, int32_t left, int32_t top);
 Point WindowOrigin(HWND hwnd);
