@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "host/cp932.h"
+#include "host/input/key_state.h"
 #include "host/input/text_input.h"
 #include "host/message_queue.h"
 #include "host/sdl/file_system_type.h"
@@ -365,7 +366,28 @@ void SdlBackend::PumpEvents() {
   }
   // A file dropped without a drop bracket (some systems) is a drop of its own.
   if (!dropOpen_) DeliverDrop();
+  TrackPointer();
   for (auto& [id, native] : windows_) native.sink->PresentPending();
+}
+
+void SdlBackend::TrackPointer() {
+  if (windows_.empty()) return;
+  HWND hwnd{windows_.begin()->first};
+  SDL_Window* window = windows_.begin()->second.window;
+  Point origin = WindowOrigin(hwnd);
+  Point to;
+  if (TakeCursorWarp(&to)) {
+    SDL_WarpMouseInWindow(window, to.x - origin.x, to.y - origin.y);
+  } else if (HasDisplay() && SDL_GetMouseFocus() == nullptr) {
+    // Outside every window no motion comes: the pointer is read where it is.
+    int globalX = 0;
+    int globalY = 0;
+    int windowX = 0;
+    int windowY = 0;
+    SDL_GetGlobalMouseState(&globalX, &globalY);
+    SDL_GetWindowPosition(window, &windowX, &windowY);
+    RecordCursorPos(origin.x + globalX - windowX, origin.y + globalY - windowY);
+  }
 }
 
 void SdlBackend::WaitEvents() { SDL_WaitEvent(nullptr); }
