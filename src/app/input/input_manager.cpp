@@ -31,6 +31,15 @@ uint32_t InputManager::CreateDevices(host::HWND, uint32_t keyboardType, uint32_t
   return 0;
 }
 
+uint32_t InputManager::SetUpDevices(uint32_t inputMode, host::HWND window, bool joysticks, uint32_t* modeInForce) {
+  uint32_t mode = inputMode == kInputModeMessages ? kInputModeMessages : kInputModePolled;
+  if (modeInForce) *modeInForce = mode;
+  uint32_t type = mode == kInputModeMessages ? kDeviceTypeMessage : kDeviceTypePolled;
+  uint32_t result = CreateDevices(window, type, type);
+  if (result == 0 && joysticks) AddJoystick(-1, window);
+  return result;
+}
+
 int32_t InputManager::AddJoystick(int32_t number, host::HWND) {
   auto joystick = std::make_unique<WindowsJoystick>();
   if (joystick->Open(number, false, true) != 0) return kAddJoystickFailed;

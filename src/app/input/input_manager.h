@@ -23,6 +23,12 @@ constexpr int32_t kAddJoystickFailed = 2;
 constexpr uint32_t kBindingTableOutOfMemory = 1;
 constexpr uint32_t kBindingTableSizing = 2;
 
+// Input modes of the settings; DirectInput's mode runs as the polled one, whose mouse sees every
+// click without the window's button messages.
+constexpr uint32_t kInputModeDirectInput = 0;
+constexpr uint32_t kInputModePolled = 1;
+constexpr uint32_t kInputModeMessages = 2;
+
 constexpr uint32_t kDeviceTypePolled = 1;
 constexpr uint32_t kDeviceTypeMessage = 2;
 constexpr uint32_t kDeviceTypeSubset = 3;
@@ -38,6 +44,9 @@ class InputManager {
   // other devices).
   uint32_t InitDirectInput(bool useDirectInput, const void* instance);
   uint32_t CreateDevices(host::HWND window, uint32_t keyboardType, uint32_t mouseType);
+  // The start-up's input step: the devices of the mode (answered in modeInForce) and, when asked,
+  // the first free joystick. Answers CreateDevices' result.
+  uint32_t SetUpDevices(uint32_t inputMode, host::HWND window, bool joysticks, uint32_t* modeInForce);
   // A joystick by number, or the first free one for -1; answers its device number.
   int32_t AddJoystick(int32_t number, host::HWND window);
   JoystickDevice* GetJoystick(int32_t n) const;

@@ -238,16 +238,28 @@ TEST(MessageMouse, ClickBetweenPollsIsPressedOnce) {
   EXPECT_TRUE(mouse->IsButtonPressed(kButtonWheelDown));
 }
 
-TEST(InputManager, DirectInputIsNeverAvailableAndTheDefaultTypesApply) {
+TEST(InputManager, DirectInputIsNeverAvailable) {
   InputManager manager;
   int instance = 0;
   EXPECT_EQ(manager.InitDirectInput(false, &instance), 0u);
   EXPECT_EQ(manager.InitDirectInput(true, nullptr), kDirectInputNoInstance);
   EXPECT_EQ(manager.InitDirectInput(true, &instance), kDirectInputUnavailable);
-  ASSERT_EQ(manager.CreateDevices(host::HWND{}, 0, 0), 0u);
-  EXPECT_EQ(manager.Keyboard()->GetKind(), kKeyboardPolled);
-  EXPECT_EQ(manager.GetMouse()->GetKind(), kMouseMessage);
-  EXPECT_EQ(manager.GetJoystick(0), nullptr);
+}
+
+TEST_F(PolledDevices, DirectInputModeRunsPolledSoClicksAreSeen) {
+  uint32_t mode = kInputModeDirectInput;
+  ASSERT_EQ(manager_.SetUpDevices(kInputModeDirectInput, window_, false, &mode), 0u);
+  EXPECT_EQ(mode, kInputModePolled);
+  EXPECT_EQ(manager_.GetMouse()->GetKind(), kMouseWindows);
+  manager_.Activate();
+  Button(SDL_BUTTON_LEFT, true);
+  Frame();  // no button message reaches the manager
+  EXPECT_TRUE(manager_.GetMouse()->IsButtonPressed(kButtonLeft));
+
+  ASSERT_EQ(manager_.SetUpDevices(kInputModeMessages, window_, false, &mode), 0u);
+  EXPECT_EQ(mode, kInputModeMessages);
+  EXPECT_EQ(manager_.Keyboard()->GetKind(), kKeyboardMessage);
+  EXPECT_EQ(manager_.GetMouse()->GetKind(), kMouseMessage);
 }
 
 // The window thread feeds keys while the frame thread polls; run under the thread sanitizer.
