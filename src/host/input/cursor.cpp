@@ -33,6 +33,7 @@ std::array<SDL_Cursor*, kCursorShapeCount> cursors{};  // guarded by cursorLock,
 std::atomic<int32_t> shapeNow{0};
 std::atomic<int32_t> displayCount{0};
 std::atomic<bool> keyboardGrabbed{false};
+std::atomic<bool> changed{false};
 
 bool VideoUp() { return SDL_WasInit(SDL_INIT_VIDEO) != 0; }
 
@@ -62,16 +63,37 @@ SDL_Cursor* MakeCursor(int32_t shape) {
   return SDL_CreateSystemCursor(kSystem[shape]);
 }
 
+// Event thread only.
+void ApplyNow() {
+  if (!VideoUp()) return;
+  int32_t shape = shapeNow;
+  {
+    std::lock_guard<std::mutex> hold(cursorLock);
+    if (!cursors[shape]) cursors[shape] = MakeCursor(shape);
+    if (cursors[shape]) SDL_SetCursor(cursors[shape]);
+  }
+  SDL_ShowCursor(displayCount >= 0 ? SDL_ENABLE : SDL_DISABLE);
+  if (SDL_Window* window = SDL_GetKeyboardFocus()) {
+    SDL_SetWindowKeyboardGrab(window, keyboardGrabbed ? SDL_TRUE : SDL_FALSE);
+  }
+}
+
+// SDL's cursors belong to the thread that owns the windows.
+void Changed() {
+  if (IsEventThread()) {
+    changed = false;
+    ApplyNow();
+  } else {
+    changed = true;
+  }
+}
+
 }  // namespace
 
 bool SetCursorShape(int32_t shape) {
   if (shape < 0 || shape >= kCursorShapeCount) return false;
   shapeNow = shape;
-  // SDL's cursors belong to the thread that owns the windows.
-  if (!VideoUp() || !IsEventThread()) return true;
-  std::lock_guard<std::mutex> hold(cursorLock);
-  if (!cursors[shape]) cursors[shape] = MakeCursor(shape);
-  if (cursors[shape]) SDL_SetCursor(cursors[shape]);
+  Changed();
   return true;
 }
 
@@ -79,16 +101,19 @@ int32_t CursorShape() { return shapeNow; }
 
 int32_t ShowCursor(bool show) {
   int32_t count = show ? ++displayCount : --displayCount;
-  if (VideoUp() && IsEventThread()) SDL_ShowCursor(count >= 0 ? SDL_ENABLE : SDL_DISABLE);
+  Changed();
   return count;
 }
 
 void SetKeyboardGrab(bool grab) {
   keyboardGrabbed = grab;
-  if (!VideoUp() || !IsEventThread()) return;
-  if (SDL_Window* window = SDL_GetKeyboardFocus()) SDL_SetWindowKeyboardGrab(window, grab ? SDL_TRUE : SDL_FALSE);
+  Changed();
 }
 
 bool IsKeyboardGrabbed() { return keyboardGrabbed; }
+
+void ApplyCursorState() {
+  if (changed.exchange(false)) ApplyNow();
+}
 
 }  // namespace bw::host

@@ -8,7 +8,7 @@ namespace bw::host {
 constexpr int32_t kCursorShapeCount = 13;
 
 // Sets the window's cursor to a shape 0-12; false for another number. Shapes SDL lacks (help,
-// up arrow) are drawn here. Without a display the shape is only kept.
+// up arrow) are drawn here. Off the event thread the change waits for ApplyCursorState.
 bool SetCursorShape(int32_t shape);
 int32_t CursorShape();
 
@@ -17,5 +17,7 @@ int32_t ShowCursor(bool show);
 // Confines the keyboard to the window (full screen), so system keys stay with the game.
 void SetKeyboardGrab(bool grab);
 bool IsKeyboardGrabbed();
+// Event thread: gives SDL the shape, visibility and grab asked for from other threads.
+void ApplyCursorState();
 
 }  // namespace bw::host

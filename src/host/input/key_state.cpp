@@ -13,6 +13,7 @@ constexpr int16_t kKeyDownBit = static_cast<int16_t>(0x8000);
 
 struct KeptState {
   std::array<std::atomic<uint8_t>, 256> down{};
+  std::array<std::atomic<uint8_t>, 256> toggled{};
   std::atomic<int32_t> x{0};
   std::atomic<int32_t> y{0};
   std::atomic<bool> warpPending{false};
@@ -45,7 +46,9 @@ void RecordInputEvent(HWND hwnd, const InputEvent& event) {
   KeptState& state = State();
   switch (event.kind) {
     case InputEventKind::kKeyDown:
-      if (event.virtualKey != 0) state.down[event.virtualKey].store(1, std::memory_order_relaxed);
+      if (event.virtualKey == 0) return;
+      state.down[event.virtualKey].store(1, std::memory_order_relaxed);
+      if (!event.repeat) state.toggled[event.virtualKey].fetch_xor(1, std::memory_order_relaxed);
       return;
     case InputEventKind::kKeyUp:
       state.down[event.virtualKey].store(0, std::memory_order_relaxed);
@@ -75,6 +78,11 @@ void ResetKeyState() {
 int16_t GetAsyncKeyState(int virtualKey) {
   if (virtualKey <= 0 || virtualKey > 255) return 0;
   return State().down[virtualKey].load(std::memory_order_relaxed) ? kKeyDownBit : 0;
+}
+
+int16_t GetKeyState(int virtualKey) {
+  if (virtualKey <= 0 || virtualKey > 255) return 0;
+  return static_cast<int16_t>(GetAsyncKeyState(virtualKey) | (State().toggled[virtualKey].load(std::memory_order_relaxed) & 1));
 }
 
 Point GetCursorPos() {

@@ -20,6 +20,8 @@ void ResetKeyState();
 
 // Bit 15 set while the virtual key (or mouse button 1, 2, 4) is down.
 int16_t GetAsyncKeyState(int virtualKey);
+// The same with bit 0 the key's toggle, flipped by each first press (Caps Lock and its kin).
+int16_t GetKeyState(int virtualKey);
 
 struct Point {
   int32_t x = 0;
