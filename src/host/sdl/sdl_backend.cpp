@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "host/cp932.h"
+#include "host/input/cursor.h"
 #include "host/input/key_state.h"
 #include "host/input/text_input.h"
 #include "host/message_queue.h"
@@ -367,6 +368,7 @@ void SdlBackend::PumpEvents() {
   // A file dropped without a drop bracket (some systems) is a drop of its own.
   if (!dropOpen_) DeliverDrop();
   TrackPointer();
+  ApplyCursorState();
   for (auto& [id, native] : windows_) native.sink->PresentPending();
 }
 
