@@ -119,7 +119,7 @@ class EngineInput {
   uint32_t hoverStart_ = 0;
 
   // Text entry: the window thread writes, the frame thread takes.
-  uint8_t imeEnabled_ = 0;
+  std::atomic<uint8_t> imeEnabled_{0};
   ImeContext ime_;
   std::atomic<uint32_t> pendingKey_{0};
   mutable Lock textLock_;

@@ -74,7 +74,7 @@ void InputManager::Activate() {
   active_ = 1;
   if (keyboard_) {
     keyboard_->Acquire();
-    keyboard_->ClearToggles();
+    keyboard_->ReadToggles();
   }
   if (mouse_) mouse_->Acquire();
   for (auto& joystick : joysticks_) joystick->Acquire();
@@ -99,11 +99,8 @@ void InputManager::Poll() {
 }
 
 bool InputManager::OnKeyDown(uint32_t virtualKey, host::LPARAM lParam) {
-  constexpr host::LPARAM kRepeatBit = host::LPARAM{1} << 30;
   if (!keyboard_) return false;
-  if ((virtualKey == kVkCapital || virtualKey == kVkNumLock || virtualKey == kVkScroll) && !(lParam & kRepeatBit)) {
-    keyboard_->FlipToggle(static_cast<int>(virtualKey));
-  }
+  if (virtualKey == kVkCapital || virtualKey == kVkNumLock || virtualKey == kVkScroll) keyboard_->ReadToggles();
   auto* message = dynamic_cast<MessageKeyboard*>(keyboard_.get());
   if (!message) return false;
   message->OnKeyDown(virtualKey, lParam);

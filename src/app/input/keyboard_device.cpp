@@ -57,9 +57,10 @@ uint8_t KeyboardDevice::Toggle(int virtualKey) const {
   return slot < 0 ? 0 : toggles_[slot];
 }
 
-void KeyboardDevice::FlipToggle(int virtualKey) {
-  int slot = ToggleSlot(virtualKey);
-  if (slot >= 0) toggles_[slot] ^= 1;
+void KeyboardDevice::ReadToggles() {
+  for (int virtualKey : {kVkScroll, kVkCapital, kVkNumLock}) {
+    toggles_[ToggleSlot(virtualKey)] = host::GetKeyState(virtualKey) & 1;
+  }
 }
 
 PolledKeyboard::PolledKeyboard(bool subset) : subset_(subset) {}

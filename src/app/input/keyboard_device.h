@@ -44,10 +44,9 @@ class KeyboardDevice {
   virtual void Unacquire() { Reset(); }
   virtual uint32_t Poll() = 0;
 
-  // Toggle states of Caps Lock, Num Lock and Scroll Lock (bit 0: on).
+  // Toggle states of Caps Lock, Num Lock and Scroll Lock (bit 0: on), as last read.
   uint8_t Toggle(int virtualKey) const;
-  void FlipToggle(int virtualKey);
-  void ClearToggles() { toggles_ = {}; }
+  void ReadToggles();
 
  protected:
   static bool ValidCode(int code) { return code >= 0 && code < 256; }

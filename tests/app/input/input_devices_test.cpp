@@ -157,6 +157,25 @@ TEST_F(PolledDevices, PointerOutsideThePictureAnswersNothing) {
   mouse->SetPointerPosition(nullptr);
 }
 
+TEST_F(PolledDevices, LockKeyTogglesFollowEachFirstPress) {
+  uint8_t caps = static_cast<uint8_t>(host::GetKeyState(kVkCapital) & 1);
+  for (int press = 0; press < 2; ++press) {
+    Key(SDL_SCANCODE_CAPSLOCK, true);
+    Key(SDL_SCANCODE_CAPSLOCK, false);
+    for (const host::MSG& msg : Drain()) {
+      if (msg.message == host::WM_KEYDOWN) manager_.OnKeyDown(static_cast<uint32_t>(msg.wParam), msg.lParam);
+    }
+    caps ^= 1;
+    EXPECT_EQ(manager_.Keyboard()->Toggle(kVkCapital), caps) << "press " << press;
+  }
+  uint8_t num = manager_.Keyboard()->Toggle(kVkNumLock);
+  Key(SDL_SCANCODE_NUMLOCKCLEAR, true);
+  Frame();
+  EXPECT_EQ(manager_.Keyboard()->Toggle(kVkNumLock), num) << "read on the key's message or on activation";
+  manager_.Activate();
+  EXPECT_EQ(manager_.Keyboard()->Toggle(kVkNumLock), num ^ 1);
+}
+
 TEST_F(PolledDevices, LosingTheFocusReleasesKeys) {
   Key(SDL_SCANCODE_Z, true);
   SDL_Event e;
