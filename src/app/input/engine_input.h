@@ -33,7 +33,6 @@ constexpr int32_t kEdgeTopRight = 9;
 constexpr int32_t kHookSettingOff = -1;
 constexpr int32_t kHookRefused = 1;
 
-constexpr uint32_t kImeCallMissing = 1;
 constexpr size_t kTextBufferSize = 32;
 
 struct FullScreenMenuSettings {
