@@ -1,6 +1,7 @@
 #include "host/input_event.h"
 
 #include "host/drop_files.h"
+#include "host/input/key_state.h"
 #include "host/message_queue.h"
 
 namespace bw::host {
@@ -47,6 +48,7 @@ bool DeliverInputEvent(HWND hwnd, const InputEvent& event) {
     return true;
   }
   if (!IsWindow(hwnd)) return false;
+  RecordInputEvent(hwnd, event);
   switch (event.kind) {
     case InputEventKind::kKeyDown:
       return PostMessage(hwnd, IsSystemKey(event) ? WM_SYSKEYDOWN : WM_KEYDOWN, event.virtualKey,

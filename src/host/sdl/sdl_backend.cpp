@@ -4,6 +4,9 @@
 #include <cstring>
 
 #include "host/cp932.h"
+#include "host/input/cursor.h"
+#include "host/input/key_state.h"
+#include "host/input/text_input.h"
 #include "host/message_queue.h"
 #include "host/sdl/file_system_type.h"
 #include "host/sdl/sdl_keys.h"
@@ -84,6 +87,8 @@ std::unique_ptr<SdlBackend> SdlBackend::Create(std::string* error) {
   // Signals are the program's to map; closing the last window is the engine's WM_CLOSE to judge.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+  // Whole compositions, not cut at 32 bytes.
+  SDL_SetHint(SDL_HINT_IME_SUPPORT_EXTENDED_TEXT, "1");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     if (error) *error = SDL_GetError();
     return nullptr;
@@ -252,14 +257,22 @@ void SdlBackend::Translate(const SDL_Event& event) {
       return;
     }
     case SDL_TEXTINPUT: {
-      // Only ASCII becomes WM_CHAR here; other text reaches the engine through text entry.
+      // A character without a CP932 form is dropped whole, never half-fed.
       out.kind = InputEventKind::kText;
-      for (const char* p = event.text.text; *p != '\0'; ++p) {
-        if (static_cast<unsigned char>(*p) < 0x80) out.text.push_back(*p);
-      }
+      out.text = Utf8ToCp932Lenient(event.text.text, Unmappable::kDrop);
+      SetComposition({});
       if (!out.text.empty()) DeliverInputEvent(WindowOf(event.text.windowID), out);
       return;
     }
+    case SDL_TEXTEDITING:
+      SetComposition(Utf8ToCp932Lenient(event.edit.text, Unmappable::kDrop));
+      return;
+    case SDL_TEXTEDITING_EXT:
+      if (event.editExt.text) {
+        SetComposition(Utf8ToCp932Lenient(event.editExt.text, Unmappable::kDrop));
+        SDL_free(event.editExt.text);
+      }
+      return;
     case SDL_MOUSEMOTION:
       mouseX_ = event.motion.x;
       mouseY_ = event.motion.y;
@@ -354,7 +367,29 @@ void SdlBackend::PumpEvents() {
   }
   // A file dropped without a drop bracket (some systems) is a drop of its own.
   if (!dropOpen_) DeliverDrop();
+  TrackPointer();
+  ApplyCursorState();
   for (auto& [id, native] : windows_) native.sink->PresentPending();
+}
+
+void SdlBackend::TrackPointer() {
+  if (windows_.empty()) return;
+  HWND hwnd{windows_.begin()->first};
+  SDL_Window* window = windows_.begin()->second.window;
+  Point origin = WindowOrigin(hwnd);
+  Point to;
+  if (TakeCursorWarp(&to)) {
+    SDL_WarpMouseInWindow(window, to.x - origin.x, to.y - origin.y);
+  } else if (HasDisplay() && SDL_GetMouseFocus() == nullptr) {
+    // Outside every window no motion comes: the pointer is read where it is.
+    int globalX = 0;
+    int globalY = 0;
+    int windowX = 0;
+    int windowY = 0;
+    SDL_GetGlobalMouseState(&globalX, &globalY);
+    SDL_GetWindowPosition(window, &windowX, &windowY);
+    RecordCursorPos(origin.x + globalX - windowX, origin.y + globalY - windowY);
+  }
 }
 
 void SdlBackend::WaitEvents() { SDL_WaitEvent(nullptr); }

@@ -79,6 +79,8 @@ class SdlBackend final : public Backend {
   HWND WindowOf(uint32_t sdlWindowId) const;
   void Translate(const SDL_Event& event);
   void DeliverDrop();
+  // Carries out a pointer move the engine asked for, or reads the pointer outside the windows.
+  void TrackPointer();
   uint32_t KeyState() const;
 
   uint32_t wakeEvent_;

@@ -1,0 +1,312 @@
+// Keyboards and mice over scripted SDL events: what a frame reads as held and newly pressed.
+#include <gtest/gtest.h>
+
+#include "app/input/input_manager.h"
+#include "app/input/key_code_table.h"
+#include "sdl_input_fixture.h"
+
+namespace bw {
+namespace {
+
+constexpr int kCodeZ = 0x2C;
+constexpr int kCodeX = 0x2D;
+constexpr int kCodeEnter = 0x1C;
+constexpr int kCodeNumpadEnter = 0x9C;
+constexpr int kCodeLeftShift = 0x2A;
+constexpr int kCodeRightShift = 0x36;
+constexpr host::LPARAM kRepeat = host::LPARAM{1} << 30;
+
+SDL_Scancode ScancodeOf(uint8_t virtualKey) {
+  for (int sc = 0; sc < SDL_NUM_SCANCODES; ++sc) {
+    if (host::KeyCodesOf(static_cast<SDL_Scancode>(sc)).virtualKey == virtualKey) return static_cast<SDL_Scancode>(sc);
+  }
+  return SDL_SCANCODE_UNKNOWN;
+}
+
+class PolledDevices : public SdlInputTest {
+ protected:
+  void SetUp() override {
+    SdlInputTest::SetUp();
+    ASSERT_EQ(manager_.CreateDevices(window_, kDeviceTypePolled, kDeviceTypePolled), 0u);
+    manager_.Activate();
+  }
+  // One frame: the window thread's messages, then the poll.
+  void Frame() {
+    for (const host::MSG& msg : Drain()) {
+      if (msg.message == host::WM_MOUSEWHEEL) manager_.OnMouseWheel(msg.wParam);
+    }
+    manager_.Poll();
+  }
+  InputManager manager_;
+};
+
+TEST_F(PolledDevices, EveryTableRowReadsDownFromItsKey) {
+  KeyboardDevice* keyboard = manager_.Keyboard();
+  for (const KeyCodeRow& row : KeyCodeTable) {
+    SDL_Scancode sc = ScancodeOf(row.virtualKey);
+    ASSERT_NE(sc, SDL_SCANCODE_UNKNOWN) << "no key gives virtual key " << int{row.virtualKey};
+    Key(sc, true);
+    Frame();
+    EXPECT_TRUE(keyboard->IsKeyDown(row.keyCode)) << "code " << int{row.keyCode};
+    EXPECT_TRUE(keyboard->IsKeyPressed(row.keyCode)) << "code " << int{row.keyCode};
+    Key(sc, false);
+    Frame();
+    EXPECT_EQ(keyboard->GetDownKey(), -1) << "code " << int{row.keyCode} << " stayed down";
+  }
+}
+
+TEST_F(PolledDevices, HeldKeyIsPressedInTheFirstFrameOnlyAndSharedKeysSetEveryCode) {
+  KeyboardDevice* keyboard = manager_.Keyboard();
+  Key(SDL_SCANCODE_Z, true);
+  Frame();
+  EXPECT_TRUE(keyboard->IsKeyPressed(kCodeZ));
+  EXPECT_TRUE(keyboard->IsKeyDown(kCodeZ));
+  for (int frame = 2; frame <= 3; ++frame) {
+    Frame();
+    EXPECT_FALSE(keyboard->IsKeyPressed(kCodeZ)) << "frame " << frame;
+    EXPECT_TRUE(keyboard->IsKeyDown(kCodeZ)) << "frame " << frame;
+  }
+  Key(SDL_SCANCODE_Z, false);
+  Frame();
+  EXPECT_FALSE(keyboard->IsKeyDown(kCodeZ));
+
+  // One Shift or Enter key sets both codes of its virtual key.
+  Key(SDL_SCANCODE_RSHIFT, true);
+  Key(SDL_SCANCODE_RETURN, true);
+  Frame();
+  EXPECT_TRUE(keyboard->IsKeyDown(kCodeLeftShift));
+  EXPECT_TRUE(keyboard->IsKeyDown(kCodeRightShift));
+  EXPECT_TRUE(keyboard->IsKeyDown(kCodeEnter));
+  EXPECT_TRUE(keyboard->IsKeyDown(kCodeNumpadEnter));
+}
+
+TEST_F(PolledDevices, DownKeyIsTheLowestCodeNotTheFirstPressed) {
+  Key(SDL_SCANCODE_X, true);
+  Frame();
+  Key(SDL_SCANCODE_Z, true);
+  Frame();
+  EXPECT_EQ(manager_.Keyboard()->GetDownKey(), kCodeZ);
+  EXPECT_EQ(manager_.Keyboard()->GetPressedKey(), kCodeZ);
+  Frame();
+  EXPECT_EQ(manager_.Keyboard()->GetPressedKey(), -1);
+  EXPECT_TRUE(manager_.Keyboard()->IsKeyDown(kCodeX));
+}
+
+TEST_F(PolledDevices, SubsetKeyboardReadsOnlyItsKeys) {
+  ASSERT_EQ(manager_.CreateDevices(window_, kDeviceTypeSubset, kDeviceTypePolled), 0u);
+  EXPECT_EQ(manager_.Keyboard()->GetKind(), kKeyboardPolledSubset);
+  manager_.Activate();
+  Key(SDL_SCANCODE_Z, true);
+  Key(SDL_SCANCODE_A, true);
+  Frame();
+  EXPECT_TRUE(manager_.Keyboard()->IsKeyDown(kCodeZ));
+  EXPECT_EQ(manager_.Keyboard()->GetDownKey(), kCodeZ) << "A is not in the subset";
+}
+
+TEST_F(PolledDevices, InactiveManagerDoesNotPoll) {
+  manager_.Deactivate();
+  Key(SDL_SCANCODE_Z, true);
+  Frame();
+  EXPECT_FALSE(manager_.Keyboard()->IsKeyDown(kCodeZ));
+}
+
+TEST_F(PolledDevices, ButtonsAndWheelNotches) {
+  Mouse* mouse = manager_.GetMouse();
+  Button(SDL_BUTTON_RIGHT, true);
+  Frame();
+  EXPECT_TRUE(mouse->IsButtonPressed(kButtonRight));
+  EXPECT_EQ(mouse->GetDownButton(), kButtonRight);
+  Button(SDL_BUTTON_RIGHT, false);
+  Frame();
+  EXPECT_FALSE(mouse->IsButtonDown(kButtonRight));
+
+  Wheel(1);
+  Frame();
+  EXPECT_TRUE(mouse->IsButtonPressed(kButtonWheelUp));
+  EXPECT_EQ(mouse->GetPressedButton(), kButtonWheelUp);
+  EXPECT_EQ(mouse->GetWheel(), host::WHEEL_DELTA);
+  // A second notch straight after is not a new press: the wheel was not at rest before it.
+  Wheel(1);
+  Frame();
+  EXPECT_TRUE(mouse->IsButtonDown(kButtonWheelUp));
+  EXPECT_FALSE(mouse->IsButtonPressed(kButtonWheelUp));
+  EXPECT_EQ(mouse->GetPressedButton(), -1);
+  Frame();
+  Wheel(-2);
+  Frame();
+  EXPECT_TRUE(mouse->IsButtonPressed(kButtonWheelDown));
+  EXPECT_EQ(mouse->GetDownButton(), kButtonWheelDown);
+  Frame();
+  EXPECT_EQ(mouse->GetWheel(), 0);
+}
+
+TEST_F(PolledDevices, PointerOutsideThePictureAnswersNothing) {
+  Mouse* mouse = manager_.GetMouse();
+  PointerPosition pointer{kPointerOutside, 5};
+  mouse->SetPointerPosition(&pointer);
+  Button(SDL_BUTTON_LEFT, true);
+  Wheel(1);
+  Frame();
+  EXPECT_FALSE(mouse->IsButtonDown(kButtonLeft));
+  EXPECT_FALSE(mouse->IsButtonPressed(kButtonLeft));
+  EXPECT_EQ(mouse->GetDownButton(), -1);
+  EXPECT_EQ(mouse->GetWheel(), 0);
+  // Beside the picture (-2) is not outside.
+  pointer = PointerPosition{kPointerBeside, 5};
+  EXPECT_TRUE(mouse->IsButtonDown(kButtonLeft));
+  mouse->SetPointerPosition(nullptr);
+}
+
+TEST_F(PolledDevices, LockKeyTogglesFollowEachFirstPress) {
+  uint8_t caps = static_cast<uint8_t>(host::GetKeyState(kVkCapital) & 1);
+  for (int press = 0; press < 2; ++press) {
+    Key(SDL_SCANCODE_CAPSLOCK, true);
+    Key(SDL_SCANCODE_CAPSLOCK, false);
+    for (const host::MSG& msg : Drain()) {
+      if (msg.message == host::WM_KEYDOWN) manager_.OnKeyDown(static_cast<uint32_t>(msg.wParam), msg.lParam);
+    }
+    caps ^= 1;
+    EXPECT_EQ(manager_.Keyboard()->Toggle(kVkCapital), caps) << "press " << press;
+  }
+  uint8_t num = manager_.Keyboard()->Toggle(kVkNumLock);
+  Key(SDL_SCANCODE_NUMLOCKCLEAR, true);
+  Frame();
+  EXPECT_EQ(manager_.Keyboard()->Toggle(kVkNumLock), num) << "read on the key's message or on activation";
+  manager_.Activate();
+  EXPECT_EQ(manager_.Keyboard()->Toggle(kVkNumLock), num ^ 1);
+}
+
+TEST_F(PolledDevices, LosingTheFocusReleasesKeys) {
+  Key(SDL_SCANCODE_Z, true);
+  SDL_Event e;
+  SDL_zero(e);
+  e.type = SDL_WINDOWEVENT;
+  e.window.windowID = backend_->SdlWindowId(window_);
+  e.window.event = SDL_WINDOWEVENT_FOCUS_LOST;
+  Push(e);
+  Frame();
+  EXPECT_FALSE(manager_.Keyboard()->IsKeyDown(kCodeZ));
+}
+
+// The message-fed devices, driven by the messages the window thread hands on.
+TEST(MessageKeyboard, ShortPressCountsOnceInTheNextFrameAndNeverAsDown) {
+  InputManager manager;
+  ASSERT_EQ(manager.CreateDevices(host::HWND{}, kDeviceTypeMessage, kDeviceTypeMessage), 0u);
+  manager.Activate();
+  KeyboardDevice* keyboard = manager.Keyboard();
+  EXPECT_TRUE(manager.OnKeyDown('Z', 0));
+  manager.OnKeyUp('Z', 0);
+  EXPECT_FALSE(keyboard->IsKeyPressed(kCodeZ)) << "not before the frame's poll";
+  manager.Poll();
+  EXPECT_TRUE(keyboard->IsKeyPressed(kCodeZ));
+  EXPECT_EQ(keyboard->GetPressedKey(), kCodeZ);
+  EXPECT_FALSE(keyboard->IsKeyDown(kCodeZ));
+  manager.Poll();
+  EXPECT_FALSE(keyboard->IsKeyPressed(kCodeZ));
+}
+
+TEST(MessageKeyboard, RepeatsHeldKeysAndSharedKeyMapping) {
+  InputManager manager;
+  ASSERT_EQ(manager.CreateDevices(host::HWND{}, kDeviceTypeMessage, kDeviceTypeMessage), 0u);
+  manager.Activate();
+  KeyboardDevice* keyboard = manager.Keyboard();
+  manager.OnKeyDown(0x0D, 0);
+  manager.OnKeyDown(0x10, 0);
+  manager.Poll();
+  EXPECT_TRUE(keyboard->IsKeyPressed(kCodeEnter)) << "Enter maps to the main Enter code";
+  EXPECT_FALSE(keyboard->IsKeyPressed(kCodeNumpadEnter));
+  EXPECT_TRUE(keyboard->IsKeyDown(kCodeLeftShift));
+  EXPECT_FALSE(keyboard->IsKeyRepeated(kCodeEnter));
+  manager.OnKeyDown(0x0D, kRepeat);
+  manager.Poll();
+  EXPECT_TRUE(keyboard->IsKeyRepeated(kCodeEnter));
+  EXPECT_TRUE(keyboard->IsKeyDown(kCodeEnter));
+
+  auto* message = static_cast<MessageKeyboard*>(keyboard);
+  message->SetRepeatsEnabled(false);
+  manager.OnKeyDown(0x0D, kRepeat);
+  manager.Poll();
+  EXPECT_FALSE(keyboard->IsKeyPressed(kCodeEnter)) << "with repeats off a repeat is no press";
+}
+
+TEST(MessageKeyboard, UnmappedVirtualKeysAreIgnored) {
+  InputManager manager;
+  ASSERT_EQ(manager.CreateDevices(host::HWND{}, kDeviceTypeMessage, kDeviceTypeMessage), 0u);
+  manager.OnKeyDown(0xE5, 0);  // no row names it
+  manager.Poll();
+  EXPECT_EQ(manager.Keyboard()->GetPressedKey(), -1);
+  EXPECT_EQ(manager.Keyboard()->GetDownKey(), -1);
+  EXPECT_FALSE(manager.Keyboard()->IsKeyDown(0));
+}
+
+TEST(MessageMouse, ClickBetweenPollsIsPressedOnce) {
+  InputManager manager;
+  ASSERT_EQ(manager.CreateDevices(host::HWND{}, kDeviceTypeMessage, kDeviceTypeMessage), 0u);
+  Mouse* mouse = manager.GetMouse();
+  EXPECT_TRUE(manager.OnMouseButton(host::WM_LBUTTONDOWN));
+  EXPECT_TRUE(manager.OnMouseButton(host::WM_LBUTTONUP));
+  manager.Activate();
+  manager.Poll();
+  EXPECT_TRUE(mouse->IsButtonPressed(kButtonLeft));
+  EXPECT_EQ(mouse->GetPressedButton(), kButtonLeft);
+  EXPECT_FALSE(mouse->IsButtonDown(kButtonLeft));
+  manager.Poll();
+  EXPECT_FALSE(mouse->IsButtonPressed(kButtonLeft));
+  manager.OnMouseWheel(host::MakeLong(0, -host::WHEEL_DELTA));
+  manager.Poll();
+  EXPECT_TRUE(mouse->IsButtonPressed(kButtonWheelDown));
+}
+
+TEST(InputManager, DirectInputIsNeverAvailable) {
+  InputManager manager;
+  int instance = 0;
+  EXPECT_EQ(manager.InitDirectInput(false, &instance), 0u);
+  EXPECT_EQ(manager.InitDirectInput(true, nullptr), kDirectInputNoInstance);
+  EXPECT_EQ(manager.InitDirectInput(true, &instance), kDirectInputUnavailable);
+}
+
+TEST_F(PolledDevices, DirectInputModeRunsPolledSoClicksAreSeen) {
+  uint32_t mode = kInputModeDirectInput;
+  ASSERT_EQ(manager_.SetUpDevices(kInputModeDirectInput, window_, false, &mode), 0u);
+  EXPECT_EQ(mode, kInputModePolled);
+  EXPECT_EQ(manager_.GetMouse()->GetKind(), kMouseWindows);
+  manager_.Activate();
+  Button(SDL_BUTTON_LEFT, true);
+  Frame();  // no button message reaches the manager
+  EXPECT_TRUE(manager_.GetMouse()->IsButtonPressed(kButtonLeft));
+
+  ASSERT_EQ(manager_.SetUpDevices(kInputModeMessages, window_, false, &mode), 0u);
+  EXPECT_EQ(mode, kInputModeMessages);
+  EXPECT_EQ(manager_.Keyboard()->GetKind(), kKeyboardMessage);
+  EXPECT_EQ(manager_.GetMouse()->GetKind(), kMouseMessage);
+}
+
+// The window thread feeds keys while the frame thread polls; run under the thread sanitizer.
+TEST(MessageKeyboardThread, FeedAndPollFromTwoThreads) {
+  InputManager manager;
+  ASSERT_EQ(manager.CreateDevices(host::HWND{}, kDeviceTypeMessage, kDeviceTypeMessage), 0u);
+  manager.Activate();
+  constexpr int kPresses = 2000;
+  std::thread window([&] {
+    for (int i = 0; i < kPresses; ++i) {
+      manager.OnKeyDown('Z', 0);
+      manager.OnMouseButton(host::WM_LBUTTONDOWN);
+      manager.OnKeyUp('Z', 0);
+      manager.OnMouseButton(host::WM_LBUTTONUP);
+    }
+  });
+  int pressed = 0;
+  for (int i = 0; i < kPresses; ++i) {
+    manager.Poll();
+    pressed += manager.Keyboard()->IsKeyPressed(kCodeZ) ? 1 : 0;
+  }
+  window.join();
+  manager.Poll();
+  pressed += manager.Keyboard()->IsKeyPressed(kCodeZ) ? 1 : 0;
+  EXPECT_GE(pressed, 1);
+  EXPECT_LE(pressed, kPresses);
+  EXPECT_FALSE(manager.Keyboard()->IsKeyDown(kCodeZ));
+}
+
+}  // namespace
+}  // namespace bw
