@@ -223,9 +223,13 @@ bool BgmCrossFadeTask::Advance(uint32_t elapsedMs) {
   } else if (elapsedMs >= delayMs_) {
     StartNewPart();
   }
-  if (!Playing() || elapsedMs >= totalMs_) return true;
-  Step(elapsedMs);
-  return false;
+  if (Playing() && elapsedMs < totalMs_) {
+    Step(elapsedMs);
+    return false;
+  }
+  // Old music that ended before the new part was due must not leave the new one unplayed.
+  if (!newStarted_) StartNewPart();
+  return true;
 }
 
 void BgmCrossFadeTask::Step(uint32_t elapsedMs) {
@@ -247,8 +251,6 @@ void BgmCrossFadeTask::End() {
   manager_->CloseBgmTrack(*oldTrack_);
   manager_->SetBgmTrackVolume(*oldTrack_, oldVolume_);
   if (manager_->CurrentBgmTrack() != newTrack_) manager_->SwapBgmTrack();
-  // Old music that ended before the new part was due must not leave the new one unplayed.
-  if (!newStarted_ && newTrack_->file) StartNewPart();
   manager_->SetBgmTrackVolume(*newTrack_, newVolume_);
   manager_->SetBgmFadeState(kNoFade);
 }

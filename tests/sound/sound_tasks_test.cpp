@@ -154,6 +154,14 @@ TEST_F(BgmTasks, CrossFadeWithoutADelayOrDurationOrOldMusic) {
   EXPECT_TRUE(third->IsPlaying());
   EXPECT_EQ(third->volume, 100);
 
+  // Stopping the music during the delay leaves both slots silent.
+  ASSERT_EQ(Start(new BgmCrossFadeTask(1000, 0), "NEW.PCMT", nullptr, true, -1), kSoundOk);
+  At(1350);
+  m.StopBgm();
+  EXPECT_FALSE(m.IsBgmPlaying());
+  EXPECT_EQ(m.BgmFadeState(), kNoFade);
+  m.SwapBgmTrack();
+
   ASSERT_EQ(Start(new BgmCrossFadeTask(0, 0), "NEW.PCMT", nullptr, true, 30), kSoundOk);
   At(1400);
   EXPECT_EQ(m.CurrentBgmTrack(), newTrack);
