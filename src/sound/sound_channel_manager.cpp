@@ -10,11 +10,9 @@
 
 namespace bw {
 
-namespace {
-
-}  // namespace
-
-bool NameTooLong(const char* name) { return std::strlen(name) > kMaxSoundNameBytes; }
+bool NameTooLong(const char* name) {
+  return std::strlen(name) > kMaxSoundNameBytes;
+}
 
 namespace {
 
@@ -22,16 +20,23 @@ bool SameName(const std::optional<std::string>& stored, const char* name) {
   return stored && sjis::EqualsNoCase(*stored, name);
 }
 
-int32_t ClampVolume(int32_t volume) { return std::min(volume, kFullVolume); }
-int32_t ClampFactor(int32_t factor) { return std::clamp(factor, 0, kFullVolumeFactor); }
+int32_t ClampVolume(int32_t volume) {
+  return std::min(volume, kFullVolume);
+}
+int32_t ClampFactor(int32_t factor) {
+  return std::clamp(factor, 0, kFullVolumeFactor);
+}
 
 // Open results below zero are limitations, not failures.
-int32_t OpenFailure(int32_t result) { return result > 0 ? result : kSoundOk; }
+int32_t OpenFailure(int32_t result) {
+  return result > 0 ? result : kSoundOk;
+}
 
 }  // namespace
 
 bool BgmTrack::Holds(const char* otherFile, const char* otherIntro) const {
-  return otherFile != nullptr && SameName(file, otherFile) && (otherIntro == nullptr || SameName(intro, otherIntro));
+  return otherFile != nullptr && SameName(file, otherFile) &&
+         (otherIntro == nullptr || SameName(intro, otherIntro));
 }
 
 SoundChannelManager::SoundChannelManager(TimerService* timerService)
@@ -145,7 +150,9 @@ void SoundChannelManager::SwapBgmTrack() {
   current_ = &tracks_[currentIndex_];
 }
 
-bool SoundChannelManager::IsBgmPlaying() { return tracks_[0].IsPlaying() || tracks_[1].IsPlaying(); }
+bool SoundChannelManager::IsBgmPlaying() {
+  return tracks_[0].IsPlaying() || tracks_[1].IsPlaying();
+}
 
 void SoundChannelManager::SetBgmVolume(int32_t volume, int32_t factor, bool cancelDuck) {
   if (volume >= 0) current_->volume = ClampVolume(volume);
@@ -165,10 +172,14 @@ void SoundChannelManager::SetBgmPan(int32_t pan) {
 
 bool SoundChannelManager::KindEnabled(uint8_t kind) const {
   switch (kind) {
-    case kSoundEffect: return seOn_;
-    case kSystemSoundEffect: return systemSeOn_;
-    case kVoice: return voiceOn_;
-    default: return false;
+    case kSoundEffect:
+      return seOn_;
+    case kSystemSoundEffect:
+      return systemSeOn_;
+    case kVoice:
+      return voiceOn_;
+    default:
+      return false;
   }
 }
 
@@ -417,9 +428,13 @@ constexpr uint8_t kSourceStatic = 2;
 constexpr size_t kFixedSaveBytes = 15;
 constexpr size_t kChannelSaveBytes = 11;
 
-size_t NameBytes(const std::optional<std::string>& name) { return name ? name->size() + 2 : 1; }
+size_t NameBytes(const std::optional<std::string>& name) {
+  return name ? name->size() + 2 : 1;
+}
 
-void PutU8(std::vector<uint8_t>& out, uint8_t v) { out.push_back(v); }
+void PutU8(std::vector<uint8_t>& out, uint8_t v) {
+  out.push_back(v);
+}
 
 void PutI32(std::vector<uint8_t>& out, int32_t v) {
   const uint32_t u = static_cast<uint32_t>(v);
@@ -484,9 +499,9 @@ bool ReadChannel(ByteReader& in, SavedChannel& c) {
 
 bool ReadSavedSound(ByteReader& in, SavedSound& s) {
   int32_t count;
-  if (!in.i32le(s.pan) || !ReadName(in, s.file) || !ReadName(in, s.intro) ||
-      !in.i32le(s.volume) || s.volume < 0 || s.volume > kFullVolume || !in.u8(s.loop) ||
-      !in.i32le(count) || count < 0 || !in.has(uint64_t(count) * kChannelSaveBytes)) {
+  if (!in.i32le(s.pan) || !ReadName(in, s.file) || !ReadName(in, s.intro) || !in.i32le(s.volume) ||
+      s.volume < 0 || s.volume > kFullVolume || !in.u8(s.loop) || !in.i32le(count) || count < 0 ||
+      !in.has(uint64_t(count) * kChannelSaveBytes)) {
     return false;
   }
   s.channels.resize(static_cast<size_t>(count));
@@ -587,8 +602,8 @@ int32_t SoundChannelManager::FindAlias(const char* voiceName) const {
   return -1;
 }
 
-int32_t SoundChannelManager::PlayVoiceByName(int32_t channel, const char* voiceName,
-                                             int32_t count, const int32_t* list) {
+int32_t SoundChannelManager::PlayVoiceByName(int32_t channel, const char* voiceName, int32_t count,
+                                             const int32_t* list) {
   if (voices_ == nullptr) return kVoiceNoTable;
   if (voiceName == nullptr) return kVoiceUnknown;
   if (voices_->aliases.empty()) {
@@ -616,7 +631,8 @@ int32_t SoundChannelManager::PlayVoiceByName(int32_t channel, const char* voiceN
   const std::string file = std::string("VOICE\\") + voiceName + "." + voices_->prefix;
   const uint8_t lipSync = position >= 0 && lipSync_ ? kLipSyncEnvelope : kLipSyncNone;
   if (LoadChannel(channel, file.c_str(), lipSync, false) != kSoundOk) return kVoiceLoadFailed;
-  SetChannelVolume(channel, -1, static_cast<int32_t>(std::min<uint32_t>(character.setting, kFullVolumeFactor)));
+  SetChannelVolume(channel, -1,
+                   static_cast<int32_t>(std::min<uint32_t>(character.setting, kFullVolumeFactor)));
   return count >= 1 ? position : aliasIndex;
 }
 

@@ -67,7 +67,8 @@ bool SoundTask::Register(TimerService* service) {
 // ---- Music ----
 
 BgmVolumeFadeTask::BgmVolumeFadeTask(int32_t targetVolume, uint32_t durationMs)
-    : SoundTask(kTaskKindMusicFade, durationMs), target_(std::clamp(targetVolume, 0, kFullVolume)) {}
+    : SoundTask(kTaskKindMusicFade, durationMs),
+      target_(std::clamp(targetVolume, 0, kFullVolume)) {}
 
 int32_t BgmVolumeFadeTask::Start(TimerService* timerService, SoundChannelManager* manager,
                                  BgmTrack* track) {
@@ -183,8 +184,8 @@ int32_t BgmCrossFadeTask::Start(TimerService* timerService, SoundChannelManager*
   const bool withIntro = introFile && *introFile;
   bool openFailed = false;
   if (manager->BgmMaySound()) {
-    const int32_t opened = withIntro ? newTrack_->stream.Open(introFile, file)
-                                     : newTrack_->stream.Open(file, nullptr);
+    const int32_t opened =
+        withIntro ? newTrack_->stream.Open(introFile, file) : newTrack_->stream.Open(file, nullptr);
     openFailed = opened > 0;
   }
   if (!openFailed) {
@@ -279,7 +280,8 @@ void ChannelTask::Release() {
 }
 
 ChannelVolumeFadeTask::ChannelVolumeFadeTask(int32_t targetVolume, uint32_t durationMs)
-    : ChannelTask(kTaskKindChannelFade, durationMs), target_(std::clamp(targetVolume, 0, kFullVolume)) {}
+    : ChannelTask(kTaskKindChannelFade, durationMs),
+      target_(std::clamp(targetVolume, 0, kFullVolume)) {}
 
 int32_t ChannelVolumeFadeTask::Start(TimerService* timerService, SoundChannelManager* manager,
                                      int32_t channel) {
@@ -327,7 +329,9 @@ int32_t ChannelFadeInTask::Start(TimerService* timerService, SoundChannelManager
   return kSoundOk;
 }
 
-void ChannelFadeInTask::Step(uint32_t elapsedMs) { SetVolume(Share(target_, elapsedMs, durationMs_)); }
+void ChannelFadeInTask::Step(uint32_t elapsedMs) {
+  SetVolume(Share(target_, elapsedMs, durationMs_));
+}
 
 void ChannelFadeInTask::End() {
   SetVolume(target_);

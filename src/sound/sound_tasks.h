@@ -28,7 +28,8 @@ class SoundTask : public TimedTask {
   TimerService* Service() const { return service_; }
 
  protected:
-  explicit SoundTask(uint32_t kindId, uint32_t durationMs) : durationMs_(durationMs), kindId_(kindId) {}
+  explicit SoundTask(uint32_t kindId, uint32_t durationMs)
+      : durationMs_(durationMs), kindId_(kindId) {}
 
   // Registers on service with no delay and no period; false when it refused.
   bool Register(TimerService* service);
@@ -177,7 +178,8 @@ class ChannelFadeInTask final : public ChannelTask {
 
 class ChannelFadeOutTask final : public ChannelTask {
  public:
-  explicit ChannelFadeOutTask(uint32_t durationMs) : ChannelTask(kTaskKindChannelFade, durationMs) {}
+  explicit ChannelFadeOutTask(uint32_t durationMs)
+      : ChannelTask(kTaskKindChannelFade, durationMs) {}
   int32_t Start(TimerService* timerService, SoundChannelManager* manager, int32_t channel);
 
  private:

@@ -39,7 +39,8 @@ class ChannelWorld : public ::testing::Test {
   }
 
   static std::vector<int16_t> Head(const std::vector<int16_t>& v, size_t n) {
-    return std::vector<int16_t>(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(std::min(n, v.size())));
+    return std::vector<int16_t>(v.begin(),
+                                v.begin() + static_cast<std::ptrdiff_t>(std::min(n, v.size())));
   }
 
   int32_t BgmStreamFactor() { return m.CurrentBgmTrack()->stream.GetVolumeFactor(); }

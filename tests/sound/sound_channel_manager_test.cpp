@@ -73,7 +73,8 @@ TEST_F(ChannelManager, EffectiveVolumesCombineTheFactors) {
   m.SetMasterVolume(128, false);
   m.SetVoiceVolume(128);
   EXPECT_EQ(m.GetChannel(1)->staticBuffer.GetVolumeFactor(), 64);
-  EXPECT_EQ(m.GetChannel(0)->staticBuffer.GetVolumeFactor(), 128) << "the voice factor is for voices";
+  EXPECT_EQ(m.GetChannel(0)->staticBuffer.GetVolumeFactor(), 128)
+      << "the voice factor is for voices";
 
   m.SetMasterVolume(256, false);
   m.SetChannelVolume(0, 50, 200);
@@ -127,7 +128,8 @@ TEST_F(ChannelManager, KindSwitchesDecideWhichChannelsSound) {
   ASSERT_EQ(m.SetChannelCount(3), kSoundOk);
   m.SetChannelKind(1, kVoice);
   m.SetChannelKind(2, kVoice | kSoundEffect);
-  for (int32_t i = 0; i < 3; ++i) ASSERT_EQ(m.LoadChannel(i, i == 1 ? "VO.PCMT" : "SE.PCMT", 0, false), kSoundOk);
+  for (int32_t i = 0; i < 3; ++i)
+    ASSERT_EQ(m.LoadChannel(i, i == 1 ? "VO.PCMT" : "SE.PCMT", 0, false), kSoundOk);
 
   m.SetKindEnabled(false, kVoice, false, false);
   EXPECT_EQ(m.PlayChannel(0, false), kSoundOk);
@@ -162,9 +164,8 @@ class Voices : public ChannelManager {
  protected:
   Voices() {
     // The alias "ab" stands before "abc": names beginning with abc go to the first character.
-    EXPECT_EQ(table.Parse(sob::WriteVoiceInfo("OGX", 3,
-                                              {{"HANA", "", false, {"ab", "h"}},
-                                               {"YUKI", "", true, {"abc"}}})),
+    EXPECT_EQ(table.Parse(sob::WriteVoiceInfo(
+                  "OGX", 3, {{"HANA", "", false, {"ab", "h"}}, {"YUKI", "", true, {"abc"}}})),
               kVoiceInfoDone);
     m.SetVoiceTable(&table);
     m.SetChannelCount(2);
@@ -332,7 +333,8 @@ TEST_F(SavedState, RoundTripsMusicAndChannels) {
   SetUpSound(m);
   const std::vector<uint8_t> block = Save();
   // The main name comes before the intro name.
-  const std::vector<uint8_t> head = {0xD4, 0xFE, 0xFF, 0xFF, 11, 'B', 'G', 'M', '\\', 'M', '.', 'P', 'C', 'M', 'T', 0, 11};
+  const std::vector<uint8_t> head = {0xD4, 0xFE, 0xFF, 0xFF, 11,  'B', 'G', 'M', '\\',
+                                     'M',  '.',  'P',  'C',  'M', 'T', 0,   11};
   ASSERT_GE(block.size(), head.size());
   EXPECT_EQ(std::vector<uint8_t>(block.begin(), block.begin() + 17), head);
 

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 
 #include "sound/channel_world.h"
 
@@ -44,15 +45,16 @@ TEST_F(SoundStateSeeds, AreWhatTheManagerSaves) {
   ASSERT_EQ(m.LoadChannel(2, longName.c_str(), kLipSyncNone, false), kSoundOk);
   seeds["longest_name"] = Save();
 
-  const fs::path folder =
-      fs::path(__FILE__).parent_path().parent_path().parent_path() / "fuzz" / "corpus" / "sound_state";
+  const fs::path folder = fs::path(__FILE__).parent_path().parent_path().parent_path() / "fuzz" /
+                          "corpus" / "sound_state";
   const bool write = std::getenv("BW_WRITE_FUZZ_SEEDS") != nullptr;
   if (write) fs::create_directories(folder);
   for (const auto& [name, bytes] : seeds) {
     const fs::path path = folder / name;
     if (write) {
-      std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                  static_cast<std::streamsize>(bytes.size()));
+      std::ofstream(path, std::ios::binary)
+          .write(reinterpret_cast<const char*>(bytes.data()),
+                 static_cast<std::streamsize>(bytes.size()));
     }
     std::ifstream in(path, std::ios::binary);
     const std::vector<uint8_t> stored{std::istreambuf_iterator<char>(in), {}};

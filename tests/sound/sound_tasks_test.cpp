@@ -126,7 +126,8 @@ TEST_F(BgmTasks, CrossFadeStartsTheNewMusicAfterTheDelayAndEndsOnIt) {
   w.Pull(100);
   EXPECT_GE(w.Pull(1)[0], 10000) << "the new music sounds";
 
-  EXPECT_EQ(Start(new BgmCrossFadeTask(100, 0), "new.pcmt", nullptr, false, -1), kTaskAlreadyPlaying);
+  EXPECT_EQ(Start(new BgmCrossFadeTask(100, 0), "new.pcmt", nullptr, false, -1),
+            kTaskAlreadyPlaying);
   EXPECT_EQ(Start(new BgmCrossFadeTask(100, 0), "MISSING", nullptr, false, -1), 2);
   EXPECT_EQ(m.CurrentBgmTrack(), newTrack) << "a refused open leaves the music as it was";
   EXPECT_TRUE(newTrack->IsPlaying());
