@@ -5,6 +5,7 @@
 
 #include "common/global.h"
 #include "host/cp932.h"
+#include "sound/sound_channel_manager.h"
 
 namespace bw {
 
@@ -25,6 +26,11 @@ ScriptHost::ScriptHost(ScriptFileSource* files, uint32_t seed, uint32_t arenaByt
   RegisterNatives();
   random_.Seed(static_cast<int32_t>(seed));
   Global<ScriptHost>::Set(this);
+}
+
+void ScriptHost::SetSoundChannels(std::unique_ptr<SoundChannelManager> channels) {
+  soundChannels_ = std::move(channels);
+  if (soundChannels_) soundChannels_->SetVoiceTable(&voices());
 }
 
 ScriptHost::~ScriptHost() {

@@ -39,7 +39,9 @@ class ScriptHost : public ScriptEngine {
   bool IsNativeBuilt(uint32_t number) const { return number < built_.size() && built_[number]; }
   uint32_t BuiltNativeCount() const;
 
-  SoundChannelManager* soundChannels() const { return soundChannels_; }
+  SoundChannelManager* soundChannels() const { return soundChannels_.get(); }
+  // The host owns the sound channels; they read its voice table.
+  void SetSoundChannels(std::unique_ptr<SoundChannelManager> channels);
   ScriptMessageText* messageText() const { return messageText_; }
   EffectRegistry* effects() const { return effects_; }
   TransitionRegistry* transitions() const { return transitions_; }
@@ -53,7 +55,7 @@ class ScriptHost : public ScriptEngine {
   SubtractiveRandom random_;
   std::vector<bool> built_;
   std::vector<bool> reported_;  // unbuilt natives already named on standard error
-  SoundChannelManager* soundChannels_ = nullptr;
+  std::unique_ptr<SoundChannelManager> soundChannels_;
   ScriptMessageText* messageText_ = nullptr;
   EffectRegistry* effects_ = nullptr;
   TransitionRegistry* transitions_ = nullptr;

@@ -1,0 +1,453 @@
+#include "sound/sound_channel_manager.h"
+
+#include <gtest/gtest.h>
+
+#include "lib/sob/voice_info_writer.h"
+#include "script/voice_table.h"
+#include "sound/channel_world.h"
+
+namespace bw {
+namespace {
+
+using soundtest::ChannelWorld;
+
+class ChannelManager : public ChannelWorld {
+ protected:
+  std::vector<uint8_t> Save() {
+    std::vector<uint8_t> block;
+    EXPECT_EQ(m.SaveState(block), kSoundOk);
+    EXPECT_EQ(block.size(), m.GetSaveSize()) << "the announced size is the written size";
+    return block;
+  }
+};
+
+TEST_F(ChannelManager, BgmPlaysItsIntroOnceThenLoopsTheMainPart) {
+  const auto intro = Ramp("BGM\\I.PCMT", 2000, 1);
+  const auto main = Ramp("BGM\\M.PCMT", 3000, 10000);
+  ASSERT_EQ(m.PlayBgm("BGM\\M.PCMT", "BGM\\I.PCMT", true), kSoundOk);
+  EXPECT_EQ(w.Pull(8000), Join({intro, main, Head(main, 3000)}));
+
+  EXPECT_EQ(m.PlayBgm("bgm\\m.pcmt", nullptr, false), kBgmAlreadyPlaying);
+  EXPECT_EQ(m.PlayBgm("BGM\\M.PCMT", "bgm\\i.pcmt", false), kBgmAlreadyPlaying);
+  EXPECT_TRUE(m.CurrentBgmTrack()->loop) << "the refused call keeps the loop flag";
+  EXPECT_EQ(w.Pull(2), Head(main, 2)) << "the music was not restarted";
+
+  // Another intro is other music.
+  Ramp("BGM\\J.PCMT", 100, 20000);
+  EXPECT_EQ(m.PlayBgm("BGM\\M.PCMT", "BGM\\J.PCMT", true), kSoundOk);
+  EXPECT_EQ(w.Pull(1)[0], 20000);
+  m.StopBgm();
+  EXPECT_FALSE(m.IsBgmPlaying());
+  EXPECT_FALSE(m.CurrentBgmTrack()->file);
+}
+
+TEST_F(ChannelManager, BgmRefusesBadNamesAndWaitsWhileSwitchedOff) {
+  EXPECT_EQ(m.PlayBgm(nullptr, nullptr, true), kBgmBadName);
+  const std::string longName(255, 'A');
+  EXPECT_EQ(m.PlayBgm(longName.c_str(), nullptr, true), kBgmBadName)
+      << "its length byte would overflow in a save";
+  EXPECT_EQ(m.PlayBgm("MISSING.PCMT", nullptr, true), kStreamNoDecoder);
+  EXPECT_FALSE(m.CurrentBgmTrack()->file) << "a failed open keeps no names";
+
+  const auto main = Ramp("M.PCMT", 1000, 300);
+  EXPECT_EQ(m.SetBgmEnabled(false, false), kSoundOk);
+  EXPECT_EQ(m.PlayBgm("M.PCMT", nullptr, true), kBgmSwitchedOff);
+  EXPECT_EQ(w.Pull(10), std::vector<int16_t>(10, 0));
+  EXPECT_EQ(m.SetBgmEnabled(true, false), kSoundOk);
+  EXPECT_TRUE(m.IsBgmPlaying());
+  EXPECT_EQ(w.Pull(2500), Join({main, main, Head(main, 500)})) << "started looped, as stored";
+
+  m.SetSoundEnabled(false, false);
+  EXPECT_FALSE(m.IsBgmPlaying()) << "the master switch silences music too";
+  m.SetSoundEnabled(true, false);
+  EXPECT_TRUE(m.IsBgmPlaying());
+}
+
+TEST_F(ChannelManager, EffectiveVolumesCombineTheFactors) {
+  Ramp("SE.PCMT", 100, 1);
+  ASSERT_EQ(m.SetChannelCount(2), kSoundOk);
+  ASSERT_EQ(m.SetChannelKind(1, kVoice), kSoundOk);
+  ASSERT_EQ(m.LoadChannel(0, "SE.PCMT", kLipSyncNone, false), kSoundOk);
+  ASSERT_EQ(m.LoadChannel(1, "SE.PCMT", kLipSyncNone, false), kSoundOk);
+
+  m.SetMasterVolume(128, false);
+  m.SetVoiceVolume(128);
+  EXPECT_EQ(m.GetChannel(1)->staticBuffer.GetVolumeFactor(), 64);
+  EXPECT_EQ(m.GetChannel(0)->staticBuffer.GetVolumeFactor(), 128)
+      << "the voice factor is for voices";
+
+  m.SetMasterVolume(256, false);
+  m.SetChannelVolume(0, 50, 200);
+  EXPECT_EQ(m.GetChannel(0)->staticBuffer.GetVolumeFactor(), 100);
+  m.SetChannelVolume(0, 500, 900);
+  EXPECT_EQ(m.GetChannel(0)->volume, 100);
+  EXPECT_EQ(m.GetChannel(0)->factor, 256);
+
+  // A voice that is also a sound effect is no voice for the voice factor.
+  m.SetChannelKind(1, kVoice | kSoundEffect);
+  m.SetVoiceVolume(0);
+  EXPECT_EQ(m.GetChannel(1)->staticBuffer.GetVolumeFactor(), 256);
+
+  Ramp("M.PCMT", 1000, 1);
+  ASSERT_EQ(m.PlayBgm("M.PCMT", nullptr, true), kSoundOk);
+  m.SetBgmVolume(75, 200, false);
+  m.SetMasterVolume(128, false);
+  EXPECT_EQ(BgmStreamFactor(), 150 * 128 >> 8);
+  EXPECT_EQ(m.BgmFactor(), 200) << "the master factor leaves the music's own alone";
+}
+
+TEST_F(ChannelManager, ChannelsRefuseBadIndexesCountsAndKinds) {
+  Ramp("SE.PCMT", 100, 1);
+  EXPECT_EQ(m.SetChannelCount(0), kSoundOk) << "no change";
+  EXPECT_EQ(m.LoadChannel(0, "SE.PCMT", kLipSyncNone, false), kBadChannel);
+  ASSERT_EQ(m.SetChannelCount(3), kSoundOk);
+  EXPECT_EQ(m.SetChannelCount(0), kCountRefused);
+  EXPECT_EQ(m.ChannelCount(), 3);
+  for (int32_t bad : {-1, 3}) {
+    EXPECT_EQ(m.PlayChannel(bad, false), kBadChannel);
+    EXPECT_EQ(m.StopChannel(bad), kBadChannel);
+    EXPECT_EQ(m.SetChannelVolume(bad, 1, 1), kBadChannel);
+    EXPECT_EQ(m.SetChannelPan(bad, 1), kBadChannel);
+    EXPECT_EQ(m.SetChannelKind(bad, kVoice), kBadChannel);
+    EXPECT_FALSE(m.IsChannelPlaying(bad));
+    EXPECT_EQ(m.GetChannel(bad), nullptr);
+  }
+  EXPECT_EQ(m.SetChannelKind(0, 8), kNoKindBit);
+  EXPECT_EQ(m.LoadChannel(0, nullptr, kLipSyncNone, false), kBadChannel);
+  EXPECT_EQ(m.LoadChannel(0, std::string(255, 'A').c_str(), kLipSyncNone, false), kBadChannel);
+  EXPECT_EQ(m.LoadChannel(0, "MISSING.PCMT", kLipSyncNone, true), kChannelLoadFailed);
+  EXPECT_EQ(m.LoadChannel(0, "MISSING.PCMT", kLipSyncNone, false), kChannelLoadFailed);
+  EXPECT_EQ(m.GetChannel(0)->loaded, nullptr);
+  EXPECT_EQ(m.PlayChannel(0, false), kSoundOk) << "an empty channel plays nothing";
+  EXPECT_FALSE(m.IsChannelPlaying(0));
+}
+
+TEST_F(ChannelManager, KindSwitchesDecideWhichChannelsSound) {
+  const auto se = Ramp("SE.PCMT", 400, 1);
+  const auto voice = Ramp("VO.PCMT", 400, 5000);
+  ASSERT_EQ(m.SetChannelCount(3), kSoundOk);
+  m.SetChannelKind(1, kVoice);
+  m.SetChannelKind(2, kVoice | kSoundEffect);
+  for (int32_t i = 0; i < 3; ++i)
+    ASSERT_EQ(m.LoadChannel(i, i == 1 ? "VO.PCMT" : "SE.PCMT", 0, false), kSoundOk);
+
+  m.SetKindEnabled(false, kVoice, false, false);
+  EXPECT_EQ(m.PlayChannel(0, false), kSoundOk);
+  EXPECT_EQ(m.PlayChannel(1, true), kSwitchedOff);
+  EXPECT_EQ(m.GetChannel(1)->playState, kChannelLooping) << "kept to restart on switching on";
+  EXPECT_EQ(m.PlayChannel(2, false), kSwitchedOff) << "every kind of the channel must be on";
+  EXPECT_EQ(m.GetChannel(2)->playState, kChannelOnce);
+  EXPECT_EQ(w.Pull(400), se);
+
+  m.SetKindEnabled(true, kVoice, false, false);
+  EXPECT_TRUE(m.IsChannelPlaying(1)) << "the looping voice restarts";
+  EXPECT_FALSE(m.IsChannelPlaying(2)) << "a one-shot does not";
+  EXPECT_EQ(w.Pull(2), Head(voice, 2));
+
+  // Switching sound effects off stops the mixed channel's one-shot unless one-shots are kept.
+  ASSERT_EQ(m.PlayChannel(2, false), kSoundOk);
+  m.SetKindEnabled(false, kSoundEffect, true, false);
+  EXPECT_TRUE(m.IsChannelPlaying(2));
+  m.SetKindEnabled(false, kSoundEffect, false, true);
+  EXPECT_FALSE(m.IsChannelPlaying(2));
+  EXPECT_EQ(m.GetChannel(2)->playState, kChannelStopped);
+  EXPECT_TRUE(m.IsChannelPlaying(1)) << "the voice is not a sound effect";
+
+  m.SetSoundEnabled(false, false);
+  EXPECT_FALSE(m.IsChannelPlaying(1));
+  EXPECT_EQ(m.GetChannel(1)->playState, kChannelLooping);
+  m.SetSoundEnabled(true, false);
+  EXPECT_TRUE(m.IsChannelPlaying(1));
+}
+
+class Voices : public ChannelManager {
+ protected:
+  Voices() {
+    // The alias "ab" stands before "abc": names beginning with abc go to the first character.
+    EXPECT_EQ(table.Parse(sob::WriteVoiceInfo(
+                  "OGX", 3, {{"HANA", "", false, {"ab", "h"}}, {"YUKI", "", true, {"abc"}}})),
+              kVoiceInfoDone);
+    m.SetVoiceTable(&table);
+    m.SetChannelCount(2);
+    m.SetChannelKind(0, kVoice);
+  }
+  VoiceTable table;
+};
+
+TEST_F(Voices, FindTheirCharacterByThePrefixOfTheName) {
+  const auto voice = Ramp("VOICE\\abc01.OGX", 800, 7);
+  table.characters[0].setting = 200;
+  table.characters[0].hasSecondText = 1;
+  EXPECT_EQ(m.PlayVoiceByName(0, "abc01", 0, nullptr), 0) << "alias 0, of HANA";
+  EXPECT_EQ(table.characters[0].hasSecondText, 0) << "the mark is cleared";
+  EXPECT_EQ(m.GetChannel(0)->factor, 200);
+  EXPECT_EQ(m.GetChannel(0)->volume, 100);
+  EXPECT_EQ(m.GetChannel(0)->staticBuffer.Path(), "VOICE\\abc01.OGX");
+  ASSERT_EQ(m.PlayChannel(0, false), kSoundOk);
+  EXPECT_FALSE(w.Pull(1).empty());
+
+  const int32_t listed[] = {5, 0};
+  EXPECT_EQ(m.PlayVoiceByName(0, "abc01", 2, listed), 1) << "its place in the list";
+  EXPECT_EQ(m.PlayVoiceByName(0, "abc01", 1, listed), -1) << "not among the first one";
+  EXPECT_EQ(m.PlayVoiceByName(-1, "h2", 0, nullptr), 1) << "the alias index, nothing loaded";
+  EXPECT_EQ(m.PlayVoiceByName(-2, "abc01", 0, nullptr), 0) << "the character index";
+  EXPECT_EQ(m.PlayVoiceByName(0, "zz", 0, nullptr), kVoiceUnknown);
+  EXPECT_EQ(m.PlayVoiceByName(0, nullptr, 0, nullptr), kVoiceUnknown);
+  EXPECT_EQ(m.PlayVoiceByName(0, "h404", 0, nullptr), kVoiceLoadFailed);
+
+  table.characters[0].enabled = 0;
+  EXPECT_EQ(m.PlayVoiceByName(0, "abc01", 0, nullptr), kVoiceSwitchedOff);
+  table.characters[0].enabled = 1;
+  m.SetKindSwitch(kVoice, false);
+  EXPECT_EQ(m.PlayVoiceByName(0, "abc01", 0, nullptr), kVoiceSwitchedOff);
+
+  m.SetVoiceTable(nullptr);
+  EXPECT_EQ(m.PlayVoiceByName(0, "abc01", 0, nullptr), kVoiceNoTable);
+}
+
+TEST_F(Voices, WithoutAliasesPlayTheNamedOggFile) {
+  ASSERT_EQ(table.Parse(sob::WriteVoiceInfo("X", 0, {})), kVoiceInfoDone);
+  Ramp("VOICE\\V001.OGG", 100, 1);
+  EXPECT_EQ(m.PlayVoiceByName(0, "V001", 0, nullptr), kVoicePlayed);
+  EXPECT_EQ(m.PlayVoiceByName(0, "V002", 0, nullptr), kVoiceLoadFailed);
+  m.SetSoundEnabled(false, false);
+  EXPECT_EQ(m.PlayVoiceByName(0, "V001", 0, nullptr), kVoiceSwitchedOff);
+}
+
+class Duck : public ChannelManager {
+ protected:
+  Duck() {
+    Ramp("M.PCMT", 4000, 1);
+    Ramp("VO.PCMT", 8000, 1);
+    EXPECT_EQ(m.PlayBgm("M.PCMT", nullptr, true), kSoundOk);
+    m.SetChannelCount(1);
+    m.SetChannelKind(0, kVoice);
+    EXPECT_EQ(m.LoadChannel(0, "VO.PCMT", kLipSyncNone, false), kSoundOk);
+    EXPECT_EQ(m.PlayChannel(0, false), kSoundOk);
+  }
+  // Lets the voice play to its end.
+  void EndVoice() {
+    w.Pull(8100);
+    ASSERT_FALSE(m.IsChannelPlaying(0));
+  }
+};
+
+TEST_F(Duck, LowersTheMusicUnderAVoiceAndBringsItBack) {
+  BgmDuckTask* duck = m.DuckBgm(&timers, 0, 0.5f);
+  ASSERT_NE(duck, nullptr);
+  At(100);  // the first update marks the start
+  At(350);
+  EXPECT_EQ(m.BgmFactor(), 192);
+  At(600);
+  EXPECT_EQ(m.BgmFactor(), 128);
+  At(5000);
+  EXPECT_EQ(m.BgmFactor(), 128) << "held while the voice plays";
+  EndVoice();
+  At(5100);
+  At(6100);
+  EXPECT_EQ(m.BgmFactor(), 128) << "a further second of hold";
+  At(6101);
+  At(6601);
+  EXPECT_EQ(m.BgmFactor(), 192);
+  At(7101);
+  EXPECT_EQ(m.BgmFactor(), 256);
+  EXPECT_EQ(timers.FindById(kTaskKindMusicDuck), nullptr);
+  EXPECT_EQ(BgmStreamFactor(), 256);
+}
+
+TEST_F(Duck, ANewDuckContinuesFromTheHoldOrRisesWithoutAJump) {
+  ASSERT_NE(m.DuckBgm(&timers, 0, 0.5f), nullptr);
+  At(100);
+  At(700);
+  ASSERT_EQ(m.BgmFactor(), 128);
+  BgmDuckTask* again = m.DuckBgm(&timers, 0, 0.5f);
+  ASSERT_NE(again, nullptr);
+  EXPECT_EQ(again->Step(), 2) << "already ducked: no second lowering";
+  At(800);
+  EXPECT_EQ(m.BgmFactor(), 128);
+  EXPECT_EQ(timers.Count(), 1u);
+
+  // Rising again, at 192 of 256: a lighter duck to 230 rises there, never jumps.
+  EndVoice();
+  At(900);
+  At(1901);
+  At(2401);
+  ASSERT_EQ(m.BgmFactor(), 192);
+  m.PlayChannel(0, false);
+  ASSERT_NE(m.DuckBgm(&timers, 0, 0.9f), nullptr);
+  At(2500);
+  for (uint32_t t = 2600; t <= 3100; t += 100) {
+    At(t);
+    EXPECT_GE(m.BgmFactor(), 192) << "at " << t;
+    EXPECT_LE(m.BgmFactor(), 230) << "at " << t;
+  }
+  EXPECT_EQ(m.BgmFactor(), 230);
+
+  // Setting the music's factor cancels the duck, which restores before the new factor lands.
+  m.SetBgmVolume(-1, 100, true);
+  EXPECT_EQ(timers.FindById(kTaskKindMusicDuck), nullptr);
+  EXPECT_EQ(m.BgmFactor(), 100);
+}
+
+TEST_F(Duck, RefusesWithoutAVoiceOrMusic) {
+  EXPECT_EQ(m.DuckBgm(nullptr, 0, 0.5f), nullptr);
+  EXPECT_EQ(m.DuckBgm(&timers, 0, 1.0f), nullptr);
+  BgmDuckTask probe;
+  EXPECT_EQ(probe.Start(&timers, &m, 0, 1.5f), kDuckRefused);
+  m.StopBgm();
+  EXPECT_EQ(probe.Start(&timers, &m, 0, 0.5f), kDuckNoMusic);
+  m.StopChannel(0);
+  EXPECT_EQ(probe.Start(&timers, &m, 0, 0.5f), kDuckChannelSilent);
+  EXPECT_EQ(timers.Count(), 0u);
+}
+
+class SavedState : public ChannelManager {
+ protected:
+  // Music with an intro, a looping static sound effect, a stream voice and an empty channel.
+  void SetUpSound(SoundChannelManager& target) {
+    EXPECT_EQ(target.PlayBgm("BGM\\M.PCMT", "BGM\\I.PCMT", true), kSoundOk);
+    target.SetBgmVolume(60, -1, false);
+    target.SetBgmPan(-300);
+    target.SetChannelCount(3);
+    target.SetChannelKind(0, kSoundEffect);
+    EXPECT_EQ(target.LoadChannel(0, "SE.PCMT", kLipSyncEnvelope, false), kSoundOk);
+    target.SetChannelVolume(0, 70, -1);
+    target.SetChannelPan(0, -500);
+    target.PlayChannel(0, true);
+    target.SetChannelKind(1, kVoice);
+    EXPECT_EQ(target.LoadChannel(1, "VO.PCMT", kLipSyncNone, true), kSoundOk);
+    target.SetChannelVolume(1, 40, -1);
+    target.SetChannelKind(2, kSystemSoundEffect);
+  }
+
+  SavedState() {
+    intro = Ramp("BGM\\I.PCMT", 500, 1);
+    main = Ramp("BGM\\M.PCMT", 1000, 9000);
+    Ramp("SE.PCMT", 2000, 1);
+    Ramp("VO.PCMT", 2000, 1);
+  }
+  std::vector<int16_t> intro, main;
+};
+
+TEST_F(SavedState, RoundTripsMusicAndChannels) {
+  SetUpSound(m);
+  const std::vector<uint8_t> block = Save();
+  // The main name comes before the intro name.
+  const std::vector<uint8_t> head = {0xD4, 0xFE, 0xFF, 0xFF, 11,  'B', 'G', 'M', '\\',
+                                     'M',  '.',  'P',  'C',  'M', 'T', 0,   11};
+  ASSERT_GE(block.size(), head.size());
+  EXPECT_EQ(std::vector<uint8_t>(block.begin(), block.begin() + 17), head);
+
+  // Load into a manager in another state: other music, channels of other kinds and volumes.
+  m.StopBgm();
+  m.SetChannelCount(1);
+  SoundChannelManager other(&timers);
+  other.SetDefaultFactor(2, 128);  // voices load at 128
+  Ramp("OTHER.PCMT", 100, 1);
+  other.PlayBgm("OTHER.PCMT", nullptr, false);
+  other.SetChannelCount(5);
+  other.SetChannelKind(1, kSoundEffect);
+  ByteReader in(block);
+  ASSERT_EQ(other.LoadState(&in), kSoundOk);
+  EXPECT_TRUE(in.atEnd());
+
+  EXPECT_EQ(*other.CurrentBgmTrack()->file, "BGM\\M.PCMT");
+  EXPECT_EQ(*other.CurrentBgmTrack()->intro, "BGM\\I.PCMT");
+  EXPECT_TRUE(other.CurrentBgmTrack()->loop);
+  EXPECT_FALSE(other.OtherBgmTrack()->IsPlaying()) << "the other slot is silent";
+  EXPECT_EQ(other.BgmPan(), -300);
+  EXPECT_EQ(other.CurrentBgmTrack()->volume, 60);
+  ASSERT_EQ(other.ChannelCount(), 3);
+  const SoundChannel& se = *other.GetChannel(0);
+  EXPECT_EQ(se.kind, kSoundEffect);
+  EXPECT_EQ(se.loaded, &se.staticBuffer);
+  EXPECT_EQ(se.lipSyncMode, kLipSyncEnvelope);
+  EXPECT_EQ(se.volume, 70) << "the saved volume outlives the reload";
+  EXPECT_EQ(se.pan, -500);
+  EXPECT_EQ(se.playState, kChannelLooping);
+  EXPECT_TRUE(other.IsChannelPlaying(0));
+  const SoundChannel& voice = *other.GetChannel(1);
+  EXPECT_EQ(voice.kind, kVoice) << "the kind is in force before the reload";
+  EXPECT_EQ(voice.factor, 128) << "so the reload takes the voice default";
+  EXPECT_EQ(voice.loaded, &voice.stream);
+  EXPECT_EQ(voice.volume, 40);
+  EXPECT_EQ(voice.playState, kChannelStopped);
+  EXPECT_EQ(other.GetChannel(2)->loaded, nullptr);
+  EXPECT_EQ(other.GetChannel(2)->kind, kSystemSoundEffect);
+
+  std::vector<uint8_t> again;
+  other.SaveState(again);
+  EXPECT_EQ(again, block);
+}
+
+TEST_F(SavedState, LoadedMusicStartsWithItsIntro) {
+  SetUpSound(m);
+  m.SetBgmVolume(100, -1, false);
+  m.SetBgmPan(0);
+  m.UnloadChannel(0);
+  const std::vector<uint8_t> block = Save();
+  m.StopBgm();
+  ByteReader in(block);
+  ASSERT_EQ(m.LoadState(&in), kSoundOk);
+  EXPECT_EQ(w.Pull(2600), Join({intro, main, main, Head(main, 100)}));
+}
+
+TEST_F(SavedState, NamesOfTheLongestSavableLengthRoundTrip) {
+  const std::string name(kMaxSoundNameBytes, 'N');
+  Ramp(name, 100, 1);
+  m.SetChannelCount(1);
+  ASSERT_EQ(m.LoadChannel(0, name.c_str(), kLipSyncNone, false), kSoundOk);
+  ASSERT_EQ(m.PlayBgm(name.c_str(), nullptr, true), kSoundOk);
+  const std::vector<uint8_t> block = Save();
+  EXPECT_EQ(block[4], 255);
+  SoundChannelManager other(&timers);
+  ByteReader in(block);
+  ASSERT_EQ(other.LoadState(&in), kSoundOk);
+  EXPECT_EQ(*other.GetChannel(0)->fileName, name);
+  EXPECT_EQ(*other.CurrentBgmTrack()->file, name);
+}
+
+TEST_F(SavedState, ShortOrCorruptBlocksChangeNothing) {
+  SetUpSound(m);
+  const std::vector<uint8_t> block = Save();
+  EXPECT_EQ(m.LoadState(nullptr), kStateRefused);
+
+  for (size_t size = 0; size < block.size(); ++size) {
+    ByteReader in(block.data(), size);
+    ASSERT_EQ(m.LoadState(&in), kStateRefused) << "cut at " << size;
+    ASSERT_EQ(in.position(), 0u);
+  }
+  // Offsets of fields in the block: pan 0, main name 4 (12 bytes), intro 16 (12), volume 28,
+  // loop 32, count 33, channel 0 at 37: source, name (9 bytes), lip-sync 47, volume 48, pan 52,
+  // looping 56, kind 57.
+  struct Fault {
+    const char* what;
+    size_t at;
+    uint8_t value;
+  };
+  const Fault faults[] = {
+      {"a name without its zero", 15, 'X'},
+      {"a zero inside a name", 8, 0},
+      {"a volume above 100", 28, 101},
+      {"a negative channel count", 36, 0x80},
+      {"a channel count beyond the bytes", 34, 0x10},
+      {"an unknown source", 37, 3},
+      {"an unknown lip-sync mode", 47, 3},
+      {"a volume below 0", 51, 0x80},
+      {"a kind without a kind bit", 57, 8},
+  };
+  for (const Fault& f : faults) {
+    std::vector<uint8_t> bad = block;
+    ASSERT_LT(f.at, bad.size());
+    bad[f.at] = f.value;
+    ByteReader in(bad);
+    EXPECT_EQ(m.LoadState(&in), kStateRefused) << f.what;
+  }
+  EXPECT_TRUE(m.IsBgmPlaying());
+  EXPECT_EQ(m.ChannelCount(), 3);
+  EXPECT_EQ(m.GetChannel(0)->volume, 70);
+  EXPECT_EQ(m.BgmPan(), -300);
+}
+
+}  // namespace
+}  // namespace bw

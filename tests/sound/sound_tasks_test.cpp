@@ -1,0 +1,257 @@
+#include "sound/sound_tasks.h"
+
+#include <gtest/gtest.h>
+
+#include "sound/channel_world.h"
+
+namespace bw {
+namespace {
+
+using soundtest::ChannelWorld;
+
+class BgmTasks : public ChannelWorld {
+ protected:
+  BgmTasks() {
+    oldMusic = Ramp("OLD.PCMT", 4000, 1);
+    newMusic = Ramp("NEW.PCMT", 4000, 10000);
+  }
+  // Starts a task the way the natives do: a refused one stays with its creator.
+  template <typename Task, typename... Args>
+  int32_t Start(Task* task, Args... args) {
+    const int32_t r = task->Start(&timers, &m, args...);
+    if (r != kSoundOk) delete task;
+    return r;
+  }
+  std::vector<int16_t> oldMusic, newMusic;
+};
+
+TEST_F(BgmTasks, VolumeFadeMovesToItsTargetAndEndsThere) {
+  ASSERT_EQ(m.PlayBgm("OLD.PCMT", nullptr, true), kSoundOk);
+  ASSERT_EQ(Start(new BgmVolumeFadeTask(40, 600), m.CurrentBgmTrack()), kSoundOk);
+  EXPECT_EQ(m.BgmFadeState(), kVolumeFading);
+  At(100);
+  At(400);
+  EXPECT_EQ(m.CurrentBgmTrack()->volume, 70);
+  At(699);
+  EXPECT_EQ(m.CurrentBgmTrack()->volume, 41);
+  At(700);
+  EXPECT_EQ(m.CurrentBgmTrack()->volume, 40);
+  EXPECT_EQ(m.BgmFadeState(), kNoFade);
+  EXPECT_EQ(timers.Count(), 0u);
+
+  // A second fade removes the first, whose finish lands before the second takes its start.
+  ASSERT_EQ(Start(new BgmVolumeFadeTask(100, 1000), m.CurrentBgmTrack()), kSoundOk);
+  At(800);
+  At(1300);
+  ASSERT_EQ(m.CurrentBgmTrack()->volume, 70);
+  ASSERT_EQ(Start(new BgmVolumeFadeTask(0, 1000), m.CurrentBgmTrack()), kSoundOk);
+  EXPECT_EQ(m.CurrentBgmTrack()->volume, 100);
+  At(1400);
+  At(1900);
+  EXPECT_EQ(m.CurrentBgmTrack()->volume, 50) << "from 100, not from 70";
+
+  // A fade of no duration ends at its first update with its end value.
+  ASSERT_EQ(Start(new BgmVolumeFadeTask(250, 0), m.CurrentBgmTrack()), kSoundOk);
+  At(2000);
+  EXPECT_EQ(m.CurrentBgmTrack()->volume, 100);
+  EXPECT_EQ(timers.Count(), 0u);
+  EXPECT_EQ(Start(new BgmVolumeFadeTask(1, 1), nullptr), kTaskNoTarget);
+}
+
+TEST_F(BgmTasks, FadeInStartsTheMusicSilentAndFadeOutStopsIt) {
+  m.SetBgmVolume(80, -1, false);
+  ASSERT_EQ(Start(new BgmFadeInTask(1000), m.CurrentBgmTrack(), "OLD.PCMT", nullptr, true),
+            kSoundOk);
+  EXPECT_TRUE(m.IsBgmPlaying());
+  EXPECT_EQ(m.BgmFadeState(), kFadeIn);
+  EXPECT_EQ(BgmStreamFactor(), 0);
+  At(100);
+  At(600);
+  EXPECT_EQ(m.CurrentBgmTrack()->volume, 40);
+  EXPECT_EQ(Start(new BgmFadeInTask(1000), m.CurrentBgmTrack(), "old.pcmt", nullptr, true),
+            kTaskAlreadyPlaying);
+  EXPECT_EQ(m.CurrentBgmTrack()->volume, 80) << "the refused start removed the running fade";
+
+  ASSERT_EQ(Start(new BgmFadeOutTask(400), m.CurrentBgmTrack()), kSoundOk);
+  At(700);
+  At(800);
+  EXPECT_EQ(m.CurrentBgmTrack()->volume, 60);
+  At(1100);
+  EXPECT_FALSE(m.IsBgmPlaying());
+  EXPECT_EQ(m.CurrentBgmTrack()->volume, 80) << "the next music starts at the old volume";
+  EXPECT_EQ(m.BgmFadeState(), kNoFade);
+  EXPECT_EQ(Start(new BgmFadeOutTask(400), m.CurrentBgmTrack()), kTaskNotPlaying);
+
+  m.SetBgmEnabled(false, false);
+  EXPECT_EQ(Start(new BgmFadeInTask(1000), m.CurrentBgmTrack(), "OLD.PCMT", nullptr, true),
+            kBgmSwitchedOff);
+  EXPECT_EQ(m.CurrentBgmTrack()->volume, 80);
+  EXPECT_EQ(Start(new BgmFadeInTask(1000), m.CurrentBgmTrack(), "MISSING", nullptr, true),
+            kBgmSwitchedOff);
+  m.SetBgmEnabled(true, false);
+  m.StopBgm();
+  EXPECT_EQ(Start(new BgmFadeInTask(1000), m.CurrentBgmTrack(), "MISSING", nullptr, true), 2);
+  EXPECT_EQ(timers.Count(), 0u);
+}
+
+TEST_F(BgmTasks, CrossFadeStartsTheNewMusicAfterTheDelayAndEndsOnIt) {
+  ASSERT_EQ(m.PlayBgm("OLD.PCMT", nullptr, true), kSoundOk);
+  BgmTrack* oldTrack = m.CurrentBgmTrack();
+  BgmTrack* newTrack = m.OtherBgmTrack();
+  ASSERT_EQ(Start(new BgmCrossFadeTask(2000, 500), "NEW.PCMT", nullptr, true, 50), kSoundOk);
+  EXPECT_EQ(m.CurrentBgmTrack(), oldTrack) << "the old music stays current while it fades";
+  EXPECT_EQ(m.BgmFadeState(), kCrossFading);
+  At(100);
+  At(1100);
+  EXPECT_EQ(oldTrack->volume, 50);
+  At(1599);
+  EXPECT_FALSE(newTrack->IsPlaying());
+  At(1600);
+  EXPECT_TRUE(newTrack->IsPlaying()) << "starts at 1500 ms";
+  At(2099);
+  EXPECT_TRUE(oldTrack->IsPlaying());
+  At(2100);
+  EXPECT_FALSE(oldTrack->IsPlaying());
+  EXPECT_EQ(oldTrack->volume, 100);
+  At(2600);
+  EXPECT_EQ(newTrack->volume, 25);
+  At(3599);
+  EXPECT_EQ(m.BgmFadeState(), kCrossFading);
+  At(3600);
+  EXPECT_EQ(m.BgmFadeState(), kNoFade);
+  EXPECT_EQ(m.CurrentBgmTrack(), newTrack);
+  EXPECT_EQ(newTrack->volume, 50);
+  EXPECT_EQ(timers.Count(), 0u);
+  m.SetBgmVolume(100, -1, false);
+  w.Pull(100);
+  EXPECT_GE(w.Pull(1)[0], 10000) << "the new music sounds";
+
+  EXPECT_EQ(Start(new BgmCrossFadeTask(100, 0), "new.pcmt", nullptr, false, -1),
+            kTaskAlreadyPlaying);
+  EXPECT_EQ(Start(new BgmCrossFadeTask(100, 0), "MISSING", nullptr, false, -1), 2);
+  EXPECT_EQ(m.CurrentBgmTrack(), newTrack) << "a refused open leaves the music as it was";
+  EXPECT_TRUE(newTrack->IsPlaying());
+}
+
+TEST_F(BgmTasks, CrossFadeWithoutADelayOrDurationOrOldMusic) {
+  ASSERT_EQ(m.PlayBgm("OLD.PCMT", nullptr, true), kSoundOk);
+  BgmTrack* newTrack = m.OtherBgmTrack();
+  ASSERT_EQ(Start(new BgmCrossFadeTask(1000, 1000), "NEW.PCMT", nullptr, true, -1), kSoundOk);
+  At(100);
+  EXPECT_TRUE(newTrack->IsPlaying()) << "an overlap of the whole duration starts at once";
+  At(600);
+  EXPECT_EQ(newTrack->volume, 50);
+  EXPECT_EQ(m.CurrentBgmTrack()->volume, 50);
+  At(1100);
+  EXPECT_EQ(m.CurrentBgmTrack(), newTrack);
+
+  // The old music ends before the new part is due: the new one still plays.
+  BgmTrack* third = m.OtherBgmTrack();
+  ASSERT_EQ(Start(new BgmCrossFadeTask(1000, 0), "OLD.PCMT", nullptr, true, -1), kSoundOk);
+  At(1200);
+  m.CurrentBgmTrack()->stream.Stop();
+  At(1300);
+  EXPECT_EQ(m.CurrentBgmTrack(), third);
+  EXPECT_TRUE(third->IsPlaying());
+  EXPECT_EQ(third->volume, 100);
+
+  // Stopping the music during the delay leaves both slots silent.
+  ASSERT_EQ(Start(new BgmCrossFadeTask(1000, 0), "NEW.PCMT", nullptr, true, -1), kSoundOk);
+  At(1350);
+  m.StopBgm();
+  EXPECT_FALSE(m.IsBgmPlaying());
+  EXPECT_EQ(m.BgmFadeState(), kNoFade);
+  m.SwapBgmTrack();
+
+  ASSERT_EQ(Start(new BgmCrossFadeTask(0, 0), "NEW.PCMT", nullptr, true, 30), kSoundOk);
+  At(1400);
+  EXPECT_EQ(m.CurrentBgmTrack(), newTrack);
+  EXPECT_EQ(newTrack->volume, 30);
+  EXPECT_FALSE(third->IsPlaying());
+}
+
+TEST_F(BgmTasks, CrossFadeWhileMusicIsOffKeepsTheNewMusicForLater) {
+  ASSERT_EQ(m.PlayBgm("OLD.PCMT", nullptr, true), kSoundOk);
+  m.SetBgmEnabled(false, false);
+  BgmTrack* newTrack = m.OtherBgmTrack();
+  EXPECT_EQ(Start(new BgmCrossFadeTask(1000, 0), "NEW.PCMT", nullptr, true, 70), kBgmSwitchedOff);
+  EXPECT_EQ(m.CurrentBgmTrack(), newTrack);
+  EXPECT_EQ(newTrack->volume, 70);
+  m.SetBgmEnabled(true, false);
+  EXPECT_TRUE(newTrack->IsPlaying());
+  EXPECT_FALSE(m.OtherBgmTrack()->IsPlaying());
+}
+
+class ChannelTasks : public BgmTasks {
+ protected:
+  ChannelTasks() {
+    se = Ramp("SE.PCMT", 8000, 1);
+    m.SetChannelCount(2);
+  }
+  std::vector<int16_t> se;
+};
+
+TEST_F(ChannelTasks, FadesMoveTheChannelVolume) {
+  ASSERT_EQ(Start(new ChannelFadeInTask(1000), "SE.PCMT", 0, true, false), kSoundOk);
+  EXPECT_EQ(m.GetChannelFadeState(0), kFadeIn);
+  EXPECT_EQ(m.GetChannel(0)->playState, kChannelLooping);
+  At(100);
+  At(350);
+  EXPECT_EQ(m.GetChannel(0)->volume, 25);
+  ASSERT_EQ(Start(new ChannelVolumeFadeTask(0, 200), 0), kSoundOk);
+  EXPECT_EQ(m.GetChannel(0)->volume, 100) << "the replaced fade-in finished first";
+  At(400);
+  At(500);
+  EXPECT_EQ(m.GetChannel(0)->volume, 50);
+  At(600);
+  EXPECT_EQ(m.GetChannel(0)->volume, 0);
+  EXPECT_EQ(m.GetChannelFadeState(0), kNoFade);
+  EXPECT_EQ(m.GetChannel(0)->fadeTask, nullptr);
+
+  m.SetChannelVolume(0, 80, -1);
+  ASSERT_EQ(Start(new ChannelFadeOutTask(400), 0), kSoundOk);
+  At(700);
+  At(800);
+  EXPECT_EQ(m.GetChannel(0)->volume, 60);
+  At(1100);
+  EXPECT_FALSE(m.IsChannelPlaying(0));
+  EXPECT_EQ(m.GetChannel(0)->playState, kChannelStopped);
+  EXPECT_EQ(m.GetChannel(0)->volume, 80);
+
+  // Unloading takes the running fade with it.
+  m.PlayChannel(0, true);
+  ASSERT_EQ(Start(new ChannelVolumeFadeTask(10, 1000), 0), kSoundOk);
+  m.UnloadChannel(0);
+  EXPECT_EQ(m.GetChannelFadeState(0), kNoFade);
+  At(1200);
+  EXPECT_EQ(timers.Count(), 0u);
+  EXPECT_EQ(m.GetChannel(0)->volume, 10);
+}
+
+TEST_F(ChannelTasks, StartsRefuseEmptySilentOrSwitchedOffChannels) {
+  EXPECT_EQ(Start(new ChannelVolumeFadeTask(0, 100), 0), 2);
+  EXPECT_EQ(Start(new ChannelFadeOutTask(100), 5), 2);
+  EXPECT_EQ(Start(new ChannelFadeInTask(100), nullptr, 0, false, false), 3);
+  EXPECT_EQ(Start(new ChannelFadeInTask(100), "MISSING", 0, false, false), 2);
+
+  ASSERT_EQ(m.LoadChannel(1, "SE.PCMT", kLipSyncNone, false), kSoundOk);
+  m.SetChannelVolume(1, 60, -1);
+  m.SetKindEnabled(false, kSoundEffect, false, false);
+  EXPECT_EQ(Start(new ChannelFadeInTask(100), nullptr, 1, false, false), kSwitchedOff);
+  EXPECT_EQ(m.GetChannel(1)->volume, 60) << "the volume is as it was";
+  m.SetKindEnabled(true, kSoundEffect, false, false);
+
+  m.StopChannel(1);
+  EXPECT_EQ(Start(new ChannelFadeOutTask(100), 1), kTaskNotPlaying);
+  EXPECT_EQ(m.GetChannel(1)->playState, kChannelStopped);
+  EXPECT_EQ(timers.Count(), 0u);
+
+  // A fade of no duration lands at once.
+  ASSERT_EQ(Start(new ChannelFadeInTask(0), nullptr, 1, false, false), kSoundOk);
+  At(100);
+  EXPECT_EQ(m.GetChannel(1)->volume, 60);
+  EXPECT_EQ(timers.Count(), 0u);
+}
+
+}  // namespace
+}  // namespace bw
