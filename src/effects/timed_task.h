@@ -11,6 +11,7 @@ namespace bw {
 constexpr uint32_t kTaskKindNone = 0;  // text typing, sound-buffer fades, text-field timer
 constexpr uint32_t kTaskKindMusicFade = 10000;
 constexpr uint32_t kTaskKindMusicCrossFade = 10001;
+constexpr uint32_t kTaskKindMusicRetired = 10002;  // no task has it any more; only ever removed
 constexpr uint32_t kTaskKindMusicDuck = 10003;
 constexpr uint32_t kTaskKindChannelFade = 10004;
 constexpr uint32_t kTaskKindWipe = 11000;

@@ -22,9 +22,6 @@ class TimerService;
 class SoundTask;
 struct VoiceTable;
 
-// Music tasks of this kind are only ever removed.
-constexpr uint32_t kTaskKindMusicRetired = 10002;
-
 // Kind bits of a channel.
 constexpr uint8_t kSoundEffect = 1;
 constexpr uint8_t kSystemSoundEffect = 2;
