@@ -1,9 +1,18 @@
-// HVA files through the reader.
+// HVA files through the reader, pictures decoded by the built-in loaders.
 #include <cstdint>
 
+#include "resource/images/builtin_loaders.h"
 #include "resource/images/hva_data.h"
+#include "resource/images/image_loader_manager.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static bw::ImageLoaderManager* const manager = [] {
+    auto* m = new bw::ImageLoaderManager();
+    bw::RegisterBuiltinLoaders(*m);
+    bw::TheImageLoaderManager::Set(m);
+    return m;
+  }();
+  (void)manager;
   bw::HvaData anim;
   anim.Load({data, size});
   return 0;

@@ -3,6 +3,8 @@
 // changed byte.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <memory>
 #include <vector>
 
@@ -11,6 +13,8 @@
 #include "graphics/surface/dirty_rect_list.h"
 
 namespace bw {
+
+struct ImageDestination;
 
 // Create flags.
 constexpr int kImageDibSection = 1;
@@ -65,6 +69,36 @@ class ImageSurface : public DibSurface {
   bool SetPaletteEntry(int index, uint32_t color, bool apply);
   bool FillPalette(uint32_t color, bool apply);
   int CopyPaletteFrom(const DibSurface* source);
+
+  // ---- Pictures through the image-loader manager -------------------------------------------
+  // Load, Load8 and DrawImageFile answer 0, kLoadNoManager, or the loaders' own codes (the
+  // file cannot be read, no loader knows the bytes, no buffer, a failed conversion).
+  static constexpr int kLoadNoManager = 1;
+  static constexpr int kLoadNoPixels = -4;  // DrawImageFile and SaveImage: nothing to draw into
+  // What the loader callbacks share during one load: the create flags, and the palette handed
+  // to the loader, applied once the picture is in.
+  struct LoaderContext {
+    int flags = 0;
+    std::array<uint32_t, 256> palette{};
+    bool paletteGiven = false;
+  };
+  // By name (from the image cache when it holds the picture), or with name null from the bytes
+  // given. Words 1 and 2 receive the picture's placement offsets and the whole surface is
+  // marked; a failed load leaves the surface released.
+  int Load(const char* name, const uint8_t* data, size_t size, int flags);
+  // The same, asking for 8-bit paletted (or grey) output.
+  int Load8(const char* name, const uint8_t* data, size_t size, int flags);
+  // The buffer a loader writes into; empty pixels when the surface cannot be made.
+  ImageDestination CreateForLoader(int width, int height, int bits, bool hasAlpha,
+                                   bool wantsPalette, LoaderContext& context);
+  void ReleaseForLoader() { Release(); }
+  // Decodes a picture and draws it at (x, y), clipped, keeping this surface's size and depth;
+  // applyPalette gives an 8-bit surface the picture's palette. Blit's code when drawing fails.
+  int DrawImageFile(const char* name, const uint8_t* data, size_t size, int32_t x, int32_t y,
+                    bool applyPalette);
+  // Hands the pixels to the manager's save: the loader of type (0: by the name's extension),
+  // options as the loader's save mode. kLoadNoPixels, kLoadNoManager, or the manager's answer.
+  int SaveImage(const char* name, uint32_t type, int options);
 
   // The clipping of every blit that reads a source: leaves the clipped rectangles in
   // ClippedSource and ClippedDest. size null: unscaled; else steps receives the stretch

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "app/platform/file.h"
 #include "common/byte_reader.h"
 #include "resource/images/hv_range_table.h"
 
@@ -20,7 +21,14 @@ void HvaData::Clear() {
   pictures_.clear();
 }
 
-int HvaData::Load(std::span<const uint8_t> file) {
+int HvaData::Load(const char* name, bool eightBit) {
+  Clear();
+  File file;
+  if (!name || file.Load(name) != kFileOk) return kHvaCannotOpen;
+  return Load({static_cast<const uint8_t*>(file.GetData()), file.GetSize()}, eightBit);
+}
+
+int HvaData::Load(std::span<const uint8_t> file, bool eightBit) {
   Clear();
   ByteReader in(file);
   auto magic = in.bytes(4);
@@ -54,15 +62,25 @@ int HvaData::Load(std::span<const uint8_t> file) {
   pictures_.reserve(pictures);
   for (uint32_t i = 0; i < pictures; ++i) {
     uint32_t size, offset;
-    HvaPicture picture;
+    int16_t keyX, keyY;
     in.u32le(size);
     in.u32le(offset);
-    in.i16le(picture.keyX);
-    in.i16le(picture.keyY);
+    in.i16le(keyX);
+    in.i16le(keyY);
     if (offset > file.size()) return kHvaBadSeek;
     auto bytes = in.slice(offset, size);
     if (!bytes) return kHvaBadPicture;
-    picture.bytes.assign(bytes->data(), bytes->data() + bytes->size());
+    HvaPicture picture;
+    picture.surface = std::make_unique<ImageSurface>();
+    ImageSurface& surface = *picture.surface;
+    int rc = eightBit ? surface.Load8(nullptr, bytes->data(), bytes->size(), 0)
+                      : surface.Load(nullptr, bytes->data(), bytes->size(), 0);
+    if (rc != 0) return kHvaUndecodable;
+    if (keyX < 0) {
+      picture.flagged = keyX == kHvaFlagKeyX;
+    } else {
+      surface.SetColorKeyFromPixel(keyX, keyY);
+    }
     pictures_.push_back(std::move(picture));
   }
   return kHvaLoaded;

@@ -1,19 +1,27 @@
 // HVA animation data: frame records cut into ranges, and the pictures the frames show, each
-// stored whole inside the file (a picture file of its own, decoded by the image loaders).
+// stored whole inside the file (a picture file of its own) and decoded into a surface.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
+
+#include "graphics/surface/image_surface.h"
 
 namespace bw {
 
 constexpr int kHvaLoaded = 0;
-constexpr int kHvaBadHeader = 2;   // wrong magic or a range count of 0
-constexpr int kHvaBadPicture = 3;  // a picture entry or picture that cannot be read
-constexpr int kHvaBadSeek = 4;     // a picture offset outside the file
-constexpr int kHvaBadFrames = 6;   // the frame records end before the ranges were found
+constexpr int kHvaCannotOpen = 1;
+constexpr int kHvaBadHeader = 2;     // wrong magic or a range count of 0
+constexpr int kHvaBadPicture = 3;    // a picture entry or picture that cannot be read
+constexpr int kHvaBadSeek = 4;       // a picture offset outside the file
+constexpr int kHvaUndecodable = 5;   // no loader could decode a picture
+constexpr int kHvaBadFrames = 6;     // the frame records end before the ranges were found
+
+// A picture entry's key x that flags the picture instead of naming a key pixel.
+constexpr int16_t kHvaFlagKeyX = -2;
 
 struct HvaFrame {
   int32_t a = 0;  // negative: the record ends a range
@@ -23,16 +31,19 @@ struct HvaFrame {
 };
 
 struct HvaPicture {
-  std::vector<uint8_t> bytes;  // the picture file
-  int16_t keyX = 0;  // the pixel giving the colour key; negative: none (-2 flags the picture)
-  int16_t keyY = 0;
+  std::unique_ptr<ImageSurface> surface;
+  bool flagged = false;  // the entry's key x was kHvaFlagKeyX
 };
 
 class HvaData {
  public:
-  // Loads from the file's bytes (a file that cannot be opened is its reader's to answer, 1).
-  // What came before is freed first; a failed load keeps what was read so far.
-  int Load(std::span<const uint8_t> file);
+  // Reads the file through the file-system manager: kHvaCannotOpen when it cannot be read,
+  // else as the bytes' Load.
+  int Load(const char* name, bool eightBit);
+  // Pictures decode through the published image-loader manager, as 8-bit surfaces where the
+  // picture allows with eightBit. What came before is freed first; a failed load keeps what
+  // was read so far.
+  int Load(std::span<const uint8_t> file, bool eightBit = false);
   void Clear();
 
   const std::vector<uint32_t>& rangeStarts() const { return starts_; }

@@ -14,8 +14,10 @@
 #include "lib/wgx/sample_picture.h"
 #include "lib/wgx/wgx_writer.h"
 #include "resource/images/bmp_loader.h"
+#include "resource/images/builtin_loaders.h"
 #include "resource/images/hva_data.h"
 #include "resource/images/hvd_animation.h"
+#include "resource/images/image_loader_manager.h"
 #include "resource/images/wgx_loader.h"
 
 namespace bw {
@@ -128,6 +130,10 @@ int Read(const std::string& kind, const Bytes& bytes) {
   if (kind == "wgx") return WgxLoader().LoadToBuffers(bytes, dib);
   if (kind == "bmp") return BmpLoader::LoadToBuffers(bytes, dib);
   if (kind == "hvd") return HvdAnimation().Load(bytes);
+  // HVA pictures decode through the loaders.
+  ImageLoaderManager manager;
+  RegisterBuiltinLoaders(manager);
+  ScopedGlobal<ImageLoaderManager> publish(&manager);
   return HvaData().Load(bytes);
 }
 

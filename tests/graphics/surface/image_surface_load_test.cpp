@@ -1,0 +1,345 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "common/sjis.h"
+#include "graphics/surface/image_surface.h"
+#include "lib/bmp/bmp_builder.h"
+#include "lib/vfa/vfa_writer.h"
+#include "lib/wgx/sample_picture.h"
+#include "lib/wgx/wgx_writer.h"
+#include "resource/images/bmp_loader.h"
+#include "resource/images/builtin_loaders.h"
+#include "resource/images/image_loader_manager.h"
+#include "resource/images/image_test_rig.h"
+#include "resource/packs/vfa_decoder.h"
+
+namespace bw {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+uint32_t Pixel32(const ImageSurface& s, int x, int y) {
+  uint32_t v;
+  std::memcpy(&v, s.GetRowPointer(y) + 4 * x, 4);
+  return v;
+}
+
+uint8_t Grey(uint32_t rgb) {
+  return static_cast<uint8_t>(
+      (77 * (rgb >> 16 & 0xFF) + 150 * (rgb >> 8 & 0xFF) + 29 * (rgb & 0xFF)) >> 8);
+}
+
+// The pictures every case loads: 5 x 3, so 8-bit rows are padded.
+constexpr uint32_t kW = 5, kH = 3;
+
+tools::WgxPicture Wgx(int depth) {
+  tools::WgxPicture p;
+  p.depth = depth;
+  p.width = kW;
+  p.height = kH;
+  if (depth == 8) {
+    for (uint32_t i = 0; i < kW * kH; ++i) p.pixels.push_back((i * 37) & 0xFF);
+    for (uint32_t i = 0; i < 256; ++i) p.palette.push_back(0x00FFFFFFu & (i * 0x0A0B0Cu + 5));
+  } else {
+    p.pixels = tools::MakeBackdrop(kW, kH, 3);
+  }
+  return p;
+}
+
+// A 24-bit BMP of the WGX backdrop, and an 8-bit one of the WGX indices, both bottom-up.
+Bytes Bmp(int bits) {
+  tools::WgxPicture source = Wgx(bits);
+  tools::BmpFields bmp;
+  bmp.width = kW;
+  bmp.height = kH;
+  bmp.bits = static_cast<uint16_t>(bits);
+  if (bits == 8) {
+    bmp.palette = source.palette;
+    std::vector<std::vector<uint8_t>> rows;
+    for (uint32_t y = kH; y-- > 0;) {
+      rows.emplace_back();
+      for (uint32_t x = 0; x < kW; ++x) rows.back().push_back(uint8_t(source.pixels[y * kW + x]));
+    }
+    bmp.data = tools::PackIndexRows(rows, 8);
+  } else {
+    for (uint32_t y = kH; y-- > 0;) {
+      for (uint32_t x = 0; x < kW; ++x) {
+        uint32_t c = source.pixels[y * kW + x];
+        bmp.data.insert(bmp.data.end(), {uint8_t(c), uint8_t(c >> 8), uint8_t(c >> 16)});
+      }
+      bmp.data.resize((bmp.data.size() + 3) & ~size_t{3});
+    }
+  }
+  return tools::BuildBmp(bmp);
+}
+
+// A game folder with the VFA decoder and a published manager holding the built-in loaders.
+class SurfaceLoadTest : public test::GameFolderTest {
+ protected:
+  void SetUp() override {
+    GameFolderTest::SetUp();
+    PluginRecord vfa = MakeVfaDecoderRecord();
+    files_.AddDecoder(vfa.decodeObject, vfa.extensions, vfa.typeString, vfa.typeId, vfa.assist,
+                      vfa.assist2, vfa.configDialog);
+    RegisterBuiltinLoaders(manager_);
+  }
+  void WritePack(const std::vector<tools::VfaMemberSource>& members) {
+    Bytes pack;
+    std::string error;
+    ASSERT_TRUE(tools::BuildVfaPack("PATCH.VFA", members, {}, pack, &error)) << error;
+    Write("PATCH.VFA", pack);
+    ASSERT_EQ(MountStartupPacks(files_), 1);
+  }
+  Bytes ReadBack(const std::string& relative) {
+    std::ifstream in(dir_.path() / relative, std::ios::binary);
+    return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  }
+
+  ImageLoaderManager manager_;
+  ScopedGlobal<ImageLoaderManager> publishManager_{&manager_};
+};
+
+// What a loaded surface must hold for the picture, by the depth asked and the source's kind.
+void ExpectPicture(const ImageSurface& s, const tools::WgxPicture& source, bool eightBit,
+                   const std::string& what) {
+  ASSERT_EQ(s.GetWidth(), int(kW)) << what;
+  ASSERT_EQ(s.GetHeight(), int(kH)) << what;
+  ASSERT_EQ(s.GetBitsPerPixel(), eightBit ? 8 : 32) << what;
+  for (uint32_t y = 0; y < kH; ++y) {
+    for (uint32_t x = 0; x < kW; ++x) {
+      const uint32_t v = source.pixels[y * kW + x];
+      if (!eightBit) {
+        uint32_t want = source.depth == 8 ? source.palette[v] : v & 0x00FFFFFF;
+        ASSERT_EQ(Pixel32(s, int(x), int(y)) & 0x00FFFFFF, want) << what << " at " << x << "," << y;
+      } else {
+        uint8_t want = source.depth == 8 ? uint8_t(v) : Grey(v);
+        ASSERT_EQ(s.GetRowPointer(int(y))[x], want) << what << " at " << x << "," << y;
+      }
+    }
+  }
+  if (eightBit && source.depth == 8) {
+    EXPECT_EQ(0, std::memcmp(s.GetPalette(), source.palette.data(), 1024)) << what << " palette";
+  }
+}
+
+TEST_F(SurfaceLoadTest, LoadsWgxAndBmpByNameLooseAndFromPacks) {
+  struct Picture {
+    const char* name;
+    tools::WgxPicture source;
+    Bytes bytes;
+  };
+  const Picture pictures[] = {
+      {"wgx24.wgx", Wgx(24), tools::WriteWgx(Wgx(24))},
+      {"wgx8.wgx", Wgx(8), tools::WriteWgx(Wgx(8))},
+      {"bmp24.bmp", Wgx(24), Bmp(24)},
+      {"bmp8.bmp", Wgx(8), Bmp(8)},
+  };
+  std::vector<tools::VfaMemberSource> members;
+  for (const auto& p : pictures) {
+    Write(std::string("CG/") + p.name, p.bytes);
+    members.push_back({std::string("packed\\") + p.name, p.bytes});
+  }
+  WritePack(members);
+
+  for (const auto& p : pictures) {
+    for (const char* folder : {"cg\\", "PACKED\\"}) {
+      for (bool eightBit : {false, true}) {
+        // A true-colour bitmap has no 8-bit form: its loader gives 32 bits.
+        const bool eightOut = eightBit && !(p.source.depth == 24 && p.bytes[0] == 'B');
+        const std::string name = std::string(folder) + p.name;
+        const std::string what = name + (eightBit ? " Load8" : " Load");
+        ImageSurface s;
+        int rc = eightBit ? s.Load8(name.c_str(), nullptr, 0, kImageDirtyList)
+                          : s.Load(name.c_str(), nullptr, 0, kImageDirtyList);
+        ASSERT_EQ(rc, 0) << what;
+        ExpectPicture(s, p.source, eightOut, what);
+        EXPECT_TRUE(s.IsChanged()) << what;
+        EXPECT_EQ(s.GetDirtyList()->Bounds(), (Rect{0, 0, int(kW), int(kH)})) << what;
+      }
+    }
+  }
+}
+
+TEST_F(SurfaceLoadTest, PlacementOffsetsAlphaAndTheBytesGiven) {
+  tools::WgxPicture picture = Wgx(32);
+  picture.offsetX = -12;
+  picture.offsetY = 345;
+  Write("OFS1.WGX", tools::WriteWgx(picture, {1, {}}));
+  picture.chunks = {{1, 2, 3}};
+  Write("OFS2.WGX", tools::WriteWgx(picture, {2, {}}));
+
+  ImageSurface s;
+  for (const char* name : {"ofs1.wgx", "ofs2.wgx"}) {
+    ASSERT_EQ(s.Load(name, nullptr, 0, 0), 0) << name;
+    EXPECT_EQ(s.GetWord1(), -12) << name;
+    EXPECT_EQ(s.GetWord2(), 345) << name;
+    EXPECT_TRUE(s.HasAlpha()) << name;
+    EXPECT_EQ(Pixel32(s, 4, 2), picture.pixels[14]) << name << ": alpha kept";
+  }
+  // From memory; a BMP has no offsets, and a reloaded surface loses the old ones.
+  Bytes bmp = Bmp(24);
+  ASSERT_EQ(s.Load(nullptr, bmp.data(), bmp.size(), kImageDibSection), 0);
+  EXPECT_EQ(s.GetWord1(), 0);
+  EXPECT_EQ(s.GetWord2(), 0);
+  EXPECT_FALSE(s.HasAlpha());
+  EXPECT_TRUE(s.HasDibSection());
+  ExpectPicture(s, Wgx(24), false, "bmp from memory");
+}
+
+TEST_F(SurfaceLoadTest, TakesCachedPicturesWithoutReadingTheFile) {
+  manager_.SetCacheBudget(16);
+  tools::WgxPicture alpha = Wgx(32);
+  alpha.offsetX = 7;
+  alpha.offsetY = -8;
+  Write("A32.WGX", tools::WriteWgx(alpha, {1, {}}));
+  Write("I8.WGX", tools::WriteWgx(Wgx(8)));
+  Write("G24.BMP", Bmp(24));
+  for (const char* name : {"a32.wgx", "i8.wgx", "g24.bmp"}) {
+    DecodedImage* image = manager_.LoadImage(name, true);
+    ASSERT_NE(image, nullptr) << name;
+    image->Release();
+  }
+  // The files now hold bytes no loader takes: only the cache can answer.
+  for (const char* name : {"A32.WGX", "I8.WGX", "G24.BMP"}) Write(name, Bytes{'n', 'o', 't'});
+
+  ImageSurface s;
+  ASSERT_EQ(s.Load("A32.WGX", nullptr, 0, 0), 0);
+  EXPECT_EQ(Pixel32(s, 4, 2), alpha.pixels[14]) << "32-bit picture keeps its alpha";
+  EXPECT_TRUE(s.HasAlpha());
+  EXPECT_EQ(s.GetWord1(), 7);
+  EXPECT_EQ(s.GetWord2(), -8);
+
+  ASSERT_EQ(s.Load8("i8.wgx", nullptr, 0, 0), 0);
+  ExpectPicture(s, Wgx(8), true, "cached 8-bit, Load8");
+  ASSERT_EQ(s.Load("i8.wgx", nullptr, 0, 0), 0);
+  ExpectPicture(s, Wgx(8), false, "cached 8-bit, Load");
+  EXPECT_EQ(Pixel32(s, 0, 0) >> 24, 0u) << "palette colours carry alpha 0";
+
+  ASSERT_EQ(s.Load8("g24.bmp", nullptr, 0, 0), 0);
+  ExpectPicture(s, Wgx(24), true, "cached true colour, Load8 gives grey");
+}
+
+TEST_F(SurfaceLoadTest, DrawsPicturesClippedAtAnOffset) {
+  Write("P24.WGX", tools::WriteWgx(Wgx(24)));
+  Write("P8.BMP", Bmp(8));
+  const auto source = Wgx(24).pixels;
+
+  ImageSurface target;
+  ASSERT_EQ(target.Create(4, 4, 32, kImageDirtyList), 0);
+  target.Fill(0xFF000000u, nullptr);
+  target.GetDirtyList()->Clear();
+  ASSERT_EQ(target.DrawImageFile("p24.wgx", nullptr, 0, 2, -1, false), 0);
+  EXPECT_EQ(target.GetWidth(), 4) << "the target keeps its size";
+  for (int y = 0; y < 4; ++y) {
+    for (int x = 0; x < 4; ++x) {
+      const bool drawn = x >= 2 && y <= 1;
+      uint32_t want = drawn ? source[uint32_t(y + 1) * kW + uint32_t(x - 2)] & 0xFFFFFF
+                            : 0xFF000000u;
+      EXPECT_EQ(Pixel32(target, x, y) & (drawn ? 0xFFFFFFu : ~0u), want) << x << "," << y;
+    }
+  }
+  EXPECT_EQ(target.GetDirtyList()->Bounds(), (Rect{2, 0, 4, 2}));
+
+  // An 8-bit target takes the indices; the palette only when asked.
+  const auto indexed = Wgx(8);
+  ImageSurface eight;
+  ASSERT_EQ(eight.Create(8, 2, 8, 0), 0);
+  const uint32_t grey7 = eight.GetPalette()[7];
+  ASSERT_EQ(eight.DrawImageFile("p8.bmp", nullptr, 0, 1, 0, false), 0);
+  EXPECT_EQ(eight.GetRowPointer(1)[1], indexed.pixels[kW]);
+  EXPECT_EQ(eight.GetPalette()[7], grey7);
+  ASSERT_EQ(eight.DrawImageFile("p8.bmp", nullptr, 0, 1, 0, true), 0);
+  EXPECT_EQ(eight.GetPalette()[7], indexed.palette[7]);
+  // A true-colour picture into an 8-bit surface arrives as grey.
+  ASSERT_EQ(eight.DrawImageFile("p24.wgx", nullptr, 0, 0, 0, false), 0);
+  EXPECT_EQ(eight.GetRowPointer(0)[3], Grey(source[3]));
+}
+
+TEST_F(SurfaceLoadTest, SavedPicturesLoadBackTheSame) {
+  ImageSurface colour;
+  ASSERT_EQ(colour.Create(int(kW), int(kH), 32, 0), 0);
+  const auto backdrop = tools::MakeBackdrop(kW, kH, 9);
+  for (uint32_t i = 0; i < kW * kH; ++i)
+    std::memcpy(colour.GetRowPointer(int(i / kW)) + 4 * (i % kW), &backdrop[i], 4);
+  ASSERT_EQ(colour.SaveImage("SHOT.BMP", 0, kBmpSave32), 0);
+  ImageSurface back;
+  ASSERT_EQ(back.Load("shot.bmp", nullptr, 0, 0), 0);
+  for (uint32_t i = 0; i < kW * kH; ++i)
+    ASSERT_EQ(Pixel32(back, int(i % kW), int(i / kW)), backdrop[i]) << i;
+
+  const auto indexed = Wgx(8);
+  ImageSurface eight;
+  ASSERT_EQ(eight.Load8(nullptr, Bmp(8).data(), Bmp(8).size(), 0), 0);
+  ASSERT_EQ(eight.SaveImage("EIGHT.BMP", kBitmapLoaderType, kBmpSaveColour), 0);
+  ASSERT_EQ(back.Load8("eight.bmp", nullptr, 0, 0), 0);
+  ExpectPicture(back, indexed, true, "8-bit round trip");
+
+  // A save the loader refuses leaves the earlier file as it was.
+  const Bytes before = ReadBack("SHOT.BMP");
+  EXPECT_EQ(eight.SaveImage("SHOT.BMP", 0, kBmpSaveAlpha), kBmpBadMode);
+  EXPECT_EQ(ReadBack("SHOT.BMP"), before);
+}
+
+TEST_F(SurfaceLoadTest, AnswersEveryFailure) {
+  Write("BAD.WGX", Bytes{'W', 'G', 'X', 24, 5, 0, 3, 0, 0x01});
+  Bytes junk = {'J', 'U', 'N', 'K'};
+  ImageSurface s;
+  auto loaded = [&] { return s.GetPixels() != nullptr; };
+  auto reset = [&] { ASSERT_EQ(s.Create(2, 2, 32, 0), 0); };
+
+  reset();
+  EXPECT_EQ(s.Load("missing.wgx", nullptr, 0, 0), kGllFileUnreadable);
+  EXPECT_FALSE(loaded()) << "a failed load leaves the surface released";
+  reset();
+  EXPECT_EQ(s.Load("bad.wgx", nullptr, 0, 0), kGllFailed);
+  EXPECT_FALSE(loaded());
+  EXPECT_EQ(s.Load(nullptr, junk.data(), junk.size(), 0), kGllFailed);
+  EXPECT_EQ(s.Load(nullptr, nullptr, 0, 0), kGllFailed);
+  EXPECT_EQ(s.Load8(nullptr, junk.data(), 0, 0), kGllFailed);
+
+  // The loader's buffer cannot be made: no depth but 8 and 32.
+  ImageSurface::LoaderContext context;
+  EXPECT_EQ(s.CreateForLoader(2, 2, 24, false, false, context).pixels.data(), nullptr);
+  EXPECT_EQ(s.CreateForLoader(0, 2, 32, false, false, context).pixels.data(), nullptr);
+
+  // Cached pictures that cannot be converted or have no size.
+  manager_.SetCacheBudget(16);
+  Write("RLE.BMP", junk);
+  Write("EMPTY.BMP", junk);
+  DibImage rle;
+  rle.width = 2, rle.height = 2, rle.bits = 8, rle.compression = 1, rle.pitch = 4;
+  rle.pixels.resize(8);
+  auto* packed = new DecodedImage(rle, 64);
+  ASSERT_EQ(manager_.GetCache().Insert(packed, sjis::ToLower(folder_ + "RLE.BMP")), 0);
+  auto* empty = new DecodedImage(DibImage{}, 64);
+  ASSERT_EQ(manager_.GetCache().Insert(empty, sjis::ToLower(folder_ + "EMPTY.BMP")), 0);
+  packed->Release();  // the cache holds them now
+  empty->Release();
+  EXPECT_EQ(s.Load("rle.bmp", nullptr, 0, 0), kGllConvertFailed);
+  EXPECT_FALSE(loaded());
+  EXPECT_EQ(s.Load("empty.bmp", nullptr, 0, 0), kGllNoBuffer);
+
+  // Drawing and saving need pixels.
+  ImageSurface none;
+  EXPECT_EQ(none.DrawImageFile(nullptr, junk.data(), junk.size(), 0, 0, false),
+            ImageSurface::kLoadNoPixels);
+  EXPECT_EQ(none.SaveImage("X.BMP", 0, 0), ImageSurface::kLoadNoPixels);
+  reset();
+  EXPECT_EQ(s.DrawImageFile(nullptr, junk.data(), junk.size(), 0, 0, false), kGllFailed);
+  EXPECT_EQ(s.SaveImage("X.WGX", 0, 0), kSaveNoLoader) << "WGX cannot save";
+  EXPECT_EQ(s.SaveImage("NOFOLDER\\X.BMP", 0, 0), kGllFileUnreadable);
+  EXPECT_FALSE(std::filesystem::exists(dir_.path() / "X.WGX"));
+
+  // Without a manager nothing loads or saves.
+  ScopedGlobal<ImageLoaderManager> noManager(nullptr);
+  EXPECT_EQ(s.SaveImage("X.BMP", 0, 0), ImageSurface::kLoadNoManager);
+  EXPECT_EQ(s.Load(nullptr, junk.data(), junk.size(), 0), ImageSurface::kLoadNoManager);
+  EXPECT_FALSE(loaded());
+}
+
+}  // namespace
+}  // namespace bw
