@@ -242,6 +242,8 @@ ImGuiDialogHost::~ImGuiDialogHost() {
 }
 
 bool ImGuiDialogHost::Bind(HWND owner) {
+  // A dialog of the desktop shows in the window the host draws in already.
+  if (!owner && context_) owner = window_;
   if (context_ && owner == window_ && backend_->SdlWindowOf(owner) == sdlWindow_) return true;
   Unbind();
   SDL_Window* window = backend_->SdlWindowOf(owner);

@@ -41,7 +41,7 @@ class ImGuiDialogHost final : public DialogHost {
   void RefreshMenu();
 
  private:
-  bool Bind(HWND owner);
+  bool Bind(HWND owner);  // false when the owner has no SDL window
   void Unbind();
   bool Filter(const SDL_Event& event);
   // Runs frames until draw answers true or the loop is ended; false when it cannot run.

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include "app/sysinfo/report_text.h"
 #include "host/message_queue.h"
 
 namespace bw {
@@ -15,15 +14,6 @@ TEST(MainMenuTest, StartsWithSaveLoadAndReturnGreyed) {
     EXPECT_TRUE(menu->IsEnabled(id)) << id;
   }
   for (int id : {kCmdSave, kCmdLoad, kCmdReturnToTitle}) EXPECT_FALSE(menu->IsEnabled(id)) << id;
-
-  std::vector<host::MenuItem> bar = menu->Items();
-  ASSERT_EQ(bar.size(), 5u);
-  EXPECT_EQ(bar[0].label, Sjis("システム(&M)"));
-  ASSERT_EQ(bar[0].items.size(), 6u);
-  EXPECT_TRUE(bar[0].items[4].separator);
-  EXPECT_EQ(bar[0].items[5].label, Sjis("バージョン情報(&V)\tShift+V"));
-  EXPECT_EQ(bar[4].id, kCmdExit);
-  EXPECT_EQ(bar[4].label, Sjis("終了(&E)"));
 }
 
 TEST(MainMenuTest, PermissionsGreyTheirItemsAndChoosingPostsTheCommand) {

@@ -118,28 +118,5 @@ TEST(ScriptedDialogHostTest, PlaysChecksTextActionsThenTheButton) {
   EXPECT_EQ(records[0].threadId, GetCurrentThreadId());
 }
 
-TEST(ScriptedDialogHostTest, ChoosersAndClipboard) {
-  ScriptedDialogHost host;
-  ScopedDialogHost use(&host);
-  host.QueueFileChoice({true, "Z:\\tmp\\a.txt", 2});
-  FileChooserRequest request;
-  request.title = "save";
-  FileChoice choice = ChooseFile(HWND{}, request);
-  EXPECT_TRUE(choice.chosen);
-  EXPECT_EQ(choice.path, "Z:\\tmp\\a.txt");
-  EXPECT_EQ(choice.filterIndex, 2u);
-  EXPECT_FALSE(ChooseFile(HWND{}, request).chosen) << "none left: cancelled";
-  EXPECT_EQ(host.FileRequests().size(), 2u);
-  EXPECT_FALSE(ChooseFolder(HWND{}, {"pick", "Z:\\"}).chosen);
-  ASSERT_EQ(host.FolderRequests().size(), 1u);
-  EXPECT_EQ(host.FolderRequests()[0].folder, "Z:\\");
-
-  EXPECT_TRUE(SetClipboardText("report"));
-  EXPECT_EQ(host.Clipboard(), "report");
-  host.FailClipboard(true);
-  EXPECT_FALSE(SetClipboardText("other"));
-  EXPECT_EQ(host.Clipboard(), "report");
-}
-
 }  // namespace
 }  // namespace bw::host
