@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
 #include <thread>
 
 #include "host/cp932.h"
@@ -79,6 +80,53 @@ TEST_F(ImGuiDialogHostTest, EndsWithTheButtonAskedForAndKeepsTheEditText) {
   // An id that is no button of the dialog closes it.
   host_->SetFrameHook([&](int) { host_->EndDialog(77); });
   EXPECT_EQ(host_->RunDialog(window_, dialog), 0);
+}
+
+// Down and up in separate frames: this ImGui reads a key's state once per frame.
+void PushKey(uint32_t type, SDL_Scancode scancode) {
+  SDL_Event e;
+  SDL_zero(e);
+  e.type = type;
+  e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
+  e.key.keysym.scancode = scancode;
+  e.key.keysym.sym = SDL_GetKeyFromScancode(scancode);
+  SDL_PushEvent(&e);
+}
+
+// Ends a loop that the input did not end, so a failure cannot hang the run.
+constexpr int kGiveUpFrame = 30;
+constexpr int kGaveUp = 77;
+
+TEST_F(ImGuiDialogHostTest, KeysAndTypedTextReachTheDialogNotTheGame) {
+  Dialog dialog = TwoButtons();
+  dialog.closeAnswer = 9;
+  dialog.buttons.push_back({kGaveUp, "-"});
+  host_->SetFrameHook([&](int frame) {
+    if (frame == 3) PushKey(SDL_KEYDOWN, SDL_SCANCODE_ESCAPE);
+    if (frame == 5) PushKey(SDL_KEYUP, SDL_SCANCODE_ESCAPE);
+    if (frame == kGiveUpFrame) host_->EndDialog(kGaveUp);
+  });
+  EXPECT_EQ(host_->RunDialog(window_, dialog), 9) << "Escape closes";
+
+  // Typed text is held to the field's limit in CP932 bytes: two of three characters fit.
+  dialog.edit = DialogEdit{1012, "", 4};
+  host_->SetFrameHook([&](int frame) {
+    if (frame == 3) {
+      SDL_Event e;
+      SDL_zero(e);
+      e.type = SDL_TEXTINPUT;
+      std::strcpy(e.text.text, "\xE3\x81\x82\xE3\x81\x84\xE3\x81\x86");  // あいう
+      SDL_PushEvent(&e);
+    }
+    if (frame == 6) host_->EndDialog(1);
+  });
+  EXPECT_EQ(host_->RunDialog(window_, dialog), 1);
+  EXPECT_EQ(dialog.edit->text, Utf8ToCp932Lenient("あい"));
+  MSG msg;
+  while (PeekMessage(&msg, HWND{}, 0, 0, PM_REMOVE)) {
+    EXPECT_NE(msg.message, WM_KEYDOWN) << "a key of the dialog reached the game";
+    EXPECT_NE(msg.message, WM_CHAR);
+  }
 }
 
 TEST_F(ImGuiDialogHostTest, RefusesWhatItCannotShow) {
