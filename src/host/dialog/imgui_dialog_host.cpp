@@ -313,8 +313,10 @@ bool ImGuiDialogHost::Filter(const SDL_Event& event) {
   if (event.type == SDL_KEYUP && (event.key.keysym.scancode == SDL_SCANCODE_LALT ||
                                   event.key.keysym.scancode == SDL_SCANCODE_RALT ||
                                   event.key.keysym.scancode == SDL_SCANCODE_F10)) {
-    menuShown_ = true;
+    // The key opens the first popup, or closes the one that is open.
+    menuShown_ = !popupOpen;
     openFirstMenu_ = !popupOpen;
+    closeMenu_ = popupOpen;
   }
   if (event.type == SDL_MOUSEMOTION || event.type == SDL_MOUSEBUTTONDOWN || event.type == SDL_MOUSEBUTTONUP) {
     int y = event.type == SDL_MOUSEMOTION ? event.motion.y : event.button.y;
@@ -358,6 +360,7 @@ void ImGuiDialogHost::DrawMenuBar() {
     if (first && openFirstMenu_) ImGui::OpenPopup(text.c_str());
     first = false;
     if (ImGui::BeginMenu(text.c_str(), top.enabled && !inDialog_)) {
+      if (closeMenu_) ImGui::CloseCurrentPopup();
       for (const MenuItem& item : top.items) {
         if (item.separator) {
           ImGui::Separator();
@@ -374,6 +377,7 @@ void ImGuiDialogHost::DrawMenuBar() {
     }
   }
   openFirstMenu_ = false;
+  closeMenu_ = false;
   ImGui::EndMainMenuBar();
 }
 
@@ -393,6 +397,10 @@ void ImGuiDialogHost::RefreshMenu() {
   if (!context_ || inDialog_ || loopDepth_ > 0) return;
   bool done = false;
   Frame({}, &done);
+}
+
+bool ImGuiDialogHost::IsMenuOpen() const {
+  return context_ && menu_ && ImGui::IsPopupOpen("", ImGuiPopupFlags_AnyPopupId);
 }
 
 void ImGuiDialogHost::OpenMenu() {

@@ -39,6 +39,8 @@ class ImGuiDialogHost final : public DialogHost {
   void OpenMenu();
   // Draws one frame of the menu bar now (no dialog running).
   void RefreshMenu();
+  // Whether one of the menu's popups is open.
+  bool IsMenuOpen() const;
 
  private:
   bool Bind(HWND owner);  // false when the owner has no SDL window
@@ -65,6 +67,7 @@ class ImGuiDialogHost final : public DialogHost {
   bool closeRequested_ = false;
   bool menuShown_ = false;  // full screen: after Alt/F10 or the pointer on the top edge
   bool openFirstMenu_ = false;
+  bool closeMenu_ = false;
   bool menuHot_ = false;
   std::function<void(int frame)> frameHook_;
 };

@@ -177,5 +177,29 @@ TEST_F(ImGuiDialogHostTest, TheMenuBarGrowsTheWindowNotThePicture) {
   EXPECT_EQ(h, 300);
 }
 
+TEST_F(ImGuiDialogHostTest, AltOrF10OpensTheMenu) {
+  Menu menu(window_, {{0, "System", false, true, false, {{40004, "Version", false, true, false, {}}}}});
+  host_->AttachMenu(window_, &menu);
+  MSG msg;
+  for (SDL_Scancode key : {SDL_SCANCODE_LALT, SDL_SCANCODE_F10}) {
+    EXPECT_FALSE(host_->IsMenuOpen());
+    PushKey(SDL_KEYDOWN, key);
+    PushKey(SDL_KEYUP, key);
+    for (int i = 0; i < 3; ++i) {
+      PeekMessage(&msg, HWND{}, 0, 0, PM_REMOVE);
+      host_->RefreshMenu();
+    }
+    EXPECT_TRUE(host_->IsMenuOpen()) << key;
+    // The same key again closes it.
+    PushKey(SDL_KEYDOWN, key);
+    PushKey(SDL_KEYUP, key);
+    for (int i = 0; i < 3; ++i) {
+      PeekMessage(&msg, HWND{}, 0, 0, PM_REMOVE);
+      host_->RefreshMenu();
+    }
+  }
+  host_->AttachMenu(window_, nullptr);
+}
+
 }  // namespace
 }  // namespace bw::host
