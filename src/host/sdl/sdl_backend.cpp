@@ -76,10 +76,12 @@ void SdlSink::Redraw() {
   SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
   SDL_RenderClear(renderer_);
   if (texture_) {
-    Rect box = LetterboxRect(textureWidth_, textureHeight_, outputWidth, outputHeight);
-    SDL_Rect target{box.left, box.top, box.Width(), box.Height()};
+    int32_t inset = topInset_ < outputHeight ? topInset_ : 0;
+    Rect box = LetterboxRect(textureWidth_, textureHeight_, outputWidth, outputHeight - inset);
+    SDL_Rect target{box.left, box.top + inset, box.Width(), box.Height()};
     SDL_RenderCopy(renderer_, texture_, nullptr, &target);
   }
+  if (overlay_) overlay_();
   SDL_RenderPresent(renderer_);
 }
 
@@ -124,6 +126,21 @@ HWND SdlBackend::WindowOf(uint32_t sdlWindowId) const {
   }
   // Events without a window (pushed ones, signals) go to the first window.
   return windows_.empty() ? HWND{} : HWND{windows_.begin()->first};
+}
+
+SDL_Window* SdlBackend::SdlWindowOf(HWND hwnd) {
+  NativeWindow* native = Find(hwnd);
+  return native ? native->window : nullptr;
+}
+
+SDL_Renderer* SdlBackend::SdlRendererOf(HWND hwnd) {
+  NativeWindow* native = Find(hwnd);
+  return native ? native->renderer : nullptr;
+}
+
+SdlSink* SdlBackend::SdlSinkOf(HWND hwnd) {
+  NativeWindow* native = Find(hwnd);
+  return native ? native->sink.get() : nullptr;
 }
 
 uint32_t SdlBackend::SdlWindowId(HWND hwnd) const {
@@ -179,7 +196,7 @@ bool SdlBackend::ShowWindow(HWND hwnd, bool show) {
 bool SdlBackend::SetClientSize(HWND hwnd, int32_t width, int32_t height) {
   NativeWindow* native = Find(hwnd);
   if (!native) return false;
-  SDL_SetWindowSize(native->window, width, height);
+  SDL_SetWindowSize(native->window, width, height + native->sink->TopInset());
   return true;
 }
 
@@ -215,7 +232,7 @@ bool SdlBackend::GetClientSize(HWND hwnd, int32_t* width, int32_t* height) {
   int h = 0;
   SDL_GetWindowSize(native->window, &w, &h);
   *width = w;
-  *height = h;
+  *height = h - native->sink->TopInset();
   return true;
 }
 
@@ -230,6 +247,11 @@ uint32_t SdlBackend::KeyState() const {
   if (mods & KMOD_SHIFT) state |= MK_SHIFT;
   if (mods & KMOD_CTRL) state |= MK_CONTROL;
   return state;
+}
+
+int32_t SdlBackend::TopInsetOf(uint32_t sdlWindowId) {
+  NativeWindow* native = Find(WindowOf(sdlWindowId));
+  return native ? native->sink->TopInset() : 0;
 }
 
 void SdlBackend::DeliverDrop() {
@@ -275,7 +297,7 @@ void SdlBackend::Translate(const SDL_Event& event) {
       return;
     case SDL_MOUSEMOTION:
       mouseX_ = event.motion.x;
-      mouseY_ = event.motion.y;
+      mouseY_ = event.motion.y - TopInsetOf(event.motion.windowID);
       out.kind = InputEventKind::kMouseMove;
       out.x = mouseX_;
       out.y = mouseY_;
@@ -294,7 +316,7 @@ void SdlBackend::Translate(const SDL_Event& event) {
       bool down = event.type == SDL_MOUSEBUTTONDOWN;
       buttonsHeld_ = down ? (buttonsHeld_ | flag) : (buttonsHeld_ & ~flag);
       mouseX_ = event.button.x;
-      mouseY_ = event.button.y;
+      mouseY_ = event.button.y - TopInsetOf(event.button.windowID);
       out.kind = down ? InputEventKind::kMouseButtonDown : InputEventKind::kMouseButtonUp;
       out.x = mouseX_;
       out.y = mouseY_;
@@ -363,7 +385,9 @@ void SdlBackend::Translate(const SDL_Event& event) {
 void SdlBackend::PumpEvents() {
   SDL_Event event;
   while (SDL_PollEvent(&event) == 1) {
-    if (event.type != wakeEvent_) Translate(event);
+    if (event.type == wakeEvent_) continue;
+    if (eventFilter_ && eventFilter_(event)) continue;
+    Translate(event);
   }
   // A file dropped without a drop bracket (some systems) is a drop of its own.
   if (!dropOpen_) DeliverDrop();

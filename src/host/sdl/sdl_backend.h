@@ -4,6 +4,7 @@
 
 #include <SDL.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -23,6 +24,11 @@ class SdlSink final : public PresentationSink {
 
   // Draws the last frame again (after an expose or a resize).
   void Redraw();
+  // Drawn over every frame before it is shown (the menu bar and dialogs).
+  void SetOverlay(std::function<void()> overlay) { overlay_ = std::move(overlay); }
+  // Rows at the top of the window kept for a menu bar; the picture goes below them.
+  void SetTopInset(int32_t rows) { topInset_ = rows; }
+  int32_t TopInset() const { return topInset_; }
 
  protected:
   void Show(const Frame& frame) override;
@@ -37,6 +43,8 @@ class SdlSink final : public PresentationSink {
   int32_t textureHeight_ = 0;
   ScaleFilter filter_ = ScaleFilter::kNearest;
   bool failureReported_ = false;
+  std::function<void()> overlay_;
+  int32_t topInset_ = 0;
 };
 
 class SdlBackend final : public Backend {
@@ -50,6 +58,12 @@ class SdlBackend final : public Backend {
 
   // The SDL id of a window's native window, 0 when unknown (tests address events with it).
   uint32_t SdlWindowId(HWND hwnd) const;
+  // The window's SDL objects and sink, null when unknown.
+  SDL_Window* SdlWindowOf(HWND hwnd);
+  SDL_Renderer* SdlRendererOf(HWND hwnd);
+  SdlSink* SdlSinkOf(HWND hwnd);
+  // Sees every SDL event first; an event it answers true for goes no further.
+  void SetEventFilter(std::function<bool(const SDL_Event&)> filter) { eventFilter_ = std::move(filter); }
 
   bool OpenWindow(HWND hwnd, const NativeWindowDesc& desc) override;
   void CloseWindow(HWND hwnd) override;
@@ -82,8 +96,10 @@ class SdlBackend final : public Backend {
   // Carries out a pointer move the engine asked for, or reads the pointer outside the windows.
   void TrackPointer();
   uint32_t KeyState() const;
+  int32_t TopInsetOf(uint32_t sdlWindowId);
 
   uint32_t wakeEvent_;
+  std::function<bool(const SDL_Event&)> eventFilter_;
   std::map<uint32_t, NativeWindow> windows_;  // by HWND id
   // Mouse state as the events told it.
   uint32_t buttonsHeld_ = 0;

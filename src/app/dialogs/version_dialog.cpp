@@ -1,0 +1,101 @@
+#include "app/dialogs/version_dialog.h"
+
+#include "app/platform/file.h"
+#include "app/sysinfo/report_text.h"
+#include "host/dialog/dialog_host.h"
+#include "host/message_box.h"
+
+namespace bw {
+
+namespace {
+
+void Tell(const DialogContext& context, const char* utf8, uint32_t icon) {
+  host::MessageBox(context.owner, Sjis(utf8), context.appTitle, host::MB_OK | icon);
+}
+
+std::string Report(const VersionDialogInputs& inputs, bool longForm) {
+  return inputs.buildReport ? inputs.buildReport(longForm) : std::string();
+}
+
+void CopyReport(const DialogContext& context, const host::Dialog& dialog) {
+  if (host::SetClipboardText(dialog.report->text)) {
+    Tell(context, "クリップボードにシステム情報をコピーしました。", host::MB_ICONINFORMATION);
+  } else {
+    Tell(context, "メモリの確保に失敗しました。", host::MB_ICONERROR);
+  }
+}
+
+void SaveReportAs(const DialogContext& context, const VersionDialogInputs& inputs, const host::Dialog& dialog) {
+  host::FileChooserRequest request;
+  request.save = true;
+  request.title = Sjis("ログを保存");
+  request.fileName = ReportFileName(inputs.gameTitle);
+  request.filters = {{Sjis("システム情報ファイル(*.TXT)"), "*.TXT"}};
+  request.defaultExtension = "txt";
+  host::FileChoice choice = host::ChooseFile(context.owner, request);
+  if (!choice.chosen) return;
+  if (SaveReport(choice.path, dialog.report->text) == kReportSaved) {
+    Tell(context, "システム情報をファイルに保存しました。", host::MB_ICONINFORMATION);
+  } else {
+    Tell(context, "システム情報ファイルの作成に失敗しました。", host::MB_ICONERROR);
+  }
+}
+
+}  // namespace
+
+std::string VersionLine(uint8_t major, uint8_t minor, uint8_t revision) {
+  return "Version " + VersionText(major, minor, revision) + (revision != 0 ? " " : "");
+}
+
+std::string ReportFileName(std::string_view gameTitle) {
+  std::string name;
+  AppendFormat(&name, "「%s」システム情報.txt", std::string(gameTitle).c_str());
+  return name;
+}
+
+uint32_t SaveReport(const std::string& path, std::string_view report) {
+  File file;
+  if (file.Create(path.c_str(), true) != kFileOk) return kReportCannotCreate;
+  size_t start = 0;
+  while (start < report.size()) {
+    size_t end = report.find('\n', start);
+    size_t next = end == std::string_view::npos ? report.size() : end + 1;
+    if (end == std::string_view::npos) end = report.size();
+    if (end > start && report[end - 1] == '\r') --end;
+    std::string line(report.substr(start, end - start));
+    line += "\r\n";
+    if (file.Write(line.data(), static_cast<uint32_t>(line.size())) != line.size()) return kReportWriteFailed;
+    start = next;
+  }
+  return kReportSaved;
+}
+
+host::Dialog MakeVersionDialog(const DialogContext& context, VersionDialogInputs& inputs) {
+  host::Dialog dialog;
+  dialog.templateId = 111;
+  dialog.title = Sjis("バージョン情報");
+  dialog.texts.push_back({kIdVersionText, VersionLine(inputs.major, inputs.minor, inputs.revision), true});
+  dialog.report = host::DialogReport{kIdReport, Sjis("システム情報"), Report(inputs, inputs.detailed)};
+  VersionDialogInputs* in = &inputs;
+  dialog.checkBoxes.push_back({kIdDetailed, Sjis("詳細な情報を取得する"), inputs.detailed,
+                               [in](host::Dialog& d) {
+                                 in->detailed = d.CheckBox(kIdDetailed)->checked;
+                                 d.report->text = Report(*in, in->detailed);
+                               }});
+  DialogContext ctx = context;
+  dialog.actions.push_back({kIdCopyReport, Sjis("クリップボードにコピー"),
+                            [ctx](host::Dialog& d) { CopyReport(ctx, d); }});
+  dialog.actions.push_back({kIdSaveReport, Sjis("ファイルに保存"),
+                            [ctx, in](host::Dialog& d) { SaveReportAs(ctx, *in, d); }});
+  dialog.buttons = {{kIdOk, "OK"}};
+  dialog.closeAnswer = kIdOk;
+  dialog.cursorToDefault = context.cursorToDefault;
+  return dialog;
+}
+
+void ShowVersionDialog(const DialogContext& context, VersionDialogInputs& inputs) {
+  host::Dialog dialog = MakeVersionDialog(context, inputs);
+  InModal(context, [&] { return host::RunDialog(context.owner, dialog); });
+}
+
+}  // namespace bw

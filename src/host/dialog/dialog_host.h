@@ -1,0 +1,84 @@
+// The one interface for the menu bar and every dialog drawn in the game window. Each call is
+// synchronous on the window thread: it runs its own loop until the dialog ends and answers the
+// result. With no dialog host installed every dialog answers as cancelled.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host/dialog/dialog.h"
+#include "host/dialog/menu.h"
+#include "host/messages.h"
+
+namespace bw::host {
+
+struct FileFilter {
+  std::string description;  // CP932
+  std::string pattern;      // "*.TXT", several joined by ';'
+};
+
+// Paths here are engine paths (CP932, drive form).
+struct FileChooserRequest {
+  bool save = false;
+  std::string title;
+  std::string folder;  // where the list starts; empty: the working folder
+  std::string fileName;  // the name proposed
+  std::vector<FileFilter> filters;
+  std::string defaultExtension;  // added to a saved name without one
+};
+
+struct FileChoice {
+  bool chosen = false;
+  std::string path;
+  uint32_t filterIndex = 1;  // 1-based, as the engine counts
+};
+
+struct FolderChooserRequest {
+  std::string title;
+  std::string folder;
+};
+
+struct FolderChoice {
+  bool chosen = false;
+  std::string path;  // no trailing separator unless a root
+};
+
+class DialogHost {
+ public:
+  virtual ~DialogHost() = default;
+
+  // Answers the id of the button that ended the dialog, or the dialog's close answer. Check
+  // boxes, the edit field and the report are written back into the dialog.
+  virtual int RunDialog(HWND owner, Dialog& dialog) = 0;
+  virtual FileChoice ChooseFile(HWND owner, const FileChooserRequest& request) = 0;
+  virtual FolderChoice ChooseFolder(HWND owner, const FolderChooserRequest& request) = 0;
+  virtual bool SetClipboardText(std::string_view cp932) = 0;
+  // The menu shown with the owner's window; null takes it away. The host does not own it.
+  virtual void AttachMenu(HWND owner, Menu* menu) = 0;
+};
+
+DialogHost* CurrentDialogHost();
+DialogHost* InstallDialogHost(DialogHost* host);
+
+class ScopedDialogHost {
+ public:
+  explicit ScopedDialogHost(DialogHost* host) : previous_(InstallDialogHost(host)) {}
+  ~ScopedDialogHost() { InstallDialogHost(previous_); }
+  ScopedDialogHost(const ScopedDialogHost&) = delete;
+  ScopedDialogHost& operator=(const ScopedDialogHost&) = delete;
+
+ private:
+  DialogHost* previous_;
+};
+
+// Through the installed host; without one a dialog answers its close answer, a chooser "not
+// chosen" and the clipboard false.
+int RunDialog(HWND owner, Dialog& dialog);
+FileChoice ChooseFile(HWND owner, const FileChooserRequest& request);
+FolderChoice ChooseFolder(HWND owner, const FolderChooserRequest& request);
+bool SetClipboardText(std::string_view cp932);
+void AttachMenu(HWND owner, Menu* menu);
+
+}  // namespace bw::host

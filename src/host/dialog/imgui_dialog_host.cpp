@@ -1,0 +1,645 @@
+#include "host/dialog/imgui_dialog_host.h"
+
+#include <imgui.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <mutex>
+#include <system_error>
+
+#include "common/sjis.h"
+#include "host/cp932.h"
+#include "host/font/font_library.h"
+#include "host/font/host_faces.h"
+#include "host/host_path.h"
+#include "host/message_queue.h"
+#include "imgui_impl_sdl.h"
+#include "imgui_impl_sdlrenderer.h"
+
+namespace bw::host {
+
+namespace {
+
+constexpr float kFontPixels = 16.0f;
+constexpr float kVersionScale = 1.25f;
+// The report area's background, 0x353505 as the system's BGR colour word.
+const ImVec4 kReportBackground{0x05 / 255.0f, 0x35 / 255.0f, 0x35 / 255.0f, 1.0f};
+constexpr float kReportWidth = 560.0f;
+constexpr float kReportHeight = 260.0f;
+// Where the pointer lands on the default button, from its top-left corner.
+const ImVec2 kCursorOffset{56.0f, 8.0f};
+// The pointer this close to the top edge shows the menu in full screen.
+constexpr int kTopEdgeRows = 2;
+// A message number nothing posts: peeking with it serves sends and pumps without taking any.
+constexpr uint32_t kNoMessage = WM_USER - 1;
+constexpr int kWaitMs = 50;
+
+std::string Utf8(std::string_view cp932) { return Cp932ToUtf8Lenient(cp932); }
+
+// The menu font: the proportional Gothic the system's dialogs use.
+std::string DialogFontPath() {
+  FontLibrary& library = FontLibrary::Instance();
+  std::lock_guard<std::mutex> guard(library.Mutex());
+  const HostFace& face = MapFaceName(Utf8ToCp932Lenient("ＭＳ Ｐゴシック"));
+  return library.Open(std::string(face.family)).path;
+}
+
+bool IsFullScreen(SDL_Window* window) {
+  return (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN_DESKTOP) != 0;
+}
+
+bool IsInputEvent(const SDL_Event& event) {
+  switch (event.type) {
+    case SDL_KEYDOWN:
+    case SDL_KEYUP:
+    case SDL_TEXTINPUT:
+    case SDL_TEXTEDITING:
+    case SDL_MOUSEMOTION:
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+    case SDL_MOUSEWHEEL:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// UTF-8 edit buffer with the field's CP932 limit.
+struct EditBuffer {
+  std::vector<char> bytes;
+  size_t maxBytes = 0;
+
+  void Set(std::string_view cp932) {
+    std::string utf8 = Utf8(cp932);
+    bytes.assign(maxBytes * 3 + 1, '\0');
+    std::memcpy(bytes.data(), utf8.data(), std::min(utf8.size(), bytes.size() - 1));
+  }
+  std::string Cp932() const { return Utf8ToCp932Lenient(bytes.data()); }
+};
+
+// An entry of the chooser's list.
+struct ListEntry {
+  std::string name;  // UTF-8, as the folder has it
+  bool folder = false;
+};
+
+bool MatchesPattern(std::string_view name, std::string_view pattern) {
+  // Patterns are "*.EXT" or "*.*", several joined by ';', compared without case.
+  size_t start = 0;
+  while (start <= pattern.size()) {
+    size_t end = pattern.find(';', start);
+    if (end == std::string_view::npos) end = pattern.size();
+    std::string_view one = pattern.substr(start, end - start);
+    if (one == "*.*" || one == "*") return true;
+    if (one.size() > 1 && one[0] == '*') {
+      std::string_view tail = one.substr(1);
+      if (name.size() >= tail.size()) {
+        bool same = true;
+        for (size_t i = 0; i < tail.size() && same; ++i) {
+          same = std::tolower(static_cast<unsigned char>(name[name.size() - tail.size() + i])) ==
+                 std::tolower(static_cast<unsigned char>(tail[i]));
+        }
+        if (same) return true;
+      }
+    }
+    start = end + 1;
+  }
+  return false;
+}
+
+std::vector<ListEntry> ListFolder(const std::string& folder, std::string_view pattern, bool foldersOnly) {
+  std::vector<ListEntry> entries;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+    std::string name = entry.path().filename().string();
+    if (!name.empty() && name[0] == '.') continue;
+    bool isFolder = entry.is_directory(error);
+    if (!isFolder && (foldersOnly || !MatchesPattern(name, pattern))) continue;
+    entries.push_back({name, isFolder});
+  }
+  std::sort(entries.begin(), entries.end(), [](const ListEntry& a, const ListEntry& b) {
+    return a.folder != b.folder ? a.folder : a.name < b.name;
+  });
+  return entries;
+}
+
+std::string StartFolder(const std::string& engineFolder) {
+  std::string linux;
+  if (!engineFolder.empty() && EnginePathToLinuxPath(engineFolder, std::filesystem::current_path().string(),
+                                                     linux) == kPathOk) {
+    std::error_code error;
+    if (std::filesystem::is_directory(linux, error)) return std::filesystem::path(linux).lexically_normal().string();
+  }
+  std::error_code error;
+  return std::filesystem::current_path(error).string();
+}
+
+std::string ParentOf(const std::string& folder) {
+  std::filesystem::path path(folder);
+  return path.has_relative_path() ? path.parent_path().string() : folder;
+}
+
+// Keeps the chooser's state between frames and draws it.
+struct Chooser {
+  bool save = false;
+  bool foldersOnly = false;
+  std::string folder;  // UTF-8 Linux path
+  std::vector<ListEntry> entries;
+  std::vector<FileFilter> filters;
+  int filter = 0;
+  EditBuffer name;
+  std::string defaultExtension;
+  bool chosen = false;
+  bool done = false;
+  std::string result;  // UTF-8 Linux path
+
+  void Refresh() {
+    std::string pattern = filters.empty() ? std::string("*.*") : filters[static_cast<size_t>(filter)].pattern;
+    entries = ListFolder(folder, pattern, foldersOnly);
+  }
+  void Enter(const std::string& next) {
+    folder = next;
+    Refresh();
+  }
+  void Accept() {
+    if (foldersOnly) {
+      result = folder;
+    } else {
+      std::string typed = name.bytes.data();
+      if (typed.empty()) return;
+      std::filesystem::path path = std::filesystem::path(folder) / typed;
+      if (save && !defaultExtension.empty() && !path.has_extension()) path += "." + defaultExtension;
+      result = path.string();
+    }
+    chosen = true;
+    done = true;
+  }
+  bool Draw(const std::string& title) {
+    bool open = true;
+    ImGuiViewport* viewport = ImGui::GetMainViewport();
+    ImGui::SetNextWindowPos(viewport->GetCenter(), ImGuiCond_Appearing, ImVec2(0.5f, 0.5f));
+    ImGui::SetNextWindowSize(ImVec2(480, 360), ImGuiCond_Appearing);
+    ImGui::Begin((title + "###chooser").c_str(), &open, ImGuiWindowFlags_NoCollapse | ImGuiWindowFlags_NoSavedSettings);
+    ImGui::TextUnformatted(folder.c_str());
+    float listHeight = ImGui::GetContentRegionAvail().y - ImGui::GetFrameHeightWithSpacing() * (foldersOnly ? 1 : 3);
+    ImGui::BeginChild("entries", ImVec2(0, listHeight), true);
+    if (ImGui::Selectable("..", false, ImGuiSelectableFlags_AllowDoubleClick) && ImGui::IsMouseDoubleClicked(0)) {
+      Enter(ParentOf(folder));
+    }
+    std::string enter;
+    for (const ListEntry& entry : entries) {
+      std::string label = entry.folder ? "[" + entry.name + "]" : entry.name;
+      if (ImGui::Selectable(label.c_str(), !entry.folder && entry.name == name.bytes.data(),
+                            ImGuiSelectableFlags_AllowDoubleClick)) {
+        if (entry.folder && ImGui::IsMouseDoubleClicked(0)) {
+          enter = (std::filesystem::path(folder) / entry.name).string();
+        } else if (!entry.folder) {
+          name.Set(Utf8ToCp932Lenient(entry.name));
+          if (ImGui::IsMouseDoubleClicked(0)) Accept();
+        }
+      }
+    }
+    ImGui::EndChild();
+    if (!enter.empty()) Enter(enter);
+    if (!foldersOnly) {
+      ImGui::InputText("##name", name.bytes.data(), name.bytes.size());
+      if (!filters.empty()) {
+        std::string preview = Utf8(filters[static_cast<size_t>(filter)].description);
+        if (ImGui::BeginCombo("##filter", preview.c_str())) {
+          for (size_t i = 0; i < filters.size(); ++i) {
+            if (ImGui::Selectable(Utf8(filters[i].description).c_str(), static_cast<int>(i) == filter)) {
+              filter = static_cast<int>(i);
+              Refresh();
+            }
+          }
+          ImGui::EndCombo();
+        }
+      }
+    }
+    if (ImGui::Button("OK")) Accept();
+    ImGui::SameLine();
+    if (ImGui::Button(Utf8(Utf8ToCp932Lenient("キャンセル")).c_str()) || !open ||
+        ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Escape))) {
+      done = true;
+    }
+    ImGui::End();
+    return done;
+  }
+};
+
+}  // namespace
+
+ImGuiDialogHost::ImGuiDialogHost(SdlBackend* backend) : backend_(backend) {
+  backend_->SetEventFilter([this](const SDL_Event& event) { return Filter(event); });
+}
+
+ImGuiDialogHost::~ImGuiDialogHost() {
+  backend_->SetEventFilter({});
+  Unbind();
+}
+
+bool ImGuiDialogHost::Bind(HWND owner) {
+  // A dialog of the desktop shows in the window the host draws in already.
+  if (!owner && context_) owner = window_;
+  if (context_ && owner == window_ && backend_->SdlWindowOf(owner) == sdlWindow_) return true;
+  Unbind();
+  SDL_Window* window = backend_->SdlWindowOf(owner);
+  SDL_Renderer* renderer = backend_->SdlRendererOf(owner);
+  SdlSink* sink = backend_->SdlSinkOf(owner);
+  if (!window || !renderer || !sink) return false;
+  context_ = ImGui::CreateContext();
+  ImGuiIO& io = ImGui::GetIO();
+  io.IniFilename = nullptr;
+  io.ConfigFlags |= ImGuiConfigFlags_NavEnableKeyboard;
+  std::string fontPath = DialogFontPath();
+  ImFont* font = nullptr;
+  if (!fontPath.empty()) {
+    font = io.Fonts->AddFontFromFileTTF(fontPath.c_str(), kFontPixels, nullptr, io.Fonts->GetGlyphRangesJapanese());
+  }
+  if (!font) {
+    std::fprintf(stderr, "brimwold: no Japanese face for the dialogs; using the built-in face\n");
+    io.Fonts->AddFontDefault();
+  }
+  ImGui::StyleColorsLight();
+  ImGui_ImplSDL2_InitForSDLRenderer(window);
+  ImGui_ImplSDLRenderer_Init(renderer);
+  window_ = owner;
+  sdlWindow_ = window;
+  renderer_ = renderer;
+  sink_ = sink;
+  sink_->SetOverlay([this] {
+    if (haveDrawData_ && context_) ImGui_ImplSDLRenderer_RenderDrawData(ImGui::GetDrawData());
+  });
+  return true;
+}
+
+void ImGuiDialogHost::Unbind() {
+  if (!context_) return;
+  // The window may be gone already: only a sink still known gets its overlay removed.
+  if (backend_->SdlSinkOf(window_) == sink_ && sink_) {
+    sink_->SetOverlay({});
+    sink_->SetTopInset(0);
+  }
+  ImGui_ImplSDLRenderer_Shutdown();
+  ImGui_ImplSDL2_Shutdown();
+  ImGui::DestroyContext(context_);
+  context_ = nullptr;
+  haveDrawData_ = false;
+  sink_ = nullptr;
+  sdlWindow_ = nullptr;
+  renderer_ = nullptr;
+  window_ = HWND{};
+}
+
+bool ImGuiDialogHost::Filter(const SDL_Event& event) {
+  if (!context_ || !sdlWindow_) return false;
+  if (inDialog_) {
+    if (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE) {
+      closeRequested_ = true;
+      return true;
+    }
+    if (!IsInputEvent(event)) return false;
+    ImGui_ImplSDL2_ProcessEvent(&event);
+    return true;  // modal: the game sees none of it
+  }
+  if (!menu_ || !IsInputEvent(event)) return false;
+  bool fullScreen = IsFullScreen(sdlWindow_);
+  float barHeight = ImGui::GetFrameHeight();
+  bool popupOpen = ImGui::IsPopupOpen("", ImGuiPopupFlags_AnyPopupId);
+  bool take = popupOpen;
+  if (event.type == SDL_KEYUP && (event.key.keysym.scancode == SDL_SCANCODE_LALT ||
+                                  event.key.keysym.scancode == SDL_SCANCODE_RALT ||
+                                  event.key.keysym.scancode == SDL_SCANCODE_F10)) {
+    // The key opens the first popup, or closes the one that is open.
+    menuShown_ = !popupOpen;
+    openFirstMenu_ = !popupOpen;
+    closeMenu_ = popupOpen;
+  }
+  if (event.type == SDL_MOUSEMOTION || event.type == SDL_MOUSEBUTTONDOWN || event.type == SDL_MOUSEBUTTONUP) {
+    int y = event.type == SDL_MOUSEMOTION ? event.motion.y : event.button.y;
+    bool onBar = y < static_cast<int>(barHeight);
+    if (fullScreen && y < kTopEdgeRows) menuShown_ = true;
+    if (fullScreen && !onBar && !popupOpen) menuShown_ = false;
+    take = take || ((!fullScreen || menuShown_) && onBar);
+  }
+  ImGui_ImplSDL2_ProcessEvent(&event);
+  bool hot = take || menuShown_ || openFirstMenu_;
+  if (hot || menuHot_) RefreshMenu();  // one more frame after leaving takes the highlight off
+  menuHot_ = hot;
+  return take && event.type != SDL_MOUSEMOTION;
+}
+
+void ImGuiDialogHost::UpdateInset() {
+  int32_t wanted = menu_ && !IsFullScreen(sdlWindow_) ? static_cast<int32_t>(ImGui::GetFrameHeight()) : 0;
+  int32_t inset = sink_->TopInset();
+  if (wanted == inset) return;
+  int w = 0;
+  int h = 0;
+  SDL_GetWindowSize(sdlWindow_, &w, &h);
+  sink_->SetTopInset(wanted);
+  // The picture keeps its size: the window grows or shrinks by the bar.
+  if (!IsFullScreen(sdlWindow_)) SDL_SetWindowSize(sdlWindow_, w, h - inset + wanted);
+}
+
+void ImGuiDialogHost::DrawMenuBar() {
+  if (!menu_) return;
+  if (IsFullScreen(sdlWindow_) && !menuShown_ && !inDialog_) return;
+  if (IsFullScreen(sdlWindow_) && inDialog_) return;
+  if (!ImGui::BeginMainMenuBar()) return;
+  bool first = true;
+  for (const MenuItem& top : menu_->Items()) {
+    MenuLabel label = SplitMenuLabel(top.label);
+    std::string text = Utf8(label.text);
+    if (top.items.empty()) {
+      if (ImGui::MenuItem(text.c_str(), nullptr, top.checked, top.enabled && !inDialog_)) menu_->Choose(top.id);
+      continue;
+    }
+    if (first && openFirstMenu_) ImGui::OpenPopup(text.c_str());
+    first = false;
+    if (ImGui::BeginMenu(text.c_str(), top.enabled && !inDialog_)) {
+      if (closeMenu_) ImGui::CloseCurrentPopup();
+      for (const MenuItem& item : top.items) {
+        if (item.separator) {
+          ImGui::Separator();
+          continue;
+        }
+        MenuLabel itemLabel = SplitMenuLabel(item.label);
+        std::string shortcut = Utf8(itemLabel.shortcut);
+        if (ImGui::MenuItem(Utf8(itemLabel.text).c_str(), shortcut.empty() ? nullptr : shortcut.c_str(), item.checked,
+                            item.enabled)) {
+          menu_->Choose(item.id);
+        }
+      }
+      ImGui::EndMenu();
+    }
+  }
+  openFirstMenu_ = false;
+  closeMenu_ = false;
+  ImGui::EndMainMenuBar();
+}
+
+void ImGuiDialogHost::Frame(const std::function<bool()>& draw, bool* done) {
+  ImGui_ImplSDLRenderer_NewFrame();
+  ImGui_ImplSDL2_NewFrame();
+  ImGui::NewFrame();
+  UpdateInset();
+  DrawMenuBar();
+  if (draw && draw()) *done = true;
+  ImGui::Render();
+  haveDrawData_ = true;
+  sink_->Redraw();
+}
+
+void ImGuiDialogHost::RefreshMenu() {
+  if (!context_ || inDialog_ || loopDepth_ > 0) return;
+  bool done = false;
+  Frame({}, &done);
+}
+
+bool ImGuiDialogHost::IsMenuOpen() const {
+  return context_ && menu_ && ImGui::IsPopupOpen("", ImGuiPopupFlags_AnyPopupId);
+}
+
+void ImGuiDialogHost::OpenMenu() {
+  menuShown_ = true;
+  openFirstMenu_ = true;
+  RefreshMenu();
+}
+
+void ImGuiDialogHost::EndDialog(int id) {
+  endRequested_ = true;
+  endId_ = id;
+}
+
+bool ImGuiDialogHost::RunLoop(const std::function<bool()>& draw) {
+  bool wasInDialog = inDialog_;
+  inDialog_ = true;
+  ++loopDepth_;
+  endRequested_ = false;
+  closeRequested_ = false;
+  bool done = false;
+  for (int frame = 0; !done && !endRequested_ && !closeRequested_; ++frame) {
+    MSG msg;
+    PeekMessage(&msg, HWND{}, kNoMessage, kNoMessage, PM_NOREMOVE);
+    if (!IsWindow(window_) || backend_->SdlWindowOf(window_) != sdlWindow_) {
+      closeRequested_ = true;
+      break;
+    }
+    Frame(draw, &done);
+    if (frameHook_) frameHook_(frame);
+    if (!done && !endRequested_) SDL_WaitEventTimeout(nullptr, kWaitMs);
+  }
+  --loopDepth_;
+  inDialog_ = wasInDialog;
+  return true;
+}
+
+int ImGuiDialogHost::RunDialog(HWND owner, Dialog& dialog) {
+  if (!IsEventThread() || !Bind(owner)) return dialog.closeAnswer;
+  int answer = dialog.closeAnswer;
+  EditBuffer edit;
+  if (dialog.edit) {
+    edit.maxBytes = dialog.edit->maxBytes;
+    edit.Set(dialog.edit->text);
+  }
+  std::vector<int> pendingActions;
+  std::vector<int> pendingToggles;
+  bool cursorMoved = !dialog.cursorToDefault;
+  int frames = 0;
+  const std::string windowName = Utf8(dialog.title) + "###dialog" + std::to_string(dialog.templateId);
+  auto draw = [&]() -> bool {
+    ++frames;
+    ImGuiViewport* viewport = ImGui::GetMainViewport();
+    int32_t inset = sink_->TopInset();
+    if (dialog.x >= 0 && dialog.y >= 0) {
+      ImGui::SetNextWindowPos(ImVec2(static_cast<float>(dialog.x), static_cast<float>(dialog.y + inset)),
+                              ImGuiCond_Appearing);
+    } else {
+      ImGui::SetNextWindowPos(viewport->GetCenter(), ImGuiCond_Always, ImVec2(0.5f, 0.5f));
+    }
+    bool open = true;
+    ImGui::Begin(windowName.c_str(), &open,
+                 ImGuiWindowFlags_AlwaysAutoResize | ImGuiWindowFlags_NoCollapse | ImGuiWindowFlags_NoSavedSettings);
+    // Keep a placed dialog inside the window.
+    ImVec2 pos = ImGui::GetWindowPos();
+    ImVec2 size = ImGui::GetWindowSize();
+    ImVec2 limit(viewport->Size.x - size.x, viewport->Size.y - size.y);
+    if (dialog.x >= 0 && (pos.x > limit.x || pos.y > limit.y)) {
+      ImGui::SetWindowPos(ImVec2(std::max(0.0f, std::min(pos.x, limit.x)), std::max(0.0f, std::min(pos.y, limit.y))));
+    }
+    for (const DialogText& text : dialog.texts) {
+      std::string utf8 = Utf8(text.text);
+      if (text.emphasised) {
+        ImGui::SetWindowFontScale(kVersionScale);
+        ImGui::TextUnformatted(utf8.c_str());
+        ImGui::SetWindowFontScale(1.0f);
+        continue;
+      }
+      if (dialog.textWidth <= 0) {
+        ImGui::TextUnformatted(utf8.c_str());
+        continue;
+      }
+      ImVec2 measured = ImGui::CalcTextSize(utf8.c_str());
+      float width = static_cast<float>(dialog.textWidth);
+      float height = static_cast<float>(dialog.textHeight);
+      if (dialog.growToText) {
+        width = std::max(width, measured.x);
+        height = std::max(height, measured.y);
+      }
+      ImGuiStyle& style = ImGui::GetStyle();
+      ImGui::BeginChild(text.id, ImVec2(width + style.WindowPadding.x * 2, height + style.WindowPadding.y * 2), true,
+                        ImGuiWindowFlags_NoScrollbar);
+      bool oneLine = measured.y <= ImGui::GetTextLineHeight() + 0.5f;
+      if (dialog.centreSingleLine && oneLine) ImGui::Dummy(ImVec2(0, measured.y / 2));
+      ImGui::PushTextWrapPos(dialog.growToText ? 0.0f : ImGui::GetCursorPosX() + width);
+      ImGui::TextUnformatted(utf8.c_str());
+      ImGui::PopTextWrapPos();
+      ImGui::EndChild();
+    }
+    if (dialog.report) {
+      ImGui::TextUnformatted(Utf8(dialog.report->label).c_str());
+      std::string utf8 = Utf8(dialog.report->text);
+      ImGui::PushStyleColor(ImGuiCol_FrameBg, kReportBackground);
+      ImGui::PushStyleColor(ImGuiCol_Text, ImVec4(1, 1, 1, 1));
+      ImGui::InputTextMultiline("##report", utf8.data(), utf8.size() + 1, ImVec2(kReportWidth, kReportHeight),
+                                ImGuiInputTextFlags_ReadOnly);
+      ImGui::PopStyleColor(2);
+    }
+    if (dialog.edit) {
+      if (frames == 1) ImGui::SetKeyboardFocusHere();
+      if (ImGui::InputText("##edit", edit.bytes.data(), edit.bytes.size())) {
+        std::string cp932 = edit.Cp932();
+        std::string clipped = ClipCp932(cp932, edit.maxBytes);
+        if (clipped.size() != cp932.size()) edit.Set(clipped);
+      }
+    }
+    for (const DialogCheckBox& box : dialog.checkBoxes) {
+      bool checked = box.checked;
+      if (ImGui::Checkbox(Utf8(box.label).c_str(), &checked)) pendingToggles.push_back(box.id);
+    }
+    for (size_t i = 0; i < dialog.actions.size(); ++i) {
+      if (i > 0) ImGui::SameLine();
+      if (ImGui::Button(Utf8(dialog.actions[i].label).c_str())) pendingActions.push_back(dialog.actions[i].id);
+    }
+    bool ended = false;
+    for (size_t i = 0; i < dialog.buttons.size(); ++i) {
+      if (i > 0) ImGui::SameLine();
+      std::string label = Utf8(dialog.buttons[i].label);
+      if (ImGui::Button(label.c_str(), ImVec2(std::max(80.0f, ImGui::CalcTextSize(label.c_str()).x + 16), 0))) {
+        answer = dialog.buttons[i].id;
+        ended = true;
+      }
+      if (i == 0 && !cursorMoved && frames > 2) {
+        ImVec2 corner = ImGui::GetItemRectMin();
+        SDL_WarpMouseInWindow(sdlWindow_, static_cast<int>(corner.x + kCursorOffset.x),
+                              static_cast<int>(corner.y + kCursorOffset.y));
+        cursorMoved = true;
+      }
+    }
+    if (!dialog.buttons.empty() && ImGui::IsWindowFocused(ImGuiFocusedFlags_RootAndChildWindows) &&
+        ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Enter)) && !ImGui::GetIO().WantTextInput) {
+      answer = dialog.buttons[0].id;
+      ended = true;
+    }
+    if (dialog.edit && ImGui::IsItemDeactivated() && ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Enter))) {
+      answer = dialog.buttons.empty() ? answer : dialog.buttons[0].id;
+      ended = true;
+    }
+    if (!open || ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Escape))) {
+      answer = dialog.closeAnswer;
+      ended = true;
+    }
+    ImGui::End();
+    return ended;
+  };
+  // Callbacks run between frames: they may open dialogs of their own.
+  auto step = [&]() -> bool {
+    bool ended = draw();
+    return ended || !pendingActions.empty() || !pendingToggles.empty();
+  };
+  for (;;) {
+    RunLoop(step);
+    if (endRequested_) {
+      for (const DialogButton& button : dialog.buttons) {
+        if (button.id == endId_) answer = endId_;
+      }
+      break;
+    }
+    if (closeRequested_) {
+      answer = dialog.closeAnswer;
+      break;
+    }
+    if (pendingActions.empty() && pendingToggles.empty()) break;
+    std::vector<int> toggles;
+    toggles.swap(pendingToggles);
+    for (int id : toggles) {
+      if (DialogCheckBox* box = dialog.CheckBox(id)) SetDialogCheck(dialog, *box, !box->checked);
+    }
+    std::vector<int> actions;
+    actions.swap(pendingActions);
+    for (int id : actions) {
+      DialogAction* action = dialog.Action(id);
+      if (action && action->onPress) action->onPress(dialog);
+    }
+  }
+  if (dialog.edit) dialog.edit->text = ClipCp932(edit.Cp932(), dialog.edit->maxBytes);
+  return answer;
+}
+
+FileChoice ImGuiDialogHost::ChooseFile(HWND owner, const FileChooserRequest& request) {
+  if (!IsEventThread() || !Bind(owner)) return FileChoice{};
+  Chooser chooser;
+  chooser.save = request.save;
+  chooser.folder = StartFolder(request.folder);
+  chooser.filters = request.filters;
+  chooser.name.maxBytes = 255;
+  chooser.name.Set(request.fileName);
+  chooser.defaultExtension = Utf8(request.defaultExtension);
+  chooser.Refresh();
+  std::string title = Utf8(request.title);
+  RunLoop([&] { return chooser.Draw(title); });
+  FileChoice choice;
+  choice.filterIndex = static_cast<uint32_t>(chooser.filter) + 1;
+  if (endRequested_ && endId_ != 0) chooser.Accept();
+  if (closeRequested_ || !chooser.chosen) return choice;
+  choice.chosen = LinuxPathToEnginePath(chooser.result, choice.path) == kPathOk;
+  return choice;
+}
+
+FolderChoice ImGuiDialogHost::ChooseFolder(HWND owner, const FolderChooserRequest& request) {
+  if (!IsEventThread() || !Bind(owner)) return FolderChoice{};
+  Chooser chooser;
+  chooser.foldersOnly = true;
+  chooser.folder = StartFolder(request.folder);
+  chooser.Refresh();
+  std::string title = Utf8(request.title);
+  RunLoop([&] { return chooser.Draw(title); });
+  if (endRequested_ && endId_ != 0) chooser.Accept();
+  FolderChoice choice;
+  if (closeRequested_ || !chooser.chosen) return choice;
+  choice.chosen = LinuxPathToEnginePath(chooser.result, choice.path) == kPathOk;
+  return choice;
+}
+
+bool ImGuiDialogHost::SetClipboardText(std::string_view cp932) {
+  return SDL_SetClipboardText(Utf8(cp932).c_str()) == 0;
+}
+
+void ImGuiDialogHost::AttachMenu(HWND owner, Menu* menu) {
+  if (!IsEventThread()) return;
+  if (!menu) {
+    if (menu_ && owner == window_) {
+      menu_ = nullptr;
+      if (context_) RefreshMenu();
+    }
+    return;
+  }
+  if (!Bind(owner)) return;
+  menu_ = menu;
+  RefreshMenu();
+}
+
+}  // namespace bw::host

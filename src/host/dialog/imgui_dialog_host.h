@@ -1,0 +1,75 @@
+// The dialog host of the program: the menu bar and every dialog drawn with Dear ImGui inside the
+// game window, in the Japanese face. A dialog runs its own loop on the window thread: sends from
+// other threads are served, events pumped, and the last frame is shown with the dialog over it.
+#pragma once
+
+#include <SDL.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "host/dialog/dialog_host.h"
+#include "host/sdl/sdl_backend.h"
+
+struct ImGuiContext;
+
+namespace bw::host {
+
+class ImGuiDialogHost final : public DialogHost {
+ public:
+  explicit ImGuiDialogHost(SdlBackend* backend);
+  ~ImGuiDialogHost() override;
+  ImGuiDialogHost(const ImGuiDialogHost&) = delete;
+  ImGuiDialogHost& operator=(const ImGuiDialogHost&) = delete;
+
+  int RunDialog(HWND owner, Dialog& dialog) override;
+  FileChoice ChooseFile(HWND owner, const FileChooserRequest& request) override;
+  FolderChoice ChooseFolder(HWND owner, const FolderChooserRequest& request) override;
+  bool SetClipboardText(std::string_view cp932) override;
+  void AttachMenu(HWND owner, Menu* menu) override;
+
+  // Called after each frame a dialog loop shows, with the frame's number from 0; it may end the
+  // dialog with EndDialog. For screenshots and for driving the real renderer in tests.
+  void SetFrameHook(std::function<void(int frame)> hook) { frameHook_ = std::move(hook); }
+  // Ends the dialog loop that runs now: a dialog with the button's answer, a chooser with
+  // "chosen" when id is not 0.
+  void EndDialog(int id);
+  // Shows the menu bar in full screen as if Alt had been pressed.
+  void OpenMenu();
+  // Draws one frame of the menu bar now (no dialog running).
+  void RefreshMenu();
+  // Whether one of the menu's popups is open.
+  bool IsMenuOpen() const;
+
+ private:
+  bool Bind(HWND owner);  // false when the owner has no SDL window
+  void Unbind();
+  bool Filter(const SDL_Event& event);
+  // Runs frames until draw answers true or the loop is ended; false when it cannot run.
+  bool RunLoop(const std::function<bool()>& draw);
+  void Frame(const std::function<bool()>& draw, bool* done);
+  void DrawMenuBar();
+  void UpdateInset();
+
+  SdlBackend* backend_;
+  ImGuiContext* context_ = nullptr;
+  HWND window_;
+  SDL_Window* sdlWindow_ = nullptr;
+  SDL_Renderer* renderer_ = nullptr;
+  SdlSink* sink_ = nullptr;
+  Menu* menu_ = nullptr;
+  bool haveDrawData_ = false;
+  bool inDialog_ = false;
+  int loopDepth_ = 0;
+  bool endRequested_ = false;
+  int endId_ = 0;
+  bool closeRequested_ = false;
+  bool menuShown_ = false;  // full screen: after Alt/F10 or the pointer on the top edge
+  bool openFirstMenu_ = false;
+  bool closeMenu_ = false;
+  bool menuHot_ = false;
+  std::function<void(int frame)> frameHook_;
+};
+
+}  // namespace bw::host

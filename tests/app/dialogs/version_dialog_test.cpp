@@ -1,0 +1,120 @@
+// The version dialog: its version line, the report's two forms, copying and saving the report.
+#include "app/dialogs/version_dialog.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "app/sysinfo/report_text.h"
+#include "host/dialog/scripted_dialog_host.h"
+#include "host/headless/headless_backend.h"
+#include "host/host_path.h"
+#include "support/temp_dir.h"
+
+namespace bw {
+namespace {
+
+TEST(VersionLineTest, RevisionFollowsInHexWhenSet) {
+  EXPECT_EQ(VersionLine(1, 2, 0), "Version 1.02");
+  EXPECT_EQ(VersionLine(2, 15, 0xA), "Version 2.15a ");
+  EXPECT_EQ(ReportFileName(Sjis("森")), Sjis("「森」システム情報.txt"));
+}
+
+class VersionDialogTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    inputs_.major = 1;
+    inputs_.minor = 5;
+    inputs_.gameTitle = "Game";
+    inputs_.buildReport = [](bool longForm) { return std::string(longForm ? "long\r\nform\r\n" : "short\r\n"); };
+  }
+  std::vector<std::string> Boxes() {
+    std::vector<std::string> texts;
+    for (const host::MessageBoxRequest& box : backend_.MessageBoxes()) texts.push_back(box.text);
+    return texts;
+  }
+  std::string EnginePath(const std::filesystem::path& path) {
+    std::string engine;
+    EXPECT_EQ(host::LinuxPathToEnginePath(path.string(), engine), host::kPathOk);
+    return engine;
+  }
+  static std::string Read(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+  }
+
+  host::HeadlessBackend backend_;
+  host::ScopedBackend useBackend_{&backend_};
+  host::ScriptedDialogHost dialogs_;
+  host::ScopedDialogHost use_{&dialogs_};
+  DialogContext context_{host::HWND{}, "Game", false, {}, {}, {}};
+  VersionDialogInputs inputs_;
+  test::TempDir dir_;
+};
+
+TEST_F(VersionDialogTest, TheCheckBoxRebuildsTheReportAndIsKept) {
+  dialogs_.QueueAnswer({kIdOk, {{kIdDetailed, true}}, {}, {kIdCopyReport}, false});
+  ShowVersionDialog(context_, inputs_);
+  EXPECT_TRUE(inputs_.detailed);
+  host::DialogRecord shown = dialogs_.Dialogs().back();
+  EXPECT_EQ(shown.templateId, 111);
+  EXPECT_EQ(shown.title, Sjis("バージョン情報"));
+  EXPECT_EQ(shown.texts, std::vector<std::string>{"Version 1.05"});
+  EXPECT_EQ(shown.report, "long\r\nform\r\n");
+  EXPECT_EQ(dialogs_.Clipboard(), "long\r\nform\r\n") << "the copy takes the form shown";
+  EXPECT_EQ(Boxes(), std::vector<std::string>{"クリップボードにシステム情報をコピーしました。"});
+
+  // Next time the stored setting opens the long form; unticking goes back to the short one.
+  host::Dialog again = MakeVersionDialog(context_, inputs_);
+  EXPECT_EQ(again.report->text, "long\r\nform\r\n");
+  dialogs_.QueueAnswer({kIdOk, {{kIdDetailed, false}}, {}, {}, false});
+  ShowVersionDialog(context_, inputs_);
+  EXPECT_FALSE(inputs_.detailed);
+  EXPECT_EQ(dialogs_.Dialogs().back().report, "short\r\n");
+}
+
+TEST_F(VersionDialogTest, AFailedCopySaysSo) {
+  dialogs_.FailClipboard(true);
+  dialogs_.QueueAnswer({kIdOk, {}, {}, {kIdCopyReport}, true});
+  ShowVersionDialog(context_, inputs_);
+  EXPECT_EQ(Boxes(), std::vector<std::string>{"メモリの確保に失敗しました。"});
+}
+
+TEST_F(VersionDialogTest, SavingWritesEveryLineWithCrLf) {
+  // A long line stays one line; a lone LF and a last line without an end get CR LF too.
+  std::string longLine(300, 'x');
+  inputs_.buildReport = [&](bool) { return "a\r\n" + longLine + "\nlast"; };
+  std::filesystem::path target = dir_.path() / "report.txt";
+  dialogs_.QueueFileChoice({true, EnginePath(target), 1});
+  dialogs_.QueueAnswer({kIdOk, {}, {}, {kIdSaveReport}, false});
+  ShowVersionDialog(context_, inputs_);
+  EXPECT_EQ(Read(target), "a\r\n" + longLine + "\r\nlast\r\n");
+  EXPECT_EQ(Boxes(), std::vector<std::string>{"システム情報をファイルに保存しました。"});
+
+  host::FileChooserRequest asked = dialogs_.FileRequests().at(0);
+  EXPECT_TRUE(asked.save);
+  EXPECT_EQ(asked.title, Sjis("ログを保存"));
+  EXPECT_EQ(asked.fileName, Sjis("「Game」システム情報.txt"));
+  ASSERT_EQ(asked.filters.size(), 1u);
+  EXPECT_EQ(asked.filters[0].description, Sjis("システム情報ファイル(*.TXT)"));
+  EXPECT_EQ(asked.defaultExtension, "txt");
+}
+
+TEST_F(VersionDialogTest, CancelledOrFailedSaves) {
+  dialogs_.QueueAnswer({kIdOk, {}, {}, {kIdSaveReport}, false});  // no file chosen
+  ShowVersionDialog(context_, inputs_);
+  EXPECT_TRUE(Boxes().empty());
+
+  std::filesystem::path target = dir_.path() / "missing" / "report.txt";
+  dialogs_.QueueFileChoice({true, EnginePath(target), 1});
+  dialogs_.QueueAnswer({kIdOk, {}, {}, {kIdSaveReport}, false});
+  ShowVersionDialog(context_, inputs_);
+  EXPECT_EQ(Boxes(), std::vector<std::string>{"システム情報ファイルの作成に失敗しました。"});
+  EXPECT_FALSE(std::filesystem::exists(target));
+}
+
+}  // namespace
+}  // namespace bw

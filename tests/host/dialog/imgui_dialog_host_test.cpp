@@ -1,0 +1,205 @@
+// The ImGui dialog host on SDL's dummy driver: the modal loop, what ends it, sends served while
+// it runs, and the room the menu bar takes.
+#include "host/dialog/imgui_dialog_host.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <thread>
+
+#include "host/cp932.h"
+#include "host/message_queue.h"
+
+namespace bw::host {
+namespace {
+
+constexpr uint32_t kPing = WM_USER + 7;
+
+LRESULT PingProc(HWND hwnd, uint32_t message, WPARAM wParam, LPARAM lParam) {
+  if (message == kPing) return 1234;
+  return DefWindowProc(hwnd, message, wParam, lParam);
+}
+
+class ImGuiDialogHostTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    std::string error;
+    backend_ = SdlBackend::Create(&error);
+    ASSERT_NE(backend_, nullptr) << error;
+    useBackend_ = std::make_unique<ScopedBackend>(backend_.get());
+    WindowDesc desc;
+    desc.proc = PingProc;
+    desc.native = true;
+    desc.nativeDesc = NativeWindowDesc{"dialogs", 320, 240, true};
+    window_ = CreateWindow(desc);
+    ASSERT_TRUE(window_);
+    host_ = std::make_unique<ImGuiDialogHost>(backend_.get());
+  }
+  void TearDown() override {
+    host_.reset();
+    if (IsWindow(window_)) DestroyWindow(window_);
+    MSG msg;
+    while (PeekMessage(&msg, HWND{}, 0, 0, PM_REMOVE)) {
+    }
+    useBackend_.reset();
+    backend_.reset();
+  }
+
+  static Dialog TwoButtons() {
+    Dialog dialog;
+    dialog.templateId = 114;
+    dialog.title = Utf8ToCp932Lenient("確認");
+    dialog.texts = {{1012, Utf8ToCp932Lenient("よろしいですか？")}};
+    dialog.buttons = {{1, Utf8ToCp932Lenient("はい")}, {2, Utf8ToCp932Lenient("いいえ")}};
+    dialog.textWidth = 200;
+    dialog.textHeight = 30;
+    dialog.growToText = true;
+    dialog.closeAnswer = 0;
+    return dialog;
+  }
+
+  std::unique_ptr<SdlBackend> backend_;
+  std::unique_ptr<ScopedBackend> useBackend_;
+  HWND window_;
+  std::unique_ptr<ImGuiDialogHost> host_;
+};
+
+TEST_F(ImGuiDialogHostTest, EndsWithTheButtonAskedForAndKeepsTheEditText) {
+  Dialog dialog = TwoButtons();
+  dialog.edit = DialogEdit{1012, Utf8ToCp932Lenient("既定"), 8};
+  int frames = 0;
+  host_->SetFrameHook([&](int frame) {
+    frames = frame + 1;
+    if (frame == 3) host_->EndDialog(2);
+  });
+  EXPECT_EQ(host_->RunDialog(window_, dialog), 2);
+  EXPECT_EQ(frames, 4);
+  EXPECT_EQ(dialog.edit->text, Utf8ToCp932Lenient("既定"));
+
+  // An id that is no button of the dialog closes it.
+  host_->SetFrameHook([&](int) { host_->EndDialog(77); });
+  EXPECT_EQ(host_->RunDialog(window_, dialog), 0);
+}
+
+// Down and up in separate frames: this ImGui reads a key's state once per frame.
+void PushKey(uint32_t type, SDL_Scancode scancode) {
+  SDL_Event e;
+  SDL_zero(e);
+  e.type = type;
+  e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
+  e.key.keysym.scancode = scancode;
+  e.key.keysym.sym = SDL_GetKeyFromScancode(scancode);
+  SDL_PushEvent(&e);
+}
+
+// Ends a loop that the input did not end, so a failure cannot hang the run.
+constexpr int kGiveUpFrame = 30;
+constexpr int kGaveUp = 77;
+
+TEST_F(ImGuiDialogHostTest, KeysAndTypedTextReachTheDialogNotTheGame) {
+  Dialog dialog = TwoButtons();
+  dialog.closeAnswer = 9;
+  dialog.buttons.push_back({kGaveUp, "-"});
+  host_->SetFrameHook([&](int frame) {
+    if (frame == 3) PushKey(SDL_KEYDOWN, SDL_SCANCODE_ESCAPE);
+    if (frame == 5) PushKey(SDL_KEYUP, SDL_SCANCODE_ESCAPE);
+    if (frame == kGiveUpFrame) host_->EndDialog(kGaveUp);
+  });
+  EXPECT_EQ(host_->RunDialog(window_, dialog), 9) << "Escape closes";
+
+  // Typed text is held to the field's limit in CP932 bytes: two of three characters fit.
+  dialog.edit = DialogEdit{1012, "", 4};
+  host_->SetFrameHook([&](int frame) {
+    if (frame == 3) {
+      SDL_Event e;
+      SDL_zero(e);
+      e.type = SDL_TEXTINPUT;
+      std::strcpy(e.text.text, "\xE3\x81\x82\xE3\x81\x84\xE3\x81\x86");  // あいう
+      SDL_PushEvent(&e);
+    }
+    if (frame == 6) host_->EndDialog(1);
+  });
+  EXPECT_EQ(host_->RunDialog(window_, dialog), 1);
+  EXPECT_EQ(dialog.edit->text, Utf8ToCp932Lenient("あい"));
+  MSG msg;
+  while (PeekMessage(&msg, HWND{}, 0, 0, PM_REMOVE)) {
+    EXPECT_NE(msg.message, WM_KEYDOWN) << "a key of the dialog reached the game";
+    EXPECT_NE(msg.message, WM_CHAR);
+  }
+}
+
+TEST_F(ImGuiDialogHostTest, RefusesWhatItCannotShow) {
+  Dialog dialog = TwoButtons();
+  dialog.closeAnswer = 5;
+  EXPECT_EQ(host_->RunDialog(HWND{}, dialog), 5) << "no window";
+  int answer = 0;
+  std::thread other([&] { answer = host_->RunDialog(window_, dialog); });
+  other.join();
+  EXPECT_EQ(answer, 5) << "only the window thread runs dialogs";
+}
+
+TEST_F(ImGuiDialogHostTest, ServesSendsWhileTheDialogRuns) {
+  Dialog dialog = TwoButtons();
+  std::atomic<LRESULT> reply{0};
+  std::thread sender;
+  host_->SetFrameHook([&](int frame) {
+    if (frame == 0) sender = std::thread([&] { reply = SendMessage(window_, kPing, 0, 0); });
+    if (reply.load() != 0) host_->EndDialog(1);
+  });
+  EXPECT_EQ(host_->RunDialog(window_, dialog), 1);
+  sender.join();
+  EXPECT_EQ(reply.load(), 1234);
+}
+
+TEST_F(ImGuiDialogHostTest, TheMenuBarGrowsTheWindowNotThePicture) {
+  SDL_Window* sdl = backend_->SdlWindowOf(window_);
+  Menu menu(window_, {{40001, Utf8ToCp932Lenient("設定(&C)"), false, true, false, {}}});
+  host_->AttachMenu(window_, &menu);
+  int32_t width = 0;
+  int32_t height = 0;
+  ASSERT_TRUE(GetClientSize(window_, &width, &height));
+  EXPECT_EQ(width, 320);
+  EXPECT_EQ(height, 240);
+  int w = 0;
+  int h = 0;
+  SDL_GetWindowSize(sdl, &w, &h);
+  int32_t bar = backend_->SdlSinkOf(window_)->TopInset();
+  EXPECT_GT(bar, 0);
+  EXPECT_EQ(h, 240 + bar);
+  // The window wrapper sets the canvas size: the bar stays on top of it.
+  ASSERT_TRUE(SetClientSize(window_, 400, 300));
+  SDL_GetWindowSize(sdl, &w, &h);
+  EXPECT_EQ(h, 300 + bar);
+
+  host_->AttachMenu(window_, nullptr);
+  SDL_GetWindowSize(sdl, &w, &h);
+  EXPECT_EQ(h, 300);
+}
+
+TEST_F(ImGuiDialogHostTest, AltOrF10OpensTheMenu) {
+  Menu menu(window_, {{0, "System", false, true, false, {{40004, "Version", false, true, false, {}}}}});
+  host_->AttachMenu(window_, &menu);
+  MSG msg;
+  for (SDL_Scancode key : {SDL_SCANCODE_LALT, SDL_SCANCODE_F10}) {
+    EXPECT_FALSE(host_->IsMenuOpen());
+    PushKey(SDL_KEYDOWN, key);
+    PushKey(SDL_KEYUP, key);
+    for (int i = 0; i < 3; ++i) {
+      PeekMessage(&msg, HWND{}, 0, 0, PM_REMOVE);
+      host_->RefreshMenu();
+    }
+    EXPECT_TRUE(host_->IsMenuOpen()) << key;
+    // The same key again closes it.
+    PushKey(SDL_KEYDOWN, key);
+    PushKey(SDL_KEYUP, key);
+    for (int i = 0; i < 3; ++i) {
+      PeekMessage(&msg, HWND{}, 0, 0, PM_REMOVE);
+      host_->RefreshMenu();
+    }
+  }
+  host_->AttachMenu(window_, nullptr);
+}
+
+}  // namespace
+}  // namespace bw::host
