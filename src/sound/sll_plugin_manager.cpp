@@ -64,7 +64,7 @@ std::vector<std::string> ParseExtensionList(const char* list, size_t maxBytes) {
 
 SllPluginManager::~SllPluginManager() { UnloadAll(); }
 
-void SllPluginManager::Destroy(PluginRecord& record) {
+void SllPluginManager::Destroy(SllPluginRecord& record) {
   delete record.decodeObject;  // the plug-in's code: before its library goes
   record.decodeObject = nullptr;
   if (record.module) host::FreeLibrary(record.module);
@@ -72,7 +72,7 @@ void SllPluginManager::Destroy(PluginRecord& record) {
 }
 
 void SllPluginManager::RemoveByType(uint32_t typeId) {
-  std::erase_if(records_, [typeId](std::unique_ptr<PluginRecord>& r) {
+  std::erase_if(records_, [typeId](std::unique_ptr<SllPluginRecord>& r) {
     if (r->typeId != typeId) return false;
     Destroy(*r);
     return true;
@@ -88,7 +88,7 @@ int32_t SllPluginManager::AddDecoder(SllDecodeObject* decodeObject, const char* 
                                      const char* typeName, uint32_t typeId, host::FARPROC assist,
                                      host::FARPROC assist2, host::FARPROC configDialog) {
   if (decodeObject == nullptr) return kSllNullDecodeObject;
-  auto record = std::make_unique<PluginRecord>();
+  auto record = std::make_unique<SllPluginRecord>();
   record->typeId = typeId;
   record->typeName = typeName ? typeName : "";
   record->extensions = ParseExtensionList(extensions);
@@ -108,7 +108,7 @@ int32_t SllPluginManager::LoadPlugin(const std::string& path) {
   std::error_code ec;
   std::filesystem::path absolute = std::filesystem::absolute(path, ec);
   if (ec || path.empty()) return kSllPluginBadPath;
-  auto record = std::make_unique<PluginRecord>();
+  auto record = std::make_unique<SllPluginRecord>();
   record->module = host::LoadLibrary(absolute.string());
   if (record->module == nullptr) return kSllPluginNotLoaded;
   int32_t result = kSllPluginLoaded;

@@ -33,7 +33,7 @@ using GetSllTypeFunc = uint32_t (*)();
 using GetSllTextFunc = const char* (*)();
 using GetSllDecodeObjectFunc = SllDecodeObject* (*)();
 
-struct PluginRecord {
+struct SllPluginRecord {
   uint32_t typeId = 0;
   std::string typeName;
   std::vector<std::string> extensions;  // upper case
@@ -75,12 +75,12 @@ class SllPluginManager {
                                    int32_t* outError);
 
   void SetLoadWhole(bool loadWhole) { loadWhole_ = loadWhole; }
-  const std::vector<std::unique_ptr<PluginRecord>>& Records() const { return records_; }
+  const std::vector<std::unique_ptr<SllPluginRecord>>& Records() const { return records_; }
 
  private:
-  static void Destroy(PluginRecord& record);
+  static void Destroy(SllPluginRecord& record);
 
-  std::vector<std::unique_ptr<PluginRecord>> records_;  // in registration order
+  std::vector<std::unique_ptr<SllPluginRecord>> records_;  // in registration order
   bool loadWhole_ = false;
 };
 

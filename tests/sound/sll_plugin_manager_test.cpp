@@ -102,7 +102,7 @@ TEST(SllPluginManager, LoadsPluginLibraries) {
   SllPluginManager m;
   ASSERT_EQ(m.LoadPlugin(kPluginDir + "/TESTPCM.SLL"), kSllPluginLoaded);
   ASSERT_EQ(m.Records().size(), 1u);
-  const PluginRecord& r = *m.Records()[0];
+  const SllPluginRecord& r = *m.Records()[0];
   EXPECT_EQ(r.typeId, 77u);
   EXPECT_EQ(r.typeName, "Raw PCM");
   EXPECT_EQ(r.extensions, (std::vector<std::string>{"PCM", "RAW"}));
