@@ -1,8 +1,6 @@
 #include "script/script_file_source.h"
 
-#include <fstream>
-#include <iterator>
-
+#include "app/platform/file.h"
 #include "common/atomic_file.h"
 
 namespace bw {
@@ -44,28 +42,19 @@ const std::vector<uint8_t>* MemoryScriptFileSource::Find(const std::string& name
   return it == files_.end() ? nullptr : &it->second;
 }
 
-std::filesystem::path FolderScriptFileSource::HostPath(const std::string& name) const {
-  std::string relative = name;
-  for (size_t i = 0; i < relative.size(); ++i) {
-    uint8_t c = static_cast<uint8_t>(relative[i]);
-    if (IsCp932LeadByte(c)) {
-      ++i;  // a trail byte 0x5C is part of its character, not a separator
-    } else if (c == '\\') {
-      relative[i] = '/';
-    }
-  }
-  return root_ / relative;
+bool FileSystemScriptFileSource::Load(const std::string& name, std::vector<uint8_t>& out) {
+  File file;
+  if (file.Load(name.c_str()) != kFileOk) return false;
+  const auto* data = static_cast<const uint8_t*>(file.GetData());
+  out.assign(data, data + file.GetSize());
+  return true;
 }
 
-bool FolderScriptFileSource::Load(const std::string& name, std::vector<uint8_t>& out) {
-  std::ifstream in(HostPath(name), std::ios::binary);
-  if (!in) return false;
-  out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
-}
-
-bool FolderScriptFileSource::Save(const std::string& name, std::span<const uint8_t> bytes) {
-  return !WriteFileAtomically(HostPath(name), bytes);
+bool FileSystemScriptFileSource::Save(const std::string& name, std::span<const uint8_t> bytes) {
+  std::string enginePath;
+  std::string linuxPath;
+  if (ResolveDiskPath(name.c_str(), enginePath, linuxPath) != kFileOk) return false;
+  return !WriteFileAtomically(linuxPath, bytes);
 }
 
 }  // namespace bw
