@@ -9,7 +9,7 @@
 #include "common/sjis.h"
 #include "host/host_path.h"
 #include "host/module.h"
-#include "resource/images/plugin_folder.h"
+#include "resource/plugin_folder.h"
 #include "resource/packs/app_paths.h"
 #include "resource/packs/file_system_manager.h"
 

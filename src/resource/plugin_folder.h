@@ -1,4 +1,4 @@
-// The plug-in files of a folder, for the loader scans (*.GLL, *.SPI).
+// The plug-in files of a folder, for the plug-in scans (*.ADL, *.GLL, *.SPI).
 #pragma once
 
 #include <string>

@@ -1,4 +1,4 @@
-#include "resource/images/plugin_folder.h"
+#include "resource/plugin_folder.h"
 
 #include <dirent.h>
 
