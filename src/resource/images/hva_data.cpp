@@ -53,12 +53,11 @@ int HvaData::Load(std::span<const uint8_t> file) {
   if (!in.u32le(pictures) || !in.has(uint64_t{pictures} * kPictureEntrySize)) return kHvaBadPicture;
   pictures_.reserve(pictures);
   for (uint32_t i = 0; i < pictures; ++i) {
-    uint32_t size, offset;
+    uint32_t size = 0;
+    uint32_t offset = 0;
     HvaPicture picture;
-    in.u32le(size);
-    in.u32le(offset);
-    in.i16le(picture.keyX);
-    in.i16le(picture.keyY);
+    if (!in.u32le(size) || !in.u32le(offset) || !in.i16le(picture.keyX) || !in.i16le(picture.keyY))
+      return kHvaBadPicture;
     if (offset > file.size()) return kHvaBadSeek;
     auto bytes = in.slice(offset, size);
     if (!bytes) return kHvaBadPicture;

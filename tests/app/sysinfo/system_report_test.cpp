@@ -24,11 +24,11 @@ void ExpectReport(const std::string& cp932, const std::string& expectedUtf8) {
 
 constexpr uint64_t kMB = 1 << 20;
 
-SystemFacts LinuxBox() {
+SystemFacts LinuxBox(std::string language = "ja_JP.UTF-8") {
   SystemFacts s;
   s.osName = "Linux";
   s.versionText = "6.1.0";
-  s.language = "ja_JP.UTF-8";
+  s.language = std::move(language);
   s.memory = {8192 * kMB, 3000 * kMB, 2048 * kMB, 512 * kMB};
   s.screenWidth = 800;
   s.screenHeight = 600;
@@ -223,8 +223,7 @@ TEST(SystemReportTest, ShortFormBeforeTheDevicesExist) {
   record.title = "Demo";
   record.versionMajor = 1;
   record.versionMinor = 2;
-  SystemFacts system = LinuxBox();
-  system.language = "C";
+  SystemFacts system = LinuxBox("C");
   system.memory = {512 * kMB, 256 * kMB, 0, 0};
   ReportFacts f;
   f.processor = Coppermine();

@@ -3,6 +3,7 @@
 #include <fstream>
 
 #include "app/config/config_block.h"
+#include "lib/le_bytes.h"
 
 namespace bw::tools {
 
@@ -10,8 +11,8 @@ namespace {
 
 void AppendRecord(std::vector<uint8_t>& out, const ConfigRecord& record, int lengthBytes) {
   uint32_t length = record.declaredLength.value_or(static_cast<uint32_t>(record.body.size()));
-  for (int i = 0; i < lengthBytes; ++i) out.push_back(static_cast<uint8_t>(length >> (8 * i)));
-  out.insert(out.end(), record.body.begin(), record.body.end());
+  PutLe(out, length, lengthBytes);
+  PutBytes(out, record.body);
 }
 
 template <class Block>
