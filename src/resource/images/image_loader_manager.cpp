@@ -178,19 +178,31 @@ int ImageLoaderManager::LoadFromMemory(std::span<const uint8_t> data, const Imag
 
 int ImageLoaderManager::LoadByContent(std::span<const uint8_t> data, const std::string& key,
                                       const ImageTarget& target, ImagePlacement* placement) {
+  int result = kGllFailed;
   ImageLoader* loader = FindLoaderByContent(data, nullptr);
   if (!loader) {
     Fail(target);
-    return kGllFailed;
+  } else {
+    LoadWith(*loader, data, key, target, placement, &result);
   }
-  int rc = loader->Load(data, target.destination, target.eightBit, {});
+  return result;
+}
+
+bool ImageLoaderManager::LoadWith(ImageLoader& loader, std::span<const uint8_t> data,
+                                  const std::string& key, const ImageTarget& target,
+                                  ImagePlacement* placement, int* result) {
+  int rc = loader.Load(data, target.destination, target.eightBit, {});
   if (rc == kGllDone) {
-    Place(*loader, placement);
-    return kGllDone;
+    Place(loader, placement);
+    *result = kGllDone;
+    return true;
   }
-  if (rc == kGllCannotLoadInto) return LoadIntoDestination(data, loader, key, target, placement);
+  if (rc == kGllCannotLoadInto) {
+    *result = LoadIntoDestination(data, &loader, key, target, placement);
+    return true;
+  }
   Fail(target);
-  return kGllFailed;
+  return false;
 }
 
 int ImageLoaderManager::LoadFromFile(std::string_view name, const ImageTarget& target,
@@ -199,16 +211,10 @@ int ImageLoaderManager::LoadFromFile(std::string_view name, const ImageTarget& t
   if (file.Load(std::string(name).c_str()) != kFileOk) return kGllFileUnreadable;
   std::span<const uint8_t> data(static_cast<const uint8_t*>(file.GetData()), file.GetSize());
   const std::string key = sjis::ToLower(file.GetPath());
-  if (ImageLoader* loader = FindLoaderByExtension(name, false)) {
-    int rc = loader->Load(data, target.destination, target.eightBit, {});
-    if (rc == kGllDone) {
-      Place(*loader, placement);
-      return kGllDone;
-    }
-    if (rc == kGllCannotLoadInto) return LoadIntoDestination(data, loader, key, target, placement);
-    // A name whose extension lies about its content still gets the loaders by content.
-    Fail(target);
-  }
+  // A name whose extension lies about its content still gets the loaders by content.
+  int result = kGllFailed;
+  ImageLoader* loader = FindLoaderByExtension(name, false);
+  if (loader && LoadWith(*loader, data, key, target, placement, &result)) return result;
   return LoadByContent(data, key, target, placement);
 }
 
