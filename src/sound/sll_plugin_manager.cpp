@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
 #include <new>
 
 #include "app/platform/memory_stream.h"
 #include "common/global.h"
 #include "common/sjis.h"
+#include "host/host_path.h"
+#include "resource/packs/app_paths.h"
+#include "resource/plugin_folder.h"
 
 namespace bw {
 namespace {
@@ -21,13 +23,6 @@ std::string UpperExtension(const std::string& fileName) {
   std::string ext = fileName.substr(dot + 1);
   sjis::ToUpperInPlace(ext);
   return ext;
-}
-
-bool EndsWithSll(const std::string& name) {
-  if (name.size() < 4) return false;
-  std::string tail = name.substr(name.size() - 4);
-  sjis::ToUpperInPlace(tail);
-  return tail == ".SLL";
 }
 
 // Reads the whole stream into a memory stream; null when memory runs out.
@@ -105,11 +100,14 @@ int32_t LoadSllPlugin(SllPluginManager& manager, const std::string& path) {
 }
 
 int32_t SllPluginManager::LoadPlugin(const std::string& path) {
-  std::error_code ec;
-  std::filesystem::path absolute = std::filesystem::absolute(path, ec);
-  if (ec || path.empty()) return kSllPluginBadPath;
+  std::string absolute;
+  if (path.empty() || BuildAbsolutePath(absolute, path) == kPathBuildFailed) {
+    return kSllPluginBadPath;
+  }
+  std::string linuxPath;
+  if (host::EnginePathToLinuxPath(absolute, linuxPath) != host::kPathOk) return kSllPluginNotLoaded;
   auto record = std::make_unique<SllPluginRecord>();
-  record->module = host::LoadLibrary(absolute.string());
+  record->module = host::LoadLibrary(linuxPath);
   if (record->module == nullptr) return kSllPluginNotLoaded;
   int32_t result = kSllPluginLoaded;
   try {
@@ -139,18 +137,11 @@ int32_t SllPluginManager::LoadPlugin(const std::string& path) {
 }
 
 int32_t SllPluginManager::LoadPluginFolder(const std::string& folder) {
-  std::error_code ec;
-  std::filesystem::path dir = std::filesystem::absolute(folder, ec);
-  if (ec || folder.empty()) return -1;
-  std::vector<std::filesystem::path> found;
-  for (auto it = std::filesystem::directory_iterator(dir, ec);
-       !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
-    if (EndsWithSll(it->path().filename().string())) found.push_back(it->path());
-  }
-  std::sort(found.begin(), found.end());
+  std::vector<std::string> paths;
+  if (folder.empty() || !ListPluginFiles(folder, ".sll", paths)) return -1;
   int32_t loaded = 0;
-  for (const auto& p : found) {
-    if (LoadPlugin(p.string()) == kSllPluginLoaded) ++loaded;
+  for (const std::string& path : paths) {
+    if (!path.empty() && LoadPlugin(path) == kSllPluginLoaded) ++loaded;
   }
   return loaded;
 }

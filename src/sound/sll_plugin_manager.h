@@ -62,10 +62,10 @@ class SllPluginManager {
                              const char* typeName, uint32_t typeId,
                              host::FARPROC assist = nullptr, host::FARPROC assist2 = nullptr,
                              host::FARPROC configDialog = nullptr);
-  // A Linux path, relative ones taken from the working folder.
+  // An engine path, relative ones taken from the application folder.
   virtual int32_t LoadPlugin(const std::string& path);
-  // Loads every *.SLL file of the folder (any letter case), in name order; answers how many
-  // loaded, -1 when the folder cannot be made absolute.
+  // Loads every *.SLL file of the folder (an engine path; any letter case), in name order;
+  // answers how many loaded, -1 when the folder cannot be made absolute.
   virtual int32_t LoadPluginFolder(const std::string& folder);
   virtual SllDecodeObject* FindByExtension(const std::string& fileName) const;
   virtual SllDecodeObject* FindByType(uint32_t typeId) const;
