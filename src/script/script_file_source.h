@@ -48,10 +48,4 @@ class FileSystemScriptFileSource : public ScriptFileSource {
   bool Save(const std::string& name, std::span<const uint8_t> bytes) override;
 };
 
-// True for the first byte of a double-byte CP932 character.
-inline bool IsCp932LeadByte(uint8_t c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
-
-// Upper-cases the ASCII letters of CP932 text, leaving double-byte characters alone.
-std::string UpperCaseCp932(std::string_view text);
-
 }  // namespace bw
