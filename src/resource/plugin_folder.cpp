@@ -38,4 +38,16 @@ bool ListPluginFiles(std::string_view folder, std::string_view suffix,
   return true;
 }
 
+int LoadPluginLibrary(std::string_view path, host::HMODULE* module) {
+  *module = nullptr;
+  std::string absolute;
+  if (BuildAbsolutePath(absolute, path) == kPathBuildFailed) return kPluginLibraryBadPath;
+  std::string linuxPath;
+  if (host::EnginePathToLinuxPath(absolute, linuxPath) != host::kPathOk) {
+    return kPluginLibraryNotLoaded;
+  }
+  *module = host::LoadLibrary(linuxPath);
+  return *module ? kPluginLibraryLoaded : kPluginLibraryNotLoaded;
+}
+
 }  // namespace bw

@@ -7,8 +7,6 @@
 #include "app/platform/memory_stream.h"
 #include "common/global.h"
 #include "common/sjis.h"
-#include "host/host_path.h"
-#include "resource/packs/app_paths.h"
 #include "resource/plugin_folder.h"
 
 namespace bw {
@@ -100,15 +98,11 @@ int32_t LoadSllPlugin(SllPluginManager& manager, const std::string& path) {
 }
 
 int32_t SllPluginManager::LoadPlugin(const std::string& path) {
-  std::string absolute;
-  if (path.empty() || BuildAbsolutePath(absolute, path) == kPathBuildFailed) {
-    return kSllPluginBadPath;
-  }
-  std::string linuxPath;
-  if (host::EnginePathToLinuxPath(absolute, linuxPath) != host::kPathOk) return kSllPluginNotLoaded;
+  if (path.empty()) return kSllPluginBadPath;
   auto record = std::make_unique<SllPluginRecord>();
-  record->module = host::LoadLibrary(linuxPath);
-  if (record->module == nullptr) return kSllPluginNotLoaded;
+  if (int rc = LoadPluginLibrary(path, &record->module)) {
+    return rc == kPluginLibraryBadPath ? kSllPluginBadPath : kSllPluginNotLoaded;
+  }
   int32_t result = kSllPluginLoaded;
   try {
     host::FARPROC entries[kEntryCount];

@@ -7,7 +7,6 @@
 #include "app/platform/file.h"
 #include "common/atomic_file.h"
 #include "common/sjis.h"
-#include "host/host_path.h"
 #include "host/module.h"
 #include "resource/plugin_folder.h"
 #include "resource/packs/app_paths.h"
@@ -97,13 +96,10 @@ int ImageLoaderManager::AddPluginLoader(ImageLoader* loader, const char* extensi
 }
 
 int ImageLoaderManager::LoadLoaderPlugin(std::string_view path) {
-  std::string absolute;
-  if (BuildAbsolutePath(absolute, path) == kPathBuildFailed) return kGllPluginBadPath;
-  std::string linuxPath;
-  if (host::EnginePathToLinuxPath(absolute, linuxPath) != host::kPathOk)
-    return kGllPluginLoadFailed;
-  host::HMODULE module = host::LoadLibrary(linuxPath);
-  if (!module) return kGllPluginLoadFailed;
+  host::HMODULE module;
+  if (int rc = LoadPluginLibrary(path, &module)) {
+    return rc == kPluginLibraryBadPath ? kGllPluginBadPath : kGllPluginLoadFailed;
+  }
 
   auto entry = [&](const char* name) { return host::GetProcAddress(module, name); };
   auto getType = reinterpret_cast<uint32_t (*)()>(entry("GetGllType"));
@@ -293,9 +289,9 @@ int ImageLoaderManager::SaveImage(std::string_view name, const ImageSaveSource& 
   ImageLoader* loader = typeId ? FindLoaderByType(typeId) : FindLoaderByExtension(name, true);
   if (!loader) return kSaveNoLoader;
   std::string enginePath, linuxPath;
-  if (BuildAbsolutePath(enginePath, name) == kPathBuildFailed ||
-      host::EnginePathToLinuxPath(enginePath, linuxPath) != host::kPathOk)
+  if (ResolveDiskPath(std::string(name).c_str(), enginePath, linuxPath) != kFileOk) {
     return kGllFileUnreadable;
+  }
   AtomicFileWriter writer;
   if (writer.Open(std::filesystem::path(linuxPath))) return kGllFileUnreadable;
   int rc = loader->Save(source, [&](const void* bytes, size_t size) {

@@ -546,12 +546,10 @@ int FileSystemManager::AddDecoder(ArchiveLoader* decodeObject, const char* exten
 }
 
 int FileSystemManager::LoadDecoderPlugin(std::string_view path) {
-  std::string absolute;
-  if (BuildAbsolutePath(absolute, path) == kPathBuildFailed) return kPluginBadPath;
-  std::string linuxPath;
-  if (!ToLinux(absolute, linuxPath)) return kPluginLoadFailed;
-  host::HMODULE module = host::LoadLibrary(linuxPath);
-  if (!module) return kPluginLoadFailed;
+  host::HMODULE module;
+  if (int rc = LoadPluginLibrary(path, &module)) {
+    return rc == kPluginLibraryBadPath ? kPluginBadPath : kPluginLoadFailed;
+  }
 
   auto entry = [&](const char* entryName) { return host::GetProcAddress(module, entryName); };
   auto getType = reinterpret_cast<uint32_t (*)()>(entry("GetAdlType"));
