@@ -1,24 +1,10 @@
 #include "script/script_file_source.h"
 
-#include <fstream>
-#include <iterator>
-
+#include "app/platform/file.h"
 #include "common/atomic_file.h"
+#include "common/sjis.h"
 
 namespace bw {
-
-std::string UpperCaseCp932(std::string_view text) {
-  std::string out(text);
-  for (size_t i = 0; i < out.size(); ++i) {
-    uint8_t c = static_cast<uint8_t>(out[i]);
-    if (IsCp932LeadByte(c)) {
-      ++i;  // the trail byte is never a letter
-    } else if (c >= 'a' && c <= 'z') {
-      out[i] = static_cast<char>(c - 'a' + 'A');
-    }
-  }
-  return out;
-}
 
 bool MemoryScriptFileSource::Load(const std::string& name, std::vector<uint8_t>& out) {
   const std::vector<uint8_t>* f = Find(name);
@@ -29,43 +15,34 @@ bool MemoryScriptFileSource::Load(const std::string& name, std::vector<uint8_t>&
 
 bool MemoryScriptFileSource::Save(const std::string& name, std::span<const uint8_t> bytes) {
   if (failSaves_) return false;
-  files_[UpperCaseCp932(name)].assign(bytes.begin(), bytes.end());
+  files_[sjis::ToUpper(name)].assign(bytes.begin(), bytes.end());
   return true;
 }
 
 void MemoryScriptFileSource::Put(const std::string& name, std::vector<uint8_t> bytes) {
-  files_[UpperCaseCp932(name)] = std::move(bytes);
+  files_[sjis::ToUpper(name)] = std::move(bytes);
 }
 
-void MemoryScriptFileSource::Remove(const std::string& name) { files_.erase(UpperCaseCp932(name)); }
+void MemoryScriptFileSource::Remove(const std::string& name) { files_.erase(sjis::ToUpper(name)); }
 
 const std::vector<uint8_t>* MemoryScriptFileSource::Find(const std::string& name) const {
-  auto it = files_.find(UpperCaseCp932(name));
+  auto it = files_.find(sjis::ToUpper(name));
   return it == files_.end() ? nullptr : &it->second;
 }
 
-std::filesystem::path FolderScriptFileSource::HostPath(const std::string& name) const {
-  std::string relative = name;
-  for (size_t i = 0; i < relative.size(); ++i) {
-    uint8_t c = static_cast<uint8_t>(relative[i]);
-    if (IsCp932LeadByte(c)) {
-      ++i;  // a trail byte 0x5C is part of its character, not a separator
-    } else if (c == '\\') {
-      relative[i] = '/';
-    }
-  }
-  return root_ / relative;
+bool FileSystemScriptFileSource::Load(const std::string& name, std::vector<uint8_t>& out) {
+  File file;
+  if (file.Load(name.c_str()) != kFileOk) return false;
+  const auto* data = static_cast<const uint8_t*>(file.GetData());
+  out.assign(data, data + file.GetSize());
+  return true;
 }
 
-bool FolderScriptFileSource::Load(const std::string& name, std::vector<uint8_t>& out) {
-  std::ifstream in(HostPath(name), std::ios::binary);
-  if (!in) return false;
-  out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
-}
-
-bool FolderScriptFileSource::Save(const std::string& name, std::span<const uint8_t> bytes) {
-  return !WriteFileAtomically(HostPath(name), bytes);
+bool FileSystemScriptFileSource::Save(const std::string& name, std::span<const uint8_t> bytes) {
+  std::string enginePath;
+  std::string linuxPath;
+  if (ResolveDiskPath(name.c_str(), enginePath, linuxPath) != kFileOk) return false;
+  return !WriteFileAtomically(linuxPath, bytes);
 }
 
 }  // namespace bw

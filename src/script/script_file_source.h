@@ -1,10 +1,9 @@
 // Where the script engine reads its files and writes its state files. Names are engine paths
-// ('\' separators, CP932). The engine's file class stands behind this in the game; tests use the
-// in-memory source.
+// ('\' separators, CP932). The engine's file layer stands behind this in the game; tests may use
+// the in-memory source.
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <map>
 #include <span>
 #include <string>
@@ -40,24 +39,13 @@ class MemoryScriptFileSource : public ScriptFileSource {
   bool failSaves_ = false;
 };
 
-// Files below a host folder: an engine path maps to the folder's path with '/' for '\'. State
-// files are written through a temporary beside the target and renamed over it, so a failed
-// write keeps the old file.
-class FolderScriptFileSource : public ScriptFileSource {
+// The game's files: loads go through the file-system manager (the application folder, search
+// folders and mounted packs); saves resolve against the application folder and replace the disk
+// file through a temporary beside it, so a failed write keeps the old file.
+class FileSystemScriptFileSource : public ScriptFileSource {
  public:
-  explicit FolderScriptFileSource(std::filesystem::path root) : root_(std::move(root)) {}
   bool Load(const std::string& name, std::vector<uint8_t>& out) override;
   bool Save(const std::string& name, std::span<const uint8_t> bytes) override;
-  std::filesystem::path HostPath(const std::string& name) const;
-
- private:
-  std::filesystem::path root_;
 };
-
-// True for the first byte of a double-byte CP932 character.
-inline bool IsCp932LeadByte(uint8_t c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
-
-// Upper-cases the ASCII letters of CP932 text, leaving double-byte characters alone.
-std::string UpperCaseCp932(std::string_view text);
 
 }  // namespace bw

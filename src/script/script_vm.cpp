@@ -4,6 +4,7 @@
 #include <new>
 
 #include "common/global.h"
+#include "common/sjis.h"
 #include "script/state_block.h"
 
 namespace bw {
@@ -55,19 +56,11 @@ bool StreamSelected(int set, const VariableRecord& r) {
 
 // The file part of a script name, without folders or extension, upper-cased.
 std::string ScriptKey(const std::string& fileName) {
-  size_t start = 0;
-  for (size_t i = 0; i < fileName.size(); ++i) {
-    uint8_t c = static_cast<uint8_t>(fileName[i]);
-    if (IsCp932LeadByte(c)) {
-      ++i;
-    } else if (c == '\\' || c == '/' || c == ':') {
-      start = i + 1;
-    }
-  }
-  std::string leaf = fileName.substr(start);
+  const size_t separator = sjis::FindLastOf(fileName, "\\/:");
+  std::string leaf = fileName.substr(separator == sjis::npos ? 0 : separator + 1);
   size_t dot = leaf.rfind('.');
   if (dot != std::string::npos) leaf.resize(dot);
-  return UpperCaseCp932(leaf);
+  return sjis::ToUpper(leaf);
 }
 
 }  // namespace

@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
 #include <new>
 
 #include "app/platform/memory_stream.h"
 #include "common/global.h"
 #include "common/sjis.h"
+#include "resource/plugin_folder.h"
 
 namespace bw {
 namespace {
@@ -21,13 +21,6 @@ std::string UpperExtension(const std::string& fileName) {
   std::string ext = fileName.substr(dot + 1);
   sjis::ToUpperInPlace(ext);
   return ext;
-}
-
-bool EndsWithSll(const std::string& name) {
-  if (name.size() < 4) return false;
-  std::string tail = name.substr(name.size() - 4);
-  sjis::ToUpperInPlace(tail);
-  return tail == ".SLL";
 }
 
 // Reads the whole stream into a memory stream; null when memory runs out.
@@ -64,7 +57,7 @@ std::vector<std::string> ParseExtensionList(const char* list, size_t maxBytes) {
 
 SllPluginManager::~SllPluginManager() { UnloadAll(); }
 
-void SllPluginManager::Destroy(PluginRecord& record) {
+void SllPluginManager::Destroy(SllPluginRecord& record) {
   delete record.decodeObject;  // the plug-in's code: before its library goes
   record.decodeObject = nullptr;
   if (record.module) host::FreeLibrary(record.module);
@@ -72,7 +65,7 @@ void SllPluginManager::Destroy(PluginRecord& record) {
 }
 
 void SllPluginManager::RemoveByType(uint32_t typeId) {
-  std::erase_if(records_, [typeId](std::unique_ptr<PluginRecord>& r) {
+  std::erase_if(records_, [typeId](std::unique_ptr<SllPluginRecord>& r) {
     if (r->typeId != typeId) return false;
     Destroy(*r);
     return true;
@@ -88,7 +81,7 @@ int32_t SllPluginManager::AddDecoder(SllDecodeObject* decodeObject, const char* 
                                      const char* typeName, uint32_t typeId, host::FARPROC assist,
                                      host::FARPROC assist2, host::FARPROC configDialog) {
   if (decodeObject == nullptr) return kSllNullDecodeObject;
-  auto record = std::make_unique<PluginRecord>();
+  auto record = std::make_unique<SllPluginRecord>();
   record->typeId = typeId;
   record->typeName = typeName ? typeName : "";
   record->extensions = ParseExtensionList(extensions);
@@ -105,12 +98,11 @@ int32_t LoadSllPlugin(SllPluginManager& manager, const std::string& path) {
 }
 
 int32_t SllPluginManager::LoadPlugin(const std::string& path) {
-  std::error_code ec;
-  std::filesystem::path absolute = std::filesystem::absolute(path, ec);
-  if (ec || path.empty()) return kSllPluginBadPath;
-  auto record = std::make_unique<PluginRecord>();
-  record->module = host::LoadLibrary(absolute.string());
-  if (record->module == nullptr) return kSllPluginNotLoaded;
+  if (path.empty()) return kSllPluginBadPath;
+  auto record = std::make_unique<SllPluginRecord>();
+  if (int rc = LoadPluginLibrary(path, &record->module)) {
+    return rc == kPluginLibraryBadPath ? kSllPluginBadPath : kSllPluginNotLoaded;
+  }
   int32_t result = kSllPluginLoaded;
   try {
     host::FARPROC entries[kEntryCount];
@@ -139,18 +131,11 @@ int32_t SllPluginManager::LoadPlugin(const std::string& path) {
 }
 
 int32_t SllPluginManager::LoadPluginFolder(const std::string& folder) {
-  std::error_code ec;
-  std::filesystem::path dir = std::filesystem::absolute(folder, ec);
-  if (ec || folder.empty()) return -1;
-  std::vector<std::filesystem::path> found;
-  for (auto it = std::filesystem::directory_iterator(dir, ec);
-       !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
-    if (EndsWithSll(it->path().filename().string())) found.push_back(it->path());
-  }
-  std::sort(found.begin(), found.end());
+  std::vector<std::string> paths;
+  if (folder.empty() || !ListPluginFiles(folder, ".sll", paths)) return -1;
   int32_t loaded = 0;
-  for (const auto& p : found) {
-    if (LoadPlugin(p.string()) == kSllPluginLoaded) ++loaded;
+  for (const std::string& path : paths) {
+    if (!path.empty() && LoadPlugin(path) == kSllPluginLoaded) ++loaded;
   }
   return loaded;
 }

@@ -33,7 +33,7 @@ using GetSllTypeFunc = uint32_t (*)();
 using GetSllTextFunc = const char* (*)();
 using GetSllDecodeObjectFunc = SllDecodeObject* (*)();
 
-struct PluginRecord {
+struct SllPluginRecord {
   uint32_t typeId = 0;
   std::string typeName;
   std::vector<std::string> extensions;  // upper case
@@ -62,10 +62,10 @@ class SllPluginManager {
                              const char* typeName, uint32_t typeId,
                              host::FARPROC assist = nullptr, host::FARPROC assist2 = nullptr,
                              host::FARPROC configDialog = nullptr);
-  // A Linux path, relative ones taken from the working folder.
+  // An engine path, relative ones taken from the application folder.
   virtual int32_t LoadPlugin(const std::string& path);
-  // Loads every *.SLL file of the folder (any letter case), in name order; answers how many
-  // loaded, -1 when the folder cannot be made absolute.
+  // Loads every *.SLL file of the folder (an engine path; any letter case), in name order;
+  // answers how many loaded, -1 when the folder cannot be made absolute.
   virtual int32_t LoadPluginFolder(const std::string& folder);
   virtual SllDecodeObject* FindByExtension(const std::string& fileName) const;
   virtual SllDecodeObject* FindByType(uint32_t typeId) const;
@@ -75,12 +75,12 @@ class SllPluginManager {
                                    int32_t* outError);
 
   void SetLoadWhole(bool loadWhole) { loadWhole_ = loadWhole; }
-  const std::vector<std::unique_ptr<PluginRecord>>& Records() const { return records_; }
+  const std::vector<std::unique_ptr<SllPluginRecord>>& Records() const { return records_; }
 
  private:
-  static void Destroy(PluginRecord& record);
+  static void Destroy(SllPluginRecord& record);
 
-  std::vector<std::unique_ptr<PluginRecord>> records_;  // in registration order
+  std::vector<std::unique_ptr<SllPluginRecord>> records_;  // in registration order
   bool loadWhole_ = false;
 };
 

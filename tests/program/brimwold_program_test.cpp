@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "support/temp_dir.h"
@@ -19,9 +20,17 @@ int RunProgram(const std::string& environment, const std::string& arguments) {
   return WEXITSTATUS(status);
 }
 
+// The path in single quotes, as one shell word.
+std::string Quoted(const std::filesystem::path& path) {
+  std::string quoted = "'";
+  quoted += path.string();
+  quoted += '\'';
+  return quoted;
+}
+
 TEST(Program, RunsHeadlessUntilTheWindowClosesAndExitsZero) {
   test::TempDir game;
-  const std::string folder = "'" + game.path().string() + "'";
+  const std::string folder = Quoted(game.path());
   EXPECT_EQ(RunProgram("BRIMWOLD_HEADLESS=1 BRIMWOLD_HEADLESS_FRAMES=3", "/L " + folder), 0);
   EXPECT_EQ(RunProgram("BRIMWOLD_HEADLESS=1 BRIMWOLD_HEADLESS_FRAMES=1", "/l" + folder), 0);
 }
@@ -31,7 +40,7 @@ TEST(Program, ABadCommandLineExitsNonZero) {
   const std::string env = "BRIMWOLD_HEADLESS=1 BRIMWOLD_HEADLESS_FRAMES=1";
   EXPECT_NE(RunProgram(env, "/L"), 0) << "no folder after /L";
   EXPECT_NE(RunProgram(env, "/X " + game.path().string()), 0) << "unknown switch";
-  EXPECT_NE(RunProgram(env, "/L '" + (game.path() / "missing").string() + "'"), 0) << "no such folder";
+  EXPECT_NE(RunProgram(env, "/L " + Quoted(game.path() / "missing")), 0) << "no such folder";
   EXPECT_NE(RunProgram("BRIMWOLD_HEADLESS=1 BRIMWOLD_HEADLESS_FRAMES=soon", "/L " + game.path().string()), 0);
 }
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "script_test_util.h"
-#include "support/temp_dir.h"
+#include "support/game_folder.h"
 
 namespace bw {
 namespace {
@@ -297,26 +297,27 @@ TEST(ScriptTableState, WrittenWhenTheVmEnds) {
 namespace bw {
 namespace {
 
-TEST(ScriptTableState, OnDiskThroughAFolder) {
-  test::TempDir dir;
-  FolderScriptFileSource disk(dir.path());
-  dir.WriteFile("SCRIPT/SOB_INIT.DAT", [] {
-    auto b = Sob(".table\n.script MAIN 8 8\n");
-    return std::string(b.begin(), b.end());
-  }());
-  ScriptVm vm(&disk, kArena);
+// The game's source: the script table comes out of a mounted pack, the state file goes to a
+// disk folder named in another case, and a failed save keeps the old file.
+TEST(ScriptTableState, ThroughTheFileSystem) {
+  test::GameFolder game;
+  ASSERT_TRUE(game.MountPack("SCRIPT.VFA", {{"script\\sob_init.dat", Sob(".table\n.script MAIN 8 8\n")}}, 1));
+  const std::filesystem::path& dir = game.dir().path();
+
+  FileSystemScriptFileSource files;
+  ScriptVm vm(&files, kArena);
   ASSERT_EQ(vm.LoadInitFiles("SCRIPT\\SOB_INIT.DAT", "SCRIPT\\USER_VAR.SOB", "SCRIPT\\FUNC_LIB.SOB", false, false), 0);
   ASSERT_EQ(vm.scriptTable().size(), 1u);
-  std::filesystem::create_directory(dir.path() / "SAVE");
+  std::filesystem::create_directory(dir / "Save");
   vm.SetFolderPrefix("SAVE\\");
   vm.SetReadFlagB(7, true);
   ASSERT_EQ(vm.SaveScriptTable("TLOG.DAT"), 0);
   vm.SetReadFlagB(6, true);
   EXPECT_EQ(vm.SaveScriptTable("NOFOLDER\\TLOG.DAT"), 1);
-  ASSERT_EQ(vm.LoadScriptTable("TLOG.DAT"), 0);
+  ASSERT_EQ(vm.LoadScriptTable("tlog.dat"), 0);
   EXPECT_TRUE(vm.TestReadFlagB(7, true));
   EXPECT_FALSE(vm.TestReadFlagB(6, true)) << "the failed save must not have replaced the file";
-  EXPECT_EQ(std::filesystem::file_size(dir.path() / "SAVE" / "TLOG.DAT"), 16u + 6 + 8 + 1 + 8 + 1);
+  EXPECT_EQ(std::filesystem::file_size(dir / "Save" / "TLOG.DAT"), 16u + 6 + 8 + 1 + 8 + 1);
 }
 
 }  // namespace

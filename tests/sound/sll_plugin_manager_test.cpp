@@ -6,7 +6,8 @@
 
 #include "common/global.h"
 #include "sound/sound_test_support.h"
-#include "support/temp_dir.h"
+#include "host/host_path.h"
+#include "support/game_folder.h"
 
 namespace bw {
 namespace {
@@ -15,6 +16,13 @@ using soundtest::MemoryFiles;
 using soundtest::PcmtDecodeObject;
 
 const std::string kPluginDir = SLL_TEST_PLUGIN_DIR;
+
+// A test plug-in by its engine path.
+std::string Plugin(const std::string& name) {
+  std::string path;
+  EXPECT_EQ(host::LinuxPathToEnginePath(kPluginDir + "/" + name, path), host::kPathOk);
+  return path;
+}
 
 // Declines everything, after moving the file on, as a careless plug-in might.
 class Declining final : public SllDecodeObject {
@@ -100,9 +108,9 @@ TEST(SllPluginManager, OpenOffersTheFileByExtensionThenInOrder) {
 
 TEST(SllPluginManager, LoadsPluginLibraries) {
   SllPluginManager m;
-  ASSERT_EQ(m.LoadPlugin(kPluginDir + "/TESTPCM.SLL"), kSllPluginLoaded);
+  ASSERT_EQ(m.LoadPlugin(Plugin("TESTPCM.SLL")), kSllPluginLoaded);
   ASSERT_EQ(m.Records().size(), 1u);
-  const PluginRecord& r = *m.Records()[0];
+  const SllPluginRecord& r = *m.Records()[0];
   EXPECT_EQ(r.typeId, 77u);
   EXPECT_EQ(r.typeName, "Raw PCM");
   EXPECT_EQ(r.extensions, (std::vector<std::string>{"PCM", "RAW"}));
@@ -118,22 +126,27 @@ TEST(SllPluginManager, LoadsPluginLibraries) {
   EXPECT_EQ(d->GetLengthMs(), 10u);
   EXPECT_EQ(d->GetFormat()->bitsPerSample, 8);
 
-  EXPECT_EQ(m.LoadPlugin(kPluginDir + "/NOASSIST2.SLL"), kSllPluginMissingEntry);
-  EXPECT_EQ(m.LoadPlugin(kPluginDir + "/NODECODER.SLL"), kSllPluginNoDecodeObject);
-  EXPECT_EQ(m.LoadPlugin(kPluginDir + "/ABSENT.SLL"), kSllPluginNotLoaded);
+  EXPECT_EQ(m.LoadPlugin(Plugin("NOASSIST2.SLL")), kSllPluginMissingEntry);
+  EXPECT_EQ(m.LoadPlugin(Plugin("NODECODER.SLL")), kSllPluginNoDecodeObject);
+  EXPECT_EQ(m.LoadPlugin(Plugin("ABSENT.SLL")), kSllPluginNotLoaded);
   EXPECT_EQ(m.LoadPlugin(""), kSllPluginBadPath);
   EXPECT_EQ(m.Records().size(), 1u) << "failed loads leave no record";
 }
 
-TEST(SllPluginManager, LoadsEveryPluginOfAFolder) {
-  test::TempDir dir;
+TEST(SllPluginManager, LoadsEveryPluginOfAFolderUnderTheApplicationFolder) {
+  test::GameFolder game;
   namespace fs = std::filesystem;
-  fs::copy_file(kPluginDir + "/TESTPCM.SLL", dir.path() / "b.sll");
-  fs::copy_file(kPluginDir + "/NODECODER.SLL", dir.path() / "A.SLL");
-  fs::copy_file(kPluginDir + "/TESTPCM.SLL", dir.path() / "c.dll");
+  const fs::path folder = game.dir().path() / "Plugin";
+  fs::create_directory(folder);
+  fs::copy_file(kPluginDir + "/TESTPCM.SLL", folder / "b.sll");
+  fs::copy_file(kPluginDir + "/NODECODER.SLL", folder / "A.SLL");
+  fs::copy_file(kPluginDir + "/TESTPCM.SLL", folder / "c.dll");
   SllPluginManager m;
-  EXPECT_EQ(m.LoadPluginFolder(dir.path().string()), 1);
-  EXPECT_EQ(m.LoadPluginFolder((dir.path() / "none").string()), 0);
+  EXPECT_EQ(m.LoadPluginFolder("plugin"), 1);
+  EXPECT_EQ(m.LoadPluginFolder("none"), 0);
+  EXPECT_EQ(m.LoadPluginFolder(""), -1);
+  SllPluginManager single;
+  EXPECT_EQ(single.LoadPlugin("PLUGIN\\B.SLL"), kSllPluginLoaded) << "relative to the application folder";
 }
 
 }  // namespace

@@ -2,17 +2,17 @@
 //   USER.CFG with the engine's defaults (NAME, UTF-8, becomes the application name).
 // appcfg dump FILE: prints what the engine reads from a configuration file, known by its name.
 // appcfg seeds DIR: writes the seed corpus of the configuration fuzz target.
-#include <cctype>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "app/config/config_block.h"
+#include "common/atomic_file.h"
+#include "common/sjis.h"
 #include "host/cp932.h"
+#include "lib/file_bytes.h"
 #include "lib/config/config_writers.h"
 
 namespace {
@@ -30,13 +30,6 @@ int Usage() {
                "       appcfg dump FILE\n"
                "       appcfg seeds DIR\n");
   return kExitUsage;
-}
-
-bool WriteFile(const std::filesystem::path& path, const Bytes& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
-  return static_cast<bool>(out);
 }
 
 void PrintBlock(const char* name, std::span<const uint8_t> bytes) {
@@ -70,14 +63,12 @@ const char* StatusName(int status) {
 }
 
 int Dump(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
+  Bytes file;
+  if (!tools::ReadFileBytes(path, file)) {
     std::fprintf(stderr, "appcfg: cannot read %s\n", path.c_str());
     return kExitFailed;
   }
-  Bytes file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::string leaf = path.filename().string();
-  for (auto& c : leaf) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  const std::string leaf = sjis::ToUpper(path.filename().string());
   int status;
   if (leaf == "QZ_APP.SYS") {
     AppRecord record;
@@ -176,7 +167,7 @@ int Seeds(const std::filesystem::path& folder) {
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
   for (const auto& [name, bytes] : seeds) {
-    if (!WriteFile(folder / name, bytes)) {
+    if (WriteFileAtomically(folder / name, bytes)) {
       std::fprintf(stderr, "appcfg: cannot write %s\n", (folder / name).c_str());
       return kExitFailed;
     }

@@ -8,19 +8,19 @@
 // --unterminated-names, --misplaced-relocation, --oversize-count=N, --oversize-size=N, --truncate=N.
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
+#include "common/atomic_file.h"
+#include "lib/file_bytes.h"
 #include "lib/sob/sob_assembler.h"
 
 namespace {
 
 bool ReadAll(const char* path, std::string& out) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  std::vector<uint8_t> bytes;
+  if (!bw::tools::ReadFileBytes(path, bytes)) return false;
+  out.assign(bytes.begin(), bytes.end());
   return true;
 }
 
@@ -96,9 +96,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "sobasm: %s: %s\n", files[0], result.error.c_str());
     return 1;
   }
-  std::ofstream out(files[1], std::ios::binary);
-  out.write(reinterpret_cast<const char*>(result.bytes.data()), static_cast<std::streamsize>(result.bytes.size()));
-  if (!out.flush()) {
+  if (bw::WriteFileAtomically(files[1], result.bytes)) {
     std::fprintf(stderr, "sobasm: cannot write %s\n", files[1]);
     return 1;
   }

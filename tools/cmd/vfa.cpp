@@ -7,11 +7,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "app/platform/memory_stream.h"
+#include "common/atomic_file.h"
 #include "resource/packs/vfa_archive.h"
 #include "resource/packs/vfa_decoder.h"
 #include "lib/vfa/vfa_writer.h"
@@ -101,9 +101,7 @@ int Pack(int argc, char** argv) {
     std::fprintf(stderr, "vfa: %s\n", error.c_str());
     return 1;
   }
-  std::ofstream out(args[1], std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  if (!out.flush()) {
+  if (bw::WriteFileAtomically(args[1], bytes)) {
     std::fprintf(stderr, "vfa: cannot write %s\n", args[1].c_str());
     return 1;
   }
@@ -164,9 +162,8 @@ int Extract(int argc, char** argv) {
     std::fprintf(stderr, "vfa: cannot read %s: error %d\n", args[1].c_str(), code);
     return 1;
   }
-  std::ofstream out(args[2], std::ios::binary);
-  out.write(static_cast<const char*>(block.pointer), block.size);
-  bool ok = static_cast<bool>(out.flush());
+  const bool ok = !bw::WriteFileAtomically(
+      args[2], std::span<const uint8_t>(static_cast<const uint8_t*>(block.pointer), block.size));
   bw::FreeGlobalBlock(&block);
   if (!ok) {
     std::fprintf(stderr, "vfa: cannot write %s\n", args[2].c_str());

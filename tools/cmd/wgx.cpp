@@ -3,13 +3,12 @@
 // Turns bitmaps into WGX pictures and back.
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "common/atomic_file.h"
+#include "lib/file_bytes.h"
 #include "lib/wgx/wgx_writer.h"
 #include "resource/images/bmp_loader.h"
 #include "resource/images/wgx_loader.h"
@@ -23,13 +22,6 @@ int Usage() {
                "usage: wgx encode IN.bmp OUT.wgx [--form 0|1|2] [--depth 8|24|32]\n"
                "       wgx decode IN.wgx OUT.bmp\n");
   return 2;
-}
-
-bool ReadFile(const char* path, Bytes& out) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return true;
 }
 
 bool WriteFile(const char* path, const Bytes& bytes) {
@@ -64,7 +56,7 @@ uint32_t PixelAt(const bw::DibImage& dib, const uint8_t* row, int x) {
 
 int Encode(const char* inPath, const char* outPath, int form, int depth) {
   Bytes file;
-  if (!ReadFile(inPath, file)) {
+  if (!bw::tools::ReadFileBytes(inPath, file)) {
     std::fprintf(stderr, "wgx: cannot read %s\n", inPath);
     return 1;
   }
@@ -103,7 +95,7 @@ int Encode(const char* inPath, const char* outPath, int form, int depth) {
 
 int Decode(const char* inPath, const char* outPath) {
   Bytes file;
-  if (!ReadFile(inPath, file)) {
+  if (!bw::tools::ReadFileBytes(inPath, file)) {
     std::fprintf(stderr, "wgx: cannot read %s\n", inPath);
     return 1;
   }

@@ -1,7 +1,9 @@
 // Appending little-endian integers to a byte vector, for the file writers.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace bw::tools {
@@ -14,6 +16,14 @@ inline void Put16(std::vector<uint8_t>& out, uint32_t v) {
 }
 inline void Put32(std::vector<uint8_t>& out, uint32_t v) {
   PutLe(out, v, 4);
+}
+// Makes room first (growing geometrically) so that the insert itself never reallocates: g++ 12
+// misreads an insert that reallocates a small vector as an overflow.
+inline void PutBytes(std::vector<uint8_t>& out, std::span<const uint8_t> bytes) {
+  if (out.capacity() - out.size() < bytes.size()) {
+    out.reserve(std::max(out.size() + bytes.size(), 2 * out.capacity()));
+  }
+  out.insert(out.end(), bytes.begin(), bytes.end());
 }
 
 }  // namespace bw::tools

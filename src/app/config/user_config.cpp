@@ -1,5 +1,6 @@
 #include "app/config/user_config.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "app/config/config_block.h"
@@ -26,8 +27,10 @@ int ReadUserConfig(std::span<const uint8_t> file, UserConfig& config) {
 
 std::vector<uint8_t> EncodeUserConfig(const UserConfig& config) {
   auto block = EncodeBlock(config);
-  std::vector<uint8_t> out = {static_cast<uint8_t>(block.size()), 0, 0, 0};
-  out.insert(out.end(), block.begin(), block.end());
+  // The length word, then the block.
+  std::vector<uint8_t> out(4 + block.size());
+  out[0] = static_cast<uint8_t>(block.size());
+  std::copy(block.begin(), block.end(), out.begin() + 4);
   return out;
 }
 

@@ -110,18 +110,18 @@ void StartupLog::WriteSystem(const SystemFacts& system, const MonitorList& monit
   Write(text);
 }
 
-void StartupLog::WriteProcessor(const ProcessorFacts& cpu, bool clockSwitch,
+void StartupLog::WriteProcessor(const CpuRecord& cpu, bool clockSwitch,
                                 uint32_t processorCount) {
   if (!IsOpen()) return;
   std::string text = "[ CPU ]\r\nName    : ";
-  if (!cpu.name.empty()) {
-    AppendFormat(&text, "%s [ %s ]", cpu.name.c_str(), cpu.brand.c_str());
+  if (!cpu.modelName.empty()) {
+    AppendFormat(&text, "%s [ %s ]", cpu.modelName.c_str(), cpu.brand.c_str());
   } else {
     text += cpu.brand;
   }
   AppendFormat(&text,
                "\r\nVender  : %s\r\n          Type %d / Family %d / Model %d / Stepping %d\r\n",
-               cpu.vendor.c_str(), cpu.type, cpu.family, cpu.model, cpu.stepping);
+               cpu.vendor, cpu.type, cpu.family, cpu.model, cpu.stepping);
   if (clockSwitch) {
     AppendFormat(&text, "CpuClock: %s (%u CPU)\r\n", ClockText(cpu.clockMhz).c_str(),
                  processorCount);
@@ -134,8 +134,8 @@ void StartupLog::WriteProcessor(const ProcessorFacts& cpu, bool clockSwitch,
                " / HTT %s\r\n\r\n\r\n",
                FeatureMark(cpu.mmx).c_str(), FeatureMark(cpu.sse).c_str(),
                FeatureMark(cpu.sse2).c_str(), FeatureMark(cpu.sse3).c_str(),
-               FeatureMark(cpu.mmxPlus).c_str(), FeatureMark(cpu.amd3DNow).c_str(),
-               FeatureMark(cpu.amd3DNowPlus).c_str(), FeatureMark(cpu.htt).c_str());
+               FeatureMark(cpu.mmxPlus).c_str(), FeatureMark(cpu.now3d).c_str(),
+               FeatureMark(cpu.now3dPlus).c_str(), FeatureMark(cpu.htt).c_str());
   Write(text);
 }
 

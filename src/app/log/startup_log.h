@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/sysinfo/cpu_info.h"
 #include "app/sysinfo/machine_facts.h"
 #include "app/sysinfo/monitor_list.h"
 #include "app/sysinfo/system_info.h"
@@ -63,7 +64,7 @@ class StartupLog {
   void WriteVersion(const LogVersion& version);
   void WriteSystem(const SystemFacts& system, const MonitorList& monitors,
                    const std::string& modulePath, const std::string& appFolder);
-  void WriteProcessor(const ProcessorFacts& cpu, bool clockSwitch, uint32_t processorCount);
+  void WriteProcessor(const CpuRecord& cpu, bool clockSwitch, uint32_t processorCount);
   void WriteInput(const InputFacts& input);
   void WriteSound(const SoundFacts& sound);
   void WriteDisplay(const DisplayFacts& display, bool direct3DReport, bool zBufferOption);

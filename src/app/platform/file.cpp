@@ -170,19 +170,19 @@ int32_t File::ReadLine(char* buffer, uint32_t size) {
   return static_cast<int32_t>(consumed);
 }
 
+uint32_t ResolveDiskPath(const char* path, std::string& enginePath, std::string& linuxPath) {
+  if (!path || BuildAbsolutePath(enginePath, path) == kPathBuildFailed) return kFileBadPath;
+  if (host::EnginePathToLinuxPath(enginePath, linuxPath) != host::kPathOk) return kFileNotOpen;
+  return kFileOk;
+}
+
 uint32_t File::OpenDisk(const char* path, host::HostFile::Access access) {
   Close();
-  if (!path || BuildAbsolutePath(path_, path) == kPathBuildFailed) {
-    path_.clear();
-    return kFileBadPath;
-  }
   std::string linuxPath;
-  if (host::EnginePathToLinuxPath(path_, linuxPath) != host::kPathOk ||
-      !file_.Open(linuxPath, access)) {
-    path_.clear();
-    return kFileNotOpen;
-  }
-  return kFileOk;
+  uint32_t code = ResolveDiskPath(path, path_, linuxPath);
+  if (code == kFileOk && !file_.Open(linuxPath, access)) code = kFileNotOpen;
+  if (code != kFileOk) path_.clear();
+  return code;
 }
 
 uint32_t File::Create(const char* path, bool overwrite) {

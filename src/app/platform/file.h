@@ -23,6 +23,10 @@ constexpr uint32_t kFileNoPosition = 0xFFFFFFFFu;
 // Longest text one WriteFormat writes.
 constexpr size_t kWriteFormatMax = 511;
 
+// A disk path resolved against the application folder: its engine form and the Linux file behind
+// it. kFileBadPath when the engine form cannot be built, kFileNotOpen when it has no Linux form.
+uint32_t ResolveDiskPath(const char* path, std::string& enginePath, std::string& linuxPath);
+
 class FileBase {
  public:
   virtual ~FileBase() = default;

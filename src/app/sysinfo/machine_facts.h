@@ -1,6 +1,7 @@
-// The facts the system report and the start-up log print. Each owner fills its part: the processor
-// identification, the display manager, the sound device list, the input devices; the drives and
-// processes are read from the system when the text is written. Texts are CP932.
+// The facts the system report and the start-up log print. Each owner fills its part: the display
+// manager, the sound device list, the input devices (the processor's are the identification's own
+// record); the drives and processes are read from the system when the text is written. Texts are
+// CP932.
 #pragma once
 
 #include <cstdint>
@@ -9,33 +10,6 @@
 #include <vector>
 
 namespace bw {
-
-struct ProcessorFacts {
-  std::string name;   // model name; empty when unknown
-  std::string brand;  // empty when the processor has none
-  std::string vendor;
-  uint8_t type = 0;
-  uint8_t family = 0;
-  uint8_t model = 0;
-  uint8_t stepping = 0;
-  uint32_t traceCacheK = 0;  // K micro-operations
-  uint32_t l1CodeKB = 0;
-  uint32_t l1DataKB = 0;
-  uint32_t l2KB = 0;
-  uint32_t l3KB = 0;
-  bool fpu = false;
-  bool tsc = false;
-  bool cmov = false;
-  bool mmx = false;
-  bool sse = false;
-  bool sse2 = false;
-  bool sse3 = false;
-  bool mmxPlus = false;
-  bool amd3DNow = false;
-  bool amd3DNowPlus = false;
-  bool htt = false;
-  double clockMhz = 0;  // 0 when not measured or unknown
-};
 
 struct SurfaceFacts {
   bool systemMemory = false;

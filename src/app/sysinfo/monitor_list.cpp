@@ -75,9 +75,10 @@ MonitorList::MonitorList(const std::vector<MonitorFacts>& monitors) {
 // and the description cut short where needed so that it always fits with its number.
 void MonitorList::NumberDuplicates() {
   auto append = [](MonitorRecord& r, unsigned number) {
-    std::string suffix = "[" + std::to_string(number) + "]";
-    r.description =
-        Bounded(r.description, MonitorRecord::kDescriptionSize - suffix.size()) + suffix;
+    char text[16];
+    const std::string_view suffix(text, std::snprintf(text, sizeof text, "[%u]", number));
+    r.description = Bounded(r.description, MonitorRecord::kDescriptionSize - suffix.size());
+    r.description += suffix;
     r.duplicateNumber = static_cast<uint8_t>(number);
   };
   for (size_t i = 0; i < records_.size(); ++i) {

@@ -61,7 +61,7 @@ std::string ClockText(double mhz) {
   return text;
 }
 
-std::string CacheText(const ProcessorFacts& cpu) {
+std::string CacheText(const CpuRecord& cpu) {
   std::string text;
   auto add = [&](const char* format, uint32_t size) {
     if (size == 0) return;
@@ -71,11 +71,11 @@ std::string CacheText(const ProcessorFacts& cpu) {
   if (cpu.traceCacheK != 0) {
     add("L1 T-Cache %uKμOPs", cpu.traceCacheK);
   } else {
-    add("L1 C-Cache %uKB", cpu.l1CodeKB);
+    add("L1 C-Cache %uKB", cpu.l1Code);
   }
-  add("L1 D-Cache %uKB", cpu.l1DataKB);
-  add("L2 Cache %uKB", cpu.l2KB);
-  add("L3 Cache %uKB", cpu.l3KB);
+  add("L1 D-Cache %uKB", cpu.l1Data);
+  add("L2 Cache %uKB", cpu.l2);
+  add("L3 Cache %uKB", cpu.l3);
   return text;
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/sysinfo/cpu_info.h"
 #include "app/sysinfo/machine_facts.h"
 
 namespace bw {
@@ -44,7 +45,7 @@ std::string DirectXText(const uint32_t (&version)[2]);
 std::string ClockText(double mhz);
 
 // The known caches joined by " / ".
-std::string CacheText(const ProcessorFacts& cpu);
+std::string CacheText(const CpuRecord& cpu);
 
 // "○" for a present feature, "×" for a missing one.
 std::string FeatureMark(bool present);

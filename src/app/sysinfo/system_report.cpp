@@ -50,11 +50,11 @@ class ReportWriter {
   }
 
   void ProcessorLine() {
-    const ProcessorFacts& cpu = facts_.processor;
+    const CpuRecord& cpu = facts_.processor;
     if (!cpu.brand.empty()) {
-      AppendFormat(&text_, "%s [ %s ]\r\n", cpu.name.c_str(), cpu.brand.c_str());
+      AppendFormat(&text_, "%s [ %s ]\r\n", cpu.modelName.c_str(), cpu.brand.c_str());
     } else {
-      AppendFormat(&text_, "%s\r\n", cpu.name.c_str());
+      AppendFormat(&text_, "%s\r\n", cpu.modelName.c_str());
     }
   }
 
@@ -266,12 +266,12 @@ class ReportWriter {
   }
 
   void Processor() {
-    const ProcessorFacts& cpu = facts_.processor;
+    const CpuRecord& cpu = facts_.processor;
     Put("------ CPU ------\r\nCPU情報    : ");
     ProcessorLine();
     AppendFormat(&text_,
                  "             Vender %s / Type %d / Family %d / Model %d / Stepping %d\r\n",
-                 cpu.vendor.c_str(), cpu.type, cpu.family, cpu.model, cpu.stepping);
+                 cpu.vendor, cpu.type, cpu.family, cpu.model, cpu.stepping);
     AppendFormat(&text_,
                  "CPUクロック: %s (%u CPU)\r\nキャッシュ : ", ClockText(cpu.clockMhz).c_str(),
                  system_.processorCount);
@@ -283,8 +283,8 @@ class ReportWriter {
                  mark(cpu.mmx).c_str(), mark(cpu.sse).c_str(), mark(cpu.sse2).c_str(),
                  mark(cpu.sse3).c_str());
     AppendFormat(&text_, "             MMX+ %s / 3DNow! %s / 3DNow!+ %s / HTT %s\r\n\r\n",
-                 mark(cpu.mmxPlus).c_str(), mark(cpu.amd3DNow).c_str(),
-                 mark(cpu.amd3DNowPlus).c_str(), mark(cpu.htt).c_str());
+                 mark(cpu.mmxPlus).c_str(), mark(cpu.now3d).c_str(),
+                 mark(cpu.now3dPlus).c_str(), mark(cpu.htt).c_str());
   }
 
   void Sound() {
@@ -385,6 +385,8 @@ std::string EngineFormPath(const std::string& linuxPath) {
 
 ReportFacts GatherReportFacts() {
   ReportFacts f;
+  IdentifyCpu();
+  f.processor = TheCpuRecord();
   std::error_code ec;
   std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", ec);
   if (!ec) f.programPath = EngineFormPath(program.string());

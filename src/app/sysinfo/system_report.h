@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/sysinfo/cpu_info.h"
 #include "app/sysinfo/machine_facts.h"
 #include "app/sysinfo/monitor_list.h"
 #include "app/sysinfo/system_info.h"
@@ -27,7 +28,7 @@ struct ReportRecord {
 
 // The facts of the devices and the program at the time of the report.
 struct ReportFacts {
-  ProcessorFacts processor;
+  CpuRecord processor;
   DisplayFacts display;
   SoundFacts sound;
   InputFacts input;
@@ -39,8 +40,8 @@ struct ReportFacts {
   std::optional<std::vector<ProcessFacts>> processes;  // nothing: no snapshot
 };
 
-// The facts the system itself can tell: the program's path and working folder (engine paths),
-// the drives and the processes. The device owners add theirs.
+// The facts the system itself can tell: the processor's identification, the program's path and
+// working folder (engine paths), the drives and the processes. The device owners add theirs.
 ReportFacts GatherReportFacts();
 
 // The report as CP932 text with CR LF line ends. monitors may be null.

@@ -1,44 +1,12 @@
 #include "resource/images/decoded_image.h"
 
+#include <algorithm>
 #include <cstring>
+
+#include "graphics/pixel/dib_convert.h"
 
 namespace bw {
 namespace {
-
-uint32_t PaletteEntry(const DibImage& dib, uint32_t index) {
-  return index < dib.palette.size() ? dib.palette[index] : 0;
-}
-
-// One screen row of the DIB as 32-bit pixels 0xAARRGGBB.
-void ConvertRow(const DibImage& dib, const uint8_t* src, uint32_t* out) {
-  const auto width = static_cast<uint32_t>(dib.width);
-  switch (dib.bits) {
-    case 1:
-      for (uint32_t x = 0; x < width; ++x)
-        out[x] = PaletteEntry(dib, (src[x >> 3] >> (7 - (x & 7))) & 1);
-      break;
-    case 4:
-      for (uint32_t x = 0; x < width; ++x)
-        out[x] = PaletteEntry(dib, x & 1 ? src[x >> 1] & 0x0F : src[x >> 1] >> 4);
-      break;
-    case 8:
-      for (uint32_t x = 0; x < width; ++x) out[x] = PaletteEntry(dib, src[x]);
-      break;
-    case 16:
-      for (uint32_t x = 0; x < width; ++x) {
-        uint32_t p = src[2 * x] | uint32_t{src[2 * x + 1]} << 8;
-        out[x] = ((p >> 10) & 31) << 19 | ((p >> 5) & 31) << 11 | (p & 31) << 3;
-      }
-      break;
-    case 24:
-      for (uint32_t x = 0; x < width; ++x, src += 3)
-        out[x] = src[0] | uint32_t{src[1]} << 8 | uint32_t{src[2]} << 16;
-      break;
-    default:  // 32
-      std::memcpy(out, src, size_t{width} * 4);
-      break;
-  }
-}
 
 bool Convertible(const DibImage& dib) {
   bool depth = dib.bits == 1 || dib.bits == 4 || dib.bits == 8 || dib.bits == 16 ||
@@ -72,11 +40,26 @@ int WriteDibToDestination(const DibImage& dib, const ImageDestinationFn& destina
       std::memcpy(dest.pixels.data() + y * dest.pitch, dib.Row(y), width);
     return kGllDone;
   }
-  std::vector<uint32_t> line(width);
-  for (uint32_t y = 0; y < rows; ++y) {
-    ConvertRow(dib, dib.Row(y), line.data());
-    std::memcpy(dest.pixels.data() + y * dest.pitch, line.data(), rowBytes);
+  BitmapInfo info;
+  info.header.width = dib.width;
+  info.header.height = static_cast<int32_t>(rows);
+  info.header.bitCount = dib.bits;
+  const size_t entries = std::min<size_t>(dib.palette.size(), 256);
+  info.header.clrUsed = static_cast<uint32_t>(entries);
+  std::copy_n(dib.palette.begin(), entries, info.colors);
+  const DibSource source{&info, dib.pixels.data(), dib.pixels.size(), dib.pitch, 0, 0};
+  // The converters read bottom-up rows; a top-down picture is written from the last row up.
+  uint8_t* pixels = dest.pixels.data();
+  auto pitch = static_cast<ptrdiff_t>(dest.pitch);
+  if (dib.height < 0) {
+    pixels += pitch * (rows - 1);
+    pitch = -pitch;
   }
+  const Rect rect{0, 0, static_cast<int>(width), static_cast<int>(rows)};
+  // Pictures of 32 bits keep their alpha; the other depths convert as any DIB does.
+  const bool converted = dib.bits == 32 ? ConvertRowsTo32(pixels, rect, pitch, source)
+                                        : ConvertDibRowsTo32(pixels, rect, pitch, source);
+  if (!converted) return kGllConvertFailed;
   return kGllDone;
 }
 

@@ -61,12 +61,12 @@ int HvaData::Load(std::span<const uint8_t> file, bool eightBit) {
   if (!in.u32le(pictures) || !in.has(uint64_t{pictures} * kPictureEntrySize)) return kHvaBadPicture;
   pictures_.reserve(pictures);
   for (uint32_t i = 0; i < pictures; ++i) {
-    uint32_t size, offset;
-    int16_t keyX, keyY;
-    in.u32le(size);
-    in.u32le(offset);
-    in.i16le(keyX);
-    in.i16le(keyY);
+    uint32_t size = 0;
+    uint32_t offset = 0;
+    int16_t keyX = 0;
+    int16_t keyY = 0;
+    if (!in.u32le(size) || !in.u32le(offset) || !in.i16le(keyX) || !in.i16le(keyY))
+      return kHvaBadPicture;
     if (offset > file.size()) return kHvaBadSeek;
     auto bytes = in.slice(offset, size);
     if (!bytes) return kHvaBadPicture;

@@ -7,9 +7,8 @@
 #include "app/platform/file.h"
 #include "common/atomic_file.h"
 #include "common/sjis.h"
-#include "host/host_path.h"
 #include "host/module.h"
-#include "resource/images/plugin_folder.h"
+#include "resource/plugin_folder.h"
 #include "resource/packs/app_paths.h"
 #include "resource/packs/file_system_manager.h"
 
@@ -97,13 +96,10 @@ int ImageLoaderManager::AddPluginLoader(ImageLoader* loader, const char* extensi
 }
 
 int ImageLoaderManager::LoadLoaderPlugin(std::string_view path) {
-  std::string absolute;
-  if (BuildAbsolutePath(absolute, path) == kPathBuildFailed) return kGllPluginBadPath;
-  std::string linuxPath;
-  if (host::EnginePathToLinuxPath(absolute, linuxPath) != host::kPathOk)
-    return kGllPluginLoadFailed;
-  host::HMODULE module = host::LoadLibrary(linuxPath);
-  if (!module) return kGllPluginLoadFailed;
+  host::HMODULE module;
+  if (int rc = LoadPluginLibrary(path, &module)) {
+    return rc == kPluginLibraryBadPath ? kGllPluginBadPath : kGllPluginLoadFailed;
+  }
 
   auto entry = [&](const char* name) { return host::GetProcAddress(module, name); };
   auto getType = reinterpret_cast<uint32_t (*)()>(entry("GetGllType"));
@@ -178,19 +174,31 @@ int ImageLoaderManager::LoadFromMemory(std::span<const uint8_t> data, const Imag
 
 int ImageLoaderManager::LoadByContent(std::span<const uint8_t> data, const std::string& key,
                                       const ImageTarget& target, ImagePlacement* placement) {
+  int result = kGllFailed;
   ImageLoader* loader = FindLoaderByContent(data, nullptr);
   if (!loader) {
     Fail(target);
-    return kGllFailed;
+  } else {
+    LoadWith(*loader, data, key, target, placement, &result);
   }
-  int rc = loader->Load(data, target.destination, target.eightBit, {});
+  return result;
+}
+
+bool ImageLoaderManager::LoadWith(ImageLoader& loader, std::span<const uint8_t> data,
+                                  const std::string& key, const ImageTarget& target,
+                                  ImagePlacement* placement, int* result) {
+  int rc = loader.Load(data, target.destination, target.eightBit, {});
   if (rc == kGllDone) {
-    Place(*loader, placement);
-    return kGllDone;
+    Place(loader, placement);
+    *result = kGllDone;
+    return true;
   }
-  if (rc == kGllCannotLoadInto) return LoadIntoDestination(data, loader, key, target, placement);
+  if (rc == kGllCannotLoadInto) {
+    *result = LoadIntoDestination(data, &loader, key, target, placement);
+    return true;
+  }
   Fail(target);
-  return kGllFailed;
+  return false;
 }
 
 int ImageLoaderManager::LoadFromFile(std::string_view name, const ImageTarget& target,
@@ -199,16 +207,10 @@ int ImageLoaderManager::LoadFromFile(std::string_view name, const ImageTarget& t
   if (file.Load(std::string(name).c_str()) != kFileOk) return kGllFileUnreadable;
   std::span<const uint8_t> data(static_cast<const uint8_t*>(file.GetData()), file.GetSize());
   const std::string key = sjis::ToLower(file.GetPath());
-  if (ImageLoader* loader = FindLoaderByExtension(name, false)) {
-    int rc = loader->Load(data, target.destination, target.eightBit, {});
-    if (rc == kGllDone) {
-      Place(*loader, placement);
-      return kGllDone;
-    }
-    if (rc == kGllCannotLoadInto) return LoadIntoDestination(data, loader, key, target, placement);
-    // A name whose extension lies about its content still gets the loaders by content.
-    Fail(target);
-  }
+  // A name whose extension lies about its content still gets the loaders by content.
+  int result = kGllFailed;
+  ImageLoader* loader = FindLoaderByExtension(name, false);
+  if (loader && LoadWith(*loader, data, key, target, placement, &result)) return result;
   return LoadByContent(data, key, target, placement);
 }
 
@@ -287,9 +289,9 @@ int ImageLoaderManager::SaveImage(std::string_view name, const ImageSaveSource& 
   ImageLoader* loader = typeId ? FindLoaderByType(typeId) : FindLoaderByExtension(name, true);
   if (!loader) return kSaveNoLoader;
   std::string enginePath, linuxPath;
-  if (BuildAbsolutePath(enginePath, name) == kPathBuildFailed ||
-      host::EnginePathToLinuxPath(enginePath, linuxPath) != host::kPathOk)
+  if (ResolveDiskPath(std::string(name).c_str(), enginePath, linuxPath) != kFileOk) {
     return kGllFileUnreadable;
+  }
   AtomicFileWriter writer;
   if (writer.Open(std::filesystem::path(linuxPath))) return kGllFileUnreadable;
   int rc = loader->Save(source, [&](const void* bytes, size_t size) {

@@ -111,6 +111,10 @@ class ImageLoaderManager {
   std::string CacheKey(std::string_view name);
   int LoadByContent(std::span<const uint8_t> data, const std::string& key,
                     const ImageTarget& target, ImagePlacement* placement);
+  // One loader's try: placed when it loads, on to LoadIntoDestination when it cannot load into
+  // the target. False when the loader fails (the target is then undone); else true with *result.
+  bool LoadWith(ImageLoader& loader, std::span<const uint8_t> data, const std::string& key,
+                const ImageTarget& target, ImagePlacement* placement, int* result);
   // Decodes and caches under key (when given), then writes the picture into the target.
   int LoadIntoDestination(std::span<const uint8_t> data, ImageLoader* loader,
                           const std::string& key, const ImageTarget& target,

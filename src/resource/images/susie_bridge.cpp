@@ -13,7 +13,7 @@
 #include "resource/images/builtin_loaders.h"
 #include "resource/images/image_cache.h"
 #include "resource/images/image_loader_manager.h"
-#include "resource/images/plugin_folder.h"
+#include "resource/plugin_folder.h"
 #include "resource/packs/app_paths.h"
 #include "resource/packs/file_system_manager.h"
 
@@ -378,11 +378,10 @@ int SusieArchiveAssist2(const AdlAssistArgs* args) {
 
 int LoadSusiePlugin(std::string_view path, FileSystemManager* archives,
                     ImageLoaderManager* images) {
-  std::string absolute, linuxPath;
-  if (BuildAbsolutePath(absolute, path) == kPathBuildFailed) return kSusieBadPath;
-  if (host::EnginePathToLinuxPath(absolute, linuxPath) != host::kPathOk) return kSusieLoadFailed;
-  host::HMODULE handle = host::LoadLibrary(linuxPath);
-  if (!handle) return kSusieLoadFailed;
+  host::HMODULE handle;
+  if (int rc = LoadPluginLibrary(path, &handle)) {
+    return rc == kPluginLibraryBadPath ? kSusieBadPath : kSusieLoadFailed;
+  }
   SusieModule module(handle, [](void* m) { host::FreeLibrary(m); });
   auto entry = [&](const char* name) { return host::GetProcAddress(handle, name); };
   auto info = reinterpret_cast<SusieGetPluginInfo>(entry("GetPluginInfo"));

@@ -1,24 +1,22 @@
 #include "resource/packs/file_system_manager.h"
 
-#include <dirent.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
-#include <memory>
 #include <new>
 #include <optional>
 
 #include "app/platform/file_stream.h"
 #include "app/platform/memory_stream.h"
 #include "common/sjis.h"
-#include "host/cp932.h"
 #include "host/host_path.h"
 #include "host/module.h"
 #include "resource/packs/app_paths.h"
 #include "resource/packs/vfa_decoder.h"
+#include "resource/plugin_folder.h"
 
 namespace bw {
 namespace {
@@ -81,10 +79,6 @@ bool FolderKey(std::string_view path, std::string& key) {
   if (!EndsWithSeparator(key)) key += '\\';
   sjis::ToLowerInPlace(key);
   return true;
-}
-
-bool HasAdlSuffix(std::string_view name) {
-  return name.size() > 4 && sjis::EqualsNoCase(name.substr(name.size() - 4), ".adl");
 }
 
 }  // namespace
@@ -552,12 +546,10 @@ int FileSystemManager::AddDecoder(ArchiveLoader* decodeObject, const char* exten
 }
 
 int FileSystemManager::LoadDecoderPlugin(std::string_view path) {
-  std::string absolute;
-  if (BuildAbsolutePath(absolute, path) == kPathBuildFailed) return kPluginBadPath;
-  std::string linuxPath;
-  if (!ToLinux(absolute, linuxPath)) return kPluginLoadFailed;
-  host::HMODULE module = host::LoadLibrary(linuxPath);
-  if (!module) return kPluginLoadFailed;
+  host::HMODULE module;
+  if (int rc = LoadPluginLibrary(path, &module)) {
+    return rc == kPluginLibraryBadPath ? kPluginBadPath : kPluginLoadFailed;
+  }
 
   auto entry = [&](const char* entryName) { return host::GetProcAddress(module, entryName); };
   auto getType = reinterpret_cast<uint32_t (*)()>(entry("GetAdlType"));
@@ -590,22 +582,11 @@ int FileSystemManager::LoadDecoderPlugin(std::string_view path) {
 }
 
 int FileSystemManager::ScanDecoderPlugins(std::string_view folder) {
-  std::string absolute;
-  if (BuildAbsolutePath(absolute, folder) == kPathBuildFailed) return -1;
-  if (!EndsWithSeparator(absolute)) absolute += '\\';
-  std::string linuxFolder;
-  if (!ToLinux(absolute, linuxFolder)) return 0;
-  std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(linuxFolder.c_str()), closedir);
-  if (!dir) return 0;
-  std::vector<std::string> names;
-  while (const dirent* entry = readdir(dir.get())) {
-    if (HasAdlSuffix(entry->d_name)) names.emplace_back(entry->d_name);
-  }
-  std::sort(names.begin(), names.end());  // the folder's own order differs between runs
+  std::vector<std::string> paths;
+  if (!ListPluginFiles(folder, ".adl", paths)) return -1;
   int failed = 0;
-  for (const std::string& name : names) {
-    host::Cp932Conversion engineName = host::Utf8ToCp932(name);
-    if (!engineName.ok || LoadDecoderPlugin(absolute + engineName.text) != 0) ++failed;
+  for (const std::string& path : paths) {
+    if (path.empty() || LoadDecoderPlugin(path) != 0) ++failed;
   }
   return failed;
 }

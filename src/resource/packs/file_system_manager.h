@@ -28,6 +28,7 @@ constexpr int kFindBadPath = 1;
 constexpr int kFindNoSuchAbsolute = 2;
 constexpr int kFindNotInFolders = 3;
 // FindFile.
+constexpr int kFindLoose = 0;
 constexpr int kFindInPack = -1;
 constexpr int kFindNotFound = 2;
 // OpenFileHandle.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -58,12 +59,12 @@ TEST_F(StartupLogTest, WritesEverySectionInStartUpOrder) {
   b.primary = false;
   log.WriteSystem(system, MonitorList({a, b}), "/opt/game/run", "Z:\\opt\\game\\");
 
-  ProcessorFacts cpu;
+  CpuRecord cpu;
   cpu.brand = "Some Brand";  // no model name: the brand alone
-  cpu.vendor = "AuthenticAMD";
+  std::strcpy(cpu.vendor, "AuthenticAMD");
   cpu.family = 15;
-  cpu.l1DataKB = 64;
-  cpu.l2KB = 512;
+  cpu.l1Data = 64;
+  cpu.l2 = 512;
   cpu.fpu = cpu.sse2 = true;
   cpu.clockMhz = 2400;
   log.WriteProcessor(cpu, true, 2);
@@ -204,8 +205,8 @@ TEST_F(StartupLogTest, SmallerVariantsOfTheSections) {
   only.primary = true;
   log.WriteSystem(system, MonitorList(std::vector<MonitorFacts>{}), "", "");
   log.WriteSystem(system, MonitorList({only}), "", "");
-  ProcessorFacts cpu;
-  cpu.name = "Intel Pentium";
+  CpuRecord cpu;
+  cpu.modelName = "Intel Pentium";
   log.WriteProcessor(cpu, false, 1);
   InputFacts input;
   input.mode = 2;

@@ -137,7 +137,7 @@ TEST(MonitorNumberingTest, LongDescriptionsMakeRoomForTheNumber) {
   for (int i = 0; i < 63; ++i) kana += "\x83\x41";  // "ア"
   MonitorList twins({Named("A" + kana), Named("A" + kana)});
   const std::string& second = twins.Records()[1].description;
-  EXPECT_EQ(second, "A" + kana.substr(0, 61 * 2) + "[2]");
+  EXPECT_EQ(second, std::string("A").append(kana, 0, 61 * 2).append("[2]"));
   EXPECT_LE(second.size(), MonitorRecord::kDescriptionSize - 1);
 }
 

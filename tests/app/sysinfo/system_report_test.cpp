@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "app/sysinfo/report_text.h"
 #include "host/cp932.h"
 
@@ -22,11 +24,11 @@ void ExpectReport(const std::string& cp932, const std::string& expectedUtf8) {
 
 constexpr uint64_t kMB = 1 << 20;
 
-SystemFacts LinuxBox() {
+SystemFacts LinuxBox(std::string language = "ja_JP.UTF-8") {
   SystemFacts s;
   s.osName = "Linux";
   s.versionText = "6.1.0";
-  s.language = "ja_JP.UTF-8";
+  s.language = std::move(language);
   s.memory = {8192 * kMB, 3000 * kMB, 2048 * kMB, 512 * kMB};
   s.screenWidth = 800;
   s.screenHeight = 600;
@@ -35,16 +37,16 @@ SystemFacts LinuxBox() {
   return s;
 }
 
-ProcessorFacts Coppermine() {
-  ProcessorFacts cpu;
-  cpu.name = "Intel Celeron(Coppermine-128K)";
-  cpu.vendor = "GenuineIntel";
+CpuRecord Coppermine() {
+  CpuRecord cpu;
+  cpu.modelName = "Intel Celeron(Coppermine-128K)";
+  std::strcpy(cpu.vendor, "GenuineIntel");
   cpu.family = 6;
   cpu.model = 8;
   cpu.stepping = 3;
-  cpu.l1CodeKB = 16;
-  cpu.l1DataKB = 16;
-  cpu.l2KB = 128;
+  cpu.l1Code = 16;
+  cpu.l1Data = 16;
+  cpu.l2 = 128;
   cpu.fpu = cpu.tsc = cpu.cmov = cpu.mmx = cpu.sse = true;
   cpu.clockMhz = 933.4;
   return cpu;
@@ -221,8 +223,7 @@ TEST(SystemReportTest, ShortFormBeforeTheDevicesExist) {
   record.title = "Demo";
   record.versionMajor = 1;
   record.versionMinor = 2;
-  SystemFacts system = LinuxBox();
-  system.language = "C";
+  SystemFacts system = LinuxBox("C");
   system.memory = {512 * kMB, 256 * kMB, 0, 0};
   ReportFacts f;
   f.processor = Coppermine();
@@ -301,16 +302,18 @@ TEST(SystemReportTest, GathersTheProgramInEngineForm) {
   EXPECT_TRUE(f.programPath.ends_with("\\app_tests")) << f.programPath;
   EXPECT_TRUE(f.workingFolder.starts_with("Z:\\")) << f.workingFolder;
   EXPECT_TRUE(f.processes.has_value());
+  EXPECT_STREQ(f.processor.vendor, TheCpuRecord().vendor) << "the processor is the identification's";
+  EXPECT_FALSE(f.processor.modelName.empty());
 }
 
 TEST(ReportTextTest, EdgesOfTheSharedPieces) {
   EXPECT_EQ(VersionText(1, 2, 0x1F), "1.021f");
   EXPECT_EQ(ClockText(1999.6), "2.00GHz") << "rounded to whole MHz first";
   EXPECT_EQ(ClockText(999.4), "999MHz");
-  ProcessorFacts trace;
+  CpuRecord trace;
   trace.traceCacheK = 12;
-  trace.l1CodeKB = 16;  // a trace cache takes the code cache's place
-  trace.l3KB = 2048;
+  trace.l1Code = 16;  // a trace cache takes the code cache's place
+  trace.l3 = 2048;
   EXPECT_EQ(CacheText(trace), ToCp932("L1 T-Cache 12KμOPs / L3 Cache 2048KB"));
   EXPECT_EQ(DriveSpaceText(1000 * kMB, 6 * kMB - 1), "      1,000 /           5 MB")
       << "whole megabytes, rounded down";

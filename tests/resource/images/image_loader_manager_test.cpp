@@ -274,6 +274,21 @@ TEST(DibConversionTest, ConvertsEveryDepthToRowsTopDown) {
     EXPECT_EQ(dest.bits, 32);
     EXPECT_EQ(dest.Pixel32(1, 0), 0x00060504u);
   }
+  {  // Top-down rows stay in order; 32 bits keep their alpha; an index past the palette is 0.
+    DibImage dib = Dib(2, -2, 32);
+    dib.pixels = {1, 2, 3, 0x80, 4, 5, 6, 0xFF, 7, 8, 9, 0, 10, 11, 12, 0x40};
+    test::RecordingDestination dest;
+    ASSERT_EQ(convert(dib, false, dest), kGllDone);
+    EXPECT_EQ(dest.Pixel32(0, 0), 0x80030201u);
+    EXPECT_EQ(dest.Pixel32(1, 1), 0x400C0B0Au);
+    DibImage indexed = Dib(1, -2, 8);
+    indexed.palette = {0x11223344};
+    indexed.pixels = {0, 0, 0, 0, 5, 0, 0, 0};
+    test::RecordingDestination out;
+    ASSERT_EQ(convert(indexed, false, out), kGllDone);
+    EXPECT_EQ(out.Pixel32(0, 0), 0x11223344u);
+    EXPECT_EQ(out.Pixel32(0, 1), 0u);
+  }
   {  // Compressed rows, and destinations too small for the picture, are refused.
     DibImage dib = Dib(2, 1, 8);
     dib.compression = kBiRle8;

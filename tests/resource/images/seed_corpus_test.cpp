@@ -2,6 +2,7 @@
 // files are what the writers make now; with BW_WRITE_SEEDS=1 it writes them instead.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -44,8 +45,9 @@ Seeds WgxSeeds() {
       p.chunks = {{0xAB, 0xCD}};
       tools::WgxWriteOptions options;
       options.form = form;
-      seeds["d" + std::to_string(depth) + "_f" + std::to_string(form) + ".wgx"] =
-          tools::WriteWgx(p, options);
+      char name[32];
+      std::snprintf(name, sizeof name, "d%d_f%d.wgx", depth, form);
+      seeds[name] = tools::WriteWgx(p, options);
     }
   }
   return seeds;

@@ -236,7 +236,10 @@ TEST_F(VfaTest, TablesAreBuiltOnlyWhenAsked) {
 
 TEST_F(VfaTest, PacksWithoutNamesKnowMembersByNumber) {
   std::vector<VfaMemberSource> members;
-  for (int i = 0; i < 8; ++i) members.push_back({"m" + std::to_string(i), Bytes("x" + std::to_string(i))});
+  for (int i = 0; i < 8; ++i) {
+    const std::string number = std::to_string(i);
+    members.push_back({"m" + number, Bytes("x" + number)});
+  }
   VfaPackOptions options;
   options.names = false;
   VfaDecoderAssist(kVfaAssistTables, 1, 0);

@@ -1,8 +1,9 @@
 #include "lib/config/config_writers.h"
 
-#include <fstream>
 
 #include "app/config/config_block.h"
+#include "common/atomic_file.h"
+#include "lib/le_bytes.h"
 
 namespace bw::tools {
 
@@ -10,8 +11,8 @@ namespace {
 
 void AppendRecord(std::vector<uint8_t>& out, const ConfigRecord& record, int lengthBytes) {
   uint32_t length = record.declaredLength.value_or(static_cast<uint32_t>(record.body.size()));
-  for (int i = 0; i < lengthBytes; ++i) out.push_back(static_cast<uint8_t>(length >> (8 * i)));
-  out.insert(out.end(), record.body.begin(), record.body.end());
+  PutLe(out, length, lengthBytes);
+  PutBytes(out, record.body);
 }
 
 template <class Block>
@@ -24,10 +25,7 @@ bool WriteBytes(const std::filesystem::path& path, const std::vector<uint8_t>& b
                 std::string* error) {
   std::error_code ec;
   std::filesystem::create_directories(path.parent_path(), ec);
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
-  if (out) return true;
+  if (!WriteFileAtomically(path, bytes)) return true;
   if (error) *error = "cannot write " + path.string();
   return false;
 }

@@ -11,6 +11,7 @@
 
 #include "common/byte_reader.h"
 #include "host/cp932.h"
+#include "lib/le_bytes.h"
 
 namespace bw::sob {
 
@@ -29,13 +30,9 @@ enum class FileKind { kNone, kCode, kLibrary, kVariables, kTable, kRaw };
 enum List { kVar, kNative, kHost, kLib, kOwn };
 constexpr const char* kListPrefix[4] = {"var:", "native:", "host:", "lib:"};
 
-void PutU32(std::vector<uint8_t>& out, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-void PutU16(std::vector<uint8_t>& out, uint16_t v) {
-  out.push_back(static_cast<uint8_t>(v));
-  out.push_back(static_cast<uint8_t>(v >> 8));
-}
+using tools::Put16;
+using tools::Put32;
+using tools::PutBytes;
 void SetU32(std::vector<uint8_t>& out, size_t at, uint32_t v) {
   for (int i = 0; i < 4; ++i) out[at + i] = static_cast<uint8_t>(v >> (8 * i));
 }
@@ -287,11 +284,11 @@ class Assembler {
         return Error(n, std::string(word) + " takes " + std::to_string(want) + " operands");
       }
     }
-    PutU32(bytes_, static_cast<uint32_t>(opcode));
+    Put32(bytes_, static_cast<uint32_t>(opcode));
     for (size_t i = first; i < ops.size(); ++i) {
       if (!Operand(ops[i], n)) return false;
     }
-    if (word == "switch") PutU32(bytes_, 0xFFFFFFFF);
+    if (word == "switch") Put32(bytes_, 0xFFFFFFFF);
     instructionEnd_ = bytes_.size();
     return true;
   }
@@ -305,11 +302,11 @@ class Assembler {
       auto v = ParseNumber(op.substr(prefix.size()));
       if (!v || *v < 0) return Error(n, "bad number in " + std::string(op));
       relocations_[list].push_back({static_cast<uint32_t>(bytes_.size()), static_cast<uint32_t>(*v)});
-      PutU32(bytes_, 0);
+      Put32(bytes_, 0);
       return true;
     }
     if (auto v = ParseNumber(op)) {
-      PutU32(bytes_, static_cast<uint32_t>(*v));
+      Put32(bytes_, static_cast<uint32_t>(*v));
       return true;
     }
     if (kind_ == FileKind::kRaw) return Error(n, "a raw file has no addresses: " + std::string(op));
@@ -332,7 +329,7 @@ class Assembler {
       }
     }
     fixups_.push_back({bytes_.size(), label, addend, operand, n});
-    PutU32(bytes_, 0);
+    Put32(bytes_, 0);
     return true;
   }
 
@@ -359,14 +356,14 @@ class Assembler {
                         : kind_ == FileKind::kVariables ? "SOB1"
                                                         : nullptr;
     if (magic) {
-      out.insert(out.end(), magic, magic + 4);
+      out.assign(magic, magic + 4);
       if (faults_.badMagic) out[3] = 'X';
     }
     switch (kind_) {
       case FileKind::kCode:
       case FileKind::kLibrary: WriteCode(out); break;
       case FileKind::kVariables: WriteVariables(out); break;
-      case FileKind::kRaw: out.insert(out.end(), bytes_.begin(), bytes_.end()); break;
+      case FileKind::kRaw: PutBytes(out, bytes_); break;
       default: WriteTable(out); break;
     }
     return out;
@@ -383,47 +380,47 @@ class Assembler {
     }
     for (int list = 0; list < 5; ++list) {
       uint32_t count = static_cast<uint32_t>(relocations_[list].size());
-      PutU32(area, count + (list == 0 ? faults_.oversizeCount : 0));
+      Put32(area, count + (list == 0 ? faults_.oversizeCount : 0));
       for (auto [at, value] : relocations_[list]) {
-        PutU32(area, at);
-        PutU32(area, value);
+        Put32(area, at);
+        Put32(area, value);
       }
     }
-    PutU32(area, faults_.badTerminator ? 1 : 0);
-    PutU32(out, static_cast<uint32_t>(area.size()) + faults_.oversizeSize);
-    out.insert(out.end(), area.begin(), area.end());
-    PutU32(out, static_cast<uint32_t>(instructionEnd_));
-    PutU32(out, static_cast<uint32_t>(bytes_.size()));
-    out.insert(out.end(), bytes_.begin(), bytes_.end());
+    Put32(area, faults_.badTerminator ? 1 : 0);
+    Put32(out, static_cast<uint32_t>(area.size()) + faults_.oversizeSize);
+    PutBytes(out, area);
+    Put32(out, static_cast<uint32_t>(instructionEnd_));
+    Put32(out, static_cast<uint32_t>(bytes_.size()));
+    PutBytes(out, bytes_);
   }
 
   void WriteVariables(std::vector<uint8_t>& out) {
-    PutU32(out, static_cast<uint32_t>(bytes_.size()) + faults_.oversizeSize);
-    out.insert(out.end(), bytes_.begin(), bytes_.end());
-    PutU32(out, static_cast<uint32_t>(variables_.size()) + faults_.oversizeCount);
+    Put32(out, static_cast<uint32_t>(bytes_.size()) + faults_.oversizeSize);
+    PutBytes(out, bytes_);
+    Put32(out, static_cast<uint32_t>(variables_.size()) + faults_.oversizeCount);
     for (const Variable& v : variables_) {
       out.push_back(v.kind);
       out.push_back(v.varClass);
-      PutU32(out, static_cast<uint32_t>(labels_[v.label]));
-      PutU32(out, v.size);
+      Put32(out, static_cast<uint32_t>(labels_[v.label]));
+      Put32(out, v.size);
     }
-    PutU32(out, static_cast<uint32_t>(relocations_[kOwn].size()));
+    Put32(out, static_cast<uint32_t>(relocations_[kOwn].size()));
     for (auto [at, target] : relocations_[kOwn]) {
-      PutU32(out, at);
-      PutU32(out, target);
+      Put32(out, at);
+      Put32(out, target);
     }
-    PutU32(out, faults_.badTerminator ? 1 : 0);
+    Put32(out, faults_.badTerminator ? 1 : 0);
   }
 
   void WriteTable(std::vector<uint8_t>& out) {
-    PutU16(out, static_cast<uint16_t>(scripts_.size() + faults_.oversizeCount));
+    Put16(out, static_cast<uint16_t>(scripts_.size() + faults_.oversizeCount));
     for (const Script& s : scripts_) {
       size_t length = s.name.size() + (faults_.unterminatedNames ? 0 : 1);
       out.push_back(static_cast<uint8_t>(length));
       out.insert(out.end(), s.name.begin(), s.name.end());
       if (!faults_.unterminatedNames) out.push_back(0);
-      PutU16(out, s.bitsA);
-      PutU16(out, s.bitsB);
+      Put16(out, s.bitsA);
+      Put16(out, s.bitsB);
     }
   }
 

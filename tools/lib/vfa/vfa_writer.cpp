@@ -1,13 +1,13 @@
 #include "lib/vfa/vfa_writer.h"
 
 #include <algorithm>
-#include <fstream>
 #include <iterator>
 #include <map>
 #include <memory>
 #include <set>
 
 #include "common/sjis.h"
+#include "lib/file_bytes.h"
 #include "lib/le_bytes.h"
 #include "resource/packs/lzss_codec.h"
 #include "resource/packs/vfa_format.h"
@@ -258,11 +258,9 @@ bool CollectVfaMembers(const std::filesystem::path& folder, std::vector<VfaMembe
     if (!it->is_regular_file()) continue;
     std::string name = fs::relative(it->path(), folder, ec).generic_string();
     std::replace(name.begin(), name.end(), '/', '\\');
-    std::ifstream in(it->path(), std::ios::binary);
-    if (!in) return Fail(error, "cannot read " + it->path().string());
     VfaMemberSource member;
     member.name = name;
-    member.data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (!ReadFileBytes(it->path(), member.data)) return Fail(error, "cannot read " + it->path().string());
     out.push_back(std::move(member));
   }
   std::sort(out.begin(), out.end(),

@@ -1,4 +1,4 @@
-#include "resource/images/plugin_folder.h"
+#include "resource/plugin_folder.h"
 
 #include <dirent.h>
 
@@ -36,6 +36,18 @@ bool ListPluginFiles(std::string_view folder, std::string_view suffix,
     paths.push_back(engineName.ok ? absolute + engineName.text : std::string());
   }
   return true;
+}
+
+int LoadPluginLibrary(std::string_view path, host::HMODULE* module) {
+  *module = nullptr;
+  std::string absolute;
+  if (BuildAbsolutePath(absolute, path) == kPathBuildFailed) return kPluginLibraryBadPath;
+  std::string linuxPath;
+  if (host::EnginePathToLinuxPath(absolute, linuxPath) != host::kPathOk) {
+    return kPluginLibraryNotLoaded;
+  }
+  *module = host::LoadLibrary(linuxPath);
+  return *module ? kPluginLibraryLoaded : kPluginLibraryNotLoaded;
 }
 
 }  // namespace bw

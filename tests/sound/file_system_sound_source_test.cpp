@@ -1,0 +1,78 @@
+#include "sound/file_system_sound_source.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "common/sjis.h"
+#include "sound/direct_sound_buffer.h"
+#include "sound/sound_world.h"
+#include "support/game_folder.h"
+
+namespace bw {
+namespace {
+
+using soundtest::SoundWorld;
+
+// A game folder with a mounted sound pack, and the sounds served from it.
+class FileSystemSounds : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(tools::EncodeOggVorbis(tools::MakeSineTone(440, 250, 8000, 1), 1, 8000, &ogg_),
+              tools::kOggOk);
+    ASSERT_TRUE(game_.MountPack("SOUND.VFA", {{"se\\tone.ogg", ogg_}}, 1));
+  }
+
+  // The samples the decoders make of the tone.
+  std::vector<int16_t> Reference() {
+    world_.files.Put("REF.OGG", ogg_);
+    ScopedGlobal<SoundFileSource> memory(&world_.files);
+    DecoderRef d(world_.manager.Open("REF.OGG", nullptr, true, nullptr));
+    EXPECT_TRUE(d);
+    if (!d) return {};
+    std::vector<int16_t> pcm(d->GetPcmBytes() / 2);
+    EXPECT_EQ(d->Read(pcm.data(), d->GetPcmBytes()), d->GetPcmBytes());
+    return pcm;
+  }
+
+  test::GameFolder game_;
+  std::vector<uint8_t> ogg_;
+  SoundWorld world_;
+  FileSystemSoundSource source_;
+  ScopedGlobal<SoundFileSource> sounds_{&source_};
+};
+
+TEST_F(FileSystemSounds, APackedOggPlays) {
+  const std::vector<int16_t> tone = Reference();
+  ASSERT_EQ(tone.size(), 2000u);
+  DirectSoundBuffer b;
+  ASSERT_EQ(b.Load("SE\\TONE.OGG", kLipSyncNone), kLoaded);
+  ASSERT_EQ(b.Play(), kSoundBufferOk);
+  EXPECT_EQ(world_.Pull(2000), tone);
+  EXPECT_EQ(b.Load("se\\Tone.ogg", kLipSyncNone), kLoaded) << "the same member is already loaded";
+  EXPECT_EQ(b.Load("SE\\NONE.OGG", kLipSyncNone), kLoadNoDecoder);
+}
+
+TEST_F(FileSystemSounds, NamesResolveToLooseFilesFirstAndNeverToFolders) {
+  std::string path;
+  ASSERT_TRUE(source_.ResolvePath("SE\\TONE.OGG", &path));
+  EXPECT_EQ(path, sjis::ToLower(game_.folder()) + "se\\tone.ogg");
+
+  game_.dir().WriteFile("Se/Tone.Ogg", std::string(ogg_.begin(), ogg_.end()));
+  ASSERT_TRUE(source_.ResolvePath("SE\\TONE.OGG", &path));
+  EXPECT_EQ(path, game_.folder() + "SE\\TONE.OGG");
+  Stream* loose = source_.OpenStream(path);
+  ASSERT_NE(loose, nullptr);
+  EXPECT_EQ(loose->GetSize(), ogg_.size());
+  loose->Release();
+
+  std::filesystem::create_directory(game_.dir().path() / "BGM");
+  EXPECT_FALSE(source_.ResolvePath("BGM", &path));
+  EXPECT_EQ(source_.OpenStream("NONE.OGG"), nullptr);
+  ScopedGlobal<FileSystemManager> none(nullptr);
+  EXPECT_FALSE(source_.ResolvePath("SE\\TONE.OGG", &path));
+  EXPECT_EQ(source_.OpenStream("SE\\TONE.OGG"), nullptr);
+}
+
+}  // namespace
+}  // namespace bw

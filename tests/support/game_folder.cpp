@@ -1,0 +1,33 @@
+#include "support/game_folder.h"
+
+#include "host/host_path.h"
+#include "resource/packs/app_paths.h"
+#include "resource/packs/vfa_decoder.h"
+
+namespace bw::test {
+
+GameFolder::GameFolder() {
+  if (host::LinuxPathToEnginePath(dir_.path().string() + "/", folder_) != host::kPathOk ||
+      RebaseAppFolder(folder_) != 0) {
+    ADD_FAILURE() << "the temporary folder cannot be the application folder: " << dir_.path();
+  }
+  PluginRecord vfa = MakeVfaDecoderRecord();
+  manager_.AddDecoder(vfa.decodeObject, vfa.extensions, vfa.typeString, vfa.typeId, vfa.assist,
+                      vfa.assist2, vfa.configDialog);
+}
+
+::testing::AssertionResult GameFolder::MountPack(const std::string& packName,
+                                                 const std::vector<tools::VfaMemberSource>& members,
+                                                 int32_t mountId) {
+  std::vector<uint8_t> pack;
+  std::string error;
+  if (!tools::BuildVfaPack(packName, members, {}, pack, &error)) {
+    return ::testing::AssertionFailure() << "the pack cannot be built: " << error;
+  }
+  dir_.WriteFile(packName, std::string(pack.begin(), pack.end()));
+  int code = manager_.Mount(packName, mountId, false, true);
+  if (code != 0) return ::testing::AssertionFailure() << packName << " does not mount: " << code;
+  return ::testing::AssertionSuccess();
+}
+
+}  // namespace bw::test
