@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_ratio.h"
 #include "resource/packs/lzss_codec.h"
 
 namespace {
@@ -115,28 +116,6 @@ void BM_ZlibInflate(benchmark::State& state, const std::string& name) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * in.raw.size()));
 }
 
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      auto it = run.counters.find("bytes_per_second");
-      if (it != run.counters.end()) speed_[run.benchmark_name()] = it->second.value;
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  void PrintRatios() const {
-    for (const char* name : {"text", "picture"}) {
-      auto ours = speed_.find(std::string("lzss_decode/") + name);
-      auto peer = speed_.find(std::string("zlib_inflate/") + name);
-      if (ours == speed_.end() || peer == speed_.end() || peer->second <= 0) continue;
-      std::printf("ratio %s: %.2f\n", name, ours->second / peer->second);
-    }
-  }
-
- private:
-  std::map<std::string, double> speed_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -145,9 +124,12 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark((std::string("zlib_inflate/") + name).c_str(), BM_ZlibInflate, name);
   }
   benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
+  bw::bench::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.PrintRatios();
+  for (const char* name : {"text", "picture"}) {
+    reporter.PrintRatio(name, std::string("lzss_decode/") + name,
+                        std::string("zlib_inflate/") + name);
+  }
   for (const char* name : {"text", "picture"}) {
     const Input& in = GetInput(name);
     std::printf("size %s: raw %zu, lzss %zu, zlib %zu\n", name, in.raw.size(), in.lzss.size(),

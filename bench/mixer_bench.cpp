@@ -4,13 +4,11 @@
 #include <benchmark/benchmark.h>
 
 #include <cmath>
-#include <cstdio>
 #include <cstring>
-#include <map>
 #include <memory>
-#include <string>
 #include <vector>
 
+#include "bench_ratio.h"
 #include "host/audio/sound_device.h"
 
 namespace bw::host {
@@ -78,29 +76,14 @@ void BM_SdlMixAudioFormat(benchmark::State& state) {
 }
 BENCHMARK(BM_SdlMixAudioFormat);
 
-// Keeps each run's throughput so that the pair's ratio can be printed at the end.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      auto it = run.counters.find("items_per_second");
-      if (it != run.counters.end()) rates[run.benchmark_name()] = it->second.value;
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  std::map<std::string, double> rates;
-};
-
 }  // namespace
 }  // namespace bw::host
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  bw::host::RatioReporter reporter;
+  bw::bench::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  double ours = reporter.rates["BM_SoundMixer"];
-  double peer = reporter.rates["BM_SdlMixAudioFormat"];
-  if (ours > 0 && peer > 0) std::printf("ratio mix_8_voices: %.2f\n", ours / peer);
+  reporter.PrintRatio("mix_8_voices", "BM_SoundMixer", "BM_SdlMixAudioFormat");
   benchmark::Shutdown();
   return 0;
 }

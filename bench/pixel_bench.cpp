@@ -3,13 +3,11 @@
 #include <benchmark/benchmark.h>
 #include <pixman.h>
 
-#include <cstdio>
 #include <cstring>
-#include <map>
 #include <random>
-#include <string>
 #include <vector>
 
+#include "bench_ratio.h"
 #include "graphics/pixel/alpha_kernels.h"
 #include "graphics/pixel/blend_tables.h"
 #include "graphics/pixel/pixel_kernels.h"
@@ -125,19 +123,6 @@ void OursKeyedCopy(benchmark::State& state) {
   Finish(state);
 }
 
-// Keeps each run's throughput by name for the ratio lines.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      auto it = run.counters.find("items_per_second");
-      if (it != run.counters.end()) rate[run.benchmark_name()] = it->second;
-    }
-  }
-  std::map<std::string, double> rate;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -151,19 +136,13 @@ int main(int argc, char** argv) {
   benchmark::RegisterBenchmark("peer/pixman_over", PeerPixmanOver);
   benchmark::RegisterBenchmark("ours/keyed_copy", OursKeyedCopy);
   benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
+  bw::bench::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  auto ratio = [&reporter](const char* name, const char* ours, const char* peer) {
-    auto o = reporter.rate.find(ours), p = reporter.rate.find(peer);
-    if (o != reporter.rate.end() && p != reporter.rate.end() && p->second > 0) {
-      std::printf("ratio %s: %.2f\n", name, o->second / p->second);
-    }
-  };
-  ratio("copy", "ours/copy", "peer/memcpy");
-  ratio("copy-vs-pixman-src", "ours/copy", "peer/pixman_src");
-  ratio("fill", "ours/fill", "peer/pixman_fill");
-  ratio("alpha-over", "ours/alpha_over", "peer/pixman_over");
-  ratio("keyed-copy", "ours/keyed_copy", "peer/memcpy");
+  reporter.PrintRatio("copy", "ours/copy", "peer/memcpy");
+  reporter.PrintRatio("copy-vs-pixman-src", "ours/copy", "peer/pixman_src");
+  reporter.PrintRatio("fill", "ours/fill", "peer/pixman_fill");
+  reporter.PrintRatio("alpha-over", "ours/alpha_over", "peer/pixman_over");
+  reporter.PrintRatio("keyed-copy", "ours/keyed_copy", "peer/memcpy");
   benchmark::Shutdown();
   return 0;
 }

@@ -7,10 +7,10 @@
 #include <lua5.4/lua.hpp>
 
 #include <cstdio>
-#include <map>
 #include <memory>
 #include <string>
 
+#include "bench_ratio.h"
 #include "lib/sob/sob_assembler.h"
 #include "script/script_vm.h"
 
@@ -164,30 +164,6 @@ void BM_Lua(benchmark::State& state, const char* name) {
   lua_close(L);
 }
 
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      auto it = run.counters.find("items_per_second");
-      if (it != run.counters.end()) speed_[run.benchmark_name()] = it->second.value;
-    }
-  }
-  void Finalize() override {
-    ConsoleReporter::Finalize();
-    for (const Program& p : kPrograms) {
-      auto ours = speed_.find(std::string("script/") + p.name);
-      auto peer = speed_.find(std::string("lua/") + p.name);
-      if (ours != speed_.end() && peer != speed_.end() && peer->second > 0) {
-        std::printf("ratio %s: %.2f\n", p.name, ours->second / peer->second);
-      }
-    }
-  }
-
- private:
-  std::map<std::string, double> speed_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -196,8 +172,11 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark((std::string("lua/") + p.name).c_str(), BM_Lua, p.name);
   }
   benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
+  bw::bench::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
+  for (const Program& p : kPrograms) {
+    reporter.PrintRatio(p.name, std::string("script/") + p.name, std::string("lua/") + p.name);
+  }
   benchmark::Shutdown();
   return 0;
 }

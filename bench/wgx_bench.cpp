@@ -2,11 +2,9 @@
 #include <benchmark/benchmark.h>
 #include <zlib.h>
 
-#include <cstdio>
-#include <map>
-#include <string>
 #include <vector>
 
+#include "bench_ratio.h"
 #include "lib/wgx/sample_picture.h"
 #include "lib/wgx/wgx_writer.h"
 #include "resource/images/wgx_loader.h"
@@ -72,32 +70,13 @@ void BM_ZlibInflate(benchmark::State& state) {
 }
 BENCHMARK(BM_ZlibInflate)->Unit(benchmark::kMillisecond);
 
-// Keeps each run's time per iteration so the pair's ratio can be printed at the end.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const auto& run : runs)
-      if (run.run_type == Run::RT_Iteration && run.iterations > 0)
-        seconds_[run.benchmark_name()] = run.GetAdjustedRealTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-  double Seconds(const std::string& name) const {
-    auto it = seconds_.find(name);
-    return it == seconds_.end() ? 0 : it->second;
-  }
-
- private:
-  std::map<std::string, double> seconds_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
+  bw::bench::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  double ours = reporter.Seconds("BM_WgxDecode"), peer = reporter.Seconds("BM_ZlibInflate");
-  if (ours > 0 && peer > 0) std::printf("ratio wgx_decode: %.2f\n", peer / ours);
+  reporter.PrintRatio("wgx_decode", "BM_WgxDecode", "BM_ZlibInflate", bw::bench::Compare::kTime);
   benchmark::Shutdown();
   return 0;
 }
