@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "bench_ratio.h"
 #include "resource/packs/lzss_codec.h"
-#include "ratio_reporter.h"
 
 namespace {
 
@@ -127,7 +127,8 @@ int main(int argc, char** argv) {
   bw::bench::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   for (const char* name : {"text", "picture"}) {
-    reporter.PrintRatio(name, std::string("lzss_decode/") + name, std::string("zlib_inflate/") + name);
+    reporter.PrintRatio(name, std::string("lzss_decode/") + name,
+                        std::string("zlib_inflate/") + name);
   }
   for (const char* name : {"text", "picture"}) {
     const Input& in = GetInput(name);

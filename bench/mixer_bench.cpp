@@ -6,11 +6,10 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
-#include <string>
 #include <vector>
 
+#include "bench_ratio.h"
 #include "host/audio/sound_device.h"
-#include "ratio_reporter.h"
 
 namespace bw::host {
 namespace {

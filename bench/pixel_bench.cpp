@@ -5,13 +5,12 @@
 
 #include <cstring>
 #include <random>
-#include <string>
 #include <vector>
 
+#include "bench_ratio.h"
 #include "graphics/pixel/alpha_kernels.h"
 #include "graphics/pixel/blend_tables.h"
 #include "graphics/pixel/pixel_kernels.h"
-#include "ratio_reporter.h"
 
 namespace {
 

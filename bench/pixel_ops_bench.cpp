@@ -6,13 +6,13 @@
 
 #include <cmath>
 #include <cstdio>
-#include <map>
 #include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "app/platform/trig_tables.h"
+#include "bench_ratio.h"
 #include "common/global.h"
 #include "graphics/pixel/blend_kernels.h"
 #include "graphics/pixel/blend_tables.h"
@@ -253,21 +253,6 @@ void PeerFrame(benchmark::State& state) {
   pixman_image_unref(dst);
 }
 
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      auto it = run.counters.find("items_per_second");
-      if (it != run.counters.end()) rate[run.benchmark_name()] = it->second;
-      time[run.benchmark_name()] = run.GetAdjustedRealTime();
-      unit[run.benchmark_name()] = benchmark::GetTimeUnitString(run.time_unit);
-    }
-  }
-  std::map<std::string, double> rate, time;
-  std::map<std::string, std::string> unit;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -295,19 +280,19 @@ int main(int argc, char** argv) {
   for (auto [name, fn] : runs)
     benchmark::RegisterBenchmark(name, fn)->Unit(benchmark::kMicrosecond);
   benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
+  bw::bench::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   for (const char* name :
        {"opacity", "add", "alpha_opacity", "bilinear", "rotate_zoom", "box_blur", "frame"}) {
-    auto o = reporter.rate.find(std::string("ours/") + name);
-    auto p = reporter.rate.find(std::string("peer/") + name);
-    if (o != reporter.rate.end() && p != reporter.rate.end() && p->second > 0) {
-      std::printf("ratio %s: %.2f\n", name, o->second / p->second);
-    }
+    reporter.PrintRatio(name, std::string("ours/") + name, std::string("peer/") + name);
   }
-  if (reporter.time.count("ours/frame")) {
-    std::printf("frame: %.1f %s per frame (peer %.1f)\n", reporter.time["ours/frame"],
-                reporter.unit["ours/frame"].c_str(), reporter.time["peer/frame"]);
+  if (const bw::bench::RunResult* ours = reporter.Find("ours/frame")) {
+    const bw::bench::RunResult* peer = reporter.Find("peer/frame");
+    if (peer != nullptr) {
+      std::printf("frame: %.1f %s per frame (peer %.1f)\n", ours->time, ours->unit, peer->time);
+    } else {
+      std::printf("frame: %.1f %s per frame (peer unavailable)\n", ours->time, ours->unit);
+    }
   }
   benchmark::Shutdown();
   return 0;

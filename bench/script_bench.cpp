@@ -10,9 +10,9 @@
 #include <memory>
 #include <string>
 
+#include "bench_ratio.h"
 #include "lib/sob/sob_assembler.h"
 #include "script/script_vm.h"
-#include "ratio_reporter.h"
 
 namespace {
 

@@ -2,13 +2,12 @@
 #include <benchmark/benchmark.h>
 #include <zlib.h>
 
-#include <string>
 #include <vector>
 
+#include "bench_ratio.h"
 #include "lib/wgx/sample_picture.h"
 #include "lib/wgx/wgx_writer.h"
 #include "resource/images/wgx_loader.h"
-#include "ratio_reporter.h"
 
 namespace {
 
@@ -77,7 +76,7 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   bw::bench::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.PrintRatio("wgx_decode", "BM_WgxDecode", "BM_ZlibInflate");
+  reporter.PrintRatio("wgx_decode", "BM_WgxDecode", "BM_ZlibInflate", bw::bench::Compare::kTime);
   benchmark::Shutdown();
   return 0;
 }

@@ -1,0 +1,88 @@
+// The console reporter every benchmark program shares: it keeps each run's throughput and time
+// per iteration by benchmark name, so that a program can print "ratio <name>: <ours/peer>" lines
+// once all runs are done.
+#pragma once
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace bw::bench {
+
+// What one benchmark measured. A failed run keeps its message and no figures.
+struct RunResult {
+  double rate = 0;     // items_per_second or bytes_per_second; 0 when the run sets neither
+  double time = 0;     // real time per iteration, in `unit`
+  double seconds = 0;  // the same time in seconds, for comparing runs with different units
+  const char* unit = "";
+  std::string error;
+};
+
+// How a pair is compared: by throughput, or by real time per iteration (for programs that
+// report absolute times, where the CPU time behind the rate counters is not what they mean).
+enum class Compare { kRate, kTime };
+
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& run : runs) {
+      // Aggregates of repetitions carry their own suffixed names and are not compared.
+      if (run.run_type != Run::RT_Iteration) continue;
+      RunResult& result = results_[run.benchmark_name()];
+      result = RunResult{};
+      if (run.error_occurred) {
+        result.error = run.error_message.empty() ? "failed" : run.error_message;
+        continue;
+      }
+      for (const char* counter : {"items_per_second", "bytes_per_second"}) {
+        auto it = run.counters.find(counter);
+        if (it != run.counters.end()) result.rate = it->second.value;
+      }
+      result.time = run.GetAdjustedRealTime();
+      result.seconds = result.time / benchmark::GetTimeUnitMultiplier(run.time_unit);
+      result.unit = benchmark::GetTimeUnitString(run.time_unit);
+    }
+  }
+
+  // The result of a run that completed, or nullptr when it was filtered out or failed.
+  const RunResult* Find(const std::string& name) const {
+    auto it = results_.find(name);
+    return it == results_.end() || !it->second.error.empty() ? nullptr : &it->second;
+  }
+
+  // Prints "ratio <label>: <ours/peer>", greater meaning ours is faster; or, when a side has
+  // nothing to compare, a ratio line that says which side and why.
+  void PrintRatio(const std::string& label, const std::string& ours, const std::string& peer,
+                  Compare by = Compare::kRate) const {
+    std::string problem = Problem(ours, by);
+    if (problem.empty()) problem = Problem(peer, by);
+    if (!problem.empty()) {
+      std::printf("ratio %s: unavailable (%s)\n", label.c_str(), problem.c_str());
+      return;
+    }
+    const RunResult& o = results_.at(ours);
+    const RunResult& p = results_.at(peer);
+    double ratio = by == Compare::kRate ? o.rate / p.rate : p.seconds / o.seconds;
+    std::printf("ratio %s: %.2f\n", label.c_str(), ratio);
+  }
+
+ private:
+  // Why `name` cannot take part in a ratio, or "" when it can.
+  std::string Problem(const std::string& name, Compare by) const {
+    auto it = results_.find(name);
+    if (it == results_.end()) return name + " did not run";
+    const RunResult& r = it->second;
+    if (!r.error.empty()) return name + " failed: " + r.error;
+    if (by == Compare::kRate && r.rate <= 0) return name + " reported no throughput";
+    if (by == Compare::kTime && r.seconds <= 0) return name + " reported no time";
+    return "";
+  }
+
+  std::map<std::string, RunResult> results_;
+};
+
+}  // namespace bw::bench
