@@ -70,6 +70,8 @@ class StreamFixture : public ::testing::Test {
     return all;
   }
 
+  void PlaySlowly(char how);
+
   SoundWorld w{kRate};
 };
 
@@ -228,17 +230,24 @@ class CountingClock final : public host::ClockSource {
   std::atomic<uint64_t> sleeps{0};
 };
 
-// A decoder that delivers small pieces, with nothing ready every other time, and stops the
-// first fill early: what it delivers later joins on where it stopped, the intro runs into the
-// loop mid-piece, and the loop into itself, without silence or repeats.
+// Decoders that stop the first fill early, then deliver small pieces with nothing ready every
+// other time, or everything at once: what comes later joins on where the fill stopped, the
+// intro runs into the loop mid-piece, and the loop into itself, without silence or repeats.
 TEST_F(StreamFixture, StreamThreadKeepsUpWithASlowDecoder) {
+  for (char how : {soundtest::kSlow, soundtest::kHiccup}) {
+    SCOPED_TRACE(how);
+    PlaySlowly(how);
+  }
+}
+
+void StreamFixture::PlaySlowly(char how) {
   CountingClock clock;
   host::ScopedClock scope(&clock);
   StreamingSoundBuffer::SetUseNotifications(false);
   const auto intro = Pattern(12345, 7, 1);
   const auto loop = Pattern(9100, 13, -1);
-  w.files.Put("I.PCMT", MakeSlowPcmt(1, kRate, 16, Bytes16(intro)));
-  w.files.Put("L.PCMT", MakeSlowPcmt(1, kRate, 16, Bytes16(loop)));
+  w.files.Put("I.PCMT", MakeSlowPcmt(1, kRate, 16, Bytes16(intro), how));
+  w.files.Put("L.PCMT", MakeSlowPcmt(1, kRate, 16, Bytes16(loop), how));
   StreamingSoundBuffer b;
   ASSERT_EQ(b.Open("I.PCMT", "L.PCMT"), kStreamOpened);
   ASSERT_EQ(b.PlayLoop(), kSoundBufferOk);
