@@ -160,6 +160,7 @@ int32_t StreamingSoundBuffer::Start() {
     if (LockRestoringLost(*buffer_, 0, prefill, &r) != host::kSoundOk) return kStartLockFailed;
     uint8_t* out = r.first;
     uint32_t done = 0;
+    bool waiting = false;  // the source has nothing ready yet, but more to come
     deliveredSinceRewind_ = 0;
     while (done < prefill) {
       const uint32_t ask = prefill - done;
@@ -172,7 +173,10 @@ int32_t StreamingSoundBuffer::Start() {
       deliveredSinceRewind_ += n;
       if (done == prefill) break;
       if (!source->IsEnd()) {
-        if (n == 0) break;  // a decoder that gives nothing yet: silence for now
+        if (n == 0) {
+          waiting = true;
+          break;
+        }
         continue;
       }
       if (source == first_ && loop_) {
@@ -184,10 +188,12 @@ int32_t StreamingSoundBuffer::Start() {
       if (!loopFlag_ || deliveredSinceRewind_ == 0 || source->SeekMs(0) != kSllOk) break;
       deliveredSinceRewind_ = 0;
     }
+    // Silence in case the cursor gets there first; a source still decoding writes over it from
+    // where it stopped, so its sound goes on without a gap.
     std::memset(out + done, Silence(), prefill - done);
     if (buffer_->Unlock(r) != host::kSoundOk) return kStartUnlockFailed;
-    writePosition_ = prefill % ring_;
-    shortfall_ = 0;
+    writePosition_ = (waiting ? done : prefill) % ring_;
+    shortfall_ = waiting ? prefill - done : 0;
     fadeCancelRequested_.store(false, std::memory_order_release);
   }
   if (PlayRestoringLost(*buffer_, host::kPlayLooping) != host::kSoundOk) {

@@ -45,6 +45,12 @@ TEST(DirectSoundBuffer, PlaysADecodedToneOnceAndLooped) {
   for (size_t i = 0; i < got.size(); ++i) ASSERT_EQ(got[i], tone[i % 2000]) << "frame " << i;
   EXPECT_TRUE(b.IsPlaying(nullptr, nullptr));
   EXPECT_EQ(b.GetPositionMs(), 125u);
+
+  // Lost to another program while playing: the next play restores it, samples and all.
+  b.GetDirectSoundBuffer()->MarkLost();
+  EXPECT_FALSE(b.IsPlaying(nullptr, nullptr));
+  ASSERT_EQ(b.Play(), kSoundBufferOk);
+  EXPECT_EQ(w.Pull(2000), tone);
 }
 
 TEST(DirectSoundBuffer, LoadAnswersItsCodes) {

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <fstream>
 #include <iterator>
 
@@ -108,15 +111,13 @@ TEST(ExportSoundAsWave, WritesTheDecodedSoundAsRiffWave) {
   ASSERT_EQ(ExportSoundAsWave("V.PCMT", out, nullptr), kExportDone);
   const std::vector<uint8_t> wave = ReadFile(out);
   ASSERT_EQ(wave.size(), 44146u);
-  EXPECT_EQ(std::string(wave.begin(), wave.begin() + 4), "RIFF");
-  EXPECT_EQ(std::string(wave.begin() + 8, wave.begin() + 16), "WAVEfmt ");
-  EXPECT_EQ(Le32(wave, 4), 44138u);
-  EXPECT_EQ(Le32(wave, 16), 18u);
-  EXPECT_EQ(Le32(wave, 24), 22050u);
-  EXPECT_EQ(Le32(wave, 28), 44100u);
-  EXPECT_EQ(Le32(wave, 32), 16u << 16 | 2) << "block align 2, 16 bits";
-  EXPECT_EQ(std::string(wave.begin() + 38, wave.begin() + 42), "data");
-  EXPECT_EQ(Le32(wave, 42), 44100u);
+  const std::vector<uint8_t> header = {
+      'R', 'I', 'F', 'F', 0x6A, 0xAC, 0, 0,  // 38 + 44100
+      'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 18, 0, 0, 0,
+      1, 0, 1, 0, 0x22, 0x56, 0, 0,  // PCM, mono, 22050 Hz
+      0x44, 0xAC, 0, 0, 2, 0, 16, 0, 0, 0,  // 44100 bytes a second, frames of 2, 16 bits
+      'd', 'a', 't', 'a', 0x44, 0xAC, 0, 0};
+  EXPECT_EQ(std::vector<uint8_t>(wave.begin(), wave.begin() + 46), header);
   EXPECT_TRUE(std::equal(samples.begin(), samples.end(), wave.begin() + 46));
 
   // A decoder that delivers far more than it announced is cut a second past its length.
@@ -139,6 +140,35 @@ TEST(ExportSoundAsWave, FailuresLeaveTheOldFile) {
     ScopedGlobal<SllPluginManager> none(nullptr);
     EXPECT_EQ(ExportSoundAsWave("R.PCMT", out, nullptr), kExportBadArgument);
   }
+}
+
+// A disk that fills up part-way: the export answers 3 and leaves neither a partial file nor a
+// temporary beside the old one.
+TEST(ExportSoundAsWave, AWriteThatFailsPartWayLeavesNoPartialFile) {
+  SoundWorld w;
+  test::TempDir dir;
+  const auto old = dir.WriteFile("old.wav", "old");
+  w.files.Put("BIG.PCMT", MakePcmt(1, 8000, 8, std::vector<uint8_t>(20000, 0x90)));
+
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  auto* previous = std::signal(SIGXFSZ, SIG_IGN);  // a short write instead of the signal
+  rlimit small = saved;
+  small.rlim_cur = 4096;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const int32_t fresh = ExportSoundAsWave("BIG.PCMT", dir.path() / "new.wav", nullptr);
+  const int32_t over = ExportSoundAsWave("BIG.PCMT", old, nullptr);
+  setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, previous);
+
+  EXPECT_EQ(fresh, kExportCannotWrite);
+  EXPECT_EQ(over, kExportCannotWrite);
+  EXPECT_EQ(ReadFile(old), (std::vector<uint8_t>{'o', 'l', 'd'}));
+  std::vector<std::string> left;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+    left.push_back(entry.path().filename().string());
+  }
+  EXPECT_EQ(left, std::vector<std::string>{"old.wav"});
 }
 
 }  // namespace

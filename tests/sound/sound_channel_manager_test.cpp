@@ -332,11 +332,19 @@ class SavedState : public ChannelManager {
 TEST_F(SavedState, RoundTripsMusicAndChannels) {
   SetUpSound(m);
   const std::vector<uint8_t> block = Save();
-  // The main name comes before the intro name.
-  const std::vector<uint8_t> head = {0xD4, 0xFE, 0xFF, 0xFF, 11,  'B', 'G', 'M', '\\',
-                                     'M',  '.',  'P',  'C',  'M', 'T', 0,   11};
-  ASSERT_GE(block.size(), head.size());
-  EXPECT_EQ(std::vector<uint8_t>(block.begin(), block.begin() + 17), head);
+  const std::vector<uint8_t> golden = {
+      0xD4, 0xFE, 0xFF, 0xFF,                                    // music pan -300
+      11, 'B', 'G', 'M', '\\', 'M', '.', 'P', 'C', 'M', 'T', 0,  // the main part first
+      11, 'B', 'G', 'M', '\\', 'I', '.', 'P', 'C', 'M', 'T', 0,  // then the intro
+      60, 0, 0, 0, 1,                                            // volume, looped
+      3, 0, 0, 0,                                                // channels
+      2, 8, 'S', 'E', '.', 'P', 'C', 'M', 'T', 0, 2,             // static, envelope
+      70, 0, 0, 0, 0x0C, 0xFE, 0xFF, 0xFF, 1, 1,                 // pan -500, looping, effect
+      1, 8, 'V', 'O', '.', 'P', 'C', 'M', 'T', 0, 0,             // stream
+      40, 0, 0, 0, 0, 0, 0, 0, 0, 4,                             // 40, centre, stopped, voice
+      0, 100, 0, 0, 0, 0, 0, 0, 0, 0, 2,                         // empty system sound effect
+  };
+  EXPECT_EQ(block, golden);
 
   // Load into a manager in another state: other music, channels of other kinds and volumes.
   m.StopBgm();

@@ -1,7 +1,10 @@
 // Sounds for the sound tests: files kept in memory and served by name, and a decoder of a small
-// test format ("PCMT" header, then the samples) that can claim more bytes than it holds.
+// test format ("PCMT" header, then the samples) that can claim more bytes than it holds. A file
+// marked "PCMS" decodes slowly: small pieces, with nothing ready on every other read; one marked
+// "PCMH" has nothing ready only on its second read.
 #pragma once
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <string>
@@ -56,6 +59,18 @@ inline std::vector<uint8_t> MakePcmt(uint16_t channels, uint32_t rate, uint16_t 
   return out;
 }
 
+constexpr uint32_t kSlowPieceBytes = 1000;
+
+constexpr char kSlow = 'S';
+constexpr char kHiccup = 'H';
+
+inline std::vector<uint8_t> MakeSlowPcmt(uint16_t channels, uint32_t rate, uint16_t bits,
+                                         const std::vector<uint8_t>& samples, char how = kSlow) {
+  std::vector<uint8_t> out = MakePcmt(channels, rate, bits, samples);
+  out[3] = static_cast<uint8_t>(how);
+  return out;
+}
+
 inline std::vector<uint8_t> Bytes16(const std::vector<int16_t>& samples) {
   std::vector<uint8_t> out(samples.size() * 2);
   std::memcpy(out.data(), samples.data(), out.size());
@@ -64,8 +79,8 @@ inline std::vector<uint8_t> Bytes16(const std::vector<int16_t>& samples) {
 
 class PcmtStream final : public SoundDecoderStream {
  public:
-  PcmtStream(Stream* file, const host::WaveFormat& format, uint32_t claimed)
-      : file_(file), format_(format), claimed_(claimed) {
+  PcmtStream(Stream* file, const host::WaveFormat& format, uint32_t claimed, char how = 'T')
+      : file_(file), format_(format), claimed_(claimed), how_(how) {
     file_->AddRef();
   }
   ~PcmtStream() override { file_->Release(); }
@@ -89,6 +104,11 @@ class PcmtStream final : public SoundDecoderStream {
   bool IsEnd() override { return end_; }
   uint32_t Read(void* buffer, uint32_t size) override {
     ++reads;
+    if (how_ == kSlow) {
+      if (reads % 2 == 0) return 0;
+      size = std::min(size, kSlowPieceBytes);
+    }
+    if (how_ == kHiccup && reads == 2) return 0;
     uint32_t n = file_->Read(buffer, size);
     if (n < size) end_ = true;
     return n;
@@ -100,6 +120,7 @@ class PcmtStream final : public SoundDecoderStream {
   Stream* file_;
   host::WaveFormat format_;
   uint32_t claimed_;
+  char how_;
   bool end_ = false;
 };
 
@@ -108,7 +129,9 @@ class PcmtDecodeObject final : public SllDecodeObject {
   SoundDecoderStream* CreateDecoder(Stream* file, int32_t* error) override {
     ++offers;
     uint8_t h[kPcmtHeader];
-    if (file == nullptr || file->Read(h, sizeof h) != sizeof h || std::memcmp(h, "PCMT", 4) != 0) {
+    if (file == nullptr || file->Read(h, sizeof h) != sizeof h ||
+        std::memcmp(h, "PCM", 3) != 0 ||
+        (h[3] != 'T' && h[3] != kSlow && h[3] != kHiccup)) {
       if (file) file->Seek(0);
       if (error) *error = kSllNotAccepted;
       return nullptr;
@@ -125,7 +148,7 @@ class PcmtDecodeObject final : public SllDecodeObject {
     f.blockAlign = static_cast<uint16_t>(f.channels * f.bitsPerSample / 8);
     f.avgBytesPerSec = f.blockAlign * f.samplesPerSec;
     if (error) *error = kSllOk;
-    return new PcmtStream(file, f, u(12, 4));
+    return new PcmtStream(file, f, u(12, 4), static_cast<char>(h[3]));
   }
   int offers = 0;
 };

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
 
 #include "app/platform/timer_service.h"
@@ -13,6 +14,7 @@ namespace {
 
 using soundtest::Bytes16;
 using soundtest::MakePcmt;
+using soundtest::MakeSlowPcmt;
 using soundtest::SoundWorld;
 
 constexpr uint32_t kRate = 8000;  // mono 16-bit: 16000 bytes a second, a ring of 64000
@@ -67,6 +69,8 @@ class StreamFixture : public ::testing::Test {
     }
     return all;
   }
+
+  void PlaySlowly(char how);
 
   SoundWorld w{kRate};
 };
@@ -210,6 +214,57 @@ TEST_F(StreamFixture, StreamThreadPollsByTheHostClock) {
   const std::vector<int16_t> got = Collect(b, 7);
   const std::vector<int16_t> want = Expected(intro, loop, got.size());
   for (size_t k = 0; k < got.size(); ++k) ASSERT_EQ(got[k], want[k]) << "frame " << k;
+  ASSERT_EQ(b.Stop(), kSoundBufferOk);
+}
+
+// A virtual clock that counts the sleeps, so that a test knows when the polling feeder has been
+// round once more.
+class CountingClock final : public host::ClockSource {
+ public:
+  uint64_t NowNanoseconds() override { return ns.load(); }
+  void Sleep(uint32_t ms) override {
+    ns += uint64_t{ms} * 1000000u;
+    ++sleeps;
+  }
+  std::atomic<uint64_t> ns{0};
+  std::atomic<uint64_t> sleeps{0};
+};
+
+// Decoders that stop the first fill early, then deliver small pieces with nothing ready every
+// other time, or everything at once: what comes later joins on where the fill stopped, the
+// intro runs into the loop mid-piece, and the loop into itself, without silence or repeats.
+TEST_F(StreamFixture, StreamThreadKeepsUpWithASlowDecoder) {
+  for (char how : {soundtest::kSlow, soundtest::kHiccup}) {
+    SCOPED_TRACE(how);
+    PlaySlowly(how);
+  }
+}
+
+void StreamFixture::PlaySlowly(char how) {
+  CountingClock clock;
+  host::ScopedClock scope(&clock);
+  StreamingSoundBuffer::SetUseNotifications(false);
+  const auto intro = Pattern(12345, 7, 1);
+  const auto loop = Pattern(9100, 13, -1);
+  w.files.Put("I.PCMT", MakeSlowPcmt(1, kRate, 16, Bytes16(intro), how));
+  w.files.Put("L.PCMT", MakeSlowPcmt(1, kRate, 16, Bytes16(loop), how));
+  StreamingSoundBuffer b;
+  ASSERT_EQ(b.Open("I.PCMT", "L.PCMT"), kStreamOpened);
+  ASSERT_EQ(b.PlayLoop(), kSoundBufferOk);
+  std::vector<int16_t> got;
+  for (int step = 0; step < 160; ++step) {
+    const std::vector<int16_t> part = w.Pull(200);
+    got.insert(got.end(), part.begin(), part.end());
+    // Two more sleeps: the second pass began after the pull and refilled behind it.
+    const uint64_t seen = clock.sleeps.load();
+    for (uint64_t spins = 0; clock.sleeps.load() < seen + 2 && b.FeederRunning(); ++spins) {
+      ASSERT_LT(spins, 100000000u) << "the feeder stalled at step " << step;
+      std::this_thread::yield();
+    }
+  }
+  const std::vector<int16_t> want = Expected(intro, loop, got.size());
+  for (size_t k = 0; k < got.size(); ++k) ASSERT_EQ(got[k], want[k]) << "frame " << k;
+  EXPECT_TRUE(b.FeederRunning());
   ASSERT_EQ(b.Stop(), kSoundBufferOk);
 }
 
