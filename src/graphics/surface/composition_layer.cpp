@@ -138,7 +138,7 @@ int CompositionLayer::CreateWorkSurface(bool recreate) {
   }
   auto made = std::make_unique<ImageSurface>();
   if (made->Create(target_->GetWidth(), target_->GetHeight(), target_->GetBitsPerPixel(),
-                   kImageNoDirtyList) != kSurfaceDone) {
+                   kImagePlain) != kSurfaceDone) {
     return kWorkCreateFailed;
   }
   work_ = std::move(made);
@@ -445,10 +445,16 @@ int CompositionLayer::RedrawToDc(host::MemorySurface* surface, int32_t dx, int32
   if (!surface || !target_->GetDc()) return kComposeNoDc;
   host::MemoryDc* dc = nullptr;
   if (surface->GetDC(&dc) != host::kDdOk || !dc) return kComposeNoDc;
-  DcCopy copy{target_->GetDc(), dc, dx, dy};
-  const int result = Compose(nullptr, nullptr, 0, 0, CopyToDc, &copy);
+  const int result = RedrawIntoDc(dc, dx, dy);
   if (surface->ReleaseDC(dc) != host::kDdOk) return kComposeDcNotReturned;
   return result;
+}
+
+int CompositionLayer::RedrawIntoDc(host::MemoryDc* dc, int32_t dx, int32_t dy) {
+  if (!target_) return kComposeNoTarget;
+  if (!dc || !target_->GetDc()) return kComposeNoDc;
+  DcCopy copy{target_->GetDc(), dc, dx, dy};
+  return Compose(nullptr, nullptr, 0, 0, CopyToDc, &copy);
 }
 
 int CompositionLayer::RedrawToSurface(host::MemorySurface* surface, int32_t dx, int32_t dy) {

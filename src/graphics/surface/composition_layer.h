@@ -12,6 +12,7 @@
 #include "host/messages.h"
 
 namespace bw::host {
+class MemoryDc;
 class MemorySurface;
 }  // namespace bw::host
 
@@ -79,6 +80,7 @@ class CompositionLayer : private SurfaceUser {
   // Each composed rectangle goes on to the DirectDraw surface's context, or to the window.
   int RedrawToDc(host::MemorySurface* surface, int32_t dx, int32_t dy, host::HWND window);
   int RedrawToSurface(host::MemorySurface* surface, int32_t dx, int32_t dy);
+  int RedrawIntoDc(host::MemoryDc* dc, int32_t dx, int32_t dy);
 
   const DirtyRectList& Dirty() const { return dirty_; }
   void SetSuspended(bool on) { suspended_ = on; }

@@ -25,7 +25,7 @@ bool EnsureWork(std::shared_ptr<ImageSurface>& work, int32_t width, int32_t heig
     return true;
   }
   auto made = std::make_shared<ImageSurface>();
-  if (made->Create(width, height, bits, kImageNoDirtyList) != kSurfaceDone) return false;
+  if (made->Create(width, height, bits, kImagePlain) != kSurfaceDone) return false;
   work = std::move(made);
   return true;
 }
