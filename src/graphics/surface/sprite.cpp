@@ -13,7 +13,8 @@ namespace {
 constexpr int kFullTurn = 512;
 constexpr int kEighthTurn = 64;
 constexpr int kMirrorNibble = 0x0F;
-constexpr int kMirrorHighNibble = 0xF0;
+// Left-right, upside down, and the sprite flag of the high nibble.
+constexpr int kValidMirrorBits = 0x13;
 
 // The surfaces' mirrored modes for the mirror nibble 1, 2, 3.
 int SurfaceMirrorMode(int nibble) { return nibble == 1 ? 0 : nibble == 2 ? 1 : 2; }
@@ -350,10 +351,7 @@ bool Sprite::SetAnchor(int mode, int32_t x, int32_t y) {
 
 int Sprite::SetMirrorMode(int mode) {
   if (borrowed_ || mode == mirror_) return 0;
-  if ((mode & ~(kMirrorNibble | kMirrorHighNibble)) != 0 || (mode & kMirrorNibble) > 3 ||
-      ((mode & kMirrorHighNibble) != 0 && (mode & kMirrorHighNibble) != 0x10)) {
-    return 0;
-  }
+  if ((mode & ~kValidMirrorBits) != 0) return 0;
   mirror_ = uint8_t(mode);
   Rerender();
   SetChanged(true);

@@ -55,8 +55,8 @@ class Sprite : public DisplayObject, private SurfaceUser {
   int ReplaceSurface(ImageSurface* surface);
   int SetSourceRect(const Rect* rect);
   int ScrollSource(int32_t x, int32_t y);
-  int SetRotation(double angle, double scale) { return SetRotation(int(angle), scale, 0); }
-  int SetRotation(int angle, double scale, uint32_t fill);
+  // fill: the colour of the work surface around the turned picture.
+  int SetRotation(int angle, double scale, uint32_t fill = 0);
   int CreateRotationWorkSurface(double scale);
   bool SetAnchor(int mode, int32_t x, int32_t y);
   int SetMirrorMode(int mode);

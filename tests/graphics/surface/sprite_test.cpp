@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <utility>
 
+#include "app/platform/trig_tables.h"
+#include "common/global.h"
 #include "graphics/pixel/blend_tables.h"
 #include "graphics/pixel/mmx_flag.h"
 #include "graphics/pixel/pixel_library.h"
@@ -197,6 +200,35 @@ TEST(Sprite, CopyStateSharesTheWorkSurfaceAndCopyFromDuplicatesIt) {
   EXPECT_NE(copy.GetWorkSurface(), original.GetWorkSurface());
   EXPECT_TRUE(testing_surfaces::SamePixels(*copy.GetWorkSurface(), *original.GetWorkSurface()));
   EXPECT_EQ(*copy.GetRectPtr(), *original.GetRectPtr());
+}
+
+TEST(Sprite, AQuarterTurnSwapsThePlacedSizeAndAWholeTurnDropsIt) {
+  TrigTables trig;
+  ScopedGlobal<TrigTables> publish{&trig};
+  ScopedPixelLibrary library(&BuiltInPixelLibrary());
+  std::mt19937 rng(31);
+  auto source = Random(rng, 6, 4, 32);
+  Sprite sprite;
+  ASSERT_EQ(sprite.SetImage(source.get(), nullptr, 10, 10), kSpriteDone);
+  ASSERT_EQ(sprite.SetRotation(128, 1.0), kSpriteDone);
+  ASSERT_TRUE(sprite.IsRotated());
+  EXPECT_EQ(sprite.GetWidth(), 4);
+  EXPECT_EQ(sprite.GetHeight(), 6);
+  const Rect placed = *sprite.GetRectPtr();
+  EXPECT_EQ(placed.left + 2, 10 + 3) << "turned about the centre (3, 2)";
+  ASSERT_NE(sprite.GetWorkSurface(), nullptr);
+  sprite.SetChanged(false);
+  EXPECT_EQ(sprite.SetRotation(128, 1.0), kSpriteDone);
+  EXPECT_FALSE(sprite.IsChanged()) << "the same angle and scale change nothing";
+  ASSERT_EQ(sprite.SetRotation(512, 1.0), kSpriteDone);
+  EXPECT_FALSE(sprite.IsRotated());
+  EXPECT_EQ(*sprite.GetRectPtr(), (Rect{10, 10, 16, 14}));
+
+  ImageSurface indexed;
+  ASSERT_EQ(indexed.Create(4, 4, 8, 0), kSurfaceDone);
+  Sprite flat;
+  ASSERT_EQ(flat.SetImage(&indexed, nullptr, 0, 0), kSpriteDone);
+  EXPECT_EQ(flat.SetRotation(128, 1.0), kSpriteNoSurface) << "only 32-bit pictures turn";
 }
 
 TEST(ColorRectObject, BlendsAddsAndSubtractsItsColour) {
