@@ -59,8 +59,9 @@ DisplayManager::DisplayManager() {
 }
 
 DisplayManager::~DisplayManager() {
-  ReleaseSurfaces();
+  // The presentation device draws on the back buffer: it goes first.
   ReleasePresentationTexture();
+  ReleaseSurfaces();
   if (canvas_) canvas_->RemoveUser(this);
   canvas_ = nullptr;
   layers_.clear();

@@ -217,6 +217,24 @@ TEST_F(DisplayManagerTest, TheTexturePathScalesSmoothlyAndSurvivesALostBackBuffe
   EXPECT_EQ(FramePixel(10, 10), 0x0000FFu);
 }
 
+TEST_F(DisplayManagerTest, TheProbeChoosesTheTextureWhenStretchingDoesNotSmooth) {
+  ASSERT_NE(MakeCanvas(64, 48), nullptr);
+  manager_->SetTextureRequest(kTextureWhenNotSmoothed, false);
+  ASSERT_EQ(manager_->SetMode(window_, true, false), kDisplayDone);
+  EXPECT_EQ(manager_->ProbeResult(), kProbeNotRun) << "a window without the texture option uses GDI";
+  EXPECT_EQ(manager_->GetBackend(), kBackendGdi);
+
+  manager_->SetTextureRequest(kTextureWhenNotSmoothed, true);
+  ASSERT_EQ(manager_->SetMode(window_, true, false), kDisplayDone);
+  EXPECT_EQ(manager_->ProbeResult(), kProbeNoSmoothing) << "the software blitter stretches by nearest pixel";
+  EXPECT_EQ(manager_->GetBackend(), kBackendDirect3D);
+  const QuadVertex* quad = manager_->Quad();
+  EXPECT_FLOAT_EQ(quad[3].x, 63.5f);
+  EXPECT_FLOAT_EQ(quad[3].y, 47.5f);
+  EXPECT_FLOAT_EQ(quad[3].u, 1.0f);
+  EXPECT_FLOAT_EQ(quad[0].x, -0.5f);
+}
+
 TEST_F(DisplayManagerTest, RestoresLostSurfacesAndCopiesTheCanvasAgain) {
   ASSERT_EQ(manager_->SetCanvasSize(64, 48), kDisplayDone);
   ASSERT_EQ(manager_->SetMode(window_, true, false), kDisplayDone);
