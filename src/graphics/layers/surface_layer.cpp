@@ -1,10 +1,27 @@
 #include "graphics/layers/surface_layer.h"
 
+#include <atomic>
 #include <new>
 
 #include "graphics/layers/layer.h"
 
 namespace bw {
+
+namespace {
+std::atomic<LayerFilterHook> attachHook{nullptr};
+std::atomic<LayerFilterHook> detachHook{nullptr};
+
+bool HasBackground(const CompositionLayer* layer) {
+  ImageSurface* picture = nullptr;
+  layer->GetBackground(&picture, nullptr, nullptr, nullptr, nullptr, nullptr);
+  return picture != nullptr;
+}
+}  // namespace
+
+void SetLayerFilterHooks(LayerFilterHook attach, LayerFilterHook detach) {
+  attachHook = attach;
+  detachHook = detach;
+}
 
 double TextureCoordinate(int32_t index, int32_t textureSize, int32_t contentSize) {
   if (textureSize < 1) return 0;
@@ -72,7 +89,72 @@ int SurfaceLayer::SetLinkedLayer(SurfaceLayer* layer) {
   return kLayerDone;
 }
 
+host::MemoryDc* SurfaceLayer::GetOutputDc() const {
+  return filter_ && backing_ ? backing_->GetDc() : GetImage()->GetDc();
+}
+
+int SurfaceLayer::AttachSource(FilterEffect* filter, uint8_t mode, bool applyOnDetach,
+                               bool notify) {
+  if (!composition_) return kAttachNoComposition;
+  if (filter_) DetachSource(applyOnDetach_);
+  if (!filter) return kLayerDone;
+  if (!linked_) return kAttachNoLinkedLayer;
+  if (mode != kAttachPlain) {
+    if (filter->GetKind() < kFilterTwoLayerLimit) {
+      if (!linked_->composition_) return kAttachLinkedNotComposed;
+      if (mode == kAttachExchangeBackgrounds &&
+          (!HasBackground(composition_.get()) || !HasBackground(linked_->composition_.get()))) {
+        return kAttachNoBackground;
+      }
+    } else if (mode == kAttachExchangeBackgrounds && !HasBackground(composition_.get())) {
+      return kAttachNoBackground;
+    }
+    if (mode == kAttachExchangeObjects && upper_ && !upper_->IsEmpty()) {
+      composition_->InvalidateAll();
+    }
+  }
+  if (!backing_) {
+    const ImageSurface* picture = GetImage();
+    auto backing = std::unique_ptr<ImageSurface>(new (std::nothrow) ImageSurface);
+    if (!backing || backing->Create(picture->GetWidth(), picture->GetHeight(),
+                                    picture->GetBitsPerPixel(), kImageDibSection) != kSurfaceDone) {
+      return kAttachNoBackingImage;
+    }
+    backing_ = std::move(backing);
+  }
+  if (notify) {
+    if (LayerFilterHook hook = attachHook) hook();
+  }
+  attachMode_ = mode;
+  applyOnDetach_ = applyOnDetach;
+  notify_ = notify;
+  filter_ = filter;
+  return kLayerDone;
+}
+
+void SurfaceLayer::DetachSource(bool apply) {
+  if (!filter_) return;
+  ReleaseFilter(filter_);
+  filter_ = nullptr;
+  if (notify_) {
+    if (LayerFilterHook hook = detachHook) hook();
+  }
+  if (apply && linked_) {
+    if (attachMode_ == kAttachExchangeObjects) SwapCompositionWith(linked_);
+    if (attachMode_ == kAttachExchangeBackgrounds) SwapBackgroundWith(linked_);
+  }
+  if (attachMode_ == kAttachPlain) return;
+  ImageSurface* picture = GetImage();
+  const Rect whole{0, 0, picture->GetWidth(), picture->GetHeight()};
+  if (composition_) composition_->InvalidateRect(nullptr);
+  if (!composition_ || !composing_) {
+    if (DirtyRectList* dirty = picture->GetActiveDirtyList()) dirty->Add(whole);
+    picture->SetChanged(true);
+  }
+}
+
 void SurfaceLayer::Release() {
+  DetachSource(false);
   composition_.reset();
   upper_.reset();
   backing_.reset();

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "graphics/layers/filter_effect.h"
 #include "graphics/surface/composition_layer.h"
 #include "graphics/surface/display_object.h"
 #include "graphics/surface/image_surface.h"
@@ -18,6 +19,20 @@ constexpr int kLayerNoMemory = 2;
 constexpr int kLayerTargetRefused = 3;
 constexpr int kLayerOtherFailure = 4;
 constexpr int kLinkRefused = 1;
+
+// AttachSource results and modes.
+constexpr int kAttachNoComposition = 1;
+constexpr int kAttachNoLinkedLayer = 2;
+constexpr int kAttachLinkedNotComposed = 3;
+constexpr int kAttachNoBackingImage = 3;
+constexpr int kAttachNoBackground = 4;
+constexpr uint8_t kAttachPlain = 0;
+constexpr uint8_t kAttachExchangeObjects = 1;
+constexpr uint8_t kAttachExchangeBackgrounds = 2;
+
+// The application's hooks around a running filter (set at start-up; null = none).
+using LayerFilterHook = void (*)();
+void SetLayerFilterHooks(LayerFilterHook attach, LayerFilterHook detach);
 
 // CreateWithDc options.
 constexpr int kLayerPlain = 0;
@@ -50,6 +65,12 @@ class SurfaceLayer {
   virtual void SwapBackgroundWith(SurfaceLayer* other);
   virtual void DropBackingImage() { backing_.reset(); }
   virtual int SetLinkedLayer(SurfaceLayer* layer);
+  virtual host::MemoryDc* GetOutputDc() const;
+  virtual bool HasSource() const { return filter_ != nullptr; }
+  virtual FilterEffect* GetSource() const { return filter_; }
+  virtual bool GetApplyOnDetach() const { return applyOnDetach_; }
+  virtual int AttachSource(FilterEffect* filter, uint8_t mode, bool applyOnDetach, bool notify);
+  virtual void DetachSource(bool apply);
 
   int Create(int32_t width, int32_t height, int depth, bool compose);
   int CreateWithDc(int32_t width, int32_t height, int depth, int options);
@@ -63,6 +84,10 @@ class SurfaceLayer {
   bool composing_ = false;
   SurfaceLayer* linked_ = nullptr;
   std::unique_ptr<ImageSurface> backing_;
+  FilterEffect* filter_ = nullptr;
+  uint8_t attachMode_ = kAttachPlain;
+  bool applyOnDetach_ = false;
+  bool notify_ = false;
 };
 
 }  // namespace bw

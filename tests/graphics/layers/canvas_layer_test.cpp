@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "graphics/layers/filter_effect.h"
 #include "graphics/layers/layer.h"
 #include "graphics/pixel/pixel_library.h"
 #include "graphics/surface/color_rect_object.h"
@@ -37,6 +38,86 @@ TEST(SurfaceLayer, LinksOnlyALayerOfTheSameShape) {
   OffscreenLayer bad;
   EXPECT_EQ(bad.Create(16, 8, 24, true), kLayerNoPicture);
   EXPECT_EQ(bad.GetCompositionLayer(), nullptr);
+}
+
+class CountedFilter : public FilterEffect {
+ public:
+  CountedFilter(uint8_t kind, int* deleted) : kind_(kind), deleted_(deleted) {}
+  ~CountedFilter() override { ++*deleted_; }
+  uint8_t GetKind() const override { return kind_; }
+  int Update(uint32_t) override { return 0; }
+  bool IsDone() const override { return false; }
+
+ private:
+  uint8_t kind_;
+  int* deleted_;
+};
+
+int g_attached = 0;
+int g_detached = 0;
+
+class FilterTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(a_.Create(8, 8, 32, true), kLayerDone);
+    ASSERT_EQ(b_.Create(8, 8, 32, true), kLayerDone);
+    ASSERT_EQ(pictureA_.Create(8, 8, 32, 0), kSurfaceDone);
+    ASSERT_EQ(pictureB_.Create(8, 8, 32, 0), kSurfaceDone);
+    a_.GetCompositionLayer()->SetBackgroundImage(&pictureA_, 0, 0, false);
+    b_.GetCompositionLayer()->SetBackgroundImage(&pictureB_, 0, 0, false);
+    g_attached = g_detached = 0;
+    SetLayerFilterHooks([] { ++g_attached; }, [] { ++g_detached; });
+  }
+  void TearDown() override { SetLayerFilterHooks(nullptr, nullptr); }
+  ImageSurface* BackgroundOf(OffscreenLayer& layer) {
+    ImageSurface* picture = nullptr;
+    layer.GetCompositionLayer()->GetBackground(&picture, nullptr, nullptr, nullptr, nullptr, nullptr);
+    return picture;
+  }
+  ImageSurface pictureA_, pictureB_;
+  OffscreenLayer a_, b_;
+  int deleted_ = 0;
+};
+
+TEST_F(FilterTest, AttachingASecondFilterDetachesAndAppliesTheFirst) {
+  auto* first = new CountedFilter(0, &deleted_);
+  EXPECT_EQ(a_.AttachSource(first, kAttachExchangeBackgrounds, true, true), kAttachNoLinkedLayer);
+  ASSERT_EQ(a_.SetLinkedLayer(&b_), kLayerDone);
+  ASSERT_EQ(a_.AttachSource(first, kAttachExchangeBackgrounds, true, true), kLayerDone);
+  EXPECT_EQ(g_attached, 1);
+  ASSERT_NE(a_.GetBackingImage(), nullptr);
+  EXPECT_EQ(a_.GetOutputDc(), a_.GetBackingImage()->GetDc());
+
+  auto* second = new CountedFilter(2, &deleted_);
+  ASSERT_EQ(a_.AttachSource(second, kAttachPlain, false, false), kLayerDone);
+  EXPECT_EQ(deleted_, 1) << "the first filter went";
+  EXPECT_EQ(g_detached, 1);
+  EXPECT_EQ(BackgroundOf(a_), &pictureB_) << "its exchange ran, its apply flag being set";
+  EXPECT_EQ(BackgroundOf(b_), &pictureA_);
+
+  ASSERT_EQ(a_.SetLinkedLayer(nullptr), kLayerDone);
+  EXPECT_EQ(a_.AttachSource(nullptr, kAttachPlain, false, false), kLayerDone)
+      << "null detaches even without a linked layer";
+  EXPECT_EQ(deleted_, 2);
+  EXPECT_FALSE(a_.HasSource());
+  EXPECT_EQ(g_detached, 1) << "the second filter asked for no notice";
+}
+
+TEST_F(FilterTest, ASharedFilterSurvivesUntilItsLastOwnerLetsGo) {
+  ASSERT_EQ(a_.SetLinkedLayer(&b_), kLayerDone);
+  auto* shared = new CountedFilter(3, &deleted_);
+  shared->shareCount = 2;
+  for (int round = 0; round < 3; ++round) {
+    ASSERT_EQ(a_.AttachSource(shared, kAttachPlain, false, false), kLayerDone);
+    a_.DetachSource(false);
+    EXPECT_EQ(deleted_, round == 2 ? 1 : 0) << round;
+  }
+  OffscreenLayer plain;
+  ASSERT_EQ(plain.Create(8, 8, 32, false), kLayerDone);
+  EXPECT_EQ(plain.AttachSource(nullptr, kAttachPlain, false, false), kAttachNoComposition);
+  b_.GetCompositionLayer()->SetBackgroundImage(nullptr, 0, 0, false);
+  CountedFilter local(0, &deleted_);
+  EXPECT_EQ(a_.AttachSource(&local, kAttachExchangeBackgrounds, false, false), kAttachNoBackground);
 }
 
 TEST(SurfaceLayer, TextureCoordinatesOfScaledAndUnscaledContent) {
