@@ -137,6 +137,24 @@ TEST_F(CompositionTest, DirtyRedrawMatchesAFullRedraw) {
   layer_.SetSecondList(nullptr);
 }
 
+TEST_F(CompositionTest, ASpriteReportsWhatChangedInItsSourceWhereItShowsIt) {
+  ImageSurface source;
+  ASSERT_EQ(source.Create(20, 20, 32, kImageDirtyList), kSurfaceDone);
+  Sprite sprite;
+  const Rect shown{5, 5, 15, 15};
+  ASSERT_EQ(sprite.SetImage(&source, &shown, 40, 30), kSpriteDone);
+  layer_.GetList().Add(&sprite, 0, 0);
+  layer_.RedrawDirty(nullptr, nullptr, 0, 0);
+  source.GetDirtyList()->Clear();
+  source.FillRectXYWH(0, 0, 8, 8, 0xFF0000FFu);
+  source.FillRectXYWH(17, 17, 2, 2, 0xFF0000FFu);
+  sprite.SyncWithSource(true);
+  EXPECT_EQ(Rects(layer_.Dirty()), (std::vector<Rect>{{40, 30, 43, 33}}))
+      << "only the part inside the shown rectangle, moved to the sprite";
+  EXPECT_FALSE(source.IsChanged());
+  EXPECT_EQ(source.GetDirtyList()->Count(), 0);
+}
+
 TEST_F(CompositionTest, BackgroundRulesForEightBitTargetsAndNoBackground) {
   ImageSurface indexed;
   ASSERT_EQ(indexed.Create(8, 8, 8, 0), kSurfaceDone);
