@@ -108,6 +108,7 @@ int DisplayManager::SetScreenSurface(CanvasLayer* canvas) {
 int DisplayManager::EnumerateDisplayDevices(const MonitorList* monitors, int32_t canvasWidth,
                                             int32_t canvasHeight, bool useDirectDrawModes) {
   if (!monitors) return kDisplayFailed;
+  monitors_ = monitors;
   devices_.clear();
   selected_ = nullptr;
   LoadDirectDrawLibrary(false, true);
@@ -222,8 +223,7 @@ int DisplayManager::SelectDisplayDevice(bool fullScreen, MonitorHandle monitor, 
     height = record->modeHeight;
   } else {
     host::Rect bounds;
-    MonitorList monitors;
-    if (outMonitor && monitors.GetMonitorRect(&bounds, record->monitor) == 0) {
+    if (outMonitor && monitors_ && monitors_->GetMonitorRect(&bounds, record->monitor) == 0) {
       *outMonitor = record->monitor;
     } else {
       host::DesktopInfo desktop;

@@ -207,6 +207,7 @@ class DisplayManager : public Direct3DDevice, private SurfaceUser {
   int backFormat_ = 0;
   uint8_t screenState_ = kScreenSwitching;
   int desktopDepth_ = 0;
+  const MonitorList* monitors_ = nullptr;  // the application's; it outlives the manager
   std::vector<std::unique_ptr<DisplayDeviceRecord>> devices_;
   DisplayDeviceRecord* selected_ = nullptr;
   bool fullScreenWanted_ = false;
