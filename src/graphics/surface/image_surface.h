@@ -16,7 +16,8 @@ namespace bw {
 
 struct ImageDestination;
 
-// Create flags.
+// Create flags (0: plain memory, no device context, no dirty list).
+constexpr int kImagePlain = 0;
 constexpr int kImageDibSection = 1;
 constexpr int kImageDirtyList = 2;
 

@@ -4,6 +4,46 @@
 
 namespace bw {
 
+Surface::Surface(const Surface& other)
+    : width_(other.width_),
+      height_(other.height_),
+      pitch_(other.pitch_),
+      colorKey_(other.colorKey_),
+      clip_(other.clip_),
+      word1_(other.word1_),
+      word2_(other.word2_),
+      word3_(other.word3_) {}
+
+Surface& Surface::operator=(const Surface& other) {
+  width_ = other.width_;
+  height_ = other.height_;
+  pitch_ = other.pitch_;
+  colorKey_ = other.colorKey_;
+  clip_ = other.clip_;
+  word1_ = other.word1_;
+  word2_ = other.word2_;
+  word3_ = other.word3_;
+  return *this;
+}
+
+Surface::~Surface() {
+  // A user may unregister others (or itself) while detaching: take them one at a time.
+  while (!users_.empty()) {
+    SurfaceUser* user = users_.back();
+    users_.pop_back();
+    user->DetachSurface(this);
+  }
+}
+
+void Surface::AddUser(SurfaceUser* user) const {
+  if (user) users_.push_back(user);
+}
+
+void Surface::RemoveUser(SurfaceUser* user) const {
+  auto it = std::find(users_.begin(), users_.end(), user);
+  if (it != users_.end()) users_.erase(it);
+}
+
 bool SurfaceBase::SetClipRect(const Rect* rect) {
   if (!rect) {
     clip_ = {0, 0, width_, height_};

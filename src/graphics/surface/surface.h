@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "graphics/surface/rect.h"
 
@@ -27,9 +28,29 @@ constexpr uint32_t kNoColorKey = 0xFFFFFFFFu;
 constexpr int kKeySet = 0;
 constexpr int kKeyCleared = 1;
 
+class Surface;
+
+// What holds a surface it does not own (a sprite's source, a composition layer's background or
+// target) registers here, so the surface can detach it before its memory goes.
+class SurfaceUser {
+ public:
+  virtual void DetachSurface(const Surface* surface) = 0;
+
+ protected:
+  ~SurfaceUser() = default;
+};
+
 class Surface {
  public:
-  virtual ~Surface() = default;
+  Surface() = default;
+  // A copy has users of its own, none at first.
+  Surface(const Surface& other);
+  Surface& operator=(const Surface& other);
+  virtual ~Surface();
+
+  // A user registered more than once is detached once per registration.
+  void AddUser(SurfaceUser* user) const;
+  void RemoveUser(SurfaceUser* user) const;
 
   virtual int GetKind() const = 0;
   virtual int32_t GetWidth() const { return width_; }
@@ -65,6 +86,9 @@ class Surface {
   uint32_t word1_ = 0;
   uint32_t word2_ = 0;
   uint32_t word3_ = 0;
+
+ private:
+  mutable std::vector<SurfaceUser*> users_;
 };
 
 class SurfaceBase : public Surface {

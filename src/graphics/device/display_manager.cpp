@@ -1,0 +1,828 @@
+#include "graphics/device/display_manager.h"
+
+#include <algorithm>
+#include <new>
+
+#include "graphics/layers/canvas_layer.h"
+#include "graphics/pixel/pixel_format.h"
+#include "host/gdi/memory_dc.h"
+#include "host/message_queue.h"
+#include "host/presentation_sink.h"
+
+namespace bw {
+
+namespace {
+
+constexpr int kClipperNullArgument = 1;
+constexpr int kClipperCreateFailed = 2;
+constexpr int kClipperBindFailed = 3;
+constexpr int kClipperSetFailed = 4;
+constexpr int kTextureCreateFailed = 1;
+constexpr int kProbeSmall = 100;
+constexpr int kProbeLarge = 200;
+constexpr uint32_t kTriangleStrip = 5;
+constexpr uint32_t kFvfXyzRhwTex1 = 0x104;
+constexpr uint32_t kDrawWait = 1;
+constexpr uint32_t kRsLighting = 137;
+constexpr uint32_t kFilterPoint = 1;
+constexpr uint32_t kFilterLinear = 2;
+constexpr uint32_t kTssMipFilter = 18;
+constexpr uint32_t kMipPoint = 2;
+constexpr uint32_t kMipLinear = 3;
+constexpr uint32_t kAddressClamp = 3;
+constexpr const char* kPrimarySuffix = " (Primary)";
+
+host::DdRect ToDd(const Rect& r) { return {r.left, r.top, r.right, r.bottom}; }
+
+bool IsLostOrWrongMode(host::HResult hr) { return hr == host::kDdErrSurfaceLost; }
+
+int32_t NextPowerOfTwo(int32_t v) {
+  int32_t p = 1;
+  while (p < v && p < (1 << 30)) p <<= 1;
+  return p;
+}
+
+}  // namespace
+
+int WindowClipper::Attach(host::DirectDraw* directDraw, host::MemorySurface* surface,
+                          host::HWND window) {
+  if (!directDraw || !surface || !window) return kClipperNullArgument;
+  clipper_.reset();
+  if (directDraw->CreateClipper(&clipper_) != host::kDdOk) return kClipperCreateFailed;
+  if (clipper_->SetHWnd(window) != host::kDdOk) return kClipperBindFailed;
+  if (surface->SetClipper(clipper_.get()) != host::kDdOk) return kClipperSetFailed;
+  return 0;
+}
+
+DisplayManager::DisplayManager() {
+  for (QuadVertex& v : quad_) v = {-0.5f, -0.5f, 1.0f, 1.0f, 0.0f, 0.0f};
+}
+
+DisplayManager::~DisplayManager() {
+  // The presentation device draws on the back buffer: it goes first.
+  ReleasePresentationTexture();
+  ReleaseSurfaces();
+  if (canvas_) canvas_->RemoveUser(this);
+  canvas_ = nullptr;
+  layers_.clear();
+  clipper_.Release();
+}
+
+void DisplayManager::DetachSurface(const Surface* surface) {
+  if (surface != canvas_) return;
+  ScopedLock hold(lock_);
+  canvas_ = nullptr;
+}
+
+uint32_t DisplayManager::SetLayerOwner(uint32_t owner) {
+  const uint32_t previous = layerOwner_;
+  layerOwner_ = owner;
+  return previous;
+}
+
+int DisplayManager::SetCanvasSize(int32_t width, int32_t height) {
+  if (width < 1 || height < 1) return kDisplayFailed;
+  canvasWidth_ = width;
+  canvasHeight_ = height;
+  canvasRect_ = {0, 0, width, height};
+  host::SetDisplayModeSize(width, height);
+  return kDisplayDone;
+}
+
+int DisplayManager::SetScreenSurface(CanvasLayer* canvas) {
+  ScopedLock hold(lock_);
+  if (canvas_ == canvas) {
+    if (canvas_) canvas_->RedrawAll();
+    return kDisplayDone;
+  }
+  if (canvas_) canvas_->RemoveUser(this);
+  canvas_ = canvas;
+  if (canvas_) {
+    canvas_->AddUser(this);
+    canvas_->RedrawAll();
+    SetCanvasSize(canvas_->GetWidth(), canvas_->GetHeight());
+  }
+  return kDisplayDone;
+}
+
+int DisplayManager::EnumerateDisplayDevices(const MonitorList* monitors, int32_t canvasWidth,
+                                            int32_t canvasHeight, bool useDirectDrawModes) {
+  if (!monitors) return kDisplayFailed;
+  monitors_ = monitors;
+  devices_.clear();
+  selected_ = nullptr;
+  LoadDirectDrawLibrary(false, true);
+  const std::vector<DirectDrawDeviceInfo>& drivers = DirectDrawDeviceList();
+  if (monitors->GetCount() == 0) return kDisplayNoMonitors;
+  const bool several = monitors->GetCount() >= 2;
+  for (const MonitorRecord& monitor : monitors->Records()) {
+    const int32_t mw = monitor.bounds.Width(), mh = monitor.bounds.Height();
+    const int32_t aspectHeight = mw > 0 ? int32_t(int64_t{mh} * canvasWidth / mw) : 0;
+    const DirectDrawDeviceInfo* driver = nullptr;
+    for (const DirectDrawDeviceInfo& d : drivers) {
+      if (d.monitor == monitor.handle) driver = &d;
+    }
+    if (!driver && drivers.size() == 1) driver = &drivers.front();
+    if (!driver) {
+      devices_.clear();
+      return kDisplayNoDevice;
+    }
+    auto record = std::make_unique<DisplayDeviceRecord>();
+    record->monitor = monitor.handle;
+    record->desktopDepth = monitor.bitsPerPixel;
+    record->deviceName = monitor.deviceName;
+    record->description = monitor.description;
+    if (monitor.primary && several) record->description += kPrimarySuffix;
+    record->directDrawGuid = driver->guid;
+    for (const Direct3DDeviceEntry& d3d : driver->direct3dDevices) {
+      if (!d3d.hardware) continue;
+      record->direct3dGuid = d3d.guid;
+      record->renderDepths = d3d.desc.renderDepths;
+      break;
+    }
+    record->canRenderWindowed = driver->canRenderWindowed;
+    // The height that keeps the monitor's aspect wins at once; else the canvas height; else the
+    // last one seen.
+    int32_t height = 0;
+    bool canvasHeightSeen = false;
+    for (const host::DdDisplayMode& mode : driver->modes) {
+      if (mode.width != canvasWidth) continue;
+      if (mode.height == aspectHeight) {
+        height = aspectHeight;
+        canvasHeightSeen = false;
+        break;
+      }
+      if (mode.height == canvasHeight) canvasHeightSeen = true;
+      height = mode.height;
+    }
+    if (canvasHeightSeen) height = canvasHeight;
+    uint32_t depths = 0;
+    for (const host::DdDisplayMode& mode : driver->modes) {
+      if (mode.width != canvasWidth || mode.height != height || height == 0) continue;
+      depths |= DepthBit(mode.bitsPerPixel);
+      if (mode.refreshRate == 60) record->has60Hz = true;
+    }
+    record->depthFlags = depths << 8;
+    if (height != 0 && depths != 0) {
+      record->modeWidth = canvasWidth;
+      record->modeHeight = height;
+      record->exactSize = height == canvasHeight;
+    }
+    devices_.push_back(std::move(record));
+  }
+  useDirectDrawModes_ = useDirectDrawModes;
+  return kDisplayDone;
+}
+
+int DisplayManager::SelectDisplayDevice(bool fullScreen, MonitorHandle monitor, int index,
+                                        int bits, MonitorHandle* outMonitor) {
+  if (devices_.empty()) return kDisplayFailed;
+  DisplayDeviceRecord* record = nullptr;
+  for (auto& d : devices_) {
+    if (monitor != kNoMonitor && d->monitor == monitor) record = d.get();
+  }
+  if (!record) {
+    if (index < 0) index = 0;
+    // An index past the end names no record.
+    if (size_t(index) >= devices_.size()) return kDisplayFailed;
+    record = devices_[size_t(index)].get();
+  }
+  if (record != selected_) {
+    selected_ = record;
+    allowedDepthMask_ = uint8_t(record->depthFlags >> 8);
+    has60Hz_ = record->has60Hz;
+  }
+  fullScreenWanted_ = fullScreen && record->modeWidth != 0;
+  if (bits != 0) {
+    if (!(allowedDepthMask_ & DepthBit(bits))) {
+      bits = 0;
+      for (int candidate : {32, 24, 16}) {
+        if (allowedDepthMask_ & DepthBit(candidate)) {
+          bits = candidate;
+          break;
+        }
+      }
+      if (bits == 0) return kSelectNoDepth;
+    }
+  } else {
+    bits = record->desktopDepth;
+    if (bits == 0) {
+      host::DesktopInfo desktop;
+      if (host::Backend* backend = host::CurrentBackend()) desktop = backend->Desktop();
+      bits = desktop.bitsPerPixel;
+    }
+  }
+  depth_ = bits;
+  int32_t width = 0, height = 0;
+  if (fullScreenWanted_) {
+    if (record->exactSize) {
+      ResetDisplayRect();
+      return kDisplayDone;
+    }
+    width = record->modeWidth;
+    height = record->modeHeight;
+  } else {
+    host::Rect bounds;
+    if (outMonitor && monitors_ && monitors_->GetMonitorRect(&bounds, record->monitor) == 0) {
+      *outMonitor = record->monitor;
+    } else {
+      host::DesktopInfo desktop;
+      if (host::Backend* backend = host::CurrentBackend()) desktop = backend->Desktop();
+      bounds = {0, 0, desktop.width, desktop.height};
+    }
+    width = bounds.Width();
+    height = bounds.Height();
+  }
+  return ComputeDisplayRect(width, height, true) > 0 ? kSelectBadDisplaySize : kDisplayDone;
+}
+
+int DisplayManager::ComputeDisplayRect(int32_t dw, int32_t dh, bool keepWhenSameAspect) {
+  const int32_t w = canvasWidth_, h = canvasHeight_;
+  if (dw < 1 || dh < 1 || w < 1 || h < 1) return kDisplayFailed;
+  const double displayAspect = double(dw) / dh, canvasAspect = double(w) / h;
+  hasBars_ = false;
+  bars_[0] = bars_[1] = {};
+  if (displayAspect == canvasAspect) {
+    if (dw == w) {
+      ResetDisplayRect();
+      return kRectSameAsCanvas;
+    }
+    if (keepWhenSameAspect) {
+      ResetDisplayRect();
+      return kDisplayDone;
+    }
+    displayRect_ = {0, 0, dw, dh};
+  } else if (displayAspect <= canvasAspect) {
+    const int32_t shown = int32_t(int64_t{h} * dw / w);
+    const int32_t y = (dh - shown) >> 1;
+    displayRect_ = {0, y, dw, y + shown};
+    bars_[0] = {0, 0, dw, y};
+    bars_[1] = {0, y + shown, dw, dh};
+    hasBars_ = true;
+  } else {
+    const int32_t shown = int32_t(int64_t{w} * dh / h);
+    const int32_t x = (dw - shown) >> 1;
+    displayRect_ = {x, 0, x + shown, dh};
+    bars_[0] = {0, 0, x, dh};
+    bars_[1] = {x + shown, 0, dw, dh};
+    hasBars_ = true;
+  }
+  displayWidth_ = dw;
+  displayHeight_ = dh;
+  scaled_ = true;
+  return kDisplayDone;
+}
+
+void DisplayManager::ResetDisplayRect() {
+  scaled_ = false;
+  hasBars_ = false;
+  displayWidth_ = canvasWidth_;
+  displayHeight_ = canvasHeight_;
+  displayRect_ = canvasRect_;
+}
+
+int DisplayManager::GetBackend() const {
+  if (presentDevice_) return kBackendDirect3D;
+  if (backBuffer_) return kBackendDirectDraw;
+  return kBackendGdi;
+}
+
+void DisplayManager::ReleaseSurfaces() {
+  clipper_.Release();
+  // A back buffer of a flipping chain belongs to the primary.
+  backBuffer_ = nullptr;
+  ownBackBuffer_.reset();
+  primary_.reset();
+  flipChain_ = false;
+}
+
+void DisplayManager::RedrawCanvas() {
+  if (canvas_) canvas_->RedrawAll();
+}
+
+int DisplayManager::CreateBackBuffer(int32_t width, int32_t height, bool direct3d) {
+  host::DdSurfaceDesc desc;
+  desc.flags = host::kDdsdCaps | host::kDdsdWidth | host::kDdsdHeight;
+  desc.caps = direct3d ? host::kDdsCaps3dDevice : host::kDdsCapsOffscreenPlain;
+  desc.width = uint32_t(width);
+  desc.height = uint32_t(height);
+  if (directDraw_->CreateSurface(desc, &ownBackBuffer_) != host::kDdOk) {
+    return kSurfaceBackBufferFailed;
+  }
+  backBuffer_ = ownBackBuffer_.get();
+  return 0;
+}
+
+int DisplayManager::CreateWindowSurfaces(bool direct3d) {
+  if (!directDraw_) return kSurfaceNoDirectDraw;
+  if (int code = CreateBackBuffer(canvasWidth_, canvasHeight_, direct3d); code != 0) return code;
+  if (!(caps_.caps & host::kDdCapsNoHardware)) {
+    host::DdSurfaceDesc desc;
+    desc.flags = host::kDdsdCaps;
+    desc.caps = host::kDdsCapsPrimarySurface;
+    if (directDraw_->CreateSurface(desc, &primary_) != host::kDdOk) return kSurfacePrimaryFailed;
+    if (clipper_.Attach(directDraw_.get(), primary_.get(), window_) != 0) {
+      return kSurfaceClipperFailed;
+    }
+    primaryFormat_ = ClassifyPixelFormat(primary_.get(), nullptr, nullptr);
+  }
+  backFormat_ = ClassifyPixelFormat(backBuffer_, nullptr, nullptr);
+  RedrawCanvas();
+  return 0;
+}
+
+int DisplayManager::CreateFullScreenSurfaces(bool direct3d, bool triple) {
+  if (!directDraw_) return kSurfaceNoDirectDraw;
+  if (caps_.caps & host::kDdCapsNoHardware) {
+    return CreateBackBuffer(canvasWidth_, canvasHeight_, direct3d);
+  }
+  host::DdSurfaceDesc desc;
+  desc.flags = host::kDdsdCaps;
+  if (!canvas_ && !scaled_) {
+    desc.flags |= host::kDdsdBackBufferCount;
+    desc.caps = host::kDdsCapsPrimarySurface | host::kDdsCapsFlip | host::kDdsCapsComplex |
+                (direct3d ? host::kDdsCaps3dDevice : 0);
+    desc.backBufferCount = triple ? 2 : 1;
+    if (directDraw_->CreateSurface(desc, &primary_) != host::kDdOk) return kSurfacePrimaryFailed;
+    backBuffer_ = primary_->GetAttachedSurface();
+    if (!backBuffer_) return kSurfaceBackBufferFailed;
+    flipChain_ = true;
+  } else {
+    const bool displaySized = direct3d && scaled_;
+    if (int code = CreateBackBuffer(displaySized ? displayWidth_ : canvasWidth_,
+                                    displaySized ? displayHeight_ : canvasHeight_, direct3d);
+        code != 0) {
+      return code;
+    }
+    desc.caps = host::kDdsCapsPrimarySurface;
+    if (directDraw_->CreateSurface(desc, &primary_) != host::kDdOk) return kSurfacePrimaryFailed;
+    if (cooperativeState_ != kCoopExclusive &&
+        clipper_.Attach(directDraw_.get(), primary_.get(), window_) != 0) {
+      return kSurfaceClipperFailed;
+    }
+    if (scaled_ && hasBars_) FillBars();
+  }
+  primaryFormat_ = ClassifyPixelFormat(primary_.get(), nullptr, nullptr);
+  backFormat_ = ClassifyPixelFormat(backBuffer_, nullptr, nullptr);
+  RedrawCanvas();
+  return 0;
+}
+
+void DisplayManager::FillBars() {
+  if (!primary_) return;
+  host::DdBltFx fx;
+  for (const Rect& bar : bars_) {
+    if (bar.IsEmpty()) continue;
+    const host::DdRect r = ToDd(bar);
+    primary_->Blt(&r, host::kDdBltColorFill | host::kDdBltWait, &fx);
+  }
+}
+
+bool DisplayManager::ProbeTexturePresentation() {
+  if (probe_ != kProbeNotRun) return probe_ == kProbeSmoothing;
+  probe_ = kProbeNoSmoothing;
+  if (!directDraw_ || DisplayDepth() < 16) return false;
+  host::DdSurfaceDesc desc;
+  desc.flags = host::kDdsdCaps | host::kDdsdWidth | host::kDdsdHeight;
+  desc.caps = host::kDdsCapsOffscreenPlain;
+  desc.width = desc.height = kProbeSmall;
+  std::unique_ptr<host::MemorySurface> small, large;
+  if (directDraw_->CreateSurface(desc, &small) != host::kDdOk) return false;
+  desc.width = desc.height = kProbeLarge;
+  if (directDraw_->CreateSurface(desc, &large) != host::kDdOk) return false;
+  host::DdPixelFormat format;
+  small->GetPixelFormat(&format);
+  const uint32_t white = format.rBitMask | format.gBitMask | format.bBitMask;
+  host::DdBltFx fx;
+  for (int x = 0; x < kProbeSmall; x += 2) {
+    fx.fillColor = white;
+    host::DdRect column{x, 0, x + 1, kProbeSmall};
+    if (small->Blt(&column, host::kDdBltColorFill | host::kDdBltWait, &fx) != host::kDdOk) {
+      return false;
+    }
+    fx.fillColor = 0;
+    column = {x + 1, 0, x + 2, kProbeSmall};
+    if (small->Blt(&column, host::kDdBltColorFill | host::kDdBltWait, &fx) != host::kDdOk) {
+      return false;
+    }
+  }
+  if (large->Blt(nullptr, small.get(), nullptr, host::kDdBltWait, nullptr) != host::kDdOk) {
+    return false;
+  }
+  host::DdSurfaceDesc locked;
+  if (large->Lock(&locked) != host::kDdOk) return false;
+  const int bytes = int(format.rgbBitCount / 8);
+  bool smoothed = false;
+  for (int x = 90; x < 110; ++x) {
+    const uint8_t* p = locked.surface + ptrdiff_t{100} * locked.pitch + ptrdiff_t{x} * bytes;
+    uint32_t value = 0;
+    for (int i = 0; i < bytes; ++i) value |= uint32_t(p[i]) << (8 * i);
+    value &= white;
+    if (value != 0 && value != white) smoothed = true;
+  }
+  large->Unlock();
+  probe_ = smoothed ? kProbeSmoothing : kProbeNoSmoothing;
+  return smoothed;
+}
+
+bool DisplayManager::DecideTexture() {
+  if (!canvas_) return false;
+  if (textureRequest_ == kTextureAlways) return true;
+  if (textureRequest_ == kTextureWhenNotSmoothed) return !ProbeTexturePresentation();
+  return false;
+}
+
+void DisplayManager::ReleasePresentationTexture() {
+  presentDevice_.reset();
+  texture_.reset();
+  presentDirect3D_.reset();
+}
+
+int DisplayManager::CreatePresentationTexture() {
+  if (!directDraw_ || !backBuffer_) return kTextureCreateFailed;
+  ReleasePresentationTexture();
+  presentDirect3D_ = std::make_unique<host::Direct3D>(directDraw_.get());
+  if (presentDirect3D_->CreateDevice(host::kIidDirect3DHalDevice, backBuffer_, &presentDevice_) !=
+      host::kDdOk) {
+    ReleasePresentationTexture();
+    return 3;
+  }
+  host::D3dDeviceDesc caps;
+  if (presentDevice_->GetCaps(&caps) != host::kDdOk) {
+    ReleasePresentationTexture();
+    return 4;
+  }
+  int32_t width = canvasWidth_, height = canvasHeight_;
+  if ((caps.textureCaps & host::kD3dPTextureCapsPow2) || powerOfTwo_) {
+    width = NextPowerOfTwo(width);
+    height = NextPowerOfTwo(height);
+  }
+  if (caps.textureCaps & host::kD3dPTextureCapsSquareOnly) width = height = std::max(width, height);
+  width = std::max(width, int32_t(caps.minTextureWidth));
+  height = std::max(height, int32_t(caps.minTextureHeight));
+  if ((caps.maxTextureWidth && uint32_t(width) > caps.maxTextureWidth) ||
+      (caps.maxTextureHeight && uint32_t(height) > caps.maxTextureHeight)) {
+    ReleasePresentationTexture();
+    return 5;
+  }
+  host::DdSurfaceDesc desc;
+  desc.flags = host::kDdsdCaps | host::kDdsdWidth | host::kDdsdHeight | host::kDdsdPixelFormat;
+  desc.caps = host::kDdsCapsTexture;
+  desc.width = uint32_t(width);
+  desc.height = uint32_t(height);
+  desc.pixelFormat.flags = host::kDdpfRgb;
+  desc.pixelFormat.rgbBitCount = 32;
+  desc.pixelFormat.rBitMask = 0xFF0000;
+  desc.pixelFormat.gBitMask = 0xFF00;
+  desc.pixelFormat.bBitMask = 0xFF;
+  texture32_ = true;
+  if (directDraw_->CreateSurface(desc, &texture_) != host::kDdOk) {
+    texture32_ = false;
+    desc.flags &= ~host::kDdsdPixelFormat;
+    if (directDraw_->CreateSurface(desc, &texture_) != host::kDdOk) {
+      ReleasePresentationTexture();
+      return 6;
+    }
+  }
+  textureFormat_ = ClassifyPixelFormat(texture_.get(), nullptr, nullptr);
+  if (textureFormat_ < kFormat555) {
+    ReleasePresentationTexture();
+    return 7;
+  }
+  textureWidth_ = width;
+  textureHeight_ = height;
+  const float farX = float(scaled_ ? displayWidth_ : canvasWidth_) - 0.5f;
+  const float farY = float(scaled_ ? displayHeight_ : canvasHeight_) - 0.5f;
+  const float farU = float(canvasWidth_) / float(width);
+  const float farV = float(canvasHeight_) / float(height);
+  quad_[0] = {-0.5f, -0.5f, 1.0f, 1.0f, 0.0f, 0.0f};
+  quad_[1] = {farX, -0.5f, 1.0f, 1.0f, farU, 0.0f};
+  quad_[2] = {-0.5f, farY, 1.0f, 1.0f, 0.0f, farV};
+  quad_[3] = {farX, farY, 1.0f, 1.0f, farU, farV};
+  // The texture path scales smoothly all the way to the window.
+  if (primary_) primary_->SetPresentLinear(true);
+  RedrawCanvas();
+  return 0;
+}
+
+int DisplayManager::SetMode(host::HWND window, bool windowed, bool tripleBuffer) {
+  if (canvasWidth_ < 1 || canvasHeight_ < 1) return kModeNoCanvasSize;
+  ReleasePresentationTexture();
+  ReleaseSurfaces();
+  if (useDirect3D_) Direct3DDevice::Release();
+  window_ = window;
+  triple_ = tripleBuffer;
+  scaledPresentation_ = false;
+  textured_ = false;
+  if (windowed) {
+    screenState_ = kScreenWindow;
+    DirectDrawDevice::Release();
+    const bool wantTexture = textureRequest_ != kTextureOff && textureInWindow_;
+    if (!canvas_ || wantTexture) {
+      if (DirectDrawDevice::Create(false, false, nullptr, nullptr, 0, true, 0, 0) != 0) {
+        return kModeSwitchFailed + 1;
+      }
+      if (directDraw_->SetCooperativeLevel(window, host::kDdsclNormal) != host::kDdOk) {
+        return kModeSwitchFailed;
+      }
+      cooperativeState_ = kCoopNormal;
+      textured_ = DecideTexture();
+      if (int code = CreateWindowSurfaces(textured_); code != 0) return kModeSwitchFailed + code;
+      if (textured_ && CreatePresentationTexture() != 0) {
+        // Texture presentation is dropped; the DirectDraw back buffer stays.
+        textureRequest_ = kTextureOff;
+        textured_ = false;
+      }
+    }
+    desktopDepth_ = DisplayDepth();
+    primaryFormat_ = backFormat_ = 0;
+    return kDisplayDone;
+  }
+  return FullScreenSwitch(window, tripleBuffer);
+}
+
+int DisplayManager::FullScreenSwitch(host::HWND window, bool triple) {
+  screenState_ = kScreenSwitching;
+  const DisplayDeviceRecord* record = selected_;
+  const host::Guid* guid =
+      record && !record->directDrawGuid.IsNull() ? &record->directDrawGuid : nullptr;
+  const host::Guid* d3d =
+      record && !record->direct3dGuid.IsNull() ? &record->direct3dGuid : nullptr;
+  if (DirectDrawDevice::Create(false, false, guid, d3d, record ? record->renderDepths : 0, false,
+                               0, 0) != 0) {
+    return kDisplayFailed;
+  }
+  if (record) {
+    allowedDepthMask_ = uint8_t(record->depthFlags >> 8);
+    has60Hz_ = record->has60Hz;
+  }
+  if (scaled_) scaledPresentation_ = true;
+  if (fullScreenWanted_ && record) {
+    if (SetDisplayMode(window, record->modeWidth, record->modeHeight, depth_, has60Hz_) != 0) {
+      return kModeSwitchFailed;
+    }
+  } else if (directDraw_->SetCooperativeLevel(window, host::kDdsclNormal) != host::kDdOk) {
+    return kModeSwitchFailed;
+  } else {
+    cooperativeState_ = kCoopNormal;
+  }
+  screenState_ = kScreenFull;
+  // A canvas shown 1:1 goes through GDI in the window that covers the screen.
+  if (canvas_ && !scaled_) return kDisplayDone;
+  textured_ = canvas_ && DecideTexture();
+  int code = CreateFullScreenSurfaces(textured_, triple);
+  if (code != 0 && textured_) {
+    ReleaseSurfaces();
+    textured_ = false;
+    code = CreateFullScreenSurfaces(false, triple);
+  }
+  if (code != 0) return kModeSwitchFailed + code;
+  backFormat_ = ClassifyPixelFormat(backBuffer_, nullptr, nullptr);
+  if (backFormat_ == 0 || backFormat_ == kFormatOther) return kModeUnknownFormat;
+  if (canvas_ && backFormat_ == kFormat1555) backFormat_ = kFormat555;
+  if (canvas_ && backFormat_ == kFormat8888) backFormat_ = kFormatX888;
+  if (primary_) {
+    host::DdBltFx fx;
+    primary_->Blt(nullptr, host::kDdBltColorFill | host::kDdBltWait, &fx);
+  }
+  ClearBackBuffer();
+  if (textured_ && CreatePresentationTexture() != 0) {
+    ReleaseSurfaces();
+    textureRequest_ = kTextureOff;
+    textured_ = false;
+    return FullScreenSwitch(window, triple);
+  }
+  if (!canvas_) RestoreLayers(0);
+  return kDisplayDone;
+}
+
+int DisplayManager::RestoreLostSurfaces() {
+  if (!directDraw_) return kDisplayDone;
+  if (!backBuffer_) return kRestoreNoBackBuffer;
+  enum { kNoneLost, kAllRestored, kRebuild } state = kNoneLost;
+  for (host::MemorySurface* surface : {primary_.get(), backBuffer_, texture_.get()}) {
+    if (!surface || surface->IsLost() == host::kDdOk) continue;
+    if (surface->Restore() != host::kDdOk) {
+      state = kRebuild;
+      break;
+    }
+    state = kAllRestored;
+  }
+  if (state == kNoneLost) return kDisplayDone;
+  if (state == kRebuild) {
+    const bool texture = texture_ != nullptr;
+    ReleasePresentationTexture();
+    ReleaseSurfaces();
+    const int code = screenState_ == kScreenWindow ? CreateWindowSurfaces(texture)
+                                                   : CreateFullScreenSurfaces(texture, triple_);
+    if (code != 0) return kRestoreSurfacesFailed;
+    if (texture && CreatePresentationTexture() != 0) {
+      ReleaseSurfaces();
+      return kRestoreDeviceFailed;
+    }
+  }
+  RestoreLayers(1);
+  if (canvas_) {
+    ScopedLock hold(lock_);
+    CopyCanvas(false);
+  }
+  return kDisplayDone;
+}
+
+int DisplayManager::ShowGdiOverFullScreen() {
+  if (caps_.caps & host::kDdCapsNoHardware) return 0;
+  if (!primary_) return 1;
+  clipper_.Attach(directDraw_.get(), primary_.get(), window_);
+  directDraw_->FlipToGdiSurface();
+  gdiOver_ = true;
+  return 0;
+}
+
+int DisplayManager::EndGdiOverFullScreen() {
+  if (caps_.caps & host::kDdCapsNoHardware) return 0;
+  if (!primary_) return 1;
+  primary_->SetClipper(nullptr);
+  clipper_.Release();
+  gdiOver_ = false;
+  return 0;
+}
+
+int DisplayManager::ClearBackBuffer() {
+  if (!backBuffer_) return kDisplayFailed;
+  PixelFormatInfo info;
+  ClassifyPixelFormat(backBuffer_, &info, nullptr);
+  FillSurfaceRect(backBuffer_, &info, border_[0], border_[1], border_[2], nullptr, 0);
+  return kDisplayDone;
+}
+
+void DisplayManager::WaitForBlank() {
+  if (syncMode_ != kSyncCopy && directDraw_) directDraw_->WaitForVerticalBlank(host::kDdWaitVbBlockBegin);
+}
+
+host::HResult DisplayManager::BltToPrimary(const Rect& dest, const Rect& source, uint32_t flags) {
+  if (!primary_) return host::kDdErrGeneric;
+  const host::DdRect d = ToDd(dest), s = ToDd(source);
+  return primary_->Blt(&d, backBuffer_, &s, flags, nullptr);
+}
+
+// The lock is held by the caller.
+int DisplayManager::CopyCanvas(bool onlyChanged) {
+  if (!canvas_) return kPresentNothingChanged;
+  host::MemorySurface* target = texture_ ? texture_.get() : backBuffer_;
+  if (!target) return canvas_->PresentFrame(window_, nullptr, nullptr, 0, onlyChanged);
+  const bool throughDc = texture_ ? (copyThroughDc_ || !texture32_) : copyThroughDc_;
+  if (!throughDc) return canvas_->PresentFrame(host::HWND{}, nullptr, target, 0, onlyChanged);
+  host::MemoryDc* dc = nullptr;
+  host::HResult hr = target->GetDC(&dc);
+  if (IsLostOrWrongMode(hr)) {
+    target->Restore();
+    hr = target->GetDC(&dc);
+  }
+  if (hr != host::kDdOk || !dc) return texture_ ? kUpdateTextureDcFailed : kUpdateBackBufferDcFailed;
+  const int result = canvas_->PresentFrame(host::HWND{}, dc, nullptr, 0, onlyChanged);
+  target->ReleaseDC(dc);
+  return result;
+}
+
+int DisplayManager::DrawPresentationQuad() {
+  host::D3dDevice* device = presentDevice_.get();
+  device->SetTexture(0, texture_.get());
+  device->SetRenderState(kRsLighting, 0);
+  device->SetRenderState(host::kRsAlphaBlendEnable, 0);
+  device->SetRenderState(host::kRsAlphaTestEnable, 0);
+  device->SetRenderState(host::kRsCullMode, host::kCullNone);
+  const uint32_t filter = bilinear_ ? kFilterLinear : kFilterPoint;
+  device->SetTextureStageState(0, host::kTssMagFilter, filter);
+  device->SetTextureStageState(0, host::kTssMinFilter, filter);
+  device->SetTextureStageState(0, kTssMipFilter, bilinear_ ? kMipLinear : kMipPoint);
+  device->SetTextureStageState(0, host::kTssAddress, kAddressClamp);
+  host::HResult hr = device->BeginScene();
+  if (hr == host::kDdOk) {
+    hr = device->DrawPrimitive(kTriangleStrip, kFvfXyzRhwTex1, quad_, 4, kDrawWait);
+    const host::HResult end = device->EndScene();
+    if (hr == host::kDdOk) hr = end;
+  }
+  device->SetTexture(0, nullptr);
+  return hr;
+}
+
+int DisplayManager::UpdateBackBuffer() {
+  if (!canvas_) return Present();
+  ScopedLock hold(lock_);
+  if (!canvas_) return kDisplayDone;
+  const int copied = CopyCanvas(true);
+  if (copied == kUpdateTextureDcFailed || copied == kUpdateBackBufferDcFailed) return copied;
+  if (copied != kPresentDone || !backBuffer_) return kDisplayDone;
+  Rect source = canvasRect_;
+  if (presentDevice_) {
+    const host::HResult hr = DrawPresentationQuad();
+    if (hr == host::kDdErrSurfaceLost) {
+      texture_->Restore();
+      backBuffer_->Restore();
+      RedrawCanvas();
+      return kDisplayDone;
+    }
+    if (hr != host::kDdOk) return kUpdateDrawFailed;
+    if (scaledPresentation_) source = {0, 0, displayWidth_, displayHeight_};
+  }
+  // Our primary is the window's own picture: the client origin is its origin.
+  const Rect dest = scaledPresentation_ ? displayRect_ : canvasRect_;
+  WaitForBlank();
+  const host::HResult hr = BltToPrimary(dest, source, 0);
+  if (hr == host::kDdErrSurfaceLost) {
+    if (primary_) primary_->Restore();
+    backBuffer_->Restore();
+    RedrawCanvas();
+    return kDisplayDone;
+  }
+  return hr == host::kDdOk ? kDisplayDone : kUpdateBltFailed;
+}
+
+int DisplayManager::Present() {
+  if (!backBuffer_) return kPresentNoBackBuffer;
+  host::HResult hr = host::kDdOk;
+  if (caps_.caps & host::kDdCapsNoHardware) {
+    ScopedLock hold(lock_);
+    host::DdSurfaceDesc desc;
+    host::PresentationSink* sink = host::GetPresentationSink(window_);
+    hr = backBuffer_->Lock(&desc);
+    if (hr == host::kDdOk) {
+      if (sink && backBuffer_->BytesPerPixel() == 4) {
+        sink->HandOver(desc.surface, canvasWidth_, canvasHeight_, desc.pitch,
+                       host::ScaleFilter::kNearest);
+      }
+      backBuffer_->Unlock();
+    }
+  } else if (screenState_ == kScreenFull) {
+    const Rect dest = scaledPresentation_ ? displayRect_ : canvasRect_;
+    if (syncMode_ == kSyncCopy) {
+      hr = BltToPrimary(dest, canvasRect_, 0);
+    } else if (syncMode_ != kSyncWaitBlank && flipChain_ && !gdiOver_) {
+      hr = primary_->Flip(0);
+    } else {
+      WaitForBlank();
+      hr = BltToPrimary(dest, canvasRect_, 0);
+    }
+  } else {
+    ScopedLock hold(lock_);
+    WaitForBlank();
+    hr = BltToPrimary(canvasRect_, canvasRect_, 0);
+  }
+  return hr == host::kDdErrSurfaceLost ? kPresentLost : kDisplayDone;
+}
+
+host::HResult DisplayManager::PaintRect(host::MemoryDc* dc, const Rect& paint) {
+  Rect r = paint;
+  if (!IntersectRects(&r, r, Rect{0, 0, canvasWidth_, canvasHeight_})) return host::kDdOk;
+  ScopedLock hold(lock_);
+  if (!backBuffer_) {
+    if (!canvas_ || !canvas_->GetDc() || !dc) return host::kDdErrGeneric;
+    host::BitBlt(*dc, r.left, r.top, r.Width(), r.Height(), *canvas_->GetDc(), r.left, r.top);
+    return host::kDdOk;
+  }
+  if (caps_.caps & host::kDdCapsNoHardware) {
+    host::MemoryDc* back = nullptr;
+    if (!dc) return host::kDdErrGeneric;
+    host::HResult hr = backBuffer_->GetDC(&back);
+    if (hr != host::kDdOk) return hr;
+    host::BitBlt(*dc, r.left, r.top, r.Width(), r.Height(), *back, r.left, r.top);
+    return backBuffer_->ReleaseDC(back);
+  }
+  if (!primary_) return host::kDdErrGeneric;
+  if (!scaledPresentation_) {
+    const host::DdRect d = ToDd(r);
+    return primary_->Blt(&d, backBuffer_, &d, host::kDdBltWait, nullptr);
+  }
+  FillBars();
+  const Rect source = presentDevice_ ? Rect{0, 0, displayWidth_, displayHeight_} : canvasRect_;
+  const host::DdRect d = ToDd(displayRect_), s = ToDd(source);
+  return primary_->Blt(&d, backBuffer_, &s, host::kDdBltWait, nullptr);
+}
+
+int DisplayManager::CreateCanvasLayer(CanvasLayer** out, int32_t width, int32_t height, int depth,
+                                      int options) {
+  if (!out) return kCreateCanvasNoMemory;
+  *out = nullptr;
+  std::unique_ptr<CanvasLayer> canvas(new (std::nothrow) CanvasLayer);
+  if (!canvas) return kCreateCanvasNoMemory;
+  if (int code = canvas->Create(width, height, depth, options); code != 0) return code;
+  canvas->SetWord3(layerOwner_);
+  try {
+    layers_.push_back(nullptr);
+  } catch (const std::bad_alloc&) {
+    return kCreateCanvasNoMemory;
+  }
+  *out = canvas.get();
+  layers_.back() = std::move(canvas);
+  return kDisplayDone;
+}
+
+int DisplayManager::RestoreLayers(int argument) {
+  for (const std::unique_ptr<Surface>& surface : layers_) {
+    if (int code = surface->Restore(argument); code != 0) return code;
+  }
+  if (GetDevice()) RenderStateCache();
+  return kDisplayDone;
+}
+
+}  // namespace bw

@@ -1,0 +1,244 @@
+// The one object through which the engine reaches the screen: the display-device list and
+// choice, scaling with letterbox bars, the window and full-screen set-up, the back ends that
+// present a frame (GDI, a DirectDraw back buffer, a Direct3D texture) and restore after loss.
+#pragma once
+
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/platform/lock.h"
+#include "app/sysinfo/monitor_list.h"
+#include "graphics/device/direct3d_device.h"
+#include "graphics/surface/rect.h"
+#include "graphics/surface/surface.h"
+#include "host/messages.h"
+
+namespace bw::host {
+class MemoryDc;
+}  // namespace bw::host
+
+namespace bw {
+
+class CanvasLayer;
+
+// GetBackend.
+constexpr int kBackendGdi = 0;
+constexpr int kBackendDirectDraw = 1;
+constexpr int kBackendDirect3D = 2;
+
+// Mode state.
+constexpr uint8_t kScreenSwitching = 0;
+constexpr uint8_t kScreenFull = 1;
+constexpr uint8_t kScreenWindow = 2;
+
+// Sync modes.
+constexpr uint8_t kSyncCopy = 0;
+constexpr uint8_t kSyncWaitBlank = 1;
+constexpr uint8_t kSyncFlip = 2;
+
+// Presentation-texture requests.
+constexpr uint8_t kTextureOff = 0;
+constexpr uint8_t kTextureWhenNotSmoothed = 1;
+constexpr uint8_t kTextureAlways = 3;
+
+// Stretch probe results.
+constexpr uint8_t kProbeNotRun = 0;
+constexpr uint8_t kProbeNoSmoothing = 1;
+constexpr uint8_t kProbeSmoothing = 2;
+
+// Results.
+constexpr int kDisplayDone = 0;
+constexpr int kDisplayFailed = 1;
+constexpr int kDisplayNoMonitors = 2;
+constexpr int kDisplayNoDevice = 3;
+constexpr int kSelectNoDepth = 3;
+constexpr int kSelectBadDisplaySize = 4;
+constexpr int kRectSameAsCanvas = -1;
+constexpr int kModeNoCanvasSize = 1;
+constexpr int kModeSwitchFailed = 2;
+constexpr int kModeUnknownFormat = 7;
+constexpr int kSurfaceNoDirectDraw = 1;
+constexpr int kSurfacePrimaryFailed = 2;
+constexpr int kSurfaceBackBufferFailed = 3;
+constexpr int kSurfaceClipperFailed = 4;
+constexpr int kRestoreNoBackBuffer = 1;
+constexpr int kRestoreSurfacesFailed = 2;
+constexpr int kRestoreDeviceFailed = 3;
+constexpr int kUpdateTextureDcFailed = 1;
+constexpr int kUpdateBackBufferDcFailed = 2;
+constexpr int kUpdateDrawFailed = 3;
+constexpr int kUpdateBltFailed = 4;
+constexpr int kPresentNoBackBuffer = 1;
+constexpr int kPresentLost = 2;
+constexpr int kCreateCanvasNoMemory = 2;
+
+struct DisplayDeviceRecord {
+  MonitorHandle monitor = kNoMonitor;
+  uint8_t desktopDepth = 0;  // 0: ask the screen
+  std::string deviceName;
+  std::string description;
+  host::Guid directDrawGuid;  // null: the default device
+  uint32_t depthFlags = 0;    // allowed-depth mask << 8
+  host::Guid direct3dGuid;
+  uint32_t renderDepths = 0;
+  bool canRenderWindowed = false;
+  int32_t modeWidth = 0;  // 0 x 0: no usable mode
+  int32_t modeHeight = 0;
+  bool exactSize = false;
+  bool has60Hz = false;
+};
+
+// One presentation-quad vertex: x, y, z, rhw, u, v.
+struct QuadVertex {
+  float x, y, z, rhw, u, v;
+};
+
+// Holds the clipper that binds a surface to the window.
+class WindowClipper {
+ public:
+  virtual ~WindowClipper() = default;
+  int Attach(host::DirectDraw* directDraw, host::MemorySurface* surface, host::HWND window);
+  void Release() { clipper_.reset(); }
+  host::MemoryClipper* Get() const { return clipper_.get(); }
+
+ private:
+  std::unique_ptr<host::MemoryClipper> clipper_;
+};
+
+class DisplayManager : public Direct3DDevice, private SurfaceUser {
+ public:
+  DisplayManager();
+  ~DisplayManager() override;
+
+  int SetCanvasSize(int32_t width, int32_t height);
+  int SetScreenSurface(CanvasLayer* canvas);
+  int EnumerateDisplayDevices(const MonitorList* monitors, int32_t canvasWidth,
+                              int32_t canvasHeight, bool useDirectDrawModes);
+  int SelectDisplayDevice(bool fullScreen, MonitorHandle monitor, int index, int bits,
+                          MonitorHandle* outMonitor);
+  int ComputeDisplayRect(int32_t displayWidth, int32_t displayHeight, bool keepWhenSameAspect);
+  void ResetDisplayRect();
+  int SetMode(host::HWND window, bool windowed, bool tripleBuffer);
+  int RestoreLostSurfaces();
+  int ShowGdiOverFullScreen();
+  int EndGdiOverFullScreen();
+  int GetBackend() const;
+  void ReleaseSurfaces();
+  bool ProbeTexturePresentation();
+  int CreatePresentationTexture();
+  void ReleasePresentationTexture();
+
+  int ClearBackBuffer();
+  // paint is clamped to the canvas.
+  host::HResult PaintRect(host::MemoryDc* dc, const Rect& paint);
+  int UpdateBackBuffer();
+  int Present();
+
+  int CreateCanvasLayer(CanvasLayer** out, int32_t width, int32_t height, int depth, int options);
+  int RestoreLayers(int argument);
+
+  // Settings the application hands over before a mode switch.
+  void SetSyncMode(uint8_t mode) { syncMode_ = mode; }
+  void SetTextureRequest(uint8_t request, bool inWindow) {
+    textureRequest_ = request, textureInWindow_ = inWindow;
+  }
+  void SetPowerOfTwo(bool on) { powerOfTwo_ = on; }
+  void SetBilinearFilter(bool on) { bilinear_ = on; }
+  void SetCopyThroughDc(bool on) { copyThroughDc_ = on; }
+  void SetBorderColor(uint8_t r, uint8_t g, uint8_t b) { border_[0] = r, border_[1] = g, border_[2] = b; }
+  uint32_t SetLayerOwner(uint32_t owner);
+
+  const std::vector<std::unique_ptr<DisplayDeviceRecord>>& Devices() const { return devices_; }
+  const DisplayDeviceRecord* SelectedDevice() const { return selected_; }
+  bool FullScreenWanted() const { return fullScreenWanted_; }
+  int ChosenDepth() const { return depth_; }
+  uint8_t ScreenState() const { return screenState_; }
+  bool IsScaled() const { return scaled_; }
+  bool HasBars() const { return hasBars_; }
+  bool ScaledPresentation() const { return scaledPresentation_; }
+  const Rect& DisplayRect() const { return displayRect_; }
+  const Rect& Bar(int i) const { return bars_[i & 1]; }
+  int32_t DisplayWidth() const { return displayWidth_; }
+  int32_t DisplayHeight() const { return displayHeight_; }
+  const Rect& CanvasRect() const { return canvasRect_; }
+  CanvasLayer* GetScreenCanvas() const { return canvas_; }
+  host::MemorySurface* GetPrimary() const { return primary_.get(); }
+  host::MemorySurface* GetBackBuffer() const { return backBuffer_; }
+  host::MemorySurface* GetPresentationTexture() const { return texture_.get(); }
+  bool HasFlipChain() const { return flipChain_; }
+  bool GdiOverFullScreen() const { return gdiOver_; }
+  uint8_t ProbeResult() const { return probe_; }
+  uint8_t TextureRequest() const { return textureRequest_; }
+  const QuadVertex* Quad() const { return quad_; }
+  Lock& GetLock() { return lock_; }
+  size_t LayerCount() const { return layers_.size(); }
+
+ private:
+  void DetachSurface(const Surface* surface) override;
+  bool DecideTexture();
+  int CreateWindowSurfaces(bool direct3d);
+  int CreateFullScreenSurfaces(bool direct3d, bool triple);
+  int CreateBackBuffer(int32_t width, int32_t height, bool direct3d);
+  int CopyCanvas(bool onlyChanged);
+  int DrawPresentationQuad();
+  void RedrawCanvas();
+  void WaitForBlank();
+  host::HResult BltToPrimary(const Rect& dest, const Rect& source, uint32_t flags);
+  void FillBars();
+  int FullScreenSwitch(host::HWND window, bool triple);
+
+  host::HWND window_;
+  std::unique_ptr<host::MemorySurface> primary_;
+  host::MemorySurface* backBuffer_ = nullptr;  // owned below, or by a flipping primary
+  std::unique_ptr<host::MemorySurface> ownBackBuffer_;
+  CanvasLayer* canvas_ = nullptr;
+  Rect canvasRect_;
+  int32_t canvasWidth_ = 0;
+  int32_t canvasHeight_ = 0;
+  bool flipChain_ = false;
+  uint8_t syncMode_ = kSyncCopy;
+  bool triple_ = false;
+  uint8_t probe_ = kProbeNotRun;
+  bool gdiOver_ = false;
+  int primaryFormat_ = 0;
+  int backFormat_ = 0;
+  uint8_t screenState_ = kScreenSwitching;
+  int desktopDepth_ = 0;
+  const MonitorList* monitors_ = nullptr;  // the application's; it outlives the manager
+  std::vector<std::unique_ptr<DisplayDeviceRecord>> devices_;
+  DisplayDeviceRecord* selected_ = nullptr;
+  bool fullScreenWanted_ = false;
+  bool useDirectDrawModes_ = true;
+  int depth_ = 0;
+  bool scaled_ = false;
+  Rect displayRect_;
+  int32_t displayWidth_ = 0;
+  int32_t displayHeight_ = 0;
+  Rect bars_[2];
+  bool hasBars_ = false;
+  bool scaledPresentation_ = false;
+  uint8_t textureRequest_ = kTextureOff;
+  bool textureInWindow_ = false;
+  bool powerOfTwo_ = false;
+  bool bilinear_ = true;
+  bool copyThroughDc_ = true;
+  bool textured_ = false;  // texture presentation chosen by the last switch
+  std::unique_ptr<host::Direct3D> presentDirect3D_;
+  std::unique_ptr<host::D3dDevice> presentDevice_;
+  std::unique_ptr<host::MemorySurface> texture_;
+  int textureFormat_ = 0;
+  int32_t textureWidth_ = 0;
+  int32_t textureHeight_ = 0;
+  bool texture32_ = false;
+  QuadVertex quad_[4];
+  uint8_t border_[3] = {0, 0, 0};
+  WindowClipper clipper_;
+  uint32_t layerOwner_ = 0;
+  std::list<std::unique_ptr<Surface>> layers_;
+  Lock lock_;  // guards canvas_ and every copy from it
+};
+
+}  // namespace bw

@@ -1,0 +1,122 @@
+#include "graphics/layers/canvas_layer.h"
+
+#include "graphics/pixel/pixel_format.h"
+#include "graphics/pixel/surface_rows.h"
+#include "host/gdi/memory_dc.h"
+#include "host/message_queue.h"
+#include "host/presentation_sink.h"
+#include "host/surface/memory_surface.h"
+
+namespace bw {
+
+namespace {
+
+bool HandToWindow(host::HWND window, const ImageSurface& picture) {
+  host::PresentationSink* sink = host::GetPresentationSink(window);
+  return sink && picture.GetBitsPerPixel() == 32 &&
+         sink->HandOver(picture.GetPixels(), picture.GetWidth(), picture.GetHeight(),
+                        picture.GetPitch(), host::ScaleFilter::kNearest);
+}
+
+void ConvertRect(const ImageSurface& picture, int format, const host::DdSurfaceDesc& desc,
+                 Rect r) {
+  if (!IntersectRects(&r, r, Rect{0, 0, int32_t(desc.width), int32_t(desc.height)})) return;
+  const uint8_t* row = picture.GetRowPointer(r.top);
+  if (!row) return;
+  if (picture.GetBitsPerPixel() == 32) {
+    Rows32ToSurface(format, desc.surface, r.left, r.top, desc.pitch,
+                    reinterpret_cast<const uint32_t*>(row) + r.left, picture.GetPitch(),
+                    r.Width(), r.Height());
+  } else {
+    PaletteRowsToSurface(format, desc.surface, r.left, r.top, desc.pitch, row + r.left,
+                         picture.GetPitch(), r.Width(), r.Height(), picture.GetPalette());
+  }
+}
+
+}  // namespace
+
+CanvasLayer::~CanvasLayer() { SurfaceLayer::Release(); }
+
+OffscreenLayer::~OffscreenLayer() { SurfaceLayer::Release(); }
+
+int OffscreenLayer::Recreate(int depth) {
+  const bool compose = GetCompositionLayer() != nullptr;
+  return SurfaceLayer::Create(GetWidth(), GetHeight(), depth, compose);
+}
+
+int CanvasLayer::SetDepth(int bits) {
+  if (!GetPixels()) return kDepthNoPixels;
+  const int32_t width = GetWidth(), height = GetHeight();
+  const int result = ImageSurface::Create(width, height, bits, kImageDibSection | kImageDirtyList);
+  if (result != kSurfaceDone) {
+    ImageSurface::Release();
+    return kDepthCreateFailed;
+  }
+  if (CompositionLayer* composition = GetCompositionLayer()) {
+    composition->SetTarget(this, true);
+    SetActiveDirtyList(nullptr);
+  }
+  return 0;
+}
+
+void CanvasLayer::RedrawAll() {
+  if (CompositionLayer* composition = GetCompositionLayer(); composition && IsComposing()) {
+    composition->InvalidateAll();
+    return;
+  }
+  Invalidate(nullptr);
+}
+
+int CanvasLayer::PresentFrame(host::HWND window, host::MemoryDc* dc, host::MemorySurface* surface,
+                              int formatFlag, bool onlyChanged) {
+  CompositionLayer* composition = GetCompositionLayer();
+  if (composition && IsComposing()) {
+    if (!onlyChanged) composition->InvalidateAll();
+    if (dc) return composition->RedrawIntoDc(dc, 0, 0);
+    if (window) return composition->RedrawToDc(nullptr, 0, 0, window);
+    return composition->RedrawToSurface(surface, 0, 0);
+  }
+  DirtyRectList* dirty = GetActiveDirtyList();
+  if (onlyChanged && (!IsChanged() || !dirty)) return kPresentNothingChanged;
+  const Rect whole{0, 0, GetWidth(), GetHeight()};
+  int result = kPresentDone;
+  if (dc || window) {
+    if (window && !dc) {
+      if (!HandToWindow(window, *this)) return kPresentNoDc;
+    } else if (!onlyChanged || !dirty->Head()) {
+      if (!onlyChanged && (!GetDc() || !host::BitBlt(*dc, 0, 0, whole.right, whole.bottom,
+                                                     *GetDc(), 0, 0))) {
+        return kPresentNoDc;
+      }
+    } else {
+      if (!GetDc()) return kPresentNoDc;
+      const RectNode* node = dirty->Head();
+      do {
+        const Rect& r = node->rect;
+        host::BitBlt(*dc, r.left, r.top, r.Width(), r.Height(), *GetDc(), r.left, r.top);
+        node = node->next;
+      } while (node != dirty->Head());
+    }
+  } else {
+    if (!surface) return kPresentNoDc;
+    const int format = formatFlag ? formatFlag : ClassifyPixelFormat(surface, nullptr, nullptr);
+    host::DdSurfaceDesc desc;
+    if (surface->Lock(&desc) != host::kDdOk) return onlyChanged ? kPresentLockFailed : kPresentNoDc;
+    if (!onlyChanged) {
+      ConvertRect(*this, format, desc, whole);
+    } else if (const RectNode* node = dirty->Head()) {
+      do {
+        ConvertRect(*this, format, desc, node->rect);
+        node = node->next;
+      } while (node != dirty->Head());
+    }
+    surface->Unlock();
+  }
+  if (onlyChanged) {
+    dirty->Clear();
+    SetChanged(false);
+  }
+  return result;
+}
+
+}  // namespace bw

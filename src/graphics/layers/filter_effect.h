@@ -1,0 +1,35 @@
+// The filter a surface layer carries while a transition or screen filter runs: what the layers
+// need of it. The effects build the filters themselves.
+#pragma once
+
+#include <cstdint>
+
+namespace bw {
+
+// Kinds 0 and 1 read the linked layer; bit 0 set draws the whole picture in one pass.
+constexpr uint8_t kFilterTwoLayerLimit = 2;
+
+class FilterEffect {
+ public:
+  virtual ~FilterEffect() = default;
+
+  virtual uint8_t GetKind() const = 0;
+  // Non-zero once the filter has finished.
+  virtual int Update(uint32_t nowMs) = 0;
+  virtual bool IsDone() const = 0;
+
+  // 0: one owner; each further owner adds one.
+  int32_t shareCount = 0;
+};
+
+// Drops one owner's share; the last one deletes the filter.
+inline void ReleaseFilter(FilterEffect* filter) {
+  if (!filter) return;
+  if (filter->shareCount == 0) {
+    delete filter;
+  } else {
+    --filter->shareCount;
+  }
+}
+
+}  // namespace bw

@@ -1,0 +1,93 @@
+// The base of the layers whose picture is an in-memory image that a composition layer can
+// compose from display objects.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "graphics/layers/filter_effect.h"
+#include "graphics/surface/composition_layer.h"
+#include "graphics/surface/display_object.h"
+#include "graphics/surface/image_surface.h"
+
+namespace bw {
+
+// Creation results.
+constexpr int kLayerDone = 0;
+constexpr int kLayerNoPicture = 1;
+constexpr int kLayerNoMemory = 2;
+constexpr int kLayerTargetRefused = 3;
+constexpr int kLayerOtherFailure = 4;
+constexpr int kLinkRefused = 1;
+
+// AttachSource results and modes.
+constexpr int kAttachNoComposition = 1;
+constexpr int kAttachNoLinkedLayer = 2;
+constexpr int kAttachLinkedNotComposed = 3;
+constexpr int kAttachNoBackingImage = 3;
+constexpr int kAttachNoBackground = 4;
+constexpr uint8_t kAttachPlain = 0;
+constexpr uint8_t kAttachExchangeObjects = 1;
+constexpr uint8_t kAttachExchangeBackgrounds = 2;
+
+// The application's hooks around a running filter (set at start-up; null = none).
+using LayerFilterHook = void (*)();
+void SetLayerFilterHooks(LayerFilterHook attach, LayerFilterHook detach);
+
+// CreateWithDc options.
+constexpr int kLayerPlain = 0;
+constexpr int kLayerComposed = 1;
+constexpr int kLayerComposedWithUpperList = 2;
+
+class SurfaceLayer {
+ public:
+  SurfaceLayer() = default;
+  SurfaceLayer(const SurfaceLayer&) = delete;
+  SurfaceLayer& operator=(const SurfaceLayer&) = delete;
+  // The concrete class calls Release while its picture still exists.
+  virtual ~SurfaceLayer() = default;
+
+  virtual int GetKind() const = 0;
+  virtual ImageSurface* GetImage() = 0;
+  virtual const ImageSurface* GetImage() const = 0;
+  virtual CompositionLayer* GetCompositionLayer() const { return composition_.get(); }
+  virtual DisplayObjectList* GetUpperList() const { return upper_.get(); }
+  virtual SurfaceLayer* GetLinkedLayer() const { return linked_; }
+  virtual ImageSurface* GetBackingImage() const { return backing_.get(); }
+  virtual int GetDepth() const { return GetImage()->GetBitsPerPixel(); }
+  virtual bool IsComposing() const { return composing_; }
+  virtual bool SetComposing(bool on);
+  virtual void Invalidate(const Rect* rect);
+  virtual void SetHideBackground(bool hide);
+  virtual void SetHideLists(bool own, bool upper);
+  virtual int Recreate(int depth) = 0;
+  virtual void SwapCompositionWith(SurfaceLayer* other);
+  virtual void SwapBackgroundWith(SurfaceLayer* other);
+  virtual void DropBackingImage() { backing_.reset(); }
+  virtual int SetLinkedLayer(SurfaceLayer* layer);
+  virtual host::MemoryDc* GetOutputDc() const;
+  virtual bool HasSource() const { return filter_ != nullptr; }
+  virtual FilterEffect* GetSource() const { return filter_; }
+  virtual bool GetApplyOnDetach() const { return applyOnDetach_; }
+  virtual int AttachSource(FilterEffect* filter, uint8_t mode, bool applyOnDetach, bool notify);
+  virtual void DetachSource(bool apply);
+
+  int Create(int32_t width, int32_t height, int depth, bool compose);
+  int CreateWithDc(int32_t width, int32_t height, int depth, int options);
+  void Release();
+
+ protected:
+  int Compose(int options);
+
+  std::unique_ptr<CompositionLayer> composition_;
+  std::unique_ptr<DisplayObjectList> upper_;
+  bool composing_ = false;
+  SurfaceLayer* linked_ = nullptr;
+  std::unique_ptr<ImageSurface> backing_;
+  FilterEffect* filter_ = nullptr;
+  uint8_t attachMode_ = kAttachPlain;
+  bool applyOnDetach_ = false;
+  bool notify_ = false;
+};
+
+}  // namespace bw

@@ -1,0 +1,478 @@
+#include "graphics/surface/composition_layer.h"
+
+#include <algorithm>
+#include <atomic>
+
+#include "graphics/pixel/pixel_format.h"
+#include "graphics/pixel/pixel_library.h"
+#include "graphics/pixel/surface_rows.h"
+#include "graphics/surface/image_surface_ops.h"
+#include "graphics/surface/rotated_bounds.h"
+#include "host/gdi/memory_dc.h"
+#include "host/message_queue.h"
+#include "host/presentation_sink.h"
+#include "host/surface/memory_surface.h"
+
+namespace bw {
+
+namespace {
+
+std::atomic<bool> bandedRedraw{true};
+std::atomic<bool> coalesceDirty{true};
+
+constexpr int kTransformNone = 0;
+constexpr int kTransformStretch = 1;
+constexpr int kTransformRotation = 2;
+
+bool Visible(const DisplayObject* object) {
+  return object->IsVisible() && object->GetAlpha() != 0;
+}
+
+}  // namespace
+
+void SetBandedRedraw(bool on) { bandedRedraw = on; }
+bool BandedRedraw() { return bandedRedraw; }
+void SetCoalesceDirty(bool on) { coalesceDirty = on; }
+bool CoalesceDirty() { return coalesceDirty; }
+
+int32_t BandHeight(int32_t width) {
+  if (width < 40) return 128;
+  if (width < 80) return 64;
+  if (width < 160) return 32;
+  if (width < 320) return 16;
+  return 8;
+}
+
+CompositionLayer::CompositionLayer() : list_(this) {}
+
+CompositionLayer::~CompositionLayer() {
+  if (second_) second_->SetLayer(nullptr);
+  if (target_) target_->RemoveUser(this);
+  if (picture_) picture_->RemoveUser(this);
+  list_.Clear();
+}
+
+void CompositionLayer::DetachSurface(const Surface* surface) {
+  // Both roles may be the same surface.
+  if (surface == picture_) {
+    picture_ = nullptr;
+    work_.reset();
+    transformKind_ = kTransformNone;
+  }
+  if (surface == target_) {
+    target_ = nullptr;
+    dirty_.Clear();
+  }
+}
+
+int CompositionLayer::SetTarget(ImageSurface* surface, bool redrawAll) {
+  if (!surface || !surface->GetPixels()) return kComposeNoTarget;
+  if (target_ != surface) {
+    if (target_ && target_ != picture_) target_->RemoveUser(this);
+    if (surface != picture_) surface->AddUser(this);
+    target_ = surface;
+  }
+  if (redrawAll) InvalidateAll();
+  return kComposeDone;
+}
+
+void CompositionLayer::SetSecondList(DisplayObjectList* list) {
+  if (second_) second_->SetLayer(nullptr);
+  second_ = list;
+  if (second_) second_->SetLayer(this);
+}
+
+void CompositionLayer::SetPicture(ImageSurface* picture) {
+  if (picture_ == picture) return;
+  if (picture_ && picture_ != target_) picture_->RemoveUser(this);
+  if (picture && picture != target_) picture->AddUser(this);
+  picture_ = picture;
+}
+
+bool CompositionLayer::SetBackgroundImage(ImageSurface* surface, int32_t x, int32_t y,
+                                          bool redrawAll) {
+  if (surface && !surface->GetPixels()) return false;
+  if (surface) {
+    anchorX_ = surface->GetWidth() >> 1;
+    anchorY_ = surface->GetHeight() >> 1;
+  }
+  DropWorkSurface();
+  SetPicture(surface);
+  pictureX_ = x;
+  pictureY_ = y;
+  if (redrawAll) InvalidateAll();
+  return true;
+}
+
+void CompositionLayer::SetBackgroundRgb(int r, int g, int b, bool redrawAll) {
+  SetBackgroundColor(uint32_t(r & 0xFF) << 16 | uint32_t(g & 0xFF) << 8 | uint32_t(b & 0xFF),
+                     redrawAll);
+}
+
+void CompositionLayer::SetBackgroundColor(uint32_t color, bool redrawAll) {
+  SetPicture(nullptr);
+  DropWorkSurface();
+  color_ = color;
+  if (redrawAll) InvalidateAll();
+}
+
+bool CompositionLayer::SetBackgroundAnchor(int mode, int32_t x, int32_t y) {
+  if (!picture_) return false;
+  const double w = picture_->GetWidth(), h = picture_->GetHeight();
+  switch (mode) {
+    case 0: anchorX_ = 0, anchorY_ = 0; break;
+    case 1: anchorX_ = w, anchorY_ = 0; break;
+    case 2: anchorX_ = 0, anchorY_ = h; break;
+    case 3: anchorX_ = w, anchorY_ = h; break;
+    case 4: anchorX_ = picture_->GetWidth() / 2, anchorY_ = picture_->GetHeight() / 2; break;
+    default: anchorX_ = x, anchorY_ = y; break;
+  }
+  return true;
+}
+
+int CompositionLayer::CreateWorkSurface(bool recreate) {
+  if (!target_) return kWorkNoTarget;
+  if (work_ && !recreate && work_->GetWidth() == target_->GetWidth() &&
+      work_->GetHeight() == target_->GetHeight()) {
+    return 0;
+  }
+  auto made = std::make_unique<ImageSurface>();
+  if (made->Create(target_->GetWidth(), target_->GetHeight(), target_->GetBitsPerPixel(),
+                   kImagePlain) != kSurfaceDone) {
+    return kWorkCreateFailed;
+  }
+  work_ = std::move(made);
+  return 0;
+}
+
+void CompositionLayer::DropWorkSurface() {
+  work_.reset();
+  transformKind_ = kTransformNone;
+  angle_ = 0;
+  scale_ = 1.0;
+}
+
+int CompositionLayer::SetBackgroundStretch(int32_t x, int32_t y, int32_t width, int32_t height,
+                                           const Rect* sourceRect) {
+  if (!picture_) return kComposeBadDestination;
+  if (int code = CreateWorkSurface(false); code != 0) return code;
+  if (width < 1) width = target_->GetWidth();
+  if (height < 1) height = target_->GetHeight();
+  work_->Fill(color_, nullptr);
+  const Size size{width, height};
+  int result;
+  if (picture_->GetBitsPerPixel() == 32 && work_->GetBitsPerPixel() == 32 && GetPixelLibrary()) {
+    auto stretch = GetPixelLibrary()->Get<StretchRoutine>(kLibStretch);
+    result = stretch && stretch(work_.get(), picture_, &size, x, y, sourceRect,
+                                LibraryOperation(kLibCopy), 0, 255, 0) == 0
+                 ? 0
+                 : ImageSurface::kOpBadFormat;
+  } else {
+    work_->CopyPaletteFrom(picture_);
+    result = surface_ops::CopyWithoutKey(work_.get(), picture_, &size, x, y, sourceRect);
+  }
+  transformKind_ = kTransformStretch;
+  InvalidateAll();
+  return result;
+}
+
+int CompositionLayer::SetBackgroundRotation(int32_t x, int32_t y, int angle, double scale) {
+  if (!picture_) return kComposeBadDestination;
+  if (picture_->GetBitsPerPixel() != 32) return ImageSurface::kOpBadFormat;
+  if (int code = CreateWorkSurface(false); code != 0) return code;
+  RotatedCorners corners{};
+  int32_t w = 0, h = 0;
+  const RotatedBox box{&w, &h, nullptr, nullptr};
+  work_->Fill(color_, nullptr);
+  int result = 0;
+  if (ComputeRotatedBounds(&corners, x - int32_t(anchorX_), y - int32_t(anchorY_), angle, scale,
+                           picture_->GetWidth(), picture_->GetHeight(), anchorX_, anchorY_,
+                           box)) {
+    const LibPoint points[3] = {{corners.point[0].x, corners.point[0].y},
+                                {corners.point[1].x, corners.point[1].y},
+                                {corners.point[2].x, corners.point[2].y}};
+    const uint32_t extras[4] = {};
+    auto affine = GetPixelLibrary() ? GetPixelLibrary()->Get<AffineRoutine>(kLibAffine) : nullptr;
+    result = affine && affine(work_.get(), picture_, points, nullptr, LibraryOperation(kLibCopy),
+                              0, 255, extras) == 0
+                 ? 0
+                 : ImageSurface::kOpBadFormat;
+  } else {
+    result = work_->Blit(picture_, x - int32_t(anchorX_), y - int32_t(anchorY_), nullptr, false);
+  }
+  transformKind_ = kTransformRotation;
+  angle_ = angle;
+  scale_ = scale;
+  InvalidateAll();
+  return result;
+}
+
+void CompositionLayer::GetBackground(ImageSurface** picture, int32_t* x, int32_t* y, int* r,
+                                     int* g, int* b) const {
+  if (picture) *picture = picture_;
+  if (x) *x = pictureX_;
+  if (y) *y = pictureY_;
+  if (r) *r = int(color_ >> 16 & 0xFF);
+  if (g) *g = int(color_ >> 8 & 0xFF);
+  if (b) *b = int(color_ & 0xFF);
+}
+
+int CompositionLayer::SwapBackground(CompositionLayer* other, bool redrawBoth) {
+  if (!other) return 1;
+  ImageSurface* mine = picture_;
+  ImageSurface* theirs = other->picture_;
+  SetPicture(nullptr);
+  other->SetPicture(nullptr);
+  SetPicture(theirs);
+  other->SetPicture(mine);
+  std::swap(pictureX_, other->pictureX_);
+  std::swap(pictureY_, other->pictureY_);
+  std::swap(color_, other->color_);
+  std::swap(work_, other->work_);
+  std::swap(transformKind_, other->transformKind_);
+  std::swap(angle_, other->angle_);
+  std::swap(scale_, other->scale_);
+  std::swap(anchorX_, other->anchorX_);
+  std::swap(anchorY_, other->anchorY_);
+  if (redrawBoth) {
+    InvalidateAll();
+    other->InvalidateAll();
+  }
+  return 0;
+}
+
+bool CompositionLayer::InvalidateRect(const Rect* rect) {
+  if (!target_) return false;
+  if (!rect) {
+    dirty_.Add({0, 0, target_->GetWidth(), target_->GetHeight()});
+    return true;
+  }
+  Rect r = *rect;
+  if (!target_->ClipToClipRect(&r)) return false;
+  dirty_.Add(r);
+  return true;
+}
+
+bool CompositionLayer::InvalidateClippedRect(const Rect& rect) {
+  if (!target_) return false;
+  dirty_.Add(rect);
+  return true;
+}
+
+int CompositionLayer::InvalidateAll() {
+  if (!target_) return 1;
+  for (DisplayObjectList* list : {&list_, second_}) {
+    if (!list) continue;
+    for (DisplayObjectList::Node& node : list->Nodes()) {
+      if (Visible(node.object)) {
+        node.object->SetChanged(true);
+        node.drawn.left = DisplayObjectList::kNoRect;
+      }
+    }
+  }
+  dirty_.Clear();
+  dirty_.Add({0, 0, target_->GetWidth(), target_->GetHeight()});
+  return 0;
+}
+
+void CompositionLayer::DiscardDirty() {
+  for (DisplayObjectList* list : {&list_, second_}) {
+    if (!list) continue;
+    for (DisplayObjectList::Node& node : list->Nodes()) node.object->SetChanged(false);
+  }
+  dirty_.Clear();
+}
+
+void CompositionLayer::CollectChanges(const DisplayObjectList::Node** lastOwn,
+                                      const DisplayObjectList::Node** lastSecond) {
+  for (DisplayObjectList* list : {&list_, second_}) {
+    if (!list) continue;
+    for (DisplayObjectList::Node& node : list->Nodes()) {
+      if (!node.object->IsChanged()) continue;
+      if (node.drawn.left != DisplayObjectList::kNoRect) dirty_.Add(node.drawn);
+      Rect r;
+      node.object->GetRect(&r);
+      node.object->SetChanged(false);
+      if (target_ && target_->ClipToClipRect(&r)) {
+        dirty_.Add(r);
+        node.drawn = r;
+      } else {
+        node.drawn.left = DisplayObjectList::kNoRect;
+      }
+    }
+  }
+  if (lastOwn) *lastOwn = list_.IsEmpty() ? nullptr : &list_.Nodes().back();
+  if (lastSecond) *lastSecond = !second_ || second_->IsEmpty() ? nullptr : &second_->Nodes().back();
+  if (CoalesceDirty()) dirty_.Coalesce();
+}
+
+void CompositionLayer::DrawBackground(ImageSurface* into, const Rect& r) {
+  if (noBackground_) return;
+  const ImageSurface* source = work_ ? work_.get() : picture_;
+  if (source) {
+    const int32_t ox = work_ ? 0 : pictureX_, oy = work_ ? 0 : pictureY_;
+    const Rect from{r.left + ox, r.top + oy, r.right + ox, r.bottom + oy};
+    into->Blit(source, r.left, r.top, &from, false);
+  } else if (into->GetBitsPerPixel() == 32) {
+    into->Fill(color_, &r);
+  } else {
+    into->Fill(color_ >> 16 & 0xFF, &r);
+  }
+}
+
+void CompositionLayer::DrawLists(ImageSurface* into, const Rect& r, bool own, bool second,
+                                 int filter, uint32_t value) {
+  const auto drawList = [&](DisplayObjectList& list) {
+    for (auto it = list.Nodes().rbegin(); it != list.Nodes().rend(); ++it) {
+      DisplayObject* object = it->object;
+      if (!Visible(object)) continue;
+      if (filter == kRenderTagEquals && object->GetTag() != value) continue;
+      if (filter == kRenderTagDiffers && object->GetTag() == value) continue;
+      object->Draw(into, r);
+    }
+  };
+  if (own) drawList(list_);
+  if (second && second_) drawList(*second_);
+}
+
+int CompositionLayer::Compose(DirtyRectList* out, const Rect* clip, int32_t dx, int32_t dy,
+                              RectSink sink, void* context) {
+  if (suspended_) return kComposeDone;
+  if (!target_) return kComposeNoTarget;
+  CollectChanges(nullptr, nullptr);
+  const Rect outClip = clip ? *clip : Rect{0, 0, target_->GetWidth(), target_->GetHeight()};
+  if (!dirty_.Head()) return kComposeNothingDirty;
+  const bool own = !skipOwn_ && !list_.IsEmpty();
+  const bool second = !skipSecond_ && second_ && !second_->IsEmpty();
+  const RectNode* node = dirty_.Head();
+  do {
+    const Rect r = node->rect;
+    const int32_t band = BandedRedraw() && (own || second) ? BandHeight(r.Width()) : r.Height();
+    for (int32_t top = r.top; top < r.bottom; top += band) {
+      const Rect part{r.left, top, r.right, std::min(r.bottom, top + band)};
+      DrawBackground(target_, part);
+      DrawLists(target_, part, own, second, kRenderAll, 0);
+      if (sink) sink(context, part);
+    }
+    if (out) {
+      Rect moved{r.left + dx, r.top + dy, r.right + dx, r.bottom + dy};
+      if (IntersectRects(&moved, moved, outClip)) out->Add(moved);
+    }
+    node = node->next;
+  } while (node != dirty_.Head());
+  dirty_.Clear();
+  return kComposeDone;
+}
+
+int CompositionLayer::RedrawDirty(DirtyRectList* out, const Rect* clip, int32_t dx, int32_t dy) {
+  return Compose(out, clip, dx, dy, nullptr, nullptr);
+}
+
+int CompositionLayer::RenderTo(ImageSurface* destination, int filter, uint32_t value,
+                               bool includeSecond) {
+  if (!destination || !destination->GetPixels()) return kComposeBadDestination;
+  if (!target_ || destination->GetWidth() != target_->GetWidth() ||
+      destination->GetHeight() != target_->GetHeight()) {
+    return kComposeSizeDiffers;
+  }
+  const Rect whole{0, 0, destination->GetWidth(), destination->GetHeight()};
+  const bool second = includeSecond && !skipSecond_;
+  const int32_t band = BandedRedraw() ? BandHeight(whole.Width()) : whole.Height();
+  for (int32_t top = 0; top < whole.bottom; top += band) {
+    const Rect part{0, top, whole.right, std::min(whole.bottom, top + band)};
+    DrawBackground(destination, part);
+    DrawLists(destination, part, true, second, filter, value);
+  }
+  return kComposeDone;
+}
+
+namespace {
+
+struct DcCopy {
+  host::MemoryDc* from;
+  host::MemoryDc* to;
+  int32_t dx, dy;
+};
+
+void CopyToDc(void* context, const Rect& r) {
+  auto* copy = static_cast<DcCopy*>(context);
+  host::BitBlt(*copy->to, r.left + copy->dx, r.top + copy->dy, r.Width(), r.Height(), *copy->from,
+               r.left, r.top);
+}
+
+struct SurfaceCopy {
+  const ImageSurface* from;
+  int format;
+  uint8_t* pixels;
+  ptrdiff_t pitch;
+  int32_t width, height;
+  int32_t dx, dy;
+};
+
+void CopyToSurface(void* context, const Rect& r) {
+  auto* copy = static_cast<SurfaceCopy*>(context);
+  Rect to{r.left + copy->dx, r.top + copy->dy, r.right + copy->dx, r.bottom + copy->dy};
+  if (!IntersectRects(&to, to, Rect{0, 0, copy->width, copy->height})) return;
+  const int32_t sx = to.left - copy->dx, sy = to.top - copy->dy;
+  const uint8_t* row = copy->from->GetRowPointer(sy);
+  if (!row) return;
+  const ptrdiff_t srcPitch = copy->from->GetPitch();
+  if (copy->from->GetBitsPerPixel() == 32) {
+    Rows32ToSurface(copy->format, copy->pixels, to.left, to.top, copy->pitch,
+                    reinterpret_cast<const uint32_t*>(row) + sx, srcPitch, to.Width(),
+                    to.Height());
+  } else {
+    PaletteRowsToSurface(copy->format, copy->pixels, to.left, to.top, copy->pitch, row + sx,
+                         srcPitch, to.Width(), to.Height(), copy->from->GetPalette());
+  }
+}
+
+}  // namespace
+
+int CompositionLayer::RedrawToDc(host::MemorySurface* surface, int32_t dx, int32_t dy,
+                                 host::HWND window) {
+  if (!target_) return kComposeNoTarget;
+  if (window) {
+    // The window shows whole frames: compose, then hand the picture over once.
+    host::PresentationSink* sink = host::GetPresentationSink(window);
+    if (!sink || target_->GetBitsPerPixel() != 32) return kComposeNoDc;
+    const int result = RedrawDirty(nullptr, nullptr, 0, 0);
+    if (result != kComposeDone) return result;
+    sink->HandOver(target_->GetPixels(), target_->GetWidth(), target_->GetHeight(),
+                   target_->GetPitch(), host::ScaleFilter::kNearest);
+    return kComposeDone;
+  }
+  if (!surface || !target_->GetDc()) return kComposeNoDc;
+  host::MemoryDc* dc = nullptr;
+  if (surface->GetDC(&dc) != host::kDdOk || !dc) return kComposeNoDc;
+  const int result = RedrawIntoDc(dc, dx, dy);
+  if (surface->ReleaseDC(dc) != host::kDdOk) return kComposeDcNotReturned;
+  return result;
+}
+
+int CompositionLayer::RedrawIntoDc(host::MemoryDc* dc, int32_t dx, int32_t dy) {
+  if (!target_) return kComposeNoTarget;
+  if (!dc || !target_->GetDc()) return kComposeNoDc;
+  DcCopy copy{target_->GetDc(), dc, dx, dy};
+  return Compose(nullptr, nullptr, 0, 0, CopyToDc, &copy);
+}
+
+int CompositionLayer::RedrawToSurface(host::MemorySurface* surface, int32_t dx, int32_t dy) {
+  if (!target_) return kComposeNoTarget;
+  if (!surface) return kComposeNoDc;
+  if (target_->GetBitsPerPixel() == 8 && !target_->GetPalette()) {
+    uint32_t grey[256];
+    for (uint32_t i = 0; i < 256; ++i) grey[i] = i << 16 | i << 8 | i;
+    if (target_->SetPalette(grey, 256, 0) != 0) return kComposeNoPalette;
+  }
+  const int format = ClassifyPixelFormat(surface, nullptr, nullptr);
+  host::DdSurfaceDesc desc;
+  if (surface->Lock(&desc) != host::kDdOk) return kComposeNoDc;
+  SurfaceCopy copy{target_, format, desc.surface, desc.pitch,
+                   int32_t(desc.width), int32_t(desc.height), dx, dy};
+  const int result = Compose(nullptr, nullptr, 0, 0, CopyToSurface, &copy);
+  surface->Unlock();
+  return result;
+}
+
+}  // namespace bw

@@ -1,0 +1,122 @@
+// Composes a background and the display objects of a list (plus a second list kept elsewhere)
+// onto a target surface, redrawing only the rectangles that changed.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "graphics/surface/dirty_rect_list.h"
+#include "graphics/surface/display_object.h"
+#include "graphics/surface/image_surface.h"
+
+#include "host/messages.h"
+
+namespace bw::host {
+class MemoryDc;
+class MemorySurface;
+}  // namespace bw::host
+
+namespace bw {
+
+constexpr int kComposeDone = 0;
+constexpr int kComposeNoTarget = 1;
+constexpr int kComposeNothingDirty = -1;
+constexpr int kComposeNoDc = 1;
+constexpr int kComposeDcNotReturned = 2;
+constexpr int kComposeNoPalette = 2;
+constexpr int kComposeBadDestination = 1;
+constexpr int kComposeSizeDiffers = 2;
+constexpr int kWorkNoTarget = 1;
+constexpr int kWorkCreateFailed = 2;
+
+// RenderTo filters.
+constexpr int kRenderAll = 0;
+constexpr int kRenderTagEquals = 1;
+constexpr int kRenderTagDiffers = 2;
+
+// Process-wide switches; both set by default.
+void SetBandedRedraw(bool on);
+bool BandedRedraw();
+void SetCoalesceDirty(bool on);
+bool CoalesceDirty();
+
+// Rows per band for a rectangle of this width.
+int32_t BandHeight(int32_t width);
+
+class CompositionLayer : private SurfaceUser {
+ public:
+  CompositionLayer();
+  virtual ~CompositionLayer();
+  CompositionLayer(const CompositionLayer&) = delete;
+  CompositionLayer& operator=(const CompositionLayer&) = delete;
+
+  int SetTarget(ImageSurface* surface, bool redrawAll);
+  ImageSurface* GetTarget() const { return target_; }
+  DisplayObjectList& GetList() { return list_; }
+  DisplayObjectList* GetSecondList() const { return second_; }
+  void SetSecondList(DisplayObjectList* list);
+
+  bool SetBackgroundImage(ImageSurface* surface, int32_t x, int32_t y, bool redrawAll);
+  void SetBackgroundRgb(int r, int g, int b, bool redrawAll);
+  void SetBackgroundColor(uint32_t color, bool redrawAll);
+  bool SetBackgroundAnchor(int mode, int32_t x, int32_t y);
+  int SetBackgroundStretch(int32_t x, int32_t y, int32_t width, int32_t height,
+                           const Rect* sourceRect);
+  int SetBackgroundRotation(int32_t x, int32_t y, int angle, double scale);
+  int CreateWorkSurface(bool recreate);
+  void DropWorkSurface();
+  void GetBackground(ImageSurface** picture, int32_t* x, int32_t* y, int* r, int* g,
+                     int* b) const;
+  int SwapBackground(CompositionLayer* other, bool redrawBoth);
+
+  bool InvalidateRect(const Rect* rect);
+  bool InvalidateClippedRect(const Rect& rect);
+  int InvalidateAll();
+  void DiscardDirty();
+  void CollectChanges(const DisplayObjectList::Node** lastOwn,
+                      const DisplayObjectList::Node** lastSecond);
+  int RedrawDirty(DirtyRectList* out, const Rect* clip, int32_t dx, int32_t dy);
+  int RenderTo(ImageSurface* destination, int filter, uint32_t value, bool includeSecond);
+  // Each composed rectangle goes on to the DirectDraw surface's context, or to the window.
+  int RedrawToDc(host::MemorySurface* surface, int32_t dx, int32_t dy, host::HWND window);
+  int RedrawToSurface(host::MemorySurface* surface, int32_t dx, int32_t dy);
+  int RedrawIntoDc(host::MemoryDc* dc, int32_t dx, int32_t dy);
+
+  const DirtyRectList& Dirty() const { return dirty_; }
+  void SetSuspended(bool on) { suspended_ = on; }
+  void SetNoBackground(bool on) { noBackground_ = on; }
+  void SetSkipOwn(bool on) { skipOwn_ = on; }
+  void SetSkipSecond(bool on) { skipSecond_ = on; }
+
+ private:
+  using RectSink = void (*)(void* context, const Rect& rect);
+  void DetachSurface(const Surface* surface) override;
+  void SetPicture(ImageSurface* picture);
+  void DrawBackground(ImageSurface* into, const Rect& r);
+  void DrawLists(ImageSurface* into, const Rect& r, bool own, bool second, int filter,
+                 uint32_t value);
+  // Composes every dirty rectangle (band by band), handing each finished one to sink.
+  int Compose(DirtyRectList* out, const Rect* clip, int32_t dx, int32_t dy, RectSink sink,
+              void* context);
+
+  ImageSurface* target_ = nullptr;
+  DisplayObjectList list_;
+  DisplayObjectList* second_ = nullptr;
+  DirtyRectList dirty_;
+  ImageSurface* picture_ = nullptr;
+  int32_t pictureX_ = 0;
+  int32_t pictureY_ = 0;
+  uint32_t color_ = 0;
+  bool suspended_ = false;
+  bool noBackground_ = false;
+  bool skipOwn_ = false;
+  bool skipSecond_ = false;
+  std::unique_ptr<ImageSurface> work_;
+  int transformKind_ = 0;
+  int angle_ = 0;
+  double scale_ = 1.0;
+  double anchorX_ = 0;
+  double anchorY_ = 0;
+};
+
+}  // namespace bw

@@ -1,0 +1,183 @@
+#include "graphics/layers/canvas_layer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "graphics/layers/filter_effect.h"
+#include "graphics/layers/layer.h"
+#include "graphics/pixel/pixel_library.h"
+#include "graphics/surface/color_rect_object.h"
+#include "graphics/surface/surface_fixture.h"
+#include "host/ddraw/direct_draw.h"
+#include "host/gdi/memory_dc.h"
+
+namespace bw {
+namespace {
+
+using testing_surfaces::Pixel;
+
+uint32_t DcPixel(const host::DibSection& section, int x, int y) {
+  uint32_t v;
+  std::memcpy(&v, section.Pixels() + y * section.Pitch() + x * 4, 4);
+  return v;
+}
+
+TEST(SurfaceLayer, LinksOnlyALayerOfTheSameShape) {
+  OffscreenLayer a, b, deeper;
+  ASSERT_EQ(a.Create(16, 8, 32, false), kLayerDone);
+  ASSERT_EQ(b.Create(16, 8, 32, true), kLayerDone);
+  ASSERT_EQ(deeper.Create(16, 8, 8, false), kLayerDone);
+  ASSERT_EQ(a.SetLinkedLayer(&b), kLayerDone);
+  EXPECT_EQ(a.SetLinkedLayer(&deeper), kLinkRefused);
+  EXPECT_EQ(a.GetLinkedLayer(), &b) << "a refused link keeps the previous one";
+  EXPECT_EQ(a.SetLinkedLayer(nullptr), kLayerDone);
+  EXPECT_EQ(a.GetKind(), kKindOffscreenLayer);
+  EXPECT_NE(b.GetCompositionLayer(), nullptr);
+  EXPECT_TRUE(b.IsComposing());
+  OffscreenLayer bad;
+  EXPECT_EQ(bad.Create(16, 8, 24, true), kLayerNoPicture);
+  EXPECT_EQ(bad.GetCompositionLayer(), nullptr);
+}
+
+class CountedFilter : public FilterEffect {
+ public:
+  CountedFilter(uint8_t kind, int* deleted) : kind_(kind), deleted_(deleted) {}
+  ~CountedFilter() override { ++*deleted_; }
+  uint8_t GetKind() const override { return kind_; }
+  int Update(uint32_t) override { return 0; }
+  bool IsDone() const override { return false; }
+
+ private:
+  uint8_t kind_;
+  int* deleted_;
+};
+
+int g_attached = 0;
+int g_detached = 0;
+
+class FilterTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(a_.Create(8, 8, 32, true), kLayerDone);
+    ASSERT_EQ(b_.Create(8, 8, 32, true), kLayerDone);
+    ASSERT_EQ(pictureA_.Create(8, 8, 32, 0), kSurfaceDone);
+    ASSERT_EQ(pictureB_.Create(8, 8, 32, 0), kSurfaceDone);
+    a_.GetCompositionLayer()->SetBackgroundImage(&pictureA_, 0, 0, false);
+    b_.GetCompositionLayer()->SetBackgroundImage(&pictureB_, 0, 0, false);
+    g_attached = g_detached = 0;
+    SetLayerFilterHooks([] { ++g_attached; }, [] { ++g_detached; });
+  }
+  void TearDown() override { SetLayerFilterHooks(nullptr, nullptr); }
+  ImageSurface* BackgroundOf(OffscreenLayer& layer) {
+    ImageSurface* picture = nullptr;
+    layer.GetCompositionLayer()->GetBackground(&picture, nullptr, nullptr, nullptr, nullptr, nullptr);
+    return picture;
+  }
+  ImageSurface pictureA_, pictureB_;
+  OffscreenLayer a_, b_;
+  int deleted_ = 0;
+};
+
+TEST_F(FilterTest, AttachingASecondFilterDetachesAndAppliesTheFirst) {
+  auto* first = new CountedFilter(0, &deleted_);
+  EXPECT_EQ(a_.AttachSource(first, kAttachExchangeBackgrounds, true, true), kAttachNoLinkedLayer);
+  ASSERT_EQ(a_.SetLinkedLayer(&b_), kLayerDone);
+  ASSERT_EQ(a_.AttachSource(first, kAttachExchangeBackgrounds, true, true), kLayerDone);
+  EXPECT_EQ(g_attached, 1);
+  ASSERT_NE(a_.GetBackingImage(), nullptr);
+  EXPECT_EQ(a_.GetOutputDc(), a_.GetBackingImage()->GetDc());
+
+  auto* second = new CountedFilter(2, &deleted_);
+  ASSERT_EQ(a_.AttachSource(second, kAttachPlain, false, false), kLayerDone);
+  EXPECT_EQ(deleted_, 1) << "the first filter went";
+  EXPECT_EQ(g_detached, 1);
+  EXPECT_EQ(BackgroundOf(a_), &pictureB_) << "its exchange ran, its apply flag being set";
+  EXPECT_EQ(BackgroundOf(b_), &pictureA_);
+
+  ASSERT_EQ(a_.SetLinkedLayer(nullptr), kLayerDone);
+  EXPECT_EQ(a_.AttachSource(nullptr, kAttachPlain, false, false), kLayerDone)
+      << "null detaches even without a linked layer";
+  EXPECT_EQ(deleted_, 2);
+  EXPECT_FALSE(a_.HasSource());
+  EXPECT_EQ(g_detached, 1) << "the second filter asked for no notice";
+}
+
+TEST_F(FilterTest, ASharedFilterSurvivesUntilItsLastOwnerLetsGo) {
+  ASSERT_EQ(a_.SetLinkedLayer(&b_), kLayerDone);
+  auto* shared = new CountedFilter(3, &deleted_);
+  shared->shareCount = 2;
+  for (int round = 0; round < 3; ++round) {
+    ASSERT_EQ(a_.AttachSource(shared, kAttachPlain, false, false), kLayerDone);
+    a_.DetachSource(false);
+    EXPECT_EQ(deleted_, round == 2 ? 1 : 0) << round;
+  }
+  OffscreenLayer plain;
+  ASSERT_EQ(plain.Create(8, 8, 32, false), kLayerDone);
+  EXPECT_EQ(plain.AttachSource(nullptr, kAttachPlain, false, false), kAttachNoComposition);
+  b_.GetCompositionLayer()->SetBackgroundImage(nullptr, 0, 0, false);
+  CountedFilter local(0, &deleted_);
+  EXPECT_EQ(a_.AttachSource(&local, kAttachExchangeBackgrounds, false, false), kAttachNoBackground);
+}
+
+TEST(SurfaceLayer, TextureCoordinatesOfScaledAndUnscaledContent) {
+  EXPECT_DOUBLE_EQ(TextureCoordinate(0, 128, 100), 0.5 / 128);
+  EXPECT_DOUBLE_EQ(TextureCoordinate(299, 256, 300), ((256.0 * 299) / 300 + 0.5) / 256);
+}
+
+TEST(CanvasLayer, CopiesOnlyWhatChangedIntoADeviceContext) {
+  CanvasLayer canvas;
+  ASSERT_EQ(canvas.Create(20, 10, 32, kLayerPlain), kLayerDone);
+  auto section = host::DibSection::Create(20, 10, 32);
+  host::MemoryDc dc;
+  dc.Select(section.get());
+  ASSERT_EQ(canvas.PresentFrame(host::HWND{}, &dc, nullptr, 0, true), kPresentDone)
+      << "the first frame copies the cleared canvas";
+  EXPECT_EQ(canvas.PresentFrame(host::HWND{}, &dc, nullptr, 0, true), kPresentNothingChanged);
+
+  canvas.FillRectXYWH(2, 3, 4, 2, 0xFF112233u);
+  std::memset(section->Pixels(), 0x77, size_t(section->Pitch()) * 10);
+  ASSERT_EQ(canvas.PresentFrame(host::HWND{}, &dc, nullptr, 0, true), kPresentDone);
+  EXPECT_EQ(DcPixel(*section, 2, 3), 0xFF112233u);
+  EXPECT_EQ(DcPixel(*section, 0, 0), 0x77777777u) << "outside the dirty rectangle nothing is copied";
+  ASSERT_EQ(canvas.PresentFrame(host::HWND{}, &dc, nullptr, 0, false), kPresentDone);
+  EXPECT_EQ(DcPixel(*section, 0, 0), 0u);
+}
+
+TEST(CanvasLayer, AComposedCanvasRedrawsIntoADirectDrawSurface) {
+  ScopedPixelLibrary library(&BuiltInPixelLibrary());
+  host::SetDisplayModeSize(32, 16);
+  auto directDraw = host::DirectDraw::Create(nullptr);
+  ASSERT_NE(directDraw, nullptr);
+  host::DdSurfaceDesc desc;
+  desc.flags = host::kDdsdCaps | host::kDdsdWidth | host::kDdsdHeight;
+  desc.caps = host::kDdsCapsOffscreenPlain;
+  desc.width = 32;
+  desc.height = 16;
+  std::unique_ptr<host::MemorySurface> surface;
+  ASSERT_EQ(directDraw->CreateSurface(desc, &surface), host::kDdOk);
+
+  CanvasLayer canvas;
+  ASSERT_EQ(canvas.Create(32, 16, 32, kLayerComposedWithUpperList), kLayerDone);
+  canvas.GetCompositionLayer()->SetBackgroundColor(0x0000FF, true);
+  ColorRectObject box;
+  box.Create(4, 4, 0xFFFF0000u, 3, 3);
+  canvas.GetUpperList()->Add(&box, 0, 0);
+  ASSERT_EQ(canvas.PresentFrame(host::HWND{}, nullptr, surface.get(), 0, true), kComposeDone);
+  EXPECT_EQ(canvas.PresentFrame(host::HWND{}, nullptr, surface.get(), 0, true),
+            kComposeNothingDirty);
+  host::DdSurfaceDesc locked;
+  ASSERT_EQ(surface->Lock(&locked), host::kDdOk);
+  const auto at = [&](int x, int y) {
+    uint32_t v;
+    std::memcpy(&v, locked.surface + y * locked.pitch + x * surface->BytesPerPixel(), 4);
+    return v & 0xFFFFFF;
+  };
+  EXPECT_EQ(at(4, 4), 0xFF0000u);
+  EXPECT_EQ(at(20, 10), 0x0000FFu);
+  surface->Unlock();
+  host::SetDisplayModeSize(640, 480);
+}
+
+}  // namespace
+}  // namespace bw

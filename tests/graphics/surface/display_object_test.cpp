@@ -1,0 +1,143 @@
+#include "graphics/surface/display_object.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "graphics/surface/color_rect_object.h"
+#include "graphics/surface/composition_layer.h"
+#include "graphics/surface/sprite.h"
+#include "graphics/pixel/pixel_library.h"
+
+namespace bw {
+namespace {
+
+std::vector<DisplayObject*> Order(const DisplayObjectList& list) {
+  std::vector<DisplayObject*> out;
+  for (const auto& node : list.Nodes()) out.push_back(node.object);
+  return out;
+}
+
+TEST(DisplayObjectList, KeepsAscendingPriorityAndRefusesAnObjectTwice) {
+  ColorRectObject p, q, r;
+  DisplayObjectList list;
+  ASSERT_EQ(list.Add(&p, 5, 0), kAddDone);
+  ASSERT_EQ(list.Add(&q, 5, 0), kAddDone);
+  ASSERT_EQ(list.Add(&r, 3, 0), kAddDone);
+  EXPECT_EQ(Order(list), (std::vector<DisplayObject*>{&r, &q, &p}))
+      << "equal priorities go before the ones already there";
+  EXPECT_TRUE(p.IsChanged());
+
+  DisplayObjectList other;
+  EXPECT_EQ(other.Add(&p, 1, 0), kAddInList);
+  EXPECT_EQ(list.Add(&p, 1, 0), kAddInList);
+  EXPECT_EQ(list.Add(nullptr, 1, 0), kAddNoObject);
+  EXPECT_TRUE(other.IsEmpty());
+
+  ColorRectObject s;
+  ASSERT_EQ(list.AddAfterEqual(&s, 5, 0), kAddDone);
+  EXPECT_EQ(Order(list).back(), &s);
+  ASSERT_TRUE(list.SetPriority(&s, 3, false));
+  EXPECT_EQ(Order(list), (std::vector<DisplayObject*>{&s, &r, &q, &p}));
+  ASSERT_TRUE(list.SetPriorityAfterEqual(&s, 3, false));
+  EXPECT_EQ(Order(list), (std::vector<DisplayObject*>{&r, &s, &q, &p}));
+  ColorRectObject stranger;
+  EXPECT_FALSE(list.SetPriority(&stranger, 1, false));
+}
+
+TEST(DisplayObjectList, RemovesByPriorityAndByFilters) {
+  ColorRectObject a, b, c, d;
+  a.SetTag(1), b.SetTag(2), c.SetTag(1), d.SetTag(3);
+  DisplayObjectList list;
+  list.Add(&a, 2, 10);
+  list.Add(&b, 7, 10);
+  list.Add(&c, 7, 20);
+  list.Add(&d, 9, 20);
+
+  list.RemoveByPriority(8, false);
+  EXPECT_EQ(list.Count(), 4u) << "no node of that priority";
+  list.RemoveByPriority(7, true);
+  EXPECT_EQ(Order(list), (std::vector<DisplayObject*>{&c, &b}))
+      << "inverted: every node whose priority differs goes";
+  EXPECT_EQ(a.GetOwnerList(), nullptr);
+  EXPECT_EQ(d.GetOwnerList(), nullptr);
+
+  list.Add(&a, 2, 10);
+  list.Add(&d, 9, 20);
+  list.SetVisibleWhere(false, kAny, 20, 1, false);
+  EXPECT_FALSE(c.IsVisible());
+  EXPECT_TRUE(a.IsVisible() && b.IsVisible() && d.IsVisible());
+  list.RemoveWhere(kAny, 1, true);
+  EXPECT_EQ(Order(list), (std::vector<DisplayObject*>{&a, &c}));
+  list.RemoveWhere(10, kAny, false);
+  EXPECT_EQ(Order(list), (std::vector<DisplayObject*>{&c}));
+  {
+    ColorRectObject temporary;
+    list.Add(&temporary, 1, 0);
+  }
+  EXPECT_EQ(list.Count(), 1u) << "a destroyed object leaves its list";
+}
+
+TEST(DisplayObject, ChangesMarkOnlyRealChanges) {
+  ColorRectObject r;
+  r.Create(10, 10, 0xFF102030, 0, 0);
+  r.SetChanged(false);
+  r.SetVisible(true);
+  EXPECT_FALSE(r.IsChanged());
+  EXPECT_EQ(r.SetDrawMode(4), 1);
+  EXPECT_FALSE(r.IsChanged());
+  EXPECT_FALSE(r.SetPos(0, 0));
+  EXPECT_TRUE(r.MoveBy(1, 0));
+  EXPECT_TRUE(r.IsChanged());
+
+  ImageSurface picture;
+  ASSERT_EQ(picture.Create(8, 8, 32, 0), kSurfaceDone);
+  Sprite sprite;
+  ScopedPixelLibrary library(&BuiltInPixelLibrary());
+  ASSERT_EQ(sprite.SetImage(&picture, nullptr, 0, 0), kSpriteDone);
+  EXPECT_EQ(sprite.SetDrawMode(32), 1);
+  EXPECT_EQ(sprite.GetDrawMode(), 0);
+  EXPECT_EQ(sprite.SetDrawMode(31), 0);
+  EXPECT_EQ(sprite.GetDrawMode(), 31);
+}
+
+TEST(SurfaceUsers, AFreedSourceOrBackgroundDetachesItsUsers) {
+  ScopedPixelLibrary library(&BuiltInPixelLibrary());
+  ImageSurface target;
+  ASSERT_EQ(target.Create(16, 16, 32, 0), kSurfaceDone);
+  CompositionLayer layer;
+  ASSERT_EQ(layer.SetTarget(&target, true), kComposeDone);
+  Sprite sprite;
+  layer.GetList().Add(&sprite, 0, 0);
+  {
+    ImageSurface picture;
+    ASSERT_EQ(picture.Create(8, 8, 32, 0), kSurfaceDone);
+    picture.Fill(0xFF00FF00u, nullptr);
+    ASSERT_EQ(sprite.SetImage(&picture, nullptr, 2, 2), kSpriteDone);
+    ASSERT_EQ(sprite.SetZoom(12, 12), kSpriteDone);
+    ASSERT_TRUE(layer.SetBackgroundImage(&picture, 0, 0, true));
+    ASSERT_EQ(layer.SetBackgroundStretch(0, 0, 0, 0, nullptr), 0);
+  }
+  EXPECT_EQ(sprite.GetSource(), nullptr);
+  EXPECT_EQ(sprite.GetWorkSurface(), nullptr);
+  ImageSurface* background = &target;
+  layer.GetBackground(&background, nullptr, nullptr, nullptr, nullptr, nullptr);
+  EXPECT_EQ(background, nullptr);
+  layer.InvalidateAll();
+  EXPECT_EQ(layer.RedrawDirty(nullptr, nullptr, 0, 0), kComposeDone)
+      << "redrawing after the picture went must not touch it";
+
+  {
+    auto gone = std::make_unique<ImageSurface>();
+    ASSERT_EQ(gone->Create(4, 4, 32, 0), kSurfaceDone);
+    CompositionLayer other;
+    ASSERT_EQ(other.SetTarget(gone.get(), false), kComposeDone);
+    gone.reset();
+    EXPECT_EQ(other.GetTarget(), nullptr);
+    EXPECT_EQ(other.RedrawDirty(nullptr, nullptr, 0, 0), kComposeNoTarget);
+  }
+}
+
+}  // namespace
+}  // namespace bw
