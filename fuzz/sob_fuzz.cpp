@@ -13,6 +13,7 @@
 #include "lib/sob/sob_assembler.h"
 #include "script/script_engine.h"
 #include "script/script_vm.h"
+#include "script_fuzz_world.h"
 
 namespace {
 
@@ -28,12 +29,10 @@ const StartFiles& Files() {
   static const StartFiles files = [] {
     StartFiles f;
     f.table = bw::sob::Assemble(".table\n.script FUZZ 64 64\n").bytes;
-    f.variables = bw::sob::Assemble(
-                      ".sob1\na: .word 1\nb: .space 32\nc: .word a\n"
-                      ".var 0 1 a 4\n.var 1 2 b 32\n.var 2 0 c 4\n")
-                      .bytes;
-    f.library = bw::sob::Assemble(".sob2\nlib: add 1, 2, host:0\n ret\ndata: .word 7\n").bytes;
-    f.script = bw::sob::Assemble(".sob0\n call lib:0\n inc var:0\n mov var:2, var:0\n wait\n ret\n").bytes;
+    f.variables = bw::fuzz::GoodVariableFile();
+    f.library = bw::fuzz::GoodLibrary();
+    f.script =
+        bw::sob::Assemble(".sob0\n call lib:0\n inc var:0\n mov var:2, var:0\n wait\n ret\n").bytes;
     return f;
   }();
   return files;
@@ -71,7 +70,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     engine.ReadVariableFileHeader("STATE", vars[0].storage, vars[1].storage);
     engine.ReadVariableFile("STATE");
     if (engine.ReadSystemState("STATE") == 0) {
-      if (engine.WriteSystemState("AGAIN") != 0 || engine.ReadSystemState("AGAIN") != 0) std::abort();
+      if (engine.WriteSystemState("AGAIN") != 0 || engine.ReadSystemState("AGAIN") != 0)
+        std::abort();
     }
   }
 
@@ -82,24 +82,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   files.Put("SCRIPT\\FUZZ.SOB", input);
   files.Put("STATE", input);
   bw::ScriptVm vm(&files, kArena);
-  int init = vm.LoadInitFiles("SCRIPT\\SOB_INIT.DAT", "SCRIPT\\USER_VAR.SOB", "SCRIPT\\FUNC_LIB.SOB", true, true);
+  int init = vm.LoadInitFiles("SCRIPT\\SOB_INIT.DAT", "SCRIPT\\USER_VAR.SOB",
+                              "SCRIPT\\FUNC_LIB.SOB", true, true);
   if (init != 0 && !variables && !library) std::abort();  // the start files are ours and good
   vm.LoadScriptTable("STATE");
   vm.ClearVariables(0, 0);
   vm.RestoreFromSnapshotA(0, 0);
-  // Natives that read their arguments as words and as text, as real ones do.
-  vm.RegisterNative([](bw::GuestMemory& m, uint32_t args) {
-    uint32_t a = 0, b = 0;
-    m.Read32(args, a);
-    m.Read32(args + 4, b);
-    return static_cast<int32_t>(a + b);
-  });
-  vm.RegisterNative([](bw::GuestMemory& m, uint32_t args) {
-    uint32_t address = 0;
-    std::string s;
-    if (!m.Read32(args, address) || !m.ReadCString(address, s, 259)) return -1;
-    return static_cast<int32_t>(s.size());
-  });
+  bw::fuzz::RegisterFuzzNatives(vm);
   if (vm.LoadScript("SCRIPT\\FUZZ.SOB") != 0) {
     files.Put("SCRIPT\\FUZZ.SOB", Files().script);
     if (vm.LoadScript("SCRIPT\\FUZZ.SOB") != 0) return 0;

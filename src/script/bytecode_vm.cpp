@@ -10,8 +10,6 @@ namespace {
 constexpr uint32_t kSwitchEnd = 0xFFFFFFFF;
 constexpr int32_t kIntMin = std::numeric_limits<int32_t>::min();
 
-                     // 41-46
-
 int32_t S32(uint32_t v) { return static_cast<int32_t>(v); }
 uint32_t U32(int32_t v) { return static_cast<uint32_t>(v); }
 

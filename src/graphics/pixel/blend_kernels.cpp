@@ -1,8 +1,14 @@
 #include "graphics/pixel/blend_kernels.h"
 
+#include <immintrin.h>
+
+#include <climits>
+#include <type_traits>
+
 #include "graphics/pixel/blend_tables.h"
 #include "graphics/pixel/blend_walk.h"
 #include "graphics/pixel/lerp.h"
+#include "graphics/pixel/mmx_flag.h"
 
 namespace bw {
 
@@ -105,6 +111,54 @@ struct Subtract {
   __m128i Four(__m128i d, __m128i s) const { return _mm_subs_epu8(d, s); }
 };
 
+// Saturating byte arithmetic is the same at any vector width: the 256-bit rows give the bytes of
+// the 128-bit ones. Stores are aligned after a few single pixels.
+template <bool kAdd>
+__attribute__((target("avx2"))) inline __m256i Saturated8(const uint32_t* dst,
+                                                          const uint32_t* src) {
+  __m256i d = _mm256_load_si256(reinterpret_cast<const __m256i*>(dst));
+  __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src));
+  return kAdd ? _mm256_adds_epu8(d, s) : _mm256_subs_epu8(d, s);
+}
+template <bool kAdd>
+__attribute__((target("avx2"))) void SaturatedRowAvx2(uint32_t* dst, const uint32_t* src,
+                                                      int width) {
+  int x = 0;
+  for (; x < width && reinterpret_cast<uintptr_t>(dst + x) % 32 != 0; ++x) {
+    dst[x] = kAdd ? AddBytesSaturated(dst[x], src[x]) : SubtractBytesSaturated(dst[x], src[x]);
+  }
+  for (; x + 16 <= width; x += 16) {
+    __m256i a = Saturated8<kAdd>(dst + x, src + x);
+    __m256i b = Saturated8<kAdd>(dst + x + 8, src + x + 8);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(dst + x), a);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(dst + x + 8), b);
+  }
+  for (; x + 8 <= width; x += 8) {
+    _mm256_store_si256(reinterpret_cast<__m256i*>(dst + x), Saturated8<kAdd>(dst + x, src + x));
+  }
+  for (; x < width; ++x) {
+    dst[x] = kAdd ? AddBytesSaturated(dst[x], src[x]) : SubtractBytesSaturated(dst[x], src[x]);
+  }
+}
+
+// The unkeyed straight vector forms.
+template <typename Op>
+void VectorRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip, int width,
+                int height) {
+  BlendRows<true, false>(dst, src, dstSkip, srcSkip, width, height, Op{});
+}
+// With 256-bit vectors, rows without padding are one long run.
+template <typename Op>
+void SaturatedRowsMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
+                      int width, int height) {
+  if (!WideVectorsEnabled()) return VectorRows<Op>(dst, src, dstSkip, srcSkip, width, height);
+  if (dstSkip == 0 && srcSkip == 0 && int64_t{width} * height <= INT32_MAX) {
+    width *= height;
+    height = 1;
+  }
+  EachRow(dst, src, dstSkip, srcSkip, width, height, SaturatedRowAvx2<std::is_same_v<Op, Add>>);
+}
+
 }  // namespace
 
 void CrossfadeRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
@@ -181,7 +235,7 @@ void AlphaAwareOpacityRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip
   BlendRows<false, false>(dst, src, dstSkip, srcSkip, width, height, AlphaAware(opacity & 0xFF));
 }
 
-#define BW_DEFINE_PLAIN_BLEND(Name)                                                               \
+#define BW_DEFINE_PLAIN_BLEND(Name, MmxRows)                                                      \
   void Name##Rows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,       \
                   int width, int height) {                                                        \
     BlendRows<false, false>(dst, src, dstSkip, srcSkip, width, height, Name{});                   \
@@ -201,7 +255,7 @@ void AlphaAwareOpacityRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip
   }                                                                                               \
   void Name##RowsMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,    \
                      int width, int height) {                                                     \
-    BlendRows<true, false>(dst, src, dstSkip, srcSkip, width, height, Name{});                    \
+    MmxRows(dst, src, dstSkip, srcSkip, width, height);                                           \
   }                                                                                               \
   void Name##RowsKeyedMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,                  \
                           ptrdiff_t srcSkip, int width, int height, uint32_t key) {               \
@@ -218,9 +272,9 @@ void AlphaAwareOpacityRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip
     StretchBlendRows<true, true>(dst, src, dstSkip, srcPitch, width, height, st, Name{}, key);    \
   }
 
-BW_DEFINE_PLAIN_BLEND(Average)
-BW_DEFINE_PLAIN_BLEND(Add)
-BW_DEFINE_PLAIN_BLEND(Subtract)
+BW_DEFINE_PLAIN_BLEND(Average, VectorRows<Average>)
+BW_DEFINE_PLAIN_BLEND(Add, SaturatedRowsMmx<Add>)
+BW_DEFINE_PLAIN_BLEND(Subtract, SaturatedRowsMmx<Subtract>)
 
 #undef BW_DEFINE_PLAIN_BLEND
 

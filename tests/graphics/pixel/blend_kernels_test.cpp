@@ -2,8 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+#include <utility>
+#include <vector>
+
 #include "blend_reference.h"
 #include "graphics/pixel/blend_tables.h"
+#include "graphics/pixel/mmx_flag.h"
 
 namespace bw {
 namespace {
@@ -148,9 +153,34 @@ TEST(AverageAddSubtractRows, BothSetsMatchTheChannelFormulas) {
   ExpectFamily(BW_RUN_FAMILY(Average), AverageRef);
   ExpectFamily(BW_RUN_FAMILY_MMX(Average), AverageRef);
   ExpectFamily(BW_RUN_FAMILY(Add), AddRef);
-  ExpectFamily(BW_RUN_FAMILY_MMX(Add), AddRef);
   ExpectFamily(BW_RUN_FAMILY(Subtract), SubtractRef);
-  ExpectFamily(BW_RUN_FAMILY_MMX(Subtract), SubtractRef);
+  // The vector forms of add and subtract: below, at both vector widths.
+}
+
+TEST(AddSubtractRowsMmx, BothVectorWidthsMatchOnPaddedAndWholeSurfaces) {
+  std::mt19937 rng(77);
+  for (bool wide : {false, true}) {
+    ScopedWideVectors pin(wide);
+    ExpectFamily(BW_RUN_FAMILY_MMX(Add), AddRef);
+    ExpectFamily(BW_RUN_FAMILY_MMX(Subtract), SubtractRef);
+    // Rows with no padding on either side (whole surfaces), from every alignment.
+    for (auto [w, h] : {std::pair{1, 1}, {7, 3}, {16, 2}, {37, 5}, {64, 3}}) {
+      for (int offset = 0; offset < 8; ++offset) {
+        std::vector<uint32_t> dst(size_t(w * h) + 8), src(dst.size());
+        for (size_t i = 0; i < dst.size(); ++i) dst[i] = rng(), src[i] = rng();
+        std::vector<uint32_t> sum = dst, diff = dst;
+        AddRowsMmx(sum.data() + offset, src.data() + offset, 0, 0, w, h);
+        SubtractRowsMmx(diff.data() + offset, src.data() + offset, 0, 0, w, h);
+        for (size_t i = 0; i < dst.size(); ++i) {
+          bool inside = i >= size_t(offset) && i < size_t(offset + w * h);
+          ASSERT_EQ(sum[i], inside ? AddRef(dst[i], src[i]) : dst[i])
+              << "wide " << wide << ", " << w << "x" << h << " at " << offset << ", pixel " << i;
+          ASSERT_EQ(diff[i], inside ? SubtractRef(dst[i], src[i]) : dst[i])
+              << "wide " << wide << ", " << w << "x" << h << " at " << offset << ", pixel " << i;
+        }
+      }
+    }
+  }
 }
 
 TEST(AlphaAwareOpacityRows, MatchesItsThreeCases) {

@@ -244,20 +244,27 @@ TEST(WgxUnpack8, AlphaAndPaletteOutputsKeepTheirOtherBytes) {
   ASSERT_EQ(WgxUnpackPaletteTo32(in, pixels, std::span<const uint32_t, 256>(palette), 0x7F), 0);
   for (size_t i = 0; i < 6; ++i) EXPECT_EQ(pixels[i], 0x7F000000 | (values[i] * 0x010203u));
 
-  // 3 x 2 into a bottom-up 32-bit DIB's alpha bytes and into padded top-down rows.
-  Bytes dib(12 * 2, 0x55), rows(5 * 2, 0x55);
+  // 3 x 2 into a bottom-up 32-bit DIB's alpha bytes, a bottom-up 8-bit DIB and padded top-down
+  // rows.
+  Bytes dib(12 * 2, 0x55), dib8(4 * 2, 0x55), rows(5 * 2, 0x55);
   in = ByteReader(stream.data(), stream.size());
   ASSERT_EQ(WgxUnpackAlphaToDib(in, dib, 3, 2, 12), 0);
+  in = ByteReader(stream.data(), stream.size());
+  ASSERT_EQ(WgxUnpack8ToDib(in, dib8, 3, 2, 4), 0);
   in = ByteReader(stream.data(), stream.size());
   ASSERT_EQ(WgxUnpack8Rows(in, rows, 3, 2, 5), 0);
   for (int y = 0; y < 2; ++y) {
     for (int x = 0; x < 3; ++x) {
       EXPECT_EQ(dib[(1 - y) * 12 + 4 * x + 3], values[y * 3 + x]);
       EXPECT_EQ(dib[(1 - y) * 12 + 4 * x], 0x55) << "colour bytes stay";
+      EXPECT_EQ(dib8[(1 - y) * 4 + x], values[y * 3 + x]);
       EXPECT_EQ(rows[y * 5 + x], values[y * 3 + x]);
     }
+    EXPECT_EQ(dib8[(1 - y) * 4 + 3], 0x55) << "DIB padding stays";
     EXPECT_EQ(rows[y * 5 + 3], 0x55) << "padding stays";
   }
+  in = ByteReader(stream.data(), stream.size());
+  EXPECT_EQ(WgxUnpack8ToDib(in, std::span<uint8_t>(dib8).first(6), 3, 2, 4), kWgxBadOutput);
 }
 
 Bytes Header(std::initializer_list<uint8_t> bytes) {

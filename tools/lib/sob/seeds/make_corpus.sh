@@ -1,6 +1,8 @@
 #!/bin/sh
-# Writes the script fuzz target's seed corpus from the sources beside this file.
-# usage: make_corpus.sh SOBASM OUTDIR
+# Writes the script fuzz targets' seed corpora from the sources beside this file.
+# usage: make_corpus.sh SOBASM OUTDIR [RUNDIR]
+# RUNDIR gets the code blocks alone (a code file without its magic, relocation area and sizes),
+# the input of the target that runs fuzzed code.
 set -e
 here=$(dirname "$0")
 for src in "$here"/*.sobs; do
@@ -10,3 +12,9 @@ done
 "$1" --bad-terminator "$here/calls.sobs" "$2/bad_terminator.sob"
 "$1" --oversize-count=3 "$here/calls.sobs" "$2/oversize_count.sob"
 "$1" --truncate=40 "$here/calls.sobs" "$2/truncated.sob"
+if [ -n "$3" ]; then
+  for name in arith calls switch library; do
+    area=$(od -An -tu4 -j4 -N4 "$2/$name.sob" | tr -d ' ')
+    tail -c +$((area + 17)) "$2/$name.sob" > "$3/$name.code"
+  done
+fi

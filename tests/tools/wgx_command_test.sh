@@ -1,0 +1,32 @@
+#!/bin/sh
+# The wgx command: every header form and depth turns each sample bitmap into a picture whose
+# decoded bitmap encodes to the same bytes again; bad uses and bad files fail.
+# usage: wgx_command_test.sh WGX BMPDIR WORKDIR
+set -u
+wgx=$1 bmps=$2 work=$3
+rm -rf "$work" && mkdir -p "$work" || exit 1
+fail=0
+for src in rgb1 rgb8 rgb24 fields16; do
+  for form in 0 1 2; do
+    for depth in 8 24 32; do
+      case="$src form $form depth $depth"
+      if ! "$wgx" encode "$bmps/$src.bmp" "$work/a.wgx" --form $form --depth $depth ||
+         ! "$wgx" decode "$work/a.wgx" "$work/a.bmp" ||
+         ! "$wgx" encode "$work/a.bmp" "$work/b.wgx" --form $form --depth $depth; then
+        echo "FAIL $case: a step failed"; fail=1; continue
+      fi
+      cmp -s "$work/a.wgx" "$work/b.wgx" || { echo "FAIL $case: decoding lost pixels"; fail=1; }
+    done
+  done
+done
+expect_refused() {
+  if "$@" 2>/dev/null; then echo "FAIL accepted: $*"; fail=1; fi
+}
+expect_refused "$wgx"
+expect_refused "$wgx" encode "$bmps/rgb24.bmp" "$work/c.wgx" --depth 16
+expect_refused "$wgx" encode "$bmps/rgb24.bmp" "$work/c.wgx" --form 3
+expect_refused "$wgx" decode "$bmps/rgb24.bmp" "$work/c.bmp"
+expect_refused "$wgx" decode "$work/missing.wgx" "$work/c.bmp"
+head -c 20 "$work/a.wgx" > "$work/cut.wgx"
+expect_refused "$wgx" decode "$work/cut.wgx" "$work/c.bmp"
+exit $fail
