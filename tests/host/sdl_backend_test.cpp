@@ -222,6 +222,48 @@ TEST_F(SdlEventsThread, APostFromAnotherThreadWakesTheEventThreadInGetMessage) {
   EXPECT_EQ(msg.wParam, 7u);
 }
 
+std::thread::id gServedOn;
+
+LRESULT AnswerSends(HWND hwnd, uint32_t message, WPARAM wParam, LPARAM lParam) {
+  if (message != WM_USER + 1) return DefWindowProc(hwnd, message, wParam, lParam);
+  gServedOn = std::this_thread::get_id();
+  return static_cast<LRESULT>(wParam + 1);
+}
+
+TEST_F(SdlEventsThread, ASendFromAnotherThreadIsServedWhileTheEventThreadWaits) {
+  WindowDesc desc;
+  desc.proc = AnswerSends;
+  HWND target = CreateWindow(desc);
+  ASSERT_TRUE(target);
+  LRESULT answer = 0;
+  std::thread sender([&] {
+    answer = SendMessage(target, WM_USER + 1, 41, 0);
+    PostMessage(window_, WM_USER, 0, 0);  // only after the send returned
+  });
+  MSG msg;
+  ASSERT_EQ(GetMessage(&msg, HWND{}, WM_USER, WM_USER), 1);
+  sender.join();
+  EXPECT_EQ(answer, 42);
+  EXPECT_EQ(gServedOn, std::this_thread::get_id()) << "the window's own thread runs its procedure";
+  DestroyWindow(target);
+}
+
+TEST_F(SdlEventsThread, AnSdlEventPushedByAnotherThreadWakesGetMessage) {
+  std::thread pusher([this] {
+    SDL_Event e;
+    SDL_zero(e);
+    e.type = SDL_KEYDOWN;
+    e.key.windowID = backend_->SdlWindowId(window_);
+    e.key.state = SDL_PRESSED;
+    e.key.keysym.scancode = SDL_SCANCODE_A;
+    SDL_PushEvent(&e);
+  });
+  MSG msg;
+  ASSERT_EQ(GetMessage(&msg, HWND{}, WM_KEYDOWN, WM_KEYDOWN), 1);
+  pusher.join();
+  EXPECT_EQ(msg.wParam, WPARAM{'A'});
+}
+
 TEST(FileSystemType, NamesKnownMagicsAndRefusesMissingFolders) {
   EXPECT_EQ(FileSystemTypeName(0x9660), "iso9660");
   EXPECT_EQ(FileSystemTypeName(0xEF53), "ext4");
