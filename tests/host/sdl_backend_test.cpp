@@ -205,6 +205,26 @@ TEST_F(SdlEvents, WindowOperationsAndTheSinkWork) {
   EXPECT_GT(backend_->Desktop().width, 0);
 }
 
+TEST_F(SdlEvents, TitleBecomesUtf8AndFullScreenUsesTheDesktopMode) {
+  SDL_Window* sdlWindow = SDL_GetWindowFromID(backend_->SdlWindowId(window_));
+  ASSERT_NE(sdlWindow, nullptr);
+  EXPECT_STREQ(SDL_GetWindowTitle(sdlWindow), "Test \xE3\x83\x86") << "the title given at creation";
+  ASSERT_TRUE(SetWindowText(window_, "\x83\x65\x83\x58\x83\x67 \x95\x5C"));
+  EXPECT_STREQ(SDL_GetWindowTitle(sdlWindow), "\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88 \xE8\xA1\xA8");
+
+  ASSERT_TRUE(SetFullScreen(window_, true));
+  constexpr uint32_t kDesktopMode = SDL_WINDOW_FULLSCREEN_DESKTOP;
+  EXPECT_EQ(SDL_GetWindowFlags(sdlWindow) & kDesktopMode, kDesktopMode);
+  ASSERT_TRUE(SetFullScreen(window_, false));
+  EXPECT_EQ(SDL_GetWindowFlags(sdlWindow) & kDesktopMode, 0u);
+  ASSERT_TRUE(SetClientSize(window_, 200, 100));
+  int width = 0;
+  int height = 0;
+  SDL_GetWindowSize(sdlWindow, &width, &height);
+  EXPECT_EQ(width, 200);
+  EXPECT_EQ(height, 100);
+}
+
 TEST_F(SdlEvents, MessageBoxWithoutADisplayAnswersItsDefault) {
   EXPECT_EQ(MessageBox(window_, "text", "title", MB_YESNO | MB_DEFBUTTON2 | MB_ICONWARNING), IDNO);
   EXPECT_EQ(MessageBox(window_, "text", "title", MB_OKCANCEL), IDOK);
