@@ -284,6 +284,20 @@ TEST_F(SdlEventsThread, AnSdlEventPushedByAnotherThreadWakesGetMessage) {
   EXPECT_EQ(msg.wParam, WPARAM{'A'});
 }
 
+TEST_F(SdlEventsThread, AFrameHandedOverByAnotherThreadIsShownByTheEventThreadsPump) {
+  PresentationSink* sink = GetPresentationSink(window_);
+  ASSERT_NE(sink, nullptr);
+  std::thread producer([this, sink] {
+    std::vector<uint8_t> pixels(16 * 8 * 4, 0x40);
+    EXPECT_TRUE(sink->HandOver(pixels.data(), 16, 8, 16 * 4, ScaleFilter::kNearest));
+    PostMessage(window_, WM_USER, 0, 0);
+  });
+  MSG msg;
+  ASSERT_EQ(GetMessage(&msg, HWND{}, WM_USER, WM_USER), 1);
+  producer.join();
+  EXPECT_FALSE(sink->PresentPending()) << "the pump showed the frame before the post arrived";
+}
+
 TEST(FileSystemType, NamesKnownMagicsAndRefusesMissingFolders) {
   EXPECT_EQ(FileSystemTypeName(0x9660), "iso9660");
   EXPECT_EQ(FileSystemTypeName(0xEF53), "ext4");
