@@ -216,6 +216,17 @@ TEST(MessageBoxWithoutBackend, AnswersTheDefaultButton) {
   EXPECT_EQ(MessageBox(HWND{}, "t", "x", MB_OKCANCEL | MB_DEFBUTTON3), IDOK) << "no third button";
 }
 
+TEST(MessageBoxWithoutBackend, TitleAndTextGoToStandardErrorInUtf8) {
+  testing::internal::CaptureStderr();
+  // A katakana title, and a text whose trail byte is 0x5C: both arrive as UTF-8.
+  MessageBox(HWND{}, "\x95\x5C", "\x83\x5E\x83\x43\x83\x67\x83\x8B", MB_OK);
+  std::string written = testing::internal::GetCapturedStderr();
+  EXPECT_NE(written.find("\xE3\x82\xBF\xE3\x82\xA4\xE3\x83\x88\xE3\x83\xAB"), std::string::npos)
+      << written;
+  EXPECT_NE(written.find("\xE8\xA1\xA8"), std::string::npos)
+      << "the text, 0x955C, in UTF-8: " << written;
+}
+
 std::vector<uint8_t> Pattern(int32_t width, int32_t height, int32_t pitch, uint8_t seed) {
   std::vector<uint8_t> pixels(static_cast<size_t>(pitch) * height, 0xEE);
   for (int32_t y = 0; y < height; ++y) {

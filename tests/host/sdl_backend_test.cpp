@@ -205,6 +205,26 @@ TEST_F(SdlEvents, WindowOperationsAndTheSinkWork) {
   EXPECT_GT(backend_->Desktop().width, 0);
 }
 
+TEST_F(SdlEvents, TitleBecomesUtf8AndFullScreenUsesTheDesktopMode) {
+  SDL_Window* sdlWindow = SDL_GetWindowFromID(backend_->SdlWindowId(window_));
+  ASSERT_NE(sdlWindow, nullptr);
+  EXPECT_STREQ(SDL_GetWindowTitle(sdlWindow), "Test \xE3\x83\x86") << "the title given at creation";
+  ASSERT_TRUE(SetWindowText(window_, "\x83\x65\x83\x58\x83\x67 \x95\x5C"));
+  EXPECT_STREQ(SDL_GetWindowTitle(sdlWindow), "\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88 \xE8\xA1\xA8");
+
+  ASSERT_TRUE(SetFullScreen(window_, true));
+  constexpr uint32_t kDesktopMode = SDL_WINDOW_FULLSCREEN_DESKTOP;
+  EXPECT_EQ(SDL_GetWindowFlags(sdlWindow) & kDesktopMode, kDesktopMode);
+  ASSERT_TRUE(SetFullScreen(window_, false));
+  EXPECT_EQ(SDL_GetWindowFlags(sdlWindow) & kDesktopMode, 0u);
+  ASSERT_TRUE(SetClientSize(window_, 200, 100));
+  int width = 0;
+  int height = 0;
+  SDL_GetWindowSize(sdlWindow, &width, &height);
+  EXPECT_EQ(width, 200);
+  EXPECT_EQ(height, 100);
+}
+
 TEST_F(SdlEvents, MessageBoxWithoutADisplayAnswersItsDefault) {
   EXPECT_EQ(MessageBox(window_, "text", "title", MB_YESNO | MB_DEFBUTTON2 | MB_ICONWARNING), IDNO);
   EXPECT_EQ(MessageBox(window_, "text", "title", MB_OKCANCEL), IDOK);
@@ -220,6 +240,62 @@ TEST_F(SdlEventsThread, APostFromAnotherThreadWakesTheEventThreadInGetMessage) {
   ASSERT_EQ(GetMessage(&msg, HWND{}, WM_USER, WM_USER), 1);
   poster.join();
   EXPECT_EQ(msg.wParam, 7u);
+}
+
+std::thread::id gServedOn;
+
+LRESULT AnswerSends(HWND hwnd, uint32_t message, WPARAM wParam, LPARAM lParam) {
+  if (message != WM_USER + 1) return DefWindowProc(hwnd, message, wParam, lParam);
+  gServedOn = std::this_thread::get_id();
+  return static_cast<LRESULT>(wParam + 1);
+}
+
+TEST_F(SdlEventsThread, ASendFromAnotherThreadIsServedWhileTheEventThreadWaits) {
+  WindowDesc desc;
+  desc.proc = AnswerSends;
+  HWND target = CreateWindow(desc);
+  ASSERT_TRUE(target);
+  LRESULT answer = 0;
+  std::thread sender([&] {
+    answer = SendMessage(target, WM_USER + 1, 41, 0);
+    PostMessage(window_, WM_USER, 0, 0);  // only after the send returned
+  });
+  MSG msg;
+  ASSERT_EQ(GetMessage(&msg, HWND{}, WM_USER, WM_USER), 1);
+  sender.join();
+  EXPECT_EQ(answer, 42);
+  EXPECT_EQ(gServedOn, std::this_thread::get_id()) << "the window's own thread runs its procedure";
+  DestroyWindow(target);
+}
+
+TEST_F(SdlEventsThread, AnSdlEventPushedByAnotherThreadWakesGetMessage) {
+  std::thread pusher([this] {
+    SDL_Event e;
+    SDL_zero(e);
+    e.type = SDL_KEYDOWN;
+    e.key.windowID = backend_->SdlWindowId(window_);
+    e.key.state = SDL_PRESSED;
+    e.key.keysym.scancode = SDL_SCANCODE_A;
+    SDL_PushEvent(&e);
+  });
+  MSG msg;
+  ASSERT_EQ(GetMessage(&msg, HWND{}, WM_KEYDOWN, WM_KEYDOWN), 1);
+  pusher.join();
+  EXPECT_EQ(msg.wParam, WPARAM{'A'});
+}
+
+TEST_F(SdlEventsThread, AFrameHandedOverByAnotherThreadIsShownByTheEventThreadsPump) {
+  PresentationSink* sink = GetPresentationSink(window_);
+  ASSERT_NE(sink, nullptr);
+  std::thread producer([this, sink] {
+    std::vector<uint8_t> pixels(16 * 8 * 4, 0x40);
+    EXPECT_TRUE(sink->HandOver(pixels.data(), 16, 8, 16 * 4, ScaleFilter::kNearest));
+    PostMessage(window_, WM_USER, 0, 0);
+  });
+  MSG msg;
+  ASSERT_EQ(GetMessage(&msg, HWND{}, WM_USER, WM_USER), 1);
+  producer.join();
+  EXPECT_FALSE(sink->PresentPending()) << "the pump showed the frame before the post arrived";
 }
 
 TEST(FileSystemType, NamesKnownMagicsAndRefusesMissingFolders) {

@@ -28,6 +28,7 @@ void FrameClock::ResetMillisecondPacing() {
   measuredFps_ = 0;
   frameCount_ = 0;
   accumulatedMs_ = 0;
+  havePreviousTickMs_ = false;
   lastDueMs_ = now;
   latestMs_ = now;
 }
@@ -66,11 +67,12 @@ bool FrameClock::TickUnpacedMs() {
   ++frameCount_;
   latestMs_ = now;
   if (skipCounting_ && periodMs_ != 0) {
-    if (accumulatedMs_ != 0) {
+    if (havePreviousTickMs_) {
       framesBehind_ = PeriodsBehind(now - accumulatedMs_, periodMs_);
       waitHintMs_ = 0;
     }
     accumulatedMs_ = now;
+    havePreviousTickMs_ = true;
   }
   if (now - lastDueMs_ >= kMeasureMs) {
     measuredFps_ = frameCount_;

@@ -45,13 +45,14 @@ class FrameClock {
   int32_t frameCount_ = 0;
   int64_t frequency_ = 0;  // read once
   int64_t ticksPerFrame_ = 0;
-  int64_t lastDueCounter_ = 0;  // unpaced: start of the measuring second
+  int64_t lastDueCounter_ = 0;    // unpaced: start of the measuring second
   int64_t accumulatedTicks_ = 0;  // unpaced: the previous tick's counter, 0 = none yet
   int64_t latestCounter_ = 0;
   int64_t halfFrameTicks_ = 0;
   uint32_t periodMs_ = 0;
-  uint32_t lastDueMs_ = 0;  // unpaced: start of the measuring second
-  uint32_t accumulatedMs_ = 0;  // unpaced: the previous tick's time, 0 = none yet
+  uint32_t lastDueMs_ = 0;           // unpaced: start of the measuring second
+  uint32_t accumulatedMs_ = 0;       // unpaced: the previous tick's time, when there is one
+  bool havePreviousTickMs_ = false;  // a flag, not 0: the clock reads 0 once every wrap
   uint32_t latestMs_ = 0;
   uint32_t waitHintMs_ = 0;
 };

@@ -101,6 +101,36 @@ TEST_F(FrameClockTest, UnpacedEveryTickIsAFrame) {
   }
 }
 
+TEST_F(FrameClockTest, UnpacedMillisecondsSurviveTheClockWrap) {
+  FrameClock fc = Make(false, true, 0xFFFFFFF0u);
+  EXPECT_TRUE(fc.Tick());
+  Advance(16);  // lands on 0
+  EXPECT_TRUE(fc.Tick());
+  EXPECT_EQ(fc.FramesBehind(), 0);
+  Advance(50);
+  EXPECT_TRUE(fc.Tick());
+  EXPECT_EQ(fc.FramesBehind(), 2) << "a tick at 0 ms is still the previous tick";
+  for (int i = 0; i < 10; ++i) {
+    Advance(100);
+    fc.Tick();
+  }
+  EXPECT_EQ(fc.MeasuredFps(), 13) << "the measuring second runs across the wrap";
+}
+
+TEST_F(FrameClockTest, WithoutSkipCountingNothingIsBehind) {
+  for (bool counter : {false, true}) {
+    for (bool unpaced : {false, true}) {
+      SCOPED_TRACE(testing::Message() << "counter " << counter << ", unpaced " << unpaced);
+      FrameClock fc = Make(counter, unpaced);
+      fc.SetSkipCounting(false);
+      fc.Tick();
+      Advance(100);
+      EXPECT_TRUE(fc.Tick());
+      EXPECT_EQ(fc.FramesBehind(), 0);
+    }
+  }
+}
+
 TEST_F(FrameClockTest, RateBelowOneTurnsPacingOff) {
   FrameClock fc = Make(true, false);
   fc.SetRate(0, true);

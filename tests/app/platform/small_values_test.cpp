@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <numbers>
 #include <random>
 #include <sstream>
 
@@ -24,6 +26,22 @@ TEST(TrigTables, KnownEntriesAndSymmetry) {
   EXPECT_EQ(t.ArcTangent(0), 0);
   EXPECT_EQ(t.ArcTangent(1), 40);
   EXPECT_EQ(t.ArcTangent(255), 8171);
+}
+
+TEST(TrigTables, EveryEntryIsTheTruncatedFunction) {
+  TrigTables t;
+  for (int i = 0; i < 512; ++i) {
+    // The table keeps the quarter points exact; elsewhere cos(i pi / 256) x 65536 truncates.
+    double c = std::cos(i * std::numbers::pi / 256.0);
+    int32_t expected = i % 128 == 0 ? static_cast<int32_t>(std::lround(c * 65536.0))
+                                    : static_cast<int32_t>(c * 65536.0);
+    ASSERT_EQ(t.Cosine(i), expected) << "cosine entry " << i;
+  }
+  for (int i = 0; i < 256; ++i) {
+    ASSERT_EQ(t.ArcTangent(i),
+              static_cast<int32_t>(std::atan(i / 256.0) * 32768.0 / std::numbers::pi))
+        << "arctangent entry " << i;
+  }
 }
 
 TEST(TrigTables, DoubleTwinIsBuiltOnDemand) {

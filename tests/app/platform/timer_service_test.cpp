@@ -160,6 +160,23 @@ TEST_F(TimerServiceTest, PausedTasksWaitAndRemovedOnesGoAnyway) {
   EXPECT_EQ(paused->updates.size(), 1u);
 }
 
+TEST_F(TimerServiceTest, PostponeCountsFromNowAcrossTheWrap) {
+  clock_.SetMilliseconds(0xFFFFFF00u);
+  FakeTask* task = AddTask(0, 0, 0);
+  service_.Postpone(task->Handle(), 0x200);
+  EXPECT_EQ(task->DueTime(), 0x100u);
+  service_.RunDue(0);
+  EXPECT_TRUE(task->updates.empty()) << "due after the wrap, not at once";
+  clock_.SetMilliseconds(0xFF);
+  service_.RunDue(0);
+  EXPECT_TRUE(task->updates.empty());
+  clock_.SetMilliseconds(0x100);
+  service_.RunDue(0);
+  EXPECT_EQ(task->updates.size(), 1u);
+  service_.Postpone(task->Handle() + 1, 5);  // nothing has that handle
+  EXPECT_EQ(task->DueTime(), 0x100u);
+}
+
 TEST_F(TimerServiceTest, PauseAndResumeByKind) {
   FakeTask* wipe = AddTask(0, 0, 0, kTaskKindWipe);
   FakeTask* fade = AddTask(0, 0, 0, kTaskKindMusicFade);

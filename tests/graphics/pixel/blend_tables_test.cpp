@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+
 namespace bw {
 namespace {
 
@@ -51,6 +54,15 @@ TEST_F(BlendTables, OverWeightKeepsExactQuotients) {
     EXPECT_EQ(OverWeightTable[b][0], 0) << "a clear source has no share";
     EXPECT_EQ(OverWeightTable[b][255], 255) << "an opaque source has all of it";
     EXPECT_EQ(OverWeightTable[255][b], b) << "over an opaque destination the share is the alpha";
+  }
+  // The whole table against the real quotient, with a guard against doubles landing just under
+  // an integer.
+  for (int b = 1; b < 256; ++b) {
+    for (int c = 0; c < 256; ++c) {
+      double share = 255.0 * c / (c + b - b * c / 255.0);
+      int expected = std::min(255, static_cast<int>(std::floor(share + 1e-9)));
+      ASSERT_EQ(OverWeightTable[b][c], expected) << "[" << b << "][" << c << "]";
+    }
   }
 }
 

@@ -20,9 +20,14 @@ TEST(DibSurface, CreateRefusesBadSizesAndPadsRows) {
   EXPECT_EQ(s.Create(10, 10, 4, false), kSurfaceBadArgument);
   EXPECT_EQ(s.Create(10, 10, 12, false), kSurfaceBadArgument);
   EXPECT_EQ(s.Create(100000, 100000, 32, false), kSurfaceNoMemory) << "too large to address";
+  EXPECT_EQ(s.Create(INT32_MAX, 1, 32, false), kSurfaceNoMemory)
+      << "one row whose pitch passes 32 bits";
+  EXPECT_EQ(s.Create(1, INT32_MAX, 24, true), kSurfaceNoMemory) << "a section as tall as the limit";
   EXPECT_EQ(s.GetPixels(), nullptr);
   ASSERT_EQ(s.Create(3, 2, 8, false), kSurfaceDone);
   EXPECT_EQ(s.GetPitch(), 4);
+  EXPECT_EQ(s.Resize(INT32_MAX, INT32_MAX), kSurfaceNoMemory);
+  EXPECT_EQ(s.GetPitch(), 4) << "a refused resize keeps the store";
   EXPECT_EQ(reinterpret_cast<uintptr_t>(s.GetPixels()) % 8, 0u);
   ASSERT_EQ(s.Create(3, 2, 32, true), kSurfaceDone);
   EXPECT_EQ(s.GetPitch(), 12);

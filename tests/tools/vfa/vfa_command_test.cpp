@@ -1,0 +1,116 @@
+// Runs the built `vfa` command: what it packs, the engine's reader lists and extracts.
+#include <sys/wait.h>
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "support/temp_dir.h"
+
+namespace bw {
+namespace {
+
+class VfaCommand : public testing::Test {
+ protected:
+  // Runs `vfa ARGUMENTS`, keeping its standard output in output_; answers the exit status.
+  int Run(const std::string& arguments) {
+    const std::string outFile = (dir_.path() / "stdout.txt").string();
+    std::string command = "'" BW_VFA_COMMAND "' " + arguments + " >'" + outFile + "' 2>/dev/null";
+    int status = std::system(command.c_str());
+    output_ = Read(outFile);
+    if (status == -1 || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+  }
+  static std::string Read(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
+  std::string Path(const std::string& relative) const {
+    return "'" + (dir_.path() / relative).string() + "'";
+  }
+
+  // A folder of members: text that packs well, a sub-folder and bytes that do not shrink.
+  void WriteMembers() {
+    std::string text;
+    for (int i = 0; i < 40; ++i) text += "line of the scenario text, again and again\r\n";
+    text_ = text;
+    binary_.clear();
+    for (int i = 0; i < 300; ++i) binary_.push_back(static_cast<char>((i * 151 + 7) % 251));
+    dir_.WriteFile("in/Story.txt", text_);
+    dir_.WriteFile("in/sub/Pic.bin", binary_);
+  }
+
+  test::TempDir dir_;
+  std::string output_;
+  std::string text_;
+  std::string binary_;
+};
+
+TEST_F(VfaCommand, EveryVariantPacksListsAndExtractsByTheEngineName) {
+  WriteMembers();
+  const char* variants[] = {
+      "",
+      "--sector",
+      "--wide --records13",
+      "--scramble --prefix --flag4",
+      "--nibble",
+      "--pack --key1 0x12345678 --key2 7",
+      "--sector --wide --scramble --prefix --nibble --pack --key1 1 --key2 2",
+  };
+  for (const char* options : variants) {
+    SCOPED_TRACE(options);
+    std::string keys;
+    if (const char* k = std::strstr(options, "--key1")) keys = k;
+    ASSERT_EQ(Run(std::string("pack ") + options + " " + Path("in") + " " + Path("out.vfa")), 0);
+    ASSERT_EQ(Run("list " + keys + " " + Path("out.vfa")), 0);
+    std::string listed = output_;
+    for (char& c : listed) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    EXPECT_NE(listed.find("story.txt"), std::string::npos) << output_;
+    EXPECT_NE(listed.find("sub\\pic.bin"), std::string::npos) << "engine separators: " << output_;
+    // Names as the engine asks for them: any case, backslash separators.
+    ASSERT_EQ(Run("extract " + keys + " " + Path("out.vfa") + " story.TXT " + Path("story.out")),
+              0);
+    EXPECT_EQ(Read(dir_.path() / "story.out"), text_);
+    ASSERT_EQ(Run("extract " + keys + " " + Path("out.vfa") + " 'Sub\\pic.bin' " + Path("pic.out")),
+              0);
+    EXPECT_EQ(Read(dir_.path() / "pic.out"), binary_);
+  }
+}
+
+TEST_F(VfaCommand, MembersOfAPackWithoutNamesGoByTheReadersNames) {
+  WriteMembers();
+  ASSERT_EQ(Run("pack --no-names " + Path("in") + " " + Path("out.vfa")), 0);
+  ASSERT_EQ(Run("list " + Path("out.vfa")), 0);
+  EXPECT_NE(output_.find("000001.DAT"), std::string::npos) << output_;
+  ASSERT_EQ(Run("extract " + Path("out.vfa") + " 000001.dat " + Path("second.out")), 0);
+  std::string second = Read(dir_.path() / "second.out");
+  EXPECT_TRUE(second == text_ || second == binary_) << "one of the two members";
+  EXPECT_NE(Run("extract " + Path("out.vfa") + " 000002.DAT " + Path("none.out")), 0)
+      << "only two members";
+}
+
+TEST_F(VfaCommand, RefusesBadArgumentsMissingNamesAndWrongKeys) {
+  WriteMembers();
+  EXPECT_NE(Run(""), 0);
+  EXPECT_NE(Run("pack " + Path("in")), 0) << "no output";
+  EXPECT_NE(Run("pack --bogus " + Path("in") + " " + Path("out.vfa")), 0);
+  EXPECT_NE(Run("pack --key1 0x100000000 " + Path("in") + " " + Path("out.vfa")), 0)
+      << "over 32 bits";
+  EXPECT_NE(Run("pack " + Path("missing") + " " + Path("out.vfa")), 0);
+  EXPECT_NE(Run("list --sector " + Path("out.vfa")), 0) << "pack options belong to pack";
+  EXPECT_NE(Run("list " + Path("missing.vfa")), 0);
+
+  ASSERT_EQ(Run("pack --key1 5 --key2 9 " + Path("in") + " " + Path("out.vfa")), 0);
+  EXPECT_NE(Run("extract " + Path("out.vfa") + " none.txt " + Path("x.out")), 0);
+  EXPECT_NE(Run("extract --key1 5 --key2 9 " + Path("out.vfa") + " none.txt " + Path("x.out")), 0);
+  EXPECT_NE(Run("list " + Path("out.vfa")), 0)
+      << "without the title's key words the index does not read";
+}
+
+}  // namespace
+}  // namespace bw
