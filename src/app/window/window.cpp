@@ -5,6 +5,7 @@
 #include <mutex>
 #include <string_view>
 
+#include "app/sysinfo/monitor_list.h"
 #include "host/message_queue.h"
 
 namespace bw {
@@ -25,12 +26,9 @@ std::vector<std::string>& Classes() {  // guarded by classLock
   return classes;
 }
 
-host::Rect WorkArea() {
+host::DesktopInfo CurrentDesktop() {
   host::Backend* backend = host::CurrentBackend();
-  if (!backend) return {};
-  const host::DesktopInfo desktop = backend->Desktop();
-  if (!desktop.monitors.empty()) return desktop.monitors.front().workArea;
-  return {0, 0, desktop.width, desktop.height};
+  return backend ? backend->Desktop() : host::DesktopInfo{};
 }
 
 }  // namespace
@@ -60,8 +58,19 @@ host::Rect Window::ComputeWindowRect(int32_t clientWidth, int32_t clientHeight, 
   if (!applyPlacement) return outer;
   const int32_t width = outer.Width(), height = outer.Height();
   if (placement_ == kPlaceAsGiven) return {left, top, width, height};
-  const host::Rect work = WorkArea();
-  const bool fits = left >= 0 && top >= 0 && left + width <= work.Width() && top + height <= work.Height();
+  const host::DesktopInfo desktop = CurrentDesktop();
+  if (desktop.monitors.size() >= 2) {
+    // Mode 1 keeps a position inside any monitor's work area; the others always centre.
+    const MonitorList monitors(MonitorFactsFromDesktop(desktop));
+    int32_t x = left, y = top;
+    monitors.PlaceWindow(&x, &y, width, height, placement_ != kPlaceInsideOrCentre, true);
+    return {x, y, width, height};
+  }
+  const host::Rect work = desktop.monitors.empty() ? host::Rect{0, 0, desktop.width, desktop.height}
+                                                   : desktop.monitors.front().workArea;
+  // The saved position comes from the settings file: added in 64 bits.
+  const bool fits = left >= 0 && top >= 0 && int64_t{left} + width <= work.Width() &&
+                    int64_t{top} + height <= work.Height();
   if ((placement_ == kPlaceInsideOrCentre && fits) || placement_ > kPlaceCentre) {
     return {left, top, width, height};
   }

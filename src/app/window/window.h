@@ -61,7 +61,9 @@ constexpr int kRegisterFailed = 1;
 constexpr int kCreateFailed = 2;
 
 // Placement modes: 0 keeps left and top, 1 keeps them when the window then lies in the work
-// area and centres it otherwise, 2 always centres.
+// area and centres it otherwise, 2 always centres. On one monitor other modes keep left and top;
+// with two or more the monitor list places the window, keeping a position only in mode 1 and
+// centring on the nearest monitor, or on the first that can hold the window.
 constexpr uint8_t kPlaceAsGiven = 0;
 constexpr uint8_t kPlaceInsideOrCentre = 1;
 constexpr uint8_t kPlaceCentre = 2;

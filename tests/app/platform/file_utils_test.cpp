@@ -16,7 +16,6 @@
 #include <vector>
 
 #include "app/platform/child_process.h"
-#include "app/platform/file_dialogs.h"
 #include "app/platform/file_drop_target.h"
 #include "host/clock.h"
 #include "host/host_path.h"
@@ -356,33 +355,6 @@ TEST(SpecialFolderTest, XdgFoldersStandForTheUsersFolders) {
   EXPECT_FALSE(GetSpecialFolderPath(folder, 0x24));
   EXPECT_FALSE(GetSpecialFolderPath(folder, kCsidlMyPictures));
   EXPECT_EQ(folder, "kept");
-}
-
-TEST_F(FileUtilsTest, DialogsAnswerCancelledWithTheirBuffersPrepared) {
-  const std::string filter = "\x83\x65\x83\x4c\x83\x58\x83\x67\t*.txt;*.log\tAll\t*.*\t";
-  EXPECT_EQ(BuildDialogFilter(filter),
-            std::string("\x83\x65\x83\x4c\x83\x58\x83\x67\0*.txt;*.log\0All\0*.*\0\0", 30));
-  EXPECT_EQ(BuildDialogFilter("a\tb"), std::string("a\0b\0", 4));
-
-  FileDialogs dialogs;
-  char path[kDialogPathSize] = "keep.txt";
-  char title[kDialogFileTitleSize] = "title";
-  EXPECT_FALSE(dialogs.SaveFile({}, "Save", path, title, nullptr, filter.c_str(), "txt"));
-  EXPECT_STREQ(path, "keep.txt");
-  EXPECT_STREQ(title, "");
-  EXPECT_FALSE(dialogs.OpenFile({}, "Open", path, nullptr, nullptr, filter.c_str(), false));
-  EXPECT_STREQ(path, "keep.txt");
-  EXPECT_FALSE(dialogs.OpenFile({}, "Open", path, title, nullptr, filter.c_str(), true));
-  EXPECT_STREQ(path, "");
-
-  EXPECT_EQ(BrowseStartFolder("Z:\\"), "Z:\\");
-  EXPECT_EQ(BrowseStartFolder("Z:"), "Z:\\");
-  EXPECT_EQ(BrowseStartFolder("Z:\\games\\"), "Z:\\games");
-  EXPECT_EQ(BrowseStartFolder("saves\\"), folder_ + "saves");
-  EXPECT_EQ(BrowseStartFolder("..\\..\\..\\..\\..\\..\\..\\..\\..\\..\\..\\x"), "");
-  char chosen[kDialogPathSize] = "Z:\\old";
-  BrowseForFolder({}, "Choose", "Z:\\", chosen);
-  EXPECT_STREQ(chosen, "");
 }
 
 TEST(FileDropTargetTest, TakesOneDropAtATime) {

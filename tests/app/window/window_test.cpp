@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 
 #include "host/headless/headless_backend.h"
@@ -119,43 +120,69 @@ TEST(Window, RegistrationNeedsAClassName) {
   EXPECT_EQ(Window::Register(Record()), Window::Register(Record())) << "one atom per class";
 }
 
-TEST(Window, PlacementKeepsOrCentresInTheWorkArea) {
-  host::HeadlessBackend backend;
-  host::ScopedBackend use(&backend);
-  host::DesktopInfo desktop;
-  desktop.width = 1280, desktop.height = 1024, desktop.bitsPerPixel = 32;
-  desktop.monitors.push_back({{0, 0, 1280, 1024}, {0, 0, 1280, 984}});
-  backend.SetDesktop(desktop);
+// A headless desktop of 1280 by 1024 whose primary monitor keeps 40 lines for a task bar.
+class WindowPlacement : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    desktop_.width = 1280, desktop_.height = 1024, desktop_.bitsPerPixel = 32;
+    desktop_.monitors.push_back({{0, 0, 1280, 1024}, {0, 0, 1280, 984}});
+    backend_.SetDesktop(desktop_);
+  }
 
   struct Case {
     uint8_t mode;
-    int32_t left, top, wantLeft, wantTop;
+    int32_t width, height, left, top, wantLeft, wantTop;
+    const char* why;
   };
-  const Case cases[] = {
-      {kPlaceInsideOrCentre, -1, -1, 320, 252},  // no saved position: centred
-      {kPlaceInsideOrCentre, 100, 50, 100, 50},  // inside: kept
-      {kPlaceInsideOrCentre, 900, 50, 320, 252}, // would hang out: centred
-      {kPlaceCentre, 100, 50, 320, 252},
-      {kPlaceAsGiven, -1, -1, -1, -1},
-  };
-  for (const Case& c : cases) {
+
+  void Expect(const Case& c) {
     TracingWindow w;
     WindowCreateRecord r = Record();
     r.placement = c.mode, r.left = c.left, r.top = c.top;
+    r.clientWidth = c.width, r.clientHeight = c.height;
     ASSERT_EQ(w.Create(r, false, true), kCreated);
-    const auto* state = backend.Window(w.GetHandle());
+    const auto* state = backend_.Window(w.GetHandle());
     ASSERT_NE(state, nullptr) << "a native window on the event thread";
-    EXPECT_EQ(state->left, c.wantLeft) << "mode " << int(c.mode) << " from " << c.left;
-    EXPECT_EQ(state->top, c.wantTop) << "mode " << int(c.mode) << " from " << c.left;
+    EXPECT_EQ(state->left, c.wantLeft) << c.why;
+    EXPECT_EQ(state->top, c.wantTop) << c.why;
   }
 
-  desktop.monitors[0].workArea = {0, 0, 600, 400};
-  backend.SetDesktop(desktop);
-  TracingWindow big;
-  WindowCreateRecord r = Record();
-  r.placement = kPlaceCentre;
-  ASSERT_EQ(big.Create(r, false, true), kCreated);
-  EXPECT_EQ(backend.Window(big.GetHandle())->left, 0) << "a window larger than the work area goes to 0, 0";
+  host::HeadlessBackend backend_;
+  host::ScopedBackend use_{&backend_};
+  host::DesktopInfo desktop_;
+};
+
+TEST_F(WindowPlacement, OneMonitorKeepsOrCentresInTheWorkArea) {
+  const Case cases[] = {
+      {kPlaceInsideOrCentre, 640, 480, -1, -1, 320, 252, "no saved position: centred"},
+      {kPlaceInsideOrCentre, 640, 480, 100, 50, 100, 50, "inside: kept"},
+      {kPlaceInsideOrCentre, 640, 480, 900, 50, 320, 252, "would hang out: centred"},
+      {kPlaceInsideOrCentre, 640, 480, INT32_MAX - 100, 50, 320, 252, "far out: centred"},
+      {kPlaceCentre, 640, 480, 100, 50, 320, 252, "always centred"},
+      {kPlaceAsGiven, 640, 480, -1, -1, -1, -1, "as given"},
+  };
+  for (const Case& c : cases) Expect(c);
+
+  desktop_.monitors[0].workArea = {0, 0, 600, 400};
+  backend_.SetDesktop(desktop_);
+  Expect({kPlaceCentre, 640, 480, 100, 50, 0, 0, "larger than the work area: 0, 0"});
+}
+
+// The second monitor lies left of the primary one, at negative coordinates.
+TEST_F(WindowPlacement, TwoMonitorsPlaceOnTheMonitorTheWindowIsOn) {
+  desktop_.monitors.push_back({{-1920, 0, 0, 1080}, {-1920, 0, 0, 1040}});
+  backend_.SetDesktop(desktop_);
+  const Case cases[] = {
+      {kPlaceInsideOrCentre, 640, 480, -1, -1, 320, 252, "no saved position: centred on the primary"},
+      {kPlaceInsideOrCentre, 640, 480, -1500, 100, -1500, 100, "inside the second: kept"},
+      {kPlaceInsideOrCentre, 640, 480, 600, 600, 320, 252, "hanging off the primary: centred there"},
+      {kPlaceInsideOrCentre, 640, 480, -500, 100, -1280, 280, "mostly on the second: centred there"},
+      {kPlaceCentre, 640, 480, -1500, 100, -1280, 280, "always centred"},
+      {kPlaceAsGiven, 640, 480, 5000, 5000, 5000, 5000, "as given"},
+      {kPlaceInsideOrCentre, 1600, 1000, -1, -1, -1760, 20, "too big for the primary: the second"},
+      {kPlaceCentre, 4000, 3000, 100, 100, 0, 0, "too big for all: the nearest area's corner"},
+  };
+  for (const Case& c : cases) Expect(c);
 }
 
 }  // namespace
