@@ -2,15 +2,14 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cmath>
 
+#include "graphics/pixel/affine_mapper.h"
 #include "graphics/pixel/alpha_kernels.h"
 #include "graphics/pixel/blend_kernels.h"
 #include "graphics/pixel/blend_tables.h"
 #include "graphics/pixel/lerp.h"
 #include "graphics/pixel/mmx_flag.h"
 #include "graphics/pixel/pixel_kernels.h"
-#include "graphics/pixel/quad_mapper.h"
 #include "graphics/pixel/source_blend_kernels.h"
 #include "graphics/surface/image_surface_ops.h"
 #include "host/module.h"
@@ -151,36 +150,21 @@ int Stretch(ImageSurface* target, const Surface* source, const Size* size, int32
   return Finish(result, area);
 }
 
-Point Rounded(double x, double y) {
-  return {int32_t(std::lround(x)), int32_t(std::lround(y))};
-}
-
 int Affine(ImageSurface* target, const Surface* source, const LibPoint points[3], const Rect* rect,
            uint32_t operation, uint32_t, int opacity, const uint32_t*) {
+  touched = {};
   if (!target || !source || !points || !ValidOperation(operation, true)) return kRoutineRefused;
   const uint32_t blend = BlendOf(operation), mirror = MirrorOf(operation) & 3;
   const bool copy = blend == kLibCopy || (blend == kLibOpacity && (opacity & 0xFF) == 255);
   if (!copy && blend != kLibAlpha) return kRoutineRefused;
-  const LibPoint& a = points[0];
-  const LibPoint& b = points[1];
-  const LibPoint& c = points[2];
-  Point dest[4] = {Rounded(a.x, a.y), Rounded(b.x, b.y), Rounded(c.x, c.y),
-                   Rounded(b.x + c.x - a.x, b.y + c.y - a.y)};
+  const auto* from = dynamic_cast<const ImageSurface*>(source);
+  if (!from) return kRoutineRefused;
   const Rect r = rect ? *rect : *source->GetClipRectPtr();
-  Point from[4] = {
-      {r.left, r.top}, {r.right - 1, r.top}, {r.left, r.bottom - 1}, {r.right - 1, r.bottom - 1}};
-  if (mirror & kLibMirrorLeftRight) std::swap(from[0], from[1]), std::swap(from[2], from[3]);
-  if (mirror & kLibMirrorUpsideDown) std::swap(from[0], from[2]), std::swap(from[1], from[3]);
-  LibraryBypass own;
-  const int result = copy ? target->MapQuad(source, dest, from, nullptr, false)
-                          : target->MapQuadWithOpacity(source, dest, from, opacity, nullptr, false);
-  Rect box{dest[0].x, dest[0].y, dest[0].x, dest[0].y};
-  for (const Point& p : dest) {
-    box.left = std::min(box.left, p.x), box.top = std::min(box.top, p.y);
-    box.right = std::max(box.right, p.x + 1), box.bottom = std::max(box.bottom, p.y + 1);
-  }
-  if (!target->ClipToClipRect(&box)) box = {};
-  return Finish(result, box);
+  const int result =
+      copy ? AffineTextureMap(target, from, points, r, mirror, &touched)
+           : (MmxEnabled() ? AffineTextureMapOpacityMmx : AffineTextureMapOpacity)(
+                 target, from, points, r, mirror, ProductTable[opacity & 0xFF], &touched);
+  return result == kAffineDone ? kRoutineDone : kRoutineRefused;
 }
 
 // The area lies inside a 32-bit surface with pixels.

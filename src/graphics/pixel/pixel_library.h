@@ -78,7 +78,8 @@ using BlendRoutine = int (*)(ImageSurface* target, const Surface* source, int32_
 using StretchRoutine = int (*)(ImageSurface* target, const Surface* source, const Size* size,
                                int32_t x, int32_t y, const Rect* rect, uint32_t operation,
                                uint32_t extra1, int opacity, uint32_t extra2);
-// Points: where the source rectangle's top-left, top-right and bottom-left corners land.
+// Points: where the source rectangle's top-left, top-right and bottom-left corners land, as
+// edges of the rectangle; target pixel centres lie on whole coordinates.
 using AffineRoutine = int (*)(ImageSurface* target, const Surface* source, const LibPoint points[3],
                               const Rect* rect, uint32_t operation, uint32_t extra, int opacity,
                               const uint32_t extras[4]);

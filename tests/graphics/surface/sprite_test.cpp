@@ -216,7 +216,24 @@ TEST(Sprite, AQuarterTurnSwapsThePlacedSizeAndAWholeTurnDropsIt) {
   EXPECT_EQ(sprite.GetHeight(), 6);
   const Rect placed = *sprite.GetRectPtr();
   EXPECT_EQ(placed.left + 2, 10 + 3) << "turned about the centre (3, 2)";
-  ASSERT_NE(sprite.GetWorkSurface(), nullptr);
+  const ImageSurface* work = sprite.GetWorkSurface();
+  ASSERT_NE(work, nullptr);
+  // Every source pixel shows once: the top-left lands bottom-left, the top-right top-left.
+  for (int y = 0; y < 6; ++y) {
+    for (int x = 0; x < 4; ++x) {
+      ASSERT_EQ(Pixel(*work, x, y), Pixel(*source, 5 - y, x)) << x << "," << y;
+    }
+  }
+  ASSERT_EQ(sprite.SetRotation(256, 1.0), kSpriteDone);
+  EXPECT_EQ(sprite.GetWidth(), 6);
+  EXPECT_EQ(sprite.GetHeight(), 4);
+  work = sprite.GetWorkSurface();
+  for (int y = 0; y < 4; ++y) {
+    for (int x = 0; x < 6; ++x) {
+      ASSERT_EQ(Pixel(*work, x, y), Pixel(*source, 5 - x, 3 - y)) << x << "," << y;
+    }
+  }
+  ASSERT_EQ(sprite.SetRotation(128, 1.0), kSpriteDone);
   sprite.SetChanged(false);
   EXPECT_EQ(sprite.SetRotation(128, 1.0), kSpriteDone);
   EXPECT_FALSE(sprite.IsChanged()) << "the same angle and scale change nothing";
