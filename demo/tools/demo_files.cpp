@@ -28,7 +28,9 @@ int Usage() {
   return kExitUsage;
 }
 
-std::string Cp932(const char* utf8) { return bw::host::Utf8ToCp932(utf8).text; }
+std::string Cp932(const char* utf8) {
+  return bw::host::Utf8ToCp932(utf8).text;
+}
 
 int Config(const char* folder) {
   bw::AppRecord record;  // 640x480, save-folder mode 1: everything stays in the game folder

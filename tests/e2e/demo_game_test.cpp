@@ -16,18 +16,20 @@
 #include "host/cp932.h"
 #include "host/host_path.h"
 #include "lib/file_bytes.h"
+#include "resource/images/wgx_loader.h"
 #include "resource/packs/app_paths.h"
 #include "resource/packs/file_system_manager.h"
 #include "script/script_host.h"
+#include "sound/ogg_vorbis_decoder.h"
 
 namespace bw {
 namespace {
 
 const std::filesystem::path kGame = BRIMWOLD_DEMO_GAME;
 
-const std::vector<std::string> kScriptPackMembers = {
-    "func_lib.sob", "main.sob",     "qz_app.inf",   "qz_app.sys",
-    "sob_init.dat", "sub.sob",      "user_var.sob", "voiceinf.dat"};
+const std::vector<std::string> kScriptPackMembers = {"func_lib.sob", "main.sob",     "qz_app.inf",
+                                                     "qz_app.sys",   "sob_init.dat", "sub.sob",
+                                                     "user_var.sob", "voiceinf.dat"};
 const std::vector<std::string> kPatchPackMembers = {"script\\sub.sob"};
 
 // Natives the demo's scripts call that the engine has not built yet. Take a number out when its
@@ -47,7 +49,9 @@ void* AllocateVector(uint32_t size, void* argument, void*) {
   return out->data();
 }
 
-std::string Cp932(const char* utf8) { return host::Utf8ToCp932(utf8).text; }
+std::string Cp932(const char* utf8) {
+  return host::Utf8ToCp932(utf8).text;
+}
 
 // The native numbers of a code file's second relocation list.
 ::testing::AssertionResult NativesOf(const std::vector<uint8_t>& file, std::set<uint32_t>& out) {
@@ -59,7 +63,8 @@ std::string Cp932(const char* utf8) { return host::Utf8ToCp932(utf8).text; }
   }
   for (uint32_t i = 0; i < nativeCount; ++i) {
     uint32_t at = 0, number = 0;
-    if (!in.u32le(at) || !in.u32le(number)) return ::testing::AssertionFailure() << "list 2 ends early";
+    if (!in.u32le(at) || !in.u32le(number))
+      return ::testing::AssertionFailure() << "list 2 ends early";
     out.insert(number);
   }
   return ::testing::AssertionSuccess();
@@ -75,7 +80,8 @@ class DemoGame : public ::testing::Test {
     ASSERT_EQ(MountStartupPacks(manager_), 2) << "PATCH.VFA and SCRIPT.VFA";
     for (int i = 0; i < 2; ++i) {
       std::string name = manager_.GetMountName(kMountById, i);
-      (name.ends_with("\\script\\") ? scriptPack_ : patchPack_) = manager_.GetMountArchive(kMountById, i);
+      (name.ends_with("\\script\\") ? scriptPack_ : patchPack_) =
+          manager_.GetMountArchive(kMountById, i);
     }
     ASSERT_NE(scriptPack_, nullptr);
     ASSERT_NE(patchPack_, nullptr);
@@ -103,7 +109,8 @@ class DemoGame : public ::testing::Test {
 
 TEST_F(DemoGame, PacksHoldTheirMembersAndThePatchWins) {
   EXPECT_EQ(scriptPack_->GetEntryCount(), kScriptPackMembers.size());
-  for (const auto& name : kScriptPackMembers) EXPECT_TRUE(scriptPack_->Exists(name.c_str())) << name;
+  for (const auto& name : kScriptPackMembers)
+    EXPECT_TRUE(scriptPack_->Exists(name.c_str())) << name;
   EXPECT_EQ(patchPack_->GetEntryCount(), kPatchPackMembers.size());
   for (const auto& name : kPatchPackMembers) EXPECT_TRUE(patchPack_->Exists(name.c_str())) << name;
 
@@ -139,6 +146,32 @@ TEST_F(DemoGame, ApplicationFilesReadBack) {
   EXPECT_EQ(ReadEngineConfig(userCfg, config), kConfigOk);
   EXPECT_EQ(config.display.screenMode, kSavedScreenWindow);
   EXPECT_FALSE(config.chosenSaveFolder.has_value());
+}
+
+TEST_F(DemoGame, PicturesAndTuneDecode) {
+  struct Picture {
+    const char* name;
+    uint32_t width, height;
+    uint16_t bits;
+  };
+  for (const Picture& p :
+       {Picture{"CG\\BG.WGX", 640, 480, 24}, Picture{"CG\\SPRITE.WGX", 96, 96, 32}}) {
+    WgxLoader loader;
+    DibImage dib;
+    EXPECT_EQ(loader.LoadToBuffers(Load(p.name), dib), 0) << p.name;
+    EXPECT_EQ(uint32_t(dib.width), p.width) << p.name;
+    EXPECT_EQ(dib.rows(), p.height) << p.name;
+    EXPECT_EQ(dib.bits, p.bits) << p.name << ": the sprite keeps its alpha";
+  }
+
+  int error = 0;
+  StreamRef file(manager_.OpenStream("BGM\\THEME.OGG", nullptr, &error));
+  ASSERT_TRUE(file.get()) << error;
+  OggVorbisDecoderFactory factory;
+  int32_t decodeError = -1;
+  DecoderRef tune(factory.CreateDecoder(file.get(), &decodeError));
+  ASSERT_TRUE(tune) << decodeError;
+  EXPECT_EQ(tune->GetLengthMs(), 4000u);
 }
 
 class DemoScripts : public DemoGame {
