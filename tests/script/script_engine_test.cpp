@@ -61,41 +61,32 @@ TEST(ScriptEngineStep, AJumpInACalledScriptReplacesTheCallee) {
   EXPECT_EQ(e.engine->Step(), kStepEnded);
 }
 
-TEST(ScriptEngineStep, RequestsInTheWrongPlaceAreIllegal) {
-  {
+TEST(ScriptEngineStep, MisplacedAndFailedRequests) {
+  struct Case {
+    const char* what;
+    std::string main;
+    int step;
+    uint32_t word;
+  };
+  const Case cases[] = {
+      {"a Call must be followed by a wait", " native native:0, n_SUB, tmp\n ret\n" + Names({"SUB"}),
+       kStepIllegal, kRequestCall},
+      {"a Jump must be followed by the end", Jump("SUB") + " wait\n ret\n" + Names({"SUB"}), kStepIllegal,
+       kRequestJump},
+      {"a Jump to no script", Jump("NONE") + " ret\n" + Names({"NONE"}), kStepJumpFailed, kRequestJump},
+      {"a Call to no script", Call("NONE") + " ret\n" + Names({"NONE"}), kStepCallFailed, kRequestNone},
+  };
+  for (const Case& c : cases) {
     Engine e;
-    e.Script("MAIN", " native native:0, n_SUB, tmp\n ret\n" + Names({"SUB"}));
+    e.Script("MAIN", c.main);
     e.Script("SUB", " ret\n");
-    ASSERT_EQ(e.Start(), 0);
-    EXPECT_EQ(e.engine->Step(), kStepIllegal) << "a Call must be followed by a wait";
-    EXPECT_EQ(e.engine->request().word, kRequestCall);
-  }
-  {
-    Engine e;
-    e.Script("MAIN", Jump("SUB") + " wait\n ret\n" + Names({"SUB"}));
-    e.Script("SUB", " ret\n");
-    ASSERT_EQ(e.Start(), 0);
-    EXPECT_EQ(e.engine->Step(), kStepIllegal) << "a Jump must be followed by the end";
-    EXPECT_EQ(e.engine->request().word, kRequestJump);
-  }
-}
-
-TEST(ScriptEngineStep, FailedJumpAndCall) {
-  {
-    Engine e;
-    e.Script("MAIN", Jump("NONE") + " ret\n" + Names({"NONE"}));
-    ASSERT_EQ(e.Start(), 0);
-    EXPECT_EQ(e.engine->Step(), kStepJumpFailed);
-    EXPECT_EQ(e.engine->request().word, kRequestJump);
-  }
-  {
-    Engine e;
-    e.Script("MAIN", Call("NONE") + " ret\n" + Names({"NONE"}));
-    ASSERT_EQ(e.Start(), 0);
+    ASSERT_EQ(e.Start(), 0) << c.what;
     uint32_t sp = e.engine->interpreter().stackPointer();
-    EXPECT_EQ(e.engine->Step(), kStepCallFailed);
-    EXPECT_EQ(e.engine->request().word, kRequestNone);
-    EXPECT_EQ(e.engine->interpreter().stackPointer(), sp) << "the saved pointer was taken back";
+    EXPECT_EQ(e.engine->Step(), c.step) << c.what;
+    EXPECT_EQ(e.engine->request().word, c.word) << c.what;
+    if (c.step == kStepCallFailed) {
+      EXPECT_EQ(e.engine->interpreter().stackPointer(), sp) << "the saved pointer was taken back";
+    }
   }
 }
 

@@ -12,7 +12,7 @@
 #include "lib/vfa/vfa_writer.h"
 #include "resource/packs/app_paths.h"
 #include "resource/packs/vfa_decoder.h"
-#include "support/temp_dir.h"
+#include "support/game_folder.h"
 
 namespace bw {
 namespace {
@@ -29,14 +29,6 @@ void ReleaseString(void* argument) { static_cast<std::string*>(argument)->assign
 // A game folder in a temporary folder, made the application folder, with the VFA decoder.
 class FileSystemTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_EQ(host::LinuxPathToEnginePath(dir_.path().string() + "/", folder_), host::kPathOk);
-    ASSERT_EQ(RebaseAppFolder(folder_), 0);
-    PluginRecord vfa = MakeVfaDecoderRecord();
-    manager_.AddDecoder(vfa.decodeObject, vfa.extensions, vfa.typeString, vfa.typeId,
-                        vfa.assist, vfa.assist2, vfa.configDialog);
-  }
-
   void WritePack(const std::string& relative, const std::vector<VfaMemberSource>& members,
                  const tools::VfaPackOptions& options = {}) {
     std::vector<uint8_t> bytes;
@@ -56,9 +48,10 @@ class FileSystemTest : public ::testing::Test {
     return code == kFsOk ? data : "error " + std::to_string(code);
   }
 
-  test::TempDir dir_;
-  std::string folder_;  // the application folder, drive form
-  FileSystemManager manager_;
+  test::GameFolder game_;
+  const test::TempDir& dir_ = game_.dir();
+  const std::string& folder_ = game_.folder();  // drive form
+  FileSystemManager& manager_ = game_.manager();
 };
 
 TEST_F(FileSystemTest, LooseFilesWinThenPatchesFromTheHighestDown) {

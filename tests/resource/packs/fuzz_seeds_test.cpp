@@ -1,30 +1,18 @@
-// The seed corpora of the LZSS and VFA fuzz targets are written by the writers. This test
-// checks that the committed seeds are what the writers make today; run it with
-// BW_WRITE_FUZZ_SEEDS=1 to write them again.
+// The seed corpora of the LZSS and VFA fuzz targets.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <map>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "../seed_files.h"
 #include "lib/vfa/vfa_writer.h"
 #include "resource/packs/lzss_codec.h"
 
 namespace bw {
 namespace {
 
-namespace fs = std::filesystem;
-using Seeds = std::map<std::string, std::vector<uint8_t>>;
-
-fs::path CorpusFolder(const std::string& target) {
-  return fs::path(__FILE__).parent_path().parent_path().parent_path().parent_path() / "fuzz" /
-         "corpus" / target;
-}
+using Seeds = test::SeedFiles;
 
 std::vector<uint8_t> Text(size_t n, uint32_t seed) {
   static const char* words[] = {"shadow ", "garden ", "the ", "of ", "\r\n", "AAAAAAAA"};
@@ -86,27 +74,8 @@ Seeds VfaSeeds() {
   return seeds;
 }
 
-void CheckOrWrite(const std::string& target, const Seeds& seeds) {
-  fs::path folder = CorpusFolder(target);
-  const bool write = std::getenv("BW_WRITE_FUZZ_SEEDS") != nullptr;
-  if (write) fs::create_directories(folder);
-  for (const auto& [name, bytes] : seeds) {
-    fs::path path = folder / name;
-    if (write) {
-      std::ofstream out(path, std::ios::binary | std::ios::trunc);
-      out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-      ASSERT_TRUE(out.flush()) << path;
-      continue;
-    }
-    std::ifstream in(path, std::ios::binary);
-    ASSERT_TRUE(in) << path << " is missing: run with BW_WRITE_FUZZ_SEEDS=1";
-    std::vector<uint8_t> stored((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(stored, bytes) << path << " is stale: run with BW_WRITE_FUZZ_SEEDS=1";
-  }
-}
-
-TEST(FuzzSeeds, LzssCorpusIsWhatTheEncoderMakes) { CheckOrWrite("lzss", LzssSeeds()); }
-TEST(FuzzSeeds, VfaCorpusIsWhatThePackWriterMakes) { CheckOrWrite("vfa", VfaSeeds()); }
+TEST(FuzzSeeds, LzssCorpusIsWhatTheEncoderMakes) { test::CheckOrWriteSeeds("lzss", LzssSeeds()); }
+TEST(FuzzSeeds, VfaCorpusIsWhatThePackWriterMakes) { test::CheckOrWriteSeeds("vfa", VfaSeeds()); }
 
 }  // namespace
 }  // namespace bw
