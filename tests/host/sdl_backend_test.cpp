@@ -13,6 +13,9 @@
 #include "host/sdl/file_system_type.h"
 #include "support/temp_dir.h"
 
+// Events name only the fields they set; the rest stay zero.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+
 namespace bw::host {
 namespace {
 
@@ -90,37 +93,23 @@ TEST_F(SdlEvents, KeysCarryTheVirtualKeyScanCodeAndRepeatBit) {
 }
 
 TEST_F(SdlEvents, MouseMovesButtonsAndWheel) {
-  uint32_t id = backend_->SdlWindowId(window_);
+  const uint32_t id = backend_->SdlWindowId(window_);
   SDL_Event e;
   SDL_zero(e);
-  e.type = SDL_MOUSEMOTION;
-  e.motion.windowID = id;
-  e.motion.x = 100;
-  e.motion.y = 50;
+  e.motion = {.type = SDL_MOUSEMOTION, .windowID = id, .x = 100, .y = 50};
   Push(e);
-  SDL_zero(e);
-  e.type = SDL_MOUSEBUTTONDOWN;
-  e.button.windowID = id;
-  e.button.button = SDL_BUTTON_LEFT;
-  e.button.x = 101;
-  e.button.y = 51;
+  auto button = [&](uint32_t type, uint8_t which) {
+    e.button = {.type = type, .windowID = id, .button = which, .x = 101, .y = 51};
+    Push(e);
+  };
+  button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT);
+  button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT);
+  button(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT);
+  e.wheel = {.type = SDL_MOUSEWHEEL, .windowID = id, .y = 1};
   Push(e);
-  e.button.button = SDL_BUTTON_RIGHT;
+  e.wheel = {.type = SDL_MOUSEWHEEL, .windowID = id, .y = -3, .direction = SDL_MOUSEWHEEL_FLIPPED};
   Push(e);
-  e.type = SDL_MOUSEBUTTONUP;
-  e.button.button = SDL_BUTTON_LEFT;
-  Push(e);
-  SDL_zero(e);
-  e.type = SDL_MOUSEWHEEL;
-  e.wheel.windowID = id;
-  e.wheel.y = 1;
-  Push(e);
-  e.wheel.y = -3;
-  e.wheel.direction = SDL_MOUSEWHEEL_FLIPPED;
-  Push(e);
-  e.button.button = 9;  // a button the engine has no message for
-  e.type = SDL_MOUSEBUTTONDOWN;
-  Push(e);
+  button(SDL_MOUSEBUTTONDOWN, 9);  // a button the engine has no message for
 
   std::vector<MSG> got = Drain();
   ASSERT_EQ(got.size(), 6u);
@@ -141,35 +130,26 @@ TEST_F(SdlEvents, MouseMovesButtonsAndWheel) {
 }
 
 TEST_F(SdlEvents, WindowTextDropAndQuitEvents) {
-  uint32_t id = backend_->SdlWindowId(window_);
+  const uint32_t id = backend_->SdlWindowId(window_);
   SDL_Event e;
   SDL_zero(e);
-  e.type = SDL_WINDOWEVENT;
-  e.window.windowID = id;
-  e.window.event = SDL_WINDOWEVENT_FOCUS_GAINED;
-  Push(e);
-  e.window.event = SDL_WINDOWEVENT_EXPOSED;
-  Push(e);
-  e.window.event = SDL_WINDOWEVENT_CLOSE;
-  Push(e);
+  for (uint8_t event :
+       {SDL_WINDOWEVENT_FOCUS_GAINED, SDL_WINDOWEVENT_EXPOSED, SDL_WINDOWEVENT_CLOSE}) {
+    e.window = {.type = SDL_WINDOWEVENT, .windowID = id, .event = event};
+    Push(e);
+  }
   SDL_zero(e);
-  e.type = SDL_TEXTINPUT;
-  e.text.windowID = id;
+  e.text = {.type = SDL_TEXTINPUT, .windowID = id};
   std::strcpy(e.text.text, "h\xC3\xA9!");
   Push(e);
-  SDL_zero(e);
-  e.type = SDL_DROPBEGIN;
-  e.drop.windowID = id;
+  e.drop = {.type = SDL_DROPBEGIN, .windowID = id};
   Push(e);
-  e.type = SDL_DROPFILE;
-  e.drop.file = SDL_strdup("/tmp/one");
+  for (const char* file : {"/tmp/one", "/tmp/two"}) {
+    e.drop = {.type = SDL_DROPFILE, .file = SDL_strdup(file), .windowID = id};
+    Push(e);
+  }
+  e.drop = {.type = SDL_DROPCOMPLETE, .windowID = id};
   Push(e);
-  e.drop.file = SDL_strdup("/tmp/two");
-  Push(e);
-  e.type = SDL_DROPCOMPLETE;
-  e.drop.file = nullptr;
-  Push(e);
-  SDL_zero(e);
   e.type = SDL_QUIT;
   Push(e);
 
