@@ -180,23 +180,20 @@ TEST_F(ImGuiDialogHostTest, TheMenuBarGrowsTheWindowNotThePicture) {
 TEST_F(ImGuiDialogHostTest, AltOrF10OpensTheMenu) {
   Menu menu(window_, {{0, "System", false, true, false, {{40004, "Version", false, true, false, {}}}}});
   host_->AttachMenu(window_, &menu);
-  MSG msg;
+  auto press = [&](SDL_Scancode key) {
+    PushKey(SDL_KEYDOWN, key);
+    PushKey(SDL_KEYUP, key);
+    MSG msg;
+    for (int i = 0; i < 3; ++i) {
+      PeekMessage(&msg, HWND{}, 0, 0, PM_REMOVE);
+      host_->RefreshMenu();
+    }
+  };
   for (SDL_Scancode key : {SDL_SCANCODE_LALT, SDL_SCANCODE_F10}) {
     EXPECT_FALSE(host_->IsMenuOpen());
-    PushKey(SDL_KEYDOWN, key);
-    PushKey(SDL_KEYUP, key);
-    for (int i = 0; i < 3; ++i) {
-      PeekMessage(&msg, HWND{}, 0, 0, PM_REMOVE);
-      host_->RefreshMenu();
-    }
+    press(key);
     EXPECT_TRUE(host_->IsMenuOpen()) << key;
-    // The same key again closes it.
-    PushKey(SDL_KEYDOWN, key);
-    PushKey(SDL_KEYUP, key);
-    for (int i = 0; i < 3; ++i) {
-      PeekMessage(&msg, HWND{}, 0, 0, PM_REMOVE);
-      host_->RefreshMenu();
-    }
+    press(key);  // the same key again closes it
   }
   host_->AttachMenu(window_, nullptr);
 }
