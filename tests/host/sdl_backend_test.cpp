@@ -11,6 +11,7 @@
 #include "host/message_box.h"
 #include "host/message_queue.h"
 #include "host/sdl/file_system_type.h"
+#include "host/sdl_window_fixture.h"
 #include "support/temp_dir.h"
 
 // Events name only the fields they set; the rest stay zero.
@@ -19,36 +20,9 @@
 namespace bw::host {
 namespace {
 
-class SdlEvents : public testing::Test {
+class SdlEvents : public SdlWindowFixture {
  protected:
-  void SetUp() override {
-    std::string error;
-    backend_ = SdlBackend::Create(&error);
-    ASSERT_NE(backend_, nullptr) << error;
-    use_ = std::make_unique<ScopedBackend>(backend_.get());
-    WindowDesc desc;
-    desc.proc = DefWindowProc;
-    desc.native = true;
-    desc.nativeDesc = NativeWindowDesc{"Test \x83\x65", 320, 240, true};
-    window_ = CreateWindow(desc);
-    ASSERT_TRUE(window_);
-    Drain();  // what the window's opening produced
-  }
-  void TearDown() override {
-    if (IsWindow(window_)) DestroyWindow(window_);
-    Drain();
-    use_.reset();
-    backend_.reset();
-  }
-
-  std::vector<MSG> Drain(uint32_t only = 0) {
-    std::vector<MSG> got;
-    MSG msg;
-    while (PeekMessage(&msg, HWND{}, 0, 0, PM_REMOVE)) {
-      if (only == 0 || msg.message == only) got.push_back(msg);
-    }
-    return got;
-  }
+  SdlEvents() : SdlWindowFixture(DefWindowProc, "Test \x83\x65") {}
 
   void Push(SDL_Event event) { ASSERT_EQ(SDL_PushEvent(&event), 1) << SDL_GetError(); }
 
@@ -63,10 +37,6 @@ class SdlEvents : public testing::Test {
     e.key.keysym.mod = mod;
     return e;
   }
-
-  std::unique_ptr<SdlBackend> backend_;
-  std::unique_ptr<ScopedBackend> use_;
-  HWND window_;
 };
 
 TEST_F(SdlEvents, KeysCarryTheVirtualKeyScanCodeAndRepeatBit) {

@@ -10,6 +10,7 @@
 
 #include "host/cp932.h"
 #include "host/message_queue.h"
+#include "host/sdl_window_fixture.h"
 
 namespace bw::host {
 namespace {
@@ -21,29 +22,16 @@ LRESULT PingProc(HWND hwnd, uint32_t message, WPARAM wParam, LPARAM lParam) {
   return DefWindowProc(hwnd, message, wParam, lParam);
 }
 
-class ImGuiDialogHostTest : public testing::Test {
+class ImGuiDialogHostTest : public SdlWindowFixture {
  protected:
+  ImGuiDialogHostTest() : SdlWindowFixture(PingProc, "dialogs") {}
   void SetUp() override {
-    std::string error;
-    backend_ = SdlBackend::Create(&error);
-    ASSERT_NE(backend_, nullptr) << error;
-    useBackend_ = std::make_unique<ScopedBackend>(backend_.get());
-    WindowDesc desc;
-    desc.proc = PingProc;
-    desc.native = true;
-    desc.nativeDesc = NativeWindowDesc{"dialogs", 320, 240, true};
-    window_ = CreateWindow(desc);
-    ASSERT_TRUE(window_);
+    SdlWindowFixture::SetUp();
     host_ = std::make_unique<ImGuiDialogHost>(backend_.get());
   }
   void TearDown() override {
     host_.reset();
-    if (IsWindow(window_)) DestroyWindow(window_);
-    MSG msg;
-    while (PeekMessage(&msg, HWND{}, 0, 0, PM_REMOVE)) {
-    }
-    useBackend_.reset();
-    backend_.reset();
+    SdlWindowFixture::TearDown();
   }
 
   static Dialog TwoButtons() {
@@ -59,9 +47,6 @@ class ImGuiDialogHostTest : public testing::Test {
     return dialog;
   }
 
-  std::unique_ptr<SdlBackend> backend_;
-  std::unique_ptr<ScopedBackend> useBackend_;
-  HWND window_;
   std::unique_ptr<ImGuiDialogHost> host_;
 };
 
