@@ -34,9 +34,7 @@ class Headless : public testing::Test {
   }
   ~Headless() override {
     if (IsWindow(window_)) DestroyWindow(window_);
-    MSG msg;
-    while (PeekMessage(&msg, HWND{}, 0, 0, PM_REMOVE)) {
-    }
+    Drain();
   }
 
   // Pumps and answers what was posted, in order.
