@@ -226,12 +226,6 @@ class WindowThread {
   HWND hwnd_;
 };
 
-TEST(MessageSendThread, ReceiverWaitingInGetMessageServesTheSend) {
-  WindowThread receiver;
-  for (WPARAM i = 1; i <= 50; ++i) EXPECT_EQ(SendMessage(receiver.hwnd(), kPing, i, 0), static_cast<LRESULT>(i * 2));
-  EXPECT_NE(GetWindowThreadId(receiver.hwnd()), GetCurrentThreadId());
-}
-
 TEST(MessageSendThread, ReceiverWaitingInWaitMessageServesTheSendAndReturns) {
   std::promise<HWND> ready;
   std::promise<LRESULT> seen;

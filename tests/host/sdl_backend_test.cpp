@@ -11,41 +11,18 @@
 #include "host/message_box.h"
 #include "host/message_queue.h"
 #include "host/sdl/file_system_type.h"
+#include "host/sdl_window_fixture.h"
 #include "support/temp_dir.h"
+
+// Events name only the fields they set; the rest stay zero.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
 namespace bw::host {
 namespace {
 
-class SdlEvents : public testing::Test {
+class SdlEvents : public SdlWindowFixture {
  protected:
-  void SetUp() override {
-    std::string error;
-    backend_ = SdlBackend::Create(&error);
-    ASSERT_NE(backend_, nullptr) << error;
-    use_ = std::make_unique<ScopedBackend>(backend_.get());
-    WindowDesc desc;
-    desc.proc = DefWindowProc;
-    desc.native = true;
-    desc.nativeDesc = NativeWindowDesc{"Test \x83\x65", 320, 240, true};
-    window_ = CreateWindow(desc);
-    ASSERT_TRUE(window_);
-    Drain();  // what the window's opening produced
-  }
-  void TearDown() override {
-    if (IsWindow(window_)) DestroyWindow(window_);
-    Drain();
-    use_.reset();
-    backend_.reset();
-  }
-
-  std::vector<MSG> Drain(uint32_t only = 0) {
-    std::vector<MSG> got;
-    MSG msg;
-    while (PeekMessage(&msg, HWND{}, 0, 0, PM_REMOVE)) {
-      if (only == 0 || msg.message == only) got.push_back(msg);
-    }
-    return got;
-  }
+  SdlEvents() : SdlWindowFixture(DefWindowProc, "Test \x83\x65") {}
 
   void Push(SDL_Event event) { ASSERT_EQ(SDL_PushEvent(&event), 1) << SDL_GetError(); }
 
@@ -60,10 +37,6 @@ class SdlEvents : public testing::Test {
     e.key.keysym.mod = mod;
     return e;
   }
-
-  std::unique_ptr<SdlBackend> backend_;
-  std::unique_ptr<ScopedBackend> use_;
-  HWND window_;
 };
 
 TEST_F(SdlEvents, KeysCarryTheVirtualKeyScanCodeAndRepeatBit) {
@@ -90,37 +63,23 @@ TEST_F(SdlEvents, KeysCarryTheVirtualKeyScanCodeAndRepeatBit) {
 }
 
 TEST_F(SdlEvents, MouseMovesButtonsAndWheel) {
-  uint32_t id = backend_->SdlWindowId(window_);
+  const uint32_t id = backend_->SdlWindowId(window_);
   SDL_Event e;
   SDL_zero(e);
-  e.type = SDL_MOUSEMOTION;
-  e.motion.windowID = id;
-  e.motion.x = 100;
-  e.motion.y = 50;
+  e.motion = {.type = SDL_MOUSEMOTION, .windowID = id, .x = 100, .y = 50};
   Push(e);
-  SDL_zero(e);
-  e.type = SDL_MOUSEBUTTONDOWN;
-  e.button.windowID = id;
-  e.button.button = SDL_BUTTON_LEFT;
-  e.button.x = 101;
-  e.button.y = 51;
+  auto button = [&](uint32_t type, uint8_t which) {
+    e.button = {.type = type, .windowID = id, .button = which, .x = 101, .y = 51};
+    Push(e);
+  };
+  button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT);
+  button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT);
+  button(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT);
+  e.wheel = {.type = SDL_MOUSEWHEEL, .windowID = id, .y = 1};
   Push(e);
-  e.button.button = SDL_BUTTON_RIGHT;
+  e.wheel = {.type = SDL_MOUSEWHEEL, .windowID = id, .y = -3, .direction = SDL_MOUSEWHEEL_FLIPPED};
   Push(e);
-  e.type = SDL_MOUSEBUTTONUP;
-  e.button.button = SDL_BUTTON_LEFT;
-  Push(e);
-  SDL_zero(e);
-  e.type = SDL_MOUSEWHEEL;
-  e.wheel.windowID = id;
-  e.wheel.y = 1;
-  Push(e);
-  e.wheel.y = -3;
-  e.wheel.direction = SDL_MOUSEWHEEL_FLIPPED;
-  Push(e);
-  e.button.button = 9;  // a button the engine has no message for
-  e.type = SDL_MOUSEBUTTONDOWN;
-  Push(e);
+  button(SDL_MOUSEBUTTONDOWN, 9);  // a button the engine has no message for
 
   std::vector<MSG> got = Drain();
   ASSERT_EQ(got.size(), 6u);
@@ -141,35 +100,26 @@ TEST_F(SdlEvents, MouseMovesButtonsAndWheel) {
 }
 
 TEST_F(SdlEvents, WindowTextDropAndQuitEvents) {
-  uint32_t id = backend_->SdlWindowId(window_);
+  const uint32_t id = backend_->SdlWindowId(window_);
   SDL_Event e;
   SDL_zero(e);
-  e.type = SDL_WINDOWEVENT;
-  e.window.windowID = id;
-  e.window.event = SDL_WINDOWEVENT_FOCUS_GAINED;
-  Push(e);
-  e.window.event = SDL_WINDOWEVENT_EXPOSED;
-  Push(e);
-  e.window.event = SDL_WINDOWEVENT_CLOSE;
-  Push(e);
+  for (uint8_t event :
+       {SDL_WINDOWEVENT_FOCUS_GAINED, SDL_WINDOWEVENT_EXPOSED, SDL_WINDOWEVENT_CLOSE}) {
+    e.window = {.type = SDL_WINDOWEVENT, .windowID = id, .event = event};
+    Push(e);
+  }
   SDL_zero(e);
-  e.type = SDL_TEXTINPUT;
-  e.text.windowID = id;
+  e.text = {.type = SDL_TEXTINPUT, .windowID = id};
   std::strcpy(e.text.text, "h\xC3\xA9!");
   Push(e);
-  SDL_zero(e);
-  e.type = SDL_DROPBEGIN;
-  e.drop.windowID = id;
+  e.drop = {.type = SDL_DROPBEGIN, .windowID = id};
   Push(e);
-  e.type = SDL_DROPFILE;
-  e.drop.file = SDL_strdup("/tmp/one");
+  for (const char* file : {"/tmp/one", "/tmp/two"}) {
+    e.drop = {.type = SDL_DROPFILE, .file = SDL_strdup(file), .windowID = id};
+    Push(e);
+  }
+  e.drop = {.type = SDL_DROPCOMPLETE, .windowID = id};
   Push(e);
-  e.drop.file = SDL_strdup("/tmp/two");
-  Push(e);
-  e.type = SDL_DROPCOMPLETE;
-  e.drop.file = nullptr;
-  Push(e);
-  SDL_zero(e);
   e.type = SDL_QUIT;
   Push(e);
 
@@ -189,29 +139,14 @@ TEST_F(SdlEvents, WindowTextDropAndQuitEvents) {
   DragFinish(drop);
 }
 
-TEST_F(SdlEvents, WindowOperationsAndTheSinkWork) {
-  EXPECT_TRUE(SetWindowText(window_, "Brimwold DX"));
-  EXPECT_TRUE(SetClientSize(window_, 400, 300));
-  int32_t width = 0;
-  int32_t height = 0;
-  EXPECT_TRUE(GetClientSize(window_, &width, &height));
-  EXPECT_EQ(width, 400);
-  EXPECT_TRUE(ShowWindow(window_, false));
-  EXPECT_TRUE(ShowWindow(window_, true));
-  PresentationSink* sink = GetPresentationSink(window_);
-  ASSERT_NE(sink, nullptr);
-  std::vector<uint8_t> pixels(8 * 8 * 4, 0x80);
-  EXPECT_TRUE(sink->Present(pixels.data(), 8, 8, 32, ScaleFilter::kLinear));
-  EXPECT_GT(backend_->Desktop().width, 0);
-}
-
-TEST_F(SdlEvents, TitleBecomesUtf8AndFullScreenUsesTheDesktopMode) {
+TEST_F(SdlEvents, WindowOperationsReachTheSdlWindow) {
   SDL_Window* sdlWindow = SDL_GetWindowFromID(backend_->SdlWindowId(window_));
   ASSERT_NE(sdlWindow, nullptr);
   EXPECT_STREQ(SDL_GetWindowTitle(sdlWindow), "Test \xE3\x83\x86") << "the title given at creation";
   ASSERT_TRUE(SetWindowText(window_, "\x83\x65\x83\x58\x83\x67 \x95\x5C"));
   EXPECT_STREQ(SDL_GetWindowTitle(sdlWindow), "\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88 \xE8\xA1\xA8");
 
+  EXPECT_GT(backend_->Desktop().width, 0);
   ASSERT_TRUE(SetFullScreen(window_, true));
   constexpr uint32_t kDesktopMode = SDL_WINDOW_FULLSCREEN_DESKTOP;
   EXPECT_EQ(SDL_GetWindowFlags(sdlWindow) & kDesktopMode, kDesktopMode);
@@ -223,6 +158,17 @@ TEST_F(SdlEvents, TitleBecomesUtf8AndFullScreenUsesTheDesktopMode) {
   SDL_GetWindowSize(sdlWindow, &width, &height);
   EXPECT_EQ(width, 200);
   EXPECT_EQ(height, 100);
+  int32_t clientWidth = 0;
+  int32_t clientHeight = 0;
+  EXPECT_TRUE(GetClientSize(window_, &clientWidth, &clientHeight));
+  EXPECT_EQ(clientWidth, 200);
+
+  EXPECT_TRUE(ShowWindow(window_, false));
+  EXPECT_TRUE(ShowWindow(window_, true));
+  PresentationSink* sink = GetPresentationSink(window_);
+  ASSERT_NE(sink, nullptr);
+  std::vector<uint8_t> pixels(8 * 8 * 4, 0x80);
+  EXPECT_TRUE(sink->Present(pixels.data(), 8, 8, 32, ScaleFilter::kLinear));
 }
 
 TEST_F(SdlEvents, MessageBoxWithoutADisplayAnswersItsDefault) {

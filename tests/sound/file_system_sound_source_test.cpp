@@ -18,8 +18,7 @@ using soundtest::SoundWorld;
 class FileSystemSounds : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_EQ(tools::EncodeOggVorbis(tools::MakeSineTone(440, 250, 8000, 1), 1, 8000, &ogg_),
-              tools::kOggOk);
+    ogg_ = soundtest::EncodeTone(440, 250, 8000, 1);
     ASSERT_TRUE(game_.MountPack("SOUND.VFA", {{"se\\tone.ogg", ogg_}}, 1));
   }
 
@@ -27,12 +26,7 @@ class FileSystemSounds : public ::testing::Test {
   std::vector<int16_t> Reference() {
     world_.files.Put("REF.OGG", ogg_);
     ScopedGlobal<SoundFileSource> memory(&world_.files);
-    DecoderRef d(world_.manager.Open("REF.OGG", nullptr, true, nullptr));
-    EXPECT_TRUE(d);
-    if (!d) return {};
-    std::vector<int16_t> pcm(d->GetPcmBytes() / 2);
-    EXPECT_EQ(d->Read(pcm.data(), d->GetPcmBytes()), d->GetPcmBytes());
-    return pcm;
+    return world_.Decode("REF.OGG");
   }
 
   test::GameFolder game_;

@@ -7,7 +7,7 @@
 #include <iterator>
 
 #include "lib/ogg/ogg_vorbis_writer.h"
-#include "sound/sound_test_support.h"
+#include "sound/sound_world.h"
 #include "support/temp_dir.h"
 
 namespace bw {
@@ -16,11 +16,7 @@ namespace {
 using soundtest::MemoryFiles;
 
 std::vector<uint8_t> Tone(uint32_t ms, uint32_t rate, int channels) {
-  std::vector<uint8_t> ogg;
-  EXPECT_EQ(tools::EncodeOggVorbis(tools::MakeSineTone(440, ms, rate, channels), channels, rate,
-                                   &ogg),
-            tools::kOggOk);
-  return ogg;
+  return soundtest::EncodeTone(440, ms, rate, channels);
 }
 
 struct Opened {

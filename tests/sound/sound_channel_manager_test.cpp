@@ -359,29 +359,16 @@ TEST_F(SavedState, RoundTripsMusicAndChannels) {
   ASSERT_EQ(other.LoadState(&in), kSoundOk);
   EXPECT_TRUE(in.atEnd());
 
-  EXPECT_EQ(*other.CurrentBgmTrack()->file, "BGM\\M.PCMT");
-  EXPECT_EQ(*other.CurrentBgmTrack()->intro, "BGM\\I.PCMT");
-  EXPECT_TRUE(other.CurrentBgmTrack()->loop);
+  // What the block holds comes back out byte for byte; what it does not hold is checked here.
   EXPECT_FALSE(other.OtherBgmTrack()->IsPlaying()) << "the other slot is silent";
-  EXPECT_EQ(other.BgmPan(), -300);
-  EXPECT_EQ(other.CurrentBgmTrack()->volume, 60);
   ASSERT_EQ(other.ChannelCount(), 3);
   const SoundChannel& se = *other.GetChannel(0);
-  EXPECT_EQ(se.kind, kSoundEffect);
   EXPECT_EQ(se.loaded, &se.staticBuffer);
-  EXPECT_EQ(se.lipSyncMode, kLipSyncEnvelope);
-  EXPECT_EQ(se.volume, 70) << "the saved volume outlives the reload";
-  EXPECT_EQ(se.pan, -500);
-  EXPECT_EQ(se.playState, kChannelLooping);
   EXPECT_TRUE(other.IsChannelPlaying(0));
   const SoundChannel& voice = *other.GetChannel(1);
-  EXPECT_EQ(voice.kind, kVoice) << "the kind is in force before the reload";
-  EXPECT_EQ(voice.factor, 128) << "so the reload takes the voice default";
+  EXPECT_EQ(voice.factor, 128) << "the kind is in force before the reload, which takes its default";
   EXPECT_EQ(voice.loaded, &voice.stream);
-  EXPECT_EQ(voice.volume, 40);
-  EXPECT_EQ(voice.playState, kChannelStopped);
   EXPECT_EQ(other.GetChannel(2)->loaded, nullptr);
-  EXPECT_EQ(other.GetChannel(2)->kind, kSystemSoundEffect);
 
   std::vector<uint8_t> again;
   other.SaveState(again);

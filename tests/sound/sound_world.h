@@ -9,9 +9,19 @@
 #include "sound/direct_sound_device.h"
 #include "sound/ogg_vorbis_decoder.h"
 #include "sound/sll_plugin_manager.h"
+#include "sound/sound_buffer.h"
 #include "sound/sound_test_support.h"
 
 namespace bw::soundtest {
+
+// A sine tone encoded as Ogg Vorbis.
+inline std::vector<uint8_t> EncodeTone(double frequency, uint32_t ms, uint32_t rate, int channels) {
+  std::vector<uint8_t> ogg;
+  EXPECT_EQ(tools::EncodeOggVorbis(tools::MakeSineTone(frequency, ms, rate, channels), channels,
+                                   rate, &ogg),
+            tools::kOggOk);
+  return ogg;
+}
 
 struct SoundWorld {
   explicit SoundWorld(uint32_t rate = 8000) {
@@ -31,12 +41,15 @@ struct SoundWorld {
   // A mono Ogg tone stored under name; answers its decoded samples.
   std::vector<int16_t> PutTone(const std::string& name, uint32_t ms, uint32_t rate,
                                double frequency = 440) {
-    std::vector<uint8_t> ogg;
-    EXPECT_EQ(tools::EncodeOggVorbis(tools::MakeSineTone(frequency, ms, rate, 1), 1, rate, &ogg),
-              tools::kOggOk);
-    files.Put(name, ogg);
+    files.Put(name, EncodeTone(frequency, ms, rate, 1));
+    return Decode(name);
+  }
+
+  // The samples the decoders make of a stored sound.
+  std::vector<int16_t> Decode(const std::string& name) {
     DecoderRef d(manager.Open(name.c_str(), nullptr, true, nullptr));
     EXPECT_TRUE(d);
+    if (!d) return {};
     std::vector<int16_t> pcm(d->GetPcmBytes() / 2);
     EXPECT_EQ(d->Read(pcm.data(), d->GetPcmBytes()), d->GetPcmBytes());
     return pcm;

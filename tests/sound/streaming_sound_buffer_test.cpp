@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <optional>
 #include <thread>
 
 #include "app/platform/timer_service.h"
@@ -94,7 +95,6 @@ TEST_F(StreamFixture, OpenChecksBothStreams) {
 
   ASSERT_EQ(b.Open("A.PCMT", "A.PCMT"), kStreamOpened);
   EXPECT_EQ(b.RingBytes(), 64000u);
-  EXPECT_TRUE(b.NotificationMode());
   EXPECT_EQ(b.GetDataSize(), 400u);
 
   SoundBuffer* listed = nullptr;
@@ -130,24 +130,33 @@ std::vector<int16_t> Expected(const std::vector<int16_t>& intro, const std::vect
   return out;
 }
 
+// Fed by notifications, or polling by the host clock.
 TEST_F(StreamFixture, StreamThreadPlaysTheIntroThenLoopsAcrossTheRingWrap) {
   const auto intro = Pattern(kRate * 3 / 2, 7, 1);
   const auto loop = Pattern(kRate * 2, 13, -1);
   Put("BGM01A.PCMT", intro);
   Put("BGM01B.PCMT", loop);
-  StreamingSoundBuffer b;
-  ASSERT_EQ(b.Open("BGM01A.PCMT", "BGM01B.PCMT"), kStreamOpened);
-  EXPECT_EQ(b.GetLengthMs(), 3500u);
-  ASSERT_EQ(b.PlayLoop(), kSoundBufferOk);
-  const std::vector<int16_t> got = Collect(b, 9);
-  const std::vector<int16_t> want = Expected(intro, loop, got.size());
-  for (size_t k = 0; k < got.size(); ++k) ASSERT_EQ(got[k], want[k]) << "frame " << k;
-  EXPECT_EQ(b.GetPositionMs(), 1500u + (9100 - 1500) % 2000) << "the position stays in the loop";
-  EXPECT_TRUE(b.FeederRunning());
-  ASSERT_EQ(b.Stop(), kSoundBufferOk);
-  EXPECT_FALSE(b.FeederRunning());
-  EXPECT_FALSE(b.IsPlaying(nullptr, nullptr));
-  EXPECT_EQ(b.GetPositionMs(), 0u);
+  for (bool notify : {true, false}) {
+    SCOPED_TRACE(notify ? "notifications" : "polling");
+    host::VirtualClock clock;
+    std::optional<host::ScopedClock> scope;
+    if (!notify) scope.emplace(&clock);
+    StreamingSoundBuffer::SetUseNotifications(notify);
+    StreamingSoundBuffer b;
+    ASSERT_EQ(b.Open("BGM01A.PCMT", "BGM01B.PCMT"), kStreamOpened);
+    EXPECT_EQ(b.NotificationMode(), notify);
+    EXPECT_EQ(b.GetLengthMs(), 3500u);
+    ASSERT_EQ(b.PlayLoop(), kSoundBufferOk);
+    const std::vector<int16_t> got = Collect(b, 9);
+    const std::vector<int16_t> want = Expected(intro, loop, got.size());
+    for (size_t k = 0; k < got.size(); ++k) ASSERT_EQ(got[k], want[k]) << "frame " << k;
+    EXPECT_EQ(b.GetPositionMs(), 1500u + (9100 - 1500) % 2000) << "the position stays in the loop";
+    EXPECT_TRUE(b.FeederRunning());
+    ASSERT_EQ(b.Stop(), kSoundBufferOk);
+    EXPECT_FALSE(b.FeederRunning());
+    EXPECT_FALSE(b.IsPlaying(nullptr, nullptr));
+    EXPECT_EQ(b.GetPositionMs(), 0u);
+  }
 }
 
 TEST_F(StreamFixture, StreamThreadLoopsAShortStreamWithoutSilence) {
@@ -197,24 +206,6 @@ TEST_F(StreamFixture, StreamThreadSeeksIntoTheLoopPart) {
   std::vector<int16_t> want = Expected(intro, loop, got.size() + 4000);
   EXPECT_TRUE(std::equal(got.begin(), got.end(), want.begin() + 4000));
   EXPECT_EQ(b.SeekMs(3500), kStreamSeekRefused) << "past the loop's end the loop stream refuses";
-}
-
-TEST_F(StreamFixture, StreamThreadPollsByTheHostClock) {
-  host::VirtualClock clock;
-  host::ScopedClock scope(&clock);
-  StreamingSoundBuffer::SetUseNotifications(false);
-  const auto intro = Pattern(kRate / 2, 7, 1);
-  const auto loop = Pattern(kRate * 3, 13, -1);
-  Put("I.PCMT", intro);
-  Put("L.PCMT", loop);
-  StreamingSoundBuffer b;
-  ASSERT_EQ(b.Open("I.PCMT", "L.PCMT"), kStreamOpened);
-  EXPECT_FALSE(b.NotificationMode());
-  ASSERT_EQ(b.PlayLoop(), kSoundBufferOk);
-  const std::vector<int16_t> got = Collect(b, 7);
-  const std::vector<int16_t> want = Expected(intro, loop, got.size());
-  for (size_t k = 0; k < got.size(); ++k) ASSERT_EQ(got[k], want[k]) << "frame " << k;
-  ASSERT_EQ(b.Stop(), kSoundBufferOk);
 }
 
 // A virtual clock that counts the sleeps, so that a test knows when the polling feeder has been

@@ -150,18 +150,6 @@ TEST_F(QuadTest, ScaledQuadsFollowTheReferenceAndStayInside) {
   }
 }
 
-TEST_F(QuadTest, LinearMagnificationClampsAtTheEdges) {
-  auto texture = RandomTexture(2, 2, rng);
-  auto target = MemorySurface::Create(8, 8, Argb32());
-  auto device = Device(target.get(), true);
-  device->SetTexture(0, texture.get());
-  DrawQuad(*device, 0, 0, 8, 8);
-  // The outer half-texel band reads only the edge texels, never the opposite side.
-  EXPECT_EQ(Get(*target, 0, 0), Get(*texture, 0, 0));
-  EXPECT_EQ(Get(*target, 7, 7), Get(*texture, 1, 1));
-  EXPECT_EQ(Get(*target, 7, 0), Get(*texture, 1, 0));
-}
-
 TEST_F(QuadTest, WritesSixteenBitTargetsAndModulatesDiffuse) {
   auto texture = RandomTexture(4, 4, rng);
   auto target = MemorySurface::Create(4, 4, Rgb565());

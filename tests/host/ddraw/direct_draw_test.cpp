@@ -9,6 +9,24 @@
 namespace bw::host {
 namespace {
 
+// A creation request for a surface of the given size.
+DdSurfaceDesc Sized(uint32_t caps, uint32_t width, uint32_t height) {
+  DdSurfaceDesc desc;
+  desc.flags = kDdsdCaps | kDdsdWidth | kDdsdHeight;
+  desc.caps = caps;
+  desc.width = width, desc.height = height;
+  return desc;
+}
+
+// A primary surface with one back buffer.
+DdSurfaceDesc PrimaryChain(uint32_t caps) {
+  DdSurfaceDesc desc;
+  desc.flags = kDdsdCaps | kDdsdBackBufferCount;
+  desc.caps = kDdsCapsPrimarySurface | kDdsCapsComplex | caps;
+  desc.backBufferCount = 1;
+  return desc;
+}
+
 class DirectDrawTest : public testing::Test {
  protected:
   void SetUp() override {
@@ -57,12 +75,8 @@ TEST_F(DirectDrawTest, ModesAreTheCanvasAtSixteenAndThirtyTwoBits) {
   EXPECT_EQ(mode, (DdDisplayMode{800, 600, 16, 60}));
 
   // Surfaces without a format take the display's.
-  DdSurfaceDesc desc;
-  desc.flags = kDdsdCaps | kDdsdWidth | kDdsdHeight;
-  desc.caps = kDdsCapsOffscreenPlain;
-  desc.width = 10, desc.height = 5;
   std::unique_ptr<MemorySurface> surface;
-  ASSERT_EQ(dd->CreateSurface(desc, &surface), kDdOk);
+  ASSERT_EQ(dd->CreateSurface(Sized(kDdsCapsOffscreenPlain, 10, 5), &surface), kDdOk);
   DdSurfaceDesc got;
   ASSERT_EQ(surface->GetSurfaceDesc(&got), kDdOk);
   EXPECT_EQ(got.pixelFormat.rBitMask, 0xF800u);
@@ -75,24 +89,18 @@ TEST_F(DirectDrawTest, ModesAreTheCanvasAtSixteenAndThirtyTwoBits) {
 }
 
 TEST_F(DirectDrawTest, CreatesPrimaryChainsTexturesAndDepthBuffers) {
-  DdSurfaceDesc desc;
-  desc.flags = kDdsdCaps | kDdsdBackBufferCount;
-  desc.caps = kDdsCapsPrimarySurface | kDdsCapsComplex;
-  desc.backBufferCount = 1;
   std::unique_ptr<MemorySurface> primary;
-  EXPECT_EQ(dd->CreateSurface(desc, &primary), kDdErrInvalidCaps) << "back buffers need FLIP";
-  desc.caps |= kDdsCapsFlip;
-  ASSERT_EQ(dd->CreateSurface(desc, &primary), kDdOk);
+  EXPECT_EQ(dd->CreateSurface(PrimaryChain(0), &primary), kDdErrInvalidCaps)
+      << "back buffers need FLIP";
+  ASSERT_EQ(dd->CreateSurface(PrimaryChain(kDdsCapsFlip), &primary), kDdOk);
   EXPECT_EQ(primary->Width(), 800);
   ASSERT_NE(primary->GetAttachedSurface(), nullptr);
   DdSurfaceDesc back;
   primary->GetAttachedSurface()->GetSurfaceDesc(&back);
   EXPECT_NE(back.caps & kDdsCapsBackBuffer, 0u);
 
-  DdSurfaceDesc tex;
-  tex.flags = kDdsdCaps | kDdsdWidth | kDdsdHeight | kDdsdPixelFormat;
-  tex.caps = kDdsCapsTexture | kDdsCapsSystemMemory;
-  tex.width = 3, tex.height = 3;
+  DdSurfaceDesc tex = Sized(kDdsCapsTexture | kDdsCapsSystemMemory, 3, 3);
+  tex.flags |= kDdsdPixelFormat;
   tex.pixelFormat.flags = kDdpfRgb | kDdpfAlphaPixels;
   tex.pixelFormat.rgbBitCount = 16;
   tex.pixelFormat.rBitMask = 0x0F00, tex.pixelFormat.gBitMask = 0xF0, tex.pixelFormat.bBitMask = 0xF;
@@ -104,15 +112,10 @@ TEST_F(DirectDrawTest, CreatesPrimaryChainsTexturesAndDepthBuffers) {
   EXPECT_EQ(got.caps & kDdsCapsVideoMemory, 0u);
   EXPECT_EQ(got.pixelFormat.rgbAlphaBitMask, 0xF000u);
 
-  DdSurfaceDesc z;
-  z.flags = kDdsdCaps | kDdsdWidth | kDdsdHeight;
-  z.caps = kDdsCapsZBuffer;
-  z.width = 4, z.height = 4;
   std::unique_ptr<MemorySurface> depth;
-  ASSERT_EQ(dd->CreateSurface(z, &depth), kDdOk);
-  DdSurfaceDesc missing;
+  ASSERT_EQ(dd->CreateSurface(Sized(kDdsCapsZBuffer, 4, 4), &depth), kDdOk);
+  DdSurfaceDesc missing = Sized(kDdsCapsOffscreenPlain, 0, 0);
   missing.flags = kDdsdCaps;
-  missing.caps = kDdsCapsOffscreenPlain;
   EXPECT_EQ(dd->CreateSurface(missing, &depth), kDdErrInvalidParams);
   EXPECT_EQ(depth, nullptr);
 
@@ -133,12 +136,8 @@ TEST_F(DirectDrawTest, ThePrimaryIsTheWindowsPicture) {
   ASSERT_EQ(dd->SetDisplayMode(800, 600, 16, 60, 0), kDdOk);
   EXPECT_TRUE(backend.Window(hwnd)->fullScreen) << "full screen is the window over the desktop";
 
-  DdSurfaceDesc desc;
-  desc.flags = kDdsdCaps | kDdsdBackBufferCount;
-  desc.caps = kDdsCapsPrimarySurface | kDdsCapsFlip | kDdsCapsComplex;
-  desc.backBufferCount = 1;
   std::unique_ptr<MemorySurface> primary;
-  ASSERT_EQ(dd->CreateSurface(desc, &primary), kDdOk);
+  ASSERT_EQ(dd->CreateSurface(PrimaryChain(kDdsCapsFlip), &primary), kDdOk);
   DdBltFx fx;
   fx.fillColor = 0x001F;  // blue in 565
   ASSERT_EQ(primary->GetAttachedSurface()->Blt(nullptr, kDdBltColorFill, &fx), kDdOk);

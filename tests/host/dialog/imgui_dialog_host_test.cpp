@@ -10,6 +10,7 @@
 
 #include "host/cp932.h"
 #include "host/message_queue.h"
+#include "host/sdl_window_fixture.h"
 
 namespace bw::host {
 namespace {
@@ -21,29 +22,16 @@ LRESULT PingProc(HWND hwnd, uint32_t message, WPARAM wParam, LPARAM lParam) {
   return DefWindowProc(hwnd, message, wParam, lParam);
 }
 
-class ImGuiDialogHostTest : public testing::Test {
+class ImGuiDialogHostTest : public SdlWindowFixture {
  protected:
+  ImGuiDialogHostTest() : SdlWindowFixture(PingProc, "dialogs") {}
   void SetUp() override {
-    std::string error;
-    backend_ = SdlBackend::Create(&error);
-    ASSERT_NE(backend_, nullptr) << error;
-    useBackend_ = std::make_unique<ScopedBackend>(backend_.get());
-    WindowDesc desc;
-    desc.proc = PingProc;
-    desc.native = true;
-    desc.nativeDesc = NativeWindowDesc{"dialogs", 320, 240, true};
-    window_ = CreateWindow(desc);
-    ASSERT_TRUE(window_);
+    SdlWindowFixture::SetUp();
     host_ = std::make_unique<ImGuiDialogHost>(backend_.get());
   }
   void TearDown() override {
     host_.reset();
-    if (IsWindow(window_)) DestroyWindow(window_);
-    MSG msg;
-    while (PeekMessage(&msg, HWND{}, 0, 0, PM_REMOVE)) {
-    }
-    useBackend_.reset();
-    backend_.reset();
+    SdlWindowFixture::TearDown();
   }
 
   static Dialog TwoButtons() {
@@ -59,9 +47,6 @@ class ImGuiDialogHostTest : public testing::Test {
     return dialog;
   }
 
-  std::unique_ptr<SdlBackend> backend_;
-  std::unique_ptr<ScopedBackend> useBackend_;
-  HWND window_;
   std::unique_ptr<ImGuiDialogHost> host_;
 };
 
@@ -180,23 +165,20 @@ TEST_F(ImGuiDialogHostTest, TheMenuBarGrowsTheWindowNotThePicture) {
 TEST_F(ImGuiDialogHostTest, AltOrF10OpensTheMenu) {
   Menu menu(window_, {{0, "System", false, true, false, {{40004, "Version", false, true, false, {}}}}});
   host_->AttachMenu(window_, &menu);
-  MSG msg;
+  auto press = [&](SDL_Scancode key) {
+    PushKey(SDL_KEYDOWN, key);
+    PushKey(SDL_KEYUP, key);
+    MSG msg;
+    for (int i = 0; i < 3; ++i) {
+      PeekMessage(&msg, HWND{}, 0, 0, PM_REMOVE);
+      host_->RefreshMenu();
+    }
+  };
   for (SDL_Scancode key : {SDL_SCANCODE_LALT, SDL_SCANCODE_F10}) {
     EXPECT_FALSE(host_->IsMenuOpen());
-    PushKey(SDL_KEYDOWN, key);
-    PushKey(SDL_KEYUP, key);
-    for (int i = 0; i < 3; ++i) {
-      PeekMessage(&msg, HWND{}, 0, 0, PM_REMOVE);
-      host_->RefreshMenu();
-    }
+    press(key);
     EXPECT_TRUE(host_->IsMenuOpen()) << key;
-    // The same key again closes it.
-    PushKey(SDL_KEYDOWN, key);
-    PushKey(SDL_KEYUP, key);
-    for (int i = 0; i < 3; ++i) {
-      PeekMessage(&msg, HWND{}, 0, 0, PM_REMOVE);
-      host_->RefreshMenu();
-    }
+    press(key);  // the same key again closes it
   }
   host_->AttachMenu(window_, nullptr);
 }

@@ -124,20 +124,6 @@ TEST(MemorySurface, BlitsMatchTheReferenceInEveryFormat) {
   }
 }
 
-TEST(MemorySurface, StretchingNeverSmooths) {
-  // What the display's stretch probe looks at: one-pixel columns of white and black doubled.
-  const DdPixelFormat f565 = Format(16, 0xF800, 0x07E0, 0x001F, 0);
-  auto small = MemorySurface::Create(100, 100, f565);
-  auto large = MemorySurface::Create(200, 200, f565);
-  for (int y = 0; y < 100; ++y)
-    for (int x = 0; x < 100; ++x) Put(*small, x, y, x % 2 ? 0xFFFF : 0);
-  ASSERT_EQ(large->Blt(nullptr, small.get(), nullptr, kDdBltWait, nullptr), kDdOk);
-  for (int x = 90; x < 110; ++x) {
-    const uint32_t v = Get(*large, x, 100);
-    EXPECT_TRUE(v == 0 || v == 0xFFFF) << "column " << x << " holds " << v;
-  }
-}
-
 TEST(MemorySurface, BlitsRefuseWhatDoesNotFit) {
   auto a = MemorySurface::Create(8, 8, Rgb32());
   auto b = MemorySurface::Create(8, 8, Rgb32());

@@ -1,0 +1,57 @@
+// An SDL backend on the dummy video driver with one native window; the messages left at the end
+// are dropped before the window and the backend go.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/message_queue.h"
+#include "host/sdl/sdl_backend.h"
+
+namespace bw::host {
+
+class SdlWindowFixture : public testing::Test {
+ protected:
+  SdlWindowFixture(WindowProc proc, const char* title) : proc_(proc), title_(title) {}
+
+  void SetUp() override {
+    std::string error;
+    backend_ = SdlBackend::Create(&error);
+    ASSERT_NE(backend_, nullptr) << error;
+    use_ = std::make_unique<ScopedBackend>(backend_.get());
+    WindowDesc desc;
+    desc.proc = proc_;
+    desc.native = true;
+    desc.nativeDesc = NativeWindowDesc{title_, 320, 240, true};
+    window_ = CreateWindow(desc);
+    ASSERT_TRUE(window_);
+    Drain();  // what the window's opening produced
+  }
+  void TearDown() override {
+    if (IsWindow(window_)) DestroyWindow(window_);
+    Drain();
+    use_.reset();
+    backend_.reset();
+  }
+
+  // Pumps and answers what was posted, in order.
+  static std::vector<MSG> Drain() {
+    std::vector<MSG> got;
+    MSG msg;
+    while (PeekMessage(&msg, HWND{}, 0, 0, PM_REMOVE)) got.push_back(msg);
+    return got;
+  }
+
+  std::unique_ptr<SdlBackend> backend_;
+  std::unique_ptr<ScopedBackend> use_;
+  HWND window_;
+
+ private:
+  WindowProc proc_;
+  const char* title_;
+};
+
+}  // namespace bw::host
