@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "../seed_files.h"
+#include "support/fuzz_seeds.h"
 #include "lib/bmp/bmp_builder.h"
 #include "lib/hva/hv_writer.h"
 #include "lib/wgx/sample_picture.h"
@@ -20,7 +20,7 @@ namespace bw {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-using Seeds = test::SeedFiles;
+using Seeds = test::FuzzSeeds;
 
 Seeds WgxSeeds() {
   Seeds seeds;
@@ -129,7 +129,7 @@ TEST(SeedCorpus, MatchesWhatTheWritersMakeAndPassesTheReadersChecks) {
   const std::pair<const char*, Seeds> sets[] = {
       {"wgx", WgxSeeds()}, {"bmp", BmpSeeds()}, {"hvd", HvdSeeds()}, {"hva", HvaSeeds()}};
   for (const auto& [name, seeds] : sets) {
-    test::CheckOrWriteSeeds(name, seeds);
+    test::CheckOrWriteFuzzSeeds(name, seeds);
     for (const auto& [file, bytes] : seeds) {
       EXPECT_EQ(Read(name, bytes), 0) << name << "/" << file << " should pass the reader's checks";
     }

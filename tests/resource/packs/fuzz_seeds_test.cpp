@@ -5,14 +5,14 @@
 #include <string>
 #include <vector>
 
-#include "../seed_files.h"
+#include "support/fuzz_seeds.h"
 #include "lib/vfa/vfa_writer.h"
 #include "resource/packs/lzss_codec.h"
 
 namespace bw {
 namespace {
 
-using Seeds = test::SeedFiles;
+using Seeds = test::FuzzSeeds;
 
 std::vector<uint8_t> Text(size_t n, uint32_t seed) {
   static const char* words[] = {"shadow ", "garden ", "the ", "of ", "\r\n", "AAAAAAAA"};
@@ -74,8 +74,8 @@ Seeds VfaSeeds() {
   return seeds;
 }
 
-TEST(FuzzSeeds, LzssCorpusIsWhatTheEncoderMakes) { test::CheckOrWriteSeeds("lzss", LzssSeeds()); }
-TEST(FuzzSeeds, VfaCorpusIsWhatThePackWriterMakes) { test::CheckOrWriteSeeds("vfa", VfaSeeds()); }
+TEST(FuzzSeeds, LzssCorpusIsWhatTheEncoderMakes) { test::CheckOrWriteFuzzSeeds("lzss", LzssSeeds()); }
+TEST(FuzzSeeds, VfaCorpusIsWhatThePackWriterMakes) { test::CheckOrWriteFuzzSeeds("vfa", VfaSeeds()); }
 
 }  // namespace
 }  // namespace bw
