@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "app/platform/memory_stream.h"
@@ -18,11 +16,6 @@
 
 namespace bw {
 namespace {
-
-std::string ReadAll(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 // A temporary application folder and a published file-system manager.
 class FileTest : public ::testing::Test {
@@ -67,12 +60,12 @@ TEST_F(FileTest, DiskFilesCreateWriteAndSeek) {
   EXPECT_EQ(file.WriteFormat("<%s %03d>", "n", 7), 7u);
   file.Close();
   EXPECT_EQ(std::string(file.GetPath()), "");
-  EXPECT_EQ(ReadAll(dir_.path() / "log.txt"), "0123456789<n 007>");
+  EXPECT_EQ(test::ReadFile(dir_.path() / "log.txt"), "0123456789<n 007>");
 
   // Without overwrite an existing file stays as it was.
   EXPECT_EQ(file.Create("LOG.TXT", false), kFileNotOpen);
   EXPECT_EQ(std::string(file.GetPath()), "");
-  EXPECT_EQ(ReadAll(dir_.path() / "log.txt"), "0123456789<n 007>");
+  EXPECT_EQ(test::ReadFile(dir_.path() / "log.txt"), "0123456789<n 007>");
   EXPECT_EQ(file.Create("no such folder\\x.txt", true), kFileNotOpen);
   EXPECT_EQ(file.Create("../../../../../../../../../../../../x", true), kFileBadPath);
 
@@ -92,7 +85,7 @@ TEST_F(FileTest, DiskFilesCreateWriteAndSeek) {
   EXPECT_EQ(file.SeekFromEnd(0), kFileOk);
   EXPECT_EQ(file.Write("!", 1), 1u);
   file.Close();
-  EXPECT_EQ(ReadAll(dir_.path() / "log.txt"), "0123456789<n 007>!");
+  EXPECT_EQ(test::ReadFile(dir_.path() / "log.txt"), "0123456789<n 007>!");
   EXPECT_EQ(file.OpenReadWrite("missing.txt"), kFileNotOpen);
   EXPECT_EQ(std::string(file.GetPath()), "");
 }
@@ -107,7 +100,7 @@ TEST_F(FileTest, WriteFormatStopsAt511BytesOnACharacterBoundary) {
   EXPECT_EQ(file.WriteFormat("%s", split.c_str()), 510u);
   EXPECT_EQ(file.WriteFormat(nullptr), 0u);
   file.Close();
-  EXPECT_EQ(ReadAll(dir_.path() / "fmt.txt"), std::string(511, 'a') + std::string(510, 'b'));
+  EXPECT_EQ(test::ReadFile(dir_.path() / "fmt.txt"), std::string(511, 'a') + std::string(510, 'b'));
 }
 
 TEST_F(FileTest, ReadLineOnContentInMemory) {
@@ -216,7 +209,7 @@ TEST_F(FileTest, ExtractToTempFileDeletesItOnClose) {
     ASSERT_EQ(host::EnginePathToLinuxPath(file.GetPath(), linuxPath), host::kPathOk);
     extracted = linuxPath;
     EXPECT_EQ(extracted.parent_path(), std::filesystem::temp_directory_path());
-    EXPECT_EQ(ReadAll(extracted), "movie bytes");
+    EXPECT_EQ(test::ReadFile(extracted), "movie bytes");
     file.Close();
     EXPECT_FALSE(std::filesystem::exists(extracted));
 
