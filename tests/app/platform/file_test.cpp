@@ -8,11 +8,9 @@
 #include "app/platform/memory_stream.h"
 #include "common/sjis.h"
 #include "host/host_path.h"
-#include "lib/vfa/vfa_writer.h"
 #include "resource/packs/app_paths.h"
 #include "resource/packs/file_system_manager.h"
-#include "resource/packs/vfa_decoder.h"
-#include "support/temp_dir.h"
+#include "support/game_folder.h"
 
 namespace bw {
 namespace {
@@ -20,15 +18,9 @@ namespace {
 // A temporary application folder and a published file-system manager.
 class FileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_EQ(host::LinuxPathToEnginePath(dir_.path().string() + "/", folder_), host::kPathOk);
-    ASSERT_EQ(RebaseAppFolder(folder_), 0);
-  }
-
-  test::TempDir dir_;
-  std::string folder_;
-  FileSystemManager manager_;
-  ScopedGlobal<FileSystemManager> published_{&manager_};
+  test::GameFolder game_;
+  const test::TempDir& dir_ = game_.dir();
+  const std::string& folder_ = game_.folder();
 };
 
 TEST_F(FileTest, ClosedFileAnswersItsCodes) {
@@ -177,14 +169,7 @@ TEST_F(FileTest, LoadedContentAndStreams) {
 }
 
 TEST_F(FileTest, PackMembersLoadByMountId) {
-  PluginRecord vfa = MakeVfaDecoderRecord();
-  manager_.AddDecoder(vfa.decodeObject, vfa.extensions, vfa.typeString, vfa.typeId, vfa.assist,
-                      vfa.assist2, vfa.configDialog);
-  std::vector<uint8_t> pack;
-  std::string error;
-  ASSERT_TRUE(tools::BuildVfaPack("DATA.VFA", {{"sys\\a.txt", {'h', 'i'}}}, {}, pack, &error));
-  dir_.WriteFile("DATA.VFA", std::string(pack.begin(), pack.end()));
-  ASSERT_EQ(manager_.Mount("DATA.VFA", 12, false, true), 0);
+  ASSERT_TRUE(game_.MountPack("DATA.VFA", {{"sys\\a.txt", {'h', 'i'}}}, 12));
 
   File file;
   ASSERT_EQ(file.LoadPackMember(12, -1, "sys\\a.txt"), kFileOk);

@@ -17,11 +17,8 @@
 #include "app/platform/file_drop_target.h"
 #include "host/clock.h"
 #include "host/host_path.h"
-#include "lib/vfa/vfa_writer.h"
 #include "resource/packs/app_paths.h"
-#include "resource/packs/file_system_manager.h"
-#include "resource/packs/vfa_decoder.h"
-#include "support/temp_dir.h"
+#include "support/game_folder.h"
 
 namespace bw {
 namespace {
@@ -63,26 +60,8 @@ class ScopedEnv {
 // A temporary application folder and a published file-system manager.
 class FileUtilsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    folder_ = EnginePath(dir_.path().string() + "/");
-    ASSERT_EQ(RebaseAppFolder(folder_), 0);
-  }
-
-  void MountPack(const std::string& member) {
-    PluginRecord vfa = MakeVfaDecoderRecord();
-    manager_.AddDecoder(vfa.decodeObject, vfa.extensions, vfa.typeString, vfa.typeId, vfa.assist,
-                        vfa.assist2, vfa.configDialog);
-    std::vector<uint8_t> pack;
-    std::string error;
-    ASSERT_TRUE(tools::BuildVfaPack("DATA.VFA", {{member, {'h', 'i'}}}, {}, pack, &error));
-    dir_.WriteFile("DATA.VFA", std::string(pack.begin(), pack.end()));
-    ASSERT_EQ(manager_.Mount("DATA.VFA", 1, false, true), 0);
-  }
-
-  test::TempDir dir_;
-  std::string folder_;
-  FileSystemManager manager_;
-  ScopedGlobal<FileSystemManager> published_{&manager_};
+  test::GameFolder game_;
+  const test::TempDir& dir_ = game_.dir();
 };
 
 TEST(FileTimeTest, CountsFrom1601InTicksOf100Nanoseconds) {
@@ -94,7 +73,7 @@ TEST(FileTimeTest, CountsFrom1601InTicksOf100Nanoseconds) {
 
 TEST_F(FileUtilsTest, SizeAndExistenceGoThroughTheManager) {
   dir_.WriteFile("data/" + std::string("\xe3\x82\xbb\xe3\x83\xbc\xe3\x83\x96") + ".dat", "12345");
-  MountPack("packed.txt");
+  ASSERT_TRUE(game_.MountPack("DATA.VFA", {{"packed.txt", {'h', 'i'}}}, 1));
   EXPECT_EQ(GetFileSizeByName(("DATA\\" + kSave + ".DAT").c_str()), 5);
   EXPECT_TRUE(FileExists(("Data\\" + kSave + ".dat").c_str()));
   EXPECT_TRUE(FileExists("data"));
