@@ -44,6 +44,12 @@ TEST_F(MonitorPlacementTest, ReadsTheHostDesktop) {
   EXPECT_FALSE(second.primary);
   EXPECT_EQ(list_.Records()[0].description, "Unknown[1]") << "the host names no adapter";
   EXPECT_EQ(second.description, "Unknown[2]");
+
+  host::Rect rect;
+  EXPECT_EQ(list_.GetMonitorRect(&rect, 2), 0u);
+  EXPECT_EQ(rect, second.bounds);
+  EXPECT_EQ(list_.GetMonitorRect(&rect, 3), 1u) << "an unknown number answers the primary screen";
+  EXPECT_EQ(rect, (host::Rect{0, 0, 1920, 1080}));
 }
 
 TEST_F(MonitorPlacementTest, PlacesOnTheNearestMonitorThatHoldsTheWindow) {
@@ -86,14 +92,6 @@ TEST_F(MonitorPlacementTest, FindsTheFirstMonitorLargeEnough) {
   EXPECT_EQ(list_.FindMonitorFitting(1921, 1080), 2u);
   EXPECT_EQ(list_.FindMonitorFitting(2561, 10), kNoMonitor);
   EXPECT_EQ(list_.FindMonitorFitting(0, 10), kNoMonitor);
-}
-
-TEST_F(MonitorPlacementTest, UnknownHandleAnswersThePrimaryScreen) {
-  host::Rect rect;
-  EXPECT_EQ(list_.GetMonitorRect(&rect, 2), 0u);
-  EXPECT_EQ(rect, (host::Rect{1920, 0, 4480, 1440}));
-  EXPECT_EQ(list_.GetMonitorRect(&rect, 3), 1u);
-  EXPECT_EQ(rect, (host::Rect{0, 0, 1920, 1080}));
 }
 
 MonitorFacts Named(std::string description, uint32_t refreshHz = 60) {
