@@ -14,11 +14,6 @@
 namespace bw {
 namespace {
 
-std::string ReadAll(const std::filesystem::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
 std::span<const uint8_t> Bytes(const std::string& s) {
   return {reinterpret_cast<const uint8_t*>(s.data()), s.size()};
 }
@@ -32,8 +27,10 @@ TEST(AtomicFile, ReplacesTheTargetAndLeavesNoTemporary) {
   auto target = dir.path() / "USER.CFG";
   ASSERT_FALSE(WriteFileAtomically(target, Bytes("old")));
   ASSERT_FALSE(WriteFileAtomically(target, Bytes("new contents")));
-  EXPECT_EQ(ReadAll(target), "new contents");
+  EXPECT_EQ(test::ReadFile(target), "new contents");
   EXPECT_EQ(FilesIn(dir.path()), 1u);
+  EXPECT_TRUE(WriteFileAtomically(dir.path() / "no" / "such" / "file", Bytes("x")))
+      << "a missing folder is an error";
 }
 
 TEST(AtomicFile, AnUncommittedWriteKeepsTheOldFile) {
@@ -46,7 +43,7 @@ TEST(AtomicFile, AnUncommittedWriteKeepsTheOldFile) {
     ASSERT_FALSE(w.Write("half", 4));
     // the writer goes away without Commit, as when the caller's own encoding fails
   }
-  EXPECT_EQ(ReadAll(target), "precious");
+  EXPECT_EQ(test::ReadFile(target), "precious");
   EXPECT_EQ(FilesIn(dir.path()), 1u);
 }
 
@@ -96,13 +93,8 @@ TEST(AtomicFile, AFailedWriteKeepsTheOldFileAndRefusesTheCommit) {
     EXPECT_TRUE(w.Write("y", 1)) << "a writer stays failed";
     EXPECT_TRUE(w.Commit()) << "a failed write is never committed";
   }
-  EXPECT_EQ(ReadAll(target), "precious");
+  EXPECT_EQ(test::ReadFile(target), "precious");
   EXPECT_EQ(FilesIn(dir.path()), 1u) << "the temporary must be removed";
-}
-
-TEST(AtomicFile, AMissingFolderIsAnError) {
-  test::TempDir dir;
-  EXPECT_TRUE(WriteFileAtomically(dir.path() / "no" / "such" / "file", Bytes("x")));
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <functional>
 #include <iterator>
 #include <random>
@@ -45,11 +44,6 @@ Block RandomBlock(uint32_t seed) {
   Block block;
   DecodeBlock<Block>(bytes, block);
   return block;
-}
-
-std::string ReadAll(const std::filesystem::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
 TEST(ConfigLayout, DefaultsAreTheShippedBytes) {
@@ -385,14 +379,14 @@ TEST(ConfigSave, FilesAreReplacedWholeOrNotAtAll) {
   auto userCfg = dir.WriteFile("USER.CFG", "old settings");
   ASSERT_FALSE(SaveEngineConfig(userCfg, config));
   Bytes expected = tools::WriteUserCfg(config);
-  EXPECT_EQ(ReadAll(userCfg), std::string(expected.begin(), expected.end()));
+  EXPECT_EQ(test::ReadFile(userCfg), std::string(expected.begin(), expected.end()));
 
   UserConfig user;
   user.masterVolume = 99;
   auto appCfg = dir.path() / "APP_CFG.DAT";
   ASSERT_FALSE(SaveUserConfig(appCfg, user));
   expected = tools::WriteAppCfg(user);
-  EXPECT_EQ(ReadAll(appCfg), std::string(expected.begin(), expected.end()));
+  EXPECT_EQ(test::ReadFile(appCfg), std::string(expected.begin(), expected.end()));
 
   EXPECT_TRUE(SaveUserConfig(dir.path() / "missing" / "APP_CFG.DAT", user))
       << "a failure is reported";

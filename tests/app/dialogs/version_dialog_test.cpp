@@ -3,9 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-
 #include "app/sysinfo/report_text.h"
 #include "host/dialog/scripted_dialog_host.h"
 #include "host/headless/headless_backend.h"
@@ -38,12 +35,6 @@ class VersionDialogTest : public testing::Test {
     std::string engine;
     EXPECT_EQ(host::LinuxPathToEnginePath(path.string(), engine), host::kPathOk);
     return engine;
-  }
-  static std::string Read(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
   }
 
   host::HeadlessBackend backend_;
@@ -91,7 +82,7 @@ TEST_F(VersionDialogTest, SavingWritesEveryLineWithCrLf) {
   dialogs_.QueueFileChoice({true, EnginePath(target), 1});
   dialogs_.QueueAnswer({kIdOk, {}, {}, {kIdSaveReport}, false});
   ShowVersionDialog(context_, inputs_);
-  EXPECT_EQ(Read(target), "a\r\n" + longLine + "\r\nlast\r\n");
+  EXPECT_EQ(test::ReadFile(target), "a\r\n" + longLine + "\r\nlast\r\n");
   EXPECT_EQ(Boxes(), std::vector<std::string>{"システム情報をファイルに保存しました。"});
 
   host::FileChooserRequest asked = dialogs_.FileRequests().at(0);

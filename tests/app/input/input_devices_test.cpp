@@ -189,71 +189,71 @@ TEST_F(PolledDevices, LosingTheFocusReleasesKeys) {
 }
 
 // The message-fed devices, driven by the messages the window thread hands on.
-TEST(MessageKeyboard, ShortPressCountsOnceInTheNextFrameAndNeverAsDown) {
-  InputManager manager;
-  ASSERT_EQ(manager.CreateDevices(host::HWND{}, kDeviceTypeMessage, kDeviceTypeMessage), 0u);
-  manager.Activate();
-  KeyboardDevice* keyboard = manager.Keyboard();
-  EXPECT_TRUE(manager.OnKeyDown('Z', 0));
-  manager.OnKeyUp('Z', 0);
+class MessageDevices : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(manager_.CreateDevices(host::HWND{}, kDeviceTypeMessage, kDeviceTypeMessage), 0u);
+  }
+  InputManager manager_;
+};
+
+TEST_F(MessageDevices, ShortPressCountsOnceInTheNextFrameAndNeverAsDown) {
+  manager_.Activate();
+  KeyboardDevice* keyboard = manager_.Keyboard();
+  EXPECT_TRUE(manager_.OnKeyDown('Z', 0));
+  manager_.OnKeyUp('Z', 0);
   EXPECT_FALSE(keyboard->IsKeyPressed(kCodeZ)) << "not before the frame's poll";
-  manager.Poll();
+  manager_.Poll();
   EXPECT_TRUE(keyboard->IsKeyPressed(kCodeZ));
   EXPECT_EQ(keyboard->GetPressedKey(), kCodeZ);
   EXPECT_FALSE(keyboard->IsKeyDown(kCodeZ));
-  manager.Poll();
+  manager_.Poll();
   EXPECT_FALSE(keyboard->IsKeyPressed(kCodeZ));
 }
 
-TEST(MessageKeyboard, RepeatsHeldKeysAndSharedKeyMapping) {
-  InputManager manager;
-  ASSERT_EQ(manager.CreateDevices(host::HWND{}, kDeviceTypeMessage, kDeviceTypeMessage), 0u);
-  manager.Activate();
-  KeyboardDevice* keyboard = manager.Keyboard();
-  manager.OnKeyDown(0x0D, 0);
-  manager.OnKeyDown(0x10, 0);
-  manager.Poll();
+TEST_F(MessageDevices, RepeatsHeldKeysAndSharedKeyMapping) {
+  manager_.Activate();
+  KeyboardDevice* keyboard = manager_.Keyboard();
+  manager_.OnKeyDown(0x0D, 0);
+  manager_.OnKeyDown(0x10, 0);
+  manager_.Poll();
   EXPECT_TRUE(keyboard->IsKeyPressed(kCodeEnter)) << "Enter maps to the main Enter code";
   EXPECT_FALSE(keyboard->IsKeyPressed(kCodeNumpadEnter));
   EXPECT_TRUE(keyboard->IsKeyDown(kCodeLeftShift));
   EXPECT_FALSE(keyboard->IsKeyRepeated(kCodeEnter));
-  manager.OnKeyDown(0x0D, kRepeat);
-  manager.Poll();
+  manager_.OnKeyDown(0x0D, kRepeat);
+  manager_.Poll();
   EXPECT_TRUE(keyboard->IsKeyRepeated(kCodeEnter));
   EXPECT_TRUE(keyboard->IsKeyDown(kCodeEnter));
 
   auto* message = static_cast<MessageKeyboard*>(keyboard);
   message->SetRepeatsEnabled(false);
-  manager.OnKeyDown(0x0D, kRepeat);
-  manager.Poll();
+  manager_.OnKeyDown(0x0D, kRepeat);
+  manager_.Poll();
   EXPECT_FALSE(keyboard->IsKeyPressed(kCodeEnter)) << "with repeats off a repeat is no press";
 }
 
-TEST(MessageKeyboard, UnmappedVirtualKeysAreIgnored) {
-  InputManager manager;
-  ASSERT_EQ(manager.CreateDevices(host::HWND{}, kDeviceTypeMessage, kDeviceTypeMessage), 0u);
-  manager.OnKeyDown(0xE5, 0);  // no row names it
-  manager.Poll();
-  EXPECT_EQ(manager.Keyboard()->GetPressedKey(), -1);
-  EXPECT_EQ(manager.Keyboard()->GetDownKey(), -1);
-  EXPECT_FALSE(manager.Keyboard()->IsKeyDown(0));
+TEST_F(MessageDevices, UnmappedVirtualKeysAreIgnored) {
+  manager_.OnKeyDown(0xE5, 0);  // no row names it
+  manager_.Poll();
+  EXPECT_EQ(manager_.Keyboard()->GetPressedKey(), -1);
+  EXPECT_EQ(manager_.Keyboard()->GetDownKey(), -1);
+  EXPECT_FALSE(manager_.Keyboard()->IsKeyDown(0));
 }
 
-TEST(MessageMouse, ClickBetweenPollsIsPressedOnce) {
-  InputManager manager;
-  ASSERT_EQ(manager.CreateDevices(host::HWND{}, kDeviceTypeMessage, kDeviceTypeMessage), 0u);
-  Mouse* mouse = manager.GetMouse();
-  EXPECT_TRUE(manager.OnMouseButton(host::WM_LBUTTONDOWN));
-  EXPECT_TRUE(manager.OnMouseButton(host::WM_LBUTTONUP));
-  manager.Activate();
-  manager.Poll();
+TEST_F(MessageDevices, ClickBetweenPollsIsPressedOnce) {
+  Mouse* mouse = manager_.GetMouse();
+  EXPECT_TRUE(manager_.OnMouseButton(host::WM_LBUTTONDOWN));
+  EXPECT_TRUE(manager_.OnMouseButton(host::WM_LBUTTONUP));
+  manager_.Activate();
+  manager_.Poll();
   EXPECT_TRUE(mouse->IsButtonPressed(kButtonLeft));
   EXPECT_EQ(mouse->GetPressedButton(), kButtonLeft);
   EXPECT_FALSE(mouse->IsButtonDown(kButtonLeft));
-  manager.Poll();
+  manager_.Poll();
   EXPECT_FALSE(mouse->IsButtonPressed(kButtonLeft));
-  manager.OnMouseWheel(host::MakeLong(0, -host::WHEEL_DELTA));
-  manager.Poll();
+  manager_.OnMouseWheel(host::MakeLong(0, -host::WHEEL_DELTA));
+  manager_.Poll();
   EXPECT_TRUE(mouse->IsButtonPressed(kButtonWheelDown));
 }
 
@@ -282,30 +282,28 @@ TEST_F(PolledDevices, DirectInputModeRunsPolledSoClicksAreSeen) {
 }
 
 // The window thread feeds keys while the frame thread polls; run under the thread sanitizer.
-TEST(MessageKeyboardThread, FeedAndPollFromTwoThreads) {
-  InputManager manager;
-  ASSERT_EQ(manager.CreateDevices(host::HWND{}, kDeviceTypeMessage, kDeviceTypeMessage), 0u);
-  manager.Activate();
+TEST_F(MessageDevices, FeedAndPollFromTwoThreads) {
+  manager_.Activate();
   constexpr int kPresses = 2000;
   std::thread window([&] {
     for (int i = 0; i < kPresses; ++i) {
-      manager.OnKeyDown('Z', 0);
-      manager.OnMouseButton(host::WM_LBUTTONDOWN);
-      manager.OnKeyUp('Z', 0);
-      manager.OnMouseButton(host::WM_LBUTTONUP);
+      manager_.OnKeyDown('Z', 0);
+      manager_.OnMouseButton(host::WM_LBUTTONDOWN);
+      manager_.OnKeyUp('Z', 0);
+      manager_.OnMouseButton(host::WM_LBUTTONUP);
     }
   });
   int pressed = 0;
   for (int i = 0; i < kPresses; ++i) {
-    manager.Poll();
-    pressed += manager.Keyboard()->IsKeyPressed(kCodeZ) ? 1 : 0;
+    manager_.Poll();
+    pressed += manager_.Keyboard()->IsKeyPressed(kCodeZ) ? 1 : 0;
   }
   window.join();
-  manager.Poll();
-  pressed += manager.Keyboard()->IsKeyPressed(kCodeZ) ? 1 : 0;
+  manager_.Poll();
+  pressed += manager_.Keyboard()->IsKeyPressed(kCodeZ) ? 1 : 0;
   EXPECT_GE(pressed, 1);
   EXPECT_LE(pressed, kPresses);
-  EXPECT_FALSE(manager.Keyboard()->IsKeyDown(kCodeZ));
+  EXPECT_FALSE(manager_.Keyboard()->IsKeyDown(kCodeZ));
 }
 
 }  // namespace

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 #include "host/cp932.h"
 #include "host/host_path.h"
@@ -27,10 +25,7 @@ class StartupLogTest : public testing::Test {
   }
 
   std::string ReadLog() const {
-    std::ifstream in(dir_.path() / StartupLog::kFileName, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return host::Cp932ToUtf8Lenient(text.str());
+    return host::Cp932ToUtf8Lenient(test::ReadFile(dir_.path() / StartupLog::kFileName));
   }
 
   test::TempDir dir_;

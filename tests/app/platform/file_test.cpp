@@ -3,39 +3,24 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "app/platform/memory_stream.h"
 #include "common/sjis.h"
 #include "host/host_path.h"
-#include "lib/vfa/vfa_writer.h"
 #include "resource/packs/app_paths.h"
 #include "resource/packs/file_system_manager.h"
-#include "resource/packs/vfa_decoder.h"
-#include "support/temp_dir.h"
+#include "support/game_folder.h"
 
 namespace bw {
 namespace {
 
-std::string ReadAll(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 // A temporary application folder and a published file-system manager.
 class FileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_EQ(host::LinuxPathToEnginePath(dir_.path().string() + "/", folder_), host::kPathOk);
-    ASSERT_EQ(RebaseAppFolder(folder_), 0);
-  }
-
-  test::TempDir dir_;
-  std::string folder_;
-  FileSystemManager manager_;
-  ScopedGlobal<FileSystemManager> published_{&manager_};
+  test::GameFolder game_;
+  const test::TempDir& dir_ = game_.dir();
+  const std::string& folder_ = game_.folder();
 };
 
 TEST_F(FileTest, ClosedFileAnswersItsCodes) {
@@ -67,12 +52,12 @@ TEST_F(FileTest, DiskFilesCreateWriteAndSeek) {
   EXPECT_EQ(file.WriteFormat("<%s %03d>", "n", 7), 7u);
   file.Close();
   EXPECT_EQ(std::string(file.GetPath()), "");
-  EXPECT_EQ(ReadAll(dir_.path() / "log.txt"), "0123456789<n 007>");
+  EXPECT_EQ(test::ReadFile(dir_.path() / "log.txt"), "0123456789<n 007>");
 
   // Without overwrite an existing file stays as it was.
   EXPECT_EQ(file.Create("LOG.TXT", false), kFileNotOpen);
   EXPECT_EQ(std::string(file.GetPath()), "");
-  EXPECT_EQ(ReadAll(dir_.path() / "log.txt"), "0123456789<n 007>");
+  EXPECT_EQ(test::ReadFile(dir_.path() / "log.txt"), "0123456789<n 007>");
   EXPECT_EQ(file.Create("no such folder\\x.txt", true), kFileNotOpen);
   EXPECT_EQ(file.Create("../../../../../../../../../../../../x", true), kFileBadPath);
 
@@ -92,7 +77,7 @@ TEST_F(FileTest, DiskFilesCreateWriteAndSeek) {
   EXPECT_EQ(file.SeekFromEnd(0), kFileOk);
   EXPECT_EQ(file.Write("!", 1), 1u);
   file.Close();
-  EXPECT_EQ(ReadAll(dir_.path() / "log.txt"), "0123456789<n 007>!");
+  EXPECT_EQ(test::ReadFile(dir_.path() / "log.txt"), "0123456789<n 007>!");
   EXPECT_EQ(file.OpenReadWrite("missing.txt"), kFileNotOpen);
   EXPECT_EQ(std::string(file.GetPath()), "");
 }
@@ -107,7 +92,7 @@ TEST_F(FileTest, WriteFormatStopsAt511BytesOnACharacterBoundary) {
   EXPECT_EQ(file.WriteFormat("%s", split.c_str()), 510u);
   EXPECT_EQ(file.WriteFormat(nullptr), 0u);
   file.Close();
-  EXPECT_EQ(ReadAll(dir_.path() / "fmt.txt"), std::string(511, 'a') + std::string(510, 'b'));
+  EXPECT_EQ(test::ReadFile(dir_.path() / "fmt.txt"), std::string(511, 'a') + std::string(510, 'b'));
 }
 
 TEST_F(FileTest, ReadLineOnContentInMemory) {
@@ -184,14 +169,7 @@ TEST_F(FileTest, LoadedContentAndStreams) {
 }
 
 TEST_F(FileTest, PackMembersLoadByMountId) {
-  PluginRecord vfa = MakeVfaDecoderRecord();
-  manager_.AddDecoder(vfa.decodeObject, vfa.extensions, vfa.typeString, vfa.typeId, vfa.assist,
-                      vfa.assist2, vfa.configDialog);
-  std::vector<uint8_t> pack;
-  std::string error;
-  ASSERT_TRUE(tools::BuildVfaPack("DATA.VFA", {{"sys\\a.txt", {'h', 'i'}}}, {}, pack, &error));
-  dir_.WriteFile("DATA.VFA", std::string(pack.begin(), pack.end()));
-  ASSERT_EQ(manager_.Mount("DATA.VFA", 12, false, true), 0);
+  ASSERT_TRUE(game_.MountPack("DATA.VFA", {{"sys\\a.txt", {'h', 'i'}}}, 12));
 
   File file;
   ASSERT_EQ(file.LoadPackMember(12, -1, "sys\\a.txt"), kFileOk);
@@ -216,7 +194,7 @@ TEST_F(FileTest, ExtractToTempFileDeletesItOnClose) {
     ASSERT_EQ(host::EnginePathToLinuxPath(file.GetPath(), linuxPath), host::kPathOk);
     extracted = linuxPath;
     EXPECT_EQ(extracted.parent_path(), std::filesystem::temp_directory_path());
-    EXPECT_EQ(ReadAll(extracted), "movie bytes");
+    EXPECT_EQ(test::ReadFile(extracted), "movie bytes");
     file.Close();
     EXPECT_FALSE(std::filesystem::exists(extracted));
 

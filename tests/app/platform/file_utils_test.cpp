@@ -9,8 +9,6 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,11 +17,8 @@
 #include "app/platform/file_drop_target.h"
 #include "host/clock.h"
 #include "host/host_path.h"
-#include "lib/vfa/vfa_writer.h"
 #include "resource/packs/app_paths.h"
-#include "resource/packs/file_system_manager.h"
-#include "resource/packs/vfa_decoder.h"
-#include "support/temp_dir.h"
+#include "support/game_folder.h"
 
 namespace bw {
 namespace {
@@ -33,11 +28,6 @@ namespace fs = std::filesystem;
 // "セーブ" and "表" in CP932; 表's trail byte is '\'.
 const std::string kSave = "\x83\x5A\x81\x5B\x83\x75";
 const std::string kHyo = "\x95\x5C";
-
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 void SetTime(const fs::path& path, time_t seconds, long nanoseconds = 0) {
   const timespec times[2] = {{seconds, nanoseconds}, {seconds, nanoseconds}};
@@ -70,26 +60,8 @@ class ScopedEnv {
 // A temporary application folder and a published file-system manager.
 class FileUtilsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    folder_ = EnginePath(dir_.path().string() + "/");
-    ASSERT_EQ(RebaseAppFolder(folder_), 0);
-  }
-
-  void MountPack(const std::string& member) {
-    PluginRecord vfa = MakeVfaDecoderRecord();
-    manager_.AddDecoder(vfa.decodeObject, vfa.extensions, vfa.typeString, vfa.typeId, vfa.assist,
-                        vfa.assist2, vfa.configDialog);
-    std::vector<uint8_t> pack;
-    std::string error;
-    ASSERT_TRUE(tools::BuildVfaPack("DATA.VFA", {{member, {'h', 'i'}}}, {}, pack, &error));
-    dir_.WriteFile("DATA.VFA", std::string(pack.begin(), pack.end()));
-    ASSERT_EQ(manager_.Mount("DATA.VFA", 1, false, true), 0);
-  }
-
-  test::TempDir dir_;
-  std::string folder_;
-  FileSystemManager manager_;
-  ScopedGlobal<FileSystemManager> published_{&manager_};
+  test::GameFolder game_;
+  const test::TempDir& dir_ = game_.dir();
 };
 
 TEST(FileTimeTest, CountsFrom1601InTicksOf100Nanoseconds) {
@@ -101,7 +73,7 @@ TEST(FileTimeTest, CountsFrom1601InTicksOf100Nanoseconds) {
 
 TEST_F(FileUtilsTest, SizeAndExistenceGoThroughTheManager) {
   dir_.WriteFile("data/" + std::string("\xe3\x82\xbb\xe3\x83\xbc\xe3\x83\x96") + ".dat", "12345");
-  MountPack("packed.txt");
+  ASSERT_TRUE(game_.MountPack("DATA.VFA", {{"packed.txt", {'h', 'i'}}}, 1));
   EXPECT_EQ(GetFileSizeByName(("DATA\\" + kSave + ".DAT").c_str()), 5);
   EXPECT_TRUE(FileExists(("Data\\" + kSave + ".dat").c_str()));
   EXPECT_TRUE(FileExists("data"));
@@ -177,25 +149,25 @@ TEST_F(FileUtilsTest, CopyIfNewerCopiesOnlyWhenTheModeAllows) {
 
   EXPECT_EQ(CopyFileIfNewer("dst.dat", "src.dat", kCopyIfNewer), kCopyNotNewer);
   EXPECT_EQ(CopyFileIfNewer("dst.dat", "src.dat", kCopyUnlessExists), kCopyRefused);
-  EXPECT_EQ(ReadAll(destination), "old");
+  EXPECT_EQ(test::ReadFile(destination), "old");
   EXPECT_EQ(CopyFileIfNewer("dst.dat", "src.dat", kCopyAlways), kCopyDone);
-  EXPECT_EQ(ReadAll(destination), "new bytes");
+  EXPECT_EQ(test::ReadFile(destination), "new bytes");
 
   // A newer source is copied with its time, so the next call finds nothing newer.
   fs::path newer = dir_.WriteFile("newer.dat", "newest");
   SetTime(newer, 2000000000, 500);
   EXPECT_EQ(CopyFileIfNewer("DST.DAT", "Newer.dat", 7), kCopyDone);
-  EXPECT_EQ(ReadAll(destination), "newest");
+  EXPECT_EQ(test::ReadFile(destination), "newest");
   EXPECT_EQ(fs::last_write_time(destination), fs::last_write_time(newer));
   EXPECT_EQ(CopyFileIfNewer("dst.dat", "newer.dat", kCopyIfNewer), kCopyNotNewer);
 
   // Mode 2 copies when there is nothing to keep; an absent source copies nothing.
   EXPECT_EQ(CopyFileIfNewer((kSave + ".dat").c_str(), "src.dat", kCopyUnlessExists), kCopyDone);
-  EXPECT_EQ(ReadAll(dir_.path() / "\xe3\x82\xbb\xe3\x83\xbc\xe3\x83\x96.dat"), "new bytes");
+  EXPECT_EQ(test::ReadFile(dir_.path() / "\xe3\x82\xbb\xe3\x83\xbc\xe3\x83\x96.dat"), "new bytes");
   EXPECT_EQ(CopyFileIfNewer("dst.dat", "gone.dat", kCopyIfNewer), kCopyNotNewer);
   EXPECT_EQ(CopyFileIfNewer("dst.dat", "gone.dat", kCopyAlways), kCopyFailed);
   EXPECT_EQ(CopyFileIfNewer("no folder\\x.dat", "src.dat", kCopyAlways), kCopyFailed);
-  EXPECT_EQ(ReadAll(destination), "newest");
+  EXPECT_EQ(test::ReadFile(destination), "newest");
   EXPECT_EQ(CopyFileIfNewer("..\\..\\..\\..\\..\\..\\..\\..\\..\\..\\x", "src.dat", 1),
             kCopyRefused);
   EXPECT_EQ(CopyFileIfNewer("dst.dat", nullptr, kCopyAlways), kCopyRefused);
@@ -206,7 +178,7 @@ TEST_F(FileUtilsTest, CopyReplacesAReadOnlyDestination) {
   fs::path destination = dir_.WriteFile("locked.dat", "stale");
   fs::permissions(destination, fs::perms::owner_read);
   EXPECT_EQ(CopyFileIfNewer("locked.dat", "src.dat", kCopyAlways), kCopyDone);
-  EXPECT_EQ(ReadAll(destination), "fresh");
+  EXPECT_EQ(test::ReadFile(destination), "fresh");
   EXPECT_NE(fs::status(destination).permissions() & fs::perms::owner_write, fs::perms::none);
 }
 
@@ -281,14 +253,14 @@ TEST_F(FileUtilsTest, RunProcessWaitsAndFindsProgramsInTheAppFolder) {
   fs::path out = dir_.path() / "out.txt";
   std::string line = "/bin/sh -c \"printf ran > '" + out.string() + "'\"";
   ASSERT_EQ(RunProcessAndWait(line.c_str(), kWaitForExit, 10, 20), kRunDone);
-  EXPECT_EQ(ReadAll(out), "ran");
+  EXPECT_EQ(test::ReadFile(out), "ran");
 
   // A bare name is looked for in the application folder first, its case ignored.
   fs::path tool = dir_.WriteFile("tool.sh", "#!/bin/sh\nprintf '%s|%s' \"$1\" \"$2\" > \"$3\"\n");
   fs::permissions(tool, fs::perms::owner_all);
   line = "TOOL.SH \"a b\" " + kSave + " " + out.string();
   ASSERT_EQ(RunProcessAndWait(line.c_str(), kWaitForExit, 0, 0), kRunDone);
-  EXPECT_EQ(ReadAll(out), "a b|\xe3\x82\xbb\xe3\x83\xbc\xe3\x83\x96");
+  EXPECT_EQ(test::ReadFile(out), "a b|\xe3\x82\xbb\xe3\x83\xbc\xe3\x83\x96");
 
   EXPECT_EQ(RunProcessAndWait("no-such-program", kWaitForExit, 0, 0), kRunFailed);
   EXPECT_EQ(RunProcessAndWait(nullptr, kWaitForExit, 0, 0), kRunFailed);
@@ -317,7 +289,7 @@ TEST_F(FileUtilsTest, OpenFolderHandsTheLinuxPathToXdgOpen) {
     ScopedEnv path("PATH", bin.c_str());
     ASSERT_EQ(OpenFolderInExplorer(kSave.c_str()), kOpenFolderDone);
     // Opening the pipe waits for the opener to write.
-    EXPECT_EQ(ReadAll(fifo), (dir_.path() / "\xe3\x82\xbb\xe3\x83\xbc\xe3\x83\x96").string());
+    EXPECT_EQ(test::ReadFile(fifo), (dir_.path() / "\xe3\x82\xbb\xe3\x83\xbc\xe3\x83\x96").string());
     EXPECT_EQ(OpenFolderInExplorer("..\\..\\..\\..\\..\\..\\..\\..\\..\\..\\..\\x"),
               kOpenFolderBadPath);
   }

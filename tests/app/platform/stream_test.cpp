@@ -71,13 +71,18 @@ TEST_P(StreamClamping, MovesStayInsideTheData) {
 INSTANTIATE_TEST_SUITE_P(FileAndMemory, StreamClamping, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "File" : "Memory"; });
 
-TEST(MemoryStream, WithoutABlockEveryOperationRefuses) {
-  MemoryStream s;
-  EXPECT_EQ(s.Seek(0), MemoryStream::kNoBlock);
-  EXPECT_EQ(s.Skip(1), MemoryStream::kNoBlock);
-  EXPECT_EQ(s.SeekFromEnd(0), MemoryStream::kNoBlock);
-  char c;
-  EXPECT_EQ(s.Read(&c, 1), 0u);
+TEST(EmptyStreams, EveryOperationRefuses) {
+  MemoryStream m;
+  FileStream f;
+  for (auto [s, code] : {std::pair<Stream*, uint32_t>{&m, MemoryStream::kNoBlock},
+                         {&f, FileStream::kNoHandle}}) {
+    EXPECT_EQ(s->Seek(0), code);
+    EXPECT_EQ(s->Skip(-1), code);
+    EXPECT_EQ(s->SeekFromEnd(0), code);
+    char c;
+    EXPECT_EQ(s->Read(&c, 1), 0u);
+  }
+  EXPECT_EQ(f.Attach(host::HostFile()), FileStream::kAttachFailed) << "a closed handle has no size";
 }
 
 TEST(MemoryStream, AttachesOnceAndHandsTheBlockOver) {
@@ -95,16 +100,6 @@ TEST(MemoryStream, AttachesOnceAndHandsTheBlockOver) {
   char c;
   EXPECT_EQ(s.Read(&c, 1), 0u);
   FreeGlobalMemory(block);  // ours now; the stream must not free it again
-}
-
-TEST(FileStream, WithoutAHandleEveryOperationRefuses) {
-  FileStream s;
-  EXPECT_EQ(s.Seek(0), FileStream::kNoHandle);
-  EXPECT_EQ(s.Skip(-1), FileStream::kNoHandle);
-  EXPECT_EQ(s.SeekFromEnd(0), FileStream::kNoHandle);
-  char c;
-  EXPECT_EQ(s.Read(&c, 1), 0u);
-  EXPECT_EQ(s.Attach(host::HostFile()), FileStream::kAttachFailed) << "a closed handle has no size";
 }
 
 TEST(RefCounted, ReleaseDeletesOnlyTheLastHolder) {

@@ -44,45 +44,42 @@ TEST_F(MonitorPlacementTest, ReadsTheHostDesktop) {
   EXPECT_FALSE(second.primary);
   EXPECT_EQ(list_.Records()[0].description, "Unknown[1]") << "the host names no adapter";
   EXPECT_EQ(second.description, "Unknown[2]");
+
+  host::Rect rect;
+  EXPECT_EQ(list_.GetMonitorRect(&rect, 2), 0u);
+  EXPECT_EQ(rect, second.bounds);
+  EXPECT_EQ(list_.GetMonitorRect(&rect, 3), 1u) << "an unknown number answers the primary screen";
+  EXPECT_EQ(rect, (host::Rect{0, 0, 1920, 1080}));
 }
 
-TEST_F(MonitorPlacementTest, WindowInsideAWorkAreaStaysUnlessForced) {
-  EXPECT_EQ(Place(2000, 100, 800, 600, false, true), 0);
-  EXPECT_EQ(x_, 2000);
-  EXPECT_EQ(y_, 100);
+TEST_F(MonitorPlacementTest, PlacesOnTheNearestMonitorThatHoldsTheWindow) {
+  struct Case {
+    const char* what;
+    int32_t x, y, w, h;
+    bool force, centre;
+    int32_t result, placedX, placedY;
+  };
+  const Case cases[] = {
+      {"inside a work area it stays", 2000, 100, 800, 600, false, true, 0, 2000, 100},
+      {"forced: centred on the nearest work area", 2000, 100, 800, 600, true, true, 1,
+       1920 + 1280 - 400, 700 - 300},
+      {"touching the right and bottom edges", 3680, 800, 800, 600, false, false, 0, 3680, 800},
+      {"one column past them", 3681, 800, 800, 600, false, false, 1, 1920, 0},
+      {"too large for the nearest: the first that holds it", 100, 100, 2000, 1200, false, false,
+       1, 1920, 0},
+      {"the same, centred", 100, 100, 2000, 1200, false, true, 1, 1920 + 1280 - 1000, 700 - 600},
+      {"nothing holds it: top left of the nearest, uncentred", 10, 10, 3000, 1500, false, true, 1,
+       0, 0},
+      {"off every monitor: the closest one", 9000, 100, 100, 100, false, false, 1, 1920, 0},
+      {"empty width", 7, 8, 0, 100, false, false, -1, 7, 8},
+      {"negative height", 7, 8, 100, -1, false, false, -1, 7, 8},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Place(c.x, c.y, c.w, c.h, c.force, c.centre), c.result) << c.what;
+    EXPECT_EQ(x_, c.placedX) << c.what;
+    EXPECT_EQ(y_, c.placedY) << c.what;
+  }
 
-  EXPECT_EQ(Place(2000, 100, 800, 600, true, true), 1);
-  EXPECT_EQ(x_, 1920 + 1280 - 400) << "centred on the nearest monitor's work area";
-  EXPECT_EQ(y_, 700 - 300);
-
-  EXPECT_EQ(Place(3680, 800, 800, 600, false, false), 0) << "touching the right and bottom edges";
-  EXPECT_EQ(Place(3681, 800, 800, 600, false, false), 1);
-  EXPECT_EQ(x_, 1920);
-  EXPECT_EQ(y_, 0);
-}
-
-TEST_F(MonitorPlacementTest, TooLargeForTheNearestGoesToTheFirstThatHoldsIt) {
-  EXPECT_EQ(Place(100, 100, 2000, 1200, false, false), 1);
-  EXPECT_EQ(x_, 1920);
-  EXPECT_EQ(y_, 0);
-  EXPECT_EQ(Place(100, 100, 2000, 1200, false, true), 1);
-  EXPECT_EQ(x_, 1920 + 1280 - 1000);
-  EXPECT_EQ(y_, 700 - 600);
-}
-
-TEST_F(MonitorPlacementTest, NothingHoldsItThenTopLeftOfTheNearestUncentred) {
-  EXPECT_EQ(Place(10, 10, 3000, 1500, false, true), 1);
-  EXPECT_EQ(x_, 0);
-  EXPECT_EQ(y_, 0);
-  // Off every monitor: the closest one.
-  EXPECT_EQ(Place(9000, 100, 100, 100, false, false), 1);
-  EXPECT_EQ(x_, 1920);
-  EXPECT_EQ(y_, 0);
-}
-
-TEST_F(MonitorPlacementTest, RefusesEmptySizesAndEmptyLists) {
-  EXPECT_EQ(Place(0, 0, 0, 100, false, false), -1);
-  EXPECT_EQ(Place(0, 0, 100, -1, false, false), -1);
   MonitorList empty(std::vector<MonitorFacts>{});
   int32_t x = 5, y = 5;
   EXPECT_EQ(empty.PlaceWindow(&x, &y, 100, 100, true, true), -1);
@@ -95,14 +92,6 @@ TEST_F(MonitorPlacementTest, FindsTheFirstMonitorLargeEnough) {
   EXPECT_EQ(list_.FindMonitorFitting(1921, 1080), 2u);
   EXPECT_EQ(list_.FindMonitorFitting(2561, 10), kNoMonitor);
   EXPECT_EQ(list_.FindMonitorFitting(0, 10), kNoMonitor);
-}
-
-TEST_F(MonitorPlacementTest, UnknownHandleAnswersThePrimaryScreen) {
-  host::Rect rect;
-  EXPECT_EQ(list_.GetMonitorRect(&rect, 2), 0u);
-  EXPECT_EQ(rect, (host::Rect{1920, 0, 4480, 1440}));
-  EXPECT_EQ(list_.GetMonitorRect(&rect, 3), 1u);
-  EXPECT_EQ(rect, (host::Rect{0, 0, 1920, 1080}));
 }
 
 MonitorFacts Named(std::string description, uint32_t refreshHz = 60) {
