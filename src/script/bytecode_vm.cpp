@@ -73,8 +73,10 @@ int BytecodeVm::Run() { return instructionLimit_ ? Execute<true>() : Execute<fal
 
 // The loop keeps the instruction and stack pointers in locals and checks every access against
 // the used arena inline: an address a is good for a word when a - kNullPage <= span4, the
-// unsigned difference catching addresses below the null page too. Dispatch is one indirect
-// jump per instruction through a table of the 47 handlers.
+// unsigned difference catching addresses below the null page too. The instruction pointer is
+// held 64 bits wide: once it passed its check it plus 16 stays inside the arena, so operand
+// words are read at fixed displacements from it without wrapping arithmetic. Dispatch is one
+// indirect jump per instruction through a table of the 47 handlers.
 template <bool kCounted>
 int BytecodeVm::Execute() {
   constexpr uint32_t kNull = GuestMemory::kNullPage;
@@ -82,8 +84,8 @@ int BytecodeVm::Execute() {
   // Nothing can run in an arena too small to hold an instruction.
   if (!base || memory_.top() < kNull + 16) return kRunFault;
   uint32_t span4 = memory_.top() - kNull - 4;
-  uint32_t span16 = span4 - 12;  // room for an opcode and three operands
-  uint32_t ip = ip_;
+  uint64_t span16 = span4 - 12;  // room for an opcode and three operands
+  uint64_t ip = ip_;
   uint32_t sp = sp_;
   const uint32_t bottom = stackBottom_;
   const uint32_t stackTop = stackTop_;
@@ -93,13 +95,13 @@ int BytecodeVm::Execute() {
   uint32_t op = 0, a = 0, b = 0, c = 0, v = 0, w = 0;
   int result = kRunFault;
 
-  auto word = [base](uint32_t address) {
+  auto word = [base](uint64_t address) {
     uint32_t x;
     std::memcpy(&x, base + address, 4);
     return x;
   };
   auto put = [base](uint32_t address, uint32_t x) { std::memcpy(base + address, &x, 4); };
-  auto good = [&span4](uint32_t address) { return address - kNull <= span4; };
+  auto good = [&span4](uint32_t address) { return __builtin_expect(address - kNull <= span4, 1); };
   // S(n): the stack word n bytes below the stack pointer.
   auto stackGood = [&](uint32_t n, uint32_t& at) {
     at = sp - n;
@@ -116,23 +118,22 @@ int BytecodeVm::Execute() {
 // Reads the opcode and jumps to its handler.
 // One test covers the opcode and the longest operand list; only an instruction in the last
 // words of the arena takes the exact test of its own length.
-#define BW_NEXT()                                             \
-  do {                                                        \
-    if constexpr (kCounted) {                                 \
-      if (budget-- == 0) goto fault;                          \
-    }                                                         \
-    if (__builtin_expect(ip - kNull <= span16, 1)) {          \
-      op = word(ip);                                          \
-      if (op >= kOpcodeCount) goto fault;                     \
-    } else {                                                  \
-      if (!good(ip)) goto fault;                              \
-      op = word(ip);                                          \
-      if (op >= kOpcodeCount) goto fault;                     \
-      if (ip - kNull > span4 - 4 * kOpcodeOperands[op]) goto fault; \
-    }                                                         \
-    goto* kHandlers[op];                                      \
+#define BW_NEXT()                                                     \
+  do {                                                                \
+    if constexpr (kCounted) {                                         \
+      if (budget-- == 0) goto fault;                                  \
+    }                                                                 \
+    if (__builtin_expect(ip - kNull <= span16, 1)) {                  \
+      op = word(ip);                                                  \
+      if (__builtin_expect(op >= kOpcodeCount, 0)) goto fault;        \
+    } else {                                                          \
+      if (ip - kNull > span4) goto fault;                             \
+      op = word(ip);                                                  \
+      if (op >= kOpcodeCount) goto fault;                             \
+      if (ip - kNull > span4 - 4 * kOpcodeOperands[op]) goto fault;   \
+    }                                                                 \
+    goto* kHandlers[op];                                              \
   } while (0)
-// Reads n operand words into a, b, c and steps past the instruction.
 #define BW_OPERANDS(n)                                        \
   do {                                                        \
     if ((n) >= 1) a = word(ip + 4);                           \
@@ -214,12 +215,12 @@ op3:
   BW_NEXT();
 op4:  // call
   BW_OPERANDS(1);
-  BW_PUSH(ip);
+  BW_PUSH(static_cast<uint32_t>(ip));
   ip = a;
   BW_NEXT();
 op5: {  // native call: the native sees the fields current
   BW_OPERANDS(3);
-  ip_ = ip - 4;
+  ip_ = static_cast<uint32_t>(ip - 4);
   sp_ = sp;
   bool ok = CallNative(a, b, c);
   sp = sp_;
@@ -234,7 +235,7 @@ op6:
   BW_NEXT();
 op7: {  // switch: the index must name an entry before the table's end word
   BW_OPERANDS(1);
-  uint32_t table = ip;
+  uint32_t table = static_cast<uint32_t>(ip);
   for (uint32_t i = 0;; ++i) {
     uint32_t at = table + i * 4;
     if (at < table) goto fault;
@@ -407,7 +408,7 @@ op46:
 fault:
   result = kRunFault;
 leave:
-  ip_ = ip;
+  ip_ = static_cast<uint32_t>(ip);
   sp_ = sp;
   return result;
 }
