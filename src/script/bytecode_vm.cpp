@@ -330,8 +330,13 @@ op29:
   put(sp - a, v - 1);
   BW_NEXT();
 op30:
+  // A branch of its own per outcome, never a conditional move: the predictor then runs ahead
+  // instead of waiting for a just-stored operand.
   BW_OPERANDS(2);
-  if (a == 0) ip = b;
+  if (a == 0) {
+    ip = b;
+    BW_NEXT();
+  }
   BW_NEXT();
 op31:
   BW_OPERANDS(2);
