@@ -17,6 +17,11 @@ uint32_t U32(int32_t v) { return static_cast<uint32_t>(v); }
 // INT_MIN / -1 wraps as the original's machine gives it.
 int32_t Quotient(int32_t a, int32_t b) { return (a == kIntMin && b == -1) ? kIntMin : a / b; }
 int32_t Remainder(int32_t a, int32_t b) { return b == -1 ? 0 : a % b; }
+// The remainder moved into the divisor's range when negative.
+int32_t Modulo(int32_t a, int32_t b) {
+  int32_t r = Remainder(a, b);
+  return r < 0 ? S32(U32(r) + U32(b)) : r;
+}
 
 }  // namespace
 
@@ -85,6 +90,7 @@ int BytecodeVm::Execute() {
   if (!base || memory_.top() < kNull + 16) return kRunFault;
   uint32_t span4 = memory_.top() - kNull - 4;
   uint64_t span16 = span4 - 12;  // room for an opcode and three operands
+  uint64_t last16 = kNull + span16;
   uint64_t ip = ip_;
   uint32_t sp = sp_;
   const uint32_t bottom = stackBottom_;
@@ -102,38 +108,49 @@ int BytecodeVm::Execute() {
   };
   auto put = [base](uint32_t address, uint32_t x) { std::memcpy(base + address, &x, 4); };
   auto good = [&span4](uint32_t address) { return __builtin_expect(address - kNull <= span4, 1); };
+  // Whether the whole instruction at address lies in the arena.
+  auto fitsExactly = [&](uint64_t address) {
+    if (address - kNull > span4) return false;
+    uint32_t opcode = word(address);
+    return opcode < kOpcodeCount && address - kNull <= span4 - 4 * kOpcodeOperands[opcode];
+  };
   // S(n): the stack word n bytes below the stack pointer.
   auto stackGood = [&](uint32_t n, uint32_t& at) {
     at = sp - n;
     return hasStack && at - bottom <= stackSpan4;
   };
 
-  static void* const kHandlers[kOpcodeCount] = {
+  void* const kHandlers[kOpcodeCount] = {
       &&op0,  &&op1,  &&op2,  &&op3,  &&op4,  &&op5,  &&op6,  &&op7,  &&op8,  &&op9,
       &&op10, &&op11, &&op12, &&op13, &&op14, &&op15, &&op16, &&op17, &&op18, &&op19,
       &&op20, &&op21, &&op22, &&op23, &&op24, &&op25, &&op26, &&op27, &&op28, &&op29,
       &&op30, &&op31, &&op32, &&op33, &&op34, &&op35, &&op36, &&op37, &&op38, &&op39,
       &&op40, &&op41, &&op42, &&op43, &&op44, &&op45, &&op46};
 
-// Reads the opcode and jumps to its handler.
-// One test covers the opcode and the longest operand list; only an instruction in the last
-// words of the arena takes the exact test of its own length.
-#define BW_NEXT()                                                     \
+// Dispatch reads the opcode and jumps to its handler. One test covers the opcode and the
+// longest operand list; only an instruction in the last words of the arena takes the exact test
+// of its own length. Each handler keeps its own jump, which the predictor learns apart.
+#define BW_DISPATCH(inRange)                                          \
   do {                                                                \
     if constexpr (kCounted) {                                         \
       if (budget-- == 0) goto fault;                                  \
     }                                                                 \
-    if (__builtin_expect(ip - kNull <= span16, 1)) {                  \
+    if (__builtin_expect(inRange, 1)) {                               \
       op = word(ip);                                                  \
       if (__builtin_expect(op >= kOpcodeCount, 0)) goto fault;        \
     } else {                                                          \
-      if (ip - kNull > span4) goto fault;                             \
+      if (!fitsExactly(ip)) goto fault;                               \
       op = word(ip);                                                  \
-      if (op >= kOpcodeCount) goto fault;                             \
-      if (ip - kNull > span4 - 4 * kOpcodeOperands[op]) goto fault;   \
     }                                                                 \
+    __asm__("" ::"i"(__LINE__));                                      \
     goto* kHandlers[op];                                              \
   } while (0)
+// After a jump, call or return: the target may be any address.
+#define BW_NEXT() BW_DISPATCH(ip - kNull <= span16)
+// Behind an instruction that went on in sequence: the pointer only grew from a good one, so
+// the top bound is the only one to test.
+#define BW_STEP() BW_DISPATCH(ip <= last16)
+// Reads n operand words into a, b, c and steps past the instruction.
 #define BW_OPERANDS(n)                                        \
   do {                                                        \
     if ((n) >= 1) a = word(ip + 4);                           \
@@ -177,11 +194,18 @@ int BytecodeVm::Execute() {
     sp -= 4;                                                  \
     out = word(sp);                                           \
   } while (0)
+#define BW_DIVIDE(f)                                          \
+  do {                                                        \
+    BW_OPERANDS(3);                                           \
+    if (b == 0) goto fault;                                   \
+    BW_STORE(c, U32(f(S32(a), S32(b))));                      \
+    BW_STEP();                                                \
+  } while (0)
 #define BW_BINARY(expr)                                       \
   do {                                                        \
     BW_OPERANDS(3);                                           \
     BW_STORE(c, (expr));                                      \
-    BW_NEXT();                                                \
+    BW_STEP();                                                \
   } while (0)
 
   BW_NEXT();
@@ -212,7 +236,7 @@ op2:  // return with value
 op3:
   BW_OPERANDS(1);
   BW_STORE(a, returnRegister_);
-  BW_NEXT();
+  BW_STEP();
 op4:  // call
   BW_OPERANDS(1);
   BW_PUSH(static_cast<uint32_t>(ip));
@@ -226,6 +250,7 @@ op5: {  // native call: the native sees the fields current
   sp = sp_;
   span4 = memory_.top() - kNull - 4;  // the native may have allocated
   span16 = span4 - 12;
+  last16 = kNull + span16;
   if (!ok) goto fault;
   BW_NEXT();
 }
@@ -249,27 +274,27 @@ op7: {  // switch: the index must name an entry before the table's end word
 op8:
   BW_OPERANDS(1);
   BW_PUSH(a);
-  BW_NEXT();
+  BW_STEP();
 op9:
   BW_OPERANDS(1);
   BW_LOAD(a, v);
   BW_PUSH(v);
-  BW_NEXT();
+  BW_STEP();
 op10:
   BW_OPERANDS(1);
   BW_POP(v);
   BW_STORE(a, v);
-  BW_NEXT();
+  BW_STEP();
 op11:
   BW_OPERANDS(1);
   if (uint64_t{sp} + a > stackTop) goto fault;
   sp += a;
-  BW_NEXT();
+  BW_STEP();
 op12:
   BW_OPERANDS(1);
   if (uint64_t{sp} < uint64_t{bottom} + a) goto fault;
   sp -= a;
-  BW_NEXT();
+  BW_STEP();
 op13:
   BW_BINARY(a + b);
 op14:
@@ -277,20 +302,11 @@ op14:
 op15:
   BW_BINARY(a * b);
 op16:
+  BW_DIVIDE(Quotient);
 op17:
-op18: {
-  BW_OPERANDS(3);
-  if (b == 0) goto fault;
-  int32_t x = S32(a), y = S32(b), r;
-  if (op == 16) {
-    r = Quotient(x, y);
-  } else {
-    r = Remainder(x, y);
-    if (op == 18 && r < 0) r = S32(U32(r) + U32(y));
-  }
-  BW_STORE(c, U32(r));
-  BW_NEXT();
-}
+  BW_DIVIDE(Remainder);
+op18:
+  BW_DIVIDE(Modulo);
 op19:
   BW_BINARY(a & b);
 op20:
@@ -300,11 +316,11 @@ op21:
 op22:
   BW_OPERANDS(2);
   BW_STORE(b, ~a);
-  BW_NEXT();
+  BW_STEP();
 op23:
   BW_OPERANDS(2);
   BW_STORE(b, a == 0 ? 1u : 0u);
-  BW_NEXT();
+  BW_STEP();
 op24:
   BW_BINARY(U32(S32(a) >> (b & 31)));
 op25:
@@ -313,22 +329,22 @@ op26:
   BW_OPERANDS(1);
   BW_LOAD(a, v);
   put(a, v + 1);
-  BW_NEXT();
+  BW_STEP();
 op27:
   BW_OPERANDS(1);
   BW_LOAD(a, v);
   put(a, v - 1);
-  BW_NEXT();
+  BW_STEP();
 op28:
   BW_OPERANDS(1);
   BW_STACK_LOAD(a, v);
   put(sp - a, v + 1);
-  BW_NEXT();
+  BW_STEP();
 op29:
   BW_OPERANDS(1);
   BW_STACK_LOAD(a, v);
   put(sp - a, v - 1);
-  BW_NEXT();
+  BW_STEP();
 op30:
   // A branch of its own per outcome, never a conditional move: the predictor then runs ahead
   // instead of waiting for a just-stored operand.
@@ -337,56 +353,56 @@ op30:
     ip = b;
     BW_NEXT();
   }
-  BW_NEXT();
+  BW_STEP();
 op31:
   BW_OPERANDS(2);
   BW_STORE(b, a);
-  BW_NEXT();
+  BW_STEP();
 op32:
   BW_OPERANDS(2);
   BW_LOAD(a, v);
   BW_STORE(b, v);
-  BW_NEXT();
+  BW_STEP();
 op33:
   BW_OPERANDS(2);
   BW_LOAD(b, w);
   BW_STORE(w, a);
-  BW_NEXT();
+  BW_STEP();
 op34:
   BW_OPERANDS(2);
   BW_STACK_STORE(b, a);
-  BW_NEXT();
+  BW_STEP();
 op35:
   BW_OPERANDS(2);
   BW_STACK_LOAD(a, v);
   BW_STORE(b, v);
-  BW_NEXT();
+  BW_STEP();
 op36:
   BW_OPERANDS(2);
   BW_LOAD(a, v);
   BW_STACK_STORE(b, v);
-  BW_NEXT();
+  BW_STEP();
 op37:
   BW_OPERANDS(2);
   BW_STACK_LOAD(a, v);
   BW_STACK_STORE(b, v);
-  BW_NEXT();
+  BW_STEP();
 op38:
   BW_OPERANDS(2);
   BW_STACK_LOAD(a, w);
   BW_LOAD(w, v);
   BW_STORE(b, v);
-  BW_NEXT();
+  BW_STEP();
 op39:
   BW_OPERANDS(2);
   BW_LOAD(a, w);
   BW_LOAD(w, v);
   BW_STORE(b, v);
-  BW_NEXT();
+  BW_STEP();
 op40:
   BW_OPERANDS(2);
   BW_STORE(b, sp - a);
-  BW_NEXT();
+  BW_STEP();
 op41:
   BW_BINARY(S32(a) < S32(b) ? 1u : 0u);
 op42:
@@ -409,9 +425,14 @@ op46:
 #undef BW_PUSH
 #undef BW_POP
 #undef BW_BINARY
+#undef BW_DIVIDE
+#undef BW_DISPATCH
+#undef BW_STEP
 
 fault:
-  result = kRunFault;
+  ip_ = static_cast<uint32_t>(ip);
+  sp_ = sp;
+  return kRunFault;
 leave:
   ip_ = static_cast<uint32_t>(ip);
   sp_ = sp;
