@@ -126,11 +126,27 @@ int BytecodeVm::Execute() {
       &&op20, &&op21, &&op22, &&op23, &&op24, &&op25, &&op26, &&op27, &&op28, &&op29,
       &&op30, &&op31, &&op32, &&op33, &&op34, &&op35, &&op36, &&op37, &&op38, &&op39,
       &&op40, &&op41, &&op42, &&op43, &&op44, &&op45, &&op46};
+  // Compiled scripts hand values on by moving them into the next instruction's operand words.
+  // A move that did so enters the next handler through one of these tables with the value
+  // already in a or b, sparing a reload of the word just stored; the store itself still
+  // happens, as code is data. Opcodes without an entry of their own reread their operands.
+  void* handlersWithA[kOpcodeCount];
+  void* handlersWithB[kOpcodeCount];
+  std::memcpy(handlersWithA, kHandlers, sizeof kHandlers);
+  std::memcpy(handlersWithB, kHandlers, sizeof kHandlers);
+#define BW_FORWARDED(n)          \
+  handlersWithA[n] = &&op##n##a; \
+  handlersWithB[n] = &&op##n##b;
+  BW_FORWARDED(13) BW_FORWARDED(14) BW_FORWARDED(15) BW_FORWARDED(19) BW_FORWARDED(20)
+  BW_FORWARDED(21) BW_FORWARDED(24) BW_FORWARDED(25) BW_FORWARDED(41) BW_FORWARDED(42)
+  BW_FORWARDED(43) BW_FORWARDED(44) BW_FORWARDED(45) BW_FORWARDED(46)
+#undef BW_FORWARDED
+  handlersWithA[30] = &&op30a;
 
 // Dispatch reads the opcode and jumps to its handler. One test covers the opcode and the
 // longest operand list; only an instruction in the last words of the arena takes the exact test
 // of its own length. Each handler keeps its own jump, which the predictor learns apart.
-#define BW_DISPATCH(inRange)                                          \
+#define BW_DISPATCH_THROUGH(table, inRange)                           \
   do {                                                                \
     if constexpr (kCounted) {                                         \
       if (budget-- == 0) goto fault;                                  \
@@ -142,9 +158,10 @@ int BytecodeVm::Execute() {
       if (!fitsExactly(ip)) goto fault;                               \
       op = word(ip);                                                  \
     }                                                                 \
-    __asm__("" ::"i"(__LINE__));                                      \
-    goto* kHandlers[op];                                              \
+    __asm__("" ::"i"(__COUNTER__));                                   \
+    goto*(table)[op];                                                 \
   } while (0)
+#define BW_DISPATCH(inRange) BW_DISPATCH_THROUGH(kHandlers, inRange)
 // After a jump, call or return: the target may be any address.
 #define BW_NEXT() BW_DISPATCH(ip - kNull <= span16)
 // Behind an instruction that went on in sequence: the pointer only grew from a good one, so
@@ -201,10 +218,41 @@ int BytecodeVm::Execute() {
     BW_STORE(c, U32(f(S32(a), S32(b))));                      \
     BW_STEP();                                                \
   } while (0)
-#define BW_BINARY(expr)                                       \
+// A result instruction: entered plainly, or with operand a or b forwarded by a move.
+#define BW_BINARY(n, expr)                                    \
+  op##n:                                                      \
+  a = word(ip + 4);                                           \
+  b = word(ip + 8);                                           \
+  c = word(ip + 12);                                          \
+  ip += 16;                                                   \
+  BW_STORE(c, (expr));                                        \
+  BW_STEP();                                                  \
+  op##n##a:                                                   \
+  b = word(ip + 8);                                           \
+  c = word(ip + 12);                                          \
+  ip += 16;                                                   \
+  BW_STORE(c, (expr));                                        \
+  BW_STEP();                                                  \
+  op##n##b:                                                   \
+  a = word(ip + 4);                                           \
+  c = word(ip + 12);                                          \
+  ip += 16;                                                   \
+  BW_STORE(c, (expr));                                        \
+  BW_STEP();
+// Behind a move that stored value at to: into the next instruction's first or second operand
+// word, the value goes on in its register too.
+#define BW_FORWARD(to, value)                                 \
   do {                                                        \
-    BW_OPERANDS(3);                                           \
-    BW_STORE(c, (expr));                                      \
+    uint64_t to_ = (to);                                      \
+    uint32_t value_ = (value);                                \
+    if (to_ == ip + 4) {                                      \
+      a = value_;                                             \
+      BW_DISPATCH_THROUGH(handlersWithA, ip <= last16);       \
+    }                                                         \
+    if (to_ == ip + 8) {                                      \
+      b = value_;                                             \
+      BW_DISPATCH_THROUGH(handlersWithB, ip <= last16);       \
+    }                                                         \
     BW_STEP();                                                \
   } while (0)
 
@@ -295,24 +343,18 @@ op12:
   if (uint64_t{sp} < uint64_t{bottom} + a) goto fault;
   sp -= a;
   BW_STEP();
-op13:
-  BW_BINARY(a + b);
-op14:
-  BW_BINARY(a - b);
-op15:
-  BW_BINARY(a * b);
+  BW_BINARY(13, a + b)
+  BW_BINARY(14, a - b)
+  BW_BINARY(15, a * b)
 op16:
   BW_DIVIDE(Quotient);
 op17:
   BW_DIVIDE(Remainder);
 op18:
   BW_DIVIDE(Modulo);
-op19:
-  BW_BINARY(a & b);
-op20:
-  BW_BINARY(a | b);
-op21:
-  BW_BINARY(a ^ b);
+  BW_BINARY(19, a & b)
+  BW_BINARY(20, a | b)
+  BW_BINARY(21, a ^ b)
 op22:
   BW_OPERANDS(2);
   BW_STORE(b, ~a);
@@ -321,10 +363,8 @@ op23:
   BW_OPERANDS(2);
   BW_STORE(b, a == 0 ? 1u : 0u);
   BW_STEP();
-op24:
-  BW_BINARY(U32(S32(a) >> (b & 31)));
-op25:
-  BW_BINARY(a << (b & 31));
+  BW_BINARY(24, U32(S32(a) >> (b & 31)))
+  BW_BINARY(25, a << (b & 31))
 op26:
   BW_OPERANDS(1);
   BW_LOAD(a, v);
@@ -348,7 +388,10 @@ op29:
 op30:
   // A branch of its own per outcome, never a conditional move: the predictor then runs ahead
   // instead of waiting for a just-stored operand.
-  BW_OPERANDS(2);
+  a = word(ip + 4);
+op30a:
+  b = word(ip + 8);
+  ip += 12;
   if (a == 0) {
     ip = b;
     BW_NEXT();
@@ -357,12 +400,12 @@ op30:
 op31:
   BW_OPERANDS(2);
   BW_STORE(b, a);
-  BW_STEP();
+  BW_FORWARD(b, a);
 op32:
   BW_OPERANDS(2);
   BW_LOAD(a, v);
   BW_STORE(b, v);
-  BW_STEP();
+  BW_FORWARD(b, v);
 op33:
   BW_OPERANDS(2);
   BW_LOAD(b, w);
@@ -403,18 +446,12 @@ op40:
   BW_OPERANDS(2);
   BW_STORE(b, sp - a);
   BW_STEP();
-op41:
-  BW_BINARY(S32(a) < S32(b) ? 1u : 0u);
-op42:
-  BW_BINARY(S32(a) <= S32(b) ? 1u : 0u);
-op43:
-  BW_BINARY(S32(a) > S32(b) ? 1u : 0u);
-op44:
-  BW_BINARY(S32(a) >= S32(b) ? 1u : 0u);
-op45:
-  BW_BINARY(a == b ? 1u : 0u);
-op46:
-  BW_BINARY(a != b ? 1u : 0u);
+  BW_BINARY(41, S32(a) < S32(b) ? 1u : 0u)
+  BW_BINARY(42, S32(a) <= S32(b) ? 1u : 0u)
+  BW_BINARY(43, S32(a) > S32(b) ? 1u : 0u)
+  BW_BINARY(44, S32(a) >= S32(b) ? 1u : 0u)
+  BW_BINARY(45, a == b ? 1u : 0u)
+  BW_BINARY(46, a != b ? 1u : 0u)
 
 #undef BW_NEXT
 #undef BW_OPERANDS
@@ -425,6 +462,8 @@ op46:
 #undef BW_PUSH
 #undef BW_POP
 #undef BW_BINARY
+#undef BW_FORWARD
+#undef BW_DISPATCH_THROUGH
 #undef BW_DIVIDE
 #undef BW_DISPATCH
 #undef BW_STEP
