@@ -120,7 +120,7 @@ int BytecodeVm::Execute() {
     return hasStack && at - bottom <= stackSpan4;
   };
 
-  void* const kHandlers[kOpcodeCount] = {
+  void* const handlers[kOpcodeCount] = {
       &&op0,  &&op1,  &&op2,  &&op3,  &&op4,  &&op5,  &&op6,  &&op7,  &&op8,  &&op9,
       &&op10, &&op11, &&op12, &&op13, &&op14, &&op15, &&op16, &&op17, &&op18, &&op19,
       &&op20, &&op21, &&op22, &&op23, &&op24, &&op25, &&op26, &&op27, &&op28, &&op29,
@@ -132,8 +132,8 @@ int BytecodeVm::Execute() {
   // happens, as code is data. Opcodes without an entry of their own reread their operands.
   void* handlersWithA[kOpcodeCount];
   void* handlersWithB[kOpcodeCount];
-  std::memcpy(handlersWithA, kHandlers, sizeof kHandlers);
-  std::memcpy(handlersWithB, kHandlers, sizeof kHandlers);
+  std::memcpy(handlersWithA, handlers, sizeof handlers);
+  std::memcpy(handlersWithB, handlers, sizeof handlers);
 #define BW_FORWARDED(n)          \
   handlersWithA[n] = &&op##n##a; \
   handlersWithB[n] = &&op##n##b;
@@ -145,7 +145,8 @@ int BytecodeVm::Execute() {
 
 // Dispatch reads the opcode and jumps to its handler. One test covers the opcode and the
 // longest operand list; only an instruction in the last words of the arena takes the exact test
-// of its own length. Each handler keeps its own jump, which the predictor learns apart.
+// of its own length. Each handler keeps its own jump, which the predictor learns apart: the
+// empty asm, distinct at every use, stops the compiler from merging them into one.
 #define BW_DISPATCH_THROUGH(table, inRange)                           \
   do {                                                                \
     if constexpr (kCounted) {                                         \
@@ -161,7 +162,7 @@ int BytecodeVm::Execute() {
     __asm__("" ::"i"(__COUNTER__));                                   \
     goto*(table)[op];                                                 \
   } while (0)
-#define BW_DISPATCH(inRange) BW_DISPATCH_THROUGH(kHandlers, inRange)
+#define BW_DISPATCH(inRange) BW_DISPATCH_THROUGH(handlers, inRange)
 // After a jump, call or return: the target may be any address.
 #define BW_NEXT() BW_DISPATCH(ip - kNull <= span16)
 // Behind an instruction that went on in sequence: the pointer only grew from a good one, so
@@ -219,26 +220,22 @@ int BytecodeVm::Execute() {
     BW_STEP();                                                \
   } while (0)
 // A result instruction: entered plainly, or with operand a or b forwarded by a move.
-#define BW_BINARY(n, expr)                                    \
-  op##n:                                                      \
-  a = word(ip + 4);                                           \
-  b = word(ip + 8);                                           \
-  c = word(ip + 12);                                          \
-  ip += 16;                                                   \
-  BW_STORE(c, (expr));                                        \
-  BW_STEP();                                                  \
-  op##n##a:                                                   \
-  b = word(ip + 8);                                           \
-  c = word(ip + 12);                                          \
-  ip += 16;                                                   \
-  BW_STORE(c, (expr));                                        \
-  BW_STEP();                                                  \
-  op##n##b:                                                   \
-  a = word(ip + 4);                                           \
+#define BW_RESULT(expr)                                       \
   c = word(ip + 12);                                          \
   ip += 16;                                                   \
   BW_STORE(c, (expr));                                        \
   BW_STEP();
+#define BW_BINARY(n, expr)                                    \
+  op##n:                                                      \
+  a = word(ip + 4);                                           \
+  b = word(ip + 8);                                           \
+  BW_RESULT(expr)                                             \
+  op##n##a:                                                   \
+  b = word(ip + 8);                                           \
+  BW_RESULT(expr)                                             \
+  op##n##b:                                                   \
+  a = word(ip + 4);                                           \
+  BW_RESULT(expr)
 // Behind a move that stored value at to: into the next instruction's first or second operand
 // word, the value goes on in its register too.
 #define BW_FORWARD(to, value)                                 \
@@ -462,6 +459,7 @@ op40:
 #undef BW_PUSH
 #undef BW_POP
 #undef BW_BINARY
+#undef BW_RESULT
 #undef BW_FORWARD
 #undef BW_DISPATCH_THROUGH
 #undef BW_DIVIDE
