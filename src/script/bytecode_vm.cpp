@@ -17,6 +17,11 @@ uint32_t U32(int32_t v) { return static_cast<uint32_t>(v); }
 // INT_MIN / -1 wraps as the original's machine gives it.
 int32_t Quotient(int32_t a, int32_t b) { return (a == kIntMin && b == -1) ? kIntMin : a / b; }
 int32_t Remainder(int32_t a, int32_t b) { return b == -1 ? 0 : a % b; }
+// The remainder moved into the divisor's range when negative.
+int32_t Modulo(int32_t a, int32_t b) {
+  int32_t r = Remainder(a, b);
+  return r < 0 ? S32(U32(r) + U32(b)) : r;
+}
 
 }  // namespace
 
@@ -73,8 +78,10 @@ int BytecodeVm::Run() { return instructionLimit_ ? Execute<true>() : Execute<fal
 
 // The loop keeps the instruction and stack pointers in locals and checks every access against
 // the used arena inline: an address a is good for a word when a - kNullPage <= span4, the
-// unsigned difference catching addresses below the null page too. Dispatch is one indirect
-// jump per instruction through a table of the 47 handlers.
+// unsigned difference catching addresses below the null page too. The instruction pointer is
+// held 64 bits wide: once it passed its check it plus 16 stays inside the arena, so operand
+// words are read at fixed displacements from it without wrapping arithmetic. Dispatch is one
+// indirect jump per instruction through a table of the 47 handlers.
 template <bool kCounted>
 int BytecodeVm::Execute() {
   constexpr uint32_t kNull = GuestMemory::kNullPage;
@@ -82,8 +89,9 @@ int BytecodeVm::Execute() {
   // Nothing can run in an arena too small to hold an instruction.
   if (!base || memory_.top() < kNull + 16) return kRunFault;
   uint32_t span4 = memory_.top() - kNull - 4;
-  uint32_t span16 = span4 - 12;  // room for an opcode and three operands
-  uint32_t ip = ip_;
+  uint64_t span16 = span4 - 12;  // room for an opcode and three operands
+  uint64_t last16 = kNull + span16;
+  uint64_t ip = ip_;
   uint32_t sp = sp_;
   const uint32_t bottom = stackBottom_;
   const uint32_t stackTop = stackTop_;
@@ -93,45 +101,73 @@ int BytecodeVm::Execute() {
   uint32_t op = 0, a = 0, b = 0, c = 0, v = 0, w = 0;
   int result = kRunFault;
 
-  auto word = [base](uint32_t address) {
+  auto word = [base](uint64_t address) {
     uint32_t x;
     std::memcpy(&x, base + address, 4);
     return x;
   };
   auto put = [base](uint32_t address, uint32_t x) { std::memcpy(base + address, &x, 4); };
-  auto good = [&span4](uint32_t address) { return address - kNull <= span4; };
+  auto good = [&span4](uint32_t address) { return __builtin_expect(address - kNull <= span4, 1); };
+  // Whether the whole instruction at address lies in the arena.
+  auto fitsExactly = [&](uint64_t address) {
+    if (address - kNull > span4) return false;
+    uint32_t opcode = word(address);
+    return opcode < kOpcodeCount && address - kNull <= span4 - 4 * kOpcodeOperands[opcode];
+  };
   // S(n): the stack word n bytes below the stack pointer.
   auto stackGood = [&](uint32_t n, uint32_t& at) {
     at = sp - n;
     return hasStack && at - bottom <= stackSpan4;
   };
 
-  static void* const kHandlers[kOpcodeCount] = {
+  void* const handlers[kOpcodeCount] = {
       &&op0,  &&op1,  &&op2,  &&op3,  &&op4,  &&op5,  &&op6,  &&op7,  &&op8,  &&op9,
       &&op10, &&op11, &&op12, &&op13, &&op14, &&op15, &&op16, &&op17, &&op18, &&op19,
       &&op20, &&op21, &&op22, &&op23, &&op24, &&op25, &&op26, &&op27, &&op28, &&op29,
       &&op30, &&op31, &&op32, &&op33, &&op34, &&op35, &&op36, &&op37, &&op38, &&op39,
       &&op40, &&op41, &&op42, &&op43, &&op44, &&op45, &&op46};
+  // Compiled scripts hand values on by moving them into the next instruction's operand words.
+  // A move that did so enters the next handler through one of these tables with the value
+  // already in a or b, sparing a reload of the word just stored; the store itself still
+  // happens, as code is data. Opcodes without an entry of their own reread their operands.
+  void* handlersWithA[kOpcodeCount];
+  void* handlersWithB[kOpcodeCount];
+  std::memcpy(handlersWithA, handlers, sizeof handlers);
+  std::memcpy(handlersWithB, handlers, sizeof handlers);
+#define BW_FORWARDED(n)          \
+  handlersWithA[n] = &&op##n##a; \
+  handlersWithB[n] = &&op##n##b;
+  BW_FORWARDED(13) BW_FORWARDED(14) BW_FORWARDED(15) BW_FORWARDED(19) BW_FORWARDED(20)
+  BW_FORWARDED(21) BW_FORWARDED(24) BW_FORWARDED(25) BW_FORWARDED(41) BW_FORWARDED(42)
+  BW_FORWARDED(43) BW_FORWARDED(44) BW_FORWARDED(45) BW_FORWARDED(46)
+#undef BW_FORWARDED
+  handlersWithA[30] = &&op30a;
 
-// Reads the opcode and jumps to its handler.
-// One test covers the opcode and the longest operand list; only an instruction in the last
-// words of the arena takes the exact test of its own length.
-#define BW_NEXT()                                             \
-  do {                                                        \
-    if constexpr (kCounted) {                                 \
-      if (budget-- == 0) goto fault;                          \
-    }                                                         \
-    if (__builtin_expect(ip - kNull <= span16, 1)) {          \
-      op = word(ip);                                          \
-      if (op >= kOpcodeCount) goto fault;                     \
-    } else {                                                  \
-      if (!good(ip)) goto fault;                              \
-      op = word(ip);                                          \
-      if (op >= kOpcodeCount) goto fault;                     \
-      if (ip - kNull > span4 - 4 * kOpcodeOperands[op]) goto fault; \
-    }                                                         \
-    goto* kHandlers[op];                                      \
+// Dispatch reads the opcode and jumps to its handler. One test covers the opcode and the
+// longest operand list; only an instruction in the last words of the arena takes the exact test
+// of its own length. Each handler keeps its own jump, which the predictor learns apart: the
+// empty asm, distinct at every use, stops the compiler from merging them into one.
+#define BW_DISPATCH_THROUGH(table, inRange)                           \
+  do {                                                                \
+    if constexpr (kCounted) {                                         \
+      if (budget-- == 0) goto fault;                                  \
+    }                                                                 \
+    if (__builtin_expect(inRange, 1)) {                               \
+      op = word(ip);                                                  \
+      if (__builtin_expect(op >= kOpcodeCount, 0)) goto fault;        \
+    } else {                                                          \
+      if (!fitsExactly(ip)) goto fault;                               \
+      op = word(ip);                                                  \
+    }                                                                 \
+    __asm__("" ::"i"(__COUNTER__));                                   \
+    goto*(table)[op];                                                 \
   } while (0)
+#define BW_DISPATCH(inRange) BW_DISPATCH_THROUGH(handlers, inRange)
+// After a jump, call or return: the target may be any address.
+#define BW_NEXT() BW_DISPATCH(ip - kNull <= span16)
+// Behind an instruction that went on in sequence: the pointer only grew from a good one, so
+// the top bound is the only one to test.
+#define BW_STEP() BW_DISPATCH(ip <= last16)
 // Reads n operand words into a, b, c and steps past the instruction.
 #define BW_OPERANDS(n)                                        \
   do {                                                        \
@@ -176,11 +212,45 @@ int BytecodeVm::Execute() {
     sp -= 4;                                                  \
     out = word(sp);                                           \
   } while (0)
-#define BW_BINARY(expr)                                       \
+#define BW_DIVIDE(f)                                          \
   do {                                                        \
     BW_OPERANDS(3);                                           \
-    BW_STORE(c, (expr));                                      \
-    BW_NEXT();                                                \
+    if (b == 0) goto fault;                                   \
+    BW_STORE(c, U32(f(S32(a), S32(b))));                      \
+    BW_STEP();                                                \
+  } while (0)
+// A result instruction: entered plainly, or with operand a or b forwarded by a move.
+#define BW_RESULT(expr)                                       \
+  c = word(ip + 12);                                          \
+  ip += 16;                                                   \
+  BW_STORE(c, (expr));                                        \
+  BW_STEP();
+#define BW_BINARY(n, expr)                                    \
+  op##n:                                                      \
+  a = word(ip + 4);                                           \
+  b = word(ip + 8);                                           \
+  BW_RESULT(expr)                                             \
+  op##n##a:                                                   \
+  b = word(ip + 8);                                           \
+  BW_RESULT(expr)                                             \
+  op##n##b:                                                   \
+  a = word(ip + 4);                                           \
+  BW_RESULT(expr)
+// Behind a move that stored value at to: into the next instruction's first or second operand
+// word, the value goes on in its register too.
+#define BW_FORWARD(to, value)                                 \
+  do {                                                        \
+    uint64_t to_ = (to);                                      \
+    uint32_t value_ = (value);                                \
+    if (to_ == ip + 4) {                                      \
+      a = value_;                                             \
+      BW_DISPATCH_THROUGH(handlersWithA, ip <= last16);       \
+    }                                                         \
+    if (to_ == ip + 8) {                                      \
+      b = value_;                                             \
+      BW_DISPATCH_THROUGH(handlersWithB, ip <= last16);       \
+    }                                                         \
+    BW_STEP();                                                \
   } while (0)
 
   BW_NEXT();
@@ -211,20 +281,21 @@ op2:  // return with value
 op3:
   BW_OPERANDS(1);
   BW_STORE(a, returnRegister_);
-  BW_NEXT();
+  BW_STEP();
 op4:  // call
   BW_OPERANDS(1);
-  BW_PUSH(ip);
+  BW_PUSH(static_cast<uint32_t>(ip));
   ip = a;
   BW_NEXT();
 op5: {  // native call: the native sees the fields current
   BW_OPERANDS(3);
-  ip_ = ip - 4;
+  ip_ = static_cast<uint32_t>(ip - 4);
   sp_ = sp;
   bool ok = CallNative(a, b, c);
   sp = sp_;
   span4 = memory_.top() - kNull - 4;  // the native may have allocated
   span16 = span4 - 12;
+  last16 = kNull + span16;
   if (!ok) goto fault;
   BW_NEXT();
 }
@@ -234,7 +305,7 @@ op6:
   BW_NEXT();
 op7: {  // switch: the index must name an entry before the table's end word
   BW_OPERANDS(1);
-  uint32_t table = ip;
+  uint32_t table = static_cast<uint32_t>(ip);
   for (uint32_t i = 0;; ++i) {
     uint32_t at = table + i * 4;
     if (at < table) goto fault;
@@ -248,151 +319,136 @@ op7: {  // switch: the index must name an entry before the table's end word
 op8:
   BW_OPERANDS(1);
   BW_PUSH(a);
-  BW_NEXT();
+  BW_STEP();
 op9:
   BW_OPERANDS(1);
   BW_LOAD(a, v);
   BW_PUSH(v);
-  BW_NEXT();
+  BW_STEP();
 op10:
   BW_OPERANDS(1);
   BW_POP(v);
   BW_STORE(a, v);
-  BW_NEXT();
+  BW_STEP();
 op11:
   BW_OPERANDS(1);
   if (uint64_t{sp} + a > stackTop) goto fault;
   sp += a;
-  BW_NEXT();
+  BW_STEP();
 op12:
   BW_OPERANDS(1);
   if (uint64_t{sp} < uint64_t{bottom} + a) goto fault;
   sp -= a;
-  BW_NEXT();
-op13:
-  BW_BINARY(a + b);
-op14:
-  BW_BINARY(a - b);
-op15:
-  BW_BINARY(a * b);
+  BW_STEP();
+  BW_BINARY(13, a + b)
+  BW_BINARY(14, a - b)
+  BW_BINARY(15, a * b)
 op16:
+  BW_DIVIDE(Quotient);
 op17:
-op18: {
-  BW_OPERANDS(3);
-  if (b == 0) goto fault;
-  int32_t x = S32(a), y = S32(b), r;
-  if (op == 16) {
-    r = Quotient(x, y);
-  } else {
-    r = Remainder(x, y);
-    if (op == 18 && r < 0) r = S32(U32(r) + U32(y));
-  }
-  BW_STORE(c, U32(r));
-  BW_NEXT();
-}
-op19:
-  BW_BINARY(a & b);
-op20:
-  BW_BINARY(a | b);
-op21:
-  BW_BINARY(a ^ b);
+  BW_DIVIDE(Remainder);
+op18:
+  BW_DIVIDE(Modulo);
+  BW_BINARY(19, a & b)
+  BW_BINARY(20, a | b)
+  BW_BINARY(21, a ^ b)
 op22:
   BW_OPERANDS(2);
   BW_STORE(b, ~a);
-  BW_NEXT();
+  BW_STEP();
 op23:
   BW_OPERANDS(2);
   BW_STORE(b, a == 0 ? 1u : 0u);
-  BW_NEXT();
-op24:
-  BW_BINARY(U32(S32(a) >> (b & 31)));
-op25:
-  BW_BINARY(a << (b & 31));
+  BW_STEP();
+  BW_BINARY(24, U32(S32(a) >> (b & 31)))
+  BW_BINARY(25, a << (b & 31))
 op26:
   BW_OPERANDS(1);
   BW_LOAD(a, v);
   put(a, v + 1);
-  BW_NEXT();
+  BW_STEP();
 op27:
   BW_OPERANDS(1);
   BW_LOAD(a, v);
   put(a, v - 1);
-  BW_NEXT();
+  BW_STEP();
 op28:
   BW_OPERANDS(1);
   BW_STACK_LOAD(a, v);
   put(sp - a, v + 1);
-  BW_NEXT();
+  BW_STEP();
 op29:
   BW_OPERANDS(1);
   BW_STACK_LOAD(a, v);
   put(sp - a, v - 1);
-  BW_NEXT();
+  BW_STEP();
 op30:
-  BW_OPERANDS(2);
-  if (a == 0) ip = b;
-  BW_NEXT();
+  // A branch of its own per outcome, never a conditional move: the predictor then runs ahead
+  // instead of waiting for a just-stored operand.
+  a = word(ip + 4);
+op30a:
+  b = word(ip + 8);
+  ip += 12;
+  if (a == 0) {
+    ip = b;
+    BW_NEXT();
+  }
+  BW_STEP();
 op31:
   BW_OPERANDS(2);
   BW_STORE(b, a);
-  BW_NEXT();
+  BW_FORWARD(b, a);
 op32:
   BW_OPERANDS(2);
   BW_LOAD(a, v);
   BW_STORE(b, v);
-  BW_NEXT();
+  BW_FORWARD(b, v);
 op33:
   BW_OPERANDS(2);
   BW_LOAD(b, w);
   BW_STORE(w, a);
-  BW_NEXT();
+  BW_STEP();
 op34:
   BW_OPERANDS(2);
   BW_STACK_STORE(b, a);
-  BW_NEXT();
+  BW_STEP();
 op35:
   BW_OPERANDS(2);
   BW_STACK_LOAD(a, v);
   BW_STORE(b, v);
-  BW_NEXT();
+  BW_STEP();
 op36:
   BW_OPERANDS(2);
   BW_LOAD(a, v);
   BW_STACK_STORE(b, v);
-  BW_NEXT();
+  BW_STEP();
 op37:
   BW_OPERANDS(2);
   BW_STACK_LOAD(a, v);
   BW_STACK_STORE(b, v);
-  BW_NEXT();
+  BW_STEP();
 op38:
   BW_OPERANDS(2);
   BW_STACK_LOAD(a, w);
   BW_LOAD(w, v);
   BW_STORE(b, v);
-  BW_NEXT();
+  BW_STEP();
 op39:
   BW_OPERANDS(2);
   BW_LOAD(a, w);
   BW_LOAD(w, v);
   BW_STORE(b, v);
-  BW_NEXT();
+  BW_STEP();
 op40:
   BW_OPERANDS(2);
   BW_STORE(b, sp - a);
-  BW_NEXT();
-op41:
-  BW_BINARY(S32(a) < S32(b) ? 1u : 0u);
-op42:
-  BW_BINARY(S32(a) <= S32(b) ? 1u : 0u);
-op43:
-  BW_BINARY(S32(a) > S32(b) ? 1u : 0u);
-op44:
-  BW_BINARY(S32(a) >= S32(b) ? 1u : 0u);
-op45:
-  BW_BINARY(a == b ? 1u : 0u);
-op46:
-  BW_BINARY(a != b ? 1u : 0u);
+  BW_STEP();
+  BW_BINARY(41, S32(a) < S32(b) ? 1u : 0u)
+  BW_BINARY(42, S32(a) <= S32(b) ? 1u : 0u)
+  BW_BINARY(43, S32(a) > S32(b) ? 1u : 0u)
+  BW_BINARY(44, S32(a) >= S32(b) ? 1u : 0u)
+  BW_BINARY(45, a == b ? 1u : 0u)
+  BW_BINARY(46, a != b ? 1u : 0u)
 
 #undef BW_NEXT
 #undef BW_OPERANDS
@@ -403,11 +459,19 @@ op46:
 #undef BW_PUSH
 #undef BW_POP
 #undef BW_BINARY
+#undef BW_RESULT
+#undef BW_FORWARD
+#undef BW_DISPATCH_THROUGH
+#undef BW_DIVIDE
+#undef BW_DISPATCH
+#undef BW_STEP
 
 fault:
-  result = kRunFault;
+  ip_ = static_cast<uint32_t>(ip);
+  sp_ = sp;
+  return kRunFault;
 leave:
-  ip_ = ip;
+  ip_ = static_cast<uint32_t>(ip);
   sp_ = sp;
   return result;
 }
