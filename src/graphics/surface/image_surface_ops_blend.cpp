@@ -131,7 +131,7 @@ int ImageSurface::StretchWeightedBlit(const Surface* source, uint32_t dstWeights
 namespace {
 
 constexpr int kBlendAverage = 0;
-constexpr int kBlendAdd = 1;
+[[maybe_unused]] constexpr int kBlendAdd = 1;  // between the two bounds: named for the reader
 constexpr int kBlendSubtract = 2;
 
 using BlendRows32 = void (*)(uint32_t*, const uint32_t*, ptrdiff_t, ptrdiff_t, int, int);
