@@ -270,13 +270,17 @@ struct Lit {
 
 class PrimitiveTest : public QuadTest {
  protected:
-  void Draw(uint32_t type, std::vector<Lit> points, uint32_t fvf = kFvfXyzRhw | kFvfDiffuse) {
+  // An untextured device that draws the diffuse colour.
+  void Prepare() {
     target = MemorySurface::Create(8, 8, Argb32());
     device = Device(target.get(), false);
     device->SetTextureStageState(0, kTssColorOp, kTopSelectArg1);
     device->SetTextureStageState(0, kTssColorArg1, kTaDiffuse);
     device->SetTextureStageState(0, kTssAlphaOp, kTopSelectArg1);
     device->SetTextureStageState(0, kTssAlphaArg1, kTaDiffuse);
+  }
+  void Draw(uint32_t type, std::vector<Lit> points, uint32_t fvf = kFvfXyzRhw | kFvfDiffuse) {
+    Prepare();
     ASSERT_EQ(device->BeginScene(), kDdOk);
     ASSERT_EQ(device->DrawPrimitive(type, fvf, points.data(), uint32_t(points.size()), 0), kDdOk);
     device->EndScene();
@@ -324,12 +328,7 @@ TEST_F(PrimitiveTest, TriangleListsStripsAndFansShareTheFillRule) {
 
 TEST_F(PrimitiveTest, OverlapsBlendOnceAndFlatFansTakeTheSecondVertex) {
   // Fan triangles share edges; blending at half strength over black shows any pixel drawn twice.
-  target = MemorySurface::Create(8, 8, Argb32());
-  device = Device(target.get(), false);
-  device->SetTextureStageState(0, kTssColorOp, kTopSelectArg1);
-  device->SetTextureStageState(0, kTssColorArg1, kTaDiffuse);
-  device->SetTextureStageState(0, kTssAlphaOp, kTopSelectArg1);
-  device->SetTextureStageState(0, kTssAlphaArg1, kTaDiffuse);
+  Prepare();
   device->SetRenderState(kRsAlphaBlendEnable, 1);
   device->SetRenderState(kRsSrcBlend, kBlendSrcAlpha);
   device->SetRenderState(kRsDestBlend, kBlendInvSrcAlpha);
