@@ -210,14 +210,18 @@ struct Target {
 // Combines stage 0, tests alpha and blends one fragment into the pixel at out.
 void Fragment(const Target& target, const Texture& tex, const RasterState& s, uint8_t* out,
               uint32_t diffuse, double u, double v) {
-  uint32_t texel = 0xFFFFFFFFu;
-  bool keyed = false;
-  if (tex.pixels) texel = Sample(tex, s, float(u), float(v), &keyed);
-  if (keyed) return;
-  const uint32_t rgb = Combine(s.colorOp, Arg(s.colorArg1, texel, diffuse, s.textureFactor),
-                               Arg(s.colorArg2, texel, diffuse, s.textureFactor), diffuse);
-  const uint32_t alpha = Combine(s.alphaOp, Arg(s.alphaArg1, texel, diffuse, s.textureFactor),
-                                 Arg(s.alphaArg2, texel, diffuse, s.textureFactor), diffuse) >> 24;
+  // A stage without a texture passes the diffuse colour on, whatever its operations say, so
+  // that untextured items draw their own colour and alpha.
+  uint32_t rgb = diffuse, alpha = diffuse >> 24;
+  if (tex.pixels) {
+    bool keyed = false;
+    const uint32_t texel = Sample(tex, s, float(u), float(v), &keyed);
+    if (keyed) return;
+    rgb = Combine(s.colorOp, Arg(s.colorArg1, texel, diffuse, s.textureFactor),
+                  Arg(s.colorArg2, texel, diffuse, s.textureFactor), diffuse);
+    alpha = Combine(s.alphaOp, Arg(s.alphaArg1, texel, diffuse, s.textureFactor),
+                    Arg(s.alphaArg2, texel, diffuse, s.textureFactor), diffuse) >> 24;
+  }
   if (s.alphaTestEnable && !AlphaPasses(s, alpha)) return;
   uint32_t color = (rgb & 0xFFFFFF) | alpha << 24;
   const int bytes = target.bytes;
