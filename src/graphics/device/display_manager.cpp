@@ -4,6 +4,7 @@
 #include <new>
 
 #include "graphics/layers/canvas_layer.h"
+#include "graphics/layers/filter_effect.h"
 #include "graphics/pixel/pixel_format.h"
 #include "host/gdi/memory_dc.h"
 #include "host/message_queue.h"
@@ -64,7 +65,7 @@ DisplayManager::~DisplayManager() {
   ReleaseSurfaces();
   if (canvas_) canvas_->RemoveUser(this);
   canvas_ = nullptr;
-  layers_.clear();
+  DestroyAllLayers();
   clipper_.Release();
 }
 
@@ -288,6 +289,8 @@ int DisplayManager::GetBackend() const {
 }
 
 void DisplayManager::ReleaseSurfaces() {
+  // The render device draws on the back buffer: it goes first.
+  if (GetDevice()) Direct3DDevice::Release();
   clipper_.Release();
   // A back buffer of a flipping chain belongs to the primary.
   backBuffer_ = nullptr;
@@ -348,7 +351,8 @@ int DisplayManager::CreateFullScreenSurfaces(bool direct3d, bool triple) {
     if (!backBuffer_) return kSurfaceBackBufferFailed;
     flipChain_ = true;
   } else {
-    const bool displaySized = direct3d && scaled_;
+    // Only texture presentation scales in the device; a render device draws at canvas size.
+    const bool displaySized = textured_ && scaled_;
     if (int code = CreateBackBuffer(displaySized ? displayWidth_ : canvasWidth_,
                                     displaySized ? displayHeight_ : canvasHeight_, direct3d);
         code != 0) {
@@ -519,7 +523,7 @@ int DisplayManager::SetMode(host::HWND window, bool windowed, bool tripleBuffer)
     DirectDrawDevice::Release();
     const bool wantTexture = textureRequest_ != kTextureOff && textureInWindow_;
     if (!canvas_ || wantTexture) {
-      if (DirectDrawDevice::Create(false, false, nullptr, nullptr, 0, true, 0, 0) != 0) {
+      if (DirectDrawDevice::Create(false, direct3dRequest_, nullptr, nullptr, 0, true, 0, 0) != 0) {
         return kModeSwitchFailed + 1;
       }
       if (directDraw_->SetCooperativeLevel(window, host::kDdsclNormal) != host::kDdOk) {
@@ -527,7 +531,10 @@ int DisplayManager::SetMode(host::HWND window, bool windowed, bool tripleBuffer)
       }
       cooperativeState_ = kCoopNormal;
       textured_ = DecideTexture();
-      if (int code = CreateWindowSurfaces(textured_); code != 0) return kModeSwitchFailed + code;
+      if (int code = CreateWindowSurfaces(textured_ || direct3dRequest_); code != 0) {
+        return kModeSwitchFailed + code;
+      }
+      if (CreateRenderDevice() != 0) return kModeSwitchFailed;
       if (textured_ && CreatePresentationTexture() != 0) {
         // Texture presentation is dropped; the DirectDraw back buffer stays.
         textureRequest_ = kTextureOff;
@@ -548,7 +555,7 @@ int DisplayManager::FullScreenSwitch(host::HWND window, bool triple) {
       record && !record->directDrawGuid.IsNull() ? &record->directDrawGuid : nullptr;
   const host::Guid* d3d =
       record && !record->direct3dGuid.IsNull() ? &record->direct3dGuid : nullptr;
-  if (DirectDrawDevice::Create(false, false, guid, d3d, record ? record->renderDepths : 0, false,
+  if (DirectDrawDevice::Create(false, direct3dRequest_, guid, d3d, record ? record->renderDepths : 0, false,
                                0, 0) != 0) {
     return kDisplayFailed;
   }
@@ -570,13 +577,14 @@ int DisplayManager::FullScreenSwitch(host::HWND window, bool triple) {
   // A canvas shown 1:1 goes through GDI in the window that covers the screen.
   if (canvas_ && !scaled_) return kDisplayDone;
   textured_ = canvas_ && DecideTexture();
-  int code = CreateFullScreenSurfaces(textured_, triple);
+  int code = CreateFullScreenSurfaces(textured_ || direct3dRequest_, triple);
   if (code != 0 && textured_) {
     ReleaseSurfaces();
     textured_ = false;
-    code = CreateFullScreenSurfaces(false, triple);
+    code = CreateFullScreenSurfaces(direct3dRequest_, triple);
   }
   if (code != 0) return kModeSwitchFailed + code;
+  if (CreateRenderDevice() != 0) return kModeSwitchFailed;
   backFormat_ = ClassifyPixelFormat(backBuffer_, nullptr, nullptr);
   if (backFormat_ == 0 || backFormat_ == kFormatOther) return kModeUnknownFormat;
   if (canvas_ && backFormat_ == kFormat1555) backFormat_ = kFormat555;
@@ -613,9 +621,11 @@ int DisplayManager::RestoreLostSurfaces() {
     const bool texture = texture_ != nullptr;
     ReleasePresentationTexture();
     ReleaseSurfaces();
-    const int code = screenState_ == kScreenWindow ? CreateWindowSurfaces(texture)
-                                                   : CreateFullScreenSurfaces(texture, triple_);
+    const bool direct3d = texture || direct3dRequest_;
+    const int code = screenState_ == kScreenWindow ? CreateWindowSurfaces(direct3d)
+                                                   : CreateFullScreenSurfaces(direct3d, triple_);
     if (code != 0) return kRestoreSurfacesFailed;
+    if (CreateRenderDevice() != 0) return kRestoreDeviceFailed;
     if (texture && CreatePresentationTexture() != 0) {
       ReleaseSurfaces();
       return kRestoreDeviceFailed;
@@ -822,7 +832,129 @@ int DisplayManager::RestoreLayers(int argument) {
     if (int code = surface->Restore(argument); code != 0) return code;
   }
   if (GetDevice()) RenderStateCache();
-  return kDisplayDone;
+  return renderList_.Restore();
+}
+
+int DisplayManager::CreateRenderDevice() {
+  if (!direct3dRequest_) return 0;
+  const Rect viewport{0, 0, canvasWidth_, canvasHeight_};
+  const int code = Direct3DDevice::Create(backBuffer_, &viewport, false);
+  return code == kD3dCreateNoZBuffer ? 0 : code;
+}
+
+int DisplayManager::DrawRenderList() {
+  if (!backBuffer_) return kRenderSceneFailed;
+  return renderList_.DrawAll(backBuffer_, &canvasRect_, this);
+}
+
+template <typename Item, typename Init>
+int DisplayManager::AddItem(Item** out, int noMemory, Init init) {
+  if (!out) return noMemory;
+  *out = nullptr;
+  std::unique_ptr<Item> item(new (std::nothrow) Item);
+  if (!item) return noMemory;
+  if (int code = init(item.get()); code != 0) return code;
+  item->SetOwner(layerOwner_);
+  try {
+    items_.push_back(nullptr);
+  } catch (const std::bad_alloc&) {
+    return noMemory;
+  }
+  *out = item.get();
+  items_.back() = std::move(item);
+  return 0;
+}
+
+int DisplayManager::CreateD3DRectPrimitive(D3DRectPrimitive** out, int32_t width, int32_t height,
+                                           uint32_t argb, int32_t x, int32_t y) {
+  return AddItem(out, kCreateRectNoMemory,
+                 [&](D3DRectPrimitive* item) { return item->Set(width, height, argb, x, y); });
+}
+
+int DisplayManager::CreateD3DTrianglePrimitive(D3DTrianglePrimitive** out, const int32_t xs[3],
+                                               const int32_t ys[3], uint32_t argb, int32_t x,
+                                               int32_t y) {
+  return AddItem(out, kCreateTriangleNoMemory,
+                 [&](D3DTrianglePrimitive* item) { return item->Set(xs, ys, argb, x, y); });
+}
+
+int DisplayManager::CreateD3DPolygonPrimitive(D3DPolygonPrimitive** out, size_t count,
+                                              const int32_t* xs, const int32_t* ys, uint32_t argb,
+                                              uint8_t type, bool borrow) {
+  return AddItem(out, kCreatePolygonNoMemory, [&](D3DPolygonPrimitive* item) {
+    return item->SetPoints(count, xs, ys, argb, type, borrow);
+  });
+}
+
+int DisplayManager::CreateD3DRenderStatePrimitive(D3DRenderStatePrimitive** out) {
+  return AddItem(out, kCreateStateNoMemory, [](D3DRenderStatePrimitive*) { return 0; });
+}
+
+int DisplayManager::CreateD3DBlendStatePrimitive(D3DBlendStatePrimitive** out) {
+  return AddItem(out, kCreateStateNoMemory, [](D3DBlendStatePrimitive*) { return 0; });
+}
+
+void DisplayManager::ForgetLinksTo(Surface* dying) {
+  const auto* dyingLayer = dynamic_cast<SurfaceLayer*>(dying);
+  if (!dyingLayer) return;
+  for (const std::unique_ptr<Surface>& surface : layers_) {
+    auto* layer = dynamic_cast<SurfaceLayer*>(surface.get());
+    if (!layer || layer->GetLinkedLayer() != dyingLayer) continue;
+    // A two-layer filter reads the partner: it stops before the partner goes.
+    FilterEffect* filter = layer->GetSource();
+    if (filter && filter->GetKind() < kFilterTwoLayerLimit) layer->DetachSource(false);
+    layer->SetLinkedLayer(nullptr);
+  }
+}
+
+int DisplayManager::DestroyLayer(Surface* layer) {
+  if (!layer) return kDestroyNull;
+  const auto it = std::find_if(layers_.begin(), layers_.end(),
+                               [layer](const std::unique_ptr<Surface>& s) { return s.get() == layer; });
+  if (it == layers_.end()) return kDestroyNotListed;
+  ForgetLinksTo(layer);
+  layers_.erase(it);
+  return 0;
+}
+
+int DisplayManager::DestroyLayerAndClear(Surface** layer) {
+  if (!layer) return kDestroyNull;
+  const int code = DestroyLayer(*layer);
+  if (code == 0) *layer = nullptr;
+  return code;
+}
+
+int DisplayManager::DestroyRenderItem(RenderItem* item) {
+  if (!item) return kDestroyNull;
+  const auto it = std::find_if(items_.begin(), items_.end(),
+                               [item](const std::unique_ptr<RenderItem>& i) { return i.get() == item; });
+  if (it == items_.end()) return kDestroyNotListed;
+  items_.erase(it);
+  return 0;
+}
+
+void DisplayManager::DestroyObjectsOfOwner(uint32_t owner, int flags) {
+  const bool allBut = (flags & kOwnerAllBut) != 0;
+  items_.remove_if([&](const std::unique_ptr<RenderItem>& item) {
+    return (item->Owner() == owner) != allBut;
+  });
+  if (!(flags & kOwnerAlsoLayers)) return;
+  for (auto it = layers_.begin(); it != layers_.end();) {
+    if (((*it)->GetWord3() == owner) == allBut) {
+      ++it;
+      continue;
+    }
+    ForgetLinksTo(it->get());
+    it = layers_.erase(it);
+  }
+}
+
+void DisplayManager::DestroyAllLayers() {
+  items_.clear();
+  // Links and filters between dying layers are dropped before any of them goes.
+  for (const std::unique_ptr<Surface>& surface : layers_) ForgetLinksTo(surface.get());
+  layers_.clear();
+  renderList_.Clear();
 }
 
 }  // namespace bw

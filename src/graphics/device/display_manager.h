@@ -12,6 +12,8 @@
 #include "app/platform/lock.h"
 #include "app/sysinfo/monitor_list.h"
 #include "graphics/device/direct3d_device.h"
+#include "graphics/device/render_item.h"
+#include "graphics/device/render_list.h"
 #include "graphics/surface/rect.h"
 #include "graphics/surface/surface.h"
 #include "host/messages.h"
@@ -74,6 +76,20 @@ constexpr int kUpdateBltFailed = 4;
 constexpr int kPresentNoBackBuffer = 1;
 constexpr int kPresentLost = 2;
 constexpr int kCreateCanvasNoMemory = 2;
+
+// Allocation failures of the render-item create methods.
+constexpr int kCreateRectNoMemory = 1;
+constexpr int kCreateTriangleNoMemory = 2;
+constexpr int kCreatePolygonNoMemory = 2;
+constexpr int kCreateStateNoMemory = 1;
+
+// Destroy results.
+constexpr int kDestroyNull = 1;
+constexpr int kDestroyNotListed = 2;
+
+// DestroyObjectsOfOwner flags.
+constexpr int kOwnerAlsoLayers = 1;
+constexpr int kOwnerAllBut = 2;
 
 struct DisplayDeviceRecord {
   MonitorHandle monitor = kNoMonitor;
@@ -138,7 +154,27 @@ class DisplayManager : public Direct3DDevice, private SurfaceUser {
   int Present();
 
   int CreateCanvasLayer(CanvasLayer** out, int32_t width, int32_t height, int depth, int options);
+  int CreateD3DRectPrimitive(D3DRectPrimitive** out, int32_t width, int32_t height, uint32_t argb,
+                             int32_t x, int32_t y);
+  int CreateD3DTrianglePrimitive(D3DTrianglePrimitive** out, const int32_t xs[3], const int32_t ys[3],
+                                 uint32_t argb, int32_t x, int32_t y);
+  int CreateD3DPolygonPrimitive(D3DPolygonPrimitive** out, size_t count, const int32_t* xs,
+                                const int32_t* ys, uint32_t argb, uint8_t type, bool borrow);
+  int CreateD3DRenderStatePrimitive(D3DRenderStatePrimitive** out);
+  int CreateD3DBlendStatePrimitive(D3DBlendStatePrimitive** out);
+  int DestroyLayer(Surface* layer);
+  int DestroyLayerAndClear(Surface** layer);
+  int DestroyRenderItem(RenderItem* item);
+  void DestroyObjectsOfOwner(uint32_t owner, int flags);
+  // Every render item, then every surface and layer; the render list ends empty.
+  void DestroyAllLayers();
   int RestoreLayers(int argument);
+  // Draws the render list onto the back buffer; the list's first failure, or -1 without one.
+  int DrawRenderList();
+  // Tests only: the next mode switch asks for the Direct3D render device. The engine switches
+  // without it.
+  void SetDirect3DRenderDevice(bool on) { direct3dRequest_ = on; }
+  RenderList& GetRenderList() { return renderList_; }
 
   // Settings the application hands over before a mode switch.
   void SetSyncMode(uint8_t mode) { syncMode_ = mode; }
@@ -175,6 +211,7 @@ class DisplayManager : public Direct3DDevice, private SurfaceUser {
   const QuadVertex* Quad() const { return quad_; }
   Lock& GetLock() { return lock_; }
   size_t LayerCount() const { return layers_.size(); }
+  size_t RenderItemCount() const { return items_.size(); }
 
  private:
   void DetachSurface(const Surface* surface) override;
@@ -188,6 +225,11 @@ class DisplayManager : public Direct3DDevice, private SurfaceUser {
   void WaitForBlank();
   host::HResult BltToPrimary(const Rect& dest, const Rect& source, uint32_t flags);
   void FillBars();
+  template <typename Item, typename Init>
+  int AddItem(Item** out, int noMemory, Init init);
+  int CreateRenderDevice();
+  // Unlinks the layers that link the dying one, detaching a two-layer filter unapplied.
+  void ForgetLinksTo(Surface* dying);
   int FullScreenSwitch(host::HWND window, bool triple);
 
   host::HWND window_;
@@ -238,6 +280,9 @@ class DisplayManager : public Direct3DDevice, private SurfaceUser {
   WindowClipper clipper_;
   uint32_t layerOwner_ = 0;
   std::list<std::unique_ptr<Surface>> layers_;
+  std::list<std::unique_ptr<RenderItem>> items_;
+  RenderList renderList_;
+  bool direct3dRequest_ = false;
   Lock lock_;  // guards canvas_ and every copy from it
 };
 

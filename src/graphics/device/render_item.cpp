@@ -114,10 +114,10 @@ void D3DColorItem::SetUpColor(uint32_t argb) {
 }
 
 int D3DColorItem::Draw(host::MemorySurface*, const Rect*, Direct3DDevice* device) {
-  if (!IsEnabled()) return kDrawDone;
-  if (!device) return kDrawMissing;
+  if (!IsEnabled()) return kRenderDone;
+  if (!device) return kRenderMissing;
   host::D3dDevice* d3d = device->GetDevice();
-  if (!d3d) return kDrawNoDevice;
+  if (!d3d) return kRenderNoDevice;
   device->SetTexture(nullptr);
   if (AppliesStates()) {
     device->SetAlphaBlendEnable(blend_[0]);
@@ -126,9 +126,9 @@ int D3DColorItem::Draw(host::MemorySurface*, const Rect*, Direct3DDevice* device
   }
   if (d3d->DrawPrimitive(PrimitiveType(), kFvfColored, vertices_.data(), uint32_t(vertices_.size()),
                          0) != host::kDdOk) {
-    return kDrawPrimitiveFailed;
+    return kRenderPrimitiveFailed;
   }
-  return kDrawDone;
+  return kRenderDone;
 }
 
 D3DRectPrimitive::D3DRectPrimitive() { vertices_.resize(4); }
@@ -297,13 +297,13 @@ void D3DPolygonPrimitive::SetRotation(int angle, int anchor) {
 }
 
 int D3DPolygonPrimitive::Draw(host::MemorySurface* dest, const Rect* clip, Direct3DDevice* device) {
-  if (IsEnabled() && count_ == 0) return kDrawMissing;
+  if (IsEnabled() && count_ == 0) return kRenderMissing;
   return D3DColorItem::Draw(dest, clip, device);
 }
 
 int D3DRenderStatePrimitive::Draw(host::MemorySurface*, const Rect*, Direct3DDevice* device) {
-  if (!IsEnabled()) return kDrawDone;
-  if (!device) return kDrawMissing;
+  if (!IsEnabled()) return kRenderDone;
+  if (!device) return kRenderMissing;
   // Without a device each setter answers that it has none: nothing to set.
   auto set = [&](Byte which, int (Direct3DDevice::*setter)(uint32_t)) {
     if (states_[which] != kKeepState) (device->*setter)(states_[which]);
@@ -317,12 +317,12 @@ int D3DRenderStatePrimitive::Draw(host::MemorySurface*, const Rect*, Direct3DDev
   set(kAlphaTest, &Direct3DDevice::SetAlphaTestEnable);
   set(kAlphaRef, &Direct3DDevice::SetAlphaRef);
   set(kAlphaFunc, &Direct3DDevice::SetAlphaFunc);
-  return kDrawDone;
+  return kRenderDone;
 }
 
 int D3DBlendStatePrimitive::Draw(host::MemorySurface*, const Rect*, Direct3DDevice* device) {
-  if (!IsEnabled()) return kDrawDone;
-  if (!device) return kDrawMissing;
+  if (!IsEnabled()) return kRenderDone;
+  if (!device) return kRenderMissing;
   auto set = [&](Byte which, int (Direct3DDevice::*setter)(uint32_t)) {
     if (states_[which] != kKeepState) (device->*setter)(states_[which]);
   };
@@ -336,7 +336,7 @@ int D3DBlendStatePrimitive::Draw(host::MemorySurface*, const Rect*, Direct3DDevi
   set(kAlphaArg1, &Direct3DDevice::SetAlphaArg1);
   set(kAlphaArg2, &Direct3DDevice::SetAlphaArg2);
   if (factor_ != 0xFFFFFFFFu) device->SetTextureFactor(factor_);
-  return kDrawDone;
+  return kRenderDone;
 }
 
 }  // namespace bw

@@ -32,11 +32,11 @@ constexpr uint8_t kItemRenderState = 9;
 constexpr uint8_t kItemBlendState = 10;
 
 // Draw results.
-constexpr int kDrawDone = 0;
-constexpr int kDrawMissing = 1;
-constexpr int kDrawNoDevice = 2;
-constexpr int kDrawBindFailed = 3;
-constexpr int kDrawPrimitiveFailed = 4;
+constexpr int kRenderDone = 0;
+constexpr int kRenderMissing = 1;
+constexpr int kRenderNoDevice = 2;
+constexpr int kRenderBindFailed = 3;
+constexpr int kRenderPrimitiveFailed = 4;
 
 // SetPoints results of the vertex list.
 constexpr int kPointsBadArgument = 1;

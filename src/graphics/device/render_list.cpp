@@ -97,11 +97,11 @@ void RenderList::SetEnabledWhere(bool enabled, int64_t priority, int64_t type) {
 
 int RenderList::DrawAll(host::MemorySurface* dest, const Rect* clip, Direct3DDevice* device) {
   host::D3dDevice* d3d = device ? device->GetDevice() : nullptr;
-  if (d3d && d3d->BeginScene() != host::kDdOk) return kDrawSceneFailed;
-  int result = kDrawDone;
+  if (d3d && d3d->BeginScene() != host::kDdOk) return kRenderSceneFailed;
+  int result = kRenderDone;
   for (const Node& n : nodes_) {
     result = n.item->Draw(dest, clip, device);
-    if (result != kDrawDone) break;
+    if (result != kRenderDone) break;
   }
   if (d3d) d3d->EndScene();
   return result;

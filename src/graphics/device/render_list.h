@@ -22,7 +22,7 @@ constexpr int kInsertNoItem = 1;
 constexpr int kInsertListed = 2;
 constexpr int kInsertNoMemory = 3;
 
-constexpr int kDrawSceneFailed = -1;
+constexpr int kRenderSceneFailed = -1;
 
 // Matches every priority or type in SetEnabledWhere.
 constexpr int64_t kAnyValue = -1;

@@ -20,7 +20,7 @@ class FakeItem : public RenderItem {
   FakeItem(std::string name, std::vector<std::string>* log) : name_(std::move(name)), log_(log) {}
   uint8_t GetKind() const override { return kItemMovie; }
   int Draw(host::MemorySurface*, const Rect*, Direct3DDevice*) override {
-    if (!IsEnabled()) return kDrawDone;
+    if (!IsEnabled()) return kRenderDone;
     log_->push_back(name_);
     return result;
   }
@@ -28,7 +28,7 @@ class FakeItem : public RenderItem {
     log_->push_back("restore " + name_);
     return result;
   }
-  int result = kDrawDone;
+  int result = kRenderDone;
 
  private:
   std::string name_;
@@ -149,7 +149,7 @@ TEST_F(ColorItemTest, RectangleFillsExactlyItsPixels) {
   D3DRectPrimitive rect;
   ASSERT_EQ(rect.Set(4, 3, 0xFF00FF00u, -2, 14), 0);
   EXPECT_EQ(rect.BlendEnable(), 0) << "opaque: no blending";
-  ASSERT_EQ(DrawOne(&rect), kDrawDone);
+  ASSERT_EQ(DrawOne(&rect), kRenderDone);
   int covered = 0;
   for (int y = 0; y < 16; ++y)
     for (int x = 0; x < 16; ++x) covered += Pixel(x, y) == 0x00FF00u;
@@ -173,7 +173,7 @@ TEST_F(ColorItemTest, TrianglesBlendByTheirAlphaAndItemStatesCanBeHeldOff) {
   ASSERT_EQ(triangle.Set(xs, ys, 0x80FF0000u, 0, 0), 0);
   EXPECT_EQ(triangle.BlendEnable(), 1);
   Fill(0x000000FF);
-  ASSERT_EQ(DrawOne(&triangle), kDrawDone);
+  ASSERT_EQ(DrawOne(&triangle), kRenderDone);
   EXPECT_EQ(Pixel(1, 1), 0x80007Fu) << "half red over blue";
   EXPECT_EQ(Pixel(15, 15), 0x0000FFu) << "outside the triangle";
 
@@ -183,24 +183,24 @@ TEST_F(ColorItemTest, TrianglesBlendByTheirAlphaAndItemStatesCanBeHeldOff) {
   RenderList list;
   list.SetAppliesItemStates(false);
   list.Insert(&triangle, 0, 0);
-  ASSERT_EQ(list.DrawAll(target.get(), nullptr, &device), kDrawDone);
+  ASSERT_EQ(list.DrawAll(target.get(), nullptr, &device), kRenderDone);
   EXPECT_EQ(Pixel(1, 1), 0xFF0000u);
 }
 
 TEST_F(ColorItemTest, DrawAnswersForWhatIsMissing) {
   D3DRectPrimitive rect;
   rect.Set(2, 2, 0xFFFFFFFFu, 0, 0);
-  EXPECT_EQ(rect.Draw(target.get(), nullptr, nullptr), kDrawMissing);
+  EXPECT_EQ(rect.Draw(target.get(), nullptr, nullptr), kRenderMissing);
   rect.SetEnabled(false);
-  EXPECT_EQ(rect.Draw(target.get(), nullptr, nullptr), kDrawDone) << "disabled draws nothing";
+  EXPECT_EQ(rect.Draw(target.get(), nullptr, nullptr), kRenderDone) << "disabled draws nothing";
   rect.SetEnabled(true);
   D3DPolygonPrimitive empty;
-  EXPECT_EQ(empty.Draw(target.get(), nullptr, &device), kDrawMissing);
+  EXPECT_EQ(empty.Draw(target.get(), nullptr, &device), kRenderMissing);
   device.Release();
-  EXPECT_EQ(rect.Draw(target.get(), nullptr, &device), kDrawNoDevice);
+  EXPECT_EQ(rect.Draw(target.get(), nullptr, &device), kRenderNoDevice);
   RenderList list;
   list.Insert(&rect, 0, 0);
-  EXPECT_EQ(list.DrawAll(target.get(), nullptr, &device), kDrawNoDevice) << "drawn without a scene";
+  EXPECT_EQ(list.DrawAll(target.get(), nullptr, &device), kRenderNoDevice) << "drawn without a scene";
 }
 
 TEST_F(ColorItemTest, RotationTurnsAboutTheAnchor) {
@@ -241,7 +241,7 @@ TEST_F(ColorItemTest, VertexListsScaleBorrowAndDrawTheirType) {
   EXPECT_TRUE(line.SetPoint(1, 6, 0));
   EXPECT_EQ(bx[1], 6);
   EXPECT_FALSE(line.SetPoint(2, 0, 0));
-  ASSERT_EQ(DrawOne(&line), kDrawDone);
+  ASSERT_EQ(DrawOne(&line), kRenderDone);
   EXPECT_EQ(Pixel(5, 0), 0xFF0000u);
   EXPECT_EQ(Pixel(6, 0), 0u) << "the end pixel stays out";
 
@@ -253,11 +253,11 @@ TEST_F(ColorItemTest, StateItemsSetOnlyWhatTheyHold) {
   D3DRenderStatePrimitive states;
   host::D3dDevice* d3d = device.GetDevice();
   const int before = d3d->StateCalls();
-  ASSERT_EQ(DrawOne(&states), kDrawDone);
+  ASSERT_EQ(DrawOne(&states), kRenderDone);
   EXPECT_EQ(d3d->StateCalls(), before) << "every byte kept";
   states.SetState(D3DRenderStatePrimitive::kAlphaTest, 1);
   states.SetState(D3DRenderStatePrimitive::kAlphaRef, 0x40);
-  ASSERT_EQ(DrawOne(&states), kDrawDone);
+  ASSERT_EQ(DrawOne(&states), kRenderDone);
   uint32_t value = 0;
   d3d->GetRenderState(host::kRsAlphaTestEnable, &value);
   EXPECT_EQ(value, 1u);
@@ -268,15 +268,15 @@ TEST_F(ColorItemTest, StateItemsSetOnlyWhatTheyHold) {
   D3DBlendStatePrimitive blend;
   blend.SetState(D3DBlendStatePrimitive::kColorOp, 3);
   blend.SetTextureFactor(0x11223344u);
-  ASSERT_EQ(DrawOne(&blend), kDrawDone);
+  ASSERT_EQ(DrawOne(&blend), kRenderDone);
   d3d->GetTextureStageState(0, host::kTssColorOp, &value);
   EXPECT_EQ(value, 3u);
   d3d->GetRenderState(host::kRsTextureFactor, &value);
   EXPECT_EQ(value, 0x11223344u);
 
-  EXPECT_EQ(blend.Draw(nullptr, nullptr, nullptr), kDrawMissing);
+  EXPECT_EQ(blend.Draw(nullptr, nullptr, nullptr), kRenderMissing);
   device.Release();
-  EXPECT_EQ(blend.Draw(nullptr, nullptr, &device), kDrawDone) << "no device: nothing to set";
+  EXPECT_EQ(blend.Draw(nullptr, nullptr, &device), kRenderDone) << "no device: nothing to set";
   EXPECT_FALSE(blend.HitTest(0, 0, false));
 }
 
