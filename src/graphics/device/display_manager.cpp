@@ -6,6 +6,7 @@
 #include "graphics/layers/canvas_layer.h"
 #include "graphics/layers/filter_effect.h"
 #include "graphics/pixel/pixel_format.h"
+#include "graphics/surface/movie_frame_surface.h"
 #include "host/gdi/memory_dc.h"
 #include "host/message_queue.h"
 #include "host/presentation_sink.h"
@@ -809,22 +810,34 @@ host::HResult DisplayManager::PaintRect(host::MemoryDc* dc, const Rect& paint) {
   return primary_->Blt(&d, backBuffer_, &s, host::kDdBltWait, nullptr);
 }
 
-int DisplayManager::CreateCanvasLayer(CanvasLayer** out, int32_t width, int32_t height, int depth,
-                                      int options) {
-  if (!out) return kCreateCanvasNoMemory;
+template <typename Object, typename Init>
+int DisplayManager::AddSurface(Object** out, int noMemory, Init init) {
+  if (!out) return noMemory;
   *out = nullptr;
-  std::unique_ptr<CanvasLayer> canvas(new (std::nothrow) CanvasLayer);
-  if (!canvas) return kCreateCanvasNoMemory;
-  if (int code = canvas->Create(width, height, depth, options); code != 0) return code;
-  canvas->SetWord3(layerOwner_);
+  std::unique_ptr<Object> object(new (std::nothrow) Object);
+  if (!object) return noMemory;
+  if (int code = init(object.get()); code != 0) return code;
+  object->SetWord3(layerOwner_);
   try {
     layers_.push_back(nullptr);
   } catch (const std::bad_alloc&) {
-    return kCreateCanvasNoMemory;
+    return noMemory;
   }
-  *out = canvas.get();
-  layers_.back() = std::move(canvas);
+  *out = object.get();
+  layers_.back() = std::move(object);
   return kDisplayDone;
+}
+
+int DisplayManager::CreateCanvasLayer(CanvasLayer** out, int32_t width, int32_t height, int depth,
+                                      int options) {
+  return AddSurface(out, kCreateCanvasNoMemory, [&](CanvasLayer* canvas) {
+    return canvas->Create(width, height, depth, options);
+  });
+}
+
+int DisplayManager::CreateMovieFrameSurface(MovieFrameSurface** out, int32_t width, int32_t height) {
+  return AddSurface(out, kCreateMovieFrameNoMemory,
+                    [&](MovieFrameSurface* frame) { return frame->Create(width, height); });
 }
 
 int DisplayManager::RestoreLayers(int argument) {

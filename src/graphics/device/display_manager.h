@@ -25,6 +25,7 @@ class MemoryDc;
 namespace bw {
 
 class CanvasLayer;
+class MovieFrameSurface;
 
 // GetBackend.
 constexpr int kBackendGdi = 0;
@@ -82,6 +83,7 @@ constexpr int kCreateRectNoMemory = 1;
 constexpr int kCreateTriangleNoMemory = 2;
 constexpr int kCreatePolygonNoMemory = 2;
 constexpr int kCreateStateNoMemory = 1;
+constexpr int kCreateMovieFrameNoMemory = 1;
 
 // Destroy results.
 constexpr int kDestroyNull = 1;
@@ -162,6 +164,8 @@ class DisplayManager : public Direct3DDevice, private SurfaceUser {
                                 const int32_t* ys, uint32_t argb, uint8_t type, bool borrow);
   int CreateD3DRenderStatePrimitive(D3DRenderStatePrimitive** out);
   int CreateD3DBlendStatePrimitive(D3DBlendStatePrimitive** out);
+  // Made at the movie's frame size as it is listed.
+  int CreateMovieFrameSurface(MovieFrameSurface** out, int32_t width, int32_t height);
   int DestroyLayer(Surface* layer);
   int DestroyLayerAndClear(Surface** layer);
   int DestroyRenderItem(RenderItem* item);
@@ -227,6 +231,8 @@ class DisplayManager : public Direct3DDevice, private SurfaceUser {
   void FillBars();
   template <typename Item, typename Init>
   int AddItem(Item** out, int noMemory, Init init);
+  template <typename Object, typename Init>
+  int AddSurface(Object** out, int noMemory, Init init);
   int CreateRenderDevice();
   // Unlinks the layers that link the dying one, detaching a two-layer filter unapplied.
   void ForgetLinksTo(Surface* dying);

@@ -7,6 +7,8 @@
 #include "graphics/layers/canvas_layer.h"
 #include "graphics/layers/filter_effect.h"
 #include "graphics/surface/composition_layer.h"
+#include "graphics/surface/movie_frame_surface.h"
+#include "common/global.h"
 #include "graphics/pixel/pixel_library.h"
 #include "graphics/surface/color_rect_object.h"
 #include "host/gdi/memory_dc.h"
@@ -317,6 +319,15 @@ TEST_F(DisplayManagerTest, CreateMethodsListTheirObjectsUnderTheOwnerValue) {
             kPointsBadArgument) << "the initialisation's own code";
   EXPECT_EQ(poly, nullptr);
   EXPECT_EQ(manager_->RenderItemCount(), 0u);
+  ScopedGlobal<DirectDrawDevice> display(manager_.get());
+  MovieFrameSurface* frame = nullptr;
+  EXPECT_EQ(manager_->CreateMovieFrameSurface(&frame, 32, 16), kFrameNoDirectDraw) << "no mode set yet";
+  EXPECT_EQ(manager_->LayerCount(), 0u);
+  ASSERT_EQ(manager_->SetCanvasSize(64, 48), kDisplayDone);
+  ASSERT_EQ(manager_->SetMode(window_, true, false), kDisplayDone);
+  ASSERT_EQ(manager_->CreateMovieFrameSurface(&frame, 32, 16), 0);
+  EXPECT_NE(frame->GetMemory(), nullptr);
+  EXPECT_EQ(manager_->DestroyLayer(frame), 0);
 
   manager_->SetLayerOwner(7);
   CanvasLayer* layers[5] = {};
