@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <new>
+#include <type_traits>
 
 #include "graphics/layers/canvas_layer.h"
 #include "graphics/layers/filter_effect.h"
@@ -810,33 +811,38 @@ host::HResult DisplayManager::PaintRect(host::MemoryDc* dc, const Rect& paint) {
   return primary_->Blt(&d, backBuffer_, &s, host::kDdBltWait, nullptr);
 }
 
-template <typename Object, typename Init>
-int DisplayManager::AddSurface(Object** out, int noMemory, Init init) {
+template <typename Object, typename Base, typename Init>
+int DisplayManager::AddObject(std::list<std::unique_ptr<Base>>* list, Object** out, int noMemory,
+                              Init init) {
   if (!out) return noMemory;
   *out = nullptr;
   std::unique_ptr<Object> object(new (std::nothrow) Object);
   if (!object) return noMemory;
   if (int code = init(object.get()); code != 0) return code;
-  object->SetWord3(layerOwner_);
+  if constexpr (std::is_base_of_v<RenderItem, Object>) {
+    object->SetOwner(layerOwner_);
+  } else {
+    object->SetWord3(layerOwner_);
+  }
   try {
-    layers_.push_back(nullptr);
+    list->push_back(nullptr);
   } catch (const std::bad_alloc&) {
     return noMemory;
   }
   *out = object.get();
-  layers_.back() = std::move(object);
+  list->back() = std::move(object);
   return kDisplayDone;
 }
 
 int DisplayManager::CreateCanvasLayer(CanvasLayer** out, int32_t width, int32_t height, int depth,
                                       int options) {
-  return AddSurface(out, kCreateCanvasNoMemory, [&](CanvasLayer* canvas) {
+  return AddObject(&layers_, out, kCreateCanvasNoMemory, [&](CanvasLayer* canvas) {
     return canvas->Create(width, height, depth, options);
   });
 }
 
 int DisplayManager::CreateMovieFrameSurface(MovieFrameSurface** out, int32_t width, int32_t height) {
-  return AddSurface(out, kCreateMovieFrameNoMemory,
+  return AddObject(&layers_, out, kCreateMovieFrameNoMemory,
                     [&](MovieFrameSurface* frame) { return frame->Create(width, height); });
 }
 
@@ -860,51 +866,33 @@ int DisplayManager::DrawRenderList() {
   return renderList_.DrawAll(backBuffer_, &canvasRect_, this);
 }
 
-template <typename Item, typename Init>
-int DisplayManager::AddItem(Item** out, int noMemory, Init init) {
-  if (!out) return noMemory;
-  *out = nullptr;
-  std::unique_ptr<Item> item(new (std::nothrow) Item);
-  if (!item) return noMemory;
-  if (int code = init(item.get()); code != 0) return code;
-  item->SetOwner(layerOwner_);
-  try {
-    items_.push_back(nullptr);
-  } catch (const std::bad_alloc&) {
-    return noMemory;
-  }
-  *out = item.get();
-  items_.back() = std::move(item);
-  return 0;
-}
-
 int DisplayManager::CreateD3DRectPrimitive(D3DRectPrimitive** out, int32_t width, int32_t height,
                                            uint32_t argb, int32_t x, int32_t y) {
-  return AddItem(out, kCreateRectNoMemory,
+  return AddObject(&items_, out, kCreateRectNoMemory,
                  [&](D3DRectPrimitive* item) { return item->Set(width, height, argb, x, y); });
 }
 
 int DisplayManager::CreateD3DTrianglePrimitive(D3DTrianglePrimitive** out, const int32_t xs[3],
                                                const int32_t ys[3], uint32_t argb, int32_t x,
                                                int32_t y) {
-  return AddItem(out, kCreateTriangleNoMemory,
+  return AddObject(&items_, out, kCreateTriangleNoMemory,
                  [&](D3DTrianglePrimitive* item) { return item->Set(xs, ys, argb, x, y); });
 }
 
 int DisplayManager::CreateD3DPolygonPrimitive(D3DPolygonPrimitive** out, size_t count,
                                               const int32_t* xs, const int32_t* ys, uint32_t argb,
                                               uint8_t type, bool borrow) {
-  return AddItem(out, kCreatePolygonNoMemory, [&](D3DPolygonPrimitive* item) {
+  return AddObject(&items_, out, kCreatePolygonNoMemory, [&](D3DPolygonPrimitive* item) {
     return item->SetPoints(count, xs, ys, argb, type, borrow);
   });
 }
 
 int DisplayManager::CreateD3DRenderStatePrimitive(D3DRenderStatePrimitive** out) {
-  return AddItem(out, kCreateStateNoMemory, [](D3DRenderStatePrimitive*) { return 0; });
+  return AddObject(&items_, out, kCreateStateNoMemory, [](D3DRenderStatePrimitive*) { return 0; });
 }
 
 int DisplayManager::CreateD3DBlendStatePrimitive(D3DBlendStatePrimitive** out) {
-  return AddItem(out, kCreateStateNoMemory, [](D3DBlendStatePrimitive*) { return 0; });
+  return AddObject(&items_, out, kCreateStateNoMemory, [](D3DBlendStatePrimitive*) { return 0; });
 }
 
 void DisplayManager::ForgetLinksTo(Surface* dying) {

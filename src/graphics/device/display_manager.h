@@ -229,10 +229,9 @@ class DisplayManager : public Direct3DDevice, private SurfaceUser {
   void WaitForBlank();
   host::HResult BltToPrimary(const Rect& dest, const Rect& source, uint32_t flags);
   void FillBars();
-  template <typename Item, typename Init>
-  int AddItem(Item** out, int noMemory, Init init);
-  template <typename Object, typename Init>
-  int AddSurface(Object** out, int noMemory, Init init);
+  // Makes, initialises and lists one object under the layer owner value.
+  template <typename Object, typename Base, typename Init>
+  int AddObject(std::list<std::unique_ptr<Base>>* list, Object** out, int noMemory, Init init);
   int CreateRenderDevice();
   // Unlinks the layers that link the dying one, detaching a two-layer filter unapplied.
   void ForgetLinksTo(Surface* dying);
