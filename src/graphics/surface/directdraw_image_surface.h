@@ -76,6 +76,8 @@ class DirectDrawImageSurface : public SurfaceBase {
 
   host::MemorySurface* GetDirectDrawSurface() const { return surface_.get(); }
   int GetFormatCode() const { return formatCode_; }
+  // The colour of the last FillColor as r << 16 | g << 8 | b, kNoColorKey when none.
+  uint32_t GetFillColor() const { return fillColor_; }
   bool InVideoMemory() const { return inVideoMemory_; }
   // The RGB key as r << 16 | g << 8 | b, kNoColorKey when none.
   uint32_t GetColorKeyRgb() const { return colorKey_; }
