@@ -866,6 +866,20 @@ int DisplayManager::DrawRenderList() {
   return renderList_.DrawAll(backBuffer_, &canvasRect_, this);
 }
 
+int DisplayManager::CreateSpritePrimitive(SpritePrimitive** out, Surface* source, const Rect* rect,
+                                          int32_t x, int32_t y) {
+  return AddObject(&items_, out, kCreateSpriteItemNoMemory,
+                   [&](SpritePrimitive* item) { return item->Init(source, rect, x, y); });
+}
+
+int DisplayManager::CreateTransitionPrimitive(TransitionPrimitive** out, Surface* drawn,
+                                              Surface* target, int mode, int32_t x, int32_t y,
+                                              int32_t progress) {
+  return AddObject(&items_, out, kCreateTransitionNoMemory, [&](TransitionPrimitive* item) {
+    return item->Init(drawn, target, mode, x, y, progress, 0, 0);
+  });
+}
+
 int DisplayManager::CreateD3DRectPrimitive(D3DRectPrimitive** out, int32_t width, int32_t height,
                                            uint32_t argb, int32_t x, int32_t y) {
   return AddObject(&items_, out, kCreateRectNoMemory,

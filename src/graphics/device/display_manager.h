@@ -13,6 +13,7 @@
 #include "app/sysinfo/monitor_list.h"
 #include "graphics/device/direct3d_device.h"
 #include "graphics/device/render_item.h"
+#include "graphics/device/render_item_sprite.h"
 #include "graphics/device/render_list.h"
 #include "graphics/surface/rect.h"
 #include "graphics/surface/surface.h"
@@ -84,6 +85,8 @@ constexpr int kCreateTriangleNoMemory = 2;
 constexpr int kCreatePolygonNoMemory = 2;
 constexpr int kCreateStateNoMemory = 1;
 constexpr int kCreateMovieFrameNoMemory = 1;
+constexpr int kCreateSpriteItemNoMemory = 2;
+constexpr int kCreateTransitionNoMemory = 2;
 
 // Destroy results.
 constexpr int kDestroyNull = 1;
@@ -156,6 +159,10 @@ class DisplayManager : public Direct3DDevice, private SurfaceUser {
   int Present();
 
   int CreateCanvasLayer(CanvasLayer** out, int32_t width, int32_t height, int depth, int options);
+  int CreateSpritePrimitive(SpritePrimitive** out, Surface* source, const Rect* rect, int32_t x,
+                            int32_t y);
+  int CreateTransitionPrimitive(TransitionPrimitive** out, Surface* drawn, Surface* target, int mode,
+                                int32_t x, int32_t y, int32_t progress);
   int CreateD3DRectPrimitive(D3DRectPrimitive** out, int32_t width, int32_t height, uint32_t argb,
                              int32_t x, int32_t y);
   int CreateD3DTrianglePrimitive(D3DTrianglePrimitive** out, const int32_t xs[3], const int32_t ys[3],

@@ -327,7 +327,16 @@ TEST_F(DisplayManagerTest, CreateMethodsListTheirObjectsUnderTheOwnerValue) {
   ASSERT_EQ(manager_->SetMode(window_, true, false), kDisplayDone);
   ASSERT_EQ(manager_->CreateMovieFrameSurface(&frame, 32, 16), 0);
   EXPECT_NE(frame->GetMemory(), nullptr);
+  SpritePrimitive* sprite = nullptr;
+  ASSERT_EQ(manager_->CreateSpritePrimitive(&sprite, frame, nullptr, 0, 0), 0);
+  TransitionPrimitive* transition = reinterpret_cast<TransitionPrimitive*>(1);
+  EXPECT_EQ(manager_->CreateTransitionPrimitive(&transition, nullptr, frame, 87, 0, 0, 0),
+            kTransitionFirstStep);
+  EXPECT_EQ(transition, nullptr);
+  // A destroyed picture clears the item that draws it.
   EXPECT_EQ(manager_->DestroyLayer(frame), 0);
+  EXPECT_EQ(sprite->GetSource(), nullptr);
+  EXPECT_EQ(manager_->DestroyRenderItem(sprite), 0);
 
   manager_->SetLayerOwner(7);
   CanvasLayer* layers[5] = {};
