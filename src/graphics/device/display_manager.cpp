@@ -880,6 +880,12 @@ int DisplayManager::CreateTransitionPrimitive(TransitionPrimitive** out, Surface
   });
 }
 
+int DisplayManager::CreateD3DSpritePrimitive(D3DSpritePrimitive** out, Layer* texture,
+                                             const Rect* rect, int32_t x, int32_t y) {
+  return AddObject(&items_, out, kCreateD3DSpriteNoMemory,
+                   [&](D3DSpritePrimitive* item) { return item->Init(texture, rect, x, y); });
+}
+
 int DisplayManager::CreateD3DRectPrimitive(D3DRectPrimitive** out, int32_t width, int32_t height,
                                            uint32_t argb, int32_t x, int32_t y) {
   return AddObject(&items_, out, kCreateRectNoMemory,
@@ -910,6 +916,9 @@ int DisplayManager::CreateD3DBlendStatePrimitive(D3DBlendStatePrimitive** out) {
 }
 
 void DisplayManager::ForgetLinksTo(Surface* dying) {
+  // The device keeps the bound texture for a later restore: it must not outlive the picture.
+  host::MemorySurface* picture = DirectDrawSurfaceOf(dying);
+  if (picture && GetDevice() && GetDevice()->GetTexture(0) == picture) SetTexture(nullptr);
   const auto* dyingLayer = dynamic_cast<SurfaceLayer*>(dying);
   if (!dyingLayer) return;
   for (const std::unique_ptr<Surface>& surface : layers_) {

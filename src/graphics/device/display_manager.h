@@ -14,6 +14,7 @@
 #include "graphics/device/direct3d_device.h"
 #include "graphics/device/render_item.h"
 #include "graphics/device/render_item_sprite.h"
+#include "graphics/device/render_item_texture.h"
 #include "graphics/device/render_list.h"
 #include "graphics/surface/rect.h"
 #include "graphics/surface/surface.h"
@@ -87,6 +88,7 @@ constexpr int kCreateStateNoMemory = 1;
 constexpr int kCreateMovieFrameNoMemory = 1;
 constexpr int kCreateSpriteItemNoMemory = 2;
 constexpr int kCreateTransitionNoMemory = 2;
+constexpr int kCreateD3DSpriteNoMemory = 2;
 
 // Destroy results.
 constexpr int kDestroyNull = 1;
@@ -163,6 +165,8 @@ class DisplayManager : public Direct3DDevice, private SurfaceUser {
                             int32_t y);
   int CreateTransitionPrimitive(TransitionPrimitive** out, Surface* drawn, Surface* target, int mode,
                                 int32_t x, int32_t y, int32_t progress);
+  int CreateD3DSpritePrimitive(D3DSpritePrimitive** out, Layer* texture, const Rect* rect, int32_t x,
+                               int32_t y);
   int CreateD3DRectPrimitive(D3DRectPrimitive** out, int32_t width, int32_t height, uint32_t argb,
                              int32_t x, int32_t y);
   int CreateD3DTrianglePrimitive(D3DTrianglePrimitive** out, const int32_t xs[3], const int32_t ys[3],
@@ -240,7 +244,8 @@ class DisplayManager : public Direct3DDevice, private SurfaceUser {
   template <typename Object, typename Base, typename Init>
   int AddObject(std::list<std::unique_ptr<Base>>* list, Object** out, int noMemory, Init init);
   int CreateRenderDevice();
-  // Unlinks the layers that link the dying one, detaching a two-layer filter unapplied.
+  // Unbinds the dying picture from the device and unlinks the layers that link it, detaching a
+  // two-layer filter unapplied.
   void ForgetLinksTo(Surface* dying);
   int FullScreenSwitch(host::HWND window, bool triple);
 

@@ -24,7 +24,13 @@ uint32_t WithAlpha(uint32_t color, int alpha) {
   return (color & 0xFFFFFFu) | uint32_t(std::clamp(alpha, 0, 255)) << 24;
 }
 
-// The anchor point's offset in a w x h box.
+// Turns every vertex about (ax, ay).
+void Turn(std::vector<ColorVertex>* vertices, int angle, int32_t ax, int32_t ay) {
+  for (ColorVertex& v : *vertices) TurnPoint(angle, ax, ay, &v.x, &v.y);
+}
+
+}  // namespace
+
 void AnchorOffset(int anchor, int32_t w, int32_t h, int32_t* ox, int32_t* oy) {
   switch (anchor) {
     case 0: *ox = 0, *oy = 0; break;
@@ -36,19 +42,14 @@ void AnchorOffset(int anchor, int32_t w, int32_t h, int32_t* ox, int32_t* oy) {
   }
 }
 
-// Turns the vertices by angle (512ths of a turn) about (ax, ay); unturned without the table.
-void Turn(std::vector<ColorVertex>* vertices, int angle, int32_t ax, int32_t ay) {
+void TurnPoint(int angle, int32_t ax, int32_t ay, float* x, float* y) {
   const TrigTables* trig = Global<TrigTables>::Get();
   if (!trig || angle == 0) return;
   const int64_t c = trig->Cosine(-angle), s = trig->Cosine(-angle - 128);
-  for (ColorVertex& v : *vertices) {
-    const int64_t dx = int64_t(v.x) - ax, dy = int64_t(v.y) - ay;
-    v.x = float(ax + ((c * dx - s * dy) >> 16));
-    v.y = float(ay + ((s * dx + c * dy) >> 16));
-  }
+  const int64_t dx = int64_t(*x) - ax, dy = int64_t(*y) - ay;
+  *x = float(ax + ((c * dx - s * dy) >> 16));
+  *y = float(ay + ((s * dx + c * dy) >> 16));
 }
-
-}  // namespace
 
 RenderItem::~RenderItem() {
   if (list_) list_->Remove(this);

@@ -45,6 +45,13 @@ constexpr int kPointsNoMemory = 2;
 // A state byte that the state items leave as it is.
 constexpr uint8_t kKeepState = 255;
 
+// The anchor point's offset in a w x h box: 0 top-left, 1 top-right, 2 bottom-left,
+// 3 bottom-right, 4 centre, any other value that value in both directions.
+void AnchorOffset(int anchor, int32_t w, int32_t h, int32_t* ox, int32_t* oy);
+// Turns (x, y) by angle (512ths of a turn) about (ax, ay) with the shared cosine table; unturned
+// while the table is not set up.
+void TurnPoint(int angle, int32_t ax, int32_t ay, float* x, float* y);
+
 class RenderItem {
  public:
   RenderItem() = default;

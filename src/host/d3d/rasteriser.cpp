@@ -156,6 +156,15 @@ uint32_t Combine(uint32_t op, uint32_t a1, uint32_t a2, uint32_t current) {
       return a2;
     case kTopModulate:
       return Modulate(a1, a2);
+    case kTopAdd:
+    case kTopSubtract: {
+      uint32_t out = 0;
+      for (int shift = 0; shift < 32; shift += 8) {
+        const int x = int(a1 >> shift & 0xFF), y = int(a2 >> shift & 0xFF);
+        out |= uint32_t(std::clamp(op == kTopAdd ? x + y : x - y, 0, 255)) << shift;
+      }
+      return out;
+    }
     default:
       return current;
   }

@@ -333,6 +333,8 @@ TEST_F(DisplayManagerTest, CreateMethodsListTheirObjectsUnderTheOwnerValue) {
   EXPECT_EQ(manager_->CreateTransitionPrimitive(&transition, nullptr, frame, 87, 0, 0, 0),
             kTransitionFirstStep);
   EXPECT_EQ(transition, nullptr);
+  D3DSpritePrimitive* textured = nullptr;
+  EXPECT_EQ(manager_->CreateD3DSpritePrimitive(&textured, nullptr, nullptr, 0, 0), kD3DSpriteNoTexture);
   // A destroyed picture clears the item that draws it.
   EXPECT_EQ(manager_->DestroyLayer(frame), 0);
   EXPECT_EQ(sprite->GetSource(), nullptr);
