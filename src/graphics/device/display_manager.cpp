@@ -7,6 +7,8 @@
 #include "graphics/layers/canvas_layer.h"
 #include "graphics/layers/filter_effect.h"
 #include "graphics/pixel/pixel_format.h"
+#include "graphics/surface/color_rect_object.h"
+#include "graphics/surface/sprite.h"
 #include "graphics/surface/movie_frame_surface.h"
 #include "host/gdi/memory_dc.h"
 #include "host/message_queue.h"
@@ -821,6 +823,8 @@ int DisplayManager::AddObject(std::list<std::unique_ptr<Base>>* list, Object** o
   if (int code = init(object.get()); code != 0) return code;
   if constexpr (std::is_base_of_v<RenderItem, Object>) {
     object->SetOwner(layerOwner_);
+  } else if constexpr (std::is_base_of_v<DisplayObject, Object>) {
+    object->SetTag(spriteOwner_);
   } else {
     object->SetWord3(layerOwner_);
   }
@@ -840,6 +844,85 @@ int DisplayManager::CreateCanvasLayer(CanvasLayer** out, int32_t width, int32_t 
     return canvas->Create(width, height, depth, options);
   });
 }
+
+int DisplayManager::CreateOffscreenLayer(OffscreenLayer** out, int32_t width, int32_t height,
+                                         int depth, bool compose) {
+  return AddObject(&layers_, out, kCreateOffscreenNoMemory, [&](OffscreenLayer* layer) {
+    return layer->Create(width, height, depth, compose);
+  });
+}
+
+int DisplayManager::CreateImageSurface(ImageSurface** out, int32_t width, int32_t height, int depth,
+                                       int flags) {
+  return AddObject(&layers_, out, kCreateImageNoMemory, [&](ImageSurface* image) {
+    return image->Create(width, height, depth, flags);
+  });
+}
+
+int DisplayManager::CreateImageSurfaceFromFile(ImageSurface** out, const char* name,
+                                               const uint8_t* data, size_t size, int flags) {
+  return AddObject(&layers_, out, kCreateImageFromFileNoMemory,
+                   [&](ImageSurface* image) { return image->Load(name, data, size, flags); });
+}
+
+int DisplayManager::CreateImageSurfaceFromFile8(ImageSurface** out, const char* name,
+                                                const uint8_t* data, size_t size, int flags) {
+  return AddObject(&layers_, out, kCreateImageFromFileNoMemory,
+                   [&](ImageSurface* image) { return image->Load8(name, data, size, flags); });
+}
+
+int DisplayManager::CreateImageSurfaceCopy(ImageSurface** out, const ImageSurface* source, int mode) {
+  return AddObject(&layers_, out, kCreateImageCopyNoMemory,
+                   [&](ImageSurface* image) { return image->CopyFrom(source, mode); });
+}
+
+int DisplayManager::CreateSprite(Sprite** out, ImageSurface* surface, const Rect* rect, int32_t x,
+                                 int32_t y) {
+  return AddObject(&sprites_, out, kCreateSpriteNoMemory,
+                   [&](Sprite* sprite) { return sprite->SetImage(surface, rect, x, y); });
+}
+
+int DisplayManager::CreateColorRect(ColorRectObject** out, int32_t width, int32_t height,
+                                    uint32_t argb, int32_t x, int32_t y) {
+  return AddObject(&sprites_, out, kCreateColorRectNoMemory, [&](ColorRectObject* rect) {
+    return rect->Create(width, height, argb, x, y);
+  });
+}
+
+int DisplayManager::CreateSpriteCopy(Sprite** out, const Sprite* source) {
+  return AddObject(&sprites_, out, kCreateSpriteCopyNoMemory, [&](Sprite* sprite) {
+    if (source) sprite->CopyFrom(*source);
+    return 0;
+  });
+}
+
+uint32_t DisplayManager::SetSpriteOwner(uint32_t owner) {
+  const uint32_t previous = spriteOwner_;
+  spriteOwner_ = owner;
+  return previous;
+}
+
+int DisplayManager::DestroySprite(DisplayObject* sprite) {
+  if (!sprite) return kDestroyNull;
+  const auto it = std::find_if(sprites_.begin(), sprites_.end(),
+                               [sprite](const std::unique_ptr<DisplayObject>& s) { return s.get() == sprite; });
+  if (it == sprites_.end()) return kDestroyNotListed;
+  sprites_.erase(it);
+  return 0;
+}
+
+int DisplayManager::DestroySpriteAndClear(DisplayObject** sprite) {
+  if (!sprite) return kDestroyNull;
+  const int code = DestroySprite(*sprite);
+  if (code == 0) *sprite = nullptr;
+  return code;
+}
+
+void DisplayManager::DestroySpritesOfOwner(uint32_t owner, bool allBut) {
+  sprites_.remove_if([&](const std::unique_ptr<DisplayObject>& s) { return (s->GetTag() == owner) != allBut; });
+}
+
+void DisplayManager::DestroyAllSprites() { sprites_.clear(); }
 
 int DisplayManager::CreateMovieFrameSurface(MovieFrameSurface** out, int32_t width, int32_t height) {
   return AddObject(&layers_, out, kCreateMovieFrameNoMemory,
@@ -975,6 +1058,7 @@ void DisplayManager::DestroyObjectsOfOwner(uint32_t owner, int flags) {
 
 void DisplayManager::DestroyAllLayers() {
   items_.clear();
+  DestroyAllSprites();
   // Links and filters between dying layers are dropped before any of them goes.
   for (const std::unique_ptr<Surface>& surface : layers_) ForgetLinksTo(surface.get());
   layers_.clear();

@@ -27,7 +27,12 @@ class MemoryDc;
 namespace bw {
 
 class CanvasLayer;
+class ColorRectObject;
+class DisplayObject;
+class ImageSurface;
 class MovieFrameSurface;
+class OffscreenLayer;
+class Sprite;
 
 // GetBackend.
 constexpr int kBackendGdi = 0;
@@ -89,6 +94,13 @@ constexpr int kCreateMovieFrameNoMemory = 1;
 constexpr int kCreateSpriteItemNoMemory = 2;
 constexpr int kCreateTransitionNoMemory = 2;
 constexpr int kCreateD3DSpriteNoMemory = 2;
+constexpr int kCreateOffscreenNoMemory = 2;
+constexpr int kCreateImageNoMemory = 4;
+constexpr int kCreateImageFromFileNoMemory = 6;
+constexpr int kCreateImageCopyNoMemory = 4;
+constexpr int kCreateSpriteNoMemory = 3;
+constexpr int kCreateColorRectNoMemory = 1;
+constexpr int kCreateSpriteCopyNoMemory = 2;
 
 // Destroy results.
 constexpr int kDestroyNull = 1;
@@ -175,13 +187,32 @@ class DisplayManager : public Direct3DDevice, private SurfaceUser {
                                 const int32_t* ys, uint32_t argb, uint8_t type, bool borrow);
   int CreateD3DRenderStatePrimitive(D3DRenderStatePrimitive** out);
   int CreateD3DBlendStatePrimitive(D3DBlendStatePrimitive** out);
+  int CreateOffscreenLayer(OffscreenLayer** out, int32_t width, int32_t height, int depth,
+                          bool compose);
+  int CreateImageSurface(ImageSurface** out, int32_t width, int32_t height, int depth, int flags);
+  int CreateImageSurfaceFromFile(ImageSurface** out, const char* name, const uint8_t* data,
+                                 size_t size, int flags);
+  int CreateImageSurfaceFromFile8(ImageSurface** out, const char* name, const uint8_t* data,
+                                  size_t size, int flags);
+  int CreateImageSurfaceCopy(ImageSurface** out, const ImageSurface* source, int mode);
+  int CreateSprite(Sprite** out, ImageSurface* surface, const Rect* rect, int32_t x, int32_t y);
+  int CreateColorRect(ColorRectObject** out, int32_t width, int32_t height, uint32_t argb,
+                      int32_t x, int32_t y);
+  int CreateSpriteCopy(Sprite** out, const Sprite* source);
+  int DestroySprite(DisplayObject* sprite);
+  int DestroySpriteAndClear(DisplayObject** sprite);
+  void DestroySpritesOfOwner(uint32_t owner, bool allBut);
+  void DestroyAllSprites();
+  uint32_t SetSpriteOwner(uint32_t owner);
+  size_t SpriteCount() const { return sprites_.size(); }
   // Made at the movie's frame size as it is listed.
   int CreateMovieFrameSurface(MovieFrameSurface** out, int32_t width, int32_t height);
   int DestroyLayer(Surface* layer);
   int DestroyLayerAndClear(Surface** layer);
   int DestroyRenderItem(RenderItem* item);
   void DestroyObjectsOfOwner(uint32_t owner, int flags);
-  // Every render item, then every surface and layer; the render list ends empty.
+  // Every render item, then every sprite, then every surface and layer; the render list ends
+  // empty.
   void DestroyAllLayers();
   int RestoreLayers(int argument);
   // Draws the render list onto the back buffer; the list's first failure, or -1 without one.
@@ -298,6 +329,8 @@ class DisplayManager : public Direct3DDevice, private SurfaceUser {
   uint32_t layerOwner_ = 0;
   std::list<std::unique_ptr<Surface>> layers_;
   std::list<std::unique_ptr<RenderItem>> items_;
+  std::list<std::unique_ptr<DisplayObject>> sprites_;
+  uint32_t spriteOwner_ = 0;
   RenderList renderList_;
   bool direct3dRequest_ = false;
   Lock lock_;  // guards canvas_ and every copy from it

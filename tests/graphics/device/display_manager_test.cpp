@@ -11,6 +11,8 @@
 #include "common/global.h"
 #include "graphics/pixel/pixel_library.h"
 #include "graphics/surface/color_rect_object.h"
+#include "graphics/surface/image_surface.h"
+#include "graphics/surface/sprite.h"
 #include "host/gdi/memory_dc.h"
 #include "host/headless/headless_backend.h"
 #include "host/message_queue.h"
@@ -431,6 +433,49 @@ TEST_F(DisplayManagerTest, ADestroyedLayerLeavesNoLinkOrTwoLayerFilterBehind) {
             kLayerDone);
   manager_->DestroyAllLayers();
   EXPECT_TRUE(deleted);
+}
+
+TEST_F(DisplayManagerTest, SurfacesAndSpritesComeAndGoThroughTheirLists) {
+  ImageSurface* image = nullptr;
+  EXPECT_EQ(manager_->CreateImageSurface(&image, 0, 4, 32, 0), kSurfaceBadArgument);
+  EXPECT_EQ(image, nullptr);
+  EXPECT_EQ(manager_->LayerCount(), 0u);
+  const uint8_t junk[4] = {1, 2, 3, 4};
+  EXPECT_NE(manager_->CreateImageSurfaceFromFile(&image, nullptr, junk, sizeof junk, 0), 0);
+  EXPECT_EQ(image, nullptr) << "an unreadable picture is not listed";
+  EXPECT_EQ(manager_->LayerCount(), 0u);
+
+  manager_->SetLayerOwner(4);
+  ASSERT_EQ(manager_->CreateImageSurface(&image, 8, 4, 32, 0), 0);
+  EXPECT_EQ(image->GetWord3(), 4u);
+  ImageSurface* copy = nullptr;
+  ASSERT_EQ(manager_->CreateImageSurfaceCopy(&copy, image, 0), 0);
+  EXPECT_EQ(copy->GetWidth(), 8);
+  OffscreenLayer* offscreen = nullptr;
+  ASSERT_EQ(manager_->CreateOffscreenLayer(&offscreen, 8, 4, 32, true), 0);
+  EXPECT_EQ(manager_->LayerCount(), 3u);
+
+  manager_->SetSpriteOwner(9);
+  Sprite* sprite = nullptr;
+  ASSERT_EQ(manager_->CreateSprite(&sprite, image, nullptr, 0, 0), 0);
+  EXPECT_EQ(sprite->GetTag(), 9u);
+  Sprite* twin = nullptr;
+  ASSERT_EQ(manager_->CreateSpriteCopy(&twin, sprite), 0);
+  manager_->SetSpriteOwner(10);
+  ColorRectObject* rect = nullptr;
+  ASSERT_EQ(manager_->CreateColorRect(&rect, 4, 4, 0xFF102030u, 1, 1), 0);
+  EXPECT_EQ(manager_->SpriteCount(), 3u);
+  manager_->DestroySpritesOfOwner(9, true);
+  EXPECT_EQ(manager_->SpriteCount(), 2u) << "all but owner 9";
+  DisplayObject* held = twin;
+  EXPECT_EQ(manager_->DestroySpriteAndClear(&held), 0);
+  EXPECT_EQ(held, nullptr);
+  EXPECT_EQ(manager_->DestroySprite(twin), kDestroyNotListed);
+
+  // Destroying everything takes the sprites before the pictures they show.
+  manager_->DestroyAllLayers();
+  EXPECT_EQ(manager_->SpriteCount(), 0u);
+  EXPECT_EQ(manager_->LayerCount(), 0u);
 }
 
 }  // namespace
