@@ -18,6 +18,13 @@ namespace bw {
 
 namespace {
 
+template <typename T>
+typename std::list<std::unique_ptr<T>>::iterator FindListed(std::list<std::unique_ptr<T>>* list,
+                                                            const T* object) {
+  return std::find_if(list->begin(), list->end(),
+                      [object](const std::unique_ptr<T>& listed) { return listed.get() == object; });
+}
+
 constexpr int kClipperNullArgument = 1;
 constexpr int kClipperCreateFailed = 2;
 constexpr int kClipperBindFailed = 3;
@@ -904,8 +911,7 @@ uint32_t DisplayManager::SetSpriteOwner(uint32_t owner) {
 
 int DisplayManager::DestroySprite(DisplayObject* sprite) {
   if (!sprite) return kDestroyNull;
-  const auto it = std::find_if(sprites_.begin(), sprites_.end(),
-                               [sprite](const std::unique_ptr<DisplayObject>& s) { return s.get() == sprite; });
+  const auto it = FindListed(&sprites_, sprite);
   if (it == sprites_.end()) return kDestroyNotListed;
   sprites_.erase(it);
   return 0;
@@ -1016,8 +1022,7 @@ void DisplayManager::ForgetLinksTo(Surface* dying) {
 
 int DisplayManager::DestroyLayer(Surface* layer) {
   if (!layer) return kDestroyNull;
-  const auto it = std::find_if(layers_.begin(), layers_.end(),
-                               [layer](const std::unique_ptr<Surface>& s) { return s.get() == layer; });
+  const auto it = FindListed(&layers_, layer);
   if (it == layers_.end()) return kDestroyNotListed;
   ForgetLinksTo(layer);
   layers_.erase(it);
@@ -1033,8 +1038,7 @@ int DisplayManager::DestroyLayerAndClear(Surface** layer) {
 
 int DisplayManager::DestroyRenderItem(RenderItem* item) {
   if (!item) return kDestroyNull;
-  const auto it = std::find_if(items_.begin(), items_.end(),
-                               [item](const std::unique_ptr<RenderItem>& i) { return i.get() == item; });
+  const auto it = FindListed(&items_, item);
   if (it == items_.end()) return kDestroyNotListed;
   items_.erase(it);
   return 0;
