@@ -989,7 +989,7 @@ int DisplayManager::CreateD3DTrianglePrimitive(D3DTrianglePrimitive** out, const
 }
 
 int DisplayManager::CreateD3DPolygonPrimitive(D3DPolygonPrimitive** out, size_t count,
-                                              const int32_t* xs, const int32_t* ys, uint32_t argb,
+                                              int32_t* xs, int32_t* ys, uint32_t argb,
                                               uint8_t type, bool borrow) {
   return AddObject(&items_, out, kCreatePolygonNoMemory, [&](D3DPolygonPrimitive* item) {
     return item->SetPoints(count, xs, ys, argb, type, borrow);

@@ -183,8 +183,8 @@ class DisplayManager : public Direct3DDevice, private SurfaceUser {
                              int32_t x, int32_t y);
   int CreateD3DTrianglePrimitive(D3DTrianglePrimitive** out, const int32_t xs[3], const int32_t ys[3],
                                  uint32_t argb, int32_t x, int32_t y);
-  int CreateD3DPolygonPrimitive(D3DPolygonPrimitive** out, size_t count, const int32_t* xs,
-                                const int32_t* ys, uint32_t argb, uint8_t type, bool borrow);
+  int CreateD3DPolygonPrimitive(D3DPolygonPrimitive** out, size_t count, int32_t* xs,
+                                int32_t* ys, uint32_t argb, uint8_t type, bool borrow);
   int CreateD3DRenderStatePrimitive(D3DRenderStatePrimitive** out);
   int CreateD3DBlendStatePrimitive(D3DBlendStatePrimitive** out);
   int CreateOffscreenLayer(OffscreenLayer** out, int32_t width, int32_t height, int depth,

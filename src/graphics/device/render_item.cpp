@@ -254,7 +254,7 @@ void D3DPolygonPrimitive::Clear() {
   vertices_.clear();
 }
 
-int D3DPolygonPrimitive::SetPoints(size_t count, const int32_t* xs, const int32_t* ys, uint32_t argb,
+int D3DPolygonPrimitive::SetPoints(size_t count, int32_t* xs, int32_t* ys, uint32_t argb,
                                    uint8_t type, bool borrow) {
   if (!xs || !ys || !Global<TrigTables>::Get()) return kPointsBadArgument;
   Clear();
@@ -262,7 +262,7 @@ int D3DPolygonPrimitive::SetPoints(size_t count, const int32_t* xs, const int32_
     vertices_.resize(count);
     if (borrow) {
       // The caller keeps the arrays alive and may change them through SetPoint.
-      xs_ = const_cast<int32_t*>(xs), ys_ = const_cast<int32_t*>(ys);
+      xs_ = xs, ys_ = ys;
     } else {
       ownX_.assign(xs, xs + count), ownY_.assign(ys, ys + count);
       xs_ = ownX_.data(), ys_ = ownY_.data();

@@ -193,8 +193,9 @@ class D3DTrianglePrimitive : public D3DPointsItem {
 class D3DPolygonPrimitive : public D3DPointsItem {
  public:
   uint8_t GetKind() const override { return kItemD3DPolygon; }
-  // Copies the points, or with borrow keeps the caller's arrays, which must outlive the item.
-  int SetPoints(size_t count, const int32_t* xs, const int32_t* ys, uint32_t argb, uint8_t type,
+  // Copies the points, or with borrow keeps the caller's arrays, which must outlive the item;
+  // SetPoint and SetLine then write into them.
+  int SetPoints(size_t count, int32_t* xs, int32_t* ys, uint32_t argb, uint8_t type,
                 bool borrow);
   void SetPrimitiveType(uint8_t type) { type_ = type; }
   bool SetPoint(size_t index, int32_t x, int32_t y);

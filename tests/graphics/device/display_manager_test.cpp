@@ -316,7 +316,7 @@ TEST_F(DisplayManagerTest, TheRenderListDrawsThroughTheRenderDeviceOnlyWhenAsked
 
 TEST_F(DisplayManagerTest, CreateMethodsListTheirObjectsUnderTheOwnerValue) {
   D3DPolygonPrimitive* poly = reinterpret_cast<D3DPolygonPrimitive*>(1);
-  const int32_t ys[2] = {0, 0};
+  int32_t ys[2] = {0, 0};
   EXPECT_EQ(manager_->CreateD3DPolygonPrimitive(&poly, 2, nullptr, ys, 0xFFFFFFFFu, 2, false),
             kPointsBadArgument) << "the initialisation's own code";
   EXPECT_EQ(poly, nullptr);

@@ -222,7 +222,7 @@ TEST_F(ColorItemTest, RotationTurnsAboutTheAnchor) {
 }
 
 TEST_F(ColorItemTest, VertexListsScaleBorrowAndDrawTheirType) {
-  const int32_t xs[3] = {10, 12, 14}, ys[3] = {4, 4, 8};
+  int32_t xs[3] = {10, 12, 14}, ys[3] = {4, 4, 8};
   D3DPolygonPrimitive poly;
   EXPECT_EQ(poly.SetPoints(3, nullptr, ys, 0xFFFFFFFFu, 3, false), kPointsBadArgument);
   ASSERT_EQ(poly.SetPoints(3, xs, ys, 0xFFFFFFFFu, 3, false), 0);
