@@ -6,6 +6,7 @@
 
 #include "graphics/layers/canvas_layer.h"
 #include "graphics/layers/filter_effect.h"
+#include "graphics/layers/wgx_picture_layer.h"
 #include "graphics/pixel/pixel_format.h"
 #include "graphics/surface/color_rect_object.h"
 #include "graphics/surface/sprite.h"
@@ -849,6 +850,13 @@ int DisplayManager::CreateCanvasLayer(CanvasLayer** out, int32_t width, int32_t 
                                       int options) {
   return AddObject(&layers_, out, kCreateCanvasNoMemory, [&](CanvasLayer* canvas) {
     return canvas->Create(width, height, depth, options);
+  });
+}
+
+int DisplayManager::CreateWgxPictureLayer(WgxPictureLayer** out, int formatCode, const char* name,
+                                          const uint8_t* data, size_t size, bool systemMemory) {
+  return AddObject(&layers_, out, kCreateWgxLayerNoMemory, [&](WgxPictureLayer* layer) {
+    return layer->Load(formatCode, name, data, size, systemMemory);
   });
 }
 

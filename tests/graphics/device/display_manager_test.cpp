@@ -8,6 +8,8 @@
 #include "graphics/layers/filter_effect.h"
 #include "graphics/surface/composition_layer.h"
 #include "graphics/surface/movie_frame_surface.h"
+#include "graphics/layers/wgx_picture_layer.h"
+#include "graphics/pixel/surface_rows.h"
 #include "common/global.h"
 #include "graphics/pixel/pixel_library.h"
 #include "graphics/surface/color_rect_object.h"
@@ -335,6 +337,10 @@ TEST_F(DisplayManagerTest, CreateMethodsListTheirObjectsUnderTheOwnerValue) {
   EXPECT_EQ(manager_->CreateTransitionPrimitive(&transition, nullptr, frame, 87, 0, 0, 0),
             kTransitionFirstStep);
   EXPECT_EQ(transition, nullptr);
+  WgxPictureLayer* picture = reinterpret_cast<WgxPictureLayer*>(1);
+  EXPECT_EQ(manager_->CreateWgxPictureLayer(&picture, kFormat8888, nullptr, nullptr, 0, true),
+            kWgxLayerNoDevice) << "no Direct3D device to make textures with";
+  EXPECT_EQ(picture, nullptr);
   D3DSpritePrimitive* textured = nullptr;
   EXPECT_EQ(manager_->CreateD3DSpritePrimitive(&textured, nullptr, nullptr, 0, 0), kD3DSpriteNoTexture);
   // A destroyed picture clears the item that draws it.
