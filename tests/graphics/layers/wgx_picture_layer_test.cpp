@@ -9,7 +9,9 @@
 #include "graphics/device/direct3d_device.h"
 #include "graphics/device/render_item_texture.h"
 #include "graphics/device/render_list.h"
+#include "graphics/layers/canvas_layer.h"
 #include "graphics/pixel/surface_rows.h"
+#include "graphics/surface/image_surface.h"
 #include "resource/images/builtin_loaders.h"
 #include "resource/images/image_loader_manager.h"
 #include "lib/wgx/wgx_writer.h"
@@ -168,6 +170,39 @@ TEST_F(WgxLayerTest, TheDirect3DSpriteShowsTheLayerPixelForPixel) {
       ASSERT_EQ(v & 0xFFFFFF, Texel(layer, x, y) & 0xFFFFFF) << x << "," << y;
     }
   device.SetTexture(nullptr);
+}
+
+// A layer of the software kind: its picture is its own image surface part.
+class SoftwareKindLayer : public OffscreenLayer {
+ public:
+  int GetKind() const override { return kKindSoftwareSurfaceLayer; }
+};
+
+uint32_t ImagePixel(const ImageSurface& s, int x, int y) {
+  uint32_t v = 0;
+  std::memcpy(&v, s.GetRowPointer(y) + x * 4, 4);
+  return v & 0xFFFFFF;
+}
+
+TEST_F(WgxLayerTest, ImageSurfacesCopyFromPictureLayersAndLayerParts) {
+  WgxPictureLayer layer;
+  ASSERT_EQ(Load(layer, tools::WriteWgx(Picture(24))), 0);
+  ImageSurface image;
+  ASSERT_EQ(image.Create(8, 8, 32, kImageDibSection), kSurfaceDone);
+  ASSERT_EQ(image.BlitFromObject(&layer, -1, 6, nullptr), ImageSurface::kOpDone);
+  EXPECT_EQ(ImagePixel(image, 0, 6), Texel(layer, 1, 0) & 0xFFFFFF) << "clipped at the left";
+  EXPECT_EQ(ImagePixel(image, 2, 7), Texel(layer, 3, 1) & 0xFFFFFF);
+  const Size twice{8, 4};
+  ASSERT_EQ(image.StretchBlitFromObject(&layer, &twice, 0, 0, nullptr), ImageSurface::kOpDone);
+  EXPECT_EQ(ImagePixel(image, 7, 3), Texel(layer, 3, 1) & 0xFFFFFF);
+  EXPECT_EQ(ImagePixel(image, 1, 0), Texel(layer, 0, 0) & 0xFFFFFF);
+
+  SoftwareKindLayer software;
+  ASSERT_EQ(software.Create(2, 2, 32, false), 0);
+  software.GetImage()->Fill(0xFF123456u, nullptr);
+  ASSERT_EQ(image.BlitFromObject(&software, 5, 5, nullptr), ImageSurface::kOpDone);
+  EXPECT_EQ(ImagePixel(image, 6, 6), 0x123456u);
+  EXPECT_EQ(image.BlitFromObject(nullptr, 0, 0, nullptr), ImageSurface::kOpNoPixels);
 }
 
 }  // namespace
