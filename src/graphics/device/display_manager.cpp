@@ -853,6 +853,21 @@ int DisplayManager::CreateCanvasLayer(CanvasLayer** out, int32_t width, int32_t 
   });
 }
 
+int DisplayManager::CreateDirectDrawImage(DirectDrawImageSurface** out, int32_t width,
+                                          int32_t height, bool systemMemory) {
+  return AddObject(&layers_, out, kCreateDirectDrawImageNoMemory, [&](DirectDrawImageSurface* image) {
+    return image->Create(width, height, systemMemory, false, nullptr);
+  });
+}
+
+int DisplayManager::CreateDirectDrawImageFromFile(DirectDrawImageSurface** out, const char* name,
+                                                  const uint8_t* data, size_t size, int flags) {
+  return AddObject(&layers_, out, kCreateDirectDrawImageFromFileNoMemory,
+                   [&](DirectDrawImageSurface* image) {
+                     return image->Load(name, std::span<const uint8_t>(data, data ? size : 0), flags);
+                   });
+}
+
 int DisplayManager::CreateWgxPictureLayer(WgxPictureLayer** out, int formatCode, const char* name,
                                           const uint8_t* data, size_t size, bool systemMemory) {
   return AddObject(&layers_, out, kCreateWgxLayerNoMemory, [&](WgxPictureLayer* layer) {

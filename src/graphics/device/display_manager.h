@@ -96,6 +96,8 @@ constexpr int kCreateSpriteItemNoMemory = 2;
 constexpr int kCreateTransitionNoMemory = 2;
 constexpr int kCreateD3DSpriteNoMemory = 2;
 constexpr int kCreateOffscreenNoMemory = 2;
+constexpr int kCreateDirectDrawImageNoMemory = 5;
+constexpr int kCreateDirectDrawImageFromFileNoMemory = 7;
 constexpr int kCreateWgxLayerNoMemory = 11;
 constexpr int kCreateImageNoMemory = 4;
 constexpr int kCreateImageFromFileNoMemory = 6;
@@ -189,6 +191,10 @@ class DisplayManager : public Direct3DDevice, private SurfaceUser {
                                 int32_t* ys, uint32_t argb, uint8_t type, bool borrow);
   int CreateD3DRenderStatePrimitive(D3DRenderStatePrimitive** out);
   int CreateD3DBlendStatePrimitive(D3DBlendStatePrimitive** out);
+  int CreateDirectDrawImage(DirectDrawImageSurface** out, int32_t width, int32_t height,
+                            bool systemMemory);
+  int CreateDirectDrawImageFromFile(DirectDrawImageSurface** out, const char* name,
+                                    const uint8_t* data, size_t size, int flags);
   int CreateWgxPictureLayer(WgxPictureLayer** out, int formatCode, const char* name,
                             const uint8_t* data, size_t size, bool systemMemory);
   int CreateOffscreenLayer(OffscreenLayer** out, int32_t width, int32_t height, int depth,

@@ -10,6 +10,7 @@
 #include "graphics/surface/movie_frame_surface.h"
 #include "graphics/layers/wgx_picture_layer.h"
 #include "graphics/pixel/surface_rows.h"
+#include "lib/wgx/wgx_writer.h"
 #include "common/global.h"
 #include "graphics/pixel/pixel_library.h"
 #include "graphics/surface/color_rect_object.h"
@@ -331,6 +332,18 @@ TEST_F(DisplayManagerTest, CreateMethodsListTheirObjectsUnderTheOwnerValue) {
   ASSERT_EQ(manager_->SetMode(window_, true, false), kDisplayDone);
   ASSERT_EQ(manager_->CreateMovieFrameSurface(&frame, 32, 16), 0);
   EXPECT_NE(frame->GetMemory(), nullptr);
+  DirectDrawImageSurface* blank = nullptr;
+  EXPECT_EQ(manager_->CreateDirectDrawImage(&blank, 0, 4, true), kDdsNoDevice);
+  ASSERT_EQ(manager_->CreateDirectDrawImage(&blank, 8, 4, true), 0);
+  const std::vector<uint8_t> wgx = tools::WriteWgx({24, 2, 1, {0xFF0000u, 0x00FF00u}, {}, 5, 6, {}}, {1, {}});
+  DirectDrawImageSurface* loaded = nullptr;
+  ASSERT_EQ(manager_->CreateDirectDrawImageFromFile(&loaded, nullptr, wgx.data(), wgx.size(), 0), 0);
+  EXPECT_EQ(loaded->GetWidth(), 2);
+  EXPECT_EQ(loaded->GetWord1(), 5u) << "the picture's placement";
+  EXPECT_EQ(manager_->DestroyLayer(loaded), 0);
+  EXPECT_EQ(manager_->CreateDirectDrawImageFromFile(&loaded, nullptr, wgx.data(), 2, 0), kDdsBadPicture);
+  EXPECT_EQ(loaded, nullptr);
+  EXPECT_EQ(manager_->DestroyLayer(blank), 0);
   SpritePrimitive* sprite = nullptr;
   ASSERT_EQ(manager_->CreateSpritePrimitive(&sprite, frame, nullptr, 0, 0), 0);
   TransitionPrimitive* transition = reinterpret_cast<TransitionPrimitive*>(1);
