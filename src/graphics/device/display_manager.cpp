@@ -2,9 +2,15 @@
 
 #include <algorithm>
 #include <new>
+#include <type_traits>
 
 #include "graphics/layers/canvas_layer.h"
+#include "graphics/layers/filter_effect.h"
+#include "graphics/layers/wgx_picture_layer.h"
 #include "graphics/pixel/pixel_format.h"
+#include "graphics/surface/color_rect_object.h"
+#include "graphics/surface/sprite.h"
+#include "graphics/surface/movie_frame_surface.h"
 #include "host/gdi/memory_dc.h"
 #include "host/message_queue.h"
 #include "host/presentation_sink.h"
@@ -12,6 +18,13 @@
 namespace bw {
 
 namespace {
+
+template <typename T>
+typename std::list<std::unique_ptr<T>>::iterator FindListed(std::list<std::unique_ptr<T>>* list,
+                                                            const T* object) {
+  return std::find_if(list->begin(), list->end(),
+                      [object](const std::unique_ptr<T>& listed) { return listed.get() == object; });
+}
 
 constexpr int kClipperNullArgument = 1;
 constexpr int kClipperCreateFailed = 2;
@@ -64,7 +77,7 @@ DisplayManager::~DisplayManager() {
   ReleaseSurfaces();
   if (canvas_) canvas_->RemoveUser(this);
   canvas_ = nullptr;
-  layers_.clear();
+  DestroyAllLayers();
   clipper_.Release();
 }
 
@@ -288,6 +301,8 @@ int DisplayManager::GetBackend() const {
 }
 
 void DisplayManager::ReleaseSurfaces() {
+  // The render device draws on the back buffer: it goes first.
+  if (GetDevice()) Direct3DDevice::Release();
   clipper_.Release();
   // A back buffer of a flipping chain belongs to the primary.
   backBuffer_ = nullptr;
@@ -348,7 +363,8 @@ int DisplayManager::CreateFullScreenSurfaces(bool direct3d, bool triple) {
     if (!backBuffer_) return kSurfaceBackBufferFailed;
     flipChain_ = true;
   } else {
-    const bool displaySized = direct3d && scaled_;
+    // Only texture presentation scales in the device; a render device draws at canvas size.
+    const bool displaySized = textured_ && scaled_;
     if (int code = CreateBackBuffer(displaySized ? displayWidth_ : canvasWidth_,
                                     displaySized ? displayHeight_ : canvasHeight_, direct3d);
         code != 0) {
@@ -519,7 +535,7 @@ int DisplayManager::SetMode(host::HWND window, bool windowed, bool tripleBuffer)
     DirectDrawDevice::Release();
     const bool wantTexture = textureRequest_ != kTextureOff && textureInWindow_;
     if (!canvas_ || wantTexture) {
-      if (DirectDrawDevice::Create(false, false, nullptr, nullptr, 0, true, 0, 0) != 0) {
+      if (DirectDrawDevice::Create(false, direct3dRequest_, nullptr, nullptr, 0, true, 0, 0) != 0) {
         return kModeSwitchFailed + 1;
       }
       if (directDraw_->SetCooperativeLevel(window, host::kDdsclNormal) != host::kDdOk) {
@@ -527,7 +543,10 @@ int DisplayManager::SetMode(host::HWND window, bool windowed, bool tripleBuffer)
       }
       cooperativeState_ = kCoopNormal;
       textured_ = DecideTexture();
-      if (int code = CreateWindowSurfaces(textured_); code != 0) return kModeSwitchFailed + code;
+      if (int code = CreateWindowSurfaces(textured_ || direct3dRequest_); code != 0) {
+        return kModeSwitchFailed + code;
+      }
+      if (CreateRenderDevice() != 0) return kModeSwitchFailed;
       if (textured_ && CreatePresentationTexture() != 0) {
         // Texture presentation is dropped; the DirectDraw back buffer stays.
         textureRequest_ = kTextureOff;
@@ -548,7 +567,7 @@ int DisplayManager::FullScreenSwitch(host::HWND window, bool triple) {
       record && !record->directDrawGuid.IsNull() ? &record->directDrawGuid : nullptr;
   const host::Guid* d3d =
       record && !record->direct3dGuid.IsNull() ? &record->direct3dGuid : nullptr;
-  if (DirectDrawDevice::Create(false, false, guid, d3d, record ? record->renderDepths : 0, false,
+  if (DirectDrawDevice::Create(false, direct3dRequest_, guid, d3d, record ? record->renderDepths : 0, false,
                                0, 0) != 0) {
     return kDisplayFailed;
   }
@@ -570,13 +589,14 @@ int DisplayManager::FullScreenSwitch(host::HWND window, bool triple) {
   // A canvas shown 1:1 goes through GDI in the window that covers the screen.
   if (canvas_ && !scaled_) return kDisplayDone;
   textured_ = canvas_ && DecideTexture();
-  int code = CreateFullScreenSurfaces(textured_, triple);
+  int code = CreateFullScreenSurfaces(textured_ || direct3dRequest_, triple);
   if (code != 0 && textured_) {
     ReleaseSurfaces();
     textured_ = false;
-    code = CreateFullScreenSurfaces(false, triple);
+    code = CreateFullScreenSurfaces(direct3dRequest_, triple);
   }
   if (code != 0) return kModeSwitchFailed + code;
+  if (CreateRenderDevice() != 0) return kModeSwitchFailed;
   backFormat_ = ClassifyPixelFormat(backBuffer_, nullptr, nullptr);
   if (backFormat_ == 0 || backFormat_ == kFormatOther) return kModeUnknownFormat;
   if (canvas_ && backFormat_ == kFormat1555) backFormat_ = kFormat555;
@@ -613,9 +633,11 @@ int DisplayManager::RestoreLostSurfaces() {
     const bool texture = texture_ != nullptr;
     ReleasePresentationTexture();
     ReleaseSurfaces();
-    const int code = screenState_ == kScreenWindow ? CreateWindowSurfaces(texture)
-                                                   : CreateFullScreenSurfaces(texture, triple_);
+    const bool direct3d = texture || direct3dRequest_;
+    const int code = screenState_ == kScreenWindow ? CreateWindowSurfaces(direct3d)
+                                                   : CreateFullScreenSurfaces(direct3d, triple_);
     if (code != 0) return kRestoreSurfacesFailed;
+    if (CreateRenderDevice() != 0) return kRestoreDeviceFailed;
     if (texture && CreatePresentationTexture() != 0) {
       ReleaseSurfaces();
       return kRestoreDeviceFailed;
@@ -799,22 +821,141 @@ host::HResult DisplayManager::PaintRect(host::MemoryDc* dc, const Rect& paint) {
   return primary_->Blt(&d, backBuffer_, &s, host::kDdBltWait, nullptr);
 }
 
+template <typename Object, typename Base, typename Init>
+int DisplayManager::AddObject(std::list<std::unique_ptr<Base>>* list, Object** out, int noMemory,
+                              Init init) {
+  if (!out) return noMemory;
+  *out = nullptr;
+  std::unique_ptr<Object> object(new (std::nothrow) Object);
+  if (!object) return noMemory;
+  if (int code = init(object.get()); code != 0) return code;
+  if constexpr (std::is_base_of_v<RenderItem, Object>) {
+    object->SetOwner(layerOwner_);
+  } else if constexpr (std::is_base_of_v<DisplayObject, Object>) {
+    object->SetTag(spriteOwner_);
+  } else {
+    object->SetWord3(layerOwner_);
+  }
+  try {
+    list->push_back(nullptr);
+  } catch (const std::bad_alloc&) {
+    return noMemory;
+  }
+  *out = object.get();
+  list->back() = std::move(object);
+  return kDisplayDone;
+}
+
 int DisplayManager::CreateCanvasLayer(CanvasLayer** out, int32_t width, int32_t height, int depth,
                                       int options) {
-  if (!out) return kCreateCanvasNoMemory;
-  *out = nullptr;
-  std::unique_ptr<CanvasLayer> canvas(new (std::nothrow) CanvasLayer);
-  if (!canvas) return kCreateCanvasNoMemory;
-  if (int code = canvas->Create(width, height, depth, options); code != 0) return code;
-  canvas->SetWord3(layerOwner_);
-  try {
-    layers_.push_back(nullptr);
-  } catch (const std::bad_alloc&) {
-    return kCreateCanvasNoMemory;
-  }
-  *out = canvas.get();
-  layers_.back() = std::move(canvas);
-  return kDisplayDone;
+  return AddObject(&layers_, out, kCreateCanvasNoMemory, [&](CanvasLayer* canvas) {
+    return canvas->Create(width, height, depth, options);
+  });
+}
+
+int DisplayManager::CreateDirectDrawImage(DirectDrawImageSurface** out, int32_t width,
+                                          int32_t height, bool systemMemory) {
+  return AddObject(&layers_, out, kCreateDirectDrawImageNoMemory, [&](DirectDrawImageSurface* image) {
+    return image->Create(width, height, systemMemory, false, nullptr);
+  });
+}
+
+int DisplayManager::CreateDirectDrawImageFromFile(DirectDrawImageSurface** out, const char* name,
+                                                  const uint8_t* data, size_t size, int flags) {
+  return AddObject(&layers_, out, kCreateDirectDrawImageFromFileNoMemory,
+                   [&](DirectDrawImageSurface* image) {
+                     return image->Load(name, std::span<const uint8_t>(data, data ? size : 0), flags);
+                   });
+}
+
+int DisplayManager::CreateWgxPictureLayer(WgxPictureLayer** out, int formatCode, const char* name,
+                                          const uint8_t* data, size_t size, bool systemMemory) {
+  return AddObject(&layers_, out, kCreateWgxLayerNoMemory, [&](WgxPictureLayer* layer) {
+    return layer->Load(formatCode, name, data, size, systemMemory);
+  });
+}
+
+int DisplayManager::CreateOffscreenLayer(OffscreenLayer** out, int32_t width, int32_t height,
+                                         int depth, bool compose) {
+  return AddObject(&layers_, out, kCreateOffscreenNoMemory, [&](OffscreenLayer* layer) {
+    return layer->Create(width, height, depth, compose);
+  });
+}
+
+int DisplayManager::CreateImageSurface(ImageSurface** out, int32_t width, int32_t height, int depth,
+                                       int flags) {
+  return AddObject(&layers_, out, kCreateImageNoMemory, [&](ImageSurface* image) {
+    return image->Create(width, height, depth, flags);
+  });
+}
+
+int DisplayManager::CreateImageSurfaceFromFile(ImageSurface** out, const char* name,
+                                               const uint8_t* data, size_t size, int flags) {
+  return AddObject(&layers_, out, kCreateImageFromFileNoMemory,
+                   [&](ImageSurface* image) { return image->Load(name, data, size, flags); });
+}
+
+int DisplayManager::CreateImageSurfaceFromFile8(ImageSurface** out, const char* name,
+                                                const uint8_t* data, size_t size, int flags) {
+  return AddObject(&layers_, out, kCreateImageFromFileNoMemory,
+                   [&](ImageSurface* image) { return image->Load8(name, data, size, flags); });
+}
+
+int DisplayManager::CreateImageSurfaceCopy(ImageSurface** out, const ImageSurface* source, int mode) {
+  return AddObject(&layers_, out, kCreateImageCopyNoMemory,
+                   [&](ImageSurface* image) { return image->CopyFrom(source, mode); });
+}
+
+int DisplayManager::CreateSprite(Sprite** out, ImageSurface* surface, const Rect* rect, int32_t x,
+                                 int32_t y) {
+  return AddObject(&sprites_, out, kCreateSpriteNoMemory,
+                   [&](Sprite* sprite) { return sprite->SetImage(surface, rect, x, y); });
+}
+
+int DisplayManager::CreateColorRect(ColorRectObject** out, int32_t width, int32_t height,
+                                    uint32_t argb, int32_t x, int32_t y) {
+  return AddObject(&sprites_, out, kCreateColorRectNoMemory, [&](ColorRectObject* rect) {
+    return rect->Create(width, height, argb, x, y);
+  });
+}
+
+int DisplayManager::CreateSpriteCopy(Sprite** out, const Sprite* source) {
+  return AddObject(&sprites_, out, kCreateSpriteCopyNoMemory, [&](Sprite* sprite) {
+    if (source) sprite->CopyFrom(*source);
+    return 0;
+  });
+}
+
+uint32_t DisplayManager::SetSpriteOwner(uint32_t owner) {
+  const uint32_t previous = spriteOwner_;
+  spriteOwner_ = owner;
+  return previous;
+}
+
+int DisplayManager::DestroySprite(DisplayObject* sprite) {
+  if (!sprite) return kDestroyNull;
+  const auto it = FindListed(&sprites_, sprite);
+  if (it == sprites_.end()) return kDestroyNotListed;
+  sprites_.erase(it);
+  return 0;
+}
+
+int DisplayManager::DestroySpriteAndClear(DisplayObject** sprite) {
+  if (!sprite) return kDestroyNull;
+  const int code = DestroySprite(*sprite);
+  if (code == 0) *sprite = nullptr;
+  return code;
+}
+
+void DisplayManager::DestroySpritesOfOwner(uint32_t owner, bool allBut) {
+  sprites_.remove_if([&](const std::unique_ptr<DisplayObject>& s) { return (s->GetTag() == owner) != allBut; });
+}
+
+void DisplayManager::DestroyAllSprites() { sprites_.clear(); }
+
+int DisplayManager::CreateMovieFrameSurface(MovieFrameSurface** out, int32_t width, int32_t height) {
+  return AddObject(&layers_, out, kCreateMovieFrameNoMemory,
+                    [&](MovieFrameSurface* frame) { return frame->Create(width, height); });
 }
 
 int DisplayManager::RestoreLayers(int argument) {
@@ -822,7 +963,133 @@ int DisplayManager::RestoreLayers(int argument) {
     if (int code = surface->Restore(argument); code != 0) return code;
   }
   if (GetDevice()) RenderStateCache();
-  return kDisplayDone;
+  return renderList_.Restore();
+}
+
+int DisplayManager::CreateRenderDevice() {
+  if (!direct3dRequest_) return 0;
+  const Rect viewport{0, 0, canvasWidth_, canvasHeight_};
+  const int code = Direct3DDevice::Create(backBuffer_, &viewport, false);
+  return code == kD3dCreateNoZBuffer ? 0 : code;
+}
+
+int DisplayManager::DrawRenderList() {
+  if (!backBuffer_) return kRenderSceneFailed;
+  return renderList_.DrawAll(backBuffer_, &canvasRect_, this);
+}
+
+int DisplayManager::CreateSpritePrimitive(SpritePrimitive** out, Surface* source, const Rect* rect,
+                                          int32_t x, int32_t y) {
+  return AddObject(&items_, out, kCreateSpriteItemNoMemory,
+                   [&](SpritePrimitive* item) { return item->Init(source, rect, x, y); });
+}
+
+int DisplayManager::CreateTransitionPrimitive(TransitionPrimitive** out, Surface* drawn,
+                                              Surface* target, int mode, int32_t x, int32_t y,
+                                              int32_t progress) {
+  return AddObject(&items_, out, kCreateTransitionNoMemory, [&](TransitionPrimitive* item) {
+    return item->Init(drawn, target, mode, x, y, progress, 0, 0);
+  });
+}
+
+int DisplayManager::CreateD3DSpritePrimitive(D3DSpritePrimitive** out, Layer* texture,
+                                             const Rect* rect, int32_t x, int32_t y) {
+  return AddObject(&items_, out, kCreateD3DSpriteNoMemory,
+                   [&](D3DSpritePrimitive* item) { return item->Init(texture, rect, x, y); });
+}
+
+int DisplayManager::CreateD3DRectPrimitive(D3DRectPrimitive** out, int32_t width, int32_t height,
+                                           uint32_t argb, int32_t x, int32_t y) {
+  return AddObject(&items_, out, kCreateRectNoMemory,
+                 [&](D3DRectPrimitive* item) { return item->Set(width, height, argb, x, y); });
+}
+
+int DisplayManager::CreateD3DTrianglePrimitive(D3DTrianglePrimitive** out, const int32_t xs[3],
+                                               const int32_t ys[3], uint32_t argb, int32_t x,
+                                               int32_t y) {
+  return AddObject(&items_, out, kCreateTriangleNoMemory,
+                 [&](D3DTrianglePrimitive* item) { return item->Set(xs, ys, argb, x, y); });
+}
+
+int DisplayManager::CreateD3DPolygonPrimitive(D3DPolygonPrimitive** out, size_t count,
+                                              int32_t* xs, int32_t* ys, uint32_t argb,
+                                              uint8_t type, bool borrow) {
+  return AddObject(&items_, out, kCreatePolygonNoMemory, [&](D3DPolygonPrimitive* item) {
+    return item->SetPoints(count, xs, ys, argb, type, borrow);
+  });
+}
+
+int DisplayManager::CreateD3DRenderStatePrimitive(D3DRenderStatePrimitive** out) {
+  return AddObject(&items_, out, kCreateStateNoMemory, [](D3DRenderStatePrimitive*) { return 0; });
+}
+
+int DisplayManager::CreateD3DBlendStatePrimitive(D3DBlendStatePrimitive** out) {
+  return AddObject(&items_, out, kCreateStateNoMemory, [](D3DBlendStatePrimitive*) { return 0; });
+}
+
+void DisplayManager::ForgetLinksTo(Surface* dying) {
+  // The device keeps the bound texture for a later restore: it must not outlive the picture.
+  host::MemorySurface* picture = DirectDrawSurfaceOf(dying);
+  if (picture && GetDevice() && GetDevice()->GetTexture(0) == picture) SetTexture(nullptr);
+  const auto* dyingLayer = dynamic_cast<SurfaceLayer*>(dying);
+  if (!dyingLayer) return;
+  for (const std::unique_ptr<Surface>& surface : layers_) {
+    auto* layer = dynamic_cast<SurfaceLayer*>(surface.get());
+    if (!layer || layer->GetLinkedLayer() != dyingLayer) continue;
+    // A two-layer filter reads the partner: it stops before the partner goes.
+    FilterEffect* filter = layer->GetSource();
+    if (filter && filter->GetKind() < kFilterTwoLayerLimit) layer->DetachSource(false);
+    layer->SetLinkedLayer(nullptr);
+  }
+}
+
+int DisplayManager::DestroyLayer(Surface* layer) {
+  if (!layer) return kDestroyNull;
+  const auto it = FindListed(&layers_, layer);
+  if (it == layers_.end()) return kDestroyNotListed;
+  ForgetLinksTo(layer);
+  layers_.erase(it);
+  return 0;
+}
+
+int DisplayManager::DestroyLayerAndClear(Surface** layer) {
+  if (!layer) return kDestroyNull;
+  const int code = DestroyLayer(*layer);
+  if (code == 0) *layer = nullptr;
+  return code;
+}
+
+int DisplayManager::DestroyRenderItem(RenderItem* item) {
+  if (!item) return kDestroyNull;
+  const auto it = FindListed(&items_, item);
+  if (it == items_.end()) return kDestroyNotListed;
+  items_.erase(it);
+  return 0;
+}
+
+void DisplayManager::DestroyObjectsOfOwner(uint32_t owner, int flags) {
+  const bool allBut = (flags & kOwnerAllBut) != 0;
+  items_.remove_if([&](const std::unique_ptr<RenderItem>& item) {
+    return (item->Owner() == owner) != allBut;
+  });
+  if (!(flags & kOwnerAlsoLayers)) return;
+  for (auto it = layers_.begin(); it != layers_.end();) {
+    if (((*it)->GetWord3() == owner) == allBut) {
+      ++it;
+      continue;
+    }
+    ForgetLinksTo(it->get());
+    it = layers_.erase(it);
+  }
+}
+
+void DisplayManager::DestroyAllLayers() {
+  items_.clear();
+  DestroyAllSprites();
+  // Links and filters between dying layers are dropped before any of them goes.
+  for (const std::unique_ptr<Surface>& surface : layers_) ForgetLinksTo(surface.get());
+  layers_.clear();
+  renderList_.Clear();
 }
 
 }  // namespace bw

@@ -12,6 +12,10 @@
 #include "app/platform/lock.h"
 #include "app/sysinfo/monitor_list.h"
 #include "graphics/device/direct3d_device.h"
+#include "graphics/device/render_item.h"
+#include "graphics/device/render_item_sprite.h"
+#include "graphics/device/render_item_texture.h"
+#include "graphics/device/render_list.h"
 #include "graphics/surface/rect.h"
 #include "graphics/surface/surface.h"
 #include "host/messages.h"
@@ -23,6 +27,13 @@ class MemoryDc;
 namespace bw {
 
 class CanvasLayer;
+class ColorRectObject;
+class DisplayObject;
+class ImageSurface;
+class MovieFrameSurface;
+class OffscreenLayer;
+class Sprite;
+class WgxPictureLayer;
 
 // GetBackend.
 constexpr int kBackendGdi = 0;
@@ -74,6 +85,34 @@ constexpr int kUpdateBltFailed = 4;
 constexpr int kPresentNoBackBuffer = 1;
 constexpr int kPresentLost = 2;
 constexpr int kCreateCanvasNoMemory = 2;
+
+// Allocation failures of the render-item create methods.
+constexpr int kCreateRectNoMemory = 1;
+constexpr int kCreateTriangleNoMemory = 2;
+constexpr int kCreatePolygonNoMemory = 2;
+constexpr int kCreateStateNoMemory = 1;
+constexpr int kCreateMovieFrameNoMemory = 1;
+constexpr int kCreateSpriteItemNoMemory = 2;
+constexpr int kCreateTransitionNoMemory = 2;
+constexpr int kCreateD3DSpriteNoMemory = 2;
+constexpr int kCreateOffscreenNoMemory = 2;
+constexpr int kCreateDirectDrawImageNoMemory = 5;
+constexpr int kCreateDirectDrawImageFromFileNoMemory = 7;
+constexpr int kCreateWgxLayerNoMemory = 11;
+constexpr int kCreateImageNoMemory = 4;
+constexpr int kCreateImageFromFileNoMemory = 6;
+constexpr int kCreateImageCopyNoMemory = 4;
+constexpr int kCreateSpriteNoMemory = 3;
+constexpr int kCreateColorRectNoMemory = 1;
+constexpr int kCreateSpriteCopyNoMemory = 2;
+
+// Destroy results.
+constexpr int kDestroyNull = 1;
+constexpr int kDestroyNotListed = 2;
+
+// DestroyObjectsOfOwner flags.
+constexpr int kOwnerAlsoLayers = 1;
+constexpr int kOwnerAllBut = 2;
 
 struct DisplayDeviceRecord {
   MonitorHandle monitor = kNoMonitor;
@@ -138,7 +177,60 @@ class DisplayManager : public Direct3DDevice, private SurfaceUser {
   int Present();
 
   int CreateCanvasLayer(CanvasLayer** out, int32_t width, int32_t height, int depth, int options);
+  int CreateSpritePrimitive(SpritePrimitive** out, Surface* source, const Rect* rect, int32_t x,
+                            int32_t y);
+  int CreateTransitionPrimitive(TransitionPrimitive** out, Surface* drawn, Surface* target, int mode,
+                                int32_t x, int32_t y, int32_t progress);
+  int CreateD3DSpritePrimitive(D3DSpritePrimitive** out, Layer* texture, const Rect* rect, int32_t x,
+                               int32_t y);
+  int CreateD3DRectPrimitive(D3DRectPrimitive** out, int32_t width, int32_t height, uint32_t argb,
+                             int32_t x, int32_t y);
+  int CreateD3DTrianglePrimitive(D3DTrianglePrimitive** out, const int32_t xs[3], const int32_t ys[3],
+                                 uint32_t argb, int32_t x, int32_t y);
+  int CreateD3DPolygonPrimitive(D3DPolygonPrimitive** out, size_t count, int32_t* xs,
+                                int32_t* ys, uint32_t argb, uint8_t type, bool borrow);
+  int CreateD3DRenderStatePrimitive(D3DRenderStatePrimitive** out);
+  int CreateD3DBlendStatePrimitive(D3DBlendStatePrimitive** out);
+  int CreateDirectDrawImage(DirectDrawImageSurface** out, int32_t width, int32_t height,
+                            bool systemMemory);
+  int CreateDirectDrawImageFromFile(DirectDrawImageSurface** out, const char* name,
+                                    const uint8_t* data, size_t size, int flags);
+  int CreateWgxPictureLayer(WgxPictureLayer** out, int formatCode, const char* name,
+                            const uint8_t* data, size_t size, bool systemMemory);
+  int CreateOffscreenLayer(OffscreenLayer** out, int32_t width, int32_t height, int depth,
+                          bool compose);
+  int CreateImageSurface(ImageSurface** out, int32_t width, int32_t height, int depth, int flags);
+  int CreateImageSurfaceFromFile(ImageSurface** out, const char* name, const uint8_t* data,
+                                 size_t size, int flags);
+  int CreateImageSurfaceFromFile8(ImageSurface** out, const char* name, const uint8_t* data,
+                                  size_t size, int flags);
+  int CreateImageSurfaceCopy(ImageSurface** out, const ImageSurface* source, int mode);
+  int CreateSprite(Sprite** out, ImageSurface* surface, const Rect* rect, int32_t x, int32_t y);
+  int CreateColorRect(ColorRectObject** out, int32_t width, int32_t height, uint32_t argb,
+                      int32_t x, int32_t y);
+  int CreateSpriteCopy(Sprite** out, const Sprite* source);
+  int DestroySprite(DisplayObject* sprite);
+  int DestroySpriteAndClear(DisplayObject** sprite);
+  void DestroySpritesOfOwner(uint32_t owner, bool allBut);
+  void DestroyAllSprites();
+  uint32_t SetSpriteOwner(uint32_t owner);
+  size_t SpriteCount() const { return sprites_.size(); }
+  // Made at the movie's frame size as it is listed.
+  int CreateMovieFrameSurface(MovieFrameSurface** out, int32_t width, int32_t height);
+  int DestroyLayer(Surface* layer);
+  int DestroyLayerAndClear(Surface** layer);
+  int DestroyRenderItem(RenderItem* item);
+  void DestroyObjectsOfOwner(uint32_t owner, int flags);
+  // Every render item, then every sprite, then every surface and layer; the render list ends
+  // empty.
+  void DestroyAllLayers();
   int RestoreLayers(int argument);
+  // Draws the render list onto the back buffer; the list's first failure, or -1 without one.
+  int DrawRenderList();
+  // Tests only: the next mode switch asks for the Direct3D render device. The engine switches
+  // without it.
+  void SetDirect3DRenderDevice(bool on) { direct3dRequest_ = on; }
+  RenderList& GetRenderList() { return renderList_; }
 
   // Settings the application hands over before a mode switch.
   void SetSyncMode(uint8_t mode) { syncMode_ = mode; }
@@ -175,6 +267,7 @@ class DisplayManager : public Direct3DDevice, private SurfaceUser {
   const QuadVertex* Quad() const { return quad_; }
   Lock& GetLock() { return lock_; }
   size_t LayerCount() const { return layers_.size(); }
+  size_t RenderItemCount() const { return items_.size(); }
 
  private:
   void DetachSurface(const Surface* surface) override;
@@ -188,6 +281,13 @@ class DisplayManager : public Direct3DDevice, private SurfaceUser {
   void WaitForBlank();
   host::HResult BltToPrimary(const Rect& dest, const Rect& source, uint32_t flags);
   void FillBars();
+  // Makes, initialises and lists one object under the layer owner value.
+  template <typename Object, typename Base, typename Init>
+  int AddObject(std::list<std::unique_ptr<Base>>* list, Object** out, int noMemory, Init init);
+  int CreateRenderDevice();
+  // Unbinds the dying picture from the device and unlinks the layers that link it, detaching a
+  // two-layer filter unapplied.
+  void ForgetLinksTo(Surface* dying);
   int FullScreenSwitch(host::HWND window, bool triple);
 
   host::HWND window_;
@@ -238,6 +338,11 @@ class DisplayManager : public Direct3DDevice, private SurfaceUser {
   WindowClipper clipper_;
   uint32_t layerOwner_ = 0;
   std::list<std::unique_ptr<Surface>> layers_;
+  std::list<std::unique_ptr<RenderItem>> items_;
+  std::list<std::unique_ptr<DisplayObject>> sprites_;
+  uint32_t spriteOwner_ = 0;
+  RenderList renderList_;
+  bool direct3dRequest_ = false;
   Lock lock_;  // guards canvas_ and every copy from it
 };
 

@@ -135,7 +135,9 @@ int DirectDrawImageSurface::WritePixels(const DibImage& picture) {
   const DibSource source{&info, picture.pixels.data(), picture.pixels.size(), ptrdiff_t(picture.pitch), 0, 0};
   host::DdSurfaceDesc desc;
   if (surface_->Lock(&desc) != host::kDdOk) return kDdsWriteFailed;
-  const bool ok = convert(desc.surface, Rect{0, 0, width_, height_}, desc.pitch, source);
+  // A texture may be larger than the picture: only the picture's own area is written.
+  const Rect area{0, 0, std::min(width_, picture.width), std::min(height_, int32_t(picture.rows()))};
+  const bool ok = convert(desc.surface, area, desc.pitch, source);
   surface_->Unlock();
   return ok ? 0 : kDdsWriteFailed;
 }

@@ -76,12 +76,20 @@ class DirectDrawImageSurface : public SurfaceBase {
 
   host::MemorySurface* GetDirectDrawSurface() const { return surface_.get(); }
   int GetFormatCode() const { return formatCode_; }
+  // The colour of the last FillColor as r << 16 | g << 8 | b, kNoColorKey when none.
+  uint32_t GetFillColor() const { return fillColor_; }
   bool InVideoMemory() const { return inVideoMemory_; }
   // The RGB key as r << 16 | g << 8 | b, kNoColorKey when none.
   uint32_t GetColorKeyRgb() const { return colorKey_; }
 
- private:
+ protected:
+  // Converts a decoded picture into the surface from its top-left corner.
   int WritePixels(const DibImage& picture);
+  // The pixel the key was taken from; x is -1 when the key was not taken from a pixel.
+  int32_t GetKeyPixelX() const { return keyX_; }
+  int32_t GetKeyPixelY() const { return keyY_; }
+
+ private:
   int Remake();
 
   std::unique_ptr<host::MemorySurface> surface_;

@@ -2,6 +2,8 @@
 // copy from any displayable surface.
 #include <algorithm>
 
+#include "graphics/layers/surface_layer.h"
+#include "graphics/layers/wgx_picture_layer.h"
 #include "graphics/pixel/blend_tables.h"
 #include "graphics/pixel/filter_kernels.h"
 #include "graphics/pixel/mask_kernels.h"
@@ -9,6 +11,7 @@
 #include "graphics/pixel/pixel_library.h"
 #include "graphics/pixel/source_blend_kernels.h"
 #include "graphics/surface/image_surface_ops.h"
+#include "host/gdi/memory_dc.h"
 
 namespace bw {
 
@@ -278,15 +281,52 @@ int ImageSurface::MaskColorFill(int mode, const Surface* mask, int opacity, int 
 }
 
 namespace {
+// A picture that lives in a DirectDraw surface: copied through the surface's device context,
+// clipped against this surface only.
+int FromDirectDraw(ImageSurface* target, const Surface* source, host::MemorySurface* surface,
+                   const Size* size, int32_t x, int32_t y, const Rect* rect) {
+  if (!surface) return ImageSurface::kOpNoPixels;
+  const Rect whole{0, 0, source->GetWidth(), source->GetHeight()};
+  StretchStepper steps;
+  const int clip = target->ClipBlit(nullptr, x, y, rect ? rect : &whole, size, size ? &steps : nullptr, nullptr);
+  if (clip == kClipNothing) return ImageSurface::kOpDone;
+  if (clip != kClipDraw) return ImageSurface::kOpNoPixels;
+  host::MemoryDc* dc = nullptr;
+  if (surface->GetDC(&dc) != host::kDdOk || !dc) return ImageSurface::kOpBadFormat;
+  const Rect s = target->ClippedSource(), d = target->ClippedDest();
+  const bool ok = size ? host::StretchBlt(*target->GetDc(), d.left, d.top, d.Width(), d.Height(), *dc,
+                                          s.left, s.top, s.Width(), s.Height())
+                       : host::BitBlt(*target->GetDc(), d.left, d.top, d.Width(), d.Height(), *dc,
+                                      s.left, s.top);
+  surface->ReleaseDC(dc);
+  if (!ok) return ImageSurface::kOpBadFormat;
+  target->MarkDirty(d);
+  return ImageSurface::kOpDone;
+}
+
 int FromObject(ImageSurface* target, const Surface* source, const Size* size, int32_t x, int32_t y,
                const Rect* rect) {
   if (!target->GetDc() || !target->GetPixels() || !source) return ImageSurface::kOpNoPixels;
-  if (source->GetKind() != kKindDibSurface) {
-    // The layer and DirectDraw kinds have no surface here yet: nothing to copy from.
-    return ImageSurface::kOpNoPixels;
+  const Surface* picture = nullptr;
+  switch (source->GetKind()) {
+    case kKindDibSurface:
+      picture = source;
+      break;
+    case kKindSoftwareSurfaceLayer:
+    case kKindTextureLayer:
+      // Layers that hold their picture in an image surface part.
+      if (const auto* layer = dynamic_cast<const SurfaceLayer*>(source)) picture = layer->GetImage();
+      break;
+    case kKindWgxPictureLayer:
+      return FromDirectDraw(target, source, static_cast<const WgxPictureLayer*>(source)->GetDirectDrawSurface(),
+                            size, x, y, rect);
+    default:
+      // The other DirectDraw kinds have no copy here yet: nothing to copy from.
+      return ImageSurface::kOpNoPixels;
   }
-  return size ? target->StretchBlit(source, size, x, y, rect, false)
-              : target->Blit(source, x, y, rect, false);
+  if (!picture) return ImageSurface::kOpNoPixels;
+  return size ? target->StretchBlit(picture, size, x, y, rect, false)
+              : target->Blit(picture, x, y, rect, false);
 }
 }  // namespace
 

@@ -155,12 +155,11 @@ RasterState D3dDevice::BuildState() const {
 HResult D3dDevice::DrawPrimitive(uint32_t type, uint32_t fvf, const void* vertices, uint32_t count,
                                  uint32_t) {
   if (!inScene_) return kD3dErrSceneNotInScene;
-  if (type != kPrimitiveTriangleStrip) return kD3dErrInvalidPrimitiveType;
+  if (type < kPrimitivePointList || type > kPrimitiveTriangleFan) return kD3dErrInvalidPrimitiveType;
   std::vector<RasterVertex> read;
   if (!ReadVertices(fvf, vertices, count, &read)) return kD3dErrInvalidVertexFormat;
   if (target_->IsLost() != kDdOk) return kDdErrSurfaceLost;
-  if (count < 3) return kDdOk;
-  return DrawTriangles(target_, BuildState(), type, read) ? kDdOk : kDdErrGeneric;
+  return DrawPrimitives(target_, BuildState(), type, read) ? kDdOk : kDdErrGeneric;
 }
 
 std::vector<D3dDeviceInfo> Direct3D::EnumDevices() const {

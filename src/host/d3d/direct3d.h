@@ -100,7 +100,7 @@ class D3dDevice {
   HResult SetViewport(const D3dViewport& viewport);
   HResult BeginScene();
   HResult EndScene();
-  // Only triangle strips are drawn, of the formats ReadVertices takes.
+  // Primitive types 1 to 6, of the formats ReadVertices takes.
   HResult DrawPrimitive(uint32_t type, uint32_t fvf, const void* vertices, uint32_t count,
                         uint32_t flags);
   MemorySurface* RenderTarget() const { return target_; }

@@ -156,6 +156,15 @@ uint32_t Combine(uint32_t op, uint32_t a1, uint32_t a2, uint32_t current) {
       return a2;
     case kTopModulate:
       return Modulate(a1, a2);
+    case kTopAdd:
+    case kTopSubtract: {
+      uint32_t out = 0;
+      for (int shift = 0; shift < 32; shift += 8) {
+        const int x = int(a1 >> shift & 0xFF), y = int(a2 >> shift & 0xFF);
+        out |= uint32_t(std::clamp(op == kTopAdd ? x + y : x - y, 0, 255)) << shift;
+      }
+      return out;
+    }
     default:
       return current;
   }
@@ -207,6 +216,76 @@ struct Target {
   int bytes;
 };
 
+// Combines stage 0, tests alpha and blends one fragment into the pixel at out.
+void Fragment(const Target& target, const Texture& tex, const RasterState& s, uint8_t* out,
+              uint32_t diffuse, double u, double v) {
+  // A stage without a texture passes the diffuse colour on, whatever its operations say, so
+  // that untextured items draw their own colour and alpha.
+  uint32_t rgb = diffuse, alpha = diffuse >> 24;
+  if (tex.pixels) {
+    bool keyed = false;
+    const uint32_t texel = Sample(tex, s, float(u), float(v), &keyed);
+    if (keyed) return;
+    rgb = Combine(s.colorOp, Arg(s.colorArg1, texel, diffuse, s.textureFactor),
+                  Arg(s.colorArg2, texel, diffuse, s.textureFactor), diffuse);
+    alpha = Combine(s.alphaOp, Arg(s.alphaArg1, texel, diffuse, s.textureFactor),
+                    Arg(s.alphaArg2, texel, diffuse, s.textureFactor), diffuse) >> 24;
+  }
+  if (s.alphaTestEnable && !AlphaPasses(s, alpha)) return;
+  uint32_t color = (rgb & 0xFFFFFF) | alpha << 24;
+  const int bytes = target.bytes;
+  if (s.alphaBlendEnable) {
+    const uint32_t dst = target.codec.Unpack(Load(out, bytes));
+    const uint32_t fs = Factor(s.srcBlend, alpha), fd = Factor(s.destBlend, alpha);
+    uint32_t blended = 0;
+    for (int shift = 0; shift < 32; shift += 8) {
+      const uint32_t c = ((color >> shift & 0xFF) * fs + (dst >> shift & 0xFF) * fd) / 255;
+      blended |= std::min(c, 255u) << shift;
+    }
+    color = blended;
+  }
+  Store(out, target.codec.Pack(color), bytes);
+}
+
+uint32_t LerpColor(uint32_t a, uint32_t b, double t) {
+  uint32_t out = 0;
+  for (int shift = 0; shift < 32; shift += 8) {
+    const double c = (a >> shift & 0xFF) + t * (double(b >> shift & 0xFF) - double(a >> shift & 0xFF));
+    out |= uint32_t(std::clamp(c + 0.5, 0.0, 255.0)) << shift;
+  }
+  return out;
+}
+
+bool InViewport(const RasterState& s, double x, double y) {
+  return x >= s.viewport.left && x < s.viewport.right && y >= s.viewport.top && y < s.viewport.bottom;
+}
+
+uint8_t* PixelAt(const Target& target, int x, int y) {
+  return target.desc.surface + ptrdiff_t{y} * target.desc.pitch + ptrdiff_t{x} * target.bytes;
+}
+
+void DrawPoint(const Target& target, const Texture& tex, const RasterState& s, const RasterVertex& p) {
+  const double x = std::floor(Bounded(p.x)), y = std::floor(Bounded(p.y));
+  if (!InViewport(s, x, y)) return;
+  Fragment(target, tex, s, PixelAt(target, int(x), int(y)), p.diffuse, p.u, p.v);
+}
+
+// One pixel per step along the longer axis, the end pixel left out so that joined lines do not
+// draw their shared ends twice.
+void DrawLine(const Target& target, const Texture& tex, const RasterState& s, const RasterVertex& a,
+              const RasterVertex& b, const RasterVertex* flatSource) {
+  const double ax = Bounded(a.x), ay = Bounded(a.y), dx = Bounded(b.x) - ax, dy = Bounded(b.y) - ay;
+  const int steps = int(std::lround(std::max(std::fabs(dx), std::fabs(dy))));
+  for (int i = 0; i < steps; ++i) {
+    const double t = double(i) / steps;
+    const double x = std::floor(ax + dx * t), y = std::floor(ay + dy * t);
+    if (!InViewport(s, x, y)) continue;
+    const uint32_t diffuse = flatSource ? flatSource->diffuse : LerpColor(a.diffuse, b.diffuse, t);
+    Fragment(target, tex, s, PixelAt(target, int(x), int(y)), diffuse, a.u + (b.u - a.u) * t,
+             a.v + (b.v - a.v) * t);
+  }
+}
+
 void DrawTriangle(const Target& target, const Texture& tex, const RasterState& s,
                   const RasterVertex* v[3], const RasterVertex* flatSource) {
   double area = (double(v[1]->x) - v[0]->x) * (double(v[2]->y) - v[0]->y) -
@@ -245,32 +324,13 @@ void DrawTriangle(const Target& target, const Texture& tex, const RasterState& s
       if (!Owns(e[0], ex[0], ey[0]) || !Owns(e[1], ex[1], ey[1]) || !Owns(e[2], ex[2], ey[2])) continue;
       const double w[3] = {e[0] * invArea, e[1] * invArea, e[2] * invArea};
       const uint32_t diffuse = flatSource || sameDiffuse ? constDiffuse : Lerp(v, w);
-      uint32_t texel = 0xFFFFFFFFu;
-      bool keyed = false;
-      if (tex.pixels) {
-        const double q = w[0] * v[0]->rhw + w[1] * v[1]->rhw + w[2] * v[2]->rhw;
-        const double u = (w[0] * uq[0] + w[1] * uq[1] + w[2] * uq[2]) / q;
-        const double t = (w[0] * vq[0] + w[1] * vq[1] + w[2] * vq[2]) / q;
-        texel = Sample(tex, s, float(u), float(t), &keyed);
+      if (!tex.pixels) {
+        Fragment(target, tex, s, out, diffuse, 0, 0);
+        continue;
       }
-      if (keyed) continue;
-      const uint32_t rgb = Combine(s.colorOp, Arg(s.colorArg1, texel, diffuse, s.textureFactor),
-                                   Arg(s.colorArg2, texel, diffuse, s.textureFactor), diffuse);
-      const uint32_t alpha = Combine(s.alphaOp, Arg(s.alphaArg1, texel, diffuse, s.textureFactor),
-                                     Arg(s.alphaArg2, texel, diffuse, s.textureFactor), diffuse) >> 24;
-      if (s.alphaTestEnable && !AlphaPasses(s, alpha)) continue;
-      uint32_t color = (rgb & 0xFFFFFF) | alpha << 24;
-      if (s.alphaBlendEnable) {
-        const uint32_t dst = target.codec.Unpack(Load(out, bytes));
-        const uint32_t fs = Factor(s.srcBlend, alpha), fd = Factor(s.destBlend, alpha);
-        uint32_t blended = 0;
-        for (int shift = 0; shift < 32; shift += 8) {
-          const uint32_t c = ((color >> shift & 0xFF) * fs + (dst >> shift & 0xFF) * fd) / 255;
-          blended |= std::min(c, 255u) << shift;
-        }
-        color = blended;
-      }
-      Store(out, target.codec.Pack(color), bytes);
+      const double q = w[0] * v[0]->rhw + w[1] * v[1]->rhw + w[2] * v[2]->rhw;
+      Fragment(target, tex, s, out, diffuse, (w[0] * uq[0] + w[1] * uq[1] + w[2] * uq[2]) / q,
+               (w[0] * vq[0] + w[1] * vq[1] + w[2] * vq[2]) / q);
     }
   }
 }
@@ -294,9 +354,9 @@ bool ReadVertices(uint32_t fvf, const void* data, size_t count, std::vector<Rast
   return true;
 }
 
-bool DrawTriangles(MemorySurface* target, const RasterState& state, uint32_t type,
-                   const std::vector<RasterVertex>& vertices) {
-  if (type != kPrimitiveTriangleStrip || vertices.size() < 3) return false;
+bool DrawPrimitives(MemorySurface* target, const RasterState& state, uint32_t type,
+                    const std::vector<RasterVertex>& vertices) {
+  if (type < kPrimitivePointList || type > kPrimitiveTriangleFan) return false;
   const int bytes = target->BytesPerPixel();
   if (bytes != 2 && bytes != 4) return false;
   DdSurfaceDesc desc;
@@ -306,9 +366,34 @@ bool DrawTriangles(MemorySurface* target, const RasterState& state, uint32_t typ
              tex.format.bBitMask == 0xFF && state.addressU == kTaddressClamp &&
              state.addressV == kTaddressClamp && !(state.colorKeyEnable && tex.keyed);
   const Target out{desc, PixelCodec(desc.pixelFormat), bytes};
-  for (size_t i = 0; i + 2 < vertices.size(); ++i) {
-    const RasterVertex* tri[3] = {&vertices[i], &vertices[i + 1], &vertices[i + 2]};
-    DrawTriangle(out, tex, state, tri, state.shadeMode == kShadeFlat ? &vertices[i] : nullptr);
+  const bool flat = state.shadeMode == kShadeFlat;
+  const size_t n = vertices.size();
+  auto triangle = [&](size_t a, size_t b, size_t c, size_t source) {
+    const RasterVertex* tri[3] = {&vertices[a], &vertices[b], &vertices[c]};
+    DrawTriangle(out, tex, state, tri, flat ? &vertices[source] : nullptr);
+  };
+  auto line = [&](size_t a, size_t b) {
+    DrawLine(out, tex, state, vertices[a], vertices[b], flat ? &vertices[a] : nullptr);
+  };
+  switch (type) {
+    case kPrimitivePointList:
+      for (const RasterVertex& p : vertices) DrawPoint(out, tex, state, p);
+      break;
+    case kPrimitiveLineList:
+      for (size_t i = 0; i + 1 < n; i += 2) line(i, i + 1);
+      break;
+    case kPrimitiveLineStrip:
+      for (size_t i = 0; i + 1 < n; ++i) line(i, i + 1);
+      break;
+    case kPrimitiveTriangleList:
+      for (size_t i = 0; i + 2 < n; i += 3) triangle(i, i + 1, i + 2, i);
+      break;
+    case kPrimitiveTriangleStrip:
+      for (size_t i = 0; i + 2 < n; ++i) triangle(i, i + 1, i + 2, i);
+      break;
+    default:  // a fan shades flat by the second vertex of each triangle
+      for (size_t i = 1; i + 1 < n; ++i) triangle(0, i, i + 1, i);
+      break;
   }
   target->Unlock();
   return true;

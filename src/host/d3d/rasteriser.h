@@ -1,5 +1,5 @@
 // The software rasteriser behind our Direct3D device: transformed vertices are assembled into
-// triangles, each drawn with the top-left fill rule at pixel centres, its texture coordinates
+// points, lines and triangles, each drawn with the top-left fill rule at pixel centres, its texture coordinates
 // interpolated with perspective, sampled by nearest texel or bilinearly, combined by texture
 // stage 0 and blended into a memory surface.
 #pragma once
@@ -30,6 +30,8 @@ constexpr uint32_t kTopDisable = 1;
 constexpr uint32_t kTopSelectArg1 = 2;
 constexpr uint32_t kTopSelectArg2 = 3;
 constexpr uint32_t kTopModulate = 4;
+constexpr uint32_t kTopAdd = 7;
+constexpr uint32_t kTopSubtract = 10;
 constexpr uint32_t kTaDiffuse = 0;
 constexpr uint32_t kTaCurrent = 1;
 constexpr uint32_t kTaTexture = 2;
@@ -86,9 +88,9 @@ struct RasterState {
 // texture coordinate pair); false for any other format.
 bool ReadVertices(uint32_t fvf, const void* data, size_t count, std::vector<RasterVertex>* out);
 
-// Draws triangles of the type into target (not locked); false for a type it does not draw or
-// too few vertices.
-bool DrawTriangles(MemorySurface* target, const RasterState& state, uint32_t type,
-                   const std::vector<RasterVertex>& vertices);
+// Draws the primitives of type 1 to 6 into target (not locked); false for another type. Left-over
+// vertices that make no whole primitive are ignored.
+bool DrawPrimitives(MemorySurface* target, const RasterState& state, uint32_t type,
+                    const std::vector<RasterVertex>& vertices);
 
 }  // namespace bw::host

@@ -5,8 +5,17 @@
 #include <cstring>
 
 #include "graphics/layers/canvas_layer.h"
+#include "graphics/layers/filter_effect.h"
+#include "graphics/surface/composition_layer.h"
+#include "graphics/surface/movie_frame_surface.h"
+#include "graphics/layers/wgx_picture_layer.h"
+#include "graphics/pixel/surface_rows.h"
+#include "lib/wgx/wgx_writer.h"
+#include "common/global.h"
 #include "graphics/pixel/pixel_library.h"
 #include "graphics/surface/color_rect_object.h"
+#include "graphics/surface/image_surface.h"
+#include "graphics/surface/sprite.h"
 #include "host/gdi/memory_dc.h"
 #include "host/headless/headless_backend.h"
 #include "host/message_queue.h"
@@ -264,6 +273,228 @@ TEST_F(DisplayManagerTest, RestoresLostSurfacesAndCopiesTheCanvasAgain) {
   std::memcpy(&texel, locked.surface + 5 * locked.pitch + 5 * 4, 4);
   manager_->GetPresentationTexture()->Unlock();
   EXPECT_EQ(texel & 0xFFFFFF, 0xABCDEFu) << "the restored texture holds the whole canvas again";
+}
+
+uint32_t BufferPixel(const host::MemorySurface* s, int x, int y) {
+  uint32_t v = 0;
+  std::memcpy(&v, s->Pixels() + y * s->Pitch() + x * 4, 4);
+  return v & 0xFFFFFF;
+}
+
+// The engine switches without the Direct3D render device; only the test switch turns it on.
+TEST_F(DisplayManagerTest, TheRenderListDrawsThroughTheRenderDeviceOnlyWhenAsked) {
+  MonitorList monitors;
+  ASSERT_EQ(manager_->SetCanvasSize(64, 48), kDisplayDone);
+  ASSERT_EQ(manager_->EnumerateDisplayDevices(&monitors, 64, 48, true), kDisplayDone);
+  ASSERT_EQ(manager_->SelectDisplayDevice(true, kNoMonitor, 0, 32, nullptr), kDisplayDone);
+  D3DRectPrimitive* rect = nullptr;
+  ASSERT_EQ(manager_->CreateD3DRectPrimitive(&rect, 8, 4, 0xFF00FF00u, 2, 3), 0);
+  ASSERT_EQ(manager_->GetRenderList().Insert(rect, 1, 0), 0);
+
+  ASSERT_EQ(manager_->SetMode(window_, true, false), kDisplayDone);
+  EXPECT_EQ(manager_->GetDevice(), nullptr);
+  EXPECT_EQ(manager_->DrawRenderList(), kRenderNoDevice);
+
+  manager_->SetDirect3DRenderDevice(true);
+  for (bool windowed : {true, false}) {
+    SCOPED_TRACE(windowed ? "window" : "full screen");
+    ASSERT_EQ(manager_->SetMode(window_, windowed, false), kDisplayDone);
+    ASSERT_NE(manager_->GetDevice(), nullptr);
+    EXPECT_EQ(manager_->GetDevice()->RenderTarget(), manager_->GetBackBuffer());
+    ASSERT_EQ(manager_->ClearBackBuffer(), 0);
+    ASSERT_EQ(manager_->DrawRenderList(), kRenderDone);
+    EXPECT_EQ(BufferPixel(manager_->GetBackBuffer(), 2, 3), 0x00FF00u);
+    EXPECT_EQ(BufferPixel(manager_->GetBackBuffer(), 9, 6), 0x00FF00u);
+    EXPECT_EQ(BufferPixel(manager_->GetBackBuffer(), 10, 6), 0u);
+  }
+
+  // A lost back buffer comes back with the device drawing on it again.
+  manager_->GetBackBuffer()->SetLost(true);
+  EXPECT_EQ(manager_->DrawRenderList(), kRenderPrimitiveFailed);
+  ASSERT_EQ(manager_->RestoreLostSurfaces(), kDisplayDone);
+  ASSERT_NE(manager_->GetDevice(), nullptr);
+  ASSERT_EQ(manager_->DrawRenderList(), kRenderDone);
+  EXPECT_EQ(BufferPixel(manager_->GetBackBuffer(), 5, 5), 0x00FF00u);
+}
+
+TEST_F(DisplayManagerTest, CreateMethodsListTheirObjectsUnderTheOwnerValue) {
+  D3DPolygonPrimitive* poly = reinterpret_cast<D3DPolygonPrimitive*>(1);
+  int32_t ys[2] = {0, 0};
+  EXPECT_EQ(manager_->CreateD3DPolygonPrimitive(&poly, 2, nullptr, ys, 0xFFFFFFFFu, 2, false),
+            kPointsBadArgument) << "the initialisation's own code";
+  EXPECT_EQ(poly, nullptr);
+  EXPECT_EQ(manager_->RenderItemCount(), 0u);
+  ScopedGlobal<DirectDrawDevice> display(manager_.get());
+  MovieFrameSurface* frame = nullptr;
+  EXPECT_EQ(manager_->CreateMovieFrameSurface(&frame, 32, 16), kFrameNoDirectDraw) << "no mode set yet";
+  EXPECT_EQ(manager_->LayerCount(), 0u);
+  ASSERT_EQ(manager_->SetCanvasSize(64, 48), kDisplayDone);
+  ASSERT_EQ(manager_->SetMode(window_, true, false), kDisplayDone);
+  ASSERT_EQ(manager_->CreateMovieFrameSurface(&frame, 32, 16), 0);
+  EXPECT_NE(frame->GetMemory(), nullptr);
+  DirectDrawImageSurface* blank = nullptr;
+  EXPECT_EQ(manager_->CreateDirectDrawImage(&blank, 0, 4, true), kDdsNoDevice);
+  ASSERT_EQ(manager_->CreateDirectDrawImage(&blank, 8, 4, true), 0);
+  const std::vector<uint8_t> wgx = tools::WriteWgx({24, 2, 1, {0xFF0000u, 0x00FF00u}, {}, 5, 6, {}}, {1, {}});
+  DirectDrawImageSurface* loaded = nullptr;
+  ASSERT_EQ(manager_->CreateDirectDrawImageFromFile(&loaded, nullptr, wgx.data(), wgx.size(), 0), 0);
+  EXPECT_EQ(loaded->GetWidth(), 2);
+  EXPECT_EQ(loaded->GetWord1(), 5u) << "the picture's placement";
+  EXPECT_EQ(manager_->DestroyLayer(loaded), 0);
+  EXPECT_EQ(manager_->CreateDirectDrawImageFromFile(&loaded, nullptr, wgx.data(), 2, 0), kDdsBadPicture);
+  EXPECT_EQ(loaded, nullptr);
+  EXPECT_EQ(manager_->DestroyLayer(blank), 0);
+  SpritePrimitive* sprite = nullptr;
+  ASSERT_EQ(manager_->CreateSpritePrimitive(&sprite, frame, nullptr, 0, 0), 0);
+  TransitionPrimitive* transition = reinterpret_cast<TransitionPrimitive*>(1);
+  EXPECT_EQ(manager_->CreateTransitionPrimitive(&transition, nullptr, frame, 87, 0, 0, 0),
+            kTransitionFirstStep);
+  EXPECT_EQ(transition, nullptr);
+  WgxPictureLayer* picture = reinterpret_cast<WgxPictureLayer*>(1);
+  EXPECT_EQ(manager_->CreateWgxPictureLayer(&picture, kFormat8888, nullptr, nullptr, 0, true),
+            kWgxLayerNoDevice) << "no Direct3D device to make textures with";
+  EXPECT_EQ(picture, nullptr);
+  D3DSpritePrimitive* textured = nullptr;
+  EXPECT_EQ(manager_->CreateD3DSpritePrimitive(&textured, nullptr, nullptr, 0, 0), kD3DSpriteNoTexture);
+  // A destroyed picture clears the item that draws it.
+  EXPECT_EQ(manager_->DestroyLayer(frame), 0);
+  EXPECT_EQ(sprite->GetSource(), nullptr);
+  EXPECT_EQ(manager_->DestroyRenderItem(sprite), 0);
+
+  manager_->SetLayerOwner(7);
+  CanvasLayer* layers[5] = {};
+  D3DRenderStatePrimitive* states = nullptr;
+  D3DBlendStatePrimitive* blend = nullptr;
+  for (int i = 0; i < 5; ++i) {
+    if (i == 3) manager_->SetLayerOwner(8);
+    ASSERT_EQ(manager_->CreateCanvasLayer(&layers[i], 8, 8, 32, kLayerPlain), kDisplayDone);
+  }
+  ASSERT_EQ(manager_->CreateD3DBlendStatePrimitive(&blend), 0);
+  manager_->SetLayerOwner(7);
+  ASSERT_EQ(manager_->CreateD3DRenderStatePrimitive(&states), 0);
+  const int32_t txs[3] = {0, 4, 0}, tys[3] = {0, 0, 4};
+  D3DTrianglePrimitive* triangle = nullptr;
+  ASSERT_EQ(manager_->CreateD3DTrianglePrimitive(&triangle, txs, tys, 0xFFFFFFFFu, 0, 0), 0);
+  EXPECT_EQ(states->Owner(), 7u);
+  EXPECT_EQ(blend->Owner(), 8u);
+  manager_->GetRenderList().Insert(states, 0, 0);
+  manager_->GetRenderList().Insert(blend, 0, 0);
+
+  manager_->DestroyObjectsOfOwner(7, 0);
+  EXPECT_EQ(manager_->RenderItemCount(), 1u) << "items only";
+  EXPECT_EQ(manager_->LayerCount(), 5u);
+  EXPECT_EQ(manager_->GetRenderList().Count(), 1u) << "a destroyed item leaves the list";
+  manager_->DestroyObjectsOfOwner(7, kOwnerAlsoLayers);
+  EXPECT_EQ(manager_->LayerCount(), 2u) << "the first three";
+  manager_->DestroyObjectsOfOwner(7, kOwnerAlsoLayers | kOwnerAllBut);
+  EXPECT_EQ(manager_->LayerCount(), 0u) << "the last two";
+  EXPECT_EQ(manager_->RenderItemCount(), 0u);
+
+  D3DRectPrimitive* rect = nullptr;
+  ASSERT_EQ(manager_->CreateD3DRectPrimitive(&rect, 1, 1, 0xFFFFFFFFu, 0, 0), 0);
+  EXPECT_EQ(manager_->DestroyRenderItem(rect), 0);
+  EXPECT_EQ(manager_->DestroyRenderItem(rect), kDestroyNotListed);
+  EXPECT_EQ(manager_->DestroyRenderItem(nullptr), kDestroyNull);
+  CanvasLayer* layer = nullptr;
+  ASSERT_EQ(manager_->CreateCanvasLayer(&layer, 8, 8, 32, kLayerPlain), kDisplayDone);
+  Surface* held = layer;
+  EXPECT_EQ(manager_->DestroyLayerAndClear(&held), 0);
+  EXPECT_EQ(held, nullptr);
+  EXPECT_EQ(manager_->DestroyLayer(layer), kDestroyNotListed);
+  EXPECT_EQ(manager_->DestroyLayer(nullptr), kDestroyNull);
+
+  ASSERT_EQ(manager_->CreateD3DRectPrimitive(&rect, 1, 1, 0xFFFFFFFFu, 0, 0), 0);
+  manager_->GetRenderList().Insert(rect, 0, 0);
+  ASSERT_EQ(manager_->CreateCanvasLayer(&layer, 8, 8, 32, kLayerPlain), kDisplayDone);
+  manager_->DestroyAllLayers();
+  EXPECT_EQ(manager_->RenderItemCount(), 0u);
+  EXPECT_EQ(manager_->LayerCount(), 0u);
+  EXPECT_EQ(manager_->GetRenderList().Count(), 0u);
+}
+
+class TwoLayerFilter : public FilterEffect {
+ public:
+  explicit TwoLayerFilter(bool* deleted) : deleted_(deleted) {}
+  ~TwoLayerFilter() override { *deleted_ = true; }
+  uint8_t GetKind() const override { return 0; }
+  int Update(uint32_t) override { return 0; }
+  bool IsDone() const override { return false; }
+
+ private:
+  bool* deleted_;
+};
+
+TEST_F(DisplayManagerTest, ADestroyedLayerLeavesNoLinkOrTwoLayerFilterBehind) {
+  CanvasLayer* survivor = nullptr;
+  CanvasLayer* partner = nullptr;
+  ASSERT_EQ(manager_->CreateCanvasLayer(&survivor, 8, 8, 32, kLayerComposed), kDisplayDone);
+  ASSERT_EQ(manager_->CreateCanvasLayer(&partner, 8, 8, 32, kLayerComposed), kDisplayDone);
+  ASSERT_EQ(survivor->SetLinkedLayer(partner), kLayerDone);
+  ASSERT_EQ(partner->SetLinkedLayer(survivor), kLayerDone);
+  bool deleted = false;
+  // Applying this filter on detach would swap the survivor's objects into the dying layer.
+  ASSERT_EQ(survivor->AttachSource(new TwoLayerFilter(&deleted), kAttachExchangeObjects, true, false),
+            kLayerDone);
+  CompositionLayer* own = survivor->GetCompositionLayer();
+
+  ASSERT_EQ(manager_->DestroyLayer(partner), 0);
+  EXPECT_EQ(survivor->GetLinkedLayer(), nullptr);
+  EXPECT_FALSE(survivor->HasSource());
+  EXPECT_TRUE(deleted);
+  EXPECT_EQ(survivor->GetCompositionLayer(), own) << "detached without applying";
+
+  // All at once: the links between dying layers are dropped before either goes.
+  ASSERT_EQ(manager_->CreateCanvasLayer(&partner, 8, 8, 32, kLayerComposed), kDisplayDone);
+  ASSERT_EQ(survivor->SetLinkedLayer(partner), kLayerDone);
+  ASSERT_EQ(partner->SetLinkedLayer(survivor), kLayerDone);
+  deleted = false;
+  ASSERT_EQ(partner->AttachSource(new TwoLayerFilter(&deleted), kAttachExchangeObjects, true, false),
+            kLayerDone);
+  manager_->DestroyAllLayers();
+  EXPECT_TRUE(deleted);
+}
+
+TEST_F(DisplayManagerTest, SurfacesAndSpritesComeAndGoThroughTheirLists) {
+  ImageSurface* image = nullptr;
+  EXPECT_EQ(manager_->CreateImageSurface(&image, 0, 4, 32, 0), kSurfaceBadArgument);
+  EXPECT_EQ(image, nullptr);
+  EXPECT_EQ(manager_->LayerCount(), 0u);
+  const uint8_t junk[4] = {1, 2, 3, 4};
+  EXPECT_NE(manager_->CreateImageSurfaceFromFile(&image, nullptr, junk, sizeof junk, 0), 0);
+  EXPECT_EQ(image, nullptr) << "an unreadable picture is not listed";
+  EXPECT_EQ(manager_->LayerCount(), 0u);
+
+  manager_->SetLayerOwner(4);
+  ASSERT_EQ(manager_->CreateImageSurface(&image, 8, 4, 32, 0), 0);
+  EXPECT_EQ(image->GetWord3(), 4u);
+  ImageSurface* copy = nullptr;
+  ASSERT_EQ(manager_->CreateImageSurfaceCopy(&copy, image, 0), 0);
+  EXPECT_EQ(copy->GetWidth(), 8);
+  OffscreenLayer* offscreen = nullptr;
+  ASSERT_EQ(manager_->CreateOffscreenLayer(&offscreen, 8, 4, 32, true), 0);
+  EXPECT_EQ(manager_->LayerCount(), 3u);
+
+  manager_->SetSpriteOwner(9);
+  Sprite* sprite = nullptr;
+  ASSERT_EQ(manager_->CreateSprite(&sprite, image, nullptr, 0, 0), 0);
+  EXPECT_EQ(sprite->GetTag(), 9u);
+  Sprite* twin = nullptr;
+  ASSERT_EQ(manager_->CreateSpriteCopy(&twin, sprite), 0);
+  manager_->SetSpriteOwner(10);
+  ColorRectObject* rect = nullptr;
+  ASSERT_EQ(manager_->CreateColorRect(&rect, 4, 4, 0xFF102030u, 1, 1), 0);
+  EXPECT_EQ(manager_->SpriteCount(), 3u);
+  manager_->DestroySpritesOfOwner(9, true);
+  EXPECT_EQ(manager_->SpriteCount(), 2u) << "all but owner 9";
+  DisplayObject* held = twin;
+  EXPECT_EQ(manager_->DestroySpriteAndClear(&held), 0);
+  EXPECT_EQ(held, nullptr);
+  EXPECT_EQ(manager_->DestroySprite(twin), kDestroyNotListed);
+
+  // Destroying everything takes the sprites before the pictures they show.
+  manager_->DestroyAllLayers();
+  EXPECT_EQ(manager_->SpriteCount(), 0u);
+  EXPECT_EQ(manager_->LayerCount(), 0u);
 }
 
 }  // namespace

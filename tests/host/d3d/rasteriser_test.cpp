@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 #include <random>
+#include <string>
+#include <vector>
 
 #include "host/d3d/direct3d.h"
 
@@ -234,8 +236,8 @@ TEST_F(QuadTest, DeviceRefusesWhatItDoesNotDraw) {
   EXPECT_EQ(device->DrawPrimitive(kPrimitiveTriangleStrip, kFvfXyzRhw | kFvfTex1, quad, 4, 0),
             kD3dErrSceneNotInScene);
   device->BeginScene();
-  EXPECT_EQ(device->DrawPrimitive(kPrimitiveLineList, kFvfXyzRhw | kFvfTex1, quad, 4, 0),
-            kD3dErrInvalidPrimitiveType);
+  EXPECT_EQ(device->DrawPrimitive(0, kFvfXyzRhw | kFvfTex1, quad, 4, 0), kD3dErrInvalidPrimitiveType);
+  EXPECT_EQ(device->DrawPrimitive(7, kFvfXyzRhw | kFvfTex1, quad, 4, 0), kD3dErrInvalidPrimitiveType);
   EXPECT_EQ(device->DrawPrimitive(kPrimitiveTriangleStrip, 0x2 | kFvfTex1, quad, 4, 0),
             kD3dErrInvalidVertexFormat);
   target->SetLost(true);
@@ -245,6 +247,124 @@ TEST_F(QuadTest, DeviceRefusesWhatItDoesNotDraw) {
   std::unique_ptr<D3dDevice> none;
   EXPECT_EQ(direct3d->CreateDevice(kIidDirect3DHalDevice, palettised.get(), &none), kDdErrInvalidPixelFormat);
   EXPECT_EQ(direct3d->CreateDevice(kIidDirect3DRefDevice, target.get(), &none), kDdErrNotFound);
+}
+
+// Coloured vertices, drawn flat and untextured on an 8 x 8 target; the picture is compared with a
+// map drawn by hand, '#' where the colour lands.
+struct Lit {
+  float x, y, z, rhw;
+  uint32_t diffuse;
+};
+
+class PrimitiveTest : public QuadTest {
+ protected:
+  // An untextured device that draws the diffuse colour.
+  void Prepare() {
+    target = MemorySurface::Create(8, 8, Argb32());
+    device = Device(target.get(), false);
+    device->SetTextureStageState(0, kTssColorOp, kTopSelectArg1);
+    device->SetTextureStageState(0, kTssColorArg1, kTaDiffuse);
+    device->SetTextureStageState(0, kTssAlphaOp, kTopSelectArg1);
+    device->SetTextureStageState(0, kTssAlphaArg1, kTaDiffuse);
+  }
+  void Draw(uint32_t type, std::vector<Lit> points, uint32_t fvf = kFvfXyzRhw | kFvfDiffuse) {
+    Prepare();
+    ASSERT_EQ(device->BeginScene(), kDdOk);
+    ASSERT_EQ(device->DrawPrimitive(type, fvf, points.data(), uint32_t(points.size()), 0), kDdOk);
+    device->EndScene();
+  }
+  std::string Map() const {
+    std::string out;
+    for (int y = 0; y < 8; ++y) {
+      for (int x = 0; x < 8; ++x) out += Get(*target, x, y) ? '#' : '.';
+      out += '\n';
+    }
+    return out;
+  }
+  std::unique_ptr<MemorySurface> target;
+  std::unique_ptr<D3dDevice> device;
+};
+
+constexpr uint32_t kRed = 0xFFFF0000u;
+
+TEST_F(PrimitiveTest, PointsAndLinesCoverTheirPixels) {
+  Draw(kPrimitivePointList, {{1, 1, 0, 1, kRed}, {6.9f, 0.2f, 0, 1, kRed}, {9, 9, 0, 1, kRed}});
+  EXPECT_EQ(Map(), "......#.\n.#......\n........\n........\n........\n........\n........\n........\n");
+  // A list pairs its vertices (the odd one is left over); the end pixel of each line stays out.
+  Draw(kPrimitiveLineList, {{0, 0, 0, 1, kRed}, {4, 0, 0, 1, kRed}, {7, 1, 0, 1, kRed},
+                            {7, 5, 0, 1, kRed}, {0, 7, 0, 1, kRed}});
+  EXPECT_EQ(Map(), "####....\n.......#\n.......#\n.......#\n.......#\n........\n........\n........\n");
+  // A strip joins them all; a diagonal steps one pixel a row.
+  Draw(kPrimitiveLineStrip, {{0, 0, 0, 1, kRed}, {3, 3, 0, 1, kRed}, {3, 6, 0, 1, kRed}});
+  EXPECT_EQ(Map(), "#.......\n.#......\n..#.....\n...#....\n...#....\n...#....\n........\n........\n");
+}
+
+TEST_F(PrimitiveTest, TriangleListsStripsAndFansShareTheFillRule) {
+  // Two separate triangles of a list, each half of a 2 x 2 square: pixel centres on the diagonal
+  // go to the one side of it that owns such edges, so the two halves of a square never share.
+  Draw(kPrimitiveTriangleList, {{0, 0, 0, 1, kRed}, {2, 0, 0, 1, kRed}, {0, 2, 0, 1, kRed},
+                                {6, 6, 0, 1, kRed}, {8, 6, 0, 1, kRed}, {8, 8, 0, 1, kRed}});
+  EXPECT_EQ(Map(), "##......\n#.......\n........\n........\n........\n........\n.......#\n........\n");
+  // A strip of four vertices fills its rectangle exactly once.
+  Draw(kPrimitiveTriangleStrip, {{1, 1, 0, 1, kRed}, {5, 1, 0, 1, kRed}, {1, 3, 0, 1, kRed}, {5, 3, 0, 1, kRed}});
+  EXPECT_EQ(Map(), "........\n.####...\n.####...\n........\n........\n........\n........\n........\n");
+  // A fan round the centre fills the whole target without a gap.
+  Draw(kPrimitiveTriangleFan, {{4, 4, 0, 1, kRed}, {0, 0, 0, 1, kRed}, {8, 0, 0, 1, kRed},
+                               {8, 8, 0, 1, kRed}, {0, 8, 0, 1, kRed}, {0, 0, 0, 1, kRed}});
+  EXPECT_EQ(Map(), "########\n########\n########\n########\n########\n########\n########\n########\n");
+}
+
+TEST_F(PrimitiveTest, OverlapsBlendOnceAndFlatFansTakeTheSecondVertex) {
+  // Fan triangles share edges; blending at half strength over black shows any pixel drawn twice.
+  Prepare();
+  device->SetRenderState(kRsAlphaBlendEnable, 1);
+  device->SetRenderState(kRsSrcBlend, kBlendSrcAlpha);
+  device->SetRenderState(kRsDestBlend, kBlendInvSrcAlpha);
+  device->SetRenderState(kRsShadeMode, kShadeFlat);
+  const uint32_t half = 0x80FF0000u;
+  const Lit fan[6] = {{4, 4, 0, 1, half}, {0, 0, 0, 1, half}, {8, 0, 0, 1, 0x8000FF00u},
+                      {8, 8, 0, 1, half}, {0, 8, 0, 1, half}, {0, 0, 0, 1, half}};
+  device->BeginScene();
+  ASSERT_EQ(device->DrawPrimitive(kPrimitiveTriangleFan, kFvfXyzRhw | kFvfDiffuse, fan, 6, 0), kDdOk);
+  device->EndScene();
+  EXPECT_EQ(Get(*target, 4, 0) & 0xFFFFFF, 0x800000u) << "top triangle: red of vertex 1";
+  EXPECT_EQ(Get(*target, 7, 4) & 0xFFFFFF, 0x008000u) << "right triangle: green of vertex 2";
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 8; ++x) {
+      const uint32_t c = Get(*target, x, y) & 0xFFFFFF;
+      ASSERT_TRUE(c == 0x800000u || c == 0x008000u) << x << "," << y << " " << std::hex << c;
+    }
+}
+
+TEST_F(PrimitiveTest, ReadsEachVertexFormat) {
+  // Without a diffuse colour the vertex is white; with a texture coordinate the texel shows.
+  struct Textured {
+    float x, y, z, rhw, u, v;
+  };
+  struct Full {
+    float x, y, z, rhw;
+    uint32_t diffuse;
+    float u, v;
+  };
+  auto texture = MemorySurface::Create(1, 1, Argb32());
+  DdBltFx fx;
+  fx.fillColor = 0xFF00FF00u;
+  texture->Blt(nullptr, kDdBltColorFill, &fx);
+  const Textured t[2] = {{0, 0, 0, 1, 0, 0}, {2, 0, 0, 1, 0, 0}};
+  const Full f[2] = {{0, 1, 0, 1, 0xFF0000FFu, 0, 0}, {2, 1, 0, 1, 0xFF0000FFu, 0, 0}};
+  target = MemorySurface::Create(2, 2, Argb32());
+  device = Device(target.get(), false);
+  device->SetTexture(0, texture.get());
+  device->SetTextureStageState(0, kTssColorOp, kTopModulate);
+  device->SetTextureStageState(0, kTssColorArg2, kTaDiffuse);
+  device->BeginScene();
+  ASSERT_EQ(device->DrawPrimitive(kPrimitiveLineList, kFvfXyzRhw | kFvfTex1, t, 2, 0), kDdOk);
+  ASSERT_EQ(device->DrawPrimitive(kPrimitiveLineList, kFvfXyzRhw | kFvfDiffuse | kFvfTex1, f, 2, 0), kDdOk);
+  device->EndScene();
+  EXPECT_EQ(Get(*target, 1, 0), 0xFF00FF00u) << "0x104: texel times white";
+  EXPECT_EQ(Get(*target, 1, 1), 0xFF000000u) << "0x144: green texel times blue diffuse";
+  Draw(kPrimitivePointList, {{2, 2, 0, 1, 0xFF123456u}});
+  EXPECT_EQ(Get(*target, 2, 2), 0xFF123456u) << "0x44: the diffuse colour";
 }
 
 }  // namespace

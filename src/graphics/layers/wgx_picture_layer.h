@@ -1,0 +1,82 @@
+// One picture in a DirectDraw texture that the Direct3D sprites draw. WGX data is decoded
+// straight into the locked texture; anything else goes through the image-loader manager and its
+// cache. The texture takes a size the device accepts; a picture too large for it is scaled down
+// into it. The name is kept so that the picture can load itself again after a loss.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "graphics/layers/layer.h"
+#include "graphics/surface/directdraw_image_surface.h"
+
+namespace bw {
+
+class Direct3DDevice;
+
+// Load results.
+constexpr int kWgxLayerNoDevice = 1;
+constexpr int kWgxLayerNoFormat = 2;
+constexpr int kWgxLayerNoSource = 3;   // neither name nor data, or the file not readable
+constexpr int kWgxLayerBadPicture = 4;  // no image-loader manager, a bad header or decoding failed
+constexpr int kWgxLayerNoTexture = 5;
+constexpr int kWgxLayerLockFailed = 6;
+constexpr int kWgxLayerNoTemporary = 7;
+constexpr int kWgxLayerCopyFailed = 8;
+constexpr int kWgxLayerScaleFailed = 9;
+// Reload results.
+constexpr int kReloadNoName = 1;
+constexpr int kReloadRgbKey = 5;
+constexpr int kReloadPixelKey = 6;
+
+// The texture size for a picture of w x h on a device with those capabilities; too large is set
+// when a side had to be cut to the device's maximum.
+struct TextureSize {
+  int32_t width = 0;
+  int32_t height = 0;
+  bool tooLarge = false;
+};
+TextureSize ChooseTextureSize(int32_t w, int32_t h, uint32_t textureCaps, uint32_t minWidth,
+                              uint32_t minHeight, uint32_t maxWidth, uint32_t maxHeight);
+
+class WgxPictureLayer : public DirectDrawImageSurface, public Layer {
+ public:
+  // A device given here becomes the process-wide Direct3D device the layers use.
+  explicit WgxPictureLayer(Direct3DDevice* device = nullptr);
+
+  int Load(int formatCode, const char* name, const uint8_t* data, size_t size, bool systemMemory);
+  void Reset();
+  int Reload(bool onlyIfLost);
+
+  int GetKind() const override { return kKindWgxPictureLayer; }
+  int32_t GetWidth() const override { return DirectDrawImageSurface::GetWidth(); }
+  int32_t GetHeight() const override { return DirectDrawImageSurface::GetHeight(); }
+  int SetColorKeyRgb(int r, int g, int b) override { return DirectDrawImageSurface::SetColorKeyRgb(r, g, b); }
+  int SetColorKeyFromPixel(int32_t x, int32_t y) override {
+    return DirectDrawImageSurface::SetColorKeyFromPixel(x, y);
+  }
+  int64_t GetSurfaceColorKey() const override;
+  int ClearColorKey() override { return DirectDrawImageSurface::ClearColorKey(); }
+  host::MemorySurface* GetDirectDrawSurface() const override {
+    return DirectDrawImageSurface::GetDirectDrawSurface();
+  }
+  int GetPixelFormatCode() const override { return GetFormatCode(); }
+  int32_t GetContentWidth() const override { return contentWidth_; }
+  int32_t GetContentHeight() const override { return contentHeight_; }
+  float GetTexU(int32_t x) const override;
+  float GetTexV(int32_t y) const override;
+  int Restore(int check) override { return Reload(check != 0); }
+
+ private:
+  int LoadPicture(int formatCode, const char* name, const uint8_t* data, size_t size,
+                  bool systemMemory);
+
+  std::string keptName_;
+  int keptFormat_ = 0;
+  bool keptSystemMemory_ = false;
+  int32_t contentWidth_ = 0;
+  int32_t contentHeight_ = 0;
+};
+
+}  // namespace bw

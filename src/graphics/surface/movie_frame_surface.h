@@ -1,0 +1,59 @@
+// A system-memory DirectDraw surface whose address and pitch are handed to a movie decoder that
+// writes frames into it directly, possibly from another thread. Re-creation happens under the
+// surface's own lock; a writer reads the address and pitch under the same lock.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "app/platform/lock.h"
+#include "graphics/surface/surface.h"
+#include "host/surface/memory_surface.h"
+
+namespace bw {
+
+class DirectDrawDevice;
+
+// Results of Create.
+constexpr int kFrameNoDevice = 1;  // also a size below 1
+constexpr int kFrameNoDirectDraw = 2;
+constexpr int kFrameCreateFailed = 3;
+constexpr int kFrameLockFailed = 4;
+// Result of Restore.
+constexpr int kFrameRestoreFailed = 1;
+
+class MovieFrameSurface : public SurfaceBase {
+ public:
+  // A device given here becomes the process-wide one; null uses it as it is.
+  explicit MovieFrameSurface(DirectDrawDevice* device = nullptr);
+  ~MovieFrameSurface() override;
+  MovieFrameSurface(const MovieFrameSurface&) = delete;
+  MovieFrameSurface& operator=(const MovieFrameSurface&) = delete;
+
+  int GetKind() const override { return kKindMovieFrameSurface; }
+  uint8_t* GetPixels() const override { return nullptr; }
+  uint8_t* GetRowPointer(int32_t) const override { return nullptr; }
+  int SetColorKeyRgb(int, int, int) override { return 0; }
+  int SetColorKeyFromPixel(int32_t, int32_t) override { return 0; }
+  uint32_t GetColorKey() const override { return kNoColorKey; }
+  int ClearColorKey() override { return 0; }
+  int Restore(int check) override;
+
+  int Create(int32_t width, int32_t height);
+  void Release();
+
+  host::MemorySurface* GetDirectDrawSurface() const { return surface_.get(); }
+  // Valid only while the lock is held, or on the thread that creates and restores.
+  uint8_t* GetMemory() const { return memory_; }
+  int GetFormatCode() const { return formatCode_; }
+  Lock& GetLock() { return lock_; }
+
+ private:
+  DirectDrawDevice* device_;
+  std::unique_ptr<host::MemorySurface> surface_;
+  uint8_t* memory_ = nullptr;
+  int formatCode_ = 0;
+  Lock lock_;
+};
+
+}  // namespace bw

@@ -1,0 +1,147 @@
+#include "graphics/device/render_item_texture.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+
+#include "app/platform/trig_tables.h"
+#include "common/global.h"
+#include "graphics/device/direct3d_device.h"
+#include "graphics/device/render_list.h"
+#include "graphics/pixel/surface_rows.h"
+#include "graphics/surface/directdraw_image_surface.h"
+
+namespace bw {
+namespace {
+
+// A texture picture seen through the layer interface: content w x h in a texture of its own size.
+class FakeTexture : public DirectDrawImageSurface, public Layer {
+ public:
+  int GetKind() const override { return kKindWgxPictureLayer; }
+  int32_t GetWidth() const override { return DirectDrawImageSurface::GetWidth(); }
+  int32_t GetHeight() const override { return DirectDrawImageSurface::GetHeight(); }
+  int SetColorKeyRgb(int r, int g, int b) override { return DirectDrawImageSurface::SetColorKeyRgb(r, g, b); }
+  int SetColorKeyFromPixel(int32_t x, int32_t y) override {
+    return DirectDrawImageSurface::SetColorKeyFromPixel(x, y);
+  }
+  int64_t GetSurfaceColorKey() const override { return -1; }
+  int ClearColorKey() override { return DirectDrawImageSurface::ClearColorKey(); }
+  host::MemorySurface* GetDirectDrawSurface() const override {
+    return DirectDrawImageSurface::GetDirectDrawSurface();
+  }
+  int GetPixelFormatCode() const override { return GetFormatCode(); }
+  int32_t GetContentWidth() const override { return GetWidth(); }
+  int32_t GetContentHeight() const override { return GetHeight(); }
+  float GetTexU(int32_t x) const override { return float(TextureCoordinate(x, GetWidth(), GetWidth())); }
+  float GetTexV(int32_t y) const override { return float(TextureCoordinate(y, GetHeight(), GetHeight())); }
+};
+
+class D3DSpriteTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(device.DirectDrawDevice::Create(false, true, nullptr, nullptr, 0, true, 0, 0), 0);
+    target = host::MemorySurface::Create(16, 16, host::DirectDraw::DisplayFormat(32));
+    ASSERT_EQ(device.Create(target.get(), nullptr, false), 0);
+    // Four texels a row, each its own colour, opaque.
+    ASSERT_EQ(texture.Create(4, 2, true, true, device.GetTextureFormat(kFormat8888)), 0);
+    host::DdSurfaceDesc d;
+    ASSERT_EQ(texture.GetDirectDrawSurface()->Lock(&d), host::kDdOk);
+    for (int y = 0; y < 2; ++y)
+      for (int x = 0; x < 4; ++x) {
+        const uint32_t c = 0xFF000000u | uint32_t(0x10 * (x + 1)) << 16 | uint32_t(0x40 * y) << 8;
+        std::memcpy(d.surface + y * d.pitch + x * 4, &c, 4);
+      }
+    texture.GetDirectDrawSurface()->Unlock();
+  }
+  void TearDown() override {
+    device.Release();
+    FreeDirectDrawDeviceList();
+  }
+  uint32_t Pixel(int x, int y) const {
+    uint32_t v = 0;
+    std::memcpy(&v, target->Pixels() + y * target->Pitch() + x * 4, 4);
+    return v & 0xFFFFFF;
+  }
+  static uint32_t Texel(int x, int y) { return uint32_t(0x10 * (x + 1)) << 16 | uint32_t(0x40 * y) << 8; }
+  int DrawOne(RenderItem* item) {
+    RenderList list;
+    list.Insert(item, 0, 0);
+    return list.DrawAll(target.get(), nullptr, &device);
+  }
+  Direct3DDevice device;
+  ScopedGlobal<DirectDrawDevice> display{&device};
+  std::unique_ptr<host::MemorySurface> target;
+  FakeTexture texture;
+  TrigTables trig;
+  ScopedGlobal<TrigTables> trigScope{&trig};
+};
+
+TEST_F(D3DSpriteTest, DrawsEveryTexelOnceAtItsPlace) {
+  D3DSpritePrimitive sprite;
+  EXPECT_EQ(sprite.Init(nullptr, nullptr, 0, 0), kD3DSpriteNoTexture);
+  ASSERT_EQ(sprite.Init(&texture, nullptr, 3, 5), 0);
+  EXPECT_EQ(sprite.GetState(D3DSpritePrimitive::kAlphaBlend), 1) << "a texture with alpha blends";
+  ASSERT_EQ(DrawOne(&sprite), kRenderDone);
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 4; ++x) ASSERT_EQ(Pixel(3 + x, 5 + y), Texel(x, y)) << x << "," << y;
+  EXPECT_EQ(Pixel(7, 5), 0u);
+  EXPECT_EQ(Pixel(3, 7), 0u);
+
+  // Twice the size: each texel covers two by two pixels.
+  const Rect right{2, 0, 4, 2};
+  ASSERT_EQ(sprite.Init(&texture, &right, 0, 8), 0);
+  sprite.SetSize(4, 4);
+  ASSERT_EQ(DrawOne(&sprite), kRenderDone);
+  EXPECT_EQ(Pixel(0, 8), Texel(2, 0));
+  EXPECT_EQ(Pixel(1, 9), Texel(2, 0));
+  EXPECT_EQ(Pixel(2, 8), Texel(3, 0));
+  EXPECT_EQ(Pixel(3, 11), Texel(3, 1));
+}
+
+TEST_F(D3DSpriteTest, ToneAddsOrSubtractsGrey) {
+  D3DSpritePrimitive sprite;
+  ASSERT_EQ(sprite.Init(&texture, nullptr, 0, 0), 0);
+  sprite.SetToneBlend(false, 255, 510);
+  ASSERT_EQ(DrawOne(&sprite), kRenderDone);
+  EXPECT_EQ(Pixel(0, 0), 0xFFFFFFu) << "level 510 adds white";
+  sprite.SetToneBlend(false, 255, 0);
+  ASSERT_EQ(DrawOne(&sprite), kRenderDone);
+  EXPECT_EQ(Pixel(0, 0), 0u) << "level 0 subtracts white";
+  sprite.SetToneBlend(false, 255, 255);
+  ASSERT_EQ(DrawOne(&sprite), kRenderDone);
+  EXPECT_EQ(Pixel(1, 1), Texel(1, 1)) << "level 255 leaves the picture";
+  sprite.SetToneBlend(false, 0x80, 255);
+  ASSERT_EQ(DrawOne(&sprite), kRenderDone);
+  EXPECT_EQ(Pixel(1, 1), Texel(1, 1)) << "half over itself stays itself";
+}
+
+TEST_F(D3DSpriteTest, CornersRotationAndAMissingTexture) {
+  D3DSpritePrimitive sprite;
+  ASSERT_EQ(sprite.Init(&texture, nullptr, 0, 0), 0);
+  sprite.SetSize(100, 50);
+  sprite.SetRotation(128, 4);
+  float minX = 1e9f, maxX = -1e9f, minY = 1e9f, maxY = -1e9f;
+  for (const TexturedVertex& v : sprite.Vertices()) {
+    minX = std::min(minX, v.x), maxX = std::max(maxX, v.x);
+    minY = std::min(minY, v.y), maxY = std::max(maxY, v.y);
+  }
+  EXPECT_NEAR(maxX - minX, 50, 1);
+  EXPECT_NEAR(maxY - minY, 100, 1);
+
+  sprite.SetCorners(0, 0, 4, 0, 0, 2, 4, 2);
+  EXPECT_EQ(sprite.Vertices()[3].x, 4);
+  device.Release();
+  EXPECT_EQ(sprite.Draw(nullptr, nullptr, &device), kRenderNoDevice);
+  EXPECT_EQ(sprite.Draw(nullptr, nullptr, nullptr), kRenderMissing);
+  {
+    FakeTexture brief;
+    ASSERT_EQ(brief.Create(2, 2, true, false, nullptr), 0);
+    ASSERT_EQ(sprite.Init(&brief, nullptr, 0, 0), 0);
+  }
+  EXPECT_EQ(sprite.GetTexture(), nullptr) << "a destroyed texture clears the item";
+  EXPECT_EQ(sprite.Draw(nullptr, nullptr, &device), kRenderMissing);
+}
+
+}  // namespace
+}  // namespace bw

@@ -1,0 +1,284 @@
+#include "graphics/device/render_list.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/platform/trig_tables.h"
+#include "common/global.h"
+#include "graphics/device/direct3d_device.h"
+#include "graphics/device/render_item.h"
+
+namespace bw {
+namespace {
+
+// Records its name when drawn and answers a set code.
+class FakeItem : public RenderItem {
+ public:
+  FakeItem(std::string name, std::vector<std::string>* log) : name_(std::move(name)), log_(log) {}
+  uint8_t GetKind() const override { return kItemMovie; }
+  int Draw(host::MemorySurface*, const Rect*, Direct3DDevice*) override {
+    if (!IsEnabled()) return kRenderDone;
+    log_->push_back(name_);
+    return result;
+  }
+  int Restore() override {
+    log_->push_back("restore " + name_);
+    return result;
+  }
+  int result = kRenderDone;
+
+ private:
+  std::string name_;
+  std::vector<std::string>* log_;
+};
+
+class RenderListTest : public testing::Test {
+ protected:
+  std::vector<std::string> Drawn() {
+    log.clear();
+    list.DrawAll(nullptr, nullptr, nullptr);
+    return log;
+  }
+  std::vector<std::string> log;
+  RenderList list;
+  FakeItem a{"a", &log}, b{"b", &log}, c{"c", &log};
+};
+
+using Names = std::vector<std::string>;
+
+TEST_F(RenderListTest, DrawsByDescendingPriorityEqualsInTheirChosenOrder) {
+  ASSERT_EQ(list.Insert(&a, 5, 0), 0);
+  ASSERT_EQ(list.Insert(&b, 9, 0), 0);
+  ASSERT_EQ(list.Insert(&c, 5, 0), 0);
+  EXPECT_EQ(Drawn(), (Names{"b", "a", "c"}));
+  list.Remove(&c);
+  ASSERT_EQ(list.InsertBeforeEqual(&c, 5, 0), 0);
+  EXPECT_EQ(Drawn(), (Names{"b", "c", "a"}));
+
+  EXPECT_EQ(list.Insert(&a, 1, 0), kInsertListed);
+  EXPECT_EQ(list.Insert(nullptr, 1, 0), kInsertNoItem);
+  EXPECT_EQ(Drawn(), (Names{"b", "c", "a"})) << "a refused insert changes nothing";
+
+  EXPECT_TRUE(list.SetPriority(&b, 5, true)) << "moved after the equals";
+  EXPECT_EQ(Drawn(), (Names{"c", "a", "b"}));
+  EXPECT_FALSE(list.SetPriority(&b, 5, true)) << "same priority, skipped";
+  EXPECT_TRUE(list.SetPriorityBeforeEqual(&b, 5, false));
+  EXPECT_EQ(Drawn(), (Names{"b", "c", "a"}));
+  FakeItem stranger{"x", &log};
+  EXPECT_FALSE(list.SetPriority(&stranger, 1, false));
+  EXPECT_FALSE(list.SetPriority(nullptr, 1, false));
+}
+
+TEST_F(RenderListTest, FiltersRemovalAndItemsLeavingOnTheirOwn) {
+  list.Insert(&a, 1, 3);
+  list.Insert(&b, 7, 2);
+  list.Insert(&c, 7, 3);
+  list.SetEnabledWhere(false, kAnyValue, 3);
+  EXPECT_EQ(Drawn(), (Names{"b"}));
+  list.SetEnabledWhere(true, 1, kAnyValue);
+  EXPECT_EQ(Drawn(), (Names{"b", "a"}));
+
+  list.RemoveByPriority(7);
+  EXPECT_EQ(b.List(), nullptr);
+  EXPECT_EQ(list.Count(), 1u);
+  list.Insert(&b, 7, 2);
+  list.RemoveByType(3);
+  EXPECT_EQ(list.Count(), 1u);
+  EXPECT_EQ(a.List(), nullptr);
+  {
+    FakeItem brief{"brief", &log};
+    list.Insert(&brief, 0, 0);
+    EXPECT_EQ(list.Count(), 2u);
+  }
+  EXPECT_EQ(list.Count(), 1u) << "a dying item leaves the list";
+  list.Clear();
+  EXPECT_EQ(b.List(), nullptr);
+  EXPECT_EQ(list.Insert(&b, 1, 0), 0) << "a cleared item can be listed again";
+}
+
+TEST_F(RenderListTest, DrawingAndRestoreStopAtTheFirstFailure) {
+  list.Insert(&a, 3, 0);
+  list.Insert(&b, 2, 0);
+  list.Insert(&c, 1, 0);
+  b.result = 4;
+  log.clear();
+  EXPECT_EQ(list.DrawAll(nullptr, nullptr, nullptr), 4);
+  EXPECT_EQ(log, (Names{"a", "b"}));
+  log.clear();
+  EXPECT_EQ(list.Restore(), 4);
+  EXPECT_EQ(log, (Names{"restore a", "restore b"}));
+}
+
+// The coloured items drawn by a Direct3D device onto a 16 x 16 target.
+class ColorItemTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(device.DirectDrawDevice::Create(false, true, nullptr, nullptr, 0, true, 0, 0), 0);
+    target = host::MemorySurface::Create(16, 16, host::DirectDraw::DisplayFormat(32));
+    ASSERT_EQ(device.Create(target.get(), nullptr, false), 0);
+  }
+  void TearDown() override {
+    device.Release();
+    FreeDirectDrawDeviceList();
+  }
+  uint32_t Pixel(int x, int y) const {
+    uint32_t v = 0;
+    std::memcpy(&v, target->Pixels() + y * target->Pitch() + x * 4, 4);
+    return v & 0xFFFFFF;
+  }
+  void Fill(uint32_t color) {
+    host::DdBltFx fx;
+    fx.fillColor = color;
+    target->Blt(nullptr, host::kDdBltColorFill, &fx);
+  }
+  int DrawOne(RenderItem* item) {
+    RenderList list;
+    list.Insert(item, 0, 0);
+    return list.DrawAll(target.get(), nullptr, &device);
+  }
+  Direct3DDevice device;
+  std::unique_ptr<host::MemorySurface> target;
+  TrigTables trig;
+  ScopedGlobal<TrigTables> trigScope{&trig};
+};
+
+TEST_F(ColorItemTest, RectangleFillsExactlyItsPixels) {
+  D3DRectPrimitive rect;
+  ASSERT_EQ(rect.Set(4, 3, 0xFF00FF00u, -2, 14), 0);
+  EXPECT_EQ(rect.BlendEnable(), 0) << "opaque: no blending";
+  ASSERT_EQ(DrawOne(&rect), kRenderDone);
+  int covered = 0;
+  for (int y = 0; y < 16; ++y)
+    for (int x = 0; x < 16; ++x) covered += Pixel(x, y) == 0x00FF00u;
+  EXPECT_EQ(covered, 4) << "columns 0 and 1 of rows 14 and 15";
+  EXPECT_EQ(Pixel(1, 15), 0x00FF00u);
+
+  // Signed hit tests: an item placed partly off screen is hit where it shows.
+  EXPECT_TRUE(rect.HitTest(-1, 15, true));
+  EXPECT_TRUE(rect.HitTest(1, 14, false));
+  EXPECT_FALSE(rect.HitTest(2, 14, false));
+  D3DRectPrimitive other;
+  other.Set(2, 2, 0xFF000000u, 1, 16);
+  EXPECT_TRUE(rect.Overlaps(other));
+  other.SetPosition(2, 16);
+  EXPECT_FALSE(rect.Overlaps(other)) << "touching edges do not overlap";
+}
+
+TEST_F(ColorItemTest, TrianglesBlendByTheirAlphaAndItemStatesCanBeHeldOff) {
+  const int32_t xs[3] = {0, 16, 0}, ys[3] = {0, 0, 16};
+  D3DTrianglePrimitive triangle;
+  ASSERT_EQ(triangle.Set(xs, ys, 0x80FF0000u, 0, 0), 0);
+  EXPECT_EQ(triangle.BlendEnable(), 1);
+  Fill(0x000000FF);
+  ASSERT_EQ(DrawOne(&triangle), kRenderDone);
+  EXPECT_EQ(Pixel(1, 1), 0x80007Fu) << "half red over blue";
+  EXPECT_EQ(Pixel(15, 15), 0x0000FFu) << "outside the triangle";
+
+  // With the list holding item states off, the device's own (opaque) states draw it.
+  device.SetAlphaBlendEnable(0);
+  Fill(0x000000FF);
+  RenderList list;
+  list.SetAppliesItemStates(false);
+  list.Insert(&triangle, 0, 0);
+  ASSERT_EQ(list.DrawAll(target.get(), nullptr, &device), kRenderDone);
+  EXPECT_EQ(Pixel(1, 1), 0xFF0000u);
+}
+
+TEST_F(ColorItemTest, DrawAnswersForWhatIsMissing) {
+  D3DRectPrimitive rect;
+  rect.Set(2, 2, 0xFFFFFFFFu, 0, 0);
+  EXPECT_EQ(rect.Draw(target.get(), nullptr, nullptr), kRenderMissing);
+  rect.SetEnabled(false);
+  EXPECT_EQ(rect.Draw(target.get(), nullptr, nullptr), kRenderDone) << "disabled draws nothing";
+  rect.SetEnabled(true);
+  D3DPolygonPrimitive empty;
+  EXPECT_EQ(empty.Draw(target.get(), nullptr, &device), kRenderMissing);
+  device.Release();
+  EXPECT_EQ(rect.Draw(target.get(), nullptr, &device), kRenderNoDevice);
+  RenderList list;
+  list.Insert(&rect, 0, 0);
+  EXPECT_EQ(list.DrawAll(target.get(), nullptr, &device), kRenderNoDevice) << "drawn without a scene";
+}
+
+TEST_F(ColorItemTest, RotationTurnsAboutTheAnchor) {
+  D3DRectPrimitive rect;
+  rect.Set(100, 50, 0xFFFFFFFFu, 0, 0);
+  rect.SetRotation(128, 4);
+  float minX = 1e9f, maxX = -1e9f, minY = 1e9f, maxY = -1e9f;
+  for (const ColorVertex& v : rect.Vertices()) {
+    minX = std::min(minX, v.x), maxX = std::max(maxX, v.x);
+    minY = std::min(minY, v.y), maxY = std::max(maxY, v.y);
+  }
+  EXPECT_NEAR(maxX - minX, 50, 1);
+  EXPECT_NEAR(maxY - minY, 100, 1);
+  EXPECT_NEAR((minX + maxX) / 2, 50, 1) << "about the centre";
+  EXPECT_NEAR((minY + maxY) / 2, 25, 1);
+  rect.SetRotation(0, 4);
+  EXPECT_EQ(rect.Vertices()[3].x, 100);
+  EXPECT_EQ(rect.Vertices()[3].y, 50);
+}
+
+TEST_F(ColorItemTest, VertexListsScaleBorrowAndDrawTheirType) {
+  int32_t xs[3] = {10, 12, 14}, ys[3] = {4, 4, 8};
+  D3DPolygonPrimitive poly;
+  EXPECT_EQ(poly.SetPoints(3, nullptr, ys, 0xFFFFFFFFu, 3, false), kPointsBadArgument);
+  ASSERT_EQ(poly.SetPoints(3, xs, ys, 0xFFFFFFFFu, 3, false), 0);
+  poly.SetPosition(1, 2);
+  EXPECT_EQ(poly.Vertices()[2].x, 15) << "unit scale: point plus position";
+  poly.SetSize(0x20000, 0);
+  EXPECT_EQ(poly.Vertices()[0].x, 1) << "scaled from the minimum corner";
+  EXPECT_EQ(poly.Vertices()[2].x, 9);
+  EXPECT_EQ(poly.Vertices()[2].y, 10);
+  EXPECT_FALSE(poly.HitTest(1, 2, false));
+
+  // A borrowed array is the caller's: SetPoint writes into it.
+  int32_t bx[2] = {0, 4}, by[2] = {0, 0};
+  D3DPolygonPrimitive line;
+  ASSERT_EQ(line.SetPoints(2, bx, by, 0xFFFF0000u, 2, true), 0);
+  EXPECT_TRUE(line.SetPoint(1, 6, 0));
+  EXPECT_EQ(bx[1], 6);
+  EXPECT_FALSE(line.SetPoint(2, 0, 0));
+  ASSERT_EQ(DrawOne(&line), kRenderDone);
+  EXPECT_EQ(Pixel(5, 0), 0xFF0000u);
+  EXPECT_EQ(Pixel(6, 0), 0u) << "the end pixel stays out";
+
+  ScopedGlobal<TrigTables> noTable(nullptr);
+  EXPECT_EQ(poly.SetPoints(3, xs, ys, 0xFFFFFFFFu, 3, false), kPointsBadArgument);
+}
+
+TEST_F(ColorItemTest, StateItemsSetOnlyWhatTheyHold) {
+  D3DRenderStatePrimitive states;
+  host::D3dDevice* d3d = device.GetDevice();
+  const int before = d3d->StateCalls();
+  ASSERT_EQ(DrawOne(&states), kRenderDone);
+  EXPECT_EQ(d3d->StateCalls(), before) << "every byte kept";
+  states.SetState(D3DRenderStatePrimitive::kAlphaTest, 1);
+  states.SetState(D3DRenderStatePrimitive::kAlphaRef, 0x40);
+  ASSERT_EQ(DrawOne(&states), kRenderDone);
+  uint32_t value = 0;
+  d3d->GetRenderState(host::kRsAlphaTestEnable, &value);
+  EXPECT_EQ(value, 1u);
+  d3d->GetRenderState(host::kRsAlphaRef, &value);
+  EXPECT_EQ(value, 0x40u);
+  EXPECT_EQ(d3d->StateCalls(), before + 2);
+
+  D3DBlendStatePrimitive blend;
+  blend.SetState(D3DBlendStatePrimitive::kColorOp, 3);
+  blend.SetTextureFactor(0x11223344u);
+  ASSERT_EQ(DrawOne(&blend), kRenderDone);
+  d3d->GetTextureStageState(0, host::kTssColorOp, &value);
+  EXPECT_EQ(value, 3u);
+  d3d->GetRenderState(host::kRsTextureFactor, &value);
+  EXPECT_EQ(value, 0x11223344u);
+
+  EXPECT_EQ(blend.Draw(nullptr, nullptr, nullptr), kRenderMissing);
+  device.Release();
+  EXPECT_EQ(blend.Draw(nullptr, nullptr, &device), kRenderDone) << "no device: nothing to set";
+  EXPECT_FALSE(blend.HitTest(0, 0, false));
+}
+
+}  // namespace
+}  // namespace bw

@@ -1,0 +1,82 @@
+#include "graphics/surface/movie_frame_surface.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <thread>
+
+#include "common/global.h"
+#include "graphics/device/direct_draw_device.h"
+#include "graphics/pixel/surface_rows.h"
+
+namespace bw {
+namespace {
+
+class MovieFrameTest : public testing::Test {
+ protected:
+  void SetUp() override { ASSERT_EQ(device.Create(false, false, nullptr, nullptr, 0, true, 640, 480), 0); }
+  DirectDrawDevice device;
+  ScopedGlobal<DirectDrawDevice> display{nullptr};
+};
+
+TEST_F(MovieFrameTest, CreateRefusesBadSizesAndAMissingDevice) {
+  MovieFrameSurface none;
+  EXPECT_EQ(none.Create(4, 4), kFrameNoDevice) << "no device given or set";
+  MovieFrameSurface frame(&device);
+  EXPECT_EQ(Global<DirectDrawDevice>::Get(), &device) << "the given device becomes the shared one";
+  EXPECT_EQ(frame.Create(0, 10), kFrameNoDevice);
+  EXPECT_EQ(frame.GetDirectDrawSurface(), nullptr);
+  EXPECT_EQ(frame.GetMemory(), nullptr);
+  DirectDrawDevice empty;
+  MovieFrameSurface noDirectDraw(&empty);
+  EXPECT_EQ(noDirectDraw.Create(4, 4), kFrameNoDirectDraw);
+}
+
+TEST_F(MovieFrameTest, KeepsAddressPitchAndABlackPictureButNoPixelAccess) {
+  MovieFrameSurface frame(&device);
+  ASSERT_EQ(frame.Create(101, 50), 0);
+  EXPECT_EQ(frame.GetWidth(), 101);
+  EXPECT_EQ(frame.GetHeight(), 50);
+  ASSERT_NE(frame.GetMemory(), nullptr);
+  EXPECT_GE(frame.GetPitch(), 101 * 4);
+  EXPECT_EQ(frame.GetFormatCode(), kFormatX888);
+  EXPECT_EQ(frame.GetMemory()[frame.GetPitch() * 49 + 400], 0) << "filled black";
+  EXPECT_EQ(frame.GetPixels(), nullptr);
+  EXPECT_EQ(frame.GetRowPointer(0), nullptr);
+  EXPECT_EQ(frame.SetColorKeyRgb(1, 2, 3), 0);
+  EXPECT_EQ(frame.GetColorKey(), kNoColorKey);
+  Rect clip;
+  frame.GetClipRect(&clip);
+  EXPECT_EQ(clip, (Rect{0, 0, 101, 50}));
+}
+
+TEST_F(MovieFrameTest, RestoreRemakesOnlyALostSurfaceUnderTheLock) {
+  MovieFrameSurface frame(&device);
+  EXPECT_EQ(frame.Restore(1), 0) << "nothing made yet";
+  ASSERT_EQ(frame.Create(16, 8), 0);
+  host::MemorySurface* before = frame.GetDirectDrawSurface();
+  EXPECT_EQ(frame.Restore(1), 0);
+  EXPECT_EQ(frame.GetDirectDrawSurface(), before) << "not lost: left alone";
+
+  // A writer copies frames in under the lock while the surface is remade: it must never write
+  // through an address that was released.
+  std::atomic<bool> stop{false};
+  std::thread writer([&] {
+    while (!stop.load()) {
+      ScopedLock hold(frame.GetLock());
+      if (uint8_t* memory = frame.GetMemory()) std::memset(memory, 0x7F, size_t(frame.GetPitch()) * 8);
+    }
+  });
+  for (int i = 0; i < 50; ++i) {
+    frame.GetDirectDrawSurface()->SetLost(true);
+    ASSERT_EQ(frame.Restore(1), 0);
+  }
+  stop = true;
+  writer.join();
+  EXPECT_EQ(frame.GetDirectDrawSurface()->IsLost(), host::kDdOk);
+  EXPECT_EQ(frame.GetWidth(), 16);
+}
+
+}  // namespace
+}  // namespace bw
