@@ -1,0 +1,248 @@
+#include "app/application/engine_app.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "graphics/pixel/blend_tables.h"
+#include "graphics/pixel/pixel_library.h"
+#include "host/backend.h"
+#include "host/cp932.h"
+#include "host/host_path.h"
+#include "host/input_event.h"
+#include "host/message_box.h"
+#include "host/message_queue.h"
+#include "resource/packs/app_paths.h"
+
+namespace bw {
+
+namespace {
+
+constexpr uint32_t kMaximizeBox = 0x00010000;
+constexpr int32_t kLowestDepth = 16;
+constexpr uint8_t kVkF4 = 0x73;
+constexpr uint8_t kVkEscape = 0x1B;
+constexpr uint8_t kSystemKeyBits = 0x03;
+constexpr uint8_t kSelectMonitorBit = 0x04;
+
+uint32_t IconStyle(int icon) {
+  switch (icon) {
+    case kIconWarning: return host::MB_ICONWARNING;
+    case kIconInformation: return host::MB_ICONINFORMATION;
+    case kIconQuestion: return host::MB_ICONQUESTION;
+    default: return host::MB_ICONERROR;
+  }
+}
+
+}  // namespace
+
+std::string Cp932Text(const char* utf8) { return host::Utf8ToCp932(utf8).text; }
+
+bool InstanceLock::Acquire(const std::string& folder, const std::string& name) {
+  Release();
+  std::string file = name;
+  for (char& c : file) {
+    if (c == '/') c = '_';
+  }
+  std::string path = folder + "/" + file + ".lock";
+  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (fd < 0) return true;  // no place for a lock: nothing to stop a second start
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    ::close(fd);
+    return false;
+  }
+  fd_ = fd;
+  return true;
+}
+
+void InstanceLock::Release() {
+  if (fd_ >= 0) {
+    ::flock(fd_, LOCK_UN);
+    ::close(fd_);
+    fd_ = -1;
+  }
+}
+
+std::string InstanceLockFolder() {
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  if (runtime != nullptr && *runtime != '\0') return runtime;
+  const char* temp = std::getenv("TMPDIR");
+  if (temp != nullptr && *temp != '\0') return temp;
+  return "/tmp";
+}
+
+EngineApp::EngineApp() : appFolder_(GetAppFolder()), lockFolder_(InstanceLockFolder()) {
+  TheEngineApp::Set(this);
+}
+
+EngineApp::~EngineApp() {
+  if (TheEngineApp::Get() == this) TheEngineApp::Clear();
+}
+
+int EngineApp::InitInstance() {
+  info_ = AppInfo{};
+  return 0;
+}
+
+bool EngineApp::StartedFromCdRom() const {
+  std::string linux;
+  if (host::EnginePathToLinuxPath(appFolder_, linux) != host::kPathOk) return false;
+  host::Backend* backend = host::CurrentBackend();
+  if (backend == nullptr) return false;
+  std::string type = backend->FileSystemType(linux);
+  return type == "iso9660" || type == "udf";
+}
+
+int EngineApp::CheckDisplayFeasible() const {
+  host::Backend* backend = host::CurrentBackend();
+  if (backend == nullptr) return kDisplayFeasible;
+  host::DesktopInfo desktop = backend->Desktop();
+  if (desktop.bitsPerPixel != 0 && desktop.bitsPerPixel < kLowestDepth) return kDisplayTooFewColours;
+  if (desktop.width != 0 && desktop.height != 0 &&
+      (desktop.width < record_.canvasWidth || desktop.height < record_.canvasHeight)) {
+    return kDisplayTooSmall;
+  }
+  return kDisplayFeasible;
+}
+
+int EngineApp::AppStartup() {
+  if (InitInstance() != 0) return kStartupInitInstance;
+  appFolder_ = GetAppFolder();
+  if (record_.defaultScreenMode == kScreenFullOnly && config_.display.screenMode == kSavedScreenWindow) {
+    config_.display.screenMode = kSavedScreenDefault;
+  }
+  if (!record_.allowCdRom && StartedFromCdRom()) {
+    ShowMessage(Cp932Text("ハードディスクから起動してください"), kIconWarning);
+    return kStartupCdRom;
+  }
+  if (record_.singleInstance && !instance_.Acquire(lockFolder_, "Brimwold DX" + info_.appName)) {
+    return kStartupOtherInstance;
+  }
+  switch (CheckDisplayFeasible()) {
+    case kDisplayTooFewColours:
+      ShowMessage(Cp932Text("画面モードをHighColor(16bit)以上にして起動して下さい"), kIconInformation);
+      return kStartupDisplay;
+    case kDisplayTooSmall:
+      ShowMessage(Cp932Text("画面解像度を現在の設定より大きくして起動して下さい"), kIconInformation);
+      return kStartupDisplay;
+    default:
+      break;
+  }
+  if (display_.EnumerateDisplayDevices(&monitors_, record_.canvasWidth, record_.canvasHeight, false) != 0) {
+    if (record_.defaultScreenMode == kScreenFullOnly) {
+      ShowMessage(Cp932Text("ディスプレイデバイスの情報を取得できません。"), kIconError);
+      return kStartupDisplay;
+    }
+    ShowMessage(Cp932Text("ディスプレイデバイスの情報取得に失敗しました。\nウィンドウモードのみ利用可能です。"),
+                kIconWarning);
+    record_.defaultScreenMode = kScreenWindowOnly;
+    config_.display.screenMode = kSavedScreenWindow;
+    displayFlags_ &= static_cast<uint8_t>(~kSelectMonitorBit);
+  }
+  display_.SetCanvasSize(record_.canvasWidth, record_.canvasHeight);
+  if (BindWindowMessages() != 0) return kStartupBindings;
+  set_loopMode(config_.engine.threadedDriving ? kLoopGetMessage : kLoopScriptOnMainThread);
+
+  WindowCreateRecord window;
+  window.title = info_.appName;
+  window.className = info_.appName;
+  window.clientWidth = record_.canvasWidth;
+  window.clientHeight = record_.canvasHeight;
+  window.left = config_.display.windowLeft;
+  window.top = config_.display.windowTop;
+  window.style = record_.windowStyle;
+  if (!(record_.defaultScreenMode >= kScreenBoth && (displayFlags_ & kSelectMonitorBit))) {
+    window.style &= ~kMaximizeBox;
+  }
+  window.exStyle = record_.windowExStyle;
+  window.iconId = record_.iconId;
+  window.menuId = record_.menuId;
+  mainWindow_.Bind(host::WM_ACTIVATEAPP, BindMember(this, &EngineApp::OnActivateApp));
+  if (mainWindow_.Create(window, true, true) != kCreated) {
+    ShowMessage(Cp932Text("ウィンドウの作成に失敗"), kIconError);
+    return kStartupWindow;
+  }
+
+  int mode = config_.display.screenMode;
+  if (mode == kSavedScreenDefault) mode = record_.defaultScreenMode;
+  if (int r = SwitchScreenMode(mode, 0, 2); r != 0) {
+    ShowMessage(Cp932Text("画面の初期化に失敗 : ") + std::to_string(r), kIconError);
+    return kStartupScreen;
+  }
+  TheDisplayManager::Set(&display_);
+  BuildBlendTables();
+  SetPixelLibrary(&BuiltInPixelLibrary());
+  if (CreateDevices() != 0) return kStartupDevices;
+  return kStartupOk;
+}
+
+int EngineApp::SwitchScreenMode(int mode, int /*depth*/, int /*force*/) {
+  bool windowed = mode != kSavedScreenFull;
+  return display_.SetMode(mainWindow_.GetHandle(), windowed, config_.engine.tripleBuffer != 0);
+}
+
+void EngineApp::AppShutdown(int code) {
+  if (loopMode() == kLoopScriptOnMainThread && mainWindow_.IsWindow()) {
+    mainWindow_.Destroy();
+    host::MSG msg;
+    while (!quitSeen()) {
+      int got = host::GetMessage(&msg, host::HWND{}, 0, 0);
+      if (got == 0 || got == -1) break;
+      host::DispatchMessage(msg);
+    }
+  }
+  OnAppExit(code);
+  display_.ReleaseSurfaces();
+  if (mainWindow_.IsWindow()) mainWindow_.Destroy();
+  instance_.Release();
+  SaveConfig(code);
+  if (displayFailure_ != kDisplayOk) {
+    ShowMessage(Cp932Text("予期せぬエラーが発生したため、強制終了しました。ErrorCode：") +
+                    std::to_string(displayFailure_),
+                kIconError);
+  }
+  if (TheDisplayManager::Get() == &display_) TheDisplayManager::Clear();
+}
+
+bool EngineApp::PreTranslateMessage(const host::MSG& msg) {
+  if (msg.message == host::WM_SYSKEYUP && msg.wParam == host::VK_F10) return true;
+  if ((displayFlags_ & kSystemKeyBits) == 0) {
+    if (msg.message == host::WM_SYSKEYUP) return true;
+    if (msg.message == host::WM_SYSKEYDOWN && msg.wParam != kVkF4 && msg.wParam != host::VK_MENU &&
+        msg.wParam != host::VK_F10) {
+      return true;
+    }
+  }
+  if (config_.display.screenMode == kSavedScreenFull && msg.message == host::WM_SYSKEYUP &&
+      msg.wParam == kVkEscape) {
+    return true;
+  }
+  return false;
+}
+
+int EngineApp::ShowMessage(const std::string& textCp932, int icon) {
+  ++modalDepth_;
+  host::HWND owner = mainWindow_.IsWindow() ? mainWindow_.GetHandle() : host::HWND{};
+  const char* name = GetAppName();
+  int answer = host::MessageBox(owner, textCp932, name ? name : "", host::MB_OK | IconStyle(icon));
+  --modalDepth_;
+  return answer;
+}
+
+bool EngineApp::AskYesNo(const std::string& textCp932, int icon) {
+  ++modalDepth_;
+  host::HWND owner = mainWindow_.IsWindow() ? mainWindow_.GetHandle() : host::HWND{};
+  const char* name = GetAppName();
+  int answer = host::MessageBox(owner, textCp932, name ? name : "", host::MB_YESNO | IconStyle(icon));
+  --modalDepth_;
+  return answer == host::IDYES;
+}
+
+int EngineApp::OnActivateApp(MessageRecord& record) {
+  active_ = record.wParam != 0;
+  return kNotHandled;
+}
+
+}  // namespace bw
