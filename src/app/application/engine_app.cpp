@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 
+#include "graphics/layers/canvas_layer.h"
 #include "graphics/pixel/blend_tables.h"
 #include "graphics/pixel/pixel_library.h"
 #include "host/backend.h"
@@ -22,6 +23,8 @@ namespace {
 
 constexpr uint32_t kMaximizeBox = 0x00010000;
 constexpr int32_t kLowestDepth = 16;
+constexpr int kCanvasDepth = 32;
+constexpr int kCanvasOption2 = 2;
 constexpr uint8_t kVkF4 = 0x73;
 constexpr uint8_t kVkEscape = 0x1B;
 constexpr uint8_t kSystemKeyBits = 0x03;
@@ -141,7 +144,18 @@ int EngineApp::AppStartup() {
     config_.display.screenMode = kSavedScreenWindow;
     displayFlags_ &= static_cast<uint8_t>(~kSelectMonitorBit);
   }
-  display_.SetCanvasSize(record_.canvasWidth, record_.canvasHeight);
+  if (config_.engine.canvas != 0) {
+    CanvasLayer* canvas = nullptr;
+    int options = config_.engine.canvas == 2 ? kCanvasOption2 : 0;
+    if (display_.CreateCanvasLayer(&canvas, record_.canvasWidth, record_.canvasHeight, kCanvasDepth, options) != 0 ||
+        canvas == nullptr) {
+      ShowMessage(Cp932Text("ディスプレイキャンバスの作成に失敗"), kIconError);
+      return kStartupCanvas;
+    }
+    display_.SetScreenSurface(canvas);
+  } else {
+    display_.SetCanvasSize(record_.canvasWidth, record_.canvasHeight);
+  }
   if (BindWindowMessages() != 0) return kStartupBindings;
   set_loopMode(config_.engine.threadedDriving ? kLoopGetMessage : kLoopScriptOnMainThread);
 
@@ -160,6 +174,7 @@ int EngineApp::AppStartup() {
   window.iconId = record_.iconId;
   window.menuId = record_.menuId;
   mainWindow_.Bind(host::WM_ACTIVATEAPP, BindMember(this, &EngineApp::OnActivateApp));
+  mainWindow_.Bind(host::WM_PAINT, BindMember(this, &EngineApp::OnPaint));
   if (mainWindow_.Create(window, true, true) != kCreated) {
     ShowMessage(Cp932Text("ウィンドウの作成に失敗"), kIconError);
     return kStartupWindow;
@@ -171,6 +186,7 @@ int EngineApp::AppStartup() {
     ShowMessage(Cp932Text("画面の初期化に失敗 : ") + std::to_string(r), kIconError);
     return kStartupScreen;
   }
+  host::InvalidateWindow(mainWindow_.GetHandle());
   TheDisplayManager::Set(&display_);
   BuildBlendTables();
   SetPixelLibrary(&BuiltInPixelLibrary());
@@ -238,6 +254,16 @@ bool EngineApp::AskYesNo(const std::string& textCp932, int icon) {
   int answer = host::MessageBox(owner, textCp932, name ? name : "", host::MB_YESNO | IconStyle(icon));
   --modalDepth_;
   return answer == host::IDYES;
+}
+
+int EngineApp::OnPaint(MessageRecord& /*record*/) {
+  ScopedLock hold(frameLock_);
+  if (CanvasLayer* canvas = display_.GetScreenCanvas()) {
+    canvas->PresentFrame(mainWindow_.GetHandle(), nullptr, nullptr, 0, false);
+  } else if (display_.GetBackBuffer() != nullptr) {
+    display_.Present();
+  }
+  return kHandled;
 }
 
 int EngineApp::OnActivateApp(MessageRecord& record) {

@@ -110,6 +110,7 @@ class EngineApp : public AppBase {
 
  protected:
   int OnActivateApp(MessageRecord& record);
+  int OnPaint(MessageRecord& record);
 
   std::string appFolder_;
   AppRecord record_;

@@ -115,8 +115,12 @@ int GameApp::ReadConfiguration() {
   folderInputs_.appFolder = appFolder_;
   folderInputs_.appName = info_.appName;
   folderInputs_.saveFolderName = info_.saveFolderName;
-  GetSpecialFolderPath(folderInputs_.documentsFolder, kCsidlPersonal);
-  GetSpecialFolderPath(folderInputs_.appDataFolder, kCsidlAppData);
+  // Only the folder the mode lives in is looked up: the look-up creates it.
+  if (folderInputs_.mode == kSaveFolderDocuments) {
+    GetSpecialFolderPath(folderInputs_.documentsFolder, kCsidlPersonal);
+  } else if (folderInputs_.mode >= kSaveFolderChosen && folderInputs_.mode <= kSaveFolderCommonAppData) {
+    GetSpecialFolderPath(folderInputs_.appDataFolder, kCsidlAppData);
+  }
   // The common folder is not to be had: the plan falls back to the application-data folder.
   plan_ = PlanSaveFolder(folderInputs_);
   AppFolderHost folders(*this);
