@@ -10,6 +10,7 @@
 #include "graphics/pixel/blend_tables.h"
 #include "graphics/pixel/pixel_library.h"
 #include "host/backend.h"
+#include "host/clock.h"
 #include "host/cp932.h"
 #include "host/host_path.h"
 #include "host/input_event.h"
@@ -175,6 +176,10 @@ int EngineApp::AppStartup() {
   window.menuId = record_.menuId;
   mainWindow_.Bind(host::WM_ACTIVATEAPP, BindMember(this, &EngineApp::OnActivateApp));
   mainWindow_.Bind(host::WM_PAINT, BindMember(this, &EngineApp::OnPaint));
+  mainWindow_.Bind(host::WM_CLOSE, BindMember(this, &EngineApp::OnClose));
+  mainWindow_.Bind(kMsgMessageBox, BindMember(this, &EngineApp::OnMessageBoxRequest));
+  mainWindow_.Bind(kMsgScreenMode, BindMember(this, &EngineApp::OnScreenModeRequest));
+  if (Threaded()) mainWindow_.Bind(kMsgFrameThreadEnded, BindMember(this, &EngineApp::OnFrameThreadEnded));
   if (mainWindow_.Create(window, true, true) != kCreated) {
     ShowMessage(Cp932Text("ウィンドウの作成に失敗"), kIconError);
     return kStartupWindow;
@@ -191,6 +196,7 @@ int EngineApp::AppStartup() {
   BuildBlendTables();
   SetPixelLibrary(&BuiltInPixelLibrary());
   if (CreateDevices() != 0) return kStartupDevices;
+  if (Threaded()) frameThread_.StartWithDelegate(ThreadDelegate::Bind(this, &EngineApp::FrameThreadMain));
   return kStartupOk;
 }
 
@@ -200,14 +206,25 @@ int EngineApp::SwitchScreenMode(int mode, int /*depth*/, int /*force*/) {
 }
 
 void EngineApp::AppShutdown(int code) {
+  if (frameThread_.IsRunning()) {
+    // The frame thread may be waiting in a send to this thread: serve it while it winds down.
+    frameThread_.RequestStop();
+    while (frameThread_.IsRunning()) {
+      PumpMessages(true);
+      host::Sleep(1);
+    }
+    frameThread_.Stop();
+  }
   if (loopMode() == kLoopScriptOnMainThread && mainWindow_.IsWindow()) {
+    // Wait for the quit the window's end posts, not one seen before.
     mainWindow_.Destroy();
     host::MSG msg;
-    while (!quitSeen()) {
+    for (;;) {
       int got = host::GetMessage(&msg, host::HWND{}, 0, 0);
       if (got == 0 || got == -1) break;
       host::DispatchMessage(msg);
     }
+    set_quitSeen(true);
   }
   OnAppExit(code);
   display_.ReleaseSurfaces();
@@ -239,21 +256,136 @@ bool EngineApp::PreTranslateMessage(const host::MSG& msg) {
 }
 
 int EngineApp::ShowMessage(const std::string& textCp932, int icon) {
-  ++modalDepth_;
+  if (OnFrameThread()) return RequestMessageBox(kBoxMessage, textCp932, icon);
+  BeginModal();
   host::HWND owner = mainWindow_.IsWindow() ? mainWindow_.GetHandle() : host::HWND{};
   const char* name = GetAppName();
   int answer = host::MessageBox(owner, textCp932, name ? name : "", host::MB_OK | IconStyle(icon));
-  --modalDepth_;
+  EndModal();
   return answer;
 }
 
 bool EngineApp::AskYesNo(const std::string& textCp932, int icon) {
-  ++modalDepth_;
+  if (OnFrameThread()) return RequestMessageBox(kBoxYesNo, textCp932, icon) != 0;
+  BeginModal();
   host::HWND owner = mainWindow_.IsWindow() ? mainWindow_.GetHandle() : host::HWND{};
   const char* name = GetAppName();
   int answer = host::MessageBox(owner, textCp932, name ? name : "", host::MB_YESNO | IconStyle(icon));
-  --modalDepth_;
+  EndModal();
   return answer == host::IDYES;
+}
+
+bool EngineApp::AskOkCancel(const std::string& textCp932, int icon) {
+  if (OnFrameThread()) return RequestMessageBox(kBoxOkCancel, textCp932, icon) != 0;
+  BeginModal();
+  host::HWND owner = mainWindow_.IsWindow() ? mainWindow_.GetHandle() : host::HWND{};
+  const char* name = GetAppName();
+  int answer = host::MessageBox(owner, textCp932, name ? name : "", host::MB_OKCANCEL | IconStyle(icon));
+  EndModal();
+  return answer == host::IDOK;
+}
+
+void EngineApp::BeginModal() { ++modalDepth_; }
+
+void EngineApp::EndModal() {
+  if (modalDepth_ > 0) --modalDepth_;
+}
+
+bool EngineApp::OnFrameThread() const {
+  return frameThread_.IsRunning() && frameThread_.GetThreadId() == CurrentThreadId();
+}
+
+uint8_t EngineApp::RequestMessageBox(int kind, const std::string& textCp932, int icon, const std::string& title) {
+  if (!mainWindow_.IsWindow()) return 0;
+  MessageBoxRecord record{kind, textCp932, title, icon, 1};
+  host::SendMessage(mainWindow_.GetHandle(), kMsgMessageBox, reinterpret_cast<host::WPARAM>(&record), 0);
+  return record.answer;
+}
+
+int EngineApp::OnMessageBoxRequest(MessageRecord& message) {
+  auto* record = reinterpret_cast<MessageBoxRecord*>(message.wParam);
+  if (record == nullptr) return kHandled;
+  switch (record->kind) {
+    case kBoxYesNo: record->answer = AskYesNo(record->text, record->icon) ? 1 : 0; break;
+    case kBoxOkCancel: record->answer = AskOkCancel(record->text, record->icon) ? 1 : 0; break;
+    default: ShowMessage(record->text, record->icon); break;
+  }
+  return kHandled;
+}
+
+int EngineApp::RequestScreenMode(int mode, int depth, int force) {
+  if (!OnFrameThread()) return SwitchScreenMode(mode, depth, force);
+  int32_t result = 0;
+  host::WPARAM packed = static_cast<host::WPARAM>(((mode & 0xFF) << 16) | ((depth & 0xFF) << 8) | (force & 0xFF));
+  host::SendMessage(mainWindow_.GetHandle(), kMsgScreenMode, packed, reinterpret_cast<host::LPARAM>(&result));
+  return result;
+}
+
+int EngineApp::OnScreenModeRequest(MessageRecord& message) {
+  int mode = static_cast<int>((message.wParam >> 16) & 0xFF);
+  int depth = static_cast<int>((message.wParam >> 8) & 0xFF);
+  int force = static_cast<int>(message.wParam & 0xFF);
+  ScopedLock hold(frameLock_);
+  int32_t result = SwitchScreenMode(mode, depth, force);
+  if (auto* out = reinterpret_cast<int32_t*>(message.lParam)) *out = result;
+  return kHandled;
+}
+
+int EngineApp::OnClose(MessageRecord& /*message*/) {
+  if (Threaded() && frameThread_.IsRunning()) {
+    frameThread_.RequestStop();  // the frame thread ends and asks for the window's end
+  } else {
+    mainWindow_.Destroy();
+  }
+  return kHandled;
+}
+
+int EngineApp::OnFrameThreadEnded(MessageRecord& /*message*/) {
+  mainWindow_.Destroy();
+  return kHandled;
+}
+
+int EngineApp::FrameThreadStep() {
+  host::Sleep(16);
+  return 0;
+}
+
+void EngineApp::FrameThreadMain() {
+  if (FrameThreadBegin() == 0) {
+    while (frameThread_.KeepRunning()) {
+      if (FrameThreadStep() != 0) break;
+    }
+  }
+  FrameThreadEnd();
+  host::SendMessage(mainWindow_.GetHandle(), kMsgFrameThreadEnded, 0, 0);
+}
+
+bool EngineApp::FramePaused() {
+  uint8_t state = pauseState_.load();
+  if (state == kFrameRunning) return false;
+  if (state == kFramePauseRequested) pauseState_.store(kFrameParked);
+  host::Sleep(50);
+  return true;
+}
+
+int EngineApp::WaitForFrameThread(host::HWND* window) {
+  if (!Threaded()) return kWaitParked;
+  if (OnFrameThread()) return kWaitOnFrameThread;
+  pauseState_.store(kFramePauseRequested);
+  for (;;) {
+    host::Sleep(10);
+    if (PumpMessages(true) == kPumpQuit) {
+      if (window != nullptr) *window = host::HWND{};
+      return kWaitQuit;
+    }
+    if (!frameThread_.IsRunning()) return kWaitThreadGone;
+    if (pauseState_.load() == kFrameParked) return kWaitParked;
+  }
+}
+
+int EngineApp::ReleaseFrameThreadWait(host::HWND* /*window*/) {
+  pauseState_.store(kFrameRunning);
+  return 0;
 }
 
 int EngineApp::OnPaint(MessageRecord& /*record*/) {

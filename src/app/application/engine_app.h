@@ -2,6 +2,7 @@
 // shut-down. The game application builds on it.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -11,6 +12,7 @@
 #include "app/config/app_record.h"
 #include "app/config/engine_config.h"
 #include "app/platform/lock.h"
+#include "app/platform/worker_thread.h"
 #include "app/sysinfo/monitor_list.h"
 #include "app/window/window.h"
 #include "common/global.h"
@@ -47,6 +49,37 @@ constexpr int kIconWarning = 1;
 constexpr int kIconInformation = 2;
 constexpr int kIconQuestion = 3;
 constexpr int kIconError = 4;
+
+// The window thread's private messages.
+constexpr uint32_t kMsgShowCursor = 0x9000;
+constexpr uint32_t kMsgMessageBox = 0x9001;
+constexpr uint32_t kMsgScreenMode = 0x9002;
+constexpr uint32_t kMsgFrameThreadEnded = 0x9005;
+
+// Message-box request kinds.
+constexpr int kBoxMessage = 0;
+constexpr int kBoxYesNo = 1;
+constexpr int kBoxOkCancel = 2;
+
+// The frame thread's pause handshake.
+constexpr uint8_t kFrameRunning = 0;
+constexpr uint8_t kFramePauseRequested = 1;
+constexpr uint8_t kFrameParked = 2;
+
+// WaitForFrameThread results.
+constexpr int kWaitParked = 0;
+constexpr int kWaitOnFrameThread = 1;
+constexpr int kWaitQuit = -1;
+constexpr int kWaitThreadGone = -2;
+
+struct MessageBoxRecord {
+  int kind = kBoxMessage;
+  std::string text;   // CP932
+  std::string title;  // empty: the application name
+  int icon = kIconError;
+  uint8_t answer = 1;
+};
+
 
 // The engine's UTF-8 literal as CP932 bytes.
 std::string Cp932Text(const char* utf8);
@@ -90,6 +123,24 @@ class EngineApp : public AppBase {
   // Message boxes, bracketed as modal; owner the main window when it exists.
   int ShowMessage(const std::string& textCp932, int icon);
   bool AskYesNo(const std::string& textCp932, int icon);
+  bool AskOkCancel(const std::string& textCp932, int icon);
+  // From any thread: the window thread shows the box. 0 without a main window.
+  uint8_t RequestMessageBox(int kind, const std::string& textCp932, int icon, const std::string& title = {});
+  void BeginModal();
+  void EndModal();
+  int RequestScreenMode(int mode, int depth, int force);
+
+  // The threaded driving mode.
+  virtual int FrameThreadBegin() { return 0; }
+  virtual int FrameThreadStep();
+  virtual void FrameThreadEnd() {}
+  void FrameThreadMain();
+  int WaitForFrameThread(host::HWND* window);
+  int ReleaseFrameThreadWait(host::HWND* window);
+  bool Threaded() const { return config_.engine.threadedDriving != 0; }
+  WorkerThread& frameThread() { return frameThread_; }
+  uint8_t framePauseState() const { return pauseState_.load(); }
+  bool OnFrameThread() const;
 
   int CheckDisplayFeasible() const;
   // Window mode (0 with windowed) or full screen; answers the display manager's code.
@@ -111,6 +162,14 @@ class EngineApp : public AppBase {
  protected:
   int OnActivateApp(MessageRecord& record);
   int OnPaint(MessageRecord& record);
+  virtual int OnClose(MessageRecord& record);
+  int OnMessageBoxRequest(MessageRecord& record);
+  int OnScreenModeRequest(MessageRecord& record);
+  int OnFrameThreadEnded(MessageRecord& record);
+  // The pause handshake as seen from the frame thread: true while parked.
+  bool FramePaused();
+
+  std::atomic<uint8_t> pauseState_{kFrameRunning};
 
   std::string appFolder_;
   AppRecord record_;
@@ -132,6 +191,7 @@ class EngineApp : public AppBase {
   MonitorList monitors_;
   Lock frameLock_;
   Window mainWindow_;
+  WorkerThread frameThread_;
   int modalDepth_ = 0;
 };
 

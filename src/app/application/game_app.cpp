@@ -19,7 +19,8 @@ namespace bw {
 
 namespace {
 
-constexpr uint8_t kPausedAtRestart = 1;  // user offset 158: a full-screen start becomes windowed
+constexpr uint8_t kPausedAtRestart = 1;
+constexpr uint8_t kModalClosing = 4;  // user offset 158: a full-screen start becomes windowed
 
 bool ReadHostFile(const std::filesystem::path& path, std::vector<uint8_t>& out) {
   if (path.empty()) return false;
@@ -275,6 +276,74 @@ void GameApp::Run() {
       if (!StepScript(steps)) return;
     }
   }
+}
+
+int GameApp::FrameThreadBegin() {
+  frameClock_.SetSkipCounting(config_.pacing.frameSkipCounting != 0);
+  if (InitScript() != kInitScriptOk) {
+    exitStatus_ = kExitScriptFailed;
+    return 1;
+  }
+  return 0;
+}
+
+void GameApp::PresentFrame() {
+  ScopedLock hold(frameLock());
+  if (displayManager().GetScreenCanvas() != nullptr) {
+    displayManager().UpdateBackBuffer();
+  } else if (displayManager().GetBackBuffer() != nullptr) {
+    displayManager().Present();
+  }
+}
+
+int GameApp::FrameThreadStep() {
+  if (FramePaused()) return 0;
+  timers_.RunDue(host::TimeGetTime());
+  if (!active() && config_.display.pauseWhenInactive) {
+    host::Sleep(50);
+    return 0;
+  }
+  if (displayFailure_ != kDisplayOk) {
+    exitStatus_ = kExitScriptFailed;
+    return kFrameStepDisplayFailed;
+  }
+  if (!frameClock_.Tick()) {
+    // The clock's own sleep: a stop request is seen at the next turn, one frame later at most.
+    host::Sleep(frameClock_.WaitHint());
+    return 0;
+  }
+  {
+    ScopedLock hold(frameLock());
+    secondTimers_.RunDue(host::TimeGetTime());
+  }
+  int32_t behind = frameClock_.FramesBehind();
+  if (behind > kMostStepsPerFrame) behind = 0;
+  if (behind != 0 && frameClock_.WaitHint() != 0) host::Sleep(frameClock_.WaitHint());
+  for (;;) {
+    int r = host_->Step();
+    if (r == kStepEnded) return kFrameStepEnded;
+    if (r != kStepWaiting) {
+      if (r >= kStepIllegal && r <= kStepCallFailed) ShowMessage(StepFailureMessage(r));
+      exitStatus_ = kExitScriptFailed;
+      return r + 1;
+    }
+    if (interrupt_ != kInterruptNone) {
+      if (!ServePendingInterrupt()) return kFrameStepInterruptFailed;
+      break;
+    }
+    if (behind-- <= 0) break;
+  }
+  PresentFrame();
+  return 0;
+}
+
+void GameApp::FrameThreadEnd() {}
+
+int GameApp::OnClose(MessageRecord& record) {
+  modalState_ = kModalClosing;
+  bool yes = AskYesNo(Cp932Text("『") + info_.appName + Cp932Text("』\nを終了しますか？"), kIconQuestion);
+  modalState_ = 0;
+  return yes ? EngineApp::OnClose(record) : kHandled;
 }
 
 bool GameApp::ServePendingInterrupt() {

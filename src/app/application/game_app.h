@@ -2,6 +2,7 @@
 // the script host, and the frame loops that step "MAIN".
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -39,6 +40,11 @@ constexpr uint8_t kInterruptNone = 0;
 constexpr uint8_t kInterruptRestart = 1;
 constexpr uint8_t kInterruptRestartOther = 2;
 
+// FrameThreadStep results besides 0 (go on).
+constexpr int kFrameStepEnded = -1;
+constexpr int kFrameStepDisplayFailed = 1;
+constexpr int kFrameStepInterruptFailed = 6;
+
 // The process's exit status after a run.
 constexpr int kExitNormal = 0;
 constexpr int kExitScriptFailed = 20;
@@ -55,6 +61,10 @@ class GameApp : public EngineApp, public ScriptApplication {
   int CreateDevices() override;
   void OnAppExit(int code) override;
   void SaveConfig(int code) override;
+
+  int FrameThreadBegin() override;
+  int FrameThreadStep() override;
+  void FrameThreadEnd() override;
 
   int InitScript();
   // The frame function chosen by InitScript; 0 stops, else the steps for this frame.
@@ -86,6 +96,8 @@ class GameApp : public EngineApp, public ScriptApplication {
  private:
   int ReadConfiguration();
   void DrawFrame();
+  void PresentFrame();
+  int OnClose(MessageRecord& record) override;
   bool ServePendingInterrupt();
 
   FileSystemScriptFileSource scriptFiles_;
@@ -103,8 +115,9 @@ class GameApp : public EngineApp, public ScriptApplication {
   TimerService secondTimers_;
   ScopedGlobal<TimerService> publishedTimers_{&secondTimers_};
   std::unique_ptr<ScriptHost> host_;
-  uint8_t interrupt_ = kInterruptNone;
-  int exitStatus_ = kExitNormal;
+  std::atomic<uint8_t> interrupt_{kInterruptNone};
+  uint8_t modalState_ = 0;
+  std::atomic<int> exitStatus_{kExitNormal};
   bool entered_ = false;
 };
 

@@ -212,7 +212,7 @@ TEST_F(GameRun, AnInterruptRestartsMainAndTheGameGoesOn) {
   EXPECT_EQ(RunGame(app), kExitNormal);
   EXPECT_TRUE(closed) << "the run ended at the interrupt";
   EXPECT_EQ(app.interruptRequest(), kInterruptNone);
-  EXPECT_TRUE(MessageTexts().empty());
+  EXPECT_EQ(MessageTexts(), std::vector<std::string>{"『KVR DX Application』\nを終了しますか？"});
 }
 
 TEST_F(GameRun, AnInterruptThatCannotRestartMainEndsTheRunNonZero) {
@@ -254,6 +254,69 @@ TEST_F(GameRun, TheFrameLoopStepsByFramesBehindAndStopsForQuit) {
   EXPECT_TRUE(app.quitSeen());
   app.AppShutdown(1);
   EXPECT_FALSE(Exists("SAVEDATA/APP_CFG.DAT")) << "a non-zero code saves nothing";
+}
+
+TEST_F(GameRun, TheCloseAsksFirstAndANoKeepsTheGameRunning) {
+  WriteGame(kLoopForever);
+  GameApp app;
+  int closes = 0;
+  std::function<void()> close = [&] {
+    ++closes;
+    app.mainWindow().PostMessage(host::WM_CLOSE, 0, 0);
+    if (closes < 2) app.firstTimers().Add(new OnceTask(close), 10 * kPeriodMs, 0, 1);
+  };
+  app.firstTimers().Add(new OnceTask(close), 5 * kPeriodMs, 0, 1);
+  backend.QueueMessageBoxAnswer(host::IDNO);
+  backend.QueueMessageBoxAnswer(host::IDYES);
+  EXPECT_EQ(RunGame(app), kExitNormal);
+  EXPECT_EQ(closes, 2);
+  EXPECT_EQ(MessageTexts().size(), 2u);
+}
+
+// The threaded driving mode: the frame thread steps MAIN and asks the window thread for boxes.
+TEST_F(GameRun, TheFrameThreadRunsMainAndCarriesItsStatusOut) {
+  config.engine.threadedDriving = 1;
+  WriteGame(" wait\n wait\n ret\n");
+  {
+    GameApp app;
+    EXPECT_EQ(RunGame(app), kExitNormal);
+    EXPECT_FALSE(app.mainWindow().IsWindow());
+  }
+  EXPECT_TRUE(MessageTexts().empty());
+
+  WriteGame(" wait\n op 250\n");
+  {
+    GameApp app;
+    EXPECT_NE(RunGame(app), kExitNormal);
+  }
+  EXPECT_EQ(MessageTexts(), std::vector<std::string>{"不正なスクリプトを実行しました"});
+}
+
+TEST_F(GameRun, TheWindowThreadParksTheFrameThreadAndLetsItGo) {
+  config.engine.threadedDriving = 1;
+  WriteGame(kLoopForever);
+  GameApp app;
+  app.set_lockFolder(locks.path().string());
+  ASSERT_EQ(RebaseAppFolder(CommandLine().substr(2)), 0);
+  ASSERT_EQ(app.AppStartup(), kStartupOk);
+  ASSERT_TRUE(app.frameThread().IsRunning());
+
+  host::HWND window = app.mainWindow().GetHandle();
+  EXPECT_EQ(app.WaitForFrameThread(&window), kWaitParked);
+  EXPECT_EQ(app.framePauseState(), kFrameParked);
+  EXPECT_EQ(app.ReleaseFrameThreadWait(&window), 0);
+  EXPECT_EQ(app.framePauseState(), kFrameRunning);
+
+  // A screen-mode request from this thread is carried out at once; the frame thread's goes
+  // through the window thread.
+  EXPECT_EQ(app.RequestScreenMode(kSavedScreenWindow, 0, 1), 0);
+
+  app.frameThread().RequestStop();
+  host::MSG msg;
+  while (host::GetMessage(&msg, host::HWND{}, 0, 0) > 0) host::DispatchMessage(msg);
+  EXPECT_FALSE(app.mainWindow().IsWindow()) << "the frame thread's end destroys the window";
+  app.AppShutdown(0);
+  EXPECT_EQ(app.exitStatus(), kExitNormal);
 }
 
 }  // namespace
