@@ -6,6 +6,9 @@
 
 #include <cstdlib>
 
+#include "app/sysinfo/cpu_info.h"
+#include "app/sysinfo/system_info.h"
+#include "app/sysinfo/system_report.h"
 #include "graphics/layers/canvas_layer.h"
 #include "graphics/pixel/blend_tables.h"
 #include "graphics/pixel/pixel_library.h"
@@ -90,6 +93,20 @@ int EngineApp::InitInstance() {
   return 0;
 }
 
+void EngineApp::StartLog() {
+  LogVersion version;
+  version.title = info_.productTitle;
+  version.major = info_.majorVersion;
+  version.minor = info_.minorVersion;
+  version.revision = info_.revision;
+  version.notice = info_.notice;
+  version.webAddress = info_.webAddress;
+  log_.WriteVersion(version);
+  SystemFacts system = GatherSystemFacts();
+  log_.WriteSystem(system, monitors_, GatherReportFacts().programPath, appFolder_);
+  log_.WriteProcessor(TheCpuRecord(), config_.engine.logCpuClock != 0, system.processorCount);
+}
+
 bool EngineApp::StartedFromCdRom() const {
   std::string linux;
   if (host::EnginePathToLinuxPath(appFolder_, linux) != host::kPathOk) return false;
@@ -133,6 +150,14 @@ int EngineApp::AppStartup() {
       return kStartupDisplay;
     default:
       break;
+  }
+  IdentifyCpu();
+  if (config_.engine.logFile) {
+    if (log_.Start(true, StartupLog::Folder(record_.saveFolderMode, GetSaveFolder(), appFolder_)) != kStartupLogOk) {
+      ShowMessage(Cp932Text("ログファイルの作成に失敗"), kIconError);
+      return kStartupLog;
+    }
+    StartLog();
   }
   if (display_.EnumerateDisplayDevices(&monitors_, record_.canvasWidth, record_.canvasHeight, false) != 0) {
     if (record_.defaultScreenMode == kScreenFullOnly) {
@@ -197,6 +222,12 @@ int EngineApp::AppStartup() {
   SetPixelLibrary(&BuiltInPixelLibrary());
   if (CreateDevices() != 0) return kStartupDevices;
   if (Threaded()) frameThread_.StartWithDelegate(ThreadDelegate::Bind(this, &EngineApp::FrameThreadMain));
+  if (log_.IsOpen()) {
+    log_.WriteInput(InputFacts{});
+    log_.WriteSound(SoundFacts{});
+    log_.WriteDisplay(DisplayFacts{}, config_.engine.direct3DReport != 0, config_.engine.zBuffer != 0);
+    log_.Finish(ListDrives(), ListProcesses());
+  }
   return kStartupOk;
 }
 

@@ -11,6 +11,7 @@
 #include "app/config/app_info.h"
 #include "app/config/app_record.h"
 #include "app/config/engine_config.h"
+#include "app/log/startup_log.h"
 #include "app/platform/lock.h"
 #include "app/platform/worker_thread.h"
 #include "app/sysinfo/monitor_list.h"
@@ -182,7 +183,10 @@ class EngineApp : public AppBase {
  private:
   bool StartedFromCdRom() const;
 
+  void StartLog();
+
   InstanceLock instance_;
+  StartupLog log_;
   std::string lockFolder_;
   FileSystemManager files_;
   ScopedGlobal<FileSystemManager> publishedFiles_{&files_};

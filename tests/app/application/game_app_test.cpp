@@ -6,7 +6,9 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 
 #include "host/headless/headless_backend.h"
 #include "host/host_path.h"
@@ -271,6 +273,25 @@ TEST_F(GameRun, TheCloseAsksFirstAndANoKeepsTheGameRunning) {
   EXPECT_EQ(RunGame(app), kExitNormal);
   EXPECT_EQ(closes, 2);
   EXPECT_EQ(MessageTexts().size(), 2u);
+}
+
+TEST_F(GameRun, TheLogSwitchWritesTheStartUpLogOrRefusesWhenItCannot) {
+  config.engine.logFile = 1;
+  WriteGame(" ret\n");
+  {
+    GameApp app;
+    EXPECT_EQ(RunGame(app), kExitNormal);
+  }
+  std::ifstream in(dir.path() / "SYS_LOG.TXT", std::ios::binary);
+  std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(log.find("< Initialize Done..."), std::string::npos) << log;
+
+  std::filesystem::remove(dir.path() / "SYS_LOG.TXT");
+  std::filesystem::create_directory(dir.path() / "SYS_LOG.TXT");
+  MessageTexts();
+  GameApp blocked;
+  EXPECT_EQ(RunGame(blocked), kStartupLog);
+  EXPECT_EQ(MessageTexts(), std::vector<std::string>{"ログファイルの作成に失敗"});
 }
 
 // The threaded driving mode: the frame thread steps MAIN and asks the window thread for boxes.
