@@ -128,6 +128,7 @@ int main(int argc, char** argv) {
   }
   bw::InitAppFolder();
   bw::GameApp app;
+  app.set_playAloud(!headless);
   int started = app.Run(commandLine);
   return started != 0 ? started : app.exitStatus();
 }

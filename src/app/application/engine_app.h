@@ -18,6 +18,7 @@
 #include "app/window/window.h"
 #include "common/global.h"
 #include "graphics/device/display_manager.h"
+#include "resource/images/image_loader_manager.h"
 #include "resource/packs/file_system_manager.h"
 
 namespace bw {
@@ -149,6 +150,7 @@ class EngineApp : public AppBase {
 
   DisplayManager& displayManager() { return display_; }
   FileSystemManager& fileSystem() { return files_; }
+  ImageLoaderManager& images() { return images_; }
   Window& mainWindow() { return mainWindow_; }
   Lock& frameLock() { return frameLock_; }
   uint8_t displayFailure() const { return displayFailure_; }
@@ -190,6 +192,8 @@ class EngineApp : public AppBase {
   std::string lockFolder_;
   FileSystemManager files_;
   ScopedGlobal<FileSystemManager> publishedFiles_{&files_};
+  ImageLoaderManager images_;
+  ScopedGlobal<ImageLoaderManager> publishedImages_{&images_};
   DisplayManager display_;
   ScopedGlobal<DisplayManager> publishedDisplay_{&display_};
   MonitorList monitors_;

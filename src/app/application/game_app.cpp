@@ -13,6 +13,7 @@
 #include "host/clock.h"
 #include "host/host_path.h"
 #include "host/message_queue.h"
+#include "resource/images/susie_bridge.h"
 #include "resource/packs/app_paths.h"
 
 namespace bw {
@@ -20,7 +21,8 @@ namespace bw {
 namespace {
 
 constexpr uint8_t kPausedAtRestart = 1;
-constexpr uint8_t kModalClosing = 4;  // user offset 158: a full-screen start becomes windowed
+constexpr uint8_t kModalClosing = 4;
+constexpr int kMessageWithCheckBox = 1;  // user offset 158: a full-screen start becomes windowed
 
 bool ReadHostFile(const std::filesystem::path& path, std::vector<uint8_t>& out) {
   if (path.empty()) return false;
@@ -81,6 +83,7 @@ GameApp::GameApp() { TheGameApp::Set(this); }
 
 GameApp::~GameApp() {
   host_.reset();
+  sound_.reset();
   if (TheGameApp::Get() == this) TheGameApp::Clear();
 }
 
@@ -88,6 +91,7 @@ uint32_t GameApp::Clock() { return host::TimeGetTime(); }
 
 int GameApp::InitInstance() {
   EngineApp::InitInstance();
+  SetUpImageLoaders(images(), &fileSystem());
   RegisterPackDecoders(fileSystem());
   const std::string& line = commandLine();
   if (line.size() >= 2 && line[0] == '/' && (line[1] == 'L' || line[1] == 'l')) {
@@ -172,7 +176,20 @@ void GameApp::SaveConfig(int code) {
 }
 
 int GameApp::CreateDevices() {
-  frameClock_.SetRate(60, false);
+  // The setting less one is the budget, in units of 4 MB when positive; 0 asks for the automatic one.
+  int64_t budget = static_cast<int64_t>(config_.pacing.imageCacheBudget) - 1;
+  images().SetCacheBudget(budget > 0 ? budget * 4 : budget);
+
+  sound_ = std::make_unique<GameSound>(playAloud_);
+  if (!sound_->Create(mainWindow().GetHandle(), config_.engine.soundGlobalFocus != 0,
+                      config_.engine.soundSoftware != 0)) {
+    if (config_.pacing.soundWarning) {
+      bool dontShowAgain = false;
+      ShowMessageDialog(Cp932Text("サウンドカードが正常に接続されていないか\n対応していないため、DirectSoundを利用できません。\nサウンドを再生できません。"),
+                        kMessageWithCheckBox, &dontShowAgain);
+      config_.pacing.soundWarning = dontShowAgain ? 0 : 1;
+    }
+  }
   return 0;
 }
 
@@ -198,6 +215,8 @@ int GameApp::ShowMessageDialog(const std::string& textCp932, int kind, bool* don
 int GameApp::InitScript() {
   int r = StartScriptHost(*this, host_);
   if (r != 0) return r;
+  // The channels' fades run on the effects' timer service.
+  GameSound::GiveChannels(*host_, secondTimers_);
   entered_ = false;
   return kInitScriptOk;
 }
@@ -337,7 +356,9 @@ int GameApp::FrameThreadStep() {
   return 0;
 }
 
-void GameApp::FrameThreadEnd() {}
+void GameApp::FrameThreadEnd() {
+  if (sound_) sound_->DeleteAllBuffers();
+}
 
 int GameApp::OnClose(MessageRecord& record) {
   modalState_ = kModalClosing;

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/application/engine_app.h"
+#include "app/application/game_sound.h"
 #include "app/config/save_folder.h"
 #include "app/config/setup_info.h"
 #include "app/config/user_config.h"
@@ -92,6 +93,9 @@ class GameApp : public EngineApp, public ScriptApplication {
   TimerService& secondTimers() { return secondTimers_; }
   UserConfig& userConfig() { return user_; }
   const SaveFolderPlan& saveFolderPlan() const { return plan_; }
+  // Whether the sound device plays through the SDL audio device (else the mixer runs silent).
+  void set_playAloud(bool aloud) { playAloud_ = aloud; }
+  GameSound* sound() { return sound_.get(); }
 
  private:
   int ReadConfiguration();
@@ -114,6 +118,8 @@ class GameApp : public EngineApp, public ScriptApplication {
   TimerService timers_;
   TimerService secondTimers_;
   ScopedGlobal<TimerService> publishedTimers_{&secondTimers_};
+  bool playAloud_ = false;
+  std::unique_ptr<GameSound> sound_;
   std::unique_ptr<ScriptHost> host_;
   std::atomic<uint8_t> interrupt_{kInterruptNone};
   uint8_t modalState_ = 0;
