@@ -9,6 +9,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <optional>
 
 #include "host/headless/headless_backend.h"
 #include "host/host_path.h"
@@ -43,7 +44,15 @@ class GameRun : public ::testing::Test {
  public:
   GameRun() {
     config.engine.canvas = 0;
+    if (const char* old = std::getenv("XDG_DATA_HOME")) oldDataHome = old;
     setenv("XDG_DATA_HOME", (dir.path() / "data").c_str(), 1);
+  }
+  ~GameRun() override {
+    if (oldDataHome) {
+      setenv("XDG_DATA_HOME", oldDataHome->c_str(), 1);
+    } else {
+      unsetenv("XDG_DATA_HOME");
+    }
   }
 
   void WriteGame(const std::string& mainBody) {
@@ -86,19 +95,63 @@ class GameRun : public ::testing::Test {
   host::HeadlessBackend backend;
   host::ScopedBackend useBackend{&backend};
   size_t boxesSeen = 0;
+  std::optional<std::string> oldDataHome;
 };
 
 TEST_F(GameRun, RunsMainToItsEndAndSavesTheSettingsInTheRebasedFolder) {
   WriteGame(" wait\n wait\n ret\n");
-  std::filesystem::remove(dir.path() / "SAVEDATA");
+  // Trailing bytes the reader passes over: a settings file written back is the plain encoding.
+  std::filesystem::path userCfg = dir.path() / "USER.CFG";
+  {
+    std::ofstream append(userCfg, std::ios::binary | std::ios::app);
+    append << "trailing";
+  }
+  const auto shipped = std::filesystem::file_size(userCfg);
   GameApp app;
   EXPECT_EQ(RunGame(app), kExitNormal);
   EXPECT_TRUE(MessageTexts().empty());
   // Mode 1 under "/L": the settings go back where start-up read them.
   EXPECT_TRUE(Exists("SAVEDATA/APP_CFG.DAT"));
-  EXPECT_TRUE(Exists("USER.CFG"));
+  EXPECT_EQ(std::filesystem::file_size(userCfg), EncodeEngineConfig(config).size());
+  EXPECT_LT(std::filesystem::file_size(userCfg), shipped);
   EXPECT_EQ(std::filesystem::file_size(dir.path() / "SAVEDATA/APP_CFG.DAT"), 4 + UserConfig::kSize);
   EXPECT_EQ(app.GetSaveFolder().back(), '\\');
+}
+
+TEST_F(GameRun, TheSaveFolderModesPutTheSettingsInTheirPlace) {
+  // Application data: USER.CFG is copied there on the first start and saved there.
+  record.saveFolderMode = kSaveFolderAppData;
+  WriteGame(" ret\n");
+  {
+    GameApp app;
+    EXPECT_EQ(RunGame(app), kExitNormal);
+    EXPECT_EQ(app.GetSaveFolder().back(), '\\');
+  }
+  std::filesystem::path data = dir.path() / "data" / (info.appName + " SaveData");
+  EXPECT_TRUE(std::filesystem::exists(data / "USER.CFG"));
+  EXPECT_TRUE(std::filesystem::exists(data / "APP_CFG.DAT"));
+
+  // Read-only: nothing is written.
+  record.saveFolderMode = kSaveFolderReadOnly;
+  WriteGame(" ret\n");
+  {
+    GameApp app;
+    EXPECT_EQ(RunGame(app), kExitNormal);
+  }
+  EXPECT_FALSE(Exists("APP_CFG.DAT"));
+  EXPECT_FALSE(Exists("SAVEDATA"));
+  EXPECT_TRUE(MessageTexts().empty());
+
+  // A folder to choose: until the folder dialog exists the choice reads as cancelled.
+  record.saveFolderMode = kSaveFolderChosen;
+  WriteGame(" ret\n");
+  {
+    GameApp app;
+    EXPECT_EQ(RunGame(app), kStartupInitInstance);
+  }
+  std::vector<std::string> texts = MessageTexts();
+  ASSERT_FALSE(texts.empty());
+  EXPECT_EQ(texts.back(), "セーブデータ作成フォルダがないため、起動できません。");
 }
 
 TEST_F(GameRun, EachStartUpRefusalShowsItsMessageAndEndsWithItsCode) {
