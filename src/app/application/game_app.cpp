@@ -20,7 +20,6 @@ namespace bw {
 
 namespace {
 
-constexpr uint8_t kPausedAtRestart = 1;
 constexpr uint8_t kModalClosing = 4;
 constexpr int kMessageWithCheckBox = 1;  // user offset 158: a full-screen start becomes windowed
 
@@ -148,7 +147,7 @@ int GameApp::ReadConfiguration() {
 
   bytes.clear();
   if (ReadHostFile(HostPath(saveFolder_ + "APP_CFG.DAT"), bytes)) ReadUserConfig(bytes, user_);
-  if (user_.startWindowed == kPausedAtRestart && config_.display.screenMode == kSavedScreenFull) {
+  if (user_.startWindowed != 0 && config_.display.screenMode == kSavedScreenFull) {
     config_.display.screenMode = kSavedScreenWindow;
   }
   bytes.clear();
@@ -194,7 +193,7 @@ int GameApp::CreateDevices() {
 }
 
 void GameApp::OnAppExit(int code) {
-  if (code == kStartupDisplay + 4 || code == kStartupScreen) {
+  if (code == kStartupScreen) {
     config_.engine.displayWord43 = 0;
     config_.engine.displayWord63 = 0;
   }
