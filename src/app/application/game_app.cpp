@@ -21,7 +21,7 @@ namespace bw {
 namespace {
 
 constexpr uint8_t kModalClosing = 4;
-constexpr int kMessageWithCheckBox = 1;  // user offset 158: a full-screen start becomes windowed
+constexpr int kMessageWithCheckBox = 1;  // the message dialog with its "don't show again" box
 
 bool ReadHostFile(const std::filesystem::path& path, std::vector<uint8_t>& out) {
   if (path.empty()) return false;
