@@ -1,10 +1,9 @@
-// The brimwold program. Start-up grows with the engine; for now it opens the game window and
-// runs the message loop until the window is closed.
+// The brimwold program: starts the game application on the game folder, runs the game's "MAIN"
+// and ends with the run's status.
 //
 // Test switches (environment):
 //   BRIMWOLD_HEADLESS=1          run on the headless backend instead of SDL
 //   BRIMWOLD_HEADLESS_FRAMES=N   headless only: close the window after N frames
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,26 +12,19 @@
 #include <string>
 #include <vector>
 
+#include "app/application/game_app.h"
 #include "host/clock.h"
+#include "host/host_path.h"
 #include "host/headless/headless_backend.h"
 #include "host/message_queue.h"
-#include "host/presentation_sink.h"
 #include "host/sdl/sdl_backend.h"
+#include "resource/packs/app_paths.h"
 
 namespace {
 
 constexpr int kExitOk = 0;
 constexpr int kExitStartFailed = 1;
 constexpr int kExitUsage = 2;
-
-constexpr int32_t kWindowWidth = 640;
-constexpr int32_t kWindowHeight = 480;
-constexpr uint32_t kFrameMs = 16;
-constexpr char kTitle[] = "Brimwold DX";
-
-volatile std::sig_atomic_t g_stopSignal = 0;
-
-void OnStopSignal(int) { g_stopSignal = 1; }
 
 struct CommandLine {
   std::string gameFolder;
@@ -70,50 +62,32 @@ bool ParseFrameCount(const char* text, uint32_t* frames) {
   return true;
 }
 
-bw::host::LRESULT MainWindowProc(bw::host::HWND hwnd, uint32_t message, bw::host::WPARAM wParam,
-                                 bw::host::LPARAM lParam) {
-  if (message == bw::host::WM_DESTROY) {
-    bw::host::PostQuitMessage(0);
-    return 0;
+// "/L" and the folder in the engine's drive form, as the application reads its command line.
+bool EngineCommandLine(const std::string& gameFolder, std::string* commandLine) {
+  if (gameFolder.empty()) return true;
+  std::error_code ec;
+  std::filesystem::path absolute = std::filesystem::absolute(gameFolder, ec);
+  if (ec) return false;
+  std::string enginePath;
+  if (bw::host::LinuxPathToEnginePath(absolute.lexically_normal().string(), enginePath) != bw::host::kPathOk) {
+    return false;
   }
-  return bw::host::DefWindowProc(hwnd, message, wParam, lParam);
-}
-
-// Pumps, presents and waits for the next frame until the quit message.
-int RunMessageLoop(bw::host::HWND window) {
-  using namespace bw::host;
-  std::vector<uint8_t> backBuffer(static_cast<size_t>(kWindowWidth) * kWindowHeight * 4, 0);
-  for (size_t i = 3; i < backBuffer.size(); i += 4) backBuffer[i] = 0xFF;
-  for (;;) {
-    MSG msg;
-    while (PeekMessage(&msg, HWND{}, 0, 0, PM_REMOVE)) {
-      if (msg.message == WM_QUIT) return static_cast<int>(msg.wParam);
-      DispatchMessage(msg);
-    }
-    if (g_stopSignal) {
-      g_stopSignal = 0;
-      PostQuitMessage(0);
-      continue;
-    }
-    if (PresentationSink* sink = GetPresentationSink(window)) {
-      sink->Present(backBuffer.data(), kWindowWidth, kWindowHeight, kWindowWidth * 4, ScaleFilter::kNearest);
-    }
-    Sleep(kFrameMs);
-  }
+  *commandLine = "/L" + enginePath;
+  return true;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   using namespace bw::host;
-  CommandLine commandLine;
-  if (!ParseCommandLine(argc, argv, &commandLine)) {
+  CommandLine parsed;
+  if (!ParseCommandLine(argc, argv, &parsed)) {
     PrintUsage();
     return kExitUsage;
   }
   std::error_code ec;
-  if (!commandLine.gameFolder.empty() && !std::filesystem::is_directory(commandLine.gameFolder, ec)) {
-    std::fprintf(stderr, "brimwold: the game folder %s does not exist\n", commandLine.gameFolder.c_str());
+  if (!parsed.gameFolder.empty() && !std::filesystem::is_directory(parsed.gameFolder, ec)) {
+    std::fprintf(stderr, "brimwold: the game folder %s does not exist\n", parsed.gameFolder.c_str());
     return kExitUsage;
   }
 
@@ -147,22 +121,14 @@ int main(int argc, char** argv) {
   }
   ScopedBackend useBackend(backend.get());
 
-  struct sigaction action {};
-  action.sa_handler = OnStopSignal;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-
-  WindowDesc desc;
-  desc.proc = MainWindowProc;
-  desc.native = true;
-  desc.nativeDesc = NativeWindowDesc{kTitle, kWindowWidth, kWindowHeight, true};
-  HWND window = CreateWindow(desc);
-  if (!window) {
-    std::fprintf(stderr, "brimwold: cannot create the game window\n");
-    return kExitStartFailed;
+  std::string commandLine;
+  if (!EngineCommandLine(parsed.gameFolder, &commandLine)) {
+    std::fprintf(stderr, "brimwold: the game folder %s has no engine path\n", parsed.gameFolder.c_str());
+    return kExitUsage;
   }
-  int exitCode = RunMessageLoop(window);
-  if (IsWindow(window)) DestroyWindow(window);
-  return exitCode == 0 ? kExitOk : exitCode;
+  bw::InitAppFolder();
+  bw::GameApp app;
+  app.set_playAloud(!headless);
+  int started = app.Run(commandLine);
+  return started != 0 ? started : app.exitStatus();
 }

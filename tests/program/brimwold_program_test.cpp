@@ -7,6 +7,11 @@
 #include <filesystem>
 #include <string>
 
+#include "app/config/app_info.h"
+#include "app/config/app_record.h"
+#include "app/config/engine_config.h"
+#include "lib/config/config_writers.h"
+#include "lib/sob/sob_assembler.h"
 #include "support/temp_dir.h"
 
 namespace bw {
@@ -28,11 +33,39 @@ std::string Quoted(const std::filesystem::path& path) {
   return quoted;
 }
 
-TEST(Program, RunsHeadlessUntilTheWindowClosesAndExitsZero) {
-  test::TempDir game;
-  const std::string folder = Quoted(game.path());
-  EXPECT_EQ(RunProgram("BRIMWOLD_HEADLESS=1 BRIMWOLD_HEADLESS_FRAMES=3", "/L " + folder), 0);
-  EXPECT_EQ(RunProgram("BRIMWOLD_HEADLESS=1 BRIMWOLD_HEADLESS_FRAMES=1", "/l" + folder), 0);
+// A game folder with the default configuration and the given MAIN.
+void WriteGame(const test::TempDir& game, const std::string& mainBody) {
+  std::string error;
+  ASSERT_TRUE(tools::WriteGameConfig(game.path(), AppRecord{}, AppInfo{}, EngineConfig{}, &error)) << error;
+  sob::AssembleResult main = sob::Assemble(".sob0\n" + mainBody);
+  ASSERT_TRUE(main.ok) << main.error;
+  game.WriteFile("SCRIPT/MAIN.SOB", std::string(main.bytes.begin(), main.bytes.end()));
+}
+
+// Each run gets its own lock folder and home, so runs never meet.
+std::string Headless(const test::TempDir& home, const std::string& more = "") {
+  return "XDG_RUNTIME_DIR=" + Quoted(home.path()) + " XDG_DATA_HOME=" + Quoted(home.path()) +
+         " BRIMWOLD_HEADLESS=1 " + more;
+}
+
+TEST(Program, ExitsWithTheRunsStatus) {
+  test::TempDir home;
+  test::TempDir ends;
+  WriteGame(ends, " wait\n wait\n ret\n");
+  EXPECT_EQ(RunProgram(Headless(home), "/L " + Quoted(ends.path())), 0) << "MAIN ran to its end";
+  EXPECT_TRUE(std::filesystem::exists(ends.path() / "SAVEDATA" / "APP_CFG.DAT"));
+
+  test::TempDir loops;
+  WriteGame(loops, "l:\n wait\n jmp l\n");
+  EXPECT_EQ(RunProgram(Headless(home, "BRIMWOLD_HEADLESS_FRAMES=1"), "/l" + Quoted(loops.path())), 0)
+      << "the window closed";
+
+  test::TempDir broken;
+  WriteGame(broken, " wait\n op 250\n");
+  EXPECT_NE(RunProgram(Headless(home), "/L " + Quoted(broken.path())), 0) << "a script error";
+
+  test::TempDir empty;
+  EXPECT_EQ(RunProgram(Headless(home), "/L " + Quoted(empty.path())), 1) << "no application record";
 }
 
 TEST(Program, ABadCommandLineExitsNonZero) {

@@ -1,0 +1,123 @@
+// Start-up to the first presented frame on a generated game folder, headless, beside the bare
+// host layer opening a window and presenting one frame.
+#include <unistd.h>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/application/game_app.h"
+#include "bench_ratio.h"
+#include "host/headless/headless_backend.h"
+#include "host/host_path.h"
+#include "host/message_queue.h"
+#include "host/presentation_sink.h"
+#include "lib/config/config_writers.h"
+#include "lib/sob/sob_assembler.h"
+#include "resource/packs/app_paths.h"
+
+namespace bw {
+namespace {
+
+constexpr int32_t kWidth = 640;
+constexpr int32_t kHeight = 480;
+
+// A game folder under the temporary folder, removed at exit.
+struct GeneratedGame {
+  GeneratedGame() {
+    root = std::filesystem::temp_directory_path() / ("brimwold-startup-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(root / "locks");
+    std::string error;
+    EngineConfig config;
+    config.engine.canvas = 1;
+    ok = tools::WriteGameConfig(root, AppRecord{}, AppInfo{}, config, &error);
+    sob::AssembleResult main = sob::Assemble(".sob0\nl:\n wait\n jmp l\n");
+    ok = ok && main.ok;
+    std::filesystem::create_directories(root / "SCRIPT");
+    FILE* f = std::fopen((root / "SCRIPT" / "MAIN.SOB").c_str(), "wb");
+    ok = ok && f != nullptr && std::fwrite(main.bytes.data(), 1, main.bytes.size(), f) == main.bytes.size();
+    if (f) std::fclose(f);
+    ok = ok && host::LinuxPathToEnginePath(root.string(), enginePath) == host::kPathOk;
+  }
+  ~GeneratedGame() {
+    std::error_code ec;
+    std::filesystem::remove_all(root, ec);
+  }
+  std::filesystem::path root;
+  std::string enginePath;
+  bool ok = false;
+};
+
+GeneratedGame& Game() {
+  static GeneratedGame game;
+  return game;
+}
+
+bool FrameShown(host::HeadlessBackend& backend) {
+  const host::HeadlessBackend::WindowState* window = backend.Window(backend.MainWindow());
+  return window != nullptr && window->sink->FramesShown() > 0;
+}
+
+void BM_GameStartupToFirstFrame(benchmark::State& state) {
+  GeneratedGame& game = Game();
+  if (!game.ok) {
+    state.SkipWithError("the game folder cannot be written");
+    return;
+  }
+  for (auto _ : state) {
+    host::HeadlessBackend backend;
+    host::ScopedBackend use(&backend);
+    RebaseAppFolder(game.enginePath);
+    GameApp app;
+    app.set_lockFolder((game.root / "locks").string());
+    if (app.AppStartup() != kStartupOk) {
+      state.SkipWithError("start-up refused");
+      return;
+    }
+    while (!FrameShown(backend)) app.PumpMessages(true);
+    state.PauseTiming();
+    app.AppShutdown(1);
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_GameStartupToFirstFrame)->Unit(benchmark::kMillisecond);
+
+void BM_HostWindowFirstFrame(benchmark::State& state) {
+  std::vector<uint8_t> pixels(static_cast<size_t>(kWidth) * kHeight * 4, 0);
+  for (auto _ : state) {
+    host::HeadlessBackend backend;
+    host::ScopedBackend use(&backend);
+    host::WindowDesc desc;
+    desc.proc = host::DefWindowProc;
+    desc.native = true;
+    desc.nativeDesc = host::NativeWindowDesc{"bench", kWidth, kHeight, true};
+    host::HWND window = host::CreateWindow(desc);
+    host::GetPresentationSink(window)->Present(pixels.data(), kWidth, kHeight, kWidth * 4,
+                                               host::ScaleFilter::kNearest);
+    benchmark::DoNotOptimize(FrameShown(backend));
+    state.PauseTiming();
+    host::DestroyWindow(window);
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_HostWindowFirstFrame)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace bw
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  bw::bench::RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  reporter.PrintRatio("startup_to_first_frame", "BM_GameStartupToFirstFrame", "BM_HostWindowFirstFrame",
+                      bw::bench::Compare::kTime);
+  if (const bw::bench::RunResult* ours = reporter.Find("BM_GameStartupToFirstFrame"); ours && ours->seconds > 0) {
+    std::printf("start-up to the first frame: %.3f ms\n", ours->seconds * 1000.0);
+  }
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,0 +1,68 @@
+#include "app/application/app_base.h"
+
+#include "app/application/engine_app.h"
+#include "host/message_box.h"
+#include "host/message_queue.h"
+
+namespace bw {
+
+namespace {
+
+constexpr uint32_t kGetMessageErrorStyle = 0x11010;  // hand icon, system modal, foreground
+
+}  // namespace
+
+int AppBase::Run(const std::string& commandLine) {
+  commandLine_ = commandLine;
+  int r = AppStartup();
+  if (r != 0) {
+    AppShutdown(r);
+    return r;
+  }
+  if (loopMode_ == kLoopScriptOnMainThread) {
+    Run();
+    AppShutdown(0);
+    return 0;
+  }
+  while (!quit_) {
+    host::MSG msg;
+    int got = host::GetMessage(&msg, host::HWND{}, 0, 0);
+    if (got == 0) break;
+    if (got == -1) {
+      const char* name = GetAppName();
+      host::MessageBox(host::HWND{}, Cp932Text("GetMessage()でエラーが発生しました"),
+                       name ? std::string(name) : Cp932Text("エラー"), kGetMessageErrorStyle);
+      break;
+    }
+    if (PreTranslateMessage(msg)) continue;
+    host::DispatchMessage(msg);
+  }
+  AppShutdown(0);
+  return 0;
+}
+
+int AppBase::PumpMessages(bool keepMouseMoves) {
+  host::MSG msg;
+  while (host::PeekMessage(&msg, host::HWND{}, 0, 0, host::PM_REMOVE)) {
+    if (!keepMouseMoves) {
+      switch (msg.message) {
+        case host::WM_MOUSEMOVE:
+        case host::WM_NCMOUSEMOVE:
+        case host::WM_NCHITTEST:
+        case host::WM_SETCURSOR:
+          continue;
+        default:
+          break;
+      }
+    }
+    if (PreTranslateMessage(msg)) continue;
+    if (msg.message == host::WM_QUIT) {
+      quit_ = true;
+      return kPumpQuit;
+    }
+    host::DispatchMessage(msg);
+  }
+  return kPumpEmpty;
+}
+
+}  // namespace bw

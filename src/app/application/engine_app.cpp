@@ -1,0 +1,437 @@
+#include "app/application/engine_app.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "app/sysinfo/cpu_info.h"
+#include "app/sysinfo/system_info.h"
+#include "app/sysinfo/system_report.h"
+#include "graphics/layers/canvas_layer.h"
+#include "graphics/pixel/blend_tables.h"
+#include "graphics/pixel/pixel_library.h"
+#include "host/backend.h"
+#include "host/clock.h"
+#include "host/cp932.h"
+#include "host/host_path.h"
+#include "host/input_event.h"
+#include "host/message_box.h"
+#include "host/message_queue.h"
+#include "resource/packs/app_paths.h"
+
+namespace bw {
+
+namespace {
+
+constexpr uint32_t kMaximizeBox = 0x00010000;
+constexpr int32_t kLowestDepth = 16;
+constexpr int kCanvasDepth = 32;
+constexpr int kCanvasOption2 = 2;
+constexpr uint8_t kVkF4 = 0x73;
+constexpr uint8_t kVkEscape = 0x1B;
+constexpr uint8_t kSystemKeyBits = 0x03;
+constexpr uint8_t kSelectMonitorBit = 0x04;
+
+uint32_t IconStyle(int icon) {
+  switch (icon) {
+    case kIconWarning: return host::MB_ICONWARNING;
+    case kIconInformation: return host::MB_ICONINFORMATION;
+    case kIconQuestion: return host::MB_ICONQUESTION;
+    default: return host::MB_ICONERROR;
+  }
+}
+
+}  // namespace
+
+std::string Cp932Text(const char* utf8) { return host::Utf8ToCp932(utf8).text; }
+
+bool InstanceLock::Acquire(const std::string& folder, const std::string& name) {
+  Release();
+  std::string file = name;
+  for (char& c : file) {
+    if (c == '/') c = '_';
+  }
+  std::string path = folder + "/" + file + ".lock";
+  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (fd < 0) return true;  // no place for a lock: nothing to stop a second start
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    ::close(fd);
+    return false;
+  }
+  fd_ = fd;
+  return true;
+}
+
+void InstanceLock::Release() {
+  if (fd_ >= 0) {
+    ::flock(fd_, LOCK_UN);
+    ::close(fd_);
+    fd_ = -1;
+  }
+}
+
+std::string InstanceLockFolder() {
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  if (runtime != nullptr && *runtime != '\0') return runtime;
+  const char* temp = std::getenv("TMPDIR");
+  if (temp != nullptr && *temp != '\0') return temp;
+  return "/tmp";
+}
+
+EngineApp::EngineApp() : appFolder_(GetAppFolder()), lockFolder_(InstanceLockFolder()) {
+  TheEngineApp::Set(this);
+}
+
+EngineApp::~EngineApp() {
+  if (TheEngineApp::Get() == this) TheEngineApp::Clear();
+}
+
+int EngineApp::InitInstance() {
+  info_ = AppInfo{};
+  return 0;
+}
+
+void EngineApp::StartLog() {
+  LogVersion version;
+  version.title = info_.productTitle;
+  version.major = info_.majorVersion;
+  version.minor = info_.minorVersion;
+  version.revision = info_.revision;
+  version.notice = info_.notice;
+  version.webAddress = info_.webAddress;
+  log_.WriteVersion(version);
+  SystemFacts system = GatherSystemFacts();
+  log_.WriteSystem(system, monitors_, GatherReportFacts().programPath, appFolder_);
+  log_.WriteProcessor(TheCpuRecord(), config_.engine.logCpuClock != 0, system.processorCount);
+}
+
+bool EngineApp::StartedFromCdRom() const {
+  std::string linux;
+  if (host::EnginePathToLinuxPath(appFolder_, linux) != host::kPathOk) return false;
+  host::Backend* backend = host::CurrentBackend();
+  if (backend == nullptr) return false;
+  std::string type = backend->FileSystemType(linux);
+  return type == "iso9660" || type == "udf";
+}
+
+int EngineApp::CheckDisplayFeasible() const {
+  host::Backend* backend = host::CurrentBackend();
+  if (backend == nullptr) return kDisplayFeasible;
+  host::DesktopInfo desktop = backend->Desktop();
+  if (desktop.bitsPerPixel != 0 && desktop.bitsPerPixel < kLowestDepth) return kDisplayTooFewColours;
+  if (desktop.width != 0 && desktop.height != 0 &&
+      (desktop.width < record_.canvasWidth || desktop.height < record_.canvasHeight)) {
+    return kDisplayTooSmall;
+  }
+  return kDisplayFeasible;
+}
+
+int EngineApp::AppStartup() {
+  if (InitInstance() != 0) return kStartupInitInstance;
+  appFolder_ = GetAppFolder();
+  if (record_.defaultScreenMode == kScreenFullOnly && config_.display.screenMode == kSavedScreenWindow) {
+    config_.display.screenMode = kSavedScreenDefault;
+  }
+  if (!record_.allowCdRom && StartedFromCdRom()) {
+    ShowMessage(Cp932Text("ハードディスクから起動してください"), kIconWarning);
+    return kStartupCdRom;
+  }
+  if (record_.singleInstance && !instance_.Acquire(lockFolder_, "Brimwold DX" + info_.appName)) {
+    return kStartupOtherInstance;
+  }
+  switch (CheckDisplayFeasible()) {
+    case kDisplayTooFewColours:
+      ShowMessage(Cp932Text("画面モードをHighColor(16bit)以上にして起動して下さい"), kIconInformation);
+      return kStartupDisplay;
+    case kDisplayTooSmall:
+      ShowMessage(Cp932Text("画面解像度を現在の設定より大きくして起動して下さい"), kIconInformation);
+      return kStartupDisplay;
+    default:
+      break;
+  }
+  IdentifyCpu();
+  if (config_.engine.logFile) {
+    if (log_.Start(true, StartupLog::Folder(record_.saveFolderMode, GetSaveFolder(), appFolder_)) != kStartupLogOk) {
+      ShowMessage(Cp932Text("ログファイルの作成に失敗"), kIconError);
+      return kStartupLog;
+    }
+    StartLog();
+  }
+  if (display_.EnumerateDisplayDevices(&monitors_, record_.canvasWidth, record_.canvasHeight, false) != 0) {
+    if (record_.defaultScreenMode == kScreenFullOnly) {
+      ShowMessage(Cp932Text("ディスプレイデバイスの情報を取得できません。"), kIconError);
+      return kStartupDisplay;
+    }
+    ShowMessage(Cp932Text("ディスプレイデバイスの情報取得に失敗しました。\nウィンドウモードのみ利用可能です。"),
+                kIconWarning);
+    record_.defaultScreenMode = kScreenWindowOnly;
+    config_.display.screenMode = kSavedScreenWindow;
+    displayFlags_ &= static_cast<uint8_t>(~kSelectMonitorBit);
+  }
+  if (config_.engine.canvas != 0) {
+    CanvasLayer* canvas = nullptr;
+    int options = config_.engine.canvas == 2 ? kCanvasOption2 : 0;
+    if (display_.CreateCanvasLayer(&canvas, record_.canvasWidth, record_.canvasHeight, kCanvasDepth, options) != 0 ||
+        canvas == nullptr) {
+      ShowMessage(Cp932Text("ディスプレイキャンバスの作成に失敗"), kIconError);
+      return kStartupCanvas;
+    }
+    display_.SetScreenSurface(canvas);
+  } else {
+    display_.SetCanvasSize(record_.canvasWidth, record_.canvasHeight);
+  }
+  if (BindWindowMessages() != 0) return kStartupBindings;
+  set_loopMode(config_.engine.threadedDriving ? kLoopGetMessage : kLoopScriptOnMainThread);
+
+  WindowCreateRecord window;
+  window.title = info_.appName;
+  window.className = info_.appName;
+  window.clientWidth = record_.canvasWidth;
+  window.clientHeight = record_.canvasHeight;
+  window.left = config_.display.windowLeft;
+  window.top = config_.display.windowTop;
+  window.style = record_.windowStyle;
+  if (!(record_.defaultScreenMode >= kScreenBoth && (displayFlags_ & kSelectMonitorBit))) {
+    window.style &= ~kMaximizeBox;
+  }
+  window.exStyle = record_.windowExStyle;
+  window.iconId = record_.iconId;
+  window.menuId = record_.menuId;
+  mainWindow_.Bind(host::WM_ACTIVATEAPP, BindMember(this, &EngineApp::OnActivateApp));
+  mainWindow_.Bind(host::WM_PAINT, BindMember(this, &EngineApp::OnPaint));
+  mainWindow_.Bind(host::WM_CLOSE, BindMember(this, &EngineApp::OnClose));
+  mainWindow_.Bind(kMsgMessageBox, BindMember(this, &EngineApp::OnMessageBoxRequest));
+  mainWindow_.Bind(kMsgScreenMode, BindMember(this, &EngineApp::OnScreenModeRequest));
+  if (Threaded()) mainWindow_.Bind(kMsgFrameThreadEnded, BindMember(this, &EngineApp::OnFrameThreadEnded));
+  if (mainWindow_.Create(window, true, true) != kCreated) {
+    ShowMessage(Cp932Text("ウィンドウの作成に失敗"), kIconError);
+    return kStartupWindow;
+  }
+
+  int mode = config_.display.screenMode;
+  if (mode == kSavedScreenDefault) mode = record_.defaultScreenMode;
+  if (int r = SwitchScreenMode(mode, 0, 2); r != 0) {
+    ShowMessage(Cp932Text("画面の初期化に失敗 : ") + std::to_string(r), kIconError);
+    return kStartupScreen;
+  }
+  host::InvalidateWindow(mainWindow_.GetHandle());
+  TheDisplayManager::Set(&display_);
+  BuildBlendTables();
+  SetPixelLibrary(&BuiltInPixelLibrary());
+  if (CreateDevices() != 0) return kStartupDevices;
+  if (Threaded()) frameThread_.StartWithDelegate(ThreadDelegate::Bind(this, &EngineApp::FrameThreadMain));
+  if (log_.IsOpen()) {
+    log_.WriteInput(InputFacts{});
+    log_.WriteSound(SoundFacts{});
+    log_.WriteDisplay(DisplayFacts{}, config_.engine.direct3DReport != 0, config_.engine.zBuffer != 0);
+    log_.Finish(ListDrives(), ListProcesses());
+  }
+  return kStartupOk;
+}
+
+int EngineApp::SwitchScreenMode(int mode, int /*depth*/, int /*force*/) {
+  bool windowed = mode != kSavedScreenFull;
+  return display_.SetMode(mainWindow_.GetHandle(), windowed, config_.engine.tripleBuffer != 0);
+}
+
+void EngineApp::AppShutdown(int code) {
+  if (frameThread_.IsRunning()) {
+    // The frame thread may be waiting in a send to this thread: serve it while it winds down.
+    frameThread_.RequestStop();
+    while (frameThread_.IsRunning()) {
+      PumpMessages(true);
+      host::Sleep(1);
+    }
+    frameThread_.Stop();
+  }
+  if (loopMode() == kLoopScriptOnMainThread && mainWindow_.IsWindow()) {
+    // Wait for the quit the window's end posts, not one seen before.
+    mainWindow_.Destroy();
+    host::MSG msg;
+    for (;;) {
+      int got = host::GetMessage(&msg, host::HWND{}, 0, 0);
+      if (got == 0 || got == -1) break;
+      host::DispatchMessage(msg);
+    }
+    set_quitSeen(true);
+  }
+  OnAppExit(code);
+  display_.ReleaseSurfaces();
+  if (mainWindow_.IsWindow()) mainWindow_.Destroy();
+  instance_.Release();
+  SaveConfig(code);
+  if (displayFailure_ != kDisplayOk) {
+    ShowMessage(Cp932Text("予期せぬエラーが発生したため、強制終了しました。ErrorCode：") +
+                    std::to_string(displayFailure_),
+                kIconError);
+  }
+  if (TheDisplayManager::Get() == &display_) TheDisplayManager::Clear();
+}
+
+bool EngineApp::PreTranslateMessage(const host::MSG& msg) {
+  if (msg.message == host::WM_SYSKEYUP && msg.wParam == host::VK_F10) return true;
+  if ((displayFlags_ & kSystemKeyBits) == 0) {
+    if (msg.message == host::WM_SYSKEYUP) return true;
+    if (msg.message == host::WM_SYSKEYDOWN && msg.wParam != kVkF4 && msg.wParam != host::VK_MENU &&
+        msg.wParam != host::VK_F10) {
+      return true;
+    }
+  }
+  if (config_.display.screenMode == kSavedScreenFull && msg.message == host::WM_SYSKEYUP &&
+      msg.wParam == kVkEscape) {
+    return true;
+  }
+  return false;
+}
+
+int EngineApp::ShowMessage(const std::string& textCp932, int icon) {
+  if (OnFrameThread()) return RequestMessageBox(kBoxMessage, textCp932, icon);
+  BeginModal();
+  host::HWND owner = mainWindow_.IsWindow() ? mainWindow_.GetHandle() : host::HWND{};
+  const char* name = GetAppName();
+  int answer = host::MessageBox(owner, textCp932, name ? name : "", host::MB_OK | IconStyle(icon));
+  EndModal();
+  return answer;
+}
+
+bool EngineApp::AskYesNo(const std::string& textCp932, int icon) {
+  if (OnFrameThread()) return RequestMessageBox(kBoxYesNo, textCp932, icon) != 0;
+  BeginModal();
+  host::HWND owner = mainWindow_.IsWindow() ? mainWindow_.GetHandle() : host::HWND{};
+  const char* name = GetAppName();
+  int answer = host::MessageBox(owner, textCp932, name ? name : "", host::MB_YESNO | IconStyle(icon));
+  EndModal();
+  return answer == host::IDYES;
+}
+
+bool EngineApp::AskOkCancel(const std::string& textCp932, int icon) {
+  if (OnFrameThread()) return RequestMessageBox(kBoxOkCancel, textCp932, icon) != 0;
+  BeginModal();
+  host::HWND owner = mainWindow_.IsWindow() ? mainWindow_.GetHandle() : host::HWND{};
+  const char* name = GetAppName();
+  int answer = host::MessageBox(owner, textCp932, name ? name : "", host::MB_OKCANCEL | IconStyle(icon));
+  EndModal();
+  return answer == host::IDOK;
+}
+
+void EngineApp::BeginModal() { ++modalDepth_; }
+
+void EngineApp::EndModal() {
+  if (modalDepth_ > 0) --modalDepth_;
+}
+
+bool EngineApp::OnFrameThread() const {
+  return frameThread_.IsRunning() && frameThread_.GetThreadId() == CurrentThreadId();
+}
+
+uint8_t EngineApp::RequestMessageBox(int kind, const std::string& textCp932, int icon, const std::string& title) {
+  if (!mainWindow_.IsWindow()) return 0;
+  MessageBoxRecord record{kind, textCp932, title, icon, 1};
+  host::SendMessage(mainWindow_.GetHandle(), kMsgMessageBox, reinterpret_cast<host::WPARAM>(&record), 0);
+  return record.answer;
+}
+
+int EngineApp::OnMessageBoxRequest(MessageRecord& message) {
+  auto* record = reinterpret_cast<MessageBoxRecord*>(message.wParam);
+  if (record == nullptr) return kHandled;
+  switch (record->kind) {
+    case kBoxYesNo: record->answer = AskYesNo(record->text, record->icon) ? 1 : 0; break;
+    case kBoxOkCancel: record->answer = AskOkCancel(record->text, record->icon) ? 1 : 0; break;
+    default: ShowMessage(record->text, record->icon); break;
+  }
+  return kHandled;
+}
+
+int EngineApp::RequestScreenMode(int mode, int depth, int force) {
+  if (!OnFrameThread()) return SwitchScreenMode(mode, depth, force);
+  int32_t result = 0;
+  host::WPARAM packed = static_cast<host::WPARAM>(((mode & 0xFF) << 16) | ((depth & 0xFF) << 8) | (force & 0xFF));
+  host::SendMessage(mainWindow_.GetHandle(), kMsgScreenMode, packed, reinterpret_cast<host::LPARAM>(&result));
+  return result;
+}
+
+int EngineApp::OnScreenModeRequest(MessageRecord& message) {
+  int mode = static_cast<int>((message.wParam >> 16) & 0xFF);
+  int depth = static_cast<int>((message.wParam >> 8) & 0xFF);
+  int force = static_cast<int>(message.wParam & 0xFF);
+  ScopedLock hold(frameLock_);
+  int32_t result = SwitchScreenMode(mode, depth, force);
+  if (auto* out = reinterpret_cast<int32_t*>(message.lParam)) *out = result;
+  return kHandled;
+}
+
+int EngineApp::OnClose(MessageRecord& /*message*/) {
+  if (Threaded() && frameThread_.IsRunning()) {
+    frameThread_.RequestStop();  // the frame thread ends and asks for the window's end
+  } else {
+    mainWindow_.Destroy();
+  }
+  return kHandled;
+}
+
+int EngineApp::OnFrameThreadEnded(MessageRecord& /*message*/) {
+  mainWindow_.Destroy();
+  return kHandled;
+}
+
+int EngineApp::FrameThreadStep() {
+  host::Sleep(16);
+  return 0;
+}
+
+void EngineApp::FrameThreadMain() {
+  if (FrameThreadBegin() == 0) {
+    while (frameThread_.KeepRunning()) {
+      if (FrameThreadStep() != 0) break;
+    }
+  }
+  FrameThreadEnd();
+  host::SendMessage(mainWindow_.GetHandle(), kMsgFrameThreadEnded, 0, 0);
+}
+
+bool EngineApp::FramePaused() {
+  uint8_t state = pauseState_.load();
+  if (state == kFrameRunning) return false;
+  if (state == kFramePauseRequested) pauseState_.store(kFrameParked);
+  host::Sleep(50);
+  return true;
+}
+
+int EngineApp::WaitForFrameThread(host::HWND* window) {
+  if (!Threaded()) return kWaitParked;
+  if (OnFrameThread()) return kWaitOnFrameThread;
+  pauseState_.store(kFramePauseRequested);
+  for (;;) {
+    host::Sleep(10);
+    if (PumpMessages(true) == kPumpQuit) {
+      if (window != nullptr) *window = host::HWND{};
+      return kWaitQuit;
+    }
+    if (!frameThread_.IsRunning()) return kWaitThreadGone;
+    if (pauseState_.load() == kFrameParked) return kWaitParked;
+  }
+}
+
+int EngineApp::ReleaseFrameThreadWait(host::HWND* /*window*/) {
+  pauseState_.store(kFrameRunning);
+  return 0;
+}
+
+int EngineApp::OnPaint(MessageRecord& /*record*/) {
+  ScopedLock hold(frameLock_);
+  if (CanvasLayer* canvas = display_.GetScreenCanvas()) {
+    canvas->PresentFrame(mainWindow_.GetHandle(), nullptr, nullptr, 0, false);
+  } else if (display_.GetBackBuffer() != nullptr) {
+    display_.Present();
+  }
+  return kHandled;
+}
+
+int EngineApp::OnActivateApp(MessageRecord& record) {
+  active_ = record.wParam != 0;
+  return kNotHandled;
+}
+
+}  // namespace bw

@@ -1,0 +1,209 @@
+// The engine application: the start-up checks, the main window, the display manager and the
+// shut-down. The game application builds on it.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "app/application/app_base.h"
+#include "app/config/app_info.h"
+#include "app/config/app_record.h"
+#include "app/config/engine_config.h"
+#include "app/log/startup_log.h"
+#include "app/platform/lock.h"
+#include "app/platform/worker_thread.h"
+#include "app/sysinfo/monitor_list.h"
+#include "app/window/window.h"
+#include "common/global.h"
+#include "graphics/device/display_manager.h"
+#include "resource/images/image_loader_manager.h"
+#include "resource/packs/file_system_manager.h"
+
+namespace bw {
+
+// AppStartup results.
+constexpr int kStartupOk = 0;
+constexpr int kStartupInitInstance = 1;
+constexpr int kStartupCdRom = 2;
+constexpr int kStartupOtherInstance = 3;
+constexpr int kStartupDisplay = 5;
+constexpr int kStartupLog = 6;
+constexpr int kStartupCanvas = 7;
+constexpr int kStartupBindings = 8;
+constexpr int kStartupWindow = 11;
+constexpr int kStartupScreen = 12;
+constexpr int kStartupDevices = 13;
+
+// Display failure states; any non-zero one ends the frame loops.
+constexpr uint8_t kDisplayOk = 0;
+constexpr uint8_t kDisplayRestoreFailed = 1;
+constexpr uint8_t kDisplaySwitchFailed = 2;
+
+// CheckDisplayFeasible results.
+constexpr int kDisplayFeasible = 0;
+constexpr int kDisplayTooFewColours = 1;
+constexpr int kDisplayTooSmall = 2;
+
+// Message-box icon kinds.
+constexpr int kIconWarning = 1;
+constexpr int kIconInformation = 2;
+constexpr int kIconQuestion = 3;
+constexpr int kIconError = 4;
+
+// The window thread's private messages.
+constexpr uint32_t kMsgShowCursor = 0x9000;
+constexpr uint32_t kMsgMessageBox = 0x9001;
+constexpr uint32_t kMsgScreenMode = 0x9002;
+constexpr uint32_t kMsgFrameThreadEnded = 0x9005;
+
+// Message-box request kinds.
+constexpr int kBoxMessage = 0;
+constexpr int kBoxYesNo = 1;
+constexpr int kBoxOkCancel = 2;
+
+// The frame thread's pause handshake.
+constexpr uint8_t kFrameRunning = 0;
+constexpr uint8_t kFramePauseRequested = 1;
+constexpr uint8_t kFrameParked = 2;
+
+// WaitForFrameThread results.
+constexpr int kWaitParked = 0;
+constexpr int kWaitOnFrameThread = 1;
+constexpr int kWaitQuit = -1;
+constexpr int kWaitThreadGone = -2;
+
+struct MessageBoxRecord {
+  int kind = kBoxMessage;
+  std::string text;   // CP932
+  std::string title;  // empty: the application name
+  int icon = kIconError;
+  uint8_t answer = 1;
+};
+
+
+// The engine's UTF-8 literal as CP932 bytes.
+std::string Cp932Text(const char* utf8);
+
+// The single-instance lock: a file locked for the process's life.
+class InstanceLock {
+ public:
+  InstanceLock() = default;
+  ~InstanceLock() { Release(); }
+  InstanceLock(const InstanceLock&) = delete;
+  InstanceLock& operator=(const InstanceLock&) = delete;
+  // False when another process holds the lock of that name in folder.
+  bool Acquire(const std::string& folder, const std::string& name);
+  void Release();
+  bool Held() const { return fd_ >= 0; }
+
+ private:
+  int fd_ = -1;
+};
+
+// Where the lock lives: $XDG_RUNTIME_DIR, else the temporary folder.
+std::string InstanceLockFolder();
+
+class EngineApp : public AppBase {
+ public:
+  EngineApp();
+  ~EngineApp() override;
+
+  int AppStartup() override;
+  void AppShutdown(int code) override;
+  bool PreTranslateMessage(const host::MSG& msg) override;
+  const char* GetAppName() const override { return info_.appName.c_str(); }
+
+  virtual int InitInstance();
+  virtual std::string GetSaveFolder() const { return {}; }
+  virtual int BindWindowMessages() { return 0; }
+  virtual int CreateDevices() { return 0; }
+  virtual void OnAppExit(int /*code*/) {}
+  virtual void SaveConfig(int /*code*/) {}
+
+  // Message boxes, bracketed as modal; owner the main window when it exists.
+  int ShowMessage(const std::string& textCp932, int icon);
+  bool AskYesNo(const std::string& textCp932, int icon);
+  bool AskOkCancel(const std::string& textCp932, int icon);
+  // From any thread: the window thread shows the box. 0 without a main window.
+  uint8_t RequestMessageBox(int kind, const std::string& textCp932, int icon, const std::string& title = {});
+  void BeginModal();
+  void EndModal();
+  int RequestScreenMode(int mode, int depth, int force);
+
+  // The threaded driving mode.
+  virtual int FrameThreadBegin() { return 0; }
+  virtual int FrameThreadStep();
+  virtual void FrameThreadEnd() {}
+  void FrameThreadMain();
+  int WaitForFrameThread(host::HWND* window);
+  int ReleaseFrameThreadWait(host::HWND* window);
+  bool Threaded() const { return config_.engine.threadedDriving != 0; }
+  WorkerThread& frameThread() { return frameThread_; }
+  uint8_t framePauseState() const { return pauseState_.load(); }
+  bool OnFrameThread() const;
+
+  int CheckDisplayFeasible() const;
+  // Window mode (0 with windowed) or full screen; answers the display manager's code.
+  int SwitchScreenMode(int mode, int depth, int force);
+
+  DisplayManager& displayManager() { return display_; }
+  FileSystemManager& fileSystem() { return files_; }
+  ImageLoaderManager& images() { return images_; }
+  Window& mainWindow() { return mainWindow_; }
+  Lock& frameLock() { return frameLock_; }
+  uint8_t displayFailure() const { return displayFailure_; }
+  void set_displayFailure(uint8_t state) { displayFailure_ = state; }
+  bool active() const { return active_; }
+  const AppRecord& record() const { return record_; }
+  const AppInfo& info() const { return info_; }
+  EngineConfig& config() { return config_; }
+  // The folder of the single-instance lock (set before start-up; tests give their own).
+  void set_lockFolder(std::string folder) { lockFolder_ = std::move(folder); }
+
+ protected:
+  int OnActivateApp(MessageRecord& record);
+  int OnPaint(MessageRecord& record);
+  virtual int OnClose(MessageRecord& record);
+  int OnMessageBoxRequest(MessageRecord& record);
+  int OnScreenModeRequest(MessageRecord& record);
+  int OnFrameThreadEnded(MessageRecord& record);
+  // The pause handshake as seen from the frame thread: true while parked.
+  bool FramePaused();
+
+  std::atomic<uint8_t> pauseState_{kFrameRunning};
+
+  std::string appFolder_;
+  AppRecord record_;
+  AppInfo info_;
+  EngineConfig config_;
+  uint8_t displayFlags_ = 0x05;
+  uint8_t displayFailure_ = kDisplayOk;
+  bool active_ = true;
+
+ private:
+  bool StartedFromCdRom() const;
+
+  void StartLog();
+
+  InstanceLock instance_;
+  StartupLog log_;
+  std::string lockFolder_;
+  FileSystemManager files_;
+  ScopedGlobal<FileSystemManager> publishedFiles_{&files_};
+  ImageLoaderManager images_;
+  ScopedGlobal<ImageLoaderManager> publishedImages_{&images_};
+  DisplayManager display_;
+  ScopedGlobal<DisplayManager> publishedDisplay_{&display_};
+  MonitorList monitors_;
+  Lock frameLock_;
+  Window mainWindow_;
+  WorkerThread frameThread_;
+  int modalDepth_ = 0;
+};
+
+using TheEngineApp = Global<EngineApp>;
+using TheDisplayManager = Global<DisplayManager>;
+
+}  // namespace bw

@@ -1,0 +1,381 @@
+#include "app/application/game_app.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <system_error>
+
+#include "app/config/app_info.h"
+#include "app/config/app_record.h"
+#include "app/config/config_block.h"
+#include "app/config/engine_config.h"
+#include "app/platform/file_utils.h"
+#include "host/clock.h"
+#include "host/host_path.h"
+#include "host/message_queue.h"
+#include "resource/images/susie_bridge.h"
+#include "resource/packs/app_paths.h"
+
+namespace bw {
+
+namespace {
+
+constexpr uint8_t kModalClosing = 4;
+constexpr int kMessageWithCheckBox = 1;  // the message dialog with its "don't show again" box
+
+bool ReadHostFile(const std::filesystem::path& path, std::vector<uint8_t>& out) {
+  if (path.empty()) return false;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return !in.bad();
+}
+
+bool Readable(int status) { return status == kConfigOk || status == kConfigMended; }
+
+std::filesystem::path HostPath(const std::string& enginePath) {
+  std::string linux;
+  if (host::EnginePathToLinuxPath(enginePath, linux) != host::kPathOk) return {};
+  return linux;
+}
+
+// The save-folder steps against the disk and the application's message boxes.
+class AppFolderHost : public SaveFolderHost {
+ public:
+  explicit AppFolderHost(EngineApp& app) : app_(app) {}
+  bool FolderExists(const std::string& path) override {
+    std::error_code ec;
+    return std::filesystem::is_directory(HostPath(path), ec);
+  }
+  bool FileExists(const std::string& path) override {
+    std::error_code ec;
+    return std::filesystem::is_regular_file(HostPath(path), ec);
+  }
+  bool CreateFolder(const std::string& path) override {
+    std::filesystem::path p = HostPath(path);
+    std::error_code ec;
+    return !p.empty() && std::filesystem::create_directory(p, ec);
+  }
+  bool CopyFile(const std::string& from, const std::string& to) override {
+    std::filesystem::path source = HostPath(from);
+    std::filesystem::path target = HostPath(to);
+    std::error_code ec;
+    if (source.empty() || target.empty()) return false;
+    std::filesystem::copy_file(source, target, std::filesystem::copy_options::overwrite_existing, ec);
+    if (ec) return false;
+    std::filesystem::permissions(target, std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::add, ec);
+    return true;
+  }
+  bool Ask(const std::string& text) override { return app_.AskYesNo(text, kIconQuestion); }
+  void Tell(const std::string& text, Icon icon) override { app_.ShowMessage(text, static_cast<int>(icon)); }
+  // The folder dialog comes with the dialogs: until then the choice reads as cancelled.
+  std::string BrowseForFolder(const std::string&, const std::string&) override { return {}; }
+
+ private:
+  EngineApp& app_;
+};
+
+}  // namespace
+
+GameApp::GameApp() { TheGameApp::Set(this); }
+
+GameApp::~GameApp() {
+  host_.reset();
+  sound_.reset();
+  if (TheGameApp::Get() == this) TheGameApp::Clear();
+}
+
+uint32_t GameApp::Clock() { return host::TimeGetTime(); }
+
+int GameApp::InitInstance() {
+  EngineApp::InitInstance();
+  SetUpImageLoaders(images(), &fileSystem());
+  RegisterPackDecoders(fileSystem());
+  const std::string& line = commandLine();
+  if (line.size() >= 2 && line[0] == '/' && (line[1] == 'L' || line[1] == 'l')) {
+    if (RebaseAppFolder(line.substr(2)) != 0) return kInitAppRecord;
+  }
+  appFolder_ = GetAppFolder();
+  MountStartupPacks(fileSystem());
+  return ReadConfiguration();
+}
+
+int GameApp::ReadConfiguration() {
+  std::vector<uint8_t> bytes;
+  if (!scriptFiles_.Load("SCRIPT\\QZ_APP.SYS", bytes) || !Readable(ReadAppRecord(bytes, record_))) {
+    EngineApp::ShowMessage(Cp932Text("アプリケーション設定ファイルの読み込みに失敗"), kIconError);
+    return kInitAppRecord;
+  }
+  bytes.clear();
+  if (!scriptFiles_.Load("SCRIPT\\QZ_APP.INF", bytes) || !Readable(ReadAppInfo(bytes, info_))) {
+    EngineApp::ShowMessage(Cp932Text("アプリケーション情報ファイルの読み込みに失敗"), kIconError);
+    return kInitAppInfo;
+  }
+
+  folderInputs_ = SaveFolderInputs{};
+  folderInputs_.mode = record_.saveFolderMode;
+  folderInputs_.allowCdRom = record_.allowCdRom != 0;
+  folderInputs_.appFolder = appFolder_;
+  folderInputs_.appName = info_.appName;
+  folderInputs_.saveFolderName = info_.saveFolderName;
+  // Only the folder the mode lives in is looked up: the look-up creates it.
+  if (folderInputs_.mode == kSaveFolderDocuments) {
+    GetSpecialFolderPath(folderInputs_.documentsFolder, kCsidlPersonal);
+  } else if (folderInputs_.mode >= kSaveFolderChosen && folderInputs_.mode <= kSaveFolderCommonAppData) {
+    GetSpecialFolderPath(folderInputs_.appDataFolder, kCsidlAppData);
+  }
+  // The common folder is not to be had: the plan falls back to the application-data folder.
+  plan_ = PlanSaveFolder(folderInputs_);
+  AppFolderHost folders(*this);
+  if (int r = PrepareUserCfg(plan_, folderInputs_, folders); r != kSaveFolderOk) return r;
+
+  bytes.clear();
+  if (!ReadHostFile(HostPath(plan_.userCfgPath), bytes) || !Readable(ReadEngineConfig(bytes, config_))) {
+    EngineApp::ShowMessage(Cp932Text("環境設定ファイルの読み込みに失敗"), kIconError);
+    return kInitSettings;
+  }
+  configuredVSync_ = config_.pacing.vsyncMode;
+  configuredPreciseTiming_ = config_.pacing.preciseTiming;
+
+  chosenFolder_ = config_.chosenSaveFolder;
+  SaveFolderChoice choice = FindSaveFolder(plan_, folderInputs_, chosenFolder_, folders);
+  if (choice.result != kSaveFolderOk) return choice.result;
+  saveFolder_ = choice.saveFolder;
+  folderChosenNow_ = choice.chosenNow;
+  if (folderChosenNow_) config_.chosenSaveFolder = chosenFolder_;
+
+  bytes.clear();
+  if (ReadHostFile(HostPath(saveFolder_ + "APP_CFG.DAT"), bytes)) ReadUserConfig(bytes, user_);
+  if (user_.startWindowed != 0 && config_.display.screenMode == kSavedScreenFull) {
+    config_.display.screenMode = kSavedScreenWindow;
+  }
+  bytes.clear();
+  setup_ = SetupInfo{};
+  if (scriptFiles_.Load("SET_UP.IFG", bytes)) ReadSetupInfo(bytes, setup_);
+  // The install values live in the registry, which reads as not found.
+
+  if (folderChosenNow_) SaveConfig(0);
+  return 0;
+}
+
+void GameApp::SaveConfig(int code) {
+  if (code != 0 || !plan_.writesSettings || saveFolder_.empty()) return;
+  EngineConfig saved = EngineConfigForSave(config_, configuredVSync_, configuredPreciseTiming_,
+                                           user_.rememberWindowPosition != 0);
+  std::filesystem::path userCfg = HostPath(plan_.userCfgPath);
+  if (userCfg.empty() || SaveEngineConfig(userCfg, saved)) {
+    EngineApp::ShowMessage(Cp932Text("環境設定ファイルの保存に失敗"), kIconError);
+    return;
+  }
+  std::filesystem::path appCfg = HostPath(saveFolder_ + "APP_CFG.DAT");
+  if (appCfg.empty() || SaveUserConfig(appCfg, user_)) {
+    EngineApp::ShowMessage(Cp932Text("アプリケーション設定ファイルの保存に失敗"), kIconError);
+  }
+}
+
+int GameApp::CreateDevices() {
+  // The setting less one is the budget, in units of 4 MB when positive; 0 asks for the automatic one.
+  int64_t budget = static_cast<int64_t>(config_.pacing.imageCacheBudget) - 1;
+  images().SetCacheBudget(budget > 0 ? budget * 4 : budget);
+
+  sound_ = std::make_unique<GameSound>(playAloud_);
+  if (!sound_->Create(mainWindow().GetHandle(), config_.engine.soundGlobalFocus != 0,
+                      config_.engine.soundSoftware != 0)) {
+    if (config_.pacing.soundWarning) {
+      bool dontShowAgain = false;
+      ShowMessageDialog(Cp932Text("サウンドカードが正常に接続されていないか\n対応していないため、DirectSoundを利用できません。\nサウンドを再生できません。"),
+                        kMessageWithCheckBox, &dontShowAgain);
+      config_.pacing.soundWarning = dontShowAgain ? 0 : 1;
+    }
+  }
+  return 0;
+}
+
+void GameApp::OnAppExit(int code) {
+  if (code == kStartupScreen) {
+    config_.engine.displayWord43 = 0;
+    config_.engine.displayWord63 = 0;
+  }
+  if (displayFailure_ == kDisplayRestoreFailed) {
+    EngineApp::ShowMessage(Cp932Text("描画オブジェクトのリストアに失敗"), kIconError);
+  } else if (displayFailure_ == kDisplaySwitchFailed) {
+    EngineApp::ShowMessage(Cp932Text("画面モード切替に失敗"), kIconError);
+  }
+}
+
+int GameApp::ShowMessageDialog(const std::string& textCp932, int kind, bool* dontShowAgain) {
+  if (dontShowAgain != nullptr) *dontShowAgain = false;
+  if (kind >= 2) return AskYesNo(textCp932, kIconQuestion) ? 1 : 0;
+  EngineApp::ShowMessage(textCp932, kind == 0 ? kIconInformation : kIconWarning);
+  return 1;
+}
+
+int GameApp::InitScript() {
+  int r = StartScriptHost(*this, host_);
+  if (r != 0) return r;
+  // The channels' fades run on the effects' timer service.
+  GameSound::GiveChannels(*host_, secondTimers_);
+  entered_ = false;
+  return kInitScriptOk;
+}
+
+void GameApp::DrawFrame() {
+  secondTimers_.RunDue(host::TimeGetTime());
+  if (displayManager().GetScreenCanvas() != nullptr) {
+    displayManager().UpdateBackBuffer();
+  }
+}
+
+int GameApp::FrameLoop() {
+  if (!entered_ && displayManager().GetScreenCanvas() == nullptr && displayManager().GetBackBuffer() != nullptr) {
+    if (displayManager().Present() == 2 && displayManager().RestoreLostSurfaces() != 0) {
+      displayFailure_ = kDisplayRestoreFailed;
+      return kFrameStop;
+    }
+  }
+  entered_ = false;
+  for (;;) {
+    if (PumpMessages(config_.pacing.systemCursor != 0) == kPumpQuit) return kFrameStop;
+    if (displayFailure_ != kDisplayOk || interrupt_ != kInterruptNone) return kFrameStop;
+    timers_.RunDue(host::TimeGetTime());
+    if (!active() && config_.display.pauseWhenInactive) {
+      host::WaitMessage();
+      continue;
+    }
+    if (!frameClock_.Tick()) {
+      uint32_t hint = frameClock_.WaitHint();
+      host::Sleep(hint);
+      continue;
+    }
+    DrawFrame();
+    int32_t behind = frameClock_.FramesBehind();
+    if (behind == 0) return kFrameOneStep;
+    if (behind > kMostStepsPerFrame) behind = kFrameOneStep;
+    if (frameClock_.WaitHint() != 0) host::Sleep(frameClock_.WaitHint());
+    return behind;
+  }
+}
+
+bool GameApp::StepScript(int& stepsLeft) {
+  int r = host_->Step();
+  if (r == kStepEnded) return false;
+  if (r != kStepWaiting) {
+    if (r >= kStepIllegal && r <= kStepCallFailed) ShowMessage(StepFailureMessage(r));
+    exitStatus_ = kExitScriptFailed;
+    return false;
+  }
+  if (interrupt_ != kInterruptNone) {
+    if (!ServePendingInterrupt()) return false;
+  }
+  --stepsLeft;
+  return true;
+}
+
+void GameApp::Run() {
+  frameClock_.SetSkipCounting(config_.pacing.frameSkipCounting != 0);
+  if (InitScript() != kInitScriptOk) {
+    exitStatus_ = kExitScriptFailed;
+    return;
+  }
+  for (;;) {
+    int n = FrameLoop();
+    if (n == kFrameStop) {
+      // Only a pending interrupt: restart "MAIN" and go on.
+      if (interrupt_ != kInterruptNone && !quitSeen() && displayFailure_ == kDisplayOk) {
+        if (!ServePendingInterrupt()) return;
+        continue;
+      }
+      if (displayFailure_ != kDisplayOk) exitStatus_ = kExitScriptFailed;
+      return;
+    }
+    int steps = n < 1 ? 1 : n;
+    while (steps > 0) {
+      if (!StepScript(steps)) return;
+    }
+  }
+}
+
+int GameApp::FrameThreadBegin() {
+  frameClock_.SetSkipCounting(config_.pacing.frameSkipCounting != 0);
+  if (InitScript() != kInitScriptOk) {
+    exitStatus_ = kExitScriptFailed;
+    return 1;
+  }
+  return 0;
+}
+
+void GameApp::PresentFrame() {
+  ScopedLock hold(frameLock());
+  if (displayManager().GetScreenCanvas() != nullptr) {
+    displayManager().UpdateBackBuffer();
+  } else if (displayManager().GetBackBuffer() != nullptr) {
+    displayManager().Present();
+  }
+}
+
+int GameApp::FrameThreadStep() {
+  if (FramePaused()) return 0;
+  timers_.RunDue(host::TimeGetTime());
+  if (!active() && config_.display.pauseWhenInactive) {
+    host::Sleep(50);
+    return 0;
+  }
+  if (displayFailure_ != kDisplayOk) {
+    exitStatus_ = kExitScriptFailed;
+    return kFrameStepDisplayFailed;
+  }
+  if (!frameClock_.Tick()) {
+    // The clock's own sleep: a stop request is seen at the next turn, one frame later at most.
+    host::Sleep(frameClock_.WaitHint());
+    return 0;
+  }
+  {
+    ScopedLock hold(frameLock());
+    secondTimers_.RunDue(host::TimeGetTime());
+  }
+  int32_t behind = frameClock_.FramesBehind();
+  if (behind > kMostStepsPerFrame) behind = 0;
+  if (behind != 0 && frameClock_.WaitHint() != 0) host::Sleep(frameClock_.WaitHint());
+  for (;;) {
+    int r = host_->Step();
+    if (r == kStepEnded) return kFrameStepEnded;
+    if (r != kStepWaiting) {
+      if (r >= kStepIllegal && r <= kStepCallFailed) ShowMessage(StepFailureMessage(r));
+      exitStatus_ = kExitScriptFailed;
+      return r + 1;
+    }
+    if (interrupt_ != kInterruptNone) {
+      if (!ServePendingInterrupt()) return kFrameStepInterruptFailed;
+      break;
+    }
+    if (behind-- <= 0) break;
+  }
+  PresentFrame();
+  return 0;
+}
+
+void GameApp::FrameThreadEnd() {
+  if (sound_) sound_->DeleteAllBuffers();
+}
+
+int GameApp::OnClose(MessageRecord& record) {
+  modalState_ = kModalClosing;
+  bool yes = AskYesNo(Cp932Text("『") + info_.appName + Cp932Text("』\nを終了しますか？"), kIconQuestion);
+  modalState_ = 0;
+  return yes ? EngineApp::OnClose(record) : kHandled;
+}
+
+bool GameApp::ServePendingInterrupt() {
+  uint8_t request = interrupt_;
+  interrupt_ = kInterruptNone;
+  if (request > kInterruptRestartOther) return true;
+  if (host_->ServeInterrupt(request) != 0) {
+    ShowMessage(InterruptFailureMessage());
+    exitStatus_ = kExitScriptFailed;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace bw

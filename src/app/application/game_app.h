@@ -1,0 +1,132 @@
+// The game application: configuration, the save folder, the timer services, the frame clock and
+// the script host, and the frame loops that step "MAIN".
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/application/engine_app.h"
+#include "app/application/game_sound.h"
+#include "app/config/save_folder.h"
+#include "app/config/setup_info.h"
+#include "app/config/user_config.h"
+#include "app/platform/frame_clock.h"
+#include "app/platform/timer_service.h"
+#include "script/script_file_source.h"
+#include "script/script_host.h"
+
+namespace bw {
+
+// InitInstance results past the engine's.
+constexpr int kInitAppRecord = 1;
+constexpr int kInitAppInfo = 2;
+constexpr int kInitSettings = 3;
+constexpr int kInitNoSaveFolder = 4;
+
+// InitScript results.
+constexpr int kInitScriptOk = 0;
+constexpr int kInitScriptNoMemory = 1;
+constexpr int kInitScriptStartFiles = 2;
+
+// What a frame loop answers besides a step count.
+constexpr int kFrameStop = 0;
+constexpr int kFrameOneStep = -1;
+constexpr int kMostStepsPerFrame = 4;
+
+// Interrupt requests: restart "MAIN" with the direction flag 0 or 1.
+constexpr uint8_t kInterruptNone = 0;
+constexpr uint8_t kInterruptRestart = 1;
+constexpr uint8_t kInterruptRestartOther = 2;
+
+// FrameThreadStep results besides 0 (go on).
+constexpr int kFrameStepEnded = -1;
+constexpr int kFrameStepDisplayFailed = 1;
+constexpr int kFrameStepInterruptFailed = 6;
+
+// The process's exit status after a run.
+constexpr int kExitNormal = 0;
+constexpr int kExitScriptFailed = 20;
+
+class GameApp : public EngineApp, public ScriptApplication {
+ public:
+  GameApp();
+  ~GameApp() override;
+
+  using AppBase::Run;
+  void Run() override;
+  int InitInstance() override;
+  std::string GetSaveFolder() const override { return saveFolder_; }
+  int CreateDevices() override;
+  void OnAppExit(int code) override;
+  void SaveConfig(int code) override;
+
+  int FrameThreadBegin() override;
+  int FrameThreadStep() override;
+  void FrameThreadEnd() override;
+
+  int InitScript();
+  // The frame function chosen by InitScript; 0 stops, else the steps for this frame.
+  int FrameLoop();
+  // One script step with the interrupt it may leave; false ends the run.
+  bool StepScript(int& stepsLeft);
+
+  // ScriptApplication
+  ScriptFileSource* ScriptFiles() override { return &scriptFiles_; }
+  std::string SaveFolder() override { return saveFolder_; }
+  bool TranslationOption() override { return config_.pacing.jit != 0; }
+  uint32_t Clock() override;
+  void ShowMessage(const std::string& cp932Text) override { EngineApp::ShowMessage(cp932Text, kIconError); }
+
+  // Kinds 0 and 1 tell, 2 and 3 ask; the "don't show again" box stays unticked.
+  int ShowMessageDialog(const std::string& textCp932, int kind, bool* dontShowAgain);
+
+  // The status the process ends with: the start-up result when start-up refused, else this.
+  int exitStatus() const { return exitStatus_; }
+  void RequestInterrupt(uint8_t request) { interrupt_ = request; }
+  uint8_t interruptRequest() const { return interrupt_; }
+  ScriptHost* scriptHost() { return host_.get(); }
+  FrameClock& frameClock() { return frameClock_; }
+  TimerService& firstTimers() { return timers_; }
+  TimerService& secondTimers() { return secondTimers_; }
+  UserConfig& userConfig() { return user_; }
+  const SaveFolderPlan& saveFolderPlan() const { return plan_; }
+  // Whether the sound device plays through the SDL audio device (else the mixer runs silent).
+  void set_playAloud(bool aloud) { playAloud_ = aloud; }
+  GameSound* sound() { return sound_.get(); }
+
+ private:
+  int ReadConfiguration();
+  void DrawFrame();
+  void PresentFrame();
+  int OnClose(MessageRecord& record) override;
+  bool ServePendingInterrupt();
+
+  FileSystemScriptFileSource scriptFiles_;
+  UserConfig user_;
+  SetupInfo setup_;
+  SaveFolderInputs folderInputs_;
+  SaveFolderPlan plan_;
+  std::optional<std::string> chosenFolder_;
+  std::string saveFolder_;
+  bool folderChosenNow_ = false;
+  uint8_t configuredVSync_ = 1;
+  uint8_t configuredPreciseTiming_ = 1;
+  FrameClock frameClock_{60, false};
+  TimerService timers_;
+  TimerService secondTimers_;
+  ScopedGlobal<TimerService> publishedTimers_{&secondTimers_};
+  bool playAloud_ = false;
+  std::unique_ptr<GameSound> sound_;
+  std::unique_ptr<ScriptHost> host_;
+  std::atomic<uint8_t> interrupt_{kInterruptNone};
+  uint8_t modalState_ = 0;
+  std::atomic<int> exitStatus_{kExitNormal};
+  bool entered_ = false;
+};
+
+using TheGameApp = Global<GameApp>;
+
+}  // namespace bw

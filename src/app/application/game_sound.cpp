@@ -1,0 +1,35 @@
+#include "app/application/game_sound.h"
+
+#include "common/global.h"
+#include "script/script_host.h"
+#include "sound/direct_sound_device.h"
+#include "sound/sound_buffer.h"
+#include "sound/sound_channel_manager.h"
+
+namespace bw {
+
+GameSound::GameSound(bool playAloud) : playAloud_(playAloud) {}
+
+GameSound::~GameSound() {
+  if (Global<DirectSoundDevice>::Get() == device_.get()) Global<DirectSoundDevice>::Clear();
+}
+
+bool GameSound::Create(host::HWND window, bool globalFocus, bool software) {
+  device_ = std::make_unique<DirectSoundDevice>(playAloud_ ? SoundOutput::kSdl : SoundOutput::kNone);
+  if (device_->Create(window, globalFocus, software, nullptr) != 0) {
+    device_.reset();
+    return false;
+  }
+  Global<DirectSoundDevice>::Set(device_.get());
+  return true;
+}
+
+void GameSound::DeleteAllBuffers() {
+  if (device_) device_->DeleteAllBuffers();
+}
+
+void GameSound::GiveChannels(ScriptHost& host, TimerService& timers) {
+  host.SetSoundChannels(std::make_unique<SoundChannelManager>(&timers));
+}
+
+}  // namespace bw

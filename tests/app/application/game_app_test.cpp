@@ -1,0 +1,397 @@
+// The game application headless: start-up and its refusals, MAIN's run and its exit status, the
+// interrupt, the frame loop's step counts and the settings written at the end.
+#include "app/application/game_app.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <optional>
+
+#include "host/headless/headless_backend.h"
+#include "host/host_path.h"
+#include "host/message_queue.h"
+#include "lib/config/config_writers.h"
+#include "lib/sob/sob_assembler.h"
+#include "resource/packs/app_paths.h"
+#include "support/temp_dir.h"
+
+namespace bw {
+namespace {
+
+constexpr char kLoopForever[] = "l:\n wait\n jmp l\n";
+constexpr uint32_t kPeriodMs = 16;
+
+// A timed task that runs a function once.
+class OnceTask : public TimedTask {
+ public:
+  explicit OnceTask(std::function<void()> run) : run_(std::move(run)) {}
+  int32_t Update(uint32_t) override {
+    run_();
+    return 1;
+  }
+  void Stop() override {}
+
+ private:
+  std::function<void()> run_;
+};
+
+// A game folder written by the tools, and the headless world the application runs in.
+class GameRun : public ::testing::Test {
+ public:
+  GameRun() {
+    config.engine.canvas = 0;
+    if (const char* old = std::getenv("XDG_DATA_HOME")) oldDataHome = old;
+    setenv("XDG_DATA_HOME", (dir.path() / "data").c_str(), 1);
+  }
+  ~GameRun() override {
+    if (oldDataHome) {
+      setenv("XDG_DATA_HOME", oldDataHome->c_str(), 1);
+    } else {
+      unsetenv("XDG_DATA_HOME");
+    }
+  }
+
+  void WriteGame(const std::string& mainBody) {
+    std::string error;
+    ASSERT_TRUE(tools::WriteGameConfig(dir.path(), record, info, config, &error)) << error;
+    sob::AssembleResult main = sob::Assemble(".sob0\n" + mainBody);
+    ASSERT_TRUE(main.ok) << main.error;
+    dir.WriteFile("SCRIPT/MAIN.SOB", std::string(main.bytes.begin(), main.bytes.end()));
+  }
+
+  std::string CommandLine() const {
+    std::string engine;
+    EXPECT_EQ(host::LinuxPathToEnginePath(dir.path().string(), engine), host::kPathOk);
+    return "/L" + engine;
+  }
+
+  // Runs the application as main does; answers the process status.
+  int RunGame(GameApp& app) {
+    app.set_lockFolder(locks.path().string());
+    int started = app.Run(CommandLine());
+    return started != 0 ? started : app.exitStatus();
+  }
+
+  // The texts of the boxes shown since the last call.
+  std::vector<std::string> MessageTexts() {
+    std::vector<host::MessageBoxRequest> boxes = backend.MessageBoxes();
+    std::vector<std::string> texts;
+    for (size_t i = boxesSeen; i < boxes.size(); ++i) texts.push_back(boxes[i].text);
+    boxesSeen = boxes.size();
+    return texts;
+  }
+
+  bool Exists(const std::string& relative) const { return std::filesystem::exists(dir.path() / relative); }
+
+  test::TempDir dir;
+  test::TempDir locks;
+  AppRecord record;
+  AppInfo info;
+  EngineConfig config;
+  host::HeadlessBackend backend;
+  host::ScopedBackend useBackend{&backend};
+  size_t boxesSeen = 0;
+  std::optional<std::string> oldDataHome;
+};
+
+TEST_F(GameRun, RunsMainToItsEndAndSavesTheSettingsInTheRebasedFolder) {
+  WriteGame(" wait\n wait\n ret\n");
+  // Trailing bytes the reader passes over: a settings file written back is the plain encoding.
+  std::filesystem::path userCfg = dir.path() / "USER.CFG";
+  {
+    std::ofstream append(userCfg, std::ios::binary | std::ios::app);
+    append << "trailing";
+  }
+  const auto shipped = std::filesystem::file_size(userCfg);
+  GameApp app;
+  EXPECT_EQ(RunGame(app), kExitNormal);
+  EXPECT_TRUE(MessageTexts().empty());
+  // Mode 1 under "/L": the settings go back where start-up read them.
+  EXPECT_TRUE(Exists("SAVEDATA/APP_CFG.DAT"));
+  EXPECT_EQ(std::filesystem::file_size(userCfg), EncodeEngineConfig(config).size());
+  EXPECT_LT(std::filesystem::file_size(userCfg), shipped);
+  EXPECT_EQ(std::filesystem::file_size(dir.path() / "SAVEDATA/APP_CFG.DAT"), 4 + UserConfig::kSize);
+  EXPECT_EQ(app.GetSaveFolder().back(), '\\');
+}
+
+TEST_F(GameRun, TheSaveFolderModesPutTheSettingsInTheirPlace) {
+  // Application data: USER.CFG is copied there on the first start and saved there.
+  record.saveFolderMode = kSaveFolderAppData;
+  WriteGame(" ret\n");
+  {
+    GameApp app;
+    EXPECT_EQ(RunGame(app), kExitNormal);
+    EXPECT_EQ(app.GetSaveFolder().back(), '\\');
+  }
+  std::filesystem::path data = dir.path() / "data" / (info.appName + " SaveData");
+  EXPECT_TRUE(std::filesystem::exists(data / "USER.CFG"));
+  EXPECT_TRUE(std::filesystem::exists(data / "APP_CFG.DAT"));
+
+  // Read-only: nothing is written.
+  record.saveFolderMode = kSaveFolderReadOnly;
+  WriteGame(" ret\n");
+  {
+    GameApp app;
+    EXPECT_EQ(RunGame(app), kExitNormal);
+  }
+  EXPECT_FALSE(Exists("APP_CFG.DAT"));
+  EXPECT_FALSE(Exists("SAVEDATA"));
+  EXPECT_TRUE(MessageTexts().empty());
+
+  // A folder to choose: until the folder dialog exists the choice reads as cancelled.
+  record.saveFolderMode = kSaveFolderChosen;
+  WriteGame(" ret\n");
+  {
+    GameApp app;
+    EXPECT_EQ(RunGame(app), kStartupInitInstance);
+  }
+  std::vector<std::string> texts = MessageTexts();
+  ASSERT_FALSE(texts.empty());
+  EXPECT_EQ(texts.back(), "セーブデータ作成フォルダがないため、起動できません。");
+}
+
+TEST_F(GameRun, EachStartUpRefusalShowsItsMessageAndEndsWithItsCode) {
+  struct Case {
+    const char* name;
+    std::function<void(GameRun&)> spoil;
+    int code;
+    const char* message;  // null: none
+  };
+  const Case cases[] = {
+      {"no application record", [](GameRun& g) { std::filesystem::remove(g.dir.path() / "SCRIPT/QZ_APP.SYS"); },
+       kStartupInitInstance, "アプリケーション設定ファイルの読み込みに失敗"},
+      {"no application information", [](GameRun& g) { std::filesystem::remove(g.dir.path() / "SCRIPT/QZ_APP.INF"); },
+       kStartupInitInstance, "アプリケーション情報ファイルの読み込みに失敗"},
+      {"no settings file", [](GameRun& g) { std::filesystem::remove(g.dir.path() / "USER.CFG"); },
+       kStartupInitInstance, "環境設定ファイルの読み込みに失敗"},
+      {"started from a CD-ROM", [](GameRun& g) { g.backend.SetFileSystemType(g.dir.path().string() + "/", "iso9660"); },
+       kStartupCdRom, "ハードディスクから起動してください"},
+      {"256 colours", [](GameRun& g) { g.backend.SetDesktop({1024, 768, 8, {}}); }, kStartupDisplay,
+       "画面モードをHighColor(16bit)以上にして起動して下さい"},
+      {"a desktop smaller than the game", [](GameRun& g) { g.backend.SetDesktop({320, 240, 32, {}}); },
+       kStartupDisplay, "画面解像度を現在の設定より大きくして起動して下さい"},
+  };
+  for (const Case& c : cases) {
+    WriteGame(kLoopForever);
+    c.spoil(*this);
+    MessageTexts();  // forget earlier boxes
+    {
+      GameApp app;
+      EXPECT_EQ(RunGame(app), c.code) << c.name;
+    }
+    std::vector<std::string> texts = MessageTexts();
+    ASSERT_EQ(texts.size(), 1u) << c.name;
+    EXPECT_EQ(texts[0], c.message) << c.name;
+    // A refused start saves nothing.
+    EXPECT_FALSE(Exists("SAVEDATA/APP_CFG.DAT")) << c.name;
+    backend.SetDesktop({1024, 768, 32, {}});
+    backend.SetFileSystemType(dir.path().string() + "/", "ext4");
+  }
+}
+
+TEST_F(GameRun, ASecondInstanceEndsWithThreeAndNoMessage) {
+  WriteGame(" ret\n");
+  InstanceLock first;
+  ASSERT_TRUE(first.Acquire(locks.path().string(), "Brimwold DX" + info.appName));
+  GameApp app;
+  EXPECT_EQ(RunGame(app), kStartupOtherInstance);
+  EXPECT_TRUE(MessageTexts().empty());
+  first.Release();
+  GameApp again;
+  EXPECT_EQ(RunGame(again), kExitNormal);
+
+  // Without the single-instance request two may run.
+  record.singleInstance = 0;
+  WriteGame(" ret\n");
+  ASSERT_TRUE(first.Acquire(locks.path().string(), "Brimwold DX" + info.appName));
+  GameApp third;
+  EXPECT_EQ(RunGame(third), kExitNormal);
+}
+
+TEST_F(GameRun, ScriptFailuresShowTheirMessageEndNonZeroAndStillSave) {
+  struct Case {
+    const char* name;
+    const char* body;  // null: no MAIN
+    const char* message;
+  };
+  const Case cases[] = {
+      {"invalid instruction", " wait\n op 250\n ret\n", "不正なスクリプトを実行しました"},
+      {"no MAIN", nullptr, "メインスクリプトを開けません"},
+  };
+  for (const Case& c : cases) {
+    WriteGame(c.body ? c.body : " ret\n");
+    if (!c.body) std::filesystem::remove(dir.path() / "SCRIPT/MAIN.SOB");
+    std::filesystem::remove_all(dir.path() / "SAVEDATA");
+    MessageTexts();
+    GameApp app;
+    EXPECT_NE(RunGame(app), kExitNormal) << c.name;
+    std::vector<std::string> texts = MessageTexts();
+    ASSERT_EQ(texts.size(), 1u) << c.name;
+    EXPECT_EQ(texts[0], c.message) << c.name;
+    EXPECT_TRUE(Exists("SAVEDATA/APP_CFG.DAT")) << c.name;
+  }
+}
+
+// Raises the interrupt from a window message, as the menu's "return to title" does.
+class InterruptOnMessage : public MessageHandler {
+ public:
+  explicit InterruptOnMessage(GameApp& app) : app_(app) {}
+  int Invoke(MessageRecord&) override {
+    app_.RequestInterrupt(kInterruptRestart);
+    return kHandled;
+  }
+
+ private:
+  GameApp& app_;
+};
+
+TEST_F(GameRun, AnInterruptRestartsMainAndTheGameGoesOn) {
+  constexpr uint32_t kReturnToTitle = 0x8001;
+  WriteGame(kLoopForever);
+  GameApp app;
+  bool closed = false;
+  // The request lands while the frame loop pumps: the loop stops for it, MAIN restarts, and the
+  // game must still be there for the close that follows.
+  app.mainWindow().Bind(kReturnToTitle, std::make_unique<InterruptOnMessage>(app));
+  app.firstTimers().Add(new OnceTask([&] { app.mainWindow().PostMessage(kReturnToTitle, 0, 0); }), 5 * kPeriodMs,
+                        0, 1);
+  app.firstTimers().Add(new OnceTask([&] {
+                          closed = true;
+                          app.mainWindow().PostMessage(host::WM_CLOSE, 0, 0);
+                        }),
+                        40 * kPeriodMs, 0, 1);
+  EXPECT_EQ(RunGame(app), kExitNormal);
+  EXPECT_TRUE(closed) << "the run ended at the interrupt";
+  EXPECT_EQ(app.interruptRequest(), kInterruptNone);
+  EXPECT_EQ(MessageTexts(), std::vector<std::string>{"『KVR DX Application』\nを終了しますか？"});
+}
+
+TEST_F(GameRun, AnInterruptThatCannotRestartMainEndsTheRunNonZero) {
+  WriteGame(kLoopForever);
+  GameApp app;
+  app.firstTimers().Add(new OnceTask([&] {
+                          std::filesystem::remove(dir.path() / "SCRIPT/MAIN.SOB");
+                          app.RequestInterrupt(kInterruptRestartOther);
+                        }),
+                        5 * kPeriodMs, 0, 1);
+  EXPECT_NE(RunGame(app), kExitNormal);
+  std::vector<std::string> texts = MessageTexts();
+  ASSERT_EQ(texts.size(), 1u);
+  EXPECT_EQ(texts[0], "スクリプト割り込みに失敗しました");
+}
+
+TEST_F(GameRun, TheFrameLoopStepsByFramesBehindAndStopsForQuit) {
+  config.pacing.frameSkipCounting = 1;
+  WriteGame(kLoopForever);
+  GameApp app;
+  app.set_lockFolder(locks.path().string());
+  ASSERT_EQ(RebaseAppFolder(CommandLine().substr(2)), 0);
+  ASSERT_EQ(app.AppStartup(), kStartupOk);
+  ASSERT_EQ(app.InitScript(), kInitScriptOk);
+  app.frameClock().SetSkipCounting(true);
+  host::VirtualClock& clock = backend.Clock();
+
+  EXPECT_EQ(app.FrameLoop(), kFrameOneStep) << "on time";
+  clock.AdvanceMilliseconds(3 * kPeriodMs);
+  EXPECT_EQ(app.FrameLoop(), 2) << "two frames behind";
+  clock.AdvanceMilliseconds(20 * kPeriodMs);
+  EXPECT_EQ(app.FrameLoop(), kFrameOneStep) << "too far behind: one step";
+
+  app.RequestInterrupt(kInterruptRestart);
+  EXPECT_EQ(app.FrameLoop(), kFrameStop);
+  app.RequestInterrupt(kInterruptNone);
+  host::PostQuitMessage(0);
+  EXPECT_EQ(app.FrameLoop(), kFrameStop);
+  EXPECT_TRUE(app.quitSeen());
+  app.AppShutdown(1);
+  EXPECT_FALSE(Exists("SAVEDATA/APP_CFG.DAT")) << "a non-zero code saves nothing";
+}
+
+TEST_F(GameRun, TheCloseAsksFirstAndANoKeepsTheGameRunning) {
+  WriteGame(kLoopForever);
+  GameApp app;
+  int closes = 0;
+  std::function<void()> close = [&] {
+    ++closes;
+    app.mainWindow().PostMessage(host::WM_CLOSE, 0, 0);
+    if (closes < 2) app.firstTimers().Add(new OnceTask(close), 10 * kPeriodMs, 0, 1);
+  };
+  app.firstTimers().Add(new OnceTask(close), 5 * kPeriodMs, 0, 1);
+  backend.QueueMessageBoxAnswer(host::IDNO);
+  backend.QueueMessageBoxAnswer(host::IDYES);
+  EXPECT_EQ(RunGame(app), kExitNormal);
+  EXPECT_EQ(closes, 2);
+  EXPECT_EQ(MessageTexts().size(), 2u);
+}
+
+TEST_F(GameRun, TheLogSwitchWritesTheStartUpLogOrRefusesWhenItCannot) {
+  config.engine.logFile = 1;
+  WriteGame(" ret\n");
+  {
+    GameApp app;
+    EXPECT_EQ(RunGame(app), kExitNormal);
+  }
+  std::ifstream in(dir.path() / "SYS_LOG.TXT", std::ios::binary);
+  std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(log.find("< Initialize Done..."), std::string::npos) << log;
+
+  std::filesystem::remove(dir.path() / "SYS_LOG.TXT");
+  std::filesystem::create_directory(dir.path() / "SYS_LOG.TXT");
+  MessageTexts();
+  GameApp blocked;
+  EXPECT_EQ(RunGame(blocked), kStartupLog);
+  EXPECT_EQ(MessageTexts(), std::vector<std::string>{"ログファイルの作成に失敗"});
+}
+
+// The threaded driving mode: the frame thread steps MAIN and asks the window thread for boxes.
+TEST_F(GameRun, TheFrameThreadRunsMainAndCarriesItsStatusOut) {
+  config.engine.threadedDriving = 1;
+  WriteGame(" wait\n wait\n ret\n");
+  {
+    GameApp app;
+    EXPECT_EQ(RunGame(app), kExitNormal);
+    EXPECT_FALSE(app.mainWindow().IsWindow());
+  }
+  EXPECT_TRUE(MessageTexts().empty());
+
+  WriteGame(" wait\n op 250\n");
+  {
+    GameApp app;
+    EXPECT_NE(RunGame(app), kExitNormal);
+  }
+  EXPECT_EQ(MessageTexts(), std::vector<std::string>{"不正なスクリプトを実行しました"});
+}
+
+TEST_F(GameRun, TheWindowThreadParksTheFrameThreadAndLetsItGo) {
+  config.engine.threadedDriving = 1;
+  WriteGame(kLoopForever);
+  GameApp app;
+  app.set_lockFolder(locks.path().string());
+  ASSERT_EQ(RebaseAppFolder(CommandLine().substr(2)), 0);
+  ASSERT_EQ(app.AppStartup(), kStartupOk);
+  ASSERT_TRUE(app.frameThread().IsRunning());
+
+  host::HWND window = app.mainWindow().GetHandle();
+  EXPECT_EQ(app.WaitForFrameThread(&window), kWaitParked);
+  EXPECT_EQ(app.framePauseState(), kFrameParked);
+  EXPECT_EQ(app.ReleaseFrameThreadWait(&window), 0);
+  EXPECT_EQ(app.framePauseState(), kFrameRunning);
+
+  // A screen-mode request from this thread is carried out at once; the frame thread's goes
+  // through the window thread.
+  EXPECT_EQ(app.RequestScreenMode(kSavedScreenWindow, 0, 1), 0);
+
+  app.frameThread().RequestStop();
+  host::MSG msg;
+  while (host::GetMessage(&msg, host::HWND{}, 0, 0) > 0) host::DispatchMessage(msg);
+  EXPECT_FALSE(app.mainWindow().IsWindow()) << "the frame thread's end destroys the window";
+  app.AppShutdown(0);
+  EXPECT_EQ(app.exitStatus(), kExitNormal);
+}
+
+}  // namespace
+}  // namespace bw
