@@ -1,10 +1,11 @@
 #!/bin/sh
 # The wgx command: every header form and depth turns each sample bitmap into a picture whose
 # decoded bitmap encodes to the same bytes again; bad uses and bad files fail.
-# usage: wgx_command_test.sh WGX BMPDIR WORKDIR
+# usage: wgx_command_test.sh WGX BMPDIR
 set -u
-wgx=$1 bmps=$2 work=$3
-rm -rf "$work" && mkdir -p "$work" || exit 1
+wgx=$1 bmps=$2
+work=$(mktemp -d) || exit 1
+trap 'rm -rf "$work"' EXIT
 fail=0
 for src in rgb1 rgb8 rgb24 fields16; do
   for form in 0 1 2; do
