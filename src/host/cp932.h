@@ -40,4 +40,7 @@ enum class Unmappable {
 // or dropped.
 std::string Utf8ToCp932Lenient(std::string_view utf8, Unmappable mode = Unmappable::kReplace);
 
+// The engine's own texts (messages, labels), written as UTF-8 in the source, as CP932.
+inline std::string Cp932Literal(std::string_view utf8) { return Utf8ToCp932Lenient(utf8); }
+
 }  // namespace bw::host

@@ -15,7 +15,6 @@ constexpr uint32_t kNoOperationNatives[] = {37, 55, 56, 795, 800, 801};
 constexpr uint32_t kNativeRandom = 84;
 constexpr uint32_t kNativeSeedRandom = 85;
 
-std::string Cp932(const char* utf8) { return host::Utf8ToCp932(utf8).text; }
 
 int32_t NoOperation(GuestMemory&, uint32_t) { return 0; }
 
@@ -86,7 +85,7 @@ int ScriptHost::ServeInterrupt(uint8_t requestByte) {
   return Interrupt(static_cast<uint32_t>(flag));
 }
 
-std::string InterruptFailureMessage() { return Cp932("スクリプト割り込みに失敗しました"); }
+std::string InterruptFailureMessage() { return host::Cp932Literal("スクリプト割り込みに失敗しました"); }
 
 int StartScriptHost(ScriptApplication& app, std::unique_ptr<ScriptHost>& host) {
   host.reset();
@@ -98,7 +97,7 @@ int StartScriptHost(ScriptApplication& app, std::unique_ptr<ScriptHost>& host) {
   // Without its arena the host has no stack.
   if (!host || host->interpreter().stackBottom() == 0) {
     host.reset();
-    app.ShowMessage(Cp932("スクリプトを実行するためのメモリを確保出来ません"));
+    app.ShowMessage(host::Cp932Literal("スクリプトを実行するためのメモリを確保出来ません"));
     return kStartNoMemory;
   }
   host->SetFolderPrefix(app.SaveFolder());
@@ -106,10 +105,10 @@ int StartScriptHost(ScriptApplication& app, std::unique_ptr<ScriptHost>& host) {
   int r = host->Start();
   switch (r) {
     case 0: break;
-    case kStartInitFailed: app.ShowMessage(Cp932("スクリプト初期化ファイルのロードに失敗")); break;
-    case kStartInitFailed + kLoadNotFound: app.ShowMessage(Cp932("メインスクリプトを開けません")); break;
-    case kStartInitFailed + kLoadBadScript: app.ShowMessage(Cp932("メインスクリプトが不正です")); break;
-    default: app.ShowMessage(Cp932("デバッグモード用のスクリプトです")); break;
+    case kStartInitFailed: app.ShowMessage(host::Cp932Literal("スクリプト初期化ファイルのロードに失敗")); break;
+    case kStartInitFailed + kLoadNotFound: app.ShowMessage(host::Cp932Literal("メインスクリプトを開けません")); break;
+    case kStartInitFailed + kLoadBadScript: app.ShowMessage(host::Cp932Literal("メインスクリプトが不正です")); break;
+    default: app.ShowMessage(host::Cp932Literal("デバッグモード用のスクリプトです")); break;
   }
   return r;
 }

@@ -3,6 +3,7 @@
 #include "app/application/engine_app.h"
 #include "host/message_box.h"
 #include "host/message_queue.h"
+#include "host/cp932.h"
 
 namespace bw {
 
@@ -30,8 +31,8 @@ int AppBase::Run(const std::string& commandLine) {
     if (got == 0) break;
     if (got == -1) {
       const char* name = GetAppName();
-      host::MessageBox(host::HWND{}, Cp932Text("GetMessage()でエラーが発生しました"),
-                       name ? std::string(name) : Cp932Text("エラー"), kGetMessageErrorStyle);
+      host::MessageBox(host::HWND{}, host::Cp932Literal("GetMessage()でエラーが発生しました"),
+                       name ? std::string(name) : host::Cp932Literal("エラー"), kGetMessageErrorStyle);
       break;
     }
     if (PreTranslateMessage(msg)) continue;

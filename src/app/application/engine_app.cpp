@@ -45,7 +45,6 @@ uint32_t IconStyle(int icon) {
 
 }  // namespace
 
-std::string Cp932Text(const char* utf8) { return host::Utf8ToCp932(utf8).text; }
 
 bool InstanceLock::Acquire(const std::string& folder, const std::string& name) {
   Release();
@@ -135,7 +134,7 @@ int EngineApp::AppStartup() {
     config_.display.screenMode = kSavedScreenDefault;
   }
   if (!record_.allowCdRom && StartedFromCdRom()) {
-    ShowMessage(Cp932Text("ハードディスクから起動してください"), kIconWarning);
+    ShowMessage(host::Cp932Literal("ハードディスクから起動してください"), kIconWarning);
     return kStartupCdRom;
   }
   if (record_.singleInstance && !instance_.Acquire(lockFolder_, "Brimwold DX" + info_.appName)) {
@@ -143,10 +142,10 @@ int EngineApp::AppStartup() {
   }
   switch (CheckDisplayFeasible()) {
     case kDisplayTooFewColours:
-      ShowMessage(Cp932Text("画面モードをHighColor(16bit)以上にして起動して下さい"), kIconInformation);
+      ShowMessage(host::Cp932Literal("画面モードをHighColor(16bit)以上にして起動して下さい"), kIconInformation);
       return kStartupDisplay;
     case kDisplayTooSmall:
-      ShowMessage(Cp932Text("画面解像度を現在の設定より大きくして起動して下さい"), kIconInformation);
+      ShowMessage(host::Cp932Literal("画面解像度を現在の設定より大きくして起動して下さい"), kIconInformation);
       return kStartupDisplay;
     default:
       break;
@@ -154,17 +153,17 @@ int EngineApp::AppStartup() {
   IdentifyCpu();
   if (config_.engine.logFile) {
     if (log_.Start(true, StartupLog::Folder(record_.saveFolderMode, GetSaveFolder(), appFolder_)) != kStartupLogOk) {
-      ShowMessage(Cp932Text("ログファイルの作成に失敗"), kIconError);
+      ShowMessage(host::Cp932Literal("ログファイルの作成に失敗"), kIconError);
       return kStartupLog;
     }
     StartLog();
   }
   if (display_.EnumerateDisplayDevices(&monitors_, record_.canvasWidth, record_.canvasHeight, false) != 0) {
     if (record_.defaultScreenMode == kScreenFullOnly) {
-      ShowMessage(Cp932Text("ディスプレイデバイスの情報を取得できません。"), kIconError);
+      ShowMessage(host::Cp932Literal("ディスプレイデバイスの情報を取得できません。"), kIconError);
       return kStartupDisplay;
     }
-    ShowMessage(Cp932Text("ディスプレイデバイスの情報取得に失敗しました。\nウィンドウモードのみ利用可能です。"),
+    ShowMessage(host::Cp932Literal("ディスプレイデバイスの情報取得に失敗しました。\nウィンドウモードのみ利用可能です。"),
                 kIconWarning);
     record_.defaultScreenMode = kScreenWindowOnly;
     config_.display.screenMode = kSavedScreenWindow;
@@ -175,7 +174,7 @@ int EngineApp::AppStartup() {
     int options = config_.engine.canvas == 2 ? kCanvasOption2 : 0;
     if (display_.CreateCanvasLayer(&canvas, record_.canvasWidth, record_.canvasHeight, kCanvasDepth, options) != 0 ||
         canvas == nullptr) {
-      ShowMessage(Cp932Text("ディスプレイキャンバスの作成に失敗"), kIconError);
+      ShowMessage(host::Cp932Literal("ディスプレイキャンバスの作成に失敗"), kIconError);
       return kStartupCanvas;
     }
     display_.SetScreenSurface(canvas);
@@ -206,14 +205,14 @@ int EngineApp::AppStartup() {
   mainWindow_.Bind(kMsgScreenMode, BindMember(this, &EngineApp::OnScreenModeRequest));
   if (Threaded()) mainWindow_.Bind(kMsgFrameThreadEnded, BindMember(this, &EngineApp::OnFrameThreadEnded));
   if (mainWindow_.Create(window, true, true) != kCreated) {
-    ShowMessage(Cp932Text("ウィンドウの作成に失敗"), kIconError);
+    ShowMessage(host::Cp932Literal("ウィンドウの作成に失敗"), kIconError);
     return kStartupWindow;
   }
 
   int mode = config_.display.screenMode;
   if (mode == kSavedScreenDefault) mode = record_.defaultScreenMode;
   if (int r = SwitchScreenMode(mode, 0, 2); r != 0) {
-    ShowMessage(Cp932Text("画面の初期化に失敗 : ") + std::to_string(r), kIconError);
+    ShowMessage(host::Cp932Literal("画面の初期化に失敗 : ") + std::to_string(r), kIconError);
     return kStartupScreen;
   }
   host::InvalidateWindow(mainWindow_.GetHandle());
@@ -263,7 +262,7 @@ void EngineApp::AppShutdown(int code) {
   instance_.Release();
   SaveConfig(code);
   if (displayFailure_ != kDisplayOk) {
-    ShowMessage(Cp932Text("予期せぬエラーが発生したため、強制終了しました。ErrorCode：") +
+    ShowMessage(host::Cp932Literal("予期せぬエラーが発生したため、強制終了しました。ErrorCode：") +
                     std::to_string(displayFailure_),
                 kIconError);
   }

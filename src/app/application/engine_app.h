@@ -83,8 +83,6 @@ struct MessageBoxRecord {
 };
 
 
-// The engine's UTF-8 literal as CP932 bytes.
-std::string Cp932Text(const char* utf8);
 
 // The single-instance lock: a file locked for the process's life.
 class InstanceLock {

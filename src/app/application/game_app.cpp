@@ -15,6 +15,7 @@
 #include "host/message_queue.h"
 #include "resource/images/susie_bridge.h"
 #include "resource/packs/app_paths.h"
+#include "host/cp932.h"
 
 namespace bw {
 
@@ -104,12 +105,12 @@ int GameApp::InitInstance() {
 int GameApp::ReadConfiguration() {
   std::vector<uint8_t> bytes;
   if (!scriptFiles_.Load("SCRIPT\\QZ_APP.SYS", bytes) || !Readable(ReadAppRecord(bytes, record_))) {
-    EngineApp::ShowMessage(Cp932Text("アプリケーション設定ファイルの読み込みに失敗"), kIconError);
+    EngineApp::ShowMessage(host::Cp932Literal("アプリケーション設定ファイルの読み込みに失敗"), kIconError);
     return kInitAppRecord;
   }
   bytes.clear();
   if (!scriptFiles_.Load("SCRIPT\\QZ_APP.INF", bytes) || !Readable(ReadAppInfo(bytes, info_))) {
-    EngineApp::ShowMessage(Cp932Text("アプリケーション情報ファイルの読み込みに失敗"), kIconError);
+    EngineApp::ShowMessage(host::Cp932Literal("アプリケーション情報ファイルの読み込みに失敗"), kIconError);
     return kInitAppInfo;
   }
 
@@ -132,7 +133,7 @@ int GameApp::ReadConfiguration() {
 
   bytes.clear();
   if (!ReadHostFile(HostPath(plan_.userCfgPath), bytes) || !Readable(ReadEngineConfig(bytes, config_))) {
-    EngineApp::ShowMessage(Cp932Text("環境設定ファイルの読み込みに失敗"), kIconError);
+    EngineApp::ShowMessage(host::Cp932Literal("環境設定ファイルの読み込みに失敗"), kIconError);
     return kInitSettings;
   }
   configuredVSync_ = config_.pacing.vsyncMode;
@@ -165,12 +166,12 @@ void GameApp::SaveConfig(int code) {
                                            user_.rememberWindowPosition != 0);
   std::filesystem::path userCfg = HostPath(plan_.userCfgPath);
   if (userCfg.empty() || SaveEngineConfig(userCfg, saved)) {
-    EngineApp::ShowMessage(Cp932Text("環境設定ファイルの保存に失敗"), kIconError);
+    EngineApp::ShowMessage(host::Cp932Literal("環境設定ファイルの保存に失敗"), kIconError);
     return;
   }
   std::filesystem::path appCfg = HostPath(saveFolder_ + "APP_CFG.DAT");
   if (appCfg.empty() || SaveUserConfig(appCfg, user_)) {
-    EngineApp::ShowMessage(Cp932Text("アプリケーション設定ファイルの保存に失敗"), kIconError);
+    EngineApp::ShowMessage(host::Cp932Literal("アプリケーション設定ファイルの保存に失敗"), kIconError);
   }
 }
 
@@ -184,7 +185,7 @@ int GameApp::CreateDevices() {
                       config_.engine.soundSoftware != 0)) {
     if (config_.pacing.soundWarning) {
       bool dontShowAgain = false;
-      ShowMessageDialog(Cp932Text("サウンドカードが正常に接続されていないか\n対応していないため、DirectSoundを利用できません。\nサウンドを再生できません。"),
+      ShowMessageDialog(host::Cp932Literal("サウンドカードが正常に接続されていないか\n対応していないため、DirectSoundを利用できません。\nサウンドを再生できません。"),
                         kMessageWithCheckBox, &dontShowAgain);
       config_.pacing.soundWarning = dontShowAgain ? 0 : 1;
     }
@@ -198,9 +199,9 @@ void GameApp::OnAppExit(int code) {
     config_.engine.displayWord63 = 0;
   }
   if (displayFailure_ == kDisplayRestoreFailed) {
-    EngineApp::ShowMessage(Cp932Text("描画オブジェクトのリストアに失敗"), kIconError);
+    EngineApp::ShowMessage(host::Cp932Literal("描画オブジェクトのリストアに失敗"), kIconError);
   } else if (displayFailure_ == kDisplaySwitchFailed) {
-    EngineApp::ShowMessage(Cp932Text("画面モード切替に失敗"), kIconError);
+    EngineApp::ShowMessage(host::Cp932Literal("画面モード切替に失敗"), kIconError);
   }
 }
 
@@ -361,7 +362,7 @@ void GameApp::FrameThreadEnd() {
 
 int GameApp::OnClose(MessageRecord& record) {
   modalState_ = kModalClosing;
-  bool yes = AskYesNo(Cp932Text("『") + info_.appName + Cp932Text("』\nを終了しますか？"), kIconQuestion);
+  bool yes = AskYesNo(host::Cp932Literal("『") + info_.appName + host::Cp932Literal("』\nを終了しますか？"), kIconQuestion);
   modalState_ = 0;
   return yes ? EngineApp::OnClose(record) : kHandled;
 }

@@ -3,6 +3,7 @@
 #include "app/dialogs/message_dialog.h"
 #include "app/sysinfo/report_text.h"
 #include "host/dialog/dialog_host.h"
+#include "host/cp932.h"
 
 namespace bw {
 
@@ -19,7 +20,7 @@ void DataInputDialog::Setup(const std::string& prompt, const std::string& defaul
 host::Dialog DataInputDialog::MakeDialog() const {
   host::Dialog dialog;
   dialog.templateId = 116;
-  dialog.title = Sjis("データ入力");
+  dialog.title = host::Cp932Literal("データ入力");
   dialog.texts.push_back({kIdDataInputPrompt, prompt_});
   dialog.edit = host::DialogEdit{kIdDataInputField, defaultText_, limit_};
   dialog.buttons = {{kIdOk, "OK"}};

@@ -1,12 +1,13 @@
 #include "app/dialogs/main_menu.h"
 
 #include "app/sysinfo/report_text.h"
+#include "host/cp932.h"
 
 namespace bw {
 
 namespace {
 
-host::MenuItem Command(int id, const char* utf8) { return host::MenuItem{id, Sjis(utf8), false, true, false, {}}; }
+host::MenuItem Command(int id, const char* utf8) { return host::MenuItem{id, host::Cp932Literal(utf8), false, true, false, {}}; }
 
 constexpr int kSettingsIds[] = {kCmdSettings, kCmdSettingsSystem};
 constexpr int kSaveIds[] = {kCmdSave};
@@ -17,7 +18,7 @@ constexpr int kScreenModeIds[] = {kCmdScreenMode};
 }  // namespace
 
 std::unique_ptr<host::Menu> BuildMainMenu(host::HWND owner) {
-  host::MenuItem system{0, Sjis("システム(&M)"), false, true, false, {}};
+  host::MenuItem system{0, host::Cp932Literal("システム(&M)"), false, true, false, {}};
   system.items = {Command(kCmdScreenMode, "画面モード変更(&D)\tShift+D"),
                   Command(kCmdReturnToTitle, "タイトルに戻る(&T)\tShift+T"),
                   Command(kCmdSettingsSystem, "設定(&C)\tShift+C"),

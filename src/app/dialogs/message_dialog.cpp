@@ -3,6 +3,7 @@
 #include "app/sysinfo/report_text.h"
 #include "host/dialog/dialog_host.h"
 #include "host/message_queue.h"
+#include "host/cp932.h"
 
 namespace bw {
 
@@ -14,12 +15,12 @@ host::Dialog MakeMessageDialog(const DialogContext& context, uint8_t kind, std::
   dialog.texts.push_back({kIdMessageText, std::string(text)});
   bool yesNo = kind == kMessageYesNo || kind == kMessageYesNoCheck;
   if (yesNo) {
-    dialog.buttons = {{kIdYes, Sjis("はい")}, {kIdNo, Sjis("いいえ")}};
+    dialog.buttons = {{kIdYes, host::Cp932Literal("はい")}, {kIdNo, host::Cp932Literal("いいえ")}};
   } else {
     dialog.buttons = {{kIdOk, "OK"}};
   }
   if (kind == kMessageOkCheck || kind == kMessageYesNoCheck) {
-    dialog.checkBoxes.push_back({kIdDontShowAgain, Sjis("今後、このメッセージを表示しない"), false, {}});
+    dialog.checkBoxes.push_back({kIdDontShowAgain, host::Cp932Literal("今後、このメッセージを表示しない"), false, {}});
   }
   dialog.closeAnswer = 0;
   dialog.textWidth = kMessageTextWidth;

@@ -4,13 +4,14 @@
 #include "app/sysinfo/report_text.h"
 #include "host/dialog/dialog_host.h"
 #include "host/message_box.h"
+#include "host/cp932.h"
 
 namespace bw {
 
 namespace {
 
 void Tell(const DialogContext& context, const char* utf8, uint32_t icon) {
-  host::MessageBox(context.owner, Sjis(utf8), context.appTitle, host::MB_OK | icon);
+  host::MessageBox(context.owner, host::Cp932Literal(utf8), context.appTitle, host::MB_OK | icon);
 }
 
 std::string Report(const VersionDialogInputs& inputs, bool longForm) {
@@ -28,9 +29,9 @@ void CopyReport(const DialogContext& context, const host::Dialog& dialog) {
 void SaveReportAs(const DialogContext& context, const VersionDialogInputs& inputs, const host::Dialog& dialog) {
   host::FileChooserRequest request;
   request.save = true;
-  request.title = Sjis("ログを保存");
+  request.title = host::Cp932Literal("ログを保存");
   request.fileName = ReportFileName(inputs.gameTitle);
-  request.filters = {{Sjis("システム情報ファイル(*.TXT)"), "*.TXT"}};
+  request.filters = {{host::Cp932Literal("システム情報ファイル(*.TXT)"), "*.TXT"}};
   request.defaultExtension = "txt";
   host::FileChoice choice = host::ChooseFile(context.owner, request);
   if (!choice.chosen) return;
@@ -73,19 +74,19 @@ uint32_t SaveReport(const std::string& path, std::string_view report) {
 host::Dialog MakeVersionDialog(const DialogContext& context, VersionDialogInputs& inputs) {
   host::Dialog dialog;
   dialog.templateId = 111;
-  dialog.title = Sjis("バージョン情報");
+  dialog.title = host::Cp932Literal("バージョン情報");
   dialog.texts.push_back({kIdVersionText, VersionLine(inputs.major, inputs.minor, inputs.revision), true});
-  dialog.report = host::DialogReport{kIdReport, Sjis("システム情報"), Report(inputs, inputs.detailed)};
+  dialog.report = host::DialogReport{kIdReport, host::Cp932Literal("システム情報"), Report(inputs, inputs.detailed)};
   VersionDialogInputs* in = &inputs;
-  dialog.checkBoxes.push_back({kIdDetailed, Sjis("詳細な情報を取得する"), inputs.detailed,
+  dialog.checkBoxes.push_back({kIdDetailed, host::Cp932Literal("詳細な情報を取得する"), inputs.detailed,
                                [in](host::Dialog& d) {
                                  in->detailed = d.CheckBox(kIdDetailed)->checked;
                                  d.report->text = Report(*in, in->detailed);
                                }});
   DialogContext ctx = context;
-  dialog.actions.push_back({kIdCopyReport, Sjis("クリップボードにコピー"),
+  dialog.actions.push_back({kIdCopyReport, host::Cp932Literal("クリップボードにコピー"),
                             [ctx](host::Dialog& d) { CopyReport(ctx, d); }});
-  dialog.actions.push_back({kIdSaveReport, Sjis("ファイルに保存"),
+  dialog.actions.push_back({kIdSaveReport, host::Cp932Literal("ファイルに保存"),
                             [ctx, in](host::Dialog& d) { SaveReportAs(ctx, *in, d); }});
   dialog.buttons = {{kIdOk, "OK"}};
   dialog.closeAnswer = kIdOk;

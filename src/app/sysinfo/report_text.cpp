@@ -9,13 +9,9 @@
 
 namespace bw {
 
-std::string Sjis(std::string_view utf8) {
-  return host::Utf8ToCp932Lenient(utf8);
-}
-
 void AppendFormat(std::string* out, const char* utf8Format, ...) {
   // No CP932 trail byte is '%', so the converted format reads as the original.
-  const std::string format = Sjis(utf8Format);
+  const std::string format = host::Cp932Literal(utf8Format);
   va_list args;
   va_start(args, utf8Format);
   va_list again;
@@ -52,7 +48,7 @@ std::string ClockText(double mhz) {
   const long rounded = mhz > 0 ? std::lround(mhz) : 0;
   std::string text;
   if (rounded <= 0) {
-    text = Sjis("？？MHz");
+    text = host::Cp932Literal("？？MHz");
   } else if (rounded < 1000) {
     AppendFormat(&text, "%ldMHz", rounded);
   } else {
@@ -80,7 +76,7 @@ std::string CacheText(const CpuRecord& cpu) {
 }
 
 std::string FeatureMark(bool present) {
-  return Sjis(present ? "○" : "×");
+  return host::Cp932Literal(present ? "○" : "×");
 }
 
 namespace {

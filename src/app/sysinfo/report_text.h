@@ -23,8 +23,6 @@ inline constexpr TextureFormatLine kTextureFormatLines[] = {
     {kTexture8888, "32bpp  ARGB  8,8,8,8\r\n"},
 };
 
-// A UTF-8 text of our own as CP932.
-std::string Sjis(std::string_view utf8);
 
 // Appends the printf-style format (UTF-8, turned into CP932) filled with CP932 arguments.
 void AppendFormat(std::string* out, const char* utf8Format, ...)

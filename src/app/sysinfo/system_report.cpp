@@ -35,9 +35,9 @@ class ReportWriter {
   static const char* OnOff(bool on) { return on ? "有効" : "無効"; }
   static const char* InUse(bool on) { return on ? "使用する" : "使用しない"; }
   // The words above as CP932 arguments.
-  static std::string W(const char* utf8) { return Sjis(utf8); }
+  static std::string W(const char* utf8) { return host::Cp932Literal(utf8); }
 
-  void Put(std::string_view utf8) { text_ += Sjis(utf8); }
+  void Put(std::string_view utf8) { text_ += host::Cp932Literal(utf8); }
   void PutRaw(std::string_view cp932) { text_ += cp932; }
 
   void Title() {
@@ -200,7 +200,7 @@ class ReportWriter {
     AppendFormat(&text_, "\r\nハードウェア拡縮  : %s\r\n", W(OnOff(dd.hardwareStretch)).c_str());
     if (dd.primary && dd.backBuffer) {
       auto memory = [](const SurfaceFacts& s) {
-        return Sjis(s.systemMemory ? "システムメモリ" : "VRAM");
+        return host::Cp932Literal(s.systemMemory ? "システムメモリ" : "VRAM");
       };
       AppendFormat(&text_, "プライマリバッファ: %s / Caps[0x%08x]\r\n", memory(*dd.primary).c_str(),
                    dd.primary->caps);

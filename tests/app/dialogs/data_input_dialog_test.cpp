@@ -5,6 +5,7 @@
 
 #include "app/sysinfo/report_text.h"
 #include "host/dialog/scripted_dialog_host.h"
+#include "host/cp932.h"
 
 namespace bw {
 namespace {
@@ -18,17 +19,17 @@ class DataInputDialogTest : public testing::Test {
 };
 
 TEST_F(DataInputDialogTest, OkTakesTheTextWithinTheLimit) {
-  input_.Setup(Sjis("名前を入力"), Sjis("太郎"), 3, 4, 10, 20);
+  input_.Setup(host::Cp932Literal("名前を入力"), host::Cp932Literal("太郎"), 3, 4, 10, 20);
   host::Dialog dialog = input_.MakeDialog();
   EXPECT_EQ(dialog.templateId, 116);
-  EXPECT_EQ(dialog.title, Sjis("データ入力"));
-  EXPECT_EQ(dialog.Text(kIdDataInputPrompt)->text, Sjis("名前を入力"));
-  EXPECT_EQ(dialog.edit->text, Sjis("太郎"));
+  EXPECT_EQ(dialog.title, host::Cp932Literal("データ入力"));
+  EXPECT_EQ(dialog.Text(kIdDataInputPrompt)->text, host::Cp932Literal("名前を入力"));
+  EXPECT_EQ(dialog.edit->text, host::Cp932Literal("太郎"));
   EXPECT_EQ(dialog.edit->maxBytes, 4u);
 
-  dialogs_.QueueAnswer({kIdOk, {}, Sjis("あいう"), {}, false});
+  dialogs_.QueueAnswer({kIdOk, {}, host::Cp932Literal("あいう"), {}, false});
   EXPECT_TRUE(input_.Show(context_));
-  EXPECT_EQ(input_.Result(), Sjis("あい"));
+  EXPECT_EQ(input_.Result(), host::Cp932Literal("あい"));
 }
 
 TEST_F(DataInputDialogTest, CancellingKeepsTheLastResult) {

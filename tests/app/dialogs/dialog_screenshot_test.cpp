@@ -17,6 +17,7 @@
 #include "host/host_path.h"
 #include "host/message_queue.h"
 #include "support/temp_dir.h"
+#include "host/cp932.h"
 
 namespace bw {
 namespace {
@@ -51,7 +52,7 @@ TEST(DialogScreenshotTest, MenuBarAndEveryDialog) {
   host::WindowDesc desc;
   desc.proc = host::DefWindowProc;
   desc.native = true;
-  desc.nativeDesc = host::NativeWindowDesc{Sjis("ブリムウォルド"), kCanvasWidth, kCanvasHeight, true};
+  desc.nativeDesc = host::NativeWindowDesc{host::Cp932Literal("ブリムウォルド"), kCanvasWidth, kCanvasHeight, true};
   host::HWND window = host::CreateWindow(desc);
   ASSERT_TRUE(window);
   host::ImGuiDialogHost dialogs(backend.get());
@@ -83,24 +84,24 @@ TEST(DialogScreenshotTest, MenuBarAndEveryDialog) {
   while (host::PeekMessage(&msg, host::HWND{}, 0, 0, host::PM_REMOVE)) {
   }
 
-  DialogContext context{window, Sjis("ブリムウォルド"), false, {}, {}, {}};
+  DialogContext context{window, host::Cp932Literal("ブリムウォルド"), false, {}, {}, {}};
   shot = "message_ok";
   endWith = kIdOk;
-  ShowMessageDialog(context, Sjis("セーブしました。").c_str(), kMessageOk, nullptr, nullptr, 1);
+  ShowMessageDialog(context, host::Cp932Literal("セーブしました。").c_str(), kMessageOk, nullptr, nullptr, 1);
   shot = "message_yes_no_check";
   endWith = kIdNo;
   uint8_t check = 0;
   ShowMessageDialog(context,
-                    Sjis("タイトルに戻ります。\nよろしいですか？\nセーブしていない進行状況は失われます。").c_str(),
+                    host::Cp932Literal("タイトルに戻ります。\nよろしいですか？\nセーブしていない進行状況は失われます。").c_str(),
                     kMessageYesNoCheck, nullptr, &check, 1);
 
   VersionDialogInputs version;
   version.major = 1;
   version.minor = 2;
   version.revision = 0xB;
-  version.gameTitle = Sjis("ブリムウォルド");
+  version.gameTitle = host::Cp932Literal("ブリムウォルド");
   version.buildReport = [](bool) {
-    return Sjis("------ システム ------\r\nＯＳ            : Linux\r\nメモリ          : 16,384MB\r\n"
+    return host::Cp932Literal("------ システム ------\r\nＯＳ            : Linux\r\nメモリ          : 16,384MB\r\n"
                 "画面更新方法    : DirectDraw\r\n高分解能タイマー: 使用\r\n");
   };
   shot = "version";
@@ -108,7 +109,7 @@ TEST(DialogScreenshotTest, MenuBarAndEveryDialog) {
   ShowVersionDialog(context, version);
 
   DataInputDialog input;
-  input.Setup(Sjis("主人公の名前を入力してください。"), Sjis("太郎"), 0, 16, -1, -1);
+  input.Setup(host::Cp932Literal("主人公の名前を入力してください。"), host::Cp932Literal("太郎"), 0, 16, -1, -1);
   shot = "data_input";
   input.Show(context);
 
@@ -122,13 +123,13 @@ TEST(DialogScreenshotTest, MenuBarAndEveryDialog) {
   endWith = 0;
   host::FileChooserRequest save;
   save.save = true;
-  save.title = Sjis("ログを保存");
+  save.title = host::Cp932Literal("ログを保存");
   save.folder = engineFolder;
-  save.fileName = ReportFileName(Sjis("ブリムウォルド"));
-  save.filters = {{Sjis("システム情報ファイル(*.TXT)"), "*.TXT"}};
+  save.fileName = ReportFileName(host::Cp932Literal("ブリムウォルド"));
+  save.filters = {{host::Cp932Literal("システム情報ファイル(*.TXT)"), "*.TXT"}};
   host::ChooseFile(window, save);
   shot = "folder";
-  host::ChooseFolder(window, {Sjis("フォルダの選択"), engineFolder});
+  host::ChooseFolder(window, {host::Cp932Literal("フォルダの選択"), engineFolder});
 
   host::AttachMenu(window, nullptr);
   host::DestroyWindow(window);

@@ -9,6 +9,7 @@
 #include "app/sysinfo/report_text.h"
 #include "host/dialog/scripted_dialog_host.h"
 #include "host/message_queue.h"
+#include "host/cp932.h"
 
 namespace bw {
 namespace {
@@ -60,9 +61,9 @@ TEST_F(MessageDialogTest, TextsTitleAndLayout) {
   host::Dialog dialog = MakeMessageDialog(context_, kMessageYesNoCheck, "t", "Own", 1);
   EXPECT_EQ(dialog.title, "Own");
   ASSERT_EQ(dialog.buttons.size(), 2u);
-  EXPECT_EQ(dialog.buttons[0].label, Sjis("はい"));
-  EXPECT_EQ(dialog.buttons[1].label, Sjis("いいえ"));
-  EXPECT_EQ(dialog.checkBoxes.at(0).label, Sjis("今後、このメッセージを表示しない"));
+  EXPECT_EQ(dialog.buttons[0].label, host::Cp932Literal("はい"));
+  EXPECT_EQ(dialog.buttons[1].label, host::Cp932Literal("いいえ"));
+  EXPECT_EQ(dialog.checkBoxes.at(0).label, host::Cp932Literal("今後、このメッセージを表示しない"));
   EXPECT_TRUE(dialog.growToText);
   EXPECT_TRUE(dialog.centreSingleLine);
   EXPECT_FALSE(MakeMessageDialog(context_, kMessageOk, "t", nullptr, 0).growToText) << "fixed without the flag";

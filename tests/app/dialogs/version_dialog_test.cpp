@@ -8,6 +8,7 @@
 #include "host/headless/headless_backend.h"
 #include "host/host_path.h"
 #include "support/temp_dir.h"
+#include "host/cp932.h"
 
 namespace bw {
 namespace {
@@ -15,7 +16,7 @@ namespace {
 TEST(VersionLineTest, RevisionFollowsInHexWhenSet) {
   EXPECT_EQ(VersionLine(1, 2, 0), "Version 1.02");
   EXPECT_EQ(VersionLine(2, 15, 0xA), "Version 2.15a ");
-  EXPECT_EQ(ReportFileName(Sjis("森")), Sjis("「森」システム情報.txt"));
+  EXPECT_EQ(ReportFileName(host::Cp932Literal("森")), host::Cp932Literal("「森」システム情報.txt"));
 }
 
 class VersionDialogTest : public testing::Test {
@@ -52,7 +53,7 @@ TEST_F(VersionDialogTest, TheCheckBoxRebuildsTheReportAndIsKept) {
   EXPECT_TRUE(inputs_.detailed);
   host::DialogRecord shown = dialogs_.Dialogs().back();
   EXPECT_EQ(shown.templateId, 111);
-  EXPECT_EQ(shown.title, Sjis("バージョン情報"));
+  EXPECT_EQ(shown.title, host::Cp932Literal("バージョン情報"));
   EXPECT_EQ(shown.texts, std::vector<std::string>{"Version 1.05"});
   EXPECT_EQ(shown.report, "long\r\nform\r\n");
   EXPECT_EQ(dialogs_.Clipboard(), "long\r\nform\r\n") << "the copy takes the form shown";
@@ -87,10 +88,10 @@ TEST_F(VersionDialogTest, SavingWritesEveryLineWithCrLf) {
 
   host::FileChooserRequest asked = dialogs_.FileRequests().at(0);
   EXPECT_TRUE(asked.save);
-  EXPECT_EQ(asked.title, Sjis("ログを保存"));
-  EXPECT_EQ(asked.fileName, Sjis("「Game」システム情報.txt"));
+  EXPECT_EQ(asked.title, host::Cp932Literal("ログを保存"));
+  EXPECT_EQ(asked.fileName, host::Cp932Literal("「Game」システム情報.txt"));
   ASSERT_EQ(asked.filters.size(), 1u);
-  EXPECT_EQ(asked.filters[0].description, Sjis("システム情報ファイル(*.TXT)"));
+  EXPECT_EQ(asked.filters[0].description, host::Cp932Literal("システム情報ファイル(*.TXT)"));
   EXPECT_EQ(asked.defaultExtension, "txt");
 }
 

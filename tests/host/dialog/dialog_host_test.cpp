@@ -11,8 +11,6 @@
 namespace bw::host {
 namespace {
 
-std::string Sjis(const char* utf8) { return Utf8ToCp932Lenient(utf8); }
-
 std::vector<MSG> Commands() {
   std::vector<MSG> got;
   MSG msg;
@@ -51,8 +49,8 @@ TEST(MenuTest, GreyedItemsPostNothingAndEnabledOnesPostTheirId) {
 }
 
 TEST(MenuTest, LabelsLoseAccessMarkersAndSplitAtTheTab) {
-  MenuLabel label = SplitMenuLabel(Sjis("終了(&Q)\tAlt+F4"));
-  EXPECT_EQ(label.text, Sjis("終了(Q)"));
+  MenuLabel label = SplitMenuLabel(host::Cp932Literal("終了(&Q)\tAlt+F4"));
+  EXPECT_EQ(label.text, host::Cp932Literal("終了(Q)"));
   EXPECT_EQ(label.shortcut, "Alt+F4");
   EXPECT_EQ(SplitMenuLabel("Save && Quit").text, "Save & Quit");
   // 0x8326 is a character whose second byte is '&': it stays whole.
@@ -60,9 +58,9 @@ TEST(MenuTest, LabelsLoseAccessMarkersAndSplitAtTheTab) {
 }
 
 TEST(ClipCp932Test, NeverSplitsACharacter) {
-  std::string text = Sjis("あいう");  // six bytes
+  std::string text = host::Cp932Literal("あいう");  // six bytes
   EXPECT_EQ(ClipCp932(text, 6), text);
-  EXPECT_EQ(ClipCp932(text, 5), Sjis("あい"));
+  EXPECT_EQ(ClipCp932(text, 5), host::Cp932Literal("あい"));
   EXPECT_EQ(ClipCp932("ab" + text, 3), "ab");
   EXPECT_EQ(ClipCp932(text, 0), "");
 }
@@ -93,13 +91,13 @@ TEST(ScriptedDialogHostTest, PlaysChecksTextActionsThenTheButton) {
                         }}};
   dialog.actions = {{8, "act", [&](Dialog& d) { calls.push_back("act:" + d.edit->text); }}};
   dialog.buttons = {{1, "OK"}, {2, "No"}};
-  host.QueueAnswer({2, {{7, true}, {7, true}}, Sjis("あいう"), {8}, false});
+  host.QueueAnswer({2, {{7, true}, {7, true}}, host::Cp932Literal("あいう"), {8}, false});
   host.QueueAnswer({99, {}, std::nullopt, {}, false});  // not a button of the dialog
   host.QueueAnswer({1, {}, std::nullopt, {}, true});
 
   EXPECT_EQ(RunDialog(HWND{}, dialog), 2);
   // Setting the same state again is no toggle.
-  EXPECT_EQ(calls, (std::vector<std::string>{"toggle", "act:" + Sjis("あい")}));
+  EXPECT_EQ(calls, (std::vector<std::string>{"toggle", "act:" + host::Cp932Literal("あい")}));
   EXPECT_EQ(RunDialog(HWND{}, dialog), 0) << "an unknown button closes";
   EXPECT_EQ(RunDialog(HWND{}, dialog), 0) << "closing wins over the button";
   EXPECT_EQ(RunDialog(HWND{}, dialog), 0) << "no answer left";
@@ -109,7 +107,7 @@ TEST(ScriptedDialogHostTest, PlaysChecksTextActionsThenTheButton) {
   EXPECT_EQ(records[0].templateId, 42);
   EXPECT_EQ(records[0].texts, std::vector<std::string>{"changed"});
   EXPECT_TRUE(records[0].checks.at(7));
-  EXPECT_EQ(records[0].editText, Sjis("あい"));
+  EXPECT_EQ(records[0].editText, host::Cp932Literal("あい"));
   EXPECT_EQ(records[0].answer, 2);
   EXPECT_EQ(records[0].threadId, GetCurrentThreadId());
 }
