@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   bw::ByteReader in(data, size);
   const int32_t result = manager.LoadState(&in);
   if (result != bw::kSoundOk) {
-    Check(result == bw::kStateRefused);
+    Check(result == bw::kSoundStateRefused);
     Check(in.position() == 0);
     Check(manager.ChannelCount() == 2);
     return 0;

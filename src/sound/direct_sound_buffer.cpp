@@ -69,20 +69,20 @@ DirectSoundBuffer::~DirectSoundBuffer() { Close(); }
 
 int32_t DirectSoundBuffer::Load(const char* file, uint8_t lipSyncMode) {
   DirectSoundDevice* device = Global<DirectSoundDevice>::Get();
-  if (device == nullptr || device->Device() == nullptr || file == nullptr) return kLoadNoDevice;
+  if (device == nullptr || device->Device() == nullptr || file == nullptr) return kSoundLoadNoDevice;
   SoundFileSource* source = Global<SoundFileSource>::Get();
   std::string path;
-  if (source == nullptr || !source->ResolvePath(file, &path)) return kLoadNoDecoder;
+  if (source == nullptr || !source->ResolvePath(file, &path)) return kSoundLoadNoDecoder;
   if (buffer_ && path == path_) return kLoaded;
   Close();
   SllPluginManager* manager = Global<SllPluginManager>::Get();
   DecoderRef decoder(manager ? manager->Open(path.c_str(), nullptr, true, nullptr) : nullptr);
-  if (!decoder) return kLoadNoDecoder;
+  if (!decoder) return kSoundLoadNoDecoder;
   int32_t result;
   try {
     result = LoadDecoded(*decoder, lipSyncMode);
   } catch (const std::bad_alloc&) {
-    result = kLoadFailed;
+    result = kSoundLoadFailed;
   }
   if (result > 0) {
     Close();
@@ -102,12 +102,12 @@ int32_t DirectSoundBuffer::LoadDecoded(SoundDecoderStream& decoder, uint8_t lipS
   host::BufferDesc desc{kFullControls | extra, size, &format};
   if (device.Device()->CreateBuffer(desc, &buffer_) != host::kSoundOk) {
     desc.flags = host::kBufferCtrlVolume | extra;
-    if (device.Device()->CreateBuffer(desc, &buffer_) != host::kSoundOk) return kLoadNoBuffer;
+    if (device.Device()->CreateBuffer(desc, &buffer_) != host::kSoundOk) return kSoundLoadNoBuffer;
     result = kLoadedWithoutControls;
   }
   host::LockedRegions region;
   if (LockRestoringLost(*buffer_, 0, 0, &region, host::kLockEntireBuffer) != host::kSoundOk) {
-    return kLoadNotLocked;
+    return kSoundLoadNotLocked;
   }
   const uint8_t silence = format.bitsPerSample == 8 ? 0x80 : 0;
   const bool keep = lipSyncMode != kLipSyncNone && format.bitsPerSample <= 16;
@@ -127,9 +127,9 @@ int32_t DirectSoundBuffer::LoadDecoded(SoundDecoderStream& decoder, uint8_t lipS
   }
   if (got == 0) {
     buffer_->Unlock(region);
-    return kLoadNothingDecoded;
+    return kSoundLoadNothingDecoded;
   }
-  if (buffer_->Unlock(region) != host::kSoundOk) return kLoadNotUnlocked;
+  if (buffer_->Unlock(region) != host::kSoundOk) return kSoundLoadNotUnlocked;
   dataSize_ = size;
   return result;
 }

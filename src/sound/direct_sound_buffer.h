@@ -15,13 +15,13 @@ class DirectSoundDevice;
 // Results of Load.
 constexpr int32_t kLoaded = 0;
 constexpr int32_t kLoadedWithoutControls = -1;  // volume control only
-constexpr int32_t kLoadNoDevice = 1;            // no device, or a null name
-constexpr int32_t kLoadNoDecoder = 2;           // the name does not resolve, or no decoder
-constexpr int32_t kLoadNoBuffer = 3;
-constexpr int32_t kLoadNotLocked = 4;
-constexpr int32_t kLoadNothingDecoded = 5;
-constexpr int32_t kLoadNotUnlocked = 6;
-constexpr int32_t kLoadFailed = 7;
+constexpr int32_t kSoundLoadNoDevice = 1;            // no device, or a null name
+constexpr int32_t kSoundLoadNoDecoder = 2;           // the name does not resolve, or no decoder
+constexpr int32_t kSoundLoadNoBuffer = 3;
+constexpr int32_t kSoundLoadNotLocked = 4;
+constexpr int32_t kSoundLoadNothingDecoded = 5;
+constexpr int32_t kSoundLoadNotUnlocked = 6;
+constexpr int32_t kSoundLoadFailed = 7;
 // Results of DuplicateFrom.
 constexpr int32_t kDuplicated = 0;
 constexpr int32_t kDuplicateNoSource = 1;

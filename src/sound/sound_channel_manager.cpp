@@ -546,10 +546,10 @@ int32_t SoundChannelManager::SaveState(std::vector<uint8_t>& out) {
 }
 
 int32_t SoundChannelManager::LoadState(ByteReader* in) {
-  if (in == nullptr) return kStateRefused;
+  if (in == nullptr) return kSoundStateRefused;
   ByteReader probe = *in;
   SavedSound saved;
-  if (!ReadSavedSound(probe, saved)) return kStateRefused;
+  if (!ReadSavedSound(probe, saved)) return kSoundStateRefused;
   *in = probe;
 
   StopBgm();

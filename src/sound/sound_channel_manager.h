@@ -46,7 +46,7 @@ constexpr int32_t kNoKindBit = 2;
 // SetChannelCount.
 constexpr int32_t kCountRefused = 1;
 // LoadState.
-constexpr int32_t kStateRefused = 1;  // no bytes, or a short or corrupt block
+constexpr int32_t kSoundStateRefused = 1;  // no bytes, or a short or corrupt block
 // PlayVoiceByName.
 constexpr int32_t kVoicePlayed = -1;
 constexpr int32_t kVoiceSwitchedOff = -2;
@@ -178,7 +178,7 @@ class SoundChannelManager {
   // The sound part of a save.
   virtual size_t GetSaveSize();
   virtual int32_t SaveState(std::vector<uint8_t>& out);
-  // Reads one block from in; a short or corrupt block answers kStateRefused and changes nothing.
+  // Reads one block from in; a short or corrupt block answers kSoundStateRefused and changes nothing.
   virtual int32_t LoadState(ByteReader* in);
 
   Lock& GetLock() { return lock_; }

@@ -60,11 +60,11 @@ TEST(DirectSoundBuffer, LoadAnswersItsCodes) {
   w.files.Put("EMPTY.PCMT", MakePcmt(1, 8000, 16, {}, 64));  // announces 64 bytes, holds none
   w.files.Put("WIDE.PCMT", MakePcmt(1, 8000, 24, std::vector<uint8_t>(30, 1)));
   DirectSoundBuffer b;
-  EXPECT_EQ(b.Load(nullptr, 0), kLoadNoDevice);
-  EXPECT_EQ(b.Load("MISSING.OGG", 0), kLoadNoDecoder);
-  EXPECT_EQ(b.Load("JUNK.OGG", 0), kLoadNoDecoder);
-  EXPECT_EQ(b.Load("EMPTY.PCMT", 0), kLoadNothingDecoded);
-  EXPECT_EQ(b.Load("WIDE.PCMT", 0), kLoadNoBuffer);
+  EXPECT_EQ(b.Load(nullptr, 0), kSoundLoadNoDevice);
+  EXPECT_EQ(b.Load("MISSING.OGG", 0), kSoundLoadNoDecoder);
+  EXPECT_EQ(b.Load("JUNK.OGG", 0), kSoundLoadNoDecoder);
+  EXPECT_EQ(b.Load("EMPTY.PCMT", 0), kSoundLoadNothingDecoded);
+  EXPECT_EQ(b.Load("WIDE.PCMT", 0), kSoundLoadNoBuffer);
   EXPECT_EQ(b.GetDirectSoundBuffer(), nullptr) << "every failure leaves the buffer closed";
 
   ASSERT_EQ(b.Load("A.PCMT", 0), kLoaded);
@@ -74,7 +74,7 @@ TEST(DirectSoundBuffer, LoadAnswersItsCodes) {
   EXPECT_TRUE(b.IsPlaying(nullptr, nullptr)) << "the same path again changes nothing";
   {
     ScopedGlobal<DirectSoundDevice> none(nullptr);
-    EXPECT_EQ(DirectSoundBuffer().Load("A.PCMT", 0), kLoadNoDevice);
+    EXPECT_EQ(DirectSoundBuffer().Load("A.PCMT", 0), kSoundLoadNoDevice);
   }
 }
 

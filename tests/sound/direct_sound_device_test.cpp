@@ -63,7 +63,7 @@ TEST(DirectSoundDevice, ListsTheBuffersItMakes) {
   SoundBuffer* a = nullptr;
   SoundBuffer* bad = reinterpret_cast<SoundBuffer*>(1);
   ASSERT_EQ(w.device.CreateBuffer(&a, "A.PCMT", 0), kLoaded);
-  EXPECT_EQ(w.device.CreateBuffer(&bad, "BAD.PCMT", 0), kLoadNoDecoder);
+  EXPECT_EQ(w.device.CreateBuffer(&bad, "BAD.PCMT", 0), kSoundLoadNoDecoder);
   EXPECT_EQ(bad, nullptr);
   EXPECT_EQ(w.device.BufferCount(), 1u) << "a failed load lists nothing";
 

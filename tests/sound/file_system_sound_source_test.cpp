@@ -44,7 +44,7 @@ TEST_F(FileSystemSounds, APackedOggPlays) {
   ASSERT_EQ(b.Play(), kSoundBufferOk);
   EXPECT_EQ(world_.Pull(2000), tone);
   EXPECT_EQ(b.Load("se\\Tone.ogg", kLipSyncNone), kLoaded) << "the same member is already loaded";
-  EXPECT_EQ(b.Load("SE\\NONE.OGG", kLipSyncNone), kLoadNoDecoder);
+  EXPECT_EQ(b.Load("SE\\NONE.OGG", kLipSyncNone), kSoundLoadNoDecoder);
 }
 
 TEST_F(FileSystemSounds, NamesResolveToLooseFilesFirstAndNeverToFolders) {

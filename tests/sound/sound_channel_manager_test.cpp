@@ -405,11 +405,11 @@ TEST_F(SavedState, NamesOfTheLongestSavableLengthRoundTrip) {
 TEST_F(SavedState, ShortOrCorruptBlocksChangeNothing) {
   SetUpSound(m);
   const std::vector<uint8_t> block = Save();
-  EXPECT_EQ(m.LoadState(nullptr), kStateRefused);
+  EXPECT_EQ(m.LoadState(nullptr), kSoundStateRefused);
 
   for (size_t size = 0; size < block.size(); ++size) {
     ByteReader in(block.data(), size);
-    ASSERT_EQ(m.LoadState(&in), kStateRefused) << "cut at " << size;
+    ASSERT_EQ(m.LoadState(&in), kSoundStateRefused) << "cut at " << size;
     ASSERT_EQ(in.position(), 0u);
   }
   // Offsets of fields in the block: pan 0, main name 4 (12 bytes), intro 16 (12), volume 28,
@@ -436,7 +436,7 @@ TEST_F(SavedState, ShortOrCorruptBlocksChangeNothing) {
     ASSERT_LT(f.at, bad.size());
     bad[f.at] = f.value;
     ByteReader in(bad);
-    EXPECT_EQ(m.LoadState(&in), kStateRefused) << f.what;
+    EXPECT_EQ(m.LoadState(&in), kSoundStateRefused) << f.what;
   }
   EXPECT_TRUE(m.IsBgmPlaying());
   EXPECT_EQ(m.ChannelCount(), 3);

@@ -203,8 +203,8 @@ bool ChildProcess::Reap(bool block) {
 }
 
 uint32_t ChildProcess::Wait(uint32_t timeoutMs) {
-  if (pid_ <= 0) return kWaitFailed;
-  if (timeoutMs == kInfinite) return Reap(true) ? kWaitObject0 : kWaitFailed;
+  if (pid_ <= 0) return kProcessWaitFailed;
+  if (timeoutMs == kInfinite) return Reap(true) ? kWaitObject0 : kProcessWaitFailed;
   uint32_t start = host::GetTickCount();
   while (!Reap(false)) {
     if (host::GetTickCount() - start >= timeoutMs) return kWaitTimeout;

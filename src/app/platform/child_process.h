@@ -11,13 +11,15 @@
 #include <string_view>
 #include <vector>
 
+#include "app/platform/event.h"
+
 namespace bw {
 
-// Wait results and time-outs, with the values WaitForSingleObject uses.
+// Results of ChildProcess::Wait, with the values WaitForSingleObject uses; the time-out may be
+// kInfinite (event.h).
 constexpr uint32_t kWaitObject0 = 0;
 constexpr uint32_t kWaitTimeout = 258;
-constexpr uint32_t kWaitFailed = 0xFFFFFFFFu;
-constexpr uint32_t kInfinite = 0xFFFFFFFFu;
+constexpr uint32_t kProcessWaitFailed = 0xFFFFFFFFu;
 // The exit code of a process that is still running.
 constexpr uint32_t kStillActive = 259;
 // A process ended by a signal reads as this plus the signal number, as shells show it.
@@ -50,7 +52,7 @@ class ChildProcess {
   bool Spawn(const std::string& linuxProgram, const std::vector<std::string>& argv);
 
   // kWaitObject0 once the process has ended, kWaitTimeout when timeoutMs passed first (kInfinite:
-  // never), kWaitFailed without a process. A finite wait polls on the host clock.
+  // never), kProcessWaitFailed without a process. A finite wait polls on the host clock.
   uint32_t Wait(uint32_t timeoutMs);
   // kStillActive until a wait has seen the end.
   uint32_t GetExitCode() const { return exitCode_; }

@@ -212,7 +212,7 @@ TEST(CommandLineTest, SplitsAsWindowsDoes) {
 
 TEST(ChildProcessTest, WaitsForTheExitCode) {
   ChildProcess process;
-  EXPECT_EQ(process.Wait(kInfinite), kWaitFailed);
+  EXPECT_EQ(process.Wait(kInfinite), kProcessWaitFailed);
   ASSERT_TRUE(process.Start("/bin/sh -c \"exit 3\""));
   EXPECT_EQ(process.Wait(kInfinite), kWaitObject0);
   EXPECT_EQ(process.GetExitCode(), 3u);
