@@ -6,6 +6,7 @@
 
 #include "graphics/layers/canvas_layer.h"
 #include "graphics/layers/filter_effect.h"
+#include "graphics/layers/software_surface_layer.h"
 #include "graphics/layers/wgx_picture_layer.h"
 #include "graphics/pixel/pixel_format.h"
 #include "graphics/surface/color_rect_object.h"
@@ -882,6 +883,13 @@ int DisplayManager::CreateOffscreenLayer(OffscreenLayer** out, int32_t width, in
   });
 }
 
+int DisplayManager::CreateSoftwareSurfaceLayer(SoftwareSurfaceLayer** out, int32_t width,
+                                               int32_t height, int depth, int options) {
+  return AddObject(&layers_, out, kCreateSoftwareLayerNoMemory, [&](SoftwareSurfaceLayer* layer) {
+    return layer->Create(width, height, depth, options);
+  });
+}
+
 int DisplayManager::CreateImageSurface(ImageSurface** out, int32_t width, int32_t height, int depth,
                                        int flags) {
   return AddObject(&layers_, out, kCreateImageNoMemory, [&](ImageSurface* image) {
@@ -982,6 +990,13 @@ int DisplayManager::CreateSpritePrimitive(SpritePrimitive** out, Surface* source
                                           int32_t x, int32_t y) {
   return AddObject(&items_, out, kCreateSpriteItemNoMemory,
                    [&](SpritePrimitive* item) { return item->Init(source, rect, x, y); });
+}
+
+int DisplayManager::CreateLayerSpritePrimitive(LayerSpritePrimitive** out,
+                                               SoftwareSurfaceLayer* layer, const Rect* rect,
+                                               int32_t x, int32_t y) {
+  return AddObject(&items_, out, kCreateLayerSpriteNoMemory,
+                   [&](LayerSpritePrimitive* item) { return item->Init(layer, rect, x, y); });
 }
 
 int DisplayManager::CreateTransitionPrimitive(TransitionPrimitive** out, Surface* drawn,

@@ -47,6 +47,7 @@ class CountedFilter : public FilterEffect {
   uint8_t GetKind() const override { return kind_; }
   int Update(uint32_t) override { return 0; }
   bool IsDone() const override { return false; }
+  void DrawBand(const FilterBand&) override {}
 
  private:
   uint8_t kind_;
