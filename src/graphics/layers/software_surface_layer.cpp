@@ -17,40 +17,10 @@ std::atomic<bool> dcImages{false};
 
 int PictureFlags() { return dcImages ? kImageDibSection | kImageDirtyList : kImageDirtyList; }
 
-ImageSurface* BackgroundOf(const SurfaceLayer* layer) {
-  ImageSurface* picture = nullptr;
-  if (const CompositionLayer* composition = layer ? layer->GetCompositionLayer() : nullptr) {
-    composition->GetBackground(&picture, nullptr, nullptr, nullptr, nullptr, nullptr);
-  }
-  return picture;
-}
-
-// Brings a composed picture up to date without the list drawn above it.
-void RedrawWithoutUpper(CompositionLayer* composition) {
-  if (!composition) return;
-  DisplayObjectList* upper = composition->GetSecondList();
-  composition->SetSecondList(nullptr);
-  composition->RedrawDirty(nullptr, nullptr, 0, 0);
-  composition->SetSecondList(upper);
-}
-
 }  // namespace
 
 void SetLayerDcImages(bool on) { dcImages = on; }
 bool LayerDcImages() { return dcImages; }
-
-void DrawFilterBand(FilterEffect* filter, const FilterBand& band,
-                    DisplayObjectList* const lists[2]) {
-  filter->DrawBand(band);
-  for (int i = 0; i < 2; ++i) {
-    if (!lists[i]) continue;
-    const auto& nodes = lists[i]->Nodes();
-    for (auto node = nodes.rbegin(); node != nodes.rend(); ++node) {
-      DisplayObject* object = node->object;
-      if (object->IsVisible() && object->GetAlpha() > 0) object->Draw(band.target, band.band);
-    }
-  }
-}
 
 SoftwareSurfaceLayer::SoftwareSurfaceLayer(DirectDrawDevice* device) {
   if (device) Global<DirectDrawDevice>::Set(device);
@@ -124,116 +94,9 @@ int SoftwareSurfaceLayer::Recreate(int depth) {
   return 0;
 }
 
-int SoftwareSurfaceLayer::CopyBand(const ImageSurface& from, const Rect& band, host::MemoryDc* dc,
-                                   host::DdSurfaceDesc* locked) {
-  if (dc) {
-    return from.GetDc() && host::BitBlt(*dc, band.left, band.top, band.Width(), band.Height(),
-                                        *from.GetDc(), band.left, band.top)
-               ? 0
-               : kUpdateNoAccess;
-  }
-  return surface_.CopyFromImage(&from, band.left, band.top, &band, locked) == 0 ? 0
-                                                                              : kUpdateNoAccess;
-}
-
 int SoftwareSurfaceLayer::UpdateSurface(bool dirtyOnly) {
-  host::MemorySurface* surface = GetDirectDrawSurface();
-  if (!surface) return kUpdateNoSurface;
-  if (filter_) {
-    RunFilter();
-    return kUpdateDone;
-  }
-  CompositionLayer* composition = GetCompositionLayer();
-  if (composing_ && composition) {
-    if (!dirtyOnly) composition->InvalidateAll();
-    const int result = GetDc() ? composition->RedrawToDc(surface, 0, 0, host::HWND{})
-                               : composition->RedrawToSurface(surface, 0, 0);
-    return result == 0 ? kUpdateDone : result + 1;
-  }
-  const Rect whole{0, 0, GetWidth(), GetHeight()};
-  DirtyRectList* dirty = GetActiveDirtyList();
-  if (dirtyOnly && (!IsChanged() || !dirty)) return kUpdateNothing;
-  host::MemoryDc* dc = nullptr;
-  host::DdSurfaceDesc desc;
-  if (GetDc()) {
-    if (surface->GetDC(&dc) != host::kDdOk) return kUpdateNoAccess;
-  } else if (surface->Lock(&desc) != host::kDdOk) {
-    return kUpdateNoAccess;
-  }
-  int result = kUpdateDone;
-  if (!dirtyOnly) {
-    result = CopyBand(*this, whole, dc, &desc);
-  } else {
-    if (CoalesceDirty()) dirty->Coalesce();
-    if (const RectNode* node = dirty->Head()) {
-      do {
-        if (int r = CopyBand(*this, node->rect, dc, &desc); r != 0) result = r;
-        node = node->next;
-      } while (node != dirty->Head());
-    }
-    dirty->Clear();
-    SetChanged(false);
-  }
-  if (dc) {
-    if (surface->ReleaseDC(dc) != host::kDdOk) return kUpdateNotReleased;
-  } else {
-    surface->Unlock();
-  }
-  return result;
-}
-
-int SoftwareSurfaceLayer::RunFilter() {
-  FilterEffect* filter = filter_;
-  if (int done = filter->Update(host::GetTickCount()); done != 0) {
-    DetachSource(applyOnDetach_);
-    return done;
-  }
-  host::MemorySurface* surface = GetDirectDrawSurface();
-  ImageSurface* backing = backing_.get();
-  if (!backing) return kFilterNoAccess;
-  const bool twoLayer = filter->GetKind() < kFilterTwoLayerLimit;
-  CompositionLayer* composition = GetCompositionLayer();
-  const bool composed = composing_ && composition;
-  FilterBand band{backing, {}, this, twoLayer && linked_ ? linked_->GetImage() : nullptr};
-  DisplayObjectList* lists[2] = {nullptr, nullptr};
-  if (attachMode_ == kAttachPlain) {
-    if (composed && !composition->SkipsSecond()) lists[0] = upper_.get();
-  } else if (attachMode_ == kAttachExchangeObjects) {
-    if (twoLayer && linked_) RedrawWithoutUpper(linked_->GetCompositionLayer());
-    if (composed) RedrawWithoutUpper(composition);
-    if (composition && !composition->SkipsSecond()) lists[0] = upper_.get();
-  } else {
-    band.first = BackgroundOf(this);
-    band.second = twoLayer ? BackgroundOf(linked_) : nullptr;
-    if (composed) {
-      if (!composition->SkipsOwn()) lists[0] = &composition->GetList();
-      if (!composition->SkipsSecond()) lists[1] = upper_.get();
-    }
-  }
-  host::MemoryDc* dc = nullptr;
-  host::DdSurfaceDesc desc;
-  if (GetDc()) {
-    if (surface->GetDC(&dc) != host::kDdOk) return kFilterNoAccess;
-  } else if (surface->Lock(&desc) != host::kDdOk) {
-    return kFilterNoAccess;
-  }
-  const int32_t width = GetWidth(), height = GetHeight();
-  const int32_t rows = !(filter->GetKind() & 1) && BandedRedraw() ? BandHeight(width) : height;
-  for (int32_t top = 0; top < height; top += rows) {
-    band.band = {0, top, width, std::min(height, top + rows)};
-    DrawFilterBand(filter, band, lists);
-    CopyBand(*backing, band.band, dc, &desc);
-  }
-  if (dc) {
-    if (surface->ReleaseDC(dc) != host::kDdOk) return kUpdateNotReleased;
-  } else {
-    surface->Unlock();
-  }
-  if (filter->IsDone()) {
-    DetachSource(applyOnDetach_);
-    return 1;
-  }
-  return 0;
+  if (!GetDirectDrawSurface()) return kUpdateNoSurface;
+  return UpdateDirectDraw(surface_, dirtyOnly);
 }
 
 int SoftwareSurfaceLayer::SetColorKeyRgb(int r, int g, int b) {

@@ -24,13 +24,6 @@ constexpr int kSoftLayerOtherFailure = 6;
 // CreateDdSurface results.
 constexpr int kDdSurfaceNoDirectDraw = 1;
 constexpr int kDdSurfaceCreateFailed = 2;
-// UpdateSurface and filter results.
-constexpr int kUpdateDone = 0;
-constexpr int kUpdateNothing = -1;
-constexpr int kUpdateNoSurface = 1;
-constexpr int kUpdateNoAccess = 2;  // lock or device context refused
-constexpr int kUpdateNotReleased = 3;
-constexpr int kFilterNoAccess = 1;
 // Recreate results.
 constexpr int kRecreateNoSurface = 1;
 constexpr int kRecreateFailed = 2;
@@ -75,15 +68,8 @@ class SoftwareSurfaceLayer : public ImageSurface, public SurfaceLayer {
 
  private:
   int Build(int32_t width, int32_t height, int depth, int options);
-  int RunFilter();
-  int CopyBand(const ImageSurface& from, const Rect& band, host::MemoryDc* dc,
-               host::DdSurfaceDesc* locked);
 
   DirectDrawImageSurface surface_;
 };
-
-// Draws the filter's band and the display objects over it into target (visible objects with
-// alpha, each list from its tail), shared with the texture layer.
-void DrawFilterBand(FilterEffect* filter, const FilterBand& band, DisplayObjectList* const lists[2]);
 
 }  // namespace bw

@@ -12,6 +12,8 @@
 
 namespace bw {
 
+class DirectDrawImageSurface;
+
 // Creation results.
 constexpr int kLayerDone = 0;
 constexpr int kLayerNoPicture = 1;
@@ -19,6 +21,14 @@ constexpr int kLayerNoMemory = 2;
 constexpr int kLayerTargetRefused = 3;
 constexpr int kLayerOtherFailure = 4;
 constexpr int kLinkRefused = 1;
+
+// Results of bringing a layer's DirectDraw surface up to date.
+constexpr int kUpdateDone = 0;
+constexpr int kUpdateNothing = -1;
+constexpr int kUpdateNoSurface = 1;
+constexpr int kUpdateNoAccess = 2;  // lock or device context refused
+constexpr int kUpdateNotReleased = 3;
+constexpr int kFilterNoAccess = 1;
 
 // AttachSource results and modes.
 constexpr int kAttachNoComposition = 1;
@@ -78,6 +88,16 @@ class SurfaceLayer {
 
  protected:
   int Compose(int options);
+  // Brings a DirectDraw surface of the picture's size (or larger) up to date: through the
+  // running filter, the composition layer, or the picture's dirty rectangles. 0 done, -1
+  // nothing to do, 2 no access, 3 device context not released.
+  int UpdateDirectDraw(DirectDrawImageSurface& target, bool dirtyOnly);
+
+ private:
+  // One frame of the attached filter, band by band; non-zero once it finished and was detached.
+  int RunFilter(DirectDrawImageSurface& target);
+
+ protected:
 
   std::unique_ptr<CompositionLayer> composition_;
   std::unique_ptr<DisplayObjectList> upper_;
