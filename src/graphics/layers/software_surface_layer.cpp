@@ -20,6 +20,13 @@ int PictureFlags() { return dcImages ? kImageDibSection | kImageDirtyList : kIma
 }  // namespace
 
 void SetLayerDcImages(bool on) { dcImages = on; }
+
+uint32_t PictureRgb(const ImageSurface& picture, int32_t x, int32_t y) {
+  const uint8_t* row = picture.GetRowPointer(y);
+  if (picture.GetBitsPerPixel() != 8) return reinterpret_cast<const uint32_t*>(row)[x] & 0xFFFFFF;
+  const uint32_t* palette = picture.GetPalette();
+  return (palette ? palette[row[x]] : row[x] * 0x010101u) & 0xFFFFFF;
+}
 bool LayerDcImages() { return dcImages; }
 
 SoftwareSurfaceLayer::SoftwareSurfaceLayer(DirectDrawDevice* device) {
@@ -115,14 +122,7 @@ int SoftwareSurfaceLayer::SetColorKeyFromPixel(int32_t x, int32_t y) {
   if (!GetDirectDrawSurface() || x < 0 || y < 0 || x >= GetWidth() || y >= GetHeight()) {
     return kLayerKeyNoSurface;
   }
-  const uint8_t* row = GetRowPointer(y);
-  uint32_t rgb;
-  if (GetBitsPerPixel() == 8) {
-    const uint32_t* palette = GetPalette();
-    rgb = palette ? palette[row[x]] : row[x] * 0x010101u;
-  } else {
-    rgb = reinterpret_cast<const uint32_t*>(row)[x];
-  }
+  const uint32_t rgb = PictureRgb(*this, x, y);
   return SetColorKeyRgb(int(rgb >> 16 & 0xFF), int(rgb >> 8 & 0xFF), int(rgb & 0xFF));
 }
 

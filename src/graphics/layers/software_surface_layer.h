@@ -39,6 +39,8 @@ constexpr int kLayerKeyRefused = 3;
 // Pictures of the layers are made with a device context (set at start-up).
 void SetLayerDcImages(bool on);
 bool LayerDcImages();
+// The colour of a point inside the picture as r << 16 | g << 8 | b (8-bit through the palette).
+uint32_t PictureRgb(const ImageSurface& picture, int32_t x, int32_t y);
 
 class SoftwareSurfaceLayer : public ImageSurface, public SurfaceLayer {
  public:

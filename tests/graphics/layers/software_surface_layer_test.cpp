@@ -10,6 +10,8 @@
 #include "graphics/device/direct_draw_device.h"
 #include "graphics/device/display_manager.h"
 #include "graphics/device/render_item_sprite.h"
+#include "graphics/layers/texture_layer.h"
+#include "graphics/pixel/surface_rows.h"
 #include "graphics/surface/composition_layer.h"
 #include "host/clock.h"
 
@@ -208,6 +210,15 @@ TEST_F(SoftwareLayerTest, DisplayManagerCreatesLayersAndLayerSprites) {
   EXPECT_EQ(manager.DestroyLayer(layer), 0);
   EXPECT_EQ(item->Draw(dest.get(), &clip, nullptr), kRenderMissing) << "the item let go of the layer";
   EXPECT_EQ(manager.DestroyRenderItem(item), 0);
+
+  // Without the Direct3D path there are no texture layers.
+  TextureLayer* texture = nullptr;
+  EXPECT_EQ(manager.CreateTextureLayer(&texture, kFormatX888, 4, 4, 32, kLayerPlain, true),
+            kTextureLayerNoDevice);
+  EXPECT_EQ(texture, nullptr);
+  LayerD3DSpritePrimitive* d3dItem = nullptr;
+  EXPECT_EQ(manager.CreateLayerD3DSpritePrimitive(&d3dItem, nullptr, nullptr, 0, 0),
+            kD3DSpriteNoTexture);
 }
 
 }  // namespace
