@@ -172,5 +172,28 @@ TEST_F(DirectDrawSurfaceTest, PicturesByNameComeThroughTheImageManager) {
   EXPECT_EQ(picture.GetPixel(1, 0), 0x07E0u);
 }
 
+TEST_F(DirectDrawSurfaceTest, ImageSurfacesCopyFromAPictureThroughItsDeviceContext) {
+  ASSERT_EQ(device.SetDisplayMode(host::HWND{5}, 640, 480, 32, true), 0);
+  DirectDrawImageSurface picture;
+  ASSERT_EQ(picture.Create(3, 2, false, false, nullptr), 0);
+  ASSERT_EQ(picture.FillColor(0, 0, 0), 0);
+  ImageSurface image;
+  ASSERT_EQ(image.Create(4, 4, 32, kImageDibSection | kImageDirtyList), kSurfaceDone);
+  image.Fill(0xFFFFFFFFu, nullptr);
+  image.GetDirtyList()->Clear();
+  ASSERT_EQ(image.BlitFromObject(&picture, -1, 3, nullptr), ImageSurface::kOpDone);
+  int black = 0;
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 4; ++x) black += (reinterpret_cast<const uint32_t*>(image.GetRowPointer(y))[x] & 0xFFFFFF) == 0;
+  EXPECT_EQ(black, 2) << "two columns of the bottom row, clipped at the left and bottom";
+  EXPECT_EQ(reinterpret_cast<const uint32_t*>(image.GetRowPointer(3))[1] & 0xFFFFFF, 0u);
+  ASSERT_NE(image.GetDirtyList()->Head(), nullptr);
+  EXPECT_EQ(image.GetDirtyList()->Head()->rect, (Rect{0, 3, 2, 4}));
+  EXPECT_TRUE(image.IsChanged());
+
+  DirectDrawImageSurface empty;
+  EXPECT_EQ(image.BlitFromObject(&empty, 0, 0, nullptr), ImageSurface::kOpNoPixels);
+}
+
 }  // namespace
 }  // namespace bw
