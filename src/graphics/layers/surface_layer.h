@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "graphics/layers/filter_effect.h"
@@ -93,8 +94,15 @@ class SurfaceLayer {
   // nothing to do, 2 no access, 3 device context not released.
   int UpdateDirectDraw(DirectDrawImageSurface& target, bool dirtyOnly);
 
+  // One frame of the attached filter in three steps: the clock update (non-zero: finished and
+  // detached), the bands drawn into the backing picture, each handed to sink at once, and the
+  // end (1 when the filter is done and was detached).
+  using BandSink = std::function<void(const ImageSurface& backing, const Rect& band)>;
+  int StartFilterFrame();
+  void DrawFilterFrame(const BandSink& sink);
+  int EndFilterFrame();
+
  private:
-  // One frame of the attached filter, band by band; non-zero once it finished and was detached.
   int RunFilter(DirectDrawImageSurface& target);
 
  protected:

@@ -104,16 +104,19 @@ int SurfaceLayer::UpdateDirectDraw(DirectDrawImageSurface& target, bool dirtyOnl
   return result;
 }
 
-int SurfaceLayer::RunFilter(DirectDrawImageSurface& target) {
+int SurfaceLayer::StartFilterFrame() {
   FilterEffect* filter = filter_;
   if (int done = filter->Update(host::GetTickCount()); done != 0) {
     DetachSource(applyOnDetach_);
     return done;
   }
-  host::MemorySurface* surface = target.GetDirectDrawSurface();
+  return backing_ ? 0 : kFilterNoAccess;
+}
+
+void SurfaceLayer::DrawFilterFrame(const BandSink& sink) {
+  FilterEffect* filter = filter_;
   ImageSurface* picture = GetImage();
   ImageSurface* backing = backing_.get();
-  if (!backing) return kFilterNoAccess;
   const bool twoLayer = filter->GetKind() < kFilterTwoLayerLimit;
   CompositionLayer* composition = GetCompositionLayer();
   const bool composed = composing_ && composition;
@@ -133,30 +136,40 @@ int SurfaceLayer::RunFilter(DirectDrawImageSurface& target) {
       if (!composition->SkipsSecond()) lists[1] = upper_.get();
     }
   }
-  host::MemoryDc* dc = nullptr;
-  host::DdSurfaceDesc desc;
-  if (picture->GetDc()) {
-    if (surface->GetDC(&dc) != host::kDdOk) return kFilterNoAccess;
-  } else if (surface->Lock(&desc) != host::kDdOk) {
-    return kFilterNoAccess;
-  }
   const int32_t width = picture->GetWidth(), height = picture->GetHeight();
   const int32_t rows = !(filter->GetKind() & 1) && BandedRedraw() ? BandHeight(width) : height;
   for (int32_t top = 0; top < height; top += rows) {
     band.band = {0, top, width, std::min(height, top + rows)};
     DrawFilterBand(filter, band, lists);
-    CopyBand(target, *backing, band.band, dc, &desc);
+    sink(*backing, band.band);
   }
+}
+
+int SurfaceLayer::EndFilterFrame() {
+  if (!filter_ || !filter_->IsDone()) return 0;
+  DetachSource(applyOnDetach_);
+  return 1;
+}
+
+int SurfaceLayer::RunFilter(DirectDrawImageSurface& target) {
+  if (int started = StartFilterFrame(); started != 0) return started;
+  host::MemorySurface* surface = target.GetDirectDrawSurface();
+  host::MemoryDc* dc = nullptr;
+  host::DdSurfaceDesc desc;
+  if (GetImage()->GetDc()) {
+    if (surface->GetDC(&dc) != host::kDdOk) return kFilterNoAccess;
+  } else if (surface->Lock(&desc) != host::kDdOk) {
+    return kFilterNoAccess;
+  }
+  DrawFilterFrame([&](const ImageSurface& backing, const Rect& band) {
+    CopyBand(target, backing, band, dc, &desc);
+  });
   if (dc) {
     if (surface->ReleaseDC(dc) != host::kDdOk) return kUpdateNotReleased;
   } else {
     surface->Unlock();
   }
-  if (filter->IsDone()) {
-    DetachSource(applyOnDetach_);
-    return 1;
-  }
-  return 0;
+  return EndFilterFrame();
 }
 
 }  // namespace bw
