@@ -6,6 +6,8 @@
 
 #include "graphics/layers/canvas_layer.h"
 #include "graphics/layers/filter_effect.h"
+#include "graphics/layers/software_surface_layer.h"
+#include "graphics/layers/texture_layer.h"
 #include "graphics/layers/wgx_picture_layer.h"
 #include "graphics/pixel/pixel_format.h"
 #include "graphics/surface/color_rect_object.h"
@@ -882,6 +884,20 @@ int DisplayManager::CreateOffscreenLayer(OffscreenLayer** out, int32_t width, in
   });
 }
 
+int DisplayManager::CreateSoftwareSurfaceLayer(SoftwareSurfaceLayer** out, int32_t width,
+                                               int32_t height, int depth, int options) {
+  return AddObject(&layers_, out, kCreateSoftwareLayerNoMemory, [&](SoftwareSurfaceLayer* layer) {
+    return layer->Create(width, height, depth, options);
+  });
+}
+
+int DisplayManager::CreateTextureLayer(TextureLayer** out, int formatCode, int32_t width,
+                                       int32_t height, int depth, int options, bool systemMemory) {
+  return AddObject(&layers_, out, kCreateTextureLayerNoMemory, [&](TextureLayer* layer) {
+    return layer->Create(formatCode, width, height, depth, options, systemMemory);
+  });
+}
+
 int DisplayManager::CreateImageSurface(ImageSurface** out, int32_t width, int32_t height, int depth,
                                        int flags) {
   return AddObject(&layers_, out, kCreateImageNoMemory, [&](ImageSurface* image) {
@@ -982,6 +998,20 @@ int DisplayManager::CreateSpritePrimitive(SpritePrimitive** out, Surface* source
                                           int32_t x, int32_t y) {
   return AddObject(&items_, out, kCreateSpriteItemNoMemory,
                    [&](SpritePrimitive* item) { return item->Init(source, rect, x, y); });
+}
+
+int DisplayManager::CreateLayerSpritePrimitive(LayerSpritePrimitive** out,
+                                               SoftwareSurfaceLayer* layer, const Rect* rect,
+                                               int32_t x, int32_t y) {
+  return AddObject(&items_, out, kCreateLayerSpriteNoMemory,
+                   [&](LayerSpritePrimitive* item) { return item->Init(layer, rect, x, y); });
+}
+
+int DisplayManager::CreateLayerD3DSpritePrimitive(LayerD3DSpritePrimitive** out,
+                                                  TextureLayer* layer, const Rect* rect, int32_t x,
+                                                  int32_t y) {
+  return AddObject(&items_, out, kCreateLayerD3DSpriteNoMemory,
+                   [&](LayerD3DSpritePrimitive* item) { return item->Init(layer, rect, x, y); });
 }
 
 int DisplayManager::CreateTransitionPrimitive(TransitionPrimitive** out, Surface* drawn,

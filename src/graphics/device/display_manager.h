@@ -32,6 +32,8 @@ class DisplayObject;
 class ImageSurface;
 class MovieFrameSurface;
 class OffscreenLayer;
+class SoftwareSurfaceLayer;
+class TextureLayer;
 class Sprite;
 class WgxPictureLayer;
 
@@ -96,6 +98,10 @@ constexpr int kCreateSpriteItemNoMemory = 2;
 constexpr int kCreateTransitionNoMemory = 2;
 constexpr int kCreateD3DSpriteNoMemory = 2;
 constexpr int kCreateOffscreenNoMemory = 2;
+constexpr int kCreateSoftwareLayerNoMemory = 4;
+constexpr int kCreateLayerSpriteNoMemory = 2;
+constexpr int kCreateTextureLayerNoMemory = 4;
+constexpr int kCreateLayerD3DSpriteNoMemory = 2;
 constexpr int kCreateDirectDrawImageNoMemory = 5;
 constexpr int kCreateDirectDrawImageFromFileNoMemory = 7;
 constexpr int kCreateWgxLayerNoMemory = 11;
@@ -199,6 +205,14 @@ class DisplayManager : public Direct3DDevice, private SurfaceUser {
                             const uint8_t* data, size_t size, bool systemMemory);
   int CreateOffscreenLayer(OffscreenLayer** out, int32_t width, int32_t height, int depth,
                           bool compose);
+  int CreateSoftwareSurfaceLayer(SoftwareSurfaceLayer** out, int32_t width, int32_t height,
+                                 int depth, int options);
+  int CreateLayerSpritePrimitive(LayerSpritePrimitive** out, SoftwareSurfaceLayer* layer,
+                                 const Rect* rect, int32_t x, int32_t y);
+  int CreateTextureLayer(TextureLayer** out, int formatCode, int32_t width, int32_t height,
+                         int depth, int options, bool systemMemory);
+  int CreateLayerD3DSpritePrimitive(LayerD3DSpritePrimitive** out, TextureLayer* layer,
+                                    const Rect* rect, int32_t x, int32_t y);
   int CreateImageSurface(ImageSurface** out, int32_t width, int32_t height, int depth, int flags);
   int CreateImageSurfaceFromFile(ImageSurface** out, const char* name, const uint8_t* data,
                                  size_t size, int flags);

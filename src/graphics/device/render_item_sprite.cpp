@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 
+#include "graphics/layers/software_surface_layer.h"
 #include "graphics/surface/directdraw_image_surface.h"
 #include "graphics/surface/movie_frame_surface.h"
 
@@ -37,6 +38,9 @@ host::MemorySurface* DirectDrawSurfaceOf(const Surface* surface) {
   if (!surface) return nullptr;
   if (const auto* image = dynamic_cast<const DirectDrawImageSurface*>(surface)) {
     return image->GetDirectDrawSurface();
+  }
+  if (const auto* layer = dynamic_cast<const SoftwareSurfaceLayer*>(surface)) {
+    return layer->GetDirectDrawSurface();
   }
   if (const auto* frame = dynamic_cast<const MovieFrameSurface*>(surface)) {
     return frame->GetDirectDrawSurface();
@@ -157,6 +161,17 @@ int SpritePrimitive::Blit(host::MemorySurface* dest, const Rect* clip) const {
 int SpritePrimitive::Draw(host::MemorySurface* dest, const Rect* clip, Direct3DDevice*) {
   if (!IsEnabled()) return kRenderDone;
   return Blit(dest, clip);
+}
+
+int LayerSpritePrimitive::Init(Surface* source, const Rect* rect, int32_t x, int32_t y) {
+  if (!source || source->GetKind() != kKindSoftwareSurfaceLayer) return kSpriteNoDirectDraw;
+  return SpritePrimitive::Init(source, rect, x, y);
+}
+
+int LayerSpritePrimitive::Draw(host::MemorySurface* dest, const Rect* clip, Direct3DDevice* device) {
+  if (!IsEnabled()) return kRenderDone;
+  if (auto* layer = dynamic_cast<SoftwareSurfaceLayer*>(source_)) layer->UpdateSurface(true);
+  return SpritePrimitive::Draw(dest, clip, device);
 }
 
 TransitionPrimitive::~TransitionPrimitive() {

@@ -73,6 +73,15 @@ class SpritePrimitive : public RenderItem, protected SurfaceUser {
   void DetachSurface(const Surface* surface) override;
 };
 
+// A sprite whose source is a software surface layer: the layer's surface is brought up to date
+// before each blit.
+class LayerSpritePrimitive : public SpritePrimitive {
+ public:
+  uint8_t GetKind() const override { return kItemLayerSprite; }
+  int Init(Surface* source, const Rect* rect, int32_t x, int32_t y) override;
+  int Draw(host::MemorySurface* dest, const Rect* clip, Direct3DDevice* device) override;
+};
+
 class TransitionPrimitive : public SpritePrimitive {
  public:
   ~TransitionPrimitive() override;

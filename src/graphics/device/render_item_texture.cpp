@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "graphics/device/direct3d_device.h"
+#include "graphics/layers/texture_layer.h"
 #include "graphics/pixel/surface_rows.h"
 #include "graphics/surface/directdraw_image_surface.h"
 
@@ -190,6 +191,19 @@ int D3DSpritePrimitive::Draw(host::MemorySurface*, const Rect*, Direct3DDevice* 
     return kRenderPrimitiveFailed;
   }
   return kRenderDone;
+}
+
+int LayerD3DSpritePrimitive::Init(Layer* texture, const Rect* rect, int32_t x, int32_t y) {
+  if (!texture || texture->GetKind() != kKindTextureLayer) return kD3DSpriteNoTexture;
+  return D3DSpritePrimitive::Init(texture, rect, x, y);
+}
+
+int LayerD3DSpritePrimitive::Draw(host::MemorySurface* dest, const Rect* clip,
+                                  Direct3DDevice* device) {
+  if (auto* layer = dynamic_cast<TextureLayer*>(GetTexture()); layer && IsEnabled()) {
+    layer->UpdateTexture(true);
+  }
+  return D3DSpritePrimitive::Draw(dest, clip, device);
 }
 
 }  // namespace bw

@@ -72,4 +72,13 @@ class D3DSpritePrimitive : public RenderItem, private SurfaceUser {
   int angle_ = 0, anchor_ = 0;
 };
 
+// A Direct3D sprite whose texture is a texture layer: the texture is brought up to date before
+// each draw.
+class LayerD3DSpritePrimitive : public D3DSpritePrimitive {
+ public:
+  uint8_t GetKind() const override { return kItemLayerD3DSprite; }
+  int Init(Layer* texture, const Rect* rect, int32_t x, int32_t y) override;
+  int Draw(host::MemorySurface* dest, const Rect* clip, Direct3DDevice* device) override;
+};
+
 }  // namespace bw

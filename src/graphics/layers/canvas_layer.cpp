@@ -18,8 +18,9 @@ bool HandToWindow(host::HWND window, const ImageSurface& picture) {
                         picture.GetPitch(), host::ScaleFilter::kNearest);
 }
 
+// An 8-bit picture converts through the palette given (its own when none).
 void ConvertRect(const ImageSurface& picture, int format, const host::DdSurfaceDesc& desc,
-                 Rect r) {
+                 Rect r, const uint32_t* palette = nullptr) {
   if (!IntersectRects(&r, r, Rect{0, 0, int32_t(desc.width), int32_t(desc.height)})) return;
   const uint8_t* row = picture.GetRowPointer(r.top);
   if (!row) return;
@@ -29,7 +30,8 @@ void ConvertRect(const ImageSurface& picture, int format, const host::DdSurfaceD
                     r.Width(), r.Height());
   } else {
     PaletteRowsToSurface(format, desc.surface, r.left, r.top, desc.pitch, row + r.left,
-                         picture.GetPitch(), r.Width(), r.Height(), picture.GetPalette());
+                         picture.GetPitch(), r.Width(), r.Height(),
+                         palette ? palette : picture.GetPalette());
   }
 }
 
@@ -67,8 +69,38 @@ void CanvasLayer::RedrawAll() {
   Invalidate(nullptr);
 }
 
+int CanvasLayer::PresentFiltered(host::HWND window, host::MemoryDc* dc,
+                                 host::MemorySurface* surface, int formatFlag) {
+  if (int started = StartFilterFrame(); started != 0) return started;
+  host::DdSurfaceDesc desc;
+  int format = 0;
+  if (!dc && !window) {
+    if (!surface) return kPresentNoDc;
+    format = formatFlag ? formatFlag : ClassifyPixelFormat(surface, nullptr, nullptr);
+    if (GetBitsPerPixel() != 32 && !GetPalette()) return kPresentLockFailed;
+    if (surface->Lock(&desc) != host::kDdOk) return kPresentNoDc;
+  }
+  const ImageSurface* frame = nullptr;
+  DrawFilterFrame([&](const ImageSurface& backing, const Rect& band) {
+    frame = &backing;
+    if (dc) {
+      if (backing.GetDc()) {
+        host::BitBlt(*dc, band.left, band.top, band.Width(), band.Height(), *backing.GetDc(),
+                     band.left, band.top);
+      }
+    } else if (!window) {
+      ConvertRect(backing, format, desc, band, GetPalette());
+    }
+  });
+  if (!dc && !window) surface->Unlock();
+  // A window without a context takes the finished frame whole.
+  if (window && !dc && frame && !HandToWindow(window, *frame)) return kPresentNoDc;
+  return EndFilterFrame();
+}
+
 int CanvasLayer::PresentFrame(host::HWND window, host::MemoryDc* dc, host::MemorySurface* surface,
                               int formatFlag, bool onlyChanged) {
+  if (HasSource()) return PresentFiltered(window, dc, surface, formatFlag);
   CompositionLayer* composition = GetCompositionLayer();
   if (composition && IsComposing()) {
     if (!onlyChanged) composition->InvalidateAll();

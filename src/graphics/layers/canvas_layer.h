@@ -39,13 +39,18 @@ class CanvasLayer : public ImageSurface, public SurfaceLayer {
   }
   int SetDepth(int bits);
   // Copies the canvas (only what changed, when asked) to the window, a device context or a
-  // locked DirectDraw surface; formatFlag 0 reads the surface's own format.
+  // locked DirectDraw surface; formatFlag 0 reads the surface's own format. While a filter is
+  // attached the filter draws the whole frame at the current time instead.
   int PresentFrame(host::HWND window, host::MemoryDc* dc, host::MemorySurface* surface,
                    int formatFlag, bool onlyChanged);
   // The whole canvas is copied by the next frame.
   void RedrawAll();
 
  private:
+  // The frame drawn band by band by the attached filter straight into the destination.
+  int PresentFiltered(host::HWND window, host::MemoryDc* dc, host::MemorySurface* surface,
+                      int formatFlag);
+
   int options_ = kLayerPlain;
 };
 

@@ -4,7 +4,20 @@
 
 #include <cstdint>
 
+#include "graphics/surface/rect.h"
+
 namespace bw {
+
+class ImageSurface;
+
+// One band of a filtered frame: the filter draws rows band.top to band.bottom of target from
+// the pictures it reads (second is null for one-layer filters).
+struct FilterBand {
+  ImageSurface* target = nullptr;
+  Rect band;
+  const ImageSurface* first = nullptr;
+  const ImageSurface* second = nullptr;
+};
 
 // Kinds 0 and 1 read the linked layer; bit 0 set draws the whole picture in one pass.
 constexpr uint8_t kFilterTwoLayerLimit = 2;
@@ -17,6 +30,7 @@ class FilterEffect {
   // Non-zero once the filter has finished.
   virtual int Update(uint32_t nowMs) = 0;
   virtual bool IsDone() const = 0;
+  virtual void DrawBand(const FilterBand& band) = 0;
 
   // 0: one owner; each further owner adds one.
   int32_t shareCount = 0;

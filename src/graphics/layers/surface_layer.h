@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "graphics/layers/filter_effect.h"
@@ -12,6 +13,8 @@
 
 namespace bw {
 
+class DirectDrawImageSurface;
+
 // Creation results.
 constexpr int kLayerDone = 0;
 constexpr int kLayerNoPicture = 1;
@@ -19,6 +22,14 @@ constexpr int kLayerNoMemory = 2;
 constexpr int kLayerTargetRefused = 3;
 constexpr int kLayerOtherFailure = 4;
 constexpr int kLinkRefused = 1;
+
+// Results of bringing a layer's DirectDraw surface up to date.
+constexpr int kUpdateDone = 0;
+constexpr int kUpdateNothing = -1;
+constexpr int kUpdateNoSurface = 1;
+constexpr int kUpdateNoAccess = 2;  // lock or device context refused
+constexpr int kUpdateNotReleased = 3;
+constexpr int kFilterNoAccess = 1;
 
 // AttachSource results and modes.
 constexpr int kAttachNoComposition = 1;
@@ -78,6 +89,23 @@ class SurfaceLayer {
 
  protected:
   int Compose(int options);
+  // Brings a DirectDraw surface of the picture's size (or larger) up to date: through the
+  // running filter, the composition layer, or the picture's dirty rectangles. 0 done, -1
+  // nothing to do, 2 no access, 3 device context not released.
+  int UpdateDirectDraw(DirectDrawImageSurface& target, bool dirtyOnly);
+
+  // One frame of the attached filter in three steps: the clock update (non-zero: finished and
+  // detached), the bands drawn into the backing picture, each handed to sink at once, and the
+  // end (1 when the filter is done and was detached).
+  using BandSink = std::function<void(const ImageSurface& backing, const Rect& band)>;
+  int StartFilterFrame();
+  void DrawFilterFrame(const BandSink& sink);
+  int EndFilterFrame();
+
+ private:
+  int RunFilter(DirectDrawImageSurface& target);
+
+ protected:
 
   std::unique_ptr<CompositionLayer> composition_;
   std::unique_ptr<DisplayObjectList> upper_;

@@ -23,11 +23,6 @@ uint32_t NextPowerOfTwo(uint32_t v) {
   return p;
 }
 
-// Drops the caller's reference to a picture shared with the image cache.
-struct PictureRelease {
-  void operator()(DecodedImage* picture) const { picture->Release(); }
-};
-using PictureRef = std::unique_ptr<DecodedImage, PictureRelease>;
 
 bool IsWgx(std::span<const uint8_t> data) {
   return data.size() >= 3 && data[0] == 'W' && data[1] == 'G' && data[2] == 'X';
@@ -96,7 +91,7 @@ int WgxPictureLayer::LoadPicture(int formatCode, const char* name, const uint8_t
   if (!manager) return kWgxLayerBadPicture;
 
   // The source: a cached picture, the file's bytes, or the bytes given.
-  PictureRef picture;
+  DecodedImageRef picture;
   File file;
   std::span<const uint8_t> bytes;
   if (name) {

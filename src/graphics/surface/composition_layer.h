@@ -87,6 +87,8 @@ class CompositionLayer : private SurfaceUser {
   void SetNoBackground(bool on) { noBackground_ = on; }
   void SetSkipOwn(bool on) { skipOwn_ = on; }
   void SetSkipSecond(bool on) { skipSecond_ = on; }
+  bool SkipsOwn() const { return skipOwn_; }
+  bool SkipsSecond() const { return skipSecond_; }
 
  private:
   using RectSink = void (*)(void* context, const Rect& rect);

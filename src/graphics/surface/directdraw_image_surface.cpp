@@ -9,13 +9,16 @@
 #include "graphics/pixel/pixel_format.h"
 #include "graphics/surface/image_surface.h"
 #include "resource/images/bmp_loader.h"
+#include "resource/images/decoded_image.h"
 #include "resource/images/dib_image.h"
+#include "resource/images/image_loader_manager.h"
 #include "resource/images/wgx_loader.h"
 
 namespace bw {
 namespace {
 
 std::atomic<PictureReader> pictureReader{nullptr};
+
 
 using Converter = bool (*)(uint8_t*, const Rect&, ptrdiff_t, const DibSource&);
 
@@ -102,14 +105,24 @@ int DirectDrawImageSurface::Create(int32_t width, int32_t height, bool systemMem
 int DirectDrawImageSurface::Load(const char* name, std::span<const uint8_t> data, int flags) {
   (void)flags;  // the loader options belong to the image manager
   std::vector<uint8_t> read;
+  DibImage decoded;
+  DecodedImageRef cached;
   if (data.empty() && name) {
-    PictureReader reader = pictureReader.load();
-    if (!reader || reader(name, &read) != 0) return kDdsNoPicture;
-    data = read;
+    if (PictureReader reader = pictureReader.load()) {
+      if (reader(name, &read) != 0) return kDdsNoPicture;
+      data = read;
+    } else {
+      // By name the picture comes through the image manager and its cache.
+      ImageLoaderManager* manager = TheImageLoaderManager::Get();
+      cached.reset(manager ? manager->LoadImage(name, true) : nullptr);
+      if (!cached) return kDdsNoPicture;
+    }
   }
-  if (data.empty()) return kDdsNoPicture;
-  DibImage picture;
-  if (int r = Decode(data, &picture); r != 0) return r;
+  if (!cached) {
+    if (data.empty()) return kDdsNoPicture;
+    if (int r = Decode(data, &decoded); r != 0) return r;
+  }
+  const DibImage& picture = cached ? cached->GetPicture() : decoded;
   const bool systemMemory = systemMemory_;
   if (int r = Create(picture.width, int32_t(picture.rows()), systemMemory, false, nullptr); r != 0) return r;
   if (int r = WritePixels(picture); r != 0) return r;

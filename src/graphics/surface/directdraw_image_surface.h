@@ -39,8 +39,8 @@ constexpr int kDdsKeyNoFormat = 2;
 constexpr int kDdsKeyRefused = 3;
 constexpr int kDdsKeyPixelRefused = 2;
 
-// Reads a picture file's bytes by its name; 0 done. The seam where pictures by name come in
-// until the image manager serves them; without a reader, loading by name answers kDdsNoPicture.
+// Reads a picture file's bytes by its name; 0 done. Without a reader (the default) pictures by
+// name come through the image manager and its cache.
 using PictureReader = int (*)(const std::string& name, std::vector<uint8_t>* bytes);
 PictureReader SetPictureReader(PictureReader reader);
 

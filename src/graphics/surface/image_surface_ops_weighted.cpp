@@ -4,6 +4,7 @@
 
 #include "graphics/layers/surface_layer.h"
 #include "graphics/layers/wgx_picture_layer.h"
+#include "graphics/surface/directdraw_image_surface.h"
 #include "graphics/pixel/blend_tables.h"
 #include "graphics/pixel/filter_kernels.h"
 #include "graphics/pixel/mask_kernels.h"
@@ -317,6 +318,11 @@ int FromObject(ImageSurface* target, const Surface* source, const Size* size, in
       // Layers that hold their picture in an image surface part.
       if (const auto* layer = dynamic_cast<const SurfaceLayer*>(source)) picture = layer->GetImage();
       break;
+    case kKindDirectDrawImageSurface:
+      if (const auto* image = dynamic_cast<const DirectDrawImageSurface*>(source)) {
+        return FromDirectDraw(target, source, image->GetDirectDrawSurface(), size, x, y, rect);
+      }
+      return ImageSurface::kOpNoPixels;
     case kKindWgxPictureLayer:
       return FromDirectDraw(target, source, static_cast<const WgxPictureLayer*>(source)->GetDirectDrawSurface(),
                             size, x, y, rect);

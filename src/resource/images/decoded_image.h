@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -38,6 +39,12 @@ class DecodedImage : public RefCounted {
   uint32_t byteSize_;
   std::vector<uint8_t> palette_;
 };
+
+// Holds one reference to a picture shared with the image cache.
+struct DecodedImageRelease {
+  void operator()(DecodedImage* picture) const { picture->Release(); }
+};
+using DecodedImageRef = std::unique_ptr<DecodedImage, DecodedImageRelease>;
 
 // Writes a decoded DIB into a destination: an 8-bit picture as 8-bit indices with its palette
 // when eightBit is set, every other picture as 32-bit pixels (palette entries whole, 16 bits as

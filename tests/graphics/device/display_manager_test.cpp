@@ -419,6 +419,7 @@ class TwoLayerFilter : public FilterEffect {
   uint8_t GetKind() const override { return 0; }
   int Update(uint32_t) override { return 0; }
   bool IsDone() const override { return false; }
+  void DrawBand(const FilterBand&) override {}
 
  private:
   bool* deleted_;

@@ -9,6 +9,7 @@
 #include "graphics/pixel/pixel_library.h"
 #include "graphics/surface/color_rect_object.h"
 #include "graphics/surface/surface_fixture.h"
+#include "host/clock.h"
 #include "host/ddraw/direct_draw.h"
 #include "host/gdi/memory_dc.h"
 
@@ -47,6 +48,7 @@ class CountedFilter : public FilterEffect {
   uint8_t GetKind() const override { return kind_; }
   int Update(uint32_t) override { return 0; }
   bool IsDone() const override { return false; }
+  void DrawBand(const FilterBand&) override {}
 
  private:
   uint8_t kind_;
@@ -142,6 +144,43 @@ TEST(CanvasLayer, CopiesOnlyWhatChangedIntoADeviceContext) {
   EXPECT_EQ(DcPixel(*section, 0, 0), 0x77777777u) << "outside the dirty rectangle nothing is copied";
   ASSERT_EQ(canvas.PresentFrame(host::HWND{}, &dc, nullptr, 0, false), kPresentDone);
   EXPECT_EQ(DcPixel(*section, 0, 0), 0u);
+}
+
+// Paints each band with its top row and finishes after the given number of frames.
+class PaintingFilter : public FilterEffect {
+ public:
+  explicit PaintingFilter(int frames) : frames_(frames) {}
+  uint8_t GetKind() const override { return 2; }
+  int Update(uint32_t) override { return 0; }
+  bool IsDone() const override { return drawnFrames >= frames_; }
+  void DrawBand(const FilterBand& band) override {
+    band.target->Fill(0xFF000000u | uint32_t(band.band.top), &band.band);
+    if (band.band.bottom == band.target->GetHeight()) ++drawnFrames;
+  }
+  int drawnFrames = 0;
+
+ private:
+  int frames_;
+};
+
+TEST(CanvasLayer, AFilteredCanvasIsDrawnBandByBandUntilTheFilterEnds) {
+  host::VirtualClock clock;
+  host::ScopedClock useClock(&clock);
+  CanvasLayer canvas, partner;
+  ASSERT_EQ(canvas.Create(100, 40, 32, kLayerComposed), kLayerDone);
+  ASSERT_EQ(partner.Create(100, 40, 32, kLayerComposed), kLayerDone);
+  ASSERT_EQ(canvas.SetLinkedLayer(&partner), kLayerDone);
+  ASSERT_EQ(canvas.AttachSource(new PaintingFilter(2), kAttachPlain, false, false), kLayerDone);
+  auto section = host::DibSection::Create(100, 40, 32);
+  host::MemoryDc dc;
+  dc.Select(section.get());
+  ASSERT_EQ(canvas.PresentFrame(host::HWND{}, &dc, nullptr, 0, true), kPresentDone);
+  EXPECT_EQ(DcPixel(*section, 99, 31), 0xFF000000u) << "a canvas 100 wide goes in bands of 32";
+  EXPECT_EQ(DcPixel(*section, 99, 32), 0xFF000020u);
+  EXPECT_EQ(DcPixel(*section, 0, 39), 0xFF000020u) << "the last band is shorter";
+  EXPECT_TRUE(canvas.HasSource());
+  EXPECT_EQ(canvas.PresentFrame(host::HWND{}, &dc, nullptr, 0, true), 1) << "the filter ended";
+  EXPECT_FALSE(canvas.HasSource());
 }
 
 TEST(CanvasLayer, AComposedCanvasRedrawsIntoADirectDrawSurface) {

@@ -9,6 +9,9 @@
 #include "graphics/pixel/surface_rows.h"
 #include "graphics/surface/image_surface.h"
 #include "resource/images/bmp_loader.h"
+#include "resource/images/builtin_loaders.h"
+#include "resource/images/decoded_image.h"
+#include "resource/images/image_loader_manager.h"
 
 namespace bw {
 namespace {
@@ -33,6 +36,19 @@ int ReadSaved(const std::string& name, std::vector<uint8_t>* bytes) {
   *bytes = savedBytes;
   return 0;
 }
+
+// Serves one picture by name and counts the requests; a cached picture is shared.
+class OnePictureManager : public ImageLoaderManager {
+ public:
+  DecodedImage* LoadImage(std::string_view name, bool useCache) override {
+    ++requests;
+    cachedRequests += useCache;
+    if (name != "PICTURE.BMP") return nullptr;
+    return DecodeFromMemory(savedBytes, nullptr);
+  }
+  int requests = 0;
+  int cachedRequests = 0;
+};
 
 class DirectDrawSurfaceTest : public testing::Test {
  protected:
@@ -133,6 +149,50 @@ TEST_F(DirectDrawSurfaceTest, KeysAndRestoreComeBack) {
   ASSERT_EQ(picture.ClearColorKey(), 0);
   EXPECT_EQ(picture.GetColorKey(), kNoColorKey);
   EXPECT_EQ(picture.GetDirectDrawSurface()->GetColorKey(host::kDdCKeySrcBlt, &key), host::kDdErrNoColorKey);
+}
+
+TEST_F(DirectDrawSurfaceTest, PicturesByNameComeThroughTheImageManager) {
+  savedBytes = Bmp32({0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF}, 2, 2);
+  OnePictureManager manager;
+  RegisterBuiltinLoaders(manager);
+  DirectDrawImageSurface picture;
+  {
+    ScopedGlobal<ImageLoaderManager> none(nullptr);
+    EXPECT_EQ(picture.Load("PICTURE.BMP", {}, 0), kDdsNoPicture);
+  }
+  ScopedGlobal<ImageLoaderManager> scope(&manager);
+  EXPECT_EQ(picture.Load("MISSING.BMP", {}, 0), kDdsNoPicture);
+  ASSERT_EQ(picture.Load("PICTURE.BMP", {}, 0), 0);
+  EXPECT_EQ(manager.cachedRequests, 2) << "through the cache";
+  EXPECT_EQ(picture.GetPixel(0, 0), 0xF800u);
+  EXPECT_EQ(picture.GetPixel(1, 1), 0xFFFFu);
+  picture.GetDirectDrawSurface()->SetLost(true);
+  ASSERT_EQ(picture.Restore(1), 0);
+  EXPECT_EQ(manager.requests, 3) << "reloaded by name";
+  EXPECT_EQ(picture.GetPixel(1, 0), 0x07E0u);
+}
+
+TEST_F(DirectDrawSurfaceTest, ImageSurfacesCopyFromAPictureThroughItsDeviceContext) {
+  ASSERT_EQ(device.SetDisplayMode(host::HWND{5}, 640, 480, 32, true), 0);
+  DirectDrawImageSurface picture;
+  ASSERT_EQ(picture.Create(3, 2, false, false, nullptr), 0);
+  ASSERT_EQ(picture.FillColor(0, 0, 0), 0);
+  ImageSurface image;
+  ASSERT_EQ(image.Create(4, 4, 32, kImageDibSection | kImageDirtyList), kSurfaceDone);
+  image.Fill(0xFFFFFFFFu, nullptr);
+  image.GetDirtyList()->Clear();
+  ASSERT_EQ(image.BlitFromObject(&picture, -1, 3, nullptr), ImageSurface::kOpDone);
+  int black = 0;
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 4; ++x) black += (reinterpret_cast<const uint32_t*>(image.GetRowPointer(y))[x] & 0xFFFFFF) == 0;
+  EXPECT_EQ(black, 2) << "two columns of the bottom row, clipped at the left and bottom";
+  EXPECT_EQ(reinterpret_cast<const uint32_t*>(image.GetRowPointer(3))[1] & 0xFFFFFF, 0u);
+  ASSERT_NE(image.GetDirtyList()->Head(), nullptr);
+  EXPECT_EQ(image.GetDirtyList()->Head()->rect, (Rect{0, 3, 2, 4}));
+  EXPECT_TRUE(image.IsChanged());
+
+  DirectDrawImageSurface empty;
+  EXPECT_EQ(image.BlitFromObject(&empty, 0, 0, nullptr), ImageSurface::kOpNoPixels);
 }
 
 }  // namespace

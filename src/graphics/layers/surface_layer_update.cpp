@@ -1,0 +1,175 @@
+#include <algorithm>
+
+#include "graphics/layers/surface_layer.h"
+#include "graphics/surface/composition_layer.h"
+#include "graphics/surface/directdraw_image_surface.h"
+#include "host/clock.h"
+#include "host/gdi/memory_dc.h"
+#include "host/surface/memory_surface.h"
+
+namespace bw {
+namespace {
+
+ImageSurface* BackgroundOf(const SurfaceLayer* layer) {
+  ImageSurface* picture = nullptr;
+  if (const CompositionLayer* composition = layer ? layer->GetCompositionLayer() : nullptr) {
+    composition->GetBackground(&picture, nullptr, nullptr, nullptr, nullptr, nullptr);
+  }
+  return picture;
+}
+
+// Brings a composed picture up to date without the list drawn above it.
+void RedrawWithoutUpper(CompositionLayer* composition) {
+  if (!composition) return;
+  DisplayObjectList* upper = composition->GetSecondList();
+  composition->SetSecondList(nullptr);
+  composition->RedrawDirty(nullptr, nullptr, 0, 0);
+  composition->SetSecondList(upper);
+}
+
+
+// Draws the filter's band, then the visible display objects over it, each list from its tail.
+void DrawFilterBand(FilterEffect* filter, const FilterBand& band,
+                    DisplayObjectList* const lists[2]) {
+  filter->DrawBand(band);
+  for (int i = 0; i < 2; ++i) {
+    if (!lists[i]) continue;
+    const auto& nodes = lists[i]->Nodes();
+    for (auto node = nodes.rbegin(); node != nodes.rend(); ++node) {
+      DisplayObject* object = node->object;
+      if (object->IsVisible() && object->GetAlpha() > 0) object->Draw(band.target, band.band);
+    }
+  }
+}
+
+
+int CopyBand(DirectDrawImageSurface& target, const ImageSurface& from, const Rect& band,
+             host::MemoryDc* dc, host::DdSurfaceDesc* locked) {
+  if (dc) {
+    return from.GetDc() && host::BitBlt(*dc, band.left, band.top, band.Width(), band.Height(),
+                                        *from.GetDc(), band.left, band.top)
+               ? 0
+               : kUpdateNoAccess;
+  }
+  return target.CopyFromImage(&from, band.left, band.top, &band, locked) == 0 ? 0
+                                                                              : kUpdateNoAccess;
+}
+
+}  // namespace
+
+int SurfaceLayer::UpdateDirectDraw(DirectDrawImageSurface& target, bool dirtyOnly) {
+  host::MemorySurface* surface = target.GetDirectDrawSurface();
+  if (!surface) return kUpdateNoSurface;
+  if (filter_) {
+    RunFilter(target);
+    return kUpdateDone;
+  }
+  ImageSurface* picture = GetImage();
+  CompositionLayer* composition = GetCompositionLayer();
+  if (composing_ && composition) {
+    if (!dirtyOnly) composition->InvalidateAll();
+    const int result = picture->GetDc() ? composition->RedrawToDc(surface, 0, 0, host::HWND{})
+                               : composition->RedrawToSurface(surface, 0, 0);
+    return result == 0 ? kUpdateDone : result + 1;
+  }
+  const Rect whole{0, 0, picture->GetWidth(), picture->GetHeight()};
+  DirtyRectList* dirty = picture->GetActiveDirtyList();
+  if (dirtyOnly && (!picture->IsChanged() || !dirty)) return kUpdateNothing;
+  host::MemoryDc* dc = nullptr;
+  host::DdSurfaceDesc desc;
+  if (picture->GetDc()) {
+    if (surface->GetDC(&dc) != host::kDdOk) return kUpdateNoAccess;
+  } else if (surface->Lock(&desc) != host::kDdOk) {
+    return kUpdateNoAccess;
+  }
+  int result = kUpdateDone;
+  if (!dirtyOnly) {
+    result = CopyBand(target, *picture, whole, dc, &desc);
+  } else {
+    if (CoalesceDirty()) dirty->Coalesce();
+    if (const RectNode* node = dirty->Head()) {
+      do {
+        if (int r = CopyBand(target, *picture, node->rect, dc, &desc); r != 0) result = r;
+        node = node->next;
+      } while (node != dirty->Head());
+    }
+    dirty->Clear();
+    picture->SetChanged(false);
+  }
+  if (dc) {
+    if (surface->ReleaseDC(dc) != host::kDdOk) return kUpdateNotReleased;
+  } else {
+    surface->Unlock();
+  }
+  return result;
+}
+
+int SurfaceLayer::StartFilterFrame() {
+  FilterEffect* filter = filter_;
+  if (int done = filter->Update(host::GetTickCount()); done != 0) {
+    DetachSource(applyOnDetach_);
+    return done;
+  }
+  return backing_ ? 0 : kFilterNoAccess;
+}
+
+void SurfaceLayer::DrawFilterFrame(const BandSink& sink) {
+  FilterEffect* filter = filter_;
+  ImageSurface* picture = GetImage();
+  ImageSurface* backing = backing_.get();
+  const bool twoLayer = filter->GetKind() < kFilterTwoLayerLimit;
+  CompositionLayer* composition = GetCompositionLayer();
+  const bool composed = composing_ && composition;
+  FilterBand band{backing, {}, picture, twoLayer && linked_ ? linked_->GetImage() : nullptr};
+  DisplayObjectList* lists[2] = {nullptr, nullptr};
+  if (attachMode_ == kAttachPlain) {
+    if (composed && !composition->SkipsSecond()) lists[0] = upper_.get();
+  } else if (attachMode_ == kAttachExchangeObjects) {
+    if (twoLayer && linked_) RedrawWithoutUpper(linked_->GetCompositionLayer());
+    if (composed) RedrawWithoutUpper(composition);
+    if (composition && !composition->SkipsSecond()) lists[0] = upper_.get();
+  } else {
+    band.first = BackgroundOf(this);
+    band.second = twoLayer ? BackgroundOf(linked_) : nullptr;
+    if (composed) {
+      if (!composition->SkipsOwn()) lists[0] = &composition->GetList();
+      if (!composition->SkipsSecond()) lists[1] = upper_.get();
+    }
+  }
+  const int32_t width = picture->GetWidth(), height = picture->GetHeight();
+  const int32_t rows = !(filter->GetKind() & 1) && BandedRedraw() ? BandHeight(width) : height;
+  for (int32_t top = 0; top < height; top += rows) {
+    band.band = {0, top, width, std::min(height, top + rows)};
+    DrawFilterBand(filter, band, lists);
+    sink(*backing, band.band);
+  }
+}
+
+int SurfaceLayer::EndFilterFrame() {
+  if (!filter_ || !filter_->IsDone()) return 0;
+  DetachSource(applyOnDetach_);
+  return 1;
+}
+
+int SurfaceLayer::RunFilter(DirectDrawImageSurface& target) {
+  if (int started = StartFilterFrame(); started != 0) return started;
+  host::MemorySurface* surface = target.GetDirectDrawSurface();
+  host::MemoryDc* dc = nullptr;
+  host::DdSurfaceDesc desc;
+  if (GetImage()->GetDc()) {
+    if (surface->GetDC(&dc) != host::kDdOk) return kFilterNoAccess;
+  } else if (surface->Lock(&desc) != host::kDdOk) {
+    return kFilterNoAccess;
+  }
+  DrawFilterFrame([&](const ImageSurface& backing, const Rect& band) {
+    CopyBand(target, backing, band, dc, &desc);
+  });
+  if (dc) {
+    if (surface->ReleaseDC(dc) != host::kDdOk) return kUpdateNotReleased;
+  } else {
+    surface->Unlock();
+  }
+  return EndFilterFrame();
+}
+
+}  // namespace bw

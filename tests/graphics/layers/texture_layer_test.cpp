@@ -1,0 +1,117 @@
+#include "graphics/layers/texture_layer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+
+#include "common/global.h"
+#include "graphics/device/direct3d_device.h"
+#include "graphics/device/render_item_texture.h"
+#include "graphics/device/render_list.h"
+#include "graphics/layers/software_surface_layer.h"
+#include "graphics/pixel/surface_rows.h"
+
+namespace bw {
+namespace {
+
+class TextureLayerTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(device.DirectDrawDevice::Create(false, true, nullptr, nullptr, 0, true, 0, 0), 0);
+    target = host::MemorySurface::Create(16, 16, host::DirectDraw::DisplayFormat(32));
+    ASSERT_EQ(device.Create(target.get(), nullptr, false), 0);
+  }
+  void TearDown() override {
+    device.SetTexture(nullptr);
+    device.Release();
+    FreeDirectDrawDeviceList();
+  }
+  uint32_t Shown(int x, int y) const {
+    uint32_t v = 0;
+    std::memcpy(&v, target->Pixels() + y * target->Pitch() + x * 4, 4);
+    return v & 0xFFFFFF;
+  }
+  // Opaque colours, each pixel its own.
+  static uint32_t Colour(int x, int y) { return 0xFF000000u | uint32_t(x * 0x30 << 16 | y * 0x50 << 8 | 0x11); }
+  static void Paint(ImageSurface* picture) {
+    for (int y = 0; y < picture->GetHeight(); ++y)
+      for (int x = 0; x < picture->GetWidth(); ++x)
+        reinterpret_cast<uint32_t*>(picture->GetRowPointer(y))[x] = Colour(x, y);
+  }
+  Direct3DDevice device;
+  ScopedGlobal<DirectDrawDevice> display{&device};
+  ScopedGlobal<Direct3DDevice> display3d{&device};
+  std::unique_ptr<host::MemorySurface> target;
+};
+
+TEST_F(TextureLayerTest, CreateFollowsTheDevice) {
+  TextureLayer layer;
+  {
+    ScopedGlobal<Direct3DDevice> none(nullptr);
+    EXPECT_EQ(layer.Create(kFormatX888, 4, 4, 32, kLayerPlain, true), kTextureLayerNoDevice)
+        << "the DirectDraw path has no texture layers";
+  }
+  EXPECT_EQ(layer.CreateTexture(-5, 4, 4, true), kLayerTextureNoFormat);
+  const uint32_t maxWidth = device.DeviceCaps().maxTextureWidth;
+  if (maxWidth) {
+    EXPECT_EQ(layer.Create(kFormatX888, int32_t(maxWidth) + 1, 4, 32, kLayerPlain, true),
+              kTextureLayerNoTexture)
+        << "too wide is refused, not scaled";
+    EXPECT_EQ(layer.GetDirectDrawSurface(), nullptr);
+  }
+  ASSERT_EQ(layer.Create(kFormat8888, 5, 3, 32, kLayerComposed, true), 0);
+  EXPECT_EQ(layer.GetKind(), kKindTextureLayer);
+  EXPECT_EQ(layer.GetContentWidth(), 5);
+  EXPECT_GE(layer.GetWidth(), 5);
+  EXPECT_FLOAT_EQ(layer.GetTexU(4), 4.5f / float(layer.GetWidth()));
+  EXPECT_TRUE(layer.IsComposing());
+  EXPECT_EQ(layer.Recreate(8), 0);
+  EXPECT_EQ(layer.GetImage()->GetBitsPerPixel(), 8);
+}
+
+TEST_F(TextureLayerTest, AlphaTexturesGetPicturesWithoutDeviceContext) {
+  SetLayerDcImages(true);
+  TextureLayer alpha, plain;
+  ASSERT_EQ(alpha.Create(kFormat8888, 4, 4, 32, kLayerPlain, true), 0);
+  ASSERT_EQ(plain.Create(kFormatX888, 4, 4, 32, kLayerPlain, true), 0);
+  SetLayerDcImages(false);
+  EXPECT_EQ(alpha.GetImage()->GetDc(), nullptr);
+  EXPECT_NE(plain.GetImage()->GetDc(), nullptr);
+}
+
+TEST_F(TextureLayerTest, LayerSpriteShowsThePictureAndSurvivesALoss) {
+  TextureLayer layer;
+  ASSERT_EQ(layer.Create(kFormatX888, 4, 3, 32, kLayerPlain, true), 0);
+  EXPECT_EQ(layer.UpdateTexture(true), kUpdateNothing);
+  Paint(layer.GetImage());
+  layer.Invalidate(nullptr);
+
+  LayerD3DSpritePrimitive sprite;
+  EXPECT_EQ(sprite.Init(nullptr, nullptr, 0, 0), kD3DSpriteNoTexture);
+  ASSERT_EQ(sprite.Init(&layer, nullptr, 2, 5), 0);
+  EXPECT_EQ(sprite.GetKind(), kItemLayerD3DSprite);
+  RenderList list;
+  list.Insert(&sprite, 0, 0);
+  ASSERT_EQ(list.DrawAll(target.get(), nullptr, &device), kRenderDone);
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 4; ++x) ASSERT_EQ(Shown(2 + x, 5 + y), Colour(x, y) & 0xFFFFFF) << x << "," << y;
+  EXPECT_EQ(Shown(6, 5), 0u);
+  EXPECT_FALSE(layer.GetImage()->IsChanged());
+
+  ASSERT_EQ(layer.SetColorKeyFromPixel(1, 1), 0);
+  EXPECT_EQ(layer.GetColorKeyRgb(), Colour(1, 1) & 0xFFFFFF);
+  layer.GetDirectDrawSurface()->SetLost(true);
+  ASSERT_EQ(layer.Restore(1), 0);
+  EXPECT_EQ(layer.GetColorKeyRgb(), Colour(1, 1) & 0xFFFFFF) << "the key is set again";
+  host::DdSurfaceDesc desc;
+  ASSERT_EQ(target->Lock(&desc), host::kDdOk);
+  std::memset(desc.surface, 0, size_t(desc.pitch) * 16);
+  target->Unlock();
+  ASSERT_EQ(list.DrawAll(target.get(), nullptr, &device), kRenderDone);
+  EXPECT_EQ(Shown(5, 7), Colour(3, 2) & 0xFFFFFF) << "the texture was refilled from the picture";
+  list.Remove(&sprite);
+}
+
+}  // namespace
+}  // namespace bw
