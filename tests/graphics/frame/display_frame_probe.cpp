@@ -86,7 +86,14 @@ std::vector<uint8_t> ToRgb(const host::Frame& frame) {
 }
 
 bool Run(const std::string& command) { return std::system(command.c_str()) == 0; }
-std::string Quote(const std::filesystem::path& p) { return "'" + p.string() + "'"; }
+std::string Quote(const std::filesystem::path& p) {
+  std::string quoted;
+  quoted.reserve(p.native().size() + 2);
+  quoted += '\'';
+  quoted += p.native();
+  quoted += '\'';
+  return quoted;
+}
 
 int Check(const std::filesystem::path& dir, const char* self) {
   std::filesystem::create_directories(dir);
