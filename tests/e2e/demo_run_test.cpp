@@ -137,11 +137,13 @@ class DemoRun : public ::testing::Test {
     ADD_FAILURE() << name << " is not a member";
   }
 
-  // The run is refused with message and a non-zero status.
+  // The run is refused with message and a non-zero status, and the player's settings survive.
   void ExpectRefused(const char* message) {
+    const std::string settings = test::ReadFile(game_.path() / "USER.CFG");
     RunResult r = Run();
     EXPECT_NE(r.exitStatus, 0);
     EXPECT_NE(r.errors.find(message), std::string::npos) << r.errors;
+    EXPECT_EQ(test::ReadFile(game_.path() / "USER.CFG"), settings);
   }
 
   test::TempDir game_;
