@@ -1,0 +1,222 @@
+// The built program run headless on copies of the demo game folder, watched from outside: its
+// exit status, its messages and the files it leaves behind.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/config/config_block.h"
+#include "app/config/engine_config.h"
+#include "lib/file_bytes.h"
+#include "lib/sob/sob_assembler.h"
+#include "lib/vfa/vfa_writer.h"
+#include "support/temp_dir.h"
+
+extern char** environ;
+
+namespace bw {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kGame = BRIMWOLD_DEMO_GAME;
+const fs::path kPackMembers = BRIMWOLD_DEMO_MEMBERS;
+
+// A run that has not ended by then has hung; the sanitizer build is slow to start.
+constexpr std::chrono::seconds kRunLimit{120};
+
+constexpr const char* kAppRecordFailed = "アプリケーション設定ファイルの読み込みに失敗";
+constexpr const char* kIllegalScript = "不正なスクリプトを実行しました";
+
+struct RunResult {
+  bool ended = false;  // false: it hung and was killed
+  int exitStatus = -1;
+  std::string errors;  // stderr
+};
+
+// Runs the program headless on game with a home of its own, so runs never meet.
+RunResult RunGame(const fs::path& game, const fs::path& home) {
+  RunResult result;
+  std::vector<std::string> env;
+  for (char** e = environ; *e; ++e) {
+    std::string entry = *e;
+    if (!entry.starts_with("BRIMWOLD_") && !entry.starts_with("XDG_")) env.push_back(entry);
+  }
+  for (const char* name : {"XDG_RUNTIME_DIR=", "XDG_DATA_HOME="})
+    env.push_back(name + home.string());
+  env.push_back("BRIMWOLD_HEADLESS=1");
+  std::vector<char*> envp;
+  for (auto& entry : env) envp.push_back(entry.data());
+  envp.push_back(nullptr);
+  std::string program = BRIMWOLD_PROGRAM, flag = "/L", folder = game.string();
+  char* argv[] = {program.data(), flag.data(), folder.data(), nullptr};
+
+  int pipeFds[2];
+  if (pipe2(pipeFds, O_CLOEXEC) != 0) return result;
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(pipeFds[1], STDERR_FILENO);
+    int devNull = open("/dev/null", O_WRONLY);
+    dup2(devNull, STDOUT_FILENO);
+    execve(argv[0], argv, envp.data());
+    _exit(127);
+  }
+  close(pipeFds[1]);
+  if (pid < 0) {
+    close(pipeFds[0]);
+    return result;
+  }
+
+  const auto deadline = std::chrono::steady_clock::now() + kRunLimit;
+  bool reading = true;
+  while (reading) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) break;
+    pollfd p{pipeFds[0], POLLIN, 0};
+    if (poll(&p, 1, static_cast<int>(left.count())) <= 0) continue;
+    char buffer[4096];
+    ssize_t got = read(pipeFds[0], buffer, sizeof buffer);
+    if (got > 0) result.errors.append(buffer, static_cast<size_t>(got));
+    reading = got != 0 && !(got < 0 && errno != EINTR && errno != EAGAIN);
+  }
+  close(pipeFds[0]);
+  if (reading) kill(pid, SIGKILL);
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  result.ended = !reading;
+  if (WIFEXITED(status)) result.exitStatus = WEXITSTATUS(status);
+  return result;
+}
+
+// A copy of the demo game folder the test may spoil, and a home for the run.
+class DemoRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::copy(kGame, game_.path(),
+             fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+  }
+
+  RunResult Run() {
+    RunResult r = RunGame(game_.path(), home_.path());
+    EXPECT_TRUE(r.ended) << "the run hung";
+    return r;
+  }
+
+  // SCRIPT.VFA packed again from the demo's members after change has had its way with them.
+  void Repack(const std::function<void(std::vector<tools::VfaMemberSource>&)>& change) {
+    std::vector<tools::VfaMemberSource> members;
+    std::string error;
+    ASSERT_TRUE(tools::CollectVfaMembers(kPackMembers, members, &error)) << error;
+    change(members);
+    std::vector<uint8_t> pack;
+    ASSERT_TRUE(tools::BuildVfaPack("SCRIPT.VFA", members, {}, pack, &error)) << error;
+    game_.WriteFile("SCRIPT.VFA", std::string(pack.begin(), pack.end()));
+  }
+
+  static void Replace(std::vector<tools::VfaMemberSource>& members, const std::string& name,
+                      std::vector<uint8_t> bytes) {
+    for (auto& m : members) {
+      if (m.name == name) {
+        m.data = std::move(bytes);
+        return;
+      }
+    }
+    ADD_FAILURE() << name << " is not a member";
+  }
+
+  // The run is refused with message and a non-zero status, and the player's settings survive.
+  void ExpectRefused(const char* message) {
+    const std::string settings = test::ReadFile(game_.path() / "USER.CFG");
+    RunResult r = Run();
+    EXPECT_NE(r.exitStatus, 0);
+    EXPECT_NE(r.errors.find(message), std::string::npos) << r.errors;
+    EXPECT_EQ(test::ReadFile(game_.path() / "USER.CFG"), settings);
+  }
+
+  test::TempDir game_;
+  test::TempDir home_;
+};
+
+TEST_F(DemoRun, EndsNormallyAndSavesItsSettings) {
+  const fs::path userCfg = game_.path() / "USER.CFG";
+  const auto shipped = fs::file_time_type::clock::now() - std::chrono::hours(24 * 365);
+  fs::last_write_time(userCfg, shipped);
+
+  RunResult r = Run();
+  EXPECT_EQ(r.exitStatus, 0) << r.errors;
+
+  EXPECT_NE(fs::last_write_time(userCfg), shipped) << "USER.CFG saved at the exit";
+  std::vector<uint8_t> bytes;
+  ASSERT_TRUE(tools::ReadFileBytes(userCfg, bytes));
+  EngineConfig config;
+  EXPECT_EQ(ReadEngineConfig(bytes, config), kConfigOk);
+  EXPECT_EQ(config.display.screenMode, kSavedScreenWindow);
+  EXPECT_TRUE(fs::is_regular_file(game_.path() / "SAVEDATA" / "APP_CFG.DAT"))
+      << "mode 1 keeps the saves beside the game";
+}
+
+TEST_F(DemoRun, AMalformedAppRecordStartsWithDefaults) {
+  // An empty record, and bytes after it that belong to no record.
+  Repack([](auto& members) { Replace(members, "QZ_APP.SYS", {0x00, 0x00, 0xDE, 0xAD, 0xBE}); });
+  RunResult r = Run();
+  EXPECT_EQ(r.exitStatus, 0) << r.errors;
+  EXPECT_EQ(r.errors.find(kAppRecordFailed), std::string::npos);
+  EXPECT_TRUE(fs::is_regular_file(game_.path() / "SAVEDATA" / "APP_CFG.DAT"));
+}
+
+TEST_F(DemoRun, RefusesAGameWithoutItsAppRecord) {
+  {
+    SCOPED_TRACE("no SCRIPT.VFA");
+    fs::remove(game_.path() / "SCRIPT.VFA");
+    ExpectRefused(kAppRecordFailed);
+  }
+  {
+    SCOPED_TRACE("no QZ_APP.SYS in the pack");
+    Repack([](auto& members) {
+      std::erase_if(members, [](auto& m) { return m.name == "QZ_APP.SYS"; });
+    });
+    ExpectRefused(kAppRecordFailed);
+  }
+  EXPECT_FALSE(fs::exists(game_.path() / "SAVEDATA")) << "nothing saved by a refused start";
+}
+
+TEST_F(DemoRun, RefusesACorruptedPack) {
+  std::vector<uint8_t> pack;
+  ASSERT_TRUE(tools::ReadFileBytes(kGame / "SCRIPT.VFA", pack));
+  ASSERT_GT(pack.size(), 64u);
+  {
+    SCOPED_TRACE("bad magic");
+    std::string spoiled(pack.begin(), pack.end());
+    spoiled[0] ^= 0x5A;
+    game_.WriteFile("SCRIPT.VFA", spoiled);
+    ExpectRefused(kAppRecordFailed);
+  }
+  {
+    SCOPED_TRACE("cut short");
+    game_.WriteFile("SCRIPT.VFA", std::string(pack.begin(), pack.begin() + 16));
+    ExpectRefused(kAppRecordFailed);
+  }
+}
+
+TEST_F(DemoRun, StopsOnAFaultingScript) {
+  sob::AssembleResult main = sob::Assemble(".sob0\n wait\n op 250\n");
+  ASSERT_TRUE(main.ok) << main.error;
+  Repack([&](auto& members) { Replace(members, "MAIN.SOB", main.bytes); });
+  ExpectRefused(kIllegalScript);
+}
+
+}  // namespace
+}  // namespace bw
