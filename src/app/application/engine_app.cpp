@@ -33,6 +33,8 @@ constexpr uint8_t kVkF4 = 0x73;
 constexpr uint8_t kVkEscape = 0x1B;
 constexpr uint8_t kSystemKeyBits = 0x03;
 constexpr uint8_t kSelectMonitorBit = 0x04;
+constexpr uint32_t kMouseDoubleClickLeft = 0x0203;
+constexpr uint32_t kMouseDoubleClickRight = 0x0206;
 
 uint32_t IconStyle(int icon) {
   switch (icon) {
@@ -204,10 +206,15 @@ int EngineApp::AppStartup() {
   mainWindow_.Bind(kMsgMessageBox, BindMember(this, &EngineApp::OnMessageBoxRequest));
   mainWindow_.Bind(kMsgScreenMode, BindMember(this, &EngineApp::OnScreenModeRequest));
   if (Threaded()) mainWindow_.Bind(kMsgFrameThreadEnded, BindMember(this, &EngineApp::OnFrameThreadEnded));
+  BindInputMessages();
   if (mainWindow_.Create(window, true, true) != kCreated) {
     ShowMessage(host::Cp932Literal("ウィンドウの作成に失敗"), kIconError);
     return kStartupWindow;
   }
+  engineInput_.SetMainWindow(mainWindow_.GetHandle());
+  engineInput_.SetCanvasSize(record_.canvasWidth, record_.canvasHeight);
+  engineInput_.EnableIme(false);
+  SetUpInput();
 
   int mode = config_.display.screenMode;
   if (mode == kSavedScreenDefault) mode = record_.defaultScreenMode;
@@ -230,8 +237,99 @@ int EngineApp::AppStartup() {
   return kStartupOk;
 }
 
+int EngineApp::SetUpInput() {
+  uint32_t mode = kInputModeMessages;
+  uint32_t r = input_.SetUpDevices(config_.engine.inputMode, mainWindow_.GetHandle(), config_.engine.joysticks != 0, &mode);
+  inputMode_ = mode;
+  engineInput_.SetMouse(input_.GetMouse());
+  if (active_) input_.Activate();
+  return static_cast<int>(r);
+}
+
+void EngineApp::BindInputMessages() {
+  mainWindow_.Bind(host::WM_ACTIVATE, BindMember(this, &EngineApp::OnActivate));
+  mainWindow_.Bind(host::WM_KEYDOWN, BindMember(this, &EngineApp::OnKeyDown));
+  mainWindow_.Bind(host::WM_SYSKEYUP, BindMember(this, &EngineApp::OnSysKeyUp));
+  mainWindow_.Bind(host::WM_MOUSEWHEEL, BindMember(this, &EngineApp::OnMouseWheel));
+  mainWindow_.Bind(kMsgShowCursor, BindMember(this, &EngineApp::OnShowCursorRequest));
+  mainWindow_.Bind(kMsgImeRequest, BindMember(this, &EngineApp::OnImeRequest));
+  mainWindow_.Bind(host::WM_CHAR, BindMember(this, &EngineApp::OnTextMessage));
+  mainWindow_.Bind(host::WM_APP_TEXT_INPUT, BindMember(this, &EngineApp::OnTextMessage));
+  mainWindow_.Bind(host::WM_DESTROY, BindMember(this, &EngineApp::OnTextMessage));
+  if (config_.engine.inputMode != kInputWindowMessages) return;
+  mainWindow_.Bind(host::WM_KEYUP, BindMember(this, &EngineApp::OnKeyUp));
+  mainWindow_.Bind(host::WM_SYSKEYDOWN, BindMember(this, &EngineApp::OnSysKeyDown));
+  for (uint32_t message = host::WM_LBUTTONDOWN; message <= host::WM_MBUTTONUP; ++message) {
+    if (message == kMouseDoubleClickLeft || message == kMouseDoubleClickRight) continue;
+    mainWindow_.Bind(message, BindMember(this, &EngineApp::OnMouseButton));
+  }
+}
+
+void EngineApp::ForwardTextInput(const MessageRecord& record) {
+  host::HWND attached = engineInput_.AttachedWindow();
+  if (!attached || attached != mainWindow_.GetHandle()) return;
+  engineInput_.OnTextInputMessage(attached, record.message, record.wParam, record.lParam);
+}
+
+int EngineApp::OnActivate(MessageRecord& record) {
+  ScopedLock hold(frameLock_);
+  if ((record.wParam & 0xFFFF) != host::WA_INACTIVE) {
+    input_.Activate();
+  } else {
+    input_.Deactivate();
+  }
+  return kNotHandled;
+}
+
+int EngineApp::OnKeyDown(MessageRecord& record) {
+  ForwardTextInput(record);
+  input_.OnKeyDown(static_cast<uint32_t>(record.wParam), record.lParam);
+  return kHandled;
+}
+
+int EngineApp::OnSysKeyDown(MessageRecord& record) {
+  input_.OnKeyDown(static_cast<uint32_t>(record.wParam), record.lParam);
+  return kNotHandled;
+}
+
+int EngineApp::OnKeyUp(MessageRecord& record) {
+  input_.OnKeyUp(static_cast<uint32_t>(record.wParam), record.lParam);
+  return kHandled;
+}
+
+int EngineApp::OnSysKeyUp(MessageRecord& record) {
+  input_.OnKeyUp(static_cast<uint32_t>(record.wParam), record.lParam);
+  return kNotHandled;
+}
+
+int EngineApp::OnMouseWheel(MessageRecord& record) {
+  input_.OnMouseWheel(record.wParam);
+  return kHandled;
+}
+
+int EngineApp::OnMouseButton(MessageRecord& record) {
+  input_.OnMouseButton(record.message);
+  return kHandled;
+}
+
+int EngineApp::OnTextMessage(MessageRecord& record) {
+  ForwardTextInput(record);
+  return record.message == host::WM_DESTROY ? kNotHandled : kHandled;
+}
+
+int EngineApp::OnShowCursorRequest(MessageRecord& record) {
+  if (Mouse* mouse = input_.GetMouse()) mouse->ShowSystemCursor(record.wParam != 0);
+  return kHandled;
+}
+
+int EngineApp::OnImeRequest(MessageRecord& record) {
+  engineInput_.EnableIme(record.wParam != 0);
+  return kHandled;
+}
+
 int EngineApp::SwitchScreenMode(int mode, int /*depth*/, int /*force*/) {
   bool windowed = mode != kSavedScreenFull;
+  engineInput_.SetDisplayMode(windowed ? kDisplayWindow : kDisplayFullScreen);
   return display_.SetMode(mainWindow_.GetHandle(), windowed, config_.engine.tripleBuffer != 0);
 }
 

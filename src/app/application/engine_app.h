@@ -11,6 +11,8 @@
 #include "app/config/app_info.h"
 #include "app/config/app_record.h"
 #include "app/config/engine_config.h"
+#include "app/input/engine_input.h"
+#include "app/input/input_manager.h"
 #include "app/log/startup_log.h"
 #include "app/platform/lock.h"
 #include "app/platform/worker_thread.h"
@@ -36,6 +38,10 @@ constexpr int kStartupWindow = 11;
 constexpr int kStartupScreen = 12;
 constexpr int kStartupDevices = 13;
 
+// CreateDevices results.
+constexpr int kDevicesInput = 1;
+constexpr int kDevicesBindingTable = 2;
+
 // Display failure states; any non-zero one ends the frame loops.
 constexpr uint8_t kDisplayOk = 0;
 constexpr uint8_t kDisplayRestoreFailed = 1;
@@ -57,6 +63,7 @@ constexpr uint32_t kMsgShowCursor = 0x9000;
 constexpr uint32_t kMsgMessageBox = 0x9001;
 constexpr uint32_t kMsgScreenMode = 0x9002;
 constexpr uint32_t kMsgFrameThreadEnded = 0x9005;
+constexpr uint32_t kMsgImeRequest = 0x9007;
 
 // Message-box request kinds.
 constexpr int kBoxMessage = 0;
@@ -146,6 +153,13 @@ class EngineApp : public AppBase {
   // Window mode (0 with windowed) or full screen; answers the display manager's code.
   int SwitchScreenMode(int mode, int depth, int force);
 
+  // Once per frame, on the thread that runs the frames.
+  bool UpdatePointer() { return engineInput_.UpdatePointer(); }
+  InputManager& inputManager() { return input_; }
+  EngineInput& engineInput() { return engineInput_; }
+  // The input mode in force after start-up (DirectInput's runs as the polled one).
+  uint32_t inputMode() const { return inputMode_; }
+
   DisplayManager& displayManager() { return display_; }
   FileSystemManager& fileSystem() { return files_; }
   ImageLoaderManager& images() { return images_; }
@@ -167,6 +181,18 @@ class EngineApp : public AppBase {
   int OnMessageBoxRequest(MessageRecord& record);
   int OnScreenModeRequest(MessageRecord& record);
   int OnFrameThreadEnded(MessageRecord& record);
+  int OnActivate(MessageRecord& record);
+  int OnKeyDown(MessageRecord& record);
+  int OnKeyUp(MessageRecord& record);
+  int OnSysKeyDown(MessageRecord& record);
+  int OnSysKeyUp(MessageRecord& record);
+  int OnMouseWheel(MessageRecord& record);
+  int OnMouseButton(MessageRecord& record);
+  int OnTextMessage(MessageRecord& record);
+  int OnShowCursorRequest(MessageRecord& record);
+  int OnImeRequest(MessageRecord& record);
+  // The text-entry window is the main window here: its messages reach the input part first.
+  void ForwardTextInput(const MessageRecord& record);
   // The pause handshake as seen from the frame thread: true while parked.
   bool FramePaused();
 
@@ -184,6 +210,8 @@ class EngineApp : public AppBase {
   bool StartedFromCdRom() const;
 
   void StartLog();
+  void BindInputMessages();
+  int SetUpInput();
 
   InstanceLock instance_;
   StartupLog log_;
@@ -195,6 +223,9 @@ class EngineApp : public AppBase {
   DisplayManager display_;
   ScopedGlobal<DisplayManager> publishedDisplay_{&display_};
   MonitorList monitors_;
+  InputManager input_;
+  EngineInput engineInput_;
+  uint32_t inputMode_ = kInputModeMessages;
   Lock frameLock_;
   Window mainWindow_;
   WorkerThread frameThread_;

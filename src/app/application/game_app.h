@@ -96,6 +96,8 @@ class GameApp : public EngineApp, public ScriptApplication {
   // Whether the sound device plays through the SDL audio device (else the mixer runs silent).
   void set_playAloud(bool aloud) { playAloud_ = aloud; }
   GameSound* sound() { return sound_.get(); }
+  // The game's action table; null before the devices are set up.
+  InputBindingTable* bindings() const { return bindings_; }
 
  private:
   int ReadConfiguration();
@@ -120,6 +122,7 @@ class GameApp : public EngineApp, public ScriptApplication {
   ScopedGlobal<TimerService> publishedTimers_{&secondTimers_};
   bool playAloud_ = false;
   std::unique_ptr<GameSound> sound_;
+  InputBindingTable* bindings_ = nullptr;  // owned by the input manager
   std::unique_ptr<ScriptHost> host_;
   std::atomic<uint8_t> interrupt_{kInterruptNone};
   uint8_t modalState_ = 0;

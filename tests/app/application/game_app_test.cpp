@@ -17,6 +17,7 @@
 #include "lib/config/config_writers.h"
 #include "lib/sob/sob_assembler.h"
 #include "resource/packs/app_paths.h"
+#include "support/recording_field.h"
 #include "support/temp_dir.h"
 
 namespace bw {
@@ -25,18 +26,19 @@ namespace {
 constexpr char kLoopForever[] = "l:\n wait\n jmp l\n";
 constexpr uint32_t kPeriodMs = 16;
 
-// A timed task that runs a function once.
+// A timed task that runs a function once, or at every update while it repeats.
 class OnceTask : public TimedTask {
  public:
-  explicit OnceTask(std::function<void()> run) : run_(std::move(run)) {}
+  explicit OnceTask(std::function<void()> run, bool repeat = false) : run_(std::move(run)), repeat_(repeat) {}
   int32_t Update(uint32_t) override {
     run_();
-    return 1;
+    return repeat_ ? 0 : 1;
   }
   void Stop() override {}
 
  private:
   std::function<void()> run_;
+  bool repeat_;
 };
 
 // A game folder written by the tools, and the headless world the application runs in.
@@ -391,6 +393,69 @@ TEST_F(GameRun, TheWindowThreadParksTheFrameThreadAndLetsItGo) {
   EXPECT_FALSE(app.mainWindow().IsWindow()) << "the frame thread's end destroys the window";
   app.AppShutdown(0);
   EXPECT_EQ(app.exitStatus(), kExitNormal);
+}
+
+TEST_F(GameRun, TheMainWindowFeedsTheInputPartAndEachFramePollsIt) {
+  constexpr uint32_t kVkReturn = 0x0D;
+  constexpr uint32_t kVkLeft = 0x25;
+  constexpr uint32_t kActionEnter = 4;
+  WriteGame(kLoopForever);
+  GameApp app;
+  bool checked = false;
+  bool seenPressed = false;
+  Window& window = app.mainWindow();
+  // The effects' timers run after the frame's poll: a key pressed shows there as newly pressed.
+  app.secondTimers().Add(new OnceTask([&] { seenPressed |= app.bindings()->IsActionPressed(kActionEnter); }, true),
+                         0, 1, 0);
+  app.firstTimers().Add(new OnceTask([&] {
+                          ASSERT_NE(app.bindings(), nullptr);
+                          EXPECT_EQ(app.bindings()->ActionCount(), 20u);
+                          EXPECT_EQ(app.bindings()->CountBindings(kActionEnter, 0), 2);
+                          EXPECT_EQ(app.inputMode(), kInputModeMessages);
+                          EXPECT_FALSE(app.engineInput().IsImeEnabled());
+                          window.SendMessage(host::WM_KEYDOWN, kVkReturn, 0);
+                          EXPECT_TRUE(app.bindings()->IsActionDown(kActionEnter));
+                        }),
+                        5 * kPeriodMs, 0, 1);
+  app.firstTimers().Add(new OnceTask([&] {
+                          EXPECT_TRUE(seenPressed);
+                          EXPECT_TRUE(app.bindings()->IsActionDown(kActionEnter));
+                          window.SendMessage(host::WM_KEYUP, kVkReturn, 0);
+                        }),
+                        10 * kPeriodMs, 0, 1);
+  app.firstTimers().Add(new OnceTask([&] {
+                          EXPECT_FALSE(app.bindings()->IsActionDown(kActionEnter));
+                          // The input part's own requests, served by the window.
+                          window.SendMessage(kMsgImeRequest, 1, 0);
+                          EXPECT_TRUE(app.engineInput().IsImeEnabled());
+                          window.SendMessage(kMsgImeRequest, 0, 0);
+                          EXPECT_FALSE(app.engineInput().IsImeEnabled());
+                          window.SendMessage(kMsgShowCursor, 1, 0);
+                          EXPECT_TRUE(app.inputManager().GetMouse()->IsSystemCursorShown());
+                          window.SendMessage(kMsgShowCursor, 0, 0);
+                          EXPECT_FALSE(app.inputManager().GetMouse()->IsSystemCursorShown());
+
+                          // Text entry goes through the main window's procedure.
+                          test::RecordingField field;
+                          window.SendMessage(host::WM_CHAR, 'x', 0);  // nothing attached: dropped
+                          app.engineInput().AttachTextInput(window.GetHandle());
+                          EXPECT_TRUE(app.engineInput().IsImeEnabled());
+                          window.SendMessage(host::WM_KEYDOWN, kVkLeft, 0);
+                          app.engineInput().PollTextInput(&field);
+                          window.SendMessage(host::WM_CHAR, 'a', 0);
+                          window.SendMessage(host::WM_CHAR, 'b', 0);
+                          app.engineInput().PollTextInput(&field);
+                          EXPECT_EQ(field.keys, std::vector<uint32_t>{kVkLeft});
+                          EXPECT_EQ(field.texts, std::vector<std::string>{"ab"});
+                          app.engineInput().AttachTextInput(host::HWND{});
+                          EXPECT_FALSE(app.engineInput().IsImeEnabled());
+                          checked = true;
+                          backend.QueueMessageBoxAnswer(host::IDYES);
+                          window.PostMessage(host::WM_CLOSE, 0, 0);
+                        }),
+                        15 * kPeriodMs, 0, 1);
+  EXPECT_EQ(RunGame(app), kExitNormal);
+  EXPECT_TRUE(checked);
 }
 
 }  // namespace
