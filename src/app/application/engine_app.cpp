@@ -33,6 +33,11 @@ constexpr uint8_t kVkF4 = 0x73;
 constexpr uint8_t kVkEscape = 0x1B;
 constexpr uint8_t kSystemKeyBits = 0x03;
 constexpr uint8_t kSelectMonitorBit = 0x04;
+constexpr host::LPARAM kGcsResultString = 0x0800;
+constexpr host::LPARAM kImeShowUiBits = 0x3FFFFFF0;  // keeps all but the composition and candidate windows
+constexpr host::WPARAM kImnOpenStatusWindow = 0x0002;
+constexpr host::WPARAM kImnCloseCandidate = 0x0004;
+constexpr host::WPARAM kImnOpenCandidate = 0x0005;
 constexpr uint32_t kMouseDoubleClickLeft = 0x0203;
 constexpr uint32_t kMouseDoubleClickRight = 0x0206;
 
@@ -256,6 +261,11 @@ void EngineApp::BindInputMessages() {
   mainWindow_.Bind(host::WM_CHAR, BindMember(this, &EngineApp::OnTextMessage));
   mainWindow_.Bind(host::WM_APP_TEXT_INPUT, BindMember(this, &EngineApp::OnTextMessage));
   mainWindow_.Bind(host::WM_DESTROY, BindMember(this, &EngineApp::OnTextMessage));
+  mainWindow_.Bind(host::WM_IME_STARTCOMPOSITION, BindMember(this, &EngineApp::OnImeComposition));
+  mainWindow_.Bind(host::WM_IME_ENDCOMPOSITION, BindMember(this, &EngineApp::OnImeComposition));
+  mainWindow_.Bind(host::WM_IME_COMPOSITION, BindMember(this, &EngineApp::OnImeComposition));
+  mainWindow_.Bind(host::WM_IME_SETCONTEXT, BindMember(this, &EngineApp::OnImeSetContext));
+  mainWindow_.Bind(host::WM_IME_NOTIFY, BindMember(this, &EngineApp::OnImeNotify));
   if (config_.engine.inputMode != kInputWindowMessages) return;
   mainWindow_.Bind(host::WM_KEYUP, BindMember(this, &EngineApp::OnKeyUp));
   mainWindow_.Bind(host::WM_SYSKEYDOWN, BindMember(this, &EngineApp::OnSysKeyDown));
@@ -325,6 +335,54 @@ int EngineApp::OnShowCursorRequest(MessageRecord& record) {
 int EngineApp::OnImeRequest(MessageRecord& record) {
   engineInput_.EnableIme(record.wParam != 0);
   return kHandled;
+}
+
+int EngineApp::OnImeComposition(MessageRecord& record) {
+  // Only a finished result goes on, to become characters.
+  if (record.message == host::WM_IME_COMPOSITION && (record.lParam & kGcsResultString) != 0) return kNotHandled;
+  return kHandled;
+}
+
+int EngineApp::OnImeSetContext(MessageRecord& record) {
+  record.lParam &= kImeShowUiBits;
+  return kNotHandled;
+}
+
+int EngineApp::OnImeNotify(MessageRecord& record) {
+  switch (record.wParam) {
+    case kImnOpenCandidate: candidateShown_ = true; break;
+    case kImnCloseCandidate: candidateShown_ = false; break;
+    case kImnOpenStatusWindow:
+      if (config_.display.screenMode == kSavedScreenFull) return kHandled;
+      break;
+    default: break;
+  }
+  return kNotHandled;
+}
+
+host::Point CenteredOrigin(const host::Rect& area, int32_t width, int32_t height) {
+  return {area.left + (area.Width() - width) / 2, area.top + (area.Height() - height) / 2};
+}
+
+void EngineApp::CenterWindow(host::HWND dialog, host::HWND parent) {
+  int32_t width = 0;
+  int32_t height = 0;
+  if (!host::GetClientSize(dialog, &width, &height)) return;
+  host::Rect area{};
+  if (parent && host::IsWindow(parent)) {
+    host::Point origin = host::WindowOrigin(parent);
+    int32_t parentWidth = 0;
+    int32_t parentHeight = 0;
+    if (!host::GetClientSize(parent, &parentWidth, &parentHeight)) return;
+    area = {origin.x, origin.y, origin.x + parentWidth, origin.y + parentHeight};
+  } else {
+    host::Backend* backend = host::CurrentBackend();
+    if (backend == nullptr) return;
+    host::DesktopInfo desktop = backend->Desktop();
+    area = desktop.monitors.empty() ? host::Rect{0, 0, desktop.width, desktop.height} : desktop.monitors.front().workArea;
+  }
+  host::Point to = CenteredOrigin(area, width, height);
+  host::MoveWindow(dialog, to.x, to.y);
 }
 
 int EngineApp::SwitchScreenMode(int mode, int /*depth*/, int /*force*/) {

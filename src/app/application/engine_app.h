@@ -107,6 +107,9 @@ class InstanceLock {
   int fd_ = -1;
 };
 
+// Where a window of that size goes to sit centred over the area.
+host::Point CenteredOrigin(const host::Rect& area, int32_t width, int32_t height);
+
 // Where the lock lives: $XDG_RUNTIME_DIR, else the temporary folder.
 std::string InstanceLockFolder();
 
@@ -148,6 +151,10 @@ class EngineApp : public AppBase {
   WorkerThread& frameThread() { return frameThread_; }
   uint8_t framePauseState() const { return pauseState_.load(); }
   bool OnFrameThread() const;
+
+  // Centres the dialog over the parent's client area, or in the desktop's work area without one.
+  void CenterWindow(host::HWND dialog, host::HWND parent);
+  bool candidateShown() const { return candidateShown_; }
 
   int CheckDisplayFeasible() const;
   // Window mode (0 with windowed) or full screen; answers the display manager's code.
@@ -191,6 +198,10 @@ class EngineApp : public AppBase {
   int OnTextMessage(MessageRecord& record);
   int OnShowCursorRequest(MessageRecord& record);
   int OnImeRequest(MessageRecord& record);
+  // The input method's own windows stay hidden; the game draws the composition itself.
+  int OnImeComposition(MessageRecord& record);
+  int OnImeSetContext(MessageRecord& record);
+  int OnImeNotify(MessageRecord& record);
   // The text-entry window is the main window here: its messages reach the input part first.
   void ForwardTextInput(const MessageRecord& record);
   // The pause handshake as seen from the frame thread: true while parked.
@@ -226,6 +237,7 @@ class EngineApp : public AppBase {
   InputManager input_;
   EngineInput engineInput_;
   uint32_t inputMode_ = kInputModeMessages;
+  bool candidateShown_ = false;
   Lock frameLock_;
   Window mainWindow_;
   WorkerThread frameThread_;

@@ -196,6 +196,17 @@ constexpr DefaultBinding kDefaultBindings[] = {
 
 }  // namespace
 
+int GameApp::BindWindowMessages() {
+  mainWindow().Bind(host::WM_DROPFILES, BindMember(this, &GameApp::OnDropFiles));
+  return 0;
+}
+
+int GameApp::OnDropFiles(MessageRecord& record) {
+  // A refused drop is finished by the target all the same.
+  dropTarget_.OnDropFiles(static_cast<host::HDROP>(record.wParam));
+  return kHandled;
+}
+
 int GameApp::CreateDevices() {
   // The setting less one is the budget, in units of 4 MB when positive; 0 asks for the automatic one.
   int64_t budget = static_cast<int64_t>(config_.pacing.imageCacheBudget) - 1;

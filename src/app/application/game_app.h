@@ -13,6 +13,7 @@
 #include "app/config/save_folder.h"
 #include "app/config/setup_info.h"
 #include "app/config/user_config.h"
+#include "app/platform/file_drop_target.h"
 #include "app/platform/frame_clock.h"
 #include "app/platform/timer_service.h"
 #include "script/script_file_source.h"
@@ -60,6 +61,7 @@ class GameApp : public EngineApp, public ScriptApplication {
   int InitInstance() override;
   std::string GetSaveFolder() const override { return saveFolder_; }
   int CreateDevices() override;
+  int BindWindowMessages() override;
   void OnAppExit(int code) override;
   void SaveConfig(int code) override;
 
@@ -98,12 +100,14 @@ class GameApp : public EngineApp, public ScriptApplication {
   GameSound* sound() { return sound_.get(); }
   // The game's action table; null before the devices are set up.
   InputBindingTable* bindings() const { return bindings_; }
+  FileDropTarget& dropTarget() { return dropTarget_; }
 
  private:
   int ReadConfiguration();
   void DrawFrame();
   void PresentFrame();
   int OnClose(MessageRecord& record) override;
+  int OnDropFiles(MessageRecord& record);
   bool ServePendingInterrupt();
 
   FileSystemScriptFileSource scriptFiles_;
@@ -123,6 +127,7 @@ class GameApp : public EngineApp, public ScriptApplication {
   bool playAloud_ = false;
   std::unique_ptr<GameSound> sound_;
   InputBindingTable* bindings_ = nullptr;  // owned by the input manager
+  FileDropTarget dropTarget_;
   std::unique_ptr<ScriptHost> host_;
   std::atomic<uint8_t> interrupt_{kInterruptNone};
   uint8_t modalState_ = 0;

@@ -11,6 +11,7 @@
 #include <iterator>
 #include <optional>
 
+#include "host/drop_files.h"
 #include "host/headless/headless_backend.h"
 #include "host/host_path.h"
 #include "host/message_queue.h"
@@ -454,6 +455,51 @@ TEST_F(GameRun, TheMainWindowFeedsTheInputPartAndEachFramePollsIt) {
                           window.PostMessage(host::WM_CLOSE, 0, 0);
                         }),
                         15 * kPeriodMs, 0, 1);
+  EXPECT_EQ(RunGame(app), kExitNormal);
+  EXPECT_TRUE(checked);
+}
+
+TEST_F(GameRun, TheMainWindowTakesDropsTracksTheCandidatesAndCentres) {
+  constexpr host::WPARAM kImnCloseCandidate = 4;
+  constexpr host::WPARAM kImnOpenCandidate = 5;
+  WriteGame(kLoopForever);
+  backend.SetDesktop({1024, 768, 32, {{{0, 0, 1024, 768}, {0, 30, 1024, 768}}}});
+  record.canvasWidth = 640;
+  record.canvasHeight = 480;
+  GameApp app;
+  bool checked = false;
+  app.firstTimers().Add(new OnceTask([&] {
+                          Window& window = app.mainWindow();
+                          dir.WriteFile("dropped.txt", "x");
+                          std::string dropped = (dir.path() / "dropped.txt").string();
+                          std::string expected;
+                          ASSERT_EQ(host::LinuxPathToEnginePath(dropped, expected), host::kPathOk);
+                          // Refused while off.
+                          window.SendMessage(host::WM_DROPFILES, host::CreateDrop({dropped}), 0);
+                          EXPECT_EQ(app.dropTarget().GetCount(), 0u);
+                          app.dropTarget().SetEnabled(window.GetHandle(), true);
+                          window.SendMessage(host::WM_DROPFILES, host::CreateDrop({dropped}), 0);
+                          EXPECT_EQ(app.dropTarget().GetFile(0), expected);
+                          // An untaken drop is not overwritten by the next.
+                          window.SendMessage(host::WM_DROPFILES, host::CreateDrop({dropped, dropped}), 0);
+                          EXPECT_EQ(app.dropTarget().GetCount(), 1u);
+
+                          window.SendMessage(host::WM_IME_NOTIFY, kImnOpenCandidate, 0);
+                          EXPECT_TRUE(app.candidateShown());
+                          window.SendMessage(host::WM_IME_NOTIFY, kImnCloseCandidate, 0);
+                          EXPECT_FALSE(app.candidateShown());
+
+                          // No parent: the primary monitor's work area, not the whole screen.
+                          app.CenterWindow(window.GetHandle(), host::HWND{});
+                          const auto* state = backend.Window(window.GetHandle());
+                          ASSERT_NE(state, nullptr);
+                          EXPECT_EQ(state->left, (1024 - 640) / 2);
+                          EXPECT_EQ(state->top, 30 + (738 - 480) / 2);
+                          checked = true;
+                          backend.QueueMessageBoxAnswer(host::IDYES);
+                          window.PostMessage(host::WM_CLOSE, 0, 0);
+                        }),
+                        5 * kPeriodMs, 0, 1);
   EXPECT_EQ(RunGame(app), kExitNormal);
   EXPECT_TRUE(checked);
 }
