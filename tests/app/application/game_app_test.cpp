@@ -88,6 +88,12 @@ class GameRun : public ::testing::Test {
     return texts;
   }
 
+  // The close asks first: the answer is queued before it.
+  void CloseAnsweringYes(GameApp& app) {
+    backend.QueueMessageBoxAnswer(host::IDYES);
+    app.mainWindow().PostMessage(host::WM_CLOSE, 0, 0);
+  }
+
   bool Exists(const std::string& relative) const { return std::filesystem::exists(dir.path() / relative); }
 
   test::TempDir dir;
@@ -451,8 +457,7 @@ TEST_F(GameRun, TheMainWindowFeedsTheInputPartAndEachFramePollsIt) {
                           app.engineInput().AttachTextInput(host::HWND{});
                           EXPECT_FALSE(app.engineInput().IsImeEnabled());
                           checked = true;
-                          backend.QueueMessageBoxAnswer(host::IDYES);
-                          window.PostMessage(host::WM_CLOSE, 0, 0);
+                          CloseAnsweringYes(app);
                         }),
                         15 * kPeriodMs, 0, 1);
   EXPECT_EQ(RunGame(app), kExitNormal);
@@ -496,8 +501,7 @@ TEST_F(GameRun, TheMainWindowTakesDropsTracksTheCandidatesAndCentres) {
                           EXPECT_EQ(state->left, (1024 - 640) / 2);
                           EXPECT_EQ(state->top, 30 + (738 - 480) / 2);
                           checked = true;
-                          backend.QueueMessageBoxAnswer(host::IDYES);
-                          window.PostMessage(host::WM_CLOSE, 0, 0);
+                          CloseAnsweringYes(app);
                         }),
                         5 * kPeriodMs, 0, 1);
   EXPECT_EQ(RunGame(app), kExitNormal);
