@@ -11,6 +11,7 @@
 #include "app/sysinfo/system_report.h"
 #include "graphics/layers/canvas_layer.h"
 #include "graphics/pixel/blend_tables.h"
+#include "graphics/pixel/mmx_flag.h"
 #include "graphics/pixel/pixel_library.h"
 #include "host/backend.h"
 #include "host/clock.h"
@@ -20,6 +21,8 @@
 #include "host/message_box.h"
 #include "host/message_queue.h"
 #include "resource/packs/app_paths.h"
+#include "sound/direct_sound_device.h"
+#include "sound/sound_buffer.h"
 
 namespace bw {
 
@@ -33,6 +36,7 @@ constexpr uint8_t kVkF4 = 0x73;
 constexpr uint8_t kVkEscape = 0x1B;
 constexpr uint8_t kSystemKeyBits = 0x03;
 constexpr uint8_t kSelectMonitorBit = 0x04;
+constexpr size_t kMmxSwitch = 1;
 constexpr host::LPARAM kGcsResultString = 0x0800;
 constexpr host::LPARAM kImeShowUiBits = 0x3FFFFFF0;  // keeps all but the composition and candidate windows
 constexpr host::WPARAM kImnOpenStatusWindow = 0x0002;
@@ -108,9 +112,8 @@ void EngineApp::StartLog() {
   version.notice = info_.notice;
   version.webAddress = info_.webAddress;
   log_.WriteVersion(version);
-  SystemFacts system = GatherSystemFacts();
-  log_.WriteSystem(system, monitors_, GatherReportFacts().programPath, appFolder_);
-  log_.WriteProcessor(TheCpuRecord(), config_.engine.logCpuClock != 0, system.processorCount);
+  log_.WriteSystem(system_.Facts(), monitors_, GatherReportFacts().programPath, appFolder_);
+  log_.WriteProcessor(TheCpuRecord(), config_.engine.logCpuClock != 0, system_.Facts().processorCount);
 }
 
 bool EngineApp::StartedFromCdRom() const {
@@ -158,6 +161,7 @@ int EngineApp::AppStartup() {
       break;
   }
   IdentifyCpu();
+  if (config_.engine.cpuFeatures[kMmxSwitch] == 0) SetMmxEnabled(false);
   if (config_.engine.logFile) {
     if (log_.Start(true, StartupLog::Folder(record_.saveFolderMode, GetSaveFolder(), appFolder_)) != kStartupLogOk) {
       ShowMessage(host::Cp932Literal("ログファイルの作成に失敗"), kIconError);
@@ -220,6 +224,10 @@ int EngineApp::AppStartup() {
   engineInput_.SetCanvasSize(record_.canvasWidth, record_.canvasHeight);
   engineInput_.EnableIme(false);
   SetUpInput();
+  if (log_.IsOpen()) {
+    log_.WriteInput(GatherInputFacts());
+    log_.WriteSound(GatherSoundFacts());
+  }
 
   int mode = config_.display.screenMode;
   if (mode == kSavedScreenDefault) mode = record_.defaultScreenMode;
@@ -231,15 +239,61 @@ int EngineApp::AppStartup() {
   TheDisplayManager::Set(&display_);
   BuildBlendTables();
   SetPixelLibrary(&BuiltInPixelLibrary());
+  if (log_.IsOpen()) {
+    log_.WriteDisplay(GatherDisplayFacts(), config_.engine.direct3DReport != 0, config_.engine.zBuffer != 0);
+  }
   if (CreateDevices() != 0) return kStartupDevices;
   if (Threaded()) frameThread_.StartWithDelegate(ThreadDelegate::Bind(this, &EngineApp::FrameThreadMain));
   if (log_.IsOpen()) {
-    log_.WriteInput(InputFacts{});
-    log_.WriteSound(SoundFacts{});
-    log_.WriteDisplay(DisplayFacts{}, config_.engine.direct3DReport != 0, config_.engine.zBuffer != 0);
     log_.Finish(ListDrives(), ListProcesses());
   }
   return kStartupOk;
+}
+
+InputFacts EngineApp::GatherInputFacts() const {
+  InputFacts facts;
+  facts.mode = inputMode_;
+  if (const JoystickDevice* joystick = input_.GetJoystick(0)) {
+    facts.joystick = JoystickFacts{static_cast<uint32_t>(joystick->DeviceNumber()), joystick->Name(),
+                                   joystick->AxisCount(), joystick->ButtonCount()};
+  }
+  return facts;
+}
+
+SoundFacts EngineApp::GatherSoundFacts() {
+  SoundFacts facts;
+  if (EnumerateSoundDevices() != kEnumerated) return facts;
+  facts.available = true;
+  for (const SoundDeviceRecord& device : SoundDeviceList()) {
+    facts.devices.push_back({device.description, device.module, !device.primary});
+  }
+  return facts;
+}
+
+DisplayFacts EngineApp::GatherDisplayFacts() const {
+  DisplayFacts facts;
+  facts.initialised = display_.GetBackBuffer() != nullptr || display_.GetScreenCanvas() != nullptr;
+  facts.fullScreen = config_.display.screenMode == kSavedScreenFull;
+  facts.width = static_cast<uint32_t>(record_.canvasWidth);
+  facts.height = static_cast<uint32_t>(record_.canvasHeight);
+  if (host::Backend* backend = host::CurrentBackend()) {
+    facts.bitsPerPixel = static_cast<uint32_t>(backend->Desktop().bitsPerPixel);
+  }
+  return facts;
+}
+
+std::string EngineApp::SystemReport(bool longForm) const {
+  ReportRecord record;
+  record.title = info_.productTitle;
+  record.versionMajor = info_.majorVersion;
+  record.versionMinor = info_.minorVersion;
+  record.versionRevision = info_.revision;
+  record.longForm = longForm;
+  ReportFacts facts = GatherReportFacts();
+  facts.display = GatherDisplayFacts();
+  facts.sound = GatherSoundFacts();
+  facts.input = GatherInputFacts();
+  return BuildSystemReport(record, system_, &monitors_, facts);
 }
 
 int EngineApp::SetUpInput() {

@@ -16,7 +16,9 @@
 #include "app/log/startup_log.h"
 #include "app/platform/lock.h"
 #include "app/platform/worker_thread.h"
+#include "app/sysinfo/machine_facts.h"
 #include "app/sysinfo/monitor_list.h"
+#include "app/sysinfo/system_info.h"
 #include "app/window/window.h"
 #include "common/global.h"
 #include "graphics/device/display_manager.h"
@@ -167,6 +169,13 @@ class EngineApp : public AppBase {
   // The input mode in force after start-up (DirectInput's runs as the polled one).
   uint32_t inputMode() const { return inputMode_; }
 
+  InputFacts GatherInputFacts() const;
+  DisplayFacts GatherDisplayFacts() const;
+  static SoundFacts GatherSoundFacts();
+  // The system report of the version dialog, from the facts as they are now.
+  std::string SystemReport(bool longForm) const;
+  const SystemInfo& systemInfo() const { return system_; }
+
   DisplayManager& displayManager() { return display_; }
   FileSystemManager& fileSystem() { return files_; }
   ImageLoaderManager& images() { return images_; }
@@ -233,6 +242,7 @@ class EngineApp : public AppBase {
   ScopedGlobal<ImageLoaderManager> publishedImages_{&images_};
   DisplayManager display_;
   ScopedGlobal<DisplayManager> publishedDisplay_{&display_};
+  SystemInfo system_;
   MonitorList monitors_;
   InputManager input_;
   EngineInput engineInput_;

@@ -11,6 +11,7 @@
 #include <iterator>
 #include <optional>
 
+#include "graphics/pixel/mmx_flag.h"
 #include "host/drop_files.h"
 #include "host/headless/headless_backend.h"
 #include "host/host_path.h"
@@ -339,14 +340,29 @@ TEST_F(GameRun, TheCloseAsksFirstAndANoKeepsTheGameRunning) {
 
 TEST_F(GameRun, TheLogSwitchWritesTheStartUpLogOrRefusesWhenItCannot) {
   config.engine.logFile = 1;
+  // DirectInput is asked for but never to be had: the log and the report tell the mode in force.
+  config.engine.inputMode = kInputDirectInput;
+  config.engine.cpuFeatures[1] = 0;
   WriteGame(" ret\n");
   {
+    ScopedMmxFlag keepMmx(true);
     GameApp app;
     EXPECT_EQ(RunGame(app), kExitNormal);
+    EXPECT_FALSE(MmxEnabled()) << "the MMX switch is off";
+    EXPECT_NE(app.SystemReport(true).find("Windows API\r\n"), std::string::npos);
   }
   std::ifstream in(dir.path() / "SYS_LOG.TXT", std::ios::binary);
   std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  EXPECT_NE(log.find("< Initialize Done..."), std::string::npos) << log;
+  size_t input = log.find("[ Input Windows API ]\r\nJoyStick: None\r\n");
+  size_t sound = log.find("[ DirectSound ]\r\n");
+  size_t display = log.find("[ Window Mode ]\r\n");
+  size_t done = log.find("< Initialize Done...");
+  ASSERT_NE(input, std::string::npos) << log;
+  ASSERT_NE(display, std::string::npos) << log;
+  ASSERT_NE(done, std::string::npos) << log;
+  EXPECT_LT(input, sound);
+  EXPECT_LT(sound, display);
+  EXPECT_LT(display, done);
 
   std::filesystem::remove(dir.path() / "SYS_LOG.TXT");
   std::filesystem::create_directory(dir.path() / "SYS_LOG.TXT");
