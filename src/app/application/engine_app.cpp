@@ -37,6 +37,13 @@ constexpr uint8_t kVkEscape = 0x1B;
 constexpr uint8_t kSystemKeyBits = 0x03;
 constexpr uint8_t kSelectMonitorBit = 0x04;
 constexpr size_t kMmxSwitch = 1;
+constexpr uint8_t kSwitchedBit = 0x08;
+constexpr uint8_t kWindowDepthMark = 3;
+
+int DesktopDepth() {
+  host::Backend* backend = host::CurrentBackend();
+  return backend != nullptr ? backend->Desktop().bitsPerPixel : 0;
+}
 constexpr host::LPARAM kGcsResultString = 0x0800;
 constexpr host::LPARAM kImeShowUiBits = 0x3FFFFFF0;  // keeps all but the composition and candidate windows
 constexpr host::WPARAM kImnOpenStatusWindow = 0x0002;
@@ -230,8 +237,18 @@ int EngineApp::AppStartup() {
   }
 
   int mode = config_.display.screenMode;
-  if (mode == kSavedScreenDefault) mode = record_.defaultScreenMode;
-  if (int r = SwitchScreenMode(mode, 0, 2); r != 0) {
+  int depth = config_.display.fullScreenDepth;
+  if (mode == kSavedScreenDefault) {
+    mode = record_.defaultScreenMode;
+    depth = DesktopDepth();
+  }
+  int r = SwitchScreenMode(mode, depth, kSwitchShowOnly);
+  if (r != kSwitchDone && record_.defaultScreenMode != kScreenFullOnly && display_.GetScreenCanvas() != nullptr) {
+    // The game's devices set up again for the window after this failure.
+    displayFailure_ = kDisplaySwitchFailed;
+    r = SwitchScreenMode(kSavedScreenDefault, DesktopDepth(), kSwitchForced);
+  }
+  if (r != kSwitchDone) {
     ShowMessage(host::Cp932Literal("画面の初期化に失敗 : ") + std::to_string(r), kIconError);
     return kStartupScreen;
   }
@@ -439,10 +456,31 @@ void EngineApp::CenterWindow(host::HWND dialog, host::HWND parent) {
   host::MoveWindow(dialog, to.x, to.y);
 }
 
-int EngineApp::SwitchScreenMode(int mode, int /*depth*/, int /*force*/) {
-  bool windowed = mode != kSavedScreenFull;
-  engineInput_.SetDisplayMode(windowed ? kDisplayWindow : kDisplayFullScreen);
-  return display_.SetMode(mainWindow_.GetHandle(), windowed, config_.engine.tripleBuffer != 0);
+int EngineApp::SwitchScreenMode(int mode, int depth, int force) {
+  if (force == kSwitchUnforced && mode == config_.display.screenMode) return kSwitchDone;
+  if (!mainWindow_.IsWindow()) return kSwitchNoWindow;
+  host::HWND window = mainWindow_.GetHandle();
+  const bool fullScreen = mode == kSavedScreenFull;
+  const uint8_t previous = config_.display.screenMode;
+  config_.display.screenMode = fullScreen ? kSavedScreenFull : kSavedScreenWindow;
+  int r = display_.SetMode(window, !fullScreen, config_.engine.tripleBuffer != 0);
+  if (r != 0) {
+    config_.display.screenMode = previous;
+    return r > 0 ? r + 1 : r;
+  }
+  engineInput_.SetDisplayMode(fullScreen ? kDisplayFullScreen : kDisplayWindow);
+  host::ShowWindow(window, true);
+  if (fullScreen) {
+    engineInput_.InstallKeyboardHook();
+  } else {
+    if (force != kSwitchShowOnly && config_.display.windowLeft != -1 && config_.display.windowTop != -1) {
+      host::MoveWindow(window, config_.display.windowLeft, config_.display.windowTop);
+    }
+    engineInput_.RemoveKeyboardHook();
+  }
+  displayFlags_ |= kSwitchedBit;
+  config_.display.fullScreenDepth = static_cast<uint8_t>(fullScreen ? depth : kWindowDepthMark);
+  return kSwitchDone;
 }
 
 void EngineApp::AppShutdown(int code) {

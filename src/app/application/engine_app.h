@@ -54,6 +54,13 @@ constexpr int kDisplayFeasible = 0;
 constexpr int kDisplayTooFewColours = 1;
 constexpr int kDisplayTooSmall = 2;
 
+// SwitchScreenMode's force argument and results.
+constexpr int kSwitchUnforced = 0;
+constexpr int kSwitchForced = 1;
+constexpr int kSwitchShowOnly = 2;  // start-up: the window is only shown
+constexpr int kSwitchDone = 0;
+constexpr int kSwitchNoWindow = 1;
+
 // Message-box icon kinds.
 constexpr int kIconWarning = 1;
 constexpr int kIconInformation = 2;
@@ -159,8 +166,10 @@ class EngineApp : public AppBase {
   bool candidateShown() const { return candidateShown_; }
 
   int CheckDisplayFeasible() const;
-  // Window mode (0 with windowed) or full screen; answers the display manager's code.
+  // Full screen for mode 1, else the window; answers kSwitchDone, kSwitchNoWindow or the display
+  // manager's failure code (a positive one plus 1), the saved mode then left as it was.
   int SwitchScreenMode(int mode, int depth, int force);
+  uint8_t displayFlags() const { return displayFlags_; }
 
   // Once per frame, on the thread that runs the frames.
   bool UpdatePointer() { return engineInput_.UpdatePointer(); }

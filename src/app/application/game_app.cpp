@@ -208,6 +208,8 @@ int GameApp::OnDropFiles(MessageRecord& record) {
 }
 
 int GameApp::CreateDevices() {
+  // Start-up fell back to the window after a failed switch: the game goes on there.
+  if (displayFailure_ == kDisplaySwitchFailed) displayFailure_ = kDisplayOk;
   // The setting less one is the budget, in units of 4 MB when positive; 0 asks for the automatic one.
   int64_t budget = static_cast<int64_t>(config_.pacing.imageCacheBudget) - 1;
   images().SetCacheBudget(budget > 0 ? budget * 4 : budget);
