@@ -29,7 +29,7 @@ namespace bw {
 namespace {
 
 constexpr uint32_t kMaximizeBox = 0x00010000;
-constexpr int32_t kLowestDepth = 16;
+constexpr int kPaletteDepth = 8;
 constexpr int kCanvasDepth = 32;
 constexpr int kCanvasOption2 = 2;
 constexpr uint8_t kVkF4 = 0x73;
@@ -132,15 +132,35 @@ bool EngineApp::StartedFromCdRom() const {
   return type == "iso9660" || type == "udf";
 }
 
-int EngineApp::CheckDisplayFeasible() const {
-  host::Backend* backend = host::CurrentBackend();
-  if (backend == nullptr) return kDisplayFeasible;
-  host::DesktopInfo desktop = backend->Desktop();
-  if (desktop.bitsPerPixel != 0 && desktop.bitsPerPixel < kLowestDepth) return kDisplayTooFewColours;
-  if (desktop.width != 0 && desktop.height != 0 &&
-      (desktop.width < record_.canvasWidth || desktop.height < record_.canvasHeight)) {
-    return kDisplayTooSmall;
+bool EngineApp::CheckWindowFits(bool* depthOk, bool* fits) {
+  int bits = DesktopDepth();
+  bool depth = bits == 0 || bits > kPaletteDepth;
+  bool fit = true;
+  if (monitors_.GetCount() != 0) {
+    // The frame lies outside the client area here: the window is as large as the canvas.
+    fit = monitors_.FindMonitorFitting(record_.canvasWidth, record_.canvasHeight) != kNoMonitor;
+  } else if (host::Backend* backend = host::CurrentBackend()) {
+    host::DesktopInfo desktop = backend->Desktop();
+    fit = desktop.width == 0 || desktop.height == 0 ||
+          (desktop.width >= record_.canvasWidth && desktop.height >= record_.canvasHeight);
   }
+  windowFits_ = fit;
+  if (depthOk != nullptr) *depthOk = depth;
+  if (fits != nullptr) *fits = fit;
+  return depth && fit;
+}
+
+int EngineApp::CheckDisplayFeasible() {
+  bool depthOk = false;
+  bool fits = false;
+  bool usable = CheckWindowFits(&depthOk, &fits);
+  if (record_.defaultScreenMode == kScreenWindowOnly) {
+    if (!depthOk) return kDisplayTooFewColours;
+    if (!fits) return kDisplayTooSmall;
+    config_.display.screenMode = kSavedScreenWindow;
+    return kDisplayFeasible;
+  }
+  if (!usable && config_.display.screenMode == kSavedScreenWindow) config_.display.screenMode = kSavedScreenDefault;
   return kDisplayFeasible;
 }
 

@@ -165,7 +165,11 @@ class EngineApp : public AppBase {
   void CenterWindow(host::HWND dialog, host::HWND parent);
   bool candidateShown() const { return candidateShown_; }
 
-  int CheckDisplayFeasible() const;
+  // Whether the desktop has colours enough and a monitor large enough for the game's window.
+  bool CheckWindowFits(bool* depthOk, bool* fits);
+  bool windowFits() const { return windowFits_; }
+  // A window-only game refuses what CheckWindowFits refuses; another falls back to its default.
+  int CheckDisplayFeasible();
   // Full screen for mode 1, else the window; answers kSwitchDone, kSwitchNoWindow or the display
   // manager's failure code (a positive one plus 1), the saved mode then left as it was.
   int SwitchScreenMode(int mode, int depth, int force);
@@ -257,6 +261,7 @@ class EngineApp : public AppBase {
   EngineInput engineInput_;
   uint32_t inputMode_ = kInputModeMessages;
   bool candidateShown_ = false;
+  bool windowFits_ = true;
   Lock frameLock_;
   Window mainWindow_;
   WorkerThread frameThread_;

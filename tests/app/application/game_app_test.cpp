@@ -180,12 +180,24 @@ TEST_F(GameRun, EachStartUpRefusalShowsItsMessageAndEndsWithItsCode) {
        kStartupInitInstance, "環境設定ファイルの読み込みに失敗"},
       {"started from a CD-ROM", [](GameRun& g) { g.backend.SetFileSystemType(g.dir.path().string() + "/", "iso9660"); },
        kStartupCdRom, "ハードディスクから起動してください"},
-      {"256 colours", [](GameRun& g) { g.backend.SetDesktop({1024, 768, 8, {}}); }, kStartupDisplay,
-       "画面モードをHighColor(16bit)以上にして起動して下さい"},
-      {"a desktop smaller than the game", [](GameRun& g) { g.backend.SetDesktop({320, 240, 32, {}}); },
+      // A game that may use full screen starts anyway; one that has only the window cannot.
+      {"256 colours",
+       [](GameRun& g) {
+         g.record.defaultScreenMode = kScreenWindowOnly;
+         g.WriteGame(kLoopForever);
+         g.backend.SetDesktop({1024, 768, 8, {}});
+       },
+       kStartupDisplay, "画面モードをHighColor(16bit)以上にして起動して下さい"},
+      {"a desktop smaller than the game",
+       [](GameRun& g) {
+         g.record.defaultScreenMode = kScreenWindowOnly;
+         g.WriteGame(kLoopForever);
+         g.backend.SetDesktop({320, 240, 32, {{{0, 0, 320, 240}, {0, 0, 320, 240}}}});
+       },
        kStartupDisplay, "画面解像度を現在の設定より大きくして起動して下さい"},
   };
   for (const Case& c : cases) {
+    record.defaultScreenMode = kScreenBoth;
     WriteGame(kLoopForever);
     c.spoil(*this);
     MessageTexts();  // forget earlier boxes
