@@ -269,8 +269,14 @@ void GameApp::DrawFrame() {
   UpdatePointer();
   inputManager().Poll();
   secondTimers_.RunDue(host::TimeGetTime());
+  DrawScene();
+}
+
+void GameApp::DrawScene() {
   if (displayManager().GetScreenCanvas() != nullptr) {
     displayManager().UpdateBackBuffer();
+  } else if (displayManager().GetBackBuffer() != nullptr) {
+    displayManager().DrawRenderList();
   }
 }
 
@@ -382,6 +388,9 @@ int GameApp::FrameThreadStep() {
     ScopedLock hold(frameLock());
     inputManager().Poll();
     secondTimers_.RunDue(host::TimeGetTime());
+    if (displayManager().GetScreenCanvas() == nullptr && displayManager().GetBackBuffer() != nullptr) {
+      displayManager().DrawRenderList();
+    }
   }
   int32_t behind = frameClock_.FramesBehind();
   if (behind > kMostStepsPerFrame) behind = 0;

@@ -105,6 +105,8 @@ class GameApp : public EngineApp, public ScriptApplication {
  private:
   int ReadConfiguration();
   void DrawFrame();
+  // The canvas composes itself; without one the render list is drawn onto the back buffer.
+  void DrawScene();
   void PresentFrame();
   int OnClose(MessageRecord& record) override;
   int OnDropFiles(MessageRecord& record);

@@ -5,12 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
 #include <optional>
 
+#include "graphics/device/render_item.h"
 #include "graphics/pixel/mmx_flag.h"
 #include "host/drop_files.h"
 #include "host/headless/headless_backend.h"
@@ -563,6 +565,35 @@ TEST_F(GameRun, ScreenSwitchesKeepTheSavedModeDepthAndWindowPlace) {
                           CloseAnsweringYes(app);
                         }),
                         5 * kPeriodMs, 0, 1);
+  EXPECT_EQ(RunGame(app), kExitNormal);
+  EXPECT_TRUE(checked);
+}
+
+TEST_F(GameRun, EachFrameDrawsTheRenderListOntoTheBackBuffer) {
+  WriteGame(kLoopForever);
+  GameApp app;
+  app.displayManager().SetDirect3DRenderDevice(true);
+  bool checked = false;
+  auto pixel = [&](int x, int y) {
+    const host::MemorySurface* buffer = app.displayManager().GetBackBuffer();
+    uint32_t v = 0;
+    std::memcpy(&v, buffer->Pixels() + y * buffer->Pitch() + x * 4, 4);
+    return v & 0xFFFFFF;
+  };
+  app.firstTimers().Add(new OnceTask([&] {
+                          D3DRectPrimitive* rect = nullptr;
+                          ASSERT_EQ(app.displayManager().CreateD3DRectPrimitive(&rect, 8, 4, 0xFF00FF00u, 2, 3), 0);
+                          ASSERT_EQ(app.displayManager().GetRenderList().Insert(rect, 1, 0), 0);
+                          EXPECT_EQ(pixel(2, 3), 0u);
+                        }),
+                        5 * kPeriodMs, 0, 1);
+  app.firstTimers().Add(new OnceTask([&] {
+                          EXPECT_EQ(pixel(2, 3), 0x00FF00u);
+                          EXPECT_EQ(pixel(10, 3), 0u);
+                          checked = true;
+                          CloseAnsweringYes(app);
+                        }),
+                        10 * kPeriodMs, 0, 1);
   EXPECT_EQ(RunGame(app), kExitNormal);
   EXPECT_TRUE(checked);
 }
