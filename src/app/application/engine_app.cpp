@@ -11,6 +11,7 @@
 #include "app/sysinfo/system_report.h"
 #include "graphics/layers/canvas_layer.h"
 #include "graphics/pixel/blend_tables.h"
+#include "graphics/pixel/mmx_flag.h"
 #include "graphics/pixel/pixel_library.h"
 #include "host/backend.h"
 #include "host/clock.h"
@@ -20,19 +21,36 @@
 #include "host/message_box.h"
 #include "host/message_queue.h"
 #include "resource/packs/app_paths.h"
+#include "sound/direct_sound_device.h"
+#include "sound/sound_buffer.h"
 
 namespace bw {
 
 namespace {
 
 constexpr uint32_t kMaximizeBox = 0x00010000;
-constexpr int32_t kLowestDepth = 16;
+constexpr int kPaletteDepth = 8;
 constexpr int kCanvasDepth = 32;
 constexpr int kCanvasOption2 = 2;
 constexpr uint8_t kVkF4 = 0x73;
 constexpr uint8_t kVkEscape = 0x1B;
 constexpr uint8_t kSystemKeyBits = 0x03;
 constexpr uint8_t kSelectMonitorBit = 0x04;
+constexpr size_t kMmxSwitch = 1;
+constexpr uint8_t kSwitchedBit = 0x08;
+constexpr uint8_t kWindowDepthMark = 3;
+
+int DesktopDepth() {
+  host::Backend* backend = host::CurrentBackend();
+  return backend != nullptr ? backend->Desktop().bitsPerPixel : 0;
+}
+constexpr host::LPARAM kGcsResultString = 0x0800;
+constexpr host::LPARAM kImeShowUiBits = 0x3FFFFFF0;  // keeps all but the composition and candidate windows
+constexpr host::WPARAM kImnOpenStatusWindow = 0x0002;
+constexpr host::WPARAM kImnCloseCandidate = 0x0004;
+constexpr host::WPARAM kImnOpenCandidate = 0x0005;
+constexpr uint32_t kMouseDoubleClickLeft = 0x0203;
+constexpr uint32_t kMouseDoubleClickRight = 0x0206;
 
 uint32_t IconStyle(int icon) {
   switch (icon) {
@@ -101,9 +119,8 @@ void EngineApp::StartLog() {
   version.notice = info_.notice;
   version.webAddress = info_.webAddress;
   log_.WriteVersion(version);
-  SystemFacts system = GatherSystemFacts();
-  log_.WriteSystem(system, monitors_, GatherReportFacts().programPath, appFolder_);
-  log_.WriteProcessor(TheCpuRecord(), config_.engine.logCpuClock != 0, system.processorCount);
+  log_.WriteSystem(system_.Facts(), monitors_, GatherReportFacts().programPath, appFolder_);
+  log_.WriteProcessor(TheCpuRecord(), config_.engine.logCpuClock != 0, system_.Facts().processorCount);
 }
 
 bool EngineApp::StartedFromCdRom() const {
@@ -115,15 +132,35 @@ bool EngineApp::StartedFromCdRom() const {
   return type == "iso9660" || type == "udf";
 }
 
-int EngineApp::CheckDisplayFeasible() const {
-  host::Backend* backend = host::CurrentBackend();
-  if (backend == nullptr) return kDisplayFeasible;
-  host::DesktopInfo desktop = backend->Desktop();
-  if (desktop.bitsPerPixel != 0 && desktop.bitsPerPixel < kLowestDepth) return kDisplayTooFewColours;
-  if (desktop.width != 0 && desktop.height != 0 &&
-      (desktop.width < record_.canvasWidth || desktop.height < record_.canvasHeight)) {
-    return kDisplayTooSmall;
+bool EngineApp::CheckWindowFits(bool* depthOk, bool* fits) {
+  int bits = DesktopDepth();
+  bool depth = bits == 0 || bits > kPaletteDepth;
+  bool fit = true;
+  if (monitors_.GetCount() != 0) {
+    // The frame lies outside the client area here: the window is as large as the canvas.
+    fit = monitors_.FindMonitorFitting(record_.canvasWidth, record_.canvasHeight) != kNoMonitor;
+  } else if (host::Backend* backend = host::CurrentBackend()) {
+    host::DesktopInfo desktop = backend->Desktop();
+    fit = desktop.width == 0 || desktop.height == 0 ||
+          (desktop.width >= record_.canvasWidth && desktop.height >= record_.canvasHeight);
   }
+  windowFits_ = fit;
+  if (depthOk != nullptr) *depthOk = depth;
+  if (fits != nullptr) *fits = fit;
+  return depth && fit;
+}
+
+int EngineApp::CheckDisplayFeasible() {
+  bool depthOk = false;
+  bool fits = false;
+  bool usable = CheckWindowFits(&depthOk, &fits);
+  if (record_.defaultScreenMode == kScreenWindowOnly) {
+    if (!depthOk) return kDisplayTooFewColours;
+    if (!fits) return kDisplayTooSmall;
+    config_.display.screenMode = kSavedScreenWindow;
+    return kDisplayFeasible;
+  }
+  if (!usable && config_.display.screenMode == kSavedScreenWindow) config_.display.screenMode = kSavedScreenDefault;
   return kDisplayFeasible;
 }
 
@@ -151,6 +188,7 @@ int EngineApp::AppStartup() {
       break;
   }
   IdentifyCpu();
+  if (config_.engine.cpuFeatures[kMmxSwitch] == 0) SetMmxEnabled(false);
   if (config_.engine.logFile) {
     if (log_.Start(true, StartupLog::Folder(record_.saveFolderMode, GetSaveFolder(), appFolder_)) != kStartupLogOk) {
       ShowMessage(host::Cp932Literal("ログファイルの作成に失敗"), kIconError);
@@ -204,14 +242,33 @@ int EngineApp::AppStartup() {
   mainWindow_.Bind(kMsgMessageBox, BindMember(this, &EngineApp::OnMessageBoxRequest));
   mainWindow_.Bind(kMsgScreenMode, BindMember(this, &EngineApp::OnScreenModeRequest));
   if (Threaded()) mainWindow_.Bind(kMsgFrameThreadEnded, BindMember(this, &EngineApp::OnFrameThreadEnded));
+  BindInputMessages();
   if (mainWindow_.Create(window, true, true) != kCreated) {
     ShowMessage(host::Cp932Literal("ウィンドウの作成に失敗"), kIconError);
     return kStartupWindow;
   }
+  engineInput_.SetMainWindow(mainWindow_.GetHandle());
+  engineInput_.SetCanvasSize(record_.canvasWidth, record_.canvasHeight);
+  engineInput_.EnableIme(false);
+  SetUpInput();
+  if (log_.IsOpen()) {
+    log_.WriteInput(GatherInputFacts());
+    log_.WriteSound(GatherSoundFacts());
+  }
 
   int mode = config_.display.screenMode;
-  if (mode == kSavedScreenDefault) mode = record_.defaultScreenMode;
-  if (int r = SwitchScreenMode(mode, 0, 2); r != 0) {
+  int depth = config_.display.fullScreenDepth;
+  if (mode == kSavedScreenDefault) {
+    mode = record_.defaultScreenMode;
+    depth = DesktopDepth();
+  }
+  int r = SwitchScreenMode(mode, depth, kSwitchShowOnly);
+  if (r != kSwitchDone && record_.defaultScreenMode != kScreenFullOnly && display_.GetScreenCanvas() != nullptr) {
+    // The game's devices set up again for the window after this failure.
+    displayFailure_ = kDisplaySwitchFailed;
+    r = SwitchScreenMode(kSavedScreenDefault, DesktopDepth(), kSwitchForced);
+  }
+  if (r != kSwitchDone) {
     ShowMessage(host::Cp932Literal("画面の初期化に失敗 : ") + std::to_string(r), kIconError);
     return kStartupScreen;
   }
@@ -219,20 +276,231 @@ int EngineApp::AppStartup() {
   TheDisplayManager::Set(&display_);
   BuildBlendTables();
   SetPixelLibrary(&BuiltInPixelLibrary());
+  if (log_.IsOpen()) {
+    log_.WriteDisplay(GatherDisplayFacts(), config_.engine.direct3DReport != 0, config_.engine.zBuffer != 0);
+  }
   if (CreateDevices() != 0) return kStartupDevices;
   if (Threaded()) frameThread_.StartWithDelegate(ThreadDelegate::Bind(this, &EngineApp::FrameThreadMain));
   if (log_.IsOpen()) {
-    log_.WriteInput(InputFacts{});
-    log_.WriteSound(SoundFacts{});
-    log_.WriteDisplay(DisplayFacts{}, config_.engine.direct3DReport != 0, config_.engine.zBuffer != 0);
     log_.Finish(ListDrives(), ListProcesses());
   }
   return kStartupOk;
 }
 
-int EngineApp::SwitchScreenMode(int mode, int /*depth*/, int /*force*/) {
-  bool windowed = mode != kSavedScreenFull;
-  return display_.SetMode(mainWindow_.GetHandle(), windowed, config_.engine.tripleBuffer != 0);
+InputFacts EngineApp::GatherInputFacts() const {
+  InputFacts facts;
+  facts.mode = inputMode_;
+  if (const JoystickDevice* joystick = input_.GetJoystick(0)) {
+    facts.joystick = JoystickFacts{static_cast<uint32_t>(joystick->DeviceNumber()), joystick->Name(),
+                                   joystick->AxisCount(), joystick->ButtonCount()};
+  }
+  return facts;
+}
+
+SoundFacts EngineApp::GatherSoundFacts() {
+  SoundFacts facts;
+  if (EnumerateSoundDevices() != kEnumerated) return facts;
+  facts.available = true;
+  for (const SoundDeviceRecord& device : SoundDeviceList()) {
+    facts.devices.push_back({device.description, device.module, !device.primary});
+  }
+  return facts;
+}
+
+DisplayFacts EngineApp::GatherDisplayFacts() const {
+  DisplayFacts facts;
+  facts.initialised = display_.GetBackBuffer() != nullptr || display_.GetScreenCanvas() != nullptr;
+  facts.fullScreen = config_.display.screenMode == kSavedScreenFull;
+  facts.width = static_cast<uint32_t>(record_.canvasWidth);
+  facts.height = static_cast<uint32_t>(record_.canvasHeight);
+  if (host::Backend* backend = host::CurrentBackend()) {
+    facts.bitsPerPixel = static_cast<uint32_t>(backend->Desktop().bitsPerPixel);
+  }
+  return facts;
+}
+
+std::string EngineApp::SystemReport(bool longForm) const {
+  ReportRecord record;
+  record.title = info_.productTitle;
+  record.versionMajor = info_.majorVersion;
+  record.versionMinor = info_.minorVersion;
+  record.versionRevision = info_.revision;
+  record.longForm = longForm;
+  ReportFacts facts = GatherReportFacts();
+  facts.display = GatherDisplayFacts();
+  facts.sound = GatherSoundFacts();
+  facts.input = GatherInputFacts();
+  return BuildSystemReport(record, system_, &monitors_, facts);
+}
+
+int EngineApp::SetUpInput() {
+  uint32_t mode = kInputModeMessages;
+  uint32_t r = input_.SetUpDevices(config_.engine.inputMode, mainWindow_.GetHandle(), config_.engine.joysticks != 0, &mode);
+  inputMode_ = mode;
+  engineInput_.SetMouse(input_.GetMouse());
+  if (active_) input_.Activate();
+  return static_cast<int>(r);
+}
+
+void EngineApp::BindInputMessages() {
+  mainWindow_.Bind(host::WM_ACTIVATE, BindMember(this, &EngineApp::OnActivate));
+  mainWindow_.Bind(host::WM_KEYDOWN, BindMember(this, &EngineApp::OnKeyDown));
+  mainWindow_.Bind(host::WM_SYSKEYUP, BindMember(this, &EngineApp::OnSysKeyUp));
+  mainWindow_.Bind(host::WM_MOUSEWHEEL, BindMember(this, &EngineApp::OnMouseWheel));
+  mainWindow_.Bind(kMsgShowCursor, BindMember(this, &EngineApp::OnShowCursorRequest));
+  mainWindow_.Bind(kMsgImeRequest, BindMember(this, &EngineApp::OnImeRequest));
+  mainWindow_.Bind(host::WM_CHAR, BindMember(this, &EngineApp::OnTextMessage));
+  mainWindow_.Bind(host::WM_APP_TEXT_INPUT, BindMember(this, &EngineApp::OnTextMessage));
+  mainWindow_.Bind(host::WM_DESTROY, BindMember(this, &EngineApp::OnTextMessage));
+  mainWindow_.Bind(host::WM_IME_STARTCOMPOSITION, BindMember(this, &EngineApp::OnImeComposition));
+  mainWindow_.Bind(host::WM_IME_ENDCOMPOSITION, BindMember(this, &EngineApp::OnImeComposition));
+  mainWindow_.Bind(host::WM_IME_COMPOSITION, BindMember(this, &EngineApp::OnImeComposition));
+  mainWindow_.Bind(host::WM_IME_SETCONTEXT, BindMember(this, &EngineApp::OnImeSetContext));
+  mainWindow_.Bind(host::WM_IME_NOTIFY, BindMember(this, &EngineApp::OnImeNotify));
+  if (config_.engine.inputMode != kInputWindowMessages) return;
+  mainWindow_.Bind(host::WM_KEYUP, BindMember(this, &EngineApp::OnKeyUp));
+  mainWindow_.Bind(host::WM_SYSKEYDOWN, BindMember(this, &EngineApp::OnSysKeyDown));
+  for (uint32_t message = host::WM_LBUTTONDOWN; message <= host::WM_MBUTTONUP; ++message) {
+    if (message == kMouseDoubleClickLeft || message == kMouseDoubleClickRight) continue;
+    mainWindow_.Bind(message, BindMember(this, &EngineApp::OnMouseButton));
+  }
+}
+
+void EngineApp::ForwardTextInput(const MessageRecord& record) {
+  host::HWND attached = engineInput_.AttachedWindow();
+  if (!attached || attached != mainWindow_.GetHandle()) return;
+  engineInput_.OnTextInputMessage(attached, record.message, record.wParam, record.lParam);
+}
+
+int EngineApp::OnActivate(MessageRecord& record) {
+  ScopedLock hold(frameLock_);
+  if ((record.wParam & 0xFFFF) != host::WA_INACTIVE) {
+    input_.Activate();
+  } else {
+    input_.Deactivate();
+  }
+  return kNotHandled;
+}
+
+int EngineApp::OnKeyDown(MessageRecord& record) {
+  ForwardTextInput(record);
+  input_.OnKeyDown(static_cast<uint32_t>(record.wParam), record.lParam);
+  return kHandled;
+}
+
+int EngineApp::OnSysKeyDown(MessageRecord& record) {
+  input_.OnKeyDown(static_cast<uint32_t>(record.wParam), record.lParam);
+  return kNotHandled;
+}
+
+int EngineApp::OnKeyUp(MessageRecord& record) {
+  input_.OnKeyUp(static_cast<uint32_t>(record.wParam), record.lParam);
+  return kHandled;
+}
+
+int EngineApp::OnSysKeyUp(MessageRecord& record) {
+  input_.OnKeyUp(static_cast<uint32_t>(record.wParam), record.lParam);
+  return kNotHandled;
+}
+
+int EngineApp::OnMouseWheel(MessageRecord& record) {
+  input_.OnMouseWheel(record.wParam);
+  return kHandled;
+}
+
+int EngineApp::OnMouseButton(MessageRecord& record) {
+  input_.OnMouseButton(record.message);
+  return kHandled;
+}
+
+int EngineApp::OnTextMessage(MessageRecord& record) {
+  ForwardTextInput(record);
+  return record.message == host::WM_DESTROY ? kNotHandled : kHandled;
+}
+
+int EngineApp::OnShowCursorRequest(MessageRecord& record) {
+  if (Mouse* mouse = input_.GetMouse()) mouse->ShowSystemCursor(record.wParam != 0);
+  return kHandled;
+}
+
+int EngineApp::OnImeRequest(MessageRecord& record) {
+  engineInput_.EnableIme(record.wParam != 0);
+  return kHandled;
+}
+
+int EngineApp::OnImeComposition(MessageRecord& record) {
+  // Only a finished result goes on, to become characters.
+  if (record.message == host::WM_IME_COMPOSITION && (record.lParam & kGcsResultString) != 0) return kNotHandled;
+  return kHandled;
+}
+
+int EngineApp::OnImeSetContext(MessageRecord& record) {
+  record.lParam &= kImeShowUiBits;
+  return kNotHandled;
+}
+
+int EngineApp::OnImeNotify(MessageRecord& record) {
+  switch (record.wParam) {
+    case kImnOpenCandidate: candidateShown_ = true; break;
+    case kImnCloseCandidate: candidateShown_ = false; break;
+    case kImnOpenStatusWindow:
+      if (config_.display.screenMode == kSavedScreenFull) return kHandled;
+      break;
+    default: break;
+  }
+  return kNotHandled;
+}
+
+host::Point CenteredOrigin(const host::Rect& area, int32_t width, int32_t height) {
+  return {area.left + (area.Width() - width) / 2, area.top + (area.Height() - height) / 2};
+}
+
+void EngineApp::CenterWindow(host::HWND dialog, host::HWND parent) {
+  int32_t width = 0;
+  int32_t height = 0;
+  if (!host::GetClientSize(dialog, &width, &height)) return;
+  host::Rect area{};
+  if (parent && host::IsWindow(parent)) {
+    host::Point origin = host::WindowOrigin(parent);
+    int32_t parentWidth = 0;
+    int32_t parentHeight = 0;
+    if (!host::GetClientSize(parent, &parentWidth, &parentHeight)) return;
+    area = {origin.x, origin.y, origin.x + parentWidth, origin.y + parentHeight};
+  } else {
+    host::Backend* backend = host::CurrentBackend();
+    if (backend == nullptr) return;
+    host::DesktopInfo desktop = backend->Desktop();
+    area = desktop.monitors.empty() ? host::Rect{0, 0, desktop.width, desktop.height} : desktop.monitors.front().workArea;
+  }
+  host::Point to = CenteredOrigin(area, width, height);
+  host::MoveWindow(dialog, to.x, to.y);
+}
+
+int EngineApp::SwitchScreenMode(int mode, int depth, int force) {
+  if (force == kSwitchUnforced && mode == config_.display.screenMode) return kSwitchDone;
+  if (!mainWindow_.IsWindow()) return kSwitchNoWindow;
+  host::HWND window = mainWindow_.GetHandle();
+  const bool fullScreen = mode == kSavedScreenFull;
+  const uint8_t previous = config_.display.screenMode;
+  config_.display.screenMode = fullScreen ? kSavedScreenFull : kSavedScreenWindow;
+  int r = display_.SetMode(window, !fullScreen, config_.engine.tripleBuffer != 0);
+  if (r != 0) {
+    config_.display.screenMode = previous;
+    return r > 0 ? r + 1 : r;
+  }
+  engineInput_.SetDisplayMode(fullScreen ? kDisplayFullScreen : kDisplayWindow);
+  host::ShowWindow(window, true);
+  if (fullScreen) {
+    engineInput_.InstallKeyboardHook();
+  } else {
+    if (force != kSwitchShowOnly && config_.display.windowLeft != -1 && config_.display.windowTop != -1) {
+      host::MoveWindow(window, config_.display.windowLeft, config_.display.windowTop);
+    }
+    engineInput_.RemoveKeyboardHook();
+  }
+  displayFlags_ |= kSwitchedBit;
+  config_.display.fullScreenDepth = static_cast<uint8_t>(fullScreen ? depth : kWindowDepthMark);
+  return kSwitchDone;
 }
 
 void EngineApp::AppShutdown(int code) {

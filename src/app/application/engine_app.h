@@ -11,10 +11,14 @@
 #include "app/config/app_info.h"
 #include "app/config/app_record.h"
 #include "app/config/engine_config.h"
+#include "app/input/engine_input.h"
+#include "app/input/input_manager.h"
 #include "app/log/startup_log.h"
 #include "app/platform/lock.h"
 #include "app/platform/worker_thread.h"
+#include "app/sysinfo/machine_facts.h"
 #include "app/sysinfo/monitor_list.h"
+#include "app/sysinfo/system_info.h"
 #include "app/window/window.h"
 #include "common/global.h"
 #include "graphics/device/display_manager.h"
@@ -36,6 +40,10 @@ constexpr int kStartupWindow = 11;
 constexpr int kStartupScreen = 12;
 constexpr int kStartupDevices = 13;
 
+// CreateDevices results.
+constexpr int kDevicesInput = 1;
+constexpr int kDevicesBindingTable = 2;
+
 // Display failure states; any non-zero one ends the frame loops.
 constexpr uint8_t kDisplayOk = 0;
 constexpr uint8_t kDisplayRestoreFailed = 1;
@@ -45,6 +53,13 @@ constexpr uint8_t kDisplaySwitchFailed = 2;
 constexpr int kDisplayFeasible = 0;
 constexpr int kDisplayTooFewColours = 1;
 constexpr int kDisplayTooSmall = 2;
+
+// SwitchScreenMode's force argument and results.
+constexpr int kSwitchUnforced = 0;
+constexpr int kSwitchForced = 1;
+constexpr int kSwitchShowOnly = 2;  // start-up: the window is only shown
+constexpr int kSwitchDone = 0;
+constexpr int kSwitchNoWindow = 1;
 
 // Message-box icon kinds.
 constexpr int kIconWarning = 1;
@@ -57,6 +72,7 @@ constexpr uint32_t kMsgShowCursor = 0x9000;
 constexpr uint32_t kMsgMessageBox = 0x9001;
 constexpr uint32_t kMsgScreenMode = 0x9002;
 constexpr uint32_t kMsgFrameThreadEnded = 0x9005;
+constexpr uint32_t kMsgImeRequest = 0x9007;
 
 // Message-box request kinds.
 constexpr int kBoxMessage = 0;
@@ -100,6 +116,9 @@ class InstanceLock {
   int fd_ = -1;
 };
 
+// Where a window of that size goes to sit centred over the area.
+host::Point CenteredOrigin(const host::Rect& area, int32_t width, int32_t height);
+
 // Where the lock lives: $XDG_RUNTIME_DIR, else the temporary folder.
 std::string InstanceLockFolder();
 
@@ -142,9 +161,33 @@ class EngineApp : public AppBase {
   uint8_t framePauseState() const { return pauseState_.load(); }
   bool OnFrameThread() const;
 
-  int CheckDisplayFeasible() const;
-  // Window mode (0 with windowed) or full screen; answers the display manager's code.
+  // Centres the dialog over the parent's client area, or in the desktop's work area without one.
+  void CenterWindow(host::HWND dialog, host::HWND parent);
+  bool candidateShown() const { return candidateShown_; }
+
+  // Whether the desktop has colours enough and a monitor large enough for the game's window.
+  bool CheckWindowFits(bool* depthOk, bool* fits);
+  bool windowFits() const { return windowFits_; }
+  // A window-only game refuses what CheckWindowFits refuses; another falls back to its default.
+  int CheckDisplayFeasible();
+  // Full screen for mode 1, else the window; answers kSwitchDone, kSwitchNoWindow or the display
+  // manager's failure code (a positive one plus 1), the saved mode then left as it was.
   int SwitchScreenMode(int mode, int depth, int force);
+  uint8_t displayFlags() const { return displayFlags_; }
+
+  // Once per frame, on the thread that runs the frames.
+  bool UpdatePointer() { return engineInput_.UpdatePointer(); }
+  InputManager& inputManager() { return input_; }
+  EngineInput& engineInput() { return engineInput_; }
+  // The input mode in force after start-up (DirectInput's runs as the polled one).
+  uint32_t inputMode() const { return inputMode_; }
+
+  InputFacts GatherInputFacts() const;
+  DisplayFacts GatherDisplayFacts() const;
+  static SoundFacts GatherSoundFacts();
+  // The system report of the version dialog, from the facts as they are now.
+  std::string SystemReport(bool longForm) const;
+  const SystemInfo& systemInfo() const { return system_; }
 
   DisplayManager& displayManager() { return display_; }
   FileSystemManager& fileSystem() { return files_; }
@@ -167,6 +210,22 @@ class EngineApp : public AppBase {
   int OnMessageBoxRequest(MessageRecord& record);
   int OnScreenModeRequest(MessageRecord& record);
   int OnFrameThreadEnded(MessageRecord& record);
+  int OnActivate(MessageRecord& record);
+  int OnKeyDown(MessageRecord& record);
+  int OnKeyUp(MessageRecord& record);
+  int OnSysKeyDown(MessageRecord& record);
+  int OnSysKeyUp(MessageRecord& record);
+  int OnMouseWheel(MessageRecord& record);
+  int OnMouseButton(MessageRecord& record);
+  int OnTextMessage(MessageRecord& record);
+  int OnShowCursorRequest(MessageRecord& record);
+  int OnImeRequest(MessageRecord& record);
+  // The input method's own windows stay hidden; the game draws the composition itself.
+  int OnImeComposition(MessageRecord& record);
+  int OnImeSetContext(MessageRecord& record);
+  int OnImeNotify(MessageRecord& record);
+  // The text-entry window is the main window here: its messages reach the input part first.
+  void ForwardTextInput(const MessageRecord& record);
   // The pause handshake as seen from the frame thread: true while parked.
   bool FramePaused();
 
@@ -184,6 +243,8 @@ class EngineApp : public AppBase {
   bool StartedFromCdRom() const;
 
   void StartLog();
+  void BindInputMessages();
+  int SetUpInput();
 
   InstanceLock instance_;
   StartupLog log_;
@@ -194,7 +255,13 @@ class EngineApp : public AppBase {
   ScopedGlobal<ImageLoaderManager> publishedImages_{&images_};
   DisplayManager display_;
   ScopedGlobal<DisplayManager> publishedDisplay_{&display_};
+  SystemInfo system_;
   MonitorList monitors_;
+  InputManager input_;
+  EngineInput engineInput_;
+  uint32_t inputMode_ = kInputModeMessages;
+  bool candidateShown_ = false;
+  bool windowFits_ = true;
   Lock frameLock_;
   Window mainWindow_;
   WorkerThread frameThread_;

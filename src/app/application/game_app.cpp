@@ -175,10 +175,54 @@ void GameApp::SaveConfig(int code) {
   }
 }
 
+namespace {
+
+constexpr uint32_t kActionCount = 20;
+constexpr int32_t kBindKeyboard = 0;
+constexpr int32_t kBindFirstJoystick = 2;
+
+struct DefaultBinding {
+  uint32_t action;
+  int32_t device;
+  uint8_t code;
+};
+
+// Up, down, left, right on the arrows and the stick; Enter on both keys; Escape.
+constexpr DefaultBinding kDefaultBindings[] = {
+    {0, kBindKeyboard, 0xC8}, {0, kBindFirstJoystick, 0}, {1, kBindKeyboard, 0xD0}, {1, kBindFirstJoystick, 1},
+    {2, kBindKeyboard, 0xCB}, {2, kBindFirstJoystick, 2}, {3, kBindKeyboard, 0xCD}, {3, kBindFirstJoystick, 3},
+    {4, kBindKeyboard, 0x1C}, {4, kBindKeyboard, 0x9C}, {5, kBindKeyboard, 0x01},
+};
+
+}  // namespace
+
+int GameApp::BindWindowMessages() {
+  mainWindow().Bind(host::WM_DROPFILES, BindMember(this, &GameApp::OnDropFiles));
+  return 0;
+}
+
+int GameApp::OnDropFiles(MessageRecord& record) {
+  // A refused drop is finished by the target all the same.
+  dropTarget_.OnDropFiles(static_cast<host::HDROP>(record.wParam));
+  return kHandled;
+}
+
 int GameApp::CreateDevices() {
+  // Start-up fell back to the window after a failed switch: the game goes on there.
+  if (displayFailure_ == kDisplaySwitchFailed) displayFailure_ = kDisplayOk;
   // The setting less one is the budget, in units of 4 MB when positive; 0 asks for the automatic one.
   int64_t budget = static_cast<int64_t>(config_.pacing.imageCacheBudget) - 1;
   images().SetCacheBudget(budget > 0 ? budget * 4 : budget);
+
+  if (inputManager().Keyboard() == nullptr || inputManager().GetMouse() == nullptr) {
+    EngineApp::ShowMessage(host::Cp932Literal("入力デバイスの初期化に失敗"), kIconError);
+    return kDevicesInput;
+  }
+  if (inputManager().CreateBindingTable(kActionCount, &bindings_) != 0) {
+    EngineApp::ShowMessage(host::Cp932Literal("仮想入力デバイスの作成に失敗"), kIconError);
+    return kDevicesBindingTable;
+  }
+  for (const DefaultBinding& b : kDefaultBindings) bindings_->AddBinding(b.action, b.device, b.code);
 
   sound_ = std::make_unique<GameSound>(playAloud_);
   if (!sound_->Create(mainWindow().GetHandle(), config_.engine.soundGlobalFocus != 0,
@@ -222,9 +266,17 @@ int GameApp::InitScript() {
 }
 
 void GameApp::DrawFrame() {
+  UpdatePointer();
+  inputManager().Poll();
   secondTimers_.RunDue(host::TimeGetTime());
+  DrawScene();
+}
+
+void GameApp::DrawScene() {
   if (displayManager().GetScreenCanvas() != nullptr) {
     displayManager().UpdateBackBuffer();
+  } else if (displayManager().GetBackBuffer() != nullptr) {
+    displayManager().DrawRenderList();
   }
 }
 
@@ -331,9 +383,14 @@ int GameApp::FrameThreadStep() {
     host::Sleep(frameClock_.WaitHint());
     return 0;
   }
+  UpdatePointer();
   {
     ScopedLock hold(frameLock());
+    inputManager().Poll();
     secondTimers_.RunDue(host::TimeGetTime());
+    if (displayManager().GetScreenCanvas() == nullptr && displayManager().GetBackBuffer() != nullptr) {
+      displayManager().DrawRenderList();
+    }
   }
   int32_t behind = frameClock_.FramesBehind();
   if (behind > kMostStepsPerFrame) behind = 0;

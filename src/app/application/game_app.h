@@ -13,6 +13,7 @@
 #include "app/config/save_folder.h"
 #include "app/config/setup_info.h"
 #include "app/config/user_config.h"
+#include "app/platform/file_drop_target.h"
 #include "app/platform/frame_clock.h"
 #include "app/platform/timer_service.h"
 #include "script/script_file_source.h"
@@ -60,6 +61,7 @@ class GameApp : public EngineApp, public ScriptApplication {
   int InitInstance() override;
   std::string GetSaveFolder() const override { return saveFolder_; }
   int CreateDevices() override;
+  int BindWindowMessages() override;
   void OnAppExit(int code) override;
   void SaveConfig(int code) override;
 
@@ -96,12 +98,18 @@ class GameApp : public EngineApp, public ScriptApplication {
   // Whether the sound device plays through the SDL audio device (else the mixer runs silent).
   void set_playAloud(bool aloud) { playAloud_ = aloud; }
   GameSound* sound() { return sound_.get(); }
+  // The game's action table; null before the devices are set up.
+  InputBindingTable* bindings() const { return bindings_; }
+  FileDropTarget& dropTarget() { return dropTarget_; }
 
  private:
   int ReadConfiguration();
   void DrawFrame();
+  // The canvas composes itself; without one the render list is drawn onto the back buffer.
+  void DrawScene();
   void PresentFrame();
   int OnClose(MessageRecord& record) override;
+  int OnDropFiles(MessageRecord& record);
   bool ServePendingInterrupt();
 
   FileSystemScriptFileSource scriptFiles_;
@@ -120,6 +128,8 @@ class GameApp : public EngineApp, public ScriptApplication {
   ScopedGlobal<TimerService> publishedTimers_{&secondTimers_};
   bool playAloud_ = false;
   std::unique_ptr<GameSound> sound_;
+  InputBindingTable* bindings_ = nullptr;  // owned by the input manager
+  FileDropTarget dropTarget_;
   std::unique_ptr<ScriptHost> host_;
   std::atomic<uint8_t> interrupt_{kInterruptNone};
   uint8_t modalState_ = 0;

@@ -47,6 +47,7 @@ class JoystickDevice {
   virtual uint32_t Poll() = 0;
 
   int32_t DeviceNumber() const { return number_; }
+  uint32_t AxisCount() const { return axisCount_; }
   uint32_t ButtonCount() const { return buttonCount_; }
   const std::string& Name() const { return name_; }
 

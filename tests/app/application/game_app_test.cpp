@@ -5,18 +5,23 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
 #include <optional>
 
+#include "graphics/device/render_item.h"
+#include "graphics/pixel/mmx_flag.h"
+#include "host/drop_files.h"
 #include "host/headless/headless_backend.h"
 #include "host/host_path.h"
 #include "host/message_queue.h"
 #include "lib/config/config_writers.h"
 #include "lib/sob/sob_assembler.h"
 #include "resource/packs/app_paths.h"
+#include "support/recording_field.h"
 #include "support/temp_dir.h"
 
 namespace bw {
@@ -25,18 +30,19 @@ namespace {
 constexpr char kLoopForever[] = "l:\n wait\n jmp l\n";
 constexpr uint32_t kPeriodMs = 16;
 
-// A timed task that runs a function once.
+// A timed task that runs a function once, or at every update while it repeats.
 class OnceTask : public TimedTask {
  public:
-  explicit OnceTask(std::function<void()> run) : run_(std::move(run)) {}
+  explicit OnceTask(std::function<void()> run, bool repeat = false) : run_(std::move(run)), repeat_(repeat) {}
   int32_t Update(uint32_t) override {
     run_();
-    return 1;
+    return repeat_ ? 0 : 1;
   }
   void Stop() override {}
 
  private:
   std::function<void()> run_;
+  bool repeat_;
 };
 
 // A game folder written by the tools, and the headless world the application runs in.
@@ -83,6 +89,12 @@ class GameRun : public ::testing::Test {
     for (size_t i = boxesSeen; i < boxes.size(); ++i) texts.push_back(boxes[i].text);
     boxesSeen = boxes.size();
     return texts;
+  }
+
+  // The close asks first: the answer is queued before it.
+  void CloseAnsweringYes(GameApp& app) {
+    backend.QueueMessageBoxAnswer(host::IDYES);
+    app.mainWindow().PostMessage(host::WM_CLOSE, 0, 0);
   }
 
   bool Exists(const std::string& relative) const { return std::filesystem::exists(dir.path() / relative); }
@@ -170,12 +182,24 @@ TEST_F(GameRun, EachStartUpRefusalShowsItsMessageAndEndsWithItsCode) {
        kStartupInitInstance, "環境設定ファイルの読み込みに失敗"},
       {"started from a CD-ROM", [](GameRun& g) { g.backend.SetFileSystemType(g.dir.path().string() + "/", "iso9660"); },
        kStartupCdRom, "ハードディスクから起動してください"},
-      {"256 colours", [](GameRun& g) { g.backend.SetDesktop({1024, 768, 8, {}}); }, kStartupDisplay,
-       "画面モードをHighColor(16bit)以上にして起動して下さい"},
-      {"a desktop smaller than the game", [](GameRun& g) { g.backend.SetDesktop({320, 240, 32, {}}); },
+      // A game that may use full screen starts anyway; one that has only the window cannot.
+      {"256 colours",
+       [](GameRun& g) {
+         g.record.defaultScreenMode = kScreenWindowOnly;
+         g.WriteGame(kLoopForever);
+         g.backend.SetDesktop({1024, 768, 8, {}});
+       },
+       kStartupDisplay, "画面モードをHighColor(16bit)以上にして起動して下さい"},
+      {"a desktop smaller than the game",
+       [](GameRun& g) {
+         g.record.defaultScreenMode = kScreenWindowOnly;
+         g.WriteGame(kLoopForever);
+         g.backend.SetDesktop({320, 240, 32, {{{0, 0, 320, 240}, {0, 0, 320, 240}}}});
+       },
        kStartupDisplay, "画面解像度を現在の設定より大きくして起動して下さい"},
   };
   for (const Case& c : cases) {
+    record.defaultScreenMode = kScreenBoth;
     WriteGame(kLoopForever);
     c.spoil(*this);
     MessageTexts();  // forget earlier boxes
@@ -330,14 +354,29 @@ TEST_F(GameRun, TheCloseAsksFirstAndANoKeepsTheGameRunning) {
 
 TEST_F(GameRun, TheLogSwitchWritesTheStartUpLogOrRefusesWhenItCannot) {
   config.engine.logFile = 1;
+  // DirectInput is asked for but never to be had: the log and the report tell the mode in force.
+  config.engine.inputMode = kInputDirectInput;
+  config.engine.cpuFeatures[1] = 0;
   WriteGame(" ret\n");
   {
+    ScopedMmxFlag keepMmx(true);
     GameApp app;
     EXPECT_EQ(RunGame(app), kExitNormal);
+    EXPECT_FALSE(MmxEnabled()) << "the MMX switch is off";
+    EXPECT_NE(app.SystemReport(true).find("Windows API\r\n"), std::string::npos);
   }
   std::ifstream in(dir.path() / "SYS_LOG.TXT", std::ios::binary);
   std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  EXPECT_NE(log.find("< Initialize Done..."), std::string::npos) << log;
+  size_t input = log.find("[ Input Windows API ]\r\nJoyStick: None\r\n");
+  size_t sound = log.find("[ DirectSound ]\r\n");
+  size_t display = log.find("[ Window Mode ]\r\n");
+  size_t done = log.find("< Initialize Done...");
+  ASSERT_NE(input, std::string::npos) << log;
+  ASSERT_NE(display, std::string::npos) << log;
+  ASSERT_NE(done, std::string::npos) << log;
+  EXPECT_LT(input, sound);
+  EXPECT_LT(sound, display);
+  EXPECT_LT(display, done);
 
   std::filesystem::remove(dir.path() / "SYS_LOG.TXT");
   std::filesystem::create_directory(dir.path() / "SYS_LOG.TXT");
@@ -391,6 +430,172 @@ TEST_F(GameRun, TheWindowThreadParksTheFrameThreadAndLetsItGo) {
   EXPECT_FALSE(app.mainWindow().IsWindow()) << "the frame thread's end destroys the window";
   app.AppShutdown(0);
   EXPECT_EQ(app.exitStatus(), kExitNormal);
+}
+
+TEST_F(GameRun, TheMainWindowFeedsTheInputPartAndEachFramePollsIt) {
+  constexpr uint32_t kVkReturn = 0x0D;
+  constexpr uint32_t kVkLeft = 0x25;
+  constexpr uint32_t kActionEnter = 4;
+  WriteGame(kLoopForever);
+  GameApp app;
+  bool checked = false;
+  bool seenPressed = false;
+  Window& window = app.mainWindow();
+  // The effects' timers run after the frame's poll: a key pressed shows there as newly pressed.
+  app.secondTimers().Add(new OnceTask([&] { seenPressed |= app.bindings()->IsActionPressed(kActionEnter); }, true),
+                         0, 1, 0);
+  app.firstTimers().Add(new OnceTask([&] {
+                          ASSERT_NE(app.bindings(), nullptr);
+                          EXPECT_EQ(app.bindings()->ActionCount(), 20u);
+                          EXPECT_EQ(app.bindings()->CountBindings(kActionEnter, 0), 2);
+                          EXPECT_EQ(app.inputMode(), kInputModeMessages);
+                          EXPECT_FALSE(app.engineInput().IsImeEnabled());
+                          window.SendMessage(host::WM_KEYDOWN, kVkReturn, 0);
+                          EXPECT_TRUE(app.bindings()->IsActionDown(kActionEnter));
+                        }),
+                        5 * kPeriodMs, 0, 1);
+  app.firstTimers().Add(new OnceTask([&] {
+                          EXPECT_TRUE(seenPressed);
+                          EXPECT_TRUE(app.bindings()->IsActionDown(kActionEnter));
+                          window.SendMessage(host::WM_KEYUP, kVkReturn, 0);
+                        }),
+                        10 * kPeriodMs, 0, 1);
+  app.firstTimers().Add(new OnceTask([&] {
+                          EXPECT_FALSE(app.bindings()->IsActionDown(kActionEnter));
+                          // The input part's own requests, served by the window.
+                          window.SendMessage(kMsgImeRequest, 1, 0);
+                          EXPECT_TRUE(app.engineInput().IsImeEnabled());
+                          window.SendMessage(kMsgImeRequest, 0, 0);
+                          EXPECT_FALSE(app.engineInput().IsImeEnabled());
+                          window.SendMessage(kMsgShowCursor, 1, 0);
+                          EXPECT_TRUE(app.inputManager().GetMouse()->IsSystemCursorShown());
+                          window.SendMessage(kMsgShowCursor, 0, 0);
+                          EXPECT_FALSE(app.inputManager().GetMouse()->IsSystemCursorShown());
+
+                          // Text entry goes through the main window's procedure.
+                          test::RecordingField field;
+                          window.SendMessage(host::WM_CHAR, 'x', 0);  // nothing attached: dropped
+                          app.engineInput().AttachTextInput(window.GetHandle());
+                          EXPECT_TRUE(app.engineInput().IsImeEnabled());
+                          window.SendMessage(host::WM_KEYDOWN, kVkLeft, 0);
+                          app.engineInput().PollTextInput(&field);
+                          window.SendMessage(host::WM_CHAR, 'a', 0);
+                          window.SendMessage(host::WM_CHAR, 'b', 0);
+                          app.engineInput().PollTextInput(&field);
+                          EXPECT_EQ(field.keys, std::vector<uint32_t>{kVkLeft});
+                          EXPECT_EQ(field.texts, std::vector<std::string>{"ab"});
+                          app.engineInput().AttachTextInput(host::HWND{});
+                          EXPECT_FALSE(app.engineInput().IsImeEnabled());
+                          checked = true;
+                          CloseAnsweringYes(app);
+                        }),
+                        15 * kPeriodMs, 0, 1);
+  EXPECT_EQ(RunGame(app), kExitNormal);
+  EXPECT_TRUE(checked);
+}
+
+TEST_F(GameRun, TheMainWindowTakesDropsTracksTheCandidatesAndCentres) {
+  constexpr host::WPARAM kImnCloseCandidate = 4;
+  constexpr host::WPARAM kImnOpenCandidate = 5;
+  WriteGame(kLoopForever);
+  backend.SetDesktop({1024, 768, 32, {{{0, 0, 1024, 768}, {0, 30, 1024, 768}}}});
+  record.canvasWidth = 640;
+  record.canvasHeight = 480;
+  GameApp app;
+  bool checked = false;
+  app.firstTimers().Add(new OnceTask([&] {
+                          Window& window = app.mainWindow();
+                          dir.WriteFile("dropped.txt", "x");
+                          std::string dropped = (dir.path() / "dropped.txt").string();
+                          std::string expected;
+                          ASSERT_EQ(host::LinuxPathToEnginePath(dropped, expected), host::kPathOk);
+                          // Refused while off.
+                          window.SendMessage(host::WM_DROPFILES, host::CreateDrop({dropped}), 0);
+                          EXPECT_EQ(app.dropTarget().GetCount(), 0u);
+                          app.dropTarget().SetEnabled(window.GetHandle(), true);
+                          window.SendMessage(host::WM_DROPFILES, host::CreateDrop({dropped}), 0);
+                          EXPECT_EQ(app.dropTarget().GetFile(0), expected);
+                          // An untaken drop is not overwritten by the next.
+                          window.SendMessage(host::WM_DROPFILES, host::CreateDrop({dropped, dropped}), 0);
+                          EXPECT_EQ(app.dropTarget().GetCount(), 1u);
+
+                          window.SendMessage(host::WM_IME_NOTIFY, kImnOpenCandidate, 0);
+                          EXPECT_TRUE(app.candidateShown());
+                          window.SendMessage(host::WM_IME_NOTIFY, kImnCloseCandidate, 0);
+                          EXPECT_FALSE(app.candidateShown());
+
+                          // No parent: the primary monitor's work area, not the whole screen.
+                          app.CenterWindow(window.GetHandle(), host::HWND{});
+                          const auto* state = backend.Window(window.GetHandle());
+                          ASSERT_NE(state, nullptr);
+                          EXPECT_EQ(state->left, (1024 - 640) / 2);
+                          EXPECT_EQ(state->top, 30 + (738 - 480) / 2);
+                          checked = true;
+                          CloseAnsweringYes(app);
+                        }),
+                        5 * kPeriodMs, 0, 1);
+  EXPECT_EQ(RunGame(app), kExitNormal);
+  EXPECT_TRUE(checked);
+}
+
+TEST_F(GameRun, ScreenSwitchesKeepTheSavedModeDepthAndWindowPlace) {
+  WriteGame(kLoopForever);
+  GameApp app;
+  bool checked = false;
+  app.firstTimers().Add(new OnceTask([&] {
+                          DisplaySettings& saved = app.config().display;
+                          EXPECT_EQ(saved.screenMode, kSavedScreenWindow);
+                          EXPECT_NE(app.displayFlags() & 0x08, 0);
+                          saved.windowLeft = 40;
+                          saved.windowTop = 50;
+                          EXPECT_EQ(app.SwitchScreenMode(kSavedScreenWindow, 32, kSwitchUnforced), kSwitchDone);
+                          EXPECT_EQ(saved.fullScreenDepth, 3);
+
+                          ASSERT_EQ(app.SwitchScreenMode(kSavedScreenFull, 32, kSwitchUnforced), kSwitchDone);
+                          EXPECT_EQ(saved.screenMode, kSavedScreenFull);
+                          EXPECT_EQ(saved.fullScreenDepth, 32);
+                          ASSERT_EQ(app.SwitchScreenMode(kSavedScreenWindow, 0, kSwitchUnforced), kSwitchDone);
+                          EXPECT_EQ(saved.screenMode, kSavedScreenWindow);
+                          EXPECT_EQ(saved.fullScreenDepth, 3);
+                          const auto* state = backend.Window(app.mainWindow().GetHandle());
+                          ASSERT_NE(state, nullptr);
+                          EXPECT_EQ(state->left, 40);
+                          EXPECT_EQ(state->top, 50);
+                          checked = true;
+                          CloseAnsweringYes(app);
+                        }),
+                        5 * kPeriodMs, 0, 1);
+  EXPECT_EQ(RunGame(app), kExitNormal);
+  EXPECT_TRUE(checked);
+}
+
+TEST_F(GameRun, EachFrameDrawsTheRenderListOntoTheBackBuffer) {
+  WriteGame(kLoopForever);
+  GameApp app;
+  app.displayManager().SetDirect3DRenderDevice(true);
+  bool checked = false;
+  auto pixel = [&](int x, int y) {
+    const host::MemorySurface* buffer = app.displayManager().GetBackBuffer();
+    uint32_t v = 0;
+    std::memcpy(&v, buffer->Pixels() + y * buffer->Pitch() + x * 4, 4);
+    return v & 0xFFFFFF;
+  };
+  app.firstTimers().Add(new OnceTask([&] {
+                          D3DRectPrimitive* rect = nullptr;
+                          ASSERT_EQ(app.displayManager().CreateD3DRectPrimitive(&rect, 8, 4, 0xFF00FF00u, 2, 3), 0);
+                          ASSERT_EQ(app.displayManager().GetRenderList().Insert(rect, 1, 0), 0);
+                          EXPECT_EQ(pixel(2, 3), 0u);
+                        }),
+                        5 * kPeriodMs, 0, 1);
+  app.firstTimers().Add(new OnceTask([&] {
+                          EXPECT_EQ(pixel(2, 3), 0x00FF00u);
+                          EXPECT_EQ(pixel(10, 3), 0u);
+                          checked = true;
+                          CloseAnsweringYes(app);
+                        }),
+                        10 * kPeriodMs, 0, 1);
+  EXPECT_EQ(RunGame(app), kExitNormal);
+  EXPECT_TRUE(checked);
 }
 
 }  // namespace

@@ -9,23 +9,12 @@
 
 #include "app/input/engine_input.h"
 #include "sdl_input_fixture.h"
+#include "support/recording_field.h"
 
 namespace bw {
 namespace {
 
-class RecordingField : public TextEditBase {
- public:
-  uint8_t OnKeyInput(uint32_t virtualKey) override {
-    keys.push_back(virtualKey);
-    return 1;
-  }
-  uint8_t OnTextInput(const char* text, int32_t length) override {
-    texts.emplace_back(text, static_cast<size_t>(length));
-    return 2;
-  }
-  std::vector<uint32_t> keys;
-  std::vector<std::string> texts;
-};
+using test::RecordingField;
 
 class TextBuffer : public testing::Test {
  protected:

@@ -1,0 +1,29 @@
+// A text field that keeps what the input part hands it: the keys one by one, each run of text.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/input/text_edit_base.h"
+
+namespace bw::test {
+
+class RecordingField : public TextEditBase {
+ public:
+  static constexpr uint8_t kKeyTaken = 1;
+  static constexpr uint8_t kTextTaken = 2;
+
+  uint8_t OnKeyInput(uint32_t virtualKey) override {
+    keys.push_back(virtualKey);
+    return kKeyTaken;
+  }
+  uint8_t OnTextInput(const char* text, int32_t length) override {
+    texts.emplace_back(text, static_cast<size_t>(length));
+    return kTextTaken;
+  }
+  std::vector<uint32_t> keys;
+  std::vector<std::string> texts;
+};
+
+}  // namespace bw::test
