@@ -63,10 +63,10 @@ uint32_t IconStyle(int icon) {
 
 }  // namespace
 
-
 bool InstanceLock::Acquire(const std::string& folder, const std::string& name) {
   Release();
-  std::string file = name;
+  // The name is CP932; the file name is UTF-8 like every other name on this side.
+  std::string file = host::Cp932ToUtf8Lenient(name);
   for (char& c : file) {
     if (c == '/') c = '_';
   }
@@ -612,7 +612,11 @@ int EngineApp::OnMessageBoxRequest(MessageRecord& message) {
 }
 
 int EngineApp::RequestScreenMode(int mode, int depth, int force) {
-  if (!OnFrameThread()) return SwitchScreenMode(mode, depth, force);
+  if (!OnFrameThread()) {
+    // The frame thread may be drawing: switch only while it is held off.
+    ScopedLock hold(frameLock_);
+    return SwitchScreenMode(mode, depth, force);
+  }
   int32_t result = 0;
   host::WPARAM packed = static_cast<host::WPARAM>(((mode & 0xFF) << 16) | ((depth & 0xFF) << 8) | (force & 0xFF));
   host::SendMessage(mainWindow_.GetHandle(), kMsgScreenMode, packed, reinterpret_cast<host::LPARAM>(&result));

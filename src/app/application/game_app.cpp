@@ -383,9 +383,10 @@ int GameApp::FrameThreadStep() {
     host::Sleep(frameClock_.WaitHint());
     return 0;
   }
-  UpdatePointer();
   {
+    // The window thread changes the display and the pointer's display mode under this lock.
     ScopedLock hold(frameLock());
+    UpdatePointer();
     inputManager().Poll();
     secondTimers_.RunDue(host::TimeGetTime());
     if (displayManager().GetScreenCanvas() == nullptr && displayManager().GetBackBuffer() != nullptr) {
