@@ -10,6 +10,7 @@
 
 #include "app/application/engine_app.h"
 #include "app/application/game_sound.h"
+#include "app/dialogs/main_menu.h"
 #include "app/config/save_folder.h"
 #include "app/config/setup_info.h"
 #include "app/config/user_config.h"
@@ -50,6 +51,15 @@ constexpr int kFrameStepInterruptFailed = 6;
 // The process's exit status after a run.
 constexpr int kExitNormal = 0;
 constexpr int kExitScriptFailed = 20;
+
+// SetMenuItemEnabled: an item past the screen-mode permission.
+constexpr int kMenuItemUnknown = -1;
+
+// LowerFrameThreadPriority results.
+constexpr int kPriorityLowered = 0;
+constexpr int kPriorityAlreadyLow = 1;
+constexpr int kPriorityNoThread = 2;
+constexpr int kPriorityLoweringOff = -1;
 
 class GameApp : public EngineApp, public ScriptApplication {
  public:
@@ -102,6 +112,16 @@ class GameApp : public EngineApp, public ScriptApplication {
   InputBindingTable* bindings() const { return bindings_; }
   FileDropTarget& dropTarget() { return dropTarget_; }
 
+  // Item 0 settings, 1 save, 2 load, 3 return to title, 4 screen mode; kMenuItemUnknown past 4.
+  int SetMenuItemEnabled(int item, bool enabled);
+  bool menuItemEnabled(int item) const;
+  // The menu whose items follow the permissions; null for none.
+  void set_menu(host::Menu* menu) { menu_ = menu; }
+  // Nested: only the last restore brings the priority back. Restore answers the count before it.
+  int LowerFrameThreadPriority();
+  int RestoreFrameThreadPriority();
+  uint32_t priorityLowerings() const { return priorityLowerings_; }
+
  private:
   int ReadConfiguration();
   void DrawFrame();
@@ -133,6 +153,9 @@ class GameApp : public EngineApp, public ScriptApplication {
   std::unique_ptr<ScriptHost> host_;
   std::atomic<uint8_t> interrupt_{kInterruptNone};
   uint8_t modalState_ = 0;
+  uint8_t menuPermissions_[kMenuPermissionCount] = {1, 0, 0, 0, 1};
+  host::Menu* menu_ = nullptr;
+  uint32_t priorityLowerings_ = 0;
   std::atomic<int> exitStatus_{kExitNormal};
   bool entered_ = false;
 };
