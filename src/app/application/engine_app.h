@@ -68,11 +68,16 @@ constexpr int kIconQuestion = 3;
 constexpr int kIconError = 4;
 
 // The window thread's private messages.
-constexpr uint32_t kMsgShowCursor = 0x9000;
-constexpr uint32_t kMsgMessageBox = 0x9001;
-constexpr uint32_t kMsgScreenMode = 0x9002;
-constexpr uint32_t kMsgFrameThreadEnded = 0x9005;
-constexpr uint32_t kMsgImeRequest = 0x9007;
+constexpr uint32_t kMsgShowCursor = host::WM_APP_SHOW_CURSOR;
+constexpr uint32_t kMsgMessageBox = host::WM_APP_MESSAGE_BOX;
+constexpr uint32_t kMsgScreenMode = host::WM_APP_SCREEN_MODE;
+constexpr uint32_t kMsgShowMenuWindow = host::WM_APP_CREATE_MENU_WINDOW;
+constexpr uint32_t kMsgHideMenuWindow = host::WM_APP_HIDE_MENU_WINDOW;
+constexpr uint32_t kMsgFrameThreadEnded = host::WM_APP_FRAME_THREAD_ENDED;
+constexpr uint32_t kMsgMovieRequest = host::WM_APP_MOVIE;
+constexpr uint32_t kMsgImeRequest = host::WM_APP_IME;
+constexpr uint32_t kMsgTextInput = host::WM_APP_TEXT_INPUT;
+constexpr uint32_t kMsgMessageDialog = host::WM_APP_MESSAGE_DIALOG;
 
 // Message-box request kinds.
 constexpr int kBoxMessage = 0;
@@ -138,6 +143,8 @@ class EngineApp : public AppBase {
   virtual int CreateDevices() { return 0; }
   virtual void OnAppExit(int /*code*/) {}
   virtual void SaveConfig(int /*code*/) {}
+  // WM_COMMAND of the main window and of the full-screen menu window.
+  virtual int OnMenuCommand(MessageRecord& /*record*/) { return kHandled; }
 
   // Message boxes, bracketed as modal; owner the main window when it exists.
   int ShowMessage(const std::string& textCp932, int icon);

@@ -248,6 +248,10 @@ class DisplayManager : public Direct3DDevice, private SurfaceUser {
 
   // Settings the application hands over before a mode switch.
   void SetSyncMode(uint8_t mode) { syncMode_ = mode; }
+  // How many vertical blanks a presented frame waits for (0: none); the application's pacing
+  // sets it and the frame loops read it to leave the display to pace the frames.
+  void SetVerticalBlankWait(uint32_t count) { verticalBlankWait_ = count; }
+  uint32_t VerticalBlankWait() const { return verticalBlankWait_; }
   void SetTextureRequest(uint8_t request, bool inWindow) {
     textureRequest_ = request, textureInWindow_ = inWindow;
   }
@@ -314,6 +318,7 @@ class DisplayManager : public Direct3DDevice, private SurfaceUser {
   int32_t canvasHeight_ = 0;
   bool flipChain_ = false;
   uint8_t syncMode_ = kSyncCopy;
+  uint32_t verticalBlankWait_ = 0;
   bool triple_ = false;
   uint8_t probe_ = kProbeNotRun;
   bool gdiOver_ = false;
