@@ -109,6 +109,9 @@ void DirectSoundDeviceBase::ReleaseAll() {
   level_ = 0;
 }
 
+// Out of line: the buffer list's element type is complete only here.
+DirectSoundDevice::DirectSoundDevice(SoundOutput output) : output_(output) {}
+
 DirectSoundDevice::~DirectSoundDevice() {
   DeleteAllBuffers();
   ReleasePrimaryBuffer();

@@ -94,7 +94,7 @@ class DirectSoundDeviceBase {
 
 class DirectSoundDevice : public DirectSoundDeviceBase {
  public:
-  explicit DirectSoundDevice(SoundOutput output = SoundOutput::kNone) : output_(output) {}
+  explicit DirectSoundDevice(SoundOutput output = SoundOutput::kNone);
   ~DirectSoundDevice() override;
 
   // rateCode 8, 11, 22 or 44 for 8000, 11025, 22050 or 44100 Hz; any other value is the rate.

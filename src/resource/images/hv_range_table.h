@@ -2,6 +2,7 @@
 // record that the format marks as an end. The records end with a sentinel that is itself an end.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 

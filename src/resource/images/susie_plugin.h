@@ -3,6 +3,7 @@
 // (the host frees it with free); a GetFile to memory gives a block of exactly the member.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace bw {
