@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/application/engine_app.h"
+#include "app/application/game_services.h"
 #include "app/application/game_sound.h"
 #include "app/dialogs/main_menu.h"
 #include "app/config/save_folder.h"
@@ -167,6 +168,15 @@ class GameApp : public EngineApp, public ScriptApplication {
   uint32_t GetAppOption(uint32_t index) override;
   // The process-wide copy native 4 keeps of the third block's u16 at 11.
   static uint16_t SharedGlyphCacheSize();
+  GameServices& services() { return services_; }
+  // The player's volumes to the script host's channels; false without them.
+  bool ApplySoundSettings();
+  // The player's keys into the action table; a kAssignments* code.
+  int ApplyKeyAssignments();
+  int ApplyJoystickAssignments();
+
+ private:
+  GameServices services_;
 };
 
 using TheGameApp = Global<GameApp>;
