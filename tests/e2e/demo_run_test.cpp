@@ -13,11 +13,14 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/config/config_block.h"
 #include "app/config/engine_config.h"
+#include "host/presentation_sink.h"
 #include "lib/file_bytes.h"
 #include "lib/sob/sob_assembler.h"
 #include "lib/vfa/vfa_writer.h"
@@ -106,6 +109,19 @@ RunResult RunGame(const fs::path& game, const fs::path& home, const std::vector<
   return result;
 }
 
+// The "frame N hash 0x..." lines of a run, by frame.
+std::map<uint32_t, uint64_t> FrameHashes(const std::string& output) {
+  std::map<uint32_t, uint64_t> hashes;
+  std::istringstream lines(output);
+  std::string line;
+  while (std::getline(lines, line)) {
+    unsigned frame = 0;
+    unsigned long long hash = 0;
+    if (std::sscanf(line.c_str(), "frame %u hash 0x%llx", &frame, &hash) == 2) hashes[frame] = hash;
+  }
+  return hashes;
+}
+
 // A copy of the demo game folder the test may spoil, and a home for the run.
 class DemoRun : public ::testing::Test {
  protected:
@@ -175,8 +191,29 @@ TEST_F(DemoRun, EndsNormallyAndSavesItsSettings) {
   EXPECT_NE(fs::last_write_time(userCfg), shipped) << "USER.CFG saved at the exit";
   EngineConfig config = SavedSettings();
   EXPECT_EQ(config.display.screenMode, kSavedScreenWindow);
+  EXPECT_EQ(config.pacing.scriptSetting9, 1) << "MAIN started once and kept its count there";
   EXPECT_TRUE(fs::is_regular_file(game_.path() / "SAVEDATA" / "APP_CFG.DAT"))
       << "mode 1 keeps the saves beside the game";
+}
+
+// No picture native is built yet: the demo's window stays black, so each chosen frame hashes as
+// a black 640 x 480 frame, the same in every run.
+TEST_F(DemoRun, ChosenFramesHashTheSameInEveryRun) {
+  const std::vector<uint8_t> black(640 * 480 * 4, 0);
+  const uint64_t blackHash = host::Fnv1a64(black.data(), black.size());
+  std::map<uint32_t, uint64_t> first;
+  for (int run = 0; run < 2; ++run) {
+    RunResult r = Run({"BRIMWOLD_HEADLESS_HASHES=1,2,150,300"});
+    EXPECT_EQ(r.exitStatus, 0) << r.errors;
+    std::map<uint32_t, uint64_t> hashes = FrameHashes(r.output);
+    ASSERT_EQ(hashes.size(), 4u) << r.output;
+    for (auto [frame, hash] : hashes) EXPECT_EQ(hash, blackHash) << "frame " << frame;
+    if (run == 0) {
+      first = hashes;
+    } else {
+      EXPECT_EQ(hashes, first) << "the second run shows what the first showed";
+    }
+  }
 }
 
 TEST_F(DemoRun, RefusesMalformedTestSwitches) {
