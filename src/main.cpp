@@ -1,19 +1,32 @@
 // The brimwold program: starts the game application on the game folder, runs the game's "MAIN"
 // and ends with the run's status.
 //
-// Test switches (environment):
-//   BRIMWOLD_HEADLESS=1          run on the headless backend instead of SDL
-//   BRIMWOLD_HEADLESS_FRAMES=N   headless only: close the window after N frames
+// Test switches (environment); the headless ones are read only with BRIMWOLD_HEADLESS=1, and a
+// bad value ends the program with status 2:
+//   BRIMWOLD_HEADLESS=1                       run on the headless backend instead of SDL
+//   BRIMWOLD_HEADLESS_FRAMES=N                close the main window after N frames
+//   BRIMWOLD_HEADLESS_HASHES=F,F,...          print "frame F hash 0x<16 hex digits>" on standard
+//                                             output when the main window shows frame F (from 1)
+//   BRIMWOLD_HEADLESS_COMMANDS=F:ID,F:ID,...  post WM_COMMAND ID to the main window when it shows
+//                                             frame F
+//   BRIMWOLD_HEADLESS_ANSWERS=ID,ID,...       the dialogs that come are ended with these buttons,
+//                                             in order; after them a dialog closes
+#include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <memory>
+#include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/application/game_app.h"
 #include "host/clock.h"
+#include "host/dialog/imgui_dialog_host.h"
+#include "host/dialog/scripted_dialog_host.h"
 #include "host/host_path.h"
 #include "host/headless/headless_backend.h"
 #include "host/message_queue.h"
@@ -53,13 +66,96 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* out) {
   return true;
 }
 
-bool ParseFrameCount(const char* text, uint32_t* frames) {
-  if (text == nullptr || *text == '\0') return false;
-  char* end = nullptr;
-  unsigned long value = std::strtoul(text, &end, 10);
-  if (*end != '\0' || value == 0 || value > 0xFFFFFFFFul) return false;
-  *frames = static_cast<uint32_t>(value);
+constexpr uint32_t kMaxCommandId = 0xFFFF;  // the low word of WM_COMMAND's wParam
+
+// Decimal digits only, within [least, most].
+bool ParseNumber(std::string_view text, uint32_t least, uint32_t most, uint32_t* out) {
+  if (text.empty() || text.size() > 10) return false;
+  uint64_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + static_cast<uint64_t>(c - '0');
+  }
+  if (value < least || value > most) return false;
+  *out = static_cast<uint32_t>(value);
   return true;
+}
+
+bool ParseFrameCount(const char* text, uint32_t* frames) {
+  return text != nullptr && ParseNumber(text, 1, UINT32_MAX, frames);
+}
+
+// Comma-separated items, none empty; each is handed to parseItem.
+template <class ParseItem>
+bool ParseList(std::string_view text, ParseItem parseItem) {
+  if (text.empty()) return false;
+  for (;;) {
+    size_t comma = text.find(',');
+    if (!parseItem(text.substr(0, comma))) return false;
+    if (comma == std::string_view::npos) return true;
+    text.remove_prefix(comma + 1);
+  }
+}
+
+// What the headless switches ask for.
+struct HeadlessScript {
+  std::set<uint32_t> hashFrames;
+  std::multimap<uint32_t, uint32_t> commands;  // frame -> command id, in the order given
+  std::vector<uint32_t> answers;
+};
+
+// Reads the list switch name when it is set, item by item; false after saying what it must be.
+template <class ParseItem>
+bool ReadListSwitch(const char* name, const char* form, ParseItem parseItem) {
+  const char* text = std::getenv(name);
+  if (text == nullptr || ParseList(text, parseItem)) return true;
+  std::fprintf(stderr, "brimwold: %s must be %s, separated by commas\n", name, form);
+  return false;
+}
+
+// Reads the switches into script; false when one is malformed.
+bool ReadHeadlessSwitches(HeadlessScript* script) {
+  return ReadListSwitch("BRIMWOLD_HEADLESS_HASHES", "frame numbers from 1",
+                        [&](std::string_view item) {
+                          uint32_t frame = 0;
+                          if (!ParseNumber(item, 1, UINT32_MAX, &frame)) return false;
+                          script->hashFrames.insert(frame);
+                          return true;
+                        }) &&
+         ReadListSwitch("BRIMWOLD_HEADLESS_COMMANDS", "frame:command pairs (frame from 1, command up to 65535)",
+                        [&](std::string_view item) {
+                          size_t colon = item.find(':');
+                          uint32_t frame = 0, id = 0;
+                          if (colon == std::string_view::npos ||
+                              !ParseNumber(item.substr(0, colon), 1, UINT32_MAX, &frame) ||
+                              !ParseNumber(item.substr(colon + 1), 0, kMaxCommandId, &id)) {
+                            return false;
+                          }
+                          script->commands.emplace(frame, id);
+                          return true;
+                        }) &&
+         ReadListSwitch("BRIMWOLD_HEADLESS_ANSWERS", "button ids up to 65535", [&](std::string_view item) {
+           uint32_t id = 0;
+           if (!ParseNumber(item, 0, kMaxCommandId, &id)) return false;
+           script->answers.push_back(id);
+           return true;
+         });
+}
+
+// Prints the asked hashes and posts the asked commands as the main window shows its frames.
+void WatchFrames(bw::host::HeadlessBackend& backend, HeadlessScript script) {
+  using namespace bw::host;
+  if (script.hashFrames.empty() && script.commands.empty()) return;
+  backend.SetFrameObserver([&backend, script = std::move(script)](HWND window, const HeadlessSink& sink) {
+    if (window != backend.MainWindow()) return;
+    const uint32_t frame = sink.FramesShown();
+    if (script.hashFrames.contains(frame)) {
+      std::printf("frame %" PRIu32 " hash 0x%016" PRIx64 "\n", frame, sink.FrameHash());
+      std::fflush(stdout);
+    }
+    auto [first, last] = script.commands.equal_range(frame);
+    for (auto it = first; it != last; ++it) PostMessage(window, WM_COMMAND, it->second, 0);
+  });
 }
 
 // "/L" and the folder in the engine's drive form, as the application reads its command line.
@@ -94,6 +190,7 @@ int main(int argc, char** argv) {
   const char* headlessSwitch = std::getenv("BRIMWOLD_HEADLESS");
   bool headless = headlessSwitch != nullptr && std::strcmp(headlessSwitch, "1") == 0;
   std::unique_ptr<Backend> backend;
+  std::unique_ptr<DialogHost> dialogs;
   if (headless) {
     auto headlessBackend = std::make_unique<HeadlessBackend>();
     if (const char* framesSwitch = std::getenv("BRIMWOLD_HEADLESS_FRAMES")) {
@@ -104,11 +201,21 @@ int main(int argc, char** argv) {
       }
       headlessBackend->CloseAfterFrames(frames);
     }
+    HeadlessScript script;
+    if (!ReadHeadlessSwitches(&script)) return kExitUsage;
+    auto scripted = std::make_unique<ScriptedDialogHost>();
+    for (uint32_t id : script.answers) {
+      DialogAnswer answer;
+      answer.button = static_cast<int>(id);
+      scripted->QueueAnswer(std::move(answer));
+    }
+    dialogs = std::move(scripted);
+    WatchFrames(*headlessBackend, std::move(script));
     backend = std::move(headlessBackend);
   } else {
     std::string error;
-    backend = SdlBackend::Create(&error);
-    if (!backend) {
+    std::unique_ptr<SdlBackend> sdl = SdlBackend::Create(&error);
+    if (!sdl) {
       std::fprintf(stderr, "brimwold: cannot start the display: %s\n", error.c_str());
       return kExitStartFailed;
     }
@@ -118,8 +225,11 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "brimwold: no display to open the window on\n");
       return kExitStartFailed;
     }
+    dialogs = std::make_unique<ImGuiDialogHost>(sdl.get());
+    backend = std::move(sdl);
   }
   ScopedBackend useBackend(backend.get());
+  ScopedDialogHost useDialogs(dialogs.get());
 
   std::string commandLine;
   if (!EngineCommandLine(parsed.gameFolder, &commandLine)) {

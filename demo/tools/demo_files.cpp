@@ -48,6 +48,9 @@ int Config(const char* folder) {
 
   bw::EngineConfig config;
   config.display.screenMode = bw::kSavedScreenWindow;
+  // The render list, not a canvas: every frame is drawn and shown, even one where nothing
+  // changed, so a headless run can name its frames.
+  config.engine.canvas = 0;
 
   std::string error;
   if (!bw::tools::WriteGameConfig(folder, record, info, config, &error)) {

@@ -12,6 +12,8 @@ namespace bw {
 namespace {
 
 constexpr uint32_t kNoOperationNatives[] = {37, 55, 56, 795, 800, 801};
+constexpr uint32_t kNativeSetAppOption = 4;
+constexpr uint32_t kNativeGetAppOption = 5;
 constexpr uint32_t kNativeRandom = 84;
 constexpr uint32_t kNativeSeedRandom = 85;
 
@@ -50,7 +52,18 @@ void ScriptHost::RegisterNatives() {
     for (uint32_t noop : kNoOperationNatives) {
       if (n == noop) f = NoOperation;
     }
-    if (n == kNativeRandom) {
+    if (n == kNativeSetAppOption) {
+      f = [this](GuestMemory& m, uint32_t args) {
+        uint32_t words[2] = {};  // index, value
+        if (app_ && m.Read(args, words, sizeof words)) app_->SetAppOption(words[0], words[1]);
+        return 0;
+      };
+    } else if (n == kNativeGetAppOption) {
+      f = [this](GuestMemory& m, uint32_t args) {
+        uint32_t index = 0;
+        return app_ && m.Read32(args, index) ? static_cast<int32_t>(app_->GetAppOption(index)) : 0;
+      };
+    } else if (n == kNativeRandom) {
       f = [this](GuestMemory& m, uint32_t args) {
         uint32_t range = 0;
         return m.Read32(args, range) ? random_.Draw(range) : 0;
@@ -100,6 +113,7 @@ int StartScriptHost(ScriptApplication& app, std::unique_ptr<ScriptHost>& host) {
     app.ShowMessage(host::Cp932Literal("スクリプトを実行するためのメモリを確保出来ません"));
     return kStartNoMemory;
   }
+  host->SetApplication(&app);
   host->SetFolderPrefix(app.SaveFolder());
   if (app.TranslationOption()) host->interpreter().EnableJit(true);
   int r = host->Start();

@@ -18,6 +18,7 @@ class SoundChannelManager;  // sound: the channels, its save state is the host's
 class ScriptMessageText;    // keeps the pending choices when a script is unloaded
 class EffectRegistry;       // effects: the keywords the host fills at construction
 class TransitionRegistry;
+class ScriptApplication;
 
 // A native not built yet answers this (and says so once on standard error).
 constexpr int32_t kNativeNotBuilt = -1;
@@ -36,6 +37,10 @@ class ScriptHost : public ScriptEngine {
   void set_bootValue(int32_t v) { bootValue_ = v; }
   SubtractiveRandom& random() { return random_; }
 
+  // The application natives 4 and 5 reach; null answers them with nothing set and 0 read.
+  void SetApplication(ScriptApplication* app) { app_ = app; }
+  ScriptApplication* application() const { return app_; }
+
   bool IsNativeBuilt(uint32_t number) const { return number < built_.size() && built_[number]; }
   uint32_t BuiltNativeCount() const;
 
@@ -52,6 +57,7 @@ class ScriptHost : public ScriptEngine {
   int32_t NotBuilt(uint32_t number);
 
   int32_t bootValue_ = 0;
+  ScriptApplication* app_ = nullptr;
   SubtractiveRandom random_;
   std::vector<bool> built_;
   std::vector<bool> reported_;  // unbuilt natives already named on standard error
@@ -70,12 +76,15 @@ class ScriptApplication {
   virtual bool TranslationOption() = 0;
   virtual uint32_t Clock() = 0;  // milliseconds, by the application's timer choice
   virtual void ShowMessage(const std::string& cp932Text) = 0;
+  // Natives 4 and 5: one live setting or menu permission by index (see the application).
+  virtual void SetAppOption(uint32_t index, uint32_t value) = 0;
+  virtual uint32_t GetAppOption(uint32_t index) = 0;
 };
 
 // StartScriptHost
 constexpr int kStartNoMemory = 1;
 
-// Replaces host with a new one and starts "MAIN"; on failure shows its message and answers
+// Replaces host with a new one, hands it app and starts "MAIN"; on failure shows its message and answers
 // 1 (no memory), 2 (start files) or 2 + the LoadScript result for "MAIN".
 int StartScriptHost(ScriptApplication& app, std::unique_ptr<ScriptHost>& host);
 // The message shown when an interrupt cannot restart "MAIN" (CP932).

@@ -257,6 +257,26 @@ TEST_F(Headless, ClosesTheWindowAfterTheAskedNumberOfFrames) {
   EXPECT_EQ(got[0].message, WM_CLOSE);
 }
 
+TEST_F(Headless, TheFrameObserverSeesEachShownFrameBeforeTheClose) {
+  backend_.CloseAfterFrames(2);
+  std::vector<uint64_t> hashes;
+  backend_.SetFrameObserver([&](HWND window, const HeadlessSink& sink) {
+    hashes.push_back(sink.FrameHash());
+    PostMessage(window, WM_USER, sink.FramesShown(), 0);
+  });
+  auto* sink = GetPresentationSink(window_);
+  std::vector<uint8_t> black(16, 0), white(16, 0xFF);
+  sink->Present(black.data(), 2, 2, 8, ScaleFilter::kNearest);
+  sink->Present(white.data(), 2, 2, 8, ScaleFilter::kNearest);
+  std::vector<MSG> got = Drain();
+  ASSERT_EQ(got.size(), 3u);
+  EXPECT_EQ(got[0].message, WM_USER);
+  EXPECT_EQ(got[0].wParam, 1u);
+  EXPECT_EQ(got[1].wParam, 2u);
+  EXPECT_EQ(got[2].message, WM_CLOSE) << "what the observer posts comes first";
+  EXPECT_EQ(hashes, (std::vector<uint64_t>{Fnv1a64(black.data(), 16), Fnv1a64(white.data(), 16)}));
+}
+
 TEST_F(HeadlessThread, AnotherThreadsSendReachesTheEventThreadWaitingInGetMessage) {
   LRESULT answer = -1;
   std::thread sender([&] {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <iostream>
+#include <map>
 
 #include "common/global.h"
 #include "host/cp932.h"
@@ -20,6 +21,7 @@ class FakeApp : public ScriptApplication {
   MemoryScriptFileSource files;
   std::vector<std::string> messages;  // as UTF-8
   bool translation = false;
+  std::map<uint32_t, uint32_t> options;  // what native 4 stored, by index
 
   FakeApp() { PutScript(files, "MAIN", " ret\n"); }
   ScriptFileSource* ScriptFiles() override { return &files; }
@@ -31,7 +33,18 @@ class FakeApp : public ScriptApplication {
     EXPECT_TRUE(utf8.ok) << "messages are CP932";
     messages.push_back(utf8.text);
   }
+  void SetAppOption(uint32_t index, uint32_t value) override { options[index] = value; }
+  uint32_t GetAppOption(uint32_t index) override {
+    auto it = options.find(index);
+    return it == options.end() ? 0xA0000000u + index : it->second;
+  }
 };
+
+uint32_t HostVar(ScriptHost& host, uint32_t n) {
+  uint32_t value = 0xDEADBEEF;
+  EXPECT_TRUE(host.memory().Read32(host.HostVariableAddress(n), value)) << n;
+  return value;
+}
 
 struct Host {
   MemoryScriptFileSource files;
@@ -45,6 +58,7 @@ TEST(NativeTable, HoldsAll809WithTheUnbuiltAnsweringMinusOne) {
   for (uint32_t n : {0u, 1u, 2u, 37u, 55u, 56u, 84u, 85u, 795u, 800u, 801u}) {
     EXPECT_TRUE(h.host.IsNativeBuilt(n)) << n;
   }
+  for (uint32_t n : {4u, 5u}) EXPECT_TRUE(h.host.IsNativeBuilt(n)) << n;
   for (uint32_t n : {3u, 39u, 58u, 808u}) EXPECT_FALSE(h.host.IsNativeBuilt(n)) << n;
 
   // Through a script: an unbuilt native answers -1 and says so once; a no-op answers 0.
@@ -99,9 +113,7 @@ TEST(SubtractiveRandom, NativesSeedAndDraw) {
             "seed: .word 12345\nrange: .word -1\n");
   ASSERT_EQ(h.host.LoadScript("MAIN"), 0);
   EXPECT_EQ(h.host.Step(), kStepEnded);
-  uint32_t v = 0;
-  ASSERT_TRUE(h.host.memory().Read32(h.host.HostVariableAddress(0), v));
-  EXPECT_EQ(v, 434623796u);
+  EXPECT_EQ(HostVar(h.host, 0), 434623796u);
 }
 
 TEST(StartScriptHost, StartsMainWithTheApplicationsSettings) {
@@ -142,6 +154,50 @@ TEST(StartScriptHost, EachFailureShowsItsMessage) {
     EXPECT_EQ(StartScriptHost(app, host), c.result) << c.name;
     EXPECT_EQ(app.messages, std::vector<std::string>{c.message}) << c.name;
   }
+}
+
+// Natives 4 and 5 read their argument words from guest memory and reach the application the
+// start handed to the host.
+TEST(AppOptionNatives, SetAndGetThroughTheApplication) {
+  FakeApp app;
+  PutScript(app.files, "MAIN",
+            " native native:4, setArgs, host:0\n"
+            " native native:5, getSet, host:1\n"
+            " native native:5, getOther, host:2\n"
+            " ret\n"
+            "setArgs: .word 3, 0xFFFF1234\n"
+            "getSet: .word 3\n"
+            "getOther: .word 12\n");
+  std::unique_ptr<ScriptHost> host;
+  ASSERT_EQ(StartScriptHost(app, host), 0);
+  ASSERT_EQ(host->application(), &app);
+  ASSERT_EQ(host->Step(), kStepEnded);
+  EXPECT_EQ(app.options, (std::map<uint32_t, uint32_t>{{3, 0xFFFF1234u}})) << "the whole word goes on";
+  EXPECT_EQ(HostVar(*host, 0), 0u) << "native 4 answers 0";
+  EXPECT_EQ(HostVar(*host, 1), 0xFFFF1234u);
+  EXPECT_EQ(HostVar(*host, 2), 0xA000000Cu);
+}
+
+TEST(AppOptionNatives, AnArgumentOutsideTheArenaFaultsTheStep) {
+  for (const char* call : {" native native:4, 0, host:0\n", " native native:5, 0, host:0\n",
+                           " native native:4, 0xFFFFFFFC, host:0\n"}) {
+    FakeApp app;
+    PutScript(app.files, "MAIN", std::string(call) + " ret\n");
+    std::unique_ptr<ScriptHost> host;
+    ASSERT_EQ(StartScriptHost(app, host), 0);
+    EXPECT_EQ(host->Step(), kStepIllegal) << call;
+    EXPECT_TRUE(app.options.empty()) << call;
+  }
+}
+
+TEST(AppOptionNatives, WithoutAnApplicationSetNothingAndReadZero) {
+  Host h;
+  PutScript(h.files, "MAIN",
+            " native native:4, args, host:0\n set 7, host:1\n native native:5, args, host:1\n ret\n"
+            "args: .word 1, 1\n");
+  ASSERT_EQ(h.host.LoadScript("MAIN"), 0);
+  EXPECT_EQ(h.host.Step(), kStepEnded);
+  EXPECT_EQ(HostVar(h.host, 1), 0u);
 }
 
 TEST(ScriptHostInterrupt, PassesTheBootValueByTheRequestByte) {

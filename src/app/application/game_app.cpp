@@ -93,6 +93,7 @@ int GameApp::InitInstance() {
   EngineApp::InitInstance();
   SetUpImageLoaders(images(), &fileSystem());
   RegisterPackDecoders(fileSystem());
+  services_.Start();
   const std::string& line = commandLine();
   if (line.size() >= 2 && line[0] == '/' && (line[1] == 'L' || line[1] == 'l')) {
     if (RebaseAppFolder(line.substr(2)) != 0) return kInitAppRecord;
@@ -223,6 +224,8 @@ int GameApp::CreateDevices() {
     return kDevicesBindingTable;
   }
   for (const DefaultBinding& b : kDefaultBindings) bindings_->AddBinding(b.action, b.device, b.code);
+  ApplyKeyAssignments();
+  ApplyJoystickAssignments();
 
   sound_ = std::make_unique<GameSound>(playAloud_);
   if (!sound_->Create(mainWindow().GetHandle(), config_.engine.soundGlobalFocus != 0,
@@ -261,6 +264,7 @@ int GameApp::InitScript() {
   if (r != 0) return r;
   // The channels' fades run on the effects' timer service.
   GameSound::GiveChannels(*host_, secondTimers_);
+  ApplySoundSettings();
   entered_ = false;
   return kInitScriptOk;
 }

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/application/engine_app.h"
+#include "app/application/game_services.h"
 #include "app/application/game_sound.h"
 #include "app/dialogs/main_menu.h"
 #include "app/config/save_folder.h"
@@ -158,6 +159,24 @@ class GameApp : public EngineApp, public ScriptApplication {
   uint32_t priorityLowerings_ = 0;
   std::atomic<int> exitStatus_{kExitNormal};
   bool entered_ = false;
+
+  // Services and settings.
+ public:
+  // Natives 4 and 5: 0-6 live settings saved with USER.CFG, 7-11 the menu items 0-4; 12 has no
+  // value behind it and reads 0, 13 a setting the scripts only read.
+  void SetAppOption(uint32_t index, uint32_t value) override;
+  uint32_t GetAppOption(uint32_t index) override;
+  // The process-wide copy native 4 keeps of the third block's u16 at 11.
+  static uint16_t SharedGlyphCacheSize();
+  GameServices& services() { return services_; }
+  // The player's volumes to the script host's channels; false without them.
+  bool ApplySoundSettings();
+  // The player's keys into the action table; a kAssignments* code.
+  int ApplyKeyAssignments();
+  int ApplyJoystickAssignments();
+
+ private:
+  GameServices services_;
 };
 
 using TheGameApp = Global<GameApp>;

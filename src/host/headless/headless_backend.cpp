@@ -61,6 +61,7 @@ bool HeadlessBackend::OpenWindow(HWND hwnd, const NativeWindowDesc& desc) {
   state.sink = std::make_unique<HeadlessSink>();
   state.sink->SetOnShow([this, hwnd] {
     const WindowState* window = Window(hwnd);
+    if (window && frameObserver_) frameObserver_(hwnd, *window->sink);
     if (closeAfterFrames_ != 0 && window && window->sink->FramesShown() == closeAfterFrames_) {
       PostMessage(hwnd, WM_CLOSE, 0, 0);
     }

@@ -57,6 +57,9 @@ class HeadlessBackend final : public Backend {
   std::vector<MessageBoxRequest> MessageBoxes();
   // After the window has shown this many frames, WM_CLOSE is posted to it (0: never).
   void CloseAfterFrames(uint32_t frames) { closeAfterFrames_ = frames; }
+  // Called on the event thread each time a window has shown a frame, before the close above.
+  using FrameObserver = std::function<void(HWND window, const HeadlessSink& sink)>;
+  void SetFrameObserver(FrameObserver observer) { frameObserver_ = std::move(observer); }
 
   // What a window looks like now; null for an unknown window.
   struct WindowState {
@@ -101,6 +104,7 @@ class HeadlessBackend final : public Backend {
   DesktopInfo desktop_;
   std::map<std::string, std::string> fileSystems_;
   uint32_t closeAfterFrames_ = 0;
+  FrameObserver frameObserver_;
 };
 
 }  // namespace bw::host

@@ -447,7 +447,8 @@ TEST_F(GameRun, TheMainWindowFeedsTheInputPartAndEachFramePollsIt) {
   app.firstTimers().Add(new OnceTask([&] {
                           ASSERT_NE(app.bindings(), nullptr);
                           EXPECT_EQ(app.bindings()->ActionCount(), 20u);
-                          EXPECT_EQ(app.bindings()->CountBindings(kActionEnter, 0), 2);
+                          // Both Enter keys, and the player's key (Z by default).
+                          EXPECT_EQ(app.bindings()->CountBindings(kActionEnter, 0), 3);
                           EXPECT_EQ(app.inputMode(), kInputModeMessages);
                           EXPECT_FALSE(app.engineInput().IsImeEnabled());
                           window.SendMessage(host::WM_KEYDOWN, kVkReturn, 0);

@@ -1,0 +1,97 @@
+#include "app/application/game_services.h"
+
+#include <algorithm>
+
+#include "app/application/game_app.h"
+#include "app/input/input_binding_table.h"
+#include "common/sjis.h"
+#include "sound/file_system_sound_source.h"
+#include "sound/ogg_vorbis_decoder.h"
+#include "sound/sll_plugin_manager.h"
+#include "sound/sound_channel_manager.h"
+
+namespace bw {
+
+namespace {
+
+const EffectFactoryRecord* FindIn(const std::vector<EffectFactoryRecord>& list, std::string_view keyword) {
+  auto it = std::find_if(list.begin(), list.end(),
+                         [&](const EffectFactoryRecord& r) { return sjis::EqualsNoCase(r.keyword, keyword); });
+  return it == list.end() ? nullptr : &*it;
+}
+
+}  // namespace
+
+int KeywordRegistry::Register(EffectFactoryRecord record) {
+  if (record.factory == nullptr || record.keyword.empty()) return kFactoryIncomplete;
+  if (Find(record.keyword) != nullptr) return kFactoryDuplicate;
+  builtIn_.push_back(std::move(record));
+  return kFactoryRegistered;
+}
+
+const EffectFactoryRecord* KeywordRegistry::Find(std::string_view keyword) const {
+  if (const EffectFactoryRecord* r = FindIn(builtIn_, keyword)) return r;
+  return FindIn(plugins_, keyword);
+}
+
+GameServices::GameServices()
+    : decoders_(std::make_unique<SllPluginManager>()),
+      soundFiles_(std::make_unique<FileSystemSoundSource>()),
+      publishedDecoders_(decoders_.get()),
+      publishedSoundFiles_(soundFiles_.get()) {}
+
+GameServices::~GameServices() = default;
+
+int32_t GameServices::Start() {
+  // The decoder is built in, so it is always there; a plug-in of the same type may replace it.
+  RegisterOggVorbisDecoder(*decoders_);
+  // No transition or effect factory is built into the engine yet: both registries stay empty.
+  return decoders_->LoadPluginFolder(kPluginFolderName);
+}
+
+bool GameApp::ApplySoundSettings() {
+  SoundChannelManager* channels = host_ ? host_->soundChannels() : nullptr;
+  if (channels == nullptr) return false;
+  // The switches of the sound kinds are not named in the settings block yet: the channels keep
+  // their own, all on.
+  channels->SetMasterVolume(static_cast<int32_t>(user_.masterVolume), false);
+  channels->SetBgmVolume(-1, static_cast<int32_t>(user_.bgmVolume), true);
+  channels->SetDefaultFactor(0, static_cast<int32_t>(user_.seVolume));
+  channels->SetDefaultFactor(1, static_cast<int32_t>(user_.systemSeVolume));
+  channels->SetDefaultFactor(2, static_cast<int32_t>(user_.voiceVolume));
+  return true;
+}
+
+int GameApp::ApplyKeyAssignments() {
+  if (bindings_ == nullptr) return kAssignmentsNoTable;
+  ScopedLock hold(frameLock());
+  // The first key code of the block belongs to none of these actions.
+  const uint8_t* keys = user_.keyCodes + 1;
+  for (uint32_t i = 0; i < kAssignedActionCount; ++i) {
+    const uint32_t action = kFirstAssignedAction + i;
+    const uint8_t key = keys[i];
+    // The assignable binding comes after the fixed ones: two Enter keys, one Escape.
+    const int32_t fixed = action == kFirstAssignedAction ? 2 : action == kFirstAssignedAction + 1 ? 1 : 0;
+    if (bindings_->CountBindings(action, kDeviceKeyboard) <= fixed) {
+      if (key != 0) bindings_->AddBinding(action, kDeviceKeyboard, key);
+      continue;
+    }
+    uint8_t current = 0;
+    if (bindings_->GetBinding(action, kDeviceKeyboard, static_cast<uint32_t>(fixed), &current, nullptr) != 0) continue;
+    if (key == 0) {
+      bindings_->RemoveBinding(action, kDeviceKeyboard, current);
+    } else if (key != current) {
+      bindings_->ChangeBindingCode(action, kDeviceKeyboard, key, current);
+    }
+  }
+  return kAssignmentsApplied;
+}
+
+int GameApp::ApplyJoystickAssignments() {
+  if (bindings_ == nullptr) return kAssignmentsNoTable;
+  // The joystick buttons and mouse actions the player assigns have no field in the settings
+  // block yet: the default bindings stay.
+  return kAssignmentsNotKept;
+}
+
+}  // namespace bw

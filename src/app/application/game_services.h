@@ -1,0 +1,108 @@
+// Services the game application holds for the subsystems that build on it: the transition and
+// effect keyword registries, the sound-decoder manager with its plug-in scan, and the movie
+// libraries. What those subsystems have not brought yet reads as absent.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/global.h"
+#include "host/module.h"
+
+namespace bw {
+
+class SllPluginManager;
+class SoundFileSource;
+class FileSystemSoundSource;
+
+// Register results.
+constexpr int kFactoryRegistered = 0;
+constexpr int kFactoryIncomplete = 1;  // no factory function or no keyword
+constexpr int kFactoryDuplicate = 2;   // the keyword is taken; the first one stays
+
+// One keyword and the functions behind it. The functions take the types the effects give them.
+struct EffectFactoryRecord {
+  host::FARPROC factory = nullptr;
+  std::string keyword;  // CP932, matched without regard to ASCII case
+  uint8_t flag = 0;
+  host::FARPROC command = nullptr;  // optional
+  host::FARPROC reset = nullptr;    // optional
+};
+
+// A keyword registry: the factories built into the engine and those of plug-in libraries, each
+// in its own list, asked in that order. Nothing is scanned for plug-ins here.
+class KeywordRegistry {
+ public:
+  virtual ~KeywordRegistry() = default;
+
+  virtual int Register(EffectFactoryRecord record);
+  // Null when no list holds the keyword.
+  const EffectFactoryRecord* Find(std::string_view keyword) const;
+  size_t BuiltInCount() const { return builtIn_.size(); }
+  size_t PluginCount() const { return plugins_.size(); }
+
+ private:
+  std::vector<EffectFactoryRecord> builtIn_;
+  std::vector<EffectFactoryRecord> plugins_;  // filled by the plug-in loader of the effects
+};
+
+// The transitions and filters.
+class TcpPluginManager final : public KeywordRegistry {};
+// The layer and sprite effects.
+class DcpPluginManager final : public KeywordRegistry {};
+
+// The three movie libraries (primitive, sprite, movie). The movie wrappers are not part of this
+// engine yet, so none is loaded and every pointer reads as null.
+struct MovieLibraries {
+  void* primitive = nullptr;
+  void* sprite = nullptr;
+  void* movie = nullptr;
+  bool AnyLoaded() const { return primitive || sprite || movie; }
+};
+
+// Where the start-up looks for plug-in libraries.
+inline constexpr char kPluginFolderName[] = "plugin";
+
+class GameServices {
+ public:
+  // Publishes the decoder manager, the game's sound files and the two registries.
+  GameServices();
+  ~GameServices();
+  GameServices(const GameServices&) = delete;
+  GameServices& operator=(const GameServices&) = delete;
+
+  // Start-up: the built-in sound decoder, then the decoder plug-ins of the plugin folder, and the
+  // built-in transition and effect factories (the engine has none yet). Answers how many
+  // decoder plug-ins loaded, -1 when the plugin folder has no path.
+  int32_t Start();
+
+  SllPluginManager& decoders() { return *decoders_; }
+  TcpPluginManager& transitions() { return transitions_; }
+  DcpPluginManager& effects() { return effects_; }
+  const MovieLibraries& movies() const { return movies_; }
+
+ private:
+  std::unique_ptr<SllPluginManager> decoders_;
+  std::unique_ptr<FileSystemSoundSource> soundFiles_;
+  ScopedGlobal<SllPluginManager> publishedDecoders_;
+  ScopedGlobal<SoundFileSource> publishedSoundFiles_;
+  TcpPluginManager transitions_;
+  DcpPluginManager effects_;
+  ScopedGlobal<TcpPluginManager> publishedTransitions_{&transitions_};
+  ScopedGlobal<DcpPluginManager> publishedEffects_{&effects_};
+  MovieLibraries movies_;
+};
+
+// ApplyKeyAssignments and ApplyJoystickAssignments results.
+constexpr int kAssignmentsApplied = 0;
+constexpr int kAssignmentsNoTable = 1;   // the devices are not set up yet
+constexpr int kAssignmentsNotKept = 2;   // the player's settings block keeps no such assignments
+
+// The first of the actions whose keys the player assigns, and how many there are.
+constexpr uint32_t kFirstAssignedAction = 4;
+constexpr uint32_t kAssignedActionCount = 16;
+
+}  // namespace bw
