@@ -262,6 +262,7 @@ int GameApp::InitScript() {
   // The channels' fades run on the effects' timer service.
   GameSound::GiveChannels(*host_, secondTimers_);
   entered_ = false;
+  ChooseFrameLoop();
   return kInitScriptOk;
 }
 
