@@ -147,6 +147,23 @@ TEST_F(FrameLoopTest, EachLoopTakesItsStepsFromTheFramesBehind) {
   }
 }
 
+TEST_F(FrameLoopTest, AFramePacedByTheVerticalBlankWaitsFirstUnlessAskedToYield) {
+  constexpr uint32_t kBlankWaitMs = 3;
+  for (const LoopKind& kind : kLoops) {
+    for (bool yield : {false, true}) {
+      auto app = Start(kEndless, kind);
+      app->displayManager().SetVerticalBlankWait(1);
+      app->set_yieldBeforeFrame(yield);
+      FrameDueAfter(*app, kFrameMs);
+      // The canvas waits for the blank as it presents.
+      uint32_t expected = kind.canvas || yield ? 0 : kBlankWaitMs;
+      EXPECT_EQ(SleptDuring([&] { EXPECT_EQ(app->FrameLoop(), kFrameOneStep); }), expected)
+          << kind.name << (yield ? ", yielding" : "");
+      app->AppShutdown(1);
+    }
+  }
+}
+
 TEST_F(FrameLoopTest, RunStepsAsOftenAsTheLoopSays) {
   // "MAIN" ends at its second step: one frame of two steps, or two frames of one.
   for (bool behind : {true, false}) {
@@ -224,18 +241,27 @@ TEST_F(FrameLoopTest, AnInactiveApplicationHoldsItsFramesWhileAnyRuleSaysSo) {
     const char* name;
     bool pauseWhenInactive;
     uint8_t reapply;
+    bool exclusiveFullScreen;
     bool held;
   };
   const Case cases[] = {
-      {"pause when inactive", true, 0, true},
-      {"full-screen re-apply pending", false, 2, true},
-      {"no rule: frames go on", false, 0, false},
+      {"pause when inactive", true, 0, false, true},
+      {"full-screen re-apply pending", false, 2, false, true},
+      {"exclusive full screen", false, 0, true, true},
+      {"no rule: frames go on", false, 0, false, false},
   };
   for (const LoopKind& kind : {kLoops[0], kLoops[2]}) {
     for (const Case& c : cases) {
       auto app = Start(kEndless, kind);
       app->config().display.pauseWhenInactive = c.pauseWhenInactive ? 1 : 0;
       app->set_fullScreenReapply(c.reapply);
+      if (c.exclusiveFullScreen) {
+        SetExclusiveModeLatched(true);
+        ASSERT_EQ(app->displayManager().SelectDisplayDevice(true, kNoMonitor, 0, 32, nullptr), kDisplayDone);
+        ASSERT_EQ(app->SwitchScreenMode(kSavedScreenFull, 32, kSwitchForced), kSwitchDone);
+        SetExclusiveModeLatched(false);
+        ASSERT_EQ(app->displayManager().CooperativeState(), kCoopExclusive);
+      }
       Window& window = app->mainWindow();
       window.SendMessage(host::WM_ACTIVATEAPP, 0, 0);
       ASSERT_FALSE(app->active());
@@ -302,6 +328,26 @@ TEST_F(FrameLoopTest, AShownMovieKeepsTheFramesUndrawn) {
       EXPECT_EQ(drawn->updates, movie ? 0 : 1) << kind.name << ", movie " << int{movie};
       app->AppShutdown(1);
     }
+  }
+}
+
+TEST_F(FrameLoopTest, TheClearFlagWipesTheBackBufferBeforeTheRenderList) {
+  for (bool clear : {false, true}) {
+    auto app = Start(kEndless, kLoops[0], true);
+    host::MemorySurface* back = app->displayManager().GetBackBuffer();
+    ASSERT_NE(back, nullptr);
+    const uint32_t leftOver = 0x00123456u;
+    host::DdSurfaceDesc desc;
+    ASSERT_EQ(back->Lock(&desc), host::kDdOk);
+    std::memcpy(desc.surface + 5 * desc.pitch + 5 * 4, &leftOver, 4);
+    back->Unlock();
+    app->set_clearBackBuffer(clear);
+    FrameDueAfter(*app, kFrameMs);
+    EXPECT_EQ(app->FrameLoop(), kFrameOneStep);
+    uint32_t pixel = 0;
+    std::memcpy(&pixel, back->Pixels() + 5 * back->Pitch() + 5 * 4, 4);
+    EXPECT_EQ(pixel & 0xFFFFFF, clear ? 0u : leftOver) << (clear ? "cleared" : "kept");
+    app->AppShutdown(1);
   }
 }
 
