@@ -207,8 +207,8 @@ class GameApp : public EngineApp, public ScriptApplication {
   int StepsForFrame(bool onFrameThread);
 
   FrameFunction frameFunction_ = &GameApp::DirectFrameLoop;
-  bool clearBackBuffer_ = false;
-  bool yieldBeforeFrame_ = false;
+  std::atomic<bool> clearBackBuffer_{false};
+  std::atomic<bool> yieldBeforeFrame_{false};
   std::atomic<uint8_t> effectsPause_{kEffectsRunning};
   bool effectsPausedHere_ = false;  // frame thread only
   std::atomic<uint8_t> movieShowing_{0};
