@@ -223,16 +223,25 @@ TEST_F(FrameLoopTest, TheFrameThreadServesTheInterruptFoundAfterAStep) {
   }
 }
 
-TEST_F(FrameLoopTest, AQuitSeenByThePumpEndsTheLoopOnThatTurn) {
-  for (const LoopKind& kind : {kLoops[0], kLoops[1]}) {
-    auto app = Start(kEndless, kind);
-    CountingTask* turns = AddTask(app->firstTimers());
-    FrameDueAfter(*app, kFrameMs);
-    host::PostQuitMessage(0);
-    EXPECT_EQ(app->FrameLoop(), kFrameStop) << kind.name;
-    EXPECT_TRUE(app->quitSeen()) << kind.name;
-    EXPECT_EQ(turns->updates, 0) << kind.name << ": the turn went no further than the pump";
-    app->AppShutdown(1);
+TEST_F(FrameLoopTest, AQuitOrAPendingInterruptEndsTheLoopOnThatTurn) {
+  for (const LoopKind& kind : kLoops) {
+    // The frame thread has no pump: only the interrupt reaches it.
+    for (bool quit : {true, false}) {
+      if (quit && kind.threaded) continue;
+      auto app = Start(kEndless, kind);
+      CountingTask* turns = AddTask(app->firstTimers());
+      FrameDueAfter(*app, kFrameMs);
+      if (quit) {
+        host::PostQuitMessage(0);
+      } else {
+        app->RequestInterrupt(kInterruptRestart);
+      }
+      EXPECT_EQ(app->FrameLoop(), kFrameStop) << kind.name;
+      EXPECT_EQ(app->quitSeen(), quit) << kind.name;
+      EXPECT_EQ(turns->updates, 0) << kind.name << ": the turn went no further";
+      app->RequestInterrupt(kInterruptNone);
+      app->AppShutdown(1);
+    }
   }
 }
 
@@ -308,46 +317,43 @@ TEST_F(FrameLoopTest, LoweredPriorityDrawsOnTurnsWithoutAFrame) {
   }
 }
 
-TEST_F(FrameLoopTest, AShownMovieKeepsTheFramesUndrawn) {
-  const LoopKind drawnByRenderList[] = {kLoops[0], kLoops[2]};
-  for (const LoopKind& kind : drawnByRenderList) {
-    for (uint8_t movie : {uint8_t{1}, uint8_t{0}}) {
+TEST_F(FrameLoopTest, TheBackBufferIsClearedWhenAskedAndLeftAloneUnderAMovie) {
+  struct Case {
+    const char* name;
+    bool clear;
+    uint8_t movie;
+  };
+  const Case cases[] = {{"drawn over", false, 0}, {"cleared first", true, 0}, {"under a movie", true, 1}};
+  const uint32_t leftOver = 0x00123456u;
+  // Reads the pixel at (x, y), after writing store there when given.
+  auto pixel = [](host::MemorySurface* surface, int x, int y, const uint32_t* store) {
+    host::DdSurfaceDesc desc;
+    uint32_t v = 0;
+    EXPECT_EQ(surface->Lock(&desc), host::kDdOk);
+    if (store != nullptr) std::memcpy(desc.surface + y * desc.pitch + x * 4, store, 4);
+    std::memcpy(&v, desc.surface + y * desc.pitch + x * 4, 4);
+    surface->Unlock();
+    return v & 0xFFFFFF;
+  };
+  for (const LoopKind& kind : {kLoops[0], kLoops[2]}) {
+    for (const Case& c : cases) {
       auto app = Start(kEndless, kind, true);
-      const host::MemorySurface* back = app->displayManager().GetBackBuffer();
+      host::MemorySurface* back = app->displayManager().GetBackBuffer();
       ASSERT_NE(back, nullptr);
       D3DRectPrimitive* rect = nullptr;
       ASSERT_EQ(app->displayManager().CreateD3DRectPrimitive(&rect, 8, 4, 0xFF00FF00u, 2, 3), 0);
       ASSERT_EQ(app->displayManager().GetRenderList().Insert(rect, 1, 0), 0);
-      CountingTask* drawn = AddTask(app->secondTimers());
-      app->set_movieShowing(movie);
+      pixel(back, 20, 20, &leftOver);
+      CountingTask* effects = AddTask(app->secondTimers());
+      app->set_clearBackBuffer(c.clear);
+      app->set_movieShowing(c.movie);
       FrameDueAfter(*app, kFrameMs);
-      EXPECT_EQ(app->FrameLoop(), kFrameOneStep) << kind.name;
-      uint32_t pixel = 0;
-      std::memcpy(&pixel, back->Pixels() + 3 * back->Pitch() + 2 * 4, 4);
-      EXPECT_EQ(pixel & 0xFFFFFF, movie ? 0u : 0x00FF00u) << kind.name << ", movie " << int{movie};
-      EXPECT_EQ(drawn->updates, movie ? 0 : 1) << kind.name << ", movie " << int{movie};
+      EXPECT_EQ(app->FrameLoop(), kFrameOneStep) << kind.name << ", " << c.name;
+      EXPECT_EQ(pixel(back, 2, 3, nullptr), c.movie ? 0u : 0x00FF00u) << kind.name << ", " << c.name;
+      EXPECT_EQ(pixel(back, 20, 20, nullptr), c.clear && !c.movie ? 0u : leftOver) << kind.name << ", " << c.name;
+      EXPECT_EQ(effects->updates, c.movie ? 0 : 1) << kind.name << ", " << c.name;
       app->AppShutdown(1);
     }
-  }
-}
-
-TEST_F(FrameLoopTest, TheClearFlagWipesTheBackBufferBeforeTheRenderList) {
-  for (bool clear : {false, true}) {
-    auto app = Start(kEndless, kLoops[0], true);
-    host::MemorySurface* back = app->displayManager().GetBackBuffer();
-    ASSERT_NE(back, nullptr);
-    const uint32_t leftOver = 0x00123456u;
-    host::DdSurfaceDesc desc;
-    ASSERT_EQ(back->Lock(&desc), host::kDdOk);
-    std::memcpy(desc.surface + 5 * desc.pitch + 5 * 4, &leftOver, 4);
-    back->Unlock();
-    app->set_clearBackBuffer(clear);
-    FrameDueAfter(*app, kFrameMs);
-    EXPECT_EQ(app->FrameLoop(), kFrameOneStep);
-    uint32_t pixel = 0;
-    std::memcpy(&pixel, back->Pixels() + 5 * back->Pitch() + 5 * 4, 4);
-    EXPECT_EQ(pixel & 0xFFFFFF, clear ? 0u : leftOver) << (clear ? "cleared" : "kept");
-    app->AppShutdown(1);
   }
 }
 
