@@ -49,11 +49,11 @@ void GameApp::RunFirstTimers() {
   timers_.RunDue(host::TimeGetTime());
 }
 
+// Without a back buffer the clearing and the drawing answer their failure and draw nothing.
 void GameApp::DrawRenderListFrame() {
-  const bool backBuffer = displayManager().GetBackBuffer() != nullptr;
-  if (clearBackBuffer_ && backBuffer) displayManager().ClearBackBuffer();
+  if (clearBackBuffer_) displayManager().ClearBackBuffer();
   secondTimers_.RunDue(host::TimeGetTime());
-  if (backBuffer) displayManager().DrawRenderList();
+  displayManager().DrawRenderList();
 }
 
 void GameApp::DrawCanvasFrame() {
@@ -123,11 +123,11 @@ int GameApp::PumpedLoop(bool canvas) {
 
 bool GameApp::EffectsPausedTurn() {
   uint8_t request = effectsPause_;
-  if (request == kEffectsResumeRequested) {
-    // Only a pause this byte made is undone: the tasks' own pause counts stay balanced.
+  if (request == kEffectsResumeRequested || request == kEffectsRunning) {
+    // Only a pause this byte made is undone, once: the tasks' own pause counts stay balanced.
     if (effectsPausedHere_) secondTimers_.ResumeAll(kEveryTaskKind);
     effectsPausedHere_ = false;
-    effectsPause_.compare_exchange_strong(request, kEffectsRunning);
+    if (request == kEffectsResumeRequested) effectsPause_.compare_exchange_strong(request, kEffectsRunning);
     return false;
   }
   if (request == kEffectsPauseRequested) {

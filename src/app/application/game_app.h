@@ -177,7 +177,7 @@ class GameApp : public EngineApp, public ScriptApplication {
   // 1 re-applies the full-screen mode at the canvas size on activation, 2 at the display size.
   void set_fullScreenReapply(uint8_t pending) { fullScreenReapply_ = pending; }
   uint8_t fullScreenReapply() const { return fullScreenReapply_; }
-  // Held around every run of the first timer service on the frame thread.
+  // Held around every run of the first timer service: the frame thread runs it too.
   Lock& timerLock() { return timerLock_; }
 
  private:

@@ -401,6 +401,14 @@ TEST_F(FrameLoopTest, TheEffectsPauseHoldsTheFrameThreadAndStaysBalanced) {
   EXPECT_EQ(app->effectsPauseState(), kEffectsRunning);
   EXPECT_EQ(heldElsewhere->PauseCount(), heldCount);
 
+  // A pause whose byte is simply cleared is undone as a resume would.
+  app->RequestEffectsPause(kEffectsPauseRequested);
+  EXPECT_EQ(app->FrameThreadStep(), 0);
+  app->RequestEffectsPause(kEffectsRunning);
+  FrameDueAfter(*app, kFrameMs);
+  EXPECT_EQ(app->FrameThreadStep(), 0);
+  EXPECT_EQ(effect->PauseCount(), 0u);
+
   // The threaded loop honours it as the step does.
   app->config().engine.threadedDriving = 1;
   app->ChooseFrameLoop();
