@@ -39,6 +39,7 @@ constexpr uint8_t kSelectMonitorBit = 0x04;
 constexpr size_t kMmxSwitch = 1;
 constexpr uint8_t kSwitchedBit = 0x08;
 constexpr uint8_t kWindowDepthMark = 3;
+constexpr uint32_t kParkedWaitMs = 50;
 
 int DesktopDepth() {
   host::Backend* backend = host::CurrentBackend();
@@ -666,8 +667,18 @@ bool EngineApp::FramePaused() {
   uint8_t state = pauseState_.load();
   if (state == kFrameRunning) return false;
   if (state == kFramePauseRequested) pauseState_.store(kFrameParked);
-  host::Sleep(50);
+  FrameThreadWait(kParkedWaitMs);
   return true;
+}
+
+bool EngineApp::FrameThreadWait(uint32_t ms) {
+  // A clock that moves only when slept on never lets a real-time wait see the next frame fall
+  // due: sleep on it, and see a stop request when the sleep ends.
+  if (ms == 0 || dynamic_cast<host::VirtualClock*>(&host::CurrentClock()) != nullptr) {
+    host::Sleep(ms);
+    return !frameThread_.KeepRunning();
+  }
+  return frameThread_.WaitForStopRequest(ms);
 }
 
 int EngineApp::WaitForFrameThread(host::HWND* window) {

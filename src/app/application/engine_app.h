@@ -235,6 +235,8 @@ class EngineApp : public AppBase {
   void ForwardTextInput(const MessageRecord& record);
   // The pause handshake as seen from the frame thread: true while parked.
   bool FramePaused();
+  // The frame thread's sleep: ends early when a stop is asked for. True when one was.
+  bool FrameThreadWait(uint32_t ms);
 
   std::atomic<uint8_t> pauseState_{kFrameRunning};
 

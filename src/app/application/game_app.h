@@ -49,6 +49,13 @@ constexpr int kFrameStepEnded = -1;
 constexpr int kFrameStepDisplayFailed = 1;
 constexpr int kFrameStepInterruptFailed = 6;
 
+// The effects-pause request byte, honoured on the frame thread: it pauses the second timer
+// service on 1 (answering 2) and resumes it on 3 (answering 0).
+constexpr uint8_t kEffectsRunning = 0;
+constexpr uint8_t kEffectsPauseRequested = 1;
+constexpr uint8_t kEffectsPaused = 2;
+constexpr uint8_t kEffectsResumeRequested = 3;
+
 // The process's exit status after a run.
 constexpr int kExitNormal = 0;
 constexpr int kExitScriptFailed = 20;
@@ -125,10 +132,6 @@ class GameApp : public EngineApp, public ScriptApplication {
 
  private:
   int ReadConfiguration();
-  void DrawFrame();
-  // The canvas composes itself; without one the render list is drawn onto the back buffer.
-  void DrawScene();
-  void PresentFrame();
   int OnClose(MessageRecord& record) override;
   int OnDropFiles(MessageRecord& record);
   bool ServePendingInterrupt();
@@ -177,6 +180,59 @@ class GameApp : public EngineApp, public ScriptApplication {
 
  private:
   GameServices services_;
+
+  // Frame loops.
+ public:
+  // Threaded or not, canvas or render list: the loop FrameLoop runs from now on.
+  void ChooseFrameLoop();
+  void set_clearBackBuffer(bool on) { clearBackBuffer_ = on; }
+  // Sleep 0 instead of 3 ms before a frame the vertical blank paces.
+  void set_yieldBeforeFrame(bool on) { yieldBeforeFrame_ = on; }
+  void RequestEffectsPause(uint8_t request) { effectsPause_ = request; }
+  uint8_t effectsPauseState() const { return effectsPause_; }
+  // Non-zero while a movie covers the screen: the frames are not drawn.
+  void set_movieShowing(uint8_t state) { movieShowing_ = state; }
+  uint8_t movieShowing() const { return movieShowing_; }
+  // 1 re-applies the full-screen mode at the canvas size on activation, 2 at the display size.
+  void set_fullScreenReapply(uint8_t pending) { fullScreenReapply_ = pending; }
+  uint8_t fullScreenReapply() const { return fullScreenReapply_; }
+  // Held around every run of the first timer service: the frame thread runs it too.
+  Lock& timerLock() { return timerLock_; }
+
+ private:
+  using FrameFunction = int (GameApp::*)();
+  int DirectFrameLoop();
+  int CanvasFrameLoop();
+  int LockedDirectFrameLoop();
+  int LockedCanvasFrameLoop();
+  int PumpedLoop(bool canvas);
+  int LockedLoop(bool canvas);
+  // The start of Run and of the frame thread: skip counting and the render states.
+  void PrepareFrames();
+  bool HeldWhileInactive();
+  // Present with the restore of lost surfaces; false (failure state 1) when that fails.
+  bool PresentOrRestore();
+  void RunFirstTimers();
+  void DrawRenderListFrame();
+  void DrawCanvasFrame();
+  // On the frame thread a shown movie holds the canvas back only while there is a primary.
+  bool CanvasCovered();
+  // True when this turn idles for the effects' pause.
+  bool EffectsPausedTurn();
+  void DrawAndPresentOnFrameThread(bool canvas);
+  // Ticks the clock; on a turn without a frame waits, or draws while the priority is lowered.
+  bool FrameDueOnFrameThread(bool canvas, bool tickAgainAfterDrawing);
+  void DueFrameOnFrameThread(bool canvas, bool drawCanvas);
+  int StepsForFrame(bool onFrameThread);
+
+  FrameFunction frameFunction_ = &GameApp::DirectFrameLoop;
+  std::atomic<bool> clearBackBuffer_{false};
+  std::atomic<bool> yieldBeforeFrame_{false};
+  std::atomic<uint8_t> effectsPause_{kEffectsRunning};
+  bool effectsPausedHere_ = false;  // frame thread only
+  std::atomic<uint8_t> movieShowing_{0};
+  std::atomic<uint8_t> fullScreenReapply_{0};
+  Lock timerLock_;
 };
 
 using TheGameApp = Global<GameApp>;

@@ -1,5 +1,5 @@
 // The game application headless: start-up and its refusals, MAIN's run and its exit status, the
-// interrupt, the frame loop's step counts and the settings written at the end.
+// interrupt and the settings written at the end.
 #include "app/application/game_app.h"
 
 #include <gtest/gtest.h>
@@ -306,33 +306,6 @@ TEST_F(GameRun, AnInterruptThatCannotRestartMainEndsTheRunNonZero) {
   std::vector<std::string> texts = MessageTexts();
   ASSERT_EQ(texts.size(), 1u);
   EXPECT_EQ(texts[0], "スクリプト割り込みに失敗しました");
-}
-
-TEST_F(GameRun, TheFrameLoopStepsByFramesBehindAndStopsForQuit) {
-  config.pacing.frameSkipCounting = 1;
-  WriteGame(kLoopForever);
-  GameApp app;
-  app.set_lockFolder(locks.path().string());
-  ASSERT_EQ(RebaseAppFolder(CommandLine().substr(2)), 0);
-  ASSERT_EQ(app.AppStartup(), kStartupOk);
-  ASSERT_EQ(app.InitScript(), kInitScriptOk);
-  app.frameClock().SetSkipCounting(true);
-  host::VirtualClock& clock = backend.Clock();
-
-  EXPECT_EQ(app.FrameLoop(), kFrameOneStep) << "on time";
-  clock.AdvanceMilliseconds(3 * kPeriodMs);
-  EXPECT_EQ(app.FrameLoop(), 2) << "two frames behind";
-  clock.AdvanceMilliseconds(20 * kPeriodMs);
-  EXPECT_EQ(app.FrameLoop(), kFrameOneStep) << "too far behind: one step";
-
-  app.RequestInterrupt(kInterruptRestart);
-  EXPECT_EQ(app.FrameLoop(), kFrameStop);
-  app.RequestInterrupt(kInterruptNone);
-  host::PostQuitMessage(0);
-  EXPECT_EQ(app.FrameLoop(), kFrameStop);
-  EXPECT_TRUE(app.quitSeen());
-  app.AppShutdown(1);
-  EXPECT_FALSE(Exists("SAVEDATA/APP_CFG.DAT")) << "a non-zero code saves nothing";
 }
 
 TEST_F(GameRun, TheCloseAsksFirstAndANoKeepsTheGameRunning) {

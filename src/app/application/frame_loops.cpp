@@ -1,0 +1,313 @@
+// The frame loops and the script stepping between start-up and shut-down, on the main thread or
+// on the frame thread of the threaded driving mode.
+//
+// A loop answers kFrameStop, or how many script steps this frame takes. Natives that wait for
+// frames inside a step call the same loop and stop waiting when it answers kFrameStop.
+#include "app/application/game_app.h"
+
+#include "host/clock.h"
+#include "host/d3d/direct3d.h"
+#include "host/message_queue.h"
+
+namespace bw {
+
+namespace {
+
+constexpr uint32_t kIdleWaitMs = 50;   // the frame thread's turn while parked, paused or inactive
+constexpr uint32_t kBlankWaitMs = 3;   // before a frame the vertical blank paces
+constexpr uint32_t kColorKeyOn = 1;
+
+}  // namespace
+
+void GameApp::ChooseFrameLoop() {
+  const bool canvas = displayManager().GetScreenCanvas() != nullptr;
+  if (Threaded()) {
+    frameFunction_ = canvas ? &GameApp::LockedCanvasFrameLoop : &GameApp::LockedDirectFrameLoop;
+  } else {
+    frameFunction_ = canvas ? &GameApp::CanvasFrameLoop : &GameApp::DirectFrameLoop;
+  }
+}
+
+int GameApp::FrameLoop() { return (this->*frameFunction_)(); }
+
+bool GameApp::HeldWhileInactive() {
+  if (active()) return false;
+  if (config_.display.pauseWhenInactive != 0 || fullScreenReapply_ != 0) return true;
+  return displayManager().ScreenState() == kScreenFull && displayManager().CooperativeState() == kCoopExclusive;
+}
+
+bool GameApp::PresentOrRestore() {
+  if (displayManager().Present() == kPresentLost && displayManager().RestoreLostSurfaces() != 0) {
+    displayFailure_ = kDisplayRestoreFailed;
+    return false;
+  }
+  return true;
+}
+
+void GameApp::RunFirstTimers() {
+  ScopedLock hold(timerLock_);
+  timers_.RunDue(host::TimeGetTime());
+}
+
+// Without a back buffer the clearing and the drawing answer their failure and draw nothing.
+void GameApp::DrawRenderListFrame() {
+  if (clearBackBuffer_) displayManager().ClearBackBuffer();
+  secondTimers_.RunDue(host::TimeGetTime());
+  displayManager().DrawRenderList();
+}
+
+void GameApp::DrawCanvasFrame() {
+  secondTimers_.RunDue(host::TimeGetTime());
+  displayManager().UpdateBackBuffer();
+}
+
+bool GameApp::CanvasCovered() { return movieShowing_ != 0 && displayManager().GetPrimary() != nullptr; }
+
+int GameApp::StepsForFrame(bool onFrameThread) {
+  int32_t behind = frameClock_.FramesBehind();
+  if (behind == 0) return kFrameOneStep;
+  if (behind > kMostStepsPerFrame) behind = kFrameOneStep;
+  if (uint32_t hint = frameClock_.WaitHint(); hint != 0) {
+    if (onFrameThread) {
+      FrameThreadWait(hint);
+    } else {
+      host::Sleep(hint);
+    }
+  }
+  return behind;
+}
+
+int GameApp::DirectFrameLoop() {
+  if (movieShowing_ == 0 && !PresentOrRestore()) return kFrameStop;
+  return PumpedLoop(false);
+}
+
+int GameApp::CanvasFrameLoop() { return PumpedLoop(true); }
+
+int GameApp::PumpedLoop(bool canvas) {
+  for (;;) {
+    if (PumpMessages(config_.pacing.systemCursor != 0) == kPumpQuit) return kFrameStop;
+    if (displayFailure_ != kDisplayOk || interrupt_ != kInterruptNone) return kFrameStop;
+    RunFirstTimers();
+    if (HeldWhileInactive()) {
+      host::WaitMessage();
+      continue;
+    }
+    if (!frameClock_.Tick()) {
+      if (priorityLowerings_ == 0) {
+        host::Sleep(frameClock_.WaitHint());
+      } else if (movieShowing_ == 0) {
+        // The effects asked for every turn: draw instead of sleeping.
+        if (canvas) {
+          DrawCanvasFrame();
+        } else {
+          DrawRenderListFrame();
+          if (!PresentOrRestore()) return kFrameStop;
+        }
+      }
+      continue;
+    }
+    if (!canvas && displayManager().VerticalBlankWait() != 0) host::Sleep(yieldBeforeFrame_ ? 0 : kBlankWaitMs);
+    UpdatePointer();
+    inputManager().Poll();
+    if (movieShowing_ == 0) {
+      if (canvas) {
+        DrawCanvasFrame();
+      } else {
+        DrawRenderListFrame();
+      }
+    }
+    return StepsForFrame(false);
+  }
+}
+
+bool GameApp::EffectsPausedTurn() {
+  uint8_t request = effectsPause_;
+  if (request == kEffectsResumeRequested || request == kEffectsRunning) {
+    // Only a pause this byte made is undone, once: the tasks' own pause counts stay balanced.
+    if (effectsPausedHere_) secondTimers_.ResumeAll(kEveryTaskKind);
+    effectsPausedHere_ = false;
+    if (request == kEffectsResumeRequested) effectsPause_.compare_exchange_strong(request, kEffectsRunning);
+    return false;
+  }
+  if (request == kEffectsPauseRequested) {
+    if (!effectsPausedHere_) secondTimers_.PauseAll(kEveryTaskKind);
+    effectsPausedHere_ = true;
+    effectsPause_.compare_exchange_strong(request, kEffectsPaused);
+  } else if (request != kEffectsPaused) {
+    return false;
+  }
+  FrameThreadWait(kIdleWaitMs);
+  return true;
+}
+
+void GameApp::DrawAndPresentOnFrameThread(bool canvas) {
+  ScopedLock hold(frameLock());
+  if (canvas) {
+    if (!CanvasCovered()) DrawCanvasFrame();
+  } else if (movieShowing_ == 0) {
+    DrawRenderListFrame();
+    displayManager().Present();
+  }
+}
+
+bool GameApp::FrameDueOnFrameThread(bool canvas, bool tickAgainAfterDrawing) {
+  while (!frameClock_.Tick()) {
+    if (priorityLowerings_ == 0) {
+      FrameThreadWait(frameClock_.WaitHint());
+      return false;
+    }
+    DrawAndPresentOnFrameThread(canvas);
+    if (!tickAgainAfterDrawing) return false;
+  }
+  return true;
+}
+
+void GameApp::DueFrameOnFrameThread(bool canvas, bool drawCanvas) {
+  if (!canvas && displayManager().VerticalBlankWait() != 0) {
+    if (yieldBeforeFrame_) {
+      host::Sleep(0);
+    } else {
+      FrameThreadWait(kBlankWaitMs);
+    }
+  }
+  // The window thread switches the screen and the pointer's display mode under this lock.
+  ScopedLock hold(frameLock());
+  UpdatePointer();
+  inputManager().Poll();
+  if (!canvas) {
+    if (movieShowing_ == 0) DrawRenderListFrame();
+  } else if (drawCanvas && !CanvasCovered()) {
+    DrawCanvasFrame();
+  }
+}
+
+int GameApp::LockedDirectFrameLoop() {
+  if (movieShowing_ == 0) {
+    ScopedLock hold(frameLock());
+    displayManager().Present();
+  }
+  return LockedLoop(false);
+}
+
+int GameApp::LockedCanvasFrameLoop() { return LockedLoop(true); }
+
+int GameApp::LockedLoop(bool canvas) {
+  for (;;) {
+    if (!frameThread().KeepRunning()) return kFrameStop;
+    if (FramePaused()) continue;
+    if (interrupt_ != kInterruptNone) return kFrameStop;
+    RunFirstTimers();
+    if (EffectsPausedTurn()) continue;
+    if (HeldWhileInactive()) {
+      FrameThreadWait(kIdleWaitMs);
+      continue;
+    }
+    if (displayFailure_ != kDisplayOk) return kFrameStop;
+    if (!FrameDueOnFrameThread(canvas, true)) continue;
+    DueFrameOnFrameThread(canvas, true);
+    return StepsForFrame(true);
+  }
+}
+
+bool GameApp::StepScript(int& stepsLeft) {
+  int r = host_->Step();
+  if (r == kStepEnded) return false;
+  if (r != kStepWaiting) {
+    if (r >= kStepIllegal && r <= kStepCallFailed) ShowMessage(StepFailureMessage(r));
+    exitStatus_ = kExitScriptFailed;
+    return false;
+  }
+  if (interrupt_ != kInterruptNone) {
+    if (!ServePendingInterrupt()) return false;
+  }
+  --stepsLeft;
+  return true;
+}
+
+void GameApp::PrepareFrames() {
+  frameClock_.SetSkipCounting(config_.pacing.frameSkipCounting != 0);
+  displayManager().SetColorKeyEnable(kColorKeyOn);
+  displayManager().SetCullMode(host::kCullNone);
+}
+
+void GameApp::Run() {
+  PrepareFrames();
+  if (InitScript() != kInitScriptOk) {
+    exitStatus_ = kExitScriptFailed;
+    return;
+  }
+  for (;;) {
+    int n = FrameLoop();
+    if (n == kFrameStop) {
+      // Only a pending interrupt: restart "MAIN" and go on.
+      if (interrupt_ != kInterruptNone && !quitSeen() && displayFailure_ == kDisplayOk) {
+        if (!ServePendingInterrupt()) return;
+        continue;
+      }
+      if (displayFailure_ != kDisplayOk) exitStatus_ = kExitScriptFailed;
+      return;
+    }
+    // -1 and anything past the most steps of a frame give one step.
+    int steps = n < 1 ? 1 : n;
+    while (steps > 0) {
+      if (!StepScript(steps)) return;
+    }
+  }
+}
+
+int GameApp::FrameThreadBegin() {
+  PrepareFrames();
+  if (InitScript() != kInitScriptOk) {
+    exitStatus_ = kExitScriptFailed;
+    return 1;
+  }
+  return 0;
+}
+
+int GameApp::FrameThreadStep() {
+  if (FramePaused()) return 0;
+  RunFirstTimers();
+  if (EffectsPausedTurn()) return 0;
+  if (HeldWhileInactive()) {
+    FrameThreadWait(kIdleWaitMs);
+    return 0;
+  }
+  if (displayFailure_ != kDisplayOk) {
+    exitStatus_ = kExitScriptFailed;
+    return kFrameStepDisplayFailed;
+  }
+  const bool canvas = displayManager().GetScreenCanvas() != nullptr;
+  if (!FrameDueOnFrameThread(canvas, false)) return 0;
+  // The canvas is drawn with the present, after the steps.
+  DueFrameOnFrameThread(canvas, false);
+
+  int32_t extraSteps = frameClock_.FramesBehind();
+  if (extraSteps > kMostStepsPerFrame) extraSteps = 0;
+  if (extraSteps != 0 && frameClock_.WaitHint() != 0) FrameThreadWait(frameClock_.WaitHint());
+  for (;;) {
+    int r = host_->Step();
+    if (r == kStepEnded) return kFrameStepEnded;
+    if (r != kStepWaiting) {
+      if (r >= kStepIllegal && r <= kStepCallFailed) ShowMessage(StepFailureMessage(r));
+      exitStatus_ = kExitScriptFailed;
+      return r + 1;
+    }
+    if (interrupt_ != kInterruptNone) return ServePendingInterrupt() ? 0 : kFrameStepInterruptFailed;
+    if (extraSteps-- <= 0) break;
+  }
+
+  if (canvas) {
+    DrawAndPresentOnFrameThread(true);
+  } else if (movieShowing_ == 0) {
+    ScopedLock hold(frameLock());
+    displayManager().Present();
+  }
+  return 0;
+}
+
+void GameApp::FrameThreadEnd() {
+  if (sound_) sound_->DeleteAllBuffers();
+}
+
+}  // namespace bw

@@ -1,0 +1,497 @@
+// The four frame loops and the threaded frame step, headless on the virtual clock: the steps a
+// frame takes, the turns held while inactive, paused or covered by a movie, the drawing on turns
+// without a frame, and the frame thread's handshake and requests to the window thread.
+#include "app/application/game_app.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <functional>
+#include <thread>
+
+#include "graphics/device/render_item.h"
+#include "host/headless/headless_backend.h"
+#include "host/host_path.h"
+#include "host/message_queue.h"
+#include "lib/config/config_writers.h"
+#include "lib/sob/sob_assembler.h"
+#include "resource/packs/app_paths.h"
+#include "support/temp_dir.h"
+
+namespace bw {
+namespace {
+
+constexpr char kEndless[] = "l:\n wait\n jmp l\n";
+constexpr uint32_t kFrameMs = 16;
+constexpr uint32_t kHalfFrameMs = kFrameMs / 2;
+constexpr uint32_t kIdleTurnMs = 50;
+constexpr uint32_t kUnusedMessage = 0x8123;
+
+// Counts its updates and runs an action at each; it stays listed until the service goes.
+class CountingTask : public TimedTask {
+ public:
+  explicit CountingTask(std::function<void(int)> action = {}) : action_(std::move(action)) {}
+  int32_t Update(uint32_t) override {
+    int n = ++updates;
+    if (action_) action_(n);
+    return 0;
+  }
+  void Stop() override {}
+  std::atomic<int> updates{0};
+
+ private:
+  std::function<void(int)> action_;
+};
+
+struct LoopKind {
+  const char* name;
+  bool threaded;
+  bool canvas;
+};
+
+constexpr LoopKind kLoops[] = {
+    {"direct", false, false},
+    {"canvas", false, true},
+    {"locked direct", true, false},
+    {"locked canvas", true, true},
+};
+
+class FrameLoopTest : public ::testing::Test {
+ public:
+  FrameLoopTest() { config.pacing.frameSkipCounting = 1; }
+
+  void WriteGame(const std::string& mainBody) {
+    std::string error;
+    ASSERT_TRUE(tools::WriteGameConfig(dir.path(), record, info, config, &error)) << error;
+    sob::AssembleResult main = sob::Assemble(".sob0\n" + mainBody);
+    ASSERT_TRUE(main.ok) << main.error;
+    dir.WriteFile("SCRIPT/MAIN.SOB", std::string(main.bytes.begin(), main.bytes.end()));
+  }
+
+  // A started application whose script host runs body as "MAIN", with the loop of kind chosen.
+  // The threaded loops run on this thread: their frame thread is never started.
+  std::unique_ptr<GameApp> Start(const std::string& body, const LoopKind& kind = kLoops[0],
+                                 bool renderDevice = false) {
+    config.engine.canvas = kind.canvas ? 1 : 0;
+    WriteGame(body);
+    auto app = std::make_unique<GameApp>();
+    app->set_lockFolder(locks.path().string());
+    app->displayManager().SetDirect3DRenderDevice(renderDevice);
+    EXPECT_EQ(RebaseAppFolder(EngineFolder()), 0);
+    EXPECT_EQ(app->AppStartup(), kStartupOk);
+    EXPECT_EQ(app->FrameThreadBegin(), 0);
+    app->config().engine.threadedDriving = kind.threaded ? 1 : 0;
+    app->ChooseFrameLoop();
+    return app;
+  }
+
+  std::string EngineFolder() const {
+    std::string engine;
+    EXPECT_EQ(host::LinuxPathToEnginePath(dir.path().string(), engine), host::kPathOk);
+    return engine;
+  }
+
+  uint32_t Now() { return static_cast<uint32_t>(clock().NowNanoseconds() / 1000000u); }
+  host::VirtualClock& clock() { return backend.Clock(); }
+
+  // The last frame was due idleMs ago.
+  void FrameDueAfter(GameApp& app, uint32_t idleMs) {
+    app.frameClock().SetRate(60, false);
+    clock().AdvanceMilliseconds(idleMs);
+  }
+
+  // Runs fn and answers how long it slept on the virtual clock.
+  uint32_t SleptDuring(const std::function<void()>& fn) {
+    uint32_t before = Now();
+    fn();
+    return Now() - before;
+  }
+
+  CountingTask* AddTask(TimerService& service, std::function<void(int)> action = {}) {
+    auto* task = new CountingTask(std::move(action));
+    EXPECT_EQ(service.Add(task, 0, 0, 0), kTaskAdded);
+    return task;
+  }
+
+  test::TempDir dir;
+  test::TempDir locks;
+  AppRecord record;
+  AppInfo info;
+  EngineConfig config;
+  host::HeadlessBackend backend;
+  host::ScopedBackend useBackend{&backend};
+};
+
+TEST_F(FrameLoopTest, EachLoopTakesItsStepsFromTheFramesBehind) {
+  for (const LoopKind& kind : kLoops) {
+    auto app = Start(kEndless, kind);
+    int r = 0;
+    FrameDueAfter(*app, kFrameMs);
+    EXPECT_EQ(SleptDuring([&] { r = app->FrameLoop(); }), 0u) << kind.name << ": on time, no sleep after the frame";
+    EXPECT_EQ(r, kFrameOneStep) << kind.name;
+
+    FrameDueAfter(*app, 8 * kFrameMs);
+    EXPECT_EQ(SleptDuring([&] { r = app->FrameLoop(); }), kHalfFrameMs) << kind.name << ": the wait hint";
+    EXPECT_EQ(r, kFrameOneStep) << kind.name << ": seven behind is too far to catch up";
+
+    FrameDueAfter(*app, 3 * kFrameMs);
+    EXPECT_EQ(SleptDuring([&] { r = app->FrameLoop(); }), kHalfFrameMs) << kind.name;
+    EXPECT_EQ(r, 2) << kind.name;
+
+    // Not due yet: the loop sleeps the rest of the frame and then draws it.
+    FrameDueAfter(*app, 0);
+    EXPECT_EQ(SleptDuring([&] { r = app->FrameLoop(); }), kFrameMs) << kind.name;
+    EXPECT_EQ(r, kFrameOneStep) << kind.name;
+    app->AppShutdown(1);
+  }
+}
+
+TEST_F(FrameLoopTest, AFramePacedByTheVerticalBlankWaitsFirstUnlessAskedToYield) {
+  constexpr uint32_t kBlankWaitMs = 3;
+  for (const LoopKind& kind : kLoops) {
+    for (bool yield : {false, true}) {
+      auto app = Start(kEndless, kind);
+      app->displayManager().SetVerticalBlankWait(1);
+      app->set_yieldBeforeFrame(yield);
+      FrameDueAfter(*app, kFrameMs);
+      // The canvas waits for the blank as it presents.
+      uint32_t expected = kind.canvas || yield ? 0 : kBlankWaitMs;
+      EXPECT_EQ(SleptDuring([&] { EXPECT_EQ(app->FrameLoop(), kFrameOneStep); }), expected)
+          << kind.name << (yield ? ", yielding" : "");
+      app->AppShutdown(1);
+    }
+  }
+}
+
+TEST_F(FrameLoopTest, RunStepsAsOftenAsTheLoopSays) {
+  // "MAIN" ends at its second step: one frame of two steps, or two frames of one.
+  for (bool behind : {true, false}) {
+    WriteGame(" wait\n ret\n");
+    GameApp app;
+    app.set_lockFolder(locks.path().string());
+    CountingTask* frames = AddTask(app.secondTimers());
+    app.firstTimers().Add(new CountingTask([&](int n) {
+                            if (n == 1) FrameDueAfter(app, behind ? 3 * kFrameMs : kFrameMs);
+                          }),
+                          0, 0, 0);
+    EXPECT_EQ(app.Run("/L" + EngineFolder()), 0);
+    EXPECT_EQ(app.exitStatus(), kExitNormal);
+    EXPECT_EQ(frames->updates, behind ? 1 : 2) << (behind ? "two behind" : "on time");
+  }
+}
+
+TEST_F(FrameLoopTest, TheFrameThreadStepsOnceMoreThanTheFramesBehind) {
+  struct Case {
+    const char* name;
+    const char* body;
+    uint32_t idleMs;
+    int first;   // the step's answer for the frame
+    int second;  // the next on-time frame's
+  };
+  const Case cases[] = {
+      {"on time: one step", " wait\n ret\n", kFrameMs, 0, kFrameStepEnded},
+      {"two behind: the third step ends MAIN", " wait\n wait\n ret\n", 3 * kFrameMs, kFrameStepEnded, 0},
+      {"two behind: three steps", " wait\n wait\n wait\n ret\n", 3 * kFrameMs, 0, kFrameStepEnded},
+      {"seven behind: one step", " wait\n ret\n", 8 * kFrameMs, 0, kFrameStepEnded},
+  };
+  for (const Case& c : cases) {
+    auto app = Start(c.body, kLoops[2]);
+    FrameDueAfter(*app, c.idleMs);
+    EXPECT_EQ(app->FrameThreadStep(), c.first) << c.name;
+    if (c.first == 0) {
+      FrameDueAfter(*app, kFrameMs);
+      EXPECT_EQ(app->FrameThreadStep(), c.second) << c.name;
+    }
+    app->AppShutdown(1);
+  }
+}
+
+TEST_F(FrameLoopTest, TheFrameThreadServesTheInterruptFoundAfterAStep) {
+  // 1 restarts "MAIN" from its top; 3 is only cleared.
+  for (uint8_t request : {kInterruptRestart, uint8_t{3}}) {
+    auto app = Start(" wait\n wait\n ret\n", kLoops[2]);
+    FrameDueAfter(*app, kFrameMs);
+    ASSERT_EQ(app->FrameThreadStep(), 0);
+    app->RequestInterrupt(request);
+    FrameDueAfter(*app, kFrameMs);
+    EXPECT_EQ(app->FrameThreadStep(), 0);
+    EXPECT_EQ(app->interruptRequest(), kInterruptNone);
+    FrameDueAfter(*app, kFrameMs);
+    EXPECT_EQ(app->FrameThreadStep(), request == kInterruptRestart ? 0 : kFrameStepEnded) << int{request};
+    app->AppShutdown(1);
+  }
+}
+
+TEST_F(FrameLoopTest, AQuitOrAPendingInterruptEndsTheLoopOnThatTurn) {
+  for (const LoopKind& kind : kLoops) {
+    // The frame thread has no pump: only the interrupt reaches it.
+    for (bool quit : {true, false}) {
+      if (quit && kind.threaded) continue;
+      auto app = Start(kEndless, kind);
+      CountingTask* turns = AddTask(app->firstTimers());
+      FrameDueAfter(*app, kFrameMs);
+      if (quit) {
+        host::PostQuitMessage(0);
+      } else {
+        app->RequestInterrupt(kInterruptRestart);
+      }
+      EXPECT_EQ(app->FrameLoop(), kFrameStop) << kind.name;
+      EXPECT_EQ(app->quitSeen(), quit) << kind.name;
+      EXPECT_EQ(turns->updates, 0) << kind.name << ": the turn went no further";
+      app->RequestInterrupt(kInterruptNone);
+      app->AppShutdown(1);
+    }
+  }
+}
+
+TEST_F(FrameLoopTest, AnInactiveApplicationHoldsItsFramesWhileAnyRuleSaysSo) {
+  struct Case {
+    const char* name;
+    bool pauseWhenInactive;
+    uint8_t reapply;
+    bool exclusiveFullScreen;
+    bool held;
+  };
+  const Case cases[] = {
+      {"pause when inactive", true, 0, false, true},
+      {"full-screen re-apply pending", false, 2, false, true},
+      {"exclusive full screen", false, 0, true, true},
+      {"no rule: frames go on", false, 0, false, false},
+  };
+  for (const LoopKind& kind : {kLoops[0], kLoops[2]}) {
+    for (const Case& c : cases) {
+      auto app = Start(kEndless, kind);
+      app->config().display.pauseWhenInactive = c.pauseWhenInactive ? 1 : 0;
+      app->set_fullScreenReapply(c.reapply);
+      if (c.exclusiveFullScreen) {
+        SetExclusiveModeLatched(true);
+        ASSERT_EQ(app->displayManager().SelectDisplayDevice(true, kNoMonitor, 0, 32, nullptr), kDisplayDone);
+        ASSERT_EQ(app->SwitchScreenMode(kSavedScreenFull, 32, kSwitchForced), kSwitchDone);
+        SetExclusiveModeLatched(false);
+        ASSERT_EQ(app->displayManager().CooperativeState(), kCoopExclusive);
+      }
+      Window& window = app->mainWindow();
+      window.SendMessage(host::WM_ACTIVATEAPP, 0, 0);
+      ASSERT_FALSE(app->active());
+      CountingTask* frames = AddTask(app->secondTimers());
+      // The third held turn gives the focus back; the pumped loop waits for a message each turn.
+      CountingTask* turns = AddTask(app->firstTimers(), [&](int n) {
+        if (n == 3) {
+          window.PostMessage(host::WM_ACTIVATEAPP, 1, 0);
+          if (kind.threaded) window.SendMessage(host::WM_ACTIVATEAPP, 1, 0);
+        } else {
+          window.PostMessage(kUnusedMessage, 0, 0);
+        }
+      });
+      FrameDueAfter(*app, kFrameMs);
+      uint32_t slept = SleptDuring([&] { EXPECT_NE(app->FrameLoop(), kFrameStop) << kind.name << ", " << c.name; });
+      EXPECT_EQ(frames->updates, 1) << kind.name << ", " << c.name;
+      EXPECT_EQ(turns->updates, c.held ? (kind.threaded ? 3 : 4) : 1) << kind.name << ", " << c.name;
+      if (kind.threaded) {
+        EXPECT_GE(slept, c.held ? 2 * kIdleTurnMs : 0u) << c.name << ": the frame thread idles";
+      } else {
+        EXPECT_EQ(slept, 0u) << c.name << ": waiting for messages takes no frame time";
+      }
+      app->AppShutdown(1);
+    }
+  }
+}
+
+TEST_F(FrameLoopTest, LoweredPriorityDrawsOnTurnsWithoutAFrame) {
+  constexpr uint32_t kStepMs = 4;
+  for (const LoopKind& kind : kLoops) {
+    for (bool lowered : {true, false}) {
+      auto app = Start(kEndless, kind);
+      // Each drawing takes a little time: four turns without a frame, then the frame.
+      CountingTask* drawn = AddTask(app->secondTimers(), [&](int) { clock().AdvanceMilliseconds(kStepMs); });
+      // On this thread the threaded kinds find no frame thread: the count goes up all the same.
+      if (lowered) app->LowerFrameThreadPriority();
+      ASSERT_EQ(app->priorityLowerings(), lowered ? 1u : 0u);
+      FrameDueAfter(*app, 0);
+      EXPECT_EQ(app->FrameLoop(), kFrameOneStep) << kind.name;
+      EXPECT_EQ(drawn->updates, lowered ? 1 + static_cast<int>(kFrameMs / kStepMs) : 1)
+          << kind.name << (lowered ? ": lowered" : ": sleeps instead");
+      app->AppShutdown(1);
+    }
+  }
+}
+
+TEST_F(FrameLoopTest, TheBackBufferIsClearedWhenAskedAndLeftAloneUnderAMovie) {
+  struct Case {
+    const char* name;
+    bool clear;
+    uint8_t movie;
+  };
+  const Case cases[] = {{"drawn over", false, 0}, {"cleared first", true, 0}, {"under a movie", true, 1}};
+  const uint32_t leftOver = 0x00123456u;
+  // Reads the pixel at (x, y), after writing store there when given.
+  auto pixel = [](host::MemorySurface* surface, int x, int y, const uint32_t* store) {
+    host::DdSurfaceDesc desc;
+    uint32_t v = 0;
+    EXPECT_EQ(surface->Lock(&desc), host::kDdOk);
+    if (store != nullptr) std::memcpy(desc.surface + y * desc.pitch + x * 4, store, 4);
+    std::memcpy(&v, desc.surface + y * desc.pitch + x * 4, 4);
+    surface->Unlock();
+    return v & 0xFFFFFF;
+  };
+  for (const LoopKind& kind : {kLoops[0], kLoops[2]}) {
+    for (const Case& c : cases) {
+      auto app = Start(kEndless, kind, true);
+      host::MemorySurface* back = app->displayManager().GetBackBuffer();
+      ASSERT_NE(back, nullptr);
+      D3DRectPrimitive* rect = nullptr;
+      ASSERT_EQ(app->displayManager().CreateD3DRectPrimitive(&rect, 8, 4, 0xFF00FF00u, 2, 3), 0);
+      ASSERT_EQ(app->displayManager().GetRenderList().Insert(rect, 1, 0), 0);
+      pixel(back, 20, 20, &leftOver);
+      CountingTask* effects = AddTask(app->secondTimers());
+      app->set_clearBackBuffer(c.clear);
+      app->set_movieShowing(c.movie);
+      FrameDueAfter(*app, kFrameMs);
+      EXPECT_EQ(app->FrameLoop(), kFrameOneStep) << kind.name << ", " << c.name;
+      EXPECT_EQ(pixel(back, 2, 3, nullptr), c.movie ? 0u : 0x00FF00u) << kind.name << ", " << c.name;
+      EXPECT_EQ(pixel(back, 20, 20, nullptr), c.clear && !c.movie ? 0u : leftOver) << kind.name << ", " << c.name;
+      EXPECT_EQ(effects->updates, c.movie ? 0 : 1) << kind.name << ", " << c.name;
+      app->AppShutdown(1);
+    }
+  }
+}
+
+TEST_F(FrameLoopTest, TheEffectsPauseHoldsTheFrameThreadAndStaysBalanced) {
+  auto app = Start(kEndless, kLoops[2]);
+  CountingTask* effect = AddTask(app->secondTimers());
+  CountingTask* heldElsewhere = AddTask(app->secondTimers());
+  heldElsewhere->Pause(Now());
+  const uint32_t heldCount = heldElsewhere->PauseCount();
+
+  // The loops on the main thread leave the request alone.
+  app->config().engine.threadedDriving = 0;
+  app->ChooseFrameLoop();
+  app->RequestEffectsPause(kEffectsPauseRequested);
+  FrameDueAfter(*app, kFrameMs);
+  EXPECT_EQ(app->FrameLoop(), kFrameOneStep);
+  EXPECT_EQ(app->effectsPauseState(), kEffectsPauseRequested);
+  EXPECT_EQ(effect->PauseCount(), 0u);
+
+  FrameDueAfter(*app, kFrameMs);
+  EXPECT_EQ(SleptDuring([&] { EXPECT_EQ(app->FrameThreadStep(), 0); }), kIdleTurnMs);
+  EXPECT_EQ(app->effectsPauseState(), kEffectsPaused);
+  EXPECT_EQ(effect->PauseCount(), 1u);
+  int updates = effect->updates;
+  FrameDueAfter(*app, kFrameMs);
+  EXPECT_EQ(SleptDuring([&] { EXPECT_EQ(app->FrameThreadStep(), 0); }), kIdleTurnMs) << "still paused";
+  // A second request while paused does not nest the pause.
+  app->RequestEffectsPause(kEffectsPauseRequested);
+  EXPECT_EQ(app->FrameThreadStep(), 0);
+  EXPECT_EQ(effect->PauseCount(), 1u);
+  EXPECT_EQ(effect->updates, updates) << "no frame while paused";
+
+  app->RequestEffectsPause(kEffectsResumeRequested);
+  FrameDueAfter(*app, kFrameMs);
+  EXPECT_EQ(app->FrameThreadStep(), 0);
+  EXPECT_EQ(app->effectsPauseState(), kEffectsRunning);
+  EXPECT_EQ(effect->PauseCount(), 0u);
+  EXPECT_GT(effect->updates, updates);
+  EXPECT_EQ(heldElsewhere->PauseCount(), heldCount);
+
+  // A resume without a pause resumes nothing.
+  app->RequestEffectsPause(kEffectsResumeRequested);
+  FrameDueAfter(*app, kFrameMs);
+  EXPECT_EQ(app->FrameThreadStep(), 0);
+  EXPECT_EQ(app->effectsPauseState(), kEffectsRunning);
+  EXPECT_EQ(heldElsewhere->PauseCount(), heldCount);
+
+  // A pause whose byte is simply cleared is undone as a resume would.
+  app->RequestEffectsPause(kEffectsPauseRequested);
+  EXPECT_EQ(app->FrameThreadStep(), 0);
+  app->RequestEffectsPause(kEffectsRunning);
+  FrameDueAfter(*app, kFrameMs);
+  EXPECT_EQ(app->FrameThreadStep(), 0);
+  EXPECT_EQ(effect->PauseCount(), 0u);
+
+  // The threaded loop honours it as the step does.
+  app->config().engine.threadedDriving = 1;
+  app->ChooseFrameLoop();
+  AddTask(app->firstTimers(), [&](int n) {
+    if (n == 2) app->RequestEffectsPause(kEffectsResumeRequested);
+  });
+  app->RequestEffectsPause(kEffectsPauseRequested);
+  FrameDueAfter(*app, kFrameMs);
+  EXPECT_NE(app->FrameLoop(), kFrameStop);
+  EXPECT_EQ(app->effectsPauseState(), kEffectsRunning);
+  EXPECT_EQ(effect->PauseCount(), 0u);
+  app->AppShutdown(1);
+}
+
+// Waits, without sleeping, until the frame thread has made done true.
+void SpinUntil(const std::function<bool()>& done) {
+  while (!done()) std::this_thread::yield();
+}
+
+TEST_F(FrameLoopTest, AParkedFrameThreadRunsNothingUntilReleased) {
+  config.engine.threadedDriving = 1;
+  WriteGame(kEndless);
+  GameApp app;
+  app.set_lockFolder(locks.path().string());
+  CountingTask* turns = new CountingTask();
+  app.firstTimers().Add(turns, 0, 0, 0);
+  ASSERT_EQ(RebaseAppFolder(EngineFolder()), 0);
+  ASSERT_EQ(app.AppStartup(), kStartupOk);
+  ASSERT_TRUE(app.frameThread().IsRunning());
+  SpinUntil([&] { return turns->updates > 0; });
+
+  host::HWND window = app.mainWindow().GetHandle();
+  EXPECT_EQ(app.WaitForFrameThread(&window), kWaitParked);
+  int parkedAt = turns->updates;
+  // The parked thread idles in its own waits; several of them pass without a turn.
+  uint32_t since = Now();
+  SpinUntil([&] { return Now() - since >= 4 * kIdleTurnMs; });
+  EXPECT_EQ(turns->updates, parkedAt);
+  EXPECT_EQ(app.ReleaseFrameThreadWait(&window), 0);
+  SpinUntil([&] { return turns->updates > parkedAt; });
+
+  app.frameThread().RequestStop();
+  host::MSG msg;
+  while (host::GetMessage(&msg, host::HWND{}, 0, 0) > 0) host::DispatchMessage(msg);
+  EXPECT_FALSE(app.mainWindow().IsWindow()) << "the frame thread's end destroys the window";
+  app.AppShutdown(0);
+  EXPECT_EQ(app.exitStatus(), kExitNormal);
+}
+
+TEST_F(FrameLoopTest, TheFrameThreadAsksTheWindowThreadForBoxesAndScreenModes) {
+  config.engine.threadedDriving = 1;
+  WriteGame(kEndless);
+  GameApp app;
+  app.set_lockFolder(locks.path().string());
+  bool onFrameThread = false;
+  int waitFromFrameThread = 0;
+  bool answer = false;
+  int switched = -1;
+  uint8_t modeAfter = 0;
+  app.firstTimers().Add(new CountingTask([&](int n) {
+                          if (n != 5) return;
+                          onFrameThread = app.OnFrameThread();
+                          waitFromFrameThread = app.WaitForFrameThread(nullptr);
+                          answer = app.AskYesNo("continue?", kIconQuestion);
+                          switched = app.RequestScreenMode(kSavedScreenFull, 32, kSwitchForced);
+                          modeAfter = app.config().display.screenMode;
+                          app.mainWindow().PostMessage(host::WM_CLOSE, 0, 0);
+                        }),
+                        0, 0, 0);
+  backend.QueueMessageBoxAnswer(host::IDYES);  // the question
+  backend.QueueMessageBoxAnswer(host::IDYES);  // the close
+  EXPECT_EQ(app.Run("/L" + EngineFolder()), 0);
+  EXPECT_EQ(app.exitStatus(), kExitNormal);
+  EXPECT_TRUE(onFrameThread);
+  EXPECT_EQ(waitFromFrameThread, kWaitOnFrameThread);
+  EXPECT_EQ(app.framePauseState(), kFrameRunning);
+  EXPECT_TRUE(answer);
+  EXPECT_EQ(switched, kSwitchDone);
+  EXPECT_EQ(modeAfter, kSavedScreenFull);
+  std::vector<host::MessageBoxRequest> boxes = backend.MessageBoxes();
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[0].text, "continue?");
+}
+
+}  // namespace
+}  // namespace bw
