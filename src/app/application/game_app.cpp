@@ -198,6 +198,7 @@ constexpr DefaultBinding kDefaultBindings[] = {
 
 int GameApp::BindWindowMessages() {
   mainWindow().Bind(host::WM_DROPFILES, BindMember(this, &GameApp::OnDropFiles));
+  BindGameWindowHandlers();
   return 0;
 }
 

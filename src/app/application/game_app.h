@@ -10,6 +10,7 @@
 
 #include "app/application/engine_app.h"
 #include "app/application/game_sound.h"
+#include "app/application/movie_object.h"
 #include "app/dialogs/main_menu.h"
 #include "app/config/save_folder.h"
 #include "app/config/setup_info.h"
@@ -158,6 +159,31 @@ class GameApp : public EngineApp, public ScriptApplication {
   uint32_t priorityLowerings_ = 0;
   std::atomic<int> exitStatus_{kExitNormal};
   bool entered_ = false;
+
+  // Main window.
+ public:
+  host::Menu* WindowMenu() const override { return menu_; }
+  // The movie slot: empty until the movie player exists. Taking a movie object hands it over.
+  void SetMovieObject(std::unique_ptr<MovieObject> movie);
+  bool HasMovieObject();
+  bool closeDeferred() const { return deferredClose_; }
+
+ protected:
+  int OnDisplayChange(MessageRecord& record) override;
+  void ApplyDeferredClose() override;
+  void CloseMovieObject() override;
+  int OnCloseRequest(MessageRecord& record);
+  int OnSysCommand(MessageRecord& record);
+  int OnDestroy(MessageRecord& record);
+  int OnQueryEndSession(MessageRecord& record);
+  int OnMovieRequest(MessageRecord& record);
+
+ private:
+  void BindGameWindowHandlers();
+
+  bool deferredClose_ = false;
+  Lock movieLock_;
+  std::unique_ptr<MovieObject> movie_;  // guarded by movieLock_
 };
 
 using TheGameApp = Global<GameApp>;
