@@ -58,12 +58,13 @@ int EngineApp::CreateFullScreenMenuWindow() {
   }
   menuClassRegistered = true;
   const host::HWND handle = menuWindow_.GetHandle();
-  if (host::Menu* menu = WindowMenu()) host::AttachMenu(handle, menu);
   if (kind != kMenuWindowPopup) {
     menuWindow_.DeleteSystemMenuItem(host::SC_MOVE);
     menuWindow_.SetStyle(menuWindow_.GetStyle() | WS_MAXIMIZE, menuWindow_.GetExStyle());
   }
   host::ShowWindow(handle, true);
+  // Attached once shown: the owner's window draws the bar of a visible popup.
+  if (host::Menu* menu = WindowMenu()) host::AttachMenu(handle, menu);
   return 0;
 }
 
@@ -94,6 +95,10 @@ int EngineApp::OnMenuWindowSysCommand(MessageRecord& record) {
       return kHandled;
     case host::SC_SCREENSAVE:
       return kHandled;
+    case host::SC_KEYMENU:
+      // The system's own answer to the menu key: the menu opens at its first entry.
+      host::OpenMenu(menuWindow_.GetHandle());
+      return kNotHandled;
     default:
       return kNotHandled;
   }

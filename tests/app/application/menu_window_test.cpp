@@ -29,6 +29,7 @@ TEST_F(MenuWindow, AltOpensItOverThePictureWithTheGamesMenu) {
   const host::HWND menuWindow = app->menuWindow().GetHandle();
   EXPECT_EQ(host::GetWindowOwner(menuWindow), main());
   EXPECT_EQ(dialogs.AttachedMenu(menuWindow), menu.get());
+  EXPECT_EQ(dialogs.MenuOpenings(menuWindow), 1) << "the menu key opens the menu";
   EXPECT_EQ(backend.Window(menuWindow), nullptr) << "it is no platform window of its own";
   host::Rect placed;
   ASSERT_TRUE(host::GetWindowRect(menuWindow, &placed));
