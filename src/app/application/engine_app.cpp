@@ -658,11 +658,9 @@ int EngineApp::OnAppActivate(MessageRecord& record) {
   // Every own display mode is exclusive here: the menu window goes, and the game is minimised.
   if (display_.CooperativeState() == kCoopExclusive && record_.menuId != 0) DestroyMenuWindow();
   if (DirectDrawModeSet() && config_.engine.minimizeOnDeactivate != 0) {
-    {
-      ScopedLock hold(frameLock_);
-      display_.RestoreMode(false);
-      reapplyPending_ = display_.IsScaled() ? 2 : 1;
-    }
+    ScopedLock hold(frameLock_);
+    display_.RestoreMode(false);
+    reapplyPending_ = display_.IsScaled() ? 2 : 1;
     host::MinimizeWindow(window, true);
     engineInput_.SetMinimized(true);
   }

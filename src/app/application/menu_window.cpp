@@ -32,6 +32,8 @@ int EngineApp::CreateFullScreenMenuWindow() {
     host::ShowWindow(menuWindow_.GetHandle(), true);
     return kMenuWindowShownAgain;
   }
+  // Without its owner it would be a window of its own.
+  if (!mainWindow_.IsWindow()) return kMenuWindowFailed;
   menuWindow_.Bind(host::WM_SYSCOMMAND, BindMember(this, &EngineApp::OnMenuWindowSysCommand));
   menuWindow_.Bind(host::WM_ENTERMENULOOP, BindMember(this, &EngineApp::OnEnterMenuLoop));
   menuWindow_.Bind(host::WM_EXITMENULOOP, BindMember(this, &EngineApp::OnExitMenuLoop));
