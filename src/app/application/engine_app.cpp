@@ -705,6 +705,7 @@ void EngineApp::AppShutdown(int code) {
     }
     frameThread_.Stop();
   }
+  DestroyMenuWindow();
   if (loopMode() == kLoopScriptOnMainThread && mainWindow_.IsWindow()) {
     // Wait for the quit the window's end posts, not one seen before.
     mainWindow_.Destroy();
@@ -718,7 +719,6 @@ void EngineApp::AppShutdown(int code) {
   }
   OnAppExit(code);
   display_.ReleaseSurfaces();
-  DestroyMenuWindow();
   if (mainWindow_.IsWindow()) mainWindow_.Destroy();
   engineInput_.RemoveKeyboardHook();
   instance_.Release();

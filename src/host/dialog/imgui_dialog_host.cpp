@@ -352,6 +352,12 @@ void ImGuiDialogHost::UpdateInset() {
 }
 
 void ImGuiDialogHost::DrawMenuBar() {
+  // A popup's end takes its menu along.
+  if (menu_ && !IsWindow(menuWindow_)) {
+    menu_ = nullptr;
+    menuWindow_ = HWND{};
+    menuLoop_ = false;
+  }
   if (!menu_) return;
   const bool popupShown = menuWindow_ != window_ && IsWindowVisible(menuWindow_);
   if (IsFullScreen(sdlWindow_) && !menuShown_ && !popupShown && !inDialog_) return;

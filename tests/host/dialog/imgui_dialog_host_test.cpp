@@ -218,8 +218,11 @@ TEST_F(ImGuiDialogHostTest, AMenuOfAnOwnedPopupShowsInItsOwnerAndReportsItsLoop)
   }
   EXPECT_FALSE(host_->IsMenuOpen());
   EXPECT_EQ(takeLoop(), std::vector<uint32_t>{WM_EXITMENULOOP});
-  host_->AttachMenu(popup, nullptr);
+  // The popup's end takes the menu along: nothing is drawn from it any more.
+  host_->OpenMenu(popup);
   DestroyWindow(popup);
+  host_->RefreshMenu();
+  EXPECT_FALSE(host_->IsMenuOpen());
 }
 
 }  // namespace
