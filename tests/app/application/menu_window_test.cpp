@@ -89,6 +89,23 @@ TEST_F(MenuWindow, AltDoesNothingInAWindowWhileModalOrInactiveOrWithoutAMenu) {
   EXPECT_FALSE(app->menuWindow().IsWindow()) << "without a menu";
 }
 
+TEST_F(MenuWindow, TheMenuLoopShowsTheCursorAndBringsThePointerOntoTheBar) {
+  StartInFullScreen();
+  app->inputManager().GetMouse()->SetCursorVisible(false, host::HWND{}, 0);  // the game hides it
+  host::SetCursorPos(100, 100);
+  ASSERT_TRUE(app->UpdatePointer());
+  app->menuWindow().SendMessage(host::WM_ENTERMENULOOP, 0, 0);
+  EXPECT_FALSE(app->menuModal()) << "no menu of ours is open";
+  AltUp();
+  app->menuWindow().SendMessage(host::WM_ENTERMENULOOP, 0, 0);
+  EXPECT_TRUE(app->inputManager().GetMouse()->IsSystemCursorShown());
+  const int32_t framedBar = EngineApp::kMenuBarHeight + 2 * EngineApp::kDialogFrame + EngineApp::kCaptionHeight;
+  EXPECT_EQ(host::GetCursorPos(), (host::Point{28, framedBar - EngineApp::kMenuBarHeight + 1}));
+  app->menuWindow().SendMessage(host::WM_EXITMENULOOP, 0, 0);
+  EXPECT_FALSE(app->menuModal());
+  EXPECT_FALSE(app->inputManager().GetMouse()->IsSystemCursorShown()) << "hidden again in full screen";
+}
+
 TEST_F(MenuWindow, ThePointerOnTheTopEdgeOpensItAndLeavingTheBarHidesIt) {
   config.display.menuEdgeDelayMs = 500;
   StartInFullScreen();

@@ -145,6 +145,21 @@ TEST_F(ScreenMode, DeactivationMinimisesAndActivationSetsTheModeAgain) {
   EXPECT_TRUE(app->mainWindow().IsWindow());
 }
 
+TEST_F(ScreenMode, ADisplayChangeListsTheMonitorsAgainOnlyInAWindow) {
+  Start();
+  bool depthOk = false;
+  bool fits = false;
+  ASSERT_TRUE(app->CheckWindowFits(&depthOk, &fits));
+  backend.SetDesktop({320, 240, 32, {{{0, 0, 320, 240}, {0, 0, 320, 240}}}});
+  ASSERT_EQ(app->SwitchScreenMode(kSavedScreenFull, 32, kSwitchUnforced), kSwitchDone);
+  Send(host::WM_DISPLAYCHANGE, 32, host::MakeLong(320, 240));
+  EXPECT_TRUE(app->CheckWindowFits(&depthOk, &fits)) << "full screen sets its own modes";
+  ASSERT_EQ(app->SwitchScreenMode(kSavedScreenWindow, 0, kSwitchUnforced), kSwitchDone);
+  Send(host::WM_DISPLAYCHANGE, 32, host::MakeLong(320, 240));
+  EXPECT_FALSE(app->CheckWindowFits(&depthOk, &fits));
+  EXPECT_FALSE(fits);
+}
+
 TEST_F(ScreenMode, TheEndOfTheWindowKeepsItsPlaceAndTheSessionEndSavesTheSettings) {
   Start();
   ASSERT_TRUE(host::MoveWindow(main(), 33, 44));
