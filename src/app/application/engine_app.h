@@ -290,6 +290,7 @@ class EngineApp : public AppBase {
   bool menuOpen() const { return menuOpen_; }
   bool menuModal() const { return menuModal_; }
   bool sizeMove() const { return sizeMove_; }
+  bool screenSwitchRunning() const { return switchRunning_; }
   // 0 none; 1 set the display mode again at the canvas size on activation, 2 at the display's.
   uint8_t fullScreenReapplyPending() const { return reapplyPending_; }
   bool IsMinimized() const;
