@@ -92,6 +92,9 @@ class Backend {
   virtual bool SetFullScreen(HWND hwnd, bool fullScreen) = 0;
   virtual bool SetTitle(HWND hwnd, std::string_view cp932) = 0;
   virtual bool GetClientSize(HWND hwnd, int32_t* width, int32_t* height) = 0;
+  // Where the window's client area lies on the screen; false when the platform cannot tell.
+  virtual bool GetWindowPosition(HWND /*hwnd*/, int32_t* /*left*/, int32_t* /*top*/) { return false; }
+  virtual bool MinimizeWindow(HWND /*hwnd*/, bool /*minimize*/) { return false; }
   // The window's sink, or null for a window the backend does not know.
   virtual PresentationSink* Sink(HWND hwnd) = 0;
 

@@ -45,6 +45,10 @@ struct WindowEntry {
   bool native = false;
   bool paintPending = false;
   bool destroying = false;
+  HWND ownerWindow;  // set for an owned popup
+  bool visible = false;
+  bool minimized = false;
+  Rect placed;  // an owned popup's outer rectangle
 };
 
 // One lock guards every queue, window and the backend choice: sends cross threads in both
@@ -246,6 +250,28 @@ Backend* NativeBackendFor(HWND hwnd) {
   return r.backend;
 }
 
+// Runs f on the window's entry under the lock; false for no window.
+template <typename F>
+bool WithWindow(HWND hwnd, F f) {
+  Registry& r = TheRegistry();
+  std::lock_guard<std::mutex> guard(r.lock);
+  auto window = FindLocked(r, hwnd);
+  if (!window) return false;
+  f(*window);
+  return true;
+}
+
+// The same for an owned popup, on its own thread only.
+template <typename F>
+bool WithPopup(HWND hwnd, F f) {
+  Registry& r = TheRegistry();
+  std::lock_guard<std::mutex> guard(r.lock);
+  auto window = FindLocked(r, hwnd);
+  if (!window || !window->ownerWindow || window->owner.get() != &OwnQueueLocked(r)) return false;
+  f(*window);
+  return true;
+}
+
 }  // namespace
 
 Backend* CurrentBackend() {
@@ -282,7 +308,8 @@ HWND CreateWindow(const WindowDesc& desc) {
   Backend* backend = nullptr;
   {
     std::lock_guard<std::mutex> guard(r.lock);
-    if (desc.native) {
+    if (desc.owner && !FindLocked(r, desc.owner)) return HWND{};
+    if (desc.native && !desc.owner) {
       if (!IsEventThreadLocked(r)) return HWND{};
       backend = r.backend;
     }
@@ -294,7 +321,10 @@ HWND CreateWindow(const WindowDesc& desc) {
     entry->owner = t_queue.queue;
     entry->proc = desc.proc;
     entry->userData = desc.userData;
-    entry->native = desc.native;
+    entry->native = desc.native && !desc.owner;
+    entry->ownerWindow = desc.owner;
+    entry->visible = desc.nativeDesc.visible;
+    entry->placed = Rect{0, 0, desc.nativeDesc.width, desc.nativeDesc.height};
     r.windows[hwnd.id] = std::move(entry);
   }
   if (backend && !backend->OpenWindow(hwnd, desc.nativeDesc)) {
@@ -317,6 +347,17 @@ bool DestroyWindow(HWND hwnd) {
     window = FindLocked(r, hwnd);
     if (!window || window->owner.get() != &OwnQueueLocked(r) || window->destroying) return false;
     window->destroying = true;
+  }
+  // Owned popups go first, as their owner's end takes them along.
+  for (;;) {
+    HWND popup;
+    {
+      std::lock_guard<std::mutex> guard(r.lock);
+      for (auto& [id, entry] : r.windows) {
+        if (entry->ownerWindow == hwnd && !entry->destroying && entry->owner == window->owner) popup = entry->hwnd;
+      }
+    }
+    if (!popup || !DestroyWindow(popup)) break;
   }
   if (window->proc) window->proc(hwnd, WM_DESTROY, 0, 0);
   Backend* backend = nullptr;
@@ -482,18 +523,70 @@ bool InvalidateWindow(HWND hwnd) {
 }
 
 bool ShowWindow(HWND hwnd, bool show) {
+  if (WithPopup(hwnd, [show](WindowEntry& popup) { popup.visible = show; })) return true;
   Backend* backend = NativeBackendFor(hwnd);
-  return backend && backend->ShowWindow(hwnd, show);
+  if (!backend || !backend->ShowWindow(hwnd, show)) return false;
+  WithWindow(hwnd, [show](WindowEntry& window) { window.visible = show; });
+  return true;
 }
 
 bool SetClientSize(HWND hwnd, int32_t width, int32_t height) {
+  if (width <= 0 || height <= 0) return false;
+  if (WithPopup(hwnd, [&](WindowEntry& popup) {
+        popup.placed.right = popup.placed.left + width;
+        popup.placed.bottom = popup.placed.top + height;
+      })) {
+    return true;
+  }
   Backend* backend = NativeBackendFor(hwnd);
-  return backend && width > 0 && height > 0 && backend->SetClientSize(hwnd, width, height);
+  return backend && backend->SetClientSize(hwnd, width, height);
 }
 
 bool MoveWindow(HWND hwnd, int32_t left, int32_t top) {
+  if (WithPopup(hwnd, [&](WindowEntry& popup) {
+        popup.placed = Rect{left, top, left + popup.placed.Width(), top + popup.placed.Height()};
+      })) {
+    return true;
+  }
   Backend* backend = NativeBackendFor(hwnd);
   return backend && backend->MoveWindow(hwnd, left, top);
+}
+
+HWND GetWindowOwner(HWND hwnd) {
+  Registry& r = TheRegistry();
+  std::lock_guard<std::mutex> guard(r.lock);
+  auto window = FindLocked(r, hwnd);
+  return window ? window->ownerWindow : HWND{};
+}
+
+bool IsWindowVisible(HWND hwnd) {
+  Registry& r = TheRegistry();
+  std::lock_guard<std::mutex> guard(r.lock);
+  auto window = FindLocked(r, hwnd);
+  return window && window->visible;
+}
+
+bool GetWindowRect(HWND hwnd, Rect* rect) {
+  if (WithPopup(hwnd, [rect](WindowEntry& popup) { *rect = popup.placed; })) return true;
+  Backend* backend = NativeBackendFor(hwnd);
+  int32_t left = 0, top = 0, width = 0, height = 0;
+  if (!backend || !backend->GetWindowPosition(hwnd, &left, &top) || !backend->GetClientSize(hwnd, &width, &height)) {
+    return false;
+  }
+  *rect = Rect{left, top, left + width, top + height};
+  return true;
+}
+
+bool MinimizeWindow(HWND hwnd, bool minimize) {
+  if (Backend* backend = NativeBackendFor(hwnd)) backend->MinimizeWindow(hwnd, minimize);
+  return WithWindow(hwnd, [minimize](WindowEntry& window) { window.minimized = minimize; });
+}
+
+bool IsIconic(HWND hwnd) {
+  Registry& r = TheRegistry();
+  std::lock_guard<std::mutex> guard(r.lock);
+  auto window = FindLocked(r, hwnd);
+  return window && window->minimized;
 }
 
 bool SetFullScreen(HWND hwnd, bool fullScreen) {

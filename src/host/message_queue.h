@@ -17,6 +17,9 @@ struct WindowDesc {
   // A platform window (event thread only); otherwise a window that only takes messages.
   bool native = false;
   NativeWindowDesc nativeDesc;
+  // An owned popup: never a platform window of its own. Its owner's platform window shows it
+  // (the full-screen menu bar is drawn over the owner's picture). It goes when the owner goes.
+  HWND owner;
 };
 
 // Creates the window on the calling thread and sends it WM_CREATE; -1 from the procedure refuses
@@ -30,6 +33,17 @@ bool IsWindow(HWND hwnd);
 uint32_t GetWindowThreadId(HWND hwnd);
 void* GetWindowUserData(HWND hwnd);
 bool SetWindowUserData(HWND hwnd, void* data);
+
+// The owner of an owned popup; null for any other window.
+HWND GetWindowOwner(HWND hwnd);
+// Whether the window is shown, as ShowWindow last set it (or as it was created).
+bool IsWindowVisible(HWND hwnd);
+// Outer rectangle in screen coordinates: an owned popup's as it was placed, a platform window's
+// as the backend reports it. False for a window that cannot tell.
+bool GetWindowRect(HWND hwnd, Rect* rect);
+// Minimises or restores; the state is kept for IsIconic whatever the platform does.
+bool MinimizeWindow(HWND hwnd, bool minimize);
+bool IsIconic(HWND hwnd);
 
 // A small id of the calling thread, never 0.
 uint32_t GetCurrentThreadId();
@@ -56,6 +70,7 @@ LRESULT DefWindowProc(HWND hwnd, uint32_t message, WPARAM wParam, LPARAM lParam)
 bool InvalidateWindow(HWND hwnd);
 
 // Native-window operations, on the event thread only; false elsewhere or for other windows.
+// ShowWindow, SetClientSize and MoveWindow also place an owned popup, from its own thread.
 bool ShowWindow(HWND hwnd, bool show);
 bool SetClientSize(HWND hwnd, int32_t width, int32_t height);
 bool MoveWindow(HWND hwnd, int32_t left, int32_t top);

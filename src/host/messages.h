@@ -89,6 +89,20 @@ constexpr uint32_t WM_APP_IME = 0x9007;
 constexpr uint32_t WM_APP_TEXT_INPUT = 0x9008;
 constexpr uint32_t WM_APP_MESSAGE_DIALOG = 0x9009;
 
+// WM_SYSCOMMAND's commands (low four bits are the system's own).
+constexpr uint32_t SC_SIZE = 0xF000;
+constexpr uint32_t SC_MOVE = 0xF010;
+constexpr uint32_t SC_MINIMIZE = 0xF020;
+constexpr uint32_t SC_MAXIMIZE = 0xF030;
+constexpr uint32_t SC_CLOSE = 0xF060;
+constexpr uint32_t SC_KEYMENU = 0xF100;
+constexpr uint32_t SC_RESTORE = 0xF120;
+constexpr uint32_t SC_SCREENSAVE = 0xF140;
+constexpr uint32_t kSysCommandMask = 0xFFF0;
+
+// WM_SETCURSOR's hit-test code (low word of lParam) for the client area.
+constexpr uint16_t HTCLIENT = 1;
+
 // PeekMessage options.
 constexpr uint32_t PM_NOREMOVE = 0x0000;
 constexpr uint32_t PM_REMOVE = 0x0001;

@@ -137,6 +137,13 @@ TEST_F(Headless, WindowOperationsReachTheBackendOnlyForItsWindows) {
   EXPECT_EQ(state->desc.width, 800);
   EXPECT_FALSE(state->desc.visible);
   EXPECT_EQ(state->left, 10);
+  Rect placed;
+  ASSERT_TRUE(GetWindowRect(window_, &placed));
+  EXPECT_EQ(placed, (Rect{10, 20, 810, 620}));
+  EXPECT_TRUE(MinimizeWindow(window_, true));
+  EXPECT_TRUE(state->minimized);
+  EXPECT_TRUE(IsIconic(window_));
+  MinimizeWindow(window_, false);
 
   backend_.SetDesktop(DesktopInfo{1920, 1080, 32, {}});
   EXPECT_TRUE(SetFullScreen(window_, true));
@@ -145,6 +152,8 @@ TEST_F(Headless, WindowOperationsReachTheBackendOnlyForItsWindows) {
   EXPECT_TRUE(GetClientSize(window_, &width, &height));
   EXPECT_EQ(width, 1920) << "full screen fills the desktop";
   EXPECT_EQ(height, 1080);
+  ASSERT_TRUE(GetWindowRect(window_, &placed));
+  EXPECT_EQ(placed, (Rect{0, 0, 1920, 1080}));
 
   WindowDesc plain;
   HWND messageOnly = CreateWindow(plain);

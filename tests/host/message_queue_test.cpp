@@ -196,6 +196,46 @@ TEST_F(MessageQueue, CreationSendsCreateWithTheUserDataAndMayBeRefused) {
   EXPECT_FALSE(CreateWindow(native)) << "no backend: no platform window";
 }
 
+// An owned popup is placed and shown as a record of its own, never as a platform window, and
+// goes with its owner.
+TEST_F(MessageQueue, AnOwnedPopupKeepsItsPlaceAndVisibilityAndEndsWithItsOwner) {
+  TestWindow owner;
+  WindowDesc desc;
+  desc.proc = RecordingProc;
+  desc.native = true;  // asked for, but a popup never opens one
+  desc.owner = owner.hwnd();
+  desc.nativeDesc = NativeWindowDesc{"menu", 600, 20, false};
+  HWND popup = CreateWindow(desc);
+  ASSERT_TRUE(popup) << "no backend is needed for a popup";
+  EXPECT_EQ(GetWindowOwner(popup), owner.hwnd());
+  EXPECT_FALSE(GetWindowOwner(owner.hwnd()));
+  EXPECT_FALSE(IsWindowVisible(popup));
+  EXPECT_TRUE(ShowWindow(popup, true));
+  EXPECT_TRUE(IsWindowVisible(popup));
+  EXPECT_TRUE(MoveWindow(popup, 10, 30));
+  EXPECT_TRUE(SetClientSize(popup, 400, 19));
+  Rect placed;
+  ASSERT_TRUE(GetWindowRect(popup, &placed));
+  EXPECT_EQ(placed, (Rect{10, 30, 410, 49}));
+  EXPECT_FALSE(SetClientSize(popup, 0, 19));
+  EXPECT_FALSE(ShowWindow(owner.hwnd(), true)) << "the owner has no platform window";
+  EXPECT_FALSE(GetWindowRect(owner.hwnd(), &placed));
+
+  EXPECT_FALSE(IsIconic(owner.hwnd()));
+  EXPECT_TRUE(MinimizeWindow(owner.hwnd(), true));
+  EXPECT_TRUE(IsIconic(owner.hwnd()));
+  EXPECT_TRUE(MinimizeWindow(owner.hwnd(), false));
+  EXPECT_FALSE(IsIconic(owner.hwnd()));
+
+  t_seen.clear();
+  DestroyWindow(owner.hwnd());
+  EXPECT_FALSE(IsWindow(popup));
+  EXPECT_EQ(t_seen, (std::vector<uint32_t>{WM_DESTROY, WM_DESTROY})) << "the popup first, then its owner";
+
+  WindowDesc orphan = desc;
+  EXPECT_FALSE(CreateWindow(orphan)) << "an owner that is gone refuses the popup";
+}
+
 // Runs a window on a thread of its own, pumping with GetMessage until kStop.
 class WindowThread {
  public:

@@ -16,6 +16,9 @@
 #include "host/backend.h"
 #include "host/clock.h"
 #include "host/cp932.h"
+#include "host/dialog/dialog_host.h"
+#include "host/input/cursor.h"
+#include "host/input/key_state.h"
 #include "host/host_path.h"
 #include "host/input_event.h"
 #include "host/message_box.h"
@@ -28,7 +31,6 @@ namespace bw {
 
 namespace {
 
-constexpr uint32_t kMaximizeBox = 0x00010000;
 constexpr int kPaletteDepth = 8;
 constexpr int kCanvasDepth = 32;
 constexpr int kCanvasOption2 = 2;
@@ -40,6 +42,7 @@ constexpr size_t kMmxSwitch = 1;
 constexpr uint8_t kSwitchedBit = 0x08;
 constexpr uint8_t kWindowDepthMark = 3;
 constexpr uint32_t kParkedWaitMs = 50;
+constexpr uint32_t kMenuReopenMs = 250;
 
 int DesktopDepth() {
   host::Backend* backend = host::CurrentBackend();
@@ -178,6 +181,7 @@ int EngineApp::AppStartup() {
   if (record_.singleInstance && !instance_.Acquire(lockFolder_, "Brimwold DX" + info_.appName)) {
     return kStartupOtherInstance;
   }
+  BindMainWindowHandlers();
   switch (CheckDisplayFeasible()) {
     case kDisplayTooFewColours:
       ShowMessage(host::Cp932Literal("画面モードをHighColor(16bit)以上にして起動して下さい"), kIconInformation);
@@ -230,26 +234,24 @@ int EngineApp::AppStartup() {
   window.clientHeight = record_.canvasHeight;
   window.left = config_.display.windowLeft;
   window.top = config_.display.windowTop;
-  window.style = record_.windowStyle;
-  if (!(record_.defaultScreenMode >= kScreenBoth && (displayFlags_ & kSelectMonitorBit))) {
-    window.style &= ~kMaximizeBox;
-  }
+  window.style = MainWindowStyle();
   window.exStyle = record_.windowExStyle;
   window.iconId = record_.iconId;
   window.menuId = record_.menuId;
-  mainWindow_.Bind(host::WM_ACTIVATEAPP, BindMember(this, &EngineApp::OnActivateApp));
-  mainWindow_.Bind(host::WM_PAINT, BindMember(this, &EngineApp::OnPaint));
-  mainWindow_.Bind(host::WM_CLOSE, BindMember(this, &EngineApp::OnClose));
-  mainWindow_.Bind(kMsgMessageBox, BindMember(this, &EngineApp::OnMessageBoxRequest));
-  mainWindow_.Bind(kMsgScreenMode, BindMember(this, &EngineApp::OnScreenModeRequest));
-  if (Threaded()) mainWindow_.Bind(kMsgFrameThreadEnded, BindMember(this, &EngineApp::OnFrameThreadEnded));
-  BindInputMessages();
   if (mainWindow_.Create(window, true, true) != kCreated) {
     ShowMessage(host::Cp932Literal("ウィンドウの作成に失敗"), kIconError);
     return kStartupWindow;
   }
   engineInput_.SetMainWindow(mainWindow_.GetHandle());
   engineInput_.SetCanvasSize(record_.canvasWidth, record_.canvasHeight);
+  // The pointer opens the menu bar in full screen when the game has a menu to show there.
+  FullScreenMenuSettings menuSettings;
+  menuSettings.enabled = record_.menuId != 0;
+  menuSettings.modeBits = displayFlags_ & kSystemKeyBits;
+  menuSettings.keyFlag = record_.menuWindowKind != 0;
+  menuSettings.hoverDelayMs = config_.display.menuEdgeDelayMs;
+  menuSettings.bandHeight = MenuHeight();
+  engineInput_.SetMenuSettings(menuSettings);
   engineInput_.EnableIme(false);
   SetUpInput();
   if (log_.IsOpen()) {
@@ -401,6 +403,17 @@ int EngineApp::OnKeyUp(MessageRecord& record) {
 
 int EngineApp::OnSysKeyUp(MessageRecord& record) {
   input_.OnKeyUp(static_cast<uint32_t>(record.wParam), record.lParam);
+  if (config_.display.screenMode != kSavedScreenFull) return kNotHandled;
+  if ((displayFlags_ & kSystemKeyBits) == 0) return kHandled;
+  if (record.wParam != host::VK_MENU && record.wParam != host::VK_F10) return kNotHandled;
+  // The key that closed the menu comes back up as the key that would open it again.
+  const bool justClosed = menuClosedOnce_ && host::GetTickCount() - lastMenuClose_ <= kMenuReopenMs;
+  if (!HasMenu() || record_.menuWindowKind == 0 || modalDepth_ > 0 || !active_ || justClosed) return kHandled;
+  menuOpen_ = true;
+  menuModal_ = true;
+  if (DirectDrawModeSet()) display_.ShowGdiOverFullScreen();
+  CreateFullScreenMenuWindow();
+  menuWindow_.SendMessage(host::WM_SYSCOMMAND, host::SC_KEYMENU, 0);
   return kNotHandled;
 }
 
@@ -477,31 +490,210 @@ void EngineApp::CenterWindow(host::HWND dialog, host::HWND parent) {
   host::MoveWindow(dialog, to.x, to.y);
 }
 
+uint32_t EngineApp::MainWindowStyle() const {
+  uint32_t style = record_.windowStyle;
+  if (!(record_.defaultScreenMode >= kScreenBoth && (displayFlags_ & kSelectMonitorBit))) style &= ~WS_MAXIMIZEBOX;
+  return style;
+}
+
+int32_t EngineApp::MenuHeight() const {
+  if (record_.menuId == 0) return 0;
+  return record_.menuWindowKind == kMenuWindowFramed ? kMenuBarHeight + 2 * kDialogFrame + kCaptionHeight
+                                                     : kMenuBarHeight;
+}
+
+bool EngineApp::DirectDrawModeSet() const { return display_.ModeState() == kModeStateDirectDraw; }
+
+bool EngineApp::IsMinimized() const { return mainWindow_.IsWindow() && host::IsIconic(mainWindow_.GetHandle()); }
+
+void EngineApp::SaveWindowPosition() {
+  host::Rect placed;
+  if (!host::GetWindowRect(mainWindow_.GetHandle(), &placed)) return;
+  config_.display.windowLeft = placed.left;
+  config_.display.windowTop = placed.top;
+}
+
+void EngineApp::BindMainWindowHandlers() {
+  mainWindow_.Bind(host::WM_ACTIVATEAPP, BindMember(this, &EngineApp::OnAppActivate));
+  mainWindow_.Bind(host::WM_DISPLAYCHANGE, BindMember(this, &EngineApp::OnDisplayChange));
+  mainWindow_.Bind(host::WM_PAINT, BindMember(this, &EngineApp::OnPaint));
+  mainWindow_.Bind(host::WM_CLOSE, BindMember(this, &EngineApp::OnClose));
+  mainWindow_.Bind(host::WM_SETCURSOR, BindMember(this, &EngineApp::OnSetCursor));
+  mainWindow_.Bind(host::WM_ENTERMENULOOP, BindMember(this, &EngineApp::OnEnterMenuLoop));
+  mainWindow_.Bind(host::WM_EXITMENULOOP, BindMember(this, &EngineApp::OnExitMenuLoop));
+  mainWindow_.Bind(kMsgMessageBox, BindMember(this, &EngineApp::OnMessageBoxRequest));
+  mainWindow_.Bind(kMsgScreenMode, BindMember(this, &EngineApp::OnScreenModeRequest));
+  mainWindow_.Bind(kMsgShowMenuWindow, BindMember(this, &EngineApp::OnCreateMenuWindowRequest));
+  mainWindow_.Bind(kMsgHideMenuWindow, BindMember(this, &EngineApp::OnHideMenuWindowRequest));
+  if (Threaded()) {
+    mainWindow_.Bind(kMsgFrameThreadEnded, BindMember(this, &EngineApp::OnFrameThreadEnded));
+  } else {
+    mainWindow_.Bind(host::WM_ENTERSIZEMOVE, BindMember(this, &EngineApp::OnEnterSizeMove));
+    mainWindow_.Bind(host::WM_EXITSIZEMOVE, BindMember(this, &EngineApp::OnExitSizeMove));
+  }
+  BindInputMessages();
+}
+
 int EngineApp::SwitchScreenMode(int mode, int depth, int force) {
   if (force == kSwitchUnforced && mode == config_.display.screenMode) return kSwitchDone;
   if (!mainWindow_.IsWindow()) return kSwitchNoWindow;
-  host::HWND window = mainWindow_.GetHandle();
+  const host::HWND window = mainWindow_.GetHandle();
   const bool fullScreen = mode == kSavedScreenFull;
-  const uint8_t previous = config_.display.screenMode;
+  const PointerPosition remembered = engineInput_.Pointer();
+  switchRunning_ = true;
+  if (display_.ScreenState() == kScreenWindow) SaveWindowPosition();
+  const uint8_t previousMode = config_.display.screenMode;
   config_.display.screenMode = fullScreen ? kSavedScreenFull : kSavedScreenWindow;
-  int r = display_.SetMode(window, !fullScreen, config_.engine.tripleBuffer != 0);
-  if (r != 0) {
-    config_.display.screenMode = previous;
+  const bool triple = config_.engine.tripleBuffer != 0;
+  host::Menu* menu = record_.menuId != 0 ? WindowMenu() : nullptr;
+  int r = kDisplayDone;
+  if (fullScreen) {
+    const uint32_t previousStyle = mainWindow_.GetStyle();
+    const uint32_t previousExStyle = mainWindow_.GetExStyle();
+    if (menu) host::AttachMenu(window, nullptr);
+    mainWindow_.SetStyle(WS_POPUP | WS_VISIBLE | WS_SYSMENU | WS_MINIMIZEBOX, 0);
+    for (uint32_t command : {host::SC_MOVE, host::SC_SIZE, host::SC_MAXIMIZE}) mainWindow_.DeleteSystemMenuItem(command);
+    r = display_.SetMode(window, false, triple);
+    if (r != kDisplayDone) {
+      // A window that stays a window keeps its frame and its menu.
+      mainWindow_.SetStyle(previousStyle, previousExStyle);
+      mainWindow_.ResetSystemMenu();
+      if (menu) host::AttachMenu(window, menu);
+    } else {
+      host::ShowWindow(window, true);
+      host::SetFullScreen(window, true);
+      mainWindow_.SetStyle(mainWindow_.GetStyle(), topmostInFullScreen_ ? WS_EX_TOPMOST : 0);
+      engineInput_.SetDisplayMode(kDisplayFullScreen);
+      engineInput_.InstallKeyboardHook();
+    }
+  } else {
+    r = display_.SetMode(window, true, triple);
+    if (r == kDisplayDone) {
+      engineInput_.SetDisplayMode(kDisplayWindow);
+      if (force == kSwitchShowOnly) {
+        host::ShowWindow(window, true);
+      } else {
+        if (record_.menuId != 0) {
+          DestroyMenuWindow();
+          if (menu) host::AttachMenu(window, menu);
+        }
+        mainWindow_.ResetSystemMenu();
+        mainWindow_.SetStyle(MainWindowStyle(), record_.windowExStyle);
+        host::SetFullScreen(window, false);
+        const host::Rect outer = mainWindow_.ComputeWindowRect(
+            record_.canvasWidth, record_.canvasHeight, mainWindow_.GetStyle(), mainWindow_.GetExStyle(),
+            menu != nullptr, true, config_.display.windowLeft, config_.display.windowTop);
+        host::ShowWindow(window, true);
+        host::MoveWindow(window, outer.left, outer.top);
+      }
+      engineInput_.RemoveKeyboardHook();
+    }
+  }
+  if (r != kDisplayDone) {
+    config_.display.screenMode = previousMode;
+    switchRunning_ = false;
     return r > 0 ? r + 1 : r;
   }
-  engineInput_.SetDisplayMode(fullScreen ? kDisplayFullScreen : kDisplayWindow);
-  host::ShowWindow(window, true);
-  if (fullScreen) {
-    engineInput_.InstallKeyboardHook();
-  } else {
-    if (force != kSwitchShowOnly && config_.display.windowLeft != -1 && config_.display.windowTop != -1) {
-      host::MoveWindow(window, config_.display.windowLeft, config_.display.windowTop);
-    }
-    engineInput_.RemoveKeyboardHook();
-  }
   displayFlags_ |= kSwitchedBit;
+  config_.display.screenMode = display_.ScreenState();
   config_.display.fullScreenDepth = static_cast<uint8_t>(fullScreen ? depth : kWindowDepthMark);
+  if (config_.display.restorePointer != 0) PutPointerBack(remembered);
+  switchRunning_ = false;
   return kSwitchDone;
+}
+
+void EngineApp::PutPointerBack(const PointerPosition& remembered) {
+  const host::HWND window = mainWindow_.GetHandle();
+  host::Point point = host::GetCursorPos();
+  if (remembered.x >= 0 && remembered.y >= 0) {
+    point = {remembered.x, remembered.y};
+    engineInput_.ClientToScreenPoint(&point);
+  }
+  // The pointer's screen is the one the input part maps into: the client area from its origin.
+  const host::Point origin = host::WindowOrigin(window);
+  int32_t width = 0;
+  int32_t height = 0;
+  if (!host::GetClientSize(window, &width, &height)) {
+    width = record_.canvasWidth;
+    height = record_.canvasHeight;
+  }
+  if (point.x < origin.x || point.y < origin.y || point.x >= origin.x + width || point.y >= origin.y + height) {
+    point = {origin.x + width / 2, origin.y + height / 2};
+  }
+  host::SetCursorPos(point.x, point.y);
+}
+
+int EngineApp::OnAppActivate(MessageRecord& record) {
+  active_ = record.wParam != 0;
+  if (config_.display.screenMode != kSavedScreenFull && reapplyPending_ == 0) return kHandled;
+  const host::HWND window = mainWindow_.GetHandle();
+  if (active_) {
+    {
+      ScopedLock hold(frameLock_);
+      // Coming back is restoring: a minimised full screen is shown again.
+      if (host::IsIconic(window)) {
+        host::MinimizeWindow(window, false);
+        engineInput_.SetMinimized(false);
+      }
+      if (reapplyPending_ != 0) {
+        const bool atCanvas = reapplyPending_ == 1;
+        int32_t width = atCanvas ? record_.canvasWidth : display_.DisplayWidth();
+        int32_t height = atCanvas ? record_.canvasHeight : display_.DisplayHeight();
+        if (display_.SetDisplayMode(window, width, height, display_.ModeDepth(), display_.Has60Hz()) != 0) {
+          displayFailure_ = kDisplaySwitchFailed;
+        }
+        reapplyPending_ = 0;
+      }
+      // Only a back buffer has anything to lose.
+      if (display_.GetBackBuffer() != nullptr && display_.RestoreLostSurfaces() != 0) {
+        displayFailure_ = kDisplayRestoreFailed;
+      }
+    }
+    if (menuWindow_.IsWindow() && record_.menuWindowKind != kMenuWindowPopup) {
+      menuWindow_.SetStyle(menuWindow_.GetStyle() | WS_MAXIMIZE, menuWindow_.GetExStyle());
+    }
+    ApplyDeferredClose();
+    return kHandled;
+  }
+  if (menuOpen_) OnExitMenuLoop(record);
+  // Every own display mode is exclusive here: the menu window goes, and the game is minimised.
+  if (display_.CooperativeState() == kCoopExclusive && record_.menuId != 0) DestroyMenuWindow();
+  if (DirectDrawModeSet() && config_.engine.minimizeOnDeactivate != 0) {
+    ScopedLock hold(frameLock_);
+    display_.RestoreMode(false);
+    reapplyPending_ = display_.IsScaled() ? 2 : 1;
+    host::MinimizeWindow(window, true);
+    engineInput_.SetMinimized(true);
+  }
+  CloseMovieObject();
+  return kHandled;
+}
+
+int EngineApp::OnDisplayChange(MessageRecord& /*record*/) {
+  if (config_.display.screenMode == kSavedScreenFull) return kHandled;
+  // The desktop's depth and size come from the backend when the monitors are listed again.
+  monitors_ = MonitorList();
+  if (Threaded() && display_.GetBackBuffer() != nullptr) {
+    ScopedLock hold(frameLock_);
+    if (display_.RestoreLostSurfaces() != 0) displayFailure_ = kDisplayRestoreFailed;
+  }
+  return kHandled;
+}
+
+int EngineApp::OnSetCursor(MessageRecord& record) {
+  if (host::LoWord(static_cast<uintptr_t>(record.lParam)) != host::HTCLIENT) return kNotHandled;
+  if (Mouse* mouse = input_.GetMouse()) host::SetCursorShape(mouse->CursorShape());
+  return kHandled;
+}
+
+int EngineApp::OnEnterSizeMove(MessageRecord& /*record*/) {
+  sizeMove_ = true;
+  return kHandled;
+}
+
+int EngineApp::OnExitSizeMove(MessageRecord& /*record*/) {
+  sizeMove_ = false;
+  return kHandled;
 }
 
 void EngineApp::AppShutdown(int code) {
@@ -514,6 +706,7 @@ void EngineApp::AppShutdown(int code) {
     }
     frameThread_.Stop();
   }
+  DestroyMenuWindow();
   if (loopMode() == kLoopScriptOnMainThread && mainWindow_.IsWindow()) {
     // Wait for the quit the window's end posts, not one seen before.
     mainWindow_.Destroy();
@@ -528,6 +721,7 @@ void EngineApp::AppShutdown(int code) {
   OnAppExit(code);
   display_.ReleaseSurfaces();
   if (mainWindow_.IsWindow()) mainWindow_.Destroy();
+  engineInput_.RemoveKeyboardHook();
   instance_.Release();
   SaveConfig(code);
   if (displayFailure_ != kDisplayOk) {
@@ -709,11 +903,6 @@ int EngineApp::OnPaint(MessageRecord& /*record*/) {
     display_.Present();
   }
   return kHandled;
-}
-
-int EngineApp::OnActivateApp(MessageRecord& record) {
-  active_ = record.wParam != 0;
-  return kNotHandled;
 }
 
 }  // namespace bw

@@ -22,6 +22,7 @@
 #include "app/window/window.h"
 #include "common/global.h"
 #include "graphics/device/display_manager.h"
+#include "host/dialog/menu.h"
 #include "resource/images/image_loader_manager.h"
 #include "resource/packs/file_system_manager.h"
 
@@ -211,7 +212,6 @@ class EngineApp : public AppBase {
   void set_lockFolder(std::string folder) { lockFolder_ = std::move(folder); }
 
  protected:
-  int OnActivateApp(MessageRecord& record);
   int OnPaint(MessageRecord& record);
   virtual int OnClose(MessageRecord& record);
   int OnMessageBoxRequest(MessageRecord& record);
@@ -245,8 +245,9 @@ class EngineApp : public AppBase {
   AppInfo info_;
   EngineConfig config_;
   uint8_t displayFlags_ = 0x05;
-  uint8_t displayFailure_ = kDisplayOk;
-  bool active_ = true;
+  // Written on the window thread, read by the frame thread's turns.
+  std::atomic<uint8_t> displayFailure_{kDisplayOk};
+  std::atomic<bool> active_{true};
 
  private:
   bool StartedFromCdRom() const;
@@ -275,6 +276,73 @@ class EngineApp : public AppBase {
   Window mainWindow_;
   WorkerThread frameThread_;
   int modalDepth_ = 0;
+
+  // Main window.
+ public:
+  // Our stand-ins for the system's frame metrics.
+  static constexpr int32_t kMenuBarHeight = 20;   // SM_CYMENU
+  static constexpr int32_t kDialogFrame = 3;      // SM_CXDLGFRAME, SM_CYDLGFRAME
+  static constexpr int32_t kCaptionHeight = 23;   // SM_CYCAPTION
+  static constexpr uint8_t kMenuWindowFramed = 1;  // menu-window kinds
+  static constexpr uint8_t kMenuWindowPopup = 2;
+  static constexpr int kMenuWindowShownAgain = -1;
+  static constexpr int kMenuWindowFailed = 2;
+  // The menu bar over the full-screen picture: 0 made and shown, -1 shown again, 2 not made.
+  int CreateFullScreenMenuWindow();
+  Window& menuWindow() { return menuWindow_; }
+  bool menuOpen() const { return menuOpen_; }
+  bool menuModal() const { return menuModal_; }
+  bool sizeMove() const { return sizeMove_; }
+  bool screenSwitchRunning() const { return switchRunning_; }
+  // 0 none; 1 set the display mode again at the canvas size on activation, 2 at the display's.
+  uint8_t fullScreenReapplyPending() const { return reapplyPending_; }
+  void set_fullScreenReapplyPending(uint8_t pending) { reapplyPending_ = pending; }
+  bool IsMinimized() const;
+  // The settings sheet's switch: full screen stays above other windows (on by default).
+  void set_topmostInFullScreen(bool on) { topmostInFullScreen_ = on; }
+  // The main window's menu; the engine alone has none.
+  virtual host::Menu* WindowMenu() const { return nullptr; }
+  // Binds the menu window's WM_COMMAND to OnMenuCommand.
+  virtual int BindMenuWindowCommands();
+
+ protected:
+  // The saved position, from where the window is now.
+  void SaveWindowPosition();
+  // A display mode of our own is set (not the desktop's).
+  bool DirectDrawModeSet() const;
+  virtual void ApplyDeferredClose() {}
+  virtual void CloseMovieObject() {}
+  virtual int OnDisplayChange(MessageRecord& record);
+  int OnAppActivate(MessageRecord& record);
+  int OnSetCursor(MessageRecord& record);
+  int OnEnterMenuLoop(MessageRecord& record);
+  int OnExitMenuLoop(MessageRecord& record);
+  int OnEnterSizeMove(MessageRecord& record);
+  int OnExitSizeMove(MessageRecord& record);
+  int OnCreateMenuWindowRequest(MessageRecord& record);
+  int OnHideMenuWindowRequest(MessageRecord& record);
+  // Closing, minimising, maximising and restoring from the menu window go to the main window.
+  int OnMenuWindowSysCommand(MessageRecord& record);
+
+ private:
+  void BindMainWindowHandlers();
+  uint32_t MainWindowStyle() const;
+  bool HasMenu() const { return record_.menuId != 0 && WindowMenu() != nullptr; }
+  void DestroyMenuWindow();
+  void PutPointerBack(const PointerPosition& remembered);
+  void ShowSystemCursor(bool show);
+  // The menu's height over the full-screen picture, the frame counted for kind 1.
+  int32_t MenuHeight() const;
+
+  Window menuWindow_;
+  bool menuOpen_ = false;
+  bool menuModal_ = false;
+  bool menuClosedOnce_ = false;
+  uint32_t lastMenuClose_ = 0;
+  bool switchRunning_ = false;
+  bool sizeMove_ = false;
+  std::atomic<uint8_t> reapplyPending_{0};  // read by the frame thread
+  bool topmostInFullScreen_ = true;
 };
 
 using TheEngineApp = Global<EngineApp>;

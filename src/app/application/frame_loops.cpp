@@ -32,7 +32,7 @@ int GameApp::FrameLoop() { return (this->*frameFunction_)(); }
 
 bool GameApp::HeldWhileInactive() {
   if (active()) return false;
-  if (config_.display.pauseWhenInactive != 0 || fullScreenReapply_ != 0) return true;
+  if (config_.display.pauseWhenInactive != 0 || fullScreenReapplyPending() != 0) return true;
   return displayManager().ScreenState() == kScreenFull && displayManager().CooperativeState() == kCoopExclusive;
 }
 

@@ -199,6 +199,7 @@ constexpr DefaultBinding kDefaultBindings[] = {
 
 int GameApp::BindWindowMessages() {
   mainWindow().Bind(host::WM_DROPFILES, BindMember(this, &GameApp::OnDropFiles));
+  BindGameWindowHandlers();
   return 0;
 }
 
@@ -265,7 +266,6 @@ int GameApp::InitScript() {
   // The channels' fades run on the effects' timer service.
   GameSound::GiveChannels(*host_, secondTimers_);
   ApplySoundSettings();
-  entered_ = false;
   ChooseFrameLoop();
   return kInitScriptOk;
 }

@@ -11,6 +11,7 @@
 #include "app/application/engine_app.h"
 #include "app/application/game_services.h"
 #include "app/application/game_sound.h"
+#include "app/application/movie_object.h"
 #include "app/dialogs/main_menu.h"
 #include "app/config/save_folder.h"
 #include "app/config/setup_info.h"
@@ -161,7 +162,6 @@ class GameApp : public EngineApp, public ScriptApplication {
   host::Menu* menu_ = nullptr;
   uint32_t priorityLowerings_ = 0;
   std::atomic<int> exitStatus_{kExitNormal};
-  bool entered_ = false;
 
   // Services and settings.
  public:
@@ -193,9 +193,6 @@ class GameApp : public EngineApp, public ScriptApplication {
   // Non-zero while a movie covers the screen: the frames are not drawn.
   void set_movieShowing(uint8_t state) { movieShowing_ = state; }
   uint8_t movieShowing() const { return movieShowing_; }
-  // 1 re-applies the full-screen mode at the canvas size on activation, 2 at the display size.
-  void set_fullScreenReapply(uint8_t pending) { fullScreenReapply_ = pending; }
-  uint8_t fullScreenReapply() const { return fullScreenReapply_; }
   // Held around every run of the first timer service: the frame thread runs it too.
   Lock& timerLock() { return timerLock_; }
 
@@ -231,8 +228,32 @@ class GameApp : public EngineApp, public ScriptApplication {
   std::atomic<uint8_t> effectsPause_{kEffectsRunning};
   bool effectsPausedHere_ = false;  // frame thread only
   std::atomic<uint8_t> movieShowing_{0};
-  std::atomic<uint8_t> fullScreenReapply_{0};
   Lock timerLock_;
+
+  // Main window.
+ public:
+  host::Menu* WindowMenu() const override { return menu_; }
+  // The movie slot: empty until the movie player exists. Taking a movie object hands it over.
+  void SetMovieObject(std::unique_ptr<MovieObject> movie);
+  bool HasMovieObject();
+  bool closeDeferred() const { return deferredClose_; }
+
+ protected:
+  int OnDisplayChange(MessageRecord& record) override;
+  void ApplyDeferredClose() override;
+  void CloseMovieObject() override;
+  int OnCloseRequest(MessageRecord& record);
+  int OnSysCommand(MessageRecord& record);
+  int OnDestroy(MessageRecord& record);
+  int OnQueryEndSession(MessageRecord& record);
+  int OnMovieRequest(MessageRecord& record);
+
+ private:
+  void BindGameWindowHandlers();
+
+  bool deferredClose_ = false;
+  Lock movieLock_;
+  std::unique_ptr<MovieObject> movie_;  // guarded by movieLock_
 };
 
 using TheGameApp = Global<GameApp>;

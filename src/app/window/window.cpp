@@ -79,7 +79,7 @@ host::Rect Window::ComputeWindowRect(int32_t clientWidth, int32_t clientHeight, 
   return {x, y, width, height};
 }
 
-int Window::Create(const WindowCreateRecord& record, bool quitOnDestroy, bool registerFirst) {
+int Window::Create(const WindowCreateRecord& record, bool quitOnDestroy, bool registerFirst, host::HWND owner) {
   if (registerFirst && !IsSystemClass(record.className) && Register(record) == 0) return kRegisterFailed;
   quitOnDestroy_ = quitOnDestroy;
   placement_ = record.placement;
@@ -89,16 +89,30 @@ int Window::Create(const WindowCreateRecord& record, bool quitOnDestroy, bool re
   host::WindowDesc desc;
   desc.proc = &Window::Procedure;
   desc.userData = this;
-  desc.native = host::IsEventThread() && host::CurrentBackend() != nullptr;
+  desc.native = !owner && host::IsEventThread() && host::CurrentBackend() != nullptr;
+  desc.owner = owner;
   desc.nativeDesc.title = record.title;
   desc.nativeDesc.width = placed.right;  // the outer width
   desc.nativeDesc.height = placed.bottom;
   desc.nativeDesc.visible = (record.style & WS_VISIBLE) != 0;
+  style_ = record.style;
+  exStyle_ = record.exStyle;
+  deletedSystemItems_.clear();
   const host::HWND hwnd = host::CreateWindow(desc);
   if (!hwnd) return kCreateFailed;
   handle_ = hwnd;
-  if (desc.native) host::MoveWindow(hwnd, placed.left, placed.top);
+  if (desc.native || owner) host::MoveWindow(hwnd, placed.left, placed.top);
   return kCreated;
+}
+
+void Window::DeleteSystemMenuItem(uint32_t command) {
+  command &= host::kSysCommandMask;
+  if (HasSystemMenuItem(command)) deletedSystemItems_.push_back(command);
+}
+
+bool Window::HasSystemMenuItem(uint32_t command) const {
+  command &= host::kSysCommandMask;
+  return std::find(deletedSystemItems_.begin(), deletedSystemItems_.end(), command) == deletedSystemItems_.end();
 }
 
 void Window::Retire(std::unique_ptr<MessageHandler> handler) {

@@ -53,8 +53,14 @@ std::unique_ptr<MessageHandler> BindMember(T* target, typename MemberHandler<T>:
   return std::make_unique<MemberHandler<T>>(target, member);
 }
 
+constexpr uint32_t WS_POPUP = 0x80000000;
 constexpr uint32_t WS_VISIBLE = 0x10000000;
+constexpr uint32_t WS_MAXIMIZE = 0x01000000;
+constexpr uint32_t WS_CAPTION = 0x00C00000;
 constexpr uint32_t WS_SYSMENU = 0x00080000;
+constexpr uint32_t WS_MINIMIZEBOX = 0x00020000;
+constexpr uint32_t WS_MAXIMIZEBOX = 0x00010000;
+constexpr uint32_t WS_EX_TOPMOST = 0x00000008;
 
 constexpr int kCreated = 0;
 constexpr int kRegisterFailed = 1;
@@ -95,8 +101,10 @@ class Window {
 
   // Registers the record's class once; answers its atom, 0 for a class without a name.
   static uint16_t Register(const WindowCreateRecord& record);
-  // A native window when the calling thread drives the backend, else a message-only one.
-  int Create(const WindowCreateRecord& record, bool quitOnDestroy, bool registerFirst);
+  // A native window when the calling thread drives the backend, else a message-only one. With
+  // an owner the window is the owner's popup, shown by the owner's platform window.
+  int Create(const WindowCreateRecord& record, bool quitOnDestroy, bool registerFirst,
+             host::HWND owner = {});
   // Outer rectangle as (left, top, width, height). The native frame lies outside the client
   // area here, so the outer size is the client size.
   host::Rect ComputeWindowRect(int32_t clientWidth, int32_t clientHeight, uint32_t style,
@@ -111,6 +119,18 @@ class Window {
   bool IsWindow() const;
   host::HWND GetHandle() const { return handle_; }
 
+  // The styles are the window's own record: the platform window draws no frame of ours.
+  uint32_t GetStyle() const { return style_; }
+  uint32_t GetExStyle() const { return exStyle_; }
+  void SetStyle(uint32_t style, uint32_t exStyle) {
+    style_ = style;
+    exStyle_ = exStyle;
+  }
+  // The system menu's commands (SC_MOVE ...), all present until deleted or reset.
+  void DeleteSystemMenuItem(uint32_t command);
+  void ResetSystemMenu() { deletedSystemItems_.clear(); }
+  bool HasSystemMenuItem(uint32_t command) const;
+
  private:
   static host::LRESULT Procedure(host::HWND hwnd, uint32_t message, host::WPARAM wParam,
                                  host::LPARAM lParam);
@@ -123,6 +143,9 @@ class Window {
   std::map<uint32_t, std::unique_ptr<MessageHandler>> map_;
   bool quitOnDestroy_ = false;
   uint8_t placement_ = kPlaceAsGiven;
+  uint32_t style_ = 0;
+  uint32_t exStyle_ = 0;
+  std::vector<uint32_t> deletedSystemItems_;
   int dispatchDepth_ = 0;
   std::vector<std::unique_ptr<MessageHandler>> retired_;
 };

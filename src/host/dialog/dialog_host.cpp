@@ -31,4 +31,8 @@ void AttachMenu(HWND owner, Menu* menu) {
   if (DialogHost* host = CurrentDialogHost()) host->AttachMenu(owner, menu);
 }
 
+void OpenMenu(HWND owner) {
+  if (DialogHost* host = CurrentDialogHost()) host->OpenMenu(owner);
+}
+
 }  // namespace bw::host

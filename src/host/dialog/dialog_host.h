@@ -55,8 +55,13 @@ class DialogHost {
   virtual FileChoice ChooseFile(HWND owner, const FileChooserRequest& request) = 0;
   virtual FolderChoice ChooseFolder(HWND owner, const FolderChooserRequest& request) = 0;
   virtual bool SetClipboardText(std::string_view cp932) = 0;
-  // The menu shown with the owner's window; null takes it away. The host does not own it.
+  // The menu shown with the owner's window; null takes it away. The host does not own it. A
+  // menu of an owned popup (the full-screen menu bar) shows in the popup's owner while the popup
+  // is visible. Opening and closing the menu post WM_ENTERMENULOOP and WM_EXITMENULOOP to the
+  // window it was attached to.
   virtual void AttachMenu(HWND owner, Menu* menu) = 0;
+  // Opens the first entry of the window's menu, as a menu key does.
+  virtual void OpenMenu(HWND owner) = 0;
 };
 
 DialogHost* CurrentDialogHost();
@@ -80,5 +85,6 @@ FileChoice ChooseFile(HWND owner, const FileChooserRequest& request);
 FolderChoice ChooseFolder(HWND owner, const FolderChooserRequest& request);
 bool SetClipboardText(std::string_view cp932);
 void AttachMenu(HWND owner, Menu* menu);
+void OpenMenu(HWND owner);
 
 }  // namespace bw::host

@@ -244,6 +244,10 @@ ImGuiDialogHost::~ImGuiDialogHost() {
 bool ImGuiDialogHost::Bind(HWND owner) {
   // A dialog of the desktop shows in the window the host draws in already.
   if (!owner && context_) owner = window_;
+  // An owned popup is drawn in its owner's window.
+  if (owner && !backend_->SdlWindowOf(owner)) {
+    if (HWND drawnIn = GetWindowOwner(owner)) owner = drawnIn;
+  }
   if (context_ && owner == window_ && backend_->SdlWindowOf(owner) == sdlWindow_) return true;
   Unbind();
   SDL_Window* window = backend_->SdlWindowOf(owner);
@@ -287,6 +291,9 @@ void ImGuiDialogHost::Unbind() {
   ImGui_ImplSDL2_Shutdown();
   ImGui::DestroyContext(context_);
   context_ = nullptr;
+  menu_ = nullptr;
+  menuWindow_ = HWND{};
+  menuLoop_ = false;
   haveDrawData_ = false;
   sink_ = nullptr;
   sdlWindow_ = nullptr;
@@ -345,8 +352,15 @@ void ImGuiDialogHost::UpdateInset() {
 }
 
 void ImGuiDialogHost::DrawMenuBar() {
+  // A popup's end takes its menu along.
+  if (menu_ && !IsWindow(menuWindow_)) {
+    menu_ = nullptr;
+    menuWindow_ = HWND{};
+    menuLoop_ = false;
+  }
   if (!menu_) return;
-  if (IsFullScreen(sdlWindow_) && !menuShown_ && !inDialog_) return;
+  const bool popupShown = menuWindow_ != window_ && IsWindowVisible(menuWindow_);
+  if (IsFullScreen(sdlWindow_) && !menuShown_ && !popupShown && !inDialog_) return;
   if (IsFullScreen(sdlWindow_) && inDialog_) return;
   if (!ImGui::BeginMainMenuBar()) return;
   bool first = true;
@@ -387,10 +401,20 @@ void ImGuiDialogHost::Frame(const std::function<bool()>& draw, bool* done) {
   ImGui::NewFrame();
   UpdateInset();
   DrawMenuBar();
+  PostMenuLoop();
   if (draw && draw()) *done = true;
   ImGui::Render();
   haveDrawData_ = true;
   sink_->Redraw();
+}
+
+void ImGuiDialogHost::PostMenuLoop() {
+  // A dialog's own popups are no menu.
+  if (!menu_ || inDialog_) return;
+  const bool open = ImGui::IsPopupOpen("", ImGuiPopupFlags_AnyPopupId);
+  if (open == menuLoop_) return;
+  menuLoop_ = open;
+  PostMessage(menuWindow_, open ? WM_ENTERMENULOOP : WM_EXITMENULOOP, 0, 0);
 }
 
 void ImGuiDialogHost::RefreshMenu() {
@@ -631,15 +655,24 @@ bool ImGuiDialogHost::SetClipboardText(std::string_view cp932) {
 void ImGuiDialogHost::AttachMenu(HWND owner, Menu* menu) {
   if (!IsEventThread()) return;
   if (!menu) {
-    if (menu_ && owner == window_) {
+    if (menu_ && (owner == window_ || owner == menuWindow_)) {
       menu_ = nullptr;
+      menuWindow_ = HWND{};
+      menuLoop_ = false;
       if (context_) RefreshMenu();
     }
     return;
   }
   if (!Bind(owner)) return;
   menu_ = menu;
+  menuWindow_ = owner;
+  menuLoop_ = false;
   RefreshMenu();
+}
+
+void ImGuiDialogHost::OpenMenu(HWND owner) {
+  if (!IsEventThread() || !menu_ || !owner || owner != menuWindow_) return;
+  OpenMenu();
 }
 
 }  // namespace bw::host

@@ -28,6 +28,7 @@ class ImGuiDialogHost final : public DialogHost {
   FolderChoice ChooseFolder(HWND owner, const FolderChooserRequest& request) override;
   bool SetClipboardText(std::string_view cp932) override;
   void AttachMenu(HWND owner, Menu* menu) override;
+  void OpenMenu(HWND owner) override;
 
   // Called after each frame a dialog loop shows, with the frame's number from 0; it may end the
   // dialog with EndDialog. For screenshots and for driving the real renderer in tests.
@@ -50,6 +51,8 @@ class ImGuiDialogHost final : public DialogHost {
   bool RunLoop(const std::function<bool()>& draw);
   void Frame(const std::function<bool()>& draw, bool* done);
   void DrawMenuBar();
+  // Tells the menu's window when one of its popups opened or closed.
+  void PostMenuLoop();
   void UpdateInset();
 
   SdlBackend* backend_;
@@ -59,6 +62,8 @@ class ImGuiDialogHost final : public DialogHost {
   SDL_Renderer* renderer_ = nullptr;
   SdlSink* sink_ = nullptr;
   Menu* menu_ = nullptr;
+  HWND menuWindow_;  // where the menu was attached: window_ or a popup it owns
+  bool menuLoop_ = false;
   bool haveDrawData_ = false;
   bool inDialog_ = false;
   int loopDepth_ = 0;

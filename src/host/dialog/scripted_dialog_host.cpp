@@ -50,6 +50,17 @@ Menu* ScriptedDialogHost::AttachedMenu(HWND owner) const {
   return it == menus_.end() ? nullptr : it->second;
 }
 
+int ScriptedDialogHost::MenuOpenings(HWND owner) const {
+  std::lock_guard<std::mutex> guard(lock_);
+  auto it = menuOpenings_.find(owner.id);
+  return it == menuOpenings_.end() ? 0 : it->second;
+}
+
+void ScriptedDialogHost::OpenMenu(HWND owner) {
+  std::lock_guard<std::mutex> guard(lock_);
+  if (menus_.count(owner.id) != 0) ++menuOpenings_[owner.id];
+}
+
 int ScriptedDialogHost::RunDialog(HWND, Dialog& dialog) {
   std::optional<DialogAnswer> script;
   {

@@ -47,6 +47,8 @@ class ScriptedDialogHost final : public DialogHost {
   std::string Clipboard() const;
   void FailClipboard(bool fail);
   Menu* AttachedMenu(HWND owner) const;
+  // How often the window's menu was opened by its menu key.
+  int MenuOpenings(HWND owner) const;
 
   // Without a queued answer a dialog closes; a chooser is cancelled.
   int RunDialog(HWND owner, Dialog& dialog) override;
@@ -54,6 +56,7 @@ class ScriptedDialogHost final : public DialogHost {
   FolderChoice ChooseFolder(HWND owner, const FolderChooserRequest& request) override;
   bool SetClipboardText(std::string_view cp932) override;
   void AttachMenu(HWND owner, Menu* menu) override;
+  void OpenMenu(HWND owner) override;
 
  private:
   mutable std::mutex lock_;
@@ -66,6 +69,7 @@ class ScriptedDialogHost final : public DialogHost {
   std::string clipboard_;                       // guarded by lock_
   bool failClipboard_ = false;                  // guarded by lock_
   std::map<uint32_t, Menu*> menus_;             // guarded by lock_
+  std::map<uint32_t, int> menuOpenings_;        // guarded by lock_
 };
 
 }  // namespace bw::host

@@ -118,6 +118,21 @@ bool HeadlessBackend::GetClientSize(HWND hwnd, int32_t* width, int32_t* height) 
   return true;
 }
 
+bool HeadlessBackend::GetWindowPosition(HWND hwnd, int32_t* left, int32_t* top) {
+  auto it = windows_.find(hwnd.id);
+  if (it == windows_.end()) return false;
+  *left = it->second.fullScreen ? 0 : it->second.left;
+  *top = it->second.fullScreen ? 0 : it->second.top;
+  return true;
+}
+
+bool HeadlessBackend::MinimizeWindow(HWND hwnd, bool minimize) {
+  auto it = windows_.find(hwnd.id);
+  if (it == windows_.end()) return false;
+  it->second.minimized = minimize;
+  return true;
+}
+
 PresentationSink* HeadlessBackend::Sink(HWND hwnd) {
   auto it = windows_.find(hwnd.id);
   return it == windows_.end() ? nullptr : it->second.sink.get();

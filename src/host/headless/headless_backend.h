@@ -67,6 +67,7 @@ class HeadlessBackend final : public Backend {
     int32_t left = 0;
     int32_t top = 0;
     bool fullScreen = false;
+    bool minimized = false;
     std::unique_ptr<HeadlessSink> sink;
   };
   const WindowState* Window(HWND hwnd) const;
@@ -80,6 +81,8 @@ class HeadlessBackend final : public Backend {
   bool SetFullScreen(HWND hwnd, bool fullScreen) override;
   bool SetTitle(HWND hwnd, std::string_view cp932) override;
   bool GetClientSize(HWND hwnd, int32_t* width, int32_t* height) override;
+  bool GetWindowPosition(HWND hwnd, int32_t* left, int32_t* top) override;
+  bool MinimizeWindow(HWND hwnd, bool minimize) override;
   PresentationSink* Sink(HWND hwnd) override;
   void PumpEvents() override;
   void WaitEvents() override;

@@ -218,6 +218,27 @@ bool SdlBackend::SetFullScreen(HWND hwnd, bool fullScreen) {
   return true;
 }
 
+bool SdlBackend::GetWindowPosition(HWND hwnd, int32_t* left, int32_t* top) {
+  NativeWindow* native = Find(hwnd);
+  if (!native) return false;
+  int x = 0, y = 0;
+  SDL_GetWindowPosition(native->window, &x, &y);
+  *left = x;
+  *top = y;
+  return true;
+}
+
+bool SdlBackend::MinimizeWindow(HWND hwnd, bool minimize) {
+  NativeWindow* native = Find(hwnd);
+  if (!native) return false;
+  if (minimize) {
+    SDL_MinimizeWindow(native->window);
+  } else {
+    SDL_RestoreWindow(native->window);
+  }
+  return true;
+}
+
 bool SdlBackend::SetTitle(HWND hwnd, std::string_view cp932) {
   NativeWindow* native = Find(hwnd);
   if (!native) return false;

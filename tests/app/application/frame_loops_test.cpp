@@ -255,7 +255,7 @@ TEST_F(FrameLoopTest, AnInactiveApplicationHoldsItsFramesWhileAnyRuleSaysSo) {
   };
   const Case cases[] = {
       {"pause when inactive", true, 0, false, true},
-      {"full-screen re-apply pending", false, 2, false, true},
+      {"full-screen re-apply pending", false, 2, true, true},
       {"exclusive full screen", false, 0, true, true},
       {"no rule: frames go on", false, 0, false, false},
   };
@@ -263,7 +263,6 @@ TEST_F(FrameLoopTest, AnInactiveApplicationHoldsItsFramesWhileAnyRuleSaysSo) {
     for (const Case& c : cases) {
       auto app = Start(kEndless, kind);
       app->config().display.pauseWhenInactive = c.pauseWhenInactive ? 1 : 0;
-      app->set_fullScreenReapply(c.reapply);
       if (c.exclusiveFullScreen) {
         SetExclusiveModeLatched(true);
         ASSERT_EQ(app->displayManager().SelectDisplayDevice(true, kNoMonitor, 0, 32, nullptr), kDisplayDone);
@@ -271,6 +270,8 @@ TEST_F(FrameLoopTest, AnInactiveApplicationHoldsItsFramesWhileAnyRuleSaysSo) {
         SetExclusiveModeLatched(false);
         ASSERT_EQ(app->displayManager().CooperativeState(), kCoopExclusive);
       }
+      // A mode to re-apply needs a full-screen mode that was set.
+      app->set_fullScreenReapplyPending(c.reapply);
       Window& window = app->mainWindow();
       window.SendMessage(host::WM_ACTIVATEAPP, 0, 0);
       ASSERT_FALSE(app->active());

@@ -512,37 +512,6 @@ TEST_F(GameRun, TheMainWindowTakesDropsTracksTheCandidatesAndCentres) {
   EXPECT_TRUE(checked);
 }
 
-TEST_F(GameRun, ScreenSwitchesKeepTheSavedModeDepthAndWindowPlace) {
-  WriteGame(kLoopForever);
-  GameApp app;
-  bool checked = false;
-  app.firstTimers().Add(new OnceTask([&] {
-                          DisplaySettings& saved = app.config().display;
-                          EXPECT_EQ(saved.screenMode, kSavedScreenWindow);
-                          EXPECT_NE(app.displayFlags() & 0x08, 0);
-                          saved.windowLeft = 40;
-                          saved.windowTop = 50;
-                          EXPECT_EQ(app.SwitchScreenMode(kSavedScreenWindow, 32, kSwitchUnforced), kSwitchDone);
-                          EXPECT_EQ(saved.fullScreenDepth, 3);
-
-                          ASSERT_EQ(app.SwitchScreenMode(kSavedScreenFull, 32, kSwitchUnforced), kSwitchDone);
-                          EXPECT_EQ(saved.screenMode, kSavedScreenFull);
-                          EXPECT_EQ(saved.fullScreenDepth, 32);
-                          ASSERT_EQ(app.SwitchScreenMode(kSavedScreenWindow, 0, kSwitchUnforced), kSwitchDone);
-                          EXPECT_EQ(saved.screenMode, kSavedScreenWindow);
-                          EXPECT_EQ(saved.fullScreenDepth, 3);
-                          const auto* state = backend.Window(app.mainWindow().GetHandle());
-                          ASSERT_NE(state, nullptr);
-                          EXPECT_EQ(state->left, 40);
-                          EXPECT_EQ(state->top, 50);
-                          checked = true;
-                          CloseAnsweringYes(app);
-                        }),
-                        5 * kPeriodMs, 0, 1);
-  EXPECT_EQ(RunGame(app), kExitNormal);
-  EXPECT_TRUE(checked);
-}
-
 TEST_F(GameRun, EachFrameDrawsTheRenderListOntoTheBackBuffer) {
   WriteGame(kLoopForever);
   GameApp app;

@@ -120,6 +120,35 @@ TEST(Window, RegistrationNeedsAClassName) {
   EXPECT_EQ(Window::Register(Record()), Window::Register(Record())) << "one atom per class";
 }
 
+TEST(Window, KeepsItsStylesAndSystemMenuAndMayBeAnOwnedPopup) {
+  TracingWindow owner;
+  WindowCreateRecord r = Record();
+  r.style = WS_SYSMENU | WS_MINIMIZEBOX;
+  r.exStyle = WS_EX_TOPMOST;
+  ASSERT_EQ(owner.Create(r, false, true), kCreated);
+  EXPECT_EQ(owner.GetStyle(), WS_SYSMENU | WS_MINIMIZEBOX);
+  EXPECT_EQ(owner.GetExStyle(), WS_EX_TOPMOST);
+  owner.DeleteSystemMenuItem(host::SC_MOVE);
+  owner.DeleteSystemMenuItem(host::SC_MOVE | 0x2);  // the low bits are the system's own
+  EXPECT_FALSE(owner.HasSystemMenuItem(host::SC_MOVE));
+  EXPECT_TRUE(owner.HasSystemMenuItem(host::SC_SIZE));
+  owner.ResetSystemMenu();
+  EXPECT_TRUE(owner.HasSystemMenuItem(host::SC_MOVE));
+
+  TracingWindow popup;
+  r.left = 5;
+  r.top = 7;
+  r.placement = kPlaceAsGiven;
+  ASSERT_EQ(popup.Create(r, false, true, owner.GetHandle()), kCreated);
+  EXPECT_EQ(host::GetWindowOwner(popup.GetHandle()), owner.GetHandle());
+  host::Rect placed;
+  ASSERT_TRUE(host::GetWindowRect(popup.GetHandle(), &placed));
+  EXPECT_EQ(placed.left, 5);
+  EXPECT_EQ(placed.top, 7);
+  owner.Destroy();
+  EXPECT_FALSE(popup.IsWindow()) << "the popup ends with its owner";
+}
+
 // A headless desktop of 1280 by 1024 whose primary monitor keeps 40 lines for a task bar.
 class WindowPlacement : public ::testing::Test {
  protected:

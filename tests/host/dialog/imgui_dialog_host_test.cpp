@@ -183,5 +183,47 @@ TEST_F(ImGuiDialogHostTest, AltOrF10OpensTheMenu) {
   host_->AttachMenu(window_, nullptr);
 }
 
+// The full-screen menu bar is a popup of the game window: its menu is drawn there, and the
+// menu's opening and closing reach the popup as its menu loop.
+TEST_F(ImGuiDialogHostTest, AMenuOfAnOwnedPopupShowsInItsOwnerAndReportsItsLoop) {
+  WindowDesc desc;
+  desc.proc = PingProc;
+  desc.owner = window_;
+  desc.nativeDesc = NativeWindowDesc{"menu", 320, 20, true};
+  HWND popup = CreateWindow(desc);
+  ASSERT_TRUE(popup);
+  Menu menu(window_, {{0, "System", false, true, false, {{40004, "Version", false, true, false, {}}}}});
+  host_->AttachMenu(popup, &menu);
+  EXPECT_FALSE(host_->IsMenuOpen());
+  host_->OpenMenu(window_);
+  EXPECT_FALSE(host_->IsMenuOpen()) << "the menu belongs to the popup";
+  host_->OpenMenu(popup);
+  host_->RefreshMenu();
+  EXPECT_TRUE(host_->IsMenuOpen());
+  auto takeLoop = [&] {
+    std::vector<uint32_t> loop;
+    MSG msg;
+    while (PeekMessage(&msg, popup, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_ENTERMENULOOP || msg.message == WM_EXITMENULOOP) loop.push_back(msg.message);
+    }
+    return loop;
+  };
+  EXPECT_EQ(takeLoop(), std::vector<uint32_t>{WM_ENTERMENULOOP});
+  PushKey(SDL_KEYDOWN, SDL_SCANCODE_LALT);
+  PushKey(SDL_KEYUP, SDL_SCANCODE_LALT);
+  MSG msg;
+  for (int i = 0; i < 3; ++i) {
+    PeekMessage(&msg, window_, 0, 0, PM_REMOVE);
+    host_->RefreshMenu();
+  }
+  EXPECT_FALSE(host_->IsMenuOpen());
+  EXPECT_EQ(takeLoop(), std::vector<uint32_t>{WM_EXITMENULOOP});
+  // The popup's end takes the menu along: nothing is drawn from it any more.
+  host_->OpenMenu(popup);
+  DestroyWindow(popup);
+  host_->RefreshMenu();
+  EXPECT_FALSE(host_->IsMenuOpen());
+}
+
 }  // namespace
 }  // namespace bw::host

@@ -1,0 +1,98 @@
+// The game application's own handlers of the main window: the close that waits for a minimised
+// full screen to come back, the system commands, the end of the window and of the session, and
+// the movie player's window-thread requests.
+#include "app/application/game_app.h"
+#include "app/dialogs/main_menu.h"
+#include "host/message_queue.h"
+
+namespace bw {
+
+void GameApp::BindGameWindowHandlers() {
+  Window& window = mainWindow();
+  window.Bind(host::WM_CLOSE, BindMember(this, &GameApp::OnCloseRequest));
+  window.Bind(host::WM_SYSCOMMAND, BindMember(this, &GameApp::OnSysCommand));
+  window.Bind(host::WM_DESTROY, BindMember(this, &GameApp::OnDestroy));
+  window.Bind(host::WM_QUERYENDSESSION, BindMember(this, &GameApp::OnQueryEndSession));
+  window.Bind(kMsgMovieRequest, BindMember(this, &GameApp::OnMovieRequest));
+}
+
+int GameApp::OnCloseRequest(MessageRecord& record) {
+  const host::HWND handle = mainWindow().GetHandle();
+  if (host::IsIconic(handle)) {
+    // A minimised full screen gave its display mode back: the question waits for the player's
+    // return, which sets the mode again and replays the close. Only this close waits.
+    if (DirectDrawModeSet() || fullScreenReapplyPending() != 0) {
+      deferredClose_ = true;
+      return kHandled;
+    }
+    host::MinimizeWindow(handle, false);
+  }
+  return OnClose(record);
+}
+
+void GameApp::ApplyDeferredClose() {
+  if (!deferredClose_) return;
+  deferredClose_ = false;
+  mainWindow().PostMessage(host::WM_CLOSE, 0, 0);
+}
+
+int GameApp::OnSysCommand(MessageRecord& record) {
+  const host::HWND handle = mainWindow().GetHandle();
+  const uint32_t command = static_cast<uint32_t>(record.wParam) & host::kSysCommandMask;
+  if (command == host::SC_MAXIMIZE) {
+    if (host::IsIconic(handle)) host::MinimizeWindow(handle, false);
+    mainWindow().SendMessage(host::WM_COMMAND, kCmdScreenMode, 0);
+    return kHandled;
+  }
+  if (command == host::SC_RESTORE && !host::IsIconic(handle) && active()) {
+    mainWindow().SendMessage(host::WM_COMMAND, kCmdScreenMode, 0);
+    return kHandled;
+  }
+  return kNotHandled;
+}
+
+int GameApp::OnDestroy(MessageRecord& record) {
+  ForwardTextInput(record);
+  host::ShowWindow(mainWindow().GetHandle(), false);
+  if (config_.display.screenMode == kSavedScreenWindow) SaveWindowPosition();
+  host::PostQuitMessage(0);
+  return kHandled;
+}
+
+int GameApp::OnQueryEndSession(MessageRecord& record) {
+  // The script host keeps no persistent state of its own to write yet: the settings are all.
+  SaveConfig(0);
+  record.result = 1;
+  return kHandled;
+}
+
+int GameApp::OnDisplayChange(MessageRecord& record) {
+  {
+    ScopedLock hold(movieLock_);
+    if (movie_) movie_->OnDisplayChange();
+  }
+  return EngineApp::OnDisplayChange(record);
+}
+
+int GameApp::OnMovieRequest(MessageRecord& /*record*/) {
+  ScopedLock hold(movieLock_);
+  if (movie_) movie_->HandleEvents();
+  return kHandled;
+}
+
+void GameApp::SetMovieObject(std::unique_ptr<MovieObject> movie) {
+  ScopedLock hold(movieLock_);
+  movie_ = std::move(movie);
+}
+
+bool GameApp::HasMovieObject() {
+  ScopedLock hold(movieLock_);
+  return movie_ != nullptr;
+}
+
+void GameApp::CloseMovieObject() {
+  ScopedLock hold(movieLock_);
+  movie_.reset();
+}
+
+}  // namespace bw

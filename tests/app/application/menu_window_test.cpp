@@ -1,0 +1,182 @@
+// The full-screen menu window: opened by Alt and F10 and by the pointer resting on the top edge,
+// placed over the picture with the game's menu, its system commands, and the game's own system
+// commands and movie requests.
+#include "app/application/started_game.h"
+#include "host/input/key_state.h"
+
+namespace bw {
+namespace {
+
+class MenuWindow : public test::StartedGame {
+ protected:
+  void StartInFullScreen() {
+    Start();
+    ASSERT_EQ(app->SwitchScreenMode(kSavedScreenFull, 32, kSwitchUnforced), kSwitchDone);
+  }
+  bool MenuShown() {
+    return app->menuWindow().IsWindow() && host::IsWindowVisible(app->menuWindow().GetHandle());
+  }
+  void AltUp() { Send(host::WM_SYSKEYUP, host::VK_MENU); }
+};
+
+TEST_F(MenuWindow, AltOpensItOverThePictureWithTheGamesMenu) {
+  StartInFullScreen();
+  EXPECT_FALSE(app->menuWindow().IsWindow());
+  Send(host::WM_SYSKEYUP, host::VK_F10);
+  ASSERT_TRUE(MenuShown());
+  EXPECT_TRUE(app->menuOpen());
+  EXPECT_TRUE(app->menuModal());
+  const host::HWND menuWindow = app->menuWindow().GetHandle();
+  EXPECT_EQ(host::GetWindowOwner(menuWindow), main());
+  EXPECT_EQ(dialogs.AttachedMenu(menuWindow), menu.get());
+  EXPECT_EQ(dialogs.MenuOpenings(menuWindow), 1) << "the menu key opens the menu";
+  EXPECT_EQ(backend.Window(menuWindow), nullptr) << "it is no platform window of its own";
+  host::Rect placed;
+  ASSERT_TRUE(host::GetWindowRect(menuWindow, &placed));
+  EXPECT_EQ(placed.top, 0);
+  EXPECT_EQ(placed.Height(), EngineApp::kMenuBarHeight);
+  EXPECT_EQ(app->menuWindow().GetExStyle(), WS_EX_TOPMOST);
+  EXPECT_NE(app->menuWindow().GetStyle() & WS_MAXIMIZE, 0u);
+  EXPECT_FALSE(app->menuWindow().HasSystemMenuItem(host::SC_MOVE));
+
+  // Its commands go to the game.
+  app->menuWindow().SendMessage(host::WM_COMMAND, kCmdVersion, 0);
+  ASSERT_EQ(app->commands.size(), 1u);
+  EXPECT_EQ(app->commands[0].id, kCmdVersion);
+  EXPECT_EQ(app->commands[0].window, menuWindow);
+  // Opening it again shows the same window.
+  EXPECT_EQ(app->CreateFullScreenMenuWindow(), EngineApp::kMenuWindowShownAgain);
+  EXPECT_EQ(app->menuWindow().GetHandle(), menuWindow);
+}
+
+TEST_F(MenuWindow, AltTwiceWithinAQuarterSecondOpensItOnce) {
+  StartInFullScreen();
+  host::VirtualClock& clock = backend.Clock();
+  AltUp();
+  ASSERT_TRUE(MenuShown());
+  // The second Alt closes the menu; its release must not open it again.
+  app->menuWindow().SendMessage(host::WM_EXITMENULOOP, 0, 0);
+  EXPECT_FALSE(app->menuOpen());
+  EXPECT_FALSE(MenuShown());
+  clock.AdvanceMilliseconds(250);
+  AltUp();
+  EXPECT_FALSE(app->menuOpen());
+  EXPECT_FALSE(MenuShown());
+  clock.AdvanceMilliseconds(1);
+  AltUp();
+  EXPECT_TRUE(app->menuOpen());
+  EXPECT_TRUE(MenuShown());
+}
+
+TEST_F(MenuWindow, AltDoesNothingInAWindowWhileModalOrInactiveOrWithoutAMenu) {
+  Start();
+  AltUp();
+  EXPECT_FALSE(app->menuWindow().IsWindow()) << "a window shows its own menu bar";
+  ASSERT_EQ(app->SwitchScreenMode(kSavedScreenFull, 32, kSwitchUnforced), kSwitchDone);
+
+  Send(host::WM_SYSKEYUP, 'A');
+  EXPECT_FALSE(app->menuWindow().IsWindow()) << "only Alt and F10";
+  app->BeginModal();
+  AltUp();
+  app->EndModal();
+  EXPECT_FALSE(app->menuWindow().IsWindow()) << "inside a modal bracket";
+  Send(host::WM_ACTIVATEAPP, 0);
+  AltUp();
+  Send(host::WM_ACTIVATEAPP, 1);
+  EXPECT_FALSE(app->menuWindow().IsWindow()) << "while inactive";
+  app->set_menu(nullptr);
+  AltUp();
+  EXPECT_FALSE(app->menuWindow().IsWindow()) << "without a menu";
+}
+
+TEST_F(MenuWindow, TheMenuLoopShowsTheCursorAndBringsThePointerOntoTheBar) {
+  StartInFullScreen();
+  app->inputManager().GetMouse()->SetCursorVisible(false, host::HWND{}, 0);  // the game hides it
+  host::SetCursorPos(100, 100);
+  ASSERT_TRUE(app->UpdatePointer());
+  app->menuWindow().SendMessage(host::WM_ENTERMENULOOP, 0, 0);
+  EXPECT_FALSE(app->menuModal()) << "no menu of ours is open";
+  AltUp();
+  app->menuWindow().SendMessage(host::WM_ENTERMENULOOP, 0, 0);
+  EXPECT_TRUE(app->inputManager().GetMouse()->IsSystemCursorShown());
+  const int32_t framedBar = EngineApp::kMenuBarHeight + 2 * EngineApp::kDialogFrame + EngineApp::kCaptionHeight;
+  EXPECT_EQ(host::GetCursorPos(), (host::Point{28, framedBar - EngineApp::kMenuBarHeight + 1}));
+  app->menuWindow().SendMessage(host::WM_EXITMENULOOP, 0, 0);
+  EXPECT_FALSE(app->menuModal());
+  EXPECT_FALSE(app->inputManager().GetMouse()->IsSystemCursorShown()) << "hidden again in full screen";
+}
+
+TEST_F(MenuWindow, ThePointerOnTheTopEdgeOpensItAndLeavingTheBarHidesIt) {
+  config.display.menuEdgeDelayMs = 500;
+  StartInFullScreen();
+  host::VirtualClock& clock = backend.Clock();
+  host::SetCursorPos(10, 0);
+  app->UpdatePointer();
+  clock.AdvanceMilliseconds(499);
+  app->UpdatePointer();
+  EXPECT_FALSE(app->menuWindow().IsWindow()) << "not before the delay";
+  clock.AdvanceMilliseconds(1);
+  EXPECT_FALSE(app->UpdatePointer());
+  ASSERT_TRUE(MenuShown());
+  EXPECT_TRUE(app->inputManager().GetMouse()->IsSystemCursorShown());
+
+  host::SetCursorPos(10, 300);
+  EXPECT_FALSE(app->UpdatePointer());
+  EXPECT_TRUE(app->menuWindow().IsWindow());
+  EXPECT_FALSE(MenuShown());
+}
+
+TEST_F(MenuWindow, ItsSystemCommandsCloseTheMenuAndGoToTheMainWindow) {
+  StartInFullScreen();
+  AltUp();
+  ASSERT_TRUE(app->menuOpen());
+  Window& menuWindow = app->menuWindow();
+  EXPECT_EQ(menuWindow.SendMessage(host::WM_SYSCOMMAND, host::SC_SCREENSAVE, 0), 0);
+  EXPECT_TRUE(TakePosted().empty()) << "the screen saver is swallowed";
+  EXPECT_EQ(menuWindow.SendMessage(host::WM_SYSCOMMAND, host::SC_MINIMIZE, 0), 0);
+  EXPECT_FALSE(app->menuOpen());
+  std::vector<host::MSG> posted = TakePosted();
+  ASSERT_EQ(posted.size(), 1u);
+  EXPECT_EQ(posted[0].message, host::WM_SYSCOMMAND);
+  EXPECT_EQ(posted[0].wParam, host::SC_MINIMIZE);
+}
+
+TEST_F(MenuWindow, MaximisingOrRestoringTheGameTogglesTheScreenMode) {
+  Start();
+  app->mainWindow().Bind(host::WM_COMMAND, BindMember<EngineApp>(app.get(), &EngineApp::OnMenuCommand));
+  Send(host::WM_SYSCOMMAND, host::SC_MAXIMIZE);
+  host::MinimizeWindow(main(), true);
+  Send(host::WM_SYSCOMMAND, host::SC_RESTORE);  // restoring a minimised window is the system's
+  EXPECT_EQ(Send(host::WM_SYSCOMMAND, host::SC_MAXIMIZE), kHandled);
+  EXPECT_FALSE(host::IsIconic(main())) << "restored first";
+  Send(host::WM_SYSCOMMAND, host::SC_RESTORE);
+  ASSERT_EQ(app->commands.size(), 3u);
+  for (const auto& command : app->commands) {
+    EXPECT_EQ(command.id, kCmdScreenMode);
+    EXPECT_EQ(command.window, main());
+  }
+}
+
+// The movie player's requests find an empty slot until a player is there.
+class CountingMovie : public MovieObject {
+ public:
+  explicit CountingMovie(int* events) : events_(events) {}
+  void HandleEvents() override { ++*events_; }
+  void OnDisplayChange() override {}
+
+ private:
+  int* events_;
+};
+
+TEST_F(MenuWindow, MovieRequestsReachThePlayerOnlyWhenThereIsOne) {
+  Start();
+  EXPECT_FALSE(app->HasMovieObject());
+  EXPECT_EQ(Send(kMsgMovieRequest), 0);
+  int events = 0;
+  app->SetMovieObject(std::make_unique<CountingMovie>(&events));
+  Send(kMsgMovieRequest);
+  EXPECT_EQ(events, 1);
+}
+
+}  // namespace
+}  // namespace bw
