@@ -10,7 +10,8 @@
 //   BRIMWOLD_HEADLESS_COMMANDS=F:ID,F:ID,...  post WM_COMMAND ID to the main window when it shows
 //                                             frame F
 //   BRIMWOLD_HEADLESS_ANSWERS=ID,ID,...       the dialogs that come are ended with these buttons,
-//                                             in order; after them a dialog closes
+//                                             in order; after them a dialog takes its default
+//                                             button, as message boxes do without a display
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
@@ -204,6 +205,7 @@ int main(int argc, char** argv) {
     HeadlessScript script;
     if (!ReadHeadlessSwitches(&script)) return kExitUsage;
     auto scripted = std::make_unique<ScriptedDialogHost>();
+    scripted->AnswerDefaultWhenEmpty(true);
     for (uint32_t id : script.answers) {
       DialogAnswer answer;
       answer.button = static_cast<int>(id);

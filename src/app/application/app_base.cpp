@@ -35,7 +35,7 @@ int AppBase::Run(const std::string& commandLine) {
                        name ? std::string(name) : host::Cp932Literal("エラー"), kGetMessageErrorStyle);
       break;
     }
-    if (PreTranslateMessage(msg)) continue;
+    if (PreTranslateMessage(msg) || TranslateAccelerators(msg)) continue;
     host::DispatchMessage(msg);
   }
   AppShutdown(0);
@@ -56,7 +56,7 @@ int AppBase::PumpMessages(bool keepMouseMoves) {
           break;
       }
     }
-    if (PreTranslateMessage(msg)) continue;
+    if (PreTranslateMessage(msg) || TranslateAccelerators(msg)) continue;
     if (msg.message == host::WM_QUIT) {
       quit_ = true;
       return kPumpQuit;
@@ -64,6 +64,16 @@ int AppBase::PumpMessages(bool keepMouseMoves) {
     host::DispatchMessage(msg);
   }
   return kPumpEmpty;
+}
+
+void AppBase::LoadAccelerators(std::vector<Accelerator> table, host::HWND window, const host::Menu* menu) {
+  accelerators_ = std::move(table);
+  acceleratorWindow_ = window;
+  acceleratorMenu_ = menu;
+}
+
+bool AppBase::TranslateAccelerators(const host::MSG& msg) const {
+  return !accelerators_.empty() && TranslateAccelerator(acceleratorWindow_, accelerators_, acceleratorMenu_, msg);
 }
 
 }  // namespace bw

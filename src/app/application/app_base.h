@@ -3,7 +3,10 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "app/dialogs/accelerators.h"
+#include "host/dialog/menu.h"
 #include "host/messages.h"
 
 namespace bw {
@@ -37,6 +40,10 @@ class AppBase {
   // kept.
   int PumpMessages(bool keepMouseMoves);
 
+  // From now on the message loops translate these keys into commands for window; a greyed item
+  // of menu (may be null) takes no command. An empty table stops the translation.
+  void LoadAccelerators(std::vector<Accelerator> table, host::HWND window, const host::Menu* menu);
+
   const std::string& commandLine() const { return commandLine_; }
   uint8_t loopMode() const { return loopMode_; }
   bool quitSeen() const { return quit_; }
@@ -46,6 +53,12 @@ class AppBase {
   void set_quitSeen(bool quit) { quit_ = quit; }
 
  private:
+  // True when the message became a command.
+  bool TranslateAccelerators(const host::MSG& msg) const;
+
+  std::vector<Accelerator> accelerators_;
+  host::HWND acceleratorWindow_;
+  const host::Menu* acceleratorMenu_ = nullptr;
   std::string commandLine_;
   uint8_t loopMode_ = kLoopGetMessage;
   bool quit_ = false;

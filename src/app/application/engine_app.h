@@ -155,6 +155,7 @@ class EngineApp : public AppBase {
   uint8_t RequestMessageBox(int kind, const std::string& textCp932, int icon, const std::string& title = {});
   void BeginModal();
   void EndModal();
+  bool IsModal() const { return modalDepth_ > 0; }
   int RequestScreenMode(int mode, int depth, int force);
 
   // The threaded driving mode.
@@ -196,6 +197,7 @@ class EngineApp : public AppBase {
   // The system report of the version dialog, from the facts as they are now.
   std::string SystemReport(bool longForm) const;
   const SystemInfo& systemInfo() const { return system_; }
+  const MonitorList& monitorList() const { return monitors_; }
 
   DisplayManager& displayManager() { return display_; }
   FileSystemManager& fileSystem() { return files_; }

@@ -21,7 +21,6 @@ namespace bw {
 
 namespace {
 
-constexpr uint8_t kModalClosing = 4;
 constexpr int kMessageWithCheckBox = 1;  // the message dialog with its "don't show again" box
 
 bool ReadHostFile(const std::filesystem::path& path, std::vector<uint8_t>& out) {
@@ -198,8 +197,11 @@ constexpr DefaultBinding kDefaultBindings[] = {
 }  // namespace
 
 int GameApp::BindWindowMessages() {
+  mainWindow().Bind(host::WM_CREATE, BindMember(this, &GameApp::OnCreate));
   mainWindow().Bind(host::WM_DROPFILES, BindMember(this, &GameApp::OnDropFiles));
   BindGameWindowHandlers();
+  mainWindow().Bind(host::WM_COMMAND, BindMember(this, &GameApp::OnMenuCommand));
+  mainWindow().Bind(kMsgMessageDialog, BindMember(this, &GameApp::OnMessageDialogRequest));
   return 0;
 }
 
@@ -254,10 +256,10 @@ void GameApp::OnAppExit(int code) {
 }
 
 int GameApp::ShowMessageDialog(const std::string& textCp932, int kind, bool* dontShowAgain) {
-  if (dontShowAgain != nullptr) *dontShowAgain = false;
-  if (kind >= 2) return AskYesNo(textCp932, kIconQuestion) ? 1 : 0;
-  EngineApp::ShowMessage(textCp932, kind == 0 ? kIconInformation : kIconWarning);
-  return 1;
+  uint8_t checked = 0;
+  uint32_t answer = ShowMessageDialog(textCp932.c_str(), static_cast<uint8_t>(kind), nullptr, &checked, 0);
+  if (dontShowAgain != nullptr) *dontShowAgain = checked != 0;
+  return static_cast<int>(answer);
 }
 
 int GameApp::InitScript() {
@@ -271,9 +273,13 @@ int GameApp::InitScript() {
 }
 
 int GameApp::OnClose(MessageRecord& record) {
-  modalState_ = kModalClosing;
-  bool yes = AskYesNo(host::Cp932Literal("『") + info_.appName + host::Cp932Literal("』\nを終了しますか？"), kIconQuestion);
-  modalState_ = 0;
+  const uint8_t outer = modalState_;
+  modalState_ = kModalCloseQuestion;
+  BeginModal();
+  const std::string question = host::Cp932Literal("『") + info_.appName + host::Cp932Literal("』\nを終了しますか？");
+  bool yes = ShowMessageDialog(question.c_str(), kMessageYesNo, nullptr, nullptr, 0) != 0;
+  EndModal();
+  modalState_ = outer;
   return yes ? EngineApp::OnClose(record) : kHandled;
 }
 
@@ -286,6 +292,7 @@ bool GameApp::ServePendingInterrupt() {
     exitStatus_ = kExitScriptFailed;
     return false;
   }
+  DropPacingOverrides();
   return true;
 }
 

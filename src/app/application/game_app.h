@@ -12,10 +12,14 @@
 #include "app/application/game_services.h"
 #include "app/application/game_sound.h"
 #include "app/application/movie_object.h"
+#include "app/dialogs/dialog_context.h"
 #include "app/dialogs/main_menu.h"
+#include "app/dialogs/menu_requests.h"
+#include "app/dialogs/message_dialog.h"
 #include "app/config/save_folder.h"
 #include "app/config/setup_info.h"
 #include "app/config/user_config.h"
+#include "app/platform/file_dialogs.h"
 #include "app/platform/file_drop_target.h"
 #include "app/platform/frame_clock.h"
 #include "app/platform/timer_service.h"
@@ -130,6 +134,71 @@ class GameApp : public EngineApp, public ScriptApplication {
   int LowerFrameThreadPriority();
   int RestoreFrameThreadPriority();
   uint32_t priorityLowerings() const { return priorityLowerings_; }
+
+  // Menu commands, pacing and dialogs.
+  int OnMenuCommand(MessageRecord& record) override;
+  uint8_t modalState() const { return modalState_; }
+  uint8_t saveLoadDirection() const { return saveLoadDirection_; }
+  host::Menu* menu() const { return menu_; }
+  // Not built here: both answer kDialogNotAvailable after telling the player.
+  int ShowSettingsSheet();
+  int ShowSaveLoadDialog();
+  void ShowVersionDialog();
+  // Dialog 116 with the record's inputs; true when OK ended it.
+  bool ShowDataInputDialog(DataInputDialog& dialog);
+  DataInputDialog& dataInput() { return dataInput_; }
+  // Kinds 0 to 3 as the message dialogs 112 to 115; 1 for "はい", else 0. From the frame thread the
+  // window thread shows it. Without a dialog host a message box asks instead (its check box reads
+  // unticked).
+  uint32_t ShowMessageDialog(const char* text, uint8_t kind, const char* title, uint8_t* checkState,
+                             uint8_t layout);
+  uint32_t ShowMessageDialogRequest(MessageDialogRequest* request);
+  // From any thread; 0 without a main window.
+  uint8_t RequestMessageDialog(uint8_t kind, const char* text, const char* title, uint8_t* checkState,
+                               uint8_t layout);
+  // From any thread: the window thread serves the record; false without a main window.
+  bool RequestDataInput(DataInputRequest& request);
+  bool RequestOpenFile(FileDialogRequest& request);
+  bool RequestSaveFile(FileDialogRequest& request);
+  bool RequestFolder(FolderDialogRequest& request);
+  bool RequestSoundFormat(SoundFormatRequest& request);
+
+  void SetCursorVisible(bool visible);
+  // The display device for full screen: the user's monitor number, else the monitor nearest the
+  // window. Answers the display manager's result.
+  int SelectMonitor(host::HWND window, int bits);
+  // fps -1 keeps the frame clock's rate.
+  void UpdateFramePacing(int32_t fps);
+  // Nested overrides; each answers 1 when the pacing changed. A pop with nothing pushed does
+  // nothing.
+  uint32_t PushVSyncWait();
+  uint32_t PopVSyncWait();
+  uint32_t PushPreciseTimingOff();
+  uint32_t PopPreciseTimingOff();
+  uint32_t vsyncOverrides() const { return vsyncOverrides_; }
+  uint32_t preciseTimingOverrides() const { return preciseOverrides_; }
+
+ private:
+  int OnCreate(MessageRecord& record);
+  int OnMessageDialogRequest(MessageRecord& record);
+  DialogContext MakeDialogContext();
+  void ToggleScreenMode();
+  void AskReturnToTitle();
+  void ServeDataInput(DataInputRequest* request);
+  void ServeFileDialog(FileDialogRequest* request, bool save);
+  void ServeFolderDialog(FolderDialogRequest* request);
+  void ServeSoundFormat(SoundFormatRequest* request);
+  bool SendRequest(int command, void* record);
+  // A restarted MAIN cannot pop what the old one pushed.
+  void DropPacingOverrides();
+
+  std::unique_ptr<AttachedMenu> mainMenu_;
+  DataInputDialog dataInput_;
+  FileDialogs fileDialogs_;
+  uint8_t saveLoadDirection_ = kDirectionLoad;
+  bool versionDetailed_ = false;
+  uint32_t vsyncOverrides_ = 0;
+  uint32_t preciseOverrides_ = 0;
 
  private:
   int ReadConfiguration();

@@ -1,21 +1,49 @@
-// The menu permissions and the nested lowering of the frame thread's priority.
+// The menu commands of the main window, the requests other threads send through them, and the
+// menu permissions and the nested lowering of the frame thread's priority.
+#include <atomic>
+#include <cstring>
+
 #include "app/application/game_app.h"
+#include "app/dialogs/accelerators.h"
+#include "host/cp932.h"
+#include "host/input/key_state.h"
+#include "host/message_queue.h"
+#include "resource/packs/app_paths.h"
+#include "sound/direct_sound_device.h"
+#include "sound/sound_buffer.h"
 
 namespace bw {
+
+namespace {
+
+constexpr int kPermissionSettings = 0;
+constexpr int kPermissionSave = 1;
+constexpr int kPermissionLoad = 2;
+constexpr int kPermissionReturn = 3;
+constexpr int kPermissionScreenMode = 4;
+
+constexpr uint8_t kDefaultChannels = 2;
+constexpr uint32_t kDefaultRateCode = 44;
+constexpr uint16_t kDefaultBits = 16;
+
+}  // namespace
 
 int GameApp::SetMenuItemEnabled(int item, bool enabled) {
   if (item < 0 || item >= kMenuPermissionCount) return kMenuItemUnknown;
   // A window-only game has no screen mode to switch.
-  if (item == kMenuPermissionCount - 1 && record_.defaultScreenMode == kScreenWindowOnly) return 0;
+  if (item == kPermissionScreenMode && record_.defaultScreenMode == kScreenWindowOnly) return 0;
+  // The scripts set these on the frame thread while the window thread's commands read them.
+  std::atomic_ref<uint8_t> permission(menuPermissions_[item]);
   uint8_t value = enabled ? 1 : 0;
-  if (menuPermissions_[item] == value) return 0;
+  if (permission.load() == value) return 0;
   EnableMenuPermission(menu_, item, enabled);
-  menuPermissions_[item] = value;
+  permission.store(value);
   return 0;
 }
 
 bool GameApp::menuItemEnabled(int item) const {
-  return item >= 0 && item < kMenuPermissionCount && menuPermissions_[item] != 0;
+  if (item < 0 || item >= kMenuPermissionCount) return false;
+  return std::atomic_ref<uint8_t>(const_cast<uint8_t&>(menuPermissions_[item])).load() != 0;
 }
 
 // Thread priorities are left to the system scheduler here: only the nesting is kept, which the
@@ -36,6 +64,227 @@ int GameApp::RestoreFrameThreadPriority() {
   if (config_.pacing.priorityLoweringOff != 0 || before == 0) return static_cast<int>(before);
   --priorityLowerings_;
   return static_cast<int>(before);
+}
+
+int GameApp::OnCreate(MessageRecord& record) {
+  host::HWND window = record.window->GetHandle();
+  if (record_.menuId != 0) {
+    std::unique_ptr<host::Menu> menu = BuildMainMenu(window);
+    for (int item = 0; item < kMenuPermissionCount; ++item) EnableMenuPermission(menu.get(), item, menuItemEnabled(item));
+    if (record_.defaultScreenMode == kScreenWindowOnly) menu->EnableItem(kCmdScreenMode, false);
+    mainMenu_ = std::make_unique<AttachedMenu>(std::move(menu));
+    menu_ = mainMenu_->get();
+  }
+  if (record_.acceleratorsId != 0) LoadAccelerators(MainAccelerators(), window, menu_);
+  return kHandled;
+}
+
+int GameApp::OnMenuCommand(MessageRecord& record) {
+  switch (host::LoWord(record.wParam)) {
+    case kCmdScreenMode:
+      if (record_.defaultScreenMode != kScreenWindowOnly && menuItemEnabled(kPermissionScreenMode)) {
+        ToggleScreenMode();
+      }
+      break;
+    case kCmdReturnToTitle:
+      AskReturnToTitle();
+      break;
+    case kCmdExit:
+      mainWindow().SendMessage(host::WM_CLOSE, 0, 0);
+      break;
+    case kCmdVersion: {
+      uint8_t outer = modalState_;
+      modalState_ = kModalVersion;
+      ShowVersionDialog();
+      modalState_ = outer;
+      break;
+    }
+    case kCmdSettings:
+    case kCmdSettingsSystem:
+      if (modalState_ != kModalNone || !menuItemEnabled(kPermissionSettings)) break;
+      modalState_ = kModalSettings;
+      BeginModal();
+      ShowSettingsSheet();
+      EndModal();
+      modalState_ = kModalNone;
+      break;
+    case kCmdSave:
+    case kCmdLoad: {
+      bool save = host::LoWord(record.wParam) == kCmdSave;
+      if (modalState_ != kModalNone || !menuItemEnabled(save ? kPermissionSave : kPermissionLoad)) break;
+      modalState_ = save ? kModalSave : kModalLoad;
+      saveLoadDirection_ = save ? kDirectionSave : kDirectionLoad;
+      BeginModal();
+      ShowSaveLoadDialog();
+      EndModal();
+      modalState_ = kModalNone;
+      break;
+    }
+    case kCmdDataInput:
+      ServeDataInput(reinterpret_cast<DataInputRequest*>(record.lParam));
+      break;
+    case kCmdOpenFile:
+    case kCmdSaveFile:
+      ServeFileDialog(reinterpret_cast<FileDialogRequest*>(record.lParam), host::LoWord(record.wParam) == kCmdSaveFile);
+      break;
+    case kCmdBrowseFolder:
+      ServeFolderDialog(reinterpret_cast<FolderDialogRequest*>(record.lParam));
+      break;
+    case kCmdSoundFormat:
+      ServeSoundFormat(reinterpret_cast<SoundFormatRequest*>(record.lParam));
+      break;
+    default:
+      break;  // 40009 to 40025 have no action
+  }
+  return kHandled;
+}
+
+void GameApp::ToggleScreenMode() {
+  DisplaySettings& saved = config_.display;
+  const uint8_t oldMode = saved.screenMode;
+  const uint8_t oldDepth = saved.fullScreenDepth;
+  const int mode = oldMode == kSavedScreenWindow ? kSavedScreenFull : kSavedScreenWindow;
+  int depth = oldDepth;
+  bool monitorFailed = false;
+  {
+    ScopedLock hold(frameLock());
+    if (mode == kSavedScreenFull) {
+      if (SelectMonitor(mainWindow().GetHandle(), 0) != 0) {
+        monitorFailed = true;
+      } else {
+        depth = displayManager().ChosenDepth();
+      }
+    }
+    if (!monitorFailed && SwitchScreenMode(mode, depth, kSwitchForced) != kSwitchDone) {
+      saved.screenMode = oldMode;
+      saved.fullScreenDepth = oldDepth;
+      displayFailure_ = kDisplaySwitchFailed;
+    }
+  }
+  if (monitorFailed) {
+    // Told outside the lock: the frame thread may go on meanwhile.
+    EngineApp::ShowMessage(host::Cp932Literal("画面モード変更に失敗"), kIconError);
+    saved.screenMode = oldMode;
+    saved.fullScreenDepth = oldDepth;
+    return;
+  }
+  UpdateFramePacing(-1);
+}
+
+void GameApp::AskReturnToTitle() {
+  if (modalState_ != kModalNone || !menuItemEnabled(kPermissionReturn)) return;
+  modalState_ = kModalReturnQuestion;
+  BeginModal();
+  bool yes = ShowMessageDialog(host::Cp932Literal("タイトルに戻ります。\nよろしいですか？").c_str(), kMessageYesNo,
+                               nullptr, nullptr, 0) != 0;
+  // The script may have withdrawn the permission while the question was up.
+  if (yes && !menuItemEnabled(kPermissionReturn)) {
+    ShowMessageDialog(host::Cp932Literal("現在の状態でタイトルに戻ることは出来ません。\r\n"
+                                         "行える状態になってから再度、実行して下さい。")
+                          .c_str(),
+                      kMessageOk, nullptr, nullptr, 0);
+    yes = false;
+  }
+  EndModal();
+  modalState_ = kModalNone;
+  if (yes) RequestInterrupt(kInterruptRestart);
+}
+
+void GameApp::ServeDataInput(DataInputRequest* request) {
+  DataInputDialog& dialog = request != nullptr && request->dialog != nullptr ? *request->dialog : dataInput_;
+  bool ok = ShowDataInputDialog(dialog);
+  if (request != nullptr) request->answer = ok ? 1 : 0;
+}
+
+void GameApp::ServeFileDialog(FileDialogRequest* request, bool save) {
+  if (request == nullptr) return;
+  const char* folder = request->initialFolder != nullptr ? request->initialFolder : appFolder_.c_str();
+  host::HWND owner = mainWindow().GetHandle();
+  BeginModal();
+  bool chosen = save ? fileDialogs_.SaveFile(owner, request->title, request->path, request->fileTitle, folder,
+                                             request->filter, request->defaultExtension)
+                     : fileDialogs_.OpenFile(owner, request->title, request->path, request->fileTitle, folder,
+                                             request->filter, true);
+  EndModal();
+  if (!chosen) {
+    request->answer = 0;
+  } else {
+    request->answer = save ? 1 + static_cast<int32_t>(fileDialogs_.GetFilterIndex()) : 1;
+  }
+}
+
+void GameApp::ServeFolderDialog(FolderDialogRequest* request) {
+  if (request == nullptr) return;
+  request->answer = 0;
+  if (request->path == nullptr) return;
+  const char* folder = request->initialFolder != nullptr ? request->initialFolder : appFolder_.c_str();
+  BeginModal();
+  BrowseForFolder(mainWindow().GetHandle(), request->title, folder, request->path);
+  EndModal();
+  size_t length = strnlen(request->path, kDialogPathSize);
+  if (length == 0) return;
+  // A root keeps its one separator; a folder with no room left for one is refused whole.
+  if (!EndsWithSeparator(std::string_view(request->path, length))) {
+    if (length + 1 >= kDialogPathSize) {
+      request->path[0] = '\0';
+      return;
+    }
+    request->path[length] = '\\';
+    request->path[length + 1] = '\0';
+  }
+  request->answer = 1;
+}
+
+void GameApp::ServeSoundFormat(SoundFormatRequest* request) {
+  if (request == nullptr) return;
+  DirectSoundDevice* device = sound_ ? sound_->device() : nullptr;
+  if (device == nullptr) {
+    request->answer = kSoundFormatNoDevice;
+    return;
+  }
+  uint8_t channels = request->useGiven ? request->channels : kDefaultChannels;
+  uint32_t rate = request->useGiven ? request->rateCode : kDefaultRateCode;
+  uint16_t bits = request->useGiven ? request->bitsPerSample : kDefaultBits;
+  request->answer = device->SetPrimaryFormat(mainWindow().GetHandle(), config_.engine.soundGlobalFocus != 0,
+                                             config_.engine.soundSoftware != 0, nullptr, channels, rate, bits);
+}
+
+bool GameApp::SendRequest(int command, void* record) {
+  if (!mainWindow().IsWindow()) return false;
+  // From the frame thread this waits until the window thread has served the record.
+  mainWindow().SendMessage(host::WM_COMMAND, static_cast<host::WPARAM>(command), reinterpret_cast<host::LPARAM>(record));
+  return true;
+}
+
+bool GameApp::RequestDataInput(DataInputRequest& request) { return SendRequest(kCmdDataInput, &request); }
+bool GameApp::RequestOpenFile(FileDialogRequest& request) { return SendRequest(kCmdOpenFile, &request); }
+bool GameApp::RequestSaveFile(FileDialogRequest& request) { return SendRequest(kCmdSaveFile, &request); }
+bool GameApp::RequestFolder(FolderDialogRequest& request) { return SendRequest(kCmdBrowseFolder, &request); }
+bool GameApp::RequestSoundFormat(SoundFormatRequest& request) { return SendRequest(kCmdSoundFormat, &request); }
+
+void GameApp::SetCursorVisible(bool visible) {
+  Mouse* mouse = inputManager().GetMouse();
+  if (mouse == nullptr || !mainWindow().IsWindow()) return;
+  mouse->SetCursorVisible(visible, mainWindow().GetHandle(), kMsgShowCursor);
+}
+
+int GameApp::SelectMonitor(host::HWND window, int bits) {
+  MonitorHandle monitor = kNoMonitor;
+  int index = 0;
+  if (user_.monitorNumber != 0) {
+    index = user_.monitorNumber - 1;
+  } else {
+    host::Rect rect{config_.display.windowLeft, config_.display.windowTop,
+                    config_.display.windowLeft + record_.canvasWidth, config_.display.windowTop + record_.canvasHeight};
+    int32_t width = 0;
+    int32_t height = 0;
+    if (window && host::GetClientSize(window, &width, &height)) {
+      host::Point origin = host::WindowOrigin(window);
+      rect = {origin.x, origin.y, origin.x + width, origin.y + height};
+    }
+    monitor = monitorList().MonitorFromRect(rect);
+  }
+  return displayManager().SelectDisplayDevice(user_.fullScreenMonitor != 0, monitor, index, bits, nullptr);
 }
 
 }  // namespace bw

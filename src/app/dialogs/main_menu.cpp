@@ -2,6 +2,7 @@
 
 #include "app/sysinfo/report_text.h"
 #include "host/cp932.h"
+#include "host/dialog/dialog_host.h"
 
 namespace bw {
 
@@ -33,6 +34,14 @@ std::unique_ptr<host::Menu> BuildMainMenu(host::HWND owner) {
   EnableMenuPermission(menu.get(), 2, false);
   EnableMenuPermission(menu.get(), 3, false);
   return menu;
+}
+
+AttachedMenu::AttachedMenu(std::unique_ptr<host::Menu> menu) : menu_(std::move(menu)) {
+  if (menu_) host::AttachMenu(menu_->Owner(), menu_.get());
+}
+
+AttachedMenu::~AttachedMenu() {
+  if (menu_) host::AttachMenu(menu_->Owner(), nullptr);
 }
 
 std::span<const int> MenuIdsOfPermission(int item) {

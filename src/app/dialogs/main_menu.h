@@ -16,11 +16,30 @@ constexpr int kCmdSettings = 40005;
 constexpr int kCmdSettingsSystem = 40006;
 constexpr int kCmdSave = 40007;
 constexpr int kCmdLoad = 40008;
+// Requests other threads send with a record as lParam.
+constexpr int kCmdDataInput = 40026;
+constexpr int kCmdOpenFile = 40027;
+constexpr int kCmdSaveFile = 40028;
+constexpr int kCmdBrowseFolder = 40029;
+constexpr int kCmdSoundFormat = 40030;
 
 // Permissions: 0 settings, 1 save, 2 load, 3 return to title, 4 screen mode.
 constexpr int kMenuPermissionCount = 5;
 
 std::unique_ptr<host::Menu> BuildMainMenu(host::HWND owner);
+
+// A menu shown with its owner window through the dialog host for as long as this lives.
+class AttachedMenu {
+ public:
+  explicit AttachedMenu(std::unique_ptr<host::Menu> menu);
+  ~AttachedMenu();
+  AttachedMenu(const AttachedMenu&) = delete;
+  AttachedMenu& operator=(const AttachedMenu&) = delete;
+  host::Menu* get() const { return menu_.get(); }
+
+ private:
+  std::unique_ptr<host::Menu> menu_;
+};
 // The menu ids of a permission; empty for one above 4.
 std::span<const int> MenuIdsOfPermission(int item);
 // Enables or greys the permission's items; -1 for an item above 4 (or below 0), else 0.

@@ -61,16 +61,25 @@ void ScriptedDialogHost::OpenMenu(HWND owner) {
   if (menus_.count(owner.id) != 0) ++menuOpenings_[owner.id];
 }
 
+void ScriptedDialogHost::AnswerDefaultWhenEmpty(bool on) {
+  std::lock_guard<std::mutex> guard(lock_);
+  defaultWhenEmpty_ = on;
+}
+
 int ScriptedDialogHost::RunDialog(HWND, Dialog& dialog) {
   std::optional<DialogAnswer> script;
+  bool takeDefault = false;
   {
     std::lock_guard<std::mutex> guard(lock_);
     if (!answers_.empty()) {
       script = std::move(answers_.front());
       answers_.pop_front();
+    } else {
+      takeDefault = defaultWhenEmpty_;
     }
   }
   int answer = dialog.closeAnswer;
+  if (takeDefault && !dialog.buttons.empty()) answer = dialog.buttons.front().id;
   if (script) {
     // The callbacks may open dialogs of their own, so no lock is held here.
     for (const auto& [id, checked] : script->checks) {

@@ -50,7 +50,9 @@ class ScriptedDialogHost final : public DialogHost {
   // How often the window's menu was opened by its menu key.
   int MenuOpenings(HWND owner) const;
 
-  // Without a queued answer a dialog closes; a chooser is cancelled.
+  // Without a queued answer a dialog closes (or, when asked, takes its default button, as a run
+  // with nobody to answer must); a chooser is cancelled.
+  void AnswerDefaultWhenEmpty(bool on);
   int RunDialog(HWND owner, Dialog& dialog) override;
   FileChoice ChooseFile(HWND owner, const FileChooserRequest& request) override;
   FolderChoice ChooseFolder(HWND owner, const FolderChooserRequest& request) override;
@@ -61,6 +63,7 @@ class ScriptedDialogHost final : public DialogHost {
  private:
   mutable std::mutex lock_;
   std::deque<DialogAnswer> answers_;            // guarded by lock_
+  bool defaultWhenEmpty_ = false;               // guarded by lock_
   std::deque<FileChoice> fileChoices_;          // guarded by lock_
   std::deque<FolderChoice> folderChoices_;      // guarded by lock_
   std::vector<DialogRecord> dialogs_;           // guarded by lock_

@@ -124,7 +124,7 @@ TEST_F(ScreenMode, DeactivationMinimisesAndActivationSetsTheModeAgain) {
   Send(host::WM_CLOSE);
   EXPECT_TRUE(app->closeDeferred());
   EXPECT_TRUE(app->mainWindow().IsWindow());
-  EXPECT_TRUE(backend.MessageBoxes().empty());
+  EXPECT_TRUE(dialogs.Dialogs().empty());
 
   Send(host::WM_ACTIVATEAPP, 1);
   EXPECT_TRUE(app->active());
@@ -138,9 +138,9 @@ TEST_F(ScreenMode, DeactivationMinimisesAndActivationSetsTheModeAgain) {
   EXPECT_EQ(posted[0].message, host::WM_CLOSE);
 
   // The replayed close reaches the question, even in full screen; "no" keeps the game.
-  backend.QueueMessageBoxAnswer(host::IDNO);
+  dialogs.QueueAnswer({kIdNo, {}, std::nullopt, {}, false});
   host::DispatchMessage(posted[0]);
-  EXPECT_EQ(backend.MessageBoxes().size(), 1u);
+  EXPECT_EQ(dialogs.Dialogs().size(), 1u);
   EXPECT_FALSE(app->closeDeferred());
   EXPECT_TRUE(app->mainWindow().IsWindow());
 }

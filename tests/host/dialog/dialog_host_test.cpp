@@ -101,9 +101,11 @@ TEST(ScriptedDialogHostTest, PlaysChecksTextActionsThenTheButton) {
   EXPECT_EQ(RunDialog(HWND{}, dialog), 0) << "an unknown button closes";
   EXPECT_EQ(RunDialog(HWND{}, dialog), 0) << "closing wins over the button";
   EXPECT_EQ(RunDialog(HWND{}, dialog), 0) << "no answer left";
+  host.AnswerDefaultWhenEmpty(true);
+  EXPECT_EQ(RunDialog(HWND{}, dialog), 1) << "nobody to answer: the default button";
 
   std::vector<DialogRecord> records = host.Dialogs();
-  ASSERT_EQ(records.size(), 4u);
+  ASSERT_EQ(records.size(), 5u);
   EXPECT_EQ(records[0].templateId, 42);
   EXPECT_EQ(records[0].texts, std::vector<std::string>{"changed"});
   EXPECT_TRUE(records[0].checks.at(7));

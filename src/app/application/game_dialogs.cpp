@@ -1,0 +1,98 @@
+// The game application's own dialogs: the message dialogs (also for other threads), the version
+// dialog, the data-input dialog, and the settings and save/load dialogs it does not carry.
+#include "app/application/game_app.h"
+#include "app/dialogs/version_dialog.h"
+#include "host/cp932.h"
+#include "host/dialog/dialog_host.h"
+
+namespace bw {
+
+namespace {
+
+const char kNotAvailableUtf8[] = "この機能は現在利用できません。";
+
+}  // namespace
+
+DialogContext GameApp::MakeDialogContext() {
+  DialogContext context;
+  context.owner = mainWindow().IsWindow() ? mainWindow().GetHandle() : host::HWND{};
+  context.appTitle = info_.appName;
+  context.isModal = [this] { return IsModal(); };
+  context.beginModal = [this] { BeginModal(); };
+  context.endModal = [this] { EndModal(); };
+  return context;
+}
+
+uint32_t GameApp::ShowMessageDialog(const char* text, uint8_t kind, const char* title, uint8_t* checkState,
+                                    uint8_t layout) {
+  if (text == nullptr || kind > kMessageYesNoCheck) return 0;
+  if (OnFrameThread()) return RequestMessageDialog(kind, text, title, checkState, layout);
+  if (host::CurrentDialogHost() == nullptr) {
+    // Nothing draws the dialogs: the player still gets the message, as a message box.
+    if (checkState != nullptr) *checkState = 0;
+    if (kind == kMessageYesNo || kind == kMessageYesNoCheck) return AskYesNo(text, kIconQuestion) ? 1 : 0;
+    EngineApp::ShowMessage(text, kIconInformation);
+    return 0;
+  }
+  return bw::ShowMessageDialog(MakeDialogContext(), text, kind, title, checkState, layout);
+}
+
+uint32_t GameApp::ShowMessageDialogRequest(MessageDialogRequest* request) {
+  if (request == nullptr || request->text == nullptr) return 1;
+  request->answer =
+      static_cast<uint8_t>(ShowMessageDialog(request->text, request->kind, request->title, request->checkState,
+                                             request->layout));
+  return request->answer;
+}
+
+uint8_t GameApp::RequestMessageDialog(uint8_t kind, const char* text, const char* title, uint8_t* checkState,
+                                      uint8_t layout) {
+  MessageDialogRequest request;
+  request.kind = kind;
+  request.text = text;
+  request.title = title;
+  request.checkState = checkState;
+  request.layout = layout;
+  return bw::RequestMessageDialog(mainWindow().GetHandle(), request);
+}
+
+int GameApp::OnMessageDialogRequest(MessageRecord& record) {
+  auto* request = reinterpret_cast<MessageDialogRequest*>(record.lParam);
+  if (request == nullptr) return kHandled;
+  if (modalState_ != kModalNone) {
+    // Another dialog of the application is up: the message is not shown, and a question that
+    // was never asked is not answered yes.
+    request->answer = 0;
+    return kHandled;
+  }
+  modalState_ = kModalMessageDialog;
+  ShowMessageDialogRequest(request);
+  modalState_ = kModalNone;
+  return kHandled;
+}
+
+void GameApp::ShowVersionDialog() {
+  VersionDialogInputs inputs;
+  inputs.major = info_.majorVersion;
+  inputs.minor = info_.minorVersion;
+  inputs.revision = info_.revision;
+  inputs.gameTitle = info_.productTitle;
+  inputs.detailed = versionDetailed_;
+  inputs.buildReport = [this](bool longForm) { return SystemReport(longForm); };
+  bw::ShowVersionDialog(MakeDialogContext(), inputs);
+  versionDetailed_ = inputs.detailed;
+}
+
+bool GameApp::ShowDataInputDialog(DataInputDialog& dialog) { return dialog.Show(MakeDialogContext()); }
+
+int GameApp::ShowSettingsSheet() {
+  ShowMessageDialog(host::Cp932Literal(kNotAvailableUtf8).c_str(), kMessageOk, nullptr, nullptr, 0);
+  return kDialogNotAvailable;
+}
+
+int GameApp::ShowSaveLoadDialog() {
+  ShowMessageDialog(host::Cp932Literal(kNotAvailableUtf8).c_str(), kMessageOk, nullptr, nullptr, 0);
+  return kDialogNotAvailable;
+}
+
+}  // namespace bw

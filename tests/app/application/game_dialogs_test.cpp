@@ -1,0 +1,175 @@
+// The game application's dialog entry points: the message dialogs and their fall-back to message
+// boxes, the window thread's service of dialog requests, the frame thread
+// waiting for the window thread's dialogs in the threaded mode, and files dropped on the window.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/application/game_app.h"
+#include "host/cp932.h"
+#include "host/message_queue.h"
+#include "support/game_run.h"
+
+namespace bw {
+namespace {
+
+using host::DialogAnswer;
+using test::kLoopForever;
+using test::kPeriodMs;
+using test::OnceTask;
+
+DialogAnswer Press(int button, std::optional<std::string> typed = std::nullopt) {
+  DialogAnswer answer;
+  answer.button = button;
+  answer.editText = std::move(typed);
+  return answer;
+}
+
+DialogAnswer Tick(int button) {
+  DialogAnswer answer = Press(button);
+  answer.checks = {{kIdDontShowAgain, true}};
+  return answer;
+}
+
+class GameDialogs : public test::GameRun {
+ public:
+  std::vector<host::DialogRecord> Dialogs() const { return dialogs.scripted.Dialogs(); }
+
+  test::HookedDialogHost dialogs;
+  host::ScopedDialogHost useDialogs{&dialogs};
+};
+
+TEST_F(GameDialogs, MessageDialogsRunInsideTheModalBracketWithTheApplicationTitle) {
+  WriteGame(kLoopForever);
+  GameApp app;
+  ASSERT_TRUE(Start(app));
+  // Kinds and answers are the dialogs' own; the application adds the bracket and its title.
+  bool modal = false;
+  dialogs.WhileNextDialog([&](const host::Dialog&) { modal = app.IsModal(); });
+  dialogs.scripted.QueueAnswer(Tick(kIdNo));
+  uint8_t checked = 9;
+  EXPECT_EQ(app.ShowMessageDialog("text", kMessageYesNoCheck, nullptr, &checked, 0), 0u);
+  EXPECT_EQ(checked, 1);
+  EXPECT_TRUE(modal);
+  EXPECT_FALSE(app.IsModal());
+  EXPECT_EQ(Dialogs().back().templateId, 115);
+  EXPECT_EQ(Dialogs().back().title, "KVR DX Application") << "no title: the application's";
+  size_t shown = Dialogs().size();
+  EXPECT_EQ(app.ShowMessageDialog(nullptr, kMessageYesNo, nullptr, nullptr, 0), 0u);
+  EXPECT_EQ(app.ShowMessageDialog("text", 4, nullptr, nullptr, 0), 0u);
+  EXPECT_EQ(Dialogs().size(), shown) << "nothing to show";
+
+  // The start-up's form: the box's state comes back as a flag.
+  dialogs.scripted.QueueAnswer(Tick(kIdOk));
+  bool dontShowAgain = false;
+  EXPECT_EQ(app.ShowMessageDialog(std::string("sound"), kMessageOkCheck, &dontShowAgain), 0);
+  EXPECT_TRUE(dontShowAgain);
+  app.AppShutdown(0);
+}
+
+TEST_F(GameDialogs, WithoutADialogHostTheMessageComesAsAMessageBox) {
+  WriteGame(kLoopForever);
+  GameApp app;
+  ASSERT_TRUE(Start(app));
+  host::ScopedDialogHost none(nullptr);
+  backend.QueueMessageBoxAnswer(host::IDNO);
+  uint8_t checked = 9;
+  EXPECT_EQ(app.ShowMessageDialog("question", kMessageYesNoCheck, nullptr, &checked, 0), 0u);
+  EXPECT_EQ(checked, 0);
+  backend.QueueMessageBoxAnswer(host::IDYES);
+  EXPECT_EQ(app.ShowMessageDialog("question", kMessageYesNo, nullptr, nullptr, 0), 1u);
+  EXPECT_EQ(app.ShowMessageDialog("told", kMessageOk, nullptr, nullptr, 0), 0u);
+  EXPECT_EQ(MessageTexts(), (std::vector<std::string>{"question", "question", "told"}));
+  EXPECT_TRUE(Dialogs().empty());
+  app.AppShutdown(0);
+}
+
+TEST_F(GameDialogs, TheWindowServesDialogRequestsUnlessAnotherDialogRuns) {
+  WriteGame(kLoopForever);
+  GameApp app;
+  ASSERT_TRUE(Start(app));
+  uint8_t checked = 0;
+  MessageDialogRequest request;
+  request.kind = kMessageYesNoCheck;
+  request.text = "request";
+  request.title = "Title";
+  request.checkState = &checked;
+  uint8_t during = 0;
+  dialogs.WhileNextDialog([&](const host::Dialog&) { during = app.modalState(); });
+  dialogs.scripted.QueueAnswer(Tick(kIdYes));
+  app.mainWindow().SendMessage(kMsgMessageDialog, 0, reinterpret_cast<host::LPARAM>(&request));
+  EXPECT_EQ(request.answer, 1);
+  EXPECT_EQ(checked, 1);
+  EXPECT_EQ(during, kModalMessageDialog);
+  EXPECT_EQ(app.modalState(), kModalNone);
+  EXPECT_EQ(Dialogs().back().title, "Title");
+
+  // A request that arrives while the version dialog is up is not shown, and reads as "no".
+  MessageDialogRequest refused;
+  refused.kind = kMessageYesNo;
+  refused.text = "later";
+  dialogs.WhileNextDialog([&](const host::Dialog&) {
+    app.mainWindow().SendMessage(kMsgMessageDialog, 0, reinterpret_cast<host::LPARAM>(&refused));
+  });
+  app.mainWindow().SendMessage(host::WM_COMMAND, kCmdVersion, 0);
+  EXPECT_EQ(refused.answer, 0);
+  EXPECT_EQ(Dialogs().size(), 2u);
+  app.mainWindow().SendMessage(kMsgMessageDialog, 0, 0);  // no record: nothing
+  app.AppShutdown(0);
+}
+
+TEST_F(GameDialogs, TheFrameThreadWaitsWhileTheWindowThreadShowsItsDialogs) {
+  config.engine.threadedDriving = 1;
+  WriteGame(kLoopForever);
+  GameApp app;
+  const uint32_t windowThread = host::GetCurrentThreadId();
+  uint32_t frameThread = 0;
+  uint32_t answer = 0;
+  DataInputRequest input;
+  // The first timer service runs on the frame thread in this mode.
+  app.firstTimers().Add(new OnceTask([&] {
+                          frameThread = host::GetCurrentThreadId();
+                          answer = app.ShowMessageDialog("from the frame thread", kMessageYesNo, nullptr, nullptr, 0);
+                          app.dataInput().Setup("name?", "", 0, 0, -1, -1);
+                          app.RequestDataInput(input);
+                          app.mainWindow().PostMessage(host::WM_CLOSE, 0, 0);
+                        }),
+                        5 * kPeriodMs, 0, 1);
+  dialogs.scripted.QueueAnswer(Press(kIdYes));
+  dialogs.scripted.QueueAnswer(Press(kIdOk, "Bob"));
+  dialogs.scripted.QueueAnswer(Press(kIdYes));  // the close
+  EXPECT_EQ(RunGame(app), kExitNormal);
+  EXPECT_NE(frameThread, 0u);
+  EXPECT_NE(frameThread, windowThread);
+  EXPECT_EQ(answer, 1u);
+  EXPECT_EQ(input.answer, 1);
+  EXPECT_EQ(app.dataInput().Result(), "Bob");
+  std::vector<host::DialogRecord> shown = Dialogs();
+  ASSERT_EQ(shown.size(), 3u);
+  EXPECT_EQ(shown[0].templateId, 114);
+  EXPECT_EQ(shown[1].templateId, 116);
+  for (const host::DialogRecord& record : shown) EXPECT_EQ(record.threadId, windowThread);
+}
+
+TEST_F(GameDialogs, AFileDroppedOnTheWindowReachesTheDropTarget) {
+  WriteGame(kLoopForever);
+  GameApp app;
+  ASSERT_TRUE(Start(app));
+  std::string dropped = dir.WriteFile("dropped.txt", "x").string();
+  std::string expected;
+  ASSERT_EQ(host::LinuxPathToEnginePath(dropped, expected), host::kPathOk);
+  app.dropTarget().SetEnabled(app.mainWindow().GetHandle(), true);
+  host::InputEvent drop;
+  drop.kind = host::InputEventKind::kDropFiles;
+  drop.files = {dropped};
+  backend.QueueEvent(drop);
+  app.PumpMessages(true);
+  ASSERT_EQ(app.dropTarget().GetCount(), 1u);
+  EXPECT_EQ(app.dropTarget().GetFile(0), expected);
+  app.AppShutdown(0);
+}
+
+}  // namespace
+}  // namespace bw
