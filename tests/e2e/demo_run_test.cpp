@@ -216,6 +216,20 @@ TEST_F(DemoRun, ChosenFramesHashTheSameInEveryRun) {
   }
 }
 
+// "Return to title" (40002) chosen from the menu at frame 30 and its question answered "はい":
+// MAIN starts again, counts its second start, jumps to SUB and the game ends early and cleanly.
+TEST_F(DemoRun, ReturnsToTheTitleFromTheMenu) {
+  constexpr int kAnswerYes = 1;
+  RunResult r = Run({"BRIMWOLD_HEADLESS_COMMANDS=30:40002",
+                     "BRIMWOLD_HEADLESS_ANSWERS=" + std::to_string(kAnswerYes),
+                     "BRIMWOLD_HEADLESS_HASHES=29,250"});
+  EXPECT_EQ(r.exitStatus, 0) << r.errors;
+  EXPECT_EQ(SavedSettings().pacing.scriptSetting9, 2) << "MAIN started again and counted it";
+  std::map<uint32_t, uint64_t> hashes = FrameHashes(r.output);
+  EXPECT_TRUE(hashes.contains(29)) << r.output;
+  EXPECT_FALSE(hashes.contains(250)) << "the game ended through SUB, long before its idle frames";
+}
+
 TEST_F(DemoRun, RefusesMalformedTestSwitches) {
   for (const char* bad :
        {"BRIMWOLD_HEADLESS_HASHES=", "BRIMWOLD_HEADLESS_HASHES=0", "BRIMWOLD_HEADLESS_HASHES=1,,2",
