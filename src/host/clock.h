@@ -24,12 +24,21 @@ class MonotonicClock final : public ClockSource {
 };
 
 // A clock that moves only when told to. Sleep advances it by the time asked for, so code that
-// sleeps while waiting for time to pass still sees it pass.
+// sleeps while waiting for time to pass still sees it pass; Sleep(0), a yield, lets
+// kYieldNanoseconds pass, so a loop that yields until a precise moment reaches it.
 class VirtualClock final : public ClockSource {
  public:
+  static constexpr uint64_t kYieldNanoseconds = 100000;
+
   explicit VirtualClock(uint32_t startMs = 0) { SetMilliseconds(startMs); }
   uint64_t NowNanoseconds() override { return ns_.load(std::memory_order_acquire); }
-  void Sleep(uint32_t ms) override { AdvanceMilliseconds(ms); }
+  void Sleep(uint32_t ms) override {
+    if (ms == 0) {
+      AdvanceNanoseconds(kYieldNanoseconds);
+    } else {
+      AdvanceMilliseconds(ms);
+    }
+  }
 
   void SetMilliseconds(uint32_t ms) { ns_.store(uint64_t{ms} * 1000000u, std::memory_order_release); }
   void AdvanceMilliseconds(uint32_t ms) { AdvanceNanoseconds(uint64_t{ms} * 1000000u); }

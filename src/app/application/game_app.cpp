@@ -240,6 +240,8 @@ int GameApp::CreateDevices() {
       config_.pacing.soundWarning = dontShowAgain ? 0 : 1;
     }
   }
+  // The frame clock takes the configured sync mode and precise timing.
+  UpdateFramePacing(-1);
   return 0;
 }
 
