@@ -186,6 +186,9 @@ class EngineApp : public AppBase {
 
   // Once per frame, on the thread that runs the frames.
   bool UpdatePointer() { return engineInput_.UpdatePointer(); }
+  // The same in two halves, for a caller that holds the frame lock while it measures.
+  bool MeasurePointer() { return engineInput_.MeasurePointer(); }
+  void SendPointerRequests() { engineInput_.SendWindowRequests(); }
   InputManager& inputManager() { return input_; }
   EngineInput& engineInput() { return engineInput_; }
   // The input mode in force after start-up (DirectInput's runs as the polled one).

@@ -152,6 +152,8 @@ void GameApp::DrawAndPresentOnFrameThread(bool canvas) {
 }
 
 bool GameApp::FrameDueOnFrameThread(bool canvas, bool tickAgainAfterDrawing) {
+  // The frame clock is this thread's: a pacing change the window thread asked for lands here.
+  if (pacingUpdateRequested_.exchange(false)) UpdateFramePacing(-1);
   while (!frameClock_.Tick()) {
     if (priorityLowerings_ == 0) {
       FrameThreadWait(frameClock_.WaitHint());
@@ -171,15 +173,19 @@ void GameApp::DueFrameOnFrameThread(bool canvas, bool drawCanvas) {
       FrameThreadWait(kBlankWaitMs);
     }
   }
-  // The window thread switches the screen and the pointer's display mode under this lock.
-  ScopedLock hold(frameLock());
-  UpdatePointer();
-  inputManager().Poll();
-  if (!canvas) {
-    if (movieShowing_ == 0) DrawRenderListFrame();
-  } else if (drawCanvas && !CanvasCovered()) {
-    DrawCanvasFrame();
+  {
+    // The window thread switches the screen and the pointer's display mode under this lock.
+    ScopedLock hold(frameLock());
+    MeasurePointer();
+    inputManager().Poll();
+    if (!canvas) {
+      if (movieShowing_ == 0) DrawRenderListFrame();
+    } else if (drawCanvas && !CanvasCovered()) {
+      DrawCanvasFrame();
+    }
   }
+  // Sent with the lock let go: the window thread may be waiting for it.
+  SendPointerRequests();
 }
 
 int GameApp::LockedDirectFrameLoop() {

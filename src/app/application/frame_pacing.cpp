@@ -32,6 +32,14 @@ void GameApp::UpdateFramePacing(int32_t fps) {
   frameClock_.SetUnpaced(count != 0);
 }
 
+void GameApp::RefreshFramePacing() {
+  if (Threaded() && !OnFrameThread() && frameThread().IsRunning()) {
+    pacingUpdateRequested_ = true;
+    return;
+  }
+  UpdateFramePacing(kKeepRate);
+}
+
 uint32_t GameApp::PushVSyncWait() {
   ++vsyncOverrides_;
   if (displayManager().VerticalBlankWait() != 0 || config_.pacing.scriptsMayForceVSync == 0) return 0;

@@ -169,6 +169,9 @@ class GameApp : public EngineApp, public ScriptApplication {
   int SelectMonitor(host::HWND window, int bits);
   // fps -1 keeps the frame clock's rate.
   void UpdateFramePacing(int32_t fps);
+  // UpdateFramePacing(-1) on the thread that ticks the frame clock: now, or in the threaded
+  // mode from the window thread at the frame thread's next turn.
+  void RefreshFramePacing();
   // Nested overrides; each answers 1 when the pacing changed. A pop with nothing pushed does
   // nothing.
   uint32_t PushVSyncWait();
@@ -298,6 +301,7 @@ class GameApp : public EngineApp, public ScriptApplication {
   bool effectsPausedHere_ = false;  // frame thread only
   std::atomic<uint8_t> movieShowing_{0};
   Lock timerLock_;
+  std::atomic<bool> pacingUpdateRequested_{false};
 
   // Main window.
  public:

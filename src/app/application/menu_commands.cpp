@@ -168,7 +168,7 @@ void GameApp::ToggleScreenMode() {
     saved.fullScreenDepth = oldDepth;
     return;
   }
-  UpdateFramePacing(-1);
+  RefreshFramePacing();
 }
 
 void GameApp::AskReturnToTitle() {

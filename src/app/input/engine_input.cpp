@@ -19,7 +19,21 @@ void EngineInput::SetMouse(Mouse* mouse) {
 
 bool EngineInput::IsCursorShown() const { return mouse_ && (mouse_->IsCursorRequested() || mouse_->IsSystemCursorShown()); }
 
-void EngineInput::AskCursor(bool visible) { host::SendMessage(mainWindow_, host::WM_APP_SHOW_CURSOR, visible ? 1 : 0, 0); }
+void EngineInput::AskCursor(bool visible) { AskWindow(host::WM_APP_SHOW_CURSOR, visible ? 1 : 0); }
+
+void EngineInput::AskWindow(uint32_t message, host::WPARAM wParam) { windowRequests_.push_back({message, wParam}); }
+
+void EngineInput::SendWindowRequests() {
+  std::vector<WindowRequest> requests;
+  requests.swap(windowRequests_);
+  for (const WindowRequest& r : requests) host::SendMessage(mainWindow_, r.message, r.wParam, 0);
+}
+
+bool EngineInput::UpdatePointer() {
+  bool over = MeasurePointer();
+  SendWindowRequests();
+  return over;
+}
 
 bool EngineInput::InCanvas(int32_t x, int32_t y) const {
   return x >= 0 && y >= 0 && x < canvasWidth_ && y < canvasHeight_;
@@ -39,7 +53,7 @@ void EngineInput::EdgeTest(int32_t x, int32_t y) {
   }
 }
 
-bool EngineInput::UpdatePointer() {
+bool EngineInput::MeasurePointer() {
   if (minimized_) {
     edge_ = kEdgeNone;
     pointer_ = PointerPosition{};
@@ -87,7 +101,7 @@ bool EngineInput::UpdateFullScreenPointer() {
       if (inRow && y >= menu_.bandHeight) {
         menuShown_ = false;
         if (mouse_ && !mouse_->IsCursorRequested()) AskCursor(false);
-        host::SendMessage(mainWindow_, host::WM_APP_HIDE_MENU_WINDOW, 0, 0);
+        AskWindow(host::WM_APP_HIDE_MENU_WINDOW, 0);
         if (display_) display_->OnMenuShown(false);
         return false;
       }
@@ -104,7 +118,7 @@ bool EngineInput::UpdateFullScreenPointer() {
         hovering_ = false;
         menuShown_ = true;
         if (display_) display_->OnMenuShown(true);
-        host::SendMessage(mainWindow_, host::WM_APP_CREATE_MENU_WINDOW, 0, 0);
+        AskWindow(host::WM_APP_CREATE_MENU_WINDOW, 0);
         AskCursor(true);
         return false;
       }

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <vector>
 
 #include "app/input/ime_context.h"
 #include "app/input/mouse.h"
@@ -65,7 +66,12 @@ class EngineInput {
   void SetModal(bool modal) { modal_ = modal; }
 
   // The pointer, once per frame on the frame thread; true when it is over the game's screen.
+  // MeasurePointer keeps the window thread's requests it leads to (cursor, menu window) for
+  // SendWindowRequests, so a caller holding a lock the window thread takes sends them after
+  // letting go; UpdatePointer does both.
   bool UpdatePointer();
+  bool MeasurePointer();
+  void SendWindowRequests();
   const PointerPosition& Pointer() const { return pointer_; }
   int32_t Edge() const { return edge_; }
   bool IsMenuShown() const { return menuShown_; }
@@ -96,8 +102,14 @@ class EngineInput {
   bool InCanvas(int32_t x, int32_t y) const;
   void EdgeTest(int32_t x, int32_t y);
   void AskCursor(bool visible);
+  void AskWindow(uint32_t message, host::WPARAM wParam);
 
   host::HWND mainWindow_;
+  struct WindowRequest {
+    uint32_t message;
+    host::WPARAM wParam;
+  };
+  std::vector<WindowRequest> windowRequests_;  // frame thread only
   Mouse* mouse_ = nullptr;
   PointerDisplay* display_ = nullptr;
   int32_t displayMode_ = kDisplayWindow;

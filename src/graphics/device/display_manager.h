@@ -3,6 +3,7 @@
 // present a frame (GDI, a DirectDraw back buffer, a Direct3D texture) and restore after loss.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <list>
 #include <memory>
@@ -318,7 +319,7 @@ class DisplayManager : public Direct3DDevice, private SurfaceUser {
   int32_t canvasHeight_ = 0;
   bool flipChain_ = false;
   uint8_t syncMode_ = kSyncCopy;
-  uint32_t verticalBlankWait_ = 0;
+  std::atomic<uint32_t> verticalBlankWait_{0};
   bool triple_ = false;
   uint8_t probe_ = kProbeNotRun;
   bool gdiOver_ = false;
