@@ -60,7 +60,11 @@ int GameApp::OnDestroy(MessageRecord& record) {
 }
 
 int GameApp::OnQueryEndSession(MessageRecord& record) {
-  // The script host keeps no persistent state of its own to write yet: the settings are all.
+  // In the threaded mode the scripts run on the frame thread: it is parked while their state is
+  // written (or has ended already).
+  const int wait = WaitForFrameThread(nullptr);
+  if (host_ && (wait == kWaitParked || wait == kWaitThreadGone)) host_->SavePersistentState();
+  if (wait == kWaitParked) ReleaseFrameThreadWait(nullptr);
   SaveConfig(0);
   record.result = 1;
   return kHandled;

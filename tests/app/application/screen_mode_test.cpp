@@ -162,9 +162,12 @@ TEST_F(ScreenMode, ADisplayChangeListsTheMonitorsAgainOnlyInAWindow) {
 
 TEST_F(ScreenMode, TheEndOfTheWindowKeepsItsPlaceAndTheSessionEndSavesTheSettings) {
   Start();
+  ASSERT_EQ(app->InitScript(), kInitScriptOk);
+  app->scriptHost()->SetSystemStateFileName("SYSTEM.DAT");
   ASSERT_TRUE(host::MoveWindow(main(), 33, 44));
   EXPECT_EQ(Send(host::WM_QUERYENDSESSION), 1) << "the system may end";
   EXPECT_TRUE(std::filesystem::exists(dir.path() / "SAVEDATA" / "APP_CFG.DAT"));
+  EXPECT_TRUE(std::filesystem::exists(dir.path() / "SAVEDATA" / "SYSTEM.DAT")) << "the scripts' state";
   app->mainWindow().Destroy();
   EXPECT_EQ(app->config().display.windowLeft, 33);
   EXPECT_EQ(app->config().display.windowTop, 44);
