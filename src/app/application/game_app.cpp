@@ -9,6 +9,7 @@
 #include "app/config/app_record.h"
 #include "app/config/config_block.h"
 #include "app/config/engine_config.h"
+#include "app/platform/file_dialogs.h"
 #include "app/platform/file_utils.h"
 #include "host/clock.h"
 #include "host/host_path.h"
@@ -69,8 +70,12 @@ class AppFolderHost : public SaveFolderHost {
   }
   bool Ask(const std::string& text) override { return app_.AskYesNo(text, kIconQuestion); }
   void Tell(const std::string& text, Icon icon) override { app_.ShowMessage(text, static_cast<int>(icon)); }
-  // The folder dialog comes with the dialogs: until then the choice reads as cancelled.
-  std::string BrowseForFolder(const std::string&, const std::string&) override { return {}; }
+  // Before the main window exists the dialog has the desktop for its owner.
+  std::string BrowseForFolder(const std::string& title, const std::string& startFolder) override {
+    char path[kDialogPathSize] = {};
+    ::bw::BrowseForFolder(host::HWND{}, title.c_str(), startFolder.c_str(), path);
+    return path;
+  }
 
  private:
   EngineApp& app_;

@@ -14,6 +14,7 @@
 
 #include "graphics/device/render_item.h"
 #include "graphics/pixel/mmx_flag.h"
+#include "host/dialog/scripted_dialog_host.h"
 #include "host/drop_files.h"
 #include "host/headless/headless_backend.h"
 #include "host/host_path.h"
@@ -77,7 +78,7 @@ TEST_F(GameRun, TheSaveFolderModesPutTheSettingsInTheirPlace) {
   EXPECT_FALSE(Exists("SAVEDATA"));
   EXPECT_TRUE(MessageTexts().empty());
 
-  // A folder to choose: until the folder dialog exists the choice reads as cancelled.
+  // A folder to choose: cancelling the folder dialog refuses the start.
   record.saveFolderMode = kSaveFolderChosen;
   WriteGame(" ret\n");
   {
@@ -87,6 +88,21 @@ TEST_F(GameRun, TheSaveFolderModesPutTheSettingsInTheirPlace) {
   std::vector<std::string> texts = MessageTexts();
   ASSERT_FALSE(texts.empty());
   EXPECT_EQ(texts.back(), "セーブデータ作成フォルダがないため、起動できません。");
+
+  // The folder the player chooses holds the saves.
+  test::TempDir chosen;
+  host::ScriptedDialogHost dialogs;
+  host::ScopedDialogHost useDialogs(&dialogs);
+  host::FolderChoice choice;
+  choice.chosen = true;
+  ASSERT_EQ(host::LinuxPathToEnginePath(chosen.path().string(), choice.path), host::kPathOk);
+  dialogs.QueueFolderChoice(choice);
+  {
+    GameApp app;
+    EXPECT_EQ(RunGame(app), kExitNormal);
+    EXPECT_EQ(app.GetSaveFolder().rfind(choice.path, 0), 0u) << app.GetSaveFolder();
+  }
+  EXPECT_EQ(dialogs.FolderRequests().size(), 1u);
 }
 
 TEST_F(GameRun, EachStartUpRefusalShowsItsMessageAndEndsWithItsCode) {
