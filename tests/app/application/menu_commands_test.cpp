@@ -383,19 +383,23 @@ TEST_F(MenuCommands, TheDialogRequestsFillTheirRecords) {
   FolderDialogRequest browse{"Folder", nullptr, folder, 0};
   const std::string longest(kDialogPathSize - 1, 'a');
   struct Case {
-    host::FolderChoice choice;
+    bool chosen;
+    std::string chosenPath;
     int32_t answer;
     std::string path;
   };
-  const Case cases[] = {{{true, "Z:\\data\\f"}, 1, "Z:\\data\\f\\"},
-                        {{true, "Z:\\"}, 1, "Z:\\"},
-                        {{false, ""}, 0, ""},
-                        {{true, longest}, 0, ""}};
+  const Case cases[] = {{true, "Z:\\data\\f", 1, "Z:\\data\\f\\"},
+                        {true, "Z:\\", 1, "Z:\\"},
+                        {false, "", 0, ""},
+                        {true, longest, 0, ""}};
   for (const Case& c : cases) {
-    dialogs.scripted.QueueFolderChoice(c.choice);
+    host::FolderChoice choice;
+    choice.chosen = c.chosen;
+    choice.path = c.chosenPath;
+    dialogs.scripted.QueueFolderChoice(choice);
     ASSERT_TRUE(app.RequestFolder(browse));
-    EXPECT_EQ(browse.answer, c.answer) << c.choice.path.size();
-    EXPECT_EQ(std::string(folder), c.path) << c.choice.path.size();
+    EXPECT_EQ(browse.answer, c.answer) << c.chosenPath.size();
+    EXPECT_EQ(std::string(folder), c.path) << c.chosenPath.size();
   }
 
   // The sound format: the defaults, or the record's.

@@ -31,7 +31,10 @@ class VfaCommand : public testing::Test {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   }
   std::string Path(const std::string& relative) const {
-    return "'" + (dir_.path() / relative).string() + "'";
+    std::string quoted = "'";
+    quoted += (dir_.path() / relative).string();
+    quoted += '\'';
+    return quoted;
   }
 
   // A folder of members: text that packs well, a sub-folder and bytes that do not shrink.
