@@ -7,7 +7,7 @@ BUILD_TEST    := build/test
 BUILD_RELEASE := build/release
 BUILD_FUZZ    := build/fuzz
 BUILD_TSAN    := build/tsan
-TSAN_TESTS    ?= Thread|Lock|Event|Message|Send|Worker|Slot|Stream|Mixer
+TSAN_TESTS    ?= Thread|Lock|Event|Message|Send|Worker|Slot|Stream|Mixer|FrameLoop|GameRun|MenuCommands|GameDialogs
 
 CMAKE_GEN := -G Ninja $(shell command -v ccache >/dev/null 2>&1 && echo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 
