@@ -160,7 +160,8 @@ host::LRESULT Window::Dispatch(uint32_t message, host::WPARAM wParam, host::LPAR
     handled = it->second->Invoke(record) == kHandled;
   }
   if (!handled) handled = OnMessage(record) == kHandled;
-  if (!handled) record.result = host::DefWindowProc(hwnd, message, wParam, lParam);
+  // A handler that lets default processing follow may have changed the parameters for it.
+  if (!handled) record.result = host::DefWindowProc(hwnd, message, record.wParam, record.lParam);
   if (--dispatchDepth_ == 0) retired_.clear();
   return record.result;
 }
