@@ -160,7 +160,8 @@ bool GameApp::FrameDueOnFrameThread(bool canvas, bool tickAgainAfterDrawing) {
       return false;
     }
     DrawAndPresentOnFrameThread(canvas);
-    if (!tickAgainAfterDrawing) return false;
+    // Drawing every turn never waits, so a stop request is looked for here.
+    if (!tickAgainAfterDrawing || !frameThread().KeepRunning()) return false;
   }
   return true;
 }
