@@ -28,7 +28,7 @@ TEST_F(MenuWindow, AltOpensItOverThePictureWithTheGamesMenu) {
   EXPECT_TRUE(app->menuModal());
   const host::HWND menuWindow = app->menuWindow().GetHandle();
   EXPECT_EQ(host::GetWindowOwner(menuWindow), main());
-  EXPECT_EQ(dialogs.AttachedMenu(menuWindow), menu.get());
+  EXPECT_EQ(dialogs.AttachedMenu(menuWindow), menu());
   EXPECT_EQ(dialogs.MenuOpenings(menuWindow), 1) << "the menu key opens the menu";
   EXPECT_EQ(backend.Window(menuWindow), nullptr) << "it is no platform window of its own";
   host::Rect placed;

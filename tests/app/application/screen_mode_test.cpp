@@ -36,12 +36,12 @@ TEST_F(ScreenMode, FullScreenAndBackMoveTheMenuAndTheStylesAndKeepThePlace) {
   // The menu bar over the picture holds the menu while it lives.
   ASSERT_EQ(app->CreateFullScreenMenuWindow(), 0);
   host::HWND menuWindow = app->menuWindow().GetHandle();
-  EXPECT_EQ(dialogs.AttachedMenu(menuWindow), menu.get());
+  EXPECT_EQ(dialogs.AttachedMenu(menuWindow), menu());
 
   ASSERT_EQ(app->SwitchScreenMode(kSavedScreenWindow, 0, kSwitchUnforced), kSwitchDone);
   EXPECT_FALSE(app->menuWindow().IsWindow());
   EXPECT_EQ(dialogs.AttachedMenu(menuWindow), nullptr);
-  EXPECT_EQ(dialogs.AttachedMenu(main()), menu.get());
+  EXPECT_EQ(dialogs.AttachedMenu(main()), menu());
   EXPECT_EQ(window.GetStyle(), windowStyle);
   EXPECT_EQ(window.GetExStyle(), 0u);
   EXPECT_TRUE(window.HasSystemMenuItem(host::SC_MOVE));
@@ -76,7 +76,7 @@ TEST_F(ScreenMode, AFailedDisplaySwitchLeavesTheModeTheWindowAndItsMenu) {
   EXPECT_EQ(app->config().display.screenMode, kSavedScreenWindow);
   EXPECT_EQ(app->mainWindow().GetStyle(), style);
   EXPECT_TRUE(app->mainWindow().HasSystemMenuItem(host::SC_MAXIMIZE));
-  EXPECT_EQ(dialogs.AttachedMenu(main()), menu.get()) << "a window that stays keeps its menu";
+  EXPECT_EQ(dialogs.AttachedMenu(main()), menu()) << "a window that stays keeps its menu";
 }
 
 TEST_F(ScreenMode, ThePointerComesBackWhereItWasOrToTheMiddle) {
