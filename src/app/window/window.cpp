@@ -33,7 +33,11 @@ host::DesktopInfo CurrentDesktop() {
 
 }  // namespace
 
-Window::~Window() { Destroy(); }
+Window::~Window() {
+  // The handlers' owner is being torn down as well: the last messages get no handler of its.
+  map_.clear();
+  Destroy();
+}
 
 int Window::OnMessage(MessageRecord& record) {
   if (record.message == host::WM_DESTROY && quitOnDestroy_) {

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <memory>
 #include <optional>
 
 #include "graphics/device/render_item.h"
@@ -52,6 +53,17 @@ TEST_F(GameRun, RunsMainToItsEndAndSavesTheSettingsInTheRebasedFolder) {
   EXPECT_LT(std::filesystem::file_size(userCfg), shipped);
   EXPECT_EQ(std::filesystem::file_size(dir.path() / "SAVEDATA/APP_CFG.DAT"), 4 + UserConfig::kSize);
   EXPECT_EQ(app.GetSaveFolder().back(), '\\');
+}
+
+// A game torn down without its shut-down (a failed test, an exception) closes its windows with
+// none of its handlers called on the half-destroyed object (the sanitizer would report it).
+TEST_F(GameRun, AStartedGameDestroyedWithoutItsShutDownCallsNoHandlerOfIts) {
+  WriteGame(kLoopForever);
+  auto app = std::make_unique<GameApp>();
+  ASSERT_TRUE(Start(*app));
+  const host::HWND window = app->mainWindow().GetHandle();
+  app.reset();
+  EXPECT_FALSE(host::IsWindow(window));
 }
 
 TEST_F(GameRun, TheSaveFolderModesPutTheSettingsInTheirPlace) {
