@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "host/clock.h"
+#include "host/input/key_state.h"
 
 namespace bw::host {
 
@@ -196,7 +197,10 @@ bool TakeLocked(Registry& r, ThreadQueue& q, MSG* msg, HWND hwnd, uint32_t filte
     if (hwnd && it->hwnd != hwnd) continue;
     if (!InRange(it->message, filterMin, filterMax)) continue;
     *msg = *it;
-    if (remove) q.posted.erase(it);
+    if (remove) {
+      q.posted.erase(it);
+      RecordInputMessage(msg->message, msg->wParam);
+    }
     return true;
   }
   if (InRange(WM_PAINT, filterMin, filterMax)) {

@@ -13,6 +13,7 @@ constexpr int16_t kKeyDownBit = static_cast<int16_t>(0x8000);
 
 struct KeptState {
   std::array<std::atomic<uint8_t>, 256> down{};
+  std::array<std::atomic<uint8_t>, 256> downByMessages{};  // as the messages taken so far left it
   std::array<std::atomic<uint8_t>, 256> toggled{};
   std::atomic<int32_t> x{0};
   std::atomic<int32_t> y{0};
@@ -73,6 +74,26 @@ void RecordInputEvent(HWND hwnd, const InputEvent& event) {
 
 void ResetKeyState() {
   for (auto& key : State().down) key.store(0, std::memory_order_relaxed);
+  for (auto& key : State().downByMessages) key.store(0, std::memory_order_relaxed);
+}
+
+void RecordInputMessage(uint32_t message, WPARAM wParam) {
+  int key = 0;
+  bool down = false;
+  switch (message) {
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN: key = static_cast<int>(wParam & 0xFF), down = true; break;
+    case WM_KEYUP:
+    case WM_SYSKEYUP: key = static_cast<int>(wParam & 0xFF); break;
+    case WM_LBUTTONDOWN: key = VK_LBUTTON, down = true; break;
+    case WM_LBUTTONUP: key = VK_LBUTTON; break;
+    case WM_RBUTTONDOWN: key = VK_RBUTTON, down = true; break;
+    case WM_RBUTTONUP: key = VK_RBUTTON; break;
+    case WM_MBUTTONDOWN: key = VK_MBUTTON, down = true; break;
+    case WM_MBUTTONUP: key = VK_MBUTTON; break;
+    default: return;
+  }
+  if (key != 0) State().downByMessages[key].store(down ? 1 : 0, std::memory_order_relaxed);
 }
 
 int16_t GetAsyncKeyState(int virtualKey) {
@@ -82,7 +103,9 @@ int16_t GetAsyncKeyState(int virtualKey) {
 
 int16_t GetKeyState(int virtualKey) {
   if (virtualKey <= 0 || virtualKey > 255) return 0;
-  return static_cast<int16_t>(GetAsyncKeyState(virtualKey) | (State().toggled[virtualKey].load(std::memory_order_relaxed) & 1));
+  const KeptState& state = State();
+  const int16_t held = state.downByMessages[virtualKey].load(std::memory_order_relaxed) ? kKeyDownBit : 0;
+  return static_cast<int16_t>(held | (state.toggled[virtualKey].load(std::memory_order_relaxed) & 1));
 }
 
 Point GetCursorPos() {

@@ -18,9 +18,14 @@ void RecordInputEvent(HWND hwnd, const InputEvent& event);
 // Forgets every key and button held (focus lost, tests).
 void ResetKeyState();
 
-// Bit 15 set while the virtual key (or mouse button 1, 2, 4) is down.
+// Records what a key or mouse-button message taken off a queue says, for GetKeyState.
+void RecordInputMessage(uint32_t message, WPARAM wParam);
+
+// Bit 15 set while the virtual key (or mouse button 1, 2, 4) is down, as the latest events say.
 int16_t GetAsyncKeyState(int virtualKey);
-// The same with bit 0 the key's toggle, flipped by each first press (Caps Lock and its kin).
+// Bit 15 as the input messages taken so far say: a handler sees the keys as they were when its
+// message was made, though later events of the same batch are in already. Bit 0 is the key's
+// toggle, flipped by each first press (Caps Lock and its kin).
 int16_t GetKeyState(int virtualKey);
 
 struct Point {
