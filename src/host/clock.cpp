@@ -24,6 +24,7 @@ uint64_t MonotonicClock::NowNanoseconds() {
 
 void MonotonicClock::Sleep(uint32_t ms) {
   timespec req{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
+  if (ms == 0) req.tv_nsec = static_cast<long>(kYieldNanoseconds);
   while (nanosleep(&req, &req) != 0 && errno == EINTR) {
   }
 }

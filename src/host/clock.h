@@ -23,13 +23,15 @@ class MonotonicClock final : public ClockSource {
   void Sleep(uint32_t ms) override;
 };
 
-// A clock that moves only when told to. Sleep advances it by the time asked for, so code that
-// sleeps while waiting for time to pass still sees it pass; Sleep(0), a yield, lets
-// kYieldNanoseconds pass, so a loop that yields until a precise moment reaches it.
+// Sleep(0) is a yield: it gives the processor away for this long rather than returning at once,
+// so a frame loop that yields until a precise moment neither spins a core nor misses the moment
+// by more than a tenth of a millisecond.
+constexpr uint64_t kYieldNanoseconds = 100000;
+
+// A clock that moves only when told to. Sleep advances it by the time asked for (a yield too), so
+// code that sleeps while waiting for time to pass still sees it pass.
 class VirtualClock final : public ClockSource {
  public:
-  static constexpr uint64_t kYieldNanoseconds = 100000;
-
   explicit VirtualClock(uint32_t startMs = 0) { SetMilliseconds(startMs); }
   uint64_t NowNanoseconds() override { return ns_.load(std::memory_order_acquire); }
   void Sleep(uint32_t ms) override {
