@@ -18,14 +18,8 @@ namespace {
 using host::DialogAnswer;
 using test::kLoopForever;
 using test::kPeriodMs;
-using test::OnceTask;
-
-DialogAnswer Press(int button, std::optional<std::string> typed = std::nullopt) {
-  DialogAnswer answer;
-  answer.button = button;
-  answer.editText = std::move(typed);
-  return answer;
-}
+using test::Once;
+using test::Press;
 
 DialogAnswer Tick(int button) {
   DialogAnswer answer = Press(button);
@@ -33,13 +27,7 @@ DialogAnswer Tick(int button) {
   return answer;
 }
 
-class GameDialogs : public test::GameRun {
- public:
-  std::vector<host::DialogRecord> Dialogs() const { return dialogs.scripted.Dialogs(); }
-
-  test::HookedDialogHost dialogs;
-  host::ScopedDialogHost useDialogs{&dialogs};
-};
+using GameDialogs = test::DialogGameRun;
 
 TEST_F(GameDialogs, MessageDialogsRunInsideTheModalBracketWithTheApplicationTitle) {
   WriteGame(kLoopForever);
@@ -129,7 +117,7 @@ TEST_F(GameDialogs, TheFrameThreadWaitsWhileTheWindowThreadShowsItsDialogs) {
   uint32_t answer = 0;
   DataInputRequest input;
   // The first timer service runs on the frame thread in this mode.
-  app.firstTimers().Add(new OnceTask([&] {
+  app.firstTimers().Add(Once([&] {
                           frameThread = host::GetCurrentThreadId();
                           answer = app.ShowMessageDialog("from the frame thread", kMessageYesNo, nullptr, nullptr, 0);
                           app.dataInput().Setup("name?", "", 0, 0, -1, -1);
