@@ -129,14 +129,6 @@ TEST_F(MenuCommands, TheMenuComesWithTheWindowAndFollowsThePermissions) {
     EXPECT_FALSE(menu->IsEnabled(kCmdScreenMode)) << "a window-only game has no screen mode to switch";
     EXPECT_TRUE(menu->IsEnabled(kCmdSettings));
     EXPECT_FALSE(menu->IsEnabled(kCmdSave));
-    app.SetMenuItemEnabled(1, true);
-    EXPECT_TRUE(menu->IsEnabled(kCmdSave));
-
-    // The window thread shows and hides the system cursor.
-    app.SetCursorVisible(true);
-    EXPECT_TRUE(app.inputManager().GetMouse()->IsSystemCursorShown());
-    app.SetCursorVisible(false);
-    EXPECT_FALSE(app.inputManager().GetMouse()->IsSystemCursorShown());
     app.AppShutdown(0);
   }
   EXPECT_EQ(dialogs.scripted.AttachedMenu(window), nullptr) << "the menu goes with the application";
