@@ -127,8 +127,6 @@ TEST_F(MenuCommands, TheMenuComesWithTheWindowAndFollowsThePermissions) {
     ASSERT_NE(menu, nullptr);
     EXPECT_EQ(menu, app.menu());
     EXPECT_FALSE(menu->IsEnabled(kCmdScreenMode)) << "a window-only game has no screen mode to switch";
-    EXPECT_TRUE(menu->IsEnabled(kCmdSettings));
-    EXPECT_FALSE(menu->IsEnabled(kCmdSave));
     app.AppShutdown(0);
   }
   EXPECT_EQ(dialogs.scripted.AttachedMenu(window), nullptr) << "the menu goes with the application";
