@@ -51,6 +51,16 @@ inline TimedTask* Once(std::function<void()> run) {
   return new CountingTask([run = std::move(run)](int) { run(); }, true);
 }
 
+// The configuration files and a MAIN assembled from mainBody, written into dir.
+inline void WriteGameFolder(const TempDir& dir, const AppRecord& record, const AppInfo& info,
+                            const EngineConfig& config, const std::string& mainBody) {
+  std::string error;
+  ASSERT_TRUE(tools::WriteGameConfig(dir.path(), record, info, config, &error)) << error;
+  sob::AssembleResult main = sob::Assemble(".sob0\n" + mainBody);
+  ASSERT_TRUE(main.ok) << main.error;
+  dir.WriteFile("SCRIPT/MAIN.SOB", std::string(main.bytes.begin(), main.bytes.end()));
+}
+
 // A game folder written by the tools, and the headless world the application runs in.
 class GameRun : public ::testing::Test {
  public:
@@ -67,13 +77,7 @@ class GameRun : public ::testing::Test {
     }
   }
 
-  void WriteGame(const std::string& mainBody) {
-    std::string error;
-    ASSERT_TRUE(tools::WriteGameConfig(dir.path(), record, info, config, &error)) << error;
-    sob::AssembleResult main = sob::Assemble(".sob0\n" + mainBody);
-    ASSERT_TRUE(main.ok) << main.error;
-    dir.WriteFile("SCRIPT/MAIN.SOB", std::string(main.bytes.begin(), main.bytes.end()));
-  }
+  void WriteGame(const std::string& mainBody) { WriteGameFolder(dir, record, info, config, mainBody); }
 
   std::string CommandLine() const {
     std::string engine;
