@@ -7,12 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "app/config/app_info.h"
-#include "app/config/app_record.h"
-#include "app/config/engine_config.h"
-#include "lib/config/config_writers.h"
-#include "lib/sob/sob_assembler.h"
-#include "support/temp_dir.h"
+#include "support/game_run.h"
 
 namespace bw {
 namespace {
@@ -35,11 +30,7 @@ std::string Quoted(const std::filesystem::path& path) {
 
 // A game folder with the default configuration and the given MAIN.
 void WriteGame(const test::TempDir& game, const std::string& mainBody) {
-  std::string error;
-  ASSERT_TRUE(tools::WriteGameConfig(game.path(), AppRecord{}, AppInfo{}, EngineConfig{}, &error)) << error;
-  sob::AssembleResult main = sob::Assemble(".sob0\n" + mainBody);
-  ASSERT_TRUE(main.ok) << main.error;
-  game.WriteFile("SCRIPT/MAIN.SOB", std::string(main.bytes.begin(), main.bytes.end()));
+  test::WriteGameFolder(game, AppRecord{}, AppInfo{}, EngineConfig{}, mainBody);
 }
 
 // Each run gets its own lock folder and home, so runs never meet.

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -27,20 +28,38 @@ namespace bw::test {
 inline constexpr char kLoopForever[] = "l:\n wait\n jmp l\n";
 inline constexpr uint32_t kPeriodMs = 16;
 
-// A timed task that runs a function once, or at every update while it repeats.
-class OnceTask : public TimedTask {
+// A timed task that counts its updates and runs an action at each (given the update's number);
+// it stays listed until the service goes, or runs once.
+class CountingTask : public TimedTask {
  public:
-  explicit OnceTask(std::function<void()> run, bool repeat = false) : run_(std::move(run)), repeat_(repeat) {}
+  explicit CountingTask(std::function<void(int)> action = {}, bool once = false)
+      : action_(std::move(action)), once_(once) {}
   int32_t Update(uint32_t) override {
-    run_();
-    return repeat_ ? 0 : 1;
+    int n = ++updates;
+    if (action_) action_(n);
+    return once_ ? 1 : 0;
   }
   void Stop() override {}
+  std::atomic<int> updates{0};
 
  private:
-  std::function<void()> run_;
-  bool repeat_;
+  std::function<void(int)> action_;
+  bool once_;
 };
+
+inline TimedTask* Once(std::function<void()> run) {
+  return new CountingTask([run = std::move(run)](int) { run(); }, true);
+}
+
+// The configuration files and a MAIN assembled from mainBody, written into dir.
+inline void WriteGameFolder(const TempDir& dir, const AppRecord& record, const AppInfo& info,
+                            const EngineConfig& config, const std::string& mainBody) {
+  std::string error;
+  ASSERT_TRUE(tools::WriteGameConfig(dir.path(), record, info, config, &error)) << error;
+  sob::AssembleResult main = sob::Assemble(".sob0\n" + mainBody);
+  ASSERT_TRUE(main.ok) << main.error;
+  dir.WriteFile("SCRIPT/MAIN.SOB", std::string(main.bytes.begin(), main.bytes.end()));
+}
 
 // A game folder written by the tools, and the headless world the application runs in.
 class GameRun : public ::testing::Test {
@@ -58,13 +77,7 @@ class GameRun : public ::testing::Test {
     }
   }
 
-  void WriteGame(const std::string& mainBody) {
-    std::string error;
-    ASSERT_TRUE(tools::WriteGameConfig(dir.path(), record, info, config, &error)) << error;
-    sob::AssembleResult main = sob::Assemble(".sob0\n" + mainBody);
-    ASSERT_TRUE(main.ok) << main.error;
-    dir.WriteFile("SCRIPT/MAIN.SOB", std::string(main.bytes.begin(), main.bytes.end()));
-  }
+  void WriteGame(const std::string& mainBody) { WriteGameFolder(dir, record, info, config, mainBody); }
 
   std::string CommandLine() const {
     std::string engine;
@@ -141,6 +154,22 @@ class HookedDialogHost final : public host::DialogHost {
 
  private:
   std::function<void(const host::Dialog&)> step_;
+};
+
+inline host::DialogAnswer Press(int button, std::optional<std::string> typed = std::nullopt) {
+  host::DialogAnswer answer;
+  answer.button = button;
+  answer.editText = std::move(typed);
+  return answer;
+}
+
+// A game run whose dialogs are scripted and recorded.
+class DialogGameRun : public GameRun {
+ public:
+  std::vector<host::DialogRecord> Dialogs() const { return dialogs.scripted.Dialogs(); }
+
+  HookedDialogHost dialogs;
+  host::ScopedDialogHost useDialogs{&dialogs};
 };
 
 }  // namespace bw::test

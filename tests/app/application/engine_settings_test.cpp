@@ -34,14 +34,6 @@ TEST(AppOptions, EachIndexStoresItsFieldAtItsWidth) {
   }
 }
 
-TEST(AppOptions, TheGlyphCacheValueIsAlsoKeptForTheProcess) {
-  GameApp app;
-  app.SetAppOption(6, 300);
-  EXPECT_EQ(GameApp::SharedGlyphCacheSize(), 300);
-  app.SetAppOption(6, 512);
-  EXPECT_EQ(GameApp::SharedGlyphCacheSize(), 512);
-}
-
 TEST(AppOptions, SevenToElevenAreTheMenuItems) {
   GameApp app;
   app.config().display.screenMode = kSavedScreenWindow;

@@ -5,44 +5,23 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstring>
-#include <functional>
 #include <thread>
 
 #include "graphics/device/render_item.h"
-#include "host/headless/headless_backend.h"
-#include "host/host_path.h"
 #include "host/message_queue.h"
-#include "lib/config/config_writers.h"
-#include "lib/sob/sob_assembler.h"
-#include "resource/packs/app_paths.h"
-#include "support/temp_dir.h"
+#include "support/game_run.h"
 
 namespace bw {
 namespace {
+
+using test::CountingTask;
 
 constexpr char kEndless[] = "l:\n wait\n jmp l\n";
 constexpr uint32_t kFrameMs = 16;
 constexpr uint32_t kHalfFrameMs = kFrameMs / 2;
 constexpr uint32_t kIdleTurnMs = 50;
 constexpr uint32_t kUnusedMessage = 0x8123;
-
-// Counts its updates and runs an action at each; it stays listed until the service goes.
-class CountingTask : public TimedTask {
- public:
-  explicit CountingTask(std::function<void(int)> action = {}) : action_(std::move(action)) {}
-  int32_t Update(uint32_t) override {
-    int n = ++updates;
-    if (action_) action_(n);
-    return 0;
-  }
-  void Stop() override {}
-  std::atomic<int> updates{0};
-
- private:
-  std::function<void(int)> action_;
-};
 
 struct LoopKind {
   const char* name;
@@ -57,17 +36,9 @@ constexpr LoopKind kLoops[] = {
     {"locked canvas", true, true},
 };
 
-class FrameLoopTest : public ::testing::Test {
+class FrameLoopTest : public test::GameRun {
  public:
   FrameLoopTest() { config.pacing.frameSkipCounting = 1; }
-
-  void WriteGame(const std::string& mainBody) {
-    std::string error;
-    ASSERT_TRUE(tools::WriteGameConfig(dir.path(), record, info, config, &error)) << error;
-    sob::AssembleResult main = sob::Assemble(".sob0\n" + mainBody);
-    ASSERT_TRUE(main.ok) << main.error;
-    dir.WriteFile("SCRIPT/MAIN.SOB", std::string(main.bytes.begin(), main.bytes.end()));
-  }
 
   // A started application whose script host runs body as "MAIN", with the loop of kind chosen.
   // The threaded loops run on this thread: their frame thread is never started.
@@ -76,20 +47,12 @@ class FrameLoopTest : public ::testing::Test {
     config.engine.canvas = kind.canvas ? 1 : 0;
     WriteGame(body);
     auto app = std::make_unique<GameApp>();
-    app->set_lockFolder(locks.path().string());
     app->displayManager().SetDirect3DRenderDevice(renderDevice);
-    EXPECT_EQ(RebaseAppFolder(EngineFolder()), 0);
-    EXPECT_EQ(app->AppStartup(), kStartupOk);
+    EXPECT_TRUE(GameRun::Start(*app));
     EXPECT_EQ(app->FrameThreadBegin(), 0);
     app->config().engine.threadedDriving = kind.threaded ? 1 : 0;
     app->ChooseFrameLoop();
     return app;
-  }
-
-  std::string EngineFolder() const {
-    std::string engine;
-    EXPECT_EQ(host::LinuxPathToEnginePath(dir.path().string(), engine), host::kPathOk);
-    return engine;
   }
 
   uint32_t Now() { return static_cast<uint32_t>(clock().NowNanoseconds() / 1000000u); }
@@ -113,14 +76,6 @@ class FrameLoopTest : public ::testing::Test {
     EXPECT_EQ(service.Add(task, 0, 0, 0), kTaskAdded);
     return task;
   }
-
-  test::TempDir dir;
-  test::TempDir locks;
-  AppRecord record;
-  AppInfo info;
-  EngineConfig config;
-  host::HeadlessBackend backend;
-  host::ScopedBackend useBackend{&backend};
 };
 
 TEST_F(FrameLoopTest, EachLoopTakesItsStepsFromTheFramesBehind) {
@@ -169,14 +124,12 @@ TEST_F(FrameLoopTest, RunStepsAsOftenAsTheLoopSays) {
   for (bool behind : {true, false}) {
     WriteGame(" wait\n ret\n");
     GameApp app;
-    app.set_lockFolder(locks.path().string());
     CountingTask* frames = AddTask(app.secondTimers());
     app.firstTimers().Add(new CountingTask([&](int n) {
                             if (n == 1) FrameDueAfter(app, behind ? 3 * kFrameMs : kFrameMs);
                           }),
                           0, 0, 0);
-    EXPECT_EQ(app.Run("/L" + EngineFolder()), 0);
-    EXPECT_EQ(app.exitStatus(), kExitNormal);
+    EXPECT_EQ(RunGame(app), kExitNormal);
     EXPECT_EQ(frames->updates, behind ? 1 : 2) << (behind ? "two behind" : "on time");
   }
 }
@@ -433,23 +386,24 @@ TEST_F(FrameLoopTest, AParkedFrameThreadRunsNothingUntilReleased) {
   config.engine.threadedDriving = 1;
   WriteGame(kEndless);
   GameApp app;
-  app.set_lockFolder(locks.path().string());
-  CountingTask* turns = new CountingTask();
-  app.firstTimers().Add(turns, 0, 0, 0);
-  ASSERT_EQ(RebaseAppFolder(EngineFolder()), 0);
-  ASSERT_EQ(app.AppStartup(), kStartupOk);
+  CountingTask* turns = AddTask(app.firstTimers());
+  ASSERT_TRUE(GameRun::Start(app));
   ASSERT_TRUE(app.frameThread().IsRunning());
   SpinUntil([&] { return turns->updates > 0; });
 
   host::HWND window = app.mainWindow().GetHandle();
   EXPECT_EQ(app.WaitForFrameThread(&window), kWaitParked);
+  EXPECT_EQ(app.framePauseState(), kFrameParked);
   int parkedAt = turns->updates;
   // The parked thread idles in its own waits; several of them pass without a turn.
   uint32_t since = Now();
   SpinUntil([&] { return Now() - since >= 4 * kIdleTurnMs; });
   EXPECT_EQ(turns->updates, parkedAt);
   EXPECT_EQ(app.ReleaseFrameThreadWait(&window), 0);
+  EXPECT_EQ(app.framePauseState(), kFrameRunning);
   SpinUntil([&] { return turns->updates > parkedAt; });
+  // A screen-mode request from the window thread is carried out at once.
+  EXPECT_EQ(app.RequestScreenMode(kSavedScreenWindow, 0, 1), 0);
 
   app.frameThread().RequestStop();
   host::MSG msg;
@@ -463,7 +417,6 @@ TEST_F(FrameLoopTest, TheFrameThreadAsksTheWindowThreadForBoxesAndScreenModes) {
   config.engine.threadedDriving = 1;
   WriteGame(kEndless);
   GameApp app;
-  app.set_lockFolder(locks.path().string());
   bool onFrameThread = false;
   int waitFromFrameThread = 0;
   bool answer = false;
@@ -481,8 +434,7 @@ TEST_F(FrameLoopTest, TheFrameThreadAsksTheWindowThreadForBoxesAndScreenModes) {
                         0, 0, 0);
   backend.QueueMessageBoxAnswer(host::IDYES);  // the question
   backend.QueueMessageBoxAnswer(host::IDYES);  // the close
-  EXPECT_EQ(app.Run("/L" + EngineFolder()), 0);
-  EXPECT_EQ(app.exitStatus(), kExitNormal);
+  EXPECT_EQ(RunGame(app), kExitNormal);
   EXPECT_TRUE(onFrameThread);
   EXPECT_EQ(waitFromFrameThread, kWaitOnFrameThread);
   EXPECT_EQ(app.framePauseState(), kFrameRunning);

@@ -4,22 +4,17 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <optional>
 
 #include "app/application/game_app.h"
 #include "app/input/input_binding_table.h"
 #include "host/cp932.h"
-#include "host/headless/headless_backend.h"
-#include "host/host_path.h"
 #include "lib/config/config_writers.h"
-#include "lib/sob/sob_assembler.h"
 #include "sound/sll_plugin_manager.h"
 #include "sound/sound_channel_manager.h"
 #include "sound/sound_decoder.h"
 #include "support/game_folder.h"
-#include "support/temp_dir.h"
+#include "support/game_run.h"
 
 namespace bw {
 namespace {
@@ -92,43 +87,16 @@ TEST(GameServices, StartAddsTheOggDecoderAndTheNativePluginsOfThePluginFolder) {
 }
 
 // The player's settings as start-up pushes them: a game run to its end, then looked at.
-class SettingsPushed : public ::testing::Test {
+class SettingsPushed : public test::GameRun {
  public:
-  SettingsPushed() {
-    if (const char* old = std::getenv("XDG_DATA_HOME")) oldDataHome_ = old;
-    setenv("XDG_DATA_HOME", (dir_.path() / "data").c_str(), 1);
-    config_.engine.canvas = 0;
-  }
-  ~SettingsPushed() override {
-    if (oldDataHome_) {
-      setenv("XDG_DATA_HOME", oldDataHome_->c_str(), 1);
-    } else {
-      unsetenv("XDG_DATA_HOME");
-    }
-  }
-
   void Run(GameApp& app) {
-    std::string error;
-    ASSERT_TRUE(tools::WriteGameConfig(dir_.path(), AppRecord{}, AppInfo{}, config_, &error)) << error;
+    WriteGame(" wait\n ret\n");
     std::vector<uint8_t> appCfg = tools::WriteAppCfg(user_);
-    dir_.WriteFile("SAVEDATA/APP_CFG.DAT", std::string(appCfg.begin(), appCfg.end()));
-    sob::AssembleResult main = sob::Assemble(".sob0\n wait\n ret\n");
-    ASSERT_TRUE(main.ok) << main.error;
-    dir_.WriteFile("SCRIPT/MAIN.SOB", std::string(main.bytes.begin(), main.bytes.end()));
-    std::string engine;
-    ASSERT_EQ(host::LinuxPathToEnginePath(dir_.path().string(), engine), host::kPathOk);
-    app.set_lockFolder(locks_.path().string());
-    ASSERT_EQ(app.Run("/L" + engine), 0);
-    ASSERT_EQ(app.exitStatus(), kExitNormal);
+    dir.WriteFile("SAVEDATA/APP_CFG.DAT", std::string(appCfg.begin(), appCfg.end()));
+    ASSERT_EQ(RunGame(app), kExitNormal);
   }
 
-  test::TempDir dir_;
-  test::TempDir locks_;
-  EngineConfig config_;
   UserConfig user_;
-  host::HeadlessBackend backend_;
-  host::ScopedBackend useBackend_{&backend_};
-  std::optional<std::string> oldDataHome_;
 };
 
 TEST_F(SettingsPushed, TheVolumesReachTheChannelsAndTheKeysFollowTheFixedBindings) {

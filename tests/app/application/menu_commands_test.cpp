@@ -20,18 +20,13 @@ namespace {
 
 using host::DialogAnswer;
 using test::kLoopForever;
+using test::Press;
 
 constexpr uint8_t kVkShift = 0x10;
 
 // A dialog's one text as it holds it, in CP932.
 std::vector<std::string> Texts(const char* utf8) { return {host::Cp932Literal(utf8)}; }
 
-DialogAnswer Press(int button, std::optional<std::string> typed = std::nullopt) {
-  DialogAnswer answer;
-  answer.button = button;
-  answer.editText = std::move(typed);
-  return answer;
-}
 constexpr uint8_t kVkReturn = 0x0D;
 
 class MenuApp : public GameApp {
@@ -90,11 +85,8 @@ TEST(MenuCommandsTest, PriorityLoweringsNestAndAnUnmatchedRestoreKeepsZero) {
   app.config().engine.threadedDriving = 1;
   EXPECT_EQ(app.LowerFrameThreadPriority(), kPriorityNoThread);
   EXPECT_EQ(app.priorityLowerings(), 1u);
-}
 
-TEST(MenuCommandsTest, SwitchedOffLoweringRefusesAndRestoreAnswersTheCount) {
-  GameApp app;
-  EXPECT_EQ(app.LowerFrameThreadPriority(), kPriorityLowered);
+  // Switched off: refused, and the restore answers the count and keeps it.
   app.config().pacing.priorityLoweringOff = 1;
   EXPECT_EQ(app.LowerFrameThreadPriority(), kPriorityLoweringOff);
   EXPECT_EQ(app.RestoreFrameThreadPriority(), 1);
@@ -102,7 +94,7 @@ TEST(MenuCommandsTest, SwitchedOffLoweringRefusesAndRestoreAnswersTheCount) {
 }
 
 // A started game with menu 101, accelerators 102 and scripted dialogs.
-class MenuCommands : public test::GameRun {
+class MenuCommands : public test::DialogGameRun {
  public:
   MenuCommands() {
     record.menuId = 101;
@@ -114,7 +106,6 @@ class MenuCommands : public test::GameRun {
   void Command(GameApp& app, int id, void* request = nullptr) {
     app.mainWindow().SendMessage(host::WM_COMMAND, static_cast<host::WPARAM>(id), reinterpret_cast<host::LPARAM>(request));
   }
-  std::vector<host::DialogRecord> Dialogs() const { return dialogs.scripted.Dialogs(); }
   void Key(uint8_t virtualKey, bool down, bool alt = false) {
     host::InputEvent event;
     event.kind = down ? host::InputEventKind::kKeyDown : host::InputEventKind::kKeyUp;
@@ -122,9 +113,6 @@ class MenuCommands : public test::GameRun {
     event.altDown = alt;
     backend.QueueEvent(event);
   }
-
-  test::HookedDialogHost dialogs;
-  host::ScopedDialogHost useDialogs{&dialogs};
 };
 
 TEST_F(MenuCommands, TheMenuComesWithTheWindowAndFollowsThePermissions) {
@@ -139,16 +127,6 @@ TEST_F(MenuCommands, TheMenuComesWithTheWindowAndFollowsThePermissions) {
     ASSERT_NE(menu, nullptr);
     EXPECT_EQ(menu, app.menu());
     EXPECT_FALSE(menu->IsEnabled(kCmdScreenMode)) << "a window-only game has no screen mode to switch";
-    EXPECT_TRUE(menu->IsEnabled(kCmdSettings));
-    EXPECT_FALSE(menu->IsEnabled(kCmdSave));
-    app.SetMenuItemEnabled(1, true);
-    EXPECT_TRUE(menu->IsEnabled(kCmdSave));
-
-    // The window thread shows and hides the system cursor.
-    app.SetCursorVisible(true);
-    EXPECT_TRUE(app.inputManager().GetMouse()->IsSystemCursorShown());
-    app.SetCursorVisible(false);
-    EXPECT_FALSE(app.inputManager().GetMouse()->IsSystemCursorShown());
     app.AppShutdown(0);
   }
   EXPECT_EQ(dialogs.scripted.AttachedMenu(window), nullptr) << "the menu goes with the application";
@@ -508,7 +486,7 @@ TEST_F(PacingTest, ARestartedMainDropsTheOverridesTheOldOneHeld) {
   WriteGame(kLoopForever);
   GameApp app;
   bool checked = false;
-  app.firstTimers().Add(new test::OnceTask([&] {
+  app.firstTimers().Add(test::Once([&] {
                           app.UpdateFramePacing(-1);
                           app.PushVSyncWait();
                           app.PushVSyncWait();
@@ -516,7 +494,7 @@ TEST_F(PacingTest, ARestartedMainDropsTheOverridesTheOldOneHeld) {
                           app.RequestInterrupt(kInterruptRestart);
                         }),
                         5 * test::kPeriodMs, 0, 1);
-  app.firstTimers().Add(new test::OnceTask([&] {
+  app.firstTimers().Add(test::Once([&] {
                           EXPECT_EQ(app.vsyncOverrides(), 0u);
                           EXPECT_EQ(app.preciseTimingOverrides(), 0u);
                           EXPECT_EQ(app.displayManager().VerticalBlankWait(), 0u);

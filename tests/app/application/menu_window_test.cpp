@@ -28,8 +28,8 @@ TEST_F(MenuWindow, AltOpensItOverThePictureWithTheGamesMenu) {
   EXPECT_TRUE(app->menuModal());
   const host::HWND menuWindow = app->menuWindow().GetHandle();
   EXPECT_EQ(host::GetWindowOwner(menuWindow), main());
-  EXPECT_EQ(dialogs.AttachedMenu(menuWindow), menu());
-  EXPECT_EQ(dialogs.MenuOpenings(menuWindow), 1) << "the menu key opens the menu";
+  EXPECT_EQ(dialogs.scripted.AttachedMenu(menuWindow), menu());
+  EXPECT_EQ(dialogs.scripted.MenuOpenings(menuWindow), 1) << "the menu key opens the menu";
   EXPECT_EQ(backend.Window(menuWindow), nullptr) << "it is no platform window of its own";
   host::Rect placed;
   ASSERT_TRUE(host::GetWindowRect(menuWindow, &placed));

@@ -26,7 +26,7 @@ TEST_F(ScreenMode, FullScreenAndBackMoveTheMenuAndTheStylesAndKeepThePlace) {
     EXPECT_FALSE(window.HasSystemMenuItem(command)) << command;
   }
   EXPECT_TRUE(window.HasSystemMenuItem(host::SC_MINIMIZE));
-  EXPECT_EQ(dialogs.AttachedMenu(main()), nullptr) << "full screen has no menu bar of its own";
+  EXPECT_EQ(dialogs.scripted.AttachedMenu(main()), nullptr) << "full screen has no menu bar of its own";
   EXPECT_TRUE(backend.Window(main())->fullScreen);
   EXPECT_EQ(saved.screenMode, kSavedScreenFull);
   EXPECT_EQ(saved.fullScreenDepth, 32);
@@ -36,12 +36,12 @@ TEST_F(ScreenMode, FullScreenAndBackMoveTheMenuAndTheStylesAndKeepThePlace) {
   // The menu bar over the picture holds the menu while it lives.
   ASSERT_EQ(app->CreateFullScreenMenuWindow(), 0);
   host::HWND menuWindow = app->menuWindow().GetHandle();
-  EXPECT_EQ(dialogs.AttachedMenu(menuWindow), menu());
+  EXPECT_EQ(dialogs.scripted.AttachedMenu(menuWindow), menu());
 
   ASSERT_EQ(app->SwitchScreenMode(kSavedScreenWindow, 0, kSwitchUnforced), kSwitchDone);
   EXPECT_FALSE(app->menuWindow().IsWindow());
-  EXPECT_EQ(dialogs.AttachedMenu(menuWindow), nullptr);
-  EXPECT_EQ(dialogs.AttachedMenu(main()), menu());
+  EXPECT_EQ(dialogs.scripted.AttachedMenu(menuWindow), nullptr);
+  EXPECT_EQ(dialogs.scripted.AttachedMenu(main()), menu());
   EXPECT_EQ(window.GetStyle(), windowStyle);
   EXPECT_EQ(window.GetExStyle(), 0u);
   EXPECT_TRUE(window.HasSystemMenuItem(host::SC_MOVE));
@@ -76,7 +76,7 @@ TEST_F(ScreenMode, AFailedDisplaySwitchLeavesTheModeTheWindowAndItsMenu) {
   EXPECT_EQ(app->config().display.screenMode, kSavedScreenWindow);
   EXPECT_EQ(app->mainWindow().GetStyle(), style);
   EXPECT_TRUE(app->mainWindow().HasSystemMenuItem(host::SC_MAXIMIZE));
-  EXPECT_EQ(dialogs.AttachedMenu(main()), menu()) << "a window that stays keeps its menu";
+  EXPECT_EQ(dialogs.scripted.AttachedMenu(main()), menu()) << "a window that stays keeps its menu";
 }
 
 TEST_F(ScreenMode, ThePointerComesBackWhereItWasOrToTheMiddle) {
@@ -124,7 +124,7 @@ TEST_F(ScreenMode, DeactivationMinimisesAndActivationSetsTheModeAgain) {
   Send(host::WM_CLOSE);
   EXPECT_TRUE(app->closeDeferred());
   EXPECT_TRUE(app->mainWindow().IsWindow());
-  EXPECT_TRUE(dialogs.Dialogs().empty());
+  EXPECT_TRUE(Dialogs().empty());
 
   Send(host::WM_ACTIVATEAPP, 1);
   EXPECT_TRUE(app->active());
@@ -138,9 +138,9 @@ TEST_F(ScreenMode, DeactivationMinimisesAndActivationSetsTheModeAgain) {
   EXPECT_EQ(posted[0].message, host::WM_CLOSE);
 
   // The replayed close reaches the question, even in full screen; "no" keeps the game.
-  dialogs.QueueAnswer({kIdNo, {}, std::nullopt, {}, false});
+  dialogs.scripted.QueueAnswer({kIdNo, {}, std::nullopt, {}, false});
   host::DispatchMessage(posted[0]);
-  EXPECT_EQ(dialogs.Dialogs().size(), 1u);
+  EXPECT_EQ(Dialogs().size(), 1u);
   EXPECT_FALSE(app->closeDeferred());
   EXPECT_TRUE(app->mainWindow().IsWindow());
 }

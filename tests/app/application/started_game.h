@@ -10,7 +10,6 @@
 #include "app/application/game_app.h"
 #include "app/dialogs/main_menu.h"
 #include "graphics/device/direct_draw_device.h"
-#include "host/dialog/scripted_dialog_host.h"
 #include "host/message_queue.h"
 #include "support/game_run.h"
 
@@ -30,7 +29,7 @@ class CommandRecordingGame : public GameApp {
   std::vector<Command> commands;
 };
 
-class StartedGame : public GameRun {
+class StartedGame : public DialogGameRun {
  protected:
   StartedGame() {
     record.menuId = kAppMenuId;
@@ -64,8 +63,6 @@ class StartedGame : public GameRun {
     return posted;
   }
 
-  host::ScriptedDialogHost dialogs;
-  host::ScopedDialogHost useDialogs{&dialogs};
   std::unique_ptr<CommandRecordingGame> app;
 };
 

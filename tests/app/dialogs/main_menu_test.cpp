@@ -8,14 +8,6 @@
 namespace bw {
 namespace {
 
-TEST(MainMenuTest, StartsWithSaveLoadAndReturnGreyed) {
-  auto menu = BuildMainMenu(host::HWND{});
-  for (int id : {kCmdScreenMode, kCmdSettings, kCmdSettingsSystem, kCmdExit, kCmdVersion}) {
-    EXPECT_TRUE(menu->IsEnabled(id)) << id;
-  }
-  for (int id : {kCmdSave, kCmdLoad, kCmdReturnToTitle}) EXPECT_FALSE(menu->IsEnabled(id)) << id;
-}
-
 TEST(MainMenuTest, PermissionsGreyTheirItemsAndChoosingPostsTheCommand) {
   host::WindowDesc desc;
   desc.proc = host::DefWindowProc;

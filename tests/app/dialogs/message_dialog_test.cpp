@@ -1,14 +1,11 @@
 // The message dialogs: each kind's template, buttons and answer, the check byte, the modal
-// bracket, and the request from the frame thread that the window thread serves.
+// bracket.
 #include "app/dialogs/message_dialog.h"
 
 #include <gtest/gtest.h>
 
-#include <thread>
-
 #include "app/sysinfo/report_text.h"
 #include "host/dialog/scripted_dialog_host.h"
-#include "host/message_queue.h"
 #include "host/cp932.h"
 
 namespace bw {
@@ -52,12 +49,6 @@ TEST_F(MessageDialogTest, EachKindAnswersAsItsButtonsSay) {
 }
 
 TEST_F(MessageDialogTest, TextsTitleAndLayout) {
-  dialogs_.QueueAnswer({kIdYes, {}, {}, {}, false});
-  ShowMessageDialog(context_, "line", kMessageYesNoCheck, nullptr, nullptr, 0);
-  host::DialogRecord shown = dialogs_.Dialogs().back();
-  EXPECT_EQ(shown.title, "Game") << "no title: the application's";
-  EXPECT_EQ(shown.texts, std::vector<std::string>{"line"});
-
   host::Dialog dialog = MakeMessageDialog(context_, kMessageYesNoCheck, "t", "Own", 1);
   EXPECT_EQ(dialog.title, "Own");
   ASSERT_EQ(dialog.buttons.size(), 2u);
@@ -93,57 +84,6 @@ TEST_F(MessageDialogTest, TheModalBracketIsEnteredOnceAndOnlyWhenNotModal) {
   modal = true;
   ShowMessageDialog(context_, "x", kMessageOk, nullptr, nullptr, 0);
   EXPECT_EQ(calls.size(), 2u);
-}
-
-struct WindowThreadState {
-  DialogContext* context;
-};
-
-host::LRESULT MainWindowProc(host::HWND hwnd, uint32_t message, host::WPARAM wParam, host::LPARAM lParam) {
-  if (message == host::WM_APP_MESSAGE_DIALOG) {
-    auto* state = static_cast<WindowThreadState*>(host::GetWindowUserData(hwnd));
-    return ShowMessageDialogRequest(*state->context, reinterpret_cast<MessageDialogRequest*>(lParam));
-  }
-  if (message == host::WM_USER) {
-    host::PostQuitMessage(0);
-    return 0;
-  }
-  return host::DefWindowProc(hwnd, message, wParam, lParam);
-}
-
-TEST_F(MessageDialogTest, AnotherThreadWaitsWhileTheWindowThreadShowsTheDialog) {
-  WindowThreadState state{&context_};
-  host::WindowDesc desc;
-  desc.proc = MainWindowProc;
-  desc.userData = &state;
-  host::HWND main = host::CreateWindow(desc);
-  ASSERT_TRUE(main);
-  dialogs_.QueueAnswer({kIdNo, {{kIdDontShowAgain, true}}, {}, {}, false});
-
-  uint8_t check = 0;
-  uint8_t answer = 7;
-  std::vector<std::string> hooks;
-  std::thread frameThread([&] {
-    MessageDialogRequest request;
-    request.kind = kMessageYesNoCheck;
-    request.text = "from the frame thread";
-    request.checkState = &check;
-    answer = RequestMessageDialog(main, request, [&] { hooks.push_back("pause"); },
-                                  [&] { hooks.push_back("resume"); });
-    host::PostMessage(main, host::WM_USER, 0, 0);
-  });
-  host::MSG msg;
-  while (host::GetMessage(&msg, host::HWND{}, 0, 0) > 0) host::DispatchMessage(msg);
-  frameThread.join();
-
-  EXPECT_EQ(answer, 0);
-  EXPECT_EQ(check, 1);
-  EXPECT_EQ(hooks, (std::vector<std::string>{"pause", "resume"}));
-  std::vector<host::DialogRecord> shown = dialogs_.Dialogs();
-  ASSERT_EQ(shown.size(), 1u);
-  EXPECT_EQ(shown[0].threadId, host::GetCurrentThreadId()) << "shown on the window thread";
-  EXPECT_EQ(shown[0].texts, std::vector<std::string>{"from the frame thread"});
-  host::DestroyWindow(main);
 }
 
 }  // namespace

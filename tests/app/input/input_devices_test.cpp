@@ -103,13 +103,6 @@ TEST_F(PolledDevices, SubsetKeyboardReadsOnlyItsKeys) {
   EXPECT_EQ(manager_.Keyboard()->GetDownKey(), kCodeZ) << "A is not in the subset";
 }
 
-TEST_F(PolledDevices, InactiveManagerDoesNotPoll) {
-  manager_.Deactivate();
-  Key(SDL_SCANCODE_Z, true);
-  Frame();
-  EXPECT_FALSE(manager_.Keyboard()->IsKeyDown(kCodeZ));
-}
-
 TEST_F(PolledDevices, ButtonsAndWheelNotches) {
   Mouse* mouse = manager_.GetMouse();
   Button(SDL_BUTTON_RIGHT, true);

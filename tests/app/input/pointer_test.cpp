@@ -188,22 +188,6 @@ TEST_F(Pointer, FullScreenLetterboxMapping) {
   EXPECT_EQ(input_.Pointer().x, kPointerOutside);
 }
 
-TEST_F(Pointer, FullScreenBarsAboveAndBelow) {
-  input_.SetDisplayMode(kDisplayFullScreen);
-  display_.scaled = true;
-  display_.hasLetterbox = true;
-  display_.screen = DisplayBox{0, 0, 1280, 1024};
-  display_.letterbox = DisplayBox{0, 32, 1280, 960};
-  MoveTo(640, 10);
-  EXPECT_TRUE(input_.UpdatePointer());
-  EXPECT_EQ(input_.Pointer().y, kPointerBeside);
-  EXPECT_EQ(input_.Pointer().x, 320);
-  EXPECT_EQ(input_.Edge(), kEdgeTop);
-  MoveTo(640, 1000);
-  input_.UpdatePointer();
-  EXPECT_EQ(input_.Edge(), kEdgeBottom);
-}
-
 TEST_F(Pointer, TopRowHoverOpensTheMenuAfterTheDelay) {
   input_.SetDisplayMode(kDisplayFullScreen);
   display_.screen = DisplayBox{0, 0, kCanvasW, kCanvasH};

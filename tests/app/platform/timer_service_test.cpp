@@ -209,16 +209,6 @@ TEST_F(TimerServiceTest, RemovalStopsAtOnceAndDeletesAtTheNextRun) {
   EXPECT_FALSE(service_.Contains(handle));
 }
 
-TEST_F(TimerServiceTest, RemoveAndFindById) {
-  FakeTask* a = AddTask(0, 0, 0, kTaskKindMusicFade);
-  FakeTask* b = AddTask(0, 0, 0, kTaskKindMusicDuck);
-  FakeTask* c = AddTask(0, 0, 0, kTaskKindMusicFade);
-  EXPECT_EQ(service_.FindById(kTaskKindMusicFade), a);
-  service_.RemoveById(kTaskKindMusicFade);
-  EXPECT_EQ(a->stops + b->stops * 10 + c->stops, 2);
-  EXPECT_EQ(service_.FindById(kTaskKindMusicFade), nullptr);
-}
-
 TEST_F(TimerServiceTest, StaleAndForgedHandlesFindNothing) {
   FakeTask* task = AddTask(0, 0, 0);
   uint32_t handle = task->Handle();

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 
-#include "host/headless/headless_backend.h"
 #include "support/temp_dir.h"
 
 namespace bw {
@@ -28,27 +27,6 @@ TEST(SystemInfoTest, MemoryFromMeminfo) {
   EXPECT_EQ(m.availPhys, 256u * 1024) << "older kernels have no MemAvailable";
   EXPECT_EQ(m.totalPageFile, 0u);
   EXPECT_EQ(ParseMeminfo("").totalPhys, 0u);
-}
-
-TEST(SystemInfoTest, GathersTheHostDesktopAndTheMachine) {
-  host::HeadlessBackend backend;
-  host::ScopedBackend use(&backend);
-  host::DesktopInfo desktop;
-  desktop.width = 1280;
-  desktop.height = 720;
-  desktop.bitsPerPixel = 32;
-  backend.SetDesktop(desktop);
-  SystemInfo info;
-  const SystemFacts& f = info.Facts();
-  EXPECT_EQ(f.screenWidth, 1280);
-  EXPECT_EQ(f.screenHeight, 720);
-  EXPECT_EQ(f.bitsPerPixel, 32u);
-  EXPECT_EQ(f.refreshHz, 0) << "the host tells no refresh rate";
-  EXPECT_EQ(f.directXVersion[0], 0u);
-  EXPECT_FALSE(f.osName.empty());
-  EXPECT_LT(f.osName.size(), SystemFacts::kOsNameSize);
-  EXPECT_GE(f.processorCount, 1u);
-  EXPECT_GT(f.memory.totalPhys, 0u);
 }
 
 TEST(SystemInfoTest, DiskSpaceOfAFolderAndOfNothing) {
