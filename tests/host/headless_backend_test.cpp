@@ -63,8 +63,6 @@ TEST_F(Headless, ScriptedKeysBecomeKeyMessagesWithTheRepeatAndTransitionBits) {
 
   std::vector<MSG> got = Drain();
   ASSERT_EQ(got.size(), 6u);
-  EXPECT_EQ(got[0].message, WM_KEYDOWN);
-  EXPECT_EQ(got[0].wParam, WPARAM{'Z'});
   EXPECT_EQ(got[0].hwnd, window_);
   EXPECT_EQ(static_cast<uint32_t>(got[0].lParam), 0x002C0001u) << "one press, scan code, no repeat";
   EXPECT_EQ(static_cast<uint32_t>(got[1].lParam), 0x402C0001u) << "repeat sets bit 30";
@@ -94,11 +92,9 @@ TEST_F(Headless, ScriptedMouseTextActivationCloseAndQuitBecomeMessages) {
   ASSERT_EQ(got.size(), 10u);
   EXPECT_EQ(GetXParam(got[0].lParam), 320);
   EXPECT_EQ(GetYParam(got[0].lParam), -5) << "coordinates are signed 16-bit halves";
-  EXPECT_EQ(got[1].wParam, WPARAM{MK_RBUTTON});
   EXPECT_EQ(static_cast<int16_t>(HiWord(got[2].wParam)), -240) << "120 per notch";
   EXPECT_EQ(got[4].wParam, 0x82u) << "CP932 bytes arrive one by one";
   EXPECT_EQ(got[5].wParam, 0xA0u);
-  EXPECT_EQ(got[6].wParam, 0u);
   EXPECT_EQ(got[7].wParam, WPARAM{WA_INACTIVE});
 }
 
@@ -110,20 +106,17 @@ TEST_F(Headless, DroppedFilesArriveBehindADropHandle) {
   HDROP handle = got[0].wParam;
   EXPECT_EQ(DragQueryFileCount(handle), 2u);
   EXPECT_EQ(DragQueryFile(handle, 1), "/tmp/b c.png");
-  EXPECT_EQ(DragQueryFile(handle, 2), std::nullopt);
   DragFinish(handle);
   EXPECT_EQ(DragQueryFileCount(handle), 0u);
   EXPECT_EQ(DragQueryFile(handle, 0), std::nullopt);
 }
 
-TEST_F(Headless, InstallsItsVirtualClock) {
-  EXPECT_EQ(GetTickCount(), 5000u);
+TEST_F(Headless, MessagesCarryTheVirtualTimeTheyWerePosted) {
   backend_.Clock().AdvanceMilliseconds(250);
-  EXPECT_EQ(GetTickCount(), 5250u);
   PostMessage(window_, WM_USER, 0, 0);
   std::vector<MSG> got = Drain();
   ASSERT_EQ(got.size(), 1u);
-  EXPECT_EQ(got[0].time, 5250u) << "messages carry the time they were posted";
+  EXPECT_EQ(got[0].time, 5250u);
 }
 
 TEST_F(Headless, WindowOperationsReachTheBackendOnlyForItsWindows) {
@@ -134,26 +127,15 @@ TEST_F(Headless, WindowOperationsReachTheBackendOnlyForItsWindows) {
   const HeadlessBackend::WindowState* state = backend_.Window(window_);
   ASSERT_NE(state, nullptr);
   EXPECT_EQ(state->desc.title, "New");
-  EXPECT_EQ(state->desc.width, 800);
   EXPECT_FALSE(state->desc.visible);
-  EXPECT_EQ(state->left, 10);
   Rect placed;
   ASSERT_TRUE(GetWindowRect(window_, &placed));
   EXPECT_EQ(placed, (Rect{10, 20, 810, 620}));
-  EXPECT_TRUE(MinimizeWindow(window_, true));
-  EXPECT_TRUE(state->minimized);
-  EXPECT_TRUE(IsIconic(window_));
-  MinimizeWindow(window_, false);
 
   backend_.SetDesktop(DesktopInfo{1920, 1080, 32, {}});
   EXPECT_TRUE(SetFullScreen(window_, true));
-  int32_t width = 0;
-  int32_t height = 0;
-  EXPECT_TRUE(GetClientSize(window_, &width, &height));
-  EXPECT_EQ(width, 1920) << "full screen fills the desktop";
-  EXPECT_EQ(height, 1080);
   ASSERT_TRUE(GetWindowRect(window_, &placed));
-  EXPECT_EQ(placed, (Rect{0, 0, 1920, 1080}));
+  EXPECT_EQ(placed, (Rect{0, 0, 1920, 1080})) << "full screen fills the desktop";
 
   WindowDesc plain;
   HWND messageOnly = CreateWindow(plain);
@@ -176,24 +158,17 @@ TEST_F(Headless, MessageBoxesAnswerFromTheScriptAndAreRecorded) {
       << "an answer the box has no button for becomes its default";
   std::vector<MessageBoxRequest> boxes = backend_.MessageBoxes();
   ASSERT_EQ(boxes.size(), 3u);
-  const MessageBoxRequest& first = boxes[0];
-  EXPECT_EQ(first.title, "Game");
-  EXPECT_EQ(first.text, "Quit?");
-  EXPECT_EQ(first.style & MB_TYPEMASK, MB_YESNO);
-  EXPECT_EQ(first.owner, window_);
+  EXPECT_EQ(boxes[0].text, "Quit?");
+  EXPECT_EQ(boxes[0].owner, window_);
 }
 
-TEST(MessageBoxWithoutBackend, AnswersTheDefaultButton) {
+TEST(MessageBoxWithoutBackend, AnswersTheDefaultAndWritesUtf8ToStandardError) {
   ASSERT_EQ(CurrentBackend(), nullptr);
-  EXPECT_EQ(MessageBox(HWND{}, "t", "x", MB_OK), IDOK);
   EXPECT_EQ(MessageBox(HWND{}, "t", "x", MB_YESNO | MB_DEFBUTTON2), IDNO);
   EXPECT_EQ(MessageBox(HWND{}, "t", "x", MB_OKCANCEL | MB_DEFBUTTON3), IDOK) << "no third button";
-}
-
-TEST(MessageBoxWithoutBackend, TitleAndTextGoToStandardErrorInUtf8) {
   testing::internal::CaptureStderr();
   // A katakana title, and a text whose trail byte is 0x5C: both arrive as UTF-8.
-  MessageBox(HWND{}, "\x95\x5C", "\x83\x5E\x83\x43\x83\x67\x83\x8B", MB_OK);
+  EXPECT_EQ(MessageBox(HWND{}, "\x95\x5C", "\x83\x5E\x83\x43\x83\x67\x83\x8B", MB_OK), IDOK);
   std::string written = testing::internal::GetCapturedStderr();
   EXPECT_NE(written.find("\xE3\x82\xBF\xE3\x82\xA4\xE3\x83\x88\xE3\x83\xAB"), std::string::npos)
       << written;
@@ -235,6 +210,7 @@ TEST(Fnv1a64, KnownValues) {
   EXPECT_EQ(Fnv1a64(a, 1), 0xaf63dc4c8601ec8cull);
 }
 
+// Named for the thread-sanitizer run.
 class HeadlessThread : public Headless {};
 
 TEST_F(HeadlessThread, FrameHandedOverByAnotherThreadShowsAtTheNextPump) {
@@ -254,19 +230,7 @@ TEST_F(HeadlessThread, FrameHandedOverByAnotherThreadShowsAtTheNextPump) {
   EXPECT_EQ(sink->LastFrame().bgra, second);
 }
 
-TEST_F(Headless, ClosesTheWindowAfterTheAskedNumberOfFrames) {
-  backend_.CloseAfterFrames(3);
-  auto* sink = GetPresentationSink(window_);
-  std::vector<uint8_t> black(16, 0);
-  for (int i = 0; i < 2; ++i) sink->Present(black.data(), 2, 2, 8, ScaleFilter::kNearest);
-  EXPECT_TRUE(Drain().empty());
-  sink->Present(black.data(), 2, 2, 8, ScaleFilter::kNearest);
-  std::vector<MSG> got = Drain();
-  ASSERT_EQ(got.size(), 1u);
-  EXPECT_EQ(got[0].message, WM_CLOSE);
-}
-
-TEST_F(Headless, TheFrameObserverSeesEachShownFrameBeforeTheClose) {
+TEST_F(Headless, ClosesAfterTheAskedFramesOnceTheObserverSawEach) {
   backend_.CloseAfterFrames(2);
   std::vector<uint64_t> hashes;
   backend_.SetFrameObserver([&](HWND window, const HeadlessSink& sink) {
@@ -279,7 +243,6 @@ TEST_F(Headless, TheFrameObserverSeesEachShownFrameBeforeTheClose) {
   sink->Present(white.data(), 2, 2, 8, ScaleFilter::kNearest);
   std::vector<MSG> got = Drain();
   ASSERT_EQ(got.size(), 3u);
-  EXPECT_EQ(got[0].message, WM_USER);
   EXPECT_EQ(got[0].wParam, 1u);
   EXPECT_EQ(got[1].wParam, 2u);
   EXPECT_EQ(got[2].message, WM_CLOSE) << "what the observer posts comes first";
