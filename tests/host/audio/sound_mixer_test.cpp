@@ -189,26 +189,21 @@ TEST(SoundMixerNotifications, FireOncePerCrossingIncludingWrapAndStop) {
   buffer->Play(kPlayLooping);
   EXPECT_EQ(buffer->SetNotificationPositions({}), kSoundInvalidCall) << "not while playing";
 
+  auto counts = [&] {
+    return std::vector<int>{atStart.count, atMiddle.count, atLast.count, onStop.count};
+  };
   rig.device.Pull(50);
-  EXPECT_EQ(atStart.count, 1);
-  EXPECT_EQ(atMiddle.count, 0) << "the byte at 200 has not been played";
+  EXPECT_EQ(counts(), (std::vector<int>{1, 0, 0, 0})) << "the byte at 200 has not been played";
   rig.device.Pull(1);
-  EXPECT_EQ(atMiddle.count, 1);
-  rig.device.Pull(49);
-  EXPECT_EQ(atLast.count, 1);
-  EXPECT_EQ(atStart.count, 1);
-  rig.device.Pull(1);
-  EXPECT_EQ(atStart.count, 2) << "the wrap passes offset 0 again";
-  EXPECT_EQ(onStop.count, 0);
-
+  EXPECT_EQ(counts(), (std::vector<int>{1, 1, 0, 0}));
+  rig.device.Pull(50);
+  EXPECT_EQ(counts(), (std::vector<int>{2, 1, 1, 0})) << "the wrap passes offset 0 again";
   buffer->Stop();
   buffer->Stop();
   EXPECT_EQ(onStop.count, 1);
   buffer->Play(0);
   rig.device.Pull(500);
-  EXPECT_EQ(onStop.count, 2) << "the end of a play once";
-  EXPECT_EQ(atLast.count, 2);
-  EXPECT_EQ(atStart.count, 2);
+  EXPECT_EQ(counts(), (std::vector<int>{2, 2, 2, 2})) << "the end of a play once";
 }
 
 TEST(SoundMixerNotifications, FireOnceEachWhenAPullLapsTheBuffer) {
