@@ -8,6 +8,7 @@
 #include "host/drop_files.h"
 #include "host/message_box.h"
 #include "host/message_queue.h"
+#include "host/take_messages.h"
 
 // Scripted events name only the fields they set; the rest keep their defaults.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
@@ -37,13 +38,7 @@ class Headless : public testing::Test {
     Drain();
   }
 
-  // Pumps and answers what was posted, in order.
-  std::vector<MSG> Drain() {
-    std::vector<MSG> got;
-    MSG msg;
-    while (PeekMessage(&msg, HWND{}, 0, 0, PM_REMOVE)) got.push_back(msg);
-    return got;
-  }
+  static std::vector<MSG> Drain() { return test::TakeMessages(); }
 
   HeadlessBackend backend_;
   ScopedBackend use_;

@@ -7,6 +7,8 @@
 #include <thread>
 #include <vector>
 
+#include "host/take_messages.h"
+
 namespace bw::host {
 namespace {
 
@@ -42,9 +44,14 @@ class TestWindow {
   HWND hwnd_;
 };
 
-void DrainQueue() {
+// The wParam of the first message the filter takes, or -1 when there is none.
+int64_t Take(HWND hwnd = HWND{}, uint32_t first = 0, uint32_t last = 0) {
   MSG msg;
-  while (PeekMessage(&msg, HWND{}, 0, 0, PM_REMOVE)) {
+  return PeekMessage(&msg, hwnd, first, last, PM_REMOVE) ? int64_t(msg.wParam) : -1;
+}
+
+void DrainQueue() {
+  while (Take() != -1) {
   }
 }
 
@@ -73,7 +80,7 @@ TEST_F(MessageQueue, PostedMessagesComeInOrderBeforeOneCoalescedPaint) {
   EXPECT_EQ(msg.message, kPing) << "peeking without remove must not consume";
 
   std::vector<std::pair<uint32_t, WPARAM>> got;
-  while (PeekMessage(&msg, HWND{}, 0, 0, PM_REMOVE)) got.emplace_back(msg.message, msg.wParam);
+  for (const MSG& m : test::TakeMessages()) got.emplace_back(m.message, m.wParam);
   EXPECT_EQ(got, (std::vector<std::pair<uint32_t, WPARAM>>{
                      {kPing, 1}, {kPong, 2}, {kOther, 3}, {WM_PAINT, 0}}));
 }
@@ -86,17 +93,12 @@ TEST_F(MessageQueue, FiltersByRangeAndWindowLeaveTheRestInOrder) {
   PostMessage(a.hwnd(), kOther, 3, 0);
   PostMessage(b.hwnd(), kPing, 4, 0);
 
-  MSG msg;
-  ASSERT_TRUE(PeekMessage(&msg, HWND{}, kPong, kOther, PM_REMOVE));
-  EXPECT_EQ(msg.wParam, 2u) << "first message inside the range";
-  ASSERT_TRUE(PeekMessage(&msg, b.hwnd(), 0, 0, PM_REMOVE));
-  EXPECT_EQ(msg.wParam, 4u) << "first message of window b";
-  EXPECT_FALSE(PeekMessage(&msg, b.hwnd(), 0, 0, PM_REMOVE));
-  EXPECT_FALSE(PeekMessage(&msg, HWND{}, WM_MOUSEMOVE, WM_MOUSEWHEEL, PM_REMOVE));
-  ASSERT_TRUE(PeekMessage(&msg, HWND{}, 0, 0, PM_REMOVE));
-  EXPECT_EQ(msg.wParam, 1u);
-  ASSERT_TRUE(PeekMessage(&msg, HWND{}, 0, 0, PM_REMOVE));
-  EXPECT_EQ(msg.wParam, 3u);
+  EXPECT_EQ(Take(HWND{}, kPong, kOther), 2) << "first message inside the range";
+  EXPECT_EQ(Take(b.hwnd()), 4) << "first message of window b";
+  EXPECT_EQ(Take(b.hwnd()), -1);
+  EXPECT_EQ(Take(HWND{}, WM_MOUSEMOVE, WM_MOUSEWHEEL), -1);
+  EXPECT_EQ(Take(), 1);
+  EXPECT_EQ(Take(), 3);
 }
 
 TEST_F(MessageQueue, QuitComesAfterPostedMessagesAndEndsGetMessage) {
@@ -143,10 +145,9 @@ TEST_F(MessageQueue, DestroyDropsPendingMessagesAndStaleHandlesFindNothing) {
     t_seen.clear();
   }
   EXPECT_EQ(t_seen, std::vector<uint32_t>{WM_DESTROY});
+  EXPECT_EQ(Take(), 2) << "thread messages survive the window";
+  EXPECT_EQ(Take(), -1);
   MSG msg;
-  ASSERT_TRUE(PeekMessage(&msg, HWND{}, 0, 0, PM_REMOVE));
-  EXPECT_EQ(msg.message, kOther) << "thread messages survive the window";
-  EXPECT_FALSE(PeekMessage(&msg, HWND{}, 0, 0, PM_REMOVE));
 
   TestWindow next;
   EXPECT_NE(next.hwnd(), stale) << "handles are not reused at once";

@@ -9,31 +9,12 @@
 #include <vector>
 
 #include "host/d3d/direct3d.h"
+#include "host/surface/surface_test_util.h"
 
 namespace bw::host {
 namespace {
 
-DdPixelFormat Argb32() {
-  DdPixelFormat f;
-  f.flags = kDdpfRgb | kDdpfAlphaPixels;
-  f.rgbBitCount = 32;
-  f.rBitMask = 0xFF0000, f.gBitMask = 0xFF00, f.bBitMask = 0xFF, f.rgbAlphaBitMask = 0xFF000000u;
-  return f;
-}
-
-DdPixelFormat Rgb565() {
-  DdPixelFormat f;
-  f.flags = kDdpfRgb;
-  f.rgbBitCount = 16;
-  f.rBitMask = 0xF800, f.gBitMask = 0x07E0, f.bBitMask = 0x001F;
-  return f;
-}
-
-uint32_t Get(const MemorySurface& s, int x, int y) {
-  uint32_t v = 0;
-  std::memcpy(&v, s.Pixels() + y * s.Pitch() + x * s.BytesPerPixel(), size_t(s.BytesPerPixel()));
-  return v;
-}
+using test::Argb32, test::Fill, test::Get, test::Rgb565;
 
 std::unique_ptr<MemorySurface> RandomTexture(int w, int h, std::mt19937& rng) {
   auto t = MemorySurface::Create(w, h, Argb32());
@@ -58,12 +39,6 @@ void DrawQuad(D3dDevice& device, float x0, float y0, float x1, float y1) {
   ASSERT_EQ(device.BeginScene(), kDdOk);
   ASSERT_EQ(device.DrawPrimitive(kPrimitiveTriangleStrip, kFvfXyzRhw | kFvfTex1, quad, 4, 0), kDdOk);
   ASSERT_EQ(device.EndScene(), kDdOk);
-}
-
-void Fill(MemorySurface& s, uint32_t color) {
-  DdBltFx fx;
-  fx.fillColor = color;
-  ASSERT_EQ(s.Blt(nullptr, kDdBltColorFill, &fx), kDdOk);
 }
 
 uint32_t Texel(const MemorySurface& t, int x, int y) {

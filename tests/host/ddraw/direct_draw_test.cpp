@@ -5,6 +5,7 @@
 #include "host/d3d/direct3d.h"
 #include "host/headless/headless_backend.h"
 #include "host/message_queue.h"
+#include "host/surface/surface_test_util.h"
 
 namespace bw::host {
 namespace {
@@ -121,9 +122,7 @@ TEST_F(DirectDrawTest, ThePrimaryIsTheWindowsPicture) {
 
   std::unique_ptr<MemorySurface> primary;
   ASSERT_EQ(dd->CreateSurface(PrimaryChain(kDdsCapsFlip), &primary), kDdOk);
-  DdBltFx fx;
-  fx.fillColor = 0x001F;  // blue in 565
-  ASSERT_EQ(primary->GetAttachedSurface()->Blt(nullptr, kDdBltColorFill, &fx), kDdOk);
+  test::Fill(*primary->GetAttachedSurface(), 0x001F);  // blue in 565
   ASSERT_EQ(primary->Flip(kDdFlipWait), kDdOk);
   const HeadlessSink* sink = backend.Window(hwnd)->sink.get();
   EXPECT_EQ(sink->FramesShown(), 0u) << "the flip only hands the frame over";

@@ -7,16 +7,14 @@
 #include "host/cp932.h"
 #include "host/dialog/scripted_dialog_host.h"
 #include "host/message_queue.h"
+#include "host/take_messages.h"
 
 namespace bw::host {
 namespace {
 
 std::vector<MSG> Commands() {
-  std::vector<MSG> got;
-  MSG msg;
-  while (PeekMessage(&msg, HWND{}, 0, 0, PM_REMOVE)) {
-    if (msg.message == WM_COMMAND) got.push_back(msg);
-  }
+  std::vector<MSG> got = test::TakeMessages();
+  std::erase_if(got, [](const MSG& m) { return m.message != WM_COMMAND; });
   return got;
 }
 

@@ -118,10 +118,9 @@ TEST_F(ImGuiDialogHostTest, KeysAndTypedTextReachTheDialogNotTheGame) {
   });
   EXPECT_EQ(host_->RunDialog(window_, dialog), 1);
   EXPECT_EQ(dialog.edit->text, Utf8ToCp932Lenient("あい"));
-  MSG msg;
-  while (PeekMessage(&msg, HWND{}, 0, 0, PM_REMOVE)) {
-    EXPECT_NE(msg.message, WM_KEYDOWN) << "a key of the dialog reached the game";
-    EXPECT_NE(msg.message, WM_CHAR);
+  for (const MSG& m : Drain()) {
+    EXPECT_NE(m.message, WM_KEYDOWN) << "a key of the dialog reached the game";
+    EXPECT_NE(m.message, WM_CHAR);
   }
 }
 
@@ -201,9 +200,8 @@ TEST_F(ImGuiDialogHostTest, AMenuOfAnOwnedPopupShowsInItsOwnerAndReportsItsLoop)
   EXPECT_TRUE(host_->IsMenuOpen());
   auto takeLoop = [&] {
     std::vector<uint32_t> loop;
-    MSG msg;
-    while (PeekMessage(&msg, popup, 0, 0, PM_REMOVE)) {
-      if (msg.message == WM_ENTERMENULOOP || msg.message == WM_EXITMENULOOP) loop.push_back(msg.message);
+    for (const MSG& m : test::TakeMessages(popup)) {
+      if (m.message == WM_ENTERMENULOOP || m.message == WM_EXITMENULOOP) loop.push_back(m.message);
     }
     return loop;
   };
