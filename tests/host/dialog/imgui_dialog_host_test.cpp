@@ -148,27 +148,26 @@ TEST_F(ImGuiDialogHostTest, ServesSendsWhileTheDialogRuns) {
 }
 
 TEST_F(ImGuiDialogHostTest, TheMenuBarGrowsTheWindowNotThePicture) {
-  SDL_Window* sdl = backend_->SdlWindowOf(window_);
+  auto sdlHeight = [&] {
+    int w = 0;
+    int h = 0;
+    SDL_GetWindowSize(backend_->SdlWindowOf(window_), &w, &h);
+    return h;
+  };
   Menu menu(window_, {{40001, Utf8ToCp932Lenient("設定(&C)"), false, true, false, {}}});
   host_->AttachMenu(window_, &menu);
   int32_t width = 0;
   int32_t height = 0;
   ASSERT_TRUE(GetClientSize(window_, &width, &height));
   EXPECT_EQ(height, 240);
-  int w = 0;
-  int h = 0;
-  SDL_GetWindowSize(sdl, &w, &h);
   int32_t bar = backend_->SdlSinkOf(window_)->TopInset();
   EXPECT_GT(bar, 0);
-  EXPECT_EQ(h, 240 + bar);
+  EXPECT_EQ(sdlHeight(), 240 + bar);
   // The window wrapper sets the canvas size: the bar stays on top of it.
   ASSERT_TRUE(SetClientSize(window_, 400, 300));
-  SDL_GetWindowSize(sdl, &w, &h);
-  EXPECT_EQ(h, 300 + bar);
-
+  EXPECT_EQ(sdlHeight(), 300 + bar);
   host_->AttachMenu(window_, nullptr);
-  SDL_GetWindowSize(sdl, &w, &h);
-  EXPECT_EQ(h, 300);
+  EXPECT_EQ(sdlHeight(), 300);
 }
 
 TEST_F(ImGuiDialogHostTest, F10OpensAndClosesTheMenu) {
