@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <numeric>
 #include <string>
 #include <thread>
 #include <vector>
@@ -197,15 +198,10 @@ TEST(GlyphBitmapTest, EscapementTurnsTheGlyph) {
 }
 
 TEST(GlyphBitmapTest, SynthesisedBoldIsWiderInGlyphAndExtent) {
-  std::unique_ptr<Font> regular = Make(Describe("ＭＳ Ｐゴシック", -24));
   std::unique_ptr<Font> bold = Make(Describe("ＭＳ Ｐゴシック", -24, FW_BOLD));
-  Glyph r = Render(*regular, kLetterA, GGO_GRAY8_BITMAP);
+  Glyph r = Render(*Make(Describe("ＭＳ Ｐゴシック", -24)), kLetterA, GGO_GRAY8_BITMAP);
   Glyph b = Render(*bold, kLetterA, GGO_GRAY8_BITMAP);
-  auto ink = [](const Glyph& g) {
-    int sum = 0;
-    for (uint8_t v : g.bits) sum += v;
-    return sum;
-  };
+  auto ink = [](const Glyph& g) { return std::accumulate(g.bits.begin(), g.bits.end(), 0); };
   EXPECT_GT(ink(b), ink(r) * 11 / 10) << "bold strokes are thicker";
   EXPECT_GT(b.metrics.gmCellIncX, r.metrics.gmCellIncX);
   EXPECT_EQ(Advance(*bold, "A"), b.metrics.gmCellIncX) << "extent and glyph agree on bold";
@@ -286,16 +282,15 @@ TEST(TextMaskTest, UnderlineAndStrikeOutCrossTheRun) {
   TEXTMETRICA tm = Metrics(lf);
   std::string text = Utf8ToCp932("  あ ").text;  // mostly blank, so only a line fills a row
   int32_t extent = Advance(*Make(lf), text);
-  lf.lfUnderline = 1;
-  TextMask under = Draw(lf, text);
-  EXPECT_TRUE(HasFullRow(under, tm.tmAscent, tm.tmHeight - 1, extent)) << "underline below";
-  EXPECT_FALSE(HasFullRow(under, 0, tm.tmAscent - 1, extent));
-  lf.lfUnderline = 0;
-  lf.lfStrikeOut = 1;
-  TextMask through = Draw(lf, text);
-  EXPECT_TRUE(HasFullRow(through, tm.tmInternalLeading, tm.tmAscent - 1, extent))
-      << "strike-out above the baseline";
-  EXPECT_FALSE(HasFullRow(through, tm.tmAscent, tm.tmHeight - 1, extent));
+  for (bool under : {true, false}) {
+    lf.lfUnderline = under;
+    lf.lfStrikeOut = !under;
+    TextMask mask = Draw(lf, text);
+    // The underline lies below the baseline, the strike-out above it.
+    EXPECT_EQ(HasFullRow(mask, tm.tmAscent, tm.tmHeight - 1, extent), under) << under;
+    EXPECT_EQ(HasFullRow(mask, under ? 0 : tm.tmInternalLeading, tm.tmAscent - 1, extent), !under)
+        << under;
+  }
 }
 
 TEST(FontThreadTest, FontsDrawTheSameOnManyThreads) {
