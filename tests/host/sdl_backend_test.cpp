@@ -40,25 +40,35 @@ class SdlEvents : public SdlWindowFixture {
 };
 
 TEST_F(SdlEvents, KeysCarryTheVirtualKeyScanCodeAndRepeatBit) {
-  Push(KeyEvent(SDL_KEYDOWN, SDL_SCANCODE_Z, false));
-  Push(KeyEvent(SDL_KEYDOWN, SDL_SCANCODE_Z, true));
-  Push(KeyEvent(SDL_KEYUP, SDL_SCANCODE_Z, false));
-  Push(KeyEvent(SDL_KEYDOWN, SDL_SCANCODE_UP, false));
-  Push(KeyEvent(SDL_KEYDOWN, SDL_SCANCODE_RETURN, false, KMOD_LALT));
-  Push(KeyEvent(SDL_KEYDOWN, SDL_SCANCODE_SEMICOLON, false));
+  struct Case {
+    uint32_t type;
+    SDL_Scancode scancode;
+    bool repeat;
+    uint16_t mod;
+    uint32_t message;
+    WPARAM key;
+    uint32_t lParam;
+    const char* name;
+  };
+  const Case cases[] = {
+      {SDL_KEYDOWN, SDL_SCANCODE_Z, false, 0, WM_KEYDOWN, 'Z', 0x002C0001u, "press"},
+      {SDL_KEYDOWN, SDL_SCANCODE_Z, true, 0, WM_KEYDOWN, 'Z', 0x402C0001u, "repeat is bit 30"},
+      {SDL_KEYUP, SDL_SCANCODE_Z, false, 0, WM_KEYUP, 'Z', 0xC02C0001u, "release"},
+      {SDL_KEYDOWN, SDL_SCANCODE_UP, false, 0, WM_KEYDOWN, 0x26, 0x01480001u, "extended key"},
+      {SDL_KEYDOWN, SDL_SCANCODE_RETURN, false, KMOD_LALT, WM_SYSKEYDOWN, 0x0D, 0x201C0001u,
+       "Alt held"},
+      {SDL_KEYDOWN, SDL_SCANCODE_SEMICOLON, false, 0, WM_KEYDOWN, 0xBB, 0x00270001u,
+       "the key right of L on the Japanese layout"},
+  };
+  for (const Case& c : cases) Push(KeyEvent(c.type, c.scancode, c.repeat, c.mod));
   std::vector<MSG> got = Drain();
-  ASSERT_EQ(got.size(), 6u);
-  EXPECT_EQ(got[0].hwnd, window_);
-  EXPECT_EQ(got[0].wParam, WPARAM{'Z'});
-  EXPECT_EQ(static_cast<uint32_t>(got[0].lParam), 0x002C0001u);
-  EXPECT_EQ(static_cast<uint32_t>(got[1].lParam), 0x402C0001u) << "SDL's repeat flag is bit 30";
-  EXPECT_EQ(got[2].message, WM_KEYUP);
-  EXPECT_EQ(static_cast<uint32_t>(got[2].lParam), 0xC02C0001u);
-  EXPECT_EQ(got[3].wParam, 0x26u) << "cursor up";
-  EXPECT_EQ(static_cast<uint32_t>(got[3].lParam), 0x01480001u) << "an extended key";
-  EXPECT_EQ(got[4].message, WM_SYSKEYDOWN) << "Alt held";
-  EXPECT_EQ(got[4].wParam, 0x0Du);
-  EXPECT_EQ(got[5].wParam, 0xBBu) << "the key right of L on the Japanese layout";
+  ASSERT_EQ(got.size(), std::size(cases));
+  for (size_t i = 0; i < got.size(); ++i) {
+    EXPECT_EQ(got[i].hwnd, window_);
+    EXPECT_EQ(got[i].message, cases[i].message) << cases[i].name;
+    EXPECT_EQ(got[i].wParam, cases[i].key) << cases[i].name;
+    EXPECT_EQ(static_cast<uint32_t>(got[i].lParam), cases[i].lParam) << cases[i].name;
+  }
 }
 
 TEST_F(SdlEvents, MouseMovesButtonsAndWheel) {
