@@ -200,6 +200,8 @@ struct Lit {
   uint32_t diffuse;
 };
 
+constexpr uint32_t kRed = 0xFFFF0000u;
+
 class PrimitiveTest : public QuadTest {
  protected:
   // An untextured device that draws the diffuse colour.
@@ -211,10 +213,15 @@ class PrimitiveTest : public QuadTest {
     device->SetTextureStageState(0, kTssAlphaOp, kTopSelectArg1);
     device->SetTextureStageState(0, kTssAlphaArg1, kTaDiffuse);
   }
-  void Draw(uint32_t type, std::vector<Lit> points, uint32_t fvf = kFvfXyzRhw | kFvfDiffuse) {
+  // Draws the points, all of one colour.
+  void Draw(uint32_t type, std::vector<std::pair<float, float>> xy, uint32_t color = kRed) {
     Prepare();
+    std::vector<Lit> points;
+    for (auto [x, y] : xy) points.push_back({x, y, 0, 1, color});
     ASSERT_EQ(device->BeginScene(), kDdOk);
-    ASSERT_EQ(device->DrawPrimitive(type, fvf, points.data(), uint32_t(points.size()), 0), kDdOk);
+    ASSERT_EQ(device->DrawPrimitive(type, kFvfXyzRhw | kFvfDiffuse, points.data(),
+                                    uint32_t(points.size()), 0),
+              kDdOk);
     device->EndScene();
   }
   std::string Map() const {
@@ -229,32 +236,27 @@ class PrimitiveTest : public QuadTest {
   std::unique_ptr<D3dDevice> device;
 };
 
-constexpr uint32_t kRed = 0xFFFF0000u;
-
 TEST_F(PrimitiveTest, PointsAndLinesCoverTheirPixels) {
-  Draw(kPrimitivePointList, {{1, 1, 0, 1, kRed}, {6.9f, 0.2f, 0, 1, kRed}, {9, 9, 0, 1, kRed}});
+  Draw(kPrimitivePointList, {{1, 1}, {6.9f, 0.2f}, {9, 9}});
   EXPECT_EQ(Map(), "......#.\n.#......\n........\n........\n........\n........\n........\n........\n");
   // A list pairs its vertices (the odd one is left over); the end pixel of each line stays out.
-  Draw(kPrimitiveLineList, {{0, 0, 0, 1, kRed}, {4, 0, 0, 1, kRed}, {7, 1, 0, 1, kRed},
-                            {7, 5, 0, 1, kRed}, {0, 7, 0, 1, kRed}});
+  Draw(kPrimitiveLineList, {{0, 0}, {4, 0}, {7, 1}, {7, 5}, {0, 7}});
   EXPECT_EQ(Map(), "####....\n.......#\n.......#\n.......#\n.......#\n........\n........\n........\n");
   // A strip joins them all; a diagonal steps one pixel a row.
-  Draw(kPrimitiveLineStrip, {{0, 0, 0, 1, kRed}, {3, 3, 0, 1, kRed}, {3, 6, 0, 1, kRed}});
+  Draw(kPrimitiveLineStrip, {{0, 0}, {3, 3}, {3, 6}});
   EXPECT_EQ(Map(), "#.......\n.#......\n..#.....\n...#....\n...#....\n...#....\n........\n........\n");
 }
 
 TEST_F(PrimitiveTest, TriangleListsStripsAndFansShareTheFillRule) {
   // Two separate triangles of a list, each half of a 2 x 2 square: pixel centres on the diagonal
   // go to the one side of it that owns such edges, so the two halves of a square never share.
-  Draw(kPrimitiveTriangleList, {{0, 0, 0, 1, kRed}, {2, 0, 0, 1, kRed}, {0, 2, 0, 1, kRed},
-                                {6, 6, 0, 1, kRed}, {8, 6, 0, 1, kRed}, {8, 8, 0, 1, kRed}});
+  Draw(kPrimitiveTriangleList, {{0, 0}, {2, 0}, {0, 2}, {6, 6}, {8, 6}, {8, 8}});
   EXPECT_EQ(Map(), "##......\n#.......\n........\n........\n........\n........\n.......#\n........\n");
   // A strip of four vertices fills its rectangle exactly once.
-  Draw(kPrimitiveTriangleStrip, {{1, 1, 0, 1, kRed}, {5, 1, 0, 1, kRed}, {1, 3, 0, 1, kRed}, {5, 3, 0, 1, kRed}});
+  Draw(kPrimitiveTriangleStrip, {{1, 1}, {5, 1}, {1, 3}, {5, 3}});
   EXPECT_EQ(Map(), "........\n.####...\n.####...\n........\n........\n........\n........\n........\n");
   // A fan round the centre fills the whole target without a gap.
-  Draw(kPrimitiveTriangleFan, {{4, 4, 0, 1, kRed}, {0, 0, 0, 1, kRed}, {8, 0, 0, 1, kRed},
-                               {8, 8, 0, 1, kRed}, {0, 8, 0, 1, kRed}, {0, 0, 0, 1, kRed}});
+  Draw(kPrimitiveTriangleFan, {{4, 4}, {0, 0}, {8, 0}, {8, 8}, {0, 8}, {0, 0}});
   EXPECT_EQ(Map(), "########\n########\n########\n########\n########\n########\n########\n########\n");
 }
 
@@ -302,7 +304,7 @@ TEST_F(PrimitiveTest, ReadsEachVertexFormat) {
   device->EndScene();
   EXPECT_EQ(Get(*target, 1, 0), 0xFF00FF00u) << "0x104: texel times white";
   EXPECT_EQ(Get(*target, 1, 1), 0xFF000000u) << "0x144: green texel times blue diffuse";
-  Draw(kPrimitivePointList, {{2, 2, 0, 1, 0xFF123456u}});
+  Draw(kPrimitivePointList, {{2, 2}}, 0xFF123456u);
   EXPECT_EQ(Get(*target, 2, 2), 0xFF123456u) << "0x44: the diffuse colour";
 }
 
