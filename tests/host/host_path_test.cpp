@@ -100,6 +100,8 @@ TEST(LinuxPathToEngine, GivesTheDriveForm) {
   std::string out;
   ASSERT_EQ(LinuxPathToEnginePath("/home/u/game", out), kPathOk);
   EXPECT_EQ(out, "Z:\\home\\u\\game");
+  ASSERT_EQ(LinuxPathToEnginePath("/", out), kPathOk);
+  EXPECT_EQ(out, "Z:\\");
   ASSERT_EQ(LinuxPathToEnginePath("//a//" + kJapaneseUtf8 + "/", out), kPathOk);
   EXPECT_EQ(out, "Z:\\a\\" + kJapaneseCp932 + "\\");
 

@@ -162,6 +162,10 @@ TEST_F(SdlEvents, WindowOperationsReachTheSdlWindow) {
   EXPECT_TRUE(sink->Present(pixels.data(), 8, 8, 32, ScaleFilter::kLinear));
 }
 
+TEST_F(SdlEvents, MessageBoxWithoutADisplayAnswersItsDefault) {
+  EXPECT_EQ(MessageBox(window_, "text", "title", MB_YESNO | MB_DEFBUTTON2 | MB_ICONWARNING), IDNO);
+}
+
 class SdlEventsThread : public SdlEvents {};
 
 std::thread::id gServedOn;

@@ -83,6 +83,9 @@ TEST(SoundMixerCursors, LoopWrapsAndOncePlayStopsAtTheEnd) {
   std::vector<int16_t> out = rig.device.Pull(150);
   EXPECT_EQ(out[2 * 120], 20) << "frame 120 of the output is frame 20 of the second lap";
   EXPECT_EQ(PlayCursor(*looped), 50u * 4);
+  uint32_t status = 0;
+  looped->GetStatus(&status);
+  EXPECT_EQ(status, kStatusPlaying | kStatusLooping);
 
   looped->Stop();
   auto once = rig.Ramp(100);
@@ -154,6 +157,9 @@ TEST(SoundMixerDuplicates, ShareSamplesButNothingElse) {
   ASSERT_EQ(original->SetVolume(-2000), kSoundOk);
   std::unique_ptr<SoundBuffer> copy;
   ASSERT_EQ(rig.device.DuplicateBuffer(*original, &copy), kSoundOk);
+  int32_t volume = 0;
+  copy->GetVolume(&volume);
+  EXPECT_EQ(volume, -2000) << "starts with the source's settings";
 
   LockedRegions r;
   ASSERT_EQ(original->Lock(40, 4, &r), kSoundOk);

@@ -292,7 +292,7 @@ TEST_F(PrimitiveTest, ReadsEachVertexFormat) {
   auto texture = MemorySurface::Create(1, 1, Argb32());
   Fill(*texture, 0xFF00FF00u);
   const Vertex t[2] = {{0, 0, 0, 1, 0, 0}, {2, 0, 0, 1, 0, 0}};
-  const Full f[2] = {{0, 1, 0, 1, 0xFF0000FFu, 0, 0}, {2, 1, 0, 1, 0xFF0000FFu, 0, 0}};
+  const Full f[2] = {{0, 1, 0, 1, 0xFF804020u, 0, 0}, {2, 1, 0, 1, 0xFF804020u, 0, 0}};
   target = MemorySurface::Create(2, 2, Argb32());
   device = Device(target.get(), false);
   device->SetTexture(0, texture.get());
@@ -303,7 +303,7 @@ TEST_F(PrimitiveTest, ReadsEachVertexFormat) {
   ASSERT_EQ(device->DrawPrimitive(kPrimitiveLineList, kFvfXyzRhw | kFvfDiffuse | kFvfTex1, f, 2, 0), kDdOk);
   device->EndScene();
   EXPECT_EQ(Get(*target, 1, 0), 0xFF00FF00u) << "0x104: texel times white";
-  EXPECT_EQ(Get(*target, 1, 1), 0xFF000000u) << "0x144: green texel times blue diffuse";
+  EXPECT_EQ(Get(*target, 1, 1), 0xFF004000u) << "0x144: green texel times the diffuse colour";
   Draw(kPrimitivePointList, {{2, 2}}, 0xFF123456u);
   EXPECT_EQ(Get(*target, 2, 2), 0xFF123456u) << "0x44: the diffuse colour";
 }

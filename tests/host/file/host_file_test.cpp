@@ -52,6 +52,7 @@ TEST(HostFile, ClosedOrMissingHandlesAnswerNothing) {
   char c;
   EXPECT_EQ(file.Read(&c, 1), 0u);
   EXPECT_EQ(file.Write(&c, 1), 0u);
+  EXPECT_FALSE(file.Seek(0, Origin::kBegin));
   EXPECT_FALSE(file.Size());
 }
 

@@ -60,6 +60,7 @@ TEST(FontEnumTest, EveryCharacterSetListsTheJapaneseFaces) {
 }
 
 TEST(FontEnumTest, FilterSelectsCharacterSetAndFace) {
+  EXPECT_EQ(Enumerate(SHIFTJIS_CHARSET).fonts.size(), 4u);
   EXPECT_TRUE(Enumerate(ANSI_CHARSET).fonts.empty());
   Seen one = Enumerate(DEFAULT_CHARSET, "ＭＳ Ｐ明朝");
   ASSERT_EQ(one.fonts.size(), 1u);

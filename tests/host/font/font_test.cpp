@@ -104,15 +104,17 @@ TEST(FontMetricsTest, HeightSignChoosesCharacterOrCellHeightAndRangesAreChecked)
   EXPECT_NE(CreateFontIndirectA(Describe("ＭＳ ゴシック", 1)), nullptr) << "tiny sizes still draw";
 }
 
-TEST(GlyphMetricsTest, FixedFaceAdvancesFullAndHalfWidth) {
+TEST(GlyphMetricsTest, FixedFaceAdvancesFullAndHalfWidthAndBlanksHaveNoBits) {
   std::unique_ptr<Font> font = Make(Describe("ＭＳ ゴシック", -32));
   TEXTMETRICA tm;
   font->GetTextMetricsA(&tm);
   const MAT2 identity;
   for (auto [code, advance] : {std::pair<uint32_t, int16_t>{kLetterA, 16}, {kHiraganaA, 32},
                                {0xB1, 16} /* half-width ｱ */}) {
-    GLYPHMETRICS gm;
+    GLYPHMETRICS gm, again;
     ASSERT_NE(font->GetGlyphOutlineA(code, GGO_METRICS, &gm, 0, nullptr, &identity), GDI_ERROR);
+    font->GetGlyphOutlineA(code, GGO_METRICS, &again, 0, nullptr, &identity);
+    EXPECT_EQ(std::memcmp(&gm, &again, sizeof gm), 0) << "stable " << std::hex << code;
     EXPECT_EQ(gm.gmCellIncX, advance) << std::hex << code;
     EXPECT_EQ(gm.gmCellIncY, 0) << std::hex << code;
     EXPECT_LE(gm.gmptGlyphOrigin.y, tm.tmAscent) << "box starts above the cell";
@@ -120,6 +122,13 @@ TEST(GlyphMetricsTest, FixedFaceAdvancesFullAndHalfWidth) {
         << "box ends below the cell";
   }
   EXPECT_EQ(Advance(*font, Utf8ToCp932("Aあｱ").text), 64) << "extent sums the advances";
+  for (uint32_t blank : {uint32_t{' '}, uint32_t{0x8140}}) {
+    GLYPHMETRICS gm;
+    EXPECT_EQ(font->GetGlyphOutlineA(blank, GGO_GRAY8_BITMAP, &gm, 0, nullptr, &identity), 0u)
+        << "a blank glyph has no bits";
+    EXPECT_EQ(gm.gmBlackBoxX * gm.gmBlackBoxY, 1u);
+    EXPECT_GT(gm.gmCellIncX, 0);
+  }
 }
 
 TEST(GlyphMetricsTest, FailuresAnswerTheErrorValueAndWriteNothing) {
@@ -197,7 +206,7 @@ TEST(GlyphBitmapTest, EscapementTurnsTheGlyph) {
   EXPECT_EQ(Advance(*up, text), Advance(*font, text)) << "extents run along the baseline";
 }
 
-TEST(GlyphBitmapTest, SynthesisedBoldIsWiderInGlyphAndExtent) {
+TEST(GlyphBitmapTest, SynthesisedBoldAndItalic) {
   std::unique_ptr<Font> bold = Make(Describe("ＭＳ Ｐゴシック", -24, FW_BOLD));
   Glyph r = Render(*Make(Describe("ＭＳ Ｐゴシック", -24)), kLetterA, GGO_GRAY8_BITMAP);
   Glyph b = Render(*bold, kLetterA, GGO_GRAY8_BITMAP);
@@ -205,6 +214,12 @@ TEST(GlyphBitmapTest, SynthesisedBoldIsWiderInGlyphAndExtent) {
   EXPECT_GT(ink(b), ink(r) * 11 / 10) << "bold strokes are thicker";
   EXPECT_GT(b.metrics.gmCellIncX, r.metrics.gmCellIncX);
   EXPECT_EQ(Advance(*bold, "A"), b.metrics.gmCellIncX) << "extent and glyph agree on bold";
+  LOGFONTA italicLf = Describe("ＭＳ Ｐゴシック", -24);
+  italicLf.lfItalic = 1;
+  Glyph upright = Render(*Make(Describe("ＭＳ Ｐゴシック", -24)), 'H', GGO_GRAY8_BITMAP);
+  Glyph italic = Render(*Make(italicLf), 'H', GGO_GRAY8_BITMAP);
+  EXPECT_GE(italic.metrics.gmBlackBoxX, upright.metrics.gmBlackBoxX + 3) << "italic leans right";
+  EXPECT_EQ(italic.metrics.gmCellIncX, upright.metrics.gmCellIncX) << "italic keeps the advance";
 }
 
 TEST(TextExtentTest, MeasuresCharactersAndRefusesBadArguments) {
@@ -275,6 +290,15 @@ TEST(TextMaskTest, RunSitsInItsCellsAndEndsAtItsExtent) {
   EXPECT_EQ(empty.width * empty.height, 0);
   EXPECT_FALSE(font->DrawTextMask(nullptr, 2, &empty));
   EXPECT_FALSE(font->DrawTextMask("A", -1, &empty));
+
+  LOGFONTA upLf = Describe("ＭＳ ゴシック", -20);
+  upLf.lfEscapement = upLf.lfOrientation = 900;
+  TextMask up = Draw(upLf, Utf8ToCp932("一一一一").text);
+  EXPECT_EQ(up.endX, 0);
+  EXPECT_EQ(up.endY, -80) << "a turned run goes up";
+  EXPECT_GT(up.height, 3 * up.width);
+  EXPECT_LE(up.top + up.height, 1);
+  EXPECT_GE(up.top, -80);
 }
 
 TEST(TextMaskTest, UnderlineAndStrikeOutCrossTheRun) {

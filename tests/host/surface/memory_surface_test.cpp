@@ -146,6 +146,7 @@ TEST(MemorySurface, FillsLocksAndDeviceContexts) {
   DdRect inside{1, 1, 3, 2};
   ASSERT_EQ(s->Blt(&inside, kDdBltColorFill | kDdBltWait, &fx), kDdOk);
   EXPECT_EQ(Get(*s, 1, 1), 0x00ABCDEFu);
+  EXPECT_EQ(Get(*s, 3, 1), 0u) << "the fill stays inside its rectangle";
 
   MemoryDc* dc = nullptr;
   ASSERT_EQ(s->GetDC(&dc), kDdOk);
@@ -195,6 +196,7 @@ TEST(MemorySurface, FlipChainsRotateAndPresent) {
   EXPECT_EQ(Get(*back, 1, 1), 0u) << "the second back buffer came forward";
   ASSERT_TRUE(sink.PresentPending());
   ASSERT_EQ(sink.last.width, 2);
+  EXPECT_EQ(sink.last.filter, ScaleFilter::kNearest);
   const uint8_t red[4] = {0, 0, 255, 255};
   EXPECT_EQ(std::memcmp(sink.last.bgra.data(), red, 4), 0) << "565 becomes BGRA for the window";
   ASSERT_EQ(front->Flip(0), kDdOk);
@@ -202,6 +204,8 @@ TEST(MemorySurface, FlipChainsRotateAndPresent) {
   EXPECT_EQ(Get(*front, 0, 0), 0u) << "three buffers come round in three flips";
   EXPECT_EQ(Get(*back, 0, 0), 0xF800u);
 
+  back->SetPresentLinear(true);
+  EXPECT_TRUE(front->PresentsLinear()) << "the chain presents as one";
   test::Fill(*front, 0xF800);
   front->SetLost(true);
   EXPECT_EQ(back->IsLost(), kDdErrSurfaceLost);
