@@ -172,7 +172,9 @@ TEST(MessageBoxWithoutBackend, AnswersTheDefaultAndWritesUtf8ToStandardError) {
 std::vector<uint8_t> Pattern(int32_t width, int32_t height, int32_t pitch, uint8_t seed) {
   std::vector<uint8_t> pixels(static_cast<size_t>(pitch) * height, 0xEE);
   for (int32_t y = 0; y < height; ++y) {
-    for (int32_t x = 0; x < width * 4; ++x) pixels[size_t(y * pitch + x)] = uint8_t(seed + x + 7 * y);
+    for (int32_t x = 0; x < width * 4; ++x) {
+      pixels[size_t(y * pitch + x)] = uint8_t(seed + x + 7 * y);
+    }
   }
   return pixels;
 }

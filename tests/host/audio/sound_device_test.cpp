@@ -44,11 +44,8 @@ TEST(SoundDevice, CreateRefusesBadDescriptions) {
     EXPECT_EQ(device.CreateBuffer({0, 64, &f}, &buffer), kSoundBadFormat)
         << f.channels << " channels " << f.bitsPerSample << " bits " << f.samplesPerSec << " Hz";
   }
-  const BufferDesc badDescs[] = {{0, 0, &ok},
-                                 {0, 63, &ok},
-                                 {0, kBufferMaxBytes + 1, &ok},
-                                 {0, 64, nullptr},
-                                 {0x10000000, 64, &ok},
+  const BufferDesc badDescs[] = {{0, 0, &ok},         {0, 63, &ok}, {0, kBufferMaxBytes + 1, &ok},
+                                 {0, 64, nullptr},    {0x10000000, 64, &ok},
                                  {kBufferPrimary, 64, nullptr}};
   for (const BufferDesc& d : badDescs) {
     EXPECT_EQ(device.CreateBuffer(d, &buffer), kSoundInvalidParam) << d.flags << " " << d.bytes;

@@ -166,7 +166,8 @@ TEST(GlyphBitmapTest, FormatsHaveTheirLevelsAndPaddedRows) {
     ASSERT_EQ(g.answer, pitch * g.metrics.gmBlackBoxY) << "format " << format;
     ASSERT_EQ(g.bits.size(), g.answer);
     EXPECT_EQ(*std::max_element(g.bits.begin(), g.bits.end()), top) << "format " << format;
-    EXPECT_TRUE(std::any_of(g.bits.begin(), g.bits.end(), [&](uint8_t v) { return v > 0 && v < top; }))
+    auto grey = [&](uint8_t v) { return v > 0 && v < top; };
+    EXPECT_TRUE(std::any_of(g.bits.begin(), g.bits.end(), grey))
         << "format " << format << " has no grey edge";
     for (uint32_t row = 0; row < g.metrics.gmBlackBoxY; ++row) {
       for (uint32_t x = g.metrics.gmBlackBoxX; x < pitch; ++x) {
