@@ -45,7 +45,7 @@ TEST(Module, WindowsModulesAndMissingFilesFailCleanly) {
   mz[0] = 'M';
   mz[1] = 'Z';
   EXPECT_EQ(LoadLibrary(dir.WriteFile("plugin.bin", mz).string()), nullptr) << "MZ under any name";
-  EXPECT_EQ(LoadLibrary(dir.WriteFile("TVPGL.DLL", "not a module").string()), nullptr);
+  EXPECT_EQ(LoadLibrary(dir.WriteFile("EXTRA.DLL", "not a module").string()), nullptr);
   EXPECT_EQ(LoadLibrary(dir.WriteFile("junk.so", "neither").string()), nullptr);
   EXPECT_EQ(LoadLibrary((dir.path() / "missing.dll").string()), nullptr);
   EXPECT_EQ(LoadLibrary(""), nullptr);

@@ -10,6 +10,7 @@
 
 #include "host/message_queue.h"
 #include "host/sdl/sdl_backend.h"
+#include "host/take_messages.h"
 
 namespace bw::host {
 
@@ -37,13 +38,7 @@ class SdlWindowFixture : public testing::Test {
     backend_.reset();
   }
 
-  // Pumps and answers what was posted, in order.
-  static std::vector<MSG> Drain() {
-    std::vector<MSG> got;
-    MSG msg;
-    while (PeekMessage(&msg, HWND{}, 0, 0, PM_REMOVE)) got.push_back(msg);
-    return got;
-  }
+  static std::vector<MSG> Drain() { return test::TakeMessages(); }
 
   std::unique_ptr<SdlBackend> backend_;
   std::unique_ptr<ScopedBackend> use_;

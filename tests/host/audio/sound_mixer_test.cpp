@@ -33,17 +33,15 @@ TEST(SoundMixerMixing, SumsBuffersWithVolumeAndPan) {
   }
 }
 
-TEST(SoundMixerMixing, SaturatesAtTheSampleLimits) {
+TEST(SoundMixerMixing, SaturatesAndWidensEightBitMonoSamples) {
   SoundRig rig;
   auto a = rig.Make16({30000, -30000});
   auto b = rig.Make16({30000, -30000});
   a->Play(kPlayLooping);
   b->Play(kPlayLooping);
   EXPECT_EQ(rig.device.Pull(1), (std::vector<int16_t>{32767, -32768}));
-}
-
-TEST(SoundMixerMixing, WidensEightBitAndMonoSamples) {
-  SoundRig rig;
+  a->Stop();
+  b->Stop();
   const uint8_t bytes[] = {0xC0, 0x00};
   auto mono8 = rig.Make(MakePcmFormat(1, 44100, 8), bytes, 2);
   mono8->Play(kPlayLooping);
@@ -74,9 +72,6 @@ TEST(SoundMixerMixing, ResamplesToTheOutputRate) {
   rig.device.Pull(400);
   EXPECT_EQ(PlayCursor(*fast), 100u * 4);
   ASSERT_EQ(fast->SetFrequency(kFrequencyOriginal), kSoundOk);
-  uint32_t hz = 0;
-  EXPECT_EQ(fast->GetFrequency(&hz), kSoundOk);
-  EXPECT_EQ(hz, 44100u);
   rig.device.Pull(100);
   EXPECT_EQ(PlayCursor(*fast), 200u * 4);
 }
@@ -182,8 +177,7 @@ TEST(SoundMixerDuplicates, ShareSamplesButNothingElse) {
 
   original->Play(0);
   copy.reset();
-  EXPECT_EQ(rig.device.Pull(1), (std::vector<int16_t>{0, 0})) << "original frame 0, at -20 dB";
-  EXPECT_EQ(rig.device.Pull(1), (std::vector<int16_t>{0, 0}));
+  EXPECT_EQ(rig.device.Pull(2), (std::vector<int16_t>{0, 0, 0, 0})) << "frames 0 and 1, at -20 dB";
   EXPECT_EQ(PlayCursor(*original), 8u) << "outlives its duplicate";
 }
 
@@ -201,26 +195,21 @@ TEST(SoundMixerNotifications, FireOncePerCrossingIncludingWrapAndStop) {
   buffer->Play(kPlayLooping);
   EXPECT_EQ(buffer->SetNotificationPositions({}), kSoundInvalidCall) << "not while playing";
 
+  auto counts = [&] {
+    return std::vector<int>{atStart.count, atMiddle.count, atLast.count, onStop.count};
+  };
   rig.device.Pull(50);
-  EXPECT_EQ(atStart.count, 1);
-  EXPECT_EQ(atMiddle.count, 0) << "the byte at 200 has not been played";
+  EXPECT_EQ(counts(), (std::vector<int>{1, 0, 0, 0})) << "the byte at 200 has not been played";
   rig.device.Pull(1);
-  EXPECT_EQ(atMiddle.count, 1);
-  rig.device.Pull(49);
-  EXPECT_EQ(atLast.count, 1);
-  EXPECT_EQ(atStart.count, 1);
-  rig.device.Pull(1);
-  EXPECT_EQ(atStart.count, 2) << "the wrap passes offset 0 again";
-  EXPECT_EQ(onStop.count, 0);
-
+  EXPECT_EQ(counts(), (std::vector<int>{1, 1, 0, 0}));
+  rig.device.Pull(50);
+  EXPECT_EQ(counts(), (std::vector<int>{2, 1, 1, 0})) << "the wrap passes offset 0 again";
   buffer->Stop();
   buffer->Stop();
   EXPECT_EQ(onStop.count, 1);
   buffer->Play(0);
   rig.device.Pull(500);
-  EXPECT_EQ(onStop.count, 2) << "the end of a play once";
-  EXPECT_EQ(atLast.count, 2);
-  EXPECT_EQ(atStart.count, 2);
+  EXPECT_EQ(counts(), (std::vector<int>{2, 2, 2, 2})) << "the end of a play once";
 }
 
 TEST(SoundMixerNotifications, FireOnceEachWhenAPullLapsTheBuffer) {

@@ -9,31 +9,12 @@
 #include <vector>
 
 #include "host/d3d/direct3d.h"
+#include "host/surface/surface_test_util.h"
 
 namespace bw::host {
 namespace {
 
-DdPixelFormat Argb32() {
-  DdPixelFormat f;
-  f.flags = kDdpfRgb | kDdpfAlphaPixels;
-  f.rgbBitCount = 32;
-  f.rBitMask = 0xFF0000, f.gBitMask = 0xFF00, f.bBitMask = 0xFF, f.rgbAlphaBitMask = 0xFF000000u;
-  return f;
-}
-
-DdPixelFormat Rgb565() {
-  DdPixelFormat f;
-  f.flags = kDdpfRgb;
-  f.rgbBitCount = 16;
-  f.rBitMask = 0xF800, f.gBitMask = 0x07E0, f.bBitMask = 0x001F;
-  return f;
-}
-
-uint32_t Get(const MemorySurface& s, int x, int y) {
-  uint32_t v = 0;
-  std::memcpy(&v, s.Pixels() + y * s.Pitch() + x * s.BytesPerPixel(), size_t(s.BytesPerPixel()));
-  return v;
-}
+using test::Argb32, test::Fill, test::Get, test::Rgb565;
 
 std::unique_ptr<MemorySurface> RandomTexture(int w, int h, std::mt19937& rng) {
   auto t = MemorySurface::Create(w, h, Argb32());
@@ -110,77 +91,42 @@ class QuadTest : public testing::Test {
   std::mt19937 rng{11};
 };
 
-TEST_F(QuadTest, TexelCentresComeOutExactly) {
-  for (bool linear : {false, true}) {
-    SCOPED_TRACE(linear ? "linear" : "point");
-    auto texture = RandomTexture(5, 4, rng);
-    auto target = MemorySurface::Create(5, 4, Argb32());
-    auto device = Device(target.get(), linear);
-    device->SetTexture(0, texture.get());
-    DrawQuad(*device, 0, 0, 5, 4);
-    for (int y = 0; y < 4; ++y)
-      for (int x = 0; x < 5; ++x) ASSERT_EQ(Get(*target, x, y), Get(*texture, x, y)) << x << "," << y;
-  }
-}
-
-TEST_F(QuadTest, ScaledQuadsFollowTheReferenceAndStayInside) {
-  for (bool linear : {false, true}) {
-    SCOPED_TRACE(linear ? "linear" : "point");
-    auto texture = RandomTexture(3, 5, rng);
-    auto target = MemorySurface::Create(10, 8, Argb32());
-    DdBltFx fx;
-    fx.fillColor = 0x01020304;
-    target->Blt(nullptr, kDdBltColorFill, &fx);
-    auto device = Device(target.get(), linear);
-    device->SetTexture(0, texture.get());
-    DrawQuad(*device, 1, 1, 9, 7);
-    for (int y = 0; y < 8; ++y) {
-      for (int x = 0; x < 10; ++x) {
-        const uint32_t got = Get(*target, x, y);
-        if (x < 1 || x >= 9 || y < 1 || y >= 7) {
-          ASSERT_EQ(got, 0x01020304u) << "outside the quad " << x << "," << y;
-          continue;
-        }
-        const uint32_t want = Expected(*texture, linear, 1, 1, 8, 6, x, y);
-        if (linear) {
-          ASSERT_TRUE(Near(got, want)) << std::hex << got << " vs " << want << " at " << std::dec << x << "," << y;
-        } else {
-          ASSERT_EQ(got, want) << x << "," << y;
+// At 1:1 texel centres come out exactly in both filters; scaled, the filters follow the reference.
+TEST_F(QuadTest, QuadsFollowTheReferenceAndStayInside) {
+  for (int scaled : {0, 1}) {
+    for (bool linear : {false, true}) {
+      SCOPED_TRACE(testing::Message() << (linear ? "linear" : "point") << " scaled " << scaled);
+      auto texture = scaled ? RandomTexture(3, 5, rng) : RandomTexture(8, 6, rng);
+      auto target = MemorySurface::Create(10, 8, Argb32());
+      Fill(*target, 0x01020304);
+      auto device = Device(target.get(), linear);
+      device->SetTexture(0, texture.get());
+      DrawQuad(*device, 1, 1, 9, 7);
+      for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < 10; ++x) {
+          const uint32_t got = Get(*target, x, y);
+          if (x < 1 || x >= 9 || y < 1 || y >= 7) {
+            ASSERT_EQ(got, 0x01020304u) << "outside the quad " << x << "," << y;
+          } else if (linear && scaled) {
+            const uint32_t want = Expected(*texture, true, 1, 1, 8, 6, x, y);
+            ASSERT_TRUE(Near(got, want)) << std::hex << got << " vs " << want << " at " << std::dec
+                                         << x << "," << y;
+          } else {
+            ASSERT_EQ(got, Expected(*texture, false, 1, 1, 8, 6, x, y)) << x << "," << y;
+          }
         }
       }
     }
   }
 }
 
-TEST_F(QuadTest, WritesSixteenBitTargetsAndModulatesDiffuse) {
+TEST_F(QuadTest, WritesSixteenBitTargets) {
   auto texture = RandomTexture(4, 4, rng);
   auto target = MemorySurface::Create(4, 4, Rgb565());
   auto device = Device(target.get(), false);
   device->SetTexture(0, texture.get());
   DrawQuad(*device, 0, 0, 4, 4);
   EXPECT_EQ(Get(*target, 2, 3), PackArgb(Rgb565(), Get(*texture, 2, 3)));
-
-  auto target32 = MemorySurface::Create(1, 1, Argb32());
-  auto white = MemorySurface::Create(1, 1, Argb32());
-  DdBltFx fx;
-  fx.fillColor = 0xFFFFFFFF;
-  white->Blt(nullptr, kDdBltColorFill, &fx);
-  auto modulating = Device(target32.get(), false);
-  modulating->SetTexture(0, white.get());
-  modulating->SetTextureStageState(0, kTssColorOp, kTopModulate);
-  modulating->SetTextureStageState(0, kTssColorArg2, kTaDiffuse);
-  struct Lit {
-    float x, y, z, rhw;
-    uint32_t diffuse;
-    float u, v;
-  };
-  const Lit quad[4] = {{0, 0, 0, 1, 0xFF804020u, 0, 0}, {1, 0, 0, 1, 0xFF804020u, 1, 0},
-                       {0, 1, 0, 1, 0xFF804020u, 0, 1}, {1, 1, 0, 1, 0xFF804020u, 1, 1}};
-  modulating->BeginScene();
-  ASSERT_EQ(modulating->DrawPrimitive(kPrimitiveTriangleStrip, kFvfXyzRhw | kFvfDiffuse | kFvfTex1, quad, 4, 0),
-            kDdOk);
-  modulating->EndScene();
-  EXPECT_EQ(Get(*target32, 0, 0) & 0xFFFFFF, 0x804020u);
 }
 
 TEST_F(QuadTest, KeyedTexelsLeaveTheTargetWhenKeyingIsOn) {
@@ -199,9 +145,7 @@ TEST_F(QuadTest, KeyedTexelsLeaveTheTargetWhenKeyingIsOn) {
     device->SetTexture(0, texture.get());
     DrawQuad(*device, 0, 0, 2, 1);
     EXPECT_EQ(Get(*target, 0, 0), 0xFF00FF00u) << "keying off: the key colour is drawn";
-    DdBltFx fx;
-    fx.fillColor = 0x12345678;
-    target->Blt(nullptr, kDdBltColorFill, &fx);
+    Fill(*target, 0x12345678);
     device->SetRenderState(kRsColorKeyEnable, 1);
     DrawQuad(*device, 0, 0, 2, 1);
     EXPECT_EQ(Get(*target, 0, 0), 0x12345678u) << "keyed texel skipped";
@@ -256,6 +200,8 @@ struct Lit {
   uint32_t diffuse;
 };
 
+constexpr uint32_t kRed = 0xFFFF0000u;
+
 class PrimitiveTest : public QuadTest {
  protected:
   // An untextured device that draws the diffuse colour.
@@ -267,10 +213,15 @@ class PrimitiveTest : public QuadTest {
     device->SetTextureStageState(0, kTssAlphaOp, kTopSelectArg1);
     device->SetTextureStageState(0, kTssAlphaArg1, kTaDiffuse);
   }
-  void Draw(uint32_t type, std::vector<Lit> points, uint32_t fvf = kFvfXyzRhw | kFvfDiffuse) {
+  // Draws the points, all of one colour.
+  void Draw(uint32_t type, std::vector<std::pair<float, float>> xy, uint32_t color = kRed) {
     Prepare();
+    std::vector<Lit> points;
+    for (auto [x, y] : xy) points.push_back({x, y, 0, 1, color});
     ASSERT_EQ(device->BeginScene(), kDdOk);
-    ASSERT_EQ(device->DrawPrimitive(type, fvf, points.data(), uint32_t(points.size()), 0), kDdOk);
+    ASSERT_EQ(device->DrawPrimitive(type, kFvfXyzRhw | kFvfDiffuse, points.data(),
+                                    uint32_t(points.size()), 0),
+              kDdOk);
     device->EndScene();
   }
   std::string Map() const {
@@ -285,32 +236,27 @@ class PrimitiveTest : public QuadTest {
   std::unique_ptr<D3dDevice> device;
 };
 
-constexpr uint32_t kRed = 0xFFFF0000u;
-
 TEST_F(PrimitiveTest, PointsAndLinesCoverTheirPixels) {
-  Draw(kPrimitivePointList, {{1, 1, 0, 1, kRed}, {6.9f, 0.2f, 0, 1, kRed}, {9, 9, 0, 1, kRed}});
+  Draw(kPrimitivePointList, {{1, 1}, {6.9f, 0.2f}, {9, 9}});
   EXPECT_EQ(Map(), "......#.\n.#......\n........\n........\n........\n........\n........\n........\n");
   // A list pairs its vertices (the odd one is left over); the end pixel of each line stays out.
-  Draw(kPrimitiveLineList, {{0, 0, 0, 1, kRed}, {4, 0, 0, 1, kRed}, {7, 1, 0, 1, kRed},
-                            {7, 5, 0, 1, kRed}, {0, 7, 0, 1, kRed}});
+  Draw(kPrimitiveLineList, {{0, 0}, {4, 0}, {7, 1}, {7, 5}, {0, 7}});
   EXPECT_EQ(Map(), "####....\n.......#\n.......#\n.......#\n.......#\n........\n........\n........\n");
   // A strip joins them all; a diagonal steps one pixel a row.
-  Draw(kPrimitiveLineStrip, {{0, 0, 0, 1, kRed}, {3, 3, 0, 1, kRed}, {3, 6, 0, 1, kRed}});
+  Draw(kPrimitiveLineStrip, {{0, 0}, {3, 3}, {3, 6}});
   EXPECT_EQ(Map(), "#.......\n.#......\n..#.....\n...#....\n...#....\n...#....\n........\n........\n");
 }
 
 TEST_F(PrimitiveTest, TriangleListsStripsAndFansShareTheFillRule) {
   // Two separate triangles of a list, each half of a 2 x 2 square: pixel centres on the diagonal
   // go to the one side of it that owns such edges, so the two halves of a square never share.
-  Draw(kPrimitiveTriangleList, {{0, 0, 0, 1, kRed}, {2, 0, 0, 1, kRed}, {0, 2, 0, 1, kRed},
-                                {6, 6, 0, 1, kRed}, {8, 6, 0, 1, kRed}, {8, 8, 0, 1, kRed}});
+  Draw(kPrimitiveTriangleList, {{0, 0}, {2, 0}, {0, 2}, {6, 6}, {8, 6}, {8, 8}});
   EXPECT_EQ(Map(), "##......\n#.......\n........\n........\n........\n........\n.......#\n........\n");
   // A strip of four vertices fills its rectangle exactly once.
-  Draw(kPrimitiveTriangleStrip, {{1, 1, 0, 1, kRed}, {5, 1, 0, 1, kRed}, {1, 3, 0, 1, kRed}, {5, 3, 0, 1, kRed}});
+  Draw(kPrimitiveTriangleStrip, {{1, 1}, {5, 1}, {1, 3}, {5, 3}});
   EXPECT_EQ(Map(), "........\n.####...\n.####...\n........\n........\n........\n........\n........\n");
   // A fan round the centre fills the whole target without a gap.
-  Draw(kPrimitiveTriangleFan, {{4, 4, 0, 1, kRed}, {0, 0, 0, 1, kRed}, {8, 0, 0, 1, kRed},
-                               {8, 8, 0, 1, kRed}, {0, 8, 0, 1, kRed}, {0, 0, 0, 1, kRed}});
+  Draw(kPrimitiveTriangleFan, {{4, 4}, {0, 0}, {8, 0}, {8, 8}, {0, 8}, {0, 0}});
   EXPECT_EQ(Map(), "########\n########\n########\n########\n########\n########\n########\n########\n");
 }
 
@@ -338,20 +284,15 @@ TEST_F(PrimitiveTest, OverlapsBlendOnceAndFlatFansTakeTheSecondVertex) {
 
 TEST_F(PrimitiveTest, ReadsEachVertexFormat) {
   // Without a diffuse colour the vertex is white; with a texture coordinate the texel shows.
-  struct Textured {
-    float x, y, z, rhw, u, v;
-  };
   struct Full {
     float x, y, z, rhw;
     uint32_t diffuse;
     float u, v;
   };
   auto texture = MemorySurface::Create(1, 1, Argb32());
-  DdBltFx fx;
-  fx.fillColor = 0xFF00FF00u;
-  texture->Blt(nullptr, kDdBltColorFill, &fx);
-  const Textured t[2] = {{0, 0, 0, 1, 0, 0}, {2, 0, 0, 1, 0, 0}};
-  const Full f[2] = {{0, 1, 0, 1, 0xFF0000FFu, 0, 0}, {2, 1, 0, 1, 0xFF0000FFu, 0, 0}};
+  Fill(*texture, 0xFF00FF00u);
+  const Vertex t[2] = {{0, 0, 0, 1, 0, 0}, {2, 0, 0, 1, 0, 0}};
+  const Full f[2] = {{0, 1, 0, 1, 0xFF804020u, 0, 0}, {2, 1, 0, 1, 0xFF804020u, 0, 0}};
   target = MemorySurface::Create(2, 2, Argb32());
   device = Device(target.get(), false);
   device->SetTexture(0, texture.get());
@@ -362,8 +303,8 @@ TEST_F(PrimitiveTest, ReadsEachVertexFormat) {
   ASSERT_EQ(device->DrawPrimitive(kPrimitiveLineList, kFvfXyzRhw | kFvfDiffuse | kFvfTex1, f, 2, 0), kDdOk);
   device->EndScene();
   EXPECT_EQ(Get(*target, 1, 0), 0xFF00FF00u) << "0x104: texel times white";
-  EXPECT_EQ(Get(*target, 1, 1), 0xFF000000u) << "0x144: green texel times blue diffuse";
-  Draw(kPrimitivePointList, {{2, 2, 0, 1, 0xFF123456u}});
+  EXPECT_EQ(Get(*target, 1, 1), 0xFF004000u) << "0x144: green texel times the diffuse colour";
+  Draw(kPrimitivePointList, {{2, 2}}, 0xFF123456u);
   EXPECT_EQ(Get(*target, 2, 2), 0xFF123456u) << "0x44: the diffuse colour";
 }
 

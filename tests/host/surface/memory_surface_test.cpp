@@ -9,40 +9,20 @@
 
 #include "host/gdi/memory_dc.h"
 #include "host/presentation_sink.h"
+#include "host/surface/surface_test_util.h"
 
 namespace bw::host {
 namespace {
 
-DdPixelFormat Format(uint32_t bits, uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
-  DdPixelFormat f;
-  f.flags = bits == 8 ? kDdpfPaletteIndexed8 : kDdpfRgb;
-  f.rgbBitCount = bits;
-  f.rBitMask = r, f.gBitMask = g, f.bBitMask = b, f.rgbAlphaBitMask = a;
-  return f;
-}
-
-DdPixelFormat Rgb32() { return Format(32, 0xFF0000, 0xFF00, 0xFF, 0); }
+using test::Format, test::Get, test::Put, test::Rgb32, test::Rgb565;
 
 // One of each format class the engine tells apart, "other" being a 32-bit BGR layout.
 std::vector<DdPixelFormat> AllFormats() {
   return {Format(32, 0xFF, 0xFF00, 0xFF0000, 0),        Format(8, 0, 0, 0, 0),
-          Format(16, 0x7C00, 0x03E0, 0x001F, 0),        Format(16, 0xF800, 0x07E0, 0x001F, 0),
+          Format(16, 0x7C00, 0x03E0, 0x001F, 0),        Rgb565(),
           Format(24, 0xFF0000, 0xFF00, 0xFF, 0),        Rgb32(),
           Format(16, 0x7C00, 0x03E0, 0x001F, 0x8000),   Format(16, 0x0F00, 0x00F0, 0x000F, 0xF000),
           Format(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000u)};
-}
-
-uint32_t Get(const MemorySurface& s, int x, int y) {
-  uint32_t v = 0;
-  std::memcpy(&v, s.Pixels() + y * s.Pitch() + x * s.BytesPerPixel(), size_t(s.BytesPerPixel()));
-  return v;
-}
-
-void Put(MemorySurface& s, int x, int y, uint32_t v) {
-  DdSurfaceDesc d;
-  ASSERT_EQ(s.Lock(&d), kDdOk);
-  std::memcpy(d.surface + y * d.pitch + x * s.BytesPerPixel(), &v, size_t(s.BytesPerPixel()));
-  s.Unlock();
 }
 
 // Random pixels drawn from a few values so that keys hit often.
@@ -127,7 +107,7 @@ TEST(MemorySurface, BlitsMatchTheReferenceInEveryFormat) {
 TEST(MemorySurface, BlitsRefuseWhatDoesNotFit) {
   auto a = MemorySurface::Create(8, 8, Rgb32());
   auto b = MemorySurface::Create(8, 8, Rgb32());
-  auto c16 = MemorySurface::Create(8, 8, Format(16, 0xF800, 0x07E0, 0x001F, 0));
+  auto c16 = MemorySurface::Create(8, 8, Rgb565());
   DdRect over{4, 4, 9, 8}, empty{3, 3, 3, 5};
   EXPECT_EQ(a->Blt(&over, b.get(), nullptr, 0, nullptr), kDdErrInvalidRect) << "no clipper";
   EXPECT_EQ(a->Blt(&empty, b.get(), nullptr, 0, nullptr), kDdErrInvalidRect);
@@ -166,7 +146,7 @@ TEST(MemorySurface, FillsLocksAndDeviceContexts) {
   DdRect inside{1, 1, 3, 2};
   ASSERT_EQ(s->Blt(&inside, kDdBltColorFill | kDdBltWait, &fx), kDdOk);
   EXPECT_EQ(Get(*s, 1, 1), 0x00ABCDEFu);
-  EXPECT_EQ(Get(*s, 3, 1), 0u);
+  EXPECT_EQ(Get(*s, 3, 1), 0u) << "the fill stays inside its rectangle";
 
   MemoryDc* dc = nullptr;
   ASSERT_EQ(s->GetDC(&dc), kDdOk);
@@ -200,9 +180,8 @@ class CapturingSink : public PresentationSink {
 };
 
 TEST(MemorySurface, FlipChainsRotateAndPresent) {
-  const DdPixelFormat f565 = Format(16, 0xF800, 0x07E0, 0x001F, 0);
-  EXPECT_EQ(MemorySurface::CreateFlipChain(2, 2, f565, 0), nullptr);
-  auto front = MemorySurface::CreateFlipChain(2, 2, f565, 2);
+  EXPECT_EQ(MemorySurface::CreateFlipChain(2, 2, Rgb565(), 0), nullptr);
+  auto front = MemorySurface::CreateFlipChain(2, 2, Rgb565(), 2);
   ASSERT_NE(front, nullptr);
   MemorySurface* back = front->GetAttachedSurface();
   ASSERT_NE(back, nullptr);
@@ -210,9 +189,7 @@ TEST(MemorySurface, FlipChainsRotateAndPresent) {
   CapturingSink sink;
   front->SetPresentationSink(&sink, false);
 
-  DdBltFx fx;
-  fx.fillColor = 0xF800;  // pure red in 565
-  ASSERT_EQ(back->Blt(nullptr, kDdBltColorFill, &fx), kDdOk);
+  test::Fill(*back, 0xF800);  // pure red in 565
   EXPECT_FALSE(sink.PresentPending()) << "a back buffer is not the window";
   ASSERT_EQ(front->Flip(kDdFlipWait), kDdOk);
   EXPECT_EQ(Get(*front, 1, 1), 0xF800u);
@@ -229,7 +206,7 @@ TEST(MemorySurface, FlipChainsRotateAndPresent) {
 
   back->SetPresentLinear(true);
   EXPECT_TRUE(front->PresentsLinear()) << "the chain presents as one";
-  ASSERT_EQ(front->Blt(nullptr, kDdBltColorFill, &fx), kDdOk);
+  test::Fill(*front, 0xF800);
   front->SetLost(true);
   EXPECT_EQ(back->IsLost(), kDdErrSurfaceLost);
   EXPECT_EQ(front->Flip(0), kDdErrSurfaceLost);
@@ -239,7 +216,7 @@ TEST(MemorySurface, FlipChainsRotateAndPresent) {
 }
 
 TEST(PixelPacking, RoundTripsTheFormats) {
-  const DdPixelFormat f565 = Format(16, 0xF800, 0x07E0, 0x001F, 0);
+  const DdPixelFormat f565 = Rgb565();
   const DdPixelFormat f4444 = Format(16, 0x0F00, 0x00F0, 0x000F, 0xF000);
   EXPECT_EQ(PackArgb(f565, 0xFFFF8000u), 0xFC00u);
   EXPECT_EQ(UnpackArgb(f565, 0xFFFF), 0xFFFFFFFFu);
