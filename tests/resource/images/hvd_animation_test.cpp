@@ -23,43 +23,29 @@ tools::HvdFile ThreeRanges() {
   return file;
 }
 
-TEST(HvdAnimation, CutsRecordsIntoRanges) {
-  HvdAnimation anim;
-  ASSERT_EQ(anim.Load(tools::WriteHvd(ThreeRanges())), kHvdLoaded);
-  EXPECT_EQ(anim.GetRangeStart(0), 0);
-  EXPECT_EQ(anim.GetRangeStart(1), 5);
-  EXPECT_EQ(anim.GetRangeStart(2), 10);
-  EXPECT_EQ(anim.GetRangeStart(3), -1);
-  EXPECT_EQ(anim.GetRangeStart(-1), -1);
-  EXPECT_EQ(anim.GetRangeEnd(0), 4);
-  EXPECT_EQ(anim.GetRangeEnd(1), 9);
-  EXPECT_EQ(anim.GetRangeEnd(2), 12) << "the last range ends at the sentinel";
-  EXPECT_EQ(anim.GetRangeEnd(3), -1);
-  int offset = -1;
-  EXPECT_EQ(anim.FindRange(7, &offset), 1);
-  EXPECT_EQ(offset, 2);
-  EXPECT_EQ(anim.FindRange(12, &offset), 2);
-  EXPECT_EQ(offset, 2);
-  EXPECT_EQ(anim.FindRange(0, nullptr), 0);
-  EXPECT_EQ(anim.FindRange(13, &offset), -1) << "beyond the sentinel";
-  EXPECT_EQ(anim.longestRange(), 5u);
-}
-
-TEST(HvdAnimation, KeepsHeaderBlobRecordsAndEntriesWithOrWithoutABlob) {
+TEST(HvdAnimation, CutsRecordsIntoRangesAndKeepsTheRest) {
   auto file = ThreeRanges();
   HvdAnimation anim;
   ASSERT_EQ(anim.Load(tools::WriteHvd(file)), kHvdLoaded);
-  EXPECT_EQ(anim.header()[0], 1);
-  EXPECT_EQ(anim.header()[6], 3);
+  // Range -1 and 3 do not exist; the last range ends at the sentinel.
+  for (auto [range, start, end] : {std::tuple(-1, -1, -1), {0, 0, 4}, {1, 5, 9}, {2, 10, 12}, {3, -1, -1}}) {
+    EXPECT_EQ(anim.GetRangeStart(range), start) << range;
+    EXPECT_EQ(anim.GetRangeEnd(range), end) << range;
+  }
+  for (auto [frame, range, offset] : {std::tuple(7, 1, 2), {12, 2, 2}, {0, 0, 0}, {13, -1, -1}}) {
+    int at = -1;
+    EXPECT_EQ(anim.FindRange(frame, &at), range) << frame;
+    EXPECT_EQ(at, offset) << frame;
+  }
+  EXPECT_EQ(anim.longestRange(), 5u);
+  EXPECT_EQ(anim.header()[6], 3) << "the range count";
   EXPECT_EQ(anim.blob(), file.blob);
   ASSERT_EQ(anim.frames().size(), 13u);
   EXPECT_EQ(anim.frames()[7].c, 107u);
-  EXPECT_EQ(anim.frames()[12].a, -1);
-  EXPECT_EQ(anim.frames()[12].b, -1);
+  EXPECT_EQ(std::tuple(anim.frames()[12].a, anim.frames()[12].b), std::tuple(-1, -1)) << "sentinel";
   ASSERT_EQ(anim.entries().size(), 3u);
   EXPECT_EQ(anim.entries()[2].name, "\x83\x41");
   EXPECT_EQ(anim.entries()[2].p, 0xFFFF);
-  EXPECT_EQ(anim.entries()[0].q, 2);
   // Records point into the blob while their offset lies inside it.
   ASSERT_NE(anim.FrameData(3), nullptr);
   EXPECT_EQ(*anim.FrameData(3), 13);

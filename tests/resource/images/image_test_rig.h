@@ -1,5 +1,5 @@
-// A game folder in a temporary folder, made the application folder, with a file-system manager
-// published for the File class, and a destination that records what a loader asked for.
+// A game folder made the application folder, with a published file-system manager, and a
+// destination that records what a loader asked for.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,20 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "host/host_path.h"
 #include "resource/images/image_loader.h"
-#include "resource/packs/app_paths.h"
-#include "resource/packs/file_system_manager.h"
-#include "support/temp_dir.h"
+#include "support/game_folder.h"
 
 namespace bw::test {
 
 class GameFolderTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_EQ(host::LinuxPathToEnginePath(dir_.path().string() + "/", folder_), host::kPathOk);
-    ASSERT_EQ(RebaseAppFolder(folder_), 0);
-  }
   void Write(const std::string& relative, const std::vector<uint8_t>& bytes) {
     dir_.WriteFile(relative, std::string(bytes.begin(), bytes.end()));
   }
@@ -32,17 +25,16 @@ class GameFolderTest : public ::testing::Test {
     std::filesystem::copy_file(builtPath, dir_.path() / relative);
   }
 
-  TempDir dir_;
-  std::string folder_;  // the application folder, drive form
-  FileSystemManager files_;
-  ScopedGlobal<FileSystemManager> publishFiles_{&files_};
+  GameFolder game_;
+  const TempDir& dir_ = game_.dir();
+  const std::string& folder_ = game_.folder();  // drive form
+  FileSystemManager& files_ = game_.manager();
 };
 
 // A destination buffer that keeps what was asked and what was written.
 struct RecordingDestination {
-  int width = 0, height = 0, bits = 0;
-  bool hasAlpha = false, wantedPalette = false;
-  int calls = 0;
+  int width = 0, bits = 0;
+  bool hasAlpha = false;
   int releases = 0;
   bool refuse = false;
   std::vector<uint8_t> pixels;
@@ -53,8 +45,7 @@ struct RecordingDestination {
     ImageTarget target;
     target.eightBit = eightBit;
     target.destination = [this](int w, int h, int b, bool alpha, bool wantsPalette) {
-      ++calls;
-      width = w, height = h, bits = b, hasAlpha = alpha, wantedPalette = wantsPalette;
+      width = w, bits = b, hasAlpha = alpha;
       if (refuse) return ImageDestination{};
       pitch = static_cast<size_t>(w) * (b / 8);
       pixels.assign(pitch * static_cast<size_t>(h), 0xEE);

@@ -71,14 +71,11 @@ TEST_F(SusieBridgeTest, StartUpScansBothPluginKindsAndCountsFailures) {
   ImageLoaderManager fresh;
   EXPECT_EQ(SetUpImageLoaders(fresh, &files_), 2);
   ASSERT_EQ(fresh.GetLoaderCount(), 4u);
-  EXPECT_EQ(fresh.GetLoaderRecord(0)->typeString, "Bitmap format");
-  EXPECT_EQ(fresh.GetLoaderRecord(1)->typeString, "WGX format");
   const ImageLoaderRecord* susie = fresh.GetLoaderRecord(3);
-  EXPECT_EQ(susie->typeId, kSusieImageType);
   EXPECT_EQ(susie->typeString, "Test picture");
   EXPECT_EQ(susie->extensions, std::string("SUS\0SUS2\0", 9));
   EXPECT_EQ(susie->module, nullptr) << "the loader keeps its own module";
-  EXPECT_EQ(files_.GetDecoderCount(), 1u);
+  EXPECT_EQ(files_.GetDecoderCount(), 2u) << "VFA and the archive plug-in";
   EXPECT_NE(files_.FindDecoderByExtension("DATA.SAR"), nullptr);
 
   // Kinds the caller does not take are refused, and the plug-in is let go.

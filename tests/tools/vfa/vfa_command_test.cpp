@@ -6,8 +6,6 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "support/temp_dir.h"
@@ -22,27 +20,17 @@ class VfaCommand : public testing::Test {
     const std::string outFile = (dir_.path() / "stdout.txt").string();
     std::string command = "'" BW_VFA_COMMAND "' " + arguments + " >'" + outFile + "' 2>/dev/null";
     int status = std::system(command.c_str());
-    output_ = Read(outFile);
-    if (status == -1 || !WIFEXITED(status)) return -1;
-    return WEXITSTATUS(status);
-  }
-  static std::string Read(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    output_ = test::ReadFile(outFile);
+    return status == -1 || !WIFEXITED(status) ? -1 : WEXITSTATUS(status);
   }
   std::string Path(const std::string& relative) const {
-    std::string quoted = "'";
-    quoted += (dir_.path() / relative).string();
-    quoted += '\'';
-    return quoted;
+    return "'" + (dir_.path() / relative).string() + "'";
   }
+  std::string Out(const std::string& relative) const { return test::ReadFile(dir_.path() / relative); }
 
   // A folder of members: text that packs well, a sub-folder and bytes that do not shrink.
-  void WriteMembers() {
-    std::string text;
-    for (int i = 0; i < 40; ++i) text += "line of the scenario text, again and again\r\n";
-    text_ = text;
-    binary_.clear();
+  void SetUp() override {
+    for (int i = 0; i < 40; ++i) text_ += "line of the scenario text, again and again\r\n";
     for (int i = 0; i < 300; ++i) binary_.push_back(static_cast<char>((i * 151 + 7) % 251));
     dir_.WriteFile("in/Story.txt", text_);
     dir_.WriteFile("in/sub/Pic.bin", binary_);
@@ -55,7 +43,6 @@ class VfaCommand : public testing::Test {
 };
 
 TEST_F(VfaCommand, EveryVariantPacksListsAndExtractsByTheEngineName) {
-  WriteMembers();
   const char* variants[] = {
       "",
       "--sector",
@@ -78,27 +65,24 @@ TEST_F(VfaCommand, EveryVariantPacksListsAndExtractsByTheEngineName) {
     // Names as the engine asks for them: any case, backslash separators.
     ASSERT_EQ(Run("extract " + keys + " " + Path("out.vfa") + " story.TXT " + Path("story.out")),
               0);
-    EXPECT_EQ(Read(dir_.path() / "story.out"), text_);
+    EXPECT_EQ(Out("story.out"), text_);
     ASSERT_EQ(Run("extract " + keys + " " + Path("out.vfa") + " 'Sub\\pic.bin' " + Path("pic.out")),
               0);
-    EXPECT_EQ(Read(dir_.path() / "pic.out"), binary_);
+    EXPECT_EQ(Out("pic.out"), binary_);
   }
 }
 
 TEST_F(VfaCommand, MembersOfAPackWithoutNamesGoByTheReadersNames) {
-  WriteMembers();
   ASSERT_EQ(Run("pack --no-names " + Path("in") + " " + Path("out.vfa")), 0);
   ASSERT_EQ(Run("list " + Path("out.vfa")), 0);
   EXPECT_NE(output_.find("000001.DAT"), std::string::npos) << output_;
   ASSERT_EQ(Run("extract " + Path("out.vfa") + " 000001.dat " + Path("second.out")), 0);
-  std::string second = Read(dir_.path() / "second.out");
-  EXPECT_TRUE(second == text_ || second == binary_) << "one of the two members";
+  EXPECT_TRUE(Out("second.out") == text_ || Out("second.out") == binary_) << "one of the two";
   EXPECT_NE(Run("extract " + Path("out.vfa") + " 000002.DAT " + Path("none.out")), 0)
       << "only two members";
 }
 
 TEST_F(VfaCommand, RefusesBadArgumentsMissingNamesAndWrongKeys) {
-  WriteMembers();
   EXPECT_NE(Run(""), 0);
   EXPECT_NE(Run("pack " + Path("in")), 0) << "no output";
   EXPECT_NE(Run("pack --bogus " + Path("in") + " " + Path("out.vfa")), 0);
