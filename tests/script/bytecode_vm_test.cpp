@@ -158,21 +158,6 @@ TEST(Interpreter, CallAtEndingAtOnceRestoresTheStack) {
   EXPECT_EQ(r.vm.interpreter().stackPointer(), before);
 }
 
-TEST(Interpreter, NativesGetTheirArgumentsAndStoreTheirResult) {
-  Runner r;
-  uint32_t seen = 0;
-  r.vm.RegisterNative([&](GuestMemory& m, uint32_t args) {
-    uint32_t a = 0, b = 0;
-    m.Read32(args, a);
-    m.Read32(args + 4, b);
-    seen = a;
-    return static_cast<int32_t>(a * 10 + b);
-  });
-  ASSERT_EQ(r.Run("native native:0, args, host:0\n ret\nargs: .word 4, 2\n"), kRunEnded);
-  EXPECT_EQ(seen, 4u);
-  EXPECT_EQ(r.Answer(), 42);
-}
-
 TEST(Interpreter, InstructionsAtTheEndOfTheArenaAreReadExactly) {
   Runner r;
   // The script is the last block: its final instruction ends where the arena's used part does.

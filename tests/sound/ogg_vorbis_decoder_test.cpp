@@ -114,17 +114,6 @@ TEST(OggVorbisDecoder, SurvivesTruncatedAndCorruptData) {
   }
 }
 
-TEST(OggVorbisDecoder, DecodesAGivenStreamThroughTheManager) {
-  SllPluginManager m;
-  ASSERT_EQ(RegisterOggVorbisDecoder(m), kSllAdded);
-  // A pack member reaches the decoder as any other stream.
-  Stream* member = MemoryFiles::MakeStream(Tone(100, 8000, 1));
-  DecoderRef d(m.Open("VOICE\\A001.OGG", member, true, nullptr));
-  member->Release();
-  ASSERT_TRUE(d);
-  EXPECT_EQ(ReadAll(*d).size(), 1600u);
-}
-
 // The decoder gives what the library alone reads of a written file, to the last partial page.
 TEST(OggVorbisDecoder, GivesTheSamplesTheLibraryReadsFromAWrittenFile) {
   test::TempDir dir;
