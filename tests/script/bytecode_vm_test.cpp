@@ -24,9 +24,7 @@ struct Runner {
     return vm.interpreter().Run();
   }
   int32_t Answer() {
-    uint32_t v = 0;
-    EXPECT_TRUE(vm.memory().Read32(vm.HostVariableAddress(0), v));
-    return static_cast<int32_t>(v);
+    return static_cast<int32_t>(GuestWord(vm.memory(), vm.HostVariableAddress(0)));
   }
 };
 

@@ -32,9 +32,7 @@ struct Engine {
   void Script(const std::string& name, const std::string& body) { PutScript(files, name, body); }
   int Start() { return engine->Start(); }
   int32_t Answer() {
-    uint32_t v = 0;
-    EXPECT_TRUE(engine->memory().Read32(engine->HostVariableAddress(0), v));
-    return static_cast<int32_t>(v);
+    return static_cast<int32_t>(GuestWord(engine->memory(), engine->HostVariableAddress(0)));
   }
 };
 
@@ -167,9 +165,7 @@ TEST(ScriptEngineInterrupt, RestartsMainWithOnlyTheLibraryKept) {
   ASSERT_EQ(e.engine->Step(), kStepWaiting);
   ASSERT_EQ(e.engine->request().callDepth, 1u);
   ASSERT_EQ(e.engine->Interrupt(7), 0);
-  uint32_t boot = 0;
-  ASSERT_TRUE(e.engine->memory().Read32(e.engine->bootFlagAddress(), boot));
-  EXPECT_EQ(boot, 7u);
+  EXPECT_EQ(GuestWord(e.engine->memory(), e.engine->bootFlagAddress()), 7u);
   EXPECT_EQ(e.engine->loadedScripts().size(), 2u) << "library and the new MAIN";
   EXPECT_EQ(e.engine->interpreter().stackPointer(), e.engine->interpreter().stackBottom() + 4)
       << "only the end marker";

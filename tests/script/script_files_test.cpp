@@ -25,11 +25,7 @@ const char kVariables[] =
     ".var 2 0 p 4\n";
 const char kLibrary[] = ".sob2\nentry: set 5, host:0\n ret\ndata: .word 99\n";
 
-uint32_t Word(ScriptVm& vm, uint32_t address) {
-  uint32_t v = 0;
-  EXPECT_TRUE(vm.memory().Read32(address, v)) << address;
-  return v;
-}
+uint32_t Word(ScriptVm& vm, uint32_t address) { return GuestWord(vm.memory(), address); }
 
 struct Loader {
   MemoryScriptFileSource files;

@@ -38,9 +38,7 @@ class FakeApp : public ScriptApplication {
 };
 
 uint32_t HostVar(ScriptHost& host, uint32_t n) {
-  uint32_t value = 0xDEADBEEF;
-  EXPECT_TRUE(host.memory().Read32(host.HostVariableAddress(n), value)) << n;
-  return value;
+  return GuestWord(host.memory(), host.HostVariableAddress(n));
 }
 
 struct Host {
@@ -159,7 +157,8 @@ TEST(AppOptionNatives, SetAndGetThroughTheApplication) {
 }
 
 TEST(AppOptionNatives, AnArgumentOutsideTheArenaFaultsTheStep) {
-  for (const char* call : {" native native:5, 0, host:0\n", " native native:4, 0xFFFFFFFC, host:0\n"}) {
+  for (const char* call :
+       {" native native:5, 0, host:0\n", " native native:4, 0xFFFFFFFC, host:0\n"}) {
     FakeApp app;
     PutScript(app.files, "MAIN", std::string(call) + " ret\n");
     std::unique_ptr<ScriptHost> host;
@@ -188,8 +187,7 @@ TEST(ScriptHostInterrupt, PassesTheBootValueByTheRequestByte) {
   for (auto [byte, expected] : {std::pair{uint8_t{1}, -5}, std::pair{uint8_t{2}, 5}}) {
     ASSERT_EQ(host->Step(), kStepWaiting);
     ASSERT_EQ(host->ServeInterrupt(byte), 0);
-    uint32_t flag = 0;
-    ASSERT_TRUE(host->memory().Read32(host->bootFlagAddress(), flag));
+    const uint32_t flag = GuestWord(host->memory(), host->bootFlagAddress());
     EXPECT_EQ(static_cast<int32_t>(flag), expected) << int(byte);
   }
   app.files.Remove("SCRIPT\\MAIN.SOB");

@@ -52,11 +52,7 @@ struct Engine {
   // The address scripts use for variable i: its cell for kind 1, its value otherwise.
   uint32_t Storage(Var v) { return engine->variables()[v].storage; }
   uint32_t Value(Var v) { return engine->VariableValueAddress(v); }
-  uint32_t Word(Var v, uint32_t k = 0) {
-    uint32_t w = 0;
-    EXPECT_TRUE(engine->memory().Read32(Value(v) + 4 * k, w));
-    return w;
-  }
+  uint32_t Word(Var v, uint32_t k = 0) { return GuestWord(engine->memory(), Value(v) + 4 * k); }
   void SetWord(Var v, uint32_t w, uint32_t k = 0) { ASSERT_TRUE(engine->memory().Write32(Value(v) + 4 * k, w)); }
   std::string Text(Var v) {
     std::string s;
@@ -76,10 +72,6 @@ struct Engine {
     return f ? *f : none;
   }
 };
-
-uint32_t U32At(const std::vector<uint8_t>& b, size_t at) {
-  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | uint32_t{b[at + 3]} << 24;
-}
 
 // --- voice table ---
 

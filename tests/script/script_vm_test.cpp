@@ -40,11 +40,7 @@ struct Vm {
     vm = std::make_unique<ScriptVm>(&files, kArena);
     EXPECT_EQ(vm->LoadInitFiles("T", "V", "L", snapshots, snapshots), 0);
   }
-  uint32_t Get(uint32_t index) {
-    uint32_t v = 0;
-    EXPECT_TRUE(vm->memory().Read32(vm->VariableValueAddress(index), v));
-    return v;
-  }
+  uint32_t Get(uint32_t index) { return GuestWord(vm->memory(), vm->VariableValueAddress(index)); }
   void SetAll(uint32_t value) {
     for (uint32_t i = 0; i < 5; ++i) vm->memory().Write32(vm->VariableValueAddress(i), value);
   }

@@ -70,8 +70,8 @@ TEST(OggVorbisDecoder, RefusesWhatIsNotVorbisAndRewinds) {
   EXPECT_EQ(error, kSllNoFile);
 
   const std::vector<uint8_t> good = Tone(200, 22050, 1);
-  const std::vector<uint8_t> bad[] = {{}, {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'},
-                                      {good.begin(), good.begin() + 40}};  // cut in the first header
+  const std::vector<uint8_t> bad[] = {
+      {}, {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'}, {good.begin(), good.begin() + 40}};
   for (const auto& bytes : bad) {
     Opened o = Open(bytes);
     EXPECT_EQ(o.decoder, nullptr);
