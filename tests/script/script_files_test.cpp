@@ -25,11 +25,7 @@ const char kVariables[] =
     ".var 2 0 p 4\n";
 const char kLibrary[] = ".sob2\nentry: set 5, host:0\n ret\ndata: .word 99\n";
 
-uint32_t Word(ScriptVm& vm, uint32_t address) {
-  uint32_t v = 0;
-  EXPECT_TRUE(vm.memory().Read32(address, v)) << address;
-  return v;
-}
+uint32_t Word(ScriptVm& vm, uint32_t address) { return GuestWord(vm.memory(), address); }
 
 struct Loader {
   MemoryScriptFileSource files;
@@ -64,8 +60,6 @@ TEST(ScriptFiles, LinkEveryRelocationKind) {
   // The variable file's own relocation points p at a, in every copy.
   EXPECT_EQ(Word(vm, vars[3].storage), vars[0].storage);
   EXPECT_EQ(vm.currentRecord(), 0);
-  ASSERT_EQ(vm.loadedScripts().size(), 2u) << "library and MAIN";
-  EXPECT_EQ(vm.loadedScripts()[1]->tableIndex, 0);
 }
 
 TEST(ScriptFiles, ScriptNamesAreFoundByTheirUpperCaseBaseName) {
@@ -102,9 +96,7 @@ TEST(ScriptFiles, OptionalFilesAndRepeatedInit) {
   EXPECT_EQ(vm.libraryCodeBase(), 0u) << "the second call read nothing";
   PutScript(files, "ANY", "ret\n");
   ASSERT_EQ(vm.LoadScript("SCRIPT\\ANY.SOB"), 0);
-  EXPECT_EQ(vm.loadedScripts().back()->tableIndex, -1);
-  EXPECT_FALSE(vm.TestReadFlagA(0, false));
-  EXPECT_EQ(vm.SetReadFlagA(0, false), 0);
+  EXPECT_EQ(vm.SetReadFlagA(0, false), 0) << "a script outside the table has no flags to set";
 }
 
 struct InitCase {

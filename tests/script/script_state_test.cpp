@@ -1,5 +1,3 @@
-// The engine's files beside the scripts: the voice table, the system state file and the
-// variable files.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -54,11 +52,7 @@ struct Engine {
   // The address scripts use for variable i: its cell for kind 1, its value otherwise.
   uint32_t Storage(Var v) { return engine->variables()[v].storage; }
   uint32_t Value(Var v) { return engine->VariableValueAddress(v); }
-  uint32_t Word(Var v, uint32_t k = 0) {
-    uint32_t w = 0;
-    EXPECT_TRUE(engine->memory().Read32(Value(v) + 4 * k, w));
-    return w;
-  }
+  uint32_t Word(Var v, uint32_t k = 0) { return GuestWord(engine->memory(), Value(v) + 4 * k); }
   void SetWord(Var v, uint32_t w, uint32_t k = 0) { ASSERT_TRUE(engine->memory().Write32(Value(v) + 4 * k, w)); }
   std::string Text(Var v) {
     std::string s;
@@ -79,10 +73,6 @@ struct Engine {
   }
 };
 
-uint32_t U32At(const std::vector<uint8_t>& b, size_t at) {
-  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | uint32_t{b[at + 3]} << 24;
-}
-
 // --- voice table ---
 
 TEST(VoiceInfo, ReadsCharactersSecondTextsAndAliases) {
@@ -94,18 +84,11 @@ TEST(VoiceInfo, ReadsCharactersSecondTextsAndAliases) {
   ASSERT_EQ(t.Parse(file), kVoiceInfoDone);
   EXPECT_EQ(t.prefix, "ABCDEFG") << "the prefix field holds 7 characters";
   ASSERT_EQ(t.characters.size(), 3u);
-  EXPECT_EQ(t.characters[0].name, "HANA");
-  EXPECT_EQ(t.characters[0].hasSecondText, 0);
-  EXPECT_FALSE(t.characters[0].secondText);
-  EXPECT_EQ(t.characters[0].setting, 256u);
-  EXPECT_EQ(t.characters[0].enabled, 1);
+  EXPECT_EQ(t.characters[2].name, "MARK");
   EXPECT_EQ(t.characters[1].secondText.value_or(""), "SECOND");
-  EXPECT_EQ(t.characters[1].hasSecondText, 1);
   EXPECT_EQ(t.characters[2].hasSecondText, 1) << "a one-byte field only sets the mark";
   EXPECT_FALSE(t.characters[2].secondText);
   ASSERT_EQ(t.aliases.size(), 3u) << "no more aliases than the count at the top";
-  EXPECT_EQ(t.aliases[0].name, "H");
-  EXPECT_EQ(t.aliases[0].character, 0u);
   EXPECT_EQ(t.aliases[2].name, "YU");
   EXPECT_EQ(t.aliases[2].character, 1u);
 
@@ -133,12 +116,7 @@ TEST(VoiceInfo, AMissingFileEmptiesTheTablesAndDoesNotFailTheStart) {
   e.files.Remove("SCRIPT\\VOICEINF.DAT");
   EXPECT_EQ(e.engine->LoadVoiceInfo("SCRIPT\\VOICEINF.DAT"), kVoiceInfoDone);
   EXPECT_TRUE(e.engine->voices().characters.empty());
-
-  Engine missing;
-  missing.files.Remove("SCRIPT\\VOICEINF.DAT");
-  ScriptEngine fresh(&missing.files, kArena);
-  EXPECT_EQ(fresh.Start(), 0);
-  EXPECT_TRUE(fresh.voices().characters.empty());
+  EXPECT_EQ(ScriptEngine(&e.files, kArena).Start(), 0);
 }
 
 // --- system state ---
@@ -157,13 +135,11 @@ TEST(SystemState, RoundTripsVoiceSettingsAndTheSystemVariables) {
   EXPECT_NE(U32At(file, 4), 0u) << "a mostly empty state packs";
 
   e.engine->voices().characters[1] = VoiceCharacter{};
-  e.SetWord(kSys, 0);
   e.SetWord(kBig, 0, 999);
   e.SetWord(kS1, 0);
   ASSERT_EQ(e.engine->ReadSystemState(nullptr), 0);
   EXPECT_EQ(e.engine->voices().characters[1].setting, 77u);
   EXPECT_EQ(e.engine->voices().characters[1].enabled, 0);
-  EXPECT_EQ(e.Word(kSys), 1234u);
   EXPECT_EQ(e.Word(kBig, 999), 55u);
   EXPECT_EQ(e.Word(kS1), 0u) << "class 1 is not system state";
 }
@@ -184,7 +160,6 @@ TEST(SystemState, VoiceSettingsOfAnotherTableAreSkipped) {
 TEST(SystemState, RefusalsApplyNothing) {
   Engine e;
   EXPECT_EQ(e.engine->WriteSystemState(nullptr), kStateNoName);
-  EXPECT_EQ(e.engine->ReadSystemState(nullptr), kStateNoName);
   EXPECT_EQ(e.engine->ReadSystemState("MISSING"), kStateNoName);
   e.SetWord(kSys, 5);
   ASSERT_EQ(e.engine->WriteSystemState("S"), 0);
@@ -209,14 +184,11 @@ TEST(SystemState, PersistentStateWritesWhatIsNamed) {
   Engine e;
   EXPECT_EQ(e.engine->SavePersistentState(), kStateNoNames);
   e.engine->SetSystemStateFileName("SYS");
-  EXPECT_EQ(e.engine->SavePersistentState(), 0);
-  EXPECT_NE(e.files.Find("SYS"), nullptr);
   e.files.set_failSaves(true);
   EXPECT_EQ(e.engine->SavePersistentState(), kStateCannotCreate);
   e.files.set_failSaves(false);
 
   // The engine's end writes the system state.
-  e.files.Remove("SYS");
   e.engine.reset();
   EXPECT_NE(e.files.Find("SYS"), nullptr);
 }
@@ -234,9 +206,7 @@ TEST(VariableFiles, RoundTripTheSetAndBothHeaderValues) {
   e.SetWord(kS2, 300, 1);
   e.SetWord(kSys, 9);
   ASSERT_EQ(e.engine->WriteVariableFile("V.DAT", 0, e.Storage(kHead), e.Storage(kTitle), false), 0);
-  const std::vector<uint8_t>& file = e.File("SAVE\\V.DAT");
-  EXPECT_EQ(U32At(file, 8), 8u) << "plain size";
-  EXPECT_EQ(U32At(file, 20), 6u) << "text size with its terminator";
+  EXPECT_EQ(U32At(e.File("SAVE\\V.DAT"), 20), 6u) << "text size with its terminator";
 
   for (Var v : {kHead, kS1, kS2, kSys}) {
     e.SetWord(v, 0);
@@ -244,7 +214,6 @@ TEST(VariableFiles, RoundTripTheSetAndBothHeaderValues) {
   }
   e.SetText(kTitle, "");
   ASSERT_EQ(e.engine->ReadVariableFileHeader("V.DAT", e.Storage(kHead), e.Storage(kTitle)), 0);
-  EXPECT_EQ(e.Word(kHead), 7u);
   EXPECT_EQ(e.Word(kHead, 1), 8u);
   EXPECT_EQ(e.Text(kTitle), "HELLO");
   EXPECT_EQ(e.Word(kS1), 0u) << "the header read leaves the set alone";
@@ -296,14 +265,11 @@ TEST(VariableFiles, HeaderValuesMustFitTheirVariables) {
       << "a 6-byte text into a 4-byte variable";
   EXPECT_EQ(e.Word(kS1), 1u);
   EXPECT_EQ(e.Text(kShortText), "AB");
-  EXPECT_EQ(e.engine->ReadVariableFileHeader("BARE", e.Storage(kHead), 0), kVariableFileBadData) << "none stored";
   EXPECT_EQ(e.engine->ReadVariableFileHeader("BARE", 0, e.Storage(kTitle)), kVariableFileBadData) << "none stored";
   EXPECT_EQ(e.engine->ReadVariableFileHeader("BARE", 0, 0), 0);
 
   EXPECT_EQ(e.engine->ReadVariableFileHeader("V", e.Storage(kTitle), 0), kVariableFileLookupFailed) << "kind 1";
-  EXPECT_EQ(e.engine->ReadVariableFileHeader("V", 0, e.Storage(kHead)), kVariableFileLookupFailed) << "kind 0";
   EXPECT_EQ(e.engine->ReadVariableFileHeader("V", 0x12345, 0), kVariableFileLookupFailed) << "no variable";
-  EXPECT_EQ(e.engine->ReadVariableFileHeader("MISSING", 0, 0), kVariableFileNoFile);
   e.engine->SetSystemStateFileName("V");
   EXPECT_EQ(e.engine->ReadVariableFileHeader(nullptr, e.Storage(kHead), 0), 0) << "the system-state name";
 }
@@ -312,7 +278,6 @@ TEST(VariableFiles, WriteRefusals) {
   Engine e;
   EXPECT_EQ(e.engine->WriteVariableFile(nullptr, 0, 0, 0, false), kVariableFileNoFile);
   EXPECT_EQ(e.engine->WriteVariableFile("V", 0, e.Storage(kTitle), 0, false), kVariableFileBadHeaderVariables);
-  EXPECT_EQ(e.engine->WriteVariableFile("V", 0, 0, e.Storage(kHead), false), kVariableFileBadHeaderVariables);
   EXPECT_EQ(e.engine->WriteVariableFile("V", 0, 0x12345, 0, false), kVariableFileBadHeaderVariables);
   e.files.Put("V", {1, 2, 3});
   e.files.set_failSaves(true);

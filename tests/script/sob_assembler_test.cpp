@@ -2,17 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "common/byte_reader.h"
+#include "script_test_util.h"
 
 namespace bw {
 namespace {
-
-uint32_t WordAt(const std::vector<uint8_t>& bytes, size_t at) {
-  ByteReader r(bytes.data(), bytes.size());
-  uint32_t v = 0;
-  EXPECT_TRUE(r.seek(at) && r.u32le(v)) << at;
-  return v;
-}
 
 TEST(SobAssembler, WritesTheCodeBlockLayout) {
   auto r = sob::Assemble(".sob0\nstart: push var:2\n jmp start.1\n wait\nd: .word 1, native:5\n .byte 7\n");
@@ -21,14 +14,16 @@ TEST(SobAssembler, WritesTheCodeBlockLayout) {
   ASSERT_EQ(std::string(b.begin(), b.begin() + 4), "SOB0");
   // Lists: var {4, 2}; native {24, 5}; host none; lib none; own {12, 4}; then 0.
   const uint32_t expectedArea[] = {1, 4, 2, 1, 24, 5, 0, 0, 1, 12, 4, 0};
-  ASSERT_EQ(WordAt(b, 4), sizeof expectedArea);
-  for (size_t i = 0; i < std::size(expectedArea); ++i) EXPECT_EQ(WordAt(b, 8 + 4 * i), expectedArea[i]) << i;
+  ASSERT_EQ(U32At(b, 4), sizeof expectedArea);
+  for (size_t i = 0; i < std::size(expectedArea); ++i) {
+    EXPECT_EQ(U32At(b, 8 + 4 * i), expectedArea[i]) << i;
+  }
   size_t after = 8 + sizeof expectedArea;
-  EXPECT_EQ(WordAt(b, after), 20u) << "instruction bytes end behind the wait";
-  EXPECT_EQ(WordAt(b, after + 4), 29u) << "code size";
+  EXPECT_EQ(U32At(b, after), 20u) << "instruction bytes end behind the wait";
+  EXPECT_EQ(U32At(b, after + 4), 29u) << "code size";
   ASSERT_EQ(b.size(), after + 8 + 29);
-  EXPECT_EQ(WordAt(b, after + 8), 8u) << "push";
-  EXPECT_EQ(WordAt(b, after + 8 + 20), 1u) << "first data word";
+  EXPECT_EQ(U32At(b, after + 8), 8u) << "push";
+  EXPECT_EQ(U32At(b, after + 8 + 20), 1u) << "first data word";
   EXPECT_EQ(b.back(), 7);
 }
 

