@@ -96,39 +96,5 @@ TEST(InvertPixelMemory, MasksByFormatAndMode) {
   EXPECT_EQ(InvertPixelMemory(0, kFormat24, rgb, 6, &first, &bounds), kDdOpNothingLeft);
 }
 
-// Each pixel's block origin along one axis for a grid whose whole blocks start at offset.
-int Origin(int pos, int offset, int block) {
-  if (pos < offset) return 0;
-  return offset + (pos - offset) / block * block;
-}
-
-TEST(MosaicPixelMemory, BlocksTakeTheirTopLeftPixelFromEachAnchor) {
-  constexpr int W = 11, H = 7, B = 3;
-  struct Case {
-    int anchor, ox, oy;
-  };
-  // Whole blocks start after the partial ones on the far side of the anchor.
-  const Case cases[] = {{1, 0, 0}, {2, W % B, 0}, {3, 0, H % B}, {4, W % B, H % B},
-                        {0, ((W - B) / 2) % B, ((H - B) / 2) % B}};
-  for (const Case& c : cases) {
-    std::vector<uint16_t> px(W * H);
-    for (int i = 0; i < W * H; ++i) px[size_t(i)] = uint16_t(i);
-    const Rect all{0, 0, W, H};
-    ASSERT_EQ(MosaicPixelMemory(kFormat565, reinterpret_cast<uint8_t*>(px.data()), W * 2, &all, nullptr, B, c.anchor),
-              kDdOpDone);
-    for (int y = 0; y < H; ++y)
-      for (int x = 0; x < W; ++x) {
-        const int want = Origin(y, c.oy, B) * W + Origin(x, c.ox, B);
-        ASSERT_EQ(px[size_t(y * W + x)], want) << "anchor " << c.anchor << " at " << x << "," << y;
-      }
-  }
-  std::vector<uint16_t> px(4 * 4, 7);
-  px[5] = 9;
-  const Rect narrow{0, 0, 2, 4}, all{0, 0, 4, 4};
-  EXPECT_EQ(MosaicPixelMemory(kFormat565, reinterpret_cast<uint8_t*>(px.data()), 8, &narrow, nullptr, 2, 1), kDdOpDone);
-  EXPECT_EQ(MosaicPixelMemory(kFormat565, reinterpret_cast<uint8_t*>(px.data()), 8, &all, nullptr, 1, 1), kDdOpDone);
-  EXPECT_EQ(px[5], 9) << "a 2-pixel rectangle or a block of 1 changes nothing";
-}
-
 }  // namespace
 }  // namespace bw
