@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 #include "app/platform/trig_tables.h"
 #include "common/global.h"
@@ -18,6 +20,17 @@ inline uint32_t Rgb(const host::MemorySurface& s, int x, int y) {
   uint32_t v = 0;
   std::memcpy(&v, s.Pixels() + y * s.Pitch() + x * 4, 4);
   return v & 0xFFFFFF;
+}
+
+// The width and height of the box around an item's vertices.
+template <typename Vertices>
+std::pair<float, float> Extent(const Vertices& vertices) {
+  float minX = 1e9f, maxX = -1e9f, minY = 1e9f, maxY = -1e9f;
+  for (const auto& v : vertices) {
+    minX = std::min(minX, v.x), maxX = std::max(maxX, v.x);
+    minY = std::min(minY, v.y), maxY = std::max(maxY, v.y);
+  }
+  return {maxX - minX, maxY - minY};
 }
 
 class Direct3DTarget : public testing::Test {

