@@ -447,7 +447,6 @@ TEST_F(DisplayManagerTest, SurfacesAndSpritesComeAndGoThroughTheirLists) {
   EXPECT_EQ(image->GetWord3(), 4u);
   ImageSurface* copy = nullptr;
   ASSERT_EQ(manager_->CreateImageSurfaceCopy(&copy, image, 0), 0);
-  EXPECT_EQ(copy->GetWidth(), 8);
   OffscreenLayer* offscreen = nullptr;
   ASSERT_EQ(manager_->CreateOffscreenLayer(&offscreen, 8, 4, 32, true), 0);
   EXPECT_EQ(manager_->LayerCount(), 3u);

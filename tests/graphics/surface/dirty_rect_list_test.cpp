@@ -78,13 +78,6 @@ TEST(DirtyRectList, JoinsAndCovers) {
   reversed.Add({10, 0, 20, 10});
   reversed.Add({0, 0, 10, 10});
   EXPECT_EQ(Nodes(reversed), (std::vector<Rect>{{0, 0, 20, 10}}));
-
-  DirtyRectList crossing;
-  crossing.Add({0, 0, 10, 10});
-  crossing.Add({5, 5, 15, 15});
-  int area = 0;
-  for (const Rect& r : Nodes(crossing)) area += r.Width() * r.Height();
-  EXPECT_EQ(area, 175);
 }
 
 TEST(DirtyRectList, CoalesceJoinsSideBySideAcrossHeights) {
