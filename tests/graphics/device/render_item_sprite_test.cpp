@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <memory>
 
 #include "common/global.h"
+#include "graphics/device/direct3d_fixture.h"
 #include "graphics/device/direct_draw_device.h"
 #include "graphics/surface/directdraw_image_surface.h"
 
@@ -24,11 +24,7 @@ class SpriteItemTest : public testing::Test {
     EXPECT_EQ(s->FillColor(int(rgb >> 16), int(rgb >> 8 & 0xFF), int(rgb & 0xFF)), 0);
     return s;
   }
-  uint32_t Pixel(int x, int y) const {
-    uint32_t v = 0;
-    std::memcpy(&v, dest->Pixels() + y * dest->Pitch() + x * 4, 4);
-    return v & 0xFFFFFF;
-  }
+  uint32_t Pixel(int x, int y) const { return testing_devices::Rgb(*dest, x, y); }
   int Count(uint32_t rgb) const {
     int n = 0;
     for (int y = 0; y < 8; ++y)

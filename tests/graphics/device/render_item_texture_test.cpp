@@ -3,12 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <memory>
 
-#include "app/platform/trig_tables.h"
-#include "common/global.h"
-#include "graphics/device/direct3d_device.h"
-#include "graphics/device/render_list.h"
+#include "graphics/device/direct3d_fixture.h"
 #include "graphics/pixel/surface_rows.h"
 #include "graphics/surface/directdraw_image_surface.h"
 
@@ -37,44 +33,23 @@ class FakeTexture : public DirectDrawImageSurface, public Layer {
   float GetTexV(int32_t y) const override { return float(TextureCoordinate(y, GetHeight(), GetHeight())); }
 };
 
-class D3DSpriteTest : public testing::Test {
+class D3DSpriteTest : public testing_devices::Direct3DTarget {
  protected:
   void SetUp() override {
-    ASSERT_EQ(device.DirectDrawDevice::Create(false, true, nullptr, nullptr, 0, true, 0, 0), 0);
-    target = host::MemorySurface::Create(16, 16, host::DirectDraw::DisplayFormat(32));
-    ASSERT_EQ(device.Create(target.get(), nullptr, false), 0);
+    Direct3DTarget::SetUp();
     // Four texels a row, each its own colour, opaque.
     ASSERT_EQ(texture.Create(4, 2, true, true, device.GetTextureFormat(kFormat8888)), 0);
     host::DdSurfaceDesc d;
     ASSERT_EQ(texture.GetDirectDrawSurface()->Lock(&d), host::kDdOk);
     for (int y = 0; y < 2; ++y)
       for (int x = 0; x < 4; ++x) {
-        const uint32_t c = 0xFF000000u | uint32_t(0x10 * (x + 1)) << 16 | uint32_t(0x40 * y) << 8;
+        const uint32_t c = 0xFF000000u | Texel(x, y);
         std::memcpy(d.surface + y * d.pitch + x * 4, &c, 4);
       }
     texture.GetDirectDrawSurface()->Unlock();
   }
-  void TearDown() override {
-    device.Release();
-    FreeDirectDrawDeviceList();
-  }
-  uint32_t Pixel(int x, int y) const {
-    uint32_t v = 0;
-    std::memcpy(&v, target->Pixels() + y * target->Pitch() + x * 4, 4);
-    return v & 0xFFFFFF;
-  }
   static uint32_t Texel(int x, int y) { return uint32_t(0x10 * (x + 1)) << 16 | uint32_t(0x40 * y) << 8; }
-  int DrawOne(RenderItem* item) {
-    RenderList list;
-    list.Insert(item, 0, 0);
-    return list.DrawAll(target.get(), nullptr, &device);
-  }
-  Direct3DDevice device;
-  ScopedGlobal<DirectDrawDevice> display{&device};
-  std::unique_ptr<host::MemorySurface> target;
   FakeTexture texture;
-  TrigTables trig;
-  ScopedGlobal<TrigTables> trigScope{&trig};
 };
 
 TEST_F(D3DSpriteTest, DrawsEveryTexelOnceAtItsPlace) {
@@ -84,19 +59,19 @@ TEST_F(D3DSpriteTest, DrawsEveryTexelOnceAtItsPlace) {
   EXPECT_EQ(sprite.GetState(D3DSpritePrimitive::kAlphaBlend), 1) << "a texture with alpha blends";
   ASSERT_EQ(DrawOne(&sprite), kRenderDone);
   for (int y = 0; y < 2; ++y)
-    for (int x = 0; x < 4; ++x) ASSERT_EQ(Pixel(3 + x, 5 + y), Texel(x, y)) << x << "," << y;
-  EXPECT_EQ(Pixel(7, 5), 0u);
-  EXPECT_EQ(Pixel(3, 7), 0u);
+    for (int x = 0; x < 4; ++x) ASSERT_EQ(Shown(3 + x, 5 + y), Texel(x, y)) << x << "," << y;
+  EXPECT_EQ(Shown(7, 5), 0u);
+  EXPECT_EQ(Shown(3, 7), 0u);
 
   // Twice the size: each texel covers two by two pixels.
   const Rect right{2, 0, 4, 2};
   ASSERT_EQ(sprite.Init(&texture, &right, 0, 8), 0);
   sprite.SetSize(4, 4);
   ASSERT_EQ(DrawOne(&sprite), kRenderDone);
-  EXPECT_EQ(Pixel(0, 8), Texel(2, 0));
-  EXPECT_EQ(Pixel(1, 9), Texel(2, 0));
-  EXPECT_EQ(Pixel(2, 8), Texel(3, 0));
-  EXPECT_EQ(Pixel(3, 11), Texel(3, 1));
+  EXPECT_EQ(Shown(0, 8), Texel(2, 0));
+  EXPECT_EQ(Shown(1, 9), Texel(2, 0));
+  EXPECT_EQ(Shown(2, 8), Texel(3, 0));
+  EXPECT_EQ(Shown(3, 11), Texel(3, 1));
 }
 
 TEST_F(D3DSpriteTest, ToneAddsOrSubtractsGrey) {
@@ -104,16 +79,16 @@ TEST_F(D3DSpriteTest, ToneAddsOrSubtractsGrey) {
   ASSERT_EQ(sprite.Init(&texture, nullptr, 0, 0), 0);
   sprite.SetToneBlend(false, 255, 510);
   ASSERT_EQ(DrawOne(&sprite), kRenderDone);
-  EXPECT_EQ(Pixel(0, 0), 0xFFFFFFu) << "level 510 adds white";
+  EXPECT_EQ(Shown(0, 0), 0xFFFFFFu) << "level 510 adds white";
   sprite.SetToneBlend(false, 255, 0);
   ASSERT_EQ(DrawOne(&sprite), kRenderDone);
-  EXPECT_EQ(Pixel(0, 0), 0u) << "level 0 subtracts white";
+  EXPECT_EQ(Shown(0, 0), 0u) << "level 0 subtracts white";
   sprite.SetToneBlend(false, 255, 255);
   ASSERT_EQ(DrawOne(&sprite), kRenderDone);
-  EXPECT_EQ(Pixel(1, 1), Texel(1, 1)) << "level 255 leaves the picture";
+  EXPECT_EQ(Shown(1, 1), Texel(1, 1)) << "level 255 leaves the picture";
   sprite.SetToneBlend(false, 0x80, 255);
   ASSERT_EQ(DrawOne(&sprite), kRenderDone);
-  EXPECT_EQ(Pixel(1, 1), Texel(1, 1)) << "half over itself stays itself";
+  EXPECT_EQ(Shown(1, 1), Texel(1, 1)) << "half over itself stays itself";
 }
 
 TEST_F(D3DSpriteTest, CornersRotationAndAMissingTexture) {
@@ -121,13 +96,9 @@ TEST_F(D3DSpriteTest, CornersRotationAndAMissingTexture) {
   ASSERT_EQ(sprite.Init(&texture, nullptr, 0, 0), 0);
   sprite.SetSize(100, 50);
   sprite.SetRotation(128, 4);
-  float minX = 1e9f, maxX = -1e9f, minY = 1e9f, maxY = -1e9f;
-  for (const TexturedVertex& v : sprite.Vertices()) {
-    minX = std::min(minX, v.x), maxX = std::max(maxX, v.x);
-    minY = std::min(minY, v.y), maxY = std::max(maxY, v.y);
-  }
-  EXPECT_NEAR(maxX - minX, 50, 1);
-  EXPECT_NEAR(maxY - minY, 100, 1);
+  const auto [w, h] = testing_devices::Extent(sprite.Vertices());
+  EXPECT_NEAR(w, 50, 1);
+  EXPECT_NEAR(h, 100, 1);
 
   sprite.SetCorners(0, 0, 4, 0, 0, 2, 4, 2);
   EXPECT_EQ(sprite.Vertices()[3].x, 4);

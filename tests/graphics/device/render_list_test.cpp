@@ -2,13 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
-#include "app/platform/trig_tables.h"
-#include "common/global.h"
-#include "graphics/device/direct3d_device.h"
+#include "graphics/device/direct3d_fixture.h"
 #include "graphics/device/render_item.h"
 
 namespace bw {
@@ -113,36 +110,13 @@ TEST_F(RenderListTest, DrawingAndRestoreStopAtTheFirstFailure) {
 }
 
 // The coloured items drawn by a Direct3D device onto a 16 x 16 target.
-class ColorItemTest : public testing::Test {
+class ColorItemTest : public testing_devices::Direct3DTarget {
  protected:
-  void SetUp() override {
-    ASSERT_EQ(device.DirectDrawDevice::Create(false, true, nullptr, nullptr, 0, true, 0, 0), 0);
-    target = host::MemorySurface::Create(16, 16, host::DirectDraw::DisplayFormat(32));
-    ASSERT_EQ(device.Create(target.get(), nullptr, false), 0);
-  }
-  void TearDown() override {
-    device.Release();
-    FreeDirectDrawDeviceList();
-  }
-  uint32_t Pixel(int x, int y) const {
-    uint32_t v = 0;
-    std::memcpy(&v, target->Pixels() + y * target->Pitch() + x * 4, 4);
-    return v & 0xFFFFFF;
-  }
   void Fill(uint32_t color) {
     host::DdBltFx fx;
     fx.fillColor = color;
     target->Blt(nullptr, host::kDdBltColorFill, &fx);
   }
-  int DrawOne(RenderItem* item) {
-    RenderList list;
-    list.Insert(item, 0, 0);
-    return list.DrawAll(target.get(), nullptr, &device);
-  }
-  Direct3DDevice device;
-  std::unique_ptr<host::MemorySurface> target;
-  TrigTables trig;
-  ScopedGlobal<TrigTables> trigScope{&trig};
 };
 
 TEST_F(ColorItemTest, RectangleFillsExactlyItsPixels) {
@@ -152,9 +126,9 @@ TEST_F(ColorItemTest, RectangleFillsExactlyItsPixels) {
   ASSERT_EQ(DrawOne(&rect), kRenderDone);
   int covered = 0;
   for (int y = 0; y < 16; ++y)
-    for (int x = 0; x < 16; ++x) covered += Pixel(x, y) == 0x00FF00u;
+    for (int x = 0; x < 16; ++x) covered += Shown(x, y) == 0x00FF00u;
   EXPECT_EQ(covered, 4) << "columns 0 and 1 of rows 14 and 15";
-  EXPECT_EQ(Pixel(1, 15), 0x00FF00u);
+  EXPECT_EQ(Shown(1, 15), 0x00FF00u);
 
   // Signed hit tests: an item placed partly off screen is hit where it shows.
   EXPECT_TRUE(rect.HitTest(-1, 15, true));
@@ -174,8 +148,8 @@ TEST_F(ColorItemTest, TrianglesBlendByTheirAlphaAndItemStatesCanBeHeldOff) {
   EXPECT_EQ(triangle.BlendEnable(), 1);
   Fill(0x000000FF);
   ASSERT_EQ(DrawOne(&triangle), kRenderDone);
-  EXPECT_EQ(Pixel(1, 1), 0x80007Fu) << "half red over blue";
-  EXPECT_EQ(Pixel(15, 15), 0x0000FFu) << "outside the triangle";
+  EXPECT_EQ(Shown(1, 1), 0x80007Fu) << "half red over blue";
+  EXPECT_EQ(Shown(15, 15), 0x0000FFu) << "outside the triangle";
 
   // With the list holding item states off, the device's own (opaque) states draw it.
   device.SetAlphaBlendEnable(0);
@@ -184,7 +158,7 @@ TEST_F(ColorItemTest, TrianglesBlendByTheirAlphaAndItemStatesCanBeHeldOff) {
   list.SetAppliesItemStates(false);
   list.Insert(&triangle, 0, 0);
   ASSERT_EQ(list.DrawAll(target.get(), nullptr, &device), kRenderDone);
-  EXPECT_EQ(Pixel(1, 1), 0xFF0000u);
+  EXPECT_EQ(Shown(1, 1), 0xFF0000u);
 }
 
 TEST_F(ColorItemTest, DrawAnswersForWhatIsMissing) {
@@ -207,15 +181,13 @@ TEST_F(ColorItemTest, RotationTurnsAboutTheAnchor) {
   D3DRectPrimitive rect;
   rect.Set(100, 50, 0xFFFFFFFFu, 0, 0);
   rect.SetRotation(128, 4);
-  float minX = 1e9f, maxX = -1e9f, minY = 1e9f, maxY = -1e9f;
-  for (const ColorVertex& v : rect.Vertices()) {
-    minX = std::min(minX, v.x), maxX = std::max(maxX, v.x);
-    minY = std::min(minY, v.y), maxY = std::max(maxY, v.y);
-  }
-  EXPECT_NEAR(maxX - minX, 50, 1);
-  EXPECT_NEAR(maxY - minY, 100, 1);
-  EXPECT_NEAR((minX + maxX) / 2, 50, 1) << "about the centre";
-  EXPECT_NEAR((minY + maxY) / 2, 25, 1);
+  const auto [w, h] = testing_devices::Extent(rect.Vertices());
+  EXPECT_NEAR(w, 50, 1);
+  EXPECT_NEAR(h, 100, 1);
+  float sumX = 0, sumY = 0;
+  for (const ColorVertex& v : rect.Vertices()) sumX += v.x, sumY += v.y;
+  EXPECT_NEAR(sumX / 4, 50, 1) << "about the centre";
+  EXPECT_NEAR(sumY / 4, 25, 1);
   rect.SetRotation(0, 4);
   EXPECT_EQ(rect.Vertices()[3].x, 100);
   EXPECT_EQ(rect.Vertices()[3].y, 50);
@@ -242,8 +214,8 @@ TEST_F(ColorItemTest, VertexListsScaleBorrowAndDrawTheirType) {
   EXPECT_EQ(bx[1], 6);
   EXPECT_FALSE(line.SetPoint(2, 0, 0));
   ASSERT_EQ(DrawOne(&line), kRenderDone);
-  EXPECT_EQ(Pixel(5, 0), 0xFF0000u);
-  EXPECT_EQ(Pixel(6, 0), 0u) << "the end pixel stays out";
+  EXPECT_EQ(Shown(5, 0), 0xFF0000u);
+  EXPECT_EQ(Shown(6, 0), 0u) << "the end pixel stays out";
 
   ScopedGlobal<TrigTables> noTable(nullptr);
   EXPECT_EQ(poly.SetPoints(3, xs, ys, 0xFFFFFFFFu, 3, false), kPointsBadArgument);

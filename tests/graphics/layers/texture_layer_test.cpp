@@ -3,35 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <memory>
 
-#include "common/global.h"
-#include "graphics/device/direct3d_device.h"
+#include "graphics/device/direct3d_fixture.h"
 #include "graphics/device/render_item_texture.h"
-#include "graphics/device/render_list.h"
 #include "graphics/layers/software_surface_layer.h"
 #include "graphics/pixel/surface_rows.h"
 
 namespace bw {
 namespace {
 
-class TextureLayerTest : public testing::Test {
+class TextureLayerTest : public testing_devices::Direct3DTarget {
  protected:
-  void SetUp() override {
-    ASSERT_EQ(device.DirectDrawDevice::Create(false, true, nullptr, nullptr, 0, true, 0, 0), 0);
-    target = host::MemorySurface::Create(16, 16, host::DirectDraw::DisplayFormat(32));
-    ASSERT_EQ(device.Create(target.get(), nullptr, false), 0);
-  }
-  void TearDown() override {
-    device.SetTexture(nullptr);
-    device.Release();
-    FreeDirectDrawDeviceList();
-  }
-  uint32_t Shown(int x, int y) const {
-    uint32_t v = 0;
-    std::memcpy(&v, target->Pixels() + y * target->Pitch() + x * 4, 4);
-    return v & 0xFFFFFF;
-  }
   // Opaque colours, each pixel its own.
   static uint32_t Colour(int x, int y) { return 0xFF000000u | uint32_t(x * 0x30 << 16 | y * 0x50 << 8 | 0x11); }
   static void Paint(ImageSurface* picture) {
@@ -39,10 +21,6 @@ class TextureLayerTest : public testing::Test {
       for (int x = 0; x < picture->GetWidth(); ++x)
         reinterpret_cast<uint32_t*>(picture->GetRowPointer(y))[x] = Colour(x, y);
   }
-  Direct3DDevice device;
-  ScopedGlobal<DirectDrawDevice> display{&device};
-  ScopedGlobal<Direct3DDevice> display3d{&device};
-  std::unique_ptr<host::MemorySurface> target;
 };
 
 TEST_F(TextureLayerTest, CreateFollowsTheDevice) {

@@ -5,10 +5,9 @@
 #include <cstring>
 #include <memory>
 
-#include "common/global.h"
-#include "graphics/device/direct3d_device.h"
+#include "graphics/device/direct3d_fixture.h"
 #include "graphics/device/render_item_texture.h"
-#include "graphics/device/render_list.h"
+#include "graphics/surface/surface_fixture.h"
 #include "graphics/layers/canvas_layer.h"
 #include "graphics/pixel/surface_rows.h"
 #include "graphics/surface/image_surface.h"
@@ -50,17 +49,11 @@ tools::WgxPicture Picture(int depth) {
   return p;
 }
 
-class WgxLayerTest : public testing::Test {
+class WgxLayerTest : public testing_devices::Direct3DTarget {
  protected:
   void SetUp() override {
-    ASSERT_EQ(device.DirectDrawDevice::Create(false, true, nullptr, nullptr, 0, true, 0, 0), 0);
-    target = host::MemorySurface::Create(16, 16, host::DirectDraw::DisplayFormat(32));
-    ASSERT_EQ(device.Create(target.get(), nullptr, false), 0);
+    Direct3DTarget::SetUp();
     RegisterBuiltinLoaders(manager);
-  }
-  void TearDown() override {
-    device.Release();
-    FreeDirectDrawDeviceList();
   }
   static uint32_t Texel(const WgxPictureLayer& layer, int x, int y) {
     host::MemorySurface* s = layer.GetDirectDrawSurface();
@@ -71,12 +64,8 @@ class WgxLayerTest : public testing::Test {
   int Load(WgxPictureLayer& layer, const std::vector<uint8_t>& bytes, int code = kFormat8888) {
     return layer.Load(code, nullptr, bytes.data(), bytes.size(), true);
   }
-  Direct3DDevice device;
-  ScopedGlobal<DirectDrawDevice> display{&device};
-  ScopedGlobal<Direct3DDevice> display3d{&device};
   ImageLoaderManager manager;
   ScopedGlobal<ImageLoaderManager> managerScope{&manager};
-  std::unique_ptr<host::MemorySurface> target;
 };
 
 TEST_F(WgxLayerTest, DecodesEveryDepthAndHeaderFormIntoTheTexture) {
@@ -164,12 +153,7 @@ TEST_F(WgxLayerTest, TheDirect3DSpriteShowsTheLayerPixelForPixel) {
   list.Insert(&sprite, 0, 0);
   ASSERT_EQ(list.DrawAll(target.get(), nullptr, &device), kRenderDone);
   for (int y = 0; y < 2; ++y)
-    for (int x = 0; x < 4; ++x) {
-      uint32_t v = 0;
-      std::memcpy(&v, target->Pixels() + (6 + y) * target->Pitch() + (5 + x) * 4, 4);
-      ASSERT_EQ(v & 0xFFFFFF, Texel(layer, x, y) & 0xFFFFFF) << x << "," << y;
-    }
-  device.SetTexture(nullptr);
+    for (int x = 0; x < 4; ++x) ASSERT_EQ(Shown(5 + x, 6 + y), Texel(layer, x, y) & 0xFFFFFF) << x << "," << y;
 }
 
 // A layer of the software kind: its picture is its own image surface part.
@@ -178,30 +162,24 @@ class SoftwareKindLayer : public OffscreenLayer {
   int GetKind() const override { return kKindSoftwareSurfaceLayer; }
 };
 
-uint32_t ImagePixel(const ImageSurface& s, int x, int y) {
-  uint32_t v = 0;
-  std::memcpy(&v, s.GetRowPointer(y) + x * 4, 4);
-  return v & 0xFFFFFF;
-}
-
 TEST_F(WgxLayerTest, ImageSurfacesCopyFromPictureLayersAndLayerParts) {
   WgxPictureLayer layer;
   ASSERT_EQ(Load(layer, tools::WriteWgx(Picture(24))), 0);
   ImageSurface image;
   ASSERT_EQ(image.Create(8, 8, 32, kImageDibSection), kSurfaceDone);
   ASSERT_EQ(image.BlitFromObject(&layer, -1, 6, nullptr), ImageSurface::kOpDone);
-  EXPECT_EQ(ImagePixel(image, 0, 6), Texel(layer, 1, 0) & 0xFFFFFF) << "clipped at the left";
-  EXPECT_EQ(ImagePixel(image, 2, 7), Texel(layer, 3, 1) & 0xFFFFFF);
+  EXPECT_EQ(testing_surfaces::Pixel(image, 0, 6) & 0xFFFFFF, Texel(layer, 1, 0) & 0xFFFFFF) << "clipped at the left";
+  EXPECT_EQ(testing_surfaces::Pixel(image, 2, 7) & 0xFFFFFF, Texel(layer, 3, 1) & 0xFFFFFF);
   const Size twice{8, 4};
   ASSERT_EQ(image.StretchBlitFromObject(&layer, &twice, 0, 0, nullptr), ImageSurface::kOpDone);
-  EXPECT_EQ(ImagePixel(image, 7, 3), Texel(layer, 3, 1) & 0xFFFFFF);
-  EXPECT_EQ(ImagePixel(image, 1, 0), Texel(layer, 0, 0) & 0xFFFFFF);
+  EXPECT_EQ(testing_surfaces::Pixel(image, 7, 3) & 0xFFFFFF, Texel(layer, 3, 1) & 0xFFFFFF);
+  EXPECT_EQ(testing_surfaces::Pixel(image, 1, 0) & 0xFFFFFF, Texel(layer, 0, 0) & 0xFFFFFF);
 
   SoftwareKindLayer software;
   ASSERT_EQ(software.Create(2, 2, 32, false), 0);
   software.GetImage()->Fill(0xFF123456u, nullptr);
   ASSERT_EQ(image.BlitFromObject(&software, 5, 5, nullptr), ImageSurface::kOpDone);
-  EXPECT_EQ(ImagePixel(image, 6, 6), 0x123456u);
+  EXPECT_EQ(testing_surfaces::Pixel(image, 6, 6) & 0xFFFFFF, 0x123456u);
   EXPECT_EQ(image.BlitFromObject(nullptr, 0, 0, nullptr), ImageSurface::kOpNoPixels);
 }
 

@@ -2,37 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include "graphics/pixel/blend_tables.h"
+#include "blend_reference.h"
 #include "graphics/pixel/mmx_flag.h"
-#include "support/pixel_reference.h"
 
 namespace bw {
 namespace {
 
-using reference::KernelArgs;
-using reference::Load32;
-using reference::MatchesReference;
-using reference::Store32;
-using reference::Walk;
-using reference::Geometry;
-
-using Over = void (*)(uint32_t*, const uint32_t*, ptrdiff_t, ptrdiff_t, int, int);
-using StretchOver = void (*)(uint32_t*, const uint32_t*, ptrdiff_t, ptrdiff_t, int, int,
-                             const StretchStepper&);
-
-// Calls a 32-over-32 kernel of either shape with the arguments of the walk.
-auto Call32(Over plain) {
-  return [plain](const KernelArgs& a, const Geometry& g) {
-    plain(reinterpret_cast<uint32_t*>(a.dst), reinterpret_cast<const uint32_t*>(a.src), a.dstSkip,
-          a.srcSkip, g.w, g.h);
-  };
-}
-auto Call32(StretchOver stretched) {
-  return [stretched](const KernelArgs& a, const Geometry& g) {
-    stretched(reinterpret_cast<uint32_t*>(a.dst), reinterpret_cast<const uint32_t*>(a.src),
-              a.dstSkip, a.srcSkip, g.w, g.h, a.stepper);
-  };
-}
+using namespace reference;
 
 auto PixelOp(uint32_t (*f)(uint32_t, uint32_t)) {
   return [f](uint8_t* d, const uint8_t* s) { Store32(d, f(Load32(d), Load32(s))); };
@@ -57,46 +33,25 @@ TEST(AlphaOverRows, EachSetMatchesItsOwnFormulaInEveryWalk) {
   }
 }
 
-TEST(AlphaOverRows, WorkedValues) {
-  // Opaque source gives the source colour, clear source the destination's; alpha is cleared.
-  uint32_t d[9] = {0x80102030, 0x80102030, 0x80102030, 0x80102030, 0x80102030,
-                   0x80102030, 0x80102030, 0x80102030, 0x80102030};
-  uint32_t s[9] = {0xFF405060, 0x00405060, 0x80C8C8C8, 0xFF405060, 0x00405060,
-                   0x80C8C8C8, 0xFF405060, 0x00405060, 0x80C8C8C8};
-  uint32_t p[9], m[9];
-  std::copy(d, d + 9, p);
-  std::copy(d, d + 9, m);
-  AlphaOverRows(p, s, 0, 0, 9, 1);
-  AlphaOverRowsMmx(m, s, 0, 0, 9, 1);
-  for (int i : {0, 3, 6}) {
-    EXPECT_EQ(p[i], 0x00405060u);
-    EXPECT_EQ(m[i], 0x00405060u);
-  }
-  for (int i : {1, 4, 7}) {
-    EXPECT_EQ(p[i], 0x00102030u);
-    EXPECT_EQ(m[i], 0x00102030u);
-  }
-  // a = 128: plain weighs the destination 127, the vector set 128.
-  uint32_t blue = (0xC8 * 128 >> 8) + (0x30 * 127 >> 8);
-  EXPECT_EQ(p[2] & 0xFF, blue);
-  EXPECT_EQ(m[2] & 0xFF, (0xC8 * 128 >> 8) + (0x30 * 128 >> 8));
-  EXPECT_EQ(p[2], p[8]);
-  EXPECT_EQ(m[2], m[8]) << "vector body and scalar tail agree";
-}
-
 TEST(ChannelRows, MatchTheirReferences) {
-  auto colorOnly = [](uint8_t* d, const uint8_t* s) {
-    d[0] = s[0], d[1] = s[1], d[2] = s[2];
-  };
+  auto colorOnly = [](uint8_t* d, const uint8_t* s) { d[0] = s[0], d[1] = s[1], d[2] = s[2]; };
   auto alphaOnly = [](uint8_t* d, const uint8_t* s) { d[3] = s[3]; };
-  EXPECT_TRUE(MatchesReference(4, 4, Walk::kStraight, Call32(CopyColorRows), colorOnly));
-  EXPECT_TRUE(MatchesReference(4, 4, Walk::kStraight, Call32(CopyColorRowsMmx), colorOnly));
-  EXPECT_TRUE(MatchesReference(4, 4, Walk::kStretched, Call32(StretchCopyColorRows), colorOnly));
-  EXPECT_TRUE(MatchesReference(4, 4, Walk::kStretched, Call32(StretchCopyColorRowsMmx), colorOnly));
-  EXPECT_TRUE(MatchesReference(4, 4, Walk::kStraight, Call32(CopyAlphaRows), alphaOnly));
-  EXPECT_TRUE(MatchesReference(4, 4, Walk::kStraight, Call32(CopyAlphaRowsMmx), alphaOnly));
-  EXPECT_TRUE(MatchesReference(4, 4, Walk::kStretched, Call32(StretchCopyAlphaRows), alphaOnly));
-  EXPECT_TRUE(MatchesReference(4, 4, Walk::kStretched, Call32(StretchCopyAlphaRowsMmx), alphaOnly));
+  struct Family {
+    Rows32 plain, mmx;
+    StretchRows32 stretched, stretchedMmx;
+    bool alpha;
+  };
+  for (const Family& f :
+       {Family{CopyColorRows, CopyColorRowsMmx, StretchCopyColorRows, StretchCopyColorRowsMmx, false},
+        Family{CopyAlphaRows, CopyAlphaRowsMmx, StretchCopyAlphaRows, StretchCopyAlphaRowsMmx, true}}) {
+    auto check = [&](auto op) {
+      EXPECT_TRUE(MatchesReference(4, 4, Walk::kStraight, Call32(f.plain), op)) << f.alpha;
+      EXPECT_TRUE(MatchesReference(4, 4, Walk::kStraight, Call32(f.mmx), op)) << f.alpha;
+      EXPECT_TRUE(MatchesReference(4, 4, Walk::kStretched, Call32(f.stretched), op)) << f.alpha;
+      EXPECT_TRUE(MatchesReference(4, 4, Walk::kStretched, Call32(f.stretchedMmx), op)) << f.alpha;
+    };
+    f.alpha ? check(alphaOnly) : check(colorOnly);
+  }
 }
 
 TEST(ChannelRows, KeyedColorCopyComparesTheWholeWord) {
@@ -173,7 +128,6 @@ TEST(ChannelRows, AlphaPlanesMoveBetweenDepths) {
 }
 
 TEST(ChannelRows, MergeAlphaLayersTheMask) {
-  BuildBlendTables();
   auto op = [](uint8_t* d, const uint8_t* m) {
     int a = d[3], c = m[0];
     d[3] = static_cast<uint8_t>(255 - (255 - a) * (255 - c) / 255);

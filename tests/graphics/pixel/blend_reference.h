@@ -1,5 +1,6 @@
-// Helpers shared by the blend-kernel tests: a per-channel view of a pixel, and a keyed oracle
-// whose key is the first source pixel the walk reads, so every round has at least one hit.
+// Helpers shared by the kernel tests: a per-channel view of a pixel, callers of the common
+// kernel shapes, and a keyed oracle whose key is the first source pixel the walk reads, so every
+// round has at least one hit.
 #pragma once
 
 #include <algorithm>
@@ -22,6 +23,35 @@ inline int Lerp(int d, int s, int w) {
 }
 inline int Saturate(int v) {
   return std::clamp(v, 0, 255);
+}
+// The kernels' weight for a table value k: 0 stays 0, anything else is k + 1.
+inline int W(int k) {
+  return k == 0 ? 0 : k + 1;
+}
+// Applies f(value, channel) to the three colour channels; alpha stays.
+template <typename F>
+uint32_t PerChannel(uint32_t d, F f) {
+  for (int c = 0; c < 3; ++c) d = WithChannel(d, c, f(Channel(d, c), c));
+  return d;
+}
+
+inline uint32_t* D(const KernelArgs& a) {
+  return reinterpret_cast<uint32_t*>(a.dst);
+}
+inline const uint32_t* S(const KernelArgs& a) {
+  return reinterpret_cast<const uint32_t*>(a.src);
+}
+using Rows32 = void (*)(uint32_t*, const uint32_t*, ptrdiff_t, ptrdiff_t, int, int);
+using StretchRows32 = void (*)(uint32_t*, const uint32_t*, ptrdiff_t, ptrdiff_t, int, int,
+                               const StretchStepper&);
+// Calls a 32-over-32 kernel of either shape with the arguments of the walk.
+inline auto Call32(Rows32 k) {
+  return [k](const KernelArgs& a, const Geometry& g) { k(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h); };
+}
+inline auto Call32(StretchRows32 k) {
+  return [k](const KernelArgs& a, const Geometry& g) {
+    k(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h, a.stepper);
+  };
 }
 
 // Wraps a pixel formula f(d, s) into a reference op; with keyed, source words equal to the key

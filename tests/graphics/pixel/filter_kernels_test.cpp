@@ -2,8 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+#include <vector>
+
 #include "blend_reference.h"
 #include "graphics/pixel/mmx_flag.h"
+#include "graphics/pixel/rows8_kernels.h"
+#include "graphics/pixel/surface_rows.h"
+#include "graphics/surface/directdraw_ops.h"
 
 namespace bw {
 namespace {
@@ -56,14 +62,6 @@ TEST(BlurRows, EachFormMatchesTheWindowSumWithEdgeReplication) {
     if (form == 2) BlurAlphaRows(dst.Ptr<uint32_t>(0, 0), s, 8, srcSkip, w, h, e, row);
     ASSERT_EQ(dst.bytes, expect.bytes) << "round " << round;
   }
-}
-
-TEST(BlurRows, RadiusOneOfASpike) {
-  const uint32_t src[5] = {0, 0, 0xFFFFFFFF, 0, 0};
-  uint32_t dst[5];
-  BlurRows(dst, src, 0, 0, 5, 1, {0, 5, 1});
-  const uint32_t expect[5] = {0, 0x55555555, 0x55555555, 0x55555555, 0};
-  EXPECT_TRUE(std::equal(dst, dst + 5, expect));
 }
 
 uint32_t BilinearRef(const Plane& src, int64_t x, int64_t y, uint32_t fx, uint32_t fy) {
@@ -188,32 +186,53 @@ TEST(SmoothRect, RefusesSmallOrMisalignedRectangles) {
   }
 }
 
-TEST(MosaicRect, AnchorModesPlaceTheBlocks) {
-  // Distinct pixels; the block layout shows in which pixels repeat their block's first.
-  auto run = [](int anchor) {
-    std::vector<uint32_t> px(100);
-    for (int i = 0; i < 100; ++i) px[size_t(i)] = uint32_t(i);
-    MosaicRect(px.data(), 0, 40, 10, 10, 4, anchor);
-    return px;
-  };
-  auto top = run(1);
-  EXPECT_EQ(top[3], 0u);
-  EXPECT_EQ(top[4], 4u);
-  EXPECT_EQ(top[9], 8u);
-  EXPECT_EQ(top[99], 88u);
-  auto far = run(4);
-  EXPECT_EQ(far[1], 0u);
-  EXPECT_EQ(far[2], 2u);
-  EXPECT_EQ(far[5], 2u);
-  EXPECT_EQ(far[6], 6u);
-  EXPECT_EQ(far[35], 22u);
-  auto centred = run(0);  // first block ((10 - 4) / 2) mod 4 = 3 wide
-  EXPECT_EQ(centred[2], 0u);
-  EXPECT_EQ(centred[3], 3u);
-  EXPECT_EQ(centred[7], 7u);
+// A pixel's block origin along one axis when whole blocks start at offset.
+int Origin(int pos, int offset, int block) {
+  return pos < offset ? 0 : offset + (pos - offset) / block * block;
+}
+
+TEST(Mosaic, EveryFormTakesEachBlocksTopLeftPixelFromEachAnchor) {
+  // Whole blocks start after the partial ones on the far side of the anchor (1 top-left,
+  // 2 top-right, 3 bottom-left, 4 bottom-right, others centred).
+  for (auto [w, h, b] : {std::tuple{11, 7, 3}, {10, 10, 4}, {12, 5, 4}}) {
+    for (int anchor : {1, 2, 3, 4, 0}) {
+      const bool right = anchor == 2 || anchor == 4, bottom = anchor == 3 || anchor == 4;
+      const int ox = anchor == 0 ? ((w - b) / 2) % b : right ? w % b : 0;
+      const int oy = anchor == 0 ? ((h - b) / 2) % b : bottom ? h % b : 0;
+      std::vector<uint32_t> px32(size_t(w * h));
+      std::vector<uint16_t> px16(px32.size());
+      std::vector<uint8_t> px8(px32.size());
+      for (int i = 0; i < w * h; ++i) px32[size_t(i)] = px16[size_t(i)] = px8[size_t(i)] = uint8_t(i);
+      MosaicRect(px32.data(), 0, 4 * w, w, h, b, anchor);
+      MosaicRows8(px8.data(), w, w, h, b, anchor);
+      const Rect all{0, 0, w, h};
+      ASSERT_EQ(MosaicPixelMemory(kFormat565, reinterpret_cast<uint8_t*>(px16.data()), 2 * w, &all,
+                                  nullptr, b, anchor),
+                kDdOpDone);
+      for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+          const size_t at = size_t(y * w + x);
+          const uint32_t want = uint32_t(Origin(y, oy, b) * w + Origin(x, ox, b));
+          ASSERT_EQ(px32[at], want) << "32-bit, anchor " << anchor << " at " << x << "," << y;
+          ASSERT_EQ(px8[at], want) << "8-bit, anchor " << anchor << " at " << x << "," << y;
+          ASSERT_EQ(px16[at], want) << "memory, anchor " << anchor << " at " << x << "," << y;
+        }
+      }
+    }
+  }
+  // Too small a rectangle or a block of 1 changes nothing.
   std::vector<uint32_t> small = {1, 2, 3, 4, 5, 6};
   MosaicRect(small.data(), 0, 12, 3, 2, 2, 1);
-  EXPECT_EQ(small[1], 2u) << "under 3 rows: nothing";
+  EXPECT_EQ(small[1], 2u) << "under 3 rows";
+  std::vector<uint8_t> tiny = {1, 2, 3, 4};
+  MosaicRows8(tiny.data(), 2, 2, 2, 2, 1);
+  EXPECT_EQ(tiny, (std::vector<uint8_t>{1, 2, 3, 4}));
+  std::vector<uint16_t> px(4 * 4, 7);
+  px[5] = 9;
+  const Rect narrow{0, 0, 2, 4}, all{0, 0, 4, 4};
+  EXPECT_EQ(MosaicPixelMemory(kFormat565, reinterpret_cast<uint8_t*>(px.data()), 8, &narrow, nullptr, 2, 1), kDdOpDone);
+  EXPECT_EQ(MosaicPixelMemory(kFormat565, reinterpret_cast<uint8_t*>(px.data()), 8, &all, nullptr, 1, 1), kDdOpDone);
+  EXPECT_EQ(px[5], 9);
 }
 
 TEST(ConvertRowsToTextureFormat, PacksTopBits) {

@@ -13,10 +13,6 @@ using namespace reference;
 using MaskKernel = void (*)(uint32_t*, const uint8_t*, ptrdiff_t, ptrdiff_t, int, int, uint32_t,
                             const uint8_t*);
 
-int W(int k) {
-  return k == 0 ? 0 : k + 1;
-}
-
 // The 8-bit "source" plane of the reference walk is the mask.
 template <typename F>
 void ExpectMaskPair(MaskKernel plain, MaskKernel mmx, F formula) {
@@ -38,11 +34,6 @@ void ExpectMaskPair(MaskKernel plain, MaskKernel mmx, F formula) {
       }
     }
   }
-}
-
-uint32_t PerChannel(uint32_t d, auto f) {
-  for (int c = 0; c < 3; ++c) d = WithChannel(d, c, f(Channel(d, c), c));
-  return d;
 }
 
 TEST(MaskKernels, EachPairMatchesItsFormula) {

@@ -3,70 +3,31 @@
 #include <gtest/gtest.h>
 
 #include "graphics/pixel/mmx_flag.h"
-#include "support/pixel_reference.h"
+#include "blend_reference.h"
 
 namespace bw {
 namespace {
 
-using reference::Geometry;
-using reference::KernelArgs;
-using reference::Load32;
-using reference::MatchesReference;
-using reference::Plane;
-using reference::Walk;
-
-using Copy32 = void (*)(uint32_t*, const uint32_t*, ptrdiff_t, ptrdiff_t, int, int);
-using StretchCopy32 = void (*)(uint32_t*, const uint32_t*, ptrdiff_t, ptrdiff_t, int, int,
-                               const StretchStepper&);
-
-auto Call(Copy32 k) {
-  return [k](const KernelArgs& a, const Geometry& g) {
-    k(reinterpret_cast<uint32_t*>(a.dst), reinterpret_cast<const uint32_t*>(a.src), a.dstSkip,
-      a.srcSkip, g.w, g.h);
-  };
-}
-auto Call(StretchCopy32 k) {
-  return [k](const KernelArgs& a, const Geometry& g) {
-    k(reinterpret_cast<uint32_t*>(a.dst), reinterpret_cast<const uint32_t*>(a.src), a.dstSkip,
-      a.srcSkip, g.w, g.h, a.stepper);
-  };
-}
+using namespace reference;
 
 const auto kCopy = [](uint8_t* d, const uint8_t* s) { std::memcpy(d, s, 4); };
 
 TEST(CopyRows32, EveryWalkInBothSetsMatchesTheReference) {
+  const std::pair<Walk, Rows32> straight[] = {{Walk::kStraight, CopyRows32},
+                                              {Walk::kStraight, CopyRows32Mmx},
+                                              {Walk::kMirrored, MirrorCopyRows32},
+                                              {Walk::kMirrored, MirrorCopyRows32Mmx}};
+  const std::pair<Walk, StretchRows32> stretched[] = {
+      {Walk::kStretched, StretchCopyRows32},
+      {Walk::kStretched, StretchCopyRows32Mmx},
+      {Walk::kStretchedMirrored, StretchMirrorCopyRows32},
+      {Walk::kStretchedMirrored, StretchMirrorCopyRows32Mmx}};
   // The 128-bit and 256-bit forms of the vector set give the same bytes.
   for (bool wide : {false, true}) {
     ScopedWideVectors pin(wide);
-    EXPECT_TRUE(MatchesReference(4, 4, Walk::kStraight, Call(CopyRows32), kCopy));
-    EXPECT_TRUE(MatchesReference(4, 4, Walk::kStraight, Call(CopyRows32Mmx), kCopy));
-    EXPECT_TRUE(MatchesReference(4, 4, Walk::kMirrored, Call(MirrorCopyRows32), kCopy));
-    EXPECT_TRUE(MatchesReference(4, 4, Walk::kMirrored, Call(MirrorCopyRows32Mmx), kCopy));
-    EXPECT_TRUE(MatchesReference(4, 4, Walk::kStretched, Call(StretchCopyRows32), kCopy));
-    EXPECT_TRUE(MatchesReference(4, 4, Walk::kStretched, Call(StretchCopyRows32Mmx), kCopy));
-    EXPECT_TRUE(
-        MatchesReference(4, 4, Walk::kStretchedMirrored, Call(StretchMirrorCopyRows32), kCopy));
-    EXPECT_TRUE(
-        MatchesReference(4, 4, Walk::kStretchedMirrored, Call(StretchMirrorCopyRows32Mmx), kCopy));
+    for (auto [walk, k] : straight) EXPECT_TRUE(MatchesReference(4, 4, walk, Call32(k), kCopy));
+    for (auto [walk, k] : stretched) EXPECT_TRUE(MatchesReference(4, 4, walk, Call32(k), kCopy));
   }
-}
-
-TEST(CopyRows32, StretchStepsFollowTheStepper) {
-  // Two source pixels onto four: the error starts one below -4, so the first carry comes late.
-  const uint32_t src[2] = {1, 2};
-  uint32_t dst[4] = {};
-  StretchStepper st = MakeStretchStepper(2, 1, 4, 1);
-  StretchCopyRows32(dst, src, 0, 8, 4, 1, st);
-  EXPECT_EQ(dst[0], 1u);
-  EXPECT_EQ(dst[1], 1u);
-  EXPECT_EQ(dst[2], 1u);
-  EXPECT_EQ(dst[3], 2u);
-  // Five onto two: step 2, remainder 1.
-  const uint32_t five[5] = {10, 11, 12, 13, 14};
-  uint32_t two[2] = {};
-  StretchCopyRows32(two, five, 0, 20, 2, 1, MakeStretchStepper(5, 1, 2, 1));
-  EXPECT_EQ(two[0], 10u);
-  EXPECT_EQ(two[1], 12u);
 }
 
 TEST(CopyRows32Keyed, SkipsOnlyTheWholeKeyWord) {
@@ -149,8 +110,8 @@ TEST(FillRows, SetValueOrColourOnlyWithinTheRectangle) {
     ScopedWideVectors pin(wide);
     std::mt19937 rng(77);
     for (int round = 0; round < 40; ++round) {
-      Plane base = reference::RandomPlane(rng, 1 + rng() % 40, 1 + rng() % 9, 4, 8);
-      Geometry g = reference::RandomGeometry(rng, Walk::kStraight, base.width, base.height,
+      Plane base = RandomPlane(rng, 1 + rng() % 40, 1 + rng() % 9, 4, 8);
+      Geometry g = RandomGeometry(rng, Walk::kStraight, base.width, base.height,
                                              base.width, base.height);
       uint32_t value = static_cast<uint32_t>(rng());
       Plane expectFill = base, expectRgb = base;

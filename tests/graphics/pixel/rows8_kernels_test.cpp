@@ -118,36 +118,6 @@ TEST(Rows8, BlurWeighsNeighboursAsTheyWere) {
   EXPECT_EQ(small, std::vector<uint8_t>(30, 9));
 }
 
-TEST(Rows8, MosaicBlocksFollowTheAnchor) {
-  auto columns = [](int mode, int width, int size) {
-    std::vector<uint8_t> row(width * 3);
-    for (int y = 0; y < 3; ++y)
-      for (int x = 0; x < width; ++x) row[y * width + x] = uint8_t(x + 1);
-    MosaicRows8(row.data(), width, width, 3, size, mode);
-    std::vector<int> widths;
-    for (int x = 0; x < width; ++x) {
-      if (x == 0 || row[x] != row[x - 1]) widths.push_back(0);
-      ++widths.back();
-    }
-    return widths;
-  };
-  EXPECT_EQ(columns(2, 10, 4), (std::vector<int>{2, 4, 4}));
-  EXPECT_EQ(columns(1, 10, 4), (std::vector<int>{4, 4, 2}));
-  EXPECT_EQ(columns(4, 12, 4), (std::vector<int>{4, 4, 4})) << "a partial width of 0 is full";
-  EXPECT_EQ(columns(0, 10, 4), (std::vector<int>{3, 4, 3})) << "((10 - 4) >> 1) mod 4";
-  std::vector<uint8_t> tiny = {1, 2, 3, 4};
-  MosaicRows8(tiny.data(), 2, 2, 2, 2, 1);
-  EXPECT_EQ(tiny, (std::vector<uint8_t>{1, 2, 3, 4})) << "too small: untouched";
-  // Rows: bottom anchor makes the first band height mod size high; blocks take the top-left.
-  std::vector<uint8_t> grid(5 * 5);
-  for (int i = 0; i < 25; ++i) grid[i] = uint8_t(i);
-  MosaicRows8(grid.data(), 5, 5, 5, 2, 3);
-  EXPECT_EQ(grid[0], 0);
-  EXPECT_EQ(grid[1 * 5 + 0], 5) << "first band is one row high";
-  EXPECT_EQ(grid[2 * 5 + 1], 5);
-  EXPECT_EQ(grid[4 * 5 + 4], 19);
-}
-
 TEST(Rows8, AlphaPlaneAndFold) {
   uint16_t p1555[2] = {0x1234, 0xFFFF};
   const uint8_t plane[2] = {0x80, 0x7F};

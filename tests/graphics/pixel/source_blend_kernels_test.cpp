@@ -10,13 +10,6 @@ namespace {
 
 using namespace reference;
 
-uint32_t* D(const KernelArgs& a) {
-  return reinterpret_cast<uint32_t*>(a.dst);
-}
-const uint32_t* S(const KernelArgs& a) {
-  return reinterpret_cast<const uint32_t*>(a.src);
-}
-
 uint32_t LerpRef(uint32_t d, uint32_t s, int w) {
   for (int c = 0; c < 3; ++c) d = WithChannel(d, c, Lerp(Channel(d, c), Channel(s, c), w));
   return d;
@@ -27,10 +20,6 @@ uint32_t AddRef(uint32_t d, uint32_t s, int w, int sign) {
   }
   return d;
 }
-int W(int k) {
-  return k == 0 ? 0 : k + 1;
-}
-
 TEST(AddSubtractBlitRows, BothSetsMatchTheScaledSum) {
   for (int o : {1, 100, 255}) {
     for (int sign : {1, -1}) {
@@ -110,19 +99,6 @@ TEST(AlphaRowKernels, EachFamilyMatchesItsFormula) {
   }
 }
 
-TEST(AlphaRowKernels, WorkedValues) {
-  // Clear source changes nothing; opaque source at full opacity is copied; onto a clear target
-  // the source colour is taken whole with alpha T[o][sa].
-  const uint32_t src[3] = {0x00FFFFFF, 0xFF123456, 0x80123456};
-  uint32_t d1[3] = {0x11223344, 0x11223344, 0x00ABCDEF};
-  uint32_t d2[3] = {0x11223344, 0x11223344, 0x00ABCDEF};
-  AlphaOpacityRows(d1, src, 0, 0, 2, 1, ProductTable[255]);
-  AlphaOntoAlphaRowsMmx(d2 + 2, src + 2, 0, 0, 1, 1, ProductTable[200]);
-  EXPECT_EQ(d1[0], 0x11223344u);
-  EXPECT_EQ(d1[1], 0x11123456u);
-  EXPECT_EQ(d2[2], uint32_t(ProductTable[200][0x80]) << 24 | 0x123456u);
-}
-
 TEST(RuleRows, BothSetsMatchTheTableWeight) {
   uint8_t table[256];
   std::mt19937 rng(7);
@@ -157,19 +133,6 @@ TEST(RuleRows, BothSetsMatchTheTableWeight) {
       }
     }
   }
-}
-
-TEST(RuleRows, ExtremeTablesKeepOrCopy) {
-  uint8_t none[256] = {}, all[256];
-  std::fill(all, all + 256, 255);
-  const uint32_t src[5] = {0x01020304, 0xFF0A0B0C, 0x7F102030, 0x00405060, 0x80708090};
-  uint32_t kept[5] = {0x11111111, 0x22222222, 0x33333333, 0x44444444, 0x55555555};
-  uint32_t copied[5];
-  std::copy(kept, kept + 5, copied);
-  RuleRowsMmx(kept, src, nullptr, 0, 0, 0, 5, 1, none);
-  RuleRows(copied, src, nullptr, 0, 0, 0, 5, 1, all);
-  EXPECT_EQ(kept[4], 0x55555555u);
-  for (int i = 0; i < 5; ++i) EXPECT_EQ(copied[i] & 0x00FFFFFF, src[i] & 0x00FFFFFF);
 }
 
 }  // namespace

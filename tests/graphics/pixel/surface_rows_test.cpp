@@ -130,18 +130,5 @@ TEST_F(SurfaceRows, MaskKernelsMatchTheFormulaInBothSets) {
   }
 }
 
-TEST_F(SurfaceRows, MaskWorkedValues) {
-  uint8_t identity[256];
-  for (int i = 0; i < 256; ++i) identity[i] = uint8_t(i);
-  uint32_t dst[3] = {0x80102030, 0x80102030, 0x00102030};
-  const uint8_t mask[3] = {0, 255, 200};
-  const uint32_t image[3] = {0x11AABBCC, 0x11AABBCC, 0x11AABBCC};
-  MaskImageBlendRows(dst, mask, 0, 0, 2, 1, image, identity);
-  EXPECT_EQ(dst[0], 0x80102030u) << "a map entry of 0 changes nothing";
-  EXPECT_EQ(dst[1], 0x80AABBCCu) << "255 gives the source, alpha kept";
-  MaskImageComposeRowsMmx(dst + 2, mask + 2, 0, 0, 1, 1, image + 2, identity);
-  EXPECT_EQ(dst[2], 0xC8AABBCCu) << "over a clear destination: the source colour, the mask as alpha";
-}
-
 }  // namespace
 }  // namespace bw

@@ -13,6 +13,7 @@
 namespace bw {
 namespace {
 
+using testing_surfaces::Nodes;
 using testing_surfaces::Pixel;
 using testing_surfaces::Random;
 using testing_surfaces::SamePixels;
@@ -26,17 +27,6 @@ class Recorder : public ColorRectObject {
   }
   std::vector<Rect> clips;
 };
-
-std::vector<Rect> Rects(const DirtyRectList& list) {
-  std::vector<Rect> out;
-  if (const RectNode* node = list.Head()) {
-    do {
-      out.push_back(node->rect);
-      node = node->next;
-    } while (node != list.Head());
-  }
-  return out;
-}
 
 class CompositionTest : public testing::Test {
  protected:
@@ -80,13 +70,13 @@ TEST_F(CompositionTest, AMovedObjectDirtiesItsOldAndNewPlace) {
 
   box.SetPos(50, 40);
   layer_.CollectChanges(nullptr, nullptr);
-  EXPECT_EQ(Rects(layer_.Dirty()), (std::vector<Rect>{{5, 5, 15, 15}, {50, 40, 60, 50}}));
+  EXPECT_EQ(Nodes(layer_.Dirty()), (std::vector<Rect>{{5, 5, 15, 15}, {50, 40, 60, 50}}));
   DirtyRectList out;
   const Rect outClip{0, 0, 65, 70};
   ASSERT_EQ(layer_.RedrawDirty(&out, &outClip, 10, 0), kComposeDone);
   EXPECT_EQ(Pixel(target_, 6, 6) & 0xFFFFFF, 0x102030u) << "the old place shows the background";
   EXPECT_EQ(Pixel(target_, 51, 41) & 0xFFFFFF, 0xFF0000u);
-  EXPECT_EQ(Rects(out), (std::vector<Rect>{{15, 5, 25, 15}, {60, 40, 65, 50}}))
+  EXPECT_EQ(Nodes(out), (std::vector<Rect>{{15, 5, 25, 15}, {60, 40, 65, 50}}))
       << "moved right by 10 and cut to the output clip";
 
   box.SetVisible(false);
@@ -149,7 +139,7 @@ TEST_F(CompositionTest, ASpriteReportsWhatChangedInItsSourceWhereItShowsIt) {
   source.FillRectXYWH(0, 0, 8, 8, 0xFF0000FFu);
   source.FillRectXYWH(17, 17, 2, 2, 0xFF0000FFu);
   sprite.SyncWithSource(true);
-  EXPECT_EQ(Rects(layer_.Dirty()), (std::vector<Rect>{{40, 30, 43, 33}}))
+  EXPECT_EQ(Nodes(layer_.Dirty()), (std::vector<Rect>{{40, 30, 43, 33}}))
       << "only the part inside the shown rectangle, moved to the sprite";
   EXPECT_FALSE(source.IsChanged());
   EXPECT_EQ(source.GetDirtyList()->Count(), 0);

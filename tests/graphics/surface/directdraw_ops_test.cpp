@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "graphics/device/direct3d_fixture.h"
 #include "graphics/pixel/surface_rows.h"
 #include "host/ddraw/direct_draw.h"
 
@@ -24,11 +25,7 @@ std::unique_ptr<host::MemorySurface> Numbered(int w, int h, uint32_t base) {
   return s;
 }
 
-uint32_t At(const host::MemorySurface& s, int x, int y) {
-  uint32_t v;
-  std::memcpy(&v, s.Pixels() + y * s.Pitch() + x * 4, 4);
-  return v;
-}
+using testing_devices::Rgb;
 
 TEST(DirectDrawCopies, ClipToTheBoundsAndHonourKeys) {
   auto target = Numbered(10, 10, 0x10000);
@@ -37,29 +34,29 @@ TEST(DirectDrawCopies, ClipToTheBoundsAndHonourKeys) {
   const Rect src{0, 0, 6, 6};
   EXPECT_EQ(DirectDrawBltFast(nullptr, source.get(), 0, 0, &src, &bounds, 0xFFFFFFFF), kDdOpMissing);
   EXPECT_EQ(DirectDrawBltFast(target.get(), source.get(), 20, 0, &src, &bounds, 0xFFFFFFFF), kDdOpDone);
-  EXPECT_EQ(At(*target, 2, 2), 0x10202u) << "nothing left: nothing drawn";
+  EXPECT_EQ(Rgb(*target, 2, 2), 0x10202u) << "nothing left: nothing drawn";
 
   ASSERT_EQ(DirectDrawBltFast(target.get(), source.get(), 0, 1, &src, &bounds, 0xFFFFFFFF), kDdOpDone);
-  EXPECT_EQ(At(*target, 1, 2), 0x10201u) << "left of the bounds";
-  EXPECT_EQ(At(*target, 2, 2), 0x20102u) << "source shifted by the cut";
-  EXPECT_EQ(At(*target, 5, 6), 0x20505u);
-  EXPECT_EQ(At(*target, 6, 6), 0x10606u) << "past the source";
-  EXPECT_EQ(At(*target, 2, 7), 0x10702u) << "past the source rows";
+  EXPECT_EQ(Rgb(*target, 1, 2), 0x10201u) << "left of the bounds";
+  EXPECT_EQ(Rgb(*target, 2, 2), 0x20102u) << "source shifted by the cut";
+  EXPECT_EQ(Rgb(*target, 5, 6), 0x20505u);
+  EXPECT_EQ(Rgb(*target, 6, 6), 0x10606u) << "past the source";
+  EXPECT_EQ(Rgb(*target, 2, 7), 0x10702u) << "past the source rows";
 
   // Keyed: the source's key pixel leaves the target alone.
   const host::DdColorKey key{0x20000, 0x20000};
   source->SetColorKey(host::kDdCKeySrcBlt, &key);
   ASSERT_EQ(DirectDrawBltFast(target.get(), source.get(), 2, 2, &src, &bounds, 0x20000), kDdOpDone);
-  EXPECT_EQ(At(*target, 2, 2), 0x20102u) << "key pixel skipped";
-  EXPECT_EQ(At(*target, 3, 2), 0x20001u);
+  EXPECT_EQ(Rgb(*target, 2, 2), 0x20102u) << "key pixel skipped";
+  EXPECT_EQ(Rgb(*target, 3, 2), 0x20001u);
 
   // Stretched: a 2x enlargement cut at the bounds maps back to half the cut in the source.
   auto fresh = Numbered(10, 10, 0x10000);
   const Rect dest{0, 0, 12, 12};
   ASSERT_EQ(DirectDrawBlt(fresh.get(), &dest, source.get(), &src, &bounds, 0xFFFFFFFF), kDdOpDone);
-  EXPECT_EQ(At(*fresh, 2, 2), 0x20101u);
-  EXPECT_EQ(At(*fresh, 7, 7), 0x20303u);
-  EXPECT_EQ(At(*fresh, 8, 8), 0x10808u);
+  EXPECT_EQ(Rgb(*fresh, 2, 2), 0x20101u);
+  EXPECT_EQ(Rgb(*fresh, 7, 7), 0x20303u);
+  EXPECT_EQ(Rgb(*fresh, 8, 8), 0x10808u);
   source->SetLost(true);
   EXPECT_EQ(DirectDrawBlt(fresh.get(), &dest, source.get(), &src, &bounds, 0xFFFFFFFF), kDdOpRefused);
 }
@@ -97,40 +94,6 @@ TEST(InvertPixelMemory, MasksByFormatAndMode) {
   EXPECT_EQ(InvertPixelMemory(2, kFormatX888, rgb, 6, &first, nullptr), kDdOpBadMode);
   EXPECT_EQ(InvertPixelMemory(0, kFormatPalette8, rgb, 6, &first, nullptr), kDdOpBadFormat);
   EXPECT_EQ(InvertPixelMemory(0, kFormat24, rgb, 6, &first, &bounds), kDdOpNothingLeft);
-}
-
-// Each pixel's block origin along one axis for a grid whose whole blocks start at offset.
-int Origin(int pos, int offset, int block) {
-  if (pos < offset) return 0;
-  return offset + (pos - offset) / block * block;
-}
-
-TEST(MosaicPixelMemory, BlocksTakeTheirTopLeftPixelFromEachAnchor) {
-  constexpr int W = 11, H = 7, B = 3;
-  struct Case {
-    int anchor, ox, oy;
-  };
-  // Whole blocks start after the partial ones on the far side of the anchor.
-  const Case cases[] = {{1, 0, 0}, {2, W % B, 0}, {3, 0, H % B}, {4, W % B, H % B},
-                        {0, ((W - B) / 2) % B, ((H - B) / 2) % B}};
-  for (const Case& c : cases) {
-    std::vector<uint16_t> px(W * H);
-    for (int i = 0; i < W * H; ++i) px[size_t(i)] = uint16_t(i);
-    const Rect all{0, 0, W, H};
-    ASSERT_EQ(MosaicPixelMemory(kFormat565, reinterpret_cast<uint8_t*>(px.data()), W * 2, &all, nullptr, B, c.anchor),
-              kDdOpDone);
-    for (int y = 0; y < H; ++y)
-      for (int x = 0; x < W; ++x) {
-        const int want = Origin(y, c.oy, B) * W + Origin(x, c.ox, B);
-        ASSERT_EQ(px[size_t(y * W + x)], want) << "anchor " << c.anchor << " at " << x << "," << y;
-      }
-  }
-  std::vector<uint16_t> px(4 * 4, 7);
-  px[5] = 9;
-  const Rect narrow{0, 0, 2, 4}, all{0, 0, 4, 4};
-  EXPECT_EQ(MosaicPixelMemory(kFormat565, reinterpret_cast<uint8_t*>(px.data()), 8, &narrow, nullptr, 2, 1), kDdOpDone);
-  EXPECT_EQ(MosaicPixelMemory(kFormat565, reinterpret_cast<uint8_t*>(px.data()), 8, &all, nullptr, 1, 1), kDdOpDone);
-  EXPECT_EQ(px[5], 9) << "a 2-pixel rectangle or a block of 1 changes nothing";
 }
 
 }  // namespace

@@ -16,17 +16,14 @@
 #include "resource/images/image_loader_manager.h"
 #include "resource/images/image_test_rig.h"
 #include "resource/packs/vfa_decoder.h"
+#include "surface_fixture.h"
 
 namespace bw {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-uint32_t Pixel32(const ImageSurface& s, int x, int y) {
-  uint32_t v;
-  std::memcpy(&v, s.GetRowPointer(y) + 4 * x, 4);
-  return v;
-}
+using testing_surfaces::Pixel;
 
 uint8_t Grey(uint32_t rgb) {
   return static_cast<uint8_t>(
@@ -114,7 +111,7 @@ void ExpectPicture(const ImageSurface& s, const tools::WgxPicture& source, bool 
       const uint32_t v = source.pixels[y * kW + x];
       if (!eightBit) {
         uint32_t want = source.depth == 8 ? source.palette[v] : v & 0x00FFFFFF;
-        ASSERT_EQ(Pixel32(s, int(x), int(y)) & 0x00FFFFFF, want) << what << " at " << x << "," << y;
+        ASSERT_EQ(Pixel(s, int(x), int(y)) & 0x00FFFFFF, want) << what << " at " << x << "," << y;
       } else {
         uint8_t want = source.depth == 8 ? uint8_t(v) : Grey(v);
         ASSERT_EQ(s.GetRowPointer(int(y))[x], want) << what << " at " << x << "," << y;
@@ -178,7 +175,7 @@ TEST_F(SurfaceLoadTest, PlacementOffsetsAlphaAndTheBytesGiven) {
     EXPECT_EQ(s.GetWord1(), -12) << name;
     EXPECT_EQ(s.GetWord2(), 345) << name;
     EXPECT_TRUE(s.HasAlpha()) << name;
-    EXPECT_EQ(Pixel32(s, 4, 2), picture.pixels[14]) << name << ": alpha kept";
+    EXPECT_EQ(Pixel(s, 4, 2), picture.pixels[14]) << name << ": alpha kept";
   }
   // From memory; a BMP has no offsets, and a reloaded surface loses the old ones.
   Bytes bmp = Bmp(24);
@@ -208,7 +205,7 @@ TEST_F(SurfaceLoadTest, TakesCachedPicturesWithoutReadingTheFile) {
 
   ImageSurface s;
   ASSERT_EQ(s.Load("A32.WGX", nullptr, 0, 0), 0);
-  EXPECT_EQ(Pixel32(s, 4, 2), alpha.pixels[14]) << "32-bit picture keeps its alpha";
+  EXPECT_EQ(Pixel(s, 4, 2), alpha.pixels[14]) << "32-bit picture keeps its alpha";
   EXPECT_TRUE(s.HasAlpha());
   EXPECT_EQ(s.GetWord1(), 7);
   EXPECT_EQ(s.GetWord2(), -8);
@@ -217,7 +214,7 @@ TEST_F(SurfaceLoadTest, TakesCachedPicturesWithoutReadingTheFile) {
   ExpectPicture(s, Wgx(8), true, "cached 8-bit, Load8");
   ASSERT_EQ(s.Load("i8.wgx", nullptr, 0, 0), 0);
   ExpectPicture(s, Wgx(8), false, "cached 8-bit, Load");
-  EXPECT_EQ(Pixel32(s, 0, 0) >> 24, 0u) << "palette colours carry alpha 0";
+  EXPECT_EQ(Pixel(s, 0, 0) >> 24, 0u) << "palette colours carry alpha 0";
 
   ASSERT_EQ(s.Load8("g24.bmp", nullptr, 0, 0), 0);
   ExpectPicture(s, Wgx(24), true, "cached true colour, Load8 gives grey");
@@ -239,7 +236,7 @@ TEST_F(SurfaceLoadTest, DrawsPicturesClippedAtAnOffset) {
       const bool drawn = x >= 2 && y <= 1;
       uint32_t want = drawn ? source[uint32_t(y + 1) * kW + uint32_t(x - 2)] & 0xFFFFFF
                             : 0xFF000000u;
-      EXPECT_EQ(Pixel32(target, x, y) & (drawn ? 0xFFFFFFu : ~0u), want) << x << "," << y;
+      EXPECT_EQ(Pixel(target, x, y) & (drawn ? 0xFFFFFFu : ~0u), want) << x << "," << y;
     }
   }
   EXPECT_EQ(target.GetDirtyList()->Bounds(), (Rect{2, 0, 4, 2}));
@@ -269,7 +266,7 @@ TEST_F(SurfaceLoadTest, SavedPicturesLoadBackTheSame) {
   ImageSurface back;
   ASSERT_EQ(back.Load("shot.bmp", nullptr, 0, 0), 0);
   for (uint32_t i = 0; i < kW * kH; ++i)
-    ASSERT_EQ(Pixel32(back, int(i % kW), int(i / kW)), backdrop[i]) << i;
+    ASSERT_EQ(Pixel(back, int(i % kW), int(i / kW)), backdrop[i]) << i;
 
   const auto indexed = Wgx(8);
   ImageSurface eight;

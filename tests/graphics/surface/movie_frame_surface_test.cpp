@@ -36,19 +36,13 @@ TEST_F(MovieFrameTest, CreateRefusesBadSizesAndAMissingDevice) {
 TEST_F(MovieFrameTest, KeepsAddressPitchAndABlackPictureButNoPixelAccess) {
   MovieFrameSurface frame(&device);
   ASSERT_EQ(frame.Create(101, 50), 0);
-  EXPECT_EQ(frame.GetWidth(), 101);
-  EXPECT_EQ(frame.GetHeight(), 50);
   ASSERT_NE(frame.GetMemory(), nullptr);
   EXPECT_GE(frame.GetPitch(), 101 * 4);
-  EXPECT_EQ(frame.GetFormatCode(), kFormatX888);
   EXPECT_EQ(frame.GetMemory()[frame.GetPitch() * 49 + 400], 0) << "filled black";
   EXPECT_EQ(frame.GetPixels(), nullptr);
   EXPECT_EQ(frame.GetRowPointer(0), nullptr);
   EXPECT_EQ(frame.SetColorKeyRgb(1, 2, 3), 0);
   EXPECT_EQ(frame.GetColorKey(), kNoColorKey);
-  Rect clip;
-  frame.GetClipRect(&clip);
-  EXPECT_EQ(clip, (Rect{0, 0, 101, 50}));
 }
 
 TEST_F(MovieFrameTest, RestoreRemakesOnlyALostSurfaceUnderTheLock) {

@@ -1,11 +1,15 @@
-// Random image surfaces for the pixel-operation tests.
+// Random image surfaces and pixel readers for the surface and pixel-operation tests.
 #pragma once
 
 #include <cstring>
 #include <memory>
 #include <random>
+#include <vector>
+
+#include <gtest/gtest.h>
 
 #include "graphics/pixel/blend_tables.h"
+#include "graphics/surface/dirty_rect_list.h"
 #include "graphics/surface/image_surface.h"
 
 namespace bw::testing_surfaces {
@@ -45,13 +49,28 @@ inline bool SamePixels(const ImageSurface& a, const ImageSurface& b) {
   return true;
 }
 
-inline uint32_t Pixel(const ImageSurface& s, int x, int y) {
+// The 32-bit word of pixel (x, y) of rows pitch bytes apart.
+inline uint32_t PixelAt(const uint8_t* pixels, ptrdiff_t pitch, int x, int y) {
   uint32_t v;
-  std::memcpy(&v, s.GetRowPointer(y) + x * 4, 4);
+  std::memcpy(&v, pixels + y * pitch + x * 4, 4);
   return v;
+}
+inline uint32_t Pixel(const ImageSurface& s, int x, int y) {
+  return PixelAt(s.GetRowPointer(y), 0, x, 0);
 }
 inline void SetPixel32(ImageSurface& s, int x, int y, uint32_t v) {
   std::memcpy(s.GetRowPointer(y) + x * 4, &v, 4);
+}
+
+// The rectangles of a dirty list in ring order; the ring must close after Count() nodes.
+inline std::vector<Rect> Nodes(const DirtyRectList& list) {
+  std::vector<Rect> out;
+  const RectNode* n = list.Head();
+  for (int i = 0; n && i < list.Count(); ++i, n = n->next) out.push_back(n->rect);
+  if (n) {
+    EXPECT_EQ(n, list.Head()) << "the ring closes after Count() nodes";
+  }
+  return out;
 }
 
 inline const bool kTablesBuilt = [] {

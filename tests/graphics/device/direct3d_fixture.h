@@ -1,0 +1,62 @@
+// A Direct3D device drawing onto a 16 x 16 32-bit target, published as the display device.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <utility>
+
+#include "app/platform/trig_tables.h"
+#include "common/global.h"
+#include "graphics/device/direct3d_device.h"
+#include "graphics/device/render_list.h"
+
+namespace bw::testing_devices {
+
+// The colour of pixel (x, y) of a 32-bit surface, alpha dropped.
+inline uint32_t Rgb(const host::MemorySurface& s, int x, int y) {
+  uint32_t v = 0;
+  std::memcpy(&v, s.Pixels() + y * s.Pitch() + x * 4, 4);
+  return v & 0xFFFFFF;
+}
+
+// The width and height of the box around an item's vertices.
+template <typename Vertices>
+std::pair<float, float> Extent(const Vertices& vertices) {
+  float minX = 1e9f, maxX = -1e9f, minY = 1e9f, maxY = -1e9f;
+  for (const auto& v : vertices) {
+    minX = std::min(minX, v.x), maxX = std::max(maxX, v.x);
+    minY = std::min(minY, v.y), maxY = std::max(maxY, v.y);
+  }
+  return {maxX - minX, maxY - minY};
+}
+
+class Direct3DTarget : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(device.DirectDrawDevice::Create(false, true, nullptr, nullptr, 0, true, 0, 0), 0);
+    target = host::MemorySurface::Create(16, 16, host::DirectDraw::DisplayFormat(32));
+    ASSERT_EQ(device.Create(target.get(), nullptr, false), 0);
+  }
+  void TearDown() override {
+    device.SetTexture(nullptr);
+    device.Release();
+    FreeDirectDrawDeviceList();
+  }
+  uint32_t Shown(int x, int y) const { return Rgb(*target, x, y); }
+  int DrawOne(RenderItem* item) {
+    RenderList list;
+    list.Insert(item, 0, 0);
+    return list.DrawAll(target.get(), nullptr, &device);
+  }
+  Direct3DDevice device;
+  ScopedGlobal<DirectDrawDevice> display{&device};
+  ScopedGlobal<Direct3DDevice> display3d{&device};
+  std::unique_ptr<host::MemorySurface> target;
+  TrigTables trig;
+  ScopedGlobal<TrigTables> trigScope{&trig};
+};
+
+}  // namespace bw::testing_devices
