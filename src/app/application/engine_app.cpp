@@ -865,15 +865,7 @@ bool EngineApp::FramePaused() {
   return true;
 }
 
-bool EngineApp::FrameThreadWait(uint32_t ms) {
-  // A clock that moves only when slept on never lets a real-time wait see the next frame fall
-  // due: sleep on it, and see a stop request when the sleep ends.
-  if (ms == 0 || dynamic_cast<host::VirtualClock*>(&host::CurrentClock()) != nullptr) {
-    host::Sleep(ms);
-    return !frameThread_.KeepRunning();
-  }
-  return frameThread_.WaitForStopRequest(ms);
-}
+bool EngineApp::FrameThreadWait(uint32_t ms) { return frameThread_.WaitForStopRequest(ms); }
 
 int EngineApp::WaitForFrameThread(host::HWND* window) {
   if (!Threaded()) return kWaitParked;
