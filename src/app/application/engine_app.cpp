@@ -748,34 +748,28 @@ bool EngineApp::PreTranslateMessage(const host::MSG& msg) {
   return false;
 }
 
-int EngineApp::ShowMessage(const std::string& textCp932, int icon) {
-  if (OnFrameThread()) return RequestMessageBox(kBoxMessage, textCp932, icon);
+int EngineApp::ModalMessageBox(const std::string& textCp932, uint32_t buttons, int icon) {
   BeginModal();
   host::HWND owner = mainWindow_.IsWindow() ? mainWindow_.GetHandle() : host::HWND{};
   const char* name = GetAppName();
-  int answer = host::MessageBox(owner, textCp932, name ? name : "", host::MB_OK | IconStyle(icon));
+  int answer = host::MessageBox(owner, textCp932, name ? name : "", buttons | IconStyle(icon));
   EndModal();
   return answer;
 }
 
+int EngineApp::ShowMessage(const std::string& textCp932, int icon) {
+  if (OnFrameThread()) return RequestMessageBox(kBoxMessage, textCp932, icon);
+  return ModalMessageBox(textCp932, host::MB_OK, icon);
+}
+
 bool EngineApp::AskYesNo(const std::string& textCp932, int icon) {
   if (OnFrameThread()) return RequestMessageBox(kBoxYesNo, textCp932, icon) != 0;
-  BeginModal();
-  host::HWND owner = mainWindow_.IsWindow() ? mainWindow_.GetHandle() : host::HWND{};
-  const char* name = GetAppName();
-  int answer = host::MessageBox(owner, textCp932, name ? name : "", host::MB_YESNO | IconStyle(icon));
-  EndModal();
-  return answer == host::IDYES;
+  return ModalMessageBox(textCp932, host::MB_YESNO, icon) == host::IDYES;
 }
 
 bool EngineApp::AskOkCancel(const std::string& textCp932, int icon) {
   if (OnFrameThread()) return RequestMessageBox(kBoxOkCancel, textCp932, icon) != 0;
-  BeginModal();
-  host::HWND owner = mainWindow_.IsWindow() ? mainWindow_.GetHandle() : host::HWND{};
-  const char* name = GetAppName();
-  int answer = host::MessageBox(owner, textCp932, name ? name : "", host::MB_OKCANCEL | IconStyle(icon));
-  EndModal();
-  return answer == host::IDOK;
+  return ModalMessageBox(textCp932, host::MB_OKCANCEL, icon) == host::IDOK;
 }
 
 void EngineApp::BeginModal() { ++modalDepth_; }

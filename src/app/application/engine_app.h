@@ -256,6 +256,8 @@ class EngineApp : public AppBase {
 
  private:
   bool StartedFromCdRom() const;
+  // The box itself, on this thread; answers the box's button.
+  int ModalMessageBox(const std::string& textCp932, uint32_t buttons, int icon);
 
   void StartLog();
   void BindInputMessages();
