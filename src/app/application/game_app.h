@@ -208,6 +208,8 @@ class GameApp : public EngineApp, public ScriptApplication {
   int OnClose(MessageRecord& record) override;
   int OnDropFiles(MessageRecord& record);
   bool ServePendingInterrupt();
+  // A step that neither waits nor ends: its message, when it has one, and the failed exit.
+  void FailScriptStep(int stepResult);
 
   FileSystemScriptFileSource scriptFiles_;
   UserConfig user_;
