@@ -12,20 +12,19 @@
 #include "host/cp932.h"
 #include "lib/bmp/bmp_builder.h"
 #include "lib/config/config_writers.h"
+#include "lib/tool_exit.h"
 #include "lib/wgx/sample_picture.h"
 
 namespace {
 
-constexpr int kExitOk = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
+using bw::tools::kExitFailed;
+using bw::tools::kExitOk;
 
 int Usage() {
-  std::fprintf(stderr,
-               "usage: demo_files config DIR\n"
-               "       demo_files backdrop OUT.bmp\n"
-               "       demo_files sprite OUT.bmp\n");
-  return kExitUsage;
+  return bw::tools::PrintUsage(
+      "usage: demo_files config DIR\n"
+      "       demo_files backdrop OUT.bmp\n"
+      "       demo_files sprite OUT.bmp\n");
 }
 
 std::string Cp932(const char* utf8) {

@@ -6,17 +6,16 @@
 
 #include "common/atomic_file.h"
 #include "lib/ogg/ogg_vorbis_writer.h"
+#include "lib/tool_exit.h"
 
 namespace {
 
-constexpr int kExitOk = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
+using bw::tools::kExitFailed;
+using bw::tools::kExitOk;
 
 int Usage() {
-  std::fprintf(stderr,
-               "usage: oggtone OUT.ogg --freq HZ --ms MS [--rate HZ] [--channels 1|2]\n");
-  return kExitUsage;
+  return bw::tools::PrintUsage(
+      "usage: oggtone OUT.ogg --freq HZ --ms MS [--rate HZ] [--channels 1|2]\n");
 }
 
 template <typename T>
