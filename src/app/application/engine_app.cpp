@@ -101,7 +101,7 @@ std::string InstanceLockFolder() {
   return "/tmp";
 }
 
-EngineApp::EngineApp() : appFolder_(GetAppFolder()), lockFolder_(InstanceLockFolder()) {
+EngineApp::EngineApp() : lockFolder_(InstanceLockFolder()) {
   TheEngineApp::Set(this);
 }
 
@@ -123,13 +123,13 @@ void EngineApp::StartLog() {
   version.notice = info_.notice;
   version.webAddress = info_.webAddress;
   log_.WriteVersion(version);
-  log_.WriteSystem(system_.Facts(), monitors_, GatherReportFacts().programPath, appFolder_);
+  log_.WriteSystem(system_.Facts(), monitors_, GatherReportFacts().programPath, GetAppFolder());
   log_.WriteProcessor(TheCpuRecord(), config_.engine.logCpuClock != 0, system_.Facts().processorCount);
 }
 
 bool EngineApp::StartedFromCdRom() const {
   std::string linux;
-  if (host::EnginePathToLinuxPath(appFolder_, linux) != host::kPathOk) return false;
+  if (host::EnginePathToLinuxPath(GetAppFolder(), linux) != host::kPathOk) return false;
   host::Backend* backend = host::CurrentBackend();
   if (backend == nullptr) return false;
   std::string type = backend->FileSystemType(linux);
@@ -170,7 +170,6 @@ int EngineApp::CheckDisplayFeasible() {
 
 int EngineApp::AppStartup() {
   if (InitInstance() != 0) return kStartupInitInstance;
-  appFolder_ = GetAppFolder();
   if (record_.defaultScreenMode == kScreenFullOnly && config_.display.screenMode == kSavedScreenWindow) {
     config_.display.screenMode = kSavedScreenDefault;
   }
@@ -195,7 +194,7 @@ int EngineApp::AppStartup() {
   IdentifyCpu();
   if (config_.engine.cpuFeatures[kMmxSwitch] == 0) SetMmxEnabled(false);
   if (config_.engine.logFile) {
-    if (log_.Start(true, StartupLog::Folder(record_.saveFolderMode, GetSaveFolder(), appFolder_)) != kStartupLogOk) {
+    if (log_.Start(true, StartupLog::Folder(record_.saveFolderMode, GetSaveFolder(), GetAppFolder())) != kStartupLogOk) {
       ShowMessage(host::Cp932Literal("ログファイルの作成に失敗"), kIconError);
       return kStartupLog;
     }

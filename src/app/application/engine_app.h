@@ -245,7 +245,6 @@ class EngineApp : public AppBase {
 
   std::atomic<uint8_t> pauseState_{kFrameRunning};
 
-  std::string appFolder_;
   AppRecord record_;
   AppInfo info_;
   EngineConfig config_;

@@ -102,7 +102,6 @@ int GameApp::InitInstance() {
   if (line.size() >= 2 && line[0] == '/' && (line[1] == 'L' || line[1] == 'l')) {
     if (RebaseAppFolder(line.substr(2)) != 0) return kInitAppRecord;
   }
-  appFolder_ = GetAppFolder();
   MountStartupPacks(fileSystem());
   return ReadConfiguration();
 }
@@ -122,7 +121,7 @@ int GameApp::ReadConfiguration() {
   folderInputs_ = SaveFolderInputs{};
   folderInputs_.mode = record_.saveFolderMode;
   folderInputs_.allowCdRom = record_.allowCdRom != 0;
-  folderInputs_.appFolder = appFolder_;
+  folderInputs_.appFolder = GetAppFolder();
   folderInputs_.appName = info_.appName;
   folderInputs_.saveFolderName = info_.saveFolderName;
   // Only the folder the mode lives in is looked up: the look-up creates it.

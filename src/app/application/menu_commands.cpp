@@ -198,7 +198,7 @@ void GameApp::ServeDataInput(DataInputRequest* request) {
 
 void GameApp::ServeFileDialog(FileDialogRequest* request, bool save) {
   if (request == nullptr) return;
-  const char* folder = request->initialFolder != nullptr ? request->initialFolder : appFolder_.c_str();
+  const char* folder = request->initialFolder != nullptr ? request->initialFolder : GetAppFolder().c_str();
   host::HWND owner = mainWindow().GetHandle();
   BeginModal();
   bool chosen = save ? fileDialogs_.SaveFile(owner, request->title, request->path, request->fileTitle, folder,
@@ -217,7 +217,7 @@ void GameApp::ServeFolderDialog(FolderDialogRequest* request) {
   if (request == nullptr) return;
   request->answer = 0;
   if (request->path == nullptr) return;
-  const char* folder = request->initialFolder != nullptr ? request->initialFolder : appFolder_.c_str();
+  const char* folder = request->initialFolder != nullptr ? request->initialFolder : GetAppFolder().c_str();
   BeginModal();
   BrowseForFolder(mainWindow().GetHandle(), request->title, folder, request->path);
   EndModal();
