@@ -279,13 +279,12 @@ int GameApp::InitScript() {
 }
 
 int GameApp::OnClose(MessageRecord& record) {
-  const uint8_t outer = modalState_;
-  modalState_ = kModalCloseQuestion;
-  BeginModal();
-  const std::string question = host::Cp932Literal("『") + info_.appName + host::Cp932Literal("』\nを終了しますか？");
-  bool yes = ShowMessageDialog(question.c_str(), kMessageYesNo, nullptr, nullptr, 0) != 0;
-  EndModal();
-  modalState_ = outer;
+  bool yes = false;
+  {
+    ModalScope modal(*this, kModalCloseQuestion);
+    const std::string question = host::Cp932Literal("『") + info_.appName + host::Cp932Literal("』\nを終了しますか？");
+    yes = ShowMessageDialog(question.c_str(), kMessageYesNo, nullptr, nullptr, 0) != 0;
+  }
   return yes ? EngineApp::OnClose(record) : kHandled;
 }
 
