@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "lib/file_bytes.h"
+#include "lib/tool_exit.h"
 #include "lib/wgx/wgx_writer.h"
 #include "resource/images/bmp_loader.h"
 #include "resource/images/wgx_loader.h"
@@ -17,10 +18,9 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 int Usage() {
-  std::fprintf(stderr,
-               "usage: wgx encode IN.bmp OUT.wgx [--form 0|1|2] [--depth 8|24|32]\n"
-               "       wgx decode IN.wgx OUT.bmp\n");
-  return 2;
+  return bw::tools::PrintUsage(
+      "usage: wgx encode IN.bmp OUT.wgx [--form 0|1|2] [--depth 8|24|32]\n"
+      "       wgx decode IN.wgx OUT.bmp\n");
 }
 
 // Pixel x of a DIB row as 0xAARRGGBB; pictures without alpha are opaque.
