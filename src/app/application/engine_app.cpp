@@ -137,14 +137,15 @@ bool EngineApp::StartedFromCdRom() const {
 }
 
 bool EngineApp::CheckWindowFits(bool* depthOk, bool* fits) {
-  int bits = DesktopDepth();
-  bool depth = bits == 0 || bits > kPaletteDepth;
+  host::Backend* backend = host::CurrentBackend();
+  const host::DesktopInfo desktop = backend != nullptr ? backend->Desktop() : host::DesktopInfo{};
+  bool depth = desktop.bitsPerPixel == 0 || desktop.bitsPerPixel > kPaletteDepth;
   bool fit = true;
   if (monitors_.GetCount() != 0) {
     // The frame lies outside the client area here: the window is as large as the canvas.
     fit = monitors_.FindMonitorFitting(record_.canvasWidth, record_.canvasHeight) != kNoMonitor;
-  } else if (host::Backend* backend = host::CurrentBackend()) {
-    host::DesktopInfo desktop = backend->Desktop();
+  } else {
+    // An unknown desktop size refuses nothing.
     fit = desktop.width == 0 || desktop.height == 0 ||
           (desktop.width >= record_.canvasWidth && desktop.height >= record_.canvasHeight);
   }
