@@ -288,8 +288,7 @@ int ImageSurface::StretchBlit(const Surface* source, const Size* size, int32_t x
                               const Rect* rect, bool flip) {
   if (!GetPixels() || !HasPixels(source)) return kOpNoPixels;
   const Size target = SizeOr(this, size);
-  PixelLibrary* library = ActiveLibrary();
-  if (library && BitsOf(this) == 32 && BitsOf(source) == 32 &&
+  if (ActiveLibrary() && BitsOf(this) == 32 && BitsOf(source) == 32 &&
       source->GetColorKey() == kNoColorKey && !flip) {
     return LibraryBlend(this, source, &target, x, y, rect, LibraryOperation(kLibCopy), 255);
   }
@@ -315,7 +314,7 @@ int ImageSurface::AlphaBlit(const Surface* source, int32_t x, int32_t y, const R
                             bool flip) {
   if (!GetPixels() || !HasPixels(source)) return kOpNoPixels;
   if (BitsOf(this) != 32 || BitsOf(source) != 32) return kOpBadFormat;
-  if (PixelLibrary* library = ActiveLibrary(); library && !flip) {
+  if (ActiveLibrary() && !flip) {
     return LibraryBlend(this, source, nullptr, x, y, rect, LibraryOperation(kLibAlpha), 255);
   }
   return Run32(this, source, nullptr, x, y, rect, flip, false, AlphaOverFamily());
@@ -326,7 +325,7 @@ int ImageSurface::StretchAlphaBlit(const Surface* source, const Size* size, int3
   if (!GetPixels() || !HasPixels(source)) return kOpNoPixels;
   if (BitsOf(this) != 32 || BitsOf(source) != 32) return kOpBadFormat;
   const Size target = SizeOr(this, size);
-  if (PixelLibrary* library = ActiveLibrary(); library && !flip) {
+  if (ActiveLibrary() && !flip) {
     return LibraryBlend(this, source, &target, x, y, rect, LibraryOperation(kLibAlpha), 255);
   }
   return Run32(this, source, &target, x, y, rect, flip, false, AlphaOverFamily());
