@@ -8,24 +8,23 @@
 #include <string_view>
 #include <vector>
 
-#include "common/atomic_file.h"
 #include "host/cp932.h"
 #include "lib/bmp/bmp_builder.h"
 #include "lib/config/config_writers.h"
+#include "lib/file_bytes.h"
+#include "lib/tool_exit.h"
 #include "lib/wgx/sample_picture.h"
 
 namespace {
 
-constexpr int kExitOk = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
+using bw::tools::kExitFailed;
+using bw::tools::kExitOk;
 
 int Usage() {
-  std::fprintf(stderr,
-               "usage: demo_files config DIR\n"
-               "       demo_files backdrop OUT.bmp\n"
-               "       demo_files sprite OUT.bmp\n");
-  return kExitUsage;
+  return bw::tools::PrintUsage(
+      "usage: demo_files config DIR\n"
+      "       demo_files backdrop OUT.bmp\n"
+      "       demo_files sprite OUT.bmp\n");
 }
 
 std::string Cp932(const char* utf8) {
@@ -75,11 +74,8 @@ int Picture(const char* out, uint32_t width, uint32_t height, uint32_t seed, boo
       for (int c = 0; c < bmp.bits / 8; ++c) *row++ = static_cast<uint8_t>(p >> (8 * c));
     }
   }
-  if (auto ec = bw::WriteFileAtomically(out, bw::tools::BuildBmp(bmp))) {
-    std::fprintf(stderr, "demo_files: cannot write %s: %s\n", out, ec.message().c_str());
-    return kExitFailed;
-  }
-  return kExitOk;
+  return bw::tools::WriteFileBytes("demo_files", out, bw::tools::BuildBmp(bmp)) ? kExitOk
+                                                                              : kExitFailed;
 }
 
 }  // namespace

@@ -14,6 +14,9 @@ class ClockSource {
   // Nanoseconds on a monotonic scale; only differences and the low 32 bits of ms matter.
   virtual uint64_t NowNanoseconds() = 0;
   virtual void Sleep(uint32_t ms) = 0;
+  // False for a clock that moves only when slept on: a timed wait has to sleep on it, or the wait
+  // never sees its time pass.
+  virtual bool MovesOnItsOwn() const { return true; }
 };
 
 // CLOCK_MONOTONIC and nanosleep.
@@ -41,6 +44,7 @@ class VirtualClock final : public ClockSource {
       AdvanceMilliseconds(ms);
     }
   }
+  bool MovesOnItsOwn() const override { return false; }
 
   void SetMilliseconds(uint32_t ms) { ns_.store(uint64_t{ms} * 1000000u, std::memory_order_release); }
   void AdvanceMilliseconds(uint32_t ms) { AdvanceNanoseconds(uint64_t{ms} * 1000000u); }

@@ -6,12 +6,6 @@
 #include "resource/packs/app_paths.h"
 
 namespace bw {
-namespace {
-
-// The worker's stop-request wait while the frame thread waits for the batch.
-constexpr uint32_t kIdlePollMs = 50;
-
-}  // namespace
 
 FileSlotPool::~FileSlotPool() { Free(); }
 
@@ -84,7 +78,8 @@ void FileSlotPool::Run() {
 
 bool FileSlotPool::WaitIdle() {
   if (!IsRunning()) return false;
-  while (IsRunning()) WaitForStopRequest(kIdlePollMs);
+  // A body that ends requests its own stop: that request is all there is to wait for.
+  while (IsRunning()) WaitForStopRequest(kInfinite);
   Stop();
   return true;
 }

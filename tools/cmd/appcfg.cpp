@@ -13,6 +13,7 @@
 #include "common/sjis.h"
 #include "host/cp932.h"
 #include "lib/file_bytes.h"
+#include "lib/tool_exit.h"
 #include "lib/config/config_writers.h"
 
 namespace {
@@ -20,16 +21,15 @@ namespace {
 using namespace bw;
 using Bytes = std::vector<uint8_t>;
 
-constexpr int kExitOk = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
+using bw::tools::kExitFailed;
+using bw::tools::kExitOk;
+using bw::tools::kExitUsage;
 
 int Usage() {
-  std::fprintf(stderr,
-               "usage: appcfg game DIR [NAME]\n"
-               "       appcfg dump FILE\n"
-               "       appcfg seeds DIR\n");
-  return kExitUsage;
+  return bw::tools::PrintUsage(
+      "usage: appcfg game DIR [NAME]\n"
+      "       appcfg dump FILE\n"
+      "       appcfg seeds DIR\n");
 }
 
 void PrintBlock(const char* name, std::span<const uint8_t> bytes) {

@@ -4,19 +4,18 @@
 #include <cstdint>
 #include <string_view>
 
-#include "common/atomic_file.h"
+#include "lib/file_bytes.h"
 #include "lib/ogg/ogg_vorbis_writer.h"
+#include "lib/tool_exit.h"
 
 namespace {
 
-constexpr int kExitOk = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
+using bw::tools::kExitFailed;
+using bw::tools::kExitOk;
 
 int Usage() {
-  std::fprintf(stderr,
-               "usage: oggtone OUT.ogg --freq HZ --ms MS [--rate HZ] [--channels 1|2]\n");
-  return kExitUsage;
+  return bw::tools::PrintUsage(
+      "usage: oggtone OUT.ogg --freq HZ --ms MS [--rate HZ] [--channels 1|2]\n");
 }
 
 template <typename T>
@@ -66,9 +65,5 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "oggtone: the encoder refused the tone (code %d)\n", r);
     return kExitFailed;
   }
-  if (std::error_code ec = bw::WriteFileAtomically(outPath, ogg)) {
-    std::fprintf(stderr, "oggtone: cannot write %s: %s\n", outPath, ec.message().c_str());
-    return kExitFailed;
-  }
-  return kExitOk;
+  return bw::tools::WriteFileBytes("oggtone", outPath, ogg) ? kExitOk : kExitFailed;
 }

@@ -14,6 +14,7 @@
 #include "common/atomic_file.h"
 #include "lib/file_bytes.h"
 #include "lib/sob/sob_assembler.h"
+#include "lib/tool_exit.h"
 
 namespace {
 
@@ -32,11 +33,10 @@ bool NumberArg(const char* arg, const char* name, unsigned long long& value) {
 }
 
 int Usage() {
-  std::fprintf(stderr,
-               "usage: sobasm [--bad-magic] [--bad-terminator] [--unterminated-names] [--misplaced-relocation]\n"
-               "              [--oversize-count=N] [--oversize-size=N] [--truncate=N] SOURCE OUTPUT\n"
-               "       sobasm -d FILE\n");
-  return 2;
+  return bw::tools::PrintUsage(
+      "usage: sobasm [--bad-magic] [--bad-terminator] [--unterminated-names] [--misplaced-relocation]\n"
+      "              [--oversize-count=N] [--oversize-size=N] [--truncate=N] SOURCE OUTPUT\n"
+      "       sobasm -d FILE\n");
 }
 
 }  // namespace

@@ -14,28 +14,26 @@
 #include "common/atomic_file.h"
 #include "resource/packs/vfa_archive.h"
 #include "resource/packs/vfa_decoder.h"
+#include "lib/tool_exit.h"
 #include "lib/vfa/vfa_writer.h"
 
 namespace {
 
-constexpr int kUsage = 2;
-
 int Usage() {
-  std::fprintf(stderr,
-               "usage: vfa pack [options] FOLDER OUT.VFA\n"
-               "         --sector        index size and offsets in 2048-byte sectors\n"
-               "         --no-names      no name trie (members are known as %%06d.DAT)\n"
-               "         --wide          32-bit name-trie links\n"
-               "         --scramble      key-scramble the first 64 words of each member\n"
-               "         --records13     13-byte entry records with an unpacked size\n"
-               "         --prefix        store the members' common leading bytes once\n"
-               "         --flag4         set pack flag bit 4\n"
-               "         --nibble        nibble-scramble every member\n"
-               "         --pack          LZSS-pack members that get smaller\n"
-               "         --key1 N --key2 N  the title's key words\n"
-               "       vfa list [--key1 N] [--key2 N] PACK\n"
-               "       vfa extract [--key1 N] [--key2 N] PACK NAME OUT\n");
-  return kUsage;
+  return bw::tools::PrintUsage(
+      "usage: vfa pack [options] FOLDER OUT.VFA\n"
+      "         --sector        index size and offsets in 2048-byte sectors\n"
+      "         --no-names      no name trie (members are known as %06d.DAT)\n"
+      "         --wide          32-bit name-trie links\n"
+      "         --scramble      key-scramble the first 64 words of each member\n"
+      "         --records13     13-byte entry records with an unpacked size\n"
+      "         --prefix        store the members' common leading bytes once\n"
+      "         --flag4         set pack flag bit 4\n"
+      "         --nibble        nibble-scramble every member\n"
+      "         --pack          LZSS-pack members that get smaller\n"
+      "         --key1 N --key2 N  the title's key words\n"
+      "       vfa list [--key1 N] [--key2 N] PACK\n"
+      "       vfa extract [--key1 N] [--key2 N] PACK NAME OUT\n");
 }
 
 bool ParseWord(const char* text, uint32_t& value) {

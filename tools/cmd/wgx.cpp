@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "common/atomic_file.h"
 #include "lib/file_bytes.h"
+#include "lib/tool_exit.h"
 #include "lib/wgx/wgx_writer.h"
 #include "resource/images/bmp_loader.h"
 #include "resource/images/wgx_loader.h"
@@ -18,18 +18,9 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 int Usage() {
-  std::fprintf(stderr,
-               "usage: wgx encode IN.bmp OUT.wgx [--form 0|1|2] [--depth 8|24|32]\n"
-               "       wgx decode IN.wgx OUT.bmp\n");
-  return 2;
-}
-
-bool WriteFile(const char* path, const Bytes& bytes) {
-  if (auto ec = bw::WriteFileAtomically(path, bytes)) {
-    std::fprintf(stderr, "wgx: cannot write %s: %s\n", path, ec.message().c_str());
-    return false;
-  }
-  return true;
+  return bw::tools::PrintUsage(
+      "usage: wgx encode IN.bmp OUT.wgx [--form 0|1|2] [--depth 8|24|32]\n"
+      "       wgx decode IN.wgx OUT.bmp\n");
 }
 
 // Pixel x of a DIB row as 0xAARRGGBB; pictures without alpha are opaque.
@@ -90,7 +81,7 @@ int Encode(const char* inPath, const char* outPath, int form, int depth) {
   }
   bw::tools::WgxWriteOptions options;
   options.form = form;
-  return WriteFile(outPath, bw::tools::WriteWgx(picture, options)) ? 0 : 1;
+  return bw::tools::WriteFileBytes("wgx", outPath, bw::tools::WriteWgx(picture, options)) ? 0 : 1;
 }
 
 int Decode(const char* inPath, const char* outPath) {
@@ -117,7 +108,7 @@ int Decode(const char* inPath, const char* outPath) {
     std::fprintf(stderr, "wgx: cannot make a bitmap of %s (code %d)\n", inPath, rc);
     return 1;
   }
-  return WriteFile(outPath, out) ? 0 : 1;
+  return bw::tools::WriteFileBytes("wgx", outPath, out) ? 0 : 1;
 }
 
 }  // namespace

@@ -101,7 +101,7 @@ std::string InstanceLockFolder() {
   return "/tmp";
 }
 
-EngineApp::EngineApp() : appFolder_(GetAppFolder()), lockFolder_(InstanceLockFolder()) {
+EngineApp::EngineApp() : lockFolder_(InstanceLockFolder()) {
   TheEngineApp::Set(this);
 }
 
@@ -123,13 +123,13 @@ void EngineApp::StartLog() {
   version.notice = info_.notice;
   version.webAddress = info_.webAddress;
   log_.WriteVersion(version);
-  log_.WriteSystem(system_.Facts(), monitors_, GatherReportFacts().programPath, appFolder_);
+  log_.WriteSystem(system_.Facts(), monitors_, GatherReportFacts().programPath, GetAppFolder());
   log_.WriteProcessor(TheCpuRecord(), config_.engine.logCpuClock != 0, system_.Facts().processorCount);
 }
 
 bool EngineApp::StartedFromCdRom() const {
   std::string linux;
-  if (host::EnginePathToLinuxPath(appFolder_, linux) != host::kPathOk) return false;
+  if (host::EnginePathToLinuxPath(GetAppFolder(), linux) != host::kPathOk) return false;
   host::Backend* backend = host::CurrentBackend();
   if (backend == nullptr) return false;
   std::string type = backend->FileSystemType(linux);
@@ -137,14 +137,15 @@ bool EngineApp::StartedFromCdRom() const {
 }
 
 bool EngineApp::CheckWindowFits(bool* depthOk, bool* fits) {
-  int bits = DesktopDepth();
-  bool depth = bits == 0 || bits > kPaletteDepth;
+  host::Backend* backend = host::CurrentBackend();
+  const host::DesktopInfo desktop = backend != nullptr ? backend->Desktop() : host::DesktopInfo{};
+  bool depth = desktop.bitsPerPixel == 0 || desktop.bitsPerPixel > kPaletteDepth;
   bool fit = true;
   if (monitors_.GetCount() != 0) {
     // The frame lies outside the client area here: the window is as large as the canvas.
     fit = monitors_.FindMonitorFitting(record_.canvasWidth, record_.canvasHeight) != kNoMonitor;
-  } else if (host::Backend* backend = host::CurrentBackend()) {
-    host::DesktopInfo desktop = backend->Desktop();
+  } else {
+    // An unknown desktop size refuses nothing.
     fit = desktop.width == 0 || desktop.height == 0 ||
           (desktop.width >= record_.canvasWidth && desktop.height >= record_.canvasHeight);
   }
@@ -170,7 +171,6 @@ int EngineApp::CheckDisplayFeasible() {
 
 int EngineApp::AppStartup() {
   if (InitInstance() != 0) return kStartupInitInstance;
-  appFolder_ = GetAppFolder();
   if (record_.defaultScreenMode == kScreenFullOnly && config_.display.screenMode == kSavedScreenWindow) {
     config_.display.screenMode = kSavedScreenDefault;
   }
@@ -195,7 +195,7 @@ int EngineApp::AppStartup() {
   IdentifyCpu();
   if (config_.engine.cpuFeatures[kMmxSwitch] == 0) SetMmxEnabled(false);
   if (config_.engine.logFile) {
-    if (log_.Start(true, StartupLog::Folder(record_.saveFolderMode, GetSaveFolder(), appFolder_)) != kStartupLogOk) {
+    if (log_.Start(true, StartupLog::Folder(record_.saveFolderMode, GetSaveFolder(), GetAppFolder())) != kStartupLogOk) {
       ShowMessage(host::Cp932Literal("ログファイルの作成に失敗"), kIconError);
       return kStartupLog;
     }
@@ -748,34 +748,28 @@ bool EngineApp::PreTranslateMessage(const host::MSG& msg) {
   return false;
 }
 
-int EngineApp::ShowMessage(const std::string& textCp932, int icon) {
-  if (OnFrameThread()) return RequestMessageBox(kBoxMessage, textCp932, icon);
+int EngineApp::ModalMessageBox(const std::string& textCp932, uint32_t buttons, int icon) {
   BeginModal();
   host::HWND owner = mainWindow_.IsWindow() ? mainWindow_.GetHandle() : host::HWND{};
   const char* name = GetAppName();
-  int answer = host::MessageBox(owner, textCp932, name ? name : "", host::MB_OK | IconStyle(icon));
+  int answer = host::MessageBox(owner, textCp932, name ? name : "", buttons | IconStyle(icon));
   EndModal();
   return answer;
 }
 
+int EngineApp::ShowMessage(const std::string& textCp932, int icon) {
+  if (OnFrameThread()) return RequestMessageBox(kBoxMessage, textCp932, icon);
+  return ModalMessageBox(textCp932, host::MB_OK, icon);
+}
+
 bool EngineApp::AskYesNo(const std::string& textCp932, int icon) {
   if (OnFrameThread()) return RequestMessageBox(kBoxYesNo, textCp932, icon) != 0;
-  BeginModal();
-  host::HWND owner = mainWindow_.IsWindow() ? mainWindow_.GetHandle() : host::HWND{};
-  const char* name = GetAppName();
-  int answer = host::MessageBox(owner, textCp932, name ? name : "", host::MB_YESNO | IconStyle(icon));
-  EndModal();
-  return answer == host::IDYES;
+  return ModalMessageBox(textCp932, host::MB_YESNO, icon) == host::IDYES;
 }
 
 bool EngineApp::AskOkCancel(const std::string& textCp932, int icon) {
   if (OnFrameThread()) return RequestMessageBox(kBoxOkCancel, textCp932, icon) != 0;
-  BeginModal();
-  host::HWND owner = mainWindow_.IsWindow() ? mainWindow_.GetHandle() : host::HWND{};
-  const char* name = GetAppName();
-  int answer = host::MessageBox(owner, textCp932, name ? name : "", host::MB_OKCANCEL | IconStyle(icon));
-  EndModal();
-  return answer == host::IDOK;
+  return ModalMessageBox(textCp932, host::MB_OKCANCEL, icon) == host::IDOK;
 }
 
 void EngineApp::BeginModal() { ++modalDepth_; }
@@ -865,15 +859,7 @@ bool EngineApp::FramePaused() {
   return true;
 }
 
-bool EngineApp::FrameThreadWait(uint32_t ms) {
-  // A clock that moves only when slept on never lets a real-time wait see the next frame fall
-  // due: sleep on it, and see a stop request when the sleep ends.
-  if (ms == 0 || dynamic_cast<host::VirtualClock*>(&host::CurrentClock()) != nullptr) {
-    host::Sleep(ms);
-    return !frameThread_.KeepRunning();
-  }
-  return frameThread_.WaitForStopRequest(ms);
-}
+bool EngineApp::FrameThreadWait(uint32_t ms) { return frameThread_.WaitForStopRequest(ms); }
 
 int EngineApp::WaitForFrameThread(host::HWND* window) {
   if (!Threaded()) return kWaitParked;

@@ -245,7 +245,6 @@ class EngineApp : public AppBase {
 
   std::atomic<uint8_t> pauseState_{kFrameRunning};
 
-  std::string appFolder_;
   AppRecord record_;
   AppInfo info_;
   EngineConfig config_;
@@ -256,6 +255,8 @@ class EngineApp : public AppBase {
 
  private:
   bool StartedFromCdRom() const;
+  // The box itself, on this thread; answers the box's button.
+  int ModalMessageBox(const std::string& textCp932, uint32_t buttons, int icon);
 
   void StartLog();
   void BindInputMessages();

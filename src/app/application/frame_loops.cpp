@@ -217,12 +217,18 @@ int GameApp::LockedLoop(bool canvas) {
   }
 }
 
+void GameApp::FailScriptStep(int stepResult) {
+  if (stepResult >= kStepIllegal && stepResult <= kStepCallFailed) {
+    ShowMessage(StepFailureMessage(stepResult));
+  }
+  exitStatus_ = kExitScriptFailed;
+}
+
 bool GameApp::StepScript(int& stepsLeft) {
   int r = host_->Step();
   if (r == kStepEnded) return false;
   if (r != kStepWaiting) {
-    if (r >= kStepIllegal && r <= kStepCallFailed) ShowMessage(StepFailureMessage(r));
-    exitStatus_ = kExitScriptFailed;
+    FailScriptStep(r);
     return false;
   }
   if (interrupt_ != kInterruptNone) {
@@ -296,8 +302,7 @@ int GameApp::FrameThreadStep() {
     int r = host_->Step();
     if (r == kStepEnded) return kFrameStepEnded;
     if (r != kStepWaiting) {
-      if (r >= kStepIllegal && r <= kStepCallFailed) ShowMessage(StepFailureMessage(r));
-      exitStatus_ = kExitScriptFailed;
+      FailScriptStep(r);
       return r + 1;
     }
     if (interrupt_ != kInterruptNone) return ServePendingInterrupt() ? 0 : kFrameStepInterruptFailed;

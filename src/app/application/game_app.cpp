@@ -102,7 +102,6 @@ int GameApp::InitInstance() {
   if (line.size() >= 2 && line[0] == '/' && (line[1] == 'L' || line[1] == 'l')) {
     if (RebaseAppFolder(line.substr(2)) != 0) return kInitAppRecord;
   }
-  appFolder_ = GetAppFolder();
   MountStartupPacks(fileSystem());
   return ReadConfiguration();
 }
@@ -122,7 +121,7 @@ int GameApp::ReadConfiguration() {
   folderInputs_ = SaveFolderInputs{};
   folderInputs_.mode = record_.saveFolderMode;
   folderInputs_.allowCdRom = record_.allowCdRom != 0;
-  folderInputs_.appFolder = appFolder_;
+  folderInputs_.appFolder = GetAppFolder();
   folderInputs_.appName = info_.appName;
   folderInputs_.saveFolderName = info_.saveFolderName;
   // Only the folder the mode lives in is looked up: the look-up creates it.
@@ -280,13 +279,12 @@ int GameApp::InitScript() {
 }
 
 int GameApp::OnClose(MessageRecord& record) {
-  const uint8_t outer = modalState_;
-  modalState_ = kModalCloseQuestion;
-  BeginModal();
-  const std::string question = host::Cp932Literal("『") + info_.appName + host::Cp932Literal("』\nを終了しますか？");
-  bool yes = ShowMessageDialog(question.c_str(), kMessageYesNo, nullptr, nullptr, 0) != 0;
-  EndModal();
-  modalState_ = outer;
+  bool yes = false;
+  {
+    ModalScope modal(*this, kModalCloseQuestion);
+    const std::string question = host::Cp932Literal("『") + info_.appName + host::Cp932Literal("』\nを終了しますか？");
+    yes = ShowMessageDialog(question.c_str(), kMessageYesNo, nullptr, nullptr, 0) != 0;
+  }
   return yes ? EngineApp::OnClose(record) : kHandled;
 }
 

@@ -208,6 +208,28 @@ class GameApp : public EngineApp, public ScriptApplication {
   int OnClose(MessageRecord& record) override;
   int OnDropFiles(MessageRecord& record);
   bool ServePendingInterrupt();
+  // A step that neither waits nor ends: its message, when it has one, and the failed exit.
+  void FailScriptStep(int stepResult);
+
+  // Marks which of the application's dialogs is up and brackets it as modal, for one scope; the
+  // state before it comes back at the end.
+  class ModalScope {
+   public:
+    ModalScope(GameApp& app, uint8_t state) : app_(app), outer_(app.modalState_) {
+      app_.modalState_ = state;
+      app_.BeginModal();
+    }
+    ~ModalScope() {
+      app_.EndModal();
+      app_.modalState_ = outer_;
+    }
+    ModalScope(const ModalScope&) = delete;
+    ModalScope& operator=(const ModalScope&) = delete;
+
+   private:
+    GameApp& app_;
+    const uint8_t outer_;
+  };
 
   FileSystemScriptFileSource scriptFiles_;
   UserConfig user_;

@@ -100,24 +100,19 @@ int GameApp::OnMenuCommand(MessageRecord& record) {
       break;
     }
     case kCmdSettings:
-    case kCmdSettingsSystem:
+    case kCmdSettingsSystem: {
       if (modalState_ != kModalNone || !menuItemEnabled(kPermissionSettings)) break;
-      modalState_ = kModalSettings;
-      BeginModal();
+      ModalScope modal(*this, kModalSettings);
       ShowSettingsSheet();
-      EndModal();
-      modalState_ = kModalNone;
       break;
+    }
     case kCmdSave:
     case kCmdLoad: {
       bool save = host::LoWord(record.wParam) == kCmdSave;
       if (modalState_ != kModalNone || !menuItemEnabled(save ? kPermissionSave : kPermissionLoad)) break;
-      modalState_ = save ? kModalSave : kModalLoad;
+      ModalScope modal(*this, save ? kModalSave : kModalLoad);
       saveLoadDirection_ = save ? kDirectionSave : kDirectionLoad;
-      BeginModal();
       ShowSaveLoadDialog();
-      EndModal();
-      modalState_ = kModalNone;
       break;
     }
     case kCmdDataInput:
@@ -173,20 +168,20 @@ void GameApp::ToggleScreenMode() {
 
 void GameApp::AskReturnToTitle() {
   if (modalState_ != kModalNone || !menuItemEnabled(kPermissionReturn)) return;
-  modalState_ = kModalReturnQuestion;
-  BeginModal();
-  bool yes = ShowMessageDialog(host::Cp932Literal("タイトルに戻ります。\nよろしいですか？").c_str(), kMessageYesNo,
-                               nullptr, nullptr, 0) != 0;
-  // The script may have withdrawn the permission while the question was up.
-  if (yes && !menuItemEnabled(kPermissionReturn)) {
-    ShowMessageDialog(host::Cp932Literal("現在の状態でタイトルに戻ることは出来ません。\r\n"
-                                         "行える状態になってから再度、実行して下さい。")
-                          .c_str(),
-                      kMessageOk, nullptr, nullptr, 0);
-    yes = false;
+  bool yes = false;
+  {
+    ModalScope modal(*this, kModalReturnQuestion);
+    yes = ShowMessageDialog(host::Cp932Literal("タイトルに戻ります。\nよろしいですか？").c_str(), kMessageYesNo,
+                            nullptr, nullptr, 0) != 0;
+    // The script may have withdrawn the permission while the question was up.
+    if (yes && !menuItemEnabled(kPermissionReturn)) {
+      ShowMessageDialog(host::Cp932Literal("現在の状態でタイトルに戻ることは出来ません。\r\n"
+                                           "行える状態になってから再度、実行して下さい。")
+                            .c_str(),
+                        kMessageOk, nullptr, nullptr, 0);
+      yes = false;
+    }
   }
-  EndModal();
-  modalState_ = kModalNone;
   if (yes) RequestInterrupt(kInterruptRestart);
 }
 
@@ -198,7 +193,7 @@ void GameApp::ServeDataInput(DataInputRequest* request) {
 
 void GameApp::ServeFileDialog(FileDialogRequest* request, bool save) {
   if (request == nullptr) return;
-  const char* folder = request->initialFolder != nullptr ? request->initialFolder : appFolder_.c_str();
+  const char* folder = request->initialFolder != nullptr ? request->initialFolder : GetAppFolder().c_str();
   host::HWND owner = mainWindow().GetHandle();
   BeginModal();
   bool chosen = save ? fileDialogs_.SaveFile(owner, request->title, request->path, request->fileTitle, folder,
@@ -217,7 +212,7 @@ void GameApp::ServeFolderDialog(FolderDialogRequest* request) {
   if (request == nullptr) return;
   request->answer = 0;
   if (request->path == nullptr) return;
-  const char* folder = request->initialFolder != nullptr ? request->initialFolder : appFolder_.c_str();
+  const char* folder = request->initialFolder != nullptr ? request->initialFolder : GetAppFolder().c_str();
   BeginModal();
   BrowseForFolder(mainWindow().GetHandle(), request->title, folder, request->path);
   EndModal();

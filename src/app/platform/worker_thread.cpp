@@ -2,6 +2,8 @@
 
 #include <system_error>
 
+#include "host/clock.h"
+
 namespace bw {
 namespace {
 // The worker whose body the calling thread runs, so that a body never waits for itself even after
@@ -64,8 +66,15 @@ void WorkerThread::RequestStop() {
 }
 
 bool WorkerThread::WaitForStopRequest(uint32_t timeoutMs) {
-  if (!stop_.IsSet()) return stop_.Wait(timeoutMs) != kWaitTimedOut;
-  return true;
+  if (stop_.IsSet()) return true;
+  // A zero wait yields like Sleep(0). A clock that moves only when slept on never lets a
+  // real-time wait see its time run out: sleep on it, and look for a stop when the sleep ends.
+  host::ClockSource& clock = host::CurrentClock();
+  if (timeoutMs == 0 || (timeoutMs != kInfinite && !clock.MovesOnItsOwn())) {
+    clock.Sleep(timeoutMs);
+    return stop_.IsSet();
+  }
+  return stop_.Wait(timeoutMs) != kWaitTimedOut;
 }
 
 uint32_t WorkerThread::Stop() {

@@ -40,7 +40,8 @@ class WorkerThread {
   virtual void SetDelegate(const ThreadDelegate& delegate);
   virtual uint32_t Stop();
   virtual void RequestStop();
-  // Sleeps until a stop is requested or timeoutMs passes; false when the time ran out.
+  // Sleeps until a stop is requested or timeoutMs passes on the clock in force; false when the time
+  // ran out.
   virtual bool WaitForStopRequest(uint32_t timeoutMs);
   virtual uint32_t GetThreadId() const { return threadId_.load(std::memory_order_acquire); }
 

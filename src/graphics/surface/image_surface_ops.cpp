@@ -83,6 +83,20 @@ int FinishLibraryCall(ImageSurface* target, int routineResult) {
   return ImageSurface::kOpDone;
 }
 
+int LibraryBlend(ImageSurface* target, const Surface* source, const Size* size, int32_t x,
+                 int32_t y, const Rect* rect, uint32_t operation, int opacity) {
+  PixelLibrary* library = GetPixelLibrary();
+  int result = kContinue;
+  if (size) {
+    if (auto stretch = library->Get<StretchRoutine>(kLibStretch)) {
+      result = stretch(target, source, size, x, y, rect, operation, 0, opacity, 0);
+    }
+  } else if (auto blend = library->Get<BlendRoutine>(kLibBlend)) {
+    result = blend(target, source, x, y, rect, operation, opacity, 0);
+  }
+  return FinishLibraryCall(target, result);
+}
+
 }  // namespace surface_ops
 
 using namespace surface_ops;
@@ -274,13 +288,9 @@ int ImageSurface::StretchBlit(const Surface* source, const Size* size, int32_t x
                               const Rect* rect, bool flip) {
   if (!GetPixels() || !HasPixels(source)) return kOpNoPixels;
   const Size target = SizeOr(this, size);
-  PixelLibrary* library = ActiveLibrary();
-  if (library && BitsOf(this) == 32 && BitsOf(source) == 32 &&
+  if (ActiveLibrary() && BitsOf(this) == 32 && BitsOf(source) == 32 &&
       source->GetColorKey() == kNoColorKey && !flip) {
-    auto stretch = library->Get<StretchRoutine>(kLibStretch);
-    return FinishLibraryCall(this, stretch ? stretch(this, source, &target, x, y, rect,
-                                                     LibraryOperation(kLibCopy), 0, 255, 0)
-                                           : -1);
+    return LibraryBlend(this, source, &target, x, y, rect, LibraryOperation(kLibCopy), 255);
   }
   return CopyAny(this, source, &target, x, y, rect, flip, false);
 }
@@ -304,10 +314,8 @@ int ImageSurface::AlphaBlit(const Surface* source, int32_t x, int32_t y, const R
                             bool flip) {
   if (!GetPixels() || !HasPixels(source)) return kOpNoPixels;
   if (BitsOf(this) != 32 || BitsOf(source) != 32) return kOpBadFormat;
-  if (PixelLibrary* library = ActiveLibrary(); library && !flip) {
-    auto blend = library->Get<BlendRoutine>(kLibBlend);
-    return FinishLibraryCall(
-        this, blend ? blend(this, source, x, y, rect, LibraryOperation(kLibAlpha), 255, 0) : -1);
+  if (ActiveLibrary() && !flip) {
+    return LibraryBlend(this, source, nullptr, x, y, rect, LibraryOperation(kLibAlpha), 255);
   }
   return Run32(this, source, nullptr, x, y, rect, flip, false, AlphaOverFamily());
 }
@@ -317,11 +325,8 @@ int ImageSurface::StretchAlphaBlit(const Surface* source, const Size* size, int3
   if (!GetPixels() || !HasPixels(source)) return kOpNoPixels;
   if (BitsOf(this) != 32 || BitsOf(source) != 32) return kOpBadFormat;
   const Size target = SizeOr(this, size);
-  if (PixelLibrary* library = ActiveLibrary(); library && !flip) {
-    auto stretch = library->Get<StretchRoutine>(kLibStretch);
-    return FinishLibraryCall(this, stretch ? stretch(this, source, &target, x, y, rect,
-                                                     LibraryOperation(kLibAlpha), 0, 255, 0)
-                                           : -1);
+  if (ActiveLibrary() && !flip) {
+    return LibraryBlend(this, source, &target, x, y, rect, LibraryOperation(kLibAlpha), 255);
   }
   return Run32(this, source, &target, x, y, rect, flip, false, AlphaOverFamily());
 }

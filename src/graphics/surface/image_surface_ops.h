@@ -93,6 +93,10 @@ int Draw32(ImageSurface* target, const Surface* source, const Size* size, int32_
 
 // After a successful library routine: its touched rectangle into the dirty list.
 int FinishLibraryCall(ImageSurface* target, int routineResult);
+// The library's blend routine, or its stretch one when size is given, finished as above; a
+// library without the routine answers kOpBadFormat.
+int LibraryBlend(ImageSurface* target, const Surface* source, const Size* size, int32_t x,
+                 int32_t y, const Rect* rect, uint32_t operation, int opacity);
 
 }  // namespace surface_ops
 }  // namespace bw

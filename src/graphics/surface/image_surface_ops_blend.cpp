@@ -19,20 +19,6 @@ using namespace surface_ops;
 
 namespace {
 
-int CallBlend(ImageSurface* target, const Surface* source, int32_t x, int32_t y, const Rect* rect,
-              uint32_t operation, int opacity) {
-  auto blend = GetPixelLibrary()->Get<BlendRoutine>(kLibBlend);
-  return FinishLibraryCall(
-      target, blend ? blend(target, source, x, y, rect, operation, opacity, 0) : kContinue);
-}
-int CallStretch(ImageSurface* target, const Surface* source, const Size& size, int32_t x, int32_t y,
-                const Rect* rect, uint32_t operation, int opacity) {
-  auto stretch = GetPixelLibrary()->Get<StretchRoutine>(kLibStretch);
-  return FinishLibraryCall(
-      target,
-      stretch ? stretch(target, source, &size, x, y, rect, operation, 0, opacity, 0) : kContinue);
-}
-
 // The plain crossfade and the vector weighted sum share their callers' weight words.
 void Weighted(const Span& s, uint32_t key, uint32_t dw, uint32_t sw) {
   const bool keyed = key != kNoColorKey;
@@ -93,7 +79,7 @@ int ImageSurface::OpacityBlit(const Surface* source, int opacity, int32_t x, int
   opacity &= 0xFF;
   if (opacity == 0) return kOpDone;
   if (ActiveLibrary() && source->GetColorKey() == kNoColorKey) {
-    return CallBlend(this, source, x, y, rect, LibraryOperation(kLibOpacity), opacity);
+    return LibraryBlend(this, source, nullptr, x, y, rect, LibraryOperation(kLibOpacity), opacity);
   }
   return Draw32(this, source, nullptr, x, y, rect,
                 [&](const Span& s) { Opacity(s, source->GetColorKey(), opacity); });
@@ -106,7 +92,7 @@ int ImageSurface::StretchOpacityBlit(const Surface* source, int opacity, const S
   if (opacity == 0) return kOpDone;
   const Size target = SizeOr(this, size);
   if (ActiveLibrary() && source->GetColorKey() == kNoColorKey) {
-    return CallStretch(this, source, target, x, y, rect, LibraryOperation(kLibOpacity), opacity);
+    return LibraryBlend(this, source, &target, x, y, rect, LibraryOperation(kLibOpacity), opacity);
   }
   return Draw32(this, source, &target, x, y, rect,
                 [&](const Span& s) { Opacity(s, source->GetColorKey(), opacity); });

@@ -20,19 +20,6 @@ using namespace surface_ops;
 
 namespace {
 
-int LibraryBlend(ImageSurface* target, const Surface* source, const Size* size, int32_t x,
-                 int32_t y, const Rect* rect, uint32_t operation, int opacity) {
-  PixelLibrary* library = GetPixelLibrary();
-  if (size) {
-    auto stretch = library->Get<StretchRoutine>(kLibStretch);
-    return FinishLibraryCall(
-        target, stretch ? stretch(target, source, size, x, y, rect, operation, 0, opacity, 0) : 1);
-  }
-  auto blend = library->Get<BlendRoutine>(kLibBlend);
-  return FinishLibraryCall(target,
-                           blend ? blend(target, source, x, y, rect, operation, opacity, 0) : 1);
-}
-
 using RowsByOpacity = void (*)(uint32_t*, const uint32_t*, ptrdiff_t, ptrdiff_t, int, int, int);
 using RowsByRow = void (*)(uint32_t*, const uint32_t*, ptrdiff_t, ptrdiff_t, int, int,
                            const uint8_t*);
