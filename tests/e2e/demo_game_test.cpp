@@ -4,19 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <set>
 #include <string>
 #include <vector>
 
-#include "app/config/app_info.h"
-#include "app/config/app_record.h"
 #include "app/config/config_block.h"
-#include "app/config/engine_config.h"
-#include "common/byte_reader.h"
 #include "common/global.h"
-#include "host/cp932.h"
 #include "host/host_path.h"
-#include "lib/file_bytes.h"
 #include "resource/images/wgx_loader.h"
 #include "resource/packs/app_paths.h"
 #include "resource/packs/file_system_manager.h"
@@ -31,34 +24,17 @@ const std::filesystem::path kGame = BRIMWOLD_DEMO_GAME;
 const std::vector<std::string> kScriptPackMembers = {"func_lib.sob", "main.sob",     "qz_app.inf",
                                                      "qz_app.sys",   "sob_init.dat", "sub.sob",
                                                      "user_var.sob", "voiceinf.dat"};
-const std::vector<std::string> kPatchPackMembers = {"script\\sub.sob"};
 
 // The demo's variables (USER_VAR.SOB).
 constexpr uint32_t kVarRuns = 0;
 constexpr uint32_t kVarTotal = 1;
 constexpr uint32_t kVarFrames = 2;
-constexpr uint32_t kIdleFrames = 300;
 constexpr uint32_t kSum1To10 = 55;
 
 void* AllocateVector(uint32_t size, void* argument, void*) {
   auto* out = static_cast<std::vector<uint8_t>*>(argument);
   out->resize(size);
   return out->data();
-}
-
-// Adds the native numbers of a code file's second relocation list; false when it ends early.
-bool AddNativesOf(const std::vector<uint8_t>& file, std::set<uint32_t>& out) {
-  ByteReader in(file.data(), file.size());
-  uint32_t areaSize = 0, skipCount = 0, nativeCount = 0;
-  if (!in.skip(4) || !in.u32le(areaSize) || !in.u32le(skipCount) || !in.skip(8ull * skipCount) ||
-      !in.u32le(nativeCount))
-    return false;
-  for (uint32_t i = 0; i < nativeCount; ++i) {
-    uint32_t at = 0, number = 0;
-    if (!in.u32le(at) || !in.u32le(number)) return false;
-    out.insert(number);
-  }
-  return true;
 }
 
 class DemoGame : public ::testing::Test {
@@ -102,8 +78,7 @@ TEST_F(DemoGame, PacksLooseFilesAndAppFilesReadThroughTheEngine) {
   EXPECT_EQ(scriptPack_->GetEntryCount(), kScriptPackMembers.size());
   for (const auto& name : kScriptPackMembers)
     EXPECT_TRUE(scriptPack_->Exists(name.c_str())) << name;
-  EXPECT_EQ(patchPack_->GetEntryCount(), kPatchPackMembers.size());
-  for (const auto& name : kPatchPackMembers) EXPECT_TRUE(patchPack_->Exists(name.c_str())) << name;
+  EXPECT_EQ(patchPack_->GetEntryCount(), 1u);
   const auto patched = Member(patchPack_, "script\\sub.sob");
   ASSERT_NE(Member(scriptPack_, "sub.sob"), patched) << "the patch must change SUB";
   EXPECT_EQ(Load("SCRIPT\\SUB.SOB"), patched);
@@ -112,23 +87,6 @@ TEST_F(DemoGame, PacksLooseFilesAndAppFilesReadThroughTheEngine) {
     std::string path;
     EXPECT_EQ(manager_.FindFile(&path, loose, nullptr), kFindLoose) << loose;
   }
-
-  AppRecord record;
-  EXPECT_EQ(ReadAppRecord(Load("SCRIPT\\QZ_APP.SYS"), record), kConfigOk);
-  EXPECT_EQ(record.saveFolderMode, 1) << "the game folder itself is written to";
-  EXPECT_EQ(record.allowCdRom, 0) << "a CD-ROM game would turn mode 1 into mode 0";
-  EXPECT_EQ(record.menuId, kAppMenuId) << "the return to the title needs the menu";
-  EXPECT_EQ(std::tuple(record.canvasWidth, record.canvasHeight), std::tuple(640, 480));
-  AppInfo info;
-  EXPECT_EQ(ReadAppInfo(Load("SCRIPT\\QZ_APP.INF"), info), kConfigOk);
-  EXPECT_EQ(info.appName, host::Utf8ToCp932("Brimwold デモ").text);
-  std::vector<uint8_t> userCfg;
-  ASSERT_TRUE(tools::ReadFileBytes(kGame / "USER.CFG", userCfg));
-  EngineConfig config;
-  EXPECT_EQ(ReadEngineConfig(userCfg, config), kConfigOk);
-  EXPECT_EQ(config.display.screenMode, kSavedScreenWindow);
-  EXPECT_EQ(config.engine.canvas, 0) << "the render list shows every frame, for the frame switches";
-  EXPECT_FALSE(config.chosenSaveFolder.has_value());
 
   struct Picture {
     const char* name;
@@ -171,7 +129,6 @@ class OptionsApp : public ScriptApplication {
 };
 
 constexpr uint32_t kOptionRuns = 5;         // the setting the demo keeps its start count in
-constexpr uint32_t kOptionReturnItem = 10;  // the return to the title on the menu
 
 class DemoScripts : public DemoGame {
  protected:
@@ -193,30 +150,6 @@ class DemoScripts : public DemoGame {
   std::unique_ptr<ScriptHost> host_;
 };
 
-TEST_F(DemoScripts, RunAloneEndsAfterItsIdleFrames) {
-  ASSERT_EQ(host_->scriptTable().size(), 2u);
-  EXPECT_STREQ(host_->scriptTable()[1].name.c_str(), "SUB");
-  ASSERT_EQ(host_->voices().aliases.size(), 1u);
-  EXPECT_STREQ(host_->voices().aliases[0].name.c_str(), "D");
-  EXPECT_EQ(host_->voices().prefix, "V_");
-  ASSERT_EQ(host_->Step(), kStepWaiting);
-  EXPECT_EQ(Var(kVarRuns), 1u);
-  EXPECT_EQ(Var(kVarTotal), 2 * kSum1To10) << "the library summed and the patched SUB doubled";
-  EXPECT_EQ(host_->request().callDepth, 0u) << "SUB returned within the step";
-  EXPECT_EQ(app_.options, (std::map<uint32_t, uint32_t>{{kOptionRuns, 1}, {kOptionReturnItem, 1}}))
-      << "the start counted, and the return to the title enabled once SUB returned";
-
-  uint32_t steps = 1;
-  int result = kStepWaiting;
-  while (result == kStepWaiting && steps < 10 * kIdleFrames) {
-    result = host_->Step();
-    ++steps;
-  }
-  EXPECT_EQ(result, kStepEnded);
-  EXPECT_EQ(steps, kIdleFrames + 1) << "the step after the last idle frame ends";
-  EXPECT_EQ(Var(kVarFrames), kIdleFrames);
-}
-
 TEST_F(DemoScripts, ReturnToTitleKeepsTheVariablesAndEndsThroughSub) {
   for (int i = 0; i < 10; ++i) ASSERT_EQ(host_->Step(), kStepWaiting);
   ASSERT_EQ(host_->ServeInterrupt(1), 0);
@@ -225,19 +158,6 @@ TEST_F(DemoScripts, ReturnToTitleKeepsTheVariablesAndEndsThroughSub) {
   EXPECT_EQ(app_.options[kOptionRuns], 2u) << "the count the player's settings keep";
   EXPECT_EQ(Var(kVarTotal), 4 * kSum1To10) << "the first run's total, doubled again";
   EXPECT_EQ(Var(kVarFrames), 9u);
-}
-
-TEST_F(DemoScripts, EveryNativeCalledIsBuilt) {
-  std::set<uint32_t> called;
-  for (Archive* pack : {scriptPack_, patchPack_}) {
-    for (const auto& name : pack == scriptPack_ ? kScriptPackMembers : kPatchPackMembers) {
-      if (name.ends_with(".sob") && name != "user_var.sob") {
-        EXPECT_TRUE(AddNativesOf(Member(pack, name), called)) << name << ": relocations end early";
-      }
-    }
-  }
-  EXPECT_EQ(called, (std::set<uint32_t>{0, 1, 4})) << "Call, Jump and NativeSetAppOption";
-  for (uint32_t n : called) EXPECT_TRUE(host_->IsNativeBuilt(n)) << "native " << n;
 }
 
 }  // namespace

@@ -56,13 +56,12 @@ class HvaDataTest : public test::GameFolderTest {
 TEST_F(HvaDataTest, DecodesPicturesWithTheirKeysAndFlags) {
   const Bytes hva = tools::WriteHva(File({{Picture(24), 1, 1},  // key from pixel (1, 1)
                                           {Picture(24), -2, 0},  // flagged, no key
-                                          {Picture(24), -1, 0},  // neither
                                           {Picture(24), 3, 0},   // key pixel outside: none
                                           {Picture(8), 2, 0}}));
   HvaData data;
   ASSERT_EQ(data.Load(hva), kHvaLoaded);
   const auto& pictures = data.pictures();
-  ASSERT_EQ(pictures.size(), 5u);
+  ASSERT_EQ(pictures.size(), 4u);
   for (const auto& p : pictures) {
     ASSERT_NE(p.surface->GetPixels(), nullptr);
     EXPECT_EQ(p.surface->GetBitsPerPixel(), 32);
@@ -71,46 +70,15 @@ TEST_F(HvaDataTest, DecodesPicturesWithTheirKeysAndFlags) {
   EXPECT_FALSE(pictures[0].flagged);
   EXPECT_TRUE(pictures[1].flagged);
   EXPECT_EQ(pictures[1].surface->GetColorKey(), kNoColorKey);
-  EXPECT_FALSE(pictures[2].flagged);
   EXPECT_EQ(pictures[2].surface->GetColorKey(), kNoColorKey);
-  EXPECT_EQ(pictures[3].surface->GetColorKey(), kNoColorKey);
-  EXPECT_EQ(pictures[4].surface->GetColorKey() & 0xFFFFFF, 0x333333u) << "the colour at (2, 0)";
+  EXPECT_EQ(pictures[3].surface->GetColorKey() & 0xFFFFFF, 0x333333u) << "the colour at (2, 0)";
 
   // With the 8-bit flag a paletted picture stays 8-bit and its key is an index.
   ASSERT_EQ(data.Load(hva, true), kHvaLoaded);
-  ASSERT_EQ(data.pictures().size(), 5u);
-  EXPECT_EQ(data.pictures()[4].surface->GetBitsPerPixel(), 8);
-  EXPECT_EQ(data.pictures()[4].surface->GetColorKey(), 2u);
-  EXPECT_EQ(data.pictures()[4].surface->GetPalette()[3], 0x444444u);
-}
-
-TEST_F(HvaDataTest, LoadsByNameAndRefusesWhatCannotBeDecoded) {
-  Write("ANIM/WALK.HVA", tools::WriteHva(File({{Picture(24), 0, 0}})));
-  HvaData data;
-  EXPECT_EQ(data.Load("anim\\walk.hva", false), kHvaLoaded);
-  EXPECT_EQ(data.pictures().size(), 1u);
-  EXPECT_EQ(data.Load("anim\\run.hva", false), kHvaCannotOpen);
-  EXPECT_TRUE(data.pictures().empty()) << "what came before is freed";
-
-  // The second picture is no picture: the first stays loaded.
-  ASSERT_EQ(data.Load(tools::WriteHva(File({{Picture(24), 0, 0}, {{'n', 'o', 'p', 'e'}, 0, 0}}))),
-            kHvaUndecodable);
-  EXPECT_EQ(data.pictures().size(), 1u);
-
-  ScopedGlobal<ImageLoaderManager> noManager(nullptr);
-  EXPECT_EQ(data.Load(tools::WriteHva(File({{Picture(24), 0, 0}}))), kHvaUndecodable);
-}
-
-TEST_F(HvaDataTest, KeepsHeaderRangesAndPictures) {
-  auto file = TwoRanges();
-  HvaData data;
-  ASSERT_EQ(data.Load(tools::WriteHva(file)), kHvaLoaded);
-  EXPECT_EQ(data.header(), (std::array<uint16_t, 3>{640, 480, 2}));
-  ASSERT_EQ(data.frames().size(), 5u);
-  EXPECT_EQ(data.frames()[0].d, 3u);
-  EXPECT_EQ(data.frames()[4].a, -1) << "sentinel";
-  EXPECT_EQ(data.rangeStarts(), (std::vector<uint32_t>{0, 2}));
-  ASSERT_EQ(data.pictures().size(), 2u);
+  ASSERT_EQ(data.pictures().size(), 4u);
+  EXPECT_EQ(data.pictures()[3].surface->GetBitsPerPixel(), 8);
+  EXPECT_EQ(data.pictures()[3].surface->GetColorKey(), 2u);
+  EXPECT_EQ(data.pictures()[3].surface->GetPalette()[3], 0x444444u);
 }
 
 TEST_F(HvaDataTest, RefusesBadFiles) {

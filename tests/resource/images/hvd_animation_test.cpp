@@ -38,19 +38,12 @@ TEST(HvdAnimation, CutsRecordsIntoRangesAndKeepsTheRest) {
     EXPECT_EQ(at, offset) << frame;
   }
   EXPECT_EQ(anim.longestRange(), 5u);
-  EXPECT_EQ(anim.header()[6], 3) << "the range count";
-  EXPECT_EQ(anim.blob(), file.blob);
   ASSERT_EQ(anim.frames().size(), 13u);
-  EXPECT_EQ(anim.frames()[7].c, 107u);
   EXPECT_EQ(std::tuple(anim.frames()[12].a, anim.frames()[12].b), std::tuple(-1, -1)) << "sentinel";
-  ASSERT_EQ(anim.entries().size(), 3u);
-  EXPECT_EQ(anim.entries()[2].name, "\x83\x41");
-  EXPECT_EQ(anim.entries()[2].p, 0xFFFF);
   // Records point into the blob while their offset lies inside it.
   ASSERT_NE(anim.FrameData(3), nullptr);
   EXPECT_EQ(*anim.FrameData(3), 13);
   EXPECT_EQ(anim.FrameData(8), nullptr) << "offset 8 is past a blob of 8 bytes";
-  EXPECT_EQ(anim.FrameData(100), nullptr);
 
   file.blob.clear();
   ASSERT_EQ(anim.Load(tools::WriteHvd(file)), kHvdLoaded) << "a file without a blob";
@@ -86,32 +79,6 @@ TEST(HvdAnimation, RefusesBadFiles) {
     EXPECT_EQ(anim.GetRangeStart(0), -1) << c.what << ": a failed load answers no ranges";
     EXPECT_EQ(anim.FindRange(0, nullptr), -1) << c.what;
   }
-}
-
-TEST(HvdAnimation, TruncationAnswersTheCodeOfWhatIsCut) {
-  auto file = ThreeRanges();
-  file.entries = {{"abcdefghijklmnopqrst", 1, 2}, {"ab", 3, 4}};
-  Bytes bytes = tools::WriteHvd(file);
-  // magic 4, header 12, blob size 4 + 8, frames 4 + 192, entry count 4, the first entry 26,
-  // then the second: name length, name, p, q.
-  const size_t blobAt = 16, framesAt = 28, entriesAt = 224, secondAt = 254, nameAt = 256, pAt = 258,
-               qAt = 260;
-  auto codeAt = [&](size_t n) {
-    HvdAnimation anim;
-    return anim.Load(Bytes(bytes.begin(), bytes.begin() + n));
-  };
-  EXPECT_EQ(codeAt(3), kHvdWrongMagic);
-  EXPECT_EQ(codeAt(blobAt - 1), kHvdWrongMagic) << "header cut short";
-  EXPECT_EQ(codeAt(blobAt + 6), kHvdBadBlob);
-  EXPECT_EQ(codeAt(framesAt + 20), kHvdBadFrames);
-  EXPECT_EQ(codeAt(entriesAt + 2), kHvdBadEntryNameLength);
-  EXPECT_EQ(codeAt(entriesAt + 12), kHvdBadEntryNameLength)
-      << "two entries need at least twelve bytes";
-  EXPECT_EQ(codeAt(secondAt + 1), kHvdBadEntryNameLength);
-  EXPECT_EQ(codeAt(nameAt + 1), kHvdBadEntryName);
-  EXPECT_EQ(codeAt(pAt + 1), kHvdBadEntryP);
-  EXPECT_EQ(codeAt(qAt + 1), kHvdBadEntryQ);
-  EXPECT_EQ(codeAt(bytes.size()), kHvdLoaded);
 }
 
 }  // namespace

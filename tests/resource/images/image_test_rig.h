@@ -34,9 +34,7 @@ class GameFolderTest : public ::testing::Test {
 // A destination buffer that keeps what was asked and what was written.
 struct RecordingDestination {
   int width = 0, bits = 0;
-  bool hasAlpha = false;
   int releases = 0;
-  bool refuse = false;
   std::vector<uint8_t> pixels;
   std::vector<uint32_t> palette = std::vector<uint32_t>(256);
   size_t pitch = 0;
@@ -44,9 +42,8 @@ struct RecordingDestination {
   ImageTarget Target(bool eightBit = false) {
     ImageTarget target;
     target.eightBit = eightBit;
-    target.destination = [this](int w, int h, int b, bool alpha, bool wantsPalette) {
-      width = w, bits = b, hasAlpha = alpha;
-      if (refuse) return ImageDestination{};
+    target.destination = [this](int w, int h, int b, bool, bool wantsPalette) {
+      width = w, bits = b;
       pitch = static_cast<size_t>(w) * (b / 8);
       pixels.assign(pitch * static_cast<size_t>(h), 0xEE);
       return ImageDestination{pixels, pitch, wantsPalette ? palette.data() : nullptr};

@@ -32,42 +32,6 @@ int Unpack24(const Bytes& stream, uint32_t width, uint32_t height, std::vector<u
   return WgxUnpack24To32(in, out, width, height);
 }
 
-TEST(WgxUnpack8, EveryCodeWritesItsBytes) {
-  struct Case {
-    const char* what;
-    Bytes stream;
-    Bytes expected;
-  };
-  Bytes longLiteral(40);
-  for (size_t i = 0; i < longLiteral.size(); ++i) longLiteral[i] = static_cast<uint8_t>(i * 7);
-  Bytes longLiteralStream = {0x20, 40 - 33};
-  longLiteralStream.insert(longLiteralStream.end(), longLiteral.begin(), longLiteral.end());
-  longLiteralStream.push_back(0xFF);
-  const Case cases[] = {
-      {"short fill", {0x41, 0x07, 0xFF}, {7, 7, 7, 7}},
-      {"literal then 2 from distance 2",
-       {0x02, 0x0A, 0x0B, 0x0C, 0xE0, 0xFF},
-       {0x0A, 0x0B, 0x0C, 0x0B, 0x0C}},
-      {"long literal", longLiteralStream, longLiteral},
-      {"long fill", {0x60, 0x01, 0x09, 0xFF}, Bytes(36, 9)},
-      {"copy 0x80: 3 from distance 2 (overlapping)",
-       {0x01, 1, 2, 0x81, 0x00, 0xFF},
-       {1, 2, 1, 2, 1}},
-      {"copy 0x90: 5 from distance 3",
-       {0x02, 1, 2, 3, 0x90, 0x00, 0x01, 0xFF},
-       {1, 2, 3, 1, 2, 3, 1, 2}},
-      {"copy 0xA0: 3 from distance 4", {0x03, 1, 2, 3, 4, 0xA0, 0x01, 0xFF}, {1, 2, 3, 4, 1, 2, 3}},
-      {"copy 0xB0: 4 from distance 3", {0x02, 1, 2, 3, 0xB0, 0x00, 0xFF}, {1, 2, 3, 1, 2, 3, 1}},
-      {"copy 0xC0: 1 from distance 2", {0x01, 5, 6, 0xC1, 0xFF}, {5, 6, 5}},
-      {"copy 0xE1: 2 from distance 3", {0x02, 4, 5, 6, 0xE1, 0xFF}, {4, 5, 6, 4, 5}},
-  };
-  for (const auto& c : cases) {
-    Bytes out;
-    EXPECT_EQ(Unpack8(c.stream, c.expected.size(), out), 0) << c.what;
-    EXPECT_EQ(out, c.expected) << c.what;
-  }
-}
-
 TEST(WgxUnpack8, RefusesStreamsThatDoNotFitThePicture) {
   struct Case {
     const char* what;
@@ -76,11 +40,9 @@ TEST(WgxUnpack8, RefusesStreamsThatDoNotFitThePicture) {
   };
   const Case cases[] = {
       {"copy before the first byte", {0xC0, 0xFF}, 1},
-      {"copy reaching one before the start", {0x00, 1, 0xC1, 0xFF}, 2},
       {"end code before the picture is full", {0x41, 7, 0xFF}, 5},
       {"no end code", {0x41, 7}, 4},
       {"fill past the end", {0x41, 7, 0xFF}, 3},
-      {"literal past the end", {0x03, 1, 2, 3, 4, 0xFF}, 3},
       {"copy past the end", {0x01, 1, 2, 0x81, 0x00, 0xFF}, 4},
       {"units after a full picture", {0x00, 1, 0x00, 2, 0xFF}, 1},
       {"empty input", {}, 0},
@@ -91,66 +53,6 @@ TEST(WgxUnpack8, RefusesStreamsThatDoNotFitThePicture) {
   }
   Bytes out;
   EXPECT_EQ(Unpack8({0xFF}, 0, out), 0) << "an empty picture is only the end code";
-}
-
-TEST(WgxUnpack24, EveryCopyCodeReadsItsPixel) {
-  // Pictures of width 4: row 0 is four distinct literals A B C D.
-  const Bytes row0 = {0x03, 1, 0, 0, 2, 0, 0, 3, 0, 0, 4, 0, 0};
-  auto with = [&](Bytes tail) {
-    Bytes s = row0;
-    s.insert(s.end(), tail.begin(), tail.end());
-    s.push_back(0xFF);
-    return s;
-  };
-  struct Case {
-    const char* what;
-    Bytes stream;
-    std::vector<uint32_t> row1;  // what follows the first row (padded to whole rows)
-  };
-  const Case cases[] = {
-      {"0xD0: a row of pixels one row up", with({0xD0, 0xD0, 0xD0, 0xD0}), {1, 2, 3, 4}},
-      {"0xE0: one row up, one left", with({0x00, 9, 0, 0, 0xE0, 0xE0, 0xE0}), {9, 1, 2, 3}},
-      {"0xF0: one row up, one right", with({0xF0, 0xF0, 0xF0, 0x00, 9, 0, 0}), {2, 3, 4, 9}},
-      {"0xB0: 1 from distance 2", with({0xB0, 0xB0, 0xB0, 0xB0}), {3, 4, 3, 4}},
-      {"0x80: 4 from distance 4", with({0x83, 0x02}), {1, 2, 3, 4}},
-      {"0x90: 4 from distance 3", with({0x90, 0x01, 0x03}), {2, 3, 4, 2}},
-      {"fill then literal", with({0x41, 7, 0, 0, 0x00, 8, 0, 0}), {7, 7, 7, 8}},
-  };
-  for (const auto& c : cases) {
-    std::vector<uint32_t> out;
-    ASSERT_EQ(Unpack24(c.stream, 4, 2, out), 0) << c.what;
-    EXPECT_EQ(std::vector<uint32_t>(out.begin() + 4, out.end()), c.row1) << c.what;
-  }
-}
-
-// Copies that reach far back: built on a long fill so the distances exist.
-TEST(WgxUnpack24, FarCopiesReachTheirPixels) {
-  const uint32_t width = 64, height = 80;  // 5,120 pixels
-  auto far = [&](Bytes code, size_t expectFrom) {
-    // A unique marker pixel at 0, a long grey fill, then the code under test reading back.
-    Bytes s = {0x00, 0x11, 0x22, 0x33};
-    size_t fill = width * height - 2;
-    size_t v = fill - 34;
-    s.insert(s.end(), {static_cast<uint8_t>(0x60 | (v >> 8)), static_cast<uint8_t>(v), 5, 5, 5});
-    s.insert(s.end(), code.begin(), code.end());
-    s.push_back(0xFF);
-    std::vector<uint32_t> out;
-    EXPECT_EQ(Unpack24(s, width, height, out), 0);
-    return out.back() == out[expectFrom];
-  };
-  const size_t last = size_t{width} * height - 1;
-  // 0xA0: distance 4098 + (0 << 8) + 1 = 4099 from the last pixel: pixel last - 4099.
-  EXPECT_TRUE(far({0xA0, 0x00, 0x01, 0x00}, last - 4099));
-  // 0xB8 | 7, 0xFF: distance 7 x 256 + 255 + 10 = 2057.
-  EXPECT_TRUE(far({0xBF, 0xFF}, last - 2057));
-  // 0xCC: distance 2058.
-  EXPECT_TRUE(far({0xCC, 0x00}, last - 2058));
-  // Rows up: 0xC0 straight up 79 rows, 0xC4 also one column left, 0xC8 78 rows and one right.
-  EXPECT_TRUE(far({0xC0, 63}, last - 79 * width));
-  EXPECT_TRUE(far({0xC4, 63}, last - 79 * width - 1));
-  EXPECT_TRUE(far({0xC8, 62}, last - 78 * width + 1));
-  // The marker itself, 5,119 back, through the longest distance code.
-  EXPECT_TRUE(far({0xA0, (5119 - 4098) >> 8, (5119 - 4098) & 0xFF, 0x00}, 0));
 }
 
 TEST(WgxUnpack24, RefusesReferencesOutsideWhatWasWritten) {
@@ -167,7 +69,6 @@ TEST(WgxUnpack24, RefusesReferencesOutsideWhatWasWritten) {
        2},
       {"row up and right onto itself (width 1)", {0x00, 1, 2, 3, 0xF0, 0xFF}, 1, 2},
       {"distance copy before the start", {0x00, 1, 2, 3, 0xB0, 0xFF}, 2, 1},
-      {"0xA0 copy before the start", {0x00, 1, 2, 3, 0xA0, 0, 0, 0, 0xFF}, 2, 1},
       {"fill past the end", {0x40, 1, 2, 3, 0xFF}, 1, 1},
       {"end code early", {0x00, 1, 2, 3, 0xFF}, 2, 1},
       {"no end code", {0x00, 1, 2, 3}, 1, 1},
@@ -213,36 +114,6 @@ TEST(WgxUnpack, OutputsKeepTheirOtherBytesAndRefuseShortBuffers) {
             kWgxBadOutput);
 }
 
-TEST(WgxLoader, ReadsTheThreeHeaderForms) {
-  WgxLoader loader;
-  int depth = 0, width = 0, height = 0;
-  Bytes plain = {'W', 'G', 'X', 24, 3, 0, 2, 0, 0xAA};
-  ByteReader in(plain.data(), plain.size());
-  ASSERT_EQ(loader.ReadHeader(in, depth, width, height), 0);
-  EXPECT_EQ(std::tie(depth, width, height), std::make_tuple(24, 3, 2));
-  EXPECT_EQ(std::tuple(in.position(), loader.GetOffsetX()), std::tuple(size_t{8}, 0));
-
-  Bytes offsets = {'W', 'G', 'X', 1, 32, 0xF6, 0xFF, 5, 0, 7, 0, 9, 0};
-  in = ByteReader(offsets.data(), offsets.size());
-  ASSERT_EQ(loader.ReadHeader(in, depth, width, height), 0);
-  EXPECT_EQ(std::tie(depth, width, height), std::make_tuple(32, 7, 9));
-  EXPECT_EQ(std::tuple(loader.GetOffsetX(), loader.GetOffsetY(), in.position()),
-            std::tuple(-10, 5, size_t{13}));
-
-  Bytes chunked = {'W', 'G', 'X', 2, 8, 4, 0, 1, 0, 0xFE, 0xFF, 3, 0,  // header
-                   1,   6,   0,   0, 0, 0xA, 0xB,                      // chunk of 6
-                   1,   4,   0,   0, 0,                                // empty chunk
-                   0,   0x77};
-  in = ByteReader(chunked.data(), chunked.size());
-  ASSERT_EQ(loader.ReadHeader(in, depth, width, height), 0);
-  EXPECT_EQ(std::tie(depth, width, height), std::make_tuple(8, 4, 1));
-  EXPECT_EQ(std::tuple(loader.GetOffsetX(), loader.GetOffsetY()), std::tuple(-2, 3));
-  EXPECT_EQ(in.position(), chunked.size() - 1) << "the data starts after the closing flag";
-  EXPECT_EQ(loader.GetPaletteCount(), 12u) << "the chunk list without its closing flag";
-  EXPECT_EQ(loader.GetPalette(true), Bytes(chunked.begin() + 13, chunked.begin() + 25));
-  EXPECT_EQ(loader.GetPaletteCount(), 0u) << "detaching hands the extra data over";
-}
-
 TEST(WgxLoader, RefusesBadHeaders) {
   struct Case {
     const char* what;
@@ -252,9 +123,7 @@ TEST(WgxLoader, RefusesBadHeaders) {
   const Case cases[] = {
       {"wrong magic", {'W', 'G', 'Y', 24, 1, 0, 1, 0}, kWgxWrongMagic},
       {"depth 16", {'W', 'G', 'X', 16, 1, 0, 1, 0}, kWgxBadData},
-      {"type 1 with depth 16", {'W', 'G', 'X', 1, 16, 0, 0, 0, 0, 1, 0, 1, 0}, kWgxBadData},
       {"plain header cut short", {'W', 'G', 'X', 24, 1, 0, 1}, kWgxBadData},
-      {"type 1 cut short", {'W', 'G', 'X', 1, 24, 0, 0, 0, 0, 1, 0, 1}, kWgxBadData},
       {"chunk length 0 (would loop)",
        {'W', 'G', 'X', 2, 24, 1, 0, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0},
        kWgxBadData},
@@ -270,7 +139,6 @@ TEST(WgxLoader, RefusesBadHeaders) {
       {"65535 x 65535 (16 GB) behind a few bytes of stream",
        {'W', 'G', 'X', 32, 0xFF, 0xFF, 0xFF, 0xFF, 0x60, 0xFF, 0, 0, 0, 0xFF},
        kWgxBadData},
-      {"no data", {}, kWgxBadData},
   };
   for (const auto& c : cases) {
     WgxLoader loader;
@@ -378,28 +246,20 @@ TEST(WgxLoader, RoundTripsEveryDepthAndForm) {
   }
 }
 
-// A stream fault found only at the last unit still hands nothing out.
-TEST(WgxLoader, RefusesAnOverrunningStreamAtEveryDepth) {
+// A stream fault found only at the last unit, or any cut, still hands nothing out.
+TEST(WgxLoader, RefusesOverrunningAndTruncatedFilesAtEveryDepth) {
   tools::WgxFaults overrun;
   overrun.overrun = true;
   for (int depth : {8, 24, 32}) {
-    WgxLoader loader;
     DibImage dib;
-    EXPECT_EQ(loader.LoadToBuffers(tools::WriteWgx(Picture(depth, 16, 9, 5), Form(0, overrun)), dib),
+    EXPECT_EQ(WgxLoader().LoadToBuffers(tools::WriteWgx(Picture(depth, 16, 9, 5), Form(0, overrun)), dib),
               kWgxBadData)
         << depth;
     EXPECT_EQ(dib.width, 0) << "nothing is handed out";
-  }
-}
-
-TEST(WgxLoader, TruncatedFilesAnswerCodes) {
-  for (int depth : {8, 24, 32}) {
     Bytes file = tools::WriteWgx(Picture(depth, 20, 10, 9), Form(2));
     for (size_t n = 0; n < file.size(); ++n) {
-      Bytes cut(file.begin(), file.begin() + n);
-      WgxLoader loader;
-      DibImage dib;
-      int rc = loader.LoadToBuffers(cut, dib);
+      DibImage cutDib;
+      int rc = WgxLoader().LoadToBuffers(Bytes(file.begin(), file.begin() + n), cutDib);
       EXPECT_TRUE(rc == kWgxBadData || rc == kWgxWrongMagic)
           << "depth " << depth << " cut at " << n << ": " << rc;
     }

@@ -101,27 +101,6 @@ TEST_F(FileSystemTest, NamesFoldAsciiLettersOnly) {
   EXPECT_EQ(Load("script\\\x82\x60.txt"), "error 3");
 }
 
-TEST_F(FileSystemTest, NumberedPatchesNeedPatchVfa) {
-  WritePack("PATCH2.VFA", {Member("script\\a.sob", "patch2")});
-  WritePack("SCRIPT.VFA", {Member("a.sob", "script")});
-  EXPECT_EQ(MountStartupPacks(manager_), 1);
-  EXPECT_EQ(Load("SCRIPT\\A.SOB"), "script");
-}
-
-TEST_F(FileSystemTest, PacksAnswerOnlyForNamesInsideTheirFolder) {
-  WritePack("PATCH.VFA", {Member("x.sob", "patch")});
-  WritePack("SCRIPT.VFA", {Member("main.sob", "script")});
-  ASSERT_EQ(MountStartupPacks(manager_), 2);
-  // A folder beside the game's whose name has the same length: it shares the group's leading
-  // run but neither pack's folder.
-  std::string sibling = folder_;
-  sibling[sibling.size() - 2] = sibling[sibling.size() - 2] == '#' ? '%' : '#';
-  EXPECT_EQ(Load(folder_ + "SCRIPT\\MAIN.SOB"), "script");
-  EXPECT_EQ(Load(sibling + "SCRIPT\\MAIN.SOB"), "error 3");
-  EXPECT_EQ(Load(sibling + "X.SOB"), "error 3");
-  EXPECT_EQ(Load("Z:\\X.SOB"), "error 3");
-}
-
 TEST_F(FileSystemTest, UnmountKeepsTheRestOfTheGroupReachable) {
   WritePack("PATCH.VFA", {Member("a", "patch1"), Member("b", "patch1")});
   WritePack("PATCH2.VFA", {Member("a", "patch2"), Member("b", "patch2")});
@@ -140,15 +119,6 @@ TEST_F(FileSystemTest, UnmountKeepsTheRestOfTheGroupReachable) {
   EXPECT_EQ(Load("B"), "patch1");
   manager_.Unmount(nullptr, kStartupMountId, 5);  // beyond the count: nothing
   EXPECT_EQ(manager_.GetMountCount(), 1u);
-
-  // By mount id, and by mount name (every record of that folder).
-  Archive* archive = nullptr;
-  ASSERT_EQ(manager_.Mount("PATCH2.VFA", 9, false, false, &archive), 0);
-  EXPECT_EQ(manager_.GetMountArchive(9, 0), archive);
-  EXPECT_EQ(manager_.GetMountName(kMountById, 0), sjis::ToLower(folder_));
-  EXPECT_EQ(Load("A"), "patch2");
-  manager_.Unmount(nullptr, 9, 0);
-  EXPECT_EQ(Load("A"), "patch1");
   ASSERT_EQ(manager_.Mount("SCRIPT.VFA", 3, true, true), 0);
   manager_.Unmount(folder_.c_str(), 0, 0);
   EXPECT_EQ(manager_.GetMountCount(), 1u);
@@ -169,23 +139,6 @@ TEST_F(FileSystemTest, MountRefusesWhatItCannotOpen) {
   EXPECT_EQ(Load("M"), "member");
 }
 
-TEST_F(FileSystemTest, ReadPackMemberByNameAndIndex) {
-  tools::VfaPackOptions options;
-  options.names = false;
-  WritePack("DATA.VFA", {Member("one", "first"), Member("two", "second")}, options);
-  ASSERT_EQ(manager_.Mount("DATA.VFA", 4, false, true), 0);
-  std::string data;
-  std::string path;
-  ASSERT_EQ(manager_.ReadPackMember(4, 1, nullptr, AllocateString, ReleaseString, &data, &path),
-            0);
-  EXPECT_EQ(data, "second");
-  EXPECT_EQ(path, sjis::ToLower(folder_) + "000001.DAT");
-  EXPECT_EQ(manager_.ReadPackMember(4, -1, "one", AllocateString, ReleaseString, &data, &path),
-            kArchiveNotFound);  // a pack without names
-  EXPECT_EQ(manager_.ReadPackMember(5, 0, nullptr, AllocateString, ReleaseString, &data, &path),
-            kArchiveNotFound);
-}
-
 TEST_F(FileSystemTest, StreamsOverLooseFilesPlainAndPackedMembers) {
   std::string text(4000, 'a');  // packs well
   tools::VfaPackOptions options;
@@ -199,8 +152,6 @@ TEST_F(FileSystemTest, StreamsOverLooseFilesPlainAndPackedMembers) {
   StreamRef loose(manager_.OpenStream("LOOSE.TXT", nullptr, &error));
   ASSERT_TRUE(loose) << error;
   EXPECT_EQ(loose->GetSize(), 11u);
-  EXPECT_EQ(loose->GetBuffer(false), nullptr);
-
   StreamRef plain(manager_.OpenStream("script\\plain.bin", nullptr, &error));
   ASSERT_TRUE(plain) << error;
   char bytes[16] = {};
@@ -218,33 +169,6 @@ TEST_F(FileSystemTest, StreamsOverLooseFilesPlainAndPackedMembers) {
   EXPECT_EQ(error, kFsNotFound);
 }
 
-TEST_F(FileSystemTest, SearchFoldersAfterTheApplicationFolder) {
-  dir_.WriteFile("extra/only.txt", "extra");
-  dir_.WriteFile("more/only.txt", "more");
-  dir_.WriteFile("more/both.txt", "more");
-  dir_.WriteFile("both.txt", "app");
-  EXPECT_EQ(Load("only.txt"), "error 3");
-  EXPECT_EQ(manager_.AddSearchFolder("EXTRA", true), 0);
-  EXPECT_EQ(manager_.AddSearchFolder("more/", true), 0);
-  EXPECT_EQ(manager_.GetSearchFolderCount(), 2u);
-  EXPECT_EQ(std::string(manager_.GetSearchFolder(-1)), sjis::ToLower(folder_) + "more\\");
-  EXPECT_EQ(Load("only.txt"), "extra");
-  EXPECT_EQ(Load("both.txt"), "app");
-  std::string path;
-  EXPECT_EQ(manager_.FindFileInfo(&path, "only.txt", nullptr), 0);
-  EXPECT_EQ(manager_.FindFileInfo(&path, "none.txt", nullptr), kFindNotInFolders);
-  EXPECT_EQ(manager_.FindFileInfo(&path, folder_ + "only.txt", nullptr), kFindNoSuchAbsolute);
-  host::HostFile file;
-  EXPECT_EQ(manager_.OpenFileHandle(file, "only.txt", &path), 0);
-  EXPECT_EQ(manager_.OpenFileHandle(file, folder_ + "only.txt", &path), kOpenBadPath);
-
-  EXPECT_EQ(manager_.RemoveSearchFolder("Extra\\", 0), 0);
-  EXPECT_EQ(manager_.RemoveSearchFolder("extra", 0), kFolderNone);
-  EXPECT_EQ(Load("only.txt"), "more");
-  EXPECT_EQ(manager_.RemoveSearchFolder(nullptr, -1), 0);
-  EXPECT_EQ(manager_.GetSearchFolder(0), nullptr);
-}
-
 TEST_F(FileSystemTest, ReadFailureReleasesTheAllocation) {
   tools::VfaPackOptions options;
   options.pack = true;
@@ -255,52 +179,6 @@ TEST_F(FileSystemTest, ReadFailureReleasesTheAllocation) {
   EXPECT_NE(manager_.LoadFile("m", AllocateString, ReleaseString, &data, nullptr), kFsOk);
   EXPECT_EQ(data, "released");
 }
-
-#ifdef BW_TEST_PACK_ADL
-TEST_F(FileSystemTest, PluginScanLoadsNativeDecodersAndCountsFailures) {
-  std::filesystem::create_directories(dir_.path() / "plugin");
-  std::filesystem::copy_file(BW_TEST_PACK_ADL, dir_.path() / "plugin" / "LinePack.adl");
-  dir_.WriteFile("plugin/WINDOWS.ADL", std::string("MZ\x90\0\3\0\0\0", 8) + std::string(200, '\0'));
-  dir_.WriteFile("plugin/README.TXT", "not a plug-in");
-  EXPECT_EQ(manager_.ScanDecoderPlugins(kPluginFolder), 1);
-  ASSERT_EQ(manager_.GetDecoderCount(), 2u);
-
-  EXPECT_NE(manager_.FindDecoderByExtension("x.tpk"), nullptr);
-  EXPECT_EQ(manager_.FindDecoderByExtension("x.zip"), nullptr);
-  AdlAssistFunc2 assist = manager_.GetDecoderAssistFunc2(77);
-  ASSERT_NE(assist, nullptr);
-  AdlAssistArgs args{9, 0, 0};
-  EXPECT_EQ(assist(&args), 5);
-
-  dir_.WriteFile("LINES.TPK", "TPK1\nhello.txt=from the plug-in\n");
-  ASSERT_EQ(manager_.Mount("LINES.TPK", 6, false, true), 0);
-  EXPECT_EQ(Load("HELLO.TXT"), "from the plug-in");
-  int error = 0;
-  StreamRef stream(manager_.OpenStream("hello.txt", nullptr, &error));
-  ASSERT_TRUE(stream);
-  EXPECT_EQ(stream->GetSize(), 16u);
-  stream.reset();
-
-  // Removing the decoder takes its packs with it: their code goes with the module.
-  manager_.RemoveDecoder(77);
-  EXPECT_EQ(manager_.GetDecoderCount(), 1u);
-  EXPECT_EQ(manager_.GetMountCount(), 0u);
-  EXPECT_EQ(Load("HELLO.TXT"), "error 3");
-
-  EXPECT_EQ(manager_.LoadDecoderPlugin("plugin\\MISSING.ADL"), kPluginLoadFailed);
-  EXPECT_EQ(manager_.ScanDecoderPlugins("no such folder"), 0);
-}
-
-TEST_F(FileSystemTest, StartupRegistersVfaAndScansThePluginFolder) {
-  FileSystemManager manager;
-  std::filesystem::create_directories(dir_.path() / "PlugIn");
-  std::filesystem::copy_file(BW_TEST_PACK_ADL, dir_.path() / "PlugIn" / "LINE.ADL");
-  EXPECT_EQ(RegisterPackDecoders(manager), 0);
-  EXPECT_EQ(manager.GetDecoderCount(), 2u);
-  EXPECT_NE(manager.FindDecoderByExtension("SCRIPT.VFA"), nullptr);
-  EXPECT_NE(manager.GetDecoderAssistFunc2(kVfaDecoderTypeId), nullptr);
-}
-#endif
 
 }  // namespace
 }  // namespace bw

@@ -65,8 +65,7 @@ TEST(OggVorbisWriter, TonesDecodeToTheirLengthAndPitch) {
     int channels;
   } cases[] = {{440, 1000, 44100, 2}, {1000, 250, 22050, 1}, {300, 500, 8000, 1}};
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.freq << " Hz, " << c.ms << " ms at " << c.rate << " Hz, "
-                                    << c.channels << " channels");
+    SCOPED_TRACE(testing::Message() << c.freq << " Hz at " << c.rate << " Hz");
     std::vector<uint8_t> ogg;
     ASSERT_EQ(EncodeOggVorbis(MakeSineTone(c.freq, c.ms, c.rate, c.channels), c.channels, c.rate,
                               &ogg),
@@ -81,18 +80,6 @@ TEST(OggVorbisWriter, TonesDecodeToTheirLengthAndPitch) {
       EXPECT_NEAR(ZeroCrossings(d, ch), expected, expected * 0.02) << "channel " << ch;
     }
   }
-}
-
-TEST(OggVorbisWriter, SameSamplesGiveTheSameBytes) {
-  auto tone = MakeSineTone(440, 100, 22050, 2);
-  std::vector<uint8_t> first, second;
-  ASSERT_EQ(EncodeOggVorbis(tone, 2, 22050, &first), kOggOk);
-  ASSERT_EQ(EncodeOggVorbis(tone, 2, 22050, &second), kOggOk);
-  EXPECT_EQ(first, second);
-  Decoded empty;
-  ASSERT_EQ(EncodeOggVorbis({}, 1, 22050, &first), kOggOk);
-  ASSERT_TRUE(Decode(first, &empty));
-  EXPECT_EQ(empty.frames, 0);
 }
 
 TEST(OggVorbisWriter, RefusesWhatItCannotEncode) {
