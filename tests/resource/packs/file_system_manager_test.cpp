@@ -180,5 +180,52 @@ TEST_F(FileSystemTest, ReadFailureReleasesTheAllocation) {
   EXPECT_EQ(data, "released");
 }
 
+
+#ifdef BW_TEST_PACK_ADL
+TEST_F(FileSystemTest, PluginScanLoadsNativeDecodersAndCountsFailures) {
+  std::filesystem::create_directories(dir_.path() / "plugin");
+  std::filesystem::copy_file(BW_TEST_PACK_ADL, dir_.path() / "plugin" / "LinePack.adl");
+  dir_.WriteFile("plugin/WINDOWS.ADL", std::string("MZ\x90\0\3\0\0\0", 8) + std::string(200, '\0'));
+  dir_.WriteFile("plugin/README.TXT", "not a plug-in");
+  EXPECT_EQ(manager_.ScanDecoderPlugins(kPluginFolder), 1);
+  ASSERT_EQ(manager_.GetDecoderCount(), 2u);
+
+  EXPECT_NE(manager_.FindDecoderByExtension("x.tpk"), nullptr);
+  EXPECT_EQ(manager_.FindDecoderByExtension("x.zip"), nullptr);
+  AdlAssistFunc2 assist = manager_.GetDecoderAssistFunc2(77);
+  ASSERT_NE(assist, nullptr);
+  AdlAssistArgs args{9, 0, 0};
+  EXPECT_EQ(assist(&args), 5);
+
+  dir_.WriteFile("LINES.TPK", "TPK1\nhello.txt=from the plug-in\n");
+  ASSERT_EQ(manager_.Mount("LINES.TPK", 6, false, true), 0);
+  EXPECT_EQ(Load("HELLO.TXT"), "from the plug-in");
+  int error = 0;
+  StreamRef stream(manager_.OpenStream("hello.txt", nullptr, &error));
+  ASSERT_TRUE(stream);
+  EXPECT_EQ(stream->GetSize(), 16u);
+  stream.reset();
+
+  // Removing the decoder takes its packs with it: their code goes with the module.
+  manager_.RemoveDecoder(77);
+  EXPECT_EQ(manager_.GetDecoderCount(), 1u);
+  EXPECT_EQ(manager_.GetMountCount(), 0u);
+  EXPECT_EQ(Load("HELLO.TXT"), "error 3");
+
+  EXPECT_EQ(manager_.LoadDecoderPlugin("plugin\\MISSING.ADL"), kPluginLoadFailed);
+  EXPECT_EQ(manager_.ScanDecoderPlugins("no such folder"), 0);
+}
+
+TEST_F(FileSystemTest, StartupRegistersVfaAndScansThePluginFolder) {
+  FileSystemManager manager;
+  std::filesystem::create_directories(dir_.path() / "PlugIn");
+  std::filesystem::copy_file(BW_TEST_PACK_ADL, dir_.path() / "PlugIn" / "LINE.ADL");
+  EXPECT_EQ(RegisterPackDecoders(manager), 0);
+  EXPECT_EQ(manager.GetDecoderCount(), 2u);
+  EXPECT_NE(manager.FindDecoderByExtension("SCRIPT.VFA"), nullptr);
+  EXPECT_NE(manager.GetDecoderAssistFunc2(kVfaDecoderTypeId), nullptr);
+}
+#endif
+
 }  // namespace
 }  // namespace bw
