@@ -7,7 +7,6 @@
 namespace bw::host {
 namespace {
 
-using AddFn = int (*)(int, int);
 using CountFn = int (*)();
 
 TEST(Module, RepeatedLoadsShareOneCountedInstance) {
