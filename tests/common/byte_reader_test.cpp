@@ -7,17 +7,6 @@
 namespace bw {
 namespace {
 
-TEST(ByteReader, ReadsLittleEndianFieldsInOrder) {
-  const std::array<uint8_t, 11> data{0x01, 0x34, 0x12, 0x78, 0x56, 0x34, 0x12,
-                                     0xFE, 0xFF, 0xFF, 0xFF};
-  ByteReader r(data.data(), data.size());
-  EXPECT_EQ(r.u8(), 0x01);
-  EXPECT_EQ(r.u16le(), 0x1234);
-  EXPECT_EQ(r.u32le(), 0x12345678u);
-  EXPECT_EQ(r.i32le(), -2);
-  EXPECT_TRUE(r.atEnd());
-}
-
 TEST(ByteReader, RefusesReadsPastTheEndWithoutMoving) {
   const std::array<uint8_t, 3> data{1, 2, 3};
   ByteReader r(data.data(), data.size());

@@ -46,28 +46,6 @@ class Headless : public testing::Test {
 
 using enum InputEventKind;
 
-TEST_F(Headless, ScriptedKeysBecomeKeyMessagesWithTheRepeatAndTransitionBits) {
-  ASSERT_TRUE(window_);
-  backend_.QueueEvent({.kind = kKeyDown, .virtualKey = 'Z', .scanCode = 0x2C});
-  backend_.QueueEvent({.kind = kKeyDown, .virtualKey = 'Z', .scanCode = 0x2C, .repeat = true});
-  backend_.QueueEvent({.kind = kKeyUp, .virtualKey = 'Z', .scanCode = 0x2C});
-  backend_.QueueEvent({.kind = kKeyDown, .virtualKey = 0x26, .scanCode = 0x48, .extended = true});
-  backend_.QueueEvent({.kind = kKeyDown, .virtualKey = 'X', .scanCode = 0x2D, .altDown = true});
-  backend_.QueueEvent({.kind = kKeyUp, .virtualKey = VK_F10, .scanCode = 0x44});
-
-  std::vector<MSG> got = Drain();
-  ASSERT_EQ(got.size(), 6u);
-  EXPECT_EQ(got[0].hwnd, window_);
-  EXPECT_EQ(static_cast<uint32_t>(got[0].lParam), 0x002C0001u) << "one press, scan code, no repeat";
-  EXPECT_EQ(static_cast<uint32_t>(got[1].lParam), 0x402C0001u) << "repeat sets bit 30";
-  EXPECT_EQ(got[2].message, WM_KEYUP);
-  EXPECT_EQ(static_cast<uint32_t>(got[2].lParam), 0xC02C0001u) << "release sets bits 30 and 31";
-  EXPECT_EQ(static_cast<uint32_t>(got[3].lParam), 0x01480001u) << "extended key sets bit 24";
-  EXPECT_EQ(got[4].message, WM_SYSKEYDOWN) << "an Alt chord is a system key";
-  EXPECT_EQ(static_cast<uint32_t>(got[4].lParam) & (1u << 29), 1u << 29);
-  EXPECT_EQ(got[5].message, WM_SYSKEYUP) << "F10 is a system key";
-}
-
 TEST_F(Headless, ScriptedMouseTextActivationCloseAndQuitBecomeMessages) {
   backend_.QueueEvent({.kind = kMouseMove, .x = 320, .y = -5});
   backend_.QueueEvent({.kind = kMouseButtonDown, .x = 1, .y = 2, .keyState = MK_RBUTTON,
@@ -90,69 +68,6 @@ TEST_F(Headless, ScriptedMouseTextActivationCloseAndQuitBecomeMessages) {
   EXPECT_EQ(got[4].wParam, 0x82u) << "CP932 bytes arrive one by one";
   EXPECT_EQ(got[5].wParam, 0xA0u);
   EXPECT_EQ(got[7].wParam, WPARAM{WA_INACTIVE});
-}
-
-TEST_F(Headless, DroppedFilesArriveBehindADropHandle) {
-  backend_.QueueEvent({.kind = kDropFiles, .files = {"/tmp/a.txt", "/tmp/b c.png"}});
-  std::vector<MSG> got = Drain();
-  ASSERT_EQ(got.size(), 1u);
-  ASSERT_EQ(got[0].message, WM_DROPFILES);
-  HDROP handle = got[0].wParam;
-  EXPECT_EQ(DragQueryFileCount(handle), 2u);
-  EXPECT_EQ(DragQueryFile(handle, 1), "/tmp/b c.png");
-  DragFinish(handle);
-  EXPECT_EQ(DragQueryFileCount(handle), 0u);
-  EXPECT_EQ(DragQueryFile(handle, 0), std::nullopt);
-}
-
-TEST_F(Headless, MessagesCarryTheVirtualTimeTheyWerePosted) {
-  backend_.Clock().AdvanceMilliseconds(250);
-  PostMessage(window_, WM_USER, 0, 0);
-  std::vector<MSG> got = Drain();
-  ASSERT_EQ(got.size(), 1u);
-  EXPECT_EQ(got[0].time, 5250u);
-}
-
-TEST_F(Headless, WindowOperationsReachTheBackendOnlyForItsWindows) {
-  EXPECT_TRUE(SetWindowText(window_, "New"));
-  EXPECT_TRUE(SetClientSize(window_, 800, 600));
-  EXPECT_TRUE(MoveWindow(window_, 10, 20));
-  EXPECT_TRUE(ShowWindow(window_, false));
-  const HeadlessBackend::WindowState* state = backend_.Window(window_);
-  ASSERT_NE(state, nullptr);
-  EXPECT_EQ(state->desc.title, "New");
-  EXPECT_FALSE(state->desc.visible);
-  Rect placed;
-  ASSERT_TRUE(GetWindowRect(window_, &placed));
-  EXPECT_EQ(placed, (Rect{10, 20, 810, 620}));
-
-  backend_.SetDesktop(DesktopInfo{1920, 1080, 32, {}});
-  EXPECT_TRUE(SetFullScreen(window_, true));
-  ASSERT_TRUE(GetWindowRect(window_, &placed));
-  EXPECT_EQ(placed, (Rect{0, 0, 1920, 1080})) << "full screen fills the desktop";
-
-  HWND messageOnly = CreateWindow(WindowDesc{});
-  EXPECT_FALSE(SetWindowText(messageOnly, "x")) << "a message-only window has nothing to show";
-  EXPECT_EQ(GetPresentationSink(messageOnly), nullptr);
-  DestroyWindow(messageOnly);
-
-  HWND closed = window_;
-  DestroyWindow(window_);
-  EXPECT_EQ(backend_.Window(closed), nullptr) << "destroying closes the native window";
-}
-
-TEST_F(Headless, MessageBoxesAnswerFromTheScriptAndAreRecorded) {
-  backend_.QueueMessageBoxAnswer(IDNO);
-  EXPECT_EQ(MessageBox(window_, "Quit?", "Game", MB_YESNO | MB_ICONQUESTION), IDNO);
-  EXPECT_EQ(MessageBox(window_, "Again?", "Game", MB_YESNOCANCEL | MB_DEFBUTTON3), IDCANCEL)
-      << "an empty script answers the default button";
-  backend_.QueueMessageBoxAnswer(IDYES);
-  EXPECT_EQ(MessageBox(window_, "Fine", "Game", MB_OKCANCEL), IDOK)
-      << "an answer the box has no button for becomes its default";
-  std::vector<MessageBoxRequest> boxes = backend_.MessageBoxes();
-  ASSERT_EQ(boxes.size(), 3u);
-  EXPECT_EQ(boxes[0].text, "Quit?");
-  EXPECT_EQ(boxes[0].owner, window_);
 }
 
 TEST(MessageBoxWithoutBackend, AnswersTheDefaultAndWritesUtf8ToStandardError) {
@@ -220,25 +135,6 @@ TEST_F(HeadlessThread, FrameHandedOverByAnotherThreadShowsAtTheNextPump) {
   PeekMessage(&msg, HWND{}, 0, 0, PM_NOREMOVE);
   EXPECT_EQ(sink->FramesShown(), 1u) << "a frame not yet shown is replaced";
   EXPECT_EQ(sink->LastFrame().bgra, second);
-}
-
-TEST_F(Headless, ClosesAfterTheAskedFramesOnceTheObserverSawEach) {
-  backend_.CloseAfterFrames(2);
-  std::vector<uint64_t> hashes;
-  backend_.SetFrameObserver([&](HWND window, const HeadlessSink& sink) {
-    hashes.push_back(sink.FrameHash());
-    PostMessage(window, WM_USER, sink.FramesShown(), 0);
-  });
-  auto* sink = GetPresentationSink(window_);
-  std::vector<uint8_t> black(16, 0), white(16, 0xFF);
-  sink->Present(black.data(), 2, 2, 8, ScaleFilter::kNearest);
-  sink->Present(white.data(), 2, 2, 8, ScaleFilter::kNearest);
-  std::vector<MSG> got = Drain();
-  ASSERT_EQ(got.size(), 3u);
-  EXPECT_EQ(got[0].wParam, 1u);
-  EXPECT_EQ(got[1].wParam, 2u);
-  EXPECT_EQ(got[2].message, WM_CLOSE) << "what the observer posts comes first";
-  EXPECT_EQ(hashes, (std::vector<uint64_t>{Fnv1a64(black.data(), 16), Fnv1a64(white.data(), 16)}));
 }
 
 TEST_F(HeadlessThread, AnotherThreadsSendReachesTheEventThreadWaitingInGetMessage) {

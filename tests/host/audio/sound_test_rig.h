@@ -22,11 +22,11 @@ class CountingTarget : public NotifyTarget {
 };
 
 struct SoundRig {
-  explicit SoundRig(uint32_t rate = 44100) {
+  SoundRig() {
     EXPECT_EQ(device.SetCooperativeLevel(kCooperativePriority), kSoundOk);
     std::unique_ptr<SoundBuffer> primary;
     EXPECT_EQ(device.CreateBuffer({kBufferPrimary, 0, nullptr}, &primary), kSoundOk);
-    EXPECT_EQ(primary->SetFormat(MakePcmFormat(2, rate, 16)), kSoundOk);
+    EXPECT_EQ(primary->SetFormat(MakePcmFormat(2, 44100, 16)), kSoundOk);
   }
 
   std::unique_ptr<SoundBuffer> Make(const WaveFormat& format, const void* bytes, size_t size,
@@ -40,10 +40,9 @@ struct SoundRig {
     EXPECT_EQ(buffer->Unlock(r), kSoundOk);
     return buffer;
   }
-  // Interleaved 16-bit samples of `channels` channels at `rate`.
-  std::unique_ptr<SoundBuffer> Make16(const std::vector<int16_t>& samples, uint16_t channels = 2,
-                                      uint32_t rate = 44100, uint32_t flags = kAllControls) {
-    return Make(MakePcmFormat(channels, rate, 16), samples.data(), samples.size() * 2, flags);
+  // Interleaved 16-bit stereo samples at 44.1 kHz.
+  std::unique_ptr<SoundBuffer> Make16(const std::vector<int16_t>& samples, uint32_t flags = kAllControls) {
+    return Make(MakePcmFormat(2, 44100, 16), samples.data(), samples.size() * 2, flags);
   }
   // A stereo buffer of `frames` frames whose frame i holds (i, -i).
   std::unique_ptr<SoundBuffer> Ramp(uint32_t frames, uint32_t flags = kAllControls) {
@@ -52,7 +51,7 @@ struct SoundRig {
       samples.push_back(static_cast<int16_t>(i));
       samples.push_back(static_cast<int16_t>(-static_cast<int>(i)));
     }
-    return Make16(samples, 2, 44100, flags);
+    return Make16(samples, flags);
   }
 
   SoundDevice device;

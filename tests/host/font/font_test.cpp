@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <numeric>
 #include <string>
 #include <thread>
 #include <vector>
@@ -16,12 +15,11 @@ namespace {
 
 constexpr uint32_t kLetterA = 'A';
 constexpr uint32_t kHiraganaA = 0x82A0;  // あ
-constexpr uint32_t kIchi = 0x88EA;       // 一, a flat horizontal stroke
 
-LOGFONTA Describe(const char* utf8Face, int32_t height, int32_t weight = FW_NORMAL) {
+LOGFONTA Describe(const char* utf8Face, int32_t height) {
   LOGFONTA lf;
   lf.lfHeight = height;
-  lf.lfWeight = weight;
+  lf.lfWeight = FW_NORMAL;
   lf.lfCharSet = SHIFTJIS_CHARSET;
   std::string face = Utf8ToCp932(utf8Face).text;
   std::memcpy(lf.lfFaceName, face.data(), std::min(face.size(), sizeof lf.lfFaceName - 1));
@@ -62,22 +60,6 @@ int32_t Advance(const Font& font, const std::string& cp932) {
   return size.cx;
 }
 
-TEST(FontFaceTest, GameNamesMapToTheInstalledStandIns) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"ＭＳ ゴシック", "IPAGothic"}, {"ＭＳ Ｐゴシック", "IPAPGothic"}, {"ＭＳ 明朝", "IPAMincho"},
-      {"ＭＳ Ｐ明朝", "IPAPMincho"},  {"ipapmincho", "IPAPMincho"},     {"存在しない書体", "IPAGothic"},
-      {"", "IPAGothic"}};
-  for (auto [name, family] : cases) {
-    std::unique_ptr<Font> font = Make(Describe(name, -16));
-    ASSERT_NE(font, nullptr) << name;
-    EXPECT_EQ(font->Face().family, family) << name;
-    EXPECT_EQ(font->InstalledFamily(), family) << name << ": stand-in not installed";
-  }
-  LOGFONTA unterminated = Describe("", -16);
-  std::memset(unterminated.lfFaceName, 'x', sizeof unterminated.lfFaceName);
-  EXPECT_EQ(Make(unterminated)->Face().family, "IPAGothic") << "read within its field";
-}
-
 TEST(FontMetricsTest, HeightSignChoosesCharacterOrCellHeightAndRangesAreChecked) {
   for (int32_t h : {12, 16, 33}) {
     TEXTMETRICA byChar = Metrics(Describe("ＭＳ ゴシック", -h));
@@ -90,45 +72,12 @@ TEST(FontMetricsTest, HeightSignChoosesCharacterOrCellHeightAndRangesAreChecked)
   TEXTMETRICA byDefault = Metrics(Describe("ＭＳ ゴシック", -Font::kDefaultCharHeight));
   EXPECT_EQ(std::memcmp(&unset, &byDefault, sizeof unset), 0) << "height 0 is the default";
 
-  TEXTMETRICA tm = Metrics(Describe("ＭＳ Ｐ明朝", -20, FW_BOLD));
-  EXPECT_EQ(tm.tmPitchAndFamily, FF_ROMAN | TMPF_TRUETYPE | TMPF_VECTOR | TMPF_FIXED_PITCH)
-      << "the pitch bit is set for proportional faces";
-  EXPECT_EQ(tm.tmWeight, FW_BOLD) << "a synthesised bold reports the weight asked for";
-  EXPECT_EQ(Metrics(Describe("ＭＳ ゴシック", -20)).tmPitchAndFamily & TMPF_FIXED_PITCH, 0);
-
   EXPECT_EQ(CreateFontIndirectA(Describe("ＭＳ ゴシック", -(Font::kMaxPixelSize + 1))), nullptr);
   EXPECT_EQ(CreateFontIndirectA(Describe("ＭＳ ゴシック", INT32_MIN)), nullptr);
   LOGFONTA wide = Describe("ＭＳ ゴシック", -16);
   wide.lfWidth = INT32_MIN;
   EXPECT_EQ(CreateFontIndirectA(wide), nullptr);
   EXPECT_NE(CreateFontIndirectA(Describe("ＭＳ ゴシック", 1)), nullptr) << "tiny sizes still draw";
-}
-
-TEST(GlyphMetricsTest, FixedFaceAdvancesFullAndHalfWidthAndBlanksHaveNoBits) {
-  std::unique_ptr<Font> font = Make(Describe("ＭＳ ゴシック", -32));
-  TEXTMETRICA tm;
-  font->GetTextMetricsA(&tm);
-  const MAT2 identity;
-  for (auto [code, advance] : {std::pair<uint32_t, int16_t>{kLetterA, 16}, {kHiraganaA, 32},
-                               {0xB1, 16} /* half-width ｱ */}) {
-    GLYPHMETRICS gm, again;
-    ASSERT_NE(font->GetGlyphOutlineA(code, GGO_METRICS, &gm, 0, nullptr, &identity), GDI_ERROR);
-    font->GetGlyphOutlineA(code, GGO_METRICS, &again, 0, nullptr, &identity);
-    EXPECT_EQ(std::memcmp(&gm, &again, sizeof gm), 0) << "stable " << std::hex << code;
-    EXPECT_EQ(gm.gmCellIncX, advance) << std::hex << code;
-    EXPECT_EQ(gm.gmCellIncY, 0) << std::hex << code;
-    EXPECT_LE(gm.gmptGlyphOrigin.y, tm.tmAscent) << "box starts above the cell";
-    EXPECT_GE(gm.gmptGlyphOrigin.y - static_cast<int32_t>(gm.gmBlackBoxY), -tm.tmDescent)
-        << "box ends below the cell";
-  }
-  EXPECT_EQ(Advance(*font, Utf8ToCp932("Aあｱ").text), 64) << "extent sums the advances";
-  for (uint32_t blank : {uint32_t{' '}, uint32_t{0x8140}}) {
-    GLYPHMETRICS gm;
-    EXPECT_EQ(font->GetGlyphOutlineA(blank, GGO_GRAY8_BITMAP, &gm, 0, nullptr, &identity), 0u)
-        << "a blank glyph has no bits";
-    EXPECT_EQ(gm.gmBlackBoxX * gm.gmBlackBoxY, 1u);
-    EXPECT_GT(gm.gmCellIncX, 0);
-  }
 }
 
 TEST(GlyphMetricsTest, FailuresAnswerTheErrorValueAndWriteNothing) {
@@ -189,40 +138,6 @@ TEST(GlyphBitmapTest, FormatsHaveTheirLevelsAndPaddedRows) {
   EXPECT_TRUE(anySet);
 }
 
-TEST(GlyphBitmapTest, EscapementTurnsTheGlyph) {
-  LOGFONTA lf = Describe("ＭＳ ゴシック", -32);
-  std::unique_ptr<Font> font = Make(lf);
-  Glyph flat = Render(*font, kIchi, GGO_GRAY8_BITMAP);
-  ASSERT_GT(flat.metrics.gmBlackBoxX, 3 * flat.metrics.gmBlackBoxY) << "一 is a flat stroke";
-
-  lf.lfEscapement = lf.lfOrientation = 900;
-  std::unique_ptr<Font> up = Make(lf);
-  Glyph turned = Render(*up, kIchi, GGO_GRAY8_BITMAP);
-  ASSERT_NE(turned.answer, GDI_ERROR);
-  EXPECT_EQ(turned.metrics.gmBlackBoxX, flat.metrics.gmBlackBoxY);
-  EXPECT_EQ(turned.metrics.gmBlackBoxY, flat.metrics.gmBlackBoxX);
-  EXPECT_EQ(turned.metrics.gmCellIncX, 0);
-  EXPECT_EQ(turned.metrics.gmCellIncY, flat.metrics.gmCellIncX) << "the pen moves up";
-  std::string text = Utf8ToCp932("一あA").text;
-  EXPECT_EQ(Advance(*up, text), Advance(*font, text)) << "extents run along the baseline";
-}
-
-TEST(GlyphBitmapTest, SynthesisedBoldAndItalic) {
-  std::unique_ptr<Font> bold = Make(Describe("ＭＳ Ｐゴシック", -24, FW_BOLD));
-  Glyph r = Render(*Make(Describe("ＭＳ Ｐゴシック", -24)), kLetterA, GGO_GRAY8_BITMAP);
-  Glyph b = Render(*bold, kLetterA, GGO_GRAY8_BITMAP);
-  auto ink = [](const Glyph& g) { return std::accumulate(g.bits.begin(), g.bits.end(), 0); };
-  EXPECT_GT(ink(b), ink(r) * 11 / 10) << "bold strokes are thicker";
-  EXPECT_GT(b.metrics.gmCellIncX, r.metrics.gmCellIncX);
-  EXPECT_EQ(Advance(*bold, "A"), b.metrics.gmCellIncX) << "extent and glyph agree on bold";
-  LOGFONTA italicLf = Describe("ＭＳ Ｐゴシック", -24);
-  italicLf.lfItalic = 1;
-  Glyph upright = Render(*Make(Describe("ＭＳ Ｐゴシック", -24)), 'H', GGO_GRAY8_BITMAP);
-  Glyph italic = Render(*Make(italicLf), 'H', GGO_GRAY8_BITMAP);
-  EXPECT_GE(italic.metrics.gmBlackBoxX, upright.metrics.gmBlackBoxX + 3) << "italic leans right";
-  EXPECT_EQ(italic.metrics.gmCellIncX, upright.metrics.gmCellIncX) << "italic keeps the advance";
-}
-
 TEST(TextExtentTest, MeasuresCharactersAndRefusesBadArguments) {
   std::unique_ptr<Font> font = Make(Describe("ＭＳ Ｐゴシック", -24));
   TEXTMETRICA tm;
@@ -235,28 +150,8 @@ TEST(TextExtentTest, MeasuresCharactersAndRefusesBadArguments) {
   EXPECT_FALSE(font->GetTextExtentPoint32A("A", -1, &size));
   EXPECT_FALSE(font->GetTextExtentPoint32A("A", 1, nullptr));
 
-  std::string kana = Utf8ToCp932("あ").text;
-  EXPECT_EQ(Advance(*font, kana + "A" + kana), 2 * Advance(*font, kana) + Advance(*font, "A"));
-  EXPECT_LT(Advance(*font, "i"), Advance(*font, "W")) << "a proportional face";
   // A lead byte at the end has no trail: it measures as one sign, nothing is read past it.
   EXPECT_GT(Advance(*font, std::string("A\x82", 2)), Advance(*font, "A"));
-  LOGFONTA wideLf = Describe("ＭＳ Ｐゴシック", -24);
-  wideLf.lfWidth = 2 * tm.tmAveCharWidth;
-  EXPECT_NEAR(Advance(*Make(wideLf), "ABCD"), 2 * Advance(*font, "ABCD"), 4)
-      << "lfWidth stretches the glyphs";
-}
-
-// Whether some row of the mask, between rows first and last of the reference frame, is fully
-// covered from x = 0 to x = width - 1.
-bool HasFullRow(const TextMask& mask, int32_t first, int32_t last, int32_t width) {
-  for (int32_t y = std::max(first, mask.top); y <= std::min(last, mask.top + mask.height - 1); ++y) {
-    bool full = mask.left <= 0 && mask.left + mask.width >= width;
-    for (int32_t x = 0; full && x < width; ++x) {
-      full = mask.coverage[(y - mask.top) * mask.width + (x - mask.left)] == 255;
-    }
-    if (full) return true;
-  }
-  return false;
 }
 
 TextMask Draw(const LOGFONTA& lf, const std::string& text) {
@@ -283,7 +178,6 @@ TEST(TextMaskTest, RunSitsInItsCellsAndEndsAtItsExtent) {
     bool partial = std::any_of(mask.coverage.begin(), mask.coverage.end(),
                                [](uint8_t v) { return v != 0 && v != 255; });
     EXPECT_EQ(partial, quality == ANTIALIASED_QUALITY) << "only antialiased quality draws grey";
-    EXPECT_FALSE(HasFullRow(mask, 0, tm.tmHeight, extent)) << "no line without asking";
   }
   TextMask empty;
   std::unique_ptr<Font> font = Make(lf);
@@ -291,31 +185,6 @@ TEST(TextMaskTest, RunSitsInItsCellsAndEndsAtItsExtent) {
   EXPECT_EQ(empty.width * empty.height, 0);
   EXPECT_FALSE(font->DrawTextMask(nullptr, 2, &empty));
   EXPECT_FALSE(font->DrawTextMask("A", -1, &empty));
-
-  LOGFONTA upLf = Describe("ＭＳ ゴシック", -20);
-  upLf.lfEscapement = upLf.lfOrientation = 900;
-  TextMask up = Draw(upLf, Utf8ToCp932("一一一一").text);
-  EXPECT_EQ(up.endX, 0);
-  EXPECT_EQ(up.endY, -80) << "a turned run goes up";
-  EXPECT_GT(up.height, 3 * up.width);
-  EXPECT_LE(up.top + up.height, 1);
-  EXPECT_GE(up.top, -80);
-}
-
-TEST(TextMaskTest, UnderlineAndStrikeOutCrossTheRun) {
-  LOGFONTA lf = Describe("ＭＳ 明朝", -24);
-  TEXTMETRICA tm = Metrics(lf);
-  std::string text = Utf8ToCp932("  あ ").text;  // mostly blank, so only a line fills a row
-  int32_t extent = Advance(*Make(lf), text);
-  for (bool under : {true, false}) {
-    lf.lfUnderline = under;
-    lf.lfStrikeOut = !under;
-    TextMask mask = Draw(lf, text);
-    // The underline lies below the baseline, the strike-out above it.
-    EXPECT_EQ(HasFullRow(mask, tm.tmAscent, tm.tmHeight - 1, extent), under) << under;
-    EXPECT_EQ(HasFullRow(mask, under ? 0 : tm.tmInternalLeading, tm.tmAscent - 1, extent), !under)
-        << under;
-  }
 }
 
 TEST(FontThreadTest, FontsDrawTheSameOnManyThreads) {

@@ -20,8 +20,6 @@ TEST(DibSection, RefusesWhatItCannotHold) {
   EXPECT_EQ(RowPitch(0x7FFFFFFF, 32), 0) << "a row beyond the limit";
   auto s = DibSection::Create(3, 2, 24);
   ASSERT_NE(s, nullptr);
-  EXPECT_EQ(s->Pitch(), 12);
-  EXPECT_EQ(s->ColorTable()[7], 0x070707u);
   uint32_t red = 0xFFFF0000;
   EXPECT_EQ(s->SetColorTable(255, 4, &red), 1) << "stops after entry 255";
   EXPECT_EQ(s->ColorTable()[255], 0x00FF0000u);

@@ -7,8 +7,6 @@
 #include <random>
 #include <vector>
 
-#include "host/gdi/memory_dc.h"
-#include "host/presentation_sink.h"
 #include "host/surface/surface_test_util.h"
 
 namespace bw::host {
@@ -137,93 +135,6 @@ TEST(MemorySurface, BlitWithinOneSurfaceReadsTheOldPixels) {
   DdRect src{0, 0, 4, 1};
   ASSERT_EQ(s->BltFast(2, 0, s.get(), &src, 0), kDdOk);
   EXPECT_EQ(Snapshot(*s).pixels, (std::vector<uint32_t>{1, 2, 1, 2, 3, 4}));
-}
-
-TEST(MemorySurface, FillsLocksAndDeviceContexts) {
-  auto s = MemorySurface::Create(4, 3, Rgb32());
-  DdBltFx fx;
-  fx.fillColor = 0x00ABCDEF;
-  DdRect inside{1, 1, 3, 2};
-  ASSERT_EQ(s->Blt(&inside, kDdBltColorFill | kDdBltWait, &fx), kDdOk);
-  EXPECT_EQ(Get(*s, 1, 1), 0x00ABCDEFu);
-  EXPECT_EQ(Get(*s, 3, 1), 0u) << "the fill stays inside its rectangle";
-
-  MemoryDc* dc = nullptr;
-  ASSERT_EQ(s->GetDC(&dc), kDdOk);
-  MemoryDc* second = nullptr;
-  EXPECT_EQ(s->GetDC(&second), kDdErrDcAlreadyCreated);
-  DdSurfaceDesc d;
-  EXPECT_EQ(s->Lock(&d), kDdErrSurfaceBusy) << "a context holds the surface";
-  EXPECT_EQ(Get(*s, 1, 1), reinterpret_cast<const uint32_t*>(dc->Selected()->Pixels())[5]);
-  auto other = DibSection::Create(1, 1, 32);
-  reinterpret_cast<uint32_t*>(other->Pixels())[0] = 0x00112233;
-  MemoryDc otherDc;
-  otherDc.Select(other.get());
-  ASSERT_TRUE(BitBlt(*dc, 0, 2, 1, 1, otherDc, 0, 0));
-  EXPECT_EQ(Get(*s, 0, 2), 0u) << "drawing lands at ReleaseDC";
-  EXPECT_EQ(s->ReleaseDC(&otherDc), kDdErrNoDc);
-  ASSERT_EQ(s->ReleaseDC(dc), kDdOk);
-  EXPECT_EQ(Get(*s, 0, 2), 0x00112233u);
-  EXPECT_EQ(s->Unlock(), kDdErrNotLocked);
-}
-
-class CapturingSink : public PresentationSink {
- public:
-  int shown = 0;
-  Frame last;
-
- protected:
-  void Show(const Frame& frame) override {
-    ++shown;
-    last = frame;
-  }
-};
-
-TEST(MemorySurface, FlipChainsRotateAndPresent) {
-  EXPECT_EQ(MemorySurface::CreateFlipChain(2, 2, Rgb565(), 0), nullptr);
-  auto front = MemorySurface::CreateFlipChain(2, 2, Rgb565(), 2);
-  ASSERT_NE(front, nullptr);
-  MemorySurface* back = front->GetAttachedSurface();
-  ASSERT_NE(back, nullptr);
-  EXPECT_EQ(back->Flip(0), kDdErrNotFlippable);
-  CapturingSink sink;
-  front->SetPresentationSink(&sink, false);
-
-  test::Fill(*back, 0xF800);  // pure red in 565
-  EXPECT_FALSE(sink.PresentPending()) << "a back buffer is not the window";
-  ASSERT_EQ(front->Flip(kDdFlipWait), kDdOk);
-  EXPECT_EQ(Get(*front, 1, 1), 0xF800u);
-  EXPECT_EQ(Get(*back, 1, 1), 0u) << "the second back buffer came forward";
-  ASSERT_TRUE(sink.PresentPending());
-  ASSERT_EQ(sink.last.width, 2);
-  EXPECT_EQ(sink.last.filter, ScaleFilter::kNearest);
-  const uint8_t red[4] = {0, 0, 255, 255};
-  EXPECT_EQ(std::memcmp(sink.last.bgra.data(), red, 4), 0) << "565 becomes BGRA for the window";
-  ASSERT_EQ(front->Flip(0), kDdOk);
-  ASSERT_EQ(front->Flip(0), kDdOk);
-  EXPECT_EQ(Get(*front, 0, 0), 0u) << "three buffers come round in three flips";
-  EXPECT_EQ(Get(*back, 0, 0), 0xF800u);
-
-  back->SetPresentLinear(true);
-  EXPECT_TRUE(front->PresentsLinear()) << "the chain presents as one";
-  test::Fill(*front, 0xF800);
-  front->SetLost(true);
-  EXPECT_EQ(back->IsLost(), kDdErrSurfaceLost);
-  EXPECT_EQ(front->Flip(0), kDdErrSurfaceLost);
-  ASSERT_EQ(front->Restore(), kDdOk);
-  EXPECT_EQ(back->IsLost(), kDdOk);
-  EXPECT_EQ(Get(*front, 0, 0), 0u) << "restored memory comes back empty";
-}
-
-TEST(PixelPacking, RoundTripsTheFormats) {
-  const DdPixelFormat f565 = Rgb565();
-  const DdPixelFormat f4444 = Format(16, 0x0F00, 0x00F0, 0x000F, 0xF000);
-  EXPECT_EQ(PackArgb(f565, 0xFFFF8000u), 0xFC00u);
-  EXPECT_EQ(UnpackArgb(f565, 0xFFFF), 0xFFFFFFFFu);
-  EXPECT_EQ(UnpackArgb(f565, 0x0000), 0xFF000000u) << "no alpha reads as opaque";
-  EXPECT_EQ(PackArgb(f4444, 0x80FF0010u), 0x8F01u);
-  EXPECT_EQ(UnpackArgb(f4444, 0xF0F0), 0xFF00FF00u);
-  EXPECT_EQ(UnpackArgb(Rgb32(), 0x00123456u), 0xFF123456u);
 }
 
 }  // namespace
