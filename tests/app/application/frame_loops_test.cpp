@@ -1,6 +1,4 @@
-// The four frame loops and the threaded frame step, headless on the virtual clock: the steps a
-// frame takes, the turns held while inactive, paused or covered by a movie, the drawing on turns
-// without a frame, and the frame thread's handshake and requests to the window thread.
+// The frame loops and the threaded frame step, headless on the virtual clock.
 #include "app/application/game_app.h"
 
 #include <gtest/gtest.h>
@@ -99,38 +97,6 @@ TEST_F(FrameLoopTest, EachLoopTakesItsStepsFromTheFramesBehind) {
     EXPECT_EQ(SleptDuring([&] { r = app->FrameLoop(); }), kFrameMs) << kind.name;
     EXPECT_EQ(r, kFrameOneStep) << kind.name;
     app->AppShutdown(1);
-  }
-}
-
-TEST_F(FrameLoopTest, AFramePacedByTheVerticalBlankWaitsFirstUnlessAskedToYield) {
-  constexpr uint32_t kBlankWaitMs = 3;
-  for (const LoopKind& kind : kLoops) {
-    for (bool yield : {false, true}) {
-      auto app = Start(kEndless, kind);
-      app->displayManager().SetVerticalBlankWait(1);
-      app->set_yieldBeforeFrame(yield);
-      FrameDueAfter(*app, kFrameMs);
-      // The canvas waits for the blank as it presents.
-      uint32_t expected = kind.canvas || yield ? 0 : kBlankWaitMs;
-      EXPECT_EQ(SleptDuring([&] { EXPECT_EQ(app->FrameLoop(), kFrameOneStep); }), expected)
-          << kind.name << (yield ? ", yielding" : "");
-      app->AppShutdown(1);
-    }
-  }
-}
-
-TEST_F(FrameLoopTest, RunStepsAsOftenAsTheLoopSays) {
-  // "MAIN" ends at its second step: one frame of two steps, or two frames of one.
-  for (bool behind : {true, false}) {
-    WriteGame(" wait\n ret\n");
-    GameApp app;
-    CountingTask* frames = AddTask(app.secondTimers());
-    app.firstTimers().Add(new CountingTask([&](int n) {
-                            if (n == 1) FrameDueAfter(app, behind ? 3 * kFrameMs : kFrameMs);
-                          }),
-                          0, 0, 0);
-    EXPECT_EQ(RunGame(app), kExitNormal);
-    EXPECT_EQ(frames->updates, behind ? 1 : 2) << (behind ? "two behind" : "on time");
   }
 }
 
@@ -247,65 +213,6 @@ TEST_F(FrameLoopTest, AnInactiveApplicationHoldsItsFramesWhileAnyRuleSaysSo) {
       } else {
         EXPECT_EQ(slept, 0u) << c.name << ": waiting for messages takes no frame time";
       }
-      app->AppShutdown(1);
-    }
-  }
-}
-
-TEST_F(FrameLoopTest, LoweredPriorityDrawsOnTurnsWithoutAFrame) {
-  constexpr uint32_t kStepMs = 4;
-  for (const LoopKind& kind : kLoops) {
-    for (bool lowered : {true, false}) {
-      auto app = Start(kEndless, kind);
-      // Each drawing takes a little time: four turns without a frame, then the frame.
-      CountingTask* drawn = AddTask(app->secondTimers(), [&](int) { clock().AdvanceMilliseconds(kStepMs); });
-      // On this thread the threaded kinds find no frame thread: the count goes up all the same.
-      if (lowered) app->LowerFrameThreadPriority();
-      ASSERT_EQ(app->priorityLowerings(), lowered ? 1u : 0u);
-      FrameDueAfter(*app, 0);
-      EXPECT_EQ(app->FrameLoop(), kFrameOneStep) << kind.name;
-      EXPECT_EQ(drawn->updates, lowered ? 1 + static_cast<int>(kFrameMs / kStepMs) : 1)
-          << kind.name << (lowered ? ": lowered" : ": sleeps instead");
-      app->AppShutdown(1);
-    }
-  }
-}
-
-TEST_F(FrameLoopTest, TheBackBufferIsClearedWhenAskedAndLeftAloneUnderAMovie) {
-  struct Case {
-    const char* name;
-    bool clear;
-    uint8_t movie;
-  };
-  const Case cases[] = {{"drawn over", false, 0}, {"cleared first", true, 0}, {"under a movie", true, 1}};
-  const uint32_t leftOver = 0x00123456u;
-  // Reads the pixel at (x, y), after writing store there when given.
-  auto pixel = [](host::MemorySurface* surface, int x, int y, const uint32_t* store) {
-    host::DdSurfaceDesc desc;
-    uint32_t v = 0;
-    EXPECT_EQ(surface->Lock(&desc), host::kDdOk);
-    if (store != nullptr) std::memcpy(desc.surface + y * desc.pitch + x * 4, store, 4);
-    std::memcpy(&v, desc.surface + y * desc.pitch + x * 4, 4);
-    surface->Unlock();
-    return v & 0xFFFFFF;
-  };
-  for (const LoopKind& kind : {kLoops[0], kLoops[2]}) {
-    for (const Case& c : cases) {
-      auto app = Start(kEndless, kind, true);
-      host::MemorySurface* back = app->displayManager().GetBackBuffer();
-      ASSERT_NE(back, nullptr);
-      D3DRectPrimitive* rect = nullptr;
-      ASSERT_EQ(app->displayManager().CreateD3DRectPrimitive(&rect, 8, 4, 0xFF00FF00u, 2, 3), 0);
-      ASSERT_EQ(app->displayManager().GetRenderList().Insert(rect, 1, 0), 0);
-      pixel(back, 20, 20, &leftOver);
-      CountingTask* effects = AddTask(app->secondTimers());
-      app->set_clearBackBuffer(c.clear);
-      app->set_movieShowing(c.movie);
-      FrameDueAfter(*app, kFrameMs);
-      EXPECT_EQ(app->FrameLoop(), kFrameOneStep) << kind.name << ", " << c.name;
-      EXPECT_EQ(pixel(back, 2, 3, nullptr), c.movie ? 0u : 0x00FF00u) << kind.name << ", " << c.name;
-      EXPECT_EQ(pixel(back, 20, 20, nullptr), c.clear && !c.movie ? 0u : leftOver) << kind.name << ", " << c.name;
-      EXPECT_EQ(effects->updates, c.movie ? 0 : 1) << kind.name << ", " << c.name;
       app->AppShutdown(1);
     }
   }

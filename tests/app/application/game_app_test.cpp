@@ -65,57 +65,6 @@ TEST_F(GameRun, AStartedGameDestroyedWithoutItsShutDownCallsNoHandlerOfIts) {
   EXPECT_FALSE(host::IsWindow(window));
 }
 
-TEST_F(GameRun, TheSaveFolderModesPutTheSettingsInTheirPlace) {
-  // Application data: USER.CFG is copied there on the first start and saved there.
-  record.saveFolderMode = kSaveFolderAppData;
-  WriteGame(" ret\n");
-  {
-    GameApp app;
-    EXPECT_EQ(RunGame(app), kExitNormal);
-    EXPECT_EQ(app.GetSaveFolder().back(), '\\');
-  }
-  std::filesystem::path data = dir.path() / "data" / (info.appName + " SaveData");
-  EXPECT_TRUE(std::filesystem::exists(data / "USER.CFG"));
-  EXPECT_TRUE(std::filesystem::exists(data / "APP_CFG.DAT"));
-
-  // Read-only: nothing is written.
-  record.saveFolderMode = kSaveFolderReadOnly;
-  WriteGame(" ret\n");
-  {
-    GameApp app;
-    EXPECT_EQ(RunGame(app), kExitNormal);
-  }
-  EXPECT_FALSE(Exists("APP_CFG.DAT"));
-  EXPECT_FALSE(Exists("SAVEDATA"));
-  EXPECT_TRUE(MessageTexts().empty());
-
-  // A folder to choose: cancelling the folder dialog refuses the start.
-  record.saveFolderMode = kSaveFolderChosen;
-  WriteGame(" ret\n");
-  {
-    GameApp app;
-    EXPECT_EQ(RunGame(app), kStartupInitInstance);
-  }
-  std::vector<std::string> texts = MessageTexts();
-  ASSERT_FALSE(texts.empty());
-  EXPECT_EQ(texts.back(), "セーブデータ作成フォルダがないため、起動できません。");
-
-  // The folder the player chooses holds the saves.
-  test::TempDir chosen;
-  host::ScriptedDialogHost dialogs;
-  host::ScopedDialogHost useDialogs(&dialogs);
-  host::FolderChoice choice;
-  choice.chosen = true;
-  ASSERT_EQ(host::LinuxPathToEnginePath(chosen.path().string(), choice.path), host::kPathOk);
-  dialogs.QueueFolderChoice(choice);
-  {
-    GameApp app;
-    EXPECT_EQ(RunGame(app), kExitNormal);
-    EXPECT_EQ(app.GetSaveFolder().rfind(choice.path, 0), 0u) << app.GetSaveFolder();
-  }
-  EXPECT_EQ(dialogs.FolderRequests().size(), 1u);
-}
-
 TEST_F(GameRun, EachStartUpRefusalShowsItsMessageAndEndsWithItsCode) {
   struct Case {
     const char* name;
@@ -258,76 +207,6 @@ TEST_F(GameRun, AnInterruptThatCannotRestartMainEndsTheRunNonZero) {
   EXPECT_EQ(texts[0], "スクリプト割り込みに失敗しました");
 }
 
-TEST_F(GameRun, TheCloseAsksFirstAndANoKeepsTheGameRunning) {
-  WriteGame(kLoopForever);
-  GameApp app;
-  int closes = 0;
-  std::function<void()> close = [&] {
-    ++closes;
-    app.mainWindow().PostMessage(host::WM_CLOSE, 0, 0);
-    if (closes < 2) app.firstTimers().Add(Once(close), 10 * kPeriodMs, 0, 1);
-  };
-  app.firstTimers().Add(Once(close), 5 * kPeriodMs, 0, 1);
-  backend.QueueMessageBoxAnswer(host::IDNO);
-  backend.QueueMessageBoxAnswer(host::IDYES);
-  EXPECT_EQ(RunGame(app), kExitNormal);
-  EXPECT_EQ(closes, 2);
-  EXPECT_EQ(MessageTexts().size(), 2u);
-}
-
-TEST_F(GameRun, TheLogSwitchWritesTheStartUpLogOrRefusesWhenItCannot) {
-  config.engine.logFile = 1;
-  // DirectInput is asked for but never to be had: the log and the report tell the mode in force.
-  config.engine.inputMode = kInputDirectInput;
-  config.engine.cpuFeatures[1] = 0;
-  WriteGame(" ret\n");
-  {
-    ScopedMmxFlag keepMmx(true);
-    GameApp app;
-    EXPECT_EQ(RunGame(app), kExitNormal);
-    EXPECT_FALSE(MmxEnabled()) << "the MMX switch is off";
-    EXPECT_NE(app.SystemReport(true).find("Windows API\r\n"), std::string::npos);
-  }
-  std::ifstream in(dir.path() / "SYS_LOG.TXT", std::ios::binary);
-  std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  size_t input = log.find("[ Input Windows API ]\r\nJoyStick: None\r\n");
-  size_t sound = log.find("[ DirectSound ]\r\n");
-  size_t display = log.find("[ Window Mode ]\r\n");
-  size_t done = log.find("< Initialize Done...");
-  ASSERT_NE(input, std::string::npos) << log;
-  ASSERT_NE(display, std::string::npos) << log;
-  ASSERT_NE(done, std::string::npos) << log;
-  EXPECT_LT(input, sound);
-  EXPECT_LT(sound, display);
-  EXPECT_LT(display, done);
-
-  std::filesystem::remove(dir.path() / "SYS_LOG.TXT");
-  std::filesystem::create_directory(dir.path() / "SYS_LOG.TXT");
-  MessageTexts();
-  GameApp blocked;
-  EXPECT_EQ(RunGame(blocked), kStartupLog);
-  EXPECT_EQ(MessageTexts(), std::vector<std::string>{"ログファイルの作成に失敗"});
-}
-
-// The threaded driving mode: the frame thread steps MAIN and asks the window thread for boxes.
-TEST_F(GameRun, TheFrameThreadRunsMainAndCarriesItsStatusOut) {
-  config.engine.threadedDriving = 1;
-  WriteGame(" wait\n wait\n ret\n");
-  {
-    GameApp app;
-    EXPECT_EQ(RunGame(app), kExitNormal);
-    EXPECT_FALSE(app.mainWindow().IsWindow());
-  }
-  EXPECT_TRUE(MessageTexts().empty());
-
-  WriteGame(" wait\n op 250\n");
-  {
-    GameApp app;
-    EXPECT_NE(RunGame(app), kExitNormal);
-  }
-  EXPECT_EQ(MessageTexts(), std::vector<std::string>{"不正なスクリプトを実行しました"});
-}
-
 TEST_F(GameRun, TheMainWindowFeedsTheInputPartAndEachFramePollsIt) {
   constexpr uint32_t kVkReturn = 0x0D;
   constexpr uint32_t kActionEnter = 4;
@@ -380,36 +259,6 @@ TEST_F(GameRun, TheMainWindowFeedsTheInputPartAndEachFramePollsIt) {
                           CloseAnsweringYes(app);
                         }),
                         15 * kPeriodMs, 0, 1);
-  EXPECT_EQ(RunGame(app), kExitNormal);
-  EXPECT_TRUE(checked);
-}
-
-TEST_F(GameRun, TheMainWindowTracksTheCandidatesAndCentres) {
-  constexpr host::WPARAM kImnCloseCandidate = 4;
-  constexpr host::WPARAM kImnOpenCandidate = 5;
-  WriteGame(kLoopForever);
-  backend.SetDesktop({1024, 768, 32, {{{0, 0, 1024, 768}, {0, 30, 1024, 768}}}});
-  record.canvasWidth = 640;
-  record.canvasHeight = 480;
-  GameApp app;
-  bool checked = false;
-  app.firstTimers().Add(Once([&] {
-                          Window& window = app.mainWindow();
-                          window.SendMessage(host::WM_IME_NOTIFY, kImnOpenCandidate, 0);
-                          EXPECT_TRUE(app.candidateShown());
-                          window.SendMessage(host::WM_IME_NOTIFY, kImnCloseCandidate, 0);
-                          EXPECT_FALSE(app.candidateShown());
-
-                          // No parent: the primary monitor's work area, not the whole screen.
-                          app.CenterWindow(window.GetHandle(), host::HWND{});
-                          const auto* state = backend.Window(window.GetHandle());
-                          ASSERT_NE(state, nullptr);
-                          EXPECT_EQ(state->left, (1024 - 640) / 2);
-                          EXPECT_EQ(state->top, 30 + (738 - 480) / 2);
-                          checked = true;
-                          CloseAnsweringYes(app);
-                        }),
-                        5 * kPeriodMs, 0, 1);
   EXPECT_EQ(RunGame(app), kExitNormal);
   EXPECT_TRUE(checked);
 }

@@ -173,26 +173,6 @@ TEST(ConfigRoundTrip, EveryFileReadsBackWhatWasWritten) {
   EXPECT_EQ(readSetup, setup);
 }
 
-TEST(ConfigRead, TheApplicationRecordGetsTheEnginesStyleAndResources) {
-  AppRecord record;
-  record.windowStyle = 0x12345678;
-  record.iconId = 9;
-  record.menuId = 7;
-  record.acceleratorsId = 0;
-  AppRecord readRecord;
-  ASSERT_EQ(ReadAppRecord(tools::WriteAppSys(record), readRecord), kConfigOk);
-  EXPECT_EQ(readRecord.windowStyle, 0xCB0000u);
-  EXPECT_EQ(readRecord.iconId, 103);
-  EXPECT_EQ(readRecord.menuId, 101) << "any menu becomes the engine's";
-  EXPECT_EQ(readRecord.acceleratorsId, 0) << "no accelerators stay none";
-
-  record.menuId = 0;
-  record.acceleratorsId = 0xFFFF;
-  ASSERT_EQ(ReadAppRecord(tools::WriteAppSys(record), readRecord), kConfigOk);
-  EXPECT_EQ(readRecord.menuId, 0);
-  EXPECT_EQ(readRecord.acceleratorsId, 102);
-}
-
 TEST(ConfigRead, ShortRecordsKeepTheDefaultsTheyDoNotReach) {
   EngineConfig config;
   config.engine.logFile = 1;
@@ -355,21 +335,6 @@ TEST(ConfigRead, SetupFileIsTakenWholeOrSkipped) {
   EXPECT_EQ(ReadSetupInfo(tools::WriteSetupIfg("IFG1", tools::TextRecord("open", false), 1), info),
             kConfigMended);
   EXPECT_EQ(info, (SetupInfo{"open", 1}));
-}
-
-TEST(ConfigSave, WhatIsSavedHoldsTheConfiguredPacing) {
-  EngineConfig live;
-  live.pacing.vsyncMode = kVSyncAlways;  // forced by a script
-  live.pacing.preciseTiming = 0;
-  live.display.windowLeft = 40;
-  live.display.windowTop = 50;
-  EngineConfig saved = EngineConfigForSave(live, kVSyncAuto, 1, true);
-  EXPECT_EQ(saved.pacing.vsyncMode, kVSyncAuto);
-  EXPECT_EQ(saved.pacing.preciseTiming, 1);
-  EXPECT_EQ(saved.display.windowLeft, 40);
-  saved = EngineConfigForSave(live, kVSyncAuto, 1, false);
-  EXPECT_EQ(saved.display.windowLeft, -1);
-  EXPECT_EQ(saved.display.windowTop, -1);
 }
 
 TEST(ConfigSave, FilesAreReplacedWholeOrNotAtAll) {

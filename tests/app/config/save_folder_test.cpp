@@ -103,17 +103,6 @@ TEST(SaveFolderPlan, EachModeReadsAndSavesUserCfgInOnePlace) {
   }
 }
 
-TEST(SaveFolderPlan, TheGamesFolderNameWinsAndARebasedFolderIsWhereSettingsGo) {
-  auto in = Inputs(3);
-  in.saveFolderName = "\x83\x65\x83\x58\x83\x67";  // テスト
-  EXPECT_EQ(PlanSaveFolder(in).userCfgPath,
-            "Z:\\home\\p\\.local\\share\\\x83\x65\x83\x58\x83\x67\\USER.CFG");
-  // Started with "/L Z:\other\": the settings are saved where the next start reads them.
-  in = Inputs(1);
-  in.appFolder = "Z:\\other\\";
-  EXPECT_EQ(PlanSaveFolder(in).userCfgPath, "Z:\\other\\USER.CFG");
-}
-
 TEST(PrepareUserCfg, AFirstStartCreatesTheFolderAndCopiesTheShippedSettings) {
   auto in = Inputs(3);
   auto plan = PlanSaveFolder(in);
@@ -180,35 +169,6 @@ TEST(PrepareUserCfg, AFolderThatCannotBeMadeIsReportedAndTheStartGoesOn) {
   EXPECT_FALSE(host.files.count(plan.userCfgPath)) << "the read that follows fails and says so";
 }
 
-TEST(FindSaveFolder, KnownFoldersAreTakenWithASeparator) {
-  std::optional<std::string> chosen;
-  FakeHost host;
-  auto in = Inputs(1);
-  auto choice = FindSaveFolder(PlanSaveFolder(in), in, chosen, host);
-  EXPECT_EQ(choice.result, kSaveFolderOk);
-  EXPECT_EQ(choice.saveFolder, "Z:\\games\\demo\\SAVEDATA\\");
-  EXPECT_EQ(host.created, std::vector<std::string>{"Z:\\games\\demo\\SAVEDATA"});
-
-  in = Inputs(3);
-  choice = FindSaveFolder(PlanSaveFolder(in), in, chosen, host);
-  EXPECT_EQ(choice.saveFolder, "Z:\\home\\p\\.local\\share\\Demo SaveData\\");
-  EXPECT_EQ(choice.saveFolder + "USER.CFG", PlanSaveFolder(in).userCfgPath) << "both files in one";
-  in = Inputs(5);
-  choice = FindSaveFolder(PlanSaveFolder(in), in, chosen, host);
-  EXPECT_EQ(choice.saveFolder, "Z:\\games\\demo\\");
-
-  // Mode 2 with a chosen folder that is there: no question, no dialog.
-  host.folders.insert("Z:\\mine");
-  chosen = "Z:\\mine";
-  in = Inputs(2);
-  choice = FindSaveFolder(PlanSaveFolder(in), in, chosen, host);
-  EXPECT_EQ(choice.saveFolder, "Z:\\mine\\");
-  EXPECT_FALSE(choice.chosenNow);
-  EXPECT_TRUE(host.questions.empty());
-  EXPECT_TRUE(host.browsed.empty());
-  EXPECT_TRUE(host.told.empty());
-}
-
 TEST(FindSaveFolder, WithoutAChoiceThePlayerIsAskedAndCancellingEndsTheStart) {
   auto in = Inputs(2);
   auto plan = PlanSaveFolder(in);
@@ -235,22 +195,6 @@ TEST(FindSaveFolder, WithoutAChoiceThePlayerIsAskedAndCancellingEndsTheStart) {
             "定しますか？");
   EXPECT_TRUE(host2.browsed.empty());
   EXPECT_EQ(chosen, "Z:\\gone") << "kept for the next start";
-}
-
-TEST(FindSaveFolder, ANewChoiceIsCreatedAndRemembered) {
-  auto in = Inputs(2);
-  auto plan = PlanSaveFolder(in);
-  FakeHost host;
-  host.answers = {true};                     // set a new folder
-  host.browseAnswer = "Z:\\data\\\x95\x5C";  // ends in 表, whose trail byte is '\'
-  std::optional<std::string> chosen = "Z:\\gone";
-  auto choice = FindSaveFolder(plan, in, chosen, host);
-  const std::string folder = "Z:\\data\\\x95\x5C\\Demo SaveData";
-  EXPECT_EQ(choice.result, kSaveFolderOk);
-  EXPECT_TRUE(choice.chosenNow);
-  EXPECT_EQ(chosen, folder);
-  EXPECT_EQ(choice.saveFolder, folder + "\\");
-  EXPECT_EQ(host.created, std::vector<std::string>{folder});
 }
 
 TEST(FindSaveFolder, AnExistingOrUnmakeableChoiceCanStillEndTheStart) {

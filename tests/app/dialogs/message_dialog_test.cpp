@@ -1,5 +1,4 @@
-// The message dialogs: each kind's template, buttons and answer, the check byte, the modal
-// bracket.
+// The message dialogs: each kind's answers and the modal bracket.
 #include "app/dialogs/message_dialog.h"
 
 #include <gtest/gtest.h>
@@ -46,31 +45,6 @@ TEST_F(MessageDialogTest, EachKindAnswersAsItsButtonsSay) {
     EXPECT_EQ(shown.templateId, c.templateId);
     EXPECT_EQ(shown.checks.count(kIdDontShowAgain), c.kind == kMessageOkCheck || c.kind == kMessageYesNoCheck ? 1u : 0u);
   }
-}
-
-TEST_F(MessageDialogTest, TextsTitleAndLayout) {
-  host::Dialog dialog = MakeMessageDialog(context_, kMessageYesNoCheck, "t", "Own", 1);
-  EXPECT_EQ(dialog.title, "Own");
-  ASSERT_EQ(dialog.buttons.size(), 2u);
-  EXPECT_EQ(dialog.buttons[0].label, host::Cp932Literal("はい"));
-  EXPECT_EQ(dialog.buttons[1].label, host::Cp932Literal("いいえ"));
-  EXPECT_EQ(dialog.checkBoxes.at(0).label, host::Cp932Literal("今後、このメッセージを表示しない"));
-  EXPECT_TRUE(dialog.growToText);
-  EXPECT_TRUE(dialog.centreSingleLine);
-  EXPECT_FALSE(MakeMessageDialog(context_, kMessageOk, "t", nullptr, 0).growToText) << "fixed without the flag";
-}
-
-TEST_F(MessageDialogTest, NothingToShowShowsNothing) {
-  uint8_t check = 5;
-  EXPECT_EQ(ShowMessageDialog(context_, nullptr, kMessageYesNo, nullptr, &check, 0), 0u);
-  EXPECT_EQ(ShowMessageDialog(context_, "x", 4, nullptr, &check, 0), 0u) << "no such kind";
-  EXPECT_EQ(check, 5);
-  EXPECT_EQ(ShowMessageDialogRequest(context_, nullptr), 1u);
-  MessageDialogRequest empty;
-  EXPECT_EQ(ShowMessageDialogRequest(context_, &empty), 1u);
-  EXPECT_TRUE(dialogs_.Dialogs().empty());
-  MessageDialogRequest request;
-  EXPECT_EQ(RequestMessageDialog(host::HWND{}, request), 0) << "no main window";
 }
 
 TEST_F(MessageDialogTest, TheModalBracketIsEnteredOnceAndOnlyWhenNotModal) {

@@ -1,4 +1,4 @@
-// The version dialog: its version line, the report's two forms, copying and saving the report.
+// The version dialog: copying and saving the report.
 #include "app/dialogs/version_dialog.h"
 
 #include <gtest/gtest.h>
@@ -12,12 +12,6 @@
 
 namespace bw {
 namespace {
-
-TEST(VersionLineTest, RevisionFollowsInHexWhenSet) {
-  EXPECT_EQ(VersionLine(1, 2, 0), "Version 1.02");
-  EXPECT_EQ(VersionLine(2, 15, 0xA), "Version 2.15a ");
-  EXPECT_EQ(ReportFileName(host::Cp932Literal("森")), host::Cp932Literal("「森」システム情報.txt"));
-}
 
 class VersionDialogTest : public testing::Test {
  protected:
@@ -46,27 +40,6 @@ class VersionDialogTest : public testing::Test {
   VersionDialogInputs inputs_;
   test::TempDir dir_;
 };
-
-TEST_F(VersionDialogTest, TheCheckBoxRebuildsTheReportAndIsKept) {
-  dialogs_.QueueAnswer({kIdOk, {{kIdDetailed, true}}, {}, {kIdCopyReport}, false});
-  ShowVersionDialog(context_, inputs_);
-  EXPECT_TRUE(inputs_.detailed);
-  host::DialogRecord shown = dialogs_.Dialogs().back();
-  EXPECT_EQ(shown.templateId, 111);
-  EXPECT_EQ(shown.title, host::Cp932Literal("バージョン情報"));
-  EXPECT_EQ(shown.texts, std::vector<std::string>{"Version 1.05"});
-  EXPECT_EQ(shown.report, "long\r\nform\r\n");
-  EXPECT_EQ(dialogs_.Clipboard(), "long\r\nform\r\n") << "the copy takes the form shown";
-  EXPECT_EQ(Boxes(), std::vector<std::string>{"クリップボードにシステム情報をコピーしました。"});
-
-  // Next time the stored setting opens the long form; unticking goes back to the short one.
-  host::Dialog again = MakeVersionDialog(context_, inputs_);
-  EXPECT_EQ(again.report->text, "long\r\nform\r\n");
-  dialogs_.QueueAnswer({kIdOk, {{kIdDetailed, false}}, {}, {}, false});
-  ShowVersionDialog(context_, inputs_);
-  EXPECT_FALSE(inputs_.detailed);
-  EXPECT_EQ(dialogs_.Dialogs().back().report, "short\r\n");
-}
 
 TEST_F(VersionDialogTest, AFailedCopySaysSo) {
   dialogs_.FailClipboard(true);

@@ -9,19 +9,11 @@ namespace bw {
 namespace {
 
 constexpr int kCodeZ = 0x2C;
-constexpr int kCodeX = 0x2D;
 constexpr int kCodeEnter = 0x1C;
 constexpr int kCodeNumpadEnter = 0x9C;
 constexpr int kCodeLeftShift = 0x2A;
 constexpr int kCodeRightShift = 0x36;
 constexpr host::LPARAM kRepeat = host::LPARAM{1} << 30;
-
-SDL_Scancode ScancodeOf(uint8_t virtualKey) {
-  for (int sc = 0; sc < SDL_NUM_SCANCODES; ++sc) {
-    if (host::KeyCodesOf(static_cast<SDL_Scancode>(sc)).virtualKey == virtualKey) return static_cast<SDL_Scancode>(sc);
-  }
-  return SDL_SCANCODE_UNKNOWN;
-}
 
 class PolledDevices : public SdlInputTest {
  protected:
@@ -39,21 +31,6 @@ class PolledDevices : public SdlInputTest {
   }
   InputManager manager_;
 };
-
-TEST_F(PolledDevices, EveryTableRowReadsDownFromItsKey) {
-  KeyboardDevice* keyboard = manager_.Keyboard();
-  for (const KeyCodeRow& row : KeyCodeTable) {
-    SDL_Scancode sc = ScancodeOf(row.virtualKey);
-    ASSERT_NE(sc, SDL_SCANCODE_UNKNOWN) << "no key gives virtual key " << int{row.virtualKey};
-    Key(sc, true);
-    Frame();
-    EXPECT_TRUE(keyboard->IsKeyDown(row.keyCode)) << "code " << int{row.keyCode};
-    EXPECT_TRUE(keyboard->IsKeyPressed(row.keyCode)) << "code " << int{row.keyCode};
-    Key(sc, false);
-    Frame();
-    EXPECT_EQ(keyboard->GetDownKey(), -1) << "code " << int{row.keyCode} << " stayed down";
-  }
-}
 
 TEST_F(PolledDevices, HeldKeyIsPressedInTheFirstFrameOnlyAndSharedKeysSetEveryCode) {
   KeyboardDevice* keyboard = manager_.Keyboard();
@@ -80,59 +57,6 @@ TEST_F(PolledDevices, HeldKeyIsPressedInTheFirstFrameOnlyAndSharedKeysSetEveryCo
   EXPECT_TRUE(keyboard->IsKeyDown(kCodeNumpadEnter));
 }
 
-TEST_F(PolledDevices, DownKeyIsTheLowestCodeNotTheFirstPressed) {
-  Key(SDL_SCANCODE_X, true);
-  Frame();
-  Key(SDL_SCANCODE_Z, true);
-  Frame();
-  EXPECT_EQ(manager_.Keyboard()->GetDownKey(), kCodeZ);
-  EXPECT_EQ(manager_.Keyboard()->GetPressedKey(), kCodeZ);
-  Frame();
-  EXPECT_EQ(manager_.Keyboard()->GetPressedKey(), -1);
-  EXPECT_TRUE(manager_.Keyboard()->IsKeyDown(kCodeX));
-}
-
-TEST_F(PolledDevices, SubsetKeyboardReadsOnlyItsKeys) {
-  ASSERT_EQ(manager_.CreateDevices(window_, kDeviceTypeSubset, kDeviceTypePolled), 0u);
-  EXPECT_EQ(manager_.Keyboard()->GetKind(), kKeyboardPolledSubset);
-  manager_.Activate();
-  Key(SDL_SCANCODE_Z, true);
-  Key(SDL_SCANCODE_A, true);
-  Frame();
-  EXPECT_TRUE(manager_.Keyboard()->IsKeyDown(kCodeZ));
-  EXPECT_EQ(manager_.Keyboard()->GetDownKey(), kCodeZ) << "A is not in the subset";
-}
-
-TEST_F(PolledDevices, ButtonsAndWheelNotches) {
-  Mouse* mouse = manager_.GetMouse();
-  Button(SDL_BUTTON_RIGHT, true);
-  Frame();
-  EXPECT_TRUE(mouse->IsButtonPressed(kButtonRight));
-  EXPECT_EQ(mouse->GetDownButton(), kButtonRight);
-  Button(SDL_BUTTON_RIGHT, false);
-  Frame();
-  EXPECT_FALSE(mouse->IsButtonDown(kButtonRight));
-
-  Wheel(1);
-  Frame();
-  EXPECT_TRUE(mouse->IsButtonPressed(kButtonWheelUp));
-  EXPECT_EQ(mouse->GetPressedButton(), kButtonWheelUp);
-  EXPECT_EQ(mouse->GetWheel(), host::WHEEL_DELTA);
-  // A second notch straight after is not a new press: the wheel was not at rest before it.
-  Wheel(1);
-  Frame();
-  EXPECT_TRUE(mouse->IsButtonDown(kButtonWheelUp));
-  EXPECT_FALSE(mouse->IsButtonPressed(kButtonWheelUp));
-  EXPECT_EQ(mouse->GetPressedButton(), -1);
-  Frame();
-  Wheel(-2);
-  Frame();
-  EXPECT_TRUE(mouse->IsButtonPressed(kButtonWheelDown));
-  EXPECT_EQ(mouse->GetDownButton(), kButtonWheelDown);
-  Frame();
-  EXPECT_EQ(mouse->GetWheel(), 0);
-}
-
 TEST_F(PolledDevices, PointerOutsideThePictureAnswersNothing) {
   Mouse* mouse = manager_.GetMouse();
   PointerPosition pointer{kPointerOutside, 5};
@@ -148,25 +72,6 @@ TEST_F(PolledDevices, PointerOutsideThePictureAnswersNothing) {
   pointer = PointerPosition{kPointerBeside, 5};
   EXPECT_TRUE(mouse->IsButtonDown(kButtonLeft));
   mouse->SetPointerPosition(nullptr);
-}
-
-TEST_F(PolledDevices, LockKeyTogglesFollowEachFirstPress) {
-  uint8_t caps = static_cast<uint8_t>(host::GetKeyState(kVkCapital) & 1);
-  for (int press = 0; press < 2; ++press) {
-    Key(SDL_SCANCODE_CAPSLOCK, true);
-    Key(SDL_SCANCODE_CAPSLOCK, false);
-    for (const host::MSG& msg : Drain()) {
-      if (msg.message == host::WM_KEYDOWN) manager_.OnKeyDown(static_cast<uint32_t>(msg.wParam), msg.lParam);
-    }
-    caps ^= 1;
-    EXPECT_EQ(manager_.Keyboard()->Toggle(kVkCapital), caps) << "press " << press;
-  }
-  uint8_t num = manager_.Keyboard()->Toggle(kVkNumLock);
-  Key(SDL_SCANCODE_NUMLOCKCLEAR, true);
-  Frame();
-  EXPECT_EQ(manager_.Keyboard()->Toggle(kVkNumLock), num) << "read on the key's message or on activation";
-  manager_.Activate();
-  EXPECT_EQ(manager_.Keyboard()->Toggle(kVkNumLock), num ^ 1);
 }
 
 TEST_F(PolledDevices, LosingTheFocusReleasesKeys) {
@@ -226,14 +131,6 @@ TEST_F(MessageDevices, RepeatsHeldKeysAndSharedKeyMapping) {
   EXPECT_FALSE(keyboard->IsKeyPressed(kCodeEnter)) << "with repeats off a repeat is no press";
 }
 
-TEST_F(MessageDevices, UnmappedVirtualKeysAreIgnored) {
-  manager_.OnKeyDown(0xE5, 0);  // no row names it
-  manager_.Poll();
-  EXPECT_EQ(manager_.Keyboard()->GetPressedKey(), -1);
-  EXPECT_EQ(manager_.Keyboard()->GetDownKey(), -1);
-  EXPECT_FALSE(manager_.Keyboard()->IsKeyDown(0));
-}
-
 TEST_F(MessageDevices, ClickBetweenPollsIsPressedOnce) {
   Mouse* mouse = manager_.GetMouse();
   EXPECT_TRUE(manager_.OnMouseButton(host::WM_LBUTTONDOWN));
@@ -248,14 +145,6 @@ TEST_F(MessageDevices, ClickBetweenPollsIsPressedOnce) {
   manager_.OnMouseWheel(host::MakeLong(0, -host::WHEEL_DELTA));
   manager_.Poll();
   EXPECT_TRUE(mouse->IsButtonPressed(kButtonWheelDown));
-}
-
-TEST(InputManager, DirectInputIsNeverAvailable) {
-  InputManager manager;
-  int instance = 0;
-  EXPECT_EQ(manager.InitDirectInput(false, &instance), 0u);
-  EXPECT_EQ(manager.InitDirectInput(true, nullptr), kDirectInputNoInstance);
-  EXPECT_EQ(manager.InitDirectInput(true, &instance), kDirectInputUnavailable);
 }
 
 TEST_F(PolledDevices, DirectInputModeRunsPolledSoClicksAreSeen) {

@@ -98,20 +98,6 @@ TEST_F(Joysticks, FirstFreeSkipsOneInUseAndNoneLeftFails) {
   EXPECT_FALSE(IsJoystickInUse(0)) << "closing frees the entry";
 }
 
-TEST_F(Joysticks, UnpluggedJoystickReadsNeutral) {
-  SDL_Joystick* stick = Attach();
-  ASSERT_EQ(manager_.AddJoystick(-1, host::HWND{}), 0);
-  SDL_JoystickSetVirtualAxis(stick, 1, kAxisLow);
-  Frame();
-  ASSERT_TRUE(manager_.GetJoystick(0)->IsDown(kJoyUp));
-  SDL_JoystickClose(stick);
-  sticks_.clear();
-  SDL_JoystickDetachVirtual(0);
-  SDL_JoystickUpdate();
-  EXPECT_EQ(manager_.GetJoystick(0)->Poll(), kPollDeviceLost);
-  EXPECT_EQ(manager_.GetJoystick(0)->GetDownCode(), -1);
-}
-
 TEST(JoystickThresholds, OuterThirdsWithoutOverflow) {
   JoystickThresholds t = ComputeJoystickThresholds(0, 65535);
   EXPECT_EQ(t.low, 21845);
@@ -155,52 +141,6 @@ TEST_F(Bindings, EitherBoundDeviceTriggersTheAction) {
   EXPECT_EQ(table_->FindHeldAction(0, 0), static_cast<int32_t>(kAdvance));
   EXPECT_FALSE(table_->IsActionPressed(kCancel)) << "an empty list";
   EXPECT_FALSE(table_->IsActionDown(20)) << "beyond the action count";
-}
-
-TEST_F(Bindings, FindSearchesOnlyItsRange) {
-  ASSERT_EQ(table_->AddBinding(5, kDeviceKeyboard, kCodeEscape), 0u);
-  manager_.OnKeyDown(0x0D, 0);
-  manager_.OnKeyDown(0x1B, 0);
-  manager_.Poll();
-  EXPECT_EQ(table_->FindPressedAction(0, 0), 0);
-  EXPECT_EQ(table_->FindPressedAction(3, 0), 5) << "never below the first";
-  EXPECT_EQ(table_->FindPressedAction(1, 3), -1) << "1 to 3 only";
-  EXPECT_EQ(table_->FindHeldAction(5, 100), 5) << "clipped to the action count";
-  EXPECT_EQ(table_->FindHeldAction(20, 0), -1);
-}
-
-TEST_F(Bindings, EditingAndReadingBack) {
-  EXPECT_EQ(table_->AddBinding(kAdvance, kDeviceKeyboard, kCodeEnter), 0u) << "the same binding may stand twice";
-  EXPECT_EQ(table_->CountBindings(kAdvance, kDeviceKeyboard), 2);
-  EXPECT_EQ(table_->CountBindings(kAdvance, -1), 3);
-  EXPECT_EQ(table_->CountBindings(kAdvance, kDeviceFirstJoystick), 0);
-
-  uint8_t code = 0;
-  InputDeviceRef device;
-  EXPECT_EQ(table_->GetBinding(kAdvance, -1, 1, &code, &device), 0u);
-  EXPECT_EQ(code, kButtonLeft);
-  EXPECT_EQ(device.mouse, manager_.GetMouse());
-  EXPECT_EQ(table_->GetBinding(kAdvance, kDeviceMouse, 1, &code, nullptr), kBindingTooFewOnDevice);
-  EXPECT_EQ(table_->GetBinding(kAdvance, -1, 3, nullptr, nullptr), kBindingBeyondList);
-  EXPECT_EQ(table_->GetBinding(kAdvance, kDeviceFirstJoystick, 0, nullptr, nullptr), kBindingMissingDevice);
-  EXPECT_EQ(table_->GetBinding(99, -1, 0, nullptr, nullptr), kBindingBadAction);
-
-  // The first keyboard Enter goes; the order of the rest is kept.
-  EXPECT_EQ(table_->RemoveBinding(kAdvance, kDeviceKeyboard, kCodeEnter), 0u);
-  EXPECT_EQ(table_->GetBinding(kAdvance, -1, 0, &code, &device), 0u);
-  EXPECT_EQ(device.mouse, manager_.GetMouse());
-  EXPECT_EQ(table_->RemoveBinding(kAdvance, kDeviceKeyboard, kCodeEscape), kBindingNotFound);
-
-  EXPECT_EQ(table_->ChangeBindingCode(kAdvance, kDeviceKeyboard, kCodeEscape, -1), 0u);
-  EXPECT_EQ(table_->GetBinding(kAdvance, kDeviceKeyboard, 0, &code, nullptr), 0u);
-  EXPECT_EQ(code, kCodeEscape);
-  EXPECT_EQ(table_->ChangeBindingCode(kAdvance, kDeviceKeyboard, kCodeEnter, kCodeEnter), kBindingNotFound);
-
-  EXPECT_EQ(table_->RemoveBinding(kAdvance, -1, 0), 0u);
-  EXPECT_EQ(table_->CountBindings(kAdvance, -1), 0);
-  manager_.OnMouseButton(host::WM_LBUTTONDOWN);
-  manager_.Poll();
-  EXPECT_FALSE(table_->IsActionDown(kAdvance));
 }
 
 TEST_F(Bindings, MissingDevicesAndBadActionsAreRefused) {

@@ -1,5 +1,4 @@
-// The pointer in picture coordinates, its edges, the full-screen menu's hover, the cursor and
-// the timed pointer move.
+// The pointer in picture coordinates, its edges, the cursor and the timed pointer move.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -61,11 +60,6 @@ class Pointer : public testing::Test {
     sent = nullptr;
   }
   void MoveTo(int32_t x, int32_t y) { host::SetCursorPos(x, y); }
-  int CountSent(uint32_t message, host::WPARAM wParam) const {
-    int n = 0;
-    for (const host::MSG& m : messages_) n += m.message == message && m.wParam == wParam ? 1 : 0;
-    return n;
-  }
 
   host::VirtualClock clock_{1000};
   host::ScopedClock useClock_{&clock_};
@@ -109,47 +103,6 @@ TEST_F(Pointer, WindowEdgesByTheSideTheyLeftThrough) {
   EXPECT_EQ(input_.Edge(), kEdgeBottom);
 }
 
-TEST_F(Pointer, WindowOriginAndMinimisedWindow) {
-  host::SetWindowOrigin(window_, 200, 100);
-  MoveTo(210, 130);
-  EXPECT_TRUE(input_.UpdatePointer());
-  EXPECT_EQ(input_.Pointer().x, 10);
-  EXPECT_EQ(input_.Pointer().y, 30);
-  host::Point p{1, 2};
-  input_.ClientToScreenPoint(&p);
-  EXPECT_EQ(p, (host::Point{201, 102}));
-  input_.SetMinimized(true);
-  EXPECT_FALSE(input_.UpdatePointer());
-  EXPECT_EQ(input_.Pointer().x, kPointerOutside);
-  host::SetWindowOrigin(window_, 0, 0);
-}
-
-TEST_F(Pointer, HiddenCursorIsShownOutsideAndHiddenAgainInside) {
-  mouse_.ApplyCursorVisible(false, host::HWND{}, 0);
-  ASSERT_FALSE(mouse_.IsSystemCursorShown());
-  MoveTo(-1, 10);
-  input_.UpdatePointer();
-  EXPECT_EQ(CountSent(host::WM_APP_SHOW_CURSOR, 1), 1);
-  mouse_.ShowSystemCursor(true);  // what the window thread does on that message
-  MoveTo(10, 10);
-  input_.UpdatePointer();
-  EXPECT_EQ(CountSent(host::WM_APP_SHOW_CURSOR, 0), 1);
-  input_.SetKeepCursor(true);
-  messages_.clear();
-  input_.UpdatePointer();
-  EXPECT_EQ(CountSent(host::WM_APP_SHOW_CURSOR, 0), 0) << "a kept cursor stays";
-}
-
-TEST_F(Pointer, MessageMouseForgetsClicksWhenThePointerLeaves) {
-  mouse_.OnButton(kButtonLeft, true);
-  MoveTo(-5, 10);
-  input_.UpdatePointer();
-  MoveTo(5, 10);
-  input_.UpdatePointer();
-  mouse_.Poll();
-  EXPECT_FALSE(mouse_.IsButtonPressed(kButtonLeft));
-}
-
 TEST_F(Pointer, FullScreenLetterboxMapping) {
   input_.SetDisplayMode(kDisplayFullScreen);
   display_.scaled = true;
@@ -186,63 +139,6 @@ TEST_F(Pointer, FullScreenLetterboxMapping) {
   EXPECT_EQ(input_.Pointer().x, 639);
   input_.SetCursorPosition(640, 10);
   EXPECT_EQ(input_.Pointer().x, kPointerOutside);
-}
-
-TEST_F(Pointer, TopRowHoverOpensTheMenuAfterTheDelay) {
-  input_.SetDisplayMode(kDisplayFullScreen);
-  display_.screen = DisplayBox{0, 0, kCanvasW, kCanvasH};
-  input_.SetMenuSettings(FullScreenMenuSettings{true, 2, true, 500, 24});
-  MoveTo(300, 0);
-  input_.UpdatePointer();
-  clock_.AdvanceMilliseconds(499);
-  input_.UpdatePointer();
-  EXPECT_FALSE(input_.IsMenuShown()) << "not before the delay";
-  MoveTo(300, 1);  // one row down restarts the wait
-  input_.UpdatePointer();
-  MoveTo(300, 0);
-  clock_.AdvanceMilliseconds(1);
-  input_.UpdatePointer();
-  clock_.AdvanceMilliseconds(499);
-  input_.UpdatePointer();
-  EXPECT_FALSE(input_.IsMenuShown());
-  clock_.AdvanceMilliseconds(1);
-  // Measured under the frame lock, the request waits until the caller lets go of it.
-  EXPECT_FALSE(input_.MeasurePointer());
-  EXPECT_TRUE(input_.IsMenuShown());
-  EXPECT_EQ(CountSent(host::WM_APP_CREATE_MENU_WINDOW, 0), 0);
-  input_.SendWindowRequests();
-  EXPECT_EQ(CountSent(host::WM_APP_CREATE_MENU_WINDOW, 0), 1);
-  input_.SendWindowRequests();
-  EXPECT_EQ(CountSent(host::WM_APP_CREATE_MENU_WINDOW, 0), 1) << "sent once";
-  EXPECT_EQ(display_.menuTold, std::vector<bool>{true});
-
-  MoveTo(300, 10);  // inside the menu band
-  EXPECT_FALSE(input_.UpdatePointer());
-  EXPECT_EQ(input_.Pointer().x, kPointerOutside);
-  MoveTo(300, 24);  // below it
-  EXPECT_FALSE(input_.UpdatePointer());
-  EXPECT_FALSE(input_.IsMenuShown());
-  EXPECT_EQ(CountSent(host::WM_APP_HIDE_MENU_WINDOW, 0), 1);
-  EXPECT_EQ(display_.menuTold, (std::vector<bool>{true, false}));
-  EXPECT_TRUE(input_.UpdatePointer());
-  EXPECT_EQ(input_.Pointer().y, 24);
-}
-
-TEST_F(Pointer, KeyboardGrabStandsForTheHook) {
-  input_.SetHookEnabled(false);
-  EXPECT_EQ(input_.InstallKeyboardHook(), kHookSettingOff);
-  input_.SetHookEnabled(true);
-  EXPECT_EQ(input_.InstallKeyboardHook(), 0) << "not in full screen";
-  EXPECT_FALSE(host::IsKeyboardGrabbed());
-  input_.SetDisplayMode(kDisplayFullScreen);
-  input_.SetMenuSettings(FullScreenMenuSettings{false, 1, false, 0, 0});
-  EXPECT_EQ(input_.InstallKeyboardHook(), 0) << "the menu lets the system keys through";
-  input_.SetMenuSettings(FullScreenMenuSettings{});
-  EXPECT_EQ(input_.InstallKeyboardHook(), kHookRefused);
-  EXPECT_TRUE(host::IsKeyboardGrabbed());
-  EXPECT_EQ(input_.InstallKeyboardHook(), 0) << "already in place";
-  input_.RemoveKeyboardHook();
-  EXPECT_FALSE(host::IsKeyboardGrabbed());
 }
 
 TEST(CursorShape, SystemShapesAndRefusals) {
@@ -308,14 +204,6 @@ TEST_F(AnimatedCursor, PingPongRunsForthAndBack) {
   EXPECT_FALSE(sprite_.visible) << "hidden while the pointer is outside";
 }
 
-TEST_F(AnimatedCursor, ZeroIntervalStaysOnTheFirstFrame) {
-  ASSERT_EQ(mouse_.SetAnimatedCursor(&sprite_, 4, 0, false, 0, 0), 0u);
-  mouse_.UpdateAnimatedCursor();
-  clock_.AdvanceMilliseconds(50);
-  mouse_.UpdateAnimatedCursor();
-  EXPECT_EQ(mouse_.AnimatedFrame(), 0);
-}
-
 TEST_F(AnimatedCursor, SpritesWithoutTheirImageOrOfOtherKindsAreRefused) {
   sprite_.hasImage = false;
   EXPECT_EQ(mouse_.SetAnimatedCursor(&sprite_, 1, 10, false, 0, 0), kAnimatedNoImage);
@@ -342,28 +230,6 @@ class PointerMove : public testing::Test {
   TimerService service_;
 };
 
-TEST_F(PointerMove, EasingExponents) {
-  ASSERT_EQ(PointerMoveTask::Start(&service_, &input_, 400, 200, 1000, 2.0, kPointerMoveStay, 0), 0);
-  service_.RunDue(1000);
-  service_.RunDue(1500);
-  EXPECT_EQ(host::GetCursorPos(), (host::Point{100, 50})) << "a quarter of the way";
-  service_.RunDue(2000);
-  EXPECT_EQ(host::GetCursorPos(), (host::Point{400, 200}));
-  EXPECT_EQ(service_.FindById(kTaskKindPointerMove), nullptr);
-
-  host::SetCursorPos(0, 0);
-  ASSERT_EQ(PointerMoveTask::Start(&service_, &input_, 400, 200, 1000, -2.0, kPointerMoveStay, 0), 0);
-  service_.RunDue(3000);
-  service_.RunDue(3500);
-  EXPECT_EQ(host::GetCursorPos(), (host::Point{300, 150})) << "three quarters of the way";
-
-  service_.Clear();
-  ASSERT_EQ(PointerMoveTask::Start(&service_, &input_, 40, 30, 0, 1.0, kPointerMoveStay, 0), 0);
-  service_.RunDue(4000);
-  EXPECT_EQ(host::GetCursorPos(), (host::Point{40, 30})) << "no duration: one jump";
-  EXPECT_EQ(service_.FindById(kTaskKindPointerMove), nullptr);
-}
-
 TEST_F(PointerMove, StartingAnotherStopsTheFirstAndItsModeDecidesTheJump) {
   ASSERT_EQ(PointerMoveTask::Start(&service_, &input_, 400, 0, 1000, 0.0, kPointerMoveJumpIfShown, 0), 0);
   service_.RunDue(1000);
@@ -374,18 +240,6 @@ TEST_F(PointerMove, StartingAnotherStopsTheFirstAndItsModeDecidesTheJump) {
   EXPECT_EQ(host::GetCursorPos(), (host::Point{400, 0}));
   service_.Clear();
   EXPECT_EQ(host::GetCursorPos(), (host::Point{400, 0})) << "mode 0 stays where it is";
-}
-
-TEST_F(PointerMove, HiddenCursorJumpsOnlyInImmediateModeTwo) {
-  mouse_.ApplyCursorVisible(false, host::HWND{}, 0);
-  EXPECT_EQ(PointerMoveTask::Start(&service_, &input_, 40, 30, 1000, 1.0, kPointerMoveStay, 0),
-            kPointerMoveCursorHidden);
-  EXPECT_EQ(host::GetCursorPos(), (host::Point{0, 0}));
-  EXPECT_EQ(PointerMoveTask::Start(&service_, &input_, 40, 30, 1000, 1.0, kPointerMoveStay, 2),
-            kPointerMoveCursorHidden);
-  EXPECT_EQ(host::GetCursorPos(), (host::Point{40, 30}));
-  EXPECT_EQ(PointerMoveTask::Start(nullptr, &input_, 0, 0, 0, 0.0, 0, 0), kPointerMoveMissing);
-  mouse_.ShowSystemCursor(true);
 }
 
 }  // namespace

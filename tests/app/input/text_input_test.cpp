@@ -1,5 +1,5 @@
-// Typed text on its way to a text field: the 32-byte buffer, whole characters, one key per frame,
-// the input method's composition, and Japanese text from SDL arriving as CP932.
+// Typed text on its way to a text field: the 32-byte buffer, whole characters, the input
+// method's composition, and Japanese text from SDL arriving as CP932.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -49,33 +49,6 @@ TEST_F(TextBuffer, FullBufferDropsTheExcessAndNeverEndsInHalfACharacter) {
   Type(std::string(40, 'b'));
   input_.PollTextInput(&field_);
   EXPECT_EQ(field_.texts[1], std::string(32, 'b'));
-}
-
-TEST_F(TextBuffer, AKeyTakesTheFrameAndTextFollowsInTheNext) {
-  input_.OnTextInputMessage(window_, host::WM_KEYDOWN, 37, 0);
-  Type("x");
-  EXPECT_EQ(input_.PollTextInput(&field_), 1);
-  EXPECT_EQ(field_.keys, std::vector<uint32_t>{37});
-  EXPECT_TRUE(field_.texts.empty());
-  EXPECT_EQ(input_.PollTextInput(&field_), 2);
-  EXPECT_EQ(field_.texts, std::vector<std::string>{"x"});
-  EXPECT_EQ(input_.PollTextInput(nullptr), 0);
-}
-
-TEST_F(TextBuffer, ImeContextWithoutAnInputMethod) {
-  host::ResetTextInput();
-  ImeContext& ime = input_.Ime();
-  EXPECT_EQ(ime.SetOpenStatus(true), kImeNoContext);
-  ime.Attach(window_);
-  EXPECT_EQ(ime.SetOpenStatus(true), 0);
-  EXPECT_FALSE(ime.IsOpen()) << "no input method has shown itself";
-  uint32_t conversion = 9;
-  uint32_t sentence = 9;
-  EXPECT_FALSE(ime.GetConversionStatus(&conversion, &sentence));
-  EXPECT_EQ(conversion, 0u);
-  EXPECT_EQ(sentence, 0u);
-  EXPECT_EQ(ime.GetCompositionString(), nullptr);
-  ime.SetOpenStatus(false);
 }
 
 TEST_F(TextBuffer, CompositionIsAnsweredOnlyWhenItChanges) {

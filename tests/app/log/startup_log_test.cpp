@@ -186,65 +186,6 @@ TEST_F(StartupLogTest, WritesEverySectionInStartUpOrder) {
             "\r\n< Initialize Done...  2026/03/07  09:05:59 >\r\n");
 }
 
-TEST_F(StartupLogTest, SmallerVariantsOfTheSections) {
-  StartupLog log(Clock());
-  ASSERT_EQ(log.Start(true, folder_), kStartupLogOk);
-  SystemFacts system;
-  system.screenWidth = 800;
-  system.screenHeight = 600;
-  system.bitsPerPixel = 24;
-  system.directXVersion[0] = 4 << 16 | 9;
-  system.directXVersion[1] = 904;
-  MonitorFacts only;
-  only.bounds = {0, 0, 800, 600};
-  only.primary = true;
-  log.WriteSystem(system, MonitorList(std::vector<MonitorFacts>{}), "", "");
-  log.WriteSystem(system, MonitorList({only}), "", "");
-  CpuRecord cpu;
-  cpu.modelName = "Intel Pentium";
-  log.WriteProcessor(cpu, false, 1);
-  InputFacts input;
-  input.mode = 2;
-  input.joystick = JoystickFacts{2, "Pad", 2, 12};
-  log.WriteInput(input);
-  log.WriteSound({});
-  DisplayFacts display;
-  log.WriteDisplay(display, true, true);
-  display.directDraw = DirectDrawFacts{};
-  display.directDraw->videoTotalBytes = 32 * kMB;
-  display.directDraw->videoFreeBytes = 8 * kMB;
-  display.texture = PresentTextureFacts{1024, 512, 0x20, false};
-  log.WriteDisplay(display, false, false);
-  log.Finish({}, std::nullopt);
-
-  const std::string text = ReadLog();
-  for (const char* piece : {
-           "Display  : 800 x 600  24bit 0Hz (Not MonitorInfo)\r\nDirectX  : DirectX 9 "
-           "(4.09.00.0904)",
-           "Display  : 800 x 600  0bit 0Hz\r\nDirectX",  // one monitor: not marked primary
-           "Name    : Intel Pentium [  ]\r\nVender  : \r\n"
-           "          Type 0 / Family 0 / Model 0 / Stepping 0\r\nCache   : \r\n",
-           "[ Input Window Message ]\r\nJoyStick: No.2 / Pad / 2 Axes / 12 Button\r\n\r\n\r\n",
-           "[ DirectSound ]\r\nUnknown\r\n\r\n\r\n",
-           "[ Window Mode ]\r\n< GDI >\r\n\r\n\r\n",
-           "VideoMemory   : 32.000 MB (free: 8.000 MB)\r\n< Direct3D >\r\n"
-           "Texture       : 1024 x 512  Type[0x0020]\r\nDirectBlt     : No \r\n\r\n\r\n",
-           "[ Process ]\r\nError\r\n\r\n< Initialize Done",
-       }) {
-    EXPECT_NE(text.find(piece), std::string::npos) << "missing: " << piece << "\nin:\n" << text;
-  }
-}
-
-TEST_F(StartupLogTest, SwitchOffTouchesNothing) {
-  dir_.WriteFile(StartupLog::kFileName, "previous start");
-  StartupLog log(Clock());
-  EXPECT_EQ(log.Start(false, folder_), kStartupLogOk);
-  EXPECT_FALSE(log.IsOpen());
-  log.WriteVersion({"T", 1, 0, 0, "", ""});
-  log.Finish({}, std::nullopt);
-  EXPECT_EQ(ReadLog(), "previous start");
-}
-
 TEST_F(StartupLogTest, UnwritableFolderAnswersTheFailureCode) {
   dir_.WriteFile("file", "not a folder");
   StartupLog log(Clock());

@@ -103,49 +103,6 @@ TEST_F(FileListTest, NamesComeInCaseInsensitiveOrderInCp932) {
                                                     "b.txt", "C.txt", "_x.txt", kDiary + ".txt"}));
 }
 
-TEST_F(FileListTest, EntriesCarryTimeSizeAndAttributes) {
-  fs::path file = dir_.WriteFile("E/data.bin", std::string(1234, 'x'));
-  dir_.WriteFile("E/.hidden", "h");
-  fs::path locked = dir_.WriteFile("E/locked", "l");
-  fs::permissions(locked, fs::perms::owner_read);
-  fs::create_directories(dir_.path() / "E/folder");
-  const timespec times[2] = {{1709214307, 0}, {1709214307, 0}};
-  ASSERT_EQ(utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
-
-  ASSERT_EQ(list_.Scan("E", nullptr, kScanFoldersAndFiles, false), 4u);
-  ASSERT_EQ(Names(list_), (std::vector<std::string>{"folder\\", ".hidden", "data.bin", "locked"}));
-  EXPECT_EQ(list_.GetEntry(0)->attributes, kEntryFolder);
-  EXPECT_EQ(list_.GetEntry(0)->size, 0u);
-  EXPECT_EQ(list_.GetEntry(1)->attributes, kEntryArchive | kEntryHidden);
-  const FileListEntry* data = list_.GetEntry(2);
-  EXPECT_EQ(data->attributes, kEntryArchive);
-  EXPECT_EQ(data->size, 1234u);
-  FileTimeFields expected;
-  ASSERT_TRUE(ToLocalFields(times[0], expected));
-  EXPECT_EQ(
-      std::vector<int>({data->time.year, data->time.month, data->time.day, data->time.dayOfWeek,
-                        data->time.hour, data->time.minute, data->time.second}),
-      std::vector<int>({expected.year, expected.month, expected.day, expected.dayOfWeek,
-                        expected.hour, expected.minute, expected.second}));
-  EXPECT_EQ(data->time.year, 2024);
-  EXPECT_EQ(list_.GetEntry(3)->attributes, kEntryArchive | kEntryReadOnly);
-
-  EXPECT_EQ(list_.GetEntry(4), nullptr);
-  EXPECT_EQ(list_.GetEntry(-1), nullptr);
-  EXPECT_EQ(list_.GetName(4), nullptr);
-}
-
-TEST_F(FileListTest, FolderDefaultsAndRefusals) {
-  // No folder: the application folder.
-  EXPECT_EQ(list_.Scan(nullptr, nullptr, kScanFoldersAndFiles, false), 1u);
-  EXPECT_EQ(Names(list_), (std::vector<std::string>{"A\\"}));
-  // A path that cannot be made empties the list too.
-  EXPECT_EQ(list_.Scan("..\\..\\..\\..\\..\\..\\..\\..\\..\\..\\..\\..\\x", nullptr, 0, true), 0u);
-  EXPECT_EQ(list_.GetCount(), 0u);
-  EXPECT_EQ(list_.Scan("missing", nullptr, kScanFoldersAndFiles, true), 0u);
-  EXPECT_EQ(list_.Scan("A\\d", nullptr, kScanFoldersAndFiles, true), 0u);
-}
-
 TEST_F(FileListTest, ALinkBackUpTheTreeIsListedButNotEntered) {
   fs::create_directory_symlink(dir_.path() / "A", dir_.path() / "A/B/up");
   dir_.WriteFile("A/B/e", "");

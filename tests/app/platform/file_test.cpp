@@ -20,7 +20,6 @@ class FileTest : public ::testing::Test {
  protected:
   test::GameFolder game_;
   const test::TempDir& dir_ = game_.dir();
-  const std::string& folder_ = game_.folder();
 };
 
 TEST_F(FileTest, ClosedFileAnswersItsCodes) {
@@ -41,45 +40,6 @@ TEST_F(FileTest, ClosedFileAnswersItsCodes) {
   EXPECT_EQ(file.Load("A.TXT"), kFileNoManager);
   EXPECT_EQ(file.OpenStream("A.TXT"), kFileNoManager);
   EXPECT_EQ(file.LoadPackMember(0, 0, nullptr), kFileNoManager);
-}
-
-TEST_F(FileTest, DiskFilesCreateWriteAndSeek) {
-  File file;
-  ASSERT_EQ(file.Create("./log.txt", false), kFileOk);
-  EXPECT_EQ(std::string(file.GetPath()), folder_ + "log.txt");
-  EXPECT_EQ(file.Write("0123456789", 10), 10u);
-  EXPECT_EQ(file.Write(nullptr, 10), 0u);
-  EXPECT_EQ(file.WriteFormat("<%s %03d>", "n", 7), 7u);
-  file.Close();
-  EXPECT_EQ(std::string(file.GetPath()), "");
-  EXPECT_EQ(test::ReadFile(dir_.path() / "log.txt"), "0123456789<n 007>");
-
-  // Without overwrite an existing file stays as it was.
-  EXPECT_EQ(file.Create("LOG.TXT", false), kFileNotOpen);
-  EXPECT_EQ(std::string(file.GetPath()), "");
-  EXPECT_EQ(test::ReadFile(dir_.path() / "log.txt"), "0123456789<n 007>");
-  EXPECT_EQ(file.Create("no such folder\\x.txt", true), kFileNotOpen);
-  EXPECT_EQ(file.Create("../../../../../../../../../../../../x", true), kFileBadPath);
-
-  ASSERT_EQ(file.OpenReadWrite("Log.Txt"), kFileOk);
-  EXPECT_EQ(file.GetSize(), 17u);
-  EXPECT_EQ(file.Seek(4), kFileOk);
-  EXPECT_EQ(file.Tell(), 4u);
-  EXPECT_EQ(file.Skip(-2), kFileOk);
-  EXPECT_EQ(file.Tell(), 2u);
-  EXPECT_EQ(file.Skip(-10), kFileSeekFailed);
-  EXPECT_EQ(file.Seek(-1), kFileSeekFailed);
-  EXPECT_EQ(file.SeekFromEnd(9), kFileOk);
-  char tail[9];
-  EXPECT_EQ(file.Read(tail, 9), 9u);
-  EXPECT_EQ(std::string(tail, 9), "89<n 007>");
-  EXPECT_TRUE(file.IsEof());
-  EXPECT_EQ(file.SeekFromEnd(0), kFileOk);
-  EXPECT_EQ(file.Write("!", 1), 1u);
-  file.Close();
-  EXPECT_EQ(test::ReadFile(dir_.path() / "log.txt"), "0123456789<n 007>!");
-  EXPECT_EQ(file.OpenReadWrite("missing.txt"), kFileNotOpen);
-  EXPECT_EQ(std::string(file.GetPath()), "");
 }
 
 TEST_F(FileTest, WriteFormatStopsAt511BytesOnACharacterBoundary) {
@@ -131,53 +91,6 @@ TEST_F(FileTest, ReadLineOnContentInMemory) {
   // Only content held whole in memory has lines.
   ASSERT_EQ(file.OpenStream("lines.txt"), kFileOk);
   EXPECT_EQ(file.ReadLine(line, sizeof(line)), 0);
-}
-
-TEST_F(FileTest, LoadedContentAndStreams) {
-  dir_.WriteFile("data.bin", "0123456789");
-  dir_.WriteFile("empty.bin", "");
-  File file;
-  ASSERT_EQ(file.Load("DATA.BIN"), kFileOk);
-  EXPECT_EQ(std::string(file.GetPath()), folder_ + "DATA.BIN");
-  EXPECT_EQ(file.GetSize(), 10u);
-  ASSERT_NE(file.GetData(), nullptr);
-  EXPECT_EQ(file.SeekFromEnd(3), 0u);
-  char bytes[4] = {};
-  EXPECT_EQ(file.Read(bytes, 4), 3u);
-  EXPECT_STREQ(bytes, "789");
-  void* block = file.DetachData();
-  ASSERT_NE(block, nullptr);
-  EXPECT_EQ(std::string(static_cast<char*>(block), 10), "0123456789");
-  FreeGlobalMemory(block);
-  EXPECT_EQ(file.GetData(), nullptr);
-
-  ASSERT_EQ(file.Load("empty.bin"), kFileOk);
-  EXPECT_EQ(file.GetSize(), 0u);
-  EXPECT_TRUE(file.IsEof());
-
-  EXPECT_EQ(file.Load("missing.bin"), static_cast<uint32_t>(kFsNotFound));
-  EXPECT_EQ(std::string(file.GetPath()), "");
-  EXPECT_EQ(file.Load("../../../../../../../../../../../../x"), kFileBadPath);
-
-  ASSERT_EQ(file.OpenStream("data.bin"), kFileOk);
-  EXPECT_EQ(file.GetSize(), 10u);
-  EXPECT_EQ(file.GetData(), nullptr);
-  EXPECT_EQ(file.Seek(8), 0u);
-  EXPECT_EQ(file.Read(bytes, 4), 2u);
-  EXPECT_TRUE(file.IsEof());
-  EXPECT_EQ(file.OpenStream("missing.bin"), static_cast<uint32_t>(kFsNotFound));
-}
-
-TEST_F(FileTest, PackMembersLoadByMountId) {
-  ASSERT_TRUE(game_.MountPack("DATA.VFA", {{"sys\\a.txt", {'h', 'i'}}}, 12));
-
-  File file;
-  ASSERT_EQ(file.LoadPackMember(12, -1, "sys\\a.txt"), kFileOk);
-  EXPECT_EQ(std::string(static_cast<char*>(file.GetData()), file.GetSize()), "hi");
-  EXPECT_EQ(std::string(file.GetPath()), sjis::ToLower(folder_) + "sys\\a.txt");
-  EXPECT_EQ(file.LoadPackMember(13, 0, nullptr), static_cast<uint32_t>(kArchiveNotFound));
-  ASSERT_EQ(file.Load("SYS\\A.TXT"), kFileOk);
-  EXPECT_EQ(file.GetSize(), 2u);
 }
 
 TEST_F(FileTest, ExtractToTempFileDeletesItOnClose) {

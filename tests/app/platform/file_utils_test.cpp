@@ -34,112 +34,12 @@ void SetTime(const fs::path& path, time_t seconds, long nanoseconds = 0) {
   ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
 }
 
-std::string EnginePath(const fs::path& linuxPath) {
-  std::string path;
-  EXPECT_EQ(host::LinuxPathToEnginePath(linuxPath.string(), path), host::kPathOk);
-  return path;
-}
-
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    value ? setenv(name, value, 1) : unsetenv(name);
-    tzset();
-  }
-  ~ScopedEnv() {
-    old_ ? setenv(name_, old_->c_str(), 1) : unsetenv(name_);
-    tzset();
-  }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
-
 // A temporary application folder and a published file-system manager.
 class FileUtilsTest : public ::testing::Test {
  protected:
   test::GameFolder game_;
   const test::TempDir& dir_ = game_.dir();
 };
-
-TEST(FileTimeTest, CountsFrom1601InTicksOf100Nanoseconds) {
-  EXPECT_EQ(FileTimeFromUnix({0, 0}), 116444736000000000u);
-  EXPECT_EQ(FileTimeFromUnix({1, 999}), 116444736000000000u + 10000000u + 9u);
-  EXPECT_EQ(FileTimeFromUnix({-11644473600, 0}), 0u);
-  EXPECT_EQ(FileTimeFromUnix({-11644473601, 0}), 0u);
-}
-
-TEST_F(FileUtilsTest, SizeAndExistenceGoThroughTheManager) {
-  dir_.WriteFile("data/" + std::string("\xe3\x82\xbb\xe3\x83\xbc\xe3\x83\x96") + ".dat", "12345");
-  ASSERT_TRUE(game_.MountPack("DATA.VFA", {{"packed.txt", {'h', 'i'}}}, 1));
-  EXPECT_EQ(GetFileSizeByName(("DATA\\" + kSave + ".DAT").c_str()), 5);
-  EXPECT_TRUE(FileExists(("Data\\" + kSave + ".dat").c_str()));
-  EXPECT_TRUE(FileExists("data"));
-  // A pack member exists, but the find knows no size or time for it.
-  EXPECT_TRUE(FileExists("PACKED.TXT"));
-  EXPECT_EQ(GetFileSizeByName("packed.txt"), kNoFileSize);
-  EXPECT_EQ(GetFileTimeByName("packed.txt", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                              nullptr),
-            kFileTimeInPack);
-
-  EXPECT_FALSE(FileExists("missing.dat"));
-  EXPECT_EQ(GetFileSizeByName("missing.dat"), kNoFileSize);
-  EXPECT_EQ(GetFileSizeByName(nullptr), kNoFileSize);
-
-  ScopedGlobal<FileSystemManager> none(nullptr);
-  EXPECT_FALSE(FileExists("DATA.VFA"));
-  EXPECT_EQ(GetFileSizeByName("DATA.VFA"), kNoFileSize);
-  EXPECT_EQ(
-      GetFileTimeByName("DATA.VFA", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr),
-      kFileTimeNoManager);
-}
-
-TEST_F(FileUtilsTest, FileTimeIsTheLastWriteInLocalTime) {
-  SetTime(dir_.WriteFile("Save.DAT", "x"), 1709214307);  // 2024-02-29 13:45:07 UTC, a Thursday
-  uint16_t f[7] = {};
-  {
-    ScopedEnv tz("TZ", "UTC");
-    ASSERT_EQ(GetFileTimeByName("save.dat", &f[0], &f[1], &f[2], &f[3], &f[4], &f[5], &f[6]),
-              kFileFound);
-    EXPECT_EQ(std::vector<uint16_t>(f, f + 7), (std::vector<uint16_t>{2024, 2, 29, 13, 45, 7, 4}));
-  }
-  {
-    ScopedEnv tz("TZ", "JST-9");
-    uint16_t day = 0, hour = 0;
-    ASSERT_EQ(
-        GetFileTimeByName("SAVE.DAT", nullptr, nullptr, &day, &hour, nullptr, nullptr, nullptr),
-        kFileFound);
-    EXPECT_EQ(day, 29);
-    EXPECT_EQ(hour, 22);
-  }
-  EXPECT_EQ(
-      GetFileTimeByName("none.dat", &f[0], nullptr, nullptr, nullptr, nullptr, nullptr, nullptr),
-      static_cast<uint32_t>(kFindNotFound));
-}
-
-TEST_F(FileUtilsTest, IsFileNewerComparesPathsOrGivenTimes) {
-  SetTime(dir_.WriteFile("old.txt", "a"), 1000000000);
-  SetTime(dir_.WriteFile("same.txt", "b"), 1000000000);
-  SetTime(dir_.WriteFile("new.txt", "c"), 1000000000, 100);
-  EXPECT_EQ(IsFileNewer("OLD.TXT", "same.txt", nullptr, nullptr), kFirstIsNotNewer);
-  EXPECT_EQ(IsFileNewer("new.txt", "old.txt", nullptr, nullptr), kFirstIsNewer);
-  EXPECT_EQ(IsFileNewer("old.txt", "new.txt", nullptr, nullptr), kFirstIsNotNewer);
-
-  const FileTime oldTime = FileTimeFromUnix({1000000000, 0});
-  const FileTime later = oldTime + 1;
-  EXPECT_EQ(IsFileNewer(nullptr, "old.txt", &later, nullptr), kFirstIsNewer);
-  EXPECT_EQ(IsFileNewer("old.txt", nullptr, nullptr, &oldTime), kFirstIsNotNewer);
-  EXPECT_EQ(IsFileNewer(nullptr, nullptr, &oldTime, &later), kFirstIsNotNewer);
-  // A path wins over a given time.
-  EXPECT_EQ(IsFileNewer("old.txt", nullptr, &later, &oldTime), kFirstIsNotNewer);
-
-  EXPECT_EQ(IsFileNewer("missing.txt", "old.txt", nullptr, nullptr), kFirstIsMissing);
-  EXPECT_EQ(IsFileNewer(nullptr, "old.txt", nullptr, nullptr), kFirstIsMissing);
-  EXPECT_EQ(IsFileNewer("old.txt", "missing.txt", nullptr, nullptr), kFirstIsNewer);
-  EXPECT_EQ(IsFileNewer("old.txt", nullptr, nullptr, nullptr), kFirstIsNewer);
-}
 
 TEST_F(FileUtilsTest, CopyIfNewerCopiesOnlyWhenTheModeAllows) {
   fs::path source = dir_.WriteFile("src.dat", "new bytes");
@@ -276,59 +176,6 @@ TEST_F(FileUtilsTest, RunProcessRefusesLinesPastItsBuffer) {
   EXPECT_TRUE(fs::exists(out));
 }
 
-TEST_F(FileUtilsTest, OpenFolderHandsTheLinuxPathToXdgOpen) {
-  fs::path bin = dir_.path() / "bin";
-  fs::create_directories(dir_.path() / ("\xe3\x82\xbb\xe3\x83\xbc\xe3\x83\x96"));
-  fs::path fifo = dir_.path() / "opened";
-  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  fs::path opener =
-      dir_.WriteFile("bin/xdg-open", "#!/bin/sh\nprintf '%s' \"$1\" > '" + fifo.string() + "'\n");
-  fs::permissions(opener, fs::perms::owner_all);
-
-  {
-    ScopedEnv path("PATH", bin.c_str());
-    ASSERT_EQ(OpenFolderInExplorer(kSave.c_str()), kOpenFolderDone);
-    // Opening the pipe waits for the opener to write.
-    EXPECT_EQ(test::ReadFile(fifo), (dir_.path() / "\xe3\x82\xbb\xe3\x83\xbc\xe3\x83\x96").string());
-    EXPECT_EQ(OpenFolderInExplorer("..\\..\\..\\..\\..\\..\\..\\..\\..\\..\\..\\x"),
-              kOpenFolderBadPath);
-  }
-  ScopedEnv path("PATH", (dir_.path() / "empty").c_str());
-  EXPECT_EQ(OpenFolderInExplorer("."), kOpenFolderFailed);
-}
-
-TEST(SpecialFolderTest, XdgFoldersStandForTheUsersFolders) {
-  test::TempDir home;
-  ScopedEnv homeVar("HOME", home.path().c_str());
-  ScopedEnv config("XDG_CONFIG_HOME", (home.path() / "cfg").c_str());
-  home.WriteFile("cfg/user-dirs.dirs",
-                 "# written by the desktop\n"
-                 "XDG_DOCUMENTS_DIR=\"$HOME/\xe6\x96\x87\xe6\x9b\xb8\"\n"
-                 "XDG_PICTURES_DIR=\"$HOME/plain/pics\"\n");
-  home.WriteFile("plain", "a file where a folder should be");
-  std::string folder;
-  ASSERT_TRUE(GetSpecialFolderPath(folder, kCsidlPersonal));
-  EXPECT_EQ(folder, EnginePath(home.path() / "\xe6\x96\x87\xe6\x9b\xb8"));
-  EXPECT_TRUE(fs::is_directory(home.path() / "\xe6\x96\x87\xe6\x9b\xb8"));
-
-  ASSERT_TRUE(GetSpecialFolderPath(folder, kCsidlDesktop));
-  EXPECT_EQ(folder, EnginePath(home.path() / "Desktop"));
-  {
-    ScopedEnv data("XDG_DATA_HOME", nullptr);
-    ASSERT_TRUE(GetSpecialFolderPath(folder, kCsidlAppData));
-    EXPECT_EQ(folder, EnginePath(home.path() / ".local" / "share"));
-  }
-  ScopedEnv data("XDG_DATA_HOME", (home.path() / "data").c_str());
-  ASSERT_TRUE(GetSpecialFolderPath(folder, kCsidlAppData));
-  EXPECT_EQ(folder, EnginePath(home.path() / "data"));
-
-  folder = "kept";
-  EXPECT_FALSE(GetSpecialFolderPath(folder, kCsidlCommonAppData));
-  EXPECT_FALSE(GetSpecialFolderPath(folder, 0x24));
-  EXPECT_FALSE(GetSpecialFolderPath(folder, kCsidlMyPictures));
-  EXPECT_EQ(folder, "kept");
-}
-
 TEST(FileDropTargetTest, TakesOneDropAtATime) {
   FileDropTarget target;
   host::HDROP early = host::CreateDrop({"/tmp/a.txt"});
@@ -354,14 +201,6 @@ TEST(FileDropTargetTest, TakesOneDropAtATime) {
   target.Clear();
   ASSERT_EQ(target.OnDropFiles(host::CreateDrop({"/tmp/b.txt"})), kDropTaken);
   EXPECT_EQ(target.GetFile(0), "Z:\\tmp\\b.txt");
-}
-
-TEST(FileDropTargetTest, SingleFileModeTakesTheFirstName) {
-  FileDropTarget target(true);
-  target.SetEnabled({}, true);
-  ASSERT_EQ(target.OnDropFiles(host::CreateDrop({"/a", "/b"})), kDropTaken);
-  ASSERT_EQ(target.GetCount(), 1u);
-  EXPECT_EQ(target.GetFile(0), "Z:\\a");
 }
 
 }  // namespace

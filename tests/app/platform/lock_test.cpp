@@ -49,30 +49,5 @@ TEST(ScopedLock, ReleasesEveryLevelItHolds) {
   EXPECT_FALSE(lock.IsHeldByCurrentThread());
 }
 
-TEST(Event, IsAutoResetAndKeepsItsFlag) {
-  Event event;
-  EXPECT_EQ(event.Wait(0), kWaitTimedOut);
-  event.Set();
-  EXPECT_EQ(event.Wait(0), kWaitSignalled);
-  EXPECT_EQ(event.Wait(0), kWaitTimedOut) << "the first wait consumed the signal";
-  EXPECT_TRUE(event.IsSet()) << "the flag mirrors the last Set, not the waits";
-  event.Set();
-  event.Reset();
-  EXPECT_EQ(event.Wait(0), kWaitTimedOut);
-  EXPECT_FALSE(event.IsSet());
-}
-
-TEST(ComThreadCounts, NestPerThread) {
-  EXPECT_EQ(ComUninitializeForThread(), kComFailed) << "nothing to take back yet";
-  EXPECT_EQ(ComInitializeForThread(), kComDone);
-  EXPECT_EQ(ComInitializeForThread(), kComDone);
-  uint32_t otherResult = kComDone;
-  std::thread([&] { otherResult = ComUninitializeForThread(); }).join();
-  EXPECT_EQ(otherResult, kComFailed) << "another thread's count is its own";
-  EXPECT_EQ(ComUninitializeForThread(), kComDone);
-  EXPECT_EQ(ComUninitializeForThread(), kComDone);
-  EXPECT_EQ(ComUninitializeForThread(), kComFailed);
-}
-
 }  // namespace
 }  // namespace bw

@@ -31,16 +31,6 @@ TEST(TrigTables, EveryEntryIsTheTruncatedFunction) {
   }
 }
 
-TEST(TrigTables, DoubleTwinIsBuiltOnDemand) {
-  TrigTables t;
-  EXPECT_EQ(t.CosineDoubles(), nullptr);
-  ASSERT_TRUE(t.EnsureCosineDoubles());
-  const double* table = t.CosineDoubles();
-  EXPECT_EQ(table[256], -1.0);
-  EXPECT_EQ(table[3], table[509]);
-  EXPECT_EQ(static_cast<int32_t>(table[1] * 65536.0), t.Cosine(1));
-}
-
 // The same state loaded into the standard engine checks the recurrence and the tempering.
 std::mt19937 StandardEngineWithLcgSeed(uint32_t seed) {
   std::ostringstream words;
@@ -70,24 +60,6 @@ TEST(MersenneTwister, MatchesTheRecurrence) {
     ASSERT_EQ(seeded.Next(), reference()) << "draw " << i;
     ASSERT_EQ(unseeded.Next(), reference4357()) << "unseeded draw " << i;
   }
-}
-
-TEST(BitSet, AllocateSetAndTest) {
-  BitSet bits;
-  EXPECT_EQ(bits.Set(0, true), kBitSetNoStorage);
-  ASSERT_EQ(bits.Allocate(9), kBitSetDone);
-  EXPECT_EQ(bits.ByteCount(), 2u);
-  EXPECT_EQ(bits.Set(8, true), kBitSetDone);
-  EXPECT_EQ(bits.Bytes()[1], 0x01) << "bit 8 is bit 0 of byte 1";
-  EXPECT_EQ(bits.Set(9, true), kBitSetOutOfRange);
-  EXPECT_FALSE(bits.Test(9));
-  EXPECT_EQ(bits.Allocate(0), kBitSetNoStorage);
-  EXPECT_TRUE(bits.Test(8)) << "a refused allocation keeps the old storage";
-
-  const uint8_t raw[2] = {0x0f, 0xff};
-  EXPECT_EQ(bits.Assign(raw, 3), kBitSetNoStorage);
-  ASSERT_EQ(bits.Assign(raw, 2), kBitSetDone);
-  EXPECT_EQ(bits.Count(), 12u) << "bits past the bit count are counted too";
 }
 
 TEST(BitSet, AllSetLooksOnlyBelowTheBitCount) {

@@ -85,37 +85,5 @@ TEST(EmptyStreams, EveryOperationRefuses) {
   EXPECT_EQ(f.Attach(host::HostFile()), FileStream::kAttachFailed) << "a closed handle has no size";
 }
 
-TEST(MemoryStream, AttachesOnceAndHandsTheBlockOver) {
-  StreamRef ref(NewMemoryStream("abc"));
-  auto& s = static_cast<MemoryStream&>(*ref.get());
-  void* other = AllocGlobalMemory(1);
-  EXPECT_EQ(s.Attach(other, 1), MemoryStream::kAttachFailed);
-  FreeGlobalMemory(other);
-
-  EXPECT_EQ(s.GetBuffer(false), s.GetBuffer(false)) << "a look does not detach";
-  void* block = s.GetBuffer(true);
-  ASSERT_NE(block, nullptr);
-  EXPECT_EQ(s.GetBuffer(false), nullptr);
-  EXPECT_EQ(s.GetSize(), 3u) << "the size stays after a detach";
-  char c;
-  EXPECT_EQ(s.Read(&c, 1), 0u);
-  FreeGlobalMemory(block);  // ours now; the stream must not free it again
-}
-
-TEST(RefCounted, ReleaseDeletesOnlyTheLastHolder) {
-  struct Probe final : public RefCounted {
-    explicit Probe(bool& gone) : gone_(gone) {}
-    ~Probe() override { gone_ = true; }
-    bool& gone_;
-  };
-  bool gone = false;
-  auto* s = new Probe(gone);
-  s->AddRef();
-  s->Release();
-  EXPECT_FALSE(gone);
-  s->Release();
-  EXPECT_TRUE(gone);
-}
-
 }  // namespace
 }  // namespace bw

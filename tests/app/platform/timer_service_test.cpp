@@ -64,22 +64,6 @@ TEST_F(TimerServiceTest, AddRefusesNullAndDoubles) {
   EXPECT_EQ(service_.FindByHandle(other->Handle()), other);
 }
 
-TEST_F(TimerServiceTest, UnlimitedTaskRunsUntilItsUpdateFinishes) {
-  FakeTask* task = AddTask(0, 0, 0);
-  FakeTask* slot = task;
-  task->SetOwnerSlot(&slot);
-  int stopsAtDeath = -1;
-  task->onDestroy = [&stopsAtDeath, task] { stopsAtDeath = task->stops; };
-  service_.RunDue(0);
-  service_.RunDue(0);
-  EXPECT_EQ(task->updates.size(), 2u) << "interval 0: every run once due";
-  task->result = 1;
-  service_.RunDue(0);
-  EXPECT_EQ(service_.Count(), 0u);
-  EXPECT_EQ(stopsAtDeath, 0) << "a task that finished itself is not stopped";
-  EXPECT_EQ(slot, nullptr) << "the owner learns that the task is gone";
-}
-
 TEST_F(TimerServiceTest, RepeatCountEndsTheTaskInEitherPass) {
   for (bool repeating : {false, true}) {
     TimerService service;
@@ -175,21 +159,6 @@ TEST_F(TimerServiceTest, PostponeCountsFromNowAcrossTheWrap) {
   EXPECT_EQ(task->updates.size(), 1u);
   service_.Postpone(task->Handle() + 1, 5);  // nothing has that handle
   EXPECT_EQ(task->DueTime(), 0x100u);
-}
-
-TEST_F(TimerServiceTest, PauseAndResumeByKind) {
-  FakeTask* wipe = AddTask(0, 0, 0, kTaskKindWipe);
-  FakeTask* fade = AddTask(0, 0, 0, kTaskKindMusicFade);
-  service_.PauseAll(static_cast<int32_t>(kTaskKindWipe));
-  EXPECT_EQ(wipe->PauseCount(), 1u);
-  EXPECT_EQ(fade->PauseCount(), 0u);
-  service_.PauseAll(kEveryTaskKind);
-  EXPECT_EQ(wipe->PauseCount(), 2u);
-  EXPECT_EQ(fade->PauseCount(), 1u);
-  service_.ResumeAll(kEveryTaskKind);
-  service_.ResumeAll(kEveryTaskKind);
-  EXPECT_EQ(wipe->PauseCount(), 0u);
-  EXPECT_EQ(fade->PauseCount(), 0u) << "an extra resume leaves the count at 0";
 }
 
 TEST_F(TimerServiceTest, RemovalStopsAtOnceAndDeletesAtTheNextRun) {

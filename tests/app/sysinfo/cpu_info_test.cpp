@@ -46,18 +46,6 @@ class FakeProbe : public CpuProbe {
 
 constexpr uint32_t kTsc = 1u << 4, kMmx = 1u << 23, kSse = 1u << 25, kHtt = 1u << 28;
 
-TEST(CpuIdentifier, WithoutCpuidNamesByPlatformType) {
-  FakeProbe probe;
-  probe.hasCpuid = false;
-  probe.platformType = 486;
-  CpuIdentifier cpu(probe);
-  EXPECT_EQ(cpu.Identify(), kCpuNoCpuid);
-  EXPECT_FALSE(cpu.Record().mmx || cpu.Record().tsc || cpu.Record().fpu);
-  EXPECT_EQ(cpu.Record().modelName, "Intel 486");
-  EXPECT_EQ(cpu.Identify(), kCpuAlreadyIdentified);
-  EXPECT_EQ(cpu.MeasureClock(), 0.0) << "no time-stamp counter";
-}
-
 TEST(CpuIdentifier, IntelCachesAndName) {
   FakeProbe probe;
   probe.Vendor("GenuineIntel", 2, 0x80000004u);
@@ -81,65 +69,6 @@ TEST(CpuIdentifier, IntelCachesAndName) {
   EXPECT_FALSE(r.htt) << "one logical processor";
   EXPECT_EQ(r.brand, "Test Processor");
   EXPECT_EQ(r.modelName, "Intel Celeron(Coppermine-128K)");
-}
-
-TEST(CpuIdentifier, AmdHammerAndCacheLeaves) {
-  FakeProbe probe;
-  probe.Vendor("AuthenticAMD", 1, 0x80000006u);
-  probe.Signature(0, 15, 3, 0, 0, kTsc | kMmx);
-  probe.leaves[0x80000001u] = {0, 0x0116, 0, 1u << 29};
-  probe.leaves[0x80000005u] = {0, 0, 64u << 24, 64u << 24};
-  probe.leaves[0x80000006u] = {0, 0, 1024u << 16, 0};
-  CpuIdentifier cpu(probe);
-  ASSERT_EQ(cpu.Identify(), kCpuIdentified);
-  EXPECT_EQ(cpu.Record().modelName, "AMD Athlon 64 4400+(ClawHammer)");
-  EXPECT_EQ(cpu.Record().l1Data, 64u);
-  EXPECT_EQ(cpu.Record().l2, 1024u);
-
-  FakeProbe early;
-  early.Vendor("AuthenticAMD", 1, 0x80000006u);
-  early.Signature(0, 6, 3, 0, 0, 0);
-  early.leaves[0x80000006u] = {0, 0, 1024u << 16, 0};
-  CpuIdentifier duron(early);
-  duron.Identify();
-  EXPECT_EQ(duron.Record().l2, 64u) << "family 6 model 3 stepping 0 reports wrongly";
-  EXPECT_EQ(duron.Record().modelName, "AMD Duron(Spitfire)");
-
-  FakeProbe k6;
-  k6.Vendor("CyrixInstead", 1, 0);
-  k6.Signature(0, 5, 4, 0, 0, 0);
-  CpuIdentifier cyrix(k6);
-  cyrix.Identify();
-  EXPECT_EQ(cyrix.Record().l1Code, 16u) << "family 5 without extended leaves";
-  EXPECT_EQ(cyrix.Record().modelName, "Cyrix MediaGX-MMX");
-}
-
-TEST(CpuIdentifier, ClockCountsCyclesOverHalfASecond) {
-  host::VirtualClock clock(1000);
-  host::ScopedClock use(&clock);
-  FakeProbe probe;
-  probe.Vendor("GenuineIntel", 1, 0);
-  probe.Signature(0, 15, 2, 0, 0, kTsc);
-  probe.counter = {0xFFFFFFF0u, 1500000000u - 0x10u};  // the low 32 bits wrap
-  CpuIdentifier cpu(probe);
-  cpu.Identify();
-  EXPECT_DOUBLE_EQ(cpu.MeasureClock(), 3000.0);
-  EXPECT_EQ(host::GetTickCount(), 1500u) << "the wait went through the host clock";
-  EXPECT_DOUBLE_EQ(cpu.MeasureClock(), 3000.0) << "cached";
-}
-
-TEST(CpuIdentifier, TheProcessSetsTheMmxFlag) {
-  ScopedMmxFlag keep(false);
-  const uint8_t first = IdentifyCpu();
-  EXPECT_NE(first, kCpuNoCpuid);
-  if (first == kCpuIdentified) {
-    EXPECT_EQ(MmxEnabled(), TheCpuRecord().mmx);
-#if defined(__x86_64__)
-    EXPECT_TRUE(MmxEnabled());
-#endif
-  }
-  EXPECT_EQ(IdentifyCpu(), kCpuAlreadyIdentified);
-  EXPECT_FALSE(TheCpuRecord().modelName.empty());
 }
 
 }  // namespace

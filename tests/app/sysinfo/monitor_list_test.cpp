@@ -35,23 +35,6 @@ class MonitorPlacementTest : public testing::Test {
   int32_t y_ = 0;
 };
 
-TEST_F(MonitorPlacementTest, ReadsTheHostDesktop) {
-  ASSERT_EQ(list_.GetCount(), 2u);
-  const MonitorRecord& second = list_.Records()[1];
-  EXPECT_EQ(second.bounds, (host::Rect{1920, 0, 4480, 1440}));
-  EXPECT_EQ(second.bitsPerPixel, 32);
-  EXPECT_TRUE(list_.Records()[0].primary);
-  EXPECT_FALSE(second.primary);
-  EXPECT_EQ(list_.Records()[0].description, "Unknown[1]") << "the host names no adapter";
-  EXPECT_EQ(second.description, "Unknown[2]");
-
-  host::Rect rect;
-  EXPECT_EQ(list_.GetMonitorRect(&rect, 2), 0u);
-  EXPECT_EQ(rect, second.bounds);
-  EXPECT_EQ(list_.GetMonitorRect(&rect, 3), 1u) << "an unknown number answers the primary screen";
-  EXPECT_EQ(rect, (host::Rect{0, 0, 1920, 1080}));
-}
-
 TEST_F(MonitorPlacementTest, PlacesOnTheNearestMonitorThatHoldsTheWindow) {
   struct Case {
     const char* what;
@@ -87,13 +70,6 @@ TEST_F(MonitorPlacementTest, PlacesOnTheNearestMonitorThatHoldsTheWindow) {
   EXPECT_EQ(empty.FindMonitorFitting(1, 1), kNoMonitor);
 }
 
-TEST_F(MonitorPlacementTest, FindsTheFirstMonitorLargeEnough) {
-  EXPECT_EQ(list_.FindMonitorFitting(1920, 1080), 1u);
-  EXPECT_EQ(list_.FindMonitorFitting(1921, 1080), 2u);
-  EXPECT_EQ(list_.FindMonitorFitting(2561, 10), kNoMonitor);
-  EXPECT_EQ(list_.FindMonitorFitting(0, 10), kNoMonitor);
-}
-
 MonitorFacts Named(std::string description, uint32_t refreshHz = 60) {
   MonitorFacts f;
   f.bounds = {0, 0, 640, 480};
@@ -114,26 +90,6 @@ TEST(MonitorNumberingTest, IdenticalMonitorsAreNumberedPastTen) {
   EXPECT_EQ(list.Records()[10].description, "Card[10]");
   EXPECT_EQ(list.Records()[12].description, "Card[12]");
   EXPECT_EQ(list.Records()[12].duplicateNumber, 12);
-}
-
-TEST(MonitorNumberingTest, LongDescriptionsMakeRoomForTheNumber) {
-  const std::string longName(200, 'A');
-  MonitorList plain({Named(longName)});
-  EXPECT_EQ(plain.Records()[0].description.size(), MonitorRecord::kDescriptionSize - 1);
-
-  // One byte and 63 double-byte characters: the cut may not split a character.
-  std::string kana;
-  for (int i = 0; i < 63; ++i) kana += "\x83\x41";  // "ア"
-  MonitorList twins({Named("A" + kana), Named("A" + kana)});
-  const std::string& second = twins.Records()[1].description;
-  EXPECT_EQ(second, std::string("A").append(kana, 0, 61 * 2).append("[2]"));
-  EXPECT_LE(second.size(), MonitorRecord::kDescriptionSize - 1);
-}
-
-TEST(MonitorNumberingTest, DefaultRefreshReadsAsZero) {
-  MonitorList list({Named("A", 1), Named("B", 75)});
-  EXPECT_EQ(list.Records()[0].refreshHz, 0);
-  EXPECT_EQ(list.Records()[1].refreshHz, 75);
 }
 
 }  // namespace

@@ -99,56 +99,6 @@ TEST(Window, HandlersReplacedOrDestroyedInsideThemselvesStayAliveUntilTheyReturn
   EXPECT_FALSE(w.IsWindow());
 }
 
-TEST(Window, QuitOnDestroyPostsTheQuitMessage) {
-  host::MSG msg;
-  while (host::PeekMessage(&msg, host::HWND{}, 0, 0, host::PM_REMOVE)) {
-  }
-  TracingWindow w;
-  ASSERT_EQ(w.Create(Record(), true, true), kCreated);
-  w.Destroy();
-  ASSERT_TRUE(host::PeekMessage(&msg, host::HWND{}, 0, 0, host::PM_REMOVE));
-  EXPECT_EQ(msg.message, host::WM_QUIT);
-}
-
-TEST(Window, RegistrationNeedsAClassName) {
-  TracingWindow w;
-  WindowCreateRecord r = Record();
-  r.className.clear();
-  EXPECT_EQ(w.Create(r, false, true), kRegisterFailed);
-  r.className = "STATIC";
-  EXPECT_EQ(w.Create(r, false, true), kCreated) << "system classes are not registered";
-  EXPECT_EQ(Window::Register(Record()), Window::Register(Record())) << "one atom per class";
-}
-
-TEST(Window, KeepsItsStylesAndSystemMenuAndMayBeAnOwnedPopup) {
-  TracingWindow owner;
-  WindowCreateRecord r = Record();
-  r.style = WS_SYSMENU | WS_MINIMIZEBOX;
-  r.exStyle = WS_EX_TOPMOST;
-  ASSERT_EQ(owner.Create(r, false, true), kCreated);
-  EXPECT_EQ(owner.GetStyle(), WS_SYSMENU | WS_MINIMIZEBOX);
-  EXPECT_EQ(owner.GetExStyle(), WS_EX_TOPMOST);
-  owner.DeleteSystemMenuItem(host::SC_MOVE);
-  owner.DeleteSystemMenuItem(host::SC_MOVE | 0x2);  // the low bits are the system's own
-  EXPECT_FALSE(owner.HasSystemMenuItem(host::SC_MOVE));
-  EXPECT_TRUE(owner.HasSystemMenuItem(host::SC_SIZE));
-  owner.ResetSystemMenu();
-  EXPECT_TRUE(owner.HasSystemMenuItem(host::SC_MOVE));
-
-  TracingWindow popup;
-  r.left = 5;
-  r.top = 7;
-  r.placement = kPlaceAsGiven;
-  ASSERT_EQ(popup.Create(r, false, true, owner.GetHandle()), kCreated);
-  EXPECT_EQ(host::GetWindowOwner(popup.GetHandle()), owner.GetHandle());
-  host::Rect placed;
-  ASSERT_TRUE(host::GetWindowRect(popup.GetHandle(), &placed));
-  EXPECT_EQ(placed.left, 5);
-  EXPECT_EQ(placed.top, 7);
-  owner.Destroy();
-  EXPECT_FALSE(popup.IsWindow()) << "the popup ends with its owner";
-}
-
 // A headless desktop of 1280 by 1024 whose primary monitor keeps 40 lines for a task bar.
 class WindowPlacement : public ::testing::Test {
  protected:
@@ -180,22 +130,6 @@ class WindowPlacement : public ::testing::Test {
   host::ScopedBackend use_{&backend_};
   host::DesktopInfo desktop_;
 };
-
-TEST_F(WindowPlacement, OneMonitorKeepsOrCentresInTheWorkArea) {
-  const Case cases[] = {
-      {kPlaceInsideOrCentre, 640, 480, -1, -1, 320, 252, "no saved position: centred"},
-      {kPlaceInsideOrCentre, 640, 480, 100, 50, 100, 50, "inside: kept"},
-      {kPlaceInsideOrCentre, 640, 480, 900, 50, 320, 252, "would hang out: centred"},
-      {kPlaceInsideOrCentre, 640, 480, INT32_MAX - 100, 50, 320, 252, "far out: centred"},
-      {kPlaceCentre, 640, 480, 100, 50, 320, 252, "always centred"},
-      {kPlaceAsGiven, 640, 480, -1, -1, -1, -1, "as given"},
-  };
-  for (const Case& c : cases) Expect(c);
-
-  desktop_.monitors[0].workArea = {0, 0, 600, 400};
-  backend_.SetDesktop(desktop_);
-  Expect({kPlaceCentre, 640, 480, 100, 50, 0, 0, "larger than the work area: 0, 0"});
-}
 
 // The second monitor lies left of the primary one, at negative coordinates.
 TEST_F(WindowPlacement, TwoMonitorsPlaceOnTheMonitorTheWindowIsOn) {
