@@ -23,23 +23,6 @@ class DeviceTest : public testing::Test {
   }
 };
 
-TEST_F(DeviceTest, CreationReadsModesCapsAndTheDirect3DChoice) {
-  DirectDrawDevice device;
-  ASSERT_EQ(device.Create(false, false, nullptr, nullptr, 0, true, 320, 240), 0);
-  EXPECT_EQ(device.AllowedDepthMask(), DirectDrawDevice::DepthBit(32) | DirectDrawDevice::DepthBit(16));
-  EXPECT_TRUE(device.Has60Hz());
-  EXPECT_TRUE(device.CanRenderWindowed());
-
-  DirectDrawDevice other;
-  ASSERT_EQ(other.Create(false, false, nullptr, nullptr, 0, true, 800, 600), 0);
-  EXPECT_EQ(other.AllowedDepthMask(), 0) << "no mode of another size";
-
-  DirectDrawDevice withDirect3D;
-  ASSERT_EQ(withDirect3D.Create(false, true, nullptr, nullptr, 0, true, 320, 240), 0);
-  EXPECT_EQ(withDirect3D.Direct3DType(), kD3dTypeHal) << "the one hardware device is chosen";
-  FreeDirectDrawDeviceList();
-}
-
 TEST_F(DeviceTest, ModeSwitchFallsBackToExclusiveAndStaysThere) {
   DirectDrawDevice device;
   ASSERT_EQ(device.Create(false, false, nullptr, nullptr, 0, true, 320, 240), 0);
@@ -78,31 +61,6 @@ class Direct3DTest : public DeviceTest {
   Direct3DDevice device;
   std::unique_ptr<host::MemorySurface> target;
 };
-
-TEST_F(Direct3DTest, CreatesTheDeviceWithFormatsAndDepth) {
-  const Rect viewport{0, 0, 16, 16};
-  EXPECT_EQ(device.SetCullMode(1), kStateNoDevice);
-  ASSERT_EQ(device.Create(target.get(), &viewport, true), 0);
-  EXPECT_EQ(device.ZBufferDepth(), 32) << "the target's own depth";
-  uint32_t address = 0;
-  device.GetDevice()->GetTextureStageState(0, host::kTssAddressU, &address);
-  EXPECT_EQ(address, 3u) << "stage 0 clamps";
-
-  EXPECT_EQ(device.GetTextureFormat(2), nullptr);
-  EXPECT_EQ(device.GetTextureFormat(512), nullptr);
-  EXPECT_EQ(device.GetTextureFormat(24), nullptr);
-  const host::DdPixelFormat* argb = device.GetTextureFormat(kFormat8888);
-  ASSERT_NE(argb, nullptr);
-  EXPECT_EQ(argb->rgbAlphaBitMask, 0xFF000000u);
-  ASSERT_NE(device.GetTextureFormat(kFormat4444), nullptr);
-
-  EXPECT_EQ(device.CreateZBuffer(target.get(), 16), 0);
-  EXPECT_EQ(device.ZBufferDepth(), 16);
-  EXPECT_EQ(device.CreateZBuffer(target.get(), 24), kZNoFormat) << "no 24-bit depth is offered";
-  const Rect outside{0, 0, 32, 32};
-  EXPECT_EQ(device.Create(target.get(), &outside, true), kD3dCreateViewportRefused);
-  EXPECT_EQ(device.Create(nullptr, nullptr, false), kD3dCreateNoTarget);
-}
 
 TEST_F(Direct3DTest, CacheSkipsRepeatsAndReappliesAfterARestore) {
   ASSERT_EQ(device.Create(target.get(), nullptr, false), 0);

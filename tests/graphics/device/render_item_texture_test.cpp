@@ -74,23 +74,6 @@ TEST_F(D3DSpriteTest, DrawsEveryTexelOnceAtItsPlace) {
   EXPECT_EQ(Shown(3, 11), Texel(3, 1));
 }
 
-TEST_F(D3DSpriteTest, ToneAddsOrSubtractsGrey) {
-  D3DSpritePrimitive sprite;
-  ASSERT_EQ(sprite.Init(&texture, nullptr, 0, 0), 0);
-  sprite.SetToneBlend(false, 255, 510);
-  ASSERT_EQ(DrawOne(&sprite), kRenderDone);
-  EXPECT_EQ(Shown(0, 0), 0xFFFFFFu) << "level 510 adds white";
-  sprite.SetToneBlend(false, 255, 0);
-  ASSERT_EQ(DrawOne(&sprite), kRenderDone);
-  EXPECT_EQ(Shown(0, 0), 0u) << "level 0 subtracts white";
-  sprite.SetToneBlend(false, 255, 255);
-  ASSERT_EQ(DrawOne(&sprite), kRenderDone);
-  EXPECT_EQ(Shown(1, 1), Texel(1, 1)) << "level 255 leaves the picture";
-  sprite.SetToneBlend(false, 0x80, 255);
-  ASSERT_EQ(DrawOne(&sprite), kRenderDone);
-  EXPECT_EQ(Shown(1, 1), Texel(1, 1)) << "half over itself stays itself";
-}
-
 TEST_F(D3DSpriteTest, CornersRotationAndAMissingTexture) {
   D3DSpritePrimitive sprite;
   ASSERT_EQ(sprite.Init(&texture, nullptr, 0, 0), 0);

@@ -141,26 +141,6 @@ TEST_F(ColorItemTest, RectangleFillsExactlyItsPixels) {
   EXPECT_FALSE(rect.Overlaps(other)) << "touching edges do not overlap";
 }
 
-TEST_F(ColorItemTest, TrianglesBlendByTheirAlphaAndItemStatesCanBeHeldOff) {
-  const int32_t xs[3] = {0, 16, 0}, ys[3] = {0, 0, 16};
-  D3DTrianglePrimitive triangle;
-  ASSERT_EQ(triangle.Set(xs, ys, 0x80FF0000u, 0, 0), 0);
-  EXPECT_EQ(triangle.BlendEnable(), 1);
-  Fill(0x000000FF);
-  ASSERT_EQ(DrawOne(&triangle), kRenderDone);
-  EXPECT_EQ(Shown(1, 1), 0x80007Fu) << "half red over blue";
-  EXPECT_EQ(Shown(15, 15), 0x0000FFu) << "outside the triangle";
-
-  // With the list holding item states off, the device's own (opaque) states draw it.
-  device.SetAlphaBlendEnable(0);
-  Fill(0x000000FF);
-  RenderList list;
-  list.SetAppliesItemStates(false);
-  list.Insert(&triangle, 0, 0);
-  ASSERT_EQ(list.DrawAll(target.get(), nullptr, &device), kRenderDone);
-  EXPECT_EQ(Shown(1, 1), 0xFF0000u);
-}
-
 TEST_F(ColorItemTest, DrawAnswersForWhatIsMissing) {
   D3DRectPrimitive rect;
   rect.Set(2, 2, 0xFFFFFFFFu, 0, 0);
@@ -175,81 +155,6 @@ TEST_F(ColorItemTest, DrawAnswersForWhatIsMissing) {
   RenderList list;
   list.Insert(&rect, 0, 0);
   EXPECT_EQ(list.DrawAll(target.get(), nullptr, &device), kRenderNoDevice) << "drawn without a scene";
-}
-
-TEST_F(ColorItemTest, RotationTurnsAboutTheAnchor) {
-  D3DRectPrimitive rect;
-  rect.Set(100, 50, 0xFFFFFFFFu, 0, 0);
-  rect.SetRotation(128, 4);
-  const auto [w, h] = testing_devices::Extent(rect.Vertices());
-  EXPECT_NEAR(w, 50, 1);
-  EXPECT_NEAR(h, 100, 1);
-  float sumX = 0, sumY = 0;
-  for (const ColorVertex& v : rect.Vertices()) sumX += v.x, sumY += v.y;
-  EXPECT_NEAR(sumX / 4, 50, 1) << "about the centre";
-  EXPECT_NEAR(sumY / 4, 25, 1);
-  rect.SetRotation(0, 4);
-  EXPECT_EQ(rect.Vertices()[3].x, 100);
-  EXPECT_EQ(rect.Vertices()[3].y, 50);
-}
-
-TEST_F(ColorItemTest, VertexListsScaleBorrowAndDrawTheirType) {
-  int32_t xs[3] = {10, 12, 14}, ys[3] = {4, 4, 8};
-  D3DPolygonPrimitive poly;
-  EXPECT_EQ(poly.SetPoints(3, nullptr, ys, 0xFFFFFFFFu, 3, false), kPointsBadArgument);
-  ASSERT_EQ(poly.SetPoints(3, xs, ys, 0xFFFFFFFFu, 3, false), 0);
-  poly.SetPosition(1, 2);
-  EXPECT_EQ(poly.Vertices()[2].x, 15) << "unit scale: point plus position";
-  poly.SetSize(0x20000, 0);
-  EXPECT_EQ(poly.Vertices()[0].x, 1) << "scaled from the minimum corner";
-  EXPECT_EQ(poly.Vertices()[2].x, 9);
-  EXPECT_EQ(poly.Vertices()[2].y, 10);
-  EXPECT_FALSE(poly.HitTest(1, 2, false));
-
-  // A borrowed array is the caller's: SetPoint writes into it.
-  int32_t bx[2] = {0, 4}, by[2] = {0, 0};
-  D3DPolygonPrimitive line;
-  ASSERT_EQ(line.SetPoints(2, bx, by, 0xFFFF0000u, 2, true), 0);
-  EXPECT_TRUE(line.SetPoint(1, 6, 0));
-  EXPECT_EQ(bx[1], 6);
-  EXPECT_FALSE(line.SetPoint(2, 0, 0));
-  ASSERT_EQ(DrawOne(&line), kRenderDone);
-  EXPECT_EQ(Shown(5, 0), 0xFF0000u);
-  EXPECT_EQ(Shown(6, 0), 0u) << "the end pixel stays out";
-
-  ScopedGlobal<TrigTables> noTable(nullptr);
-  EXPECT_EQ(poly.SetPoints(3, xs, ys, 0xFFFFFFFFu, 3, false), kPointsBadArgument);
-}
-
-TEST_F(ColorItemTest, StateItemsSetOnlyWhatTheyHold) {
-  D3DRenderStatePrimitive states;
-  host::D3dDevice* d3d = device.GetDevice();
-  const int before = d3d->StateCalls();
-  ASSERT_EQ(DrawOne(&states), kRenderDone);
-  EXPECT_EQ(d3d->StateCalls(), before) << "every byte kept";
-  states.SetState(D3DRenderStatePrimitive::kAlphaTest, 1);
-  states.SetState(D3DRenderStatePrimitive::kAlphaRef, 0x40);
-  ASSERT_EQ(DrawOne(&states), kRenderDone);
-  uint32_t value = 0;
-  d3d->GetRenderState(host::kRsAlphaTestEnable, &value);
-  EXPECT_EQ(value, 1u);
-  d3d->GetRenderState(host::kRsAlphaRef, &value);
-  EXPECT_EQ(value, 0x40u);
-  EXPECT_EQ(d3d->StateCalls(), before + 2);
-
-  D3DBlendStatePrimitive blend;
-  blend.SetState(D3DBlendStatePrimitive::kColorOp, 3);
-  blend.SetTextureFactor(0x11223344u);
-  ASSERT_EQ(DrawOne(&blend), kRenderDone);
-  d3d->GetTextureStageState(0, host::kTssColorOp, &value);
-  EXPECT_EQ(value, 3u);
-  d3d->GetRenderState(host::kRsTextureFactor, &value);
-  EXPECT_EQ(value, 0x11223344u);
-
-  EXPECT_EQ(blend.Draw(nullptr, nullptr, nullptr), kRenderMissing);
-  device.Release();
-  EXPECT_EQ(blend.Draw(nullptr, nullptr, &device), kRenderDone) << "no device: nothing to set";
-  EXPECT_FALSE(blend.HitTest(0, 0, false));
 }
 
 }  // namespace

@@ -103,25 +103,6 @@ TEST_F(FilterTest, ASharedFilterSurvivesUntilItsLastOwnerLetsGo) {
   EXPECT_EQ(a_.AttachSource(&local, kAttachExchangeBackgrounds, false, false), kAttachNoBackground);
 }
 
-TEST(CanvasLayer, CopiesOnlyWhatChangedIntoADeviceContext) {
-  CanvasLayer canvas;
-  ASSERT_EQ(canvas.Create(20, 10, 32, kLayerPlain), kLayerDone);
-  auto section = host::DibSection::Create(20, 10, 32);
-  host::MemoryDc dc;
-  dc.Select(section.get());
-  ASSERT_EQ(canvas.PresentFrame(host::HWND{}, &dc, nullptr, 0, true), kPresentDone)
-      << "the first frame copies the cleared canvas";
-  EXPECT_EQ(canvas.PresentFrame(host::HWND{}, &dc, nullptr, 0, true), kPresentNothingChanged);
-
-  canvas.FillRectXYWH(2, 3, 4, 2, 0xFF112233u);
-  std::memset(section->Pixels(), 0x77, size_t(section->Pitch()) * 10);
-  ASSERT_EQ(canvas.PresentFrame(host::HWND{}, &dc, nullptr, 0, true), kPresentDone);
-  EXPECT_EQ(DcPixel(*section, 2, 3), 0xFF112233u);
-  EXPECT_EQ(DcPixel(*section, 0, 0), 0x77777777u) << "outside the dirty rectangle nothing is copied";
-  ASSERT_EQ(canvas.PresentFrame(host::HWND{}, &dc, nullptr, 0, false), kPresentDone);
-  EXPECT_EQ(DcPixel(*section, 0, 0), 0u);
-}
-
 TEST(CanvasLayer, AFilteredCanvasIsDrawnBandByBandUntilTheFilterEnds) {
   host::VirtualClock clock;
   host::ScopedClock useClock(&clock);
@@ -142,41 +123,6 @@ TEST(CanvasLayer, AFilteredCanvasIsDrawnBandByBandUntilTheFilterEnds) {
   EXPECT_TRUE(canvas.HasSource());
   EXPECT_EQ(canvas.PresentFrame(host::HWND{}, &dc, nullptr, 0, true), 1) << "the filter ended";
   EXPECT_FALSE(canvas.HasSource());
-}
-
-TEST(CanvasLayer, AComposedCanvasRedrawsIntoADirectDrawSurface) {
-  ScopedPixelLibrary library(&BuiltInPixelLibrary());
-  host::SetDisplayModeSize(32, 16);
-  auto directDraw = host::DirectDraw::Create(nullptr);
-  ASSERT_NE(directDraw, nullptr);
-  host::DdSurfaceDesc desc;
-  desc.flags = host::kDdsdCaps | host::kDdsdWidth | host::kDdsdHeight;
-  desc.caps = host::kDdsCapsOffscreenPlain;
-  desc.width = 32;
-  desc.height = 16;
-  std::unique_ptr<host::MemorySurface> surface;
-  ASSERT_EQ(directDraw->CreateSurface(desc, &surface), host::kDdOk);
-
-  CanvasLayer canvas;
-  ASSERT_EQ(canvas.Create(32, 16, 32, kLayerComposedWithUpperList), kLayerDone);
-  canvas.GetCompositionLayer()->SetBackgroundColor(0x0000FF, true);
-  ColorRectObject box;
-  box.Create(4, 4, 0xFFFF0000u, 3, 3);
-  canvas.GetUpperList()->Add(&box, 0, 0);
-  ASSERT_EQ(canvas.PresentFrame(host::HWND{}, nullptr, surface.get(), 0, true), kComposeDone);
-  EXPECT_EQ(canvas.PresentFrame(host::HWND{}, nullptr, surface.get(), 0, true),
-            kComposeNothingDirty);
-  host::DdSurfaceDesc locked;
-  ASSERT_EQ(surface->Lock(&locked), host::kDdOk);
-  const auto at = [&](int x, int y) {
-    uint32_t v;
-    std::memcpy(&v, locked.surface + y * locked.pitch + x * surface->BytesPerPixel(), 4);
-    return v & 0xFFFFFF;
-  };
-  EXPECT_EQ(at(4, 4), 0xFF0000u);
-  EXPECT_EQ(at(20, 10), 0x0000FFu);
-  surface->Unlock();
-  host::SetDisplayModeSize(640, 480);
 }
 
 }  // namespace

@@ -53,24 +53,6 @@ class SoftwareLayerTest : public testing::Test {
   const Rect clip{0, 0, 8, 8};
 };
 
-TEST_F(SoftwareLayerTest, CreateRefusesWithoutDeviceAndStartsBlack) {
-  SoftwareSurfaceLayer layer;
-  {
-    ScopedGlobal<DirectDrawDevice> none(nullptr);
-    EXPECT_EQ(layer.Create(4, 4, 32, kLayerPlain), kSoftLayerNoDevice);
-  }
-  EXPECT_EQ(layer.Create(0, 4, 32, kLayerPlain), kSoftLayerNoSurface);
-  EXPECT_EQ(layer.GetDirectDrawSurface(), nullptr) << "a failed create resets the layer";
-  EXPECT_EQ(layer.Create(4, 4, 32, 3), kSoftLayerOtherFailure);
-  ASSERT_EQ(layer.Create(4, 4, 32, kLayerComposedWithUpperList), 0);
-  EXPECT_NE(layer.GetUpperList(), nullptr);
-  EXPECT_EQ(layer.GetActiveDirtyList(), nullptr);
-  EXPECT_EQ(Read(layer.GetDirectDrawSurface(), 3, 3), 0u);
-  EXPECT_EQ(layer.Recreate(8), 0);
-  EXPECT_EQ(layer.GetBitsPerPixel(), 8);
-  EXPECT_EQ(layer.GetActiveDirtyList(), nullptr) << "still composing";
-}
-
 TEST_F(SoftwareLayerTest, LayerSpriteDrawsWhatAPictureSpriteDraws) {
   SoftwareSurfaceLayer layer;
   ASSERT_EQ(layer.Create(4, 4, 32, kLayerPlain), 0);
@@ -103,15 +85,6 @@ TEST_F(SoftwareLayerTest, LayerSpriteDrawsWhatAPictureSpriteDraws) {
   EXPECT_FALSE(layer.IsChanged()) << "the draw took the dirty rectangles";
 }
 
-TEST_F(SoftwareLayerTest, ComposedLayerRedrawsIntoItsSurface) {
-  SoftwareSurfaceLayer layer;
-  ASSERT_EQ(layer.Create(4, 4, 32, kLayerComposed), 0);
-  layer.GetCompositionLayer()->SetBackgroundRgb(0, 0x80, 0, true);
-  EXPECT_EQ(layer.UpdateSurface(true), kUpdateDone);
-  EXPECT_EQ(Read(layer.GetDirectDrawSurface(), 2, 2), 0x008000u);
-  EXPECT_EQ(layer.UpdateSurface(true), 0) << "nothing dirty is -1, answered as 0";
-}
-
 TEST_F(SoftwareLayerTest, ColorKeyAndPixelsComeBackAfterALoss) {
   ASSERT_EQ(device.SetDisplayMode(host::HWND{5}, 640, 480, 16, true), 0);  // 565
   SoftwareSurfaceLayer layer;
@@ -135,71 +108,6 @@ TEST_F(SoftwareLayerTest, ColorKeyAndPixelsComeBackAfterALoss) {
   layer.Reset();
   EXPECT_EQ(layer.Restore(0), 0) << "nothing to restore";
   EXPECT_EQ(layer.ClearColorKey(), 0);
-}
-
-TEST_F(SoftwareLayerTest, FilterDrawsInBandsByWidth) {
-  struct Case {
-    int32_t width;
-    int32_t rows;
-  } cases[] = {{320, 8}, {319, 16}, {30, 50}};
-  for (const Case& c : cases) {
-    SoftwareSurfaceLayer layer, partner;
-    ASSERT_EQ(layer.Create(c.width, 50, 32, kLayerComposed), 0);
-    ASSERT_EQ(partner.Create(c.width, 50, 32, kLayerComposed), 0);
-    ASSERT_EQ(layer.SetLinkedLayer(&partner), 0);
-    auto* filter = new FakeFilter;
-    filter->finishAfterUpdates = 10;
-    ASSERT_EQ(layer.AttachSource(filter, kAttachPlain, false, false), 0);
-    ASSERT_EQ(layer.UpdateSurface(true), 0);
-    const size_t expected = size_t((50 + c.rows - 1) / c.rows);
-    ASSERT_EQ(filter->bands.size(), expected) << c.width;
-    EXPECT_EQ(filter->bands[0], (Rect{0, 0, c.width, std::min(50, c.rows)}));
-    EXPECT_EQ(filter->bands.back().bottom, 50) << "the last band is shorter";
-    EXPECT_TRUE(filter->readsLinked);
-    const int32_t lastTop = filter->bands.back().top;
-    EXPECT_EQ(Read(layer.GetDirectDrawSurface(), c.width - 1, 49), uint32_t(lastTop));
-    layer.AttachSource(nullptr, kAttachPlain, false, false);
-  }
-}
-
-TEST_F(SoftwareLayerTest, FinishedFilterIsDetachedWithoutDrawing) {
-  SoftwareSurfaceLayer layer, partner;
-  ASSERT_EQ(layer.Create(8, 8, 32, kLayerComposed), 0);
-  ASSERT_EQ(partner.Create(8, 8, 32, kLayerComposed), 0);
-  ASSERT_EQ(layer.SetLinkedLayer(&partner), 0);
-  int drawn = 0;
-  auto* filter = new FakeFilter(3);
-  filter->finishAfterUpdates = 0;
-  filter->bandsDrawn = &drawn;
-  ASSERT_EQ(layer.AttachSource(filter, kAttachPlain, false, false), 0);
-  EXPECT_EQ(layer.UpdateSurface(true), 0);
-  EXPECT_FALSE(layer.HasSource());
-  EXPECT_EQ(drawn, 0);
-}
-
-TEST_F(SoftwareLayerTest, DisplayManagerCreatesLayersAndLayerSprites) {
-  DisplayManager manager;
-  SoftwareSurfaceLayer* layer = nullptr;
-  EXPECT_EQ(manager.CreateSoftwareSurfaceLayer(&layer, 0, 4, 32, kLayerPlain), kSoftLayerNoSurface);
-  EXPECT_EQ(layer, nullptr);
-  ASSERT_EQ(manager.CreateSoftwareSurfaceLayer(&layer, 4, 4, 32, kLayerPlain), 0);
-  ASSERT_NE(layer, nullptr);
-  LayerSpritePrimitive* item = nullptr;
-  EXPECT_EQ(manager.CreateLayerSpritePrimitive(&item, nullptr, nullptr, 0, 0), kSpriteNoDirectDraw);
-  EXPECT_EQ(item, nullptr);
-  ASSERT_EQ(manager.CreateLayerSpritePrimitive(&item, layer, nullptr, 1, 1), 0);
-  EXPECT_EQ(manager.DestroyLayer(layer), 0);
-  EXPECT_EQ(item->Draw(dest.get(), &clip, nullptr), kRenderMissing) << "the item let go of the layer";
-  EXPECT_EQ(manager.DestroyRenderItem(item), 0);
-
-  // Without the Direct3D path there are no texture layers.
-  TextureLayer* texture = nullptr;
-  EXPECT_EQ(manager.CreateTextureLayer(&texture, kFormatX888, 4, 4, 32, kLayerPlain, true),
-            kTextureLayerNoDevice);
-  EXPECT_EQ(texture, nullptr);
-  LayerD3DSpritePrimitive* d3dItem = nullptr;
-  EXPECT_EQ(manager.CreateLayerD3DSpritePrimitive(&d3dItem, nullptr, nullptr, 0, 0),
-            kD3DSpriteNoTexture);
 }
 
 }  // namespace

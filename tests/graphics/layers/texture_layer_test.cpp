@@ -23,41 +23,6 @@ class TextureLayerTest : public testing_devices::Direct3DTarget {
   }
 };
 
-TEST_F(TextureLayerTest, CreateFollowsTheDevice) {
-  TextureLayer layer;
-  {
-    ScopedGlobal<Direct3DDevice> none(nullptr);
-    EXPECT_EQ(layer.Create(kFormatX888, 4, 4, 32, kLayerPlain, true), kTextureLayerNoDevice)
-        << "the DirectDraw path has no texture layers";
-  }
-  EXPECT_EQ(layer.CreateTexture(-5, 4, 4, true), kLayerTextureNoFormat);
-  const uint32_t maxWidth = device.DeviceCaps().maxTextureWidth;
-  if (maxWidth) {
-    EXPECT_EQ(layer.Create(kFormatX888, int32_t(maxWidth) + 1, 4, 32, kLayerPlain, true),
-              kTextureLayerNoTexture)
-        << "too wide is refused, not scaled";
-    EXPECT_EQ(layer.GetDirectDrawSurface(), nullptr);
-  }
-  ASSERT_EQ(layer.Create(kFormat8888, 5, 3, 32, kLayerComposed, true), 0);
-  EXPECT_EQ(layer.GetKind(), kKindTextureLayer);
-  EXPECT_EQ(layer.GetContentWidth(), 5);
-  EXPECT_GE(layer.GetWidth(), 5);
-  EXPECT_FLOAT_EQ(layer.GetTexU(4), 4.5f / float(layer.GetWidth()));
-  EXPECT_TRUE(layer.IsComposing());
-  EXPECT_EQ(layer.Recreate(8), 0);
-  EXPECT_EQ(layer.GetImage()->GetBitsPerPixel(), 8);
-}
-
-TEST_F(TextureLayerTest, AlphaTexturesGetPicturesWithoutDeviceContext) {
-  SetLayerDcImages(true);
-  TextureLayer alpha, plain;
-  ASSERT_EQ(alpha.Create(kFormat8888, 4, 4, 32, kLayerPlain, true), 0);
-  ASSERT_EQ(plain.Create(kFormatX888, 4, 4, 32, kLayerPlain, true), 0);
-  SetLayerDcImages(false);
-  EXPECT_EQ(alpha.GetImage()->GetDc(), nullptr);
-  EXPECT_NE(plain.GetImage()->GetDc(), nullptr);
-}
-
 TEST_F(TextureLayerTest, LayerSpriteShowsThePictureAndSurvivesALoss) {
   TextureLayer layer;
   ASSERT_EQ(layer.Create(kFormatX888, 4, 3, 32, kLayerPlain, true), 0);

@@ -127,16 +127,5 @@ TEST(ChannelRows, AlphaPlanesMoveBetweenDepths) {
                                callTo8(StretchMirrorCopyAlphaToBytesRows), toBytes));
 }
 
-TEST(ChannelRows, MergeAlphaLayersTheMask) {
-  auto op = [](uint8_t* d, const uint8_t* m) {
-    int a = d[3], c = m[0];
-    d[3] = static_cast<uint8_t>(255 - (255 - a) * (255 - c) / 255);
-  };
-  auto call = [](const KernelArgs& a, const Geometry& g) {
-    MergeAlphaRows(reinterpret_cast<uint32_t*>(a.dst), a.src, a.dstSkip, a.srcSkip, g.w, g.h);
-  };
-  EXPECT_TRUE(MatchesReference(4, 1, Walk::kStraight, call, op));
-}
-
 }  // namespace
 }  // namespace bw

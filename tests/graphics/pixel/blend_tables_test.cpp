@@ -13,23 +13,6 @@ class BlendTables : public testing::Test {
   static void SetUpTestSuite() { BuildBlendTables(); }
 };
 
-TEST_F(BlendTables, ProductClampAndUnionHoldTheirValues) {
-  for (int a = 0; a < 256; ++a) {
-    for (int b = 0; b < 256; ++b) {
-      ASSERT_EQ(ProductTable[a][b], (a * b + 127) / 255) << a << " x " << b << " rounds to nearest";
-    }
-    EXPECT_EQ(AlphaUnionTable[a][0], a);
-    EXPECT_EQ(AlphaUnionTable[a][255], 255);
-    EXPECT_EQ(WeightTable[a][3], 0) << "the alpha lane carries no weight";
-  }
-  EXPECT_EQ(AlphaUnionTable[128][128], 192) << "255 - floor(127 * 127 / 255)";
-  EXPECT_EQ(WeightTable[1][0], 2);
-  EXPECT_EQ(WeightTable[255][2], 256);
-  for (int v : {-768, -1, 0, 77, 255, 256, 1023}) {
-    EXPECT_EQ(ClampTable()[v], std::clamp(v, 0, 255)) << v;
-  }
-}
-
 TEST_F(BlendTables, OverWeightKeepsExactQuotients) {
   // Against the real quotient, with a guard against doubles landing just under an integer:
   // floating-point truncation used to lose exact quotients such as [51][153] = 225 by one.

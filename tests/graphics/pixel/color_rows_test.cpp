@@ -96,23 +96,6 @@ TEST(ColorRows, ToneSetsAgreeOverTheWholeRange) {
   }
 }
 
-TEST(ColorRows, InvertFlipsTheMaskOfItsMode) {
-  for (int mode : {0, 1, 2, 200}) {
-    uint32_t mask = mode == 0 ? 0x00FFFFFFu : mode == 1 ? 0xFFFFFFFFu : 0xFF000000u;
-    auto inv = [mask](uint32_t d) { return d ^ mask; };
-    auto with = [mode](auto kernel) {
-      return [mode, kernel](uint32_t* d, ptrdiff_t s, int w, int h, uint32_t) {
-        kernel(d, s, w, h, mode);
-      };
-    };
-    EXPECT_TRUE(MatchesOnTarget(with(InvertRows), inv, false));
-    EXPECT_TRUE(MatchesOnTarget(with(InvertRowsMmx), inv, false));
-    EXPECT_TRUE(MatchesOnTarget([mode](uint32_t* d, ptrdiff_t s, int w, int h,
-                                       uint32_t key) { InvertRowsKeyed(d, s, w, h, mode, key); },
-                                inv, true));
-  }
-}
-
 TEST(ColorRows, ScaleAndBlendTowardAColourWalkByPitch) {
   for (int o : {0, 1, 128, 255}) {
     auto blend = [o](uint32_t d) {

@@ -83,28 +83,5 @@ TEST(DrawMask, ClipsAtTheTargetEdgesAndRefusesWhollyOutside) {
   EXPECT_EQ(target[4], 0x80000000u);
 }
 
-TEST(DrawMask, BlendedFormsDifferByAtMostOneStep) {
-  uint8_t mask[256];
-  for (int i = 0; i < 256; ++i) mask[i] = uint8_t(i);
-  for (bool mmx : {false, true}) {
-    ScopedMmxFlag pin(mmx);
-    std::vector<uint32_t> px(256, 0x7F204060u);
-    ASSERT_TRUE(DrawMaskBlended(0, 0, 250, 10, 128,
-                                {reinterpret_cast<uint8_t*>(px.data()), 256, 1, 1024},
-                                {mask, 256, 1, 256}));
-    EXPECT_EQ(px[0], 0x7F204060u) << "mask 0 leaves the pixel";
-    for (int m = 1; m < 256; ++m) {
-      const int k[3] = {128, 10, 250};
-      for (int c = 0; c < 3; ++c) {
-        int d = Channel(0x7F204060u, c);
-        int expect = mmx ? d + (((k[c] - d) * (m + 1)) >> 8)
-                         : ProductTable[k[c]][m] + ProductTable[d][255 - m];
-        ASSERT_EQ(Channel(px[size_t(m)], c), expect) << mmx << " m " << m;
-      }
-      ASSERT_EQ(Channel(px[size_t(m)], 3), 0x7F);
-    }
-  }
-}
-
 }  // namespace
 }  // namespace bw

@@ -18,36 +18,6 @@ host::DdPixelFormat Format(uint32_t bits, uint32_t r, uint32_t g, uint32_t b, ui
   return f;
 }
 
-TEST(ClassifyPixelFormat, OneFlagPerFormat) {
-  struct Case {
-    host::DdPixelFormat f;
-    int flag;
-  };
-  const Case cases[] = {
-      {Format(8, 0, 0, 0, 0), kFormatPalette8},
-      {Format(16, 0x7C00, 0x03E0, 0x001F, 0), kFormat555},
-      {Format(16, 0xF800, 0x07E0, 0x001F, 0), kFormat565},
-      {Format(16, 0x7C00, 0x03E0, 0x001F, 0x8000), kFormat1555},
-      {Format(16, 0x0F00, 0x00F0, 0x000F, 0xF000), kFormat4444},
-      {Format(16, 0xF800, 0x07E0, 0x001F, 0x8000), kFormatOther},
-      {Format(24, 0xFF0000, 0xFF00, 0xFF, 0), kFormat24},
-      {Format(32, 0xFF0000, 0xFF00, 0xFF, 0), kFormatX888},
-      {Format(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000), kFormat8888},
-      {Format(32, 0xFF0000, 0xFF00, 0xFF, 0x00FF0000), kFormatOther},
-      {Format(32, 0xFF, 0xFF00, 0xFF0000, 0), kFormatOther},
-      {Format(12, 0xF00, 0xF0, 0xF, 0), kFormatOther},
-  };
-  for (const Case& c : cases) EXPECT_EQ(ClassifyPixelFormat(nullptr, nullptr, &c.f), c.flag);
-  EXPECT_EQ(ClassifyPixelFormat(nullptr, nullptr, nullptr), 0);
-  auto surface = host::MemorySurface::Create(2, 2, Format(16, 0xF800, 0x07E0, 0x001F, 0));
-  PixelFormatInfo info;
-  EXPECT_EQ(ClassifyPixelFormat(surface.get(), &info, nullptr), kFormat565);
-  EXPECT_EQ(info.greenBits, 6);
-  EXPECT_EQ(info.greenShift, 5);
-  EXPECT_EQ(info.redShift, 11);
-  EXPECT_EQ(info.alphaShift, 32) << "an empty mask";
-}
-
 uint32_t PixelAt(const host::MemorySurface& s, int x, int y, int bytes) {
   uint32_t v = 0;
   std::memcpy(&v, s.Pixels() + y * s.Pitch() + x * bytes, size_t(bytes));
@@ -88,34 +58,6 @@ TEST(FillSurfaceRect, PacksEveryFieldAndClipsTheLockedFallback) {
   s24->SetLost(true);
   EXPECT_EQ(FillSurfaceRect(s24.get(), nullptr, 0, 0, 0, nullptr, 0), kFillNoLock);
   EXPECT_EQ(FillSurfaceRect(nullptr, nullptr, 0, 0, 0, nullptr, 0), kFillNoFormat);
-}
-
-TEST(ClipScaledRects, CutsTheSourceInProportion) {
-  Rect source{0, 0, 100, 50}, target;
-  Rect bounds{10, 0, 300, 200};
-  Size twice{200, 100};
-  EXPECT_EQ(ClipScaledRects(0, 0, &source, &target, &bounds, &twice), kClipLeft);
-  EXPECT_EQ(source.left, 5) << "10 target pixels are 5 source pixels";
-  EXPECT_EQ(target, (Rect{10, 0, 200, 100}));
-  Rect plain{0, 0, 20, 20};
-  Rect small{5, 5, 12, 30};
-  EXPECT_EQ(ClipScaledRects(0, 0, &plain, &target, &small, nullptr), kClipLeft);
-  EXPECT_EQ(plain, (Rect{5, 5, 12, 20}));
-  Size none{0, 10};
-  EXPECT_EQ(ClipScaledRects(0, 0, &plain, &target, &bounds, &none), kClipEmpty);
-  EXPECT_EQ(ClipScaledRects(0, 0, &plain, &target, nullptr, nullptr), kClipNoBounds);
-  Rect far{0, 0, 10, 10};
-  EXPECT_EQ(ClipScaledRects(500, 0, &far, &target, &bounds, nullptr), kClipEmpty);
-}
-
-TEST(IntersectWithBounds, StopsAtAnEmptySpan) {
-  Rect bounds{0, 0, 10, 10};
-  Rect r{-5, 3, 5, 20};
-  EXPECT_TRUE(IntersectWithBounds(&r, &bounds));
-  EXPECT_EQ(r, (Rect{0, 3, 5, 10}));
-  Rect away{20, -5, 30, 5};
-  EXPECT_FALSE(IntersectWithBounds(&away, &bounds));
-  EXPECT_EQ(away.top, -5) << "the vertical edges are left as they were";
 }
 
 TEST(AlphaRampTable, RampsAndRefusals) {

@@ -27,48 +27,6 @@ class QuadMapper : public testing::Test {
   const Rect all{0, 0, kW, kH};
 };
 
-TEST_F(QuadMapper, RectangleWithTheEdgeFlagMovesUpOneRow) {
-  ASSERT_EQ(QuadTextureMap(&target, &source, corners, corners, all, true), kQuadDone);
-  for (int y = 0; y < kH; ++y) {
-    for (int x = 0; x < kW; ++x) {
-      uint32_t expect = y + 1 < kH ? source.GetPixel(x, y + 1) : kBackground;
-      ASSERT_EQ(target.GetPixel(x, y), expect) << x << "," << y;
-    }
-  }
-}
-
-TEST_F(QuadMapper, WithoutTheEdgeFlagTheLastPixelSamplesTheRightEdge) {
-  // Two pixels wide: steps of 2 / 1, so the second pixel samples column 2, outside the
-  // source's clip, and stays as it was.
-  const Point narrow[4] = {{0, 0}, {2, 0}, {0, kH}, {2, kH}};
-  Rect twoColumns{0, 0, 2, kH};
-  source.SetClipRect(&twoColumns);
-  ASSERT_EQ(QuadTextureMap(&target, &source, narrow, narrow, all, false), kQuadDone);
-  EXPECT_EQ(target.GetPixel(0, 0), source.GetPixel(0, 1));
-  EXPECT_EQ(target.GetPixel(1, 0), kBackground);
-  // Sixteen wide: steps of 16 / 15 (truncated) reach column 14 at pixel 14.
-  source.SetClipRect(nullptr);
-  ASSERT_EQ(QuadTextureMap(&target, &source, corners, corners, all, false), kQuadDone);
-  EXPECT_EQ(target.GetPixel(7, 0), source.GetPixel(7, 1));
-  EXPECT_EQ(target.GetPixel(8, 0), source.GetPixel(8, 1));
-  EXPECT_EQ(target.GetPixel(kW - 1, 2), source.GetPixel(kW - 1, 3));
-}
-
-TEST_F(QuadMapper, MirroredAndCrossedShapes) {
-  const Point mirrored[4] = {{kW, 0}, {0, 0}, {kW, kH}, {0, kH}};
-  ASSERT_EQ(QuadTextureMap(&target, &source, mirrored, corners, all, true), kQuadDone);
-  EXPECT_EQ(target.GetPixel(0, 0), kBackground) << "samples column w";
-  EXPECT_EQ(target.GetPixel(1, 0), source.GetPixel(kW - 1, 1));
-  EXPECT_EQ(target.GetPixel(kW - 1, 3), source.GetPixel(1, 4));
-
-  target.Fill(kBackground, nullptr);
-  // The second-highest point is the top point's opposite.
-  const Point crossed[4] = {{0, 0}, {kW, kH}, {0, kH}, {kW, 1}};
-  ASSERT_EQ(QuadTextureMap(&target, &source, crossed, corners, all, true), kQuadDone);
-  for (int y = 0; y < kH; ++y)
-    for (int x = 0; x < kW; ++x) ASSERT_EQ(target.GetPixel(x, y), kBackground);
-}
-
 TEST_F(QuadMapper, ClipsToTheTargetAndKeepsTheSampling) {
   Rect part{3, 2, 9, 6};
   ASSERT_EQ(QuadTextureMap(&target, &source, corners, corners, part, true), kQuadDone);

@@ -84,32 +84,6 @@ TEST_F(DirectDrawSurfaceTest, CreateRefusesAndClassifies) {
   EXPECT_EQ(s.GetFormatCode(), kFormat8888);
 }
 
-TEST_F(DirectDrawSurfaceTest, LoadsConvertsAndCopiesPictures) {
-  const std::vector<uint32_t> pixels = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF,
-                                        0xFF808080, 0xFF000000};
-  const std::vector<uint8_t> bmp = Bmp32(pixels, 3, 2);
-  DirectDrawImageSurface s;
-  EXPECT_EQ(s.Load(nullptr, {}, 0), kDdsNoPicture);
-  const std::vector<uint8_t> junk = {1, 2, 3, 4};
-  EXPECT_EQ(s.Load(nullptr, junk, 0), kDdsBadPicture);
-  ASSERT_EQ(s.Load(nullptr, bmp, 0), 0);
-  ASSERT_EQ(s.GetWidth(), 3);
-  EXPECT_EQ(s.GetPixel(0, 0), 0xF800u);
-  EXPECT_EQ(s.GetPixel(1, 0), 0x07E0u);
-  EXPECT_EQ(s.GetPixel(2, 0), 0x001Fu);
-  EXPECT_EQ(s.GetPixel(1, 1), 0x8410u);
-  EXPECT_EQ(s.GetPixel(3, 0), kNoColorKey);
-
-  ImageSurface image;
-  ASSERT_EQ(image.Create(4, 4, 32, 0), 0);
-  image.Fill(0xFF00FF00, nullptr);
-  EXPECT_EQ(s.CopyFromImage(&image, 2, 1, nullptr, nullptr), 0) << "clipped to the surface";
-  EXPECT_EQ(s.GetPixel(2, 1), 0x07E0u);
-  EXPECT_EQ(s.GetPixel(1, 1), 0x8410u) << "left of the copy untouched";
-  EXPECT_EQ(s.CopyFromImage(&image, 10, 10, nullptr, nullptr), 0) << "nothing left";
-  EXPECT_EQ(s.CopyFromImage(nullptr, 0, 0, nullptr, nullptr), kDdsNoSurface);
-}
-
 TEST_F(DirectDrawSurfaceTest, KeysAndRestoreComeBack) {
   DirectDrawImageSurface s;
   ASSERT_EQ(s.Create(4, 4, false, false, nullptr), 0);
@@ -149,50 +123,6 @@ TEST_F(DirectDrawSurfaceTest, KeysAndRestoreComeBack) {
   ASSERT_EQ(picture.ClearColorKey(), 0);
   EXPECT_EQ(picture.GetColorKey(), kNoColorKey);
   EXPECT_EQ(picture.GetDirectDrawSurface()->GetColorKey(host::kDdCKeySrcBlt, &key), host::kDdErrNoColorKey);
-}
-
-TEST_F(DirectDrawSurfaceTest, PicturesByNameComeThroughTheImageManager) {
-  savedBytes = Bmp32({0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF}, 2, 2);
-  OnePictureManager manager;
-  RegisterBuiltinLoaders(manager);
-  DirectDrawImageSurface picture;
-  {
-    ScopedGlobal<ImageLoaderManager> none(nullptr);
-    EXPECT_EQ(picture.Load("PICTURE.BMP", {}, 0), kDdsNoPicture);
-  }
-  ScopedGlobal<ImageLoaderManager> scope(&manager);
-  EXPECT_EQ(picture.Load("MISSING.BMP", {}, 0), kDdsNoPicture);
-  ASSERT_EQ(picture.Load("PICTURE.BMP", {}, 0), 0);
-  EXPECT_EQ(manager.cachedRequests, 2) << "through the cache";
-  EXPECT_EQ(picture.GetPixel(0, 0), 0xF800u);
-  EXPECT_EQ(picture.GetPixel(1, 1), 0xFFFFu);
-  picture.GetDirectDrawSurface()->SetLost(true);
-  ASSERT_EQ(picture.Restore(1), 0);
-  EXPECT_EQ(manager.requests, 3) << "reloaded by name";
-  EXPECT_EQ(picture.GetPixel(1, 0), 0x07E0u);
-}
-
-TEST_F(DirectDrawSurfaceTest, ImageSurfacesCopyFromAPictureThroughItsDeviceContext) {
-  ASSERT_EQ(device.SetDisplayMode(host::HWND{5}, 640, 480, 32, true), 0);
-  DirectDrawImageSurface picture;
-  ASSERT_EQ(picture.Create(3, 2, false, false, nullptr), 0);
-  ASSERT_EQ(picture.FillColor(0, 0, 0), 0);
-  ImageSurface image;
-  ASSERT_EQ(image.Create(4, 4, 32, kImageDibSection | kImageDirtyList), kSurfaceDone);
-  image.Fill(0xFFFFFFFFu, nullptr);
-  image.GetDirtyList()->Clear();
-  ASSERT_EQ(image.BlitFromObject(&picture, -1, 3, nullptr), ImageSurface::kOpDone);
-  int black = 0;
-  for (int y = 0; y < 4; ++y)
-    for (int x = 0; x < 4; ++x) black += (reinterpret_cast<const uint32_t*>(image.GetRowPointer(y))[x] & 0xFFFFFF) == 0;
-  EXPECT_EQ(black, 2) << "two columns of the bottom row, clipped at the left and bottom";
-  EXPECT_EQ(reinterpret_cast<const uint32_t*>(image.GetRowPointer(3))[1] & 0xFFFFFF, 0u);
-  ASSERT_NE(image.GetDirtyList()->Head(), nullptr);
-  EXPECT_EQ(image.GetDirtyList()->Head()->rect, (Rect{0, 3, 2, 4}));
-  EXPECT_TRUE(image.IsChanged());
-
-  DirectDrawImageSurface empty;
-  EXPECT_EQ(image.BlitFromObject(&empty, 0, 0, nullptr), ImageSurface::kOpNoPixels);
 }
 
 }  // namespace

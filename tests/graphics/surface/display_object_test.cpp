@@ -46,62 +46,6 @@ TEST(DisplayObjectList, KeepsAscendingPriorityAndRefusesAnObjectTwice) {
   EXPECT_FALSE(list.SetPriority(&stranger, 1, false));
 }
 
-TEST(DisplayObjectList, RemovesByPriorityAndByFilters) {
-  ColorRectObject a, b, c, d;
-  a.SetTag(1), b.SetTag(2), c.SetTag(1), d.SetTag(3);
-  DisplayObjectList list;
-  list.Add(&a, 2, 10);
-  list.Add(&b, 7, 10);
-  list.Add(&c, 7, 20);
-  list.Add(&d, 9, 20);
-
-  list.RemoveByPriority(8, false);
-  EXPECT_EQ(list.Count(), 4u) << "no node of that priority";
-  list.RemoveByPriority(7, true);
-  EXPECT_EQ(Order(list), (std::vector<DisplayObject*>{&c, &b}))
-      << "inverted: every node whose priority differs goes";
-  EXPECT_EQ(a.GetOwnerList(), nullptr);
-  EXPECT_EQ(d.GetOwnerList(), nullptr);
-
-  list.Add(&a, 2, 10);
-  list.Add(&d, 9, 20);
-  list.SetVisibleWhere(false, kAny, 20, 1, false);
-  EXPECT_FALSE(c.IsVisible());
-  EXPECT_TRUE(a.IsVisible() && b.IsVisible() && d.IsVisible());
-  list.RemoveWhere(kAny, 1, true);
-  EXPECT_EQ(Order(list), (std::vector<DisplayObject*>{&a, &c}));
-  list.RemoveWhere(10, kAny, false);
-  EXPECT_EQ(Order(list), (std::vector<DisplayObject*>{&c}));
-  {
-    ColorRectObject temporary;
-    list.Add(&temporary, 1, 0);
-  }
-  EXPECT_EQ(list.Count(), 1u) << "a destroyed object leaves its list";
-}
-
-TEST(DisplayObject, ChangesMarkOnlyRealChanges) {
-  ColorRectObject r;
-  r.Create(10, 10, 0xFF102030, 0, 0);
-  r.SetChanged(false);
-  r.SetVisible(true);
-  EXPECT_FALSE(r.IsChanged());
-  EXPECT_EQ(r.SetDrawMode(4), 1);
-  EXPECT_FALSE(r.IsChanged());
-  EXPECT_FALSE(r.SetPos(0, 0));
-  EXPECT_TRUE(r.MoveBy(1, 0));
-  EXPECT_TRUE(r.IsChanged());
-
-  ImageSurface picture;
-  ASSERT_EQ(picture.Create(8, 8, 32, 0), kSurfaceDone);
-  Sprite sprite;
-  ScopedPixelLibrary library(&BuiltInPixelLibrary());
-  ASSERT_EQ(sprite.SetImage(&picture, nullptr, 0, 0), kSpriteDone);
-  EXPECT_EQ(sprite.SetDrawMode(32), 1);
-  EXPECT_EQ(sprite.GetDrawMode(), 0);
-  EXPECT_EQ(sprite.SetDrawMode(31), 0);
-  EXPECT_EQ(sprite.GetDrawMode(), 31);
-}
-
 TEST(SurfaceUsers, AFreedSourceOrBackgroundDetachesItsUsers) {
   ScopedPixelLibrary library(&BuiltInPixelLibrary());
   ImageSurface target;

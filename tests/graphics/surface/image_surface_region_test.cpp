@@ -25,24 +25,6 @@ TEST(ImageSurfaceRegion, ToneAcceptsTheWholeMultiplierRangeAndRefusesBeyond) {
   EXPECT_TRUE(SamePixels(*same, *s)) << "unit multipliers and no offsets change nothing";
 }
 
-TEST(ImageSurfaceRegion, ScaleAlphaLevels) {
-  std::mt19937 rng(21);
-  auto s = Random(rng, 6, 6, 32);
-  auto before = Copy(*s);
-  EXPECT_FALSE(s->ScaleAlpha(-1, nullptr));
-  EXPECT_FALSE(s->ScaleAlpha(512, nullptr));
-  const Rect outside{10, 10, 20, 20};
-  EXPECT_FALSE(s->ScaleAlpha(100, &outside));
-  ASSERT_TRUE(s->ScaleAlpha(256, nullptr));
-  EXPECT_TRUE(SamePixels(*s, *before));
-  ASSERT_TRUE(s->ScaleAlpha(511, nullptr));
-  for (int i = 0; i < 36; ++i) {
-    EXPECT_EQ(Pixel(*s, i % 6, i / 6), Pixel(*before, i % 6, i / 6) | 0xFF000000u);
-  }
-  ASSERT_TRUE(s->ScaleAlpha(0, nullptr));
-  EXPECT_EQ(Pixel(*s, 3, 3), Pixel(*before, 3, 3) & 0x00FFFFFFu);
-}
-
 TEST(ImageSurfaceRegion, ColourOperationsSpareKeyedPixelsAndBlackDoesNothing) {
   std::mt19937 rng(22);
   for (bool mmx : {false, true}) {
@@ -60,36 +42,6 @@ TEST(ImageSurfaceRegion, ColourOperationsSpareKeyedPixelsAndBlackDoesNothing) {
     EXPECT_EQ(s->FillColorBlend(1, 2, 3, 100, nullptr), 0);
     EXPECT_EQ(Pixel(*s, 3, 4), 0x00123456u);
   }
-}
-
-TEST(ImageSurfaceRegion, EightBitSurfacesWorkThroughThePalette) {
-  std::mt19937 rng(23);
-  auto s = Random(rng, 5, 5, 8);
-  const Rect part{0, 0, 2, 2};
-  EXPECT_EQ(s->Invert(0, &part), ImageSurface::kOpBadFormat);
-  EXPECT_EQ(s->Greyscale(&part), ImageSurface::kOpBadParameter);
-  EXPECT_EQ(s->ColorTone(128, 128, 128, 0, 0, 0, &part), ImageSurface::kOpBadFormat);
-  uint32_t white = 0x00FFFFFF;
-  s->SetPalette(&white, 1, 0);
-  s->GetRowPointer(0)[0] = 0;
-  ASSERT_EQ(s->Greyscale(nullptr), 0);
-  EXPECT_EQ(s->GetRowPointer(0)[0], 255) << "white becomes index 255";
-  EXPECT_EQ(s->GetPalette()[200], 0x00C8C8C8u);
-  ASSERT_EQ(s->SetBrightness(255 + 255, nullptr), 0);
-  EXPECT_EQ(s->GetPalette()[10], 0x00FFFFFFu);
-}
-
-TEST(ImageSurfaceRegion, BrightnessScalesDownAndBlendsTowardWhite) {
-  auto s = std::make_unique<ImageSurface>();
-  ASSERT_EQ(s->Create(4, 1, 32, 0), 0);
-  s->Fill(0x80204060, nullptr);
-  ASSERT_EQ(s->SetBrightness(128, nullptr), 0);
-  EXPECT_EQ(Pixel(*s, 0, 0), 0x80000000u | uint32_t(ProductTable[128][0x20]) << 16 |
-                                 uint32_t(ProductTable[128][0x40]) << 8 | ProductTable[128][0x60]);
-  s->Fill(0x80204060, nullptr);
-  ASSERT_EQ(s->SetBrightness(255 + 100, nullptr), 0);
-  EXPECT_EQ(Pixel(*s, 3, 0) & 0xFF, uint32_t(ProductTable[155][0x60] + ProductTable[255][100]));
-  EXPECT_EQ(s->SetBrightness(511, nullptr), ImageSurface::kOpBadParameter);
 }
 
 TEST(ImageSurfaceRegion, GradientOfOnePixelIsTheStartValue) {
@@ -121,22 +73,6 @@ class RotateTest : public ::testing::Test {
   ScopedGlobal<TrigTables> publish{&trig};
 };
 
-TEST_F(RotateTest, UnturnedUnscaledIsABlitAtThePoint) {
-  std::mt19937 rng(25);
-  auto src = Random(rng, 6, 4, 32);
-  auto dst = Random(rng, 20, 20, 32);
-  auto viaBlit = Copy(*dst);
-  ScopedPixelLibrary off(nullptr);
-  ASSERT_EQ(dst->RotateZoomBlit(src.get(), 0, 5, 7, 0, 65536, nullptr, nullptr), 0);
-  const Size size{6, 4};
-  ASSERT_EQ(viaBlit->StretchBlit(src.get(), &size, 5, 7, nullptr, false), 0);
-  for (int y = 7; y < 11; ++y) {
-    for (int x = 5; x < 11; ++x) ASSERT_EQ(Pixel(*dst, x, y), Pixel(*src, x - 5, y - 7));
-  }
-  EXPECT_EQ(dst->RotateZoomBlit(src.get(), 5, 0, 0, 0, 65536, nullptr, nullptr),
-            ImageSurface::kOpBadParameter);
-}
-
 TEST_F(RotateTest, HighZoomDoesNotWrap) {
   // A zoom that takes the corner products of a 200-pixel source far past 32 bits (the sanitizer
   // traps a wrapped product); the quarter turn at anchor 0 then lies wholly above the target.
@@ -148,25 +84,6 @@ TEST_F(RotateTest, HighZoomDoesNotWrap) {
   auto before = Copy(*dst);
   ASSERT_EQ(dst->RotateZoomBlit(src.get(), 0, 0, -1, 128, 0x01000000, nullptr, nullptr), 0);
   EXPECT_TRUE(SamePixels(*dst, *before));
-}
-
-TEST_F(RotateTest, QuarterTurnMapsTheTopRightCornerUpward) {
-  RotatedCorners corners{};
-  int32_t w = 0, h = 0, x = 0, y = 0;
-  ASSERT_TRUE(ComputeRotatedBounds(&corners, 0, 0, 128, 1.0, 100, 50, 50, 25, {&w, &h, &x, &y}));
-  EXPECT_EQ(w, 50);
-  EXPECT_EQ(h, 100);
-  EXPECT_EQ(x, 25);
-  EXPECT_EQ(y, -24);
-  RotatedCorners untouched{};
-  EXPECT_FALSE(ComputeRotatedBounds(&untouched, 0, 0, 512, 1.0, 10, 10, 0, 0, {}));
-  EXPECT_TRUE(ComputeRotatedBounds(&untouched, 10, 0, 512, 1.0, 10, 10, 0, 0, {}));
-  EXPECT_FALSE(ComputeRotatedBounds(&untouched, 10, 0, 0, 0.0, 10, 10, 0, 0, {}));
-  ASSERT_TRUE(ComputeRotatedBounds(&corners, 3, 4, 0, 2.0, 10, 5, 0, 0, {&w, &h, &x, &y}));
-  EXPECT_EQ(w, 20);
-  EXPECT_EQ(h, 10);
-  EXPECT_EQ(x, 3);
-  EXPECT_EQ(y, 4);
 }
 
 TEST_F(RotateTest, OpacityFormRefusesEightBitSources) {

@@ -33,18 +33,6 @@ TEST_F(MovieFrameTest, CreateRefusesBadSizesAndAMissingDevice) {
   EXPECT_EQ(noDirectDraw.Create(4, 4), kFrameNoDirectDraw);
 }
 
-TEST_F(MovieFrameTest, KeepsAddressPitchAndABlackPictureButNoPixelAccess) {
-  MovieFrameSurface frame(&device);
-  ASSERT_EQ(frame.Create(101, 50), 0);
-  ASSERT_NE(frame.GetMemory(), nullptr);
-  EXPECT_GE(frame.GetPitch(), 101 * 4);
-  EXPECT_EQ(frame.GetMemory()[frame.GetPitch() * 49 + 400], 0) << "filled black";
-  EXPECT_EQ(frame.GetPixels(), nullptr);
-  EXPECT_EQ(frame.GetRowPointer(0), nullptr);
-  EXPECT_EQ(frame.SetColorKeyRgb(1, 2, 3), 0);
-  EXPECT_EQ(frame.GetColorKey(), kNoColorKey);
-}
-
 TEST_F(MovieFrameTest, RestoreRemakesOnlyALostSurfaceUnderTheLock) {
   MovieFrameSurface frame(&device);
   EXPECT_EQ(frame.Restore(1), 0) << "nothing made yet";

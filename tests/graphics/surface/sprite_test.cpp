@@ -79,70 +79,7 @@ TEST_P(SpriteDraw, EachModeMatchesThePixelReferenceInsideTheClip) {
   }
 }
 
-TEST_P(SpriteDraw, ZoomedAndMirroredSpritesDrawTheirWorkSurface) {
-  std::mt19937 rng(5);
-  auto source = Random(rng, 6, 4, 32);
-  ImageSurface target;
-  ASSERT_EQ(target.Create(20, 20, 32, kImageDirtyList), kSurfaceDone);
-  Sprite sprite;
-  ASSERT_EQ(sprite.SetImage(source.get(), nullptr, 1, 1), kSpriteDone);
-  sprite.SetDrawMode(1);
-  ASSERT_EQ(sprite.SetMirrorMode(1), 1);
-  EXPECT_EQ(sprite.SetMirrorMode(1), 0);
-  ASSERT_EQ(sprite.SetZoom(12, 8), kSpriteDone);
-  EXPECT_EQ(*sprite.GetRectPtr(), (Rect{1, 1, 13, 9}));
-  Rect drawn;
-  ASSERT_EQ(sprite.DrawInto(&target, &drawn), kDrawDone);
-  EXPECT_EQ(drawn, (Rect{1, 1, 13, 9}));
-  const Geometry walk{1, 1, 12, 8, 0, 0, 6, 4, Walk::kStretchedMirrored};
-  for (int j = 0; j < 8; ++j) {
-    for (int i = 0; i < 12; ++i) {
-      const auto [sx, sy] = SourceOf(walk, i, j);
-      ASSERT_EQ(Pixel(target, 1 + i, 1 + j), Pixel(*source, sx, sy)) << i << "," << j;
-    }
-  }
-  EXPECT_TRUE(target.IsChanged());
-}
-
 INSTANTIATE_TEST_SUITE_P(BothKernelSets, SpriteDraw, testing::Bool());
-
-TEST(Sprite, KeyedAndEightBitSourcesTakeTheBlitPaths) {
-  ScopedPixelLibrary library(&BuiltInPixelLibrary());
-  ImageSurface source, target;
-  ASSERT_EQ(source.Create(4, 4, 32, 0), kSurfaceDone);
-  ASSERT_EQ(target.Create(8, 8, 32, 0), kSurfaceDone);
-  source.Fill(0xFF112233u, nullptr);
-  source.SetPixel(0, 0, 0x00000000u);
-  ASSERT_EQ(source.SetColorKeyRgb(0, 0, 0), kKeySet);
-  target.Fill(0xFF808080u, nullptr);
-  Sprite sprite;
-  ASSERT_EQ(sprite.SetImage(&source, nullptr, 0, 0), kSpriteDone);
-  for (int mode : {1, 3}) {
-    sprite.SetDrawMode(mode);
-    Rect out{};
-    EXPECT_EQ(sprite.DrawInto(&target, &out), kDrawNothing) << mode;
-    EXPECT_EQ(Pixel(target, 1, 1), 0xFF808080u) << "keyed mode " << mode << " draws nothing";
-  }
-  sprite.SetDrawMode(0);
-  ASSERT_EQ(sprite.DrawInto(&target, nullptr), kDrawDone);
-  EXPECT_EQ(Pixel(target, 0, 0) & 0xFFFFFF, 0x808080u) << "the key stays transparent";
-  EXPECT_EQ(Pixel(target, 1, 0) & 0xFFFFFF, 0x112233u);
-  EXPECT_TRUE(sprite.HitTest(1, 0, true));
-  EXPECT_FALSE(sprite.HitTest(0, 0, true));
-  EXPECT_TRUE(sprite.HitTest(0, 0, false));
-  EXPECT_FALSE(sprite.HitTest(4, 0, false));
-
-  ImageSurface indexed, indexedTarget;
-  ASSERT_EQ(indexed.Create(3, 3, 8, 0), kSurfaceDone);
-  ASSERT_EQ(indexedTarget.Create(5, 5, 8, 0), kSurfaceDone);
-  indexed.Fill(7, nullptr);
-  Sprite small;
-  ASSERT_EQ(small.SetImage(&indexed, nullptr, 1, 1), kSpriteDone);
-  small.SetDrawMode(9);
-  ASSERT_EQ(small.Draw(&indexedTarget, Rect{0, 0, 5, 5}), kDrawDone);
-  EXPECT_EQ(indexedTarget.GetRowPointer(2)[2], 7) << "any mode copies an 8-bit picture";
-  EXPECT_EQ(indexedTarget.GetRowPointer(0)[0], 0);
-}
 
 TEST(Sprite, RefusesWithoutALibraryOrASurfaceAndKeepsTheSourceRectInside) {
   ImageSurface source;
@@ -163,26 +100,6 @@ TEST(Sprite, RefusesWithoutALibraryOrASurfaceAndKeepsTheSourceRectInside) {
   EXPECT_EQ(*sprite.GetRectPtr(), (Rect{3, 4, 8, 9}));
   EXPECT_EQ(sprite.SetSourceRect(&outside), kSpriteRectRefused);
   EXPECT_EQ(sprite.GetSourceRect(), (Rect{5, 5, 10, 10}));
-}
-
-TEST(Sprite, CopyStateSharesTheWorkSurfaceAndCopyFromDuplicatesIt) {
-  ScopedPixelLibrary library(&BuiltInPixelLibrary());
-  std::mt19937 rng(9);
-  auto source = Random(rng, 8, 8, 32);
-  Sprite original;
-  ASSERT_EQ(original.SetImage(source.get(), nullptr, 4, 5), kSpriteDone);
-  ASSERT_EQ(original.SetZoom(16, 16), kSpriteDone);
-  Sprite shared, copy;
-  shared.SetTag(42);
-  shared.CopyStateFrom(original);
-  EXPECT_EQ(shared.GetTag(), 42u) << "the tag is not state";
-  EXPECT_EQ(shared.GetWorkSurface(), original.GetWorkSurface());
-  EXPECT_EQ(shared.SetSourceRect(nullptr), kSpriteBorrowed) << "a borrowed picture is not re-rendered";
-  copy.CopyFrom(original);
-  ASSERT_NE(copy.GetWorkSurface(), nullptr);
-  EXPECT_NE(copy.GetWorkSurface(), original.GetWorkSurface());
-  EXPECT_TRUE(testing_surfaces::SamePixels(*copy.GetWorkSurface(), *original.GetWorkSurface()));
-  EXPECT_EQ(*copy.GetRectPtr(), *original.GetRectPtr());
 }
 
 TEST(Sprite, AQuarterTurnSwapsThePlacedSizeAndAWholeTurnDropsIt) {
@@ -229,29 +146,6 @@ TEST(Sprite, AQuarterTurnSwapsThePlacedSizeAndAWholeTurnDropsIt) {
   Sprite flat;
   ASSERT_EQ(flat.SetImage(&indexed, nullptr, 0, 0), kSpriteDone);
   EXPECT_EQ(flat.SetRotation(128, 1.0), kSpriteNoSurface) << "only 32-bit pictures turn";
-}
-
-TEST(ColorRectObject, BlendsAddsAndSubtractsItsColour) {
-  ImageSurface target;
-  ASSERT_EQ(target.Create(6, 6, 32, 0), kSurfaceDone);
-  target.Fill(0xFF404040u, nullptr);
-  ColorRectObject rect;
-  ASSERT_EQ(rect.Create(2, 2, 0xFF102030u, 1, 1), 0);
-  ASSERT_EQ(rect.SetDrawMode(2), 0);
-  ASSERT_EQ(rect.Draw(&target, Rect{0, 0, 6, 6}), kDrawDone);
-  EXPECT_EQ(Pixel(target, 1, 1) & 0xFFFFFF, 0x506070u);
-  EXPECT_EQ(Pixel(target, 3, 3) & 0xFFFFFF, 0x404040u);
-  rect.SetDrawMode(3);
-  rect.SetArgb(0x80FF0000u);
-  ASSERT_EQ(rect.Draw(&target, Rect{0, 0, 6, 2}), kDrawDone);
-  EXPECT_EQ(Pixel(target, 1, 1) & 0xFFFFFF, 0x006070u) << "red scaled by alpha 128 is 127";
-  EXPECT_EQ(Pixel(target, 1, 2) & 0xFFFFFF, 0x506070u) << "outside the clip";
-  rect.SetDrawMode(1);
-  EXPECT_EQ(rect.Draw(&target, Rect{0, 0, 6, 6}), kDrawNothing);
-  EXPECT_EQ(rect.SetDrawMode(4), 1);
-  EXPECT_TRUE(rect.HitTest(2, 2, false));
-  rect.Resize(0, 2);
-  EXPECT_FALSE(rect.HitTest(1, 1, false));
 }
 
 }  // namespace
