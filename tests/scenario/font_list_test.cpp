@@ -80,16 +80,6 @@ TEST(FontListTest, FiltersSelectFaces) {
   }
 }
 
-TEST(FontListTest, EnumeratingAgainReplacesTheList) {
-  FontList list(ReportSystem);
-  EXPECT_EQ(list.Enumerate(0, 0), 6);
-  EXPECT_EQ(list.Enumerate(FontList::kJapaneseFilter, host::SHIFTJIS_CHARSET), 2);
-  EXPECT_EQ(list.Get(2), nullptr);
-  EXPECT_EQ(list.Get(-1), nullptr);
-  EXPECT_EQ(list.Enumerate(FontList::kCharSetOnly, 99), 0);
-  EXPECT_EQ(list.Get(0), nullptr);
-}
-
 TEST(FontListTest, InstalledFacesPassTheJapaneseFilter) {
   FontList list;
   ASSERT_EQ(list.Enumerate(FontList::kJapaneseFilter, host::SHIFTJIS_CHARSET), 4);

@@ -46,18 +46,6 @@ TEST(ScriptEngineStep, ACalledScriptReturnsBehindTheCallersWaitInTheSameStep) {
   EXPECT_EQ(e.engine->loadedScripts().size(), 2u) << "library and MAIN; SUB was unloaded";
 }
 
-TEST(ScriptEngineStep, AJumpInACalledScriptReplacesTheCallee) {
-  Engine e;
-  e.Script("MAIN", Call("SUB") + " inc host:0\n wait\n ret\n" + Names({"SUB"}));
-  e.Script("SUB", Jump("OTHER") + " set 1, host:0\n ret\n" + Names({"OTHER"}));
-  e.Script("OTHER", " set 100, host:0\n ret\n");
-  ASSERT_EQ(e.Start(), 0);
-  EXPECT_EQ(e.engine->Step(), kStepWaiting);
-  EXPECT_EQ(e.Answer(), 101);
-  EXPECT_EQ(e.engine->request().callDepth, 0u);
-  EXPECT_EQ(e.engine->Step(), kStepEnded);
-}
-
 TEST(ScriptEngineStep, MisplacedAndFailedRequests) {
   struct Case {
     const char* what;
@@ -85,17 +73,6 @@ TEST(ScriptEngineStep, MisplacedAndFailedRequests) {
       EXPECT_EQ(e.engine->interpreter().stackPointer(), sp) << "the saved pointer was taken back";
     }
   }
-}
-
-TEST(ScriptEngineStep, ExitLetsTheScriptRunToItsWaitAndStays) {
-  Engine e;
-  e.Script("MAIN", " native native:2, 0, host:0\n inc host:0\n wait\n inc host:0\n wait\n ret\n");
-  ASSERT_EQ(e.Start(), 0);
-  EXPECT_EQ(e.engine->Step(), kStepEnded);
-  EXPECT_EQ(e.Answer(), 1);
-  EXPECT_EQ(e.engine->Step(), kStepEnded);
-  EXPECT_EQ(e.Answer(), 2);
-  EXPECT_EQ(e.engine->request().word, kRequestExit);
 }
 
 TEST(ScriptEngineStep, FaultsEndTheStepAsIllegal) {

@@ -84,21 +84,6 @@ TEST(ScriptFiles, DoubleByteNamesKeepTheirTrailBytes) {
   EXPECT_EQ(vm.LoadScript("SCRIPT\\\x95\x5C\x83\x61x.sob"), 0);
 }
 
-TEST(ScriptFiles, OptionalFilesAndRepeatedInit) {
-  MemoryScriptFileSource files;
-  ScriptVm vm(&files, kArena);
-  files.Put(kTableFile, Sob(".table\n"));  // zero records: no table at all
-  ASSERT_EQ(vm.LoadInitFiles(kTableFile, kVariableFile, kLibraryFile, false, false), 0);
-  EXPECT_EQ(vm.libraryCodeBase(), 0u);
-  EXPECT_TRUE(vm.scriptTable().empty());
-  files.Put(kLibraryFile, Sob(kLibrary));
-  EXPECT_EQ(vm.LoadInitFiles(kTableFile, kVariableFile, kLibraryFile, false, false), kInitAlreadyDone);
-  EXPECT_EQ(vm.libraryCodeBase(), 0u) << "the second call read nothing";
-  PutScript(files, "ANY", "ret\n");
-  ASSERT_EQ(vm.LoadScript("SCRIPT\\ANY.SOB"), 0);
-  EXPECT_EQ(vm.SetReadFlagA(0, false), 0) << "a script outside the table has no flags to set";
-}
-
 struct InitCase {
   const char* name;
   const char* file;
@@ -228,14 +213,6 @@ TEST(LoadRefusals, MissingFileAndEveryTruncation) {
     EXPECT_EQ(l.vm->LoadScript("SCRIPT\\MAIN.SOB"), kLoadBadCode) << "cut to " << cut;
   }
   EXPECT_EQ(l.vm->loadedScripts().size(), 1u) << "only the library";
-}
-
-TEST(LoadRefusals, WithoutLibraryNoLibraryOffsetLinks) {
-  MemoryScriptFileSource files;
-  ScriptVm vm(&files, kArena);
-  ASSERT_EQ(vm.LoadInitFiles(kTableFile, kVariableFile, kLibraryFile, false, false), 0);
-  PutScript(files, "MAIN", "ret\n .word lib:0\n");
-  EXPECT_EQ(vm.LoadScript("SCRIPT\\MAIN.SOB"), kLoadBadCode);
 }
 
 }  // namespace

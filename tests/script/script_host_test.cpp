@@ -37,33 +37,7 @@ class FakeApp : public ScriptApplication {
   }
 };
 
-uint32_t HostVar(ScriptHost& host, uint32_t n) {
-  return GuestWord(host.memory(), host.HostVariableAddress(n));
-}
 
-struct Host {
-  MemoryScriptFileSource files;
-  ScriptHost host{&files, 1, kArena};
-};
-
-TEST(NativeTable, HoldsAll809WithTheUnbuiltAnsweringMinusOne) {
-  Host h;
-  EXPECT_EQ(Global<ScriptHost>::Get(), &h.host);
-  ASSERT_EQ(h.host.tables().natives->size(), kNativeCount);
-  for (uint32_t n : {3u, 58u, 808u}) EXPECT_FALSE(h.host.IsNativeBuilt(n)) << n;
-
-  // Through a script: an unbuilt native answers -1 and says so once; a no-op answers 0.
-  PutScript(h.files, "MAIN",
-            " native native:500, 0, host:0\n native native:500, 0, host:0\n"
-            " set 9, host:2\n native native:37, 0, host:2\n ret\n");
-  ASSERT_EQ(h.host.LoadScript("MAIN"), 0);
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(h.host.Step(), kStepEnded);
-  std::string err = testing::internal::GetCapturedStderr();
-  EXPECT_EQ(err, "native 500 not built\n");
-  EXPECT_EQ(static_cast<int32_t>(HostVar(h.host, 0)), kNativeNotBuilt);
-  EXPECT_EQ(HostVar(h.host, 2), 0u);
-}
 
 // Values of the generator worked out apart from this code.
 TEST(SubtractiveRandom, GivesTheGeneratorsNumbers) {
@@ -84,30 +58,6 @@ TEST(SubtractiveRandom, GivesTheGeneratorsNumbers) {
     for (int i = 0; i < 57; ++i) r.Draw(1000);
     for (int32_t v : c.afterRemix) EXPECT_EQ(r.Draw(1000), v) << c.seed;
   }
-}
-
-TEST(SubtractiveRandom, NativesSeedAndDraw) {
-  Host h;
-  PutScript(h.files, "MAIN",
-            " native native:85, seed, host:0\n native native:84, range, host:0\n ret\n"
-            "seed: .word 12345\nrange: .word -1\n");
-  ASSERT_EQ(h.host.LoadScript("MAIN"), 0);
-  EXPECT_EQ(h.host.Step(), kStepEnded);
-  EXPECT_EQ(HostVar(h.host, 0), 434623796u);
-}
-
-TEST(StartScriptHost, StartsMainWithTheApplicationsSettings) {
-  FakeApp app;
-  app.translation = true;  // asked for, not built: the interpreter runs the code
-  std::unique_ptr<ScriptHost> host;
-  ASSERT_EQ(StartScriptHost(app, host), 0);
-  EXPECT_TRUE(app.messages.empty());
-  EXPECT_EQ(host->Step(), kStepEnded);
-  EXPECT_EQ(host->interpreter().EnableJit(true), kJitTranslationFailed);
-
-  host->SetSystemStateFileName("SYS.DAT");
-  ASSERT_EQ(host->WriteSystemState(nullptr), 0);
-  EXPECT_NE(app.files.Find("SAVE\\SYS.DAT"), nullptr) << "state files go to the save folder";
 }
 
 TEST(StartScriptHost, EachFailureShowsItsMessage) {
@@ -135,27 +85,6 @@ TEST(StartScriptHost, EachFailureShowsItsMessage) {
   }
 }
 
-// Natives 4 and 5 read their argument words from guest memory and reach the application the
-// start handed to the host.
-TEST(AppOptionNatives, SetAndGetThroughTheApplication) {
-  FakeApp app;
-  PutScript(app.files, "MAIN",
-            " native native:4, setArgs, host:0\n"
-            " native native:5, getSet, host:1\n"
-            " native native:5, getOther, host:2\n"
-            " ret\n"
-            "setArgs: .word 3, 0xFFFF1234\n"
-            "getSet: .word 3\n"
-            "getOther: .word 12\n");
-  std::unique_ptr<ScriptHost> host;
-  ASSERT_EQ(StartScriptHost(app, host), 0);
-  ASSERT_EQ(host->application(), &app);
-  ASSERT_EQ(host->Step(), kStepEnded);
-  EXPECT_EQ(app.options, (std::map<uint32_t, uint32_t>{{3, 0xFFFF1234u}})) << "the whole word goes on";
-  EXPECT_EQ(HostVar(*host, 1), 0xFFFF1234u);
-  EXPECT_EQ(HostVar(*host, 2), 0xA000000Cu);
-}
-
 TEST(AppOptionNatives, AnArgumentOutsideTheArenaFaultsTheStep) {
   for (const char* call :
        {" native native:5, 0, host:0\n", " native native:4, 0xFFFFFFFC, host:0\n"}) {
@@ -166,16 +95,6 @@ TEST(AppOptionNatives, AnArgumentOutsideTheArenaFaultsTheStep) {
     EXPECT_EQ(host->Step(), kStepIllegal) << call;
     EXPECT_TRUE(app.options.empty()) << call;
   }
-}
-
-TEST(AppOptionNatives, WithoutAnApplicationSetNothingAndReadZero) {
-  Host h;
-  PutScript(h.files, "MAIN",
-            " native native:4, args, host:0\n set 7, host:1\n native native:5, args, host:1\n ret\n"
-            "args: .word 1, 1\n");
-  ASSERT_EQ(h.host.LoadScript("MAIN"), 0);
-  EXPECT_EQ(h.host.Step(), kStepEnded);
-  EXPECT_EQ(HostVar(h.host, 1), 0u);
 }
 
 TEST(ScriptHostInterrupt, PassesTheBootValueByTheRequestByte) {

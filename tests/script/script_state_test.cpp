@@ -75,28 +75,6 @@ struct Engine {
 
 // --- voice table ---
 
-TEST(VoiceInfo, ReadsCharactersSecondTextsAndAliases) {
-  VoiceTable t;
-  auto file = sob::WriteVoiceInfo("ABCDEFGHIJ", 3,
-                                  {{"HANA", "", false, {"H"}},
-                                   {"YUKI", "SECOND", false, {"Y", "YU"}},
-                                   {"MARK", "", true, {"M"}}});
-  ASSERT_EQ(t.Parse(file), kVoiceInfoDone);
-  EXPECT_EQ(t.prefix, "ABCDEFG") << "the prefix field holds 7 characters";
-  ASSERT_EQ(t.characters.size(), 3u);
-  EXPECT_EQ(t.characters[2].name, "MARK");
-  EXPECT_EQ(t.characters[1].secondText.value_or(""), "SECOND");
-  EXPECT_EQ(t.characters[2].hasSecondText, 1) << "a one-byte field only sets the mark";
-  EXPECT_FALSE(t.characters[2].secondText);
-  ASSERT_EQ(t.aliases.size(), 3u) << "no more aliases than the count at the top";
-  EXPECT_EQ(t.aliases[2].name, "YU");
-  EXPECT_EQ(t.aliases[2].character, 1u);
-
-  // A double-byte character that would straddle the 7-byte field is left out whole.
-  ASSERT_EQ(t.Parse(sob::WriteVoiceInfo("ABCDEF\x82\xA0", 0, {})), kVoiceInfoDone);
-  EXPECT_EQ(t.prefix, "ABCDEF");
-}
-
 TEST(VoiceInfo, MalformedFilesLeaveEmptyTables) {
   std::vector<uint8_t> good = TwoVoices();
   VoiceTable t;
@@ -178,19 +156,6 @@ TEST(SystemState, RefusalsApplyNothing) {
   e.files.set_failSaves(true);
   EXPECT_EQ(e.engine->WriteSystemState("S"), kStateCannotCreate);
   EXPECT_EQ(e.File("S"), badPacking) << "a failed write keeps the old file";
-}
-
-TEST(SystemState, PersistentStateWritesWhatIsNamed) {
-  Engine e;
-  EXPECT_EQ(e.engine->SavePersistentState(), kStateNoNames);
-  e.engine->SetSystemStateFileName("SYS");
-  e.files.set_failSaves(true);
-  EXPECT_EQ(e.engine->SavePersistentState(), kStateCannotCreate);
-  e.files.set_failSaves(false);
-
-  // The engine's end writes the system state.
-  e.engine.reset();
-  EXPECT_NE(e.files.Find("SYS"), nullptr);
 }
 
 // --- variable files ---

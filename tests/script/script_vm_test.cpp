@@ -51,69 +51,6 @@ struct Vm {
   }
 };
 
-TEST(Variables, ClearSelectsByClassAndKind) {
-  struct Case {
-    int classFilter, kindFilter;
-    std::vector<uint32_t> after;
-  };
-  const uint32_t t = 0x4241;  // "AB"
-  const Case cases[] = {
-      {0, 0, {0, 0, 0, 0, 0}}, {1, 0, {0, 2, t, 4, 5}}, {2, 0, {1, 0, 0, 4, 5}}, {3, 0, {1, 2, t, 0, 0}},
-      {0, 1, {0, 0, t, 0, 5}}, {0, 2, {1, 2, 0, 4, 5}}, {0, 3, {1, 2, t, 4, 0}}, {0, 4, {1, 2, t, 4, 5}},
-  };
-  for (const Case& c : cases) {
-    Vm v;
-    v.vm->ClearVariables(c.classFilter, c.kindFilter);
-    EXPECT_EQ(v.All(), c.after) << "class " << c.classFilter << " kind " << c.kindFilter;
-  }
-}
-
-TEST(Variables, SnapshotsKeepTheirOwnCopies) {
-  Vm v;
-  v.SetAll(9);
-  EXPECT_EQ(v.vm->SaveToSnapshotB(2, 0), 0);  // class 1 only
-  v.SetAll(7);
-  EXPECT_EQ(v.vm->RestoreFromSnapshotB(0, 0), 0);
-  EXPECT_EQ(v.Get(1), 9u);
-  EXPECT_EQ(v.Get(2), 9u) << "kind 1 goes through its cell";
-  EXPECT_EQ(v.Get(0), 1u) << "class 0 was not saved, so B still holds the initial value";
-  EXPECT_EQ(v.vm->RestoreFromSnapshotA(0, 0), 0);
-  EXPECT_EQ(v.All(), (std::vector<uint32_t>{1, 2, 0x4241, 4, 5}));
-
-  Vm none(false);
-  EXPECT_EQ(none.vm->RestoreFromSnapshotA(0, 0), 1);
-  EXPECT_EQ(none.vm->SaveVariableToSnapshotB(none.vm->variables()[1].storage), 1);
-}
-
-TEST(Variables, LookupAndMarking) {
-  Vm v;
-  uint32_t storage = v.vm->variables()[3].storage;
-  EXPECT_EQ(v.vm->FindVariableIndex(storage + 1), -1);
-  EXPECT_EQ(v.vm->AddMarkedVariable(storage + 1), 2);
-  EXPECT_EQ(v.vm->AddMarkedVariable(storage), 0);
-  EXPECT_EQ(v.vm->markedVariables(), std::vector<uint32_t>{3});
-  v.vm->memory().Write32(storage, 44);
-  EXPECT_EQ(v.vm->SaveVariableToSnapshotB(storage), 0);
-  v.vm->memory().Write32(storage, 0);
-  v.vm->RestoreFromSnapshotB(3, 0);
-  EXPECT_EQ(v.Get(3), 44u);
-}
-
-TEST(VariableStream, SizesAndRoundTrip) {
-  Vm v;
-  EXPECT_EQ(v.vm->GetVariableSetSize(0, false), 1u + 5 + 5) << "class 1: variables 1 and 2";
-  EXPECT_EQ(v.vm->GetVariableSetSize(1, false), 1u + 5) << "class 2 without the kind-2 variable";
-  EXPECT_EQ(v.vm->GetVariableSetSize(7, false), 1u + 5 + 5 + 5 + 5);
-  std::vector<uint8_t> stream;
-  ASSERT_EQ(v.vm->WriteVariableSet(&stream, 7, false), 0);
-  ASSERT_EQ(stream.size(), v.vm->GetVariableSetSize(7, false));
-  v.SetAll(0);
-  ByteReader r(stream.data(), stream.size());
-  EXPECT_EQ(v.vm->ReadVariableSet(r), 0);
-  EXPECT_EQ(v.All(), (std::vector<uint32_t>{1, 2, 0x4241, 4, 0}));
-  EXPECT_TRUE(r.atEnd());
-}
-
 TEST(VariableStream, AWrongKindOrAShortStreamStopsWhereItIs) {
   Vm v;
   std::vector<uint8_t> stream;
@@ -132,20 +69,6 @@ TEST(VariableStream, AWrongKindOrAShortStreamStopsWhereItIs) {
   EXPECT_EQ(empty.GetVariableSetSize(0, false), 1u);
   EXPECT_EQ(empty.GetVariableSetSize(0, true), 0u) << "no snapshot B";
   EXPECT_EQ(empty.WriteVariableSet(&stream, 0, true), 2);
-}
-
-TEST(ReadFlags, CurrentAndLastRecord) {
-  Vm v;
-  EXPECT_FALSE(v.vm->TestReadFlagA(0, false)) << "no script loaded, no current record";
-  EXPECT_EQ(v.vm->SetReadFlagA(2, true), 0);
-  EXPECT_TRUE(v.vm->TestReadFlagA(2, true));
-  EXPECT_EQ(v.vm->SetReadFlagB(3, true), 2) << "past the bit count";
-  PutScript(v.files, "MAIN", "ret\n");
-  ASSERT_EQ(v.vm->LoadScript("SCRIPT\\MAIN.SOB"), 0);
-  EXPECT_EQ(v.vm->currentRecord(), 0) << "the first of two equal names";
-  EXPECT_FALSE(v.vm->TestReadFlagA(2, false));
-  EXPECT_EQ(v.vm->SetReadFlagB(8, false), 0);
-  EXPECT_TRUE(v.vm->TestReadFlagB(8, false));
 }
 
 void PutU32(std::vector<uint8_t>& out, uint32_t v) {
@@ -230,30 +153,6 @@ TEST(ScriptTableState, LargeFlagSetsArePackedAndLoadBack) {
   ASSERT_EQ(fresh.vm->LoadScriptTable("S"), 0);
   EXPECT_TRUE(fresh.vm->TestReadFlagA(29999, true));
   EXPECT_EQ(fresh.vm->scriptTable()[0].readA.Count(), 1u);
-}
-
-TEST(ScriptTableState, WritingWithoutANameOrTable) {
-  Vm v;
-  EXPECT_EQ(v.vm->SaveScriptTable(nullptr), 1) << "no name";
-  Vm noTable(true, ".table\n");
-  EXPECT_EQ(noTable.vm->SaveScriptTable("S"), 2);
-  EXPECT_EQ(noTable.vm->LoadScriptTable("S"), 0);
-}
-
-TEST(ScriptTableState, WrittenWhenTheVmEnds) {
-  MemoryScriptFileSource files;
-  files.Put("T", Sob(".table\n.script MAIN 8 8\n"));
-  {
-    ScriptVm vm(&files, kArena);
-    ASSERT_EQ(vm.LoadInitFiles("T", "V", "L", false, false), 0);
-    vm.SetScriptTableFileName("END.DAT");
-    vm.SetReadFlagA(5, true);
-  }
-  ASSERT_NE(files.Find("END.DAT"), nullptr);
-  ScriptVm again(&files, kArena);
-  ASSERT_EQ(again.LoadInitFiles("T", "V", "L", false, false), 0);
-  ASSERT_EQ(again.LoadScriptTable("END.DAT"), 0);
-  EXPECT_TRUE(again.TestReadFlagA(5, true));
 }
 
 // Through the game's files: the table from a pack, the state to a disk folder named in another

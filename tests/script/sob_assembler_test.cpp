@@ -27,23 +27,6 @@ TEST(SobAssembler, WritesTheCodeBlockLayout) {
   EXPECT_EQ(b.back(), 7);
 }
 
-TEST(SobAssembler, TablesVariablesAndStrings) {
-  auto table = sob::Assemble(".table\n.script MAIN 300 2\n");
-  ASSERT_TRUE(table.ok);
-  EXPECT_EQ(table.bytes, (std::vector<uint8_t>{1, 0, 5, 'M', 'A', 'I', 'N', 0, 44, 1, 2, 0}));
-  // Source text becomes CP932; an escaped byte stays as written.
-  auto vars = sob::Assemble(".sob1\na: .string \"A\xE3\x81\x82\\x22\"\np: .word a+1\n.var 1 2 a 5\n");
-  ASSERT_TRUE(vars.ok) << vars.error;
-  const std::vector<uint8_t> expected = {'S', 'O', 'B', '1', 9, 0, 0, 0, 'A', 0x82, 0xA0, '"', 0, 0, 0, 0, 0,
-                                         1, 0, 0, 0, 1, 2, 0, 0, 0, 0, 5, 0, 0, 0,  // one variable
-                                         1, 0, 0, 0, 5, 0, 0, 0, 1, 0, 0, 0,  // one relocation {5, 1}
-                                         0, 0, 0, 0};
-  EXPECT_EQ(vars.bytes, expected);
-  auto raw = sob::Assemble(".raw\n .byte 1\n .word 2\n .string \"A\"\n");
-  ASSERT_TRUE(raw.ok) << raw.error;
-  EXPECT_EQ(raw.bytes, (std::vector<uint8_t>{1, 2, 0, 0, 0, 'A', 0})) << "no header, no tables";
-}
-
 TEST(SobAssembler, RefusesBadSourceWithItsLine) {
   const std::pair<const char*, const char*> cases[] = {
       {"add 1, 2\n", "no file directive"},

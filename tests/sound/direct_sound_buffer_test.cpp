@@ -84,55 +84,6 @@ TEST(DirectSoundBuffer, PadsShortDataWithSilence) {
   EXPECT_EQ(HostBytes(b16), (std::vector<uint8_t>{1, 2, 3, 4, 0, 0, 0, 0}));
 }
 
-TEST(DirectSoundBuffer, PausesNestAndSeeksWait) {
-  SoundWorld w;
-  const std::vector<int16_t> ramp = w.PutRamp("R.PCMT", 4000, 8000);
-  DirectSoundBuffer b;
-  ASSERT_EQ(b.Load("R.PCMT", 0), kLoaded);
-  EXPECT_EQ(b.Resume(), kResumeNotPaused);
-  ASSERT_EQ(b.PlayLoop(), kSoundBufferOk);
-  w.Pull(100);
-  EXPECT_EQ(b.Pause(), kSoundBufferOk);
-  EXPECT_EQ(b.Pause(), kSoundBufferOk);
-  EXPECT_EQ(b.Resume(), kSoundBufferOk);
-  EXPECT_FALSE(b.IsPlaying(nullptr, nullptr)) << "one resume of two pauses";
-  EXPECT_EQ(b.Resume(), kSoundBufferOk);
-  uint32_t status = 0;
-  b.GetDirectSoundBuffer()->GetStatus(&status);
-  EXPECT_EQ(status, host::kStatusPlaying | host::kStatusLooping) << "back in its mode";
-  EXPECT_EQ(w.Pull(1)[0], ramp[100]) << "from where it paused";
-
-  EXPECT_EQ(b.SeekMs(500), kSeekOutOfRange);
-  ASSERT_EQ(b.Stop(), kSoundBufferOk);
-  ASSERT_EQ(b.SeekMs(100), kSoundBufferOk);
-  EXPECT_FALSE(b.IsPlaying(nullptr, nullptr));
-  ASSERT_EQ(b.Play(), kSoundBufferOk);
-  EXPECT_EQ(w.Pull(1)[0], ramp[800]) << "a play after a seek starts at the sought position";
-  ASSERT_EQ(b.Play(), kSoundBufferOk);
-  EXPECT_EQ(w.Pull(1)[0], ramp[0]) << "the next play starts over";
-}
-
-TEST(DirectSoundBuffer, VolumeFactorsBecomeHostVolumes) {
-  SoundWorld w;
-  w.PutRamp("R.PCMT", 100, 8000);
-  DirectSoundBuffer b;
-  EXPECT_EQ(b.SetVolume(128), kVolumeDeferred);
-  EXPECT_EQ(b.SetPan(10), kNoSoundBuffer);
-  ASSERT_EQ(b.Load("R.PCMT", 0), kLoaded);
-  EXPECT_EQ(HostVolume(b), -602) << "a factor set before the load applies at the load";
-  const std::pair<int32_t, int32_t> cases[] = {{0, -10000}, {-5, -10000}, {256, 0}, {300, 0}, {64, -1204}};
-  for (auto [factor, volume] : cases) {
-    EXPECT_EQ(b.SetVolume(factor), kSoundBufferOk);
-    EXPECT_EQ(HostVolume(b), volume) << "factor " << factor;
-  }
-  EXPECT_EQ(b.Adjust(0, 12000, 200000), kSoundBufferOk);
-  int32_t factor = 0, pan = 0;
-  uint32_t hz = 0;
-  ASSERT_EQ(b.GetVolumePanFrequency(&factor, &pan, &hz), kSoundBufferOk);
-  EXPECT_EQ(pan, 10000);
-  EXPECT_EQ(hz, 100000u) << "pan and frequency clamp to their ranges";
-}
-
 TEST(DirectSoundBuffer, LipSyncReadsSamplesAndEnvelopes) {
   SoundWorld w;
   std::vector<int16_t> loud(64);
@@ -196,40 +147,6 @@ TEST_F(BufferFade, FadeOutEndsPausedWithItsFactorBack) {
   EXPECT_EQ(b.GetVolumeFactor(), 64);
   At(2600);
   EXPECT_EQ(b.FadeState(), kFadeNone);
-}
-
-TEST_F(BufferFade, FadesOfNoDurationEndAtOnce) {
-  DirectSoundBuffer b;
-  ASSERT_EQ(b.Load("R.PCMT", 0), kLoaded);
-  b.SetVolume(200);
-  ASSERT_EQ(b.FadeIn(&timers, 0, false), kFadeStarted);
-  At(1000);
-  EXPECT_EQ(b.FadeState(), kFadeNone);
-  EXPECT_EQ(HostVolume(b), VolumeOfFactor(200));
-  ASSERT_EQ(b.FadeOut(&timers, 0), kFadeStarted);
-  At(1001);
-  EXPECT_EQ(b.PauseCount(), 1);
-  EXPECT_EQ(b.GetVolumeFactor(), 200);
-}
-
-TEST_F(BufferFade, StopAndNewFadesEndTheRunningOne) {
-  DirectSoundBuffer b;
-  ASSERT_EQ(b.Load("R.PCMT", 0), kLoaded);
-  ASSERT_EQ(b.FadeIn(&timers, 1000, true), kFadeStarted);
-  EXPECT_EQ(b.FadeIn(&timers, 1000, true), kFadeInRunning);
-  At(1000);
-  At(1500);
-  ASSERT_EQ(b.FadeOut(&timers, 1000), kFadeStarted) << "replaces the fade-in";
-  EXPECT_EQ(b.GetVolumeFactor(), 256) << "the replaced fade put its factor back";
-  At(1600);
-  At(1850);
-  EXPECT_EQ(b.GetVolumeFactor(), 192);
-  b.Stop();
-  EXPECT_EQ(b.FadeState(), kFadeNone);
-  EXPECT_EQ(b.GetVolumeFactor(), 256) << "stopping a fade puts its factor back";
-  At(1900);
-  EXPECT_EQ(timers.Count(), 0u);
-  EXPECT_EQ(b.FadeIn(nullptr, 10, false), kFadeNoBufferOrService);
 }
 
 }  // namespace

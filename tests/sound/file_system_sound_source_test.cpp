@@ -36,16 +36,6 @@ class FileSystemSounds : public ::testing::Test {
   ScopedGlobal<SoundFileSource> sounds_{&source_};
 };
 
-TEST_F(FileSystemSounds, APackedOggPlays) {
-  const std::vector<int16_t> tone = Reference();
-  ASSERT_EQ(tone.size(), 2000u);
-  DirectSoundBuffer b;
-  ASSERT_EQ(b.Load("SE\\TONE.OGG", kLipSyncNone), kLoaded);
-  ASSERT_EQ(b.Play(), kSoundBufferOk);
-  EXPECT_EQ(world_.Pull(2000), tone);
-  EXPECT_EQ(b.Load("SE\\NONE.OGG", kLipSyncNone), kSoundLoadNoDecoder);
-}
-
 TEST_F(FileSystemSounds, NamesResolveToLooseFilesFirstAndNeverToFolders) {
   std::string path;
   ASSERT_TRUE(source_.ResolvePath("SE\\TONE.OGG", &path));

@@ -40,29 +40,6 @@ std::vector<uint8_t> ReadAll(SoundDecoderStream& d, uint32_t chunk = 4096) {
   return out;
 }
 
-TEST(OggVorbisDecoder, ReadsSeeksAndReplays) {
-  Opened o = Open(Tone(500, 8000, 1));
-  ASSERT_TRUE(o.decoder);
-  SoundDecoderStream& d = *o.decoder;
-  EXPECT_EQ(*d.GetFormat(), host::MakePcmFormat(1, 8000, 16));
-  EXPECT_EQ(d.GetLengthMs(), 500u);
-  const std::vector<uint8_t> all = ReadAll(d, 1000);
-  EXPECT_EQ(all.size(), d.GetPcmBytes());
-  EXPECT_TRUE(d.IsEnd());
-
-  // Back to 0 after the end: the sound again from its first sample.
-  ASSERT_EQ(d.SeekMs(0), kSllOk);
-  EXPECT_FALSE(d.IsEnd());
-  EXPECT_EQ(ReadAll(d, 777), all) << "odd sizes read whole frames";
-
-  ASSERT_EQ(d.SeekMs(250), kSllOk);
-  EXPECT_EQ(d.GetPositionMs(), 250u);
-  const std::vector<uint8_t> tail = ReadAll(d);
-  ASSERT_EQ(tail.size(), all.size() / 2);
-  EXPECT_TRUE(std::equal(tail.begin(), tail.end(), all.end() - tail.size()));
-  EXPECT_EQ(d.SeekMs(500), kOggSeekPastEnd);
-}
-
 TEST(OggVorbisDecoder, RefusesWhatIsNotVorbisAndRewinds) {
   OggVorbisDecoderFactory factory;
   int32_t error = -1;

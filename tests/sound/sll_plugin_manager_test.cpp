@@ -37,27 +37,6 @@ class Declining final : public SllDecodeObject {
   int offers = 0;
 };
 
-TEST(SllPluginManager, FindsDecodersByExtensionAndType) {
-  SllPluginManager m;
-  EXPECT_EQ(m.AddDecoder(nullptr, "X\0", "none", 1), kSllNullDecodeObject);
-  auto* wav = new Declining;
-  auto* ogg = new Declining;
-  auto* ogg2 = new Declining;
-  ASSERT_EQ(m.AddDecoder(wav, "WAV\0", "wave", 1), kSllAdded);
-  ASSERT_EQ(m.AddDecoder(ogg, "MP3\0ogg\0", "first", 2), kSllAdded);
-  ASSERT_EQ(m.AddDecoder(ogg2, "OGG\0", "second", 2), kSllAdded);
-  EXPECT_EQ(m.FindByExtension("BGM\\BGM01.Ogg"), ogg);
-  EXPECT_EQ(m.FindByExtension("a.b.wav"), wav);
-  EXPECT_EQ(m.FindByExtension("x.og"), nullptr);
-  // A trail byte that looks like '.' is not the extension's start.
-  EXPECT_EQ(m.FindByExtension("\x83\x2Eogg"), nullptr);
-  EXPECT_EQ(m.FindByType(2), ogg);
-
-  m.RemoveByType(2);
-  ASSERT_EQ(m.Records().size(), 1u) << "every record of the type goes";
-  EXPECT_EQ(m.Records()[0]->decodeObject, wav);
-}
-
 TEST(SllPluginManager, OpenOffersTheFileByExtensionThenInOrder) {
   MemoryFiles files;
   ScopedGlobal<SoundFileSource> source(&files);

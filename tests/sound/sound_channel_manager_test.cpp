@@ -50,37 +50,6 @@ TEST_F(ChannelManager, BgmRefusesBadNamesAndWaitsWhileSwitchedOff) {
   EXPECT_TRUE(m.IsBgmPlaying());
 }
 
-TEST_F(ChannelManager, EffectiveVolumesCombineTheFactors) {
-  Ramp("SE.PCMT", 100, 1);
-  ASSERT_EQ(m.SetChannelCount(2), kSoundOk);
-  ASSERT_EQ(m.SetChannelKind(1, kVoice), kSoundOk);
-  ASSERT_EQ(m.LoadChannel(0, "SE.PCMT", kLipSyncNone, false), kSoundOk);
-  ASSERT_EQ(m.LoadChannel(1, "SE.PCMT", kLipSyncNone, false), kSoundOk);
-
-  m.SetMasterVolume(128, false);
-  m.SetVoiceVolume(128);
-  EXPECT_EQ(m.GetChannel(1)->staticBuffer.GetVolumeFactor(), 64);
-  EXPECT_EQ(m.GetChannel(0)->staticBuffer.GetVolumeFactor(), 128)
-      << "the voice factor is for voices";
-
-  m.SetMasterVolume(256, false);
-  m.SetChannelVolume(0, 500, 900);
-  EXPECT_EQ(m.GetChannel(0)->volume, 100);
-  EXPECT_EQ(m.GetChannel(0)->factor, 256);
-
-  // A voice that is also a sound effect is no voice for the voice factor.
-  m.SetChannelKind(1, kVoice | kSoundEffect);
-  m.SetVoiceVolume(0);
-  EXPECT_EQ(m.GetChannel(1)->staticBuffer.GetVolumeFactor(), 256);
-
-  Ramp("M.PCMT", 1000, 1);
-  ASSERT_EQ(m.PlayBgm("M.PCMT", nullptr, true), kSoundOk);
-  m.SetBgmVolume(75, 200, false);
-  m.SetMasterVolume(128, false);
-  EXPECT_EQ(BgmStreamFactor(), 150 * 128 >> 8);
-  EXPECT_EQ(m.BgmFactor(), 200) << "the master factor leaves the music's own alone";
-}
-
 TEST_F(ChannelManager, ChannelsRefuseBadIndexesCountsAndKinds) {
   Ramp("SE.PCMT", 100, 1);
   EXPECT_EQ(m.SetChannelCount(0), kSoundOk) << "no change";
@@ -101,38 +70,6 @@ TEST_F(ChannelManager, ChannelsRefuseBadIndexesCountsAndKinds) {
   EXPECT_EQ(m.GetChannel(0)->loaded, nullptr);
   EXPECT_EQ(m.PlayChannel(0, false), kSoundOk) << "an empty channel plays nothing";
   EXPECT_FALSE(m.IsChannelPlaying(0));
-}
-
-TEST_F(ChannelManager, KindSwitchesDecideWhichChannelsSound) {
-  const auto se = Ramp("SE.PCMT", 400, 1);
-  const auto voice = Ramp("VO.PCMT", 400, 5000);
-  ASSERT_EQ(m.SetChannelCount(3), kSoundOk);
-  m.SetChannelKind(1, kVoice);
-  m.SetChannelKind(2, kVoice | kSoundEffect);
-  for (int32_t i = 0; i < 3; ++i)
-    ASSERT_EQ(m.LoadChannel(i, i == 1 ? "VO.PCMT" : "SE.PCMT", 0, false), kSoundOk);
-
-  m.SetKindEnabled(false, kVoice, false, false);
-  EXPECT_EQ(m.PlayChannel(0, false), kSoundOk);
-  EXPECT_EQ(m.PlayChannel(1, true), kSwitchedOff);
-  EXPECT_EQ(m.GetChannel(1)->playState, kChannelLooping) << "kept to restart on switching on";
-  EXPECT_EQ(m.PlayChannel(2, false), kSwitchedOff) << "every kind of the channel must be on";
-  EXPECT_EQ(m.GetChannel(2)->playState, kChannelOnce);
-  EXPECT_EQ(w.Pull(400), se);
-
-  m.SetKindEnabled(true, kVoice, false, false);
-  EXPECT_TRUE(m.IsChannelPlaying(1)) << "the looping voice restarts";
-  EXPECT_FALSE(m.IsChannelPlaying(2)) << "a one-shot does not";
-  EXPECT_EQ(w.Pull(2), Head(voice, 2));
-
-  // Switching sound effects off stops the mixed channel's one-shot unless one-shots are kept.
-  ASSERT_EQ(m.PlayChannel(2, false), kSoundOk);
-  m.SetKindEnabled(false, kSoundEffect, true, false);
-  EXPECT_TRUE(m.IsChannelPlaying(2));
-  m.SetKindEnabled(false, kSoundEffect, false, true);
-  EXPECT_FALSE(m.IsChannelPlaying(2));
-  EXPECT_EQ(m.GetChannel(2)->playState, kChannelStopped);
-  EXPECT_TRUE(m.IsChannelPlaying(1)) << "the voice is not a sound effect";
 }
 
 class Voices : public ChannelManager {
@@ -174,13 +111,6 @@ TEST_F(Voices, FindTheirCharacterByThePrefixOfTheName) {
   EXPECT_EQ(m.PlayVoiceByName(0, "abc01", 0, nullptr), kVoiceNoTable);
 }
 
-TEST_F(Voices, WithoutAliasesPlayTheNamedOggFile) {
-  ASSERT_EQ(table.Parse(sob::WriteVoiceInfo("X", 0, {})), kVoiceInfoDone);
-  Ramp("VOICE\\V001.OGG", 100, 1);
-  EXPECT_EQ(m.PlayVoiceByName(0, "V001", 0, nullptr), kVoicePlayed);
-  EXPECT_EQ(m.PlayVoiceByName(0, "V002", 0, nullptr), kVoiceLoadFailed);
-}
-
 class Duck : public ChannelManager {
  protected:
   Duck() {
@@ -215,40 +145,6 @@ TEST_F(Duck, LowersTheMusicUnderAVoiceAndBringsItBack) {
   At(7101);
   EXPECT_EQ(m.BgmFactor(), 256);
   EXPECT_EQ(BgmStreamFactor(), 256);
-}
-
-TEST_F(Duck, ANewDuckContinuesFromTheHoldOrRisesWithoutAJump) {
-  ASSERT_NE(m.DuckBgm(&timers, 0, 0.5f), nullptr);
-  At(100);
-  At(700);
-  ASSERT_EQ(m.BgmFactor(), 128);
-  BgmDuckTask* again = m.DuckBgm(&timers, 0, 0.5f);
-  ASSERT_NE(again, nullptr);
-  EXPECT_EQ(again->Step(), 2) << "already ducked: no second lowering";
-  At(800);
-  EXPECT_EQ(m.BgmFactor(), 128);
-  EXPECT_EQ(timers.Count(), 1u);
-
-  // Rising again, at 192 of 256: a lighter duck to 230 rises there, never jumps.
-  EndVoice();
-  At(900);
-  At(1901);
-  At(2401);
-  ASSERT_EQ(m.BgmFactor(), 192);
-  m.PlayChannel(0, false);
-  ASSERT_NE(m.DuckBgm(&timers, 0, 0.9f), nullptr);
-  At(2500);
-  for (uint32_t t = 2600; t <= 3100; t += 100) {
-    At(t);
-    EXPECT_GE(m.BgmFactor(), 192) << "at " << t;
-    EXPECT_LE(m.BgmFactor(), 230) << "at " << t;
-  }
-  EXPECT_EQ(m.BgmFactor(), 230);
-
-  // Setting the music's factor cancels the duck, which restores before the new factor lands.
-  m.SetBgmVolume(-1, 100, true);
-  EXPECT_EQ(timers.FindById(kTaskKindMusicDuck), nullptr);
-  EXPECT_EQ(m.BgmFactor(), 100);
 }
 
 TEST_F(Duck, RefusesWithoutAVoiceOrMusic) {
@@ -330,18 +226,6 @@ TEST_F(SavedState, RoundTripsMusicAndChannels) {
   std::vector<uint8_t> again;
   other.SaveState(again);
   EXPECT_EQ(again, block);
-}
-
-TEST_F(SavedState, LoadedMusicStartsWithItsIntro) {
-  SetUpSound(m);
-  m.SetBgmVolume(100, -1, false);
-  m.SetBgmPan(0);
-  m.UnloadChannel(0);
-  const std::vector<uint8_t> block = Save();
-  m.StopBgm();
-  ByteReader in(block);
-  ASSERT_EQ(m.LoadState(&in), kSoundOk);
-  EXPECT_EQ(w.Pull(2600), Join({intro, main, main, Head(main, 100)}));
 }
 
 TEST_F(SavedState, NamesOfTheLongestSavableLengthRoundTrip) {

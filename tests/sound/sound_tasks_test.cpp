@@ -25,31 +25,6 @@ class BgmTasks : public ChannelWorld {
   std::vector<int16_t> oldMusic, newMusic;
 };
 
-TEST_F(BgmTasks, VolumeFadeMovesToItsTargetAndEndsThere) {
-  ASSERT_EQ(m.PlayBgm("OLD.PCMT", nullptr, true), kSoundOk);
-  ASSERT_EQ(Start(new BgmVolumeFadeTask(40, 600), m.CurrentBgmTrack()), kSoundOk);
-  EXPECT_EQ(m.BgmFadeState(), kVolumeFading);
-  At(100);
-  At(699);
-  EXPECT_EQ(m.CurrentBgmTrack()->volume, 41);
-  At(700);
-  EXPECT_EQ(m.CurrentBgmTrack()->volume, 40);
-  EXPECT_EQ(m.BgmFadeState(), kNoFade);
-  EXPECT_EQ(timers.Count(), 0u);
-
-  // A second fade removes the first, whose finish lands before the second takes its start.
-  ASSERT_EQ(Start(new BgmVolumeFadeTask(100, 1000), m.CurrentBgmTrack()), kSoundOk);
-  At(800);
-  At(1300);
-  ASSERT_EQ(m.CurrentBgmTrack()->volume, 70);
-  ASSERT_EQ(Start(new BgmVolumeFadeTask(0, 1000), m.CurrentBgmTrack()), kSoundOk);
-  EXPECT_EQ(m.CurrentBgmTrack()->volume, 100);
-  At(1400);
-  At(1900);
-  EXPECT_EQ(m.CurrentBgmTrack()->volume, 50) << "from 100, not from 70";
-  EXPECT_EQ(Start(new BgmVolumeFadeTask(1, 1), nullptr), kTaskNoTarget);
-}
-
 TEST_F(BgmTasks, FadeInStartsTheMusicSilentAndFadeOutStopsIt) {
   m.SetBgmVolume(80, -1, false);
   ASSERT_EQ(Start(new BgmFadeInTask(1000), m.CurrentBgmTrack(), "OLD.PCMT", nullptr, true),
@@ -114,52 +89,6 @@ TEST_F(BgmTasks, CrossFadeStartsTheNewMusicAfterTheDelayAndEndsOnIt) {
   EXPECT_TRUE(newTrack->IsPlaying());
 }
 
-TEST_F(BgmTasks, CrossFadeWithoutADelayOrDurationOrOldMusic) {
-  ASSERT_EQ(m.PlayBgm("OLD.PCMT", nullptr, true), kSoundOk);
-  BgmTrack* newTrack = m.OtherBgmTrack();
-  ASSERT_EQ(Start(new BgmCrossFadeTask(1000, 1000), "NEW.PCMT", nullptr, true, -1), kSoundOk);
-  At(100);
-  EXPECT_TRUE(newTrack->IsPlaying()) << "an overlap of the whole duration starts at once";
-  At(1100);
-  EXPECT_EQ(m.CurrentBgmTrack(), newTrack);
-
-  // The old music ends before the new part is due: the new one still plays.
-  BgmTrack* third = m.OtherBgmTrack();
-  ASSERT_EQ(Start(new BgmCrossFadeTask(1000, 0), "OLD.PCMT", nullptr, true, -1), kSoundOk);
-  At(1200);
-  m.CurrentBgmTrack()->stream.Stop();
-  At(1300);
-  EXPECT_EQ(m.CurrentBgmTrack(), third);
-  EXPECT_TRUE(third->IsPlaying());
-  EXPECT_EQ(third->volume, 100);
-
-  // Stopping the music during the delay leaves both slots silent.
-  ASSERT_EQ(Start(new BgmCrossFadeTask(1000, 0), "NEW.PCMT", nullptr, true, -1), kSoundOk);
-  At(1350);
-  m.StopBgm();
-  EXPECT_FALSE(m.IsBgmPlaying());
-  EXPECT_EQ(m.BgmFadeState(), kNoFade);
-  m.SwapBgmTrack();
-
-  ASSERT_EQ(Start(new BgmCrossFadeTask(0, 0), "NEW.PCMT", nullptr, true, 30), kSoundOk);
-  At(1400);
-  EXPECT_EQ(m.CurrentBgmTrack(), newTrack);
-  EXPECT_EQ(newTrack->volume, 30);
-  EXPECT_FALSE(third->IsPlaying());
-}
-
-TEST_F(BgmTasks, CrossFadeWhileMusicIsOffKeepsTheNewMusicForLater) {
-  ASSERT_EQ(m.PlayBgm("OLD.PCMT", nullptr, true), kSoundOk);
-  m.SetBgmEnabled(false, false);
-  BgmTrack* newTrack = m.OtherBgmTrack();
-  EXPECT_EQ(Start(new BgmCrossFadeTask(1000, 0), "NEW.PCMT", nullptr, true, 70), kBgmSwitchedOff);
-  EXPECT_EQ(m.CurrentBgmTrack(), newTrack);
-  EXPECT_EQ(newTrack->volume, 70);
-  m.SetBgmEnabled(true, false);
-  EXPECT_TRUE(newTrack->IsPlaying());
-  EXPECT_FALSE(m.OtherBgmTrack()->IsPlaying());
-}
-
 class ChannelTasks : public BgmTasks {
  protected:
   ChannelTasks() {
@@ -168,37 +97,6 @@ class ChannelTasks : public BgmTasks {
   }
   std::vector<int16_t> se;
 };
-
-TEST_F(ChannelTasks, FadesMoveTheChannelVolume) {
-  ASSERT_EQ(Start(new ChannelFadeInTask(1000), "SE.PCMT", 0, true, false), kSoundOk);
-  EXPECT_EQ(m.GetChannelFadeState(0), kFadeIn);
-  EXPECT_EQ(m.GetChannel(0)->playState, kChannelLooping);
-  At(100);
-  At(350);
-  ASSERT_EQ(Start(new ChannelVolumeFadeTask(0, 200), 0), kSoundOk);
-  EXPECT_EQ(m.GetChannel(0)->volume, 100) << "the replaced fade-in finished first";
-  At(400);
-  At(600);
-  EXPECT_EQ(m.GetChannel(0)->volume, 0);
-  EXPECT_EQ(m.GetChannel(0)->fadeTask, nullptr);
-
-  m.SetChannelVolume(0, 80, -1);
-  ASSERT_EQ(Start(new ChannelFadeOutTask(400), 0), kSoundOk);
-  At(700);
-  At(1100);
-  EXPECT_FALSE(m.IsChannelPlaying(0));
-  EXPECT_EQ(m.GetChannel(0)->playState, kChannelStopped);
-  EXPECT_EQ(m.GetChannel(0)->volume, 80);
-
-  // Unloading takes the running fade with it.
-  m.PlayChannel(0, true);
-  ASSERT_EQ(Start(new ChannelVolumeFadeTask(10, 1000), 0), kSoundOk);
-  m.UnloadChannel(0);
-  EXPECT_EQ(m.GetChannelFadeState(0), kNoFade);
-  At(1200);
-  EXPECT_EQ(timers.Count(), 0u);
-  EXPECT_EQ(m.GetChannel(0)->volume, 10);
-}
 
 TEST_F(ChannelTasks, StartsRefuseEmptySilentOrSwitchedOffChannels) {
   EXPECT_EQ(Start(new ChannelVolumeFadeTask(0, 100), 0), 2);

@@ -100,22 +100,6 @@ TEST_F(StreamFixture, OpenChecksBothStreams) {
   EXPECT_EQ(w.device.BufferCount(), 1u);
 }
 
-TEST(StreamingSoundBuffer, PollingSleepsUntilTheNextEighthOfTheRing) {
-  struct Case {
-    uint32_t ring, rate, play, ms;
-  } cases[] = {
-      {705600, 176400, 0, 500},       // 88200 bytes at 176.4 bytes a millisecond
-      {705600, 176400, 88200 - 1764, 10},
-      {705600, 176400, 88199, 1},     // never less than a millisecond
-      {4, 1, 0, 1},                   // a ring with no eighth
-      {64000, 0, 0, 1},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(StreamingSoundBuffer::PollSleepMs(c.ring, c.rate, c.play), c.ms)
-        << c.ring << " " << c.rate << " " << c.play;
-  }
-}
-
 std::vector<int16_t> Expected(const std::vector<int16_t>& intro, const std::vector<int16_t>& loop,
                               size_t frames) {
   std::vector<int16_t> out;
@@ -157,42 +141,6 @@ TEST_F(StreamFixture, StreamThreadPlaysTheIntroThenLoopsAcrossTheRingWrap) {
   ASSERT_EQ(b.PlayLoop(), kSoundBufferOk);
   const std::vector<int16_t> got = Collect(b, 6);
   EXPECT_TRUE(got == Expected({}, shortLoop, got.size()));
-}
-
-TEST_F(StreamFixture, StreamThreadPlaysOnceThenStopsItself) {
-  const auto pcm = Pattern(kRate * 5 / 2, 5, 1);
-  Put("V.PCMT", pcm);
-  StreamingSoundBuffer b;
-  ASSERT_EQ(b.Open("V.PCMT", nullptr), kStreamOpened);
-  ASSERT_EQ(b.Play(), kSoundBufferOk);
-  std::vector<int16_t> got = Collect(b, 3);
-  WaitForFeederEnd(b);
-  EXPECT_FALSE(b.IsPlaying(nullptr, nullptr));
-  ASSERT_GT(got.size(), pcm.size());
-  EXPECT_TRUE(std::equal(pcm.begin(), pcm.end(), got.begin()));
-  EXPECT_TRUE(std::all_of(got.begin() + pcm.size(), got.end(), [](int16_t s) { return s == 0; }))
-      << "padded with silence";
-  // It plays again from the start.
-  ASSERT_EQ(b.Play(), kSoundBufferOk);
-  EXPECT_EQ(w.Pull(3), std::vector<int16_t>(pcm.begin(), pcm.begin() + 3));
-}
-
-TEST_F(StreamFixture, StreamThreadSeeksIntoTheLoopPart) {
-  const auto intro = Pattern(kRate, 7, 1);
-  const auto loop = Pattern(kRate * 2, 13, -1);
-  Put("I.PCMT", intro);
-  Put("L.PCMT", loop);
-  StreamingSoundBuffer b;
-  ASSERT_EQ(b.Open("I.PCMT", "L.PCMT"), kStreamOpened);
-  EXPECT_EQ(b.SeekMs(1500), kSoundBufferOk);
-  ASSERT_EQ(b.PlayLoop(), kSoundBufferOk);
-  EXPECT_EQ(w.Pull(2), std::vector<int16_t>(loop.begin() + 4000, loop.begin() + 4002));
-
-  ASSERT_EQ(b.SeekMs(500), kSoundBufferOk) << "while playing: it starts again from there";
-  const std::vector<int16_t> got = Collect(b, 3);
-  std::vector<int16_t> want = Expected(intro, loop, got.size() + 4000);
-  EXPECT_TRUE(std::equal(got.begin(), got.end(), want.begin() + 4000));
-  EXPECT_EQ(b.SeekMs(3500), kStreamSeekRefused) << "past the loop's end the loop stream refuses";
 }
 
 // A virtual clock that counts the sleeps, so that a test knows when the polling feeder has been
@@ -281,33 +229,6 @@ TEST_F(StreamFixture, StreamThreadEndingLeavesTheFadeToTheFrameThread) {
   EXPECT_EQ(b.FadeState(), kFadeNone);
   EXPECT_EQ(b.GetVolumeFactor(), 200);
   EXPECT_EQ(timers.Count(), 0u);
-}
-
-TEST_F(StreamFixture, StreamThreadFadesOutToAPause) {
-  host::VirtualClock clock{100};
-  host::ScopedClock scope(&clock);
-  TimerService timers;
-  const auto pcm = Pattern(kRate * 2, 5, 1);
-  Put("B.PCMT", pcm);
-  StreamingSoundBuffer b;
-  ASSERT_EQ(b.Open("B.PCMT", nullptr), kStreamOpened);
-  ASSERT_EQ(b.PlayLoop(), kSoundBufferOk);
-  ASSERT_EQ(b.FadeOut(&timers, 1000), kFadeStarted);
-  timers.RunDue(100);
-  timers.RunDue(1100);
-  EXPECT_EQ(b.PauseCount(), 1);
-  EXPECT_EQ(b.GetVolumeFactor(), 256);
-  EXPECT_TRUE(b.FeederRunning()) << "a paused stream keeps its feeder";
-  EXPECT_EQ(w.Pull(100), std::vector<int16_t>(100, 0));
-  ASSERT_EQ(b.FadeIn(&timers, 100, true), kFadeStarted);
-  EXPECT_TRUE(b.IsPlaying(nullptr, nullptr)) << "and a fade-in resumes it";
-  ASSERT_EQ(b.Stop(), kSoundBufferOk);
-
-  // A fade-in of a playing stream starts it over, waiting for the feeder without the lock.
-  ASSERT_EQ(b.PlayLoop(), kSoundBufferOk);
-  Collect(b, 1);
-  ASSERT_EQ(b.FadeIn(&timers, 100, true), kFadeStarted);
-  EXPECT_EQ(w.Pull(2), std::vector<int16_t>(2, 0)) << "from the start, at silence";
 }
 
 }  // namespace
