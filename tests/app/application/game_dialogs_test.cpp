@@ -1,4 +1,6 @@
-// The game application's dialogs on the window thread and the frame thread waiting for them.
+// The game application's dialog entry points: the message dialogs and their fall-back to message
+// boxes, the window thread's service of dialog requests, the frame thread
+// waiting for the window thread's dialogs in the threaded mode, and files dropped on the window.
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -48,6 +50,23 @@ TEST_F(GameDialogs, MessageDialogsRunInsideTheModalBracketWithTheApplicationTitl
   bool dontShowAgain = false;
   EXPECT_EQ(app.ShowMessageDialog(std::string("sound"), kMessageOkCheck, &dontShowAgain), 0);
   EXPECT_TRUE(dontShowAgain);
+  app.AppShutdown(0);
+}
+
+TEST_F(GameDialogs, WithoutADialogHostTheMessageComesAsAMessageBox) {
+  WriteGame(kLoopForever);
+  GameApp app;
+  ASSERT_TRUE(Start(app));
+  host::ScopedDialogHost none(nullptr);
+  backend.QueueMessageBoxAnswer(host::IDNO);
+  uint8_t checked = 9;
+  EXPECT_EQ(app.ShowMessageDialog("question", kMessageYesNoCheck, nullptr, &checked, 0), 0u);
+  EXPECT_EQ(checked, 0);
+  backend.QueueMessageBoxAnswer(host::IDYES);
+  EXPECT_EQ(app.ShowMessageDialog("question", kMessageYesNo, nullptr, nullptr, 0), 1u);
+  EXPECT_EQ(app.ShowMessageDialog("told", kMessageOk, nullptr, nullptr, 0), 0u);
+  EXPECT_EQ(MessageTexts(), (std::vector<std::string>{"question", "question", "told"}));
+  EXPECT_TRUE(Dialogs().empty());
   app.AppShutdown(0);
 }
 
@@ -116,6 +135,24 @@ TEST_F(GameDialogs, TheFrameThreadWaitsWhileTheWindowThreadShowsItsDialogs) {
   EXPECT_EQ(shown[0].templateId, 114);
   EXPECT_EQ(shown[1].templateId, 116);
   for (const host::DialogRecord& record : shown) EXPECT_EQ(record.threadId, windowThread);
+}
+
+TEST_F(GameDialogs, AFileDroppedOnTheWindowReachesTheDropTarget) {
+  WriteGame(kLoopForever);
+  GameApp app;
+  ASSERT_TRUE(Start(app));
+  std::string dropped = dir.WriteFile("dropped.txt", "x").string();
+  std::string expected;
+  ASSERT_EQ(host::LinuxPathToEnginePath(dropped, expected), host::kPathOk);
+  app.dropTarget().SetEnabled(app.mainWindow().GetHandle(), true);
+  host::InputEvent drop;
+  drop.kind = host::InputEventKind::kDropFiles;
+  drop.files = {dropped};
+  backend.QueueEvent(drop);
+  app.PumpMessages(true);
+  ASSERT_EQ(app.dropTarget().GetCount(), 1u);
+  EXPECT_EQ(app.dropTarget().GetFile(0), expected);
+  app.AppShutdown(0);
 }
 
 }  // namespace

@@ -1,4 +1,6 @@
-// The full-screen menu window: opened by Alt, its menu loop, and the game's system commands.
+// The full-screen menu window: opened by Alt and F10 and by the pointer resting on the top edge,
+// placed over the picture with the game's menu, its system commands, and the game's own system
+// commands and movie requests.
 #include "app/application/started_game.h"
 #include "host/input/key_state.h"
 
@@ -47,6 +49,25 @@ TEST_F(MenuWindow, AltOpensItOverThePictureWithTheGamesMenu) {
   EXPECT_EQ(app->menuWindow().GetHandle(), menuWindow);
 }
 
+TEST_F(MenuWindow, AltTwiceWithinAQuarterSecondOpensItOnce) {
+  StartInFullScreen();
+  host::VirtualClock& clock = backend.Clock();
+  AltUp();
+  ASSERT_TRUE(MenuShown());
+  // The second Alt closes the menu; its release must not open it again.
+  app->menuWindow().SendMessage(host::WM_EXITMENULOOP, 0, 0);
+  EXPECT_FALSE(app->menuOpen());
+  EXPECT_FALSE(MenuShown());
+  clock.AdvanceMilliseconds(250);
+  AltUp();
+  EXPECT_FALSE(app->menuOpen());
+  EXPECT_FALSE(MenuShown());
+  clock.AdvanceMilliseconds(1);
+  AltUp();
+  EXPECT_TRUE(app->menuOpen());
+  EXPECT_TRUE(MenuShown());
+}
+
 TEST_F(MenuWindow, AltDoesNothingInAWindowWhileModalOrInactiveOrWithoutAMenu) {
   Start();
   AltUp();
@@ -85,6 +106,41 @@ TEST_F(MenuWindow, TheMenuLoopShowsTheCursorAndBringsThePointerOntoTheBar) {
   EXPECT_FALSE(app->inputManager().GetMouse()->IsSystemCursorShown()) << "hidden again in full screen";
 }
 
+TEST_F(MenuWindow, ThePointerOnTheTopEdgeOpensItAndLeavingTheBarHidesIt) {
+  config.display.menuEdgeDelayMs = 500;
+  StartInFullScreen();
+  host::VirtualClock& clock = backend.Clock();
+  host::SetCursorPos(10, 0);
+  app->UpdatePointer();
+  clock.AdvanceMilliseconds(499);
+  app->UpdatePointer();
+  EXPECT_FALSE(app->menuWindow().IsWindow()) << "not before the delay";
+  clock.AdvanceMilliseconds(1);
+  EXPECT_FALSE(app->UpdatePointer());
+  ASSERT_TRUE(MenuShown());
+  EXPECT_TRUE(app->inputManager().GetMouse()->IsSystemCursorShown());
+
+  host::SetCursorPos(10, 300);
+  EXPECT_FALSE(app->UpdatePointer());
+  EXPECT_TRUE(app->menuWindow().IsWindow());
+  EXPECT_FALSE(MenuShown());
+}
+
+TEST_F(MenuWindow, ItsSystemCommandsCloseTheMenuAndGoToTheMainWindow) {
+  StartInFullScreen();
+  AltUp();
+  ASSERT_TRUE(app->menuOpen());
+  Window& menuWindow = app->menuWindow();
+  EXPECT_EQ(menuWindow.SendMessage(host::WM_SYSCOMMAND, host::SC_SCREENSAVE, 0), 0);
+  EXPECT_TRUE(TakePosted().empty()) << "the screen saver is swallowed";
+  EXPECT_EQ(menuWindow.SendMessage(host::WM_SYSCOMMAND, host::SC_MINIMIZE, 0), 0);
+  EXPECT_FALSE(app->menuOpen());
+  std::vector<host::MSG> posted = TakePosted();
+  ASSERT_EQ(posted.size(), 1u);
+  EXPECT_EQ(posted[0].message, host::WM_SYSCOMMAND);
+  EXPECT_EQ(posted[0].wParam, host::SC_MINIMIZE);
+}
+
 TEST_F(MenuWindow, MaximisingOrRestoringTheGameTogglesTheScreenMode) {
   Start();
   app->mainWindow().Bind(host::WM_COMMAND, BindMember<EngineApp>(app.get(), &EngineApp::OnMenuCommand));
@@ -111,6 +167,16 @@ class CountingMovie : public MovieObject {
  private:
   int* events_;
 };
+
+TEST_F(MenuWindow, MovieRequestsReachThePlayerOnlyWhenThereIsOne) {
+  Start();
+  EXPECT_FALSE(app->HasMovieObject());
+  EXPECT_EQ(Send(kMsgMovieRequest), 0);
+  int events = 0;
+  app->SetMovieObject(std::make_unique<CountingMovie>(&events));
+  Send(kMsgMovieRequest);
+  EXPECT_EQ(events, 1);
+}
 
 }  // namespace
 }  // namespace bw

@@ -1,4 +1,5 @@
-// Switching between the window and full screen, and a display switch that fails.
+// Switching between the window and full screen: the window's styles and menu, the saved mode,
+// depth and place, the pointer put back, and a display switch that fails.
 #include "graphics/device/direct_draw_device.h"
 #include "host/input/key_state.h"
 #include "app/application/started_game.h"
@@ -53,6 +54,17 @@ TEST_F(ScreenMode, FullScreenAndBackMoveTheMenuAndTheStylesAndKeepThePlace) {
   EXPECT_NE(app->displayFlags() & 0x08, 0);
 }
 
+TEST_F(ScreenMode, TheSameModeUnforcedChangesNothing) {
+  Start();
+  const DisplaySettings before = app->config().display;
+  const uint32_t style = app->mainWindow().GetStyle();
+  ASSERT_TRUE(host::MoveWindow(main(), 70, 80));
+  EXPECT_EQ(app->SwitchScreenMode(kSavedScreenWindow, 16, kSwitchUnforced), kSwitchDone);
+  EXPECT_EQ(app->config().display, before) << "neither depth nor place is taken";
+  EXPECT_EQ(app->mainWindow().GetStyle(), style);
+  EXPECT_EQ(backend.Window(main())->left, 70);
+}
+
 TEST_F(ScreenMode, AFailedDisplaySwitchLeavesTheModeTheWindowAndItsMenu) {
   Start();
   // A size the device does not list: the display mode is refused.
@@ -65,6 +77,100 @@ TEST_F(ScreenMode, AFailedDisplaySwitchLeavesTheModeTheWindowAndItsMenu) {
   EXPECT_EQ(app->mainWindow().GetStyle(), style);
   EXPECT_TRUE(app->mainWindow().HasSystemMenuItem(host::SC_MAXIMIZE));
   EXPECT_EQ(dialogs.scripted.AttachedMenu(main()), menu()) << "a window that stays keeps its menu";
+}
+
+TEST_F(ScreenMode, ThePointerComesBackWhereItWasOrToTheMiddle) {
+  Start();
+  int32_t width = 0;
+  int32_t height = 0;
+  ASSERT_TRUE(host::GetClientSize(main(), &width, &height));
+  host::SetCursorPos(100, 80);
+  ASSERT_TRUE(app->UpdatePointer());
+  host::SetCursorPos(3, 3);  // moved while the screen changed
+  ASSERT_EQ(app->SwitchScreenMode(kSavedScreenFull, 32, kSwitchUnforced), kSwitchDone);
+  EXPECT_EQ(host::GetCursorPos(), (host::Point{100, 80})) << "the picture's point, on the new screen";
+
+  // Off the picture: the middle of the window.
+  host::SetCursorPos(-20, -20);
+  app->UpdatePointer();
+  ASSERT_EQ(app->SwitchScreenMode(kSavedScreenWindow, 0, kSwitchUnforced), kSwitchDone);
+  ASSERT_TRUE(host::GetClientSize(main(), &width, &height));
+  const host::Point origin = host::WindowOrigin(main());
+  EXPECT_EQ(host::GetCursorPos(), (host::Point{origin.x + width / 2, origin.y + height / 2}));
+
+  // Not kept when the setting is off.
+  app->config().display.restorePointer = 0;
+  host::SetCursorPos(-20, -20);
+  ASSERT_EQ(app->SwitchScreenMode(kSavedScreenFull, 32, kSwitchUnforced), kSwitchDone);
+  EXPECT_EQ(host::GetCursorPos(), (host::Point{-20, -20}));
+}
+
+// Leaving an own display mode minimises the game; coming back sets the mode again, and a close
+// that came while it was minimised asks only then.
+TEST_F(ScreenMode, DeactivationMinimisesAndActivationSetsTheModeAgain) {
+  Start();
+  ASSERT_EQ(app->displayManager().SelectDisplayDevice(true, kNoMonitor, 0, 32, nullptr), kDisplayDone);
+  ASSERT_EQ(app->SwitchScreenMode(kSavedScreenFull, 32, kSwitchUnforced), kSwitchDone);
+  ASSERT_EQ(app->displayManager().ModeState(), kModeStateDirectDraw);
+
+  Send(host::WM_ACTIVATEAPP, 0);
+  EXPECT_FALSE(app->active());
+  EXPECT_TRUE(app->IsMinimized());
+  EXPECT_TRUE(backend.Window(main())->minimized);
+  EXPECT_EQ(app->fullScreenReapplyPending(), 1);
+  EXPECT_NE(app->displayManager().ModeState(), kModeStateDirectDraw) << "the desktop's mode is back";
+
+  // The close waits: the question would be asked on a screen the player cannot see.
+  Send(host::WM_CLOSE);
+  EXPECT_TRUE(app->closeDeferred());
+  EXPECT_TRUE(app->mainWindow().IsWindow());
+  EXPECT_TRUE(Dialogs().empty());
+
+  Send(host::WM_ACTIVATEAPP, 1);
+  EXPECT_TRUE(app->active());
+  EXPECT_FALSE(app->IsMinimized());
+  EXPECT_EQ(app->fullScreenReapplyPending(), 0);
+  EXPECT_EQ(app->displayManager().ModeState(), kModeStateDirectDraw);
+  EXPECT_EQ(app->displayFailure(), kDisplayOk);
+  EXPECT_FALSE(app->closeDeferred());
+  std::vector<host::MSG> posted = TakePosted();
+  ASSERT_EQ(posted.size(), 1u);
+  EXPECT_EQ(posted[0].message, host::WM_CLOSE);
+
+  // The replayed close reaches the question, even in full screen; "no" keeps the game.
+  dialogs.scripted.QueueAnswer({kIdNo, {}, std::nullopt, {}, false});
+  host::DispatchMessage(posted[0]);
+  EXPECT_EQ(Dialogs().size(), 1u);
+  EXPECT_FALSE(app->closeDeferred());
+  EXPECT_TRUE(app->mainWindow().IsWindow());
+}
+
+TEST_F(ScreenMode, ADisplayChangeListsTheMonitorsAgainOnlyInAWindow) {
+  Start();
+  bool depthOk = false;
+  bool fits = false;
+  ASSERT_TRUE(app->CheckWindowFits(&depthOk, &fits));
+  backend.SetDesktop({320, 240, 32, {{{0, 0, 320, 240}, {0, 0, 320, 240}}}});
+  ASSERT_EQ(app->SwitchScreenMode(kSavedScreenFull, 32, kSwitchUnforced), kSwitchDone);
+  Send(host::WM_DISPLAYCHANGE, 32, host::MakeLong(320, 240));
+  EXPECT_TRUE(app->CheckWindowFits(&depthOk, &fits)) << "full screen sets its own modes";
+  ASSERT_EQ(app->SwitchScreenMode(kSavedScreenWindow, 0, kSwitchUnforced), kSwitchDone);
+  Send(host::WM_DISPLAYCHANGE, 32, host::MakeLong(320, 240));
+  EXPECT_FALSE(app->CheckWindowFits(&depthOk, &fits));
+  EXPECT_FALSE(fits);
+}
+
+TEST_F(ScreenMode, TheEndOfTheWindowKeepsItsPlaceAndTheSessionEndSavesTheSettings) {
+  Start();
+  ASSERT_EQ(app->InitScript(), kInitScriptOk);
+  app->scriptHost()->SetSystemStateFileName("SYSTEM.DAT");
+  ASSERT_TRUE(host::MoveWindow(main(), 33, 44));
+  EXPECT_EQ(Send(host::WM_QUERYENDSESSION), 1) << "the system may end";
+  EXPECT_TRUE(std::filesystem::exists(dir.path() / "SAVEDATA" / "APP_CFG.DAT"));
+  EXPECT_TRUE(std::filesystem::exists(dir.path() / "SAVEDATA" / "SYSTEM.DAT")) << "the scripts' state";
+  app->mainWindow().Destroy();
+  EXPECT_EQ(app->config().display.windowLeft, 33);
+  EXPECT_EQ(app->config().display.windowTop, 44);
 }
 
 }  // namespace
