@@ -18,7 +18,7 @@
 #include "host/presentation_sink.h"
 #include "lib/config/config_writers.h"
 #include "lib/sob/sob_assembler.h"
-#include "resource/packs/app_paths.h"
+#include "platform/app_paths.h"
 
 namespace bw {
 namespace {

@@ -2,7 +2,7 @@
 #include <cstdint>
 
 #include "resource/images/builtin_loaders.h"
-#include "resource/images/hva_data.h"
+#include "graphics/surface/hva_data.h"
 #include "resource/images/image_loader_manager.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "app/platform/memory_stream.h"
+#include "platform/memory_stream.h"
 #include "sound/ogg_vorbis_decoder.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "app/platform/timer_service.h"
+#include "platform/timer_service.h"
 #include "sound/sound_channel_manager.h"
 
 namespace {

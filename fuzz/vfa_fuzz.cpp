@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/platform/stream.h"
+#include "platform/stream.h"
 #include "resource/packs/vfa_archive.h"
 #include "resource/packs/vfa_decoder.h"
 

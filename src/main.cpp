@@ -32,7 +32,7 @@
 #include "host/headless/headless_backend.h"
 #include "host/message_queue.h"
 #include "host/sdl/sdl_backend.h"
-#include "resource/packs/app_paths.h"
+#include "platform/app_paths.h"
 
 namespace {
 

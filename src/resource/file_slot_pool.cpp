@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <new>
 
-#include "resource/packs/app_paths.h"
+#include "platform/app_paths.h"
 
 namespace bw {
 

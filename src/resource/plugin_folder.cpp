@@ -8,7 +8,7 @@
 #include "common/sjis.h"
 #include "host/cp932.h"
 #include "host/host_path.h"
-#include "resource/packs/app_paths.h"
+#include "platform/app_paths.h"
 
 namespace bw {
 

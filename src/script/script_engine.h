@@ -8,7 +8,7 @@
 #include <string>
 
 #include "script/script_vm.h"
-#include "script/voice_table.h"
+#include "sound/voice_table.h"
 
 namespace bw {
 

@@ -1,6 +1,6 @@
 #include "script/script_file_source.h"
 
-#include "app/platform/file.h"
+#include "resource/files/file.h"
 #include "common/atomic_file.h"
 #include "common/sjis.h"
 

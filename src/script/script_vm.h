@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/platform/bit_set.h"
+#include "platform/bit_set.h"
 #include "common/byte_reader.h"
 #include "script/bytecode_vm.h"
 #include "script/guest_memory.h"

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <new>
 
-#include "app/platform/com_init.h"
+#include "platform/com_init.h"
 #include "common/atomic_file.h"
 #include "common/global.h"
 #include "sound/direct_sound_buffer.h"

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <new>
 
-#include "app/platform/memory_stream.h"
+#include "platform/memory_stream.h"
 #include "common/global.h"
 #include "common/sjis.h"
 #include "resource/plugin_folder.h"

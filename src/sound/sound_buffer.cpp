@@ -4,7 +4,7 @@
 #include <cmath>
 #include <new>
 
-#include "app/platform/timer_service.h"
+#include "platform/timer_service.h"
 #include "common/global.h"
 #include "sound/direct_sound_device.h"
 

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "app/platform/lock.h"
-#include "effects/timed_task.h"
+#include "platform/lock.h"
+#include "platform/timed_task.h"
 #include "host/audio/sound_device.h"
 
 namespace bw {

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/platform/timer_service.h"
+#include "platform/timer_service.h"
 #include "common/sjis.h"
-#include "script/voice_table.h"
+#include "sound/voice_table.h"
 #include "sound/sound_tasks.h"
 
 namespace bw {

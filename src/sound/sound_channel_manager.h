@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "app/platform/lock.h"
+#include "platform/lock.h"
 #include "common/byte_reader.h"
-#include "effects/timed_task.h"
+#include "platform/timed_task.h"
 #include "sound/direct_sound_buffer.h"
 #include "sound/streaming_sound_buffer.h"
 

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "app/platform/stream.h"
+#include "platform/stream.h"
 #include "host/audio/sound_types.h"
 
 namespace bw {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/platform/timer_service.h"
+#include "platform/timer_service.h"
 
 namespace bw {
 

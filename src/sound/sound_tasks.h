@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "effects/timed_task.h"
+#include "platform/timed_task.h"
 #include "sound/sound_channel_manager.h"
 
 namespace bw {

@@ -6,8 +6,8 @@
 #include <atomic>
 #include <cstdint>
 
-#include "app/platform/event.h"
-#include "app/platform/worker_thread.h"
+#include "platform/event.h"
+#include "platform/worker_thread.h"
 #include "sound/sound_buffer.h"
 #include "sound/sound_decoder.h"
 

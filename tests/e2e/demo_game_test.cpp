@@ -11,7 +11,7 @@
 #include "common/global.h"
 #include "host/host_path.h"
 #include "resource/images/wgx_loader.h"
-#include "resource/packs/app_paths.h"
+#include "platform/app_paths.h"
 #include "resource/packs/file_system_manager.h"
 #include "script/script_host.h"
 #include "sound/ogg_vorbis_decoder.h"

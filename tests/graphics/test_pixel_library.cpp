@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "graphics/pixel/pixel_library.h"
+#include "graphics/surface/pixel_library.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "lib/sob/voice_info_writer.h"
-#include "script/voice_table.h"
+#include "sound/voice_table.h"
 #include "sound/sound_world.h"
 
 namespace bw {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/platform/memory_stream.h"
+#include "platform/memory_stream.h"
 #include "sound/sound_decoder.h"
 
 namespace bw::soundtest {

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/platform/timer_service.h"
+#include "platform/timer_service.h"
 #include "common/global.h"
 #include "host/clock.h"
 #include "lib/ogg/ogg_vorbis_writer.h"

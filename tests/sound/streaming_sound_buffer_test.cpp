@@ -6,7 +6,7 @@
 #include <optional>
 #include <thread>
 
-#include "app/platform/timer_service.h"
+#include "platform/timer_service.h"
 #include "host/clock.h"
 #include "sound/sound_world.h"
 

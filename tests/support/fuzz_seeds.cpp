@@ -11,8 +11,8 @@ namespace bw::test {
 
 void CheckOrWriteFuzzSeeds(const std::string& target, const FuzzSeeds& seeds) {
   namespace fs = std::filesystem;
-  const fs::path folder =
-      fs::path(__FILE__).parent_path().parent_path().parent_path() / "fuzz" / "corpus" / target;
+  // The build names the source tree: __FILE__ may be relative when a compiler cache rewrites paths.
+  const fs::path folder = fs::path(BW_SOURCE_DIR) / "fuzz" / "corpus" / target;
   const bool write = std::getenv("BW_WRITE_FUZZ_SEEDS") != nullptr;
   if (write) fs::create_directories(folder);
   for (const auto& [name, bytes] : seeds) {

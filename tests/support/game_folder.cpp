@@ -1,7 +1,7 @@
 #include "support/game_folder.h"
 
 #include "host/host_path.h"
-#include "resource/packs/app_paths.h"
+#include "platform/app_paths.h"
 #include "resource/packs/vfa_decoder.h"
 
 namespace bw::test {

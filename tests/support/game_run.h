@@ -13,14 +13,14 @@
 #include <vector>
 
 #include "app/application/game_app.h"
-#include "effects/timed_task.h"
+#include "platform/timed_task.h"
 #include "host/dialog/scripted_dialog_host.h"
 #include "host/headless/headless_backend.h"
 #include "host/host_path.h"
 #include "host/message_box.h"
 #include "lib/config/config_writers.h"
 #include "lib/sob/sob_assembler.h"
-#include "resource/packs/app_paths.h"
+#include "platform/app_paths.h"
 #include "support/temp_dir.h"
 
 namespace bw::test {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/input/text_edit_base.h"
+#include "input/text_edit_base.h"
 
 namespace bw::test {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/platform/memory_stream.h"
+#include "platform/memory_stream.h"
 #include "common/atomic_file.h"
 #include "resource/packs/vfa_archive.h"
 #include "resource/packs/vfa_decoder.h"

@@ -6,13 +6,13 @@
 
 #include <cstdlib>
 
-#include "app/sysinfo/cpu_info.h"
+#include "platform/cpu_info.h"
 #include "app/sysinfo/system_info.h"
 #include "app/sysinfo/system_report.h"
 #include "graphics/layers/canvas_layer.h"
 #include "graphics/pixel/blend_tables.h"
-#include "graphics/pixel/mmx_flag.h"
-#include "graphics/pixel/pixel_library.h"
+#include "platform/mmx_flag.h"
+#include "graphics/surface/pixel_library.h"
 #include "host/backend.h"
 #include "host/clock.h"
 #include "host/cp932.h"
@@ -23,7 +23,7 @@
 #include "host/input_event.h"
 #include "host/message_box.h"
 #include "host/message_queue.h"
-#include "resource/packs/app_paths.h"
+#include "platform/app_paths.h"
 #include "sound/direct_sound_device.h"
 #include "sound/sound_buffer.h"
 

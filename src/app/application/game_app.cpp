@@ -9,13 +9,13 @@
 #include "app/config/app_record.h"
 #include "app/config/config_block.h"
 #include "app/config/engine_config.h"
-#include "app/platform/file_dialogs.h"
-#include "app/platform/file_utils.h"
+#include "platform/file_dialogs.h"
+#include "resource/files/file_utils.h"
 #include "host/clock.h"
 #include "host/host_path.h"
 #include "host/message_queue.h"
 #include "resource/images/susie_bridge.h"
-#include "resource/packs/app_paths.h"
+#include "platform/app_paths.h"
 #include "host/cp932.h"
 
 namespace bw {

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "app/application/game_app.h"
-#include "app/input/input_binding_table.h"
+#include "input/input_binding_table.h"
 #include "common/sjis.h"
 #include "sound/file_system_sound_source.h"
 #include "sound/ogg_vorbis_decoder.h"

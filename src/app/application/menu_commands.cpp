@@ -8,7 +8,7 @@
 #include "host/cp932.h"
 #include "host/input/key_state.h"
 #include "host/message_queue.h"
-#include "resource/packs/app_paths.h"
+#include "platform/app_paths.h"
 #include "sound/direct_sound_device.h"
 #include "sound/sound_buffer.h"
 

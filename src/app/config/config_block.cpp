@@ -1,7 +1,7 @@
 #include "app/config/config_block.h"
 
 #include "common/sjis.h"
-#include "resource/packs/app_paths.h"
+#include "platform/app_paths.h"
 
 namespace bw {
 

@@ -1,6 +1,6 @@
 #include "app/dialogs/version_dialog.h"
 
-#include "app/platform/file.h"
+#include "resource/files/file.h"
 #include "app/sysinfo/report_text.h"
 #include "host/dialog/dialog_host.h"
 #include "host/message_box.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/sysinfo/cpu_info.h"
+#include "platform/cpu_info.h"
 #include "app/sysinfo/machine_facts.h"
 
 namespace bw {

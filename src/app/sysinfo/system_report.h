@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "app/sysinfo/cpu_info.h"
+#include "platform/cpu_info.h"
 #include "app/sysinfo/machine_facts.h"
-#include "app/sysinfo/monitor_list.h"
+#include "platform/monitor_list.h"
 #include "app/sysinfo/system_info.h"
 
 namespace bw {

@@ -5,7 +5,7 @@
 #include <mutex>
 #include <string_view>
 
-#include "app/sysinfo/monitor_list.h"
+#include "platform/monitor_list.h"
 #include "host/message_queue.h"
 
 namespace bw {

@@ -8,7 +8,7 @@
 #include <optional>
 
 #include "graphics/device/direct_draw_device.h"
-#include "graphics/surface/rect.h"
+#include "platform/rect.h"
 
 namespace bw {
 

@@ -1,6 +1,6 @@
 #include "graphics/device/direct_draw_device.h"
 
-#include "app/platform/com_init.h"
+#include "platform/com_init.h"
 
 namespace bw {
 namespace {

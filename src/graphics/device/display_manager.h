@@ -10,14 +10,14 @@
 #include <string>
 #include <vector>
 
-#include "app/platform/lock.h"
-#include "app/sysinfo/monitor_list.h"
+#include "platform/lock.h"
+#include "platform/monitor_list.h"
 #include "graphics/device/direct3d_device.h"
 #include "graphics/device/render_item.h"
 #include "graphics/device/render_item_sprite.h"
 #include "graphics/device/render_item_texture.h"
 #include "graphics/device/render_list.h"
-#include "graphics/surface/rect.h"
+#include "platform/rect.h"
 #include "graphics/surface/surface.h"
 #include "host/messages.h"
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <new>
 
-#include "app/platform/trig_tables.h"
+#include "platform/trig_tables.h"
 #include "common/global.h"
 #include "graphics/device/direct3d_device.h"
 #include "graphics/device/render_list.h"

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "graphics/surface/rect.h"
+#include "platform/rect.h"
 
 namespace bw::host {
 class MemorySurface;

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "graphics/surface/rect.h"
+#include "platform/rect.h"
 
 namespace bw {
 

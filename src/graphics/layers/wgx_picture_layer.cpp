@@ -4,7 +4,7 @@
 #include <cstring>
 #include <memory>
 
-#include "app/platform/file.h"
+#include "resource/files/file.h"
 #include "common/byte_reader.h"
 #include "common/global.h"
 #include "graphics/device/direct3d_device.h"

@@ -4,7 +4,7 @@
 #include <immintrin.h>
 
 #include "graphics/pixel/blend_tables.h"
-#include "graphics/pixel/mmx_flag.h"
+#include "platform/mmx_flag.h"
 #include "graphics/pixel/row_walk.h"
 
 namespace bw {

@@ -10,7 +10,7 @@
 
 #include "graphics/pixel/blend_tables.h"
 #include "graphics/pixel/lerp.h"
-#include "graphics/pixel/mmx_flag.h"
+#include "platform/mmx_flag.h"
 #include "graphics/pixel/row_walk.h"
 
 namespace bw {

@@ -5,7 +5,7 @@
 #include "graphics/pixel/blend_tables.h"
 #include "graphics/pixel/blend_walk.h"
 #include "graphics/pixel/lerp.h"
-#include "graphics/pixel/mmx_flag.h"
+#include "platform/mmx_flag.h"
 
 namespace bw {
 

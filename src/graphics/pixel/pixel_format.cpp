@@ -6,7 +6,7 @@
 #include <new>
 
 #include "graphics/pixel/blend_tables.h"
-#include "graphics/pixel/mmx_flag.h"
+#include "platform/mmx_flag.h"
 
 namespace bw {
 namespace {

@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "graphics/pixel/surface_rows.h"
-#include "graphics/surface/rect.h"
+#include "platform/rect.h"
 #include "host/surface/memory_surface.h"
 
 namespace bw {

@@ -7,7 +7,7 @@
 #include <climits>
 #include <cstring>
 
-#include "graphics/pixel/mmx_flag.h"
+#include "platform/mmx_flag.h"
 #include "graphics/pixel/row_walk.h"
 
 namespace bw {

@@ -4,7 +4,7 @@
 
 #include "graphics/pixel/blend_tables.h"
 #include "graphics/pixel/lerp.h"
-#include "graphics/pixel/pack16.h"
+#include "resource/images/pack16.h"
 
 namespace bw {
 

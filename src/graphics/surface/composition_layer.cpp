@@ -4,7 +4,7 @@
 #include <atomic>
 
 #include "graphics/pixel/pixel_format.h"
-#include "graphics/pixel/pixel_library.h"
+#include "graphics/surface/pixel_library.h"
 #include "graphics/pixel/surface_rows.h"
 #include "graphics/surface/image_surface_ops.h"
 #include "graphics/surface/rotated_bounds.h"

@@ -5,7 +5,7 @@
 
 #include "common/global.h"
 #include "graphics/device/direct_draw_device.h"
-#include "graphics/pixel/dib_convert.h"
+#include "resource/images/dib_convert.h"
 #include "graphics/pixel/pixel_format.h"
 #include "graphics/surface/image_surface.h"
 #include "resource/images/bmp_loader.h"

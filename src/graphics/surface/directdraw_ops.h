@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "graphics/surface/rect.h"
+#include "platform/rect.h"
 #include "host/surface/memory_surface.h"
 
 namespace bw {

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "graphics/surface/rect.h"
+#include "platform/rect.h"
 
 namespace bw {
 

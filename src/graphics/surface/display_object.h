@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <list>
 
-#include "graphics/surface/rect.h"
+#include "platform/rect.h"
 
 namespace bw {
 

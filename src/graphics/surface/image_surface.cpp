@@ -5,7 +5,7 @@
 #include <new>
 
 #include "graphics/pixel/alpha_kernels.h"
-#include "graphics/pixel/mmx_flag.h"
+#include "platform/mmx_flag.h"
 #include "graphics/pixel/pixel_kernels.h"
 
 namespace bw {

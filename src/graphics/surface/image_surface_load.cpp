@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "graphics/pixel/dib_convert.h"
+#include "resource/images/dib_convert.h"
 #include "graphics/surface/image_surface.h"
 #include "resource/images/decoded_image.h"
 #include "resource/images/image_loader_manager.h"

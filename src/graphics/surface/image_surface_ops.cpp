@@ -3,9 +3,9 @@
 #include "graphics/surface/image_surface_ops.h"
 
 #include "graphics/pixel/alpha_kernels.h"
-#include "graphics/pixel/mmx_flag.h"
+#include "platform/mmx_flag.h"
 #include "graphics/pixel/pixel_kernels.h"
-#include "graphics/pixel/pixel_library.h"
+#include "graphics/surface/pixel_library.h"
 #include "graphics/pixel/rows8_kernels.h"
 
 namespace bw {

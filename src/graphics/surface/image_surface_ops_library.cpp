@@ -1,6 +1,6 @@
 // The operations that exist only as pixel-library routines: checks, the call, and the touched
 // rectangle on success.
-#include "graphics/pixel/pixel_library.h"
+#include "graphics/surface/pixel_library.h"
 #include "graphics/surface/image_surface_ops.h"
 
 namespace bw {

@@ -1,12 +1,12 @@
 // Quadrilateral mapping, rotation and zoom.
 #include <algorithm>
 
-#include "app/platform/trig_tables.h"
+#include "platform/trig_tables.h"
 #include "common/global.h"
 #include "graphics/pixel/blend_tables.h"
-#include "graphics/pixel/mmx_flag.h"
-#include "graphics/pixel/pixel_library.h"
-#include "graphics/pixel/quad_mapper.h"
+#include "platform/mmx_flag.h"
+#include "graphics/surface/pixel_library.h"
+#include "graphics/surface/quad_mapper.h"
 #include "graphics/surface/image_surface_ops.h"
 
 namespace bw {

@@ -7,9 +7,9 @@
 #include "graphics/pixel/blend_tables.h"
 #include "graphics/pixel/color_rows.h"
 #include "graphics/pixel/filter_kernels.h"
-#include "graphics/pixel/mmx_flag.h"
+#include "platform/mmx_flag.h"
 #include "graphics/pixel/pixel_format.h"
-#include "graphics/pixel/pixel_library.h"
+#include "graphics/surface/pixel_library.h"
 #include "graphics/pixel/rows8_kernels.h"
 #include "graphics/surface/image_surface_ops.h"
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "app/platform/lock.h"
+#include "platform/lock.h"
 #include "graphics/surface/surface.h"
 #include "host/surface/memory_surface.h"
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/platform/trig_tables.h"
+#include "platform/trig_tables.h"
 #include "common/global.h"
 
 namespace bw {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "graphics/pixel/pixel_library.h"
+#include "graphics/surface/pixel_library.h"
 #include "graphics/surface/dirty_rect_list.h"
 #include "graphics/surface/image_surface_ops.h"
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "graphics/pixel/dib_convert.h"
+#include "resource/images/dib_convert.h"
 
 namespace bw {
 namespace {

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/platform/stream.h"
+#include "platform/stream.h"
 #include "resource/images/image_loader.h"
 
 namespace bw {

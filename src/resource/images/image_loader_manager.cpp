@@ -4,12 +4,12 @@
 #include <filesystem>
 #include <new>
 
-#include "app/platform/file.h"
+#include "resource/files/file.h"
 #include "common/atomic_file.h"
 #include "common/sjis.h"
 #include "host/module.h"
 #include "resource/plugin_folder.h"
-#include "resource/packs/app_paths.h"
+#include "platform/app_paths.h"
 #include "resource/packs/file_system_manager.h"
 
 namespace bw {

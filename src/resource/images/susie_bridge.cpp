@@ -14,7 +14,7 @@
 #include "resource/images/image_cache.h"
 #include "resource/images/image_loader_manager.h"
 #include "resource/plugin_folder.h"
-#include "resource/packs/app_paths.h"
+#include "platform/app_paths.h"
 #include "resource/packs/file_system_manager.h"
 
 namespace bw {

@@ -1,6 +1,6 @@
 #include "resource/packs/archive.h"
 
-#include "app/platform/memory_stream.h"
+#include "platform/memory_stream.h"
 
 namespace bw {
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "app/platform/stream.h"
+#include "platform/stream.h"
 #include "host/file/host_file.h"
 
 namespace bw {

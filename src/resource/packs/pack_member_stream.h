@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/platform/stream.h"
+#include "platform/stream.h"
 #include "host/file/host_file.h"
 
 namespace bw {

@@ -14,14 +14,14 @@
 #include <optional>
 
 #include "graphics/device/render_item.h"
-#include "graphics/pixel/mmx_flag.h"
+#include "platform/mmx_flag.h"
 #include "host/dialog/scripted_dialog_host.h"
 #include "host/headless/headless_backend.h"
 #include "host/host_path.h"
 #include "host/message_queue.h"
 #include "lib/config/config_writers.h"
 #include "lib/sob/sob_assembler.h"
-#include "resource/packs/app_paths.h"
+#include "platform/app_paths.h"
 #include "support/game_run.h"
 #include "support/recording_field.h"
 #include "support/temp_dir.h"

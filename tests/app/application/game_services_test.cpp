@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "app/application/game_app.h"
-#include "app/input/input_binding_table.h"
+#include "input/input_binding_table.h"
 #include "host/cp932.h"
 #include "lib/config/config_writers.h"
 #include "sound/sll_plugin_manager.h"

@@ -8,7 +8,7 @@
 #include <memory>
 #include <utility>
 
-#include "app/platform/trig_tables.h"
+#include "platform/trig_tables.h"
 #include "common/global.h"
 #include "graphics/device/direct3d_device.h"
 #include "graphics/device/render_list.h"

@@ -9,7 +9,7 @@
 #include "graphics/surface/composition_layer.h"
 #include "graphics/pixel/surface_rows.h"
 #include "graphics/device/direct3d_fixture.h"
-#include "graphics/pixel/pixel_library.h"
+#include "graphics/surface/pixel_library.h"
 #include "graphics/surface/image_surface.h"
 #include "host/gdi/memory_dc.h"
 #include "host/headless/headless_backend.h"

@@ -15,7 +15,7 @@
 #include "graphics/device/display_manager.h"
 #include "graphics/layers/canvas_layer.h"
 #include "graphics/pixel/blend_tables.h"
-#include "graphics/pixel/pixel_library.h"
+#include "graphics/surface/pixel_library.h"
 #include "graphics/surface/color_rect_object.h"
 #include "graphics/surface/sprite.h"
 #include "host/headless/headless_backend.h"

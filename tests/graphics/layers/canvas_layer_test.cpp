@@ -6,7 +6,7 @@
 
 #include "graphics/layers/fake_filter.h"
 #include "graphics/layers/layer.h"
-#include "graphics/pixel/pixel_library.h"
+#include "graphics/surface/pixel_library.h"
 #include "graphics/surface/color_rect_object.h"
 #include "graphics/surface/surface_fixture.h"
 #include "host/clock.h"

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "blend_reference.h"
-#include "graphics/pixel/mmx_flag.h"
+#include "platform/mmx_flag.h"
 #include "graphics/pixel/rows8_kernels.h"
 #include "graphics/pixel/surface_rows.h"
 #include "graphics/surface/directdraw_ops.h"

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "graphics/pixel/blend_tables.h"
-#include "graphics/pixel/mmx_flag.h"
+#include "platform/mmx_flag.h"
 
 namespace bw {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "graphics/pixel/mmx_flag.h"
+#include "platform/mmx_flag.h"
 #include "blend_reference.h"
 
 namespace bw {

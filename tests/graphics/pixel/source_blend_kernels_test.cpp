@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "blend_reference.h"
-#include "graphics/pixel/mmx_flag.h"
+#include "platform/mmx_flag.h"
 
 namespace bw {
 namespace {

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "app/platform/trig_tables.h"
+#include "platform/trig_tables.h"
 #include "common/global.h"
-#include "graphics/pixel/mmx_flag.h"
-#include "graphics/pixel/pixel_library.h"
-#include "graphics/pixel/quad_mapper.h"
+#include "platform/mmx_flag.h"
+#include "graphics/surface/pixel_library.h"
+#include "graphics/surface/quad_mapper.h"
 #include "graphics/surface/rotated_bounds.h"
 #include "surface_fixture.h"
 

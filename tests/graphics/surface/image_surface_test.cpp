@@ -5,7 +5,7 @@
 #include <cstring>
 #include <random>
 
-#include "graphics/pixel/mmx_flag.h"
+#include "platform/mmx_flag.h"
 #include "graphics/pixel/pixel_kernels.h"
 #include "graphics/surface/memory_bitmap.h"
 #include "support/pixel_reference.h"

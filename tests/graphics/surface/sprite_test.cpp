@@ -5,10 +5,10 @@
 #include <random>
 #include <utility>
 
-#include "app/platform/trig_tables.h"
+#include "platform/trig_tables.h"
 #include "common/global.h"
-#include "graphics/pixel/mmx_flag.h"
-#include "graphics/pixel/pixel_library.h"
+#include "platform/mmx_flag.h"
+#include "graphics/surface/pixel_library.h"
 #include "graphics/surface/color_rect_object.h"
 #include "graphics/pixel/blend_reference.h"
 #include "graphics/surface/surface_fixture.h"

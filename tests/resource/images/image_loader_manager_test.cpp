@@ -5,7 +5,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "image_test_rig.h"
+#include "support/image_test_rig.h"
 #include "lib/bmp/bmp_builder.h"
 #include "lib/wgx/wgx_writer.h"
 #include "common/sjis.h"

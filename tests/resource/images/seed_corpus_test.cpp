@@ -11,7 +11,7 @@
 #include "lib/wgx/wgx_writer.h"
 #include "resource/images/bmp_loader.h"
 #include "resource/images/builtin_loaders.h"
-#include "resource/images/hva_data.h"
+#include "graphics/surface/hva_data.h"
 #include "resource/images/hvd_animation.h"
 #include "resource/images/image_loader_manager.h"
 #include "resource/images/wgx_loader.h"

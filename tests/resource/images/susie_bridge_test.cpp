@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "image_test_rig.h"
+#include "support/image_test_rig.h"
 
 namespace bw {
 namespace {

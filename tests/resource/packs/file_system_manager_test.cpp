@@ -10,7 +10,7 @@
 #include "common/sjis.h"
 #include "host/host_path.h"
 #include "lib/vfa/vfa_writer.h"
-#include "resource/packs/app_paths.h"
+#include "platform/app_paths.h"
 #include "resource/packs/vfa_decoder.h"
 #include "support/game_folder.h"
 

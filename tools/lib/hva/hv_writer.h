@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "resource/images/hva_data.h"
+#include "graphics/surface/hva_data.h"
 #include "resource/images/hvd_animation.h"
 
 namespace bw::tools {

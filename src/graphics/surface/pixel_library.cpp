@@ -1,0 +1,348 @@
+#include "graphics/surface/pixel_library.h"
+
+#include <algorithm>
+#include <atomic>
+
+#include "graphics/surface/affine_mapper.h"
+#include "graphics/pixel/alpha_kernels.h"
+#include "graphics/pixel/blend_kernels.h"
+#include "graphics/pixel/blend_tables.h"
+#include "graphics/pixel/lerp.h"
+#include "platform/mmx_flag.h"
+#include "graphics/pixel/pixel_kernels.h"
+#include "graphics/pixel/source_blend_kernels.h"
+#include "graphics/surface/image_surface_ops.h"
+#include "host/module.h"
+
+namespace bw {
+
+using surface_ops::LibraryBypass;
+
+namespace {
+
+std::atomic<PixelLibrary*> published{nullptr};
+
+const MultiplyTable& EngineMultiplyTable() {
+  static const auto* table = [] {
+    auto* t = new MultiplyTable[1];
+    for (int a = 0; a < 256; ++a) {
+      for (int b = 0; b < 256; ++b) (*t)[a][b] = uint8_t(a * b / 255);
+    }
+    return t;
+  }();
+  return *table;
+}
+
+// ---- The built-in routines --------------------------------------------------------------
+
+Rect touched;
+
+constexpr int kRoutineDone = 0;
+constexpr int kRoutineRefused = 1;
+
+uint32_t BlendOf(uint32_t operation) {
+  return operation & 0xFF;
+}
+uint32_t MirrorOf(uint32_t operation) {
+  return operation >> 8 & 0xFF;
+}
+bool ValidOperation(uint32_t operation, bool mirrorAllowed) {
+  const uint32_t mirror = MirrorOf(operation);
+  if (operation >> 16 != 0 || BlendOf(operation) > kLibSubtract) return false;
+  if (mirror == 0) return true;
+  return mirrorAllowed && (mirror & ~(kLibMirrorSpriteFlag | 3u)) == 0;
+}
+
+// What the blit clip of these arguments leaves, for the touched rectangle.
+Rect ClippedArea(ImageSurface* target, const Surface* source, const Size* size, int32_t x,
+                 int32_t y, const Rect* rect) {
+  StretchStepper st;
+  if (target->ClipBlit(source, x, y, rect, size, size ? &st : nullptr, nullptr) != kClipDraw) {
+    return {};
+  }
+  return target->ClippedDest();
+}
+
+int Finish(int result, const Rect& area) {
+  touched = result == ImageSurface::kOpDone ? area : Rect{};
+  return result == ImageSurface::kOpDone ? kRoutineDone : kRoutineRefused;
+}
+
+bool Fill32(ImageSurface* target, uint32_t argb, const Rect* rect) {
+  if (!target || target->GetBitsPerPixel() != 32) return false;
+  touched = {};
+  return target->DibSurface::Fill(argb, rect, &touched);
+}
+
+bool Fill8(ImageSurface* target, uint32_t index, const Rect* rect) {
+  if (!target || target->GetBitsPerPixel() != 8) return false;
+  touched = {};
+  return target->DibSurface::Fill(index & 0xFF, rect, &touched);
+}
+
+bool BlendColor(ImageSurface* target, uint32_t rgb, int opacity, const Rect* rect) {
+  if (!target) return false;
+  LibraryBypass own;
+  Rect area = rect ? *rect : *target->GetClipRectPtr();
+  if (!target->ClipToClipRect(&area)) area = {};
+  const int result = target->FillColorBlend(int(rgb >> 16 & 0xFF), int(rgb >> 8 & 0xFF),
+                                            int(rgb & 0xFF), opacity, rect);
+  touched = result == ImageSurface::kOpDone ? area : Rect{};
+  return result == ImageSurface::kOpDone;
+}
+
+int Blend(ImageSurface* target, const Surface* source, int32_t x, int32_t y, const Rect* rect,
+          uint32_t operation, int opacity, uint32_t) {
+  if (!target || !ValidOperation(operation, false)) return kRoutineRefused;
+  LibraryBypass own;
+  const Rect area = ClippedArea(target, source, nullptr, x, y, rect);
+  int result = ImageSurface::kOpBadParameter;
+  switch (BlendOf(operation)) {
+    case kLibOpacity:
+      result = target->OpacityBlit(source, opacity, x, y, rect);
+      break;
+    case kLibCopy:
+      result = surface_ops::CopyWithoutKey(target, source, nullptr, x, y, rect);
+      break;
+    case kLibAlpha:
+      result = target->AlphaOpacityBlit(0, source, opacity, x, y, rect);
+      break;
+    case kLibOntoAlpha:
+      result = target->AlphaBlitOntoAlpha(source, opacity, x, y, rect);
+      break;
+    case kLibAdd:
+      result = target->AddBlit(source, opacity, x, y, rect);
+      break;
+    case kLibSubtract:
+      result = target->SubtractBlit(source, opacity, x, y, rect);
+      break;
+  }
+  return Finish(result, area);
+}
+
+int Stretch(ImageSurface* target, const Surface* source, const Size* size, int32_t x, int32_t y,
+            const Rect* rect, uint32_t operation, uint32_t, int opacity, uint32_t) {
+  if (!target || !ValidOperation(operation, true)) return kRoutineRefused;
+  const uint32_t blend = BlendOf(operation), mirror = MirrorOf(operation) & 3;
+  LibraryBypass own;
+  const Size to = size ? *size : Size{target->GetWidth(), target->GetHeight()};
+  const Rect area = ClippedArea(target, source, &to, x, y, rect);
+  // The surfaces' mirrored modes: 0 left-right, 1 upside down, 2 both.
+  const int mode = mirror == kLibMirrorLeftRight ? 0 : mirror == kLibMirrorUpsideDown ? 1 : 2;
+  int result = ImageSurface::kOpBadParameter;
+  if (blend == kLibCopy) {
+    result = mirror == 0 ? surface_ops::CopyWithoutKey(target, source, &to, x, y, rect)
+                         : target->StretchBlitMirrored(mode, source, &to, x, y, rect);
+  } else if (mirror == 0) {
+    // Only copies are mirrored; the blends refuse a mirror.
+    switch (blend) {
+      case kLibOpacity:
+        result = target->StretchOpacityBlit(source, opacity, &to, x, y, rect);
+        break;
+      case kLibAlpha:
+        result = target->StretchAlphaOpacityBlit(0, source, opacity, &to, x, y, rect);
+        break;
+      case kLibOntoAlpha:
+        result = target->StretchAlphaBlitOntoAlpha(source, opacity, &to, x, y, rect);
+        break;
+    }
+  }
+  return Finish(result, area);
+}
+
+int Affine(ImageSurface* target, const Surface* source, const LibPoint points[3], const Rect* rect,
+           uint32_t operation, uint32_t, int opacity, const uint32_t*) {
+  touched = {};
+  if (!target || !source || !points || !ValidOperation(operation, true)) return kRoutineRefused;
+  const uint32_t blend = BlendOf(operation), mirror = MirrorOf(operation) & 3;
+  const bool copy = blend == kLibCopy || (blend == kLibOpacity && (opacity & 0xFF) == 255);
+  if (!copy && blend != kLibAlpha) return kRoutineRefused;
+  const auto* from = dynamic_cast<const ImageSurface*>(source);
+  if (!from) return kRoutineRefused;
+  const Rect r = rect ? *rect : *source->GetClipRectPtr();
+  const int result =
+      copy ? AffineTextureMap(target, from, points, r, mirror, &touched)
+           : (MmxEnabled() ? AffineTextureMapOpacityMmx : AffineTextureMapOpacity)(
+                 target, from, points, r, mirror, ProductTable[opacity & 0xFF], &touched);
+  return result == kAffineDone ? kRoutineDone : kRoutineRefused;
+}
+
+// The area lies inside a 32-bit surface with pixels.
+bool Covers(const ImageSurface* s, int32_t x, int32_t y, int32_t w, int32_t h) {
+  return s && s->GetPixels() && s->GetBitsPerPixel() == 32 && x >= 0 && y >= 0 &&
+         int64_t{x} + w <= s->GetWidth() && int64_t{y} + h <= s->GetHeight();
+}
+uint32_t* Row32(const ImageSurface* s, int32_t x, int32_t y) {
+  return reinterpret_cast<uint32_t*>(s->GetPixels() + ptrdiff_t{y} * s->GetPitch()) + x;
+}
+bool ValidArea(ImageSurface* target, const ImageSurface* oldImage, const ImageSurface* newImage,
+               const LibArea& a) {
+  return a.width > 0 && a.height > 0 && Covers(target, a.targetX, a.targetY, a.width, a.height) &&
+         Covers(oldImage, a.oldX, a.oldY, a.width, a.height) &&
+         Covers(newImage, a.newX, a.newY, a.width, a.height);
+}
+
+// dst := the old row blended toward the new one by W[level]; the old row's alpha.
+void RowCrossBlend(uint32_t* dst, const uint32_t* oldRow, const uint32_t* newRow, int count,
+                   int level) {
+  if (count <= 0) return;
+  if (dst != oldRow) std::copy(oldRow, oldRow + count, dst);
+  OpacityRowsMmx(dst, newRow, 0, 0, count, 1, std::clamp(level, 0, 255));
+}
+
+int CrossfadeImages(ImageSurface* target, const ImageSurface* oldImage,
+                    const ImageSurface* newImage, int level, uint32_t, const LibArea& a) {
+  if (!ValidArea(target, oldImage, newImage, a) || level < 0 || level > 255) {
+    return kRoutineRefused;
+  }
+  for (int j = 0; j < a.height; ++j) {
+    RowCrossBlend(Row32(target, a.targetX, a.targetY + j), Row32(oldImage, a.oldX, a.oldY + j),
+                  Row32(newImage, a.newX, a.newY + j), a.width, level);
+  }
+  touched = {a.targetX, a.targetY, a.targetX + a.width, a.targetY + a.height};
+  return kRoutineDone;
+}
+
+// Rule values below the level's threshold show the new image; a ramp of rampWidth values
+// softens the edge. Level 0 shows the old image only, 255 the new one only.
+int RuleImages(ImageSurface* target, const ImageSurface* oldImage, const ImageSurface* newImage,
+               const ImageSurface* rule, int level, int rampWidth, uint32_t, const LibArea& a,
+               int32_t ruleX, int32_t ruleY) {
+  if (!ValidArea(target, oldImage, newImage, a) || level < 0 || level > 255 || rampWidth < 1 ||
+      rampWidth > 511 || !rule || !rule->GetPixels() || rule->GetBitsPerPixel() != 8 || ruleX < 0 ||
+      ruleY < 0 || int64_t{ruleX} + a.width > rule->GetWidth() ||
+      int64_t{ruleY} + a.height > rule->GetHeight()) {
+    return kRoutineRefused;
+  }
+  uint8_t table[256];
+  const int threshold = level * (256 + rampWidth) / 255;
+  for (int r = 0; r < 256; ++r) {
+    table[r] = uint8_t(std::clamp((threshold - r) * 255 / rampWidth, 0, 255));
+  }
+  for (int j = 0; j < a.height; ++j) {
+    uint32_t* dst = Row32(target, a.targetX, a.targetY + j);
+    const uint32_t* from = Row32(oldImage, a.oldX, a.oldY + j);
+    if (dst != from) std::copy(from, from + a.width, dst);
+    const uint8_t* ruleRow = rule->GetPixels() + ptrdiff_t{ruleY + j} * rule->GetPitch() + ruleX;
+    RuleRowsMmx(dst, Row32(newImage, a.newX, a.newY + j), ruleRow, 0, 0, 0, a.width, 1, table);
+  }
+  touched = {a.targetX, a.targetY, a.targetX + a.width, a.targetY + a.height};
+  return kRoutineDone;
+}
+
+// Positions whose work lies wholly in the library: the built-in library does not provide them
+// and refuses every call.
+bool RefuseOpLevel(ImageSurface*, uint32_t, int, const Rect*, int) {
+  return false;
+}
+bool RefuseOpByte(ImageSurface*, int, const Rect*) {
+  return false;
+}
+int RefuseWordsBlit(ImageSurface*, const Surface*, const uint32_t*) {
+  return kRoutineRefused;
+}
+int RefuseOpFour(ImageSurface*, const uint32_t*) {
+  return kRoutineRefused;
+}
+bool RefuseFilter(ImageSurface*, const Rect*) {
+  return false;
+}
+bool RefuseFilterValue(ImageSurface*, uint32_t) {
+  return false;
+}
+
+template <typename F>
+void Put(PixelRoutineTable& t, int position, F routine) {
+  t.routine[position - 1] = reinterpret_cast<void*>(routine);
+}
+
+class BuiltInTable : public PixelRoutineTable {
+ public:
+  BuiltInTable() {
+    routine[kLibTouchedRect - 1] = &touched;
+    Put(*this, kLibFill32, Fill32);
+    Put(*this, kLibFill8, Fill8);
+    Put(*this, kLibBlendColor, BlendColor);
+    Put(*this, kLibOpLevel, RefuseOpLevel);
+    Put(*this, kLibOpByte, RefuseOpByte);
+    Put(*this, kLibBlend, Blend);
+    Put(*this, kLibStretch, Stretch);
+    Put(*this, kLibAffine, Affine);
+    Put(*this, kLibBlitOpC, RefuseWordsBlit);
+    Put(*this, kLibOpFour, RefuseOpFour);
+    for (int p : {kLibFilterA32, kLibFilterA8, kLibFilterB32, kLibFilterB8}) {
+      Put(*this, p, RefuseFilter);
+    }
+    for (int p : {kLibFilterChoice, kLibFilterChoiceFlag, kLibFilterC, kLibFilterD}) {
+      Put(*this, p, RefuseFilterValue);
+    }
+    Put(*this, kLibCrossfade, CrossfadeImages);
+    Put(*this, kLibRuleBlend, RuleImages);
+    Put(*this, kLibRowCrossBlend, RowCrossBlend);
+  }
+};
+
+}  // namespace
+
+PixelLibrary::PixelLibrary() : builtIn_(true) {
+  static BuiltInTable table;
+  table_ = &table;
+}
+
+PixelLibrary::PixelLibrary(const std::string& folder, const CpuRecord* cpu) {
+  std::string path = folder;
+  if (!path.empty() && path.back() != '/') path += '/';
+  path += kLibraryFileName;
+  module_ = host::LoadLibrary(path);
+  if (!module_) return;
+  try {
+    auto config =
+        reinterpret_cast<LibraryConfigEntry>(host::GetProcAddress(module_, kLibraryConfigName));
+    auto getTable =
+        reinterpret_cast<LibraryTableEntry>(host::GetProcAddress(module_, kLibraryTableName));
+    if (config && getTable) {
+      const bool mmx = MmxEnabled();
+      config(0, mmx ? CopyRows32Mmx : CopyRows32, mmx ? CopyColorRowsMmx : CopyColorRows,
+             mmx ? CopyAlphaRowsMmx : CopyAlphaRows);
+      table_ = getTable(cpu);
+    }
+  } catch (...) {
+    table_ = nullptr;
+  }
+  if (!table_) {
+    host::FreeLibrary(module_);
+    module_ = nullptr;
+  }
+}
+
+PixelLibrary::~PixelLibrary() {
+  if (published.load() == this) published.store(nullptr);
+  if (!builtIn_ && table_) delete table_;
+  if (module_) host::FreeLibrary(module_);
+}
+
+void* PixelLibrary::At(int position) const {
+  if (!table_ || position < 1 || position > kLibraryPositions) return nullptr;
+  return table_->routine[position - 1];
+}
+
+const MultiplyTable& PixelLibrary::Multiply() const {
+  return EngineMultiplyTable();
+}
+
+bool SetPixelLibrary(PixelLibrary* library) {
+  if (library && !library->IsBuiltIn() && !library->GetModule()) return false;
+  published.store(library);
+  return true;
+}
+
+PixelLibrary* GetPixelLibrary() {
+  return published.load();
+}
+
+PixelLibrary& BuiltInPixelLibrary() {
+  static PixelLibrary library;
+  return library;
+}
+
+}  // namespace bw

@@ -1,0 +1,175 @@
+#include "graphics/surface/quad_mapper.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "graphics/pixel/blend_tables.h"
+#include "graphics/pixel/lerp.h"
+
+namespace bw {
+
+using pixel_detail::LerpLanes;
+using pixel_detail::LerpPlain;
+
+namespace {
+
+constexpr int kFractionBits = 20;
+constexpr int64_t kOne = int64_t{1} << kFractionBits;
+
+// The neighbours and the opposite of each corner.
+constexpr int kNeighbours[4][2] = {{1, 2}, {0, 3}, {0, 3}, {1, 2}};
+constexpr int kOpposite[4] = {3, 2, 1, 0};
+
+struct Record {
+  int point;
+  int32_t x, y;
+};
+
+// One edge of a chain: values at the current row, and their decrease per row.
+struct Edge {
+  int64_t x, u, v;
+  int64_t dx, du, dv;
+};
+
+int64_t Floor(int64_t fixed) { return fixed >> kFractionBits; }
+
+struct Corner {
+  int32_t x, y;
+  int32_t u, v;
+};
+
+Edge MakeEdge(const Corner& upper, const Corner& lower) {
+  Edge e{int64_t{upper.x} * kOne, int64_t{upper.u} * kOne, int64_t{upper.v} * kOne, 0, 0, 0};
+  const int64_t rows = int64_t{lower.y} - upper.y;
+  if (rows > 0) {
+    e.dx = (int64_t{upper.x} - lower.x) * kOne / rows;
+    e.du = (int64_t{upper.u} - lower.u) * kOne / rows;
+    e.dv = (int64_t{upper.v} - lower.v) * kOne / rows;
+  }
+  return e;
+}
+
+// A left or right chain: the top corner, its neighbour on that side, then the opposite corner.
+struct Chain {
+  int corners[3];
+  int segment = 0;
+  Edge edge{};
+};
+
+template <typename Write>
+int MapQuad(ImageSurface* target, ImageSurface* source, const Point tp[4], const Point sp[4],
+            const Rect& clip, bool edgeFlag, Write write) {
+  if (!target || !source || !target->GetPixels() || target->GetBitsPerPixel() != 32 ||
+      source->GetBitsPerPixel() != 32 || source->BuildRowTable() != kSurfaceDone) {
+    return kQuadNoRowTable;
+  }
+  Corner corners[4];
+  Record records[4];
+  for (int i = 0; i < 4; ++i) {
+    corners[i] = {tp[i].x, tp[i].y, sp[i].x, sp[i].y};
+    records[i] = {i, tp[i].x, tp[i].y};
+  }
+  std::sort(records, records + 4, [](const Record& a, const Record& b) {
+    return a.y != b.y ? a.y < b.y : a.x < b.x;
+  });
+  const int top = records[0].point;
+  const int n1 = kNeighbours[top][0], n2 = kNeighbours[top][1];
+  const Corner& t = corners[top];
+  const int64_t cross = (int64_t{corners[n1].y} - t.y) * (int64_t{corners[n2].x} - t.x) -
+                        (int64_t{corners[n2].y} - t.y) * (int64_t{corners[n1].x} - t.x);
+  const int right = cross < 0 ? n1 : n2;
+  const int left = cross < 0 ? n2 : n1;
+  if (records[1].point != n1 && records[1].point != n2) return kQuadDone;
+
+  Chain chains[2] = {{{top, left, kOpposite[top]}}, {{top, right, kOpposite[top]}}};
+  for (Chain& c : chains) c.edge = MakeEdge(corners[c.corners[0]], corners[c.corners[1]]);
+
+  Rect area{0, 0, target->GetWidth(), target->GetHeight()};
+  if (!IntersectRects(&area, area, clip)) return kQuadDone;
+  const Rect& sourceClip = *source->GetClipRectPtr();
+  const std::vector<uint8_t*>& rows = source->RowTable();
+  int64_t stepU = 0, stepV = 0;
+  int64_t y = int64_t{t.y} - 1;  // the row before the top: edges step before each row
+  for (int band = 0; band < 3; ++band) {
+    const int32_t bandTop = records[band].y, bandBottom = records[band + 1].y;
+    // A chain whose segment ended at this band's top continues from that corner.
+    for (Chain& c : chains) {
+      while (c.segment < 2 && corners[c.corners[c.segment + 1]].y <= bandTop) {
+        ++c.segment;
+        if (c.segment < 2) c.edge = MakeEdge(corners[c.corners[1]], corners[c.corners[2]]);
+      }
+    }
+    if (chains[0].segment >= 2 || chains[1].segment >= 2) break;
+    for (int32_t row = bandTop; row < bandBottom; ++row) {
+      ++y;
+      for (Chain& c : chains) {
+        c.edge.x -= c.edge.dx;
+        c.edge.u -= c.edge.du;
+        c.edge.v -= c.edge.dv;
+      }
+      if (y < area.top || y >= area.bottom) continue;
+      const Edge& l = chains[0].edge;
+      const Edge& r = chains[1].edge;
+      const int64_t x0 = Floor(l.x);
+      int64_t span = Floor(r.x) - x0;
+      if (span <= 0) continue;
+      if (span >= 2) {
+        const int64_t length = span * kOne - (edgeFlag ? 0 : kOne);
+        stepU = (l.u - r.u) * kOne / length;
+        stepV = (l.v - r.v) * kOne / length;
+      }
+      span = std::min<int64_t>(span, int64_t{area.right} - x0);
+      int64_t u = l.u, v = l.v;
+      auto* out = reinterpret_cast<uint32_t*>(target->GetRowPointer(int32_t(y)));
+      for (int64_t i = 0, x = x0; i < span; ++i, ++x, u -= stepU, v -= stepV) {
+        if (x < area.left) continue;
+        const int64_t su = Floor(u), sv = Floor(v);
+        if (su < sourceClip.left || su >= sourceClip.right || sv < sourceClip.top ||
+            sv >= sourceClip.bottom) {
+          continue;
+        }
+        uint32_t sample;
+        std::memcpy(&sample, rows[size_t(sv)] + 4 * su, 4);
+        write(out + x, sample);
+      }
+    }
+  }
+  return kQuadDone;
+}
+
+}  // namespace
+
+int QuadTextureMap(ImageSurface* target, ImageSurface* source, const Point targetPoints[4],
+                   const Point sourcePoints[4], const Rect& clip, bool edgeFlag) {
+  return MapQuad(target, source, targetPoints, sourcePoints, clip, edgeFlag,
+                 [](uint32_t* out, uint32_t sample) { *out = sample; });
+}
+
+int QuadTextureMapKeyed(ImageSurface* target, ImageSurface* source, const Point targetPoints[4],
+                        const Point sourcePoints[4], const Rect& clip, bool edgeFlag,
+                        uint32_t key) {
+  return MapQuad(target, source, targetPoints, sourcePoints, clip, edgeFlag,
+                 [key](uint32_t* out, uint32_t sample) {
+                   if (sample != key) *out = sample;
+                 });
+}
+
+int QuadTextureMapOpacity(ImageSurface* target, ImageSurface* source, const Point targetPoints[4],
+                          const Point sourcePoints[4], const Rect& clip, bool edgeFlag,
+                          const uint8_t* opacityRow) {
+  return MapQuad(target, source, targetPoints, sourcePoints, clip, edgeFlag,
+                 [opacityRow](uint32_t* out, uint32_t sample) {
+                   *out = LerpPlain(*out, sample, WeightTable[opacityRow[sample >> 24]][0]);
+                 });
+}
+
+int QuadTextureMapOpacityMmx(ImageSurface* target, ImageSurface* source,
+                             const Point targetPoints[4], const Point sourcePoints[4],
+                             const Rect& clip, bool edgeFlag, const uint8_t* opacityRow) {
+  return MapQuad(target, source, targetPoints, sourcePoints, clip, edgeFlag,
+                 [opacityRow](uint32_t* out, uint32_t sample) {
+                   *out = LerpLanes(*out, sample, WeightTable[opacityRow[sample >> 24]][0]);
+                 });
+}
+
+}  // namespace bw

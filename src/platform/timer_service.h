@@ -1,0 +1,89 @@
+// The list of timed tasks that the application steps once per frame. The service owns every task
+// added to it and deletes it after it finishes or is removed. Tasks are named by handles: small
+// counters that scripts may hold, so a stale or forged handle finds nothing.
+//
+// Task code may call back into the service from Update, Stop or a destructor: tasks added
+// meanwhile are reached by the same pass, removed and cleared tasks are stopped at once and
+// deleted when no walk of the list is under way. A pass started from inside a task does nothing.
+//
+// The effects' service is published as Global<TimerService>.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <list>
+#include <memory>
+
+#include "platform/timed_task.h"
+
+namespace bw {
+
+// Results of TimerService::Add.
+constexpr uint32_t kTaskAdded = 0;
+constexpr uint32_t kTaskIsNull = 1;
+constexpr uint32_t kTaskAlreadyListed = 2;
+
+// The kind id that pauses or resumes every task.
+constexpr int32_t kEveryTaskKind = -1;
+
+// A task late by many periods is updated at most this many extra times in one repeating pass;
+// the periods beyond are dropped.
+constexpr int kMaxCatchUpUpdates = 16;
+
+class TimerService {
+ public:
+  TimerService() = default;
+  // Deletes every task without stopping it, and leaves owners' variables alone (owners may be
+  // gone by then).
+  virtual ~TimerService();
+  TimerService(const TimerService&) = delete;
+  TimerService& operator=(const TimerService&) = delete;
+
+  // On kTaskAdded the service owns task, gives it a handle and makes it due at now + delayMs.
+  // A refused task stays with the caller (or, when already listed, with the service).
+  virtual uint32_t Add(TimedTask* task, uint32_t delayMs, uint32_t intervalMs, uint32_t repeatCount);
+  // Stops the task and clears its owner's variable; it is deleted later.
+  virtual bool RemoveByHandle(uint32_t handle);
+  virtual void RemoveById(uint32_t kindId);
+  // Stops every unfinished task, then deletes them all.
+  virtual void Clear();
+  // True also for a removed task not yet deleted.
+  virtual bool Contains(uint32_t handle) const;
+  virtual void Postpone(uint32_t handle, uint32_t delayMs);
+  virtual bool PauseTask(uint32_t handle);
+  // kindId negative: every task.
+  virtual void PauseAll(int32_t kindId);
+  virtual bool ResumeTask(uint32_t handle);
+  virtual void ResumeAll(int32_t kindId);
+  // Updates every due task, and again for each period it is late (bounded); nowMs 0 reads the clock.
+  virtual void RunDueRepeating(uint32_t nowMs);
+  // Updates every due task once; periods it is late are dropped; nowMs 0 reads the clock.
+  virtual void RunDue(uint32_t nowMs);
+
+  // The first unfinished task of that kind, or null.
+  TimedTask* FindById(uint32_t kindId) const;
+  // The unfinished task with that handle, or null.
+  TimedTask* FindByHandle(uint32_t handle) const;
+  size_t Count() const { return tasks_.size(); }
+
+ private:
+  using TaskList = std::list<std::unique_ptr<TimedTask>>;
+
+  void RunPass(uint32_t nowMs, bool catchUp);
+  // Updates a due task; true when its Update reported it finished.
+  bool Step(TimedTask& task, uint32_t nowMs, bool catchUp);
+  void StopTask(TimedTask& task);
+  TimedTask* FindEntry(uint32_t handle) const;
+  static bool KindMatches(const TimedTask& task, int32_t kindId);
+  // Calls op (Pause or Resume) at now on every task of that kind, or of every kind when negative.
+  void ForEachOfKind(int32_t kindId, uint32_t (TimedTask::*op)(uint32_t));
+  // Deletes the finished tasks once no walk of the list is under way.
+  void Sweep();
+  void SweepIfIdle();
+
+  TaskList tasks_;
+  int walkDepth_ = 0;  // walks of the list that call into task code
+  bool sweepPending_ = false;
+};
+
+}  // namespace bw

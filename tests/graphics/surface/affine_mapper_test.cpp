@@ -1,0 +1,177 @@
+#include "graphics/surface/affine_mapper.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "platform/mmx_flag.h"
+#include "graphics/surface/surface_fixture.h"
+
+namespace bw {
+namespace {
+
+using namespace testing_surfaces;
+
+constexpr uint32_t kBackground = 0x5A5A5A5A;
+
+struct Vec {
+  int x, y;
+};
+
+std::unique_ptr<ImageSurface> Opaque(std::mt19937& rng, int w, int h) {
+  auto s = Random(rng, w, h, 32);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) SetPixel32(*s, x, y, Pixel(*s, x, y) | 0xFF000000u);
+  return s;
+}
+
+std::unique_ptr<ImageSurface> Blank(int w, int h) {
+  auto s = std::make_unique<ImageSurface>();
+  s->Create(w, h, 32, kImageDirtyList);
+  s->Fill(kBackground, nullptr);
+  return s;
+}
+
+// Whole-pixel turns: source pixel (i, j) covers the unit square a + i x e1 + j x e2 (e1 and e2
+// unit steps along the axes) and shows in the target pixel at that square's top-left.
+std::unique_ptr<ImageSurface> ExpectedTurn(const ImageSurface& source, const ImageSurface& target,
+                                           Vec a, Vec e1, Vec e2, uint32_t mirror) {
+  auto out = Copy(target);
+  const int w = source.GetWidth(), h = source.GetHeight();
+  const Rect& clip = *target.GetClipRectPtr();
+  for (int j = 0; j < h; ++j) {
+    for (int i = 0; i < w; ++i) {
+      const int x = a.x + i * e1.x + j * e2.x + std::min(0, e1.x) + std::min(0, e2.x);
+      const int y = a.y + i * e1.y + j * e2.y + std::min(0, e1.y) + std::min(0, e2.y);
+      if (x < clip.left || x >= clip.right || y < clip.top || y >= clip.bottom) continue;
+      const int si = mirror & kLibMirrorLeftRight ? w - 1 - i : i;
+      const int sj = mirror & kLibMirrorUpsideDown ? h - 1 - j : j;
+      SetPixel32(*out, x, y, Pixel(source, si, sj));
+    }
+  }
+  return out;
+}
+
+struct Turn {
+  const char* name;
+  Vec e1, e2;  // where one source step right and one step down land
+};
+constexpr Turn kTurns[] = {{"none", {1, 0}, {0, 1}},
+                           {"quarter", {0, -1}, {1, 0}},
+                           {"half", {-1, 0}, {0, -1}},
+                           {"three quarters", {0, 1}, {-1, 0}}};
+
+TEST(AffineMapper, WholeTurnsLandEverySourcePixelOnceAtItsSquare) {
+  std::mt19937 rng(71);
+  for (const Vec size : {Vec{5, 3}, Vec{3, 7}, Vec{1, 1}}) {
+    auto source = Opaque(rng, size.x, size.y);
+    const Rect all{0, 0, size.x, size.y};
+    for (const Turn& turn : kTurns) {
+      for (uint32_t mirror = 0; mirror < 4; ++mirror) {
+        auto target = Blank(16, 16);
+        auto before = Copy(*target);
+        const Vec a{8, 8};
+        const LibPoint corners[3] = {
+            {double(a.x), double(a.y)},
+            {double(a.x + size.x * turn.e1.x), double(a.y + size.x * turn.e1.y)},
+            {double(a.x + size.y * turn.e2.x), double(a.y + size.y * turn.e2.y)}};
+        Rect touched;
+        ASSERT_EQ(AffineTextureMap(target.get(), source.get(), corners, all, mirror, &touched),
+                  kAffineDone);
+        ASSERT_TRUE(
+            SamePixels(*target, *ExpectedTurn(*source, *before, a, turn.e1, turn.e2, mirror)))
+            << size.x << "x" << size.y << " " << turn.name << " mirror " << mirror;
+        const int left = std::min({corners[0].x, corners[1].x, corners[2].x,
+                                   corners[1].x + corners[2].x - a.x}),
+                  top = std::min({corners[0].y, corners[1].y, corners[2].y,
+                                  corners[1].y + corners[2].y - a.y});
+        const bool sideways = turn.e1.x == 0;
+        EXPECT_EQ(touched, (Rect{left, top, left + (sideways ? size.y : size.x),
+                                 top + (sideways ? size.x : size.y)}))
+            << turn.name;
+      }
+    }
+  }
+}
+
+TEST(AffineMapper, CornersOffByRoundingNoiseOrHalfAPixelStillLandEveryPixel) {
+  // Turned corners come from cosine tables: a quarter turn's zero is 6e-17, not 0. And the
+  // rotated-bounds corners sit half a pixel out, so every centre lies half a pixel inside.
+  std::mt19937 rng(72);
+  auto source = Opaque(rng, 5, 3);
+  const Rect all{0, 0, 5, 3};
+  const double noise = 6.123233995736766e-17 * 5;
+  const LibPoint noisy[3] = {{8 - noise, 8 + noise}, {8 + noise, 3 - noise}, {11, 8 - noise}};
+  auto target = Blank(16, 16);
+  auto expected = ExpectedTurn(*source, *target, {8, 8}, {0, -1}, {1, 0}, 0);
+  ASSERT_EQ(AffineTextureMap(target.get(), source.get(), noisy, all, 0, nullptr), kAffineDone);
+  EXPECT_TRUE(SamePixels(*target, *expected));
+
+  const LibPoint halfOut[3] = {{-0.5, 4.5}, {-0.5, -0.5}, {2.5, 4.5}};
+  auto box = Blank(3, 5);
+  ASSERT_EQ(AffineTextureMap(box.get(), source.get(), halfOut, all, 0, nullptr), kAffineDone);
+  for (int j = 0; j < 3; ++j)
+    for (int i = 0; i < 5; ++i) ASSERT_EQ(Pixel(*box, j, 4 - i), Pixel(*source, i, j));
+}
+
+TEST(AffineMapper, ClipsKeysAndRefusesBadCorners) {
+  std::mt19937 rng(75);
+  auto source = Opaque(rng, 5, 3);
+  const Rect all{0, 0, 5, 3};
+  const LibPoint quarter[3] = {{2, 4}, {2, -1}, {5, 4}};
+
+  // The target's clip rectangle bounds the drawing and the touched box.
+  auto target = Blank(8, 8);
+  const Rect clip{3, 0, 8, 2};
+  target->SetClipRect(&clip);
+  auto expected = ExpectedTurn(*source, *target, {2, 4}, {0, -1}, {1, 0}, 0);
+  Rect touched;
+  ASSERT_EQ(AffineTextureMap(target.get(), source.get(), quarter, all, 0, &touched), kAffineDone);
+  EXPECT_TRUE(SamePixels(*target, *expected));
+  EXPECT_EQ(touched, (Rect{3, 0, 5, 2}));
+
+  // Key pixels and samples outside the source's clip rectangle leave the target alone.
+  ASSERT_EQ(source->SetColorKeyFromPixel(0, 0), kSurfaceDone);
+  SetPixel32(*source, 0, 0, source->GetColorKey());
+  const Rect sourceClip{0, 0, 4, 3};
+  source->SetClipRect(&sourceClip);
+  const LibPoint straight[3] = {{0, 0}, {5, 0}, {0, 3}};
+  auto keyed = Blank(8, 8);
+  ASSERT_EQ(AffineTextureMap(keyed.get(), source.get(), straight, all, 0, &touched), kAffineDone);
+  EXPECT_EQ(Pixel(*keyed, 0, 0), kBackground);
+  EXPECT_EQ(Pixel(*keyed, 1, 0), Pixel(*source, 1, 0));
+  EXPECT_EQ(Pixel(*keyed, 4, 1), kBackground);
+  EXPECT_EQ(touched, (Rect{0, 0, 4, 3}));
+
+  // A corner that is not a number draws nothing; so does a shape without area, or one far off.
+  auto untouched = Blank(8, 8);
+  auto before = Copy(*untouched);
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  const LibPoint bad[3] = {{0, 0}, {nan, 0}, {0, 3}};
+  const LibPoint endless[3] = {{0, 0}, {inf, 0}, {0, 3}};
+  EXPECT_EQ(AffineTextureMap(untouched.get(), source.get(), bad, all, 0, &touched),
+            kAffineBadArguments);
+  EXPECT_EQ(AffineTextureMap(untouched.get(), source.get(), endless, all, 0, &touched),
+            kAffineBadArguments);
+  const LibPoint flat[3] = {{0, 0}, {5, 5}, {2, 2}};
+  const LibPoint far[3] = {{1e300, 0}, {-1e300, 1e300}, {0, -1e300}};
+  const LibPoint huge[3] = {{-3e9, -3e9}, {3e9, -3e9}, {-3e9, 3e9}};
+  EXPECT_EQ(AffineTextureMap(untouched.get(), source.get(), flat, all, 0, &touched), kAffineDone);
+  EXPECT_TRUE(touched.IsEmpty());
+  EXPECT_EQ(AffineTextureMap(untouched.get(), source.get(), far, all, 0, nullptr), kAffineDone);
+  EXPECT_EQ(
+      AffineTextureMap(untouched.get(), source.get(), straight, Rect{2, 2, 2, 9}, 0, &touched),
+      kAffineDone);
+  EXPECT_TRUE(SamePixels(*untouched, *before));
+  EXPECT_EQ(AffineTextureMap(untouched.get(), source.get(), huge, all, 0, &touched), kAffineDone);
+  EXPECT_EQ(touched, (Rect{0, 0, 8, 8})) << "a huge shape covers the whole target";
+  ImageSurface eight;
+  ASSERT_EQ(eight.Create(4, 4, 8, 0), kSurfaceDone);
+  EXPECT_EQ(AffineTextureMap(untouched.get(), &eight, straight, all, 0, &touched),
+            kAffineBadArguments);
+}
+
+}  // namespace
+}  // namespace bw

@@ -1,0 +1,192 @@
+// Keyboards and mice over scripted SDL events: what a frame reads as held and newly pressed.
+#include <gtest/gtest.h>
+
+#include "input/input_manager.h"
+#include "input/key_code_table.h"
+#include "sdl_input_fixture.h"
+
+namespace bw {
+namespace {
+
+constexpr int kCodeZ = 0x2C;
+constexpr int kCodeEnter = 0x1C;
+constexpr int kCodeNumpadEnter = 0x9C;
+constexpr int kCodeLeftShift = 0x2A;
+constexpr int kCodeRightShift = 0x36;
+constexpr host::LPARAM kRepeat = host::LPARAM{1} << 30;
+
+class PolledDevices : public SdlInputTest {
+ protected:
+  void SetUp() override {
+    SdlInputTest::SetUp();
+    ASSERT_EQ(manager_.CreateDevices(window_, kDeviceTypePolled, kDeviceTypePolled), 0u);
+    manager_.Activate();
+  }
+  // One frame: the window thread's messages, then the poll.
+  void Frame() {
+    for (const host::MSG& msg : Drain()) {
+      if (msg.message == host::WM_MOUSEWHEEL) manager_.OnMouseWheel(msg.wParam);
+    }
+    manager_.Poll();
+  }
+  InputManager manager_;
+};
+
+TEST_F(PolledDevices, HeldKeyIsPressedInTheFirstFrameOnlyAndSharedKeysSetEveryCode) {
+  KeyboardDevice* keyboard = manager_.Keyboard();
+  Key(SDL_SCANCODE_Z, true);
+  Frame();
+  EXPECT_TRUE(keyboard->IsKeyPressed(kCodeZ));
+  EXPECT_TRUE(keyboard->IsKeyDown(kCodeZ));
+  for (int frame = 2; frame <= 3; ++frame) {
+    Frame();
+    EXPECT_FALSE(keyboard->IsKeyPressed(kCodeZ)) << "frame " << frame;
+    EXPECT_TRUE(keyboard->IsKeyDown(kCodeZ)) << "frame " << frame;
+  }
+  Key(SDL_SCANCODE_Z, false);
+  Frame();
+  EXPECT_FALSE(keyboard->IsKeyDown(kCodeZ));
+
+  // One Shift or Enter key sets both codes of its virtual key.
+  Key(SDL_SCANCODE_RSHIFT, true);
+  Key(SDL_SCANCODE_RETURN, true);
+  Frame();
+  EXPECT_TRUE(keyboard->IsKeyDown(kCodeLeftShift));
+  EXPECT_TRUE(keyboard->IsKeyDown(kCodeRightShift));
+  EXPECT_TRUE(keyboard->IsKeyDown(kCodeEnter));
+  EXPECT_TRUE(keyboard->IsKeyDown(kCodeNumpadEnter));
+}
+
+TEST_F(PolledDevices, PointerOutsideThePictureAnswersNothing) {
+  Mouse* mouse = manager_.GetMouse();
+  PointerPosition pointer{kPointerOutside, 5};
+  mouse->SetPointerPosition(&pointer);
+  Button(SDL_BUTTON_LEFT, true);
+  Wheel(1);
+  Frame();
+  EXPECT_FALSE(mouse->IsButtonDown(kButtonLeft));
+  EXPECT_FALSE(mouse->IsButtonPressed(kButtonLeft));
+  EXPECT_EQ(mouse->GetDownButton(), -1);
+  EXPECT_EQ(mouse->GetWheel(), 0);
+  // Beside the picture (-2) is not outside.
+  pointer = PointerPosition{kPointerBeside, 5};
+  EXPECT_TRUE(mouse->IsButtonDown(kButtonLeft));
+  mouse->SetPointerPosition(nullptr);
+}
+
+TEST_F(PolledDevices, LosingTheFocusReleasesKeys) {
+  Key(SDL_SCANCODE_Z, true);
+  SDL_Event e;
+  SDL_zero(e);
+  e.type = SDL_WINDOWEVENT;
+  e.window.windowID = backend_->SdlWindowId(window_);
+  e.window.event = SDL_WINDOWEVENT_FOCUS_LOST;
+  Push(e);
+  Frame();
+  EXPECT_FALSE(manager_.Keyboard()->IsKeyDown(kCodeZ));
+}
+
+// The message-fed devices, driven by the messages the window thread hands on.
+class MessageDevices : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(manager_.CreateDevices(host::HWND{}, kDeviceTypeMessage, kDeviceTypeMessage), 0u);
+  }
+  InputManager manager_;
+};
+
+TEST_F(MessageDevices, ShortPressCountsOnceInTheNextFrameAndNeverAsDown) {
+  manager_.Activate();
+  KeyboardDevice* keyboard = manager_.Keyboard();
+  EXPECT_TRUE(manager_.OnKeyDown('Z', 0));
+  manager_.OnKeyUp('Z', 0);
+  EXPECT_FALSE(keyboard->IsKeyPressed(kCodeZ)) << "not before the frame's poll";
+  manager_.Poll();
+  EXPECT_TRUE(keyboard->IsKeyPressed(kCodeZ));
+  EXPECT_EQ(keyboard->GetPressedKey(), kCodeZ);
+  EXPECT_FALSE(keyboard->IsKeyDown(kCodeZ));
+  manager_.Poll();
+  EXPECT_FALSE(keyboard->IsKeyPressed(kCodeZ));
+}
+
+TEST_F(MessageDevices, RepeatsHeldKeysAndSharedKeyMapping) {
+  manager_.Activate();
+  KeyboardDevice* keyboard = manager_.Keyboard();
+  manager_.OnKeyDown(0x0D, 0);
+  manager_.OnKeyDown(0x10, 0);
+  manager_.Poll();
+  EXPECT_TRUE(keyboard->IsKeyPressed(kCodeEnter)) << "Enter maps to the main Enter code";
+  EXPECT_FALSE(keyboard->IsKeyPressed(kCodeNumpadEnter));
+  EXPECT_TRUE(keyboard->IsKeyDown(kCodeLeftShift));
+  EXPECT_FALSE(keyboard->IsKeyRepeated(kCodeEnter));
+  manager_.OnKeyDown(0x0D, kRepeat);
+  manager_.Poll();
+  EXPECT_TRUE(keyboard->IsKeyRepeated(kCodeEnter));
+  EXPECT_TRUE(keyboard->IsKeyDown(kCodeEnter));
+
+  auto* message = static_cast<MessageKeyboard*>(keyboard);
+  message->SetRepeatsEnabled(false);
+  manager_.OnKeyDown(0x0D, kRepeat);
+  manager_.Poll();
+  EXPECT_FALSE(keyboard->IsKeyPressed(kCodeEnter)) << "with repeats off a repeat is no press";
+}
+
+TEST_F(MessageDevices, ClickBetweenPollsIsPressedOnce) {
+  Mouse* mouse = manager_.GetMouse();
+  EXPECT_TRUE(manager_.OnMouseButton(host::WM_LBUTTONDOWN));
+  EXPECT_TRUE(manager_.OnMouseButton(host::WM_LBUTTONUP));
+  manager_.Activate();
+  manager_.Poll();
+  EXPECT_TRUE(mouse->IsButtonPressed(kButtonLeft));
+  EXPECT_EQ(mouse->GetPressedButton(), kButtonLeft);
+  EXPECT_FALSE(mouse->IsButtonDown(kButtonLeft));
+  manager_.Poll();
+  EXPECT_FALSE(mouse->IsButtonPressed(kButtonLeft));
+  manager_.OnMouseWheel(host::MakeLong(0, -host::WHEEL_DELTA));
+  manager_.Poll();
+  EXPECT_TRUE(mouse->IsButtonPressed(kButtonWheelDown));
+}
+
+TEST_F(PolledDevices, DirectInputModeRunsPolledSoClicksAreSeen) {
+  uint32_t mode = kInputModeDirectInput;
+  ASSERT_EQ(manager_.SetUpDevices(kInputModeDirectInput, window_, false, &mode), 0u);
+  EXPECT_EQ(mode, kInputModePolled);
+  EXPECT_EQ(manager_.GetMouse()->GetKind(), kMouseWindows);
+  manager_.Activate();
+  Button(SDL_BUTTON_LEFT, true);
+  Frame();  // no button message reaches the manager
+  EXPECT_TRUE(manager_.GetMouse()->IsButtonPressed(kButtonLeft));
+
+  ASSERT_EQ(manager_.SetUpDevices(kInputModeMessages, window_, false, &mode), 0u);
+  EXPECT_EQ(mode, kInputModeMessages);
+  EXPECT_EQ(manager_.Keyboard()->GetKind(), kKeyboardMessage);
+  EXPECT_EQ(manager_.GetMouse()->GetKind(), kMouseMessage);
+}
+
+// The window thread feeds keys while the frame thread polls; run under the thread sanitizer.
+TEST_F(MessageDevices, FeedAndPollFromTwoThreads) {
+  manager_.Activate();
+  constexpr int kPresses = 2000;
+  std::thread window([&] {
+    for (int i = 0; i < kPresses; ++i) {
+      manager_.OnKeyDown('Z', 0);
+      manager_.OnMouseButton(host::WM_LBUTTONDOWN);
+      manager_.OnKeyUp('Z', 0);
+      manager_.OnMouseButton(host::WM_LBUTTONUP);
+    }
+  });
+  int pressed = 0;
+  for (int i = 0; i < kPresses; ++i) {
+    manager_.Poll();
+    pressed += manager_.Keyboard()->IsKeyPressed(kCodeZ) ? 1 : 0;
+  }
+  window.join();
+  manager_.Poll();
+  pressed += manager_.Keyboard()->IsKeyPressed(kCodeZ) ? 1 : 0;
+  EXPECT_GE(pressed, 1);
+  EXPECT_LE(pressed, kPresses);
+  EXPECT_FALSE(manager_.Keyboard()->IsKeyDown(kCodeZ));
+}
+
+}  // namespace
+}  // namespace bw

@@ -1,0 +1,160 @@
+// Joysticks over SDL's virtual joysticks, and the action tables that ask every device.
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <climits>
+
+#include "input/input_manager.h"
+
+namespace bw {
+namespace {
+
+constexpr int kButtons = 6;
+constexpr Sint16 kAxisLow = -32768;
+constexpr Sint16 kAxisHigh = 32767;
+
+class Joysticks : public testing::Test {
+ protected:
+  void SetUp() override {
+    ResetJoystickTable();
+    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_JOYSTICK), 0) << SDL_GetError();
+    ASSERT_EQ(manager_.CreateDevices(host::HWND{}, kDeviceTypeMessage, kDeviceTypeMessage), 0u);
+    manager_.Activate();
+  }
+  void TearDown() override {
+    manager_.ReleaseDevices();
+    for (SDL_Joystick* j : sticks_) SDL_JoystickClose(j);
+    while (SDL_NumJoysticks() > 0) SDL_JoystickDetachVirtual(0);
+    SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
+    ResetJoystickTable();
+  }
+  SDL_Joystick* Attach() {
+    int index = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, 2, kButtons, 0);
+    EXPECT_GE(index, 0) << SDL_GetError();
+    SDL_Joystick* j = SDL_JoystickOpen(index);
+    EXPECT_NE(j, nullptr) << SDL_GetError();
+    sticks_.push_back(j);
+    return j;
+  }
+  void Frame() {
+    SDL_JoystickUpdate();
+    manager_.Poll();
+  }
+  InputManager manager_;
+  std::vector<SDL_Joystick*> sticks_;
+};
+
+TEST_F(Joysticks, DirectionsAtTheOuterThirdsAndButtons) {
+  SDL_Joystick* stick = Attach();
+  ASSERT_EQ(manager_.AddJoystick(-1, host::HWND{}), 0);
+  JoystickDevice* joystick = manager_.GetJoystick(0);
+  ASSERT_NE(joystick, nullptr);
+  EXPECT_EQ(joystick->ButtonCount(), static_cast<uint32_t>(kButtons));
+  EXPECT_TRUE(IsJoystickInUse(0));
+
+  SDL_JoystickSetVirtualAxis(stick, 0, 0);
+  SDL_JoystickSetVirtualAxis(stick, 1, 0);
+  Frame();
+  EXPECT_EQ(joystick->GetDownCode(), -1) << "the centre is no direction";
+
+  SDL_JoystickSetVirtualAxis(stick, 1, kAxisLow);
+  Frame();
+  EXPECT_TRUE(joystick->IsPressed(kJoyUp));
+  EXPECT_EQ(joystick->GetDownCode(), kJoyUp);
+  Frame();
+  EXPECT_TRUE(joystick->IsDown(kJoyUp));
+  EXPECT_FALSE(joystick->IsPressed(kJoyUp));
+
+  SDL_JoystickSetVirtualAxis(stick, 1, 0);
+  SDL_JoystickSetVirtualAxis(stick, 0, kAxisHigh);
+  SDL_JoystickSetVirtualButton(stick, 5, SDL_PRESSED);
+  Frame();
+  EXPECT_TRUE(joystick->IsPressed(kJoyRight));
+  EXPECT_TRUE(joystick->IsPressed(kJoyFirstButton + 5));
+  EXPECT_FALSE(joystick->IsDown(kJoyLeft));
+  EXPECT_EQ(joystick->GetPressedCode(), kJoyRight);
+  EXPECT_FALSE(joystick->IsDown(kJoyFirstButton + kButtons)) << "beyond the button count";
+
+  // A third of the way from the centre is still inside the middle third.
+  SDL_JoystickSetVirtualAxis(stick, 0, -10000);
+  Frame();
+  EXPECT_FALSE(joystick->IsDown(kJoyLeft));
+  SDL_JoystickSetVirtualAxis(stick, 0, -12000);
+  Frame();
+  EXPECT_TRUE(joystick->IsDown(kJoyLeft));
+
+  manager_.SetJoysticksEnabled(false);
+  EXPECT_EQ(joystick->GetDownCode(), -1);
+}
+
+TEST_F(Joysticks, FirstFreeSkipsOneInUseAndNoneLeftFails) {
+  Attach();
+  Attach();
+  EXPECT_EQ(manager_.AddJoystick(-1, host::HWND{}), 0);
+  EXPECT_EQ(manager_.AddJoystick(-1, host::HWND{}), 1);
+  EXPECT_EQ(manager_.AddJoystick(-1, host::HWND{}), kAddJoystickFailed);
+  EXPECT_EQ(manager_.AddJoystick(0, host::HWND{}), kAddJoystickFailed) << "in use";
+  manager_.ReleaseDevices();
+  EXPECT_FALSE(IsJoystickInUse(0)) << "closing frees the entry";
+}
+
+TEST(JoystickThresholds, OuterThirdsWithoutOverflow) {
+  JoystickThresholds t = ComputeJoystickThresholds(0, 65535);
+  EXPECT_EQ(t.low, 21845);
+  EXPECT_EQ(t.high, 43690);
+  t = ComputeJoystickThresholds(INT32_MIN, INT32_MAX);  // 2 x max overflows 32 bits
+  EXPECT_EQ(t.low, -715827883);
+  EXPECT_EQ(t.high, 715827882);
+}
+
+// Bindings over message-fed devices, which tests can press directly.
+class Bindings : public testing::Test {
+ protected:
+  static constexpr uint32_t kAdvance = 0;
+  static constexpr uint32_t kCancel = 1;
+  static constexpr uint8_t kCodeEnter = 0x1C;
+  static constexpr uint8_t kCodeEscape = 0x01;
+
+  void SetUp() override {
+    ASSERT_EQ(manager_.CreateDevices(host::HWND{}, kDeviceTypeMessage, kDeviceTypeMessage), 0u);
+    manager_.Activate();
+    ASSERT_EQ(manager_.CreateBindingTable(20, &table_), 0u);
+    ASSERT_EQ(table_->AddBinding(kAdvance, kDeviceKeyboard, kCodeEnter), 0u);
+    ASSERT_EQ(table_->AddBinding(kAdvance, kDeviceMouse, kButtonLeft), 0u);
+  }
+  InputManager manager_;
+  InputBindingTable* table_ = nullptr;
+};
+
+TEST_F(Bindings, EitherBoundDeviceTriggersTheAction) {
+  manager_.OnKeyDown(0x0D, 0);
+  manager_.Poll();
+  EXPECT_TRUE(table_->IsActionPressed(kAdvance));
+  EXPECT_TRUE(table_->IsActionDown(kAdvance));
+  manager_.OnKeyUp(0x0D, 0);
+  manager_.Poll();
+  EXPECT_FALSE(table_->IsActionPressed(kAdvance));
+  manager_.OnMouseButton(host::WM_LBUTTONDOWN);
+  manager_.Poll();
+  EXPECT_TRUE(table_->IsActionPressed(kAdvance));
+  EXPECT_EQ(table_->FindPressedAction(0, 0), static_cast<int32_t>(kAdvance));
+  EXPECT_EQ(table_->FindHeldAction(0, 0), static_cast<int32_t>(kAdvance));
+  EXPECT_FALSE(table_->IsActionPressed(kCancel)) << "an empty list";
+  EXPECT_FALSE(table_->IsActionDown(20)) << "beyond the action count";
+}
+
+TEST_F(Bindings, MissingDevicesAndBadActionsAreRefused) {
+  EXPECT_EQ(table_->AddBinding(kCancel, kDeviceFirstJoystick, kJoyUp), kBindingNoDevice);
+  EXPECT_EQ(table_->AddBinding(20, kDeviceKeyboard, kCodeEscape), kBindingBadAction);
+  EXPECT_EQ(table_->RemoveBinding(kCancel, kDeviceFirstJoystick, kJoyUp), kBindingNoDevice);
+  EXPECT_EQ(table_->ChangeBindingCode(kCancel, 7, 0, -1), kBindingNoDevice);
+  InputBindingTable* other = nullptr;
+  EXPECT_EQ(manager_.CreateBindingTable(0, &other), kBindingTableSizing);
+  EXPECT_EQ(other, nullptr);
+  InputBindingTable orphan(nullptr);
+  ASSERT_EQ(orphan.Resize(2), 0u);
+  EXPECT_EQ(orphan.AddBinding(0, kDeviceKeyboard, kCodeEnter), kBindingBadAction);
+}
+
+}  // namespace
+}  // namespace bw

@@ -1,0 +1,75 @@
+#include "platform/cpu_info.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <deque>
+#include <map>
+
+#include "platform/mmx_flag.h"
+#include "host/clock.h"
+
+namespace bw {
+namespace {
+
+class FakeProbe : public CpuProbe {
+ public:
+  bool hasCpuid = true;
+  std::map<uint32_t, CpuidRegisters> leaves;
+  std::deque<uint64_t> counter;
+  uint32_t platformType = 0;
+
+  bool HasCpuid() override { return hasCpuid; }
+  CpuidRegisters Cpuid(uint32_t leaf) override {
+    auto it = leaves.find(leaf);
+    return it == leaves.end() ? CpuidRegisters{} : it->second;
+  }
+  uint64_t ReadTimeStampCounter() override {
+    uint64_t v = counter.front();
+    counter.pop_front();
+    return v;
+  }
+  uint32_t PlatformProcessorType() override { return platformType; }
+
+  void Vendor(const char* name, uint32_t highest, uint32_t highestExtended) {
+    CpuidRegisters r{highest, 0, 0, 0};
+    std::memcpy(&r.ebx, name, 4);
+    std::memcpy(&r.edx, name + 4, 4);
+    std::memcpy(&r.ecx, name + 8, 4);
+    leaves[0] = r;
+    leaves[0x80000000u] = {highestExtended, 0, 0, 0};
+  }
+  void Signature(int type, int family, int model, int stepping, uint32_t ebx, uint32_t edx) {
+    leaves[1] = {uint32_t(type << 12 | family << 8 | model << 4 | stepping), ebx, 0, edx};
+  }
+};
+
+constexpr uint32_t kTsc = 1u << 4, kMmx = 1u << 23, kSse = 1u << 25, kHtt = 1u << 28;
+
+TEST(CpuIdentifier, IntelCachesAndName) {
+  FakeProbe probe;
+  probe.Vendor("GenuineIntel", 2, 0x80000004u);
+  probe.Signature(0, 6, 8, 3, /*brand index*/ 1 | 1 << 16, kTsc | kMmx | kSse | kHtt | 1);
+  // Descriptor byte 0 is a count and is skipped; 0x08 code 16, 0x0C data 16, 0x41 L2 128.
+  probe.leaves[2] = {0x0C080001u, 0, 0, 0x00000041u};
+  const char brand[48] = "   Test Processor";
+  for (uint32_t i = 0; i < 3; ++i) {
+    CpuidRegisters r;
+    std::memcpy(&r, brand + 16 * i, 16);
+    probe.leaves[0x80000002u + i] = r;
+  }
+  CpuIdentifier cpu(probe);
+  ASSERT_EQ(cpu.Identify(), kCpuIdentified);
+  const CpuRecord& r = cpu.Record();
+  EXPECT_STREQ(r.vendor, "GenuineIntel");
+  EXPECT_EQ(r.l1Code, 16u);
+  EXPECT_EQ(r.l1Data, 16u);
+  EXPECT_EQ(r.l2, 128u);
+  EXPECT_TRUE(r.mmx && r.sse && r.mmxPlus && r.fpu);
+  EXPECT_FALSE(r.htt) << "one logical processor";
+  EXPECT_EQ(r.brand, "Test Processor");
+  EXPECT_EQ(r.modelName, "Intel Celeron(Coppermine-128K)");
+}
+
+}  // namespace
+}  // namespace bw

@@ -1,0 +1,89 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "resource/files/file_stream.h"
+#include "platform/memory_stream.h"
+#include "support/temp_dir.h"
+
+namespace bw {
+namespace {
+
+MemoryStream* NewMemoryStream(const std::string& bytes) {
+  auto* stream = new MemoryStream();
+  void* block = AllocGlobalMemory(bytes.size());
+  std::memcpy(block, bytes.data(), bytes.size());
+  EXPECT_EQ(stream->Attach(block, static_cast<uint32_t>(bytes.size())), MemoryStream::kDone);
+  return stream;
+}
+
+std::string ReadAll(Stream& s, uint32_t count) {
+  std::string out(count, '\0');
+  out.resize(s.Read(out.data(), count));
+  return out;
+}
+
+// Both streams over "0123456789" must clamp every move the same way.
+class StreamClamping : public ::testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override {
+    if (GetParam()) {
+      host::HostFile file;
+      ASSERT_TRUE(file.Open(dir_.WriteFile("s.bin", "0123456789"), host::HostFile::Access::kRead));
+      auto* fs = new FileStream();
+      ASSERT_EQ(fs->Attach(std::move(file)), FileStream::kDone);
+      stream_ = StreamRef(fs);
+    } else {
+      stream_ = StreamRef(NewMemoryStream("0123456789"));
+    }
+  }
+  test::TempDir dir_;
+  StreamRef stream_;
+};
+
+TEST_P(StreamClamping, MovesStayInsideTheData) {
+  Stream& s = *stream_.get();
+  EXPECT_EQ(s.GetSize(), 10u);
+  EXPECT_EQ(s.Seek(4), 0u);
+  EXPECT_EQ(s.Skip(-10), 0u);
+  EXPECT_EQ(s.Tell(), 0u) << "skipping back past the start stops at 0";
+  EXPECT_EQ(ReadAll(s, 3), "012");
+
+  EXPECT_EQ(s.Skip(100), 0u);
+  EXPECT_TRUE(s.IsEof()) << "skipping forward past the end stops at the end";
+  EXPECT_EQ(ReadAll(s, 5), "");
+
+  EXPECT_EQ(s.SeekFromEnd(0), 0u);
+  EXPECT_TRUE(s.IsEof());
+  EXPECT_EQ(s.SeekFromEnd(11), 0u);
+  EXPECT_EQ(s.Tell(), 0u) << "a distance beyond the size goes to the start";
+  EXPECT_EQ(s.SeekFromEnd(3), 0u);
+  EXPECT_EQ(ReadAll(s, 100), "789") << "reads stop at the end";
+
+  EXPECT_EQ(s.Seek(1000), 0u);
+  EXPECT_EQ(s.Tell(), 10u);
+  EXPECT_EQ(s.Seek(2), 0u);
+  EXPECT_EQ(s.Skip(3), 0u);
+  EXPECT_EQ(ReadAll(s, 2), "56") << "the handle follows the kept position";
+}
+
+INSTANTIATE_TEST_SUITE_P(FileAndMemory, StreamClamping, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "File" : "Memory"; });
+
+TEST(EmptyStreams, EveryOperationRefuses) {
+  MemoryStream m;
+  FileStream f;
+  for (auto [s, code] : {std::pair<Stream*, uint32_t>{&m, MemoryStream::kNoBlock},
+                         {&f, FileStream::kNoHandle}}) {
+    EXPECT_EQ(s->Seek(0), code);
+    EXPECT_EQ(s->Skip(-1), code);
+    EXPECT_EQ(s->SeekFromEnd(0), code);
+    char c;
+    EXPECT_EQ(s->Read(&c, 1), 0u);
+  }
+  EXPECT_EQ(f.Attach(host::HostFile()), FileStream::kAttachFailed) << "a closed handle has no size";
+}
+
+}  // namespace
+}  // namespace bw

@@ -1,0 +1,278 @@
+#include "platform/timer_service.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <vector>
+
+#include "host/clock.h"
+
+namespace bw {
+namespace {
+
+// Records what the service does to it; Update answers `result` unless onUpdate says otherwise.
+class FakeTask : public TimedTask {
+ public:
+  explicit FakeTask(uint32_t kind = kTaskKindNone, int* deaths = nullptr) : kind_(kind), deaths_(deaths) {}
+  ~FakeTask() override {
+    if (deaths_) ++*deaths_;
+    if (onDestroy) onDestroy();
+  }
+  uint32_t GetKindId() const override { return kind_; }
+  int32_t Update(uint32_t now) override {
+    updates.push_back(now);
+    return onUpdate ? onUpdate(now) : result;
+  }
+  void Stop() override { ++stops; }
+
+  std::vector<uint32_t> updates;
+  int stops = 0;
+  int32_t result = 0;
+  std::function<int32_t(uint32_t)> onUpdate;
+  std::function<void()> onDestroy;
+
+ private:
+  uint32_t kind_;
+  int* deaths_;
+};
+
+class TimerServiceTest : public testing::Test {
+ protected:
+  FakeTask* AddTask(uint32_t delay, uint32_t interval, uint32_t repeats, uint32_t kind = kTaskKindNone) {
+    auto* task = new FakeTask(kind, &deaths_);
+    EXPECT_EQ(service_.Add(task, delay, interval, repeats), kTaskAdded);
+    return task;
+  }
+
+  host::VirtualClock clock_{1000};
+  host::ScopedClock use_{&clock_};
+  int deaths_ = 0;
+  TimerService service_;
+};
+
+TEST_F(TimerServiceTest, AddRefusesNullAndDoubles) {
+  EXPECT_EQ(service_.Add(nullptr, 0, 0, 0), kTaskIsNull);
+  FakeTask* task = AddTask(250, 0, 0);
+  EXPECT_EQ(task->DueTime(), 1250u);
+  EXPECT_EQ(service_.Add(task, 0, 0, 0), kTaskAlreadyListed);
+  EXPECT_EQ(service_.Count(), 1u);
+  EXPECT_EQ(task->DueTime(), 1250u) << "a refused add changes nothing";
+
+  FakeTask* other = AddTask(0, 0, 0);
+  EXPECT_NE(task->Handle(), 0u);
+  EXPECT_NE(other->Handle(), task->Handle());
+  EXPECT_EQ(service_.FindByHandle(other->Handle()), other);
+}
+
+TEST_F(TimerServiceTest, RepeatCountEndsTheTaskInEitherPass) {
+  for (bool repeating : {false, true}) {
+    TimerService service;
+    auto* task = new FakeTask;
+    size_t updates = 0;
+    task->onDestroy = [&updates, task] { updates = task->updates.size(); };
+    ASSERT_EQ(service.Add(task, 10, 10, 3), kTaskAdded);
+    for (int i = 0; i < 3 && updates == 0; ++i) {
+      clock_.AdvanceMilliseconds(repeating ? 1000 : 10);
+      repeating ? service.RunDueRepeating(0) : service.RunDue(0);
+    }
+    EXPECT_EQ(updates, 3u) << "deleted after the third update, though Update kept answering 0";
+  }
+}
+
+TEST_F(TimerServiceTest, LateTaskOnceInRunDueAndCaughtUpInRunDueRepeating) {
+  for (bool repeating : {false, true}) {
+    TimerService service;
+    auto* task = new FakeTask;
+    clock_.SetMilliseconds(1000);
+    ASSERT_EQ(service.Add(task, 100, 100, 0), kTaskAdded);
+    clock_.AdvanceMilliseconds(450);  // 350 ms late
+    repeating ? service.RunDueRepeating(0) : service.RunDue(0);
+    EXPECT_EQ(task->updates.size(), repeating ? 4u : 1u);
+    EXPECT_EQ(task->DueTime(), repeating ? 1500u : 1550u);
+  }
+}
+
+TEST_F(TimerServiceTest, CatchUpIsBoundedAfterALongStall) {
+  FakeTask* task = AddTask(10, 10, 0);
+  clock_.AdvanceMilliseconds(3600 * 1000);
+  service_.RunDueRepeating(0);
+  EXPECT_EQ(task->updates.size(), 1u + kMaxCatchUpUpdates);
+  EXPECT_EQ(task->DueTime(), clock_.NowNanoseconds() / 1000000 + 10) << "the rest of the stall is dropped";
+  service_.RunDueRepeating(0);
+  EXPECT_EQ(task->updates.size(), 1u + kMaxCatchUpUpdates) << "not due again until one interval on";
+}
+
+TEST_F(TimerServiceTest, DueTimesSurviveTheClockWrap) {
+  for (bool repeating : {false, true}) {
+    SCOPED_TRACE(repeating ? "RunDueRepeating" : "RunDue");
+    TimerService service;
+    auto run = [&] { repeating ? service.RunDueRepeating(0) : service.RunDue(0); };
+    clock_.SetMilliseconds(0xFFFFFFF0u);
+    auto* later = new FakeTask;
+    ASSERT_EQ(service.Add(later, 0x40, 0x40, 0), kTaskAdded);  // due at 0x30, past the wrap
+    auto* now = new FakeTask;
+    ASSERT_EQ(service.Add(now, 0, 0x20, 0), kTaskAdded);  // due at 0xFFFFFFF0
+    clock_.AdvanceMilliseconds(8);
+    run();
+    EXPECT_TRUE(later->updates.empty()) << "a task due after the wrap is not fired early";
+    EXPECT_EQ(now->updates.size(), 1u);
+    EXPECT_EQ(now->DueTime(), 0x10u);
+    clock_.SetMilliseconds(0x18);
+    run();
+    EXPECT_EQ(now->updates.size(), 2u) << "a task due before the wrap does not wait 49 days";
+    EXPECT_TRUE(later->updates.empty());
+    clock_.SetMilliseconds(0x30);
+    run();
+    EXPECT_EQ(later->updates.size(), 1u);
+  }
+}
+
+TEST_F(TimerServiceTest, PausedTasksWaitAndRemovedOnesGoAnyway) {
+  FakeTask* paused = AddTask(0, 0, 0);
+  FakeTask* removed = AddTask(0, 0, 0);
+  ASSERT_TRUE(service_.PauseTask(paused->Handle()));
+  ASSERT_TRUE(service_.PauseTask(removed->Handle()));
+  service_.RunDue(0);
+  EXPECT_TRUE(paused->updates.empty());
+  ASSERT_TRUE(service_.RemoveByHandle(removed->Handle()));
+  service_.RunDue(0);
+  EXPECT_EQ(deaths_, 1) << "a removed task goes even while paused";
+  clock_.AdvanceMilliseconds(30);
+  ASSERT_TRUE(service_.ResumeTask(paused->Handle()));
+  EXPECT_EQ(paused->DueTime(), 1030u);
+  service_.RunDue(0);
+  EXPECT_EQ(paused->updates.size(), 1u);
+}
+
+TEST_F(TimerServiceTest, PostponeCountsFromNowAcrossTheWrap) {
+  clock_.SetMilliseconds(0xFFFFFF00u);
+  FakeTask* task = AddTask(0, 0, 0);
+  service_.Postpone(task->Handle(), 0x200);
+  EXPECT_EQ(task->DueTime(), 0x100u);
+  service_.RunDue(0);
+  EXPECT_TRUE(task->updates.empty()) << "due after the wrap, not at once";
+  clock_.SetMilliseconds(0xFF);
+  service_.RunDue(0);
+  EXPECT_TRUE(task->updates.empty());
+  clock_.SetMilliseconds(0x100);
+  service_.RunDue(0);
+  EXPECT_EQ(task->updates.size(), 1u);
+  service_.Postpone(task->Handle() + 1, 5);  // nothing has that handle
+  EXPECT_EQ(task->DueTime(), 0x100u);
+}
+
+TEST_F(TimerServiceTest, RemovalStopsAtOnceAndDeletesAtTheNextRun) {
+  FakeTask* task = AddTask(500, 0, 0, kTaskKindSpriteEffect);
+  FakeTask* slot = task;
+  task->SetOwnerSlot(&slot);
+  uint32_t handle = task->Handle();
+  ASSERT_TRUE(service_.RemoveByHandle(handle));
+  EXPECT_EQ(task->stops, 1);
+  EXPECT_EQ(slot, nullptr);
+  EXPECT_TRUE(service_.Contains(handle)) << "still listed until the next run";
+  EXPECT_EQ(service_.FindByHandle(handle), nullptr);
+  EXPECT_FALSE(service_.RemoveByHandle(handle)) << "a removed task is not stopped twice";
+  EXPECT_EQ(deaths_, 0);
+  service_.RunDue(0);
+  EXPECT_EQ(deaths_, 1);
+  EXPECT_FALSE(service_.Contains(handle));
+}
+
+TEST_F(TimerServiceTest, StaleAndForgedHandlesFindNothing) {
+  FakeTask* task = AddTask(0, 0, 0);
+  uint32_t handle = task->Handle();
+  task->result = 1;
+  service_.RunDue(0);
+  ASSERT_EQ(deaths_, 1);
+  FakeTask* next = AddTask(0, 0, 0);
+  EXPECT_NE(next->Handle(), handle) << "handles are not reused";
+  for (uint32_t bad : {handle, 0u, 0xDEADBEEFu}) {
+    EXPECT_EQ(service_.FindByHandle(bad), nullptr);
+    EXPECT_FALSE(service_.Contains(bad));
+    EXPECT_FALSE(service_.RemoveByHandle(bad));
+    EXPECT_FALSE(service_.PauseTask(bad));
+  }
+  EXPECT_EQ(next->stops, 0);
+  EXPECT_EQ(next->PauseCount(), 0u);
+}
+
+TEST_F(TimerServiceTest, ClearFromInsideUpdateDeletesAfterThePass) {
+  FakeTask* first = AddTask(0, 0, 0);
+  FakeTask* clearer = AddTask(0, 0, 0);
+  FakeTask* last = AddTask(0, 0, 0);
+  FakeTask* lastSlot = last;
+  last->SetOwnerSlot(&lastSlot);
+  FakeTask* addedAfter = nullptr;
+  clearer->onUpdate = [&](uint32_t) {
+    service_.Clear();
+    addedAfter = new FakeTask(kTaskKindNone, &deaths_);
+    service_.Add(addedAfter, 0, 0, 0);
+    return 0;
+  };
+  int firstStops = -1;
+  first->onDestroy = [&] { firstStops = first->stops; };
+  service_.RunDue(0);
+  EXPECT_EQ(firstStops, 1) << "every task is stopped before it goes";
+  EXPECT_EQ(lastSlot, nullptr);
+  EXPECT_EQ(deaths_, 3) << "the three cleared tasks are gone after the pass";
+  ASSERT_EQ(service_.Count(), 1u) << "a task added after the clear stays";
+  EXPECT_EQ(addedAfter->updates.size(), 1u) << "and the same pass reaches it";
+}
+
+TEST_F(TimerServiceTest, ChangesFromInsideUpdate) {
+  FakeTask* remover = AddTask(0, 0, 0);
+  FakeTask* victim = AddTask(0, 0, 0);
+  FakeTask* self = AddTask(0, 0, 0);
+  FakeTask* added = nullptr;
+  remover->onUpdate = [&](uint32_t) {
+    service_.RemoveByHandle(victim->Handle());
+    added = new FakeTask(kTaskKindNone, &deaths_);
+    service_.Add(added, 0, 0, 0);
+    service_.RunDue(0);  // a nested pass does nothing
+    return 0;
+  };
+  self->onUpdate = [&](uint32_t) {
+    service_.RemoveByHandle(self->Handle());
+    return 0;
+  };
+  service_.RunDue(0);
+  EXPECT_EQ(remover->updates.size(), 1u);
+  EXPECT_EQ(deaths_, 2) << "the victim and the task that removed itself";
+  ASSERT_NE(added, nullptr);
+  EXPECT_EQ(added->updates.size(), 1u);
+  EXPECT_EQ(service_.Count(), 2u);
+}
+
+TEST_F(TimerServiceTest, TaskDestructorMayCallBack) {
+  FakeTask* dying = AddTask(0, 0, 0);
+  int heirStops = -1;
+  dying->result = 1;
+  dying->onDestroy = [&] {
+    auto* heir = new FakeTask(kTaskKindNone, &deaths_);
+    heir->onDestroy = [&heirStops, heir] { heirStops = heir->stops; };
+    service_.Add(heir, 0, 0, 0);
+    service_.Clear();
+  };
+  service_.RunDue(0);
+  EXPECT_EQ(heirStops, 1);
+  EXPECT_EQ(service_.Count(), 0u);
+  EXPECT_EQ(deaths_, 2);
+}
+
+TEST_F(TimerServiceTest, DestructorDeletesWithoutStopAndLeavesOwnersAlone) {
+  int stopsAtDeath = -1;
+  FakeTask* slot = nullptr;
+  {
+    TimerService service;
+    auto* task = new FakeTask;
+    slot = task;
+    task->SetOwnerSlot(&slot);
+    task->onDestroy = [&stopsAtDeath, task] { stopsAtDeath = task->stops; };
+    ASSERT_EQ(service.Add(task, 0, 0, 0), kTaskAdded);
+  }
+  EXPECT_EQ(stopsAtDeath, 0);
+  EXPECT_NE(slot, nullptr) << "owners may be gone at shut-down, so their variables are not written";
+}
+
+}  // namespace
+}  // namespace bw
