@@ -7,11 +7,11 @@ BUILD_TEST    := build/test
 BUILD_RELEASE := build/release
 BUILD_FUZZ    := build/fuzz
 BUILD_TSAN    := build/tsan
-TSAN_TESTS    ?= Thread|Lock|Event|Message|Send|Worker|Slot|Stream|Mixer|FrameLoop|GameRun|MenuCommands|GameDialogs
+BUILD_OPT     := build/optimised
 
 CMAKE_GEN := -G Ninja $(shell command -v ccache >/dev/null 2>&1 && echo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 
-.PHONY: deps run test bench fuzz test-tsan release clean
+.PHONY: deps run test bench fuzz test-tsan release clean format
 
 deps:
 	@bash scripts/install-deps.sh
@@ -24,9 +24,14 @@ run: release
 	$(BUILD_RELEASE)/src/brimwold /L "$(GAME)"
 
 test: deps
+	bash scripts/format.sh --check
 	cmake -S . -B $(BUILD_TEST) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DBRIMWOLD_SANITIZE=ON -DBRIMWOLD_WERROR=ON
 	cmake --build $(BUILD_TEST) -j $(JOBS)
 	cd $(BUILD_TEST) && ctest --output-on-failure -j $(JOBS) --timeout 300
+	@echo "== the tests labelled optimised, again on an optimised build with the undefined-behaviour sanitizer"
+	cmake -S . -B $(BUILD_OPT) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRIMWOLD_SANITIZE_UB=ON -DBRIMWOLD_WERROR=ON
+	cmake --build $(BUILD_OPT) -j $(JOBS) --target optimised_tests
+	cd $(BUILD_OPT) && ctest --output-on-failure -j $(JOBS) --timeout 300 -L optimised
 
 bench: release
 	@for b in $(BUILD_RELEASE)/bench/*_bench; do echo "== $$b"; "$$b" --benchmark_min_time=0.2 || exit 1; done
@@ -40,8 +45,11 @@ fuzz: deps
 
 test-tsan: deps
 	cmake -S . -B $(BUILD_TSAN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DBRIMWOLD_TSAN=ON
-	cmake --build $(BUILD_TSAN) -j $(JOBS)
-	cd $(BUILD_TSAN) && ctest --output-on-failure -j $(JOBS) -R "$(TSAN_TESTS)"
+	cmake --build $(BUILD_TSAN) -j $(JOBS) --target threads_tests
+	cd $(BUILD_TSAN) && ctest --output-on-failure -j $(JOBS) -L threads
+
+format:
+	bash scripts/format.sh
 
 clean:
 	rm -rf build

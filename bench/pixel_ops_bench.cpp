@@ -11,16 +11,16 @@
 #include <string>
 #include <vector>
 
-#include "platform/trig_tables.h"
 #include "bench_ratio.h"
 #include "common/global.h"
 #include "graphics/pixel/blend_kernels.h"
 #include "graphics/pixel/blend_tables.h"
 #include "graphics/pixel/filter_kernels.h"
-#include "platform/mmx_flag.h"
-#include "graphics/surface/pixel_library.h"
 #include "graphics/pixel/source_blend_kernels.h"
 #include "graphics/surface/image_surface.h"
+#include "graphics/surface/pixel_library.h"
+#include "platform/mmx_flag.h"
+#include "platform/trig_tables.h"
 
 namespace {
 

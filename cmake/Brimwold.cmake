@@ -9,6 +9,10 @@ if(BRIMWOLD_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
 endif()
+if(BRIMWOLD_SANITIZE_UB)
+  add_compile_options(-fsanitize=undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=undefined)
+endif()
 if(BRIMWOLD_TSAN)
   add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
   add_link_options(-fsanitize=thread)
@@ -35,19 +39,56 @@ function(brimwold_library name dir)
   target_link_libraries(${name} PUBLIC ${ARGN})
 endfunction()
 
-# brimwold_test_suite(NAME DIR [DEPS ...]): one GoogleTest program of every *_test.cpp below
-# tests/DIR, with each test registered in ctest.
+# brimwold_test_suite(NAME DIR [DEPS ...]): GoogleTest programs of every *_test.cpp below
+# tests/DIR, with each test registered in ctest. A test file may carry one ctest label on a line
+# of its own, "// Label: threads"; the files with the same label build one program, NAME_<label>,
+# so that ctest -L selects them. The labels: threads (run again under the thread sanitizer) and
+# optimised (run again on the optimised build with the undefined-behaviour sanitizer).
+# (The test programs' main sets SDL's dummy drivers.)
 function(brimwold_test_suite name dir)
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/${dir}/*_test.cpp)
-  if(NOT sources)
-    return()
-  endif()
-  add_executable(${name} ${sources})
-  target_compile_options(${name} PRIVATE ${BRIMWOLD_WARNINGS})
-  target_link_libraries(${name} PRIVATE bw_test_support ${ARGN})
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
-                       PROPERTIES ENVIRONMENT "SDL_VIDEODRIVER=dummy;SDL_AUDIODRIVER=dummy"
-                       DISCOVERY_TIMEOUT 60)
+  list(SORT sources)
+  set(labels "")
+  foreach(source ${sources})
+    file(STRINGS ${source} label_line REGEX "^// Label: [a-z]+$" LIMIT_COUNT 1)
+    set(label unlabelled)
+    if(label_line)
+      string(REGEX REPLACE "^// Label: " "" label "${label_line}")
+    endif()
+    list(APPEND labels "${label}")
+    list(APPEND sources_${label} ${source})
+  endforeach()
+  list(REMOVE_DUPLICATES labels)
+  foreach(label IN LISTS labels)
+    if(label STREQUAL "unlabelled")
+      set(target ${name})
+      set(properties "")
+    else()
+      set(target ${name}_${label})
+      set(properties PROPERTIES LABELS ${label})
+      set_property(GLOBAL APPEND PROPERTY BRIMWOLD_TESTS_LABELLED_${label} ${target})
+    endif()
+    add_executable(${target} ${sources_${label}})
+    target_compile_options(${target} PRIVATE ${BRIMWOLD_WARNINGS})
+    target_link_libraries(${target} PRIVATE bw_test_support ${ARGN})
+    gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 ${properties})
+    set_property(GLOBAL APPEND PROPERTY BRIMWOLD_SUITE_${name} ${target})
+  endforeach()
+endfunction()
+
+# brimwold_suite_depends(SUITE TARGETS...) and brimwold_suite_definitions(SUITE DEFINITIONS...):
+# what every program of a test suite needs, whatever its labels.
+function(brimwold_suite_depends suite)
+  get_property(targets GLOBAL PROPERTY BRIMWOLD_SUITE_${suite})
+  foreach(target IN LISTS targets)
+    add_dependencies(${target} ${ARGN})
+  endforeach()
+endfunction()
+function(brimwold_suite_definitions suite)
+  get_property(targets GLOBAL PROPERTY BRIMWOLD_SUITE_${suite})
+  foreach(target IN LISTS targets)
+    target_compile_definitions(${target} PRIVATE ${ARGN})
+  endforeach()
 endfunction()
 
 # brimwold_fuzz_target(NAME [DEPS ...]): fuzz/NAME_fuzz.cpp as a libFuzzer target in the fuzz

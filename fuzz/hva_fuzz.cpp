@@ -1,8 +1,8 @@
 // HVA files through the reader, pictures decoded by the built-in loaders.
 #include <cstdint>
 
-#include "resource/images/builtin_loaders.h"
 #include "graphics/surface/hva_data.h"
+#include "resource/images/builtin_loaders.h"
 #include "resource/images/image_loader_manager.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -4,32 +4,52 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config ccache
+  build-essential cmake ninja-build pkg-config ccache clang-format
   libsdl2-dev libvorbis-dev libogg-dev
   libfreetype-dev libfontconfig-dev fonts-ipafont-gothic fonts-ipafont-mincho
   libgtest-dev libgmock-dev libbenchmark-dev
   libpixman-1-dev zlib1g-dev liblua5.4-dev
-  clang libclang-rt-14-dev
+  clang
   xvfb x11-apps imagemagick xauth
   libimgui-dev
 )
 
-missing=()
-for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-    missing+=("$p")
+is_installed() {
+  dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'
+}
+
+updated=0
+install() {
+  local missing=()
+  for p in "$@"; do
+    is_installed "$p" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  local sudo=()
+  if [ "$(id -u)" -ne 0 ]; then
+    if ! command -v sudo >/dev/null 2>&1; then
+      echo "install-deps: these packages are missing: ${missing[*]}" >&2
+      echo "install-deps: run as root: apt-get update && apt-get install -y --no-install-recommends ${missing[*]}" >&2
+      exit 1
+    fi
+    sudo=(sudo)
   fi
-done
+  echo "install-deps: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  if [ "$updated" -eq 0 ]; then
+    "${sudo[@]}" apt-get update -qq
+    updated=1
+  fi
+  "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
 
-if [ ${#missing[@]} -eq 0 ]; then
-  exit 0
-fi
+install "${packages[@]}"
 
-echo "install-deps: installing ${missing[*]}"
-sudo=""
-if [ "$(id -u)" -ne 0 ]; then
-  sudo="sudo"
+# The fuzzers and the leak checker need the runtime of the clang that is installed, whatever its
+# version.
+clang_major=$(clang --version | sed -n 's/.*clang version \([0-9]*\).*/\1/p' | head -n 1)
+if [ -z "$clang_major" ]; then
+  echo "install-deps: cannot tell the version of the installed clang" >&2
+  exit 1
 fi
-export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+install "libclang-rt-${clang_major}-dev"

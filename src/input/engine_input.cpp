@@ -17,11 +17,17 @@ void EngineInput::SetMouse(Mouse* mouse) {
   if (mouse_) mouse_->SetPointerPosition(&pointer_);
 }
 
-bool EngineInput::IsCursorShown() const { return mouse_ && (mouse_->IsCursorRequested() || mouse_->IsSystemCursorShown()); }
+bool EngineInput::IsCursorShown() const {
+  return mouse_ && (mouse_->IsCursorRequested() || mouse_->IsSystemCursorShown());
+}
 
-void EngineInput::AskCursor(bool visible) { AskWindow(host::WM_APP_SHOW_CURSOR, visible ? 1 : 0); }
+void EngineInput::AskCursor(bool visible) {
+  AskWindow(host::WM_APP_SHOW_CURSOR, visible ? 1 : 0);
+}
 
-void EngineInput::AskWindow(uint32_t message, host::WPARAM wParam) { windowRequests_.push_back({message, wParam}); }
+void EngineInput::AskWindow(uint32_t message, host::WPARAM wParam) {
+  windowRequests_.push_back({message, wParam});
+}
 
 void EngineInput::SendWindowRequests() {
   std::vector<WindowRequest> requests;
@@ -39,7 +45,9 @@ bool EngineInput::InCanvas(int32_t x, int32_t y) const {
   return x >= 0 && y >= 0 && x < canvasWidth_ && y < canvasHeight_;
 }
 
-bool EngineInput::MenuActive() const { return menu_.enabled && menu_.modeBits != 0 && menu_.keyFlag; }
+bool EngineInput::MenuActive() const {
+  return menu_.enabled && menu_.modeBits != 0 && menu_.keyFlag;
+}
 
 void EngineInput::EdgeTest(int32_t x, int32_t y) {
   if (y < 1) {
@@ -72,7 +80,8 @@ bool EngineInput::MeasurePointer() {
     if (mouse_ && !mouse_->IsCursorRequested() && !mouse_->IsSystemCursorShown()) AskCursor(true);
     if (edge_ == kEdgeNone) {
       if (outX && outY) {
-        edge_ = x > 0 ? (y < 1 ? kEdgeTopRight : kEdgeBottomRight) : (y < 1 ? kEdgeTopLeft : kEdgeBottomLeft);
+        edge_ = x > 0 ? (y < 1 ? kEdgeTopRight : kEdgeBottomRight)
+                      : (y < 1 ? kEdgeTopLeft : kEdgeBottomLeft);
       } else if (outX) {
         edge_ = x < 1 ? kEdgeLeft : kEdgeRight;
       } else {
@@ -83,14 +92,16 @@ bool EngineInput::MeasurePointer() {
     pointer_ = PointerPosition{};
     return false;
   }
-  if (mouse_ && mouse_->IsSystemCursorShown() && !mouse_->IsCursorRequested() && !keepCursor_) AskCursor(false);
+  if (mouse_ && mouse_->IsSystemCursorShown() && !mouse_->IsCursorRequested() && !keepCursor_)
+    AskCursor(false);
   edge_ = kEdgeNone;
   pointer_ = PointerPosition{x, y};
   return true;
 }
 
 bool EngineInput::UpdateFullScreenPointer() {
-  DisplayBox screen = display_ ? display_->DisplayRect() : DisplayBox{0, 0, canvasWidth_, canvasHeight_};
+  DisplayBox screen =
+      display_ ? display_->DisplayRect() : DisplayBox{0, 0, canvasWidth_, canvasHeight_};
   host::Point cursor = host::GetCursorPos();
   int32_t x = cursor.x - screen.left;
   int32_t y = cursor.y - screen.top;
@@ -166,7 +177,8 @@ void EngineInput::ClientToScreenPoint(host::Point* point) const {
     point->y += origin.y;
     return;
   }
-  DisplayBox screen = display_ ? display_->DisplayRect() : DisplayBox{0, 0, canvasWidth_, canvasHeight_};
+  DisplayBox screen =
+      display_ ? display_->DisplayRect() : DisplayBox{0, 0, canvasWidth_, canvasHeight_};
   if (display_ && display_->IsScaled() && canvasWidth_ > 0 && canvasHeight_ > 0) {
     DisplayBox box{0, 0, screen.width, screen.height};
     display_->LetterboxRect(&box);
@@ -245,7 +257,8 @@ bool EngineInput::SendTextInputMessage(host::WPARAM value) {
   return true;
 }
 
-void EngineInput::OnTextInputMessage(host::HWND window, uint32_t message, host::WPARAM wParam, host::LPARAM) {
+void EngineInput::OnTextInputMessage(host::HWND window, uint32_t message, host::WPARAM wParam,
+                                     host::LPARAM) {
   switch (message) {
     case host::WM_KEYDOWN:
       pendingKey_ = static_cast<uint32_t>(wParam);

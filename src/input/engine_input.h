@@ -7,13 +7,13 @@
 #include <cstdint>
 #include <vector>
 
+#include "host/input/key_state.h"
+#include "host/messages.h"
 #include "input/ime_context.h"
 #include "input/mouse.h"
 #include "input/pointer_display.h"
 #include "input/text_edit_base.h"
 #include "platform/lock.h"
-#include "host/input/key_state.h"
-#include "host/messages.h"
 
 namespace bw {
 
@@ -91,7 +91,8 @@ class EngineInput {
   host::HWND AttachedWindow() const;
   bool SendTextInputMessage(host::WPARAM value);
   // The attached window's procedure hands each message here before its own handling.
-  void OnTextInputMessage(host::HWND window, uint32_t message, host::WPARAM wParam, host::LPARAM lParam);
+  void OnTextInputMessage(host::HWND window, uint32_t message, host::WPARAM wParam,
+                          host::LPARAM lParam);
   // Once per frame for the focused field: a pending key, else the text typed since the last take.
   uint8_t PollTextInput(TextEditBase* field);
   ImeContext& Ime() { return ime_; }
@@ -134,11 +135,11 @@ class EngineInput {
   ImeContext ime_;
   std::atomic<uint32_t> pendingKey_{0};
   mutable Lock textLock_;
-  host::HWND attached_;                 // guarded by textLock_
-  char text_[kTextBufferSize] = {};     // guarded by textLock_
-  int32_t length_ = 0;                  // guarded by textLock_
-  int32_t consumed_ = 0;                // guarded by textLock_
-  uint8_t leadPending_ = 0;             // guarded by textLock_
+  host::HWND attached_;              // guarded by textLock_
+  char text_[kTextBufferSize] = {};  // guarded by textLock_
+  int32_t length_ = 0;               // guarded by textLock_
+  int32_t consumed_ = 0;             // guarded by textLock_
+  uint8_t leadPending_ = 0;          // guarded by textLock_
 };
 
 }  // namespace bw

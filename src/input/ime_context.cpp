@@ -22,7 +22,9 @@ int32_t ImeContext::SetOpenStatus(bool open) {
   return 0;
 }
 
-bool ImeContext::IsOpen() const { return hasContext_ && host::HasInputMethod() && host::IsTextInputActive(); }
+bool ImeContext::IsOpen() const {
+  return hasContext_ && host::HasInputMethod() && host::IsTextInputActive();
+}
 
 bool ImeContext::GetConversionStatus(uint32_t* conversion, uint32_t* sentence) const {
   if (conversion) *conversion = 0;
@@ -35,7 +37,8 @@ std::string ImeContext::CurrentComposition() {
   if (text.size() <= kCompositionMaxBytes) return text;
   // Cut on a character boundary.
   size_t end = 0;
-  while (end < text.size() && sjis::Next(text, end) <= kCompositionMaxBytes) end = sjis::Next(text, end);
+  while (end < text.size() && sjis::Next(text, end) <= kCompositionMaxBytes)
+    end = sjis::Next(text, end);
   text.resize(end);
   return text;
 }
@@ -56,6 +59,8 @@ int32_t ImeContext::GetClauseEnd() const {
   return hasContext_ ? static_cast<int32_t>(CurrentComposition().size()) : 0;
 }
 
-int32_t ImeContext::GetCursorPos() const { return GetClauseEnd(); }
+int32_t ImeContext::GetCursorPos() const {
+  return GetClauseEnd();
+}
 
 }  // namespace bw

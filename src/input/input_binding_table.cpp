@@ -19,7 +19,9 @@ uint32_t InputBindingTable::Resize(uint32_t count) {
   return 0;
 }
 
-void InputBindingTable::Clear() { std::vector<std::vector<Binding>>().swap(actions_); }
+void InputBindingTable::Clear() {
+  std::vector<std::vector<Binding>>().swap(actions_);
+}
 
 InputDeviceRef InputBindingTable::DeviceOf(int32_t number) const {
   InputDeviceRef ref;
@@ -60,7 +62,8 @@ uint32_t InputBindingTable::RemoveBinding(uint32_t action, int32_t device, uint8
   return kBindingNotFound;
 }
 
-uint32_t InputBindingTable::ChangeBindingCode(uint32_t action, int32_t device, uint8_t newCode, int32_t oldCode) {
+uint32_t InputBindingTable::ChangeBindingCode(uint32_t action, int32_t device, uint8_t newCode,
+                                              int32_t oldCode) {
   if (!manager_ || action >= ActionCount()) return kBindingBadAction;
   InputDeviceRef ref = DeviceOf(device);
   if (!ref) return kBindingNoDevice;
@@ -75,9 +78,12 @@ uint32_t InputBindingTable::ChangeBindingCode(uint32_t action, int32_t device, u
 
 bool InputBindingTable::Asks(const Binding& binding, bool pressed) {
   const InputDeviceRef& d = binding.device;
-  if (d.keyboard) return pressed ? d.keyboard->IsKeyPressed(binding.code) : d.keyboard->IsKeyDown(binding.code);
-  if (d.mouse) return pressed ? d.mouse->IsButtonPressed(binding.code) : d.mouse->IsButtonDown(binding.code);
-  if (d.joystick) return pressed ? d.joystick->IsPressed(binding.code) : d.joystick->IsDown(binding.code);
+  if (d.keyboard)
+    return pressed ? d.keyboard->IsKeyPressed(binding.code) : d.keyboard->IsKeyDown(binding.code);
+  if (d.mouse)
+    return pressed ? d.mouse->IsButtonPressed(binding.code) : d.mouse->IsButtonDown(binding.code);
+  if (d.joystick)
+    return pressed ? d.joystick->IsPressed(binding.code) : d.joystick->IsDown(binding.code);
   return false;
 }
 
@@ -107,7 +113,9 @@ int32_t InputBindingTable::FindAction(uint32_t first, uint32_t count, bool press
   return -1;
 }
 
-int32_t InputBindingTable::FindHeldAction(uint32_t first, uint32_t count) const { return FindAction(first, count, false); }
+int32_t InputBindingTable::FindHeldAction(uint32_t first, uint32_t count) const {
+  return FindAction(first, count, false);
+}
 
 int32_t InputBindingTable::FindPressedAction(uint32_t first, uint32_t count) const {
   return FindAction(first, count, true);

@@ -56,7 +56,8 @@ class InputBindingTable {
   int32_t FindHeldAction(uint32_t first, uint32_t count) const;
   int32_t FindPressedAction(uint32_t first, uint32_t count) const;
   int32_t CountBindings(uint32_t action, int32_t device) const;
-  uint32_t GetBinding(uint32_t action, int32_t device, uint32_t n, uint8_t* code, InputDeviceRef* deviceOut) const;
+  uint32_t GetBinding(uint32_t action, int32_t device, uint32_t n, uint8_t* code,
+                      InputDeviceRef* deviceOut) const;
 
  private:
   struct Binding {

@@ -31,7 +31,8 @@ uint32_t InputManager::CreateDevices(host::HWND, uint32_t keyboardType, uint32_t
   return 0;
 }
 
-uint32_t InputManager::SetUpDevices(uint32_t inputMode, host::HWND window, bool joysticks, uint32_t* modeInForce) {
+uint32_t InputManager::SetUpDevices(uint32_t inputMode, host::HWND window, bool joysticks,
+                                    uint32_t* modeInForce) {
   uint32_t mode = inputMode == kInputModeMessages ? kInputModeMessages : kInputModePolled;
   if (modeInForce) *modeInForce = mode;
   uint32_t type = mode == kInputModeMessages ? kDeviceTypeMessage : kDeviceTypePolled;
@@ -100,7 +101,8 @@ void InputManager::Poll() {
 
 bool InputManager::OnKeyDown(uint32_t virtualKey, host::LPARAM lParam) {
   if (!keyboard_) return false;
-  if (virtualKey == kVkCapital || virtualKey == kVkNumLock || virtualKey == kVkScroll) keyboard_->ReadToggles();
+  if (virtualKey == kVkCapital || virtualKey == kVkNumLock || virtualKey == kVkScroll)
+    keyboard_->ReadToggles();
   auto* message = dynamic_cast<MessageKeyboard*>(keyboard_.get());
   if (!message) return false;
   message->OnKeyDown(virtualKey, lParam);
@@ -119,13 +121,26 @@ bool InputManager::OnMouseButton(uint32_t message) {
   auto* mouse = dynamic_cast<MessageMouse*>(mouse_.get());
   if (!mouse) return false;
   switch (message) {
-    case host::WM_LBUTTONDOWN: mouse->OnButton(kButtonLeft, true); return true;
-    case host::WM_LBUTTONUP: mouse->OnButton(kButtonLeft, false); return true;
-    case host::WM_RBUTTONDOWN: mouse->OnButton(kButtonRight, true); return true;
-    case host::WM_RBUTTONUP: mouse->OnButton(kButtonRight, false); return true;
-    case host::WM_MBUTTONDOWN: mouse->OnButton(kButtonMiddle, true); return true;
-    case host::WM_MBUTTONUP: mouse->OnButton(kButtonMiddle, false); return true;
-    default: return false;
+    case host::WM_LBUTTONDOWN:
+      mouse->OnButton(kButtonLeft, true);
+      return true;
+    case host::WM_LBUTTONUP:
+      mouse->OnButton(kButtonLeft, false);
+      return true;
+    case host::WM_RBUTTONDOWN:
+      mouse->OnButton(kButtonRight, true);
+      return true;
+    case host::WM_RBUTTONUP:
+      mouse->OnButton(kButtonRight, false);
+      return true;
+    case host::WM_MBUTTONDOWN:
+      mouse->OnButton(kButtonMiddle, true);
+      return true;
+    case host::WM_MBUTTONUP:
+      mouse->OnButton(kButtonMiddle, false);
+      return true;
+    default:
+      return false;
   }
 }
 

@@ -6,11 +6,11 @@
 #include <memory>
 #include <vector>
 
+#include "host/messages.h"
 #include "input/input_binding_table.h"
 #include "input/joystick_device.h"
 #include "input/keyboard_device.h"
 #include "input/mouse.h"
-#include "host/messages.h"
 
 namespace bw {
 
@@ -46,7 +46,8 @@ class InputManager {
   uint32_t CreateDevices(host::HWND window, uint32_t keyboardType, uint32_t mouseType);
   // The start-up's input step: the devices of the mode (answered in modeInForce) and, when asked,
   // the first free joystick. Answers CreateDevices' result.
-  uint32_t SetUpDevices(uint32_t inputMode, host::HWND window, bool joysticks, uint32_t* modeInForce);
+  uint32_t SetUpDevices(uint32_t inputMode, host::HWND window, bool joysticks,
+                        uint32_t* modeInForce);
   // A joystick by number, or the first free one for -1; answers its device number.
   int32_t AddJoystick(int32_t number, host::HWND window);
   JoystickDevice* GetJoystick(int32_t n) const;

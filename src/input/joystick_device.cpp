@@ -2,8 +2,8 @@
 
 #include <mutex>
 
-#include "input/keyboard_device.h"
 #include "host/input/joystick.h"
+#include "input/keyboard_device.h"
 
 namespace bw {
 
@@ -24,7 +24,8 @@ std::array<JoystickEntry, kMaxJoysticks> table;  // guarded by tableLock
 JoystickThresholds ComputeJoystickThresholds(int32_t min, int32_t max) {
   int64_t lo = min;
   int64_t hi = max;
-  return JoystickThresholds{static_cast<int32_t>((hi + 2 * lo) / 3), static_cast<int32_t>((lo + 2 * hi) / 3)};
+  return JoystickThresholds{static_cast<int32_t>((hi + 2 * lo) / 3),
+                            static_cast<int32_t>((lo + 2 * hi) / 3)};
 }
 
 bool IsJoystickInUse(int32_t number) {
@@ -40,18 +41,25 @@ void ResetJoystickTable() {
 
 bool JoystickDevice::Beyond(const Snapshot& s, int code) const {
   switch (code) {
-    case kJoyUp: return s.y < up_;
-    case kJoyDown: return s.y > down_;
-    case kJoyLeft: return s.x < left_;
-    case kJoyRight: return s.x > right_;
+    case kJoyUp:
+      return s.y < up_;
+    case kJoyDown:
+      return s.y > down_;
+    case kJoyLeft:
+      return s.x < left_;
+    case kJoyRight:
+      return s.x > right_;
     default: {
       int n = code - kJoyFirstButton;
-      return n >= 0 && static_cast<uint32_t>(n) < buttonCount_ && n < kJoyMaxButtons && (s.buttons[n] & kButtonDown);
+      return n >= 0 && static_cast<uint32_t>(n) < buttonCount_ && n < kJoyMaxButtons &&
+             (s.buttons[n] & kButtonDown);
     }
   }
 }
 
-bool JoystickDevice::IsDown(int code) const { return Beyond(snapshots_[current_ ^ 1], code); }
+bool JoystickDevice::IsDown(int code) const {
+  return Beyond(snapshots_[current_ ^ 1], code);
+}
 
 bool JoystickDevice::IsPressed(int code) const {
   return Beyond(snapshots_[current_ ^ 1], code) && !Beyond(snapshots_[current_], code);
@@ -71,7 +79,9 @@ int32_t JoystickDevice::GetPressedCode() const {
   return -1;
 }
 
-void JoystickDevice::Reset() { ClearToNeutral(); }
+void JoystickDevice::Reset() {
+  ClearToNeutral();
+}
 
 void JoystickDevice::ClearToNeutral() {
   snapshots_ = {};
@@ -81,7 +91,9 @@ void JoystickDevice::ClearToNeutral() {
   }
 }
 
-WindowsJoystick::~WindowsJoystick() { Close(); }
+WindowsJoystick::~WindowsJoystick() {
+  Close();
+}
 
 void WindowsJoystick::Close() {
   if (handle_ != 0) host::CloseJoystick(handle_);
@@ -98,7 +110,8 @@ uint32_t WindowsJoystick::Open(int32_t number, bool rescan, bool exclusive) {
   host::JoystickCaps caps;
   std::lock_guard<std::mutex> hold(tableLock);
   if (rescan) {
-    for (int32_t i = 0; i < kMaxJoysticks; ++i) table[i].available = host::GetJoystickCaps(i, &caps);
+    for (int32_t i = 0; i < kMaxJoysticks; ++i)
+      table[i].available = host::GetJoystickCaps(i, &caps);
   }
   if (number >= 0) {
     if (number >= kMaxJoysticks) return kJoyBadNumber;
@@ -145,7 +158,8 @@ uint32_t WindowsJoystick::Poll() {
   Snapshot& now = snapshots_[current_];
   now.x = reading.x;
   now.y = reading.y;
-  for (int n = 0; n < kJoyMaxButtons; ++n) now.buttons[n] = (reading.buttons >> n) & 1 ? kButtonDown : 0;
+  for (int n = 0; n < kJoyMaxButtons; ++n)
+    now.buttons[n] = (reading.buttons >> n) & 1 ? kButtonDown : 0;
   current_ ^= 1;
   return kPollDone;
 }

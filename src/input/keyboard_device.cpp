@@ -1,7 +1,7 @@
 #include "input/keyboard_device.h"
 
-#include "input/key_code_table.h"
 #include "host/input/key_state.h"
+#include "input/key_code_table.h"
 
 namespace bw {
 
@@ -15,10 +15,14 @@ constexpr host::LPARAM kRepeatBit = host::LPARAM{1} << 30;
 
 int ToggleSlot(int virtualKey) {
   switch (virtualKey) {
-    case kVkScroll: return 0;
-    case kVkCapital: return 1;
-    case kVkNumLock: return 2;
-    default: return -1;
+    case kVkScroll:
+      return 0;
+    case kVkCapital:
+      return 1;
+    case kVkNumLock:
+      return 2;
+    default:
+      return -1;
   }
 }
 
@@ -28,7 +32,9 @@ uint8_t HostKeyByte(uint8_t virtualKey) {
 
 }  // namespace
 
-bool KeyboardDevice::IsKeyDown(int code) const { return ValidCode(code) && (Latest()[code] & kKeyDownBit); }
+bool KeyboardDevice::IsKeyDown(int code) const {
+  return ValidCode(code) && (Latest()[code] & kKeyDownBit);
+}
 
 bool KeyboardDevice::IsKeyPressed(int code) const {
   return ValidCode(code) && (Latest()[code] & kKeyDownBit) && !(Previous()[code] & kKeyDownBit);
@@ -48,9 +54,13 @@ int32_t KeyboardDevice::GetPressedKey() const {
   return -1;
 }
 
-void KeyboardDevice::Reset() { tables_ = {}; }
+void KeyboardDevice::Reset() {
+  tables_ = {};
+}
 
-bool KeyboardDevice::IsKeyRepeated(int) const { return false; }
+bool KeyboardDevice::IsKeyRepeated(int) const {
+  return false;
+}
 
 uint8_t KeyboardDevice::Toggle(int virtualKey) const {
   int slot = ToggleSlot(virtualKey);
@@ -98,9 +108,13 @@ bool MessageKeyboard::IsKeyDown(int code) const {
   return tables_[1][code] & kHeld;
 }
 
-bool MessageKeyboard::IsKeyPressed(int code) const { return EventBit(code, 0); }
+bool MessageKeyboard::IsKeyPressed(int code) const {
+  return EventBit(code, 0);
+}
 
-bool MessageKeyboard::IsKeyRepeated(int code) const { return EventBit(code, 1); }
+bool MessageKeyboard::IsKeyRepeated(int code) const {
+  return EventBit(code, 1);
+}
 
 void MessageKeyboard::Reset() {
   ScopedLock hold(inputLock_);

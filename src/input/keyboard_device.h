@@ -6,8 +6,8 @@
 #include <array>
 #include <cstdint>
 
-#include "platform/lock.h"
 #include "host/messages.h"
+#include "platform/lock.h"
 
 namespace bw {
 

@@ -1,10 +1,10 @@
 #include "input/mouse.h"
 
-#include "input/keyboard_device.h"
 #include "host/clock.h"
 #include "host/input/cursor.h"
 #include "host/input/key_state.h"
 #include "host/message_queue.h"
+#include "input/keyboard_device.h"
 
 namespace bw {
 
@@ -14,13 +14,16 @@ constexpr uint8_t kHeld = 128;
 constexpr uint8_t kEventHalf0 = 16;
 constexpr uint8_t kEventHalf1 = 1;
 
-bool HostButtonDown(uint8_t virtualKey) { return host::GetAsyncKeyState(virtualKey) < 0; }
+bool HostButtonDown(uint8_t virtualKey) {
+  return host::GetAsyncKeyState(virtualKey) < 0;
+}
 
 }  // namespace
 
 bool Mouse::PointerOutside() const {
   if (!pointer_) return false;
-  return (pointer_->x < 0 && pointer_->x != kPointerBeside) || (pointer_->y < 0 && pointer_->y != kPointerBeside);
+  return (pointer_->x < 0 && pointer_->x != kPointerBeside) ||
+         (pointer_->y < 0 && pointer_->y != kPointerBeside);
 }
 
 bool Mouse::WheelPressed(int button) const {
@@ -38,7 +41,8 @@ bool Mouse::IsButtonDown(int button) const {
 
 bool Mouse::IsButtonPressed(int button) const {
   if (PointerOutside()) return false;
-  if (ValidButton(button)) return (Latest().buttons[button] & 0x80) && !(Previous().buttons[button] & 0x80);
+  if (ValidButton(button))
+    return (Latest().buttons[button] & 0x80) && !(Previous().buttons[button] & 0x80);
   if (button == kButtonWheelUp || button == kButtonWheelDown) return WheelPressed(button);
   return false;
 }
@@ -64,9 +68,13 @@ int32_t Mouse::GetPressedButton() const {
   return -1;
 }
 
-void Mouse::Reset() { snapshots_ = {}; }
+void Mouse::Reset() {
+  snapshots_ = {};
+}
 
-int32_t Mouse::GetWheel() const { return PointerOutside() ? 0 : Latest().wheel; }
+int32_t Mouse::GetWheel() const {
+  return PointerOutside() ? 0 : Latest().wheel;
+}
 
 void Mouse::OnWheelMessage(host::WPARAM wParam) {
   pendingWheel_.store(static_cast<int16_t>(host::HiWord(wParam)));
@@ -109,8 +117,8 @@ void Mouse::SetCursorVisible(bool visible, host::HWND window, uint32_t message) 
   visible_ = visible ? 1 : 0;
 }
 
-uint32_t Mouse::SetAnimatedCursor(CursorSprite* sprite, int32_t frameCount, uint32_t interval, bool pingPong,
-                                  int32_t hotX, int32_t hotY) {
+uint32_t Mouse::SetAnimatedCursor(CursorSprite* sprite, int32_t frameCount, uint32_t interval,
+                                  bool pingPong, int32_t hotX, int32_t hotY) {
   auto forget = [this] {
     if (sprite_) sprite_->SetVisible(false);
     sprite_ = nullptr;
@@ -133,7 +141,8 @@ uint32_t Mouse::SetAnimatedCursor(CursorSprite* sprite, int32_t frameCount, uint
     sprite->GetSourcePosition(&frame0X_, &frame0Y_);
   }
   interval_ = interval;
-  uint32_t frames = pingPong && frameCount_ > 1 ? 2u * frameCount_ - 1u : static_cast<uint32_t>(frameCount_);
+  uint32_t frames =
+      pingPong && frameCount_ > 1 ? 2u * frameCount_ - 1u : static_cast<uint32_t>(frameCount_);
   cycle_ = frames * interval;
   hotX_ = hotX;
   hotY_ = hotY;

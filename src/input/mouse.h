@@ -6,9 +6,9 @@
 #include <atomic>
 #include <cstdint>
 
+#include "host/messages.h"
 #include "input/cursor_sprite.h"
 #include "platform/lock.h"
-#include "host/messages.h"
 
 namespace bw {
 
@@ -70,8 +70,8 @@ class Mouse {
   bool IsCursorRequested() const { return requested_ != 0; }
   bool IsCursorVisible() const { return visible_ != 0; }
 
-  uint32_t SetAnimatedCursor(CursorSprite* sprite, int32_t frameCount, uint32_t interval, bool pingPong,
-                             int32_t hotX, int32_t hotY);
+  uint32_t SetAnimatedCursor(CursorSprite* sprite, int32_t frameCount, uint32_t interval,
+                             bool pingPong, int32_t hotX, int32_t hotY);
   void UpdateAnimatedCursor();
   bool HasAnimatedCursor() const { return sprite_ != nullptr; }
   int32_t AnimatedFrame() const { return frame_; }

@@ -17,8 +17,8 @@ constexpr uint8_t kImmediateJump = 2;
 
 }  // namespace
 
-PointerMoveTask::PointerMoveTask(EngineInput* input, host::Point start, host::Point target, uint32_t duration,
-                                 double easing, uint8_t mode)
+PointerMoveTask::PointerMoveTask(EngineInput* input, host::Point start, host::Point target,
+                                 uint32_t duration, double easing, uint8_t mode)
     : input_(input),
       dx_(target.x - start.x),
       dy_(target.y - start.y),
@@ -27,8 +27,9 @@ PointerMoveTask::PointerMoveTask(EngineInput* input, host::Point start, host::Po
       easing_(easing),
       mode_(mode) {}
 
-int32_t PointerMoveTask::Start(TimerService* service, EngineInput* input, int32_t x, int32_t y, uint32_t duration,
-                               double easing, uint8_t mode, uint8_t immediateMode) {
+int32_t PointerMoveTask::Start(TimerService* service, EngineInput* input, int32_t x, int32_t y,
+                               uint32_t duration, double easing, uint8_t mode,
+                               uint8_t immediateMode) {
   if (!service || !input) return kPointerMoveMissing;
   host::Point target{x, y};
   input->ClientToScreenPoint(&target);
@@ -45,7 +46,9 @@ int32_t PointerMoveTask::Start(TimerService* service, EngineInput* input, int32_
   return 0;
 }
 
-void PointerMoveTask::JumpToTarget() const { host::SetCursorPos(start_.x + dx_, start_.y + dy_); }
+void PointerMoveTask::JumpToTarget() const {
+  host::SetCursorPos(start_.x + dx_, start_.y + dy_);
+}
 
 int32_t PointerMoveTask::Update(uint32_t nowMs) {
   if (state_ == kNotStarted) {

@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
-#include "platform/timed_task.h"
 #include "host/input/key_state.h"
+#include "platform/timed_task.h"
 
 namespace bw {
 
@@ -25,16 +25,16 @@ class PointerMoveTask final : public TimedTask {
  public:
   // Starts a move to (x, y) in picture coordinates, replacing a running one. While the cursor is
   // hidden nothing runs: with immediate mode 2 the pointer jumps there.
-  static int32_t Start(TimerService* service, EngineInput* input, int32_t x, int32_t y, uint32_t duration,
-                       double easing, uint8_t mode, uint8_t immediateMode);
+  static int32_t Start(TimerService* service, EngineInput* input, int32_t x, int32_t y,
+                       uint32_t duration, double easing, uint8_t mode, uint8_t immediateMode);
 
   uint32_t GetKindId() const override { return kTaskKindPointerMove; }
   int32_t Update(uint32_t nowMs) override;
   void Stop() override;
 
  private:
-  PointerMoveTask(EngineInput* input, host::Point start, host::Point target, uint32_t duration, double easing,
-                  uint8_t mode);
+  PointerMoveTask(EngineInput* input, host::Point start, host::Point target, uint32_t duration,
+                  double easing, uint8_t mode);
   void JumpToTarget() const;
 
   EngineInput* input_;

@@ -34,7 +34,9 @@ bool EndsWithSeparator(std::string_view path) {
   return !path.empty() && sjis::FindLastSeparator(path) == path.size() - 1;
 }
 
-const std::string& GetAppFolder() { return AppFolder(); }
+const std::string& GetAppFolder() {
+  return AppFolder();
+}
 
 int InitAppFolder() {
   char buffer[4096];
@@ -73,8 +75,7 @@ int BuildAbsolutePath(std::string& destination, std::string_view path, const std
   for (;;) {
     if (path.size() >= 2 && path[0] == '.' && sjis::IsSeparator(path[1])) {
       path.remove_prefix(2);
-    } else if (path.size() >= 3 && path[0] == '.' && path[1] == '.' &&
-               sjis::IsSeparator(path[2])) {
+    } else if (path.size() >= 3 && path[0] == '.' && path[1] == '.' && sjis::IsSeparator(path[2])) {
       // A step above the root leaves the folder as it was: refuse it.
       size_t before = work.size();
       if (CutLastPathPart(work) != 0 || work.size() == before) return kPathBuildFailed;

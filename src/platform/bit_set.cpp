@@ -47,7 +47,8 @@ bool BitSet::Test(uint32_t i) const {
 
 uint32_t BitSet::Count() const {
   uint32_t count = 0;
-  for (uint32_t b = 0; b < byteCount_; ++b) count += static_cast<uint32_t>(std::popcount(bytes_[b]));
+  for (uint32_t b = 0; b < byteCount_; ++b)
+    count += static_cast<uint32_t>(std::popcount(bytes_[b]));
   return count;
 }
 

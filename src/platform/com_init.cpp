@@ -18,7 +18,9 @@ ComCounts& Counts() {
 }
 
 // Stands in for the library's own per-thread set-up and tear-down, which cannot fail here.
-uint32_t InitializeLibrary() { return kComDone; }
+uint32_t InitializeLibrary() {
+  return kComDone;
+}
 void UninitializeLibrary() {}
 
 }  // namespace

@@ -5,9 +5,9 @@
 
 #include <cstring>
 
+#include "host/clock.h"
 #include "platform/cpu_model_name.h"
 #include "platform/mmx_flag.h"
-#include "host/clock.h"
 
 namespace bw {
 namespace {
@@ -25,7 +25,9 @@ class Native final : public CpuProbe {
   uint32_t PlatformProcessorType() override { return 8664; }
 };
 
-bool Bit(uint32_t value, int bit) { return (value >> bit) & 1; }
+bool Bit(uint32_t value, int bit) {
+  return (value >> bit) & 1;
+}
 
 struct CacheDescriptor {
   uint8_t code;
@@ -194,8 +196,12 @@ uint8_t IdentifyCpu() {
   return result;
 }
 
-double MeasureCpuClock() { return TheIdentifier().MeasureClock(); }
+double MeasureCpuClock() {
+  return TheIdentifier().MeasureClock();
+}
 
-const CpuRecord& TheCpuRecord() { return TheIdentifier().Record(); }
+const CpuRecord& TheCpuRecord() {
+  return TheIdentifier().Record();
+}
 
 }  // namespace bw

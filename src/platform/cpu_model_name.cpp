@@ -17,33 +17,54 @@ std::string Intel(const CpuRecord& r) {
       return "386 Family(Unknown)";
     case 4:
       switch (m) {
-        case 0: case 1: return "486DX";
-        case 2: return "486SX";
-        case 3: return "486DX2";
-        case 4: return "486SL";
-        case 5: return "SX2";
-        case 7: return "LightbackEnhanced DX2";
-        case 8: return "DX4";
-        case 9: return "486DX4(WB)";
-        default: return "486 Family(Unknown)";
+        case 0:
+        case 1:
+          return "486DX";
+        case 2:
+          return "486SX";
+        case 3:
+          return "486DX2";
+        case 4:
+          return "486SL";
+        case 5:
+          return "SX2";
+        case 7:
+          return "LightbackEnhanced DX2";
+        case 8:
+          return "DX4";
+        case 9:
+          return "486DX4(WB)";
+        default:
+          return "486 Family(Unknown)";
       }
     case 5: {
       const bool overDrive = r.type == 1;
       switch (m) {
-        case 1: case 2: return overDrive ? "Pentium ODP" : "Pentium";
-        case 4: return overDrive ? "Pentium MMX ODP" : "Pentium with MMX(P55C)";
-        case 3: return "Pentium(P5 ODP)";
-        case 5: return "Pentium(DX4 ODP)";
-        case 7: return "Mobile Pentium(P54C)";
-        case 8: return "Mobile Pentium MMX(low voltage P55)";
-        default: return "Pentium Family(Unknown)";
+        case 1:
+        case 2:
+          return overDrive ? "Pentium ODP" : "Pentium";
+        case 4:
+          return overDrive ? "Pentium MMX ODP" : "Pentium with MMX(P55C)";
+        case 3:
+          return "Pentium(P5 ODP)";
+        case 5:
+          return "Pentium(DX4 ODP)";
+        case 7:
+          return "Mobile Pentium(P54C)";
+        case 8:
+          return "Mobile Pentium MMX(low voltage P55)";
+        default:
+          return "Pentium Family(Unknown)";
       }
     }
     case 6:
       switch (m) {
-        case 0: return "Pentium Pro(A-step sample)";
-        case 1: return "Pentium Pro";
-        case 3: return r.type == 1 ? "ODP" : "Pentium II(Klamath)";
+        case 0:
+          return "Pentium Pro(A-step sample)";
+        case 1:
+          return "Pentium Pro";
+        case 3:
+          return r.type == 1 ? "ODP" : "Pentium II(Klamath)";
         case 5:
           if (r.l2 == 0) return "Celeron(Convington)";
           if (r.l2 < 512) return "Celeron(Convinton)";
@@ -52,26 +73,32 @@ std::string Intel(const CpuRecord& r) {
         case 6:
           if (r.l2 == 256) return "Mobile Pentium II(Dixon)";
           return r.mobile ? "Mobile Celeron(Dixon-128K)" : "Celeron(Mendocino)";
-        case 7: return r.l2 > 512 ? "Pentium III Xeon(Tanner)" : "Pentium III(Katmai)";
+        case 7:
+          return r.l2 > 512 ? "Pentium III Xeon(Tanner)" : "Pentium III(Katmai)";
         case 8:
           if (r.brandIndex == 3) return "Pentium III Xeon(Cascades)";
           return r.l2 == 256 ? "Pentium III(Coppermine)" : "Celeron(Coppermine-128K)";
-        case 9: return r.l2 >= 1024 ? "Mobile Pentium M(Banias)" : "Mobile Celeron(Banias)";
-        case 10: return "Pentium III Xeon(Cascades)";
+        case 9:
+          return r.l2 >= 1024 ? "Mobile Pentium M(Banias)" : "Mobile Celeron(Banias)";
+        case 10:
+          return "Pentium III Xeon(Cascades)";
         case 11:
           if (r.brandIndex == 6) return "Mobile Pentium III-M(Tualatin)";
           if (r.brandIndex == 7) return "Mobile Celeron(Tualatin)";
           if (r.l2 == 512) return "Pentium III-S(Tualatin)";
           return r.brandIndex == 4 ? "Pentium III(Tualatin)" : "Celeron(Tualatin)";
-        case 13: return "Mobile Pentium M(Dothan)";
-        default: return "P6 Family(Unknown)";
+        case 13:
+          return "Mobile Pentium M(Dothan)";
+        default:
+          return "P6 Family(Unknown)";
       }
     case 7:
       return "Itanium(Merced)";
     case 15:
       if (r.extendedFamily == 1) return "Itanium 2(McKinley)";
       switch (m) {
-        case 0: case 1:
+        case 0:
+        case 1:
           if (r.brandIndex == 12) return "Xeon MP(Foster MP)";
           if (r.brandIndex == 11 || r.brandIndex == 14) return "Xeon(Foster)";
           return r.l2 == 128 ? "Celeron(Willamette-128K)" : "Pentium 4(Willamette)";
@@ -85,8 +112,11 @@ std::string Intel(const CpuRecord& r) {
           if (r.brandIndex == 14) return "Mobile Pentium 4-M(Northwood)";
           if (r.brandIndex == 15 && r.l2 == 256) return "Mobile Celeron(Northwood)";
           return "Celeron(Northwood-128K)";
-        case 3: case 4: return "Pentium 4 HT(Prescott)";
-        default: return "Pentium 4 Family(Unknown)";
+        case 3:
+        case 4:
+          return "Pentium 4 HT(Prescott)";
+        default:
+          return "Pentium 4 Family(Unknown)";
       }
     default:
       return "Unknown Family";
@@ -98,14 +128,30 @@ std::string AmdHammer(const CpuRecord& r) {
   const int low = int(id & 0xFF);
   char text[40];
   switch ((id >> 8) & 0xF) {
-    case 0: std::snprintf(text, sizeof text, "Engineering Sample %d", low); break;
-    case 1: std::snprintf(text, sizeof text, "Athlon 64 %d00+", low + 22); break;
-    case 2: std::snprintf(text, sizeof text, "Mobile Athlon 64 %d00+", low + 22); break;
-    case 3: std::snprintf(text, sizeof text, "Opteron UP 1%d", 2 * low + 38); break;
-    case 4: std::snprintf(text, sizeof text, "Opteron DP 2%d", 2 * low + 38); break;
-    case 5: std::snprintf(text, sizeof text, "Opteron MP 8%d", 2 * low + 38); break;
-    case 9: std::snprintf(text, sizeof text, "Athlon 64 FX-%d", low + 24); break;
-    default: std::snprintf(text, sizeof text, "Hammer"); break;
+    case 0:
+      std::snprintf(text, sizeof text, "Engineering Sample %d", low);
+      break;
+    case 1:
+      std::snprintf(text, sizeof text, "Athlon 64 %d00+", low + 22);
+      break;
+    case 2:
+      std::snprintf(text, sizeof text, "Mobile Athlon 64 %d00+", low + 22);
+      break;
+    case 3:
+      std::snprintf(text, sizeof text, "Opteron UP 1%d", 2 * low + 38);
+      break;
+    case 4:
+      std::snprintf(text, sizeof text, "Opteron DP 2%d", 2 * low + 38);
+      break;
+    case 5:
+      std::snprintf(text, sizeof text, "Opteron MP 8%d", 2 * low + 38);
+      break;
+    case 9:
+      std::snprintf(text, sizeof text, "Athlon 64 FX-%d", low + 24);
+      break;
+    default:
+      std::snprintf(text, sizeof text, "Hammer");
+      break;
   }
   const char* core = r.model < 4 ? "(ClawHammer)" : r.model == 5 ? "(SledgeHammer)" : "(Unknown)";
   return std::string(text) + core;
@@ -116,36 +162,60 @@ std::string Amd(const CpuRecord& r) {
   switch (r.family) {
     case 4:
       switch (m) {
-        case 3: return "486DX2/DX4 (2xWT)";
-        case 7: return "486DX2/DX2 (2xWB)";
-        case 8: return "486DX4/5x86 (3xWT)";
-        case 9: return "486DX4 SV8B (3xWB)";
-        case 14: return "5x86 (4xWT)";
-        case 15: return "5x86 (4xWB)";
-        default: return "486 Family(Unknown)";
+        case 3:
+          return "486DX2/DX4 (2xWT)";
+        case 7:
+          return "486DX2/DX2 (2xWB)";
+        case 8:
+          return "486DX4/5x86 (3xWT)";
+        case 9:
+          return "486DX4 SV8B (3xWB)";
+        case 14:
+          return "5x86 (4xWT)";
+        case 15:
+          return "5x86 (4xWB)";
+        default:
+          return "486 Family(Unknown)";
       }
     case 5:
       switch (m) {
-        case 0: case 1: case 2: case 3: return "K5";
-        case 6: case 7: return "K6";
-        case 8: return "K6-2(Chompers)";
-        case 9: return "K6-III(Sharptooth)";
-        case 13: return r.l2 >= 256 ? "K6-III+" : "K6-2+";
-        case 4: case 5: return "K5/K6 Family(Unknown)";
-        default: return "K6 Family(Unknown)";
+        case 0:
+        case 1:
+        case 2:
+        case 3:
+          return "K5";
+        case 6:
+        case 7:
+          return "K6";
+        case 8:
+          return "K6-2(Chompers)";
+        case 9:
+          return "K6-III(Sharptooth)";
+        case 13:
+          return r.l2 >= 256 ? "K6-III+" : "K6-2+";
+        case 4:
+        case 5:
+          return "K5/K6 Family(Unknown)";
+        default:
+          return "K6 Family(Unknown)";
       }
     case 6:
       switch (m) {
-        case 1: return "Athlon(K7)";
-        case 2: return "Athlon(K75)";
-        case 3: return "Duron(Spitfire)";
-        case 4: return "Athlon(ThunderBird)";
+        case 1:
+          return "Athlon(K7)";
+        case 2:
+          return "Athlon(K75)";
+        case 3:
+          return "Duron(Spitfire)";
+        case 4:
+          return "Athlon(ThunderBird)";
         case 6:
           if (r.mobile) return r.l2 == 64 ? "Mobile Duron(Palomino)" : "Mobile Athlon 4(Palomino)";
           if (r.l2 == 64) return "Duron(Palomino)";
           if (!r.hasBrand) return "Athlon XP/MP(Palomino)";
           return r.multiprocessor ? "Athlon MP(Palomino)" : "Athlon XP(Palomino)";
-        case 7: return r.mobile ? "Mobile Duron(Morgan)" : "Duron(Morgan)";
+        case 7:
+          return r.mobile ? "Mobile Duron(Morgan)" : "Duron(Morgan)";
         case 8:
           if (r.l2 == 64) return "Duron(Applebred)";
           if (r.mobile) return "Mobile Athlon XP-M(Thoroughbred)";
@@ -154,7 +224,8 @@ std::string Amd(const CpuRecord& r) {
           if (r.mobile) return "Mobile Athlon XP-M(Barton)";
           if (r.multiprocessor) return "Athlon MP(Barton)";
           return r.l2 == 256 ? "Athlon XP(Thorton)" : "Athlon XP(Barton)";
-        default: return "Athlon Family(Unknown)";
+        default:
+          return "Athlon Family(Unknown)";
       }
     case 15:
       return r.longMode ? AmdHammer(r) : "Athlon XP(Paris)";
@@ -188,11 +259,16 @@ std::string Centaur(const CpuRecord& r) {
   }
   if (r.family == 6) {
     switch (m) {
-      case 6: return "VIA Cyrix III(Samuel)";
-      case 7: return s < 8 ? "VIA C3(Samuel2)" : "VIA C3(Ezra)";
-      case 8: return "VIA C3(Ezra-T)";
-      case 9: return "VIA C3(Nehemiah)";
-      default: return "VIA C3 Family(Unknown)";
+      case 6:
+        return "VIA Cyrix III(Samuel)";
+      case 7:
+        return s < 8 ? "VIA C3(Samuel2)" : "VIA C3(Ezra)";
+      case 8:
+        return "VIA C3(Ezra-T)";
+      case 9:
+        return "VIA C3(Nehemiah)";
+      default:
+        return "VIA C3 Family(Unknown)";
     }
   }
   return "Unknown Family";
@@ -213,13 +289,27 @@ std::string ByPlatformType(uint32_t type) {
     const char* name;
   };
   static constexpr Entry kTypes[] = {
-      {386, "Intel 386"},        {486, "Intel 486"},        {601, "PowerPC 601"},
-      {603, "PowerPC 603"},      {604, "PowerPC 604"},      {620, "PowerPC 620"},
-      {2000, "MIPS R2000"},      {3000, "MIPS R3000"},      {4000, "MIPS R4000"},
-      {103, "SH3"},              {104, "SH4"},              {10003, "HITACHI SH3"},
-      {10004, "HITACHI SH3E"},   {10005, "HITACHI SH4"},    {21064, "Alpha 21064"},
-      {21066, "Alpha 21066"},    {21164, "Alpha 21164"},    {1824, "ARM 720"},
-      {2080, "ARM 820"},         {2336, "ARM 920"},         {2577, "StrongARM"},
+      {386, "Intel 386"},
+      {486, "Intel 486"},
+      {601, "PowerPC 601"},
+      {603, "PowerPC 603"},
+      {604, "PowerPC 604"},
+      {620, "PowerPC 620"},
+      {2000, "MIPS R2000"},
+      {3000, "MIPS R3000"},
+      {4000, "MIPS R4000"},
+      {103, "SH3"},
+      {104, "SH4"},
+      {10003, "HITACHI SH3"},
+      {10004, "HITACHI SH3E"},
+      {10005, "HITACHI SH4"},
+      {21064, "Alpha 21064"},
+      {21066, "Alpha 21066"},
+      {21164, "Alpha 21164"},
+      {1824, "ARM 720"},
+      {2080, "ARM 820"},
+      {2336, "ARM 920"},
+      {2577, "StrongARM"},
       {70001, "ARM 7TDMI"},
   };
   for (const Entry& e : kTypes) {
@@ -249,7 +339,7 @@ std::string NameCpuModel(const CpuRecord& r, CpuProbe& probe) {
     if (r.family != 5) return "Rise Unknown Family";
     if (r.model == 0) return "Rise mP6(iDragon)";
     return r.model == 2 || r.model == 8 || r.model == 9 ? "Rise mP6(iDragon II)"
-                                                       : "Rise mP6 Family(Unknown)";
+                                                        : "Rise mP6 Family(Unknown)";
   }
   if (v == "GenuineTMx86") return "Transmeta " + Transmeta(r, probe);
   if (v == "SiS SiS SiS ") return "SiS 55x";

@@ -11,7 +11,8 @@ namespace {
 
 // A cut path names another file, so a path is written whole or not at all.
 bool CopyWhole(char* buffer, size_t size, std::string_view text) {
-  if (text.empty() || text.size() >= size || text.find('\0') != std::string_view::npos) return false;
+  if (text.empty() || text.size() >= size || text.find('\0') != std::string_view::npos)
+    return false;
   std::memcpy(buffer, text.data(), text.size());
   buffer[text.size()] = '\0';
   return true;

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/lock.h"
 #include "host/drop_files.h"
 #include "host/messages.h"
+#include "platform/lock.h"
 
 namespace bw {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "platform/timer_resolution.h"
 #include "host/clock.h"
+#include "platform/timer_resolution.h"
 
 namespace bw {
 namespace {
@@ -131,7 +131,8 @@ bool FrameClock::TickPacedCounter() {
   int64_t elapsed = counter - lastDueCounter_;
   bool due = elapsed >= ticksPerFrame_;
   if (!due) {
-    waitHintMs_ = elapsed < halfFrameTicks_ ? static_cast<uint32_t>(periodMs_ * elapsed / ticksPerFrame_) : 0;
+    waitHintMs_ =
+        elapsed < halfFrameTicks_ ? static_cast<uint32_t>(periodMs_ * elapsed / ticksPerFrame_) : 0;
   } else {
     if (skipCounting_) {
       framesBehind_ = PeriodsBehind(elapsed, ticksPerFrame_);

@@ -1,4 +1,4 @@
-#include "app/platform/lock.h"
+#include "platform/lock.h"
 
 namespace bw {
 

@@ -12,8 +12,12 @@ namespace bw {
 
 // The allocation pair of blocks that change hands between the resource layer, streams and
 // callers (the engine's GlobalAlloc and GlobalFree). Null for a size of 0 or when out of memory.
-inline void* AllocGlobalMemory(size_t size) { return size ? std::malloc(size) : nullptr; }
-inline void FreeGlobalMemory(void* block) { std::free(block); }
+inline void* AllocGlobalMemory(size_t size) {
+  return size ? std::malloc(size) : nullptr;
+}
+inline void FreeGlobalMemory(void* block) {
+  std::free(block);
+}
 
 class MemoryStream final : public Stream {
  public:

@@ -17,10 +17,18 @@ std::atomic<bool> wideVectors{hasAvx2};
 
 }  // namespace
 
-bool WideVectorsEnabled() { return wideVectors.load(std::memory_order_relaxed); }
-void SetWideVectorsEnabled(bool on) { wideVectors.store(on && hasAvx2, std::memory_order_relaxed); }
+bool WideVectorsEnabled() {
+  return wideVectors.load(std::memory_order_relaxed);
+}
+void SetWideVectorsEnabled(bool on) {
+  wideVectors.store(on && hasAvx2, std::memory_order_relaxed);
+}
 
-bool MmxEnabled() { return mmxEnabled.load(std::memory_order_relaxed); }
-void SetMmxEnabled(bool on) { mmxEnabled.store(on, std::memory_order_relaxed); }
+bool MmxEnabled() {
+  return mmxEnabled.load(std::memory_order_relaxed);
+}
+void SetMmxEnabled(bool on) {
+  mmxEnabled.store(on, std::memory_order_relaxed);
+}
 
 }  // namespace bw

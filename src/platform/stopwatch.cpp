@@ -12,9 +12,13 @@ uint32_t Stopwatch::Start() {
   return startMs_;
 }
 
-uint32_t Stopwatch::GetElapsed() const { return (pauseCount_ > 0 ? pauseMs_ : NowMs()) - startMs_; }
+uint32_t Stopwatch::GetElapsed() const {
+  return (pauseCount_ > 0 ? pauseMs_ : NowMs()) - startMs_;
+}
 
-void Stopwatch::SetElapsed(uint32_t ms) { startMs_ = (pauseCount_ > 0 ? pauseMs_ : NowMs()) - ms; }
+void Stopwatch::SetElapsed(uint32_t ms) {
+  startMs_ = (pauseCount_ > 0 ? pauseMs_ : NowMs()) - ms;
+}
 
 void Stopwatch::Pause() {
   if (pauseCount_++ == 0) pauseMs_ = NowMs();

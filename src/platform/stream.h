@@ -26,7 +26,6 @@ class RefCounted {
 
 class Stream : public RefCounted {
  public:
-
   virtual uint32_t GetSize() = 0;
   virtual uint32_t Tell() = 0;
   virtual bool IsEof() = 0;

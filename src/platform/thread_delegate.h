@@ -33,7 +33,8 @@ class ThreadDelegate {
 
  private:
   struct Holder {
-    Holder(std::function<void()> c, std::shared_ptr<void> o) : call(std::move(c)), owned(std::move(o)) {}
+    Holder(std::function<void()> c, std::shared_ptr<void> o)
+        : call(std::move(c)), owned(std::move(o)) {}
     std::function<void()> call;
     std::shared_ptr<void> owned;  // the target when the holder owns it
   };

@@ -2,7 +2,9 @@
 
 namespace bw {
 
-TimedTask::~TimedTask() { ClearOwnerSlot(); }
+TimedTask::~TimedTask() {
+  ClearOwnerSlot();
+}
 
 void TimedTask::ClearOwnerSlot() {
   if (ownerSlot_) clearOwner_(ownerSlot_);

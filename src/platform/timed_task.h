@@ -52,7 +52,7 @@ class TimedTask {
   // Names the owner's variable that points at this task; it is cleared when the task is removed
   // or destroyed, so the owner never holds a dangling pointer.
   template <typename T>
-    requires std::derived_from<T, TimedTask>
+  requires std::derived_from<T, TimedTask>
   void SetOwnerSlot(T** slot) {
     ownerSlot_ = slot;
     clearOwner_ = [](void* s) { *static_cast<T**>(s) = nullptr; };
@@ -75,7 +75,7 @@ class TimedTask {
 
   uint32_t handle_ = 0;
   uint32_t dueTime_ = 0;
-  uint32_t interval_ = 0;  // 0: updated on every pass once due
+  uint32_t interval_ = 0;     // 0: updated on every pass once due
   uint32_t repeatCount_ = 0;  // 0: unlimited, else the updates left
   bool finished_ = false;
   uint32_t pauseCount_ = 0;

@@ -9,7 +9,9 @@ namespace {
 std::atomic<uint8_t> g_useTimeGetTime{0};
 }  // namespace
 
-TimerCaps HostTimerCaps() { return {host::kTimerMinPeriodMs, host::kTimerMaxPeriodMs}; }
+TimerCaps HostTimerCaps() {
+  return {host::kTimerMinPeriodMs, host::kTimerMaxPeriodMs};
+}
 
 // The host clock keeps millisecond resolution on its own, so there is no period to begin or end.
 TimerResolution::TimerResolution(std::optional<TimerCaps> caps) {
@@ -34,6 +36,8 @@ uint8_t UseTimeGetTime() {
   return g_useTimeGetTime.load(std::memory_order_acquire);
 }
 
-uint32_t NowMs() { return UseTimeGetTime() ? host::TimeGetTime() : host::GetTickCount(); }
+uint32_t NowMs() {
+  return UseTimeGetTime() ? host::TimeGetTime() : host::GetTickCount();
+}
 
 }  // namespace bw

@@ -45,6 +45,8 @@ uint8_t UseTimeGetTime();
 uint32_t NowMs();
 
 // Wrap-safe "now is at or past due" for 32-bit millisecond times.
-constexpr bool IsTimeReached(uint32_t now, uint32_t due) { return static_cast<int32_t>(now - due) >= 0; }
+constexpr bool IsTimeReached(uint32_t now, uint32_t due) {
+  return static_cast<int32_t>(now - due) >= 0;
+}
 
 }  // namespace bw

@@ -33,7 +33,8 @@ TimerService::~TimerService() {
   for (auto& task : tasks) task->ownerSlot_ = nullptr;
 }
 
-uint32_t TimerService::Add(TimedTask* task, uint32_t delayMs, uint32_t intervalMs, uint32_t repeatCount) {
+uint32_t TimerService::Add(TimedTask* task, uint32_t delayMs, uint32_t intervalMs,
+                           uint32_t repeatCount) {
   if (!task) return kTaskIsNull;
   for (const auto& listed : tasks_) {
     if (listed.get() == task) return kTaskAlreadyListed;
@@ -123,7 +124,9 @@ TimedTask* TimerService::FindById(uint32_t kindId) const {
   return nullptr;
 }
 
-bool TimerService::Contains(uint32_t handle) const { return FindEntry(handle) != nullptr; }
+bool TimerService::Contains(uint32_t handle) const {
+  return FindEntry(handle) != nullptr;
+}
 
 void TimerService::Postpone(uint32_t handle, uint32_t delayMs) {
   if (TimedTask* task = FindEntry(handle)) task->dueTime_ = NowMs() + delayMs;
@@ -156,13 +159,21 @@ void TimerService::ForEachOfKind(int32_t kindId, uint32_t (TimedTask::*op)(uint3
   SweepIfIdle();
 }
 
-void TimerService::PauseAll(int32_t kindId) { ForEachOfKind(kindId, &TimedTask::Pause); }
+void TimerService::PauseAll(int32_t kindId) {
+  ForEachOfKind(kindId, &TimedTask::Pause);
+}
 
-void TimerService::ResumeAll(int32_t kindId) { ForEachOfKind(kindId, &TimedTask::Resume); }
+void TimerService::ResumeAll(int32_t kindId) {
+  ForEachOfKind(kindId, &TimedTask::Resume);
+}
 
-void TimerService::RunDue(uint32_t nowMs) { RunPass(nowMs, false); }
+void TimerService::RunDue(uint32_t nowMs) {
+  RunPass(nowMs, false);
+}
 
-void TimerService::RunDueRepeating(uint32_t nowMs) { RunPass(nowMs, true); }
+void TimerService::RunDueRepeating(uint32_t nowMs) {
+  RunPass(nowMs, true);
+}
 
 void TimerService::RunPass(uint32_t nowMs, bool catchUp) {
   if (walkDepth_ > 0) return;

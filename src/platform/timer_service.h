@@ -41,7 +41,8 @@ class TimerService {
 
   // On kTaskAdded the service owns task, gives it a handle and makes it due at now + delayMs.
   // A refused task stays with the caller (or, when already listed, with the service).
-  virtual uint32_t Add(TimedTask* task, uint32_t delayMs, uint32_t intervalMs, uint32_t repeatCount);
+  virtual uint32_t Add(TimedTask* task, uint32_t delayMs, uint32_t intervalMs,
+                       uint32_t repeatCount);
   // Stops the task and clears its owner's variable; it is deleted later.
   virtual bool RemoveByHandle(uint32_t handle);
   virtual void RemoveById(uint32_t kindId);
@@ -55,7 +56,8 @@ class TimerService {
   virtual void PauseAll(int32_t kindId);
   virtual bool ResumeTask(uint32_t handle);
   virtual void ResumeAll(int32_t kindId);
-  // Updates every due task, and again for each period it is late (bounded); nowMs 0 reads the clock.
+  // Updates every due task, and again for each period it is late (bounded); nowMs 0 reads the
+  // clock.
   virtual void RunDueRepeating(uint32_t nowMs);
   // Updates every due task once; periods it is late are dropped; nowMs 0 reads the clock.
   virtual void RunDue(uint32_t nowMs);

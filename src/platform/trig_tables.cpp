@@ -34,7 +34,8 @@ TrigTables::TrigTables() {
 
 bool TrigTables::EnsureCosineDoubles() {
   if (cosineDoubles_) return true;
-  auto table = std::unique_ptr<std::array<double, kCosineSteps>>(new (std::nothrow) std::array<double, kCosineSteps>);
+  auto table = std::unique_ptr<std::array<double, kCosineSteps>>(
+      new (std::nothrow) std::array<double, kCosineSteps>);
   if (!table) return false;
   FillCosine(*table, 1.0, [](double c) { return c; });
   cosineDoubles_ = std::move(table);

@@ -18,7 +18,9 @@ class TrigTables {
   // cos(i * pi / 256) in 16.16 fixed point, truncated toward zero.
   int32_t Cosine(int i) const { return cosine_[static_cast<size_t>(i) & (kCosineSteps - 1)]; }
   // atan(i / 256) in units where 32768 is a half circle (0 to 45 degrees).
-  uint16_t ArcTangent(int i) const { return arcTangent_[static_cast<size_t>(i) & (kArcTangentSteps - 1)]; }
+  uint16_t ArcTangent(int i) const {
+    return arcTangent_[static_cast<size_t>(i) & (kArcTangentSteps - 1)];
+  }
   const std::array<int32_t, kCosineSteps>& CosineTable() const { return cosine_; }
 
   // Builds the unscaled double twin of the cosine table on first use; false when out of memory.

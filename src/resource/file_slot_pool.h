@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "resource/files/file.h"
 #include "platform/worker_thread.h"
+#include "resource/files/file.h"
 
 namespace bw {
 

@@ -1,8 +1,8 @@
 #include "script/script_file_source.h"
 
-#include "resource/files/file.h"
 #include "common/atomic_file.h"
 #include "common/sjis.h"
+#include "resource/files/file.h"
 
 namespace bw {
 

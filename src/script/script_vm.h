@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/bit_set.h"
 #include "common/byte_reader.h"
+#include "platform/bit_set.h"
 #include "script/bytecode_vm.h"
 #include "script/guest_memory.h"
 #include "script/script_file_source.h"

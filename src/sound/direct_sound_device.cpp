@@ -4,9 +4,9 @@
 #include <cstring>
 #include <new>
 
-#include "platform/com_init.h"
 #include "common/atomic_file.h"
 #include "common/global.h"
+#include "platform/com_init.h"
 #include "sound/direct_sound_buffer.h"
 #include "sound/host_buffer_lock.h"
 #include "sound/sll_plugin_manager.h"

@@ -4,9 +4,9 @@
 #include <cstring>
 #include <new>
 
-#include "platform/memory_stream.h"
 #include "common/global.h"
 #include "common/sjis.h"
+#include "platform/memory_stream.h"
 #include "resource/plugin_folder.h"
 
 namespace bw {

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <new>
 
-#include "platform/timer_service.h"
 #include "common/global.h"
+#include "platform/timer_service.h"
 #include "sound/direct_sound_device.h"
 
 namespace bw {

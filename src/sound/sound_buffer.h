@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <memory>
 
+#include "host/audio/sound_device.h"
 #include "platform/lock.h"
 #include "platform/timed_task.h"
-#include "host/audio/sound_device.h"
 
 namespace bw {
 

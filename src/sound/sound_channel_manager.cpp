@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/timer_service.h"
 #include "common/sjis.h"
-#include "sound/voice_table.h"
+#include "platform/timer_service.h"
 #include "sound/sound_tasks.h"
+#include "sound/voice_table.h"
 
 namespace bw {
 

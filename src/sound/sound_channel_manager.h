@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/lock.h"
 #include "common/byte_reader.h"
+#include "platform/lock.h"
 #include "platform/timed_task.h"
 #include "sound/direct_sound_buffer.h"
 #include "sound/streaming_sound_buffer.h"

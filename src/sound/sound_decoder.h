@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "platform/stream.h"
 #include "host/audio/sound_types.h"
+#include "platform/stream.h"
 
 namespace bw {
 

@@ -35,7 +35,8 @@ int VoiceTable::Parse(std::span<const uint8_t> file) {
   VoiceTable table;
   std::string prefix;
   uint32_t aliasLimit, characterCount;
-  if (!ReadText(r, prefix) || !r.u32le(aliasLimit) || !r.u32le(characterCount)) return kVoiceInfoMalformed;
+  if (!ReadText(r, prefix) || !r.u32le(aliasLimit) || !r.u32le(characterCount))
+    return kVoiceInfoMalformed;
   table.prefix = CutText(prefix, kMaxPrefix);
   // Each character takes at least its name length, second-text byte and alias count.
   if (!r.has(uint64_t{characterCount} * 6)) return kVoiceInfoMalformed;

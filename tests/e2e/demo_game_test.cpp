@@ -1,3 +1,4 @@
+// Label: optimised
 // The demo game folder as the build leaves it, read through the engine's own readers: the packs
 // in their start-up order, the patch over the shipped script, the application files, and the
 // scripts stepped by a script host the way the frame loop steps them.
@@ -10,8 +11,8 @@
 #include "app/config/config_block.h"
 #include "common/global.h"
 #include "host/host_path.h"
-#include "resource/images/wgx_loader.h"
 #include "platform/app_paths.h"
+#include "resource/images/wgx_loader.h"
 #include "resource/packs/file_system_manager.h"
 #include "script/script_host.h"
 #include "sound/ogg_vorbis_decoder.h"

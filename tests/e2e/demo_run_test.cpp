@@ -1,3 +1,4 @@
+// Label: optimised
 // The built program run headless on copies of the demo game folder, watched from outside: its
 // exit status, its messages and the files it leaves behind.
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// Label: threads
 #include "host/headless/headless_backend.h"
 
 #include <gtest/gtest.h>

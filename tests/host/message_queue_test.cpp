@@ -1,3 +1,4 @@
+// Label: threads
 #include "host/message_queue.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// Label: threads
 #include "host/sdl/sdl_backend.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// Label: threads
 // Keyboards and mice over scripted SDL events: what a frame reads as held and newly pressed.
 #include <gtest/gtest.h>
 

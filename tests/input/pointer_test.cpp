@@ -3,12 +3,12 @@
 
 #include <vector>
 
-#include "input/engine_input.h"
-#include "input/pointer_move_task.h"
-#include "platform/timer_service.h"
 #include "host/clock.h"
 #include "host/input/cursor.h"
 #include "host/message_queue.h"
+#include "input/engine_input.h"
+#include "input/pointer_move_task.h"
+#include "platform/timer_service.h"
 
 namespace bw {
 namespace {
@@ -231,7 +231,8 @@ class PointerMove : public testing::Test {
 };
 
 TEST_F(PointerMove, StartingAnotherStopsTheFirstAndItsModeDecidesTheJump) {
-  ASSERT_EQ(PointerMoveTask::Start(&service_, &input_, 400, 0, 1000, 0.0, kPointerMoveJumpIfShown, 0), 0);
+  ASSERT_EQ(
+      PointerMoveTask::Start(&service_, &input_, 400, 0, 1000, 0.0, kPointerMoveJumpIfShown, 0), 0);
   service_.RunDue(1000);
   service_.RunDue(1100);
   EXPECT_EQ(host::GetCursorPos(), (host::Point{40, 0}));

@@ -1,3 +1,4 @@
+// Label: threads
 // Typed text on its way to a text field: the 32-byte buffer, whole characters, the input
 // method's composition, and Japanese text from SDL arriving as CP932.
 #include <gtest/gtest.h>
@@ -80,7 +81,8 @@ class TypedText : public SdlInputTest {
   }
   void Deliver() {
     for (const host::MSG& msg : Drain()) {
-      if (msg.hwnd == input_.AttachedWindow()) input_.OnTextInputMessage(msg.hwnd, msg.message, msg.wParam, msg.lParam);
+      if (msg.hwnd == input_.AttachedWindow())
+        input_.OnTextInputMessage(msg.hwnd, msg.message, msg.wParam, msg.lParam);
     }
   }
   void Text(const char* utf8) {
@@ -129,7 +131,9 @@ TEST_F(TypedText, JapaneseArrivesAsCp932WithItsComposition) {
 TEST_F(TypedText, CharactersWithoutACp932FormAreDroppedWhole) {
   input_.AttachTextInput(window_);
   Drain();
-  Text("a\xF0\x9F\x98\x80" "b");  // an emoji between two letters
+  Text(
+      "a\xF0\x9F\x98\x80"
+      "b");  // an emoji between two letters
   Deliver();
   input_.PollTextInput(&field_);
   EXPECT_EQ(field_.texts, std::vector<std::string>{"ab"});
@@ -151,10 +155,12 @@ TEST_F(TypedText, AttachingClearsAndDestroyingDetaches) {
 
 // The frame thread attaches while the window thread types: the send to the window thread must not
 // be made while holding the lock that every character takes.
-host::LRESULT TypingWindow(host::HWND hwnd, uint32_t message, host::WPARAM wParam, host::LPARAM lParam);
+host::LRESULT TypingWindow(host::HWND hwnd, uint32_t message, host::WPARAM wParam,
+                           host::LPARAM lParam);
 EngineInput* typingInput = nullptr;
 
-host::LRESULT TypingWindow(host::HWND hwnd, uint32_t message, host::WPARAM wParam, host::LPARAM lParam) {
+host::LRESULT TypingWindow(host::HWND hwnd, uint32_t message, host::WPARAM wParam,
+                           host::LPARAM lParam) {
   if (message == host::WM_APP_IME) {
     // A character arrives while the frame thread waits on this very send.
     typingInput->OnTextInputMessage(hwnd, host::WM_CHAR, 'k', 0);

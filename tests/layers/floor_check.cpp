@@ -56,8 +56,9 @@ bool ReadTable(const fs::path& path, FloorTable* table) {
 std::optional<std::string> UnitOf(const FloorTable& table, const std::string& path) {
   std::optional<std::string> best;
   for (const auto& [name, unit] : table) {
-    bool matches = path == name || (path.size() > name.size() && path.compare(0, name.size(), name) == 0 &&
-                                    path[name.size()] == '/');
+    bool matches =
+        path == name || (path.size() > name.size() && path.compare(0, name.size(), name) == 0 &&
+                         path[name.size()] == '/');
     if (matches && (!best || name.size() > best->size())) best = name;
   }
   return best;
@@ -67,8 +68,10 @@ std::optional<std::string> UnitOf(const FloorTable& table, const std::string& pa
 
 int main(int argc, char** argv) {
   if (argc != 3) {
-    std::fprintf(stderr, "usage: floor_check <src folder> <floor table>\n"
-                         "Fails on an #include that goes up a floor or sideways where the table says no.\n");
+    std::fprintf(
+        stderr,
+        "usage: floor_check <src folder> <floor table>\n"
+        "Fails on an #include that goes up a floor or sideways where the table says no.\n");
     return 2;
   }
   const fs::path root = argv[1];
@@ -81,7 +84,8 @@ int main(int argc, char** argv) {
   std::vector<fs::path> files;
   for (const auto& entry : fs::recursive_directory_iterator(root)) {
     const auto ext = entry.path().extension();
-    if (entry.is_regular_file() && (ext == ".h" || ext == ".cpp" || ext == ".inc")) files.push_back(entry.path());
+    if (entry.is_regular_file() && (ext == ".h" || ext == ".cpp" || ext == ".inc"))
+      files.push_back(entry.path());
   }
   std::sort(files.begin(), files.end());
   int faults = 0;
@@ -105,18 +109,21 @@ int main(int argc, char** argv) {
       ++checked;
       const auto to = UnitOf(table, target);
       if (!to) {
-        std::printf("%s:%d: %s: the header is in no unit of the floor table\n", relative.c_str(), lineNumber,
-                    line.c_str());
+        std::printf("%s:%d: %s: the header is in no unit of the floor table\n", relative.c_str(),
+                    lineNumber, line.c_str());
         ++faults;
         continue;
       }
       const Unit& toUnit = table.at(*to);
-      if (*to == *from || toUnit.floor < fromUnit.floor || fromUnit.alsoUses.contains(*to)) continue;
-      std::printf("%s:%d: %s: %s (floor %d) may not include %s (floor %d)\n", relative.c_str(), lineNumber,
-                  line.c_str(), from->c_str(), fromUnit.floor, to->c_str(), toUnit.floor);
+      if (*to == *from || toUnit.floor < fromUnit.floor || fromUnit.alsoUses.contains(*to))
+        continue;
+      std::printf("%s:%d: %s: %s (floor %d) may not include %s (floor %d)\n", relative.c_str(),
+                  lineNumber, line.c_str(), from->c_str(), fromUnit.floor, to->c_str(),
+                  toUnit.floor);
       ++faults;
     }
   }
-  std::printf("%zu includes in %zu files checked, %d against the floors\n", checked, files.size(), faults);
+  std::printf("%zu includes in %zu files checked, %d against the floors\n", checked, files.size(),
+              faults);
   return faults == 0 ? 0 : 1;
 }

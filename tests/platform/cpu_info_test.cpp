@@ -6,8 +6,8 @@
 #include <deque>
 #include <map>
 
-#include "platform/mmx_flag.h"
 #include "host/clock.h"
+#include "platform/mmx_flag.h"
 
 namespace bw {
 namespace {

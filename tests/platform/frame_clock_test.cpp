@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/timer_resolution.h"
 #include "host/clock.h"
+#include "platform/timer_resolution.h"
 
 namespace bw {
 namespace {

@@ -1,3 +1,4 @@
+// Label: threads
 #include "platform/lock.h"
 
 #include <gtest/gtest.h>

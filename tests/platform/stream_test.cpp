@@ -1,10 +1,11 @@
+// Label: threads
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
-#include "resource/files/file_stream.h"
 #include "platform/memory_stream.h"
+#include "resource/files/file_stream.h"
 #include "support/temp_dir.h"
 
 namespace bw {
@@ -74,8 +75,8 @@ INSTANTIATE_TEST_SUITE_P(FileAndMemory, StreamClamping, ::testing::Bool(),
 TEST(EmptyStreams, EveryOperationRefuses) {
   MemoryStream m;
   FileStream f;
-  for (auto [s, code] : {std::pair<Stream*, uint32_t>{&m, MemoryStream::kNoBlock},
-                         {&f, FileStream::kNoHandle}}) {
+  for (auto [s, code] :
+       {std::pair<Stream*, uint32_t>{&m, MemoryStream::kNoBlock}, {&f, FileStream::kNoHandle}}) {
     EXPECT_EQ(s->Seek(0), code);
     EXPECT_EQ(s->Skip(-1), code);
     EXPECT_EQ(s->SeekFromEnd(0), code);

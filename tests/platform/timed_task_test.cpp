@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/timer_service.h"
 #include "host/clock.h"
+#include "platform/timer_service.h"
 
 namespace bw {
 namespace {

@@ -13,7 +13,8 @@ namespace {
 // Records what the service does to it; Update answers `result` unless onUpdate says otherwise.
 class FakeTask : public TimedTask {
  public:
-  explicit FakeTask(uint32_t kind = kTaskKindNone, int* deaths = nullptr) : kind_(kind), deaths_(deaths) {}
+  explicit FakeTask(uint32_t kind = kTaskKindNone, int* deaths = nullptr)
+      : kind_(kind), deaths_(deaths) {}
   ~FakeTask() override {
     if (deaths_) ++*deaths_;
     if (onDestroy) onDestroy();
@@ -38,7 +39,8 @@ class FakeTask : public TimedTask {
 
 class TimerServiceTest : public testing::Test {
  protected:
-  FakeTask* AddTask(uint32_t delay, uint32_t interval, uint32_t repeats, uint32_t kind = kTaskKindNone) {
+  FakeTask* AddTask(uint32_t delay, uint32_t interval, uint32_t repeats,
+                    uint32_t kind = kTaskKindNone) {
     auto* task = new FakeTask(kind, &deaths_);
     EXPECT_EQ(service_.Add(task, delay, interval, repeats), kTaskAdded);
     return task;
@@ -97,7 +99,8 @@ TEST_F(TimerServiceTest, CatchUpIsBoundedAfterALongStall) {
   clock_.AdvanceMilliseconds(3600 * 1000);
   service_.RunDueRepeating(0);
   EXPECT_EQ(task->updates.size(), 1u + kMaxCatchUpUpdates);
-  EXPECT_EQ(task->DueTime(), clock_.NowNanoseconds() / 1000000 + 10) << "the rest of the stall is dropped";
+  EXPECT_EQ(task->DueTime(), clock_.NowNanoseconds() / 1000000 + 10)
+      << "the rest of the stall is dropped";
   service_.RunDueRepeating(0);
   EXPECT_EQ(task->updates.size(), 1u + kMaxCatchUpUpdates) << "not due again until one interval on";
 }

@@ -1,3 +1,4 @@
+// Label: threads
 #include "platform/worker_thread.h"
 
 #include <gtest/gtest.h>
@@ -74,7 +75,8 @@ TEST(WorkerThreadDelegate, LastCopyDeletesAnOwnedTarget) {
   int deaths = 0;
   Tracked* raw = new Tracked{&deaths};
   {
-    ThreadDelegate owned = ThreadDelegate::BindOwned(std::unique_ptr<Tracked>(raw), &Tracked::Touch);
+    ThreadDelegate owned =
+        ThreadDelegate::BindOwned(std::unique_ptr<Tracked>(raw), &Tracked::Touch);
     WorkerThread worker;
     ASSERT_EQ(worker.StartWithDelegate(owned), kThreadStarted);
     EXPECT_EQ(worker.Stop(), kThreadStopped);

@@ -1,3 +1,4 @@
+// Label: threads
 #include "resource/file_slot_pool.h"
 
 #include <gtest/gtest.h>

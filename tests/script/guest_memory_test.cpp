@@ -1,3 +1,4 @@
+// Label: optimised
 #include "script/guest_memory.h"
 
 #include <gtest/gtest.h>

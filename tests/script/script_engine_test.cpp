@@ -1,3 +1,4 @@
+// Label: optimised
 #include "script/script_engine.h"
 
 #include <gtest/gtest.h>

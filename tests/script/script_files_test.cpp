@@ -1,3 +1,4 @@
+// Label: optimised
 #include <gtest/gtest.h>
 
 #include "script/script_vm.h"

@@ -1,3 +1,4 @@
+// Label: optimised
 #include "script/script_host.h"
 
 #include <gtest/gtest.h>

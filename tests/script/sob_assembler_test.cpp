@@ -1,3 +1,4 @@
+// Label: optimised
 #include "lib/sob/sob_assembler.h"
 
 #include <gtest/gtest.h>

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "lib/sob/voice_info_writer.h"
-#include "sound/voice_table.h"
 #include "sound/sound_world.h"
+#include "sound/voice_table.h"
 
 namespace bw {
 namespace {

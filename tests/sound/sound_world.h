@@ -6,10 +6,10 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/timer_service.h"
 #include "common/global.h"
 #include "host/clock.h"
 #include "lib/ogg/ogg_vorbis_writer.h"
+#include "platform/timer_service.h"
 #include "sound/direct_sound_device.h"
 #include "sound/ogg_vorbis_decoder.h"
 #include "sound/sll_plugin_manager.h"

@@ -1,3 +1,4 @@
+// Label: threads
 #include "sound/streaming_sound_buffer.h"
 
 #include <gtest/gtest.h>
@@ -6,8 +7,8 @@
 #include <optional>
 #include <thread>
 
-#include "platform/timer_service.h"
 #include "host/clock.h"
+#include "platform/timer_service.h"
 #include "sound/sound_world.h"
 
 namespace bw {

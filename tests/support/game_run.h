@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "app/application/game_app.h"
-#include "platform/timed_task.h"
 #include "host/dialog/scripted_dialog_host.h"
 #include "host/headless/headless_backend.h"
 #include "host/host_path.h"
@@ -21,6 +20,7 @@
 #include "lib/config/config_writers.h"
 #include "lib/sob/sob_assembler.h"
 #include "platform/app_paths.h"
+#include "platform/timed_task.h"
 #include "support/temp_dir.h"
 
 namespace bw::test {

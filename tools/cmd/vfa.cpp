@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "platform/memory_stream.h"
 #include "common/atomic_file.h"
-#include "resource/packs/vfa_archive.h"
-#include "resource/packs/vfa_decoder.h"
 #include "lib/tool_exit.h"
 #include "lib/vfa/vfa_writer.h"
+#include "platform/memory_stream.h"
+#include "resource/packs/vfa_archive.h"
+#include "resource/packs/vfa_decoder.h"
 
 namespace {
 

@@ -6,24 +6,24 @@
 
 #include <cstdlib>
 
-#include "platform/cpu_info.h"
 #include "app/sysinfo/system_info.h"
 #include "app/sysinfo/system_report.h"
 #include "graphics/layers/canvas_layer.h"
 #include "graphics/pixel/blend_tables.h"
-#include "platform/mmx_flag.h"
 #include "graphics/surface/pixel_library.h"
 #include "host/backend.h"
 #include "host/clock.h"
 #include "host/cp932.h"
 #include "host/dialog/dialog_host.h"
+#include "host/host_path.h"
 #include "host/input/cursor.h"
 #include "host/input/key_state.h"
-#include "host/host_path.h"
 #include "host/input_event.h"
 #include "host/message_box.h"
 #include "host/message_queue.h"
 #include "platform/app_paths.h"
+#include "platform/cpu_info.h"
+#include "platform/mmx_flag.h"
 #include "sound/direct_sound_device.h"
 #include "sound/sound_buffer.h"
 

@@ -9,14 +9,14 @@
 #include "app/config/app_record.h"
 #include "app/config/config_block.h"
 #include "app/config/engine_config.h"
-#include "platform/file_dialogs.h"
-#include "resource/files/file_utils.h"
 #include "host/clock.h"
+#include "host/cp932.h"
 #include "host/host_path.h"
 #include "host/message_queue.h"
-#include "resource/images/susie_bridge.h"
 #include "platform/app_paths.h"
-#include "host/cp932.h"
+#include "platform/file_dialogs.h"
+#include "resource/files/file_utils.h"
+#include "resource/images/susie_bridge.h"
 
 namespace bw {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "app/application/game_app.h"
-#include "input/input_binding_table.h"
 #include "common/sjis.h"
+#include "input/input_binding_table.h"
 #include "sound/file_system_sound_source.h"
 #include "sound/ogg_vorbis_decoder.h"
 #include "sound/sll_plugin_manager.h"

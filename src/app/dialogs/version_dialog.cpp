@@ -1,10 +1,10 @@
 #include "app/dialogs/version_dialog.h"
 
-#include "resource/files/file.h"
 #include "app/sysinfo/report_text.h"
+#include "host/cp932.h"
 #include "host/dialog/dialog_host.h"
 #include "host/message_box.h"
-#include "host/cp932.h"
+#include "resource/files/file.h"
 
 namespace bw {
 

@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/cpu_info.h"
 #include "app/sysinfo/machine_facts.h"
-#include "platform/monitor_list.h"
 #include "app/sysinfo/system_info.h"
 #include "host/file/host_file.h"
+#include "platform/cpu_info.h"
+#include "platform/monitor_list.h"
 
 namespace bw {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/cpu_info.h"
 #include "app/sysinfo/machine_facts.h"
+#include "platform/cpu_info.h"
 
 namespace bw {
 

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/cpu_info.h"
 #include "app/sysinfo/machine_facts.h"
-#include "platform/monitor_list.h"
 #include "app/sysinfo/system_info.h"
+#include "platform/cpu_info.h"
+#include "platform/monitor_list.h"
 
 namespace bw {
 

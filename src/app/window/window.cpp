@@ -5,8 +5,8 @@
 #include <mutex>
 #include <string_view>
 
-#include "platform/monitor_list.h"
 #include "host/message_queue.h"
+#include "platform/monitor_list.h"
 
 namespace bw {
 namespace {

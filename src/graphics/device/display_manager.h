@@ -10,16 +10,16 @@
 #include <string>
 #include <vector>
 
-#include "platform/lock.h"
-#include "platform/monitor_list.h"
 #include "graphics/device/direct3d_device.h"
 #include "graphics/device/render_item.h"
 #include "graphics/device/render_item_sprite.h"
 #include "graphics/device/render_item_texture.h"
 #include "graphics/device/render_list.h"
-#include "platform/rect.h"
 #include "graphics/surface/surface.h"
 #include "host/messages.h"
+#include "platform/lock.h"
+#include "platform/monitor_list.h"
+#include "platform/rect.h"
 
 namespace bw::host {
 class MemoryDc;

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <new>
 
-#include "platform/trig_tables.h"
 #include "common/global.h"
 #include "graphics/device/direct3d_device.h"
 #include "graphics/device/render_list.h"
+#include "platform/trig_tables.h"
 
 namespace bw {
 namespace {

@@ -4,11 +4,11 @@
 #include <cstring>
 #include <memory>
 
-#include "resource/files/file.h"
 #include "common/byte_reader.h"
 #include "common/global.h"
 #include "graphics/device/direct3d_device.h"
 #include "graphics/pixel/surface_rows.h"
+#include "resource/files/file.h"
 #include "resource/images/builtin_loaders.h"
 #include "resource/images/decoded_image.h"
 #include "resource/images/image_loader_manager.h"

@@ -4,8 +4,8 @@
 #include <immintrin.h>
 
 #include "graphics/pixel/blend_tables.h"
-#include "platform/mmx_flag.h"
 #include "graphics/pixel/row_walk.h"
+#include "platform/mmx_flag.h"
 
 namespace bw {
 

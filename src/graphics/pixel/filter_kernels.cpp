@@ -10,8 +10,8 @@
 
 #include "graphics/pixel/blend_tables.h"
 #include "graphics/pixel/lerp.h"
-#include "platform/mmx_flag.h"
 #include "graphics/pixel/row_walk.h"
+#include "platform/mmx_flag.h"
 
 namespace bw {
 

@@ -7,8 +7,8 @@
 #include <memory>
 
 #include "graphics/pixel/surface_rows.h"
-#include "platform/rect.h"
 #include "host/surface/memory_surface.h"
+#include "platform/rect.h"
 
 namespace bw {
 

@@ -7,8 +7,8 @@
 #include <climits>
 #include <cstring>
 
-#include "platform/mmx_flag.h"
 #include "graphics/pixel/row_walk.h"
+#include "platform/mmx_flag.h"
 
 namespace bw {
 

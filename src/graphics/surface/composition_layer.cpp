@@ -4,9 +4,9 @@
 #include <atomic>
 
 #include "graphics/pixel/pixel_format.h"
-#include "graphics/surface/pixel_library.h"
 #include "graphics/pixel/surface_rows.h"
 #include "graphics/surface/image_surface_ops.h"
+#include "graphics/surface/pixel_library.h"
 #include "graphics/surface/rotated_bounds.h"
 #include "host/gdi/memory_dc.h"
 #include "host/message_queue.h"

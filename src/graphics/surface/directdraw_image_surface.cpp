@@ -5,11 +5,11 @@
 
 #include "common/global.h"
 #include "graphics/device/direct_draw_device.h"
-#include "resource/images/dib_convert.h"
 #include "graphics/pixel/pixel_format.h"
 #include "graphics/surface/image_surface.h"
 #include "resource/images/bmp_loader.h"
 #include "resource/images/decoded_image.h"
+#include "resource/images/dib_convert.h"
 #include "resource/images/dib_image.h"
 #include "resource/images/image_loader_manager.h"
 #include "resource/images/wgx_loader.h"

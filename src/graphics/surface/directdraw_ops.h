@@ -5,8 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/rect.h"
 #include "host/surface/memory_surface.h"
+#include "platform/rect.h"
 
 namespace bw {
 

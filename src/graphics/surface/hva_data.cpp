@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "resource/files/file.h"
 #include "common/byte_reader.h"
+#include "resource/files/file.h"
 #include "resource/images/hv_range_table.h"
 
 namespace bw {

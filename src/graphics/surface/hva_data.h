@@ -14,11 +14,11 @@ namespace bw {
 
 constexpr int kHvaLoaded = 0;
 constexpr int kHvaCannotOpen = 1;
-constexpr int kHvaBadHeader = 2;     // wrong magic or a range count of 0
-constexpr int kHvaBadPicture = 3;    // a picture entry or picture that cannot be read
-constexpr int kHvaBadSeek = 4;       // a picture offset outside the file
-constexpr int kHvaUndecodable = 5;   // no loader could decode a picture
-constexpr int kHvaBadFrames = 6;     // the frame records end before the ranges were found
+constexpr int kHvaBadHeader = 2;    // wrong magic or a range count of 0
+constexpr int kHvaBadPicture = 3;   // a picture entry or picture that cannot be read
+constexpr int kHvaBadSeek = 4;      // a picture offset outside the file
+constexpr int kHvaUndecodable = 5;  // no loader could decode a picture
+constexpr int kHvaBadFrames = 6;    // the frame records end before the ranges were found
 
 // A picture entry's key x that flags the picture instead of naming a key pixel.
 constexpr int16_t kHvaFlagKeyX = -2;

@@ -5,8 +5,8 @@
 #include <new>
 
 #include "graphics/pixel/alpha_kernels.h"
-#include "platform/mmx_flag.h"
 #include "graphics/pixel/pixel_kernels.h"
+#include "platform/mmx_flag.h"
 
 namespace bw {
 

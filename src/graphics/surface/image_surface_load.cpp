@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "resource/images/dib_convert.h"
 #include "graphics/surface/image_surface.h"
 #include "resource/images/decoded_image.h"
+#include "resource/images/dib_convert.h"
 #include "resource/images/image_loader_manager.h"
 
 namespace bw {

@@ -3,10 +3,10 @@
 #include "graphics/surface/image_surface_ops.h"
 
 #include "graphics/pixel/alpha_kernels.h"
-#include "platform/mmx_flag.h"
 #include "graphics/pixel/pixel_kernels.h"
-#include "graphics/surface/pixel_library.h"
 #include "graphics/pixel/rows8_kernels.h"
+#include "graphics/surface/pixel_library.h"
+#include "platform/mmx_flag.h"
 
 namespace bw {
 namespace surface_ops {

@@ -1,7 +1,7 @@
 // The operations that exist only as pixel-library routines: checks, the call, and the touched
 // rectangle on success.
-#include "graphics/surface/pixel_library.h"
 #include "graphics/surface/image_surface_ops.h"
+#include "graphics/surface/pixel_library.h"
 
 namespace bw {
 

@@ -1,13 +1,13 @@
 // Quadrilateral mapping, rotation and zoom.
 #include <algorithm>
 
-#include "platform/trig_tables.h"
 #include "common/global.h"
 #include "graphics/pixel/blend_tables.h"
-#include "platform/mmx_flag.h"
+#include "graphics/surface/image_surface_ops.h"
 #include "graphics/surface/pixel_library.h"
 #include "graphics/surface/quad_mapper.h"
-#include "graphics/surface/image_surface_ops.h"
+#include "platform/mmx_flag.h"
+#include "platform/trig_tables.h"
 
 namespace bw {
 

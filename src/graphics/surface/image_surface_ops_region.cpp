@@ -7,11 +7,11 @@
 #include "graphics/pixel/blend_tables.h"
 #include "graphics/pixel/color_rows.h"
 #include "graphics/pixel/filter_kernels.h"
-#include "platform/mmx_flag.h"
 #include "graphics/pixel/pixel_format.h"
-#include "graphics/surface/pixel_library.h"
 #include "graphics/pixel/rows8_kernels.h"
 #include "graphics/surface/image_surface_ops.h"
+#include "graphics/surface/pixel_library.h"
+#include "platform/mmx_flag.h"
 
 namespace bw {
 

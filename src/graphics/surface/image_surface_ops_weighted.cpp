@@ -4,15 +4,15 @@
 
 #include "graphics/layers/surface_layer.h"
 #include "graphics/layers/wgx_picture_layer.h"
-#include "graphics/surface/directdraw_image_surface.h"
 #include "graphics/pixel/blend_tables.h"
 #include "graphics/pixel/filter_kernels.h"
 #include "graphics/pixel/mask_kernels.h"
-#include "platform/mmx_flag.h"
-#include "graphics/surface/pixel_library.h"
 #include "graphics/pixel/source_blend_kernels.h"
+#include "graphics/surface/directdraw_image_surface.h"
 #include "graphics/surface/image_surface_ops.h"
+#include "graphics/surface/pixel_library.h"
 #include "host/gdi/memory_dc.h"
+#include "platform/mmx_flag.h"
 
 namespace bw {
 

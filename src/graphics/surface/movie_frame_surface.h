@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <memory>
 
-#include "platform/lock.h"
 #include "graphics/surface/surface.h"
 #include "host/surface/memory_surface.h"
+#include "platform/lock.h"
 
 namespace bw {
 

@@ -3,16 +3,16 @@
 #include <algorithm>
 #include <atomic>
 
-#include "graphics/surface/affine_mapper.h"
 #include "graphics/pixel/alpha_kernels.h"
 #include "graphics/pixel/blend_kernels.h"
 #include "graphics/pixel/blend_tables.h"
 #include "graphics/pixel/lerp.h"
-#include "platform/mmx_flag.h"
 #include "graphics/pixel/pixel_kernels.h"
 #include "graphics/pixel/source_blend_kernels.h"
+#include "graphics/surface/affine_mapper.h"
 #include "graphics/surface/image_surface_ops.h"
 #include "host/module.h"
+#include "platform/mmx_flag.h"
 
 namespace bw {
 

@@ -31,7 +31,9 @@ struct Edge {
   int64_t dx, du, dv;
 };
 
-int64_t Floor(int64_t fixed) { return fixed >> kFractionBits; }
+int64_t Floor(int64_t fixed) {
+  return fixed >> kFractionBits;
+}
 
 struct Corner {
   int32_t x, y;
@@ -69,9 +71,8 @@ int MapQuad(ImageSurface* target, ImageSurface* source, const Point tp[4], const
     corners[i] = {tp[i].x, tp[i].y, sp[i].x, sp[i].y};
     records[i] = {i, tp[i].x, tp[i].y};
   }
-  std::sort(records, records + 4, [](const Record& a, const Record& b) {
-    return a.y != b.y ? a.y < b.y : a.x < b.x;
-  });
+  std::sort(records, records + 4,
+            [](const Record& a, const Record& b) { return a.y != b.y ? a.y < b.y : a.x < b.x; });
   const int top = records[0].point;
   const int n1 = kNeighbours[top][0], n2 = kNeighbours[top][1];
   const Corner& t = corners[top];

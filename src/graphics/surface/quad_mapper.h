@@ -24,8 +24,7 @@ constexpr int kQuadNoRowTable = 1;
 int QuadTextureMap(ImageSurface* target, ImageSurface* source, const Point targetPoints[4],
                    const Point sourcePoints[4], const Rect& clip, bool edgeFlag);
 int QuadTextureMapKeyed(ImageSurface* target, ImageSurface* source, const Point targetPoints[4],
-                        const Point sourcePoints[4], const Rect& clip, bool edgeFlag,
-                        uint32_t key);
+                        const Point sourcePoints[4], const Rect& clip, bool edgeFlag, uint32_t key);
 // Lerps the target toward each sample by WeightTable[opacityRow[sample alpha]], alpha kept;
 // opacityRow is the ProductTable row of the opacity.
 int QuadTextureMapOpacity(ImageSurface* target, ImageSurface* source, const Point targetPoints[4],

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "platform/trig_tables.h"
 #include "common/global.h"
+#include "platform/trig_tables.h"
 
 namespace bw {
 

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "graphics/surface/pixel_library.h"
 #include "graphics/surface/dirty_rect_list.h"
 #include "graphics/surface/image_surface_ops.h"
+#include "graphics/surface/pixel_library.h"
 
 namespace bw {
 

@@ -8,10 +8,10 @@
 #include <filesystem>
 #include <new>
 
-#include "platform/memory_stream.h"
 #include "common/sjis.h"
 #include "host/host_path.h"
 #include "platform/app_paths.h"
+#include "platform/memory_stream.h"
 #include "resource/packs/file_system_manager.h"
 
 namespace bw {
@@ -30,7 +30,9 @@ void DeleteEngineFile(const std::string& enginePath) {
 
 }  // namespace
 
-void* File::GetData() { return stream_ ? stream_->GetBuffer(false) : nullptr; }
+void* File::GetData() {
+  return stream_ ? stream_->GetBuffer(false) : nullptr;
+}
 
 void File::Close() {
   if (stream_) stream_->Release();
@@ -80,8 +82,8 @@ uint32_t File::LoadPackMember(int32_t pack, int32_t member, const char* name) {
   Close();
   GlobalBlock block;
   std::string path;
-  int code = manager->ReadPackMember(pack, member, name, AllocGlobalBlock, FreeGlobalBlock,
-                                     &block, &path);
+  int code =
+      manager->ReadPackMember(pack, member, name, AllocGlobalBlock, FreeGlobalBlock, &block, &path);
   if (code != kFsOk) FreeGlobalBlock(&block);
   return TakeLoaded(code, block.pointer, block.size, std::move(path));
 }
@@ -132,8 +134,7 @@ uint32_t File::Skip(int32_t distance) {
 uint32_t File::SeekFromEnd(int32_t distance) {
   if (stream_) return stream_->SeekFromEnd(static_cast<uint32_t>(distance));
   if (!file_.IsOpen()) return kFileNotOpen;
-  return file_.Seek(-int64_t{distance}, host::HostFile::Origin::kEnd) ? kFileOk
-                                                                       : kFileSeekFailed;
+  return file_.Seek(-int64_t{distance}, host::HostFile::Origin::kEnd) ? kFileOk : kFileSeekFailed;
 }
 
 uint32_t File::Read(void* buffer, uint32_t count) {
@@ -186,8 +187,8 @@ uint32_t File::OpenDisk(const char* path, host::HostFile::Access access) {
 }
 
 uint32_t File::Create(const char* path, bool overwrite) {
-  return OpenDisk(path, overwrite ? host::HostFile::Access::kCreateAlways
-                                  : host::HostFile::Access::kCreateNew);
+  return OpenDisk(
+      path, overwrite ? host::HostFile::Access::kCreateAlways : host::HostFile::Access::kCreateNew);
 }
 
 uint32_t File::OpenReadWrite(const char* path) {
@@ -228,8 +229,7 @@ uint32_t File::ExtractToTempFile(const char* name) {
   std::string tempName = (folder / "QZFXXXXXX.TMP").string();
   int fd = error ? -1 : ::mkstemps(tempName.data(), 4);
   std::string enginePath;
-  if (fd < 0 || (::close(fd), host::LinuxPathToEnginePath(tempName, enginePath)) !=
-                    host::kPathOk) {
+  if (fd < 0 || (::close(fd), host::LinuxPathToEnginePath(tempName, enginePath)) != host::kPathOk) {
     if (fd >= 0) ::unlink(tempName.c_str());
     Close();
     return kFileSizeOrTempName;

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/stream.h"
 #include "host/file/host_file.h"
+#include "platform/stream.h"
 
 namespace bw {
 

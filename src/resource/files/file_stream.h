@@ -2,8 +2,8 @@
 // handle with it, clamping every move to the file's size.
 #pragma once
 
-#include "platform/stream.h"
 #include "host/file/host_file.h"
+#include "platform/stream.h"
 
 namespace bw {
 

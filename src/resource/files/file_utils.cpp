@@ -15,11 +15,11 @@
 #include <optional>
 #include <vector>
 
-#include "platform/child_process.h"
 #include "common/atomic_file.h"
 #include "host/file/host_file.h"
 #include "host/host_path.h"
 #include "platform/app_paths.h"
+#include "platform/child_process.h"
 #include "resource/packs/file_system_manager.h"
 
 namespace bw {

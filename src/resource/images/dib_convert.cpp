@@ -24,16 +24,13 @@ inline uint32_t Grey(uint32_t rgb) {
   return (77 * (rgb >> 16 & 0xFF) + 150 * (rgb >> 8 & 0xFF) + 29 * (rgb & 0xFF)) >> 8;
 }
 
-const Target kTo32{
-    4, [](uint32_t, uint32_t e) { return e | 0xFF000000u; },
-    [](uint32_t w) { return Expand555(w) | 0xFF000000u; },
-    [](uint32_t c) { return c | 0xFF000000u; }, [](uint32_t c) { return c; }};
-const Target kDibTo32{
-    4, [](uint32_t, uint32_t e) { return e; }, Expand555, [](uint32_t c) { return c; },
-    [](uint32_t c) { return c & 0x00FFFFFFu; }};
-const Target kDibTo8{
-    1, [](uint32_t i, uint32_t) { return i; }, [](uint32_t w) { return Grey(Expand555(w)); },
-    Grey, Grey};
+const Target kTo32{4, [](uint32_t, uint32_t e) { return e | 0xFF000000u; },
+                   [](uint32_t w) { return Expand555(w) | 0xFF000000u; },
+                   [](uint32_t c) { return c | 0xFF000000u; }, [](uint32_t c) { return c; }};
+const Target kDibTo32{4, [](uint32_t, uint32_t e) { return e; }, Expand555,
+                      [](uint32_t c) { return c; }, [](uint32_t c) { return c & 0x00FFFFFFu; }};
+const Target kDibTo8{1, [](uint32_t i, uint32_t) { return i; },
+                     [](uint32_t w) { return Grey(Expand555(w)); }, Grey, Grey};
 const Target kTo555{2, [](uint32_t, uint32_t e) { return To555(e); },
                     [](uint32_t w) { return w & 0x7FFF; }, To555, To555};
 const Target kTo565{2, [](uint32_t, uint32_t e) { return To565(e); },
@@ -51,10 +48,20 @@ const Target kTo24{3, [](uint32_t, uint32_t e) { return e & 0xFFFFFF; }, Expand5
 
 inline void Store(uint8_t* p, int bytes, uint32_t v) {
   switch (bytes) {
-    case 1: *p = static_cast<uint8_t>(v); break;
-    case 2: { uint16_t w = static_cast<uint16_t>(v); std::memcpy(p, &w, 2); break; }
-    case 3: p[0] = uint8_t(v), p[1] = uint8_t(v >> 8), p[2] = uint8_t(v >> 16); break;
-    default: std::memcpy(p, &v, 4); break;
+    case 1:
+      *p = static_cast<uint8_t>(v);
+      break;
+    case 2: {
+      uint16_t w = static_cast<uint16_t>(v);
+      std::memcpy(p, &w, 2);
+      break;
+    }
+    case 3:
+      p[0] = uint8_t(v), p[1] = uint8_t(v >> 8), p[2] = uint8_t(v >> 16);
+      break;
+    default:
+      std::memcpy(p, &v, 4);
+      break;
   }
 }
 
@@ -131,12 +138,14 @@ bool Convert(const Target& t, uint8_t* pixels, const Rect& rect, ptrdiff_t pitch
   uint8_t* out = pixels + ptrdiff_t{rect.top} * pitch + ptrdiff_t{rect.left} * t.bytes;
   for (int y = 0; y < rows; ++y, row -= s.pitch, out += pitch) {
     if (bits <= 8) {
-      ReadRow(row, bits, s.x, w, [&](int i, uint32_t v) { Store(out + i * t.bytes, t.bytes, table[v]); });
+      ReadRow(row, bits, s.x, w,
+              [&](int i, uint32_t v) { Store(out + i * t.bytes, t.bytes, table[v]); });
     } else if (t.bytes == 3 && bits == 24) {
       std::memcpy(out, row + 3 * s.x, size_t(w) * 3);
     } else {
       auto from = bits == 16 ? t.from16 : bits == 24 ? t.from24 : t.from32;
-      ReadRow(row, bits, s.x, w, [&](int i, uint32_t v) { Store(out + i * t.bytes, t.bytes, from(v)); });
+      ReadRow(row, bits, s.x, w,
+              [&](int i, uint32_t v) { Store(out + i * t.bytes, t.bytes, from(v)); });
     }
   }
   return true;

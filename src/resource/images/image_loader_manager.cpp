@@ -4,13 +4,13 @@
 #include <filesystem>
 #include <new>
 
-#include "resource/files/file.h"
 #include "common/atomic_file.h"
 #include "common/sjis.h"
 #include "host/module.h"
-#include "resource/plugin_folder.h"
 #include "platform/app_paths.h"
+#include "resource/files/file.h"
 #include "resource/packs/file_system_manager.h"
+#include "resource/plugin_folder.h"
 
 namespace bw {
 namespace {

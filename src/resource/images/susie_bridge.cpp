@@ -10,12 +10,12 @@
 #include "common/sjis.h"
 #include "host/host_path.h"
 #include "host/module.h"
+#include "platform/app_paths.h"
 #include "resource/images/builtin_loaders.h"
 #include "resource/images/image_cache.h"
 #include "resource/images/image_loader_manager.h"
-#include "resource/plugin_folder.h"
-#include "platform/app_paths.h"
 #include "resource/packs/file_system_manager.h"
+#include "resource/plugin_folder.h"
 
 namespace bw {
 namespace {

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "platform/stream.h"
 #include "host/file/host_file.h"
+#include "platform/stream.h"
 
 namespace bw {
 

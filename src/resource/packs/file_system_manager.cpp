@@ -9,12 +9,12 @@
 #include <new>
 #include <optional>
 
-#include "resource/files/file_stream.h"
-#include "platform/memory_stream.h"
 #include "common/sjis.h"
 #include "host/host_path.h"
 #include "host/module.h"
 #include "platform/app_paths.h"
+#include "platform/memory_stream.h"
+#include "resource/files/file_stream.h"
 #include "resource/packs/vfa_decoder.h"
 #include "resource/plugin_folder.h"
 

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/stream.h"
 #include "host/file/host_file.h"
+#include "platform/stream.h"
 
 namespace bw {
 

@@ -1,3 +1,4 @@
+// Label: threads
 // The frame loops and the threaded frame step, headless on the virtual clock.
 #include "app/application/game_app.h"
 

@@ -1,3 +1,4 @@
+// Label: threads
 // The game application headless: start-up and its refusals, MAIN's run and its exit status, the
 // interrupt and the settings written at the end.
 #include "app/application/game_app.h"
@@ -14,7 +15,6 @@
 #include <optional>
 
 #include "graphics/device/render_item.h"
-#include "platform/mmx_flag.h"
 #include "host/dialog/scripted_dialog_host.h"
 #include "host/headless/headless_backend.h"
 #include "host/host_path.h"
@@ -22,6 +22,7 @@
 #include "lib/config/config_writers.h"
 #include "lib/sob/sob_assembler.h"
 #include "platform/app_paths.h"
+#include "platform/mmx_flag.h"
 #include "support/game_run.h"
 #include "support/recording_field.h"
 #include "support/temp_dir.h"

@@ -1,3 +1,4 @@
+// Label: threads
 // The game application's dialog entry points: the message dialogs and their fall-back to message
 // boxes, the window thread's service of dialog requests, the frame thread
 // waiting for the window thread's dialogs in the threaded mode, and files dropped on the window.

@@ -6,8 +6,8 @@
 #include <filesystem>
 
 #include "app/application/game_app.h"
-#include "input/input_binding_table.h"
 #include "host/cp932.h"
+#include "input/input_binding_table.h"
 #include "lib/config/config_writers.h"
 #include "sound/sll_plugin_manager.h"
 #include "sound/sound_channel_manager.h"

@@ -1,3 +1,4 @@
+// Label: threads
 // The game application's accelerators and menu commands, the frame-pacing overrides and the
 // nested priority lowering.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// Label: threads
 // The message dialogs: each kind's answers and the modal bracket.
 #include "app/dialogs/message_dialog.h"
 

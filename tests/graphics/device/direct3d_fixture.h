@@ -8,10 +8,10 @@
 #include <memory>
 #include <utility>
 
-#include "platform/trig_tables.h"
 #include "common/global.h"
 #include "graphics/device/direct3d_device.h"
 #include "graphics/device/render_list.h"
+#include "platform/trig_tables.h"
 
 namespace bw::testing_devices {
 

@@ -4,13 +4,13 @@
 
 #include <cstring>
 
+#include "graphics/device/direct3d_fixture.h"
 #include "graphics/layers/canvas_layer.h"
 #include "graphics/layers/fake_filter.h"
-#include "graphics/surface/composition_layer.h"
 #include "graphics/pixel/surface_rows.h"
-#include "graphics/device/direct3d_fixture.h"
-#include "graphics/surface/pixel_library.h"
+#include "graphics/surface/composition_layer.h"
 #include "graphics/surface/image_surface.h"
+#include "graphics/surface/pixel_library.h"
 #include "host/gdi/memory_dc.h"
 #include "host/headless/headless_backend.h"
 #include "host/message_queue.h"

@@ -6,8 +6,8 @@
 
 #include "graphics/layers/fake_filter.h"
 #include "graphics/layers/layer.h"
-#include "graphics/surface/pixel_library.h"
 #include "graphics/surface/color_rect_object.h"
+#include "graphics/surface/pixel_library.h"
 #include "graphics/surface/surface_fixture.h"
 #include "host/clock.h"
 #include "host/ddraw/direct_draw.h"

@@ -1,3 +1,4 @@
+// Label: optimised
 #include "graphics/pixel/alpha_kernels.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// Label: optimised
 #include "graphics/pixel/blend_kernels.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// Label: optimised
 #include "graphics/pixel/color_rows.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// Label: optimised
 #include "graphics/pixel/filter_kernels.h"
 
 #include <gtest/gtest.h>
@@ -6,10 +7,10 @@
 #include <vector>
 
 #include "blend_reference.h"
-#include "platform/mmx_flag.h"
 #include "graphics/pixel/rows8_kernels.h"
 #include "graphics/pixel/surface_rows.h"
 #include "graphics/surface/directdraw_ops.h"
+#include "platform/mmx_flag.h"
 
 namespace bw {
 namespace {

@@ -1,3 +1,4 @@
+// Label: optimised
 #include "graphics/pixel/pixel_format.h"
 
 #include <gtest/gtest.h>

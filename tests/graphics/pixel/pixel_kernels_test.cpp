@@ -1,9 +1,10 @@
+// Label: optimised
 #include "graphics/pixel/pixel_kernels.h"
 
 #include <gtest/gtest.h>
 
-#include "platform/mmx_flag.h"
 #include "blend_reference.h"
+#include "platform/mmx_flag.h"
 
 namespace bw {
 namespace {

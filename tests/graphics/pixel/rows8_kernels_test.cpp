@@ -1,3 +1,4 @@
+// Label: optimised
 #include "graphics/pixel/rows8_kernels.h"
 
 #include <gtest/gtest.h>

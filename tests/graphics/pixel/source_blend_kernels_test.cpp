@@ -1,3 +1,4 @@
+// Label: optimised
 #include "graphics/pixel/source_blend_kernels.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// Label: optimised
 #include "graphics/pixel/surface_rows.h"
 
 #include <gtest/gtest.h>

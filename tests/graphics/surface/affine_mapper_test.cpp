@@ -5,8 +5,8 @@
 #include <cmath>
 #include <limits>
 
-#include "platform/mmx_flag.h"
 #include "graphics/surface/surface_fixture.h"
+#include "platform/mmx_flag.h"
 
 namespace bw {
 namespace {

@@ -5,8 +5,8 @@
 #include <random>
 #include <vector>
 
-#include "graphics/surface/pixel_library.h"
 #include "graphics/surface/color_rect_object.h"
+#include "graphics/surface/pixel_library.h"
 #include "graphics/surface/sprite.h"
 #include "graphics/surface/surface_fixture.h"
 

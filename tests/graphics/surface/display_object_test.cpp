@@ -7,8 +7,8 @@
 
 #include "graphics/surface/color_rect_object.h"
 #include "graphics/surface/composition_layer.h"
-#include "graphics/surface/sprite.h"
 #include "graphics/surface/pixel_library.h"
+#include "graphics/surface/sprite.h"
 
 namespace bw {
 namespace {

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
-#include "support/image_test_rig.h"
+#include "graphics/surface/hva_data.h"
 #include "lib/hva/hv_writer.h"
 #include "lib/wgx/wgx_writer.h"
 #include "resource/images/builtin_loaders.h"
-#include "graphics/surface/hva_data.h"
 #include "resource/images/image_loader_manager.h"
+#include "support/image_test_rig.h"
 
 namespace bw {
 namespace {
@@ -54,7 +54,7 @@ class HvaDataTest : public test::GameFolderTest {
 };
 
 TEST_F(HvaDataTest, DecodesPicturesWithTheirKeysAndFlags) {
-  const Bytes hva = tools::WriteHva(File({{Picture(24), 1, 1},  // key from pixel (1, 1)
+  const Bytes hva = tools::WriteHva(File({{Picture(24), 1, 1},   // key from pixel (1, 1)
                                           {Picture(24), -2, 0},  // flagged, no key
                                           {Picture(24), 3, 0},   // key pixel outside: none
                                           {Picture(8), 2, 0}}));

@@ -2,8 +2,8 @@
 
 #include <functional>
 
-#include "platform/mmx_flag.h"
 #include "graphics/surface/pixel_library.h"
+#include "platform/mmx_flag.h"
 #include "surface_fixture.h"
 
 namespace bw {

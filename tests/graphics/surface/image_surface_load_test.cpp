@@ -14,8 +14,8 @@
 #include "resource/images/bmp_loader.h"
 #include "resource/images/builtin_loaders.h"
 #include "resource/images/image_loader_manager.h"
-#include "support/image_test_rig.h"
 #include "resource/packs/vfa_decoder.h"
+#include "support/image_test_rig.h"
 #include "surface_fixture.h"
 
 namespace bw {

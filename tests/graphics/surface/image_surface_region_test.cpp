@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
-#include "platform/trig_tables.h"
 #include "common/global.h"
-#include "platform/mmx_flag.h"
 #include "graphics/surface/pixel_library.h"
 #include "graphics/surface/quad_mapper.h"
 #include "graphics/surface/rotated_bounds.h"
+#include "platform/mmx_flag.h"
+#include "platform/trig_tables.h"
 #include "surface_fixture.h"
 
 namespace bw {

@@ -5,9 +5,9 @@
 #include <cstring>
 #include <random>
 
-#include "platform/mmx_flag.h"
 #include "graphics/pixel/pixel_kernels.h"
 #include "graphics/surface/memory_bitmap.h"
+#include "platform/mmx_flag.h"
 #include "support/pixel_reference.h"
 
 namespace bw {

@@ -1,3 +1,4 @@
+// Label: threads
 #include "graphics/surface/movie_frame_surface.h"
 
 #include <gtest/gtest.h>

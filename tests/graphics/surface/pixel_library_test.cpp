@@ -6,10 +6,10 @@
 #include <utility>
 #include <vector>
 
-#include "platform/trig_tables.h"
 #include "common/global.h"
-#include "platform/mmx_flag.h"
 #include "graphics/surface/surface_fixture.h"
+#include "platform/mmx_flag.h"
+#include "platform/trig_tables.h"
 #include "support/temp_dir.h"
 
 namespace bw {

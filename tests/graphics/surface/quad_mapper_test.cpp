@@ -61,13 +61,15 @@ TEST_F(QuadMapper, KeyedAndOpacityWrites) {
     ASSERT_EQ(map(&target, &source, corners, corners, all, true, ProductTable[0]), kQuadDone);
     EXPECT_EQ(target.GetPixel(3, 3), kBackground) << "opacity 0";
     ASSERT_EQ(map(&target, &source, corners, corners, all, true, ProductTable[255]), kQuadDone);
-    EXPECT_EQ(target.GetPixel(3, 3), (kBackground & 0xFF000000u) | (source.GetPixel(3, 4) & 0xFFFFFF))
+    EXPECT_EQ(target.GetPixel(3, 3),
+              (kBackground & 0xFF000000u) | (source.GetPixel(3, 4) & 0xFFFFFF))
         << "opaque source at full opacity: its colours, the target's alpha";
     target.Fill(0x00000000, nullptr);
     source.SetPixel(6, 2, 0x80FF8040);
     ASSERT_EQ(map(&target, &source, corners, corners, all, true, ProductTable[255]), kQuadDone);
     int w = WeightTable[ProductTable[255][0x80]][0];
-    EXPECT_EQ(target.GetPixel(6, 1), uint32_t((0xFF * w) >> 8) << 16 | uint32_t((0x80 * w) >> 8) << 8 |
+    EXPECT_EQ(target.GetPixel(6, 1), uint32_t((0xFF * w) >> 8) << 16 |
+                                         uint32_t((0x80 * w) >> 8) << 8 |
                                          uint32_t((0x40 * w) >> 8));
   }
   ImageSurface empty;

@@ -5,13 +5,13 @@
 #include <random>
 #include <utility>
 
-#include "platform/trig_tables.h"
 #include "common/global.h"
-#include "platform/mmx_flag.h"
-#include "graphics/surface/pixel_library.h"
-#include "graphics/surface/color_rect_object.h"
 #include "graphics/pixel/blend_reference.h"
+#include "graphics/surface/color_rect_object.h"
+#include "graphics/surface/pixel_library.h"
 #include "graphics/surface/surface_fixture.h"
+#include "platform/mmx_flag.h"
+#include "platform/trig_tables.h"
 
 namespace bw {
 namespace {

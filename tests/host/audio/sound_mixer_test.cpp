@@ -1,3 +1,4 @@
+// Label: threads
 #include <thread>
 
 #include "host/audio/sound_test_rig.h"

@@ -1,3 +1,4 @@
+// Label: threads
 #include "host/dialog/imgui_dialog_host.h"
 
 #include <gtest/gtest.h>

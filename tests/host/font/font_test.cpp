@@ -1,3 +1,4 @@
+// Label: threads
 #include "host/font/font.h"
 
 #include <gtest/gtest.h>

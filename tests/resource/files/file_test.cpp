@@ -5,10 +5,10 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/memory_stream.h"
 #include "common/sjis.h"
 #include "host/host_path.h"
 #include "platform/app_paths.h"
+#include "platform/memory_stream.h"
 #include "resource/packs/file_system_manager.h"
 #include "support/game_folder.h"
 

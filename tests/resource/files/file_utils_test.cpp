@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/child_process.h"
-#include "platform/file_drop_target.h"
 #include "host/clock.h"
 #include "host/host_path.h"
 #include "platform/app_paths.h"
+#include "platform/child_process.h"
+#include "platform/file_drop_target.h"
 #include "support/game_folder.h"
 
 namespace bw {

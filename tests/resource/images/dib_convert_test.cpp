@@ -45,7 +45,9 @@ struct Dib {
 struct Channels {
   uint32_t a, r, g, b;
 };
-Channels Split(uint32_t c) { return {c >> 24, c >> 16 & 0xFF, c >> 8 & 0xFF, c & 0xFF}; }
+Channels Split(uint32_t c) {
+  return {c >> 24, c >> 16 & 0xFF, c >> 8 & 0xFF, c & 0xFF};
+}
 
 // The source pixel as 8-bit channels and whether the picture has alpha at all.
 struct SourcePixel {
@@ -60,13 +62,13 @@ SourcePixel Decode(const Dib& d, int x, int y) {
   uint32_t raw = d.Raw(x, y);
   int n = d.info.header.bitCount;
   if (n <= 8) {
-    uint32_t count = d.info.header.clrUsed ? std::min<uint32_t>(d.info.header.clrUsed, 1u << n)
-                                           : 1u << n;
+    uint32_t count =
+        d.info.header.clrUsed ? std::min<uint32_t>(d.info.header.clrUsed, 1u << n) : 1u << n;
     return {Split(d.info.colors[raw]), false, true, raw, raw >= count};
   }
   if (n == 16) {
-    return {{0, (raw >> 10 & 31) << 3, (raw >> 5 & 31) << 3, (raw & 31) << 3}, false, false, 0,
-            false};
+    return {
+        {0, (raw >> 10 & 31) << 3, (raw >> 5 & 31) << 3, (raw & 31) << 3}, false, false, 0, false};
   }
   Channels c = Split(raw);
   if (n == 24) c.a = 0;
@@ -82,7 +84,9 @@ struct Case {
   std::function<uint32_t(const SourcePixel&, uint32_t raw)> expect;
 };
 
-uint32_t Pack(uint32_t a, uint32_t r, uint32_t g, uint32_t b) { return a << 24 | r << 16 | g << 8 | b; }
+uint32_t Pack(uint32_t a, uint32_t r, uint32_t g, uint32_t b) {
+  return a << 24 | r << 16 | g << 8 | b;
+}
 
 const Case kCases[] = {
     {"ConvertRowsTo32", ConvertRowsTo32, 4,
@@ -173,7 +177,8 @@ TEST(DibConvert, RefusesWhatItCannotReadSafely) {
     shortData.size -= 1;  // the top row, last in memory, is cut short
     EXPECT_FALSE(c.convert(target.data(), rect, 64, shortData)) << c.name;
     EXPECT_FALSE(c.convert(target.data(), rect, 64, dib.Source(1, 0))) << c.name << " past the row";
-    EXPECT_FALSE(c.convert(target.data(), rect, 64, dib.Source(0, 5))) << c.name << " past the rows";
+    EXPECT_FALSE(c.convert(target.data(), rect, 64, dib.Source(0, 5)))
+        << c.name << " past the rows";
     EXPECT_FALSE(c.convert(target.data(), rect, 64, dib.Source(-1, 0))) << c.name;
   }
   EXPECT_EQ(target, untouched) << "a refused conversion writes nothing";

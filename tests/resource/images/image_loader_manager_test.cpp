@@ -5,11 +5,11 @@
 #include <fstream>
 #include <iterator>
 
-#include "support/image_test_rig.h"
+#include "common/sjis.h"
 #include "lib/bmp/bmp_builder.h"
 #include "lib/wgx/wgx_writer.h"
-#include "common/sjis.h"
 #include "resource/images/builtin_loaders.h"
+#include "support/image_test_rig.h"
 
 namespace bw {
 namespace {

@@ -4,17 +4,17 @@
 #include <cstdio>
 #include <string>
 
-#include "support/fuzz_seeds.h"
+#include "graphics/surface/hva_data.h"
 #include "lib/bmp/bmp_builder.h"
 #include "lib/hva/hv_writer.h"
 #include "lib/wgx/sample_picture.h"
 #include "lib/wgx/wgx_writer.h"
 #include "resource/images/bmp_loader.h"
 #include "resource/images/builtin_loaders.h"
-#include "graphics/surface/hva_data.h"
 #include "resource/images/hvd_animation.h"
 #include "resource/images/image_loader_manager.h"
 #include "resource/images/wgx_loader.h"
+#include "support/fuzz_seeds.h"
 
 namespace bw {
 namespace {
