@@ -11,8 +11,8 @@ namespace bw::test {
 
 void CheckOrWriteFuzzSeeds(const std::string& target, const FuzzSeeds& seeds) {
   namespace fs = std::filesystem;
-  const fs::path folder =
-      fs::path(__FILE__).parent_path().parent_path().parent_path() / "fuzz" / "corpus" / target;
+  // From the build, not __FILE__: a compiler cache may make that relative to another folder.
+  const fs::path folder = fs::path(BW_SOURCE_DIR) / "fuzz" / "corpus" / target;
   const bool write = std::getenv("BW_WRITE_FUZZ_SEEDS") != nullptr;
   if (write) fs::create_directories(folder);
   for (const auto& [name, bytes] : seeds) {
