@@ -19,21 +19,25 @@
 
 namespace {
 
+constexpr bw::tools::ToolUsage kUsage = {
+    "vfa: packs a folder into a VFA pack, the engine's archive of game files, and lists or\n"
+    "extracts the members of one through the engine's own reader.",
+    "usage: vfa pack [options] FOLDER OUT.VFA\n"
+    "         --sector        index size and offsets in 2048-byte sectors\n"
+    "         --no-names      no name trie (members are known as %06d.DAT)\n"
+    "         --wide          32-bit name-trie links\n"
+    "         --scramble      key-scramble the first 64 words of each member\n"
+    "         --records13     13-byte entry records with an unpacked size\n"
+    "         --prefix        store the members' common leading bytes once\n"
+    "         --flag4         set pack flag bit 4\n"
+    "         --nibble        nibble-scramble every member\n"
+    "         --pack          LZSS-pack members that get smaller\n"
+    "         --key1 N --key2 N  the title's key words\n"
+    "       vfa list [--key1 N] [--key2 N] PACK\n"
+    "       vfa extract [--key1 N] [--key2 N] PACK NAME OUT\n"};
+
 int Usage() {
-  return bw::tools::PrintUsage(
-      "usage: vfa pack [options] FOLDER OUT.VFA\n"
-      "         --sector        index size and offsets in 2048-byte sectors\n"
-      "         --no-names      no name trie (members are known as %06d.DAT)\n"
-      "         --wide          32-bit name-trie links\n"
-      "         --scramble      key-scramble the first 64 words of each member\n"
-      "         --records13     13-byte entry records with an unpacked size\n"
-      "         --prefix        store the members' common leading bytes once\n"
-      "         --flag4         set pack flag bit 4\n"
-      "         --nibble        nibble-scramble every member\n"
-      "         --pack          LZSS-pack members that get smaller\n"
-      "         --key1 N --key2 N  the title's key words\n"
-      "       vfa list [--key1 N] [--key2 N] PACK\n"
-      "       vfa extract [--key1 N] [--key2 N] PACK NAME OUT\n");
+  return bw::tools::PrintUsage(kUsage);
 }
 
 bool ParseWord(const char* text, uint32_t& value) {
@@ -173,6 +177,7 @@ int Extract(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (bw::tools::PrintHelpIfAsked(argc, argv, kUsage)) return bw::tools::kExitOk;
   if (argc < 2) return Usage();
   std::string command = argv[1];
   if (command == "pack") return Pack(argc - 2, argv + 2);
