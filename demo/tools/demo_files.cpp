@@ -20,11 +20,14 @@ namespace {
 using bw::tools::kExitFailed;
 using bw::tools::kExitOk;
 
+constexpr bw::tools::ToolUsage kUsage = {
+    "demo_files: writes the demo game's application files and the bitmaps of its pictures.",
+    "usage: demo_files config DIR\n"
+    "       demo_files backdrop OUT.bmp\n"
+    "       demo_files sprite OUT.bmp\n"};
+
 int Usage() {
-  return bw::tools::PrintUsage(
-      "usage: demo_files config DIR\n"
-      "       demo_files backdrop OUT.bmp\n"
-      "       demo_files sprite OUT.bmp\n");
+  return bw::tools::PrintUsage(kUsage);
 }
 
 std::string Cp932(const char* utf8) {
@@ -75,12 +78,13 @@ int Picture(const char* out, uint32_t width, uint32_t height, uint32_t seed, boo
     }
   }
   return bw::tools::WriteFileBytes("demo_files", out, bw::tools::BuildBmp(bmp)) ? kExitOk
-                                                                              : kExitFailed;
+                                                                                : kExitFailed;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (bw::tools::PrintHelpIfAsked(argc, argv, kUsage)) return kExitOk;
   if (argc != 3) return Usage();
   std::string_view command = argv[1];
   if (command == "config") return Config(argv[2]);

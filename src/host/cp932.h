@@ -3,7 +3,9 @@
 // 0x7E the tilde, half-width katakana at 0xA1-0xDF, NEC row 13, both copies of the IBM
 // extensions, and the user-defined area 0xF040-0xF9FC at U+E000. Where a code point has several
 // CP932 codes the encoder picks glibc's; a few code points encode one way only (U+00A5 to 0x5C,
-// U+2014 to 0x815C, ...), as in glibc.
+// U+2014 to 0x815C, ...), as in glibc. Among them are the JIS forms that Linux text uses for
+// CP932's characters: U+301C to 0x8160, U+2016 to 0x8161, U+2212 to 0x817C, and U+00A2, U+00A3,
+// U+00AC to 0x8191, 0x8192, 0x81CA; those codes decode to the full-width forms.
 #pragma once
 
 #include <cstddef>
@@ -41,6 +43,8 @@ enum class Unmappable {
 std::string Utf8ToCp932Lenient(std::string_view utf8, Unmappable mode = Unmappable::kReplace);
 
 // The engine's own texts (messages, labels), written as UTF-8 in the source, as CP932.
-inline std::string Cp932Literal(std::string_view utf8) { return Utf8ToCp932Lenient(utf8); }
+inline std::string Cp932Literal(std::string_view utf8) {
+  return Utf8ToCp932Lenient(utf8);
+}
 
 }  // namespace bw::host

@@ -55,14 +55,28 @@ std::string FindEntryNoCase(const std::string& folder, std::string_view name) {
   if (lstat((prefix + std::string(name)).c_str(), &st) == 0) return std::string(name);
   std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(folder.c_str()), closedir);
   if (!dir) return {};
-  std::string best;
+  // Several code points share one CP932 code (U+301C and U+FF5E are both 0x8160), and a name
+  // that came from the engine holds only one of them: compare what the engine would see.
+  const Cp932Conversion nameCp932 = Utf8ToCp932(name);
+  auto sameInCp932 = [&](std::string_view candidate) {
+    if (!nameCp932.ok) return false;
+    const Cp932Conversion c = Utf8ToCp932(candidate);
+    return c.ok && sjis::EqualsNoCase(c.text, nameCp932.text);
+  };
+  // readdir's order is the file system's; take the least name so every run agrees.
+  std::string best, bestInCp932;
+  auto keepLeast = [](std::string& kept, std::string_view candidate) {
+    if (kept.empty() || candidate < kept) kept = candidate;
+  };
   while (const dirent* entry = readdir(dir.get())) {
     std::string_view candidate = entry->d_name;
-    if (!EqualsAsciiNoCase(candidate, name)) continue;
-    // readdir's order is the file system's; take the least name so every run agrees.
-    if (best.empty() || candidate < best) best = candidate;
+    if (EqualsAsciiNoCase(candidate, name)) {
+      keepLeast(best, candidate);
+    } else if (best.empty() && sameInCp932(candidate)) {
+      keepLeast(bestInCp932, candidate);
+    }
   }
-  return best;
+  return best.empty() ? bestInCp932 : best;
 }
 
 int LinuxPathToEnginePath(std::string_view linuxPath, std::string& enginePath) {
@@ -78,8 +92,9 @@ int LinuxPathToEnginePath(std::string_view linuxPath, std::string& enginePath) {
     start = end + 1;
     if (name.empty()) continue;
     if (name.find('\\') != std::string_view::npos) return kPathBadName;
+    // A name that encodes to a separator (U+00A5 to 0x5C) would split in two on the way back.
     Cp932Conversion encoded = Utf8ToCp932(name);
-    if (!encoded.ok || Cp932ToUtf8(encoded.text).text != name) return kPathBadName;
+    if (!encoded.ok || sjis::FindFirstOf(encoded.text, "\\/") != sjis::npos) return kPathBadName;
     if (named) out += '\\';
     out += encoded.text;
     named = true;

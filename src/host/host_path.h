@@ -19,8 +19,10 @@ constexpr int kPathBadName = 3;       // not CP932 / no CP932 form, a NUL, or '\
 constexpr char kRootDrive = 'Z';
 
 // UTF-8 Linux absolute path -> CP932 drive form. Repeated '/' count as one; a trailing '/' is
-// kept as a trailing '\'. A name that has no exact CP932 form fails, including one that would
-// come back as another name (U+00A5 would become 0x5C, a separator).
+// kept as a trailing '\'. A name fails when it has no CP932 form or when its form holds a
+// separator (U+00A5 becomes 0x5C). A name whose form decodes to other code points (U+301C
+// becomes 0x8160, which decodes as U+FF5E) is found again on the way back, which also compares
+// names in CP932.
 int LinuxPathToEnginePath(std::string_view linuxPath, std::string& enginePath);
 
 // CP932 engine path -> UTF-8 Linux path. An absolute path is in drive form ("Z:\...", drive
@@ -38,7 +40,8 @@ inline int EnginePathToLinuxPath(std::string_view enginePath, std::string& linux
 }
 
 // Case-insensitive lookup of one UTF-8 name in a Linux folder: the exact name when it exists,
-// else the first entry that matches with ASCII case folded, in byte order. Empty when none.
+// else the first entry in byte order that matches with ASCII case folded, else the first that
+// matches so in CP932 (so "～" finds "〜": both are 0x8160). Empty when none.
 std::string FindEntryNoCase(const std::string& folder, std::string_view name);
 
 }  // namespace bw::host

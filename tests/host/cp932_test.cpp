@@ -5,6 +5,8 @@
 
 #include <optional>
 
+#include "common/sjis.h"
+
 namespace bw::host {
 namespace {
 
@@ -75,6 +77,47 @@ TEST(Cp932, EncodesEveryCodePointAsGlibcDoes) {
         << std::hex << "U+" << u;
   }
   EXPECT_FALSE(Utf8ToCp932(Utf8(0xE0041)).ok);
+}
+
+TEST(Cp932, JisVariantsEncodeToTheCodesOfTheirFullWidthForms) {
+  const struct {
+    uint32_t variant, code, decoded;
+  } cases[] = {
+      {0x301C, 0x8160, 0xFF5E}, {0x2016, 0x8161, 0x2225}, {0x2212, 0x817C, 0xFF0D},
+      {0x00A2, 0x8191, 0xFFE0}, {0x00A3, 0x8192, 0xFFE1}, {0x00AC, 0x81CA, 0xFFE2},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << std::hex << "U+" << c.variant);
+    Cp932Conversion encoded = Utf8ToCp932("a" + Utf8(c.variant) + "b");
+    ASSERT_TRUE(encoded.ok);
+    EXPECT_EQ(encoded.text, "a" + Bytes(c.code) + "b");
+    Cp932Conversion decoded = Cp932ToUtf8(encoded.text);
+    ASSERT_TRUE(decoded.ok);
+    EXPECT_EQ(decoded.text, "a" + Utf8(c.decoded) + "b") << "the way out stays glibc's";
+    EXPECT_EQ(Utf8ToCp932(decoded.text).text, encoded.text) << "and comes back to the same code";
+  }
+}
+
+// Decoding then encoding gives every code back, except the second copies of shared characters,
+// which come back as the first copy (NEC row 13's math signs, the NEC-selected IBM extensions).
+TEST(Cp932, EveryCodeRoundTripsToItselfOrItsFirstCopy) {
+  size_t codes = 0, copies = 0;
+  for (uint32_t code = 0; code < 0x10000; code = code == 0xFF ? 0x8100 : code + 1) {
+    if (code > 0xFF && !sjis::IsLeadByte(static_cast<uint8_t>(code >> 8))) continue;
+    Cp932Conversion decoded = Cp932ToUtf8(Bytes(code));
+    if (!decoded.ok) continue;
+    ++codes;
+    Cp932Conversion encoded = Utf8ToCp932(decoded.text);
+    ASSERT_TRUE(encoded.ok) << std::hex << "code 0x" << code;
+    if (encoded.text == Bytes(code)) continue;
+    ++copies;
+    uint32_t lead = code >> 8;
+    EXPECT_TRUE(lead == 0x87 || lead == 0xED || lead == 0xEE || lead == 0xFA)
+        << std::hex << "code 0x" << code << " is no second copy";
+    EXPECT_EQ(Cp932ToUtf8(encoded.text).text, decoded.text) << std::hex << "code 0x" << code;
+  }
+  EXPECT_EQ(codes, 128u + 63u + 7724u + 1880u) << "ASCII, kana, JIS with extensions, user area";
+  EXPECT_EQ(copies, 398u);
 }
 
 TEST(Cp932, BadCp932IsRefusedOrReplacedPerPiece) {

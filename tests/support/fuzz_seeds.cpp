@@ -11,7 +11,7 @@ namespace bw::test {
 
 void CheckOrWriteFuzzSeeds(const std::string& target, const FuzzSeeds& seeds) {
   namespace fs = std::filesystem;
-  // The build names the source tree: __FILE__ may be relative when a compiler cache rewrites paths.
+  // From the build, not __FILE__: a compiler cache may make that relative to another folder.
   const fs::path folder = fs::path(BW_SOURCE_DIR) / "fuzz" / "corpus" / target;
   const bool write = std::getenv("BW_WRITE_FUZZ_SEEDS") != nullptr;
   if (write) fs::create_directories(folder);

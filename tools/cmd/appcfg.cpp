@@ -12,9 +12,9 @@
 #include "common/atomic_file.h"
 #include "common/sjis.h"
 #include "host/cp932.h"
+#include "lib/config/config_writers.h"
 #include "lib/file_bytes.h"
 #include "lib/tool_exit.h"
-#include "lib/config/config_writers.h"
 
 namespace {
 
@@ -25,11 +25,15 @@ using bw::tools::kExitFailed;
 using bw::tools::kExitOk;
 using bw::tools::kExitUsage;
 
+constexpr bw::tools::ToolUsage kUsage = {
+    "appcfg: writes a game folder's application and user settings files with the engine's\n"
+    "defaults, or shows what the engine reads from one.",
+    "usage: appcfg game DIR [NAME]   the files below DIR (NAME: the application name)\n"
+    "       appcfg dump FILE         what the engine reads from FILE\n"
+    "       appcfg seeds DIR         the seed corpus of the settings fuzz target\n"};
+
 int Usage() {
-  return bw::tools::PrintUsage(
-      "usage: appcfg game DIR [NAME]\n"
-      "       appcfg dump FILE\n"
-      "       appcfg seeds DIR\n");
+  return bw::tools::PrintUsage(kUsage);
 }
 
 void PrintBlock(const char* name, std::span<const uint8_t> bytes) {
@@ -178,6 +182,7 @@ int Seeds(const std::filesystem::path& folder) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (bw::tools::PrintHelpIfAsked(argc, argv, kUsage)) return kExitOk;
   if (argc < 3) return Usage();
   std::string_view command = argv[1];
   if (command == "game" && argc <= 4) return Game(argv[2], argc == 4 ? argv[3] : nullptr);

@@ -1,7 +1,7 @@
 // oggtone OUT.ogg --freq HZ --ms MS [--rate HZ] [--channels 1|2]: writes a sine tone as Ogg Vorbis.
 #include <charconv>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <string_view>
 
 #include "lib/file_bytes.h"
@@ -13,9 +13,12 @@ namespace {
 using bw::tools::kExitFailed;
 using bw::tools::kExitOk;
 
+constexpr bw::tools::ToolUsage kUsage = {
+    "oggtone: writes a sine tone as an Ogg Vorbis file, for test sounds and music.",
+    "usage: oggtone OUT.ogg --freq HZ --ms MS [--rate HZ] [--channels 1|2]\n"};
+
 int Usage() {
-  return bw::tools::PrintUsage(
-      "usage: oggtone OUT.ogg --freq HZ --ms MS [--rate HZ] [--channels 1|2]\n");
+  return bw::tools::PrintUsage(kUsage);
 }
 
 template <typename T>
@@ -28,6 +31,7 @@ bool ParseNumber(std::string_view text, T* out) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (bw::tools::PrintHelpIfAsked(argc, argv, kUsage)) return kExitOk;
   const char* outPath = nullptr;
   double freq = 0;
   uint32_t ms = 0, rate = 44100, channels = 2;

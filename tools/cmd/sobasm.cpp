@@ -5,7 +5,8 @@
 //   sobasm -d FILE                             disassemble to standard output
 //
 // Fault switches spoil the output for testing readers: --bad-magic, --bad-terminator,
-// --unterminated-names, --misplaced-relocation, --oversize-count=N, --oversize-size=N, --truncate=N.
+// --unterminated-names, --misplaced-relocation, --oversize-count=N, --oversize-size=N,
+// --truncate=N.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -32,16 +33,22 @@ bool NumberArg(const char* arg, const char* name, unsigned long long& value) {
   return true;
 }
 
+constexpr bw::tools::ToolUsage kUsage = {
+    "sobasm: assembles the text form of compiled main scripts into their files, or shows such a\n"
+    "file as text; the switches spoil the output on purpose, to test readers.",
+    "usage: sobasm [--bad-magic] [--bad-terminator] [--unterminated-names]\n"
+    "              [--misplaced-relocation] [--oversize-count=N] [--oversize-size=N]\n"
+    "              [--truncate=N] SOURCE OUTPUT\n"
+    "       sobasm -d FILE\n"};
+
 int Usage() {
-  return bw::tools::PrintUsage(
-      "usage: sobasm [--bad-magic] [--bad-terminator] [--unterminated-names] [--misplaced-relocation]\n"
-      "              [--oversize-count=N] [--oversize-size=N] [--truncate=N] SOURCE OUTPUT\n"
-      "       sobasm -d FILE\n");
+  return bw::tools::PrintUsage(kUsage);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (bw::tools::PrintHelpIfAsked(argc, argv, kUsage)) return bw::tools::kExitOk;
   bw::sob::FaultSwitches faults;
   std::vector<const char*> files;
   bool disassemble = false;

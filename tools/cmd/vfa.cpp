@@ -1,16 +1,19 @@
 // vfa: writes, lists and extracts VFA packs. Reading goes through the engine's own reader.
+// Members are named in CP932 inside the pack and in UTF-8 on the command line.
 //   vfa pack [options] FOLDER OUT.VFA
 //   vfa list [--key1 N] [--key2 N] PACK
 //   vfa extract [--key1 N] [--key2 N] PACK NAME OUT
-#include <strings.h>
-
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "common/atomic_file.h"
+#include "common/sjis.h"
+#include "host/cp932.h"
 #include "lib/tool_exit.h"
 #include "lib/vfa/vfa_writer.h"
 #include "platform/memory_stream.h"
@@ -19,21 +22,26 @@
 
 namespace {
 
+constexpr bw::tools::ToolUsage kUsage = {
+    "vfa: packs a folder into a VFA pack, the engine's archive of game files, and lists or\n"
+    "extracts the members of one through the engine's own reader.",
+    "usage: vfa pack [options] FOLDER OUT.VFA\n"
+    "         --sector        index size and offsets in 2048-byte sectors\n"
+    "         --no-names      no name trie (members are known as %06d.DAT)\n"
+    "         --wide          32-bit name-trie links\n"
+    "         --scramble      key-scramble the first 64 words of each member\n"
+    "         --records13     13-byte entry records with an unpacked size\n"
+    "         --prefix        store the members' common leading bytes once\n"
+    "         --flag4         set pack flag bit 4\n"
+    "         --nibble        nibble-scramble every member\n"
+    "         --pack          LZSS-pack members that get smaller\n"
+    "         --key1 N --key2 N  the title's key words\n"
+    "       vfa list [--key1 N] [--key2 N] PACK\n"
+    "       vfa extract [--key1 N] [--key2 N] PACK NAME OUT\n"
+    "         NAME as listed, in any case, with '\\' or '/' between folders\n"};
+
 int Usage() {
-  return bw::tools::PrintUsage(
-      "usage: vfa pack [options] FOLDER OUT.VFA\n"
-      "         --sector        index size and offsets in 2048-byte sectors\n"
-      "         --no-names      no name trie (members are known as %06d.DAT)\n"
-      "         --wide          32-bit name-trie links\n"
-      "         --scramble      key-scramble the first 64 words of each member\n"
-      "         --records13     13-byte entry records with an unpacked size\n"
-      "         --prefix        store the members' common leading bytes once\n"
-      "         --flag4         set pack flag bit 4\n"
-      "         --nibble        nibble-scramble every member\n"
-      "         --pack          LZSS-pack members that get smaller\n"
-      "         --key1 N --key2 N  the title's key words\n"
-      "       vfa list [--key1 N] [--key2 N] PACK\n"
-      "       vfa extract [--key1 N] [--key2 N] PACK NAME OUT\n");
+  return bw::tools::PrintUsage(kUsage);
 }
 
 bool ParseWord(const char* text, uint32_t& value) {
@@ -50,7 +58,8 @@ bool ParseOptions(int argc, char** argv, bool allowPackOptions, bw::tools::VfaPa
   for (int i = 0; i < argc; ++i) {
     std::string a = argv[i];
     if (a == "--key1" || a == "--key2") {
-      if (i + 1 >= argc || !ParseWord(argv[++i], a == "--key1" ? options.keyWord1 : options.keyWord2)) {
+      if (i + 1 >= argc ||
+          !ParseWord(argv[++i], a == "--key1" ? options.keyWord1 : options.keyWord2)) {
         std::fprintf(stderr, "vfa: %s needs a 32-bit number\n", a.c_str());
         return false;
       }
@@ -107,12 +116,42 @@ int Pack(int argc, char** argv) {
   return 0;
 }
 
+// Why the engine's reader refused a pack or a member, in words.
+std::string ArchiveFailure(int code) {
+  switch (code) {
+    case bw::kArchiveBadFormat:
+      return "wrong key or not a pack";
+    case bw::kArchiveEmptyMember:
+      return "the member is empty";
+    case bw::kArchiveNotFound:
+      return "no such member";
+    case bw::kArchiveSeekFailed:
+    case bw::kArchiveReadFailed:
+      return "the pack is cut short or cannot be read";
+    case bw::kArchiveOutOfMemory:
+      return "out of memory";
+    case bw::kArchiveUnpackFailed:
+      return "the member's packed bytes are damaged";
+    default:
+      return "the reader failed with code " + std::to_string(code);
+  }
+}
+
 bw::Archive* OpenPack(const std::string& path, const bw::tools::VfaPackOptions& options) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) {
+    std::fprintf(stderr, "vfa: cannot open %s: no such file\n", path.c_str());
+    return nullptr;
+  }
   bw::VfaDecoderAssist(bw::kVfaAssistTables, 1, 0);
   bw::VfaDecoderAssist(bw::kVfaAssistKeyWords, options.keyWord1, options.keyWord2);
   int error = 0;
   bw::Archive* archive = bw::OpenVfaPack(path.c_str(), bw::host::HostFile(), &error);
-  if (!archive) std::fprintf(stderr, "vfa: cannot open %s: error %d\n", path.c_str(), error);
+  if (!archive) {
+    std::fprintf(
+        stderr, "vfa: cannot open %s: %s\n", path.c_str(),
+        error == bw::kArchiveNotFound ? "cannot read the file" : ArchiveFailure(error).c_str());
+  }
   return archive;
 }
 
@@ -123,12 +162,14 @@ int List(int argc, char** argv) {
   if (!ParseOptions(argc, argv, false, options, nibbles, args) || args.size() != 1) return Usage();
   bw::Archive* archive = OpenPack(args[0], options);
   if (!archive) return 1;
-  std::printf("%-8s %10s %10s %10s %-6s %s\n", "index", "offset", "size", "unpacked", "flags", "name");
+  std::printf("%-8s %10s %10s %10s %-6s %s\n", "index", "offset", "size", "unpacked", "flags",
+              "name");
   for (uint32_t i = 0; i < archive->GetEntryCount(); ++i) {
     const char* name = "";
     const bw::ArchiveEntryInfo* info = archive->GetEntryInfo(i, &name);
     std::printf("%-8u %10u %10u %10u %c%c     %s\n", i, info->offset, info->size,
-                info->unpackedSize, info->packed ? 'P' : '-', info->flag ? 'N' : '-', name);
+                info->unpackedSize, info->packed ? 'P' : '-', info->flag ? 'N' : '-',
+                bw::host::Cp932ToUtf8Lenient(name).c_str());
   }
   archive->Release();
   return 0;
@@ -139,15 +180,23 @@ int Extract(int argc, char** argv) {
   std::vector<std::string> args;
   bool nibbles = false;
   if (!ParseOptions(argc, argv, false, options, nibbles, args) || args.size() != 3) return Usage();
+  bw::host::Cp932Conversion member = bw::host::Utf8ToCp932(args[1]);
+  if (!member.ok) {
+    std::fprintf(stderr, "vfa: %s: no such member (the name has no CP932 form)\n", args[1].c_str());
+    return 1;
+  }
+  // Members are named with '\'; 0x2F is never a trail byte, so every '/' is a separator.
+  std::replace(member.text.begin(), member.text.end(), '/', '\\');
   bw::Archive* archive = OpenPack(args[0], options);
   if (!archive) return 1;
   bw::GlobalBlock block;
-  int code = archive->ReadByName(args[1].c_str(), bw::AllocGlobalBlock, &block, nullptr, nullptr);
+  int code =
+      archive->ReadByName(member.text.c_str(), bw::AllocGlobalBlock, &block, nullptr, nullptr);
   if (code == bw::kArchiveNotFound) {
     // A pack without names knows its members by their generated names.
     for (uint32_t i = 0; i < archive->GetEntryCount(); ++i) {
       const char* name = "";
-      if (archive->GetEntryInfo(i, &name) && strcasecmp(name, args[1].c_str()) == 0 &&
+      if (archive->GetEntryInfo(i, &name) && bw::sjis::EqualsNoCase(name, member.text) &&
           !archive->Exists(name)) {
         code = archive->ReadByIndex(i, bw::AllocGlobalBlock, &block, nullptr, nullptr);
         break;
@@ -157,7 +206,8 @@ int Extract(int argc, char** argv) {
   archive->Release();
   if (code != bw::kArchiveOk) {
     bw::FreeGlobalBlock(&block);
-    std::fprintf(stderr, "vfa: cannot read %s: error %d\n", args[1].c_str(), code);
+    std::fprintf(stderr, "vfa: cannot extract %s from %s: %s\n", args[1].c_str(), args[0].c_str(),
+                 ArchiveFailure(code).c_str());
     return 1;
   }
   const bool ok = !bw::WriteFileAtomically(
@@ -173,6 +223,7 @@ int Extract(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (bw::tools::PrintHelpIfAsked(argc, argv, kUsage)) return bw::tools::kExitOk;
   if (argc < 2) return Usage();
   std::string command = argv[1];
   if (command == "pack") return Pack(argc - 2, argv + 2);

@@ -17,10 +17,15 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
+constexpr bw::tools::ToolUsage kUsage = {
+    "wgx: turns bitmaps into WGX pictures, the engine's own picture format, and back.",
+    "usage: wgx encode IN.bmp OUT.wgx [--form 0|1|2] [--depth 8|24|32]\n"
+    "         --form    0 plain header, 1 with offsets, 2 with offsets and a chunk list\n"
+    "         --depth   8 (up to 256 colours), 24, or 32 with alpha; else from the bitmap\n"
+    "       wgx decode IN.wgx OUT.bmp\n"};
+
 int Usage() {
-  return bw::tools::PrintUsage(
-      "usage: wgx encode IN.bmp OUT.wgx [--form 0|1|2] [--depth 8|24|32]\n"
-      "       wgx decode IN.wgx OUT.bmp\n");
+  return bw::tools::PrintUsage(kUsage);
 }
 
 // Pixel x of a DIB row as 0xAARRGGBB; pictures without alpha are opaque.
@@ -114,6 +119,7 @@ int Decode(const char* inPath, const char* outPath) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (bw::tools::PrintHelpIfAsked(argc, argv, kUsage)) return bw::tools::kExitOk;
   if (argc < 4) return Usage();
   std::string command = argv[1];
   if (command == "decode" && argc == 4) return Decode(argv[2], argv[3]);

@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "support/temp_dir.h"
@@ -15,18 +16,24 @@ namespace {
 
 class VfaCommand : public testing::Test {
  protected:
-  // Runs `vfa ARGUMENTS`, keeping its standard output in output_; answers the exit status.
+  // Runs `vfa ARGUMENTS`, keeping its standard output in output_ and its standard error in
+  // errors_; answers the exit status.
   int Run(const std::string& arguments) {
     const std::string outFile = (dir_.path() / "stdout.txt").string();
-    std::string command = "'" BW_VFA_COMMAND "' " + arguments + " >'" + outFile + "' 2>/dev/null";
+    const std::string errFile = (dir_.path() / "stderr.txt").string();
+    std::string command =
+        "'" BW_VFA_COMMAND "' " + arguments + " >'" + outFile + "' 2>'" + errFile + "'";
     int status = std::system(command.c_str());
     output_ = test::ReadFile(outFile);
+    errors_ = test::ReadFile(errFile);
     return status == -1 || !WIFEXITED(status) ? -1 : WEXITSTATUS(status);
   }
   std::string Path(const std::string& relative) const {
     return "'" + (dir_.path() / relative).string() + "'";
   }
-  std::string Out(const std::string& relative) const { return test::ReadFile(dir_.path() / relative); }
+  std::string Out(const std::string& relative) const {
+    return test::ReadFile(dir_.path() / relative);
+  }
 
   // A folder of members: text that packs well, a sub-folder and bytes that do not shrink.
   void SetUp() override {
@@ -38,6 +45,7 @@ class VfaCommand : public testing::Test {
 
   test::TempDir dir_;
   std::string output_;
+  std::string errors_;
   std::string text_;
   std::string binary_;
 };
@@ -69,17 +77,57 @@ TEST_F(VfaCommand, EveryVariantPacksListsAndExtractsByTheEngineName) {
   }
 }
 
-TEST_F(VfaCommand, RefusesBadArgumentsMissingNamesAndWrongKeys) {
+TEST_F(VfaCommand, RefusesBadArgumentsMissingNamesAndWrongKeysSayingWhy) {
   EXPECT_NE(Run(""), 0);
   EXPECT_NE(Run("pack " + Path("in")), 0) << "no output";
   EXPECT_NE(Run("pack --key1 0x100000000 " + Path("in") + " " + Path("out.vfa")), 0)
       << "over 32 bits";
 
   ASSERT_EQ(Run("pack --key1 5 --key2 9 " + Path("in") + " " + Path("out.vfa")), 0);
-  EXPECT_NE(Run("extract " + Path("out.vfa") + " none.txt " + Path("x.out")), 0);
   EXPECT_NE(Run("extract --key1 5 --key2 9 " + Path("out.vfa") + " none.txt " + Path("x.out")), 0);
+  EXPECT_NE(errors_.find("no such member"), std::string::npos) << errors_;
+  EXPECT_NE(errors_.find("none.txt"), std::string::npos) << errors_;
+  EXPECT_NE(Run("extract " + Path("out.vfa") + " story.txt " + Path("x.out")), 0);
+  EXPECT_NE(errors_.find("wrong key or not a pack"), std::string::npos) << errors_;
   EXPECT_NE(Run("list " + Path("out.vfa")), 0)
       << "without the title's key words the index does not read";
+  EXPECT_NE(errors_.find("wrong key or not a pack"), std::string::npos) << errors_;
+  EXPECT_NE(Run("list " + Path("in/Story.txt")), 0);
+  EXPECT_NE(errors_.find("wrong key or not a pack"), std::string::npos) << errors_;
+  EXPECT_NE(Run("list " + Path("missing.vfa")), 0);
+  EXPECT_NE(errors_.find("no such file"), std::string::npos) << errors_;
+  EXPECT_EQ(errors_.find("error 1"), std::string::npos) << errors_;
+}
+
+TEST_F(VfaCommand, ExtractTakesEitherSeparator) {
+  ASSERT_EQ(Run("pack " + Path("in") + " " + Path("out.vfa")), 0);
+  ASSERT_EQ(Run("extract " + Path("out.vfa") + " SUB/pic.bin " + Path("pic.out")), 0) << errors_;
+  EXPECT_EQ(Out("pic.out"), binary_);
+}
+
+// Host names are UTF-8, the engine's CP932: a member is stored under its CP932 name, listed and
+// extracted by its UTF-8 one; a name CP932 cannot hold stops the pack and is named.
+TEST_F(VfaCommand, MemberNamesCrossBetweenUtf8AndCp932) {
+  const std::string folder = "\xE7\x94\xBB\xE5\x83\x8F";    // 画像
+  const std::string file = "\xE8\xA1\xA8\xE3\x80\x9C.txt";  // 表〜.txt, the wave dash
+  dir_.WriteFile("in/" + folder + "/" + file, "kanji");
+  ASSERT_EQ(Run("pack " + Path("in") + " " + Path("out.vfa")), 0) << errors_;
+  ASSERT_EQ(Run("list " + Path("out.vfa")), 0);
+  const std::string listed = folder + "\\\xE8\xA1\xA8\xEF\xBD\x9E.txt";  // as CP932 decodes
+  EXPECT_NE(output_.find(listed), std::string::npos) << output_;
+  ASSERT_EQ(Run("extract " + Path("out.vfa") + " '" + listed + "' " + Path("a.out")), 0) << errors_;
+  EXPECT_EQ(Out("a.out"), "kanji");
+  ASSERT_EQ(Run("extract " + Path("out.vfa") + " '" + folder + "/" + file + "' " + Path("b.out")),
+            0)
+      << "the wave dash as typed on Linux: " << errors_;
+  EXPECT_EQ(Out("b.out"), "kanji");
+
+  const std::string emoji = "face\xF0\x9F\x98\x80.txt";
+  dir_.WriteFile("in/" + emoji, "x");
+  EXPECT_NE(Run("pack " + Path("in") + " " + Path("bad.vfa")), 0);
+  EXPECT_NE(errors_.find(emoji), std::string::npos) << errors_;
+  EXPECT_NE(errors_.find("CP932"), std::string::npos) << errors_;
+  EXPECT_FALSE(std::filesystem::exists(dir_.path() / "bad.vfa"));
 }
 
 }  // namespace

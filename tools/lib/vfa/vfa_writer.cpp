@@ -7,6 +7,7 @@
 #include <set>
 
 #include "common/sjis.h"
+#include "host/host_path.h"
 #include "lib/file_bytes.h"
 #include "lib/le_bytes.h"
 #include "resource/packs/lzss_codec.h"
@@ -187,8 +188,9 @@ bool BuildVfaPack(const std::string& packFileName, const std::vector<VfaMemberSo
   index.resize(recordsStart + members.size() * recordSize);
   uint64_t indexSize = index.size();
   if (options.sectorMode) {
-    indexSize = (kVfaHeaderSize + indexSize + kVfaSectorSize - 1) / kVfaSectorSize *
-                    kVfaSectorSize - kVfaHeaderSize;
+    indexSize =
+        (kVfaHeaderSize + indexSize + kVfaSectorSize - 1) / kVfaSectorSize * kVfaSectorSize -
+        kVfaHeaderSize;
     index.resize(indexSize);
   }
   uint64_t sizeField =
@@ -200,7 +202,8 @@ bool BuildVfaPack(const std::string& packFileName, const std::vector<VfaMemberSo
   uint64_t offset = kVfaHeaderSize + indexSize;
   std::vector<uint64_t> offsets;
   for (const auto& s : stored) {
-    if (options.sectorMode) offset = (offset + kVfaSectorSize - 1) / kVfaSectorSize * kVfaSectorSize;
+    if (options.sectorMode)
+      offset = (offset + kVfaSectorSize - 1) / kVfaSectorSize * kVfaSectorSize;
     offsets.push_back(offset);
     offset += s.bytes.size();
   }
@@ -208,11 +211,12 @@ bool BuildVfaPack(const std::string& packFileName, const std::vector<VfaMemberSo
 
   for (size_t i = 0; i < stored.size(); ++i) {
     size_t at = recordsStart + i * recordSize;
-    uint32_t offsetField = static_cast<uint32_t>(
-        options.sectorMode ? offsets[i] >> kVfaSectorShift : offsets[i]);
+    uint32_t offsetField =
+        static_cast<uint32_t>(options.sectorMode ? offsets[i] >> kVfaSectorShift : offsets[i]);
     uint32_t sizeValue = stored[i].sizeField;
     uint32_t unpackedValue = stored[i].unpackedField;
-    if (faults.memberOffset && faults.memberOffset->first == i) offsetField = faults.memberOffset->second;
+    if (faults.memberOffset && faults.memberOffset->first == i)
+      offsetField = faults.memberOffset->second;
     if (faults.memberSize && faults.memberSize->first == i) sizeValue = faults.memberSize->second;
     if (faults.memberUnpackedSize && faults.memberUnpackedSize->first == i) {
       unpackedValue = faults.memberUnpackedSize->second;
@@ -228,10 +232,12 @@ bool BuildVfaPack(const std::string& packFileName, const std::vector<VfaMemberSo
     if (options.wideTrie) SetU32(index, trieStart + at, value);
   };
   if (faults.firstTrieDistance && firstLink) putTrieValue(*firstLink, *faults.firstTrieDistance);
-  if (faults.firstTrieEntryIndex && firstEntry) putTrieValue(*firstEntry, *faults.firstTrieEntryIndex);
+  if (faults.firstTrieEntryIndex && firstEntry)
+    putTrieValue(*firstEntry, *faults.firstTrieEntryIndex);
 
-  uint32_t h = static_cast<uint32_t>(faults.indexSizeField.value_or(static_cast<uint32_t>(sizeField))) |
-               uint32_t{flags} << 24;
+  uint32_t h =
+      static_cast<uint32_t>(faults.indexSizeField.value_or(static_cast<uint32_t>(sizeField))) |
+      uint32_t{flags} << 24;
   ScrambleVfaIndex(index.data(), index.size() / 4, keys.index);
 
   out.clear();
@@ -256,11 +262,17 @@ bool CollectVfaMembers(const std::filesystem::path& folder, std::vector<VfaMembe
   for (; it != end; it.increment(ec)) {
     if (ec) return Fail(error, "cannot read " + folder.string() + ": " + ec.message());
     if (!it->is_regular_file()) continue;
-    std::string name = fs::relative(it->path(), folder, ec).generic_string();
-    std::replace(name.begin(), name.end(), '/', '\\');
+    const std::string relative = fs::relative(it->path(), folder, ec).generic_string();
+    // The engine's own rule for host names: the CP932 form, refused when there is none.
+    std::string name;
+    if (host::LinuxPathToEnginePath("/" + relative, name) != host::kPathOk) {
+      return Fail(error, "cannot pack " + it->path().string() + ": the name " + relative +
+                             " has no CP932 form (or holds a backslash)");
+    }
     VfaMemberSource member;
-    member.name = name;
-    if (!ReadFileBytes(it->path(), member.data)) return Fail(error, "cannot read " + it->path().string());
+    member.name = name.substr(3);  // without "Z:\"
+    if (!ReadFileBytes(it->path(), member.data))
+      return Fail(error, "cannot read " + it->path().string());
     out.push_back(std::move(member));
   }
   std::sort(out.begin(), out.end(),

@@ -35,13 +35,13 @@ struct VfaFaults {
 
 struct VfaPackOptions {
   bool sectorMode = false;
-  bool names = true;          // a name trie; without it members are known by number
-  bool wideTrie = false;      // 32-bit trie links instead of 16-bit
-  bool keyScramble = false;   // scramble the first 64 words of each member
-  bool unpackedSizes = false; // 13-byte records (implied by pack)
-  bool commonPrefix = false;  // store the members' common leading bytes once
-  bool storedFlag = false;    // flag bit 4, kept by the reader
-  bool pack = false;          // LZSS-pack the members that get smaller
+  bool names = true;           // a name trie; without it members are known by number
+  bool wideTrie = false;       // 32-bit trie links instead of 16-bit
+  bool keyScramble = false;    // scramble the first 64 words of each member
+  bool unpackedSizes = false;  // 13-byte records (implied by pack)
+  bool commonPrefix = false;   // store the members' common leading bytes once
+  bool storedFlag = false;     // flag bit 4, kept by the reader
+  bool pack = false;           // LZSS-pack the members that get smaller
   uint32_t keyWord1 = 0;
   uint32_t keyWord2 = 0;
   VfaFaults faults;
@@ -54,7 +54,7 @@ bool BuildVfaPack(const std::string& packFileName, const std::vector<VfaMemberSo
                   const VfaPackOptions& options, std::vector<uint8_t>& out, std::string* error);
 
 // Every file below folder as a member named by its relative path ('\' separators), in name
-// order. Names are taken as the bytes of the host names.
+// order. Names are the CP932 forms of the host names; a name without one fails, naming it.
 bool CollectVfaMembers(const std::filesystem::path& folder, std::vector<VfaMemberSource>& out,
                        std::string* error);
 

@@ -16,6 +16,7 @@ constexpr size_t kMaxFill24 = 31 * 256 + 255 + 34;
 constexpr size_t kMaxCopy8 = 255 + 4;
 constexpr size_t kMaxCopy24 = 256;
 constexpr size_t kMaxDist8 = 15 * 256 + 255 + 3;
+constexpr size_t kMaxPairDist8 = 0xFE - 0xE0 + 2;  // one more would make the end code
 constexpr size_t kMaxDist24 = (15 * 256 + 255) * 256 + 255 + 4098;
 constexpr int kHashBits = 16;
 constexpr int kChainDepth = 24;
@@ -143,7 +144,7 @@ std::vector<uint8_t> EncodeWgx8(std::span<const uint8_t> bytes) {
       return bestLen;
     }
     // Two bytes from close behind in one code byte.
-    for (size_t dist = 2; i + 1 < n && dist <= std::min<size_t>(33, i); ++dist) {
+    for (size_t dist = 2; i + 1 < n && dist <= std::min(kMaxPairDist8, i); ++dist) {
       if (d[i - dist] == d[i] && d[i - dist + 1] == d[i + 1]) {
         code.push_back(static_cast<uint8_t>(0xE0 | (dist - 2)));
         return 2;
