@@ -3,10 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
+#include "program/program_process.h"
 #include "support/game_run.h"
 
 namespace bw {
@@ -66,6 +70,56 @@ TEST(Program, ABadCommandLineExitsNonZero) {
   EXPECT_NE(RunProgram(env, "/X " + game.path().string()), 0) << "unknown switch";
   EXPECT_NE(RunProgram(env, "/L " + Quoted(game.path() / "missing")), 0) << "no such folder";
   EXPECT_NE(RunProgram("BRIMWOLD_HEADLESS=1 BRIMWOLD_HEADLESS_FRAMES=soon", "/L " + game.path().string()), 0);
+}
+
+using namespace std::chrono_literals;
+using test::ExitCode;
+using test::ProgramProcess;
+
+// Bounds on waits for a child that works; a slow machine meets them, a stuck child fails them.
+constexpr auto kStartLimit = 60s;
+constexpr auto kEndLimit = 60s;
+
+// The switches of a headless run in its own lock and data folders, plus more.
+std::vector<std::string> HeadlessEnvironment(const test::TempDir& home,
+                                             std::vector<std::string> more = {}) {
+  std::vector<std::string> environment{"BRIMWOLD_HEADLESS=1",
+                                       "XDG_RUNTIME_DIR=" + home.path().string(),
+                                       "XDG_DATA_HOME=" + home.path().string(),
+                                       "XDG_CACHE_HOME",
+                                       "BRIMWOLD_HEADLESS_FRAMES",
+                                       "BRIMWOLD_HEADLESS_HASHES"};
+  environment.insert(environment.end(), more.begin(), more.end());
+  return environment;
+}
+
+// Runs the program to its end; answers the wait status.
+std::optional<int> RunToEnd(ProgramProcess& program) {
+  return program.WaitForEnd(kEndLimit);
+}
+
+// A settings file that is a folder is reported as the engine reports an unreadable one, and the
+// folder keeps what it holds.
+TEST(Program, ASettingsFileThatIsAFolderIsReportedAndKept) {
+  test::TempDir home;
+  test::TempDir game;
+  WriteGame(game, " wait\n ret\n");
+  std::filesystem::remove(game.path() / "USER.CFG");
+  game.WriteFile("USER.CFG/inside", "keep");
+  ProgramProcess settings(BW_PROGRAM, {"/L", game.path().string()}, HeadlessEnvironment(home));
+  EXPECT_EQ(ExitCode(RunToEnd(settings)), 1) << settings.Errors();
+  EXPECT_NE(settings.Errors().find("環境設定ファイルの読み込みに失敗"), std::string::npos)
+      << settings.Errors();
+  EXPECT_EQ(test::ReadFile(game.path() / "USER.CFG" / "inside"), "keep");
+
+  test::TempDir second;
+  WriteGame(second, " wait\n ret\n");
+  second.WriteFile("SAVEDATA/APP_CFG.DAT/inside", "keep");
+  ProgramProcess player(BW_PROGRAM, {"/L", second.path().string()}, HeadlessEnvironment(home));
+  EXPECT_EQ(ExitCode(RunToEnd(player)), 0) << "the game runs on its defaults";
+  EXPECT_NE(player.Errors().find("アプリケーション設定ファイルの保存に失敗"), std::string::npos)
+      << player.Errors();
+  EXPECT_EQ(test::ReadFile(second.path() / "SAVEDATA" / "APP_CFG.DAT" / "inside"), "keep");
 }
 
 }  // namespace

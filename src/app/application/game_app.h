@@ -233,6 +233,7 @@ class GameApp : public EngineApp, public ScriptApplication {
 
   FileSystemScriptFileSource scriptFiles_;
   UserConfig user_;
+  bool userConfigUnreadable_ = false;  // APP_CFG.DAT was there but could not be read: kept as it is
   SetupInfo setup_;
   SaveFolderInputs folderInputs_;
   SaveFolderPlan plan_;
