@@ -122,5 +122,21 @@ TEST(Program, ASettingsFileThatIsAFolderIsReportedAndKept) {
   EXPECT_EQ(test::ReadFile(second.path() / "SAVEDATA" / "APP_CFG.DAT" / "inside"), "keep");
 }
 
+// A start removes what a killed save left beside the settings, and only that.
+TEST(Program, AStartRemovesStaleTemporaries) {
+  test::TempDir home;
+  test::TempDir game;
+  WriteGame(game, " wait\n ret\n");
+  game.WriteFile("SAVEDATA/APP_CFG.DAT.tmp.k1LLed", "half");
+  game.WriteFile("USER.CFG.tmp.aB3dE6", "half");
+  game.WriteFile("OPENING.OGG.tmp.aB3dE6", "the game's");
+  ProgramProcess program(BW_PROGRAM, {"/L", game.path().string()}, HeadlessEnvironment(home));
+  EXPECT_EQ(ExitCode(RunToEnd(program)), 0) << program.Errors();
+  EXPECT_FALSE(std::filesystem::exists(game.path() / "SAVEDATA" / "APP_CFG.DAT.tmp.k1LLed"));
+  EXPECT_FALSE(std::filesystem::exists(game.path() / "USER.CFG.tmp.aB3dE6"));
+  EXPECT_TRUE(std::filesystem::exists(game.path() / "OPENING.OGG.tmp.aB3dE6"))
+      << "only beside the files it writes";
+}
+
 }  // namespace
 }  // namespace bw

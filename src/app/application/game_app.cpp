@@ -9,6 +9,7 @@
 #include "app/config/engine_config.h"
 #include "app/platform/file_dialogs.h"
 #include "app/platform/file_utils.h"
+#include "common/atomic_file.h"
 #include "host/clock.h"
 #include "host/cp932.h"
 #include "host/file/host_file.h"
@@ -141,6 +142,12 @@ int GameApp::ReadConfiguration() {
   saveFolder_ = choice.saveFolder;
   folderChosenNow_ = choice.chosenNow;
   if (folderChosenNow_) config_.chosenSaveFolder = chosenFolder_;
+
+  if (plan_.writesSettings) {
+    // Writes killed on an earlier run left their temporaries beside the files.
+    RemoveStaleTemporaries(userCfg.parent_path(), userCfg.filename().string());
+    RemoveStaleTemporaries(HostPath(saveFolder_));
+  }
 
   const std::filesystem::path appCfg = HostPath(saveFolder_ + "APP_CFG.DAT");
   if (host::ReadWholeFile(appCfg, bytes)) {
