@@ -1,5 +1,6 @@
 // The brimwold program: starts the game application on the game folder, runs the game's "MAIN"
-// and ends with the run's status.
+// and ends with the run's status. SIGINT and SIGTERM close the game as its window's close button
+// does; a second one, or a frame loop that stands still for five seconds after it, ends it at once.
 //
 // Test switches (environment); the headless ones are read only with BRIMWOLD_HEADLESS=1, and a
 // bad value ends the program with status 2:
@@ -19,6 +20,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
 #include <string_view>
@@ -32,6 +34,7 @@
 #include "host/headless/headless_backend.h"
 #include "host/message_queue.h"
 #include "host/sdl/sdl_backend.h"
+#include "host/stop_signals.h"
 #include "resource/packs/app_paths.h"
 
 namespace {
@@ -173,6 +176,39 @@ bool EngineCommandLine(const std::string& gameFolder, std::string* commandLine) 
   return true;
 }
 
+// The application the stop signals reach, while it exists.
+class SignalTarget {
+ public:
+  void Set(bw::AppBase* app) {
+    std::lock_guard<std::mutex> hold(lock_);
+    app_ = app;
+  }
+  bool AskToClose() {
+    std::lock_guard<std::mutex> hold(lock_);
+    return app_ != nullptr && app_->AskToClose();
+  }
+  uint64_t FrameTurns() {
+    std::lock_guard<std::mutex> hold(lock_);
+    return app_ != nullptr ? app_->FrameTurns() : 0;
+  }
+
+ private:
+  std::mutex lock_;
+  bw::AppBase* app_ = nullptr;  // guarded by lock_
+};
+
+// Makes app the target for its lifetime.
+class ScopedSignalTarget {
+ public:
+  ScopedSignalTarget(SignalTarget& target, bw::AppBase* app) : target_(target) { target_.Set(app); }
+  ~ScopedSignalTarget() { target_.Set(nullptr); }
+  ScopedSignalTarget(const ScopedSignalTarget&) = delete;
+  ScopedSignalTarget& operator=(const ScopedSignalTarget&) = delete;
+
+ private:
+  SignalTarget& target_;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -186,6 +222,16 @@ int main(int argc, char** argv) {
   if (!parsed.gameFolder.empty() && !std::filesystem::is_directory(parsed.gameFolder, ec)) {
     std::fprintf(stderr, "brimwold: the game folder %s does not exist\n", parsed.gameFolder.c_str());
     return kExitUsage;
+  }
+
+  // Before the display starts, so that its library leaves these signals to us.
+  SignalTarget signalTarget;
+  StopSignalWatcher stopSignals;
+  if (!stopSignals.Start(
+          {[&] { return signalTarget.AskToClose(); }, [&] { return signalTarget.FrameTurns(); }})) {
+    std::fprintf(
+        stderr,
+        "brimwold: cannot watch for SIGINT and SIGTERM; they end the game without saving\n");
   }
 
   const char* headlessSwitch = std::getenv("BRIMWOLD_HEADLESS");
@@ -240,6 +286,7 @@ int main(int argc, char** argv) {
   }
   bw::InitAppFolder();
   bw::GameApp app;
+  ScopedSignalTarget signalled(signalTarget, &app);
   app.set_playAloud(!headless);
   int started = app.Run(commandLine);
   return started != 0 ? started : app.exitStatus();

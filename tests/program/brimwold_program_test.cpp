@@ -122,6 +122,57 @@ TEST(Program, ASettingsFileThatIsAFolderIsReportedAndKept) {
   EXPECT_EQ(test::ReadFile(second.path() / "SAVEDATA" / "APP_CFG.DAT" / "inside"), "keep");
 }
 
+// The stuck game's script waits once, so frame 2 is shown, then loops without waiting. The
+// headless clock is virtual: the loop is entered at once after the frame, and the pause only
+// covers the scheduler of a busy machine.
+constexpr char kStuckAfterOneWait[] = " wait\ntop:\n jmp top\n";
+std::vector<std::string> StuckEnvironment(const test::TempDir& home) {
+  return HeadlessEnvironment(home, {"BRIMWOLD_HEADLESS_HASHES=2"});
+}
+bool EnterTheEndlessLoop(ProgramProcess& program) {
+  if (!program.WaitForOutput("frame 2 hash", kStartLimit)) return false;
+  return !program.WaitForEnd(300ms);
+}
+
+// A game whose script never waits is ended by the watchdog; one that waits closes as its window's
+// close button closes it, and saves its settings.
+TEST(Program, StopSignalsCloseTheGameOrEndIt) {
+  test::TempDir home;
+  test::TempDir stuck;
+  WriteGame(stuck, kStuckAfterOneWait);
+  {
+    ProgramProcess program(BW_PROGRAM, {"/L", stuck.path().string()}, StuckEnvironment(home));
+    ASSERT_TRUE(EnterTheEndlessLoop(program)) << program.Errors();
+    program.Signal(SIGTERM);
+    std::optional<int> status = program.WaitForEnd(6s);
+    ASSERT_TRUE(status) << "still running 6 s after SIGTERM";
+    EXPECT_EQ(ExitCode(status), 128 + SIGTERM) << program.Errors();
+    EXPECT_NE(program.Errors().find("did not close within five seconds"), std::string::npos)
+        << program.Errors();
+  }
+  {
+    ProgramProcess program(BW_PROGRAM, {"/L", stuck.path().string()}, StuckEnvironment(home));
+    ASSERT_TRUE(EnterTheEndlessLoop(program)) << program.Errors();
+    program.Signal(SIGINT);
+    ASSERT_TRUE(program.WaitForOutput("closing the game", kEndLimit)) << program.Errors();
+    program.Signal(SIGINT);
+    EXPECT_EQ(ExitCode(RunToEnd(program)), 128 + SIGINT);
+    EXPECT_NE(program.Errors().find("a second stop signal came"), std::string::npos)
+        << program.Errors();
+  }
+
+  test::TempDir waiting;
+  WriteGame(waiting, test::kLoopForever);
+  ProgramProcess program(BW_PROGRAM, {"/L", waiting.path().string()},
+                         HeadlessEnvironment(home, {"BRIMWOLD_HEADLESS_HASHES=1"}));
+  ASSERT_TRUE(program.WaitForOutput("frame 1 hash", kStartLimit)) << program.Errors();
+  EXPECT_FALSE(std::filesystem::exists(waiting.path() / "SAVEDATA" / "APP_CFG.DAT"));
+  program.Signal(SIGINT);
+  EXPECT_EQ(ExitCode(RunToEnd(program)), 0) << "a close, not a failure: " << program.Errors();
+  EXPECT_TRUE(std::filesystem::exists(waiting.path() / "SAVEDATA" / "APP_CFG.DAT"))
+      << "the settings were saved";
+}
+
 // A start removes what a killed save left beside the settings, and only that.
 TEST(Program, AStartRemovesStaleTemporaries) {
   test::TempDir home;

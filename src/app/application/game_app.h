@@ -339,6 +339,7 @@ class GameApp : public EngineApp, public ScriptApplication {
   void ApplyDeferredClose() override;
   void CloseMovieObject() override;
   int OnCloseRequest(MessageRecord& record);
+  void OnAskedToClose() override;
   int OnSysCommand(MessageRecord& record);
   int OnDestroy(MessageRecord& record);
   int OnQueryEndSession(MessageRecord& record);
