@@ -173,6 +173,41 @@ TEST(Program, StopSignalsCloseTheGameOrEndIt) {
       << "the settings were saved";
 }
 
+// The lock lives in the user's runtime folder, else in the user's cache folder, and is the game's
+// own: a second copy of one game stops and says why, another game runs beside it.
+TEST(Program, ASecondCopyOfAGameStopsAndSaysWhy) {
+  test::TempDir home;
+  test::TempDir game;
+  WriteGame(game, test::kLoopForever);
+  ProgramProcess first(BW_PROGRAM, {"/L", game.path().string()},
+                       HeadlessEnvironment(home, {"BRIMWOLD_HEADLESS_HASHES=1"}));
+  ASSERT_TRUE(first.WaitForOutput("frame 1 hash", kStartLimit)) << first.Errors();
+  EXPECT_TRUE(std::filesystem::exists(home.path() / "Brimwold DXKVR DX Application.lock"));
+
+  ProgramProcess second(BW_PROGRAM, {"/L", game.path().string()}, HeadlessEnvironment(home));
+  EXPECT_EQ(ExitCode(RunToEnd(second)), 3);
+  EXPECT_NE(second.Errors().find("already running"), std::string::npos) << second.Errors();
+
+  test::TempDir other;
+  AppInfo info;
+  info.appName = "Other";
+  test::WriteGameFolder(other, AppRecord{}, info, EngineConfig{}, " wait\n ret\n");
+  ProgramProcess beside(BW_PROGRAM, {"/L", other.path().string()}, HeadlessEnvironment(home));
+  EXPECT_EQ(ExitCode(RunToEnd(beside)), 0) << beside.Errors();
+
+  first.Signal(SIGTERM);
+  EXPECT_EQ(ExitCode(RunToEnd(first)), 0);
+
+  // Without a runtime folder: this user's cache folder, never a folder every user shares.
+  ProgramProcess cached(BW_PROGRAM, {"/L", other.path().string()},
+                        {"BRIMWOLD_HEADLESS=1", "XDG_RUNTIME_DIR",
+                         "XDG_CACHE_HOME=" + home.path().string() + "/cache",
+                         "XDG_DATA_HOME=" + home.path().string()});
+  EXPECT_EQ(ExitCode(RunToEnd(cached)), 0) << cached.Errors();
+  EXPECT_TRUE(
+      std::filesystem::exists(home.path() / "cache" / "brimwold" / "Brimwold DXOther.lock"));
+}
+
 // A start removes what a killed save left beside the settings, and only that.
 TEST(Program, AStartRemovesStaleTemporaries) {
   test::TempDir home;
