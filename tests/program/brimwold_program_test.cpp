@@ -98,6 +98,30 @@ std::optional<int> RunToEnd(ProgramProcess& program) {
   return program.WaitForEnd(kEndLimit);
 }
 
+TEST(Program, HelpSaysWhatTheProgramIsForAndWithoutLWhereItLooked) {
+  for (const char* help : {"--help", "-h"}) {
+    ProgramProcess program(BW_PROGRAM, {help}, {});
+    EXPECT_EQ(ExitCode(RunToEnd(program)), 0) << help;
+    EXPECT_NE(program.Output().find("usage: brimwold [/L game-folder]"), std::string::npos) << help;
+    EXPECT_NE(program.Output().find("Runs a game made for the Brimwold DX engine"),
+              std::string::npos)
+        << help;
+  }
+  ProgramProcess wrong(BW_PROGRAM, {"--frobnicate"}, {});
+  EXPECT_EQ(ExitCode(RunToEnd(wrong)), 2);
+  EXPECT_NE(wrong.Errors().find("usage: brimwold"), std::string::npos);
+
+  // The program's own folder holds no game.
+  test::TempDir home;
+  ProgramProcess bare(BW_PROGRAM, {}, HeadlessEnvironment(home));
+  EXPECT_NE(ExitCode(RunToEnd(bare)), 0);
+  const std::string folder = std::filesystem::path(BW_PROGRAM).parent_path().string();
+  EXPECT_NE(bare.Errors().find("アプリケーション設定ファイルの読み込みに失敗"), std::string::npos)
+      << "the engine's own message stays";
+  EXPECT_NE(bare.Errors().find("looked for in " + folder), std::string::npos) << bare.Errors();
+  EXPECT_NE(bare.Errors().find("/L folder"), std::string::npos) << bare.Errors();
+}
+
 // A settings file that is a folder is reported as the engine reports an unreadable one, and the
 // folder keeps what it holds.
 TEST(Program, ASettingsFileThatIsAFolderIsReportedAndKept) {
@@ -206,6 +230,43 @@ TEST(Program, ASecondCopyOfAGameStopsAndSaysWhy) {
   EXPECT_EQ(ExitCode(RunToEnd(cached)), 0) << cached.Errors();
   EXPECT_TRUE(
       std::filesystem::exists(home.path() / "cache" / "brimwold" / "Brimwold DXOther.lock"));
+}
+
+// A folder path of n bytes below base, its engine form (drive, '\' separators, the trailing '\')
+// being 3 bytes longer.
+std::filesystem::path FolderOfLength(const std::filesystem::path& base, size_t n) {
+  std::filesystem::path folder = base;
+  while (folder.string().size() < n) {
+    const size_t left = n - folder.string().size() - 1;  // one for the separator
+    folder /= std::string(std::min<size_t>(left, 200), 'd');
+  }
+  return folder;
+}
+
+TEST(Program, AGameFolderTooLongForTheEnginesBuffersIsRefusedSayingSo) {
+  test::TempDir home;
+  test::TempDir base;
+  const size_t longest = kMaxAppFolder - 3;
+  const std::filesystem::path fits = FolderOfLength(base.path(), longest);
+  const std::filesystem::path over = FolderOfLength(base.path(), longest + 1);
+  ASSERT_EQ(fits.string().size(), longest);
+  ASSERT_EQ(over.string().size(), longest + 1);
+  for (const auto& folder : {fits, over}) {
+    std::filesystem::create_directories(folder);
+    test::TempDir dir;  // the writers' folder; the game is copied into place
+    WriteGame(dir, " wait\n ret\n");
+    std::filesystem::copy(dir.path(), folder, std::filesystem::copy_options::recursive);
+  }
+  ProgramProcess runs(BW_PROGRAM, {"/L", fits.string()}, HeadlessEnvironment(home));
+  EXPECT_EQ(ExitCode(RunToEnd(runs)), 0) << runs.Errors();
+  EXPECT_TRUE(std::filesystem::exists(fits / "SAVEDATA" / "APP_CFG.DAT"))
+      << "the longest name start-up builds fits";
+
+  ProgramProcess refused(BW_PROGRAM, {"/L", over.string()}, HeadlessEnvironment(home));
+  EXPECT_EQ(ExitCode(RunToEnd(refused)), 2);
+  EXPECT_NE(refused.Errors().find("too long for the engine"), std::string::npos)
+      << refused.Errors();
+  EXPECT_FALSE(std::filesystem::exists(over / "SAVEDATA"));
 }
 
 // A start removes what a killed save left beside the settings, and only that.
