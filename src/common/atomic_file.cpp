@@ -136,7 +136,8 @@ std::error_code AtomicFileWriter::Commit() {
   // Renamed before the close lets the lock go: until then a cleaner leaves the temporary alone.
   if (!ec && std::rename(temp_.c_str(), target_.c_str()) != 0) ec = LastError();
   if (ec) ::unlink(temp_.c_str());
-  if (::close(fd_) != 0 && !ec) ec = LastError();
+  // The bytes were flushed before the rename: a failing close cannot undo the new file.
+  ::close(fd_);
   fd_ = -1;
   if (!ec) {
     // Make the rename itself durable where the folder can be opened.
