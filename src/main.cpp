@@ -1,5 +1,6 @@
 // The brimwold program: starts the game application on the game folder, runs the game's "MAIN"
-// and ends with the run's status.
+// and ends with the run's status. SIGINT and SIGTERM close the game as its window's close button
+// does; a second one, or a frame loop that stands still for five seconds after it, ends it at once.
 //
 // Test switches (environment); the headless ones are read only with BRIMWOLD_HEADLESS=1, and a
 // bad value ends the program with status 2:
@@ -19,6 +20,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
 #include <string_view>
@@ -26,12 +28,15 @@
 
 #include "app/application/game_app.h"
 #include "host/clock.h"
+#include "host/cp932.h"
 #include "host/dialog/imgui_dialog_host.h"
 #include "host/dialog/scripted_dialog_host.h"
 #include "host/headless/headless_backend.h"
 #include "host/host_path.h"
+#include "host/message_box.h"
 #include "host/message_queue.h"
 #include "host/sdl/sdl_backend.h"
+#include "host/stop_signals.h"
 #include "platform/app_paths.h"
 
 namespace {
@@ -42,14 +47,39 @@ constexpr int kExitUsage = 2;
 
 struct CommandLine {
   std::string gameFolder;
+  bool help = false;
 };
 
-void PrintUsage() { std::fprintf(stderr, "usage: brimwold [/L game-folder]\n"); }
+constexpr char kUsage[] =
+    "usage: brimwold [/L game-folder]\n"
+    "       brimwold --help\n"
+    "\n"
+    "Runs a game made for the Brimwold DX engine: its scripts, pictures, sounds and movies, in a\n"
+    "window or full screen, with the game's menus, settings and saves.\n"
+    "\n"
+    "  /L folder   the game's folder, the one that holds SCRIPT (also /l, -L, or /Lfolder);\n"
+    "              without it the game is looked for in the folder that holds the program\n"
+    "  -h, --help  this text\n"
+    "\n"
+    "Ctrl+C or SIGTERM closes the game as its window's close button does, saving the settings;\n"
+    "a second one ends it at once.\n";
 
-// "/L folder" or "/Lfolder" (either case); nothing else is understood yet.
+void PrintUsage() {
+  std::fputs(kUsage, stdout);
+}
+
+void PrintShortUsage() {
+  std::fputs("usage: brimwold [/L game-folder]   (brimwold --help says more)\n", stderr);
+}
+
+// "/L folder" or "/Lfolder" (either case, '-' for '/'), or a request for the usage.
 bool ParseCommandLine(int argc, char** argv, CommandLine* out) {
   for (int i = 1; i < argc; ++i) {
     const char* arg = argv[i];
+    if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
+      out->help = true;
+      continue;
+    }
     if ((arg[0] == '/' || arg[0] == '-') && (arg[1] == 'L' || arg[1] == 'l')) {
       if (arg[2] != '\0') {
         out->gameFolder = arg + 2;
@@ -159,19 +189,59 @@ void WatchFrames(bw::host::HeadlessBackend& backend, HeadlessScript script) {
   });
 }
 
-// "/L" and the folder in the engine's drive form, as the application reads its command line.
-bool EngineCommandLine(const std::string& gameFolder, std::string* commandLine) {
-  if (gameFolder.empty()) return true;
+// The game folder in the engine's drive form.
+bool EngineFolder(const std::string& gameFolder, std::string* enginePath) {
   std::error_code ec;
   std::filesystem::path absolute = std::filesystem::absolute(gameFolder, ec);
-  if (ec) return false;
-  std::string enginePath;
-  if (bw::host::LinuxPathToEnginePath(absolute.lexically_normal().string(), enginePath) != bw::host::kPathOk) {
-    return false;
-  }
-  *commandLine = "/L" + enginePath;
-  return true;
+  return !ec && bw::host::LinuxPathToEnginePath(absolute.lexically_normal().string(),
+                                                *enginePath) == bw::host::kPathOk;
 }
+
+// The engine builds its paths in 260-byte buffers: a game folder that leaves no room for the
+// names start-up builds in it is refused here, saying so, instead of failing later without a word.
+bool AppFolderFits(std::string appFolder, const std::string& shown) {
+  if (!bw::EndsWithSeparator(appFolder)) appFolder += '\\';
+  if (appFolder.size() <= bw::kMaxAppFolder) return true;
+  const std::string text =
+      "The game folder's path is too long for the engine: " + std::to_string(appFolder.size()) +
+      " bytes in its form, at most " + std::to_string(bw::kMaxAppFolder) + " fit.\n" +
+      bw::host::Utf8ToCp932Lenient(shown);
+  bw::host::MessageBox(bw::host::HWND{}, text, "brimwold", bw::host::MB_ICONERROR);
+  return false;
+}
+
+// The application the stop signals reach, while it exists.
+class SignalTarget {
+ public:
+  void Set(bw::AppBase* app) {
+    std::lock_guard<std::mutex> hold(lock_);
+    app_ = app;
+  }
+  bool AskToClose() {
+    std::lock_guard<std::mutex> hold(lock_);
+    return app_ != nullptr && app_->AskToClose();
+  }
+  uint64_t FrameTurns() {
+    std::lock_guard<std::mutex> hold(lock_);
+    return app_ != nullptr ? app_->FrameTurns() : 0;
+  }
+
+ private:
+  std::mutex lock_;
+  bw::AppBase* app_ = nullptr;  // guarded by lock_
+};
+
+// Makes app the target for its lifetime.
+class ScopedSignalTarget {
+ public:
+  ScopedSignalTarget(SignalTarget& target, bw::AppBase* app) : target_(target) { target_.Set(app); }
+  ~ScopedSignalTarget() { target_.Set(nullptr); }
+  ScopedSignalTarget(const ScopedSignalTarget&) = delete;
+  ScopedSignalTarget& operator=(const ScopedSignalTarget&) = delete;
+
+ private:
+  SignalTarget& target_;
+};
 
 }  // namespace
 
@@ -179,13 +249,27 @@ int main(int argc, char** argv) {
   using namespace bw::host;
   CommandLine parsed;
   if (!ParseCommandLine(argc, argv, &parsed)) {
-    PrintUsage();
+    PrintShortUsage();
     return kExitUsage;
+  }
+  if (parsed.help) {
+    PrintUsage();
+    return kExitOk;
   }
   std::error_code ec;
   if (!parsed.gameFolder.empty() && !std::filesystem::is_directory(parsed.gameFolder, ec)) {
     std::fprintf(stderr, "brimwold: the game folder %s does not exist\n", parsed.gameFolder.c_str());
     return kExitUsage;
+  }
+
+  // Before the display starts, so that its library leaves these signals to us.
+  SignalTarget signalTarget;
+  StopSignalWatcher stopSignals;
+  if (!stopSignals.Start(
+          {[&] { return signalTarget.AskToClose(); }, [&] { return signalTarget.FrameTurns(); }})) {
+    std::fprintf(
+        stderr,
+        "brimwold: cannot watch for SIGINT and SIGTERM; they end the game without saving\n");
   }
 
   const char* headlessSwitch = std::getenv("BRIMWOLD_HEADLESS");
@@ -234,13 +318,39 @@ int main(int argc, char** argv) {
   ScopedDialogHost useDialogs(dialogs.get());
 
   std::string commandLine;
-  if (!EngineCommandLine(parsed.gameFolder, &commandLine)) {
-    std::fprintf(stderr, "brimwold: the game folder %s has no engine path\n", parsed.gameFolder.c_str());
-    return kExitUsage;
+  std::string programFolder;  // Linux form, without /L: where the game is looked for
+  if (!parsed.gameFolder.empty()) {
+    std::string enginePath;
+    if (!EngineFolder(parsed.gameFolder, &enginePath)) {
+      std::fprintf(stderr, "brimwold: the game folder %s has no engine path\n",
+                   parsed.gameFolder.c_str());
+      return kExitUsage;
+    }
+    if (!AppFolderFits(enginePath, parsed.gameFolder)) return kExitUsage;
+    commandLine = "/L" + enginePath;
+    bw::InitAppFolder();
+  } else {
+    std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", ec);
+    programFolder = ec ? std::string("the program's folder") : program.parent_path().string();
+    if (bw::InitAppFolder() != 0) {
+      std::fprintf(stderr,
+                   "brimwold: the program's folder %s has no engine path within %zu bytes;\n"
+                   "  name the game's folder with /L folder\n",
+                   programFolder.c_str(), bw::kMaxPath - 1);
+      return kExitUsage;
+    }
+    if (!AppFolderFits(bw::GetAppFolder(), programFolder)) return kExitUsage;
   }
-  bw::InitAppFolder();
   bw::GameApp app;
+  ScopedSignalTarget signalled(signalTarget, &app);
   app.set_playAloud(!headless);
   int started = app.Run(commandLine);
+  if (started == bw::kStartupInitInstance && parsed.gameFolder.empty()) {
+    std::fprintf(stderr,
+                 "brimwold: started without /L, so the game was looked for in %s, the program's "
+                 "own folder;\n"
+                 "  name the game's folder with /L folder (see brimwold --help)\n",
+                 programFolder.c_str());
+  }
   return started != 0 ? started : app.exitStatus();
 }

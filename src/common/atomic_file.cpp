@@ -1,6 +1,7 @@
 #include "common/atomic_file.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,7 +11,80 @@
 namespace bw {
 
 namespace {
+
+constexpr std::string_view kTempMark = ".tmp.";
+constexpr size_t kTempSuffixLength = 6;  // mkstemp's XXXXXX
+constexpr int kOpenAttempts = 4;
+
 std::error_code LastError() { return std::error_code(errno, std::generic_category()); }
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// True while path still names the file open as fd.
+bool NamesOpenFile(const char* path, int fd) {
+  struct stat byName, byHandle;
+  return ::lstat(path, &byName) == 0 && ::fstat(fd, &byHandle) == 0 && SameFile(byName, byHandle);
+}
+
+// A temporary locked for this writer: a cleaner that removed the name between mkstemp and the
+// lock leaves a name that no longer leads to the file, and a new name is made.
+int CreateLockedTemporary(std::string& path) {
+  const std::string pattern = path;
+  for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
+    path = pattern;
+    int fd = mkostemp(path.data(), O_CLOEXEC);
+    if (fd < 0) return -1;
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && NamesOpenFile(path.c_str(), fd)) return fd;
+    ::close(fd);
+  }
+  errno = EAGAIN;
+  return -1;
+}
+
+bool IsTempSuffixChar(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+char AsciiUpper(char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
+  }
+  return true;
+}
+
+// "<target>.tmp.XXXXXX", with the target given or any non-empty one.
+bool IsOurTemporaryName(std::string_view name, std::string_view targetName) {
+  if (name.size() <= kTempMark.size() + kTempSuffixLength) return false;
+  const size_t markAt = name.size() - kTempSuffixLength - kTempMark.size();
+  if (name.substr(markAt, kTempMark.size()) != kTempMark) return false;
+  for (char c : name.substr(markAt + kTempMark.size())) {
+    if (!IsTempSuffixChar(c)) return false;
+  }
+  return targetName.empty() || SameNameIgnoringCase(name.substr(0, markAt), targetName);
+}
+
+// Removes the temporary when no writer holds it; the lock taken here keeps a writer from
+// starting on it meanwhile.
+bool RemoveUnheldTemporary(const std::filesystem::path& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st;
+  bool removed = false;
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+      NamesOpenFile(path.c_str(), fd)) {
+    removed = ::unlink(path.c_str()) == 0;
+  }
+  ::close(fd);
+  return removed;
+}
+
 }  // namespace
 
 AtomicFileWriter::~AtomicFileWriter() { Discard(); }
@@ -18,8 +92,8 @@ AtomicFileWriter::~AtomicFileWriter() { Discard(); }
 std::error_code AtomicFileWriter::Open(const std::filesystem::path& target) {
   Discard();
   target_ = target;
-  std::string pattern = target.string() + ".tmp.XXXXXX";
-  int fd = mkstemp(pattern.data());
+  std::string pattern = target.string() + std::string(kTempMark) + "XXXXXX";
+  int fd = CreateLockedTemporary(pattern);
   if (fd < 0) return LastError();
   // mkstemp makes the file private; give it the target's mode, or the usual one for a new file.
   struct stat st;
@@ -59,12 +133,13 @@ std::error_code AtomicFileWriter::Commit() {
   if (fd_ < 0) return std::make_error_code(std::errc::bad_file_descriptor);
   std::error_code ec = failure_;
   if (!ec && ::fsync(fd_) != 0) ec = LastError();
-  if (::close(fd_) != 0 && !ec) ec = LastError();
-  fd_ = -1;
+  // Renamed before the close lets the lock go: until then a cleaner leaves the temporary alone.
   if (!ec && std::rename(temp_.c_str(), target_.c_str()) != 0) ec = LastError();
-  if (ec) {
-    ::unlink(temp_.c_str());
-  } else {
+  if (ec) ::unlink(temp_.c_str());
+  // The bytes were flushed before the rename: a failing close cannot undo the new file.
+  ::close(fd_);
+  fd_ = -1;
+  if (!ec) {
     // Make the rename itself durable where the folder can be opened.
     int dir = ::open(target_.parent_path().empty() ? "." : target_.parent_path().c_str(),
                      O_RDONLY | O_DIRECTORY);
@@ -78,13 +153,13 @@ std::error_code AtomicFileWriter::Commit() {
 }
 
 void AtomicFileWriter::Discard() {
-  if (fd_ >= 0) {
-    ::close(fd_);
-    fd_ = -1;
-  }
   if (!temp_.empty()) {
     ::unlink(temp_.c_str());
     temp_.clear();
+  }
+  if (fd_ >= 0) {
+    ::close(fd_);
+    fd_ = -1;
   }
 }
 
@@ -94,6 +169,18 @@ std::error_code WriteFileAtomically(const std::filesystem::path& target,
   if (auto ec = writer.Open(target)) return ec;
   if (auto ec = writer.Write(bytes.data(), bytes.size())) return ec;
   return writer.Commit();
+}
+
+size_t RemoveStaleTemporaries(const std::filesystem::path& folder, std::string_view targetName) {
+  std::error_code ec;
+  std::filesystem::directory_iterator it(folder, ec);
+  size_t removed = 0;
+  for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
+    const std::filesystem::path& path = it->path();
+    if (IsOurTemporaryName(path.filename().string(), targetName) && RemoveUnheldTemporary(path))
+      ++removed;
+  }
+  return removed;
 }
 
 }  // namespace bw

@@ -1,12 +1,15 @@
 // Writes state the player cares about (settings, saves, logs of read text, variable files):
 // the bytes go to a temporary file beside the target, are flushed to disk, and the temporary is
 // renamed over the target. Any failure removes the temporary and leaves the old file untouched.
+// A writer holds a lock on its temporary until the rename, so a temporary nobody holds is known
+// to be left by a write that was killed.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
 #include <span>
 #include <string>
+#include <string_view>
 #include <system_error>
 
 namespace bw {
@@ -37,5 +40,12 @@ class AtomicFileWriter {
 // One-call form of the writer.
 std::error_code WriteFileAtomically(const std::filesystem::path& target,
                                     std::span<const uint8_t> bytes);
+
+// Removes from folder the temporaries of writes that were killed: regular files named
+// "<target>.tmp.XXXXXX" that no writer holds, in this process or another. With a target name,
+// only that target's (its case ignored, as the engine's names are). Answers how many went;
+// a folder that cannot be read removes nothing.
+size_t RemoveStaleTemporaries(const std::filesystem::path& folder,
+                              std::string_view targetName = {});
 
 }  // namespace bw

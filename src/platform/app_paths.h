@@ -12,6 +12,12 @@ namespace bw {
 
 // Longest path with its terminator.
 constexpr size_t kMaxPath = 260;
+// The longest name start-up builds inside the application folder: the settings of the save-data
+// folder that mode 1 keeps there ("SAVEDATA\APP_CFG.DAT"; the scripts' "SCRIPT\SOB_INIT.DAT" and
+// its kin are shorter).
+constexpr size_t kLongestStartName = sizeof("SAVEDATA\\APP_CFG.DAT") - 1;
+// The longest application folder, with its trailing separator, that leaves room for those names.
+constexpr size_t kMaxAppFolder = kMaxPath - 1 - kLongestStartName;
 
 // BuildAbsolutePath results.
 constexpr int kPathBuildFailed = 0;

@@ -90,5 +90,41 @@ TEST(AtomicFile, AFailedWriteKeepsTheOldFileAndRefusesTheCommit) {
   EXPECT_EQ(FilesIn(dir.path()), 1u) << "the temporary must be removed";
 }
 
+// A start removes what killed writes left beside the files it writes, and nothing else: not the
+// temporary of a write still going, not names that only look alike, not folders or links.
+TEST(AtomicFile, StaleTemporariesAreRemovedButNotAWriteInProgress) {
+  test::TempDir dir;
+  const auto target = dir.path() / "APP_CFG.DAT";
+  ASSERT_FALSE(WriteFileAtomically(target, Bytes("settings")));
+  dir.WriteFile("APP_CFG.DAT.tmp.Ab12Cd", "killed");
+  dir.WriteFile("SAVE01.DAT.tmp.zzzzzz", "killed");
+  dir.WriteFile("user.cfg.tmp.Q1w2E3", "killed");
+  const char* keep[] = {"notes.tmp.abcde", "notes.tmp.abcdefg", "notes.tmp.ab-cde", ".tmp.abcdef",
+                        "APP_CFG.DAT"};
+  for (const char* name : keep) {
+    if (!std::filesystem::exists(dir.path() / name)) dir.WriteFile(name, "theirs");
+  }
+  std::filesystem::create_directory(dir.path() / "album.tmp.abcdef");
+  std::filesystem::create_symlink(target, dir.path() / "link.tmp.abcdef");
+
+  AtomicFileWriter inProgress;
+  ASSERT_FALSE(inProgress.Open(target));
+  ASSERT_FALSE(inProgress.Write("new", 3));
+
+  EXPECT_EQ(RemoveStaleTemporaries(dir.path(), "USER.CFG"), 1u)
+      << "a named target takes only its own, in any case";
+  EXPECT_TRUE(std::filesystem::exists(dir.path() / "SAVE01.DAT.tmp.zzzzzz"));
+  EXPECT_EQ(RemoveStaleTemporaries(dir.path()), 2u);
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "APP_CFG.DAT.tmp.Ab12Cd"));
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "SAVE01.DAT.tmp.zzzzzz"));
+  for (const char* name : keep) EXPECT_TRUE(std::filesystem::exists(dir.path() / name)) << name;
+  EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "album.tmp.abcdef"));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.path() / "link.tmp.abcdef"));
+
+  EXPECT_FALSE(inProgress.Commit()) << "the write that was going on finishes";
+  EXPECT_EQ(test::ReadFile(target), "new");
+  EXPECT_EQ(RemoveStaleTemporaries(dir.path() / "missing"), 0u);
+}
+
 }  // namespace
 }  // namespace bw

@@ -3,10 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
+#include "program/program_process.h"
 #include "support/game_run.h"
 
 namespace bw {
@@ -66,6 +70,219 @@ TEST(Program, ABadCommandLineExitsNonZero) {
   EXPECT_NE(RunProgram(env, "/X " + game.path().string()), 0) << "unknown switch";
   EXPECT_NE(RunProgram(env, "/L " + Quoted(game.path() / "missing")), 0) << "no such folder";
   EXPECT_NE(RunProgram("BRIMWOLD_HEADLESS=1 BRIMWOLD_HEADLESS_FRAMES=soon", "/L " + game.path().string()), 0);
+}
+
+using namespace std::chrono_literals;
+using test::ExitCode;
+using test::ProgramProcess;
+
+// Bounds on waits for a child that works; a slow machine meets them, a stuck child fails them.
+constexpr auto kStartLimit = 60s;
+constexpr auto kEndLimit = 60s;
+
+// The switches of a headless run in its own lock and data folders, plus more.
+std::vector<std::string> HeadlessEnvironment(const test::TempDir& home,
+                                             std::vector<std::string> more = {}) {
+  std::vector<std::string> environment{"BRIMWOLD_HEADLESS=1",
+                                       "XDG_RUNTIME_DIR=" + home.path().string(),
+                                       "XDG_DATA_HOME=" + home.path().string(),
+                                       "XDG_CACHE_HOME",
+                                       "BRIMWOLD_HEADLESS_FRAMES",
+                                       "BRIMWOLD_HEADLESS_HASHES"};
+  environment.insert(environment.end(), more.begin(), more.end());
+  return environment;
+}
+
+// Runs the program to its end; answers the wait status.
+std::optional<int> RunToEnd(ProgramProcess& program) {
+  return program.WaitForEnd(kEndLimit);
+}
+
+TEST(Program, HelpSaysWhatTheProgramIsForAndWithoutLWhereItLooked) {
+  for (const char* help : {"--help", "-h"}) {
+    ProgramProcess program(BW_PROGRAM, {help}, {});
+    EXPECT_EQ(ExitCode(RunToEnd(program)), 0) << help;
+    EXPECT_NE(program.Output().find("usage: brimwold [/L game-folder]"), std::string::npos) << help;
+    EXPECT_NE(program.Output().find("Runs a game made for the Brimwold DX engine"),
+              std::string::npos)
+        << help;
+  }
+  ProgramProcess wrong(BW_PROGRAM, {"--frobnicate"}, {});
+  EXPECT_EQ(ExitCode(RunToEnd(wrong)), 2);
+  EXPECT_NE(wrong.Errors().find("usage: brimwold"), std::string::npos);
+
+  // The program's own folder holds no game.
+  test::TempDir home;
+  ProgramProcess bare(BW_PROGRAM, {}, HeadlessEnvironment(home));
+  EXPECT_NE(ExitCode(RunToEnd(bare)), 0);
+  const std::string folder = std::filesystem::path(BW_PROGRAM).parent_path().string();
+  EXPECT_NE(bare.Errors().find("アプリケーション設定ファイルの読み込みに失敗"), std::string::npos)
+      << "the engine's own message stays";
+  EXPECT_NE(bare.Errors().find("looked for in " + folder), std::string::npos) << bare.Errors();
+  EXPECT_NE(bare.Errors().find("/L folder"), std::string::npos) << bare.Errors();
+}
+
+// A settings file that is a folder is reported as the engine reports an unreadable one, and the
+// folder keeps what it holds.
+TEST(Program, ASettingsFileThatIsAFolderIsReportedAndKept) {
+  test::TempDir home;
+  test::TempDir game;
+  WriteGame(game, " wait\n ret\n");
+  std::filesystem::remove(game.path() / "USER.CFG");
+  game.WriteFile("USER.CFG/inside", "keep");
+  ProgramProcess settings(BW_PROGRAM, {"/L", game.path().string()}, HeadlessEnvironment(home));
+  EXPECT_EQ(ExitCode(RunToEnd(settings)), 1) << settings.Errors();
+  EXPECT_NE(settings.Errors().find("環境設定ファイルの読み込みに失敗"), std::string::npos)
+      << settings.Errors();
+  EXPECT_EQ(test::ReadFile(game.path() / "USER.CFG" / "inside"), "keep");
+
+  test::TempDir second;
+  WriteGame(second, " wait\n ret\n");
+  second.WriteFile("SAVEDATA/APP_CFG.DAT/inside", "keep");
+  ProgramProcess player(BW_PROGRAM, {"/L", second.path().string()}, HeadlessEnvironment(home));
+  EXPECT_EQ(ExitCode(RunToEnd(player)), 0) << "the game runs on its defaults";
+  EXPECT_NE(player.Errors().find("アプリケーション設定ファイルの保存に失敗"), std::string::npos)
+      << player.Errors();
+  EXPECT_EQ(test::ReadFile(second.path() / "SAVEDATA" / "APP_CFG.DAT" / "inside"), "keep");
+}
+
+// The stuck game's script waits once, so frame 2 is shown, then loops without waiting. The
+// headless clock is virtual: the loop is entered at once after the frame, and the pause only
+// covers the scheduler of a busy machine.
+constexpr char kStuckAfterOneWait[] = " wait\ntop:\n jmp top\n";
+std::vector<std::string> StuckEnvironment(const test::TempDir& home) {
+  return HeadlessEnvironment(home, {"BRIMWOLD_HEADLESS_HASHES=2"});
+}
+bool EnterTheEndlessLoop(ProgramProcess& program) {
+  if (!program.WaitForOutput("frame 2 hash", kStartLimit)) return false;
+  return !program.WaitForEnd(300ms);
+}
+
+// A game whose script never waits is ended by the watchdog; one that waits closes as its window's
+// close button closes it, and saves its settings.
+TEST(Program, StopSignalsCloseTheGameOrEndIt) {
+  test::TempDir home;
+  test::TempDir stuck;
+  WriteGame(stuck, kStuckAfterOneWait);
+  {
+    ProgramProcess program(BW_PROGRAM, {"/L", stuck.path().string()}, StuckEnvironment(home));
+    ASSERT_TRUE(EnterTheEndlessLoop(program)) << program.Errors();
+    program.Signal(SIGTERM);
+    std::optional<int> status = program.WaitForEnd(6s);
+    ASSERT_TRUE(status) << "still running 6 s after SIGTERM";
+    EXPECT_EQ(ExitCode(status), 128 + SIGTERM) << program.Errors();
+    EXPECT_NE(program.Errors().find("did not close within five seconds"), std::string::npos)
+        << program.Errors();
+  }
+  {
+    ProgramProcess program(BW_PROGRAM, {"/L", stuck.path().string()}, StuckEnvironment(home));
+    ASSERT_TRUE(EnterTheEndlessLoop(program)) << program.Errors();
+    program.Signal(SIGINT);
+    ASSERT_TRUE(program.WaitForOutput("closing the game", kEndLimit)) << program.Errors();
+    program.Signal(SIGINT);
+    EXPECT_EQ(ExitCode(RunToEnd(program)), 128 + SIGINT);
+    EXPECT_NE(program.Errors().find("a second stop signal came"), std::string::npos)
+        << program.Errors();
+  }
+
+  test::TempDir waiting;
+  WriteGame(waiting, test::kLoopForever);
+  ProgramProcess program(BW_PROGRAM, {"/L", waiting.path().string()},
+                         HeadlessEnvironment(home, {"BRIMWOLD_HEADLESS_HASHES=1"}));
+  ASSERT_TRUE(program.WaitForOutput("frame 1 hash", kStartLimit)) << program.Errors();
+  EXPECT_FALSE(std::filesystem::exists(waiting.path() / "SAVEDATA" / "APP_CFG.DAT"));
+  program.Signal(SIGINT);
+  EXPECT_EQ(ExitCode(RunToEnd(program)), 0) << "a close, not a failure: " << program.Errors();
+  EXPECT_TRUE(std::filesystem::exists(waiting.path() / "SAVEDATA" / "APP_CFG.DAT"))
+      << "the settings were saved";
+}
+
+// The lock lives in the user's runtime folder, else in the user's cache folder, and is the game's
+// own: a second copy of one game stops and says why, another game runs beside it.
+TEST(Program, ASecondCopyOfAGameStopsAndSaysWhy) {
+  test::TempDir home;
+  test::TempDir game;
+  WriteGame(game, test::kLoopForever);
+  ProgramProcess first(BW_PROGRAM, {"/L", game.path().string()},
+                       HeadlessEnvironment(home, {"BRIMWOLD_HEADLESS_HASHES=1"}));
+  ASSERT_TRUE(first.WaitForOutput("frame 1 hash", kStartLimit)) << first.Errors();
+  EXPECT_TRUE(std::filesystem::exists(home.path() / "Brimwold DXKVR DX Application.lock"));
+
+  ProgramProcess second(BW_PROGRAM, {"/L", game.path().string()}, HeadlessEnvironment(home));
+  EXPECT_EQ(ExitCode(RunToEnd(second)), 3);
+  EXPECT_NE(second.Errors().find("already running"), std::string::npos) << second.Errors();
+
+  test::TempDir other;
+  AppInfo info;
+  info.appName = "Other";
+  test::WriteGameFolder(other, AppRecord{}, info, EngineConfig{}, " wait\n ret\n");
+  ProgramProcess beside(BW_PROGRAM, {"/L", other.path().string()}, HeadlessEnvironment(home));
+  EXPECT_EQ(ExitCode(RunToEnd(beside)), 0) << beside.Errors();
+
+  first.Signal(SIGTERM);
+  EXPECT_EQ(ExitCode(RunToEnd(first)), 0);
+
+  // Without a runtime folder: this user's cache folder, never a folder every user shares.
+  ProgramProcess cached(BW_PROGRAM, {"/L", other.path().string()},
+                        {"BRIMWOLD_HEADLESS=1", "XDG_RUNTIME_DIR",
+                         "XDG_CACHE_HOME=" + home.path().string() + "/cache",
+                         "XDG_DATA_HOME=" + home.path().string()});
+  EXPECT_EQ(ExitCode(RunToEnd(cached)), 0) << cached.Errors();
+  EXPECT_TRUE(
+      std::filesystem::exists(home.path() / "cache" / "brimwold" / "Brimwold DXOther.lock"));
+}
+
+// A folder path of n bytes below base, its engine form (drive, '\' separators, the trailing '\')
+// being 3 bytes longer.
+std::filesystem::path FolderOfLength(const std::filesystem::path& base, size_t n) {
+  std::filesystem::path folder = base;
+  while (folder.string().size() < n) {
+    const size_t left = n - folder.string().size() - 1;  // one for the separator
+    folder /= std::string(std::min<size_t>(left, 200), 'd');
+  }
+  return folder;
+}
+
+TEST(Program, AGameFolderTooLongForTheEnginesBuffersIsRefusedSayingSo) {
+  test::TempDir home;
+  test::TempDir base;
+  const size_t longest = kMaxAppFolder - 3;
+  const std::filesystem::path fits = FolderOfLength(base.path(), longest);
+  const std::filesystem::path over = FolderOfLength(base.path(), longest + 1);
+  ASSERT_EQ(fits.string().size(), longest);
+  ASSERT_EQ(over.string().size(), longest + 1);
+  for (const auto& folder : {fits, over}) {
+    std::filesystem::create_directories(folder);
+    test::TempDir dir;  // the writers' folder; the game is copied into place
+    WriteGame(dir, " wait\n ret\n");
+    std::filesystem::copy(dir.path(), folder, std::filesystem::copy_options::recursive);
+  }
+  ProgramProcess runs(BW_PROGRAM, {"/L", fits.string()}, HeadlessEnvironment(home));
+  EXPECT_EQ(ExitCode(RunToEnd(runs)), 0) << runs.Errors();
+  EXPECT_TRUE(std::filesystem::exists(fits / "SAVEDATA" / "APP_CFG.DAT"))
+      << "the longest name start-up builds fits";
+
+  ProgramProcess refused(BW_PROGRAM, {"/L", over.string()}, HeadlessEnvironment(home));
+  EXPECT_EQ(ExitCode(RunToEnd(refused)), 2);
+  EXPECT_NE(refused.Errors().find("too long for the engine"), std::string::npos)
+      << refused.Errors();
+  EXPECT_FALSE(std::filesystem::exists(over / "SAVEDATA"));
+}
+
+// A start removes what a killed save left beside the settings, and only that.
+TEST(Program, AStartRemovesStaleTemporaries) {
+  test::TempDir home;
+  test::TempDir game;
+  WriteGame(game, " wait\n ret\n");
+  game.WriteFile("SAVEDATA/APP_CFG.DAT.tmp.k1LLed", "half");
+  game.WriteFile("USER.CFG.tmp.aB3dE6", "half");
+  game.WriteFile("OPENING.OGG.tmp.aB3dE6", "the game's");
+  ProgramProcess program(BW_PROGRAM, {"/L", game.path().string()}, HeadlessEnvironment(home));
+  EXPECT_EQ(ExitCode(RunToEnd(program)), 0) << program.Errors();
+  EXPECT_FALSE(std::filesystem::exists(game.path() / "SAVEDATA" / "APP_CFG.DAT.tmp.k1LLed"));
+  EXPECT_FALSE(std::filesystem::exists(game.path() / "USER.CFG.tmp.aB3dE6"));
+  EXPECT_TRUE(std::filesystem::exists(game.path() / "OPENING.OGG.tmp.aB3dE6"))
+      << "only beside the files it writes";
 }
 
 }  // namespace

@@ -15,6 +15,11 @@ constexpr uint32_t kGetMessageErrorStyle = 0x11010;  // hand icon, system modal,
 
 int AppBase::Run(const std::string& commandLine) {
   commandLine_ = commandLine;
+  runThread_.store(host::GetCurrentThreadId());
+  struct LeaveRun {
+    std::atomic<uint32_t>& thread;
+    ~LeaveRun() { thread.store(0); }
+  } leave{runThread_};
   int r = AppStartup();
   if (r != 0) {
     AppShutdown(r);
@@ -35,11 +40,22 @@ int AppBase::Run(const std::string& commandLine) {
                        name ? std::string(name) : host::Cp932Literal("エラー"), kGetMessageErrorStyle);
       break;
     }
-    if (PreTranslateMessage(msg) || TranslateAccelerators(msg)) continue;
+    if (TakeCloseAsked(msg) || PreTranslateMessage(msg) || TranslateAccelerators(msg)) continue;
     host::DispatchMessage(msg);
   }
   AppShutdown(0);
   return 0;
+}
+
+bool AppBase::AskToClose() {
+  const uint32_t thread = runThread_.load();
+  return thread != 0 && host::PostThreadMessage(thread, kMsgCloseAsked, 0, 0);
+}
+
+bool AppBase::TakeCloseAsked(const host::MSG& msg) {
+  if (msg.message != kMsgCloseAsked || msg.hwnd) return false;
+  OnAskedToClose();
+  return true;
 }
 
 int AppBase::PumpMessages(bool keepMouseMoves) {
@@ -56,7 +72,7 @@ int AppBase::PumpMessages(bool keepMouseMoves) {
           break;
       }
     }
-    if (PreTranslateMessage(msg) || TranslateAccelerators(msg)) continue;
+    if (TakeCloseAsked(msg) || PreTranslateMessage(msg) || TranslateAccelerators(msg)) continue;
     if (msg.message == host::WM_QUIT) {
       quit_ = true;
       return kPumpQuit;

@@ -1,6 +1,7 @@
 // The outer application: the message loop and the start-up / shut-down bracket around it.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -18,6 +19,12 @@ constexpr uint8_t kLoopGetMessage = 1;          // the main thread only serves m
 // PumpMessages results.
 constexpr int kPumpEmpty = 0;
 constexpr int kPumpQuit = 1;
+
+// The thread message AskToClose posts to the thread that runs the application.
+constexpr uint32_t kMsgCloseAsked = 0x9080;
+// WM_CLOSE's wParam for a close asked from outside the game (a stop signal): the player is not
+// asked first.
+constexpr host::WPARAM kCloseUnasked = 1;
 
 class AppBase {
  public:
@@ -44,6 +51,12 @@ class AppBase {
   // of menu (may be null) takes no command. An empty table stops the translation.
   void LoadAccelerators(std::vector<Accelerator> table, host::HWND window, const host::Menu* menu);
 
+  // From any thread: asks the application to close as its window's close button does, without
+  // the question. False before Run has a queue to take the request.
+  bool AskToClose();
+  // How often the frame loop has turned; read from any thread to tell a stuck game.
+  uint64_t FrameTurns() const { return frameTurns_.load(std::memory_order_relaxed); }
+
   const std::string& commandLine() const { return commandLine_; }
   uint8_t loopMode() const { return loopMode_; }
   bool quitSeen() const { return quit_; }
@@ -51,10 +64,15 @@ class AppBase {
  protected:
   void set_loopMode(uint8_t mode) { loopMode_ = mode; }
   void set_quitSeen(bool quit) { quit_ = quit; }
+  void CountFrameTurn() { frameTurns_.fetch_add(1, std::memory_order_relaxed); }
+  // AskToClose's request, on the application's thread.
+  virtual void OnAskedToClose() {}
 
  private:
   // True when the message became a command.
   bool TranslateAccelerators(const host::MSG& msg) const;
+  // True when the message was AskToClose's request, handed to OnAskedToClose.
+  bool TakeCloseAsked(const host::MSG& msg);
 
   std::vector<Accelerator> accelerators_;
   host::HWND acceleratorWindow_;
@@ -62,6 +80,8 @@ class AppBase {
   std::string commandLine_;
   uint8_t loopMode_ = kLoopGetMessage;
   bool quit_ = false;
+  std::atomic<uint32_t> runThread_{0};  // the thread in Run; 0 outside it
+  std::atomic<uint64_t> frameTurns_{0};
 };
 
 }  // namespace bw

@@ -1,11 +1,5 @@
 #include "app/application/engine_app.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
-#include <cstdlib>
-
 #include "app/sysinfo/system_info.h"
 #include "app/sysinfo/system_report.h"
 #include "graphics/layers/canvas_layer.h"
@@ -66,40 +60,6 @@ uint32_t IconStyle(int icon) {
 }
 
 }  // namespace
-
-bool InstanceLock::Acquire(const std::string& folder, const std::string& name) {
-  Release();
-  // The name is CP932; the file name is UTF-8 like every other name on this side.
-  std::string file = host::Cp932ToUtf8Lenient(name);
-  for (char& c : file) {
-    if (c == '/') c = '_';
-  }
-  std::string path = folder + "/" + file + ".lock";
-  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (fd < 0) return true;  // no place for a lock: nothing to stop a second start
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    ::close(fd);
-    return false;
-  }
-  fd_ = fd;
-  return true;
-}
-
-void InstanceLock::Release() {
-  if (fd_ >= 0) {
-    ::flock(fd_, LOCK_UN);
-    ::close(fd_);
-    fd_ = -1;
-  }
-}
-
-std::string InstanceLockFolder() {
-  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  if (runtime != nullptr && *runtime != '\0') return runtime;
-  const char* temp = std::getenv("TMPDIR");
-  if (temp != nullptr && *temp != '\0') return temp;
-  return "/tmp";
-}
 
 EngineApp::EngineApp() : lockFolder_(InstanceLockFolder()) {
   TheEngineApp::Set(this);
@@ -179,6 +139,7 @@ int EngineApp::AppStartup() {
     return kStartupCdRom;
   }
   if (record_.singleInstance && !instance_.Acquire(lockFolder_, "Brimwold DX" + info_.appName)) {
+    ShowMessage(OtherInstanceMessage(instance_), kIconInformation);
     return kStartupOtherInstance;
   }
   BindMainWindowHandlers();

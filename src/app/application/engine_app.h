@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/application/app_base.h"
+#include "app/application/instance_lock.h"
 #include "app/config/app_info.h"
 #include "app/config/app_record.h"
 #include "app/config/engine_config.h"
@@ -104,29 +105,8 @@ struct MessageBoxRecord {
   uint8_t answer = 1;
 };
 
-
-
-// The single-instance lock: a file locked for the process's life.
-class InstanceLock {
- public:
-  InstanceLock() = default;
-  ~InstanceLock() { Release(); }
-  InstanceLock(const InstanceLock&) = delete;
-  InstanceLock& operator=(const InstanceLock&) = delete;
-  // False when another process holds the lock of that name in folder.
-  bool Acquire(const std::string& folder, const std::string& name);
-  void Release();
-  bool Held() const { return fd_ >= 0; }
-
- private:
-  int fd_ = -1;
-};
-
 // Where a window of that size goes to sit centred over the area.
 host::Point CenteredOrigin(const host::Rect& area, int32_t width, int32_t height);
-
-// Where the lock lives: $XDG_RUNTIME_DIR, else the temporary folder.
-std::string InstanceLockFolder();
 
 class EngineApp : public AppBase {
  public:

@@ -86,6 +86,7 @@ int GameApp::CanvasFrameLoop() { return PumpedLoop(true); }
 
 int GameApp::PumpedLoop(bool canvas) {
   for (;;) {
+    CountFrameTurn();
     if (PumpMessages(config_.pacing.systemCursor != 0) == kPumpQuit) return kFrameStop;
     if (displayFailure_ != kDisplayOk || interrupt_ != kInterruptNone) return kFrameStop;
     RunFirstTimers();
@@ -201,6 +202,7 @@ int GameApp::LockedCanvasFrameLoop() { return LockedLoop(true); }
 
 int GameApp::LockedLoop(bool canvas) {
   for (;;) {
+    CountFrameTurn();
     if (!frameThread().KeepRunning()) return kFrameStop;
     if (FramePaused()) continue;
     if (interrupt_ != kInterruptNone) return kFrameStop;
@@ -279,6 +281,7 @@ int GameApp::FrameThreadBegin() {
 }
 
 int GameApp::FrameThreadStep() {
+  CountFrameTurn();
   if (FramePaused()) return 0;
   RunFirstTimers();
   if (EffectsPausedTurn()) return 0;

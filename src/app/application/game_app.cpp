@@ -1,16 +1,16 @@
 #include "app/application/game_app.h"
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <system_error>
 
 #include "app/config/app_info.h"
 #include "app/config/app_record.h"
 #include "app/config/config_block.h"
 #include "app/config/engine_config.h"
+#include "common/atomic_file.h"
 #include "host/clock.h"
 #include "host/cp932.h"
+#include "host/file/host_file.h"
 #include "host/host_path.h"
 #include "host/message_queue.h"
 #include "platform/app_paths.h"
@@ -23,14 +23,6 @@ namespace bw {
 namespace {
 
 constexpr int kMessageWithCheckBox = 1;  // the message dialog with its "don't show again" box
-
-bool ReadHostFile(const std::filesystem::path& path, std::vector<uint8_t>& out) {
-  if (path.empty()) return false;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
-}
 
 bool Readable(int status) { return status == kConfigOk || status == kConfigMended; }
 
@@ -136,7 +128,8 @@ int GameApp::ReadConfiguration() {
   if (int r = PrepareUserCfg(plan_, folderInputs_, folders); r != kSaveFolderOk) return r;
 
   bytes.clear();
-  if (!ReadHostFile(HostPath(plan_.userCfgPath), bytes) || !Readable(ReadEngineConfig(bytes, config_))) {
+  const std::filesystem::path userCfg = HostPath(plan_.userCfgPath);
+  if (!host::ReadWholeFile(userCfg, bytes) || !Readable(ReadEngineConfig(bytes, config_))) {
     EngineApp::ShowMessage(host::Cp932Literal("環境設定ファイルの読み込みに失敗"), kIconError);
     return kInitSettings;
   }
@@ -150,8 +143,21 @@ int GameApp::ReadConfiguration() {
   folderChosenNow_ = choice.chosenNow;
   if (folderChosenNow_) config_.chosenSaveFolder = chosenFolder_;
 
-  bytes.clear();
-  if (ReadHostFile(HostPath(saveFolder_ + "APP_CFG.DAT"), bytes)) ReadUserConfig(bytes, user_);
+  if (plan_.writesSettings) {
+    // Writes killed on an earlier run left their temporaries beside the files.
+    RemoveStaleTemporaries(userCfg.parent_path(), userCfg.filename().string());
+    RemoveStaleTemporaries(HostPath(saveFolder_));
+  }
+
+  const std::filesystem::path appCfg = HostPath(saveFolder_ + "APP_CFG.DAT");
+  if (host::ReadWholeFile(appCfg, bytes)) {
+    ReadUserConfig(bytes, user_);
+  } else {
+    // One that is there but cannot be read (a folder, no permission) is never replaced.
+    std::error_code ec;
+    userConfigUnreadable_ =
+        std::filesystem::symlink_status(appCfg, ec).type() != std::filesystem::file_type::not_found;
+  }
   if (user_.startWindowed != 0 && config_.display.screenMode == kSavedScreenFull) {
     config_.display.screenMode = kSavedScreenWindow;
   }
@@ -174,7 +180,7 @@ void GameApp::SaveConfig(int code) {
     return;
   }
   std::filesystem::path appCfg = HostPath(saveFolder_ + "APP_CFG.DAT");
-  if (appCfg.empty() || SaveUserConfig(appCfg, user_)) {
+  if (appCfg.empty() || userConfigUnreadable_ || SaveUserConfig(appCfg, user_)) {
     EngineApp::ShowMessage(host::Cp932Literal("アプリケーション設定ファイルの保存に失敗"), kIconError);
   }
 }

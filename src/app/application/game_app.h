@@ -233,6 +233,7 @@ class GameApp : public EngineApp, public ScriptApplication {
 
   FileSystemScriptFileSource scriptFiles_;
   UserConfig user_;
+  bool userConfigUnreadable_ = false;  // APP_CFG.DAT was there but could not be read: kept as it is
   SetupInfo setup_;
   SaveFolderInputs folderInputs_;
   SaveFolderPlan plan_;
@@ -338,6 +339,7 @@ class GameApp : public EngineApp, public ScriptApplication {
   void ApplyDeferredClose() override;
   void CloseMovieObject() override;
   int OnCloseRequest(MessageRecord& record);
+  void OnAskedToClose() override;
   int OnSysCommand(MessageRecord& record);
   int OnDestroy(MessageRecord& record);
   int OnQueryEndSession(MessageRecord& record);

@@ -27,7 +27,13 @@ int GameApp::OnCloseRequest(MessageRecord& record) {
     }
     host::MinimizeWindow(handle, false);
   }
+  // A stop signal already said what the player wants.
+  if (record.wParam == kCloseUnasked) return EngineApp::OnClose(record);
   return OnClose(record);
+}
+
+void GameApp::OnAskedToClose() {
+  if (mainWindow().IsWindow()) mainWindow().PostMessage(host::WM_CLOSE, kCloseUnasked, 0);
 }
 
 void GameApp::ApplyDeferredClose() {

@@ -97,4 +97,19 @@ std::optional<uint32_t> HostFile::Size() const {
   return static_cast<uint32_t>(*size);
 }
 
+bool ReadWholeFile(const std::filesystem::path& path, std::vector<uint8_t>& out, uint64_t maxSize) {
+  out.clear();
+  HostFile file;
+  if (!file.Open(path, HostFile::Access::kRead)) return false;
+  std::optional<uint64_t> size = file.Size64();
+  if (!size || *size > maxSize || *size > HostFile::kMaxEngineSize) return false;
+  out.resize(static_cast<size_t>(*size));
+  // A file that shrank under the read comes short and is refused with the rest.
+  if (file.Read(out.data(), static_cast<uint32_t>(out.size())) != out.size()) {
+    out.clear();
+    return false;
+  }
+  return true;
+}
+
 }  // namespace bw::host

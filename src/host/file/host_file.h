@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <vector>
 
 namespace bw::host {
 
@@ -50,5 +51,10 @@ class HostFile {
   int fd_ = -1;
   std::filesystem::path path_;
 };
+
+// Reads a whole regular file into out. False, with out emptied, for a file that cannot be opened
+// or read, a folder, or one larger than maxSize.
+bool ReadWholeFile(const std::filesystem::path& path, std::vector<uint8_t>& out,
+                   uint64_t maxSize = HostFile::kMaxEngineSize);
 
 }  // namespace bw::host

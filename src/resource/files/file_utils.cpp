@@ -243,6 +243,10 @@ uint32_t OpenFolderInExplorer(const char* folder) {
   return kOpenFolderDone;
 }
 
+std::string UserCacheFolder() {
+  return EnvFolder("XDG_CACHE_HOME", HomeFolder(), "/.cache");
+}
+
 bool GetSpecialFolderPath(std::string& buffer, int csidl) {
   std::string folder = SpecialFolder(csidl);
   if (folder.empty()) return false;

@@ -104,4 +104,7 @@ constexpr int kCsidlMyPictures = 39;
 // a folder that cannot be created, or one whose path has no engine form within 259 bytes.
 bool GetSpecialFolderPath(std::string& buffer, int csidl);
 
+// This user's cache folder as a Linux path: $XDG_CACHE_HOME, else ~/.cache; empty without a home.
+std::string UserCacheFolder();
+
 }  // namespace bw

@@ -117,13 +117,15 @@ TEST_F(GameRun, EachStartUpRefusalShowsItsMessageAndEndsWithItsCode) {
   }
 }
 
-TEST_F(GameRun, ASecondInstanceEndsWithThreeAndNoMessage) {
+TEST_F(GameRun, ASecondInstanceEndsWithThreeSayingWhy) {
   WriteGame(" ret\n");
   InstanceLock first;
   ASSERT_TRUE(first.Acquire(locks.path().string(), "Brimwold DX" + info.appName));
   GameApp app;
   EXPECT_EQ(RunGame(app), kStartupOtherInstance);
-  EXPECT_TRUE(MessageTexts().empty());
+  std::vector<std::string> texts = MessageTexts();
+  ASSERT_EQ(texts.size(), 1u);
+  EXPECT_NE(texts[0].find("already running"), std::string::npos) << texts[0];
   first.Release();
   GameApp again;
   EXPECT_EQ(RunGame(again), kExitNormal);

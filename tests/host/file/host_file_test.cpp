@@ -54,5 +54,25 @@ TEST(HostFile, RefusesThirtyTwoBitSizesOverFourGigabytes) {
   EXPECT_FALSE(file.Size()) << "4 GiB does not fit the engine's size";
 }
 
+// The settings are read whole; a folder or an unreadable file where one is expected answers
+// false, never an exception, and leaves nothing half read.
+TEST(HostFile, ReadWholeFileRefusesFoldersAndOversizedFiles) {
+  test::TempDir dir;
+  std::vector<uint8_t> bytes{9, 9};
+  ASSERT_TRUE(ReadWholeFile(dir.WriteFile("USER.CFG", "abc"), bytes));
+  EXPECT_EQ(bytes, (std::vector<uint8_t>{'a', 'b', 'c'}));
+  EXPECT_TRUE(ReadWholeFile(dir.WriteFile("empty", ""), bytes));
+  EXPECT_TRUE(bytes.empty());
+
+  bytes = {9};
+  std::filesystem::create_directory(dir.path() / "APP_CFG.DAT");
+  EXPECT_FALSE(ReadWholeFile(dir.path() / "APP_CFG.DAT", bytes)) << "a folder";
+  EXPECT_TRUE(bytes.empty());
+  EXPECT_FALSE(ReadWholeFile(dir.path() / "missing", bytes));
+  EXPECT_FALSE(ReadWholeFile({}, bytes)) << "a path that could not be mapped";
+  EXPECT_FALSE(ReadWholeFile(dir.WriteFile("big", "12345"), bytes, 4));
+  EXPECT_TRUE(bytes.empty());
+}
+
 }  // namespace
 }  // namespace bw::host

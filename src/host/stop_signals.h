@@ -1,0 +1,62 @@
+// SIGINT and SIGTERM: the first asks the game to close as its window's close button does; a
+// second, or a game whose frame loop stops turning for five seconds after the first, ends the
+// process at once with 128 + the signal's number. The handler only writes the signal's number to
+// a pipe; a watcher thread reads it and does the rest.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <thread>
+
+namespace bw::host {
+
+// The decisions, on times the caller gives, so that they are tried without waiting.
+class StopWatchdog {
+ public:
+  enum class Action { kNone, kRequestClose, kExitNow };
+  static constexpr uint64_t kStallLimitMs = 5000;
+
+  // A signal came at nowMs, when the frame loop had turned turns times.
+  Action OnSignal(int signal, uint64_t nowMs, uint64_t turns);
+  // A look at the frame loop between signals.
+  Action OnTick(uint64_t nowMs, uint64_t turns);
+  bool Signalled() const { return signal_ != 0; }
+  // The status a forced end answers: 128 + the last signal's number.
+  int ExitStatus() const { return 128 + signal_; }
+
+ private:
+  int signal_ = 0;
+  uint64_t lastTurns_ = 0;
+  uint64_t lastTurnMs_ = 0;  // when the loop was last seen to turn, or the first signal came
+};
+
+class StopSignalWatcher {
+ public:
+  struct Hooks {
+    // Asks the game to close; false when there is no game to ask yet.
+    std::function<bool()> requestClose;
+    // The frame loop's turns so far; read from the watcher thread.
+    std::function<uint64_t()> frameTurns;
+  };
+
+  StopSignalWatcher() = default;
+  // Puts the default handlers back, then stops the watcher.
+  ~StopSignalWatcher();
+  StopSignalWatcher(const StopSignalWatcher&) = delete;
+  StopSignalWatcher& operator=(const StopSignalWatcher&) = delete;
+
+  // Installs the handlers and starts the watcher; false (nothing installed) when the pipe or
+  // the handlers cannot be had.
+  bool Start(Hooks hooks);
+
+ private:
+  void Watch();
+
+  Hooks hooks_;
+  int pipe_[2] = {-1, -1};
+  std::atomic<bool> stopping_{false};
+  std::thread watcher_;
+};
+
+}  // namespace bw::host
