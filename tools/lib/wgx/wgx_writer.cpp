@@ -312,7 +312,10 @@ std::vector<uint8_t> WriteWgx(const WgxPicture& picture, const WgxWriteOptions& 
   const WgxFaults& faults = options.faults;
   const uint8_t depthByte = static_cast<uint8_t>(faults.depthByte >= 0 ? faults.depthByte : depth);
 
-  std::vector<uint8_t> out = {'W', 'G', 'X'};
+  // Reserved ahead: GCC's bounds check misreads pushes onto a vector made from a short list.
+  std::vector<uint8_t> out;
+  out.reserve(64);
+  out.insert(out.end(), {'W', 'G', 'X'});
   if (options.form == 0) {
     out.push_back(depthByte);
     Put16(out, picture.width);
