@@ -234,11 +234,19 @@ struct Chooser {
 
 ImGuiDialogHost::ImGuiDialogHost(SdlBackend* backend) : backend_(backend) {
   backend_->SetEventFilter([this](const SDL_Event& event) { return Filter(event); });
+  backend_->SetWindowClosing([this](HWND hwnd) { WindowClosing(hwnd); });
 }
 
 ImGuiDialogHost::~ImGuiDialogHost() {
   backend_->SetEventFilter({});
+  backend_->SetWindowClosing({});
   Unbind();
+}
+
+void ImGuiDialogHost::WindowClosing(HWND hwnd) {
+  // Let go of the window's renderer, sink and SDL window while they still live; a menu or a
+  // dialog of that window ends with it.
+  if (context_ && hwnd == window_) Unbind();
 }
 
 bool ImGuiDialogHost::Bind(HWND owner) {
@@ -282,8 +290,8 @@ bool ImGuiDialogHost::Bind(HWND owner) {
 
 void ImGuiDialogHost::Unbind() {
   if (!context_) return;
-  // The window may be gone already: only a sink still known gets its overlay removed.
-  if (backend_->SdlSinkOf(window_) == sink_ && sink_) {
+  // The backend tells of a window's end before its sink goes, so the sink still lives here.
+  if (sink_) {
     sink_->SetOverlay({});
     sink_->SetTopInset(0);
   }

@@ -16,6 +16,7 @@ struct ImGuiContext;
 
 namespace bw::host {
 
+// The backend must outlive the host.
 class ImGuiDialogHost final : public DialogHost {
  public:
   explicit ImGuiDialogHost(SdlBackend* backend);
@@ -54,6 +55,8 @@ class ImGuiDialogHost final : public DialogHost {
   // Tells the menu's window when one of its popups opened or closed.
   void PostMenuLoop();
   void UpdateInset();
+  // The backend is about to destroy the window's SDL objects.
+  void WindowClosing(HWND hwnd);
 
   SdlBackend* backend_;
   ImGuiContext* context_ = nullptr;

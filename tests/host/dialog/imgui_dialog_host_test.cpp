@@ -117,5 +117,31 @@ TEST_F(ImGuiDialogHostTest, ServesSendsWhileTheDialogRuns) {
   EXPECT_EQ(reply.load(), 1234);
 }
 
+Menu OneEntryMenu(HWND owner) {
+  MenuItem popup{0, Utf8ToCp932Lenient("システム(&M)"), false, true, false, {}};
+  popup.items = {MenuItem{40003, Utf8ToCp932Lenient("終了(&Q)"), false, true, false, {}}};
+  return Menu(owner, {popup});
+}
+
+TEST_F(ImGuiDialogHostTest, LetsGoOfAWindowBeforeItIsDestroyed) {
+  Menu menu = OneEntryMenu(window_);
+  host_->AttachMenu(window_, &menu);
+  ASSERT_TRUE(DestroyWindow(window_));
+  // The menu's owner lets go after the window: nothing of the window may be drawn into now.
+  host_->AttachMenu(window_, nullptr);
+  host_->RefreshMenu();
+  EXPECT_FALSE(host_->IsMenuOpen());
+}
+
+TEST_F(ImGuiDialogHostTest, ADialogWhoseWindowGoesEndsWithItsCloseAnswer) {
+  Dialog dialog = TwoButtons();
+  dialog.closeAnswer = 4;
+  host_->SetFrameHook([&](int frame) {
+    if (frame == 2) DestroyWindow(window_);
+    if (frame == kGiveUpFrame) host_->EndDialog(kGaveUp);
+  });
+  EXPECT_EQ(host_->RunDialog(window_, dialog), 4);
+}
+
 }  // namespace
 }  // namespace bw::host
