@@ -325,9 +325,12 @@ bool ImGuiDialogHost::Filter(const SDL_Event& event) {
   float barHeight = ImGui::GetFrameHeight();
   bool popupOpen = ImGui::IsPopupOpen("", ImGuiPopupFlags_AnyPopupId);
   bool take = popupOpen;
-  if (event.type == SDL_KEYUP && (event.key.keysym.scancode == SDL_SCANCODE_LALT ||
-                                  event.key.keysym.scancode == SDL_SCANCODE_RALT ||
-                                  event.key.keysym.scancode == SDL_SCANCODE_F10)) {
+  const bool keyEvent = event.type == SDL_KEYDOWN || event.type == SDL_KEYUP;
+  const SDL_Scancode scancode = keyEvent ? event.key.keysym.scancode : SDL_SCANCODE_UNKNOWN;
+  const bool altKey = scancode == SDL_SCANCODE_LALT || scancode == SDL_SCANCODE_RALT;
+  // Alt opens the menu only when no other key went down while it was held (Alt+Enter does not).
+  if (event.type == SDL_KEYDOWN && event.key.repeat == 0) altAlone_ = altKey;
+  if (event.type == SDL_KEYUP && ((altKey && altAlone_) || scancode == SDL_SCANCODE_F10)) {
     // The key opens the first popup, or closes the one that is open.
     menuShown_ = !popupOpen;
     openFirstMenu_ = !popupOpen;

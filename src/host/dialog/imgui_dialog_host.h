@@ -77,6 +77,7 @@ class ImGuiDialogHost final : public DialogHost {
   bool openFirstMenu_ = false;
   bool closeMenu_ = false;
   bool menuHot_ = false;
+  bool altAlone_ = false;  // Alt is down and no other key went down since
   std::function<void(int frame)> frameHook_;
 };
 

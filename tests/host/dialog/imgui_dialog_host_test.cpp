@@ -143,5 +143,24 @@ TEST_F(ImGuiDialogHostTest, ADialogWhoseWindowGoesEndsWithItsCloseAnswer) {
   EXPECT_EQ(host_->RunDialog(window_, dialog), 4);
 }
 
+TEST_F(ImGuiDialogHostTest, AltOpensTheMenuOnlyWhenPressedAlone) {
+  Menu menu = OneEntryMenu(window_);
+  host_->AttachMenu(window_, &menu);
+  auto press = [&](std::initializer_list<std::pair<uint32_t, SDL_Scancode>> keys) {
+    for (auto [type, scancode] : keys) {
+      PushKey(type, scancode);
+      backend_->PumpEvents();
+    }
+  };
+  press({{SDL_KEYDOWN, SDL_SCANCODE_LALT},
+         {SDL_KEYDOWN, SDL_SCANCODE_RETURN},
+         {SDL_KEYUP, SDL_SCANCODE_RETURN},
+         {SDL_KEYUP, SDL_SCANCODE_LALT}});
+  EXPECT_FALSE(host_->IsMenuOpen()) << "Alt+Enter is no menu key";
+  press({{SDL_KEYDOWN, SDL_SCANCODE_LALT}, {SDL_KEYUP, SDL_SCANCODE_LALT}});
+  EXPECT_TRUE(host_->IsMenuOpen());
+  host_->AttachMenu(window_, nullptr);
+}
+
 }  // namespace
 }  // namespace bw::host
