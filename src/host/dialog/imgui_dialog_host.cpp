@@ -36,8 +36,94 @@ constexpr int kTopEdgeRows = 2;
 // A message number nothing posts: peeking with it serves sends and pumps without taking any.
 constexpr uint32_t kNoMessage = WM_USER - 1;
 constexpr int kWaitMs = 50;
+// Text without a width of its own wraps here.
+constexpr float kPlainTextWrap = 520.0f;
+// A box's own window starts this large, hidden, and then takes the box's size.
+constexpr int32_t kBoxWindowWidth = 800;
+constexpr int32_t kBoxWindowHeight = 600;
+// The box's window takes the box's size once it stood still for this many frames.
+constexpr int kStillFrames = 2;
 
 std::string Utf8(std::string_view cp932) { return Cp932ToUtf8Lenient(cp932); }
+
+const char* BoxButtonLabel(int answer) {
+  switch (answer) {
+    case IDCANCEL:
+      return "キャンセル";
+    case IDYES:
+      return "はい";
+    case IDNO:
+      return "いいえ";
+    default:
+      return "OK";
+  }
+}
+
+DialogIcon BoxIcon(uint32_t style) {
+  switch (style & MB_ICONMASK) {
+    case MB_ICONHAND:
+      return DialogIcon::kError;
+    case MB_ICONEXCLAMATION:
+      return DialogIcon::kWarning;
+    case MB_ICONQUESTION:
+      return DialogIcon::kQuestion;
+    case MB_ICONASTERISK:
+      return DialogIcon::kInformation;
+    default:
+      return DialogIcon::kNone;
+  }
+}
+
+// A message box as a dialog: its buttons in the platform's order, Enter on the default one, and
+// closing as Escape does on the platform (Cancel, or OK when alone).
+Dialog MessageBoxDialog(const MessageBoxRequest& request) {
+  Dialog dialog;
+  dialog.title = Utf8ToCp932Lenient(request.title);
+  dialog.texts = {{0, Utf8ToCp932Lenient(request.text), false}};
+  const std::vector<int> answers = MessageBoxButtons(request.style);
+  const int defaultAnswer = MessageBoxDefaultAnswer(request.style);
+  bool hasCancel = false;
+  for (size_t i = 0; i < answers.size(); ++i) {
+    dialog.buttons.push_back({answers[i], Utf8ToCp932Lenient(BoxButtonLabel(answers[i]))});
+    if (answers[i] == defaultAnswer) dialog.defaultButton = i;
+    hasCancel = hasCancel || answers[i] == IDCANCEL;
+  }
+  dialog.closeAnswer = hasCancel ? IDCANCEL : answers.size() == 1 ? answers[0] : defaultAnswer;
+  dialog.icon = BoxIcon(request.style);
+  return dialog;
+}
+
+struct IconLook {
+  ImU32 colour;
+  const char* glyph;  // UTF-8
+};
+
+IconLook LookOf(DialogIcon icon) {
+  switch (icon) {
+    case DialogIcon::kError:
+      return {IM_COL32(200, 40, 40, 255), "\xC3\x97"};  // multiplication sign
+    case DialogIcon::kWarning:
+      return {IM_COL32(230, 160, 0, 255), "!"};
+    case DialogIcon::kQuestion:
+      return {IM_COL32(40, 100, 200, 255), "?"};
+    default:
+      return {IM_COL32(40, 100, 200, 255), "i"};
+  }
+}
+
+// A coloured disc with its sign, two lines high, as the platform's boxes show.
+void DrawIcon(DialogIcon icon) {
+  const auto [colour, glyph] = LookOf(icon);
+  const float size = ImGui::GetTextLineHeight() * 2;
+  const ImVec2 corner = ImGui::GetCursorScreenPos();
+  ImGui::Dummy(ImVec2(size, size));
+  const ImVec2 centre(corner.x + size / 2, corner.y + size / 2);
+  ImDrawList* list = ImGui::GetWindowDrawList();
+  list->AddCircleFilled(centre, size / 2, colour);
+  const ImVec2 glyphSize = ImGui::CalcTextSize(glyph);
+  list->AddText(ImVec2(centre.x - glyphSize.x / 2, centre.y - glyphSize.y / 2), IM_COL32_WHITE,
+                glyph);
+}
 
 // The menu font: the proportional Gothic the system's dialogs use.
 std::string DialogFontPath() {
@@ -276,6 +362,8 @@ bool ImGuiDialogHost::Bind(HWND owner) {
     io.Fonts->AddFontDefault();
   }
   ImGui::StyleColorsLight();
+  // A box's own window is exactly the box: nothing may keep it off the window's edges.
+  if (owner == boxWindow_) ImGui::GetStyle().DisplaySafeAreaPadding = ImVec2(0, 0);
   ImGui_ImplSDL2_InitForSDLRenderer(window);
   ImGui_ImplSDLRenderer_Init(renderer);
   window_ = owner;
@@ -393,8 +481,9 @@ void ImGuiDialogHost::DrawMenuBar() {
         }
         MenuLabel itemLabel = SplitMenuLabel(item.label);
         std::string shortcut = Utf8(itemLabel.shortcut);
-        if (ImGui::MenuItem(Utf8(itemLabel.text).c_str(), shortcut.empty() ? nullptr : shortcut.c_str(), item.checked,
-                            item.enabled)) {
+        const std::string itemText = Utf8(itemLabel.text);
+        if (ImGui::MenuItem(itemText.c_str(), shortcut.empty() ? nullptr : shortcut.c_str(),
+                            item.checked, item.enabled)) {
           menu_->Choose(item.id);
         }
       }
@@ -489,18 +578,30 @@ int ImGuiDialogHost::RunDialog(HWND owner, Dialog& dialog) {
     ++frames;
     ImGuiViewport* viewport = ImGui::GetMainViewport();
     int32_t inset = sink_->TopInset();
-    if (dialog.x >= 0 && dialog.y >= 0) {
+    const bool ownWindow = boxWindow_ && window_ == boxWindow_;
+    ImGuiWindowFlags flags = ImGuiWindowFlags_AlwaysAutoResize | ImGuiWindowFlags_NoCollapse |
+                             ImGuiWindowFlags_NoSavedSettings;
+    if (ownWindow) {
+      // The window is the box: its frame carries the title.
+      ImGui::SetNextWindowPos(ImVec2(0, 0), ImGuiCond_Always);
+      flags |= ImGuiWindowFlags_NoTitleBar | ImGuiWindowFlags_NoMove;
+    } else if (dialog.x >= 0 && dialog.y >= 0) {
       ImGui::SetNextWindowPos(ImVec2(static_cast<float>(dialog.x), static_cast<float>(dialog.y + inset)),
                               ImGuiCond_Appearing);
     } else {
       ImGui::SetNextWindowPos(viewport->GetCenter(), ImGuiCond_Always, ImVec2(0.5f, 0.5f));
     }
     bool open = true;
-    ImGui::Begin(windowName.c_str(), &open,
-                 ImGuiWindowFlags_AlwaysAutoResize | ImGuiWindowFlags_NoCollapse | ImGuiWindowFlags_NoSavedSettings);
+    ImGui::Begin(windowName.c_str(), ownWindow ? nullptr : &open, flags);
     // Keep a placed dialog inside the window.
     ImVec2 pos = ImGui::GetWindowPos();
     ImVec2 size = ImGui::GetWindowSize();
+    if (ownWindow) FitBoxWindow(size.x, size.y);
+    if (dialog.icon != DialogIcon::kNone) {
+      DrawIcon(dialog.icon);
+      ImGui::SameLine();
+      ImGui::BeginGroup();
+    }
     ImVec2 limit(viewport->Size.x - size.x, viewport->Size.y - size.y);
     if (dialog.x >= 0 && (pos.x > limit.x || pos.y > limit.y)) {
       ImGui::SetWindowPos(ImVec2(std::max(0.0f, std::min(pos.x, limit.x)), std::max(0.0f, std::min(pos.y, limit.y))));
@@ -514,7 +615,9 @@ int ImGuiDialogHost::RunDialog(HWND owner, Dialog& dialog) {
         continue;
       }
       if (dialog.textWidth <= 0) {
+        ImGui::PushTextWrapPos(ImGui::GetCursorPosX() + kPlainTextWrap);
         ImGui::TextUnformatted(utf8.c_str());
+        ImGui::PopTextWrapPos();
         continue;
       }
       ImVec2 measured = ImGui::CalcTextSize(utf8.c_str());
@@ -534,6 +637,7 @@ int ImGuiDialogHost::RunDialog(HWND owner, Dialog& dialog) {
       ImGui::PopTextWrapPos();
       ImGui::EndChild();
     }
+    if (dialog.icon != DialogIcon::kNone) ImGui::EndGroup();
     if (dialog.report) {
       ImGui::TextUnformatted(Utf8(dialog.report->label).c_str());
       std::string utf8 = Utf8(dialog.report->text);
@@ -557,9 +661,11 @@ int ImGuiDialogHost::RunDialog(HWND owner, Dialog& dialog) {
     }
     for (size_t i = 0; i < dialog.actions.size(); ++i) {
       if (i > 0) ImGui::SameLine();
-      if (ImGui::Button(Utf8(dialog.actions[i].label).c_str())) pendingActions.push_back(dialog.actions[i].id);
+      std::string label = Utf8(dialog.actions[i].label);
+      if (ImGui::Button(label.c_str())) pendingActions.push_back(dialog.actions[i].id);
     }
     bool ended = false;
+    const DialogButton* defaultButton = DefaultButton(dialog);
     for (size_t i = 0; i < dialog.buttons.size(); ++i) {
       if (i > 0) ImGui::SameLine();
       std::string label = Utf8(dialog.buttons[i].label);
@@ -567,20 +673,20 @@ int ImGuiDialogHost::RunDialog(HWND owner, Dialog& dialog) {
         answer = dialog.buttons[i].id;
         ended = true;
       }
-      if (i == 0 && !cursorMoved && frames > 2) {
+      if (&dialog.buttons[i] == defaultButton && !cursorMoved && frames > 2) {
         ImVec2 corner = ImGui::GetItemRectMin();
         SDL_WarpMouseInWindow(sdlWindow_, static_cast<int>(corner.x + kCursorOffset.x),
                               static_cast<int>(corner.y + kCursorOffset.y));
         cursorMoved = true;
       }
     }
-    if (!dialog.buttons.empty() && ImGui::IsWindowFocused(ImGuiFocusedFlags_RootAndChildWindows) &&
+    if (defaultButton && ImGui::IsWindowFocused(ImGuiFocusedFlags_RootAndChildWindows) &&
         ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Enter)) && !ImGui::GetIO().WantTextInput) {
-      answer = dialog.buttons[0].id;
+      answer = defaultButton->id;
       ended = true;
     }
     if (dialog.edit && ImGui::IsItemDeactivated() && ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Enter))) {
-      answer = dialog.buttons.empty() ? answer : dialog.buttons[0].id;
+      answer = defaultButton ? defaultButton->id : answer;
       ended = true;
     }
     if (!open || ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Escape))) {
@@ -684,6 +790,63 @@ void ImGuiDialogHost::AttachMenu(HWND owner, Menu* menu) {
 void ImGuiDialogHost::OpenMenu(HWND owner) {
   if (!IsEventThread() || !menu_ || !owner || owner != menuWindow_) return;
   OpenMenu();
+}
+
+bool ImGuiDialogHost::ShowMessageBox(const MessageBoxRequest& request, int* answer) {
+  if (!IsEventThread() || !(boxesWithoutDisplay_ || SdlBackend::HasDisplay())) return false;
+  Dialog dialog = MessageBoxDialog(request);
+  HWND owner = request.owner;
+  if (!owner && context_) owner = window_;
+  if (owner && !backend_->SdlWindowOf(owner)) owner = GetWindowOwner(owner);
+  SDL_Window* shownIn = owner ? backend_->SdlWindowOf(owner) : nullptr;
+  if (shownIn && (SDL_GetWindowFlags(shownIn) & (SDL_WINDOW_HIDDEN | SDL_WINDOW_MINIMIZED)) == 0 &&
+      Bind(owner)) {
+    *answer = RunDialog(owner, dialog);
+    return true;
+  }
+  // No window to draw in (before the game's opens, after it closed, or while it is hidden):
+  // the box gets one of its own. A menu bound elsewhere comes back afterwards.
+  Menu* menu = menu_;
+  const HWND menuWindow = menuWindow_;
+  const HWND box = OpenBoxWindow(dialog.title);
+  if (!box) return false;
+  boxWindow_ = box;
+  boxWindowShown_ = false;
+  boxWidth_ = boxHeight_ = boxStillFrames_ = 0;
+  const bool bound = Bind(box);
+  if (bound) *answer = RunDialog(box, dialog);
+  boxWindow_ = HWND{};
+  DestroyWindow(box);
+  if (menu && IsWindow(menuWindow)) AttachMenu(menuWindow, menu);
+  return bound;
+}
+
+HWND ImGuiDialogHost::OpenBoxWindow(const std::string& titleCp932) {
+  WindowDesc desc;
+  desc.proc = DefWindowProc;
+  desc.native = true;
+  desc.nativeDesc = NativeWindowDesc{titleCp932, kBoxWindowWidth, kBoxWindowHeight, false};
+  return CreateWindow(desc);
+}
+
+void ImGuiDialogHost::FitBoxWindow(float width, float height) {
+  // The box grows to its text over its first frames; the window takes its size once it stands
+  // still, then shows, and keeps that size.
+  if (boxWindowShown_) return;
+  const int wantedWidth = static_cast<int>(width + 0.5f);
+  const int wantedHeight = static_cast<int>(height + 0.5f);
+  if (wantedWidth != boxWidth_ || wantedHeight != boxHeight_) {
+    boxWidth_ = wantedWidth;
+    boxHeight_ = wantedHeight;
+    boxStillFrames_ = 0;
+    return;
+  }
+  if (++boxStillFrames_ < kStillFrames) return;
+  SDL_SetWindowSize(sdlWindow_, wantedWidth, wantedHeight);
+  SDL_SetWindowPosition(sdlWindow_, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+  ShowWindow(boxWindow_, true);
+  SDL_RaiseWindow(sdlWindow_);
+  boxWindowShown_ = true;
 }
 
 }  // namespace bw::host

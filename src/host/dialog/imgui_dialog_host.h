@@ -30,6 +30,12 @@ class ImGuiDialogHost final : public DialogHost {
   bool SetClipboardText(std::string_view cp932) override;
   void AttachMenu(HWND owner, Menu* menu) override;
   void OpenMenu(HWND owner) override;
+  // In the owner's window when it is shown, else in a small window of its own; false without a
+  // display or off the window thread.
+  bool ShowMessageBox(const MessageBoxRequest& request, int* answer) override;
+
+  // Message boxes are drawn on SDL's invisible drivers too (tests on the dummy driver).
+  void DrawBoxesWithoutDisplay(bool draw) { boxesWithoutDisplay_ = draw; }
 
   // Called after each frame a dialog loop shows, with the frame's number from 0; it may end the
   // dialog with EndDialog. For screenshots and for driving the real renderer in tests.
@@ -43,6 +49,8 @@ class ImGuiDialogHost final : public DialogHost {
   void RefreshMenu();
   // Whether one of the menu's popups is open.
   bool IsMenuOpen() const;
+  // The window the host draws in now; none when unbound.
+  HWND DrawnIn() const { return window_; }
 
  private:
   bool Bind(HWND owner);  // false when the owner has no SDL window
@@ -57,6 +65,10 @@ class ImGuiDialogHost final : public DialogHost {
   void UpdateInset();
   // The backend is about to destroy the window's SDL objects.
   void WindowClosing(HWND hwnd);
+  // Opens a hidden window for a box that has none to be drawn in; null when it cannot.
+  HWND OpenBoxWindow(const std::string& titleCp932);
+  // A box in its own window: the window takes the dialog's size and shows once it stands.
+  void FitBoxWindow(float width, float height);
 
   SdlBackend* backend_;
   ImGuiContext* context_ = nullptr;
@@ -79,6 +91,12 @@ class ImGuiDialogHost final : public DialogHost {
   bool menuHot_ = false;
   bool altAlone_ = false;  // Alt is down and no other key went down since
   std::function<void(int frame)> frameHook_;
+  bool boxesWithoutDisplay_ = false;
+  HWND boxWindow_;  // the box's own window while it is drawn there
+  bool boxWindowShown_ = false;
+  int boxWidth_ = 0;
+  int boxHeight_ = 0;
+  int boxStillFrames_ = 0;
 };
 
 }  // namespace bw::host
