@@ -41,10 +41,18 @@ constexpr float kPlainTextWrap = 520.0f;
 // A box's own window starts this large, hidden, and then takes the box's size.
 constexpr int32_t kBoxWindowWidth = 800;
 constexpr int32_t kBoxWindowHeight = 600;
-// The box's window takes the box's size once it stood still for this many frames.
+// Played input: an item is clicked once it stood still for this many frames; a step that cannot
+// be carried out in this many pumps is given up.
 constexpr int kStillFrames = 2;
+constexpr int kGiveUpTurns = 3000;
 
 std::string Utf8(std::string_view cp932) { return Cp932ToUtf8Lenient(cp932); }
+
+// The label a player reads: ImGui's id part ("##...") cut off.
+std::string VisibleLabel(const std::string& label) {
+  size_t id = label.find("##");
+  return id == std::string::npos ? label : label.substr(0, id);
+}
 
 const char* BoxButtonLabel(int answer) {
   switch (answer) {
@@ -326,6 +334,7 @@ ImGuiDialogHost::ImGuiDialogHost(SdlBackend* backend) : backend_(backend) {
 ImGuiDialogHost::~ImGuiDialogHost() {
   backend_->SetEventFilter({});
   backend_->SetWindowClosing({});
+  backend_->SetPumpHook({});
   Unbind();
 }
 
@@ -395,6 +404,10 @@ void ImGuiDialogHost::Unbind() {
   sdlWindow_ = nullptr;
   renderer_ = nullptr;
   window_ = HWND{};
+  frameItems_.clear();
+  shownItems_.clear();
+  clickPhase_ = ClickPhase::kFind;
+  clickStillFrames_ = 0;
 }
 
 bool ImGuiDialogHost::Filter(const SDL_Event& event) {
@@ -468,11 +481,15 @@ void ImGuiDialogHost::DrawMenuBar() {
     std::string text = Utf8(label.text);
     if (top.items.empty()) {
       if (ImGui::MenuItem(text.c_str(), nullptr, top.checked, top.enabled && !inDialog_)) menu_->Choose(top.id);
+      NoteItem(text);
       continue;
     }
     if (first && openFirstMenu_) ImGui::OpenPopup(text.c_str());
     first = false;
-    if (ImGui::BeginMenu(text.c_str(), top.enabled && !inDialog_)) {
+    const bool opened = ImGui::BeginMenu(text.c_str(), top.enabled && !inDialog_);
+    // An open menu's last item is its popup, not its title.
+    if (!opened) NoteItem(text);
+    if (opened) {
       if (closeMenu_) ImGui::CloseCurrentPopup();
       for (const MenuItem& item : top.items) {
         if (item.separator) {
@@ -486,6 +503,7 @@ void ImGuiDialogHost::DrawMenuBar() {
                             item.checked, item.enabled)) {
           menu_->Choose(item.id);
         }
+        NoteItem(itemText);
       }
       ImGui::EndMenu();
     }
@@ -496,6 +514,7 @@ void ImGuiDialogHost::DrawMenuBar() {
 }
 
 void ImGuiDialogHost::Frame(const std::function<bool()>& draw, bool* done) {
+  frameItems_.clear();
   ImGui_ImplSDLRenderer_NewFrame();
   ImGui_ImplSDL2_NewFrame();
   ImGui::NewFrame();
@@ -505,6 +524,8 @@ void ImGuiDialogHost::Frame(const std::function<bool()>& draw, bool* done) {
   if (draw && draw()) *done = true;
   ImGui::Render();
   haveDrawData_ = true;
+  shownItems_.swap(frameItems_);
+  ++frameCount_;
   sink_->Redraw();
 }
 
@@ -663,6 +684,7 @@ int ImGuiDialogHost::RunDialog(HWND owner, Dialog& dialog) {
       if (i > 0) ImGui::SameLine();
       std::string label = Utf8(dialog.actions[i].label);
       if (ImGui::Button(label.c_str())) pendingActions.push_back(dialog.actions[i].id);
+      NoteItem(label);
     }
     bool ended = false;
     const DialogButton* defaultButton = DefaultButton(dialog);
@@ -673,6 +695,7 @@ int ImGuiDialogHost::RunDialog(HWND owner, Dialog& dialog) {
         answer = dialog.buttons[i].id;
         ended = true;
       }
+      NoteItem(label);
       if (&dialog.buttons[i] == defaultButton && !cursorMoved && frames > 2) {
         ImVec2 corner = ImGui::GetItemRectMin();
         SDL_WarpMouseInWindow(sdlWindow_, static_cast<int>(corner.x + kCursorOffset.x),
@@ -847,6 +870,183 @@ void ImGuiDialogHost::FitBoxWindow(float width, float height) {
   ShowWindow(boxWindow_, true);
   SDL_RaiseWindow(sdlWindow_);
   boxWindowShown_ = true;
+}
+
+void ImGuiDialogHost::NoteItem(const std::string& utf8Label) {
+  if (InputDone()) return;
+  const ImVec2 min = ImGui::GetItemRectMin();
+  const ImVec2 max = ImGui::GetItemRectMax();
+  frameItems_.push_back({VisibleLabel(utf8Label), min.x, min.y, max.x, max.y});
+}
+
+void ImGuiDialogHost::PlayInput(std::vector<InputStep> steps) {
+  input_ = std::move(steps);
+  inputNext_ = 0;
+  stepTurns_ = 0;
+  clickPhase_ = ClickPhase::kFind;
+  clickStillFrames_ = 0;
+  backend_->SetPumpHook([this] { PlayTurn(); });
+}
+
+void ImGuiDialogHost::NextInputStep(const char* what) {
+  std::fprintf(stderr, "brimwold: input: %s %s\n", what,
+               DescribeInputStep(input_[inputNext_]).c_str());
+  std::fflush(stderr);
+  ++inputNext_;
+  stepTurns_ = 0;
+  clickPhase_ = ClickPhase::kFind;
+  clickStillFrames_ = 0;
+}
+
+void ImGuiDialogHost::GiveUpInput() {
+  std::fprintf(stderr, "brimwold: input: gave up at %s\n",
+               DescribeInputStep(input_[inputNext_]).c_str());
+  std::fflush(stderr);
+  inputNext_ = input_.size();
+}
+
+void ImGuiDialogHost::PlayTurn() {
+  if (InputDone()) return;
+  const InputStep& step = input_[inputNext_];
+  ++stepTurns_;
+  switch (step.kind) {
+    case InputStep::Kind::kWait:
+      if (stepTurns_ >= step.frames) NextInputStep("played");
+      return;
+    case InputStep::Kind::kClose: {
+      SDL_Event event;
+      SDL_zero(event);
+      event.type = SDL_WINDOWEVENT;
+      event.window.event = SDL_WINDOWEVENT_CLOSE;
+      event.window.windowID = sdlWindow_ ? SDL_GetWindowID(sdlWindow_) : 0;
+      SDL_PushEvent(&event);
+      NextInputStep("played");
+      return;
+    }
+    case InputStep::Kind::kKey:
+      if (PlayKey(step, stepTurns_ - 1)) NextInputStep("played");
+      return;
+    case InputStep::Kind::kScreen:
+      if (sdlWindow_ && IsFullScreen(sdlWindow_) == step.fullScreen) {
+        NextInputStep("saw");
+      } else if (stepTurns_ > kGiveUpTurns) {
+        GiveUpInput();
+      }
+      return;
+    case InputStep::Kind::kClick:
+      if (PlayClick(step)) {
+        NextInputStep("played");
+      } else if (stepTurns_ > kGiveUpTurns) {
+        GiveUpInput();
+      }
+      return;
+  }
+}
+
+bool ImGuiDialogHost::PlayKey(const InputStep& step, int turn) {
+  // Downs in order, then ups in reverse, one a turn: ImGui reads a key once a frame.
+  const int count = static_cast<int>(step.keys.size());
+  const bool down = turn < count;
+  const int index = down ? turn : 2 * count - 1 - turn;
+  uint16_t mods = 0;
+  for (int i = 0; i < (down ? index + 1 : index); ++i) {
+    switch (step.keys[static_cast<size_t>(i)]) {
+      case SDL_SCANCODE_LSHIFT:
+        mods |= KMOD_LSHIFT;
+        break;
+      case SDL_SCANCODE_LCTRL:
+        mods |= KMOD_LCTRL;
+        break;
+      case SDL_SCANCODE_LALT:
+        mods |= KMOD_LALT;
+        break;
+      default:
+        break;
+    }
+  }
+  const auto scancode = static_cast<SDL_Scancode>(step.keys[static_cast<size_t>(index)]);
+  SDL_Event event;
+  SDL_zero(event);
+  event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+  event.key.windowID = sdlWindow_ ? SDL_GetWindowID(sdlWindow_) : 0;
+  event.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+  event.key.keysym.scancode = scancode;
+  event.key.keysym.sym = SDL_GetKeyFromScancode(scancode);
+  event.key.keysym.mod = mods;
+  SDL_PushEvent(&event);
+  return turn + 1 >= 2 * count;
+}
+
+bool ImGuiDialogHost::PlayClick(const InputStep& step) {
+  if (!context_) return false;
+  // Outside a dialog frames come only with input: one per turn keeps the items current.
+  if (loopDepth_ == 0) RefreshMenu();
+  if (!context_) return false;
+  const int x = static_cast<int>((clickTarget_.left + clickTarget_.right) / 2);
+  const int y = static_cast<int>((clickTarget_.top + clickTarget_.bottom) / 2);
+  auto push = [&](uint32_t type) {
+    SDL_Event event;
+    SDL_zero(event);
+    event.type = type;
+    event.button.windowID = SDL_GetWindowID(sdlWindow_);
+    event.button.button = SDL_BUTTON_LEFT;
+    event.button.state = type == SDL_MOUSEBUTTONDOWN ? SDL_PRESSED : SDL_RELEASED;
+    event.button.clicks = 1;
+    event.button.x = x;
+    event.button.y = y;
+    SDL_PushEvent(&event);
+  };
+  switch (clickPhase_) {
+    case ClickPhase::kFind: {
+      const DrawnItem* found = nullptr;
+      for (const DrawnItem& item : shownItems_) {
+        if (item.label.starts_with(step.label)) {
+          found = &item;
+          break;
+        }
+      }
+      if (!found) {
+        clickStillFrames_ = 0;
+        // A hidden full-screen menu bar comes out with the pointer on the top edge.
+        int width = 0;
+        int height = 0;
+        SDL_GetWindowSize(sdlWindow_, &width, &height);
+        if (IsFullScreen(sdlWindow_) && !menuShown_)
+          SDL_WarpMouseInWindow(sdlWindow_, width / 2, 0);
+        return false;
+      }
+      if (!(*found == clickTarget_)) {
+        clickTarget_ = *found;
+        clickStillFrames_ = 0;
+        clickSeenFrame_ = frameCount_;
+        return false;
+      }
+      if (frameCount_ != clickSeenFrame_) {
+        ++clickStillFrames_;
+        clickSeenFrame_ = frameCount_;
+      }
+      if (clickStillFrames_ >= kStillFrames) clickPhase_ = ClickPhase::kPoint;
+      return false;
+    }
+    case ClickPhase::kPoint: {
+      // The pointer is moved for real: ImGui reads where it is, not where events say.
+      int atX = 0;
+      int atY = 0;
+      SDL_GetMouseState(&atX, &atY);
+      if (SDL_GetMouseFocus() != sdlWindow_ || atX != x || atY != y) {
+        SDL_WarpMouseInWindow(sdlWindow_, x, y);
+        return false;
+      }
+      push(SDL_MOUSEBUTTONDOWN);
+      clickPhase_ = ClickPhase::kRelease;
+      return false;
+    }
+    case ClickPhase::kRelease:
+      push(SDL_MOUSEBUTTONUP);
+      clickTarget_ = DrawnItem{};
+      return true;
+  }
+  return false;
 }
 
 }  // namespace bw::host

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "host/dialog/dialog_host.h"
+#include "host/dialog/input_script.h"
 #include "host/sdl/sdl_backend.h"
 
 struct ImGuiContext;
@@ -36,6 +37,11 @@ class ImGuiDialogHost final : public DialogHost {
 
   // Message boxes are drawn on SDL's invisible drivers too (tests on the dummy driver).
   void DrawBoxesWithoutDisplay(bool draw) { boxesWithoutDisplay_ = draw; }
+  // Plays the steps into the window from the next pump on; each performed step and a step given
+  // up are told on standard error ("brimwold: input: ...").
+  void PlayInput(std::vector<InputStep> steps);
+  // Whether every step played.
+  bool InputDone() const { return inputNext_ >= input_.size(); }
 
   // Called after each frame a dialog loop shows, with the frame's number from 0; it may end the
   // dialog with EndDialog. For screenshots and for driving the real renderer in tests.
@@ -69,6 +75,22 @@ class ImGuiDialogHost final : public DialogHost {
   HWND OpenBoxWindow(const std::string& titleCp932);
   // A box in its own window: the window takes the dialog's size and shows once it stands.
   void FitBoxWindow(float width, float height);
+  // Where an item with a label was drawn in the frame being built.
+  void NoteItem(const std::string& utf8Label);
+  // One turn of the input being played, at the start of a pump.
+  void PlayTurn();
+  bool PlayClick(const InputStep& step);
+  // Pushes the key event of the turn (from 0); true after the last.
+  bool PlayKey(const InputStep& step, int turn);
+  void NextInputStep(const char* what);
+  void GiveUpInput();
+
+  struct DrawnItem {
+    std::string label;  // UTF-8, without an ImGui id part
+    float left = 0, top = 0, right = 0, bottom = 0;
+    bool operator==(const DrawnItem&) const = default;
+  };
+  enum class ClickPhase { kFind, kPoint, kRelease };
 
   SdlBackend* backend_;
   ImGuiContext* context_ = nullptr;
@@ -97,6 +119,17 @@ class ImGuiDialogHost final : public DialogHost {
   int boxWidth_ = 0;
   int boxHeight_ = 0;
   int boxStillFrames_ = 0;
+  // Input being played and what the last frames drew.
+  std::vector<InputStep> input_;
+  size_t inputNext_ = 0;
+  int stepTurns_ = 0;
+  ClickPhase clickPhase_ = ClickPhase::kFind;
+  DrawnItem clickTarget_;
+  int clickStillFrames_ = 0;
+  uint64_t frameCount_ = 0;
+  uint64_t clickSeenFrame_ = 0;
+  std::vector<DrawnItem> frameItems_;  // the frame being built
+  std::vector<DrawnItem> shownItems_;  // the last frame finished
 };
 
 }  // namespace bw::host

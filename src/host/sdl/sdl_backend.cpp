@@ -421,6 +421,7 @@ void SdlBackend::Translate(const SDL_Event& event) {
 }
 
 void SdlBackend::PumpEvents() {
+  if (pumpHook_) pumpHook_();
   SDL_Event event;
   while (SDL_PollEvent(&event) == 1) {
     if (event.type == wakeEvent_) continue;

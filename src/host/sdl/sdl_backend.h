@@ -70,6 +70,8 @@ class SdlBackend final : public Backend {
   // Told of a native window just before its SDL objects and sink are destroyed, so a user of
   // them lets go while they still live.
   void SetWindowClosing(std::function<void(HWND)> closing) { windowClosing_ = std::move(closing); }
+  // Runs at the start of every pump, before the pending events are read.
+  void SetPumpHook(std::function<void()> hook) { pumpHook_ = std::move(hook); }
 
   bool OpenWindow(HWND hwnd, const NativeWindowDesc& desc) override;
   void CloseWindow(HWND hwnd) override;
@@ -111,6 +113,7 @@ class SdlBackend final : public Backend {
   uint32_t wakeEvent_;
   std::function<bool(const SDL_Event&)> eventFilter_;
   std::function<void(HWND)> windowClosing_;
+  std::function<void()> pumpHook_;
   std::map<uint32_t, NativeWindow> windows_;  // by HWND id
   // Sinks of closed windows: a surface may still hold one; detached, they show nothing.
   std::vector<std::unique_ptr<SdlSink>> retiredSinks_;

@@ -220,5 +220,18 @@ TEST_F(ImGuiMessageBoxTest, WithoutAShownWindowGetsAWindowOfItsOwn) {
   EXPECT_FALSE(IsWindow(drawnIn));
 }
 
+// Clicks need a pointer the dummy driver cannot give ImGui; the windowed end-to-end test plays
+// them under an X server.
+TEST_F(ImGuiMessageBoxTest, PlayedKeysReachTheBox) {
+  std::vector<InputStep> steps;
+  ASSERT_TRUE(ParseInputScript("wait:3,key:Return", &steps, nullptr));
+  host_->PlayInput(std::move(steps));
+  host_->SetFrameHook([&](int frame) {
+    if (frame == kGiveUpFrame) host_->EndDialog(kGaveUp);
+  });
+  EXPECT_EQ(MessageBox(window_, "?", "?", MB_YESNOCANCEL | MB_DEFBUTTON2), IDNO);
+  EXPECT_TRUE(host_->InputDone());
+}
+
 }  // namespace
 }  // namespace bw::host
