@@ -13,6 +13,8 @@
 //   BRIMWOLD_HEADLESS_ANSWERS=ID,ID,...       the dialogs that come are ended with these buttons,
 //                                             in order; after them a dialog takes its default
 //                                             button, as message boxes do without a display
+//   BRIMWOLD_SDL_INPUT=STEP,STEP,...          with the SDL backend: clicks and keys played
+//                                             into the window (host/dialog/input_script.h)
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
@@ -311,7 +313,17 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "brimwold: no display to open the window on\n");
       return kExitStartFailed;
     }
-    dialogs = std::make_unique<ImGuiDialogHost>(sdl.get());
+    auto imgui = std::make_unique<ImGuiDialogHost>(sdl.get());
+    if (const char* input = std::getenv("BRIMWOLD_SDL_INPUT")) {
+      std::vector<InputStep> steps;
+      std::string reason;
+      if (!ParseInputScript(input, &steps, &reason)) {
+        std::fprintf(stderr, "brimwold: BRIMWOLD_SDL_INPUT: %s\n", reason.c_str());
+        return kExitUsage;
+      }
+      imgui->PlayInput(std::move(steps));
+    }
+    dialogs = std::move(imgui);
     backend = std::move(sdl);
   }
   ScopedBackend useBackend(backend.get());

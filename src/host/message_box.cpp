@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "host/cp932.h"
+#include "host/dialog/dialog_host.h"
 
 namespace bw::host {
 
@@ -27,8 +28,13 @@ int MessageBox(HWND owner, std::string_view textCp932, std::string_view titleCp9
   MessageBoxRequest request{owner, Cp932ToUtf8Lenient(titleCp932), Cp932ToUtf8Lenient(textCp932), style};
   std::fprintf(stderr, "[%s] %s\n", request.title.c_str(), request.text.c_str());
   std::fflush(stderr);
-  Backend* backend = CurrentBackend();
-  int answer = backend ? backend->ShowMessageBox(request) : MessageBoxDefaultAnswer(style);
+  // Our own dialog host draws the box where it can; the backend's box is the fall-back.
+  int answer = 0;
+  DialogHost* dialogs = CurrentDialogHost();
+  if (!dialogs || !dialogs->ShowMessageBox(request, &answer)) {
+    Backend* backend = CurrentBackend();
+    answer = backend ? backend->ShowMessageBox(request) : MessageBoxDefaultAnswer(style);
+  }
   for (int button : MessageBoxButtons(style)) {
     if (button == answer) return answer;
   }

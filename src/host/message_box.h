@@ -1,5 +1,6 @@
-// Message boxes: the title and text (CP932) also go to standard error in UTF-8; the backend shows
-// the box, and without a backend the box answers its default button.
+// Message boxes: the title and text (CP932) also go to standard error in UTF-8; the dialog host
+// draws the box, or where it cannot the backend shows it, and without either the box answers its
+// default button.
 #pragma once
 
 #include <cstdint>

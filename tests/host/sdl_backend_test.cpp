@@ -66,6 +66,27 @@ TEST_F(SdlEvents, KeysCarryTheVirtualKeyScanCodeAndRepeatBit) {
   }
 }
 
+// A user of a window hears of its end while the sink still lives; a surface that kept the sink
+// afterwards presents into nothing instead of into freed SDL objects.
+TEST_F(SdlEvents, AWindowsEndIsToldBeforeItsSinkGoes) {
+  PresentationSink* kept = GetPresentationSink(window_);
+  ASSERT_NE(kept, nullptr);
+  HWND told;
+  bool sinkAlive = false;
+  backend_->SetWindowClosing([&](HWND hwnd) {
+    told = hwnd;
+    sinkAlive = backend_->SdlSinkOf(hwnd) != nullptr;
+  });
+  ASSERT_TRUE(DestroyWindow(window_));
+  backend_->SetWindowClosing({});
+  EXPECT_EQ(told, window_);
+  EXPECT_TRUE(sinkAlive);
+  std::vector<uint8_t> pixels(4 * 4 * 4, 0x80);
+  EXPECT_TRUE(kept->Present(pixels.data(), 4, 4, 16, ScaleFilter::kNearest));
+  EXPECT_TRUE(kept->HandOver(pixels.data(), 4, 4, 16, ScaleFilter::kNearest));
+  EXPECT_TRUE(kept->PresentPending());
+}
+
 class SdlEventsThread : public SdlEvents {};
 
 TEST_F(SdlEventsThread, AnSdlEventPushedByAnotherThreadWakesGetMessage) {

@@ -668,6 +668,8 @@ void EngineApp::AppShutdown(int code) {
     frameThread_.Stop();
   }
   DestroyMenuWindow();
+  // The window's menu lets go of it before it goes.
+  if (mainWindow_.IsWindow()) host::AttachMenu(mainWindow_.GetHandle(), nullptr);
   if (loopMode() == kLoopScriptOnMainThread && mainWindow_.IsWindow()) {
     // Wait for the quit the window's end posts, not one seen before.
     mainWindow_.Destroy();

@@ -20,6 +20,11 @@ DialogCheckBox* Dialog::CheckBox(int id) { return FindById(checkBoxes, id); }
 DialogAction* Dialog::Action(int id) { return FindById(actions, id); }
 DialogText* Dialog::Text(int id) { return FindById(texts, id); }
 
+const DialogButton* DefaultButton(const Dialog& dialog) {
+  if (dialog.buttons.empty()) return nullptr;
+  return &dialog.buttons[dialog.defaultButton < dialog.buttons.size() ? dialog.defaultButton : 0];
+}
+
 void SetDialogCheck(Dialog& dialog, DialogCheckBox& box, bool checked) {
   if (box.checked == checked) return;
   box.checked = checked;

@@ -50,6 +50,9 @@ struct DialogAction {
   std::function<void(Dialog&)> onPress;
 };
 
+// The picture beside a message box's text.
+enum class DialogIcon { kNone, kError, kWarning, kQuestion, kInformation };
+
 struct Dialog {
   int templateId = 0;
   std::string title;
@@ -58,8 +61,10 @@ struct Dialog {
   std::optional<DialogReport> report;
   std::vector<DialogCheckBox> checkBoxes;
   std::vector<DialogAction> actions;
-  std::vector<DialogButton> buttons;  // the first is the default
-  int closeAnswer = 0;                // closing the window, Escape, or no dialog at all
+  std::vector<DialogButton> buttons;
+  size_t defaultButton = 0;  // the one Enter presses
+  int closeAnswer = 0;       // closing the window, Escape, or no dialog at all
+  DialogIcon icon = DialogIcon::kNone;
   // The text area's size before it grows to fit (pixels); 0 leaves it to the text.
   int32_t textWidth = 0;
   int32_t textHeight = 0;
@@ -75,6 +80,9 @@ struct Dialog {
   DialogText* Text(int id);
 };
 
+// The button Enter presses: defaultButton, or the first when that is out of range; null
+// without buttons.
+const DialogButton* DefaultButton(const Dialog& dialog);
 // Sets the check box's state and, when it changed, calls its toggle callback.
 void SetDialogCheck(Dialog& dialog, DialogCheckBox& box, bool checked);
 // Cuts CP932 text to at most maxBytes without splitting a character.

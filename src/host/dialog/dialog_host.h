@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "host/backend.h"
 #include "host/dialog/dialog.h"
 #include "host/dialog/menu.h"
 #include "host/messages.h"
@@ -62,6 +63,11 @@ class DialogHost {
   virtual void AttachMenu(HWND owner, Menu* menu) = 0;
   // Opens the first entry of the window's menu, as a menu key does.
   virtual void OpenMenu(HWND owner) = 0;
+  // Draws the message box and stores the button chosen; false when this host cannot show it
+  // (the backend's box is then the fall-back).
+  virtual bool ShowMessageBox(const MessageBoxRequest& /*request*/, int* /*answer*/) {
+    return false;
+  }
 };
 
 DialogHost* CurrentDialogHost();

@@ -36,8 +36,102 @@ constexpr int kTopEdgeRows = 2;
 // A message number nothing posts: peeking with it serves sends and pumps without taking any.
 constexpr uint32_t kNoMessage = WM_USER - 1;
 constexpr int kWaitMs = 50;
+// Text without a width of its own wraps here.
+constexpr float kPlainTextWrap = 520.0f;
+// A box's own window starts this large, hidden, and then takes the box's size.
+constexpr int32_t kBoxWindowWidth = 800;
+constexpr int32_t kBoxWindowHeight = 600;
+// Played input: an item is clicked once it stood still for this many frames; a step that cannot
+// be carried out in this many pumps is given up.
+constexpr int kStillFrames = 2;
+constexpr int kGiveUpTurns = 3000;
 
 std::string Utf8(std::string_view cp932) { return Cp932ToUtf8Lenient(cp932); }
+
+// The label a player reads: ImGui's id part ("##...") cut off.
+std::string VisibleLabel(const std::string& label) {
+  size_t id = label.find("##");
+  return id == std::string::npos ? label : label.substr(0, id);
+}
+
+const char* BoxButtonLabel(int answer) {
+  switch (answer) {
+    case IDCANCEL:
+      return "キャンセル";
+    case IDYES:
+      return "はい";
+    case IDNO:
+      return "いいえ";
+    default:
+      return "OK";
+  }
+}
+
+DialogIcon BoxIcon(uint32_t style) {
+  switch (style & MB_ICONMASK) {
+    case MB_ICONHAND:
+      return DialogIcon::kError;
+    case MB_ICONEXCLAMATION:
+      return DialogIcon::kWarning;
+    case MB_ICONQUESTION:
+      return DialogIcon::kQuestion;
+    case MB_ICONASTERISK:
+      return DialogIcon::kInformation;
+    default:
+      return DialogIcon::kNone;
+  }
+}
+
+// A message box as a dialog: its buttons in the platform's order, Enter on the default one, and
+// closing as Escape does on the platform (Cancel, or OK when alone).
+Dialog MessageBoxDialog(const MessageBoxRequest& request) {
+  Dialog dialog;
+  dialog.title = Utf8ToCp932Lenient(request.title);
+  dialog.texts = {{0, Utf8ToCp932Lenient(request.text), false}};
+  const std::vector<int> answers = MessageBoxButtons(request.style);
+  const int defaultAnswer = MessageBoxDefaultAnswer(request.style);
+  bool hasCancel = false;
+  for (size_t i = 0; i < answers.size(); ++i) {
+    dialog.buttons.push_back({answers[i], Utf8ToCp932Lenient(BoxButtonLabel(answers[i]))});
+    if (answers[i] == defaultAnswer) dialog.defaultButton = i;
+    hasCancel = hasCancel || answers[i] == IDCANCEL;
+  }
+  dialog.closeAnswer = hasCancel ? IDCANCEL : answers.size() == 1 ? answers[0] : defaultAnswer;
+  dialog.icon = BoxIcon(request.style);
+  return dialog;
+}
+
+struct IconLook {
+  ImU32 colour;
+  const char* glyph;  // UTF-8
+};
+
+IconLook LookOf(DialogIcon icon) {
+  switch (icon) {
+    case DialogIcon::kError:
+      return {IM_COL32(200, 40, 40, 255), "\xC3\x97"};  // multiplication sign
+    case DialogIcon::kWarning:
+      return {IM_COL32(230, 160, 0, 255), "!"};
+    case DialogIcon::kQuestion:
+      return {IM_COL32(40, 100, 200, 255), "?"};
+    default:
+      return {IM_COL32(40, 100, 200, 255), "i"};
+  }
+}
+
+// A coloured disc with its sign, two lines high, as the platform's boxes show.
+void DrawIcon(DialogIcon icon) {
+  const auto [colour, glyph] = LookOf(icon);
+  const float size = ImGui::GetTextLineHeight() * 2;
+  const ImVec2 corner = ImGui::GetCursorScreenPos();
+  ImGui::Dummy(ImVec2(size, size));
+  const ImVec2 centre(corner.x + size / 2, corner.y + size / 2);
+  ImDrawList* list = ImGui::GetWindowDrawList();
+  list->AddCircleFilled(centre, size / 2, colour);
+  const ImVec2 glyphSize = ImGui::CalcTextSize(glyph);
+  list->AddText(ImVec2(centre.x - glyphSize.x / 2, centre.y - glyphSize.y / 2), IM_COL32_WHITE,
+                glyph);
+}
 
 // The menu font: the proportional Gothic the system's dialogs use.
 std::string DialogFontPath() {
@@ -234,11 +328,20 @@ struct Chooser {
 
 ImGuiDialogHost::ImGuiDialogHost(SdlBackend* backend) : backend_(backend) {
   backend_->SetEventFilter([this](const SDL_Event& event) { return Filter(event); });
+  backend_->SetWindowClosing([this](HWND hwnd) { WindowClosing(hwnd); });
 }
 
 ImGuiDialogHost::~ImGuiDialogHost() {
   backend_->SetEventFilter({});
+  backend_->SetWindowClosing({});
+  backend_->SetPumpHook({});
   Unbind();
+}
+
+void ImGuiDialogHost::WindowClosing(HWND hwnd) {
+  // Let go of the window's renderer, sink and SDL window while they still live; a menu or a
+  // dialog of that window ends with it.
+  if (context_ && hwnd == window_) Unbind();
 }
 
 bool ImGuiDialogHost::Bind(HWND owner) {
@@ -268,6 +371,8 @@ bool ImGuiDialogHost::Bind(HWND owner) {
     io.Fonts->AddFontDefault();
   }
   ImGui::StyleColorsLight();
+  // A box's own window is exactly the box: nothing may keep it off the window's edges.
+  if (owner == boxWindow_) ImGui::GetStyle().DisplaySafeAreaPadding = ImVec2(0, 0);
   ImGui_ImplSDL2_InitForSDLRenderer(window);
   ImGui_ImplSDLRenderer_Init(renderer);
   window_ = owner;
@@ -282,8 +387,8 @@ bool ImGuiDialogHost::Bind(HWND owner) {
 
 void ImGuiDialogHost::Unbind() {
   if (!context_) return;
-  // The window may be gone already: only a sink still known gets its overlay removed.
-  if (backend_->SdlSinkOf(window_) == sink_ && sink_) {
+  // The backend tells of a window's end before its sink goes, so the sink still lives here.
+  if (sink_) {
     sink_->SetOverlay({});
     sink_->SetTopInset(0);
   }
@@ -299,6 +404,10 @@ void ImGuiDialogHost::Unbind() {
   sdlWindow_ = nullptr;
   renderer_ = nullptr;
   window_ = HWND{};
+  frameItems_.clear();
+  shownItems_.clear();
+  clickPhase_ = ClickPhase::kFind;
+  clickStillFrames_ = 0;
 }
 
 bool ImGuiDialogHost::Filter(const SDL_Event& event) {
@@ -317,9 +426,12 @@ bool ImGuiDialogHost::Filter(const SDL_Event& event) {
   float barHeight = ImGui::GetFrameHeight();
   bool popupOpen = ImGui::IsPopupOpen("", ImGuiPopupFlags_AnyPopupId);
   bool take = popupOpen;
-  if (event.type == SDL_KEYUP && (event.key.keysym.scancode == SDL_SCANCODE_LALT ||
-                                  event.key.keysym.scancode == SDL_SCANCODE_RALT ||
-                                  event.key.keysym.scancode == SDL_SCANCODE_F10)) {
+  const bool keyEvent = event.type == SDL_KEYDOWN || event.type == SDL_KEYUP;
+  const SDL_Scancode scancode = keyEvent ? event.key.keysym.scancode : SDL_SCANCODE_UNKNOWN;
+  const bool altKey = scancode == SDL_SCANCODE_LALT || scancode == SDL_SCANCODE_RALT;
+  // Alt opens the menu only when no other key went down while it was held (Alt+Enter does not).
+  if (event.type == SDL_KEYDOWN && event.key.repeat == 0) altAlone_ = altKey;
+  if (event.type == SDL_KEYUP && ((altKey && altAlone_) || scancode == SDL_SCANCODE_F10)) {
     // The key opens the first popup, or closes the one that is open.
     menuShown_ = !popupOpen;
     openFirstMenu_ = !popupOpen;
@@ -369,11 +481,15 @@ void ImGuiDialogHost::DrawMenuBar() {
     std::string text = Utf8(label.text);
     if (top.items.empty()) {
       if (ImGui::MenuItem(text.c_str(), nullptr, top.checked, top.enabled && !inDialog_)) menu_->Choose(top.id);
+      NoteItem(text);
       continue;
     }
     if (first && openFirstMenu_) ImGui::OpenPopup(text.c_str());
     first = false;
-    if (ImGui::BeginMenu(text.c_str(), top.enabled && !inDialog_)) {
+    const bool opened = ImGui::BeginMenu(text.c_str(), top.enabled && !inDialog_);
+    // An open menu's last item is its popup, not its title.
+    if (!opened) NoteItem(text);
+    if (opened) {
       if (closeMenu_) ImGui::CloseCurrentPopup();
       for (const MenuItem& item : top.items) {
         if (item.separator) {
@@ -382,10 +498,12 @@ void ImGuiDialogHost::DrawMenuBar() {
         }
         MenuLabel itemLabel = SplitMenuLabel(item.label);
         std::string shortcut = Utf8(itemLabel.shortcut);
-        if (ImGui::MenuItem(Utf8(itemLabel.text).c_str(), shortcut.empty() ? nullptr : shortcut.c_str(), item.checked,
-                            item.enabled)) {
+        const std::string itemText = Utf8(itemLabel.text);
+        if (ImGui::MenuItem(itemText.c_str(), shortcut.empty() ? nullptr : shortcut.c_str(),
+                            item.checked, item.enabled)) {
           menu_->Choose(item.id);
         }
+        NoteItem(itemText);
       }
       ImGui::EndMenu();
     }
@@ -396,6 +514,7 @@ void ImGuiDialogHost::DrawMenuBar() {
 }
 
 void ImGuiDialogHost::Frame(const std::function<bool()>& draw, bool* done) {
+  frameItems_.clear();
   ImGui_ImplSDLRenderer_NewFrame();
   ImGui_ImplSDL2_NewFrame();
   ImGui::NewFrame();
@@ -405,6 +524,8 @@ void ImGuiDialogHost::Frame(const std::function<bool()>& draw, bool* done) {
   if (draw && draw()) *done = true;
   ImGui::Render();
   haveDrawData_ = true;
+  shownItems_.swap(frameItems_);
+  ++frameCount_;
   sink_->Redraw();
 }
 
@@ -478,18 +599,30 @@ int ImGuiDialogHost::RunDialog(HWND owner, Dialog& dialog) {
     ++frames;
     ImGuiViewport* viewport = ImGui::GetMainViewport();
     int32_t inset = sink_->TopInset();
-    if (dialog.x >= 0 && dialog.y >= 0) {
+    const bool ownWindow = boxWindow_ && window_ == boxWindow_;
+    ImGuiWindowFlags flags = ImGuiWindowFlags_AlwaysAutoResize | ImGuiWindowFlags_NoCollapse |
+                             ImGuiWindowFlags_NoSavedSettings;
+    if (ownWindow) {
+      // The window is the box: its frame carries the title.
+      ImGui::SetNextWindowPos(ImVec2(0, 0), ImGuiCond_Always);
+      flags |= ImGuiWindowFlags_NoTitleBar | ImGuiWindowFlags_NoMove;
+    } else if (dialog.x >= 0 && dialog.y >= 0) {
       ImGui::SetNextWindowPos(ImVec2(static_cast<float>(dialog.x), static_cast<float>(dialog.y + inset)),
                               ImGuiCond_Appearing);
     } else {
       ImGui::SetNextWindowPos(viewport->GetCenter(), ImGuiCond_Always, ImVec2(0.5f, 0.5f));
     }
     bool open = true;
-    ImGui::Begin(windowName.c_str(), &open,
-                 ImGuiWindowFlags_AlwaysAutoResize | ImGuiWindowFlags_NoCollapse | ImGuiWindowFlags_NoSavedSettings);
+    ImGui::Begin(windowName.c_str(), ownWindow ? nullptr : &open, flags);
     // Keep a placed dialog inside the window.
     ImVec2 pos = ImGui::GetWindowPos();
     ImVec2 size = ImGui::GetWindowSize();
+    if (ownWindow) FitBoxWindow(size.x, size.y);
+    if (dialog.icon != DialogIcon::kNone) {
+      DrawIcon(dialog.icon);
+      ImGui::SameLine();
+      ImGui::BeginGroup();
+    }
     ImVec2 limit(viewport->Size.x - size.x, viewport->Size.y - size.y);
     if (dialog.x >= 0 && (pos.x > limit.x || pos.y > limit.y)) {
       ImGui::SetWindowPos(ImVec2(std::max(0.0f, std::min(pos.x, limit.x)), std::max(0.0f, std::min(pos.y, limit.y))));
@@ -503,7 +636,9 @@ int ImGuiDialogHost::RunDialog(HWND owner, Dialog& dialog) {
         continue;
       }
       if (dialog.textWidth <= 0) {
+        ImGui::PushTextWrapPos(ImGui::GetCursorPosX() + kPlainTextWrap);
         ImGui::TextUnformatted(utf8.c_str());
+        ImGui::PopTextWrapPos();
         continue;
       }
       ImVec2 measured = ImGui::CalcTextSize(utf8.c_str());
@@ -523,6 +658,7 @@ int ImGuiDialogHost::RunDialog(HWND owner, Dialog& dialog) {
       ImGui::PopTextWrapPos();
       ImGui::EndChild();
     }
+    if (dialog.icon != DialogIcon::kNone) ImGui::EndGroup();
     if (dialog.report) {
       ImGui::TextUnformatted(Utf8(dialog.report->label).c_str());
       std::string utf8 = Utf8(dialog.report->text);
@@ -546,9 +682,12 @@ int ImGuiDialogHost::RunDialog(HWND owner, Dialog& dialog) {
     }
     for (size_t i = 0; i < dialog.actions.size(); ++i) {
       if (i > 0) ImGui::SameLine();
-      if (ImGui::Button(Utf8(dialog.actions[i].label).c_str())) pendingActions.push_back(dialog.actions[i].id);
+      std::string label = Utf8(dialog.actions[i].label);
+      if (ImGui::Button(label.c_str())) pendingActions.push_back(dialog.actions[i].id);
+      NoteItem(label);
     }
     bool ended = false;
+    const DialogButton* defaultButton = DefaultButton(dialog);
     for (size_t i = 0; i < dialog.buttons.size(); ++i) {
       if (i > 0) ImGui::SameLine();
       std::string label = Utf8(dialog.buttons[i].label);
@@ -556,20 +695,21 @@ int ImGuiDialogHost::RunDialog(HWND owner, Dialog& dialog) {
         answer = dialog.buttons[i].id;
         ended = true;
       }
-      if (i == 0 && !cursorMoved && frames > 2) {
+      NoteItem(label);
+      if (&dialog.buttons[i] == defaultButton && !cursorMoved && frames > 2) {
         ImVec2 corner = ImGui::GetItemRectMin();
         SDL_WarpMouseInWindow(sdlWindow_, static_cast<int>(corner.x + kCursorOffset.x),
                               static_cast<int>(corner.y + kCursorOffset.y));
         cursorMoved = true;
       }
     }
-    if (!dialog.buttons.empty() && ImGui::IsWindowFocused(ImGuiFocusedFlags_RootAndChildWindows) &&
+    if (defaultButton && ImGui::IsWindowFocused(ImGuiFocusedFlags_RootAndChildWindows) &&
         ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Enter)) && !ImGui::GetIO().WantTextInput) {
-      answer = dialog.buttons[0].id;
+      answer = defaultButton->id;
       ended = true;
     }
     if (dialog.edit && ImGui::IsItemDeactivated() && ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Enter))) {
-      answer = dialog.buttons.empty() ? answer : dialog.buttons[0].id;
+      answer = defaultButton ? defaultButton->id : answer;
       ended = true;
     }
     if (!open || ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Escape))) {
@@ -673,6 +813,240 @@ void ImGuiDialogHost::AttachMenu(HWND owner, Menu* menu) {
 void ImGuiDialogHost::OpenMenu(HWND owner) {
   if (!IsEventThread() || !menu_ || !owner || owner != menuWindow_) return;
   OpenMenu();
+}
+
+bool ImGuiDialogHost::ShowMessageBox(const MessageBoxRequest& request, int* answer) {
+  if (!IsEventThread() || !(boxesWithoutDisplay_ || SdlBackend::HasDisplay())) return false;
+  Dialog dialog = MessageBoxDialog(request);
+  HWND owner = request.owner;
+  if (!owner && context_) owner = window_;
+  if (owner && !backend_->SdlWindowOf(owner)) owner = GetWindowOwner(owner);
+  SDL_Window* shownIn = owner ? backend_->SdlWindowOf(owner) : nullptr;
+  if (shownIn && (SDL_GetWindowFlags(shownIn) & (SDL_WINDOW_HIDDEN | SDL_WINDOW_MINIMIZED)) == 0 &&
+      Bind(owner)) {
+    *answer = RunDialog(owner, dialog);
+    return true;
+  }
+  // No window to draw in (before the game's opens, after it closed, or while it is hidden):
+  // the box gets one of its own. A menu bound elsewhere comes back afterwards.
+  Menu* menu = menu_;
+  const HWND menuWindow = menuWindow_;
+  const HWND box = OpenBoxWindow(dialog.title);
+  if (!box) return false;
+  boxWindow_ = box;
+  boxWindowShown_ = false;
+  boxWidth_ = boxHeight_ = boxStillFrames_ = 0;
+  const bool bound = Bind(box);
+  if (bound) *answer = RunDialog(box, dialog);
+  boxWindow_ = HWND{};
+  DestroyWindow(box);
+  if (menu && IsWindow(menuWindow)) AttachMenu(menuWindow, menu);
+  return bound;
+}
+
+HWND ImGuiDialogHost::OpenBoxWindow(const std::string& titleCp932) {
+  WindowDesc desc;
+  desc.proc = DefWindowProc;
+  desc.native = true;
+  desc.nativeDesc = NativeWindowDesc{titleCp932, kBoxWindowWidth, kBoxWindowHeight, false};
+  return CreateWindow(desc);
+}
+
+void ImGuiDialogHost::FitBoxWindow(float width, float height) {
+  // The box grows to its text over its first frames; the window takes its size once it stands
+  // still, then shows, and keeps that size.
+  if (boxWindowShown_) return;
+  const int wantedWidth = static_cast<int>(width + 0.5f);
+  const int wantedHeight = static_cast<int>(height + 0.5f);
+  if (wantedWidth != boxWidth_ || wantedHeight != boxHeight_) {
+    boxWidth_ = wantedWidth;
+    boxHeight_ = wantedHeight;
+    boxStillFrames_ = 0;
+    return;
+  }
+  if (++boxStillFrames_ < kStillFrames) return;
+  SDL_SetWindowSize(sdlWindow_, wantedWidth, wantedHeight);
+  SDL_SetWindowPosition(sdlWindow_, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+  ShowWindow(boxWindow_, true);
+  SDL_RaiseWindow(sdlWindow_);
+  boxWindowShown_ = true;
+}
+
+void ImGuiDialogHost::NoteItem(const std::string& utf8Label) {
+  if (InputDone()) return;
+  const ImVec2 min = ImGui::GetItemRectMin();
+  const ImVec2 max = ImGui::GetItemRectMax();
+  frameItems_.push_back({VisibleLabel(utf8Label), min.x, min.y, max.x, max.y});
+}
+
+void ImGuiDialogHost::PlayInput(std::vector<InputStep> steps) {
+  input_ = std::move(steps);
+  inputNext_ = 0;
+  stepTurns_ = 0;
+  clickPhase_ = ClickPhase::kFind;
+  clickStillFrames_ = 0;
+  backend_->SetPumpHook([this] { PlayTurn(); });
+}
+
+void ImGuiDialogHost::NextInputStep(const char* what) {
+  std::fprintf(stderr, "brimwold: input: %s %s\n", what,
+               DescribeInputStep(input_[inputNext_]).c_str());
+  std::fflush(stderr);
+  ++inputNext_;
+  stepTurns_ = 0;
+  clickPhase_ = ClickPhase::kFind;
+  clickStillFrames_ = 0;
+}
+
+void ImGuiDialogHost::GiveUpInput() {
+  std::fprintf(stderr, "brimwold: input: gave up at %s\n",
+               DescribeInputStep(input_[inputNext_]).c_str());
+  std::fflush(stderr);
+  inputNext_ = input_.size();
+}
+
+void ImGuiDialogHost::PlayTurn() {
+  if (InputDone()) return;
+  const InputStep& step = input_[inputNext_];
+  ++stepTurns_;
+  switch (step.kind) {
+    case InputStep::Kind::kWait:
+      if (stepTurns_ >= step.frames) NextInputStep("played");
+      return;
+    case InputStep::Kind::kClose: {
+      SDL_Event event;
+      SDL_zero(event);
+      event.type = SDL_WINDOWEVENT;
+      event.window.event = SDL_WINDOWEVENT_CLOSE;
+      event.window.windowID = sdlWindow_ ? SDL_GetWindowID(sdlWindow_) : 0;
+      SDL_PushEvent(&event);
+      NextInputStep("played");
+      return;
+    }
+    case InputStep::Kind::kKey:
+      if (PlayKey(step, stepTurns_ - 1)) NextInputStep("played");
+      return;
+    case InputStep::Kind::kScreen:
+      if (sdlWindow_ && IsFullScreen(sdlWindow_) == step.fullScreen) {
+        NextInputStep("saw");
+      } else if (stepTurns_ > kGiveUpTurns) {
+        GiveUpInput();
+      }
+      return;
+    case InputStep::Kind::kClick:
+      if (PlayClick(step)) {
+        NextInputStep("played");
+      } else if (stepTurns_ > kGiveUpTurns) {
+        GiveUpInput();
+      }
+      return;
+  }
+}
+
+bool ImGuiDialogHost::PlayKey(const InputStep& step, int turn) {
+  // Downs in order, then ups in reverse, one a turn: ImGui reads a key once a frame.
+  const int count = static_cast<int>(step.keys.size());
+  const bool down = turn < count;
+  const int index = down ? turn : 2 * count - 1 - turn;
+  uint16_t mods = 0;
+  for (int i = 0; i < (down ? index + 1 : index); ++i) {
+    switch (step.keys[static_cast<size_t>(i)]) {
+      case SDL_SCANCODE_LSHIFT:
+        mods |= KMOD_LSHIFT;
+        break;
+      case SDL_SCANCODE_LCTRL:
+        mods |= KMOD_LCTRL;
+        break;
+      case SDL_SCANCODE_LALT:
+        mods |= KMOD_LALT;
+        break;
+      default:
+        break;
+    }
+  }
+  const auto scancode = static_cast<SDL_Scancode>(step.keys[static_cast<size_t>(index)]);
+  SDL_Event event;
+  SDL_zero(event);
+  event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+  event.key.windowID = sdlWindow_ ? SDL_GetWindowID(sdlWindow_) : 0;
+  event.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+  event.key.keysym.scancode = scancode;
+  event.key.keysym.sym = SDL_GetKeyFromScancode(scancode);
+  event.key.keysym.mod = mods;
+  SDL_PushEvent(&event);
+  return turn + 1 >= 2 * count;
+}
+
+bool ImGuiDialogHost::PlayClick(const InputStep& step) {
+  if (!context_) return false;
+  // Outside a dialog frames come only with input: one per turn keeps the items current.
+  if (loopDepth_ == 0) RefreshMenu();
+  if (!context_) return false;
+  const int x = static_cast<int>((clickTarget_.left + clickTarget_.right) / 2);
+  const int y = static_cast<int>((clickTarget_.top + clickTarget_.bottom) / 2);
+  auto push = [&](uint32_t type) {
+    SDL_Event event;
+    SDL_zero(event);
+    event.type = type;
+    event.button.windowID = SDL_GetWindowID(sdlWindow_);
+    event.button.button = SDL_BUTTON_LEFT;
+    event.button.state = type == SDL_MOUSEBUTTONDOWN ? SDL_PRESSED : SDL_RELEASED;
+    event.button.clicks = 1;
+    event.button.x = x;
+    event.button.y = y;
+    SDL_PushEvent(&event);
+  };
+  switch (clickPhase_) {
+    case ClickPhase::kFind: {
+      const DrawnItem* found = nullptr;
+      for (const DrawnItem& item : shownItems_) {
+        if (item.label.starts_with(step.label)) {
+          found = &item;
+          break;
+        }
+      }
+      if (!found) {
+        clickStillFrames_ = 0;
+        // A hidden full-screen menu bar comes out with the pointer on the top edge.
+        int width = 0;
+        int height = 0;
+        SDL_GetWindowSize(sdlWindow_, &width, &height);
+        if (IsFullScreen(sdlWindow_) && !menuShown_)
+          SDL_WarpMouseInWindow(sdlWindow_, width / 2, 0);
+        return false;
+      }
+      if (!(*found == clickTarget_)) {
+        clickTarget_ = *found;
+        clickStillFrames_ = 0;
+        clickSeenFrame_ = frameCount_;
+        return false;
+      }
+      if (frameCount_ != clickSeenFrame_) {
+        ++clickStillFrames_;
+        clickSeenFrame_ = frameCount_;
+      }
+      if (clickStillFrames_ >= kStillFrames) clickPhase_ = ClickPhase::kPoint;
+      return false;
+    }
+    case ClickPhase::kPoint: {
+      // The pointer is moved for real: ImGui reads where it is, not where events say.
+      int atX = 0;
+      int atY = 0;
+      SDL_GetMouseState(&atX, &atY);
+      if (SDL_GetMouseFocus() != sdlWindow_ || atX != x || atY != y) {
+        SDL_WarpMouseInWindow(sdlWindow_, x, y);
+        return false;
+      }
+      push(SDL_MOUSEBUTTONDOWN);
+      clickPhase_ = ClickPhase::kRelease;
+      return false;
+    }
+    case ClickPhase::kRelease:
+      push(SDL_MOUSEBUTTONUP);
+      clickTarget_ = DrawnItem{};
+      return true;
+  }
+  return false;
 }
 
 }  // namespace bw::host

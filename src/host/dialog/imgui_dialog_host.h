@@ -10,12 +10,14 @@
 #include <vector>
 
 #include "host/dialog/dialog_host.h"
+#include "host/dialog/input_script.h"
 #include "host/sdl/sdl_backend.h"
 
 struct ImGuiContext;
 
 namespace bw::host {
 
+// The backend must outlive the host.
 class ImGuiDialogHost final : public DialogHost {
  public:
   explicit ImGuiDialogHost(SdlBackend* backend);
@@ -29,6 +31,17 @@ class ImGuiDialogHost final : public DialogHost {
   bool SetClipboardText(std::string_view cp932) override;
   void AttachMenu(HWND owner, Menu* menu) override;
   void OpenMenu(HWND owner) override;
+  // In the owner's window when it is shown, else in a small window of its own; false without a
+  // display or off the window thread.
+  bool ShowMessageBox(const MessageBoxRequest& request, int* answer) override;
+
+  // Message boxes are drawn on SDL's invisible drivers too (tests on the dummy driver).
+  void DrawBoxesWithoutDisplay(bool draw) { boxesWithoutDisplay_ = draw; }
+  // Plays the steps into the window from the next pump on; each performed step and a step given
+  // up are told on standard error ("brimwold: input: ...").
+  void PlayInput(std::vector<InputStep> steps);
+  // Whether every step played.
+  bool InputDone() const { return inputNext_ >= input_.size(); }
 
   // Called after each frame a dialog loop shows, with the frame's number from 0; it may end the
   // dialog with EndDialog. For screenshots and for driving the real renderer in tests.
@@ -42,6 +55,8 @@ class ImGuiDialogHost final : public DialogHost {
   void RefreshMenu();
   // Whether one of the menu's popups is open.
   bool IsMenuOpen() const;
+  // The window the host draws in now; none when unbound.
+  HWND DrawnIn() const { return window_; }
 
  private:
   bool Bind(HWND owner);  // false when the owner has no SDL window
@@ -54,6 +69,28 @@ class ImGuiDialogHost final : public DialogHost {
   // Tells the menu's window when one of its popups opened or closed.
   void PostMenuLoop();
   void UpdateInset();
+  // The backend is about to destroy the window's SDL objects.
+  void WindowClosing(HWND hwnd);
+  // Opens a hidden window for a box that has none to be drawn in; null when it cannot.
+  HWND OpenBoxWindow(const std::string& titleCp932);
+  // A box in its own window: the window takes the dialog's size and shows once it stands.
+  void FitBoxWindow(float width, float height);
+  // Where an item with a label was drawn in the frame being built.
+  void NoteItem(const std::string& utf8Label);
+  // One turn of the input being played, at the start of a pump.
+  void PlayTurn();
+  bool PlayClick(const InputStep& step);
+  // Pushes the key event of the turn (from 0); true after the last.
+  bool PlayKey(const InputStep& step, int turn);
+  void NextInputStep(const char* what);
+  void GiveUpInput();
+
+  struct DrawnItem {
+    std::string label;  // UTF-8, without an ImGui id part
+    float left = 0, top = 0, right = 0, bottom = 0;
+    bool operator==(const DrawnItem&) const = default;
+  };
+  enum class ClickPhase { kFind, kPoint, kRelease };
 
   SdlBackend* backend_;
   ImGuiContext* context_ = nullptr;
@@ -74,7 +111,25 @@ class ImGuiDialogHost final : public DialogHost {
   bool openFirstMenu_ = false;
   bool closeMenu_ = false;
   bool menuHot_ = false;
+  bool altAlone_ = false;  // Alt is down and no other key went down since
   std::function<void(int frame)> frameHook_;
+  bool boxesWithoutDisplay_ = false;
+  HWND boxWindow_;  // the box's own window while it is drawn there
+  bool boxWindowShown_ = false;
+  int boxWidth_ = 0;
+  int boxHeight_ = 0;
+  int boxStillFrames_ = 0;
+  // Input being played and what the last frames drew.
+  std::vector<InputStep> input_;
+  size_t inputNext_ = 0;
+  int stepTurns_ = 0;
+  ClickPhase clickPhase_ = ClickPhase::kFind;
+  DrawnItem clickTarget_;
+  int clickStillFrames_ = 0;
+  uint64_t frameCount_ = 0;
+  uint64_t clickSeenFrame_ = 0;
+  std::vector<DrawnItem> frameItems_;  // the frame being built
+  std::vector<DrawnItem> shownItems_;  // the last frame finished
 };
 
 }  // namespace bw::host

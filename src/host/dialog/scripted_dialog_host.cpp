@@ -79,7 +79,8 @@ int ScriptedDialogHost::RunDialog(HWND, Dialog& dialog) {
     }
   }
   int answer = dialog.closeAnswer;
-  if (takeDefault && !dialog.buttons.empty()) answer = dialog.buttons.front().id;
+  if (const DialogButton* button = DefaultButton(dialog); takeDefault && button)
+    answer = button->id;
   if (script) {
     // The callbacks may open dialogs of their own, so no lock is held here.
     for (const auto& [id, checked] : script->checks) {

@@ -44,10 +44,20 @@ bool SdlBackend::HasDisplay() {
 }
 
 SdlSink::~SdlSink() {
+  Detach();
+}
+
+void SdlSink::Detach() {
   if (texture_) SDL_DestroyTexture(texture_);
+  texture_ = nullptr;
+  textureWidth_ = textureHeight_ = 0;
+  overlay_ = nullptr;
+  renderer_ = nullptr;
+  window_ = nullptr;
 }
 
 void SdlSink::Show(const Frame& frame) {
+  if (!renderer_) return;
   if (!texture_ || textureWidth_ != frame.width || textureHeight_ != frame.height) {
     if (texture_) SDL_DestroyTexture(texture_);
     // ARGB8888 is the word 0xAARRGGBB: bytes B, G, R, A on this little-endian machine.
@@ -70,6 +80,7 @@ void SdlSink::Show(const Frame& frame) {
 }
 
 void SdlSink::Redraw() {
+  if (!renderer_) return;
   int outputWidth = 0;
   int outputHeight = 0;
   if (SDL_GetRendererOutputSize(renderer_, &outputWidth, &outputHeight) != 0) return;
@@ -106,13 +117,21 @@ std::unique_ptr<SdlBackend> SdlBackend::Create(std::string* error) {
 }
 
 SdlBackend::~SdlBackend() {
-  for (auto& [id, native] : windows_) {
-    native.sink.reset();
-    SDL_DestroyRenderer(native.renderer);
-    SDL_DestroyWindow(native.window);
+  while (!windows_.empty()) {
+    auto it = windows_.begin();
+    Dispose(HWND{it->first}, it->second);
+    windows_.erase(it);
   }
-  windows_.clear();
+  retiredSinks_.clear();
   SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+void SdlBackend::Dispose(HWND hwnd, NativeWindow& native) {
+  if (windowClosing_) windowClosing_(hwnd);
+  native.sink->Detach();
+  retiredSinks_.push_back(std::move(native.sink));
+  SDL_DestroyRenderer(native.renderer);
+  SDL_DestroyWindow(native.window);
 }
 
 SdlBackend::NativeWindow* SdlBackend::Find(HWND hwnd) {
@@ -176,9 +195,7 @@ bool SdlBackend::OpenWindow(HWND hwnd, const NativeWindowDesc& desc) {
 void SdlBackend::CloseWindow(HWND hwnd) {
   NativeWindow* native = Find(hwnd);
   if (!native) return;
-  native->sink.reset();
-  SDL_DestroyRenderer(native->renderer);
-  SDL_DestroyWindow(native->window);
+  Dispose(hwnd, *native);
   windows_.erase(hwnd.id);
 }
 
@@ -404,6 +421,7 @@ void SdlBackend::Translate(const SDL_Event& event) {
 }
 
 void SdlBackend::PumpEvents() {
+  if (pumpHook_) pumpHook_();
   SDL_Event event;
   while (SDL_PollEvent(&event) == 1) {
     if (event.type == wakeEvent_) continue;

@@ -24,6 +24,9 @@ class SdlSink final : public PresentationSink {
 
   // Draws the last frame again (after an expose or a resize).
   void Redraw();
+  // The window is about to go: the sink lets go of the texture and renderer and shows nothing
+  // from now on, so a user that still holds it cannot reach freed SDL objects.
+  void Detach();
   // Drawn over every frame before it is shown (the menu bar and dialogs).
   void SetOverlay(std::function<void()> overlay) { overlay_ = std::move(overlay); }
   // Rows at the top of the window kept for a menu bar; the picture goes below them.
@@ -64,6 +67,11 @@ class SdlBackend final : public Backend {
   SdlSink* SdlSinkOf(HWND hwnd);
   // Sees every SDL event first; an event it answers true for goes no further.
   void SetEventFilter(std::function<bool(const SDL_Event&)> filter) { eventFilter_ = std::move(filter); }
+  // Told of a native window just before its SDL objects and sink are destroyed, so a user of
+  // them lets go while they still live.
+  void SetWindowClosing(std::function<void(HWND)> closing) { windowClosing_ = std::move(closing); }
+  // Runs at the start of every pump, before the pending events are read.
+  void SetPumpHook(std::function<void()> hook) { pumpHook_ = std::move(hook); }
 
   bool OpenWindow(HWND hwnd, const NativeWindowDesc& desc) override;
   void CloseWindow(HWND hwnd) override;
@@ -97,12 +105,18 @@ class SdlBackend final : public Backend {
   void DeliverDrop();
   // Carries out a pointer move the engine asked for, or reads the pointer outside the windows.
   void TrackPointer();
+  // Tells the user of the window, detaches its sink and destroys its SDL objects.
+  void Dispose(HWND hwnd, NativeWindow& native);
   uint32_t KeyState() const;
   int32_t TopInsetOf(uint32_t sdlWindowId);
 
   uint32_t wakeEvent_;
   std::function<bool(const SDL_Event&)> eventFilter_;
+  std::function<void(HWND)> windowClosing_;
+  std::function<void()> pumpHook_;
   std::map<uint32_t, NativeWindow> windows_;  // by HWND id
+  // Sinks of closed windows: a surface may still hold one; detached, they show nothing.
+  std::vector<std::unique_ptr<SdlSink>> retiredSinks_;
   // Mouse state as the events told it.
   uint32_t buttonsHeld_ = 0;
   int32_t mouseX_ = 0;

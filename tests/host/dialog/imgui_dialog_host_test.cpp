@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "host/cp932.h"
+#include "host/message_box.h"
 #include "host/message_queue.h"
 #include "host/sdl_window_fixture.h"
 
@@ -116,6 +117,121 @@ TEST_F(ImGuiDialogHostTest, ServesSendsWhileTheDialogRuns) {
   EXPECT_EQ(host_->RunDialog(window_, dialog), 1);
   sender.join();
   EXPECT_EQ(reply.load(), 1234);
+}
+
+Menu OneEntryMenu(HWND owner) {
+  MenuItem popup{0, Utf8ToCp932Lenient("システム(&M)"), false, true, false, {}};
+  popup.items = {MenuItem{40003, Utf8ToCp932Lenient("終了(&Q)"), false, true, false, {}}};
+  return Menu(owner, {popup});
+}
+
+TEST_F(ImGuiDialogHostTest, LetsGoOfAWindowBeforeItIsDestroyed) {
+  Menu menu = OneEntryMenu(window_);
+  host_->AttachMenu(window_, &menu);
+  ASSERT_TRUE(DestroyWindow(window_));
+  // The menu's owner lets go after the window: nothing of the window may be drawn into now.
+  host_->AttachMenu(window_, nullptr);
+  host_->RefreshMenu();
+  EXPECT_FALSE(host_->IsMenuOpen());
+}
+
+TEST_F(ImGuiDialogHostTest, ADialogWhoseWindowGoesEndsWithItsCloseAnswer) {
+  Dialog dialog = TwoButtons();
+  dialog.closeAnswer = 4;
+  host_->SetFrameHook([&](int frame) {
+    if (frame == 2) DestroyWindow(window_);
+    if (frame == kGiveUpFrame) host_->EndDialog(kGaveUp);
+  });
+  EXPECT_EQ(host_->RunDialog(window_, dialog), 4);
+}
+
+TEST_F(ImGuiDialogHostTest, AltOpensTheMenuOnlyWhenPressedAlone) {
+  Menu menu = OneEntryMenu(window_);
+  host_->AttachMenu(window_, &menu);
+  auto press = [&](std::initializer_list<std::pair<uint32_t, SDL_Scancode>> keys) {
+    for (auto [type, scancode] : keys) {
+      PushKey(type, scancode);
+      backend_->PumpEvents();
+    }
+  };
+  press({{SDL_KEYDOWN, SDL_SCANCODE_LALT},
+         {SDL_KEYDOWN, SDL_SCANCODE_RETURN},
+         {SDL_KEYUP, SDL_SCANCODE_RETURN},
+         {SDL_KEYUP, SDL_SCANCODE_LALT}});
+  EXPECT_FALSE(host_->IsMenuOpen()) << "Alt+Enter is no menu key";
+  press({{SDL_KEYDOWN, SDL_SCANCODE_LALT}, {SDL_KEYUP, SDL_SCANCODE_LALT}});
+  EXPECT_TRUE(host_->IsMenuOpen());
+  host_->AttachMenu(window_, nullptr);
+}
+
+class ImGuiMessageBoxTest : public ImGuiDialogHostTest {
+ protected:
+  void SetUp() override {
+    ImGuiDialogHostTest::SetUp();
+    host_->DrawBoxesWithoutDisplay(true);
+    use_ = std::make_unique<ScopedDialogHost>(host_.get());
+  }
+  void TearDown() override {
+    use_.reset();
+    ImGuiDialogHostTest::TearDown();
+  }
+  // Shows a box and ends it with `end` at frame 3; drawnIn tells where it was drawn.
+  int Box(HWND owner, uint32_t style, int end, HWND* drawnIn) {
+    host_->SetFrameHook([&, end](int frame) {
+      *drawnIn = host_->DrawnIn();
+      if (frame == 3) host_->EndDialog(end);
+      if (frame == kGiveUpFrame) host_->EndDialog(kGaveUp);
+    });
+    int answer =
+        MessageBox(owner, Utf8ToCp932Lenient("続けますか？"), Utf8ToCp932Lenient("確認"), style);
+    host_->SetFrameHook({});
+    return answer;
+  }
+  std::unique_ptr<ScopedDialogHost> use_;
+};
+
+TEST_F(ImGuiMessageBoxTest, IsDrawnInItsOwnersWindow) {
+  HWND drawnIn;
+  EXPECT_EQ(Box(window_, MB_YESNO | MB_ICONQUESTION, IDNO, &drawnIn), IDNO);
+  EXPECT_EQ(drawnIn, window_);
+  // Enter presses the default button, here the second.
+  host_->SetFrameHook([&](int frame) {
+    if (frame == 3) PushKey(SDL_KEYDOWN, SDL_SCANCODE_RETURN);
+    if (frame == 5) PushKey(SDL_KEYUP, SDL_SCANCODE_RETURN);
+    if (frame == kGiveUpFrame) host_->EndDialog(kGaveUp);
+  });
+  EXPECT_EQ(MessageBox(window_, "?", "?", MB_YESNO | MB_DEFBUTTON2), IDNO);
+}
+
+TEST_F(ImGuiMessageBoxTest, WithoutAShownWindowGetsAWindowOfItsOwn) {
+  Menu menu = OneEntryMenu(window_);
+  host_->AttachMenu(window_, &menu);
+  ShowWindow(window_, false);
+  HWND drawnIn;
+  EXPECT_EQ(Box(window_, MB_OKCANCEL | MB_ICONERROR, IDOK, &drawnIn), IDOK);
+  EXPECT_TRUE(drawnIn && drawnIn != window_) << "a hidden owner cannot show it";
+  EXPECT_FALSE(IsWindow(drawnIn)) << "the box's window goes with the box";
+  host_->OpenMenu(window_);
+  EXPECT_TRUE(host_->IsMenuOpen()) << "the owner's menu came back";
+  host_->AttachMenu(window_, nullptr);
+
+  DestroyWindow(window_);
+  EXPECT_EQ(Box(HWND{}, MB_OK | MB_ICONWARNING, IDOK, &drawnIn), IDOK);
+  EXPECT_TRUE(drawnIn) << "before the game's window exists";
+  EXPECT_FALSE(IsWindow(drawnIn));
+}
+
+// Clicks need a pointer the dummy driver cannot give ImGui; the windowed end-to-end test plays
+// them under an X server.
+TEST_F(ImGuiMessageBoxTest, PlayedKeysReachTheBox) {
+  std::vector<InputStep> steps;
+  ASSERT_TRUE(ParseInputScript("wait:3,key:Return", &steps, nullptr));
+  host_->PlayInput(std::move(steps));
+  host_->SetFrameHook([&](int frame) {
+    if (frame == kGiveUpFrame) host_->EndDialog(kGaveUp);
+  });
+  EXPECT_EQ(MessageBox(window_, "?", "?", MB_YESNOCANCEL | MB_DEFBUTTON2), IDNO);
+  EXPECT_TRUE(host_->InputDone());
 }
 
 }  // namespace
