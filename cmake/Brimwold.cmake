@@ -43,7 +43,8 @@ endfunction()
 # tests/DIR, with each test registered in ctest. A test file may carry one ctest label on a line
 # of its own, "// Label: threads"; the files with the same label build one program, NAME_<label>,
 # so that ctest -L selects them. The labels: threads (run again under the thread sanitizer) and
-# optimised (run again on the optimised build with the undefined-behaviour sanitizer).
+# optimised (run again on the optimised build with the undefined-behaviour sanitizer) and
+# windowed (runs the program in a real window under Xvfb).
 # (The test programs' main sets SDL's dummy drivers.)
 function(brimwold_test_suite name dir)
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/${dir}/*_test.cpp)

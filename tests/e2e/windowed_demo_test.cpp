@@ -1,3 +1,4 @@
+// Label: windowed
 // The built program in a real window: the SDL backend on an X server of its own (xvfb-run),
 // driven by input played through its own event translation and dialog host, as a player's is.
 // Skipped only where xvfb-run is not installed.
