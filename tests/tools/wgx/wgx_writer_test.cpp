@@ -43,8 +43,12 @@ TEST(WgxWriter, ShortPairCopiesNeverSpellTheEndCode) {
 Bytes EncodeInput(int depth, int form, bool wide, uint8_t width, uint8_t height, uint8_t seed,
                   const Bytes& units) {
   const int depthIndex = depth == 8 ? 0 : depth == 24 ? 1 : 2;
-  Bytes input = {static_cast<uint8_t>(depthIndex + 3 * form + (wide ? 9 : 0)), width, height, seed};
-  input.insert(input.end(), units.begin(), units.end());
+  Bytes input(4 + units.size());
+  input[0] = static_cast<uint8_t>(depthIndex + 3 * form + (wide ? 9 : 0));
+  input[1] = width;
+  input[2] = height;
+  input[3] = seed;
+  std::copy(units.begin(), units.end(), input.begin() + 4);
   return input;
 }
 
@@ -59,9 +63,9 @@ TEST(WgxEncodeFuzzSeeds, AreWrittenByTheLayoutTheTargetReads) {
       seeds[name] =
           EncodeInput(depth, form, false, 37, 23, static_cast<uint8_t>(depth + form), shapes);
     }
-    seeds["d" + std::to_string(depth) + "_wide"] =
-        EncodeInput(depth, 0, true, 17, 9, 3, LonePairAt(41));
-    seeds["d" + std::to_string(depth) + "_rows"] =
+    const std::string prefix = 'd' + std::to_string(depth);
+    seeds[prefix + "_wide"] = EncodeInput(depth, 0, true, 17, 9, 3, LonePairAt(41));
+    seeds[prefix + "_rows"] =
         EncodeInput(depth, 1, false, 255, 40, 5, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11});
   }
   // An index stream whose only repeat is a pair 33 bytes back.
