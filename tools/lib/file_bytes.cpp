@@ -1,18 +1,14 @@
 #include "lib/file_bytes.h"
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 
 #include "common/atomic_file.h"
+#include "host/file/host_file.h"
 
 namespace bw::tools {
 
 bool ReadFileBytes(const std::filesystem::path& path, std::vector<uint8_t>& out) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
+  return host::ReadWholeFile(path, out);
 }
 
 bool WriteFileBytes(const char* tool, const std::filesystem::path& path,
