@@ -16,7 +16,7 @@ namespace bw {
 
 class VfaArchive final : public Archive {
  public:
-  // Case modes of FindInNameTrie.
+  // Case modes of FindInNameTrie: every mode but the first two lower-cases.
   static constexpr int kCaseAsGiven = 0;
   static constexpr int kCaseUpper = 1;
   static constexpr int kCaseLower = 2;
