@@ -25,6 +25,7 @@ Bytes Encoded(const Block& block) {
 }
 
 TEST(ConfigKnownAnswer, ApplicationRecord) {
+  // clang-format off
   const Bytes file = {
       23, 0,                   // u16 length
       0x20, 0x03, 0x58, 0x02,  // canvas 800 x 600
@@ -33,6 +34,7 @@ TEST(ConfigKnownAnswer, ApplicationRecord) {
       5, 0, 7, 0, 0, 0,        // icon 5, menu 7, no accelerators
       0, 1, 1, 3, 0,           // not single, full screen only, CD-ROM, folder mode 3, kind 0
   };
+  // clang-format on
   AppRecord record;
   ASSERT_EQ(ReadAppRecord(file, record), kConfigOk);
   EXPECT_EQ(record.canvasWidth, 800);
@@ -53,6 +55,7 @@ TEST(ConfigKnownAnswer, ApplicationRecord) {
 }
 
 TEST(ConfigKnownAnswer, ApplicationInformation) {
+  // clang-format off
   const Bytes file = {
       1, 5, 0x0A,                                  // version 1.05, revision a
       5, 'G', 'a', 'm', 'e', 0,                    // application name
@@ -61,6 +64,7 @@ TEST(ConfigKnownAnswer, ApplicationInformation) {
       10, 'h', 't', 't', 'p', ':', '/', '/', 'x', '/', 0,  // web address
       0,                                           // no save-folder name
   };
+  // clang-format on
   AppInfo info;
   ASSERT_EQ(ReadAppInfo(file, info), kConfigOk);
   EXPECT_EQ(info.majorVersion, 1);
@@ -76,8 +80,8 @@ TEST(ConfigKnownAnswer, ApplicationInformation) {
 
 TEST(ConfigKnownAnswer, EngineSettings) {
   Bytes engine(72, 0);
-  engine[0] = 1;     // threaded driving
-  engine[16] = 1;    // input mode: Windows API
+  engine[0] = 1;      // threaded driving
+  engine[16] = 1;     // input mode: Windows API
   engine[43] = 0x2B;  // the first byte of the word at 43
   Bytes display = {1, 32, 0x10, 0, 0, 0, 0xFE, 0xFF, 0xFF, 0xFF, 0, 0xF4, 0x01, 1};
   Bytes pacing = {1, 2, 0, 3, 0, 1, 0, 0, 1, 0, 5, 0x00, 0x04, 0, 1, 1, 0};

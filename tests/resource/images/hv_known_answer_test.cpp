@@ -17,6 +17,7 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 // Two ranges: record 1 ends the first (a < 0, b < 1); record 2 (a < 0, b = 1) does not end one.
+// clang-format off
 const Bytes kHvd = {
     'H', 'V', 'D', 0,                                            // magic
     1, 2, 3, 4, 5, 6, 2, 0, 9, 10, 11, 12,                       // header, 2 ranges at 6
@@ -30,6 +31,7 @@ const Bytes kHvd = {
     3, 0, 'r', 'u', 'n', 0x02, 0x01, 0xFF, 0xFF,                 // "run", 0x0102, 0xFFFF
     0, 0, 1, 0, 2, 0,                                            // "", 1, 2
 };
+// clang-format on
 
 TEST(HvKnownAnswer, HvdFieldsStandWhereTheTableSays) {
   HvdAnimation anim;
@@ -61,14 +63,17 @@ TEST(HvKnownAnswer, HvdFieldsStandWhereTheTableSays) {
 }
 
 // A 1 x 1 24-bit bitmap of the colour 0x102030.
+// clang-format off
 const Bytes kBmp = {
     'B', 'M', 58, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0,  // file header: 58 bytes, pixels at 54
     40, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 24, 0, 0, 0, 0, 0, 4, 0, 0, 0,
     0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // the info header's last four fields
     0x30, 0x20, 0x10, 0,                             // blue, green, red, row padding
 };
+// clang-format on
 
 TEST(HvKnownAnswer, HvaFieldsStandWhereTheTableSays) {
+  // clang-format off
   Bytes hva = {
       'H', 'V', 'A', 0,                                        // magic
       0x80, 0x02, 0xE0, 0x01, 0, 0, 1, 0, 0, 0, 0, 0,          // 640, 480, one range at 6
@@ -79,6 +84,7 @@ TEST(HvKnownAnswer, HvaFieldsStandWhereTheTableSays) {
       1, 0, 0, 0,                                              // one picture
       58, 0, 0, 0, 74, 0, 0, 0, 0, 0, 0, 0,                    // 58 bytes at 74, key (0, 0)
   };
+  // clang-format on
   ASSERT_EQ(hva.size(), 74u);
   hva.insert(hva.end(), kBmp.begin(), kBmp.end());
 
