@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <utility>
 
@@ -280,6 +281,7 @@ int VfaArchive::ReadMember(uint32_t index, ArchiveAllocateFunc allocate, void* a
                            ArchiveProgressFunc progress, void* progressArgument) {
   try {
     if (!allocate) return kArchiveNoPath;
+    std::unique_lock hold(fileLock_);
     Record record;
     int code = SeekToEntry(index, record);
     if (code != kArchiveOk) return code;
@@ -307,6 +309,7 @@ int VfaArchive::ReadMember(uint32_t index, ArchiveAllocateFunc allocate, void* a
     } else if (file_.Read(data, unpackedLength) != unpackedLength) {
       return kArchiveReadFailed;
     }
+    hold.unlock();
     if (record.flag) UnscrambleVfaNibbles(data, unpackedLength);
     if ((flags_ & kVfaKeyScramble) && unpackedLength > 3) {
       uint32_t words = unpackedLength / 4;
@@ -344,6 +347,7 @@ Stream* VfaArchive::OpenMemberStream(uint32_t index, int* error) {
     return nullptr;
   };
   try {
+    std::unique_lock hold(fileLock_);
     Record record;
     int code = SeekToEntry(index, record);
     if (code != kArchiveOk) return fail(code);
@@ -368,6 +372,7 @@ Stream* VfaArchive::OpenMemberStream(uint32_t index, int* error) {
     if (file_.Read(head.data() + prefixLength, scrambled) != scrambled) {
       return fail(kArchiveOutOfMemory);
     }
+    hold.unlock();
     // The rest would read short: a member cut off by the end of the pack is refused whole.
     const uint64_t stored = record.size - prefixLength;
     if (record.offset > fileSize_ || stored > fileSize_ - record.offset) {
