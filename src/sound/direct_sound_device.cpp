@@ -164,7 +164,8 @@ std::string DirectSoundDevice::OutputError() const {
 int32_t DirectSoundDevice::Append(std::unique_ptr<SoundBuffer> buffer, int32_t result,
                                   SoundBuffer** out) {
   if (out) *out = nullptr;
-  if (result > 0) return result;
+  // Only a buffer that loaded in full is listed; one made without its controls goes too.
+  if (result != 0) return result;
   if (out) *out = buffer.get();
   buffers_.push_back(std::move(buffer));
   return result;

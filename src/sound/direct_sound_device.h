@@ -107,7 +107,8 @@ class DirectSoundDevice : public DirectSoundDeviceBase {
   bool IsOutputOpen() const;
   std::string OutputError() const;
 
-  // On 0 the new buffer is listed and *out names it; the list owns it.
+  // On 0 the new buffer is listed and *out names it; the list owns it. Any other result
+  // (also a buffer made without its controls, -1) destroys it.
   int32_t CreateBuffer(SoundBuffer** out, const char* file, uint8_t lipSyncMode);
   int32_t CreateDuplicate(SoundBuffer** out, SoundBuffer* source);
   int32_t CreateStream(SoundBuffer** out, const char* file, const char* loopFile);

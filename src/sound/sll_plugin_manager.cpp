@@ -178,10 +178,13 @@ SoundDecoderStream* SllPluginManager::Open(const char* fileName, Stream* file, b
   }
   if (file != nullptr) {
     SllDecodeObject* first = fileName ? FindByExtension(fileName) : nullptr;
+    // The first code a decode object reports says most: the extension's decoder is asked first.
+    int32_t reported = kSllOk;
     auto attempt = [&](SllDecodeObject* object) {
       file->Seek(0);  // a declining decoder may have left it elsewhere
       int32_t code = kSllOk;
       decoder = object->CreateDecoder(file, &code);
+      if (decoder == nullptr && reported == kSllOk) reported = code;
     };
     if (first) attempt(first);
     for (size_t i = 0; decoder == nullptr && i < records_.size(); ++i) {
@@ -189,7 +192,7 @@ SoundDecoderStream* SllPluginManager::Open(const char* fileName, Stream* file, b
     }
     if (decoder == nullptr) {
       file->Seek(0);
-      error = kSllNotAccepted;
+      error = reported != kSllOk ? reported : kSllNotAccepted;
     }
   }
   if (own) own->Release();

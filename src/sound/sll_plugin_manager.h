@@ -70,7 +70,9 @@ class SllPluginManager {
   virtual SllDecodeObject* FindByExtension(const std::string& fileName) const;
   virtual SllDecodeObject* FindByType(uint32_t typeId) const;
   // A decoder for the named file (through Global<SoundFileSource>) or for the given file. With
-  // streamed clear, or the load-whole flag set, the file is read whole into memory first.
+  // streamed clear, or the load-whole flag set, the file is read whole into memory first. When
+  // no decode object takes the file, the error is the first code one of them reported, else
+  // kSllNotAccepted.
   virtual SoundDecoderStream* Open(const char* fileName, Stream* file, bool streamed,
                                    int32_t* outError);
 

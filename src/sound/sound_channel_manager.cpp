@@ -566,17 +566,19 @@ int32_t SoundChannelManager::LoadState(ByteReader* in) {
   }
   for (int32_t i = 0; i < count && i < ChannelCount(); ++i) {
     const SavedChannel& c = saved.channels[i];
-    // The kind first: the reload takes its default factor and the play its switch.
+    // The saved kind before the reload and the saved volume after it: the reload takes the
+    // kind's default factor and resets the volume to 100, and the play asks the kind's switch,
+    // so a voice saved while voices were off stays silent and a saved volume is not lost.
     SetChannelKind(i, c.kind);
+    SetChannelPan(i, c.pan);
     if (c.name) {
       StopChannel(i);
       LoadChannel(i, c.name->c_str(), c.lipSyncMode, c.source == kSourceStream);
-      if (c.looping) PlayChannel(i, true);
     } else {
       UnloadChannel(i);
     }
     SetChannelVolume(i, c.volume, -1);
-    SetChannelPan(i, c.pan);
+    if (c.name && c.looping) PlayChannel(i, true);
   }
   return kSoundOk;
 }

@@ -31,10 +31,11 @@ class Declining final : public SllDecodeObject {
     ++offers;
     uint8_t b[3];
     if (file) file->Read(b, 3);
-    if (error) *error = kSllNotAccepted;
+    if (error) *error = code;
     return nullptr;
   }
   int offers = 0;
+  int32_t code = kSllNotAccepted;
 };
 
 TEST(SllPluginManager, OpenOffersTheFileByExtensionThenInOrder) {
@@ -63,6 +64,10 @@ TEST(SllPluginManager, OpenOffersTheFileByExtensionThenInOrder) {
   EXPECT_EQ(m.Open("SE\\JUNK.WAV", nullptr, true, &error), nullptr);
   EXPECT_EQ(error, kSllNotAccepted);
   EXPECT_EQ(wav->offers, 2) << "asked once, not again in the sweep";
+  wav->code = kSllOutOfMemory;
+  EXPECT_EQ(m.Open("SE\\JUNK.WAV", nullptr, true, &error), nullptr);
+  EXPECT_EQ(error, kSllOutOfMemory) << "the decoder's own code is passed on";
+  wav->code = kSllNotAccepted;
   EXPECT_EQ(m.Open("SE\\MISSING.WAV", nullptr, true, &error), nullptr);
   EXPECT_EQ(error, kSllCannotOpen);
 

@@ -228,6 +228,33 @@ TEST_F(SavedState, RoundTripsMusicAndChannels) {
   EXPECT_EQ(again, block);
 }
 
+// The kind comes back before the reload: a looping voice saved while voices sound stays silent
+// when it is loaded where voices are switched off, and keeps its saved volume and the voice
+// default factor whatever kind the channel had before.
+TEST_F(SavedState, TheSavedKindDecidesTheSwitchAndTheFactor) {
+  m.SetChannelCount(1);
+  m.SetChannelKind(0, kVoice);
+  ASSERT_EQ(m.LoadChannel(0, "VO.PCMT", kLipSyncNone, false), kSoundOk);
+  m.SetChannelVolume(0, 70, -1);
+  ASSERT_EQ(m.PlayChannel(0, true), kSoundOk);
+  const std::vector<uint8_t> block = Save();
+
+  SoundChannelManager other(&timers);
+  other.SetDefaultFactor(2, 128);  // voices load at 128
+  other.SetChannelCount(1);
+  other.SetChannelKind(0, kSoundEffect);
+  other.SetKindEnabled(false, kVoice, false, false);
+  ByteReader in(block);
+  ASSERT_EQ(other.LoadState(&in), kSoundOk);
+  const SoundChannel& voice = *other.GetChannel(0);
+  EXPECT_FALSE(other.IsChannelPlaying(0)) << "voices are switched off here";
+  EXPECT_EQ(voice.playState, kChannelLooping) << "switching voices on restarts it";
+  EXPECT_EQ(voice.volume, 70);
+  EXPECT_EQ(voice.factor, 128);
+  other.SetKindEnabled(true, kVoice, false, false);
+  EXPECT_TRUE(other.IsChannelPlaying(0));
+}
+
 TEST_F(SavedState, NamesOfTheLongestSavableLengthRoundTrip) {
   const std::string name(kMaxSoundNameBytes, 'N');
   Ramp(name, 100, 1);

@@ -140,7 +140,9 @@ bool ResolveLinuxPath(std::string_view path, std::string* enginePath, std::strin
 int32_t GetFileSizeByName(const char* name) {
   FileSystemManager* manager = TheFileSystemManager::Get();
   FileFindData data;
-  if (!manager || !name || manager->FindFile(nullptr, name, &data) != 0) return kNoFileSize;
+  if (!manager || !name) return kNoFileSize;
+  int code = manager->FindFile(nullptr, name, &data);
+  if (code != kFindLoose && code != kFindInPack) return kNoFileSize;
   return static_cast<int32_t>(std::min<uint64_t>(data.size, INT32_MAX));
 }
 

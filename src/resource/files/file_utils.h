@@ -38,8 +38,8 @@ bool ToLocalFields(const timespec& time, FileTimeFields& fields);
 // either step fails. enginePath (may be null) receives the absolute engine path.
 bool ResolveLinuxPath(std::string_view path, std::string* enginePath, std::string& linuxPath);
 
-// GetFileSizeByName: -1 without a manager, for a name found nowhere and for a pack member (the
-// manager finds it without its size); sizes past 2 GiB - 1 read as 2 GiB - 1.
+// GetFileSizeByName: the size of a loose file or pack member; -1 without a manager and for a
+// name found nowhere; sizes past 2 GiB - 1 read as 2 GiB - 1.
 constexpr int32_t kNoFileSize = -1;
 int32_t GetFileSizeByName(const char* name);
 

@@ -24,22 +24,18 @@ int WriteDibToDestination(const DibImage& dib, const ImageDestinationFn& destina
   if (!Convertible(dib)) return kGllConvertFailed;
   const auto width = static_cast<uint32_t>(dib.width);
   const uint32_t rows = dib.rows();
-  const bool indexed = eightBit && dib.bits == 8;
+  // Every paletted depth (1, 4 and 8 bits) gives indices; a palette without entries leaves
+  // the destination's own.
+  const bool indexed = eightBit && dib.bits <= 8;
+  const bool withPalette = indexed && !dib.palette.empty();
   const uint32_t bytesPerPixel = indexed ? 1 : 4;
   ImageDestination dest = destination(static_cast<int>(width), static_cast<int>(rows),
-                                      indexed ? 8 : 32, dib.bits == 32, indexed);
+                                      indexed ? 8 : 32, dib.bits == 32, withPalette);
   const uint64_t rowBytes = uint64_t{width} * bytesPerPixel;
   if (!dest.pixels.data() || dest.pitch < rowBytes ||
       dest.pixels.size() < dest.pitch * uint64_t{rows - 1} + rowBytes ||
-      (indexed && !dest.palette))
+      (withPalette && !dest.palette))
     return kGllNoBuffer;
-  if (indexed) {
-    size_t entries = std::min<size_t>(dib.palette.size(), 256);
-    std::memcpy(dest.palette, dib.palette.data(), entries * 4);
-    for (uint32_t y = 0; y < rows; ++y)
-      std::memcpy(dest.pixels.data() + y * dest.pitch, dib.Row(y), width);
-    return kGllDone;
-  }
   BitmapInfo info;
   info.header.width = dib.width;
   info.header.height = static_cast<int32_t>(rows);
@@ -47,6 +43,7 @@ int WriteDibToDestination(const DibImage& dib, const ImageDestinationFn& destina
   const size_t entries = std::min<size_t>(dib.palette.size(), 256);
   info.header.clrUsed = static_cast<uint32_t>(entries);
   std::copy_n(dib.palette.begin(), entries, info.colors);
+  if (withPalette) std::copy_n(info.colors, 256, dest.palette);
   const DibSource source{&info, dib.pixels.data(), dib.pixels.size(), dib.pitch, 0, 0};
   // The converters read bottom-up rows; a top-down picture is written from the last row up.
   uint8_t* pixels = dest.pixels.data();
@@ -57,8 +54,9 @@ int WriteDibToDestination(const DibImage& dib, const ImageDestinationFn& destina
   }
   const Rect rect{0, 0, static_cast<int>(width), static_cast<int>(rows)};
   // Pictures of 32 bits keep their alpha; the other depths convert as any DIB does.
-  const bool converted = dib.bits == 32 ? ConvertRowsTo32(pixels, rect, pitch, source)
-                                        : ConvertDibRowsTo32(pixels, rect, pitch, source);
+  const bool converted = indexed          ? ConvertDibRowsTo8(pixels, rect, pitch, source)
+                         : dib.bits == 32 ? ConvertRowsTo32(pixels, rect, pitch, source)
+                                          : ConvertDibRowsTo32(pixels, rect, pitch, source);
   if (!converted) return kGllConvertFailed;
   return kGllDone;
 }

@@ -46,10 +46,10 @@ struct DecodedImageRelease {
 };
 using DecodedImageRef = std::unique_ptr<DecodedImage, DecodedImageRelease>;
 
-// Writes a decoded DIB into a destination: an 8-bit picture as 8-bit indices with its palette
-// when eightBit is set, every other picture as 32-bit pixels (palette entries whole, 16 bits as
-// 555, 24 bits with alpha 0, 32 bits as they stand). 0, kGllNoBuffer when the destination gives
-// nothing that fits, kGllConvertFailed for a DIB that cannot be converted.
+// Writes a decoded DIB into a destination: a paletted picture (1, 4 or 8 bits) as 8-bit indices
+// with its palette when eightBit is set, every other picture as 32-bit pixels (palette entries
+// whole, 16 bits as 555, 24 bits with alpha 0, 32 bits as they stand). 0, kGllNoBuffer when the
+// destination gives nothing that fits, kGllConvertFailed for a DIB that cannot be converted.
 int WriteDibToDestination(const DibImage& dib, const ImageDestinationFn& destination,
                           bool eightBit);
 

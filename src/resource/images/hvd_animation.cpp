@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "common/byte_reader.h"
+#include "resource/files/file.h"
 #include "resource/images/hv_range_table.h"
 
 namespace bw {
@@ -21,6 +22,13 @@ void HvdAnimation::Clear() {
   starts_.clear();
   longest_ = 0;
   loaded_ = false;
+}
+
+int HvdAnimation::Load(const char* name) {
+  Clear();
+  File file;
+  if (!name || file.Load(name) != kFileOk) return kHvdCannotOpen;
+  return Load({static_cast<const uint8_t*>(file.GetData()), file.GetSize()});
 }
 
 int HvdAnimation::Load(std::span<const uint8_t> file) {

@@ -11,6 +11,7 @@
 namespace bw {
 
 constexpr int kHvdLoaded = 0;
+constexpr int kHvdCannotOpen = 1;
 constexpr int kHvdWrongMagic = 2;
 constexpr int kHvdNoRanges = 3;
 constexpr int kHvdBadBlob = 4;
@@ -36,7 +37,9 @@ struct HvdEntry {
 
 class HvdAnimation {
  public:
-  // Loads from the file's bytes (a file that cannot be opened is its reader's to answer, 1).
+  // Reads the file through the file-system manager: kHvdCannotOpen when it cannot be read,
+  // else as the bytes' Load.
+  int Load(const char* name);
   // What came before is freed first; a failed load keeps what was read so far.
   int Load(std::span<const uint8_t> file);
   void Clear();

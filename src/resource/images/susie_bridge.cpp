@@ -37,11 +37,13 @@ struct PluginBlock {
   }
 };
 
+// Plug-ins get a progress callback whether the caller gave one or not: many call it without
+// asking. Without the caller's it answers 0, go on.
 struct ProgressBridge {
   const ImageProgress* progress;
   static int Call(int done, int total, intptr_t data) {
     auto* self = reinterpret_cast<ProgressBridge*>(data);
-    return (*self->progress)(done, total);
+    return *self->progress ? (*self->progress)(done, total) : 0;
   }
 };
 
@@ -50,7 +52,9 @@ struct ArchiveProgressBridge {
   void* argument;
   static int Call(int done, int total, intptr_t data) {
     auto* self = reinterpret_cast<ArchiveProgressBridge*>(data);
-    self->progress(static_cast<uint32_t>(done), static_cast<uint32_t>(total), self->argument);
+    if (self->progress) {
+      self->progress(static_cast<uint32_t>(done), static_cast<uint32_t>(total), self->argument);
+    }
     return 0;
   }
 };
@@ -188,8 +192,7 @@ int SusieImageLoader::LoadToBuffers(std::span<const uint8_t> data,
   ProgressBridge bridge{&progress};
   int rc = getPicture_(reinterpret_cast<const char*>(data.data()),
                        static_cast<intptr_t>(data.size()), kSusieFromMemory, &info.pointer,
-                       &pixels.pointer, progress ? &ProgressBridge::Call : nullptr,
-                       reinterpret_cast<intptr_t>(&bridge));
+                       &pixels.pointer, &ProgressBridge::Call, reinterpret_cast<intptr_t>(&bridge));
   if (rc != kSusieOk || !info.pointer || !pixels.pointer) return kSusiePictureFailed;
   DibImage dib;
   try {
@@ -250,9 +253,9 @@ int SusieArchive::Read(const Member* member, ArchiveAllocateFunc allocate, void*
   if (member->info.unpackedSize == 0) return kArchiveEmptyMember;
   PluginBlock block;
   ArchiveProgressBridge bridge{progress, progressArgument};
-  int rc = getFile_(path_.c_str(), member->info.offset, reinterpret_cast<char*>(&block.pointer),
-                    kSusieToMemory, progress ? &ArchiveProgressBridge::Call : nullptr,
-                    reinterpret_cast<intptr_t>(&bridge));
+  int rc =
+      getFile_(path_.c_str(), member->info.offset, reinterpret_cast<char*>(&block.pointer),
+               kSusieToMemory, &ArchiveProgressBridge::Call, reinterpret_cast<intptr_t>(&bridge));
   const uint32_t size = member->info.unpackedSize;
   if (rc != kSusieOk || block.Size() < size) return kSusieGetFileFailed;
   void* buffer = allocate(size, argument, nullptr);
@@ -278,8 +281,7 @@ int SusieArchive::Extract(const Member* member, const char* folder, ArchiveProgr
   if (host::EnginePathToLinuxPath(folder, linuxFolder) != host::kPathOk) return kArchiveNoPath;
   ArchiveProgressBridge bridge{progress, progressArgument};
   int rc = getFile_(path_.c_str(), member->info.offset, linuxFolder.data(), kSusieFromFile,
-                    progress ? &ArchiveProgressBridge::Call : nullptr,
-                    reinterpret_cast<intptr_t>(&bridge));
+                    &ArchiveProgressBridge::Call, reinterpret_cast<intptr_t>(&bridge));
   return rc == kSusieOk ? kArchiveOk : kSusieGetFileFailed;
 }
 

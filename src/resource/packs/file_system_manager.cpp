@@ -66,6 +66,21 @@ struct TrackedAllocation {
   }
 };
 
+// A member's full size: from its entry record when the pack keeps a table, else from a read
+// whose allocation is refused, which learns the size and reads nothing.
+uint64_t MemberSize(Archive& archive, const std::string& name) {
+  if (const ArchiveEntryInfo* info = archive.FindEntryInfo(name.c_str())) {
+    return info->unpackedSize;
+  }
+  uint32_t size = 0;
+  auto probe = [](uint32_t wanted, void* argument, void*) -> void* {
+    *static_cast<uint32_t*>(argument) = wanted;
+    return nullptr;
+  };
+  archive.ReadByName(name.c_str(), probe, &size, nullptr, nullptr);
+  return size;
+}
+
 size_t SharedLength(std::string_view a, std::string_view b) {
   size_t n = std::min(a.size(), b.size());
   size_t i = 0;
@@ -493,8 +508,14 @@ int FileSystemManager::FindFile(std::string* path, std::string_view name, FileFi
   };
   bool inPack = false;
   auto packed = [&](const std::string& lowered) {
-    inPack = AskPacks(lowered, [](MountRecord& record, const std::string& rest) {
-      return record.archive->Exists(rest.c_str());
+    inPack = AskPacks(lowered, [&](MountRecord& record, const std::string& rest) {
+      if (!record.archive->Exists(rest.c_str())) return false;
+      if (data) {
+        data->folder = false;
+        data->size = MemberSize(*record.archive, rest);
+        data->fileName = GetPathLeafName(rest, true);
+      }
+      return true;
     });
     if (inPack && path) *path = lowered;
     return inPack ? kFsOk : kGoOn;

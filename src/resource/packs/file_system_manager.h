@@ -52,7 +52,8 @@ constexpr int kPluginEntryMissing = 3;
 constexpr int kPluginNoDecodeObject = 4;
 constexpr int kPluginUnexpected = 5;
 
-// What a find of a loose file answers.
+// What a find answers: a loose file's or folder's, or a pack member's (never a folder; its full
+// size, as reading it gives it).
 struct FileFindData {
   bool folder = false;
   uint64_t size = 0;
@@ -105,7 +106,8 @@ class FileSystemManager {
                              ArchiveAllocateFunc allocate, ArchiveReleaseFunc release,
                              void* argument, std::string* path);
   virtual Archive* GetMountArchive(int32_t mountId, int index) const;
-  // 0 a loose file, -1 a pack member, 1 the path cannot be built, 2 not found.
+  // 0 a loose file, -1 a pack member, 1 the path cannot be built, 2 not found. data, when
+  // given, describes what was found.
   virtual int FindFile(std::string* path, std::string_view name, FileFindData* data);
 
   virtual void RemoveDecoder(uint32_t typeId);

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <utility>
 
@@ -27,8 +28,11 @@ int64_t VfaArchive::FindInNameTrie(std::span<const uint8_t> trie, bool wide, con
                                    int caseMode) {
   if (trie.empty() || !name) return -1;
   std::string key(name);
-  if (caseMode == kCaseUpper) sjis::ToUpperInPlace(key);
-  if (caseMode == kCaseLower) sjis::ToLowerInPlace(key);
+  if (caseMode == kCaseUpper) {
+    sjis::ToUpperInPlace(key);
+  } else if (caseMode != kCaseAsGiven) {
+    sjis::ToLowerInPlace(key);
+  }
   ByteReader reader(trie);
   // The terminating NUL is looked up like any other character.
   for (size_t depth = 0; depth <= key.size(); ++depth) {
@@ -277,6 +281,7 @@ int VfaArchive::ReadMember(uint32_t index, ArchiveAllocateFunc allocate, void* a
                            ArchiveProgressFunc progress, void* progressArgument) {
   try {
     if (!allocate) return kArchiveNoPath;
+    std::unique_lock hold(fileLock_);
     Record record;
     int code = SeekToEntry(index, record);
     if (code != kArchiveOk) return code;
@@ -304,6 +309,7 @@ int VfaArchive::ReadMember(uint32_t index, ArchiveAllocateFunc allocate, void* a
     } else if (file_.Read(data, unpackedLength) != unpackedLength) {
       return kArchiveReadFailed;
     }
+    hold.unlock();
     if (record.flag) UnscrambleVfaNibbles(data, unpackedLength);
     if ((flags_ & kVfaKeyScramble) && unpackedLength > 3) {
       uint32_t words = unpackedLength / 4;
@@ -341,6 +347,7 @@ Stream* VfaArchive::OpenMemberStream(uint32_t index, int* error) {
     return nullptr;
   };
   try {
+    std::unique_lock hold(fileLock_);
     Record record;
     int code = SeekToEntry(index, record);
     if (code != kArchiveOk) return fail(code);
@@ -349,10 +356,6 @@ Stream* VfaArchive::OpenMemberStream(uint32_t index, int* error) {
     }
     const uint32_t prefixLength = static_cast<uint32_t>(prefix_.size());
     if (record.size < prefixLength) return fail(kArchiveEmptyMember);
-    const uint64_t stored = record.size - prefixLength;
-    if (record.offset > fileSize_ || stored > fileSize_ - record.offset) {
-      return fail(kArchiveReadFailed);
-    }
 
     host::HostFile file;
     if (!file.Open(file_.Path(), host::HostFile::Access::kRead)) return fail(kArchiveNotFound);
@@ -365,7 +368,14 @@ Stream* VfaArchive::OpenMemberStream(uint32_t index, int* error) {
     const uint32_t scrambled = headLength - prefixLength;
     std::vector<uint8_t> head(headLength);
     if (prefixLength) std::memcpy(head.data(), prefix_.data(), prefixLength);
+    // A head that cannot be read answers 8, as the reader always has.
     if (file_.Read(head.data() + prefixLength, scrambled) != scrambled) {
+      return fail(kArchiveOutOfMemory);
+    }
+    hold.unlock();
+    // The rest would read short: a member cut off by the end of the pack is refused whole.
+    const uint64_t stored = record.size - prefixLength;
+    if (record.offset > fileSize_ || stored > fileSize_ - record.offset) {
       return fail(kArchiveReadFailed);
     }
     if (record.flag) UnscrambleVfaNibbles(head.data() + prefixLength, scrambled);

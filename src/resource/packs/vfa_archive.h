@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <span>
 #include <string>
 #include <vector>
@@ -16,7 +17,7 @@ namespace bw {
 
 class VfaArchive final : public Archive {
  public:
-  // Case modes of FindInNameTrie.
+  // Case modes of FindInNameTrie: every mode but the first two lower-cases.
   static constexpr int kCaseAsGiven = 0;
   static constexpr int kCaseUpper = 1;
   static constexpr int kCaseLower = 2;
@@ -63,6 +64,9 @@ class VfaArchive final : public Archive {
                  ArchiveProgressFunc progress, void* progressArgument);
   Stream* OpenMemberStream(uint32_t index, int* error);
 
+  // The frame thread and the file-slot pool's worker read one pack at once: each seek and the
+  // reads after it go together.
+  std::mutex fileLock_;  // guards file_'s position
   host::HostFile file_;
   uint64_t fileSize_ = 0;
   uint8_t flags_ = 0;

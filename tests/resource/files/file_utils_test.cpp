@@ -18,6 +18,7 @@
 #include "platform/app_paths.h"
 #include "platform/child_process.h"
 #include "platform/file_drop_target.h"
+#include "resource/packs/vfa_decoder.h"
 #include "support/game_folder.h"
 
 namespace bw {
@@ -40,6 +41,37 @@ class FileUtilsTest : public ::testing::Test {
   test::GameFolder game_;
   const test::TempDir& dir_ = game_.dir();
 };
+
+// A pack member is a file to the questions: its full size, whether the pack keeps its entry
+// table or not and whether it is stored packed; a loose file of the same name comes first.
+TEST_F(FileUtilsTest, SizesCountPackMembersAsFiles) {
+  const std::vector<uint8_t> text(1000, 'a');
+  const std::vector<uint8_t> mixed = {3, 1, 4, 1, 5, 9, 2};
+  for (bool tables : {false, true}) {
+    VfaDecoderAssist(kVfaAssistTables, tables, 0);
+    tools::VfaPackOptions options;
+    options.pack = true;
+    std::vector<uint8_t> pack;
+    std::string error;
+    ASSERT_TRUE(tools::BuildVfaPack("DATA.VFA", {{"a.txt", text}, {"sub\\b.bin", mixed}}, options,
+                                    pack, &error))
+        << error;
+    dir_.WriteFile("DATA.VFA", std::string(pack.begin(), pack.end()));
+    game_.manager().UnmountAll();
+    ASSERT_EQ(game_.manager().Mount("DATA.VFA", 1, false, true), 0);
+    EXPECT_EQ(GetFileSizeByName("A.TXT"), 1000) << "packed, tables " << tables;
+    EXPECT_EQ(GetFileSizeByName("sub\\b.bin"), 7) << "tables " << tables;
+    EXPECT_EQ(GetFileSizeByName("c.bin"), kNoFileSize);
+    EXPECT_TRUE(FileExists("a.txt"));
+  }
+  VfaDecoderAssist(kVfaAssistTables, 0, 0);
+  dir_.WriteFile("a.txt", "loose");
+  EXPECT_EQ(GetFileSizeByName("a.txt"), 5);
+  {
+    ScopedGlobal<FileSystemManager> none(nullptr);
+    EXPECT_EQ(GetFileSizeByName("a.txt"), kNoFileSize);
+  }
+}
 
 TEST_F(FileUtilsTest, CopyIfNewerCopiesOnlyWhenTheModeAllows) {
   fs::path source = dir_.WriteFile("src.dat", "new bytes");

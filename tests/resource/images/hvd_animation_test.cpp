@@ -2,6 +2,7 @@
 
 #include "lib/hva/hv_writer.h"
 #include "resource/images/hvd_animation.h"
+#include "support/game_folder.h"
 
 namespace bw {
 namespace {
@@ -79,6 +80,24 @@ TEST(HvdAnimation, RefusesBadFiles) {
     EXPECT_EQ(anim.GetRangeStart(0), -1) << c.what << ": a failed load answers no ranges";
     EXPECT_EQ(anim.FindRange(0, nullptr), -1) << c.what;
   }
+}
+
+// By name, through the file layer: a loose file or a pack member; a name that cannot be read
+// answers 1 and leaves nothing of the earlier load.
+TEST(HvdAnimation, LoadsByName) {
+  test::GameFolder game;
+  const Bytes bytes = tools::WriteHvd(ThreeRanges());
+  game.dir().WriteFile("ANIM/LOOSE.HVD", std::string(bytes.begin(), bytes.end()));
+  ASSERT_TRUE(game.MountPack("DATA.VFA", {{"anim\\packed.hvd", bytes}}, 1));
+  HvdAnimation anim;
+  for (const char* name : {"anim\\loose.hvd", "ANIM\\PACKED.HVD"}) {
+    ASSERT_EQ(anim.Load(name), kHvdLoaded) << name;
+    EXPECT_EQ(anim.GetRangeStart(2), 10) << name;
+  }
+  EXPECT_EQ(anim.Load("ANIM\\MISSING.HVD"), kHvdCannotOpen);
+  EXPECT_EQ(anim.GetRangeStart(0), -1);
+  EXPECT_TRUE(anim.entries().empty());
+  EXPECT_EQ(anim.Load(static_cast<const char*>(nullptr)), kHvdCannotOpen);
 }
 
 }  // namespace

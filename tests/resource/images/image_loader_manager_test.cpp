@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 
@@ -123,6 +124,53 @@ DibImage Dib(int32_t width, int32_t height, uint16_t bits, std::vector<uint8_t> 
   dib.pixels = std::move(pixels);
   dib.palette = std::move(palette);
   return dib;
+}
+
+// Asked for 8 bits, every paletted depth gives one index a pixel and its palette; other depths
+// and requests without 8 bits give 32-bit pixels.
+TEST(DibConversionTest, PalettedPicturesOfEveryDepthGiveIndices) {
+  const std::vector<uint32_t> two = {0x00102030, 0x00405060};
+  const std::vector<uint32_t> sixteen = {0, 0x00010203, 0, 0, 0, 0, 0, 0,
+                                         0, 0,          0, 0, 0, 0, 0, 0x00F0E0D0};
+  struct Case {
+    const char* what;
+    DibImage dib;
+    bool eightBit;
+    int bits;
+    std::vector<uint8_t> pixels;  // top row first
+  };
+  const Case cases[] = {
+      // 3 x 2 at 1 bit, bottom-up: file rows 0b101 and 0b010.
+      {"1 bit", Dib(3, 2, 1, {0x40, 0, 0, 0, 0xA0, 0, 0, 0}, two), true, 8, {1, 0, 1, 0, 1, 0}},
+      // 3 x 1 at 4 bits, indices 15, 1, 0.
+      {"4 bits", Dib(3, 1, 4, {0xF1, 0x00, 0, 0}, sixteen), true, 8, {15, 1, 0}},
+      {"4 bits, top-down", Dib(3, -1, 4, {0x10, 0xF0, 0, 0}, sixteen), true, 8, {1, 0, 15}},
+  };
+  for (const Case& c : cases) {
+    test::RecordingDestination dest;
+    ASSERT_EQ(WriteDibToDestination(c.dib, dest.Target(c.eightBit).destination, c.eightBit),
+              kGllDone)
+        << c.what;
+    EXPECT_EQ(dest.bits, c.bits) << c.what;
+    EXPECT_EQ(dest.pixels, c.pixels) << c.what;
+    EXPECT_TRUE(std::equal(c.dib.palette.begin(), c.dib.palette.end(), dest.palette.begin()))
+        << c.what << ": the palette goes along";
+  }
+  test::RecordingDestination wide;
+  ASSERT_EQ(WriteDibToDestination(cases[1].dib, wide.Target().destination, false), kGllDone);
+  EXPECT_EQ(wide.bits, 32) << "without the 8-bit request";
+  EXPECT_EQ(wide.Pixel32(0, 0), 0x00F0E0D0u);
+
+  // A paletted picture without palette entries leaves the destination's own palette alone.
+  test::RecordingDestination bare;
+  bool askedForPalette = true;
+  auto destination = [&](int w, int h, int b, bool alpha, bool wantsPalette) {
+    askedForPalette = wantsPalette;
+    return bare.Target(true).destination(w, h, b, alpha, wantsPalette);
+  };
+  ASSERT_EQ(WriteDibToDestination(Dib(2, 1, 8, {7, 9, 0, 0}), destination, true), kGllDone);
+  EXPECT_FALSE(askedForPalette);
+  EXPECT_EQ(bare.pixels, (Bytes{7, 9}));
 }
 
 TEST(DibConversionTest, RefusesCompressedRowsAndSmallDestinations) {

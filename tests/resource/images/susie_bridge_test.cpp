@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "resource/images/decoded_image.h"
+#include "resource/images/image_loader_manager.h"
 #include "support/image_test_rig.h"
 
 namespace bw {
@@ -53,6 +55,95 @@ TEST_F(SusieBridgeTest, ArchivePluginsServePackMembers) {
   dir_.WriteFile("DATA/BAD.SAR", "not an archive");
   ASSERT_EQ(ScanSusiePlugins("plugin", &files_, nullptr), 0);
   EXPECT_EQ(files_.Mount("DATA\\BAD.SAR", 9, true, true, nullptr), kArchiveBadFormat);
+}
+
+// A picture of the test image plug-in: header, palette entries, rows bottom row first.
+std::string SimPicture(int32_t width, int32_t height, uint16_t bits,
+                       const std::vector<uint32_t>& palette, const std::vector<uint8_t>& rows) {
+  std::string out = "SIM1";
+  auto put = [&](const void* p, size_t n) { out.append(static_cast<const char*>(p), n); };
+  const auto entries = static_cast<uint16_t>(palette.size());
+  put(&width, 4);
+  put(&height, 4);
+  put(&bits, 2);
+  put(&entries, 2);
+  put(palette.data(), palette.size() * 4);
+  put(rows.data(), rows.size());
+  return out;
+}
+
+class SusieImageTest : public test::GameFolderTest {
+ protected:
+  void SetUp() override {
+    GameFolderTest::SetUp();
+    InstallPlugin(BW_TEST_IMAGE_SPI, "plugin/TESTIMG.SPI");
+    ASSERT_EQ(SetUpImageLoaders(manager_, &files_), 0);
+    // 3 x 2 at 4 bits: top row 1 2 3, bottom row 15 0 1.
+    dir_.WriteFile("PIC/A.SIM",
+                   SimPicture(3, 2, 4, palette_, {0xF0, 0x10, 0, 0, 0x12, 0x30, 0, 0}));
+  }
+  const std::vector<uint32_t> palette_ = {
+      0x000000, 0x112233, 0x445566, 0x778899, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFFEEDD};
+  ImageLoaderManager manager_;
+};
+
+TEST_F(SusieImageTest, RegistersAsAnImageLoader) {
+  const ImageLoaderRecord* record = manager_.GetLoaderRecord(manager_.GetLoaderCount() - 1);
+  ASSERT_NE(record, nullptr);
+  EXPECT_EQ(record->typeId, kSusieImageType);
+  EXPECT_EQ(record->typeString, "Test image");
+  EXPECT_EQ(record->extensions, std::string("SIM\0", 4));
+  EXPECT_EQ(manager_.FindLoaderByExtension("x.sim", false), record->loader.get());
+  EXPECT_EQ(manager_.FindLoaderByExtension("x.sim", true), nullptr) << "it cannot save";
+  // An archive plug-in is refused where only images are taken, and the other way round.
+  InstallPlugin(BW_TEST_ARCHIVE_SPI, "plugin/TESTARC.SPI");
+  EXPECT_EQ(LoadSusiePlugin("plugin\\TESTARC.SPI", nullptr, &manager_), kSusieKindRefused);
+  EXPECT_EQ(LoadSusiePlugin("plugin\\TESTIMG.SPI", &files_, nullptr), kSusieKindRefused);
+}
+
+// The plug-in cannot write into a destination: the manager decodes to buffers, caches the picture
+// and converts it, to indices with the palette when 8 bits are asked, else to 32 bits.
+TEST_F(SusieImageTest, PicturesReachDestinationsThroughTheBuffers) {
+  manager_.SetCacheBudget(16);
+  test::RecordingDestination eight;
+  ASSERT_EQ(manager_.LoadFromFile("pic\\a.sim", eight.Target(true), nullptr), kGllDone);
+  EXPECT_EQ(eight.bits, 8);
+  EXPECT_EQ(eight.pixels, (std::vector<uint8_t>{1, 2, 3, 15, 0, 1}));
+  EXPECT_EQ(eight.palette[15], 0xFFEEDDu);
+  DecodedImage* cached = manager_.FindCachedImage("PIC\\A.SIM");
+  ASSERT_NE(cached, nullptr) << "decoded once, kept in the cache";
+  EXPECT_EQ(cached->GetPicture().bits, 4);
+  cached->Release();
+
+  test::RecordingDestination wide;
+  ASSERT_EQ(manager_.LoadFromFile("PIC\\A.SIM", wide.Target(), nullptr), kGllDone);
+  EXPECT_EQ(wide.bits, 32);
+  EXPECT_EQ(wide.Pixel32(0, 1), 0xFFEEDDu);
+
+  // Found by content under a name no loader claims; a short file's head is padded for the
+  // plug-in, which reads all 2,048 bytes of it.
+  dir_.WriteFile("PIC/B.DAT", SimPicture(1, 1, 8, {0x123456}, {0, 0, 0, 0}));
+  test::RecordingDestination byContent;
+  ASSERT_EQ(manager_.LoadFromFile("PIC\\B.DAT", byContent.Target(), nullptr), kGllDone);
+  EXPECT_EQ(byContent.Pixel32(0, 0), 0x123456u);
+}
+
+TEST_F(SusieImageTest, RefusedPicturesAnswerTheirCodes) {
+  dir_.WriteFile("PIC/BAD.SIM", SimPicture(3, 2, 3, {}, std::vector<uint8_t>(8)));
+  test::RecordingDestination dest;
+  EXPECT_EQ(manager_.LoadFromFile("PIC\\BAD.SIM", dest.Target(), nullptr), kGllFailed);
+  EXPECT_EQ(dest.releases, 1);
+
+  ImageLoader* loader = manager_.FindLoaderByExtension("x.sim", false);
+  ASSERT_NE(loader, nullptr);
+  EXPECT_EQ(loader->LoadToBuffers({}, {}), kSusieNoData);
+  const std::string picture = SimPicture(1, 1, 8, {0}, {0, 0, 0, 0});
+  std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(picture.data()), picture.size());
+  int calls = 0;
+  EXPECT_EQ(loader->LoadToBuffers(bytes, [&](int, int) { return ++calls, 1; }), kSusiePictureFailed)
+      << "the caller's progress stops the plug-in";
+  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(loader->LoadToBuffers(bytes, {}), kGllDone) << "without a progress of the caller's";
 }
 
 }  // namespace

@@ -8,16 +8,9 @@
 #include <vector>
 
 #include "resource/images/susie_plugin.h"
+#include "test_susie_info.h"
 
 namespace {
-
-int CopyInfo(const char* text, char* buffer, int length) {
-  int n = static_cast<int>(std::strlen(text));
-  if (n >= length) n = length - 1;
-  std::memcpy(buffer, text, static_cast<size_t>(n));
-  buffer[n] = '\0';
-  return n;
-}
 
 std::vector<std::pair<std::string, std::string>> ReadArchive(const char* path) {
   std::vector<std::pair<std::string, std::string>> members;
@@ -38,9 +31,12 @@ extern "C" {
 
 int GetPluginInfo(int number, char* buffer, int length) {
   switch (number) {
-    case 0: return CopyInfo("00AM", buffer, length);
-    case 2: return CopyInfo("*.sar;*.Sa2", buffer, length);
-    case 3: return CopyInfo("Test archive", buffer, length);
+    case 0:
+      return bw::test::CopyPluginInfo("00AM", buffer, length);
+    case 2:
+      return bw::test::CopyPluginInfo("*.sar;*.Sa2", buffer, length);
+    case 3:
+      return bw::test::CopyPluginInfo("Test archive", buffer, length);
     default: return 0;
   }
 }
@@ -63,8 +59,10 @@ int GetArchiveInfo(const char* path, intptr_t, unsigned, bw::SusieHandle* list) 
   return 0;
 }
 
+// Calls the progress callback without asking whether there is one, as many plug-ins do.
 int GetFile(const char* path, intptr_t position, char* destination, unsigned flag,
-            bw::SusieProgress, intptr_t) {
+            bw::SusieProgress progress, intptr_t progressData) {
+  progress(0, 1, progressData);
   auto members = ReadArchive(path);
   if (position < 0 || static_cast<size_t>(position) >= members.size()) return 1;
   const std::string& data = members[static_cast<size_t>(position)].second;
@@ -79,6 +77,5 @@ int GetFile(const char* path, intptr_t position, char* destination, unsigned fla
   out << data;
   return out ? 0 : 1;
 }
-
 
 }  // extern "C"

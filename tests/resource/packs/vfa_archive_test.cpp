@@ -6,6 +6,7 @@
 #include <iterator>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "lib/vfa/vfa_writer.h"
@@ -168,6 +169,16 @@ TEST_F(VfaTest, TrieLookupStaysInsideTheTrie) {
     EXPECT_EQ(VfaArchive::FindInNameTrie(trie, false, other, VfaArchive::kCaseLower), -1) << other;
   EXPECT_EQ(VfaArchive::FindInNameTrie(trie, false, nullptr, VfaArchive::kCaseLower), -1);
   EXPECT_EQ(VfaArchive::FindInNameTrie({}, false, "ab", VfaArchive::kCaseLower), -1);
+  // Mode 0 takes the name as given, 1 upper-cases it, every other mode lower-cases it.
+  for (auto [mode, name, found] : {std::tuple(VfaArchive::kCaseAsGiven, "ab", 5),
+                                   {VfaArchive::kCaseAsGiven, "AB", -1},
+                                   {VfaArchive::kCaseUpper, "ab", -1},
+                                   {3, "AB", 5},
+                                   {-1, "aB", 5}}) {
+    EXPECT_EQ(VfaArchive::FindInNameTrie(trie, false, name, mode), found) << mode << " " << name;
+  }
+  const std::vector<uint8_t> upperOnly{1, 'A', 0, 0, 1, 'B', 0, 0, 1, 0, 6, 0};
+  EXPECT_EQ(VfaArchive::FindInNameTrie(upperOnly, false, "ab", VfaArchive::kCaseUpper), 6);
   const std::vector<uint8_t> cut(trie.begin(), trie.end() - 2);
   EXPECT_EQ(VfaArchive::FindInNameTrie(cut, false, "ab", VfaArchive::kCaseLower), -1)
       << "a node cut off by the trie's end";
@@ -236,31 +247,56 @@ INSTANTIATE_TEST_SUITE_P(
         Fault{"BadMagic", [](auto& o) { o.faults.badMagic = true; }, kArchiveBadFormat},
         Fault{"NoHeader", [](auto& o) { o.faults.truncateTo = 6; }, kArchiveReadFailed},
         Fault{"IndexCut", [](auto& o) { o.faults.truncateTo = 30; }, kArchiveBadFormat},
-        Fault{"IndexPastTheFile", [](auto& o) { o.faults.indexSizeField = 0xFFFFFF; }, kArchiveBadFormat},
-        Fault{"KeyWordsTheDecoderLacks", [](auto& o) {
+        Fault{"IndexPastTheFile", [](auto& o) { o.faults.indexSizeField = 0xFFFFFF; },
+              kArchiveBadFormat},
+        Fault{"KeyWordsTheDecoderLacks",
+              [](auto& o) {
                 o.keyWord1 = 1;
                 o.keyWord2 = 2;
-              }, kArchiveBadFormat},
+              },
+              kArchiveBadFormat},
         Fault{"HugeCount", [](auto& o) { o.faults.entryCount = 0x10000000; }, kArchiveBadFormat},
-        Fault{"TrieSizePastTheIndex", [](auto& o) { o.faults.trieSize = 0xFFFFFFFF; }, kArchiveBadFormat},
-        Fault{"PrefixPastTheIndex", [](auto& o) {
+        Fault{"TrieSizePastTheIndex", [](auto& o) { o.faults.trieSize = 0xFFFFFFFF; },
+              kArchiveBadFormat},
+        Fault{"PrefixPastTheIndex",
+              [](auto& o) {
                 o.names = false;
                 o.faults.prefixLength = 255;
-              }, kArchiveBadFormat},
-        Fault{"OffsetPastTheFile", [](auto& o) { o.faults.memberOffset = {{1, 0xFFFFFF00}}; },
+              },
+              kArchiveBadFormat},
+        Fault{"OffsetPastTheFile",
+              [](auto& o) {
+                o.faults.memberOffset = {{1, 0xFFFFFF00}};
+              },
               kArchiveOk, 1, kArchiveReadFailed, kArchiveReadFailed},
-        Fault{"SizeUnderThePrefix", [](auto& o) { o.faults.memberSize = {{1, 2}}; }, kArchiveOk, 1,
-              kArchiveEmptyMember, kArchiveEmptyMember},
-        Fault{"SizeZero", [](auto& o) { o.faults.memberSize = {{1, 0}}; }, kArchiveOk, 1,
-              kArchiveEmptyMember, kArchiveNotStreamable},
-        Fault{"PackedStreamCut", [](auto& o) {
+        Fault{"ScrambledHeadPastTheFile",
+              [](auto& o) {
+                o.keyScramble = true;
+                o.faults.memberOffset = {{1, 0xFFFFFF00}};
+              },
+              kArchiveOk, 1, kArchiveReadFailed, kArchiveOutOfMemory},
+        Fault{"SizeUnderThePrefix",
+              [](auto& o) {
+                o.faults.memberSize = {{1, 2}};
+              },
+              kArchiveOk, 1, kArchiveEmptyMember, kArchiveEmptyMember},
+        Fault{"SizeZero",
+              [](auto& o) {
+                o.faults.memberSize = {{1, 0}};
+              },
+              kArchiveOk, 1, kArchiveEmptyMember, kArchiveNotStreamable},
+        Fault{"PackedStreamCut",
+              [](auto& o) {
                 o.pack = true;
                 o.faults.cutPackedStreams = 3;
-              }, kArchiveOk, 0, kArchiveUnpackFailed},
-        Fault{"UnpackedSizeTooLarge", [](auto& o) {
+              },
+              kArchiveOk, 0, kArchiveUnpackFailed},
+        Fault{"UnpackedSizeTooLarge",
+              [](auto& o) {
                 o.pack = true;
                 o.faults.memberUnpackedSize = {{0, 100000}};
-              }, kArchiveOk, 0, kArchiveUnpackFailed}),
+              },
+              kArchiveOk, 0, kArchiveUnpackFailed}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(VfaTest, DamagedTrieLinksMeanNotFound) {
