@@ -228,7 +228,10 @@ class ImageSurface : public DibSurface {
   int FillGradient(int direction, uint32_t startValue, uint32_t endValue, const Rect* rect);
   bool ScaleAlpha(int level, const Rect* rect);
   bool ToneAlpha(int multiplier, int offset, const Rect* rect);
-  // level 0..510: darker below 255, lighter above.
+  // level 0..510: darker below 255, lighter above. A 32-bit surface changes the pixels of the
+  // region. An 8-bit surface changes its palette, whole surface only (a rect answers
+  // kOpBadFormat): every level is computed from the palette as it was before the first change,
+  // so 255 brings it back; setting the palette anew starts again from the new one.
   int SetBrightness(int level, const Rect* rect);
 
   // ---- Operations that exist only as pixel-library routines ----------------------------------
@@ -267,6 +270,8 @@ class ImageSurface : public DibSurface {
            StretchStepper* steps, Rect* clip, bool mirrored);
   void MarkAll();
 
+  // The 8-bit palette before the first brightness change; none until then.
+  std::unique_ptr<uint32_t[]> brightnessBase_;
   bool hasAlpha_ = false;
   bool changed_ = false;
   std::unique_ptr<DirtyRectList> ownedDirty_;
