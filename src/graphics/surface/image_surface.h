@@ -241,7 +241,8 @@ class ImageSurface : public DibSurface {
                  int32_t y, const Rect* rect);
   int LibStretchBlit(const Surface* source, int operation, int extra1, int opacity, int extra2,
                      const Size* size, int32_t x, int32_t y, const Rect* rect);
-  // Words passed through: nine, nine, four, ten and fourteen of them.
+  // Words passed through: nine, nine, four, ten and thirteen of them; the rule blend's picture,
+  // which a 32-bit word cannot carry, is an argument of its own.
   int LibAffineBlit(const Surface* source, const uint32_t* words);
   int LibBlitOpC(const Surface* source, const uint32_t* words);
   int LibOpFour(const uint32_t* words);
@@ -251,7 +252,8 @@ class ImageSurface : public DibSurface {
   bool LibFilterC(uint32_t value);
   bool LibFilterD(uint32_t value);
   int LibBlendA(const Surface* sourceA, const Surface* sourceB, const uint32_t* words);
-  int LibBlendB(const Surface* sourceA, const Surface* sourceB, const uint32_t* words);
+  int LibBlendB(const Surface* sourceA, const Surface* sourceB, const Surface* rule,
+                const uint32_t* words);
 
   void MarkDirty(const Rect& rect);
   DirtyRectList* GetDirtyList() const { return ownedDirty_.get(); }
