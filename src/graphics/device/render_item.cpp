@@ -7,6 +7,7 @@
 #include "graphics/device/direct3d_device.h"
 #include "graphics/device/render_list.h"
 #include "graphics/surface/directdraw_image_surface.h"
+#include "graphics/surface/rotated_bounds.h"
 #include "platform/trig_tables.h"
 
 namespace bw {
@@ -42,7 +43,8 @@ void AnchorOffset(int anchor, int32_t w, int32_t h, int32_t* ox, int32_t* oy) {
 void TurnPoint(int angle, int32_t ax, int32_t ay, float* x, float* y) {
   const TrigTables* trig = Global<TrigTables>::Get();
   if (!trig || angle == 0) return;
-  const int64_t c = trig->Cosine(-angle), s = trig->Cosine(-angle - 128);
+  const int k = NegatedTurn(angle);
+  const int64_t c = trig->Cosine(k), s = trig->Cosine((k - 128) & 511);
   const int64_t dx = int64_t(*x) - ax, dy = int64_t(*y) - ay;
   *x = float(ax + ((c * dx - s * dy) >> 16));
   *y = float(ay + ((s * dx + c * dy) >> 16));

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 
 #include "graphics/device/direct3d_fixture.h"
@@ -128,6 +129,9 @@ TEST_F(D3DSpriteTest, CornersRotationAndAMissingTexture) {
   const auto [w, h] = testing_devices::Extent(sprite.Vertices());
   EXPECT_NEAR(w, 50, 1);
   EXPECT_NEAR(h, 100, 1);
+  sprite.SetRotation(INT32_MIN, 4);
+  EXPECT_EQ(testing_devices::Extent(sprite.Vertices()).first, 100)
+      << "the lowest angle, a whole turn";
 
   sprite.SetCorners(0, 0, 4, 0, 0, 2, 4, 2);
   EXPECT_EQ(sprite.Vertices()[3].x, 4);
