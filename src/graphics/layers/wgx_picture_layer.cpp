@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <new>
 
 #include "common/byte_reader.h"
 #include "common/global.h"
@@ -73,14 +74,19 @@ float WgxPictureLayer::GetTexV(int32_t y) const {
 int WgxPictureLayer::Load(int formatCode, const char* name, const uint8_t* data, size_t size,
                           bool systemMemory) {
   Reset();
-  const int code = LoadPicture(formatCode, name, data, size, systemMemory);
+  int code;
+  try {
+    code = LoadPicture(formatCode, name, data, size, systemMemory);
+    if (code == 0 && name) keptName_ = name;
+  } catch (const std::bad_alloc&) {
+    code = kWgxLayerOtherFailure;
+  }
   if (code != 0) {
     Reset();
     return code;
   }
   keptFormat_ = formatCode;
   keptSystemMemory_ = systemMemory;
-  if (name) keptName_ = name;
   return 0;
 }
 

@@ -26,6 +26,7 @@ constexpr int kWgxLayerLockFailed = 6;
 constexpr int kWgxLayerNoTemporary = 7;
 constexpr int kWgxLayerCopyFailed = 8;
 constexpr int kWgxLayerScaleFailed = 9;
+constexpr int kWgxLayerOtherFailure = 10;  // memory ran out on the way
 // Reload results.
 constexpr int kReloadNoName = 1;
 constexpr int kReloadRgbKey = 5;
