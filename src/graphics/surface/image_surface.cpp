@@ -54,6 +54,8 @@ void ImageSurface::MarkAll() { MarkDirty({0, 0, width_, height_}); }
 
 int ImageSurface::CopyFrom(const ImageSurface* source, int mode) {
   if (!source || !source->GetPixels()) return kNoPixels;
+  // Re-creating this surface would free the pixels it is asked to copy.
+  if (source == this) return kSurfaceDone;
   int flags = 0;
   if (mode == kCopyToDibSection) flags = kImageDibSection;
   if (mode == kCopyLikeSource) {

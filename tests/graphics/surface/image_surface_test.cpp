@@ -94,6 +94,36 @@ TEST(DibSurface, PalettesReachTheSectionOnlyWhenAskedAndKeysFindTheirIndex) {
   EXPECT_EQ(deep.GetColorKey(), 0x123456u);
 }
 
+TEST(ImageSurface, ACopyTakesPixelsPaletteKeyAndWordsAndCopyingItselfChangesNothing) {
+  ImageSurface source;
+  ASSERT_EQ(source.Create(3, 2, 8, kImageDibSection | kImageDirtyList), kSurfaceDone);
+  ASSERT_TRUE(source.SetPaletteEntry(4, 0x112233, true));
+  ASSERT_TRUE(source.SetPixel(2, 1, 4));
+  ASSERT_EQ(source.SetColorKeyRgb(0x11, 0x22, 0x33), kKeySet);
+  source.SetWord1(uint32_t(-3));
+  source.SetWord2(9);
+  source.SetHasAlpha(true);
+  for (int mode : {kCopyToHeap, kCopyToDibSection, kCopyLikeSource}) {
+    SCOPED_TRACE(mode);
+    ImageSurface copy;
+    ASSERT_EQ(copy.CopyFrom(&source, mode), kSurfaceDone);
+    EXPECT_EQ(copy.GetPixel(2, 1), 4u);
+    EXPECT_EQ(copy.GetPalette()[4], 0x112233u);
+    EXPECT_EQ(copy.GetColorKey(), 4u);
+    EXPECT_EQ(int32_t(copy.GetWord1()), -3);
+    EXPECT_EQ(copy.GetWord2(), 9u);
+    EXPECT_TRUE(copy.HasAlpha());
+    EXPECT_EQ(copy.GetDc() != nullptr, mode != kCopyToHeap);
+    EXPECT_EQ(copy.GetDirtyList() != nullptr, mode == kCopyLikeSource);
+  }
+  ASSERT_EQ(source.CopyFrom(&source, kCopyToHeap), kSurfaceDone);
+  EXPECT_EQ(source.GetPixel(2, 1), 4u);
+  EXPECT_NE(source.GetDc(), nullptr) << "still the surface it was";
+  ImageSurface empty;
+  EXPECT_EQ(empty.CopyFrom(&empty, kCopyToHeap), kNoPixels);
+  EXPECT_EQ(empty.CopyFrom(nullptr, kCopyToHeap), kNoPixels);
+}
+
 TEST(MemoryBitmap, KeysAndPixelsInEachDepth) {
   MemoryBitmap m;
   EXPECT_EQ(m.Create(0, 10, 16), kSurfaceBadArgument);
