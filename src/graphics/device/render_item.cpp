@@ -6,6 +6,8 @@
 #include "common/global.h"
 #include "graphics/device/direct3d_device.h"
 #include "graphics/device/render_list.h"
+#include "graphics/surface/directdraw_image_surface.h"
+#include "graphics/surface/rotated_bounds.h"
 #include "platform/trig_tables.h"
 
 namespace bw {
@@ -19,10 +21,6 @@ constexpr uint32_t kPrimitiveTriangleList = 4;
 constexpr uint32_t kPrimitiveTriangleStrip = 5;
 constexpr uint32_t kFvfColored = 0x44;
 constexpr int32_t kUnitScale = 0x10000;
-
-uint32_t WithAlpha(uint32_t color, int alpha) {
-  return (color & 0xFFFFFFu) | uint32_t(std::clamp(alpha, 0, 255)) << 24;
-}
 
 // Turns every vertex about (ax, ay).
 void Turn(std::vector<ColorVertex>* vertices, int angle, int32_t ax, int32_t ay) {
@@ -45,7 +43,8 @@ void AnchorOffset(int anchor, int32_t w, int32_t h, int32_t* ox, int32_t* oy) {
 void TurnPoint(int angle, int32_t ax, int32_t ay, float* x, float* y) {
   const TrigTables* trig = Global<TrigTables>::Get();
   if (!trig || angle == 0) return;
-  const int64_t c = trig->Cosine(-angle), s = trig->Cosine(-angle - 128);
+  const int k = NegatedTurn(angle);
+  const int64_t c = trig->Cosine(k), s = trig->Cosine((k - 128) & 511);
   const int64_t dx = int64_t(*x) - ax, dy = int64_t(*y) - ay;
   *x = float(ax + ((c * dx - s * dy) >> 16));
   *y = float(ay + ((s * dx + c * dy) >> 16));
@@ -62,6 +61,20 @@ bool RenderItem::HitTest(int32_t x, int32_t y, bool) const {
   return GetRect(&r) && x >= r.left && x < r.right && y >= r.top && y < r.bottom;
 }
 
+bool KeyedPixelHit(DirectDrawImageSurface* picture, const Rect& placed, const Rect& source,
+                   int32_t drawnWidth, int32_t drawnHeight, int32_t scrollX, int32_t scrollY,
+                   int32_t x, int32_t y, bool testPixel) {
+  if (x < placed.left || x >= placed.right || y < placed.top || y >= placed.bottom) return false;
+  if (!testPixel || !picture || picture->GetColorKey() == kNoColorKey) return true;
+  int64_t dx = int64_t{x} - placed.left, dy = int64_t{y} - placed.top;
+  if (drawnWidth) dx = dx * source.Width() / drawnWidth;
+  if (drawnHeight) dy = dy * source.Height() / drawnHeight;
+  const int64_t px = source.left + dx + scrollX, py = source.top + dy + scrollY;
+  // A point that picks no pixel of the picture cannot be over the key.
+  if (px < INT32_MIN || px > INT32_MAX || py < INT32_MIN || py > INT32_MAX) return true;
+  return picture->GetPixel(int32_t(px), int32_t(py)) != picture->GetColorKey();
+}
+
 bool RenderItem::Overlaps(const RenderItem& other) const {
   Rect a, b;
   return GetRect(&a) && other.GetRect(&b) && a.left < b.right && b.left < a.right &&
@@ -69,31 +82,27 @@ bool RenderItem::Overlaps(const RenderItem& other) const {
 }
 
 void D3DColorItem::SetColor(uint32_t rgb) {
-  for (ColorVertex& v : vertices_) v.diffuse = (v.diffuse & 0xFF000000u) | (rgb & 0xFFFFFFu);
+  vertex_colors::SetAll<vertex_colors::WithRgb>(std::span(vertices_), rgb);
 }
 
 bool D3DColorItem::SetVertexColor(size_t index, uint32_t rgb) {
-  if (index >= vertices_.size()) return false;
-  vertices_[index].diffuse = (vertices_[index].diffuse & 0xFF000000u) | (rgb & 0xFFFFFFu);
-  return true;
+  return vertex_colors::SetAt<vertex_colors::WithRgb>(std::span(vertices_), index, rgb);
 }
 
 void D3DColorItem::SetVertexColors(const std::vector<uint32_t>& rgbs) {
-  for (size_t i = 0; i < rgbs.size(); ++i) SetVertexColor(i, rgbs[i]);
+  vertex_colors::SetEach<vertex_colors::WithRgb>(std::span(vertices_), rgbs);
 }
 
 void D3DColorItem::SetAlpha(int alpha) {
-  for (ColorVertex& v : vertices_) v.diffuse = WithAlpha(v.diffuse, alpha);
+  vertex_colors::SetAll<vertex_colors::WithAlpha>(std::span(vertices_), alpha);
 }
 
 bool D3DColorItem::SetVertexAlpha(size_t index, int alpha) {
-  if (index >= vertices_.size()) return false;
-  vertices_[index].diffuse = WithAlpha(vertices_[index].diffuse, alpha);
-  return true;
+  return vertex_colors::SetAt<vertex_colors::WithAlpha>(std::span(vertices_), index, alpha);
 }
 
 void D3DColorItem::SetVertexAlphas(const std::vector<int>& alphas) {
-  for (size_t i = 0; i < alphas.size(); ++i) SetVertexAlpha(i, alphas[i]);
+  vertex_colors::SetEach<vertex_colors::WithAlpha>(std::span(vertices_), alphas);
 }
 
 void D3DColorItem::SetBlendStates(uint8_t enable, uint8_t source, uint8_t destination) {

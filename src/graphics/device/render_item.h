@@ -3,8 +3,10 @@
 // coloured vertices or set device states.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "platform/rect.h"
@@ -16,6 +18,7 @@ class MemorySurface;
 namespace bw {
 
 class Direct3DDevice;
+class DirectDrawImageSurface;
 class RenderList;
 
 // Item kinds.
@@ -51,6 +54,45 @@ void AnchorOffset(int anchor, int32_t w, int32_t h, int32_t* ox, int32_t* oy);
 // Turns (x, y) by angle (512ths of a turn) about (ax, ay) with the shared cosine table; unturned
 // while the table is not set up.
 void TurnPoint(int angle, int32_t ax, int32_t ay, float* x, float* y);
+
+// The point test of the keyed items: (x, y) inside placed (left <= x < right) and, with
+// testPixel, not over a pixel equal to the picture's colour key. The point's offset in placed is
+// scaled from the drawn size (0: none) to source's size, then moved by source's corner and the
+// scroll offset, to pick the picture's pixel.
+bool KeyedPixelHit(DirectDrawImageSurface* picture, const Rect& placed, const Rect& source,
+                   int32_t drawnWidth, int32_t drawnHeight, int32_t scrollX, int32_t scrollY,
+                   int32_t x, int32_t y, bool testPixel);
+
+// The vertex colours of the Direct3D items (every vertex type with a diffuse ARGB): the colour
+// setters keep each vertex's alpha, the alpha setters its colour, every alpha clamped to 0..255.
+// The indexed forms answer false for an index past the last vertex.
+namespace vertex_colors {
+
+inline uint32_t WithRgb(uint32_t diffuse, uint32_t rgb) {
+  return (diffuse & 0xFF000000u) | (rgb & 0xFFFFFFu);
+}
+inline uint32_t WithAlpha(uint32_t diffuse, int alpha) {
+  return (diffuse & 0xFFFFFFu) | uint32_t(std::clamp(alpha, 0, 255)) << 24;
+}
+// With is WithRgb or WithAlpha; Value its second argument's type.
+template <auto With, typename Vertex, typename Value>
+void SetAll(std::span<Vertex> vertices, Value value) {
+  for (Vertex& v : vertices) v.diffuse = With(v.diffuse, value);
+}
+template <auto With, typename Vertex, typename Value>
+bool SetAt(std::span<Vertex> vertices, size_t index, Value value) {
+  if (index >= vertices.size()) return false;
+  vertices[index].diffuse = With(vertices[index].diffuse, value);
+  return true;
+}
+template <auto With, typename Vertex, typename Value>
+void SetEach(std::span<Vertex> vertices, const std::vector<Value>& values) {
+  for (size_t i = 0; i < values.size() && i < vertices.size(); ++i) {
+    SetAt<With>(vertices, i, values[i]);
+  }
+}
+
+}  // namespace vertex_colors
 
 class RenderItem {
  public:

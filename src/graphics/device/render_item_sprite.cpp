@@ -108,15 +108,13 @@ bool SpritePrimitive::GetRect(Rect* out) const {
 
 bool SpritePrimitive::PixelHit(int32_t x, int32_t y, bool testPixel) const {
   Rect r;
-  if (!GetRect(&r) || x < r.left || x >= r.right || y < r.top || y >= r.bottom) return false;
-  if (!testPixel || source_->GetKind() != kKindDirectDrawImageSurface) return true;
-  auto* image = static_cast<DirectDrawImageSurface*>(source_);
-  if (image->GetColorKey() == kNoColorKey) return true;
-  int64_t dx = x - r.left, dy = y - r.top;
-  if (width_) dx = dx * rect_.Width() / width_;
-  if (height_) dy = dy * rect_.Height() / height_;
-  const uint32_t pixel = image->GetPixel(int32_t(rect_.left + dx + scrollX_), int32_t(rect_.top + dy + scrollY_));
-  return pixel != image->GetColorKey();
+  if (!GetRect(&r)) return false;
+  // Only a picture of kind 0 is tested pixel by pixel.
+  DirectDrawImageSurface* picture = source_->GetKind() == kKindDirectDrawImageSurface
+                                        ? static_cast<DirectDrawImageSurface*>(source_)
+                                        : nullptr;
+  return KeyedPixelHit(picture, r, rect_, width_, height_, scrollX_, scrollY_, x, y,
+                       testPixel && picture);
 }
 
 bool SpritePrimitive::HitTest(int32_t x, int32_t y, bool testPixel) const {

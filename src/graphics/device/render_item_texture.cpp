@@ -133,13 +133,39 @@ bool D3DSpritePrimitive::GetRect(Rect* out) const {
   return true;
 }
 
+bool D3DSpritePrimitive::HitTest(int32_t x, int32_t y, bool testPixel) const {
+  Rect r;
+  if (!GetRect(&r)) return false;
+  // Only a WGX picture is tested pixel by pixel; its surface side holds the key.
+  DirectDrawImageSurface* picture = texture_->GetKind() == kKindWgxPictureLayer
+                                        ? dynamic_cast<DirectDrawImageSurface*>(texture_)
+                                        : nullptr;
+  return KeyedPixelHit(picture, r, rect_, width_, height_, scrollX_, scrollY_, x, y,
+                       testPixel && picture);
+}
+
 void D3DSpritePrimitive::SetColor(uint32_t rgb) {
-  for (TexturedVertex& v : vertices_) v.diffuse = (v.diffuse & 0xFF000000u) | (rgb & 0xFFFFFFu);
+  vertex_colors::SetAll<vertex_colors::WithRgb>(Corners(), rgb);
+}
+
+bool D3DSpritePrimitive::SetVertexColor(size_t index, uint32_t rgb) {
+  return vertex_colors::SetAt<vertex_colors::WithRgb>(Corners(), index, rgb);
+}
+
+void D3DSpritePrimitive::SetVertexColors(const std::vector<uint32_t>& rgbs) {
+  vertex_colors::SetEach<vertex_colors::WithRgb>(Corners(), rgbs);
 }
 
 void D3DSpritePrimitive::SetAlpha(int alpha) {
-  const uint32_t a = uint32_t(std::clamp(alpha, 0, 255)) << 24;
-  for (TexturedVertex& v : vertices_) v.diffuse = (v.diffuse & 0xFFFFFFu) | a;
+  vertex_colors::SetAll<vertex_colors::WithAlpha>(Corners(), alpha);
+}
+
+bool D3DSpritePrimitive::SetVertexAlpha(size_t index, int alpha) {
+  return vertex_colors::SetAt<vertex_colors::WithAlpha>(Corners(), index, alpha);
+}
+
+void D3DSpritePrimitive::SetVertexAlphas(const std::vector<int>& alphas) {
+  vertex_colors::SetEach<vertex_colors::WithAlpha>(Corners(), alphas);
 }
 
 void D3DSpritePrimitive::SetBlendStates(uint8_t enable, uint8_t source, uint8_t destination) {

@@ -3,7 +3,10 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <span>
+#include <vector>
 
 #include "graphics/device/render_item.h"
 #include "graphics/layers/layer.h"
@@ -33,14 +36,21 @@ class D3DSpritePrimitive : public RenderItem, private SurfaceUser {
   void SetSize(int32_t width, int32_t height) override;
   void SetSizeAndPosition(int32_t width, int32_t height, int32_t x, int32_t y) override;
   bool GetRect(Rect* out) const override;
+  // With testPixel, a WGX picture's pixels equal to its colour key are not hit.
+  bool HitTest(int32_t x, int32_t y, bool testPixel) const override;
   int Draw(host::MemorySurface* dest, const Rect* clip, Direct3DDevice* device) override;
 
   virtual void Reset();
   // The texture must also be a DirectDraw picture surface to be bound.
   virtual int Init(Layer* texture, const Rect* rect, int32_t x, int32_t y);
 
+  // Vertices in strip order: top-left, top-right, bottom-left, bottom-right.
   void SetColor(uint32_t rgb);
+  bool SetVertexColor(size_t index, uint32_t rgb);
+  void SetVertexColors(const std::vector<uint32_t>& rgbs);
   void SetAlpha(int alpha);
+  bool SetVertexAlpha(size_t index, int alpha);
+  void SetVertexAlphas(const std::vector<int>& alphas);
   void SetBlendStates(uint8_t enable, uint8_t source, uint8_t destination);
   void SetBlendMode(bool additive, int alpha);
   void SetColorStage(uint8_t operation, uint8_t arg1, uint8_t arg2);
@@ -61,6 +71,7 @@ class D3DSpritePrimitive : public RenderItem, private SurfaceUser {
   void SetTexture(Layer* texture);
   void Lay();
   void MapTexture();
+  std::span<TexturedVertex> Corners() { return vertices_; }
 
   Layer* texture_ = nullptr;
   Surface* watched_ = nullptr;  // the texture's surface side, told when it dies

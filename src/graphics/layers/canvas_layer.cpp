@@ -46,6 +46,16 @@ int OffscreenLayer::Recreate(int depth) {
   return SurfaceLayer::Create(GetWidth(), GetHeight(), depth, compose);
 }
 
+bool OffscreenLayer::SetComposing(bool on) {
+  const bool previous = composing_;
+  composing_ = on;
+  return previous;
+}
+
+void OffscreenLayer::Invalidate(const Rect* rect) {
+  if (composing_ && composition_) composition_->InvalidateRect(rect);
+}
+
 int CanvasLayer::SetDepth(int bits) {
   if (!GetPixels()) return kDepthNoPixels;
   const int32_t width = GetWidth(), height = GetHeight();

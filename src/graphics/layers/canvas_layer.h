@@ -20,6 +20,8 @@ constexpr int kPresentDone = 0;
 constexpr int kPresentNoDc = 1;
 constexpr int kPresentLockFailed = 2;
 constexpr int kPresentNothingChanged = -1;
+// AttachSource of the offscreen layer: no filter can be attached.
+constexpr int kOffscreenNoFilter = -1;
 // SetDepth results.
 constexpr int kDepthNoPixels = 1;
 constexpr int kDepthCreateFailed = 2;
@@ -67,6 +69,12 @@ class OffscreenLayer : public ImageSurface, public SurfaceLayer {
   int Create(int32_t width, int32_t height, int depth, bool compose) {
     return SurfaceLayer::Create(width, height, depth, compose);
   }
+
+  // Only the flag: the picture's dirty list is left as it is.
+  bool SetComposing(bool on) override;
+  // Reaches the composition layer while composing; nothing otherwise.
+  void Invalidate(const Rect* rect) override;
+  int AttachSource(FilterEffect*, uint8_t, bool, bool) override { return kOffscreenNoFilter; }
 };
 
 }  // namespace bw

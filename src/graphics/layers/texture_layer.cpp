@@ -41,9 +41,7 @@ int TextureLayer::CreateTexture(int formatCode, int32_t width, int32_t height, b
   const host::DdPixelFormat* format = device->GetTextureFormat(formatCode);
   if (!format) return kLayerTextureNoFormat;
   const host::D3dDeviceDesc& caps = device->DeviceCaps();
-  const TextureSize size = ChooseTextureSize(width, height, caps.textureCaps, caps.minTextureWidth,
-                                             caps.minTextureHeight, caps.maxTextureWidth,
-                                             caps.maxTextureHeight);
+  const TextureSize size = ChooseTextureSize(width, height, caps);
   if (size.tooLarge) return kLayerTextureTooLarge;
   if (DirectDrawImageSurface::Create(size.width, size.height, systemMemory, true, format) != 0) {
     return kLayerTextureCreateFailed;

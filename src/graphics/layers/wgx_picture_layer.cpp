@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <new>
 
 #include "common/byte_reader.h"
 #include "common/global.h"
@@ -30,15 +31,18 @@ bool IsWgx(std::span<const uint8_t> data) {
 
 }  // namespace
 
-TextureSize ChooseTextureSize(int32_t w, int32_t h, uint32_t textureCaps, uint32_t minWidth,
-                              uint32_t minHeight, uint32_t maxWidth, uint32_t maxHeight) {
+TextureSize ChooseTextureSize(int32_t w, int32_t h, const host::D3dDeviceDesc& caps) {
   uint32_t tw = uint32_t(std::max(w, 1)), th = uint32_t(std::max(h, 1));
-  if (textureCaps & host::kD3dPTextureCapsPow2) tw = NextPowerOfTwo(tw), th = NextPowerOfTwo(th);
-  if (textureCaps & host::kD3dPTextureCapsSquareOnly) tw = th = std::max(tw, th);
+  const bool powersOfTwo = (caps.textureCaps & host::kD3dPTextureCapsPow2) &&
+                           !(caps.textureCaps & host::kD3dPTextureCapsNonPow2Conditional);
+  if (powersOfTwo) tw = NextPowerOfTwo(tw), th = NextPowerOfTwo(th);
+  if (caps.textureCaps & host::kD3dPTextureCapsSquareOnly) tw = th = std::max(tw, th);
   TextureSize out;
-  if (maxWidth && tw > maxWidth) tw = maxWidth, out.tooLarge = true;
-  if (maxHeight && th > maxHeight) th = maxHeight, out.tooLarge = true;
-  tw = std::max(tw, minWidth), th = std::max(th, minHeight);
+  if (caps.maxTextureWidth && tw > caps.maxTextureWidth)
+    tw = caps.maxTextureWidth, out.tooLarge = true;
+  if (caps.maxTextureHeight && th > caps.maxTextureHeight)
+    th = caps.maxTextureHeight, out.tooLarge = true;
+  tw = std::max(tw, caps.minTextureWidth), th = std::max(th, caps.minTextureHeight);
   out.width = int32_t(tw), out.height = int32_t(th);
   return out;
 }
@@ -70,14 +74,19 @@ float WgxPictureLayer::GetTexV(int32_t y) const {
 int WgxPictureLayer::Load(int formatCode, const char* name, const uint8_t* data, size_t size,
                           bool systemMemory) {
   Reset();
-  const int code = LoadPicture(formatCode, name, data, size, systemMemory);
+  int code;
+  try {
+    code = LoadPicture(formatCode, name, data, size, systemMemory);
+    if (code == 0 && name) keptName_ = name;
+  } catch (const std::bad_alloc&) {
+    code = kWgxLayerOtherFailure;
+  }
   if (code != 0) {
     Reset();
     return code;
   }
   keptFormat_ = formatCode;
   keptSystemMemory_ = systemMemory;
-  if (name) keptName_ = name;
   return 0;
 }
 
@@ -122,9 +131,7 @@ int WgxPictureLayer::LoadPicture(int formatCode, const char* name, const uint8_t
   if (picture) w = picture->GetPicture().width, h = int32_t(picture->GetPicture().rows());
 
   const host::D3dDeviceDesc& caps = device->DeviceCaps();
-  const TextureSize size2 = ChooseTextureSize(w, h, caps.textureCaps, caps.minTextureWidth,
-                                              caps.minTextureHeight, caps.maxTextureWidth,
-                                              caps.maxTextureHeight);
+  const TextureSize size2 = ChooseTextureSize(w, h, caps);
   if (Create(size2.width, size2.height, systemMemory, true, format) != 0) return kWgxLayerNoTexture;
   const int code = GetFormatCode();
 

@@ -10,6 +10,7 @@
 
 #include "graphics/layers/layer.h"
 #include "graphics/surface/directdraw_image_surface.h"
+#include "host/d3d/direct3d.h"
 
 namespace bw {
 
@@ -25,20 +26,22 @@ constexpr int kWgxLayerLockFailed = 6;
 constexpr int kWgxLayerNoTemporary = 7;
 constexpr int kWgxLayerCopyFailed = 8;
 constexpr int kWgxLayerScaleFailed = 9;
+constexpr int kWgxLayerOtherFailure = 10;  // memory ran out on the way
 // Reload results.
 constexpr int kReloadNoName = 1;
 constexpr int kReloadRgbKey = 5;
 constexpr int kReloadPixelKey = 6;
 
-// The texture size for a picture of w x h on a device with those capabilities; too large is set
-// when a side had to be cut to the device's maximum.
+// The texture size for a picture of w x h on a device with those capabilities: powers of two
+// only when the device demands them and does not allow other sizes conditionally, square when
+// it demands it, within its minimum and maximum; too large is set when a side had to be cut to
+// the maximum.
 struct TextureSize {
   int32_t width = 0;
   int32_t height = 0;
   bool tooLarge = false;
 };
-TextureSize ChooseTextureSize(int32_t w, int32_t h, uint32_t textureCaps, uint32_t minWidth,
-                              uint32_t minHeight, uint32_t maxWidth, uint32_t maxHeight);
+TextureSize ChooseTextureSize(int32_t w, int32_t h, const host::D3dDeviceDesc& caps);
 
 class WgxPictureLayer : public DirectDrawImageSurface, public Layer {
  public:

@@ -1,5 +1,6 @@
 #include "graphics/surface/dib_surface.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -118,9 +119,8 @@ int DibSurface::SetPalette(const uint32_t* entries, int count, int first) {
   if (!entries) {
     for (uint32_t i = 0; i < 256; ++i) palette_[i] = i * 0x010101u;
   } else {
-    for (int i = first; i < first + count && i < 256; ++i) {
-      if (i >= 0) palette_[i] = entries[i] & 0x00FFFFFFu;
-    }
+    const int64_t end = std::min<int64_t>(int64_t{first} + count, 256);
+    for (int64_t i = std::max(first, 0); i < end; ++i) palette_[i] = entries[i] & 0x00FFFFFFu;
   }
   ApplyPalette();
   return kSurfaceDone;

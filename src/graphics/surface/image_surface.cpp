@@ -35,6 +35,7 @@ int ImageSurface::Resize(int32_t width, int32_t height) {
 }
 
 void ImageSurface::Release() {
+  brightnessBase_.reset();
   rowTable_.clear();
   rowTable_.shrink_to_fit();
   if (activeDirty_ == ownedDirty_.get()) activeDirty_ = nullptr;
@@ -53,6 +54,8 @@ void ImageSurface::MarkAll() { MarkDirty({0, 0, width_, height_}); }
 
 int ImageSurface::CopyFrom(const ImageSurface* source, int mode) {
   if (!source || !source->GetPixels()) return kNoPixels;
+  // Re-creating this surface would free the pixels it is asked to copy.
+  if (source == this) return kSurfaceDone;
   int flags = 0;
   if (mode == kCopyToDibSection) flags = kImageDibSection;
   if (mode == kCopyLikeSource) {
@@ -115,6 +118,7 @@ int ImageSurface::ConvertDepth(int bits) {
     colorKey_ = kNoColorKey;
   }
   SwapStore(store);
+  brightnessBase_.reset();
   rowTable_.clear();
   MarkAll();
   return kSurfaceDone;
@@ -170,20 +174,25 @@ bool ImageSurface::FillColorKeepAlpha(int r, int g, int b, const Rect* rect) {
   return true;
 }
 
+// A palette set from outside is the base of later brightness changes.
 int ImageSurface::SetPalette(const uint32_t* entries, int count, int first) {
   int result = DibSurface::SetPalette(entries, count, first);
-  if (result == kSurfaceDone) MarkAll();
+  if (result != kSurfaceDone) return result;
+  brightnessBase_.reset();
+  MarkAll();
   return result;
 }
 
 bool ImageSurface::SetPaletteEntry(int index, uint32_t color, bool apply) {
   if (!DibSurface::SetPaletteEntry(index, color, apply)) return false;
+  brightnessBase_.reset();
   MarkAll();
   return true;
 }
 
 bool ImageSurface::FillPalette(uint32_t color, bool apply) {
   if (!DibSurface::FillPalette(color, apply)) return false;
+  brightnessBase_.reset();
   MarkAll();
   return true;
 }

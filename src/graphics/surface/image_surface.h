@@ -228,7 +228,10 @@ class ImageSurface : public DibSurface {
   int FillGradient(int direction, uint32_t startValue, uint32_t endValue, const Rect* rect);
   bool ScaleAlpha(int level, const Rect* rect);
   bool ToneAlpha(int multiplier, int offset, const Rect* rect);
-  // level 0..510: darker below 255, lighter above.
+  // level 0..510: darker below 255, lighter above. A 32-bit surface changes the pixels of the
+  // region. An 8-bit surface changes its palette, whole surface only (a rect answers
+  // kOpBadFormat): every level is computed from the palette as it was before the first change,
+  // so 255 brings it back; setting the palette anew starts again from the new one.
   int SetBrightness(int level, const Rect* rect);
 
   // ---- Operations that exist only as pixel-library routines ----------------------------------
@@ -238,7 +241,8 @@ class ImageSurface : public DibSurface {
                  int32_t y, const Rect* rect);
   int LibStretchBlit(const Surface* source, int operation, int extra1, int opacity, int extra2,
                      const Size* size, int32_t x, int32_t y, const Rect* rect);
-  // Words passed through: nine, nine, four, ten and fourteen of them.
+  // Words passed through: nine, nine, four, ten and thirteen of them; the rule blend's picture,
+  // which a 32-bit word cannot carry, is an argument of its own.
   int LibAffineBlit(const Surface* source, const uint32_t* words);
   int LibBlitOpC(const Surface* source, const uint32_t* words);
   int LibOpFour(const uint32_t* words);
@@ -248,7 +252,8 @@ class ImageSurface : public DibSurface {
   bool LibFilterC(uint32_t value);
   bool LibFilterD(uint32_t value);
   int LibBlendA(const Surface* sourceA, const Surface* sourceB, const uint32_t* words);
-  int LibBlendB(const Surface* sourceA, const Surface* sourceB, const uint32_t* words);
+  int LibBlendB(const Surface* sourceA, const Surface* sourceB, const Surface* rule,
+                const uint32_t* words);
 
   void MarkDirty(const Rect& rect);
   DirtyRectList* GetDirtyList() const { return ownedDirty_.get(); }
@@ -267,6 +272,8 @@ class ImageSurface : public DibSurface {
            StretchStepper* steps, Rect* clip, bool mirrored);
   void MarkAll();
 
+  // The 8-bit palette before the first brightness change; none until then.
+  std::unique_ptr<uint32_t[]> brightnessBase_;
   bool hasAlpha_ = false;
   bool changed_ = false;
   std::unique_ptr<DirtyRectList> ownedDirty_;

@@ -43,16 +43,15 @@ int Finish(ImageSurface* target, bool ok, int failCode) {
 }  // namespace
 
 int ImageSurface::LibOpLevel(uint32_t value, int level, int flag, const Rect* rect) {
-  if (!GetPixels() || BitsOf(this) != 32) return kOpNoPixels;
+  if (!GetPixels()) return kOpNoPixels;
   if ((level & 0xFF) == 0) return kOpDone;
-  if (!GetPixelLibrary()) return kOpBadFormat;
+  if (BitsOf(this) != 32 || !GetPixelLibrary()) return kOpBadFormat;
   auto routine = Get<OpLevelRoutine>(kLibOpLevel);
   return Finish(this, routine && routine(this, value, level & 0xFF, rect, flag), kRoutineFailed);
 }
 
 int ImageSurface::LibOpByte(int value, const Rect* rect) {
-  if (!GetPixels() || BitsOf(this) != 32) return kOpNoPixels;
-  if (!GetPixelLibrary()) return kOpBadFormat;
+  if (int code = CheckAll(this, {}); code != kContinue) return code;
   auto routine = Get<OpByteRoutine>(kLibOpByte);
   return Finish(this, routine && routine(this, value, rect), kRoutineFailed);
 }
@@ -150,11 +149,22 @@ int ImageSurface::LibBlendA(const Surface* sourceA, const Surface* sourceB, cons
   return Finish(this, routine && routine(this, a, b, w(0), words[1], area) == 0, kRoutineFailed);
 }
 
-// The rule blend needs a third picture, which 32-bit words cannot carry here: the routine is
-// reached directly (position 26), and this pass-through form answers the routine failure.
-int ImageSurface::LibBlendB(const Surface* sourceA, const Surface* sourceB, const uint32_t*) {
+// words: level, ramp width, extra, the area (as LibBlendA's), then the rule picture's x and y.
+int ImageSurface::LibBlendB(const Surface* sourceA, const Surface* sourceB, const Surface* rule,
+                            const uint32_t* words) {
+  if (!HasPixels(rule)) return kOpNoPixels;
   if (int code = CheckAll(this, {sourceA, sourceB}); code != kContinue) return code;
-  return kRoutineFailed;
+  const auto* a = dynamic_cast<const ImageSurface*>(sourceA);
+  const auto* b = dynamic_cast<const ImageSurface*>(sourceB);
+  const auto* r = dynamic_cast<const ImageSurface*>(rule);
+  if (!a || !b || !r) return kOpBadFormat;
+  if (!words) return kOpBadParameter;
+  auto w = [words](int i) { return int32_t(words[i]); };
+  const LibArea area{w(3), w(4), w(5), w(6), w(7), w(8), w(9), w(10)};
+  auto routine = Get<RuleBlendRoutine>(kLibRuleBlend);
+  return Finish(this,
+                routine && routine(this, a, b, r, w(0), w(1), words[2], area, w(11), w(12)) == 0,
+                kRoutineFailed);
 }
 
 }  // namespace bw

@@ -6,6 +6,7 @@
 #include "graphics/surface/image_surface_ops.h"
 #include "graphics/surface/pixel_library.h"
 #include "graphics/surface/quad_mapper.h"
+#include "graphics/surface/rotated_bounds.h"
 #include "platform/mmx_flag.h"
 #include "platform/trig_tables.h"
 
@@ -66,7 +67,7 @@ bool MakeTurn(const Surface* source, const Rect* sourceRect, int anchor, int32_t
 
 void TurnCorners(const TrigTables& trig, const Turn& t, int32_t x, int32_t y, int angle,
                  Point out[4]) {
-  const int k = (-angle) & 511;
+  const int k = NegatedTurn(angle);
   const int64_t c = trig.Cosine(k), s = trig.Cosine((k - 128) & 511);
   const int64_t px[4] = {x, x + t.width, x, x + t.width};
   const int64_t py[4] = {y, y, y + t.height, y + t.height};
@@ -81,7 +82,7 @@ int RotateViaLibrary(ImageSurface* target, const Surface* source, TrigTables& tr
                      int opacity) {
   if (!trig.EnsureCosineDoubles()) return ImageSurface::kOpBadFormat;
   const double* cosine = trig.CosineDoubles();
-  const int k = (-angle) & 511;
+  const int k = NegatedTurn(angle);
   const double c = cosine[k], s = cosine[(k - 128) & 511];
   const double px[3] = {double(x), double(x + t.width), double(x)};
   const double py[3] = {double(y), double(y), double(y + t.height)};

@@ -321,19 +321,31 @@ int ImageSurface::SetBrightness(int level, const Rect* rect) {
   constexpr int kNeutral = 255, kBrightest = 510;
   if (!GetPixels()) return kOpNoPixels;
   if (level < 0 || level > kBrightest) return kOpBadParameter;
-  if (level == kNeutral) return kOpDone;
   if (GetBitsPerPixel() == 8) {
     if (!GetPalette()) return kOpNoPixels;
+    if (rect) return kOpBadFormat;
+    if (level == kNeutral && !brightnessBase_) return kOpDone;
+    if (!brightnessBase_) {
+      brightnessBase_.reset(new (std::nothrow) uint32_t[256]);
+      if (!brightnessBase_) return kOpBadFormat;
+      std::copy(GetPalette(), GetPalette() + 256, brightnessBase_.get());
+    }
+    // Level 255 keeps every entry: ProductTable[255][c] is c.
     const uint8_t* keep = ProductTable[level < kNeutral ? level : 2 * kNeutral - level];
     const int lift = level < kNeutral ? 0 : ProductTable[255][level - kNeutral];
-    MapPalette(this, [&](uint32_t c) {
-      uint32_t out = 0;
-      for (int s = 0; s < 24; s += 8) out |= uint32_t(keep[c >> s & 0xFF] + lift) << s;
-      return out;
-    });
+    uint32_t entries[256];
+    for (int i = 0; i < 256; ++i) {
+      const uint32_t c = brightnessBase_[size_t(i)];
+      entries[i] = 0;
+      for (int s = 0; s < 24; s += 8) entries[i] |= uint32_t(keep[c >> s & 0xFF] + lift) << s;
+    }
+    // Straight to the palette: the palette operations would take this as a new base. The key
+    // is an index and stays.
+    DibSurface::SetPalette(entries, 256, 0);
     MarkDirty({0, 0, GetWidth(), GetHeight()});
     return kOpDone;
   }
+  if (level == kNeutral) return kOpDone;
   Region r;
   if (!CutRegion(this, rect, r)) return kOpDone;
   if (level < kNeutral) {

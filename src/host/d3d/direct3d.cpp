@@ -1,5 +1,7 @@
 #include "host/d3d/direct3d.h"
 
+#include <mutex>
+
 namespace bw::host {
 
 const Guid kIidDirect3DHalDevice{0x84E63DE0, 0x46AA, 0x11CF, {0x81, 0x6F, 0x00, 0x00, 0xC0, 0x20, 0x5B, 0x6E}};
@@ -11,7 +13,7 @@ namespace {
 
 constexpr uint32_t kMaxTextureSide = 4096;
 
-D3dDeviceDesc HalDesc() {
+D3dDeviceDesc OwnHalDesc() {
   D3dDeviceDesc d;
   d.devCaps = kD3dDevCapsHwRasterization;
   d.renderDepths = kDdbd16 | kDdbd32;
@@ -20,6 +22,9 @@ D3dDeviceDesc HalDesc() {
   d.maxTextureWidth = d.maxTextureHeight = kMaxTextureSide;
   return d;
 }
+
+std::mutex halLock;
+D3dDeviceDesc halDesc = OwnHalDesc();  // guarded by halLock
 
 DdPixelFormat Format(uint32_t bits, uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
   DdPixelFormat f;
@@ -30,6 +35,20 @@ DdPixelFormat Format(uint32_t bits, uint32_t r, uint32_t g, uint32_t b, uint32_t
 }
 
 }  // namespace
+
+D3dDeviceDesc HalDeviceDesc() {
+  std::lock_guard hold(halLock);
+  return halDesc;
+}
+
+void SetHalDeviceDesc(const D3dDeviceDesc& desc) {
+  std::lock_guard hold(halLock);
+  halDesc = desc;
+}
+
+void ResetHalDeviceDesc() {
+  SetHalDeviceDesc(OwnHalDesc());
+}
 
 D3dDevice::D3dDevice(MemorySurface* target) : target_(target) {
   renderStates_[kRsShadeMode] = kShadeGouraud;
@@ -53,7 +72,7 @@ D3dDevice::D3dDevice(MemorySurface* target) : target_(target) {
 
 HResult D3dDevice::GetCaps(D3dDeviceDesc* out) const {
   if (!out) return kDdErrInvalidParams;
-  *out = HalDesc();
+  *out = HalDeviceDesc();
   return kDdOk;
 }
 
@@ -163,7 +182,7 @@ HResult D3dDevice::DrawPrimitive(uint32_t type, uint32_t fvf, const void* vertic
 }
 
 std::vector<D3dDeviceInfo> Direct3D::EnumDevices() const {
-  return {D3dDeviceInfo{kIidDirect3DHalDevice, "Direct3D HAL", HalDesc(), true}};
+  return {D3dDeviceInfo{kIidDirect3DHalDevice, "Direct3D HAL", HalDeviceDesc(), true}};
 }
 
 HResult Direct3D::CreateDevice(const Guid& guid, MemorySurface* target, std::unique_ptr<D3dDevice>* out) {

@@ -26,8 +26,11 @@ constexpr uint32_t kDdbd24 = 0x200;
 constexpr uint32_t kDdbd32 = 0x100;
 
 constexpr uint32_t kD3dDevCapsHwRasterization = 0x80000;
+// Texture capability bits: sides must be powers of two; unless the conditional bit allows other
+// sizes too (with clamped addressing and no mip-maps, as the engine draws); sides must be equal.
 constexpr uint32_t kD3dPTextureCapsPow2 = 0x2;
 constexpr uint32_t kD3dPTextureCapsSquareOnly = 0x20;
+constexpr uint32_t kD3dPTextureCapsNonPow2Conditional = 0x100;
 
 // Render states and texture-stage states the device keeps (any number below the table sizes
 // is stored; these are the ones it acts on).
@@ -70,6 +73,12 @@ struct D3dDeviceDesc {
   uint32_t minTextureWidth = 0, minTextureHeight = 0;
   uint32_t maxTextureWidth = 0, maxTextureHeight = 0;
 };
+
+// What the HAL device reports. Our rasteriser takes textures of any size up to 4096 a side; a
+// caller may make the device report the limits of another device instead (tests do).
+D3dDeviceDesc HalDeviceDesc();
+void SetHalDeviceDesc(const D3dDeviceDesc& desc);
+void ResetHalDeviceDesc();
 
 struct D3dDeviceInfo {
   Guid guid;

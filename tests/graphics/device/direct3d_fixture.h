@@ -44,6 +44,15 @@ class Direct3DTarget : public testing::Test {
     device.SetTexture(nullptr);
     device.Release();
     FreeDirectDrawDeviceList();
+    host::ResetHalDeviceDesc();
+  }
+  // Makes the device again as one that reports these texture limits.
+  void UseTextureLimits(uint32_t textureCaps, uint32_t maxSide) {
+    host::D3dDeviceDesc desc = host::HalDeviceDesc();
+    desc.textureCaps = textureCaps;
+    desc.maxTextureWidth = desc.maxTextureHeight = maxSide;
+    host::SetHalDeviceDesc(desc);
+    ASSERT_EQ(device.Create(target.get(), nullptr, false), 0);
   }
   uint32_t Shown(int x, int y) const { return Rgb(*target, x, y); }
   int DrawOne(RenderItem* item) {

@@ -14,6 +14,7 @@
 #include "host/gdi/memory_dc.h"
 #include "host/headless/headless_backend.h"
 #include "host/message_queue.h"
+#include "platform/monitor_list.h"
 
 namespace bw {
 namespace {
@@ -117,6 +118,79 @@ TEST_F(DisplayManagerTest, RestoresLostSurfacesAndCopiesTheCanvasAgain) {
   std::memcpy(&texel, locked.surface + 5 * locked.pitch + 5 * 4, 4);
   manager_->GetPresentationTexture()->Unlock();
   EXPECT_EQ(texel & 0xFFFFFF, 0xABCDEFu) << "the restored texture holds the whole canvas again";
+}
+
+TEST_F(DisplayManagerTest, ADisplayOfAnotherShapeGetsTheCanvasCentredBetweenBars) {
+  ASSERT_EQ(manager_->SetCanvasSize(640, 480), kDisplayDone);
+  ASSERT_EQ(manager_->ComputeDisplayRect(1280, 1024, true), kDisplayDone);
+  EXPECT_TRUE(manager_->IsScaled());
+  EXPECT_TRUE(manager_->HasBars());
+  EXPECT_EQ(manager_->DisplayRect(), (Rect{0, 32, 1280, 32 + 960})) << "x 0, y 32, 1280 x 960";
+  EXPECT_EQ(manager_->Bar(0), (Rect{0, 0, 1280, 32}));
+  EXPECT_EQ(manager_->Bar(1), (Rect{0, 992, 1280, 1024}));
+
+  ASSERT_EQ(manager_->ComputeDisplayRect(1920, 1080, true), kDisplayDone);
+  EXPECT_EQ(manager_->DisplayRect(), (Rect{240, 0, 1680, 1080})) << "wider: bars left and right";
+  EXPECT_EQ(manager_->Bar(1), (Rect{1680, 0, 1920, 1080}));
+
+  ASSERT_EQ(manager_->ComputeDisplayRect(1280, 960, false), kDisplayDone);
+  EXPECT_EQ(manager_->DisplayRect(), (Rect{0, 0, 1280, 960})) << "the same shape fills the display";
+  EXPECT_FALSE(manager_->HasBars());
+  ASSERT_EQ(manager_->ComputeDisplayRect(1280, 960, true), kDisplayDone);
+  EXPECT_FALSE(manager_->IsScaled()) << "kept at the canvas size when asked";
+  EXPECT_EQ(manager_->ComputeDisplayRect(640, 480, false), kRectSameAsCanvas);
+  EXPECT_EQ(manager_->ComputeDisplayRect(0, 480, false), kDisplayFailed);
+}
+
+TEST_F(DisplayManagerTest, ADepthTheDeviceCannotShowFallsBackTo32Then24Then16) {
+  MonitorList monitors;
+  constexpr uint32_t k32 = 1, k24 = 2, k16 = 4, k8 = 8;  // the allowed-depth bits
+  const struct {
+    uint32_t allowed;
+    int asked, code, chosen;
+  } cases[] = {
+      {k32 | k16, 16, kDisplayDone, 16}, {k32 | k16, 24, kDisplayDone, 32},
+      {k24 | k16, 32, kDisplayDone, 24}, {k16 | k8, 32, kDisplayDone, 16},
+      {k8, 32, kSelectNoDepth, 0},       {k32, 0, kDisplayDone, 32},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "allowed " << c.allowed << ", asked " << c.asked);
+    DisplayManager manager;
+    ASSERT_EQ(manager.EnumerateDisplayDevices(&monitors, 640, 480, true), kDisplayDone);
+    ASSERT_FALSE(manager.Devices().empty());
+    EXPECT_EQ(manager.Devices()[0]->depthFlags, (k32 | k16) << 8)
+        << "the host offers 16 and 32 bits";
+    manager.Devices()[0]->depthFlags = c.allowed << 8;
+    EXPECT_EQ(manager.SelectDisplayDevice(true, kNoMonitor, 0, c.asked, nullptr), c.code);
+    if (c.code == kDisplayDone) {
+      EXPECT_EQ(manager.ChosenDepth(), c.chosen);
+    }
+  }
+}
+
+TEST_F(DisplayManagerTest, DestroyingByOwnerTakesItemsAndWithFlagOneLayers) {
+  for (int flags : {0, 1, 2, 3}) {
+    SCOPED_TRACE(testing::Message() << "flags " << flags);
+    DisplayManager manager;
+    ImageSurface* image = nullptr;
+    D3DRectPrimitive* item = nullptr;
+    manager.SetLayerOwner(7);
+    for (int i = 0; i < 3; ++i) ASSERT_EQ(manager.CreateImageSurface(&image, 2, 2, 32, 0), 0);
+    ASSERT_EQ(manager.CreateD3DRectPrimitive(&item, 2, 2, 0xFF000000u, 0, 0), 0);
+    EXPECT_EQ(manager.SetLayerOwner(8), 7u);
+    for (int i = 0; i < 2; ++i) ASSERT_EQ(manager.CreateImageSurface(&image, 2, 2, 32, 0), 0);
+    EXPECT_EQ(image->GetWord3(), 8u);
+    for (int i = 0; i < 2; ++i)
+      ASSERT_EQ(manager.CreateD3DRectPrimitive(&item, 2, 2, 0xFF000000u, 0, 0), 0);
+
+    manager.DestroyObjectsOfOwner(7, flags);
+    const bool allBut = flags & kOwnerAllBut;
+    EXPECT_EQ(manager.RenderItemCount(), allBut ? 1u : 2u);
+    EXPECT_EQ(manager.LayerCount(), !(flags & kOwnerAlsoLayers) ? 5u : allBut ? 3u : 2u);
+    EXPECT_EQ(manager.DestroyLayer(image),
+              (flags & kOwnerAlsoLayers) && allBut ? kDestroyNotListed : 0)
+        << "the last layer has owner 8";
+  }
 }
 
 TEST_F(DisplayManagerTest, ADestroyedLayerLeavesNoLinkOrTwoLayerFilterBehind) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 
 #include "graphics/device/direct3d_fixture.h"
@@ -74,6 +75,52 @@ TEST_F(D3DSpriteTest, DrawsEveryTexelOnceAtItsPlace) {
   EXPECT_EQ(Shown(3, 11), Texel(3, 1));
 }
 
+TEST_F(D3DSpriteTest, VertexColoursAndAlphasKeepTheOtherHalf) {
+  D3DSpritePrimitive sprite;
+  ASSERT_EQ(sprite.Init(&texture, nullptr, 0, 0), 0);
+  EXPECT_TRUE(sprite.SetVertexColor(1, 0xAB123456u));
+  EXPECT_FALSE(sprite.SetVertexColor(4, 0)) << "a sprite has four vertices";
+  EXPECT_TRUE(sprite.SetVertexAlpha(2, 300));
+  EXPECT_TRUE(sprite.SetVertexAlpha(3, -5));
+  EXPECT_FALSE(sprite.SetVertexAlpha(4, 0));
+  EXPECT_EQ(sprite.Vertices()[0].diffuse, 0xFFFFFFFFu);
+  EXPECT_EQ(sprite.Vertices()[1].diffuse, 0xFF123456u) << "the colour keeps the alpha";
+  EXPECT_EQ(sprite.Vertices()[2].diffuse, 0xFFFFFFFFu) << "alpha clamped to 255";
+  EXPECT_EQ(sprite.Vertices()[3].diffuse, 0x00FFFFFFu) << "alpha clamped to 0";
+
+  sprite.SetVertexColors({0x000000, 0x0000FF, 0x00FF00, 0xFF0000, 0x123456});
+  sprite.SetVertexAlphas({0x80, 0x40});
+  EXPECT_EQ(sprite.Vertices()[0].diffuse, 0x80000000u);
+  EXPECT_EQ(sprite.Vertices()[1].diffuse, 0x400000FFu);
+  EXPECT_EQ(sprite.Vertices()[2].diffuse, 0xFF00FF00u);
+  EXPECT_EQ(sprite.Vertices()[3].diffuse, 0x00FF0000u) << "values past the fourth are ignored";
+
+  // Black corners darken the texels they modulate.
+  sprite.SetVertexColors({0, 0, 0, 0});
+  sprite.SetVertexAlphas({255, 255, 255, 255});
+  ASSERT_EQ(DrawOne(&sprite), kRenderDone);
+  EXPECT_EQ(Shown(0, 0), 0u);
+  EXPECT_EQ(Shown(3, 1), 0u);
+}
+
+TEST_F(D3DSpriteTest, PixelHitTestSkipsTheColourKeyThroughScaleAndScroll) {
+  D3DSpritePrimitive sprite;
+  const Rect right{2, 0, 4, 2};
+  ASSERT_EQ(sprite.Init(&texture, &right, 10, 8), 0);
+  sprite.SetSize(4, 4);
+  EXPECT_TRUE(sprite.HitTest(10, 8, true)) << "no key: every pixel hits";
+  ASSERT_EQ(texture.SetColorKeyFromPixel(2, 0), 0);
+  EXPECT_FALSE(sprite.HitTest(10, 8, true)) << "texel (2, 0) is the key";
+  EXPECT_FALSE(sprite.HitTest(11, 9, true)) << "a drawn pixel of the same texel, scaled down";
+  EXPECT_TRUE(sprite.HitTest(12, 8, true)) << "texel (3, 0)";
+  EXPECT_TRUE(sprite.HitTest(10, 10, true)) << "texel (2, 1)";
+  EXPECT_TRUE(sprite.HitTest(10, 8, false)) << "without the test every point inside hits";
+  EXPECT_FALSE(sprite.HitTest(14, 8, false)) << "outside";
+  sprite.SetSourceRect(-1, 0, &right);
+  EXPECT_TRUE(sprite.HitTest(10, 8, true)) << "scrolled: texel (1, 0)";
+  EXPECT_FALSE(sprite.HitTest(12, 8, true)) << "scrolled: texel (2, 0)";
+}
+
 TEST_F(D3DSpriteTest, CornersRotationAndAMissingTexture) {
   D3DSpritePrimitive sprite;
   ASSERT_EQ(sprite.Init(&texture, nullptr, 0, 0), 0);
@@ -82,6 +129,9 @@ TEST_F(D3DSpriteTest, CornersRotationAndAMissingTexture) {
   const auto [w, h] = testing_devices::Extent(sprite.Vertices());
   EXPECT_NEAR(w, 50, 1);
   EXPECT_NEAR(h, 100, 1);
+  sprite.SetRotation(INT32_MIN, 4);
+  EXPECT_EQ(testing_devices::Extent(sprite.Vertices()).first, 100)
+      << "the lowest angle, a whole turn";
 
   sprite.SetCorners(0, 0, 4, 0, 0, 2, 4, 2);
   EXPECT_EQ(sprite.Vertices()[3].x, 4);

@@ -42,8 +42,8 @@ int g_detached = 0;
 class FilterTest : public testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_EQ(a_.Create(8, 8, 32, true), kLayerDone);
-    ASSERT_EQ(b_.Create(8, 8, 32, true), kLayerDone);
+    ASSERT_EQ(a_.Create(8, 8, 32, kLayerComposed), kLayerDone);
+    ASSERT_EQ(b_.Create(8, 8, 32, kLayerComposed), kLayerDone);
     ASSERT_EQ(pictureA_.Create(8, 8, 32, 0), kSurfaceDone);
     ASSERT_EQ(pictureB_.Create(8, 8, 32, 0), kSurfaceDone);
     a_.GetCompositionLayer()->SetBackgroundImage(&pictureA_, 0, 0, false);
@@ -52,13 +52,13 @@ class FilterTest : public testing::Test {
     SetLayerFilterHooks([] { ++g_attached; }, [] { ++g_detached; });
   }
   void TearDown() override { SetLayerFilterHooks(nullptr, nullptr); }
-  ImageSurface* BackgroundOf(OffscreenLayer& layer) {
+  ImageSurface* BackgroundOf(SurfaceLayer& layer) {
     ImageSurface* picture = nullptr;
     layer.GetCompositionLayer()->GetBackground(&picture, nullptr, nullptr, nullptr, nullptr, nullptr);
     return picture;
   }
   ImageSurface pictureA_, pictureB_;
-  OffscreenLayer a_, b_;
+  CanvasLayer a_, b_;
   int deleted_ = 0;
 };
 
@@ -95,12 +95,46 @@ TEST_F(FilterTest, ASharedFilterSurvivesUntilItsLastOwnerLetsGo) {
     a_.DetachSource(false);
     EXPECT_EQ(deleted_, round == 2 ? 1 : 0) << round;
   }
-  OffscreenLayer plain;
-  ASSERT_EQ(plain.Create(8, 8, 32, false), kLayerDone);
+  CanvasLayer plain;
+  ASSERT_EQ(plain.Create(8, 8, 32, kLayerPlain), kLayerDone);
   EXPECT_EQ(plain.AttachSource(nullptr, kAttachPlain, false, false), kAttachNoComposition);
   b_.GetCompositionLayer()->SetBackgroundImage(nullptr, 0, 0, false);
   FakeFilter local(0, &deleted_);
   EXPECT_EQ(a_.AttachSource(&local, kAttachExchangeBackgrounds, false, false), kAttachNoBackground);
+}
+
+TEST(OffscreenLayer, RecordsComposingInvalidatesOnlyWhileComposingAndTakesNoFilter) {
+  OffscreenLayer layer;
+  ASSERT_EQ(layer.Create(8, 8, 32, true), kLayerDone);
+  CompositionLayer* composition = layer.GetCompositionLayer();
+  ASSERT_NE(composition, nullptr);
+  EXPECT_TRUE(layer.IsComposing());
+  DirtyRectList own;
+  layer.SetActiveDirtyList(&own);
+  EXPECT_TRUE(layer.SetComposing(false));
+  EXPECT_EQ(layer.GetActiveDirtyList(), &own) << "only the flag changes";
+  EXPECT_FALSE(layer.IsComposing());
+
+  composition->DiscardDirty();
+  layer.SetChanged(false);
+  const Rect r{1, 2, 3, 4};
+  layer.Invalidate(&r);
+  EXPECT_EQ(own.Count(), 0) << "nothing while not composing";
+  EXPECT_EQ(composition->Dirty().Count(), 0);
+  EXPECT_FALSE(layer.IsChanged());
+  layer.SetComposing(true);
+  layer.Invalidate(&r);
+  EXPECT_EQ(composition->Dirty().Count(), 1);
+  EXPECT_EQ(composition->Dirty().Bounds(), r);
+
+  OffscreenLayer partner;
+  ASSERT_EQ(partner.Create(8, 8, 32, true), kLayerDone);
+  ASSERT_EQ(layer.SetLinkedLayer(&partner), kLayerDone);
+  int deleted = 0;
+  FakeFilter filter(0, &deleted);
+  EXPECT_EQ(layer.AttachSource(&filter, kAttachPlain, false, false), kOffscreenNoFilter);
+  EXPECT_FALSE(layer.HasSource());
+  EXPECT_EQ(deleted, 0) << "a refused filter stays its owner's";
 }
 
 TEST(CanvasLayer, AFilteredCanvasIsDrawnBandByBandUntilTheFilterEnds) {

@@ -96,6 +96,59 @@ TEST_F(WgxLayerTest, RefusesWhatItCannotLoadAndStaysEmpty) {
   EXPECT_EQ(layer.GetDirectDrawSurface(), nullptr);
 }
 
+// A w x h picture whose pixels tell their column and row.
+tools::WgxPicture Gradient(uint32_t w, uint32_t h) {
+  tools::WgxPicture p;
+  p.width = w;
+  p.height = h;
+  for (uint32_t y = 0; y < h; ++y)
+    for (uint32_t x = 0; x < w; ++x)
+      p.pixels.push_back((x & 0xFF) << 16 | (y & 0xFF) << 8 | x >> 8);
+  return p;
+}
+
+TEST_F(WgxLayerTest, TextureSidesFollowTheDeviceLimits) {
+  const std::vector<uint8_t> bytes = tools::WriteWgx(Gradient(300, 200));
+  struct Case {
+    uint32_t caps;
+    int32_t width, height;
+    const char* what;
+  } cases[] = {
+      {0, 300, 200, "any size"},
+      {host::kD3dPTextureCapsPow2, 512, 256, "powers of two"},
+      {host::kD3dPTextureCapsPow2 | host::kD3dPTextureCapsNonPow2Conditional, 300, 200,
+       "other sizes allowed conditionally"},
+      {host::kD3dPTextureCapsPow2 | host::kD3dPTextureCapsSquareOnly, 512, 512, "square"},
+      {host::kD3dPTextureCapsSquareOnly, 300, 300, "square, any size"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    UseTextureLimits(c.caps, 4096);
+    WgxPictureLayer layer;
+    ASSERT_EQ(Load(layer, bytes, kFormatX888), 0);
+    EXPECT_EQ(layer.GetWidth(), c.width);
+    EXPECT_EQ(layer.GetHeight(), c.height);
+    EXPECT_EQ(layer.GetContentWidth(), 300);
+    EXPECT_EQ(layer.GetContentHeight(), 200);
+    EXPECT_FLOAT_EQ(layer.GetTexU(299), 299.5f / float(c.width));
+    EXPECT_EQ(Texel(layer, 299, 199) & 0xFFFFFF, 0x2BC701u) << "the picture sits at the top left";
+  }
+}
+
+TEST_F(WgxLayerTest, APictureLargerThanTheDeviceTakesIsScaledIntoIt) {
+  UseTextureLimits(host::kD3dPTextureCapsPow2, 256);
+  WgxPictureLayer layer;
+  ASSERT_EQ(Load(layer, tools::WriteWgx(Gradient(300, 200)), kFormatX888), 0);
+  EXPECT_EQ(layer.GetWidth(), 256) << "512 cut to the maximum";
+  EXPECT_EQ(layer.GetHeight(), 256);
+  EXPECT_EQ(layer.GetContentWidth(), 300);
+  EXPECT_FLOAT_EQ(layer.GetTexU(150), float((256 * 150 / 300 + 0.5) / 256));
+  EXPECT_EQ(Texel(layer, 0, 0) & 0xFFFFFF, 0u);
+  // The picture fills min(300, 256) x min(200, 256) texels: column 255 shows a column near 299.
+  EXPECT_GE(Texel(layer, 255, 0) >> 16 & 0xFF, 0x20u);
+  EXPECT_EQ(Texel(layer, 255, 0) & 0xFF, 1u) << "a column from 256 on";
+}
+
 // A layer of the software kind: its picture is its own image surface part.
 class SoftwareKindLayer : public OffscreenLayer {
  public:

@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "common/global.h"
+#include "graphics/pixel/blend_tables.h"
 #include "graphics/surface/pixel_library.h"
 #include "graphics/surface/quad_mapper.h"
 #include "graphics/surface/rotated_bounds.h"
+#include "host/gdi/memory_dc.h"
 #include "platform/mmx_flag.h"
 #include "platform/trig_tables.h"
 #include "surface_fixture.h"
@@ -42,6 +46,57 @@ TEST(ImageSurfaceRegion, ColourOperationsSpareKeyedPixelsAndBlackDoesNothing) {
     EXPECT_EQ(s->FillColorBlend(1, 2, 3, 100, nullptr), 0);
     EXPECT_EQ(Pixel(*s, 3, 4), 0x00123456u);
   }
+}
+
+// Each channel of an 8-bit palette entry at a brightness level, by the engine's formula.
+uint32_t Bright(uint32_t c, int level) {
+  auto product = [](int a, int b) { return (a * b + 127) / 255; };
+  uint32_t out = 0;
+  for (int s = 0; s < 24; s += 8) {
+    const int v = int(c >> s & 0xFF);
+    out |= uint32_t(level <= 255 ? product(level, v) : product(510 - level, v) + level - 255) << s;
+  }
+  return out;
+}
+
+TEST(ImageSurfaceRegion, EightBitBrightnessIsComputedFromThePaletteBeforeTheFirstChange) {
+  BuildBlendTables();
+  ImageSurface s;
+  ASSERT_EQ(s.Create(4, 2, 8, kImageDibSection | kImageDirtyList), kSurfaceDone);
+  std::array<uint32_t, 256> palette{};
+  for (uint32_t i = 0; i < 256; ++i) palette[i] = i << 16 | (255 - i) << 8 | (i * 7 & 0xFF);
+  ASSERT_EQ(s.SetPalette(palette.data(), 256, 0), kSurfaceDone);
+  ASSERT_EQ(s.SetColorKeyRgb(200, 55, 200 * 7 & 0xFF), kKeySet);
+  const uint32_t* table = s.GetDc()->Selected()->ColorTable();
+
+  for (int round = 0; round < 2; ++round) {
+    ASSERT_EQ(s.SetBrightness(128, nullptr), 0);
+    EXPECT_EQ(s.GetPalette()[200], Bright(palette[200], 128))
+        << "round " << round << ": not compounded";
+  }
+  EXPECT_EQ(table[200], s.GetPalette()[200]) << "the section shows the new palette";
+  ASSERT_EQ(s.SetBrightness(400, nullptr), 0);
+  EXPECT_EQ(s.GetPalette()[7], Bright(palette[7], 400));
+  EXPECT_EQ(s.GetPalette()[255], 0xFFFFFFu & Bright(palette[255], 400));
+  ASSERT_EQ(s.SetBrightness(255, nullptr), 0);
+  EXPECT_EQ(s.GetPalette()[200], palette[200]) << "255 brings the first palette back";
+  EXPECT_EQ(s.GetColorKey(), 200u) << "the key is an index and stays";
+
+  const Rect part{0, 0, 2, 2};
+  EXPECT_EQ(s.SetBrightness(100, &part), ImageSurface::kOpBadFormat) << "whole surface only";
+  EXPECT_EQ(s.GetPalette()[200], palette[200]);
+  EXPECT_EQ(s.SetBrightness(511, nullptr), ImageSurface::kOpBadParameter);
+
+  // A palette set anew is the base from then on.
+  ASSERT_EQ(s.SetBrightness(50, nullptr), 0);
+  ASSERT_TRUE(s.SetPaletteEntry(200, 0x102030, true));
+  ASSERT_EQ(s.SetBrightness(255, nullptr), 0);
+  EXPECT_EQ(s.GetPalette()[200], 0x102030u);
+  EXPECT_EQ(s.GetPalette()[199], Bright(palette[199], 50)) << "the rest as it was when set";
+  ASSERT_EQ(s.SetBrightness(0, nullptr), 0);
+  EXPECT_EQ(s.GetPalette()[200], 0u);
+  ASSERT_EQ(s.SetBrightness(510, nullptr), 0);
+  EXPECT_EQ(s.GetPalette()[200], 0xFFFFFFu);
 }
 
 TEST(ImageSurfaceRegion, GradientOfOnePixelIsTheStartValue) {

@@ -29,6 +29,52 @@ TEST(PixelLibrary, WithoutALibraryTheLibraryOnlyOperationsAnswerTheirCodes) {
             ImageSurface::kOpBadFormat);
   EXPECT_EQ(dst->LibFilterA(nullptr), ImageSurface::kOpNoPixels);
   EXPECT_FALSE(dst->LibFilterC(1));
+  auto rule = Random(rng, 8, 8, 8);
+  const uint32_t words[13] = {};
+  EXPECT_EQ(dst->LibBlendB(src.get(), src.get(), rule.get(), words), ImageSurface::kOpBadFormat);
+  EXPECT_EQ(dst->LibBlendB(src.get(), src.get(), nullptr, words), ImageSurface::kOpNoPixels);
+}
+
+TEST(PixelLibrary, LibraryOnlyOperationsAnswerTwoForADepthOtherThan32) {
+  ScopedPixelLibrary on(&BuiltInPixelLibrary());
+  std::mt19937 rng(35);
+  auto eight = Random(rng, 8, 8, 8);
+  auto src = Random(rng, 4, 4, 32);
+  EXPECT_EQ(eight->LibOpLevel(0, 5, 0, nullptr), ImageSurface::kOpBadFormat);
+  EXPECT_EQ(eight->LibOpLevel(0, 0, 0, nullptr), ImageSurface::kOpDone) << "level 0 calls nothing";
+  EXPECT_EQ(eight->LibOpByte(1, nullptr), ImageSurface::kOpBadFormat);
+  EXPECT_EQ(eight->LibBlitOpB(src.get(), 0, 255, 0, 0, 0, nullptr), ImageSurface::kOpBadFormat);
+  const uint32_t words[13] = {};
+  EXPECT_EQ(eight->LibBlendB(src.get(), src.get(), eight.get(), words), ImageSurface::kOpBadFormat);
+  ImageSurface empty;
+  EXPECT_EQ(empty.LibOpLevel(0, 5, 0, nullptr), ImageSurface::kOpNoPixels);
+  EXPECT_EQ(empty.LibOpByte(1, nullptr), ImageSurface::kOpNoPixels);
+}
+
+TEST(PixelLibrary, TheRuleBlendRunsTheLibrarysRoutine) {
+  ScopedPixelLibrary on(&BuiltInPixelLibrary());
+  std::mt19937 rng(36);
+  auto dst = Random(rng, 8, 8, 32);
+  auto from = Random(rng, 8, 8, 32);
+  auto to = Random(rng, 8, 8, 32);
+  auto rule = Random(rng, 8, 8, 8);
+  // Level 255 with a narrow ramp: the area shows the new picture wherever the rule is below it.
+  for (int y = 0; y < 8; ++y) std::fill_n(rule->GetRowPointer(y), 8, uint8_t(0));
+  // level, ramp width, extra, target x, y, width, height, old x, y, new x, y, rule x, y
+  const uint32_t words[13] = {255, 1, 0, 2, 3, 4, 2, 0, 0, 4, 6, 0, 0};
+  ASSERT_EQ(dst->LibBlendB(from.get(), to.get(), rule.get(), words), 0);
+  EXPECT_EQ(Pixel(*dst, 2, 3) & 0xFFFFFF, Pixel(*to, 4, 6) & 0xFFFFFF);
+  EXPECT_EQ(Pixel(*dst, 5, 4) & 0xFFFFFF, Pixel(*to, 7, 7) & 0xFFFFFF);
+  EXPECT_EQ(dst->GetDirtyList()->Bounds(), (Rect{2, 3, 6, 5}));
+  EXPECT_TRUE(dst->IsChanged());
+
+  // An area past the pictures is refused by the routine: 3, nothing marked.
+  auto fresh = Random(rng, 8, 8, 32);
+  auto before = Copy(*fresh);
+  const uint32_t outside[13] = {255, 1, 0, 6, 6, 4, 4, 0, 0, 0, 0, 0, 0};
+  EXPECT_EQ(fresh->LibBlendB(from.get(), to.get(), rule.get(), outside), 3);
+  EXPECT_TRUE(SamePixels(*fresh, *before));
+  EXPECT_FALSE(fresh->IsChanged());
 }
 
 TEST(PixelLibrary, BuiltInRefusesUnknownOperationWordsAndMarksNothing) {
@@ -74,6 +120,12 @@ TEST(PixelLibrary, ASharedObjectReplacesTheBuiltInTable) {
   EXPECT_EQ(fresh->FillColorBlend(1, 2, 3, 4, nullptr), ImageSurface::kOpBadFormat);
   EXPECT_EQ(fresh->GetDirtyList()->Count(), 0);
   EXPECT_FALSE(fresh->IsChanged());
+  // The rule blend goes to the library's own routine.
+  auto rule = Random(rng, 8, 8, 8);
+  const uint32_t words[13] = {0x12, 0x34, 0, 1, 1, 2, 2, 0, 0, 0, 0, 0, 0};
+  ASSERT_EQ(fresh->LibBlendB(src.get(), src.get(), rule.get(), words), 0);
+  EXPECT_EQ(Pixel(*fresh, 2, 2), 0xFF001234u);
+  EXPECT_EQ(fresh->GetDirtyList()->Bounds(), (Rect{1, 1, 3, 3}));
   // Switched off, the engine's own kernels draw again.
   ScopedPixelLibrary off(nullptr);
   ASSERT_EQ(fresh->OpacityBlit(src.get(), 255, 0, 0, nullptr), 0);

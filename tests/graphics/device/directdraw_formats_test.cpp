@@ -1,0 +1,126 @@
+// The DirectDraw-side helpers the devices, surfaces and sprites share: the pixel-format classes,
+// colour fills of a surface, and the clipping of a target with its source.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "graphics/pixel/pixel_format.h"
+#include "host/ddraw/direct_draw.h"
+
+namespace bw {
+namespace {
+
+host::DdPixelFormat Format(uint32_t bits, uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
+  host::DdPixelFormat f;
+  f.flags = host::kDdpfRgb;
+  f.rgbBitCount = bits;
+  f.rBitMask = r, f.gBitMask = g, f.bBitMask = b, f.rgbAlphaBitMask = a;
+  return f;
+}
+
+TEST(ClassifyPixelFormat, EachFormatOfTheTableAndTheNearMisses) {
+  const struct {
+    host::DdPixelFormat format;
+    int flag;
+  } cases[] = {
+      {Format(8, 0, 0, 0, 0), kFormatPalette8},
+      {Format(16, 0x7C00, 0x03E0, 0x001F, 0), kFormat555},
+      {Format(16, 0xF800, 0x07E0, 0x001F, 0), kFormat565},
+      {Format(24, 0xFF0000, 0xFF00, 0xFF, 0), kFormat24},
+      {Format(32, 0xFF0000, 0xFF00, 0xFF, 0), kFormatX888},
+      {Format(16, 0x7C00, 0x03E0, 0x001F, 0x8000), kFormat1555},
+      {Format(16, 0x0F00, 0x00F0, 0x000F, 0xF000), kFormat4444},
+      {Format(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000u), kFormat8888},
+      // Near misses are "any other format".
+      {Format(16, 0xF800, 0x07E0, 0x001F, 0x8000), kFormatOther},
+      {Format(16, 0x7C00, 0x03E0, 0x001F, 0xF000), kFormatOther},
+      {Format(32, 0xFF0000, 0xFF00, 0xFF, 0x00FF0000), kFormatOther},
+      {Format(32, 0xFF, 0xFF00, 0xFF0000, 0), kFormatOther},
+      {Format(24, 0xFF, 0xFF00, 0xFF0000, 0), kFormatOther},
+      {Format(12, 0xF00, 0xF0, 0xF, 0), kFormatOther},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ClassifyPixelFormat(nullptr, nullptr, &c.format), c.flag)
+        << c.format.rgbBitCount << " bits, alpha " << std::hex << c.format.rgbAlphaBitMask;
+  }
+  EXPECT_EQ(ClassifyPixelFormat(nullptr, nullptr, nullptr), 0) << "nothing to classify";
+
+  // From a surface, with the channel layout.
+  auto surface = host::MemorySurface::Create(2, 2, host::DirectDraw::DisplayFormat(16));
+  PixelFormatInfo info;
+  ASSERT_EQ(ClassifyPixelFormat(surface.get(), &info, nullptr), kFormat565);
+  EXPECT_EQ(info.bitCount, 16);
+  EXPECT_EQ(info.redBits, 5);
+  EXPECT_EQ(info.greenBits, 6);
+  EXPECT_EQ(info.blueBits, 5);
+  EXPECT_EQ(info.alphaBits, 0);
+  EXPECT_EQ(info.redShift, 11);
+  EXPECT_EQ(info.greenShift, 5);
+  EXPECT_EQ(info.blueShift, 0);
+  EXPECT_EQ(info.alphaShift, 32) << "an empty mask";
+}
+
+TEST(FillSurfaceRect, PacksTheColourIntoTheSurfacesFormat) {
+  auto surface = host::MemorySurface::Create(3, 2, host::DirectDraw::DisplayFormat(16));
+  const Rect one{1, 1, 2, 2};
+  ASSERT_EQ(FillSurfaceRect(surface.get(), nullptr, 255, 255, 255, &one, 0), kFillDone);
+  uint16_t v = 0;
+  std::memcpy(&v, surface->Pixels() + surface->Pitch() + 2, 2);
+  EXPECT_EQ(v, 0xFFFF) << "white on 565";
+  std::memcpy(&v, surface->Pixels(), 2);
+  EXPECT_EQ(v, 0) << "outside the rectangle";
+  ASSERT_EQ(FillSurfaceRect(surface.get(), nullptr, 0x10, 0x20, 0x30, nullptr, 0), kFillDone);
+  std::memcpy(&v, surface->Pixels(), 2);
+  EXPECT_EQ(v, (0x10 >> 3) << 11 | (0x20 >> 2) << 5 | 0x30 >> 3);
+  EXPECT_EQ(FillSurfaceRect(nullptr, nullptr, 0, 0, 0, nullptr, 0), kFillNoFormat);
+}
+
+TEST(ClipScaledRects, CutsTheSourceInProportionToTheTarget) {
+  const Rect bounds{0, 0, 100, 100};
+  // A target twice the source's width, 10 target pixels cut on the left: 5 source pixels.
+  Rect source{0, 0, 20, 10}, target;
+  const Size twice{40, 10};
+  ASSERT_EQ(ClipScaledRects(-10, 0, &source, &target, &bounds, &twice), kClipLeft);
+  EXPECT_EQ(source, (Rect{5, 0, 20, 10}));
+  EXPECT_EQ(target, (Rect{0, 0, 30, 10}));
+  // Cut on the right and the bottom: the source's far edges move in.
+  source = {0, 0, 20, 10};
+  const Size half{10, 5};
+  ASSERT_EQ(ClipScaledRects(96, 98, &source, &target, &bounds, &half), kClipLeft);
+  EXPECT_EQ(source, (Rect{0, 0, 8, 4})) << "6 target pixels are 12 source pixels";
+  EXPECT_EQ(target, (Rect{96, 98, 100, 100}));
+
+  // Unscaled: each cut moves the source by as many pixels.
+  source = {3, 4, 13, 14};
+  ASSERT_EQ(ClipScaledRects(-2, 95, &source, &target, &bounds, nullptr), kClipLeft);
+  EXPECT_EQ(source, (Rect{5, 4, 13, 9}));
+  EXPECT_EQ(target, (Rect{0, 95, 8, 100}));
+
+  source = {0, 0, 10, 10};
+  EXPECT_EQ(ClipScaledRects(200, 0, &source, &target, &bounds, nullptr), kClipEmpty) << "outside";
+  source = {0, 0, 10, 10};
+  const Size flat{10, 0};
+  EXPECT_EQ(ClipScaledRects(0, 0, &source, &target, &bounds, &flat), kClipEmpty);
+  source = {5, 0, 5, 10};
+  EXPECT_EQ(ClipScaledRects(0, 0, &source, &target, &bounds, nullptr), kClipEmpty);
+  EXPECT_EQ(ClipScaledRects(0, 0, &source, &target, nullptr, nullptr), kClipNoBounds);
+}
+
+TEST(IntersectWithBounds, ClampsAcrossFirstAndStopsThereWhenNothingIsLeft) {
+  const Rect bounds{0, 0, 10, 10};
+  Rect r{-5, -5, 5, 20};
+  EXPECT_TRUE(IntersectWithBounds(&r, &bounds));
+  EXPECT_EQ(r, (Rect{0, 0, 5, 10}));
+  r = {12, -5, 20, 20};
+  EXPECT_FALSE(IntersectWithBounds(&r, &bounds));
+  EXPECT_EQ(r.top, -5) << "the vertical edges are left as they were";
+  EXPECT_EQ(r.bottom, 20);
+  r = {2, 10, 4, 12};
+  EXPECT_FALSE(IntersectWithBounds(&r, &bounds));
+  r = {2, 3, 4, 5};
+  EXPECT_TRUE(IntersectWithBounds(&r, nullptr));
+  EXPECT_EQ(r, (Rect{2, 3, 4, 5}));
+}
+
+}  // namespace
+}  // namespace bw
