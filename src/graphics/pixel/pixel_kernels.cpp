@@ -72,6 +72,35 @@ void CopyRowSse2(uint32_t* dst, const uint32_t* src, int width) {
   for (; x < width; ++x) dst[x] = src[x];
 }
 
+// Fills store whole aligned vectors, four to a step, after single pixels up to the alignment.
+__attribute__((target("avx2"))) void FillRowAvx2(uint32_t* dst, int width, uint32_t value) {
+  const __m256i v = _mm256_set1_epi32(static_cast<int>(value));
+  int x = 0;
+  for (; x < width && reinterpret_cast<uintptr_t>(dst + x) % 32 != 0; ++x) dst[x] = value;
+  for (; x + 32 <= width; x += 32) {
+    _mm256_store_si256(reinterpret_cast<__m256i*>(dst + x), v);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(dst + x + 8), v);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(dst + x + 16), v);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(dst + x + 24), v);
+  }
+  for (; x + 8 <= width; x += 8) _mm256_store_si256(reinterpret_cast<__m256i*>(dst + x), v);
+  for (; x < width; ++x) dst[x] = value;
+}
+
+void FillRowSse2(uint32_t* dst, int width, uint32_t value) {
+  const __m128i v = _mm_set1_epi32(static_cast<int>(value));
+  int x = 0;
+  for (; x < width && reinterpret_cast<uintptr_t>(dst + x) % 16 != 0; ++x) dst[x] = value;
+  for (; x + 16 <= width; x += 16) {
+    _mm_store_si128(reinterpret_cast<__m128i*>(dst + x), v);
+    _mm_store_si128(reinterpret_cast<__m128i*>(dst + x + 4), v);
+    _mm_store_si128(reinterpret_cast<__m128i*>(dst + x + 8), v);
+    _mm_store_si128(reinterpret_cast<__m128i*>(dst + x + 12), v);
+  }
+  for (; x + 4 <= width; x += 4) _mm_store_si128(reinterpret_cast<__m128i*>(dst + x), v);
+  for (; x < width; ++x) dst[x] = value;
+}
+
 __attribute__((target("avx2"))) void FillRgbRowAvx2(uint32_t* dst, int width, uint32_t rgb) {
   const __m256i keep = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
   const __m256i color = _mm256_set1_epi32(static_cast<int>(rgb));
@@ -129,8 +158,9 @@ void FillRows32(uint32_t* dst, ptrdiff_t dstSkip, int width, int height, uint32_
     width *= height;
     height = 1;
   }
+  auto row = WideVectorsEnabled() ? FillRowAvx2 : FillRowSse2;
   do {
-    std::fill_n(dst, width, value);
+    row(dst, width, value);
     dst = AddBytes(dst + width, dstSkip);
   } while (--height > 0);
 }
