@@ -47,26 +47,25 @@ inline uint32_t AlphaOverMmxPixel(uint32_t d, uint32_t s) {
   return out;
 }
 
-// Four pixels. Each byte goes to the high byte of a 16-bit lane, so that one high multiply gives
-// b x w >> 8; the weights are the alpha bytes, 256 for 255, 0 in the alpha lanes.
+// Four pixels without unpacking: blue and red sit in the 16-bit lanes of the even bytes, green
+// and alpha in those of the odd ones, each moved to its lane's high byte so that one high
+// multiply gives b x w >> 8. The weights come from the alpha bytes by shifts (256 for 255), so
+// nothing waits on the shuffle unit; the alpha byte is cleared at the end. A colour sum never
+// passes 255, as the two weights add up to 256.
 inline __m128i AlphaOverFour(__m128i d, __m128i s) {
-  const __m128i zero = _mm_setzero_si128();
-  const __m128i colorLanes = _mm_set1_epi64x(0x0000FFFFFFFFFFFFll);
-  const __m128i full = _mm_and_si128(_mm_set1_epi16(256), colorLanes);
+  const __m128i highBytes = _mm_set1_epi16(static_cast<short>(0xFF00));
   const __m128i opaque = _mm_set1_epi16(255);
-  __m128i aLo = _mm_unpacklo_epi8(s, zero);
-  __m128i aHi = _mm_unpackhi_epi8(s, zero);
-  aLo = _mm_and_si128(_mm_shufflehi_epi16(_mm_shufflelo_epi16(aLo, 0xFF), 0xFF), colorLanes);
-  aHi = _mm_and_si128(_mm_shufflehi_epi16(_mm_shufflelo_epi16(aHi, 0xFF), 0xFF), colorLanes);
-  const __m128i wsLo = _mm_sub_epi16(aLo, _mm_cmpeq_epi16(aLo, opaque));
-  const __m128i wsHi = _mm_sub_epi16(aHi, _mm_cmpeq_epi16(aHi, opaque));
-  const __m128i lo =
-      _mm_add_epi16(_mm_mulhi_epu16(_mm_unpacklo_epi8(zero, s), wsLo),
-                    _mm_mulhi_epu16(_mm_unpacklo_epi8(zero, d), _mm_sub_epi16(full, wsLo)));
-  const __m128i hi =
-      _mm_add_epi16(_mm_mulhi_epu16(_mm_unpackhi_epi8(zero, s), wsHi),
-                    _mm_mulhi_epu16(_mm_unpackhi_epi8(zero, d), _mm_sub_epi16(full, wsHi)));
-  return _mm_packus_epi16(lo, hi);
+  const __m128i full = _mm_set1_epi16(256);
+  const __m128i colors = _mm_set1_epi32(static_cast<int>(kColorMask));
+  const __m128i a = _mm_srli_epi32(s, 24);
+  __m128i ws = _mm_or_si128(a, _mm_slli_epi32(a, 16));
+  ws = _mm_sub_epi16(ws, _mm_cmpeq_epi16(ws, opaque));
+  const __m128i wd = _mm_sub_epi16(full, ws);
+  const __m128i rb = _mm_add_epi16(_mm_mulhi_epu16(_mm_slli_epi16(s, 8), ws),
+                                   _mm_mulhi_epu16(_mm_slli_epi16(d, 8), wd));
+  const __m128i g = _mm_add_epi16(_mm_mulhi_epu16(_mm_and_si128(s, highBytes), ws),
+                                  _mm_mulhi_epu16(_mm_and_si128(d, highBytes), wd));
+  return _mm_and_si128(_mm_or_si128(rb, _mm_slli_epi16(g, 8)), colors);
 }
 
 // Eight pixels at a time. Each source byte goes to the high byte of a 16-bit lane, so that one
@@ -127,9 +126,8 @@ void AlphaOverRowSse2(uint32_t* dst, const uint32_t* src, int width) {
   for (; x + 4 <= width; x += 4) {
     __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + x));
     // As in the 256-bit form: whole groups of transparent or opaque pixels take the short way.
-    const int opaqueOrClear =
-        _mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(s, alphaBytes), zero));
-    if (opaqueOrClear == 0xFFFF) {
+    const int clear = _mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(s, alphaBytes), zero));
+    if (clear == 0xFFFF) {
       __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + x));
       if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(d, alphaBytes), zero)) != 0xFFFF) {
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + x), _mm_and_si128(d, colors));
