@@ -44,15 +44,8 @@ TEST(AlphaOverRows, RunsOfClearAndOpaquePixelsGiveTheFormulasBytes) {
   std::mt19937 rng(5);
   for (int round = 0; round < 40; ++round) {
     const int width = 1 + int(rng() % 97);
-    std::vector<uint32_t> src(static_cast<size_t>(width)), dst(static_cast<size_t>(width));
-    for (int x = 0; x < width;) {
-      const int run = 1 + int(rng() % 24);
-      const uint32_t kind = rng() % 3;
-      for (int i = 0; i < run && x < width; ++i, ++x) {
-        const uint32_t alpha = kind == 0 ? 0 : kind == 1 ? 255 : rng() % 256;
-        src[size_t(x)] = (alpha << 24) | (rng() & 0xFFFFFF);
-      }
-    }
+    const std::vector<uint32_t> src = SpriteLikeRow(rng, width);
+    std::vector<uint32_t> dst(src.size());
     for (auto& d : dst) d = rng() % 2 ? rng() & 0xFFFFFF : rng();
     std::vector<uint32_t> wantPlain = dst, wantMmx = dst;
     for (int x = 0; x < width; ++x) {
