@@ -1,5 +1,7 @@
 #include "host/surface/memory_surface.h"
 
+#include <immintrin.h>
+
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -79,18 +81,36 @@ void KeyedRow(uint8_t* out, const uint8_t* in, int count, const KeyRange& key) {
   }
 }
 
-// columns holds each target pixel's source offset in bytes from the row start.
+// columns holds each target pixel's source pixel, counted from the row start.
 template <int kBytes>
-void ScaledRow(uint8_t* out, const uint8_t* in, const ptrdiff_t* columns, int count,
+void ScaledRow(uint8_t* out, const uint8_t* in, const int32_t* columns, int count,
                const KeyRange& key) {
   if (key.on) {
     for (int x = 0; x < count; ++x) {
-      const uint32_t v = LoadPixel<kBytes>(in + columns[x]);
+      const uint32_t v = LoadPixel<kBytes>(in + ptrdiff_t{columns[x]} * kBytes);
       if (!key.Matches(v)) StorePixel<kBytes>(out + x * kBytes, v);
     }
     return;
   }
-  for (int x = 0; x < count; ++x) std::memcpy(out + x * kBytes, in + columns[x], kBytes);
+  for (int x = 0; x < count; ++x) {
+    std::memcpy(out + x * kBytes, in + ptrdiff_t{columns[x]} * kBytes, kBytes);
+  }
+}
+
+// Four 32-bit pixels a step, gathered into one register so that they take one store.
+void GatherRow32(uint8_t* out, const uint8_t* in, const int32_t* columns, int count) {
+  int x = 0;
+  auto load = [in](int32_t column) {
+    int32_t v;
+    std::memcpy(&v, in + ptrdiff_t{column} * 4, 4);
+    return _mm_cvtsi32_si128(v);
+  };
+  for (; x + 4 <= count; x += 4) {
+    const __m128i low = _mm_unpacklo_epi32(load(columns[x]), load(columns[x + 1]));
+    const __m128i high = _mm_unpacklo_epi32(load(columns[x + 2]), load(columns[x + 3]));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x * 4), _mm_unpacklo_epi64(low, high));
+  }
+  for (; x < count; ++x) std::memcpy(out + x * 4, in + ptrdiff_t{columns[x]} * 4, 4);
 }
 
 // Where a scaled or unscaled copy reads, for the rows and columns of one clipped target area.
@@ -101,9 +121,56 @@ struct CopyPlan {
   KeyRange key;
 };
 
+// Copies far larger than the caches write past them (glibc's memcpy does the same for one large
+// block): the target is not read back before its lines would leave the caches, and the stores
+// need not fetch the lines they overwrite.
+constexpr int64_t kStreamedCopyBytes = int64_t{4} << 20;
+
+void StreamBytes(uint8_t* out, const uint8_t* in, size_t bytes) {
+  size_t i = 0;
+  for (; i < bytes && reinterpret_cast<uintptr_t>(out + i) % 16 != 0; ++i) out[i] = in[i];
+  for (; i + 64 <= bytes; i += 64) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i + 16));
+    const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i + 32));
+    const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i + 48));
+    _mm_stream_si128(reinterpret_cast<__m128i*>(out + i), a);
+    _mm_stream_si128(reinterpret_cast<__m128i*>(out + i + 16), b);
+    _mm_stream_si128(reinterpret_cast<__m128i*>(out + i + 32), c);
+    _mm_stream_si128(reinterpret_cast<__m128i*>(out + i + 48), d);
+  }
+  for (; i + 16 <= bytes; i += 16) {
+    _mm_stream_si128(reinterpret_cast<__m128i*>(out + i),
+                     _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i)));
+  }
+  if (i < bytes) std::memcpy(out + i, in + i, bytes - i);
+}
+
+// Writes whole target rows, past the caches when the area is large.
+class RowWriter {
+ public:
+  RowWriter(int64_t rows, size_t rowBytes)
+      : bytes_(rowBytes), stream_(rows * int64_t(rowBytes) > kStreamedCopyBytes) {}
+  ~RowWriter() {
+    if (stream_) _mm_sfence();
+  }
+  void operator()(uint8_t* out, const uint8_t* in) const {
+    if (stream_) {
+      StreamBytes(out, in, bytes_);
+    } else {
+      std::memcpy(out, in, bytes_);
+    }
+  }
+
+ private:
+  size_t bytes_;
+  bool stream_;
+};
+
 template <int kBytes>
 void CopyArea(uint8_t* pixels, ptrdiff_t pitch, const DdRect& r, const CopyPlan& plan) {
   const int count = r.right - r.left;
+  const size_t rowBytes = size_t(count) * kBytes;
   const int64_t dw = int64_t{plan.d.right} - plan.d.left, dh = int64_t{plan.d.bottom} - plan.d.top;
   const int64_t sw = int64_t{plan.s.right} - plan.s.left, sh = int64_t{plan.s.bottom} - plan.s.top;
   auto target = [&](int y) { return pixels + ptrdiff_t{y} * pitch + ptrdiff_t{r.left} * kBytes; };
@@ -111,32 +178,55 @@ void CopyArea(uint8_t* pixels, ptrdiff_t pitch, const DdRect& r, const CopyPlan&
     // At 1:1 the nearest source of each pixel is the one at the same offset.
     const ptrdiff_t dx = ptrdiff_t{plan.s.left} - plan.d.left,
                     dy = ptrdiff_t{plan.s.top} - plan.d.top;
+    auto source = [&](int y) {
+      return plan.srcPixels + (y + dy) * plan.srcPitch + (r.left + dx) * kBytes;
+    };
+    if (plan.key.on) {
+      for (int y = r.top; y < r.bottom; ++y)
+        KeyedRow<kBytes>(target(y), source(y), count, plan.key);
+      return;
+    }
+    // Whole rows without padding on either side are one block.
+    if (ptrdiff_t(rowBytes) == pitch && pitch == plan.srcPitch) {
+      std::memcpy(target(r.top), source(r.top), rowBytes * size_t(r.bottom - r.top));
+      return;
+    }
+    const RowWriter write(r.bottom - r.top, rowBytes);
+    for (int y = r.top; y < r.bottom; ++y) write(target(y), source(y));
+    return;
+  }
+  // Source coordinates stay below 2^28, so a column fits 32 bits.
+  std::vector<int32_t> columns(static_cast<size_t>(count));
+  for (int x = r.left; x < r.right; ++x) {
+    columns[size_t(x - r.left)] =
+        int32_t(NearestSource(plan.s.left, sw, int64_t{x} - plan.d.left, dw));
+  }
+  auto sourceRow = [&](int y) {
+    return plan.srcPixels +
+           NearestSource(plan.s.top, sh, int64_t{y} - plan.d.top, dh) * plan.srcPitch;
+  };
+  if (plan.key.on) {
     for (int y = r.top; y < r.bottom; ++y) {
-      const uint8_t* in = plan.srcPixels + (y + dy) * plan.srcPitch + (r.left + dx) * kBytes;
-      if (plan.key.on) {
-        KeyedRow<kBytes>(target(y), in, count, plan.key);
-      } else {
-        std::memcpy(target(y), in, size_t(count) * kBytes);
-      }
+      ScaledRow<kBytes>(target(y), sourceRow(y), columns.data(), count, plan.key);
     }
     return;
   }
-  std::vector<ptrdiff_t> columns(static_cast<size_t>(count));
-  for (int x = r.left; x < r.right; ++x) {
-    columns[size_t(x - r.left)] =
-        ptrdiff_t(NearestSource(plan.s.left, sw, int64_t{x} - plan.d.left, dw)) * kBytes;
-  }
-  int64_t previous = -1;
+  // Each source row is stepped once into a row that stays in the cache, then written to every
+  // target row that repeats it.
+  std::vector<uint8_t> row(rowBytes);
+  const uint8_t* stepped = nullptr;
+  const RowWriter write(r.bottom - r.top, rowBytes);
   for (int y = r.top; y < r.bottom; ++y) {
-    const int64_t sy = NearestSource(plan.s.top, sh, int64_t{y} - plan.d.top, dh);
-    // A row that repeats the source row above it repeats its bytes too.
-    if (sy == previous && !plan.key.on) {
-      std::memcpy(target(y), target(y - 1), size_t(count) * kBytes);
-      continue;
+    const uint8_t* in = sourceRow(y);
+    if (in != stepped) {
+      if constexpr (kBytes == 4) {
+        GatherRow32(row.data(), in, columns.data(), count);
+      } else {
+        ScaledRow<kBytes>(row.data(), in, columns.data(), count, plan.key);
+      }
+      stepped = in;
     }
-    ScaledRow<kBytes>(target(y), plan.srcPixels + sy * plan.srcPitch, columns.data(), count,
-                      plan.key);
-    previous = sy;
+    write(target(y), row.data());
   }
 }
 

@@ -189,6 +189,34 @@ TEST(MemorySurface, ScaledPresentMatchesTheSteppedCopy) {
   }
 }
 
+// Copies onto targets larger than the caches write their rows another way; the pixels must be
+// the stepped copy's, scaled or not.
+TEST(MemorySurface, LargeCopiesMatchTheSteppedCopy) {
+  auto src = MemorySurface::Create(1101, 1003, Rgb32());
+  auto dst = MemorySurface::Create(1203, 1001, Rgb32());
+  ASSERT_TRUE(src && dst);
+  DdSurfaceDesc desc;
+  ASSERT_EQ(src->Lock(&desc), kDdOk);
+  std::mt19937 rng(3);
+  for (int y = 0; y < 1003; ++y)
+    for (int x = 0; x < 1101; ++x) {
+      const uint32_t v = rng();
+      std::memcpy(desc.surface + y * desc.pitch + x * 4, &v, 4);
+    }
+  src->Unlock();
+  const DdRect whole{0, 0, 1203, 1001};
+  const DdRect scaled{3, 2, 1198, 999}, part{5, 7, 706, 440};
+  Copy before = Snapshot(*dst);
+  ASSERT_EQ(dst->Blt(&scaled, src.get(), &part, 0, nullptr), kDdOk);
+  EXPECT_EQ(Snapshot(*dst).pixels, SteppedCopy(before, Snapshot(*src), scaled, part, whole).pixels)
+      << "scaled";
+  const DdRect same{0, 0, 1100, 1000};
+  before = Snapshot(*dst);
+  ASSERT_EQ(dst->Blt(&same, src.get(), &same, 0, nullptr), kDdOk);
+  EXPECT_EQ(Snapshot(*dst).pixels, SteppedCopy(before, Snapshot(*src), same, same, whole).pixels)
+      << "1:1";
+}
+
 TEST(MemorySurface, BlitsRefuseWhatDoesNotFit) {
   auto a = MemorySurface::Create(8, 8, Rgb32());
   auto b = MemorySurface::Create(8, 8, Rgb32());
