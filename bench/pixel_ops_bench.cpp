@@ -13,7 +13,9 @@
 //                  x8r8g8b8 source (an opaque copy inside the picture, nothing outside it);
 //   box_blur_rows  ours beside a plain box blur along rows written straightforwardly here (the
 //                  row pass of a separable box blur, same radius, same edge rule);
-//   frame          the background copied, four sprites laid over it, a window at an opacity.
+//   frame          the background copied, four sprites laid over it, a window at an opacity;
+//                  frame_presented adds the present: into the back buffer through its lock and
+//                  1:1 onto the primary, beside two memcpy of the frame.
 // The kernels of the MMX set are also run with the 128-bit forms only, printed as their own
 // lines. Prints "ratio <name> <size>: <ours / peer throughput>" per pair and the frame's time.
 #include <benchmark/benchmark.h>
@@ -36,6 +38,7 @@
 #include "graphics/pixel/source_blend_kernels.h"
 #include "graphics/surface/image_surface.h"
 #include "graphics/surface/pixel_library.h"
+#include "host/surface/memory_surface.h"
 #include "pixel_data.h"
 #include "platform/mmx_flag.h"
 #include "platform/trig_tables.h"
@@ -282,9 +285,20 @@ Scene& TheScene() {
   return scene;
 }
 
-void OursFrame(benchmark::State& state, Alpha alpha, bool wide) {
+// With `presented`, the composed frame is also copied 1:1 onto a primary surface, as the display
+// manager's present does; the peer then copies it with memcpy.
+std::unique_ptr<bw::host::MemorySurface> Primary() {
+  bw::host::DdPixelFormat f;
+  f.flags = bw::host::kDdpfRgb;
+  f.rgbBitCount = 32;
+  f.rBitMask = 0xFF0000, f.gBitMask = 0xFF00, f.bBitMask = 0xFF;
+  return bw::host::MemorySurface::Create(kFrameWidth, kFrameHeight, f);
+}
+
+void OursFrame(benchmark::State& state, Alpha alpha, bool wide, bool presented) {
   Scene& s = TheScene();
   auto& sprites = s.sprite[alpha == Alpha::kSprite];
+  auto back = Primary(), primary = Primary();
   bw::ScopedPixelLibrary off(nullptr);
   bw::ScopedWideVectors pin(wide);
   Loop(state, int64_t{kFrameWidth} * kFrameHeight, [&] {
@@ -292,9 +306,19 @@ void OursFrame(benchmark::State& state, Alpha alpha, bool wide) {
     for (int i = 0; i < 4; ++i)
       s.dst->AlphaBlit(sprites[i].get(), kSpriteX[i], kSpriteY[i], nullptr, false);
     s.dst->OpacityBlit(s.window.get(), 180, 240, 500, nullptr);
+    if (!presented) return;
+    // The frame reaches the back buffer through its lock, then the primary by the copy.
+    bw::host::DdSurfaceDesc desc;
+    if (back->Lock(&desc) != bw::host::kDdOk) return;
+    for (int y = 0; y < kFrameHeight; ++y) {
+      std::memcpy(desc.surface + ptrdiff_t{y} * desc.pitch, s.dst->GetRowPointer(y),
+                  size_t(kFrameWidth) * 4);
+    }
+    back->Unlock();
+    primary->Blt(nullptr, back.get(), nullptr, 0, nullptr);
   });
 }
-void PeerFrame(benchmark::State& state, Alpha alpha) {
+void PeerFrame(benchmark::State& state, Alpha alpha, bool presented) {
   Scene& s = TheScene();
   auto& spriteSurfaces = s.sprite[alpha == Alpha::kSprite];
   pixman_image_t* dst = Wrap(*s.dst);
@@ -304,6 +328,7 @@ void PeerFrame(benchmark::State& state, Alpha alpha) {
   pixman_image_t* window = Wrap(*s.window, PIXMAN_x8r8g8b8);
   pixman_color_t color{0, 0, 0, uint16_t(180 * 257)};
   pixman_image_t* mask = pixman_image_create_solid_fill(&color);
+  std::vector<uint32_t> back(size_t(kFrameWidth) * kFrameHeight), primary(back.size());
   Loop(state, int64_t{kFrameWidth} * kFrameHeight, [&] {
     pixman_image_composite32(PIXMAN_OP_SRC, bg, nullptr, dst, 0, 0, 0, 0, 0, 0, kFrameWidth,
                              kFrameHeight);
@@ -312,6 +337,9 @@ void PeerFrame(benchmark::State& state, Alpha alpha) {
                                kSpriteY[i], 256, 256);
     }
     pixman_image_composite32(PIXMAN_OP_OVER, window, mask, dst, 0, 0, 0, 0, 240, 500, 800, 200);
+    if (!presented) return;
+    std::memcpy(back.data(), Px(*s.dst), back.size() * 4);
+    std::memcpy(primary.data(), back.data(), back.size() * 4);
   });
   pixman_image_unref(mask);
   pixman_image_unref(window);
@@ -350,17 +378,20 @@ int main(int argc, char** argv) {
   RegisterSized("peer", "rotate_zoom", PeerRotateZoom);
   RegisterSized("ours", "box_blur_rows", OursBoxBlur);
   RegisterSized("plain", "box_blur_rows", PeerBoxBlur);
-  for (Alpha a : {Alpha::kRandom, Alpha::kSprite}) {
-    const std::string kind = bw::bench::AlphaName(a);
-    benchmark::RegisterBenchmark(("ours/frame/" + kind).c_str(), [a](benchmark::State& s) {
-      OursFrame(s, a, true);
-    })->Unit(benchmark::kMicrosecond);
-    benchmark::RegisterBenchmark(("ours128/frame/" + kind).c_str(), [a](benchmark::State& s) {
-      OursFrame(s, a, false);
-    })->Unit(benchmark::kMicrosecond);
-    benchmark::RegisterBenchmark(("peer/frame/" + kind).c_str(), [a](benchmark::State& s) {
-      PeerFrame(s, a);
-    })->Unit(benchmark::kMicrosecond);
+  for (bool presented : {false, true}) {
+    for (Alpha a : {Alpha::kRandom, Alpha::kSprite}) {
+      const std::string name =
+          std::string(presented ? "frame_presented/" : "frame/") + bw::bench::AlphaName(a);
+      for (bool wide : {true, false}) {
+        benchmark::RegisterBenchmark(
+            ((wide ? "ours/" : "ours128/") + name).c_str(),
+            [a, wide, presented](benchmark::State& s) { OursFrame(s, a, wide, presented); })
+            ->Unit(benchmark::kMicrosecond);
+      }
+      benchmark::RegisterBenchmark(("peer/" + name).c_str(), [a, presented](benchmark::State& s) {
+        PeerFrame(s, a, presented);
+      })->Unit(benchmark::kMicrosecond);
+    }
   }
   benchmark::Initialize(&argc, argv);
   bw::bench::RatioReporter reporter;
@@ -379,13 +410,16 @@ int main(int argc, char** argv) {
   PrintSized(reporter, "bilinear", "ours/bilinear", "peer/bilinear");
   PrintSized(reporter, "rotate_zoom", "ours/rotate_zoom", "peer/rotate_zoom");
   PrintSized(reporter, "box_blur_rows-vs-plain-loop", "ours/box_blur_rows", "plain/box_blur_rows");
-  for (Alpha a : {Alpha::kRandom, Alpha::kSprite}) {
-    const std::string kind = bw::bench::AlphaName(a);
-    reporter.PrintRatio("frame " + kind, "ours/frame/" + kind, "peer/frame/" + kind);
-    reporter.PrintRatio("frame " + kind + " 128-bit", "ours128/frame/" + kind,
-                        "peer/frame/" + kind);
-    if (const bw::bench::RunResult* ours = reporter.Find("ours/frame/" + kind)) {
-      std::printf("frame %s: %.1f %s per frame\n", kind.c_str(), ours->time, ours->unit);
+  for (const char* frame : {"frame", "frame_presented"}) {
+    for (Alpha a : {Alpha::kRandom, Alpha::kSprite}) {
+      const std::string name = std::string(frame) + "/" + bw::bench::AlphaName(a);
+      std::string label = name;
+      std::replace(label.begin(), label.end(), '/', ' ');
+      reporter.PrintRatio(label, "ours/" + name, "peer/" + name);
+      reporter.PrintRatio(label + " 128-bit", "ours128/" + name, "peer/" + name);
+      if (const bw::bench::RunResult* ours = reporter.Find("ours/" + name)) {
+        std::printf("%s: %.1f %s per frame\n", label.c_str(), ours->time, ours->unit);
+      }
     }
   }
   benchmark::Shutdown();
