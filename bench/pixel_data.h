@@ -22,7 +22,9 @@ namespace bw::bench {
 constexpr int kSizes[] = {64, 256, 1024, 4096};
 
 enum class Alpha { kRandom, kSprite };
-inline const char* AlphaName(Alpha a) { return a == Alpha::kRandom ? "random" : "sprite"; }
+inline const char* AlphaName(Alpha a) {
+  return a == Alpha::kRandom ? "random" : "sprite";
+}
 
 inline std::vector<uint32_t> RandomPixels(int width, int height, uint32_t seed) {
   std::vector<uint32_t> out(size_t(width) * size_t(height));
@@ -57,7 +59,9 @@ inline std::vector<uint32_t> SpritePixels(int width, int height, uint32_t seed, 
   return out;
 }
 
-inline std::string SizeName(int size) { return std::to_string(size) + "x" + std::to_string(size); }
+inline std::string SizeName(int size) {
+  return std::to_string(size) + "x" + std::to_string(size);
+}
 
 inline pixman_image_t* WrapPixman(pixman_format_code_t format, uint32_t* pixels, int width,
                                   int height, int pitch) {

@@ -20,9 +20,9 @@ using bw::host::MemorySurface;
 
 struct Case {
   const char* name;
-  int srcW, srcH;   // the back buffer
-  int dstW, dstH;   // the primary
-  DdRect dest;      // where the frame lands on it
+  int srcW, srcH;  // the back buffer
+  int dstW, dstH;  // the primary
+  DdRect dest;     // where the frame lands on it
 };
 
 const Case kCases[] = {
