@@ -1,148 +1,181 @@
-// Copy, fill, alpha-over and keyed copy of 1280 x 720 pixels, each measured beside its nearest
-// peer in the same run; prints "ratio <name>: <ours / peer throughput>" per pair.
+// The kernels that move whole pixels, and alpha-over, at every size of pixel_data.h, each beside
+// a peer doing the same work on the same pixels in the same run:
+//   copy        memcpy of the same rows, and pixman SRC a8r8g8b8 -> a8r8g8b8;
+//   fill        pixman_fill of the same 32-bit rectangle;
+//   alpha-over  pixman OVER of an a8r8g8b8 source, on random alpha and on sprite-like alpha
+//               (where pixman's own skipping of clear and opaque pixels counts); ours also with
+//               the 128-bit forms only, printed as its own line;
+//   keyed copy  SDL2's colour-keyed SDL_BlitSurface between the same two x8r8g8b8 surfaces, the
+//               source a sprite with the key colour around it.
+// Prints "ratio <name> <size>: <ours / peer throughput>" per pair.
+#include <SDL.h>
 #include <benchmark/benchmark.h>
 #include <pixman.h>
 
 #include <cstring>
-#include <random>
+#include <map>
 #include <vector>
 
 #include "bench_ratio.h"
 #include "graphics/pixel/alpha_kernels.h"
 #include "graphics/pixel/blend_tables.h"
 #include "graphics/pixel/pixel_kernels.h"
+#include "pixel_data.h"
+#include "platform/mmx_flag.h"
 
 namespace {
 
-constexpr int kWidth = 1280;
-constexpr int kHeight = 720;
-constexpr size_t kPixels = size_t(kWidth) * kHeight;
+using bw::bench::Alpha;
 
-struct Frames {
-  std::vector<uint32_t> src = std::vector<uint32_t>(kPixels);
-  std::vector<uint32_t> dst = std::vector<uint32_t>(kPixels);
-  Frames() {
-    std::mt19937 rng(1);
-    for (auto& p : src) p = static_cast<uint32_t>(rng());
-    for (auto& p : dst) p = static_cast<uint32_t>(rng());
-  }
+constexpr uint32_t kKey = 0x00FF00FFu;
+
+struct Planes {
+  std::vector<uint32_t> random, sprite, keyed, dst;
 };
 
-Frames& TheFrames() {
-  static Frames frames;
-  return frames;
+Planes& PlanesOf(int size) {
+  static std::map<int, Planes> planes;
+  Planes& p = planes[size];
+  if (p.dst.empty()) {
+    p.random = bw::bench::RandomPixels(size, size, 1);
+    p.sprite = bw::bench::SpritePixels(size, size, 2);
+    p.keyed = bw::bench::SpritePixels(size, size, 3, true, kKey);
+    p.dst = bw::bench::RandomPixels(size, size, 4);
+  }
+  return p;
 }
 
-pixman_image_t* Wrap(std::vector<uint32_t>& pixels) {
-  return pixman_image_create_bits(PIXMAN_a8r8g8b8, kWidth, kHeight, pixels.data(), kWidth * 4);
+const std::vector<uint32_t>& Source(Planes& p, Alpha a) {
+  return a == Alpha::kRandom ? p.random : p.sprite;
 }
 
-void Finish(benchmark::State& state) {
-  state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(kPixels));
+pixman_image_t* Wrap(std::vector<uint32_t>& pixels, int size,
+                     pixman_format_code_t format = PIXMAN_a8r8g8b8) {
+  return bw::bench::WrapPixman(format, pixels.data(), size, size, size * 4);
 }
 
-void OursCopy(benchmark::State& state) {
-  Frames& f = TheFrames();
+template <typename Body>
+void Loop(benchmark::State& state, int size, Body body) {
   for (auto _ : state) {
-    bw::CopyRows32Mmx(f.dst.data(), f.src.data(), 0, 0, kWidth, kHeight);
+    body();
     benchmark::ClobberMemory();
   }
-  Finish(state);
+  bw::bench::CountPixels(state, int64_t{size} * size);
 }
 
-void PeerMemcpy(benchmark::State& state) {
-  Frames& f = TheFrames();
-  for (auto _ : state) {
-    std::memcpy(f.dst.data(), f.src.data(), kPixels * 4);
-    benchmark::ClobberMemory();
-  }
-  Finish(state);
+void OursCopy(benchmark::State& state, int size) {
+  Planes& p = PlanesOf(size);
+  std::vector<uint32_t> dst = p.dst;
+  Loop(state, size, [&] { bw::CopyRows32Mmx(dst.data(), p.random.data(), 0, 0, size, size); });
 }
 
-void PeerPixmanSrc(benchmark::State& state) {
-  Frames& f = TheFrames();
-  pixman_image_t* src = Wrap(f.src);
-  pixman_image_t* dst = Wrap(f.dst);
-  for (auto _ : state) {
-    pixman_image_composite32(PIXMAN_OP_SRC, src, nullptr, dst, 0, 0, 0, 0, 0, 0, kWidth, kHeight);
-    benchmark::ClobberMemory();
-  }
+void PeerMemcpy(benchmark::State& state, int size) {
+  Planes& p = PlanesOf(size);
+  std::vector<uint32_t> dst = p.dst;
+  Loop(state, size, [&] { std::memcpy(dst.data(), p.random.data(), size_t(size) * size * 4); });
+}
+
+void PeerPixmanSrc(benchmark::State& state, int size) {
+  Planes& p = PlanesOf(size);
+  std::vector<uint32_t> dstPixels = p.dst;
+  pixman_image_t* src = Wrap(p.random, size);
+  pixman_image_t* dst = Wrap(dstPixels, size);
+  Loop(state, size, [&] {
+    pixman_image_composite32(PIXMAN_OP_SRC, src, nullptr, dst, 0, 0, 0, 0, 0, 0, size, size);
+  });
   pixman_image_unref(src);
   pixman_image_unref(dst);
-  Finish(state);
 }
 
-void OursFill(benchmark::State& state) {
-  Frames& f = TheFrames();
-  for (auto _ : state) {
-    bw::FillRows32(f.dst.data(), 0, kWidth, kHeight, 0x80402010u);
-    benchmark::ClobberMemory();
-  }
-  Finish(state);
+void OursFill(benchmark::State& state, int size) {
+  std::vector<uint32_t> dst = PlanesOf(size).dst;
+  Loop(state, size, [&] { bw::FillRows32(dst.data(), 0, size, size, 0x80402010u); });
 }
 
-void PeerPixmanFill(benchmark::State& state) {
-  Frames& f = TheFrames();
-  for (auto _ : state) {
-    pixman_fill(f.dst.data(), kWidth, 32, 0, 0, kWidth, kHeight, 0x80402010u);
-    benchmark::ClobberMemory();
-  }
-  Finish(state);
+void PeerFill(benchmark::State& state, int size) {
+  std::vector<uint32_t> dst = PlanesOf(size).dst;
+  Loop(state, size, [&] { pixman_fill(dst.data(), size, 32, 0, 0, size, size, 0x80402010u); });
 }
 
-void OursAlphaOver(benchmark::State& state) {
-  Frames& f = TheFrames();
-  std::vector<uint32_t> dst = f.dst;
-  for (auto _ : state) {
-    bw::AlphaOverRowsMmx(dst.data(), f.src.data(), 0, 0, kWidth, kHeight);
-    benchmark::ClobberMemory();
-  }
-  Finish(state);
+void OursAlphaOver(benchmark::State& state, int size, Alpha alpha, bool wide) {
+  Planes& p = PlanesOf(size);
+  std::vector<uint32_t> dst = p.dst;
+  const std::vector<uint32_t>& src = Source(p, alpha);
+  bw::ScopedWideVectors pin(wide);
+  Loop(state, size, [&] { bw::AlphaOverRowsMmx(dst.data(), src.data(), 0, 0, size, size); });
 }
 
-void PeerPixmanOver(benchmark::State& state) {
-  Frames& f = TheFrames();
-  std::vector<uint32_t> dstPixels = f.dst;
-  pixman_image_t* src = Wrap(f.src);
-  pixman_image_t* dst = Wrap(dstPixels);
-  for (auto _ : state) {
-    pixman_image_composite32(PIXMAN_OP_OVER, src, nullptr, dst, 0, 0, 0, 0, 0, 0, kWidth, kHeight);
-    benchmark::ClobberMemory();
-  }
+void PeerAlphaOver(benchmark::State& state, int size, Alpha alpha) {
+  Planes& p = PlanesOf(size);
+  std::vector<uint32_t> dstPixels = p.dst;
+  std::vector<uint32_t> srcPixels = Source(p, alpha);
+  pixman_image_t* src = Wrap(srcPixels, size);
+  pixman_image_t* dst = Wrap(dstPixels, size);
+  Loop(state, size, [&] {
+    pixman_image_composite32(PIXMAN_OP_OVER, src, nullptr, dst, 0, 0, 0, 0, 0, 0, size, size);
+  });
   pixman_image_unref(src);
   pixman_image_unref(dst);
-  Finish(state);
 }
 
-void OursKeyedCopy(benchmark::State& state) {
-  Frames& f = TheFrames();
-  for (auto _ : state) {
-    bw::CopyRows32Keyed(f.dst.data(), f.src.data(), 0, 0, kWidth, kHeight, 0x00FF00FFu);
-    benchmark::ClobberMemory();
+void OursKeyedCopy(benchmark::State& state, int size) {
+  Planes& p = PlanesOf(size);
+  std::vector<uint32_t> dst = p.dst;
+  Loop(state, size,
+       [&] { bw::CopyRows32Keyed(dst.data(), p.keyed.data(), 0, 0, size, size, kKey); });
+}
+
+void PeerSdlKeyedCopy(benchmark::State& state, int size) {
+  Planes& p = PlanesOf(size);
+  std::vector<uint32_t> dstPixels = p.dst;
+  SDL_Surface* src = SDL_CreateRGBSurfaceWithFormatFrom(p.keyed.data(), size, size, 32, size * 4,
+                                                        SDL_PIXELFORMAT_RGB888);
+  SDL_Surface* dst = SDL_CreateRGBSurfaceWithFormatFrom(dstPixels.data(), size, size, 32, size * 4,
+                                                        SDL_PIXELFORMAT_RGB888);
+  if (!src || !dst || SDL_SetColorKey(src, SDL_TRUE, kKey) != 0 ||
+      SDL_SetSurfaceBlendMode(src, SDL_BLENDMODE_NONE) != 0) {
+    state.SkipWithError(SDL_GetError());
+  } else {
+    Loop(state, size, [&] { SDL_BlitSurface(src, nullptr, dst, nullptr); });
   }
-  Finish(state);
+  SDL_FreeSurface(src);
+  SDL_FreeSurface(dst);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  using bw::bench::RegisterSized;
   bw::BuildBlendTables();
-  benchmark::RegisterBenchmark("ours/copy", OursCopy);
-  benchmark::RegisterBenchmark("peer/memcpy", PeerMemcpy);
-  benchmark::RegisterBenchmark("peer/pixman_src", PeerPixmanSrc);
-  benchmark::RegisterBenchmark("ours/fill", OursFill);
-  benchmark::RegisterBenchmark("peer/pixman_fill", PeerPixmanFill);
-  benchmark::RegisterBenchmark("ours/alpha_over", OursAlphaOver);
-  benchmark::RegisterBenchmark("peer/pixman_over", PeerPixmanOver);
-  benchmark::RegisterBenchmark("ours/keyed_copy", OursKeyedCopy);
+  RegisterSized("ours", "copy", OursCopy);
+  RegisterSized("peer", "memcpy", PeerMemcpy);
+  RegisterSized("peer", "pixman_src", PeerPixmanSrc);
+  RegisterSized("ours", "fill", OursFill);
+  RegisterSized("peer", "pixman_fill", PeerFill);
+  for (Alpha a : {Alpha::kRandom, Alpha::kSprite}) {
+    const std::string name = std::string("alpha_over/") + bw::bench::AlphaName(a);
+    RegisterSized("ours", name, [a](benchmark::State& s, int n) { OursAlphaOver(s, n, a, true); });
+    RegisterSized("ours128", name,
+                  [a](benchmark::State& s, int n) { OursAlphaOver(s, n, a, false); });
+    RegisterSized("peer", name, [a](benchmark::State& s, int n) { PeerAlphaOver(s, n, a); });
+  }
+  RegisterSized("ours", "keyed_copy", OursKeyedCopy);
+  RegisterSized("peer", "keyed_copy", PeerSdlKeyedCopy);
   benchmark::Initialize(&argc, argv);
   bw::bench::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.PrintRatio("copy", "ours/copy", "peer/memcpy");
-  reporter.PrintRatio("copy-vs-pixman-src", "ours/copy", "peer/pixman_src");
-  reporter.PrintRatio("fill", "ours/fill", "peer/pixman_fill");
-  reporter.PrintRatio("alpha-over", "ours/alpha_over", "peer/pixman_over");
-  reporter.PrintRatio("keyed-copy", "ours/keyed_copy", "peer/memcpy");
+  using bw::bench::PrintSized;
+  PrintSized(reporter, "copy-vs-memcpy", "ours/copy", "peer/memcpy");
+  PrintSized(reporter, "copy-vs-pixman-src", "ours/copy", "peer/pixman_src");
+  PrintSized(reporter, "fill", "ours/fill", "peer/pixman_fill");
+  for (Alpha a : {Alpha::kRandom, Alpha::kSprite}) {
+    const std::string kind = bw::bench::AlphaName(a);
+    PrintSized(reporter, "alpha-over " + kind, "ours/alpha_over/" + kind,
+               "peer/alpha_over/" + kind);
+    PrintSized(reporter, "alpha-over " + kind + " 128-bit", "ours128/alpha_over/" + kind,
+               "peer/alpha_over/" + kind);
+  }
+  PrintSized(reporter, "keyed-copy-vs-sdl", "ours/keyed_copy", "peer/keyed_copy");
   benchmark::Shutdown();
   return 0;
 }

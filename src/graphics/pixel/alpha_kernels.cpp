@@ -19,6 +19,9 @@ constexpr uint32_t kColorMask = 0x00FFFFFFu;
 // Red and blue share one multiply, green another; a 256 weight still fits each lane.
 inline uint32_t AlphaOverPlain(uint32_t d, uint32_t s) {
   uint32_t a = s >> 24;
+  // The weights 256 and 0 give one side's colour exactly.
+  if (a == 0) return d & kColorMask;
+  if (a == 255) return s & kColorMask;
   uint32_t ws = a == 255 ? 256 : a;
   uint32_t wd = a == 0 ? 256 : 255 - a;
   uint32_t rb = (((s & 0x00FF00FFu) * ws >> 8) & 0x00FF00FFu) +
@@ -32,6 +35,8 @@ inline uint32_t AlphaOverPlain(uint32_t d, uint32_t s) {
 
 inline uint32_t AlphaOverMmxPixel(uint32_t d, uint32_t s) {
   uint32_t a = s >> 24;
+  if (a == 0) return d & kColorMask;
+  if (a == 255) return s & kColorMask;
   uint32_t ws = a == 255 ? 256 : a;
   uint32_t wd = 256 - ws;
   uint32_t out = 0;
@@ -42,27 +47,25 @@ inline uint32_t AlphaOverMmxPixel(uint32_t d, uint32_t s) {
   return out;
 }
 
-// Two pixels unpacked to 16-bit lanes: source weight in the colour lanes, 0 in the alpha lane.
-inline __m128i SourceWeights(__m128i s16) {
-  __m128i a = _mm_shufflehi_epi16(_mm_shufflelo_epi16(s16, 0xFF), 0xFF);
-  __m128i opaque = _mm_cmpeq_epi16(a, _mm_set1_epi16(255));
-  return _mm_and_si128(_mm_sub_epi16(a, opaque), _mm_set1_epi64x(0x0000FFFFFFFFFFFFll));
-}
-
-inline __m128i AlphaOverPair(__m128i d16, __m128i s16) {
-  __m128i ws = SourceWeights(s16);
-  __m128i wd = _mm_and_si128(_mm_sub_epi16(_mm_set1_epi16(256), ws),
-                             _mm_set1_epi64x(0x0000FFFFFFFFFFFFll));
-  __m128i sp = _mm_srli_epi16(_mm_mullo_epi16(s16, ws), 8);
-  __m128i dp = _mm_srli_epi16(_mm_mullo_epi16(d16, wd), 8);
-  return _mm_add_epi16(sp, dp);
-}
-
+// Four pixels without unpacking: blue and red sit in the 16-bit lanes of the even bytes, green
+// and alpha in those of the odd ones, each moved to its lane's high byte so that one high
+// multiply gives b x w >> 8. The weights come from the alpha bytes by shifts (256 for 255), so
+// nothing waits on the shuffle unit; the alpha byte is cleared at the end. A colour sum never
+// passes 255, as the two weights add up to 256.
 inline __m128i AlphaOverFour(__m128i d, __m128i s) {
-  __m128i zero = _mm_setzero_si128();
-  __m128i lo = AlphaOverPair(_mm_unpacklo_epi8(d, zero), _mm_unpacklo_epi8(s, zero));
-  __m128i hi = AlphaOverPair(_mm_unpackhi_epi8(d, zero), _mm_unpackhi_epi8(s, zero));
-  return _mm_packus_epi16(lo, hi);
+  const __m128i highBytes = _mm_set1_epi16(static_cast<short>(0xFF00));
+  const __m128i opaque = _mm_set1_epi16(255);
+  const __m128i full = _mm_set1_epi16(256);
+  const __m128i colors = _mm_set1_epi32(static_cast<int>(kColorMask));
+  const __m128i a = _mm_srli_epi32(s, 24);
+  __m128i ws = _mm_or_si128(a, _mm_slli_epi32(a, 16));
+  ws = _mm_sub_epi16(ws, _mm_cmpeq_epi16(ws, opaque));
+  const __m128i wd = _mm_sub_epi16(full, ws);
+  const __m128i rb = _mm_add_epi16(_mm_mulhi_epu16(_mm_slli_epi16(s, 8), ws),
+                                   _mm_mulhi_epu16(_mm_slli_epi16(d, 8), wd));
+  const __m128i g = _mm_add_epi16(_mm_mulhi_epu16(_mm_and_si128(s, highBytes), ws),
+                                  _mm_mulhi_epu16(_mm_and_si128(d, highBytes), wd));
+  return _mm_and_si128(_mm_or_si128(rb, _mm_slli_epi16(g, 8)), colors);
 }
 
 // Eight pixels at a time. Each source byte goes to the high byte of a 16-bit lane, so that one
@@ -80,9 +83,25 @@ __attribute__((target("avx2"))) void AlphaOverRowAvx2(uint32_t* dst, const uint3
                                            -128, 7, -128, 7, -128, 7, -128, -128, -128);
   const __m256i alphaHi = _mm256_add_epi8(alphaLo, _mm256_setr_epi8(
       8, 0, 8, 0, 8, 0, 0, 0, 8, 0, 8, 0, 8, 0, 0, 0, 8, 0, 8, 0, 8, 0, 0, 0, 8, 0, 8, 0, 8, 0, 0, 0));
+  const __m256i alphaBytes = _mm256_set1_epi32(static_cast<int>(kAlphaMask));
+  const __m256i colors = _mm256_set1_epi32(static_cast<int>(kColorMask));
   int x = 0;
   for (; x + 8 <= width; x += 8) {
     __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + x));
+    // Eight transparent pixels leave the colour and clear the alpha; eight opaque ones are the
+    // source's colour.
+    const __m256i sa = _mm256_and_si256(s, alphaBytes);
+    if (_mm256_testz_si256(s, alphaBytes)) {
+      __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst + x));
+      if (!_mm256_testz_si256(d, alphaBytes)) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x), _mm256_and_si256(d, colors));
+      }
+      continue;
+    }
+    if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(sa, alphaBytes)) == -1) {
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x), _mm256_and_si256(s, colors));
+      continue;
+    }
     __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst + x));
     __m256i aLo = _mm256_shuffle_epi8(s, alphaLo);
     __m256i aHi = _mm256_shuffle_epi8(s, alphaHi);
@@ -100,9 +119,25 @@ __attribute__((target("avx2"))) void AlphaOverRowAvx2(uint32_t* dst, const uint3
 }
 
 void AlphaOverRowSse2(uint32_t* dst, const uint32_t* src, int width) {
+  const __m128i alphaBytes = _mm_set1_epi32(static_cast<int>(kAlphaMask));
+  const __m128i colors = _mm_set1_epi32(static_cast<int>(kColorMask));
+  const __m128i zero = _mm_setzero_si128();
   int x = 0;
   for (; x + 4 <= width; x += 4) {
     __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + x));
+    // As in the 256-bit form: whole groups of transparent or opaque pixels take the short way.
+    const int clear = _mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(s, alphaBytes), zero));
+    if (clear == 0xFFFF) {
+      __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + x));
+      if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(d, alphaBytes), zero)) != 0xFFFF) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + x), _mm_and_si128(d, colors));
+      }
+      continue;
+    }
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(s, alphaBytes), alphaBytes)) == 0xFFFF) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + x), _mm_and_si128(s, colors));
+      continue;
+    }
     __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + x));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + x), AlphaOverFour(d, s));
   }
@@ -139,8 +174,22 @@ void MergeChannelsSse2(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, pt
 
 void AlphaOverRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
                    int width, int height) {
-  WalkStraight(dst, src, dstSkip, srcSkip, width, height,
-               [](uint32_t* d, const uint32_t* s) { *d = AlphaOverPlain(*d, *s); });
+  // Runs of transparent and of opaque pixels go by without a multiply.
+  EachRow(dst, src, dstSkip, srcSkip, width, height, [](uint32_t* d, const uint32_t* s, int w) {
+    int x = 0;
+    while (x < w) {
+      if (s[x] <= kColorMask) {
+        do d[x] &= kColorMask;
+        while (++x < w && s[x] <= kColorMask);
+      } else if (s[x] >= kAlphaMask) {
+        do d[x] = s[x] & kColorMask;
+        while (++x < w && s[x] >= kAlphaMask);
+      } else {
+        d[x] = AlphaOverPlain(d[x], s[x]);
+        ++x;
+      }
+    }
+  });
 }
 void MirrorAlphaOverRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
                          int width, int height) {

@@ -72,6 +72,58 @@ void CopyRowSse2(uint32_t* dst, const uint32_t* src, int width) {
   for (; x < width; ++x) dst[x] = src[x];
 }
 
+// Fills store whole aligned vectors, four to a step, after single pixels up to the alignment.
+// Fills far larger than the caches stream past them: nothing would be left to read back, and the
+// stores need not fetch the lines they overwrite.
+template <bool kStream>
+__attribute__((target("avx2"))) inline void StoreFill(uint32_t* p, __m256i v) {
+  if constexpr (kStream) {
+    _mm256_stream_si256(reinterpret_cast<__m256i*>(p), v);
+  } else {
+    _mm256_store_si256(reinterpret_cast<__m256i*>(p), v);
+  }
+}
+template <bool kStream>
+inline void StoreFill(uint32_t* p, __m128i v) {
+  if constexpr (kStream) {
+    _mm_stream_si128(reinterpret_cast<__m128i*>(p), v);
+  } else {
+    _mm_store_si128(reinterpret_cast<__m128i*>(p), v);
+  }
+}
+
+template <bool kStream>
+__attribute__((target("avx2"))) void FillRowAvx2(uint32_t* dst, int width, uint32_t value) {
+  const __m256i v = _mm256_set1_epi32(static_cast<int>(value));
+  int x = 0;
+  for (; x < width && reinterpret_cast<uintptr_t>(dst + x) % 32 != 0; ++x) dst[x] = value;
+  for (; x + 32 <= width; x += 32) {
+    StoreFill<kStream>(dst + x, v);
+    StoreFill<kStream>(dst + x + 8, v);
+    StoreFill<kStream>(dst + x + 16, v);
+    StoreFill<kStream>(dst + x + 24, v);
+  }
+  for (; x + 8 <= width; x += 8) StoreFill<kStream>(dst + x, v);
+  for (; x < width; ++x) dst[x] = value;
+}
+
+template <bool kStream>
+void FillRowSse2(uint32_t* dst, int width, uint32_t value) {
+  const __m128i v = _mm_set1_epi32(static_cast<int>(value));
+  int x = 0;
+  for (; x < width && reinterpret_cast<uintptr_t>(dst + x) % 16 != 0; ++x) dst[x] = value;
+  for (; x + 16 <= width; x += 16) {
+    StoreFill<kStream>(dst + x, v);
+    StoreFill<kStream>(dst + x + 4, v);
+    StoreFill<kStream>(dst + x + 8, v);
+    StoreFill<kStream>(dst + x + 12, v);
+  }
+  for (; x + 4 <= width; x += 4) StoreFill<kStream>(dst + x, v);
+  for (; x < width; ++x) dst[x] = value;
+}
+
+constexpr int64_t kStreamedFillBytes = int64_t{16} << 20;
+
 __attribute__((target("avx2"))) void FillRgbRowAvx2(uint32_t* dst, int width, uint32_t rgb) {
   const __m256i keep = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
   const __m256i color = _mm256_set1_epi32(static_cast<int>(rgb));
@@ -129,10 +181,14 @@ void FillRows32(uint32_t* dst, ptrdiff_t dstSkip, int width, int height, uint32_
     width *= height;
     height = 1;
   }
+  const bool stream = int64_t{width} * height * 4 > kStreamedFillBytes;
+  auto row = WideVectorsEnabled() ? (stream ? FillRowAvx2<true> : FillRowAvx2<false>)
+                                  : (stream ? FillRowSse2<true> : FillRowSse2<false>);
   do {
-    std::fill_n(dst, width, value);
+    row(dst, width, value);
     dst = AddBytes(dst + width, dstSkip);
   } while (--height > 0);
+  if (stream) _mm_sfence();
 }
 
 void FillRgbRows(uint32_t* dst, ptrdiff_t dstSkip, int width, int height, uint32_t rgb) {

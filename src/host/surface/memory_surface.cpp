@@ -1,9 +1,13 @@
 #include "host/surface/memory_surface.h"
 
+#include <immintrin.h>
+
 #include <algorithm>
 #include <bit>
 #include <cstring>
 #include <new>
+#include <type_traits>
+#include <vector>
 
 #include "host/gdi/memory_dc.h"
 #include "host/presentation_sink.h"
@@ -33,7 +37,221 @@ bool SameLayout(const DdPixelFormat& a, const DdPixelFormat& b) {
          a.bBitMask == b.bBitMask && a.rgbAlphaBitMask == b.rgbAlphaBitMask;
 }
 
-void WritePixel(uint8_t* p, uint32_t value, int bytes) { std::memcpy(p, &value, size_t(bytes)); }
+// One pixel of kBytes bytes as a little-endian word; fixed sizes let the copies inline.
+template <int kBytes>
+uint32_t LoadPixel(const uint8_t* p) {
+  uint32_t v = 0;
+  std::memcpy(&v, p, kBytes);
+  return v;
+}
+template <int kBytes>
+void StorePixel(uint8_t* p, uint32_t v) {
+  std::memcpy(p, &v, kBytes);
+}
+
+// Nearest source position by centres, so a clipped blit draws exactly its share of the whole one.
+int64_t NearestSource(int64_t sourceStart, int64_t sourceLength, int64_t offset, int64_t length) {
+  return sourceStart + (offset * 2 + 1) * sourceLength / (2 * length);
+}
+
+struct KeyRange {
+  bool on = false;
+  uint32_t low = 0, high = 0;
+  bool Matches(uint32_t v) const { return on && v >= low && v <= high; }
+};
+
+template <int kBytes>
+void FillRow(uint8_t* out, int count, uint32_t value) {
+  if constexpr (kBytes == 1) {
+    std::memset(out, int(value & 0xFF), size_t(count));
+  } else if constexpr (kBytes == 2) {
+    std::fill_n(reinterpret_cast<uint16_t*>(out), count, uint16_t(value));
+  } else if constexpr (kBytes == 4) {
+    std::fill_n(reinterpret_cast<uint32_t*>(out), count, value);
+  } else {
+    for (int x = 0; x < count; ++x) StorePixel<kBytes>(out + x * kBytes, value);
+  }
+}
+
+template <int kBytes>
+void KeyedRow(uint8_t* out, const uint8_t* in, int count, const KeyRange& key) {
+  for (int x = 0; x < count; ++x) {
+    const uint32_t v = LoadPixel<kBytes>(in + x * kBytes);
+    if (!key.Matches(v)) StorePixel<kBytes>(out + x * kBytes, v);
+  }
+}
+
+// columns holds each target pixel's source pixel, counted from the row start.
+template <int kBytes>
+void ScaledRow(uint8_t* out, const uint8_t* in, const int32_t* columns, int count,
+               const KeyRange& key) {
+  if (key.on) {
+    for (int x = 0; x < count; ++x) {
+      const uint32_t v = LoadPixel<kBytes>(in + ptrdiff_t{columns[x]} * kBytes);
+      if (!key.Matches(v)) StorePixel<kBytes>(out + x * kBytes, v);
+    }
+    return;
+  }
+  for (int x = 0; x < count; ++x) {
+    std::memcpy(out + x * kBytes, in + ptrdiff_t{columns[x]} * kBytes, kBytes);
+  }
+}
+
+// Four 32-bit pixels a step, gathered into one register so that they take one store.
+void GatherRow32(uint8_t* out, const uint8_t* in, const int32_t* columns, int count) {
+  int x = 0;
+  auto load = [in](int32_t column) {
+    int32_t v;
+    std::memcpy(&v, in + ptrdiff_t{column} * 4, 4);
+    return _mm_cvtsi32_si128(v);
+  };
+  for (; x + 4 <= count; x += 4) {
+    const __m128i low = _mm_unpacklo_epi32(load(columns[x]), load(columns[x + 1]));
+    const __m128i high = _mm_unpacklo_epi32(load(columns[x + 2]), load(columns[x + 3]));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x * 4), _mm_unpacklo_epi64(low, high));
+  }
+  for (; x < count; ++x) std::memcpy(out + x * 4, in + ptrdiff_t{columns[x]} * 4, 4);
+}
+
+// Where a scaled or unscaled copy reads, for the rows and columns of one clipped target area.
+struct CopyPlan {
+  const uint8_t* srcPixels;
+  ptrdiff_t srcPitch;
+  DdRect d, s;
+  KeyRange key;
+};
+
+// Copies far larger than the caches write past them (glibc's memcpy does the same for one large
+// block): the target is not read back before its lines would leave the caches, and the stores
+// need not fetch the lines they overwrite.
+constexpr int64_t kStreamedCopyBytes = int64_t{4} << 20;
+
+void StreamBytes(uint8_t* out, const uint8_t* in, size_t bytes) {
+  size_t i = 0;
+  for (; i < bytes && reinterpret_cast<uintptr_t>(out + i) % 16 != 0; ++i) out[i] = in[i];
+  for (; i + 64 <= bytes; i += 64) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i + 16));
+    const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i + 32));
+    const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i + 48));
+    _mm_stream_si128(reinterpret_cast<__m128i*>(out + i), a);
+    _mm_stream_si128(reinterpret_cast<__m128i*>(out + i + 16), b);
+    _mm_stream_si128(reinterpret_cast<__m128i*>(out + i + 32), c);
+    _mm_stream_si128(reinterpret_cast<__m128i*>(out + i + 48), d);
+  }
+  for (; i + 16 <= bytes; i += 16) {
+    _mm_stream_si128(reinterpret_cast<__m128i*>(out + i),
+                     _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i)));
+  }
+  if (i < bytes) std::memcpy(out + i, in + i, bytes - i);
+}
+
+// Writes whole target rows, past the caches when the area is large.
+class RowWriter {
+ public:
+  RowWriter(int64_t rows, size_t rowBytes)
+      : bytes_(rowBytes), stream_(rows * int64_t(rowBytes) > kStreamedCopyBytes) {}
+  ~RowWriter() {
+    if (stream_) _mm_sfence();
+  }
+  void operator()(uint8_t* out, const uint8_t* in) const {
+    if (stream_) {
+      StreamBytes(out, in, bytes_);
+    } else {
+      std::memcpy(out, in, bytes_);
+    }
+  }
+
+ private:
+  size_t bytes_;
+  bool stream_;
+};
+
+template <int kBytes>
+void CopyArea(uint8_t* pixels, ptrdiff_t pitch, const DdRect& r, const CopyPlan& plan) {
+  const int count = r.right - r.left;
+  const size_t rowBytes = size_t(count) * kBytes;
+  const int64_t dw = int64_t{plan.d.right} - plan.d.left, dh = int64_t{plan.d.bottom} - plan.d.top;
+  const int64_t sw = int64_t{plan.s.right} - plan.s.left, sh = int64_t{plan.s.bottom} - plan.s.top;
+  auto target = [&](int y) { return pixels + ptrdiff_t{y} * pitch + ptrdiff_t{r.left} * kBytes; };
+  if (sw == dw && sh == dh) {
+    // At 1:1 the nearest source of each pixel is the one at the same offset.
+    const ptrdiff_t dx = ptrdiff_t{plan.s.left} - plan.d.left,
+                    dy = ptrdiff_t{plan.s.top} - plan.d.top;
+    auto source = [&](int y) {
+      return plan.srcPixels + (y + dy) * plan.srcPitch + (r.left + dx) * kBytes;
+    };
+    if (plan.key.on) {
+      for (int y = r.top; y < r.bottom; ++y)
+        KeyedRow<kBytes>(target(y), source(y), count, plan.key);
+      return;
+    }
+    // Whole rows without padding on either side are one block.
+    if (ptrdiff_t(rowBytes) == pitch && pitch == plan.srcPitch) {
+      std::memcpy(target(r.top), source(r.top), rowBytes * size_t(r.bottom - r.top));
+      return;
+    }
+    const RowWriter write(r.bottom - r.top, rowBytes);
+    for (int y = r.top; y < r.bottom; ++y) write(target(y), source(y));
+    return;
+  }
+  // Source coordinates stay below 2^28, so a column fits 32 bits.
+  std::vector<int32_t> columns(static_cast<size_t>(count));
+  for (int x = r.left; x < r.right; ++x) {
+    columns[size_t(x - r.left)] =
+        int32_t(NearestSource(plan.s.left, sw, int64_t{x} - plan.d.left, dw));
+  }
+  auto sourceRow = [&](int y) {
+    return plan.srcPixels +
+           NearestSource(plan.s.top, sh, int64_t{y} - plan.d.top, dh) * plan.srcPitch;
+  };
+  if (plan.key.on) {
+    for (int y = r.top; y < r.bottom; ++y) {
+      ScaledRow<kBytes>(target(y), sourceRow(y), columns.data(), count, plan.key);
+    }
+    return;
+  }
+  // Each source row is stepped once into a row that stays in the cache, then written to every
+  // target row that repeats it.
+  std::vector<uint8_t> row(rowBytes);
+  const uint8_t* stepped = nullptr;
+  const RowWriter write(r.bottom - r.top, rowBytes);
+  for (int y = r.top; y < r.bottom; ++y) {
+    const uint8_t* in = sourceRow(y);
+    if (in != stepped) {
+      if constexpr (kBytes == 4) {
+        GatherRow32(row.data(), in, columns.data(), count);
+      } else {
+        ScaledRow<kBytes>(row.data(), in, columns.data(), count, plan.key);
+      }
+      stepped = in;
+    }
+    write(target(y), row.data());
+  }
+}
+
+template <int kBytes>
+void FillArea(uint8_t* pixels, ptrdiff_t pitch, const DdRect& r, uint32_t value) {
+  for (int y = r.top; y < r.bottom; ++y) {
+    FillRow<kBytes>(pixels + ptrdiff_t{y} * pitch + ptrdiff_t{r.left} * kBytes, r.right - r.left,
+                    value);
+  }
+}
+
+// Calls f with the pixel size as a compile-time constant.
+template <typename F>
+void ByPixelSize(int bytes, F f) {
+  switch (bytes) {
+    case 1:
+      return f(std::integral_constant<int, 1>{});
+    case 2:
+      return f(std::integral_constant<int, 2>{});
+    case 3:
+      return f(std::integral_constant<int, 3>{});
+    default:
+      return f(std::integral_constant<int, 4>{});
+  }
+}
 
 }  // namespace
 
@@ -81,9 +299,13 @@ uint32_t PixelCodec::UnpackFields(uint32_t raw) const {
   return out;
 }
 
-uint32_t PackArgb(const DdPixelFormat& f, uint32_t argb) { return PixelCodec(f).Pack(argb); }
+uint32_t PackArgb(const DdPixelFormat& f, uint32_t argb) {
+  return PixelCodec(f).Pack(argb);
+}
 
-uint32_t UnpackArgb(const DdPixelFormat& f, uint32_t raw) { return PixelCodec(f).Unpack(raw); }
+uint32_t UnpackArgb(const DdPixelFormat& f, uint32_t raw) {
+  return PixelCodec(f).Unpack(raw);
+}
 
 HResult MemoryClipper::SetClipList(const std::vector<DdRect>& rects) {
   rects_ = rects;
@@ -156,17 +378,6 @@ HResult MemorySurface::CheckUsable() const {
   return kDdOk;
 }
 
-uint32_t MemorySurface::ReadPixel(const uint8_t* p) const {
-  uint32_t v = 0;
-  std::memcpy(&v, p, size_t(BytesPerPixel()));
-  return v;
-}
-
-bool MemorySurface::KeyMatches(uint32_t pixel) const {
-  const uint32_t high = std::max(srcKey_.low, srcKey_.high);
-  return pixel >= srcKey_.low && pixel <= high;
-}
-
 HResult MemorySurface::Blt(const DdRect* dest, uint32_t flags, const DdBltFx* fx) {
   return Blt(dest, nullptr, nullptr, flags, fx);
 }
@@ -192,7 +403,6 @@ HResult MemorySurface::Blt(const DdRect* dest, MemorySurface* src, const DdRect*
   }
   const std::vector<DdRect> clips =
       clipper_ ? clipper_->ClipRects(width_, height_) : std::vector<DdRect>{d};
-  const int bytes = BytesPerPixel();
   // A copy within one surface reads from a snapshot so overlapping areas come out whole.
   std::unique_ptr<uint8_t[]> snapshot;
   const uint8_t* srcPixels = src ? src->pixels_.get() : nullptr;
@@ -203,28 +413,21 @@ HResult MemorySurface::Blt(const DdRect* dest, MemorySurface* src, const DdRect*
     std::memcpy(snapshot.get(), pixels_.get(), size);
     srcPixels = snapshot.get();
   }
-  const bool keyed = src && (flags & kDdBltKeySrc);
-  const int64_t dw = int64_t{d.right} - d.left, dh = int64_t{d.bottom} - d.top;
-  const int64_t sw = int64_t{s.right} - s.left, sh = int64_t{s.bottom} - s.top;
-  for (const DdRect& clip : clips) {
-    const DdRect r = Intersect(d, clip);
-    for (int y = r.top; y < r.bottom; ++y) {
-      uint8_t* out = pixels_.get() + ptrdiff_t{y} * pitch_ + ptrdiff_t{r.left} * bytes;
-      if (!src) {
-        for (int x = r.left; x < r.right; ++x, out += bytes) WritePixel(out, fx->fillColor, bytes);
-        continue;
-      }
-      // Nearest pixel by centres, so a clipped blit draws exactly its share of the whole one.
-      const int64_t sy = s.top + ((int64_t{y} - d.top) * 2 + 1) * sh / (2 * dh);
-      const uint8_t* srcRow = srcPixels + sy * src->pitch_;
-      for (int x = r.left; x < r.right; ++x, out += bytes) {
-        const int64_t sx = s.left + ((int64_t{x} - d.left) * 2 + 1) * sw / (2 * dw);
-        const uint32_t v = src->ReadPixel(srcRow + sx * bytes);
-        if (keyed && src->KeyMatches(v)) continue;
-        WritePixel(out, v, bytes);
+  CopyPlan plan{srcPixels, src ? src->pitch_ : 0, d, s, {}};
+  if (src && (flags & kDdBltKeySrc)) {
+    plan.key = {true, src->srcKey_.low, std::max(src->srcKey_.low, src->srcKey_.high)};
+  }
+  ByPixelSize(BytesPerPixel(), [&](auto bytes) {
+    for (const DdRect& clip : clips) {
+      const DdRect r = Intersect(d, clip);
+      if (r.left >= r.right || r.top >= r.bottom) continue;
+      if (src) {
+        CopyArea<bytes()>(pixels_.get(), pitch_, r, plan);
+      } else {
+        FillArea<bytes()>(pixels_.get(), pitch_, r, fx->fillColor);
       }
     }
-  }
+  });
   Present();
   return kDdOk;
 }
@@ -367,9 +570,13 @@ void MemorySurface::SetPresentationSink(PresentationSink* sink, bool linear) {
   linear_ = linear;
 }
 
-void MemorySurface::SetPresentLinear(bool linear) { (front_ ? front_ : this)->linear_ = linear; }
+void MemorySurface::SetPresentLinear(bool linear) {
+  (front_ ? front_ : this)->linear_ = linear;
+}
 
-bool MemorySurface::PresentsLinear() const { return (front_ ? front_ : this)->linear_; }
+bool MemorySurface::PresentsLinear() const {
+  return (front_ ? front_ : this)->linear_;
+}
 
 void MemorySurface::Present() {
   if (!sink_) return;
@@ -382,13 +589,14 @@ void MemorySurface::Present() {
   }
   // Other depths become BGRA here, so the window only ever sees one layout.
   std::vector<uint32_t> converted(size_t(width_) * size_t(height_));
-  const int bytes = BytesPerPixel();
   const PixelCodec codec(format_);
-  for (int y = 0; y < height_; ++y) {
-    const uint8_t* p = pixels_.get() + ptrdiff_t{y} * pitch_;
-    uint32_t* out = converted.data() + size_t(y) * size_t(width_);
-    for (int x = 0; x < width_; ++x, p += bytes) out[x] = codec.Unpack(ReadPixel(p));
-  }
+  ByPixelSize(BytesPerPixel(), [&](auto bytes) {
+    for (int y = 0; y < height_; ++y) {
+      const uint8_t* p = pixels_.get() + ptrdiff_t{y} * pitch_;
+      uint32_t* out = converted.data() + size_t(y) * size_t(width_);
+      for (int x = 0; x < width_; ++x) out[x] = codec.Unpack(LoadPixel<bytes()>(p + x * bytes()));
+    }
+  });
   sink_->HandOver(reinterpret_cast<const uint8_t*>(converted.data()), width_, height_, width_ * 4,
                   filter);
 }

@@ -193,8 +193,6 @@ class MemorySurface {
   MemorySurface() = default;
 
   HResult CheckUsable() const;
-  bool KeyMatches(uint32_t pixel) const;
-  uint32_t ReadPixel(const uint8_t* p) const;
   void Present();
 
   std::unique_ptr<uint8_t[]> pixels_;

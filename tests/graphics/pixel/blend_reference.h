@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <random>
+#include <vector>
 
 #include "graphics/pixel/blend_tables.h"
 #include "support/pixel_reference.h"
@@ -76,6 +78,21 @@ auto PixelOp(F f, KeyedRound* keyed = nullptr) {
     }
     Store32(d, f(Load32(d), sv));
   };
+}
+
+// A row as sprites have them: runs of clear and of opaque pixels, one to 24 long, with runs of
+// soft alpha between, so that the kernels' short ways through whole groups are taken.
+inline std::vector<uint32_t> SpriteLikeRow(std::mt19937& rng, int width) {
+  std::vector<uint32_t> row(static_cast<size_t>(width));
+  for (int x = 0; x < width;) {
+    const int run = 1 + int(rng() % 24);
+    const uint32_t kind = rng() % 3;
+    for (int i = 0; i < run && x < width; ++i, ++x) {
+      const uint32_t alpha = kind == 0 ? 0 : kind == 1 ? 255 : rng() % 256;
+      row[size_t(x)] = (alpha << 24) | (rng() & 0xFFFFFF);
+    }
+  }
+  return row;
 }
 
 }  // namespace bw::reference

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "blend_reference.h"
 #include "platform/mmx_flag.h"
 
@@ -135,5 +137,23 @@ TEST(FillRows, SetValueOrColourOnlyWithinTheRectangle) {
   }
 }
 
+// Fills larger than the caches take another way through memory; rows of odd width on padded
+// rows must still come out whole and leave the padding alone.
+TEST(FillRows, LargeFillsGiveTheSameRows) {
+  constexpr int kWidth = 2049, kHeight = 2100, kPitch = 2052;
+  for (bool wide : {false, true}) {
+    ScopedWideVectors pin(wide);
+    std::vector<uint32_t> pixels(size_t(kPitch) * kHeight, 0x5A5A5A5Au);
+    FillRows32(pixels.data() + 1, (kPitch - kWidth) * 4, kWidth, kHeight, 0x80402010u);
+    size_t wrong = 0;
+    for (int y = 0; y < kHeight; ++y) {
+      for (int x = 0; x < kPitch; ++x) {
+        const bool inside = x >= 1 && x <= kWidth;
+        wrong += pixels[size_t(y) * kPitch + x] != (inside ? 0x80402010u : 0x5A5A5A5Au);
+      }
+    }
+    EXPECT_EQ(wrong, 0u) << (wide ? "256-bit" : "128-bit");
+  }
+}
 }  // namespace
 }  // namespace bw

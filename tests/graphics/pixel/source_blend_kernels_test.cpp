@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+#include <vector>
+
 #include "blend_reference.h"
 #include "platform/mmx_flag.h"
 
@@ -97,6 +100,26 @@ TEST(AlphaRowKernels, EachFamilyMatchesItsFormula) {
                            uint32_t out = LerpRef(d, s, W(OverWeightTable[da][a]));
                            return WithChannel(out, 3, AlphaUnionTable[da][a]);
                          });
+  }
+}
+
+// Sprite-like rows take the vector forms' skips over clear groups; the bytes stay the formula's.
+TEST(AlphaRowKernels, AlphaOpacityOverSpriteRowsMatchesItsFormula) {
+  std::mt19937 rng(9);
+  for (int round = 0; round < 30; ++round) {
+    const int width = 1 + int(rng() % 97);
+    const uint8_t* row = ProductTable[round % 2 ? 255 : 1 + rng() % 254];
+    const std::vector<uint32_t> src = SpriteLikeRow(rng, width);
+    std::vector<uint32_t> dst(src.size()), want(src.size());
+    for (auto& d : dst) d = static_cast<uint32_t>(rng());
+    for (size_t x = 0; x < src.size(); ++x)
+      want[x] = LerpRef(dst[x], src[x], W(row[Channel(src[x], 3)]));
+    for (bool wide : {false, true}) {
+      ScopedWideVectors pin(wide);
+      std::vector<uint32_t> got = dst;
+      AlphaOpacityRowsMmx(got.data(), src.data(), 0, 0, width, 1, row);
+      EXPECT_EQ(got, want) << (wide ? "256-bit" : "128-bit") << ", width " << width;
+    }
   }
 }
 

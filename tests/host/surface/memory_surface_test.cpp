@@ -7,6 +7,7 @@
 #include <random>
 #include <vector>
 
+#include "host/presentation_sink.h"
 #include "host/surface/surface_test_util.h"
 
 namespace bw::host {
@@ -100,6 +101,120 @@ TEST(MemorySurface, BlitsMatchTheReferenceInEveryFormat) {
       }
     }
   }
+}
+
+// The present copy as it stepped before it went by rows: each target pixel's source found by its
+// own 64-bit division. Kept as the oracle of the row-wise copy.
+Copy SteppedCopy(const Copy& before, const Copy& src, DdRect d, DdRect s, DdRect clip) {
+  Copy out = before;
+  const int64_t dw = d.right - d.left, dh = d.bottom - d.top;
+  const int64_t sw = s.right - s.left, sh = s.bottom - s.top;
+  for (int y = std::max(d.top, clip.top); y < std::min(d.bottom, clip.bottom); ++y) {
+    const int64_t sy = s.top + ((int64_t{y} - d.top) * 2 + 1) * sh / (2 * dh);
+    for (int x = std::max(d.left, clip.left); x < std::min(d.right, clip.right); ++x) {
+      const int64_t sx = s.left + ((int64_t{x} - d.left) * 2 + 1) * sw / (2 * dw);
+      out.pixels[size_t(y * out.width + x)] = src.at(int(sx), int(sy));
+    }
+  }
+  return out;
+}
+
+class FrameCatcher : public PresentationSink {
+ public:
+  Frame shown;
+
+ protected:
+  void Show(const Frame& frame) override { shown = frame; }
+};
+
+// Odd sizes both ways, clipped and whole, onto a primary that presents by nearest pixel or
+// linearly: the rows must carry the stepped copy's pixels and the window must get them.
+TEST(MemorySurface, ScaledPresentMatchesTheSteppedCopy) {
+  struct Case {
+    int srcW, srcH, dstW, dstH;
+    DdRect d;
+  } cases[] = {
+      {13, 9, 41, 29, {0, 0, 41, 29}},   // up, whole
+      {13, 9, 41, 29, {3, 1, 38, 26}},   // up, inside
+      {37, 23, 11, 7, {0, 0, 11, 7}},    // down, whole
+      {37, 23, 19, 15, {1, 2, 18, 15}},  // down, inside
+      {17, 11, 23, 9, {0, 0, 23, 9}},    // wider, shorter
+  };
+  std::mt19937 rng(21);
+  for (const DdPixelFormat& f : {Rgb32(), Format(24, 0xFF0000, 0xFF00, 0xFF), Rgb565()}) {
+    for (const Case& c : cases) {
+      for (bool linear : {false, true}) {
+        SCOPED_TRACE(testing::Message()
+                     << "bits " << f.rgbBitCount << ", " << c.srcW << "x" << c.srcH << " onto "
+                     << c.dstW << "x" << c.dstH << (linear ? ", linear" : ", nearest"));
+        auto src = MemorySurface::Create(c.srcW, c.srcH, f);
+        auto dst = MemorySurface::Create(c.dstW, c.dstH, f);
+        ASSERT_TRUE(src && dst);
+        for (int y = 0; y < c.srcH; ++y)
+          for (int x = 0; x < c.srcW; ++x) Put(*src, x, y, uint32_t(rng()));
+        FrameCatcher sink;
+        dst->SetPresentationSink(&sink, linear);
+        const Copy before = Snapshot(*dst);
+        ASSERT_EQ(dst->Blt(&c.d, src.get(), nullptr, 0, nullptr), kDdOk);
+        const DdRect whole{0, 0, c.dstW, c.dstH};
+        const Copy want = SteppedCopy(before, Snapshot(*src), c.d, {0, 0, c.srcW, c.srcH}, whole);
+        EXPECT_EQ(Snapshot(*dst).pixels, want.pixels);
+
+        MemoryClipper clipper;
+        const DdRect clip{2, 1, c.dstW - 3, c.dstH - 2};
+        clipper.SetClipList({clip});
+        dst->SetClipper(&clipper);
+        DdRect over{-4, -3, c.dstW + 5, c.dstH + 2};
+        const Copy again = Snapshot(*dst);
+        ASSERT_EQ(dst->Blt(&over, src.get(), nullptr, 0, nullptr), kDdOk);
+        EXPECT_EQ(Snapshot(*dst).pixels,
+                  SteppedCopy(again, Snapshot(*src), over, {0, 0, c.srcW, c.srcH}, clip).pixels)
+            << "clipped";
+        dst->SetClipper(nullptr);
+
+        ASSERT_TRUE(sink.PresentPending());
+        EXPECT_EQ(sink.shown.filter, linear ? ScaleFilter::kLinear : ScaleFilter::kNearest);
+        ASSERT_EQ(sink.shown.bgra.size(), size_t(c.dstW) * c.dstH * 4);
+        const Copy now = Snapshot(*dst);
+        for (size_t i = 0; i < now.pixels.size(); ++i) {
+          uint32_t shown;
+          std::memcpy(&shown, sink.shown.bgra.data() + 4 * i, 4);
+          // 32-bit BGRA goes out as it is; other layouts are converted.
+          const uint32_t raw = now.pixels[i];
+          ASSERT_EQ(shown, f.rgbBitCount == 32 ? raw : UnpackArgb(f, raw))
+              << "pixel " << i << " as presented";
+        }
+      }
+    }
+  }
+}
+
+// Copies onto targets larger than the caches write their rows another way; the pixels must be
+// the stepped copy's, scaled or not.
+TEST(MemorySurface, LargeCopiesMatchTheSteppedCopy) {
+  auto src = MemorySurface::Create(1101, 1003, Rgb32());
+  auto dst = MemorySurface::Create(1203, 1001, Rgb32());
+  ASSERT_TRUE(src && dst);
+  DdSurfaceDesc desc;
+  ASSERT_EQ(src->Lock(&desc), kDdOk);
+  std::mt19937 rng(3);
+  for (int y = 0; y < 1003; ++y)
+    for (int x = 0; x < 1101; ++x) {
+      const uint32_t v = rng();
+      std::memcpy(desc.surface + y * desc.pitch + x * 4, &v, 4);
+    }
+  src->Unlock();
+  const DdRect whole{0, 0, 1203, 1001};
+  const DdRect scaled{3, 2, 1198, 999}, part{5, 7, 706, 440};
+  Copy before = Snapshot(*dst);
+  ASSERT_EQ(dst->Blt(&scaled, src.get(), &part, 0, nullptr), kDdOk);
+  EXPECT_EQ(Snapshot(*dst).pixels, SteppedCopy(before, Snapshot(*src), scaled, part, whole).pixels)
+      << "scaled";
+  const DdRect same{0, 0, 1100, 1000};
+  before = Snapshot(*dst);
+  ASSERT_EQ(dst->Blt(&same, src.get(), &same, 0, nullptr), kDdOk);
+  EXPECT_EQ(Snapshot(*dst).pixels, SteppedCopy(before, Snapshot(*src), same, same, whole).pixels)
+      << "1:1";
 }
 
 TEST(MemorySurface, BlitsRefuseWhatDoesNotFit) {

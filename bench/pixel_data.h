@@ -1,0 +1,94 @@
+// The pictures the pixel benchmarks share: square sizes from in-cache to far beyond it, random
+// pixels, and sprite-like pixels (discs of opaque colour with soft edges on a transparent field,
+// as the game's sprites are), each made once per size; and the registration of one run per size
+// with its ratio line.
+#pragma once
+
+#include <benchmark/benchmark.h>
+#include <pixman.h>
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "bench_ratio.h"
+
+namespace bw::bench {
+
+constexpr int kSizes[] = {64, 256, 1024, 4096};
+
+enum class Alpha { kRandom, kSprite };
+inline const char* AlphaName(Alpha a) {
+  return a == Alpha::kRandom ? "random" : "sprite";
+}
+
+inline std::vector<uint32_t> RandomPixels(int width, int height, uint32_t seed) {
+  std::vector<uint32_t> out(size_t(width) * size_t(height));
+  std::mt19937 rng(seed);
+  for (auto& p : out) p = rng();
+  return out;
+}
+
+// Discs a quarter of the picture wide (16 to 256 pixels), opaque inside, clear outside, with an
+// alpha ramp three pixels wide between: about half the pixels are clear and most of the rest
+// opaque. `clear` is the value of the clear pixels (a colour key for keyed copies).
+inline std::vector<uint32_t> SpritePixels(int width, int height, uint32_t seed, bool keyed = false,
+                                          uint32_t key = 0) {
+  std::vector<uint32_t> out(size_t(width) * size_t(height));
+  std::mt19937 rng(seed);
+  const int cell = std::clamp(std::min(width, height) / 4, 16, 256);
+  const double radius = 0.4 * cell;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const double dx = x % cell + 0.5 - cell / 2.0, dy = y % cell + 0.5 - cell / 2.0;
+      const double inside = (radius - std::sqrt(dx * dx + dy * dy)) / 3.0;
+      const uint32_t alpha = uint32_t(std::clamp(inside * 255.0 + 127.5, 0.0, 255.0));
+      uint32_t& p = out[size_t(y) * size_t(width) + size_t(x)];
+      const uint32_t color = rng() & 0x00FFFFFFu;
+      if (keyed) {
+        p = alpha < 128 ? key : color | 0xFF000000u;
+      } else {
+        p = alpha == 0 ? color & 0x000F0F0Fu : color | alpha << 24;
+      }
+    }
+  }
+  return out;
+}
+
+inline std::string SizeName(int size) {
+  return std::to_string(size) + "x" + std::to_string(size);
+}
+
+inline pixman_image_t* WrapPixman(pixman_format_code_t format, uint32_t* pixels, int width,
+                                  int height, int pitch) {
+  return pixman_image_create_bits(format, width, height, pixels, pitch);
+}
+
+// One benchmark per size, named "<side>/<name>/<size>".
+inline void RegisterSized(const std::string& side, const std::string& name,
+                          const std::function<void(benchmark::State&, int)>& run) {
+  for (int size : kSizes) {
+    benchmark::RegisterBenchmark((side + '/' + name + '/' + SizeName(size)).c_str(),
+                                 [run, size](benchmark::State& state) { run(state, size); })
+        ->Unit(benchmark::kMicrosecond);
+  }
+}
+
+// "ratio <label> <size>: ours/peer" for every size.
+inline void PrintSized(const RatioReporter& reporter, const std::string& label,
+                       const std::string& ours, const std::string& peer) {
+  for (int size : kSizes) {
+    const std::string n = SizeName(size);
+    reporter.PrintRatio(label + ' ' + n, ours + '/' + n, peer + '/' + n);
+  }
+}
+
+inline void CountPixels(benchmark::State& state, int64_t pixels) {
+  state.SetItemsProcessed(int64_t(state.iterations()) * pixels);
+}
+
+}  // namespace bw::bench
