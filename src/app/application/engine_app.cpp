@@ -17,7 +17,6 @@
 #include "host/message_queue.h"
 #include "platform/app_paths.h"
 #include "platform/cpu_info.h"
-#include "platform/mmx_flag.h"
 #include "sound/direct_sound_device.h"
 #include "sound/sound_buffer.h"
 
@@ -32,7 +31,6 @@ constexpr uint8_t kVkF4 = 0x73;
 constexpr uint8_t kVkEscape = 0x1B;
 constexpr uint8_t kSystemKeyBits = 0x03;
 constexpr uint8_t kSelectMonitorBit = 0x04;
-constexpr size_t kMmxSwitch = 1;
 constexpr uint8_t kSwitchedBit = 0x08;
 constexpr uint8_t kWindowDepthMark = 3;
 constexpr uint32_t kParkedWaitMs = 50;
@@ -84,7 +82,9 @@ void EngineApp::StartLog() {
   version.webAddress = info_.webAddress;
   log_.WriteVersion(version);
   log_.WriteSystem(system_.Facts(), monitors_, GatherReportFacts().programPath, GetAppFolder());
-  log_.WriteProcessor(TheCpuRecord(), config_.engine.logCpuClock != 0, system_.Facts().processorCount);
+  const bool logClock = config_.engine.logCpuClock != 0;
+  if (logClock) MeasureCpuClock();
+  log_.WriteProcessor(TheCpuRecord(), logClock, system_.Facts().processorCount);
 }
 
 bool EngineApp::StartedFromCdRom() const {
@@ -154,7 +154,6 @@ int EngineApp::AppStartup() {
       break;
   }
   IdentifyCpu();
-  if (config_.engine.cpuFeatures[kMmxSwitch] == 0) SetMmxEnabled(false);
   if (config_.engine.logFile) {
     if (log_.Start(true, StartupLog::Folder(record_.saveFolderMode, GetSaveFolder(), GetAppFolder())) != kStartupLogOk) {
       ShowMessage(host::Cp932Literal("ログファイルの作成に失敗"), kIconError);
@@ -162,6 +161,7 @@ int EngineApp::AppStartup() {
     }
     StartLog();
   }
+  ApplyCpuFeatureSwitches(config_.engine.cpuFeatures);
   if (display_.EnumerateDisplayDevices(&monitors_, record_.canvasWidth, record_.canvasHeight, false) != 0) {
     if (record_.defaultScreenMode == kScreenFullOnly) {
       ShowMessage(host::Cp932Literal("ディスプレイデバイスの情報を取得できません。"), kIconError);
@@ -290,6 +290,8 @@ std::string EngineApp::SystemReport(bool longForm) const {
   record.versionMinor = info_.minorVersion;
   record.versionRevision = info_.revision;
   record.longForm = longForm;
+  // The long form prints the clock: the first one asked for measures it.
+  if (longForm) MeasureCpuClock();
   ReportFacts facts = GatherReportFacts();
   facts.display = GatherDisplayFacts();
   facts.sound = GatherSoundFacts();
