@@ -29,8 +29,8 @@ constexpr int kCanvasDepth = 32;
 constexpr int kCanvasOption2 = 2;
 constexpr uint8_t kVkF4 = 0x73;
 constexpr uint8_t kVkEscape = 0x1B;
-constexpr uint8_t kSystemKeyBits = 0x03;
-constexpr uint8_t kSelectMonitorBit = 0x04;
+constexpr uint8_t kSystemKeyBits = kDisplaySystemKeys;
+constexpr uint8_t kSelectMonitorBit = kDisplaySelectMonitor;
 constexpr uint8_t kSwitchedBit = 0x08;
 constexpr uint8_t kWindowDepthMark = 3;
 constexpr uint32_t kParkedWaitMs = 50;
@@ -199,6 +199,9 @@ int EngineApp::AppStartup() {
   window.exStyle = record_.windowExStyle;
   window.iconId = record_.iconId;
   window.menuId = record_.menuId;
+  // A saved position the work area cannot hold, or none (-1, -1), centres the window; so
+  // does every later switch back to a window.
+  window.placement = kPlaceInsideOrCentre;
   if (mainWindow_.Create(window, true, true) != kCreated) {
     ShowMessage(host::Cp932Literal("ウィンドウの作成に失敗"), kIconError);
     return kStartupWindow;
@@ -248,7 +251,37 @@ int EngineApp::AppStartup() {
   if (log_.IsOpen()) {
     log_.Finish(ListDrives(), ListProcesses());
   }
+  SuppressSystemSleep();
+  frameLoopRunning_ = true;
   return kStartupOk;
+}
+
+void EngineApp::SuppressSystemSleep() {
+  host::Backend* backend = host::CurrentBackend();
+  if (config_.engine.suppressScreenSaver == 0 || backend == nullptr ||
+      !backend->ScreenSaverActive())
+    return;
+  startScreenSaverOff_ = backend->SetScreenSaverActive(false);
+}
+
+void EngineApp::RestoreSystemSleep() {
+  if (!startScreenSaverOff_) return;
+  startScreenSaverOff_ = false;
+  if (host::Backend* backend = host::CurrentBackend()) backend->SetScreenSaverActive(true);
+}
+
+void EngineApp::SuppressScreenSaver() {
+  host::Backend* backend = host::CurrentBackend();
+  if (config_.display.screenMode != kSavedScreenFull || backend == nullptr ||
+      !backend->ScreenSaverActive())
+    return;
+  modalScreenSaverOff_ = backend->SetScreenSaverActive(false);
+}
+
+void EngineApp::RestoreScreenSaver() {
+  if (!modalScreenSaverOff_) return;
+  modalScreenSaverOff_ = false;
+  if (host::Backend* backend = host::CurrentBackend()) backend->SetScreenSaverActive(true);
 }
 
 InputFacts EngineApp::GatherInputFacts() const {
@@ -683,7 +716,9 @@ void EngineApp::AppShutdown(int code) {
     }
     set_quitSeen(true);
   }
+  frameLoopRunning_ = false;
   OnAppExit(code);
+  RestoreSystemSleep();
   display_.ReleaseSurfaces();
   if (mainWindow_.IsWindow()) mainWindow_.Destroy();
   engineInput_.RemoveKeyboardHook();
@@ -737,10 +772,36 @@ bool EngineApp::AskOkCancel(const std::string& textCp932, int icon) {
   return ModalMessageBox(textCp932, host::MB_OKCANCEL, icon) == host::IDOK;
 }
 
-void EngineApp::BeginModal() { ++modalDepth_; }
+void EngineApp::BeginModal() {
+  if (modalDepth_++ > 0) return;
+  menuModal_ = true;
+  if (!Threaded()) {
+    frameLoopRunning_ = false;
+    OnPauseForModal();
+  }
+  if (mainWindow_.IsWindow()) mainWindow_.SendMessage(kMsgShowCursor, 1, 0);
+  if (DirectDrawModeSet()) {
+    SuppressScreenSaver();
+    display_.ShowGdiOverFullScreen();
+  }
+}
 
 void EngineApp::EndModal() {
-  if (modalDepth_ > 0) --modalDepth_;
+  if (modalDepth_ == 0 || --modalDepth_ > 0) return;
+  if (DirectDrawModeSet()) {
+    display_.EndGdiOverFullScreen();
+    RestoreScreenSaver();
+  }
+  // The cursor goes again only where the game had it hidden.
+  Mouse* mouse = input_.GetMouse();
+  if (mouse != nullptr && !mouse->IsCursorVisible() && mainWindow_.IsWindow()) {
+    mainWindow_.SendMessage(kMsgShowCursor, 0, 0);
+  }
+  if (!Threaded()) {
+    frameLoopRunning_ = true;
+    OnResumeFromModal();
+  }
+  menuModal_ = false;
 }
 
 bool EngineApp::OnFrameThread() const {
@@ -750,7 +811,11 @@ bool EngineApp::OnFrameThread() const {
 uint8_t EngineApp::RequestMessageBox(int kind, const std::string& textCp932, int icon, const std::string& title) {
   if (!mainWindow_.IsWindow()) return 0;
   MessageBoxRecord record{kind, textCp932, title, icon, 1};
+  frameLoopRunning_ = false;
+  OnPauseForModal();
   host::SendMessage(mainWindow_.GetHandle(), kMsgMessageBox, reinterpret_cast<host::WPARAM>(&record), 0);
+  frameLoopRunning_ = true;
+  OnResumeFromModal();
   return record.answer;
 }
 
@@ -847,6 +912,15 @@ int EngineApp::ReleaseFrameThreadWait(host::HWND* /*window*/) {
 }
 
 int EngineApp::OnPaint(MessageRecord& /*record*/) {
+  // The frame loop draws the next frame soon enough itself, and a movie draws its own picture.
+  const bool loopRepaints = display_.GetScreenCanvas() == nullptr && !sizeMove_ &&
+                            (switchRunning_ || frameLoopRunning_) &&
+                            (active_ || config_.display.pauseWhenInactive == 0) &&
+                            pauseState_.load() != kFrameParked;
+  const bool movieCovers =
+      config_.display.screenMode == kSavedScreenFull && MovieShowing() &&
+      (display_.GetScreenCanvas() == nullptr || display_.GetPrimary() != nullptr);
+  if (loopRepaints || movieCovers) return kHandled;
   ScopedLock hold(frameLock_);
   if (CanvasLayer* canvas = display_.GetScreenCanvas()) {
     canvas->PresentFrame(mainWindow_.GetHandle(), nullptr, nullptr, 0, false);

@@ -17,6 +17,7 @@ DialogContext GameApp::MakeDialogContext() {
   DialogContext context;
   context.owner = mainWindow().IsWindow() ? mainWindow().GetHandle() : host::HWND{};
   context.appTitle = info_.appName;
+  context.cursorToDefault = pointerToDefaultButton_;
   context.isModal = [this] { return IsModal(); };
   context.beginModal = [this] { BeginModal(); };
   context.endModal = [this] { EndModal(); };
