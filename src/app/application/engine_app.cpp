@@ -48,6 +48,19 @@ constexpr host::WPARAM kImnOpenCandidate = 0x0005;
 constexpr uint32_t kMouseDoubleClickLeft = 0x0203;
 constexpr uint32_t kMouseDoubleClickRight = 0x0206;
 
+// True when the desktop's screen saver was on and is off now.
+bool TurnScreenSaverOff() {
+  host::Backend* backend = host::CurrentBackend();
+  return backend != nullptr && backend->ScreenSaverActive() && backend->SetScreenSaverActive(false);
+}
+
+// Only a saver that was switched off here is switched on again.
+void TurnScreenSaverOnAgain(bool& switchedOff) {
+  if (!switchedOff) return;
+  switchedOff = false;
+  if (host::Backend* backend = host::CurrentBackend()) backend->SetScreenSaverActive(true);
+}
+
 uint32_t IconStyle(int icon) {
   switch (icon) {
     case kIconWarning: return host::MB_ICONWARNING;
@@ -257,31 +270,19 @@ int EngineApp::AppStartup() {
 }
 
 void EngineApp::SuppressSystemSleep() {
-  host::Backend* backend = host::CurrentBackend();
-  if (config_.engine.suppressScreenSaver == 0 || backend == nullptr ||
-      !backend->ScreenSaverActive())
-    return;
-  startScreenSaverOff_ = backend->SetScreenSaverActive(false);
+  if (config_.engine.suppressScreenSaver != 0) startScreenSaverOff_ = TurnScreenSaverOff();
 }
 
 void EngineApp::RestoreSystemSleep() {
-  if (!startScreenSaverOff_) return;
-  startScreenSaverOff_ = false;
-  if (host::Backend* backend = host::CurrentBackend()) backend->SetScreenSaverActive(true);
+  TurnScreenSaverOnAgain(startScreenSaverOff_);
 }
 
 void EngineApp::SuppressScreenSaver() {
-  host::Backend* backend = host::CurrentBackend();
-  if (config_.display.screenMode != kSavedScreenFull || backend == nullptr ||
-      !backend->ScreenSaverActive())
-    return;
-  modalScreenSaverOff_ = backend->SetScreenSaverActive(false);
+  if (config_.display.screenMode == kSavedScreenFull) modalScreenSaverOff_ = TurnScreenSaverOff();
 }
 
 void EngineApp::RestoreScreenSaver() {
-  if (!modalScreenSaverOff_) return;
-  modalScreenSaverOff_ = false;
-  if (host::Backend* backend = host::CurrentBackend()) backend->SetScreenSaverActive(true);
+  TurnScreenSaverOnAgain(modalScreenSaverOff_);
 }
 
 InputFacts EngineApp::GatherInputFacts() const {

@@ -128,7 +128,8 @@ TEST_F(StartAndModal, TheDisplayWordsAreClearedAfterFailures9And12Only) {
     app->config().engine.displayWord43 = 5;
     app->config().engine.displayWord63 = 6;
     app->OnAppExit(code);
-    const bool cleared = app->config().engine.displayWord43 == 0 && app->config().engine.displayWord63 == 0;
+    const bool cleared =
+        app->config().engine.displayWord43 == 0 && app->config().engine.displayWord63 == 0;
     EXPECT_EQ(cleared, code != 13) << code;
   }
 }
