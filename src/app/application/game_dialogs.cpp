@@ -80,6 +80,8 @@ void GameApp::ShowVersionDialog() {
   inputs.gameTitle = info_.productTitle;
   inputs.detailed = versionDetailed_;
   inputs.buildReport = [this](bool longForm) { return SystemReport(longForm); };
+  inputs.webAddress = info_.webAddress;
+  inputs.confirmWebPage = user_.confirmWebPage != 0;
   bw::ShowVersionDialog(MakeDialogContext(), inputs);
   versionDetailed_ = inputs.detailed;
 }
