@@ -110,6 +110,10 @@ class Backend {
   virtual std::string FileSystemType(const std::string& folder) = 0;
   // Shows the box and answers the button chosen (IDOK ...).
   virtual int ShowMessageBox(const MessageBoxRequest& request) = 0;
+  // The desktop's screen saver: whether it may start, and switching that. False where the
+  // backend can neither tell nor change it: the saver then counts as absent.
+  virtual bool ScreenSaverActive() { return false; }
+  virtual bool SetScreenSaverActive(bool /*active*/) { return false; }
 };
 
 // The backend in force, or null. Installing one makes the calling thread the event thread: its

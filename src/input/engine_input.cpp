@@ -204,7 +204,7 @@ int32_t EngineInput::InstallKeyboardHook() {
   // No system-wide hook exists here; grabbing the keyboard keeps Alt+Tab and its kin in the game.
   host::SetKeyboardGrab(true);
   keyboardGrabbed_ = true;
-  return kHookRefused;
+  return kHookInstalled;
 }
 
 void EngineInput::RemoveKeyboardHook() {

@@ -32,6 +32,7 @@ constexpr int32_t kEdgeTop = 8;
 constexpr int32_t kEdgeTopRight = 9;
 
 constexpr int32_t kHookSettingOff = -1;
+constexpr int32_t kHookInstalled = 0;
 constexpr int32_t kHookRefused = 1;
 
 constexpr size_t kTextBufferSize = 32;

@@ -4,6 +4,7 @@
 #include <x86intrin.h>
 
 #include <cstring>
+#include <memory>
 
 #include "host/clock.h"
 #include "platform/cpu_model_name.h"
@@ -183,10 +184,21 @@ double CpuIdentifier::MeasureClock() {
   return record_.clockMhz;
 }
 
+void CpuIdentifier::ApplyFeatureSwitches(const uint8_t switches[4]) {
+  if (switches[kCpuSwitchTsc] == 0) record_.tsc = false;
+  if (switches[kCpuSwitchMmx] == 0) record_.mmx = false;
+  if (switches[kCpuSwitchSse] == 0) record_.sse = false;
+  if (switches[kCpuSwitchMmxPlus] == 0) record_.mmxPlus = false;
+}
+
 namespace {
-CpuIdentifier& TheIdentifier() {
-  static CpuIdentifier identifier(NativeCpuProbe());
+std::unique_ptr<CpuIdentifier>& TheIdentifierSlot() {
+  static std::unique_ptr<CpuIdentifier> identifier =
+      std::make_unique<CpuIdentifier>(NativeCpuProbe());
   return identifier;
+}
+CpuIdentifier& TheIdentifier() {
+  return *TheIdentifierSlot();
 }
 }  // namespace
 
@@ -198,6 +210,15 @@ uint8_t IdentifyCpu() {
 
 double MeasureCpuClock() {
   return TheIdentifier().MeasureClock();
+}
+
+void ApplyCpuFeatureSwitches(const uint8_t switches[4]) {
+  TheIdentifier().ApplyFeatureSwitches(switches);
+  if (switches[kCpuSwitchMmx] == 0) SetMmxEnabled(false);
+}
+
+void ResetCpuIdentification(CpuProbe* probe) {
+  TheIdentifierSlot() = std::make_unique<CpuIdentifier>(probe ? *probe : NativeCpuProbe());
 }
 
 const CpuRecord& TheCpuRecord() {

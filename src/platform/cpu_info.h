@@ -57,6 +57,8 @@ class CpuIdentifier {
   uint8_t Identify();
   // 0 without a time-stamp counter; measured once, then cached.
   double MeasureClock();
+  // Clears the feature flags whose switch is 0 (kCpuFeatureSwitches entries, in their order).
+  void ApplyFeatureSwitches(const uint8_t switches[4]);
   const CpuRecord& Record() const { return record_; }
 
  private:
@@ -68,9 +70,23 @@ class CpuIdentifier {
   bool identified_ = false;
 };
 
+// The four processor switches of the engine settings, in their order: the time-stamp counter
+// (without it the clock is not measured), MMX (the kernel set), SSE and the extended MMX
+// instructions (the row routines that prefetch).
+constexpr int kCpuSwitchTsc = 0;
+constexpr int kCpuSwitchMmx = 1;
+constexpr int kCpuSwitchSse = 2;
+constexpr int kCpuSwitchMmxPlus = 3;
+
 // The process-wide identification on the native probe; sets the MMX flag.
 uint8_t IdentifyCpu();
+// Measures on the first call (half a second), then answers the same value.
 double MeasureCpuClock();
+// Clears the process-wide flags whose switch is 0; a cleared MMX flag also clears the kernel set's.
+void ApplyCpuFeatureSwitches(const uint8_t switches[4]);
 const CpuRecord& TheCpuRecord();
+// Puts a fresh process-wide identification on probe (null: the native one), to be identified
+// again; tests give a fake counter.
+void ResetCpuIdentification(CpuProbe* probe);
 
 }  // namespace bw

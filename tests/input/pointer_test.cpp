@@ -70,6 +70,19 @@ class Pointer : public testing::Test {
   EngineInput input_;
 };
 
+// The grab that stands in for the keyboard hook: 0 when it is in place, as the hook answered.
+TEST_F(Pointer, TheKeyboardHookAnswersZeroOnceInPlace) {
+  input_.SetDisplayMode(kDisplayFullScreen);
+  EXPECT_EQ(input_.InstallKeyboardHook(), kHookInstalled);
+  EXPECT_TRUE(host::IsKeyboardGrabbed());
+  EXPECT_EQ(input_.InstallKeyboardHook(), kHookInstalled) << "already in place";
+  input_.RemoveKeyboardHook();
+  EXPECT_FALSE(host::IsKeyboardGrabbed());
+  input_.SetHookEnabled(false);
+  EXPECT_EQ(input_.InstallKeyboardHook(), kHookSettingOff);
+  EXPECT_FALSE(host::IsKeyboardGrabbed());
+}
+
 TEST_F(Pointer, WindowEdgesByTheSideTheyLeftThrough) {
   MoveTo(10, 20);
   EXPECT_TRUE(input_.UpdatePointer());

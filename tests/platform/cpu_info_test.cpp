@@ -25,10 +25,13 @@ class FakeProbe : public CpuProbe {
     return it == leaves.end() ? CpuidRegisters{} : it->second;
   }
   uint64_t ReadTimeStampCounter() override {
+    ++counterReads;
+    if (counter.empty()) return 0;
     uint64_t v = counter.front();
     counter.pop_front();
     return v;
   }
+  int counterReads = 0;
   uint32_t PlatformProcessorType() override { return platformType; }
 
   void Vendor(const char* name, uint32_t highest, uint32_t highestExtended) {
@@ -69,6 +72,69 @@ TEST(CpuIdentifier, IntelCachesAndName) {
   EXPECT_FALSE(r.htt) << "one logical processor";
   EXPECT_EQ(r.brand, "Test Processor");
   EXPECT_EQ(r.modelName, "Intel Celeron(Coppermine-128K)");
+}
+
+// Half a second of the virtual clock between two readings of a counter that wraps its low 32 bits.
+TEST(CpuIdentifier, ClockMeasuredOnceOverHalfASecond) {
+  host::VirtualClock clock(1000);
+  host::ScopedClock useClock(&clock);
+  FakeProbe probe;
+  probe.Vendor("GenuineIntel", 1, 0);
+  probe.Signature(0, 6, 8, 3, 0, kTsc);
+  probe.counter = {0x1'FFFF'0000ull, 0x1'FFFF'0000ull + 1'000'000'000ull};
+  CpuIdentifier cpu(probe);
+  cpu.Identify();
+  EXPECT_DOUBLE_EQ(cpu.MeasureClock(), 2000.0) << "10^9 cycles in 500 ms";
+  EXPECT_EQ(clock.NowNanoseconds(), 1500'000'000u) << "the measuring wait is half a second";
+  EXPECT_DOUBLE_EQ(cpu.MeasureClock(), 2000.0);
+  EXPECT_EQ(probe.counterReads, 2) << "the second request answers the kept value";
+  EXPECT_TRUE(cpu.Record().clockMeasured);
+}
+
+TEST(CpuIdentifier, ClockIsZeroWithoutTimeStampCounterOrWithItSwitchedOff) {
+  host::VirtualClock clock;
+  host::ScopedClock useClock(&clock);
+  FakeProbe noTsc;
+  noTsc.Vendor("GenuineIntel", 1, 0);
+  noTsc.Signature(0, 6, 8, 3, 0, kMmx);
+  CpuIdentifier plain(noTsc);
+  plain.Identify();
+  EXPECT_EQ(plain.MeasureClock(), 0.0);
+  EXPECT_EQ(noTsc.counterReads, 0);
+
+  FakeProbe switchedOff;
+  switchedOff.Vendor("GenuineIntel", 1, 0);
+  switchedOff.Signature(0, 6, 8, 3, 0, kTsc | kMmx | kSse);
+  CpuIdentifier cpu(switchedOff);
+  cpu.Identify();
+  const uint8_t switches[4] = {0, 1, 0, 1};
+  cpu.ApplyFeatureSwitches(switches);
+  EXPECT_FALSE(cpu.Record().tsc);
+  EXPECT_TRUE(cpu.Record().mmx) << "only the switches that are 0 clear their flag";
+  EXPECT_FALSE(cpu.Record().sse);
+  EXPECT_EQ(cpu.MeasureClock(), 0.0);
+  EXPECT_EQ(switchedOff.counterReads, 0);
+}
+
+// The process-wide identification answers what its probe says and clears the kernel set's flag
+// with the MMX switch.
+TEST(CpuIdentification, ProcessWideSwitchesAndMeasuredClock) {
+  host::VirtualClock clock;
+  host::ScopedClock useClock(&clock);
+  ScopedMmxFlag keepFlag(true);
+  FakeProbe probe;
+  probe.Vendor("GenuineIntel", 1, 0);
+  probe.Signature(0, 6, 8, 3, 0, kTsc | kMmx);
+  probe.counter = {0, 600'000'000ull};
+  ResetCpuIdentification(&probe);
+  EXPECT_EQ(IdentifyCpu(), kCpuIdentified);
+  EXPECT_TRUE(MmxEnabled());
+  EXPECT_DOUBLE_EQ(MeasureCpuClock(), 1200.0);
+  const uint8_t switches[4] = {1, 0, 1, 1};
+  ApplyCpuFeatureSwitches(switches);
+  EXPECT_FALSE(MmxEnabled());
+  EXPECT_FALSE(TheCpuRecord().mmx);
+  ResetCpuIdentification(nullptr);
 }
 
 }  // namespace

@@ -86,6 +86,35 @@ TEST(StartScriptHost, EachFailureShowsItsMessage) {
   }
 }
 
+// The table has a place for every native from 0 to 808. One that is not built answers -1 and is
+// named on standard error once, however often it is called; a number past the table is refused
+// when the script is read.
+TEST(NativeTable, EveryNumberHasItsPlaceAndTheUnbuiltAnswerMinusOne) {
+  FakeApp app;
+  PutScript(app.files, "MAIN",
+            " native native:808, 0, host:0\n native native:808, 0, host:0\n native native:84, "
+            "range, host:2\n"
+            " wait\n ret\nrange: .word 1\n");
+  std::unique_ptr<ScriptHost> host;
+  ASSERT_EQ(StartScriptHost(app, host), 0);
+  for (uint32_t n : {0u, 1u, 2u, 4u, 5u, 37u, 84u, 85u, 801u})
+    EXPECT_TRUE(host->IsNativeBuilt(n)) << n;
+  EXPECT_FALSE(host->IsNativeBuilt(808));
+  EXPECT_FALSE(host->IsNativeBuilt(kNativeCount));
+  testing::internal::CaptureStderr();
+  host->Step();
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "native 808 not built\n");
+  EXPECT_EQ(static_cast<int32_t>(GuestWord(host->memory(), host->HostVariableAddress(0))),
+            kNativeNotBuilt);
+  EXPECT_EQ(GuestWord(host->memory(), host->HostVariableAddress(2)), 0u)
+      << "the script went on past it";
+
+  FakeApp beyond;
+  PutScript(beyond.files, "MAIN", " native native:809, 0, host:0\n ret\n");
+  std::unique_ptr<ScriptHost> refused;
+  EXPECT_NE(StartScriptHost(beyond, refused), 0);
+}
+
 TEST(AppOptionNatives, AnArgumentOutsideTheArenaFaultsTheStep) {
   for (const char* call :
        {" native native:5, 0, host:0\n", " native native:4, 0xFFFFFFFC, host:0\n"}) {

@@ -17,7 +17,6 @@
 #include "host/message_queue.h"
 #include "platform/app_paths.h"
 #include "platform/cpu_info.h"
-#include "platform/mmx_flag.h"
 #include "sound/direct_sound_device.h"
 #include "sound/sound_buffer.h"
 
@@ -30,9 +29,8 @@ constexpr int kCanvasDepth = 32;
 constexpr int kCanvasOption2 = 2;
 constexpr uint8_t kVkF4 = 0x73;
 constexpr uint8_t kVkEscape = 0x1B;
-constexpr uint8_t kSystemKeyBits = 0x03;
-constexpr uint8_t kSelectMonitorBit = 0x04;
-constexpr size_t kMmxSwitch = 1;
+constexpr uint8_t kSystemKeyBits = kDisplaySystemKeys;
+constexpr uint8_t kSelectMonitorBit = kDisplaySelectMonitor;
 constexpr uint8_t kSwitchedBit = 0x08;
 constexpr uint8_t kWindowDepthMark = 3;
 constexpr uint32_t kParkedWaitMs = 50;
@@ -49,6 +47,19 @@ constexpr host::WPARAM kImnCloseCandidate = 0x0004;
 constexpr host::WPARAM kImnOpenCandidate = 0x0005;
 constexpr uint32_t kMouseDoubleClickLeft = 0x0203;
 constexpr uint32_t kMouseDoubleClickRight = 0x0206;
+
+// True when the desktop's screen saver was on and is off now.
+bool TurnScreenSaverOff() {
+  host::Backend* backend = host::CurrentBackend();
+  return backend != nullptr && backend->ScreenSaverActive() && backend->SetScreenSaverActive(false);
+}
+
+// Only a saver that was switched off here is switched on again.
+void TurnScreenSaverOnAgain(bool& switchedOff) {
+  if (!switchedOff) return;
+  switchedOff = false;
+  if (host::Backend* backend = host::CurrentBackend()) backend->SetScreenSaverActive(true);
+}
 
 uint32_t IconStyle(int icon) {
   switch (icon) {
@@ -84,7 +95,9 @@ void EngineApp::StartLog() {
   version.webAddress = info_.webAddress;
   log_.WriteVersion(version);
   log_.WriteSystem(system_.Facts(), monitors_, GatherReportFacts().programPath, GetAppFolder());
-  log_.WriteProcessor(TheCpuRecord(), config_.engine.logCpuClock != 0, system_.Facts().processorCount);
+  const bool logClock = config_.engine.logCpuClock != 0;
+  if (logClock) MeasureCpuClock();
+  log_.WriteProcessor(TheCpuRecord(), logClock, system_.Facts().processorCount);
 }
 
 bool EngineApp::StartedFromCdRom() const {
@@ -154,7 +167,6 @@ int EngineApp::AppStartup() {
       break;
   }
   IdentifyCpu();
-  if (config_.engine.cpuFeatures[kMmxSwitch] == 0) SetMmxEnabled(false);
   if (config_.engine.logFile) {
     if (log_.Start(true, StartupLog::Folder(record_.saveFolderMode, GetSaveFolder(), GetAppFolder())) != kStartupLogOk) {
       ShowMessage(host::Cp932Literal("ログファイルの作成に失敗"), kIconError);
@@ -162,6 +174,7 @@ int EngineApp::AppStartup() {
     }
     StartLog();
   }
+  ApplyCpuFeatureSwitches(config_.engine.cpuFeatures);
   if (display_.EnumerateDisplayDevices(&monitors_, record_.canvasWidth, record_.canvasHeight, false) != 0) {
     if (record_.defaultScreenMode == kScreenFullOnly) {
       ShowMessage(host::Cp932Literal("ディスプレイデバイスの情報を取得できません。"), kIconError);
@@ -199,6 +212,9 @@ int EngineApp::AppStartup() {
   window.exStyle = record_.windowExStyle;
   window.iconId = record_.iconId;
   window.menuId = record_.menuId;
+  // A saved position the work area cannot hold, or none (-1, -1), centres the window; so
+  // does every later switch back to a window.
+  window.placement = kPlaceInsideOrCentre;
   if (mainWindow_.Create(window, true, true) != kCreated) {
     ShowMessage(host::Cp932Literal("ウィンドウの作成に失敗"), kIconError);
     return kStartupWindow;
@@ -248,7 +264,25 @@ int EngineApp::AppStartup() {
   if (log_.IsOpen()) {
     log_.Finish(ListDrives(), ListProcesses());
   }
+  SuppressSystemSleep();
+  frameLoopRunning_ = true;
   return kStartupOk;
+}
+
+void EngineApp::SuppressSystemSleep() {
+  if (config_.engine.suppressScreenSaver != 0) startScreenSaverOff_ = TurnScreenSaverOff();
+}
+
+void EngineApp::RestoreSystemSleep() {
+  TurnScreenSaverOnAgain(startScreenSaverOff_);
+}
+
+void EngineApp::SuppressScreenSaver() {
+  if (config_.display.screenMode == kSavedScreenFull) modalScreenSaverOff_ = TurnScreenSaverOff();
+}
+
+void EngineApp::RestoreScreenSaver() {
+  TurnScreenSaverOnAgain(modalScreenSaverOff_);
 }
 
 InputFacts EngineApp::GatherInputFacts() const {
@@ -290,6 +324,8 @@ std::string EngineApp::SystemReport(bool longForm) const {
   record.versionMinor = info_.minorVersion;
   record.versionRevision = info_.revision;
   record.longForm = longForm;
+  // The long form prints the clock: the first one asked for measures it.
+  if (longForm) MeasureCpuClock();
   ReportFacts facts = GatherReportFacts();
   facts.display = GatherDisplayFacts();
   facts.sound = GatherSoundFacts();
@@ -681,7 +717,9 @@ void EngineApp::AppShutdown(int code) {
     }
     set_quitSeen(true);
   }
+  frameLoopRunning_ = false;
   OnAppExit(code);
+  RestoreSystemSleep();
   display_.ReleaseSurfaces();
   if (mainWindow_.IsWindow()) mainWindow_.Destroy();
   engineInput_.RemoveKeyboardHook();
@@ -735,10 +773,36 @@ bool EngineApp::AskOkCancel(const std::string& textCp932, int icon) {
   return ModalMessageBox(textCp932, host::MB_OKCANCEL, icon) == host::IDOK;
 }
 
-void EngineApp::BeginModal() { ++modalDepth_; }
+void EngineApp::BeginModal() {
+  if (modalDepth_++ > 0) return;
+  menuModal_ = true;
+  if (!Threaded()) {
+    frameLoopRunning_ = false;
+    OnPauseForModal();
+  }
+  if (mainWindow_.IsWindow()) mainWindow_.SendMessage(kMsgShowCursor, 1, 0);
+  if (DirectDrawModeSet()) {
+    SuppressScreenSaver();
+    display_.ShowGdiOverFullScreen();
+  }
+}
 
 void EngineApp::EndModal() {
-  if (modalDepth_ > 0) --modalDepth_;
+  if (modalDepth_ == 0 || --modalDepth_ > 0) return;
+  if (DirectDrawModeSet()) {
+    display_.EndGdiOverFullScreen();
+    RestoreScreenSaver();
+  }
+  // The cursor goes again only where the game had it hidden.
+  Mouse* mouse = input_.GetMouse();
+  if (mouse != nullptr && !mouse->IsCursorVisible() && mainWindow_.IsWindow()) {
+    mainWindow_.SendMessage(kMsgShowCursor, 0, 0);
+  }
+  if (!Threaded()) {
+    frameLoopRunning_ = true;
+    OnResumeFromModal();
+  }
+  menuModal_ = false;
 }
 
 bool EngineApp::OnFrameThread() const {
@@ -748,7 +812,11 @@ bool EngineApp::OnFrameThread() const {
 uint8_t EngineApp::RequestMessageBox(int kind, const std::string& textCp932, int icon, const std::string& title) {
   if (!mainWindow_.IsWindow()) return 0;
   MessageBoxRecord record{kind, textCp932, title, icon, 1};
+  frameLoopRunning_ = false;
+  OnPauseForModal();
   host::SendMessage(mainWindow_.GetHandle(), kMsgMessageBox, reinterpret_cast<host::WPARAM>(&record), 0);
+  frameLoopRunning_ = true;
+  OnResumeFromModal();
   return record.answer;
 }
 
@@ -845,6 +913,15 @@ int EngineApp::ReleaseFrameThreadWait(host::HWND* /*window*/) {
 }
 
 int EngineApp::OnPaint(MessageRecord& /*record*/) {
+  // The frame loop draws the next frame soon enough itself, and a movie draws its own picture.
+  const bool loopRepaints = display_.GetScreenCanvas() == nullptr && !sizeMove_ &&
+                            (switchRunning_ || frameLoopRunning_) &&
+                            (active_ || config_.display.pauseWhenInactive == 0) &&
+                            pauseState_.load() != kFrameParked;
+  const bool movieCovers =
+      config_.display.screenMode == kSavedScreenFull && MovieShowing() &&
+      (display_.GetScreenCanvas() == nullptr || display_.GetPrimary() != nullptr);
+  if (loopRepaints || movieCovers) return kHandled;
   ScopedLock hold(frameLock_);
   if (CanvasLayer* canvas = display_.GetScreenCanvas()) {
     canvas->PresentFrame(mainWindow_.GetHandle(), nullptr, nullptr, 0, false);

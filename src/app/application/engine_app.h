@@ -46,6 +46,11 @@ constexpr int kStartupDevices = 13;
 constexpr int kDevicesInput = 1;
 constexpr int kDevicesBindingTable = 2;
 
+// Bits of the display flags: the system keys may open the menu (either of two), a monitor is
+// chosen at start-up.
+constexpr uint8_t kDisplaySystemKeys = 0x03;
+constexpr uint8_t kDisplaySelectMonitor = 0x04;
+
 // Display failure states; any non-zero one ends the frame loops.
 constexpr uint8_t kDisplayOk = 0;
 constexpr uint8_t kDisplayRestoreFailed = 1;
@@ -133,9 +138,14 @@ class EngineApp : public AppBase {
   bool AskOkCancel(const std::string& textCp932, int icon);
   // From any thread: the window thread shows the box. 0 without a main window.
   uint8_t RequestMessageBox(int kind, const std::string& textCp932, int icon, const std::string& title = {});
+  // The bracket around every dialog and box: the frame loop stands, the system cursor shows, and
+  // over an own display mode the desktop's windows show and the screen saver stays off. Nested
+  // brackets act only at the outermost.
   void BeginModal();
   void EndModal();
   bool IsModal() const { return modalDepth_ > 0; }
+  // Cleared while a dialog runs outside the threaded mode; paints then repaint the window.
+  bool frameLoopRunning() const { return frameLoopRunning_; }
   int RequestScreenMode(int mode, int depth, int force);
 
   // The threaded driving mode.
@@ -149,6 +159,10 @@ class EngineApp : public AppBase {
   WorkerThread& frameThread() { return frameThread_; }
   uint8_t framePauseState() const { return pauseState_.load(); }
   bool OnFrameThread() const;
+
+  // Outside the threaded mode, around a dialog or box that stops the frame loop.
+  virtual void OnPauseForModal() {}
+  virtual void OnResumeFromModal() {}
 
   // Centres the dialog over the parent's client area, or in the desktop's work area without one.
   void CenterWindow(host::HWND dialog, host::HWND parent);
@@ -235,6 +249,10 @@ class EngineApp : public AppBase {
 
  private:
   bool StartedFromCdRom() const;
+  // Start-up's last step and its undoing at shut-down: the screen-saver setting (low power,
+  // power off and keeping the system awake have no switch here and count as absent).
+  void SuppressSystemSleep();
+  void RestoreSystemSleep();
   // The box itself, on this thread; answers the box's button.
   int ModalMessageBox(const std::string& textCp932, uint32_t buttons, int icon);
 
@@ -262,6 +280,8 @@ class EngineApp : public AppBase {
   Window mainWindow_;
   WorkerThread frameThread_;
   int modalDepth_ = 0;
+  bool frameLoopRunning_ = false;
+  bool startScreenSaverOff_ = false;  // switched off at start-up, on again at shut-down
 
   // Main window.
  public:
@@ -296,6 +316,11 @@ class EngineApp : public AppBase {
   void SaveWindowPosition();
   // A display mode of our own is set (not the desktop's).
   bool DirectDrawModeSet() const;
+  // In full screen, the screen saver stays off while a dialog is up.
+  void SuppressScreenSaver();
+  void RestoreScreenSaver();
+  // A movie is showing (the game application plays them).
+  virtual bool MovieShowing() { return false; }
   virtual void ApplyDeferredClose() {}
   virtual void CloseMovieObject() {}
   virtual int OnDisplayChange(MessageRecord& record);
@@ -327,6 +352,7 @@ class EngineApp : public AppBase {
   uint32_t lastMenuClose_ = 0;
   bool switchRunning_ = false;
   bool sizeMove_ = false;
+  bool modalScreenSaverOff_ = false;
   std::atomic<uint8_t> reapplyPending_{0};  // read by the frame thread
   bool topmostInFullScreen_ = true;
 };

@@ -12,6 +12,7 @@
 #include "host/cp932.h"
 #include "host/file/host_file.h"
 #include "host/host_path.h"
+#include "host/input/key_state.h"
 #include "host/message_queue.h"
 #include "platform/app_paths.h"
 #include "platform/file_dialogs.h"
@@ -23,6 +24,11 @@ namespace bw {
 namespace {
 
 constexpr int kMessageWithCheckBox = 1;  // the message dialog with its "don't show again" box
+// Start-up results after which the two display words of the engine settings are cleared: the
+// screen's initialisation, and 9, which no step of this start-up gives.
+constexpr int kStartupClearsDisplayWords9 = 9;
+// The depth the display block keeps after a switch to a window.
+constexpr uint8_t kDepthAfterWindowSwitch = 3;
 
 bool Readable(int status) { return status == kConfigOk || status == kConfigMended; }
 
@@ -207,11 +213,26 @@ constexpr DefaultBinding kDefaultBindings[] = {
 }  // namespace
 
 int GameApp::BindWindowMessages() {
+  // Ctrl held at start asks for a window.
+  if (host::GetKeyState(host::VK_CONTROL) < 0) config_.display.screenMode = kSavedScreenWindow;
   mainWindow().Bind(host::WM_CREATE, BindMember(this, &GameApp::OnCreate));
   mainWindow().Bind(host::WM_DROPFILES, BindMember(this, &GameApp::OnDropFiles));
   BindGameWindowHandlers();
   mainWindow().Bind(host::WM_COMMAND, BindMember(this, &GameApp::OnMenuCommand));
   mainWindow().Bind(kMsgMessageDialog, BindMember(this, &GameApp::OnMessageDialogRequest));
+  if ((displayFlags_ & kDisplaySelectMonitor) == 0) return 0;
+  if (SelectMonitor(host::HWND{}, 0) != 0) {
+    record_.defaultScreenMode = kScreenWindowOnly;
+    config_.display.screenMode = kSavedScreenWindow;
+    displayFlags_ &= static_cast<uint8_t>(~kDisplaySelectMonitor);
+    return 0;
+  }
+  // A window the monitor cannot hold starts in full screen, unless the player's last switch was
+  // to a window.
+  if (config_.display.screenMode != kSavedScreenFull && !windowFits() &&
+      config_.display.fullScreenDepth != kDepthAfterWindowSwitch) {
+    config_.display.screenMode = kSavedScreenFull;
+  }
   return 0;
 }
 
@@ -239,6 +260,10 @@ int GameApp::CreateDevices() {
   for (const DefaultBinding& b : kDefaultBindings) bindings_->AddBinding(b.action, b.device, b.code);
   ApplyKeyAssignments();
   ApplyJoystickAssignments();
+  Mouse* mouse = inputManager().GetMouse();
+  mouse->SetCursorShape(0, 0);
+  if (config_.pacing.systemCursor == 0)
+    mouse->SetCursorVisible(false, mainWindow().GetHandle(), kMsgShowCursor);
 
   sound_ = std::make_unique<GameSound>(playAloud_);
   if (!sound_->Create(mainWindow().GetHandle(), config_.engine.soundGlobalFocus != 0,
@@ -256,7 +281,7 @@ int GameApp::CreateDevices() {
 }
 
 void GameApp::OnAppExit(int code) {
-  if (code == kStartupScreen) {
+  if (code == kStartupScreen || code == kStartupClearsDisplayWords9) {
     config_.engine.displayWord43 = 0;
     config_.engine.displayWord63 = 0;
   }

@@ -167,6 +167,9 @@ class GameApp : public EngineApp, public ScriptApplication {
   // The display device for full screen: the user's monitor number, else the monitor nearest the
   // window. Answers the display manager's result.
   int SelectMonitor(host::HWND window, int bits);
+  // Dialogs put the pointer on their default button. The desktop has no such setting here: off
+  // until the settings sheet turns it on for the run.
+  void set_pointerToDefaultButton(bool on) { pointerToDefaultButton_ = on; }
   // fps -1 keeps the frame clock's rate.
   void UpdateFramePacing(int32_t fps);
   // UpdateFramePacing(-1) on the thread that ticks the frame clock: now, or in the threaded
@@ -185,6 +188,7 @@ class GameApp : public EngineApp, public ScriptApplication {
   int OnCreate(MessageRecord& record);
   int OnMessageDialogRequest(MessageRecord& record);
   DialogContext MakeDialogContext();
+  bool MovieShowing() override { return movieShowing_ != 0; }
   void ToggleScreenMode();
   void AskReturnToTitle();
   void ServeDataInput(DataInputRequest* request);
@@ -253,6 +257,7 @@ class GameApp : public EngineApp, public ScriptApplication {
   std::unique_ptr<ScriptHost> host_;
   std::atomic<uint8_t> interrupt_{kInterruptNone};
   uint8_t modalState_ = 0;
+  bool pointerToDefaultButton_ = false;
   uint8_t menuPermissions_[kMenuPermissionCount] = {1, 0, 0, 0, 1};
   host::Menu* menu_ = nullptr;
   uint32_t priorityLowerings_ = 0;

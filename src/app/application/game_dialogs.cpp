@@ -17,6 +17,7 @@ DialogContext GameApp::MakeDialogContext() {
   DialogContext context;
   context.owner = mainWindow().IsWindow() ? mainWindow().GetHandle() : host::HWND{};
   context.appTitle = info_.appName;
+  context.cursorToDefault = pointerToDefaultButton_;
   context.isModal = [this] { return IsModal(); };
   context.beginModal = [this] { BeginModal(); };
   context.endModal = [this] { EndModal(); };
@@ -79,6 +80,8 @@ void GameApp::ShowVersionDialog() {
   inputs.gameTitle = info_.productTitle;
   inputs.detailed = versionDetailed_;
   inputs.buildReport = [this](bool longForm) { return SystemReport(longForm); };
+  inputs.webAddress = info_.webAddress;
+  inputs.confirmWebPage = user_.confirmWebPage != 0;
   bw::ShowVersionDialog(MakeDialogContext(), inputs);
   versionDetailed_ = inputs.detailed;
 }

@@ -65,8 +65,7 @@ bool GameApp::ApplySoundSettings() {
 int GameApp::ApplyKeyAssignments() {
   if (bindings_ == nullptr) return kAssignmentsNoTable;
   ScopedLock hold(frameLock());
-  // The first key code of the block belongs to none of these actions.
-  const uint8_t* keys = user_.keyCodes + 1;
+  const uint8_t* keys = user_.actionKeys;
   for (uint32_t i = 0; i < kAssignedActionCount; ++i) {
     const uint32_t action = kFirstAssignedAction + i;
     const uint8_t key = keys[i];

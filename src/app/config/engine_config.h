@@ -23,7 +23,7 @@ struct EngineSettings {
   static constexpr size_t kSize = 72;
 
   uint8_t threadedDriving = 0;            // 0: the frame loop runs on the main thread
-  uint8_t cpuFeatures[4] = {1, 1, 1, 1};  // 0 clears a process-wide feature flag ([1] is MMX)
+  uint8_t cpuFeatures[4] = {1, 1, 1, 1};  // 0 clears a process-wide feature flag (kCpuSwitch*)
   uint8_t canvas = 1;                     // 0 render list; else a canvas layer (2: with flag 2)
   uint8_t kept6[3] = {};
   uint8_t kept9 = 1;

@@ -1,9 +1,11 @@
 #include "app/dialogs/version_dialog.h"
 
+#include "app/dialogs/message_dialog.h"
 #include "app/sysinfo/report_text.h"
 #include "host/cp932.h"
 #include "host/dialog/dialog_host.h"
 #include "host/message_box.h"
+#include "platform/child_process.h"
 #include "resource/files/file.h"
 
 namespace bw {
@@ -42,7 +44,34 @@ void SaveReportAs(const DialogContext& context, const VersionDialogInputs& input
   }
 }
 
+// An opener still running after this long has started the browser.
+constexpr uint32_t kOpenerWaitMs = 3000;
+
+void OpenWebPage(const DialogContext& context, const VersionDialogInputs& inputs) {
+  if (inputs.confirmWebPage) {
+    const std::string question =
+        host::Cp932Literal("「Velmora」のWebページを表示します。\nよろしいですか？");
+    if (ShowMessageDialog(context, question.c_str(), kMessageYesNo, nullptr, nullptr, 0) == 0)
+      return;
+  }
+  const auto open = inputs.openPage ? inputs.openPage : OpenInDesktopBrowser;
+  if (inputs.webAddress.empty() || !open(inputs.webAddress)) {
+    Tell(context, "Webページを表示できませんでした。", host::MB_ICONERROR);
+  }
+}
+
 }  // namespace
+
+bool OpenInDesktopBrowser(const std::string& addressCp932) {
+  host::Cp932Conversion address = host::Cp932ToUtf8(addressCp932);
+  if (!address.ok) return false;
+  // Through env, so that only PATH is searched: never a program of that name in the game's folder.
+  ChildProcess opener;
+  if (!opener.Spawn("/usr/bin/env", {"env", "xdg-open", address.text})) return false;
+  if (opener.Wait(kOpenerWaitMs) == kWaitTimeout) return true;
+  // Ended already: 0 is done, anything else (127: no opener on PATH) a failure.
+  return opener.GetExitCode() == 0;
+}
 
 std::string VersionLine(uint8_t major, uint8_t minor, uint8_t revision) {
   return "Version " + VersionText(major, minor, revision) + (revision != 0 ? " " : "");
@@ -88,6 +117,11 @@ host::Dialog MakeVersionDialog(const DialogContext& context, VersionDialogInputs
                             [ctx](host::Dialog& d) { CopyReport(ctx, d); }});
   dialog.actions.push_back({kIdSaveReport, host::Cp932Literal("ファイルに保存"),
                             [ctx, in](host::Dialog& d) { SaveReportAs(ctx, *in, d); }});
+  // The banner: the game's page in the browser.
+  if (!inputs.webAddress.empty()) {
+    dialog.actions.push_back(
+        {kIdBanner, inputs.webAddress, [ctx, in](host::Dialog&) { OpenWebPage(ctx, *in); }});
+  }
   dialog.buttons = {{kIdOk, "OK"}};
   dialog.closeAnswer = kIdOk;
   dialog.cursorToDefault = context.cursorToDefault;

@@ -12,6 +12,7 @@
 
 namespace bw {
 
+constexpr int kIdBanner = 1001;
 constexpr int kIdVersionText = 1002;
 constexpr int kIdReport = 1003;
 constexpr int kIdDetailed = 1004;
@@ -31,7 +32,16 @@ struct VersionDialogInputs {
   bool detailed = false;  // the stored setting; the dialog writes the box's state back
   // The report (BuildSystemReport's text) in the long or short form.
   std::function<std::string(bool longForm)> buildReport;
+  std::string webAddress;      // CP932: the game's page, opened from the banner
+  bool confirmWebPage = true;  // ask before opening it
+  // Opens the page in the desktop's browser; false when that could not be done. Unset:
+  // OpenInDesktopBrowser.
+  std::function<bool(const std::string& addressCp932)> openPage;
 };
+
+// Hands the address to the desktop's opener (xdg-open, found on PATH); false when the address
+// has no UTF-8 form, the opener cannot be started, or it ends at once with a failure.
+bool OpenInDesktopBrowser(const std::string& addressCp932);
 
 // "Version %d.%02d", then "%x " of a revision that is not 0.
 std::string VersionLine(uint8_t major, uint8_t minor, uint8_t revision);

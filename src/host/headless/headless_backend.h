@@ -90,6 +90,12 @@ class HeadlessBackend final : public Backend {
   DesktopInfo Desktop() override;
   std::string FileSystemType(const std::string& folder) override;
   int ShowMessageBox(const MessageBoxRequest& request) override;
+  // The screen saver starts out active; tests read what the engine made of it.
+  bool ScreenSaverActive() override { return screenSaverActive_; }
+  bool SetScreenSaverActive(bool active) override {
+    screenSaverActive_ = active;
+    return true;
+  }
 
  private:
   VirtualClock clock_;
@@ -105,6 +111,7 @@ class HeadlessBackend final : public Backend {
   // Event thread only.
   std::map<uint32_t, WindowState> windows_;
   DesktopInfo desktop_;
+  bool screenSaverActive_ = true;
   std::map<std::string, std::string> fileSystems_;
   uint32_t closeAfterFrames_ = 0;
   FrameObserver frameObserver_;

@@ -102,6 +102,8 @@ std::unique_ptr<SdlBackend> SdlBackend::Create(std::string* error) {
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
   // Whole compositions, not cut at 32 bytes.
   SDL_SetHint(SDL_HINT_IME_SUPPORT_EXTENDED_TEXT, "1");
+  // The screen saver is the engine's settings' to suppress, not the video subsystem's.
+  SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     if (error) *error = SDL_GetError();
     return nullptr;
@@ -511,6 +513,19 @@ int SdlBackend::ShowMessageBox(const MessageBoxRequest& request) {
   int chosen = -1;
   if (SDL_ShowMessageBox(&data, &chosen) != 0 || chosen < 0) return fallback;
   return chosen;
+}
+
+bool SdlBackend::ScreenSaverActive() {
+  return SDL_IsScreenSaverEnabled() == SDL_TRUE;
+}
+
+bool SdlBackend::SetScreenSaverActive(bool active) {
+  if (active) {
+    SDL_EnableScreenSaver();
+  } else {
+    SDL_DisableScreenSaver();
+  }
+  return true;
 }
 
 }  // namespace bw::host

@@ -90,6 +90,8 @@ class SdlBackend final : public Backend {
   DesktopInfo Desktop() override;
   std::string FileSystemType(const std::string& folder) override;
   int ShowMessageBox(const MessageBoxRequest& request) override;
+  bool ScreenSaverActive() override;
+  bool SetScreenSaverActive(bool active) override;
 
  private:
   struct NativeWindow {

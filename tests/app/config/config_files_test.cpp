@@ -124,7 +124,26 @@ TEST(ConfigLayout, FieldsSitAtTheirOffsets) {
       {"monitor number", With<U>([](auto& s) { s.monitorNumber = 7; }), 157, {7}},
       {"start windowed", With<U>([](auto& s) { s.startWindowed = 7; }), 158, {7}},
       {"display option 2", With<U>([](auto& s) { s.displayOption2 = 7; }), 160, {7}},
-      {"display option 3", With<U>([](auto& s) { s.moreDisplayOptions[0] = 7; }), 161, {7}},
+      {"display option 3", With<U>([](auto& s) { s.drawingMethodAlways = 7; }), 161, {7}},
+      // The bytes the scene reads, the text speeds, the save settings and the key page.
+      {"fast effects", With<U>([](auto& s) { s.fastEffects = 7; }), 3, {7}},
+      {"show effects", With<U>([](auto& s) { s.showEffects = 7; }), 9, {7}},
+      {"system buttons", With<U>([](auto& s) { s.autoHideSystemButtons = 7; }), 11, {7}},
+      {"text speeds", With<U>([](auto& s) { s.unreadNoWait = 7, s.unreadCharMs = 8, s.readNoWait = 9,
+                                              s.readCharMs = 10; }), 24, {7, 8, 9, 10}},
+      {"history in saves", With<U>([](auto& s) { s.keepHistoryInSaves = 7; }), 30, {7}},
+      {"sound switches", With<U>([](auto& s) { s.seOn = 7, s.systemSeOn = 8, s.voiceOn = 9; }), 83, {7, 8, 9}},
+      {"action keys", With<U>([](auto& s) { s.actionKeys[0] = 7, s.actionKeys[15] = 8; }), 114,
+       {7, 0x2D, 0x1E, 0x41, 0x42, 0x43, 0x44, 0x39, 0x32, 0x2E, 0xD2, 0x1F, 0x0E, 0x14, 0xC9, 8}},
+      {"fast-forward key", With<U>([](auto& s) { s.fastForwardKey = 7; }), 130, {7}},
+      {"joystick buttons", With<U>([](auto& s) { s.actionButtons[0] = 7; }), 133, {7}},
+      {"slots", With<U>([](auto& s) { s.nextAutoSlot = 7, s.nextQuickSlot = 8; }), 177, {7, 8}},
+      {"comment", With<U>([](auto& s) { s.commentFromMessage = 7; }), 180, {7}},
+      {"thumbnail", With<U>([](auto& s) { s.thumbnailWithoutFrame = 7; }), 183, {7}},
+      {"last slots", With<U>([](auto& s) { s.savedOnce = 7, s.lastAutoSlot = 8, s.lastQuickSlot = 9; }), 186,
+       {7, 8, 9}},
+      {"menu fade", With<U>([](auto& s) { s.fastSystemScreens = 7; }), 189, {7}},
+      {"menu row", With<U>([](auto& s) { s.systemMenuStartItem = 7; }), 192, {7}},
   };
   // clang-format on
   for (const auto& probe : probes) {
@@ -226,13 +245,13 @@ TEST(ConfigRead, RecordsLongerThanTheirBlocksAreCutAndTheNextRecordsStillRead) {
 
 TEST(ConfigRead, LengthsPastTheEndTakeWhatIsThere) {
   UserConfig user;
-  user.other0[0] = 9;
+  user.confirmWebPage = 9;
   auto body = tools::UserConfigBody(user);
   body.body.resize(10);
   body.declaredLength = 0xFFFFFFFF;
   UserConfig readUser;
   EXPECT_EQ(ReadUserConfig(tools::WriteAppCfg(body), readUser), kConfigTruncated);
-  EXPECT_EQ(readUser.other0[0], 9);
+  EXPECT_EQ(readUser.confirmWebPage, 9);
   EXPECT_EQ(readUser.tooltipDelayMs, 750u);
 
   // USER.CFG cut inside its display record: what came is taken, the rest keeps its values.

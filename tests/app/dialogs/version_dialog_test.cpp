@@ -3,12 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include "app/dialogs/message_dialog.h"
 #include "app/sysinfo/report_text.h"
+#include "host/cp932.h"
 #include "host/dialog/scripted_dialog_host.h"
 #include "host/headless/headless_backend.h"
 #include "host/host_path.h"
 #include "support/temp_dir.h"
-#include "host/cp932.h"
 
 namespace bw {
 namespace {
@@ -79,6 +80,45 @@ TEST_F(VersionDialogTest, CancelledOrFailedSaves) {
   ShowVersionDialog(context_, inputs_);
   EXPECT_EQ(Boxes(), std::vector<std::string>{"システム情報ファイルの作成に失敗しました。"});
   EXPECT_FALSE(std::filesystem::exists(target));
+}
+
+// The banner opens the game's page, after a yes when the setting asks first; a page that could
+// not be opened says so.
+TEST_F(VersionDialogTest, TheBannerOpensThePageAfterTheQuestion) {
+  std::vector<std::string> opened;
+  bool openerWorks = true;
+  inputs_.webAddress = "https://example.org/game/";
+  inputs_.openPage = [&](const std::string& address) {
+    opened.push_back(address);
+    return openerWorks;
+  };
+  const std::string question =
+      host::Cp932Literal("「Velmora」のWebページを表示します。\nよろしいですか？");
+
+  dialogs_.QueueAnswer({kIdOk, {}, {}, {kIdBanner}, false});
+  dialogs_.QueueAnswer({kIdNo, {}, {}, {}, false});
+  ShowVersionDialog(context_, inputs_);
+  EXPECT_TRUE(opened.empty()) << "no: nothing opened";
+  ASSERT_EQ(dialogs_.Dialogs().size(), 2u);
+  EXPECT_EQ(dialogs_.Dialogs()[0].texts.at(0), question)
+      << "the question ends before the dialog it came from";
+
+  dialogs_.QueueAnswer({kIdOk, {}, {}, {kIdBanner}, false});
+  dialogs_.QueueAnswer({kIdYes, {}, {}, {}, false});
+  ShowVersionDialog(context_, inputs_);
+  EXPECT_EQ(opened, std::vector<std::string>{"https://example.org/game/"});
+
+  inputs_.confirmWebPage = false;
+  openerWorks = false;
+  dialogs_.QueueAnswer({kIdOk, {}, {}, {kIdBanner}, false});
+  ShowVersionDialog(context_, inputs_);
+  EXPECT_EQ(opened.size(), 2u) << "without the setting it opens at once";
+  EXPECT_EQ(dialogs_.Dialogs().size(), 5u) << "and asks nothing";
+  EXPECT_EQ(Boxes(), std::vector<std::string>{"Webページを表示できませんでした。"});
+}
+
+TEST_F(VersionDialogTest, AnAddressWithoutATextFormIsNotHandedOn) {
+  EXPECT_FALSE(OpenInDesktopBrowser("http://\x81"));
 }
 
 }  // namespace

@@ -1,0 +1,138 @@
+// What start-up sets and shut-down gives back (the window's first place, the cursor, the screen
+// saver, Ctrl for a window), and the modal bracket around every dialog.
+#include "app/application/started_game.h"
+#include "app/dialogs/message_dialog.h"
+#include "host/input/key_state.h"
+
+namespace bw {
+namespace {
+
+class StartAndModal : public test::StartedGame {
+ protected:
+  Mouse& mouse() { return *app->inputManager().GetMouse(); }
+  host::Rect Placed() {
+    host::Rect placed;
+    EXPECT_TRUE(host::GetWindowRect(main(), &placed));
+    return placed;
+  }
+  void ShutDown() {
+    app->AppShutdown(0);
+    app.reset();
+  }
+};
+
+// The desktop's work area is 1024 x 738; the window is the canvas, 640 x 480.
+TEST_F(StartAndModal, TheFirstWindowIsCentredAndSoIsEveryReturnWithoutAPlace) {
+  Start();
+  host::Rect placed = Placed();
+  EXPECT_EQ(placed.left, (1024 - 640) / 2);
+  EXPECT_EQ(placed.top, (738 - 480) / 2);
+
+  ASSERT_EQ(app->SwitchScreenMode(kSavedScreenFull, 32, kSwitchUnforced), kSwitchDone);
+  app->config().display.windowLeft = -1;
+  app->config().display.windowTop = -1;
+  ASSERT_EQ(app->SwitchScreenMode(kSavedScreenWindow, 32, kSwitchUnforced), kSwitchDone);
+  placed = Placed();
+  EXPECT_EQ(placed.left, (1024 - 640) / 2) << "back in a window without a saved place";
+  EXPECT_EQ(placed.top, (738 - 480) / 2);
+}
+
+TEST_F(StartAndModal, ASavedPlaceIsKeptWhenTheWindowFitsThereElseCentred) {
+  config.display.windowLeft = 40;
+  config.display.windowTop = 50;
+  Start();
+  EXPECT_EQ(Placed().left, 40);
+  EXPECT_EQ(Placed().top, 50);
+  app->AppShutdown(1);
+  app.reset();
+
+  config.display.windowLeft = 600;  // 600 + 640 is beyond the work area
+  config.display.windowTop = 50;
+  Start();
+  EXPECT_EQ(Placed().left, (1024 - 640) / 2);
+  EXPECT_EQ(Placed().top, (738 - 480) / 2);
+}
+
+TEST_F(StartAndModal, ADialogShowsTheHiddenCursorAndHidesItAgain) {
+  config.pacing.systemCursor = 0;
+  Start();
+  EXPECT_FALSE(mouse().IsCursorVisible()) << "the setting hides the cursor at start";
+  EXPECT_FALSE(mouse().IsSystemCursorShown());
+  EXPECT_TRUE(app->frameLoopRunning());
+
+  bool shownDuring = false;
+  bool loopStood = false;
+  dialogs.WhileNextDialog([&](const host::Dialog&) {
+    shownDuring = mouse().IsSystemCursorShown();
+    loopStood = !app->frameLoopRunning() && app->IsModal();
+  });
+  app->ShowMessageDialog("text", kMessageOk, nullptr, nullptr, 0);
+  EXPECT_TRUE(shownDuring) << "the player needs the pointer for the dialog";
+  EXPECT_TRUE(loopStood);
+  EXPECT_FALSE(mouse().IsSystemCursorShown()) << "hidden again after it";
+  EXPECT_TRUE(app->frameLoopRunning());
+  EXPECT_FALSE(app->IsModal());
+}
+
+TEST_F(StartAndModal, OnlyTheOutermostBracketTouchesTheCursor) {
+  Start();
+  EXPECT_TRUE(mouse().IsCursorVisible()) << "the default setting shows the cursor";
+  app->SetCursorVisible(false);
+  ASSERT_FALSE(mouse().IsSystemCursorShown());
+  app->BeginModal();
+  app->BeginModal();
+  EXPECT_TRUE(mouse().IsSystemCursorShown());
+  app->EndModal();
+  EXPECT_TRUE(mouse().IsSystemCursorShown()) << "the outer dialog is still up";
+  EXPECT_TRUE(app->IsModal());
+  app->EndModal();
+  EXPECT_FALSE(mouse().IsSystemCursorShown());
+  app->EndModal();  // one too many changes nothing
+  EXPECT_FALSE(app->IsModal());
+
+  app->SetCursorVisible(true);
+  app->BeginModal();
+  app->EndModal();
+  EXPECT_TRUE(mouse().IsSystemCursorShown()) << "a cursor the game shows stays shown";
+}
+
+TEST_F(StartAndModal, TheScreenSaverIsOffWhileRunningOnlyWhenTheSettingSaysSo) {
+  Start();
+  EXPECT_TRUE(backend.ScreenSaverActive()) << "the setting is off by default";
+  ShutDown();
+
+  config.engine.suppressScreenSaver = 1;
+  Start();
+  EXPECT_FALSE(backend.ScreenSaverActive());
+  ShutDown();
+  EXPECT_TRUE(backend.ScreenSaverActive()) << "given back at shut-down";
+
+  backend.SetScreenSaverActive(false);
+  Start();
+  ShutDown();
+  EXPECT_FALSE(backend.ScreenSaverActive()) << "one that was off is not switched on";
+}
+
+TEST_F(StartAndModal, CtrlHeldAtStartGivesAWindow) {
+  config.display.screenMode = kSavedScreenFull;
+  config.display.fullScreenDepth = 32;
+  host::RecordInputMessage(host::WM_KEYDOWN, host::VK_CONTROL);
+  Start();
+  host::ResetKeyState();
+  EXPECT_EQ(app->config().display.screenMode, kSavedScreenWindow);
+}
+
+TEST_F(StartAndModal, TheDisplayWordsAreClearedAfterFailures9And12Only) {
+  Start();
+  for (int code : {9, 12, 13}) {
+    app->config().engine.displayWord43 = 5;
+    app->config().engine.displayWord63 = 6;
+    app->OnAppExit(code);
+    const bool cleared =
+        app->config().engine.displayWord43 == 0 && app->config().engine.displayWord63 == 0;
+    EXPECT_EQ(cleared, code != 13) << code;
+  }
+}
+
+}  // namespace
+}  // namespace bw
