@@ -1,7 +1,6 @@
 #include "resource/files/file_utils.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <ctime>
