@@ -1,8 +1,7 @@
 #include "platform/app_paths.h"
 
-#include <unistd.h>
-
 #include "common/sjis.h"
+#include "host/file/file_system.h"
 #include "host/host_path.h"
 
 namespace bw {
@@ -39,12 +38,9 @@ const std::string& GetAppFolder() {
 }
 
 int InitAppFolder() {
-  char buffer[4096];
-  ssize_t n = readlink("/proc/self/exe", buffer, sizeof(buffer));
-  if (n <= 0 || static_cast<size_t>(n) >= sizeof(buffer)) return 1;
+  std::string program = host::ProgramPath();
   std::string folder;
-  if (host::LinuxPathToEnginePath(std::string_view(buffer, static_cast<size_t>(n)), folder) !=
-          host::kPathOk ||
+  if (program.empty() || host::LinuxPathToEnginePath(program, folder) != host::kPathOk ||
       folder.size() >= kMaxPath) {
     return 1;
   }

@@ -1,21 +1,13 @@
 #include "platform/child_process.h"
 
-#include <spawn.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdlib>
-#include <thread>
 
 #include "common/sjis.h"
 #include "host/clock.h"
 #include "host/cp932.h"
+#include "host/file/file_system.h"
 #include "host/host_path.h"
 #include "platform/app_paths.h"
-
-extern char** environ;
 
 namespace bw {
 namespace {
@@ -24,29 +16,13 @@ bool IsBlank(char c) {
   return c == ' ' || c == '\t';
 }
 
-std::string CurrentFolder() {
-  std::string folder(kMaxPath, '\0');
-  while (getcwd(folder.data(), folder.size()) == nullptr) {
-    if (errno != ERANGE) return {};
-    folder.resize(folder.size() * 2);
-  }
-  folder.resize(folder.find('\0'));
-  return folder;
-}
-
-bool IsExecutableFile(const std::string& path) {
-  struct stat st;
-  return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-         access(path.c_str(), X_OK) == 0;
-}
-
 // The program as an engine path resolved against a Linux folder.
 std::string ProgramIn(std::string_view program, const std::string& folder) {
   std::string linuxPath;
   if (folder.empty() || host::EnginePathToLinuxPath(program, folder, linuxPath) != host::kPathOk) {
     return {};
   }
-  return IsExecutableFile(linuxPath) ? linuxPath : std::string();
+  return host::IsExecutableFile(linuxPath) ? linuxPath : std::string();
 }
 
 }  // namespace
@@ -117,14 +93,15 @@ std::vector<std::string> SplitCommandLine(std::string_view line) {
 
 std::string FindProgram(std::string_view program) {
   if (program.empty()) return {};
-  if (sjis::FindFirstOf(program, ":\\/") != sjis::npos) return ProgramIn(program, CurrentFolder());
+  if (sjis::FindFirstOf(program, ":\\/") != sjis::npos)
+    return ProgramIn(program, host::CurrentFolder());
 
   std::string appFolder;
   if (!GetAppFolder().empty() &&
       host::EnginePathToLinuxPath(GetAppFolder(), appFolder) != host::kPathOk) {
     appFolder.clear();
   }
-  for (const std::string& folder : {appFolder, CurrentFolder()}) {
+  for (const std::string& folder : {appFolder, host::CurrentFolder()}) {
     std::string found = ProgramIn(program, folder);
     if (!found.empty()) return found;
   }
@@ -141,15 +118,6 @@ std::string FindProgram(std::string_view program) {
   return {};
 }
 
-ChildProcess::~ChildProcess() {
-  if (pid_ > 0 && !ended_) {
-    std::thread([pid = pid_] {
-      while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
-      }
-    }).detach();
-  }
-}
-
 bool ChildProcess::Start(std::string_view commandLine) {
   std::vector<std::string> words = SplitCommandLine(commandLine);
   if (words.empty()) return false;
@@ -164,46 +132,19 @@ bool ChildProcess::Start(std::string_view commandLine) {
 }
 
 bool ChildProcess::Spawn(const std::string& linuxProgram, const std::vector<std::string>& argv) {
-  if (pid_ > 0 || argv.empty()) return false;
-  std::vector<char*> args;
-  for (const std::string& word : argv) args.push_back(const_cast<char*>(word.c_str()));
-  args.push_back(nullptr);
-  // Handles are not inherited: the child gets the standard streams and nothing else.
-  posix_spawn_file_actions_t actions;
-  if (posix_spawn_file_actions_init(&actions) != 0) return false;
-  pid_t pid = 0;
-  // glibc's posix_spawn reports a failed exec as its own failure.
-  int failed = posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
-  if (!failed) {
-    failed = posix_spawn(&pid, linuxProgram.c_str(), &actions, nullptr, args.data(), environ);
-  }
-  posix_spawn_file_actions_destroy(&actions);
-  if (failed) return false;
-  pid_ = pid;
-  ended_ = false;
+  if (!process_.Spawn(linuxProgram, argv)) return false;
   exitCode_ = kStillActive;
   return true;
 }
 
 bool ChildProcess::Reap(bool block) {
-  if (ended_) return true;
-  int status = 0;
-  pid_t r;
-  do {
-    r = waitpid(pid_, &status, block ? 0 : WNOHANG);
-  } while (r < 0 && errno == EINTR);
-  if (r != pid_) return false;
-  ended_ = true;
-  if (WIFEXITED(status)) {
-    exitCode_ = static_cast<uint32_t>(WEXITSTATUS(status));
-  } else if (WIFSIGNALED(status)) {
-    exitCode_ = kSignalExitBase + static_cast<uint32_t>(WTERMSIG(status));
-  }
+  if (!process_.Reap(block)) return false;
+  exitCode_ = process_.ExitStatus();
   return true;
 }
 
 uint32_t ChildProcess::Wait(uint32_t timeoutMs) {
-  if (pid_ <= 0) return kProcessWaitFailed;
+  if (!process_.Started()) return kProcessWaitFailed;
   if (timeoutMs == kInfinite) return Reap(true) ? kWaitObject0 : kProcessWaitFailed;
   uint32_t start = host::GetTickCount();
   while (!Reap(false)) {

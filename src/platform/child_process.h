@@ -1,16 +1,15 @@
 // Starting other programs: what CreateProcess, WaitForSingleObject and GetExitCodeProcess gave
-// the engine, on posix_spawn. A command line is CP932 text split as Windows splits it; the
+// the engine, on the host's processes. A command line is CP932 text split as Windows splits it; the
 // program is an engine path mapped to a Linux one, or a bare name searched for as Windows
 // searches (the application folder, the current folder, then PATH).
 #pragma once
-
-#include <sys/types.h>
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "host/process/process.h"
 #include "platform/event.h"
 
 namespace bw {
@@ -23,7 +22,7 @@ constexpr uint32_t kProcessWaitFailed = 0xFFFFFFFFu;
 // The exit code of a process that is still running.
 constexpr uint32_t kStillActive = 259;
 // A process ended by a signal reads as this plus the signal number, as shells show it.
-constexpr uint32_t kSignalExitBase = 128;
+using host::kSignalExitBase;
 
 // Splits a CP932 command line into its words. The first word is the program: up to the closing
 // quote when it starts with one, else up to the first space or tab. The rest follow the C
@@ -40,7 +39,7 @@ class ChildProcess {
  public:
   ChildProcess() = default;
   // Closing the handle leaves the process running; it is reaped in the background when it ends.
-  ~ChildProcess();
+  ~ChildProcess() = default;
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
 
@@ -56,14 +55,13 @@ class ChildProcess {
   uint32_t Wait(uint32_t timeoutMs);
   // kStillActive until a wait has seen the end.
   uint32_t GetExitCode() const { return exitCode_; }
-  pid_t Id() const { return pid_; }
+  int32_t Id() const { return process_.Id(); }
 
  private:
   // True when the process has ended (and is reaped); block waits for it.
   bool Reap(bool block);
 
-  pid_t pid_ = 0;
-  bool ended_ = false;
+  host::Process process_;
   uint32_t exitCode_ = kStillActive;
 };
 

@@ -1,12 +1,10 @@
 #include "resource/plugin_folder.h"
 
-#include <dirent.h>
-
 #include <algorithm>
-#include <memory>
 
 #include "common/sjis.h"
 #include "host/cp932.h"
+#include "host/file/file_system.h"
 #include "host/host_path.h"
 #include "platform/app_paths.h"
 
@@ -20,11 +18,10 @@ bool ListPluginFiles(std::string_view folder, std::string_view suffix,
   if (!EndsWithSeparator(absolute)) absolute += '\\';
   std::string linuxFolder;
   if (host::EnginePathToLinuxPath(absolute, linuxFolder) != host::kPathOk) return true;
-  std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(linuxFolder.c_str()), closedir);
-  if (!dir) return true;
+  std::optional<std::vector<std::string>> entries = host::ListFolder(linuxFolder);
+  if (!entries) return true;
   std::vector<std::string> names;
-  while (const dirent* entry = readdir(dir.get())) {
-    std::string_view name = entry->d_name;
+  for (std::string_view name : *entries) {
     if (name.size() > suffix.size() &&
         sjis::EqualsNoCase(name.substr(name.size() - suffix.size()), suffix))
       names.emplace_back(name);

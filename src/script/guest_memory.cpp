@@ -1,7 +1,5 @@
 #include "script/guest_memory.h"
 
-#include <sys/mman.h>
-
 #include <algorithm>
 
 namespace bw {
@@ -11,20 +9,11 @@ constexpr uint32_t kAlign = 8;
 uint64_t RoundUp(uint64_t n) { return (n + kAlign - 1) & ~uint64_t{kAlign - 1}; }
 }  // namespace
 
-GuestMemory::GuestMemory(uint32_t arenaBytes) {
-  reserved_ = std::clamp<uint32_t>(arenaBytes, kNullPage * 2, kMaxArena);
+GuestMemory::GuestMemory(uint32_t arenaBytes)
+    : arena_(std::clamp<uint32_t>(arenaBytes, kNullPage * 2, kMaxArena)) {
   // Untouched pages cost nothing; the kernel commits them as they are written.
-  void* p = mmap(nullptr, reserved_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE,
-                 -1, 0);
-  if (p == MAP_FAILED) {
-    reserved_ = 0;
-    return;
-  }
-  base_ = static_cast<uint8_t*>(p);
-}
-
-GuestMemory::~GuestMemory() {
-  if (base_) munmap(base_, reserved_);
+  base_ = arena_.Data();
+  reserved_ = base_ ? static_cast<uint32_t>(arena_.Size()) : 0;
 }
 
 uint32_t GuestMemory::Allocate(uint32_t size) {

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "host/process/reserved_memory.h"
+
 namespace bw {
 
 class GuestMemory {
@@ -22,7 +24,6 @@ class GuestMemory {
   static constexpr uint32_t kMaxArena = 0x40000000;      // above this live native tokens and handles
 
   explicit GuestMemory(uint32_t arenaBytes = kDefaultArena);
-  ~GuestMemory();
   GuestMemory(const GuestMemory&) = delete;
   GuestMemory& operator=(const GuestMemory&) = delete;
 
@@ -89,7 +90,8 @@ class GuestMemory {
     return false;
   }
 
-  uint8_t* base_ = nullptr;
+  host::ReservedMemory arena_;
+  uint8_t* base_ = nullptr;  // arena_'s, or null when the reservation failed
   uint32_t reserved_ = 0;
   uint32_t top_ = kNullPage;               // end of the used part of the arena
   std::map<uint32_t, uint32_t> blocks_;    // address -> size asked for

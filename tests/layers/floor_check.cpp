@@ -1,5 +1,6 @@
-// Reads every #include "..." of the engine's sources and fails on one that goes up a floor, or
-// sideways where the floor table does not allow it, printing each offending line.
+// Reads every #include of the engine's sources and fails on one that goes up a floor, or sideways
+// where the floor table does not allow it, or that takes a system header outside the places the
+// table names for it, printing each offending line.
 //   floor_check <src folder> <floor table>
 #include <algorithm>
 #include <cstdio>
@@ -22,7 +23,29 @@ struct Unit {
   std::set<std::string> alsoUses;
 };
 
-using FloorTable = std::map<std::string, Unit>;
+// Headers of the system ("name/" stands for a folder of them) and where they may be included.
+struct SystemHeaders {
+  std::vector<std::string> headers;
+  std::vector<std::string> places;
+};
+
+struct FloorTable {
+  std::map<std::string, Unit> units;
+  std::vector<SystemHeaders> system;
+};
+
+// "system <header>... : <place>...", the words after the keyword.
+bool ReadSystemLine(std::istringstream& words, SystemHeaders* entry) {
+  bool afterColon = false;
+  for (std::string word; words >> word;) {
+    if (word == ":" && !afterColon) {
+      afterColon = true;
+    } else {
+      (afterColon ? entry->places : entry->headers).push_back(word);
+    }
+  }
+  return afterColon && !entry->headers.empty() && !entry->places.empty();
+}
 
 bool ReadTable(const fs::path& path, FloorTable* table) {
   std::ifstream in(path);
@@ -33,6 +56,17 @@ bool ReadTable(const fs::path& path, FloorTable* table) {
     ++lineNumber;
     if (auto hash = line.find('#'); hash != std::string::npos) line.erase(hash);
     std::istringstream words(line);
+    if (std::string keyword; (std::istringstream(line) >> keyword) && keyword == "system") {
+      words >> keyword;
+      SystemHeaders entry;
+      if (!ReadSystemLine(words, &entry)) {
+        std::fprintf(stderr, "%s:%d: expected system <headers> : <places>\n", path.c_str(),
+                     lineNumber);
+        return false;
+      }
+      table->system.push_back(std::move(entry));
+      continue;
+    }
     Unit unit;
     std::string name;
     if (!(words >> unit.floor)) {
@@ -47,21 +81,41 @@ bool ReadTable(const fs::path& path, FloorTable* table) {
       return false;
     }
     for (std::string other; words >> other;) unit.alsoUses.insert(other);
-    (*table)[name] = std::move(unit);
+    table->units[name] = std::move(unit);
   }
-  return !table->empty();
+  return !table->units.empty();
+}
+
+// True when path is the file or folder place, or lies under it.
+bool IsUnder(const std::string& path, const std::string& place) {
+  return path == place || (path.size() > place.size() &&
+                           path.compare(0, place.size(), place) == 0 && path[place.size()] == '/');
 }
 
 // The longest unit of the table that is the path or a folder prefix of it.
 std::optional<std::string> UnitOf(const FloorTable& table, const std::string& path) {
   std::optional<std::string> best;
-  for (const auto& [name, unit] : table) {
-    bool matches =
-        path == name || (path.size() > name.size() && path.compare(0, name.size(), name) == 0 &&
-                         path[name.size()] == '/');
-    if (matches && (!best || name.size() > best->size())) best = name;
+  for (const auto& [name, unit] : table.units) {
+    if (IsUnder(path, name) && (!best || name.size() > best->size())) best = name;
   }
   return best;
+}
+
+// The entry of the system headers that covers header, if any.
+const SystemHeaders* SystemEntryOf(const FloorTable& table, const std::string& header) {
+  for (const SystemHeaders& entry : table.system) {
+    for (const std::string& name : entry.headers) {
+      bool folder = name.back() == '/';
+      if (folder ? header.compare(0, name.size(), name) == 0 : header == name) return &entry;
+    }
+  }
+  return nullptr;
+}
+
+std::string JoinWords(const std::vector<std::string>& words) {
+  std::string joined;
+  for (const std::string& word : words) joined += (joined.empty() ? "" : " ") + word;
+  return joined;
 }
 
 }  // namespace
@@ -71,7 +125,8 @@ int main(int argc, char** argv) {
     std::fprintf(
         stderr,
         "usage: floor_check <src folder> <floor table>\n"
-        "Fails on an #include that goes up a floor or sideways where the table says no.\n");
+        "Fails on an #include that goes up a floor or sideways where the table says no, or\n"
+        "on a system header included outside the places the table names for it.\n");
     return 2;
   }
   const fs::path root = argv[1];
@@ -81,6 +136,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::regex include(R"(^\s*#\s*include\s*"([^"]+)\")");
+  const std::regex systemInclude(R"(^\s*#\s*include\s*<([^>]+)>)");
   std::vector<fs::path> files;
   for (const auto& entry : fs::recursive_directory_iterator(root)) {
     const auto ext = entry.path().extension();
@@ -98,11 +154,22 @@ int main(int argc, char** argv) {
       ++faults;
       continue;
     }
-    const Unit& fromUnit = table.at(*from);
+    const Unit& fromUnit = table.units.at(*from);
     std::ifstream in(file);
     std::string line;
     for (int lineNumber = 1; std::getline(in, line); ++lineNumber) {
       std::smatch match;
+      if (std::regex_search(line, match, systemInclude)) {
+        ++checked;
+        const SystemHeaders* entry = SystemEntryOf(table, match[1]);
+        if (entry && std::none_of(entry->places.begin(), entry->places.end(),
+                                  [&](const std::string& p) { return IsUnder(relative, p); })) {
+          std::printf("%s:%d: %s: a system header outside the places allowed it (%s)\n",
+                      relative.c_str(), lineNumber, line.c_str(), JoinWords(entry->places).c_str());
+          ++faults;
+        }
+        continue;
+      }
       if (!std::regex_search(line, match, include)) continue;
       const std::string target = match[1];
       if (target.find('/') == std::string::npos) continue;  // a header beside the file
@@ -114,7 +181,7 @@ int main(int argc, char** argv) {
         ++faults;
         continue;
       }
-      const Unit& toUnit = table.at(*to);
+      const Unit& toUnit = table.units.at(*to);
       if (*to == *from || toUnit.floor < fromUnit.floor || fromUnit.alsoUses.contains(*to))
         continue;
       std::printf("%s:%d: %s: %s (floor %d) may not include %s (floor %d)\n", relative.c_str(),

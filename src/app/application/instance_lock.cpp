@@ -1,14 +1,7 @@
 #include "app/application/instance_lock.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 
 #include "host/cp932.h"
@@ -26,28 +19,20 @@ bool InstanceLock::Acquire(const std::string& folder, const std::string& name) {
   path_ = folder + "/" + file + ".lock";
   std::error_code ec;
   if (!folder.empty()) std::filesystem::create_directories(folder, ec);
-  int fd = folder.empty() ? -1 : ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (fd < 0) {
+  host::FileLock::Result result =
+      folder.empty() ? host::FileLock::Result::kNoFile : lock_.TryLock(path_);
+  if (result == host::FileLock::Result::kNoFile) {
     std::fprintf(
         stderr, "brimwold: no single-instance lock at %s (%s); a second copy will not be stopped\n",
         folder.empty() ? "(no runtime or cache folder)" : path_.c_str(),
-        folder.empty() ? "neither XDG_RUNTIME_DIR nor HOME is set" : std::strerror(errno));
+        folder.empty() ? "neither XDG_RUNTIME_DIR nor HOME is set" : lock_.Error().c_str());
     return true;
   }
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    ::close(fd);
-    return false;
-  }
-  fd_ = fd;
-  return true;
+  return result == host::FileLock::Result::kLocked;
 }
 
 void InstanceLock::Release() {
-  if (fd_ >= 0) {
-    ::flock(fd_, LOCK_UN);
-    ::close(fd_);
-    fd_ = -1;
-  }
+  lock_.Release();
 }
 
 std::string InstanceLockFolder() {

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "host/file/file_lock.h"
+
 namespace bw {
 
 class InstanceLock {
@@ -17,12 +19,12 @@ class InstanceLock {
   // error.
   bool Acquire(const std::string& folder, const std::string& name);
   void Release();
-  bool Held() const { return fd_ >= 0; }
+  bool Held() const { return lock_.Held(); }
   // The lock file of the last Acquire (UTF-8), to name in messages.
   const std::string& Path() const { return path_; }
 
  private:
-  int fd_ = -1;
+  host::FileLock lock_;
   std::string path_;
 };
 

@@ -1,10 +1,5 @@
 #include "app/sysinfo/system_info.h"
 
-#include <dirent.h>
-#include <sys/statvfs.h>
-#include <sys/utsname.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <charconv>
 #include <cstdlib>
@@ -16,6 +11,8 @@
 #include "common/sjis.h"
 #include "host/backend.h"
 #include "host/cp932.h"
+#include "host/file/file_system.h"
+#include "host/process/machine.h"
 
 namespace bw {
 namespace {
@@ -114,10 +111,10 @@ MemoryStatus ParseMeminfo(std::string_view text) {
 
 SystemFacts GatherSystemFacts() {
   SystemFacts f;
-  utsname names{};
-  if (uname(&names) == 0) {
-    f.osName = std::string(sjis::Truncate(Cp932(names.sysname), SystemFacts::kOsNameSize - 1));
-    f.versionText = Cp932(names.release);
+  const host::MachineFacts machine = host::QueryMachine();
+  if (!machine.systemName.empty()) {
+    f.osName = std::string(sjis::Truncate(Cp932(machine.systemName), SystemFacts::kOsNameSize - 1));
+    f.versionText = Cp932(machine.systemRelease);
   } else {
     f.osName = "Unknown";
     f.versionText = "Unknown";
@@ -137,17 +134,16 @@ SystemFacts GatherSystemFacts() {
     f.screenHeight = static_cast<uint16_t>(std::clamp(desktop.height, 0, 0xFFFF));
     f.bitsPerPixel = static_cast<uint32_t>(std::max(desktop.bitsPerPixel, 0));
   }
-  long processors = sysconf(_SC_NPROCESSORS_ONLN);
-  f.processorCount = processors > 0 ? static_cast<uint32_t>(processors) : 1;
+  f.processorCount = machine.processorCount;
   return f;
 }
 
 bool SystemInfo::GetDiskSpace(const std::string& rootPath, uint64_t* freeBytes,
                               uint64_t* totalBytes) {
-  struct statvfs st {};
-  if (statvfs(rootPath.c_str(), &st) != 0) return false;
-  *freeBytes = uint64_t{st.f_bavail} * st.f_frsize;
-  *totalBytes = uint64_t{st.f_blocks} * st.f_frsize;
+  std::optional<host::DiskSpace> space = host::QueryDiskSpace(rootPath);
+  if (!space) return false;
+  *freeBytes = space->freeBytes;
+  *totalBytes = space->totalBytes;
   return true;
 }
 
@@ -219,11 +215,10 @@ std::vector<DriveFacts> ListDrives() {
 }
 
 std::optional<std::vector<ProcessFacts>> ListProcesses() {
-  DIR* dir = opendir("/proc");
-  if (dir == nullptr) return std::nullopt;
+  std::optional<std::vector<std::string>> names = host::ListFolder("/proc");
+  if (!names) return std::nullopt;
   std::vector<ProcessFacts> processes;
-  while (dirent* entry = readdir(dir)) {
-    std::string_view name = entry->d_name;
+  for (std::string_view name : *names) {
     uint32_t pid = 0;
     auto [end, ec] = std::from_chars(name.data(), name.data() + name.size(), pid);
     if (ec != std::errc() || end != name.data() + name.size() || pid == 0) continue;
@@ -240,7 +235,6 @@ std::optional<std::vector<ProcessFacts>> ListProcesses() {
     if (!linkError) p.path = Cp932(exe.string());
     processes.push_back(std::move(p));
   }
-  closedir(dir);
   std::sort(processes.begin(), processes.end(),
             [](const ProcessFacts& a, const ProcessFacts& b) { return a.pid < b.pid; });
   return processes;

@@ -1,7 +1,5 @@
 #include "resource/files/file.h"
 
-#include <unistd.h>
-
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -9,6 +7,7 @@
 #include <new>
 
 #include "common/sjis.h"
+#include "host/file/file_system.h"
 #include "host/host_path.h"
 #include "platform/app_paths.h"
 #include "platform/memory_stream.h"
@@ -24,7 +23,7 @@ constexpr uint8_t kCtrlZ = 26;
 void DeleteEngineFile(const std::string& enginePath) {
   std::string linuxPath;
   if (host::EnginePathToLinuxPath(enginePath, linuxPath) == host::kPathOk) {
-    ::unlink(linuxPath.c_str());
+    host::RemoveFile(linuxPath);
   }
 }
 
@@ -226,21 +225,22 @@ uint32_t File::ExtractToTempFile(const char* name) {
   if (code != kFileOk) return code;
   std::error_code error;
   std::filesystem::path folder = std::filesystem::temp_directory_path(error);
-  std::string tempName = (folder / "QZFXXXXXX.TMP").string();
-  int fd = error ? -1 : ::mkstemps(tempName.data(), 4);
+  std::optional<std::string> created;
+  if (!error) created = host::CreateUniqueFile((folder / "QZFXXXXXX.TMP").string(), 4);
   std::string enginePath;
-  if (fd < 0 || (::close(fd), host::LinuxPathToEnginePath(tempName, enginePath)) != host::kPathOk) {
-    if (fd >= 0) ::unlink(tempName.c_str());
+  if (!created || host::LinuxPathToEnginePath(*created, enginePath) != host::kPathOk) {
+    if (created) host::RemoveFile(*created);
     Close();
     return kFileSizeOrTempName;
   }
+  const std::string& tempName = *created;
   File copy;
   uint32_t written = 0;
   code = copy.Create(enginePath.c_str(), true);
   if (code == kFileOk) written = copy.Write(GetData(), size_);
   copy.Close();
   if (code != kFileOk || written != size_) {
-    ::unlink(tempName.c_str());
+    host::RemoveFile(tempName);
     Close();
     return kFileNotOpen;
   }

@@ -1,15 +1,12 @@
 #include "resource/files/file_list.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <memory>
 #include <utility>
 #include <vector>
 
 #include "common/sjis.h"
 #include "host/cp932.h"
+#include "host/file/file_system.h"
 #include "host/host_path.h"
 #include "platform/app_paths.h"
 
@@ -73,38 +70,39 @@ struct FoundEntry {
   std::string utf8;
   std::string cp932;
   std::string key;
-  struct stat st;
+  host::FileStatus status;
   bool folder;
 };
 
 FileListEntry MakeEntry(std::string name, const FoundEntry& found) {
   FileListEntry entry;
   entry.name = std::move(name);
-  ToLocalFields(found.st.st_mtim, entry.time);
+  ToLocalFields(found.status.lastWrite, entry.time);
   if (found.folder) {
     entry.attributes = kEntryFolder;
   } else {
-    entry.size = static_cast<uint32_t>(
-        std::min<uint64_t>(static_cast<uint64_t>(found.st.st_size), UINT32_MAX));
+    entry.size = static_cast<uint32_t>(std::min<uint64_t>(found.status.size, UINT32_MAX));
     entry.attributes = kEntryArchive;
   }
-  if ((found.st.st_mode & S_IWUSR) == 0) entry.attributes |= kEntryReadOnly;
+  if (!found.status.ownerWritable) entry.attributes |= kEntryReadOnly;
   if (found.utf8[0] == '.') entry.attributes |= kEntryHidden;
   return entry;
 }
 
 std::vector<FoundEntry> ReadFolder(const std::string& linuxFolder) {
   std::vector<FoundEntry> found;
-  std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(linuxFolder.c_str()), closedir);
-  if (!dir) return found;
-  while (const dirent* d = readdir(dir.get())) {
-    std::string utf8 = d->d_name;
+  std::optional<std::vector<std::string>> names = host::ListFolder(linuxFolder);
+  if (!names) return found;
+  for (std::string& utf8 : *names) {
     FoundEntry entry;
-    if (utf8 == "." || utf8 == ".." || !EngineName(utf8, entry.cp932)) continue;
+    if (!EngineName(utf8, entry.cp932)) continue;
     std::string path = linuxFolder + "/" + utf8;
     // A link that leads nowhere is listed as what it is.
-    if (stat(path.c_str(), &entry.st) != 0 && lstat(path.c_str(), &entry.st) != 0) continue;
-    entry.folder = S_ISDIR(entry.st.st_mode);
+    std::optional<host::FileStatus> status = host::QueryFile(path);
+    if (!status) status = host::QueryFile(path, host::Links::kOwn);
+    if (!status) continue;
+    entry.status = *status;
+    entry.folder = status->IsFolder();
     entry.key = OrderKey(utf8);
     entry.utf8 = std::move(utf8);
     found.push_back(std::move(entry));
@@ -163,7 +161,8 @@ struct FileList::Walk {
   std::string_view pattern;
   int32_t folderMode;
   bool recurse;
-  std::vector<std::pair<dev_t, ino_t>> ancestors;  // the folders being walked, outermost first
+  std::vector<std::pair<uint64_t, uint64_t>>
+      ancestors;  // the folders being walked, outermost first
 };
 
 uint32_t FileList::Scan(const char* folder, const char* pattern, int32_t folderMode, bool recurse) {
@@ -180,9 +179,9 @@ uint32_t FileList::Scan(const char* folder, const char* pattern, int32_t folderM
   while (linuxBase.size() > 1 && linuxBase.back() == '/') linuxBase.pop_back();
 
   Walk walk{pattern ? pattern : "*.*", folderMode, recurse, {}};
-  struct stat st;
-  if (stat(linuxBase.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return 0;
-  walk.ancestors.emplace_back(st.st_dev, st.st_ino);
+  std::optional<host::FileStatus> status = host::QueryFile(linuxBase);
+  if (!status || !status->IsFolder()) return 0;
+  walk.ancestors.emplace_back(status->device, status->inode);
   ScanFolder(walk, linuxBase == "/" ? std::string() : linuxBase, {});
   return GetCount();
 }
@@ -195,7 +194,7 @@ void FileList::ScanFolder(Walk& walk, const std::string& linuxFolder, const std:
       std::string name = relative + entry.cp932 + '\\';
       if (walk.folderMode != kScanFilesOnly) entries_.push_back(MakeEntry(name, entry));
       if (!walk.recurse) continue;
-      std::pair<dev_t, ino_t> id(entry.st.st_dev, entry.st.st_ino);
+      std::pair<uint64_t, uint64_t> id(entry.status.device, entry.status.inode);
       if (std::find(walk.ancestors.begin(), walk.ancestors.end(), id) != walk.ancestors.end()) {
         continue;  // a link back up the tree
       }

@@ -1,12 +1,6 @@
 #include "resource/files/file_utils.h"
 
-#include <fcntl.h>
-#include <pwd.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <ctime>
@@ -16,6 +10,7 @@
 #include <vector>
 
 #include "common/atomic_file.h"
+#include "host/file/file_system.h"
 #include "host/file/host_file.h"
 #include "host/host_path.h"
 #include "platform/app_paths.h"
@@ -25,37 +20,23 @@
 namespace bw {
 namespace {
 
-bool StatEnginePath(std::string_view path, std::string* linuxPath, struct stat& st) {
+std::optional<host::FileStatus> QueryEnginePath(std::string_view path) {
   std::string mapped;
-  if (!ResolveLinuxPath(path, nullptr, mapped) || stat(mapped.c_str(), &st) != 0) return false;
-  if (linuxPath) *linuxPath = std::move(mapped);
-  return true;
+  if (!ResolveLinuxPath(path, nullptr, mapped)) return std::nullopt;
+  return host::QueryFile(mapped);
 }
 
 // One side of IsFileNewer: the path's time, else the given one; nothing when neither is there.
 bool SideTime(const char* path, const FileTime* given, FileTime& time) {
   if (path) {
-    struct stat st;
-    if (!StatEnginePath(path, nullptr, st)) return false;
-    time = LastWriteFileTime(st);
+    std::optional<host::FileStatus> status = QueryEnginePath(path);
+    if (!status) return false;
+    time = LastWriteFileTime(*status);
     return true;
   }
   if (!given) return false;
   time = *given;
   return true;
-}
-
-std::string HomeFolder() {
-  const char* home = std::getenv("HOME");
-  if (home && home[0] == '/') return home;
-  std::vector<char> buffer(16384);
-  passwd entry;
-  passwd* found = nullptr;
-  if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found &&
-      found->pw_dir && found->pw_dir[0] == '/') {
-    return found->pw_dir;
-  }
-  return {};
 }
 
 // An absolute folder from the environment, else home + fallback.
@@ -82,7 +63,7 @@ std::string UserDir(const char* key, const std::string& home, const char* fallba
 }
 
 std::string SpecialFolder(int csidl) {
-  std::string home = HomeFolder();
+  std::string home = host::HomeFolder();
   switch (csidl) {
     case kCsidlDesktop:
       return UserDir("XDG_DESKTOP_DIR", home, "/Desktop");
@@ -106,8 +87,8 @@ FileTime FileTimeFromUnix(const timespec& time) {
          static_cast<uint64_t>(time.tv_nsec) / 100;
 }
 
-FileTime LastWriteFileTime(const struct stat& st) {
-  return FileTimeFromUnix(st.st_mtim);
+FileTime LastWriteFileTime(const host::FileStatus& status) {
+  return FileTimeFromUnix(status.lastWrite);
 }
 
 bool ToLocalFields(const timespec& time, FileTimeFields& fields) {
@@ -155,10 +136,10 @@ uint32_t GetFileTimeByName(const char* name, uint16_t* year, uint16_t* month, ui
   std::string path;
   int code = manager->FindFile(&path, name, nullptr);
   if (code != 0) return static_cast<uint32_t>(code);
-  struct stat st;
+  std::optional<host::FileStatus> status = QueryEnginePath(path);
   FileTimeFields fields;
   // The file went between the find and this look: it is not there.
-  if (!StatEnginePath(path, nullptr, st) || !ToLocalFields(st.st_mtim, fields)) {
+  if (!status || !ToLocalFields(status->lastWrite, fields)) {
     return static_cast<uint32_t>(kFindNotFound);
   }
   if (year) *year = fields.year;
@@ -189,10 +170,9 @@ int32_t IsFileNewer(const char* firstPath, const char* secondPath, const FileTim
 
 bool CopyFileKeepingTime(const std::string& source, const std::string& destination,
                          bool overwrite) {
-  struct stat sourceStat;
-  if (stat(source.c_str(), &sourceStat) != 0 || !S_ISREG(sourceStat.st_mode)) return false;
-  struct stat destinationStat;
-  if (!overwrite && lstat(destination.c_str(), &destinationStat) == 0) return false;
+  std::optional<host::FileStatus> sourceStatus = host::QueryFile(source);
+  if (!sourceStatus || !sourceStatus->IsFile()) return false;
+  if (!overwrite && host::QueryFile(destination, host::Links::kOwn)) return false;
   host::HostFile in;
   if (!in.Open(source, host::HostFile::Access::kRead)) return false;
   AtomicFileWriter out;
@@ -203,9 +183,8 @@ bool CopyFileKeepingTime(const std::string& source, const std::string& destinati
   }
   // A short read and the end of the file look alike: the copy must hold the whole file.
   std::optional<uint64_t> read = in.Tell();
-  if (!read || *read != static_cast<uint64_t>(sourceStat.st_size) || out.Commit()) return false;
-  const timespec times[2] = {sourceStat.st_atim, sourceStat.st_mtim};
-  return utimensat(AT_FDCWD, destination.c_str(), times, 0) == 0;
+  if (!read || *read != sourceStatus->size || out.Commit()) return false;
+  return host::SetFileTimes(destination, sourceStatus->lastAccess, sourceStatus->lastWrite);
 }
 
 int32_t CopyFileIfNewer(const char* destination, const char* source, int32_t mode) {
@@ -215,15 +194,12 @@ int32_t CopyFileIfNewer(const char* destination, const char* source, int32_t mod
       !ResolveLinuxPath(source, nullptr, sourcePath)) {
     return kCopyRefused;
   }
-  struct stat st;
-  if (mode != kCopyAlways && stat(destinationPath.c_str(), &st) == 0) {
+  if (mode != kCopyAlways && host::QueryFile(destinationPath)) {
     if (mode == kCopyUnlessExists) return kCopyRefused;
     if (IsFileNewer(source, destination, nullptr, nullptr) != kFirstIsNewer) return kCopyNotNewer;
   }
   // Attributes to normal: a read-only destination is replaced, and the copy is writable.
-  if (stat(destinationPath.c_str(), &st) == 0 && (st.st_mode & S_IWUSR) == 0) {
-    chmod(destinationPath.c_str(), st.st_mode | S_IWUSR);
-  }
+  host::MakeOwnerWritable(destinationPath);
   return CopyFileKeepingTime(sourcePath, destinationPath, true) ? kCopyDone : kCopyFailed;
 }
 
@@ -246,7 +222,7 @@ uint32_t OpenFolderInExplorer(const char* folder) {
 }
 
 std::string UserCacheFolder() {
-  return EnvFolder("XDG_CACHE_HOME", HomeFolder(), "/.cache");
+  return EnvFolder("XDG_CACHE_HOME", host::HomeFolder(), "/.cache");
 }
 
 bool GetSpecialFolderPath(std::string& buffer, int csidl) {

@@ -4,11 +4,12 @@
 // application folder; names that may live in packs are asked of the file-system manager.
 #pragma once
 
-#include <sys/stat.h>
-
 #include <cstdint>
+#include <ctime>
 #include <string>
 #include <string_view>
+
+#include "host/file/file_system.h"
 
 namespace bw {
 
@@ -18,8 +19,8 @@ using FileTime = uint64_t;
 constexpr uint64_t kFileTimeTicksPerSecond = 10000000;
 constexpr int64_t kUnixEpochInFileTimeSeconds = 11644473600;
 FileTime FileTimeFromUnix(const timespec& time);
-// The last-write time of a stat result.
-FileTime LastWriteFileTime(const struct stat& st);
+// The last-write time of an entry.
+FileTime LastWriteFileTime(const host::FileStatus& status);
 
 // A time broken down in local time, as SYSTEMTIME gives it (month 1-12, day of week 0 Sunday).
 struct FileTimeFields {

@@ -1,8 +1,8 @@
 #include "resource/images/image_cache.h"
 
-#include <unistd.h>
-
 #include <algorithm>
+
+#include "host/process/machine.h"
 
 namespace bw {
 namespace {
@@ -121,10 +121,7 @@ uint64_t ComputeCacheBudget(int64_t megabytes, uint64_t physicalBytes) {
 }
 
 uint64_t GetPhysicalMemoryBytes() {
-  long pages = sysconf(_SC_PHYS_PAGES);
-  long pageSize = sysconf(_SC_PAGE_SIZE);
-  if (pages <= 0 || pageSize <= 0) return 0;
-  return static_cast<uint64_t>(pages) * static_cast<uint64_t>(pageSize);
+  return host::QueryMachine().physicalMemoryBytes;
 }
 
 }  // namespace bw

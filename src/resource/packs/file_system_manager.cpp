@@ -1,7 +1,5 @@
 #include "resource/packs/file_system_manager.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -10,6 +8,7 @@
 #include <optional>
 
 #include "common/sjis.h"
+#include "host/file/file_system.h"
 #include "host/host_path.h"
 #include "host/module.h"
 #include "platform/app_paths.h"
@@ -35,11 +34,11 @@ bool OpenLoose(const std::string& enginePath, host::HostFile& file) {
 
 bool StatLoose(const std::string& enginePath, FileFindData* data) {
   std::string linuxPath;
-  struct stat st;
-  if (!ToLinux(enginePath, linuxPath) || stat(linuxPath.c_str(), &st) != 0) return false;
+  std::optional<host::FileStatus> status;
+  if (!ToLinux(enginePath, linuxPath) || !(status = host::QueryFile(linuxPath))) return false;
   if (data) {
-    data->folder = S_ISDIR(st.st_mode);
-    data->size = static_cast<uint64_t>(st.st_size);
+    data->folder = status->IsFolder();
+    data->size = status->size;
     std::string found;
     if (host::LinuxPathToEnginePath(linuxPath, found) != host::kPathOk) found = enginePath;
     data->fileName = GetPathLeafName(found, true);

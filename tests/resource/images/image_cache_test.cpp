@@ -5,6 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "host/process/machine.h"
+#include "resource/images/image_loader_manager.h"
+
 namespace bw {
 namespace {
 
@@ -78,6 +81,18 @@ TEST(CacheBudgetTest, FollowsPhysicalMemoryIn64Bits) {
                                        {6144, 64 * 1024, 6144}}) {
     EXPECT_EQ(ComputeCacheBudget(asked, memory * kMb), budget * kMb) << asked << " of " << memory;
   }
+}
+
+TEST(CacheBudgetTest, TheManagerAsksTheMachineItRunsOn) {
+  host::MachineFacts facts;
+  facts.physicalMemoryBytes = 256 * kMb;
+  host::FixedMachine small(facts);
+  ScopedGlobal<host::Machine> installed(&small);
+  ImageLoaderManager manager;
+  manager.SetCacheBudget(-1);
+  EXPECT_EQ(manager.GetCache().GetBudget(), 30 * kMb) << "picked by the machine's memory";
+  manager.SetCacheBudget(1000);
+  EXPECT_EQ(manager.GetCache().GetBudget(), 128 * kMb) << "capped at half the memory";
 }
 
 }  // namespace
