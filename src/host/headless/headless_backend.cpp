@@ -11,9 +11,16 @@ constexpr int32_t kDefaultDesktopDepth = 32;
 }  // namespace
 
 void HeadlessSink::Show(const Frame& frame) {
+  if (detached_) return;
   last_ = frame;
   ++framesShown_;
   if (onShow_) onShow_();
+}
+
+void HeadlessSink::Detach() {
+  detached_ = true;
+  onShow_ = nullptr;
+  onPending_ = nullptr;
 }
 
 HeadlessBackend::HeadlessBackend(uint32_t startMs) : clock_(startMs), useClock_(&clock_) {
@@ -70,7 +77,13 @@ bool HeadlessBackend::OpenWindow(HWND hwnd, const NativeWindowDesc& desc) {
   return true;
 }
 
-void HeadlessBackend::CloseWindow(HWND hwnd) { windows_.erase(hwnd.id); }
+void HeadlessBackend::CloseWindow(HWND hwnd) {
+  auto it = windows_.find(hwnd.id);
+  if (it == windows_.end()) return;
+  it->second.sink->Detach();
+  retiredSinks_.push_back(std::move(it->second.sink));
+  windows_.erase(it);
+}
 
 bool HeadlessBackend::ShowWindow(HWND hwnd, bool show) {
   auto it = windows_.find(hwnd.id);

@@ -25,6 +25,10 @@ class HeadlessSink final : public PresentationSink {
   uint32_t FramesShown() const { return framesShown_; }
   void SetOnShow(std::function<void()> onShow) { onShow_ = std::move(onShow); }
   void SetOnPending(std::function<void()> onPending) { onPending_ = std::move(onPending); }
+  // The window has gone: the sink forgets its callbacks and shows nothing from now on, so a user
+  // that still holds it cannot reach the backend through it.
+  void Detach();
+  bool Detached() const { return detached_; }
 
  protected:
   void Show(const Frame& frame) override;
@@ -37,6 +41,7 @@ class HeadlessSink final : public PresentationSink {
   uint32_t framesShown_ = 0;
   std::function<void()> onShow_;
   std::function<void()> onPending_;
+  bool detached_ = false;
 };
 
 class HeadlessBackend final : public Backend {
@@ -104,6 +109,8 @@ class HeadlessBackend final : public Backend {
 
   // Event thread only.
   std::map<uint32_t, WindowState> windows_;
+  // Sinks of closed windows: a surface may still hold one; detached, they show nothing.
+  std::vector<std::unique_ptr<HeadlessSink>> retiredSinks_;
   DesktopInfo desktop_;
   std::map<std::string, std::string> fileSystems_;
   uint32_t closeAfterFrames_ = 0;
