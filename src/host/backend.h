@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/global.h"
 #include "host/messages.h"
 
 namespace bw::host {
@@ -112,21 +113,25 @@ class Backend {
   virtual int ShowMessageBox(const MessageBoxRequest& request) = 0;
 };
 
-// The backend in force, or null. Installing one makes the calling thread the event thread: its
-// message waits go through the backend. Answers the backend it replaces.
-Backend* CurrentBackend();
-Backend* InstallBackend(Backend* backend);
+// The backend in force, or null. It is installed through the registry (Global<Backend>,
+// ScopedGlobal<Backend>); the thread that installs one becomes the event thread: its message
+// waits go through the backend.
+inline Backend* CurrentBackend() {
+  return Global<Backend>::Get();
+}
 bool IsEventThread();
-
-class ScopedBackend {
- public:
-  explicit ScopedBackend(Backend* backend) : previous_(InstallBackend(backend)) {}
-  ~ScopedBackend() { InstallBackend(previous_); }
-  ScopedBackend(const ScopedBackend&) = delete;
-  ScopedBackend& operator=(const ScopedBackend&) = delete;
-
- private:
-  Backend* previous_;
-};
+// The registry's scope under the name its users know.
+using ScopedBackend = ScopedGlobal<Backend>;
 
 }  // namespace bw::host
+
+namespace bw {
+
+// Installing a backend moves the event thread to the installing thread and wakes the threads
+// that waited on the backend it replaces (message_queue.cpp).
+template <>
+struct GlobalTraits<host::Backend> {
+  static void Installed(host::Backend* now, host::Backend* previous);
+};
+
+}  // namespace bw

@@ -41,7 +41,7 @@ class Headless : public testing::Test {
   static std::vector<MSG> Drain() { return test::TakeMessages(); }
 
   HeadlessBackend backend_;
-  ScopedBackend use_;
+  ScopedGlobal<Backend> use_;
   HWND window_;
 };
 

@@ -21,7 +21,7 @@ class SdlInputTest : public testing::Test {
     std::string error;
     backend_ = host::SdlBackend::Create(&error);
     ASSERT_NE(backend_, nullptr) << error;
-    use_ = std::make_unique<host::ScopedBackend>(backend_.get());
+    use_ = std::make_unique<ScopedGlobal<host::Backend>>(backend_.get());
     host::WindowDesc desc;
     desc.proc = host::DefWindowProc;
     desc.native = true;
@@ -83,7 +83,7 @@ class SdlInputTest : public testing::Test {
   }
 
   std::unique_ptr<host::SdlBackend> backend_;
-  std::unique_ptr<host::ScopedBackend> use_;
+  std::unique_ptr<ScopedGlobal<host::Backend>> use_;
   host::HWND window_;
 };
 

@@ -98,7 +98,7 @@ class HeadlessBackend final : public Backend {
 
  private:
   VirtualClock clock_;
-  ScopedClock useClock_;
+  ScopedGlobal<ClockSource> useClock_;
 
   std::mutex lock_;
   std::condition_variable wake_;
