@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,7 +13,10 @@
 
 namespace bw::host {
 
+class AudioOutput;
+class JoystickSource;
 class PresentationSink;
+class SoundDevice;
 
 struct Rect {
   int32_t left = 0;
@@ -80,6 +84,14 @@ struct MessageBoxRequest {
 std::vector<int> MessageBoxButtons(uint32_t style);
 int MessageBoxDefaultAnswer(uint32_t style);
 
+// The cursor as the engine asked for it (input/cursor.h keeps it).
+struct CursorState {
+  int32_t shape = 0;  // 0 to kCursorShapeCount - 1
+  bool visible = true;
+  bool keyboardGrabbed = false;  // the keyboard confined to the window (full screen)
+  bool operator==(const CursorState&) const = default;
+};
+
 class Backend {
  public:
   virtual ~Backend() = default;
@@ -111,6 +123,15 @@ class Backend {
   virtual std::string FileSystemType(const std::string& folder) = 0;
   // Shows the box and answers the button chosen (IDOK ...).
   virtual int ShowMessageBox(const MessageBoxRequest& request) = 0;
+
+  // Event thread: gives the platform the cursor's shape, visibility and keyboard grab.
+  virtual void ApplyCursor(const CursorState& state) = 0;
+  // Turns the platform's text input (and its input method) on or off.
+  virtual void SetTextInput(bool on) = 0;
+  // The joysticks attached to the machine; any thread.
+  virtual JoystickSource& Joysticks() = 0;
+  // An output, closed until opened, that plays the device's mix.
+  virtual std::unique_ptr<AudioOutput> MakeAudioOutput(SoundDevice& device) = 0;
 };
 
 // The backend in force, or null. It is installed through the registry (Global<Backend>,

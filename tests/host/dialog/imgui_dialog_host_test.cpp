@@ -1,6 +1,7 @@
 // Label: threads
 #include "host/dialog/imgui_dialog_host.h"
 
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
