@@ -12,7 +12,9 @@ constexpr size_t kOutputChannels = 2;
 CapturedAudioOutput::CapturedAudioOutput(SoundDevice& device, std::shared_ptr<AudioCapture> capture)
     : mixer_(device.Mixer()), capture_(std::move(capture)) {}
 
-CapturedAudioOutput::~CapturedAudioOutput() { Close(); }
+CapturedAudioOutput::~CapturedAudioOutput() {
+  Close();
+}
 
 int CapturedAudioOutput::Open() {
   Close();

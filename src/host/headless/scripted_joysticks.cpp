@@ -13,7 +13,8 @@ int32_t ScriptedJoysticks::Attach(JoystickCaps caps) {
 
 void ScriptedJoysticks::Set(int32_t n, JoystickReading reading) {
   std::lock_guard<std::mutex> hold(lock_);
-  if (n >= 0 && n < static_cast<int32_t>(attached_.size())) attached_[static_cast<size_t>(n)]->reading = reading;
+  if (n >= 0 && n < static_cast<int32_t>(attached_.size()))
+    attached_[static_cast<size_t>(n)]->reading = reading;
 }
 
 void ScriptedJoysticks::Detach(int32_t n) {

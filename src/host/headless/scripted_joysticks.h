@@ -33,9 +33,9 @@ class ScriptedJoysticks final : public JoystickSource {
   };
 
   std::mutex lock_;
-  std::vector<std::shared_ptr<Stick>> attached_;        // guarded by lock_
-  std::map<int32_t, std::shared_ptr<Stick>> open_;      // guarded by lock_
-  int32_t nextHandle_ = 1;                              // guarded by lock_
+  std::vector<std::shared_ptr<Stick>> attached_;    // guarded by lock_
+  std::map<int32_t, std::shared_ptr<Stick>> open_;  // guarded by lock_
+  int32_t nextHandle_ = 1;                          // guarded by lock_
 };
 
 }  // namespace bw::host

@@ -23,10 +23,12 @@ constexpr const char* kHelp[kDrawnSize] = {
     "X       XXX     ", "                ", "                ", "                "};
 
 SDL_Cursor* DrawnCursor(const char* const* rows, int hotX, int hotY) {
-  SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(0, kDrawnSize, kDrawnSize, 32, SDL_PIXELFORMAT_ARGB8888);
+  SDL_Surface* surface =
+      SDL_CreateRGBSurfaceWithFormat(0, kDrawnSize, kDrawnSize, 32, SDL_PIXELFORMAT_ARGB8888);
   if (!surface) return nullptr;
   for (int y = 0; y < kDrawnSize; ++y) {
-    auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(surface->pixels) + y * surface->pitch);
+    auto* row =
+        reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(surface->pixels) + y * surface->pitch);
     for (int x = 0; x < kDrawnSize; ++x) {
       row[x] = rows[y][x] == 'X' ? 0xFF000000u : rows[y][x] == '.' ? 0xFFFFFFFFu : 0u;
     }

@@ -31,7 +31,9 @@ bool SdlJoysticks::Caps(int32_t n, JoystickCaps* caps) {
   int buttons = SDL_JoystickNumButtons(joystick);
   int axes = SDL_JoystickNumAxes(joystick);
   out.buttonCount =
-      buttons < 0 ? 0 : (static_cast<uint32_t>(buttons) > kJoystickMaxButtons ? kJoystickMaxButtons : buttons);
+      buttons < 0
+          ? 0
+          : (static_cast<uint32_t>(buttons) > kJoystickMaxButtons ? kJoystickMaxButtons : buttons);
   out.axisCount = axes < 0 ? 0 : static_cast<uint32_t>(axes);
   const char* name = SDL_JoystickName(joystick);
   if (name) out.name = name;

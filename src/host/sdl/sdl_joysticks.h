@@ -27,9 +27,9 @@ class SdlJoysticks final : public JoystickSource {
   bool Ready();
 
   std::mutex lock_;
-  bool started_ = false;                        // guarded by lock_
-  std::map<int32_t, _SDL_Joystick*> open_;      // guarded by lock_
-  int32_t nextHandle_ = 1;                      // guarded by lock_
+  bool started_ = false;                    // guarded by lock_
+  std::map<int32_t, _SDL_Joystick*> open_;  // guarded by lock_
+  int32_t nextHandle_ = 1;                  // guarded by lock_
 };
 
 }  // namespace bw::host
