@@ -326,8 +326,8 @@ int main(int argc, char** argv) {
     dialogs = std::move(imgui);
     backend = std::move(sdl);
   }
-  ScopedBackend useBackend(backend.get());
-  ScopedDialogHost useDialogs(dialogs.get());
+  bw::ScopedGlobal<Backend> useBackend(backend.get());
+  bw::ScopedGlobal<DialogHost> useDialogs(dialogs.get());
 
   std::string commandLine;
   std::string programFolder;  // Linux form, without /L: where the game is looked for

@@ -7,12 +7,24 @@
 
 namespace bw {
 
+// What installing an object of type T sets going besides publishing it. A type that needs more
+// (the host's backend makes the installing thread its event thread) specialises this beside its
+// own declaration, so that every user of Global<T> sees the specialisation.
+template <typename T>
+struct GlobalTraits {
+  static void Installed(T* /*now*/, T* /*previous*/) {}
+};
+
 template <typename T>
 class Global {
  public:
   static T* Get() { return instance_.load(std::memory_order_acquire); }
   // Publishes obj and answers what was there before.
-  static T* Set(T* obj) { return instance_.exchange(obj, std::memory_order_acq_rel); }
+  static T* Set(T* obj) {
+    T* previous = instance_.exchange(obj, std::memory_order_acq_rel);
+    GlobalTraits<T>::Installed(obj, previous);
+    return previous;
+  }
   static void Clear() { Set(nullptr); }
 
  private:

@@ -3,15 +3,20 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "common/global.h"
 #include "host/messages.h"
 
 namespace bw::host {
 
+class AudioOutput;
+class JoystickSource;
 class PresentationSink;
+class SoundDevice;
 
 struct Rect {
   int32_t left = 0;
@@ -79,6 +84,14 @@ struct MessageBoxRequest {
 std::vector<int> MessageBoxButtons(uint32_t style);
 int MessageBoxDefaultAnswer(uint32_t style);
 
+// The cursor as the engine asked for it (input/cursor.h keeps it).
+struct CursorState {
+  int32_t shape = 0;  // 0 to kCursorShapeCount - 1
+  bool visible = true;
+  bool keyboardGrabbed = false;  // the keyboard confined to the window (full screen)
+  bool operator==(const CursorState&) const = default;
+};
+
 class Backend {
  public:
   virtual ~Backend() = default;
@@ -114,23 +127,36 @@ class Backend {
   // backend can neither tell nor change it: the saver then counts as absent.
   virtual bool ScreenSaverActive() { return false; }
   virtual bool SetScreenSaverActive(bool /*active*/) { return false; }
+
+  // Event thread: gives the platform the cursor's shape, visibility and keyboard grab.
+  virtual void ApplyCursor(const CursorState& state) = 0;
+  // Turns the platform's text input (and its input method) on or off.
+  virtual void SetTextInput(bool on) = 0;
+  // The joysticks attached to the machine; any thread.
+  virtual JoystickSource& Joysticks() = 0;
+  // An output, closed until opened, that plays the device's mix.
+  virtual std::unique_ptr<AudioOutput> MakeAudioOutput(SoundDevice& device) = 0;
 };
 
-// The backend in force, or null. Installing one makes the calling thread the event thread: its
-// message waits go through the backend. Answers the backend it replaces.
-Backend* CurrentBackend();
-Backend* InstallBackend(Backend* backend);
+// The backend in force, or null. It is installed through the registry (Global<Backend>,
+// ScopedGlobal<Backend>); the thread that installs one becomes the event thread: its message
+// waits go through the backend.
+inline Backend* CurrentBackend() {
+  return Global<Backend>::Get();
+}
 bool IsEventThread();
-
-class ScopedBackend {
- public:
-  explicit ScopedBackend(Backend* backend) : previous_(InstallBackend(backend)) {}
-  ~ScopedBackend() { InstallBackend(previous_); }
-  ScopedBackend(const ScopedBackend&) = delete;
-  ScopedBackend& operator=(const ScopedBackend&) = delete;
-
- private:
-  Backend* previous_;
-};
+// The registry's scope under the name its users know.
+using ScopedBackend = ScopedGlobal<Backend>;
 
 }  // namespace bw::host
+
+namespace bw {
+
+// Installing a backend moves the event thread to the installing thread and wakes the threads
+// that waited on the backend it replaces (message_queue.cpp).
+template <>
+struct GlobalTraits<host::Backend> {
+  static void Installed(host::Backend* now, host::Backend* previous);
+};
+
+}  // namespace bw

@@ -12,8 +12,6 @@ MonotonicClock& DefaultClock() {
   static MonotonicClock clock;
   return clock;
 }
-
-std::atomic<ClockSource*> g_installed{nullptr};
 }  // namespace
 
 uint64_t MonotonicClock::NowNanoseconds() {
@@ -30,12 +28,8 @@ void MonotonicClock::Sleep(uint32_t ms) {
 }
 
 ClockSource& CurrentClock() {
-  ClockSource* c = g_installed.load(std::memory_order_acquire);
-  return c ? *c : DefaultClock();
-}
-
-ClockSource* InstallClock(ClockSource* clock) {
-  return g_installed.exchange(clock, std::memory_order_acq_rel);
+  ClockSource* installed = Global<ClockSource>::Get();
+  return installed ? *installed : DefaultClock();
 }
 
 uint32_t GetTickCount() { return static_cast<uint32_t>(CurrentClock().NowNanoseconds() / 1000000u); }

@@ -6,6 +6,8 @@
 #include <atomic>
 #include <cstdint>
 
+#include "common/global.h"
+
 namespace bw::host {
 
 class ClockSource {
@@ -54,21 +56,11 @@ class VirtualClock final : public ClockSource {
   std::atomic<uint64_t> ns_{0};
 };
 
-// The clock in force: the monotonic clock unless one was installed (tests, the headless backend).
+// The clock in force: the monotonic clock unless one was installed through the registry
+// (ScopedGlobal<ClockSource>: tests, the headless backend).
 ClockSource& CurrentClock();
-// Installs clock (null restores the monotonic clock) and answers the one it replaces.
-ClockSource* InstallClock(ClockSource* clock);
-
-class ScopedClock {
- public:
-  explicit ScopedClock(ClockSource* clock) : previous_(InstallClock(clock)) {}
-  ~ScopedClock() { InstallClock(previous_); }
-  ScopedClock(const ScopedClock&) = delete;
-  ScopedClock& operator=(const ScopedClock&) = delete;
-
- private:
-  ClockSource* previous_;
-};
+// The registry's scope under the name its users know.
+using ScopedClock = ScopedGlobal<ClockSource>;
 
 // The engine's readings. GetTickCount and TimeGetTime read one source: the millisecond count
 // wraps after 2^32 ms.

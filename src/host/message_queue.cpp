@@ -59,7 +59,7 @@ struct Registry {
   std::unordered_map<uint32_t, std::shared_ptr<WindowEntry>> windows;  // guarded by lock
   std::unordered_map<uint32_t, std::weak_ptr<ThreadQueue>> threads;    // guarded by lock
   uint32_t nextWindowId = 1;                                            // guarded by lock
-  Backend* backend = nullptr;                                           // guarded by lock
+  Backend* backend = nullptr;  // guarded by lock; the registry's backend, as installed
   uint32_t eventThreadId = 0;                                           // guarded by lock
 };
 
@@ -278,25 +278,21 @@ bool WithPopup(HWND hwnd, F f) {
 
 }  // namespace
 
-Backend* CurrentBackend() {
-  Registry& r = TheRegistry();
-  std::lock_guard<std::mutex> guard(r.lock);
-  return r.backend;
-}
+}  // namespace bw::host
 
-Backend* InstallBackend(Backend* backend) {
-  Registry& r = TheRegistry();
+void bw::GlobalTraits<bw::host::Backend>::Installed(host::Backend* now, host::Backend* previous) {
+  host::Registry& r = host::TheRegistry();
   std::lock_guard<std::mutex> guard(r.lock);
-  Backend* previous = r.backend;
-  r.backend = backend;
-  r.eventThreadId = backend ? CurrentThreadIdValue() : 0;
+  r.backend = now;
+  r.eventThreadId = now ? host::CurrentThreadIdValue() : 0;
   // A thread that was waiting on the old backend falls back to its condition variable.
   for (auto& [id, weak] : r.threads) {
     if (auto q = weak.lock()) q->wake.notify_all();
   }
   if (previous) previous->Wake();
-  return previous;
 }
+
+namespace bw::host {
 
 bool IsEventThread() {
   Registry& r = TheRegistry();

@@ -6,6 +6,7 @@
 
 #include "common/atomic_file.h"
 #include "common/global.h"
+#include "host/backend.h"
 #include "platform/com_init.h"
 #include "sound/direct_sound_buffer.h"
 #include "sound/host_buffer_lock.h"
@@ -115,8 +116,8 @@ DirectSoundDevice::DirectSoundDevice(SoundOutput output) : output_(output) {}
 DirectSoundDevice::~DirectSoundDevice() {
   DeleteAllBuffers();
   ReleasePrimaryBuffer();
-  if (sdl_) sdl_->Close();
-  sdl_.reset();
+  if (audio_) audio_->Close();
+  audio_.reset();
   FreeSoundDeviceList();
   if (Global<DirectSoundDevice>::Get() == this) Global<DirectSoundDevice>::Clear();
 }
@@ -145,20 +146,24 @@ int32_t DirectSoundDevice::SetPrimaryFormat(host::HWND window, bool globalFocus,
   if (primary_->SetFormat(host::MakePcmFormat(channels, rate, bitsPerSample)) != host::kSoundOk) {
     return kPrimaryFormatRefused;
   }
-  if (output_ == SoundOutput::kSdl) {
-    if (!sdl_) sdl_ = std::make_unique<host::SdlAudioOutput>(*device_);
-    sdl_->Open();  // the rate of the new format takes effect on reopening
+  if (output_ == SoundOutput::kBackend) {
+    host::Backend* backend = host::CurrentBackend();
+    if (!audio_ && backend) audio_ = backend->MakeAudioOutput(*device_);
+    if (audio_) audio_->Open();  // the rate of the new format takes effect on reopening
   }
   return result;
 }
 
 void DirectSoundDevice::ReleasePrimaryBuffer() { primary_.reset(); }
 
-bool DirectSoundDevice::IsOutputOpen() const { return sdl_ && sdl_->IsOpen(); }
+bool DirectSoundDevice::IsOutputOpen() const {
+  return audio_ && audio_->IsOpen();
+}
 
 std::string DirectSoundDevice::OutputError() const {
   if (output_ == SoundOutput::kNone) return "no output: the mixer is pulled directly";
-  return sdl_ ? sdl_->Error() : "the primary format was not set";
+  if (audio_) return audio_->Error();
+  return host::CurrentBackend() ? "the primary format was not set" : "no backend to play through";
 }
 
 int32_t DirectSoundDevice::Append(std::unique_ptr<SoundBuffer> buffer, int32_t result,

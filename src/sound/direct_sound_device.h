@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "host/audio/sdl_audio_output.h"
+#include "host/audio/audio_output.h"
 #include "host/audio/sound_device.h"
 #include "host/messages.h"
 
@@ -54,8 +54,8 @@ constexpr int32_t kBufferNotMade = 8;
 constexpr int32_t kFeederPriorityNormal = 2;
 
 // Where the mixed sound goes: nowhere (tests and headless runs pull from the host device), or
-// SDL's audio output once the primary format is set.
-enum class SoundOutput { kNone, kSdl };
+// the backend's audio output (SDL's in the program) once the primary format is set.
+enum class SoundOutput { kNone, kBackend, kSdl = kBackend };
 
 class DirectSoundDeviceBase {
  public:
@@ -103,7 +103,7 @@ class DirectSoundDevice : public DirectSoundDeviceBase {
                            uint16_t bitsPerSample);
   void ReleasePrimaryBuffer();
   host::SoundBuffer* PrimaryBuffer() const { return primary_.get(); }
-  // Whether the SDL output plays, and why not.
+  // Whether the backend's output plays, and why not.
   bool IsOutputOpen() const;
   std::string OutputError() const;
 
@@ -124,7 +124,7 @@ class DirectSoundDevice : public DirectSoundDeviceBase {
 
   SoundOutput output_;
   std::unique_ptr<host::SoundBuffer> primary_;
-  std::unique_ptr<host::SdlAudioOutput> sdl_;
+  std::unique_ptr<host::AudioOutput> audio_;
   std::list<std::unique_ptr<SoundBuffer>> buffers_;  // in creation order
 };
 

@@ -8,7 +8,7 @@ namespace {
 TEST(HostClock, VirtualClockDrivesEveryReadingAndWrapsAt32Bits) {
   {
     VirtualClock clock(0xFFFFFFF0u);
-    ScopedClock use(&clock);
+    ScopedGlobal<ClockSource> use(&clock);
     uint32_t start = TimeGetTime();
     int64_t before = QueryPerformanceCounter();
     clock.AdvanceMilliseconds(16);

@@ -41,7 +41,7 @@ class Headless : public testing::Test {
   static std::vector<MSG> Drain() { return test::TakeMessages(); }
 
   HeadlessBackend backend_;
-  ScopedBackend use_;
+  ScopedGlobal<Backend> use_;
   HWND window_;
 };
 
@@ -116,6 +116,24 @@ TEST_F(Headless, SinkKeepsTheFrameRowsWithoutPaddingAndHashesIt) {
   EXPECT_FALSE(sink->Present(tight.data(), 0, 2, 12, ScaleFilter::kNearest));
   EXPECT_FALSE(sink->Present(nullptr, 3, 2, 12, ScaleFilter::kNearest));
   EXPECT_EQ(sink->FramesShown(), 2u);
+}
+
+TEST_F(Headless, AClosedWindowsSinkStaysValidAndShowsNothing) {
+  backend_.CloseAfterFrames(1);
+  auto* sink = static_cast<HeadlessSink*>(GetPresentationSink(window_));
+  ASSERT_NE(sink, nullptr);
+  std::vector<uint8_t> pixels = Pattern(2, 2, 8, 4);
+  ASSERT_TRUE(sink->Present(pixels.data(), 2, 2, 8, ScaleFilter::kNearest));
+  ASSERT_TRUE(DestroyWindow(window_));
+  EXPECT_EQ(backend_.Window(window_), nullptr);
+
+  // A surface that still holds the sink presents into it after the window went.
+  EXPECT_TRUE(sink->Detached());
+  EXPECT_TRUE(sink->Present(pixels.data(), 2, 2, 8, ScaleFilter::kNearest));
+  EXPECT_TRUE(sink->HandOver(pixels.data(), 2, 2, 8, ScaleFilter::kNearest));
+  sink->PresentPending();
+  EXPECT_EQ(sink->FramesShown(), 1u) << "a detached sink shows nothing";
+  EXPECT_TRUE(Drain().empty()) << "no close posted for a frame after the window went";
 }
 
 // Named for the thread-sanitizer run.

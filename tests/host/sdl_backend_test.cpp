@@ -1,11 +1,14 @@
 // Label: threads
 #include "host/sdl/sdl_backend.h"
 
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <thread>
 #include <vector>
 
+#include "host/input/joystick.h"
+#include "host/input/text_input.h"
 #include "host/message_queue.h"
 #include "host/sdl_window_fixture.h"
 
@@ -64,6 +67,63 @@ TEST_F(SdlEvents, KeysCarryTheVirtualKeyScanCodeAndRepeatBit) {
     EXPECT_EQ(got[i].wParam, cases[i].key) << cases[i].name;
     EXPECT_EQ(static_cast<uint32_t>(got[i].lParam), cases[i].lParam) << cases[i].name;
   }
+}
+
+TEST_F(SdlEvents, TypedTextArrivesAsCp932AndEndsTheComposition) {
+  ResetTextInput();
+  SDL_Event editing;
+  SDL_zero(editing);
+  editing.type = SDL_TEXTEDITING_EXT;
+  editing.editExt.windowID = backend_->SdlWindowId(window_);
+  editing.editExt.text = SDL_strdup("\xE3\x81\xAB");  // に
+  Push(editing);
+  Drain();
+  EXPECT_EQ(Composition(), "\x82\xC9");
+
+  SDL_Event typed;
+  SDL_zero(typed);
+  typed.type = SDL_TEXTINPUT;
+  typed.text.windowID = backend_->SdlWindowId(window_);
+  SDL_strlcpy(typed.text.text, "\xE6\x97\xA5\xF0\x9F\x98\x80",
+              sizeof(typed.text.text));  // 日, an emoji
+  Push(typed);
+  std::vector<MSG> got = Drain();
+  EXPECT_EQ(Composition(), "") << "committing ends the composition";
+  ASSERT_EQ(got.size(), 2u) << "the emoji has no CP932 form and is dropped whole";
+  EXPECT_EQ(got[0].wParam, 0x93u);
+  EXPECT_EQ(got[1].wParam, 0xFAu);
+  ResetTextInput();
+}
+
+// SDL's signed axes on the engine's 0..65535 range, read through the backend's joysticks.
+TEST_F(SdlEvents, JoystickAxesAreOffsetToTheEnginesRange) {
+  // The dummy driver's window never has the focus, and SDL drops joystick input without it.
+  SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
+  JoystickSource& joysticks = backend_->Joysticks();
+  ASSERT_EQ(joysticks.Count(), 0);  // starts SDL's joystick part
+  int index = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, 2, 6, 0);
+  ASSERT_GE(index, 0) << SDL_GetError();
+  JoystickCaps caps;
+  ASSERT_TRUE(joysticks.Caps(index, &caps));
+  EXPECT_EQ(caps.buttonCount, 6u);
+  EXPECT_EQ(caps.axisCount, 2u);
+  int32_t handle = joysticks.Open(index);
+  ASSERT_GT(handle, 0);
+  SDL_Joystick* stick = SDL_JoystickFromInstanceID(SDL_JoystickGetDeviceInstanceID(index));
+  ASSERT_NE(stick, nullptr);
+  SDL_JoystickSetVirtualAxis(stick, 0, -32768);
+  SDL_JoystickSetVirtualAxis(stick, 1, 32767);
+  SDL_JoystickSetVirtualButton(stick, 5, SDL_PRESSED);
+  SDL_JoystickUpdate();
+  JoystickReading reading;
+  ASSERT_TRUE(joysticks.Read(handle, &reading));
+  EXPECT_EQ(reading.x, kJoystickAxisMin);
+  EXPECT_EQ(reading.y, kJoystickAxisMax);
+  EXPECT_EQ(reading.buttons, 1u << 5);
+  SDL_JoystickDetachVirtual(index);
+  EXPECT_FALSE(joysticks.Read(handle, &reading)) << "unplugged";
+  joysticks.Close(handle);
+  SDL_ResetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS);
 }
 
 // A user of a window hears of its end while the sink still lives; a surface that kept the sink

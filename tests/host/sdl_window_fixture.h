@@ -22,7 +22,7 @@ class SdlWindowFixture : public testing::Test {
     std::string error;
     backend_ = SdlBackend::Create(&error);
     ASSERT_NE(backend_, nullptr) << error;
-    use_ = std::make_unique<ScopedBackend>(backend_.get());
+    use_ = std::make_unique<ScopedGlobal<Backend>>(backend_.get());
     WindowDesc desc;
     desc.proc = proc_;
     desc.native = true;
@@ -41,7 +41,7 @@ class SdlWindowFixture : public testing::Test {
   static std::vector<MSG> Drain() { return test::TakeMessages(); }
 
   std::unique_ptr<SdlBackend> backend_;
-  std::unique_ptr<ScopedBackend> use_;
+  std::unique_ptr<ScopedGlobal<Backend>> use_;
   HWND window_;
 
  private:

@@ -1,10 +1,10 @@
 // Label: threads
-// Keyboards and mice over scripted SDL events: what a frame reads as held and newly pressed.
+// Keyboards and mice over scripted platform input: what a frame reads as held and newly pressed.
 #include <gtest/gtest.h>
 
+#include "headless_input_fixture.h"
 #include "input/input_manager.h"
 #include "input/key_code_table.h"
-#include "sdl_input_fixture.h"
 
 namespace bw {
 namespace {
@@ -16,10 +16,10 @@ constexpr int kCodeLeftShift = 0x2A;
 constexpr int kCodeRightShift = 0x36;
 constexpr host::LPARAM kRepeat = host::LPARAM{1} << 30;
 
-class PolledDevices : public SdlInputTest {
+class PolledDevices : public HeadlessInputTest {
  protected:
   void SetUp() override {
-    SdlInputTest::SetUp();
+    HeadlessInputTest::SetUp();
     ASSERT_EQ(manager_.CreateDevices(window_, kDeviceTypePolled, kDeviceTypePolled), 0u);
     manager_.Activate();
   }
@@ -35,7 +35,7 @@ class PolledDevices : public SdlInputTest {
 
 TEST_F(PolledDevices, HeldKeyIsPressedInTheFirstFrameOnlyAndSharedKeysSetEveryCode) {
   KeyboardDevice* keyboard = manager_.Keyboard();
-  Key(SDL_SCANCODE_Z, true);
+  Key(kKeyZ, true);
   Frame();
   EXPECT_TRUE(keyboard->IsKeyPressed(kCodeZ));
   EXPECT_TRUE(keyboard->IsKeyDown(kCodeZ));
@@ -44,13 +44,13 @@ TEST_F(PolledDevices, HeldKeyIsPressedInTheFirstFrameOnlyAndSharedKeysSetEveryCo
     EXPECT_FALSE(keyboard->IsKeyPressed(kCodeZ)) << "frame " << frame;
     EXPECT_TRUE(keyboard->IsKeyDown(kCodeZ)) << "frame " << frame;
   }
-  Key(SDL_SCANCODE_Z, false);
+  Key(kKeyZ, false);
   Frame();
   EXPECT_FALSE(keyboard->IsKeyDown(kCodeZ));
 
   // One Shift or Enter key sets both codes of its virtual key.
-  Key(SDL_SCANCODE_RSHIFT, true);
-  Key(SDL_SCANCODE_RETURN, true);
+  Key(kKeyRightShift, true);
+  Key(kKeyReturn, true);
   Frame();
   EXPECT_TRUE(keyboard->IsKeyDown(kCodeLeftShift));
   EXPECT_TRUE(keyboard->IsKeyDown(kCodeRightShift));
@@ -62,7 +62,7 @@ TEST_F(PolledDevices, PointerOutsideThePictureAnswersNothing) {
   Mouse* mouse = manager_.GetMouse();
   PointerPosition pointer{kPointerOutside, 5};
   mouse->SetPointerPosition(&pointer);
-  Button(SDL_BUTTON_LEFT, true);
+  Button(host::MouseButton::kLeft, true);
   Wheel(1);
   Frame();
   EXPECT_FALSE(mouse->IsButtonDown(kButtonLeft));
@@ -76,13 +76,8 @@ TEST_F(PolledDevices, PointerOutsideThePictureAnswersNothing) {
 }
 
 TEST_F(PolledDevices, LosingTheFocusReleasesKeys) {
-  Key(SDL_SCANCODE_Z, true);
-  SDL_Event e;
-  SDL_zero(e);
-  e.type = SDL_WINDOWEVENT;
-  e.window.windowID = backend_->SdlWindowId(window_);
-  e.window.event = SDL_WINDOWEVENT_FOCUS_LOST;
-  Push(e);
+  Key(kKeyZ, true);
+  Focus(false);
   Frame();
   EXPECT_FALSE(manager_.Keyboard()->IsKeyDown(kCodeZ));
 }
@@ -154,7 +149,7 @@ TEST_F(PolledDevices, DirectInputModeRunsPolledSoClicksAreSeen) {
   EXPECT_EQ(mode, kInputModePolled);
   EXPECT_EQ(manager_.GetMouse()->GetKind(), kMouseWindows);
   manager_.Activate();
-  Button(SDL_BUTTON_LEFT, true);
+  Button(host::MouseButton::kLeft, true);
   Frame();  // no button message reaches the manager
   EXPECT_TRUE(manager_.GetMouse()->IsButtonPressed(kButtonLeft));
 

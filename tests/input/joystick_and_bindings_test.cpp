@@ -1,63 +1,64 @@
-// Joysticks over SDL's virtual joysticks, and the action tables that ask every device.
-#include <SDL.h>
+// Joysticks over the headless backend's scripted joysticks, and the action tables that ask every
+// device.
 #include <gtest/gtest.h>
 
 #include <climits>
 
+#include "common/global.h"
+#include "host/headless/headless_backend.h"
 #include "input/input_manager.h"
 
 namespace bw {
 namespace {
 
 constexpr int kButtons = 6;
-constexpr Sint16 kAxisLow = -32768;
-constexpr Sint16 kAxisHigh = 32767;
+// Axis positions on the engine's range, centred at 32768.
+constexpr int32_t kAxisCentre = host::kJoystickAxisCentre;
+constexpr int32_t kAxisLow = host::kJoystickAxisMin;
+constexpr int32_t kAxisHigh = host::kJoystickAxisMax;
 
 class Joysticks : public testing::Test {
  protected:
   void SetUp() override {
     ResetJoystickTable();
-    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_JOYSTICK), 0) << SDL_GetError();
     ASSERT_EQ(manager_.CreateDevices(host::HWND{}, kDeviceTypeMessage, kDeviceTypeMessage), 0u);
     manager_.Activate();
   }
   void TearDown() override {
     manager_.ReleaseDevices();
-    for (SDL_Joystick* j : sticks_) SDL_JoystickClose(j);
-    while (SDL_NumJoysticks() > 0) SDL_JoystickDetachVirtual(0);
-    SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
     ResetJoystickTable();
   }
-  SDL_Joystick* Attach() {
-    int index = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, 2, kButtons, 0);
-    EXPECT_GE(index, 0) << SDL_GetError();
-    SDL_Joystick* j = SDL_JoystickOpen(index);
-    EXPECT_NE(j, nullptr) << SDL_GetError();
-    sticks_.push_back(j);
-    return j;
+  // Plugs in a two-axis pad; answers its index.
+  int32_t Attach() {
+    host::JoystickCaps caps;
+    caps.buttonCount = kButtons;
+    caps.axisCount = 2;
+    caps.name = "pad";
+    return backend_.Joysticks().Attach(caps);
   }
-  void Frame() {
-    SDL_JoystickUpdate();
-    manager_.Poll();
+  // Moves joystick n; buttons is the mask held.
+  void Set(int32_t n, int32_t x, int32_t y, uint32_t buttons = 0) {
+    backend_.Joysticks().Set(n, host::JoystickReading{x, y, buttons});
   }
+  void Frame() { manager_.Poll(); }
+  host::HeadlessBackend backend_;
+  ScopedGlobal<host::Backend> use_{&backend_};
   InputManager manager_;
-  std::vector<SDL_Joystick*> sticks_;
 };
 
 TEST_F(Joysticks, DirectionsAtTheOuterThirdsAndButtons) {
-  SDL_Joystick* stick = Attach();
+  int32_t stick = Attach();
   ASSERT_EQ(manager_.AddJoystick(-1, host::HWND{}), 0);
   JoystickDevice* joystick = manager_.GetJoystick(0);
   ASSERT_NE(joystick, nullptr);
   EXPECT_EQ(joystick->ButtonCount(), static_cast<uint32_t>(kButtons));
   EXPECT_TRUE(IsJoystickInUse(0));
 
-  SDL_JoystickSetVirtualAxis(stick, 0, 0);
-  SDL_JoystickSetVirtualAxis(stick, 1, 0);
+  Set(stick, kAxisCentre, kAxisCentre);
   Frame();
   EXPECT_EQ(joystick->GetDownCode(), -1) << "the centre is no direction";
 
-  SDL_JoystickSetVirtualAxis(stick, 1, kAxisLow);
+  Set(stick, kAxisCentre, kAxisLow);
   Frame();
   EXPECT_TRUE(joystick->IsPressed(kJoyUp));
   EXPECT_EQ(joystick->GetDownCode(), kJoyUp);
@@ -65,9 +66,7 @@ TEST_F(Joysticks, DirectionsAtTheOuterThirdsAndButtons) {
   EXPECT_TRUE(joystick->IsDown(kJoyUp));
   EXPECT_FALSE(joystick->IsPressed(kJoyUp));
 
-  SDL_JoystickSetVirtualAxis(stick, 1, 0);
-  SDL_JoystickSetVirtualAxis(stick, 0, kAxisHigh);
-  SDL_JoystickSetVirtualButton(stick, 5, SDL_PRESSED);
+  Set(stick, kAxisHigh, kAxisCentre, 1u << 5);
   Frame();
   EXPECT_TRUE(joystick->IsPressed(kJoyRight));
   EXPECT_TRUE(joystick->IsPressed(kJoyFirstButton + 5));
@@ -76,10 +75,10 @@ TEST_F(Joysticks, DirectionsAtTheOuterThirdsAndButtons) {
   EXPECT_FALSE(joystick->IsDown(kJoyFirstButton + kButtons)) << "beyond the button count";
 
   // A third of the way from the centre is still inside the middle third.
-  SDL_JoystickSetVirtualAxis(stick, 0, -10000);
+  Set(stick, kAxisCentre - 10000, kAxisCentre, 1u << 5);
   Frame();
   EXPECT_FALSE(joystick->IsDown(kJoyLeft));
-  SDL_JoystickSetVirtualAxis(stick, 0, -12000);
+  Set(stick, kAxisCentre - 12000, kAxisCentre, 1u << 5);
   Frame();
   EXPECT_TRUE(joystick->IsDown(kJoyLeft));
 

@@ -62,7 +62,7 @@ class Pointer : public testing::Test {
   void MoveTo(int32_t x, int32_t y) { host::SetCursorPos(x, y); }
 
   host::VirtualClock clock_{1000};
-  host::ScopedClock useClock_{&clock_};
+  ScopedGlobal<host::ClockSource> useClock_{&clock_};
   std::vector<host::MSG> messages_;
   host::HWND window_;
   MessageMouse mouse_;
@@ -193,7 +193,7 @@ class AnimatedCursor : public testing::Test {
  protected:
   void SetUp() override { mouse_.SetPointerPosition(&pointer_); }
   host::VirtualClock clock_{5000};
-  host::ScopedClock useClock_{&clock_};
+  ScopedGlobal<host::ClockSource> useClock_{&clock_};
   PointerPosition pointer_{100, 50};
   WindowsMouse mouse_;
   FakeSprite sprite_;
@@ -237,7 +237,7 @@ class PointerMove : public testing::Test {
     host::SetCursorPos(0, 0);
   }
   host::VirtualClock clock_{1000};
-  host::ScopedClock useClock_{&clock_};
+  ScopedGlobal<host::ClockSource> useClock_{&clock_};
   WindowsMouse mouse_;
   EngineInput input_;
   TimerService service_;

@@ -1,6 +1,6 @@
 // Label: threads
 // Typed text on its way to a text field: the 32-byte buffer, whole characters, the input
-// method's composition, and Japanese text from SDL arriving as CP932.
+// method's composition, and Japanese text from the platform arriving as CP932.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -8,8 +8,8 @@
 #include <thread>
 #include <vector>
 
+#include "headless_input_fixture.h"
 #include "input/engine_input.h"
-#include "sdl_input_fixture.h"
 #include "support/recording_field.h"
 
 namespace bw {
@@ -72,11 +72,11 @@ TEST_F(TextBuffer, CompositionIsAnsweredOnlyWhenItChanges) {
   host::ResetTextInput();
 }
 
-// The window thread's messages, through SDL.
-class TypedText : public SdlInputTest {
+// The window thread's messages, through the backend.
+class TypedText : public HeadlessInputTest {
  protected:
   void SetUp() override {
-    SdlInputTest::SetUp();
+    HeadlessInputTest::SetUp();
     input_.SetMainWindow(window_);
   }
   void Deliver() {
@@ -85,22 +85,8 @@ class TypedText : public SdlInputTest {
         input_.OnTextInputMessage(msg.hwnd, msg.message, msg.wParam, msg.lParam);
     }
   }
-  void Text(const char* utf8) {
-    SDL_Event e;
-    SDL_zero(e);
-    e.type = SDL_TEXTINPUT;
-    e.text.windowID = backend_->SdlWindowId(window_);
-    SDL_strlcpy(e.text.text, utf8, sizeof(e.text.text));
-    Push(e);
-  }
-  void Editing(const char* utf8) {
-    SDL_Event e;
-    SDL_zero(e);
-    e.type = SDL_TEXTEDITING_EXT;
-    e.editExt.windowID = backend_->SdlWindowId(window_);
-    e.editExt.text = SDL_strdup(utf8);
-    Push(e);
-  }
+  void Text(const char* utf8) { backend_.QueueTypedText(utf8); }
+  void Editing(const char* utf8) { backend_.QueueComposition(utf8); }
   EngineInput input_;
   RecordingField field_;
 };
@@ -111,7 +97,7 @@ TEST_F(TypedText, JapaneseArrivesAsCp932WithItsComposition) {
   input_.EnableIme(true);
   input_.Ime().SetOpenStatus(true);
 
-  // A composition longer than SDL's 32-byte event text.
+  // A composition longer than a 32-byte event text.
   std::string longReading;
   for (int i = 0; i < 20; ++i) longReading += "にほんご";
   Editing(longReading.c_str());

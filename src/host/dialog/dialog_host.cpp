@@ -1,11 +1,6 @@
 #include "host/dialog/dialog_host.h"
 
-#include "common/global.h"
-
 namespace bw::host {
-
-DialogHost* CurrentDialogHost() { return Global<DialogHost>::Get(); }
-DialogHost* InstallDialogHost(DialogHost* host) { return Global<DialogHost>::Set(host); }
 
 int RunDialog(HWND owner, Dialog& dialog) {
   DialogHost* host = CurrentDialogHost();

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/global.h"
 #include "host/backend.h"
 #include "host/dialog/dialog.h"
 #include "host/dialog/menu.h"
@@ -70,19 +71,12 @@ class DialogHost {
   }
 };
 
-DialogHost* CurrentDialogHost();
-DialogHost* InstallDialogHost(DialogHost* host);
-
-class ScopedDialogHost {
- public:
-  explicit ScopedDialogHost(DialogHost* host) : previous_(InstallDialogHost(host)) {}
-  ~ScopedDialogHost() { InstallDialogHost(previous_); }
-  ScopedDialogHost(const ScopedDialogHost&) = delete;
-  ScopedDialogHost& operator=(const ScopedDialogHost&) = delete;
-
- private:
-  DialogHost* previous_;
-};
+// The host in force, installed through the registry (ScopedGlobal<DialogHost>).
+inline DialogHost* CurrentDialogHost() {
+  return Global<DialogHost>::Get();
+}
+// The registry's scope under the name its users know.
+using ScopedDialogHost = ScopedGlobal<DialogHost>;
 
 // Through the installed host; without one a dialog answers its close answer, a chooser "not
 // chosen" and the clipboard false.

@@ -1,5 +1,6 @@
 #include "host/dialog/imgui_dialog_host.h"
 
+#include <SDL.h>
 #include <imgui.h>
 
 #include <algorithm>

@@ -3,8 +3,6 @@
 // other threads are served, events pumped, and the last frame is shown with the dialog over it.
 #pragma once
 
-#include <SDL.h>
-
 #include <functional>
 #include <string>
 #include <vector>

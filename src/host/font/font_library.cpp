@@ -1,6 +1,8 @@
 #include "host/font/font_library.h"
 
 #include <fontconfig/fontconfig.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
 
 #include <cstdio>
 

@@ -3,13 +3,15 @@
 // library, a face or a size happens under Mutex().
 #pragma once
 
-#include <ft2build.h>
-#include FT_FREETYPE_H
-#include <fontconfig/fontconfig.h>
-
 #include <map>
 #include <mutex>
 #include <string>
+
+// FreeType's and fontconfig's types stay opaque here: FT_Face, FT_Library and FcConfig point to
+// these. Only the host's sources that use them include those libraries' headers.
+struct FT_FaceRec_;
+struct FT_LibraryRec_;
+struct _FcConfig;
 
 namespace bw::host {
 
@@ -18,7 +20,7 @@ class FontLibrary {
   // An opened face and the family fontconfig matched for the request: the family asked for when
   // it is installed, else the best face fontconfig offers for Japanese text.
   struct Face {
-    FT_Face face = nullptr;
+    FT_FaceRec_* face = nullptr;  // an FT_Face
     std::string family;
     std::string path;
     int index = 0;  // the face's number inside its file
@@ -44,8 +46,8 @@ class FontLibrary {
   Face Match(const std::string& family);
 
   std::mutex mutex_;  // guards everything below and every FT_Face and FT_Size made from it
-  FT_Library library_ = nullptr;
-  FcConfig* config_ = nullptr;
+  FT_LibraryRec_* library_ = nullptr;
+  _FcConfig* config_ = nullptr;
   std::map<std::string, Face> faces_;
 };
 

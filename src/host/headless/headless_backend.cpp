@@ -1,5 +1,7 @@
 #include "host/headless/headless_backend.h"
 
+#include "host/input/cursor.h"
+#include "host/input/text_input.h"
 #include "host/message_queue.h"
 
 namespace bw::host {
@@ -11,9 +13,16 @@ constexpr int32_t kDefaultDesktopDepth = 32;
 }  // namespace
 
 void HeadlessSink::Show(const Frame& frame) {
+  if (detached_) return;
   last_ = frame;
   ++framesShown_;
   if (onShow_) onShow_();
+}
+
+void HeadlessSink::Detach() {
+  detached_ = true;
+  onShow_ = nullptr;
+  onPending_ = nullptr;
 }
 
 HeadlessBackend::HeadlessBackend(uint32_t startMs) : clock_(startMs), useClock_(&clock_) {
@@ -23,10 +32,22 @@ HeadlessBackend::HeadlessBackend(uint32_t startMs) : clock_(startMs), useClock_(
 
 HeadlessBackend::~HeadlessBackend() = default;
 
-void HeadlessBackend::QueueEvent(InputEvent event) {
+void HeadlessBackend::Queue(Scripted scripted) {
   std::lock_guard<std::mutex> guard(lock_);
-  events_.push_back(std::move(event));
+  events_.push_back(std::move(scripted));
   wake_.notify_all();
+}
+
+void HeadlessBackend::QueueEvent(InputEvent event) {
+  Queue(Scripted{Scripted::Kind::kEvent, std::move(event), {}});
+}
+
+void HeadlessBackend::QueueTypedText(std::string utf8) {
+  Queue(Scripted{Scripted::Kind::kTypedText, {}, std::move(utf8)});
+}
+
+void HeadlessBackend::QueueComposition(std::string utf8) {
+  Queue(Scripted{Scripted::Kind::kComposition, {}, std::move(utf8)});
 }
 
 void HeadlessBackend::SetDesktop(DesktopInfo desktop) { desktop_ = std::move(desktop); }
@@ -70,7 +91,13 @@ bool HeadlessBackend::OpenWindow(HWND hwnd, const NativeWindowDesc& desc) {
   return true;
 }
 
-void HeadlessBackend::CloseWindow(HWND hwnd) { windows_.erase(hwnd.id); }
+void HeadlessBackend::CloseWindow(HWND hwnd) {
+  auto it = windows_.find(hwnd.id);
+  if (it == windows_.end()) return;
+  it->second.sink->Detach();
+  retiredSinks_.push_back(std::move(it->second.sink));
+  windows_.erase(it);
+}
 
 bool HeadlessBackend::ShowWindow(HWND hwnd, bool show) {
   auto it = windows_.find(hwnd.id);
@@ -139,12 +166,25 @@ PresentationSink* HeadlessBackend::Sink(HWND hwnd) {
 }
 
 void HeadlessBackend::PumpEvents() {
-  std::deque<InputEvent> events;
+  std::deque<Scripted> events;
   {
     std::lock_guard<std::mutex> guard(lock_);
     events.swap(events_);
   }
-  for (const InputEvent& event : events) DeliverInputEvent(MainWindow(), event);
+  for (const Scripted& scripted : events) {
+    switch (scripted.kind) {
+      case Scripted::Kind::kEvent:
+        DeliverInputEvent(MainWindow(), scripted.event);
+        break;
+      case Scripted::Kind::kTypedText:
+        DeliverTypedText(MainWindow(), scripted.utf8);
+        break;
+      case Scripted::Kind::kComposition:
+        SetCompositionUtf8(scripted.utf8);
+        break;
+    }
+  }
+  ApplyCursorState();
   for (auto& [id, window] : windows_) window.sink->PresentPending();
 }
 
@@ -174,6 +214,43 @@ int HeadlessBackend::ShowMessageBox(const MessageBoxRequest& request) {
   int answer = answers_.front();
   answers_.pop_front();
   return answer;
+}
+
+CursorState HeadlessBackend::AppliedCursor() const {
+  return appliedCursor_;
+}
+
+bool HeadlessBackend::TextInputOn() const {
+  return textInputOn_;
+}
+
+void HeadlessBackend::ApplyCursor(const CursorState& state) {
+  appliedCursor_ = state;
+}
+
+void HeadlessBackend::SetTextInput(bool on) {
+  textInputOn_ = on;
+}
+
+std::unique_ptr<AudioOutput> HeadlessBackend::MakeAudioOutput(SoundDevice& device) {
+  return std::make_unique<CapturedAudioOutput>(device, audio_);
+}
+
+void HeadlessBackend::FailAudioOutput(std::string reason) {
+  std::lock_guard<std::mutex> hold(audio_->lock);
+  audio_->failure = std::move(reason);
+}
+
+bool HeadlessBackend::PullSound(size_t frames) {
+  std::lock_guard<std::mutex> hold(audio_->lock);
+  if (!audio_->playing) return false;
+  audio_->playing->MixLocked(frames);
+  return true;
+}
+
+std::vector<int16_t> HeadlessBackend::CapturedSound() {
+  std::lock_guard<std::mutex> hold(audio_->lock);
+  return audio_->samples;
 }
 
 }  // namespace bw::host

@@ -1,5 +1,6 @@
-// The deterministic backend: a virtual clock, scripted input, a settable desktop and file-system
-// types, scripted message-box answers, and frames kept for tests to read.
+// The deterministic backend: a virtual clock, scripted input (events, typed text, compositions,
+// joysticks), a settable desktop and file-system types, scripted message-box answers, and frames,
+// the cursor, the text-input switch and the sound kept for tests to read.
 #pragma once
 
 #include <condition_variable>
@@ -13,6 +14,8 @@
 
 #include "host/backend.h"
 #include "host/clock.h"
+#include "host/headless/captured_audio_output.h"
+#include "host/headless/scripted_joysticks.h"
 #include "host/input_event.h"
 #include "host/presentation_sink.h"
 
@@ -25,6 +28,10 @@ class HeadlessSink final : public PresentationSink {
   uint32_t FramesShown() const { return framesShown_; }
   void SetOnShow(std::function<void()> onShow) { onShow_ = std::move(onShow); }
   void SetOnPending(std::function<void()> onPending) { onPending_ = std::move(onPending); }
+  // The window has gone: the sink forgets its callbacks and shows nothing from now on, so a user
+  // that still holds it cannot reach the backend through it.
+  void Detach();
+  bool Detached() const { return detached_; }
 
  protected:
   void Show(const Frame& frame) override;
@@ -37,6 +44,7 @@ class HeadlessSink final : public PresentationSink {
   uint32_t framesShown_ = 0;
   std::function<void()> onShow_;
   std::function<void()> onPending_;
+  bool detached_ = false;
 };
 
 class HeadlessBackend final : public Backend {
@@ -49,6 +57,10 @@ class HeadlessBackend final : public Backend {
 
   // Script. Events go to the first open window, in order, on the next pump.
   void QueueEvent(InputEvent event);
+  // Text typed and a composition shown by an input method, in UTF-8 as a platform gives them;
+  // they take their turn among the events.
+  void QueueTypedText(std::string utf8);
+  void QueueComposition(std::string utf8);
   void SetDesktop(DesktopInfo desktop);
   void SetFileSystemType(const std::string& folder, std::string type);
   // Answers for the coming message boxes, in order; when they run out a box answers its default.
@@ -73,6 +85,19 @@ class HeadlessBackend final : public Backend {
   const WindowState* Window(HWND hwnd) const;
   HWND MainWindow() const;
 
+  // The cursor as last applied on the event thread, and whether text input is on.
+  CursorState AppliedCursor() const;
+  bool TextInputOn() const;
+  // The joysticks tests plug in.
+  ScriptedJoysticks& Joysticks() override { return joysticks_; }
+  // Audio outputs opened from now on fail with this reason (empty: they open).
+  void FailAudioOutput(std::string reason);
+  // Mixes this many frames from the output opened last, if it is open, onto the captured sound;
+  // false when no output is open.
+  bool PullSound(size_t frames);
+  // The sound pulled so far: 16-bit stereo at the open output's rate.
+  std::vector<int16_t> CapturedSound();
+
   bool OpenWindow(HWND hwnd, const NativeWindowDesc& desc) override;
   void CloseWindow(HWND hwnd) override;
   bool ShowWindow(HWND hwnd, bool show) override;
@@ -96,25 +121,44 @@ class HeadlessBackend final : public Backend {
     screenSaverActive_ = active;
     return true;
   }
+  void ApplyCursor(const CursorState& state) override;
+  void SetTextInput(bool on) override;
+  std::unique_ptr<AudioOutput> MakeAudioOutput(SoundDevice& device) override;
 
  private:
+  // One turn of the script: an event, or UTF-8 text typed or composed.
+  struct Scripted {
+    enum class Kind { kEvent, kTypedText, kComposition };
+    Kind kind = Kind::kEvent;
+    InputEvent event;
+    std::string utf8;
+  };
+  void Queue(Scripted scripted);
+
   VirtualClock clock_;
-  ScopedClock useClock_;
+  ScopedGlobal<ClockSource> useClock_;
 
   std::mutex lock_;
   std::condition_variable wake_;
-  std::deque<InputEvent> events_;  // guarded by lock_
+  std::deque<Scripted> events_;    // guarded by lock_
   bool woken_ = false;             // guarded by lock_
   std::deque<int> answers_;                      // guarded by lock_
   std::vector<MessageBoxRequest> messageBoxes_;  // guarded by lock_
 
   // Event thread only.
   std::map<uint32_t, WindowState> windows_;
+  // Sinks of closed windows: a surface may still hold one; detached, they show nothing.
+  std::vector<std::unique_ptr<HeadlessSink>> retiredSinks_;
   DesktopInfo desktop_;
   bool screenSaverActive_ = true;
   std::map<std::string, std::string> fileSystems_;
   uint32_t closeAfterFrames_ = 0;
   FrameObserver frameObserver_;
+  CursorState appliedCursor_;
+  bool textInputOn_ = false;
+
+  ScriptedJoysticks joysticks_;
+  std::shared_ptr<AudioCapture> audio_ = std::make_shared<AudioCapture>();
 };
 
 }  // namespace bw::host

@@ -1,9 +1,11 @@
 #include "host/input/text_input.h"
 
-#include <SDL.h>
-
 #include <atomic>
 #include <mutex>
+
+#include "host/backend.h"
+#include "host/cp932.h"
+#include "host/input_event.h"
 
 namespace bw::host {
 
@@ -14,17 +16,19 @@ std::atomic<bool> inputMethodSeen{false};
 std::mutex compositionLock;
 std::string composition;  // guarded by compositionLock
 
-bool VideoUp() { return SDL_WasInit(SDL_INIT_VIDEO) != 0; }
+void SetPlatformTextInput(bool on) {
+  if (Backend* backend = CurrentBackend()) backend->SetTextInput(on);
+}
 
 }  // namespace
 
 void StartTextInput() {
-  if (VideoUp()) SDL_StartTextInput();
+  SetPlatformTextInput(true);
   active = true;
 }
 
 void StopTextInput() {
-  if (VideoUp()) SDL_StopTextInput();
+  SetPlatformTextInput(false);
   active = false;
   SetComposition({});
 }
@@ -49,6 +53,18 @@ void ResetTextInput() {
   composition.clear();
   inputMethodSeen = false;
   active = false;
+}
+
+void DeliverTypedText(HWND hwnd, std::string_view utf8) {
+  InputEvent typed;
+  typed.kind = InputEventKind::kText;
+  typed.text = Utf8ToCp932Lenient(utf8, Unmappable::kDrop);
+  SetComposition({});
+  if (!typed.text.empty()) DeliverInputEvent(hwnd, typed);
+}
+
+void SetCompositionUtf8(std::string_view utf8) {
+  SetComposition(Utf8ToCp932Lenient(utf8, Unmappable::kDrop));
 }
 
 }  // namespace bw::host

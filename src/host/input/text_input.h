@@ -1,13 +1,15 @@
-// Text entry over SDL's text input: whether it is on, and the composition the input method shows,
-// as CP932. Committed text reaches the window as WM_CHAR bytes (see input_event.h).
+// Text entry: whether the platform's text input is on, and the composition the input method
+// shows, as CP932. Committed text reaches the window as WM_CHAR bytes (see input_event.h).
 #pragma once
 
 #include <string>
 #include <string_view>
 
+#include "host/messages.h"
+
 namespace bw::host {
 
-// Event thread only; without SDL's video these only keep the flag.
+// Event thread only; the backend turns the platform's text input on or off.
 void StartTextInput();
 void StopTextInput();
 bool IsTextInputActive();
@@ -19,5 +21,10 @@ std::string Composition();
 bool HasInputMethod();
 // Forgets the composition and whether an input method was seen (tests).
 void ResetTextInput();
+
+// The backends' side, for text the platform gives as UTF-8; a character without a CP932 form is
+// dropped whole, never half-fed. Committed text ends the composition and goes to the window.
+void DeliverTypedText(HWND hwnd, std::string_view utf8);
+void SetCompositionUtf8(std::string_view utf8);
 
 }  // namespace bw::host

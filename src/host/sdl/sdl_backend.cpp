@@ -1,5 +1,7 @@
 #include "host/sdl/sdl_backend.h"
 
+#include <SDL.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -9,6 +11,9 @@
 #include "host/input/text_input.h"
 #include "host/message_queue.h"
 #include "host/sdl/file_system_type.h"
+#include "host/sdl/sdl_audio_output.h"
+#include "host/sdl/sdl_cursors.h"
+#include "host/sdl/sdl_joysticks.h"
 #include "host/sdl/sdl_keys.h"
 
 namespace bw::host {
@@ -118,6 +123,11 @@ std::unique_ptr<SdlBackend> SdlBackend::Create(std::string* error) {
   return std::unique_ptr<SdlBackend>(new SdlBackend(wakeEvent));
 }
 
+SdlBackend::SdlBackend(uint32_t wakeEvent)
+    : wakeEvent_(wakeEvent),
+      cursors_(std::make_unique<SdlCursors>()),
+      joysticks_(std::make_unique<SdlJoysticks>()) {}
+
 SdlBackend::~SdlBackend() {
   while (!windows_.empty()) {
     auto it = windows_.begin();
@@ -125,6 +135,8 @@ SdlBackend::~SdlBackend() {
     windows_.erase(it);
   }
   retiredSinks_.clear();
+  cursors_.reset();
+  joysticks_.reset();
   SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
@@ -307,7 +319,7 @@ void SdlBackend::Translate(const SDL_Event& event) {
   switch (event.type) {
     case SDL_KEYDOWN:
     case SDL_KEYUP: {
-      KeyCodes codes = KeyCodesOf(event.key.keysym.scancode);
+      KeyCodes codes = KeyCodesOf(static_cast<int>(event.key.keysym.scancode));
       if (codes.virtualKey == 0) return;
       out.kind = event.type == SDL_KEYDOWN ? InputEventKind::kKeyDown : InputEventKind::kKeyUp;
       out.virtualKey = codes.virtualKey;
@@ -318,20 +330,15 @@ void SdlBackend::Translate(const SDL_Event& event) {
       DeliverInputEvent(WindowOf(event.key.windowID), out);
       return;
     }
-    case SDL_TEXTINPUT: {
-      // A character without a CP932 form is dropped whole, never half-fed.
-      out.kind = InputEventKind::kText;
-      out.text = Utf8ToCp932Lenient(event.text.text, Unmappable::kDrop);
-      SetComposition({});
-      if (!out.text.empty()) DeliverInputEvent(WindowOf(event.text.windowID), out);
+    case SDL_TEXTINPUT:
+      DeliverTypedText(WindowOf(event.text.windowID), event.text.text);
       return;
-    }
     case SDL_TEXTEDITING:
-      SetComposition(Utf8ToCp932Lenient(event.edit.text, Unmappable::kDrop));
+      SetCompositionUtf8(event.edit.text);
       return;
     case SDL_TEXTEDITING_EXT:
       if (event.editExt.text) {
-        SetComposition(Utf8ToCp932Lenient(event.editExt.text, Unmappable::kDrop));
+        SetCompositionUtf8(event.editExt.text);
         SDL_free(event.editExt.text);
       }
       return;
@@ -526,6 +533,26 @@ bool SdlBackend::SetScreenSaverActive(bool active) {
     SDL_DisableScreenSaver();
   }
   return true;
+}
+
+void SdlBackend::ApplyCursor(const CursorState& state) {
+  cursors_->Apply(state);
+}
+
+void SdlBackend::SetTextInput(bool on) {
+  if (on) {
+    SDL_StartTextInput();
+  } else {
+    SDL_StopTextInput();
+  }
+}
+
+JoystickSource& SdlBackend::Joysticks() {
+  return *joysticks_;
+}
+
+std::unique_ptr<AudioOutput> SdlBackend::MakeAudioOutput(SoundDevice& device) {
+  return std::make_unique<SdlAudioOutput>(device);
 }
 
 }  // namespace bw::host

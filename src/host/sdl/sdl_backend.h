@@ -2,8 +2,6 @@
 // video call happens on the thread that created the backend.
 #pragma once
 
-#include <SDL.h>
-
 #include <functional>
 #include <map>
 #include <memory>
@@ -14,7 +12,16 @@
 #include "host/input_event.h"
 #include "host/presentation_sink.h"
 
+// SDL's types stay opaque here: only the SDL part of the host includes SDL's headers.
+struct SDL_Renderer;
+struct SDL_Texture;
+struct SDL_Window;
+union SDL_Event;
+
 namespace bw::host {
+
+class SdlCursors;
+class SdlJoysticks;
 
 class SdlSink final : public PresentationSink {
  public:
@@ -92,6 +99,10 @@ class SdlBackend final : public Backend {
   int ShowMessageBox(const MessageBoxRequest& request) override;
   bool ScreenSaverActive() override;
   bool SetScreenSaverActive(bool active) override;
+  void ApplyCursor(const CursorState& state) override;
+  void SetTextInput(bool on) override;
+  JoystickSource& Joysticks() override;
+  std::unique_ptr<AudioOutput> MakeAudioOutput(SoundDevice& device) override;
 
  private:
   struct NativeWindow {
@@ -100,7 +111,7 @@ class SdlBackend final : public Backend {
     std::unique_ptr<SdlSink> sink;
   };
 
-  explicit SdlBackend(uint32_t wakeEvent) : wakeEvent_(wakeEvent) {}
+  explicit SdlBackend(uint32_t wakeEvent);
   NativeWindow* Find(HWND hwnd);
   HWND WindowOf(uint32_t sdlWindowId) const;
   void Translate(const SDL_Event& event);
@@ -119,6 +130,8 @@ class SdlBackend final : public Backend {
   std::map<uint32_t, NativeWindow> windows_;  // by HWND id
   // Sinks of closed windows: a surface may still hold one; detached, they show nothing.
   std::vector<std::unique_ptr<SdlSink>> retiredSinks_;
+  std::unique_ptr<SdlCursors> cursors_;      // event thread; freed before the video stops
+  std::unique_ptr<SdlJoysticks> joysticks_;  // any thread
   // Mouse state as the events told it.
   uint32_t buttonsHeld_ = 0;
   int32_t mouseX_ = 0;

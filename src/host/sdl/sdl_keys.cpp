@@ -1,5 +1,7 @@
 #include "host/sdl/sdl_keys.h"
 
+#include <SDL.h>
+
 namespace bw::host {
 
 namespace {
@@ -68,7 +70,7 @@ constexpr KeyTable kKeyTable;
 
 }  // namespace
 
-KeyCodes KeyCodesOf(SDL_Scancode scancode) {
+KeyCodes KeyCodesOf(int scancode) {
   if (scancode < 0 || scancode >= SDL_NUM_SCANCODES) return KeyCodes{};
   return kKeyTable.codes[scancode];
 }

@@ -1,8 +1,6 @@
 // SDL's physical keys as the virtual keys and set-1 scan codes of a Japanese 106-key keyboard.
 #pragma once
 
-#include <SDL.h>
-
 #include <cstdint>
 
 namespace bw::host {
@@ -12,6 +10,7 @@ struct KeyCodes {
   uint8_t scanCode = 0;    // set-1 code; 0x80 marks an extended (E0) key
 };
 
-KeyCodes KeyCodesOf(SDL_Scancode scancode);
+// scancode: an SDL_Scancode.
+KeyCodes KeyCodesOf(int scancode);
 
 }  // namespace bw::host

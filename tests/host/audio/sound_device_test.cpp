@@ -2,8 +2,8 @@
 
 #include <cstdlib>
 
-#include "host/audio/sdl_audio_output.h"
 #include "host/audio/sound_test_rig.h"
+#include "host/sdl/sdl_audio_output.h"
 
 namespace bw::host {
 namespace {

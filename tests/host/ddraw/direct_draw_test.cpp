@@ -32,7 +32,7 @@ class DirectDrawTest : public testing::Test {
 
 TEST_F(DirectDrawTest, ThePrimaryIsTheWindowsPicture) {
   HeadlessBackend backend;
-  ScopedBackend use(&backend);
+  ScopedGlobal<Backend> use(&backend);
   WindowDesc window;
   window.proc = &DefWindowProc;
   window.native = true;

@@ -1,6 +1,7 @@
 // Label: threads
 #include "host/dialog/imgui_dialog_host.h"
 
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -169,7 +170,7 @@ class ImGuiMessageBoxTest : public ImGuiDialogHostTest {
   void SetUp() override {
     ImGuiDialogHostTest::SetUp();
     host_->DrawBoxesWithoutDisplay(true);
-    use_ = std::make_unique<ScopedDialogHost>(host_.get());
+    use_ = std::make_unique<ScopedGlobal<DialogHost>>(host_.get());
   }
   void TearDown() override {
     use_.reset();
@@ -187,7 +188,7 @@ class ImGuiMessageBoxTest : public ImGuiDialogHostTest {
     host_->SetFrameHook({});
     return answer;
   }
-  std::unique_ptr<ScopedDialogHost> use_;
+  std::unique_ptr<ScopedGlobal<DialogHost>> use_;
 };
 
 TEST_F(ImGuiMessageBoxTest, IsDrawnInItsOwnersWindow) {

@@ -1,4 +1,4 @@
-#include "host/audio/sdl_audio_output.h"
+#include "host/sdl/sdl_audio_output.h"
 
 #include <SDL.h>
 
@@ -23,7 +23,9 @@ Uint16 PeriodFrames(uint32_t rate) {
 
 SdlAudioOutput::SdlAudioOutput(SoundDevice& device) : mixer_(device.Mixer()) {}
 
-SdlAudioOutput::~SdlAudioOutput() { Close(); }
+SdlAudioOutput::~SdlAudioOutput() {
+  Close();
+}
 
 int SdlAudioOutput::Open() {
   Close();

@@ -1,0 +1,92 @@
+// A native window on the headless backend: tests script the platform's input and read what the
+// host made of it.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/global.h"
+#include "host/headless/headless_backend.h"
+#include "host/input/key_state.h"
+#include "host/input/text_input.h"
+#include "host/message_queue.h"
+
+namespace bw {
+
+// Keys as the virtual key and set-1 scan code the backends give them (0x80: an extended key).
+struct TestKey {
+  uint8_t virtualKey;
+  uint8_t scanCode;
+};
+constexpr TestKey kKeyZ{'Z', 0x2C};
+constexpr TestKey kKeyRightShift{0x10, 0x36};
+constexpr TestKey kKeyReturn{0x0D, 0x1C};
+
+class HeadlessInputTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    host::WindowDesc desc;
+    desc.proc = host::DefWindowProc;
+    desc.native = true;
+    desc.nativeDesc = host::NativeWindowDesc{"input", 320, 240, true};
+    window_ = host::CreateWindow(desc);
+    ASSERT_TRUE(window_);
+    Drain();
+    host::ResetKeyState();
+    host::ResetTextInput();
+  }
+  void TearDown() override {
+    if (host::IsWindow(window_)) host::DestroyWindow(window_);
+    Drain();
+    host::ResetKeyState();
+  }
+
+  // Pumps the backend and answers the messages it made.
+  std::vector<host::MSG> Drain() {
+    std::vector<host::MSG> got;
+    host::MSG msg;
+    while (host::PeekMessage(&msg, host::HWND{}, 0, 0, host::PM_REMOVE)) got.push_back(msg);
+    return got;
+  }
+
+  void Key(TestKey key, bool down) {
+    host::InputEvent e;
+    e.kind = down ? host::InputEventKind::kKeyDown : host::InputEventKind::kKeyUp;
+    e.virtualKey = key.virtualKey;
+    e.scanCode = key.scanCode & 0x7F;
+    e.extended = (key.scanCode & 0x80) != 0;
+    backend_.QueueEvent(e);
+  }
+
+  void Button(host::MouseButton button, bool down, int32_t x = 10, int32_t y = 10) {
+    host::InputEvent e;
+    e.kind = down ? host::InputEventKind::kMouseButtonDown : host::InputEventKind::kMouseButtonUp;
+    e.button = button;
+    e.x = x;
+    e.y = y;
+    backend_.QueueEvent(e);
+  }
+
+  void Wheel(int32_t notches) {
+    host::InputEvent e;
+    e.kind = host::InputEventKind::kMouseWheel;
+    e.wheelNotches = notches;
+    backend_.QueueEvent(e);
+  }
+
+  void Focus(bool active) {
+    host::InputEvent e;
+    e.kind = host::InputEventKind::kActivate;
+    e.active = active;
+    backend_.QueueEvent(e);
+  }
+
+  host::HeadlessBackend backend_;
+  ScopedGlobal<host::Backend> use_{&backend_};
+  host::HWND window_;
+};
+
+}  // namespace bw

@@ -1,0 +1,42 @@
+// The device plays through the output the backend makes, opened when the primary format is set.
+#include <gtest/gtest.h>
+
+#include "common/global.h"
+#include "host/headless/headless_backend.h"
+#include "sound/direct_sound_device.h"
+
+namespace bw {
+namespace {
+
+constexpr uint32_t kRateCode22k = 22;
+
+TEST(DirectSoundOutput, PlaysThroughTheBackendsOutputAtThePrimaryRate) {
+  host::HeadlessBackend backend;
+  ScopedGlobal<host::Backend> use(&backend);
+  DirectSoundDevice device(SoundOutput::kBackend);
+  EXPECT_FALSE(device.IsOutputOpen());
+  EXPECT_EQ(device.OutputError(), "the primary format was not set");
+  ASSERT_EQ(device.SetPrimaryFormat(host::HWND{}, false, false, nullptr, 2, kRateCode22k, 16), 0);
+  EXPECT_TRUE(device.IsOutputOpen());
+  ASSERT_TRUE(backend.PullSound(10));
+  EXPECT_EQ(backend.CapturedSound(), std::vector<int16_t>(20, 0)) << "ten stereo frames of silence";
+}
+
+TEST(DirectSoundOutput, SaysWhyNothingPlays) {
+  {
+    host::HeadlessBackend backend;
+    ScopedGlobal<host::Backend> use(&backend);
+    backend.FailAudioOutput("no sound card");
+    DirectSoundDevice device(SoundOutput::kBackend);
+    ASSERT_EQ(device.SetPrimaryFormat(host::HWND{}, false, false, nullptr, 2, kRateCode22k, 16), 0);
+    EXPECT_FALSE(device.IsOutputOpen());
+    EXPECT_EQ(device.OutputError(), "no sound card");
+  }
+  DirectSoundDevice alone(SoundOutput::kBackend);
+  ASSERT_EQ(alone.SetPrimaryFormat(host::HWND{}, false, false, nullptr, 2, kRateCode22k, 16), 0);
+  EXPECT_FALSE(alone.IsOutputOpen());
+  EXPECT_EQ(alone.OutputError(), "no backend to play through");
+}
+
+}  // namespace
+}  // namespace bw
