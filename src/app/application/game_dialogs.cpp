@@ -82,6 +82,7 @@ void GameApp::ShowVersionDialog() {
   inputs.buildReport = [this](bool longForm) { return SystemReport(longForm); };
   inputs.webAddress = info_.webAddress;
   inputs.confirmWebPage = user_.confirmWebPage != 0;
+  inputs.fullScreen = config_.display.screenMode == kSavedScreenFull;
   bw::ShowVersionDialog(MakeDialogContext(), inputs);
   versionDetailed_ = inputs.detailed;
 }

@@ -47,17 +47,20 @@ void SaveReportAs(const DialogContext& context, const VersionDialogInputs& input
 // An opener still running after this long has started the browser.
 constexpr uint32_t kOpenerWaitMs = 3000;
 
-void OpenWebPage(const DialogContext& context, const VersionDialogInputs& inputs) {
+// True when the page was opened.
+bool OpenWebPage(const DialogContext& context, const VersionDialogInputs& inputs) {
   if (inputs.confirmWebPage) {
     const std::string question =
         host::Cp932Literal("「Velmora」のWebページを表示します。\nよろしいですか？");
     if (ShowMessageDialog(context, question.c_str(), kMessageYesNo, nullptr, nullptr, 0) == 0)
-      return;
+      return false;
   }
   const auto open = inputs.openPage ? inputs.openPage : OpenInDesktopBrowser;
   if (inputs.webAddress.empty() || !open(inputs.webAddress)) {
     Tell(context, "Webページを表示できませんでした。", host::MB_ICONERROR);
+    return false;
   }
+  return true;
 }
 
 }  // namespace
@@ -119,8 +122,9 @@ host::Dialog MakeVersionDialog(const DialogContext& context, VersionDialogInputs
                             [ctx, in](host::Dialog& d) { SaveReportAs(ctx, *in, d); }});
   // The banner: the game's page in the browser.
   if (!inputs.webAddress.empty()) {
-    dialog.actions.push_back(
-        {kIdBanner, inputs.webAddress, [ctx, in](host::Dialog&) { OpenWebPage(ctx, *in); }});
+    dialog.actions.push_back({kIdBanner, inputs.webAddress, [ctx, in](host::Dialog& d) {
+                                if (OpenWebPage(ctx, *in) && in->fullScreen) d.endAnswer = kIdOk;
+                              }});
   }
   dialog.buttons = {{kIdOk, "OK"}};
   dialog.closeAnswer = kIdOk;

@@ -37,6 +37,7 @@ struct VersionDialogInputs {
   // Opens the page in the desktop's browser; false when that could not be done. Unset:
   // OpenInDesktopBrowser.
   std::function<bool(const std::string& addressCp932)> openPage;
+  bool fullScreen = false;  // the page, once opened, ends the dialog so the browser can be seen
 };
 
 // Hands the address to the desktop's opener (xdg-open, found on PATH); false when the address

@@ -71,6 +71,8 @@ struct Dialog {
   bool growToText = false;         // otherwise the text wraps inside textWidth
   bool centreSingleLine = false;   // a one-line text stands in the middle of textHeight
   bool cursorToDefault = false;    // the pointer moves onto the default button
+  // Set by an action to end the dialog with that answer once the action returns.
+  std::optional<int> endAnswer;
   // Top-left corner in the owner's client area; -1 centres.
   int32_t x = -1;
   int32_t y = -1;

@@ -749,6 +749,10 @@ int ImGuiDialogHost::RunDialog(HWND owner, Dialog& dialog) {
       DialogAction* action = dialog.Action(id);
       if (action && action->onPress) action->onPress(dialog);
     }
+    if (dialog.endAnswer) {
+      answer = *dialog.endAnswer;
+      break;
+    }
   }
   if (dialog.edit) dialog.edit->text = ClipCp932(edit.Cp932(), dialog.edit->maxBytes);
   return answer;

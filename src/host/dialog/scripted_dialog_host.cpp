@@ -90,8 +90,11 @@ int ScriptedDialogHost::RunDialog(HWND, Dialog& dialog) {
     for (int id : script->actions) {
       DialogAction* action = dialog.Action(id);
       if (action && action->onPress) action->onPress(dialog);
+      if (dialog.endAnswer) break;
     }
-    if (!script->close) {
+    if (dialog.endAnswer) {
+      answer = *dialog.endAnswer;
+    } else if (!script->close) {
       for (const DialogButton& button : dialog.buttons) {
         if (button.id == script->button) answer = button.id;
       }

@@ -117,6 +117,24 @@ TEST_F(VersionDialogTest, TheBannerOpensThePageAfterTheQuestion) {
   EXPECT_EQ(Boxes(), std::vector<std::string>{"Webページを表示できませんでした。"});
 }
 
+// In full screen an opened page ends the dialog, so the browser can be seen: what was asked of
+// the dialog after the banner is not done. In a window the dialog stays.
+TEST_F(VersionDialogTest, AnOpenedPageEndsTheDialogInFullScreenOnly) {
+  inputs_.webAddress = "https://example.org/game/";
+  inputs_.confirmWebPage = false;
+  inputs_.openPage = [](const std::string&) { return true; };
+  const std::vector<std::string> copied{"クリップボードにシステム情報をコピーしました。"};
+
+  dialogs_.QueueAnswer({kIdOk, {}, {}, {kIdBanner, kIdCopyReport}, false});
+  ShowVersionDialog(context_, inputs_);
+  EXPECT_EQ(Boxes(), copied) << "in a window the dialog goes on after the page";
+
+  inputs_.fullScreen = true;
+  dialogs_.QueueAnswer({kIdOk, {}, {}, {kIdBanner, kIdCopyReport}, false});
+  ShowVersionDialog(context_, inputs_);
+  EXPECT_EQ(Boxes(), copied) << "in full screen it ended with the page";
+}
+
 TEST_F(VersionDialogTest, AnAddressWithoutATextFormIsNotHandedOn) {
   EXPECT_FALSE(OpenInDesktopBrowser("http://\x81"));
 }
