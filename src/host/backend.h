@@ -108,6 +108,8 @@ class Backend {
   // Where the window's client area lies on the screen; false when the platform cannot tell.
   virtual bool GetWindowPosition(HWND /*hwnd*/, int32_t* /*left*/, int32_t* /*top*/) { return false; }
   virtual bool MinimizeWindow(HWND /*hwnd*/, bool /*minimize*/) { return false; }
+  // Keeps the window above the other windows of the desktop, or lets it go back among them.
+  virtual bool SetWindowTopmost(HWND /*hwnd*/, bool /*topmost*/) { return false; }
   // The window's sink, or null for a window the backend does not know.
   virtual PresentationSink* Sink(HWND hwnd) = 0;
 

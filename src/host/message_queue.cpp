@@ -577,6 +577,11 @@ bool GetWindowRect(HWND hwnd, Rect* rect) {
   return true;
 }
 
+bool SetWindowTopmost(HWND hwnd, bool topmost) {
+  Backend* backend = NativeBackendFor(hwnd);
+  return backend && backend->SetWindowTopmost(hwnd, topmost);
+}
+
 bool MinimizeWindow(HWND hwnd, bool minimize) {
   if (Backend* backend = NativeBackendFor(hwnd)) backend->MinimizeWindow(hwnd, minimize);
   return WithWindow(hwnd, [minimize](WindowEntry& window) { window.minimized = minimize; });

@@ -43,6 +43,8 @@ bool IsWindowVisible(HWND hwnd);
 bool GetWindowRect(HWND hwnd, Rect* rect);
 // Minimises or restores; the state is kept for IsIconic whatever the platform does.
 bool MinimizeWindow(HWND hwnd, bool minimize);
+// False where the platform cannot keep a window above the others.
+bool SetWindowTopmost(HWND hwnd, bool topmost);
 bool IsIconic(HWND hwnd);
 
 // A small id of the calling thread, never 0.

@@ -471,7 +471,8 @@ void EngineApp::CenterWindow(host::HWND dialog, host::HWND parent) {
   int32_t height = 0;
   if (!host::GetClientSize(dialog, &width, &height)) return;
   host::Rect area{};
-  if (parent && host::IsWindow(parent)) {
+  const bool overParent = parent && host::IsWindow(parent);
+  if (overParent) {
     host::Point origin = host::WindowOrigin(parent);
     int32_t parentWidth = 0;
     int32_t parentHeight = 0;
@@ -485,6 +486,8 @@ void EngineApp::CenterWindow(host::HWND dialog, host::HWND parent) {
   }
   host::Point to = CenteredOrigin(area, width, height);
   host::MoveWindow(dialog, to.x, to.y);
+  // Without a parent to stand over, the dialog stays above every other window.
+  if (!overParent) host::SetWindowTopmost(dialog, true);
 }
 
 uint32_t EngineApp::MainWindowStyle() const {

@@ -160,6 +160,13 @@ bool HeadlessBackend::MinimizeWindow(HWND hwnd, bool minimize) {
   return true;
 }
 
+bool HeadlessBackend::SetWindowTopmost(HWND hwnd, bool topmost) {
+  auto it = windows_.find(hwnd.id);
+  if (it == windows_.end()) return false;
+  it->second.topmost = topmost;
+  return true;
+}
+
 PresentationSink* HeadlessBackend::Sink(HWND hwnd) {
   auto it = windows_.find(hwnd.id);
   return it == windows_.end() ? nullptr : it->second.sink.get();

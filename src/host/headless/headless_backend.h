@@ -80,6 +80,7 @@ class HeadlessBackend final : public Backend {
     int32_t top = 0;
     bool fullScreen = false;
     bool minimized = false;
+    bool topmost = false;
     std::unique_ptr<HeadlessSink> sink;
   };
   const WindowState* Window(HWND hwnd) const;
@@ -108,6 +109,7 @@ class HeadlessBackend final : public Backend {
   bool GetClientSize(HWND hwnd, int32_t* width, int32_t* height) override;
   bool GetWindowPosition(HWND hwnd, int32_t* left, int32_t* top) override;
   bool MinimizeWindow(HWND hwnd, bool minimize) override;
+  bool SetWindowTopmost(HWND hwnd, bool topmost) override;
   PresentationSink* Sink(HWND hwnd) override;
   void PumpEvents() override;
   void WaitEvents() override;

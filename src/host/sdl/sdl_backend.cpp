@@ -270,6 +270,13 @@ bool SdlBackend::MinimizeWindow(HWND hwnd, bool minimize) {
   return true;
 }
 
+bool SdlBackend::SetWindowTopmost(HWND hwnd, bool topmost) {
+  NativeWindow* native = Find(hwnd);
+  if (!native) return false;
+  SDL_SetWindowAlwaysOnTop(native->window, topmost ? SDL_TRUE : SDL_FALSE);
+  return true;
+}
+
 bool SdlBackend::SetTitle(HWND hwnd, std::string_view cp932) {
   NativeWindow* native = Find(hwnd);
   if (!native) return false;

@@ -88,6 +88,7 @@ class SdlBackend final : public Backend {
   bool SetFullScreen(HWND hwnd, bool fullScreen) override;
   bool GetWindowPosition(HWND hwnd, int32_t* left, int32_t* top) override;
   bool MinimizeWindow(HWND hwnd, bool minimize) override;
+  bool SetWindowTopmost(HWND hwnd, bool topmost) override;
   bool SetTitle(HWND hwnd, std::string_view cp932) override;
   bool GetClientSize(HWND hwnd, int32_t* width, int32_t* height) override;
   PresentationSink* Sink(HWND hwnd) override;

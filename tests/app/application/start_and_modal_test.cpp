@@ -37,6 +37,29 @@ TEST_F(StartAndModal, TheFirstWindowIsCentredAndSoIsEveryReturnWithoutAPlace) {
   EXPECT_EQ(placed.top, (738 - 480) / 2);
 }
 
+// A dialog window without a parent is centred in the work area and kept above every other
+// window; over a parent it is not lifted.
+TEST_F(StartAndModal, ADialogIsCentredOverItsParentOrAboveTheDesktop) {
+  Start();
+  host::WindowDesc desc;
+  desc.proc = host::DefWindowProc;
+  desc.native = true;
+  desc.nativeDesc = host::NativeWindowDesc{"dialog", 200, 100, false};
+  host::HWND dialog = host::CreateWindow(desc);
+  ASSERT_TRUE(dialog);
+
+  app->CenterWindow(dialog, main());
+  EXPECT_FALSE(backend.Window(dialog)->topmost) << "over a parent it keeps its place in the order";
+
+  app->CenterWindow(dialog, host::HWND{});
+  host::Rect placed;
+  ASSERT_TRUE(host::GetWindowRect(dialog, &placed));
+  EXPECT_EQ(placed.left, (1024 - 200) / 2);
+  EXPECT_EQ(placed.top, (738 - 100) / 2);
+  EXPECT_TRUE(backend.Window(dialog)->topmost);
+  host::DestroyWindow(dialog);
+}
+
 TEST_F(StartAndModal, ASavedPlaceIsKeptWhenTheWindowFitsThereElseCentred) {
   config.display.windowLeft = 40;
   config.display.windowTop = 50;
