@@ -1,14 +1,12 @@
 #include "host/host_path.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <memory>
+#include <optional>
 #include <vector>
 
 #include "common/sjis.h"
 #include "host/cp932.h"
+#include "host/file/file_system.h"
 
 namespace bw::host {
 namespace {
@@ -51,10 +49,9 @@ bool EndsWithSeparator(std::string_view path) {
 
 std::string FindEntryNoCase(const std::string& folder, std::string_view name) {
   std::string prefix = folder.empty() || folder.back() != '/' ? folder + '/' : folder;
-  struct stat st;
-  if (lstat((prefix + std::string(name)).c_str(), &st) == 0) return std::string(name);
-  std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(folder.c_str()), closedir);
-  if (!dir) return {};
+  if (QueryFile(prefix + std::string(name), Links::kOwn)) return std::string(name);
+  const std::optional<std::vector<std::string>> names = ListFolder(folder);
+  if (!names) return {};
   // Several code points share one CP932 code (U+301C and U+FF5E are both 0x8160), and a name
   // that came from the engine holds only one of them: compare what the engine would see.
   const Cp932Conversion nameCp932 = Utf8ToCp932(name);
@@ -63,13 +60,12 @@ std::string FindEntryNoCase(const std::string& folder, std::string_view name) {
     const Cp932Conversion c = Utf8ToCp932(candidate);
     return c.ok && sjis::EqualsNoCase(c.text, nameCp932.text);
   };
-  // readdir's order is the file system's; take the least name so every run agrees.
+  // The listing is in the file system's order; take the least name so every run agrees.
   std::string best, bestInCp932;
   auto keepLeast = [](std::string& kept, std::string_view candidate) {
     if (kept.empty() || candidate < kept) kept = candidate;
   };
-  while (const dirent* entry = readdir(dir.get())) {
-    std::string_view candidate = entry->d_name;
+  for (const std::string& candidate : *names) {
     if (EqualsAsciiNoCase(candidate, name)) {
       keepLeast(best, candidate);
     } else if (best.empty() && sameInCp932(candidate)) {

@@ -69,6 +69,7 @@ Registry& TheRegistry() {
   return *registry;
 }
 
+// Ids for threads as each first asks for its own; atomic.
 std::atomic<uint32_t> g_nextThreadId{1};
 
 void FailSendLocked(SendRecord& record);
@@ -97,6 +98,7 @@ struct QueueHolder {
   }
 };
 
+// Each thread's own id and queue.
 thread_local uint32_t t_threadId = 0;
 thread_local QueueHolder t_queue;
 

@@ -5,6 +5,8 @@
 namespace bw {
 namespace {
 
+// The kernel choices: set on the main thread at start-up (tests pin them for a scope), read by
+// every thread that draws; atomic.
 // Every x86-64 processor has the vector unit the MMX kernels are written for.
 #if defined(__x86_64__) || defined(_M_X64)
 std::atomic<bool> mmxEnabled{true};

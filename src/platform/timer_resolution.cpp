@@ -6,6 +6,7 @@
 
 namespace bw {
 namespace {
+// Written once, by whichever thread builds the resolution first; read by every clock reader.
 std::atomic<uint8_t> g_useTimeGetTime{0};
 }  // namespace
 

@@ -17,6 +17,7 @@ namespace {
 constexpr uint32_t kFullControls =
     host::kBufferCtrlFrequency | host::kBufferCtrlPan | host::kBufferCtrlVolume;
 
+// The sound setting: set at start-up, read where the frame thread opens a buffer; atomic.
 std::atomic<bool> gUseNotifications{true};
 
 void Release(SoundDecoderStream*& stream) {

@@ -22,6 +22,7 @@ constexpr uint32_t kOptionUnknown12 = 12;
 constexpr uint32_t kOptionScriptSetting14 = 13;
 
 constexpr uint16_t kDefaultGlyphCacheSize = 512;
+// Set by the scripts on the frame thread, read from any thread; atomic.
 std::atomic<uint16_t> sharedGlyphCacheSize{kDefaultGlyphCacheSize};
 
 }  // namespace

@@ -16,7 +16,8 @@ constexpr char kMenuWindowClass[] = "KVR DX FullScreenMenu";
 constexpr int32_t kPointerOnMenuTitle = 28;
 constexpr int32_t kPointerOnBar = 8;
 
-// The class is registered with the first menu window only.
+// The class is registered with the first menu window only. Window thread only: menu windows are
+// made there.
 bool menuClassRegistered = false;
 
 }  // namespace

@@ -5,7 +5,8 @@
 namespace bw {
 namespace {
 
-// Built and read on the thread that runs the frame.
+// Owned by the thread that runs the frame: it builds, reads and frees the device list and sets
+// the latch; no lock.
 std::vector<DirectDrawDeviceInfo> deviceList;
 bool deviceListBuilt = false;
 bool exclusiveLatched = false;

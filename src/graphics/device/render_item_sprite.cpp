@@ -16,6 +16,7 @@ int NoTransition(int, Surface*, Surface*, int32_t, int32_t, int32_t, int, Surfac
   return kDispatchNoTransition;
 }
 
+// Installed at start-up (tests swap them), used on the thread that runs the frame; atomic.
 std::atomic<TransitionDispatchFn> dispatcher{&NoTransition};
 std::atomic<Surface*> transitionScreen{nullptr};
 

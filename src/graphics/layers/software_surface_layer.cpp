@@ -13,6 +13,7 @@
 namespace bw {
 namespace {
 
+// Set on the main thread at start-up, read on the thread that runs the frame; atomic.
 std::atomic<bool> dcImages{false};
 
 int PictureFlags() { return dcImages ? kImageDibSection | kImageDirtyList : kImageDirtyList; }

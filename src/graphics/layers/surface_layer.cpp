@@ -8,6 +8,7 @@
 namespace bw {
 
 namespace {
+// Set on the main thread at start-up, called on the thread that runs the frame; atomic.
 std::atomic<LayerFilterHook> attachHook{nullptr};
 std::atomic<LayerFilterHook> detachHook{nullptr};
 

@@ -1,5 +1,6 @@
-// The five lookup tables that the blend kernels read. BuildBlendTables fills them once at
-// start-up, before anything is drawn; afterwards they are only read.
+// The five lookup tables that the blend kernels read. BuildBlendTables fills them on the main
+// thread at start-up, before anything is drawn and before any other thread starts; afterwards
+// they are only read, from any thread, without a lock.
 #pragma once
 
 #include <cstdint>

@@ -17,6 +17,7 @@ namespace bw {
 
 namespace {
 
+// Switched at start-up or by tests, read on the thread that runs the frame; atomic.
 std::atomic<bool> bandedRedraw{true};
 std::atomic<bool> coalesceDirty{true};
 

@@ -17,6 +17,7 @@
 namespace bw {
 namespace {
 
+// Installed at start-up (tests swap it), used on the thread that runs the frame; atomic.
 std::atomic<PictureReader> pictureReader{nullptr};
 
 

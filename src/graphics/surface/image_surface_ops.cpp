@@ -59,6 +59,7 @@ bool Prepare(ImageSurface* target, const Surface* source, int32_t x, int32_t y, 
 }
 
 namespace {
+// Per thread: how deep the calling thread is inside the built-in routines.
 thread_local int bypassDepth = 0;
 }  // namespace
 

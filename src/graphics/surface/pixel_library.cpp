@@ -20,6 +20,8 @@ using surface_ops::LibraryBypass;
 
 namespace {
 
+// Set on the main thread at start-up (tests swap it), read on the thread that runs the frame;
+// atomic.
 std::atomic<PixelLibrary*> published{nullptr};
 
 const MultiplyTable& EngineMultiplyTable() {
@@ -35,7 +37,8 @@ const MultiplyTable& EngineMultiplyTable() {
 
 // ---- The built-in routines --------------------------------------------------------------
 
-Rect touched;
+// The built-in table's touched rectangle (position 1), which every routine writes.
+Rect& TouchedRect();
 
 constexpr int kRoutineDone = 0;
 constexpr int kRoutineRefused = 1;
@@ -64,20 +67,20 @@ Rect ClippedArea(ImageSurface* target, const Surface* source, const Size* size, 
 }
 
 int Finish(int result, const Rect& area) {
-  touched = result == ImageSurface::kOpDone ? area : Rect{};
+  TouchedRect() = result == ImageSurface::kOpDone ? area : Rect{};
   return result == ImageSurface::kOpDone ? kRoutineDone : kRoutineRefused;
 }
 
 bool Fill32(ImageSurface* target, uint32_t argb, const Rect* rect) {
   if (!target || target->GetBitsPerPixel() != 32) return false;
-  touched = {};
-  return target->DibSurface::Fill(argb, rect, &touched);
+  TouchedRect() = {};
+  return target->DibSurface::Fill(argb, rect, &TouchedRect());
 }
 
 bool Fill8(ImageSurface* target, uint32_t index, const Rect* rect) {
   if (!target || target->GetBitsPerPixel() != 8) return false;
-  touched = {};
-  return target->DibSurface::Fill(index & 0xFF, rect, &touched);
+  TouchedRect() = {};
+  return target->DibSurface::Fill(index & 0xFF, rect, &TouchedRect());
 }
 
 bool BlendColor(ImageSurface* target, uint32_t rgb, int opacity, const Rect* rect) {
@@ -87,7 +90,7 @@ bool BlendColor(ImageSurface* target, uint32_t rgb, int opacity, const Rect* rec
   if (!target->ClipToClipRect(&area)) area = {};
   const int result = target->FillColorBlend(int(rgb >> 16 & 0xFF), int(rgb >> 8 & 0xFF),
                                             int(rgb & 0xFF), opacity, rect);
-  touched = result == ImageSurface::kOpDone ? area : Rect{};
+  TouchedRect() = result == ImageSurface::kOpDone ? area : Rect{};
   return result == ImageSurface::kOpDone;
 }
 
@@ -152,7 +155,7 @@ int Stretch(ImageSurface* target, const Surface* source, const Size* size, int32
 
 int Affine(ImageSurface* target, const Surface* source, const LibPoint points[3], const Rect* rect,
            uint32_t operation, uint32_t, int opacity, const uint32_t*) {
-  touched = {};
+  TouchedRect() = {};
   if (!target || !source || !points || !ValidOperation(operation, true)) return kRoutineRefused;
   const uint32_t blend = BlendOf(operation), mirror = MirrorOf(operation) & 3;
   const bool copy = blend == kLibCopy || (blend == kLibOpacity && (opacity & 0xFF) == 255);
@@ -161,9 +164,9 @@ int Affine(ImageSurface* target, const Surface* source, const LibPoint points[3]
   if (!from) return kRoutineRefused;
   const Rect r = rect ? *rect : *source->GetClipRectPtr();
   const int result =
-      copy ? AffineTextureMap(target, from, points, r, mirror, &touched)
+      copy ? AffineTextureMap(target, from, points, r, mirror, &TouchedRect())
            : (MmxEnabled() ? AffineTextureMapOpacityMmx : AffineTextureMapOpacity)(
-                 target, from, points, r, mirror, ProductTable[opacity & 0xFF], &touched);
+                 target, from, points, r, mirror, ProductTable[opacity & 0xFF], &TouchedRect());
   return result == kAffineDone ? kRoutineDone : kRoutineRefused;
 }
 
@@ -199,7 +202,7 @@ int CrossfadeImages(ImageSurface* target, const ImageSurface* oldImage,
     RowCrossBlend(Row32(target, a.targetX, a.targetY + j), Row32(oldImage, a.oldX, a.oldY + j),
                   Row32(newImage, a.newX, a.newY + j), a.width, level);
   }
-  touched = {a.targetX, a.targetY, a.targetX + a.width, a.targetY + a.height};
+  TouchedRect() = {a.targetX, a.targetY, a.targetX + a.width, a.targetY + a.height};
   return kRoutineDone;
 }
 
@@ -226,7 +229,7 @@ int RuleImages(ImageSurface* target, const ImageSurface* oldImage, const ImageSu
     const uint8_t* ruleRow = rule->GetPixels() + ptrdiff_t{ruleY + j} * rule->GetPitch() + ruleX;
     RuleRowsMmx(dst, Row32(newImage, a.newX, a.newY + j), ruleRow, 0, 0, 0, a.width, 1, table);
   }
-  touched = {a.targetX, a.targetY, a.targetX + a.width, a.targetY + a.height};
+  TouchedRect() = {a.targetX, a.targetY, a.targetX + a.width, a.targetY + a.height};
   return kRoutineDone;
 }
 
@@ -280,13 +283,25 @@ class BuiltInTable : public PixelRoutineTable {
     Put(*this, kLibRuleBlend, RuleImages);
     Put(*this, kLibRowCrossBlend, RowCrossBlend);
   }
+
+  // Written by the routines and read by their callers straight after, all on the thread that
+  // runs the frame (the only one that draws); no lock.
+  Rect touched;
 };
+
+BuiltInTable& TheBuiltInTable() {
+  static BuiltInTable table;
+  return table;
+}
+
+Rect& TouchedRect() {
+  return TheBuiltInTable().touched;
+}
 
 }  // namespace
 
 PixelLibrary::PixelLibrary() : builtIn_(true) {
-  static BuiltInTable table;
-  table_ = &table;
+  table_ = &TheBuiltInTable();
 }
 
 PixelLibrary::PixelLibrary(const std::string& folder, const CpuRecord* cpu) {

@@ -8,6 +8,7 @@
 namespace bw::host {
 namespace {
 
+// Set by the display manager, read wherever the modes are listed; atomic.
 std::atomic<int32_t> modeWidth{640};
 std::atomic<int32_t> modeHeight{480};
 

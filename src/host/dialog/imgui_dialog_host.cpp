@@ -9,10 +9,11 @@
 #include <cstring>
 #include <filesystem>
 #include <mutex>
-#include <system_error>
+#include <optional>
 
 #include "common/sjis.h"
 #include "host/cp932.h"
+#include "host/file/file_system.h"
 #include "host/font/font_library.h"
 #include "host/font/host_faces.h"
 #include "host/host_path.h"
@@ -205,15 +206,15 @@ bool MatchesPattern(std::string_view name, std::string_view pattern) {
   return false;
 }
 
-std::vector<ListEntry> ListFolder(const std::string& folder, std::string_view pattern, bool foldersOnly) {
+std::vector<ListEntry> ChooserEntries(const std::string& folder, std::string_view pattern,
+                                      bool foldersOnly) {
   std::vector<ListEntry> entries;
-  std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-    std::string name = entry.path().filename().string();
+  for (std::string& name : ListFolder(folder).value_or(std::vector<std::string>{})) {
     if (!name.empty() && name[0] == '.') continue;
-    bool isFolder = entry.is_directory(error);
+    const std::optional<FileStatus> status = QueryFile(std::filesystem::path(folder) / name);
+    const bool isFolder = status && status->IsFolder();
     if (!isFolder && (foldersOnly || !MatchesPattern(name, pattern))) continue;
-    entries.push_back({name, isFolder});
+    entries.push_back({std::move(name), isFolder});
   }
   std::sort(entries.begin(), entries.end(), [](const ListEntry& a, const ListEntry& b) {
     return a.folder != b.folder ? a.folder : a.name < b.name;
@@ -221,15 +222,18 @@ std::vector<ListEntry> ListFolder(const std::string& folder, std::string_view pa
   return entries;
 }
 
+// The asked folder when it names one, else the working folder; empty when neither can be
+// reached (the working folder may have been removed), and the chooser then lists nothing.
 std::string StartFolder(const std::string& engineFolder) {
+  const std::string working = CurrentFolder();
   std::string linux;
-  if (!engineFolder.empty() && EnginePathToLinuxPath(engineFolder, std::filesystem::current_path().string(),
-                                                     linux) == kPathOk) {
-    std::error_code error;
-    if (std::filesystem::is_directory(linux, error)) return std::filesystem::path(linux).lexically_normal().string();
+  if (!engineFolder.empty() && EnginePathToLinuxPath(engineFolder, working, linux) == kPathOk) {
+    const std::optional<FileStatus> status = QueryFile(linux);
+    if (status && status->IsFolder()) {
+      return std::filesystem::path(linux).lexically_normal().string();
+    }
   }
-  std::error_code error;
-  return std::filesystem::current_path(error).string();
+  return working;
 }
 
 std::string ParentOf(const std::string& folder) {
@@ -253,7 +257,7 @@ struct Chooser {
 
   void Refresh() {
     std::string pattern = filters.empty() ? std::string("*.*") : filters[static_cast<size_t>(filter)].pattern;
-    entries = ListFolder(folder, pattern, foldersOnly);
+    entries = ChooserEntries(folder, pattern, foldersOnly);
   }
   void Enter(const std::string& next) {
     folder = next;

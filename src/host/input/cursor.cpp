@@ -8,6 +8,7 @@ namespace bw::host {
 
 namespace {
 
+// Set from any thread; the event thread applies them to the platform. Atomic, no lock.
 std::atomic<int32_t> shapeNow{0};
 std::atomic<int32_t> displayCount{0};
 std::atomic<bool> keyboardGrabbed{false};

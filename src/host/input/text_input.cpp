@@ -11,6 +11,7 @@ namespace bw::host {
 
 namespace {
 
+// Written where the text entry is switched and fed (the event thread), read from any; atomic.
 std::atomic<bool> active{false};
 std::atomic<bool> inputMethodSeen{false};
 std::mutex compositionLock;

@@ -24,7 +24,8 @@ constexpr int kAssistNotSupported = 5;
 constexpr int kArchiveListEmpty = 2;
 constexpr uint32_t kDibInfoSize = 40;
 
-// Whether archives opened from now on build their entry table.
+// Whether archives opened from now on build their entry table. Set through a plug-in's assist
+// entry, read on whichever thread opens an archive; atomic.
 std::atomic<uint8_t> gSusieTableSetting{0};
 
 // A block a plug-in handed out, freed when the holder goes.

@@ -8,7 +8,7 @@
 namespace bw {
 namespace {
 
-// Set by the script thread, read when a pack is opened.
+// Set by the scripts on the frame thread, read on whichever thread opens a pack; atomic.
 std::atomic<uint32_t> keyWord1{0};
 std::atomic<uint32_t> keyWord2{0};
 std::atomic<bool> tables{false};

@@ -6,12 +6,15 @@
 
 #include <atomic>
 #include <cstring>
+#include <filesystem>
 #include <thread>
 
 #include "host/cp932.h"
+#include "host/host_path.h"
 #include "host/message_box.h"
 #include "host/message_queue.h"
 #include "host/sdl_window_fixture.h"
+#include "support/temp_dir.h"
 
 namespace bw::host {
 namespace {
@@ -163,6 +166,53 @@ TEST_F(ImGuiDialogHostTest, AltOpensTheMenuOnlyWhenPressedAlone) {
   press({{SDL_KEYDOWN, SDL_SCANCODE_LALT}, {SDL_KEYUP, SDL_SCANCODE_LALT}});
   EXPECT_TRUE(host_->IsMenuOpen());
   host_->AttachMenu(window_, nullptr);
+}
+
+// The process stands in a folder that no longer exists; it goes back where it was at the end.
+class RemovedWorkingFolder {
+ public:
+  RemovedWorkingFolder() : previous_(std::filesystem::current_path()) {
+    const std::filesystem::path gone = temp_.path() / "gone";
+    std::filesystem::create_directory(gone);
+    std::filesystem::current_path(gone);
+    std::filesystem::remove(gone);
+  }
+  ~RemovedWorkingFolder() { std::filesystem::current_path(previous_); }
+  RemovedWorkingFolder(const RemovedWorkingFolder&) = delete;
+  RemovedWorkingFolder& operator=(const RemovedWorkingFolder&) = delete;
+
+  // An engine path of a folder that still exists.
+  std::string KeptFolder() const {
+    std::string engine;
+    EXPECT_EQ(LinuxPathToEnginePath(temp_.path().string(), engine), kPathOk);
+    return engine;
+  }
+
+ private:
+  std::filesystem::path previous_;
+  bw::test::TempDir temp_;
+};
+
+TEST_F(ImGuiDialogHostTest, ChoosersOpenWhenTheWorkingFolderWasRemoved) {
+  RemovedWorkingFolder removed;
+  host_->SetFrameHook([&](int frame) {
+    if (frame == 0) host_->EndDialog(1);
+  });
+  const std::string kept = removed.KeptFolder();
+  FolderChoice folder = host_->ChooseFolder(window_, {"", kept});
+  EXPECT_TRUE(folder.chosen) << "an absolute start folder needs no working folder";
+  EXPECT_EQ(folder.path, kept);
+
+  // A relative folder, or none, has nothing to start from: the list is empty and OK chooses
+  // nothing.
+  EXPECT_FALSE(host_->ChooseFolder(window_, {"", "sub"}).chosen);
+  FileChooserRequest request;
+  request.fileName = "save.dat";
+  EXPECT_FALSE(host_->ChooseFile(window_, request).chosen);
+  request.folder = kept;
+  FileChoice file = host_->ChooseFile(window_, request);
+  EXPECT_TRUE(file.chosen);
+  EXPECT_EQ(file.path, kept + "\\save.dat");
 }
 
 class ImGuiMessageBoxTest : public ImGuiDialogHostTest {
