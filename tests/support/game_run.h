@@ -122,7 +122,7 @@ class GameRun : public ::testing::Test {
   AppInfo info;
   EngineConfig config;
   host::HeadlessBackend backend;
-  host::ScopedBackend useBackend{&backend};
+  ScopedGlobal<host::Backend> useBackend{&backend};
   size_t boxesSeen = 0;
   std::optional<std::string> oldDataHome;
 };
@@ -169,7 +169,7 @@ class DialogGameRun : public GameRun {
   std::vector<host::DialogRecord> Dialogs() const { return dialogs.scripted.Dialogs(); }
 
   HookedDialogHost dialogs;
-  host::ScopedDialogHost useDialogs{&dialogs};
+  ScopedGlobal<host::DialogHost> useDialogs{&dialogs};
 };
 
 }  // namespace bw::test

@@ -58,7 +58,7 @@ TEST_F(GameDialogs, WithoutADialogHostTheMessageComesAsAMessageBox) {
   WriteGame(kLoopForever);
   GameApp app;
   ASSERT_TRUE(Start(app));
-  host::ScopedDialogHost none(nullptr);
+  ScopedGlobal<host::DialogHost> none(nullptr);
   backend.QueueMessageBoxAnswer(host::IDNO);
   uint8_t checked = 9;
   EXPECT_EQ(app.ShowMessageDialog("question", kMessageYesNoCheck, nullptr, &checked, 0), 0u);
