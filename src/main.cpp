@@ -344,7 +344,7 @@ int main(int argc, char** argv) {
   } else {
     std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", ec);
     programFolder = ec ? std::string("the program's folder") : program.parent_path().string();
-    if (bw::InitAppFolder() != 0) {
+    if (bw::InitAppFolder() != bw::kAppFolderSet) {
       std::fprintf(stderr,
                    "brimwold: the program's folder %s has no engine path within %zu bytes;\n"
                    "  name the game's folder with /L folder\n",

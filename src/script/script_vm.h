@@ -30,6 +30,25 @@ constexpr int kLoadBadScript = 2;  // wrong magic or not in the script table
 constexpr int kLoadBadCode = 3;
 // ParseCode
 constexpr int kParseBadCode = 1;
+// RestoreFromSnapshotA, SaveToSnapshotB, RestoreFromSnapshotB, AddMarkedVariable,
+// SaveVariableToSnapshotB
+constexpr int kSnapshotMissing = 1;
+constexpr int kVariableNotFound = 2;
+// WriteVariableSet
+constexpr int kWriteSetNoOutput = 1;
+constexpr int kWriteSetNoSnapshot = 2;
+// ReadVariableSet
+constexpr int kReadSetMismatch = 1;
+// SaveScriptTable
+constexpr int kSaveTableFailed = 1;  // no name or the write failed
+constexpr int kSaveTableEmpty = 2;
+constexpr int kSaveTableNoMemory = 3;
+constexpr int kSaveTableUnexpected = -1;
+// LoadScriptTable
+constexpr int kLoadTableNotFound = 1;
+constexpr int kLoadTableBadFile = 2;
+// FindVariableIndex
+constexpr int kNoVariableIndex = -1;
 
 constexpr uint32_t kNativeCount = 809;      // natives 0 to 808
 constexpr uint32_t kHostVariableCount = 3;  // retTgsExp, ScriptBootFlg, retAppProc

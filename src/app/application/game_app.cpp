@@ -98,7 +98,7 @@ int GameApp::InitInstance() {
   services_.Start();
   const std::string& line = commandLine();
   if (line.size() >= 2 && line[0] == '/' && (line[1] == 'L' || line[1] == 'l')) {
-    if (RebaseAppFolder(line.substr(2)) != 0) return kInitAppRecord;
+    if (RebaseAppFolder(line.substr(2)) != kAppFolderSet) return kInitAppRecord;
   }
   MountStartupPacks(fileSystem());
   return ReadConfiguration();
