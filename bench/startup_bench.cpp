@@ -68,7 +68,7 @@ void BM_GameStartupToFirstFrame(benchmark::State& state) {
     ScopedGlobal<host::Backend> use(&backend);
     RebaseAppFolder(game.enginePath);
     GameApp app;
-    app.set_lockFolder((game.root / "locks").string());
+    app.SetLockFolder((game.root / "locks").string());
     if (app.AppStartup() != kStartupOk) {
       state.SkipWithError("start-up refused");
       return;

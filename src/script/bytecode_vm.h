@@ -59,16 +59,16 @@ class BytecodeVm {
   // Puts the stack pointer back at the bottom of the stack.
   void ResetStack() { sp_ = stackBottom_; }
 
-  uint32_t instructionPointer() const { return ip_; }
-  uint32_t stackPointer() const { return sp_; }
-  uint32_t stackBottom() const { return stackBottom_; }
-  uint32_t stackTop() const { return stackTop_; }
-  uint32_t returnRegister() const { return returnRegister_; }
-  void set_returnRegister(uint32_t v) { returnRegister_ = v; }
-  GuestMemory& memory() { return memory_; }
+  uint32_t InstructionPointer() const { return ip_; }
+  uint32_t StackPointer() const { return sp_; }
+  uint32_t StackBottom() const { return stackBottom_; }
+  uint32_t StackTop() const { return stackTop_; }
+  uint32_t ReturnRegister() const { return returnRegister_; }
+  void SetReturnRegister(uint32_t v) { returnRegister_ = v; }
+  GuestMemory& GetMemory() { return memory_; }
   // Bounds each Run to n instructions (0: no bound); past it the run faults. Untrusted scripts
   // run this way in fuzzing, where an endless loop must not hang the run.
-  void set_instructionLimit(uint64_t n) { instructionLimit_ = n; }
+  void SetInstructionLimit(uint64_t n) { instructionLimit_ = n; }
 
  private:
   bool Push(uint32_t v);

@@ -143,7 +143,7 @@ class DemoScripts : public DemoGame {
 
   uint32_t Var(uint32_t index) {
     uint32_t value = 0;
-    EXPECT_TRUE(host_->memory().Read32(host_->VariableValueAddress(index), value)) << index;
+    EXPECT_TRUE(host_->GetMemory().Read32(host_->VariableValueAddress(index), value)) << index;
     return value;
   }
 
