@@ -30,14 +30,14 @@ BytecodeVm::~BytecodeVm() {
 }
 
 int BytecodeVm::AllocateStack(uint32_t words) {
-  if (words > GuestMemory::kMaxArena / 4) return 1;
+  if (words > GuestMemory::kMaxArena / 4) return kStackNoRoom;
   uint32_t stack = memory_.Allocate(words * 4);
-  if (!stack) return 1;
+  if (!stack) return kStackNoRoom;
   if (stackBottom_) memory_.Free(stackBottom_);
   stackBottom_ = stack;
   stackTop_ = stack + words * 4;
   sp_ = stack;
-  return 0;
+  return kStackAllocated;
 }
 
 bool BytecodeVm::Push(uint32_t v) {

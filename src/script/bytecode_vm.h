@@ -29,6 +29,10 @@ inline constexpr uint8_t kOpcodeOperands[kOpcodeCount] = {
     3, 3, 3, 3, 3, 3};                      // 41-46
 
 // EnableJit
+// AllocateStack
+constexpr int kStackAllocated = 0;
+constexpr int kStackNoRoom = 1;
+
 constexpr int kJitDone = 0;
 constexpr int kJitTranslationFailed = 2;
 
@@ -40,7 +44,8 @@ class BytecodeVm {
   BytecodeVm(const BytecodeVm&) = delete;
   BytecodeVm& operator=(const BytecodeVm&) = delete;
 
-  // Replaces the stack with one of words words (in guest memory); 0, or 1 when out of memory.
+  // Replaces the stack with one of words words (in guest memory); kStackNoRoom when out of
+  // memory.
   int AllocateStack(uint32_t words);
   int SetInstructionPointer(uint32_t address) {
     ip_ = address;

@@ -243,7 +243,8 @@ int DisplayManager::SelectDisplayDevice(bool fullScreen, MonitorHandle monitor, 
     height = record->modeHeight;
   } else {
     host::Rect bounds;
-    if (outMonitor && monitors_ && monitors_->GetMonitorRect(&bounds, record->monitor) == 0) {
+    if (outMonitor && monitors_ &&
+        monitors_->GetMonitorRect(&bounds, record->monitor) == kMonitorRectFound) {
       *outMonitor = record->monitor;
     } else {
       host::DesktopInfo desktop;
