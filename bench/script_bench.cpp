@@ -115,14 +115,14 @@ std::unique_ptr<Loaded> LoadOurs(const Program& p) {
   l->vm = std::make_unique<bw::ScriptVm>(&l->files, 16u << 20);
   if (l->vm->LoadScript("B.SOB") != 0) std::abort();
   l->entry = l->vm->GetCodeBase();
-  l->vm->interpreter().ResetStack();
+  l->vm->Interpreter().ResetStack();
   return l;
 }
 
 uint32_t RunOurs(Loaded& l) {
   if (l.vm->CallAt(l.entry) != bw::kRunEnded) std::abort();
   uint32_t v = 0;
-  l.vm->memory().Read32(l.vm->HostVariableAddress(0), v);
+  l.vm->GetMemory().Read32(l.vm->HostVariableAddress(0), v);
   return v;
 }
 
@@ -130,12 +130,13 @@ void BM_Script(benchmark::State& state, const char* name) {
   const Program& p = Find(name);
   auto l = LoadOurs(p);
   uint32_t flags = 0;
-  if (std::string(name) == "sieve") flags = l->entry + static_cast<uint32_t>(l->vm->loadedScripts().back()->codeSize) - 400000;
+  if (std::string(name) == "sieve")
+    flags = l->entry + static_cast<uint32_t>(l->vm->LoadedScripts().back()->codeSize) - 400000;
   uint32_t result = 0;
   for (auto _ : state) {
     if (flags) {
       state.PauseTiming();
-      l->vm->memory().Fill(flags, 0, 400000);
+      l->vm->GetMemory().Fill(flags, 0, 400000);
       state.ResumeTiming();
     }
     result = RunOurs(*l);

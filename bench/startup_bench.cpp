@@ -65,10 +65,10 @@ void BM_GameStartupToFirstFrame(benchmark::State& state) {
   }
   for (auto _ : state) {
     host::HeadlessBackend backend;
-    host::ScopedBackend use(&backend);
+    ScopedGlobal<host::Backend> use(&backend);
     RebaseAppFolder(game.enginePath);
     GameApp app;
-    app.set_lockFolder((game.root / "locks").string());
+    app.SetLockFolder((game.root / "locks").string());
     if (app.AppStartup() != kStartupOk) {
       state.SkipWithError("start-up refused");
       return;

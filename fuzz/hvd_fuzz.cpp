@@ -7,7 +7,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   bw::HvdAnimation anim;
   anim.Load({data, size});
   int offset;
-  for (int i = -1; i < static_cast<int>(anim.frames().size()) + 1; ++i) {
+  for (int i = -1; i < static_cast<int>(anim.Frames().size()) + 1; ++i) {
     anim.FindRange(i, &offset);
     anim.GetRangeStart(i);
     anim.GetRangeEnd(i);

@@ -66,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     files.Put("STATE", input);
     bw::ScriptEngine engine(&files, kArena);
     engine.Start();  // no MAIN: the start files and the voice table are what is wanted
-    const auto& vars = engine.variables();
+    const auto& vars = engine.Variables();
     engine.ReadVariableFileHeader("STATE", vars[0].storage, vars[1].storage);
     engine.ReadVariableFile("STATE");
     if (engine.ReadSystemState("STATE") == 0) {
@@ -93,9 +93,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     files.Put("SCRIPT\\FUZZ.SOB", Files().script);
     if (vm.LoadScript("SCRIPT\\FUZZ.SOB") != 0) return 0;
   }
-  vm.interpreter().set_instructionLimit(kInstructionsPerRun);
+  vm.Interpreter().SetInstructionLimit(kInstructionsPerRun);
   for (int i = 0; i < kRuns; ++i) {
-    if (vm.interpreter().Run() != bw::kRunWaiting) break;
+    if (vm.Interpreter().Run() != bw::kRunWaiting) break;
   }
   std::vector<uint8_t> stream;
   vm.WriteVariableSet(&stream, 2, false);

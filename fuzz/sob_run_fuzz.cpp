@@ -48,8 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   bw::fuzz::RegisterFuzzNatives(vm);
   if (vm.LoadScript("SCRIPT\\RUN.SOB") != 0) std::abort();  // any code block of ours loads
 
-  bw::BytecodeVm& interpreter = vm.interpreter();
-  interpreter.set_instructionLimit(kInstructionsPerRun);
+  bw::BytecodeVm& interpreter = vm.Interpreter();
+  interpreter.SetInstructionLimit(kInstructionsPerRun);
   for (int i = 0; i < kRuns; ++i) {
     int result = interpreter.Run();
     if (result != bw::kRunEnded && result != bw::kRunWaiting && result != bw::kRunFault)
@@ -60,6 +60,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   interpreter.ResetStack();
   if (vm.LoadScript("SCRIPT\\GOOD.SOB") != 0 || interpreter.Run() != bw::kRunEnded) std::abort();
   uint32_t answer = 0;
-  if (!vm.memory().Read32(vm.HostVariableAddress(0), answer) || answer != kAnswer) std::abort();
+  if (!vm.GetMemory().Read32(vm.HostVariableAddress(0), answer) || answer != kAnswer) std::abort();
   return 0;
 }

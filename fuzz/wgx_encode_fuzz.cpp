@@ -80,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   bw::WgxLoader loader;
   bw::DibImage dib;
   Check(loader.LoadToBuffers(file, dib) == bw::kWgxDone);
-  Check(dib.bits == depth && uint32_t(dib.width) == picture.width && dib.rows() == picture.height);
+  Check(dib.bits == depth && uint32_t(dib.width) == picture.width && dib.Rows() == picture.height);
   Check(form == 0 ? dib.offsetX == 0 && dib.offsetY == 0
                   : dib.offsetX == picture.offsetX && dib.offsetY == picture.offsetY);
   Check(loader.GetPaletteCount() == extra);

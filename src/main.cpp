@@ -344,7 +344,7 @@ int main(int argc, char** argv) {
   } else {
     std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", ec);
     programFolder = ec ? std::string("the program's folder") : program.parent_path().string();
-    if (bw::InitAppFolder() != 0) {
+    if (bw::InitAppFolder() != bw::kAppFolderSet) {
       std::fprintf(stderr,
                    "brimwold: the program's folder %s has no engine path within %zu bytes;\n"
                    "  name the game's folder with /L folder\n",
@@ -355,7 +355,7 @@ int main(int argc, char** argv) {
   }
   bw::GameApp app;
   ScopedSignalTarget signalled(signalTarget, &app);
-  app.set_playAloud(!headless);
+  app.SetPlayAloud(!headless);
   int started = app.Run(commandLine);
   if (started == bw::kStartupInitInstance && parsed.gameFolder.empty()) {
     std::fprintf(stderr,
@@ -364,5 +364,5 @@ int main(int argc, char** argv) {
                  "  name the game's folder with /L folder (see brimwold --help)\n",
                  programFolder.c_str());
   }
-  return started != 0 ? started : app.exitStatus();
+  return started != 0 ? started : app.ExitStatus();
 }

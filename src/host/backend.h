@@ -147,8 +147,6 @@ inline Backend* CurrentBackend() {
   return Global<Backend>::Get();
 }
 bool IsEventThread();
-// The registry's scope under the name its users know.
-using ScopedBackend = ScopedGlobal<Backend>;
 
 }  // namespace bw::host
 

@@ -59,8 +59,6 @@ class VirtualClock final : public ClockSource {
 // The clock in force: the monotonic clock unless one was installed through the registry
 // (ScopedGlobal<ClockSource>: tests, the headless backend).
 ClockSource& CurrentClock();
-// The registry's scope under the name its users know.
-using ScopedClock = ScopedGlobal<ClockSource>;
 
 // The engine's readings. GetTickCount and TimeGetTime read one source: the millisecond count
 // wraps after 2^32 ms.

@@ -55,12 +55,12 @@ int32_t PointerMoveTask::Update(uint32_t nowMs) {
     startTime_ = nowMs;
     state_ = kRunning;
   }
-  if (!input_->IsCursorShown() && mode_ != kPointerMoveAlways) return 1;
+  if (!input_->IsCursorShown() && mode_ != kPointerMoveAlways) return kTaskStepFinished;
   // A move of no duration is at its end at once.
   if (duration_ == 0) {
     JumpToTarget();
     state_ = kFinished;
-    return 1;
+    return kTaskStepFinished;
   }
   uint32_t t = std::min(nowMs - startTime_, duration_);
   double d = duration_;
@@ -76,9 +76,9 @@ int32_t PointerMoveTask::Update(uint32_t nowMs) {
                      start_.y + static_cast<int32_t>(dy_ * tEased / int64_t{duration_}));
   if (t >= duration_) {
     state_ = kFinished;
-    return 1;
+    return kTaskStepFinished;
   }
-  return 0;
+  return kTaskStepContinue;
 }
 
 void PointerMoveTask::Stop() {

@@ -42,22 +42,22 @@ int InitAppFolder() {
   std::string folder;
   if (program.empty() || host::LinuxPathToEnginePath(program, folder) != host::kPathOk ||
       folder.size() >= kMaxPath) {
-    return 1;
+    return kAppFolderFailed;
   }
-  int result = CutLastPathPart(folder);
-  if (result == 0) AppFolder() = folder;
-  return result;
+  if (CutLastPathPart(folder) != kCutPathDone) return kAppFolderFailed;
+  AppFolder() = folder;
+  return kAppFolderSet;
 }
 
 int RebaseAppFolder(std::string_view path) {
   std::string folder;
-  if (BuildAbsolutePath(folder, path) == kPathBuildFailed) return 1;
+  if (BuildAbsolutePath(folder, path) == kPathBuildFailed) return kAppFolderFailed;
   if (!EndsWithSeparator(folder)) {
-    if (folder.size() + 1 >= kMaxPath) return 1;
+    if (folder.size() + 1 >= kMaxPath) return kAppFolderFailed;
     folder += '\\';
   }
   AppFolder() = folder;
-  return 0;
+  return kAppFolderSet;
 }
 
 int BuildAbsolutePath(std::string& destination, std::string_view path, const std::string* base) {
@@ -74,7 +74,7 @@ int BuildAbsolutePath(std::string& destination, std::string_view path, const std
     } else if (path.size() >= 3 && path[0] == '.' && path[1] == '.' && sjis::IsSeparator(path[2])) {
       // A step above the root leaves the folder as it was: refuse it.
       size_t before = work.size();
-      if (CutLastPathPart(work) != 0 || work.size() == before) return kPathBuildFailed;
+      if (CutLastPathPart(work) != kCutPathDone || work.size() == before) return kPathBuildFailed;
       path.remove_prefix(3);
     } else {
       break;
@@ -93,7 +93,7 @@ int BuildAbsolutePath(std::string& destination, std::string_view path, const std
 }
 
 int CutLastPathPart(std::string& path) {
-  if (path.size() < 3) return 1;
+  if (path.size() < 3) return kCutPathFailed;
   size_t last = sjis::npos;
   size_t secondLast = sjis::npos;
   for (size_t i = 0; i < path.size(); i = sjis::Next(path, i)) {
@@ -103,16 +103,16 @@ int CutLastPathPart(std::string& path) {
     }
   }
   if (StartsWithHostRoot(path)) {
-    if (secondLast == 0) return 0;  // "\\host": nothing above it
+    if (secondLast == 0) return kCutPathDone;  // "\\host": nothing above it
     if (secondLast == 1) secondLast = sjis::npos;
   }
-  if (last == sjis::npos) return 1;
+  if (last == sjis::npos) return kCutPathFailed;
   if (last != path.size() - 1) {
     path.resize(last + 1);
   } else if (secondLast != sjis::npos) {
     path.resize(secondLast + 1);
   }
-  return 0;
+  return kCutPathDone;
 }
 
 std::string GetPathLeafName(std::string_view path, bool folder) {

@@ -29,13 +29,21 @@ constexpr int kCdromFound = 0;
 constexpr int kNoCdromDrive = 1;
 constexpr int kCdromWithoutFile = 2;
 
+// InitAppFolder and RebaseAppFolder results.
+constexpr int kAppFolderSet = 0;
+constexpr int kAppFolderFailed = 1;
+
+// CutLastPathPart results.
+constexpr int kCutPathDone = 0;
+constexpr int kCutPathFailed = 1;
+
 // The application folder: drive form, always ending with '\'; empty until set.
 const std::string& GetAppFolder();
-// Sets the application folder to the folder of the running program; 0, or 1 when it cannot be
-// found or has no engine form.
+// Sets the application folder to the folder of the running program; kAppFolderFailed when it
+// cannot be found or has no engine form.
 int InitAppFolder();
-// Replaces the application folder by path resolved against it ('\' appended); 0, or 1 when the
-// path cannot be built.
+// Replaces the application folder by path resolved against it ('\' appended);
+// kAppFolderFailed when the path cannot be built.
 int RebaseAppFolder(std::string_view path);
 
 // A path starting with "\\" or holding a ':' is copied as it is (1). Otherwise leading "." and
@@ -48,8 +56,8 @@ int BuildAbsolutePath(std::string& destination, std::string_view path,
 // True when the last character is a separator (not a 0x5C trail byte).
 bool EndsWithSeparator(std::string_view path);
 
-// Cuts path in place to its parent folder, keeping the separator; 1 for an empty or too short
-// path, or one without a separator.
+// Cuts path in place to its parent folder, keeping the separator; kCutPathFailed for an empty or
+// too short path, or one without a separator.
 int CutLastPathPart(std::string& path);
 
 // The last component. For a path ending with a separator, the last folder's name when folder is

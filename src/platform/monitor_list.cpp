@@ -105,12 +105,12 @@ const MonitorRecord* MonitorList::Find(MonitorHandle handle) const {
 uint32_t MonitorList::GetMonitorRect(host::Rect* rect, MonitorHandle handle) const {
   if (const MonitorRecord* r = Find(handle)) {
     *rect = r->bounds;
-    return 0;
+    return kMonitorRectFound;
   }
   host::DesktopInfo desktop;
   if (host::Backend* backend = host::CurrentBackend()) desktop = backend->Desktop();
   *rect = host::Rect{0, 0, desktop.width, desktop.height};
-  return 1;
+  return kMonitorRectDesktop;
 }
 
 MonitorHandle MonitorList::MonitorFromRect(const host::Rect& rect) const {
@@ -140,13 +140,13 @@ MonitorHandle MonitorList::MonitorFromRect(const host::Rect& rect) const {
 
 int32_t MonitorList::PlaceWindow(int32_t* x, int32_t* y, int32_t width, int32_t height, bool force,
                                  bool centre) const {
-  if (records_.empty() || width < 1 || height < 1) return -1;
+  if (records_.empty() || width < 1 || height < 1) return kPlacementRefused;
   if (!force) {
     for (const MonitorRecord& r : records_) {
       const host::Rect& a = r.workArea;
       if (a.left <= *x && int64_t{*x} <= int64_t{a.right} - width && a.top <= *y &&
           int64_t{*y} <= int64_t{a.bottom} - height) {
-        return 0;
+        return kPlacementKept;
       }
     }
   }
@@ -172,7 +172,7 @@ int32_t MonitorList::PlaceWindow(int32_t* x, int32_t* y, int32_t width, int32_t 
       *y += dy;
     }
   }
-  return 1;
+  return kPlacementMoved;
 }
 
 MonitorHandle MonitorList::FindMonitorFitting(int32_t width, int32_t height) const {

@@ -14,6 +14,14 @@ namespace bw {
 using MonitorHandle = uint32_t;
 constexpr MonitorHandle kNoMonitor = 0;
 
+// GetMonitorRect results.
+constexpr uint32_t kMonitorRectFound = 0;
+constexpr uint32_t kMonitorRectDesktop = 1;  // an unknown handle: the primary screen's size
+// PlaceWindow results.
+constexpr int32_t kPlacementKept = 0;
+constexpr int32_t kPlacementMoved = 1;
+constexpr int32_t kPlacementRefused = -1;  // no monitors or an empty size
+
 // What the platform tells of one monitor, before numbering.
 struct MonitorFacts {
   host::Rect bounds;
@@ -58,10 +66,12 @@ class MonitorList {
   const std::vector<MonitorRecord>& Records() const { return records_; }
   const MonitorRecord* Find(MonitorHandle handle) const;
 
-  // 0 with the monitor's rectangle; 1 with the primary screen's size for an unknown handle.
+  // kMonitorRectFound with the monitor's rectangle; kMonitorRectDesktop with the primary screen's
+  // size for an unknown handle.
   uint32_t GetMonitorRect(host::Rect* rect, MonitorHandle handle) const;
-  // 0 when the window lies wholly in some monitor's work area (unless forced) and stays; 1 when
-  // it was moved onto a monitor; -1 with no monitors or an empty size.
+  // kPlacementKept when the window lies wholly in some monitor's work area (unless forced) and
+  // stays; kPlacementMoved when it was moved onto a monitor; kPlacementRefused with no monitors
+  // or an empty size.
   int32_t PlaceWindow(int32_t* x, int32_t* y, int32_t width, int32_t height, bool force,
                       bool centre) const;
   // The first monitor at least width by height, or kNoMonitor.

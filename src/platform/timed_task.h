@@ -30,6 +30,10 @@ constexpr uint32_t kTaskKindScreenOverlay = 14003;
 constexpr uint32_t kTaskKindBackgroundAnimation = 15000;
 constexpr uint32_t kTaskKindPointerMove = 20000;
 
+// Update results.
+constexpr int32_t kTaskStepContinue = 0;
+constexpr int32_t kTaskStepFinished = 1;
+
 class TimedTask {
  public:
   TimedTask() = default;
@@ -39,7 +43,8 @@ class TimedTask {
   TimedTask& operator=(const TimedTask&) = delete;
 
   virtual uint32_t GetKindId() const { return kTaskKindNone; }
-  // One step of work at clock time nowMs; non-zero when the task is finished.
+  // One step of work at clock time nowMs; kTaskStepFinished (any non-zero) when the task is
+  // finished.
   virtual int32_t Update(uint32_t nowMs) = 0;
   // Puts the task's targets in their end state when it is removed before it finished.
   virtual void Stop() = 0;

@@ -201,7 +201,7 @@ void TimerService::RunPass(uint32_t nowMs, bool catchUp) {
 
 bool TimerService::Step(TimedTask& task, uint32_t now, bool catchUp) {
   for (int catchUps = 0;; ++catchUps) {
-    if (task.Update(now) != 0) return true;
+    if (task.Update(now) != kTaskStepContinue) return true;
     if (task.repeatCount_ != 0 && --task.repeatCount_ == 0) {
       task.finished_ = true;
       return false;

@@ -30,14 +30,14 @@ BytecodeVm::~BytecodeVm() {
 }
 
 int BytecodeVm::AllocateStack(uint32_t words) {
-  if (words > GuestMemory::kMaxArena / 4) return 1;
+  if (words > GuestMemory::kMaxArena / 4) return kStackNoRoom;
   uint32_t stack = memory_.Allocate(words * 4);
-  if (!stack) return 1;
+  if (!stack) return kStackNoRoom;
   if (stackBottom_) memory_.Free(stackBottom_);
   stackBottom_ = stack;
   stackTop_ = stack + words * 4;
   sp_ = stack;
-  return 0;
+  return kStackAllocated;
 }
 
 bool BytecodeVm::Push(uint32_t v) {
@@ -85,10 +85,10 @@ int BytecodeVm::Run() { return instructionLimit_ ? Execute<true>() : Execute<fal
 template <bool kCounted>
 int BytecodeVm::Execute() {
   constexpr uint32_t kNull = GuestMemory::kNullPage;
-  uint8_t* const base = memory_.base();
+  uint8_t* const base = memory_.Base();
   // Nothing can run in an arena too small to hold an instruction.
-  if (!base || memory_.top() < kNull + 16) return kRunFault;
-  uint32_t span4 = memory_.top() - kNull - 4;
+  if (!base || memory_.Top() < kNull + 16) return kRunFault;
+  uint32_t span4 = memory_.Top() - kNull - 4;
   uint64_t span16 = span4 - 12;  // room for an opcode and three operands
   uint64_t last16 = kNull + span16;
   uint64_t ip = ip_;
@@ -293,7 +293,7 @@ op5: {  // native call: the native sees the fields current
   sp_ = sp;
   bool ok = CallNative(a, b, c);
   sp = sp_;
-  span4 = memory_.top() - kNull - 4;  // the native may have allocated
+  span4 = memory_.Top() - kNull - 4;  // the native may have allocated
   span16 = span4 - 12;
   last16 = kNull + span16;
   if (!ok) goto fault;

@@ -29,6 +29,10 @@ inline constexpr uint8_t kOpcodeOperands[kOpcodeCount] = {
     3, 3, 3, 3, 3, 3};                      // 41-46
 
 // EnableJit
+// AllocateStack
+constexpr int kStackAllocated = 0;
+constexpr int kStackNoRoom = 1;
+
 constexpr int kJitDone = 0;
 constexpr int kJitTranslationFailed = 2;
 
@@ -40,7 +44,8 @@ class BytecodeVm {
   BytecodeVm(const BytecodeVm&) = delete;
   BytecodeVm& operator=(const BytecodeVm&) = delete;
 
-  // Replaces the stack with one of words words (in guest memory); 0, or 1 when out of memory.
+  // Replaces the stack with one of words words (in guest memory); kStackNoRoom when out of
+  // memory.
   int AllocateStack(uint32_t words);
   int SetInstructionPointer(uint32_t address) {
     ip_ = address;
@@ -59,16 +64,16 @@ class BytecodeVm {
   // Puts the stack pointer back at the bottom of the stack.
   void ResetStack() { sp_ = stackBottom_; }
 
-  uint32_t instructionPointer() const { return ip_; }
-  uint32_t stackPointer() const { return sp_; }
-  uint32_t stackBottom() const { return stackBottom_; }
-  uint32_t stackTop() const { return stackTop_; }
-  uint32_t returnRegister() const { return returnRegister_; }
-  void set_returnRegister(uint32_t v) { returnRegister_ = v; }
-  GuestMemory& memory() { return memory_; }
+  uint32_t InstructionPointer() const { return ip_; }
+  uint32_t StackPointer() const { return sp_; }
+  uint32_t StackBottom() const { return stackBottom_; }
+  uint32_t StackTop() const { return stackTop_; }
+  uint32_t ReturnRegister() const { return returnRegister_; }
+  void SetReturnRegister(uint32_t v) { returnRegister_ = v; }
+  GuestMemory& GetMemory() { return memory_; }
   // Bounds each Run to n instructions (0: no bound); past it the run faults. Untrusted scripts
   // run this way in fuzzing, where an endless loop must not hang the run.
-  void set_instructionLimit(uint64_t n) { instructionLimit_ = n; }
+  void SetInstructionLimit(uint64_t n) { instructionLimit_ = n; }
 
  private:
   bool Push(uint32_t v);

@@ -71,12 +71,12 @@ class GuestMemory {
   // A host view of a checked range, for bulk work (copies, streaming); empty on a fault.
   std::span<uint8_t> View(uint32_t address, uint32_t size);
 
-  bool faulted() const { return faulted_; }
+  bool Faulted() const { return faulted_; }
 
   // For the interpreter's own checked accesses: the arena's host address (fixed for the
   // arena's life) and the end of its used part (moves as blocks are allocated).
-  uint8_t* base() const { return base_; }
-  uint32_t top() const { return top_; }
+  uint8_t* Base() const { return base_; }
+  uint32_t Top() const { return top_; }
   // Answers whether a fault happened since the last call and clears the flag.
   bool TakeFault() {
     bool f = faulted_;

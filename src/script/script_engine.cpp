@@ -55,8 +55,8 @@ ScriptEngine::ScriptEngine(ScriptFileSource* files, uint32_t arenaBytes) : Scrip
   RegisterNative([this](GuestMemory& m, uint32_t args) { return NativeRequest(m, args, kRequestCall); });
   RegisterNative([this](GuestMemory& m, uint32_t args) { return NativeRequest(m, args, kRequestJump); });
   RegisterNative([this](GuestMemory& m, uint32_t args) { return NativeRequest(m, args, kRequestExit); });
-  BindHostVariable("ScriptBootFlg", memory().Allocate(4));
-  BindHostVariable("retAppProc", memory().Allocate(4));
+  BindHostVariable("ScriptBootFlg", GetMemory().Allocate(4));
+  BindHostVariable("retAppProc", GetMemory().Allocate(4));
 }
 
 ScriptEngine::~ScriptEngine() {
@@ -107,7 +107,7 @@ int ScriptEngine::Start() {
 }
 
 int ScriptEngine::Step() {
-  BytecodeVm& vm = interpreter();
+  BytecodeVm& vm = Interpreter();
   for (;;) {
     int r = vm.Run();
     if (r == kRunFault) return kStepIllegal;
@@ -148,10 +148,10 @@ int ScriptEngine::Step() {
 
 void ScriptEngine::UnloadScripts(uint32_t bootFlag) {
   OnUnloadAll();
-  memory().Write32(HostVariableAddress(1), bootFlag);
-  interpreter().ResetStack();
+  GetMemory().Write32(HostVariableAddress(1), bootFlag);
+  Interpreter().ResetStack();
   request_.callDepth = 0;
-  FreeLoadedScriptsFrom(libraryCodeBase() ? 1 : 0);
+  FreeLoadedScriptsFrom(LibraryCodeBase() ? 1 : 0);
 }
 
 int ScriptEngine::Interrupt(uint32_t bootFlag) {
@@ -162,7 +162,7 @@ int ScriptEngine::Interrupt(uint32_t bootFlag) {
 int ScriptEngine::LoadVoiceInfo(const std::string& file) {
   voices_.Clear();
   std::vector<uint8_t> bytes;
-  if (!files() || !files()->Load(file, bytes)) return kVoiceInfoDone;
+  if (!Files() || !Files()->Load(file, bytes)) return kVoiceInfoDone;
   return voices_.Parse(bytes);
 }
 
@@ -206,7 +206,7 @@ int ScriptEngine::WriteSystemState(const char* name) {
     PutU32(file, static_cast<uint32_t>(packed.stored.size()));
     PutU32(file, packed.unpackedSize);
     file.insert(file.end(), packed.stored.begin(), packed.stored.end());
-    if (!files() || !files()->Save(StatePath(name), file)) return kStateCannotCreate;
+    if (!Files() || !Files()->Save(StatePath(name), file)) return kStateCannotCreate;
     return 0;
   } catch (const std::bad_alloc&) {
     return kStateOutOfMemory;
@@ -218,7 +218,7 @@ int ScriptEngine::WriteSystemState(const char* name) {
 int ScriptEngine::ReadSystemState(const char* name) {
   name = NameOrSystem(name);
   std::vector<uint8_t> bytes;
-  if (!name || !files() || !files()->Load(StatePath(name), bytes)) return kStateNoName;
+  if (!name || !Files() || !Files()->Load(StatePath(name), bytes)) return kStateNoName;
   ByteReader r(bytes.data(), bytes.size());
   uint32_t storedSize, unpackedSize;
   if (!r.u32le(storedSize) || !r.u32le(unpackedSize)) return kStateBadData;
@@ -249,20 +249,20 @@ int ScriptEngine::FindHeaderVariables(uint32_t plain, uint32_t text, uint32_t* p
   if (plain) {
     int index = FindVariableIndex(plain);
     if (index < 0) return kHeaderNotFound;
-    const VariableRecord& v = variables()[index];
+    const VariableRecord& v = Variables()[index];
     if (v.kind != 0) return kHeaderPlainNotDirect;
     if (plainSize) *plainSize = v.size;
   }
   if (text) {
     int index = FindVariableIndex(text);
     if (index < 0) return kHeaderNotFound;
-    const VariableRecord& v = variables()[index];
+    const VariableRecord& v = Variables()[index];
     if (v.kind != 1) return kHeaderTextNotCell;
     if (textSize) {
       // The text up to its terminator, which must lie inside the variable.
-      auto view = memory().View(VariableValueAddress(index), v.size);
+      auto view = GetMemory().View(VariableValueAddress(index), v.size);
       if (view.size() != v.size) {
-        memory().TakeFault();
+        GetMemory().TakeFault();
         return kHeaderNotFound;
       }
       const void* zero = std::memchr(view.data(), 0, view.size());
@@ -289,18 +289,19 @@ int ScriptEngine::WriteVariableFile(const char* name, int set, uint32_t plain, u
     PutU32(file, plainSize);
     size_t at = file.size();
     file.resize(at + plainSize);
-    if (plainSize && !memory().Read(plain, file.data() + at, plainSize)) memory().TakeFault();
+    if (plainSize && !GetMemory().Read(plain, file.data() + at, plainSize)) GetMemory().TakeFault();
     PutU32(file, textSize);
     at = file.size();
     file.resize(at + textSize);
     if (textSize) {
       int index = FindVariableIndex(text);
-      if (!memory().Read(VariableValueAddress(index), file.data() + at, textSize)) memory().TakeFault();
+      if (!GetMemory().Read(VariableValueAddress(index), file.data() + at, textSize))
+        GetMemory().TakeFault();
     }
     file.push_back(static_cast<uint8_t>(set));
     file.push_back(Checksum(packed.stored));
     file.insert(file.end(), packed.stored.begin(), packed.stored.end());
-    if (!files() || !files()->Save(StatePath(name), file)) return kVariableFileNoFile;
+    if (!Files() || !Files()->Save(StatePath(name), file)) return kVariableFileNoFile;
     return 0;
   } catch (const std::bad_alloc&) {
     return kVariableFileOutOfMemory;
@@ -313,11 +314,11 @@ int ScriptEngine::ReadVariableFileHeader(const char* name, uint32_t plain, uint3
   int textIndex = -1;
   if (text) {
     textIndex = FindVariableIndex(text);
-    if (textIndex < 0 || variables()[textIndex].kind != 1) return kVariableFileLookupFailed;
+    if (textIndex < 0 || Variables()[textIndex].kind != 1) return kVariableFileLookupFailed;
   }
   name = NameOrSystem(name);
   std::vector<uint8_t> bytes;
-  if (!name || !files() || !files()->Load(StatePath(name), bytes)) return kVariableFileNoFile;
+  if (!name || !Files() || !Files()->Load(StatePath(name), bytes)) return kVariableFileNoFile;
   ByteReader r(bytes.data(), bytes.size());
   VariableFileHeader h;
   if (!ReadHeader(r, h)) return kVariableFileBadData;
@@ -329,13 +330,14 @@ int ScriptEngine::ReadVariableFileHeader(const char* name, uint32_t plain, uint3
   }
   if (text) {
     if (h.text.empty()) return kVariableFileBadData;
-    if (h.text.size() > variables()[textIndex].size) return kVariableFileTooLarge;
+    if (h.text.size() > Variables()[textIndex].size) return kVariableFileTooLarge;
   }
-  if (plain && !memory().Write(plain, h.plain.data(), static_cast<uint32_t>(h.plain.size()))) {
-    memory().TakeFault();
+  if (plain && !GetMemory().Write(plain, h.plain.data(), static_cast<uint32_t>(h.plain.size()))) {
+    GetMemory().TakeFault();
   }
-  if (text && !memory().Write(VariableValueAddress(textIndex), h.text.data(), static_cast<uint32_t>(h.text.size()))) {
-    memory().TakeFault();
+  if (text && !GetMemory().Write(VariableValueAddress(textIndex), h.text.data(),
+                                 static_cast<uint32_t>(h.text.size()))) {
+    GetMemory().TakeFault();
   }
   return 0;
 }
@@ -343,7 +345,7 @@ int ScriptEngine::ReadVariableFileHeader(const char* name, uint32_t plain, uint3
 int ScriptEngine::ReadVariableFile(const char* name) {
   name = NameOrSystem(name);
   std::vector<uint8_t> bytes;
-  if (!name || !files() || !files()->Load(StatePath(name), bytes)) return kVariableFileNoFile;
+  if (!name || !Files() || !Files()->Load(StatePath(name), bytes)) return kVariableFileNoFile;
   ByteReader r(bytes.data(), bytes.size());
   VariableFileHeader h;
   uint8_t set, checksum;

@@ -80,8 +80,8 @@ class ScriptEngine : public ScriptVm {
   int Interrupt(uint32_t bootFlag);
 
   int LoadVoiceInfo(const std::string& file);
-  const VoiceTable& voices() const { return voices_; }
-  VoiceTable& voices() { return voices_; }
+  const VoiceTable& GetVoices() const { return voices_; }
+  VoiceTable& GetVoices() { return voices_; }
 
   void SetSystemStateFileName(const char* name);
   int SavePersistentState();
@@ -94,8 +94,8 @@ class ScriptEngine : public ScriptVm {
   int ReadVariableFileHeader(const char* name, uint32_t plain, uint32_t text);
   int ReadVariableFile(const char* name);
 
-  ScriptRequest& request() { return request_; }
-  uint32_t bootFlagAddress() const { return HostVariableAddress(1); }
+  ScriptRequest& Request() { return request_; }
+  uint32_t BootFlagAddress() const { return HostVariableAddress(1); }
 
  private:
   int NativeRequest(GuestMemory& memory, uint32_t args, uint32_t word);

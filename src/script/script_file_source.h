@@ -32,7 +32,7 @@ class MemoryScriptFileSource : public ScriptFileSource {
   void Remove(const std::string& name);
   const std::vector<uint8_t>* Find(const std::string& name) const;
   // While set, every Save fails and keeps the old content.
-  void set_failSaves(bool fail) { failSaves_ = fail; }
+  void SetFailSaves(bool fail) { failSaves_ = fail; }
 
  private:
   std::map<std::string, std::vector<uint8_t>> files_;

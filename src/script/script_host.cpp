@@ -31,7 +31,7 @@ ScriptHost::ScriptHost(ScriptFileSource* files, uint32_t seed, uint32_t arenaByt
 
 void ScriptHost::SetSoundChannels(std::unique_ptr<SoundChannelManager> channels) {
   soundChannels_ = std::move(channels);
-  if (soundChannels_) soundChannels_->SetVoiceTable(&voices());
+  if (soundChannels_) soundChannels_->SetVoiceTable(&GetVoices());
 }
 
 ScriptHost::~ScriptHost() {
@@ -108,14 +108,14 @@ int StartScriptHost(ScriptApplication& app, std::unique_ptr<ScriptHost>& host) {
     host.reset();
   }
   // Without its arena the host has no stack.
-  if (!host || host->interpreter().stackBottom() == 0) {
+  if (!host || host->Interpreter().StackBottom() == 0) {
     host.reset();
     app.ShowMessage(host::Cp932Literal("スクリプトを実行するためのメモリを確保出来ません"));
     return kStartNoMemory;
   }
   host->SetApplication(&app);
   host->SetFolderPrefix(app.SaveFolder());
-  if (app.TranslationOption()) host->interpreter().EnableJit(true);
+  if (app.TranslationOption()) host->Interpreter().EnableJit(true);
   int r = host->Start();
   switch (r) {
     case 0: break;

@@ -33,23 +33,23 @@ class ScriptHost : public ScriptEngine {
   // value negated, 2 with it as it is. The LoadScript result for "MAIN".
   int ServeInterrupt(uint8_t requestByte);
 
-  int32_t bootValue() const { return bootValue_; }
-  void set_bootValue(int32_t v) { bootValue_ = v; }
-  SubtractiveRandom& random() { return random_; }
+  int32_t BootValue() const { return bootValue_; }
+  void SetBootValue(int32_t v) { bootValue_ = v; }
+  SubtractiveRandom& Random() { return random_; }
 
   // The application natives 4 and 5 reach; null answers them with nothing set and 0 read.
   void SetApplication(ScriptApplication* app) { app_ = app; }
-  ScriptApplication* application() const { return app_; }
+  ScriptApplication* Application() const { return app_; }
 
   bool IsNativeBuilt(uint32_t number) const { return number < built_.size() && built_[number]; }
   uint32_t BuiltNativeCount() const;
 
-  SoundChannelManager* soundChannels() const { return soundChannels_.get(); }
+  SoundChannelManager* SoundChannels() const { return soundChannels_.get(); }
   // The host owns the sound channels; they read its voice table.
   void SetSoundChannels(std::unique_ptr<SoundChannelManager> channels);
-  ScriptMessageText* messageText() const { return messageText_; }
-  EffectRegistry* effects() const { return effects_; }
-  TransitionRegistry* transitions() const { return transitions_; }
+  ScriptMessageText* MessageText() const { return messageText_; }
+  EffectRegistry* Effects() const { return effects_; }
+  TransitionRegistry* Transitions() const { return transitions_; }
 
  private:
   void RegisterNatives();

@@ -355,17 +355,17 @@ int ScriptVm::ClearVariables(int classFilter, int kindFilter) {
 }
 
 int ScriptVm::RestoreFromSnapshotA(int classFilter, int kindFilter) {
-  if (!snapshotA_.present) return 1;
+  if (!snapshotA_.present) return kSnapshotMissing;
   return CopySelected(snapshotA_, live_, classFilter, kindFilter);
 }
 
 int ScriptVm::SaveToSnapshotB(int classFilter, int kindFilter) {
-  if (!snapshotB_.present) return 1;
+  if (!snapshotB_.present) return kSnapshotMissing;
   return CopySelected(live_, snapshotB_, classFilter, kindFilter);
 }
 
 int ScriptVm::RestoreFromSnapshotB(int classFilter, int kindFilter) {
-  if (!snapshotB_.present) return 1;
+  if (!snapshotB_.present) return kSnapshotMissing;
   return CopySelected(snapshotB_, live_, classFilter, kindFilter);
 }
 
@@ -373,21 +373,21 @@ int ScriptVm::FindVariableIndex(uint32_t address) const {
   for (size_t i = 0; i < live_.records.size(); ++i) {
     if (live_.records[i].storage == address) return static_cast<int>(i);
   }
-  return -1;
+  return kNoVariableIndex;
 }
 
 int ScriptVm::AddMarkedVariable(uint32_t address) {
-  if (!snapshotB_.present) return 1;
+  if (!snapshotB_.present) return kSnapshotMissing;
   int index = FindVariableIndex(address);
-  if (index < 0) return 2;
+  if (index < 0) return kVariableNotFound;
   marked_.push_back(static_cast<uint32_t>(index));
   return 0;
 }
 
 int ScriptVm::SaveVariableToSnapshotB(uint32_t address) {
-  if (!snapshotB_.present) return 1;
+  if (!snapshotB_.present) return kSnapshotMissing;
   int index = FindVariableIndex(address);
-  if (index < 0) return 2;
+  if (index < 0) return kVariableNotFound;
   if (!memory_.Copy(ValueAddress(snapshotB_, index), ValueAddress(live_, index), live_.records[index].size)) {
     memory_.TakeFault();
   }
@@ -404,8 +404,8 @@ uint32_t ScriptVm::GetVariableSetSize(int set, bool fromSnapshotB) const {
 }
 
 int ScriptVm::WriteVariableSet(std::vector<uint8_t>* out, int set, bool fromSnapshotB) {
-  if (!out) return 1;
-  if (fromSnapshotB && !snapshotB_.present) return 2;
+  if (!out) return kWriteSetNoOutput;
+  if (fromSnapshotB && !snapshotB_.present) return kWriteSetNoSnapshot;
   VariableSet& source = fromSnapshotB ? snapshotB_ : live_;
   out->push_back(static_cast<uint8_t>(set));
   for (size_t i = 0; i < live_.records.size(); ++i) {
@@ -421,14 +421,14 @@ int ScriptVm::WriteVariableSet(std::vector<uint8_t>* out, int set, bool fromSnap
 
 int ScriptVm::ReadVariableSet(ByteReader& in) {
   uint8_t set;
-  if (!in.u8(set)) return 1;
+  if (!in.u8(set)) return kReadSetMismatch;
   for (size_t i = 0; i < live_.records.size(); ++i) {
     const VariableRecord& r = live_.records[i];
     if (!StreamSelected(static_cast<int>(set), r)) continue;
     uint8_t kind;
-    if (!in.u8(kind) || kind != r.kind) return 1;
+    if (!in.u8(kind) || kind != r.kind) return kReadSetMismatch;
     auto value = in.bytes(r.size);
-    if (!value) return 1;  // a short stream stops like a wrong kind byte
+    if (!value) return kReadSetMismatch;  // a short stream stops like a wrong kind byte
     if (!memory_.Write(ValueAddress(live_, i), value->data(), r.size)) memory_.TakeFault();
   }
   return 0;
@@ -484,8 +484,8 @@ bool ScriptVm::SetScriptTableFileName(const char* name) {
 int ScriptVm::SaveScriptTable(const char* name) {
   try {
     if (!name) name = tableFileName_.empty() ? nullptr : tableFileName_.c_str();
-    if (!name) return 1;
-    if (table_.empty()) return 2;
+    if (!name) return kSaveTableFailed;
+    if (table_.empty()) return kSaveTableEmpty;
     std::vector<uint8_t> data;
     for (const ScriptRecord& r : table_) {
       data.push_back(static_cast<uint8_t>(r.name.size()));
@@ -502,12 +502,12 @@ int ScriptVm::SaveScriptTable(const char* name) {
     PutU32(file, packed.unpackedSize);
     PutU32(file, static_cast<uint32_t>(table_.size()));
     file.insert(file.end(), packed.stored.begin(), packed.stored.end());
-    if (!files_ || !files_->Save(StatePath(name), file)) return 1;
+    if (!files_ || !files_->Save(StatePath(name), file)) return kSaveTableFailed;
     return 0;
   } catch (const std::bad_alloc&) {
-    return 3;
+    return kSaveTableNoMemory;
   } catch (...) {
-    return -1;
+    return kSaveTableUnexpected;
   }
 }
 
@@ -515,16 +515,16 @@ int ScriptVm::LoadScriptTable(const char* name) {
   if (table_.empty()) return 0;
   if (!name) name = tableFileName_.empty() ? nullptr : tableFileName_.c_str();
   std::vector<uint8_t> bytes;
-  if (!name || !files_ || !files_->Load(StatePath(name), bytes)) return 1;
+  if (!name || !files_ || !files_->Load(StatePath(name), bytes)) return kLoadTableNotFound;
   ByteReader r(bytes.data(), bytes.size());
   auto magic = r.bytes(4);
   uint32_t storedSize, unpackedSize, count;
-  if (!magic || std::memcmp(magic->data(), kTableMagic, 4) != 0) return 2;
-  if (!r.u32le(storedSize) || !r.u32le(unpackedSize) || !r.u32le(count)) return 2;
+  if (!magic || std::memcmp(magic->data(), kTableMagic, 4) != 0) return kLoadTableBadFile;
+  if (!r.u32le(storedSize) || !r.u32le(unpackedSize) || !r.u32le(count)) return kLoadTableBadFile;
   auto storedData = r.bytes(storedSize);
-  if (!storedData) return 2;
+  if (!storedData) return kLoadTableBadFile;
   std::vector<uint8_t> unpacked;
-  if (!UnpackStateBlock(*storedData, unpackedSize, unpacked)) return 2;
+  if (!UnpackStateBlock(*storedData, unpackedSize, unpacked)) return kLoadTableBadFile;
   ByteReader data(unpacked.data(), unpacked.size());
 
   struct Stored {
@@ -533,19 +533,20 @@ int ScriptVm::LoadScriptTable(const char* name) {
     std::span<const uint8_t> bytes[2];
   };
   std::vector<Stored> stored;
-  if (!data.has(uint64_t{count} * 17)) return 2;  // each record takes at least 17 bytes
+  if (!data.has(uint64_t{count} * 17))
+    return kLoadTableBadFile;  // each record takes at least 17 bytes
   stored.resize(count);
   for (Stored& s : stored) {
     uint8_t length;
-    if (!data.u8(length)) return 2;
+    if (!data.u8(length)) return kLoadTableBadFile;
     auto n = data.bytes(length);
-    if (!n) return 2;
+    if (!n) return kLoadTableBadFile;
     s.name.assign(reinterpret_cast<const char*>(n->data()), n->size());
     for (int k = 0; k < 2; ++k) {
       uint32_t byteCount;
-      if (!data.u32le(s.bits[k]) || !data.u32le(byteCount)) return 2;
+      if (!data.u32le(s.bits[k]) || !data.u32le(byteCount)) return kLoadTableBadFile;
       auto b = data.bytes(byteCount);
-      if (!b) return 2;
+      if (!b) return kLoadTableBadFile;
       s.bytes[k] = *b;
     }
   }

@@ -30,6 +30,25 @@ constexpr int kLoadBadScript = 2;  // wrong magic or not in the script table
 constexpr int kLoadBadCode = 3;
 // ParseCode
 constexpr int kParseBadCode = 1;
+// RestoreFromSnapshotA, SaveToSnapshotB, RestoreFromSnapshotB, AddMarkedVariable,
+// SaveVariableToSnapshotB
+constexpr int kSnapshotMissing = 1;
+constexpr int kVariableNotFound = 2;
+// WriteVariableSet
+constexpr int kWriteSetNoOutput = 1;
+constexpr int kWriteSetNoSnapshot = 2;
+// ReadVariableSet
+constexpr int kReadSetMismatch = 1;
+// SaveScriptTable
+constexpr int kSaveTableFailed = 1;  // no name or the write failed
+constexpr int kSaveTableEmpty = 2;
+constexpr int kSaveTableNoMemory = 3;
+constexpr int kSaveTableUnexpected = -1;
+// LoadScriptTable
+constexpr int kLoadTableNotFound = 1;
+constexpr int kLoadTableBadFile = 2;
+// FindVariableIndex
+constexpr int kNoVariableIndex = -1;
 
 constexpr uint32_t kNativeCount = 809;      // natives 0 to 808
 constexpr uint32_t kHostVariableCount = 3;  // retTgsExp, ScriptBootFlg, retAppProc
@@ -125,18 +144,18 @@ class ScriptVm {
 
   // Makes the tables reachable through Global<ScriptVmTables> until this VM dies.
   void PublishTables();
-  const ScriptVmTables& tables() const { return tables_; }
+  const ScriptVmTables& Tables() const { return tables_; }
 
-  GuestMemory& memory() { return memory_; }
-  BytecodeVm& interpreter() { return interpreter_; }
-  const std::vector<VariableRecord>& variables() const { return live_.records; }
+  GuestMemory& GetMemory() { return memory_; }
+  BytecodeVm& Interpreter() { return interpreter_; }
+  const std::vector<VariableRecord>& Variables() const { return live_.records; }
   // The address of live variable index's value, 0 when there is none.
   uint32_t VariableValueAddress(uint32_t index);
-  const std::vector<std::unique_ptr<LoadedScript>>& loadedScripts() const { return loaded_; }
-  const std::deque<ScriptRecord>& scriptTable() const { return table_; }
-  int currentRecord() const { return currentRecord_; }
-  uint32_t libraryCodeBase() const { return libraryCodeBase_; }
-  const std::vector<uint32_t>& markedVariables() const { return marked_; }
+  const std::vector<std::unique_ptr<LoadedScript>>& LoadedScripts() const { return loaded_; }
+  const std::deque<ScriptRecord>& ScriptTable() const { return table_; }
+  int CurrentRecord() const { return currentRecord_; }
+  uint32_t LibraryCodeBase() const { return libraryCodeBase_; }
+  const std::vector<uint32_t>& MarkedVariables() const { return marked_; }
   uint32_t HostVariableAddress(uint32_t number) const {
     return number < hostVariables_.size() ? hostVariables_[number].address : 0;
   }
@@ -149,7 +168,7 @@ class ScriptVm {
     std::vector<VariableRecord> records;
   };
 
-  ScriptFileSource* files() const { return files_; }
+  ScriptFileSource* Files() const { return files_; }
   std::string StatePath(const char* name) const { return folderPrefix_ + name; }
   void FreeLoadedScript(LoadedScript& script);
   // Frees every loaded block from position first on, without the unload hook.

@@ -55,7 +55,7 @@ constexpr int32_t kFeederPriorityNormal = 2;
 
 // Where the mixed sound goes: nowhere (tests and headless runs pull from the host device), or
 // the backend's audio output (SDL's in the program) once the primary format is set.
-enum class SoundOutput { kNone, kBackend, kSdl = kBackend };
+enum class SoundOutput { kNone, kBackend };
 
 class DirectSoundDeviceBase {
  public:

@@ -132,7 +132,7 @@ int32_t SllPluginManager::LoadPlugin(const std::string& path) {
 
 int32_t SllPluginManager::LoadPluginFolder(const std::string& folder) {
   std::vector<std::string> paths;
-  if (folder.empty() || !ListPluginFiles(folder, ".sll", paths)) return -1;
+  if (folder.empty() || !ListPluginFiles(folder, ".sll", paths)) return kSllFolderRefused;
   int32_t loaded = 0;
   for (const std::string& path : paths) {
     if (!path.empty() && LoadPlugin(path) == kSllPluginLoaded) ++loaded;

@@ -20,6 +20,8 @@ constexpr int32_t kSllPluginNotLoaded = 2;
 constexpr int32_t kSllPluginMissingEntry = 3;
 constexpr int32_t kSllPluginNoDecodeObject = 4;
 constexpr int32_t kSllPluginFailed = 5;
+// LoadPluginFolder answers the count loaded, or this.
+constexpr int32_t kSllFolderRefused = -1;
 // Results of AddDecoder.
 constexpr int32_t kSllAdded = 0;
 constexpr int32_t kSllNullDecodeObject = 1;
@@ -65,7 +67,7 @@ class SllPluginManager {
   // An engine path, relative ones taken from the application folder.
   virtual int32_t LoadPlugin(const std::string& path);
   // Loads every *.SLL file of the folder (an engine path; any letter case), in name order;
-  // answers how many loaded, -1 when the folder cannot be made absolute.
+  // answers how many loaded, kSllFolderRefused when the folder cannot be made absolute.
   virtual int32_t LoadPluginFolder(const std::string& folder);
   virtual SllDecodeObject* FindByExtension(const std::string& fileName) const;
   virtual SllDecodeObject* FindByType(uint32_t typeId) const;

@@ -170,7 +170,7 @@ int32_t SoundBufferFadeTask::Update(uint32_t nowMs) {
   const uint8_t state = fadeIn_ ? kFadingIn : kFadingOut;
   if (b.fadeState_ != state || b.fadeCancelRequested_.exchange(false)) {
     Finish();
-    return 1;
+    return kTaskStepFinished;
   }
   if (firstCall_) {
     firstCall_ = false;
@@ -184,20 +184,20 @@ int32_t SoundBufferFadeTask::Update(uint32_t nowMs) {
   if (fadeIn_) {
     if (!b.HostPlaying() || moved >= f) {
       Finish();
-      return 1;
+      return kTaskStepFinished;
     }
     if (moved != b.volumeFactor_) b.SoundBuffer::SetVolume(static_cast<int32_t>(moved));
-    return 0;
+    return kTaskStepContinue;
   }
   const int64_t v = f - moved;
   if (!b.HostPlaying() || v <= 0) {
     b.SoundBuffer::SetVolume(0);
     b.Pause();
     Finish();
-    return 1;
+    return kTaskStepFinished;
   }
   if (v != b.volumeFactor_) b.SoundBuffer::SetVolume(static_cast<int32_t>(v));
-  return 0;
+  return kTaskStepContinue;
 }
 
 void SoundBufferFadeTask::Finish() {

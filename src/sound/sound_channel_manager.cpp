@@ -682,7 +682,7 @@ void BgmDuckTask::Restore() {
 int32_t BgmDuckTask::Update(uint32_t nowMs) {
   if (!manager_->IsBgmPlaying()) {
     Restore();
-    return 1;
+    return kTaskStepFinished;
   }
   switch (step_) {
     case 0:
@@ -716,13 +716,13 @@ int32_t BgmDuckTask::Update(uint32_t nowMs) {
       const uint32_t elapsed = nowMs - mark_;
       if (elapsed >= 1000) {
         Restore();
-        return 1;
+        return kTaskStepFinished;
       }
       SetFactor(duckedFactor_ + difference_ * elapsed / 1000);
       break;
     }
   }
-  return 0;
+  return kTaskStepContinue;
 }
 
 }  // namespace bw

@@ -36,14 +36,14 @@ int32_t Share(int32_t part, uint32_t elapsedMs, uint32_t durationMs) {
 // ---- SoundTask ----
 
 int32_t SoundTask::Update(uint32_t nowMs) {
-  if (state_ == kTaskFinished) return 1;
+  if (state_ == kTaskFinished) return kTaskStepFinished;
   if (state_ == kTaskNotUpdated) {
     startMs_ = nowMs;
     state_ = kTaskRunning;
   }
-  if (!Advance(nowMs - startMs_)) return 0;
+  if (!Advance(nowMs - startMs_)) return kTaskStepContinue;
   Finish();
-  return 1;
+  return kTaskStepFinished;
 }
 
 bool SoundTask::Advance(uint32_t elapsedMs) {

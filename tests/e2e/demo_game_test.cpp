@@ -98,7 +98,7 @@ TEST_F(DemoGame, PacksLooseFilesAndAppFilesReadThroughTheEngine) {
        {Picture{"CG\\BG.WGX", 640, 480, 24}, Picture{"CG\\SPRITE.WGX", 96, 96, 32}}) {
     DibImage dib;
     EXPECT_EQ(WgxLoader().LoadToBuffers(Load(p.name), dib), 0) << p.name;
-    EXPECT_EQ(std::tuple(uint32_t(dib.width), dib.rows(), dib.bits),
+    EXPECT_EQ(std::tuple(uint32_t(dib.width), dib.Rows(), dib.bits),
               std::tuple(p.width, p.height, p.bits))
         << p.name << ": the sprite keeps its alpha";
   }
@@ -143,7 +143,7 @@ class DemoScripts : public DemoGame {
 
   uint32_t Var(uint32_t index) {
     uint32_t value = 0;
-    EXPECT_TRUE(host_->memory().Read32(host_->VariableValueAddress(index), value)) << index;
+    EXPECT_TRUE(host_->GetMemory().Read32(host_->VariableValueAddress(index), value)) << index;
     return value;
   }
 

@@ -77,7 +77,7 @@ TEST(CpuIdentifier, IntelCachesAndName) {
 // Half a second of the virtual clock between two readings of a counter that wraps its low 32 bits.
 TEST(CpuIdentifier, ClockMeasuredOnceOverHalfASecond) {
   host::VirtualClock clock(1000);
-  host::ScopedClock useClock(&clock);
+  ScopedGlobal<host::ClockSource> useClock(&clock);
   FakeProbe probe;
   probe.Vendor("GenuineIntel", 1, 0);
   probe.Signature(0, 6, 8, 3, 0, kTsc);
@@ -93,7 +93,7 @@ TEST(CpuIdentifier, ClockMeasuredOnceOverHalfASecond) {
 
 TEST(CpuIdentifier, ClockIsZeroWithoutTimeStampCounterOrWithItSwitchedOff) {
   host::VirtualClock clock;
-  host::ScopedClock useClock(&clock);
+  ScopedGlobal<host::ClockSource> useClock(&clock);
   FakeProbe noTsc;
   noTsc.Vendor("GenuineIntel", 1, 0);
   noTsc.Signature(0, 6, 8, 3, 0, kMmx);
@@ -120,7 +120,7 @@ TEST(CpuIdentifier, ClockIsZeroWithoutTimeStampCounterOrWithItSwitchedOff) {
 // with the MMX switch.
 TEST(CpuIdentification, ProcessWideSwitchesAndMeasuredClock) {
   host::VirtualClock clock;
-  host::ScopedClock useClock(&clock);
+  ScopedGlobal<host::ClockSource> useClock(&clock);
   ScopedMmxFlag keepFlag(true);
   FakeProbe probe;
   probe.Vendor("GenuineIntel", 1, 0);

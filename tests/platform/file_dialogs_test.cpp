@@ -38,7 +38,7 @@ class FileDialogsTest : public ::testing::Test {
   test::TempDir dir_;
   std::string folder_;
   host::ScriptedDialogHost host_;
-  host::ScopedDialogHost use_{&host_};
+  ScopedGlobal<host::DialogHost> use_{&host_};
   FileDialogs dialogs_;
   char path_[kDialogPathSize] = "old.dat";
   char title_[kDialogFileTitleSize] = "old title";
@@ -71,7 +71,7 @@ TEST_F(FileDialogsTest, CancelledOrUnfittingChoicesLeaveThePathAndFilterIndex) {
   EXPECT_EQ(std::string(title_), Repeat(kHyo, 127));
 
   std::strcpy(path_, "old.dat");
-  host::ScopedDialogHost none(nullptr);
+  ScopedGlobal<host::DialogHost> none(nullptr);
   EXPECT_FALSE(dialogs_.OpenFile({}, "Open", path_, title_, nullptr, nullptr, false));
   EXPECT_STREQ(path_, "old.dat");
   EXPECT_FALSE(dialogs_.OpenFile({}, "Open", nullptr, title_, nullptr, nullptr, false));

@@ -21,7 +21,7 @@ class FrameClockTest : public testing::Test {
   void Advance(uint32_t ms) { clock_.AdvanceMilliseconds(ms); }
 
   host::VirtualClock clock_;
-  host::ScopedClock use_{&clock_};
+  ScopedGlobal<host::ClockSource> use_{&clock_};
 };
 
 TEST_F(FrameClockTest, PacedMillisecondsDueOncePerPeriod) {

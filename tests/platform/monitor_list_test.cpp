@@ -28,7 +28,7 @@ class MonitorPlacementTest : public testing::Test {
   }
 
   host::HeadlessBackend backend_;
-  host::ScopedBackend use_{&backend_};
+  ScopedGlobal<host::Backend> use_{&backend_};
   bool desktopSet_ = SetDesktop();
   MonitorList list_;
   int32_t x_ = 0;

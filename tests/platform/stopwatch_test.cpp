@@ -10,7 +10,7 @@ namespace {
 class StopwatchTest : public testing::Test {
  protected:
   host::VirtualClock clock_{1000};
-  host::ScopedClock use_{&clock_};
+  ScopedGlobal<host::ClockSource> use_{&clock_};
 };
 
 TEST_F(StopwatchTest, SetElapsedWhilePausedAndAcrossTheWrap) {

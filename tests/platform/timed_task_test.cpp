@@ -17,7 +17,7 @@ class IdleTask : public TimedTask {
 class TimedTaskTest : public testing::Test {
  protected:
   host::VirtualClock clock_{1000};
-  host::ScopedClock use_{&clock_};
+  ScopedGlobal<host::ClockSource> use_{&clock_};
   TimerService service_;
 };
 

@@ -47,7 +47,7 @@ class TimerServiceTest : public testing::Test {
   }
 
   host::VirtualClock clock_{1000};
-  host::ScopedClock use_{&clock_};
+  ScopedGlobal<host::ClockSource> use_{&clock_};
   int deaths_ = 0;
   TimerService service_;
 };

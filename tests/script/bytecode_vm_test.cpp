@@ -22,10 +22,10 @@ struct Runner {
   int Run(const std::string& body) {
     PutScript(files, "T", body);
     EXPECT_EQ(vm.LoadScript("SCRIPT\\T.SOB"), 0) << body;
-    return vm.interpreter().Run();
+    return vm.Interpreter().Run();
   }
   int32_t Answer() {
-    return static_cast<int32_t>(GuestWord(vm.memory(), vm.HostVariableAddress(0)));
+    return static_cast<int32_t>(GuestWord(vm.GetMemory(), vm.HostVariableAddress(0)));
   }
 };
 
@@ -112,10 +112,11 @@ TEST_P(Opcodes, GiveTheirResult) {
   // Once freely and once under an instruction limit, which runs its own copy of the loop.
   for (uint64_t limit : {0, 1000}) {
     Runner r;
-    r.vm.interpreter().set_instructionLimit(limit);
+    r.vm.Interpreter().SetInstructionLimit(limit);
     ASSERT_EQ(r.Run(GetParam().body), kRunEnded) << GetParam().body;
     EXPECT_EQ(r.Answer(), GetParam().expected) << GetParam().body;
-    EXPECT_EQ(r.vm.interpreter().stackPointer(), r.vm.interpreter().stackBottom()) << "stack left unbalanced";
+    EXPECT_EQ(r.vm.Interpreter().StackPointer(), r.vm.Interpreter().StackBottom())
+        << "stack left unbalanced";
   }
 }
 
@@ -128,51 +129,51 @@ TEST(Interpreter, AWaitResumesBehindItAndALimitEndsEachRunsEndlessLoop) {
   for (int i = 0; i < 8; ++i) eight += " inc host:0\n";
   for (uint64_t limit : {0, 10}) {
     Runner r;
-    r.vm.interpreter().set_instructionLimit(limit);
+    r.vm.Interpreter().SetInstructionLimit(limit);
     ASSERT_EQ(r.Run(eight + " wait\n" + eight + " ret\n"), kRunWaiting);
     EXPECT_EQ(r.Answer(), 8);
-    EXPECT_EQ(r.vm.interpreter().Run(), kRunEnded);
+    EXPECT_EQ(r.vm.Interpreter().Run(), kRunEnded);
     EXPECT_EQ(r.Answer(), 16) << "the wait ran again or the rest was skipped";
   }
 
   Runner endless;
-  endless.vm.interpreter().set_instructionLimit(1000);
+  endless.vm.Interpreter().SetInstructionLimit(1000);
   EXPECT_EQ(endless.Run("top: inc host:0\n jmp top\n"), kRunFault);
   EXPECT_EQ(endless.Answer(), 500);
 }
 
 TEST(Interpreter, ReturnWithValueEndingTheScriptKeepsTheRegister) {
   Runner r;
-  r.vm.interpreter().set_returnRegister(5);
+  r.vm.Interpreter().SetReturnRegister(5);
   ASSERT_EQ(r.Run("retv 9\n"), kRunEnded);
-  EXPECT_EQ(r.vm.interpreter().returnRegister(), 5u);
+  EXPECT_EQ(r.vm.Interpreter().ReturnRegister(), 5u);
 }
 
 TEST(Interpreter, CallAtEndingAtOnceRestoresTheStack) {
   Runner r;
   ASSERT_EQ(r.Run("ret\nentry: ret\n"), kRunEnded);
-  uint32_t before = r.vm.interpreter().stackPointer();
+  uint32_t before = r.vm.Interpreter().StackPointer();
   uint32_t entry = r.vm.GetCodeBase() + 4;
   EXPECT_EQ(r.vm.CallAt(entry), kRunEnded);
-  EXPECT_EQ(r.vm.interpreter().stackPointer(), before);
+  EXPECT_EQ(r.vm.Interpreter().StackPointer(), before);
 }
 
 TEST(Interpreter, InstructionsAtTheEndOfTheArenaAreReadExactly) {
   Runner r;
   // The script is the last block: its final instruction ends where the arena's used part does.
   ASSERT_EQ(r.Run(" set 3, host:0\n ret\n"), kRunEnded);
-  EXPECT_EQ(r.vm.GetCodeBase() + 16, r.vm.memory().top());
+  EXPECT_EQ(r.vm.GetCodeBase() + 16, r.vm.GetMemory().Top());
   EXPECT_EQ(r.Answer(), 3);
 
   Runner cut;
   ASSERT_EQ(cut.Run(" inc host:0\n op 31, 5\n"), kRunFault) << "the second operand lies past the end";
-  EXPECT_EQ(cut.vm.GetCodeBase() + 16, cut.vm.memory().top());
+  EXPECT_EQ(cut.vm.GetCodeBase() + 16, cut.vm.GetMemory().Top());
   EXPECT_EQ(cut.Answer(), 1);
 
   // A moved operand of the last instruction: it runs, and the run faults behind it.
   Runner last;
   ASSERT_EQ(last.Run(" set 2, n.2\n set 5, n.1\nn: add 0, 0, host:0\n"), kRunFault);
-  EXPECT_EQ(last.vm.GetCodeBase() + 40, last.vm.memory().top());
+  EXPECT_EQ(last.vm.GetCodeBase() + 40, last.vm.GetMemory().Top());
   EXPECT_EQ(last.Answer(), 7);
 }
 
@@ -212,7 +213,7 @@ class Faults : public testing::TestWithParam<FaultCase> {};
 TEST_P(Faults, EndTheRun) {
   for (uint64_t limit : {0, 100000}) {
     Runner r;
-    r.vm.interpreter().set_instructionLimit(limit);
+    r.vm.Interpreter().SetInstructionLimit(limit);
     r.vm.RegisterNative([](GuestMemory& m, uint32_t args) {
       uint32_t a = 0;
       m.Read32(args, a);

@@ -13,7 +13,7 @@ TEST(GuestMemory, AccessOutsideTheArenaFaultsAndTouchesNothing) {
   uint32_t v = 0;
   EXPECT_FALSE(mem.Read32(GuestMemory::kNullPage - 2, v)) << "a word straddling the null page";
   EXPECT_TRUE(mem.TakeFault());
-  EXPECT_FALSE(mem.faulted());
+  EXPECT_FALSE(mem.Faulted());
   EXPECT_FALSE(mem.Write32(0xFFFFFFFE, 1)) << "a word wrapping past 2^32";
   EXPECT_FALSE(mem.Fill(a, 0, 0x7FFFFFFF));
   EXPECT_TRUE(mem.TakeFault());
@@ -21,7 +21,7 @@ TEST(GuestMemory, AccessOutsideTheArenaFaultsAndTouchesNothing) {
   ASSERT_TRUE(mem.Write32(a + 1, 0x11223344));
   ASSERT_TRUE(mem.Read32(a + 1, v));
   EXPECT_EQ(v, 0x11223344u);
-  EXPECT_FALSE(mem.faulted());
+  EXPECT_FALSE(mem.Faulted());
 }
 
 TEST(GuestMemory, BlocksComeBackZeroedAndMerged) {

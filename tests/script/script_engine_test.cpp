@@ -33,7 +33,7 @@ struct Engine {
   void Script(const std::string& name, const std::string& body) { PutScript(files, name, body); }
   int Start() { return engine->Start(); }
   int32_t Answer() {
-    return static_cast<int32_t>(GuestWord(engine->memory(), engine->HostVariableAddress(0)));
+    return static_cast<int32_t>(GuestWord(engine->GetMemory(), engine->HostVariableAddress(0)));
   }
 };
 
@@ -44,7 +44,7 @@ TEST(ScriptEngineStep, ACalledScriptReturnsBehindTheCallersWaitInTheSameStep) {
   ASSERT_EQ(e.Start(), 0);
   EXPECT_EQ(e.engine->Step(), kStepEnded);
   EXPECT_EQ(e.Answer(), 11);
-  EXPECT_EQ(e.engine->loadedScripts().size(), 2u) << "library and MAIN; SUB was unloaded";
+  EXPECT_EQ(e.engine->LoadedScripts().size(), 2u) << "library and MAIN; SUB was unloaded";
 }
 
 TEST(ScriptEngineStep, MisplacedAndFailedRequests) {
@@ -67,11 +67,11 @@ TEST(ScriptEngineStep, MisplacedAndFailedRequests) {
     e.Script("MAIN", c.main);
     e.Script("SUB", " ret\n");
     ASSERT_EQ(e.Start(), 0) << c.what;
-    uint32_t sp = e.engine->interpreter().stackPointer();
+    uint32_t sp = e.engine->Interpreter().StackPointer();
     EXPECT_EQ(e.engine->Step(), c.step) << c.what;
-    EXPECT_EQ(e.engine->request().word, c.word) << c.what;
+    EXPECT_EQ(e.engine->Request().word, c.word) << c.what;
     if (c.step == kStepCallFailed) {
-      EXPECT_EQ(e.engine->interpreter().stackPointer(), sp) << "the saved pointer was taken back";
+      EXPECT_EQ(e.engine->Interpreter().StackPointer(), sp) << "the saved pointer was taken back";
     }
   }
 }
@@ -105,8 +105,8 @@ TEST(ScriptEngineNames, AreBoundedByTheirBuffers) {
     f.Script("MAIN", Jump(name) + " ret\n" + Names({name}));
     ASSERT_EQ(f.Start(), 0);
     EXPECT_EQ(f.engine->Step(), kStepJumpFailed);
-    EXPECT_EQ(f.engine->request().nameTooLong, length > kMaxRequestName) << length;
-    EXPECT_EQ(f.engine->request().name.size(), length > kMaxRequestName ? 0 : length);
+    EXPECT_EQ(f.engine->Request().nameTooLong, length > kMaxRequestName) << length;
+    EXPECT_EQ(f.engine->Request().name.size(), length > kMaxRequestName ? 0 : length);
   }
   Engine g;
   std::string longName(kMaxRequestName + 1, 'D');
@@ -129,8 +129,8 @@ TEST(ScriptEngineStart, ReportsWhichStepFailedAndPublishesTheTables) {
   Engine e;
   e.Script("MAIN", " ret\n .word host:2, lib:0\n");
   ASSERT_EQ(e.Start(), 0);
-  ASSERT_EQ(Global<ScriptVmTables>::Get(), &e.engine->tables());
-  EXPECT_EQ(e.engine->tables().libraryBase, e.engine->libraryCodeBase());
+  ASSERT_EQ(Global<ScriptVmTables>::Get(), &e.engine->Tables());
+  EXPECT_EQ(e.engine->Tables().libraryBase, e.engine->LibraryCodeBase());
   e.engine.reset();
   EXPECT_EQ(Global<ScriptVmTables>::Get(), nullptr) << "a dead VM's tables stay published";
 }
@@ -141,11 +141,11 @@ TEST(ScriptEngineInterrupt, RestartsMainWithOnlyTheLibraryKept) {
   e.Script("SUB", " wait\n ret\n");
   ASSERT_EQ(e.Start(), 0);
   ASSERT_EQ(e.engine->Step(), kStepWaiting);
-  ASSERT_EQ(e.engine->request().callDepth, 1u);
+  ASSERT_EQ(e.engine->Request().callDepth, 1u);
   ASSERT_EQ(e.engine->Interrupt(7), 0);
-  EXPECT_EQ(GuestWord(e.engine->memory(), e.engine->bootFlagAddress()), 7u);
-  EXPECT_EQ(e.engine->loadedScripts().size(), 2u) << "library and the new MAIN";
-  EXPECT_EQ(e.engine->interpreter().stackPointer(), e.engine->interpreter().stackBottom() + 4)
+  EXPECT_EQ(GuestWord(e.engine->GetMemory(), e.engine->BootFlagAddress()), 7u);
+  EXPECT_EQ(e.engine->LoadedScripts().size(), 2u) << "library and the new MAIN";
+  EXPECT_EQ(e.engine->Interpreter().StackPointer(), e.engine->Interpreter().StackBottom() + 4)
       << "only the end marker";
 }
 

@@ -26,7 +26,9 @@ const char kVariables[] =
     ".var 2 0 p 4\n";
 const char kLibrary[] = ".sob2\nentry: set 5, host:0\n ret\ndata: .word 99\n";
 
-uint32_t Word(ScriptVm& vm, uint32_t address) { return GuestWord(vm.memory(), address); }
+uint32_t Word(ScriptVm& vm, uint32_t address) {
+  return GuestWord(vm.GetMemory(), address);
+}
 
 struct Loader {
   MemoryScriptFileSource files;
@@ -47,7 +49,7 @@ TEST(ScriptFiles, LinkEveryRelocationKind) {
   ASSERT_EQ(l.vm->LoadScript("SCRIPT\\MAIN.SOB"), 0);
   ScriptVm& vm = *l.vm;
   uint32_t refs = vm.GetCodeBase() + 4;
-  const auto& vars = vm.variables();
+  const auto& vars = vm.Variables();
   ASSERT_EQ(vars.size(), 4u);
   EXPECT_EQ(Word(vm, refs), vars[0].storage);
   EXPECT_EQ(Word(vm, vars[0].storage), 11u);
@@ -55,12 +57,12 @@ TEST(ScriptFiles, LinkEveryRelocationKind) {
   EXPECT_EQ(Word(vm, Word(vm, vars[2].storage)), 0x4948u) << "the cell points at the text";
   EXPECT_EQ(Word(vm, refs + 8), NativeToken(3));
   EXPECT_EQ(Word(vm, refs + 12), vm.HostVariableAddress(0));
-  EXPECT_EQ(Word(vm, refs + 16), vm.libraryCodeBase() + 8);
+  EXPECT_EQ(Word(vm, refs + 16), vm.LibraryCodeBase() + 8);
   EXPECT_EQ(Word(vm, refs + 20), refs + 4);
   EXPECT_EQ(Word(vm, refs + 24), refs + 4) << "operand 1 of what starts at refs";
   // The variable file's own relocation points p at a, in every copy.
   EXPECT_EQ(Word(vm, vars[3].storage), vars[0].storage);
-  EXPECT_EQ(vm.currentRecord(), 0);
+  EXPECT_EQ(vm.CurrentRecord(), 0);
 }
 
 TEST(ScriptFiles, ScriptNamesAreFoundByTheirUpperCaseBaseName) {
@@ -68,11 +70,11 @@ TEST(ScriptFiles, ScriptNamesAreFoundByTheirUpperCaseBaseName) {
   ASSERT_EQ(l.Init(), 0);
   l.files.Put("SCRIPT\\x\\sub.sob", Sob(".sob0\nret\n"));
   EXPECT_EQ(l.vm->LoadScript("SCRIPT\\x\\sub.sob"), 0);
-  EXPECT_EQ(l.vm->currentRecord(), 1);
+  EXPECT_EQ(l.vm->CurrentRecord(), 1);
   PutScript(l.files, "OTHER", "ret\n");
   EXPECT_EQ(l.vm->LoadScript("SCRIPT\\OTHER.SOB"), kLoadBadScript) << "not in the table";
   EXPECT_EQ(l.vm->UnloadLastScript(), 0);
-  EXPECT_EQ(l.vm->currentRecord(), 0) << "the library's record becomes current again";
+  EXPECT_EQ(l.vm->CurrentRecord(), 0) << "the library's record becomes current again";
 }
 
 TEST(ScriptFiles, DoubleByteNamesKeepTheirTrailBytes) {
@@ -184,9 +186,9 @@ TEST_P(LoadRefusals, AnswerTheirCodeAndKeepTheLoadedList) {
   Loader l;
   ASSERT_EQ(l.Init(), 0);
   PutScript(l.files, "MAIN", GetParam().body, GetParam().faults);
-  size_t before = l.vm->loadedScripts().size();
+  size_t before = l.vm->LoadedScripts().size();
   EXPECT_EQ(l.vm->LoadScript("SCRIPT\\MAIN.SOB"), GetParam().expected);
-  EXPECT_EQ(l.vm->loadedScripts().size(), before + (GetParam().expected == 0 ? 1 : 0));
+  EXPECT_EQ(l.vm->LoadedScripts().size(), before + (GetParam().expected == 0 ? 1 : 0));
 }
 
 INSTANTIATE_TEST_SUITE_P(All, LoadRefusals, testing::ValuesIn(kLoadCases),
@@ -195,10 +197,10 @@ INSTANTIATE_TEST_SUITE_P(All, LoadRefusals, testing::ValuesIn(kLoadCases),
 TEST(LoadRefusals, ARefusedBlockLeavesTheCurrentRecord) {
   Loader l;
   ASSERT_EQ(l.Init(), 0);
-  ASSERT_EQ(l.vm->currentRecord(), 0) << "the library's";
+  ASSERT_EQ(l.vm->CurrentRecord(), 0) << "the library's";
   PutScript(l.files, "SUB", "ret\n", Faults([](auto& f) { f.badTerminator = true; }));
   EXPECT_EQ(l.vm->LoadScript("SCRIPT\\SUB.SOB"), kLoadBadCode);
-  EXPECT_EQ(l.vm->currentRecord(), 0) << "the refused script's flags must not be the ones set";
+  EXPECT_EQ(l.vm->CurrentRecord(), 0) << "the refused script's flags must not be the ones set";
 }
 
 TEST(LoadRefusals, MissingFileAndEveryTruncation) {
@@ -213,7 +215,7 @@ TEST(LoadRefusals, MissingFileAndEveryTruncation) {
     PutScript(l.files, "MAIN", body, f);
     EXPECT_EQ(l.vm->LoadScript("SCRIPT\\MAIN.SOB"), kLoadBadCode) << "cut to " << cut;
   }
-  EXPECT_EQ(l.vm->loadedScripts().size(), 1u) << "only the library";
+  EXPECT_EQ(l.vm->LoadedScripts().size(), 1u) << "only the library";
 }
 
 }  // namespace

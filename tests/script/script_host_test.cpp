@@ -104,9 +104,9 @@ TEST(NativeTable, EveryNumberHasItsPlaceAndTheUnbuiltAnswerMinusOne) {
   testing::internal::CaptureStderr();
   host->Step();
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "native 808 not built\n");
-  EXPECT_EQ(static_cast<int32_t>(GuestWord(host->memory(), host->HostVariableAddress(0))),
+  EXPECT_EQ(static_cast<int32_t>(GuestWord(host->GetMemory(), host->HostVariableAddress(0))),
             kNativeNotBuilt);
-  EXPECT_EQ(GuestWord(host->memory(), host->HostVariableAddress(2)), 0u)
+  EXPECT_EQ(GuestWord(host->GetMemory(), host->HostVariableAddress(2)), 0u)
       << "the script went on past it";
 
   FakeApp beyond;
@@ -132,11 +132,11 @@ TEST(ScriptHostInterrupt, PassesTheBootValueByTheRequestByte) {
   PutScript(app.files, "MAIN", " wait\n ret\n");
   std::unique_ptr<ScriptHost> host;
   ASSERT_EQ(StartScriptHost(app, host), 0);
-  host->set_bootValue(5);
+  host->SetBootValue(5);
   for (auto [byte, expected] : {std::pair{uint8_t{1}, -5}, std::pair{uint8_t{2}, 5}}) {
     ASSERT_EQ(host->Step(), kStepWaiting);
     ASSERT_EQ(host->ServeInterrupt(byte), 0);
-    const uint32_t flag = GuestWord(host->memory(), host->bootFlagAddress());
+    const uint32_t flag = GuestWord(host->GetMemory(), host->BootFlagAddress());
     EXPECT_EQ(static_cast<int32_t>(flag), expected) << int(byte);
   }
   app.files.Remove("SCRIPT\\MAIN.SOB");

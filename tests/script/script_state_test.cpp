@@ -51,17 +51,19 @@ struct Engine {
     EXPECT_EQ(engine->Start(), 0);
   }
   // The address scripts use for variable i: its cell for kind 1, its value otherwise.
-  uint32_t Storage(Var v) { return engine->variables()[v].storage; }
+  uint32_t Storage(Var v) { return engine->Variables()[v].storage; }
   uint32_t Value(Var v) { return engine->VariableValueAddress(v); }
-  uint32_t Word(Var v, uint32_t k = 0) { return GuestWord(engine->memory(), Value(v) + 4 * k); }
-  void SetWord(Var v, uint32_t w, uint32_t k = 0) { ASSERT_TRUE(engine->memory().Write32(Value(v) + 4 * k, w)); }
+  uint32_t Word(Var v, uint32_t k = 0) { return GuestWord(engine->GetMemory(), Value(v) + 4 * k); }
+  void SetWord(Var v, uint32_t w, uint32_t k = 0) {
+    ASSERT_TRUE(engine->GetMemory().Write32(Value(v) + 4 * k, w));
+  }
   std::string Text(Var v) {
     std::string s;
-    EXPECT_TRUE(engine->memory().ReadCString(Value(v), s, 64));
+    EXPECT_TRUE(engine->GetMemory().ReadCString(Value(v), s, 64));
     return s;
   }
   void SetText(Var v, const char* s) {
-    ASSERT_TRUE(engine->memory().Write(Value(v), s, static_cast<uint32_t>(std::strlen(s) + 1)));
+    ASSERT_TRUE(engine->GetMemory().Write(Value(v), s, static_cast<uint32_t>(std::strlen(s) + 1)));
   }
   std::vector<uint32_t> Words() {
     return {Word(kHead), Word(kHead, 1), Word(kS1), Word(kS2), Word(kS2, 1), Word(kSys), Word(kBig, 999)};
@@ -91,10 +93,10 @@ TEST(VoiceInfo, MalformedFilesLeaveEmptyTables) {
 
 TEST(VoiceInfo, AMissingFileEmptiesTheTablesAndDoesNotFailTheStart) {
   Engine e;
-  ASSERT_EQ(e.engine->voices().characters.size(), 2u);
+  ASSERT_EQ(e.engine->GetVoices().characters.size(), 2u);
   e.files.Remove("SCRIPT\\VOICEINF.DAT");
   EXPECT_EQ(e.engine->LoadVoiceInfo("SCRIPT\\VOICEINF.DAT"), kVoiceInfoDone);
-  EXPECT_TRUE(e.engine->voices().characters.empty());
+  EXPECT_TRUE(e.engine->GetVoices().characters.empty());
   EXPECT_EQ(ScriptEngine(&e.files, kArena).Start(), 0);
 }
 
@@ -104,8 +106,8 @@ TEST(SystemState, RoundTripsVoiceSettingsAndTheSystemVariables) {
   Engine e;
   e.engine->SetFolderPrefix("SAVE\\");
   e.engine->SetSystemStateFileName("SYSTEM.DAT");
-  e.engine->voices().characters[1].setting = 77;
-  e.engine->voices().characters[1].enabled = 0;
+  e.engine->GetVoices().characters[1].setting = 77;
+  e.engine->GetVoices().characters[1].enabled = 0;
   e.SetWord(kSys, 1234);
   e.SetWord(kBig, 55, 999);
   e.SetWord(kS1, 8);
@@ -113,12 +115,12 @@ TEST(SystemState, RoundTripsVoiceSettingsAndTheSystemVariables) {
   const std::vector<uint8_t>& file = e.File("SAVE\\SYSTEM.DAT");
   EXPECT_NE(U32At(file, 4), 0u) << "a mostly empty state packs";
 
-  e.engine->voices().characters[1] = VoiceCharacter{};
+  e.engine->GetVoices().characters[1] = VoiceCharacter{};
   e.SetWord(kBig, 0, 999);
   e.SetWord(kS1, 0);
   ASSERT_EQ(e.engine->ReadSystemState(nullptr), 0);
-  EXPECT_EQ(e.engine->voices().characters[1].setting, 77u);
-  EXPECT_EQ(e.engine->voices().characters[1].enabled, 0);
+  EXPECT_EQ(e.engine->GetVoices().characters[1].setting, 77u);
+  EXPECT_EQ(e.engine->GetVoices().characters[1].enabled, 0);
   EXPECT_EQ(e.Word(kBig, 999), 55u);
   EXPECT_EQ(e.Word(kS1), 0u) << "class 1 is not system state";
 }
@@ -129,10 +131,10 @@ TEST(SystemState, VoiceSettingsOfAnotherTableAreSkipped) {
   ASSERT_EQ(e.engine->WriteSystemState("S"), 0);
   e.files.Put("SCRIPT\\VOICEINF.DAT", sob::WriteVoiceInfo("", 0, {{"ONE", "", false, {}}}));
   e.engine->LoadVoiceInfo("SCRIPT\\VOICEINF.DAT");
-  e.engine->voices().characters[0].setting = 3;
+  e.engine->GetVoices().characters[0].setting = 3;
   e.SetWord(kSys, 0);
   ASSERT_EQ(e.engine->ReadSystemState("S"), 0);
-  EXPECT_EQ(e.engine->voices().characters[0].setting, 3u);
+  EXPECT_EQ(e.engine->GetVoices().characters[0].setting, 3u);
   EXPECT_EQ(e.Word(kSys), 5u);
 }
 
@@ -154,7 +156,7 @@ TEST(SystemState, RefusalsApplyNothing) {
   EXPECT_EQ(e.engine->ReadSystemState("S"), kStateBadData);
   EXPECT_EQ(e.Word(kSys), 6u);
 
-  e.files.set_failSaves(true);
+  e.files.SetFailSaves(true);
   EXPECT_EQ(e.engine->WriteSystemState("S"), kStateCannotCreate);
   EXPECT_EQ(e.File("S"), badPacking) << "a failed write keeps the old file";
 }
@@ -246,7 +248,7 @@ TEST(VariableFiles, WriteRefusals) {
   EXPECT_EQ(e.engine->WriteVariableFile("V", 0, e.Storage(kTitle), 0, false), kVariableFileBadHeaderVariables);
   EXPECT_EQ(e.engine->WriteVariableFile("V", 0, 0x12345, 0, false), kVariableFileBadHeaderVariables);
   e.files.Put("V", {1, 2, 3});
-  e.files.set_failSaves(true);
+  e.files.SetFailSaves(true);
   EXPECT_EQ(e.engine->WriteVariableFile("V", 0, 0, 0, false), kVariableFileNoFile);
   EXPECT_EQ(e.File("V"), (std::vector<uint8_t>{1, 2, 3})) << "a failed write keeps the old file";
 

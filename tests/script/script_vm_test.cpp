@@ -41,9 +41,11 @@ struct Vm {
     vm = std::make_unique<ScriptVm>(&files, kArena);
     EXPECT_EQ(vm->LoadInitFiles("T", "V", "L", snapshots, snapshots), 0);
   }
-  uint32_t Get(uint32_t index) { return GuestWord(vm->memory(), vm->VariableValueAddress(index)); }
+  uint32_t Get(uint32_t index) {
+    return GuestWord(vm->GetMemory(), vm->VariableValueAddress(index));
+  }
   void SetAll(uint32_t value) {
-    for (uint32_t i = 0; i < 5; ++i) vm->memory().Write32(vm->VariableValueAddress(i), value);
+    for (uint32_t i = 0; i < 5; ++i) vm->GetMemory().Write32(vm->VariableValueAddress(i), value);
   }
   std::vector<uint32_t> All() {
     std::vector<uint32_t> out;
@@ -111,7 +113,7 @@ TEST(ScriptTableState, SetsAreCopiedOnlyWhenBothCountsMatch) {
                              {"MAIN", 3, 3, {0x05}, {0x07, 0x00}},
                              {"GONE", 1, 1, {1}, {1}}}));
   ASSERT_EQ(v.vm->LoadScriptTable("S"), 0);
-  const auto& table = v.vm->scriptTable();
+  const auto& table = v.vm->ScriptTable();
   EXPECT_EQ(Bytes(table[0].readA), (std::vector<uint8_t>{0, 0, 0})) << "A count differs";
   EXPECT_EQ(Bytes(table[0].readB), (std::vector<uint8_t>{1, 1})) << "B still copied";
   EXPECT_EQ(Bytes(table[1].readA), (std::vector<uint8_t>{5})) << "second stored record, second table record";
@@ -134,7 +136,7 @@ TEST(ScriptTableState, RefusalsLeaveTheFlagsAlone) {
     v.files.Put("S", std::vector<uint8_t>(good.begin(), good.begin() + cut));
     EXPECT_EQ(v.vm->LoadScriptTable("S"), 2) << "cut to " << cut;
   }
-  EXPECT_EQ(Bytes(v.vm->scriptTable()[0].readA), (std::vector<uint8_t>{0, 0, 0}));
+  EXPECT_EQ(Bytes(v.vm->ScriptTable()[0].readA), (std::vector<uint8_t>{0, 0, 0}));
 }
 
 TEST(ScriptTableState, LargeFlagSetsArePackedAndLoadBack) {
@@ -153,7 +155,7 @@ TEST(ScriptTableState, LargeFlagSetsArePackedAndLoadBack) {
   fresh.files.Put("S", file);
   ASSERT_EQ(fresh.vm->LoadScriptTable("S"), 0);
   EXPECT_TRUE(fresh.vm->TestReadFlagA(29999, true));
-  EXPECT_EQ(fresh.vm->scriptTable()[0].readA.Count(), 1u);
+  EXPECT_EQ(fresh.vm->ScriptTable()[0].readA.Count(), 1u);
 }
 
 // Through the game's files: the table from a pack, the state to a disk folder named in another
@@ -166,7 +168,7 @@ TEST(ScriptTableState, ThroughTheFileSystem) {
   FileSystemScriptFileSource files;
   ScriptVm vm(&files, kArena);
   ASSERT_EQ(vm.LoadInitFiles("SCRIPT\\SOB_INIT.DAT", "SCRIPT\\USER_VAR.SOB", "SCRIPT\\FUNC_LIB.SOB", false, false), 0);
-  ASSERT_EQ(vm.scriptTable().size(), 1u);
+  ASSERT_EQ(vm.ScriptTable().size(), 1u);
   std::filesystem::create_directory(dir / "Save");
   vm.SetFolderPrefix("SAVE\\");
   vm.SetReadFlagB(7, true);

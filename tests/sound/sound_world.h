@@ -115,7 +115,7 @@ class ChannelWorld : public ::testing::Test {
   }
 
   host::VirtualClock clock{100};
-  host::ScopedClock clockScope{&clock};
+  ScopedGlobal<host::ClockSource> clockScope{&clock};
   SoundWorld w{kChannelRate};
   TimerService timers;
   SoundChannelManager m{&timers};

@@ -119,7 +119,7 @@ TEST_F(StreamFixture, StreamThreadPlaysTheIntroThenLoopsAcrossTheRingWrap) {
   for (bool notify : {true, false}) {
     SCOPED_TRACE(notify ? "notifications" : "polling");
     host::VirtualClock clock;
-    std::optional<host::ScopedClock> scope;
+    std::optional<ScopedGlobal<host::ClockSource>> scope;
     if (!notify) scope.emplace(&clock);
     StreamingSoundBuffer::SetUseNotifications(notify);
     StreamingSoundBuffer b;
@@ -169,7 +169,7 @@ TEST_F(StreamFixture, StreamThreadKeepsUpWithASlowDecoder) {
 
 void StreamFixture::PlaySlowly(char how) {
   CountingClock clock;
-  host::ScopedClock scope(&clock);
+  ScopedGlobal<host::ClockSource> scope(&clock);
   StreamingSoundBuffer::SetUseNotifications(false);
   const auto intro = Pattern(12345, 7, 1);
   const auto loop = Pattern(9100, 13, -1);
@@ -215,7 +215,7 @@ TEST_F(StreamFixture, StreamThreadEndsLoopsThatDeliverNothing) {
 // The feeder ends a fade only through the frame thread: the fade's next step sees the request.
 TEST_F(StreamFixture, StreamThreadEndingLeavesTheFadeToTheFrameThread) {
   host::VirtualClock clock{100};
-  host::ScopedClock scope(&clock);
+  ScopedGlobal<host::ClockSource> scope(&clock);
   TimerService timers;
   Put("V.PCMT", Pattern(kRate * 3 / 2, 5, 1));
   StreamingSoundBuffer b;

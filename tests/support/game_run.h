@@ -87,15 +87,15 @@ class GameRun : public ::testing::Test {
 
   // Runs the application as main does; answers the process status.
   int RunGame(GameApp& app) {
-    app.set_lockFolder(locks.path().string());
+    app.SetLockFolder(locks.path().string());
     int started = app.Run(CommandLine());
-    return started != 0 ? started : app.exitStatus();
+    return started != 0 ? started : app.ExitStatus();
   }
 
   // Starts the application without running MAIN's loop: the window, the devices and (threaded)
   // the frame thread are there for the test, which ends it with AppShutdown.
   bool Start(GameApp& app) {
-    app.set_lockFolder(locks.path().string());
+    app.SetLockFolder(locks.path().string());
     return RebaseAppFolder(CommandLine().substr(2)) == 0 && app.AppStartup() == kStartupOk;
   }
 
@@ -111,7 +111,7 @@ class GameRun : public ::testing::Test {
   // The close asks first: the answer is queued before it.
   void CloseAnsweringYes(GameApp& app) {
     backend.QueueMessageBoxAnswer(host::IDYES);
-    app.mainWindow().PostMessage(host::WM_CLOSE, 0, 0);
+    app.MainWindow().PostMessage(host::WM_CLOSE, 0, 0);
   }
 
   bool Exists(const std::string& relative) const { return std::filesystem::exists(dir.path() / relative); }
@@ -122,7 +122,7 @@ class GameRun : public ::testing::Test {
   AppInfo info;
   EngineConfig config;
   host::HeadlessBackend backend;
-  host::ScopedBackend useBackend{&backend};
+  ScopedGlobal<host::Backend> useBackend{&backend};
   size_t boxesSeen = 0;
   std::optional<std::string> oldDataHome;
 };
@@ -169,7 +169,7 @@ class DialogGameRun : public GameRun {
   std::vector<host::DialogRecord> Dialogs() const { return dialogs.scripted.Dialogs(); }
 
   HookedDialogHost dialogs;
-  host::ScopedDialogHost useDialogs{&dialogs};
+  ScopedGlobal<host::DialogHost> useDialogs{&dialogs};
 };
 
 }  // namespace bw::test

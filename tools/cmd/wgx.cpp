@@ -61,13 +61,13 @@ int Encode(const char* inPath, const char* outPath, int form, int depth) {
     std::fprintf(stderr, "wgx: %s is not a bitmap the engine reads (code %d)\n", inPath, rc);
     return 1;
   }
-  if (dib.width > 0xFFFF || dib.rows() > 0xFFFF) {
+  if (dib.width > 0xFFFF || dib.Rows() > 0xFFFF) {
     std::fprintf(stderr, "wgx: %s is larger than 65535 pixels a side\n", inPath);
     return 1;
   }
   bw::tools::WgxPicture picture;
   picture.width = uint32_t(dib.width);
-  picture.height = dib.rows();
+  picture.height = dib.Rows();
   picture.depth = depth ? depth : dib.bits <= 8 ? 8 : dib.bits == 32 ? 32 : 24;
   for (uint32_t y = 0; y < picture.height; ++y)
     for (int x = 0; x < dib.width; ++x) picture.pixels.push_back(PixelAt(dib, dib.Row(y), x));

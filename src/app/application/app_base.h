@@ -57,13 +57,13 @@ class AppBase {
   // How often the frame loop has turned; read from any thread to tell a stuck game.
   uint64_t FrameTurns() const { return frameTurns_.load(std::memory_order_relaxed); }
 
-  const std::string& commandLine() const { return commandLine_; }
-  uint8_t loopMode() const { return loopMode_; }
-  bool quitSeen() const { return quit_; }
+  const std::string& GetCommandLine() const { return commandLine_; }
+  uint8_t LoopMode() const { return loopMode_; }
+  bool QuitSeen() const { return quit_; }
 
  protected:
-  void set_loopMode(uint8_t mode) { loopMode_ = mode; }
-  void set_quitSeen(bool quit) { quit_ = quit; }
+  void SetLoopMode(uint8_t mode) { loopMode_ = mode; }
+  void SetQuitSeen(bool quit) { quit_ = quit; }
   void CountFrameTurn() { frameTurns_.fetch_add(1, std::memory_order_relaxed); }
   // AskToClose's request, on the application's thread.
   virtual void OnAskedToClose() {}

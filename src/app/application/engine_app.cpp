@@ -199,7 +199,7 @@ int EngineApp::AppStartup() {
     display_.SetCanvasSize(record_.canvasWidth, record_.canvasHeight);
   }
   if (BindWindowMessages() != 0) return kStartupBindings;
-  set_loopMode(config_.engine.threadedDriving ? kLoopGetMessage : kLoopScriptOnMainThread);
+  SetLoopMode(config_.engine.threadedDriving ? kLoopGetMessage : kLoopScriptOnMainThread);
 
   WindowCreateRecord window;
   window.title = info_.appName;
@@ -709,7 +709,7 @@ void EngineApp::AppShutdown(int code) {
   DestroyMenuWindow();
   // The window's menu lets go of it before it goes.
   if (mainWindow_.IsWindow()) host::AttachMenu(mainWindow_.GetHandle(), nullptr);
-  if (loopMode() == kLoopScriptOnMainThread && mainWindow_.IsWindow()) {
+  if (LoopMode() == kLoopScriptOnMainThread && mainWindow_.IsWindow()) {
     // Wait for the quit the window's end posts, not one seen before.
     mainWindow_.Destroy();
     host::MSG msg;
@@ -718,7 +718,7 @@ void EngineApp::AppShutdown(int code) {
       if (got == 0 || got == -1) break;
       host::DispatchMessage(msg);
     }
-    set_quitSeen(true);
+    SetQuitSeen(true);
   }
   frameLoopRunning_ = false;
   OnAppExit(code);

@@ -145,7 +145,7 @@ class EngineApp : public AppBase {
   void EndModal();
   bool IsModal() const { return modalDepth_ > 0; }
   // Cleared while a dialog runs outside the threaded mode; paints then repaint the window.
-  bool frameLoopRunning() const { return frameLoopRunning_; }
+  bool FrameLoopRunning() const { return frameLoopRunning_; }
   int RequestScreenMode(int mode, int depth, int force);
 
   // The threaded driving mode.
@@ -156,8 +156,8 @@ class EngineApp : public AppBase {
   int WaitForFrameThread(host::HWND* window);
   int ReleaseFrameThreadWait(host::HWND* window);
   bool Threaded() const { return config_.engine.threadedDriving != 0; }
-  WorkerThread& frameThread() { return frameThread_; }
-  uint8_t framePauseState() const { return pauseState_.load(); }
+  WorkerThread& FrameThread() { return frameThread_; }
+  uint8_t FramePauseState() const { return pauseState_.load(); }
   bool OnFrameThread() const;
 
   // Outside the threaded mode, around a dialog or box that stops the frame loop.
@@ -166,49 +166,49 @@ class EngineApp : public AppBase {
 
   // Centres the dialog over the parent's client area, or in the desktop's work area without one.
   void CenterWindow(host::HWND dialog, host::HWND parent);
-  bool candidateShown() const { return candidateShown_; }
+  bool CandidateShown() const { return candidateShown_; }
 
   // Whether the desktop has colours enough and a monitor large enough for the game's window.
   bool CheckWindowFits(bool* depthOk, bool* fits);
-  bool windowFits() const { return windowFits_; }
+  bool WindowFits() const { return windowFits_; }
   // A window-only game refuses what CheckWindowFits refuses; another falls back to its default.
   int CheckDisplayFeasible();
   // Full screen for mode 1, else the window; answers kSwitchDone, kSwitchNoWindow or the display
   // manager's failure code (a positive one plus 1), the saved mode then left as it was.
   int SwitchScreenMode(int mode, int depth, int force);
-  uint8_t displayFlags() const { return displayFlags_; }
+  uint8_t DisplayFlags() const { return displayFlags_; }
 
   // Once per frame, on the thread that runs the frames.
   bool UpdatePointer() { return engineInput_.UpdatePointer(); }
   // The same in two halves, for a caller that holds the frame lock while it measures.
   bool MeasurePointer() { return engineInput_.MeasurePointer(); }
   void SendPointerRequests() { engineInput_.SendWindowRequests(); }
-  InputManager& inputManager() { return input_; }
-  EngineInput& engineInput() { return engineInput_; }
+  InputManager& GetInputManager() { return input_; }
+  EngineInput& GetEngineInput() { return engineInput_; }
   // The input mode in force after start-up (DirectInput's runs as the polled one).
-  uint32_t inputMode() const { return inputMode_; }
+  uint32_t InputMode() const { return inputMode_; }
 
   InputFacts GatherInputFacts() const;
   DisplayFacts GatherDisplayFacts() const;
   static SoundFacts GatherSoundFacts();
   // The system report of the version dialog, from the facts as they are now.
   std::string SystemReport(bool longForm) const;
-  const SystemInfo& systemInfo() const { return system_; }
-  const MonitorList& monitorList() const { return monitors_; }
+  const SystemInfo& GetSystemInfo() const { return system_; }
+  const MonitorList& GetMonitorList() const { return monitors_; }
 
-  DisplayManager& displayManager() { return display_; }
-  FileSystemManager& fileSystem() { return files_; }
-  ImageLoaderManager& images() { return images_; }
-  Window& mainWindow() { return mainWindow_; }
-  Lock& frameLock() { return frameLock_; }
-  uint8_t displayFailure() const { return displayFailure_; }
-  void set_displayFailure(uint8_t state) { displayFailure_ = state; }
-  bool active() const { return active_; }
-  const AppRecord& record() const { return record_; }
-  const AppInfo& info() const { return info_; }
-  EngineConfig& config() { return config_; }
+  DisplayManager& GetDisplayManager() { return display_; }
+  FileSystemManager& FileSystem() { return files_; }
+  ImageLoaderManager& Images() { return images_; }
+  Window& MainWindow() { return mainWindow_; }
+  Lock& FrameLock() { return frameLock_; }
+  uint8_t DisplayFailure() const { return displayFailure_; }
+  void SetDisplayFailure(uint8_t state) { displayFailure_ = state; }
+  bool Active() const { return active_; }
+  const AppRecord& GetRecord() const { return record_; }
+  const AppInfo& Info() const { return info_; }
+  EngineConfig& Config() { return config_; }
   // The folder of the single-instance lock (set before start-up; tests give their own).
-  void set_lockFolder(std::string folder) { lockFolder_ = std::move(folder); }
+  void SetLockFolder(std::string folder) { lockFolder_ = std::move(folder); }
 
  protected:
   int OnPaint(MessageRecord& record);
@@ -295,17 +295,17 @@ class EngineApp : public AppBase {
   static constexpr int kMenuWindowFailed = 2;
   // The menu bar over the full-screen picture: 0 made and shown, -1 shown again, 2 not made.
   int CreateFullScreenMenuWindow();
-  Window& menuWindow() { return menuWindow_; }
-  bool menuOpen() const { return menuOpen_; }
-  bool menuModal() const { return menuModal_; }
-  bool sizeMove() const { return sizeMove_; }
-  bool screenSwitchRunning() const { return switchRunning_; }
+  Window& GetMenuWindow() { return menuWindow_; }
+  bool MenuOpen() const { return menuOpen_; }
+  bool MenuModal() const { return menuModal_; }
+  bool SizeMove() const { return sizeMove_; }
+  bool ScreenSwitchRunning() const { return switchRunning_; }
   // 0 none; 1 set the display mode again at the canvas size on activation, 2 at the display's.
-  uint8_t fullScreenReapplyPending() const { return reapplyPending_; }
-  void set_fullScreenReapplyPending(uint8_t pending) { reapplyPending_ = pending; }
+  uint8_t FullScreenReapplyPending() const { return reapplyPending_; }
+  void SetFullScreenReapplyPending(uint8_t pending) { reapplyPending_ = pending; }
   bool IsMinimized() const;
   // The settings sheet's switch: full screen stays above other windows (on by default).
-  void set_topmostInFullScreen(bool on) { topmostInFullScreen_ = on; }
+  void SetTopmostInFullScreen(bool on) { topmostInFullScreen_ = on; }
   // The main window's menu; the engine alone has none.
   virtual host::Menu* WindowMenu() const { return nullptr; }
   // Binds the menu window's WM_COMMAND to OnMenuCommand.

@@ -66,13 +66,13 @@ uint32_t GameApp::GetAppOption(uint32_t index) {
     case kOptionScreenModeItem:
       // The screen-mode item has its say only while the game shows in a window.
       if (config_.display.screenMode != kSavedScreenWindow) return 0;
-      return menuItemEnabled(kMenuPermissionCount - 1) ? 1 : 0;
+      return MenuItemEnabled(kMenuPermissionCount - 1) ? 1 : 0;
     // No application value is known behind 12: it reads as 0, like any unknown index.
     case kOptionUnknown12: return 0;
     case kOptionScriptSetting14: return config_.pacing.scriptSetting14;
     default:
       if (index >= kOptionFirstMenuItem && index < kOptionScreenModeItem) {
-        return menuItemEnabled(static_cast<int>(index - kOptionFirstMenuItem)) ? 1 : 0;
+        return MenuItemEnabled(static_cast<int>(index - kOptionFirstMenuItem)) ? 1 : 0;
       }
       return 0;
   }

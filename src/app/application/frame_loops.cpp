@@ -20,7 +20,7 @@ constexpr uint32_t kColorKeyOn = 1;
 }  // namespace
 
 void GameApp::ChooseFrameLoop() {
-  const bool canvas = displayManager().GetScreenCanvas() != nullptr;
+  const bool canvas = GetDisplayManager().GetScreenCanvas() != nullptr;
   if (Threaded()) {
     frameFunction_ = canvas ? &GameApp::LockedCanvasFrameLoop : &GameApp::LockedDirectFrameLoop;
   } else {
@@ -31,13 +31,15 @@ void GameApp::ChooseFrameLoop() {
 int GameApp::FrameLoop() { return (this->*frameFunction_)(); }
 
 bool GameApp::HeldWhileInactive() {
-  if (active()) return false;
-  if (config_.display.pauseWhenInactive != 0 || fullScreenReapplyPending() != 0) return true;
-  return displayManager().ScreenState() == kScreenFull && displayManager().CooperativeState() == kCoopExclusive;
+  if (Active()) return false;
+  if (config_.display.pauseWhenInactive != 0 || FullScreenReapplyPending() != 0) return true;
+  return GetDisplayManager().ScreenState() == kScreenFull &&
+         GetDisplayManager().CooperativeState() == kCoopExclusive;
 }
 
 bool GameApp::PresentOrRestore() {
-  if (displayManager().Present() == kPresentLost && displayManager().RestoreLostSurfaces() != 0) {
+  if (GetDisplayManager().Present() == kPresentLost &&
+      GetDisplayManager().RestoreLostSurfaces() != 0) {
     displayFailure_ = kDisplayRestoreFailed;
     return false;
   }
@@ -51,17 +53,19 @@ void GameApp::RunFirstTimers() {
 
 // Without a back buffer the clearing and the drawing answer their failure and draw nothing.
 void GameApp::DrawRenderListFrame() {
-  if (clearBackBuffer_) displayManager().ClearBackBuffer();
+  if (clearBackBuffer_) GetDisplayManager().ClearBackBuffer();
   secondTimers_.RunDue(host::TimeGetTime());
-  displayManager().DrawRenderList();
+  GetDisplayManager().DrawRenderList();
 }
 
 void GameApp::DrawCanvasFrame() {
   secondTimers_.RunDue(host::TimeGetTime());
-  displayManager().UpdateBackBuffer();
+  GetDisplayManager().UpdateBackBuffer();
 }
 
-bool GameApp::CanvasCovered() { return movieShowing_ != 0 && displayManager().GetPrimary() != nullptr; }
+bool GameApp::CanvasCovered() {
+  return movieShowing_ != 0 && GetDisplayManager().GetPrimary() != nullptr;
+}
 
 int GameApp::StepsForFrame(bool onFrameThread) {
   int32_t behind = frameClock_.FramesBehind();
@@ -108,9 +112,10 @@ int GameApp::PumpedLoop(bool canvas) {
       }
       continue;
     }
-    if (!canvas && displayManager().VerticalBlankWait() != 0) host::Sleep(yieldBeforeFrame_ ? 0 : kBlankWaitMs);
+    if (!canvas && GetDisplayManager().VerticalBlankWait() != 0)
+      host::Sleep(yieldBeforeFrame_ ? 0 : kBlankWaitMs);
     UpdatePointer();
-    inputManager().Poll();
+    GetInputManager().Poll();
     if (movieShowing_ == 0) {
       if (canvas) {
         DrawCanvasFrame();
@@ -143,12 +148,12 @@ bool GameApp::EffectsPausedTurn() {
 }
 
 void GameApp::DrawAndPresentOnFrameThread(bool canvas) {
-  ScopedLock hold(frameLock());
+  ScopedLock hold(FrameLock());
   if (canvas) {
     if (!CanvasCovered()) DrawCanvasFrame();
   } else if (movieShowing_ == 0) {
     DrawRenderListFrame();
-    displayManager().Present();
+    GetDisplayManager().Present();
   }
 }
 
@@ -162,13 +167,13 @@ bool GameApp::FrameDueOnFrameThread(bool canvas, bool tickAgainAfterDrawing) {
     }
     DrawAndPresentOnFrameThread(canvas);
     // Drawing every turn never waits, so a stop request is looked for here.
-    if (!tickAgainAfterDrawing || !frameThread().KeepRunning()) return false;
+    if (!tickAgainAfterDrawing || !FrameThread().KeepRunning()) return false;
   }
   return true;
 }
 
 void GameApp::DueFrameOnFrameThread(bool canvas, bool drawCanvas) {
-  if (!canvas && displayManager().VerticalBlankWait() != 0) {
+  if (!canvas && GetDisplayManager().VerticalBlankWait() != 0) {
     if (yieldBeforeFrame_) {
       host::Sleep(0);
     } else {
@@ -177,9 +182,9 @@ void GameApp::DueFrameOnFrameThread(bool canvas, bool drawCanvas) {
   }
   {
     // The window thread switches the screen and the pointer's display mode under this lock.
-    ScopedLock hold(frameLock());
+    ScopedLock hold(FrameLock());
     MeasurePointer();
-    inputManager().Poll();
+    GetInputManager().Poll();
     if (!canvas) {
       if (movieShowing_ == 0) DrawRenderListFrame();
     } else if (drawCanvas && !CanvasCovered()) {
@@ -192,8 +197,8 @@ void GameApp::DueFrameOnFrameThread(bool canvas, bool drawCanvas) {
 
 int GameApp::LockedDirectFrameLoop() {
   if (movieShowing_ == 0) {
-    ScopedLock hold(frameLock());
-    displayManager().Present();
+    ScopedLock hold(FrameLock());
+    GetDisplayManager().Present();
   }
   return LockedLoop(false);
 }
@@ -203,7 +208,7 @@ int GameApp::LockedCanvasFrameLoop() { return LockedLoop(true); }
 int GameApp::LockedLoop(bool canvas) {
   for (;;) {
     CountFrameTurn();
-    if (!frameThread().KeepRunning()) return kFrameStop;
+    if (!FrameThread().KeepRunning()) return kFrameStop;
     if (FramePaused()) continue;
     if (interrupt_ != kInterruptNone) return kFrameStop;
     RunFirstTimers();
@@ -242,8 +247,8 @@ bool GameApp::StepScript(int& stepsLeft) {
 
 void GameApp::PrepareFrames() {
   frameClock_.SetSkipCounting(config_.pacing.frameSkipCounting != 0);
-  displayManager().SetColorKeyEnable(kColorKeyOn);
-  displayManager().SetCullMode(host::kCullNone);
+  GetDisplayManager().SetColorKeyEnable(kColorKeyOn);
+  GetDisplayManager().SetCullMode(host::kCullNone);
 }
 
 void GameApp::Run() {
@@ -256,7 +261,7 @@ void GameApp::Run() {
     int n = FrameLoop();
     if (n == kFrameStop) {
       // Only a pending interrupt: restart "MAIN" and go on.
-      if (interrupt_ != kInterruptNone && !quitSeen() && displayFailure_ == kDisplayOk) {
+      if (interrupt_ != kInterruptNone && !QuitSeen() && displayFailure_ == kDisplayOk) {
         if (!ServePendingInterrupt()) return;
         continue;
       }
@@ -293,7 +298,7 @@ int GameApp::FrameThreadStep() {
     exitStatus_ = kExitScriptFailed;
     return kFrameStepDisplayFailed;
   }
-  const bool canvas = displayManager().GetScreenCanvas() != nullptr;
+  const bool canvas = GetDisplayManager().GetScreenCanvas() != nullptr;
   if (!FrameDueOnFrameThread(canvas, false)) return 0;
   // The canvas is drawn with the present, after the steps.
   DueFrameOnFrameThread(canvas, false);
@@ -315,8 +320,8 @@ int GameApp::FrameThreadStep() {
   if (canvas) {
     DrawAndPresentOnFrameThread(true);
   } else if (movieShowing_ == 0) {
-    ScopedLock hold(frameLock());
-    displayManager().Present();
+    ScopedLock hold(FrameLock());
+    GetDisplayManager().Present();
   }
   return 0;
 }

@@ -13,7 +13,7 @@ constexpr uint16_t kWaitRefreshHz = 60;
 
 void GameApp::UpdateFramePacing(int32_t fps) {
   if (fps == kKeepRate) fps = frameClock_.Rate();
-  DisplayManager& display = displayManager();
+  DisplayManager& display = GetDisplayManager();
   uint32_t count = 0;
   bool hardware = display.GetDirectDraw() != nullptr && (display.Caps().caps & host::kDdCapsNoHardware) == 0;
   if (hardware) {
@@ -21,8 +21,8 @@ void GameApp::UpdateFramePacing(int32_t fps) {
     const uint8_t sync = config_.pacing.vsyncMode;
     if (sync == kVSyncAlways) {
       count = interval;
-    } else if (sync == kVSyncAuto &&
-               (systemInfo().Facts().refreshHz == kWaitRefreshHz || display.ModeRefresh() == kWaitRefreshHz)) {
+    } else if (sync == kVSyncAuto && (GetSystemInfo().Facts().refreshHz == kWaitRefreshHz ||
+                                      display.ModeRefresh() == kWaitRefreshHz)) {
       count = interval;
     }
   }
@@ -33,7 +33,7 @@ void GameApp::UpdateFramePacing(int32_t fps) {
 }
 
 void GameApp::RefreshFramePacing() {
-  if (Threaded() && !OnFrameThread() && frameThread().IsRunning()) {
+  if (Threaded() && !OnFrameThread() && FrameThread().IsRunning()) {
     pacingUpdateRequested_ = true;
     return;
   }
@@ -42,12 +42,13 @@ void GameApp::RefreshFramePacing() {
 
 uint32_t GameApp::PushVSyncWait() {
   ++vsyncOverrides_;
-  if (displayManager().VerticalBlankWait() != 0 || config_.pacing.scriptsMayForceVSync == 0) return 0;
-  if (displayManager().GetScreenCanvas() == nullptr) {
+  if (GetDisplayManager().VerticalBlankWait() != 0 || config_.pacing.scriptsMayForceVSync == 0)
+    return 0;
+  if (GetDisplayManager().GetScreenCanvas() == nullptr) {
     config_.pacing.vsyncMode = kVSyncAlways;
     UpdateFramePacing(kKeepRate);
   } else {
-    displayManager().SetVerticalBlankWait(1);
+    GetDisplayManager().SetVerticalBlankWait(1);
   }
   return 1;
 }
@@ -55,11 +56,11 @@ uint32_t GameApp::PushVSyncWait() {
 uint32_t GameApp::PopVSyncWait() {
   if (vsyncOverrides_ == 0) return 0;
   if (--vsyncOverrides_ != 0 || config_.pacing.scriptsMayForceVSync == 0) return 0;
-  if (displayManager().GetScreenCanvas() == nullptr) {
+  if (GetDisplayManager().GetScreenCanvas() == nullptr) {
     config_.pacing.vsyncMode = configuredVSync_;
     UpdateFramePacing(kKeepRate);
   } else {
-    displayManager().SetVerticalBlankWait(0);
+    GetDisplayManager().SetVerticalBlankWait(0);
   }
   return 1;
 }

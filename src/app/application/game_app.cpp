@@ -93,14 +93,14 @@ uint32_t GameApp::Clock() { return host::TimeGetTime(); }
 
 int GameApp::InitInstance() {
   EngineApp::InitInstance();
-  SetUpImageLoaders(images(), &fileSystem());
-  RegisterPackDecoders(fileSystem());
+  SetUpImageLoaders(Images(), &FileSystem());
+  RegisterPackDecoders(FileSystem());
   services_.Start();
-  const std::string& line = commandLine();
+  const std::string& line = GetCommandLine();
   if (line.size() >= 2 && line[0] == '/' && (line[1] == 'L' || line[1] == 'l')) {
-    if (RebaseAppFolder(line.substr(2)) != 0) return kInitAppRecord;
+    if (RebaseAppFolder(line.substr(2)) != kAppFolderSet) return kInitAppRecord;
   }
-  MountStartupPacks(fileSystem());
+  MountStartupPacks(FileSystem());
   return ReadConfiguration();
 }
 
@@ -215,11 +215,11 @@ constexpr DefaultBinding kDefaultBindings[] = {
 int GameApp::BindWindowMessages() {
   // Ctrl held at start asks for a window.
   if (host::GetKeyState(host::VK_CONTROL) < 0) config_.display.screenMode = kSavedScreenWindow;
-  mainWindow().Bind(host::WM_CREATE, BindMember(this, &GameApp::OnCreate));
-  mainWindow().Bind(host::WM_DROPFILES, BindMember(this, &GameApp::OnDropFiles));
+  MainWindow().Bind(host::WM_CREATE, BindMember(this, &GameApp::OnCreate));
+  MainWindow().Bind(host::WM_DROPFILES, BindMember(this, &GameApp::OnDropFiles));
   BindGameWindowHandlers();
-  mainWindow().Bind(host::WM_COMMAND, BindMember(this, &GameApp::OnMenuCommand));
-  mainWindow().Bind(kMsgMessageDialog, BindMember(this, &GameApp::OnMessageDialogRequest));
+  MainWindow().Bind(host::WM_COMMAND, BindMember(this, &GameApp::OnMenuCommand));
+  MainWindow().Bind(kMsgMessageDialog, BindMember(this, &GameApp::OnMessageDialogRequest));
   if ((displayFlags_ & kDisplaySelectMonitor) == 0) return 0;
   if (SelectMonitor(host::HWND{}, 0) != 0) {
     record_.defaultScreenMode = kScreenWindowOnly;
@@ -229,7 +229,7 @@ int GameApp::BindWindowMessages() {
   }
   // A window the monitor cannot hold starts in full screen, unless the player's last switch was
   // to a window.
-  if (config_.display.screenMode != kSavedScreenFull && !windowFits() &&
+  if (config_.display.screenMode != kSavedScreenFull && !WindowFits() &&
       config_.display.fullScreenDepth != kDepthAfterWindowSwitch) {
     config_.display.screenMode = kSavedScreenFull;
   }
@@ -247,26 +247,26 @@ int GameApp::CreateDevices() {
   if (displayFailure_ == kDisplaySwitchFailed) displayFailure_ = kDisplayOk;
   // The setting less one is the budget, in units of 4 MB when positive; 0 asks for the automatic one.
   int64_t budget = static_cast<int64_t>(config_.pacing.imageCacheBudget) - 1;
-  images().SetCacheBudget(budget > 0 ? budget * 4 : budget);
+  Images().SetCacheBudget(budget > 0 ? budget * 4 : budget);
 
-  if (inputManager().Keyboard() == nullptr || inputManager().GetMouse() == nullptr) {
+  if (GetInputManager().Keyboard() == nullptr || GetInputManager().GetMouse() == nullptr) {
     EngineApp::ShowMessage(host::Cp932Literal("入力デバイスの初期化に失敗"), kIconError);
     return kDevicesInput;
   }
-  if (inputManager().CreateBindingTable(kActionCount, &bindings_) != 0) {
+  if (GetInputManager().CreateBindingTable(kActionCount, &bindings_) != 0) {
     EngineApp::ShowMessage(host::Cp932Literal("仮想入力デバイスの作成に失敗"), kIconError);
     return kDevicesBindingTable;
   }
   for (const DefaultBinding& b : kDefaultBindings) bindings_->AddBinding(b.action, b.device, b.code);
   ApplyKeyAssignments();
   ApplyJoystickAssignments();
-  Mouse* mouse = inputManager().GetMouse();
+  Mouse* mouse = GetInputManager().GetMouse();
   mouse->SetCursorShape(0, 0);
   if (config_.pacing.systemCursor == 0)
-    mouse->SetCursorVisible(false, mainWindow().GetHandle(), kMsgShowCursor);
+    mouse->SetCursorVisible(false, MainWindow().GetHandle(), kMsgShowCursor);
 
   sound_ = std::make_unique<GameSound>(playAloud_);
-  if (!sound_->Create(mainWindow().GetHandle(), config_.engine.soundGlobalFocus != 0,
+  if (!sound_->Create(MainWindow().GetHandle(), config_.engine.soundGlobalFocus != 0,
                       config_.engine.soundSoftware != 0)) {
     if (config_.pacing.soundWarning) {
       bool dontShowAgain = false;

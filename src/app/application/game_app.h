@@ -109,44 +109,44 @@ class GameApp : public EngineApp, public ScriptApplication {
   int ShowMessageDialog(const std::string& textCp932, int kind, bool* dontShowAgain);
 
   // The status the process ends with: the start-up result when start-up refused, else this.
-  int exitStatus() const { return exitStatus_; }
+  int ExitStatus() const { return exitStatus_; }
   void RequestInterrupt(uint8_t request) { interrupt_ = request; }
-  uint8_t interruptRequest() const { return interrupt_; }
-  ScriptHost* scriptHost() { return host_.get(); }
-  FrameClock& frameClock() { return frameClock_; }
-  TimerService& firstTimers() { return timers_; }
-  TimerService& secondTimers() { return secondTimers_; }
-  UserConfig& userConfig() { return user_; }
-  const SaveFolderPlan& saveFolderPlan() const { return plan_; }
+  uint8_t InterruptRequest() const { return interrupt_; }
+  ScriptHost* GetScriptHost() { return host_.get(); }
+  FrameClock& GetFrameClock() { return frameClock_; }
+  TimerService& FirstTimers() { return timers_; }
+  TimerService& SecondTimers() { return secondTimers_; }
+  UserConfig& GetUserConfig() { return user_; }
+  const SaveFolderPlan& GetSaveFolderPlan() const { return plan_; }
   // Whether the sound device plays through the SDL audio device (else the mixer runs silent).
-  void set_playAloud(bool aloud) { playAloud_ = aloud; }
-  GameSound* sound() { return sound_.get(); }
+  void SetPlayAloud(bool aloud) { playAloud_ = aloud; }
+  GameSound* Sound() { return sound_.get(); }
   // The game's action table; null before the devices are set up.
-  InputBindingTable* bindings() const { return bindings_; }
-  FileDropTarget& dropTarget() { return dropTarget_; }
+  InputBindingTable* GetBindings() const { return bindings_; }
+  FileDropTarget& DropTarget() { return dropTarget_; }
 
   // Item 0 settings, 1 save, 2 load, 3 return to title, 4 screen mode; kMenuItemUnknown past 4.
   int SetMenuItemEnabled(int item, bool enabled);
-  bool menuItemEnabled(int item) const;
+  bool MenuItemEnabled(int item) const;
   // The menu whose items follow the permissions; null for none.
-  void set_menu(host::Menu* menu) { menu_ = menu; }
+  void SetMenu(host::Menu* menu) { menu_ = menu; }
   // Nested: only the last restore brings the priority back. Restore answers the count before it.
   int LowerFrameThreadPriority();
   int RestoreFrameThreadPriority();
-  uint32_t priorityLowerings() const { return priorityLowerings_; }
+  uint32_t PriorityLowerings() const { return priorityLowerings_; }
 
   // Menu commands, pacing and dialogs.
   int OnMenuCommand(MessageRecord& record) override;
-  uint8_t modalState() const { return modalState_; }
-  uint8_t saveLoadDirection() const { return saveLoadDirection_; }
-  host::Menu* menu() const { return menu_; }
+  uint8_t ModalState() const { return modalState_; }
+  uint8_t SaveLoadDirection() const { return saveLoadDirection_; }
+  host::Menu* GetMenu() const { return menu_; }
   // Not built here: both answer kDialogNotAvailable after telling the player.
   int ShowSettingsSheet();
   int ShowSaveLoadDialog();
   void ShowVersionDialog();
   // Dialog 116 with the record's inputs; true when OK ended it.
   bool ShowDataInputDialog(DataInputDialog& dialog);
-  DataInputDialog& dataInput() { return dataInput_; }
+  DataInputDialog& DataInput() { return dataInput_; }
   // Kinds 0 to 3 as the message dialogs 112 to 115; 1 for "はい", else 0. From the frame thread the
   // window thread shows it. Without a dialog host a message box asks instead (its check box reads
   // unticked).
@@ -169,7 +169,7 @@ class GameApp : public EngineApp, public ScriptApplication {
   int SelectMonitor(host::HWND window, int bits);
   // Dialogs put the pointer on their default button. The desktop has no such setting here: off
   // until the settings sheet turns it on for the run.
-  void set_pointerToDefaultButton(bool on) { pointerToDefaultButton_ = on; }
+  void SetPointerToDefaultButton(bool on) { pointerToDefaultButton_ = on; }
   // fps -1 keeps the frame clock's rate.
   void UpdateFramePacing(int32_t fps);
   // UpdateFramePacing(-1) on the thread that ticks the frame clock: now, or in the threaded
@@ -181,8 +181,8 @@ class GameApp : public EngineApp, public ScriptApplication {
   uint32_t PopVSyncWait();
   uint32_t PushPreciseTimingOff();
   uint32_t PopPreciseTimingOff();
-  uint32_t vsyncOverrides() const { return vsyncOverrides_; }
-  uint32_t preciseTimingOverrides() const { return preciseOverrides_; }
+  uint32_t VsyncOverrides() const { return vsyncOverrides_; }
+  uint32_t PreciseTimingOverrides() const { return preciseOverrides_; }
 
  private:
   int OnCreate(MessageRecord& record);
@@ -271,7 +271,7 @@ class GameApp : public EngineApp, public ScriptApplication {
   uint32_t GetAppOption(uint32_t index) override;
   // The process-wide copy native 4 keeps of the third block's u16 at 11.
   static uint16_t SharedGlyphCacheSize();
-  GameServices& services() { return services_; }
+  GameServices& Services() { return services_; }
   // The player's volumes to the script host's channels; false without them.
   bool ApplySoundSettings();
   // The player's keys into the action table; a kAssignments* code.
@@ -285,16 +285,16 @@ class GameApp : public EngineApp, public ScriptApplication {
  public:
   // Threaded or not, canvas or render list: the loop FrameLoop runs from now on.
   void ChooseFrameLoop();
-  void set_clearBackBuffer(bool on) { clearBackBuffer_ = on; }
+  void SetClearBackBuffer(bool on) { clearBackBuffer_ = on; }
   // Sleep 0 instead of 3 ms before a frame the vertical blank paces.
-  void set_yieldBeforeFrame(bool on) { yieldBeforeFrame_ = on; }
+  void SetYieldBeforeFrame(bool on) { yieldBeforeFrame_ = on; }
   void RequestEffectsPause(uint8_t request) { effectsPause_ = request; }
-  uint8_t effectsPauseState() const { return effectsPause_; }
+  uint8_t EffectsPauseState() const { return effectsPause_; }
   // Non-zero while a movie covers the screen: the frames are not drawn.
-  void set_movieShowing(uint8_t state) { movieShowing_ = state; }
-  uint8_t movieShowing() const { return movieShowing_; }
+  void SetMovieShowing(uint8_t state) { movieShowing_ = state; }
+  uint8_t MovieShowingState() const { return movieShowing_; }
   // Held around every run of the first timer service: the frame thread runs it too.
-  Lock& timerLock() { return timerLock_; }
+  Lock& TimerLock() { return timerLock_; }
 
  private:
   using FrameFunction = int (GameApp::*)();
@@ -337,7 +337,7 @@ class GameApp : public EngineApp, public ScriptApplication {
   // The movie slot: empty until the movie player exists. Taking a movie object hands it over.
   void SetMovieObject(std::unique_ptr<MovieObject> movie);
   bool HasMovieObject();
-  bool closeDeferred() const { return deferredClose_; }
+  bool CloseDeferred() const { return deferredClose_; }
 
  protected:
   int OnDisplayChange(MessageRecord& record) override;

@@ -15,7 +15,7 @@ const char kNotAvailableUtf8[] = "この機能は現在利用できません。"
 
 DialogContext GameApp::MakeDialogContext() {
   DialogContext context;
-  context.owner = mainWindow().IsWindow() ? mainWindow().GetHandle() : host::HWND{};
+  context.owner = MainWindow().IsWindow() ? MainWindow().GetHandle() : host::HWND{};
   context.appTitle = info_.appName;
   context.cursorToDefault = pointerToDefaultButton_;
   context.isModal = [this] { return IsModal(); };
@@ -54,7 +54,7 @@ uint8_t GameApp::RequestMessageDialog(uint8_t kind, const char* text, const char
   request.title = title;
   request.checkState = checkState;
   request.layout = layout;
-  return bw::RequestMessageDialog(mainWindow().GetHandle(), request);
+  return bw::RequestMessageDialog(MainWindow().GetHandle(), request);
 }
 
 int GameApp::OnMessageDialogRequest(MessageRecord& record) {

@@ -50,7 +50,7 @@ int32_t GameServices::Start() {
 }
 
 bool GameApp::ApplySoundSettings() {
-  SoundChannelManager* channels = host_ ? host_->soundChannels() : nullptr;
+  SoundChannelManager* channels = host_ ? host_->SoundChannels() : nullptr;
   if (channels == nullptr) return false;
   // The switches of the sound kinds are not named in the settings block yet: the channels keep
   // their own, all on.
@@ -64,7 +64,7 @@ bool GameApp::ApplySoundSettings() {
 
 int GameApp::ApplyKeyAssignments() {
   if (bindings_ == nullptr) return kAssignmentsNoTable;
-  ScopedLock hold(frameLock());
+  ScopedLock hold(FrameLock());
   const uint8_t* keys = user_.actionKeys;
   for (uint32_t i = 0; i < kAssignedActionCount; ++i) {
     const uint32_t action = kFirstAssignedAction + i;

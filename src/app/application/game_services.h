@@ -79,10 +79,10 @@ class GameServices {
   // decoder plug-ins loaded, -1 when the plugin folder has no path.
   int32_t Start();
 
-  SllPluginManager& decoders() { return *decoders_; }
-  TcpPluginManager& transitions() { return transitions_; }
-  DcpPluginManager& effects() { return effects_; }
-  const MovieLibraries& movies() const { return movies_; }
+  SllPluginManager& Decoders() { return *decoders_; }
+  TcpPluginManager& Transitions() { return transitions_; }
+  DcpPluginManager& Effects() { return effects_; }
+  const MovieLibraries& Movies() const { return movies_; }
 
  private:
   std::unique_ptr<SllPluginManager> decoders_;

@@ -15,7 +15,8 @@ GameSound::~GameSound() {
 }
 
 bool GameSound::Create(host::HWND window, bool globalFocus, bool software) {
-  device_ = std::make_unique<DirectSoundDevice>(playAloud_ ? SoundOutput::kSdl : SoundOutput::kNone);
+  device_ =
+      std::make_unique<DirectSoundDevice>(playAloud_ ? SoundOutput::kBackend : SoundOutput::kNone);
   if (device_->Create(window, globalFocus, software, nullptr) != 0) {
     device_.reset();
     return false;

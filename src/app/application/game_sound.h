@@ -23,7 +23,7 @@ class GameSound {
   // Creates and publishes the device; false when it cannot be had.
   bool Create(host::HWND window, bool globalFocus, bool software);
   void DeleteAllBuffers();
-  DirectSoundDevice* device() const { return device_.get(); }
+  DirectSoundDevice* Device() const { return device_.get(); }
 
   // The channels' fades run on the given timer service.
   static void GiveChannels(ScriptHost& host, TimerService& timers);

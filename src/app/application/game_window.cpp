@@ -8,7 +8,7 @@
 namespace bw {
 
 void GameApp::BindGameWindowHandlers() {
-  Window& window = mainWindow();
+  Window& window = MainWindow();
   window.Bind(host::WM_CLOSE, BindMember(this, &GameApp::OnCloseRequest));
   window.Bind(host::WM_SYSCOMMAND, BindMember(this, &GameApp::OnSysCommand));
   window.Bind(host::WM_DESTROY, BindMember(this, &GameApp::OnDestroy));
@@ -17,11 +17,11 @@ void GameApp::BindGameWindowHandlers() {
 }
 
 int GameApp::OnCloseRequest(MessageRecord& record) {
-  const host::HWND handle = mainWindow().GetHandle();
+  const host::HWND handle = MainWindow().GetHandle();
   if (host::IsIconic(handle)) {
     // A minimised full screen gave its display mode back: the question waits for the player's
     // return, which sets the mode again and replays the close. Only this close waits.
-    if (DirectDrawModeSet() || fullScreenReapplyPending() != 0) {
+    if (DirectDrawModeSet() || FullScreenReapplyPending() != 0) {
       deferredClose_ = true;
       return kHandled;
     }
@@ -33,25 +33,25 @@ int GameApp::OnCloseRequest(MessageRecord& record) {
 }
 
 void GameApp::OnAskedToClose() {
-  if (mainWindow().IsWindow()) mainWindow().PostMessage(host::WM_CLOSE, kCloseUnasked, 0);
+  if (MainWindow().IsWindow()) MainWindow().PostMessage(host::WM_CLOSE, kCloseUnasked, 0);
 }
 
 void GameApp::ApplyDeferredClose() {
   if (!deferredClose_) return;
   deferredClose_ = false;
-  mainWindow().PostMessage(host::WM_CLOSE, 0, 0);
+  MainWindow().PostMessage(host::WM_CLOSE, 0, 0);
 }
 
 int GameApp::OnSysCommand(MessageRecord& record) {
-  const host::HWND handle = mainWindow().GetHandle();
+  const host::HWND handle = MainWindow().GetHandle();
   const uint32_t command = static_cast<uint32_t>(record.wParam) & host::kSysCommandMask;
   if (command == host::SC_MAXIMIZE) {
     if (host::IsIconic(handle)) host::MinimizeWindow(handle, false);
-    mainWindow().SendMessage(host::WM_COMMAND, kCmdScreenMode, 0);
+    MainWindow().SendMessage(host::WM_COMMAND, kCmdScreenMode, 0);
     return kHandled;
   }
-  if (command == host::SC_RESTORE && !host::IsIconic(handle) && active()) {
-    mainWindow().SendMessage(host::WM_COMMAND, kCmdScreenMode, 0);
+  if (command == host::SC_RESTORE && !host::IsIconic(handle) && Active()) {
+    MainWindow().SendMessage(host::WM_COMMAND, kCmdScreenMode, 0);
     return kHandled;
   }
   return kNotHandled;
@@ -59,7 +59,7 @@ int GameApp::OnSysCommand(MessageRecord& record) {
 
 int GameApp::OnDestroy(MessageRecord& record) {
   ForwardTextInput(record);
-  host::ShowWindow(mainWindow().GetHandle(), false);
+  host::ShowWindow(MainWindow().GetHandle(), false);
   if (config_.display.screenMode == kSavedScreenWindow) SaveWindowPosition();
   host::PostQuitMessage(0);
   return kHandled;

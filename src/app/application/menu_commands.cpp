@@ -41,7 +41,7 @@ int GameApp::SetMenuItemEnabled(int item, bool enabled) {
   return 0;
 }
 
-bool GameApp::menuItemEnabled(int item) const {
+bool GameApp::MenuItemEnabled(int item) const {
   if (item < 0 || item >= kMenuPermissionCount) return false;
   return std::atomic_ref<uint8_t>(const_cast<uint8_t&>(menuPermissions_[item])).load() != 0;
 }
@@ -55,7 +55,7 @@ int GameApp::LowerFrameThreadPriority() {
     return kPriorityAlreadyLow;
   }
   ++priorityLowerings_;
-  if (Threaded() && !frameThread().IsRunning()) return kPriorityNoThread;
+  if (Threaded() && !FrameThread().IsRunning()) return kPriorityNoThread;
   return kPriorityLowered;
 }
 
@@ -70,7 +70,8 @@ int GameApp::OnCreate(MessageRecord& record) {
   host::HWND window = record.window->GetHandle();
   if (record_.menuId != 0) {
     std::unique_ptr<host::Menu> menu = BuildMainMenu(window);
-    for (int item = 0; item < kMenuPermissionCount; ++item) EnableMenuPermission(menu.get(), item, menuItemEnabled(item));
+    for (int item = 0; item < kMenuPermissionCount; ++item)
+      EnableMenuPermission(menu.get(), item, MenuItemEnabled(item));
     if (record_.defaultScreenMode == kScreenWindowOnly) menu->EnableItem(kCmdScreenMode, false);
     mainMenu_ = std::make_unique<AttachedMenu>(std::move(menu));
     menu_ = mainMenu_->get();
@@ -82,7 +83,8 @@ int GameApp::OnCreate(MessageRecord& record) {
 int GameApp::OnMenuCommand(MessageRecord& record) {
   switch (host::LoWord(record.wParam)) {
     case kCmdScreenMode:
-      if (record_.defaultScreenMode != kScreenWindowOnly && menuItemEnabled(kPermissionScreenMode)) {
+      if (record_.defaultScreenMode != kScreenWindowOnly &&
+          MenuItemEnabled(kPermissionScreenMode)) {
         ToggleScreenMode();
       }
       break;
@@ -90,7 +92,7 @@ int GameApp::OnMenuCommand(MessageRecord& record) {
       AskReturnToTitle();
       break;
     case kCmdExit:
-      mainWindow().SendMessage(host::WM_CLOSE, 0, 0);
+      MainWindow().SendMessage(host::WM_CLOSE, 0, 0);
       break;
     case kCmdVersion: {
       uint8_t outer = modalState_;
@@ -101,7 +103,7 @@ int GameApp::OnMenuCommand(MessageRecord& record) {
     }
     case kCmdSettings:
     case kCmdSettingsSystem: {
-      if (modalState_ != kModalNone || !menuItemEnabled(kPermissionSettings)) break;
+      if (modalState_ != kModalNone || !MenuItemEnabled(kPermissionSettings)) break;
       ModalScope modal(*this, kModalSettings);
       ShowSettingsSheet();
       break;
@@ -109,7 +111,8 @@ int GameApp::OnMenuCommand(MessageRecord& record) {
     case kCmdSave:
     case kCmdLoad: {
       bool save = host::LoWord(record.wParam) == kCmdSave;
-      if (modalState_ != kModalNone || !menuItemEnabled(save ? kPermissionSave : kPermissionLoad)) break;
+      if (modalState_ != kModalNone || !MenuItemEnabled(save ? kPermissionSave : kPermissionLoad))
+        break;
       ModalScope modal(*this, save ? kModalSave : kModalLoad);
       saveLoadDirection_ = save ? kDirectionSave : kDirectionLoad;
       ShowSaveLoadDialog();
@@ -142,12 +145,12 @@ void GameApp::ToggleScreenMode() {
   int depth = oldDepth;
   bool monitorFailed = false;
   {
-    ScopedLock hold(frameLock());
+    ScopedLock hold(FrameLock());
     if (mode == kSavedScreenFull) {
-      if (SelectMonitor(mainWindow().GetHandle(), 0) != 0) {
+      if (SelectMonitor(MainWindow().GetHandle(), 0) != 0) {
         monitorFailed = true;
       } else {
-        depth = displayManager().ChosenDepth();
+        depth = GetDisplayManager().ChosenDepth();
       }
     }
     if (!monitorFailed && SwitchScreenMode(mode, depth, kSwitchForced) != kSwitchDone) {
@@ -167,14 +170,14 @@ void GameApp::ToggleScreenMode() {
 }
 
 void GameApp::AskReturnToTitle() {
-  if (modalState_ != kModalNone || !menuItemEnabled(kPermissionReturn)) return;
+  if (modalState_ != kModalNone || !MenuItemEnabled(kPermissionReturn)) return;
   bool yes = false;
   {
     ModalScope modal(*this, kModalReturnQuestion);
     yes = ShowMessageDialog(host::Cp932Literal("タイトルに戻ります。\nよろしいですか？").c_str(), kMessageYesNo,
                             nullptr, nullptr, 0) != 0;
     // The script may have withdrawn the permission while the question was up.
-    if (yes && !menuItemEnabled(kPermissionReturn)) {
+    if (yes && !MenuItemEnabled(kPermissionReturn)) {
       ShowMessageDialog(host::Cp932Literal("現在の状態でタイトルに戻ることは出来ません。\r\n"
                                            "行える状態になってから再度、実行して下さい。")
                             .c_str(),
@@ -194,7 +197,7 @@ void GameApp::ServeDataInput(DataInputRequest* request) {
 void GameApp::ServeFileDialog(FileDialogRequest* request, bool save) {
   if (request == nullptr) return;
   const char* folder = request->initialFolder != nullptr ? request->initialFolder : GetAppFolder().c_str();
-  host::HWND owner = mainWindow().GetHandle();
+  host::HWND owner = MainWindow().GetHandle();
   BeginModal();
   bool chosen = save ? fileDialogs_.SaveFile(owner, request->title, request->path, request->fileTitle, folder,
                                              request->filter, request->defaultExtension)
@@ -214,7 +217,7 @@ void GameApp::ServeFolderDialog(FolderDialogRequest* request) {
   if (request->path == nullptr) return;
   const char* folder = request->initialFolder != nullptr ? request->initialFolder : GetAppFolder().c_str();
   BeginModal();
-  BrowseForFolder(mainWindow().GetHandle(), request->title, folder, request->path);
+  BrowseForFolder(MainWindow().GetHandle(), request->title, folder, request->path);
   EndModal();
   size_t length = strnlen(request->path, kDialogPathSize);
   if (length == 0) return;
@@ -232,7 +235,7 @@ void GameApp::ServeFolderDialog(FolderDialogRequest* request) {
 
 void GameApp::ServeSoundFormat(SoundFormatRequest* request) {
   if (request == nullptr) return;
-  DirectSoundDevice* device = sound_ ? sound_->device() : nullptr;
+  DirectSoundDevice* device = sound_ ? sound_->Device() : nullptr;
   if (device == nullptr) {
     request->answer = kSoundFormatNoDevice;
     return;
@@ -240,14 +243,16 @@ void GameApp::ServeSoundFormat(SoundFormatRequest* request) {
   uint8_t channels = request->useGiven ? request->channels : kDefaultChannels;
   uint32_t rate = request->useGiven ? request->rateCode : kDefaultRateCode;
   uint16_t bits = request->useGiven ? request->bitsPerSample : kDefaultBits;
-  request->answer = device->SetPrimaryFormat(mainWindow().GetHandle(), config_.engine.soundGlobalFocus != 0,
-                                             config_.engine.soundSoftware != 0, nullptr, channels, rate, bits);
+  request->answer =
+      device->SetPrimaryFormat(MainWindow().GetHandle(), config_.engine.soundGlobalFocus != 0,
+                               config_.engine.soundSoftware != 0, nullptr, channels, rate, bits);
 }
 
 bool GameApp::SendRequest(int command, void* record) {
-  if (!mainWindow().IsWindow()) return false;
+  if (!MainWindow().IsWindow()) return false;
   // From the frame thread this waits until the window thread has served the record.
-  mainWindow().SendMessage(host::WM_COMMAND, static_cast<host::WPARAM>(command), reinterpret_cast<host::LPARAM>(record));
+  MainWindow().SendMessage(host::WM_COMMAND, static_cast<host::WPARAM>(command),
+                           reinterpret_cast<host::LPARAM>(record));
   return true;
 }
 
@@ -258,9 +263,9 @@ bool GameApp::RequestFolder(FolderDialogRequest& request) { return SendRequest(k
 bool GameApp::RequestSoundFormat(SoundFormatRequest& request) { return SendRequest(kCmdSoundFormat, &request); }
 
 void GameApp::SetCursorVisible(bool visible) {
-  Mouse* mouse = inputManager().GetMouse();
-  if (mouse == nullptr || !mainWindow().IsWindow()) return;
-  mouse->SetCursorVisible(visible, mainWindow().GetHandle(), kMsgShowCursor);
+  Mouse* mouse = GetInputManager().GetMouse();
+  if (mouse == nullptr || !MainWindow().IsWindow()) return;
+  mouse->SetCursorVisible(visible, MainWindow().GetHandle(), kMsgShowCursor);
 }
 
 int GameApp::SelectMonitor(host::HWND window, int bits) {
@@ -277,9 +282,10 @@ int GameApp::SelectMonitor(host::HWND window, int bits) {
       host::Point origin = host::WindowOrigin(window);
       rect = {origin.x, origin.y, origin.x + width, origin.y + height};
     }
-    monitor = monitorList().MonitorFromRect(rect);
+    monitor = GetMonitorList().MonitorFromRect(rect);
   }
-  return displayManager().SelectDisplayDevice(user_.fullScreenMonitor != 0, monitor, index, bits, nullptr);
+  return GetDisplayManager().SelectDisplayDevice(user_.fullScreenMonitor != 0, monitor, index, bits,
+                                                 nullptr);
 }
 
 }  // namespace bw

@@ -33,6 +33,11 @@ constexpr int kClipperCreateFailed = 2;
 constexpr int kClipperBindFailed = 3;
 constexpr int kClipperSetFailed = 4;
 constexpr int kTextureCreateFailed = 1;
+constexpr int kTextureNoDevice = 3;
+constexpr int kTextureNoCaps = 4;
+constexpr int kTextureTooLarge = 5;
+constexpr int kTextureNoSurface = 6;
+constexpr int kTextureBadFormat = 7;
 constexpr int kProbeSmall = 100;
 constexpr int kProbeLarge = 200;
 constexpr uint32_t kTriangleStrip = 5;
@@ -238,7 +243,8 @@ int DisplayManager::SelectDisplayDevice(bool fullScreen, MonitorHandle monitor, 
     height = record->modeHeight;
   } else {
     host::Rect bounds;
-    if (outMonitor && monitors_ && monitors_->GetMonitorRect(&bounds, record->monitor) == 0) {
+    if (outMonitor && monitors_ &&
+        monitors_->GetMonitorRect(&bounds, record->monitor) == kMonitorRectFound) {
       *outMonitor = record->monitor;
     } else {
       host::DesktopInfo desktop;
@@ -463,12 +469,12 @@ int DisplayManager::CreatePresentationTexture() {
   if (presentDirect3D_->CreateDevice(host::kIidDirect3DHalDevice, backBuffer_, &presentDevice_) !=
       host::kDdOk) {
     ReleasePresentationTexture();
-    return 3;
+    return kTextureNoDevice;
   }
   host::D3dDeviceDesc caps;
   if (presentDevice_->GetCaps(&caps) != host::kDdOk) {
     ReleasePresentationTexture();
-    return 4;
+    return kTextureNoCaps;
   }
   int32_t width = canvasWidth_, height = canvasHeight_;
   if ((caps.textureCaps & host::kD3dPTextureCapsPow2) || powerOfTwo_) {
@@ -481,7 +487,7 @@ int DisplayManager::CreatePresentationTexture() {
   if ((caps.maxTextureWidth && uint32_t(width) > caps.maxTextureWidth) ||
       (caps.maxTextureHeight && uint32_t(height) > caps.maxTextureHeight)) {
     ReleasePresentationTexture();
-    return 5;
+    return kTextureTooLarge;
   }
   host::DdSurfaceDesc desc;
   desc.flags = host::kDdsdCaps | host::kDdsdWidth | host::kDdsdHeight | host::kDdsdPixelFormat;
@@ -499,13 +505,13 @@ int DisplayManager::CreatePresentationTexture() {
     desc.flags &= ~host::kDdsdPixelFormat;
     if (directDraw_->CreateSurface(desc, &texture_) != host::kDdOk) {
       ReleasePresentationTexture();
-      return 6;
+      return kTextureNoSurface;
     }
   }
   textureFormat_ = ClassifyPixelFormat(texture_.get(), nullptr, nullptr);
   if (textureFormat_ < kFormat555) {
     ReleasePresentationTexture();
-    return 7;
+    return kTextureBadFormat;
   }
   textureWidth_ = width;
   textureHeight_ = height;
@@ -655,7 +661,7 @@ int DisplayManager::RestoreLostSurfaces() {
 
 int DisplayManager::ShowGdiOverFullScreen() {
   if (caps_.caps & host::kDdCapsNoHardware) return 0;
-  if (!primary_) return 1;
+  if (!primary_) return kGdiOverNoPrimary;
   clipper_.Attach(directDraw_.get(), primary_.get(), window_);
   directDraw_->FlipToGdiSurface();
   gdiOver_ = true;
@@ -664,7 +670,7 @@ int DisplayManager::ShowGdiOverFullScreen() {
 
 int DisplayManager::EndGdiOverFullScreen() {
   if (caps_.caps & host::kDdCapsNoHardware) return 0;
-  if (!primary_) return 1;
+  if (!primary_) return kGdiOverNoPrimary;
   primary_->SetClipper(nullptr);
   clipper_.Release();
   gdiOver_ = false;

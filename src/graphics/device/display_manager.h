@@ -87,6 +87,7 @@ constexpr int kUpdateDrawFailed = 3;
 constexpr int kUpdateBltFailed = 4;
 constexpr int kPresentNoBackBuffer = 1;
 constexpr int kPresentLost = 2;
+constexpr int kGdiOverNoPrimary = 1;  // ShowGdiOverFullScreen, EndGdiOverFullScreen
 constexpr int kCreateCanvasNoMemory = 2;
 
 // Allocation failures of the render-item create methods.

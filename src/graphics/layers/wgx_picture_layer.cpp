@@ -128,7 +128,7 @@ int WgxPictureLayer::LoadPicture(int formatCode, const char* name, const uint8_t
     if (!picture && loader) picture.reset(manager->DecodeFromMemory(bytes, nullptr));
     if (!picture) return kWgxLayerBadPicture;
   }
-  if (picture) w = picture->GetPicture().width, h = int32_t(picture->GetPicture().rows());
+  if (picture) w = picture->GetPicture().width, h = int32_t(picture->GetPicture().Rows());
 
   const host::D3dDeviceDesc& caps = device->DeviceCaps();
   const TextureSize size2 = ChooseTextureSize(w, h, caps);

@@ -125,7 +125,8 @@ int DirectDrawImageSurface::Load(const char* name, std::span<const uint8_t> data
   }
   const DibImage& picture = cached ? cached->GetPicture() : decoded;
   const bool systemMemory = systemMemory_;
-  if (int r = Create(picture.width, int32_t(picture.rows()), systemMemory, false, nullptr); r != 0) return r;
+  if (int r = Create(picture.width, int32_t(picture.Rows()), systemMemory, false, nullptr); r != 0)
+    return r;
   if (int r = WritePixels(picture); r != 0) return r;
   name_ = name ? name : "";
   fillColor_ = kNoColorKey;
@@ -150,7 +151,8 @@ int DirectDrawImageSurface::WritePixels(const DibImage& picture) {
   host::DdSurfaceDesc desc;
   if (surface_->Lock(&desc) != host::kDdOk) return kDdsWriteFailed;
   // A texture may be larger than the picture: only the picture's own area is written.
-  const Rect area{0, 0, std::min(width_, picture.width), std::min(height_, int32_t(picture.rows()))};
+  const Rect area{0, 0, std::min(width_, picture.width),
+                  std::min(height_, int32_t(picture.Rows()))};
   const bool ok = convert(desc.surface, area, desc.pitch, source);
   surface_->Unlock();
   return ok ? 0 : kDdsWriteFailed;

@@ -46,12 +46,12 @@ class HvaData {
   int Load(std::span<const uint8_t> file, bool eightBit = false);
   void Clear();
 
-  const std::vector<uint32_t>& rangeStarts() const { return starts_; }
+  const std::vector<uint32_t>& RangeStarts() const { return starts_; }
   // The three header words kept: u16 at 0 and 2, and the range count at 6.
-  const std::array<uint16_t, 3>& header() const { return header_; }
+  const std::array<uint16_t, 3>& GetHeader() const { return header_; }
   // The records and a closing sentinel whose first word is -1.
-  const std::vector<HvaFrame>& frames() const { return frames_; }
-  const std::vector<HvaPicture>& pictures() const { return pictures_; }
+  const std::vector<HvaFrame>& Frames() const { return frames_; }
+  const std::vector<HvaPicture>& Pictures() const { return pictures_; }
 
  private:
   std::array<uint16_t, 3> header_{};

@@ -17,8 +17,8 @@ namespace {
 // 32 bits (a 32-bit picture keeps its alpha, others get alpha 0, as the loaders give them).
 int WriteCached(ImageSurface& surface, const DibImage& dib, int flags, bool eightBit) {
   const int bits = eightBit ? 8 : 32;
-  if (dib.width <= 0 || dib.rows() == 0 || dib.rows() > INT32_MAX ||
-      surface.Create(dib.width, static_cast<int32_t>(dib.rows()), bits, flags) != kSurfaceDone)
+  if (dib.width <= 0 || dib.Rows() == 0 || dib.Rows() > INT32_MAX ||
+      surface.Create(dib.width, static_cast<int32_t>(dib.Rows()), bits, flags) != kSurfaceDone)
     return kGllNoBuffer;
   surface.SetHasAlpha(dib.bits == 32);
 
@@ -35,8 +35,8 @@ int WriteCached(ImageSurface& surface, const DibImage& dib, int flags, bool eigh
   auto convert = eightBit                          ? ConvertDibRowsTo8
                  : dib.bits == 32                  ? ConvertRowsTo32
                                                    : ConvertDibRowsTo32;
-  if (uint64_t{dib.pitch} * dib.rows() > dib.pixels.size()) return kGllConvertFailed;
-  for (uint32_t y = 0; y < dib.rows(); ++y) {
+  if (uint64_t{dib.pitch} * dib.Rows() > dib.pixels.size()) return kGllConvertFailed;
+  for (uint32_t y = 0; y < dib.Rows(); ++y) {
     const auto row = static_cast<int32_t>(y);
     DibSource source{&info, dib.Row(y), dib.pitch, static_cast<ptrdiff_t>(dib.pitch), 0, 0};
     if (!convert(surface.GetPixels(), Rect{0, row, dib.width, row + 1}, surface.GetPitch(),

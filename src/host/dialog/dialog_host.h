@@ -75,8 +75,6 @@ class DialogHost {
 inline DialogHost* CurrentDialogHost() {
   return Global<DialogHost>::Get();
 }
-// The registry's scope under the name its users know.
-using ScopedDialogHost = ScopedGlobal<DialogHost>;
 
 // Through the installed host; without one a dialog answers its close answer, a chooser "not
 // chosen" and the clipboard false.

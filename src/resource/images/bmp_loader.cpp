@@ -38,7 +38,7 @@ bool ReadHeader(ByteReader in, Header& h) {
 // Unpacks RLE8 (nibbles false) or RLE4 (nibbles true) into a bottom-up DIB of 8 or 4 bits.
 int UnpackRle(ByteReader in, DibImage& dib, bool nibbles) {
   const uint32_t width = static_cast<uint32_t>(dib.width);
-  const uint32_t rows = dib.rows();
+  const uint32_t rows = dib.Rows();
   uint32_t x = 0, row = 0;  // row counts from the bottom, as the file does
   auto put = [&](uint8_t v) {
     uint8_t* line = dib.pixels.data() + size_t{row} * dib.pitch;
@@ -97,7 +97,7 @@ Channel MakeChannel(uint32_t mask) {
 
 void ConvertBitfields(const uint8_t* src, size_t srcPitch, uint32_t bytesPerPixel, DibImage& dib,
                       const Channel (&rgb)[3]) {
-  for (uint32_t y = 0; y < dib.rows(); ++y) {
+  for (uint32_t y = 0; y < dib.Rows(); ++y) {
     const uint8_t* s = src + size_t{y} * srcPitch;
     uint8_t* d = dib.pixels.data() + size_t{y} * dib.pitch;
     for (int32_t x = 0; x < dib.width; ++x, s += bytesPerPixel, d += 3) {
@@ -133,13 +133,13 @@ int Decode(std::span<const uint8_t> data, const Header& h, DibImage& dib) {
   if (h.compression == kBiRle8 || h.compression == kBiRle4) {
     if (h.height < 0) return kBmpBadFormat;  // RLE pictures are bottom-up only
     // Every row but the last takes at least one two-byte code.
-    if (dib.rows() - 1 > pixels.size() / 2 || srcPitch * dib.rows() > kMaxRleImageBytes)
+    if (dib.Rows() - 1 > pixels.size() / 2 || srcPitch * dib.Rows() > kMaxRleImageBytes)
       return kBmpBadRle;
     dib.pitch = static_cast<uint32_t>(srcPitch);
-    dib.pixels.assign(srcPitch * dib.rows(), 0);
+    dib.pixels.assign(srcPitch * dib.Rows(), 0);
     return UnpackRle(pixels, dib, h.compression == kBiRle4);
   }
-  if (!pixels.has(srcPitch * dib.rows())) return kBmpBadFormat;
+  if (!pixels.has(srcPitch * dib.Rows())) return kBmpBadFormat;
   if (h.compression == kBiBitfields) {
     ByteReader masks(data);
     uint32_t m[3];
@@ -148,12 +148,12 @@ int Decode(std::span<const uint8_t> data, const Header& h, DibImage& dib) {
     const Channel rgb[3] = {MakeChannel(m[0]), MakeChannel(m[1]), MakeChannel(m[2])};
     dib.bits = 24;
     dib.pitch = static_cast<uint32_t>(DibPitch(static_cast<uint32_t>(h.width), 24));
-    dib.pixels.assign(size_t{dib.pitch} * dib.rows(), 0);
+    dib.pixels.assign(size_t{dib.pitch} * dib.Rows(), 0);
     ConvertBitfields(pixels.data(), srcPitch, h.bits / 8u, dib, rgb);
     return kBmpDone;
   }
   dib.pitch = static_cast<uint32_t>(srcPitch);
-  dib.pixels.assign(pixels.data(), pixels.data() + srcPitch * dib.rows());
+  dib.pixels.assign(pixels.data(), pixels.data() + srcPitch * dib.Rows());
   return kBmpDone;
 }
 

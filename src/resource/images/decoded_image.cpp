@@ -13,7 +13,7 @@ bool Convertible(const DibImage& dib) {
                dib.bits == 24 || dib.bits == 32;
   return depth && dib.compression == 0 && dib.width > 0 && dib.height != 0 &&
          dib.pitch >= DibPitch(static_cast<uint32_t>(dib.width), dib.bits) &&
-         dib.pixels.size() >= uint64_t{dib.pitch} * dib.rows();
+         dib.pixels.size() >= uint64_t{dib.pitch} * dib.Rows();
 }
 
 }  // namespace
@@ -23,7 +23,7 @@ int WriteDibToDestination(const DibImage& dib, const ImageDestinationFn& destina
   if (!destination) return kGllNoBuffer;
   if (!Convertible(dib)) return kGllConvertFailed;
   const auto width = static_cast<uint32_t>(dib.width);
-  const uint32_t rows = dib.rows();
+  const uint32_t rows = dib.Rows();
   // Every paletted depth (1, 4 and 8 bits) gives indices; a palette without entries leaves
   // the destination's own.
   const bool indexed = eightBit && dib.bits <= 8;

@@ -20,7 +20,7 @@ struct DibImage {
   int16_t offsetX = 0;            // placement offsets of the picture
   int16_t offsetY = 0;
 
-  uint32_t rows() const { return static_cast<uint32_t>(std::abs(static_cast<int64_t>(height))); }
+  uint32_t Rows() const { return static_cast<uint32_t>(std::abs(static_cast<int64_t>(height))); }
   // The row as it appears on screen, 0 at the top.
   uint8_t* Row(uint32_t y) { return pixels.data() + static_cast<size_t>(RowIndex(y)) * pitch; }
   const uint8_t* Row(uint32_t y) const {
@@ -28,7 +28,7 @@ struct DibImage {
   }
 
  private:
-  uint32_t RowIndex(uint32_t y) const { return height > 0 ? rows() - 1 - y : y; }
+  uint32_t RowIndex(uint32_t y) const { return height > 0 ? Rows() - 1 - y : y; }
 };
 
 // Bytes per row of a DIB: width x bits rounded up to whole bytes, then to a multiple of 4.

@@ -49,15 +49,15 @@ class HvdAnimation {
   // The range holding the frame and, through offset, the frame's place inside it; -1 when none.
   int FindRange(int frame, int* offset) const;
 
-  const std::array<uint8_t, 12>& header() const { return header_; }
-  const std::vector<uint8_t>& blob() const { return blob_; }
+  const std::array<uint8_t, 12>& GetHeader() const { return header_; }
+  const std::vector<uint8_t>& Blob() const { return blob_; }
   // The records and a closing sentinel whose a and b are -1.
-  const std::vector<HvdFrame>& frames() const { return frames_; }
+  const std::vector<HvdFrame>& Frames() const { return frames_; }
   // The record's data in the blob; null when its offset lies outside (a file may have no blob).
   const uint8_t* FrameData(size_t frame) const;
-  const std::vector<HvdEntry>& entries() const { return entries_; }
-  size_t rangeCount() const { return loaded_ ? starts_.size() : 0; }
-  uint32_t longestRange() const { return longest_; }
+  const std::vector<HvdEntry>& Entries() const { return entries_; }
+  size_t RangeCount() const { return loaded_ ? starts_.size() : 0; }
+  uint32_t LongestRange() const { return longest_; }
 
  private:
   std::array<uint8_t, 12> header_{};

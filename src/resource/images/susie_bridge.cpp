@@ -82,7 +82,7 @@ bool ReadPluginDib(std::span<const uint8_t> info, std::span<const uint8_t> pixel
     for (uint32_t& entry : dib.palette) in.u32le(entry);
   }
   uint64_t pitch = DibPitch(static_cast<uint32_t>(dib.width), dib.bits);
-  uint64_t bytes = pitch * dib.rows();
+  uint64_t bytes = pitch * dib.Rows();
   if (bytes > pixels.size()) return false;
   dib.pitch = static_cast<uint32_t>(pitch);
   dib.pixels.assign(pixels.data(), pixels.data() + bytes);

@@ -46,10 +46,10 @@ class FrameLoopTest : public test::GameRun {
     config.engine.canvas = kind.canvas ? 1 : 0;
     WriteGame(body);
     auto app = std::make_unique<GameApp>();
-    app->displayManager().SetDirect3DRenderDevice(renderDevice);
+    app->GetDisplayManager().SetDirect3DRenderDevice(renderDevice);
     EXPECT_TRUE(GameRun::Start(*app));
     EXPECT_EQ(app->FrameThreadBegin(), 0);
-    app->config().engine.threadedDriving = kind.threaded ? 1 : 0;
+    app->Config().engine.threadedDriving = kind.threaded ? 1 : 0;
     app->ChooseFrameLoop();
     return app;
   }
@@ -59,7 +59,7 @@ class FrameLoopTest : public test::GameRun {
 
   // The last frame was due idleMs ago.
   void FrameDueAfter(GameApp& app, uint32_t idleMs) {
-    app.frameClock().SetRate(60, false);
+    app.GetFrameClock().SetRate(60, false);
     clock().AdvanceMilliseconds(idleMs);
   }
 
@@ -136,7 +136,7 @@ TEST_F(FrameLoopTest, TheFrameThreadServesTheInterruptFoundAfterAStep) {
     app->RequestInterrupt(request);
     FrameDueAfter(*app, kFrameMs);
     EXPECT_EQ(app->FrameThreadStep(), 0);
-    EXPECT_EQ(app->interruptRequest(), kInterruptNone);
+    EXPECT_EQ(app->InterruptRequest(), kInterruptNone);
     FrameDueAfter(*app, kFrameMs);
     EXPECT_EQ(app->FrameThreadStep(), request == kInterruptRestart ? 0 : kFrameStepEnded) << int{request};
     app->AppShutdown(1);
@@ -149,7 +149,7 @@ TEST_F(FrameLoopTest, AQuitOrAPendingInterruptEndsTheLoopOnThatTurn) {
     for (bool quit : {true, false}) {
       if (quit && kind.threaded) continue;
       auto app = Start(kEndless, kind);
-      CountingTask* turns = AddTask(app->firstTimers());
+      CountingTask* turns = AddTask(app->FirstTimers());
       FrameDueAfter(*app, kFrameMs);
       if (quit) {
         host::PostQuitMessage(0);
@@ -157,7 +157,7 @@ TEST_F(FrameLoopTest, AQuitOrAPendingInterruptEndsTheLoopOnThatTurn) {
         app->RequestInterrupt(kInterruptRestart);
       }
       EXPECT_EQ(app->FrameLoop(), kFrameStop) << kind.name;
-      EXPECT_EQ(app->quitSeen(), quit) << kind.name;
+      EXPECT_EQ(app->QuitSeen(), quit) << kind.name;
       EXPECT_EQ(turns->updates, 0) << kind.name << ": the turn went no further";
       app->RequestInterrupt(kInterruptNone);
       app->AppShutdown(1);
@@ -182,22 +182,23 @@ TEST_F(FrameLoopTest, AnInactiveApplicationHoldsItsFramesWhileAnyRuleSaysSo) {
   for (const LoopKind& kind : {kLoops[0], kLoops[2]}) {
     for (const Case& c : cases) {
       auto app = Start(kEndless, kind);
-      app->config().display.pauseWhenInactive = c.pauseWhenInactive ? 1 : 0;
+      app->Config().display.pauseWhenInactive = c.pauseWhenInactive ? 1 : 0;
       if (c.exclusiveFullScreen) {
         SetExclusiveModeLatched(true);
-        ASSERT_EQ(app->displayManager().SelectDisplayDevice(true, kNoMonitor, 0, 32, nullptr), kDisplayDone);
+        ASSERT_EQ(app->GetDisplayManager().SelectDisplayDevice(true, kNoMonitor, 0, 32, nullptr),
+                  kDisplayDone);
         ASSERT_EQ(app->SwitchScreenMode(kSavedScreenFull, 32, kSwitchForced), kSwitchDone);
         SetExclusiveModeLatched(false);
-        ASSERT_EQ(app->displayManager().CooperativeState(), kCoopExclusive);
+        ASSERT_EQ(app->GetDisplayManager().CooperativeState(), kCoopExclusive);
       }
       // A mode to re-apply needs a full-screen mode that was set.
-      app->set_fullScreenReapplyPending(c.reapply);
-      Window& window = app->mainWindow();
+      app->SetFullScreenReapplyPending(c.reapply);
+      Window& window = app->MainWindow();
       window.SendMessage(host::WM_ACTIVATEAPP, 0, 0);
-      ASSERT_FALSE(app->active());
-      CountingTask* frames = AddTask(app->secondTimers());
+      ASSERT_FALSE(app->Active());
+      CountingTask* frames = AddTask(app->SecondTimers());
       // The third held turn gives the focus back; the pumped loop waits for a message each turn.
-      CountingTask* turns = AddTask(app->firstTimers(), [&](int n) {
+      CountingTask* turns = AddTask(app->FirstTimers(), [&](int n) {
         if (n == 3) {
           window.PostMessage(host::WM_ACTIVATEAPP, 1, 0);
           if (kind.threaded) window.SendMessage(host::WM_ACTIVATEAPP, 1, 0);
@@ -221,23 +222,23 @@ TEST_F(FrameLoopTest, AnInactiveApplicationHoldsItsFramesWhileAnyRuleSaysSo) {
 
 TEST_F(FrameLoopTest, TheEffectsPauseHoldsTheFrameThreadAndStaysBalanced) {
   auto app = Start(kEndless, kLoops[2]);
-  CountingTask* effect = AddTask(app->secondTimers());
-  CountingTask* heldElsewhere = AddTask(app->secondTimers());
+  CountingTask* effect = AddTask(app->SecondTimers());
+  CountingTask* heldElsewhere = AddTask(app->SecondTimers());
   heldElsewhere->Pause(Now());
   const uint32_t heldCount = heldElsewhere->PauseCount();
 
   // The loops on the main thread leave the request alone.
-  app->config().engine.threadedDriving = 0;
+  app->Config().engine.threadedDriving = 0;
   app->ChooseFrameLoop();
   app->RequestEffectsPause(kEffectsPauseRequested);
   FrameDueAfter(*app, kFrameMs);
   EXPECT_EQ(app->FrameLoop(), kFrameOneStep);
-  EXPECT_EQ(app->effectsPauseState(), kEffectsPauseRequested);
+  EXPECT_EQ(app->EffectsPauseState(), kEffectsPauseRequested);
   EXPECT_EQ(effect->PauseCount(), 0u);
 
   FrameDueAfter(*app, kFrameMs);
   EXPECT_EQ(SleptDuring([&] { EXPECT_EQ(app->FrameThreadStep(), 0); }), kIdleTurnMs);
-  EXPECT_EQ(app->effectsPauseState(), kEffectsPaused);
+  EXPECT_EQ(app->EffectsPauseState(), kEffectsPaused);
   EXPECT_EQ(effect->PauseCount(), 1u);
   int updates = effect->updates;
   FrameDueAfter(*app, kFrameMs);
@@ -251,7 +252,7 @@ TEST_F(FrameLoopTest, TheEffectsPauseHoldsTheFrameThreadAndStaysBalanced) {
   app->RequestEffectsPause(kEffectsResumeRequested);
   FrameDueAfter(*app, kFrameMs);
   EXPECT_EQ(app->FrameThreadStep(), 0);
-  EXPECT_EQ(app->effectsPauseState(), kEffectsRunning);
+  EXPECT_EQ(app->EffectsPauseState(), kEffectsRunning);
   EXPECT_EQ(effect->PauseCount(), 0u);
   EXPECT_GT(effect->updates, updates);
   EXPECT_EQ(heldElsewhere->PauseCount(), heldCount);
@@ -260,7 +261,7 @@ TEST_F(FrameLoopTest, TheEffectsPauseHoldsTheFrameThreadAndStaysBalanced) {
   app->RequestEffectsPause(kEffectsResumeRequested);
   FrameDueAfter(*app, kFrameMs);
   EXPECT_EQ(app->FrameThreadStep(), 0);
-  EXPECT_EQ(app->effectsPauseState(), kEffectsRunning);
+  EXPECT_EQ(app->EffectsPauseState(), kEffectsRunning);
   EXPECT_EQ(heldElsewhere->PauseCount(), heldCount);
 
   // A pause whose byte is simply cleared is undone as a resume would.
@@ -272,15 +273,15 @@ TEST_F(FrameLoopTest, TheEffectsPauseHoldsTheFrameThreadAndStaysBalanced) {
   EXPECT_EQ(effect->PauseCount(), 0u);
 
   // The threaded loop honours it as the step does.
-  app->config().engine.threadedDriving = 1;
+  app->Config().engine.threadedDriving = 1;
   app->ChooseFrameLoop();
-  AddTask(app->firstTimers(), [&](int n) {
+  AddTask(app->FirstTimers(), [&](int n) {
     if (n == 2) app->RequestEffectsPause(kEffectsResumeRequested);
   });
   app->RequestEffectsPause(kEffectsPauseRequested);
   FrameDueAfter(*app, kFrameMs);
   EXPECT_NE(app->FrameLoop(), kFrameStop);
-  EXPECT_EQ(app->effectsPauseState(), kEffectsRunning);
+  EXPECT_EQ(app->EffectsPauseState(), kEffectsRunning);
   EXPECT_EQ(effect->PauseCount(), 0u);
   app->AppShutdown(1);
 }
@@ -294,31 +295,31 @@ TEST_F(FrameLoopTest, AParkedFrameThreadRunsNothingUntilReleased) {
   config.engine.threadedDriving = 1;
   WriteGame(kEndless);
   GameApp app;
-  CountingTask* turns = AddTask(app.firstTimers());
+  CountingTask* turns = AddTask(app.FirstTimers());
   ASSERT_TRUE(GameRun::Start(app));
-  ASSERT_TRUE(app.frameThread().IsRunning());
+  ASSERT_TRUE(app.FrameThread().IsRunning());
   SpinUntil([&] { return turns->updates > 0; });
 
-  host::HWND window = app.mainWindow().GetHandle();
+  host::HWND window = app.MainWindow().GetHandle();
   EXPECT_EQ(app.WaitForFrameThread(&window), kWaitParked);
-  EXPECT_EQ(app.framePauseState(), kFrameParked);
+  EXPECT_EQ(app.FramePauseState(), kFrameParked);
   int parkedAt = turns->updates;
   // The parked thread idles in its own waits; several of them pass without a turn.
   uint32_t since = Now();
   SpinUntil([&] { return Now() - since >= 4 * kIdleTurnMs; });
   EXPECT_EQ(turns->updates, parkedAt);
   EXPECT_EQ(app.ReleaseFrameThreadWait(&window), 0);
-  EXPECT_EQ(app.framePauseState(), kFrameRunning);
+  EXPECT_EQ(app.FramePauseState(), kFrameRunning);
   SpinUntil([&] { return turns->updates > parkedAt; });
   // A screen-mode request from the window thread is carried out at once.
   EXPECT_EQ(app.RequestScreenMode(kSavedScreenWindow, 0, 1), 0);
 
-  app.frameThread().RequestStop();
+  app.FrameThread().RequestStop();
   host::MSG msg;
   while (host::GetMessage(&msg, host::HWND{}, 0, 0) > 0) host::DispatchMessage(msg);
-  EXPECT_FALSE(app.mainWindow().IsWindow()) << "the frame thread's end destroys the window";
+  EXPECT_FALSE(app.MainWindow().IsWindow()) << "the frame thread's end destroys the window";
   app.AppShutdown(0);
-  EXPECT_EQ(app.exitStatus(), kExitNormal);
+  EXPECT_EQ(app.ExitStatus(), kExitNormal);
 }
 
 TEST_F(FrameLoopTest, TheFrameThreadAsksTheWindowThreadForBoxesAndScreenModes) {
@@ -330,14 +331,14 @@ TEST_F(FrameLoopTest, TheFrameThreadAsksTheWindowThreadForBoxesAndScreenModes) {
   bool answer = false;
   int switched = -1;
   uint8_t modeAfter = 0;
-  app.firstTimers().Add(new CountingTask([&](int n) {
+  app.FirstTimers().Add(new CountingTask([&](int n) {
                           if (n != 5) return;
                           onFrameThread = app.OnFrameThread();
                           waitFromFrameThread = app.WaitForFrameThread(nullptr);
                           answer = app.AskYesNo("continue?", kIconQuestion);
                           switched = app.RequestScreenMode(kSavedScreenFull, 32, kSwitchForced);
-                          modeAfter = app.config().display.screenMode;
-                          app.mainWindow().PostMessage(host::WM_CLOSE, 0, 0);
+                          modeAfter = app.Config().display.screenMode;
+                          app.MainWindow().PostMessage(host::WM_CLOSE, 0, 0);
                         }),
                         0, 0, 0);
   backend.QueueMessageBoxAnswer(host::IDYES);  // the question
@@ -345,7 +346,7 @@ TEST_F(FrameLoopTest, TheFrameThreadAsksTheWindowThreadForBoxesAndScreenModes) {
   EXPECT_EQ(RunGame(app), kExitNormal);
   EXPECT_TRUE(onFrameThread);
   EXPECT_EQ(waitFromFrameThread, kWaitOnFrameThread);
-  EXPECT_EQ(app.framePauseState(), kFrameRunning);
+  EXPECT_EQ(app.FramePauseState(), kFrameRunning);
   EXPECT_TRUE(answer);
   EXPECT_EQ(switched, kSwitchDone);
   EXPECT_EQ(modeAfter, kSavedScreenFull);

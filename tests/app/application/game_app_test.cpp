@@ -61,7 +61,7 @@ TEST_F(GameRun, AStartedGameDestroyedWithoutItsShutDownCallsNoHandlerOfIts) {
   WriteGame(kLoopForever);
   auto app = std::make_unique<GameApp>();
   ASSERT_TRUE(Start(*app));
-  const host::HWND window = app->mainWindow().GetHandle();
+  const host::HWND window = app->MainWindow().GetHandle();
   app.reset();
   EXPECT_FALSE(host::IsWindow(window));
 }
@@ -182,24 +182,24 @@ TEST_F(GameRun, AnInterruptRestartsMainAndTheGameGoesOn) {
   bool closed = false;
   // The request lands while the frame loop pumps: the loop stops for it, MAIN restarts, and the
   // game must still be there for the close that follows.
-  app.mainWindow().Bind(kReturnToTitle, std::make_unique<InterruptOnMessage>(app));
-  app.firstTimers().Add(Once([&] { app.mainWindow().PostMessage(kReturnToTitle, 0, 0); }), 5 * kPeriodMs,
-                        0, 1);
-  app.firstTimers().Add(Once([&] {
+  app.MainWindow().Bind(kReturnToTitle, std::make_unique<InterruptOnMessage>(app));
+  app.FirstTimers().Add(Once([&] { app.MainWindow().PostMessage(kReturnToTitle, 0, 0); }),
+                        5 * kPeriodMs, 0, 1);
+  app.FirstTimers().Add(Once([&] {
                           closed = true;
-                          app.mainWindow().PostMessage(host::WM_CLOSE, 0, 0);
+                          app.MainWindow().PostMessage(host::WM_CLOSE, 0, 0);
                         }),
                         40 * kPeriodMs, 0, 1);
   EXPECT_EQ(RunGame(app), kExitNormal);
   EXPECT_TRUE(closed) << "the run ended at the interrupt";
-  EXPECT_EQ(app.interruptRequest(), kInterruptNone);
+  EXPECT_EQ(app.InterruptRequest(), kInterruptNone);
   EXPECT_EQ(MessageTexts(), std::vector<std::string>{"『KVR DX Application』\nを終了しますか？"});
 }
 
 TEST_F(GameRun, AnInterruptThatCannotRestartMainEndsTheRunNonZero) {
   WriteGame(kLoopForever);
   GameApp app;
-  app.firstTimers().Add(Once([&] {
+  app.FirstTimers().Add(Once([&] {
                           std::filesystem::remove(dir.path() / "SCRIPT/MAIN.SOB");
                           app.RequestInterrupt(kInterruptRestartOther);
                         }),
@@ -217,47 +217,49 @@ TEST_F(GameRun, TheMainWindowFeedsTheInputPartAndEachFramePollsIt) {
   GameApp app;
   bool checked = false;
   bool seenPressed = false;
-  Window& window = app.mainWindow();
+  Window& window = app.MainWindow();
   // The effects' timers run after the frame's poll: a key pressed shows there as newly pressed.
-  app.secondTimers().Add(new test::CountingTask([&](int) { seenPressed |= app.bindings()->IsActionPressed(kActionEnter); }),
+  app.SecondTimers().Add(new test::CountingTask([&](int) {
+                           seenPressed |= app.GetBindings()->IsActionPressed(kActionEnter);
+                         }),
                          0, 1, 0);
-  app.firstTimers().Add(Once([&] {
-                          ASSERT_NE(app.bindings(), nullptr);
-                          EXPECT_EQ(app.bindings()->ActionCount(), 20u);
+  app.FirstTimers().Add(Once([&] {
+                          ASSERT_NE(app.GetBindings(), nullptr);
+                          EXPECT_EQ(app.GetBindings()->ActionCount(), 20u);
                           // Both Enter keys, and the player's key (Z by default).
-                          EXPECT_EQ(app.bindings()->CountBindings(kActionEnter, 0), 3);
-                          EXPECT_EQ(app.inputMode(), kInputModeMessages);
-                          EXPECT_FALSE(app.engineInput().IsImeEnabled());
+                          EXPECT_EQ(app.GetBindings()->CountBindings(kActionEnter, 0), 3);
+                          EXPECT_EQ(app.InputMode(), kInputModeMessages);
+                          EXPECT_FALSE(app.GetEngineInput().IsImeEnabled());
                           window.SendMessage(host::WM_KEYDOWN, kVkReturn, 0);
-                          EXPECT_TRUE(app.bindings()->IsActionDown(kActionEnter));
+                          EXPECT_TRUE(app.GetBindings()->IsActionDown(kActionEnter));
                         }),
                         5 * kPeriodMs, 0, 1);
-  app.firstTimers().Add(Once([&] {
+  app.FirstTimers().Add(Once([&] {
                           EXPECT_TRUE(seenPressed);
-                          EXPECT_TRUE(app.bindings()->IsActionDown(kActionEnter));
+                          EXPECT_TRUE(app.GetBindings()->IsActionDown(kActionEnter));
                           window.SendMessage(host::WM_KEYUP, kVkReturn, 0);
                         }),
                         10 * kPeriodMs, 0, 1);
-  app.firstTimers().Add(Once([&] {
-                          EXPECT_FALSE(app.bindings()->IsActionDown(kActionEnter));
+  app.FirstTimers().Add(Once([&] {
+                          EXPECT_FALSE(app.GetBindings()->IsActionDown(kActionEnter));
                           // The input part's own requests, served by the window.
                           window.SendMessage(kMsgImeRequest, 1, 0);
-                          EXPECT_TRUE(app.engineInput().IsImeEnabled());
+                          EXPECT_TRUE(app.GetEngineInput().IsImeEnabled());
                           window.SendMessage(kMsgImeRequest, 0, 0);
-                          EXPECT_FALSE(app.engineInput().IsImeEnabled());
+                          EXPECT_FALSE(app.GetEngineInput().IsImeEnabled());
                           window.SendMessage(kMsgShowCursor, 1, 0);
-                          EXPECT_TRUE(app.inputManager().GetMouse()->IsSystemCursorShown());
+                          EXPECT_TRUE(app.GetInputManager().GetMouse()->IsSystemCursorShown());
                           window.SendMessage(kMsgShowCursor, 0, 0);
-                          EXPECT_FALSE(app.inputManager().GetMouse()->IsSystemCursorShown());
+                          EXPECT_FALSE(app.GetInputManager().GetMouse()->IsSystemCursorShown());
 
                           // Text entry goes through the main window's procedure.
                           test::RecordingField field;
                           window.SendMessage(host::WM_CHAR, 'x', 0);  // nothing attached: dropped
-                          app.engineInput().AttachTextInput(window.GetHandle());
+                          app.GetEngineInput().AttachTextInput(window.GetHandle());
                           window.SendMessage(host::WM_CHAR, 'a', 0);
-                          app.engineInput().PollTextInput(&field);
+                          app.GetEngineInput().PollTextInput(&field);
                           EXPECT_EQ(field.texts, std::vector<std::string>{"a"});
-                          app.engineInput().AttachTextInput(host::HWND{});
+                          app.GetEngineInput().AttachTextInput(host::HWND{});
                           checked = true;
                           CloseAnsweringYes(app);
                         }),

@@ -58,7 +58,7 @@ TEST_F(GameDialogs, WithoutADialogHostTheMessageComesAsAMessageBox) {
   WriteGame(kLoopForever);
   GameApp app;
   ASSERT_TRUE(Start(app));
-  host::ScopedDialogHost none(nullptr);
+  ScopedGlobal<host::DialogHost> none(nullptr);
   backend.QueueMessageBoxAnswer(host::IDNO);
   uint8_t checked = 9;
   EXPECT_EQ(app.ShowMessageDialog("question", kMessageYesNoCheck, nullptr, &checked, 0), 0u);
@@ -82,13 +82,13 @@ TEST_F(GameDialogs, TheWindowServesDialogRequestsUnlessAnotherDialogRuns) {
   request.title = "Title";
   request.checkState = &checked;
   uint8_t during = 0;
-  dialogs.WhileNextDialog([&](const host::Dialog&) { during = app.modalState(); });
+  dialogs.WhileNextDialog([&](const host::Dialog&) { during = app.ModalState(); });
   dialogs.scripted.QueueAnswer(Tick(kIdYes));
-  app.mainWindow().SendMessage(kMsgMessageDialog, 0, reinterpret_cast<host::LPARAM>(&request));
+  app.MainWindow().SendMessage(kMsgMessageDialog, 0, reinterpret_cast<host::LPARAM>(&request));
   EXPECT_EQ(request.answer, 1);
   EXPECT_EQ(checked, 1);
   EXPECT_EQ(during, kModalMessageDialog);
-  EXPECT_EQ(app.modalState(), kModalNone);
+  EXPECT_EQ(app.ModalState(), kModalNone);
   EXPECT_EQ(Dialogs().back().title, "Title");
 
   // A request that arrives while the version dialog is up is not shown, and reads as "no".
@@ -96,12 +96,12 @@ TEST_F(GameDialogs, TheWindowServesDialogRequestsUnlessAnotherDialogRuns) {
   refused.kind = kMessageYesNo;
   refused.text = "later";
   dialogs.WhileNextDialog([&](const host::Dialog&) {
-    app.mainWindow().SendMessage(kMsgMessageDialog, 0, reinterpret_cast<host::LPARAM>(&refused));
+    app.MainWindow().SendMessage(kMsgMessageDialog, 0, reinterpret_cast<host::LPARAM>(&refused));
   });
-  app.mainWindow().SendMessage(host::WM_COMMAND, kCmdVersion, 0);
+  app.MainWindow().SendMessage(host::WM_COMMAND, kCmdVersion, 0);
   EXPECT_EQ(refused.answer, 0);
   EXPECT_EQ(Dialogs().size(), 2u);
-  app.mainWindow().SendMessage(kMsgMessageDialog, 0, 0);  // no record: nothing
+  app.MainWindow().SendMessage(kMsgMessageDialog, 0, 0);  // no record: nothing
   app.AppShutdown(0);
 }
 
@@ -114,12 +114,12 @@ TEST_F(GameDialogs, TheFrameThreadWaitsWhileTheWindowThreadShowsItsDialogs) {
   uint32_t answer = 0;
   DataInputRequest input;
   // The first timer service runs on the frame thread in this mode.
-  app.firstTimers().Add(Once([&] {
+  app.FirstTimers().Add(Once([&] {
                           frameThread = host::GetCurrentThreadId();
                           answer = app.ShowMessageDialog("from the frame thread", kMessageYesNo, nullptr, nullptr, 0);
-                          app.dataInput().Setup("name?", "", 0, 0, -1, -1);
+                          app.DataInput().Setup("name?", "", 0, 0, -1, -1);
                           app.RequestDataInput(input);
-                          app.mainWindow().PostMessage(host::WM_CLOSE, 0, 0);
+                          app.MainWindow().PostMessage(host::WM_CLOSE, 0, 0);
                         }),
                         5 * kPeriodMs, 0, 1);
   dialogs.scripted.QueueAnswer(Press(kIdYes));
@@ -130,7 +130,7 @@ TEST_F(GameDialogs, TheFrameThreadWaitsWhileTheWindowThreadShowsItsDialogs) {
   EXPECT_NE(frameThread, windowThread);
   EXPECT_EQ(answer, 1u);
   EXPECT_EQ(input.answer, 1);
-  EXPECT_EQ(app.dataInput().Result(), "Bob");
+  EXPECT_EQ(app.DataInput().Result(), "Bob");
   std::vector<host::DialogRecord> shown = Dialogs();
   ASSERT_EQ(shown.size(), 3u);
   EXPECT_EQ(shown[0].templateId, 114);
@@ -145,14 +145,14 @@ TEST_F(GameDialogs, AFileDroppedOnTheWindowReachesTheDropTarget) {
   std::string dropped = dir.WriteFile("dropped.txt", "x").string();
   std::string expected;
   ASSERT_EQ(host::LinuxPathToEnginePath(dropped, expected), host::kPathOk);
-  app.dropTarget().SetEnabled(app.mainWindow().GetHandle(), true);
+  app.DropTarget().SetEnabled(app.MainWindow().GetHandle(), true);
   host::InputEvent drop;
   drop.kind = host::InputEventKind::kDropFiles;
   drop.files = {dropped};
   backend.QueueEvent(drop);
   app.PumpMessages(true);
-  ASSERT_EQ(app.dropTarget().GetCount(), 1u);
-  EXPECT_EQ(app.dropTarget().GetFile(0), expected);
+  ASSERT_EQ(app.DropTarget().GetCount(), 1u);
+  EXPECT_EQ(app.DropTarget().GetFile(0), expected);
   app.AppShutdown(0);
 }
 

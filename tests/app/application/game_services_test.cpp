@@ -55,8 +55,8 @@ TEST(GameServices, StartAddsTheOggDecoderAndTheNativePluginsOfThePluginFolder) {
   {
     GameServices services;
     EXPECT_EQ(services.Start(), 0) << "no plugin folder: nothing to load";
-    EXPECT_NE(services.decoders().FindByExtension("BGM\\THEME.OGG"), nullptr);
-    EXPECT_EQ(services.transitions().BuiltInCount() + services.effects().BuiltInCount(), 0u);
+    EXPECT_NE(services.Decoders().FindByExtension("BGM\\THEME.OGG"), nullptr);
+    EXPECT_EQ(services.Transitions().BuiltInCount() + services.Effects().BuiltInCount(), 0u);
   }
 
   namespace fs = std::filesystem;
@@ -67,8 +67,8 @@ TEST(GameServices, StartAddsTheOggDecoderAndTheNativePluginsOfThePluginFolder) {
   folder.dir().WriteFile("plugin/readme.txt", "not a plug-in");
   GameServices services;
   EXPECT_EQ(services.Start(), 1);
-  EXPECT_NE(services.decoders().FindByExtension("SE\\CLICK.RAW"), nullptr);
-  EXPECT_NE(services.decoders().FindByExtension("BGM\\THEME.OGG"), nullptr);
+  EXPECT_NE(services.Decoders().FindByExtension("SE\\CLICK.RAW"), nullptr);
+  EXPECT_NE(services.Decoders().FindByExtension("BGM\\THEME.OGG"), nullptr);
 }
 
 }  // namespace

@@ -31,25 +31,25 @@ constexpr uint8_t kVkReturn = 0x0D;
 TEST(MenuCommandsTest, PriorityLoweringsNestAndAnUnmatchedRestoreKeepsZero) {
   GameApp app;
   EXPECT_EQ(app.RestoreFrameThreadPriority(), 0);
-  EXPECT_EQ(app.priorityLowerings(), 0u);
+  EXPECT_EQ(app.PriorityLowerings(), 0u);
 
   EXPECT_EQ(app.LowerFrameThreadPriority(), kPriorityLowered);
   EXPECT_EQ(app.LowerFrameThreadPriority(), kPriorityAlreadyLow);
   EXPECT_EQ(app.RestoreFrameThreadPriority(), 2);
-  EXPECT_EQ(app.priorityLowerings(), 1u);
+  EXPECT_EQ(app.PriorityLowerings(), 1u);
   EXPECT_EQ(app.RestoreFrameThreadPriority(), 1);
-  EXPECT_EQ(app.priorityLowerings(), 0u);
+  EXPECT_EQ(app.PriorityLowerings(), 0u);
 
   // In the threaded mode with no frame thread running, the lowering is counted all the same.
-  app.config().engine.threadedDriving = 1;
+  app.Config().engine.threadedDriving = 1;
   EXPECT_EQ(app.LowerFrameThreadPriority(), kPriorityNoThread);
-  EXPECT_EQ(app.priorityLowerings(), 1u);
+  EXPECT_EQ(app.PriorityLowerings(), 1u);
 
   // Switched off: refused, and the restore answers the count and keeps it.
-  app.config().pacing.priorityLoweringOff = 1;
+  app.Config().pacing.priorityLoweringOff = 1;
   EXPECT_EQ(app.LowerFrameThreadPriority(), kPriorityLoweringOff);
   EXPECT_EQ(app.RestoreFrameThreadPriority(), 1);
-  EXPECT_EQ(app.priorityLowerings(), 1u);
+  EXPECT_EQ(app.PriorityLowerings(), 1u);
 }
 
 // A started game with menu 101, accelerators 102 and scripted dialogs.
@@ -63,7 +63,8 @@ class MenuCommands : public test::DialogGameRun {
   ~MenuCommands() override { host::ResetKeyState(); }
 
   void Command(GameApp& app, int id, void* request = nullptr) {
-    app.mainWindow().SendMessage(host::WM_COMMAND, static_cast<host::WPARAM>(id), reinterpret_cast<host::LPARAM>(request));
+    app.MainWindow().SendMessage(host::WM_COMMAND, static_cast<host::WPARAM>(id),
+                                 reinterpret_cast<host::LPARAM>(request));
   }
   void Key(uint8_t virtualKey, bool down, bool alt = false) {
     host::InputEvent event;
@@ -98,12 +99,13 @@ TEST_F(MenuCommands, AcceleratorKeysBecomeCommandsUnlessTheirItemIsGreyed) {
 
   press(kVkReturn, true, true);
   press(kVkReturn, false, true);
-  EXPECT_EQ(app.config().display.screenMode, kSavedScreenFull) << "Alt+Enter switches the screen mode";
+  EXPECT_EQ(app.Config().display.screenMode, kSavedScreenFull)
+      << "Alt+Enter switches the screen mode";
 
   // The permission greys the item, and the key then does nothing.
   app.SetMenuItemEnabled(4, false);
   press(kVkReturn, true, true);
-  EXPECT_EQ(app.config().display.screenMode, kSavedScreenFull);
+  EXPECT_EQ(app.Config().display.screenMode, kSavedScreenFull);
   app.AppShutdown(0);
 }
 
@@ -112,27 +114,27 @@ TEST_F(MenuCommands, TheScreenModeTogglesAndAFailedMonitorChoiceKeepsTheWindow) 
   WriteGame(kLoopForever);
   GameApp app;
   ASSERT_TRUE(Start(app));
-  DisplaySettings& saved = app.config().display;
+  DisplaySettings& saved = app.Config().display;
   ASSERT_EQ(saved.screenMode, kSavedScreenWindow);
 
   Command(app, kCmdScreenMode);
   EXPECT_EQ(saved.screenMode, kSavedScreenFull);
-  EXPECT_EQ(saved.fullScreenDepth, app.displayManager().ChosenDepth());
-  EXPECT_NE(app.displayManager().VerticalBlankWait(), 0u) << "the pacing follows the new mode";
+  EXPECT_EQ(saved.fullScreenDepth, app.GetDisplayManager().ChosenDepth());
+  EXPECT_NE(app.GetDisplayManager().VerticalBlankWait(), 0u) << "the pacing follows the new mode";
   Command(app, kCmdScreenMode);
   EXPECT_EQ(saved.screenMode, kSavedScreenWindow);
   EXPECT_EQ(saved.fullScreenDepth, 3);
 
   // A monitor that is not there: the player is told and the window stays.
-  app.userConfig().monitorNumber = 9;
+  app.GetUserConfig().monitorNumber = 9;
   MessageTexts();
   Command(app, kCmdScreenMode);
   EXPECT_EQ(saved.screenMode, kSavedScreenWindow);
   EXPECT_EQ(saved.fullScreenDepth, 3);
   EXPECT_EQ(MessageTexts(), std::vector<std::string>{"画面モード変更に失敗"});
-  EXPECT_EQ(app.displayFailure(), kDisplayOk);
+  EXPECT_EQ(app.DisplayFailure(), kDisplayOk);
 
-  app.userConfig().monitorNumber = 0;
+  app.GetUserConfig().monitorNumber = 0;
   app.SetMenuItemEnabled(4, false);
   Command(app, kCmdScreenMode);
   EXPECT_EQ(saved.screenMode, kSavedScreenWindow) << "the permission is off";
@@ -152,20 +154,20 @@ TEST_F(MenuCommands, ReturnToTitleAsksAndOnlyAYesWithThePermissionInterrupts) {
   ASSERT_EQ(Dialogs().size(), 1u);
   EXPECT_EQ(Dialogs()[0].templateId, 114);
   EXPECT_EQ(Dialogs()[0].texts, Texts("タイトルに戻ります。\nよろしいですか？"));
-  EXPECT_EQ(app.interruptRequest(), kInterruptNone);
+  EXPECT_EQ(app.InterruptRequest(), kInterruptNone);
 
   // While the question is up the state says so, and another command waits its turn.
   uint8_t during = 0;
   dialogs.WhileNextDialog([&](const host::Dialog&) {
-    during = app.modalState();
+    during = app.ModalState();
     Command(app, kCmdReturnToTitle);
   });
   dialogs.scripted.QueueAnswer(Press(kIdYes));
   Command(app, kCmdReturnToTitle);
   EXPECT_EQ(during, kModalReturnQuestion);
   EXPECT_EQ(Dialogs().size(), 2u);
-  EXPECT_EQ(app.interruptRequest(), kInterruptRestart);
-  EXPECT_EQ(app.modalState(), kModalNone);
+  EXPECT_EQ(app.InterruptRequest(), kInterruptRestart);
+  EXPECT_EQ(app.ModalState(), kModalNone);
   app.RequestInterrupt(kInterruptNone);
 
   // Withdrawn while the question was up: the yes is refused with the second dialog.
@@ -176,7 +178,7 @@ TEST_F(MenuCommands, ReturnToTitleAsksAndOnlyAYesWithThePermissionInterrupts) {
   EXPECT_EQ(Dialogs()[3].templateId, 112);
   EXPECT_EQ(Dialogs()[3].texts, Texts("現在の状態でタイトルに戻ることは出来ません。\r\n"
                                          "行える状態になってから再度、実行して下さい。"));
-  EXPECT_EQ(app.interruptRequest(), kInterruptNone);
+  EXPECT_EQ(app.InterruptRequest(), kInterruptNone);
   app.AppShutdown(0);
 }
 
@@ -189,38 +191,38 @@ TEST_F(PacingTest, VSyncOverridesNestAndAnUnmatchedPopDoesNothing) {
   WriteGame(kLoopForever);
   GameApp app;
   ASSERT_TRUE(Start(app));
-  DisplayManager& display = app.displayManager();
+  DisplayManager& display = app.GetDisplayManager();
   app.UpdateFramePacing(-1);
   ASSERT_EQ(display.VerticalBlankWait(), 0u);
 
   EXPECT_EQ(app.PushVSyncWait(), 1u);
   EXPECT_EQ(display.VerticalBlankWait(), 1u);
-  EXPECT_EQ(app.config().pacing.vsyncMode, kVSyncAlways);
-  EXPECT_FALSE(app.frameClock().UsesPerformanceCounter()) << "the display paces the frames";
+  EXPECT_EQ(app.Config().pacing.vsyncMode, kVSyncAlways);
+  EXPECT_FALSE(app.GetFrameClock().UsesPerformanceCounter()) << "the display paces the frames";
   EXPECT_EQ(app.PushVSyncWait(), 0u) << "already waiting";
   EXPECT_EQ(app.PopVSyncWait(), 0u);
   EXPECT_EQ(display.VerticalBlankWait(), 1u) << "one push still holds";
   EXPECT_EQ(app.PopVSyncWait(), 1u);
   EXPECT_EQ(display.VerticalBlankWait(), 0u);
-  EXPECT_EQ(app.config().pacing.vsyncMode, 1) << "the configured mode is back";
+  EXPECT_EQ(app.Config().pacing.vsyncMode, 1) << "the configured mode is back";
 
   // An unmatched pop leaves the count at 0, so the next push forces the wait again.
   EXPECT_EQ(app.PopVSyncWait(), 0u);
-  EXPECT_EQ(app.vsyncOverrides(), 0u);
+  EXPECT_EQ(app.VsyncOverrides(), 0u);
   EXPECT_EQ(app.PushVSyncWait(), 1u);
   EXPECT_EQ(app.PopVSyncWait(), 1u);
 
-  app.config().pacing.scriptsMayForceVSync = 0;
+  app.Config().pacing.scriptsMayForceVSync = 0;
   EXPECT_EQ(app.PushVSyncWait(), 0u);
   EXPECT_EQ(display.VerticalBlankWait(), 0u);
   EXPECT_EQ(app.PopVSyncWait(), 0u);
 
   // The configured wait: interval + 1 blanks, with the frame clock unpaced.
-  app.config().pacing.vsyncMode = kVSyncAlways;
-  app.config().pacing.vsyncIntervalMinus1 = 2;
+  app.Config().pacing.vsyncMode = kVSyncAlways;
+  app.Config().pacing.vsyncIntervalMinus1 = 2;
   app.UpdateFramePacing(30);
   EXPECT_EQ(display.VerticalBlankWait(), 3u);
-  EXPECT_EQ(app.frameClock().Rate(), 30);
+  EXPECT_EQ(app.GetFrameClock().Rate(), 30);
   app.AppShutdown(0);
 }
 
@@ -230,16 +232,16 @@ TEST_F(PacingTest, PreciseTimingOverridesNestAndRestoreOnlyWhatWasConfigured) {
     GameApp app;
     ASSERT_TRUE(Start(app));
     app.UpdateFramePacing(-1);
-    ASSERT_TRUE(app.frameClock().UsesPerformanceCounter());
+    ASSERT_TRUE(app.GetFrameClock().UsesPerformanceCounter());
     EXPECT_EQ(app.PushPreciseTimingOff(), 1u);
-    EXPECT_FALSE(app.frameClock().UsesPerformanceCounter());
+    EXPECT_FALSE(app.GetFrameClock().UsesPerformanceCounter());
     EXPECT_EQ(app.PushPreciseTimingOff(), 0u);
     EXPECT_EQ(app.PopPreciseTimingOff(), 0u);
-    EXPECT_FALSE(app.frameClock().UsesPerformanceCounter());
+    EXPECT_FALSE(app.GetFrameClock().UsesPerformanceCounter());
     EXPECT_EQ(app.PopPreciseTimingOff(), 1u);
-    EXPECT_TRUE(app.frameClock().UsesPerformanceCounter());
+    EXPECT_TRUE(app.GetFrameClock().UsesPerformanceCounter());
     EXPECT_EQ(app.PopPreciseTimingOff(), 0u);
-    EXPECT_EQ(app.preciseTimingOverrides(), 0u);
+    EXPECT_EQ(app.PreciseTimingOverrides(), 0u);
     app.AppShutdown(0);
   }
   config.pacing.preciseTiming = 0;
@@ -249,7 +251,7 @@ TEST_F(PacingTest, PreciseTimingOverridesNestAndRestoreOnlyWhatWasConfigured) {
   app.UpdateFramePacing(-1);
   EXPECT_EQ(app.PushPreciseTimingOff(), 0u);
   EXPECT_EQ(app.PopPreciseTimingOff(), 0u);
-  EXPECT_FALSE(app.frameClock().UsesPerformanceCounter());
+  EXPECT_FALSE(app.GetFrameClock().UsesPerformanceCounter());
   app.AppShutdown(0);
 }
 
@@ -258,7 +260,7 @@ TEST_F(PacingTest, ARestartedMainDropsTheOverridesTheOldOneHeld) {
   WriteGame(kLoopForever);
   GameApp app;
   bool checked = false;
-  app.firstTimers().Add(test::Once([&] {
+  app.FirstTimers().Add(test::Once([&] {
                           app.UpdateFramePacing(-1);
                           app.PushVSyncWait();
                           app.PushVSyncWait();
@@ -266,12 +268,12 @@ TEST_F(PacingTest, ARestartedMainDropsTheOverridesTheOldOneHeld) {
                           app.RequestInterrupt(kInterruptRestart);
                         }),
                         5 * test::kPeriodMs, 0, 1);
-  app.firstTimers().Add(test::Once([&] {
-                          EXPECT_EQ(app.vsyncOverrides(), 0u);
-                          EXPECT_EQ(app.preciseTimingOverrides(), 0u);
-                          EXPECT_EQ(app.displayManager().VerticalBlankWait(), 0u);
-                          EXPECT_EQ(app.config().pacing.vsyncMode, 1);
-                          EXPECT_EQ(app.config().pacing.preciseTiming, 0);
+  app.FirstTimers().Add(test::Once([&] {
+                          EXPECT_EQ(app.VsyncOverrides(), 0u);
+                          EXPECT_EQ(app.PreciseTimingOverrides(), 0u);
+                          EXPECT_EQ(app.GetDisplayManager().VerticalBlankWait(), 0u);
+                          EXPECT_EQ(app.Config().pacing.vsyncMode, 1);
+                          EXPECT_EQ(app.Config().pacing.preciseTiming, 0);
                           checked = true;
                           CloseAnsweringYes(app);
                         }),

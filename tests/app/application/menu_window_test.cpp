@@ -14,19 +14,20 @@ class MenuWindow : public test::StartedGame {
     ASSERT_EQ(app->SwitchScreenMode(kSavedScreenFull, 32, kSwitchUnforced), kSwitchDone);
   }
   bool MenuShown() {
-    return app->menuWindow().IsWindow() && host::IsWindowVisible(app->menuWindow().GetHandle());
+    return app->GetMenuWindow().IsWindow() &&
+           host::IsWindowVisible(app->GetMenuWindow().GetHandle());
   }
   void AltUp() { Send(host::WM_SYSKEYUP, host::VK_MENU); }
 };
 
 TEST_F(MenuWindow, AltOpensItOverThePictureWithTheGamesMenu) {
   StartInFullScreen();
-  EXPECT_FALSE(app->menuWindow().IsWindow());
+  EXPECT_FALSE(app->GetMenuWindow().IsWindow());
   Send(host::WM_SYSKEYUP, host::VK_F10);
   ASSERT_TRUE(MenuShown());
-  EXPECT_TRUE(app->menuOpen());
-  EXPECT_TRUE(app->menuModal());
-  const host::HWND menuWindow = app->menuWindow().GetHandle();
+  EXPECT_TRUE(app->MenuOpen());
+  EXPECT_TRUE(app->MenuModal());
+  const host::HWND menuWindow = app->GetMenuWindow().GetHandle();
   EXPECT_EQ(host::GetWindowOwner(menuWindow), main());
   EXPECT_EQ(dialogs.scripted.AttachedMenu(menuWindow), menu());
   EXPECT_EQ(dialogs.scripted.MenuOpenings(menuWindow), 1) << "the menu key opens the menu";
@@ -35,18 +36,18 @@ TEST_F(MenuWindow, AltOpensItOverThePictureWithTheGamesMenu) {
   ASSERT_TRUE(host::GetWindowRect(menuWindow, &placed));
   EXPECT_EQ(placed.top, 0);
   EXPECT_EQ(placed.Height(), EngineApp::kMenuBarHeight);
-  EXPECT_EQ(app->menuWindow().GetExStyle(), WS_EX_TOPMOST);
-  EXPECT_NE(app->menuWindow().GetStyle() & WS_MAXIMIZE, 0u);
-  EXPECT_FALSE(app->menuWindow().HasSystemMenuItem(host::SC_MOVE));
+  EXPECT_EQ(app->GetMenuWindow().GetExStyle(), WS_EX_TOPMOST);
+  EXPECT_NE(app->GetMenuWindow().GetStyle() & WS_MAXIMIZE, 0u);
+  EXPECT_FALSE(app->GetMenuWindow().HasSystemMenuItem(host::SC_MOVE));
 
   // Its commands go to the game.
-  app->menuWindow().SendMessage(host::WM_COMMAND, kCmdVersion, 0);
+  app->GetMenuWindow().SendMessage(host::WM_COMMAND, kCmdVersion, 0);
   ASSERT_EQ(app->commands.size(), 1u);
   EXPECT_EQ(app->commands[0].id, kCmdVersion);
   EXPECT_EQ(app->commands[0].window, menuWindow);
   // Opening it again shows the same window.
   EXPECT_EQ(app->CreateFullScreenMenuWindow(), EngineApp::kMenuWindowShownAgain);
-  EXPECT_EQ(app->menuWindow().GetHandle(), menuWindow);
+  EXPECT_EQ(app->GetMenuWindow().GetHandle(), menuWindow);
 }
 
 TEST_F(MenuWindow, AltTwiceWithinAQuarterSecondOpensItOnce) {
@@ -55,55 +56,56 @@ TEST_F(MenuWindow, AltTwiceWithinAQuarterSecondOpensItOnce) {
   AltUp();
   ASSERT_TRUE(MenuShown());
   // The second Alt closes the menu; its release must not open it again.
-  app->menuWindow().SendMessage(host::WM_EXITMENULOOP, 0, 0);
-  EXPECT_FALSE(app->menuOpen());
+  app->GetMenuWindow().SendMessage(host::WM_EXITMENULOOP, 0, 0);
+  EXPECT_FALSE(app->MenuOpen());
   EXPECT_FALSE(MenuShown());
   clock.AdvanceMilliseconds(250);
   AltUp();
-  EXPECT_FALSE(app->menuOpen());
+  EXPECT_FALSE(app->MenuOpen());
   EXPECT_FALSE(MenuShown());
   clock.AdvanceMilliseconds(1);
   AltUp();
-  EXPECT_TRUE(app->menuOpen());
+  EXPECT_TRUE(app->MenuOpen());
   EXPECT_TRUE(MenuShown());
 }
 
 TEST_F(MenuWindow, AltDoesNothingInAWindowWhileModalOrInactiveOrWithoutAMenu) {
   Start();
   AltUp();
-  EXPECT_FALSE(app->menuWindow().IsWindow()) << "a window shows its own menu bar";
+  EXPECT_FALSE(app->GetMenuWindow().IsWindow()) << "a window shows its own menu bar";
   ASSERT_EQ(app->SwitchScreenMode(kSavedScreenFull, 32, kSwitchUnforced), kSwitchDone);
 
   Send(host::WM_SYSKEYUP, 'A');
-  EXPECT_FALSE(app->menuWindow().IsWindow()) << "only Alt and F10";
+  EXPECT_FALSE(app->GetMenuWindow().IsWindow()) << "only Alt and F10";
   app->BeginModal();
   AltUp();
   app->EndModal();
-  EXPECT_FALSE(app->menuWindow().IsWindow()) << "inside a modal bracket";
+  EXPECT_FALSE(app->GetMenuWindow().IsWindow()) << "inside a modal bracket";
   Send(host::WM_ACTIVATEAPP, 0);
   AltUp();
   Send(host::WM_ACTIVATEAPP, 1);
-  EXPECT_FALSE(app->menuWindow().IsWindow()) << "while inactive";
-  app->set_menu(nullptr);
+  EXPECT_FALSE(app->GetMenuWindow().IsWindow()) << "while inactive";
+  app->SetMenu(nullptr);
   AltUp();
-  EXPECT_FALSE(app->menuWindow().IsWindow()) << "without a menu";
+  EXPECT_FALSE(app->GetMenuWindow().IsWindow()) << "without a menu";
 }
 
 TEST_F(MenuWindow, TheMenuLoopShowsTheCursorAndBringsThePointerOntoTheBar) {
   StartInFullScreen();
-  app->inputManager().GetMouse()->SetCursorVisible(false, host::HWND{}, 0);  // the game hides it
+  app->GetInputManager().GetMouse()->SetCursorVisible(false, host::HWND{}, 0);  // the game hides it
   host::SetCursorPos(100, 100);
   ASSERT_TRUE(app->UpdatePointer());
-  app->menuWindow().SendMessage(host::WM_ENTERMENULOOP, 0, 0);
-  EXPECT_FALSE(app->menuModal()) << "no menu of ours is open";
+  app->GetMenuWindow().SendMessage(host::WM_ENTERMENULOOP, 0, 0);
+  EXPECT_FALSE(app->MenuModal()) << "no menu of ours is open";
   AltUp();
-  app->menuWindow().SendMessage(host::WM_ENTERMENULOOP, 0, 0);
-  EXPECT_TRUE(app->inputManager().GetMouse()->IsSystemCursorShown());
+  app->GetMenuWindow().SendMessage(host::WM_ENTERMENULOOP, 0, 0);
+  EXPECT_TRUE(app->GetInputManager().GetMouse()->IsSystemCursorShown());
   const int32_t framedBar = EngineApp::kMenuBarHeight + 2 * EngineApp::kDialogFrame + EngineApp::kCaptionHeight;
   EXPECT_EQ(host::GetCursorPos(), (host::Point{28, framedBar - EngineApp::kMenuBarHeight + 1}));
-  app->menuWindow().SendMessage(host::WM_EXITMENULOOP, 0, 0);
-  EXPECT_FALSE(app->menuModal());
-  EXPECT_FALSE(app->inputManager().GetMouse()->IsSystemCursorShown()) << "hidden again in full screen";
+  app->GetMenuWindow().SendMessage(host::WM_EXITMENULOOP, 0, 0);
+  EXPECT_FALSE(app->MenuModal());
+  EXPECT_FALSE(app->GetInputManager().GetMouse()->IsSystemCursorShown())
+      << "hidden again in full screen";
 }
 
 TEST_F(MenuWindow, ThePointerOnTheTopEdgeOpensItAndLeavingTheBarHidesIt) {
@@ -114,27 +116,27 @@ TEST_F(MenuWindow, ThePointerOnTheTopEdgeOpensItAndLeavingTheBarHidesIt) {
   app->UpdatePointer();
   clock.AdvanceMilliseconds(499);
   app->UpdatePointer();
-  EXPECT_FALSE(app->menuWindow().IsWindow()) << "not before the delay";
+  EXPECT_FALSE(app->GetMenuWindow().IsWindow()) << "not before the delay";
   clock.AdvanceMilliseconds(1);
   EXPECT_FALSE(app->UpdatePointer());
   ASSERT_TRUE(MenuShown());
-  EXPECT_TRUE(app->inputManager().GetMouse()->IsSystemCursorShown());
+  EXPECT_TRUE(app->GetInputManager().GetMouse()->IsSystemCursorShown());
 
   host::SetCursorPos(10, 300);
   EXPECT_FALSE(app->UpdatePointer());
-  EXPECT_TRUE(app->menuWindow().IsWindow());
+  EXPECT_TRUE(app->GetMenuWindow().IsWindow());
   EXPECT_FALSE(MenuShown());
 }
 
 TEST_F(MenuWindow, ItsSystemCommandsCloseTheMenuAndGoToTheMainWindow) {
   StartInFullScreen();
   AltUp();
-  ASSERT_TRUE(app->menuOpen());
-  Window& menuWindow = app->menuWindow();
+  ASSERT_TRUE(app->MenuOpen());
+  Window& menuWindow = app->GetMenuWindow();
   EXPECT_EQ(menuWindow.SendMessage(host::WM_SYSCOMMAND, host::SC_SCREENSAVE, 0), 0);
   EXPECT_TRUE(TakePosted().empty()) << "the screen saver is swallowed";
   EXPECT_EQ(menuWindow.SendMessage(host::WM_SYSCOMMAND, host::SC_MINIMIZE, 0), 0);
-  EXPECT_FALSE(app->menuOpen());
+  EXPECT_FALSE(app->MenuOpen());
   std::vector<host::MSG> posted = TakePosted();
   ASSERT_EQ(posted.size(), 1u);
   EXPECT_EQ(posted[0].message, host::WM_SYSCOMMAND);
@@ -143,7 +145,8 @@ TEST_F(MenuWindow, ItsSystemCommandsCloseTheMenuAndGoToTheMainWindow) {
 
 TEST_F(MenuWindow, MaximisingOrRestoringTheGameTogglesTheScreenMode) {
   Start();
-  app->mainWindow().Bind(host::WM_COMMAND, BindMember<EngineApp>(app.get(), &EngineApp::OnMenuCommand));
+  app->MainWindow().Bind(host::WM_COMMAND,
+                         BindMember<EngineApp>(app.get(), &EngineApp::OnMenuCommand));
   Send(host::WM_SYSCOMMAND, host::SC_MAXIMIZE);
   host::MinimizeWindow(main(), true);
   Send(host::WM_SYSCOMMAND, host::SC_RESTORE);  // restoring a minimised window is the system's

@@ -13,8 +13,8 @@ using ScreenMode = test::StartedGame;
 
 TEST_F(ScreenMode, FullScreenAndBackMoveTheMenuAndTheStylesAndKeepThePlace) {
   Start();
-  Window& window = app->mainWindow();
-  const DisplaySettings& saved = app->config().display;
+  Window& window = app->MainWindow();
+  const DisplaySettings& saved = app->Config().display;
   ASSERT_EQ(saved.screenMode, kSavedScreenWindow);
   const uint32_t windowStyle = window.GetStyle();
   ASSERT_TRUE(host::MoveWindow(main(), 40, 50));
@@ -35,11 +35,11 @@ TEST_F(ScreenMode, FullScreenAndBackMoveTheMenuAndTheStylesAndKeepThePlace) {
 
   // The menu bar over the picture holds the menu while it lives.
   ASSERT_EQ(app->CreateFullScreenMenuWindow(), 0);
-  host::HWND menuWindow = app->menuWindow().GetHandle();
+  host::HWND menuWindow = app->GetMenuWindow().GetHandle();
   EXPECT_EQ(dialogs.scripted.AttachedMenu(menuWindow), menu());
 
   ASSERT_EQ(app->SwitchScreenMode(kSavedScreenWindow, 0, kSwitchUnforced), kSwitchDone);
-  EXPECT_FALSE(app->menuWindow().IsWindow());
+  EXPECT_FALSE(app->GetMenuWindow().IsWindow());
   EXPECT_EQ(dialogs.scripted.AttachedMenu(menuWindow), nullptr);
   EXPECT_EQ(dialogs.scripted.AttachedMenu(main()), menu());
   EXPECT_EQ(window.GetStyle(), windowStyle);
@@ -51,31 +51,32 @@ TEST_F(ScreenMode, FullScreenAndBackMoveTheMenuAndTheStylesAndKeepThePlace) {
   EXPECT_EQ(state->top, 50);
   EXPECT_EQ(saved.screenMode, kSavedScreenWindow);
   EXPECT_EQ(saved.fullScreenDepth, 3);
-  EXPECT_NE(app->displayFlags() & 0x08, 0);
+  EXPECT_NE(app->DisplayFlags() & 0x08, 0);
 }
 
 TEST_F(ScreenMode, TheSameModeUnforcedChangesNothing) {
   Start();
-  const DisplaySettings before = app->config().display;
-  const uint32_t style = app->mainWindow().GetStyle();
+  const DisplaySettings before = app->Config().display;
+  const uint32_t style = app->MainWindow().GetStyle();
   ASSERT_TRUE(host::MoveWindow(main(), 70, 80));
   EXPECT_EQ(app->SwitchScreenMode(kSavedScreenWindow, 16, kSwitchUnforced), kSwitchDone);
-  EXPECT_EQ(app->config().display, before) << "neither depth nor place is taken";
-  EXPECT_EQ(app->mainWindow().GetStyle(), style);
+  EXPECT_EQ(app->Config().display, before) << "neither depth nor place is taken";
+  EXPECT_EQ(app->MainWindow().GetStyle(), style);
   EXPECT_EQ(backend.Window(main())->left, 70);
 }
 
 TEST_F(ScreenMode, AFailedDisplaySwitchLeavesTheModeTheWindowAndItsMenu) {
   Start();
   // A size the device does not list: the display mode is refused.
-  ASSERT_EQ(app->displayManager().SelectDisplayDevice(true, kNoMonitor, 0, 32, nullptr), kDisplayDone);
-  app->displayManager().Devices()[0]->modeWidth = 333;
-  const uint32_t style = app->mainWindow().GetStyle();
+  ASSERT_EQ(app->GetDisplayManager().SelectDisplayDevice(true, kNoMonitor, 0, 32, nullptr),
+            kDisplayDone);
+  app->GetDisplayManager().Devices()[0]->modeWidth = 333;
+  const uint32_t style = app->MainWindow().GetStyle();
   int r = app->SwitchScreenMode(kSavedScreenFull, 32, kSwitchUnforced);
   EXPECT_GT(r, kSwitchNoWindow) << "the display manager's code plus 1";
-  EXPECT_EQ(app->config().display.screenMode, kSavedScreenWindow);
-  EXPECT_EQ(app->mainWindow().GetStyle(), style);
-  EXPECT_TRUE(app->mainWindow().HasSystemMenuItem(host::SC_MAXIMIZE));
+  EXPECT_EQ(app->Config().display.screenMode, kSavedScreenWindow);
+  EXPECT_EQ(app->MainWindow().GetStyle(), style);
+  EXPECT_TRUE(app->MainWindow().HasSystemMenuItem(host::SC_MAXIMIZE));
   EXPECT_EQ(dialogs.scripted.AttachedMenu(main()), menu()) << "a window that stays keeps its menu";
 }
 
@@ -99,7 +100,7 @@ TEST_F(ScreenMode, ThePointerComesBackWhereItWasOrToTheMiddle) {
   EXPECT_EQ(host::GetCursorPos(), (host::Point{origin.x + width / 2, origin.y + height / 2}));
 
   // Not kept when the setting is off.
-  app->config().display.restorePointer = 0;
+  app->Config().display.restorePointer = 0;
   host::SetCursorPos(-20, -20);
   ASSERT_EQ(app->SwitchScreenMode(kSavedScreenFull, 32, kSwitchUnforced), kSwitchDone);
   EXPECT_EQ(host::GetCursorPos(), (host::Point{-20, -20}));
@@ -109,30 +110,32 @@ TEST_F(ScreenMode, ThePointerComesBackWhereItWasOrToTheMiddle) {
 // that came while it was minimised asks only then.
 TEST_F(ScreenMode, DeactivationMinimisesAndActivationSetsTheModeAgain) {
   Start();
-  ASSERT_EQ(app->displayManager().SelectDisplayDevice(true, kNoMonitor, 0, 32, nullptr), kDisplayDone);
+  ASSERT_EQ(app->GetDisplayManager().SelectDisplayDevice(true, kNoMonitor, 0, 32, nullptr),
+            kDisplayDone);
   ASSERT_EQ(app->SwitchScreenMode(kSavedScreenFull, 32, kSwitchUnforced), kSwitchDone);
-  ASSERT_EQ(app->displayManager().ModeState(), kModeStateDirectDraw);
+  ASSERT_EQ(app->GetDisplayManager().ModeState(), kModeStateDirectDraw);
 
   Send(host::WM_ACTIVATEAPP, 0);
-  EXPECT_FALSE(app->active());
+  EXPECT_FALSE(app->Active());
   EXPECT_TRUE(app->IsMinimized());
   EXPECT_TRUE(backend.Window(main())->minimized);
-  EXPECT_EQ(app->fullScreenReapplyPending(), 1);
-  EXPECT_NE(app->displayManager().ModeState(), kModeStateDirectDraw) << "the desktop's mode is back";
+  EXPECT_EQ(app->FullScreenReapplyPending(), 1);
+  EXPECT_NE(app->GetDisplayManager().ModeState(), kModeStateDirectDraw)
+      << "the desktop's mode is back";
 
   // The close waits: the question would be asked on a screen the player cannot see.
   Send(host::WM_CLOSE);
-  EXPECT_TRUE(app->closeDeferred());
-  EXPECT_TRUE(app->mainWindow().IsWindow());
+  EXPECT_TRUE(app->CloseDeferred());
+  EXPECT_TRUE(app->MainWindow().IsWindow());
   EXPECT_TRUE(Dialogs().empty());
 
   Send(host::WM_ACTIVATEAPP, 1);
-  EXPECT_TRUE(app->active());
+  EXPECT_TRUE(app->Active());
   EXPECT_FALSE(app->IsMinimized());
-  EXPECT_EQ(app->fullScreenReapplyPending(), 0);
-  EXPECT_EQ(app->displayManager().ModeState(), kModeStateDirectDraw);
-  EXPECT_EQ(app->displayFailure(), kDisplayOk);
-  EXPECT_FALSE(app->closeDeferred());
+  EXPECT_EQ(app->FullScreenReapplyPending(), 0);
+  EXPECT_EQ(app->GetDisplayManager().ModeState(), kModeStateDirectDraw);
+  EXPECT_EQ(app->DisplayFailure(), kDisplayOk);
+  EXPECT_FALSE(app->CloseDeferred());
   std::vector<host::MSG> posted = TakePosted();
   ASSERT_EQ(posted.size(), 1u);
   EXPECT_EQ(posted[0].message, host::WM_CLOSE);
@@ -141,8 +144,8 @@ TEST_F(ScreenMode, DeactivationMinimisesAndActivationSetsTheModeAgain) {
   dialogs.scripted.QueueAnswer({kIdNo, {}, std::nullopt, {}, false});
   host::DispatchMessage(posted[0]);
   EXPECT_EQ(Dialogs().size(), 1u);
-  EXPECT_FALSE(app->closeDeferred());
-  EXPECT_TRUE(app->mainWindow().IsWindow());
+  EXPECT_FALSE(app->CloseDeferred());
+  EXPECT_TRUE(app->MainWindow().IsWindow());
 }
 
 TEST_F(ScreenMode, ADisplayChangeListsTheMonitorsAgainOnlyInAWindow) {
@@ -163,14 +166,14 @@ TEST_F(ScreenMode, ADisplayChangeListsTheMonitorsAgainOnlyInAWindow) {
 TEST_F(ScreenMode, TheEndOfTheWindowKeepsItsPlaceAndTheSessionEndSavesTheSettings) {
   Start();
   ASSERT_EQ(app->InitScript(), kInitScriptOk);
-  app->scriptHost()->SetSystemStateFileName("SYSTEM.DAT");
+  app->GetScriptHost()->SetSystemStateFileName("SYSTEM.DAT");
   ASSERT_TRUE(host::MoveWindow(main(), 33, 44));
   EXPECT_EQ(Send(host::WM_QUERYENDSESSION), 1) << "the system may end";
   EXPECT_TRUE(std::filesystem::exists(dir.path() / "SAVEDATA" / "APP_CFG.DAT"));
   EXPECT_TRUE(std::filesystem::exists(dir.path() / "SAVEDATA" / "SYSTEM.DAT")) << "the scripts' state";
-  app->mainWindow().Destroy();
-  EXPECT_EQ(app->config().display.windowLeft, 33);
-  EXPECT_EQ(app->config().display.windowTop, 44);
+  app->MainWindow().Destroy();
+  EXPECT_EQ(app->Config().display.windowLeft, 33);
+  EXPECT_EQ(app->Config().display.windowTop, 44);
 }
 
 }  // namespace

@@ -9,7 +9,7 @@ namespace {
 
 class StartAndModal : public test::StartedGame {
  protected:
-  Mouse& mouse() { return *app->inputManager().GetMouse(); }
+  Mouse& mouse() { return *app->GetInputManager().GetMouse(); }
   host::Rect Placed() {
     host::Rect placed;
     EXPECT_TRUE(host::GetWindowRect(main(), &placed));
@@ -29,8 +29,8 @@ TEST_F(StartAndModal, TheFirstWindowIsCentredAndSoIsEveryReturnWithoutAPlace) {
   EXPECT_EQ(placed.top, (738 - 480) / 2);
 
   ASSERT_EQ(app->SwitchScreenMode(kSavedScreenFull, 32, kSwitchUnforced), kSwitchDone);
-  app->config().display.windowLeft = -1;
-  app->config().display.windowTop = -1;
+  app->Config().display.windowLeft = -1;
+  app->Config().display.windowTop = -1;
   ASSERT_EQ(app->SwitchScreenMode(kSavedScreenWindow, 32, kSwitchUnforced), kSwitchDone);
   placed = Placed();
   EXPECT_EQ(placed.left, (1024 - 640) / 2) << "back in a window without a saved place";
@@ -81,19 +81,19 @@ TEST_F(StartAndModal, ADialogShowsTheHiddenCursorAndHidesItAgain) {
   Start();
   EXPECT_FALSE(mouse().IsCursorVisible()) << "the setting hides the cursor at start";
   EXPECT_FALSE(mouse().IsSystemCursorShown());
-  EXPECT_TRUE(app->frameLoopRunning());
+  EXPECT_TRUE(app->FrameLoopRunning());
 
   bool shownDuring = false;
   bool loopStood = false;
   dialogs.WhileNextDialog([&](const host::Dialog&) {
     shownDuring = mouse().IsSystemCursorShown();
-    loopStood = !app->frameLoopRunning() && app->IsModal();
+    loopStood = !app->FrameLoopRunning() && app->IsModal();
   });
   app->ShowMessageDialog("text", kMessageOk, nullptr, nullptr, 0);
   EXPECT_TRUE(shownDuring) << "the player needs the pointer for the dialog";
   EXPECT_TRUE(loopStood);
   EXPECT_FALSE(mouse().IsSystemCursorShown()) << "hidden again after it";
-  EXPECT_TRUE(app->frameLoopRunning());
+  EXPECT_TRUE(app->FrameLoopRunning());
   EXPECT_FALSE(app->IsModal());
 }
 
@@ -142,17 +142,17 @@ TEST_F(StartAndModal, CtrlHeldAtStartGivesAWindow) {
   host::RecordInputMessage(host::WM_KEYDOWN, host::VK_CONTROL);
   Start();
   host::ResetKeyState();
-  EXPECT_EQ(app->config().display.screenMode, kSavedScreenWindow);
+  EXPECT_EQ(app->Config().display.screenMode, kSavedScreenWindow);
 }
 
 TEST_F(StartAndModal, TheDisplayWordsAreClearedAfterFailures9And12Only) {
   Start();
   for (int code : {9, 12, 13}) {
-    app->config().engine.displayWord43 = 5;
-    app->config().engine.displayWord63 = 6;
+    app->Config().engine.displayWord43 = 5;
+    app->Config().engine.displayWord63 = 6;
     app->OnAppExit(code);
     const bool cleared =
-        app->config().engine.displayWord43 == 0 && app->config().engine.displayWord63 == 0;
+        app->Config().engine.displayWord43 == 0 && app->Config().engine.displayWord63 == 0;
     EXPECT_EQ(cleared, code != 13) << code;
   }
 }

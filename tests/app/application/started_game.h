@@ -48,10 +48,10 @@ class StartedGame : public DialogGameRun {
     ASSERT_TRUE(GameRun::Start(*app));
   }
 
-  host::HWND main() const { return app->mainWindow().GetHandle(); }
+  host::HWND main() const { return app->MainWindow().GetHandle(); }
   host::Menu* menu() const { return app->WindowMenu(); }
   host::LRESULT Send(uint32_t message, host::WPARAM wParam = 0, host::LPARAM lParam = 0) {
-    return app->mainWindow().SendMessage(message, wParam, lParam);
+    return app->MainWindow().SendMessage(message, wParam, lParam);
   }
   // What the main window has been posted, taken off its queue; paints are left out.
   std::vector<host::MSG> TakePosted() {

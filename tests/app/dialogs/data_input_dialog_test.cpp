@@ -13,7 +13,7 @@ namespace {
 class DataInputDialogTest : public testing::Test {
  protected:
   host::ScriptedDialogHost dialogs_;
-  host::ScopedDialogHost use_{&dialogs_};
+  ScopedGlobal<host::DialogHost> use_{&dialogs_};
   DialogContext context_{host::HWND{}, "Game", false, {}, {}, {}};
   DataInputDialog input_;
 };

@@ -48,7 +48,7 @@ TEST(DialogScreenshotTest, MenuBarAndEveryDialog) {
   std::string error;
   auto backend = host::SdlBackend::Create(&error);
   ASSERT_NE(backend, nullptr) << error;
-  host::ScopedBackend useBackend(backend.get());
+  ScopedGlobal<host::Backend> useBackend(backend.get());
   host::WindowDesc desc;
   desc.proc = host::DefWindowProc;
   desc.native = true;
@@ -56,7 +56,7 @@ TEST(DialogScreenshotTest, MenuBarAndEveryDialog) {
   host::HWND window = host::CreateWindow(desc);
   ASSERT_TRUE(window);
   host::ImGuiDialogHost dialogs(backend.get());
-  host::ScopedDialogHost useDialogs(&dialogs);
+  ScopedGlobal<host::DialogHost> useDialogs(&dialogs);
   std::vector<uint8_t> picture = Picture();
   host::GetPresentationSink(window)->Present(picture.data(), kCanvasWidth, kCanvasHeight, kCanvasWidth * 4,
                                             host::ScaleFilter::kNearest);

@@ -16,7 +16,7 @@ using host::DialogAnswer;
 class MessageDialogTest : public testing::Test {
  protected:
   host::ScriptedDialogHost dialogs_;
-  host::ScopedDialogHost use_{&dialogs_};
+  ScopedGlobal<host::DialogHost> use_{&dialogs_};
   DialogContext context_{host::HWND{}, "Game", false, {}, {}, {}};
 };
 

@@ -34,9 +34,9 @@ class VersionDialogTest : public testing::Test {
   }
 
   host::HeadlessBackend backend_;
-  host::ScopedBackend useBackend_{&backend_};
+  ScopedGlobal<host::Backend> useBackend_{&backend_};
   host::ScriptedDialogHost dialogs_;
-  host::ScopedDialogHost use_{&dialogs_};
+  ScopedGlobal<host::DialogHost> use_{&dialogs_};
   DialogContext context_{host::HWND{}, "Game", false, {}, {}, {}};
   VersionDialogInputs inputs_;
   test::TempDir dir_;

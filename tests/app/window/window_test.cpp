@@ -127,7 +127,7 @@ class WindowPlacement : public ::testing::Test {
   }
 
   host::HeadlessBackend backend_;
-  host::ScopedBackend use_{&backend_};
+  ScopedGlobal<host::Backend> use_{&backend_};
   host::DesktopInfo desktop_;
 };
 

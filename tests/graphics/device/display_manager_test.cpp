@@ -58,7 +58,7 @@ class DisplayManagerTest : public testing::Test {
   }
 
   host::HeadlessBackend backend_;
-  host::ScopedBackend use_{&backend_};
+  ScopedGlobal<host::Backend> use_{&backend_};
   host::HWND window_;
   host::HeadlessSink* sink_ = nullptr;
   ScopedPixelLibrary library_{&BuiltInPixelLibrary()};

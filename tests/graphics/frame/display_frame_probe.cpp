@@ -98,7 +98,7 @@ std::string Quote(const std::filesystem::path& p) {
 int Check(const std::filesystem::path& dir, const char* self) {
   std::filesystem::create_directories(dir);
   host::HeadlessBackend backend;
-  host::ScopedBackend use(&backend);
+  ScopedGlobal<host::Backend> use(&backend);
   host::WindowDesc desc;
   desc.proc = host::DefWindowProc;
   desc.native = true;
@@ -174,7 +174,7 @@ int Show(const std::filesystem::path& dir) {
     std::fprintf(stderr, "no display: %s\n", error.c_str());
     return kFailed;
   }
-  host::ScopedBackend use(backend.get());
+  ScopedGlobal<host::Backend> use(backend.get());
   host::WindowDesc desc;
   desc.proc = host::DefWindowProc;
   desc.native = true;

@@ -139,7 +139,7 @@ TEST(OffscreenLayer, RecordsComposingInvalidatesOnlyWhileComposingAndTakesNoFilt
 
 TEST(CanvasLayer, AFilteredCanvasIsDrawnBandByBandUntilTheFilterEnds) {
   host::VirtualClock clock;
-  host::ScopedClock useClock(&clock);
+  ScopedGlobal<host::ClockSource> useClock(&clock);
   CanvasLayer canvas, partner;
   ASSERT_EQ(canvas.Create(100, 40, 32, kLayerComposed), kLayerDone);
   ASSERT_EQ(partner.Create(100, 40, 32, kLayerComposed), kLayerDone);

@@ -46,7 +46,7 @@ class SoftwareLayerTest : public testing::Test {
     reinterpret_cast<uint32_t*>(picture->GetRowPointer(2))[1] = 0xFFFF00FFu;
   }
   host::VirtualClock clock;
-  host::ScopedClock useClock{&clock};
+  ScopedGlobal<host::ClockSource> useClock{&clock};
   DirectDrawDevice device;
   ScopedGlobal<DirectDrawDevice> display{&device};
   std::unique_ptr<host::MemorySurface> dest;

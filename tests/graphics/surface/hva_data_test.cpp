@@ -60,7 +60,7 @@ TEST_F(HvaDataTest, DecodesPicturesWithTheirKeysAndFlags) {
                                           {Picture(8), 2, 0}}));
   HvaData data;
   ASSERT_EQ(data.Load(hva), kHvaLoaded);
-  const auto& pictures = data.pictures();
+  const auto& pictures = data.Pictures();
   ASSERT_EQ(pictures.size(), 4u);
   for (const auto& p : pictures) {
     ASSERT_NE(p.surface->GetPixels(), nullptr);
@@ -75,10 +75,10 @@ TEST_F(HvaDataTest, DecodesPicturesWithTheirKeysAndFlags) {
 
   // With the 8-bit flag a paletted picture stays 8-bit and its key is an index.
   ASSERT_EQ(data.Load(hva, true), kHvaLoaded);
-  ASSERT_EQ(data.pictures().size(), 4u);
-  EXPECT_EQ(data.pictures()[3].surface->GetBitsPerPixel(), 8);
-  EXPECT_EQ(data.pictures()[3].surface->GetColorKey(), 2u);
-  EXPECT_EQ(data.pictures()[3].surface->GetPalette()[3], 0x444444u);
+  ASSERT_EQ(data.Pictures().size(), 4u);
+  EXPECT_EQ(data.Pictures()[3].surface->GetBitsPerPixel(), 8);
+  EXPECT_EQ(data.Pictures()[3].surface->GetColorKey(), 2u);
+  EXPECT_EQ(data.Pictures()[3].surface->GetPalette()[3], 0x444444u);
 }
 
 TEST_F(HvaDataTest, RefusesBadFiles) {

@@ -169,7 +169,7 @@ TEST(ChildProcessTest, WaitsForTheExitCode) {
 
 TEST(ChildProcessTest, AFiniteWaitTimesOutOnTheHostClock) {
   host::VirtualClock clock(1000);
-  host::ScopedClock installed(&clock);
+  ScopedGlobal<host::ClockSource> installed(&clock);
   ChildProcess process;
   ASSERT_TRUE(process.Start("sleep 600"));  // found through PATH
   EXPECT_EQ(process.Wait(0), kWaitTimeout);

@@ -36,22 +36,22 @@ const Bytes kHvd = {
 TEST(HvKnownAnswer, HvdFieldsStandWhereTheTableSays) {
   HvdAnimation anim;
   ASSERT_EQ(anim.Load(kHvd), kHvdLoaded);
-  EXPECT_EQ(anim.header()[0], 1);
-  EXPECT_EQ(anim.header()[11], 12);
-  ASSERT_EQ(anim.frames().size(), 5u) << "four records and the sentinel";
-  EXPECT_EQ(anim.frames()[0].c, 0x100u);
-  EXPECT_EQ(anim.frames()[2].a, -2);
+  EXPECT_EQ(anim.GetHeader()[0], 1);
+  EXPECT_EQ(anim.GetHeader()[11], 12);
+  ASSERT_EQ(anim.Frames().size(), 5u) << "four records and the sentinel";
+  EXPECT_EQ(anim.Frames()[0].c, 0x100u);
+  EXPECT_EQ(anim.Frames()[2].a, -2);
   ASSERT_NE(anim.FrameData(0), nullptr);
   EXPECT_EQ(*anim.FrameData(0), 0xCC);
   EXPECT_EQ(anim.GetRangeStart(1), 2);
   EXPECT_EQ(anim.GetRangeEnd(0), 1);
   EXPECT_EQ(anim.GetRangeEnd(1), 4) << "the last range ends at the sentinel";
-  EXPECT_EQ(anim.longestRange(), 3u);
-  ASSERT_EQ(anim.entries().size(), 2u);
-  EXPECT_EQ(anim.entries()[0].name, "run");
-  EXPECT_EQ(anim.entries()[0].p, 0x0102);
-  EXPECT_EQ(anim.entries()[0].q, 0xFFFF);
-  EXPECT_EQ(anim.entries()[1].q, 2);
+  EXPECT_EQ(anim.LongestRange(), 3u);
+  ASSERT_EQ(anim.Entries().size(), 2u);
+  EXPECT_EQ(anim.Entries()[0].name, "run");
+  EXPECT_EQ(anim.Entries()[0].p, 0x0102);
+  EXPECT_EQ(anim.Entries()[0].q, 0xFFFF);
+  EXPECT_EQ(anim.Entries()[1].q, 2);
 
   tools::HvdFile file;
   file.header = {1, 2, 3, 4, 5, 6, 0, 0, 9, 10, 11, 12};
@@ -93,14 +93,14 @@ TEST(HvKnownAnswer, HvaFieldsStandWhereTheTableSays) {
   ScopedGlobal<ImageLoaderManager> published(&images);
   HvaData data;
   ASSERT_EQ(data.Load(hva), kHvaLoaded);
-  EXPECT_EQ(data.header()[0], 640);
-  EXPECT_EQ(data.header()[1], 480);
-  EXPECT_EQ(data.header()[2], 1);
-  ASSERT_EQ(data.frames().size(), 3u);
-  EXPECT_EQ(data.frames()[0].d, 3u);
-  EXPECT_EQ(data.frames()[1].a, -3);
-  ASSERT_EQ(data.pictures().size(), 1u);
-  const ImageSurface& picture = *data.pictures()[0].surface;
+  EXPECT_EQ(data.GetHeader()[0], 640);
+  EXPECT_EQ(data.GetHeader()[1], 480);
+  EXPECT_EQ(data.GetHeader()[2], 1);
+  ASSERT_EQ(data.Frames().size(), 3u);
+  EXPECT_EQ(data.Frames()[0].d, 3u);
+  EXPECT_EQ(data.Frames()[1].a, -3);
+  ASSERT_EQ(data.Pictures().size(), 1u);
+  const ImageSurface& picture = *data.Pictures()[0].surface;
   EXPECT_EQ(picture.GetWidth(), 1);
   EXPECT_EQ(picture.GetColorKey() & 0xFFFFFF, 0x102030u) << "the key from pixel (0, 0)";
 

@@ -38,9 +38,9 @@ TEST(HvdAnimation, CutsRecordsIntoRangesAndKeepsTheRest) {
     EXPECT_EQ(anim.FindRange(frame, &at), range) << frame;
     EXPECT_EQ(at, offset) << frame;
   }
-  EXPECT_EQ(anim.longestRange(), 5u);
-  ASSERT_EQ(anim.frames().size(), 13u);
-  EXPECT_EQ(std::tuple(anim.frames()[12].a, anim.frames()[12].b), std::tuple(-1, -1)) << "sentinel";
+  EXPECT_EQ(anim.LongestRange(), 5u);
+  ASSERT_EQ(anim.Frames().size(), 13u);
+  EXPECT_EQ(std::tuple(anim.Frames()[12].a, anim.Frames()[12].b), std::tuple(-1, -1)) << "sentinel";
   // Records point into the blob while their offset lies inside it.
   ASSERT_NE(anim.FrameData(3), nullptr);
   EXPECT_EQ(*anim.FrameData(3), 13);
@@ -48,8 +48,8 @@ TEST(HvdAnimation, CutsRecordsIntoRangesAndKeepsTheRest) {
 
   file.blob.clear();
   ASSERT_EQ(anim.Load(tools::WriteHvd(file)), kHvdLoaded) << "a file without a blob";
-  EXPECT_TRUE(anim.blob().empty());
-  for (size_t i = 0; i < anim.frames().size(); ++i) EXPECT_EQ(anim.FrameData(i), nullptr);
+  EXPECT_TRUE(anim.Blob().empty());
+  for (size_t i = 0; i < anim.Frames().size(); ++i) EXPECT_EQ(anim.FrameData(i), nullptr);
 }
 
 TEST(HvdAnimation, RefusesBadFiles) {
@@ -96,7 +96,7 @@ TEST(HvdAnimation, LoadsByName) {
   }
   EXPECT_EQ(anim.Load("ANIM\\MISSING.HVD"), kHvdCannotOpen);
   EXPECT_EQ(anim.GetRangeStart(0), -1);
-  EXPECT_TRUE(anim.entries().empty());
+  EXPECT_TRUE(anim.Entries().empty());
   EXPECT_EQ(anim.Load(static_cast<const char*>(nullptr)), kHvdCannotOpen);
 }
 
