@@ -33,6 +33,7 @@
 #include "host/cp932.h"
 #include "host/dialog/imgui_dialog_host.h"
 #include "host/dialog/scripted_dialog_host.h"
+#include "host/file/file_system.h"
 #include "host/headless/headless_backend.h"
 #include "host/host_path.h"
 #include "host/message_box.h"
@@ -342,8 +343,9 @@ int main(int argc, char** argv) {
     commandLine = "/L" + enginePath;
     bw::InitAppFolder();
   } else {
-    std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", ec);
-    programFolder = ec ? std::string("the program's folder") : program.parent_path().string();
+    const std::string program = bw::host::ProgramPath();
+    programFolder = program.empty() ? std::string("the program's folder")
+                                    : std::filesystem::path(program).parent_path().string();
     if (bw::InitAppFolder() != bw::kAppFolderSet) {
       std::fprintf(stderr,
                    "brimwold: the program's folder %s has no engine path within %zu bytes;\n"

@@ -5,6 +5,7 @@
 
 #include "app/sysinfo/report_text.h"
 #include "host/cp932.h"
+#include "host/file/file_system.h"
 #include "host/host_path.h"
 
 namespace bw {
@@ -387,11 +388,10 @@ ReportFacts GatherReportFacts() {
   ReportFacts f;
   IdentifyCpu();
   f.processor = TheCpuRecord();
-  std::error_code ec;
-  std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", ec);
-  if (!ec) f.programPath = EngineFormPath(program.string());
-  std::filesystem::path folder = std::filesystem::current_path(ec);
-  if (!ec) f.workingFolder = EngineFormPath(folder.string());
+  if (std::string program = host::ProgramPath(); !program.empty())
+    f.programPath = EngineFormPath(program);
+  if (std::string folder = host::CurrentFolder(); !folder.empty())
+    f.workingFolder = EngineFormPath(folder);
   f.drives = ListDrives();
   f.processes = ListProcesses();
   return f;
