@@ -5,6 +5,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <map>
 #include <string>
@@ -27,6 +29,10 @@ enum class Compare { kRate, kTime };
 
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
+  // Colours only on a terminal. A coloured table ends each line with a reset code that would
+  // otherwise open the first ratio line printed after it; in a file or a pipe nothing is coloured.
+  RatioReporter() : ConsoleReporter(isatty(fileno(stdout)) ? OO_Defaults : OO_Tabular) {}
+
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& run : runs) {

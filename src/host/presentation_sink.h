@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "host/backend.h"
+#include "host/surface/shared_pixels.h"
 
 namespace bw::host {
 
@@ -19,40 +20,62 @@ struct Frame {
   ScaleFilter filter = ScaleFilter::kNearest;
 };
 
+// A frame as a sink is shown it: rows pitch bytes apart. With pixels, the bytes stay as they are
+// for as long as the sink holds that handle; without, they are good only while Show runs.
+struct FrameView {
+  const uint8_t* bgra = nullptr;
+  int32_t width = 0;
+  int32_t height = 0;
+  int32_t pitch = 0;
+  ScaleFilter filter = ScaleFilter::kNearest;
+  SharedPixels pixels;
+};
+
 // The largest rectangle of the source's aspect that fits the target, centred; empty when either
 // size is not positive.
 Rect LetterboxRect(int32_t sourceWidth, int32_t sourceHeight, int32_t targetWidth, int32_t targetHeight);
 
-// FNV-1a 64 over the bytes.
-uint64_t Fnv1a64(const uint8_t* data, size_t size);
+// FNV-1a 64 over the bytes; hash carries on from bytes hashed before.
+constexpr uint64_t kFnv1a64Start = 0xcbf29ce484222325ull;
+uint64_t Fnv1a64(const uint8_t* data, size_t size, uint64_t hash = kFnv1a64Start);
+
+// The frame's rows without their padding: width * 4 * height bytes into out.
+void CopyFrameRows(const FrameView& frame, uint8_t* out);
+// The frame as a whole Frame of its own.
+void CopyFrame(const FrameView& frame, Frame* out);
 
 class PresentationSink {
  public:
   virtual ~PresentationSink() = default;
 
-  // Window thread: shows the pixels now. pitch is the distance between rows in bytes. False for a
-  // size or pitch that does not fit.
+  // Window thread: shows the pixels now, without keeping them. pitch is the distance between
+  // rows in bytes. False for a size or pitch that does not fit.
   bool Present(const uint8_t* bgra, int32_t width, int32_t height, int32_t pitch, ScaleFilter filter);
   // Any thread: keeps a copy of the frame under the lock for the window thread to show; a frame
   // not yet shown is replaced. False for a size or pitch that does not fit.
   bool HandOver(const uint8_t* bgra, int32_t width, int32_t height, int32_t pitch, ScaleFilter filter);
+  // The same without a copy: the pixels are held, and whoever drew them writes the next frame
+  // elsewhere while they are. False also when the block is too small for the frame.
+  bool HandOver(SharedPixels pixels, int32_t width, int32_t height, int32_t pitch,
+                ScaleFilter filter);
   // Window thread (the pump calls it): shows a handed-over frame; answers whether there was one.
   bool PresentPending();
 
  protected:
-  // Shows the frame; window thread only.
-  virtual void Show(const Frame& frame) = 0;
+  // Shows the frame; window thread only. A sink that keeps frame.pixels keeps the bytes.
+  virtual void Show(const FrameView& frame) = 0;
   // Tells the window thread that a frame is waiting.
   virtual void NotifyPending() {}
+  // A block of at least size bytes that nobody else holds, from the blocks the sink has let go
+  // of where one fits; empty when memory runs out.
+  SharedPixels TakeBlock(size_t size);
 
  private:
-  static bool CopyFrame(Frame* frame, const uint8_t* bgra, int32_t width, int32_t height, int32_t pitch,
-                        ScaleFilter filter);
-
   std::mutex pendingLock_;
-  Frame pending_;       // guarded by pendingLock_
+  FrameView pending_;        // guarded by pendingLock_
   bool hasPending_ = false;  // guarded by pendingLock_
-  Frame current_;       // window thread only
+  // Blocks the sink made for copies, kept for the next ones; guarded by pendingLock_.
+  std::vector<SharedPixels> spares_;
 };
 
 }  // namespace bw::host

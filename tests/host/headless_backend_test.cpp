@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <thread>
 #include <vector>
 
@@ -116,6 +117,29 @@ TEST_F(Headless, SinkKeepsTheFrameRowsWithoutPaddingAndHashesIt) {
   EXPECT_FALSE(sink->Present(tight.data(), 0, 2, 12, ScaleFilter::kNearest));
   EXPECT_FALSE(sink->Present(nullptr, 3, 2, 12, ScaleFilter::kNearest));
   EXPECT_EQ(sink->FramesShown(), 2u);
+}
+
+// A frame handed over in a shared block is held, not copied: it shows with its padding left out
+// and hashes as its rows, and a block too small for the size asked is refused.
+TEST_F(Headless, SinkHoldsASharedFrameAndReadsItByRows) {
+  auto* sink = static_cast<HeadlessSink*>(GetPresentationSink(window_));
+  ASSERT_NE(sink, nullptr);
+  const std::vector<uint8_t> padded = Pattern(3, 2, 16, 7);
+  SharedPixels block = SharedPixels::Make(padded.size());
+  ASSERT_TRUE(block);
+  std::memcpy(block.Data(), padded.data(), padded.size());
+  EXPECT_FALSE(sink->HandOver(block, 3, 3, 16, ScaleFilter::kNearest)) << "a row past the block";
+  EXPECT_FALSE(sink->HandOver(SharedPixels{}, 3, 2, 16, ScaleFilter::kNearest)) << "no block";
+  ASSERT_TRUE(sink->HandOver(block, 3, 2, 16, ScaleFilter::kLinear));
+  EXPECT_FALSE(block.Sole()) << "the sink holds the block until it is shown and replaced";
+  ASSERT_TRUE(sink->PresentPending());
+  const std::vector<uint8_t> tight = Pattern(3, 2, 12, 7);
+  EXPECT_EQ(sink->FrameHash(), Fnv1a64(tight.data(), tight.size()));
+  EXPECT_EQ(sink->LastFrame().bgra, tight);
+  EXPECT_EQ(sink->LastFrame().filter, ScaleFilter::kLinear);
+
+  ASSERT_TRUE(sink->Present(tight.data(), 3, 2, 12, ScaleFilter::kNearest));
+  EXPECT_TRUE(block.Sole()) << "a newer frame lets the old block go";
 }
 
 TEST_F(Headless, AClosedWindowsSinkStaysValidAndShowsNothing) {

@@ -48,24 +48,18 @@ inline uint32_t AlphaOverMmxPixel(uint32_t d, uint32_t s) {
 }
 
 // Four pixels without unpacking: blue and red sit in the 16-bit lanes of the even bytes, green
-// and alpha in those of the odd ones, each moved to its lane's high byte so that one high
-// multiply gives b x w >> 8. The weights come from the alpha bytes by shifts (256 for 255), so
-// nothing waits on the shuffle unit; the alpha byte is cleared at the end. A colour sum never
-// passes 255, as the two weights add up to 256.
-inline __m128i AlphaOverFour(__m128i d, __m128i s) {
-  const __m128i highBytes = _mm_set1_epi16(static_cast<short>(0xFF00));
-  const __m128i opaque = _mm_set1_epi16(255);
-  const __m128i full = _mm_set1_epi16(256);
-  const __m128i colors = _mm_set1_epi32(static_cast<int>(kColorMask));
-  const __m128i a = _mm_srli_epi32(s, 24);
-  __m128i ws = _mm_or_si128(a, _mm_slli_epi32(a, 16));
-  ws = _mm_sub_epi16(ws, _mm_cmpeq_epi16(ws, opaque));
-  const __m128i wd = _mm_sub_epi16(full, ws);
+// in the low lane of the odd ones, each moved to its lane's high byte so that one high multiply
+// gives b x w >> 8. ws holds each pixel's source weight in both of its lanes. Green is taken
+// without the alpha byte, so the result's alpha is already clear. A colour sum never passes 255,
+// as the two weights add up to 256.
+inline __m128i AlphaOverFour(__m128i d, __m128i s, __m128i ws) {
+  const __m128i green = _mm_set1_epi32(0x0000FF00);
+  const __m128i wd = _mm_sub_epi16(_mm_set1_epi16(256), ws);
   const __m128i rb = _mm_add_epi16(_mm_mulhi_epu16(_mm_slli_epi16(s, 8), ws),
                                    _mm_mulhi_epu16(_mm_slli_epi16(d, 8), wd));
-  const __m128i g = _mm_add_epi16(_mm_mulhi_epu16(_mm_and_si128(s, highBytes), ws),
-                                  _mm_mulhi_epu16(_mm_and_si128(d, highBytes), wd));
-  return _mm_and_si128(_mm_or_si128(rb, _mm_slli_epi16(g, 8)), colors);
+  const __m128i g = _mm_add_epi16(_mm_mulhi_epu16(_mm_and_si128(s, green), ws),
+                                  _mm_mulhi_epu16(_mm_and_si128(d, green), wd));
+  return _mm_or_si128(rb, _mm_slli_epi16(g, 8));
 }
 
 // Eight pixels at a time. Each source byte goes to the high byte of a 16-bit lane, so that one
@@ -118,32 +112,55 @@ __attribute__((target("avx2"))) void AlphaOverRowAvx2(uint32_t* dst, const uint3
   for (; x < width; ++x) dst[x] = AlphaOverMmxPixel(dst[x], src[x]);
 }
 
-void AlphaOverRowSse2(uint32_t* dst, const uint32_t* src, int width) {
+// Four target pixels under transparent source pixels keep their colour and lose their alpha;
+// a target whose alpha is already clear is left unwritten.
+inline void ClearAlphaFour(uint32_t* dst, __m128i alphaBytes, __m128i zero) {
+  const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst));
+  if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(d, alphaBytes), zero)) != 0xFFFF) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), _mm_andnot_si128(alphaBytes, d));
+  }
+}
+
+// Eight pixels a step: their alpha values packed into one register give one test for a group of
+// transparent or of opaque pixels and the weights of both halves at once (256 for 255); then a
+// last group of four, then single pixels.
+inline void AlphaOverRowSse2(uint32_t* dst, const uint32_t* src, int width) {
   const __m128i alphaBytes = _mm_set1_epi32(static_cast<int>(kAlphaMask));
-  const __m128i colors = _mm_set1_epi32(static_cast<int>(kColorMask));
+  const __m128i opaqueAlpha = _mm_set1_epi16(255);
   const __m128i zero = _mm_setzero_si128();
+  auto load = [](const uint32_t* p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  };
+  auto store = [](uint32_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); };
   int x = 0;
-  for (; x + 4 <= width; x += 4) {
-    __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + x));
-    // As in the 256-bit form: whole groups of transparent or opaque pixels take the short way.
-    const int clear = _mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(s, alphaBytes), zero));
-    if (clear == 0xFFFF) {
-      __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + x));
-      if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(d, alphaBytes), zero)) != 0xFFFF) {
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + x), _mm_and_si128(d, colors));
-      }
+  for (; x + 8 <= width; x += 8) {
+    const __m128i s0 = load(src + x), s1 = load(src + x + 4);
+    const __m128i a = _mm_packs_epi32(_mm_srli_epi32(s0, 24), _mm_srli_epi32(s1, 24));
+    if (_mm_movemask_epi8(_mm_cmpeq_epi16(a, zero)) == 0xFFFF) {
+      ClearAlphaFour(dst + x, alphaBytes, zero);
+      ClearAlphaFour(dst + x + 4, alphaBytes, zero);
       continue;
     }
-    if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(s, alphaBytes), alphaBytes)) == 0xFFFF) {
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + x), _mm_and_si128(s, colors));
+    const __m128i opaque = _mm_cmpeq_epi16(a, opaqueAlpha);
+    if (_mm_movemask_epi8(opaque) == 0xFFFF) {
+      store(dst + x, _mm_andnot_si128(alphaBytes, s0));
+      store(dst + x + 4, _mm_andnot_si128(alphaBytes, s1));
       continue;
     }
-    __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + x));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + x), AlphaOverFour(d, s));
+    const __m128i w = _mm_sub_epi16(a, opaque);
+    store(dst + x, AlphaOverFour(load(dst + x), s0, _mm_unpacklo_epi16(w, w)));
+    store(dst + x + 4, AlphaOverFour(load(dst + x + 4), s1, _mm_unpackhi_epi16(w, w)));
+  }
+  if (x + 4 <= width) {
+    const __m128i s = load(src + x);
+    const __m128i a = _mm_srli_epi32(s, 24);
+    const __m128i opaque = _mm_cmpeq_epi32(a, _mm_set1_epi32(255));
+    store(dst + x, AlphaOverFour(load(dst + x), s,
+                                 _mm_sub_epi16(_mm_or_si128(a, _mm_slli_epi32(a, 16)), opaque)));
+    x += 4;
   }
   for (; x < width; ++x) dst[x] = AlphaOverMmxPixel(dst[x], src[x]);
 }
-
 
 // Colour from one side, alpha from the other, in groups of four.
 template <bool kKeyed>
@@ -210,8 +227,14 @@ void StretchMirrorAlphaOverRows(uint32_t* dst, const uint32_t* src, ptrdiff_t ds
 
 void AlphaOverRowsMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
                       int width, int height) {
-  auto row = WideVectorsEnabled() ? AlphaOverRowAvx2 : AlphaOverRowSse2;
-  EachRow(dst, src, dstSkip, srcSkip, width, height, row);
+  // The row forms are named, not chosen through a pointer, so that the 128-bit one inlines into
+  // the walk and a small picture pays no call per row.
+  if (WideVectorsEnabled()) {
+    EachRow(dst, src, dstSkip, srcSkip, width, height, AlphaOverRowAvx2);
+  } else {
+    EachRow(dst, src, dstSkip, srcSkip, width, height,
+            [](uint32_t* d, const uint32_t* s, int w) { AlphaOverRowSse2(d, s, w); });
+  }
 }
 void MirrorAlphaOverRowsMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
                             ptrdiff_t srcSkip, int width, int height) {

@@ -1,5 +1,7 @@
 #include "host/headless/headless_backend.h"
 
+#include <cstring>
+
 #include "host/input/cursor.h"
 #include "host/input/text_input.h"
 #include "host/message_queue.h"
@@ -12,11 +14,42 @@ constexpr int32_t kDefaultDesktopHeight = 768;
 constexpr int32_t kDefaultDesktopDepth = 32;
 }  // namespace
 
-void HeadlessSink::Show(const Frame& frame) {
+void HeadlessSink::Show(const FrameView& frame) {
   if (detached_) return;
-  last_ = frame;
+  if (frame.pixels) {
+    last_ = frame;
+  } else {
+    // Pixels good only for this call: a copy of the rows, kept in a block the sink reuses.
+    const size_t row = size_t(frame.width) * 4;
+    SharedPixels block = TakeBlock(row * size_t(frame.height));
+    if (!block) {
+      // Nothing to keep the frame in: the last frame reads as empty rather than stale.
+      last_ = FrameView{};
+    } else {
+      CopyFrameRows(frame, block.Data());
+      last_ = FrameView{block.Data(), frame.width,  frame.height,
+                        int32_t(row), frame.filter, std::move(block)};
+    }
+  }
+  madeCurrent_ = false;
   ++framesShown_;
   if (onShow_) onShow_();
+}
+
+const Frame& HeadlessSink::LastFrame() const {
+  if (!madeCurrent_) {
+    CopyFrame(last_, &made_);
+    madeCurrent_ = true;
+  }
+  return made_;
+}
+
+uint64_t HeadlessSink::FrameHash() const {
+  uint64_t hash = kFnv1a64Start;
+  const size_t row = size_t(last_.width) * 4;
+  for (int32_t y = 0; y < last_.height; ++y)
+    hash = Fnv1a64(last_.bgra + size_t(last_.pitch) * size_t(y), row, hash);
+  return hash;
 }
 
 void HeadlessSink::Detach() {

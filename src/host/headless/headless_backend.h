@@ -23,8 +23,10 @@ namespace bw::host {
 
 class HeadlessSink final : public PresentationSink {
  public:
-  const Frame& LastFrame() const { return last_; }
-  uint64_t FrameHash() const { return Fnv1a64(last_.bgra.data(), last_.bgra.size()); }
+  // The frame shown last, made whole (rows without padding) when it is first asked for: a run
+  // that never reads it pays nothing per frame.
+  const Frame& LastFrame() const;
+  uint64_t FrameHash() const;
   uint32_t FramesShown() const { return framesShown_; }
   void SetOnShow(std::function<void()> onShow) { onShow_ = std::move(onShow); }
   void SetOnPending(std::function<void()> onPending) { onPending_ = std::move(onPending); }
@@ -34,13 +36,16 @@ class HeadlessSink final : public PresentationSink {
   bool Detached() const { return detached_; }
 
  protected:
-  void Show(const Frame& frame) override;
+  void Show(const FrameView& frame) override;
   void NotifyPending() override {
     if (onPending_) onPending_();
   }
 
  private:
-  Frame last_;
+  // Holds the pixels of a handed-over frame; copies those of a frame shown directly.
+  FrameView last_;
+  mutable Frame made_;
+  mutable bool madeCurrent_ = true;
   uint32_t framesShown_ = 0;
   std::function<void()> onShow_;
   std::function<void()> onPending_;

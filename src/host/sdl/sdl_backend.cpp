@@ -61,7 +61,7 @@ void SdlSink::Detach() {
   window_ = nullptr;
 }
 
-void SdlSink::Show(const Frame& frame) {
+void SdlSink::Show(const FrameView& frame) {
   if (!renderer_) return;
   if (!texture_ || textureWidth_ != frame.width || textureHeight_ != frame.height) {
     if (texture_) SDL_DestroyTexture(texture_);
@@ -80,7 +80,19 @@ void SdlSink::Show(const Frame& frame) {
   }
   filter_ = frame.filter;
   SDL_SetTextureScaleMode(texture_, filter_ == ScaleFilter::kLinear ? SDL_ScaleModeLinear : SDL_ScaleModeNearest);
-  SDL_UpdateTexture(texture_, nullptr, frame.bgra.data(), frame.width * kBytesPerPixel);
+  // The rows go straight into the texture's memory: no staging copy on our side.
+  void* texels = nullptr;
+  int texturePitch = 0;
+  if (SDL_LockTexture(texture_, nullptr, &texels, &texturePitch) == 0) {
+    const size_t row = size_t(frame.width) * kBytesPerPixel;
+    for (int32_t y = 0; y < frame.height; ++y) {
+      std::memcpy(static_cast<uint8_t*>(texels) + size_t(texturePitch) * size_t(y),
+                  frame.bgra + size_t(frame.pitch) * size_t(y), row);
+    }
+    SDL_UnlockTexture(texture_);
+  } else {
+    SDL_UpdateTexture(texture_, nullptr, frame.bgra, frame.pitch);
+  }
   Redraw();
 }
 

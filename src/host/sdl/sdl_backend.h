@@ -41,7 +41,7 @@ class SdlSink final : public PresentationSink {
   int32_t TopInset() const { return topInset_; }
 
  protected:
-  void Show(const Frame& frame) override;
+  void Show(const FrameView& frame) override;
   void NotifyPending() override { backend_->Wake(); }
 
  private:

@@ -32,6 +32,10 @@ DdRect Intersect(const DdRect& a, const DdRect& b) {
           std::min(a.bottom, b.bottom)};
 }
 
+bool SameRect(const DdRect& a, const DdRect& b) {
+  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
 bool SameLayout(const DdPixelFormat& a, const DdPixelFormat& b) {
   return a.rgbBitCount == b.rgbBitCount && a.rBitMask == b.rBitMask && a.gBitMask == b.gBitMask &&
          a.bBitMask == b.bBitMask && a.rgbAlphaBitMask == b.rgbAlphaBitMask;
@@ -342,8 +346,9 @@ std::unique_ptr<MemorySurface> MemorySurface::Create(int width, int height,
   int64_t pitch = RowPitch(width, bits);
   if (pitch == 0 || pitch * height > kMaxSectionBytes) return nullptr;
   std::unique_ptr<MemorySurface> s(new MemorySurface);
-  s->pixels_.reset(new (std::nothrow) uint8_t[size_t(pitch * height)]());
+  s->pixels_ = SharedPixels::Make(size_t(pitch * height));
   if (!s->pixels_) return nullptr;
+  std::memset(s->pixels_.Data(), 0, size_t(pitch * height));
   s->width_ = width;
   s->height_ = height;
   s->pitch_ = ptrdiff_t(pitch);
@@ -378,6 +383,16 @@ HResult MemorySurface::CheckUsable() const {
   return kDdOk;
 }
 
+uint8_t* MemorySurface::Writable(bool keep) {
+  if (pixels_.Sole()) return pixels_.Data();
+  SharedPixels fresh = spare_.Sole() ? std::move(spare_) : SharedPixels::Make(pixels_.Size());
+  if (!fresh) return nullptr;
+  if (keep) std::memcpy(fresh.Data(), pixels_.Data(), pixels_.Size());
+  spare_ = std::move(pixels_);
+  pixels_ = std::move(fresh);
+  return pixels_.Data();
+}
+
 HResult MemorySurface::Blt(const DdRect* dest, uint32_t flags, const DdBltFx* fx) {
   return Blt(dest, nullptr, nullptr, flags, fx);
 }
@@ -405,26 +420,46 @@ HResult MemorySurface::Blt(const DdRect* dest, MemorySurface* src, const DdRect*
       clipper_ ? clipper_->ClipRects(width_, height_) : std::vector<DdRect>{d};
   // A copy within one surface reads from a snapshot so overlapping areas come out whole.
   std::unique_ptr<uint8_t[]> snapshot;
-  const uint8_t* srcPixels = src ? src->pixels_.get() : nullptr;
+  const uint8_t* srcPixels = src ? src->pixels_.Data() : nullptr;
   if (src == this) {
     const size_t size = size_t(pitch_) * size_t(height_);
     snapshot.reset(new (std::nothrow) uint8_t[size]);
     if (!snapshot) return kDdErrGeneric;
-    std::memcpy(snapshot.get(), pixels_.get(), size);
+    std::memcpy(snapshot.get(), pixels_.Data(), size);
     srcPixels = snapshot.get();
   }
   CopyPlan plan{srcPixels, src ? src->pitch_ : 0, d, s, {}};
   if (src && (flags & kDdBltKeySrc)) {
     plan.key = {true, src->srcKey_.low, std::max(src->srcKey_.low, src->srcKey_.high)};
   }
+  // A blit that writes every pixel (the present of a whole frame) need not keep the old ones.
+  bool whole = !plan.key.on;
+  if (whole) {
+    whole = false;
+    for (const DdRect& clip : clips) {
+      const DdRect r = Intersect(d, clip);
+      whole = whole || (r.left <= 0 && r.top <= 0 && r.right >= width_ && r.bottom >= height_);
+    }
+  }
+  // A whole surface 1:1 onto a whole surface of the same shape (the present of a finished frame)
+  // shares the source's pixels; whichever of the two is written next writes elsewhere first.
+  const DdRect all{0, 0, width_, height_};
+  if (whole && src && src != this && SameRect(d, all) && SameRect(s, all) &&
+      src->width_ == width_ && src->height_ == height_ && src->pitch_ == pitch_) {
+    pixels_ = src->pixels_;
+    Present();
+    return kDdOk;
+  }
+  uint8_t* pixels = Writable(!whole);
+  if (!pixels) return kDdErrGeneric;
   ByPixelSize(BytesPerPixel(), [&](auto bytes) {
     for (const DdRect& clip : clips) {
       const DdRect r = Intersect(d, clip);
       if (r.left >= r.right || r.top >= r.bottom) continue;
       if (src) {
-        CopyArea<bytes()>(pixels_.get(), pitch_, r, plan);
+        CopyArea<bytes()>(pixels, pitch_, r, plan);
       } else {
-        FillArea<bytes()>(pixels_.get(), pitch_, r, fx->fillColor);
+        FillArea<bytes()>(pixels, pitch_, r, fx->fillColor);
       }
     }
   });
@@ -457,11 +492,13 @@ HResult MemorySurface::Lock(DdSurfaceDesc* out) {
   if (lost_) return kDdErrSurfaceLost;
   if (!out) return kDdErrInvalidParams;
   if (locked_) return kDdErrSurfaceBusy;
+  uint8_t* pixels = Writable(true);
+  if (!pixels) return kDdErrGeneric;
   locked_ = true;
   out->width = uint32_t(width_);
   out->height = uint32_t(height_);
   out->pitch = int32_t(pitch_);
-  out->surface = pixels_.get();
+  out->surface = pixels;
   out->pixelFormat = format_;
   return kDdOk;
 }
@@ -513,7 +550,7 @@ HResult MemorySurface::GetDC(MemoryDc** out) {
   if (HResult hr = CheckUsable(); hr != kDdOk) return hr;
   auto section = DibSection::Create(width_, height_, int(format_.rgbBitCount));
   if (!section || section->Pitch() != pitch_) return kDdErrGeneric;
-  std::memcpy(section->Pixels(), pixels_.get(), size_t(pitch_) * size_t(height_));
+  std::memcpy(section->Pixels(), pixels_.Data(), size_t(pitch_) * size_t(height_));
   dcSection_ = std::move(section);
   dc_ = std::make_unique<MemoryDc>();
   dc_->Select(dcSection_.get());
@@ -524,10 +561,12 @@ HResult MemorySurface::GetDC(MemoryDc** out) {
 
 HResult MemorySurface::ReleaseDC(MemoryDc* dc) {
   if (!dc_ || dc != dc_.get()) return kDdErrNoDc;
-  if (!lost_) std::memcpy(pixels_.get(), dcSection_->Pixels(), size_t(pitch_) * size_t(height_));
+  uint8_t* pixels = lost_ ? nullptr : Writable(false);
+  if (pixels) std::memcpy(pixels, dcSection_->Pixels(), size_t(pitch_) * size_t(height_));
   dc_.reset();
   dcSection_.reset();
   locked_ = false;
+  if (!lost_ && !pixels) return kDdErrGeneric;
   Present();
   return kDdOk;
 }
@@ -543,7 +582,7 @@ HResult MemorySurface::Flip(uint32_t) {
     if (HResult hr = back->CheckUsable(); hr != kDdOk) return hr;
   }
   // The front takes the first back buffer's memory; the old front's goes to the last.
-  std::unique_ptr<uint8_t[]> old = std::move(pixels_);
+  SharedPixels old = std::move(pixels_);
   pixels_ = std::move(backBuffers_.front()->pixels_);
   for (size_t i = 0; i + 1 < backBuffers_.size(); ++i) {
     backBuffers_[i]->pixels_ = std::move(backBuffers_[i + 1]->pixels_);
@@ -554,7 +593,11 @@ HResult MemorySurface::Flip(uint32_t) {
 }
 
 HResult MemorySurface::Restore() {
-  if (lost_) std::memset(pixels_.get(), 0, size_t(pitch_) * size_t(height_));
+  if (lost_) {
+    uint8_t* pixels = Writable(false);
+    if (!pixels) return kDdErrGeneric;
+    std::memset(pixels, 0, size_t(pitch_) * size_t(height_));
+  }
   lost_ = false;
   for (const auto& back : backBuffers_) back->Restore();
   return kDdOk;
@@ -584,7 +627,8 @@ void MemorySurface::Present() {
   const bool bgra = format_.rgbBitCount == 32 && format_.rBitMask == 0xFF0000 &&
                     format_.gBitMask == 0xFF00 && format_.bBitMask == 0xFF;
   if (bgra) {
-    sink_->HandOver(pixels_.get(), width_, height_, int32_t(pitch_), filter);
+    // Shared, not copied: the next change is written elsewhere while the sink holds these.
+    sink_->HandOver(pixels_, width_, height_, int32_t(pitch_), filter);
     return;
   }
   // Other depths become BGRA here, so the window only ever sees one layout.
@@ -592,7 +636,7 @@ void MemorySurface::Present() {
   const PixelCodec codec(format_);
   ByPixelSize(BytesPerPixel(), [&](auto bytes) {
     for (int y = 0; y < height_; ++y) {
-      const uint8_t* p = pixels_.get() + ptrdiff_t{y} * pitch_;
+      const uint8_t* p = pixels_.Data() + ptrdiff_t{y} * pitch_;
       uint32_t* out = converted.data() + size_t(y) * size_t(width_);
       for (int x = 0; x < width_; ++x) out[x] = codec.Unpack(LoadPixel<bytes()>(p + x * bytes()));
     }

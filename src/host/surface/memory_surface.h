@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "host/messages.h"
+#include "host/surface/shared_pixels.h"
 
 namespace bw::host {
 
@@ -171,7 +172,7 @@ class MemorySurface {
   int Width() const { return width_; }
   int Height() const { return height_; }
   ptrdiff_t Pitch() const { return pitch_; }
-  const uint8_t* Pixels() const { return pixels_.get(); }
+  const uint8_t* Pixels() const { return pixels_.Data(); }
   bool IsLocked() const { return locked_; }
   int BytesPerPixel() const { return int(format_.rgbBitCount / 8); }
 
@@ -193,9 +194,15 @@ class MemorySurface {
   MemorySurface() = default;
 
   HResult CheckUsable() const;
+  // The pixels to write, made this surface's own first when a sink still holds them (with their
+  // content when keep is set); null when memory runs out.
+  uint8_t* Writable(bool keep);
   void Present();
 
-  std::unique_ptr<uint8_t[]> pixels_;
+  SharedPixels pixels_;
+  // A block a sink held when this surface last had to write elsewhere; written again once the
+  // sink lets go of it, so that presenting frame after frame needs no new memory.
+  SharedPixels spare_;
   int width_ = 0;
   int height_ = 0;
   ptrdiff_t pitch_ = 0;

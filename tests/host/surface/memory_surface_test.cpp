@@ -4,9 +4,14 @@
 
 #include <climits>
 #include <cstring>
+#include <functional>
 #include <random>
+#include <set>
+#include <string>
+#include <utility>
 #include <vector>
 
+#include "host/headless/headless_backend.h"
 #include "host/presentation_sink.h"
 #include "host/surface/surface_test_util.h"
 
@@ -124,7 +129,7 @@ class FrameCatcher : public PresentationSink {
   Frame shown;
 
  protected:
-  void Show(const Frame& frame) override { shown = frame; }
+  void Show(const FrameView& frame) override { CopyFrame(frame, &shown); }
 };
 
 // Odd sizes both ways, clipped and whole, onto a primary that presents by nearest pixel or
@@ -187,6 +192,108 @@ TEST(MemorySurface, ScaledPresentMatchesTheSteppedCopy) {
       }
     }
   }
+}
+
+// The frame a window was handed, as its bytes: what the held block says now.
+std::vector<uint8_t> HeldBytes(const HeadlessSink& sink) {
+  return sink.LastFrame().bgra;
+}
+
+std::vector<uint8_t> BytesOf(const MemorySurface& s) {
+  std::vector<uint8_t> out;
+  for (int y = 0; y < s.Height(); ++y) {
+    const uint8_t* row = s.Pixels() + y * s.Pitch();
+    out.insert(out.end(), row, row + s.Width() * 4);
+  }
+  return out;
+}
+
+// A primary hands its pixels to the window without copying them: whatever it draws while the
+// window holds a frame must leave that frame as it was, and must keep the pixels it does not touch.
+TEST(MemorySurface, AFrameTheWindowHoldsStaysAsItWasWhileThePrimaryDrawsOn) {
+  auto back = MemorySurface::Create(9, 7, Rgb32());
+  auto other = MemorySurface::Create(9, 7, Rgb32());
+  auto primary = MemorySurface::Create(9, 7, Rgb32());
+  ASSERT_TRUE(back && other && primary);
+  std::mt19937 rng(4);
+  FillRandom(*back, rng);
+  FillRandom(*other, rng);
+  HeadlessSink sink;
+  primary->SetPresentationSink(&sink, false);
+
+  using Draw = std::function<void()>;
+  const DdRect part{2, 1, 6, 5};
+  DdBltFx fx;
+  fx.fillColor = 0x00C0FFEE;
+  const std::pair<const char*, Draw> draws[] = {
+      {"whole blit",
+       [&] { ASSERT_EQ(primary->Blt(nullptr, other.get(), nullptr, 0, nullptr), kDdOk); }},
+      {"part blit", [&] { ASSERT_EQ(primary->Blt(&part, other.get(), &part, 0, nullptr), kDdOk); }},
+      {"fill", [&] { ASSERT_EQ(primary->Blt(&part, kDdBltColorFill, &fx), kDdOk); }},
+      {"lock", [&] { Put(*primary, 3, 2, 0x00ABCDEF); }},
+      {"device context",
+       [&] {
+         MemoryDc* dc = nullptr;
+         ASSERT_EQ(primary->GetDC(&dc), kDdOk);
+         ASSERT_EQ(primary->ReleaseDC(dc), kDdOk);
+       }},
+  };
+  for (const auto& [name, draw] : draws) {
+    SCOPED_TRACE(name);
+    ASSERT_EQ(primary->Blt(nullptr, back.get(), nullptr, 0, nullptr), kDdOk);
+    ASSERT_TRUE(sink.PresentPending());
+    const std::vector<uint8_t> presented = BytesOf(*primary);
+    ASSERT_EQ(HeldBytes(sink), presented);
+    const Copy before = Snapshot(*primary);
+
+    const std::vector<uint8_t> source = BytesOf(*back);
+    draw();
+    EXPECT_EQ(HeldBytes(sink), presented) << "the held frame changed under the window";
+    EXPECT_EQ(BytesOf(*back), source) << "the frame's source changed with its copy";
+    const Copy after = Snapshot(*primary);
+    for (int y = 0; y < 7; ++y) {
+      for (int x = 0; x < 9; ++x) {
+        const bool inPart = x >= part.left && x < part.right && y >= part.top && y < part.bottom;
+        if (std::string(name) == "whole blit") {
+          EXPECT_EQ(after.at(x, y), Get(*other, x, y)) << x << "," << y;
+        } else if (!inPart) {
+          EXPECT_EQ(after.at(x, y), before.at(x, y)) << "untouched pixel " << x << "," << y;
+        }
+      }
+    }
+    ASSERT_TRUE(sink.PresentPending()) << "the change is presented";
+    EXPECT_EQ(HeldBytes(sink), BytesOf(*primary));
+  }
+
+  // The other way round: drawing on the source after a present leaves the primary and the window
+  // with the frame that was presented.
+  ASSERT_EQ(primary->Blt(nullptr, back.get(), nullptr, 0, nullptr), kDdOk);
+  ASSERT_TRUE(sink.PresentPending());
+  const std::vector<uint8_t> presented = BytesOf(*primary);
+  Put(*back, 0, 0, 0x00FEDCBA);
+  ASSERT_EQ(back->Blt(&part, kDdBltColorFill, &fx), kDdOk);
+  EXPECT_EQ(BytesOf(*primary), presented);
+  EXPECT_EQ(HeldBytes(sink), presented);
+  EXPECT_EQ(Get(*back, 0, 0), 0x00FEDCBAu);
+}
+
+// Presenting frame after frame needs no new memory: the blocks of frames the window has let go of
+// are written again.
+TEST(MemorySurface, PresentingFrameAfterFrameReusesTwoBlocks) {
+  auto back = MemorySurface::Create(16, 8, Rgb32());
+  auto primary = MemorySurface::Create(16, 8, Rgb32());
+  ASSERT_TRUE(back && primary);
+  HeadlessSink sink;
+  primary->SetPresentationSink(&sink, false);
+  std::set<const uint8_t*> blocks;
+  for (int frame = 0; frame < 6; ++frame) {
+    test::Fill(*back, uint32_t(frame));
+    ASSERT_EQ(primary->Blt(nullptr, back.get(), nullptr, 0, nullptr), kDdOk);
+    ASSERT_TRUE(sink.PresentPending());
+    blocks.insert(primary->Pixels());
+    EXPECT_EQ(Get(*primary, 5, 5), uint32_t(frame));
+  }
+  EXPECT_EQ(blocks.size(), 2u);
 }
 
 // Copies onto targets larger than the caches write their rows another way; the pixels must be

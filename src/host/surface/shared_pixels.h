@@ -1,0 +1,58 @@
+// A block of pixel bytes that a surface and the sinks showing its frames hold together, so that a
+// finished frame reaches the window without a copy. The rule that makes sharing safe: only a sole
+// holder writes. A holder that finds the block shared writes into another block instead.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <new>
+#include <utility>
+
+namespace bw::host {
+
+class SharedPixels {
+ public:
+  SharedPixels() = default;
+  // An empty handle when the bytes cannot be had. The bytes start undefined.
+  static SharedPixels Make(size_t size) {
+    SharedPixels out;
+    std::unique_ptr<uint8_t[]> bytes(new (std::nothrow) uint8_t[size]);
+    if (!bytes) return out;
+    out.block_ = new (std::nothrow) Block{{1}, size, std::move(bytes)};
+    return out;
+  }
+
+  SharedPixels(const SharedPixels& other) : block_(other.block_) {
+    if (block_) block_->holders.fetch_add(1, std::memory_order_relaxed);
+  }
+  SharedPixels(SharedPixels&& other) noexcept : block_(std::exchange(other.block_, nullptr)) {}
+  SharedPixels& operator=(SharedPixels other) noexcept {
+    std::swap(block_, other.block_);
+    return *this;
+  }
+  ~SharedPixels() { Reset(); }
+
+  void Reset() {
+    // The release orders this holder's last reads before a sole holder's next writes.
+    if (block_ && block_->holders.fetch_sub(1, std::memory_order_acq_rel) == 1) delete block_;
+    block_ = nullptr;
+  }
+
+  explicit operator bool() const { return block_ != nullptr; }
+  uint8_t* Data() const { return block_ ? block_->bytes.get() : nullptr; }
+  size_t Size() const { return block_ ? block_->size : 0; }
+  // Whether this handle is the only one, so that writing through it disturbs nobody.
+  bool Sole() const { return block_ && block_->holders.load(std::memory_order_acquire) == 1; }
+
+ private:
+  struct Block {
+    std::atomic<int> holders;
+    size_t size;
+    std::unique_ptr<uint8_t[]> bytes;
+  };
+  Block* block_ = nullptr;
+};
+
+}  // namespace bw::host
