@@ -96,9 +96,10 @@ class Mouse {
  private:
   const PointerPosition* pointer_ = nullptr;
   int32_t shape_ = 0;
-  uint8_t requested_ = 1;
-  uint8_t visible_ = 1;
-  uint8_t systemCursor_ = 1;
+  // Set by the frame thread, read by the window thread in the threaded driving mode.
+  std::atomic<uint8_t> requested_{1};
+  std::atomic<uint8_t> visible_{1};
+  std::atomic<uint8_t> systemCursor_{1};
   // The animated cursor.
   CursorSprite* sprite_ = nullptr;
   int32_t frameCount_ = 0;
