@@ -81,6 +81,9 @@ FontLibrary::Face FontLibrary::Match(const std::string& family) {
 
 uint32_t FontLibrary::VerticalGlyph(Face& face, char32_t c) {
   if (face.face == nullptr) return 0;
+  if (auto known = face.verticalGlyphs.find(c); known != face.verticalGlyphs.end()) {
+    return known->second;
+  }
   uint32_t plain = FT_Get_Char_Index(face.face, c);
   if (face.shaper == nullptr) face.shaper = hb_ft_font_create_referenced(face.face);
   hb_buffer_t* buffer = hb_buffer_create();
@@ -95,6 +98,7 @@ uint32_t FontLibrary::VerticalGlyph(Face& face, char32_t c) {
   const hb_glyph_info_t* info = hb_buffer_get_glyph_infos(buffer, &count);
   uint32_t glyph = count == 1 ? info[0].codepoint : plain;
   hb_buffer_destroy(buffer);
+  face.verticalGlyphs.emplace(c, glyph);
   return glyph;
 }
 

@@ -25,7 +25,8 @@ class FontLibrary {
     std::string family;
     std::string path;
     int index = 0;  // the face's number inside its file
-    hb_font_t* shaper = nullptr;  // HarfBuzz's view of the face, made on first use
+    hb_font_t* shaper = nullptr;                  // HarfBuzz's view of the face, made on first use
+    std::map<char32_t, uint32_t> verticalGlyphs;  // what the shaper answered
   };
 
   static FontLibrary& Instance();
