@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config ccache clang-format
   libsdl2-dev libvorbis-dev libogg-dev
-  libfreetype-dev libfontconfig-dev fonts-ipafont-gothic fonts-ipafont-mincho
+  libfreetype-dev libfontconfig-dev libharfbuzz-dev fonts-ipafont-gothic fonts-ipafont-mincho
   libgtest-dev libgmock-dev libbenchmark-dev
   libpixman-1-dev zlib1g-dev liblua5.4-dev
   clang

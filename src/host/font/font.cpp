@@ -67,22 +67,6 @@ std::optional<char32_t> CodePointOf(uint32_t code) {
   return DecodeUtf8(utf8.text);
 }
 
-// cos and sin of an angle in tenths of a degree, exact at the quarter turns.
-void Turn(int32_t tenths, double* cosine, double* sine) {
-  int32_t a = tenths % 3600;
-  if (a < 0) a += 3600;
-  switch (a) {
-    case 0: *cosine = 1; *sine = 0; return;
-    case 900: *cosine = 0; *sine = 1; return;
-    case 1800: *cosine = -1; *sine = 0; return;
-    case 2700: *cosine = 0; *sine = -1; return;
-    default: break;
-  }
-  double radians = a * std::numbers::pi / 1800.0;
-  *cosine = std::cos(radians);
-  *sine = std::sin(radians);
-}
-
 FT_Fixed ToFixed(double v) {
   return static_cast<FT_Fixed>(std::lround(v * 65536.0));
 }
@@ -177,21 +161,13 @@ TEXTMETRICA MetricsFor(FT_Face face, const LOGFONTA& logFont, const Scale& scale
   return tm;
 }
 
-// The underline's and strike-out's top edge above the baseline and thickness, in pixels.
-struct Lines {
-  int32_t underlineTop = 0;
-  int32_t underlineSize = 1;
-  int32_t strikeOutTop = 0;
-  int32_t strikeOutSize = 1;
-};
-
-Lines LinesFor(FT_Face face, const Scale& scale) {
+TextLines LinesFor(FT_Face face, const Scale& scale) {
   const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
   int64_t perEm = static_cast<int64_t>(face->units_per_EM) * 64;
   auto toPixels = [&](int64_t units) {
     return static_cast<int32_t>(RoundDiv(units * scale.ppemY, perEm));
   };
-  Lines lines;
+  TextLines lines;
   lines.underlineSize = std::max(1, toPixels(face->underline_thickness));
   lines.underlineTop = toPixels(face->underline_position) + lines.underlineSize / 2;
   if (os2 != nullptr && os2->yStrikeoutSize > 0) {
@@ -204,45 +180,17 @@ Lines LinesFor(FT_Face face, const Scale& scale) {
   return lines;
 }
 
-// A box of pixels, y down, right and bottom exclusive.
-struct Box {
-  int64_t left = std::numeric_limits<int64_t>::max();
-  int64_t top = std::numeric_limits<int64_t>::max();
-  int64_t right = std::numeric_limits<int64_t>::min();
-  int64_t bottom = std::numeric_limits<int64_t>::min();
-
-  bool Empty() const { return left >= right || top >= bottom; }
-  void Add(int64_t l, int64_t t, int64_t r, int64_t b) {
-    if (l >= r || t >= b) return;
-    left = std::min(left, l);
-    top = std::min(top, t);
-    right = std::max(right, r);
-    bottom = std::max(bottom, b);
-  }
-};
-
-// A line under or through the text: from the run's start to its end along the baseline,
-// between below and below + size pixels down from it, turned with the text.
-struct Bar {
-  double below = 0;
-  double size = 0;
-};
-
-// Copies a rendered bitmap into rows of pitch bytes, grey values scaled to 0..levels. With
-// spread, 1-bit rows are spread to a byte per pixel, 0 or 255.
-void CopyBitmap(const FT_Bitmap& bitmap, int32_t levels, uint32_t pitch, bool spread,
-                uint8_t* out) {
+// Copies a rendered bitmap into rows of pitch bytes, grey values scaled to 0..levels.
+void CopyBitmap(const FT_Bitmap& bitmap, int32_t levels, uint32_t pitch, uint8_t* out) {
   bool bits = bitmap.pixel_mode == FT_PIXEL_MODE_MONO;
-  size_t rowBytes = bits && !spread ? (bitmap.width + 7) / 8 : bitmap.width;
+  size_t rowBytes = bits ? (bitmap.width + 7) / 8 : bitmap.width;
   size_t srcPitch = static_cast<size_t>(std::abs(bitmap.pitch));
   for (unsigned row = 0; row < bitmap.rows; ++row) {
     unsigned srcRow = bitmap.pitch >= 0 ? row : bitmap.rows - 1 - row;
     const uint8_t* src = bitmap.buffer + srcRow * srcPitch;
     uint8_t* dst = out + static_cast<size_t>(row) * pitch;
     std::memset(dst, 0, pitch);
-    if (bits && spread) {
-      for (size_t x = 0; x < rowBytes; ++x) dst[x] = src[x / 8] & (0x80 >> (x % 8)) ? 255 : 0;
-    } else if (bits) {
+    if (bits) {
       std::memcpy(dst, src, rowBytes);
     } else {
       for (size_t x = 0; x < rowBytes; ++x) {
@@ -252,15 +200,25 @@ void CopyBitmap(const FT_Bitmap& bitmap, int32_t levels, uint32_t pitch, bool sp
   }
 }
 
+class FreeTypeSource final : public GlyphSource {
+ public:
+  int32_t MaxHeight() const override { return Font::kMaxPixelSize; }
+  std::unique_ptr<GlyphFont> CreateFont(const LOGFONTA& logFont) const override {
+    return CreateFontIndirectA(logFont);
+  }
+};
+
 }  // namespace
 
 std::unique_ptr<Font> CreateFontIndirectA(const LOGFONTA& logFont) {
   std::unique_ptr<Font> font(new Font);
   font->logFont_ = logFont;
   size_t nameLength = strnlen(logFont.lfFaceName, kLfFaceSize);
-  font->hostFace_ = &MapFaceName(std::string_view(logFont.lfFaceName, nameLength));
+  std::string_view name(logFont.lfFaceName, nameLength);
+  font->hostFace_ = &MapFaceName(name);
+  font->vertical_ = IsVerticalFaceName(name);
   font->italic_ = logFont.lfItalic != 0;
-  Turn(logFont.lfEscapement, &font->cos_, &font->sin_);
+  TurnTenths(logFont.lfEscapement, &font->cos_, &font->sin_);
 
   FontLibrary& library = FontLibrary::Instance();
   std::lock_guard lock(library.Mutex());
@@ -279,11 +237,7 @@ std::unique_ptr<Font> CreateFontIndirectA(const LOGFONTA& logFont) {
   font->size_ = size;
   font->installedFamily_ = face.family;
   font->metrics_ = MetricsFor(face.face, logFont, *scale, font->hostFace_->pitchAndFamily);
-  Lines lines = LinesFor(face.face, *scale);
-  font->underlineTop_ = lines.underlineTop;
-  font->underlineSize_ = lines.underlineSize;
-  font->strikeOutTop_ = lines.strikeOutTop;
-  font->strikeOutSize_ = lines.strikeOutSize;
+  font->lines_ = LinesFor(face.face, *scale);
   if (font->metrics_.tmWeight >= FW_SEMIBOLD) {
     int32_t pixels = static_cast<int32_t>(RoundDiv(scale->ppemY, 64));
     font->boldStrength_ = std::max(1, (pixels + 12) / 24);
@@ -317,9 +271,10 @@ bool Font::GetTextExtentPoint32A(const char* text, int count, TextSize* size) co
     std::lock_guard lock(FontLibrary::Instance().Mutex());
     FT_Activate_Size(size_);
     for (size_t pos = 0; pos < s.size(); pos = sjis::Next(s, pos)) {
-      std::optional<char32_t> cp = CodePointOf(sjis::CharAt(s, pos));
-      uint32_t glyph = cp ? FT_Get_Char_Index(face_, *cp) : 0;
-      width += AdvanceLocked(glyph);
+      uint32_t code = sjis::CharAt(s, pos);
+      std::optional<char32_t> cp = CodePointOf(code);
+      bool upright = false;
+      width += AdvanceLocked(cp ? GlyphLocked(code, *cp, &upright) : 0);
     }
   }
   size->cx = static_cast<int32_t>(std::min<int64_t>(width, std::numeric_limits<int32_t>::max()));
@@ -327,7 +282,14 @@ bool Font::GetTextExtentPoint32A(const char* text, int count, TextSize* size) co
   return true;
 }
 
-bool Font::RenderLocked(uint32_t glyphIndex, bool mono, const MAT2& matrix,
+uint32_t Font::GlyphLocked(uint32_t code, char32_t c, bool* upright) const {
+  *upright = vertical_ && code > 0xFF;
+  if (!*upright) return FT_Get_Char_Index(face_, c);
+  return FontLibrary::VerticalGlyph(FontLibrary::Instance().Open(std::string(hostFace_->family)),
+                                    c);
+}
+
+bool Font::RenderLocked(uint32_t glyphIndex, bool upright, bool mono, const MAT2& matrix,
                         GLYPHMETRICS* metrics, bool* blank) const {
   int32_t advance = AdvanceLocked(glyphIndex);
   FT_Int32 flags = FT_LOAD_NO_BITMAP | (mono ? FT_LOAD_TARGET_MONO : FT_LOAD_TARGET_NORMAL);
@@ -348,9 +310,19 @@ bool Font::RenderLocked(uint32_t glyphIndex, bool mono, const MAT2& matrix,
                  FixedToRaw(matrix.eM22)};
   bool identity = user.xx == 0x10000 && user.xy == 0 && user.yx == 0 && user.yy == 0x10000;
   if (!identity) FT_Outline_Transform(outline, &user);
-  if (!(cos_ == 1.0 && sin_ == 0.0)) {
-    FT_Matrix turn{ToFixed(cos_), ToFixed(-sin_), ToFixed(sin_), ToFixed(cos_)};
+  // An upright glyph turns a quarter more than the line: (cos, sin) of the angle + 900.
+  double glyphCos = upright ? -sin_ : cos_, glyphSin = upright ? cos_ : sin_;
+  if (!(glyphCos == 1.0 && glyphSin == 0.0)) {
+    FT_Matrix turn{ToFixed(glyphCos), ToFixed(-glyphSin), ToFixed(glyphSin), ToFixed(glyphCos)};
     FT_Outline_Transform(outline, &turn);
+  }
+  if (upright) {
+    // Centre the turned em box (advance by cell height) in the character's cell: du along
+    // the line and dv down from it, from the pen's point on the baseline.
+    const double ascent = metrics_.tmAscent, cell = metrics_.tmHeight;
+    double du = (advance - cell) / 2.0 + ascent, dv = (cell + advance) / 2.0 - ascent;
+    double x = du * cos_ + dv * sin_, yDown = -du * sin_ + dv * cos_;
+    FT_Outline_Translate(outline, std::lround(x * 64), std::lround(-yDown * 64));
   }
 
   // The pen's move: the advance through the same matrix, then turned.
@@ -392,9 +364,10 @@ uint32_t Font::GetGlyphOutlineA(uint32_t code, uint32_t format, GLYPHMETRICS* me
 
   std::lock_guard lock(FontLibrary::Instance().Mutex());
   if (FT_Activate_Size(size_) != 0) return GDI_ERROR;
-  uint32_t glyph = FT_Get_Char_Index(face_, *cp);  // 0: the missing-glyph sign, as drawn
+  bool upright = false;
+  uint32_t glyph = GlyphLocked(code, *cp, &upright);  // 0: the missing-glyph sign, as drawn
   bool blank = false;
-  if (!RenderLocked(glyph, mono, *matrix, metrics, &blank)) return GDI_ERROR;
+  if (!RenderLocked(glyph, upright, mono, *matrix, metrics, &blank)) return GDI_ERROR;
   if (format == GGO_METRICS) return kMetricsAnswer;
   if (blank) return 0;
   const FT_Bitmap& bitmap = face_->glyph->bitmap;
@@ -404,104 +377,13 @@ uint32_t Font::GetGlyphOutlineA(uint32_t code, uint32_t format, GLYPHMETRICS* me
   if (needed >= GDI_ERROR) return GDI_ERROR;
   if (buffer == nullptr || bufferSize == 0) return static_cast<uint32_t>(needed);
   if (bufferSize < needed) return GDI_ERROR;
-  CopyBitmap(bitmap, levels, static_cast<uint32_t>(pitch), false, static_cast<uint8_t*>(buffer));
+  CopyBitmap(bitmap, levels, static_cast<uint32_t>(pitch), static_cast<uint8_t*>(buffer));
   return static_cast<uint32_t>(needed);
 }
 
-bool Font::DrawTextMask(const char* text, int count, TextMask* mask) const {
-  if (mask == nullptr || count < 0 || (text == nullptr && count > 0)) return false;
-  std::string_view s(text == nullptr ? "" : text, static_cast<size_t>(count));
-  bool mono = logFont_.lfQuality != ANTIALIASED_QUALITY && logFont_.lfQuality != CLEARTYPE_QUALITY;
-  // Unit vectors along the text and down from it, y down, and the baseline's start.
-  const double alongX = cos_, alongY = -sin_;
-  const double downX = sin_, downY = cos_;
-  const double originX = metrics_.tmAscent * downX, originY = metrics_.tmAscent * downY;
-
-  struct Placed {
-    int64_t x, y;
-    uint32_t width, rows;
-    std::vector<uint8_t> coverage;
-  };
-  std::vector<Placed> glyphs;
-  Box box;
-  int64_t pen = 0;
-  {
-    std::lock_guard lock(FontLibrary::Instance().Mutex());
-    if (FT_Activate_Size(size_) != 0) return false;
-    const MAT2 identity;
-    for (size_t pos = 0; pos < s.size(); pos = sjis::Next(s, pos)) {
-      std::optional<char32_t> cp = CodePointOf(sjis::CharAt(s, pos));
-      uint32_t glyph = cp ? FT_Get_Char_Index(face_, *cp) : 0;
-      int32_t advance = AdvanceLocked(glyph);
-      GLYPHMETRICS gm;
-      bool blank = false;
-      if (!RenderLocked(glyph, mono, identity, &gm, &blank)) continue;
-      if (!blank) {
-        const FT_Bitmap& bitmap = face_->glyph->bitmap;
-        Placed placed{std::lround(originX + pen * alongX) + gm.gmptGlyphOrigin.x,
-                      std::lround(originY + pen * alongY) - gm.gmptGlyphOrigin.y, bitmap.width,
-                      bitmap.rows, std::vector<uint8_t>(size_t{bitmap.width} * bitmap.rows)};
-        CopyBitmap(bitmap, 255, bitmap.width, true, placed.coverage.data());
-        box.Add(placed.x, placed.y, placed.x + placed.width, placed.y + placed.rows);
-        glyphs.push_back(std::move(placed));
-      }
-      pen += advance;
-    }
-  }
-
-  std::vector<Bar> bars;
-  if (logFont_.lfUnderline != 0) bars.push_back(Bar{-1.0 * underlineTop_, 1.0 * underlineSize_});
-  if (logFont_.lfStrikeOut != 0) bars.push_back(Bar{-1.0 * strikeOutTop_, 1.0 * strikeOutSize_});
-  if (pen == 0) bars.clear();
-  for (const Bar& bar : bars) {
-    double minX = originX, minY = originY, maxX = originX, maxY = originY;
-    bool first = true;
-    for (double u : {0.0, static_cast<double>(pen)}) {
-      for (double v : {bar.below, bar.below + bar.size}) {
-        double x = originX + u * alongX + v * downX, y = originY + u * alongY + v * downY;
-        minX = first ? x : std::min(minX, x);
-        minY = first ? y : std::min(minY, y);
-        maxX = first ? x : std::max(maxX, x);
-        maxY = first ? y : std::max(maxY, y);
-        first = false;
-      }
-    }
-    box.Add(static_cast<int64_t>(std::floor(minX)), static_cast<int64_t>(std::floor(minY)),
-            static_cast<int64_t>(std::ceil(maxX)), static_cast<int64_t>(std::ceil(maxY)));
-  }
-
-  *mask = TextMask{};
-  mask->endX = static_cast<int32_t>(std::lround(pen * alongX));
-  mask->endY = static_cast<int32_t>(std::lround(pen * alongY));
-  if (box.Empty()) return true;
-  uint64_t width = static_cast<uint64_t>(box.right - box.left);
-  uint64_t height = static_cast<uint64_t>(box.bottom - box.top);
-  if (width * height > kMaxBitmapBytes) return false;
-  mask->left = static_cast<int32_t>(box.left);
-  mask->top = static_cast<int32_t>(box.top);
-  mask->width = static_cast<int32_t>(width);
-  mask->height = static_cast<int32_t>(height);
-  mask->coverage.assign(width * height, 0);
-  for (const Placed& g : glyphs) {
-    for (uint32_t row = 0; row < g.rows; ++row) {
-      uint8_t* dst = &mask->coverage[(g.y - box.top + row) * width + (g.x - box.left)];
-      const uint8_t* src = &g.coverage[size_t{row} * g.width];
-      for (uint32_t x = 0; x < g.width; ++x) dst[x] = std::max(dst[x], src[x]);
-    }
-  }
-  // Bars: every pixel whose centre lies on the line.
-  for (const Bar& bar : bars) {
-    for (uint64_t y = 0; y < height; ++y) {
-      for (uint64_t x = 0; x < width; ++x) {
-        double cx = box.left + x + 0.5 - originX, cy = box.top + y + 0.5 - originY;
-        double u = cx * alongX + cy * alongY, v = cx * downX + cy * downY;
-        if (u >= 0 && u < pen && v >= bar.below && v < bar.below + bar.size) {
-          mask->coverage[y * width + x] = 255;
-        }
-      }
-    }
-  }
-  return true;
+const GlyphSource& FreeTypeGlyphSource() {
+  static const FreeTypeSource source;
+  return source;
 }
 
 }  // namespace bw::host

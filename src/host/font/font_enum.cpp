@@ -23,7 +23,7 @@ void CopyName(std::string_view text, char* out, size_t capacity) {
   out[n] = '\0';
 }
 
-ENUMLOGFONTEXA Record(const HostFace& face) {
+ENUMLOGFONTEXA Record(const HostFace& face, bool vertical) {
   ENUMLOGFONTEXA record;
   LOGFONTA& lf = record.elfLogFont;
   lf.lfHeight = kEnumHeight;
@@ -34,7 +34,7 @@ ENUMLOGFONTEXA Record(const HostFace& face) {
   lf.lfClipPrecision = CLIP_STROKE_PRECIS;
   lf.lfQuality = DRAFT_QUALITY;
   lf.lfPitchAndFamily = face.pitchAndFamily;
-  std::string name = GdiFaceName(face);
+  std::string name = (vertical ? "@" : "") + GdiFaceName(face);
   CopyName(name, lf.lfFaceName, sizeof lf.lfFaceName);
   CopyName(name, record.elfFullName, sizeof record.elfFullName);
   CopyName("Regular", record.elfStyle, sizeof record.elfStyle);
@@ -53,7 +53,10 @@ int EnumFontFamiliesExA(const LOGFONTA& filter, FONTENUMPROCA proc, LPARAM param
 
   int answer = 1;
   for (const HostFace& face : HostFaces()) {
-    if (!wanted.empty() && wanted != GdiFaceName(face)) continue;
+    std::string name = GdiFaceName(face);
+    bool wantsPlain = wanted.empty() || wanted == name;
+    bool wantsTwin = wanted.empty() || (IsVerticalFaceName(wanted) && wanted.substr(1) == name);
+    if (!wantsPlain && !wantsTwin) continue;
     bool installed = false;
     {
       FontLibrary& library = FontLibrary::Instance();
@@ -61,9 +64,12 @@ int EnumFontFamiliesExA(const LOGFONTA& filter, FONTENUMPROCA proc, LPARAM param
       installed = library.IsInstalled(std::string(face.family));
     }
     if (!installed) continue;
-    ENUMLOGFONTEXA record = Record(face);
-    answer = proc(&record, TRUETYPE_FONTTYPE, param);
-    if (answer == 0) break;
+    for (bool vertical : {false, true}) {
+      if (!(vertical ? wantsTwin : wantsPlain)) continue;
+      ENUMLOGFONTEXA record = Record(face, vertical);
+      answer = proc(&record, TRUETYPE_FONTTYPE, param);
+      if (answer == 0) return answer;
+    }
   }
   return answer;
 }

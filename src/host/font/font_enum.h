@@ -2,9 +2,9 @@
 // its time expects, under their own names, each reported when the face that stands in for it
 // (host_faces.h) is installed: outline faces in the Shift-JIS character set, in the order of
 // HostFaces(). The stand-in faces' own names are not listed, so a game offering a font choice
-// shows each design once; the vertical-writing "@" faces are not listed, since text is written
-// vertically by turning it. Character sets other than Shift-JIS are not reported: the faces map
-// CP932 codes whatever is asked for.
+// shows each design once. Each face is followed by its vertical-writing twin, its name with a
+// leading "@" (host_faces.h), as the system lists them. Character sets other than Shift-JIS are not
+// reported: the faces map CP932 codes whatever is asked for.
 #pragma once
 
 #include <cstdint>

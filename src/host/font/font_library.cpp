@@ -3,6 +3,8 @@
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
+#include <hb-ft.h>
+#include <hb.h>
 
 #include <cstdio>
 
@@ -36,6 +38,7 @@ FontLibrary::FontLibrary() {
 
 FontLibrary::~FontLibrary() {
   for (auto& [family, face] : faces_) {
+    if (face.shaper != nullptr) hb_font_destroy(face.shaper);
     if (face.face != nullptr) FT_Done_Face(face.face);
   }
   if (library_ != nullptr) FT_Done_FreeType(library_);
@@ -76,7 +79,30 @@ FontLibrary::Face FontLibrary::Match(const std::string& family) {
   return found;
 }
 
-const FontLibrary::Face& FontLibrary::Open(const std::string& family) {
+uint32_t FontLibrary::VerticalGlyph(Face& face, char32_t c) {
+  if (face.face == nullptr) return 0;
+  if (auto known = face.verticalGlyphs.find(c); known != face.verticalGlyphs.end()) {
+    return known->second;
+  }
+  uint32_t plain = FT_Get_Char_Index(face.face, c);
+  if (face.shaper == nullptr) face.shaper = hb_ft_font_create_referenced(face.face);
+  hb_buffer_t* buffer = hb_buffer_create();
+  hb_buffer_add_utf32(buffer, reinterpret_cast<const uint32_t*>(&c), 1, 0, 1);
+  hb_buffer_set_direction(buffer, HB_DIRECTION_TTB);
+  hb_buffer_set_script(buffer, HB_SCRIPT_HAN);
+  hb_buffer_set_language(buffer, hb_language_from_string("ja", -1));
+  // Vertical text turns on 'vert' by itself; asked for too, in case the face files it oddly.
+  hb_feature_t vert{HB_TAG('v', 'e', 'r', 't'), 1, HB_FEATURE_GLOBAL_START, HB_FEATURE_GLOBAL_END};
+  hb_shape(face.shaper, buffer, &vert, 1);
+  unsigned int count = 0;
+  const hb_glyph_info_t* info = hb_buffer_get_glyph_infos(buffer, &count);
+  uint32_t glyph = count == 1 ? info[0].codepoint : plain;
+  hb_buffer_destroy(buffer);
+  face.verticalGlyphs.emplace(c, glyph);
+  return glyph;
+}
+
+FontLibrary::Face& FontLibrary::Open(const std::string& family) {
   auto it = faces_.find(family);
   if (it != faces_.end()) return it->second;
   Face face = Match(family);

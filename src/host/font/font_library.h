@@ -12,6 +12,7 @@
 struct FT_FaceRec_;
 struct FT_LibraryRec_;
 struct _FcConfig;
+struct hb_font_t;
 
 namespace bw::host {
 
@@ -24,6 +25,8 @@ class FontLibrary {
     std::string family;
     std::string path;
     int index = 0;  // the face's number inside its file
+    hb_font_t* shaper = nullptr;                  // HarfBuzz's view of the face, made on first use
+    std::map<char32_t, uint32_t> verticalGlyphs;  // what the shaper answered
   };
 
   static FontLibrary& Instance();
@@ -36,10 +39,14 @@ class FontLibrary {
 
   // Under Mutex(). Null face when nothing could be found or opened; the answer is kept, so
   // each family is looked up once.
-  const Face& Open(const std::string& family);
+  Face& Open(const std::string& family);
 
   // Under Mutex(). True when a face of exactly this family is installed and opens.
   bool IsInstalled(const std::string& family);
+
+  // Under Mutex(). The glyph of character c in vertical writing: the face's 'vert' form where it
+  // has one, else its ordinary glyph (0 when it has none).
+  static uint32_t VerticalGlyph(Face& face, char32_t c);
 
  private:
   FontLibrary();

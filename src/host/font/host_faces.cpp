@@ -32,7 +32,12 @@ std::span<const HostFace> HostFaces() {
   return kFaces;
 }
 
+bool IsVerticalFaceName(std::string_view cp932Name) {
+  return !cp932Name.empty() && cp932Name.front() == '@';
+}
+
 const HostFace& MapFaceName(std::string_view cp932Name) {
+  if (IsVerticalFaceName(cp932Name)) cp932Name.remove_prefix(1);
   Cp932Conversion utf8 = Cp932ToUtf8(cp932Name);
   if (utf8.ok) {
     for (const HostFace& face : kFaces) {

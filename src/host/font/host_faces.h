@@ -21,9 +21,12 @@ struct HostFace {
 std::span<const HostFace> HostFaces();
 
 // The face for a LOGFONTA face name (CP932 bytes, up to the first NUL). The game's name or the
-// installed family's own name (ASCII letters compared without case) selects a face; an empty or
-// unknown name selects the default Gothic.
+// installed family's own name (ASCII letters compared without case) selects a face, with or
+// without a leading "@"; an empty or unknown name selects the default Gothic.
 const HostFace& MapFaceName(std::string_view cp932Name);
+
+// True for a name with a leading "@": the same face for vertical writing.
+bool IsVerticalFaceName(std::string_view cp932Name);
 
 // The game's name as CP932 bytes.
 std::string GdiFaceName(const HostFace& face);

@@ -1,8 +1,12 @@
 #include "host/gdi/memory_dc.h"
 
 #include <algorithm>
+#include <bit>
+#include <cmath>
 #include <cstring>
+#include <limits>
 #include <new>
+#include <utility>
 
 namespace bw::host {
 
@@ -35,10 +39,180 @@ int DibSection::SetColorTable(int first, int count, const uint32_t* colors) {
   return written;
 }
 
+bool DibSection::SetMasks(uint32_t red, uint32_t green, uint32_t blue) {
+  if (bits_ != 16) return false;
+  for (uint32_t mask : {red, green, blue}) {
+    if (mask == 0 || mask > 0xFFFF || std::popcount(mask) > 8) return false;
+    uint32_t run = mask >> std::countr_zero(mask);
+    if ((run & (run + 1)) != 0) return false;  // not one run of bits
+  }
+  if ((red & green) != 0 || (red & blue) != 0 || (green & blue) != 0) return false;
+  masks_[0] = red;
+  masks_[1] = green;
+  masks_[2] = blue;
+  return true;
+}
+
+namespace {
+
+uint8_t Red(COLORREF c) {
+  return static_cast<uint8_t>(c);
+}
+uint8_t Green(COLORREF c) {
+  return static_cast<uint8_t>(c >> 8);
+}
+uint8_t Blue(COLORREF c) {
+  return static_cast<uint8_t>(c >> 16);
+}
+
+}  // namespace
+
+uint32_t DibSection::Encode(COLORREF color) const {
+  uint32_t r = Red(color), g = Green(color), b = Blue(color);
+  if (bits_ == 16) {
+    uint32_t value = 0;
+    const uint32_t channels[3] = {r, g, b};
+    for (int i = 0; i < 3; ++i) {
+      int width = std::popcount(masks_[i]);
+      value |= (channels[i] >> (8 - width)) << std::countr_zero(masks_[i]);
+    }
+    return value;
+  }
+  if (bits_ == 8) {
+    uint32_t best = 0;
+    int64_t bestDistance = std::numeric_limits<int64_t>::max();
+    for (uint32_t i = 0; i < 256 && bestDistance > 0; ++i) {
+      int64_t dr = int64_t((colors_[i] >> 16) & 0xFF) - r;
+      int64_t dg = int64_t((colors_[i] >> 8) & 0xFF) - g;
+      int64_t db = int64_t(colors_[i] & 0xFF) - b;
+      int64_t distance = dr * dr + dg * dg + db * db;
+      if (distance < bestDistance) bestDistance = distance, best = i;
+    }
+    return best;
+  }
+  return r << 16 | g << 8 | b;  // the fourth byte of 32-bit pixels stays 0
+}
+
+COLORREF DibSection::Decode(uint32_t value) const {
+  if (bits_ == 16) {
+    uint8_t channels[3];
+    for (int i = 0; i < 3; ++i) {
+      uint32_t max = masks_[i] >> std::countr_zero(masks_[i]);
+      uint32_t field = (value & masks_[i]) >> std::countr_zero(masks_[i]);
+      channels[i] = static_cast<uint8_t>((field * 255 + max / 2) / max);
+    }
+    return RGB(channels[0], channels[1], channels[2]);
+  }
+  uint32_t rgb = bits_ == 8 ? colors_[value & 0xFF] : value;
+  return RGB(static_cast<uint8_t>(rgb >> 16), static_cast<uint8_t>(rgb >> 8),
+             static_cast<uint8_t>(rgb));
+}
+
+uint32_t DibSection::Read(int x, int y) const {
+  const uint8_t* p = pixels_.get() + y * pitch_ + x * (bits_ / 8);
+  uint32_t value = 0;
+  for (int i = 0; i < bits_ / 8; ++i) value |= uint32_t{p[i]} << (8 * i);
+  return value;
+}
+
+void DibSection::Write(int x, int y, uint32_t value) {
+  uint8_t* p = pixels_.get() + y * pitch_ + x * (bits_ / 8);
+  for (int i = 0; i < bits_ / 8; ++i) p[i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
 DibSection* MemoryDc::Select(DibSection* section) {
   DibSection* previous = selected_;
   selected_ = section;
   return previous;
+}
+
+const GlyphFont* MemoryDc::SelectFont(const GlyphFont* font) {
+  const GlyphFont* previous = font_;
+  font_ = font;
+  return previous;
+}
+
+COLORREF MemoryDc::SetTextColor(COLORREF color) {
+  return std::exchange(textColor_, color & 0x00FFFFFFu);
+}
+
+COLORREF MemoryDc::SetBkColor(COLORREF color) {
+  return std::exchange(bkColor_, color & 0x00FFFFFFu);
+}
+
+int MemoryDc::SetBkMode(int mode) {
+  if (mode != TRANSPARENT && mode != OPAQUE) return 0;
+  return std::exchange(bkMode_, mode);
+}
+
+bool MemoryDc::FillSolidRect(const DcRect& rect, COLORREF color) {
+  if (selected_ == nullptr) return false;
+  int64_t left = std::max<int64_t>(rect.x, 0);
+  int64_t top = std::max<int64_t>(rect.y, 0);
+  int64_t right = std::min<int64_t>(int64_t{rect.x} + rect.w, selected_->Width());
+  int64_t bottom = std::min<int64_t>(int64_t{rect.y} + rect.h, selected_->Height());
+  uint32_t value = selected_->Encode(color);
+  for (int64_t y = top; y < bottom; ++y) {
+    for (int64_t x = left; x < right; ++x) selected_->Write(int(x), int(y), value);
+  }
+  return true;
+}
+
+bool MemoryDc::TextOutA(int x, int y, const char* text, int count) {
+  if (selected_ == nullptr || font_ == nullptr) return false;
+  TextMask mask;
+  if (!font_->DrawTextMask(text, count, &mask)) return false;
+  DibSection& s = *selected_;
+  if (bkMode_ == OPAQUE) {
+    TextSize size;
+    if (!font_->GetTextExtentPoint32A(text, count, &size)) return false;
+    double cosine = 1, sine = 0;
+    TurnTenths(font_->LogFont().lfEscapement, &cosine, &sine);
+    // The cells, u along the run and v down from its top, turned about (x, y).
+    double xs[4], ys[4];
+    int corner = 0;
+    for (double u : {0.0, double(size.cx)}) {
+      for (double v : {0.0, double(size.cy)}) {
+        xs[corner] = x + u * cosine + v * sine;
+        ys[corner++] = y - u * sine + v * cosine;
+      }
+    }
+    int64_t left = std::max<int64_t>(0, int64_t(std::floor(*std::min_element(xs, xs + 4))));
+    int64_t right = std::min<int64_t>(s.Width(), int64_t(std::ceil(*std::max_element(xs, xs + 4))));
+    int64_t top = std::max<int64_t>(0, int64_t(std::floor(*std::min_element(ys, ys + 4))));
+    int64_t bottom =
+        std::min<int64_t>(s.Height(), int64_t(std::ceil(*std::max_element(ys, ys + 4))));
+    uint32_t back = s.Encode(bkColor_);
+    for (int64_t py = top; py < bottom; ++py) {
+      for (int64_t px = left; px < right; ++px) {
+        double cx = px + 0.5 - x, cy = py + 0.5 - y;
+        double u = cx * cosine - cy * sine, v = cx * sine + cy * cosine;
+        if (u >= 0 && u < size.cx && v >= 0 && v < size.cy) s.Write(int(px), int(py), back);
+      }
+    }
+  }
+  uint32_t ink = s.Encode(textColor_);
+  for (int32_t row = 0; row < mask.height; ++row) {
+    int64_t py = int64_t{y} + mask.top + row;
+    if (py < 0 || py >= s.Height()) continue;
+    for (int32_t col = 0; col < mask.width; ++col) {
+      int64_t px = int64_t{x} + mask.left + col;
+      uint32_t a = mask.coverage[size_t(row) * size_t(mask.width) + size_t(col)];
+      if (px < 0 || px >= s.Width() || a == 0) continue;
+      if (a == 255) {
+        s.Write(int(px), int(py), ink);
+        continue;
+      }
+      COLORREF under = s.Decode(s.Read(int(px), int(py)));
+      auto mix = [a](uint8_t from, uint8_t to) {
+        return static_cast<uint8_t>((from * (255 - a) + to * a + 127) / 255);
+      };
+      COLORREF blended = RGB(mix(Red(under), Red(textColor_)), mix(Green(under), Green(textColor_)),
+                             mix(Blue(under), Blue(textColor_)));
+      s.Write(int(px), int(py), s.Encode(blended));
+    }
+  }
+  return true;
 }
 
 namespace {

@@ -1,13 +1,29 @@
 // Device contexts as the engine uses them: a memory context with a DIB section selected into
 // it, that is, memory pixels with a format (8, 16, 24 or 32 bits, rows top-down, each padded to
 // 4 bytes) and, at 8 bits, a 256-entry colour table. BitBlt and StretchBlt are memory copies.
+// The context also holds a font, a text colour and a background mode and colour: FillSolidRect
+// and TextOutA paint in the section's own format (at 8 bits the nearest colour of the table),
+// and, as the system does, leave the unused fourth byte of 32-bit pixels 0 where they paint.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 
+#include "host/font/glyph_source.h"
+
 namespace bw::host {
+
+// A colour as 0x00BBGGRR.
+using COLORREF = uint32_t;
+constexpr COLORREF RGB(uint8_t r, uint8_t g, uint8_t b) {
+  return COLORREF{r} | COLORREF{g} << 8 | COLORREF{b} << 16;
+}
+constexpr uint32_t CLR_INVALID = 0xFFFFFFFF;
+
+// Background modes.
+constexpr int TRANSPARENT = 1;
+constexpr int OPAQUE = 2;
 
 class DibSection {
  public:
@@ -26,6 +42,18 @@ class DibSection {
   int SetColorTable(int first, int count, const uint32_t* colors);
   const uint32_t* ColorTable() const { return colors_; }
 
+  // The red, green and blue masks of a 16-bit section (5-5-5 unless set). False, leaving them,
+  // for masks of another depth or masks that are empty, overlap, or are not one run of bits
+  // of at most 8.
+  bool SetMasks(uint32_t red, uint32_t green, uint32_t blue);
+  const uint32_t* Masks() const { return masks_; }
+
+  // A colour as this section stores it (the colour table's nearest entry at 8 bits).
+  uint32_t Encode(COLORREF color) const;
+  COLORREF Decode(uint32_t value) const;
+  uint32_t Read(int x, int y) const;
+  void Write(int x, int y, uint32_t value);
+
  private:
   DibSection() = default;
 
@@ -35,6 +63,7 @@ class DibSection {
   int bits_ = 0;
   ptrdiff_t pitch_ = 0;
   uint32_t colors_[256] = {};
+  uint32_t masks_[3] = {0x7C00, 0x03E0, 0x001F};
 };
 
 // The largest section in bytes: anything larger is refused rather than allocated.
@@ -43,14 +72,50 @@ constexpr int64_t kMaxSectionBytes = 0x7FFFFFF8;
 // Bytes per row of a picture, padded to 4; 0 when the row would not fit the size limit.
 int64_t RowPitch(int64_t width, int bits);
 
+// An x, y, width, height rectangle.
+struct DcRect {
+  int32_t x = 0;
+  int32_t y = 0;
+  int32_t w = 0;
+  int32_t h = 0;
+};
+
 class MemoryDc {
  public:
   // Selects a section (not owned; null deselects) and answers the previous one.
   DibSection* Select(DibSection* section);
   DibSection* Selected() const { return selected_; }
 
+  // Selects a font (not owned; null deselects) and answers the previous one.
+  const GlyphFont* SelectFont(const GlyphFont* font);
+  const GlyphFont* SelectedFont() const { return font_; }
+
+  // Each answers the previous value; SetBkMode answers 0 for a mode other than TRANSPARENT
+  // and OPAQUE and keeps the mode.
+  COLORREF SetTextColor(COLORREF color);
+  COLORREF SetBkColor(COLORREF color);
+  int SetBkMode(int mode);
+  COLORREF TextColor() const { return textColor_; }
+  COLORREF BkColor() const { return bkColor_; }
+  int BkMode() const { return bkMode_; }
+
+  // Fills the rectangle, clipped to the section. False without a section.
+  bool FillSolidRect(const DcRect& rect, COLORREF color);
+
+  // Draws count bytes of CP932 text with the selected font: (x, y) is the top-left corner of
+  // the first character cell, about which the escapement turns the run. In OPAQUE mode the
+  // run's cells (its extent by the cell height, turned) are first filled with the background
+  // colour. Hard-edged text writes the text colour; grey text blends it over what is there.
+  // False without a section or font, for a null text with a count or a negative count, or
+  // when the run cannot be drawn.
+  bool TextOutA(int x, int y, const char* text, int count);
+
  private:
   DibSection* selected_ = nullptr;
+  const GlyphFont* font_ = nullptr;
+  COLORREF textColor_ = RGB(0, 0, 0);
+  COLORREF bkColor_ = RGB(255, 255, 255);
+  int bkMode_ = OPAQUE;
 };
 
 // Copies a w x h rectangle, clipped to both sections. Same depths copy bytes; 8 to 32 bits

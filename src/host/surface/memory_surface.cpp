@@ -550,6 +550,8 @@ HResult MemorySurface::GetDC(MemoryDc** out) {
   if (HResult hr = CheckUsable(); hr != kDdOk) return hr;
   auto section = DibSection::Create(width_, height_, int(format_.rgbBitCount));
   if (!section || section->Pitch() != pitch_) return kDdErrGeneric;
+  if (format_.rgbBitCount == 16)
+    section->SetMasks(format_.rBitMask, format_.gBitMask, format_.bBitMask);
   std::memcpy(section->Pixels(), pixels_.Data(), size_t(pitch_) * size_t(height_));
   dcSection_ = std::move(section);
   dc_ = std::make_unique<MemoryDc>();

@@ -3,6 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
+
+#include "host/cp932.h"
+#include "host/font/fake_glyph_source.h"
+#include "host/surface/memory_surface.h"
 
 namespace bw::host {
 namespace {
@@ -55,6 +60,155 @@ TEST(BitBlt, CopiesClippedAndConvertsThroughTheColourTable) {
   EXPECT_EQ(Pixel32(*big, 1, 1), 0x00445566u);
   EXPECT_EQ(Pixel32(*big, 2, 0), 0x00112233u);
   EXPECT_EQ(Pixel32(*big, 3, 3), Pixel32(*dst32, 4, 1));
+}
+
+LOGFONTA Describe(int32_t height, int32_t escapement = 0,
+                  uint8_t quality = NONANTIALIASED_QUALITY) {
+  LOGFONTA lf;
+  lf.lfHeight = height;
+  lf.lfEscapement = lf.lfOrientation = escapement;
+  lf.lfQuality = quality;
+  lf.lfCharSet = SHIFTJIS_CHARSET;
+  return lf;
+}
+
+// A 32-bit section whose every byte is 0xFF, so painted pixels show by their fourth byte.
+std::unique_ptr<DibSection> Marked(int w, int h) {
+  auto s = DibSection::Create(w, h, 32);
+  std::memset(s->Pixels(), 0xFF, size_t(s->Pitch()) * h);
+  return s;
+}
+
+TEST(MemoryDcText, TextOutPaintsHardEdgedInTheCellAndClearsTheFourthByte) {
+  auto font = FakeGlyphSource().CreateFont(Describe(-16));  // ascent 14, 'A' advances 8
+  auto section = Marked(24, 24);
+  MemoryDc dc;
+  dc.Select(section.get());
+  EXPECT_FALSE(dc.TextOutA(0, 0, "A", 1)) << "no font";
+  dc.SelectFont(font.get());
+  EXPECT_EQ(dc.SetBkMode(7), 0);
+  EXPECT_EQ(dc.SetBkMode(TRANSPARENT), OPAQUE) << "opaque by default";
+  dc.SetTextColor(RGB(0x12, 0x34, 0x56));
+  EXPECT_FALSE(dc.TextOutA(0, 0, nullptr, 1));
+  EXPECT_FALSE(dc.TextOutA(0, 0, "A", -1));
+  ASSERT_TRUE(dc.TextOutA(3, 2, "A", 1));
+  // The glyph box: x 4..9, y 3..15 (one below the cell's top down to the baseline).
+  for (int y = 0; y < 24; ++y) {
+    for (int x = 0; x < 24; ++x) {
+      bool ink = x >= 4 && x < 10 && y >= 3 && y < 16;
+      ASSERT_EQ(Pixel32(*section, x, y), ink ? 0x00123456u : 0xFFFFFFFFu) << x << ", " << y;
+    }
+  }
+
+  dc.SetBkMode(OPAQUE);
+  dc.SetBkColor(RGB(0, 255, 0));
+  std::memset(section->Pixels(), 0xFF, size_t(section->Pitch()) * 24);
+  ASSERT_TRUE(dc.TextOutA(3, 2, "A", 1));
+  for (int y = 0; y < 24; ++y) {
+    for (int x = 0; x < 24; ++x) {
+      bool cell = x >= 3 && x < 11 && y >= 2 && y < 18;
+      bool ink = x >= 4 && x < 10 && y >= 3 && y < 16;
+      uint32_t want = ink ? 0x00123456u : cell ? 0x0000FF00u : 0xFFFFFFFFu;
+      ASSERT_EQ(Pixel32(*section, x, y), want) << x << ", " << y;
+    }
+  }
+}
+
+TEST(MemoryDcText, TurnedTextAndOpaqueCellsFollowTheEscapement) {
+  auto font = FakeGlyphSource().CreateFont(Describe(-16, 2700));
+  auto section = Marked(40, 40);
+  MemoryDc dc;
+  dc.Select(section.get());
+  dc.SelectFont(font.get());
+  dc.SetBkColor(RGB(1, 2, 3));
+  ASSERT_TRUE(dc.TextOutA(30, 5, "AA", 2));
+  // At 2700 the cells run down from (30, 5) and lie left of it: x 14..29, y 5..20.
+  int painted = 0;
+  for (int y = 0; y < 40; ++y) {
+    for (int x = 0; x < 40; ++x) {
+      bool cell = x >= 14 && x < 30 && y >= 5 && y < 21;
+      uint32_t v = Pixel32(*section, x, y);
+      ASSERT_EQ(v >> 24, cell ? 0u : 0xFFu) << x << ", " << y;
+      painted += v == 0u;  // text colour black
+    }
+  }
+  EXPECT_EQ(painted, 2 * 13 * 6) << "two turned 6 x 13 boxes";
+}
+
+TEST(MemoryDcText, SixteenAndEightBitSectionsTakeTheirOwnFormat) {
+  auto font = FakeGlyphSource().CreateFont(Describe(-16));
+  auto s16 = DibSection::Create(16, 16, 16);
+  MemoryDc dc;
+  dc.Select(s16.get());
+  dc.SelectFont(font.get());
+  dc.SetTextColor(RGB(255, 0, 0));
+  dc.SetBkMode(TRANSPARENT);
+  ASSERT_TRUE(dc.TextOutA(0, 0, "A", 1));
+  EXPECT_EQ(s16->Read(5, 10), 0x7C00u) << "5-5-5 unless set";
+  EXPECT_EQ(s16->Read(0, 0), 0u);
+  ASSERT_TRUE(s16->SetMasks(0xF800, 0x07E0, 0x001F));
+  ASSERT_TRUE(dc.FillSolidRect(DcRect{-2, -2, 4, 4}, RGB(0, 255, 0)));
+  EXPECT_EQ(s16->Read(1, 1), 0x07E0u);
+  EXPECT_EQ(s16->Read(0, 2), 0u) << "the fill ends at its rectangle";
+  ASSERT_TRUE(dc.TextOutA(0, 0, "A", 1));
+  EXPECT_EQ(s16->Read(5, 10), 0xF800u);
+  EXPECT_FALSE(s16->SetMasks(0xF800, 0x0FE0, 0x001F)) << "overlapping masks";
+  EXPECT_FALSE(s16->SetMasks(0xF800, 0x05E0, 0x001F)) << "a mask with a gap";
+  EXPECT_FALSE(DibSection::Create(2, 2, 32)->SetMasks(0xF800, 0x07E0, 0x001F));
+
+  // A 16-bit surface's device context hands its masks to the section.
+  DdPixelFormat rgb565;
+  rgb565.flags = kDdpfRgb;
+  rgb565.rgbBitCount = 16;
+  rgb565.rBitMask = 0xF800;
+  rgb565.gBitMask = 0x07E0;
+  rgb565.bBitMask = 0x001F;
+  auto surface = MemorySurface::Create(8, 8, rgb565);
+  ASSERT_NE(surface, nullptr);
+  MemoryDc* surfaceDc = nullptr;
+  ASSERT_EQ(surface->GetDC(&surfaceDc), kDdOk);
+  EXPECT_EQ(surfaceDc->Selected()->Masks()[0], 0xF800u);
+  EXPECT_EQ(surfaceDc->Selected()->Masks()[1], 0x07E0u);
+  surface->ReleaseDC(surfaceDc);
+
+  auto s8 = DibSection::Create(16, 16, 8);  // grey table
+  MemoryDc grey;
+  grey.Select(s8.get());
+  grey.SelectFont(font.get());
+  grey.SetTextColor(RGB(15, 15, 15));
+  grey.SetBkColor(RGB(0, 0, 0));
+  ASSERT_TRUE(grey.TextOutA(0, 0, "A", 1));
+  EXPECT_EQ(s8->Pixels()[10 * s8->Pitch() + 5], 15) << "the table's nearest entry";
+  EXPECT_EQ(s8->Pixels()[0], 0) << "the opaque cell in the background colour";
+}
+
+TEST(MemoryDcText, JapaneseLineStaysInsideItsMeasuredBox) {
+  std::string text = Utf8ToCp932("日本語の文、「テスト」です。Ag").text;
+  for (uint8_t quality : {NONANTIALIASED_QUALITY, ANTIALIASED_QUALITY}) {
+    LOGFONTA lf = Describe(-24, 0, quality);
+    std::string face = Utf8ToCp932("ＭＳ Ｐゴシック").text;
+    std::memcpy(lf.lfFaceName, face.data(), face.size());
+    auto font = FreeTypeGlyphSource().CreateFont(lf);
+    ASSERT_NE(font, nullptr);
+    TextSize size;
+    ASSERT_TRUE(font->GetTextExtentPoint32A(text.data(), int(text.size()), &size));
+    auto section = Marked(size.cx + 40, size.cy + 40);
+    MemoryDc dc;
+    dc.Select(section.get());
+    dc.SelectFont(font.get());
+    dc.SetBkMode(TRANSPARENT);
+    ASSERT_TRUE(dc.TextOutA(20, 20, text.data(), int(text.size())));
+    int painted = 0, outside = 0;
+    for (int y = 0; y < section->Height(); ++y) {
+      for (int x = 0; x < section->Width(); ++x) {
+        if ((Pixel32(*section, x, y) >> 24) != 0) continue;
+        ++painted;
+        outside += x < 20 || x >= 20 + size.cx || y < 20 || y >= 20 + size.cy;
+      }
+    }
+    EXPECT_GT(painted, size.cx * size.cy / 20) << "quality " << int(quality);
+    EXPECT_EQ(outside, 0) << "quality " << int(quality);
+  }
 }
 
 }  // namespace

@@ -1,0 +1,147 @@
+#include "host/font/fake_glyph_source.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace bw::host {
+namespace {
+
+constexpr uint32_t kHiraganaA = 0x82A0;  // あ
+
+LOGFONTA Height(int32_t height, int32_t escapement = 0) {
+  LOGFONTA lf;
+  lf.lfHeight = height;
+  lf.lfEscapement = lf.lfOrientation = escapement;
+  return lf;
+}
+
+MAT2 Scaled(int16_t factor) {
+  MAT2 m;
+  m.eM11 = m.eM22 = FixedFromInt(factor);
+  return m;
+}
+
+// The glyph's set bits as rows of '#' and '.'.
+std::vector<std::string> Bits(const GlyphFont& font, uint32_t code, const MAT2& matrix,
+                              GLYPHMETRICS* gm) {
+  uint32_t size = font.GetGlyphOutlineA(code, GGO_BITMAP, gm, 0, nullptr, &matrix);
+  if (size == GDI_ERROR || size == 0) return {};
+  std::vector<uint8_t> buffer(size);
+  EXPECT_EQ(font.GetGlyphOutlineA(code, GGO_BITMAP, gm, size, buffer.data(), &matrix), size);
+  uint32_t pitch = (gm->gmBlackBoxX + 31) / 32 * 4;
+  std::vector<std::string> rows;
+  for (uint32_t y = 0; y < gm->gmBlackBoxY; ++y) {
+    std::string row;
+    for (uint32_t x = 0; x < pitch * 8; ++x) {
+      bool set = buffer[y * pitch + x / 8] & (0x80 >> (x % 8));
+      if (x >= gm->gmBlackBoxX) {
+        EXPECT_FALSE(set) << "bit past the black box";
+        continue;
+      }
+      row += set ? '#' : '.';
+    }
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+TEST(FakeGlyphSourceTest, MetricsAndExtentsAreFixed) {
+  FakeGlyphSource source;
+  auto font = source.CreateFont(Height(-20));
+  ASSERT_NE(font, nullptr);
+  TEXTMETRICA tm;
+  font->GetTextMetricsA(&tm);
+  EXPECT_EQ(tm.tmHeight, 20);
+  EXPECT_EQ(tm.tmAscent, 18);
+  EXPECT_EQ(tm.tmDescent, 2);
+  TextSize size;
+  ASSERT_TRUE(font->GetTextExtentPoint32A("A\x82\xA0 ", 4, &size));
+  EXPECT_EQ(size.cx, 10 + 20 + 10) << "single bytes h / 2, double bytes h";
+  EXPECT_EQ(size.cy, 20);
+  EXPECT_FALSE(font->GetTextExtentPoint32A(nullptr, 1, &size));
+  EXPECT_FALSE(font->GetTextExtentPoint32A("A", -1, &size));
+
+  EXPECT_EQ(source.CreateFont(Height(-(FakeGlyphSource::kMaxHeight + 1))), nullptr);
+  EXPECT_EQ(source.CreateFont(Height(INT32_MIN)), nullptr) << "no overflow taking its size";
+  EXPECT_NE(source.CreateFont(Height(FakeGlyphSource::kMaxHeight)), nullptr);
+}
+
+TEST(FakeGlyphSourceTest, WithoutOutlinesOnlyBitmapsDrawAndTheyScaleWithTheMatrix) {
+  auto font = FakeGlyphSource().CreateFont(Height(-8));  // ascent 7, 'A' advances 4
+  const MAT2 identity;
+  GLYPHMETRICS gm;
+  for (uint32_t format : {GGO_GRAY2_BITMAP, GGO_GRAY4_BITMAP, GGO_GRAY8_BITMAP}) {
+    EXPECT_EQ(font->GetGlyphOutlineA('A', format, &gm, 0, nullptr, &identity), GDI_ERROR)
+        << "format " << format << " needs outlines";
+  }
+  std::vector<std::string> plain = Bits(*font, 'A', identity, &gm);
+  EXPECT_EQ(plain, std::vector<std::string>(6, "##"));
+  EXPECT_EQ(gm.gmptGlyphOrigin.x, 1);
+  EXPECT_EQ(gm.gmptGlyphOrigin.y, 6);
+  EXPECT_EQ(gm.gmCellIncX, 4);
+
+  std::vector<std::string> four = Bits(*font, 'A', Scaled(4), &gm);
+  EXPECT_EQ(four, std::vector<std::string>(24, std::string(8, '#')));
+  EXPECT_EQ(gm.gmptGlyphOrigin.x, 4);
+  EXPECT_EQ(gm.gmptGlyphOrigin.y, 24);
+  EXPECT_EQ(gm.gmCellIncX, 16);
+  EXPECT_EQ(Bits(*font, kHiraganaA, Scaled(8), &gm).size(), 48u);
+  EXPECT_EQ(gm.gmBlackBoxX, 8u * 6);
+
+  EXPECT_EQ(font->GetGlyphOutlineA(' ', GGO_BITMAP, &gm, 0, nullptr, &identity), 0u);
+  EXPECT_EQ(gm.gmCellIncX, 4) << "a space advances and draws nothing";
+  EXPECT_EQ(font->GetGlyphOutlineA(0x81, GGO_BITMAP, &gm, 0, nullptr, &identity), GDI_ERROR)
+      << "a lone lead byte is no character";
+  std::vector<uint8_t> small(3);
+  EXPECT_EQ(font->GetGlyphOutlineA('A', GGO_BITMAP, &gm, 3, small.data(), &identity), GDI_ERROR);
+}
+
+TEST(FakeGlyphSourceTest, OutlinesGiveFullLevelsAndTheEscapementTurnsGlyphs) {
+  auto font = FakeGlyphSource(true).CreateFont(Height(-8));
+  const MAT2 identity;
+  GLYPHMETRICS gm;
+  uint32_t size = font->GetGlyphOutlineA('A', GGO_GRAY4_BITMAP, &gm, 0, nullptr, &identity);
+  ASSERT_EQ(size, 4u * 6);
+  std::vector<uint8_t> grey(size);
+  font->GetGlyphOutlineA('A', GGO_GRAY4_BITMAP, &gm, size, grey.data(), &identity);
+  for (uint32_t y = 0; y < 6; ++y) {
+    EXPECT_EQ(grey[y * 4], 16);
+    EXPECT_EQ(grey[y * 4 + 1], 16);
+    EXPECT_EQ(grey[y * 4 + 2], 0) << "padding";
+  }
+
+  auto down = FakeGlyphSource().CreateFont(Height(-8, 2700));
+  std::vector<std::string> turned = Bits(*down, 'A', identity, &gm);
+  EXPECT_EQ(turned, std::vector<std::string>(2, std::string(6, '#'))) << "lies along the line";
+  EXPECT_EQ(gm.gmCellIncX, 0);
+  EXPECT_EQ(gm.gmCellIncY, -4) << "the pen moves down, y up";
+  EXPECT_EQ(gm.gmptGlyphOrigin.x, 0);
+  EXPECT_EQ(gm.gmptGlyphOrigin.y, -1);
+}
+
+TEST(FakeGlyphSourceTest, TextMaskPlacesTheBoxesInTheirCells) {
+  LOGFONTA lf = Height(-8);
+  lf.lfUnderline = 1;
+  auto font = FakeGlyphSource().CreateFont(lf);
+  TextMask mask;
+  ASSERT_TRUE(font->DrawTextMask("A A", 3, &mask));
+  EXPECT_EQ(mask.endX, 12);
+  EXPECT_EQ(mask.endY, 0);
+  // Glyphs fill rows 1..6 at x 1..2 and 9..10; the underline (size 1, one below the
+  // baseline) runs under the whole run on row 8.
+  ASSERT_EQ(mask.left, 0);
+  ASSERT_EQ(mask.top, 1);
+  ASSERT_EQ(mask.width, 12);
+  ASSERT_EQ(mask.height, 8);
+  auto at = [&](int x, int y) { return mask.coverage[(y - mask.top) * mask.width + x]; };
+  for (int x = 0; x < 12; ++x) {
+    bool inGlyph = x == 1 || x == 2 || x == 9 || x == 10;
+    EXPECT_EQ(at(x, 3), inGlyph ? 255 : 0) << "x " << x;
+    EXPECT_EQ(at(x, 7), 0) << "baseline row, x " << x;
+    EXPECT_EQ(at(x, 8), 255) << "underline, x " << x;
+  }
+}
+
+}  // namespace
+}  // namespace bw::host
