@@ -81,63 +81,50 @@ inline __m128i Product16(__m128i a, __m128i b) {
 }
 
 // acc[x] += glyph[x] x weight in 32-bit lanes (weight below 2^16); returns the pixels done.
-inline void AddProducts8(uint32_t* acc, __m128i m16, __m128i w) {
-  __m128i lo = _mm_mullo_epi16(m16, w);
-  __m128i hi = _mm_mulhi_epu16(m16, w);
-  auto* a = reinterpret_cast<__m128i*>(acc);
-  _mm_storeu_si128(a, _mm_add_epi32(_mm_loadu_si128(a), _mm_unpacklo_epi16(lo, hi)));
-  _mm_storeu_si128(a + 1, _mm_add_epi32(_mm_loadu_si128(a + 1), _mm_unpackhi_epi16(lo, hi)));
-}
+// The vector edge gathers: each target block sums its taps in registers, reading a copy of the
+// glyph with zeros around it, so that no read needs a bounds check. Tap (dx, dy) of target
+// (x, y) reads the copy at (x + r - dx, y + r - dy).
+struct VectorTap {
+  ptrdiff_t offset;  // from the target pixel's own place in the copy
+  uint16_t weight;
+};
 
-// acc[x] += glyph[x] x weight in 32-bit lanes (weight below 2^16); returns the pixels done.
-int AccumulateRowSse2(uint32_t* acc, const uint8_t* glyph, int width, uint32_t weight) {
-  const __m128i w = _mm_set1_epi16(static_cast<short>(weight));
+// Eight target pixels from x: 32-bit sums of glyph x weight, then min(255, sum >> 16).
+void EdgeBlockSse2(uint8_t* out, const uint8_t* at, const std::vector<VectorTap>& taps) {
   const __m128i zero = _mm_setzero_si128();
-  int x = 0;
-  for (; x + 16 <= width; x += 16) {
-    __m128i m = _mm_loadu_si128(reinterpret_cast<const __m128i*>(glyph + x));
-    AddProducts8(acc + x, _mm_unpacklo_epi8(m, zero), w);
-    AddProducts8(acc + x + 8, _mm_unpackhi_epi8(m, zero), w);
+  __m128i lo4 = zero, hi4 = zero;
+  for (const VectorTap& t : taps) {
+    const __m128i w = _mm_set1_epi16(static_cast<short>(t.weight));
+    __m128i m =
+        _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(at + t.offset)), zero);
+    __m128i lo = _mm_mullo_epi16(m, w);
+    __m128i hi = _mm_mulhi_epu16(m, w);
+    lo4 = _mm_add_epi32(lo4, _mm_unpacklo_epi16(lo, hi));
+    hi4 = _mm_add_epi32(hi4, _mm_unpackhi_epi16(lo, hi));
   }
-  if (x + 8 <= width) {
-    __m128i m = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(glyph + x));
-    AddProducts8(acc + x, _mm_unpacklo_epi8(m, zero), w);
-    x += 8;
-  }
-  return x;
+  // Values are at most 65535: the signed pack keeps them positive, the unsigned one clamps.
+  __m128i words = _mm_packs_epi32(_mm_srli_epi32(lo4, 16), _mm_srli_epi32(hi4, 16));
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(words, zero));
 }
 
-__attribute__((target("avx2"))) int AccumulateRowAvx2(uint32_t* acc, const uint8_t* glyph,
-                                                      int width, uint32_t weight) {
-  const __m256i w = _mm256_set1_epi16(static_cast<short>(weight));
-  int x = 0;
-  for (; x + 16 <= width; x += 16) {
-    __m256i m = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(glyph + x)));
+// Sixteen target pixels from x, as EdgeBlockSse2.
+__attribute__((target("avx2"))) void EdgeBlockAvx2(uint8_t* out, const uint8_t* at,
+                                                   const std::vector<VectorTap>& taps) {
+  // The unpacks work per 128-bit half: a holds pixels 0-3 | 8-11, b 4-7 | 12-15.
+  __m256i a = _mm256_setzero_si256(), b = _mm256_setzero_si256();
+  for (const VectorTap& t : taps) {
+    const __m256i w = _mm256_set1_epi16(static_cast<short>(t.weight));
+    __m256i m =
+        _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at + t.offset)));
     __m256i lo = _mm256_mullo_epi16(m, w);
     __m256i hi = _mm256_mulhi_epu16(m, w);
-    // The unpacks work per 128-bit half: pixels 0-3 | 8-11 and 4-7 | 12-15.
-    __m256i a = _mm256_unpacklo_epi16(lo, hi);
-    __m256i b = _mm256_unpackhi_epi16(lo, hi);
-    auto* p = reinterpret_cast<__m256i*>(acc + x);
-    _mm256_storeu_si256(
-        p, _mm256_add_epi32(_mm256_loadu_si256(p), _mm256_permute2x128_si256(a, b, 0x20)));
-    _mm256_storeu_si256(
-        p + 1, _mm256_add_epi32(_mm256_loadu_si256(p + 1), _mm256_permute2x128_si256(a, b, 0x31)));
+    a = _mm256_add_epi32(a, _mm256_unpacklo_epi16(lo, hi));
+    b = _mm256_add_epi32(b, _mm256_unpackhi_epi16(lo, hi));
   }
-  return x;
-}
-
-// min(255, acc >> 16) for a row; returns the pixels done.
-int NarrowRowSse2(uint8_t* dst, const uint32_t* acc, int width) {
-  int x = 0;
-  for (; x + 8 <= width; x += 8) {
-    __m128i a = _mm_srli_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(acc + x)), 16);
-    __m128i b = _mm_srli_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(acc + x + 4)), 16);
-    // Values are at most 65535: the signed pack keeps them positive, the unsigned one clamps.
-    __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(a, b), _mm_setzero_si128());
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + x), bytes);
-  }
-  return x;
+  // Per half the pack restores the order: 0-7 | 8-15; the bytes are gathered from both halves.
+  __m256i words = _mm256_packs_epi32(_mm256_srli_epi32(a, 16), _mm256_srli_epi32(b, 16));
+  __m256i bytes = _mm256_permute4x64_epi64(_mm256_packus_epi16(words, words), 0x08);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(bytes));
 }
 
 }  // namespace
@@ -208,25 +195,35 @@ void BuildEdgeMaskMmx(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* glyph, pt
     BuildEdgeMask(dst, dstPitch, glyph, glyphPitch, width, height, radius, strength);
     return;
   }
-  thread_local std::vector<uint32_t> sums;
-  sums.assign(size_t(outW) * size_t(outH), 0);
-  const bool wide = WideVectorsEnabled();
-  for (const EdgeTap& tap : taps) {
-    const auto weight = static_cast<uint32_t>(tap.weight);
-    if (weight == 0) continue;
-    for (int y = 0; y < height; ++y) {
-      uint32_t* row = sums.data() + size_t(y + r + tap.dy) * size_t(outW) + size_t(r + tap.dx);
-      const uint8_t* g = glyph + y * glyphPitch;
-      int x = wide ? AccumulateRowAvx2(row, g, width, weight) : 0;
-      x += AccumulateRowSse2(row + x, g + x, width - x, weight);
-      for (; x < width; ++x) row[x] += g[x] * weight;
-    }
+  // The copy: the glyph at (2r, 2r), zeros around it, and room for a last block of 16.
+  const ptrdiff_t pitch = width + 4 * r + 16;
+  thread_local std::vector<uint8_t> padded;
+  padded.assign(size_t(pitch) * size_t(height + 4 * r), 0);
+  for (int y = 0; y < height; ++y) {
+    std::memcpy(padded.data() + (y + 2 * r) * pitch + 2 * r, glyph + y * glyphPitch, size_t(width));
   }
+  thread_local std::vector<VectorTap> vectorTaps;
+  vectorTaps.clear();
+  for (const EdgeTap& tap : taps) {
+    if (tap.weight == 0) continue;
+    vectorTaps.push_back({(r - tap.dy) * pitch + (r - tap.dx), static_cast<uint16_t>(tap.weight)});
+  }
+  const bool wide = WideVectorsEnabled();
+  const int block = wide ? 16 : 8;
   for (int y = 0; y < outH; ++y) {
-    const uint32_t* row = sums.data() + size_t(y) * size_t(outW);
+    const uint8_t* row = padded.data() + y * pitch;
     uint8_t* out = dst + y * dstPitch;
-    int x = NarrowRowSse2(out, row, outW);
-    for (; x < outW; ++x) out[x] = static_cast<uint8_t>(std::min<uint32_t>(row[x] >> 16, 255));
+    for (int x = 0; x < outW; x += block) {
+      alignas(16) uint8_t bytes[16];
+      // Whole blocks go straight to the target; the last one only as far as the row goes.
+      uint8_t* to = x + block <= outW ? out + x : bytes;
+      if (wide) {
+        EdgeBlockAvx2(to, row + x, vectorTaps);
+      } else {
+        EdgeBlockSse2(to, row + x, vectorTaps);
+      }
+      if (to == bytes) std::memcpy(out + x, bytes, size_t(outW - x));
+    }
   }
 }
 
