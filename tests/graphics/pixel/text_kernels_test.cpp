@@ -141,7 +141,7 @@ TEST(BuildEdgeMask, SumsSaturateAndNegativeStrengthsClear) {
   }
 }
 
-TEST(BuildEdgeMask, RadiusZeroScalesByTheClampedStrength) {
+TEST(BuildEdgeMask, RadiusZeroScalesByTheStrengthAndEmptyGlyphsKeepTheirBorder) {
   uint8_t glyph[3] = {0, 128, 255};
   for (Set set : kSets) {
     EdgeKernel k = Pick<EdgeKernel>(set, BuildEdgeMask, BuildEdgeMaskMmx);
@@ -152,6 +152,14 @@ TEST(BuildEdgeMask, RadiusZeroScalesByTheClampedStrength) {
     EXPECT_EQ(std::vector<uint8_t>(out, out + 3), (std::vector<uint8_t>{0, 64, 128}));
     k(out, 3, glyph, 3, 3, 1, 0, -5);
     EXPECT_EQ(std::vector<uint8_t>(out, out + 3), (std::vector<uint8_t>{0, 0, 0}));
+    // A glyph without pixels still gets its cleared border, and nothing past it.
+    std::vector<uint8_t> border(5 * 4, 9);
+    k(border.data(), 5, glyph, 3, 0, 0, 2, 1024);
+    for (int y = 0; y < 4; ++y) {
+      EXPECT_EQ(std::vector<uint8_t>(border.begin() + y * 5, border.begin() + y * 5 + 5),
+                (std::vector<uint8_t>{0, 0, 0, 0, 9}))
+          << Name(set) << " row " << y;
+    }
   }
 }
 
