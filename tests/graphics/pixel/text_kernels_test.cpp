@@ -1,0 +1,331 @@
+// Label: optimised
+#include "graphics/pixel/text_kernels.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "blend_reference.h"
+#include "platform/mmx_flag.h"
+#include "support/text_reference.h"
+
+namespace bw {
+namespace {
+
+using namespace reference;
+
+// Each kernel runs as the plain set, the 128-bit vector set and the 256-bit one.
+enum class Set { kPlain, kVector128, kVector256 };
+constexpr Set kSets[] = {Set::kPlain, Set::kVector128, Set::kVector256};
+const char* Name(Set s) {
+  return s == Set::kPlain ? "plain" : s == Set::kVector128 ? "128-bit" : "256-bit";
+}
+template <typename K>
+K Pick(Set s, K plain, K mmx) {
+  return s == Set::kPlain ? plain : mmx;
+}
+
+using EdgeKernel = void (*)(uint8_t*, ptrdiff_t, const uint8_t*, ptrdiff_t, int, int, int, int32_t);
+
+// Runs the edge kernel of a set into a padded target and compares every byte, padding included.
+testing::AssertionResult EdgeMatches(Set set, const Plane& glyph, int radius, int32_t strength,
+                                     std::mt19937& rng) {
+  ScopedWideVectors wide(set == Set::kVector256);
+  const int r = EdgeRadius(radius);
+  Plane target = RandomPlane(rng, glyph.width + 2 * r, glyph.height + 2 * r, 1, 5);
+  Plane expect = target;
+  const std::vector<uint8_t> want = EdgeMaskReference(glyph, radius, strength);
+  for (int y = 0; y < expect.height; ++y) {
+    for (int x = 0; x < expect.width; ++x) expect.Set8(x, y, want[size_t(y * expect.width + x)]);
+  }
+  EdgeKernel k = Pick<EdgeKernel>(set, BuildEdgeMask, BuildEdgeMaskMmx);
+  k(target.bytes.data(), target.pitch, glyph.bytes.data(), glyph.pitch, glyph.width, glyph.height,
+    radius, strength);
+  for (size_t i = 0; i < target.bytes.size(); ++i) {
+    if (target.bytes[i] != expect.bytes[i]) {
+      return testing::AssertionFailure()
+             << Name(set) << " " << glyph.width << "x" << glyph.height << " radius " << radius
+             << " strength " << strength << ": row " << i / target.pitch << " col "
+             << i % target.pitch << " is " << int(target.bytes[i]) << ", expected "
+             << int(expect.bytes[i]);
+    }
+  }
+  return testing::AssertionSuccess();
+}
+
+// A glyph as fonts give them: runs of clear and of full coverage with soft steps between.
+Plane GlyphLike(std::mt19937& rng, int width, int height) {
+  Plane p = RandomPlane(rng, width, height, 1, int(rng() % 4));
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const uint32_t pick = rng() % 4;
+      if (pick == 0) p.Set8(x, y, 0);
+      if (pick == 1) p.Set8(x, y, 255);
+    }
+  }
+  return p;
+}
+
+TEST(EdgeKernelShape, NormaliserDistanceAndRadiusLimit) {
+  EXPECT_EQ(EdgeNormaliser(2), 1872);
+  EXPECT_EQ(EdgeNormaliser(1), 6553);
+  EXPECT_EQ(EdgeNormaliser(0), 65536);
+  EXPECT_EQ(EdgeNormaliser(-2), 1872) << "a negative radius counts as its absolute value";
+  EXPECT_EQ(EdgeNormaliser(64), 0) << "the weights of a radius this wide sum past 65536";
+  EXPECT_EQ(EdgeNormaliser(INT_MAX), EdgeNormaliser(64));
+  EXPECT_EQ(EdgeRadius(INT_MIN), 64) << "INT_MIN must not be negated";
+  EXPECT_EQ(EdgeRadius(INT_MAX), 64);
+  EXPECT_EQ(EdgeRadius(-3), 3);
+  // Straight and diagonal steps: the diagonal of 2 is still 2, of 3 is 4.
+  EXPECT_EQ(EdgeDistance(2, 0), 2);
+  EXPECT_EQ(EdgeDistance(-2, 2), 2);
+  EXPECT_EQ(EdgeDistance(3, 3), 4);
+  EXPECT_EQ(EdgeDistance(0, -5), 5);
+}
+
+TEST(BuildEdgeMask, EverySetMatchesTheReferenceOnOddSizes) {
+  std::mt19937 rng(2301);
+  for (Set set : kSets) {
+    for (int round = 0; round < 40; ++round) {
+      const int w = 1 + int(rng() % 37), h = 1 + int(rng() % 19);
+      const Plane glyph = GlyphLike(rng, w, h);
+      for (int radius : {1, 2, -2, 3, 5}) {
+        for (int32_t strength : {1024, 256, 255, 77}) {
+          ASSERT_TRUE(EdgeMatches(set, glyph, radius, strength, rng)) << "round " << round;
+        }
+      }
+    }
+  }
+}
+
+TEST(BuildEdgeMask, StrengthsAndRadiiAtAndBeyondTheLimits) {
+  std::mt19937 rng(2302);
+  const Plane glyph = GlyphLike(rng, 17, 9);
+  const Plane dot = GlyphLike(rng, 2, 1);
+  for (Set set : kSets) {
+    // Strengths whose sums pass 32 bits, that wrap a byte when negative, and the extremes.
+    for (int32_t strength : {INT_MIN, -70000, -256, -1, 0, 1, 65536, 1 << 20, INT_MAX}) {
+      for (int radius : {0, 1, 2, 4}) {
+        EXPECT_TRUE(EdgeMatches(set, glyph, radius, strength, rng));
+      }
+    }
+    // The widest radius with weights left, and radii past the limit on a small glyph.
+    for (int radius : {20, 64, 65, -65, INT_MIN, INT_MAX}) {
+      for (int32_t strength : {1024, INT_MAX}) {
+        EXPECT_TRUE(
+            EdgeMatches(set, radius == 20 ? dot : Plane{1, 1, 1, 1, {200}}, radius, strength, rng));
+      }
+    }
+  }
+}
+
+TEST(BuildEdgeMask, SumsSaturateAndNegativeStrengthsClear) {
+  std::mt19937 rng(2303);
+  Plane full = RandomPlane(rng, 9, 9, 1, 0);
+  std::fill(full.bytes.begin(), full.bytes.end(), 255);
+  for (Set set : kSets) {
+    ScopedWideVectors wide(set == Set::kVector256);
+    EdgeKernel k = Pick<EdgeKernel>(set, BuildEdgeMask, BuildEdgeMaskMmx);
+    std::vector<uint8_t> out(13 * 13);
+    // The centre of a fully covered glyph takes every weight: 255 x 35 x 1872 >> 16 at 256.
+    k(out.data(), 13, full.bytes.data(), 9, 9, 9, 2, 256);
+    EXPECT_EQ(out[6 * 13 + 6], 254) << Name(set);
+    k(out.data(), 13, full.bytes.data(), 9, 9, 9, 2, INT_MAX);
+    EXPECT_EQ(out[6 * 13 + 6], 255) << Name(set) << ": a huge strength must saturate, not wrap";
+    k(out.data(), 13, full.bytes.data(), 9, 9, 9, 2, -1024);
+    EXPECT_EQ(std::count(out.begin(), out.end(), 0), 13 * 13) << Name(set);
+  }
+}
+
+TEST(BuildEdgeMask, RadiusZeroScalesByTheStrengthAndEmptyGlyphsKeepTheirBorder) {
+  uint8_t glyph[3] = {0, 128, 255};
+  for (Set set : kSets) {
+    EdgeKernel k = Pick<EdgeKernel>(set, BuildEdgeMask, BuildEdgeMaskMmx);
+    uint8_t out[3];
+    k(out, 3, glyph, 3, 3, 1, 0, 300);
+    EXPECT_EQ(std::vector<uint8_t>(out, out + 3), (std::vector<uint8_t>{0, 128, 255}));
+    k(out, 3, glyph, 3, 3, 1, 0, 128);
+    EXPECT_EQ(std::vector<uint8_t>(out, out + 3), (std::vector<uint8_t>{0, 64, 128}));
+    k(out, 3, glyph, 3, 3, 1, 0, -5);
+    EXPECT_EQ(std::vector<uint8_t>(out, out + 3), (std::vector<uint8_t>{0, 0, 0}));
+    // A glyph without pixels still gets its cleared border, and nothing past it.
+    std::vector<uint8_t> border(5 * 4, 9);
+    k(border.data(), 5, glyph, 3, 0, 0, 2, 1024);
+    for (int y = 0; y < 4; ++y) {
+      EXPECT_EQ(std::vector<uint8_t>(border.begin() + y * 5, border.begin() + y * 5 + 5),
+                (std::vector<uint8_t>{0, 0, 0, 0, 9}))
+          << Name(set) << " row " << y;
+    }
+  }
+}
+
+// A padded random target and mask, a random area of odd width, and the pointers a caller hands a
+// row kernel.
+struct RowCase {
+  Plane target, mask;
+  int x, y, w, h;
+  uint8_t* Start() { return target.At(x, y); }
+  const uint8_t* MaskStart() const { return mask.At(x, y); }
+  ptrdiff_t Skip() const { return target.pitch - ptrdiff_t{w} * target.bytesPerPixel; }
+  ptrdiff_t MaskSkip() const { return mask.pitch - w; }
+};
+RowCase RandomRowCase(std::mt19937& rng, int bytesPerPixel) {
+  auto pick = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  RowCase c;
+  const int width = pick(1, 45), height = pick(1, 9), pad = pick(0, 3) * 4;
+  c.target = RandomPlane(rng, width, height, bytesPerPixel, pad);
+  c.mask = RandomPlane(rng, width, height, 1, pad + 1);
+  // Masks hold many 0s and 255s, the ends of every formula.
+  for (auto& b : c.mask.bytes) {
+    if (rng() % 3 == 0) b = rng() % 2 ? 255 : 0;
+  }
+  c.w = pick(1, width);
+  c.h = pick(1, height);
+  c.x = pick(0, width - c.w);
+  c.y = pick(0, height - c.h);
+  return c;
+}
+
+// Runs kernel(case) on a copy and pixel(target, x, y) over the area on another; compares every
+// byte, padding included.
+testing::AssertionResult RowKernelMatches(int bytesPerPixel,
+                                          const std::function<void(RowCase&)>& kernel,
+                                          const std::function<void(RowCase&, int, int)>& pixel,
+                                          uint32_t seed) {
+  std::mt19937 rng(seed);
+  for (int round = 0; round < 80; ++round) {
+    RowCase got = RandomRowCase(rng, bytesPerPixel);
+    RowCase want = got;
+    for (int j = 0; j < want.h; ++j) {
+      for (int i = 0; i < want.w; ++i) pixel(want, i, j);
+    }
+    kernel(got);
+    if (got.target.bytes != want.target.bytes) {
+      return testing::AssertionFailure() << "round " << round << ": area " << got.x << "," << got.y
+                                         << " " << got.w << "x" << got.h << " differs";
+    }
+  }
+  return testing::AssertionSuccess();
+}
+
+// Colours for a solid blend and ramps one entry per row or column.
+std::vector<uint32_t> RampColors(std::mt19937& rng) {
+  std::vector<uint32_t> colors(64);
+  for (auto& c : colors) c = rng();
+  colors[1] = 0x00FFFFFF;
+  colors[2] = 0;
+  return colors;
+}
+uint32_t RampAt(const MaskColors& c, int i, int j) {
+  return c.ramp == ColorRamp::kRows      ? c.colors[j]
+         : c.ramp == ColorRamp::kColumns ? c.colors[i]
+                                         : c.colors[0];
+}
+
+TEST(MaskCrossfade, GreyPlanesAndColourRowsMatchTheirFormulasWithEveryRamp) {
+  std::mt19937 rng(2304);
+  const std::vector<uint32_t> colors = RampColors(rng);
+  for (Set set : kSets) {
+    ScopedWideVectors wide(set == Set::kVector256);
+    for (ColorRamp ramp : {ColorRamp::kNone, ColorRamp::kRows, ColorRamp::kColumns}) {
+      for (int first : {0, 1, 2}) {
+        const MaskColors mc{colors.data() + first, ramp};
+        auto grey = Pick(set, MaskCrossfadeRows, MaskCrossfadeRowsMmx);
+        EXPECT_TRUE(RowKernelMatches(
+            1,
+            [&](RowCase& c) {
+              grey(c.Start(), c.MaskStart(), c.Skip(), c.MaskSkip(), c.w, c.h, mc);
+            },
+            [&](RowCase& c, int i, int j) {
+              uint8_t* p = c.target.At(c.x + i, c.y + j);
+              *p = CrossfadeReference(*p, int(RampAt(mc, i, j) >> 16) & 0xFF,
+                                      *c.mask.At(c.x + i, c.y + j));
+            },
+            2304 + first))
+            << Name(set) << " grey, ramp " << int(ramp) << ", colour " << first;
+        auto color = Pick(set, MaskColorCrossfadeRows, MaskColorCrossfadeRowsMmx);
+        EXPECT_TRUE(RowKernelMatches(
+            4,
+            [&](RowCase& c) {
+              color(reinterpret_cast<uint32_t*>(c.Start()), c.MaskStart(), c.Skip(), c.MaskSkip(),
+                    c.w, c.h, mc);
+            },
+            [&](RowCase& c, int i, int j) {
+              const int x = c.x + i, y = c.y + j;
+              c.target.Set32(x, y,
+                             ColorCrossfadeReference(c.target.Get32(x, y), RampAt(mc, i, j),
+                                                     *c.mask.At(x, y)));
+            },
+            2310 + first))
+            << Name(set) << " colour, ramp " << int(ramp) << ", colour " << first;
+      }
+    }
+  }
+}
+
+TEST(MultiplyAlphaRows, EverySetMultipliesCoverageIntoAlphaOnly) {
+  for (Set set : kSets) {
+    auto k = Pick(set, MultiplyAlphaRows, MultiplyAlphaRowsMmx);
+    EXPECT_TRUE(RowKernelMatches(
+        4,
+        [&](RowCase& c) {
+          k(reinterpret_cast<uint32_t*>(c.Start()), c.MaskStart(), c.Skip(), c.MaskSkip(), c.w,
+            c.h);
+        },
+        [&](RowCase& c, int i, int j) {
+          const int x = c.x + i, y = c.y + j;
+          const uint32_t d = c.target.Get32(x, y);
+          c.target.Set32(x, y, WithChannel(d, 3, ProductTable[d >> 24][*c.mask.At(x, y)]));
+        },
+        2320))
+        << Name(set);
+  }
+  // Every alpha against every coverage, through the vector body.
+  std::vector<uint32_t> pixels(256 * 256);
+  std::vector<uint8_t> mask(256 * 256);
+  for (int a = 0; a < 256; ++a) {
+    for (int m = 0; m < 256; ++m) {
+      pixels[size_t(a * 256 + m)] = uint32_t(a) << 24 | 0x123456u;
+      mask[size_t(a * 256 + m)] = uint8_t(m);
+    }
+  }
+  MultiplyAlphaRowsMmx(pixels.data(), mask.data(), 0, 0, 256, 256);
+  for (int a = 0; a < 256; ++a) {
+    for (int m = 0; m < 256; ++m) {
+      ASSERT_EQ(pixels[size_t(a * 256 + m)], uint32_t(ProductTable[a][m]) << 24 | 0x123456u)
+          << a << " x " << m;
+    }
+  }
+}
+
+TEST(ScaleGreyRows, LevelsScaleToFullRangeAndClamp) {
+  EXPECT_EQ(GreyLevelShift(1), 4);
+  EXPECT_EQ(GreyLevelShift(2), 2);
+  EXPECT_EQ(GreyLevelShift(0), 0);
+  for (Set set : kSets) {
+    auto k = Pick(set, ScaleGreyRows, ScaleGreyRowsMmx);
+    for (int shift : {-1, 0, 2, 4, 8, 9}) {
+      EXPECT_TRUE(RowKernelMatches(
+          1, [&](RowCase& c) { k(c.Start(), c.Skip(), c.w, c.h, shift); },
+          [&](RowCase& c, int i, int j) {
+            uint8_t* p = c.target.At(c.x + i, c.y + j);
+            *p = uint8_t(std::min(255, *p << std::clamp(shift, 0, 8)));
+          },
+          2330 + shift))
+          << Name(set) << " shift " << shift;
+    }
+    // The top grey levels reach exactly 255: 16 x 16 and 64 x 4 (65 levels hold 0..64).
+    uint8_t levels[2] = {16, 64};
+    k(levels, 0, 1, 1, GreyLevelShift(1));
+    k(levels + 1, 0, 1, 1, GreyLevelShift(2));
+    EXPECT_EQ(levels[0], 255);
+    EXPECT_EQ(levels[1], 255);
+  }
+}
+
+}  // namespace
+}  // namespace bw
