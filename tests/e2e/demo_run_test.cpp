@@ -25,6 +25,7 @@
 #include "lib/file_bytes.h"
 #include "lib/sob/sob_assembler.h"
 #include "lib/vfa/vfa_writer.h"
+#include "support/demo_copy.h"
 #include "support/temp_dir.h"
 
 extern char** environ;
@@ -124,10 +125,7 @@ std::map<uint32_t, uint64_t> FrameHashes(const std::string& output) {
 // A copy of the demo game folder the test may spoil, and a home for the run.
 class DemoRun : public ::testing::Test {
  protected:
-  void SetUp() override {
-    fs::copy(kGame, game_.path(),
-             fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-  }
+  void SetUp() override { test::CopyDemoGame(kGame, game_.path()); }
 
   RunResult Run(const std::vector<std::string>& switches = {}) {
     RunResult r = RunGame(game_.path(), home_.path(), switches);

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <string>
 
+#include "support/demo_copy.h"
 #include "support/temp_dir.h"
 
 namespace bw {
@@ -77,8 +78,7 @@ WindowedRun RunWindowed(const fs::path& game, const fs::path& home, const std::s
 
 // A copy of the demo game: runs write their settings into it.
 void CopyDemo(const fs::path& to) {
-  fs::copy(BRIMWOLD_DEMO_GAME, to,
-           fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+  test::CopyDemoGame(BRIMWOLD_DEMO_GAME, to);
 }
 
 // What a sanitizer or the input player said went wrong; empty when nothing did.
