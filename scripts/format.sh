@@ -12,13 +12,24 @@ if ! git rev-parse -q --verify "$base^{commit}" >/dev/null 2>&1; then
   exit 0
 fi
 paths=(src tests tools bench fuzz demo scripts)
+# Files git does not track yet are new: all their lines count as changed.
+mapfile -t new_files < <(git ls-files --others --exclude-standard -- "${paths[@]}" | grep -E '\.(cpp|h|cc)$' || true)
 if [ "${1:-}" != "--check" ]; then
   git clang-format --force --quiet --extensions cpp,h,cc "$base" -- "${paths[@]}" || true
+  [ ${#new_files[@]} -gt 0 ] && clang-format -i "${new_files[@]}"
   exit 0
 fi
+status=0
 out=$(git clang-format --diff --extensions cpp,h,cc "$base" -- "${paths[@]}" 2>&1 || true)
 if grep -q '^@@' <<<"$out"; then
   printf '%s\n' "$out" >&2
-  echo "format: the changed lines above are not formatted; 'make format' formats them" >&2
-  exit 1
+  status=1
 fi
+if [ ${#new_files[@]} -gt 0 ] && ! clang-format --dry-run --Werror "${new_files[@]}" 2>/dev/null; then
+  clang-format --dry-run "${new_files[@]}" 2>&1 | grep -E '^[^ ].*: (error|warning):' >&2 || true
+  status=1
+fi
+if [ "$status" -ne 0 ]; then
+  echo "format: the changed lines above are not formatted; 'make format' formats them" >&2
+fi
+exit "$status"
