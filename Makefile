@@ -34,7 +34,7 @@ test: deps
 	cd $(BUILD_OPT) && ctest --output-on-failure -j $(JOBS) --timeout 300 -L optimised
 
 bench: release
-	@for b in $(BUILD_RELEASE)/bench/*_bench; do echo "== $$b"; "$$b" --benchmark_min_time=0.2 || exit 1; done
+	@for b in $(BUILD_RELEASE)/bench/*_bench; do echo "== $$b"; "$$b" --benchmark_min_time=0.2 --benchmark_repetitions=$${BENCH_REPETITIONS:-3} || exit 1; done
 
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRIMWOLD_FUZZ=ON

@@ -37,10 +37,10 @@ install() {
   echo "install-deps: installing ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
   if [ "$updated" -eq 0 ]; then
-    "${sudo[@]}" apt-get update -qq
+    "${sudo[@]}" apt-get -o DPkg::Lock::Timeout=600 update -qq
     updated=1
   fi
-  "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  "${sudo[@]}" apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}"
 }
 
 install "${packages[@]}"
