@@ -2,8 +2,9 @@
 
 #include <algorithm>
 #include <array>
-#include <climits>
+#include <cstdint>
 #include <deque>
+#include <initializer_list>
 #include <string>
 #include <utility>
 
@@ -131,6 +132,7 @@ struct BlurRow {
   Source readBack, wait, skippable;
 };
 
+// bytes: the places of the values that the effect takes as bytes.
 template <size_t N>
 std::array<int32_t, N> TakeValues(const Args& a, const BlurRow<N>& row,
                                   std::initializer_list<size_t> bytes) {
@@ -165,7 +167,7 @@ int32_t Row(Args& a, TgsOperations& o);
   template <>     \
   int32_t Row<n>([[maybe_unused]] Args & a, [[maybe_unused]] TgsOperations & o)
 
-// Runs built-in N on the slots from the first given one onward (the composite rows end so).
+// Runs built-in N on the slots from slot first onward (the composite rows end so).
 template <uint32_t N>
 int32_t RowFrom(Args& a, TgsOperations& o, size_t first) {
   TgsBuiltinCall& call = a.Call();
