@@ -112,6 +112,20 @@ TEST_F(OutlineRendererTest, PenRunsRightAtZeroDownAt2700AndTurnsBetween) {
   EXPECT_EQ(end.y, 40 - ((8 * int64_t(s)) >> 16));
 }
 
+TEST_F(OutlineRendererTest, RotatedRectanglesSwapSidesAtAQuarterTurn) {
+  Rect box;
+  renderer_.GetRotatedRect(&box, 2, 3, 40, 16);
+  EXPECT_EQ(box, (Rect{2, 3, 42, 19}));
+  ASSERT_EQ(renderer_.SetOrientation(900), 0);
+  renderer_.GetRotatedRect(&box, 0, 0, 40, 16);
+  EXPECT_EQ(box.Width(), 16);
+  EXPECT_EQ(box.Height(), 40);
+  EXPECT_EQ(box.bottom, 0) << "text at 90 degrees runs up from its origin";
+  ASSERT_EQ(renderer_.SetOrientation(kVerticalAngle), 0);
+  renderer_.GetRotatedRect(&box, 0, 0, 40, 16);
+  EXPECT_EQ(box, (Rect{-16, 0, 0, 40}));
+}
+
 TEST_F(OutlineRendererTest, BoldThickensAndStaysInsideItsBufferAtAnySize) {
   renderer_.SetAntialiasLevel(0);
   GlyphRef plain = renderer_.GetGlyph('A', 16, false, false, false, false);

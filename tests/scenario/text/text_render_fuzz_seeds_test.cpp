@@ -21,6 +21,7 @@ TEST(TextRenderSeeds, AreWhatTheInputEncodes) {
   in.text = "@0@3@1\n\n12";
   add("shadow_turned_pictures", in);
   in.cellWidth = 0, in.cellCount = 200, in.sets = 3, in.height = 63, in.angle = -3599;
+  in.flags |= 128;  // the radius of -70 as given
   add("bad_cells_large", in);
   test::CheckOrWriteFuzzSeeds("text_render", seeds);
 }

@@ -13,7 +13,9 @@ struct TextRenderInput {
   uint8_t height = 16;
   uint8_t style = 0;
   uint8_t level = 2;
-  uint8_t flags = 0;  // bit 0 bold, 1 italic, 2 outlines, 3 opaque back, 4 gradation, 5 underline
+  // bit 0 bold, 1 italic, 2 outlines, 3 opaque back, 4 gradation, 5 underline and a cache of
+  // one, 6 strike-out, 7 the edge radius as given (on small glyphs)
+  uint8_t flags = 0;
   int16_t angle = 0;
   int8_t shadowX = 2, shadowY = 2;
   int16_t edgeStrength = 1024;
