@@ -18,6 +18,10 @@ using pixel_detail::AddBytes;
 
 namespace {
 
+// Sums round to the nearest step: the normaliser is 65536 / weights rounded down, and strength
+// 256 must still carry full coverage to 255.
+constexpr int32_t kEdgeHalf = 0x8000;
+
 // One offset of the edge kernel and the weight its glyph copy is added with.
 struct EdgeTap {
   int dx, dy;
@@ -89,10 +93,10 @@ struct VectorTap {
   uint16_t weight;
 };
 
-// Eight target pixels from x: 32-bit sums of glyph x weight, then min(255, sum >> 16).
+// Eight target pixels from x: 32-bit sums of glyph x weight, then min(255, (sum + half) >> 16).
 void EdgeBlockSse2(uint8_t* out, const uint8_t* at, const std::vector<VectorTap>& taps) {
   const __m128i zero = _mm_setzero_si128();
-  __m128i lo4 = zero, hi4 = zero;
+  __m128i lo4 = _mm_set1_epi32(kEdgeHalf), hi4 = lo4;
   for (const VectorTap& t : taps) {
     const __m128i w = _mm_set1_epi16(static_cast<short>(t.weight));
     __m128i m =
@@ -111,7 +115,7 @@ void EdgeBlockSse2(uint8_t* out, const uint8_t* at, const std::vector<VectorTap>
 __attribute__((target("avx2"))) void EdgeBlockAvx2(uint8_t* out, const uint8_t* at,
                                                    const std::vector<VectorTap>& taps) {
   // The unpacks work per 128-bit half: a holds pixels 0-3 | 8-11, b 4-7 | 12-15.
-  __m256i a = _mm256_setzero_si256(), b = _mm256_setzero_si256();
+  __m256i a = _mm256_set1_epi32(kEdgeHalf), b = a;
   for (const VectorTap& t : taps) {
     const __m256i w = _mm256_set1_epi16(static_cast<short>(t.weight));
     __m256i m =
@@ -169,7 +173,8 @@ void BuildEdgeMask(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* glyph, ptrdi
   for (int y = 0; y < outH; ++y) {
     const int64_t* row = sums.data() + size_t(y) * size_t(outW);
     for (int x = 0; x < outW; ++x) {
-      dst[y * dstPitch + x] = static_cast<uint8_t>(std::clamp<int64_t>(row[x] >> 16, 0, 255));
+      dst[y * dstPitch + x] =
+          static_cast<uint8_t>(std::clamp<int64_t>((row[x] + kEdgeHalf) >> 16, 0, 255));
     }
   }
 }
@@ -191,7 +196,7 @@ void BuildEdgeMaskMmx(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* glyph, pt
     largest = std::max(largest, tap.weight);
   }
   // The lanes hold 16-bit weights and 32-bit sums; strengths beyond that take the 64-bit sums.
-  if (largest > 0xFFFF || total * 255 > int64_t{std::numeric_limits<uint32_t>::max()}) {
+  if (largest > 0xFFFF || total * 255 + kEdgeHalf > int64_t{std::numeric_limits<uint32_t>::max()}) {
     BuildEdgeMask(dst, dstPitch, glyph, glyphPitch, width, height, radius, strength);
     return;
   }

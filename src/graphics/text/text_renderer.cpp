@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/global.h"
+#include "graphics/text/text_angles.h"
 #include "platform/trig_tables.h"
 
 namespace bw {
@@ -28,18 +29,22 @@ void TextRenderer::SetLogFont(const host::LOGFONTA& logFont) {
   logFont_ = logFont;
 }
 
-int32_t TextRenderer::MulFixed(int64_t v, int32_t t) {
+int32_t MulFixed(int64_t v, int32_t t) {
   const int64_t product = (v * t) >> 16;
   return int32_t(std::clamp<int64_t>(product, INT32_MIN, INT32_MAX));
 }
 
-bool TextRenderer::Turn(int32_t* cosine, int32_t* sine) const {
+bool TurnOf(int32_t tenths, int32_t* cosine, int32_t* sine) {
   const TrigTables* trig = Global<TrigTables>::Get();
-  const int step = int(int64_t(logFont_.lfOrientation) * 512 / 3600);
+  const int step = int(int64_t(tenths) * 512 / 3600);
   if (!trig || step == 0) return false;
   *cosine = trig->Cosine(step);
   *sine = trig->Cosine(step - 128);
   return true;
+}
+
+bool TextRenderer::Turn(int32_t* cosine, int32_t* sine) const {
+  return TurnOf(logFont_.lfOrientation, cosine, sine);
 }
 
 void TextRenderer::GetRotatedRect(Rect* out, int32_t x, int32_t y, int32_t width,

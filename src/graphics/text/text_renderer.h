@@ -129,8 +129,6 @@ class TextRenderer {
   // The orientation as the 512-step table turns it: false at step 0 or without the table (the
   // text runs unturned); else the 16.16 cosine and sine.
   bool Turn(int32_t* cosine, int32_t* sine) const;
-  // (v x t) >> 16 in 64 bits, cut to 32 bits.
-  static int32_t MulFixed(int64_t v, int32_t t);
 
   const host::GlyphSource& source_;
   std::unique_ptr<host::GlyphFont> font_;
