@@ -8,39 +8,34 @@
 #include "graphics/pixel/surface_rows.h"
 #include "graphics/surface/direct_draw_surface.h"
 #include "graphics/surface/image_surface.h"
-#include "support/fake_text_renderer.h"
+#include "support/text_renderers.h"
 
 namespace bw {
 namespace {
 
-class DisplayManagerTextTest : public testing_devices::Direct3DTarget {
+class DisplayManagerTextTest : public testing_devices::Direct3DTarget,
+                               public testing_text::FakeFaceRenderers {
  protected:
-  testing_text::FakeTextRendererFactory factory;
   ScopedGlobal<TextRendererFactory> factoryScope{&factory};
   ScopedGlobal<TextRenderer> noDefault{nullptr};
   DisplayManager manager;
 };
 
 TEST_F(DisplayManagerTextTest, MakesRenderersThroughTheFactoryAndSetsThemUp) {
-  TextRenderer* gdi = nullptr;
-  TextRenderer* outline = nullptr;
-  ASSERT_EQ(manager.CreateGdiTextRenderer(&gdi, "FACE", 20), 0);
-  ASSERT_EQ(manager.CreateOutlineTextRenderer(&outline, nullptr, 24), 0);
-  EXPECT_FALSE(gdi->IsOutline());
-  EXPECT_TRUE(outline->IsOutline());
-  EXPECT_EQ(gdi->GetLogFont().lfHeight, -20);
-  EXPECT_EQ(std::string(gdi->GetLogFont().lfFaceName), "FACE");
-  EXPECT_EQ(manager.TextRendererCount(), 2u);
+  TextRenderer* made = nullptr;
+  ASSERT_EQ(manager.CreateGdiTextRenderer(&made, "FACE", 20), 0);
+  EXPECT_TRUE(!made->IsOutline() && made->GetLogFont().lfHeight == -20);
+  EXPECT_EQ(std::string(made->GetLogFont().lfFaceName), "FACE");
+  ASSERT_EQ(manager.CreateOutlineTextRenderer(&made, nullptr, 24), 0);
 
   const std::string tooLong(40, 'F');
-  TextRenderer* refused = gdi;
-  EXPECT_EQ(manager.CreateGdiTextRenderer(&refused, tooLong.c_str(), 20), 2)
+  EXPECT_EQ(manager.CreateGdiTextRenderer(&made, tooLong.c_str(), 20), 2)
       << "the set-up's own code";
-  EXPECT_EQ(refused, nullptr);
-  EXPECT_EQ(manager.CreateOutlineTextRenderer(&refused, tooLong.c_str(), 20), 3);
+  EXPECT_EQ(made, nullptr);
+  EXPECT_EQ(manager.CreateOutlineTextRenderer(&made, tooLong.c_str(), 20), 3);
   EXPECT_EQ(manager.TextRendererCount(), 2u);
   ScopedGlobal<TextRendererFactory> noFactory(nullptr);
-  EXPECT_EQ(manager.CreateGdiTextRenderer(&refused, nullptr, 20), kCreateTextRendererNoMemory);
+  EXPECT_EQ(manager.CreateGdiTextRenderer(&made, nullptr, 20), kCreateTextRendererNoMemory);
 }
 
 TEST_F(DisplayManagerTextTest, DestroyingARendererDetachesEveryKeeperAndTheDefault) {
@@ -52,11 +47,8 @@ TEST_F(DisplayManagerTextTest, DestroyingARendererDetachesEveryKeeperAndTheDefau
   ASSERT_EQ(manager.CreateTextLayer(&layer, kFormat8888, "AB", renderer), 0);
   TheDefaultTextRenderer::Set(renderer);
 
-  TextRenderer* none = nullptr;
-  EXPECT_EQ(manager.DestroyTextRenderer(&none), kDestroyNull);
   EXPECT_EQ(manager.DestroyTextRenderer(nullptr), kDestroyNull);
-  testing_text::FakeTextRenderer stranger(false);
-  TextRenderer* unlisted = &stranger;
+  TextRenderer* unlisted = &gdi;
   EXPECT_EQ(manager.DestroyTextRenderer(&unlisted), kDestroyNotListed);
   EXPECT_EQ(manager.DestroyTextRenderer(&renderer), 0);
   EXPECT_EQ(renderer, nullptr);
@@ -65,34 +57,29 @@ TEST_F(DisplayManagerTextTest, DestroyingARendererDetachesEveryKeeperAndTheDefau
   EXPECT_EQ(TheDefaultTextRenderer::Get(), nullptr);
   EXPECT_EQ(surface->Restore(0), kTextRenderNoRenderer)
       << "nothing left to draw with, and no crash";
-
-  ASSERT_EQ(stranger.SetFont(16, false, false, nullptr), 0);
-  TheDefaultTextRenderer::Set(&stranger);
+  TheDefaultTextRenderer::Set(&gdi);
   EXPECT_EQ(manager.RestoreLayers(0), 0) << "the default draws both again";
-  EXPECT_NE(surface->GetDirectDrawSurface(), nullptr);
 }
 
 TEST_F(DisplayManagerTextTest, TextObjectsAreListedOnlyWhenTheyCouldBeDrawn) {
-  TextRenderer* renderer = nullptr;
-  ASSERT_EQ(manager.CreateOutlineTextRenderer(&renderer, nullptr, 16), 0);
   DirectDrawSurface* surface = nullptr;
   TextLayer* layer = nullptr;
   ImageSurface* image = nullptr;
-  EXPECT_EQ(manager.CreateDirectDrawSurface(&surface, "", renderer), kTextSurfaceNoText);
-  EXPECT_EQ(manager.CreateTextLayer(&layer, 3, "AB", renderer),
+  EXPECT_EQ(manager.CreateDirectDrawSurface(&surface, "", &outline), kTextSurfaceNoText);
+  EXPECT_EQ(manager.CreateTextLayer(&layer, 3, "AB", &outline),
             kTextLayerNoFormat + kTextLayerNoMemory);
   EXPECT_EQ(manager.CreateTextImageSurface(&image, "AB", nullptr, 0),
             ImageSurface::kTextNoRenderer);
   EXPECT_EQ(manager.LayerCount(), 0u);
   EXPECT_TRUE(surface == nullptr && layer == nullptr && image == nullptr);
 
-  manager.SetLayerOwner(5);
+  TextRenderer* renderer = nullptr;
+  ASSERT_EQ(manager.CreateOutlineTextRenderer(&renderer, nullptr, 16), 0);
   ASSERT_EQ(manager.CreateTextImageSurface(&image, "AB", renderer, 0), 0);
-  EXPECT_EQ(image->GetWord3(), 5u);
   manager.DestroyAllLayers();
   EXPECT_EQ(manager.TextRendererCount(), 1u) << "renderers outlive the layers";
-  ASSERT_EQ(manager.CreateTextLayer(&layer, kFormat8888, "AB", renderer), 0);
   // The manager goes with a layer that keeps a renderer: the renderer goes last.
+  ASSERT_EQ(manager.CreateTextLayer(&layer, kFormat8888, "AB", renderer), 0);
 }
 
 }  // namespace
