@@ -8,6 +8,7 @@
 #include "app/config/config_block.h"
 #include "app/config/engine_config.h"
 #include "common/atomic_file.h"
+#include "graphics/surface/rendered_text.h"
 #include "host/clock.h"
 #include "host/cp932.h"
 #include "host/file/host_file.h"
@@ -81,11 +82,18 @@ class AppFolderHost : public SaveFolderHost {
 
 }  // namespace
 
-GameApp::GameApp() { TheGameApp::Set(this); }
+GameApp::GameApp()
+    : rendererFactory_(host::FreeTypeGlyphSource(),
+                       [] { return uint32_t{SharedGlyphCacheSize()}; }) {
+  TheGameApp::Set(this);
+}
 
 GameApp::~GameApp() {
   host_.reset();
   sound_.reset();
+  if (defaultRenderer_ && TheDefaultTextRenderer::Get() == defaultRenderer_.get())
+    TheDefaultTextRenderer::Clear();
+  if (Global<TextRendererFactory>::Get() == &rendererFactory_) Global<TextRendererFactory>::Clear();
   if (TheGameApp::Get() == this) TheGameApp::Clear();
 }
 
@@ -277,6 +285,15 @@ int GameApp::CreateDevices() {
   }
   // The frame clock takes the configured sync mode and precise timing.
   UpdateFramePacing(-1);
+  fontList_.Enumerate(FontList::kJapaneseFilter, host::SHIFTJIS_CHARSET);
+  // Text renderers: the display manager makes them through the factory; a null one stands for
+  // the default, a GDI renderer as constructed.
+  Global<TextRendererFactory>::Set(&rendererFactory_);
+  defaultRenderer_ = rendererFactory_.CreateGdiTextRenderer();
+  if (defaultRenderer_) {
+    defaultRenderer_->CreateFont();
+    TheDefaultTextRenderer::Set(defaultRenderer_.get());
+  }
   return 0;
 }
 
