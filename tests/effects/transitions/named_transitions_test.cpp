@@ -10,6 +10,7 @@
 #include "graphics/pixel/blend_tables.h"
 #include "graphics/surface/image_surface.h"
 #include "graphics/surface/pixel_library.h"
+#include "host/presentation_sink.h"
 #include "platform/mmx_flag.h"
 #include "platform/trig_tables.h"
 
@@ -65,9 +66,9 @@ class NamedTransitionTest : public testing::Test {
   uint32_t Old(int32_t x, int32_t y) const { return Pixel(*oldImage, x, y); }
   uint32_t New(int32_t x, int32_t y) const { return Pixel(*newImage, x, y); }
   uint64_t Hash() const {
-    uint64_t h = 1469598103934665603ull;
+    uint64_t h = host::kFnv1a64Start;
     for (int32_t y = 0; y < kH + 8; ++y) {
-      for (int32_t x = 0; x < kW + 8; ++x) h = (h ^ Pixel(*target, x, y)) * 1099511628211ull;
+      h = host::Fnv1a64(target->GetRowPointer(y), size_t(kW + 8) * 4, h);
     }
     return h;
   }
@@ -209,54 +210,54 @@ TEST_F(NamedTransitionTest, GoldenFramesAtFiveProgressPoints) {
   Kernel kernels[] = {
       {"cross",
        [](const auto& a, int q) { return DrawCrossTransition(a, q * 255 / 4); },
-       {0x432ca903c1fe7983ull, 0xd78af0daa5ee7983ull, 0x892d70cc97de7983ull, 0xd7700f7246ee7983ull,
-        0x6451105da7be7983ull},
-       {0x432ca903c1fe7983ull, 0xd78af0daa5ee7983ull, 0x892d70cc97de7983ull, 0xd7700f7246ee7983ull,
-        0x6451105da7be7983ull}},
+       {0x6232f79250f6d125ull, 0x55764a52dac85b25ull, 0xffd08a6730014925ull, 0x6e521e8df3ddb325ull,
+        0xe4c9277aefb65b25ull},
+       {0x6232f79250f6d125ull, 0x55764a52dac85b25ull, 0xffd08a6730014925ull, 0x6e521e8df3ddb325ull,
+        0xe4c9277aefb65b25ull}},
       {"rule",
        [&](const auto& a, int q) { return DrawRuleTransition(a, rule.get(), q * 255 / 4, 32); },
-       {0x432ca903c1fe7983ull, 0x7296242692d17983ull, 0xf638b6fc89007983ull, 0x83d46cf308a27983ull,
-        0x6451105da7be7983ull},
-       {0x432ca903c1fe7983ull, 0x7296242692d17983ull, 0xf638b6fc89007983ull, 0x83d46cf308a27983ull,
-        0x6451105da7be7983ull}},
+       {0x6232f79250f6d125ull, 0x0d883f3c9b07fb12ull, 0x487a6a9b020eb917ull, 0x848070a26b12f165ull,
+        0xe4c9277aefb65b25ull},
+       {0x6232f79250f6d125ull, 0x0d883f3c9b07fb12ull, 0x487a6a9b020eb917ull, 0x848070a26b12f165ull,
+        0xe4c9277aefb65b25ull}},
       {"tone",
        [](const auto& a, int q) { return DrawToneTransition(a, 0x336699, q * 255 / 4); },
-       {0x432ca903c1fe7983ull, 0x7d76e68d96d15a83ull, 0x9dea2caa976b7d83ull, 0x5ea16d61ba617783ull,
-        0xef07fdb664b3db83ull},
-       {0x432ca903c1fe7983ull, 0x7d76e68d96d15a83ull, 0x9dea2caa976b7d83ull, 0x5ea16d61ba617783ull,
-        0xef07fdb664b3db83ull}},
+       {0x6232f79250f6d125ull, 0xbcf8cd4c4dafb905ull, 0xf23a1b4cf8c92825ull, 0x3be579336c2a8f25ull,
+        0x264e6b0b1d966b25ull},
+       {0x6232f79250f6d125ull, 0xbcf8cd4c4dafb905ull, 0xf23a1b4cf8c92825ull, 0x3be579336c2a8f25ull,
+        0x264e6b0b1d966b25ull}},
       {"wave",
        [](const auto& a, int q) {
          return DrawWaveTransition(a, {q * 255 / 4, 6 - q, 24 << 9, -16 * q, 0xFF000000u});
        },
-       {0xe5e8fae64918ae98ull, 0x4f2820e0826b1740ull, 0xee68519562d8287bull, 0x8e47b8bd469324a8ull,
-        0x3d094aaab147bbe8ull},
-       {0xe5e8fae64918ae98ull, 0x4f2820e0826b1740ull, 0xee68519562d8287bull, 0x8e47b8bd469324a8ull,
-        0x3d094aaab147bbe8ull}},
+       {0x31d9172115e2b738ull, 0x2c2473a8d3b86e8bull, 0x4efa3202fd8fd278ull, 0x8733c11ce2fdbf02ull,
+        0xfc2977b23b0da04dull},
+       {0x31d9172115e2b738ull, 0x2c2473a8d3b86e8bull, 0x4efa3202fd8fd278ull, 0x8733c11ce2fdbf02ull,
+        0xfc2977b23b0da04dull}},
       {"mosaic",
        [](const auto& a, int q) { return DrawMosaicTransition(a, q * 4, 16, 0, true); },
-       {0x432ca903c1fe7983ull, 0x7720daa21879a983ull, 0x395efc742f236f83ull, 0xbfc40f387c39a983ull,
-        0xbef5174e7fbe7983ull},
-       {0x432ca903c1fe7983ull, 0x7720daa21879a983ull, 0x395efc742f236f83ull, 0xbfc40f387c39a983ull,
-        0xbef5174e7fbe7983ull}},
+       {0x6232f79250f6d125ull, 0x5ff2ec12e585b195ull, 0x1462d432d81971a5ull, 0x616518b7ec6ed715ull,
+        0xbe43affaceae3125ull},
+       {0x6232f79250f6d125ull, 0x5ff2ec12e585b195ull, 0x1462d432d81971a5ull, 0x616518b7ec6ed715ull,
+        0xbe43affaceae3125ull}},
       {"rotaxis",
        [](const auto& a, int q) { return DrawRotaxisTransition(a, q * 64, q % 4); },
-       {0x432ca903c1fe7983ull, 0x4bef29f458748fa7ull, 0x9956bd2dfce67183ull, 0xa926fef33279866cull,
-        0xbef5174e7fbe7983ull},
-       {0x432ca903c1fe7983ull, 0x4bef29f458748fa7ull, 0x9956bd2dfce67183ull, 0xa926fef33279866cull,
-        0xbef5174e7fbe7983ull}},
+       {0x6232f79250f6d125ull, 0x17dbd06498855a97ull, 0x4968e8b2c04feb25ull, 0x29043abbd226ba7cull,
+        0xbe43affaceae3125ull},
+       {0x6232f79250f6d125ull, 0x17dbd06498855a97ull, 0x4968e8b2c04feb25ull, 0x29043abbd226ba7cull,
+        0xbe43affaceae3125ull}},
       {"scroll",
        [](const auto& a, int q) { return DrawScrollTransition(a, q % 4, 3, q * 8, q * 60); },
-       {0x432ca903c1fe7983ull, 0x715520a612f55583ull, 0xf88181e14cdea583ull, 0x083c8368b5348d83ull,
-        0x7ebfe3ec41ece183ull},
-       {0x432ca903c1fe7983ull, 0x715520a612f55583ull, 0x02a32391c0563183ull, 0x886d414a3fd47583ull,
-        0xdb07a20028005983ull}},
+       {0x6232f79250f6d125ull, 0x11023d85b4f365a5ull, 0xcf457bbc899ec625ull, 0xbdaee97a0b8da8b5ull,
+        0xd6d085bd8f0a0125ull},
+       {0x6232f79250f6d125ull, 0x11023d85b4f365a5ull, 0x50810beccd1b6725ull, 0xfc407cae72485d25ull,
+        0x3b55316576ab5325ull}},
       {"trans",
        [](const auto& a, int q) { return DrawTransTransition(a, 3, q * 64); },
-       {0x432ca903c1fe7983ull, 0x432ca903c1fe7983ull, 0x432ca903c1fe7983ull, 0x432ca903c1fe7983ull,
-        0xbef5174e7fbe7983ull},
-       {0x432ca903c1fe7983ull, 0x432ca903c1fe7983ull, 0x432ca903c1fe7983ull, 0x432ca903c1fe7983ull,
-        0xbef5174e7fbe7983ull}},
+       {0x6232f79250f6d125ull, 0x6232f79250f6d125ull, 0x6232f79250f6d125ull, 0x6232f79250f6d125ull,
+        0xbe43affaceae3125ull},
+       {0x6232f79250f6d125ull, 0x6232f79250f6d125ull, 0x6232f79250f6d125ull, 0x6232f79250f6d125ull,
+        0xbe43affaceae3125ull}},
   };
   for (const Kernel& k : kernels) {
     for (bool mmx : {false, true}) {
