@@ -253,7 +253,6 @@ int DrawMosaicTransition(const TransitionDrawArea& request, int32_t step, int32_
 }
 
 int DrawRotaxisTransition(const TransitionDrawArea& request, int32_t p, int axis) {
-  if (!request.target) return kNamedDrawBadArgument;
   if (axis < 0 || axis > 3) return kNamedDrawBadArgument;
   TransitionDrawArea a = request;
   if (int code = Prepare(a, true); code != kContinue) return code;

@@ -130,6 +130,22 @@ TEST_F(NamedTransitionTest, CopiesAndBlendsTakeTheRightSourcePixels) {
         "wave" + set);
 
     Reset();
+    ASSERT_EQ(DrawToneTransition(Area(), 0xFF336699u, 255), 0);
+    ExpectPixels([](int, int) { return 0xFF336699u; }, "tone at the end" + set);
+    Reset();
+    ASSERT_EQ(DrawToneTransition(Area(), 0xFF336699u, 0), 0);
+    ExpectPixels([&](int x, int y) { return Old(x, y); }, "tone at the start" + set);
+
+    // Edge-on at a quarter turn the picture is at most one column; the rest is cleared.
+    Reset();
+    ASSERT_EQ(DrawRotaxisTransition(Area(), 128, 0), 0);
+    int shown = 0;
+    for (int32_t y = 4; y < 4 + kH; ++y) {
+      for (int32_t x = 4; x < 4 + kW; ++x) shown += Pixel(*target, x, y) != 0;
+    }
+    EXPECT_LE(shown, kH) << "rotaxis edge-on" << set;
+
+    Reset();
     ASSERT_EQ(DrawTransTransition(Area(), 40, 256), 0);
     ExpectPixels([&](int x, int y) { return New(x, y); }, "trans at the end" + set);
     Reset();
