@@ -24,6 +24,7 @@
 #include "host/sdl/sdl_backend.h"
 #include "lib/bmp/bmp_builder.h"
 #include "platform/trig_tables.h"
+#include "support/probe_window.h"
 
 namespace bw {
 namespace {
@@ -168,32 +169,14 @@ int Frames(const std::filesystem::path& dir) {
   return ok ? kPassed : kFailed;
 }
 
-bool Run(const std::string& command) {
-  return std::system(command.c_str()) == 0;
-}
-std::string Quote(const std::filesystem::path& p) {
-  return "'" + p.native() + "'";
-}
+using probe::Quote;
+using probe::Run;
 
 // In a window on the virtual screen: each frame presented, then the window's area captured.
 int ShowInWindow(const std::filesystem::path& dir) {
-  std::string error;
-  auto backend = host::SdlBackend::Create(&error);
-  if (!backend || !host::SdlBackend::HasDisplay()) {
-    std::fprintf(stderr, "no display: %s\n", error.c_str());
-    return kFailed;
-  }
-  ScopedGlobal<host::Backend> use(backend.get());
-  host::WindowDesc desc;
-  desc.proc = host::DefWindowProc;
-  desc.native = true;
-  desc.nativeDesc = host::NativeWindowDesc{"transition", kWidth, kHeight, true};
-  host::HWND window = host::CreateWindow(desc);
-  auto* sink = window ? static_cast<host::SdlSink*>(host::GetPresentationSink(window)) : nullptr;
-  if (!sink) {
-    std::fprintf(stderr, "no window\n");
-    return kFailed;
-  }
+  probe::ProbeWindow window("transition", kWidth, kHeight);
+  host::SdlSink* sink = window.Sink();
+  if (!sink) return kFailed;
   bool mapped = false;
   const bool ok = DrawAll([&](const char* name, int percent, const ImageSurface& target) {
     sink->Present(target.GetPixels(), kWidth, kHeight, target.GetPitch(),
@@ -202,8 +185,7 @@ int ShowInWindow(const std::filesystem::path& dir) {
     // The window may not be mapped yet: show the first frame again and look once more, until
     // the screen holds more than the empty root's colours.
     for (int attempt = 0; attempt < kCaptureAttempts; ++attempt) {
-      backend->PumpEvents();
-      sink->Redraw();
+      window.Refresh();
       if (!Run("import -window root " + Quote(shot))) continue;
       if (mapped || Run("test $(identify -format %k " + Quote(shot) + ") -gt 2")) {
         mapped = true;
@@ -213,7 +195,6 @@ int ShowInWindow(const std::filesystem::path& dir) {
     std::fprintf(stderr, "the screen never showed %s\n", FrameName(name, percent).c_str());
     return false;
   });
-  host::DestroyWindow(window);
   return ok ? kPassed : kFailed;
 }
 
