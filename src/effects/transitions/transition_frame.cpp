@@ -1,17 +1,17 @@
 #include "effects/transitions/transition_frame.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "graphics/device/render_item_sprite.h"
+#include "graphics/pixel/pixel_kernels.h"
 #include "graphics/surface/directdraw_ops.h"
 #include "graphics/surface/image_surface.h"
 
 namespace bw {
 namespace {
 
-// Pieces up to this many pixels skip the blit's general path (format and library checks, the
-// kernel choice) for a clipped row copy of their own.
+// Pieces up to this many pixels skip the blit's general path (its checks and clipping record),
+// whose cost outweighs the copy of a small piece, for a clipped copy of their own.
 constexpr int64_t kInlinePieceArea = 4096;
 
 Rect Intersect(const Rect& a, const Rect& b) {
@@ -48,11 +48,11 @@ bool InlineCopy(ImageSurface* dst, const Surface* src, const TransitionPiece& p)
   const int64_t bottom = std::min<int64_t>(y + r.Height(), dc.bottom);
   if (left >= right || top >= bottom) return true;
   const int32_t sx = int32_t(r.left + (left - x)), sy = int32_t(r.top + (top - y));
-  const size_t bytes = size_t(right - left) * 4;
-  for (int64_t j = 0; j < bottom - top; ++j) {
-    std::memcpy(dst->GetRowPointer(int32_t(top + j)) + left * 4,
-                src->GetRowPointer(int32_t(sy + j)) + ptrdiff_t{sx} * 4, bytes);
-  }
+  const int width = int(right - left);
+  auto* to = reinterpret_cast<uint32_t*>(dst->GetRowPointer(int32_t(top))) + left;
+  const auto* from = reinterpret_cast<const uint32_t*>(src->GetRowPointer(sy)) + sx;
+  CopyRows32Mmx(to, from, dst->GetPitch() - ptrdiff_t{width} * 4,
+                src->GetPitch() - ptrdiff_t{width} * 4, width, int(bottom - top));
   dst->SetChanged(true);
   return true;
 }
