@@ -10,6 +10,7 @@
 #include "effects/transitions/transition_frame.h"
 #include "effects/transitions/transition_random.h"
 #include "effects/transitions/transition_strips.h"
+#include "graphics/device/direct3d_fixture.h"
 #include "graphics/device/direct_draw_device.h"
 #include "graphics/device/render_item_sprite.h"
 #include "graphics/surface/directdraw_image_surface.h"
@@ -234,6 +235,19 @@ TEST_F(TransitionDispatchTest, PiecesDrawLikeBlitsAndMarkOneRectangle) {
     }
     EXPECT_EQ(drawn->GetDirtyList()->Count(), 1);
   }
+}
+
+TEST_F(TransitionDispatchTest, DirectDrawPiecesLandInTheTarget) {
+  ScopedGlobal<PieceSink> own{nullptr};
+  auto to = DirectDrawPicture(48, 8), from = DirectDrawPicture(40, 8);
+  ASSERT_EQ(to->FillColor(0, 0, 0), 0);
+  ASSERT_EQ(from->FillColor(255, 0, 0), 0);
+  ASSERT_EQ(
+      TransitionCascadeColumns(to.get(), from.get(), 128, 0, 0, true, kDrawDirectDraw, 16, nullptr),
+      0);
+  const host::MemorySurface& shown = *DirectDrawSurfaceOf(to.get());
+  for (int x : {0, 8, 16, 23, 32, 38}) EXPECT_EQ(testing_devices::Rgb(shown, x, 3), 0xFF0000u) << x;
+  for (int x : {9, 15, 24, 39, 47}) EXPECT_EQ(testing_devices::Rgb(shown, x, 3), 0u) << x;
 }
 
 TEST(RandomOrderTable, IsTheSameOnEveryRunAndBuiltOnce) {
