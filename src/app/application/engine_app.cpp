@@ -2,6 +2,7 @@
 
 #include "app/sysinfo/system_info.h"
 #include "app/sysinfo/system_report.h"
+#include "effects/transitions/transition_dispatch.h"
 #include "graphics/layers/canvas_layer.h"
 #include "graphics/pixel/blend_tables.h"
 #include "graphics/surface/pixel_library.h"
@@ -256,6 +257,7 @@ int EngineApp::AppStartup() {
   TheDisplayManager::Set(&display_);
   BuildBlendTables();
   SetPixelLibrary(&BuiltInPixelLibrary());
+  InstallTransitionDispatch();
   if (log_.IsOpen()) {
     log_.WriteDisplay(GatherDisplayFacts(), config_.engine.direct3DReport != 0, config_.engine.zBuffer != 0);
   }

@@ -22,6 +22,7 @@
 #include "host/message_queue.h"
 #include "host/presentation_sink.h"
 #include "host/sdl/sdl_backend.h"
+#include "support/probe_window.h"
 
 namespace bw {
 namespace {
@@ -85,15 +86,8 @@ std::vector<uint8_t> ToRgb(const host::Frame& frame) {
   return rgb;
 }
 
-bool Run(const std::string& command) { return std::system(command.c_str()) == 0; }
-std::string Quote(const std::filesystem::path& p) {
-  std::string quoted;
-  quoted.reserve(p.native().size() + 2);
-  quoted += '\'';
-  quoted += p.native();
-  quoted += '\'';
-  return quoted;
-}
+using probe::Quote;
+using probe::Run;
 
 int Check(const std::filesystem::path& dir, const char* self) {
   std::filesystem::create_directories(dir);
@@ -168,28 +162,16 @@ int Show(const std::filesystem::path& dir) {
     std::fprintf(stderr, "no headless frame in %s\n", dir.string().c_str());
     return kFailed;
   }
-  std::string error;
-  auto backend = host::SdlBackend::Create(&error);
-  if (!backend || !host::SdlBackend::HasDisplay()) {
-    std::fprintf(stderr, "no display: %s\n", error.c_str());
-    return kFailed;
-  }
-  ScopedGlobal<host::Backend> use(backend.get());
-  host::WindowDesc desc;
-  desc.proc = host::DefWindowProc;
-  desc.native = true;
-  desc.nativeDesc = host::NativeWindowDesc{"frame", kWidth, kHeight, true};
-  host::HWND window = host::CreateWindow(desc);
+  probe::ProbeWindow window("frame", kWidth, kHeight);
+  if (!window.Sink()) return kFailed;
   auto scene = std::make_unique<Scene>();
-  if (!window || !Compose(*scene, window)) {
+  if (!Compose(*scene, window.Handle())) {
     std::fprintf(stderr, "the frame could not be composed in a window\n");
     return kFailed;
   }
   const int w = 1024, h = 768;
   for (int attempt = 0; attempt < kCaptureAttempts; ++attempt) {
-    backend->PumpEvents();
-    // The window may not be mapped yet: show the last frame again and look once more.
-    if (auto* sink = static_cast<host::SdlSink*>(host::GetPresentationSink(window))) sink->Redraw();
+    window.Refresh();
     if (!Run("import -window root " + Quote(dir / "screen.png"))) continue;
     if (!Run("convert " + Quote(dir / "screen.png") + " -depth 8 rgb:" + Quote(dir / "screen.rgb"))) {
       continue;
@@ -200,14 +182,10 @@ int Show(const std::filesystem::path& dir) {
     int x = 0, y = 0;
     if (FindFrame(screen, w, h, expected, &x, &y)) {
       std::printf("the window at %d,%d shows the headless frame exactly\n", x, y);
-      scene.reset();
-      host::DestroyWindow(window);
       return kPassed;
     }
   }
   std::fprintf(stderr, "the screenshot does not hold the headless frame\n");
-  scene.reset();
-  host::DestroyWindow(window);
   return kFailed;
 }
 
