@@ -171,7 +171,8 @@ int32_t MessageTextEngine::SetMessage(std::span<const uint8_t> block) {
   keyByte_ = block.size() > 0 ? block[0] : 0;
   keyNumber_ = block.size() > 2 ? ReadU16(block.data() + 1) : 0;
   suppressed_ = IsEndHookSuppressed(keyByte_, keyNumber_);
-  const int32_t result = ParseMessageText(block.size() > 3 ? block.subspan(3) : block.subspan(0, 0));
+  const int32_t result =
+      ParseMessageText(block.size() > 3 ? block.subspan(3) : block.subspan(0, 0));
   if (result == 0) {
     StoreChoicesInHistory();
     AddHistoryEntry();
