@@ -55,17 +55,6 @@ std::optional<std::string_view> RecordText(std::span<const uint8_t> record) {
   return std::string_view(text, static_cast<size_t>(static_cast<const char*>(nul) - text));
 }
 
-// The longest prefix of text of at most max bytes that ends on a character boundary.
-std::string_view CutOnCharacter(std::string_view text, size_t max) {
-  size_t end = 0;
-  while (end < text.size()) {
-    const size_t next = sjis::Next(text, end);
-    if (next > max) break;
-    end = next;
-  }
-  return text.substr(0, end);
-}
-
 void WriteText(ByteWriter& out, const std::optional<std::string>& text) {
   out.u32le(text ? static_cast<uint32_t>(text->size()) : 0);
   if (text) out.bytes(*text);
@@ -353,7 +342,7 @@ int32_t MessageTextEngine::StoreChoicesInHistory() {
     const auto& own = choices_[static_cast<size_t>(i)];
     if (own) {
       // A length byte holds at most 255: the text, its NUL and the record's two bytes.
-      const std::string_view text = CutOnCharacter(*own, kMaxChoiceTextBytes - 1);
+      const std::string_view text = sjis::Truncate(*own, kMaxChoiceTextBytes - 1);
       list.push_back(static_cast<uint8_t>(text.size() + 3));
       list.push_back(1);
       list.insert(list.end(), text.begin(), text.end());
