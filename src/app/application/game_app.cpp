@@ -263,7 +263,7 @@ int GameApp::BindWindowMessages() {
   return 0;
 }
 
-int GameApp::OnDropFiles(MessageRecord& record) {
+int GameApp::OnDropFiles(WindowMessage& record) {
   // A refused drop is finished by the target all the same.
   dropTarget_.OnDropFiles(static_cast<host::HDROP>(record.wParam));
   return kHandled;
@@ -337,7 +337,7 @@ int GameApp::InitScript() {
   return kInitScriptOk;
 }
 
-int GameApp::OnClose(MessageRecord& record) {
+int GameApp::OnClose(WindowMessage& record) {
   bool yes = false;
   {
     ModalScope modal(*this, kModalCloseQuestion);
