@@ -56,7 +56,7 @@ std::vector<uint8_t> EdgeMaskReference(const Plane& glyph, int radius, int32_t s
         if (gx < 0 || gy < 0 || gx >= glyph.width || gy >= glyph.height) continue;
         total += t.weight * glyph.Get8(gx, gy);
       }
-      const __int128 value = total >> 16;
+      const __int128 value = (total + 0x8000) >> 16;  // rounded
       out[size_t(y * w + x)] = uint8_t(value < 0 ? 0 : value > 255 ? 255 : int(value));
     }
   }

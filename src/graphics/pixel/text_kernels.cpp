@@ -18,6 +18,10 @@ using pixel_detail::AddBytes;
 
 namespace {
 
+// Sums round to the nearest step: the normaliser is 65536 / weights rounded down, and strength
+// 256 must still carry full coverage to 255.
+constexpr int32_t kEdgeHalf = 0x8000;
+
 // One offset of the edge kernel and the weight its glyph copy is added with.
 struct EdgeTap {
   int dx, dy;
@@ -89,10 +93,10 @@ struct VectorTap {
   uint16_t weight;
 };
 
-// Eight target pixels from x: 32-bit sums of glyph x weight, then min(255, sum >> 16).
+// Eight target pixels from x: 32-bit sums of glyph x weight, then min(255, (sum + half) >> 16).
 void EdgeBlockSse2(uint8_t* out, const uint8_t* at, const std::vector<VectorTap>& taps) {
   const __m128i zero = _mm_setzero_si128();
-  __m128i lo4 = zero, hi4 = zero;
+  __m128i lo4 = _mm_set1_epi32(kEdgeHalf), hi4 = lo4;
   for (const VectorTap& t : taps) {
     const __m128i w = _mm_set1_epi16(static_cast<short>(t.weight));
     __m128i m =
@@ -111,7 +115,7 @@ void EdgeBlockSse2(uint8_t* out, const uint8_t* at, const std::vector<VectorTap>
 __attribute__((target("avx2"))) void EdgeBlockAvx2(uint8_t* out, const uint8_t* at,
                                                    const std::vector<VectorTap>& taps) {
   // The unpacks work per 128-bit half: a holds pixels 0-3 | 8-11, b 4-7 | 12-15.
-  __m256i a = _mm256_setzero_si256(), b = _mm256_setzero_si256();
+  __m256i a = _mm256_set1_epi32(kEdgeHalf), b = a;
   for (const VectorTap& t : taps) {
     const __m256i w = _mm256_set1_epi16(static_cast<short>(t.weight));
     __m256i m =
@@ -169,7 +173,8 @@ void BuildEdgeMask(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* glyph, ptrdi
   for (int y = 0; y < outH; ++y) {
     const int64_t* row = sums.data() + size_t(y) * size_t(outW);
     for (int x = 0; x < outW; ++x) {
-      dst[y * dstPitch + x] = static_cast<uint8_t>(std::clamp<int64_t>(row[x] >> 16, 0, 255));
+      dst[y * dstPitch + x] =
+          static_cast<uint8_t>(std::clamp<int64_t>((row[x] + kEdgeHalf) >> 16, 0, 255));
     }
   }
 }
@@ -191,7 +196,7 @@ void BuildEdgeMaskMmx(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* glyph, pt
     largest = std::max(largest, tap.weight);
   }
   // The lanes hold 16-bit weights and 32-bit sums; strengths beyond that take the 64-bit sums.
-  if (largest > 0xFFFF || total * 255 > int64_t{std::numeric_limits<uint32_t>::max()}) {
+  if (largest > 0xFFFF || total * 255 + kEdgeHalf > int64_t{std::numeric_limits<uint32_t>::max()}) {
     BuildEdgeMask(dst, dstPitch, glyph, glyphPitch, width, height, radius, strength);
     return;
   }
@@ -290,6 +295,12 @@ inline __m128i Colors4(const MaskColors& c, int x, int y) {
   if (c.ramp != ColorRamp::kColumns) return _mm_set1_epi32(int(ColorAt(c, x, y)));
   return _mm_loadu_si128(reinterpret_cast<const __m128i*>(c.colors + x));
 }
+// The column colours of the last rest (1 to 3) pixels of a row, read no further.
+inline __m128i Colors4Tail(const MaskColors& c, int x, int rest) {
+  alignas(16) uint32_t words[4] = {};
+  std::memcpy(words, c.colors + x, size_t(rest) * 4);
+  return _mm_load_si128(reinterpret_cast<const __m128i*>(words));
+}
 
 // T[d][255 - m] + T[k][m] on 16-bit lanes.
 inline __m128i Crossfade16(__m128i d, __m128i k, __m128i m) {
@@ -380,13 +391,52 @@ void MaskColorCrossfadeRowsMmx(uint32_t* dst, const uint8_t* mask, ptrdiff_t dst
   const __m128i alphaBytes = _mm_set1_epi32(int(0xFF000000u));
   auto vector = [&](uint32_t* d, const uint8_t* m, int y) {
     int x = 0;
-    for (; x + 4 <= width; x += 4) {
-      auto* p = reinterpret_cast<__m128i*>(d + x);
-      __m128i v = _mm_loadu_si128(p);
-      __m128i out = Crossfade8(v, Colors4(colors, x, y), SpreadMask4(m + x));
+    const bool perColumn = colors.ramp == ColorRamp::kColumns;
+    const __m128i rowColor = perColumn ? _mm_setzero_si128() : Colors4(colors, 0, y);
+    auto put = [&](int at, __m128i out) {
+      auto* p = reinterpret_cast<__m128i*>(d + at);
+      const __m128i v = _mm_loadu_si128(p);
       _mm_storeu_si128(
           p, _mm_or_si128(_mm_and_si128(v, alphaBytes), _mm_andnot_si128(alphaBytes, out)));
+    };
+    auto four = [&](int at) {
+      // Glyph masks are mostly empty or full: m = 0 keeps the pixel, m = 255 gives the colour,
+      // exactly as the crossfade would.
+      uint32_t word;
+      std::memcpy(&word, m + at, 4);
+      if (word == 0) return;
+      const __m128i k = perColumn ? Colors4(colors, at, y) : rowColor;
+      if (word == 0xFFFFFFFFu) return put(at, k);
+      put(at, Crossfade8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(d + at)), k,
+                         SpreadMask4(m + at)));
+    };
+    for (; x + 8 <= width; x += 8) {
+      uint64_t eight;
+      std::memcpy(&eight, m + x, 8);
+      if (eight == 0) continue;
+      four(x);
+      four(x + 4);
     }
+    for (; x + 4 <= width; x += 4) four(x);
+    if (x == width) return x;
+    // The last one to three pixels through a copy, so that no access passes the row.
+    const int rest = width - x;
+    alignas(16) uint32_t pixels[4] = {};
+    uint8_t bytes[4] = {};
+    std::memcpy(pixels, d + x, size_t(rest) * 4);
+    std::memcpy(bytes, m + x, size_t(rest));
+    uint32_t word;
+    std::memcpy(&word, bytes, 4);
+    if (word != 0) {
+      const __m128i k = perColumn ? Colors4Tail(colors, x, rest) : rowColor;
+      const __m128i v = _mm_load_si128(reinterpret_cast<const __m128i*>(pixels));
+      const __m128i out = Crossfade8(v, k, SpreadMask4(bytes));
+      _mm_store_si128(
+          reinterpret_cast<__m128i*>(pixels),
+          _mm_or_si128(_mm_and_si128(v, alphaBytes), _mm_andnot_si128(alphaBytes, out)));
+      std::memcpy(d + x, pixels, size_t(rest) * 4);
+    }
+    return width;
     return x;
   };
   WalkMaskRows(dst, mask, dstSkip, maskSkip, width, height, vector, ColorCrossfade(colors));

@@ -24,8 +24,8 @@ int32_t EdgeNormaliser(int radius);
 // The soft edge of a width x height glyph into a (width + 2r) x (height + 2r) target, r =
 // EdgeRadius(radius). With r >= 1 each offset within distance r adds the glyph with weight
 // ((r - d + 1) x strength x normaliser) >> 8; the sums are 64-bit and each pixel is
-// clamp(sum >> 16, 0, 255), so strength 256 spreads full coverage and a negative one clears.
-// With r = 0 each value v becomes T[clamp(strength, 0, 255)][v].
+// clamp((sum + 2^15) >> 16, 0, 255), so strength 256 spreads full coverage and a negative one
+// clears. With r = 0 each value v becomes T[clamp(strength, 0, 255)][v].
 void BuildEdgeMask(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* glyph, ptrdiff_t glyphPitch,
                    int width, int height, int radius, int32_t strength);
 void BuildEdgeMaskMmx(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* glyph, ptrdiff_t glyphPitch,

@@ -131,9 +131,9 @@ TEST(BuildEdgeMask, SumsSaturateAndNegativeStrengthsClear) {
     ScopedWideVectors wide(set == Set::kVector256);
     EdgeKernel k = Pick<EdgeKernel>(set, BuildEdgeMask, BuildEdgeMaskMmx);
     std::vector<uint8_t> out(13 * 13);
-    // The centre of a fully covered glyph takes every weight: 255 x 35 x 1872 >> 16 at 256.
+    // The centre of a fully covered glyph takes every weight: 255 x 35 x 1872, rounded, at 256.
     k(out.data(), 13, full.bytes.data(), 9, 9, 9, 2, 256);
-    EXPECT_EQ(out[6 * 13 + 6], 254) << Name(set);
+    EXPECT_EQ(out[6 * 13 + 6], 255) << Name(set) << ": strength 256 must keep full coverage";
     k(out.data(), 13, full.bytes.data(), 9, 9, 9, 2, INT_MAX);
     EXPECT_EQ(out[6 * 13 + 6], 255) << Name(set) << ": a huge strength must saturate, not wrap";
     k(out.data(), 13, full.bytes.data(), 9, 9, 9, 2, -1024);

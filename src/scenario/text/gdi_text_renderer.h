@@ -1,0 +1,65 @@
+// The renderer that lets the device context draw: straight into a context, or through a
+// temporary 8-bit picture whose coverage is then put onto a surface (at four times the size and
+// folded down when smoothing is asked for). It adds underline, strike-out, the font quality and
+// an opaque background.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include "graphics/text/text_renderer.h"
+#include "host/gdi/memory_dc.h"
+#include "scenario/text/text_blend.h"
+
+namespace bw {
+
+constexpr int kGdiFontFailed = 1;  // also a height beyond the glyph source's largest
+constexpr int kGdiNoFace = 2;      // a null face, or one too long for the font record
+// Codes of DrawText and DrawTextLayer beyond kTextNotReady.
+constexpr int kGdiNoPicture = 2;
+constexpr int kGdiDrawFailed = 3;
+
+class GdiTextRenderer : public TextRenderer {
+ public:
+  explicit GdiTextRenderer(const host::GlyphSource& source);
+  ~GdiTextRenderer() override;
+
+  bool IsOutline() const override { return false; }
+  void ReleaseFont() override;
+  int SetFont(int32_t height, bool bold, bool italic, const char* faceName) override;
+  int CreateFont() override;
+  int SetFaceName(const char* faceName) override;
+  int SetHeight(int32_t height) override;
+  int SetBoldItalic(bool bold, bool italic) override;
+  int SetOrientation(int32_t tenths) override;
+  void SetAntialiasLevel(int level) override;
+  int MeasureText(const char* text, Size* size, int32_t* offsetX, int32_t* offsetY,
+                  bool withDecoration, int32_t* glyphCount) override;
+  int DrawText(Surface* surface, int32_t x, int32_t y, const char* text, Rect* rect,
+               Point* endPoint) override;
+  int DrawTextLayer(Surface* surface, int32_t x, int32_t y, const char* text, Rect* rect,
+                    Point* endPoint) override;
+  int DrawTextToDc(host::MemoryDc* dc, int32_t x, int32_t y, const char* text, Rect* rect) override;
+
+  int SetUnderlineStrikeOut(bool underline, bool strikeOut);
+  int SetQuality(uint8_t quality);
+
+ private:
+  // The text drawn in white on black into an 8-bit picture, or folded from four times the
+  // size: the coverage and where its top-left lies from the text origin.
+  struct Coverage {
+    std::unique_ptr<host::DibSection> section;
+    int32_t left = 0, top = 0, width = 0, height = 0;
+    ptrdiff_t pitch = 0;
+    CoverageMask Mask() const;
+  };
+  int Render(bool layer, Surface* surface, int32_t x, int32_t y, const char* text, Rect* rect,
+             Point* endPoint);
+  // kTextDone, kGdiNoPicture or kGdiDrawFailed.
+  static int Paint(GdiTextRenderer& painter, const char* text, bool folded, Coverage* out);
+  std::vector<std::string_view> Lines(const char* text) const;
+};
+
+}  // namespace bw

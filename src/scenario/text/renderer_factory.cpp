@@ -1,0 +1,19 @@
+#include "scenario/text/renderer_factory.h"
+
+#include <new>
+
+#include "scenario/text/gdi_text_renderer.h"
+#include "scenario/text/outline_text_renderer.h"
+
+namespace bw {
+
+std::unique_ptr<TextRenderer> GlyphTextRendererFactory::CreateGdiTextRenderer() {
+  return std::unique_ptr<TextRenderer>(new (std::nothrow) GdiTextRenderer(source_));
+}
+
+std::unique_ptr<TextRenderer> GlyphTextRendererFactory::CreateOutlineTextRenderer() {
+  const uint32_t capacity = capacity_ ? capacity_() : 0;
+  return std::unique_ptr<TextRenderer>(new (std::nothrow) OutlineTextRenderer(source_, capacity));
+}
+
+}  // namespace bw

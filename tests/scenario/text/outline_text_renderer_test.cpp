@@ -1,0 +1,375 @@
+#include "scenario/text/outline_text_renderer.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "graphics/pixel/blend_reference.h"
+#include "graphics/text/text_angles.h"
+#include "host/font/fake_glyph_source.h"
+#include "platform/mmx_flag.h"
+#include "scenario/text/text_test_support.h"
+#include "support/text_reference.h"
+
+namespace bw {
+namespace {
+
+using text_test::InkBox;
+using text_test::MakePicture;
+
+// The fake's 16-pixel font: ascent 14, single bytes advance 8 and ink columns 1-6 and rows
+// 1-13 of their cell; double bytes advance 16.
+class OutlineRendererTest : public text_test::TextFixture {
+ protected:
+  explicit OutlineRendererTest(bool outlines = false, uint32_t capacity = 512)
+      : source_(outlines), renderer_(source_, capacity) {}
+  void SetUp() override { ASSERT_EQ(renderer_.SetFont(16, false, false, nullptr), 0); }
+
+  Size Measure(const char* text, int32_t* lines = nullptr, int32_t* glyphs = nullptr,
+               bool decoration = false, int32_t* ox = nullptr, int32_t* oy = nullptr) {
+    Size size;
+    int32_t n = renderer_.MeasureText(text, &size, ox, oy, decoration, glyphs);
+    if (lines) *lines = n;
+    return size;
+  }
+
+  host::FakeGlyphSource source_;
+  OutlineTextRenderer renderer_;
+};
+
+TEST_F(OutlineRendererTest, MeasuresPictureCodesLiteralsAndLines) {
+  struct Case {
+    const char* text;
+    int32_t width, height, lines, glyphs;
+  } cases[] = {
+      {"AB", 16, 16, 1, 2},
+      {"@@", 8, 16, 1, 1},            // a literal "@"
+      {"@12", 0, 16, 1, 1},           // picture 12, no texture: no width
+      {"@12345678", 8, 16, 1, 2},     // seven digits, then the character "8"
+      {"@A", 8, 16, 1, 2},            // a lone "@" is picture 0
+      {"A\n\x82\xa0", 16, 32, 2, 2},  // lines; a double byte is one glyph
+      {" ", 8, 16, 1, 1},
+  };
+  for (const Case& c : cases) {
+    int32_t lines = 0, glyphs = 0;
+    Size size = Measure(c.text, &lines, &glyphs);
+    EXPECT_EQ(size.width, c.width) << c.text;
+    EXPECT_EQ(size.height, c.height) << c.text;
+    EXPECT_EQ(lines, c.lines) << c.text;
+    EXPECT_EQ(glyphs, c.glyphs) << c.text;
+    EXPECT_EQ(renderer_.CountGlyphs(c.text), c.glyphs) << c.text;
+  }
+  EXPECT_EQ(renderer_.CountGlyphs(nullptr), 0);
+  EXPECT_EQ(renderer_.MeasureText(nullptr, nullptr, nullptr, nullptr, false, nullptr), 0);
+}
+
+TEST_F(OutlineRendererTest, ItalicDecorationsAndBoldWidenTheBox) {
+  ASSERT_EQ(renderer_.SetBoldItalic(false, true), 0);
+  EXPECT_EQ(Measure("AB").width, 16 + 16 / 3);
+  ASSERT_EQ(renderer_.SetBoldItalic(true, false), 0);
+  EXPECT_EQ(Measure("AB").width, 2 * (8 + 8 / 50 + 1)) << "bold advances by w + w/50 + 1";
+  ASSERT_EQ(renderer_.SetBoldItalic(false, false), 0);
+
+  int32_t ox = 1, oy = 1;
+  renderer_.SetStyle(kTextShadow);
+  renderer_.SetShadowOffset(-3, 2);
+  Size size = Measure("AB", nullptr, nullptr, true, &ox, &oy);
+  EXPECT_EQ(size.width, 19);
+  EXPECT_EQ(size.height, 18);
+  EXPECT_EQ(ox, -3);
+  EXPECT_EQ(oy, 0);
+  renderer_.SetStyle(kTextEdge);
+  size = Measure("AB", nullptr, nullptr, true, &ox, &oy);
+  EXPECT_EQ(size.width, 16 + 4);
+  EXPECT_EQ(size.height, 16 + 4);
+  EXPECT_EQ(ox, -2);
+  EXPECT_EQ(oy, -2);
+}
+
+TEST_F(OutlineRendererTest, PenRunsRightAtZeroDownAt2700AndTurnsBetween) {
+  DibSurface picture;
+  MakePicture(picture, 64, 64);
+  Rect rect;
+  Point end;
+  ASSERT_EQ(renderer_.DrawText(&picture, 10, 20, " A", &rect, &end), kTextDone);
+  EXPECT_EQ(end.x, 26);
+  EXPECT_EQ(end.y, 20);
+  EXPECT_EQ(InkBox(picture), (Rect{19, 21, 25, 34})) << "the space moves the pen only";
+  EXPECT_EQ(rect, (Rect{19, 21, 25, 34}));
+
+  ASSERT_EQ(renderer_.SetOrientation(kVerticalAngle), 0);
+  ASSERT_EQ(renderer_.DrawText(&picture, 30, 10, "AA", nullptr, &end), kTextDone);
+  EXPECT_EQ(end.x, 30);
+  EXPECT_EQ(end.y, 26);
+
+  ASSERT_EQ(renderer_.SetOrientation(450), 0);
+  ASSERT_EQ(renderer_.DrawText(&picture, 10, 40, "A", nullptr, &end), kTextDone);
+  const int32_t c = trig_.Cosine(450 * 512 / 3600), s = trig_.Cosine(450 * 512 / 3600 - 128);
+  EXPECT_EQ(end.x, 10 + ((8 * int64_t(c)) >> 16));
+  EXPECT_EQ(end.y, 40 - ((8 * int64_t(s)) >> 16));
+}
+
+TEST_F(OutlineRendererTest, BoldThickensAndStaysInsideItsBufferAtAnySize) {
+  renderer_.SetAntialiasLevel(0);
+  GlyphRef plain = renderer_.GetGlyph('A', 16, false, false, false, false);
+  ASSERT_EQ(renderer_.SetBoldItalic(true, false), 0);
+  GlyphRef bold = renderer_.GetGlyph('A', 16, false, true, false, false);
+  ASSERT_TRUE(plain && bold);
+  EXPECT_EQ(bold->width, plain->width + 1);
+  // Large sizes widen by at most 8 pixels.
+  ASSERT_EQ(renderer_.SetHeight(400), 0);
+  GlyphRef big = renderer_.GetGlyph('A', 400, false, true, false, false);
+  ASSERT_TRUE(big);
+  EXPECT_EQ(big->width, 200 - 2 + 8);
+  EXPECT_EQ(big->pitch % 4, 0);
+  EXPECT_GE(size_t(big->pitch) * size_t(big->height), big->pixels.size());
+}
+
+TEST_F(OutlineRendererTest, FacesWithoutOutlinesRenderGreyThroughTheBitmapFallback) {
+  host::FakeGlyphSource outlined(true);
+  OutlineTextRenderer withOutlines(outlined, 512);
+  ASSERT_EQ(withOutlines.SetFont(16, false, false, nullptr), 0);
+  for (int level : {1, 2}) {
+    renderer_.SetAntialiasLevel(level);
+    withOutlines.SetAntialiasLevel(level);
+    GlyphRef fallback = renderer_.GetGlyph('A', 16, false, false, false, false);
+    GlyphRef grey = withOutlines.GetGlyph('A', 16, false, false, false, false);
+    ASSERT_TRUE(fallback && grey) << level;
+    EXPECT_EQ(fallback->width, grey->width) << level;
+    EXPECT_EQ(fallback->height, grey->height) << level;
+    EXPECT_EQ(fallback->originX, grey->originX) << level;
+    EXPECT_EQ(fallback->originY, grey->originY) << level;
+    EXPECT_EQ(fallback->pixels, grey->pixels) << level;
+    EXPECT_EQ(fallback->pixels[size_t(fallback->pitch) * 2 + 2], 255) << level;
+  }
+}
+
+TEST_F(OutlineRendererTest, EdgeGlyphsMatchTheReferenceInBothKernelSets) {
+  renderer_.SetAntialiasLevel(2);
+  for (int32_t strength : {1024, 256, 77, -5, INT_MAX}) {
+    for (int32_t radius : {2, 1, 0, -3}) {
+      renderer_.SetEdge(strength, radius);
+      GlyphRef plain = renderer_.GetGlyph(0x82A0, 16, false, false, false, false);
+      ASSERT_TRUE(plain);
+      reference::Plane glyph;
+      glyph.width = plain->width, glyph.height = plain->height, glyph.bytesPerPixel = 1;
+      glyph.pitch = plain->pitch;
+      glyph.bytes = plain->pixels;
+      const std::vector<uint8_t> want = reference::EdgeMaskReference(glyph, radius, strength);
+      for (bool mmx : {false, true}) {
+        ScopedMmxFlag flag(mmx);
+        renderer_.SetEdge(strength ^ 1, radius);  // empties the cache
+        renderer_.SetEdge(strength, radius);
+        GlyphRef edge = renderer_.GetGlyph(0x82A0, 16, true, false, false, false);
+        ASSERT_TRUE(edge);
+        const int r = std::min(std::abs(radius), 64);
+        ASSERT_EQ(edge->width, plain->width + 2 * r);
+        EXPECT_EQ(edge->originX, plain->originX - r);
+        std::vector<uint8_t> got;
+        for (int32_t y = 0; y < edge->height; ++y) {
+          got.insert(got.end(), edge->Row(y), edge->Row(y) + edge->width);
+        }
+        EXPECT_EQ(got, want) << strength << " " << radius << " mmx " << mmx;
+      }
+    }
+  }
+}
+
+// Each pixel of an edged "A" drawn over a random picture, against the blends written out per
+// pixel: the edge crossfaded in the decoration colour, then the glyph in the text colour.
+TEST_F(OutlineRendererTest, DrawsMatchPerPixelBlendsInBothKernelSets) {
+  renderer_.SetAntialiasLevel(2);
+  renderer_.SetStyle(kTextEdge);
+  renderer_.SetTextColor(250, 128, 3);
+  renderer_.SetDecorationColor(9, 200, 90);
+  GlyphRef edge = renderer_.GetGlyph('A', 16, true, false, false, false);
+  GlyphRef glyph = renderer_.GetGlyph('A', 16, false, false, false, false);
+  ASSERT_TRUE(edge && glyph);
+  std::mt19937 rng(23);
+  for (int bits : {32, 8}) {
+    for (int mode = 0; mode < 2; ++mode) {
+      if (bits == 8 && mode == 1) continue;
+      for (bool mmx : {false, true}) {
+        ScopedMmxFlag flag(mmx);
+        DibSurface picture;
+        MakePicture(picture, 24, 24, bits);
+        for (int32_t y = 0; y < 24; ++y) {
+          for (int32_t x = 0; x < picture.GetPitch(); ++x)
+            picture.GetRowPointer(y)[x] = uint8_t(rng());
+        }
+        std::vector<uint32_t> want(24 * 24);
+        for (int32_t y = 0; y < 24; ++y) {
+          for (int32_t x = 0; x < 24; ++x) want[size_t(y * 24 + x)] = picture.GetPixel(x, y);
+        }
+        auto apply = [&](const GlyphBitmap& g, uint32_t color) {
+          for (int32_t y = 0; y < g.height; ++y) {
+            for (int32_t x = 0; x < g.width; ++x) {
+              const int32_t px = 4 + g.originX + x, py = 3 + g.originY + y;
+              if (px < 0 || py < 0 || px >= 24 || py >= 24) continue;
+              uint32_t& d = want[size_t(py * 24 + px)];
+              const int m = g.Row(y)[x];
+              if (bits == 8) {
+                d = reference::CrossfadeReference(int(d), int(color >> 16), m);
+              } else if (mode == 0) {
+                d = reference::ColorCrossfadeReference(d, color, m);
+              } else {
+                const int da = reference::Channel(d, 3);
+                uint32_t out = reference::PerChannel(d, [&](int v, int c) {
+                  return reference::Lerp(v, reference::Channel(color, c),
+                                         reference::W(OverWeightTable[da][m]));
+                });
+                d = reference::WithChannel(out, 3, AlphaUnionTable[da][m]);
+              }
+            }
+          }
+        };
+        apply(*edge, 0x09C85A);
+        apply(*glyph, 0xFA8003);
+        const int rc = mode == 0 ? renderer_.DrawText(&picture, 4, 3, "A", nullptr, nullptr)
+                                 : renderer_.DrawString(&picture, 4, 3, "A", nullptr, nullptr);
+        ASSERT_EQ(rc, kTextDone);
+        for (int32_t y = 0; y < 24; ++y) {
+          for (int32_t x = 0; x < 24; ++x) {
+            ASSERT_EQ(picture.GetPixel(x, y), want[size_t(y * 24 + x)])
+                << "bits " << bits << " mode " << mode << " mmx " << mmx << " at " << x << "," << y;
+          }
+        }
+      }
+    }
+  }
+}
+
+TEST_F(OutlineRendererTest, LayerDrawingPutsCoverageIntoAlphaAndColourUnderIt) {
+  DibSurface picture;
+  MakePicture(picture, 40, 24);
+  renderer_.SetTextColor(10, 20, 30);
+  ASSERT_EQ(renderer_.DrawTextLayer(&picture, 2, 2, "AA", nullptr, nullptr), kTextDone);
+  // Level 2 of the fake is solid: inside the glyph alpha 255 and the text colour.
+  EXPECT_EQ(picture.GetPixel(2 + 3, 2 + 5), 0xFF0A141Eu);
+  EXPECT_EQ(picture.GetPixel(2 + 8 + 3, 2 + 5), 0xFF0A141Eu) << "the second glyph kept";
+  EXPECT_EQ(picture.GetPixel(2 + 7, 2 + 5) >> 24, 0u) << "between the glyphs";
+
+  // An edged layer: the whole edge opaque in the decoration colour, the text inside it.
+  MakePicture(picture, 40, 24);
+  renderer_.SetStyle(kTextEdge);
+  renderer_.SetDecorationColor(200, 0, 0);
+  renderer_.SetEdge(1024, 1);
+  ASSERT_EQ(renderer_.DrawTextLayer(&picture, 2, 2, "AA", nullptr, nullptr), kTextDone);
+  EXPECT_EQ(picture.GetPixel(2 + 0, 2 + 5), 0xFFC80000u) << "edge left of the first glyph";
+  EXPECT_EQ(picture.GetPixel(2 + 7, 2 + 5), 0xFFC80000u) << "edges between glyphs overlap";
+  EXPECT_EQ(picture.GetPixel(2 + 3, 2 + 5), 0xFF0A141Eu);
+
+  DibSurface grey;
+  MakePicture(grey, 8, 8, 8);
+  EXPECT_EQ(renderer_.DrawTextLayer(&grey, 0, 0, "A", nullptr, nullptr), kTextNotReady);
+  EXPECT_EQ(renderer_.DrawString(&grey, 0, 0, "A", nullptr, nullptr), kTextNotReady);
+}
+
+TEST_F(OutlineRendererTest, GradationRunsDownTheCellAndHoldsAtItsEnds) {
+  ASSERT_EQ(renderer_.SetGradation(true, 0xFF0000, 0x0000FF, true), 0);
+  ASSERT_TRUE(renderer_.GradationOn());
+  renderer_.SetStyle(kTextEdge);  // edge glyphs start above the cell
+  renderer_.SetEdge(1024, 3);
+  DibSurface picture;
+  MakePicture(picture, 32, 32);
+  ASSERT_EQ(renderer_.DrawText(&picture, 4, 6, "A", nullptr, nullptr), kTextDone);
+  AlphaRampTable ramp;
+  ASSERT_EQ(ramp.Build(16, 0xFF0000, 0x0000FF, 32), kRampDone);
+  EXPECT_EQ(picture.GetPixel(4 + 3, 6 + 1) & 0xFFFFFF, ramp.Colors()[1]);
+  EXPECT_EQ(picture.GetPixel(4 + 3, 6 + 13) & 0xFFFFFF, ramp.Colors()[13]);
+  // The builder refuses fewer than two rows: gradation goes off with its code.
+  ASSERT_EQ(renderer_.SetHeight(1), 0);
+  EXPECT_NE(renderer_.SetGradation(true, 1, 2, true), 0);
+  EXPECT_FALSE(renderer_.GradationOn());
+}
+
+TEST_F(OutlineRendererTest, RefusedFacesAndHeightsKeepTheFont) {
+  const std::string longFace(32, 'F');
+  EXPECT_EQ(renderer_.SetFaceName(longFace.c_str()), kOutlineNoFace);
+  EXPECT_EQ(renderer_.SetFaceName(nullptr), kOutlineNoFace);
+  EXPECT_EQ(renderer_.SetFont(20, false, false, longFace.c_str()), kOutlineNoFace);
+  EXPECT_EQ(renderer_.SetFaceName(std::string(31, 'F').c_str()), 0) << "31 bytes and the NUL fit";
+  EXPECT_EQ(renderer_.SetHeight(INT_MIN), kOutlineFontFailed);
+  EXPECT_EQ(renderer_.SetHeight(host::FakeGlyphSource::kMaxHeight + 1), kOutlineFontFailed);
+  EXPECT_TRUE(renderer_.HasFont());
+  EXPECT_EQ(renderer_.GetLogFont().lfHeight, -16);
+  EXPECT_EQ(renderer_.SetHeight(-host::FakeGlyphSource::kMaxHeight), 0);
+}
+
+TEST_F(OutlineRendererTest, NothingDrawsWithoutFontOrPixels) {
+  DibSurface picture;
+  MakePicture(picture, 8, 8);
+  OutlineTextRenderer fresh(source_, 512);
+  EXPECT_EQ(fresh.DrawText(&picture, 0, 0, "A", nullptr, nullptr), kTextNotReady);
+  EXPECT_EQ(fresh.MeasureText("A", nullptr, nullptr, nullptr, false, nullptr), 0);
+  DibSurface empty;
+  EXPECT_EQ(renderer_.DrawText(&empty, 0, 0, "A", nullptr, nullptr), kTextNotReady);
+  EXPECT_EQ(renderer_.DrawText(nullptr, 0, 0, "A", nullptr, nullptr), kTextNotReady);
+}
+
+class OutlineCacheTest : public OutlineRendererTest {
+ protected:
+  OutlineCacheTest() : OutlineRendererTest(false, 1) {}
+};
+
+// Style 2 holds the edge glyph while it fetches the plain one, which evicts it at capacity 1.
+TEST_F(OutlineCacheTest, HeldGlyphsSurviveEvictionAndCapacityZeroStillDraws) {
+  host::FakeGlyphSource source;
+  OutlineTextRenderer big(source, 512), none(source, 0);
+  for (OutlineTextRenderer* r : {&renderer_, &big, &none}) {
+    ASSERT_EQ(r->SetFont(16, false, false, nullptr), 0);
+    r->SetStyle(kTextEdge);
+  }
+  DibSurface a, b, c;
+  MakePicture(a, 48, 24);
+  MakePicture(b, 48, 24);
+  MakePicture(c, 48, 24);
+  ASSERT_EQ(renderer_.DrawText(&a, 2, 2, "AB\x82\xa0", nullptr, nullptr), kTextDone);
+  ASSERT_EQ(big.DrawText(&b, 2, 2, "AB\x82\xa0", nullptr, nullptr), kTextDone);
+  ASSERT_EQ(none.DrawText(&c, 2, 2, "AB\x82\xa0", nullptr, nullptr), kTextDone);
+  for (int32_t y = 0; y < 24; ++y) {
+    for (int32_t x = 0; x < 48; ++x) {
+      ASSERT_EQ(a.GetPixel(x, y), b.GetPixel(x, y)) << x << "," << y;
+      ASSERT_EQ(c.GetPixel(x, y), b.GetPixel(x, y)) << x << "," << y;
+    }
+  }
+  EXPECT_EQ(renderer_.Cache().Count(), 1u);
+  EXPECT_EQ(none.Cache().Count(), 0u);
+  EXPECT_GT(InkBox(a).Width(), 0);
+}
+
+TEST_F(OutlineRendererTest, SizesPastTheKeyAreDrawnUncached) {
+  GlyphRef small = renderer_.GetGlyph('A', 16, false, false, false, false);
+  ASSERT_EQ(renderer_.Cache().Count(), 1u);
+  // 1040 & 0x3FF is 16: a cached entry would hand back the 16-pixel glyph.
+  GlyphRef large = renderer_.GetGlyph('A', 1040, false, false, false, false);
+  ASSERT_TRUE(large);
+  EXPECT_NE(large, small);
+  EXPECT_EQ(renderer_.Cache().Count(), 1u);
+}
+
+TEST_F(OutlineRendererTest, PictureGlyphsDrawTheirCells) {
+  EXPECT_EQ(renderer_.SetTexture("no such picture", 4, 8, 8, 1), kTextureNotLoaded);
+  TextTexture* texture = renderer_.GetTexture();
+  ASSERT_NE(texture, nullptr);
+  std::vector<uint8_t> cells(32 * 8);
+  for (int32_t y = 0; y < 8; ++y) {
+    for (int32_t x = 0; x < 32; ++x) cells[size_t(y * 32 + x)] = x / 8 == 2 ? 255 : 0;
+  }
+  ASSERT_EQ(texture->Cut(cells.data(), 32, 32, 8, 4, 8, 8, kTextureFirstSet), kTextureDone);
+  EXPECT_EQ(Measure("@2@2").width, 16);
+  DibSurface picture;
+  MakePicture(picture, 32, 16);
+  Point end;
+  ASSERT_EQ(renderer_.DrawText(&picture, 1, 1, "@1@2", nullptr, &end), kTextDone);
+  EXPECT_EQ(InkBox(picture), (Rect{9, 1, 17, 9})) << "only cell 2 is inked";
+  EXPECT_EQ(end.x, 17);
+  ASSERT_EQ(renderer_.DrawText(&picture, 1, 1, "@9", nullptr, &end), kTextDone);
+  EXPECT_EQ(end.x, 1) << "a number past the cells is skipped";
+}
+
+}  // namespace
+}  // namespace bw
