@@ -21,6 +21,7 @@
 #include "platform/file_dialogs.h"
 #include "resource/files/file_utils.h"
 #include "resource/images/susie_bridge.h"
+#include "scenario/message/script_message_text.h"
 
 namespace bw {
 
@@ -117,6 +118,10 @@ GameApp::~GameApp() {
 }
 
 uint32_t GameApp::Clock() { return host::TimeGetTime(); }
+
+std::unique_ptr<ScriptHostMessageText> GameApp::CreateMessageText(ScriptHost& host) {
+  return std::make_unique<ScriptMessageText>(&host, &host.GetMemory());
+}
 
 int GameApp::InitInstance() {
   EngineApp::InitInstance();

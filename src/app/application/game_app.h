@@ -102,6 +102,7 @@ class GameApp : public EngineApp, public ScriptApplication {
   ScriptFileSource* ScriptFiles() override { return &scriptFiles_; }
   std::string SaveFolder() override { return saveFolder_; }
   bool TranslationOption() override { return config_.pacing.jit != 0; }
+  std::unique_ptr<ScriptHostMessageText> CreateMessageText(ScriptHost& host) override;
   uint32_t Clock() override;
   void ShowMessage(const std::string& cp932Text) override { EngineApp::ShowMessage(cp932Text, kIconError); }
 
