@@ -11,6 +11,7 @@
 #include "effects/builtin_effects.h"
 #include "effects/display_effect.h"
 #include "graphics/layers/surface_layer.h"
+#include "graphics/surface/rendered_text.h"
 #include "host/clock.h"
 #include "host/cp932.h"
 #include "host/file/host_file.h"
@@ -99,7 +100,9 @@ bool LowSpecHook() {
 
 }  // namespace
 
-GameApp::GameApp() {
+GameApp::GameApp()
+    : rendererFactory_(host::FreeTypeGlyphSource(),
+                       [] { return uint32_t{SharedGlyphCacheSize()}; }) {
   TheGameApp::Set(this);
   SetEffectRunningHooks(LowerPriorityHook, RestorePriorityHook);
   SetLayerFilterHooks(LowerPriorityHook, RestorePriorityHook);
@@ -109,6 +112,9 @@ GameApp::GameApp() {
 GameApp::~GameApp() {
   host_.reset();
   sound_.reset();
+  if (defaultRenderer_ && TheDefaultTextRenderer::Get() == defaultRenderer_.get())
+    TheDefaultTextRenderer::Clear();
+  if (Global<TextRendererFactory>::Get() == &rendererFactory_) Global<TextRendererFactory>::Clear();
   if (TheGameApp::Get() == this) {
     SetEffectRunningHooks(nullptr, nullptr);
     SetLayerFilterHooks(nullptr, nullptr);
@@ -309,6 +315,15 @@ int GameApp::CreateDevices() {
   }
   // The frame clock takes the configured sync mode and precise timing.
   UpdateFramePacing(-1);
+  fontList_.Enumerate(FontList::kJapaneseFilter, host::SHIFTJIS_CHARSET);
+  // Text renderers: the display manager makes them through the factory; a null one stands for
+  // the default, a GDI renderer as constructed.
+  Global<TextRendererFactory>::Set(&rendererFactory_);
+  defaultRenderer_ = rendererFactory_.CreateGdiTextRenderer();
+  if (defaultRenderer_) {
+    defaultRenderer_->CreateFont();
+    TheDefaultTextRenderer::Set(defaultRenderer_.get());
+  }
   return 0;
 }
 

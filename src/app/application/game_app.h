@@ -23,6 +23,8 @@
 #include "platform/file_drop_target.h"
 #include "platform/frame_clock.h"
 #include "platform/timer_service.h"
+#include "scenario/font_list.h"
+#include "scenario/text/renderer_factory.h"
 #include "script/script_file_source.h"
 #include "script/script_host.h"
 
@@ -125,6 +127,10 @@ class GameApp : public EngineApp, public ScriptApplication {
   // The game's action table; null before the devices are set up.
   InputBindingTable* GetBindings() const { return bindings_; }
   FileDropTarget& DropTarget() { return dropTarget_; }
+  // The installed horizontal Japanese outline faces, listed at start-up.
+  FontList& GetFontList() { return fontList_; }
+  // The renderer a null renderer stands for; made at start-up with the renderers' defaults.
+  TextRenderer* GetDefaultTextRenderer() const { return defaultRenderer_.get(); }
 
   // Item 0 settings, 1 save, 2 load, 3 return to title, 4 screen mode; kMenuItemUnknown past 4.
   int SetMenuItemEnabled(int item, bool enabled);
@@ -255,6 +261,9 @@ class GameApp : public EngineApp, public ScriptApplication {
   std::unique_ptr<GameSound> sound_;
   InputBindingTable* bindings_ = nullptr;  // owned by the input manager
   FileDropTarget dropTarget_;
+  FontList fontList_;
+  GlyphTextRendererFactory rendererFactory_;
+  std::unique_ptr<TextRenderer> defaultRenderer_;
   std::unique_ptr<ScriptHost> host_;
   std::atomic<uint8_t> interrupt_{kInterruptNone};
   uint8_t modalState_ = 0;

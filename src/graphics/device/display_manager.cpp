@@ -7,10 +7,12 @@
 #include "graphics/layers/canvas_layer.h"
 #include "graphics/layers/layer_filter.h"
 #include "graphics/layers/software_surface_layer.h"
+#include "graphics/layers/text_layer.h"
 #include "graphics/layers/texture_layer.h"
 #include "graphics/layers/wgx_picture_layer.h"
 #include "graphics/pixel/pixel_format.h"
 #include "graphics/surface/color_rect_object.h"
+#include "graphics/surface/direct_draw_surface.h"
 #include "graphics/surface/movie_frame_surface.h"
 #include "graphics/surface/sprite.h"
 #include "host/gdi/memory_dc.h"
@@ -85,6 +87,8 @@ DisplayManager::~DisplayManager() {
   if (canvas_) canvas_->RemoveUser(this);
   canvas_ = nullptr;
   DestroyAllLayers();
+  // Renderers go last: surfaces drew with them up to here.
+  DestroyAllTextRenderers();
   clipper_.Release();
 }
 
@@ -926,6 +930,79 @@ int DisplayManager::CreateImageSurfaceFromFile8(ImageSurface** out, const char* 
 int DisplayManager::CreateImageSurfaceCopy(ImageSurface** out, const ImageSurface* source, int mode) {
   return AddObject(&layers_, out, kCreateImageCopyNoMemory,
                    [&](ImageSurface* image) { return image->CopyFrom(source, mode); });
+}
+
+int DisplayManager::CreateDirectDrawSurface(DirectDrawSurface** out, const char* text,
+                                            TextRenderer* renderer) {
+  return AddObject(&layers_, out, kCreateDirectDrawSurfaceNoMemory,
+                   [&](DirectDrawSurface* surface) { return surface->Load(text, renderer); });
+}
+
+int DisplayManager::CreateTextLayer(TextLayer** out, int formatCode, const char* text,
+                                    TextRenderer* renderer) {
+  return AddObject(&layers_, out, kCreateTextLayerNoMemory,
+                   [&](TextLayer* layer) { return layer->SetText(formatCode, text, renderer); });
+}
+
+int DisplayManager::CreateTextImageSurface(ImageSurface** out, const char* text,
+                                           TextRenderer* renderer, int flags) {
+  return AddObject(&layers_, out, kCreateTextImageNoMemory, [&](ImageSurface* image) {
+    return image->CreateFromText(text, renderer, flags);
+  });
+}
+
+int DisplayManager::AddTextRenderer(TextRenderer** out, bool outline, const char* faceName,
+                                    int32_t height) {
+  if (!out) return kCreateTextRendererNoMemory;
+  *out = nullptr;
+  TextRendererFactory* factory = Global<TextRendererFactory>::Get();
+  std::unique_ptr<TextRenderer> renderer;
+  try {
+    if (factory)
+      renderer = outline ? factory->CreateOutlineTextRenderer() : factory->CreateGdiTextRenderer();
+    if (!renderer) return kCreateTextRendererNoMemory;
+    if (int code = renderer->SetFont(height, false, false, faceName); code != 0) return code;
+    renderers_.push_back(nullptr);
+  } catch (const std::bad_alloc&) {
+    return kCreateTextRendererNoMemory;
+  }
+  *out = renderer.get();
+  renderers_.back() = std::move(renderer);
+  return 0;
+}
+
+int DisplayManager::CreateGdiTextRenderer(TextRenderer** out, const char* faceName,
+                                          int32_t height) {
+  return AddTextRenderer(out, false, faceName, height);
+}
+
+int DisplayManager::CreateOutlineTextRenderer(TextRenderer** out, const char* faceName,
+                                              int32_t height) {
+  return AddTextRenderer(out, true, faceName, height);
+}
+
+void DisplayManager::ForgetTextRenderer(const TextRenderer* renderer) {
+  for (const std::unique_ptr<Surface>& surface : layers_) {
+    if (auto* user = dynamic_cast<TextRendererUser*>(surface.get()))
+      user->ForgetTextRenderer(renderer);
+  }
+  if (TheDefaultTextRenderer::Get() == renderer) TheDefaultTextRenderer::Clear();
+}
+
+int DisplayManager::DestroyTextRenderer(TextRenderer** renderer) {
+  if (!renderer || !*renderer) return kDestroyNull;
+  const auto it = FindListed(&renderers_, *renderer);
+  if (it == renderers_.end()) return kDestroyNotListed;
+  ForgetTextRenderer(*renderer);
+  renderers_.erase(it);
+  *renderer = nullptr;
+  return 0;
+}
+
+void DisplayManager::DestroyAllTextRenderers() {
+  for (const std::unique_ptr<TextRenderer>& renderer : renderers_)
+    ForgetTextRenderer(renderer.get());
+  renderers_.clear();
 }
 
 int DisplayManager::CreateSprite(Sprite** out, ImageSurface* surface, const Rect* rect, int32_t x,

@@ -16,6 +16,7 @@
 #include "graphics/device/render_item_texture.h"
 #include "graphics/device/render_list.h"
 #include "graphics/surface/surface.h"
+#include "graphics/text/text_renderer.h"
 #include "host/messages.h"
 #include "platform/lock.h"
 #include "platform/monitor_list.h"
@@ -29,11 +30,13 @@ namespace bw {
 
 class CanvasLayer;
 class ColorRectObject;
+class DirectDrawSurface;
 class DisplayObject;
 class ImageSurface;
 class MovieFrameSurface;
 class OffscreenLayer;
 class SoftwareSurfaceLayer;
+class TextLayer;
 class TextureLayer;
 class Sprite;
 class WgxPictureLayer;
@@ -113,6 +116,10 @@ constexpr int kCreateImageCopyNoMemory = 4;
 constexpr int kCreateSpriteNoMemory = 3;
 constexpr int kCreateColorRectNoMemory = 1;
 constexpr int kCreateSpriteCopyNoMemory = 2;
+constexpr int kCreateDirectDrawSurfaceNoMemory = 2;
+constexpr int kCreateTextLayerNoMemory = 2;
+constexpr int kCreateTextImageNoMemory = 6;
+constexpr int kCreateTextRendererNoMemory = 2;  // also no renderer factory installed
 
 // Destroy results.
 constexpr int kDestroyNull = 1;
@@ -221,6 +228,20 @@ class DisplayManager : public Direct3DDevice, private SurfaceUser {
   int CreateImageSurfaceFromFile8(ImageSurface** out, const char* name, const uint8_t* data,
                                   size_t size, int flags);
   int CreateImageSurfaceCopy(ImageSurface** out, const ImageSurface* source, int mode);
+  // Texts: renderer null draws with the default renderer.
+  int CreateDirectDrawSurface(DirectDrawSurface** out, const char* text, TextRenderer* renderer);
+  int CreateTextLayer(TextLayer** out, int formatCode, const char* text, TextRenderer* renderer);
+  int CreateTextImageSurface(ImageSurface** out, const char* text, TextRenderer* renderer,
+                             int flags);
+  // Through the installed TextRendererFactory; the new renderer is set up with its face (null:
+  // the default face) and height.
+  int CreateGdiTextRenderer(TextRenderer** out, const char* faceName, int32_t height);
+  int CreateOutlineTextRenderer(TextRenderer** out, const char* faceName, int32_t height);
+  // The surfaces and layers that keep the renderer, and the default renderer when it is this
+  // one, fall back to the default first.
+  int DestroyTextRenderer(TextRenderer** renderer);
+  void DestroyAllTextRenderers();
+  size_t TextRendererCount() const { return renderers_.size(); }
   int CreateSprite(Sprite** out, ImageSurface* surface, const Rect* rect, int32_t x, int32_t y);
   int CreateColorRect(ColorRectObject** out, int32_t width, int32_t height, uint32_t argb,
                       int32_t x, int32_t y);
@@ -307,6 +328,8 @@ class DisplayManager : public Direct3DDevice, private SurfaceUser {
   template <typename Object, typename Base, typename Init>
   int AddObject(std::list<std::unique_ptr<Base>>* list, Object** out, int noMemory, Init init);
   int CreateRenderDevice();
+  int AddTextRenderer(TextRenderer** out, bool outline, const char* faceName, int32_t height);
+  void ForgetTextRenderer(const TextRenderer* renderer);
   // Unbinds the dying picture from the device and unlinks the layers that link it, detaching a
   // two-layer filter unapplied.
   void ForgetLinksTo(Surface* dying);
@@ -363,6 +386,7 @@ class DisplayManager : public Direct3DDevice, private SurfaceUser {
   std::list<std::unique_ptr<Surface>> layers_;
   std::list<std::unique_ptr<RenderItem>> items_;
   std::list<std::unique_ptr<DisplayObject>> sprites_;
+  std::list<std::unique_ptr<TextRenderer>> renderers_;
   uint32_t spriteOwner_ = 0;
   RenderList renderList_;
   bool direct3dRequest_ = false;

@@ -55,20 +55,7 @@ void WgxPictureLayer::Reset() {
   Release();
   ClearColorKey();
   keptName_.clear();
-  contentWidth_ = contentHeight_ = 0;
-}
-
-int64_t WgxPictureLayer::GetSurfaceColorKey() const {
-  const uint32_t key = DirectDrawImageSurface::GetColorKey();
-  return key == kNoColorKey ? -1 : int64_t{key};
-}
-
-float WgxPictureLayer::GetTexU(int32_t x) const {
-  return float(TextureCoordinate(x, GetWidth(), contentWidth_));
-}
-
-float WgxPictureLayer::GetTexV(int32_t y) const {
-  return float(TextureCoordinate(y, GetHeight(), contentHeight_));
+  SetContentSize(0, 0);
 }
 
 int WgxPictureLayer::Load(int formatCode, const char* name, const uint8_t* data, size_t size,
@@ -150,7 +137,7 @@ int WgxPictureLayer::LoadPicture(int formatCode, const char* name, const uint8_t
     }
     texture->Unlock();
     if (r != kWgxDone) return kWgxLayerBadPicture;
-    contentWidth_ = w, contentHeight_ = h;
+    SetContentSize(w, h);
     word1_ = uint32_t(int32_t(wgx.GetOffsetX()));
     word2_ = uint32_t(int32_t(wgx.GetOffsetY()));
     return 0;
@@ -177,7 +164,7 @@ int WgxPictureLayer::LoadPicture(int formatCode, const char* name, const uint8_t
   } else if (WritePixels(dib) != 0) {
     return kWgxLayerCopyFailed;
   }
-  contentWidth_ = w, contentHeight_ = h;
+  SetContentSize(w, h);
   word1_ = uint32_t(int32_t(picture->GetOffsetX()));
   word2_ = uint32_t(int32_t(picture->GetOffsetY()));
   return 0;
@@ -187,17 +174,12 @@ int WgxPictureLayer::Reload(bool onlyIfLost) {
   host::MemorySurface* surface = GetDirectDrawSurface();
   if (!surface || (onlyIfLost && surface->IsLost() == host::kDdOk)) return 0;
   const std::string name = keptName_;
-  const uint32_t rgb = GetColorKeyRgb();
-  const int32_t keyX = GetKeyPixelX(), keyY = GetKeyPixelY();
+  const KeptKey key = GetKeptKey();
   if (name.empty() || Load(keptFormat_, name.c_str(), nullptr, 0, keptSystemMemory_) != 0) {
     return kReloadNoName;
   }
-  if (rgb != kNoColorKey) {
-    if (SetColorKeyRgb(int(rgb >> 16 & 0xFF), int(rgb >> 8 & 0xFF), int(rgb & 0xFF)) != 0) return kReloadRgbKey;
-  } else if (keyX >= 0 && SetColorKeyFromPixel(keyX, keyY) != 0) {
-    return kReloadPixelKey;
-  }
-  return 0;
+  // The reload's key codes are the surface's.
+  return SetKeptKey(key);
 }
 
 }  // namespace bw

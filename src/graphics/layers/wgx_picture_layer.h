@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "graphics/layers/layer.h"
+#include "graphics/layers/direct_draw_layer.h"
 #include "graphics/surface/directdraw_image_surface.h"
 #include "host/d3d/direct3d.h"
 
@@ -29,8 +29,8 @@ constexpr int kWgxLayerScaleFailed = 9;
 constexpr int kWgxLayerOtherFailure = 10;  // memory ran out on the way
 // Reload results.
 constexpr int kReloadNoName = 1;
-constexpr int kReloadRgbKey = 5;
-constexpr int kReloadPixelKey = 6;
+constexpr int kReloadRgbKey = kDdsRestoreRgbKey;
+constexpr int kReloadPixelKey = kDdsRestorePixelKey;
 
 // The texture size for a picture of w x h on a device with those capabilities: powers of two
 // only when the device demands them and does not allow other sizes conditionally, square when
@@ -43,7 +43,7 @@ struct TextureSize {
 };
 TextureSize ChooseTextureSize(int32_t w, int32_t h, const host::D3dDeviceDesc& caps);
 
-class WgxPictureLayer : public DirectDrawImageSurface, public Layer {
+class WgxPictureLayer : public DirectDrawLayer {
  public:
   // A device given here becomes the process-wide Direct3D device the layers use.
   explicit WgxPictureLayer(Direct3DDevice* device = nullptr);
@@ -53,22 +53,7 @@ class WgxPictureLayer : public DirectDrawImageSurface, public Layer {
   int Reload(bool onlyIfLost);
 
   int GetKind() const override { return kKindWgxPictureLayer; }
-  int32_t GetWidth() const override { return DirectDrawImageSurface::GetWidth(); }
-  int32_t GetHeight() const override { return DirectDrawImageSurface::GetHeight(); }
-  int SetColorKeyRgb(int r, int g, int b) override { return DirectDrawImageSurface::SetColorKeyRgb(r, g, b); }
-  int SetColorKeyFromPixel(int32_t x, int32_t y) override {
-    return DirectDrawImageSurface::SetColorKeyFromPixel(x, y);
-  }
-  int64_t GetSurfaceColorKey() const override;
-  int ClearColorKey() override { return DirectDrawImageSurface::ClearColorKey(); }
-  host::MemorySurface* GetDirectDrawSurface() const override {
-    return DirectDrawImageSurface::GetDirectDrawSurface();
-  }
   int GetPixelFormatCode() const override { return GetFormatCode(); }
-  int32_t GetContentWidth() const override { return contentWidth_; }
-  int32_t GetContentHeight() const override { return contentHeight_; }
-  float GetTexU(int32_t x) const override;
-  float GetTexV(int32_t y) const override;
   int Restore(int check) override { return Reload(check != 0); }
 
  private:
@@ -78,8 +63,6 @@ class WgxPictureLayer : public DirectDrawImageSurface, public Layer {
   std::string keptName_;
   int keptFormat_ = 0;
   bool keptSystemMemory_ = false;
-  int32_t contentWidth_ = 0;
-  int32_t contentHeight_ = 0;
 };
 
 }  // namespace bw

@@ -268,15 +268,19 @@ int DirectDrawImageSurface::Remake() {
 
 int DirectDrawImageSurface::Restore(int check) {
   if (check && surface_ && surface_->IsLost() == host::kDdOk) return 0;
-  const uint32_t rgb = colorKey_;
-  const int32_t keyX = keyX_, keyY = keyY_;
+  const KeptKey key = GetKeptKey();
   if (int r = Remake(); r != 0) return r;
-  if (rgb != kNoColorKey) {
-    if (SetColorKeyRgb(int(rgb >> 16 & 0xFF), int(rgb >> 8 & 0xFF), int(rgb & 0xFF)) != 0) {
+  return SetKeptKey(key);
+}
+
+int DirectDrawImageSurface::SetKeptKey(const KeptKey& key) {
+  if (key.rgb != kNoColorKey) {
+    if (SetColorKeyRgb(int(key.rgb >> 16 & 0xFF), int(key.rgb >> 8 & 0xFF), int(key.rgb & 0xFF)) !=
+        0) {
       return kDdsRestoreRgbKey;
     }
-  } else if (keyX >= 0) {
-    if (SetColorKeyFromPixel(keyX, keyY) != 0) return kDdsRestorePixelKey;
+  } else if (key.x >= 0 && SetColorKeyFromPixel(key.x, key.y) != 0) {
+    return kDdsRestorePixelKey;
   }
   return 0;
 }

@@ -88,6 +88,14 @@ class DirectDrawImageSurface : public SurfaceBase {
   // The pixel the key was taken from; x is -1 when the key was not taken from a pixel.
   int32_t GetKeyPixelX() const { return keyX_; }
   int32_t GetKeyPixelY() const { return keyY_; }
+  // The key as it is remembered, to be set again once the surface is made again: 0, or
+  // kDdsRestoreRgbKey / kDdsRestorePixelKey when it cannot be.
+  struct KeptKey {
+    uint32_t rgb;
+    int32_t x, y;
+  };
+  KeptKey GetKeptKey() const { return {colorKey_, keyX_, keyY_}; }
+  int SetKeptKey(const KeptKey& key);
 
  private:
   int Remake();

@@ -15,6 +15,7 @@
 namespace bw {
 
 struct ImageDestination;
+class TextRenderer;
 
 // Create flags (0: plain memory, no device context, no dirty list).
 constexpr int kImagePlain = 0;
@@ -255,6 +256,21 @@ class ImageSurface : public DibSurface {
   int LibBlendB(const Surface* sourceA, const Surface* sourceB, const Surface* rule,
                 const uint32_t* words);
 
+  // ---- Text drawn by a text renderer (null: the default renderer) ---------------------------
+  static constexpr int kTextEmpty = 1;       // also no pixels (no device context for DrawTextGdi)
+  static constexpr int kTextNoRenderer = 2;  // also a renderer of the wrong kind
+  static constexpr int kTextNotCreated = 3;  // CreateFromText; DrawTextGdi: drawing failed
+  static constexpr int kTextDrawFailed = 4;  // CreateFromText; DrawTextGdi: measuring failed
+  // Makes a 32-bit image (flags as Create) just large enough for the text and draws it; a
+  // drawing failure releases the image.
+  int CreateFromText(const char* text, TextRenderer* renderer, int flags);
+  // Draw at the text origin (x, y): through the device context with a GDI renderer, through
+  // the renderer's drawing with any renderer, or with an outline renderer. The last two answer
+  // the renderer's failure plus kTextNoRenderer.
+  int DrawTextGdi(int32_t x, int32_t y, const char* text, TextRenderer* renderer);
+  int DrawTextWithRenderer(int32_t x, int32_t y, const char* text, TextRenderer* renderer);
+  int DrawTextOutline(int32_t x, int32_t y, const char* text, TextRenderer* renderer);
+
   void MarkDirty(const Rect& rect);
   DirtyRectList* GetDirtyList() const { return ownedDirty_.get(); }
   DirtyRectList* GetActiveDirtyList() const { return activeDirty_; }
@@ -271,6 +287,9 @@ class ImageSurface : public DibSurface {
   int Clip(const Surface* source, int32_t x, int32_t y, const Rect* sourceRect, const Size* size,
            StretchStepper* steps, Rect* clip, bool mirrored);
   void MarkAll();
+  // Marks the drawn box cut to the clip rectangle; the whole image when there is no box.
+  void MarkText(const Rect* drawn);
+  int DrawTextAt(int32_t x, int32_t y, const char* text, TextRenderer* renderer, bool outlineOnly);
 
   // The 8-bit palette before the first brightness change; none until then.
   std::unique_ptr<uint32_t[]> brightnessBase_;

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "graphics/layers/surface_layer.h"
-#include "graphics/layers/wgx_picture_layer.h"
 #include "graphics/pixel/blend_tables.h"
 #include "graphics/pixel/filter_kernels.h"
 #include "graphics/pixel/mask_kernels.h"
@@ -306,15 +305,15 @@ int FromObject(ImageSurface* target, const Surface* source, const Size* size, in
       if (const auto* layer = dynamic_cast<const SurfaceLayer*>(source)) picture = layer->GetImage();
       break;
     case kKindDirectDrawImageSurface:
+    case kKindDirectDrawSurface:
+    case kKindWgxPictureLayer:
+    case kKindTextLayer:
+      // Every kind kept in DirectDraw memory is a DirectDraw picture underneath.
       if (const auto* image = dynamic_cast<const DirectDrawImageSurface*>(source)) {
         return FromDirectDraw(target, source, image->GetDirectDrawSurface(), size, x, y, rect);
       }
       return ImageSurface::kOpNoPixels;
-    case kKindWgxPictureLayer:
-      return FromDirectDraw(target, source, static_cast<const WgxPictureLayer*>(source)->GetDirectDrawSurface(),
-                            size, x, y, rect);
     default:
-      // The other DirectDraw kinds have no copy here yet: nothing to copy from.
       return ImageSurface::kOpNoPixels;
   }
   if (!picture) return ImageSurface::kOpNoPixels;
