@@ -67,10 +67,11 @@ class PathReader {
       if (c == ' ' || c == '\t') {
         Flush();
         ++p_;
-      } else if (IsDigit(c) && !pending_) {
+      } else if (IsDigit(c)) {
+        // The letters take their own numbers: a digit here is a duration of its own.
         PathRecord duration = Other(kPathDuration);
         ParseSignedInt(&p_, &duration.x);
-        out_.push_back(duration);
+        Push(duration);
       } else if (int rc = ReadLetter(c); rc != kPathParsed) {
         return rc;
       }

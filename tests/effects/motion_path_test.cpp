@@ -56,6 +56,12 @@ TEST_F(Path, LayerPathsMakeTimedRecords) {
         {kPathFront, 0, 0}},
        100},
       {"!l+2", {{kPathPosition, 0, 0}, {kPathPosition, -1280, 50}}, 1000},
+      {"r250d",
+       {{kPathPosition, 0, 0},
+        {kPathPosition, 640, 0},
+        {kPathDuration, 250, 0},
+        {kPathPosition, 640, 240}},
+       1250},
   };
   for (const Case& c : cases) {
     MotionPath path;
