@@ -5,11 +5,11 @@
 #include <cstdint>
 
 #include "effects/effect_args.h"
+#include "effects/transitions/named_transitions.h"
 #include "graphics/layers/layer_filter.h"
 
 namespace bw {
 
-class ImageSurface;
 class SurfaceLayer;
 
 // The registry kinds of the built-in filters: 0 and 1 read the linked layer's picture, bit 0
@@ -30,21 +30,7 @@ constexpr int kFilterPixelRoutineFailed = 5;
 
 // What a layer hands to Draw: the area of the layer surface to draw, the target, and the old
 // and new pictures with the area's top-left corner in each.
-struct FilterDrawRequest {
-  int32_t areaX = 0;
-  int32_t areaY = 0;
-  int32_t width = 0;
-  int32_t height = 0;
-  ImageSurface* target = nullptr;
-  int32_t targetX = 0;
-  int32_t targetY = 0;
-  const ImageSurface* oldImage = nullptr;
-  int32_t oldX = 0;
-  int32_t oldY = 0;
-  const ImageSurface* newImage = nullptr;
-  int32_t newX = 0;
-  int32_t newY = 0;
-};
+using FilterDrawRequest = TransitionDrawArea;
 
 class FilterEffect : public LayerFilter {
  public:

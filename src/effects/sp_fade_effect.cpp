@@ -1,9 +1,9 @@
 #include "effects/sp_fade_effect.h"
 
 #include <algorithm>
-#include <cmath>
 #include <new>
 
+#include "effects/ease.h"
 #include "graphics/surface/sprite.h"
 #include "platform/timer_service.h"
 
@@ -14,12 +14,6 @@ namespace {
 constexpr uint8_t kOpaque = 255;
 
 }  // namespace
-
-double EaseProgress(double t, double exponent) {
-  if (exponent < 0) return 1.0 - std::pow(1.0 - t, -exponent);
-  if (exponent > 0) return std::pow(t, exponent);
-  return t;
-}
 
 DisplayEffect* SpFadeEffect::Create(uint32_t) {
   return new (std::nothrow) SpFadeEffect;

@@ -82,7 +82,4 @@ class SpFadeEffect final : public DisplayEffect {
   bool remove_ = false;
 };
 
-// The eased share of a move at progress t: e < 0 slows the end, e > 0 slows the start.
-double EaseProgress(double t, double exponent);
-
 }  // namespace bw

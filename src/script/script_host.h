@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/subtractive_random.h"
 #include "script/script_engine.h"
-#include "script/subtractive_random.h"
 
 namespace bw {
 

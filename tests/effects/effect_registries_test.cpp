@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "common/global.h"
+#include "effects/builtin_effects.h"
 #include "host/host_path.h"
 #include "platform/timer_service.h"
 #include "support/temp_dir.h"
@@ -204,6 +205,18 @@ TEST_F(EffectRegistries, UnloadingClearsTheEffectsBeforeTheirCodeGoes) {
   ASSERT_NE(filter, nullptr);
   EXPECT_EQ(filter->GetKind(), 1);
   ReleaseFilter(filter);
+}
+
+TEST(BuiltInKeywords, TheScriptHostRegistersTheSpriteFade) {
+  TcpPluginManager transitions;
+  DcpPluginManager effects;
+  RegisterScriptHostKeywords(transitions, effects);
+  DisplayEffect* fade = effects.Create("sp_fade");
+  ASSERT_NE(fade, nullptr);
+  EXPECT_STREQ(fade->GetKeyword(), "sp_fade");
+  EXPECT_EQ(fade->GetType(), kEffectTypeSprite);
+  EXPECT_EQ(effects.FindCommand("sp_fade"), nullptr);
+  delete fade;
 }
 
 }  // namespace

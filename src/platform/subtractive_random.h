@@ -1,5 +1,6 @@
-// The scripts' subtractive random generator: 55 numbers below one billion, mixed by
-// subtraction. Arithmetic wraps at 32 bits, so any seed (the clock's too) gives defined numbers.
+// The subtractive random generator of the scripts and the transitions: 55 numbers below one
+// billion, mixed by subtraction; each user keeps its own instance. Arithmetic wraps at 32 bits, so
+// any seed (the clock's too) gives defined numbers.
 #pragma once
 
 #include <array>
@@ -14,6 +15,8 @@ class SubtractiveRandom {
   void Seed(int32_t seed);
   // A number below n (n taken as unsigned); 0 for n = 0, which does not advance the generator.
   int32_t Draw(uint32_t n);
+  // The next number itself, 0 to kModulus - 1.
+  int32_t DrawRaw();
 
  private:
   void Mix();

@@ -1,4 +1,4 @@
-#include "script/subtractive_random.h"
+#include "platform/subtractive_random.h"
 
 namespace bw {
 
@@ -31,12 +31,16 @@ void SubtractiveRandom::Mix() {
 
 int32_t SubtractiveRandom::Draw(uint32_t n) {
   if (n == 0) return 0;
+  return static_cast<int32_t>(static_cast<uint32_t>(DrawRaw()) % n);
+}
+
+int32_t SubtractiveRandom::DrawRaw() {
   ++index_;
   if (index_ > 55) {
     Mix();
     index_ = 1;
   }
-  return static_cast<int32_t>(static_cast<uint32_t>(a_[index_]) % n);
+  return a_[index_];
 }
 
 }  // namespace bw

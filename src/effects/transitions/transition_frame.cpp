@@ -1,0 +1,163 @@
+#include "effects/transitions/transition_frame.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "graphics/device/render_item_sprite.h"
+#include "graphics/surface/directdraw_ops.h"
+#include "graphics/surface/image_surface.h"
+
+namespace bw {
+namespace {
+
+// Pieces up to this many pixels skip the blit's general path (format and library checks, the
+// kernel choice) for a clipped row copy of their own.
+constexpr int64_t kInlinePieceArea = 4096;
+
+Rect Intersect(const Rect& a, const Rect& b) {
+  return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+          std::min(a.bottom, b.bottom)};
+}
+
+void Include(Rect& into, const Rect& r) {
+  if (r.IsEmpty()) return;
+  if (into.IsEmpty()) {
+    into = r;
+    return;
+  }
+  into = {std::min(into.left, r.left), std::min(into.top, r.top), std::max(into.right, r.right),
+          std::max(into.bottom, r.bottom)};
+}
+
+bool Is32WithPixels(const Surface* s) {
+  const auto* dib = dynamic_cast<const DibSurface*>(s);
+  return dib && dib->GetPixels() && dib->GetBitsPerPixel() == 32;
+}
+
+// The blit's clipping of an unstretched, unmirrored copy: the source rectangle cut to the
+// source's clip rectangle (moving the placement with it), then to the destination's.
+bool InlineCopy(ImageSurface* dst, const Surface* src, const TransitionPiece& p) {
+  const Rect& sc = *src->GetClipRectPtr();
+  Rect r = Intersect(p.source, sc);
+  int64_t x = int64_t{p.x} + (r.left - p.source.left);
+  int64_t y = int64_t{p.y} + (r.top - p.source.top);
+  if (r.IsEmpty()) return true;
+  const Rect& dc = *dst->GetClipRectPtr();
+  const int64_t left = std::max<int64_t>(x, dc.left), top = std::max<int64_t>(y, dc.top);
+  const int64_t right = std::min<int64_t>(x + r.Width(), dc.right);
+  const int64_t bottom = std::min<int64_t>(y + r.Height(), dc.bottom);
+  if (left >= right || top >= bottom) return true;
+  const int32_t sx = int32_t(r.left + (left - x)), sy = int32_t(r.top + (top - y));
+  const size_t bytes = size_t(right - left) * 4;
+  for (int64_t j = 0; j < bottom - top; ++j) {
+    std::memcpy(dst->GetRowPointer(int32_t(top + j)) + left * 4,
+                src->GetRowPointer(int32_t(sy + j)) + ptrdiff_t{sx} * 4, bytes);
+  }
+  dst->SetChanged(true);
+  return true;
+}
+
+class DrawingSink final : public PieceSink {
+ public:
+  int DrawWhole(TransitionFrame& f) override {
+    switch (f.kind) {
+      case kDrawCopy:
+        return f.destination->Blit(f.source, f.x, f.y, nullptr, false);
+      case kDrawAlpha:
+        return f.destination->AlphaBlit(f.source, f.x, f.y, nullptr, false);
+      default:
+        return DirectDrawBltFast(f.ddTarget, f.ddSource, f.x, f.y, f.source->GetClipRectPtr(),
+                                 &f.ddClip, f.key);
+    }
+  }
+
+  void DrawPiece(TransitionFrame& f, const TransitionPiece& p) override {
+    const Rect& r = p.source;
+    if (f.kind == kDrawDirectDraw) {
+      if (p.stretched) {
+        const Rect to{p.x, p.y, p.x + p.size.width, p.y + p.size.height};
+        DirectDrawBlt(f.ddTarget, &to, f.ddSource, &r, &f.ddClip, f.key);
+      } else {
+        DirectDrawBltFast(f.ddTarget, f.ddSource, p.x, p.y, &r, &f.ddClip, f.key);
+      }
+      return;
+    }
+    ImageSurface* dst = f.destination;
+    const Size extent = p.stretched ? p.size : Size{r.Width(), r.Height()};
+    Include(f.touched,
+            Intersect({p.x, p.y, p.x + extent.width, p.y + extent.height}, *dst->GetClipRectPtr()));
+    if (p.stretched) {
+      if (f.kind == kDrawCopy) {
+        dst->StretchBlit(f.source, &p.size, p.x, p.y, &r, false);
+      } else {
+        dst->StretchAlphaBlit(f.source, &p.size, p.x, p.y, &r, false);
+      }
+      return;
+    }
+    if (f.kind == kDrawCopy && int64_t{r.Width()} * r.Height() <= kInlinePieceArea &&
+        f.key == kNoColorKey && Is32WithPixels(dst) && Is32WithPixels(f.source)) {
+      InlineCopy(dst, f.source, p);
+    } else if (f.kind == kDrawCopy) {
+      dst->Blit(f.source, p.x, p.y, &r, false);
+    } else {
+      dst->AlphaBlit(f.source, p.x, p.y, &r, false);
+    }
+  }
+};
+
+}  // namespace
+
+PieceSink& CurrentPieceSink() {
+  static DrawingSink own;
+  PieceSink* installed = Global<PieceSink>::Get();
+  return installed ? *installed : own;
+}
+
+int OpenTransitionFrame(Surface* destination, const Surface* source, int32_t progress, int32_t x,
+                        int32_t y, int kind, Surface* backBuffer, TransitionFrame& f) {
+  if (progress <= 0) return kTransitionStepDone;
+  if (!source) return kTransitionUnsuitable;
+  f.kind = kind;
+  f.source = source;
+  f.x = x, f.y = y;
+  f.width = source->GetWidth(), f.height = source->GetHeight();
+  if (kind == kDrawDirectDraw) {
+    if (backBuffer) {
+      f.ddTarget = DirectDrawSurfaceOf(backBuffer);
+      f.ddClip = {0, 0, backBuffer->GetWidth(), backBuffer->GetHeight()};
+    } else if (destination) {
+      f.ddTarget = DirectDrawSurfaceOf(destination);
+      destination->GetClipRect(&f.ddClip);
+    }
+    if (!f.ddTarget) return kTransitionUnsuitable;
+    f.ddSource = DirectDrawSurfaceOf(source);
+    f.key = source->GetColorKey();
+    f.destWidth = f.ddClip.right, f.destHeight = f.ddClip.bottom;
+  } else if (kind == kDrawCopy || kind == kDrawAlpha) {
+    f.destination = dynamic_cast<ImageSurface*>(destination);
+    if (!f.destination) return kTransitionUnsuitable;
+    f.key = source->GetColorKey();
+    f.destWidth = destination->GetWidth(), f.destHeight = destination->GetHeight();
+  } else {
+    // A kind no blit knows draws nothing; it is reported rather than passed off as done.
+    return kTransitionUnsuitable;
+  }
+  if (progress >= kProgressWhole) return CurrentPieceSink().DrawWhole(f);
+  return kContinueFrame;
+}
+
+void SuspendMarking(TransitionFrame& f) {
+  if (!f.destination) return;
+  f.suspendedList = f.destination->GetActiveDirtyList();
+  f.destination->SetActiveDirtyList(nullptr);
+  f.suspended = true;
+}
+
+void CloseTransitionFrame(TransitionFrame& f) {
+  if (!f.suspended) return;
+  f.destination->SetActiveDirtyList(f.suspendedList);
+  f.suspended = false;
+  if (!f.touched.IsEmpty()) f.destination->MarkDirty(f.touched);
+}
+
+}  // namespace bw

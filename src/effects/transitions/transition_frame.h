@@ -1,0 +1,112 @@
+// What every numbered transition routine shares: the checks and targets of one call (the frame),
+// the pieces a pattern is drawn as, and the sink that draws them.
+#pragma once
+
+#include <cstdint>
+
+#include "common/global.h"
+#include "graphics/surface/surface.h"
+
+namespace bw {
+
+class DirtyRectList;
+class ImageSurface;
+namespace host {
+class MemorySurface;
+}
+
+// Draw kinds.
+constexpr int kDrawCopy = 0;
+constexpr int kDrawAlpha = 1;
+constexpr int kDrawDirectDraw = 2;
+
+// Progress at and above which the whole picture is drawn in one piece.
+constexpr int32_t kProgressWhole = 256;
+
+// Routine results.
+constexpr int kTransitionStepDone = 0;
+constexpr int kTransitionUnsuitable = 1;
+
+// One piece: the source rectangle (right and bottom exclusive) drawn at (x, y), stretched to
+// size when stretched is set.
+struct TransitionPiece {
+  Rect source;
+  int32_t x = 0;
+  int32_t y = 0;
+  bool stretched = false;
+  Size size;
+};
+
+// The surfaces and targets of one routine call.
+struct TransitionFrame {
+  int kind = kDrawCopy;
+  ImageSurface* destination = nullptr;  // kinds 0 and 1
+  const Surface* source = nullptr;
+  host::MemorySurface* ddTarget = nullptr;  // kind 2
+  host::MemorySurface* ddSource = nullptr;
+  Rect ddClip;
+  uint32_t key = kNoColorKey;
+  int32_t width = 0;  // the source's
+  int32_t height = 0;
+  int32_t destWidth = 0;  // what the smear wipes fill out to
+  int32_t destHeight = 0;
+  int32_t x = 0;
+  int32_t y = 0;
+  // What the pieces of kinds 0 and 1 may have changed, marked once at the end, and the dirty
+  // list the destination had before.
+  Rect touched;
+  DirtyRectList* suspendedList = nullptr;
+  bool suspended = false;
+};
+
+// Draws pieces with the frame's kind. The engine's own sink draws; tests install a recorder
+// (ScopedGlobal<PieceSink>).
+class PieceSink {
+ public:
+  virtual ~PieceSink() = default;
+  // The whole source at the frame's position (the final step); the blit's result.
+  virtual int DrawWhole(TransitionFrame& frame) = 0;
+  // One piece of an intermediate step; its result is not examined.
+  virtual void DrawPiece(TransitionFrame& frame, const TransitionPiece& piece) = 0;
+};
+
+// The installed sink, or the engine's own one.
+PieceSink& CurrentPieceSink();
+
+// Runs the frame of one routine call: progress 0 or less draws nothing; then the targets are
+// found (1 when a DirectDraw target is missing, 1 for an unknown draw kind); progress 256 or more
+// draws the whole source; otherwise pattern(frame, progress) draws the pieces with the
+// destination's dirty marking suspended and one bounding rectangle marked after.
+template <typename Pattern>
+int RunTransitionFrame(Surface* destination, const Surface* source, int32_t progress, int32_t x,
+                       int32_t y, int kind, Surface* backBuffer, Pattern&& pattern);
+
+// ---- The frame's steps (used by RunTransitionFrame) -------------------------------------------
+
+// kContinueFrame when the pattern is to be drawn; else the call's result.
+constexpr int kContinueFrame = -100;
+int OpenTransitionFrame(Surface* destination, const Surface* source, int32_t progress, int32_t x,
+                        int32_t y, int kind, Surface* backBuffer, TransitionFrame& frame);
+// Suspends the destination's dirty marking; CloseTransitionFrame restores it and marks what the
+// pieces touched.
+void SuspendMarking(TransitionFrame& frame);
+void CloseTransitionFrame(TransitionFrame& frame);
+// One piece through the current sink.
+inline void DrawTransitionPiece(TransitionFrame& frame, const TransitionPiece& piece) {
+  CurrentPieceSink().DrawPiece(frame, piece);
+}
+
+template <typename Pattern>
+int RunTransitionFrame(Surface* destination, const Surface* source, int32_t progress, int32_t x,
+                       int32_t y, int kind, Surface* backBuffer, Pattern&& pattern) {
+  TransitionFrame frame;
+  const int opened =
+      OpenTransitionFrame(destination, source, progress, x, y, kind, backBuffer, frame);
+  if (opened != kContinueFrame) return opened;
+  SuspendMarking(frame);
+  const int result = pattern(frame, progress);
+  CloseTransitionFrame(frame);
+  return result;
+}
+
+}  // namespace bw

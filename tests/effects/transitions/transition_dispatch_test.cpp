@@ -1,0 +1,256 @@
+#include "effects/transitions/transition_dispatch.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "common/global.h"
+#include "effects/transitions/transition_frame.h"
+#include "effects/transitions/transition_random.h"
+#include "effects/transitions/transition_strips.h"
+#include "graphics/device/direct_draw_device.h"
+#include "graphics/device/render_item_sprite.h"
+#include "graphics/surface/directdraw_image_surface.h"
+#include "graphics/surface/dirty_rect_list.h"
+#include "graphics/surface/image_surface.h"
+
+namespace bw {
+namespace {
+
+// What the frame asked the sink to draw.
+struct Drawn {
+  bool whole;
+  int kind;
+  TransitionPiece piece;
+};
+
+class RecordingSink : public PieceSink {
+ public:
+  int DrawWhole(TransitionFrame& f) override {
+    drawn.push_back({true, f.kind, {}});
+    return wholeResult;
+  }
+  void DrawPiece(TransitionFrame& f, const TransitionPiece& p) override {
+    drawn.push_back({false, f.kind, p});
+  }
+  std::vector<Drawn> drawn;
+  int wholeResult = 0;
+};
+
+// A layer: an image surface answering a layer's kind.
+class LayerSurface : public ImageSurface {
+ public:
+  int GetKind() const override { return kKindCanvasLayer; }
+};
+
+std::unique_ptr<ImageSurface> Image(int32_t w, int32_t h, uint32_t fill) {
+  auto s = std::make_unique<ImageSurface>();
+  EXPECT_EQ(s->Create(w, h, 32, kImageDirtyList), 0);
+  s->Fill(fill, nullptr);
+  s->GetDirtyList()->Clear();
+  return s;
+}
+
+class TransitionDispatchTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(device.Create(false, false, nullptr, nullptr, 0, true, 640, 480), 0);
+  }
+  std::unique_ptr<DirectDrawImageSurface> DirectDrawPicture(int32_t w, int32_t h) {
+    auto s = std::make_unique<DirectDrawImageSurface>();
+    EXPECT_EQ(s->Create(w, h, true, false, nullptr), 0);
+    return s;
+  }
+  int Dispatch(int mode, Surface* to, Surface* from, int32_t progress, int kind,
+               Surface* backBuffer = nullptr) {
+    sink.drawn.clear();
+    return NumberedTransitionDispatch(mode, to, from, progress, 3, 4, kind, backBuffer);
+  }
+  DirectDrawDevice device;
+  ScopedGlobal<DirectDrawDevice> display{&device};
+  RecordingSink sink;
+  ScopedGlobal<PieceSink> recording{&sink};
+};
+
+TEST_F(TransitionDispatchTest, SurfaceKindsChooseTheDrawKindOrAreRefused) {
+  auto image = Image(8, 8, 0), picture = Image(4, 4, 0);
+  LayerSurface layer;
+  ASSERT_EQ(layer.Create(8, 8, 32, 0), 0);
+  auto ddTo = DirectDrawPicture(8, 8), ddFrom = DirectDrawPicture(4, 4);
+  struct Case {
+    const char* name;
+    Surface* to;
+    Surface* from;
+    Surface* backBuffer;
+    int kind;
+    int result;
+    int drawnKind;  // -1: nothing drawn
+  } cases[] = {
+      {"image pair, copy", image.get(), picture.get(), nullptr, 0, 0, 0},
+      {"image pair, alpha", image.get(), picture.get(), nullptr, 1, 0, 1},
+      {"a layer is an image surface", &layer, picture.get(), nullptr, 0, 0, 0},
+      {"layer as source", image.get(), &layer, nullptr, 1, 0, 1},
+      {"DirectDraw pair", ddTo.get(), ddFrom.get(), nullptr, 0, 0, 2},
+      {"DirectDraw onto image", image.get(), ddFrom.get(), nullptr, 0, 1, -1},
+      {"image onto DirectDraw", ddTo.get(), picture.get(), nullptr, 0, 1, -1},
+      {"no source", image.get(), nullptr, nullptr, 0, 1, -1},
+      {"no destination", nullptr, picture.get(), nullptr, 0, 1, -1},
+      {"back buffer, destination unused", nullptr, ddFrom.get(), ddTo.get(), 0, 0, 2},
+      {"back buffer with an image source", nullptr, picture.get(), ddTo.get(), 0, 1, -1},
+      {"back buffer without DirectDraw memory", nullptr, ddFrom.get(), image.get(), 1, 1, -1},
+      {"an unknown draw kind answers 1", image.get(), picture.get(), nullptr, 7, 1, -1},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Dispatch(5, c.to, c.from, 256, c.kind, c.backBuffer), c.result) << c.name;
+    if (c.drawnKind < 0) {
+      EXPECT_TRUE(sink.drawn.empty()) << c.name;
+    } else {
+      ASSERT_EQ(sink.drawn.size(), 1u) << c.name;
+      EXPECT_TRUE(sink.drawn[0].whole) << c.name;
+      EXPECT_EQ(sink.drawn[0].kind, c.drawnKind) << c.name;
+    }
+  }
+}
+
+TEST_F(TransitionDispatchTest, TheFrameChecksModeAndProgress) {
+  auto image = Image(8, 8, 0), picture = Image(4, 4, 0);
+  for (int mode : {-1, 87}) {
+    EXPECT_EQ(Dispatch(mode, image.get(), picture.get(), 100, 0), kTransitionNoMode) << mode;
+    EXPECT_EQ(Dispatch(mode, image.get(), nullptr, 100, 0), 1) << "surfaces come first";
+  }
+  for (int32_t progress : {0, -5}) {
+    EXPECT_EQ(Dispatch(86, image.get(), picture.get(), progress, 0), 0);
+    EXPECT_TRUE(sink.drawn.empty()) << progress;
+  }
+  // Modes without a pattern yet draw nothing at intermediate steps.
+  EXPECT_EQ(Dispatch(30, image.get(), picture.get(), 255, 0), 0);
+  EXPECT_TRUE(sink.drawn.empty());
+  // The final step answers the whole draw's result.
+  sink.wholeResult = 3;
+  EXPECT_EQ(Dispatch(0, image.get(), picture.get(), 257, 0), 3);
+}
+
+TEST_F(TransitionDispatchTest, TheWholeDrawLandsAtThePositionAndMarksItsArea) {
+  ScopedGlobal<PieceSink> own{nullptr};
+  auto image = Image(8, 8, 0xFF000000u), picture = Image(4, 4, 0xFF123456u);
+  EXPECT_EQ(Dispatch(12, image.get(), picture.get(), 256, 0), 0);
+  for (int y = 0; y < 8; ++y) {
+    for (int x = 0; x < 8; ++x) {
+      const bool inside = x >= 3 && x < 7 && y >= 4 && y < 8;
+      const uint32_t pixel = *reinterpret_cast<uint32_t*>(image->GetRowPointer(y) + x * 4);
+      EXPECT_EQ(pixel, inside ? 0xFF123456u : 0xFF000000u) << x << "," << y;
+    }
+  }
+  EXPECT_EQ(image->GetDirtyList()->Bounds(), (Rect{3, 4, 7, 8}));
+
+  // Through the render item's entry once installed.
+  InstallTransitionDispatch();
+  EXPECT_EQ(TransitionDispatch(87, image.get(), picture.get(), 10, 0, 0, 0, nullptr), -1);
+  SetTransitionDispatch(nullptr);
+}
+
+std::vector<Rect> Sources(const RecordingSink& sink) {
+  std::vector<Rect> out;
+  for (const Drawn& d : sink.drawn) out.push_back(d.piece.source);
+  return out;
+}
+
+TEST_F(TransitionDispatchTest, CascadeStripsStartOneStepApart) {
+  auto image = Image(64, 8, 0), picture = Image(40, 6, 0);
+  ASSERT_EQ(TransitionCascadeColumns(image.get(), picture.get(), 128, 3, 4, true, 0, 16, nullptr),
+            0);
+  EXPECT_EQ(Sources(sink), (std::vector<Rect>{{0, 0, 9, 6}, {16, 0, 24, 6}, {32, 0, 39, 6}}));
+  EXPECT_EQ(sink.drawn[1].piece.x, 3 + 16);
+  EXPECT_EQ(sink.drawn[1].piece.y, 4);
+
+  sink.drawn.clear();
+  TransitionCascadeColumns(image.get(), picture.get(), 128, 0, 0, false, 0, 16, nullptr);
+  EXPECT_EQ(Sources(sink), (std::vector<Rect>{{31, 0, 40, 6}, {16, 0, 24, 6}, {1, 0, 8, 6}}));
+
+  // The last strip reaches the right edge before the final step.
+  sink.drawn.clear();
+  TransitionCascadeColumns(image.get(), picture.get(), 255, 0, 0, true, 0, 16, nullptr);
+  EXPECT_EQ(sink.drawn.back().piece.source, (Rect{32, 0, 40, 6}));
+
+  sink.drawn.clear();
+  TransitionCascadeRows(image.get(), picture.get(), 128, 0, 0, true, 1, 4, nullptr);
+  EXPECT_EQ(Sources(sink).front(), (Rect{0, 0, 40, 3})) << "n = 2, reach = 3";
+  EXPECT_EQ(sink.drawn.front().kind, 1);
+}
+
+TEST_F(TransitionDispatchTest, SmearStretchesTheEdgeOverTheRest) {
+  auto image = Image(64, 8, 0), picture = Image(40, 6, 0);
+  // At progress 1 nothing is revealed: only the edge column is stretched.
+  ASSERT_EQ(TransitionSmearColumns(image.get(), picture.get(), 1, 3, 4, false, 0, nullptr), 0);
+  ASSERT_EQ(sink.drawn.size(), 1u);
+  const TransitionPiece& edge = sink.drawn[0].piece;
+  EXPECT_TRUE(edge.stretched);
+  EXPECT_EQ(edge.source, (Rect{0, 0, 1, 6}));
+  EXPECT_EQ(edge.x, 3);
+  EXPECT_EQ(edge.size.width, 64 - 3) << "out to the destination's edge";
+
+  sink.drawn.clear();
+  TransitionSmearColumns(image.get(), picture.get(), 128, 3, 4, true, 0, nullptr);
+  ASSERT_EQ(sink.drawn.size(), 2u);
+  EXPECT_EQ(sink.drawn[0].piece.source, (Rect{20, 0, 40, 6}));
+  EXPECT_EQ(sink.drawn[0].piece.x, 23);
+  EXPECT_EQ(sink.drawn[1].piece.source, (Rect{19, 0, 20, 6}));
+  EXPECT_EQ(sink.drawn[1].piece.x, 0);
+  EXPECT_EQ(sink.drawn[1].piece.size.width, 3 + 20);
+
+  sink.drawn.clear();
+  TransitionSmearRows(image.get(), picture.get(), 128, 0, 1, false, 0, nullptr);
+  EXPECT_EQ(sink.drawn[0].piece.source, (Rect{0, 0, 40, 3}));
+  EXPECT_EQ(sink.drawn[1].piece.size.height, 8 - 3 - 1);
+}
+
+TEST_F(TransitionDispatchTest, PiecesDrawLikeBlitsAndMarkOneRectangle) {
+  ScopedGlobal<PieceSink> own{nullptr};
+  auto picture = Image(40, 6, 0);
+  for (int y = 0; y < 6; ++y) {
+    for (int x = 0; x < 40; ++x) picture->SetPixel(x, y, uint32_t(x | y << 12));
+  }
+  const Rect clip{2, 0, 30, 7};
+  auto drawn = Image(48, 8, 0xFFFFFFFFu), expected = Image(48, 8, 0xFFFFFFFFu);
+  drawn->SetClipRect(&clip);
+  expected->SetClipRect(&clip);
+  for (bool fromStart : {true, false}) {
+    drawn->GetDirtyList()->Clear();
+    TransitionCascadeColumns(drawn.get(), picture.get(), 140, -1, 1, fromStart, 0, 16, nullptr);
+    // The same pieces through the blit.
+    RecordingSink pieces;
+    {
+      ScopedGlobal<PieceSink> record{&pieces};
+      TransitionCascadeColumns(drawn.get(), picture.get(), 140, -1, 1, fromStart, 0, 16, nullptr);
+    }
+    for (const Drawn& d : pieces.drawn) {
+      expected->Blit(picture.get(), d.piece.x, d.piece.y, &d.piece.source, false);
+    }
+    for (int y = 0; y < 8; ++y) {
+      ASSERT_EQ(std::memcmp(drawn->GetRowPointer(y), expected->GetRowPointer(y), 48 * 4), 0)
+          << "row " << y << (fromStart ? " from the start" : " from the end");
+    }
+    EXPECT_EQ(drawn->GetDirtyList()->Count(), 1);
+  }
+}
+
+TEST(RandomOrderTable, IsTheSameOnEveryRunAndBuiltOnce) {
+  BuildRandomOrderTable();
+  const uint8_t* table = RandomOrderTable();
+  EXPECT_EQ(table[0], 135);
+  EXPECT_EQ(table[1], 98);
+  EXPECT_EQ(table[2], 243);
+  EXPECT_EQ(table[3], 3);
+  // A second call neither rebuilds the table nor reseeds the generator.
+  ReseedTransitionRandom(42);
+  BuildRandomOrderTable();
+  SubtractiveRandom expected;
+  expected.Seed(42);
+  EXPECT_EQ(TransitionRandom().DrawRaw(), expected.DrawRaw());
+  EXPECT_EQ(RandomOrderTable()[0], 135);
+}
+
+}  // namespace
+}  // namespace bw

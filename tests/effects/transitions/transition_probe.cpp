@@ -1,0 +1,248 @@
+// Draws "cross", "rule" (over a generated 8-bit rule), "wave", "mosaic" and "rotaxis" between two
+// generated pictures at 0, 25, 50, 75 and 100 %, prints each frame's hash and writes it as a
+// bitmap.
+//   --frames DIR  writes DIR/<name>_<percent>.bmp and prints the hashes
+//   --show DIR    also shows every frame in a window under xvfb-run and writes the screenshots
+//                 DIR/<name>_<percent>_screen.png (skipped without Xvfb or ImageMagick)
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/global.h"
+#include "effects/transitions/named_transitions.h"
+#include "graphics/pixel/blend_tables.h"
+#include "graphics/surface/image_surface.h"
+#include "graphics/surface/pixel_library.h"
+#include "host/message_queue.h"
+#include "host/presentation_sink.h"
+#include "host/sdl/sdl_backend.h"
+#include "lib/bmp/bmp_builder.h"
+#include "platform/trig_tables.h"
+
+namespace bw {
+namespace {
+
+constexpr int32_t kWidth = 320;
+constexpr int32_t kHeight = 240;
+constexpr int kPassed = 0;
+constexpr int kFailed = 1;
+constexpr int kCaptureAttempts = 20;
+
+uint32_t* Row(const ImageSurface& s, int32_t y) {
+  return reinterpret_cast<uint32_t*>(s.GetRowPointer(y));
+}
+
+// The old picture: a warm gradient with a ring; the new one: a cool checkerboard with stripes.
+std::unique_ptr<ImageSurface> OldPicture() {
+  auto s = std::make_unique<ImageSurface>();
+  s->Create(kWidth, kHeight, 32, 0);
+  for (int32_t y = 0; y < kHeight; ++y) {
+    for (int32_t x = 0; x < kWidth; ++x) {
+      const double d = std::hypot(x - kWidth / 2.0, y - kHeight / 2.0);
+      const bool ring = d > 60 && d < 80;
+      Row(*s, y)[x] = 0xFF000000u | uint32_t(ring ? 255 : 128 + x * 127 / kWidth) << 16 |
+                      uint32_t(ring ? 255 : y * 160 / kHeight) << 8 | uint32_t(ring ? 255 : 40);
+    }
+  }
+  return s;
+}
+
+std::unique_ptr<ImageSurface> NewPicture() {
+  auto s = std::make_unique<ImageSurface>();
+  s->Create(kWidth, kHeight, 32, 0);
+  for (int32_t y = 0; y < kHeight; ++y) {
+    for (int32_t x = 0; x < kWidth; ++x) {
+      const bool check = (x / 32 + y / 32) % 2 == 0, stripe = (x + y) % 24 < 4;
+      Row(*s, y)[x] = stripe ? 0xFFFFFFFFu : check ? 0xFF2040C0u : 0xFF20A080u;
+    }
+  }
+  return s;
+}
+
+// A radial rule: the centre changes first.
+std::unique_ptr<ImageSurface> RulePicture() {
+  auto s = std::make_unique<ImageSurface>();
+  s->Create(kWidth, kHeight, 8, 0);
+  const double far = std::hypot(kWidth / 2.0, kHeight / 2.0);
+  for (int32_t y = 0; y < kHeight; ++y) {
+    for (int32_t x = 0; x < kWidth; ++x) {
+      const double d = std::hypot(x - kWidth / 2.0, y - kHeight / 2.0);
+      s->GetRowPointer(y)[x] = uint8_t(d * 255 / far);
+    }
+  }
+  return s;
+}
+
+struct Pictures {
+  std::unique_ptr<ImageSurface> oldImage = OldPicture(), newImage = NewPicture(),
+                                rule = RulePicture(), target = std::make_unique<ImageSurface>();
+  TrigTables trig;
+  Pictures() { target->Create(kWidth, kHeight, 32, 0); }
+  TransitionDrawArea Area() const {
+    return {0, 0, kWidth, kHeight, target.get(), 0, 0, oldImage.get(), 0, 0, newImage.get(), 0, 0};
+  }
+};
+
+struct Transition {
+  const char* name;
+  std::function<int(Pictures&, int percent)> draw;
+};
+
+std::vector<Transition> Transitions() {
+  return {
+      {"cross", [](Pictures& p, int q) { return DrawCrossTransition(p.Area(), q * 255 / 100); }},
+      {"rule", [](Pictures& p,
+                  int q) { return DrawRuleTransition(p.Area(), p.rule.get(), q * 255 / 100, 48); }},
+      {"wave",
+       [](Pictures& p, int q) {
+         // Amplitude rising to its peak at half time and falling back, as the effect drives it.
+         const int32_t amplitude = int32_t(20 * std::sin(q * 3.14159265 / 100));
+         return DrawWaveTransition(
+             p.Area(), {q * 255 / 100, amplitude, 6 << 9, -(kHeight / 2) * (6 << 9), 0xFF000000u});
+       }},
+      {"mosaic", [](Pictures& p,
+                    int q) { return DrawMosaicTransition(p.Area(), q * 48 / 100, 48, 0, false); }},
+      {"rotaxis",
+       [](Pictures& p, int q) { return DrawRotaxisTransition(p.Area(), q * 256 / 100, 0); }},
+  };
+}
+
+uint64_t Hash(const ImageSurface& s) {
+  uint64_t h = host::kFnv1a64Start;
+  for (int32_t y = 0; y < s.GetHeight(); ++y) {
+    h = host::Fnv1a64(s.GetRowPointer(y), size_t(s.GetWidth()) * 4, h);
+  }
+  return h;
+}
+
+bool WriteBmp(const ImageSurface& s, const std::filesystem::path& path) {
+  tools::BmpFields bmp;
+  bmp.width = s.GetWidth();
+  bmp.height = -s.GetHeight();
+  bmp.bits = 32;
+  for (int32_t y = 0; y < s.GetHeight(); ++y) {
+    const uint8_t* row = s.GetRowPointer(y);
+    bmp.data.insert(bmp.data.end(), row, row + size_t(s.GetWidth()) * 4);
+  }
+  const std::vector<uint8_t> bytes = tools::BuildBmp(bmp);
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  return bool(out);
+}
+
+constexpr int kPercents[] = {0, 25, 50, 75, 100};
+
+// Draws every frame; each(name, percent, target) sees it.
+bool DrawAll(const std::function<bool(const char*, int, const ImageSurface&)>& each) {
+  Pictures pictures;
+  ScopedGlobal<TrigTables> trig(&pictures.trig);
+  for (const Transition& t : Transitions()) {
+    for (int percent : kPercents) {
+      pictures.target->Fill(0xFF000000u, nullptr);
+      if (int code = t.draw(pictures, percent); code != 0) {
+        std::fprintf(stderr, "%s at %d %% answered %d\n", t.name, percent, code);
+        return false;
+      }
+      if (!each(t.name, percent, *pictures.target)) return false;
+    }
+  }
+  return true;
+}
+
+std::string FrameName(const char* name, int percent) {
+  return std::string(name) + "_" + std::to_string(percent);
+}
+
+int Frames(const std::filesystem::path& dir) {
+  std::filesystem::create_directories(dir);
+  const bool ok = DrawAll([&](const char* name, int percent, const ImageSurface& target) {
+    std::printf("%-8s %3d %%  %016llx\n", name, percent, (unsigned long long)Hash(target));
+    return WriteBmp(target, dir / (FrameName(name, percent) + ".bmp"));
+  });
+  return ok ? kPassed : kFailed;
+}
+
+bool Run(const std::string& command) {
+  return std::system(command.c_str()) == 0;
+}
+std::string Quote(const std::filesystem::path& p) {
+  return "'" + p.native() + "'";
+}
+
+// In a window on the virtual screen: each frame presented, then the window's area captured.
+int ShowInWindow(const std::filesystem::path& dir) {
+  std::string error;
+  auto backend = host::SdlBackend::Create(&error);
+  if (!backend || !host::SdlBackend::HasDisplay()) {
+    std::fprintf(stderr, "no display: %s\n", error.c_str());
+    return kFailed;
+  }
+  ScopedGlobal<host::Backend> use(backend.get());
+  host::WindowDesc desc;
+  desc.proc = host::DefWindowProc;
+  desc.native = true;
+  desc.nativeDesc = host::NativeWindowDesc{"transition", kWidth, kHeight, true};
+  host::HWND window = host::CreateWindow(desc);
+  auto* sink = window ? static_cast<host::SdlSink*>(host::GetPresentationSink(window)) : nullptr;
+  if (!sink) {
+    std::fprintf(stderr, "no window\n");
+    return kFailed;
+  }
+  bool mapped = false;
+  const bool ok = DrawAll([&](const char* name, int percent, const ImageSurface& target) {
+    sink->Present(target.GetPixels(), kWidth, kHeight, target.GetPitch(),
+                  host::ScaleFilter::kNearest);
+    const std::filesystem::path shot = dir / (FrameName(name, percent) + "_screen.png");
+    // The window may not be mapped yet: show the first frame again and look once more, until
+    // the screen holds more than the empty root's colours.
+    for (int attempt = 0; attempt < kCaptureAttempts; ++attempt) {
+      backend->PumpEvents();
+      sink->Redraw();
+      if (!Run("import -window root " + Quote(shot))) continue;
+      if (mapped || Run("test $(identify -format %k " + Quote(shot) + ") -gt 2")) {
+        mapped = true;
+        return true;
+      }
+    }
+    std::fprintf(stderr, "the screen never showed %s\n", FrameName(name, percent).c_str());
+    return false;
+  });
+  host::DestroyWindow(window);
+  return ok ? kPassed : kFailed;
+}
+
+int Show(const std::filesystem::path& dir, const char* self) {
+  if (Frames(dir) != kPassed) return kFailed;
+  if (!Run("command -v xvfb-run >/dev/null 2>&1 && command -v import >/dev/null 2>&1")) {
+    std::printf("skipped the screenshots: xvfb-run or ImageMagick is not installed\n");
+    return kPassed;
+  }
+  const std::string show =
+      "env SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy ASAN_OPTIONS=detect_leaks=0 " + Quote(self) +
+      " --window " + Quote(dir);
+  return Run("xvfb-run -a -s '-screen 0 640x480x24' " + show) ? kPassed : kFailed;
+}
+
+}  // namespace
+}  // namespace bw
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: %s --frames DIR | --show DIR\n", argv[0]);
+    return 2;
+  }
+  bw::BuildBlendTables();
+  bw::ScopedPixelLibrary library(&bw::BuiltInPixelLibrary());
+  const std::string mode = argv[1];
+  if (mode == "--frames") return bw::Frames(argv[2]);
+  if (mode == "--show") return bw::Show(argv[2], argv[0]);
+  if (mode == "--window") return bw::ShowInWindow(argv[2]);
+  std::fprintf(stderr, "unknown mode %s\n", argv[1]);
+  return 2;
+}
