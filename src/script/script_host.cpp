@@ -38,6 +38,14 @@ ScriptHost::~ScriptHost() {
   if (Global<ScriptHost>::Get() == this) Global<ScriptHost>::Clear();
 }
 
+void ScriptHost::OnUnloadScript() {
+  if (messageText_) messageText_->StorePendingChoices();
+}
+
+void ScriptHost::OnUnloadAll() {
+  if (messageText_) messageText_->StorePendingChoices();
+}
+
 void ScriptHost::Register(uint32_t number, NativeFunction function) {
   built_[number] = function != nullptr;
   if (!function) function = [this, number](GuestMemory&, uint32_t) { return NotBuilt(number); };
@@ -114,6 +122,7 @@ int StartScriptHost(ScriptApplication& app, std::unique_ptr<ScriptHost>& host) {
     return kStartNoMemory;
   }
   host->SetApplication(&app);
+  host->SetMessageText(app.CreateMessageText(*host));
   host->SetFolderPrefix(app.SaveFolder());
   if (app.TranslationOption()) host->Interpreter().EnableJit(true);
   int r = host->Start();

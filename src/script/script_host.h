@@ -15,10 +15,17 @@ namespace bw {
 
 // Owned by other subsystems; the host holds them once those land (null until then).
 class SoundChannelManager;  // sound: the channels, its save state is the host's second interface
-class ScriptMessageText;    // keeps the pending choices when a script is unloaded
 class EffectRegistry;       // effects: the keywords the host fills at construction
 class TransitionRegistry;
 class ScriptApplication;
+
+// The main script's message text object, which lives with the scenario player: before scripts go
+// (a Jump, a Call's return, the interrupt) its pending choices are stored in its history.
+class ScriptHostMessageText {
+ public:
+  virtual ~ScriptHostMessageText() = default;
+  virtual void StorePendingChoices() = 0;
+};
 
 // A native not built yet answers this (and says so once on standard error).
 constexpr int32_t kNativeNotBuilt = -1;
@@ -47,11 +54,17 @@ class ScriptHost : public ScriptEngine {
   SoundChannelManager* SoundChannels() const { return soundChannels_.get(); }
   // The host owns the sound channels; they read its voice table.
   void SetSoundChannels(std::unique_ptr<SoundChannelManager> channels);
-  ScriptMessageText* MessageText() const { return messageText_; }
+  // The host owns the message text object the application makes for it.
+  void SetMessageText(std::unique_ptr<ScriptHostMessageText> text) {
+    messageText_ = std::move(text);
+  }
+  ScriptHostMessageText* MessageText() const { return messageText_.get(); }
   EffectRegistry* Effects() const { return effects_; }
   TransitionRegistry* Transitions() const { return transitions_; }
 
  private:
+  void OnUnloadScript() override;
+  void OnUnloadAll() override;
   void RegisterNatives();
   void Register(uint32_t number, NativeFunction function);
   int32_t NotBuilt(uint32_t number);
@@ -62,7 +75,7 @@ class ScriptHost : public ScriptEngine {
   std::vector<bool> built_;
   std::vector<bool> reported_;  // unbuilt natives already named on standard error
   std::unique_ptr<SoundChannelManager> soundChannels_;
-  ScriptMessageText* messageText_ = nullptr;
+  std::unique_ptr<ScriptHostMessageText> messageText_;
   EffectRegistry* effects_ = nullptr;
   TransitionRegistry* transitions_ = nullptr;
 };
@@ -76,6 +89,10 @@ class ScriptApplication {
   virtual bool TranslationOption() = 0;
   virtual uint32_t Clock() = 0;  // milliseconds, by the application's timer choice
   virtual void ShowMessage(const std::string& cp932Text) = 0;
+  // The main script's message text object for host (null: none).
+  virtual std::unique_ptr<ScriptHostMessageText> CreateMessageText(ScriptHost& /*host*/) {
+    return nullptr;
+  }
   // Natives 4 and 5: one live setting or menu permission by index (see the application).
   virtual void SetAppOption(uint32_t index, uint32_t value) = 0;
   virtual uint32_t GetAppOption(uint32_t index) = 0;

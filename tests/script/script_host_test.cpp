@@ -32,6 +32,16 @@ class FakeApp : public ScriptApplication {
     messages.push_back(utf8.text);
   }
   void SetAppOption(uint32_t index, uint32_t value) override { options[index] = value; }
+  // Counts how often the host had the message text keep its pending choices.
+  struct CountingText : ScriptHostMessageText {
+    explicit CountingText(int& n) : stores(n) {}
+    void StorePendingChoices() override { ++stores; }
+    int& stores;
+  };
+  int choiceStores = 0;
+  std::unique_ptr<ScriptHostMessageText> CreateMessageText(ScriptHost&) override {
+    return std::make_unique<CountingText>(choiceStores);
+  }
   uint32_t GetAppOption(uint32_t index) override {
     auto it = options.find(index);
     return it == options.end() ? 0xA0000000u + index : it->second;
@@ -118,6 +128,20 @@ TEST(ScriptHostInterrupt, PassesTheBootValueByTheRequestByte) {
   }
   app.files.Remove("SCRIPT\\MAIN.SOB");
   EXPECT_EQ(host->ServeInterrupt(2), kLoadNotFound);
+}
+
+// A Jump and a Call's return unload the script, the interrupt all of them: each time the
+// pending choices go into the message history first.
+TEST(ScriptHostMessageText, KeepsPendingChoicesBeforeScriptsGo) {
+  FakeApp app;
+  std::unique_ptr<ScriptHost> host;
+  ASSERT_EQ(StartScriptHost(app, host), 0);
+  ASSERT_NE(host->MessageText(), nullptr);
+  EXPECT_EQ(app.choiceStores, 0);
+  host->UnloadLastScript();
+  EXPECT_EQ(app.choiceStores, 1);
+  host->ServeInterrupt(1);
+  EXPECT_GE(app.choiceStores, 2);
 }
 
 }  // namespace

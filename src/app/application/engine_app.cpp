@@ -368,13 +368,13 @@ void EngineApp::BindInputMessages() {
   }
 }
 
-void EngineApp::ForwardTextInput(const MessageRecord& record) {
+void EngineApp::ForwardTextInput(const WindowMessage& record) {
   host::HWND attached = engineInput_.AttachedWindow();
   if (!attached || attached != mainWindow_.GetHandle()) return;
   engineInput_.OnTextInputMessage(attached, record.message, record.wParam, record.lParam);
 }
 
-int EngineApp::OnActivate(MessageRecord& record) {
+int EngineApp::OnActivate(WindowMessage& record) {
   ScopedLock hold(frameLock_);
   if ((record.wParam & 0xFFFF) != host::WA_INACTIVE) {
     input_.Activate();
@@ -384,23 +384,23 @@ int EngineApp::OnActivate(MessageRecord& record) {
   return kNotHandled;
 }
 
-int EngineApp::OnKeyDown(MessageRecord& record) {
+int EngineApp::OnKeyDown(WindowMessage& record) {
   ForwardTextInput(record);
   input_.OnKeyDown(static_cast<uint32_t>(record.wParam), record.lParam);
   return kHandled;
 }
 
-int EngineApp::OnSysKeyDown(MessageRecord& record) {
+int EngineApp::OnSysKeyDown(WindowMessage& record) {
   input_.OnKeyDown(static_cast<uint32_t>(record.wParam), record.lParam);
   return kNotHandled;
 }
 
-int EngineApp::OnKeyUp(MessageRecord& record) {
+int EngineApp::OnKeyUp(WindowMessage& record) {
   input_.OnKeyUp(static_cast<uint32_t>(record.wParam), record.lParam);
   return kHandled;
 }
 
-int EngineApp::OnSysKeyUp(MessageRecord& record) {
+int EngineApp::OnSysKeyUp(WindowMessage& record) {
   input_.OnKeyUp(static_cast<uint32_t>(record.wParam), record.lParam);
   if (config_.display.screenMode != kSavedScreenFull) return kNotHandled;
   if ((displayFlags_ & kSystemKeyBits) == 0) return kHandled;
@@ -416,43 +416,43 @@ int EngineApp::OnSysKeyUp(MessageRecord& record) {
   return kNotHandled;
 }
 
-int EngineApp::OnMouseWheel(MessageRecord& record) {
+int EngineApp::OnMouseWheel(WindowMessage& record) {
   input_.OnMouseWheel(record.wParam);
   return kHandled;
 }
 
-int EngineApp::OnMouseButton(MessageRecord& record) {
+int EngineApp::OnMouseButton(WindowMessage& record) {
   input_.OnMouseButton(record.message);
   return kHandled;
 }
 
-int EngineApp::OnTextMessage(MessageRecord& record) {
+int EngineApp::OnTextMessage(WindowMessage& record) {
   ForwardTextInput(record);
   return record.message == host::WM_DESTROY ? kNotHandled : kHandled;
 }
 
-int EngineApp::OnShowCursorRequest(MessageRecord& record) {
+int EngineApp::OnShowCursorRequest(WindowMessage& record) {
   if (Mouse* mouse = input_.GetMouse()) mouse->ShowSystemCursor(record.wParam != 0);
   return kHandled;
 }
 
-int EngineApp::OnImeRequest(MessageRecord& record) {
+int EngineApp::OnImeRequest(WindowMessage& record) {
   engineInput_.EnableIme(record.wParam != 0);
   return kHandled;
 }
 
-int EngineApp::OnImeComposition(MessageRecord& record) {
+int EngineApp::OnImeComposition(WindowMessage& record) {
   // Only a finished result goes on, to become characters.
   if (record.message == host::WM_IME_COMPOSITION && (record.lParam & kGcsResultString) != 0) return kNotHandled;
   return kHandled;
 }
 
-int EngineApp::OnImeSetContext(MessageRecord& record) {
+int EngineApp::OnImeSetContext(WindowMessage& record) {
   record.lParam &= kImeShowUiBits;
   return kNotHandled;
 }
 
-int EngineApp::OnImeNotify(MessageRecord& record) {
+int EngineApp::OnImeNotify(WindowMessage& record) {
   switch (record.wParam) {
     case kImnOpenCandidate: candidateShown_ = true; break;
     case kImnCloseCandidate: candidateShown_ = false; break;
@@ -625,7 +625,7 @@ void EngineApp::PutPointerBack(const PointerPosition& remembered) {
   host::SetCursorPos(point.x, point.y);
 }
 
-int EngineApp::OnAppActivate(MessageRecord& record) {
+int EngineApp::OnAppActivate(WindowMessage& record) {
   active_ = record.wParam != 0;
   if (config_.display.screenMode != kSavedScreenFull && reapplyPending_ == 0) return kHandled;
   const host::HWND window = mainWindow_.GetHandle();
@@ -671,7 +671,7 @@ int EngineApp::OnAppActivate(MessageRecord& record) {
   return kHandled;
 }
 
-int EngineApp::OnDisplayChange(MessageRecord& /*record*/) {
+int EngineApp::OnDisplayChange(WindowMessage& /*record*/) {
   if (config_.display.screenMode == kSavedScreenFull) return kHandled;
   // The desktop's depth and size come from the backend when the monitors are listed again.
   monitors_ = MonitorList();
@@ -682,18 +682,18 @@ int EngineApp::OnDisplayChange(MessageRecord& /*record*/) {
   return kHandled;
 }
 
-int EngineApp::OnSetCursor(MessageRecord& record) {
+int EngineApp::OnSetCursor(WindowMessage& record) {
   if (host::LoWord(static_cast<uintptr_t>(record.lParam)) != host::HTCLIENT) return kNotHandled;
   if (Mouse* mouse = input_.GetMouse()) host::SetCursorShape(mouse->CursorShape());
   return kHandled;
 }
 
-int EngineApp::OnEnterSizeMove(MessageRecord& /*record*/) {
+int EngineApp::OnEnterSizeMove(WindowMessage& /*record*/) {
   sizeMove_ = true;
   return kHandled;
 }
 
-int EngineApp::OnExitSizeMove(MessageRecord& /*record*/) {
+int EngineApp::OnExitSizeMove(WindowMessage& /*record*/) {
   sizeMove_ = false;
   return kHandled;
 }
@@ -825,7 +825,7 @@ uint8_t EngineApp::RequestMessageBox(int kind, const std::string& textCp932, int
   return record.answer;
 }
 
-int EngineApp::OnMessageBoxRequest(MessageRecord& message) {
+int EngineApp::OnMessageBoxRequest(WindowMessage& message) {
   auto* record = reinterpret_cast<MessageBoxRecord*>(message.wParam);
   if (record == nullptr) return kHandled;
   switch (record->kind) {
@@ -848,7 +848,7 @@ int EngineApp::RequestScreenMode(int mode, int depth, int force) {
   return result;
 }
 
-int EngineApp::OnScreenModeRequest(MessageRecord& message) {
+int EngineApp::OnScreenModeRequest(WindowMessage& message) {
   int mode = static_cast<int>((message.wParam >> 16) & 0xFF);
   int depth = static_cast<int>((message.wParam >> 8) & 0xFF);
   int force = static_cast<int>(message.wParam & 0xFF);
@@ -858,7 +858,7 @@ int EngineApp::OnScreenModeRequest(MessageRecord& message) {
   return kHandled;
 }
 
-int EngineApp::OnClose(MessageRecord& /*message*/) {
+int EngineApp::OnClose(WindowMessage& /*message*/) {
   if (Threaded() && frameThread_.IsRunning()) {
     frameThread_.RequestStop();  // the frame thread ends and asks for the window's end
   } else {
@@ -867,7 +867,7 @@ int EngineApp::OnClose(MessageRecord& /*message*/) {
   return kHandled;
 }
 
-int EngineApp::OnFrameThreadEnded(MessageRecord& /*message*/) {
+int EngineApp::OnFrameThreadEnded(WindowMessage& /*message*/) {
   mainWindow_.Destroy();
   return kHandled;
 }
@@ -917,7 +917,7 @@ int EngineApp::ReleaseFrameThreadWait(host::HWND* /*window*/) {
   return 0;
 }
 
-int EngineApp::OnPaint(MessageRecord& /*record*/) {
+int EngineApp::OnPaint(WindowMessage& /*record*/) {
   // The frame loop draws the next frame soon enough itself, and a movie draws its own picture.
   const bool loopRepaints = display_.GetScreenCanvas() == nullptr && !sizeMove_ &&
                             (switchRunning_ || frameLoopRunning_) &&

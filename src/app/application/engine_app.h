@@ -130,7 +130,7 @@ class EngineApp : public AppBase {
   virtual void OnAppExit(int /*code*/) {}
   virtual void SaveConfig(int /*code*/) {}
   // WM_COMMAND of the main window and of the full-screen menu window.
-  virtual int OnMenuCommand(MessageRecord& /*record*/) { return kHandled; }
+  virtual int OnMenuCommand(WindowMessage& /*record*/) { return kHandled; }
 
   // Message boxes, bracketed as modal; owner the main window when it exists.
   int ShowMessage(const std::string& textCp932, int icon);
@@ -211,27 +211,27 @@ class EngineApp : public AppBase {
   void SetLockFolder(std::string folder) { lockFolder_ = std::move(folder); }
 
  protected:
-  int OnPaint(MessageRecord& record);
-  virtual int OnClose(MessageRecord& record);
-  int OnMessageBoxRequest(MessageRecord& record);
-  int OnScreenModeRequest(MessageRecord& record);
-  int OnFrameThreadEnded(MessageRecord& record);
-  int OnActivate(MessageRecord& record);
-  int OnKeyDown(MessageRecord& record);
-  int OnKeyUp(MessageRecord& record);
-  int OnSysKeyDown(MessageRecord& record);
-  int OnSysKeyUp(MessageRecord& record);
-  int OnMouseWheel(MessageRecord& record);
-  int OnMouseButton(MessageRecord& record);
-  int OnTextMessage(MessageRecord& record);
-  int OnShowCursorRequest(MessageRecord& record);
-  int OnImeRequest(MessageRecord& record);
+  int OnPaint(WindowMessage& record);
+  virtual int OnClose(WindowMessage& record);
+  int OnMessageBoxRequest(WindowMessage& record);
+  int OnScreenModeRequest(WindowMessage& record);
+  int OnFrameThreadEnded(WindowMessage& record);
+  int OnActivate(WindowMessage& record);
+  int OnKeyDown(WindowMessage& record);
+  int OnKeyUp(WindowMessage& record);
+  int OnSysKeyDown(WindowMessage& record);
+  int OnSysKeyUp(WindowMessage& record);
+  int OnMouseWheel(WindowMessage& record);
+  int OnMouseButton(WindowMessage& record);
+  int OnTextMessage(WindowMessage& record);
+  int OnShowCursorRequest(WindowMessage& record);
+  int OnImeRequest(WindowMessage& record);
   // The input method's own windows stay hidden; the game draws the composition itself.
-  int OnImeComposition(MessageRecord& record);
-  int OnImeSetContext(MessageRecord& record);
-  int OnImeNotify(MessageRecord& record);
+  int OnImeComposition(WindowMessage& record);
+  int OnImeSetContext(WindowMessage& record);
+  int OnImeNotify(WindowMessage& record);
   // The text-entry window is the main window here: its messages reach the input part first.
-  void ForwardTextInput(const MessageRecord& record);
+  void ForwardTextInput(const WindowMessage& record);
   // The pause handshake as seen from the frame thread: true while parked.
   bool FramePaused();
   // The frame thread's sleep: ends early when a stop is asked for. True when one was.
@@ -323,17 +323,17 @@ class EngineApp : public AppBase {
   virtual bool MovieShowing() { return false; }
   virtual void ApplyDeferredClose() {}
   virtual void CloseMovieObject() {}
-  virtual int OnDisplayChange(MessageRecord& record);
-  int OnAppActivate(MessageRecord& record);
-  int OnSetCursor(MessageRecord& record);
-  int OnEnterMenuLoop(MessageRecord& record);
-  int OnExitMenuLoop(MessageRecord& record);
-  int OnEnterSizeMove(MessageRecord& record);
-  int OnExitSizeMove(MessageRecord& record);
-  int OnCreateMenuWindowRequest(MessageRecord& record);
-  int OnHideMenuWindowRequest(MessageRecord& record);
+  virtual int OnDisplayChange(WindowMessage& record);
+  int OnAppActivate(WindowMessage& record);
+  int OnSetCursor(WindowMessage& record);
+  int OnEnterMenuLoop(WindowMessage& record);
+  int OnExitMenuLoop(WindowMessage& record);
+  int OnEnterSizeMove(WindowMessage& record);
+  int OnExitSizeMove(WindowMessage& record);
+  int OnCreateMenuWindowRequest(WindowMessage& record);
+  int OnHideMenuWindowRequest(WindowMessage& record);
   // Closing, minimising, maximising and restoring from the menu window go to the main window.
-  int OnMenuWindowSysCommand(MessageRecord& record);
+  int OnMenuWindowSysCommand(WindowMessage& record);
 
  private:
   void BindMainWindowHandlers();

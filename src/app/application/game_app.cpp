@@ -8,6 +8,9 @@
 #include "app/config/config_block.h"
 #include "app/config/engine_config.h"
 #include "common/atomic_file.h"
+#include "effects/builtin_effects.h"
+#include "effects/display_effect.h"
+#include "graphics/layers/surface_layer.h"
 #include "graphics/surface/rendered_text.h"
 #include "host/clock.h"
 #include "host/cp932.h"
@@ -19,6 +22,7 @@
 #include "platform/file_dialogs.h"
 #include "resource/files/file_utils.h"
 #include "resource/images/susie_bridge.h"
+#include "scenario/message/script_message_text.h"
 
 namespace bw {
 
@@ -80,12 +84,29 @@ class AppFolderHost : public SaveFolderHost {
   EngineApp& app_;
 };
 
+// The hooks that running effects and layer filters call: they reach the published application.
+void LowerPriorityHook() {
+  if (GameApp* app = TheGameApp::Get()) app->LowerFrameThreadPriority();
+}
+
+void RestorePriorityHook() {
+  if (GameApp* app = TheGameApp::Get()) app->RestoreFrameThreadPriority();
+}
+
+bool LowSpecHook() {
+  GameApp* app = TheGameApp::Get();
+  return app != nullptr && app->Config().pacing.priorityLoweringOff != 0;
+}
+
 }  // namespace
 
 GameApp::GameApp()
     : rendererFactory_(host::FreeTypeGlyphSource(),
                        [] { return uint32_t{SharedGlyphCacheSize()}; }) {
   TheGameApp::Set(this);
+  SetEffectRunningHooks(LowerPriorityHook, RestorePriorityHook);
+  SetLayerFilterHooks(LowerPriorityHook, RestorePriorityHook);
+  SetLowSpecQuery(LowSpecHook);
 }
 
 GameApp::~GameApp() {
@@ -94,10 +115,19 @@ GameApp::~GameApp() {
   if (defaultRenderer_ && TheDefaultTextRenderer::Get() == defaultRenderer_.get())
     TheDefaultTextRenderer::Clear();
   if (Global<TextRendererFactory>::Get() == &rendererFactory_) Global<TextRendererFactory>::Clear();
-  if (TheGameApp::Get() == this) TheGameApp::Clear();
+  if (TheGameApp::Get() == this) {
+    SetEffectRunningHooks(nullptr, nullptr);
+    SetLayerFilterHooks(nullptr, nullptr);
+    SetLowSpecQuery(nullptr);
+    TheGameApp::Clear();
+  }
 }
 
 uint32_t GameApp::Clock() { return host::TimeGetTime(); }
+
+std::unique_ptr<ScriptHostMessageText> GameApp::CreateMessageText(ScriptHost& host) {
+  return std::make_unique<ScriptMessageText>(&host, &host.GetMemory());
+}
 
 int GameApp::InitInstance() {
   EngineApp::InitInstance();
@@ -244,7 +274,7 @@ int GameApp::BindWindowMessages() {
   return 0;
 }
 
-int GameApp::OnDropFiles(MessageRecord& record) {
+int GameApp::OnDropFiles(WindowMessage& record) {
   // A refused drop is finished by the target all the same.
   dropTarget_.OnDropFiles(static_cast<host::HDROP>(record.wParam));
   return kHandled;
@@ -319,6 +349,7 @@ int GameApp::ShowMessageDialog(const std::string& textCp932, int kind, bool* don
 int GameApp::InitScript() {
   int r = StartScriptHost(*this, host_);
   if (r != 0) return r;
+  RegisterScriptHostKeywords(services_.Transitions(), services_.Effects());
   // The channels' fades run on the effects' timer service.
   GameSound::GiveChannels(*host_, secondTimers_);
   ApplySoundSettings();
@@ -326,7 +357,7 @@ int GameApp::InitScript() {
   return kInitScriptOk;
 }
 
-int GameApp::OnClose(MessageRecord& record) {
+int GameApp::OnClose(WindowMessage& record) {
   bool yes = false;
   {
     ModalScope modal(*this, kModalCloseQuestion);

@@ -104,6 +104,7 @@ class GameApp : public EngineApp, public ScriptApplication {
   ScriptFileSource* ScriptFiles() override { return &scriptFiles_; }
   std::string SaveFolder() override { return saveFolder_; }
   bool TranslationOption() override { return config_.pacing.jit != 0; }
+  std::unique_ptr<ScriptHostMessageText> CreateMessageText(ScriptHost& host) override;
   uint32_t Clock() override;
   void ShowMessage(const std::string& cp932Text) override { EngineApp::ShowMessage(cp932Text, kIconError); }
 
@@ -142,7 +143,7 @@ class GameApp : public EngineApp, public ScriptApplication {
   uint32_t PriorityLowerings() const { return priorityLowerings_; }
 
   // Menu commands, pacing and dialogs.
-  int OnMenuCommand(MessageRecord& record) override;
+  int OnMenuCommand(WindowMessage& record) override;
   uint8_t ModalState() const { return modalState_; }
   uint8_t SaveLoadDirection() const { return saveLoadDirection_; }
   host::Menu* GetMenu() const { return menu_; }
@@ -191,8 +192,8 @@ class GameApp : public EngineApp, public ScriptApplication {
   uint32_t PreciseTimingOverrides() const { return preciseOverrides_; }
 
  private:
-  int OnCreate(MessageRecord& record);
-  int OnMessageDialogRequest(MessageRecord& record);
+  int OnCreate(WindowMessage& record);
+  int OnMessageDialogRequest(WindowMessage& record);
   DialogContext MakeDialogContext();
   bool MovieShowing() override { return movieShowing_ != 0; }
   void ToggleScreenMode();
@@ -215,8 +216,8 @@ class GameApp : public EngineApp, public ScriptApplication {
 
  private:
   int ReadConfiguration();
-  int OnClose(MessageRecord& record) override;
-  int OnDropFiles(MessageRecord& record);
+  int OnClose(WindowMessage& record) override;
+  int OnDropFiles(WindowMessage& record);
   bool ServePendingInterrupt();
   // A step that neither waits nor ends: its message, when it has one, and the failed exit.
   void FailScriptStep(int stepResult);
@@ -349,15 +350,15 @@ class GameApp : public EngineApp, public ScriptApplication {
   bool CloseDeferred() const { return deferredClose_; }
 
  protected:
-  int OnDisplayChange(MessageRecord& record) override;
+  int OnDisplayChange(WindowMessage& record) override;
   void ApplyDeferredClose() override;
   void CloseMovieObject() override;
-  int OnCloseRequest(MessageRecord& record);
+  int OnCloseRequest(WindowMessage& record);
   void OnAskedToClose() override;
-  int OnSysCommand(MessageRecord& record);
-  int OnDestroy(MessageRecord& record);
-  int OnQueryEndSession(MessageRecord& record);
-  int OnMovieRequest(MessageRecord& record);
+  int OnSysCommand(WindowMessage& record);
+  int OnDestroy(WindowMessage& record);
+  int OnQueryEndSession(WindowMessage& record);
+  int OnMovieRequest(WindowMessage& record);
 
  private:
   void BindGameWindowHandlers();

@@ -57,7 +57,7 @@ uint8_t GameApp::RequestMessageDialog(uint8_t kind, const char* text, const char
   return bw::RequestMessageDialog(MainWindow().GetHandle(), request);
 }
 
-int GameApp::OnMessageDialogRequest(MessageRecord& record) {
+int GameApp::OnMessageDialogRequest(WindowMessage& record) {
   auto* request = reinterpret_cast<MessageDialogRequest*>(record.lParam);
   if (request == nullptr) return kHandled;
   if (modalState_ != kModalNone) {

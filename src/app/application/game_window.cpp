@@ -16,7 +16,7 @@ void GameApp::BindGameWindowHandlers() {
   window.Bind(kMsgMovieRequest, BindMember(this, &GameApp::OnMovieRequest));
 }
 
-int GameApp::OnCloseRequest(MessageRecord& record) {
+int GameApp::OnCloseRequest(WindowMessage& record) {
   const host::HWND handle = MainWindow().GetHandle();
   if (host::IsIconic(handle)) {
     // A minimised full screen gave its display mode back: the question waits for the player's
@@ -42,7 +42,7 @@ void GameApp::ApplyDeferredClose() {
   MainWindow().PostMessage(host::WM_CLOSE, 0, 0);
 }
 
-int GameApp::OnSysCommand(MessageRecord& record) {
+int GameApp::OnSysCommand(WindowMessage& record) {
   const host::HWND handle = MainWindow().GetHandle();
   const uint32_t command = static_cast<uint32_t>(record.wParam) & host::kSysCommandMask;
   if (command == host::SC_MAXIMIZE) {
@@ -57,7 +57,7 @@ int GameApp::OnSysCommand(MessageRecord& record) {
   return kNotHandled;
 }
 
-int GameApp::OnDestroy(MessageRecord& record) {
+int GameApp::OnDestroy(WindowMessage& record) {
   ForwardTextInput(record);
   host::ShowWindow(MainWindow().GetHandle(), false);
   if (config_.display.screenMode == kSavedScreenWindow) SaveWindowPosition();
@@ -65,7 +65,7 @@ int GameApp::OnDestroy(MessageRecord& record) {
   return kHandled;
 }
 
-int GameApp::OnQueryEndSession(MessageRecord& record) {
+int GameApp::OnQueryEndSession(WindowMessage& record) {
   // In the threaded mode the scripts run on the frame thread: it is parked while their state is
   // written (or has ended already).
   const int wait = WaitForFrameThread(nullptr);
@@ -76,7 +76,7 @@ int GameApp::OnQueryEndSession(MessageRecord& record) {
   return kHandled;
 }
 
-int GameApp::OnDisplayChange(MessageRecord& record) {
+int GameApp::OnDisplayChange(WindowMessage& record) {
   {
     ScopedLock hold(movieLock_);
     if (movie_) movie_->OnDisplayChange();
@@ -84,7 +84,7 @@ int GameApp::OnDisplayChange(MessageRecord& record) {
   return EngineApp::OnDisplayChange(record);
 }
 
-int GameApp::OnMovieRequest(MessageRecord& /*record*/) {
+int GameApp::OnMovieRequest(WindowMessage& /*record*/) {
   ScopedLock hold(movieLock_);
   if (movie_) movie_->HandleEvents();
   return kHandled;

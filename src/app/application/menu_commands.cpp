@@ -66,7 +66,7 @@ int GameApp::RestoreFrameThreadPriority() {
   return static_cast<int>(before);
 }
 
-int GameApp::OnCreate(MessageRecord& record) {
+int GameApp::OnCreate(WindowMessage& record) {
   host::HWND window = record.window->GetHandle();
   if (record_.menuId != 0) {
     std::unique_ptr<host::Menu> menu = BuildMainMenu(window);
@@ -80,7 +80,7 @@ int GameApp::OnCreate(MessageRecord& record) {
   return kHandled;
 }
 
-int GameApp::OnMenuCommand(MessageRecord& record) {
+int GameApp::OnMenuCommand(WindowMessage& record) {
   switch (host::LoWord(record.wParam)) {
     case kCmdScreenMode:
       if (record_.defaultScreenMode != kScreenWindowOnly &&

@@ -77,17 +77,17 @@ void EngineApp::DestroyMenuWindow() {
   menuWindow_.Destroy();
 }
 
-int EngineApp::OnCreateMenuWindowRequest(MessageRecord& /*record*/) {
+int EngineApp::OnCreateMenuWindowRequest(WindowMessage& /*record*/) {
   CreateFullScreenMenuWindow();
   return kHandled;
 }
 
-int EngineApp::OnHideMenuWindowRequest(MessageRecord& /*record*/) {
+int EngineApp::OnHideMenuWindowRequest(WindowMessage& /*record*/) {
   if (menuWindow_.IsWindow()) host::ShowWindow(menuWindow_.GetHandle(), false);
   return kHandled;
 }
 
-int EngineApp::OnMenuWindowSysCommand(MessageRecord& record) {
+int EngineApp::OnMenuWindowSysCommand(WindowMessage& record) {
   switch (record.wParam & host::kSysCommandMask) {
     case host::SC_CLOSE:
     case host::SC_MINIMIZE:
@@ -121,7 +121,7 @@ void EngineApp::ShowSystemCursor(bool show) {
   }
 }
 
-int EngineApp::OnEnterMenuLoop(MessageRecord& /*record*/) {
+int EngineApp::OnEnterMenuLoop(WindowMessage& /*record*/) {
   const bool fullScreen = config_.display.screenMode == kSavedScreenFull;
   if (fullScreen && !menuOpen_) return kHandled;
   menuModal_ = true;
@@ -150,7 +150,7 @@ int EngineApp::OnEnterMenuLoop(MessageRecord& /*record*/) {
   return kHandled;
 }
 
-int EngineApp::OnExitMenuLoop(MessageRecord& /*record*/) {
+int EngineApp::OnExitMenuLoop(WindowMessage& /*record*/) {
   if (config_.display.screenMode == kSavedScreenFull) {
     Mouse* mouse = input_.GetMouse();
     if (!mouse || !mouse->IsCursorVisible()) ShowSystemCursor(false);

@@ -39,7 +39,7 @@ Window::~Window() {
   Destroy();
 }
 
-int Window::OnMessage(MessageRecord& record) {
+int Window::OnMessage(WindowMessage& record) {
   if (record.message == host::WM_DESTROY && quitOnDestroy_) {
     host::PostQuitMessage(0);
     return kHandled;
@@ -157,7 +157,7 @@ host::LRESULT Window::Procedure(host::HWND hwnd, uint32_t message, host::WPARAM 
 
 host::LRESULT Window::Dispatch(uint32_t message, host::WPARAM wParam, host::LPARAM lParam) {
   const host::HWND hwnd = handle_;
-  MessageRecord record{this, message, wParam, lParam, 0};
+  WindowMessage record{this, message, wParam, lParam, 0};
   ++dispatchDepth_;
   bool handled = false;
   if (auto it = map_.find(message); it != map_.end() && it->second) {

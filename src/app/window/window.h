@@ -19,7 +19,7 @@ class Window;
 constexpr int kHandled = 0;
 constexpr int kNotHandled = 1;
 
-struct MessageRecord {
+struct WindowMessage {
   Window* window = nullptr;
   uint32_t message = 0;
   host::WPARAM wParam = 0;
@@ -30,16 +30,16 @@ struct MessageRecord {
 class MessageHandler {
  public:
   virtual ~MessageHandler() = default;
-  virtual int Invoke(MessageRecord& record) = 0;
+  virtual int Invoke(WindowMessage& record) = 0;
 };
 
 // Calls one member operation of a target; without either it counts as handled.
 template <class T>
 class MemberHandler final : public MessageHandler {
  public:
-  using Member = int (T::*)(MessageRecord&);
+  using Member = int (T::*)(WindowMessage&);
   MemberHandler(T* target, Member member) : target_(target), member_(member) {}
-  int Invoke(MessageRecord& record) override {
+  int Invoke(WindowMessage& record) override {
     return target_ && member_ ? (target_->*member_)(record) : kHandled;
   }
 
@@ -97,7 +97,7 @@ class Window {
   Window& operator=(const Window&) = delete;
 
   // The default: WM_DESTROY ends the message loop when the window was made to quit on destroy.
-  virtual int OnMessage(MessageRecord& record);
+  virtual int OnMessage(WindowMessage& record);
 
   // Registers the record's class once; answers its atom, 0 for a class without a name.
   static uint16_t Register(const WindowCreateRecord& record);

@@ -166,7 +166,7 @@ TEST_F(GameRun, ScriptFailuresShowTheirMessageEndNonZeroAndStillSave) {
 class InterruptOnMessage : public MessageHandler {
  public:
   explicit InterruptOnMessage(GameApp& app) : app_(app) {}
-  int Invoke(MessageRecord&) override {
+  int Invoke(WindowMessage&) override {
     app_.RequestInterrupt(kInterruptRestart);
     return kHandled;
   }

@@ -18,7 +18,7 @@ namespace bw::test {
 // The game records the commands that reach it, from the main window and the menu window.
 class CommandRecordingGame : public GameApp {
  public:
-  int OnMenuCommand(MessageRecord& record) override {
+  int OnMenuCommand(WindowMessage& record) override {
     commands.push_back({record.window ? record.window->GetHandle() : host::HWND{}, host::LoWord(record.wParam)});
     return kHandled;
   }

@@ -17,13 +17,13 @@ class TracingWindow : public Window {
   std::string trace;
   int onMessageAnswer = kNotHandled;
 
-  int OnMessage(MessageRecord& record) override {
+  int OnMessage(WindowMessage& record) override {
     if (record.message == host::WM_USER || record.message == host::WM_CLOSE) trace += "O";
     if (record.message == host::WM_USER && onMessageAnswer == kHandled) record.result = 7;
     return record.message == host::WM_USER ? onMessageAnswer : Window::OnMessage(record);
   }
 
-  int Handle(MessageRecord& record) {
+  int Handle(WindowMessage& record) {
     trace += "H";
     record.result = 42;
     return answer;
@@ -38,7 +38,7 @@ class SelfRemovingHandler : public MessageHandler {
  public:
   SelfRemovingHandler(TracingWindow* window, bool destroy, std::string mark)
       : window_(window), destroy_(destroy), mark_(std::move(mark)) {}
-  int Invoke(MessageRecord& record) override {
+  int Invoke(WindowMessage& record) override {
     if (destroy_) {
       window_->Destroy();
     } else {

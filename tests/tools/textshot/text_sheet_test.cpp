@@ -15,7 +15,7 @@ TEST(TextSheetTest, EverySampleInksItsMeasuredBoxAndNothingElse) {
   std::vector<TextSample> samples;
   std::string error;
   ASSERT_TRUE(DrawTextSheet(&sheet, &samples, &error)) << error;
-  ASSERT_EQ(samples.size(), 11u);
+  ASSERT_EQ(samples.size(), 12u);
   auto inked = [&](int x, int y) {
     uint32_t v = 0;
     std::memcpy(&v, sheet.GetRowPointer(y) + x * 4, 4);

@@ -12,10 +12,12 @@
 #include "host/font/glyph_source.h"
 #include "platform/trig_tables.h"
 #include "resource/images/bmp_loader.h"
+#include "scenario/message/script_message_text.h"
 #include "scenario/text/gdi_text_renderer.h"
 #include "scenario/text/outline_text_renderer.h"
 #include "scenario/text/renderer_factory.h"
 #include "scenario/text/text_texture.h"
+#include "script/guest_memory.h"
 
 namespace bw::tools {
 namespace {
@@ -146,6 +148,34 @@ bool TextLayerSample(SheetWriter& sheet) {
   return ok || sheet.Fail("text layer");
 }
 
+// A compiled message as the main script hands it over, drawn by its message text object: the
+// speaker's name part, a string put in from script memory, a tag that draws nothing, a line
+// break and a picture glyph.
+bool MessageSample(SheetWriter& sheet, OutlineTextRenderer& renderer) {
+  GuestMemory memory(1 << 20);
+  const std::string town = Cp932Literal("港町");
+  const uint32_t address =
+      memory.AllocateCopy({reinterpret_cast<const uint8_t*>(town.data()), town.size()}, true);
+  std::string compiled = std::string(3, '\0') + "#" + Cp932Literal("語り手\\かたりて") + "$" +
+                         Cp932Literal("ようこそ、") + "%" + std::string(1, '\0');
+  for (int i = 0; i < 4; ++i) compiled += static_cast<char>(address >> (8 * i));
+  compiled += Cp932Literal("へ。\\<\"face01\">ここが@1の目印です。");
+  compiled += '\0';
+  ScriptMessageText text(nullptr, &memory);
+  const int32_t y = sheet.NextY(), lineHeight = kHeight + 4;
+  renderer.SetLineSpacing(4);
+  if (text.SetMessage({reinterpret_cast<const uint8_t*>(compiled.data()), compiled.size()}) != 0 ||
+      text.DrawTextPart(kLeft, y, 1, sheet.Image(), &renderer, 0) != 0 ||
+      text.SetOutput(sheet.Image(), nullptr, kLeft + 5 * kHeight, y, &renderer, false, false, 0) !=
+          0 ||
+      text.SeekTag(-1, true) != 2) {
+    return sheet.Fail("message text");
+  }
+  sheet.Samples()->push_back({"message text", {kLeft, y, kColumnX - 8, y + 2 * lineHeight}});
+  sheet.Advance(2 * lineHeight);
+  return true;
+}
+
 }  // namespace
 
 bool DrawTextSheet(ImageSurface* sheet, std::vector<TextSample>* samples, std::string* error) {
@@ -203,6 +233,7 @@ bool DrawTextSheet(ImageSurface* sheet, std::vector<TextSample>* samples, std::s
   }
 
   if (!TextLayerSample(writer)) return false;
+  if (!MessageSample(writer, *pictures)) return false;
 
   std::unique_ptr<OutlineTextRenderer> vertical = Outline(kVerticalGothic);
   if (!vertical || vertical->SetOrientation(2700) != 0) return writer.Fail("vertical");

@@ -1,6 +1,7 @@
 // A sheet of text samples drawn with the engine's renderers on the installed faces: Japanese
 // lines plain, shadowed, edged, graded, bold and italic, a vertical "@" column, picture glyphs,
-// GDI text hard-edged and smoothed with an underline and an opaque back, and a text layer. Each
+// GDI text hard-edged and smoothed with an underline and an opaque back, a text layer, and a
+// compiled message drawn by the main script's message text object. Each
 // sample reports the box its text measures, so that what it inks can be checked against it.
 #pragma once
 
@@ -14,7 +15,7 @@
 namespace bw::tools {
 
 constexpr int32_t kSheetWidth = 640;
-constexpr int32_t kSheetHeight = 560;
+constexpr int32_t kSheetHeight = 440;
 constexpr uint32_t kSheetBackground = 0x00303840;
 
 struct TextSample {

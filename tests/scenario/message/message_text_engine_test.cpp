@@ -1,0 +1,310 @@
+#include "scenario/message/message_text_engine.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "script/guest_memory.h"
+
+namespace bw {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes Of(std::string_view text) {
+  return Bytes(text.begin(), text.end());
+}
+
+// A string reference to address with flag.
+Bytes Reference(uint8_t flag, uint32_t address) {
+  Bytes b{'%', flag};
+  for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(address >> (8 * i)));
+  return b;
+}
+
+Bytes Cat(std::initializer_list<Bytes> parts) {
+  Bytes out;
+  for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+  return out;
+}
+
+Bytes Message(const Bytes& text, uint8_t keyByte = 0, uint16_t keyNumber = 0) {
+  Bytes b{keyByte, static_cast<uint8_t>(keyNumber), static_cast<uint8_t>(keyNumber >> 8)};
+  b.insert(b.end(), text.begin(), text.end());
+  b.push_back(0);
+  return b;
+}
+
+// Counts the end-of-text hook.
+class CountingEngine : public MessageTextEngine {
+ public:
+  using MessageTextEngine::MessageTextEngine;
+  void OnEndOfText(uint8_t, uint16_t) override { ++hooks; }
+  int hooks = 0;
+};
+
+std::vector<int> Tokens(MessageTextEngine& e) {
+  std::vector<int> kinds;
+  for (int i = 0; i < 64; ++i) {
+    const int kind = e.NextToken();
+    kinds.push_back(kind);
+    if (kind == MessageTextEngine::kEnd || kind == MessageTextEngine::kMalformed) break;
+  }
+  return kinds;
+}
+
+TEST(MessageTextEngineTest, MarkupTokens) {
+  CountingEngine e;
+  ASSERT_EQ(e.SetMessage(Message(Of("a<<<12><0x1F>\\<0b101><(-3)>"))), 0);
+  EXPECT_EQ(e.NextToken(), 0);
+  EXPECT_EQ(e.NextToken(), 0);  // "<<"
+  EXPECT_EQ(e.NextToken(), 7);
+  EXPECT_EQ(e.GetTagValue(), 12);
+  EXPECT_EQ(e.NextToken(), 7);
+  EXPECT_EQ(e.GetTagValue(), 31);
+  EXPECT_EQ(e.NextToken(), 7);  // the '\' went with the tag before
+  EXPECT_EQ(e.GetTagValue(), 5);
+  EXPECT_EQ(e.NextToken(), 7);
+  EXPECT_EQ(e.GetTagValue(), -3);
+  EXPECT_EQ(e.NextToken(), 5);
+  EXPECT_EQ(e.hooks, 1);
+
+  e.SetMessage(Message(Of("<\"face\\a.bmp\">\\x<\"\">")));
+  EXPECT_EQ(e.NextToken(), 6);
+  EXPECT_EQ(e.GetTagText(), "face\\a.bmp");
+  EXPECT_EQ(e.NextToken(), 0);  // 'x', the '\' after '>' was consumed
+  EXPECT_EQ(e.NextToken(), -1);
+  EXPECT_FALSE(e.GetTagText());
+
+  e.hooks = 0;
+  e.SetMessage(Message(Of("x$y$&z$")));
+  EXPECT_EQ(Tokens(e), (std::vector<int>{0, 1, 0, 2, 4, 0, 3, 5}));
+  EXPECT_EQ(e.hooks, 4);  // "$&" runs it twice, the final "$" and the NUL once each
+
+  // Malformed tags leave the cursor where it was.
+  for (const char* bad : {"<\"open", "<\"x\"y", "<12", "<12 3>"}) {
+    e.SetMessage(Message(Of(bad)));
+    EXPECT_EQ(e.NextToken(), -1) << bad;
+    EXPECT_EQ(e.Cursor(), 0u) << bad;
+  }
+}
+
+TEST(MessageTextEngineTest, BinaryBlocksAndSeeking) {
+  CountingEngine e;
+  // "[" NUL, four bytes, length 3, data with a NUL and a '%' inside.
+  const Bytes block{'[', 0, 1, 2, 3, 4, 3, 0, 'x', 0, '%'};
+  ASSERT_EQ(e.SetMessage(Message(Cat({Of("a"), block, Of("\\b<\"t\">c<7>&d")}))), 0);
+  EXPECT_EQ(e.NextToken(), 0);
+  EXPECT_EQ(e.NextToken(), 8);
+  ASSERT_TRUE(e.GetBlock());
+  EXPECT_EQ(Bytes(e.GetBlock()->begin(), e.GetBlock()->end()),
+            Bytes(block.begin() + 2, block.end()));
+  EXPECT_EQ(e.NextToken(), 0);  // 'b'
+  EXPECT_EQ(e.SkipToNextTag(), 6);
+  EXPECT_EQ(e.SkipToNextTag(), 7);
+  EXPECT_EQ(e.SkipToNextTag(), 4);
+
+  e.SetCursor(0);
+  EXPECT_EQ(e.SeekTag(2), 4);  // skips the block and the quoted tag, reads the integer
+  EXPECT_EQ(e.GetTagValue(), 7);
+  e.SetCursor(0);
+  EXPECT_EQ(e.SeekTag(1), 3);
+  EXPECT_EQ(e.GetTagText(), "t");
+  e.SetCursor(0);
+  e.hooks = 0;
+  EXPECT_EQ(e.SeekTag(-1), 1);  // to the end of the section
+  EXPECT_EQ(e.NextToken(), 0);
+  EXPECT_EQ(e.SeekTag(-1), 2);
+  EXPECT_EQ(e.hooks, 2);
+
+  // A block longer than the body is malformed for every reader.
+  e.SetMessage(Message(Bytes{'[', 0, 1, 2, 3, 4, 0xFF, 0x7F, 'x'}));
+  EXPECT_EQ(e.NextToken(), -1);
+  EXPECT_EQ(e.SkipToNextTag(), -1);
+  EXPECT_EQ(e.SeekTag(1), -1);
+}
+
+TEST(MessageTextEngineTest, ParsesNamesAndPutsStringsIn) {
+  GuestMemory memory(1 << 20);
+  const uint32_t alice = memory.AllocateCopy(Of("Alice"), true);
+  const uint32_t word = memory.Allocate(4);
+  const uint32_t place = memory.AllocateCopy(Of("the park"), true);
+  ASSERT_TRUE(memory.Write32(word, place));
+  MessageTextEngine e(&memory);
+
+  const Bytes compiled = Message(
+      Cat({Of("#"), Reference(0, alice), Of("\\A$&&Hi, "), Reference(1, word), Of("<\"%\">!")}));
+  ASSERT_EQ(e.SetMessage(compiled), 0);
+  EXPECT_EQ(e.Name(), std::string_view("Alice\\A\0", 8));
+  EXPECT_EQ(e.Body(), std::string_view("Hi, the park<\"%\">!\0", 19));
+  char part[8];
+  EXPECT_EQ(e.GetTextPart(2, part, sizeof part), 2u);
+  EXPECT_STREQ(part, "A");
+  EXPECT_EQ(e.GetTextPart(1, nullptr, 0), 6u);
+  EXPECT_EQ(e.GetTextPart(3, part, sizeof part), 0u);
+
+  // The caller's text is left as it was, so the same message shows again with its body.
+  const Bytes before = compiled;
+  ASSERT_EQ(e.SetMessage(compiled), 0);
+  EXPECT_EQ(compiled, before);
+  EXPECT_EQ(e.Body()->substr(0, 4), "Hi, ");
+
+  // Unreadable references and a reference cut off by the end read as empty.
+  ASSERT_EQ(e.SetMessage(Message(Cat({Of("a"), Reference(0, 0x12345), Reference(1, 8), Of("b")}))),
+            0);
+  EXPECT_EQ(e.Body(), std::string_view("ab\0", 3));
+  ASSERT_EQ(e.SetMessage(Cat({Bytes{0, 0, 0}, Of("x%\1\2")})), 0);
+  EXPECT_EQ(e.Body(), std::string_view("x\0", 2));
+
+  ASSERT_EQ(e.SetMessage(Message(Of("plain"))), 0);
+  EXPECT_FALSE(e.Name());
+  ASSERT_EQ(e.SetMessage(Message(Of("#OnlyName"))), 0);
+  EXPECT_EQ(e.Body(), std::string_view("\0", 1));
+}
+
+TEST(MessageTextEngineTest, HistoryRingSavesAndLoads) {
+  MessageTextEngine e;
+  e.SetHistoryEnabled(true);
+  ASSERT_TRUE(e.SetHistoryCapacity(3));
+  for (int i = 0; i < 5; ++i) {
+    e.SetMessage(Message(Of("#N" + std::to_string(i) + "$body" + std::to_string(i)), 1, 100 + i));
+  }
+  ASSERT_EQ(e.HistoryCount(), 3);
+  EXPECT_EQ(*e.HistoryEntry(0)->body, std::string("body2\0", 6));
+  EXPECT_EQ(e.HistoryEntry(2)->keyNumber, 104);
+  EXPECT_EQ(e.ShownPosition(), 2);
+  EXPECT_EQ(e.ShowNextHistory(), -1);
+  EXPECT_EQ(e.ShowFirstHistory(), 0);
+  EXPECT_EQ(e.Body(), std::string_view("body2\0", 6));
+  EXPECT_EQ(e.ShowHistoryRelative(-5), 0);
+  EXPECT_EQ(e.ShownPosition(), 0);
+  EXPECT_EQ(e.ShowHistoryAt(99), 0);
+  EXPECT_EQ(e.KeyNumber(), 104);
+
+  std::vector<uint8_t> saved;
+  e.SaveHistory(saved);
+  EXPECT_EQ(saved.size(), e.GetHistorySaveSize());
+
+  MessageTextEngine two;
+  two.SetHistoryCapacity(2);
+  ByteReader reader(saved);
+  ASSERT_EQ(two.LoadHistory(reader, true), 0);
+  ASSERT_EQ(two.HistoryCount(), 2);
+  EXPECT_EQ(two.ShownPosition(), 1);
+  EXPECT_EQ(two.HistoryEntry(1)->keyNumber, 104);
+
+  MessageTextEngine same;
+  same.SetHistoryCapacity(3);
+  ByteReader again(saved);
+  ASSERT_EQ(same.LoadHistory(again, true), 0);
+  std::vector<uint8_t> resaved;
+  same.SaveHistory(resaved);
+  EXPECT_EQ(resaved, saved);
+
+  // Every truncation fails and keeps what was there; so does a count too large for the bytes.
+  for (size_t cut = 0; cut < saved.size(); ++cut) {
+    ByteReader shortBlock(saved.data(), cut);
+    ASSERT_EQ(same.LoadHistory(shortBlock, true), 2) << cut;
+  }
+  std::vector<uint8_t> huge = saved;
+  huge[3] = 0x7F;
+  ByteReader hugeBlock(huge);
+  EXPECT_EQ(same.LoadHistory(hugeBlock, true), 2);
+  resaved.clear();
+  same.SaveHistory(resaved);
+  EXPECT_EQ(resaved, saved);
+
+  // Without restore the entries are passed over and the history is empty.
+  ByteReader skipped(saved);
+  EXPECT_EQ(same.LoadHistory(skipped, false), 0);
+  EXPECT_TRUE(skipped.atEnd());
+  EXPECT_EQ(same.HistoryCount(), 0);
+}
+
+TEST(MessageTextEngineTest, ChoicesAndTheirHistory) {
+  GuestMemory memory(1 << 20);
+  const uint32_t town = memory.AllocateCopy(Of("town"), true);
+  MessageTextEngine e(&memory);
+  e.SetHistoryEnabled(true);
+  e.SetHistoryCapacity(4);
+  e.SetMessage(Message(Of("Where?")));
+
+  // A compiled list: count, then records (length, has-text byte, text with NUL).
+  const Bytes goText = Cat({Of("Go "), Reference(0, town)});
+  Bytes list{2};
+  list.push_back(static_cast<uint8_t>(goText.size() + 3));
+  list.push_back(1);
+  list.insert(list.end(), goText.begin(), goText.end());
+  list.push_back(0);
+  list.insert(list.end(), {6, 0, 'S', 't', 'a', 0});  // a record without its own text
+  ASSERT_EQ(e.SetChoices(Cat({Bytes{1, 0x34, 0x12}, list})), 0);
+  EXPECT_EQ(e.ChoiceCount(), 2);
+  EXPECT_EQ(e.GetChoiceText(0), "Go town");
+  EXPECT_EQ(e.GetChoiceText(1), "Sta");
+  char buffer[4];
+  EXPECT_EQ(e.CopyChoiceText(1, buffer, sizeof buffer), 0);
+  EXPECT_EQ(e.CopyChoiceText(0, buffer, sizeof buffer), 3);
+  EXPECT_EQ(e.CopyChoiceText(2, buffer, sizeof buffer), 1);
+
+  // The next message stores them, own texts packed and compiled records copied.
+  e.SetLastHistoryFlag(9);
+  e.SetMessage(Message(Of("Next")));
+  const MessageHistoryEntry* stored = e.HistoryEntry(0);
+  ASSERT_FALSE(stored->choices.empty());
+  EXPECT_EQ(stored->choiceCount, 2u);
+  EXPECT_EQ(stored->choiceValue, 0x1234);
+  EXPECT_EQ(stored->flag, 9);
+  EXPECT_EQ(stored->choices,
+            Cat({Bytes{10, 1}, Of("Go town"), Bytes{0, 6, 0}, Of("Sta"), Bytes{0}}));
+  ASSERT_EQ(e.ShowHistoryAt(0), 0);
+  EXPECT_EQ(e.GetChoiceText(0), "Go town");
+  // The newest entry holds no list yet; once it does, new choices are refused with -2.
+  EXPECT_EQ(e.AddChoice("x"), 0);
+  ASSERT_EQ(e.ShowHistoryAt(1), 0);
+  EXPECT_EQ(e.AddChoice("y"), -2);
+
+  MessageTextEngine own;
+  own.SetMaxChoices(2);
+  EXPECT_EQ(own.AddChoice(nullptr), 1);
+  EXPECT_EQ(own.AddChoice(std::string(252, 'a').c_str()), 0);
+  EXPECT_EQ(own.AddChoice(std::string(253, 'a').c_str()), 3);
+  EXPECT_EQ(own.AddChoice("b"), 0);
+  EXPECT_EQ(own.AddChoice("c"), 2);
+  own.SetChoicesEnabled(false);
+  EXPECT_EQ(own.AddChoice("d"), -1);
+  EXPECT_EQ(own.StoreChoicesInHistory(), -1);  // history off
+
+  // Corrupt lists: a record under 3 bytes or past the end ends the walk.
+  MessageTextEngine corrupt;
+  ASSERT_EQ(corrupt.SetChoices(Bytes{0, 0, 0, 3, 4, 1, 'a', 0, 2, 1, 0}), 0);
+  EXPECT_EQ(corrupt.ChoiceCount(), 1);
+  ASSERT_EQ(corrupt.SetChoices(Bytes{0, 0, 0, 2, 200, 1, 'a', 0}), 0);
+  EXPECT_EQ(corrupt.ChoiceCount(), 0);
+  EXPECT_FALSE(corrupt.GetChoiceText(0));
+}
+
+TEST(MessageTextEngineTest, PackingCutsLongReferencedChoices) {
+  GuestMemory memory(1 << 20);
+  // A Japanese text that grows the choice past a length byte.
+  std::string longText;
+  for (int i = 0; i < 200; ++i) longText += "\x82\xA0";
+  const uint32_t address = memory.AllocateCopy(Of(longText), true);
+  MessageTextEngine e(&memory);
+  e.SetHistoryEnabled(true);
+  e.SetHistoryCapacity(2);
+  e.SetMessage(Message(Of("Q")));
+  const Bytes text = Reference(0, address);
+  Bytes list{1, static_cast<uint8_t>(text.size() + 3), 1};
+  list.insert(list.end(), text.begin(), text.end());
+  list.push_back(0);
+  ASSERT_EQ(e.SetChoices(Cat({Bytes{2, 0, 0}, list})), 0);
+  ASSERT_EQ(e.StoreChoicesInHistory(), 0);
+  const std::vector<uint8_t>& packed = e.HistoryEntry(0)->choices;
+  ASSERT_EQ(packed.size(), packed[0]);
+  EXPECT_EQ(packed[0], 252 + 3);  // 126 characters, never half of one
+}
+
+}  // namespace
+}  // namespace bw
