@@ -131,6 +131,9 @@ class TgsFrameBase : public TgsInterpreterContext {
   uint32_t ArgumentCount() const { return argumentCount_; }
   void SetOperations(TgsOperations* operations) { operations_ = operations; }
   BytecodeVm& Runner() { return runner_; }
+  // Bounds each step to n characters and instructions (0: no bound); past it the step ends as for
+  // malformed code. Untrusted scripts run this way in fuzzing, where an endless loop must end.
+  void SetStepBudget(uint64_t n) { stepBudget_ = n; }
   ScriptEngine* Host() const { return host_; }
   uint32_t ValueStackTop() const { return valueTop_; }
   // One turn of the application's frame loop for nested waits; answers 0 when it is quitting.
@@ -203,6 +206,7 @@ class TgsFrameBase : public TgsInterpreterContext {
   bool collecting_ = false;
   bool malformed_ = false;  // the step met code it cannot run
   bool trace_ = false;
+  uint64_t stepBudget_ = 0;
   TgsOperations* operations_ = nullptr;
   const std::vector<NativeFunction> noNatives_;
   BytecodeVm runner_;

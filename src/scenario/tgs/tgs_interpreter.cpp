@@ -450,7 +450,13 @@ void CopyText(TgsFrameBase& frame, std::string_view chars) {
 int TgsRunStep(TgsFrameBase& frame) {
   if (!frame.current_) return kTgsStepNoScript;
   frame.malformed_ = false;
-  for (;;) {
+  for (uint64_t spent = 0;; ++spent) {
+    if (frame.stepBudget_ && spent == frame.stepBudget_) {
+      std::fprintf(stderr, "TGS script %s: the step's budget is spent\n",
+                   host::Cp932ToUtf8Lenient(frame.current_->Name()).c_str());
+      frame.valueTop_ = 0;
+      return kTgsStepMalformed;
+    }
     if (frame.pendingText_) {
       std::string pending;
       if (frame.memory_.ReadCString(frame.pendingText_, pending, TgsFrameBase::kTextBufferBytes)) {
