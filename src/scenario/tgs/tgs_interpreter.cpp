@@ -1,6 +1,8 @@
 #include "scenario/tgs/tgs_interpreter.h"
 
+#include <array>
 #include <cstdio>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -45,8 +47,7 @@ class TgsInstruction {
   // Links (once) and runs L bytes of bytecode at the cursor, with the link area behind it.
   Outcome Fragment(bool expression, int32_t* value);
   bool Text(const TgsSlot& slot, std::string& out, bool& given);
-  std::optional<uint32_t> Control(uint32_t function, const std::vector<TgsSlot>& slots,
-                                  uint32_t end);
+  std::optional<uint32_t> Control(uint32_t function, std::span<const TgsSlot> slots, uint32_t end);
 
   TgsFrameBase& f_;
   TgsScript& script_;
@@ -104,7 +105,9 @@ Outcome TgsInstruction::Fragment(bool expression, int32_t* value) {
   }
   if (!f_.host_) return Outcome::kMalformed;
   ScriptRequest& request = f_.host_->Request();
-  ScriptRequest outer = request;  // the main script's own request waits for its step
+  // The main script's own request waits for its step (copied only when there is one).
+  std::optional<ScriptRequest> outer;
+  if (request.word != kRequestNone) outer = request;
   request.word = kRequestNone;
   const uint32_t result = f_.host_->HostVariableAddress(0);
   if (expression) m.Write32(result, 0);
@@ -115,7 +118,7 @@ Outcome TgsInstruction::Fragment(bool expression, int32_t* value) {
   } else if (f_.lastRun_ == kRunWaiting || request.word != kRequestNone) {
     nested = TgsRunNested(f_, false, true);
   }
-  request = outer;
+  if (outer) request = *outer;
   if (nested != 0) {
     f_.runner_.ResetStack();
     m.TakeFault();
@@ -207,8 +210,8 @@ bool TgsInstruction::Text(const TgsSlot& slot, std::string& out, bool& given) {
   return true;
 }
 
-std::optional<uint32_t> TgsInstruction::Control(uint32_t function,
-                                                const std::vector<TgsSlot>& slots, uint32_t end) {
+std::optional<uint32_t> TgsInstruction::Control(uint32_t function, std::span<const TgsSlot> slots,
+                                                uint32_t end) {
   static const TgsSlot kNone{};
   const TgsSlot& s0 = slots.size() > 0 ? slots[0] : kNone;
   const TgsSlot& s1 = slots.size() > 1 ? slots[1] : kNone;
@@ -289,7 +292,8 @@ std::optional<uint32_t> TgsInstruction::Execute() {
   const uint32_t end = static_cast<uint32_t>(skipAt + skip);
   if (!truth) return end;
   if (!r_.u8(count)) return Malformed();
-  std::vector<TgsSlot> slots(count);
+  std::array<TgsSlot, 255> slotRow;
+  std::span<TgsSlot> slots(slotRow.data(), count);
   for (TgsSlot& slot : slots) {
     o = Argument(slot);
     if (o != Outcome::kOk)
