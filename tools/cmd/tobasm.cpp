@@ -36,10 +36,7 @@ bool NumberArg(const char* arg, const char* name, unsigned long long& value) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 1) {
-    bw::tools::WriteUsage(kUsage, stdout);
-    return bw::tools::kExitUsage;
-  }
+  if (argc == 1) return bw::tools::PrintUsage(kUsage);
   if (bw::tools::PrintHelpIfAsked(argc, argv, kUsage)) return bw::tools::kExitOk;
   bw::tob::FaultSwitches f;
   std::vector<const char*> files;

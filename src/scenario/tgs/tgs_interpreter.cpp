@@ -28,7 +28,10 @@ enum class Outcome { kOk, kMalformed, kFailed };
 class TgsInstruction {
  public:
   TgsInstruction(TgsFrameBase& frame, uint32_t position)
-      : f_(frame), script_(*frame.current_), r_(script_.Code(), script_.CodeSize()) {
+      : f_(frame),
+        script_(*frame.current_),
+        r_(script_.Code(), script_.CodeSize()),
+        start_(position - 2) {
     r_.seek(position);
   }
 
@@ -52,6 +55,7 @@ class TgsInstruction {
   TgsFrameBase& f_;
   TgsScript& script_;
   ByteReader r_;
+  uint32_t start_;  // the offset of "[ " or "[s"
 };
 
 Outcome TgsInstruction::Variable(int32_t& value) {
@@ -317,8 +321,8 @@ std::optional<uint32_t> TgsInstruction::Execute() {
     laid = {reinterpret_cast<const TgsSlot*>(view.data()), count};
   }
   if (f_.trace_) {
-    std::printf("tgs %s +%u built-in %u", script_.Name().c_str(),
-                static_cast<unsigned>(r_.position()), function);
+    std::printf("tgs %s +%u built-in %u", script_.Name().c_str(), static_cast<unsigned>(start_),
+                function);
     for (const TgsSlot& s : laid)
       std::printf(" (%u,%d)", static_cast<unsigned>(s.flags), static_cast<int>(s.value));
     std::printf("\n");
