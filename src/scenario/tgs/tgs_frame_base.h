@@ -207,6 +207,7 @@ class TgsFrameBase : public TgsInterpreterContext {
   bool malformed_ = false;  // the step met code it cannot run
   bool trace_ = false;
   uint64_t stepBudget_ = 0;
+  std::vector<TgsSlot> slotRow_;  // the instruction's arguments while they are read
   TgsOperations* operations_ = nullptr;
   const std::vector<NativeFunction> noNatives_;
   BytecodeVm runner_;

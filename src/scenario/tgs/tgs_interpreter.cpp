@@ -296,8 +296,9 @@ std::optional<uint32_t> TgsInstruction::Execute() {
   const uint32_t end = static_cast<uint32_t>(skipAt + skip);
   if (!truth) return end;
   if (!r_.u8(count)) return Malformed();
-  std::array<TgsSlot, 255> slotRow;
-  std::span<TgsSlot> slots(slotRow.data(), count);
+  std::vector<TgsSlot>& row = f_.slotRow_;  // laid on the value stack before anything may reuse it
+  row.resize(count);
+  std::span<TgsSlot> slots(row.data(), count);
   for (TgsSlot& slot : slots) {
     o = Argument(slot);
     if (o != Outcome::kOk)
