@@ -11,6 +11,7 @@
 #include "lib/tob/tob_assembler.h"
 #include "scenario/tgs/tgs_frame_base.h"
 #include "scenario/tgs/tgs_interpreter.h"
+#include "scenario/tgs/tgs_stand_in_operations.h"
 #include "script/script_engine.h"
 #include "script_fuzz_world.h"
 
@@ -53,7 +54,7 @@ class TgsFuzzWorld {
     frame_ = std::make_unique<TgsFrameBase>(&host_, &files_);
     frame_->SetScriptFolder("SCRIPT");
     for (uint32_t i = 12; i < 132; ++i) TgsRegisterFunction(*frame_, &ReadingBuiltin);
-    frame_->SetOperations(reinterpret_cast<TgsOperations*>(&operationsStandIn_));
+    frame_->SetOperations(&operations_);
     frame_->SetMessageSink([](const std::string&) {});
     frame_->SetFrameStep([] { return 1; });
   }
@@ -65,8 +66,8 @@ class TgsFuzzWorld {
  private:
   MemoryScriptFileSource files_;
   ScriptEngine host_;
+  TgsStandInOperations operations_;
   std::unique_ptr<TgsFrameBase> frame_;
-  alignas(16) unsigned char operationsStandIn_[64] = {};
 };
 
 }  // namespace bw::fuzz

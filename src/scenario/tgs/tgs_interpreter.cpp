@@ -336,6 +336,7 @@ std::optional<uint32_t> TgsInstruction::Execute() {
     f_.valueTop_ = top;
     return Malformed();
   }
+  f_.position_ = end;  // a built-in that stops the step is done: the next step goes on behind it
   TgsBuiltinCall call{f_, *f_.operations_, laid};
   f_.result_ = f_.builtins_[function](call);
   if (f_.waitChain_ == chain) f_.waitChain_ = 0;

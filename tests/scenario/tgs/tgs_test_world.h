@@ -12,8 +12,10 @@
 
 #include "lib/sob/sob_assembler.h"
 #include "lib/tob/tob_assembler.h"
+#include "scenario/tgs/tgs_builtins.h"
 #include "scenario/tgs/tgs_frame_base.h"
 #include "scenario/tgs/tgs_interpreter.h"
+#include "scenario/tgs/tgs_stand_in_operations.h"
 #include "script/script_engine.h"
 #include "script/script_file_source.h"
 
@@ -70,7 +72,9 @@ inline std::vector<uint8_t> Tob(const std::string& source, const tob::FaultSwitc
 
 class TgsWorld {
  public:
-  TgsWorld() : host_(&files_, 32u << 20) {
+  // realBuiltins: the frame gets the built-in table (over stand-in operations) in place of the
+  // recorders.
+  explicit TgsWorld(bool realBuiltins = false) : host_(&files_, 32u << 20) {
     Put("SCRIPT\\SOB_INIT.DAT", ".table\n.script SUB 8 8\n.script RUN 8 8\n");
     Put("SCRIPT\\USER_VAR.SOB", ".sob1\nv: .space 16\n.var 0 1 v 16\n");
     Put("SCRIPT\\FUNC_LIB.SOB", ".sob2\nlib: set 9, var:0\n ret\n");
@@ -88,9 +92,13 @@ class TgsWorld {
     BuiltinMock::Current() = &mock_;
     frame_ = std::make_unique<TgsFrameBase>(&host_, &files_);
     frame_->SetScriptFolder("SCRIPT");
-    RegisterRecorders(*frame_, std::make_integer_sequence<uint32_t, 120>{});
-    // The recorders never touch the player's operations; any object stands in for them.
-    frame_->SetOperations(reinterpret_cast<TgsOperations*>(&operationsStandIn_));
+    if (realBuiltins) {
+      for (uint32_t i = kTgsFirstBuiltin; i < kTgsBuiltinCount; ++i)
+        TgsRegisterFunction(*frame_, TgsBuiltinTable()[i]);
+    } else {
+      RegisterRecorders(*frame_, std::make_integer_sequence<uint32_t, 120>{});
+    }
+    frame_->SetOperations(&operations_);
     frame_->SetMessageSink([this](const std::string& m) { messages_.push_back(m); });
   }
   ~TgsWorld() { BuiltinMock::Current() = nullptr; }
@@ -119,14 +127,15 @@ class TgsWorld {
   ScriptEngine& Host() { return host_; }
   TgsFrameBase& Frame() { return *frame_; }
   BuiltinMock& Mock() { return mock_; }
+  TgsStandInOperations& Operations() { return operations_; }
   const std::vector<std::string>& Messages() const { return messages_; }
 
  private:
   MemoryScriptFileSource files_;
   ScriptEngine host_;
   BuiltinMock mock_;
+  TgsStandInOperations operations_;
   std::unique_ptr<TgsFrameBase> frame_;
-  alignas(16) unsigned char operationsStandIn_[64] = {};
   std::vector<std::string> messages_;
 };
 

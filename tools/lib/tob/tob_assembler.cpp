@@ -13,6 +13,7 @@
 #include "host/cp932.h"
 #include "lib/le_bytes.h"
 #include "lib/sob/sob_assembler.h"
+#include "scenario/tgs/tgs_builtins.h"
 #include "script/state_block.h"
 
 namespace bw::tob {
@@ -22,139 +23,10 @@ namespace {
 using tools::Put16;
 using tools::Put32;
 
-// Control functions 0-11, then the built-ins 12-131 ("" for a row without a name).
-const char* const kNames[132] = {"JumpUnless",
-                                 "JumpIf",
-                                 "JumpIf2",
-                                 "JumpIf3",
-                                 "Nop",
-                                 "PrintNumber",
-                                 "PrintText",
-                                 "Call",
-                                 "Jump",
-                                 "Return",
-                                 "Preload",
-                                 "Unload",
-                                 "MessageBegin",
-                                 "ChoiceShow",
-                                 "TextNewLine",
-                                 "",
-                                 "MessageWait",
-                                 "ChoiceWait",
-                                 "SetSpeakerName",
-                                 "DisableChoice",
-                                 "WaitTime",
-                                 "WaitTimeFixed",
-                                 "SelectMessageWindow",
-                                 "SetMessageWindowPlace",
-                                 "SetFaceWindowPlace",
-                                 "SetNameAndVoice",
-                                 "RubyBegin",
-                                 "RubyText",
-                                 "TextFont",
-                                 "ShowMessageWindow",
-                                 "CloseMessageWindow",
-                                 "MessageTalk",
-                                 "TalkAnime",
-                                 "WaitTalkAnime",
-                                 "StopTalkAnime",
-                                 "BgLoad",
-                                 "BgColor",
-                                 "BgLayerColor",
-                                 "BgTone",
-                                 "BgFilter",
-                                 "BgOffset",
-                                 "BgCaptureOn",
-                                 "BgCaptureOff",
-                                 "BgView",
-                                 "BgZoomNow",
-                                 "BgRotate",
-                                 "BgZoom",
-                                 "BgRot",
-                                 "BgPanime",
-                                 "BgPanimeControl",
-                                 "",
-                                 "",
-                                 "",
-                                 "",
-                                 "",
-                                 "",
-                                 "BgEffectPoint",
-                                 "WaitBgEffect",
-                                 "StopBgEffect",
-                                 "ScreenNoise",
-                                 "BgRaster",
-                                 "BgLoop",
-                                 "SpriteMovie",
-                                 "SpriteParts",
-                                 "BgCross",
-                                 "ScreenEffect",
-                                 "ScreenEffectArgs",
-                                 "ScreenEffectEnd",
-                                 "WaitScreenEffect",
-                                 "BgAnime",
-                                 "BgMovie",
-                                 "BgAnimeOff",
-                                 "BgAnimeStop",
-                                 "WaitBgAnime",
-                                 "BgAnimeResume",
-                                 "WaitBgAnimeEnd",
-                                 "SetFrameOption",
-                                 "SpriteLoad",
-                                 "SpriteTone",
-                                 "SpriteFilter",
-                                 "SpritePlace",
-                                 "SpriteMove",
-                                 "SpriteBack",
-                                 "SpriteFront",
-                                 "SpriteClear",
-                                 "SpriteCrossFade",
-                                 "SpritePanime",
-                                 "SpritePanimeControl",
-                                 "SpriteChange",
-                                 "SpriteCharacterParts",
-                                 "WaitSpriteEffect",
-                                 "StopSpriteEffect",
-                                 "ReleaseImage",
-                                 "RuleFlipH",
-                                 "RuleFlipV",
-                                 "CopyPageToBack",
-                                 "TransWait",
-                                 "TransEnd",
-                                 "TransCross",
-                                 "TransRule",
-                                 "TransTrans",
-                                 "TransNumbered",
-                                 "TransScroll",
-                                 "TransRipple",
-                                 "FadeToBlack",
-                                 "FadeToWhite",
-                                 "BgChangeCross",
-                                 "BgChangeRule",
-                                 "BgChangeTrans",
-                                 "SpriteChangeCross",
-                                 "SpritesClearTrans",
-                                 "Quake",
-                                 "QuakePage",
-                                 "ScreenQuake",
-                                 "ScreenQuakePage",
-                                 "WaitQuake",
-                                 "StopQuake",
-                                 "Flash",
-                                 "BgChangeThroughColor",
-                                 "MessageWindowFade",
-                                 "MessageWindowShow",
-                                 "BgmPlay",
-                                 "WaitBgm",
-                                 "BgmStop",
-                                 "SePlay",
-                                 "SeFadeIn",
-                                 "SeFadeOut",
-                                 "SeStop",
-                                 "SeUnloadAll",
-                                 "WaitSeFade",
-                                 "WaitSeEnd",
-                                 "VoicePlay"};
+// The control functions' names in the text form; the built-ins 12-131 go by their own names.
+const char* const kControlNames[12] = {"JumpUnless", "JumpIf",      "JumpIf2",   "JumpIf3",
+                                       "Nop",        "PrintNumber", "PrintText", "Call",
+                                       "Jump",       "Return",      "Preload",   "Unload"};
 constexpr uint32_t kMessageBegin = 12;
 constexpr uint32_t kPrintText = 6;
 constexpr uint8_t kOffsetFlags = 0xFF;
@@ -823,14 +695,17 @@ class Assembler {
 }  // namespace
 
 std::string FunctionName(uint32_t number) {
-  if (number < 132 && kNames[number][0]) return kNames[number];
-  return "f" + std::to_string(number);
+  if (number < 12) return kControlNames[number];
+  std::string_view name = TgsBuiltinName(number);
+  return name.empty() ? "f" + std::to_string(number) : std::string(name);
 }
 
 int FunctionNumber(std::string_view name) {
-  for (int i = 0; i < 132; ++i) {
-    if (name == kNames[i] && kNames[i][0]) return i;
+  for (int i = 0; i < 12; ++i) {
+    if (name == kControlNames[i]) return i;
   }
+  int32_t builtin = TgsFindBuiltin(name);
+  if (builtin >= 12) return builtin;
   if (name.size() > 1 && name[0] == 'f') {
     auto v = Number(name.substr(1));
     if (v && *v >= 0 && *v <= 0xFFFFFFFF) return static_cast<int>(*v);

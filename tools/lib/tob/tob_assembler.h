@@ -60,7 +60,8 @@ AssembleResult Assemble(std::string_view source, const FaultSwitches& faults = {
 // an error text starting with "error:" when the file is none of them.
 std::string Disassemble(std::span<const uint8_t> file);
 
-// Names of functions 0-131 as the text form writes them; fN for one without a name.
+// Names of functions 0-131 as the text form writes them (the built-ins' own names from 12 on); fN
+// for one without a name.
 std::string FunctionName(uint32_t number);
 // The number of a function name or fN; -1 when it is neither.
 int FunctionNumber(std::string_view name);
