@@ -17,6 +17,10 @@ GuestMemory::GuestMemory(uint32_t arenaBytes)
 }
 
 uint32_t GuestMemory::Allocate(uint32_t size) {
+  return Take(size, 0);
+}
+
+uint32_t GuestMemory::Take(uint32_t size, uint32_t keep) {
   if (!base_) return 0;
   uint64_t need = RoundUp(std::max<uint32_t>(size, 1));
   for (auto it = free_.begin(); it != free_.end(); ++it) {
@@ -25,7 +29,8 @@ uint32_t GuestMemory::Allocate(uint32_t size) {
     uint32_t rest = it->second - static_cast<uint32_t>(need);
     free_.erase(it);
     if (rest) free_[address + static_cast<uint32_t>(need)] = rest;
-    std::memset(base_ + address, 0, need);
+    std::memset(base_ + address + std::min<uint64_t>(keep, need), 0,
+                need - std::min<uint64_t>(keep, need));
     blocks_[address] = size;
     return address;
   }
@@ -66,7 +71,7 @@ uint32_t GuestMemory::BlockSize(uint32_t address) const {
 uint32_t GuestMemory::AllocateCopy(std::span<const uint8_t> bytes, bool terminate) {
   uint64_t size = uint64_t{bytes.size()} + (terminate ? 1 : 0);
   if (size > kMaxArena) return 0;
-  uint32_t address = Allocate(static_cast<uint32_t>(size));
+  uint32_t address = Take(static_cast<uint32_t>(size), static_cast<uint32_t>(bytes.size()));
   if (address && !bytes.empty()) std::memcpy(base_ + address, bytes.data(), bytes.size());
   return address;
 }

@@ -85,6 +85,8 @@ class GuestMemory {
   }
 
  private:
+  // Allocate, leaving the first keep bytes for the caller to fill at once.
+  uint32_t Take(uint32_t size, uint32_t keep);
   bool Fault() {
     faulted_ = true;
     return false;

@@ -65,6 +65,32 @@ std::string ScriptKey(const std::string& fileName) {
 
 }  // namespace
 
+bool RelocationWord(int list, uint32_t value, uint32_t code, uint32_t codeSize,
+                    const ScriptVmTables& t, uint32_t& word) {
+  switch (list) {
+    case 1:
+      if (!t.variables || value >= t.variables->size()) return false;
+      word = (*t.variables)[value].storage;
+      return true;
+    case 2:
+      if (value >= kNativeCount) return false;
+      word = NativeToken(value);
+      return true;
+    case 3:
+      if (!t.hostVariables || value >= t.hostVariables->size()) return false;
+      word = (*t.hostVariables)[value].address;
+      return true;
+    case 4:
+      if (!t.libraryBase || value > t.librarySize) return false;
+      word = t.libraryBase + value;
+      return true;
+    default:
+      if (value > codeSize) return false;
+      word = code + value;
+      return true;
+  }
+}
+
 bool ApplyRelocations(ByteReader& lists, uint32_t code, uint32_t codeSize, const ScriptVmTables& t) {
   GuestMemory& m = *t.memory;
   for (int list = 1; list <= 5; ++list) {
@@ -77,28 +103,7 @@ bool ApplyRelocations(ByteReader& lists, uint32_t code, uint32_t codeSize, const
       lists.u32le(at);
       lists.u32le(value);
       if (at > codeSize || codeSize - at < 4) return false;
-      switch (list) {
-        case 1:
-          if (!t.variables || value >= t.variables->size()) return false;
-          word = (*t.variables)[value].storage;
-          break;
-        case 2:
-          if (value >= kNativeCount) return false;
-          word = NativeToken(value);
-          break;
-        case 3:
-          if (!t.hostVariables || value >= t.hostVariables->size()) return false;
-          word = (*t.hostVariables)[value].address;
-          break;
-        case 4:
-          if (!t.libraryBase || value > t.librarySize) return false;
-          word = t.libraryBase + value;
-          break;
-        default:
-          if (value > codeSize) return false;
-          word = code + value;
-          break;
-      }
+      if (!RelocationWord(list, value, code, codeSize, t, word)) return false;
       if (!m.Write32(code + at, word)) return false;
     }
   }

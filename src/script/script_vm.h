@@ -92,6 +92,10 @@ struct ScriptVmTables {
 // checks the terminating zero. False when a list runs short, a place lies outside the code, a
 // number is outside its table, or the terminator is not 0.
 bool ApplyRelocations(ByteReader& lists, uint32_t code, uint32_t codeSize, const ScriptVmTables& tables);
+// The word that entry (list 1 to 5, value) of a relocation list stores into the code at code
+// (codeSize bytes); false when value is outside its table.
+bool RelocationWord(int list, uint32_t value, uint32_t code, uint32_t codeSize,
+                    const ScriptVmTables& tables, uint32_t& word);
 
 class ScriptVm {
  public:

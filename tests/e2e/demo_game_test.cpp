@@ -22,9 +22,9 @@ namespace {
 
 const std::filesystem::path kGame = BRIMWOLD_DEMO_GAME;
 
-const std::vector<std::string> kScriptPackMembers = {"func_lib.sob", "main.sob",     "qz_app.inf",
-                                                     "qz_app.sys",   "sob_init.dat", "sub.sob",
-                                                     "user_var.sob", "voiceinf.dat"};
+const std::vector<std::string> kScriptPackMembers = {
+    "corridor.tob", "func_lib.sob", "main.sob",     "opening.tob",  "qz_app.inf",  "qz_app.sys",
+    "sob_init.dat", "sub.sob",      "tgs_init.dat", "user_var.sob", "voiceinf.dat"};
 
 // The demo's variables (USER_VAR.SOB).
 constexpr uint32_t kVarRuns = 0;

@@ -1,0 +1,170 @@
+// The scenario interpreter beside the main-script interpreter, and scenario loading beside
+// reading the file.
+//
+// count: a counting loop of kTurns turns. Ours is a scenario whose every turn runs a "[s"
+// statement that increments a variable and a JumpIf whose condition is an expression comparing
+// it with the end; the peer is the same loop as one block on the main interpreter (increment,
+// compare, jump). Items are loop turns.
+// load: ours loads a 4 MB scenario (20,000 labels, 50,000 messages) from a file: reads it, copies
+// it into guest memory, checks its layout and indexes its labels; the peer reads the same file
+// into memory. Items are bytes.
+// Prints "ratio <name>: <ours/peer throughput>".
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "bench_ratio.h"
+#include "lib/file_bytes.h"
+#include "lib/sob/sob_assembler.h"
+#include "lib/tob/tob_assembler.h"
+#include "scenario/tgs/tgs_frame_base.h"
+#include "scenario/tgs/tgs_interpreter.h"
+#include "script/script_engine.h"
+
+namespace {
+
+constexpr int kTurns = 100000;
+
+std::vector<uint8_t> Sob(const std::string& source) {
+  bw::sob::AssembleResult r = bw::sob::Assemble(source);
+  if (!r.ok) {
+    std::fprintf(stderr, "%s\n", r.error.c_str());
+    std::abort();
+  }
+  return r.bytes;
+}
+
+std::vector<uint8_t> Tob(const std::string& source) {
+  bw::tob::AssembleResult r = bw::tob::Assemble(source);
+  if (!r.ok) {
+    std::fprintf(stderr, "%s\n", r.error.c_str());
+    std::abort();
+  }
+  return r.bytes;
+}
+
+struct Engine {
+  bw::MemoryScriptFileSource files;
+  std::unique_ptr<bw::ScriptEngine> host;
+  Engine() {
+    files.Put("SCRIPT\\USER_VAR.SOB", Sob(".sob1\nv: .space 4\n.var 0 1 v 4\n"));
+    files.Put("SCRIPT\\LOOP.SOB", Sob(".sob0\nloop: inc var:0\n mov var:0, c.1\nc: ge 0, " +
+                                      std::to_string(kTurns) + ", t.1\nt: jz 0, loop\n ret\n"));
+    files.Put("SCRIPT\\COUNT.TOB",
+              Tob(".tob0\nloop:\n stmt{inc var:0 | ret}\n JumpIf if{mov var:0, c.1 | c: lt 0, " +
+                  std::to_string(kTurns) + ", host:0 | ret} @loop\n .end\n"));
+    host = std::make_unique<bw::ScriptEngine>(&files, 64u << 20);
+    if (host->LoadInitFiles("", "SCRIPT\\USER_VAR.SOB", "", false, false) != 0) std::abort();
+    host->PublishTables();
+  }
+  uint32_t Counter() {
+    uint32_t v = 0;
+    host->GetMemory().Read32(host->VariableValueAddress(0), v);
+    return v;
+  }
+  void Reset() { host->GetMemory().Write32(host->VariableValueAddress(0), 0); }
+};
+
+void BM_ScenarioCount(benchmark::State& state) {
+  Engine e;
+  bw::TgsFrameBase frame(e.host.get(), &e.files);
+  frame.SetScriptFolder("SCRIPT");
+  if (frame.Start("COUNT") != 0) std::abort();
+  for (auto _ : state) {
+    e.Reset();
+    frame.SetPosition(0);
+    if (bw::TgsRunStep(frame) != bw::kTgsStepEnded) state.SkipWithError("the scenario failed");
+  }
+  if (e.Counter() != kTurns) state.SkipWithError("wrong count");
+  state.SetItemsProcessed(state.iterations() * kTurns);
+}
+
+void BM_MainCount(benchmark::State& state) {
+  Engine e;
+  if (e.host->LoadScript("LOOP") != 0) std::abort();
+  const uint32_t entry = e.host->GetCodeBase();
+  e.host->Interpreter().ResetStack();
+  for (auto _ : state) {
+    e.Reset();
+    if (e.host->CallAt(entry) != bw::kRunEnded) state.SkipWithError("the script failed");
+  }
+  if (e.Counter() != kTurns) state.SkipWithError("wrong count");
+  state.SetItemsProcessed(state.iterations() * kTurns);
+}
+
+// Reads files from a folder on disk, as the game's file layer does from loose files.
+class DiskFiles : public bw::ScriptFileSource {
+ public:
+  explicit DiskFiles(std::filesystem::path folder) : folder_(std::move(folder)) {}
+  bool Load(const std::string& name, std::vector<uint8_t>& out) override {
+    std::string leaf = name.substr(name.find_last_of('\\') + 1);
+    return bw::tools::ReadFileBytes(folder_ / leaf, out);
+  }
+  bool Save(const std::string&, std::span<const uint8_t>) override { return false; }
+
+ private:
+  std::filesystem::path folder_;
+};
+
+std::filesystem::path BigScenario() {
+  static const std::filesystem::path path = [] {
+    std::string source = ".tob1\n";
+    for (int i = 0; i < 20000; ++i)
+      source += ".label L" + std::to_string(i) + ", " + std::to_string(i * 200) + "\n";
+    source += ".messages 0";
+    for (int i = 1; i < 50000; ++i) source += ", " + std::to_string(i * 80);
+    source += "\n";
+    const std::string line = "\"" + std::string(1000, 'a') + "\"\n";
+    for (int i = 0; i < 4100; ++i) source += line;
+    source += ".end\n";
+    std::filesystem::path p = std::filesystem::temp_directory_path() / "brimwold_tgs_bench";
+    std::filesystem::create_directories(p);
+    if (!bw::tools::WriteFileBytes("tgs_bench", p / "BIG.TOB", Tob(source))) std::abort();
+    return p;
+  }();
+  return path;
+}
+
+void BM_ScenarioLoad(benchmark::State& state) {
+  DiskFiles files(BigScenario());
+  bw::TgsFrameBase frame(nullptr, &files);
+  size_t bytes = std::filesystem::file_size(BigScenario() / "BIG.TOB");
+  for (auto _ : state) {
+    if (frame.Preload("BIG") != 0 || frame.Unload(nullptr) != 0)
+      state.SkipWithError("the load failed");
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
+}
+
+void BM_FileRead(benchmark::State& state) {
+  DiskFiles files(BigScenario());
+  size_t bytes = std::filesystem::file_size(BigScenario() / "BIG.TOB");
+  for (auto _ : state) {
+    std::vector<uint8_t> out;
+    if (!files.Load("BIG.TOB", out)) state.SkipWithError("the read failed");
+    benchmark::DoNotOptimize(out.data());
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::RegisterBenchmark("tgs/count", BM_ScenarioCount);
+  benchmark::RegisterBenchmark("script/count", BM_MainCount);
+  benchmark::RegisterBenchmark("tgs/load", BM_ScenarioLoad);
+  benchmark::RegisterBenchmark("file/load", BM_FileRead);
+  benchmark::Initialize(&argc, argv);
+  bw::bench::RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  reporter.PrintRatio("count", "tgs/count", "script/count");
+  reporter.PrintRatio("load", "tgs/load", "file/load");
+  benchmark::Shutdown();
+  std::filesystem::remove_all(BigScenario());
+  return 0;
+}

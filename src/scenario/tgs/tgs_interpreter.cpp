@@ -1,0 +1,521 @@
+#include "scenario/tgs/tgs_interpreter.h"
+
+#include <array>
+#include <cstdio>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "common/global.h"
+#include "common/sjis.h"
+#include "host/cp932.h"
+#include "scenario/tgs/tgs_call_record.h"
+#include "script/script_engine.h"
+
+namespace bw {
+
+namespace {
+
+constexpr uint32_t kLastFunction = 131;
+constexpr size_t kMaxSlotText = 4095;
+constexpr uint32_t kControlJumpLast = 3;
+
+enum class Outcome { kOk, kMalformed, kFailed };
+
+}  // namespace
+
+// Reads one instruction's fields from the current script's code and evaluates its operands.
+class TgsInstruction {
+ public:
+  TgsInstruction(TgsFrameBase& frame, uint32_t position)
+      : f_(frame),
+        script_(*frame.current_),
+        r_(script_.Code(), script_.CodeSize()),
+        start_(position - 2) {
+    r_.seek(position);
+  }
+
+  std::optional<uint32_t> Execute();
+  std::optional<uint32_t> Statement();
+
+ private:
+  std::nullopt_t Malformed() {
+    f_.malformed_ = true;
+    return std::nullopt;
+  }
+  Outcome Condition(uint8_t kind, bool& truth);
+  Outcome Argument(TgsSlot& slot);
+  Outcome Variable(int32_t& value);
+  Outcome Expression(int32_t& value);
+  // Links (once) and runs L bytes of bytecode at the cursor, with the link area behind it.
+  Outcome Fragment(bool expression, int32_t* value);
+  bool Text(const TgsSlot& slot, std::string& out, bool& given);
+  std::optional<uint32_t> Control(uint32_t function, std::span<const TgsSlot> slots, uint32_t end);
+
+  TgsFrameBase& f_;
+  TgsScript& script_;
+  ByteReader r_;
+  uint32_t start_;  // the offset of "[ " or "[s"
+};
+
+Outcome TgsInstruction::Variable(int32_t& value) {
+  uint32_t bank = 0, index = 0, word = 0;
+  if (!r_.u32le(bank) || !r_.u32le(index) || !f_.host_) return Outcome::kMalformed;
+  const auto& variables = f_.host_->Variables();
+  if (bank >= variables.size() || uint64_t{index} * 4 + 4 > variables[bank].size)
+    return Outcome::kMalformed;
+  uint32_t address = f_.host_->VariableValueAddress(bank);
+  if (!f_.memory_.Read32(address + index * 4, word)) {
+    f_.memory_.TakeFault();
+    return Outcome::kMalformed;
+  }
+  value = static_cast<int32_t>(word);
+  return Outcome::kOk;
+}
+
+Outcome TgsInstruction::Expression(int32_t& value) {
+  return Fragment(true, &value);
+}
+
+Outcome TgsInstruction::Fragment(bool expression, int32_t* value) {
+  uint32_t length = 0, area = 0;
+  if (expression) {
+    uint16_t l16 = 0;
+    if (!r_.u16le(l16)) return Outcome::kMalformed;
+    length = l16;
+  } else if (!r_.u32le(length)) {
+    return Outcome::kMalformed;
+  }
+  const uint32_t bytecodeAt = static_cast<uint32_t>(r_.position());
+  uint8_t linked = 0;
+  if (!r_.skip(length) || !r_.u8(linked)) return Outcome::kMalformed;
+  const uint32_t linkedAt = bytecodeAt + length;
+  if (expression) {
+    uint16_t m = 0;
+    if (!r_.u16le(m) || m < 2) return Outcome::kMalformed;
+    area = m - 2u;
+  } else {
+    if (!r_.u32le(area) || area < 4) return Outcome::kMalformed;
+    area -= 4;
+  }
+  auto lists = r_.sub(area);
+  if (!lists) return Outcome::kMalformed;
+  GuestMemory& m = f_.memory_;
+  const uint32_t code = script_.CodeStart() + bytecodeAt;
+  if (linked == 0) {
+    if (!TgsLinkBytecode(m, *lists, code, length, expression)) return Outcome::kMalformed;
+    uint8_t one = 1;
+    m.Write(script_.CodeStart() + linkedAt, &one, 1);
+  }
+  if (!f_.host_) return Outcome::kMalformed;
+  ScriptRequest& request = f_.host_->Request();
+  // The main script's own request waits for its step (copied only when there is one).
+  std::optional<ScriptRequest> outer;
+  if (request.word != kRequestNone) outer = request;
+  request.word = kRequestNone;
+  const uint32_t result = f_.host_->HostVariableAddress(0);
+  if (expression) m.Write32(result, 0);
+  f_.lastRun_ = f_.runner_.CallAt(code);
+  int nested = 0;
+  if (f_.lastRun_ == kRunFault) {
+    nested = kTgsNestedFault;
+  } else if (f_.lastRun_ == kRunWaiting || request.word != kRequestNone) {
+    nested = TgsRunNested(f_, false, true);
+  }
+  if (outer) request = *outer;
+  if (nested != 0) {
+    f_.runner_.ResetStack();
+    m.TakeFault();
+    return nested == kTgsNestedFault ? Outcome::kMalformed : Outcome::kFailed;
+  }
+  if (expression) {
+    uint32_t word = 0;
+    m.Read32(result, word);
+    *value = static_cast<int32_t>(word);
+  }
+  return Outcome::kOk;
+}
+
+Outcome TgsInstruction::Condition(uint8_t kind, bool& truth) {
+  int32_t value = 0;
+  Outcome o = Outcome::kOk;
+  switch (kind) {
+    case 0: {
+      uint32_t c = 0;
+      if (!r_.u32le(c)) return Outcome::kMalformed;
+      value = static_cast<int32_t>(c);
+      break;
+    }
+    case 1:
+      value = 1;
+      break;
+    case 2:
+      o = Variable(value);
+      break;
+    case 3:
+      o = Expression(value);
+      break;
+    default:
+      return Outcome::kMalformed;
+  }
+  truth = value != 0;
+  return o;
+}
+
+Outcome TgsInstruction::Argument(TgsSlot& slot) {
+  uint8_t a = 0, v = 0;
+  if (!r_.u8(a)) return Outcome::kMalformed;
+  slot = {};
+  if (a == 0) return Outcome::kOk;
+  uint32_t word = 0;
+  if (a == 2) {
+    if (!r_.u32le(word)) return Outcome::kMalformed;
+    slot.value = static_cast<int32_t>(word);
+    return Outcome::kOk;
+  }
+  slot.flags = a;
+  if (!r_.u8(v)) return Outcome::kMalformed;
+  switch (v) {
+    case 0:
+      if (!r_.u32le(word)) return Outcome::kMalformed;
+      slot.value = static_cast<int32_t>(word);
+      return Outcome::kOk;
+    case 1: {
+      uint16_t length = 0;
+      if (!r_.u16le(length)) return Outcome::kMalformed;
+      const uint32_t at = static_cast<uint32_t>(r_.position());
+      auto bytes = r_.bytes(length);
+      if (!bytes || (length && bytes->back() != 0)) return Outcome::kMalformed;
+      slot.flags |= kTgsSlotText;
+      slot.value = length ? static_cast<int32_t>(script_.CodeStart() + at) : 0;
+      return Outcome::kOk;
+    }
+    case 2:
+      return Variable(slot.value);
+    case 3:
+      return Expression(slot.value);
+    default:
+      return Outcome::kMalformed;
+  }
+}
+
+// A text slot's contents; false when the slot is given but holds no text or the text cannot be
+// read.
+bool TgsInstruction::Text(const TgsSlot& slot, std::string& out, bool& given) {
+  out.clear();
+  given = slot.flags != 0;
+  if (!given) return true;
+  if (!IsTextSlot(slot)) return false;
+  if (slot.value == 0) return true;
+  if (!f_.memory_.ReadCString(static_cast<uint32_t>(slot.value), out, kMaxSlotText)) {
+    f_.memory_.TakeFault();
+    return false;
+  }
+  return true;
+}
+
+std::optional<uint32_t> TgsInstruction::Control(uint32_t function, std::span<const TgsSlot> slots,
+                                                uint32_t end) {
+  static const TgsSlot kNone{};
+  const TgsSlot& s0 = slots.size() > 0 ? slots[0] : kNone;
+  const TgsSlot& s1 = slots.size() > 1 ? slots[1] : kNone;
+  f_.result_ = 0;
+  if (function <= kControlJumpLast) return static_cast<uint32_t>(s0.value);
+  std::string text, name, label;
+  bool given = false, named = false;
+  switch (function) {
+    case 4:
+      return end;
+    case 5: {
+      char digits[16];
+      int n = std::snprintf(digits, sizeof digits, "%d", s0.value);
+      f_.memory_.Write(f_.numberScratch_, digits, static_cast<uint32_t>(n) + 1);
+      f_.pendingText_ = f_.numberScratch_;
+      return end;
+    }
+    case 6:
+      if (!Text(s0, text, given)) return Malformed();
+      f_.pendingText_ = given ? static_cast<uint32_t>(s0.value) : 0;
+      return end;
+    case 10:
+      if (!Text(s0, text, given) || !given) return Malformed();
+      f_.Preload(text);
+      return end;
+    case 11:
+      if (!Text(s0, text, given)) return Malformed();
+      f_.Unload(given ? text.c_str() : nullptr);
+      return end;
+    default:
+      break;
+  }
+  // Call, Jump and Return: slot 1 names a script, slot 0 is a label or (0xFF) an offset. Names
+  // are copied first: a jump may release the script that holds them.
+  if (!Text(s1, name, named)) return Malformed();
+  named = named && !name.empty();
+  const bool isOffset = s0.flags == kTgsSlotOffset;
+  bool labelled = false;
+  if (!isOffset && !Text(s0, label, labelled)) return Malformed();
+  labelled = labelled && s0.value != 0;
+  const char* namePtr = named ? name.c_str() : nullptr;
+  const char* labelPtr = labelled ? label.c_str() : nullptr;
+  const int32_t offset = isOffset ? s0.value : 0;
+  std::optional<uint32_t> next;
+  f_.position_ = end;
+  switch (function) {
+    case 7:
+      if (named) f_.ResetMessageIndex();
+      next = f_.Call(namePtr, labelPtr, offset);
+      break;
+    case 8:
+      if (named) f_.ResetMessageIndex();
+      next = f_.Jump(namePtr, labelPtr, offset);
+      break;
+    default:
+      f_.ResetMessageIndex();
+      next = f_.Return(namePtr, labelPtr, isOffset && offset == 0 ? -1 : offset);
+      if (!next) f_.result_ = kTgsScriptEnded;
+      break;
+  }
+  return next;
+}
+
+std::optional<uint32_t> TgsInstruction::Execute() {
+  uint32_t function = 0, skip = 0;
+  uint8_t kind = 0, count = 0;
+  bool truth = false;
+  if (!r_.u32le(function) || function > kLastFunction || function >= f_.builtins_.size() ||
+      !r_.u8(kind)) {
+    return Malformed();
+  }
+  Outcome o = Condition(kind, truth);
+  if (o != Outcome::kOk)
+    return o == Outcome::kMalformed ? Malformed() : (f_.result_ = -1, std::nullopt);
+  if (function == 0) truth = !truth;
+  const uint64_t skipAt = r_.position();
+  if (!r_.u32le(skip) || skip < 5 || skipAt + skip > script_.CodeSize()) return Malformed();
+  const uint32_t end = static_cast<uint32_t>(skipAt + skip);
+  if (!truth) return end;
+  if (!r_.u8(count)) return Malformed();
+  std::vector<TgsSlot>& row = f_.slotRow_;  // laid on the value stack before anything may reuse it
+  row.resize(count);
+  std::span<TgsSlot> slots(row.data(), count);
+  for (TgsSlot& slot : slots) {
+    o = Argument(slot);
+    if (o != Outcome::kOk)
+      return o == Outcome::kMalformed ? Malformed() : (f_.result_ = -1, std::nullopt);
+  }
+  if (r_.position() > end) return Malformed();
+
+  const uint32_t top = f_.valueTop_;
+  if (uint64_t{top} + 2u * count > TgsFrameBase::kValueStackWords) return Malformed();
+  const uint32_t at = f_.valueStack_ + top * 4;
+  f_.memory_.Write(at, slots.data(), count * 8u);
+  f_.valueTop_ = top + 2u * count;
+  if (function < TgsFrameBase::kControlCount) {
+    std::optional<uint32_t> next = Control(function, slots, end);
+    f_.valueTop_ = top;
+    return next;
+  }
+  std::span<const TgsSlot> laid;
+  if (count) {
+    std::span<uint8_t> view = f_.memory_.View(at, count * 8u);
+    laid = {reinterpret_cast<const TgsSlot*>(view.data()), count};
+  }
+  if (f_.trace_) {
+    std::printf("tgs %s +%u built-in %u", script_.Name().c_str(), static_cast<unsigned>(start_),
+                function);
+    for (const TgsSlot& s : laid)
+      std::printf(" (%u,%d)", static_cast<unsigned>(s.flags), static_cast<int>(s.value));
+    std::printf("\n");
+  }
+  f_.result_ = static_cast<int32_t>(function);
+  f_.argumentCount_ = count;
+  const int32_t chain = f_.waitChain_;
+  if (!f_.operations_) {
+    // Without the player's operations a built-in has nothing to act on.
+    f_.valueTop_ = top;
+    return Malformed();
+  }
+  f_.position_ = end;  // a built-in that stops the step is done: the next step goes on behind it
+  TgsBuiltinCall call{f_, *f_.operations_, laid};
+  f_.result_ = f_.builtins_[function](call);
+  if (f_.waitChain_ == chain) f_.waitChain_ = 0;
+  f_.valueTop_ = top;
+  if (f_.result_ != 0) return std::nullopt;
+  return end;
+}
+
+std::optional<uint32_t> TgsInstruction::Statement() {
+  Outcome o = Fragment(false, nullptr);
+  if (o == Outcome::kMalformed) return Malformed();
+  if (o == Outcome::kFailed) return std::nullopt;
+  return static_cast<uint32_t>(r_.position());
+}
+
+std::optional<uint32_t> TgsExecuteInstruction(TgsFrameBase& frame, uint32_t position) {
+  return TgsInstruction(frame, position).Execute();
+}
+
+std::optional<uint32_t> TgsRunStatement(TgsFrameBase& frame, uint32_t position) {
+  return TgsInstruction(frame, position).Statement();
+}
+
+int TgsRegisterFunction(TgsFrameBase& frame, TgsBuiltin function) {
+  frame.builtins_.push_back(function);
+  return static_cast<int>(frame.builtins_.size()) - 1;
+}
+
+bool TgsLinkBytecode(GuestMemory& memory, ByteReader& lists, uint32_t code, uint32_t codeSize,
+                     bool oneByteCounts) {
+  const ScriptVmTables* tables = Global<ScriptVmTables>::Get();
+  if (!tables || tables->memory != &memory) return false;
+  for (int list = 1; list <= 5; ++list) {
+    uint32_t count = 0;
+    uint8_t small = 0;
+    if (oneByteCounts ? !lists.u8(small) : !lists.u32le(count)) return false;
+    if (oneByteCounts) count = small;
+    if (!lists.has(uint64_t{count} * 8)) return false;
+    for (uint32_t i = 0; i < count; ++i) {
+      uint32_t at = 0, value = 0, word = 0;
+      lists.u32le(at);
+      lists.u32le(value);
+      if (at > codeSize || codeSize - at < 4) return false;
+      if (!RelocationWord(list, value, code, codeSize, *tables, word) ||
+          !memory.Write32(code + at, word)) {
+        memory.TakeFault();
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+int TgsRunNested(TgsFrameBase& frame, bool jumpAllowed, bool alreadyRunning) {
+  ScriptEngine* host = frame.host_;
+  if (!host) return kTgsNestedNoHost;
+  BytecodeVm& runner = frame.runner_;
+  ScriptRequest& request = host->Request();
+  int nested = 0;
+  int r = alreadyRunning ? frame.lastRun_ : runner.Run();
+  // Scripts this run loaded go again whichever way it ends.
+  auto finish = [&](int answer) {
+    for (; nested > 0; --nested) host->UnloadLastScript();
+    request.word = kRequestNone;
+    return answer;
+  };
+  for (;;) {
+    if (r == kRunFault) return finish(kTgsNestedFault);
+    switch (request.word) {
+      case kRequestNone:
+        if (r == kRunWaiting) {
+          if (!frame.frameStep_ || frame.frameStep_() == 0) return finish(kTgsNestedQuit);
+        } else {
+          if (nested == 0) return finish(0);
+          --nested;
+          host->UnloadLastScript();
+          if (runner.PopInstructionPointer() != 0) return finish(kTgsNestedFault);
+        }
+        break;
+      case kRequestCall:
+        if (runner.PushInstructionPointer() != 0) return finish(kTgsNestedFault);
+        if (request.nameTooLong || host->LoadScript(request.name, &runner) != 0) {
+          frame.ShowMessage(host::Cp932Literal("Call命令でスクリプトのロードに失敗"));
+          return finish(kTgsNestedCallFailed);
+        }
+        ++nested;
+        request.word = kRequestNone;
+        break;
+      case kRequestJump:
+        if (!jumpAllowed) {
+          frame.ShowMessage(host::Cp932Literal("システムスクリプト中でJump命令は使用できません"));
+          return finish(kTgsNestedJumpRefused);
+        }
+        host->UnloadLastScript();
+        if (nested > 0) --nested;
+        if (request.nameTooLong || host->LoadScript(request.name, &runner) != 0) {
+          frame.ShowMessage(host::Cp932Literal("Jump命令でスクリプトのロードに失敗"));
+          return finish(kTgsNestedJumpFailed);
+        }
+        ++nested;
+        request.word = kRequestNone;
+        break;
+      default:
+        return finish(kTgsNestedQuit);
+    }
+    r = runner.Run();
+  }
+}
+
+namespace {
+
+void CopyText(TgsFrameBase& frame, std::string_view chars) {
+  std::string& text = frame.Text();
+  size_t room = TgsFrameBase::kTextBufferBytes - 1 -
+                std::min(text.size(), TgsFrameBase::kTextBufferBytes - 1);
+  text.append(chars.substr(0, sjis::FitLength(chars, room)));
+}
+
+}  // namespace
+
+int TgsRunStep(TgsFrameBase& frame) {
+  if (!frame.current_) return kTgsStepNoScript;
+  frame.malformed_ = false;
+  for (uint64_t spent = 0;; ++spent) {
+    if (frame.stepBudget_ && spent == frame.stepBudget_) {
+      std::fprintf(stderr, "TGS script %s: the step's budget is spent\n",
+                   host::Cp932ToUtf8Lenient(frame.current_->Name()).c_str());
+      frame.valueTop_ = 0;
+      return kTgsStepMalformed;
+    }
+    if (frame.pendingText_) {
+      std::string pending;
+      if (frame.memory_.ReadCString(frame.pendingText_, pending, TgsFrameBase::kTextBufferBytes)) {
+        CopyText(frame, pending);
+      }
+      frame.memory_.TakeFault();
+      frame.pendingText_ = 0;
+    }
+    TgsScript* script = frame.current_;
+    const uint8_t* code = script->Code();
+    const uint32_t size = script->CodeSize();
+    const uint32_t pos = frame.position_;
+    std::optional<uint32_t> next;
+    bool statement = false;
+    if (pos >= size) {
+      frame.malformed_ = true;
+    } else if (code[pos] == 0) {
+      return kTgsStepEnded;
+    } else if (code[pos] != '[') {
+      const bool pair = sjis::IsLeadByte(code[pos]) && pos + 1 < size && code[pos + 1] != 0;
+      CopyText(frame, {reinterpret_cast<const char*>(code + pos), pair ? 2u : 1u});
+      frame.position_ = pos + (pair ? 2 : 1);
+      continue;
+    } else if (pos + 1 >= size) {
+      frame.malformed_ = true;
+    } else if (code[pos + 1] == ' ') {
+      next = TgsExecuteInstruction(frame, pos + 2);
+    } else if (code[pos + 1] == 's') {
+      statement = true;
+      next = TgsRunStatement(frame, pos + 2);
+    } else {
+      frame.position_ = pos + 1;
+      continue;
+    }
+    if (frame.malformed_) {
+      std::fprintf(stderr, "TGS script %s: malformed code at offset %u\n",
+                   host::Cp932ToUtf8Lenient(script->Name()).c_str(), static_cast<unsigned>(pos));
+      frame.valueTop_ = 0;
+      return kTgsStepMalformed;
+    }
+    if (!next) {
+      if (statement) return kTgsStepStatementFailed;
+      const int32_t result = frame.result_;
+      if (result == kTgsScriptEnded) return kTgsStepEnded;
+      return result >= -1 ? result : kTgsStepBadResult;
+    }
+    if (!frame.current_) return kTgsStepEnded;
+    frame.position_ = *next;
+  }
+}
+
+}  // namespace bw

@@ -1,0 +1,78 @@
+// One loaded ".TOB" scenario script: the file's bytes in guest memory (embedded main-script code,
+// its linked bytes and the texts that argument slots point at are guest addresses), its label
+// index and its message-offset table. The layout is checked once at load, so everything the
+// interpreter later takes from the header (labels, message offsets) lies inside the code.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace bw {
+
+class GuestMemory;
+
+// ParseTob
+constexpr int kTobDone = 0;
+constexpr int kTobBadFile = 2;  // another magic, or a header that does not fit the file
+constexpr int kTobNoMemory = 3;
+
+class TgsScript {
+ public:
+  // Copies file into a new guest block (with a guard NUL behind it) and checks its layout;
+  // kTobDone and script set, else kTobBadFile or kTobNoMemory.
+  static int Load(GuestMemory& memory, std::span<const uint8_t> file, std::string name,
+                  std::unique_ptr<TgsScript>& script);
+  ~TgsScript();
+  TgsScript(const TgsScript&) = delete;
+  TgsScript& operator=(const TgsScript&) = delete;
+
+  const std::string& Name() const { return name_; }
+  int32_t FlagIndex() const { return flagIndex_; }
+  void SetFlagIndex(int32_t index) { flagIndex_ = index; }
+  bool IsVersion1() const { return version1_; }
+  // The guest address of the code start and the code's size; offsets count from the start.
+  uint32_t CodeStart() const { return data_ + codeOffset_; }
+  uint32_t CodeOffset() const { return codeOffset_; }
+  uint32_t CodeSize() const { return codeSize_; }
+  // The code as host bytes (the block never moves while the script lives).
+  const uint8_t* Code() const { return code_; }
+
+  // The label's code offset; -1 when absent, 0 for a null label. The first of a name wins.
+  int32_t FindLabel(const char* label) const;
+  // Entry i of the message table; -1 when i is not below the count.
+  int32_t GetMessageOffset(uint32_t i) const;
+  uint32_t MessageCount() const { return messageCount_; }
+
+ private:
+  TgsScript(GuestMemory& memory, std::string name) : memory_(memory), name_(std::move(name)) {}
+  int Parse(std::span<const uint8_t> file);
+  void IndexLabel(std::string_view name, uint32_t offset);
+
+  struct LabelSlot {
+    uint32_t hash = 0;
+    uint32_t entry = 0;  // index + 1 into labels_; 0 empty
+  };
+  struct Label {
+    std::string_view name;  // inside the guest block
+    uint32_t offset = 0;
+  };
+
+  GuestMemory& memory_;
+  std::string name_;
+  int32_t flagIndex_ = -1;
+  bool version1_ = false;
+  uint32_t data_ = 0;
+  uint32_t codeOffset_ = 0;
+  uint32_t codeSize_ = 0;
+  const uint8_t* code_ = nullptr;
+  const uint8_t* messages_ = nullptr;  // N little-endian words, inside the block
+  uint32_t messageCount_ = 0;
+  std::vector<Label> labels_;
+  std::vector<LabelSlot> slots_;  // open addressing, a power of two
+};
+
+}  // namespace bw

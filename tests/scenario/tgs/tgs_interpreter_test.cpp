@@ -1,0 +1,307 @@
+#include "scenario/tgs/tgs_interpreter.h"
+
+#include <gtest/gtest.h>
+
+#include "host/cp932.h"
+#include "scenario/tgs/tgs_call_record.h"
+#include "scenario/tgs/tgs_test_world.h"
+
+namespace bw {
+namespace {
+
+TEST(TgsText, CharactersBracketsAndPrintedValues) {
+  TgsWorld w;
+  ASSERT_EQ(w.StartScenario(R"(
+  "A"
+  .bytes 81 5B        ; a character whose trail byte is "["
+  .bytes 5B 41        ; "[" before another byte is dropped
+  "x[y"               ; "[" in text prints through function 6
+  PrintNumber -2147483648
+  PrintNumber if(0) 5 ; a false condition skips it
+  PrintText nul
+  .bytes 82 00        ; a lead byte before the end byte is one byte
+)"),
+            0);
+  EXPECT_EQ(TgsRunStep(w.Frame()), kTgsStepEnded);
+  EXPECT_EQ(w.Frame().Text(),
+            "A\x81\x5B"
+            "Ax[y-2147483648\x82");
+}
+
+TEST(TgsText, TheBufferKeepsWholeCharactersUpToItsLimit) {
+  TgsWorld w;
+  ASSERT_EQ(w.StartScenario("\"" + std::string(4094, 'a') + "あい\"\n.end\n"), 0);
+  EXPECT_EQ(TgsRunStep(w.Frame()), kTgsStepEnded);
+  EXPECT_EQ(w.Frame().Text(), std::string(4094, 'a'));
+}
+
+TEST(TgsControl, ConditionsJumpsCallsAndReturns) {
+  TgsWorld w;
+  w.PutTob("R0", ".tob0\n\"r\"\nReturn\n");
+  ASSERT_EQ(w.StartScenario(R"(
+  JumpUnless if(0) @a   ; function 0 jumps when its condition is false
+  "no"
+a:
+  JumpIf if(0) @no
+  JumpIf if(var 0 0) @no
+  JumpIf2 @b
+no:
+  "no"
+b:
+  Call "sub"
+  Preload "R0"
+  Call @0, "r0"
+  Unload -
+  "e"
+  Return @0            ; the call stack is empty: the script ends
+  "no"
+sub:
+  "s"
+  Return
+)"),
+            0);
+  EXPECT_EQ(TgsRunStep(w.Frame()), kTgsStepEnded);
+  EXPECT_EQ(w.Frame().Text(), "sre");
+  EXPECT_EQ(w.Frame().ResidentCount(), 0u);
+}
+
+TEST(TgsControl, AFailedJumpEndsTheScript) {
+  TgsWorld w;
+  ASSERT_EQ(w.StartScenario("Jump @0, \"MISSING\"\n\"no\"\n.end\n"), 0);
+  EXPECT_EQ(TgsRunStep(w.Frame()), kTgsStepEnded);
+  EXPECT_EQ(w.Frame().CurrentScript(), nullptr);
+  EXPECT_EQ(TgsRunStep(w.Frame()), kTgsStepNoScript);
+}
+
+TEST(TgsBuiltins, EveryNumberReachesItsBuiltinWithItsSlots) {
+  TgsWorld w;
+  std::string lines;
+  for (uint32_t f = 12; f < 132; ++f) lines += tob::FunctionName(f) + " 5, \"t\", -, =9\n";
+  ASSERT_EQ(w.StartScenario(lines + ".end\n"), 0);
+  EXPECT_EQ(TgsRunStep(w.Frame()), kTgsStepEnded);
+  ASSERT_EQ(w.Mock().calls.size(), 120u);
+  for (uint32_t f = 12; f < 132; ++f) {
+    const RecordedCall& c = w.Mock().calls[f - 12];
+    EXPECT_EQ(c.number, f);
+    ASSERT_EQ(c.slots.size(), 4u) << f;
+    EXPECT_EQ(c.slots[0].flags, 1u);
+    EXPECT_EQ(c.slots[0].value, 5);
+    EXPECT_EQ(c.slots[1].flags, 1u | kTgsSlotText);
+    EXPECT_EQ(c.texts[1], "t");
+    EXPECT_EQ(c.slots[2].flags, 0u);
+    EXPECT_EQ(c.slots[3].flags, 0u);
+    EXPECT_EQ(c.slots[3].value, 9);
+  }
+  EXPECT_EQ(w.Frame().ValueStackTop(), 0u);
+}
+
+TEST(TgsBuiltins, AScenarioReadsOnOverTheBuiltinTableWhileOperationsAreNotBuilt) {
+  TgsWorld w(true);
+  ASSERT_EQ(w.StartScenario(R"(
+  MessageBegin 0
+  SetNameAndVoice "name", nul
+  "text"
+  TextNewLine
+  MessageWait
+  WaitTime 500, 1
+  BgLoad "BG", 0
+  ReleaseImage "BG"
+  .end
+)"),
+            0);
+  int result = 1;
+  for (int i = 0; i < 20 && result > 0; ++i) result = TgsRunStep(w.Frame());
+  EXPECT_EQ(result, kTgsStepEnded);
+  EXPECT_GT(w.Operations().CallCount(), 0u);
+}
+
+TEST(TgsBuiltins, ResultsStopTheStepAndMapToStepResults) {
+  const struct {
+    int32_t result;
+    int step;
+  } cases[] = {{kTgsScriptEnded, kTgsStepEnded}, {-1, -1}, {-5, kTgsStepBadResult}, {7, 7}};
+  for (const auto& c : cases) {
+    TgsWorld w;
+    w.Mock().results[16] = c.result;
+    ASSERT_EQ(w.StartScenario("\"a\"\nMessageWait 1, 2\n\"b\"\n.end\n"), 0);
+    EXPECT_EQ(TgsRunStep(w.Frame()), c.step) << c.result;
+    EXPECT_EQ(w.Frame().Text(), "a");
+    EXPECT_EQ(w.Frame().ValueStackTop(), 0u) << "a stopping built-in's slots are popped";
+    EXPECT_EQ(w.Frame().ArgumentCount(), 2u);
+    EXPECT_EQ(TgsRunStep(w.Frame()), kTgsStepEnded) << "the next step goes on behind it";
+    EXPECT_EQ(w.Frame().Text(), "ab");
+    EXPECT_EQ(w.Mock().calls.size(), 1u);
+  }
+}
+
+TEST(TgsBuiltins, OneSkipEndsARunOfWaitsUntilAnotherBuiltin) {
+  TgsWorld w;
+  ASSERT_EQ(w.StartScenario("WaitTime 1\nWaitTime 1\nMessageBegin 0\nWaitTime 1\n.end\n"), 0);
+  EXPECT_EQ(TgsRunStep(w.Frame()), kTgsStepEnded);
+  ASSERT_EQ(w.Mock().calls.size(), 4u);
+  EXPECT_EQ(w.Mock().calls[0].chainSeen, 0);
+  EXPECT_EQ(w.Mock().calls[1].chainSeen, 1);
+  EXPECT_EQ(w.Mock().calls[2].chainSeen, 2);
+  EXPECT_EQ(w.Mock().calls[3].chainSeen, 0) << "a built-in that leaves the counter clears it";
+}
+
+TEST(TgsMainScriptCode, EachLinkListAndExpressionResults) {
+  TgsWorld w;
+  ASSERT_EQ(w.StartScenario(R"(
+  stmt{set 5, var:0 | ret}
+  MessageBegin {add 1, 2, host:0 | ret}, {ret}, var(0 0)
+  stmt{native native:3, a, var:0 | ret | a: .word 20, 22}
+  MessageBegin var(0 0)
+  stmt{call lib:0 | ret}
+  MessageBegin var(0 0)
+  stmt{jmp over | set 1, var:0 | over: ret}
+  JumpIf if{set 0, host:0 | ret} @0
+  MessageBegin var(0 0)
+  .end
+)"),
+            0);
+  EXPECT_EQ(TgsRunStep(w.Frame()), kTgsStepEnded);
+  ASSERT_EQ(w.Mock().calls.size(), 4u);
+  EXPECT_EQ(w.Mock().calls[0].slots[0].value, 3);
+  EXPECT_EQ(w.Mock().calls[0].slots[1].value, 0) << "host:0 is cleared before an expression";
+  EXPECT_EQ(w.Mock().calls[0].slots[2].value, 5);
+  EXPECT_EQ(w.Mock().calls[1].slots[0].value, 42);
+  EXPECT_EQ(w.Mock().calls[2].slots[0].value, 9);
+  EXPECT_EQ(w.Mock().calls[3].slots[0].value, 9);
+  // Linked once: a second run of the same code finds the same values.
+  w.Mock().calls.clear();
+  w.Frame().SetPosition(0);
+  EXPECT_EQ(TgsRunStep(w.Frame()), kTgsStepEnded);
+  EXPECT_EQ(w.Mock().calls[1].slots[0].value, 42);
+}
+
+TEST(TgsMainScriptCode, NestedCallsWaitsJumpsAndExit) {
+  TgsWorld w;
+  const size_t loaded = w.Host().LoadedScripts().size();
+  int turns = 0;
+  w.Frame().SetFrameStep([&] { return ++turns; });
+  ASSERT_EQ(w.StartScenario(R"(
+  stmt{native native:0, a, host:2 | wait | ret | a: .word n | n: .string "SUB"}
+  stmt{wait | ret}
+  .end
+)"),
+            0);
+  EXPECT_EQ(TgsRunStep(w.Frame()), kTgsStepEnded);
+  EXPECT_EQ(w.Variable(0), 77u) << "the called script ran";
+  EXPECT_EQ(turns, 1) << "one frame turn for the wait";
+  EXPECT_EQ(w.Host().LoadedScripts().size(), loaded);
+
+  const struct {
+    const char* code;
+    const char* message;
+  } failures[] = {
+      {"native native:1, a, host:2 | ret | a: .word n | n: .string \"SUB\"",
+       "システムスクリプト中でJump命令は使用できません"},
+      {"native native:0, a, host:2 | wait | ret | a: .word n | n: .string \"NONE\"",
+       "Call命令でスクリプトのロードに失敗"},
+      {"native native:2, 0, host:2 | ret", nullptr},
+  };
+  for (const auto& f : failures) {
+    TgsWorld v;
+    ASSERT_EQ(v.StartScenario(std::string("stmt{") + f.code + "}\n\"no\"\n.end\n"), 0);
+    EXPECT_EQ(TgsRunStep(v.Frame()), kTgsStepStatementFailed) << f.code;
+    EXPECT_EQ(v.Frame().Text(), "");
+    if (f.message) {
+      ASSERT_EQ(v.Messages().size(), 1u) << f.code;
+      EXPECT_EQ(v.Messages()[0], host::Cp932Literal(f.message));
+    }
+    EXPECT_EQ(v.Host().Request().word, kRequestNone);
+  }
+  TgsWorld quitting;  // a wait with no frame loop to turn
+  ASSERT_EQ(quitting.StartScenario("stmt{wait | ret}\n.end\n"), 0);
+  EXPECT_EQ(TgsRunStep(quitting.Frame()), kTgsStepStatementFailed);
+}
+
+TEST(TgsMalformedCode, EveryFaultEndsTheStepWithMinusThree) {
+  const struct {
+    const char* name;
+    const char* lines;
+    void (*set)(tob::FaultSwitches&);
+  } cases[] = {
+      {"no end byte", "\"a\"\n.end\n", [](tob::FaultSwitches& f) { f.noEndByte = true; }},
+      {"lead byte last", "\"a\"\n.end\n", [](tob::FaultSwitches& f) { f.leadByteLast = true; }},
+      {"bad skip", "MessageBegin 1\n.end\n", [](tob::FaultSwitches& f) { f.badSkip = true; }},
+      {"function 132", "MessageBegin 1\n.end\n",
+       [](tob::FaultSwitches& f) { f.function132 = true; }},
+      {"kind 4", "MessageBegin 1\n.end\n", [](tob::FaultSwitches& f) { f.kind4 = true; }},
+      {"long string", "MessageBegin \"x\"\n.end\n",
+       [](tob::FaultSwitches& f) { f.longString = true; }},
+      {"link place", "stmt{set 1, var:0 | ret}\n.end\n",
+       [](tob::FaultSwitches& f) { f.linkPlaceOutside = true; }},
+      {"link index", "MessageBegin {set 1, host:0 | ret}\n.end\n",
+       [](tob::FaultSwitches& f) { f.linkIndexOutside = true; }},
+      {"bad bank", "MessageBegin if(var 5 0)\n.end\n", [](tob::FaultSwitches&) {}},
+      {"index past the variable", "MessageBegin var(0 4)\n.end\n", [](tob::FaultSwitches&) {}},
+      {"text slot without text", "PrintText 5\n.end\n", [](tob::FaultSwitches&) {}},
+      {"jump outside the code", "JumpIf @500\n.end\n", [](tob::FaultSwitches&) {}},
+      {"fault in main-script code", "stmt{jmp 0}\n.end\n", [](tob::FaultSwitches&) {}},
+  };
+  for (const auto& c : cases) {
+    TgsWorld w;
+    tob::FaultSwitches f;
+    c.set(f);
+    ASSERT_EQ(w.StartScenario(c.lines, f), 0) << c.name;
+    EXPECT_EQ(TgsRunStep(w.Frame()), kTgsStepMalformed) << c.name;
+    EXPECT_TRUE(w.Mock().calls.empty()) << c.name;
+    EXPECT_EQ(w.Frame().ValueStackTop(), 0u) << c.name;
+  }
+}
+
+TEST(TgsCallRecords, RoundTripAndBoundedReading) {
+  TgsWorld w;
+  GuestMemory& m = w.Frame().Memory();
+  const uint32_t text = m.AllocateCopy(std::vector<uint8_t>{'r', 'u', 'b', 'y'}, true);
+  const TgsSlot slots[] = {{1, 24}, {3, static_cast<int32_t>(text)}, {0, 0}, {2, 0}};
+  std::string buffer = "ab";
+  ASSERT_TRUE(TgsWriteCallRecord(buffer, 4095, m, 27, slots));
+  const uint32_t scratch = m.Allocate(64);
+  ByteReader r(buffer.data() + 2, buffer.size() - 2);
+  uint32_t number = 0;
+  std::vector<TgsSlot> out;
+  ASSERT_TRUE(TgsReadCallRecord(r, m, scratch, 64, number, out));
+  EXPECT_TRUE(r.atEnd());
+  EXPECT_EQ(number, 27u);
+  ASSERT_EQ(out.size(), 4u);
+  EXPECT_EQ(out[0].value, 24);
+  std::string s;
+  EXPECT_TRUE(m.ReadCString(out[1].value, s, 10));
+  EXPECT_EQ(s, "ruby");
+  EXPECT_EQ(out[3].flags, 2u);
+  EXPECT_EQ(out[3].value, 0);
+
+  std::string full(4090, 'x');
+  EXPECT_FALSE(TgsWriteCallRecord(full, 4095, m, 27, slots))
+      << "a record that does not fit is dropped whole";
+  EXPECT_EQ(full.size(), 4090u);
+
+  std::string record(buffer.begin() + 2, buffer.end());
+  std::string f132 = record;
+  f132[6] = static_cast<char>(132);
+  for (const std::string& bad : {f132, record.substr(0, record.size() - 1)}) {
+    ByteReader b(bad.data(), bad.size());
+    EXPECT_FALSE(TgsReadCallRecord(b, m, scratch, 64, number, out));
+    EXPECT_EQ(b.position(), 0u);
+  }
+  ByteReader small(record.data(), record.size());
+  EXPECT_FALSE(TgsReadCallRecord(small, m, scratch, 4, number, out))
+      << "texts must fit the scratch area";
+}
+
+TEST(TgsCallRecords, InlineBuiltinsAppendThemselvesWhileTextIsCollected) {
+  TgsWorld w;
+  w.Frame().SetCollectingText(true);
+  ASSERT_EQ(w.StartScenario("\"a\"\nTextNewLine\n\"b\"\n.end\n"), 0);
+  EXPECT_EQ(TgsRunStep(w.Frame()), kTgsStepEnded);
+  const std::string& t = w.Frame().Text();
+  ASSERT_EQ(t.size(), 2u + 14u);
+  EXPECT_EQ(t.substr(0, 3), std::string("a\0[", 3));
+  EXPECT_EQ(t.back(), 'b');
+}
+
+}  // namespace
+}  // namespace bw
