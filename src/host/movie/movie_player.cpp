@@ -133,6 +133,7 @@ struct MoviePlayer::Impl {
 
   int32_t state = kMovieStopped;
   bool loop = false;
+  bool stopAtEnd = true;
   double rate = 1.0;
   int64_t base = 0;      // movie time at startNs
   uint64_t startNs = 0;  // host clock when playing began
@@ -435,6 +436,7 @@ struct MoviePlayer::Impl {
     }
     completed = true;
     events.push_back(kMovieEventComplete);
+    if (!stopAtEnd) return;
     base = Clock();
     state = kMovieStopped;
   }
@@ -667,6 +669,11 @@ void MoviePlayer::SetLoop(bool loop) {
   if (impl_) impl_->loop = loop;
 }
 
+void MoviePlayer::SetStopAtEnd(bool stop) {
+  std::lock_guard<std::mutex> hold(lock_);
+  if (impl_) impl_->stopAtEnd = stop;
+}
+
 int32_t MoviePlayer::SetRate(double rate) {
   std::lock_guard<std::mutex> hold(lock_);
   if (!impl_) return kMovieNotOpen;
@@ -737,6 +744,13 @@ bool MoviePlayer::NextEvent(int32_t* code) {
   if (code) *code = impl_->events.front();
   impl_->events.pop_front();
   return true;
+}
+
+bool MoviePlayer::HasEvents() {
+  std::lock_guard<std::mutex> hold(lock_);
+  if (!impl_) return false;
+  impl_->Update();
+  return !impl_->events.empty();
 }
 
 uint32_t MoviePlayer::ReadSound(uint8_t* buffer, uint32_t size) {

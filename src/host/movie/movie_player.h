@@ -93,6 +93,9 @@ class MoviePlayer {
   int32_t GetState(int32_t* state);
   // Sprite and primitive forms loop inside the player.
   void SetLoop(bool loop);
+  // Whether the end stops the player (state 0) or only tells it by the event, leaving the owner
+  // to stop or loop (the window form).
+  void SetStopAtEnd(bool stop);
   int32_t SetRate(double rate);
   double Rate() const;
   int32_t VideoWidth() const;
@@ -113,6 +116,7 @@ class MoviePlayer {
 
   // The next event; false when none is queued.
   bool NextEvent(int32_t* code);
+  bool HasEvents();
 
   // The sound, pulled at the device's pace. Bytes written (a multiple of 4), 0 at the end.
   uint32_t ReadSound(uint8_t* buffer, uint32_t size);
