@@ -1,7 +1,9 @@
 // Label: threads
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
+#include <thread>
 
 #include "graphics/device/direct_draw_device.h"
 #include "graphics/device/display_manager.h"
@@ -253,6 +255,52 @@ TEST_F(MovieWrappers, WindowMovieTellsTheWindowAndStopsOrLoopsAtTheEnd) {
     EXPECT_EQ(state, loop ? host::kMoviePlaying : host::kMovieStopped);
     EXPECT_EQ(movie.IsShowing(), loop);
   }
+  host::DestroyWindow(window);
+}
+
+}  // namespace
+}  // namespace bw
+
+namespace bw {
+namespace {
+
+// The decoder works on other threads while the frame thread draws, restores, moves and closes.
+TEST_F(MovieWrappers, DecodingRacesNothingWhileDrawnRestoredAndClosed) {
+  DirectDrawDevice device;
+  ScopedGlobal<DirectDrawDevice> display{&device};
+  ASSERT_EQ(device.Create(false, false, nullptr, nullptr, 0, true, 640, 480), 0);
+  DisplayManager manager;
+  MovieLibrarySet libraries = MakeMovieLibraries(true, false, &game_.manager());
+  PublishMovieLibraries(&libraries);
+  MoviePrimControl prim;
+  ASSERT_EQ(prim.Open(&manager, "OP.MPG", 0, 0), kMovieOpened);
+  prim.Play();
+  std::atomic<bool> stop{false};
+  std::thread drawer([&] {
+    while (!stop.load()) prim.Draw(nullptr, nullptr, nullptr);
+  });
+  for (int i = 0; i < 50; ++i) {
+    clock_.AdvanceMilliseconds(20);
+    world_.device.Device()->Pull(441);
+    prim.Restore();
+  }
+  stop = true;
+  drawer.join();
+
+  // On a clock that runs by itself the window form decodes on its own thread.
+  ScopedGlobal<host::ClockSource> running(nullptr);
+  host::WindowDesc desc;
+  const host::HWND window = host::CreateWindow(desc);
+  MovieObject movie;
+  ASSERT_EQ(movie.Open(window, "OP.MPG", nullptr, 64, 48), kMovieOpened);
+  movie.Play();
+  for (int i = 0; i < 20; ++i) {
+    movie.SetRect({i % 8, 0, 32 + i, 24 + i});
+    movie.GetRect();
+    movie.HandleEvents();
+    movie.LastFrame();
+  }
+  movie.Reset();
   host::DestroyWindow(window);
 }
 

@@ -390,10 +390,12 @@ struct MoviePlayer::Impl {
     MovieFrameMemory memory;
     if (!target->LockFrame(&memory)) return;
     if (memory.pixels && memory.width > 0 && memory.height > 0) {
+      // Without scaling the cheapest filter gives the same pixels.
+      const bool same = frame->width == memory.width && frame->height == memory.height;
       scaler = sws_getCachedContext(scaler, frame->width, frame->height,
                                     static_cast<AVPixelFormat>(frame->format), memory.width,
-                                    memory.height, PixelFormatOf(memory.format), SWS_BILINEAR,
-                                    nullptr, nullptr, nullptr);
+                                    memory.height, PixelFormatOf(memory.format),
+                                    same ? SWS_POINT : SWS_BILINEAR, nullptr, nullptr, nullptr);
       if (scaler) {
         uint8_t* planes[4] = {memory.pixels, nullptr, nullptr, nullptr};
         int pitches[4] = {memory.pitch, 0, 0, 0};
