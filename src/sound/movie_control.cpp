@@ -188,13 +188,20 @@ int32_t MovieControl::Open(const char* file, FileSystemManager* fileSystem) {
   return kMovieOpened;
 }
 
+void MovieControl::StopSound() {
+  // Stopping rewinds the sound's decoder: only once.
+  if (!sound_ || !soundRunning_) return;
+  soundRunning_ = false;
+  sound_->Stop();
+}
+
 void MovieControl::StartSound() {
   if (!sound_) return;
   int64_t position = 0;
   player_.GetPosition(&position);
   sound_->Stop();
   sound_->SeekMs(static_cast<uint32_t>(std::max<int64_t>(position, 0) / 10000));
-  sound_->Play();
+  soundRunning_ = sound_->Play() == kSoundBufferOk;
 }
 
 int32_t MovieControl::Play() {
@@ -219,7 +226,7 @@ int32_t MovieControl::Resume() {
 
 int32_t MovieControl::Stop() {
   const int32_t r = player_.Stop();
-  if (r == host::kMovieOk && sound_) sound_->Stop();
+  if (r == host::kMovieOk) StopSound();
   return r;
 }
 
@@ -242,13 +249,12 @@ int32_t MovieControl::GetPosition(int64_t* units) {
 int32_t MovieControl::GetState(int32_t* state) {
   const int32_t r = player_.GetState(state);
   // The sound of a movie that ended by itself stops with it.
-  if (r == host::kMovieOk && state && *state == host::kMovieStopped && sound_) sound_->Stop();
+  if (r == host::kMovieOk && state && *state == host::kMovieStopped) StopSound();
   return r;
 }
 
 int32_t MovieControl::SetVolume(int32_t hundredths) {
   if (!player_.IsOpen()) return kMovieNone;
-  volume_ = hundredths;
   host::SoundBuffer* buffer = sound_ ? sound_->GetDirectSoundBuffer() : nullptr;
   if (buffer) buffer->SetVolume(hundredths);
   return 0;

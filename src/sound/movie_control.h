@@ -108,11 +108,12 @@ class MovieControl {
  private:
   // Starts the sound at the movie clock's position.
   void StartSound();
+  void StopSound();
 
   host::MoviePlayer player_;
   DecoderRef soundStream_;
   std::unique_ptr<StreamingSoundBuffer> sound_;
-  int32_t volume_ = 0;  // hundredths of a decibel
+  bool soundRunning_ = false;  // started and not stopped since
 };
 
 // The operations the three wrappers share, each answering kMovieNone without a movie.
