@@ -6,6 +6,7 @@
 // it with Present, so a headless run shows the same frames every time.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -70,7 +71,7 @@ class MovieObject : public MovieWrapper {
   Rect rect_;
   int32_t canvasWidth_ = 0;
   int32_t canvasHeight_ = 0;
-  bool showing_ = false;
+  std::atomic<bool> showing_{false};  // read by the decoder thread
   int32_t videoWidth_ = 0;
   int32_t videoHeight_ = 0;
   std::unique_ptr<Decoder> decoder_;
