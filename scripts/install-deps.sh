@@ -12,6 +12,7 @@ packages=(
   clang
   xvfb x11-apps imagemagick xauth
   libimgui-dev
+  libavformat-dev libavcodec-dev libswscale-dev libswresample-dev
 )
 
 is_installed() {

@@ -82,6 +82,21 @@ int32_t StreamingSoundBuffer::Open(const char* file, const char* loopFile) {
       return kStreamLoopMismatch;
     }
   }
+  return MakeRing(device);
+}
+
+int32_t StreamingSoundBuffer::OpenDecoder(SoundDecoderStream* stream) {
+  DirectSoundDevice* device = Global<DirectSoundDevice>::Get();
+  if (device == nullptr || device->Device() == nullptr) return kStreamNoDevice;
+  Close();
+  if (stream == nullptr || stream->GetFormat()->avgBytesPerSec == 0) return kStreamNoDecoder;
+  stream->AddRef();
+  first_ = stream;
+  format_ = *stream->GetFormat();
+  return MakeRing(device);
+}
+
+int32_t StreamingSoundBuffer::MakeRing(DirectSoundDevice* device) {
   const uint64_t ring = uint64_t{kRingSeconds} * format_.avgBytesPerSec;
   if (ring > host::kBufferMaxBytes || ring % BlockAlign() != 0) {
     Close();

@@ -65,6 +65,8 @@ class StreamingSoundBuffer final : public SoundBuffer {
 
   // file plays first; loopFile, when given, follows it and is the part that loops.
   int32_t Open(const char* file, const char* loopFile);
+  // Plays a decoder made elsewhere (a movie's sound); the buffer takes its own reference.
+  int32_t OpenDecoder(SoundDecoderStream* stream);
   int32_t Start();
 
   bool IsStreaming() override { return true; }
@@ -107,6 +109,8 @@ class StreamingSoundBuffer final : public SoundBuffer {
     Event* event_;
   };
 
+  // The ring and the host buffer for the decoders in place.
+  int32_t MakeRing(DirectSoundDevice* device);
   void FeedBody();
   // Feeds from stream, which loops or ends at wrapBytes of the whole sound; first bytes are
   // those of the first stream before it (0 for a single stream).

@@ -1,17 +1,18 @@
 // oggtone OUT.ogg --freq HZ --ms MS [--rate HZ] [--channels 1|2]: writes a sine tone as Ogg Vorbis.
-#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <string_view>
 
 #include "lib/file_bytes.h"
 #include "lib/ogg/ogg_vorbis_writer.h"
+#include "lib/tool_args.h"
 #include "lib/tool_exit.h"
 
 namespace {
 
 using bw::tools::kExitFailed;
 using bw::tools::kExitOk;
+using bw::tools::ParseNumber;
 
 constexpr bw::tools::ToolUsage kUsage = {
     "oggtone: writes a sine tone as an Ogg Vorbis file, for test sounds and music.",
@@ -19,13 +20,6 @@ constexpr bw::tools::ToolUsage kUsage = {
 
 int Usage() {
   return bw::tools::PrintUsage(kUsage);
-}
-
-template <typename T>
-bool ParseNumber(std::string_view text, T* out) {
-  const char* end = text.data() + text.size();
-  auto [ptr, ec] = std::from_chars(text.data(), end, *out);
-  return ec == std::errc() && ptr == end;
 }
 
 }  // namespace

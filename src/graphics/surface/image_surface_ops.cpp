@@ -5,6 +5,7 @@
 #include "graphics/pixel/alpha_kernels.h"
 #include "graphics/pixel/pixel_kernels.h"
 #include "graphics/pixel/rows8_kernels.h"
+#include "graphics/surface/memory_bitmap.h"
 #include "graphics/surface/pixel_library.h"
 #include "platform/mmx_flag.h"
 
@@ -12,9 +13,12 @@ namespace bw {
 namespace surface_ops {
 
 int BitsOf(const Surface* surface) {
-  const auto* dib = dynamic_cast<const DibSurface*>(surface);
-  if (!dib) return 0;
-  int bits = dib->GetBitsPerPixel();
+  int bits = 0;
+  if (const auto* dib = dynamic_cast<const DibSurface*>(surface)) {
+    bits = dib->GetBitsPerPixel();
+  } else if (const auto* memory = dynamic_cast<const MemoryBitmap*>(surface)) {
+    bits = memory->GetBitsPerPixel();  // a movie's frame
+  }
   return bits == 8 || bits == 32 ? bits : 0;
 }
 

@@ -1,0 +1,191 @@
+// The movie player's frame path beside FFmpeg decoding alone, on the same 1280 x 720 MPEG-1 movie
+// made here by the movie writer. Ours opens the movie through its source, then at each frame time
+// of the clock decodes, drops what is late and converts the frame into a 32-bit frame buffer; the
+// peer opens the same bytes with libavformat and decodes every frame with libavcodec, converting
+// nothing. Both count frames per second of work, the open included.
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "bench_ratio.h"
+#include "common/global.h"
+#include "host/clock.h"
+#include "host/movie/movie_player.h"
+#include "lib/movie/movie_writer.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+}
+
+namespace bw::host {
+namespace {
+
+constexpr int32_t kWidth = 1280;
+constexpr int32_t kHeight = 720;
+constexpr int32_t kFps = 25;
+constexpr uint32_t kMs = 2000;
+constexpr int kFrames = kFps * kMs / 1000;
+
+const std::vector<uint8_t>& Movie() {
+  static const std::vector<uint8_t> bytes = [] {
+    tools::MovieWriterOptions options;
+    options.width = kWidth;
+    options.height = kHeight;
+    options.framesPerSecond = kFps;
+    options.ms = kMs;
+    options.sound = false;
+    std::vector<uint8_t> out;
+    tools::WriteMovie(options, &out);
+    return out;
+  }();
+  return bytes;
+}
+
+class BytesSource final : public MovieSource {
+ public:
+  explicit BytesSource(const std::vector<uint8_t>& bytes) : bytes_(bytes) {}
+  uint32_t Read(uint8_t* buffer, uint32_t size) override {
+    const size_t n = std::min<size_t>(size, bytes_.size() - position_);
+    std::memcpy(buffer, bytes_.data() + position_, n);
+    position_ += n;
+    return static_cast<uint32_t>(n);
+  }
+  bool Seek(uint64_t position) override {
+    if (position > bytes_.size()) return false;
+    position_ = position;
+    return true;
+  }
+  uint64_t Size() override { return bytes_.size(); }
+
+ private:
+  const std::vector<uint8_t>& bytes_;
+  size_t position_ = 0;
+};
+
+class FrameBuffer final : public MovieFrameBuffer {
+ public:
+  FrameBuffer() : pixels_(static_cast<size_t>(kWidth) * kHeight * 4) {}
+  bool LockFrame(MovieFrameMemory* memory) override {
+    *memory = {pixels_.data(), kWidth * 4, kWidth, kHeight, MovieFrameFormat::kXrgb8888};
+    return true;
+  }
+  void UnlockFrame() override {}
+
+ private:
+  std::vector<uint8_t> pixels_;
+};
+
+void BM_MoviePlayerFrames(benchmark::State& state) {
+  if (Movie().empty()) {
+    state.SkipWithError("the movie writer made no movie");
+    return;
+  }
+  VirtualClock clock;
+  ScopedGlobal<ClockSource> scope(&clock);
+  FrameBuffer a, b;
+  for (auto _ : state) {
+    MoviePlayer player;
+    if (player.Open(std::make_unique<BytesSource>(Movie()), 0, 44100) != kMovieOk) {
+      state.SkipWithError("the player refused the movie");
+      return;
+    }
+    player.SetFrameBuffers(&a, &b);
+    player.Play();
+    for (int i = 0; i < kFrames; ++i) {
+      clock.AdvanceMilliseconds(1000 / kFps);
+      benchmark::DoNotOptimize(player.PrepareFrame());
+      player.DoneWithFrame();
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * kFrames);
+}
+BENCHMARK(BM_MoviePlayerFrames)->Unit(benchmark::kMillisecond);
+
+struct MemoryReader {
+  const std::vector<uint8_t>* bytes;
+  size_t position = 0;
+  static int Read(void* opaque, uint8_t* buffer, int size) {
+    auto* r = static_cast<MemoryReader*>(opaque);
+    const size_t n = std::min<size_t>(static_cast<size_t>(size), r->bytes->size() - r->position);
+    if (n == 0) return AVERROR_EOF;
+    std::memcpy(buffer, r->bytes->data() + r->position, n);
+    r->position += n;
+    return static_cast<int>(n);
+  }
+  static int64_t Seek(void* opaque, int64_t offset, int whence) {
+    auto* r = static_cast<MemoryReader*>(opaque);
+    const auto size = static_cast<int64_t>(r->bytes->size());
+    if ((whence & ~AVSEEK_FORCE) == AVSEEK_SIZE) return size;
+    const int64_t target = (whence & ~AVSEEK_FORCE) == SEEK_CUR
+                               ? static_cast<int64_t>(r->position) + offset
+                           : (whence & ~AVSEEK_FORCE) == SEEK_END ? size + offset
+                                                                  : offset;
+    if (target < 0 || target > size) return AVERROR(EINVAL);
+    r->position = static_cast<size_t>(target);
+    return target;
+  }
+};
+
+// FFmpeg alone: demux and decode every frame.
+int DecodeAll(const std::vector<uint8_t>& bytes) {
+  MemoryReader reader{&bytes};
+  auto* buffer = static_cast<uint8_t*>(av_malloc(32 * 1024));
+  AVIOContext* io = avio_alloc_context(buffer, 32 * 1024, 0, &reader, MemoryReader::Read, nullptr,
+                                       MemoryReader::Seek);
+  AVFormatContext* format = avformat_alloc_context();
+  format->pb = io;
+  int frames = 0;
+  if (avformat_open_input(&format, "", nullptr, nullptr) == 0) {
+    avformat_find_stream_info(format, nullptr);
+    const int stream = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    const AVCodec* codec = avcodec_find_decoder(format->streams[stream]->codecpar->codec_id);
+    AVCodecContext* decoder = avcodec_alloc_context3(codec);
+    avcodec_parameters_to_context(decoder, format->streams[stream]->codecpar);
+    decoder->thread_count = 1;
+    avcodec_open2(decoder, codec, nullptr);
+    AVPacket* packet = av_packet_alloc();
+    AVFrame* frame = av_frame_alloc();
+    auto drain = [&] {
+      while (avcodec_receive_frame(decoder, frame) == 0) ++frames;
+    };
+    while (av_read_frame(format, packet) >= 0) {
+      if (packet->stream_index == stream) avcodec_send_packet(decoder, packet);
+      av_packet_unref(packet);
+      drain();
+    }
+    avcodec_send_packet(decoder, nullptr);
+    drain();
+    av_frame_free(&frame);
+    av_packet_free(&packet);
+    avcodec_free_context(&decoder);
+    avformat_close_input(&format);
+  }
+  av_freep(&io->buffer);
+  avio_context_free(&io);
+  return frames;
+}
+
+void BM_FfmpegDecodeOnly(benchmark::State& state) {
+  if (Movie().empty()) {
+    state.SkipWithError("the movie writer made no movie");
+    return;
+  }
+  for (auto _ : state) benchmark::DoNotOptimize(DecodeAll(Movie()));
+  state.SetItemsProcessed(state.iterations() * kFrames);
+}
+BENCHMARK(BM_FfmpegDecodeOnly)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace bw::host
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  bw::bench::RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  reporter.PrintRatio("movie_frames_720p", "BM_MoviePlayerFrames", "BM_FfmpegDecodeOnly");
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,0 +1,226 @@
+#include "sound/movie_object.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "host/clock.h"
+#include "host/messages.h"
+#include "host/presentation_sink.h"
+
+namespace bw {
+
+namespace {
+constexpr uint32_t kDecodeStepMs = 10;
+constexpr int32_t kBytesPerPixel = 4;
+}  // namespace
+
+// A plain BGRA buffer of the destination's size.
+class MovieObject::Buffer final : public host::MovieFrameBuffer {
+ public:
+  Buffer(int32_t width, int32_t height)
+      : width_(width),
+        height_(height),
+        pixels_(static_cast<size_t>(width) * height * kBytesPerPixel) {}
+  bool LockFrame(host::MovieFrameMemory* memory) override {
+    if (pixels_.empty()) return false;
+    *memory = {pixels_.data(), width_ * kBytesPerPixel, width_, height_,
+               host::MovieFrameFormat::kXrgb8888};
+    return true;
+  }
+  void UnlockFrame() override {}
+  const uint8_t* Row(int32_t y) const {
+    return pixels_.data() + static_cast<size_t>(y) * width_ * kBytesPerPixel;
+  }
+
+ private:
+  int32_t width_, height_;
+  std::vector<uint8_t> pixels_;
+};
+
+// Decodes and presents at the device's pace where the clock moves by itself.
+class MovieObject::Decoder final : public WorkerThread {
+ public:
+  explicit Decoder(MovieObject* owner) : owner_(owner) {}
+  ~Decoder() override { Stop(); }
+  void Run() override {
+    while (!WaitForStopRequest(kDecodeStepMs)) owner_->Present();
+  }
+
+ private:
+  MovieObject* owner_;
+};
+
+MovieObject::MovieObject() : MovieWrapper(false) {}
+
+MovieObject::~MovieObject() {
+  Reset();
+}
+
+void MovieObject::Reset() {
+  decoder_.reset();  // stops the thread before what it reads goes
+  std::lock_guard<std::mutex> hold(frameLock_);
+  ResetControl();
+  buffers_[0].reset();
+  buffers_[1].reset();
+  canvas_.clear();
+  handedTime_ = -1;
+  window_ = {};
+  rect_ = {};
+  canvasWidth_ = canvasHeight_ = 0;
+  showing_ = false;
+  videoWidth_ = videoHeight_ = 0;
+}
+
+int32_t MovieObject::Open(host::HWND window, const char* file, FileSystemManager* fileSystem,
+                          int32_t canvasWidth, int32_t canvasHeight) {
+  const MovieHelperLibrary* library = GetMovieLibrary(MovieLibraryKind::kWindow);
+  if (!library) return kMovieNoLibrary;
+  if (!fileSystem) fileSystem = library->fileSystem;
+  if (!window || !file || !fileSystem || canvasWidth < 1 || canvasHeight < 1)
+    return kMovieBadArgument;
+  Reset();
+  const int32_t r = OpenControl(file, fileSystem);
+  if (r != kMovieOpened) return r;
+  // The end is told by an event; HandleEvents decides.
+  control_->Player().SetStopAtEnd(false);
+  {
+    std::lock_guard<std::mutex> hold(frameLock_);
+    window_ = window;
+    canvasWidth_ = canvasWidth;
+    canvasHeight_ = canvasHeight;
+    videoWidth_ = control_->VideoWidth();
+    videoHeight_ = control_->VideoHeight();
+    rect_ = {0, 0, videoWidth_, videoHeight_};
+    canvas_.assign(static_cast<size_t>(canvasWidth) * canvasHeight * kBytesPerPixel, 0);
+    MakeBuffers();
+  }
+  if (host::CurrentClock().MovesOnItsOwn()) {
+    decoder_ = std::make_unique<Decoder>(this);
+    decoder_->Start();
+  }
+  return kMovieOpened;
+}
+
+void MovieObject::MakeBuffers() {
+  control_->Player().SetFrameBuffers(nullptr, nullptr);
+  const int32_t w = rect_.right - rect_.left, h = rect_.bottom - rect_.top;
+  if (w < 1 || h < 1 || videoWidth_ < 1) {
+    buffers_[0].reset();
+    buffers_[1].reset();
+    return;
+  }
+  buffers_[0] = std::make_unique<Buffer>(w, h);
+  buffers_[1] = std::make_unique<Buffer>(w, h);
+  control_->Player().SetFrameBuffers(buffers_[0].get(), buffers_[1].get());
+  handedTime_ = -1;
+}
+
+int32_t MovieObject::Play() {
+  if (!control_) return kMovieNone;
+  showing_ = true;
+  return control_->Play();
+}
+
+int32_t MovieObject::Resume() {
+  if (!control_) return kMovieNone;
+  const int32_t r = control_->Resume();
+  if (r == 0) showing_ = true;
+  return r;
+}
+
+int32_t MovieObject::Stop() {
+  if (!control_) return kMovieNone;
+  showing_ = false;
+  return control_->Stop();
+}
+
+int32_t MovieObject::Query() {
+  return control_ ? 0 : kMovieNone;
+}
+int32_t MovieObject::Command(int32_t) {
+  return control_ ? 0 : kMovieNone;
+}
+
+int32_t MovieObject::SetRect(const Rect& rect) {
+  std::lock_guard<std::mutex> hold(frameLock_);
+  if (!control_) return kMovieNone;
+  // Only what fits the canvas is drawn; a rectangle larger than a movie may be is refused.
+  if (rect.right - int64_t{rect.left} > host::kMovieMaxSide ||
+      rect.bottom - int64_t{rect.top} > host::kMovieMaxSide) {
+    return kMovieBadArgument;
+  }
+  rect_ = rect;
+  std::fill(canvas_.begin(), canvas_.end(), 0);
+  MakeBuffers();
+  return 0;
+}
+
+Rect MovieObject::GetRect() const {
+  std::lock_guard<std::mutex> hold(frameLock_);
+  return rect_;
+}
+
+bool MovieObject::Present() {
+  std::lock_guard<std::mutex> hold(frameLock_);
+  if (!control_) return false;
+  host::MoviePlayer& player = control_->Player();
+  const int32_t index = player.PrepareFrame();
+  const int64_t time = player.ShownFrameTime();
+  if (showing_ && buffers_[0] && time >= 0 && time != handedTime_) {
+    handedTime_ = time;
+    const Buffer& frame = *buffers_[index & 1];
+    // Clip the destination to the canvas.
+    const int32_t left = std::clamp(rect_.left, 0, canvasWidth_),
+                  right = std::clamp(rect_.right, 0, canvasWidth_);
+    const int32_t top = std::clamp(rect_.top, 0, canvasHeight_),
+                  bottom = std::clamp(rect_.bottom, 0, canvasHeight_);
+    for (int32_t y = top; y < bottom && left < right; ++y) {
+      std::memcpy(
+          canvas_.data() + (static_cast<size_t>(y) * canvasWidth_ + left) * kBytesPerPixel,
+          frame.Row(y - rect_.top) + static_cast<size_t>(left - rect_.left) * kBytesPerPixel,
+          static_cast<size_t>(right - left) * kBytesPerPixel);
+    }
+    // The unused byte of each pixel is opaque for the sink.
+    for (size_t i = 3; i < canvas_.size(); i += kBytesPerPixel) canvas_[i] = 0xFF;
+    if (host::PresentationSink* sink = host::GetPresentationSink(window_)) {
+      sink->HandOver(canvas_.data(), canvasWidth_, canvasHeight_, canvasWidth_ * kBytesPerPixel,
+                     host::ScaleFilter::kLinear);
+    }
+  }
+  player.DoneWithFrame();
+  if (player.HasEvents()) host::PostMessage(window_, host::WM_APP_MOVIE, 0, 0);
+  return true;
+}
+
+std::vector<uint8_t> MovieObject::LastFrame() const {
+  std::lock_guard<std::mutex> hold(frameLock_);
+  return canvas_;
+}
+
+void MovieObject::HandleEvents() {
+  if (!control_) return;
+  int32_t code = 0;
+  while (control_->Player().NextEvent(&code)) {
+    int32_t state = host::kMovieStopped;
+    control_->GetState(&state);
+    if (code == host::kMovieEventComplete && state == host::kMoviePlaying) {
+      if (Loop()) {
+        if (control_->Seek(0) != 0) {
+          control_->Stop();
+        }
+        control_->Play();
+      } else {
+        Stop();
+      }
+    } else if (code == host::kMovieEventError) {
+      Stop();
+    }
+  }
+}
+
+void MovieObject::OnDisplayChange() {
+  std::lock_guard<std::mutex> hold(frameLock_);
+  handedTime_ = -1;
+}
+
+}  // namespace bw

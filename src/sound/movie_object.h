@@ -1,0 +1,80 @@
+// The movie played over the main window: its frames are scaled into the destination rectangle of
+// a canvas-sized frame that goes to the window's presentation sink while the application holds
+// the game's own frames back. It fills the application's movie slot: it posts the window the
+// movie request (0x9006) when the player has events, and HandleEvents loops or stops there.
+// Where the clock moves by itself a worker thread decodes; on a virtual clock the caller steps
+// it with Present, so a headless run shows the same frames every time.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "host/message_queue.h"
+#include "platform/rect.h"
+#include "platform/worker_thread.h"
+#include "sound/movie_control.h"
+
+namespace bw {
+
+class MovieObject : public MovieWrapper {
+ public:
+  MovieObject();
+  ~MovieObject() override;
+  MovieObject(const MovieObject&) = delete;
+  MovieObject& operator=(const MovieObject&) = delete;
+
+  // canvasWidth x canvasHeight: the frame handed to the window. 0, or a wrapper code of
+  // movie_control.h (1, 2 for a null window, file or file system, 3, 4, 6).
+  int32_t Open(host::HWND window, const char* file, FileSystemManager* fileSystem,
+               int32_t canvasWidth, int32_t canvasHeight);
+  void Reset();
+
+  // Play and Resume show the movie, Stop hides it.
+  int32_t Play() override;
+  int32_t Resume() override;
+  int32_t Stop() override;
+  int32_t SetRect(const Rect& rect);
+  // The two operations whose meaning is left open: they do nothing and answer 0.
+  int32_t Query();
+  int32_t Command(int32_t value);
+  int32_t VideoWidth() const { return videoWidth_; }
+  int32_t VideoHeight() const { return videoHeight_; }
+  bool IsShowing() const { return showing_; }
+  Rect GetRect() const;
+
+  // Brings the picture up to the clock and hands a changed frame to the window; posts the movie
+  // request when the player has events. False when nothing is open.
+  bool Present();
+  // The frame last handed over (canvas-sized, BGRA), for tests.
+  std::vector<uint8_t> LastFrame() const;
+
+  // The window thread's movie request: takes the player's events, looping or stopping at the end.
+  virtual void HandleEvents();
+  // The desktop's mode changed: the next frame is handed over whole again.
+  virtual void OnDisplayChange();
+
+ private:
+  class Buffer;
+  class Decoder;
+
+  // Sizes the two frame buffers to the destination rectangle; under frameLock_.
+  void MakeBuffers();
+
+  mutable std::mutex frameLock_;  // guards the buffers, the canvas and the rectangle
+  std::unique_ptr<Buffer> buffers_[2];
+  std::vector<uint8_t> canvas_;
+  int64_t handedTime_ = -1;  // the frame time last handed over
+  host::HWND window_{};
+  Rect rect_;
+  int32_t canvasWidth_ = 0;
+  int32_t canvasHeight_ = 0;
+  std::atomic<bool> showing_{false};  // read by the decoder thread
+  int32_t videoWidth_ = 0;
+  int32_t videoHeight_ = 0;
+  std::unique_ptr<Decoder> decoder_;
+};
+
+}  // namespace bw

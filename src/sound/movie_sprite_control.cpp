@@ -1,0 +1,212 @@
+#include "sound/movie_sprite_control.h"
+
+#include "graphics/surface/image_surface.h"
+#include "graphics/surface/pixel_library.h"
+
+namespace bw {
+
+namespace {
+constexpr int kFrameBits = 32;
+constexpr int kModeAdd = 4;
+constexpr int kModeSubtract = 5;
+}  // namespace
+
+// One memory bitmap as the decoder writes it: under the bitmap's own lock.
+class MovieSpriteControl::Buffer final : public host::MovieFrameBuffer {
+ public:
+  explicit Buffer(MemoryBitmap* bitmap) : bitmap_(bitmap) {}
+  bool LockFrame(host::MovieFrameMemory* memory) override {
+    bitmap_->GetLock().lock();
+    if (!bitmap_->GetPixels()) {
+      bitmap_->GetLock().unlock();
+      return false;
+    }
+    *memory = {bitmap_->GetPixels(), bitmap_->GetPitch(), bitmap_->GetWidth(), bitmap_->GetHeight(),
+               host::MovieFrameFormat::kXrgb8888};
+    return true;
+  }
+  void UnlockFrame() override { bitmap_->GetLock().unlock(); }
+
+ private:
+  MemoryBitmap* bitmap_;
+};
+
+MovieSpriteControl::MovieSpriteControl() : MovieWrapper(true) {
+  buffers_[0] = std::make_unique<Buffer>(&frames_[0]);
+  buffers_[1] = std::make_unique<Buffer>(&frames_[1]);
+}
+
+MovieSpriteControl::~MovieSpriteControl() {
+  Reset();
+}
+
+void MovieSpriteControl::Reset() {
+  ResetControl();
+  frames_[0].Free();
+  frames_[1].Free();
+  videoWidth_ = videoHeight_ = 0;
+  source_ = dest_ = {};
+  displayWidth_ = displayHeight_ = 0;
+}
+
+int32_t MovieSpriteControl::Open(const char* file, int32_t x, int32_t y,
+                                 FileSystemManager* fileSystem) {
+  const MovieHelperLibrary* library = GetMovieLibrary(MovieLibraryKind::kSprite);
+  if (!library) return kMovieNoLibrary;
+  if (!fileSystem) fileSystem = library->fileSystem;
+  if (!file || !fileSystem || !GetPixelLibrary()) return kMovieBadArgument;
+  Reset();
+  const int32_t r = OpenControl(file, fileSystem);
+  if (r != kMovieOpened) return r;
+  const int32_t w = control_->VideoWidth(), h = control_->VideoHeight();
+  if (w > 0 && h > 0) {
+    if (frames_[0].Create(w, h, kFrameBits) != 0 || frames_[1].Create(w, h, kFrameBits) != 0) {
+      Reset();
+      return kMovieLibraryRefused;
+    }
+    control_->Player().SetFrameBuffers(buffers_[0].get(), buffers_[1].get());
+  }
+  videoWidth_ = w;
+  videoHeight_ = h;
+  source_ = {0, 0, w, h};
+  x_ = x;
+  y_ = y;
+  UpdateDest();
+  return kMovieOpened;
+}
+
+void MovieSpriteControl::UpdateDest() {
+  const int32_t w = displayWidth_ > 0 ? displayWidth_ : videoWidth_;
+  const int32_t h = displayHeight_ > 0 ? displayHeight_ : videoHeight_;
+  dest_ = {x_, y_, x_ + w, y_ + h};
+  SetChanged(true);
+}
+
+int MovieSpriteControl::SetDrawMode(int mode) {
+  if (mode < 0 || mode > kMaxDrawMode) return 1;
+  if (mode != drawMode_) {
+    drawMode_ = static_cast<uint8_t>(mode);
+    SetChanged(true);
+  }
+  return 0;
+}
+
+int MovieSpriteControl::SetAlpha(int alpha) {
+  if ((alpha & 0xFF) != alpha_) {
+    alpha_ = static_cast<uint8_t>(alpha);
+    SetChanged(true);
+  }
+  return 0;
+}
+
+bool MovieSpriteControl::SetPos(int32_t x, int32_t y) {
+  if (x == x_ && y == y_) return false;
+  x_ = x;
+  y_ = y;
+  UpdateDest();
+  return true;
+}
+
+bool MovieSpriteControl::MoveBy(int32_t dx, int32_t dy) {
+  return SetPos(x_ + dx, y_ + dy);
+}
+
+int MovieSpriteControl::SetZoom(int32_t width, int32_t height) {
+  // One side below 1 takes the video's; both below 1 go back to the video's size.
+  const int32_t w = width < 1 ? 0 : width, h = height < 1 ? 0 : height;
+  if (w == displayWidth_ && h == displayHeight_) return 0;
+  displayWidth_ = w;
+  displayHeight_ = h;
+  UpdateDest();
+  return 0;
+}
+
+bool MovieSpriteControl::SetZoomAndPos(int32_t width, int32_t height, int32_t x, int32_t y) {
+  const Rect before = dest_;
+  displayWidth_ = width < 1 ? 0 : width;
+  displayHeight_ = height < 1 ? 0 : height;
+  x_ = x;
+  y_ = y;
+  const bool changed = IsChanged();
+  UpdateDest();
+  if (dest_ == before) {
+    SetChanged(changed);
+    return false;
+  }
+  return true;
+}
+
+bool MovieSpriteControl::Refresh(const Rect* rect) {
+  if (!GetOwnerList()) return false;
+  Rect part = dest_;
+  if (rect) {
+    const Rect moved{rect->left + x_, rect->top + y_, rect->right + x_, rect->bottom + y_};
+    if (!IntersectRects(&part, part, moved)) return false;
+  }
+  return InvalidateInOwner(part);
+}
+
+bool MovieSpriteControl::HitTest(int32_t x, int32_t y, bool) const {
+  return x >= dest_.left && x < dest_.right && y >= dest_.top && y < dest_.bottom;
+}
+
+bool MovieSpriteControl::Overlaps(const DisplayObject& other) const {
+  const Rect* o = other.GetRectPtr();
+  return dest_.left < o->right && o->left < dest_.right && dest_.top < o->bottom &&
+         o->top < dest_.bottom;
+}
+
+int MovieSpriteControl::DrawFrame(ImageSurface* target) {
+  if (!visible_ || alpha_ == 0) return kDrawDone;
+  if (!target || !control_) return kDrawNoTarget;
+  if (videoWidth_ < 1 || videoHeight_ < 1) return kDrawNothing;  // sound only
+  host::MoviePlayer& player = control_->Player();
+  const int32_t index = player.PrepareFrame();
+  if (index < 0) return kDrawFailed;
+  MemoryBitmap& frame = frames_[index & 1];
+  // The frame carries no alpha: only the opacity, an addition or a subtraction apply, and an
+  // opaque frame is copied.
+  const uint32_t blend = drawMode_ == kModeAdd        ? kLibAdd
+                         : drawMode_ == kModeSubtract ? kLibSubtract
+                         : alpha_ == 255              ? kLibCopy
+                                                      : kLibOpacity;
+  int result = 0;
+  {
+    std::lock_guard<std::recursive_mutex> hold(frame.GetLock());
+    if (displayWidth_ > 0 || displayHeight_ > 0) {
+      const Size size{GetWidth(), GetHeight()};
+      result = target->LibStretchBlit(&frame, static_cast<int>(LibraryOperation(blend)), 0, alpha_,
+                                      0, &size, x_, y_, &source_);
+    } else {
+      result = target->LibBlitOpB(&frame, static_cast<int>(LibraryOperation(blend)), alpha_, 0, x_,
+                                  y_, &source_);
+    }
+  }
+  player.DoneWithFrame();
+  return result == ImageSurface::kOpDone ? kDrawDone : kDrawFailed;
+}
+
+int MovieSpriteControl::DrawOver(ImageSurface* target) {
+  const bool changed = IsChanged();
+  const int result = DrawFrame(target);
+  SetChanged(changed);
+  return result;
+}
+
+int MovieSpriteControl::DrawInto(ImageSurface* target, Rect* out) {
+  if (out) out->left = DisplayObjectList::kNoRect;
+  const int result = DrawFrame(target);
+  if (result == kDrawDone && out && target && visible_ && alpha_ != 0) {
+    Rect drawn = dest_;
+    if (target->ClipToClipRect(&drawn)) *out = drawn;
+  }
+  return result;
+}
+
+int MovieSpriteControl::Draw(ImageSurface* target, const Rect& clip) {
+  Rect area = dest_;
+  if (!IntersectRects(&area, area, clip)) return kDrawDone;
+  return DrawFrame(target);
+}
+
+}  // namespace bw

@@ -1,0 +1,219 @@
+#include "host/movie/movie_player.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "common/global.h"
+#include "host/clock.h"
+#include "support/movie_samples.h"
+
+namespace bw::host {
+namespace {
+
+using tools::MovieContainer;
+using tools::MovieWriterOptions;
+
+class MemorySource final : public MovieSource {
+ public:
+  explicit MemorySource(std::vector<uint8_t> bytes) : bytes_(std::move(bytes)) {}
+  uint32_t Read(uint8_t* buffer, uint32_t size) override {
+    const size_t n = std::min<size_t>(size, bytes_.size() - position_);
+    std::memcpy(buffer, bytes_.data() + position_, n);
+    position_ += n;
+    return static_cast<uint32_t>(n);
+  }
+  bool Seek(uint64_t position) override {
+    if (position > bytes_.size()) return false;
+    position_ = position;
+    return true;
+  }
+  uint64_t Size() override { return bytes_.size(); }
+
+ private:
+  std::vector<uint8_t> bytes_;
+  size_t position_ = 0;
+};
+
+// A 32-bit frame buffer in plain memory.
+class PlainBuffer final : public MovieFrameBuffer {
+ public:
+  PlainBuffer(int32_t w, int32_t h) : w_(w), h_(h), pixels_(static_cast<size_t>(w) * h) {}
+  bool LockFrame(MovieFrameMemory* m) override {
+    *m = {reinterpret_cast<uint8_t*>(pixels_.data()), w_ * 4, w_, h_, MovieFrameFormat::kXrgb8888};
+    return true;
+  }
+  void UnlockFrame() override {}
+  // Away from the moving bar along the bottom.
+  uint32_t Centre() const { return pixels_[static_cast<size_t>(h_ / 3) * w_ + w_ / 2] & 0xFFFFFF; }
+
+ private:
+  int32_t w_, h_;
+  std::vector<uint32_t> pixels_;
+};
+
+class MoviePlayerTest : public ::testing::Test {
+ protected:
+  int32_t Open(const MovieWriterOptions& options) {
+    std::vector<uint8_t> bytes = test::MakeMovie(options);
+    EXPECT_FALSE(bytes.empty()) << "the writer made no movie";
+    return OpenBytes(std::move(bytes));
+  }
+  int32_t OpenBytes(std::vector<uint8_t> bytes) {
+    const int32_t r = player.Open(std::make_unique<MemorySource>(std::move(bytes)), 0, 44100);
+    if (r == kMovieOk) player.SetFrameBuffers(&a, &b);
+    return r;
+  }
+  uint32_t ShownColour() {
+    const int32_t index = player.PrepareFrame();
+    player.DoneWithFrame();
+    return index == 0 ? a.Centre() : b.Centre();
+  }
+  int32_t State() {
+    int32_t s = -1;
+    player.GetState(&s);
+    return s;
+  }
+  double ToneAt(uint32_t ms) {
+    EXPECT_EQ(player.SeekSoundMs(ms), kMovieOk);
+    std::vector<uint8_t> pcm(44100 / 4 * 4);
+    pcm.resize(player.ReadSound(pcm.data(), static_cast<uint32_t>(pcm.size())));
+    return test::ToneOfPcm(pcm, 44100);
+  }
+
+  VirtualClock clock{1000};
+  ScopedGlobal<ClockSource> scope{&clock};
+  PlainBuffer a{64, 48}, b{64, 48};
+  MoviePlayer player;
+};
+
+TEST_F(MoviePlayerTest, PictureAndSoundFollowTheClockSeekPauseAndResume) {
+  ASSERT_EQ(Open({}), kMovieOk);
+  EXPECT_EQ(player.VideoWidth(), 64);
+  EXPECT_EQ(player.VideoHeight(), 48);
+  EXPECT_NEAR(player.LengthMs(), 2000, 100);
+  ASSERT_EQ(player.Play(), kMovieOk);
+  clock.AdvanceMilliseconds(500);
+  EXPECT_TRUE(test::ColourNear(ShownColour(), tools::MovieColourOfSecond(0)))
+      << std::hex << ShownColour();
+  clock.AdvanceMilliseconds(1000);
+  EXPECT_TRUE(test::ColourNear(ShownColour(), tools::MovieColourOfSecond(1)))
+      << std::hex << ShownColour();
+
+  EXPECT_NEAR(ToneAt(200), tools::MovieToneOfSecond(0), 30);
+  EXPECT_NEAR(ToneAt(1200), tools::MovieToneOfSecond(1), 30);
+
+  ASSERT_EQ(player.Seek(500 * 10000), kMovieOk);
+  EXPECT_TRUE(test::ColourNear(ShownColour(), tools::MovieColourOfSecond(0))) << "seek back";
+  ASSERT_EQ(player.Seek(1500 * 10000), kMovieOk);
+  EXPECT_TRUE(test::ColourNear(ShownColour(), tools::MovieColourOfSecond(1)))
+      << "seek forward " << std::hex << ShownColour() << " " << std::dec << player.ShownFrameTime();
+
+  ASSERT_EQ(player.Pause(), kMovieOk);
+  EXPECT_EQ(State(), kMoviePaused);
+  int64_t held = 0, later = 0;
+  player.GetPosition(&held);
+  clock.AdvanceMilliseconds(700);
+  player.GetPosition(&later);
+  EXPECT_EQ(held, later) << "the clock runs on while paused";
+  ASSERT_EQ(player.Resume(), kMovieOk);
+  clock.AdvanceMilliseconds(100);
+  player.GetPosition(&later);
+  EXPECT_EQ(later, held + 100 * 10000);
+}
+
+TEST_F(MoviePlayerTest, EndStopsWithAnEventOrWrapsWhenLooping) {
+  ASSERT_EQ(Open({}), kMovieOk);
+  player.Play();
+  clock.AdvanceMilliseconds(2600);
+  EXPECT_EQ(State(), kMovieStopped);
+  int32_t event = 0;
+  ASSERT_TRUE(player.NextEvent(&event));
+  EXPECT_EQ(event, kMovieEventComplete);
+  EXPECT_FALSE(player.NextEvent(&event)) << "completion is told once";
+
+  player.SetLoop(true);
+  ASSERT_EQ(player.Play(), kMovieOk);  // from the start again
+  clock.AdvanceMilliseconds(2100);
+  EXPECT_EQ(State(), kMoviePlaying);
+  clock.AdvanceMilliseconds(300);
+  int64_t position = 0;
+  player.GetPosition(&position);
+  EXPECT_LT(position, 1000 * 10000) << "the loop did not wrap";
+  EXPECT_TRUE(test::ColourNear(ShownColour(), tools::MovieColourOfSecond(0)));
+}
+
+TEST_F(MoviePlayerTest, EveryContainerTheWriterMakesPlays) {
+  for (MovieContainer c :
+       {MovieContainer::kMpeg1, MovieContainer::kAvi, MovieContainer::kMp4, MovieContainer::kWmv}) {
+    SCOPED_TRACE(tools::MovieExtension(c));
+    MovieWriterOptions options;
+    options.container = c;
+    ASSERT_EQ(Open(options), kMovieOk);
+    EXPECT_TRUE(player.HasSound());
+    player.Play();
+    clock.AdvanceMilliseconds(1500);
+    EXPECT_TRUE(test::ColourNear(ShownColour(), tools::MovieColourOfSecond(1)))
+        << std::hex << ShownColour();
+    EXPECT_NEAR(ToneAt(300), tools::MovieToneOfSecond(0), 30);
+  }
+}
+
+TEST_F(MoviePlayerTest, BadFilesAreRefusedAndLeaveNothingOpen) {
+  EXPECT_EQ(OpenBytes(std::vector<uint8_t>(4000, 0x37)), kMovieRefused);
+  EXPECT_FALSE(player.IsOpen());
+  MovieWriterOptions huge;
+  huge.container = MovieContainer::kAvi;
+  huge.hugeSize = true;
+  EXPECT_EQ(Open(huge), kMovieRefused);
+  EXPECT_FALSE(player.IsOpen());
+  // Playlists and concatenation would open other names: everything comes from the one source.
+  for (std::string text :
+       {"ffconcat version 1.0\nfile 'other.mpg'\n",
+        "#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXTINF:2,\nother.ts\n#EXT-X-ENDLIST\n"}) {
+    EXPECT_EQ(OpenBytes(std::vector<uint8_t>(text.begin(), text.end())), kMovieRefused) << text;
+    EXPECT_FALSE(player.IsOpen());
+  }
+}
+
+TEST_F(MoviePlayerTest, SoundWithoutPictureHasNoSize) {
+  MovieWriterOptions options;
+  options.picture = false;
+  ASSERT_EQ(Open(options), kMovieOk);
+  EXPECT_EQ(player.VideoWidth(), 0);
+  EXPECT_EQ(player.VideoHeight(), 0);
+  EXPECT_NEAR(ToneAt(1500), tools::MovieToneOfSecond(1), 30);
+  player.Play();
+  clock.AdvanceMilliseconds(1000);
+  EXPECT_EQ(State(), kMoviePlaying);
+  clock.AdvanceMilliseconds(1500);
+  EXPECT_EQ(State(), kMovieStopped);
+}
+
+TEST_F(MoviePlayerTest, ShortAndBrokenFilesCompleteEarly) {
+  MovieWriterOptions truncated;
+  truncated.keepPercent = 25;
+  MovieWriterOptions corrupt;
+  corrupt.corrupt = true;
+  for (const MovieWriterOptions& options : {truncated, corrupt}) {
+    ASSERT_EQ(Open(options), kMovieOk);
+    player.Play();
+    for (int step = 0; step < 30 && State() == kMoviePlaying; ++step) {
+      clock.AdvanceMilliseconds(100);
+      player.PrepareFrame();
+      player.DoneWithFrame();
+    }
+    EXPECT_EQ(State(), kMovieStopped);
+    if (options.keepPercent) {
+      EXPECT_LT(player.ShownFrameTime(), 1800 * 10000) << "a cut file ends at its last frame";
+    }
+    std::vector<uint8_t> pcm(1 << 16);
+    while (player.ReadSound(pcm.data(), static_cast<uint32_t>(pcm.size())) > 0) {
+    }
+    EXPECT_TRUE(player.SoundAtEnd());
+  }
+}
+
+}  // namespace
+}  // namespace bw::host

@@ -1,0 +1,308 @@
+// Label: threads
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <thread>
+
+#include "graphics/device/direct_draw_device.h"
+#include "graphics/device/display_manager.h"
+#include "graphics/pixel/surface_rows.h"
+#include "graphics/surface/image_surface.h"
+#include "graphics/surface/movie_frame_surface.h"
+#include "graphics/surface/pixel_library.h"
+#include "host/message_queue.h"
+#include "sound/movie_object.h"
+#include "sound/movie_prim_control.h"
+#include "sound/movie_sprite_control.h"
+#include "sound/sound_world.h"
+#include "support/game_folder.h"
+#include "support/movie_samples.h"
+
+namespace bw {
+namespace {
+
+using tools::MovieColourOfSecond;
+using tools::MovieToneOfSecond;
+
+constexpr uint32_t kRate = 22050;
+constexpr int64_t kUnitsPerMs = 10000;
+
+class MovieWrappers : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    movie_ = test::MakeMovie({});
+    ASSERT_FALSE(movie_.empty());
+    Put("OP.MPG", movie_);
+    PublishMovieLibraries(&libraries_);
+  }
+  void TearDown() override {
+    PublishMovieLibraries(nullptr);
+    SetMovieVolumeSetting(256);
+  }
+  void Put(const std::string& name, const std::vector<uint8_t>& bytes) {
+    game_.dir().WriteFile(name, std::string(bytes.begin(), bytes.end()));
+  }
+  // The colour of the sprite's picture drawn at (0, 0), away from the moving bar.
+  uint32_t DrawnColour(MovieSpriteControl& sprite) {
+    ImageSurface target;
+    EXPECT_EQ(target.Create(64, 48, 32, 0), 0);
+    Rect drawn;
+    EXPECT_EQ(sprite.DrawInto(&target, &drawn), kDrawDone);
+    return target.GetPixel(32, 16) & 0xFFFFFF;
+  }
+  double PulledTone(uint32_t ms) {
+    std::vector<int16_t> pcm = world_.device.Device()->Pull(kRate * ms / 1000);
+    std::vector<uint8_t> bytes(pcm.size() * 2);
+    std::memcpy(bytes.data(), pcm.data(), bytes.size());
+    return test::ToneOfPcm(bytes, kRate);
+  }
+
+  host::VirtualClock clock_{1000};
+  ScopedGlobal<host::ClockSource> clockScope_{&clock_};
+  test::GameFolder game_;
+  soundtest::SoundWorld world_{kRate};
+  ScopedPixelLibrary pixels_{&BuiltInPixelLibrary()};
+  MovieLibrarySet libraries_ = MakeMovieLibraries(true, true, &game_.manager());
+  std::vector<uint8_t> movie_;
+};
+
+TEST_F(MovieWrappers, LibrariesFollowTheSettings) {
+  EXPECT_EQ(libraries_.sprite->GetDllVersion(), kSpriteMovieVersion);
+  EXPECT_EQ(libraries_.window->GetDllVersion(), kWindowMovieVersion);
+  EXPECT_FALSE(libraries_.primitive);
+  MovieLibrarySet primitive = MakeMovieLibraries(true, false, nullptr);
+  EXPECT_EQ(primitive.primitive->GetDllVersion(), kPrimitiveMovieVersion);
+  EXPECT_FALSE(primitive.sprite);
+  EXPECT_FALSE(MakeMovieLibraries(false, true, nullptr).window);
+}
+
+TEST_F(MovieWrappers, SpriteShowsPictureAndSoundInStepWithTheClock) {
+  MovieSpriteControl sprite;
+  ASSERT_EQ(sprite.Open("OP.MPG", 0, 0), kMovieOpened);
+  Rect rect;
+  sprite.GetRect(&rect);
+  EXPECT_EQ(rect, (Rect{0, 0, 64, 48}));
+  int64_t length = 0;
+  sprite.GetLength(&length);
+  EXPECT_NEAR(length / kUnitsPerMs, 2000, 100);
+
+  ASSERT_EQ(sprite.Play(), 0);
+  clock_.AdvanceMilliseconds(500);
+  EXPECT_TRUE(test::ColourNear(DrawnColour(sprite), MovieColourOfSecond(0)))
+      << std::hex << DrawnColour(sprite);
+  EXPECT_NEAR(PulledTone(400), MovieToneOfSecond(0), 40);
+  clock_.AdvanceMilliseconds(1000);
+  EXPECT_TRUE(test::ColourNear(DrawnColour(sprite), MovieColourOfSecond(1)));
+  PulledTone(700);
+  EXPECT_NEAR(PulledTone(400), MovieToneOfSecond(1), 40);
+
+  // A seek moves picture and tone.
+  ASSERT_EQ(sprite.Seek(200 * kUnitsPerMs), 0);
+  EXPECT_TRUE(test::ColourNear(DrawnColour(sprite), MovieColourOfSecond(0)));
+  EXPECT_NEAR(PulledTone(300), MovieToneOfSecond(0), 40);
+  ASSERT_EQ(sprite.Seek(1500 * kUnitsPerMs), 0);
+  EXPECT_TRUE(test::ColourNear(DrawnColour(sprite), MovieColourOfSecond(1)));
+  EXPECT_NEAR(PulledTone(300), MovieToneOfSecond(1), 40);
+
+  // Pause holds both.
+  ASSERT_EQ(sprite.Pause(), 0);
+  clock_.AdvanceMilliseconds(1000);
+  int64_t position = 0;
+  sprite.GetPosition(&position);
+  EXPECT_EQ(position, 1500 * kUnitsPerMs);
+  EXPECT_NEAR(PulledTone(200), 0, 1) << "silence while paused";
+  ASSERT_EQ(sprite.Resume(), 0);
+  EXPECT_NEAR(PulledTone(200), MovieToneOfSecond(1), 60);
+
+  // Without the loop flag the end stops the movie and its sound.
+  clock_.AdvanceMilliseconds(1000);
+  int32_t state = -1;
+  sprite.GetState(&state);
+  EXPECT_EQ(state, host::kMovieStopped);
+
+  sprite.SetLoop(true);
+  ASSERT_EQ(sprite.Play(), 0);
+  clock_.AdvanceMilliseconds(2300);
+  sprite.GetState(&state);
+  EXPECT_EQ(state, host::kMoviePlaying) << "the loop flag wraps";
+  EXPECT_TRUE(test::ColourNear(DrawnColour(sprite), MovieColourOfSecond(0)));
+}
+
+TEST_F(MovieWrappers, VolumeReachesTheSoundBufferByTheFormula) {
+  MovieSpriteControl sprite;
+  EXPECT_EQ(sprite.SetVolume(100), kMovieNone);
+  ASSERT_EQ(sprite.Open("OP.MPG", 0, 0), kMovieOpened);
+  ASSERT_NE(sprite.Control()->Sound(), nullptr);
+  host::SoundBuffer* buffer = sprite.Control()->Sound()->GetDirectSoundBuffer();
+  const struct {
+    int32_t volume, stored, hundredths;
+  } cases[] = {{0, 0, -10000},   {1, 1, -5029}, {64, 64, -2146},
+               {128, 128, -636}, {256, 256, 0}, {300, 256, 0}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(sprite.SetVolume(c.volume), 0);
+    int32_t volume = 1;
+    buffer->GetVolume(&volume);
+    EXPECT_EQ(volume, c.hundredths) << c.volume;
+    EXPECT_EQ(sprite.GetVolume(), c.stored);
+  }
+  // The settings' movie volume scales first.
+  SetMovieVolumeSetting(128);
+  sprite.SetVolume(256);
+  int32_t volume = 0;
+  buffer->GetVolume(&volume);
+  EXPECT_EQ(volume, -636);
+}
+
+TEST_F(MovieWrappers, OpenAnswersItsCodesAndAFailureLeavesNothingOpen) {
+  ASSERT_TRUE(game_.MountPack("MOVIE.VFA", {{"packed.mpg", movie_}, {"packed.ogm", movie_}}, 1));
+  Put("LOOSE.OGM", movie_);
+  Put("BAD.MPG", std::vector<uint8_t>(3000, 0x41));
+  MovieSpriteControl sprite;
+  EXPECT_EQ(sprite.Open("PACKED.MPG", 0, 0), kMovieOpened) << "a pack member through its stream";
+  EXPECT_EQ(sprite.Control()->MediaType(), kMediaMpeg);
+  EXPECT_EQ(sprite.Open("LOOSE.OGM", 0, 0), kMovieOpened)
+      << "a loose file is probed, whatever its name";
+  const struct {
+    const char* name;
+    int32_t code;
+  } failures[] = {{"PACKED.OGM", kMovieBadExtension},
+                  {"NONE.MPG", kMovieNotFound},
+                  {"BAD.MPG", kMovieLibraryRefused}};
+  for (const auto& f : failures) {
+    EXPECT_EQ(sprite.Open(f.name, 0, 0), f.code) << f.name;
+    EXPECT_EQ(sprite.Control(), nullptr) << f.name;
+    EXPECT_EQ(sprite.Play(), kMovieNone);
+  }
+  EXPECT_EQ(sprite.Open(nullptr, 0, 0), kMovieBadArgument);
+  {
+    ScopedPixelLibrary none(nullptr);
+    EXPECT_EQ(sprite.Open("OP.MPG", 0, 0), kMovieBadArgument);
+  }
+  PublishMovieLibraries(nullptr);
+  EXPECT_EQ(sprite.Open("OP.MPG", 0, 0), kMovieNoLibrary);
+}
+
+TEST_F(MovieWrappers, SoundOnlyMovieHasNoPicture) {
+  tools::MovieWriterOptions options;
+  options.picture = false;
+  Put("TONE.MPG", test::MakeMovie(options));
+  MovieSpriteControl sprite;
+  ASSERT_EQ(sprite.Open("TONE.MPG", 5, 5), kMovieOpened);
+  EXPECT_EQ(sprite.VideoWidth(), 0);
+  EXPECT_EQ(sprite.VideoHeight(), 0);
+  sprite.Play();
+  EXPECT_NEAR(PulledTone(300), MovieToneOfSecond(0), 40);
+}
+
+TEST_F(MovieWrappers, PrimitiveWritesItsFrameSurfaces) {
+  DirectDrawDevice device;
+  ScopedGlobal<DirectDrawDevice> display{nullptr};
+  ASSERT_EQ(device.Create(false, false, nullptr, nullptr, 0, true, 640, 480), 0);
+  Global<DirectDrawDevice>::Set(&device);
+  DisplayManager manager;
+  MovieLibrarySet libraries = MakeMovieLibraries(true, false, &game_.manager());
+  PublishMovieLibraries(&libraries);
+  MoviePrimControl prim;
+  EXPECT_EQ(prim.GetKind(), kItemMovie);
+  ASSERT_EQ(prim.Open(&manager, "OP.MPG", 0, 0), kMovieOpened);
+  ASSERT_NE(prim.FrameSurface(0), nullptr);
+  prim.Play();
+  clock_.AdvanceMilliseconds(1500);
+  prim.Draw(nullptr, nullptr, nullptr);
+  const int32_t shown = prim.Control()->Player().PrepareFrame();
+  prim.Control()->Player().DoneWithFrame();
+  MovieFrameSurface* frame = prim.FrameSurface(shown);
+  ASSERT_EQ(frame->GetFormatCode(), kFormatX888);
+  uint32_t pixel = 0;
+  std::memcpy(&pixel, frame->GetMemory() + 16 * frame->GetPitch() + 32 * 4, 4);
+  EXPECT_TRUE(test::ColourNear(pixel & 0xFFFFFF, MovieColourOfSecond(1))) << std::hex << pixel;
+  EXPECT_EQ(prim.Restore(), 0);
+  prim.Reset();
+  EXPECT_EQ(prim.Open(&manager, "NONE.MPG", 0, 0), kMovieNotFound);
+  EXPECT_EQ(prim.FrameSurface(0), nullptr);
+}
+
+TEST_F(MovieWrappers, WindowMovieTellsTheWindowAndStopsOrLoopsAtTheEnd) {
+  host::WindowDesc desc;
+  const host::HWND window = host::CreateWindow(desc);
+  ASSERT_TRUE(window);
+  MovieObject movie;
+  EXPECT_EQ(movie.Open(host::HWND{}, "OP.MPG", nullptr, 64, 48), kMovieBadArgument);
+  ASSERT_EQ(movie.Open(window, "OP.MPG", nullptr, 64, 48), kMovieOpened);
+  EXPECT_EQ(movie.Query(), 0);
+  EXPECT_EQ(movie.Command(5), 0);
+  movie.Play();
+  EXPECT_TRUE(movie.IsShowing());
+  clock_.AdvanceMilliseconds(500);
+  ASSERT_TRUE(movie.Present());
+  std::vector<uint8_t> frame = movie.LastFrame();
+  uint32_t pixel = 0;
+  std::memcpy(&pixel, frame.data() + (16 * 64 + 32) * 4, 4);
+  EXPECT_TRUE(test::ColourNear(pixel & 0xFFFFFF, MovieColourOfSecond(0))) << std::hex << pixel;
+
+  for (bool loop : {true, false}) {
+    SCOPED_TRACE(loop ? "looping" : "once");
+    movie.SetLoop(loop);
+    clock_.AdvanceMilliseconds(2000);
+    movie.Present();
+    host::MSG msg;
+    ASSERT_TRUE(host::PeekMessage(&msg, window, 0, 0, host::PM_REMOVE));
+    EXPECT_EQ(msg.message, host::WM_APP_MOVIE);
+    movie.HandleEvents();
+    int32_t state = -1;
+    movie.GetState(&state);
+    EXPECT_EQ(state, loop ? host::kMoviePlaying : host::kMovieStopped);
+    EXPECT_EQ(movie.IsShowing(), loop);
+  }
+  host::DestroyWindow(window);
+}
+
+}  // namespace
+}  // namespace bw
+
+namespace bw {
+namespace {
+
+// The decoder works on other threads while the frame thread draws, restores, moves and closes.
+TEST_F(MovieWrappers, DecodingRacesNothingWhileDrawnRestoredAndClosed) {
+  DirectDrawDevice device;
+  ScopedGlobal<DirectDrawDevice> display{&device};
+  ASSERT_EQ(device.Create(false, false, nullptr, nullptr, 0, true, 640, 480), 0);
+  DisplayManager manager;
+  MovieLibrarySet libraries = MakeMovieLibraries(true, false, &game_.manager());
+  PublishMovieLibraries(&libraries);
+  MoviePrimControl prim;
+  ASSERT_EQ(prim.Open(&manager, "OP.MPG", 0, 0), kMovieOpened);
+  prim.Play();
+  std::atomic<bool> stop{false};
+  std::thread drawer([&] {
+    while (!stop.load()) prim.Draw(nullptr, nullptr, nullptr);
+  });
+  for (int i = 0; i < 50; ++i) {
+    clock_.AdvanceMilliseconds(20);
+    world_.device.Device()->Pull(441);
+    prim.Restore();
+  }
+  stop = true;
+  drawer.join();
+
+  // On a clock that runs by itself the window form decodes on its own thread.
+  ScopedGlobal<host::ClockSource> running(nullptr);
+  host::WindowDesc desc;
+  const host::HWND window = host::CreateWindow(desc);
+  MovieObject movie;
+  ASSERT_EQ(movie.Open(window, "OP.MPG", nullptr, 64, 48), kMovieOpened);
+  movie.Play();
+  for (int i = 0; i < 20; ++i) {
+    movie.SetRect({i % 8, 0, 32 + i, 24 + i});
+    movie.GetRect();
+    movie.HandleEvents();
+    movie.LastFrame();
+  }
+  movie.Reset();
+  host::DestroyWindow(window);
+}
+
+}  // namespace
+}  // namespace bw

@@ -1,0 +1,93 @@
+// movgen OUT.(MPG|AVI|MP4|WMV) [options]: writes a small test movie, a colour and a tone per
+// second.
+#include <cctype>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "lib/file_bytes.h"
+#include "lib/movie/movie_writer.h"
+#include "lib/tool_args.h"
+#include "lib/tool_exit.h"
+
+namespace {
+
+using bw::tools::kExitFailed;
+using bw::tools::kExitOk;
+using bw::tools::MovieContainer;
+using bw::tools::ParseNumber;
+
+constexpr bw::tools::ToolUsage kUsage = {
+    "movgen: writes a small test movie: each second one colour with a moving bar, and one tone.",
+    "usage: movgen OUT.(MPG|AVI|MP4|WMV) [--size WxH] [--fps N] [--ms MS] [--rate HZ]\n"
+    "              [--sound-only] [--picture-only] [--keep PERCENT] [--corrupt] [--huge]\n"
+    "  the extension picks MPEG-1 with MP2, MPEG-4 with PCM, MPEG-4 with AAC, or WMV2 with WMA;\n"
+    "  --keep cuts the file short, --corrupt spoils packets, --huge claims 8000 x 8000 (not "
+    "MPG)\n"};
+
+bool ParseSize(std::string_view text, int32_t* w, int32_t* h) {
+  const size_t x = text.find('x');
+  return x != std::string_view::npos && ParseNumber(text.substr(0, x), w) &&
+         ParseNumber(text.substr(x + 1), h);
+}
+
+bool ContainerOf(std::string_view path, MovieContainer* out) {
+  const size_t dot = path.rfind('.');
+  if (dot == std::string_view::npos) return false;
+  std::string ext(path.substr(dot));
+  for (char& c : ext) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  for (MovieContainer c :
+       {MovieContainer::kMpeg1, MovieContainer::kAvi, MovieContainer::kMp4, MovieContainer::kWmv}) {
+    if (ext == bw::tools::MovieExtension(c)) {
+      *out = c;
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (bw::tools::PrintHelpIfAsked(argc, argv, kUsage)) return kExitOk;
+  const char* outPath = nullptr;
+  bw::tools::MovieWriterOptions options;
+  for (int i = 1; i < argc; ++i) {
+    std::string_view arg = argv[i];
+    const bool hasValue = i + 1 < argc;
+    bool ok = true;
+    if (arg == "--size") {
+      ok = hasValue && ParseSize(argv[++i], &options.width, &options.height);
+    } else if (arg == "--fps") {
+      ok = hasValue && ParseNumber(argv[++i], &options.framesPerSecond);
+    } else if (arg == "--ms") {
+      ok = hasValue && ParseNumber(argv[++i], &options.ms);
+    } else if (arg == "--rate") {
+      ok = hasValue && ParseNumber(argv[++i], &options.soundRate);
+    } else if (arg == "--keep") {
+      ok = hasValue && ParseNumber(argv[++i], &options.keepPercent);
+    } else if (arg == "--sound-only") {
+      options.picture = false;
+    } else if (arg == "--picture-only") {
+      options.sound = false;
+    } else if (arg == "--corrupt") {
+      options.corrupt = true;
+    } else if (arg == "--huge") {
+      options.hugeSize = true;
+    } else if (arg.starts_with("--") || outPath != nullptr) {
+      ok = false;
+    } else {
+      outPath = argv[i];
+    }
+    if (!ok) return bw::tools::PrintUsage(kUsage);
+  }
+  if (outPath == nullptr || !ContainerOf(outPath, &options.container))
+    return bw::tools::PrintUsage(kUsage);
+  std::vector<uint8_t> movie;
+  if (int r = bw::tools::WriteMovie(options, &movie); r != bw::tools::kMovieWriteOk) {
+    std::fprintf(stderr, "movgen: the movie could not be made (code %d)\n", r);
+    return r == bw::tools::kMovieWriteBadOptions ? bw::tools::PrintUsage(kUsage) : kExitFailed;
+  }
+  return bw::tools::WriteFileBytes("movgen", outPath, movie) ? kExitOk : kExitFailed;
+}
