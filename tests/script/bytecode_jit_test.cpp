@@ -1,0 +1,336 @@
+// Label: optimised
+#include "script/bytecode_jit.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "bytecode_cases.h"
+#include "host/process/executable_memory.h"
+#include "lib/sob/program_generator.h"
+#include "script/script_vm.h"
+#include "script_test_util.h"
+
+namespace bw {
+namespace {
+
+constexpr uint32_t kArena = 1 << 20;
+
+// One VM, interpreting or translating, with the natives the generated programs call.
+struct Side {
+  MemoryScriptFileSource files;
+  ScriptVm vm{&files, kArena};
+  std::vector<uint32_t> recorded;
+
+  Side(bool translate, uint64_t limit) {
+    if (translate) {
+      EXPECT_EQ(vm.Interpreter().EnableJit(true), kJitDone);
+    }
+    vm.Interpreter().SetInstructionLimit(limit);
+    vm.RegisterNative([](GuestMemory& m, uint32_t args) {
+      uint32_t a = 0;
+      m.Read32(args, a);
+      return static_cast<int32_t>(a);
+    });
+    vm.RegisterNative([this](GuestMemory& m, uint32_t args) {
+      uint32_t a = 0;
+      m.Read32(args, a);
+      recorded.push_back(a);
+      return 0;
+    });
+    vm.RegisterNative(
+        [](GuestMemory& m, uint32_t) { return static_cast<int32_t>(m.Allocate(64)); });
+    vm.RegisterNative([](GuestMemory& m, uint32_t) {
+      uint32_t a = 0;
+      m.Read32(0, a);  // a native handed a bad address faults the run
+      return 0;
+    });
+  }
+
+  void Load(const std::string& body, const std::string& library = {}) {
+    if (!library.empty()) {
+      files.Put("SCRIPT\\FUNC_LIB.SOB", Sob(library));
+      ASSERT_EQ(vm.LoadInitFiles("SCRIPT\\SOB_INIT.DAT", "SCRIPT\\USER_VAR.SOB",
+                                 "SCRIPT\\FUNC_LIB.SOB", false, false),
+                0);
+    }
+    PutScript(files, "T", body);
+    ASSERT_EQ(vm.LoadScript("SCRIPT\\T.SOB"), 0) << body;
+  }
+  bool Translated() const { return vm.LoadedScripts().back()->translation != nullptr; }
+  int32_t Answer() {
+    return static_cast<int32_t>(GuestWord(vm.GetMemory(), vm.HostVariableAddress(0)));
+  }
+};
+
+// What a run leaves behind. Memory is read with translated opcode words read back as their
+// opcodes, the one thing translation changes.
+struct Outcome {
+  int result = 0;
+  uint32_t sp = 0, ret = 0, ip = 0;
+  std::vector<uint32_t> recorded;
+  std::vector<uint32_t> memory;
+};
+
+Outcome Observe(Side& s, int result) {
+  Outcome o{result,
+            s.vm.Interpreter().StackPointer(),
+            s.vm.Interpreter().ReturnRegister(),
+            result == kRunFault ? 0 : s.vm.Interpreter().InstructionPointer(),
+            s.recorded,
+            {}};
+  GuestMemory& m = s.vm.GetMemory();
+  for (uint32_t at = GuestMemory::kNullPage; at + 4 <= m.Top(); at += 4) {
+    uint32_t w = GuestWord(m, at);
+    m.Translations().Opcode(at, w, w);
+    o.memory.push_back(w);
+  }
+  return o;
+}
+
+void ExpectSame(const Outcome& in, const Outcome& tr, const std::string& what) {
+  EXPECT_EQ(in.result, tr.result) << what;
+  EXPECT_EQ(in.sp, tr.sp) << "stack pointer: " << what;
+  EXPECT_EQ(in.ret, tr.ret) << "return register: " << what;
+  EXPECT_EQ(in.ip, tr.ip) << "instruction pointer: " << what;
+  EXPECT_EQ(in.recorded, tr.recorded) << "native calls: " << what;
+  ASSERT_EQ(in.memory.size(), tr.memory.size()) << what;
+  for (size_t i = 0; i < in.memory.size(); ++i) {
+    ASSERT_EQ(in.memory[i], tr.memory[i])
+        << "word at " << GuestMemory::kNullPage + 4 * i << ": " << what;
+  }
+}
+
+// Runs the program both ways, run after run while it waits, and compares after each run.
+// Answers whether the script was translated.
+bool RunBoth(const std::string& body, uint64_t limit, const std::string& library = {},
+             int runs = 8) {
+  Side in(false, limit), tr(true, limit);
+  in.Load(body, library);
+  tr.Load(body, library);
+  const bool translated = tr.Translated();
+  for (int i = 0; i < runs; ++i) {
+    int a = in.vm.Interpreter().Run();
+    int b = tr.vm.Interpreter().Run();
+    ExpectSame(Observe(in, a), Observe(tr, b), body);
+    if (a != kRunWaiting || testing::Test::HasFailure()) break;
+  }
+  return translated;
+}
+
+class TranslatedOpcodes : public testing::TestWithParam<OpCase> {};
+
+TEST_P(TranslatedOpcodes, GiveTheInterpretersResults) {
+  for (uint64_t limit : {0, 1000}) {
+    Side tr(true, limit);
+    tr.Load(GetParam().body);
+    ASSERT_TRUE(tr.Translated());
+    ASSERT_EQ(tr.vm.Interpreter().Run(), kRunEnded) << GetParam().body;
+    EXPECT_EQ(tr.Answer(), GetParam().expected);
+    RunBoth(GetParam().body, limit);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(All, TranslatedOpcodes, testing::ValuesIn(kOpCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+class TranslatedFaults : public testing::TestWithParam<FaultCase> {};
+
+TEST_P(TranslatedFaults, FaultAsTheInterpreterDoes) {
+  for (uint64_t limit : {0, 100000}) {
+    Side tr(true, limit);
+    tr.Load(GetParam().body);
+    EXPECT_EQ(tr.vm.Interpreter().Run(), kRunFault) << GetParam().body;
+    RunBoth(GetParam().body, limit);
+  }
+}
+
+// The faults of each addressing form, and transfers translated code must not take itself.
+const FaultCase kTranslatedFaultCases[] = {
+    {"pushv_bad", "pushv 8\n"},
+    {"pop_to_bad", "push 1\n pop 0x3FFFFFF0\n"},
+    {"getret_to_bad", "getret 4\n"},
+    {"inc_bad", "inc 0xFFFFFFFF\n"},
+    {"dec_below_null", "dec 0xFFFC\n"},
+    {"sinc_above_stack", "sinc 0\n"},
+    {"sdec_below", "sdec 8\n"},
+    {"stind_through_bad", "stind 1, p\np: .word 12\n"},
+    {"sget_below_stack", "sget 8, host:0\n"},
+    {"sderef_bad", "push 7\n sderef 4, host:0\n"},
+    {"sstore_bad", "push 0\n sstore 0x20, 4\n"},
+    {"smov_bad", "push 0\n smov 0x100, 4\n"},
+    {"call_overflow", "top: call top\n"},
+    {"ret_empty", "spsub 4\n ret\n"},
+    {"spadd_wraps", "spadd 0xFFFFFFFC\n"},
+    {"switch_past_table", "switch 5, a\na: ret\n"},
+    {"native_bad_token", "native 0xC0FFFFFF, 0, host:0\n"},
+    {"native_faults", "native native:3, 0, host:0\n"},
+    {"jump_outside", "jmp 0x3FFFFFF0\n"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Interpreter, TranslatedFaults, testing::ValuesIn(kFaultCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Translated, TranslatedFaults, testing::ValuesIn(kTranslatedFaultCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Translated, TransfersToWhatWasNotTranslatedHandOverToTheInterpreter) {
+  // Into an operand word (here a 0, which reads as a wait), to an instruction whose opcode word
+  // the script rewrote, and into a block whose translation failed.
+  RunBoth(" jmp w.2\nw: add 1, 0, host:0\n set 5, host:0\n ret\n", 0);
+  RunBoth(
+      " set 7, x\n mov x, t\n set 31, t\n call f\n ret\nf: inc host:0\n ret\nt: .word 0\nx: .word "
+      "0\n",
+      0);
+  RunBoth(" call lib:0\n add 1, host:0, host:0\n ret\n", 0, ".sob2\n inc host:0\n ret\n op 47\n");
+
+  Side tr(true, 0);
+  tr.Load(" set 3, host:0\n wait\n op 48\n");
+  EXPECT_FALSE(tr.Translated()) << "an opcode above 46 must fail the translation";
+  EXPECT_EQ(tr.vm.Interpreter().Run(), kRunWaiting);
+  EXPECT_EQ(tr.Answer(), 3);
+  EXPECT_EQ(tr.vm.Interpreter().Run(), kRunFault);
+}
+
+TEST(Translated, SelfPatchingCodeRunsAsInterpreted) {
+  // A jump whose operand the script rewrote goes where the operand now says; a switch table
+  // rewritten at run time is read as it stands.
+  RunBoth(" set b, j.1\nj: jmp a\na: set 1, host:0\n ret\nb: set 2, host:0\n ret\n", 0);
+  RunBoth(" set b, s.2\ns: switch 0, a\na: set 1, host:0\n ret\nb: set 2, host:0\n ret\n", 0);
+  RunBoth(
+      " set 0, k\nl: inc k\n mov k, c.1\nc: lt 0, 5, t\n mov t, z.1\nz: jz 0, e\n jmp l\n"
+      "e: mov k, host:0\n ret\nk: .word 0\nt: .word 0\n",
+      0);
+}
+
+TEST(Translated, RandomProgramsAgreeUnderOneLimit) {
+  std::mt19937 rng(42);
+  for (int seed = 0; seed < 150; ++seed) {
+    std::vector<uint8_t> bytes(200 + rng() % 400);
+    for (uint8_t& b : bytes) b = static_cast<uint8_t>(rng());
+    sob::GeneratedProgram p = sob::GenerateProgram(bytes);
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    EXPECT_TRUE(RunBoth(p.script, seed % 2 ? 2000 + seed : 0, p.library));
+    if (testing::Test::HasFailure()) break;
+  }
+}
+
+TEST(Translation, OfEmptyProgramIsTheStubAndABadOpcodeLeavesNothing) {
+  GuestMemory memory(kArena);
+  BytecodeJit stub(memory);
+  ASSERT_EQ(stub.Compile(0, 0), kCompileDone);
+  EXPECT_TRUE(stub.HasCode());
+  EXPECT_EQ(memory.Translations().Count(), 0u);
+
+  uint32_t code = memory.Allocate(16);
+  const uint32_t words[] = {26, code + 12, 48, 0};
+  memory.Write(code, words, sizeof words);
+  BytecodeJit jit(memory);
+  EXPECT_EQ(jit.Compile(code, 16), kCompileFailed);
+  EXPECT_FALSE(jit.HasCode());
+  EXPECT_EQ(GuestWord(memory, code), 26u) << "no word may change when translation fails";
+  EXPECT_EQ(memory.Translations().Count(), 0u);
+  // A walk that leaves the block fails too: an operand, and a switch table without its end.
+  EXPECT_EQ(jit.Compile(code, 4), kCompileFailed);
+  const uint32_t table[] = {7, 0, code, code};
+  memory.Write(code, table, sizeof table);
+  EXPECT_EQ(jit.Compile(code, 16), kCompileFailed);
+}
+
+TEST(Translation, TagsOpcodeWordsInAscendingOrderAndPutsThemBack) {
+  Side tr(true, 0);
+  tr.Load(" add 1, 2, host:0\n wait\n switch 0, a\na: ret\n");
+  ASSERT_TRUE(tr.Translated());
+  GuestMemory& m = tr.vm.GetMemory();
+  const uint32_t base = tr.vm.GetCodeBase();
+  const uint32_t starts[] = {base, base + 16, base + 20, base + 36};
+  const uint32_t opcodes[] = {13, 0, 7, 1};
+  const uint8_t* last = nullptr;
+  for (int i = 0; i < 4; ++i) {
+    uint32_t w = GuestWord(m, starts[i]), op = 99;
+    ASSERT_TRUE(m.Translations().Opcode(starts[i], w, op)) << i << " " << std::hex << w;
+    EXPECT_EQ(op, opcodes[i]);
+    const TranslationEntry& e = m.Translations().Entries()[w - kTranslatedOpcodeBase];
+    EXPECT_GT(e.code, last) << "code addresses must ascend with the instructions";
+    last = e.code;
+    EXPECT_FALSE(m.Translations().Opcode(starts[i] + 4, w, op))
+        << "a tag read elsewhere is no opcode";
+  }
+
+  // The mapping is read-execute, never writable.
+  const auto code = reinterpret_cast<uintptr_t>(tr.vm.LoadedScripts().back()->translation->Code());
+  std::ifstream maps("/proc/self/maps");
+  std::string line;
+  bool found = false;
+  while (std::getline(maps, line)) {
+    std::istringstream fields(line);
+    std::string range, perms;
+    fields >> range >> perms;
+    const uintptr_t from = std::stoull(range.substr(0, range.find('-')), nullptr, 16);
+    const uintptr_t to = std::stoull(range.substr(range.find('-') + 1), nullptr, 16);
+    if (code >= from && code < to) {
+      found = true;
+      EXPECT_EQ(perms.substr(0, 3), "r-x") << line;
+    }
+  }
+  EXPECT_TRUE(found);
+
+  tr.vm.UnloadLastScript();
+  for (int i = 0; i < 4; ++i)
+    EXPECT_EQ(GuestWord(m, starts[i]), opcodes[i]) << "release restores word " << i;
+}
+
+TEST(Translation, MixedRunsResumeEitherWay) {
+  const std::string body =
+      " inc host:0\n wait\n inc host:0\n wait\n inc host:0\n wait\n inc host:0\n ret\n";
+  Side s(true, 0);
+  s.Load(body);
+  BytecodeVm& vm = s.vm.Interpreter();
+  EXPECT_EQ(vm.Run(), kRunWaiting);  // translated
+  EXPECT_EQ(vm.EnableJit(false), kJitDone);
+  EXPECT_EQ(vm.Run(), kRunWaiting);  // interpreted, over tagged words
+  EXPECT_EQ(vm.EnableJit(true), kJitDone);
+  EXPECT_EQ(vm.Run(), kRunWaiting);  // translated again
+  EXPECT_EQ(vm.EnableJit(false), kJitDone);
+  EXPECT_EQ(vm.Run(), kRunEnded);
+  EXPECT_EQ(s.Answer(), 4);
+
+  // A translated script calls into a block loaded before translation was on, and back.
+  Side mixed(false, 0);
+  ASSERT_NO_FATAL_FAILURE(mixed.Load(" ret\n", ".sob2\n inc host:0\n ret\n"));
+  ASSERT_EQ(mixed.vm.Interpreter().EnableJit(true), kJitDone);
+  PutScript(mixed.files, "U", " call lib:0\n wait\n call lib:0\n ret\n");
+  ASSERT_EQ(mixed.vm.LoadScript("SCRIPT\\U.SOB"), 0);
+  ASSERT_TRUE(mixed.Translated());
+  EXPECT_EQ(mixed.vm.LoadedScripts().front()->translation, nullptr);
+  EXPECT_EQ(mixed.vm.Interpreter().Run(), kRunWaiting);
+  EXPECT_EQ(mixed.Answer(), 1);
+  EXPECT_EQ(mixed.vm.Interpreter().Run(), kRunEnded);
+  EXPECT_EQ(mixed.Answer(), 2);
+}
+
+TEST(Translation, RefusedMappingLeavesEverythingInterpreted) {
+  host::ExecutableMemory::SetRefused(true);
+  MemoryScriptFileSource files;
+  ScriptVm vm(&files, kArena);
+  EXPECT_EQ(vm.Interpreter().EnableJit(true), kJitTranslationFailed);
+  PutScript(files, "T", " add 20, 22, host:0\n ret\n");
+  ASSERT_EQ(vm.LoadScript("SCRIPT\\T.SOB"), 0);
+  EXPECT_EQ(vm.LoadedScripts().back()->translation, nullptr);
+  EXPECT_EQ(vm.Interpreter().Run(), kRunEnded);
+  EXPECT_EQ(GuestWord(vm.GetMemory(), vm.HostVariableAddress(0)), 42u);
+  host::ExecutableMemory::SetRefused(false);
+
+  // Translation on, then a block whose mapping is refused: it loads and runs interpreted.
+  Side s(true, 0);
+  host::ExecutableMemory::SetRefused(true);
+  s.Load(" add 1, 2, host:0\n ret\n");
+  host::ExecutableMemory::SetRefused(false);
+  EXPECT_FALSE(s.Translated());
+  EXPECT_EQ(s.vm.Interpreter().Run(), kRunEnded);
+  EXPECT_EQ(s.Answer(), 3);
+}
+
+}  // namespace
+}  // namespace bw
