@@ -11,6 +11,7 @@
 #include "host/process/executable_memory.h"
 #include "lib/sob/program_generator.h"
 #include "lib/sob/twin_run.h"
+#include "script/script_engine.h"
 #include "script/script_vm.h"
 #include "script_test_util.h"
 
@@ -123,6 +124,70 @@ TEST(Translated, TransfersToWhatWasNotTranslatedHandOverToTheInterpreter) {
   EXPECT_EQ(tr.Run().result, kRunWaiting);
   EXPECT_EQ(Answer(tr), 3);
   EXPECT_EQ(tr.Run().result, kRunFault);
+}
+
+TEST(Translated, TheLimitCountsOnAcrossAHandOver) {
+  // The library's translation fails (its last word is no instruction): its endless loop runs
+  // interpreted, on what the translated caller left of the limit.
+  const std::string library = ".sob2\nl: inc host:0\n jmp l\n op 47\n";
+  for (uint64_t limit : {5, 1000, 1001})
+    RunBoth(" inc host:0\n inc host:0\n call lib:0\n", limit, library);
+  RunBoth("top: inc host:0\n jmp top\n", 999);
+}
+
+TEST(Translated, ANativeThatRunsTheInterpreterAgainReturnsToTheOuterRun) {
+  for (bool translate : {false, true}) {
+    MemoryScriptFileSource files;
+    ScriptVm vm(&files, kArena);
+    if (translate) vm.Interpreter().EnableJit(true);
+    vm.RegisterNative([&vm](GuestMemory& m, uint32_t args) {
+      uint32_t entry = 0;
+      m.Read32(args, entry);
+      return vm.CallAt(entry) == kRunEnded ? 7 : -1;
+    });
+    PutScript(files, "T",
+              " native native:0, e, r\n mov r, x.1\nx: add 0, 1, host:0\n ret\nf: inc k\n ret\n"
+              "e: .word f\nr: .word 0\nk: .word 0\n");
+    ASSERT_EQ(vm.LoadScript("SCRIPT\\T.SOB"), 0);
+    EXPECT_EQ(vm.Interpreter().Run(), kRunEnded);
+    EXPECT_EQ(GuestWord(vm.GetMemory(), vm.HostVariableAddress(0)), 8u) << translate;
+    EXPECT_EQ(vm.Interpreter().StackPointer(), vm.Interpreter().StackBottom()) << translate;
+  }
+}
+
+TEST(Translated, ScriptsCallAndJumpBetweenFilesStepByStepAsInterpreted) {
+  const std::string names =
+      "tmp: .word 0\nn_SUB: .word s_SUB\ns_SUB: .string \"SUB\"\n"
+      "n_END: .word s_END\ns_END: .string \"END\"\n";
+  std::vector<int> steps[2];
+  std::vector<int32_t> answers[2];
+  for (bool translate : {false, true}) {
+    MemoryScriptFileSource files;
+    files.Put("SCRIPT\\FUNC_LIB.SOB", Sob(".sob2\n inc host:0\n ret\n"));
+    PutScript(files, "MAIN",
+              " call lib:0\n native native:0, n_SUB, tmp\n wait\n call lib:0\n wait\n"
+              " native native:1, n_END, tmp\n ret\n" +
+                  names);
+    PutScript(files, "SUB",
+              " call lib:0\n wait\n mov host:0, m.1\nm: mul 0, 3, host:0\n ret\n" + names);
+    PutScript(files, "END", " mov host:0, a.1\na: add 0, 100, host:0\n ret\n");
+    ScriptEngine engine(&files, kArena);
+    if (translate) {
+      ASSERT_EQ(engine.Interpreter().EnableJit(true),
+                Translating() ? kJitDone : kJitTranslationFailed);
+    }
+    ASSERT_EQ(engine.Start(), 0);
+    EXPECT_EQ(engine.LoadedScripts().back()->translation != nullptr, translate && Translating());
+    for (int i = 0; i < 6; ++i) {
+      steps[translate].push_back(engine.Step());
+      answers[translate].push_back(
+          static_cast<int32_t>(GuestWord(engine.GetMemory(), engine.HostVariableAddress(0))));
+      if (steps[translate].back() != kStepWaiting) break;
+    }
+  }
+  EXPECT_EQ(steps[0], steps[1]);
+  EXPECT_EQ(answers[0], answers[1]);
+  EXPECT_EQ(answers[1].back(), 100 + 3 * 2 + 1) << "MAIN, SUB and END each ran their part";
 }
 
 TEST(Translated, SelfPatchingCodeRunsAsInterpreted) {
