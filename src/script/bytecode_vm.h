@@ -60,9 +60,9 @@ class BytecodeVm {
   int PopInstructionPointer() { return Pop(ip_) ? 0 : kRunFault; }
   int CallAt(uint32_t address);
   // Switches translation to machine code: on, Run enters translated code (the stub of an empty
-  // translation) wherever the instruction pointer names a translated instruction. Where no
-  // executable memory is given, or on a CPU without the compiler, kJitTranslationFailed and
-  // everything is interpreted.
+  // translation) wherever the instruction pointer names a translated instruction. Where the
+  // system refuses executable memory, or on a CPU without the compiler, kJitTranslationFailed
+  // and everything is interpreted.
   int EnableJit(bool flag);
   // Whether loaded blocks are to be translated for this interpreter.
   bool TranslationEnabled() const { return jitFlag_; }
