@@ -3,11 +3,14 @@
 // run ends with one of the three run results, and afterwards the same VM still loads and runs a
 // good script to its end: a faulting script never harms the host. (The good script touches
 // nothing the fuzzed code may have rewritten: scripts may rewrite any code, the library's too.)
+// Each input runs twice: interpreted, and translated to machine code.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "common/byte_reader.h"
+#include "script/bytecode_jit.h"
 #include "script_fuzz_world.h"
 
 namespace {
@@ -18,17 +21,25 @@ constexpr int kRuns = 4;
 constexpr uint64_t kInstructionsPerRun = 20000;
 constexpr uint32_t kAnswer = 0x5A5A;
 
-std::vector<uint8_t> CodeFile(const uint8_t* data, size_t size) {
+// The bytes as a code block. Translated, the whole words of the block count as instructions, so
+// that the compiler walks them (and refuses what is no instruction).
+std::vector<uint8_t> CodeFile(const uint8_t* data, size_t size, bool translate) {
   std::string source = ".sob0\n";
   for (size_t i = 0; i < size; ++i)
     source += (i % 32 == 0 ? "\n.byte " : ", ") + std::to_string(data[i]);
-  return bw::fuzz::AssembleOrDie(source + "\n");
+  std::vector<uint8_t> file = bw::fuzz::AssembleOrDie(source + "\n");
+  if (translate) {
+    bw::ByteReader r(file.data(), file.size());
+    uint32_t area = 0;
+    if (!r.seek(4) || !r.u32le(area) || file.size() < 12 + size_t{area}) std::abort();
+    const uint32_t words = static_cast<uint32_t>(size & ~size_t{3});
+    for (int i = 0; i < 4; ++i)
+      file[8 + area + i] = static_cast<uint8_t>(words >> (8 * i));  // instruction bytes
+  }
+  return file;
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size == 0 || size > kMaxCode) return 0;
+void RunOnce(const uint8_t* data, size_t size, bool translate) {
   static const std::vector<uint8_t> table =
       bw::fuzz::AssembleOrDie(".table\n.script RUN 64 64\n.script GOOD 8 8\n");
   static const std::vector<uint8_t> good =
@@ -38,9 +49,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   files.Put("SCRIPT\\SOB_INIT.DAT", table);
   files.Put("SCRIPT\\USER_VAR.SOB", bw::fuzz::GoodVariableFile());
   files.Put("SCRIPT\\FUNC_LIB.SOB", bw::fuzz::GoodLibrary());
-  files.Put("SCRIPT\\RUN.SOB", CodeFile(data, size));
+  files.Put("SCRIPT\\RUN.SOB", CodeFile(data, size, translate));
   files.Put("SCRIPT\\GOOD.SOB", good);
   bw::ScriptVm vm(&files, kArena);
+  if (translate && vm.Interpreter().EnableJit(true) != bw::kJitDone && bw::BytecodeJit::Supported())
+    std::abort();
   if (vm.LoadInitFiles("SCRIPT\\SOB_INIT.DAT", "SCRIPT\\USER_VAR.SOB", "SCRIPT\\FUNC_LIB.SOB", true,
                        true) != 0) {
     std::abort();
@@ -61,5 +74,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (vm.LoadScript("SCRIPT\\GOOD.SOB") != 0 || interpreter.Run() != bw::kRunEnded) std::abort();
   uint32_t answer = 0;
   if (!vm.GetMemory().Read32(vm.HostVariableAddress(0), answer) || answer != kAnswer) std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size == 0 || size > kMaxCode) return 0;
+  RunOnce(data, size, false);
+  RunOnce(data, size, true);
   return 0;
 }

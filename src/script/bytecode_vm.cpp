@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <limits>
+#include <new>
 
 namespace bw {
 
@@ -74,7 +75,76 @@ bool BytecodeVm::CallNative(uint32_t token, uint32_t args, uint32_t dest) {
   return memory_.Write32(dest, U32(result));
 }
 
-int BytecodeVm::Run() { return instructionLimit_ ? Execute<true>() : Execute<false>(); }
+int BytecodeVm::EnableJit(bool flag) {
+  jit_.reset();
+  jitFlag_ = false;
+  if (!flag) return kJitDone;
+  auto jit = std::unique_ptr<BytecodeJit>(new (std::nothrow) BytecodeJit(memory_));
+  if (!jit) return kJitNoMemory;
+  if (jit->Compile(0, 0) != kCompileDone) return kJitTranslationFailed;
+  jit_ = std::move(jit);
+  jitFlag_ = true;
+  return kJitDone;
+}
+
+int BytecodeVm::Run() {
+  if (jit_ && stackTop_ - stackBottom_ >= 4 && memory_.Top() >= GuestMemory::kNullPage + 16) {
+    return RunTranslated();
+  }
+  return instructionLimit_ ? Execute<true>(instructionLimit_) : Execute<false>(0);
+}
+
+int BytecodeVm::RunTranslated() {
+  // A native may run this interpreter again: what the outer run keeps in the context survives.
+  const JitContext outer = context_;
+  JitContext& c = context_;
+  c.ip = ip_;
+  c.sp = sp_;
+  c.ret = returnRegister_;
+  c.span4 = memory_.Top() - GuestMemory::kNullPage - 4;
+  c.stackBottom = stackBottom_;
+  c.stackTop = stackTop_;
+  c.stackSpan4 = stackTop_ - stackBottom_ - 4;
+  c.entries = memory_.Translations().Data();
+  c.entryCount = memory_.Translations().Count();
+  c.base = memory_.Base();
+  c.budget = instructionLimit_;
+  c.counted = instructionLimit_ ? 1 : 0;
+  c.native = &BytecodeVm::TranslatedNative;
+  c.owner = this;
+  int result = jit_->Enter(c);
+  ip_ = c.ip;
+  sp_ = c.sp;
+  returnRegister_ = c.ret;
+  const uint64_t budget = c.budget;
+  c.savedRsp = outer.savedRsp;
+  c.budget = outer.budget;
+  c.counted = outer.counted;
+  if (result != kRunHandOver) return result;
+  // Code the translation does not cover goes on in the interpreter, to the end of this run.
+  return instructionLimit_ ? Execute<true>(budget) : Execute<false>(0);
+}
+
+uint32_t BytecodeVm::TranslatedNative(JitContext* c, uint32_t fn, uint32_t args, uint32_t dest,
+                                      uint32_t at) {
+  BytecodeVm& vm = *static_cast<BytecodeVm*>(c->owner);
+  vm.ip_ = at;
+  vm.sp_ = c->sp;
+  vm.returnRegister_ = c->ret;
+  bool ok = false;
+  // Nothing may unwind through machine code: a native that throws faults the run.
+  try {
+    ok = vm.CallNative(fn, args, dest);
+  } catch (...) {
+    ok = false;
+  }
+  c->sp = vm.sp_;
+  c->ret = vm.returnRegister_;
+  c->span4 = vm.memory_.Top() - GuestMemory::kNullPage - 4;
+  c->entries = vm.memory_.Translations().Data();
+  c->entryCount = vm.memory_.Translations().Count();
+  return ok ? 1 : 0;
+}
 
 // The loop keeps the instruction and stack pointers in locals and checks every access against
 // the used arena inline: an address a is good for a word when a - kNullPage <= span4, the
@@ -83,7 +153,7 @@ int BytecodeVm::Run() { return instructionLimit_ ? Execute<true>() : Execute<fal
 // words are read at fixed displacements from it without wrapping arithmetic. Dispatch is one
 // indirect jump per instruction through a table of the 47 handlers.
 template <bool kCounted>
-int BytecodeVm::Execute() {
+int BytecodeVm::Execute(uint64_t budget) {
   constexpr uint32_t kNull = GuestMemory::kNullPage;
   uint8_t* const base = memory_.Base();
   // Nothing can run in an arena too small to hold an instruction.
@@ -97,7 +167,6 @@ int BytecodeVm::Execute() {
   const uint32_t stackTop = stackTop_;
   const uint32_t stackSpan4 = stackTop_ - stackBottom_ >= 4 ? stackTop_ - stackBottom_ - 4 : 0;
   const bool hasStack = stackTop_ - stackBottom_ >= 4;
-  uint64_t budget = instructionLimit_;
   uint32_t op = 0, a = 0, b = 0, c = 0, v = 0, w = 0;
   int result = kRunFault;
 
@@ -109,10 +178,15 @@ int BytecodeVm::Execute() {
   auto put = [base](uint32_t address, uint32_t x) { std::memcpy(base + address, &x, 4); };
   auto good = [&span4](uint32_t address) { return __builtin_expect(address - kNull <= span4, 1); };
   // Whether the whole instruction at address lies in the arena.
-  auto fitsExactly = [&](uint64_t address) {
+  // A translated instruction's word reads back as its opcode, on the bad-opcode path.
+  const TranslationTable& translations = memory_.Translations();
+  auto fitsExactly = [&](uint64_t address, uint32_t& opcode) {
     if (address - kNull > span4) return false;
-    uint32_t opcode = word(address);
-    return opcode < kOpcodeCount && address - kNull <= span4 - 4 * kOpcodeOperands[opcode];
+    opcode = word(address);
+    if (opcode >= kOpcodeCount &&
+        !translations.Opcode(static_cast<uint32_t>(address), opcode, opcode))
+      return false;
+    return address - kNull <= span4 - 4 * kOpcodeOperands[opcode];
   };
   // S(n): the stack word n bytes below the stack pointer.
   auto stackGood = [&](uint32_t n, uint32_t& at) {
@@ -147,20 +221,21 @@ int BytecodeVm::Execute() {
 // longest operand list; only an instruction in the last words of the arena takes the exact test
 // of its own length. Each handler keeps its own jump, which the predictor learns apart: the
 // empty asm, distinct at every use, stops the compiler from merging them into one.
-#define BW_DISPATCH_THROUGH(table, inRange)                           \
-  do {                                                                \
-    if constexpr (kCounted) {                                         \
-      if (budget-- == 0) goto fault;                                  \
-    }                                                                 \
-    if (__builtin_expect(inRange, 1)) {                               \
-      op = word(ip);                                                  \
-      if (__builtin_expect(op >= kOpcodeCount, 0)) goto fault;        \
-    } else {                                                          \
-      if (!fitsExactly(ip)) goto fault;                               \
-      op = word(ip);                                                  \
-    }                                                                 \
-    __asm__("" ::"i"(__COUNTER__));                                   \
-    goto*(table)[op];                                                 \
+#define BW_DISPATCH_THROUGH(table, inRange)                                      \
+  do {                                                                           \
+    if constexpr (kCounted) {                                                    \
+      if (budget-- == 0) goto fault;                                             \
+    }                                                                            \
+    if (__builtin_expect(inRange, 1)) {                                          \
+      op = word(ip);                                                             \
+      if (__builtin_expect(op >= kOpcodeCount, 0)) {                             \
+        if (!translations.Opcode(static_cast<uint32_t>(ip), op, op)) goto fault; \
+      }                                                                          \
+    } else {                                                                     \
+      if (!fitsExactly(ip, op)) goto fault;                                      \
+    }                                                                            \
+    __asm__("" ::"i"(__COUNTER__));                                              \
+    goto*(table)[op];                                                            \
   } while (0)
 #define BW_DISPATCH(inRange) BW_DISPATCH_THROUGH(handlers, inRange)
 // After a jump, call or return: the target may be any address.

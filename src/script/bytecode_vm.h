@@ -6,8 +6,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
+#include "script/bytecode_jit.h"
 #include "script/guest_memory.h"
 
 namespace bw {
@@ -34,6 +36,7 @@ constexpr int kStackAllocated = 0;
 constexpr int kStackNoRoom = 1;
 
 constexpr int kJitDone = 0;
+constexpr int kJitNoMemory = 1;
 constexpr int kJitTranslationFailed = 2;
 
 class BytecodeVm {
@@ -56,9 +59,13 @@ class BytecodeVm {
   int PushInstructionPointer() { return Push(ip_) ? 0 : kRunFault; }
   int PopInstructionPointer() { return Pop(ip_) ? 0 : kRunFault; }
   int CallAt(uint32_t address);
-  // Translation to machine code is not built: asking for it answers kJitTranslationFailed and
-  // the interpreter keeps running the code.
-  int EnableJit(bool flag) { return flag ? kJitTranslationFailed : kJitDone; }
+  // Switches translation to machine code: on, Run enters translated code (the stub of an empty
+  // translation) wherever the instruction pointer names a translated instruction. Where the
+  // system refuses executable memory, or on a CPU without the compiler, kJitTranslationFailed
+  // and everything is interpreted.
+  int EnableJit(bool flag);
+  // Whether loaded blocks are to be translated for this interpreter.
+  bool TranslationEnabled() const { return jitFlag_; }
   // Runs until the script waits (kRunWaiting), ends (kRunEnded) or faults (kRunFault).
   int Run();
   // Puts the stack pointer back at the bottom of the stack.
@@ -81,9 +88,12 @@ class BytecodeVm {
   // The address of stack word S(n); false when it falls outside the stack.
   bool StackWord(uint32_t n, uint32_t& address) const;
   bool CallNative(uint32_t token, uint32_t args, uint32_t dest);
-  // The interpreter loop; kCounted spends the instruction limit.
+  // The interpreter loop; kCounted spends budget, the instructions it may still run.
   template <bool kCounted>
-  int Execute();
+  int Execute(uint64_t budget);
+  int RunTranslated();
+  static uint32_t TranslatedNative(JitContext* context, uint32_t fn, uint32_t args, uint32_t dest,
+                                   uint32_t at);
 
   GuestMemory& memory_;
   const std::vector<NativeFunction>* natives_;
@@ -93,6 +103,9 @@ class BytecodeVm {
   uint32_t sp_ = 0;
   uint32_t returnRegister_ = 0;
   uint64_t instructionLimit_ = 0;
+  std::unique_ptr<BytecodeJit> jit_;  // the empty program's translation: its stub enters the rest
+  bool jitFlag_ = false;
+  JitContext context_;
 };
 
 }  // namespace bw

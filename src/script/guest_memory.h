@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "host/process/reserved_memory.h"
+#include "script/bytecode_jit_table.h"
 
 namespace bw {
 
@@ -83,6 +84,8 @@ class GuestMemory {
     faulted_ = false;
     return f;
   }
+  // The machine-code translations of code in this address space.
+  TranslationTable& Translations() { return translations_; }
 
  private:
   // Allocate, leaving the first keep bytes for the caller to fill at once.
@@ -99,6 +102,7 @@ class GuestMemory {
   std::map<uint32_t, uint32_t> blocks_;    // address -> size asked for
   std::map<uint32_t, uint32_t> free_;      // address -> capacity of free ranges below top_
   bool faulted_ = false;
+  TranslationTable translations_;
 };
 
 // Engine objects given to scripts: a 32-bit handle names an entry of a given type. A handle of

@@ -141,8 +141,17 @@ int ScriptVm::BindHostVariable(const char*, uint32_t address) {
 }
 
 void ScriptVm::FreeLoadedScript(LoadedScript& script) {
+  script.translation.reset();  // puts the opcode words back before the block goes
   memory_.Free(script.code);
   script.code = 0;
+}
+
+void ScriptVm::TranslateBlock(LoadedScript& script, const BytecodeVm& interpreter) {
+  script.translation.reset();
+  if (!interpreter.TranslationEnabled()) return;
+  auto jit = std::unique_ptr<BytecodeJit>(new (std::nothrow) BytecodeJit(memory_));
+  if (jit && jit->Compile(script.code, script.instructionBytes) == kCompileDone)
+    script.translation = std::move(jit);
 }
 
 void ScriptVm::FreeLoadedScriptsFrom(size_t first) {
@@ -170,6 +179,7 @@ int ScriptVm::LoadInitFiles(const std::string& tableFile, const std::string& var
   ByteReader r(bytes.data(), bytes.size());
   if (!HasMagic(r, "SOB2")) return kInitBadLibraryMagic;
   if (ParseCode(*r.sub(r.remaining()), 0, true) != 0) return kInitBadLibrary;
+  TranslateBlock(*loaded_.back(), interpreter_);
   return 0;
 }
 
@@ -271,7 +281,8 @@ int ScriptVm::ParseCode(ByteReader block, int32_t tableIndex, bool isLibrary) {
   uint32_t code = memory_.AllocateCopy(*codeBytes);
   if (!code) return kParseBadCode;
 
-  loaded_.push_back(std::make_unique<LoadedScript>(LoadedScript{code, codeSize, tableIndex, instructionBytes}));
+  loaded_.push_back(std::make_unique<LoadedScript>(
+      LoadedScript{code, codeSize, tableIndex, instructionBytes, nullptr}));
   ScriptVmTables t = tables_;
   t.libraryBase = libraryCodeBase_;
   t.librarySize = librarySize_;
@@ -313,6 +324,7 @@ int ScriptVm::LoadScript(const std::string& fileName, BytecodeVm* interpreter) {
     UnloadLastScript();  // no room on the stack to start it
     return kLoadBadCode;
   }
+  TranslateBlock(*loaded_.back(), vm);
   return 0;
 }
 

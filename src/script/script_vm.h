@@ -76,6 +76,7 @@ struct LoadedScript {
   uint32_t codeSize = 0;
   int32_t tableIndex = -1;
   uint32_t instructionBytes = 0;
+  std::unique_ptr<BytecodeJit> translation;  // machine code of the instructions, or none
 };
 
 // What scenario scripts need to link embedded main-script code: published at the start.
@@ -175,6 +176,9 @@ class ScriptVm {
   ScriptFileSource* Files() const { return files_; }
   std::string StatePath(const char* name) const { return folderPrefix_ + name; }
   void FreeLoadedScript(LoadedScript& script);
+  // Translates the block's instructions when interpreter runs translated code; a block whose
+  // translation fails stays as it is, to be interpreted.
+  void TranslateBlock(LoadedScript& script, const BytecodeVm& interpreter);
   // Frees every loaded block from position first on, without the unload hook.
   void FreeLoadedScriptsFrom(size_t first);
   void FreeVariableSet(VariableSet& set);

@@ -197,6 +197,28 @@ TEST_F(DemoRun, EndsNormallySavesAndHashesTheSameFramesInEveryRun) {
   }
 }
 
+// With the translation option on, the scripts run as machine code and the run shows the frames
+// and ends with the state of the run without it.
+TEST_F(DemoRun, RunsTheSameWithScriptsTranslated) {
+  const std::vector<std::string> hashes = {"BRIMWOLD_HEADLESS_HASHES=1,2,150,300"};
+  EngineConfig shipped = SavedSettings();
+  ASSERT_EQ(shipped.pacing.jit, 0);
+  RunResult plain = Run(hashes);
+  ASSERT_EQ(plain.exitStatus, 0) << plain.errors;
+  EngineConfig afterPlain = SavedSettings();
+
+  shipped.pacing.jit = 1;
+  const std::vector<uint8_t> bytes = EncodeEngineConfig(shipped);
+  game_.WriteFile("USER.CFG", std::string(bytes.begin(), bytes.end()));
+  RunResult translated = Run(hashes);
+  EXPECT_EQ(translated.exitStatus, 0) << translated.errors;
+  EXPECT_EQ(FrameHashes(translated.output), FrameHashes(plain.output));
+  EngineConfig afterTranslated = SavedSettings();
+  EXPECT_EQ(afterTranslated.pacing.jit, 1);
+  EXPECT_EQ(afterTranslated.pacing.scriptSetting9, afterPlain.pacing.scriptSetting9)
+      << "the scripts kept count alike";
+}
+
 // "Return to title" (40002) chosen from the menu at frame 30 and its question answered "はい":
 // MAIN starts again, counts its second start, jumps to SUB and the game ends early and cleanly.
 TEST_F(DemoRun, ReturnsToTheTitleFromTheMenu) {

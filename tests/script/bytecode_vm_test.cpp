@@ -5,6 +5,7 @@
 
 #include <climits>
 
+#include "bytecode_cases.h"
 #include "script/script_vm.h"
 #include "script_test_util.h"
 
@@ -28,83 +29,6 @@ struct Runner {
     return static_cast<int32_t>(GuestWord(vm.GetMemory(), vm.HostVariableAddress(0)));
   }
 };
-
-struct OpCase {
-  const char* name;
-  const char* body;
-  int32_t expected;
-};
-
-// One case or more per opcode; each ends with ret and leaves its answer in host:0.
-const OpCase kOpCases[] = {
-    {"retv_getret", "call f\n getret host:0\n ret\nf: retv 42\n", 42},
-    {"call_returns_behind_operand", "call f\n add 1, 0, host:0\n ret\nf: ret\n", 1},
-    {"jmp", "jmp over\n set 1, host:0\nover: ret\n", 0},
-    {"switch_second_entry", "switch 1, a, b\na: set 10, host:0\n ret\nb: set 11, host:0\n ret\n", 11},
-    {"pushv", "pushv k\n pop host:0\n ret\nk: .word 9\n", 9},
-    {"spsub_drops_words", "push 1\n push 2\n spsub 4\n pop host:0\n ret\n", 1},
-    {"spadd_takes_words_back", "push 5\n spsub 4\n spadd 4\n pop host:0\n ret\n", 5},
-    {"add_wraps", "add 0x7FFFFFFF, 1, host:0\n ret\n", INT_MIN},
-    {"mul_keeps_low_bits", "mul 65536, 65536, host:0\n ret\n", 0},
-    {"div_truncates_toward_zero", "div -7, 2, host:0\n ret\n", -3},
-    {"div_min_by_minus_one", "div 0x80000000, -1, host:0\n ret\n", INT_MIN},
-    {"mod_takes_sign_of_dividend", "mod -7, 3, host:0\n ret\n", -1},
-    {"mod_min_by_minus_one", "mod 0x80000000, -1, host:0\n ret\n", 0},
-    {"modp_adds_divisor", "modp -7, 3, host:0\n ret\n", 2},
-    {"modp_negative_divisor_positive_rest", "modp 7, -3, host:0\n ret\n", 1},
-    {"modp_negative_divisor_negative_rest", "modp -7, -3, host:0\n ret\n", -4},
-    {"not", "not 0, host:0\n ret\n", -1},
-    {"lnot_zero", "lnot 0, host:0\n ret\n", 1},
-    {"lnot_nonzero", "lnot -5, host:0\n ret\n", 0},
-    {"sar_is_arithmetic", "sar -8, 1, host:0\n ret\n", -4},
-    {"sar_count_mod_32", "sar -8, 33, host:0\n ret\n", -4},
-    {"shl_count_mod_32", "shl 1, 33, host:0\n ret\n", 2},
-    {"inc", "set 5, host:0\n inc host:0\n ret\n", 6},
-    {"dec", "set 5, host:0\n dec host:0\n ret\n", 4},
-    {"sinc", "push 5\n sinc 4\n pop host:0\n ret\n", 6},
-    {"sdec", "push 5\n push 0\n sdec 8\n spsub 4\n pop host:0\n ret\n", 4},
-    {"jz_taken", "jz 0, skip\n set 1, host:0\nskip: ret\n", 0},
-    {"stind", "stind 9, cell\n ret\ncell: .word host:0\n", 9},
-    {"sset", "push 0\n sset 77, 4\n pop host:0\n ret\n", 77},
-    {"sget", "push 12\n push 0\n sget 8, host:0\n spsub 8\n ret\n", 12},
-    {"sstore", "push 0\n sstore k, 4\n pop host:0\n ret\nk: .word 31\n", 31},
-    {"smov", "push 3\n push 0\n smov 8, 4\n pop host:0\n spsub 4\n ret\n", 3},
-    {"sderef", "push k\n sderef 4, host:0\n spsub 4\n ret\nk: .word 21\n", 21},
-    {"deref", "deref p, host:0\n ret\np: .word k\nk: .word 23\n", 23},
-    {"saddr_names_a_stack_word", "push 55\n saddr 4, p\n spsub 4\n deref p, host:0\n ret\np: .word 0\n", 55},
-    {"lt_signed", "lt -1, 0, host:0\n ret\n", 1},
-    {"lt_equal", "lt 4, 4, host:0\n ret\n", 0},
-    {"le_equal", "le 4, 4, host:0\n ret\n", 1},
-    {"gt_signed", "gt 0, -1, host:0\n ret\n", 1},
-    {"ge_less", "ge -2, -1, host:0\n ret\n", 0},
-    {"code_rewrites_own_operand", "set 40, fix.1\nfix: add 0, 2, host:0\n ret\n", 42},
-    // A move into the next instruction's operand hands the value on; every handler entered so
-    // must see the moved value, never the word that stood there before.
-    {"moved_first_operand_sub", " set 10, n.1\nn: sub 99, 3, host:0\n ret\n", 7},
-    {"moved_second_operand_sub", " mov k, n.2\nn: sub 10, 99, host:0\n ret\nk: .word 3\n", 7},
-    {"moved_operands_mul", " set 6, n.1\n set 7, n.2\nn: mul 0, 0, host:0\n ret\n", 42},
-    {"moved_first_operand_sar", " set -8, n.1\nn: sar 0, 1, host:0\n ret\n", -4},
-    {"moved_second_operand_shl", " set 33, n.2\nn: shl 1, 0, host:0\n ret\n", 2},
-    {"moved_operands_and_or_xor",
-     " set 12, a.1\na: and 0, 10, t\n mov t, o.2\no: or 1, 0, t\n mov t, x.1\nx: xor 0, 15, host:0\n"
-     " ret\nt: .word 0\n", 6},
-    {"moved_operands_compare_signed",
-     " set -1, l.1\nl: lt 5, 0, t\n mov t, g.2\ng: ge 1, 0, u\n set -2, e.2\ne: le -3, 0, v\n"
-     " mov t, s.1\n mov u, s.2\ns: add 0, 0, w\n mov w, r.1\n mov v, r.2\nr: add 0, 0, host:0\n ret\n"
-     "t: .word 0\nu: .word 0\nv: .word 0\nw: .word 0\n",
-     3},
-    {"moved_operands_gt_eq_ne",
-     " set 4, g.1\ng: gt 0, 3, t\n set 4, e.2\ne: eq 4, 0, u\n set 4, q.1\nq: ne 0, 4, v\n"
-     " mov t, s.1\n mov u, s.2\ns: add 0, 0, w\n mov w, r.1\n mov v, r.2\nr: add 0, 0, host:0\n ret\n"
-     "t: .word 0\nu: .word 0\nv: .word 0\nw: .word 0\n",
-     2},
-    {"moved_test_into_jz_takes_the_jump", " set 0, j.1\nj: jz 1, skip\n set 1, host:0\nskip: ret\n", 0},
-    {"moved_test_into_jz_goes_on", " set 1, j.1\nj: jz 0, skip\n set 1, host:0\nskip: ret\n", 1},
-    {"moved_into_divide_rereads", " set 7, d.1\nd: div 99, 2, host:0\n ret\n", 3},
-    {"moved_into_third_operand_is_a_destination", " set host:0, n.3\nn: add 1, 2, 0x10\n ret\n", 3},
-};
-
-void PrintTo(const OpCase& c, std::ostream* os) { *os << c.name; }
 
 class Opcodes : public testing::TestWithParam<OpCase> {};
 
@@ -176,37 +100,6 @@ TEST(Interpreter, InstructionsAtTheEndOfTheArenaAreReadExactly) {
   EXPECT_EQ(last.vm.GetCodeBase() + 40, last.vm.GetMemory().Top());
   EXPECT_EQ(last.Answer(), 7);
 }
-
-// Every way of breaking the rules ends the run with the fault result instead of touching
-// memory outside the guest's or looping on garbage.
-struct FaultCase {
-  const char* name;
-  const char* body;
-};
-void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
-
-const FaultCase kFaultCases[] = {
-    {"opcode_47", "op 47\n ret\n"},
-    {"opcode_huge", "op 0xFFFFFFFF\n"},
-    {"div_by_zero", "div 1, 0, host:0\n ret\n"},
-    {"mod_by_zero", "mod 1, 0, host:0\n ret\n"},
-    {"modp_by_zero", "modp 1, 0, host:0\n ret\n"},
-    {"write_to_null", "set 1, 0\n ret\n"},
-    {"read_outside_arena", "mov 0x7FFFFFF0, host:0\n ret\n"},
-    {"deref_of_null_pointer", "deref p, host:0\n ret\np: .word 0\n"},
-    {"jump_to_null", "jmp 0\n"},
-    {"stack_underflow", "pop host:0\n pop host:0\n ret\n"},
-    {"stack_overflow", "top: push 1\n jmp top\n"},
-    {"sp_below_bottom", "spsub 4\n spsub 4\n ret\n"},
-    {"sp_above_top", "spadd 0x10000000\n ret\n"},
-    {"stack_word_outside", "sset 1, 0x100000\n ret\n"},
-    {"switch_index_on_end_word", "switch 2, a, b\na: ret\nb: ret\n"},
-    {"switch_negative_index", "switch -1, a\na: ret\n"},
-    {"native_plain_address", "native 0x20000, 0, host:0\n ret\n"},
-    {"native_not_registered", "native native:500, 0, host:0\n ret\n"},
-    {"native_reads_bad_address", "native native:0, 0, host:0\n ret\n"},
-    {"native_result_to_null", "native native:0, args, 0\n ret\nargs: .word 1\n"},
-};
 
 class Faults : public testing::TestWithParam<FaultCase> {};
 

@@ -1,0 +1,887 @@
+#include "script/bytecode_jit.h"
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <cstring>
+#include <initializer_list>
+#include <unordered_map>
+#include <vector>
+
+#include "script/bytecode_vm.h"
+
+namespace bw {
+
+#if defined(__x86_64__)
+
+namespace {
+
+// Template words: a byte to emit, or a 32-bit patch.
+constexpr uint16_t kEnd = 0xFFFF;
+constexpr uint16_t kNextCode = 0xF800;     // + n: rel32 to byte n of the next instruction's code
+constexpr uint16_t kForwarded = 0xF900;    // + k: address of the next instruction's word k when its
+                                           // code starts by loading words 1 to k, else 0
+constexpr uint16_t kJumpTarget = 0xFA00;   // + k: rel32 to the code of the instruction operand k
+                                           // named at translation time (else the dispatch exit)
+constexpr uint16_t kOldOperand = 0xFB00;   // + k: operand k's value at translation time
+constexpr uint16_t kExit = 0xFC00;         // + e: rel32 to this block's exit e
+constexpr uint16_t kWordAddress = 0xFD00;  // + k: guest address of word k of this instruction
+constexpr uint16_t kNextAddress = 0xFE00;  // + k: guest address of word k of the next instruction
+constexpr uint16_t kField = 0xFF00;        // + f: displacement of context field f
+
+enum Exit : uint16_t {
+  kExitFault,
+  kExitDispatch,
+  kExitHandOver,
+  kExitLeave,
+  kExitNative,
+  kExitCount
+};
+constexpr uint16_t kCountedExit = 8;  // kExit + kCountedExit + e: exit e of the counted variant
+
+constexpr uint32_t kFieldOffsets[] = {
+    offsetof(JitContext, ip),          offsetof(JitContext, sp),
+    offsetof(JitContext, ret),         offsetof(JitContext, budget),
+    offsetof(JitContext, entries),     offsetof(JitContext, entryCount),
+    offsetof(JitContext, stackSpan4),  offsetof(JitContext, span4),
+    offsetof(JitContext, stackBottom), offsetof(JitContext, stackTop),
+    offsetof(JitContext, savedRsp),    offsetof(JitContext, base),
+    offsetof(JitContext, native),      offsetof(JitContext, counted)};
+enum Field : uint16_t {
+  kIp,
+  kSp,
+  kRet,
+  kBudget,
+  kEntries,
+  kEntryCount,
+  kStackSpan,
+  kSpan,
+  kStackBottom,
+  kStackTop,
+  kSavedRsp,
+  kBase,
+  kNative,
+  kCounted
+};
+
+// Registers: r15 the arena's host address, r14 the context, r13d the guest stack pointer, r12d
+// the used arena's span, ebx and ebp the stack's bottom and top; the rest is scratch.
+enum Reg : int { eax, ecx, edx, ebx, esp, ebp, esi, edi, r8, r9, r10, r11, r12, r13, r14, r15 };
+
+using Words = std::vector<uint16_t>;
+
+size_t ByteSize(const Words& t) {
+  size_t n = 0;
+  for (uint16_t w : t) n += w == kEnd ? 0 : w < 0x100 ? 1 : 4;
+  return n;
+}
+
+void B(Words& t, std::initializer_list<int> bytes) {
+  for (int b : bytes) t.push_back(static_cast<uint16_t>(b & 0xFF));
+}
+void P(Words& t, uint16_t patch) {
+  t.push_back(patch);
+}
+void Append(Words& t, const Words& part) {
+  t.insert(t.end(), part.begin(), part.end());
+}
+void Disp32(Words& t, int32_t v) {
+  for (int i = 0; i < 4; ++i)
+    t.push_back(static_cast<uint16_t>((static_cast<uint32_t>(v) >> (8 * i)) & 0xFF));
+}
+
+// mov r, [r15 + address of word k]
+void LoadOperand(Words& t, int r, int k) {
+  B(t, {0x41 | (r >> 3) << 2, 0x8B, 0x80 | (r & 7) << 3 | 7});
+  P(t, static_cast<uint16_t>(kWordAddress + k));
+}
+// Faults unless r is an address of a word in the used arena.
+void CheckAddress(Words& t, int r) {
+  B(t, {0x44 | (r >> 3), 0x8D, 0x80 | (r & 7)});  // lea r8d, [r - kNullPage]
+  Disp32(t, -static_cast<int32_t>(GuestMemory::kNullPage));
+  B(t, {0x45, 0x39, 0xE0});  // cmp r8d, r12d
+  B(t, {0x0F, 0x87});        // ja fault
+  P(t, kExit + kExitFault);
+}
+// opcode reg, [r15 + index]
+void Indexed(Words& t, int opcode, int reg, int index) {
+  B(t,
+    {0x41 | (reg >> 3) << 2 | (index >> 3) << 1, opcode, (reg & 7) << 3 | 4, (index & 7) << 3 | 7});
+}
+void LoadGuest(Words& t, int dst, int address) {
+  Indexed(t, 0x8B, dst, address);
+}
+void StoreGuest(Words& t, int address, int src) {
+  Indexed(t, 0x89, src, address);
+}
+// [operand k] := r (eax), checked.
+void StoreResult(Words& t, int k, int r = eax) {
+  LoadOperand(t, ecx, k);
+  CheckAddress(t, ecx);
+  StoreGuest(t, ecx, r);
+}
+// Faults unless a word fits above the stack pointer.
+void CheckPush(Words& t) {
+  B(t, {0x41, 0x89, 0xE8});        // mov r8d, ebp
+  B(t, {0x45, 0x29, 0xE8});        // sub r8d, r13d
+  B(t, {0x41, 0x83, 0xF8, 0x03});  // cmp r8d, 3
+  B(t, {0x0F, 0x86});              // jbe fault
+  P(t, kExit + kExitFault);
+}
+void Push(Words& t, int r) {
+  CheckPush(t);
+  Indexed(t, 0x89, r, r13);
+  B(t, {0x41, 0x83, 0xC5, 0x04});  // add r13d, 4
+}
+void Pop(Words& t, int r) {
+  B(t, {0x45, 0x89, 0xE8});        // mov r8d, r13d
+  B(t, {0x41, 0x29, 0xD8});        // sub r8d, ebx
+  B(t, {0x41, 0x83, 0xF8, 0x03});  // cmp r8d, 3
+  B(t, {0x0F, 0x86});              // jbe fault
+  P(t, kExit + kExitFault);
+  B(t, {0x41, 0x83, 0xED, 0x04});  // sub r13d, 4
+  Indexed(t, 0x8B, r, r13);
+}
+// r9d := the address of S(n), checked against the stack.
+void StackAddress(Words& t, int n) {
+  B(t, {0x45, 0x89, 0xE9});                                 // mov r9d, r13d
+  B(t, {0x41 | (n >> 3) << 2, 0x29, 0xC1 | (n & 7) << 3});  // sub r9d, n
+  B(t, {0x45, 0x89, 0xC8});                                 // mov r8d, r9d
+  B(t, {0x41, 0x29, 0xD8});                                 // sub r8d, ebx
+  B(t, {0x45, 0x3B, 0x86});                                 // cmp r8d, [r14 + stackSpan4]
+  P(t, kField + kStackSpan);
+  B(t, {0x0F, 0x87});  // ja fault
+  P(t, kExit + kExitFault);
+}
+// Continues at eax: straight to the code of operand k's target of translation time while the
+// operand still names it, else through the dispatch exit.
+void JumpTo(Words& t, int k) {
+  B(t, {0x3D});  // cmp eax, old
+  P(t, static_cast<uint16_t>(kOldOperand + k));
+  B(t, {0x0F, 0x84});  // je target
+  P(t, static_cast<uint16_t>(kJumpTarget + k));
+  B(t, {0xE9});
+  P(t, kExit + kExitDispatch);
+}
+// Emits part behind a short jump (jcc, 0x70 + condition) over it.
+void SkipOver(Words& t, int jcc, const Words& part) {
+  B(t, {jcc, static_cast<int>(ByteSize(part))});
+  Append(t, part);
+}
+// Behind a move that stored eax at ecx. Compiled scripts hand values on by moving them into the
+// next instruction's operand words; when the move went there and the next code starts by loading
+// those words, it is entered behind the loads with the values already in eax and ecx, sparing a
+// load that would wait for the store just made.
+void ForwardMoved(Words& t) {
+  B(t, {0x81, 0xF9});  // cmp ecx, the next instruction's word 2
+  P(t, kForwarded + 2);
+  Words second;
+  B(second, {0x89, 0xC1});        // mov ecx, eax
+  B(second, {0x41, 0x8B, 0x87});  // mov eax, [r15 + next word 1]
+  P(second, kNextAddress + 1);
+  B(second, {0xE9});
+  P(second, kNextCode + 14);
+  SkipOver(t, 0x75, second);
+  B(t, {0x81, 0xF9});  // cmp ecx, the next instruction's word 1
+  P(t, kForwarded + 1);
+  B(t, {0x0F, 0x84});
+  P(t, kNextCode + 7);
+}
+
+void Binary(Words& t, std::initializer_list<int> op) {
+  LoadOperand(t, eax, 1);
+  LoadOperand(t, ecx, 2);
+  B(t, op);
+  StoreResult(t, 3);
+}
+void Divide(Words& t, int opcode) {
+  LoadOperand(t, eax, 1);
+  LoadOperand(t, ecx, 2);
+  B(t, {0x85, 0xC9, 0x0F, 0x84});  // test ecx, ecx; jz fault
+  P(t, kExit + kExitFault);
+  // By -1 the quotient is the negation (INT_MIN stays) and the remainder 0: idiv would trap.
+  B(t, {0x83, 0xF9, 0xFF, 0x74, 0x05, 0x99, 0xF7, 0xF9, 0xEB, 0x02});
+  if (opcode == 16) {
+    B(t, {0xF7, 0xD8});  // neg eax
+  } else {
+    B(t, {0x31, 0xD2});                                            // xor edx, edx
+    if (opcode == 18) B(t, {0x85, 0xD2, 0x79, 0x02, 0x01, 0xCA});  // a negative rest plus b
+    B(t, {0x89, 0xD0});
+  }
+  StoreResult(t, 3);
+}
+void Compare(Words& t, int setcc) {
+  LoadOperand(t, eax, 1);
+  LoadOperand(t, ecx, 2);
+  B(t, {0x31, 0xD2, 0x39, 0xC8, 0x0F, setcc, 0xC2, 0x89, 0xD0});
+  StoreResult(t, 3);
+}
+
+Words InstructionTemplate(uint32_t op) {
+  Words t;
+  switch (op) {
+    case 0:  // wait
+      B(t, {0xB9});
+      P(t, kNextAddress);
+      B(t, {0xB8, 1, 0, 0, 0, 0xE9});
+      P(t, kExit + kExitLeave);
+      break;
+    case 1:  // return; 0 ends the script
+      Pop(t, eax);
+      B(t, {0x85, 0xC0, 0x0F, 0x85});
+      P(t, kExit + kExitDispatch);
+      B(t, {0xB9});
+      P(t, kNextAddress);
+      B(t, {0xE9});
+      P(t, kExit + kExitLeave);
+      break;
+    case 2: {  // return with value
+      Pop(t, eax);
+      B(t, {0x85, 0xC0});
+      Words taken;
+      LoadOperand(taken, edx, 1);
+      B(taken, {0x41, 0x89, 0x96});  // mov [r14 + ret], edx
+      P(taken, kField + kRet);
+      B(taken, {0xE9});
+      P(taken, kExit + kExitDispatch);
+      SkipOver(t, 0x74, taken);
+      B(t, {0xB9});
+      P(t, kNextAddress);
+      B(t, {0xE9});
+      P(t, kExit + kExitLeave);
+      break;
+    }
+    case 3:
+      LoadOperand(t, ecx, 1);
+      CheckAddress(t, ecx);
+      B(t, {0x41, 0x8B, 0x86});  // mov eax, [r14 + ret]
+      P(t, kField + kRet);
+      StoreGuest(t, ecx, eax);
+      break;
+    case 4:  // call
+      LoadOperand(t, eax, 1);
+      CheckPush(t);
+      B(t, {0x43, 0xC7, 0x04, 0x2F});  // mov dword [r15 + r13], next
+      P(t, kNextAddress);
+      B(t, {0x41, 0x83, 0xC5, 0x04});
+      JumpTo(t, 1);
+      break;
+    case 5:  // native call
+      LoadOperand(t, esi, 1);
+      LoadOperand(t, edx, 2);
+      LoadOperand(t, ecx, 3);
+      B(t, {0x41, 0xB8});  // mov r8d, address of dest
+      P(t, kWordAddress + 3);
+      B(t, {0xE8});
+      P(t, kExit + kExitNative);
+      break;
+    case 6:
+      LoadOperand(t, eax, 1);
+      JumpTo(t, 1);
+      break;
+    case 7: {  // switch: walk the table live up to the index, faulting on its -1 word
+      LoadOperand(t, eax, 1);
+      B(t, {0xB9});
+      P(t, kWordAddress + 2);
+      B(t, {0x31, 0xD2});
+      Words loop;
+      CheckAddress(loop, ecx);
+      LoadGuest(loop, esi, ecx);
+      B(loop, {0x83, 0xFE, 0xFF, 0x0F, 0x84});
+      P(loop, kExit + kExitFault);
+      B(loop, {0x39, 0xC2, 0x74, 0x07, 0xFF, 0xC2, 0x83, 0xC1, 0x04, 0xEB});
+      B(loop, {-static_cast<int>(ByteSize(loop) + 1)});
+      Append(t, loop);
+      B(t, {0x89, 0xF0, 0xE9});
+      P(t, kExit + kExitDispatch);
+      break;
+    }
+    case 8:
+      LoadOperand(t, eax, 1);
+      Push(t, eax);
+      break;
+    case 9:
+      LoadOperand(t, eax, 1);
+      CheckAddress(t, eax);
+      LoadGuest(t, eax, eax);
+      Push(t, eax);
+      break;
+    case 10:
+      LoadOperand(t, ecx, 1);
+      Pop(t, eax);
+      CheckAddress(t, ecx);
+      StoreGuest(t, ecx, eax);
+      break;
+    case 11:  // sp += a, 64 bits wide against the top
+      LoadOperand(t, eax, 1);
+      B(t, {0x45, 0x89, 0xE8, 0x49, 0x01, 0xC0, 0x49, 0x39, 0xE8, 0x0F, 0x87});
+      P(t, kExit + kExitFault);
+      B(t, {0x45, 0x89, 0xC5});
+      break;
+    case 12:  // sp -= a, 64 bits wide against the bottom
+      LoadOperand(t, eax, 1);
+      B(t, {0x41, 0x89, 0xD8, 0x49, 0x01, 0xC0, 0x45, 0x89, 0xE9, 0x4D, 0x39, 0xC1, 0x0F, 0x82});
+      P(t, kExit + kExitFault);
+      B(t, {0x41, 0x29, 0xC5});
+      break;
+    case 13:
+      Binary(t, {0x01, 0xC8});
+      break;
+    case 14:
+      Binary(t, {0x29, 0xC8});
+      break;
+    case 15:
+      Binary(t, {0x0F, 0xAF, 0xC1});
+      break;
+    case 16:
+    case 17:
+    case 18:
+      Divide(t, static_cast<int>(op));
+      break;
+    case 19:
+      Binary(t, {0x21, 0xC8});
+      break;
+    case 20:
+      Binary(t, {0x09, 0xC8});
+      break;
+    case 21:
+      Binary(t, {0x31, 0xC8});
+      break;
+    case 22:
+      LoadOperand(t, eax, 1);
+      B(t, {0xF7, 0xD0});
+      StoreResult(t, 2);
+      break;
+    case 23:
+      LoadOperand(t, eax, 1);
+      B(t, {0x31, 0xD2, 0x85, 0xC0, 0x0F, 0x94, 0xC2, 0x89, 0xD0});
+      StoreResult(t, 2);
+      break;
+    case 24:
+      Binary(t, {0xD3, 0xF8});
+      break;
+    case 25:
+      Binary(t, {0xD3, 0xE0});
+      break;
+    case 26:
+    case 27:
+      LoadOperand(t, eax, 1);
+      CheckAddress(t, eax);
+      B(t, {0x41, 0xFF, op == 26 ? 0x04 : 0x0C, 0x07});
+      break;
+    case 28:
+    case 29:
+      LoadOperand(t, eax, 1);
+      StackAddress(t, eax);
+      B(t, {0x43, 0xFF, op == 28 ? 0x04 : 0x0C, 0x0F});
+      break;
+    case 30: {  // when a = 0 continue at b
+      LoadOperand(t, eax, 1);
+      B(t, {0x85, 0xC0});
+      Words taken;
+      LoadOperand(taken, eax, 2);
+      JumpTo(taken, 2);
+      SkipOver(t, 0x75, taken);
+      break;
+    }
+    case 31:
+      LoadOperand(t, eax, 1);
+      StoreResult(t, 2);
+      ForwardMoved(t);
+      break;
+    case 32:
+      LoadOperand(t, edx, 1);
+      CheckAddress(t, edx);
+      LoadGuest(t, eax, edx);
+      StoreResult(t, 2);
+      ForwardMoved(t);
+      break;
+    case 33:
+      LoadOperand(t, eax, 1);
+      LoadOperand(t, edx, 2);
+      CheckAddress(t, edx);
+      LoadGuest(t, ecx, edx);
+      CheckAddress(t, ecx);
+      StoreGuest(t, ecx, eax);
+      break;
+    case 34:
+      LoadOperand(t, eax, 1);
+      LoadOperand(t, edx, 2);
+      StackAddress(t, edx);
+      StoreGuest(t, r9, eax);
+      break;
+    case 35:
+      LoadOperand(t, edx, 1);
+      StackAddress(t, edx);
+      LoadGuest(t, eax, r9);
+      StoreResult(t, 2);
+      break;
+    case 36:
+      LoadOperand(t, edx, 1);
+      CheckAddress(t, edx);
+      LoadGuest(t, eax, edx);
+      LoadOperand(t, edx, 2);
+      StackAddress(t, edx);
+      StoreGuest(t, r9, eax);
+      break;
+    case 37:
+      LoadOperand(t, edx, 1);
+      StackAddress(t, edx);
+      LoadGuest(t, eax, r9);
+      LoadOperand(t, edx, 2);
+      StackAddress(t, edx);
+      StoreGuest(t, r9, eax);
+      break;
+    case 38:
+      LoadOperand(t, edx, 1);
+      StackAddress(t, edx);
+      LoadGuest(t, edx, r9);
+      CheckAddress(t, edx);
+      LoadGuest(t, eax, edx);
+      StoreResult(t, 2);
+      break;
+    case 39:
+      LoadOperand(t, edx, 1);
+      CheckAddress(t, edx);
+      LoadGuest(t, edx, edx);
+      CheckAddress(t, edx);
+      LoadGuest(t, eax, edx);
+      StoreResult(t, 2);
+      break;
+    case 40:
+      LoadOperand(t, ecx, 1);
+      B(t, {0x44, 0x89, 0xE8, 0x29, 0xC8});  // mov eax, r13d; sub eax, ecx
+      StoreResult(t, 2);
+      break;
+    case 41:
+      Compare(t, 0x9C);
+      break;
+    case 42:
+      Compare(t, 0x9E);
+      break;
+    case 43:
+      Compare(t, 0x9F);
+      break;
+    case 44:
+      Compare(t, 0x9D);
+      break;
+    case 45:
+      Compare(t, 0x94);
+      break;
+    case 46:
+      Compare(t, 0x95);
+      break;
+    default:
+      break;
+  }
+  return t;
+}
+
+// The entry stub and the exits, at the start of every block. The stub saves the callee-saved
+// registers, loads the fixed ones from the context and dispatches on context.ip.
+Words StubTemplate() {
+  Words t;
+  B(t, {0x53, 0x55, 0x41, 0x54, 0x41, 0x55, 0x41, 0x56, 0x41, 0x57});  // push rbx .. r15
+  B(t, {0x48, 0x83, 0xEC, 0x08});                                      // keep calls aligned
+  B(t, {0x49, 0x89, 0xFE});                                            // mov r14, rdi
+  B(t, {0x49, 0x89, 0xA6});                                            // mov [r14 + savedRsp], rsp
+  P(t, kField + kSavedRsp);
+  B(t, {0x4D, 0x8B, 0xBE});  // mov r15, [r14 + base]
+  P(t, kField + kBase);
+  B(t, {0x45, 0x8B, 0xAE});  // mov r13d, [r14 + sp]
+  P(t, kField + kSp);
+  B(t, {0x45, 0x8B, 0xA6});  // mov r12d, [r14 + span4]
+  P(t, kField + kSpan);
+  B(t, {0x41, 0x8B, 0x9E});  // mov ebx, [r14 + stackBottom]
+  P(t, kField + kStackBottom);
+  B(t, {0x41, 0x8B, 0xAE});  // mov ebp, [r14 + stackTop]
+  P(t, kField + kStackTop);
+  B(t, {0x41, 0x8B, 0x86});  // mov eax, [r14 + ip]
+  P(t, kField + kIp);
+  B(t, {0x41, 0x83, 0xBE});  // cmp dword [r14 + counted], 0
+  P(t, kField + kCounted);
+  B(t, {0x00, 0x0F, 0x85});  // jne: the counted variant's dispatch
+  P(t, kExit + kCountedExit + kExitDispatch);
+  B(t, {0xE9});
+  P(t, kExit + kExitDispatch);
+  t.push_back(kEnd);
+  return t;
+}
+
+// Exit e; counted selects the variant whose code the dispatch enters.
+Words ExitTemplate(int e, bool counted) {
+  Words t;
+  switch (e) {
+    case kExitLeave:  // eax: the result, ecx: the instruction pointer
+      B(t, {0x41, 0x89, 0x8E});
+      P(t, kField + kIp);
+      B(t, {0x45, 0x89, 0xAE});
+      P(t, kField + kSp);
+      B(t, {0x49, 0x8B, 0xA6});
+      P(t, kField + kSavedRsp);
+      B(t,
+        {0x48, 0x83, 0xC4, 0x08, 0x41, 0x5F, 0x41, 0x5E, 0x41, 0x5D, 0x41, 0x5C, 0x5D, 0x5B, 0xC3});
+      break;
+    case kExitFault:  // the instruction pointer stays where the run began
+      B(t, {0xB8, kRunFault, 0, 0, 0, 0x41, 0x8B, 0x8E});
+      P(t, kField + kIp);
+      B(t, {0xE9});
+      P(t, kExit + kExitLeave);
+      break;
+    case kExitHandOver:  // eax: where the interpreter goes on
+      B(t, {0x89, 0xC1, 0xB8, kRunHandOver, 0, 0, 0, 0xE9});
+      P(t, kExit + kExitLeave);
+      break;
+    case kExitDispatch:  // eax: the target; enter its code only through an entry naming it
+      CheckAddress(t, eax);
+      t.back() = kExit + kExitHandOver;            // a bad target is the interpreter's to fault on
+      B(t, {0x41, 0x8B, 0x0C, 0x07, 0x81, 0xE9});  // mov ecx, [r15 + rax]; sub ecx, tag base
+      Disp32(t, static_cast<int32_t>(kTranslatedOpcodeBase));
+      B(t, {0x41, 0x3B, 0x8E});  // cmp ecx, [r14 + entryCount]
+      P(t, kField + kEntryCount);
+      B(t, {0x0F, 0x83});
+      P(t, kExit + kExitHandOver);
+      B(t, {0x48, 0xC1, 0xE1, 0x05, 0x49, 0x03, 0x8E});  // shl rcx, 5; add rcx, [r14 + entries]
+      P(t, kField + kEntries);
+      B(t, {0x39, 0x41, static_cast<int>(offsetof(TranslationEntry, guest)), 0x0F, 0x85});
+      P(t, kExit + kExitHandOver);
+      if (counted) {
+        B(t, {0xFF, 0x61, static_cast<int>(offsetof(TranslationEntry, countedCode))});
+      } else {
+        B(t, {0xFF, 0x21});
+      }
+      break;
+    case kExitNative:  // esi fn, edx args, ecx dest, r8d the dest operand's address
+      B(t, {0x45, 0x89, 0xAE});
+      P(t, kField + kSp);
+      B(t, {0x4C, 0x89, 0xF7, 0x48, 0x83, 0xEC, 0x08, 0x41, 0xFF, 0x96});  // mov rdi, r14; call
+      P(t, kField + kNative);
+      B(t, {0x48, 0x83, 0xC4, 0x08, 0x45, 0x8B, 0xAE});
+      P(t, kField + kSp);
+      B(t, {0x45, 0x8B, 0xA6});  // the native may have allocated
+      P(t, kField + kSpan);
+      B(t, {0x85, 0xC0, 0x0F, 0x84});
+      P(t, kExit + kExitFault);
+      B(t, {0xC3});
+      break;
+    default:
+      break;
+  }
+  t.push_back(kEnd);
+  return t;
+}
+
+// Spends one unit of the instruction limit; faults when none is left.
+Words CountTemplate() {
+  Words t;
+  B(t, {0x49, 0x83, 0xAE});
+  P(t, kField + kBudget);
+  B(t, {0x01, 0x0F, 0x82});
+  P(t, kExit + kExitFault);
+  t.push_back(kEnd);
+  return t;
+}
+
+struct Template {
+  Words words;
+  uint32_t operands = 0;  // low 8 bits: operand words; 0x100: a list up to a -1 word follows
+  uint32_t size = 0;
+};
+
+struct Templates {
+  std::array<Template, BytecodeJit::kStubIndex + 1> table;
+  Words exits[2][kExitCount];
+  size_t exitSize[2][kExitCount] = {};
+  Words count;
+  size_t countSize = 0;
+};
+
+const Templates& TheTemplates() {
+  static const Templates templates = [] {
+    Templates t;
+    for (uint32_t op = 0; op < kOpcodeCount; ++op) {
+      t.table[op].words = InstructionTemplate(op);
+      t.table[op].words.push_back(kEnd);
+      t.table[op].operands = kOpcodeOperands[op] | (op == 7 ? 0x100 : 0);
+    }
+    t.table[BytecodeJit::kStubIndex].words = StubTemplate();
+    for (Template& e : t.table) e.size = static_cast<uint32_t>(ByteSize(e.words));
+    for (int v = 0; v < 2; ++v) {
+      for (int e = 0; e < kExitCount; ++e) {
+        t.exits[v][e] = ExitTemplate(e, v == 1);
+        t.exitSize[v][e] = ByteSize(t.exits[v][e]);
+      }
+    }
+    t.count = CountTemplate();
+    t.countSize = ByteSize(t.count);
+    return t;
+  }();
+  return templates;
+}
+
+struct Instruction {
+  uint32_t address;
+  uint32_t opcode;
+  uint32_t next;
+  uint32_t index;
+};
+
+// Whether a template starts by loading operand words 1 to k into eax and ecx (LoadOperand).
+bool StartsWithLoads(const Words& t, uint32_t k) {
+  const Words loads = [] {
+    Words w;
+    LoadOperand(w, eax, 1);
+    LoadOperand(w, ecx, 2);
+    return w;
+  }();
+  const size_t n = loads.size() / 2 * k;
+  return k >= 1 && k <= 2 && t.size() >= n &&
+         std::equal(loads.begin(), loads.begin() + n, t.begin());
+}
+
+// Writes templates into the mapping, patching as it goes.
+class Emitter {
+ public:
+  Emitter(uint8_t* out, GuestMemory& memory) : out_(out), memory_(memory) {}
+
+  size_t Position() const { return at_; }
+  // The variant's exits and the code of each instruction, as offsets from the block's start.
+  size_t exits[2][kExitCount] = {};
+  std::vector<size_t> code[2];
+  std::unordered_map<uint32_t, size_t> indexOf;
+  const std::vector<Instruction>* list = nullptr;
+  const Templates* templates = nullptr;
+
+  bool Emit(const Words& t, const Instruction* in, int variant) {
+    for (uint16_t w : t) {
+      if (w == kEnd) return true;
+      if (w < 0x100) {
+        out_[at_++] = static_cast<uint8_t>(w);
+        continue;
+      }
+      const uint16_t kind = w & 0xFF00;
+      const uint32_t k = w & 0xFF;
+      uint32_t value = 0;
+      switch (kind) {
+        case kWordAddress:
+          value = in->address + 4 * k;
+          break;
+        case kNextAddress:
+          value = in->next + 4 * k;
+          break;
+        case kField:
+          if (k >= std::size(kFieldOffsets)) return false;
+          value = kFieldOffsets[k];
+          break;
+        case kExit:
+          if (k >= kCountedExit + kExitCount || (k >= kExitCount && k < kCountedExit)) return false;
+          value = k >= kCountedExit ? Relative(exits[1][k - kCountedExit])
+                                    : Relative(exits[variant][k]);
+          break;
+        case kOldOperand:
+          if (!memory_.Read32(in->address + 4 * k, value)) return false;
+          break;
+        case kJumpTarget: {
+          uint32_t target = 0;
+          if (!memory_.Read32(in->address + 4 * k, target)) return false;
+          auto it = indexOf.find(target);
+          value = Relative(it == indexOf.end() ? exits[variant][kExitDispatch]
+                                               : code[variant][it->second]);
+          break;
+        }
+        case kNextCode: {
+          const bool last = in->index + 1 >= list->size();
+          value = Relative(last ? exits[variant][kExitDispatch] : code[variant][in->index + 1] + k);
+          break;
+        }
+        case kForwarded: {
+          // Only the plain variant: the counted one must spend a unit at the next instruction.
+          const bool last = in->index + 1 >= list->size();
+          const bool loads =
+              !last && variant == 0 &&
+              StartsWithLoads(templates->table[(*list)[in->index + 1].opcode].words, k);
+          value = loads ? in->next + 4 * k : 0;
+          break;
+        }
+        default:
+          return false;
+      }
+      std::memcpy(out_ + at_, &value, 4);
+      at_ += 4;
+    }
+    return true;
+  }
+
+ private:
+  uint32_t Relative(size_t to) const { return static_cast<uint32_t>(to - (at_ + 4)); }
+
+  uint8_t* out_;
+  GuestMemory& memory_;
+  size_t at_ = 0;
+};
+
+// The trailer of a variant: falling off the last instruction hands over at the next address.
+constexpr size_t kTrailerSize = 10;
+
+}  // namespace
+
+BytecodeJit::BytecodeJit(GuestMemory& memory) : memory_(memory) {
+  TheTemplates();
+}
+
+bool BytecodeJit::Supported() {
+  return true;
+}
+
+int BytecodeJit::Compile(uint32_t instructions, uint32_t byteCount) {
+  Release();
+  const Templates& t = TheTemplates();
+  const uint64_t end = uint64_t{instructions} + byteCount;
+  if (byteCount && !memory_.Valid(instructions, byteCount)) {
+    memory_.TakeFault();
+    return kCompileFailed;
+  }
+
+  // Pass 1: the instructions and the size of their code.
+  std::vector<Instruction> list;
+  size_t perVariant = kTrailerSize;
+  for (uint64_t at = instructions; at < end;) {
+    uint32_t opcode = 0;
+    if (end - at < 4) return kCompileFailed;
+    memory_.Read32(static_cast<uint32_t>(at), opcode);
+    if (opcode >= kOpcodeCount) return kCompileFailed;  // the stub's index is no instruction
+    const Template& tp = t.table[opcode];
+    uint64_t next = at + 4 + 4 * uint64_t{tp.operands & 0xFF};
+    if (next > end) return kCompileFailed;
+    if (tp.operands & 0x100) {
+      for (uint32_t w = 0;; next += 4) {
+        if (next + 4 > end) return kCompileFailed;
+        memory_.Read32(static_cast<uint32_t>(next), w);
+        if (w == 0xFFFFFFFF) break;
+      }
+      next += 4;
+    }
+    list.push_back({static_cast<uint32_t>(at), opcode, static_cast<uint32_t>(next),
+                    static_cast<uint32_t>(list.size())});
+    perVariant += tp.size;
+    at = next;
+  }
+  size_t header = t.table[kStubIndex].size;
+  for (int v = 0; v < 2; ++v) {
+    for (int e = 0; e < kExitCount; ++e) header += t.exitSize[v][e];
+  }
+  const size_t total = header + 2 * perVariant + list.size() * t.countSize;  // counted variant
+
+  const int64_t first = memory_.Translations().Reserve(static_cast<uint32_t>(list.size()));
+  if (first < 0) return kCompileFailed;
+  auto giveBack = [&] {
+    memory_.Translations().Free(static_cast<uint32_t>(first), static_cast<uint32_t>(list.size()));
+    code_.Release();
+    return kCompileFailed;
+  };
+  if (!code_.Map(total)) return giveBack();
+
+  // Pass 2: the layout is known, so every jump is patched as it is emitted.
+  Emitter em(code_.Data(), memory_);
+  em.list = &list;
+  em.templates = &t;
+  size_t offset = header;
+  for (int v = 0; v < 2; ++v) {
+    em.code[v].reserve(list.size());
+    for (const Instruction& in : list) {
+      em.code[v].push_back(offset);
+      offset += t.table[in.opcode].size + (v == 1 ? t.countSize : 0);
+    }
+    offset += kTrailerSize;
+  }
+  offset = t.table[kStubIndex].size;
+  for (int v = 0; v < 2; ++v) {
+    for (int e = 0; e < kExitCount; ++e) {
+      em.exits[v][e] = offset;
+      offset += t.exitSize[v][e];
+    }
+  }
+  for (size_t i = 0; i < list.size(); ++i) em.indexOf.emplace(list[i].address, i);
+
+  const Instruction none{0, 0, 0, 0};
+  bool ok = em.Emit(t.table[kStubIndex].words, &none, 0);
+  for (int v = 0; v < 2; ++v) {
+    for (int e = 0; e < kExitCount; ++e) ok = ok && em.Emit(t.exits[v][e], &none, v);
+  }
+  for (int v = 0; v < 2 && ok; ++v) {
+    for (const Instruction& in : list) {
+      if (v == 1) ok = ok && em.Emit(t.count, &in, v);
+      ok = ok && em.Emit(t.table[in.opcode].words, &in, v);
+    }
+    const uint32_t fallOff = list.empty() ? instructions : list.back().next;
+    Words trailer;
+    B(trailer, {0xB8});
+    Disp32(trailer, static_cast<int32_t>(fallOff));
+    B(trailer, {0xE9});
+    P(trailer, kExit + kExitHandOver);
+    trailer.push_back(kEnd);
+    ok = ok && em.Emit(trailer, &none, v);
+  }
+  if (!ok || em.Position() != total) return giveBack();
+  if (!code_.Seal()) return giveBack();
+
+  // Only now, with the code executable, do the opcode words change.
+  size_ = total;
+  firstEntry_ = static_cast<uint32_t>(first);
+  entryCount_ = static_cast<uint32_t>(list.size());
+  std::vector<TranslationEntry>& entries = memory_.Translations().Entries();
+  for (size_t i = 0; i < list.size(); ++i) {
+    TranslationEntry& e = entries[firstEntry_ + i];
+    e.code = code_.Data() + em.code[0][i];
+    e.countedCode = code_.Data() + em.code[1][i];
+    e.guest = list[i].address;
+    e.opcode = list[i].opcode;
+    memory_.Write32(list[i].address, Tag(firstEntry_ + static_cast<uint32_t>(i)));
+  }
+  return kCompileDone;
+}
+
+void BytecodeJit::Release() {
+  if (!code_.Data()) return;
+  TranslationTable& table = memory_.Translations();
+  for (uint32_t i = firstEntry_; i < firstEntry_ + entryCount_ && i < table.Count(); ++i) {
+    const TranslationEntry& e = table.Entries()[i];
+    uint32_t word = 0;
+    if (e.guest && memory_.Read32(e.guest, word) && word == Tag(i))
+      memory_.Write32(e.guest, e.opcode);
+  }
+  memory_.TakeFault();
+  table.Free(firstEntry_, entryCount_);
+  entryCount_ = 0;
+  size_ = 0;
+  code_.Release();
+}
+
+// Generated code carries no type signature for the sanitizer's indirect-call check to read.
+#if defined(__clang__)
+__attribute__((no_sanitize("function")))
+#endif
+int BytecodeJit::Enter(JitContext& context) const {
+  if (!code_.Data()) return kRunFault;
+  using Stub = int (*)(JitContext*);
+  Stub stub = reinterpret_cast<Stub>(reinterpret_cast<uintptr_t>(code_.Data()));
+  return stub(&context);
+}
+
+#else
+
+BytecodeJit::BytecodeJit(GuestMemory& memory) : memory_(memory) {}
+bool BytecodeJit::Supported() {
+  return false;
+}
+int BytecodeJit::Compile(uint32_t, uint32_t) {
+  return kCompileFailed;
+}
+void BytecodeJit::Release() {}
+int BytecodeJit::Enter(JitContext&) const {
+  return kRunFault;
+}
+
+#endif
+
+}  // namespace bw

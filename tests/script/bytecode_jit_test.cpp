@@ -1,0 +1,337 @@
+// Label: optimised
+#include "script/bytecode_jit.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "bytecode_cases.h"
+#include "host/process/executable_memory.h"
+#include "lib/sob/program_generator.h"
+#include "lib/sob/twin_run.h"
+#include "script/script_engine.h"
+#include "script/script_vm.h"
+#include "script_test_util.h"
+
+namespace bw {
+namespace {
+
+constexpr uint32_t kArena = 1 << 20;
+
+using sob::TwinVm;
+
+// Whether translation is to be had here (the tests also run where executable memory is refused).
+bool Translating() {
+  return BytecodeJit::Supported() && !host::ExecutableMemory::Refused();
+}
+#define BW_NEEDS_TRANSLATION() \
+  if (!Translating()) GTEST_SKIP() << "no executable memory here"
+
+// A twin that failed to load fails the test.
+void Load(TwinVm& vm, const std::string& body, const std::string& library = {}) {
+  ASSERT_TRUE(vm.Load(body, library)) << body;
+}
+int32_t Answer(TwinVm& vm) {
+  return static_cast<int32_t>(GuestWord(vm.Vm().GetMemory(), vm.Vm().HostVariableAddress(0)));
+}
+
+// Runs the program both ways, run after run while it waits, and compares after each run.
+// Answers whether the script was translated.
+bool RunBoth(const std::string& body, uint64_t limit, const std::string& library = {},
+             int runs = 8) {
+  TwinVm in(false, limit), tr(true, limit);
+  EXPECT_EQ(tr.JitEnabled(), Translating());
+  EXPECT_TRUE(in.Load(body, library)) << body;
+  EXPECT_TRUE(tr.Load(body, library)) << body;
+  for (int i = 0; i < runs; ++i) {
+    sob::RunOutcome a = in.Run(), b = tr.Run();
+    EXPECT_EQ(sob::Difference(a, b), "") << "run " << i << " of\n" << body;
+    if (a.result != kRunWaiting || testing::Test::HasFailure()) break;
+  }
+  return tr.Translated();
+}
+
+class TranslatedOpcodes : public testing::TestWithParam<OpCase> {};
+
+TEST_P(TranslatedOpcodes, GiveTheInterpretersResults) {
+  for (uint64_t limit : {0, 1000}) {
+    TwinVm tr(true, limit);
+    Load(tr, GetParam().body);
+    ASSERT_EQ(tr.Translated(), Translating());
+    ASSERT_EQ(tr.Run().result, kRunEnded) << GetParam().body;
+    EXPECT_EQ(Answer(tr), GetParam().expected);
+    EXPECT_EQ(RunBoth(GetParam().body, limit), Translating());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(All, TranslatedOpcodes, testing::ValuesIn(kOpCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+class TranslatedFaults : public testing::TestWithParam<FaultCase> {};
+
+TEST_P(TranslatedFaults, FaultAsTheInterpreterDoes) {
+  for (uint64_t limit : {0, 100000}) {
+    TwinVm tr(true, limit);
+    Load(tr, GetParam().body);
+    EXPECT_EQ(tr.Run().result, kRunFault) << GetParam().body;
+    RunBoth(GetParam().body, limit);
+  }
+}
+
+// The faults of each addressing form, and transfers translated code must not take itself.
+const FaultCase kTranslatedFaultCases[] = {
+    {"pushv_bad", "pushv 8\n"},
+    {"pop_to_bad", "push 1\n pop 0x3FFFFFF0\n"},
+    {"getret_to_bad", "getret 4\n"},
+    {"inc_bad", "inc 0xFFFFFFFF\n"},
+    {"dec_below_null", "dec 0xFFFC\n"},
+    {"sinc_above_stack", "sinc 0\n"},
+    {"sdec_below", "sdec 8\n"},
+    {"stind_through_bad", "stind 1, p\np: .word 12\n"},
+    {"sget_below_stack", "sget 8, host:0\n"},
+    {"sderef_bad", "push 7\n sderef 4, host:0\n"},
+    {"sstore_bad", "push 0\n sstore 0x20, 4\n"},
+    {"smov_bad", "push 0\n smov 0x100, 4\n"},
+    {"call_overflow", "top: call top\n"},
+    {"ret_empty", "spsub 4\n ret\n"},
+    {"spadd_wraps", "spadd 0xFFFFFFFC\n"},
+    {"switch_past_table", "switch 5, a\na: ret\n"},
+    {"native_bad_token", "native 0xC0FFFFFF, 0, host:0\n"},
+    {"native_faults", "native native:3, 0, host:0\n"},
+    {"jump_outside", "jmp 0x3FFFFFF0\n"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Interpreter, TranslatedFaults, testing::ValuesIn(kFaultCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Translated, TranslatedFaults, testing::ValuesIn(kTranslatedFaultCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Translated, TransfersToWhatWasNotTranslatedHandOverToTheInterpreter) {
+  // Into an operand word (here a 0, which reads as a wait), to an instruction whose opcode word
+  // the script rewrote, and into a block whose translation failed.
+  RunBoth(" jmp w.2\nw: add 1, 0, host:0\n set 5, host:0\n ret\n", 0);
+  RunBoth(
+      " set 7, x\n mov x, t\n set 31, t\n call f\n ret\nf: inc host:0\n ret\nt: .word 0\nx: .word "
+      "0\n",
+      0);
+  RunBoth(" call lib:0\n add 1, host:0, host:0\n ret\n", 0, ".sob2\n inc host:0\n ret\n op 47\n");
+
+  TwinVm tr(true, 0);
+  Load(tr, " set 3, host:0\n wait\n op 48\n");
+  EXPECT_FALSE(tr.Translated()) << "an opcode above 46 must fail the translation";
+  EXPECT_EQ(tr.Run().result, kRunWaiting);
+  EXPECT_EQ(Answer(tr), 3);
+  EXPECT_EQ(tr.Run().result, kRunFault);
+}
+
+TEST(Translated, TheLimitCountsOnAcrossAHandOver) {
+  // The library's translation fails (its last word is no instruction): its endless loop runs
+  // interpreted, on what the translated caller left of the limit.
+  const std::string library = ".sob2\nl: inc host:0\n jmp l\n op 47\n";
+  for (uint64_t limit : {5, 1000, 1001})
+    RunBoth(" inc host:0\n inc host:0\n call lib:0\n", limit, library);
+  RunBoth("top: inc host:0\n jmp top\n", 999);
+}
+
+TEST(Translated, ANativeThatRunsTheInterpreterAgainReturnsToTheOuterRun) {
+  for (bool translate : {false, true}) {
+    MemoryScriptFileSource files;
+    ScriptVm vm(&files, kArena);
+    if (translate) vm.Interpreter().EnableJit(true);
+    vm.RegisterNative([&vm](GuestMemory& m, uint32_t args) {
+      uint32_t entry = 0;
+      m.Read32(args, entry);
+      return vm.CallAt(entry) == kRunEnded ? 7 : -1;
+    });
+    PutScript(files, "T",
+              " native native:0, e, r\n mov r, x.1\nx: add 0, 1, host:0\n ret\nf: inc k\n ret\n"
+              "e: .word f\nr: .word 0\nk: .word 0\n");
+    ASSERT_EQ(vm.LoadScript("SCRIPT\\T.SOB"), 0);
+    EXPECT_EQ(vm.Interpreter().Run(), kRunEnded);
+    EXPECT_EQ(GuestWord(vm.GetMemory(), vm.HostVariableAddress(0)), 8u) << translate;
+    EXPECT_EQ(vm.Interpreter().StackPointer(), vm.Interpreter().StackBottom()) << translate;
+  }
+}
+
+TEST(Translated, ScriptsCallAndJumpBetweenFilesStepByStepAsInterpreted) {
+  const std::string names =
+      "tmp: .word 0\nn_SUB: .word s_SUB\ns_SUB: .string \"SUB\"\n"
+      "n_END: .word s_END\ns_END: .string \"END\"\n";
+  std::vector<int> steps[2];
+  std::vector<int32_t> answers[2];
+  for (bool translate : {false, true}) {
+    MemoryScriptFileSource files;
+    files.Put("SCRIPT\\FUNC_LIB.SOB", Sob(".sob2\n inc host:0\n ret\n"));
+    PutScript(files, "MAIN",
+              " call lib:0\n native native:0, n_SUB, tmp\n wait\n call lib:0\n wait\n"
+              " native native:1, n_END, tmp\n ret\n" +
+                  names);
+    PutScript(files, "SUB",
+              " call lib:0\n wait\n mov host:0, m.1\nm: mul 0, 3, host:0\n ret\n" + names);
+    PutScript(files, "END", " mov host:0, a.1\na: add 0, 100, host:0\n ret\n");
+    ScriptEngine engine(&files, kArena);
+    if (translate) {
+      ASSERT_EQ(engine.Interpreter().EnableJit(true),
+                Translating() ? kJitDone : kJitTranslationFailed);
+    }
+    ASSERT_EQ(engine.Start(), 0);
+    EXPECT_EQ(engine.LoadedScripts().back()->translation != nullptr, translate && Translating());
+    for (int i = 0; i < 6; ++i) {
+      steps[translate].push_back(engine.Step());
+      answers[translate].push_back(
+          static_cast<int32_t>(GuestWord(engine.GetMemory(), engine.HostVariableAddress(0))));
+      if (steps[translate].back() != kStepWaiting) break;
+    }
+  }
+  EXPECT_EQ(steps[0], steps[1]);
+  EXPECT_EQ(answers[0], answers[1]);
+  EXPECT_EQ(answers[1].back(), 100 + 3 * 2 + 1) << "MAIN, SUB and END each ran their part";
+}
+
+TEST(Translated, SelfPatchingCodeRunsAsInterpreted) {
+  // A jump whose operand the script rewrote goes where the operand now says; a switch table
+  // rewritten at run time is read as it stands.
+  RunBoth(" set b, j.1\nj: jmp a\na: set 1, host:0\n ret\nb: set 2, host:0\n ret\n", 0);
+  RunBoth(" set b, s.2\ns: switch 0, a\na: set 1, host:0\n ret\nb: set 2, host:0\n ret\n", 0);
+  RunBoth(
+      " set 0, k\nl: inc k\n mov k, c.1\nc: lt 0, 5, t\n mov t, z.1\nz: jz 0, e\n jmp l\n"
+      "e: mov k, host:0\n ret\nk: .word 0\nt: .word 0\n",
+      0);
+}
+
+TEST(Translated, RandomProgramsAgreeUnderOneLimit) {
+  std::mt19937 rng(42);
+  for (int seed = 0; seed < 150; ++seed) {
+    std::vector<uint8_t> bytes(200 + rng() % 400);
+    for (uint8_t& b : bytes) b = static_cast<uint8_t>(rng());
+    sob::GeneratedProgram p = sob::GenerateProgram(bytes);
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    EXPECT_EQ(RunBoth(p.script, seed % 2 ? 2000 + seed : 0, p.library), Translating());
+    if (testing::Test::HasFailure()) break;
+  }
+}
+
+TEST(Translation, OfEmptyProgramIsTheStubAndABadOpcodeLeavesNothing) {
+  BW_NEEDS_TRANSLATION();
+  GuestMemory memory(kArena);
+  BytecodeJit stub(memory);
+  ASSERT_EQ(stub.Compile(0, 0), kCompileDone);
+  EXPECT_TRUE(stub.HasCode());
+  EXPECT_EQ(memory.Translations().Count(), 0u);
+
+  uint32_t code = memory.Allocate(16);
+  const uint32_t words[] = {26, code + 12, 48, 0};
+  memory.Write(code, words, sizeof words);
+  BytecodeJit jit(memory);
+  EXPECT_EQ(jit.Compile(code, 16), kCompileFailed);
+  EXPECT_FALSE(jit.HasCode());
+  EXPECT_EQ(GuestWord(memory, code), 26u) << "no word may change when translation fails";
+  EXPECT_EQ(memory.Translations().Count(), 0u);
+  // A walk that leaves the block fails too: an operand, and a switch table without its end.
+  EXPECT_EQ(jit.Compile(code, 4), kCompileFailed);
+  const uint32_t table[] = {7, 0, code, code};
+  memory.Write(code, table, sizeof table);
+  EXPECT_EQ(jit.Compile(code, 16), kCompileFailed);
+}
+
+TEST(Translation, TagsOpcodeWordsInAscendingOrderAndPutsThemBack) {
+  BW_NEEDS_TRANSLATION();
+  TwinVm tr(true, 0);
+  Load(tr, " add 1, 2, host:0\n wait\n switch 0, a\na: ret\n");
+  ASSERT_TRUE(tr.Translated());
+  GuestMemory& m = tr.Vm().GetMemory();
+  const uint32_t base = tr.Vm().GetCodeBase();
+  const uint32_t starts[] = {base, base + 16, base + 20, base + 36};
+  const uint32_t opcodes[] = {13, 0, 7, 1};
+  const uint8_t* last = nullptr;
+  for (int i = 0; i < 4; ++i) {
+    uint32_t w = GuestWord(m, starts[i]), op = 99;
+    ASSERT_TRUE(m.Translations().Opcode(starts[i], w, op)) << i << " " << std::hex << w;
+    EXPECT_EQ(op, opcodes[i]);
+    const TranslationEntry& e = m.Translations().Entries()[w - kTranslatedOpcodeBase];
+    EXPECT_GT(e.code, last) << "code addresses must ascend with the instructions";
+    last = e.code;
+    EXPECT_FALSE(m.Translations().Opcode(starts[i] + 4, w, op))
+        << "a tag read elsewhere is no opcode";
+  }
+
+  // The mapping is read-execute, never writable.
+  const auto code =
+      reinterpret_cast<uintptr_t>(tr.Vm().LoadedScripts().back()->translation->Code());
+  std::ifstream maps("/proc/self/maps");
+  std::string line;
+  bool found = false;
+  while (std::getline(maps, line)) {
+    std::istringstream fields(line);
+    std::string range, perms;
+    fields >> range >> perms;
+    const uintptr_t from = std::stoull(range.substr(0, range.find('-')), nullptr, 16);
+    const uintptr_t to = std::stoull(range.substr(range.find('-') + 1), nullptr, 16);
+    if (code >= from && code < to) {
+      found = true;
+      EXPECT_EQ(perms.substr(0, 3), "r-x") << line;
+    }
+  }
+  EXPECT_TRUE(found);
+
+  tr.Vm().UnloadLastScript();
+  for (int i = 0; i < 4; ++i)
+    EXPECT_EQ(GuestWord(m, starts[i]), opcodes[i]) << "release restores word " << i;
+}
+
+TEST(Translation, MixedRunsResumeEitherWay) {
+  BW_NEEDS_TRANSLATION();
+  const std::string body =
+      " inc host:0\n wait\n inc host:0\n wait\n inc host:0\n wait\n inc host:0\n ret\n";
+  TwinVm s(true, 0);
+  Load(s, body);
+  BytecodeVm& vm = s.Vm().Interpreter();
+  EXPECT_EQ(vm.Run(), kRunWaiting);  // translated
+  EXPECT_EQ(vm.EnableJit(false), kJitDone);
+  EXPECT_EQ(vm.Run(), kRunWaiting);  // interpreted, over tagged words
+  EXPECT_EQ(vm.EnableJit(true), kJitDone);
+  EXPECT_EQ(vm.Run(), kRunWaiting);  // translated again
+  EXPECT_EQ(vm.EnableJit(false), kJitDone);
+  EXPECT_EQ(vm.Run(), kRunEnded);
+  EXPECT_EQ(Answer(s), 4);
+
+  // A translated script calls into a block loaded before translation was on, and back.
+  TwinVm mixed(false, 0);
+  Load(mixed, " ret\n", ".sob2\n inc host:0\n ret\n");
+  ASSERT_EQ(mixed.Vm().Interpreter().EnableJit(true), kJitDone);
+  Load(mixed, " call lib:0\n wait\n call lib:0\n ret\n");
+  ASSERT_TRUE(mixed.Translated());
+  EXPECT_EQ(mixed.Vm().LoadedScripts().front()->translation, nullptr);
+  EXPECT_EQ(mixed.Run().result, kRunWaiting);
+  EXPECT_EQ(Answer(mixed), 1);
+  EXPECT_EQ(mixed.Run().result, kRunEnded);
+  EXPECT_EQ(Answer(mixed), 2);
+}
+
+TEST(Translation, RefusedMappingLeavesEverythingInterpreted) {
+  BW_NEEDS_TRANSLATION();
+  host::ExecutableMemory::SetRefused(true);
+  MemoryScriptFileSource files;
+  ScriptVm vm(&files, kArena);
+  EXPECT_EQ(vm.Interpreter().EnableJit(true), kJitTranslationFailed);
+  PutScript(files, "T", " add 20, 22, host:0\n ret\n");
+  ASSERT_EQ(vm.LoadScript("SCRIPT\\T.SOB"), 0);
+  EXPECT_EQ(vm.LoadedScripts().back()->translation, nullptr);
+  EXPECT_EQ(vm.Interpreter().Run(), kRunEnded);
+  EXPECT_EQ(GuestWord(vm.GetMemory(), vm.HostVariableAddress(0)), 42u);
+  host::ExecutableMemory::SetRefused(false);
+
+  // Translation on, then a block whose mapping is refused: it loads and runs interpreted.
+  TwinVm s(true, 0);
+  host::ExecutableMemory::SetRefused(true);
+  Load(s, " add 1, 2, host:0\n ret\n");
+  host::ExecutableMemory::SetRefused(false);
+  EXPECT_FALSE(s.Translated());
+  EXPECT_EQ(s.Run().result, kRunEnded);
+  EXPECT_EQ(Answer(s), 3);
+}
+
+}  // namespace
+}  // namespace bw
