@@ -255,6 +255,9 @@ int EngineApp::AppStartup() {
   }
   host::InvalidateWindow(mainWindow_.GetHandle());
   TheDisplayManager::Set(&display_);
+  // The DirectDraw kinds (text surfaces and layers, WGX layers) find their device here.
+  Global<DirectDrawDevice>::Set(&display_);
+  Global<Direct3DDevice>::Set(&display_);
   BuildBlendTables();
   SetPixelLibrary(&BuiltInPixelLibrary());
   InstallTransitionDispatch();
@@ -736,6 +739,8 @@ void EngineApp::AppShutdown(int code) {
                 kIconError);
   }
   if (TheDisplayManager::Get() == &display_) TheDisplayManager::Clear();
+  if (Global<DirectDrawDevice>::Get() == &display_) Global<DirectDrawDevice>::Clear();
+  if (Global<Direct3DDevice>::Get() == &display_) Global<Direct3DDevice>::Clear();
 }
 
 bool EngineApp::PreTranslateMessage(const host::MSG& msg) {
