@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "app/application/game_gui_services.h"
 #include "app/config/app_info.h"
 #include "app/config/app_record.h"
 #include "app/config/config_block.h"
@@ -86,9 +87,11 @@ GameApp::GameApp()
     : rendererFactory_(host::FreeTypeGlyphSource(),
                        [] { return uint32_t{SharedGlyphCacheSize()}; }) {
   TheGameApp::Set(this);
+  gui_ = std::make_unique<GameGuiServices>(*this);
 }
 
 GameApp::~GameApp() {
+  gui_.reset();
   host_.reset();
   sound_.reset();
   if (defaultRenderer_ && TheDefaultTextRenderer::Get() == defaultRenderer_.get())
@@ -321,6 +324,7 @@ int GameApp::InitScript() {
   if (r != 0) return r;
   // The channels' fades run on the effects' timer service.
   GameSound::GiveChannels(*host_, secondTimers_);
+  gui_->AttachScriptHost();
   ApplySoundSettings();
   ChooseFrameLoop();
   return kInitScriptOk;
