@@ -37,6 +37,7 @@ class Buttons : public GameFolderTest {
  protected:
   void SetUp() override {
     GameFolderTest::SetUp();
+    BuildBlendTables();
     RegisterBuiltinLoaders(images_);
     tip_.SetServices(&services_);
   }

@@ -2,6 +2,7 @@
 
 #include "graphics/surface/composition_layer.h"
 #include "gui_fixture.h"
+#include "host/input/cursor.h"
 #include "support/text_renderers.h"
 
 namespace bw::test {
@@ -157,7 +158,12 @@ TEST_F(Tooltip, TheBoxFramesTheTextWithAShadowAndGoesAboveAtTheBottom) {
   tip.ShowTooltip("AB", 190, 90);
   EXPECT_EQ(tip.TooltipSprite().GetX(), 200 - w) << "kept inside the layer";
   EXPECT_EQ(tip.TooltipSprite().GetY(), 90 - h) << "no room below: above the pointer";
+  EXPECT_TRUE(tip.SetCursorState(1));
+  EXPECT_EQ(host::CursorShape(), host::kCursorPointingHand) << "the program's pointing hand";
+  EXPECT_TRUE(tip.SetCursorState(5));
+  EXPECT_EQ(host::CursorShape(), host::kCursorInverted);
   EXPECT_TRUE(tip.SetCursorState(0));
+  EXPECT_EQ(host::CursorShape(), 0);
   EXPECT_FALSE(tip.SetCursorState(7));
 }
 

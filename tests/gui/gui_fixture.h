@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "graphics/pixel/blend_tables.h"
 #include "graphics/surface/pixel_library.h"
 #include "gui/gui_services.h"
 #include "gui/pointer_tip.h"
@@ -143,7 +144,10 @@ class FakeControl : public UiControl {
 
 class GuiTest : public testing::Test {
  protected:
-  void SetUp() override { tip.SetServices(&services); }
+  void SetUp() override {
+    BuildBlendTables();
+    tip.SetServices(&services);
+  }
   ScopedPixelLibrary library{&BuiltInPixelLibrary()};
   FakeGuiServices services;
   RecordingPointerTip tip;
