@@ -2,18 +2,37 @@
 //   edge mask   the soft edge (radius 2, strength 1024, the renderer's defaults) around 32 x 32
 //               glyphs of strokes with soft borders; the vector set as the processor chooses and
 //               with the 128-bit forms only, printed as its own line.
-// Prints "ratio <name>: <vector / plain throughput>" per pair.
+//   glyph cache a 40-character Japanese line drawn by the outline renderer with a warm cache,
+//               against the same renderer with capacity 0, whose every glyph FreeType renders.
+//   cache hits  the line's 40 glyphs looked up in our warm cache, against FreeType's own cache
+//               of small bitmaps (FTC_SBitCache) handing out the same 40 glyphs, warm.
+//   mask blend  the line's glyph masks blended in one colour into a 32-bit picture, against
+//               pixman compositing a solid colour OVER the picture through each a8 mask.
+// Prints "ratio <name>: <ours / peer throughput>" per pair.
 #include <benchmark/benchmark.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_CACHE_H
+#include <pixman.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "bench_ratio.h"
+#include "common/global.h"
 #include "graphics/pixel/blend_tables.h"
 #include "graphics/pixel/text_kernels.h"
+#include "graphics/surface/dib_surface.h"
+#include "host/cp932.h"
+#include "host/font/font_library.h"
 #include "platform/mmx_flag.h"
+#include "platform/trig_tables.h"
+#include "scenario/text/outline_text_renderer.h"
 
 namespace {
 
@@ -61,10 +80,205 @@ void EdgeMask(benchmark::State& state, Kernel kernel, bool wideVectors) {
   state.SetItemsProcessed(state.iterations() * int64_t{kGlyphs} * kGlyphSize * kGlyphSize);
 }
 
+// Forty characters of a message line.
+const char* const kLineUtf8 =
+    "吾輩は猫である。名前はまだ無い。どこで生れたかとんと見当がつかぬ。何でも薄暗いじめじめ";
+constexpr int32_t kLineHeight = 24;
+
+std::string LineSjis() {
+  return bw::host::Utf8ToCp932(kLineUtf8).text;
+}
+
+std::unique_ptr<bw::OutlineTextRenderer> MakeRenderer(uint32_t capacity) {
+  auto r = std::make_unique<bw::OutlineTextRenderer>(bw::host::FreeTypeGlyphSource(), capacity);
+  if (r->SetFont(kLineHeight, false, false, bw::host::Utf8ToCp932("ＭＳ ゴシック").text.c_str())) {
+    return nullptr;
+  }
+  return r;
+}
+
+void DrawLine(benchmark::State& state, uint32_t capacity) {
+  auto renderer = MakeRenderer(capacity);
+  if (!renderer) return state.SkipWithError("no Japanese face");
+  const std::string line = LineSjis();
+  bw::DibSurface picture;
+  picture.Create(40 * kLineHeight + 8, kLineHeight + 8, 32, false);
+  renderer->DrawText(&picture, 4, 4, line.c_str(), nullptr, nullptr);  // warms the cache
+  for (auto _ : state) {
+    renderer->DrawText(&picture, 4, 4, line.c_str(), nullptr, nullptr);
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(state.iterations() * 40);
+}
+
+// The line's character codes as the renderer keys them.
+std::vector<uint32_t> LineCodes() {
+  const std::string line = LineSjis();
+  std::vector<uint32_t> codes;
+  for (size_t i = 0; i + 1 < line.size(); i += 2) {
+    codes.push_back(uint32_t(uint8_t(line[i])) << 8 | uint8_t(line[i + 1]));
+  }
+  return codes;
+}
+
+void OurCacheHits(benchmark::State& state) {
+  auto renderer = MakeRenderer(512);
+  if (!renderer) return state.SkipWithError("no Japanese face");
+  const std::vector<uint32_t> codes = LineCodes();
+  for (uint32_t c : codes) renderer->GetGlyph(c, kLineHeight, false, false, false, false);
+  for (auto _ : state) {
+    for (uint32_t c : codes) {
+      bw::GlyphRef g = renderer->GetGlyph(c, kLineHeight, false, false, false, false);
+      benchmark::DoNotOptimize(g->pixels.data());
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * int64_t(codes.size()));
+}
+
+// FreeType's cache manager over the face our fonts draw with.
+struct FreeTypeCache {
+  FT_Library library = nullptr;
+  FTC_Manager manager = nullptr;
+  FTC_SBitCache sbits = nullptr;
+  std::string path;
+  int index = 0;
+
+  static FT_Error Request(FTC_FaceID id, FT_Library lib, FT_Pointer, FT_Face* face) {
+    auto* self = static_cast<FreeTypeCache*>(id);
+    return FT_New_Face(lib, self->path.c_str(), self->index, face);
+  }
+  bool Open() {
+    {
+      bw::host::FontLibrary& fonts = bw::host::FontLibrary::Instance();
+      std::lock_guard<std::mutex> lock(fonts.Mutex());
+      const auto& face = fonts.Open("IPAGothic");
+      if (!face.face) return false;
+      path = face.path, index = face.index;
+    }
+    return FT_Init_FreeType(&library) == 0 &&
+           FTC_Manager_New(library, 0, 0, 0, Request, this, &manager) == 0 &&
+           FTC_SBitCache_New(manager, &sbits) == 0;
+  }
+  ~FreeTypeCache() {
+    if (manager) FTC_Manager_Done(manager);
+    if (library) FT_Done_FreeType(library);
+  }
+};
+
+void FreeTypeCacheHits(benchmark::State& state) {
+  FreeTypeCache cache;
+  if (!cache.Open()) return state.SkipWithError("no Japanese face");
+  FT_Face face = nullptr;
+  FTC_Manager_LookupFace(cache.manager, &cache, &face);
+  std::vector<FT_UInt> glyphs;
+  const std::string utf8 = kLineUtf8;
+  for (size_t i = 0; i < utf8.size();) {
+    // Three-byte UTF-8 characters only in this line.
+    const char32_t c = char32_t(uint8_t(utf8[i]) & 0x0F) << 12 |
+                       char32_t(uint8_t(utf8[i + 1]) & 0x3F) << 6 | (uint8_t(utf8[i + 2]) & 0x3F);
+    glyphs.push_back(FT_Get_Char_Index(face, c));
+    i += 3;
+  }
+  FTC_ImageTypeRec type{};
+  type.face_id = &cache;
+  type.width = type.height = kLineHeight;
+  type.flags = FT_LOAD_DEFAULT | FT_LOAD_RENDER;
+  FTC_SBit sbit = nullptr;
+  for (FT_UInt g : glyphs) FTC_SBitCache_Lookup(cache.sbits, &type, g, &sbit, nullptr);
+  for (auto _ : state) {
+    for (FT_UInt g : glyphs) {
+      FTC_SBitCache_Lookup(cache.sbits, &type, g, &sbit, nullptr);
+      benchmark::DoNotOptimize(sbit->buffer);
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * int64_t(glyphs.size()));
+}
+
+// The line's glyph masks and where they go on the picture.
+struct PlacedMask {
+  bw::GlyphRef glyph;
+  int32_t x, y;
+};
+
+std::vector<PlacedMask> LineMasks() {
+  std::vector<PlacedMask> out;
+  auto renderer = MakeRenderer(512);
+  if (!renderer) return out;
+  int32_t x = 4;
+  for (uint32_t c : LineCodes()) {
+    bw::GlyphRef g = renderer->GetGlyph(c, kLineHeight, false, false, false, false);
+    if (!g->IsBlank()) out.push_back({g, x + g->originX, 4 + g->originY});
+    x += g->advanceX;
+  }
+  return out;
+}
+
+void OurMaskBlend(benchmark::State& state) {
+  const std::vector<PlacedMask> masks = LineMasks();
+  if (masks.empty()) return state.SkipWithError("no Japanese face");
+  bw::DibSurface picture;
+  picture.Create(40 * kLineHeight + 8, kLineHeight + 8, 32, false);
+  bw::TextPixels target{picture.GetPixels(), picture.GetWidth(), picture.GetHeight(),
+                        picture.GetPitch(), 32};
+  const uint32_t color = 0x80C0FF;
+  const bw::MaskColors colors{&color, bw::ColorRamp::kNone};
+  int64_t pixels = 0;
+  for (const PlacedMask& m : masks) pixels += int64_t(m.glyph->width) * m.glyph->height;
+  for (auto _ : state) {
+    for (const PlacedMask& m : masks) {
+      bw::BlendTextMask(target, m.x, m.y,
+                        {m.glyph->pixels.data(), m.glyph->width, m.glyph->height, m.glyph->pitch},
+                        bw::MaskBlend::kBlended, colors, nullptr);
+    }
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(state.iterations() * pixels);
+}
+
+void PixmanMaskBlend(benchmark::State& state) {
+  const std::vector<PlacedMask> masks = LineMasks();
+  if (masks.empty()) return state.SkipWithError("no Japanese face");
+  bw::DibSurface picture;
+  picture.Create(40 * kLineHeight + 8, kLineHeight + 8, 32, false);
+  pixman_image_t* dst = pixman_image_create_bits(
+      PIXMAN_x8r8g8b8, picture.GetWidth(), picture.GetHeight(),
+      reinterpret_cast<uint32_t*>(picture.GetPixels()), picture.GetPitch());
+  const pixman_color_t color{0x8080, 0xC0C0, 0xFFFF, 0xFFFF};
+  pixman_image_t* solid = pixman_image_create_solid_fill(&color);
+  std::vector<pixman_image_t*> images;
+  int64_t pixels = 0;
+  for (const PlacedMask& m : masks) {
+    images.push_back(pixman_image_create_bits(
+        PIXMAN_a8, m.glyph->width, m.glyph->height,
+        reinterpret_cast<uint32_t*>(const_cast<uint8_t*>(m.glyph->pixels.data())), m.glyph->pitch));
+    pixels += int64_t(m.glyph->width) * m.glyph->height;
+  }
+  for (auto _ : state) {
+    for (size_t i = 0; i < masks.size(); ++i) {
+      pixman_image_composite32(PIXMAN_OP_OVER, solid, images[i], dst, 0, 0, 0, 0, masks[i].x,
+                               masks[i].y, masks[i].glyph->width, masks[i].glyph->height);
+    }
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(state.iterations() * pixels);
+  for (pixman_image_t* image : images) pixman_image_unref(image);
+  pixman_image_unref(solid);
+  pixman_image_unref(dst);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   bw::BuildBlendTables();
+  bw::TrigTables trig;
+  bw::ScopedGlobal<bw::TrigTables> trigScope(&trig);
+  benchmark::RegisterBenchmark("ours/warm_cache_line",
+                               [](benchmark::State& s) { DrawLine(s, 512); });
+  benchmark::RegisterBenchmark("peer/uncached_line", [](benchmark::State& s) { DrawLine(s, 0); });
+  benchmark::RegisterBenchmark("ours/cache_hits", OurCacheHits);
+  benchmark::RegisterBenchmark("peer/freetype_sbit_cache_hits", FreeTypeCacheHits);
+  benchmark::RegisterBenchmark("ours/mask_blend", OurMaskBlend);
+  benchmark::RegisterBenchmark("peer/pixman_over_a8", PixmanMaskBlend);
   benchmark::RegisterBenchmark("ours/edge_mask", [](benchmark::State& s) {
     EdgeMask(s, bw::BuildEdgeMaskMmx, bw::WideVectorsEnabled());
   });
@@ -77,6 +291,10 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks(&reporter);
   reporter.PrintRatio("edge-mask-sse-vs-plain", "ours/edge_mask", "plain/edge_mask");
   reporter.PrintRatio("edge-mask-sse-vs-plain 128-bit", "ours128/edge_mask", "plain/edge_mask");
+  reporter.PrintRatio("warm-cache-vs-capacity-0", "ours/warm_cache_line", "peer/uncached_line");
+  reporter.PrintRatio("cache-hits-vs-freetype-sbit-cache", "ours/cache_hits",
+                      "peer/freetype_sbit_cache_hits");
+  reporter.PrintRatio("mask-blend-vs-pixman-over-a8", "ours/mask_blend", "peer/pixman_over_a8");
   benchmark::Shutdown();
   return 0;
 }

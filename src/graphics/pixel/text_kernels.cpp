@@ -295,6 +295,12 @@ inline __m128i Colors4(const MaskColors& c, int x, int y) {
   if (c.ramp != ColorRamp::kColumns) return _mm_set1_epi32(int(ColorAt(c, x, y)));
   return _mm_loadu_si128(reinterpret_cast<const __m128i*>(c.colors + x));
 }
+// The column colours of the last rest (1 to 3) pixels of a row, read no further.
+inline __m128i Colors4Tail(const MaskColors& c, int x, int rest) {
+  alignas(16) uint32_t words[4] = {};
+  std::memcpy(words, c.colors + x, size_t(rest) * 4);
+  return _mm_load_si128(reinterpret_cast<const __m128i*>(words));
+}
 
 // T[d][255 - m] + T[k][m] on 16-bit lanes.
 inline __m128i Crossfade16(__m128i d, __m128i k, __m128i m) {
@@ -385,13 +391,52 @@ void MaskColorCrossfadeRowsMmx(uint32_t* dst, const uint8_t* mask, ptrdiff_t dst
   const __m128i alphaBytes = _mm_set1_epi32(int(0xFF000000u));
   auto vector = [&](uint32_t* d, const uint8_t* m, int y) {
     int x = 0;
-    for (; x + 4 <= width; x += 4) {
-      auto* p = reinterpret_cast<__m128i*>(d + x);
-      __m128i v = _mm_loadu_si128(p);
-      __m128i out = Crossfade8(v, Colors4(colors, x, y), SpreadMask4(m + x));
+    const bool perColumn = colors.ramp == ColorRamp::kColumns;
+    const __m128i rowColor = perColumn ? _mm_setzero_si128() : Colors4(colors, 0, y);
+    auto put = [&](int at, __m128i out) {
+      auto* p = reinterpret_cast<__m128i*>(d + at);
+      const __m128i v = _mm_loadu_si128(p);
       _mm_storeu_si128(
           p, _mm_or_si128(_mm_and_si128(v, alphaBytes), _mm_andnot_si128(alphaBytes, out)));
+    };
+    auto four = [&](int at) {
+      // Glyph masks are mostly empty or full: m = 0 keeps the pixel, m = 255 gives the colour,
+      // exactly as the crossfade would.
+      uint32_t word;
+      std::memcpy(&word, m + at, 4);
+      if (word == 0) return;
+      const __m128i k = perColumn ? Colors4(colors, at, y) : rowColor;
+      if (word == 0xFFFFFFFFu) return put(at, k);
+      put(at, Crossfade8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(d + at)), k,
+                         SpreadMask4(m + at)));
+    };
+    for (; x + 8 <= width; x += 8) {
+      uint64_t eight;
+      std::memcpy(&eight, m + x, 8);
+      if (eight == 0) continue;
+      four(x);
+      four(x + 4);
     }
+    for (; x + 4 <= width; x += 4) four(x);
+    if (x == width) return x;
+    // The last one to three pixels through a copy, so that no access passes the row.
+    const int rest = width - x;
+    alignas(16) uint32_t pixels[4] = {};
+    uint8_t bytes[4] = {};
+    std::memcpy(pixels, d + x, size_t(rest) * 4);
+    std::memcpy(bytes, m + x, size_t(rest));
+    uint32_t word;
+    std::memcpy(&word, bytes, 4);
+    if (word != 0) {
+      const __m128i k = perColumn ? Colors4Tail(colors, x, rest) : rowColor;
+      const __m128i v = _mm_load_si128(reinterpret_cast<const __m128i*>(pixels));
+      const __m128i out = Crossfade8(v, k, SpreadMask4(bytes));
+      _mm_store_si128(
+          reinterpret_cast<__m128i*>(pixels),
+          _mm_or_si128(_mm_and_si128(v, alphaBytes), _mm_andnot_si128(alphaBytes, out)));
+      std::memcpy(d + x, pixels, size_t(rest) * 4);
+    }
+    return width;
     return x;
   };
   WalkMaskRows(dst, mask, dstSkip, maskSkip, width, height, vector, ColorCrossfade(colors));
