@@ -86,7 +86,7 @@ int MessageBoxDefaultAnswer(uint32_t style);
 
 // The cursor as the engine asked for it (input/cursor.h keeps it).
 struct CursorState {
-  int32_t shape = 0;  // 0 to kCursorShapeCount - 1
+  int32_t shape = 0;  // 0 to kCursorTableSize - 1
   bool visible = true;
   bool keyboardGrabbed = false;  // the keyboard confined to the window (full screen)
   bool operator==(const CursorState&) const = default;

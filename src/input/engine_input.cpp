@@ -293,9 +293,9 @@ void EngineInput::OnTextInputMessage(host::HWND window, uint32_t message, host::
   }
 }
 
-uint8_t EngineInput::PollTextInput(TextEditBase* field) {
+uint8_t EngineInput::PollTextInput(TextInputTarget* field) {
   if (!field) return 0;
-  if (uint32_t key = pendingKey_.exchange(0)) return field->OnKeyInput(key);
+  if (uint32_t key = pendingKey_.exchange(0)) return field->OnTextKey(key);
   char taken[kTextBufferSize];
   int32_t length = 0;
   {

@@ -12,7 +12,7 @@
 #include "input/ime_context.h"
 #include "input/mouse.h"
 #include "input/pointer_display.h"
-#include "input/text_edit_base.h"
+#include "input/text_input_target.h"
 #include "platform/lock.h"
 
 namespace bw {
@@ -95,7 +95,7 @@ class EngineInput {
   void OnTextInputMessage(host::HWND window, uint32_t message, host::WPARAM wParam,
                           host::LPARAM lParam);
   // Once per frame for the focused field: a pending key, else the text typed since the last take.
-  uint8_t PollTextInput(TextEditBase* field);
+  uint8_t PollTextInput(TextInputTarget* field);
   ImeContext& Ime() { return ime_; }
 
  private:

@@ -81,8 +81,12 @@ void Mouse::OnWheelMessage(host::WPARAM wParam) {
 }
 
 uint32_t Mouse::SetCursorShape(int32_t shape, uint32_t resourceId) {
-  // Cursor resources live in Windows modules, which never load here.
-  if ((resourceId & 0xFFFF) != 0) return kCursorNone;
+  // The program's own cursors are in the host's table; other modules never load here.
+  if ((resourceId & 0xFFFF) != 0) {
+    if (!host::SetProgramCursor(resourceId & 0xFFFF)) return kCursorNone;
+    shape_ = host::CursorShape();
+    return 0;
+  }
   if (!host::SetCursorShape(shape)) return kCursorNone;
   shape_ = shape;
   return 0;

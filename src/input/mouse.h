@@ -59,7 +59,8 @@ class Mouse {
   // The application's pointer position; queries answer nothing while it is outside the picture.
   void SetPointerPosition(const PointerPosition* position) { pointer_ = position; }
 
-  // Shape 0-12, or a cursor resource (none exist here); kCursorNone when there is no cursor.
+  // Shape 0-12, or one of the program's cursor resources (120, 121); kCursorNone when there is
+  // no such cursor.
   uint32_t SetCursorShape(int32_t shape, uint32_t resourceId);
   int32_t CursorShape() const { return shape_; }
   void ShowSystemCursor(bool visible);

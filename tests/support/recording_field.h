@@ -5,16 +5,16 @@
 #include <string>
 #include <vector>
 
-#include "input/text_edit_base.h"
+#include "input/text_input_target.h"
 
 namespace bw::test {
 
-class RecordingField : public TextEditBase {
+class RecordingField : public TextInputTarget {
  public:
   static constexpr uint8_t kKeyTaken = 1;
   static constexpr uint8_t kTextTaken = 2;
 
-  uint8_t OnKeyInput(uint32_t virtualKey) override {
+  uint8_t OnTextKey(uint32_t virtualKey) override {
     keys.push_back(virtualKey);
     return kKeyTaken;
   }

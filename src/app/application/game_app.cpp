@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "app/application/game_gui_services.h"
 #include "app/config/app_info.h"
 #include "app/config/app_record.h"
 #include "app/config/config_block.h"
@@ -107,9 +108,11 @@ GameApp::GameApp()
   SetEffectRunningHooks(LowerPriorityHook, RestorePriorityHook);
   SetLayerFilterHooks(LowerPriorityHook, RestorePriorityHook);
   SetLowSpecQuery(LowSpecHook);
+  gui_ = std::make_unique<GameGuiServices>(*this);
 }
 
 GameApp::~GameApp() {
+  gui_.reset();
   host_.reset();
   sound_.reset();
   if (defaultRenderer_ && TheDefaultTextRenderer::Get() == defaultRenderer_.get())
@@ -352,6 +355,7 @@ int GameApp::InitScript() {
   RegisterScriptHostKeywords(services_.Transitions(), services_.Effects());
   // The channels' fades run on the effects' timer service.
   GameSound::GiveChannels(*host_, secondTimers_);
+  gui_->AttachScriptHost();
   ApplySoundSettings();
   ChooseFrameLoop();
   return kInitScriptOk;

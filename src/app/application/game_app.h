@@ -76,6 +76,8 @@ constexpr int kPriorityAlreadyLow = 1;
 constexpr int kPriorityNoThread = 2;
 constexpr int kPriorityLoweringOff = -1;
 
+class GameGuiServices;
+
 class GameApp : public EngineApp, public ScriptApplication {
  public:
   GameApp();
@@ -265,6 +267,7 @@ class GameApp : public EngineApp, public ScriptApplication {
   GlyphTextRendererFactory rendererFactory_;
   std::unique_ptr<TextRenderer> defaultRenderer_;
   std::unique_ptr<ScriptHost> host_;
+  std::unique_ptr<GameGuiServices> gui_;  // the GUI parts reach the application through it
   std::atomic<uint8_t> interrupt_{kInterruptNone};
   uint8_t modalState_ = 0;
   bool pointerToDefaultButton_ = false;

@@ -40,6 +40,15 @@ bool SetCursorShape(int32_t shape) {
 
 int32_t CursorShape() { return shapeNow; }
 
+bool SetProgramCursor(uint32_t resourceId) {
+  constexpr uint32_t kHandResource = 120;
+  constexpr uint32_t kInvertedResource = 121;
+  if (resourceId != kHandResource && resourceId != kInvertedResource) return false;
+  shapeNow = resourceId == kHandResource ? kCursorPointingHand : kCursorInverted;
+  Changed();
+  return true;
+}
+
 int32_t ShowCursor(bool show) {
   int32_t count = show ? ++displayCount : --displayCount;
   Changed();

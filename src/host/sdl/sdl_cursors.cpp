@@ -38,7 +38,39 @@ SDL_Cursor* DrawnCursor(const char* const* rows, int hotX, int hotY) {
   return cursor;
 }
 
+// The program's own cursors, 32 x 32 monochrome: 'X' black, '.' white, 'I' the screen's pixels
+// inverted (black where the platform cannot invert), anything else clear.
+constexpr int kProgramSize = 32;
+constexpr const char* kPointingHand[] = {
+    "     XX",           "    X..X",          "    X..X",          "    X..X",
+    "    X..X",          "    X..XXX",        "    X..X..XXX",     "    X..X..X..XX",
+    " XX X..X..X..X.X",  "X..XX........X..X", "X...X...........X", " X..............X",
+    "  X.............X", "  X............X",  "   X...........X",  "   X..........X",
+    "    X.........X",   "    X........X",    "     X.......X",    "     XXXXXXXXX"};
+constexpr const char* kInvertedBeam[] = {
+    "     IIIIIII", "        I", "        I", "        I", "        I", "        I",
+    "        I",    "        I", "        I", "        I", "        I", "        I",
+    "        I",    "        I", "        I", "        I", "        I", "     IIIIIII"};
+
+template <size_t Rows>
+SDL_Cursor* MonochromeCursor(const char* const (&rows)[Rows], int hotX, int hotY) {
+  uint8_t data[kProgramSize * kProgramSize / 8] = {};
+  uint8_t mask[kProgramSize * kProgramSize / 8] = {};
+  for (size_t y = 0; y < Rows; ++y) {
+    for (int x = 0; rows[y][x] != '\0' && x < kProgramSize; ++x) {
+      const size_t at = y * (kProgramSize / 8) + static_cast<size_t>(x / 8);
+      const uint8_t bit = static_cast<uint8_t>(0x80 >> (x % 8));
+      const char c = rows[y][x];
+      if (c == 'X' || c == 'I') data[at] |= bit;
+      if (c == 'X' || c == '.') mask[at] |= bit;
+    }
+  }
+  return SDL_CreateCursor(data, mask, kProgramSize, kProgramSize, hotX, hotY);
+}
+
 SDL_Cursor* MakeCursor(int32_t shape) {
+  if (shape == kCursorPointingHand) return MonochromeCursor(kPointingHand, 5, 0);
+  if (shape == kCursorInverted) return MonochromeCursor(kInvertedBeam, 8, 3);
   static constexpr SDL_SystemCursor kSystem[kCursorShapeCount] = {
       SDL_SYSTEM_CURSOR_ARROW,    SDL_SYSTEM_CURSOR_CROSSHAIR, SDL_SYSTEM_CURSOR_ARROW,
       SDL_SYSTEM_CURSOR_IBEAM,    SDL_SYSTEM_CURSOR_NO,        SDL_SYSTEM_CURSOR_SIZEALL,
@@ -59,7 +91,7 @@ SdlCursors::~SdlCursors() {
 }
 
 void SdlCursors::Apply(const CursorState& state) {
-  if (state.shape >= 0 && state.shape < kCursorShapeCount) {
+  if (state.shape >= 0 && state.shape < kCursorTableSize) {
     SDL_Cursor*& cursor = cursors_[static_cast<size_t>(state.shape)];
     if (!cursor) cursor = MakeCursor(state.shape);
     if (cursor) SDL_SetCursor(cursor);

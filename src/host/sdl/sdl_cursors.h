@@ -21,7 +21,7 @@ class SdlCursors {
   void Apply(const CursorState& state);
 
  private:
-  std::array<SDL_Cursor*, kCursorShapeCount> cursors_{};
+  std::array<SDL_Cursor*, kCursorTableSize> cursors_{};
 };
 
 }  // namespace bw::host

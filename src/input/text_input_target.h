@@ -1,15 +1,16 @@
-// What a text field offers the keyboard: one key per frame, or a run of typed characters.
+// What the text-input poll hands to the focused control: one key per frame, or a run of typed
+// characters.
 #pragma once
 
 #include <cstdint>
 
 namespace bw {
 
-class TextEditBase {
+class TextInputTarget {
  public:
-  virtual ~TextEditBase() = default;
+  virtual ~TextInputTarget() = default;
   // Arrows (37-40) and the editing keys move the caret or edit the text.
-  virtual uint8_t OnKeyInput(uint32_t virtualKey) = 0;
+  virtual uint8_t OnTextKey(uint32_t virtualKey) = 0;
   // A run of Shift-JIS characters, whole characters only.
   virtual uint8_t OnTextInput(const char* text, int32_t length) = 0;
 };

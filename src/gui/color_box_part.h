@@ -1,0 +1,63 @@
+// A plain rectangle of one colour that follows the click state: normal, hover, pressed.
+#pragma once
+
+#include <cstdint>
+
+#include "graphics/surface/color_rect_object.h"
+#include "gui/click_action.h"
+
+namespace bw {
+
+class DisplayObjectList;
+
+// Create results.
+constexpr int kCreateDone = 0;
+constexpr int kCreateBadArguments = 1;
+constexpr int kCreateNoPicture = 2;
+
+constexpr uint32_t kKeepColor = 0xFFFFFFFF;
+
+class ColorBoxPartBase : public ClickablePart {
+ public:
+  virtual void DetachFromTarget() = 0;
+
+ protected:
+  uint32_t normalColor_ = 0;
+  uint32_t hoverColor_ = 0x400080FF;
+  uint32_t pressedColor_ = 0x40FF8000;
+};
+
+class ColorBoxPart : public ColorBoxPartBase {
+ public:
+  ~ColorBoxPart() override;
+
+  int GetKind() const override { return kKindColorBox; }
+  int32_t GetX() const override { return rect_.GetX(); }
+  int32_t GetY() const override { return rect_.GetY(); }
+  int32_t GetWidth() const override { return width_; }
+  int32_t GetHeight() const override { return height_; }
+  int SetPosition(int32_t x, int32_t y) override;
+  void SetVisible(bool visible) override;
+  bool IsVisible() const override { return rect_.IsVisible(); }
+  int SetOrder(int32_t order, int32_t tag, bool keepWhenEqual) override;
+  int32_t GetOrder() const override { return order_; }
+  int SetAlpha(int alpha) override { return rect_.SetAlpha(alpha); }
+  int GetAlpha() const override { return rect_.GetAlpha(); }
+  int SetState(uint32_t state) override;
+  void DetachFromTarget() override;
+
+  int AttachToTarget(DisplayObjectList* list);
+  // A normal colour of kKeepColor keeps the stored one, as do hover and pressed colours.
+  int Create(DisplayObjectList* list, int32_t order, int32_t x, int32_t y, int32_t width,
+             int32_t height, uint32_t normalColor, uint32_t hoverColor, uint32_t pressedColor,
+             int32_t group);
+  int Resize(int32_t width, int32_t height);
+  const ColorRectObject& Rect() const { return rect_; }
+
+ private:
+  DisplayObjectList* target_ = nullptr;
+  int32_t order_ = 0;
+  ColorRectObject rect_;
+};
+
+}  // namespace bw

@@ -1,0 +1,96 @@
+#include "gui/gmp_part_loader.h"
+
+#include "graphics/device/display_manager.h"
+#include "gui/part_manager.h"
+#include "gui/pointer_manager.h"
+
+namespace bw {
+
+namespace {
+
+// Check-part modes by kind: 4 and 5 check buttons, 6 and 8 radio buttons, 7 and 9 the radio
+// buttons of the second look.
+int CheckMode(uint8_t kind) {
+  switch (kind) {
+    case 4:
+      return 0;
+    case 5:
+      return 1;
+    case 6:
+    case 8:
+      return 2;
+    default:
+      return 3;
+  }
+}
+
+bool IsRadio(uint8_t kind) {
+  return kind >= 6;
+}
+
+}  // namespace
+
+void GmpPartLoader::Clear() {
+  if (display_ && background_) display_->DestroyLayer(background_);
+  background_ = nullptr;
+  display_ = nullptr;
+  parts_.clear();
+  records_.clear();
+}
+
+int GmpPartLoader::MakePart(PartManager* parts, const GmpEntry& e, const std::string& path,
+                            UiControl* previous, uint8_t previousKind, int pictureFlags,
+                            UiControl** out) {
+  *out = nullptr;
+  const bool full = e.stateCode == GmpFullStateCode(e.kind);
+  if (e.kind <= 3) {
+    ButtonPart* button = nullptr;
+    int result = parts->CreateFileButton(&button, 0, path.c_str(), full, e.kind != 3, e.x, e.y,
+                                         pictureFlags, e.alpha, -1, -1);
+    *out = button;
+    return result;
+  }
+  // A radio part joins the group of the part made just before it when that one is its kind.
+  UiControl* linked = IsRadio(e.kind) && previousKind == e.kind ? previous : nullptr;
+  return parts->CreateFileCheckButton(out, CheckMode(e.kind), linked, 0, path.c_str(), full, e.x,
+                                      e.y, pictureFlags, e.alpha);
+}
+
+int GmpPartLoader::Load(CompositionLayer* owner, DisplayManager* display, PartManager* parts,
+                        PointerManager* manager, const char* name, int32_t firstId,
+                        int pictureFlags, bool eightBit, bool withBackground) {
+  Clear();
+  if (!owner || !display || !parts || !manager || !name) return kGmpBadArguments;
+  GmpFile file;
+  std::string folder;
+  int result = ReadGmpTable(name, false, &file, &folder);
+  if (result != kGmpLoaded) return result;
+  display_ = display;
+  result = LoadGmpBackground(display, file, folder, withBackground, eightBit, &background_);
+  if (result != kGmpLoaded) return result;
+
+  uint8_t previousKind = 0;
+  for (const GmpEntry& e : file.entries) {
+    UiControl* part = nullptr;
+    UiControl* previous = parts_.empty() ? nullptr : parts_.back();
+    if (MakePart(parts, e, folder + e.name, previous, previousKind, pictureFlags, &part) != 0 ||
+        !part) {
+      // Half a screen is no screen: take back what this load made.
+      for (UiControl* made : parts_) parts->DeletePart(made);
+      Clear();
+      return GmpPartFailure(e.kind);
+    }
+    parts_.push_back(part);
+    records_.push_back({e.width, e.height, e.stateCode});
+    part->SetVisible(e.visible);
+    previousKind = e.kind;
+  }
+  for (UiControl* part : parts_) {
+    manager->AddControl(part, -1);
+    if (firstId >= 0) part->SetId(firstId++);
+  }
+  ShowGmpBackground(owner, background_);
+  return kGmpLoaded;
+}
+
+}  // namespace bw

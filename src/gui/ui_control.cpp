@@ -1,0 +1,34 @@
+#include "gui/ui_control.h"
+
+#include "gui/pointer_manager.h"
+
+namespace bw {
+
+UiControl::~UiControl() {
+  SetTooltipText(nullptr);
+  if (owner_) owner_->RemoveControl(this);
+}
+
+bool UiControl::SetEnabled(bool enabled) {
+  if (enabled == enabled_) return false;
+  if (!enabled && owner_) {
+    if (owner_->IsFocus(this)) owner_->SetFocus(nullptr);
+    if (owner_->IsHover(this)) owner_->ReleaseHover();
+  }
+  enabled_ = enabled;
+  return true;
+}
+
+void UiControl::SetTooltipText(const char* text) {
+  if (!tooltip_.empty() && owner_ && owner_->IsHover(this)) owner_->HideTooltip();
+  tooltip_ = text ? text : "";
+}
+
+void UiControl::SetNeighbours(UiControl* left, UiControl* right, UiControl* up, UiControl* down) {
+  neighbours_[kNavigateUp] = up;
+  neighbours_[kNavigateDown] = down;
+  neighbours_[kNavigateLeft] = left;
+  neighbours_[kNavigateRight] = right;
+}
+
+}  // namespace bw

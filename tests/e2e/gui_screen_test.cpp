@@ -1,0 +1,300 @@
+// A GUI screen on the headless backend, through the display manager and the message input path:
+// a GMP screen with three file buttons, a drawn button with a tooltip, two colour boxes and a
+// choice list, driven by queued pointer moves, clicks, the wheel and keys. With BW_GUI_SHOTS set
+// to a folder, the frames are saved there as pictures.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+
+#include "graphics/device/display_manager.h"
+#include "graphics/layers/canvas_layer.h"
+#include "graphics/pixel/blend_tables.h"
+#include "graphics/surface/pixel_library.h"
+#include "gui/gmp_part_loader.h"
+#include "gui/gui_fixture.h"
+#include "gui/part_manager.h"
+#include "gui/pointer_tip.h"
+#include "host/headless/headless_backend.h"
+#include "host/message_queue.h"
+#include "host/presentation_sink.h"
+#include "input/input_binding_table.h"
+#include "input/input_manager.h"
+#include "lib/bmp/bmp_builder.h"
+#include "lib/gmp/gmp_writer.h"
+#include "platform/bit_set.h"
+#include "resource/images/builtin_loaders.h"
+#include "resource/images/image_loader_manager.h"
+#include "script/guest_memory.h"
+#include "support/game_folder.h"
+#include "support/text_renderers.h"
+
+namespace bw {
+namespace {
+
+constexpr int32_t kWidth = 320;
+constexpr int32_t kHeight = 240;
+
+// A picture of solid cells, one colour each, left to right.
+std::vector<uint8_t> Cells(int32_t cellWidth, int32_t height,
+                           const std::vector<uint32_t>& colours) {
+  tools::BmpFields bmp;
+  bmp.width = cellWidth * static_cast<int32_t>(colours.size());
+  bmp.height = height;
+  for (int32_t y = 0; y < height; ++y) {
+    for (int32_t x = 0; x < bmp.width; ++x) {
+      uint32_t c = colours[static_cast<size_t>(x / cellWidth)];
+      bmp.data.insert(bmp.data.end(), {uint8_t(c), uint8_t(c >> 8), uint8_t(c >> 16)});
+    }
+    bmp.data.resize((bmp.data.size() + 3) & ~size_t{3});
+  }
+  return tools::BuildBmp(bmp);
+}
+
+class GuiScreen : public testing::Test {
+ protected:
+  void SetUp() override {
+    BuildBlendTables();
+    RegisterBuiltinLoaders(images_);
+    host::WindowDesc desc;
+    desc.proc = host::DefWindowProc;
+    desc.native = true;
+    desc.nativeDesc = host::NativeWindowDesc{"gui", kWidth, kHeight, true};
+    window_ = host::CreateWindow(desc);
+    ASSERT_TRUE(window_);
+    CanvasLayer* canvas = nullptr;
+    ASSERT_EQ(display_.CreateCanvasLayer(&canvas, kWidth, kHeight, 32, kLayerComposed), 0);
+    display_.SetScreenSurface(canvas);
+    ASSERT_EQ(display_.SetMode(window_, true, false), 0);
+    layer_ = canvas->GetCompositionLayer();
+
+    services_.x = services_.y = -1;
+    services_.now = 0;
+    tip_.SetServices(&services_);
+    tip_.SetTargetLayer(layer_);
+    tip_.SetTooltipFont(&font_);
+    tip_.SetTooltipOptions(true, 500, 0);
+    parts_.SetTarget(layer_);
+    font_.SetFont(16, false, false, nullptr);
+  }
+  void TearDown() override {
+    parts_.DeleteAll();
+    host::DestroyWindow(window_);
+  }
+
+  void Queue(host::InputEventKind kind, int32_t x = 0, int32_t y = 0, uint32_t key = 0,
+             int notches = 0) {
+    host::InputEvent e;
+    e.kind = kind;
+    e.x = x;
+    e.y = y;
+    e.virtualKey = static_cast<uint8_t>(key);
+    e.scanCode = key == 0x0D ? 0x1C : key == 0x28 ? 0x50 : 0;
+    e.button = host::MouseButton::kLeft;
+    e.wheelNotches = notches;
+    backend_.QueueEvent(e);
+  }
+  // One frame: the window's messages feed the devices, the pointer tip steps, the frame shows.
+  int Frame(uint32_t elapsed = 16) {
+    services_.now += elapsed;
+    host::MSG msg;
+    while (host::PeekMessage(&msg, host::HWND{}, 0, 0, host::PM_REMOVE)) {
+      const int32_t px = static_cast<int16_t>(msg.lParam & 0xFFFF);
+      const int32_t py = static_cast<int16_t>((msg.lParam >> 16) & 0xFFFF);
+      switch (msg.message) {
+        case host::WM_MOUSEMOVE:
+          services_.x = px, services_.y = py;
+          break;
+        case host::WM_LBUTTONDOWN:
+        case host::WM_LBUTTONUP:
+          services_.x = px, services_.y = py;
+          services_.input.OnMouseButton(msg.message);
+          break;
+        case host::WM_MOUSEWHEEL:
+          services_.input.OnMouseWheel(msg.wParam);
+          break;
+        case host::WM_KEYDOWN:
+          services_.input.OnKeyDown(static_cast<uint32_t>(msg.wParam), msg.lParam);
+          break;
+        case host::WM_KEYUP:
+          services_.input.OnKeyUp(static_cast<uint32_t>(msg.wParam), msg.lParam);
+          break;
+        default:
+          break;
+      }
+    }
+    services_.input.Poll();
+    wheel_ += services_.input.GetMouse()->GetWheel();
+    int result = tip_.Update(services_.now);
+    EXPECT_EQ(display_.UpdateBackBuffer(), 0);
+    display_.Present();
+    return result;
+  }
+  // The shown frame's hash; with BW_GUI_SHOTS the frame is saved as NAME.png there.
+  uint64_t Shot(const std::string& name) {
+    auto* sink = static_cast<host::HeadlessSink*>(host::GetPresentationSink(window_));
+    sink->PresentPending();
+    const host::Frame& frame = sink->LastFrame();
+    uint64_t hash = 1469598103934665603ull;
+    for (uint8_t byte : frame.bgra) hash = (hash ^ byte) * 1099511628211ull;
+    if (const char* folder = std::getenv("BW_GUI_SHOTS")) {
+      std::filesystem::create_directories(folder);
+      const std::filesystem::path raw = std::filesystem::path(folder) / (name + ".bgra");
+      std::ofstream(raw, std::ios::binary)
+          .write(reinterpret_cast<const char*>(frame.bgra.data()),
+                 std::streamsize(frame.bgra.size()));
+      const std::string convert =
+          "convert -size " + std::to_string(frame.width) + "x" + std::to_string(frame.height) +
+          " -depth 8 bgra:'" + raw.string() + "' -alpha off '" +
+          (std::filesystem::path(folder) / (name + ".png")).string() + "' 2>/dev/null";
+      if (std::system(convert.c_str()) == 0) std::filesystem::remove(raw);
+    }
+    hashes_[name] = hash;
+    return hash;
+  }
+  uint32_t Pixel(int32_t x, int32_t y) {
+    auto* sink = static_cast<host::HeadlessSink*>(host::GetPresentationSink(window_));
+    const host::Frame& frame = sink->LastFrame();
+    const size_t at = (static_cast<size_t>(y) * frame.width + x) * 4;
+    return uint32_t(frame.bgra[at]) | uint32_t(frame.bgra[at + 1]) << 8 |
+           uint32_t(frame.bgra[at + 2]) << 16;
+  }
+  int32_t Word(uint32_t address) {
+    uint32_t v = 0;
+    services_.memory.Read32(address, v);
+    return static_cast<int32_t>(v);
+  }
+
+  ScopedPixelLibrary library_{&BuiltInPixelLibrary()};
+  test::GameFolder game_;
+  ImageLoaderManager images_;
+  ScopedGlobal<ImageLoaderManager> publishImages_{&images_};
+  host::HeadlessBackend backend_;
+  ScopedGlobal<host::Backend> useBackend_{&backend_};
+  host::HWND window_;
+  DisplayManager display_;
+  CompositionLayer* layer_ = nullptr;
+  GdiTextRenderer font_{testing_text::FakeSource()};
+  // The pointer comes from the window's mouse messages; the devices are fed by the messages.
+  test::FakeGuiServices services_;
+  int32_t wheel_ = 0;
+  PointerTip tip_;
+  ScopedGlobal<PointerTip> publishTip_{&tip_};
+  PartManager parts_;
+  GmpPartLoader screen_;
+  std::map<std::string, uint64_t> hashes_;
+};
+
+TEST_F(GuiScreen, ButtonsBoxesAndTheChoiceListAnswerThePointerAndKeys) {
+  // The GMP screen: a background and three file buttons of four cells.
+  game_.dir().WriteFile("CG/BG.BMP", [] {
+    auto b = Cells(kWidth / 4, kHeight, {0x203040, 0x304050, 0x405060, 0x506070});
+    return std::string(b.begin(), b.end());
+  }());
+  auto button = Cells(40, 20, {0x2060C0, 0x40A0FF, 0x103060, 0x808080});
+  game_.dir().WriteFile("CG/BTN.BMP", std::string(button.begin(), button.end()));
+  GmpFile gmp;
+  gmp.background = "BG.BMP";
+  for (int16_t i = 0; i < 3; ++i) {
+    gmp.entries.push_back(
+        {"BTN.BMP", 1, static_cast<int16_t>(20 + 50 * i), 20, 255, true, 40, 20, 4});
+  }
+  auto bytes = tools::WriteGmp(gmp);
+  game_.dir().WriteFile("CG/SCREEN.GMP", std::string(bytes.begin(), bytes.end()));
+  ASSERT_EQ(screen_.Load(layer_, &display_, &parts_, &tip_, "cg\\screen.gmp", 10, 0, false, true),
+            kGmpLoaded);
+
+  // A drawn button with a tooltip, two colour boxes and a choice list.
+  ButtonPart* drawn = nullptr;
+  ASSERT_EQ(parts_.CreateDrawnButton(&drawn, 1, "OK", &font_, 20, 60, 0, 0, false), 0);
+  drawn->SetTooltipText("Tip");
+  drawn->SetId(19);
+  tip_.AddControl(drawn, -1);
+  const uint32_t boxWord = services_.memory.Allocate(4);
+  ColorBoxPart* boxes[2] = {};
+  for (int i = 0; i < 2; ++i) {
+    ASSERT_EQ(parts_.CreateColorBox(&boxes[i], 1, 20 + 50 * i, 100, 40, 20, 0xFF202020, 0xFF00C000,
+                                    0xFFC00000),
+              0);
+    boxes[i]->SetId(20 + i);
+    boxes[i]->SetAction(nullptr, 0, nullptr, boxWord, 0, 0, nullptr, nullptr, nullptr, -1, -1, -1);
+    tip_.AddControl(boxes[i], -1);
+  }
+  BitSet read;
+  read.Allocate(32);
+  read.Set(0, true);
+  const uint32_t result = services_.memory.Allocate(4);
+  ImageListPart* menu = nullptr;
+  ASSERT_EQ(parts_.CreateImageList(&menu, 2, 0, 0, 100, 20, 0, &font_), 0);
+  menu->SetPosition(180, 60);
+  menu->SetReadFlags(&read, 0, result);
+  menu->AddCell("Read", nullptr, false, -1, nullptr, -1, nullptr, 0, 0, 0);
+  menu->AddCell("Off", nullptr, true, -1, nullptr, -1, nullptr, 0, 0, 0);
+  menu->AddCell("Go", nullptr, false, -1, nullptr, -1, nullptr, 0, 0, 0);
+  menu->SetId(30);
+  tip_.AddControl(menu, -1);
+
+  Frame();
+  const uint64_t start = Shot("start");
+  Queue(host::InputEventKind::kMouseMove, 25, 25);
+  Frame();
+  EXPECT_NE(Shot("hover"), start);
+  EXPECT_EQ(Pixel(30, 30), 0x40A0FFu) << "the first button shows its hover cell";
+  Queue(host::InputEventKind::kMouseButtonDown, 25, 25);
+  EXPECT_EQ(Frame(), kUpdatePointerTaken);
+  Shot("press");
+  EXPECT_EQ(Pixel(30, 30), 0x103060u) << "the pressed cell";
+  Queue(host::InputEventKind::kMouseButtonUp, 25, 25);
+  Frame();
+  EXPECT_EQ(tip_.TakeFiredId(), 10);
+
+  Queue(host::InputEventKind::kMouseMove, 30, 65);
+  Frame();
+  const uint64_t beforeTip = Shot("drawn");
+  Frame(600);
+  Frame();
+  EXPECT_TRUE(tip_.IsTooltipShown());
+  EXPECT_NE(Shot("tooltip"), beforeTip);
+
+  Queue(host::InputEventKind::kMouseMove, 80, 105);
+  Frame();
+  Frame();  // a box's new colour shows from the next frame on
+  EXPECT_EQ(Pixel(85, 110), 0x00C000u) << "the second box's hover colour";
+  Queue(host::InputEventKind::kMouseButtonDown, 80, 105);
+  Frame();
+  Frame();
+  EXPECT_EQ(Pixel(85, 110), 0xC00000u);
+  Queue(host::InputEventKind::kMouseButtonUp, 80, 105);
+  Frame();
+  EXPECT_EQ(tip_.TakeFiredId(), 21);
+  EXPECT_EQ(Word(boxWord), 1);
+  Queue(host::InputEventKind::kMouseWheel, 80, 105, 0, -2);
+  Frame();
+  EXPECT_NE(wheel_, 0) << "the wheel reached the mouse";
+
+  // The choice list by keys: focus goes round to it, down skips the disabled item, decide chooses.
+  ASSERT_EQ(tip_.SetFocus(menu), kFocusDone);
+  EXPECT_EQ(menu->Cursor(), 0);
+  Queue(host::InputEventKind::kKeyDown, 0, 0, 0x28);
+  EXPECT_EQ(Frame(), kUpdateKeyTaken);
+  Queue(host::InputEventKind::kKeyUp, 0, 0, 0x28);
+  Frame();
+  EXPECT_EQ(menu->Cursor(), 2);
+  Queue(host::InputEventKind::kKeyDown, 0, 0, 0x0D);
+  Frame();
+  Queue(host::InputEventKind::kKeyUp, 0, 0, 0x0D);
+  Frame();
+  EXPECT_EQ(tip_.TakeFiredId(), 32);
+  EXPECT_EQ(Word(result), 2);
+  EXPECT_TRUE(read.Test(2));
+  EXPECT_TRUE(menu->IsLocked());
+  Shot("chosen");
+  for (const auto& [name, hash] : hashes_)
+    std::printf("frame %s %016llx\n", name.c_str(), (unsigned long long)hash);
+}
+
+}  // namespace
+}  // namespace bw

@@ -1,0 +1,266 @@
+#include <map>
+
+#include "graphics/device/display_manager.h"
+#include "graphics/device/gmp_layer_loader.h"
+#include "graphics/surface/composition_layer.h"
+#include "gui/gmp_part_loader.h"
+#include "gui/part_manager.h"
+#include "gui_fixture.h"
+#include "lib/bmp/bmp_builder.h"
+#include "lib/gmp/gmp_writer.h"
+#include "resource/images/builtin_loaders.h"
+#include "resource/images/image_loader_manager.h"
+#include "support/fuzz_seeds.h"
+#include "support/image_test_rig.h"
+
+namespace bw::test {
+namespace {
+
+template <typename Set>
+tools::GmpFaults Faults(Set set) {
+  tools::GmpFaults faults;
+  set(faults);
+  return faults;
+}
+
+std::vector<uint8_t> Picture(int32_t w, int32_t h) {
+  tools::BmpFields bmp;
+  bmp.width = w;
+  bmp.height = h;
+  bmp.data.assign(static_cast<size_t>((w * 3 + 3) & ~3) * h, 0x55);
+  return tools::BuildBmp(bmp);
+}
+
+// Makes check and radio parts as colour boxes, keeping what each was asked for.
+class FakeCheckFactory : public PartManager {
+ public:
+  struct Asked {
+    int mode;
+    UiControl* linked;
+    bool extraCell;
+  };
+  int CreateFileCheckButton(UiControl** out, int mode, UiControl* linked, int32_t order,
+                            const char*, bool hasExtraCell, int32_t x, int32_t y, int,
+                            int) override {
+    *out = nullptr;
+    if (failCheck) return kCreateNoPicture;
+    asked.push_back({mode, linked, hasExtraCell});
+    auto part = std::make_unique<ColorBoxPart>();
+    int result = part->Create(TargetList(), order, x, y, 4, 4, 0, kKeepColor, kKeepColor, 0);
+    return Finish(std::unique_ptr<UiControl>(std::move(part)), result, out);
+  }
+  std::vector<Asked> asked;
+  bool failCheck = false;
+};
+
+// One of every kind, two radio runs, and a layer-only picture for the layer loader.
+GmpFile EveryKind(bool withLayerOnly) {
+  GmpFile file;
+  file.background = "BG.BMP";
+  uint8_t kinds[] = {1, 2, 3, 4, 5, 6, 6, 7, 8, 9, 9};
+  int16_t x = 0;
+  for (uint8_t kind : kinds) {
+    file.entries.push_back({"B.BMP", kind, x, 2, 200, kind != 2, 10, 6, GmpFullStateCode(kind)});
+    x += 12;
+  }
+  if (withLayerOnly) file.entries.push_back({"B.BMP", kGmpLayerOnly, 1, 1, 255, true});
+  return file;
+}
+
+class Gmp : public GameFolderTest {
+ protected:
+  void SetUp() override {
+    GameFolderTest::SetUp();
+    RegisterBuiltinLoaders(images_);
+    tip_.SetServices(&services_);
+    ASSERT_EQ(screen_.Create(200, 100, 32, kImageDibSection), 0);
+    layer_.SetTarget(&screen_, true);
+    parts_.SetTarget(&layer_);
+    Write("CG/BG.BMP", Picture(20, 10));
+    Write("CG/B.BMP", Picture(40, 6));
+  }
+  int LoadParts(const std::vector<uint8_t>& bytes) {
+    Write("CG/SCREEN.GMP", bytes);
+    return partLoader_.Load(&layer_, &display_, &parts_, &tip_, "cg\\screen.gmp", 100, 0, false,
+                            true);
+  }
+  int LoadLayer(const std::vector<uint8_t>& bytes) {
+    Write("CG/SCREEN.GMP", bytes);
+    return layerLoader_.Load(&layer_, &display_, "cg\\screen.gmp", &layer_.GetList(), 5, false,
+                             true);
+  }
+  void ExpectNothingLeft(const std::string& what) {
+    EXPECT_TRUE(tip_.Controls().empty()) << what << ": registered";
+    EXPECT_EQ(parts_.PartCount(), 0u) << what << ": listed";
+    EXPECT_TRUE(layer_.GetList().IsEmpty()) << what << ": shown";
+    ImageSurface* background = nullptr;
+    int32_t x, y;
+    int r, g, b;
+    layer_.GetBackground(&background, &x, &y, &r, &g, &b);
+    EXPECT_EQ(background, nullptr) << what << ": background";
+  }
+
+  ScopedPixelLibrary library_{&BuiltInPixelLibrary()};
+  ImageLoaderManager images_;
+  ScopedGlobal<ImageLoaderManager> publish_{&images_};
+  DisplayManager display_;
+  ImageSurface screen_;
+  CompositionLayer layer_;
+  FakeGuiServices services_;
+  RecordingPointerTip tip_;
+  FakeCheckFactory parts_;
+  GmpPartLoader partLoader_;
+  GmpLayerLoader layerLoader_;
+};
+
+TEST_F(Gmp, EveryKindLoadsThroughBothLoaders) {
+  ASSERT_EQ(LoadParts(tools::WriteGmp(EveryKind(false))), kGmpLoaded);
+  ASSERT_EQ(partLoader_.Count(), 11u);
+  EXPECT_EQ(tip_.Controls().size(), 11u);
+  EXPECT_EQ(partLoader_.GetPart(0)->GetId(), 100);
+  EXPECT_EQ(partLoader_.GetPart(10)->GetId(), 110);
+  EXPECT_EQ(partLoader_.GetPart(0)->GetKind(), kKindPushButton);
+  EXPECT_EQ(partLoader_.GetPart(0)->GetWidth(), 10) << "four cells of 40";
+  EXPECT_EQ(partLoader_.GetPart(2)->GetWidth(), 40 / 3) << "kind 3 has no pressed cell";
+  EXPECT_FALSE(partLoader_.GetPart(1)->IsVisible());
+  EXPECT_EQ(partLoader_.GetRecord(3).stateCode, 8);
+  ASSERT_EQ(parts_.asked.size(), 8u);
+  const int modes[] = {0, 1, 2, 2, 3, 2, 3, 3};
+  for (size_t i = 0; i < 8; ++i) EXPECT_EQ(parts_.asked[i].mode, modes[i]) << i;
+  EXPECT_EQ(parts_.asked[2].linked, nullptr) << "the first of a radio run";
+  EXPECT_EQ(parts_.asked[3].linked, partLoader_.GetPart(5)) << "the previous part of its kind";
+  EXPECT_EQ(parts_.asked[4].linked, nullptr) << "kind 7 after 6 starts a run";
+  EXPECT_EQ(parts_.asked[7].linked, partLoader_.GetPart(9));
+  ImageSurface* background = nullptr;
+  int32_t x, y;
+  int r, g, b;
+  layer_.GetBackground(&background, &x, &y, &r, &g, &b);
+  EXPECT_EQ(background, partLoader_.Background());
+
+  ASSERT_EQ(LoadLayer(tools::WriteGmp(EveryKind(true))), kGmpLoaded);
+  ASSERT_EQ(layerLoader_.Count(), 12u);
+  EXPECT_EQ(layerLoader_.GetRecord(11).width, 40) << "kind 0 keeps the picture's own size";
+  EXPECT_EQ(layerLoader_.GetRecord(11).stateCode, 1);
+  EXPECT_EQ(layerLoader_.GetSprite(0)->GetAlpha(), 200);
+  EXPECT_FALSE(layerLoader_.GetSprite(1)->IsVisible());
+  EXPECT_NE(layer_.GetList().Find(layerLoader_.GetSprite(11)), nullptr);
+}
+
+TEST_F(Gmp, MalformedFilesAnswerTheirCodeAndLeaveNothing) {
+  const GmpFile good = EveryKind(false);
+  GmpFile noBackground = good;
+  noBackground.background = "NONE.BMP";
+  GmpFile missingPicture = good;
+  missingPicture.entries[2].name = "NONE.BMP";
+  const struct {
+    const char* what;
+    std::vector<uint8_t> bytes;
+    int code;
+  } cases[] = {
+      {"wrong magic",
+       tools::WriteGmp(good, Faults([](tools::GmpFaults& f) { f.wrongMagic = true; })),
+       kGmpBadFile},
+      {"cut magic",
+       tools::WriteGmp(good, Faults([](tools::GmpFaults& f) { f.cut = tools::GmpCut::kMagic; })),
+       kGmpBadFile},
+      {"cut background", tools::WriteGmp(good, Faults([](tools::GmpFaults& f) {
+                                           f.cut = tools::GmpCut::kBackground;
+                                         })),
+       kGmpBadFile},
+      {"cut count",
+       tools::WriteGmp(good, Faults([](tools::GmpFaults& f) { f.cut = tools::GmpCut::kCount; })),
+       kGmpBadFile},
+      {"cut name length", tools::WriteGmp(good, Faults([](tools::GmpFaults& f) {
+                                            f.cut = tools::GmpCut::kNameLength;
+                                          })),
+       kGmpBadFile},
+      {"cut name",
+       tools::WriteGmp(good, Faults([](tools::GmpFaults& f) { f.cut = tools::GmpCut::kName; })),
+       kGmpBadFile},
+      {"cut record",
+       tools::WriteGmp(good, Faults([](tools::GmpFaults& f) { f.cut = tools::GmpCut::kRecord; })),
+       kGmpBadFile},
+      {"count beyond", tools::WriteGmp(good, Faults([](tools::GmpFaults& f) { f.count = 12; })),
+       kGmpBadFile},
+      {"name past the end",
+       tools::WriteGmp(good, Faults([](tools::GmpFaults& f) { f.lastNameLength = 200; })),
+       kGmpBadFile},
+      {"unknown kind", tools::WriteGmp(good, Faults([](tools::GmpFaults& f) { f.lastKind = 10; })),
+       kGmpUnknownKind},
+      {"kind 0",
+       tools::WriteGmp(good, Faults([](tools::GmpFaults& f) { f.lastAsLayerOnly = true; })),
+       kGmpUnknownKind},
+      {"no background", tools::WriteGmp(noBackground), kGmpNoBackground},
+      {"kind 3 fails", tools::WriteGmp(missingPicture), kGmpPartFailedFirst + 1},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(LoadParts(c.bytes), c.code) << c.what;
+    ExpectNothingLeft(c.what);
+  }
+  EXPECT_EQ(
+      partLoader_.Load(&layer_, &display_, &parts_, &tip_, "cg\\absent.gmp", 0, 0, false, true),
+      kGmpCannotRead);
+  EXPECT_EQ(partLoader_.Load(&layer_, &display_, &parts_, &tip_, nullptr, 0, 0, false, true),
+            kGmpBadArguments);
+  Write("CG/SCREEN.GMP", tools::WriteGmp(good));
+  EXPECT_EQ(
+      partLoader_.Load(&layer_, &display_, &parts_, &tip_, "cg\\screen.gmp", 0, 0, false, false),
+      kGmpBackgroundRefused);
+  ExpectNothingLeft("background refused");
+
+  // A check part failing after buttons were made takes them back; codes by kind.
+  parts_.failCheck = true;
+  for (uint8_t kind : {4, 5, 6, 7, 8, 9}) {
+    GmpFile file;
+    file.entries.push_back({"B.BMP", 1, 0, 0, 255, true, 10, 6, 4});
+    file.entries.push_back({"B.BMP", kind, 0, 0, 255, true, 10, 6, 0});
+    EXPECT_EQ(LoadParts(tools::WriteGmp(file)), GmpPartFailure(kind));
+    ExpectNothingLeft("kind " + std::to_string(kind));
+  }
+  EXPECT_EQ(LoadLayer(tools::WriteGmp(missingPicture)), kGmpPartFailedFirst);
+  ExpectNothingLeft("layer loader");
+}
+
+TEST_F(Gmp, TheTextFormDescribesTheFile) {
+  GmpFile file;
+  tools::GmpFaults faults;
+  std::string error;
+  ASSERT_TRUE(
+      tools::ParseGmpText("background BG.BMP\n"
+                          "part 1 10 20 255 1 30 40 4 OK.BMP  # a button\n"
+                          "part 0 -5 6 128 0 BACK.BMP\n"
+                          "fault cut record\n",
+                          &file, &faults, &error))
+      << error;
+  EXPECT_EQ(faults.cut, tools::GmpCut::kRecord);
+  GmpFile back;
+  ASSERT_EQ(ParseGmp(tools::WriteGmp(file), true, &back), kGmpLoaded);
+  ASSERT_EQ(back.entries.size(), 2u);
+  EXPECT_EQ(back.background, "BG.BMP");
+  EXPECT_EQ(back.entries[0].height, 40);
+  EXPECT_EQ(back.entries[1].x, -5);
+  EXPECT_FALSE(back.entries[1].visible);
+  EXPECT_FALSE(tools::ParseGmpText("part 1 2\n", &file, &faults, &error));
+  EXPECT_EQ(error, "line 1: part needs kind x y alpha visible");
+}
+
+TEST(GmpFuzzSeeds, CorpusIsWhatTheWriterMakes) {
+  const GmpFile every = EveryKind(true);
+  FuzzSeeds seeds{
+      {"every_kind", tools::WriteGmp(every)},
+      {"empty", tools::WriteGmp(GmpFile{})},
+      {"wrong_magic",
+       tools::WriteGmp(every, Faults([](tools::GmpFaults& f) { f.wrongMagic = true; }))},
+      {"cut_record",
+       tools::WriteGmp(every, Faults([](tools::GmpFaults& f) { f.cut = tools::GmpCut::kRecord; }))},
+      {"count_beyond", tools::WriteGmp(every, Faults([](tools::GmpFaults& f) { f.count = 40; }))},
+      {"name_past_end",
+       tools::WriteGmp(every, Faults([](tools::GmpFaults& f) { f.lastNameLength = 250; }))},
+      {"unknown_kind",
+       tools::WriteGmp(every, Faults([](tools::GmpFaults& f) { f.lastKind = 77; }))},
+  };
+  CheckOrWriteFuzzSeeds("gmp", seeds);
+}
+
+}  // namespace
+}  // namespace bw::test

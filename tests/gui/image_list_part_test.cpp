@@ -1,0 +1,244 @@
+#include "gui/image_list_part.h"
+
+#include "gui/click_action.h"
+
+#include <cstring>
+
+#include "gui_fixture.h"
+#include "platform/bit_set.h"
+#include "support/text_renderers.h"
+
+namespace bw::test {
+namespace {
+
+// Three items at (10, 10), 60 x 20 each: "A" (key 5), "B" (disabled), "C".
+class Menu : public GuiTest, public testing_text::FakeFaceRenderers {
+ protected:
+  void SetUp() override {
+    GuiTest::SetUp();
+    services.x = services.y = 300;
+    ASSERT_EQ(flags.Allocate(64), 0u);
+    result = services.memory.Allocate(4);
+    clicked = services.memory.Allocate(4);
+    ASSERT_EQ(menu.Setup(&list, 0, 0, 0, 60, 20, 0, &gdi, 0), 0);
+    menu.SetPosition(10, 10);
+    menu.SetReadFlags(&flags, 8, result);
+    ASSERT_EQ(menu.AddCell("A", nullptr, false, 5, nullptr, -1, nullptr, clicked, 0, 0), 0);
+    ASSERT_EQ(menu.AddCell("B", nullptr, true, -1, nullptr, -1, nullptr, 0, 0, 0), 0);
+    ASSERT_EQ(menu.AddCell("C", nullptr, false, -1, nullptr, -1, nullptr, 0, 0, 0), 0);
+    menu.SetId(40);
+    tip.AddControl(&menu, -1);
+  }
+  void MoveTo(int32_t x, int32_t y) {
+    services.input.Poll();
+    services.x = x;
+    services.y = y;
+    tip.Update(services.now);
+  }
+  void Click(bool down) {
+    services.Button(down);
+    tip.Update(services.now);
+  }
+  int32_t Look(int32_t index) { return menu.GetCellSprite(index)->GetSourceRect().left / 60; }
+  int32_t Word(uint32_t address) {
+    uint32_t v = 0;
+    services.memory.Read32(address, v);
+    return static_cast<int32_t>(v);
+  }
+
+  ScopedGlobal<PointerTip> published{&tip};
+  BitSet flags;
+  uint32_t result = 0;
+  uint32_t clicked = 0;
+  DisplayObjectList list;
+  ImageListPart menu;
+};
+
+TEST_F(Menu, ChoosingByPointerMarksReadWritesTheKeyAndLocks) {
+  MoveTo(20, 15);
+  EXPECT_EQ(menu.Cursor(), 0);
+  EXPECT_EQ(Look(0), kLookHover);
+  Click(true);
+  EXPECT_EQ(Look(0), kLookHover) << "no pressed look: the press shows the hover look";
+  Click(false);
+  EXPECT_EQ(Word(result), 5);
+  EXPECT_EQ(Word(clicked), 1);
+  EXPECT_TRUE(flags.Test(8 + 5));
+  EXPECT_EQ(tip.TakeFiredId(), 40);
+  EXPECT_TRUE(menu.IsLocked());
+  EXPECT_EQ(tip.sounds.back(), kDefaultClickSound);
+
+  MoveTo(20, 55);
+  Click(true);
+  Click(false);
+  EXPECT_EQ(tip.TakeFiredId(), -1) << "locked after a choice";
+  menu.AddItem("D", false, -1, nullptr, -1, nullptr, nullptr, 0, 0, 0);
+  EXPECT_FALSE(menu.IsLocked());
+  MoveTo(20, 50);
+  MoveTo(20, 55);
+  Click(true);
+  Click(false);
+  EXPECT_EQ(tip.TakeFiredId(), 42) << "the part's id plus the item's index";
+  EXPECT_EQ(Word(result), 2) << "no key: the index";
+  EXPECT_TRUE(flags.Test(8 + 2));
+}
+
+TEST_F(Menu, APressIsCancelledByMovingToAnotherItemOrLeaving) {
+  MoveTo(20, 15);
+  Click(true);
+  MoveTo(20, 55);
+  EXPECT_EQ(Look(0), kLookNormal);
+  EXPECT_EQ(menu.Cursor(), 2);
+  Click(false);
+  EXPECT_EQ(tip.GetFiredId(), -1) << "press then move: no choice";
+  Click(true);
+  MoveTo(200, 200);
+  EXPECT_EQ(menu.Cursor(), -1);
+  Click(false);
+  MoveTo(20, 55);
+  tip.Update(services.now);
+  EXPECT_EQ(tip.GetFiredId(), -1) << "leaving cancels the press";
+  MoveTo(20, 35);
+  EXPECT_EQ(menu.Cursor(), -1) << "a disabled item takes no cursor";
+}
+
+TEST_F(Menu, APointerRestingWhenItemsChangeIsIgnoredUntilItMovesThreePixels) {
+  MoveTo(20, 15);
+  menu.AddItem("D", false, -1, nullptr, -1, nullptr, nullptr, 0, 0, 0);
+  tip.ForgetPointer();
+  MoveTo(23, 12);
+  EXPECT_EQ(tip.GetHover(), nullptr) << "3 pixels are not enough";
+  MoveTo(20, 15);
+  MoveTo(24, 15);
+  Click(true);
+  EXPECT_EQ(Look(0), kLookHover);
+  Click(false);
+  EXPECT_EQ(tip.TakeFiredId(), 40) << "moved more than 3 pixels";
+}
+
+TEST_F(Menu, KeysSkipDisabledItemsAndTheDecideKeyChooses) {
+  ASSERT_EQ(tip.SetFocus(&menu), kFocusDone);
+  EXPECT_EQ(menu.Cursor(), 0);
+  services.Key(kDown, true);
+  EXPECT_EQ(tip.Update(services.now), kUpdateKeyTaken);
+  EXPECT_EQ(menu.Cursor(), 2) << "B is disabled";
+  services.Key(kDown, false);
+  services.Key(kReturn, true);
+  tip.Update(services.now);
+  EXPECT_EQ(tip.TakeFiredId(), 42) << "no pressed look: chosen at once";
+}
+
+TEST_F(Menu, MenusWithNothingEnabledPassTheFocusOnWithoutEnd) {
+  ImageListPart empty;
+  ASSERT_EQ(empty.Setup(&list, 0, 0, 0, 60, 20, 0, &gdi, 0), 0);
+  empty.AddCell("X", nullptr, true, -1, nullptr, -1, nullptr, 0, 0, 0);
+  ImageListPart other;
+  ASSERT_EQ(other.Setup(&list, 0, 0, 0, 60, 20, 0, &gdi, 0), 0);
+  other.AddCell("Y", nullptr, true, -1, nullptr, -1, nullptr, 0, 0, 0);
+  tip.RemoveControl(&menu);
+  tip.AddControl(&empty, -1);
+  tip.AddControl(&other, -1);
+  tip.SetFocus(&empty);
+  EXPECT_EQ(tip.GetFocus(), nullptr);
+  tip.AddControl(&menu, -1);
+  tip.SetFocus(&empty);
+  EXPECT_EQ(tip.GetFocus(), &menu) << "passed on to a menu that can take it";
+}
+
+TEST_F(Menu, ReadItemsAreDrawnInTheReadColour) {
+  flags.Set(8 + 5, true);
+  ImageListPart again;
+  ASSERT_EQ(again.Setup(&list, 0, 0, 0, 60, 20, 0, &gdi, 0), 0);
+  again.SetReadFlags(&flags, 8, 0);
+  again.AddCell("A", nullptr, false, 5, nullptr, -1, nullptr, 0, 0, 0);
+  again.AddCell("C", nullptr, false, -1, nullptr, -1, nullptr, 0, 0, 0);
+  // The text is smoothed: its strongest pixel in the first look shows the colour's hue.
+  auto strongest = [](const ImageSurface* s) {
+    uint32_t best = 0;
+    for (int32_t y = 0; y < 20; ++y) {
+      for (int32_t x = 0; x < 60; ++x) {
+        uint32_t v;
+        std::memcpy(&v, s->GetRowPointer(y) + 4 * x, 4);
+        if (((v >> 8) & 0xFF) > ((best >> 8) & 0xFF)) best = v;
+      }
+    }
+    return best;
+  };
+  const uint32_t read = strongest(again.GetCellSurface(0));
+  const uint32_t plain = strongest(again.GetCellSurface(1));
+  EXPECT_LT((read >> 16) & 0xFF, (read >> 8) & 0xFF)
+      << std::hex << read << ": bit readBase + key is set";
+  EXPECT_EQ((plain >> 16) & 0xFF, (plain >> 8) & 0xFF) << std::hex << plain << ": white";
+  EXPECT_GT((plain >> 8) & 0xFF, 0x80u);
+}
+
+TEST_F(Menu, TheFrameHandleDragsTheMenu) {
+  ImageSurface overlay;
+  ASSERT_EQ(overlay.Create(120, 20, 32, kImageDibSection), 0);
+  overlay.Fill(0xFF202020, nullptr);
+  Rect inside{4, 4, 56, 16};
+  overlay.Fill(0x00000000, &inside);
+  const ImageSurface* sources[9] = {&overlay};
+  ImageListPart framed;
+  ASSERT_EQ(framed.Setup(&list, 0, 0, 0, 60, 20, 0, &gdi, 0), 0);
+  ASSERT_EQ(framed.CreateFromSurfaces(2, false, false, sources), 0);
+  framed.SetBackground(1, 0, 255);
+  framed.SetDraggable(0x80);
+  framed.AddCell("A", nullptr, false, -1, nullptr, -1, nullptr, 0, 0, 0);
+  framed.SetPosition(100, 100);
+  EXPECT_TRUE(framed.IsOnHandle(2, 10));
+  EXPECT_FALSE(framed.IsOnHandle(30, 10)) << "the content is no handle";
+  EXPECT_FALSE(framed.IsOnHandle(60, 10)) << "outside the menu";
+  tip.RemoveControl(&menu);
+  tip.AddControl(&framed, -1);
+  MoveTo(102, 110);
+  Click(true);
+  MoveTo(152, 130);
+  EXPECT_EQ(framed.GetX(), 150);
+  EXPECT_EQ(framed.GetY(), 120);
+  Click(false);
+  MoveTo(160, 130);
+  EXPECT_EQ(framed.GetX(), 150) << "released: the drag ends";
+}
+
+TEST_F(Menu, WithAPressedLookTheDecideKeyWaitsAHundredMillisecondsAcrossTheWrap) {
+  ImageSurface overlay;
+  ASSERT_EQ(overlay.Create(180, 20, 32, kImageDibSection), 0);
+  overlay.Fill(0xFF202020, nullptr);
+  const ImageSurface* sources[9] = {&overlay};
+  ImageListPart pressed;
+  ASSERT_EQ(pressed.Setup(&list, 0, 0, 0, 60, 20, 0, &gdi, 0), 0);
+  EXPECT_EQ(pressed.CreateFromSurfaces(2, true, false, sources), 1)
+      << "a pressed look needs 3 looks";
+  ASSERT_EQ(pressed.CreateFromSurfaces(3, true, false, sources), 0);
+  pressed.AddCell("A", nullptr, false, -1, nullptr, -1, nullptr, 0, 0, 0);
+  pressed.SetId(7);
+  tip.RemoveControl(&menu);
+  tip.AddControl(&pressed, -1);
+  services.now = 0xFFFFFFC0u;
+  ASSERT_EQ(tip.SetFocus(&pressed), kFocusDone);
+  services.Key(kReturn, true);
+  tip.Update(services.now);
+  services.Key(kReturn, false);
+  EXPECT_EQ(pressed.GetCellSprite(0)->GetSourceRect().left, 120) << "the pressed look";
+  services.now += 100;
+  tip.Update(services.now);
+  EXPECT_EQ(tip.GetFiredId(), -1);
+  services.now += 1;
+  tip.Update(services.now);
+  EXPECT_EQ(tip.TakeFiredId(), 7);
+}
+
+TEST_F(Menu, WithAHeadThePressShowsTheHoverLook) {
+  ImageListPart headed;
+  ASSERT_EQ(headed.Setup(&list, 0, 0, 0, 60, 20, 0, &gdi, 0), 0);
+  ASSERT_EQ(headed.SetSize(60, 20, 6, 6), 0);
+  headed.AddCell("A", nullptr, false, -1, nullptr, -1, nullptr, 0, 0, 0);
+  EXPECT_EQ(headed.SetItemState(0, kLookPressed), 0);
+  EXPECT_EQ(headed.GetCellSprite(0)->GetSourceRect().left, 60) << "no third look to show";
+  EXPECT_EQ(headed.SetItemState(3, kLookPressed), 1);
+  EXPECT_EQ(headed.GetHeight(), 6 + 20 + 6);
+}
+
+}  // namespace
+}  // namespace bw::test
