@@ -53,7 +53,13 @@ class HvaData {
   const std::vector<HvaFrame>& Frames() const { return frames_; }
   const std::vector<HvaPicture>& Pictures() const { return pictures_; }
 
+  // Holders beyond the first: the last one to let go deletes the data.
+  uint32_t ExtraRefs() const { return extraRefs_; }
+  void AddExtraRef() { ++extraRefs_; }
+  void DropExtraRef() { --extraRefs_; }
+
  private:
+  uint32_t extraRefs_ = 0;
   std::array<uint16_t, 3> header_{};
   std::vector<HvaFrame> frames_;
   std::vector<uint32_t> starts_;

@@ -1,0 +1,236 @@
+// Cell images and the tasks that step them on a virtual clock, and a mouth that follows a voice.
+#include "effects/cell_anim_tasks.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "common/global.h"
+#include "effects/cell_image.h"
+#include "graphics/pixel/blend_tables.h"
+#include "graphics/surface/pixel_library.h"
+#include "graphics/surface/sprite.h"
+#include "host/clock.h"
+#include "platform/subtractive_random.h"
+#include "platform/timer_service.h"
+#include "sound/direct_sound_buffer.h"
+#include "sound/sound_world.h"
+
+namespace bw {
+namespace {
+
+constexpr uint32_t kBack = 0xFF102030;
+constexpr int kCellW = 10;
+
+uint32_t CellColour(int cell) {
+  return 0xFF000000u | uint32_t(0x40 * (cell + 1)) << 16 | 0x55;
+}
+
+uint32_t At(const ImageSurface& s, int x, int y) {
+  uint32_t v;
+  std::memcpy(&v, s.GetRowPointer(y) + 4 * x, 4);
+  return v;
+}
+
+// Writes whole pixels, alpha and all.
+void Paint(ImageSurface& s, int x0, int y0, int w, int h, uint32_t argb) {
+  for (int y = y0; y < y0 + h; ++y) {
+    for (int x = x0; x < x0 + w; ++x) std::memcpy(s.GetRowPointer(y) + 4 * x, &argb, 4);
+  }
+}
+
+// A strip of count cells, each kCellW x 4 of one colour; cells listed in clear are transparent.
+std::unique_ptr<ImageSurface> Strip(int count, std::set<int> clear = {}) {
+  auto s = std::make_unique<ImageSurface>();
+  EXPECT_EQ(s->Create(count * kCellW, 4, 32, kImagePlain), kSurfaceDone);
+  for (int c = 0; c < count; ++c) {
+    const uint32_t colour = clear.count(c) ? 0 : CellColour(c);
+    Paint(*s, c * kCellW, 0, kCellW, 4, colour);
+  }
+  s->SetHasAlpha(!clear.empty());
+  return s;
+}
+
+class CellTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { BuildBlendTables(); }
+  CellTest() {
+    target.Create(64, 16, 32, kImagePlain);
+    Paint(target, 0, 0, 64, 16, kBack);
+  }
+  CellLayout Layout(int32_t count, int32_t interval, uint8_t order = kCellOrderForward) {
+    CellLayout l;
+    l.cellCount = count;
+    l.interval = interval;
+    l.targetSurface = &target;
+    l.x = 20;
+    l.y = 6;
+    l.orderMode = order;
+    return l;
+  }
+  // The cell shown at the strip's place: its colour's index, -1 for the background.
+  int Shown() const {
+    const uint32_t v = At(target, 21, 7) | 0xFF000000u;
+    for (int c = 0; c < 8; ++c) {
+      if (v == CellColour(c)) return c;
+    }
+    EXPECT_EQ(v, kBack) << "neither a cell nor the background";
+    return -1;
+  }
+  void Run(uint32_t ms) {
+    clock.SetMilliseconds(ms);
+    timers.RunDue(0);
+  }
+
+  ScopedPixelLibrary library{&BuiltInPixelLibrary()};
+  host::VirtualClock clock{1000};
+  ScopedGlobal<host::ClockSource> publishedClock{&clock};
+  ImageSurface target;
+  CellImage image;
+  TimerService timers;
+};
+
+TEST_F(CellTest, SetupCutsTheStripAndChecksItsArguments) {
+  auto wide = std::make_unique<ImageSurface>();
+  wide->Create(100, 4, 32, kImagePlain);
+  EXPECT_EQ(image.SetImage(wide.get(), Layout(3, 50)), kCellDone);
+  EXPECT_EQ(image.CellWidth(), 33) << "the remainder column is never shown";
+
+  EXPECT_EQ(image.Setup(Layout(0, 50)), kCellBadArgument) << "no cells would divide by zero";
+  EXPECT_EQ(image.Setup(Layout(3, 0)), kCellBadArgument) << "nor may the interval be 0";
+  EXPECT_EQ(image.CellWidth(), 33) << "a refused set-up keeps the strip as it was";
+  Sprite shown;
+  image.AttachTarget(&shown);
+  image.AttachTarget(&shown);
+  EXPECT_EQ(image.Targets().size(), 1u) << "attached twice, listed once";
+  wide->SetColorKeyRgb(1, 2, 3);
+  CellLayout keyed = Layout(4, 50);
+  keyed.background = true;
+  ASSERT_EQ(image.SetImage(wide.get(), keyed), kCellDone);
+  EXPECT_EQ(image.BackgroundMode(), kCellBackgroundCopy) << "a key copies whatever the flag";
+  EXPECT_NE(image.Backing(), nullptr);
+}
+
+TEST_F(CellTest, CellsReplaceEachOtherOverTheKeptBackground) {
+  auto strip = Strip(3, {1});
+  CellLayout layout = Layout(3, 100);
+  layout.background = true;
+  ASSERT_EQ(image.SetImage(strip.get(), layout), kCellDone);
+  ASSERT_EQ(image.BackgroundMode(), kCellBackgroundBlend);
+  image.SaveBackground(nullptr);
+  image.DrawCell(0, nullptr, nullptr);
+  EXPECT_EQ(Shown(), 0);
+  EXPECT_EQ(At(target, 19, 6), kBack) << "nothing left of the place";
+  EXPECT_EQ(At(target, 30, 6), kBack) << "nothing right of the cell";
+  image.DrawCell(1, nullptr, nullptr);
+  EXPECT_EQ(Shown(), -1) << "a clear cell shows the background, not the cell before";
+  image.DrawCell(2, nullptr, nullptr);
+  EXPECT_EQ(Shown(), 2);
+}
+
+TEST_F(CellTest, ForwardCyclesHoldTheLastCellThroughTheWait) {
+  auto strip = Strip(4);
+  ASSERT_EQ(image.SetImage(strip.get(), Layout(4, 100)), kCellDone);
+  auto* task = new FrameAnimTask;
+  ASSERT_EQ(task->Setup(&timers, &image, nullptr, 0, 250, 0, false, nullptr), kFrameAnimSetUp);
+  EXPECT_EQ(task->CycleLength(), 400u);
+  const std::pair<uint32_t, int> steps[] = {{1000, 0}, {1099, 0}, {1100, 1}, {1200, 2},
+                                            {1300, 3}, {1400, 3}, {1649, 3}, {1650, 0}};
+  for (auto [ms, cell] : steps) {
+    Run(ms);
+    EXPECT_EQ(task->CurrentCell(), cell) << "at " << ms;
+    EXPECT_EQ(Shown(), cell) << "pixels at " << ms;
+  }
+  EXPECT_EQ(timers.Count(), 1u) << "loop count 0 never ends";
+}
+
+TEST_F(CellTest, BackAndForthAndLoopsEndOnTheFirstCell) {
+  auto strip = Strip(4);
+  ASSERT_EQ(image.SetImage(strip.get(), Layout(4, 100, kCellOrderBackAndForth)), kCellDone);
+  auto* task = new FrameAnimTask;
+  ASSERT_EQ(task->Setup(&timers, &image, nullptr, 2, 0, 0, false, nullptr), kFrameAnimSetUp);
+  EXPECT_EQ(task->CycleLength(), 700u);
+  std::vector<int> seen;
+  for (uint32_t ms = 1000; ms < 1700; ms += 100) {
+    Run(ms);
+    seen.push_back(task->CurrentCell());
+  }
+  EXPECT_EQ(seen, (std::vector<int>{0, 1, 2, 3, 2, 1, 0}));
+  for (uint32_t ms = 1700; ms <= 2400; ms += 100) Run(ms);
+  EXPECT_EQ(timers.Count(), 0u) << "loop count 2 ends after the second cycle";
+  EXPECT_EQ(Shown(), 0);
+}
+
+TEST_F(CellTest, RandomCellsNeverRepeatAndWaitsCarryTheRange) {
+  auto strip = Strip(3);
+  ASSERT_EQ(image.SetImage(strip.get(), Layout(3, 10, 7)), kCellDone);
+  SubtractiveRandom random;
+  random.Seed(42);
+  auto* task = new FrameAnimTask;
+  ASSERT_EQ(task->Setup(&timers, &image, nullptr, 0, 0, 0, false, &random), kFrameAnimSetUp);
+  EXPECT_EQ(task->CycleLength(), 0u);
+  Run(1000);
+  EXPECT_EQ(task->CurrentCell(), -1) << "the first random cell comes after one interval";
+  int last = -1;
+  std::set<int> cells;
+  for (uint32_t ms = 1010; ms < 3000; ms += 10) {
+    Run(ms);
+    ASSERT_NE(task->CurrentCell(), last) << "at " << ms;
+    last = task->CurrentCell();
+    cells.insert(last);
+  }
+  EXPECT_EQ(cells.size(), 3u);
+}
+
+TEST_F(CellTest, PausesHoldThePlaceInTheCycle) {
+  auto strip = Strip(4);
+  ASSERT_EQ(image.SetImage(strip.get(), Layout(4, 100)), kCellDone);
+  auto* task = new FrameAnimTask;
+  ASSERT_EQ(task->Setup(&timers, &image, nullptr, 0, 0, 0, false, nullptr), 0);
+  task->RequestPause();
+  Run(1000);
+  Run(1500);
+  EXPECT_EQ(task->CurrentCell(), -1) << "a pause before the first update holds the start";
+  task->RequestResume();
+  Run(1600);
+  EXPECT_EQ(task->CurrentCell(), 0) << "the animation starts from its beginning";
+  task->RequestPause();
+  Run(1660);
+  Run(3000);
+  task->RequestResume();
+  Run(5000);
+  Run(5040);
+  EXPECT_EQ(task->CurrentCell(), 1) << "60 ms before the pause and 40 after";
+}
+
+// A mouth on the voice's loudness: quiet, loud, quiet, then the end.
+TEST_F(CellTest, AMouthFollowsTheVoice) {
+  soundtest::SoundWorld world;
+  std::vector<int16_t> voice(192, 0);
+  for (int i = 32; i < 64; ++i) voice[i] = static_cast<int16_t>(i % 2 ? -8000 : 8000);
+  world.files.Put("VOICE.PCMT", soundtest::MakePcmt(1, 8000, 16, soundtest::Bytes16(voice)));
+  DirectSoundBuffer sound;
+  ASSERT_EQ(sound.Load("VOICE.PCMT", kLipSyncEnvelope), kLoaded);
+
+  auto strip = Strip(4);
+  ASSERT_EQ(image.SetImage(strip.get(), Layout(4, 10)), kCellDone);
+  ASSERT_EQ(sound.Play(), kSoundBufferOk);
+  auto* task = new AmplitudeCellTask;
+  ASSERT_EQ(task->Start(&timers, &image, &sound), kAmplitudeStarted);
+  Run(1000);
+  EXPECT_EQ(task->CurrentCell(), 0) << "silence";
+  world.Pull(40);
+  Run(1010);
+  EXPECT_EQ(task->CurrentCell(), 3) << "the loudest block shows the widest mouth";
+  EXPECT_EQ(Shown(), 3);
+  world.Pull(60);
+  Run(1020);
+  EXPECT_EQ(task->CurrentCell(), 0) << "quiet again";
+  world.Pull(200);
+  Run(1030);
+  EXPECT_EQ(timers.Count(), 0u) << "the voice ended";
+  EXPECT_EQ(Shown(), 0);
+}
+
+}  // namespace
+}  // namespace bw
