@@ -1,0 +1,284 @@
+#include "effects/transitions/numbered_modes.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "common/global.h"
+#include "effects/transitions/transition_random.h"
+#include "graphics/device/direct_draw_device.h"
+#include "graphics/surface/directdraw_image_surface.h"
+#include "graphics/surface/image_surface.h"
+#include "platform/trig_tables.h"
+#include "support/fuzz_seeds.h"
+#include "support/transition_recorder.h"
+
+namespace bw {
+namespace {
+
+constexpr int32_t kX = 5, kY = 7;
+
+std::unique_ptr<ImageSurface> Picture(int32_t w, int32_t h) {
+  auto s = std::make_unique<ImageSurface>();
+  EXPECT_EQ(s->Create(w, h, 32, 0), 0);
+  for (int32_t j = 0; j < h; ++j) {
+    for (int32_t i = 0; i < w; ++i) s->SetPixel(i, j, 0xFF000000u | uint32_t(i << 12 | j));
+  }
+  return s;
+}
+
+class NumberedModesTest : public testing::Test {
+ protected:
+  std::vector<TransitionPiece> Record(int mode, int32_t w, int32_t h, int32_t p,
+                                      int* result = nullptr) {
+    auto source = Picture(w, h);
+    sink.drawn.clear();
+    const int r = TransitionTable()[size_t(mode)](&target, source.get(), p, kX, kY, 0, nullptr);
+    if (result) *result = r;
+    std::vector<TransitionPiece> pieces;
+    for (const DrawnPiece& d : sink.drawn) {
+      if (!d.whole) pieces.push_back(d.piece);
+    }
+    return pieces;
+  }
+  // How often each source pixel was drawn in place (pieces drawn elsewhere fail the test).
+  std::vector<int> InPlaceCount(int mode, int32_t w, int32_t h, int32_t p) {
+    std::vector<int> count(size_t(w) * size_t(h));
+    for (const TransitionPiece& piece : Record(mode, w, h, p)) {
+      const Rect& r = piece.source;
+      EXPECT_EQ(piece.x, kX + r.left);
+      EXPECT_EQ(piece.y, kY + r.top);
+      for (int32_t j = std::max(r.top, 0); j < std::min(r.bottom, h); ++j) {
+        for (int32_t i = std::max(r.left, 0); i < std::min(r.right, w); ++i) {
+          ++count[size_t(j) * size_t(w) + size_t(i)];
+        }
+      }
+    }
+    return count;
+  }
+  void SetUp() override { ASSERT_EQ(target.Create(64, 64, 32, 0), 0); }
+
+  ImageSurface target;
+  TrigTables trig;
+  ScopedGlobal<TrigTables> publishTrig{&trig};
+  RecordingSink sink;
+  ScopedGlobal<PieceSink> recording{&sink};
+};
+
+TEST_F(NumberedModesTest, LineAndSquareModesMatchTheirWorkedCases) {
+  auto middle = Record(2, 640, 2, 255);
+  EXPECT_EQ(middle[1].size.width, 645) << "the middle row (n = 0) is widened by 2/256";
+  EXPECT_EQ(middle[1].x, kX - 2);
+
+  EXPECT_EQ(Record(11, 100, 60, 64)[0].source, (Rect{38, 18, 63, 43}));
+  EXPECT_EQ(Record(12, 60, 100, 64)[0].source, (Rect{0, 0, 25, 25}));
+
+  auto rows = Record(16, 10, 4, 64);
+  EXPECT_EQ(rows[0].source, (Rect{0, 0, 2, 1}));
+  EXPECT_EQ(rows[1].source, (Rect{7, 1, 10, 2}));
+
+  EXPECT_EQ(Record(18, 8, 8, 128).size(), 4u) << "p = 128: only the even rows";
+  EXPECT_EQ(Record(18, 8, 8, 129).size(), 8u);
+
+  auto frayed = Record(21, 90, 40, 64);
+  const int32_t offsets[6] = {-10, 10, -20, 20, -30, 30};
+  for (int k = 0; k < 6; ++k) EXPECT_EQ(frayed[size_t(k) + 1].x, kX + offsets[k]) << k;
+
+  for (int mode = 23; mode <= 26; ++mode) {
+    for (const TransitionPiece& piece : Record(mode, 12, 40, 255)) EXPECT_EQ(piece.x, kX) << mode;
+  }
+  auto jitter = Record(4, 30, 20, 255);
+  for (const TransitionPiece& piece : jitter) EXPECT_EQ(piece.x, kX);
+}
+
+TEST_F(NumberedModesTest, CircleBandAndBlockModesMatchTheirWorkedCases) {
+  auto top = Record(27, 32, 16, 128);
+  ASSERT_EQ(top.size(), 11u);
+  EXPECT_EQ(top[0].source.Width(), 22);
+  EXPECT_EQ(top[10].source.top, 10);
+  auto bottom = Record(28, 32, 16, 128);
+  ASSERT_EQ(bottom.size(), 10u) << "the widest chord falls below the picture";
+  EXPECT_EQ(bottom[0].source.top, 15);
+  EXPECT_EQ(bottom[0].source.Width(), 21);
+
+  for (int covered : InPlaceCount(31, 32, 32, 255)) EXPECT_GE(covered, 1);
+  EXPECT_EQ(Record(35, 32, 4, 31).size(), 4u);
+  EXPECT_EQ(Record(35, 32, 4, 224).size(), 32u);
+  EXPECT_TRUE(Record(43, 32, 4, 31).empty());
+
+  auto in = Record(45, 8, 8, 15), out = Record(46, 8, 8, 15);
+  ASSERT_EQ(in.size(), 4u);
+  EXPECT_EQ(in[0].source, (Rect{0, 0, 1, 1}));
+  EXPECT_EQ(out[0].source, (Rect{1, 1, 2, 2}));
+  EXPECT_EQ(Record(51, 5, 6, 1)[0].source, (Rect{0, 0, 5, 6}));
+  // Mode 52 at p = 64: ranks 0 to 4 of the spiral out, five cells of every 32-pixel tile.
+  EXPECT_EQ(Record(52, 32, 32, 64).size(), 5u);
+  EXPECT_EQ(Record(52, 32, 32, 1).size(), 1u);
+
+  auto halves = Record(85, 64, 4, 64);
+  EXPECT_EQ(halves[0].source, (Rect{24, 0, 32, 4}));
+  EXPECT_EQ(halves[1].source, (Rect{32, 0, 40, 4}));
+  EXPECT_EQ(halves[1].x, kX + 56);
+}
+
+TEST_F(NumberedModesTest, FlyingBlocksArriveAndTheTurningGridTurns) {
+  for (const TransitionPiece& piece : Record(54, 40, 30, 255)) {
+    EXPECT_LE(std::abs(piece.x - (kX + piece.source.left)), 1);
+    EXPECT_LE(std::abs(piece.y - (kY + piece.source.top)), 1);
+  }
+  auto turned = Record(60, 40, 30, 128);
+  EXPECT_EQ(turned[0].x, kX + 40);
+  EXPECT_EQ(turned[0].y, kY + 30);
+  // Far from the centre the offsets need 64-bit products: blocks stay within the picture's
+  // reach of their places instead of flying off by wrapped amounts.
+  for (int mode = 54; mode <= 63; ++mode) {
+    for (const TransitionPiece& piece : Record(mode, 1280, 720, 200)) {
+      ASSERT_LE(std::abs(int64_t{piece.x} - kX - piece.source.left), 2000) << mode;
+      ASSERT_LE(std::abs(int64_t{piece.y} - kY - piece.source.top), 2000) << mode;
+    }
+  }
+  // Mode 63 closes in: at p = 255 every block is a few pixels from its place at most.
+  for (const TransitionPiece& piece : Record(63, 120, 80, 255)) {
+    EXPECT_LE(std::abs(piece.x - kX - piece.source.left), 8);
+    EXPECT_LE(std::abs(piece.y - kY - piece.source.top), 8);
+  }
+}
+
+// The pinwheel's sectors from the centre, independently of how the mode splits them.
+bool PinwheelLaw(int mode, const TrigTables& trig, int32_t w, int32_t h, int32_t p, int32_t i,
+                 int32_t j) {
+  const int64_t x = i - w / 2, y = j - h / 2;
+  if (x == 0 && y == 0) return true;
+  const int64_t c = trig.Cosine(p / 2), s = trig.Cosine(p / 2 - 128);
+  // (u, v) in each sector's frame; v turns toward the next axis.
+  const int64_t frames[4][2] = {{x, mode == 83 ? y : -y},
+                                {mode == 83 ? y : -y, -x},
+                                {-x, mode == 83 ? -y : y},
+                                {mode == 83 ? -y : y, x}};
+  for (const auto& uv : frames) {
+    if (uv[0] > 0 && uv[1] >= 0 && uv[1] * c <= uv[0] * s) return true;
+  }
+  return false;
+}
+
+TEST_F(NumberedModesTest, PinwheelsDrawTheirSectorsOncePerPixel) {
+  for (int mode : {83, 84}) {
+    for (const Size size : {Size{1, 1}, Size{7, 5}, Size{33, 17}, Size{40, 30}}) {
+      for (int32_t p : {1, 2, 64, 128, 200, 255}) {
+        const auto count = InPlaceCount(mode, size.width, size.height, p);
+        for (int32_t j = 0; j < size.height; ++j) {
+          for (int32_t i = 0; i < size.width; ++i) {
+            const int expected = PinwheelLaw(mode, trig, size.width, size.height, p, i, j) ? 1 : 0;
+            ASSERT_EQ(count[size_t(j * size.width + i)], expected)
+                << "mode " << mode << " p " << p << " pixel " << i << "," << j;
+          }
+        }
+      }
+    }
+  }
+}
+
+TEST_F(NumberedModesTest, RandomModesTakeOneDrawPerRowOrCell) {
+  struct Case {
+    int mode;
+    int32_t draws;  // on a 7 x 5 picture
+  } cases[] = {{4, 5}, {6, 6}, {7, 6}, {10, 6}, {20, 12}};
+  for (const Case& c : cases) {
+    ReseedTransitionRandom(99);
+    Record(c.mode, 7, 5, 100);
+    SubtractiveRandom twin;
+    twin.Seed(99);
+    for (int32_t k = 0; k < c.draws; ++k) twin.DrawRaw();
+    EXPECT_EQ(TransitionRandom().DrawRaw(), twin.DrawRaw()) << "mode " << c.mode;
+  }
+  // Mode 5: a wandering cell takes two more.
+  ReseedTransitionRandom(7);
+  SubtractiveRandom twin;
+  twin.Seed(7);
+  int32_t expected = 0;
+  for (int k = 0; k < 6; ++k) expected += (twin.DrawRaw() & 255) <= 1 ? 1 : 3;
+  Record(5, 7, 5, 1);
+  twin.Seed(7);
+  for (int32_t k = 0; k < expected; ++k) twin.DrawRaw();
+  EXPECT_EQ(TransitionRandom().DrawRaw(), twin.DrawRaw());
+}
+
+TEST_F(NumberedModesTest, ModesNeedingTheCosineTableAnswerOneWithoutIt) {
+  ScopedGlobal<TrigTables> none{nullptr};
+  for (int mode : {2, 3, 23, 24, 25, 26, 57, 58, 59, 60, 61, 62, 63, 83, 84}) {
+    int result = 0;
+    EXPECT_TRUE(Record(mode, 8, 8, 100, &result).empty()) << mode;
+    EXPECT_EQ(result, 1) << mode;
+    Record(mode, 8, 8, 256, &result);
+    EXPECT_EQ(result, 0) << "the final step needs no table, mode " << mode;
+  }
+}
+
+TEST_F(NumberedModesTest, CrossFadeRefusesDirectDrawMemory) {
+  DirectDrawDevice device;
+  ASSERT_EQ(device.Create(false, false, nullptr, nullptr, 0, true, 640, 480), 0);
+  ScopedGlobal<DirectDrawDevice> display{&device};
+  DirectDrawImageSurface to, from;
+  ASSERT_EQ(to.Create(16, 16, true, false, nullptr), 0);
+  ASSERT_EQ(from.Create(8, 8, true, false, nullptr), 0);
+  EXPECT_EQ(NumberedTransitionDispatch(53, &to, &from, 100, 0, 0, 0, nullptr), 1)
+      << "unsuitable, not the unknown mode's -1 (read as success)";
+}
+
+class NumberedModePixelsTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(target.Create(16, 16, 32, 0), 0);
+    target.Fill(0xFF40FF80u, nullptr);
+  }
+  ImageSurface target;
+};
+
+TEST_F(NumberedModePixelsTest, CrossFadeWeighsTheTwoPicturesAndRefusesDirectDrawMemory) {
+  auto source = Picture(16, 16);
+  source->Fill(0xFF0000FFu, nullptr);
+  ASSERT_EQ(TransitionTable()[53](&target, source.get(), 1, 0, 0, 0, nullptr), 0);
+  // Weights 255 and 0: a channel of 255 reads 254, 0x40 reads 0x3F.
+  EXPECT_EQ(target.GetPixel(3, 3) & 0xFFFFFF, 0x3FFE7Fu);
+  ASSERT_EQ(TransitionTable()[53](&target, source.get(), 129, 0, 0, 0, nullptr), 0);
+  const uint32_t mixed = target.GetPixel(3, 3);
+  EXPECT_EQ(mixed & 0xFF, ((0x7Fu * 127 + 0xFF * 128) >> 8));
+}
+
+TEST_F(NumberedModePixelsTest, FiltersLeaveThePictureUnchangedAtTheirLastStep) {
+  auto source = Picture(16, 16);
+  for (int mode : {68, 69}) {
+    target.Fill(0, nullptr);
+    ASSERT_EQ(TransitionTable()[size_t(mode)](&target, source.get(), 255, 0, 0, 0, nullptr), 0);
+    for (int32_t j = 0; j < 16; ++j) {
+      for (int32_t i = 0; i < 16; ++i) ASSERT_EQ(target.GetPixel(i, j), source->GetPixel(i, j));
+    }
+  }
+  ASSERT_EQ(TransitionTable()[70](&target, source.get(), 100, 0, 0, 0, nullptr), 0);
+  EXPECT_EQ(target.GetPixel(2, 3) & 0xFFFFFF, ~source->GetPixel(2, 3) & 0xFFFFFF);
+  ASSERT_EQ(TransitionTable()[68](&target, source.get(), 1, 0, 0, 0, nullptr), 0);
+  EXPECT_EQ(target.GetPixel(0, 0), target.GetPixel(15, 15)) << "one 64-pixel block";
+}
+
+// The transition fuzz target's input: mode, width, height, x, y, progress (16 bits), kind and
+// the generator's seed (16 bits), one family of modes per seed.
+TEST(TransitionFuzzSeeds, CoverEveryFamily) {
+  test::FuzzSeeds seeds;
+  struct Seed {
+    const char* name;
+    uint8_t mode, w, h, x, y, progress, kind;
+  } cases[] = {{"mirror", 0, 7, 5, 250, 3, 100, 0},     {"wave", 2, 33, 17, 0, 0, 30, 1},
+               {"cells", 5, 30, 20, 9, 9, 1, 0},        {"circle", 31, 33, 17, 252, 250, 200, 0},
+               {"blocks", 51, 20, 20, 4, 4, 64, 1},     {"crossfade", 53, 16, 9, 30, 0, 129, 0},
+               {"flight", 58, 39, 39, 200, 200, 90, 0}, {"filter", 69, 33, 17, 2, 2, 9, 0},
+               {"strips", 80, 20, 30, 0, 10, 120, 1},   {"pinwheel", 83, 39, 21, 8, 8, 200, 0},
+               {"halves", 86, 30, 39, 30, 0, 128, 3}};
+  for (const Seed& c : cases) {
+    seeds[c.name] = {c.mode, c.w, c.h, c.x, c.y, c.progress, 0, c.kind, 42, 0};
+  }
+  test::CheckOrWriteFuzzSeeds("transition", seeds);
+}
+
+}  // namespace
+}  // namespace bw
