@@ -8,6 +8,9 @@
 #include "app/config/config_block.h"
 #include "app/config/engine_config.h"
 #include "common/atomic_file.h"
+#include "effects/builtin_effects.h"
+#include "effects/display_effect.h"
+#include "graphics/layers/surface_layer.h"
 #include "host/clock.h"
 #include "host/cp932.h"
 #include "host/file/host_file.h"
@@ -79,14 +82,38 @@ class AppFolderHost : public SaveFolderHost {
   EngineApp& app_;
 };
 
+// The hooks that running effects and layer filters call: they reach the published application.
+void LowerPriorityHook() {
+  if (GameApp* app = TheGameApp::Get()) app->LowerFrameThreadPriority();
+}
+
+void RestorePriorityHook() {
+  if (GameApp* app = TheGameApp::Get()) app->RestoreFrameThreadPriority();
+}
+
+bool LowSpecHook() {
+  GameApp* app = TheGameApp::Get();
+  return app != nullptr && app->Config().pacing.priorityLoweringOff != 0;
+}
+
 }  // namespace
 
-GameApp::GameApp() { TheGameApp::Set(this); }
+GameApp::GameApp() {
+  TheGameApp::Set(this);
+  SetEffectRunningHooks(LowerPriorityHook, RestorePriorityHook);
+  SetLayerFilterHooks(LowerPriorityHook, RestorePriorityHook);
+  SetLowSpecQuery(LowSpecHook);
+}
 
 GameApp::~GameApp() {
   host_.reset();
   sound_.reset();
-  if (TheGameApp::Get() == this) TheGameApp::Clear();
+  if (TheGameApp::Get() == this) {
+    SetEffectRunningHooks(nullptr, nullptr);
+    SetLayerFilterHooks(nullptr, nullptr);
+    SetLowSpecQuery(nullptr);
+    TheGameApp::Clear();
+  }
 }
 
 uint32_t GameApp::Clock() { return host::TimeGetTime(); }
@@ -302,6 +329,7 @@ int GameApp::ShowMessageDialog(const std::string& textCp932, int kind, bool* don
 int GameApp::InitScript() {
   int r = StartScriptHost(*this, host_);
   if (r != 0) return r;
+  RegisterScriptHostKeywords(services_.Transitions(), services_.Effects());
   // The channels' fades run on the effects' timer service.
   GameSound::GiveChannels(*host_, secondTimers_);
   ApplySoundSettings();

@@ -1,9 +1,7 @@
 #include "app/application/game_services.h"
 
-#include <algorithm>
-
 #include "app/application/game_app.h"
-#include "common/sjis.h"
+#include "effects/builtin_effects.h"
 #include "input/input_binding_table.h"
 #include "sound/file_system_sound_source.h"
 #include "sound/ogg_vorbis_decoder.h"
@@ -11,28 +9,6 @@
 #include "sound/sound_channel_manager.h"
 
 namespace bw {
-
-namespace {
-
-const EffectFactoryRecord* FindIn(const std::vector<EffectFactoryRecord>& list, std::string_view keyword) {
-  auto it = std::find_if(list.begin(), list.end(),
-                         [&](const EffectFactoryRecord& r) { return sjis::EqualsNoCase(r.keyword, keyword); });
-  return it == list.end() ? nullptr : &*it;
-}
-
-}  // namespace
-
-int KeywordRegistry::Register(EffectFactoryRecord record) {
-  if (record.factory == nullptr || record.keyword.empty()) return kFactoryIncomplete;
-  if (Find(record.keyword) != nullptr) return kFactoryDuplicate;
-  builtIn_.push_back(std::move(record));
-  return kFactoryRegistered;
-}
-
-const EffectFactoryRecord* KeywordRegistry::Find(std::string_view keyword) const {
-  if (const EffectFactoryRecord* r = FindIn(builtIn_, keyword)) return r;
-  return FindIn(plugins_, keyword);
-}
 
 GameServices::GameServices()
     : decoders_(std::make_unique<SllPluginManager>()),
@@ -45,7 +21,7 @@ GameServices::~GameServices() = default;
 int32_t GameServices::Start() {
   // The decoder is built in, so it is always there; a plug-in of the same type may replace it.
   RegisterOggVorbisDecoder(*decoders_);
-  // No transition or effect factory is built into the engine yet: both registries stay empty.
+  RegisterApplicationKeywords(transitions_, effects_);
   return decoders_->LoadPluginFolder(kPluginFolderName);
 }
 

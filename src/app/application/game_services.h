@@ -10,49 +10,13 @@
 #include <vector>
 
 #include "common/global.h"
-#include "host/module.h"
+#include "effects/effect_registries.h"
 
 namespace bw {
 
 class SllPluginManager;
 class SoundFileSource;
 class FileSystemSoundSource;
-
-// Register results.
-constexpr int kFactoryRegistered = 0;
-constexpr int kFactoryIncomplete = 1;  // no factory function or no keyword
-constexpr int kFactoryDuplicate = 2;   // the keyword is taken; the first one stays
-
-// One keyword and the functions behind it. The functions take the types the effects give them.
-struct EffectFactoryRecord {
-  host::FARPROC factory = nullptr;
-  std::string keyword;  // CP932, matched without regard to ASCII case
-  uint8_t flag = 0;
-  host::FARPROC command = nullptr;  // optional
-  host::FARPROC reset = nullptr;    // optional
-};
-
-// A keyword registry: the factories built into the engine and those of plug-in libraries, each
-// in its own list, asked in that order. Nothing is scanned for plug-ins here.
-class KeywordRegistry {
- public:
-  virtual ~KeywordRegistry() = default;
-
-  virtual int Register(EffectFactoryRecord record);
-  // Null when no list holds the keyword.
-  const EffectFactoryRecord* Find(std::string_view keyword) const;
-  size_t BuiltInCount() const { return builtIn_.size(); }
-  size_t PluginCount() const { return plugins_.size(); }
-
- private:
-  std::vector<EffectFactoryRecord> builtIn_;
-  std::vector<EffectFactoryRecord> plugins_;  // filled by the plug-in loader of the effects
-};
-
-// The transitions and filters.
-class TcpPluginManager final : public KeywordRegistry {};
-// The layer and sprite effects.
-class DcpPluginManager final : public KeywordRegistry {};
 
 // The three movie libraries (primitive, sprite, movie). The movie wrappers are not part of this
 // engine yet, so none is loaded and every pointer reads as null.
@@ -75,8 +39,8 @@ class GameServices {
   GameServices& operator=(const GameServices&) = delete;
 
   // Start-up: the built-in sound decoder, then the decoder plug-ins of the plugin folder, and the
-  // built-in transition and effect factories (the engine has none yet). Answers how many
-  // decoder plug-ins loaded, -1 when the plugin folder has no path.
+  // application's built-in transition and effect keywords (no effect plug-in is loaded). Answers
+  // how many decoder plug-ins loaded, -1 when the plugin folder has no path.
   int32_t Start();
 
   SllPluginManager& Decoders() { return *decoders_; }

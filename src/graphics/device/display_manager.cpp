@@ -5,14 +5,14 @@
 #include <type_traits>
 
 #include "graphics/layers/canvas_layer.h"
-#include "graphics/layers/filter_effect.h"
+#include "graphics/layers/layer_filter.h"
 #include "graphics/layers/software_surface_layer.h"
 #include "graphics/layers/texture_layer.h"
 #include "graphics/layers/wgx_picture_layer.h"
 #include "graphics/pixel/pixel_format.h"
 #include "graphics/surface/color_rect_object.h"
-#include "graphics/surface/sprite.h"
 #include "graphics/surface/movie_frame_surface.h"
+#include "graphics/surface/sprite.h"
 #include "host/gdi/memory_dc.h"
 #include "host/message_queue.h"
 #include "host/presentation_sink.h"
@@ -1073,9 +1073,16 @@ void DisplayManager::ForgetLinksTo(Surface* dying) {
     auto* layer = dynamic_cast<SurfaceLayer*>(surface.get());
     if (!layer || layer->GetLinkedLayer() != dyingLayer) continue;
     // A two-layer filter reads the partner: it stops before the partner goes.
-    FilterEffect* filter = layer->GetSource();
+    LayerFilter* filter = layer->GetSource();
     if (filter && filter->GetKind() < kFilterTwoLayerLimit) layer->DetachSource(false);
     layer->SetLinkedLayer(nullptr);
+  }
+}
+
+void DisplayManager::DetachAllFilters() {
+  for (const std::unique_ptr<Surface>& surface : layers_) {
+    auto* layer = dynamic_cast<SurfaceLayer*>(surface.get());
+    if (layer && layer->HasSource()) layer->DetachSource(false);
   }
 }
 

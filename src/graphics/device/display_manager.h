@@ -240,6 +240,8 @@ class DisplayManager : public Direct3DDevice, private SurfaceUser {
   // Every render item, then every sprite, then every surface and layer; the render list ends
   // empty.
   void DestroyAllLayers();
+  // Detaches every layer's filter unapplied (before the code behind the filters goes).
+  void DetachAllFilters();
   int RestoreLayers(int argument);
   // Draws the render list onto the back buffer; the list's first failure, or -1 without one.
   int DrawRenderList();

@@ -74,7 +74,7 @@ class OffscreenLayer : public ImageSurface, public SurfaceLayer {
   bool SetComposing(bool on) override;
   // Reaches the composition layer while composing; nothing otherwise.
   void Invalidate(const Rect* rect) override;
-  int AttachSource(FilterEffect*, uint8_t, bool, bool) override { return kOffscreenNoFilter; }
+  int AttachSource(LayerFilter*, uint8_t, bool, bool) override { return kOffscreenNoFilter; }
 };
 
 }  // namespace bw

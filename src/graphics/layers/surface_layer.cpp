@@ -94,8 +94,7 @@ host::MemoryDc* SurfaceLayer::GetOutputDc() const {
   return filter_ && backing_ ? backing_->GetDc() : GetImage()->GetDc();
 }
 
-int SurfaceLayer::AttachSource(FilterEffect* filter, uint8_t mode, bool applyOnDetach,
-                               bool notify) {
+int SurfaceLayer::AttachSource(LayerFilter* filter, uint8_t mode, bool applyOnDetach, bool notify) {
   if (!composition_) return kAttachNoComposition;
   if (filter_) DetachSource(applyOnDetach_);
   if (!filter) return kLayerDone;

@@ -6,7 +6,7 @@
 #include <functional>
 #include <memory>
 
-#include "graphics/layers/filter_effect.h"
+#include "graphics/layers/layer_filter.h"
 #include "graphics/surface/composition_layer.h"
 #include "graphics/surface/display_object.h"
 #include "graphics/surface/image_surface.h"
@@ -78,9 +78,9 @@ class SurfaceLayer {
   virtual int SetLinkedLayer(SurfaceLayer* layer);
   virtual host::MemoryDc* GetOutputDc() const;
   virtual bool HasSource() const { return filter_ != nullptr; }
-  virtual FilterEffect* GetSource() const { return filter_; }
+  virtual LayerFilter* GetSource() const { return filter_; }
   virtual bool GetApplyOnDetach() const { return applyOnDetach_; }
-  virtual int AttachSource(FilterEffect* filter, uint8_t mode, bool applyOnDetach, bool notify);
+  virtual int AttachSource(LayerFilter* filter, uint8_t mode, bool applyOnDetach, bool notify);
   virtual void DetachSource(bool apply);
 
   int Create(int32_t width, int32_t height, int depth, bool compose);
@@ -112,7 +112,7 @@ class SurfaceLayer {
   bool composing_ = false;
   SurfaceLayer* linked_ = nullptr;
   std::unique_ptr<ImageSurface> backing_;
-  FilterEffect* filter_ = nullptr;
+  LayerFilter* filter_ = nullptr;
   uint8_t attachMode_ = kAttachPlain;
   bool applyOnDetach_ = false;
   bool notify_ = false;

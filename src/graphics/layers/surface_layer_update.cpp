@@ -29,7 +29,7 @@ void RedrawWithoutUpper(CompositionLayer* composition) {
 
 
 // Draws the filter's band, then the visible display objects over it, each list from its tail.
-void DrawFilterBand(FilterEffect* filter, const FilterBand& band,
+void DrawFilterBand(LayerFilter* filter, const FilterBand& band,
                     DisplayObjectList* const lists[2]) {
   filter->DrawBand(band);
   for (int i = 0; i < 2; ++i) {
@@ -41,7 +41,6 @@ void DrawFilterBand(FilterEffect* filter, const FilterBand& band,
     }
   }
 }
-
 
 int CopyBand(DirectDrawImageSurface& target, const ImageSurface& from, const Rect& band,
              host::MemoryDc* dc, host::DdSurfaceDesc* locked) {
@@ -105,7 +104,7 @@ int SurfaceLayer::UpdateDirectDraw(DirectDrawImageSurface& target, bool dirtyOnl
 }
 
 int SurfaceLayer::StartFilterFrame() {
-  FilterEffect* filter = filter_;
+  LayerFilter* filter = filter_;
   if (int done = filter->Update(host::GetTickCount()); done != 0) {
     DetachSource(applyOnDetach_);
     return done;
@@ -114,7 +113,7 @@ int SurfaceLayer::StartFilterFrame() {
 }
 
 void SurfaceLayer::DrawFilterFrame(const BandSink& sink) {
-  FilterEffect* filter = filter_;
+  LayerFilter* filter = filter_;
   ImageSurface* picture = GetImage();
   ImageSurface* backing = backing_.get();
   const bool twoLayer = filter->GetKind() < kFilterTwoLayerLimit;

@@ -65,6 +65,8 @@ class CompositionLayer : private SurfaceUser {
   int SetBackgroundRotation(int32_t x, int32_t y, int angle, double scale);
   int CreateWorkSurface(bool recreate);
   void DropWorkSurface();
+  // True while the picture is shown stretched or turned through the work surface.
+  bool IsTransformed() const { return work_ != nullptr; }
   void GetBackground(ImageSurface** picture, int32_t* x, int32_t* y, int* r, int* g,
                      int* b) const;
   int SwapBackground(CompositionLayer* other, bool redrawBoth);

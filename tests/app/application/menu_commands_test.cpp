@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/application/game_app.h"
+#include "effects/display_effect.h"
 #include "host/cp932.h"
 #include "host/input/key_state.h"
 #include "host/message_queue.h"
@@ -50,6 +51,21 @@ TEST(MenuCommandsTest, PriorityLoweringsNestAndAnUnmatchedRestoreKeepsZero) {
   EXPECT_EQ(app.LowerFrameThreadPriority(), kPriorityLoweringOff);
   EXPECT_EQ(app.RestoreFrameThreadPriority(), 1);
   EXPECT_EQ(app.PriorityLowerings(), 1u);
+}
+
+TEST(MenuCommandsTest, RunningEffectsAndLayerFiltersReachThePriorityThroughTheHooks) {
+  {
+    GameApp app;
+    ASSERT_NE(EffectStartHook(), nullptr);
+    EffectStartHook()();
+    EXPECT_EQ(app.PriorityLowerings(), 1u);
+    EffectEndHook()();
+    EXPECT_EQ(app.PriorityLowerings(), 0u);
+    EXPECT_FALSE(LowSpecMode());
+    app.Config().pacing.priorityLoweringOff = 1;
+    EXPECT_TRUE(LowSpecMode()) << "effects read the application's low-spec byte";
+  }
+  EXPECT_EQ(EffectStartHook(), nullptr) << "the application takes its hooks with it";
 }
 
 // A started game with menu 101, accelerators 102 and scripted dialogs.

@@ -6,11 +6,11 @@
 #include <climits>
 #include <vector>
 
-#include "graphics/layers/filter_effect.h"
+#include "graphics/layers/layer_filter.h"
 
 namespace bw::testing_layers {
 
-class FakeFilter : public FilterEffect {
+class FakeFilter : public LayerFilter {
  public:
   explicit FakeFilter(uint8_t kind = 0, int* deleted = nullptr) : kind_(kind), deleted_(deleted) {}
   ~FakeFilter() override {

@@ -22,9 +22,9 @@ struct FilterBand {
 // Kinds 0 and 1 read the linked layer; bit 0 set draws the whole picture in one pass.
 constexpr uint8_t kFilterTwoLayerLimit = 2;
 
-class FilterEffect {
+class LayerFilter {
  public:
-  virtual ~FilterEffect() = default;
+  virtual ~LayerFilter() = default;
 
   virtual uint8_t GetKind() const = 0;
   // Non-zero once the filter has finished.
@@ -37,7 +37,7 @@ class FilterEffect {
 };
 
 // Drops one owner's share; the last one deletes the filter.
-inline void ReleaseFilter(FilterEffect* filter) {
+inline void ReleaseFilter(LayerFilter* filter) {
   if (!filter) return;
   if (filter->shareCount == 0) {
     delete filter;

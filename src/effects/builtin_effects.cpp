@@ -1,0 +1,37 @@
+#include "effects/builtin_effects.h"
+
+#include "effects/named_transition_effects.h"
+#include "effects/sp_fade_effect.h"
+
+namespace bw {
+
+// The layer effects follow in this order, each once its class exists: "bg_zoom", "bg_rot",
+// "bg_blur", "bg_rast", "bg_haze", "bg_loop", "bg_cross", "bg_panime", "sp_panime", "bg_anime",
+// "bg_movie".
+void RegisterApplicationKeywords(TcpPluginManager& transitions, DcpPluginManager&) {
+  static constexpr struct {
+    FilterFactory factory;
+    const char* keyword;
+    uint8_t kind;
+  } kNamed[] = {
+      {CrossTransition::Create, "cross", kFilterKindTwoLayerBanded},
+      {RuleTransition::Create, "rule", kFilterKindTwoLayerBanded},
+      {ScrollTransition::Create, "scroll", kFilterKindTwoLayerBanded},
+      {WaveTransition::Create, "wave", kFilterKindTwoLayerBanded},
+      {MosaicTransition::Create, "mosaic", kFilterKindTwoLayerWhole},
+      {RotaxisTransition::Create, "rotaxis", kFilterKindTwoLayerWhole},
+      {TransTransition::Create, "trans", kFilterKindTwoLayerWhole},
+      {ToneTransition::Create, "tone", kFilterKindOneLayer},
+  };
+  for (const auto& named : kNamed)
+    transitions.Register(named.factory, named.keyword, named.kind, 0, nullptr, nullptr);
+}
+
+// Keywords come in this order, each once its class exists: transitions "quake", "zoomflip",
+// "rotcenter", "addsub", "hblur", "ripple"; effects "quake", "noise", "sp_cfade", "sp_change",
+// "sp_parts", "sp_fade", "sp_gfade", "sp_loop", "sp_movie", "paper", "light", "snow", "rain".
+void RegisterScriptHostKeywords(TcpPluginManager&, DcpPluginManager& effects) {
+  effects.Register(SpFadeEffect::Create, "sp_fade", kEffectTypeSprite, nullptr, nullptr, 0);
+}
+
+}  // namespace bw

@@ -1,0 +1,56 @@
+// Argument words: what scripts and scene commands hand to effects and transitions. Pointers do
+// not fit 32 bits here, so every word is pointer-sized: integers hold their 32-bit values, texts,
+// objects and out-pointers hold host pointers that the caller made from checked guest addresses
+// and handles.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <initializer_list>
+
+namespace bw {
+
+using ArgWord = intptr_t;
+using ArgList = std::initializer_list<ArgWord>;
+
+// An optional word that holds this was not given.
+constexpr int32_t kArgNotGiven = 65535;
+
+template <typename T>
+ArgWord Word(T* pointer) {
+  return reinterpret_cast<ArgWord>(pointer);
+}
+
+// A counted view of argument words: a word past the end reads as 0 (null), so an effect never
+// reads beyond what its caller passed.
+class ArgWords {
+ public:
+  ArgWords() = default;
+  ArgWords(const ArgWord* words, size_t count) : words_(words), count_(words ? count : 0) {}
+  // The list's words live until the end of the call that the list was written in.
+  ArgWords(ArgList list) : ArgWords(list.begin(), list.size()) {}
+
+  size_t Count() const { return count_; }
+  bool Empty() const { return count_ == 0; }
+  ArgWord At(size_t i) const { return i < count_ ? words_[i] : 0; }
+  int32_t Int(size_t i) const { return static_cast<int32_t>(At(i)); }
+  uint32_t Uint(size_t i) const { return static_cast<uint32_t>(At(i)); }
+  template <typename T>
+  T* Pointer(size_t i) const {
+    return reinterpret_cast<T*>(At(i));
+  }
+  const char* Text(size_t i) const { return Pointer<const char>(i); }
+  // The words from i on.
+  ArgWords From(size_t i) const {
+    return i < count_ ? ArgWords(words_ + i, count_ - i) : ArgWords();
+  }
+
+ private:
+  const ArgWord* words_ = nullptr;
+  size_t count_ = 0;
+};
+
+// Operations a class does not support.
+constexpr int kEffectUnsupported = -2;
+
+}  // namespace bw

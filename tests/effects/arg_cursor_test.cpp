@@ -1,0 +1,113 @@
+// The argument text readers, table-driven, and the point lists.
+#include "effects/arg_cursor.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace bw {
+namespace {
+
+struct IntCase {
+  const char* text;
+  int code;
+  int32_t value;
+  char next;  // where the cursor stands after reading
+};
+
+TEST(ArgCursor, ReadIntTakesHexBinaryAndDecimalModulo32Bits) {
+  const IntCase cases[] = {
+      {"0x1F", kArgRead, 31, 0},      {"0b101", kArgRead, 5, 0},   {" (-12),3", kArgRead, -12, ')'},
+      {"x", kArgNotNumber, 7, 'x'},   {"0x", kArgRead, 0, 0},      {"-0xff", kArgRead, -255, 0},
+      {"4294967297", kArgRead, 1, 0}, {"12ab", kArgRead, 12, 'a'}, {"0b102", kArgRead, 2, '2'},
+      {"", kArgNotNumber, 7, 0},
+  };
+  for (const IntCase& c : cases) {
+    ArgCursor cursor(c.text);
+    int32_t value = 7;
+    EXPECT_EQ(cursor.ReadInt(&value), c.code) << c.text;
+    EXPECT_EQ(value, c.value) << c.text;
+    EXPECT_EQ(*cursor.Position(), c.next) << c.text;
+  }
+  int32_t value = 7;
+  EXPECT_EQ(ArgCursor().ReadInt(&value), kArgNoText);
+}
+
+TEST(ArgCursor, ReadDecimalRefusesNumberTextsPastItsLimit) {
+  struct Case {
+    const char* text;
+    int code;
+    double value;
+  } const cases[] = {
+      {"-2.5", kArgRead, -2.5}, {"2.", kArgRead, 2.0},  {",(7.25)", kArgRead, 7.25},
+      {".5", kArgNotNumber, 9}, {"1e5", kArgRead, 1.0}, {"abc", kArgNotNumber, 9},
+  };
+  for (const Case& c : cases) {
+    ArgCursor cursor(c.text);
+    double value = 9;
+    EXPECT_EQ(cursor.ReadDecimal(&value), c.code) << c.text;
+    EXPECT_EQ(value, c.value) << c.text;
+  }
+  const std::string longest = "1" + std::string(30, '0');
+  const std::string tooLong = longest + "0";
+  double value = 9;
+  EXPECT_EQ(ArgCursor(longest.c_str()).ReadDecimal(&value), kArgRead);
+  EXPECT_EQ(value, 1e30);
+  EXPECT_EQ(ArgCursor(tooLong.c_str()).ReadDecimal(&value), kArgNotNumber) << "32 characters";
+}
+
+TEST(ArgCursor, WordsKeepTwoByteCharactersWhole) {
+  char word[8];
+  EXPECT_EQ(ArgCursor("abcd").ReadWord(word, 4), kArgNoRoom);
+  EXPECT_EQ(ArgCursor("abc").ReadWord(word, 4), kArgRead);
+  EXPECT_STREQ(word, "abc");
+  EXPECT_EQ(ArgCursor("").ReadWord(word, 4), kArgNoText);
+  EXPECT_EQ(ArgCursor("abc").ReadWord(word, 0), kArgNoText);
+  // 0x83 0x28: a kana whose trail byte is '(' is one character, not a separator.
+  ArgCursor kana("\x83\x28x y");
+  EXPECT_EQ(kana.ReadWord(word, sizeof word), kArgRead);
+  EXPECT_STREQ(word, "\x83\x28x");
+  EXPECT_EQ(kana.SkipBlanks(), 'y');
+  ArgCursor trailing("a\x83");
+  EXPECT_EQ(trailing.SkipWord(), 0) << "a lead byte at the end stops at the NUL";
+  ArgCursor separators(" ,(\t)z");
+  EXPECT_EQ(separators.SkipSeparators(), 'z');
+}
+
+TEST(PathNumbers, SignedReadersNeedADigitAndSaturate) {
+  const char* text = "+42,";
+  int32_t value = 0;
+  ASSERT_TRUE(ParseSignedInt(&text, &value));
+  EXPECT_EQ(value, 42);
+  EXPECT_EQ(*text, ',');
+  const char* noDigit = "-x";
+  EXPECT_FALSE(ParseSignedInt(&noDigit, &value));
+  EXPECT_EQ(*noDigit, '-') << "the cursor stays";
+  const char* huge = "99999999999";
+  ASSERT_TRUE(ParseSignedInt(&huge, &value));
+  EXPECT_EQ(value, INT32_MAX);
+  const char* low = "-99999999999";
+  ASSERT_TRUE(ParseSignedInt(&low, &value));
+  EXPECT_EQ(value, INT32_MIN);
+  double d = 0;
+  const char* decimal = "-1.5z";
+  ASSERT_TRUE(ParseSignedDecimal(&decimal, &d));
+  EXPECT_EQ(d, -1.5);
+  EXPECT_EQ(*decimal, 'z');
+}
+
+TEST(ParsePointTriples, ReadsTriplesAndRefusesIncompletePoints) {
+  std::vector<double> points;
+  EXPECT_EQ(ParsePointTriples("(1,2,0.5) (3, 4)(0x10,-5,2)", points), 3);
+  EXPECT_EQ(points, (std::vector<double>{1, 2, 0.5, 3, 4, 1.0, 16, -5, 2, 0, 0, 0}));
+  EXPECT_EQ(ParsePointTriples(nullptr, points), kPointsNoText);
+  EXPECT_EQ(ParsePointTriples("", points), kPointsMalformed);
+  EXPECT_EQ(ParsePointTriples("(1,2)", points), kPointsMalformed) << "one point";
+  EXPECT_EQ(ParsePointTriples("(1)(2,3)", points), kPointsMalformed) << "no y";
+  EXPECT_EQ(ParsePointTriples("(1,2)(,3)", points), kPointsMalformed) << "no x";
+  EXPECT_EQ(ParsePointTriples("(1,2)\x83(", points), kPointsMalformed)
+      << "a kana's trail byte is no point";
+}
+
+}  // namespace
+}  // namespace bw

@@ -1,0 +1,223 @@
+// The keyword registries: built-in records, look-ups, creation with set-up, and plug-in
+// libraries loaded as native shared objects.
+#include "effects/effect_registries.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "common/global.h"
+#include "effects/builtin_effects.h"
+#include "host/host_path.h"
+#include "platform/timer_service.h"
+#include "support/temp_dir.h"
+
+namespace bw {
+namespace {
+
+const std::string kPluginDir = EFFECT_TEST_PLUGIN_DIR;
+
+std::string Plugin(const std::string& name) {
+  std::string path;
+  EXPECT_EQ(host::LinuxPathToEnginePath(kPluginDir + "/" + name, path), host::kPathOk);
+  return path;
+}
+
+// An effect whose set-up answers its first word; counts its deletions.
+class CountedEffect final : public DisplayEffect {
+ public:
+  explicit CountedEffect(int* deleted) : deleted_(deleted) {}
+  ~CountedEffect() override { ++*deleted_; }
+  int32_t Update(uint32_t) override { return 0; }
+  void Stop() override {}
+  const char* GetKeyword() const override { return "counted"; }
+  uint8_t GetType() const override { return kEffectTypeLayer; }
+  int Init(ArgWords args) override { return args.Int(0); }
+  int Setup(TimerService*, void*, ArgWords args) override { return args.Int(0); }
+
+ private:
+  int* deleted_;
+};
+
+class CountedFilter final : public FilterEffect {
+ public:
+  explicit CountedFilter(int* deleted) : deleted_(deleted) {}
+  ~CountedFilter() override { ++*deleted_; }
+  uint8_t GetKind() const override { return kFilterKindOneLayer; }
+  const char* GetKeyword() const override { return "counted"; }
+  int Advance(uint32_t) override { return 0; }
+  int IsFinished() const override { return 0; }
+  int Draw(const FilterDrawRequest&) override { return 0; }
+  using FilterEffect::SetUp;
+  int SetUp(SurfaceLayer*, ArgWords args) override {
+    return args.Int(0) == 0 ? 0 : kFilterBadArguments;
+  }
+
+ private:
+  int* deleted_;
+};
+
+int effectsDeleted = 0;
+int filtersDeleted = 0;
+int initialised = 0;
+int finalised = 0;
+DisplayEffect* MakeEffect(uint32_t) {
+  return new CountedEffect(&effectsDeleted);
+}
+DisplayEffect* MakeOtherEffect(uint32_t) {
+  return nullptr;
+}
+FilterEffect* MakeFilter(uint32_t) {
+  return new CountedFilter(&filtersDeleted);
+}
+int ZoomCommand(ArgWords args) {
+  return args.Int(0) * 100 + args.Int(1) * 10 + args.Int(2);
+}
+int ZoomAdapter(ArgList args) {
+  return ZoomCommand(args);
+}
+
+class EffectRegistries : public ::testing::Test {
+ protected:
+  void SetUp() override { effectsDeleted = filtersDeleted = initialised = finalised = 0; }
+};
+
+TEST_F(EffectRegistries, LookUpsAreExactAndTakeTheFirstRecord) {
+  DcpPluginManager effects;
+  EXPECT_EQ(effects.Register(MakeEffect, "bg_zoom", 0, ZoomAdapter, ZoomCommand, 0), kRegistered);
+  EXPECT_EQ(effects.Register(MakeOtherEffect, "bg_zoom", 0, nullptr, nullptr, 7), kRegistered)
+      << "duplicates are not refused";
+  EXPECT_EQ(effects.Register(nullptr, "bg_rot", 0, nullptr, nullptr, 0), kRegisterIncomplete);
+  EXPECT_EQ(effects.Register(MakeEffect, nullptr, 0, nullptr, nullptr, 0), kRegisterIncomplete);
+  EXPECT_EQ(effects.Records().size(), 2u);
+
+  uint32_t extra = 99;
+  EXPECT_EQ(effects.FindFactory("bg_zoom", &extra), &MakeEffect);
+  EXPECT_EQ(extra, 0u) << "the first record's extra word";
+  EXPECT_EQ(effects.FindFactory("Bg_zoom", &extra), nullptr) << "letter case counts";
+  EXPECT_EQ(effects.FindFactory(nullptr, &extra), nullptr);
+  ASSERT_NE(effects.FindCommand("bg_zoom"), nullptr);
+  EXPECT_EQ(effects.FindCommand("bg_zoom")({1, 2, 3}), 123) << "the adapter forwards its words";
+  EXPECT_EQ(effects.FindArgsCommand("bg_zoom"), &ZoomCommand);
+  EXPECT_EQ(effects.FindCommand("bg_rot"), nullptr);
+}
+
+TEST_F(EffectRegistries, CreationReleasesAnObjectWhoseSetUpFails) {
+  DcpPluginManager effects;
+  effects.Register(MakeEffect, "bg_zoom", 0, nullptr, nullptr, 0);
+  DisplayEffect* made = effects.CreateAndSetUp("bg_zoom", {0});
+  ASSERT_NE(made, nullptr);
+  delete made;
+  EXPECT_EQ(effects.CreateAndSetUp("bg_zoom", {4}), nullptr);
+  EXPECT_EQ(effectsDeleted, 2) << "a refused set-up with hold count 0 destroys the object";
+  EXPECT_EQ(effects.Create("nothing"), nullptr);
+
+  TcpPluginManager transitions;
+  transitions.Register(
+      MakeFilter, "ripple", 0, 0, [] { ++initialised; }, [] { ++finalised; });
+  EXPECT_EQ(transitions.CreateAndSetUp(nullptr, "ripple", {1}), nullptr);
+  EXPECT_EQ(filtersDeleted, 1);
+  EXPECT_EQ(initialised, 1) << "the initialiser runs even when the set-up then fails";
+  FilterEffect* filter = transitions.CreateAndSetUpArray(nullptr, "ripple", ArgWords());
+  ASSERT_NE(filter, nullptr);
+  filter->shareCount = 1;
+  ReleaseFilter(filter);
+  EXPECT_EQ(filtersDeleted, 1) << "a second holder keeps the filter";
+  ReleaseFilter(filter);
+  EXPECT_EQ(filtersDeleted, 2);
+  EXPECT_EQ(initialised, 1) << "once only";
+  transitions.UnloadAll();
+  EXPECT_EQ(finalised, 1);
+  EXPECT_TRUE(transitions.Records().empty());
+}
+
+TEST_F(EffectRegistries, FinalisersRunOnRemovalOfTheirKindOnly) {
+  TcpPluginManager transitions;
+  transitions.Register(MakeFilter, "cross", 0, 0, nullptr, [] { ++finalised; });
+  transitions.Register(MakeFilter, "mosaic", 1, 0, nullptr, [] { finalised += 10; });
+  transitions.UnloadKind(1);
+  EXPECT_EQ(finalised, 10) << "the finaliser runs though the initialiser never did";
+  ASSERT_EQ(transitions.Records().size(), 1u);
+  EXPECT_STREQ(transitions.Records()[0]->keyword, "cross");
+}
+
+TEST_F(EffectRegistries, PluginRecordsShareTheirLibrary) {
+  DcpPluginManager effects;
+  ASSERT_EQ(effects.LoadPlugin(Plugin("TESTFX.DCP")), kEffectPluginLoaded);
+  ASSERT_EQ(effects.Records().size(), 3u);
+  ASSERT_EQ(effects.Modules().size(), 1u);
+  EXPECT_EQ(effects.Modules()[0]->count, 2);
+  EXPECT_EQ(effects.Records()[1]->kind, 1) << "the low byte of the type";
+  EXPECT_EQ(effects.Records()[2]->extra, 2u);
+  ASSERT_NE(effects.FindCommand("fx_two"), nullptr);
+  EXPECT_EQ(effects.FindCommand("fx_two")({5, 6, 7, 8}), 4);
+  EXPECT_EQ(effects.FindArgsCommand("fx_screen")({5, 6}), 11);
+
+  DisplayEffect* effect = effects.CreateAndSetUp("fx_two", {0});
+  ASSERT_NE(effect, nullptr);
+  EXPECT_STREQ(effect->GetKeyword(), "fx_two");
+  effect->keepCount = 1;
+  ReleaseEffect(effect);
+  EXPECT_EQ(effect->keepCount, 0u);
+  ReleaseEffect(effect);
+
+  effects.UnloadKind(kEffectTypeScreen);
+  ASSERT_EQ(effects.Modules().size(), 1u) << "the library keeps its other records";
+  EXPECT_EQ(effects.Modules()[0]->count, 1);
+  effects.UnloadKind(kEffectTypeSprite);
+  EXPECT_TRUE(effects.Modules().empty()) << "the last record frees the library";
+  EXPECT_TRUE(effects.Records().empty());
+}
+
+TEST_F(EffectRegistries, FailedLoadsLeaveNothingBehind) {
+  DcpPluginManager effects;
+  effects.Register(MakeEffect, "bg_zoom", 0, nullptr, nullptr, 0);
+  EXPECT_EQ(effects.LoadPlugin(Plugin("NOTYPE.DCP")), kEffectPluginMissingExport);
+  EXPECT_EQ(effects.LoadPlugin(Plugin("NULLNAME.DCP")), kEffectPluginFailed)
+      << "a null keyword fails the load";
+  EXPECT_EQ(effects.Records().size(), 1u) << "the records appended before the failure are gone";
+  EXPECT_TRUE(effects.Modules().empty());
+  EXPECT_EQ(effects.LoadPlugin(Plugin("MISSING.DCP")), kEffectPluginNotLoaded);
+
+  test::TempDir dir;
+  std::filesystem::copy_file(kPluginDir + "/TESTFX.DCP", dir.path() / "a.dcp");
+  std::filesystem::copy_file(kPluginDir + "/NOTYPE.DCP", dir.path() / "b.DCP");
+  dir.WriteFile("c.tcp", "not for this registry");
+  std::string folder;
+  ASSERT_EQ(host::LinuxPathToEnginePath(dir.path().string(), folder), host::kPathOk);
+  EXPECT_EQ(effects.LoadPluginFolder(folder), 1) << "one file failed";
+  EXPECT_EQ(effects.Records().size(), 4u);
+}
+
+TEST_F(EffectRegistries, UnloadingClearsTheEffectsBeforeTheirCodeGoes) {
+  TimerService timers;
+  ScopedGlobal<TimerService> published(&timers);
+  DcpPluginManager effects;
+  ASSERT_EQ(effects.LoadPlugin(Plugin("TESTFX.DCP")), kEffectPluginLoaded);
+  DisplayEffect* running = effects.Create("fx_one");
+  ASSERT_EQ(timers.Add(running, 0, 0, 0), kTaskAdded);
+  effects.UnloadAll();
+  EXPECT_EQ(timers.Count(), 0u) << "the effect is gone before its code";
+
+  TcpPluginManager transitions;
+  ASSERT_EQ(transitions.LoadPlugin(Plugin("TESTTR.TCP")), kEffectPluginLoaded);
+  FilterEffect* filter = transitions.CreateAndSetUp(nullptr, "fx_one", {0});
+  ASSERT_NE(filter, nullptr);
+  EXPECT_EQ(filter->GetKind(), 1);
+  ReleaseFilter(filter);
+}
+
+TEST(BuiltInKeywords, TheScriptHostRegistersTheSpriteFade) {
+  TcpPluginManager transitions;
+  DcpPluginManager effects;
+  RegisterScriptHostKeywords(transitions, effects);
+  DisplayEffect* fade = effects.Create("sp_fade");
+  ASSERT_NE(fade, nullptr);
+  EXPECT_STREQ(fade->GetKeyword(), "sp_fade");
+  EXPECT_EQ(fade->GetType(), kEffectTypeSprite);
+  EXPECT_EQ(effects.FindCommand("sp_fade"), nullptr);
+  delete fade;
+}
+
+}  // namespace
+}  // namespace bw

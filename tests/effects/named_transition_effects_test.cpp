@@ -1,0 +1,184 @@
+// The named transitions' class side: set-up arguments and refusals, the progress laws at fixed
+// times, the registration, and one frame drawn through a layer's band.
+#include "effects/named_transition_effects.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "common/global.h"
+#include "effects/builtin_effects.h"
+#include "graphics/layers/canvas_layer.h"
+#include "graphics/pixel/blend_tables.h"
+#include "platform/trig_tables.h"
+
+namespace bw {
+namespace {
+
+class NamedTransitions : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    BuildBlendTables();
+    ASSERT_EQ(layer.Create(64, 32, 32, false), kLayerDone);
+    ASSERT_EQ(shallow.Create(64, 32, 8, false), kLayerDone);
+    ASSERT_EQ(rule.Create(64, 32, 8, 0), 0);
+    ASSERT_EQ(wide.Create(64, 32, 32, 0), 0);
+  }
+  // A transition of the registry, set up with words; null when refused (code in *code).
+  std::unique_ptr<FilterEffect> Make(const char* keyword, ArgList words, int* code = nullptr) {
+    std::unique_ptr<FilterEffect> filter(transitions.Create(keyword));
+    EXPECT_NE(filter, nullptr) << keyword;
+    const int rc = filter->SetUp(&layer, words);
+    if (code) *code = rc;
+    return rc == kFilterSetUpDone ? std::move(filter) : nullptr;
+  }
+
+  TrigTables trig;
+  ScopedGlobal<TrigTables> publishedTrig{&trig};
+  TcpPluginManager transitions;
+  DcpPluginManager effects;
+  OffscreenLayer layer, shallow;
+  ImageSurface rule, wide;
+  bool registered = [this] {
+    RegisterApplicationKeywords(transitions, effects);
+    return true;
+  }();
+};
+
+TEST_F(NamedTransitions, RegisteredInOrderWithTheirKinds) {
+  const char* const order[] = {"cross",  "rule",    "scroll", "wave",
+                               "mosaic", "rotaxis", "trans",  "tone"};
+  const uint8_t kinds[] = {0, 0, 0, 0, 1, 1, 1, 2};
+  ASSERT_EQ(transitions.Records().size(), 8u);
+  for (size_t i = 0; i < 8; ++i) {
+    EXPECT_STREQ(transitions.Records()[i]->keyword, order[i]);
+    EXPECT_EQ(transitions.Records()[i]->kind, kinds[i]) << order[i];
+    std::unique_ptr<FilterEffect> made(transitions.Create(order[i]));
+    EXPECT_STREQ(made->GetKeyword(), order[i]);
+    EXPECT_EQ(made->GetKind(), kinds[i]) << order[i];
+  }
+}
+
+TEST_F(NamedTransitions, ProgressLawsAtFixedTimes) {
+  struct Case {
+    const char* keyword;
+    std::vector<ArgWord> words;
+    std::vector<std::pair<uint32_t, int32_t>> at;  // clock time, progress; the first starts
+    int32_t end;
+  };
+  const Case cases[] = {
+      {"cross", {1000}, {{5000, 0}, {5500, 127}, {5999, 254}, {6000, 255}}, 255},
+      {"rule", {1000, Word(&rule), 16}, {{0, 0}, {250, 63}, {9000, 255}}, 255},
+      {"trans", {1000, 0x101, 1}, {{0, 256}, {500, 128}, {1000, 0}}, 0},
+      {"rotaxis", {1000, 3}, {{0, 0}, {500, 128}, {2000, 256}}, 256},
+      {"tone", {1000, 0xFF00FF, 1}, {{0, 255}, {200, 204}, {1000, 0}}, 0},
+      {"mosaic", {1600, 9, 8}, {{0, 0}, {800, 8}, {1700, 16}}, 16},
+      {"mosaic", {100, 0, -4}, {{0, 0}, {50, 1}, {100, 2}}, 2},
+      {"scroll", {1000, 0, 0}, {{0, 0}, {500, 32}, {1000, 64}}, 64},
+      {"scroll", {1000, 1, 0}, {{0, 0}, {500, 16}, {1000, 32}}, 32},
+  };
+  for (const Case& c : cases) {
+    std::unique_ptr<FilterEffect> filter(transitions.Create(c.keyword));
+    ASSERT_EQ(filter->SetUp(&layer, ArgWords(c.words.data(), c.words.size())), kFilterSetUpDone)
+        << c.keyword;
+    auto* named = static_cast<NamedTransition*>(filter.get());
+    for (const auto& [clock, progress] : c.at) {
+      filter->Advance(clock);
+      EXPECT_EQ(named->Progress(), progress) << c.keyword << " at " << clock;
+    }
+    EXPECT_EQ(named->Progress(), c.end) << c.keyword;
+    EXPECT_EQ(filter->IsFinished(), 1) << c.keyword;
+  }
+}
+
+TEST_F(NamedTransitions, ScrollEasesFromItsTextAndFades) {
+  const char two[] = "2";
+  const char minusTwo[] = "-2";
+  struct Case {
+    const char* easing;
+    uint32_t mode;
+    int32_t position, fade;
+  } const cases[] = {
+      {nullptr, 3, 32, 127},
+      {two, 3, 16, 63},
+      {minusTwo, 4, 48, 64},
+      {two, 0, 16, 0},
+  };
+  for (const Case& c : cases) {
+    std::unique_ptr<FilterEffect> filter(transitions.Create("scroll"));
+    ASSERT_EQ(filter->SetUp(&layer, {1000, 2, static_cast<ArgWord>(c.mode), Word(c.easing)}), 0);
+    auto* scroll = static_cast<ScrollTransition*>(filter.get());
+    filter->Advance(0);
+    EXPECT_EQ(scroll->FadeLevel(), c.mode == 4 ? 255 : 0);
+    filter->Advance(500);
+    EXPECT_EQ(scroll->Progress(), c.position) << (c.easing ? c.easing : "linear");
+    EXPECT_EQ(scroll->FadeLevel(), c.fade) << (c.easing ? c.easing : "linear");
+  }
+}
+
+TEST_F(NamedTransitions, WaveRisesAndFallsBackToFlat) {
+  std::unique_ptr<FilterEffect> filter = Make("wave", {1, 0, 20, 512, 0xFF000000, 0x00FFFFFF});
+  ASSERT_NE(filter, nullptr);
+  auto* wave = static_cast<WaveTransition*>(filter.get());
+  EXPECT_EQ(filter->durationMs, 2u) << "a duration under 2 becomes 2";
+  filter->Advance(10);
+  filter->Advance(10);
+  EXPECT_EQ(wave->Frame().amplitude, 0);
+  filter->Advance(11);
+  EXPECT_EQ(wave->Frame().amplitude, 20) << "the peak at half time";
+  filter->Advance(12);
+  EXPECT_EQ(wave->Frame().amplitude, 0);
+  EXPECT_EQ(filter->IsFinished(), 1);
+  EXPECT_EQ(wave->Frame().gapColor, 0xFFFFFFFFu) << "colour B at level 255, colour A's alpha";
+  EXPECT_EQ(WaveGapColor(0x80102030, 0x00FFFFFF, 0), 0x80102030u);
+}
+
+TEST_F(NamedTransitions, SetUpRefusals) {
+  struct Case {
+    const char* keyword;
+    std::vector<ArgWord> words;
+    int code;
+  } const cases[] = {
+      {"cross", {}, kFilterBadArguments},
+      {"cross", {0}, kFilterBadArguments},
+      {"rule", {100, Word(&wide), 8}, kFilterUnsuitableSurface},
+      {"rule", {100, 0, 8}, kFilterBadArguments},
+      {"scroll", {100, 4, 0}, kFilterBadArguments},
+      {"scroll", {100, 0, 5}, kFilterBadArguments},
+      {"rotaxis", {100, 4}, kFilterBadArguments},
+      {"trans", {100, 87}, kFilterBadArguments},
+      {"trans", {100, 0x156}, kFilterSetUpDone},
+  };
+  for (const Case& c : cases) {
+    std::unique_ptr<FilterEffect> filter(transitions.Create(c.keyword));
+    EXPECT_EQ(filter->SetUp(&layer, ArgWords(c.words.data(), c.words.size())), c.code)
+        << c.keyword << " with " << c.words.size() << " words";
+  }
+  std::unique_ptr<FilterEffect> cross(transitions.Create("cross"));
+  EXPECT_EQ(cross->SetUp(nullptr, {100}), kFilterBadArguments);
+  EXPECT_EQ(cross->SetUp(&shallow, {100}), kFilterUnsuitableSurface);
+  std::unique_ptr<FilterEffect> wave(transitions.Create("wave"));
+  {
+    ScopedGlobal<TrigTables> none(nullptr);
+    EXPECT_EQ(wave->SetUp(&layer, {100, 0, 4, 4, 0, 0}), 5) << "no sine table";
+  }
+}
+
+TEST_F(NamedTransitions, AFinishedCrossDrawsTheNewPictureThroughTheLayersBand) {
+  std::unique_ptr<FilterEffect> cross = Make("cross", {100});
+  ImageSurface before, after;
+  ASSERT_EQ(before.Create(64, 32, 32, 0), 0);
+  ASSERT_EQ(after.Create(64, 32, 32, 0), 0);
+  before.Fill(0xFF000000u, nullptr);
+  after.Fill(0xFF4080C0u, nullptr);
+  LayerFilter& asLayerSees = *cross;
+  asLayerSees.Update(0);
+  asLayerSees.Update(100);
+  ASSERT_TRUE(asLayerSees.IsDone());
+  asLayerSees.DrawBand(FilterBand{&wide, Rect{0, 8, 64, 16}, &before, &after});
+  EXPECT_EQ(wide.GetPixel(5, 10) & 0xFFFFFF, 0x4080C0u);
+  EXPECT_EQ(wide.GetPixel(5, 20) & 0xFFFFFF, 0u) << "outside the band";
+}
+
+}  // namespace
+}  // namespace bw
