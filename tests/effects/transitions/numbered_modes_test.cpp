@@ -230,6 +230,32 @@ TEST_F(NumberedModesTest, CrossFadeRefusesDirectDrawMemory) {
       << "unsuitable, not the unknown mode's -1 (read as success)";
 }
 
+TEST_F(NumberedModesTest, FiltersOnDirectDrawMemoryGiveTheImageBytes) {
+  DirectDrawDevice device;
+  ASSERT_EQ(device.Create(false, false, nullptr, nullptr, 0, true, 640, 480), 0);
+  ScopedGlobal<DirectDrawDevice> display{&device};
+  ScopedGlobal<PieceSink> own{nullptr};
+  auto picture = Picture(16, 12);
+  DirectDrawImageSurface to, from;
+  ASSERT_EQ(to.Create(24, 20, true, false, nullptr), 0);
+  ASSERT_EQ(from.Create(16, 12, true, false, nullptr), 0);
+  ASSERT_EQ(from.CopyFromImage(picture.get(), 0, 0, nullptr, 0), 0);
+  ImageSurface image;
+  ASSERT_EQ(image.Create(24, 20, 32, 0), 0);
+  for (int mode : {68, 69, 70}) {
+    to.FillColor(0, 0, 0);
+    image.Fill(0xFF000000u, nullptr);
+    ASSERT_EQ(NumberedTransitionDispatch(mode, &to, &from, 40, 3, 2, 0, nullptr), 0) << mode;
+    ASSERT_EQ(TransitionTable()[size_t(mode)](&image, picture.get(), 40, 3, 2, 0, nullptr), 0);
+    for (int32_t j = 0; j < 20; ++j) {
+      for (int32_t i = 0; i < 24; ++i) {
+        ASSERT_EQ(to.GetPixel(i, j) & 0xFFFFFF, image.GetPixel(i, j) & 0xFFFFFF)
+            << "mode " << mode << " at " << i << "," << j;
+      }
+    }
+  }
+}
+
 class NumberedModePixelsTest : public testing::Test {
  protected:
   void SetUp() override {
