@@ -9,11 +9,17 @@
 //   rotaxis  pixman SRC of the picture through the same projective mapping, NEAREST (pixels the
 //            turned picture leaves uncovered come out cleared on both sides);
 //   mosaic   against a plain frame copy (pixman SRC), which it should reach half of;
-//   strips   a cascade frame's pieces, pixman SRC one call per piece.
+//   strips   a cascade frame's pieces, pixman SRC one call per piece;
+//   mode N   each numbered mode's frame at p = 128 (generator seeded alike), pixman SRC of the
+//            same piece list one call per piece (the stretching modes 2, 3 and 79 to 82 are
+//            left out: their pieces are scaled); "modes" is the sweep's total time;
+//   mode 53  against pixman OVER of the picture through a solid mask;
+//   68 to 70 against a plain frame copy (pixman SRC), which they should reach a quarter of.
 // Prints "ratio <name>: <ours / peer throughput>".
 #include <pixman.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -21,7 +27,9 @@
 #include "bench_ratio.h"
 #include "common/global.h"
 #include "effects/transitions/named_transitions.h"
+#include "effects/transitions/transition_dispatch.h"
 #include "effects/transitions/transition_frame.h"
+#include "effects/transitions/transition_random.h"
 #include "effects/transitions/transition_strips.h"
 #include "graphics/pixel/blend_tables.h"
 #include "graphics/surface/image_surface.h"
@@ -285,6 +293,61 @@ void PeerStrips(benchmark::State& state, const Strips& k) {
   pixman_image_unref(dst);
 }
 
+constexpr int32_t kModeProgress = 128;
+constexpr int kModeSeed = 1234;
+
+bool IsPieceListMode(int mode) {
+  return mode != 2 && mode != 3 && mode != 53 && !(mode >= 68 && mode <= 70) &&
+         !(mode >= 79 && mode <= 82);
+}
+
+int DrawMode(int mode) {
+  Scene& s = TheScene();
+  bw::ReseedTransitionRandom(kModeSeed);
+  return bw::TransitionTable()[size_t(mode)](s.target.get(), s.newImage.get(), kModeProgress, 0, 0,
+                                             0, nullptr);
+}
+
+void OursMode(benchmark::State& state, int mode) {
+  Scene& s = TheScene();
+  bw::ScopedGlobal<bw::TrigTables> trig(&s.trig);
+  Loop(state, [&] { DrawMode(mode); });
+}
+
+void PeerMode(benchmark::State& state, int mode) {
+  Scene& s = TheScene();
+  PieceList list;
+  {
+    bw::ScopedGlobal<bw::TrigTables> trig(&s.trig);
+    bw::ScopedGlobal<bw::PieceSink> record(&list);
+    DrawMode(mode);
+  }
+  pixman_image_t* src = Wrap(*s.newImage);
+  pixman_image_t* dst = Wrap(*s.target);
+  Loop(state, [&] {
+    bw::ReseedTransitionRandom(kModeSeed);
+    for (const bw::TransitionPiece& p : list.pieces) {
+      pixman_image_composite32(PIXMAN_OP_SRC, src, nullptr, dst, p.source.left, p.source.top, 0, 0,
+                               p.x, p.y, p.source.Width(), p.source.Height());
+    }
+  });
+  pixman_image_unref(src);
+  pixman_image_unref(dst);
+}
+
+void PeerCrossFadeOver(benchmark::State& state) {
+  Scene& s = TheScene();
+  pixman_image_t* source = Wrap(*s.newImage, PIXMAN_x8r8g8b8);
+  pixman_image_t* dst = Wrap(*s.target);
+  pixman_image_t* mask = SolidMask(kModeProgress - 1);
+  Loop(state, [&] {
+    pixman_image_composite32(PIXMAN_OP_OVER, source, mask, dst, 0, 0, 0, 0, 0, 0, kW, kH);
+  });
+  pixman_image_unref(mask);
+  pixman_image_unref(dst);
+  pixman_image_unref(source);
+}
+
 void Register(const std::string& name, void (*run)(benchmark::State&)) {
   benchmark::RegisterBenchmark(name.c_str(), run)->Unit(benchmark::kMicrosecond);
 }
@@ -324,6 +387,17 @@ int main(int argc, char** argv) {
                                  [&k](benchmark::State& s) { PeerStrips(s, k); })
         ->Unit(benchmark::kMicrosecond);
   }
+  for (int mode = 0; mode < bw::kTransitionModes; ++mode) {
+    const std::string n = std::to_string(mode);
+    benchmark::RegisterBenchmark(("ours/mode/" + n).c_str(), [mode](benchmark::State& s) {
+      OursMode(s, mode);
+    })->Unit(benchmark::kMicrosecond);
+    if (!IsPieceListMode(mode)) continue;
+    benchmark::RegisterBenchmark(("peer/mode/" + n).c_str(), [mode](benchmark::State& s) {
+      PeerMode(s, mode);
+    })->Unit(benchmark::kMicrosecond);
+  }
+  Register("peer/mode/53", PeerCrossFadeOver);
   benchmark::Initialize(&argc, argv);
   bw::bench::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
@@ -335,6 +409,20 @@ int main(int argc, char** argv) {
     reporter.PrintRatio(std::string("strips ") + k.name, std::string("ours/strips/") + k.name,
                         std::string("peer/strips/") + k.name);
   }
+  double oursTotal = 0, peerTotal = 0;
+  for (int mode = 0; mode < bw::kTransitionModes; ++mode) {
+    const std::string n = std::to_string(mode);
+    if (mode >= 68 && mode <= 70) {
+      reporter.PrintRatio("mode " + n + "-vs-frame-copy", "ours/mode/" + n, "peer/frame_copy");
+      continue;
+    }
+    if (mode != 53 && !IsPieceListMode(mode)) continue;
+    reporter.PrintRatio("mode " + n, "ours/mode/" + n, "peer/mode/" + n);
+    const bw::bench::RunResult* ours = reporter.Find("ours/mode/" + n);
+    const bw::bench::RunResult* peer = reporter.Find("peer/mode/" + n);
+    if (mode != 53 && ours && peer) oursTotal += ours->seconds, peerTotal += peer->seconds;
+  }
+  if (oursTotal > 0) std::printf("ratio modes: %.2f\n", peerTotal / oursTotal);
   benchmark::Shutdown();
   return 0;
 }

@@ -1,17 +1,12 @@
 #include "effects/transitions/transition_dispatch.h"
 
+#include "effects/transitions/numbered_modes.h"
 #include "effects/transitions/transition_frame.h"
 #include "graphics/device/render_item_sprite.h"
 #include "graphics/surface/image_surface.h"
 
 namespace bw {
 namespace {
-
-int FrameOnly(Surface* destination, const Surface* source, int32_t progress, int32_t x, int32_t y,
-              int kind, Surface* backBuffer) {
-  return RunTransitionFrame(destination, source, progress, x, y, kind, backBuffer,
-                            [](TransitionFrame&, int32_t) { return kTransitionStepDone; });
-}
 
 bool IsDirectDrawKind(int kind) {
   return kind == kKindDirectDrawImageSurface || kind == kKindDirectDrawSurface;
@@ -22,7 +17,7 @@ bool IsDirectDrawKind(int kind) {
 const std::array<TransitionRoutine, kTransitionModes>& TransitionTable() {
   static const std::array<TransitionRoutine, kTransitionModes> table = [] {
     std::array<TransitionRoutine, kTransitionModes> t{};
-    t.fill(&FrameOnly);
+    for (int mode = 0; mode < kTransitionModes; ++mode) t[size_t(mode)] = NumberedModeRoutine(mode);
     return t;
   }();
   return table;

@@ -16,8 +16,7 @@ constexpr int kTransitionNoMode = -1;
 using TransitionRoutine = int (*)(Surface* destination, const Surface* source, int32_t progress,
                                   int32_t x, int32_t y, int kind, Surface* backBuffer);
 
-// The routines by mode. A mode whose pattern is not built yet runs the frame only: nothing at
-// intermediate steps, the whole picture at the final one.
+// The routines by mode.
 const std::array<TransitionRoutine, kTransitionModes>& TransitionTable();
 
 // The surface kinds the transitions tell apart: any image surface (the layers too) counts as a

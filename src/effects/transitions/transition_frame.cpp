@@ -13,6 +13,7 @@ namespace {
 // Pieces up to this many pixels skip the blit's general path (its checks and clipping record),
 // whose cost outweighs the copy of a small piece, for a clipped copy of their own.
 constexpr int64_t kInlinePieceArea = 4096;
+constexpr int kNarrowPiece = 8;
 
 Rect Intersect(const Rect& a, const Rect& b) {
   return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
@@ -51,8 +52,17 @@ bool InlineCopy(ImageSurface* dst, const Surface* src, const TransitionPiece& p)
   const int width = int(right - left);
   auto* to = reinterpret_cast<uint32_t*>(dst->GetRowPointer(int32_t(top))) + left;
   const auto* from = reinterpret_cast<const uint32_t*>(src->GetRowPointer(sy)) + sx;
-  CopyRows32Mmx(to, from, dst->GetPitch() - ptrdiff_t{width} * 4,
-                src->GetPitch() - ptrdiff_t{width} * 4, width, int(bottom - top));
+  const int height = int(bottom - top);
+  if (width <= kNarrowPiece) {
+    // The cells and single pixels of the dissolves: a call per row costs more than the copy.
+    const ptrdiff_t toPitch = dst->GetPitch() / 4, fromPitch = src->GetPitch() / 4;
+    for (int row = 0; row < height; ++row, to += toPitch, from += fromPitch) {
+      for (int i = 0; i < width; ++i) to[i] = from[i];
+    }
+  } else {
+    CopyRows32Mmx(to, from, dst->GetPitch() - ptrdiff_t{width} * 4,
+                  src->GetPitch() - ptrdiff_t{width} * 4, width, height);
+  }
   dst->SetChanged(true);
   return true;
 }
@@ -94,8 +104,7 @@ class DrawingSink final : public PieceSink {
       }
       return;
     }
-    if (f.kind == kDrawCopy && int64_t{r.Width()} * r.Height() <= kInlinePieceArea &&
-        f.key == kNoColorKey && Is32WithPixels(dst) && Is32WithPixels(f.source)) {
+    if (f.inlineCopy && int64_t{r.Width()} * r.Height() <= kInlinePieceArea) {
       InlineCopy(dst, f.source, p);
     } else if (f.kind == kDrawCopy) {
       dst->Blit(f.source, p.x, p.y, &r, false);
@@ -138,6 +147,8 @@ int OpenTransitionFrame(Surface* destination, const Surface* source, int32_t pro
     if (!f.destination) return kTransitionUnsuitable;
     f.key = source->GetColorKey();
     f.destWidth = destination->GetWidth(), f.destHeight = destination->GetHeight();
+    f.inlineCopy = kind == kDrawCopy && f.key == kNoColorKey && Is32WithPixels(destination) &&
+                   Is32WithPixels(source);
   } else {
     // A kind no blit knows draws nothing; it is reported rather than passed off as done.
     return kTransitionUnsuitable;

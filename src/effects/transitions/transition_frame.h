@@ -46,6 +46,8 @@ struct TransitionFrame {
   host::MemorySurface* ddSource = nullptr;
   Rect ddClip;
   uint32_t key = kNoColorKey;
+  // Kind 0 between 32-bit pictures without a colour key: small pieces take the inline copy.
+  bool inlineCopy = false;
   int32_t width = 0;  // the source's
   int32_t height = 0;
   int32_t destWidth = 0;  // what the smear wipes fill out to

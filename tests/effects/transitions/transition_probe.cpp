@@ -1,6 +1,7 @@
 // Draws "cross", "rule" (over a generated 8-bit rule), "wave", "mosaic" and "rotaxis" between two
 // generated pictures at 0, 25, 50, 75 and 100 %, prints each frame's hash and writes it as a
-// bitmap.
+// bitmap; then two sheets: every numbered mode at p = 128 on its own tile, and every numbered wipe
+// at half time.
 //   --frames DIR  writes DIR/<name>_<percent>.bmp and prints the hashes
 //   --show DIR    also shows every frame in a window under xvfb-run and writes the screenshots
 //                 DIR/<name>_<percent>_screen.png (skipped without Xvfb or ImageMagick)
@@ -16,6 +17,9 @@
 
 #include "common/global.h"
 #include "effects/transitions/named_transitions.h"
+#include "effects/transitions/transition_dispatch.h"
+#include "effects/transitions/transition_random.h"
+#include "effects/transitions/wipe_transitions.h"
 #include "graphics/pixel/blend_tables.h"
 #include "graphics/surface/image_surface.h"
 #include "graphics/surface/pixel_library.h"
@@ -139,6 +143,46 @@ bool WriteBmp(const ImageSurface& s, const std::filesystem::path& path) {
 
 constexpr int kPercents[] = {0, 25, 50, 75, 100};
 
+// Tiles of a sheet: the old picture under each, a crop of the new picture as its source, drawing
+// held to the tile by the clip rectangle.
+template <typename DrawTile>
+void DrawSheet(Pictures& p, int columns, int count, DrawTile&& draw) {
+  const int rows = (count + columns - 1) / columns;
+  const int32_t w = kWidth / columns, h = kHeight / rows;
+  p.target->Blit(p.oldImage.get(), 0, 0, nullptr, false);
+  ImageSurface tile;
+  tile.Create(w - 2, h - 2, 32, 0);
+  for (int k = 0; k < count; ++k) {
+    const int32_t x = (k % columns) * w + 1, y = (k / columns) * h + 1;
+    const Rect crop{x, y, x + w - 2, y + h - 2};
+    tile.Blit(p.newImage.get(), 0, 0, &crop, false);
+    p.target->SetClipRect(&crop);
+    draw(k, tile, x, y);
+  }
+  p.target->SetClipRect(nullptr);
+}
+
+void DrawModeSheet(Pictures& p) {
+  ReseedTransitionRandom(1);
+  DrawSheet(p, 10, kTransitionModes, [&](int mode, ImageSurface& tile, int32_t x, int32_t y) {
+    NumberedTransitionDispatch(mode, p.target.get(), &tile, 128, x, y, 0, nullptr);
+  });
+}
+
+void DrawWipeSheet(Pictures& p) {
+  constexpr uint32_t kDuration = 100;
+  DrawSheet(p, 6, kWipeKinds, [&](int kind, ImageSurface& tile, int32_t x, int32_t y) {
+    WipeWords words;
+    if (IsSourceWipe(kind)) {
+      words = {x, y, 0, 65535};
+    } else {
+      words = {x, y, tile.GetWidth(), tile.GetHeight(), 200, 255, 64, 0};
+    }
+    WipeTransition wipe(kind, kDuration, p.target.get(), &tile, words, 0);
+    wipe.Update(kDuration / 2);
+  });
+}
+
 // Draws every frame; each(name, percent, target) sees it.
 bool DrawAll(const std::function<bool(const char*, int, const ImageSurface&)>& each) {
   Pictures pictures;
@@ -153,7 +197,10 @@ bool DrawAll(const std::function<bool(const char*, int, const ImageSurface&)>& e
       if (!each(t.name, percent, *pictures.target)) return false;
     }
   }
-  return true;
+  DrawModeSheet(pictures);
+  if (!each("modes", 50, *pictures.target)) return false;
+  DrawWipeSheet(pictures);
+  return each("wipes", 50, *pictures.target);
 }
 
 std::string FrameName(const char* name, int percent) {

@@ -1,0 +1,663 @@
+#include "effects/transitions/numbered_modes.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <utility>
+
+#include "common/global.h"
+#include "effects/transitions/transition_frame.h"
+#include "effects/transitions/transition_random.h"
+#include "effects/transitions/transition_strips.h"
+#include "graphics/pixel/pixel_format.h"
+#include "graphics/surface/directdraw_ops.h"
+#include "graphics/surface/image_surface.h"
+#include "platform/trig_tables.h"
+
+namespace bw {
+namespace {
+
+constexpr int kNeedsTables = 1;
+
+// Placements far off the picture still fit the blit's 32-bit arguments.
+int32_t Fit(int64_t v) {
+  return int32_t(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(),
+                                     std::numeric_limits<int32_t>::max()));
+}
+
+void At(TransitionFrame& f, int64_t l, int64_t t, int64_t r, int64_t b, int64_t x, int64_t y) {
+  TransitionPiece piece;
+  piece.source = {Fit(l), Fit(t), Fit(r), Fit(b)};
+  piece.x = Fit(x), piece.y = Fit(y);
+  DrawTransitionPiece(f, piece);
+}
+
+void InPlace(TransitionFrame& f, int64_t l, int64_t t, int64_t r, int64_t b) {
+  At(f, l, t, r, b, int64_t{f.x} + l, int64_t{f.y} + t);
+}
+
+void Stretched(TransitionFrame& f, const Rect& source, int64_t w, int64_t h, int64_t x, int64_t y) {
+  TransitionPiece piece;
+  piece.source = source;
+  piece.x = Fit(x), piece.y = Fit(y);
+  piece.stretched = true;
+  piece.size = {Fit(w), Fit(h)};
+  DrawTransitionPiece(f, piece);
+}
+
+// Cells of cw by ch visited row by row from the top, clipped at the right and bottom edges.
+template <typename Visit>
+void ForCells(const TransitionFrame& f, int32_t cw, int32_t ch, Visit&& visit) {
+  for (int32_t cy = 0; cy < f.height; cy += ch) {
+    const int32_t h = std::min(ch, f.height - cy);
+    for (int32_t cx = 0; cx < f.width; cx += cw) visit(cx, cy, std::min(cw, f.width - cx), h);
+  }
+}
+
+int32_t Draw() {
+  return TransitionRandom().DrawRaw();
+}
+int32_t DrawBelow(int32_t n) {
+  return int32_t(uint32_t(Draw()) % uint32_t(n));
+}
+
+const TrigTables* Trig() {
+  return Global<TrigTables>::Get();
+}
+int64_t Cos(const TrigTables& t, int64_t step) {
+  return t.Cosine(int(step & 511));
+}
+int64_t Sin(const TrigTables& t, int64_t step) {
+  return t.Cosine(int((step - 128) & 511));
+}
+
+// ---- Mirrors, waves and jitter ----------------------------------------------------------------
+
+int Mirror(TransitionFrame& f, bool rows) {
+  if (rows) {
+    for (int32_t i = 0; i < f.height; ++i)
+      At(f, 0, i, f.width, i + 1, f.x, int64_t{f.y} + f.height - 1 - i);
+  } else {
+    for (int32_t i = 0; i < f.width; ++i)
+      At(f, i, 0, i + 1, f.height, int64_t{f.x} + f.width - 1 - i, f.y);
+  }
+  return kTransitionStepDone;
+}
+
+int Wave(TransitionFrame& f, int32_t p, bool rows) {
+  const TrigTables* trig = Trig();
+  if (!trig) return kNeedsTables;
+  const double a = (256 - p) / 256.0;
+  const int32_t count = rows ? f.height : f.width, along = rows ? f.width : f.height;
+  for (int32_t i = 0; i < count; ++i) {
+    const int64_t n = (256 * int64_t{i}) / count - 128;
+    const double factor = double(Cos(*trig, n)) * 2 * a * (1 / 65536.0) + 1.0;
+    const int64_t extent = int64_t(factor * along);
+    const int64_t shift = int64_t((factor - 1.0) * (along >> 1));
+    if (rows) {
+      Stretched(f, {0, i, f.width, i + 1}, extent, 1, int64_t{f.x} - shift, int64_t{f.y} + i);
+    } else {
+      Stretched(f, {i, 0, i + 1, f.height}, 1, extent, int64_t{f.x} + i, int64_t{f.y} - shift);
+    }
+  }
+  return kTransitionStepDone;
+}
+
+int RowJitter(TransitionFrame& f, int32_t p) {
+  const int32_t n = 256 - p;
+  for (int32_t i = 0; i < f.height; ++i) {
+    const int32_t off = DrawBelow(n) - (n >> 1);
+    At(f, 0, i, f.width, i + 1, int64_t{f.x} + off, int64_t{f.y} + i);
+  }
+  return kTransitionStepDone;
+}
+
+int JitteredCells(TransitionFrame& f, int32_t p) {
+  const int32_t d = p < 128 ? 10 : p < 200 ? 6 : p < 230 ? 4 : 2;
+  ForCells(f, 4, 2, [&](int32_t cx, int32_t cy, int32_t w, int32_t h) {
+    if ((Draw() & 255) <= p) {
+      InPlace(f, cx, cy, cx + w, cy + h);
+      return;
+    }
+    int32_t dx = DrawBelow(d), dy = DrawBelow(d);
+    if (cx + dx + w > f.width) dx = 0;
+    if (cy + dy + h > f.height) dy = 0;
+    At(f, cx + dx, cy + dy, cx + dx + w, cy + dy + h, int64_t{f.x} + cx, int64_t{f.y} + cy);
+  });
+  return kTransitionStepDone;
+}
+
+// Modes 6 to 10: the threshold of a cell.
+int64_t DissolveThreshold(int mode, const TransitionFrame& f, int32_t p, int32_t cx, int32_t cy) {
+  const int64_t w = f.width, h = f.height, ramp = 2 * int64_t{p} - 256;
+  switch (mode) {
+    case 7:
+      return ((h - 1 - cy) * 256) / h + ramp;
+    case 8:
+      return (int64_t{cy} * 256) / h + ramp;
+    case 9:
+      return ((w - 1 - cx) * 256) / w + ramp;
+    case 10:
+      return (int64_t{cx} * 256) / w + ramp;
+    default:
+      return p;
+  }
+}
+
+int Dissolve(TransitionFrame& f, int32_t p, int mode) {
+  ForCells(f, 4, 2, [&](int32_t cx, int32_t cy, int32_t w, int32_t h) {
+    if ((Draw() & 255) <= DissolveThreshold(mode, f, p, cx, cy)) InPlace(f, cx, cy, cx + w, cy + h);
+  });
+  return kTransitionStepDone;
+}
+
+int CentreDissolve(TransitionFrame& f, int32_t p) {
+  const int64_t reach = ((int64_t{f.width} + f.height) * p) >> 8;
+  ForCells(f, 2, 2, [&](int32_t cx, int32_t cy, int32_t w, int32_t h) {
+    const double ex = 2.0 * cx - f.width, ey = 2.0 * cy - f.height;
+    const int64_t dist = int64_t(std::sqrt(ey * ey + ex * ex));
+    if ((Draw() & 255) <= reach - dist) InPlace(f, cx, cy, cx + w, cy + h);
+  });
+  return kTransitionStepDone;
+}
+
+// Modes 11 to 15.
+int GrowingSquare(TransitionFrame& f, int32_t p, int mode) {
+  const int64_t w = f.width, h = f.height;
+  const int64_t s = (std::max(w, h) * p) >> 8;
+  int64_t l = 0, t = 0;
+  if (mode == 11) {
+    l = std::max<int64_t>((w >> 1) - (s >> 1), 0);
+    t = std::max<int64_t>((h >> 1) - (s >> 1), 0);
+  } else {
+    if (mode == 13 || mode == 15) l = std::max<int64_t>(w - s, 0);
+    if (mode == 14 || mode == 15) t = std::max<int64_t>(h - s, 0);
+  }
+  InPlace(f, l, t, l + std::min(s, w - l), t + std::min(s, h - t));
+  return kTransitionStepDone;
+}
+
+// A line of a row or column mode: [from, to) along it, line i across.
+void Line(TransitionFrame& f, bool rows, int64_t i, int64_t from, int64_t to) {
+  if (rows) {
+    InPlace(f, from, i, to, i + 1);
+  } else {
+    InPlace(f, i, from, i + 1, to);
+  }
+}
+
+int Interlaced(TransitionFrame& f, int32_t p, bool rows) {
+  const int64_t along = rows ? f.width : f.height, count = rows ? f.height : f.width;
+  const int64_t e = (along * p) >> 8;
+  for (int64_t j = 0; j < count; ++j) {
+    if (j % 2 == 0) {
+      Line(f, rows, j, 0, e);
+    } else {
+      Line(f, rows, j, along - 1 - e, along);
+    }
+  }
+  return kTransitionStepDone;
+}
+
+int InterlacedTwoPhases(TransitionFrame& f, int32_t p, bool rows) {
+  const int64_t along = rows ? f.width : f.height, count = rows ? f.height : f.width;
+  auto phase = [&](int64_t e, int64_t first) {
+    for (int64_t j = first; j < count; j += 2) {
+      if (j % 4 == first) {
+        Line(f, rows, j, 0, e);
+      } else {
+        Line(f, rows, j, std::max<int64_t>(along - 1 - e, 0), along);
+      }
+    }
+  };
+  phase((along * std::min(p, 128)) >> 7, 0);
+  if (p > 128) phase((along * (p - 128)) >> 7, 1);
+  return kTransitionStepDone;
+}
+
+int FrayedEdge(TransitionFrame& f, int32_t p, bool fromTop) {
+  const int64_t w = f.width, h = f.height;
+  const int64_t e = (h * p) >> 8;
+  const int64_t offsets[6] = {-(w / 9), w / 9, -((2 * w) / 9), (2 * w) / 9, -(w / 3), w / 3};
+  if (fromTop) {
+    InPlace(f, 0, 0, w, e);
+  } else {
+    InPlace(f, 0, h - e, w, h);
+  }
+  for (int k = 0; k < 6; ++k) {
+    const int64_t r = fromTop ? e + k : h - e - 1 - k;
+    At(f, 0, r, w, r + 1, f.x + offsets[k], f.y + r);
+  }
+  return kTransitionStepDone;
+}
+
+// Modes 23 to 26.
+int CosineSlide(TransitionFrame& f, int32_t p, int mode) {
+  const TrigTables* trig = Trig();
+  if (!trig) return kNeedsTables;
+  const int32_t k = mode == 23 || mode == 25 ? 255 - p : p - 255;
+  for (int32_t i = 0; i < f.height; ++i) {
+    const int32_t dx =
+        mode <= 24 ? (trig->Cosine(i % 512) * k * 2) >> 16 : (trig->Cosine((i % 64) * 8) * k) >> 16;
+    At(f, 0, i, f.width, i + 1, int64_t{f.x} + dx, int64_t{f.y} + i);
+  }
+  return kTransitionStepDone;
+}
+
+// ---- Circles, grids, bands and blocks -----------------------------------------------------------
+
+int64_t Root(int64_t v) {
+  return int64_t(std::sqrt(double(std::max<int64_t>(v, 0))));
+}
+
+// One chord of the circle modes on row j: below 0 it lies on row 0; at or beyond H it draws
+// nothing.
+void Chord(TransitionFrame& f, int64_t j, int64_t l, int64_t r) {
+  if (j >= f.height) return;
+  j = std::max<int64_t>(j, 0);
+  InPlace(f, l, j, r, j + 1);
+}
+
+void CentredChord(TransitionFrame& f, int64_t j, int64_t length) {
+  const int64_t w = f.width;
+  const int64_t l = std::max<int64_t>((w >> 1) - (length >> 1), 0);
+  Chord(f, j, l, l + std::min(length, w - l));
+}
+
+int EdgeCircle(TransitionFrame& f, int32_t p, bool fromTop) {
+  const int64_t w = f.width, h = f.height;
+  const int64_t dmax = int64_t(2 * std::sqrt(double((w * w) / 4 + h * h)));
+  const int64_t d = (dmax * p) >> 8, radius = d >> 1, r2 = (d * d) / 4;
+  for (int64_t k = 0; k < radius; ++k) {
+    CentredChord(f, fromTop ? k : h - k, int64_t(2 * std::sqrt(double(r2 - k * k))));
+  }
+  return kTransitionStepDone;
+}
+
+int HalfCircle(TransitionFrame& f, int32_t p, bool fromLeft) {
+  const int64_t w = f.width, h = f.height;
+  const int64_t dmax = int64_t(2 * std::sqrt(double((h * h) / 4 + w * w)));
+  const int64_t d = (dmax * p) >> 8, r2 = (d * d) / 4;
+  for (int64_t j = (h >> 1) - (d >> 1); j < (h >> 1) + (d >> 1); ++j) {
+    const int64_t e = j - (h >> 1);
+    const int64_t length = std::min(Root(r2 - e * e), w);
+    if (fromLeft) {
+      Chord(f, j, 0, length);
+    } else {
+      Chord(f, j, w - length, w);
+    }
+  }
+  return kTransitionStepDone;
+}
+
+int CentreCircle(TransitionFrame& f, int32_t p) {
+  const int64_t h = f.height;
+  const int64_t d = ((int64_t{f.width} + h) * p) >> 8, r2 = (d * d) / 4;
+  for (int64_t j = (h >> 1) - (d >> 1); j < (h >> 1) + (d >> 1); ++j) {
+    const int64_t e = j - (h >> 1);
+    CentredChord(f, j, int64_t(2 * std::sqrt(double(std::max<int64_t>(r2 - e * e, 0)))));
+  }
+  return kTransitionStepDone;
+}
+
+int SquareGrid(TransitionFrame& f, int32_t p, int32_t cell) {
+  const int32_t s = (cell * p) >> 8;
+  ForCells(f, cell, cell, [&](int32_t cx, int32_t cy, int32_t, int32_t) {
+    InPlace(f, cx, cy, cx + std::min(s, f.width - cx), cy + std::min(s, f.height - cy));
+  });
+  return kTransitionStepDone;
+}
+
+// Modes 35 to 42.
+int Bands(TransitionFrame& f, int32_t p, bool rows, int32_t band, bool fromEnd) {
+  const int32_t count = rows ? f.height : f.width, along = rows ? f.width : f.height;
+  const int32_t limit = band == 8 ? p >> 5 : p >> 4;
+  for (int32_t i = 0; i < count; ++i) {
+    const int32_t c = fromEnd ? band - 1 - i % band : i % band;
+    if (c <= limit) Line(f, rows, i, 0, along);
+  }
+  return kTransitionStepDone;
+}
+
+int DiagonalStripes(TransitionFrame& f, int32_t p, int32_t period) {
+  const int64_t length = period == 8 ? p >> 5 : p >> 4, w = f.width;
+  for (int32_t j = 0; j < f.height; ++j) {
+    for (int64_t s = -(j % (period - 1)); s < w; s += period) {
+      const int64_t from = std::max<int64_t>(s, 0), to = std::min(s + length, w);
+      if (from < to) InPlace(f, from, j, to, j + 1);
+    }
+  }
+  return kTransitionStepDone;
+}
+
+// Modes 45 to 52: table k serves mode 45 + k.
+int OrderedBlocks(TransitionFrame& f, int32_t p, int mode) {
+  static constexpr int32_t kCells[kBlockOrderTables] = {1, 1, 2, 2, 4, 4, 8, 8};
+  const int k = mode - 45;
+  const int32_t c = kCells[k], t = p >> 4;
+  const BlockOrder& order = BlockOrderTable(k);
+  for (int32_t cy = 0; cy < f.height; cy += c) {
+    const int32_t row = ((cy / c) % 4) * 4, bottom = std::min(cy + c, f.height);
+    for (int32_t cx = 0; cx < f.width; cx += c) {
+      if (order[size_t(row + (cx / c) % 4)] <= t)
+        InPlace(f, cx, cy, std::min(cx + c, f.width), bottom);
+    }
+  }
+  return kTransitionStepDone;
+}
+
+// ---- Cross-fade and filters ---------------------------------------------------------------------
+
+uint32_t Weights(int32_t w) {
+  const uint32_t v = uint32_t(w) & 0xFF;
+  return v | v << 8 | v << 16;
+}
+
+// Where the whole picture lands, for the operations that mark their own area (suspended
+// during the frame).
+void TouchWhole(TransitionFrame& f) {
+  if (!f.destination) return;
+  const Rect& clip = *f.destination->GetClipRectPtr();
+  f.touched = {std::max(f.x, clip.left), std::max(f.y, clip.top),
+               Fit(std::min<int64_t>(int64_t{f.x} + f.width, clip.right)),
+               Fit(std::min<int64_t>(int64_t{f.y} + f.height, clip.bottom))};
+}
+
+// DirectDraw memory has no weighted blit: unsuitable surfaces, not the unknown mode's answer.
+int CrossFade(TransitionFrame& f, int32_t p) {
+  if (f.kind == kDrawDirectDraw) return kTransitionUnsuitable;
+  TouchWhole(f);
+  if (f.kind == kDrawCopy) {
+    f.destination->WeightedBlit(f.source, Weights(256 - p), Weights(p - 1), f.x, f.y, nullptr);
+  } else {
+    f.destination->AlphaOpacityBlit(0, f.source, p - 1, f.x, f.y, nullptr);
+  }
+  return kTransitionStepDone;
+}
+
+// Modes 68 to 70: the whole picture, then a filter over where it landed.
+int Filtered(TransitionFrame& f, int32_t p, int mode) {
+  CurrentPieceSink().DrawWhole(f);
+  TouchWhole(f);
+  const Rect drawn{f.x, f.y, Fit(int64_t{f.x} + f.width), Fit(int64_t{f.y} + f.height)};
+  const int blockSize = ((255 - p) >> 2) + 1, anchor = mode == 68 ? 0 : 1;
+  if (f.kind != kDrawDirectDraw) {
+    if (mode == 70) {
+      f.destination->Invert(0, &drawn);
+    } else {
+      f.destination->Mosaic(blockSize, anchor, &drawn);
+    }
+    return kTransitionStepDone;
+  }
+  const int format = ClassifyPixelFormat(f.ddTarget, nullptr, nullptr);
+  host::DdSurfaceDesc desc;
+  if (f.ddTarget->Lock(&desc) != host::kDdOk) return kTransitionUnsuitable;
+  if (mode == 70) {
+    InvertPixelMemory(0, format, desc.surface, desc.pitch, &drawn, &f.ddClip);
+  } else {
+    MosaicPixelMemory(format, desc.surface, desc.pitch, &drawn, &f.ddClip, blockSize, anchor);
+  }
+  f.ddTarget->Unlock();
+  return kTransitionStepDone;
+}
+
+// ---- Block flights over the random order table -------------------------------------------------
+
+// Blocks of bw by bh; place(bx, by) answers where the block goes, relative to its own place.
+template <typename Place>
+int Blocks(TransitionFrame& f, int32_t bw, int32_t bh, Place&& place) {
+  ForCells(f, bw, bh, [&](int32_t bx, int32_t by, int32_t w, int32_t h) {
+    const std::pair<int64_t, int64_t> off = place(bx, by);
+    At(f, bx, by, bx + w, by + h, f.x + (bx + off.first), f.y + (by + off.second));
+  });
+  return kTransitionStepDone;
+}
+
+int64_t Approach(const TransitionFrame& f, int32_t p) {
+  const int64_t span = int64_t{f.width} + f.height;
+  return span - ((span * p) >> 8);
+}
+
+// The block's distance from the centre and the unit vector times 256 toward it.
+struct Radial {
+  int64_t dx, dy, d, ux, uy;
+};
+Radial RadialOf(const TransitionFrame& f, int32_t bx, int32_t by) {
+  Radial r;
+  r.dx = bx - f.width / 2, r.dy = by - f.height / 2;
+  r.d = int64_t(std::sqrt(double(r.dx * r.dx + r.dy * r.dy)));
+  r.ux = r.d ? (r.dx * 256) / r.d : r.dx;
+  r.uy = r.d ? (r.dy * 256) / r.d : r.dy;
+  return r;
+}
+
+// Mode 55's random share of the approach along the unit vector, for block row `row`.
+std::pair<int64_t, int64_t> Scatter(const uint8_t* table, const Radial& r, int64_t row, int32_t bx,
+                                    int64_t o) {
+  return {(table[(26 * row + bx) & 255] * r.ux * o) >> 16,
+          (table[(1 + 38 * row + bx) & 255] * r.uy * o) >> 16};
+}
+
+int Flight(TransitionFrame& f, int32_t p, int mode) {
+  const TrigTables* trig = Trig();
+  if (mode >= 57 && mode <= 63 && !trig) return kNeedsTables;
+  BuildRandomOrderTable();
+  const uint8_t* table = RandomOrderTable();
+  const int64_t o = Approach(f, p);
+  const int64_t a = (256 - int64_t{p}) * 2;
+  switch (mode) {
+    case 54:
+      return Blocks(f, 4, 2, [&](int32_t bx, int32_t by) {
+        return std::pair{(table[(bx + by) & 255] * o) >> 8, (table[(bx + by + 1) & 255] * o) >> 8};
+      });
+    case 55:
+    case 56:
+      return Blocks(f, mode == 55 ? 4 : 2, 2, [&](int32_t bx, int32_t by) {
+        return Scatter(table, RadialOf(f, bx, by), by / 2, bx, o);
+      });
+    case 57:
+      return Blocks(f, 4, 2, [&](int32_t bx, int32_t by) {
+        const auto s = Scatter(table, RadialOf(f, bx, by), by / 2, bx, o);
+        return std::pair{(s.first * Cos(*trig, a)) >> 16, (s.second * Sin(*trig, a)) >> 16};
+      });
+    case 58:
+      return Blocks(f, 4, 2, [&](int32_t bx, int32_t by) {
+        Radial r = RadialOf(f, bx, by);
+        if (r.d) {
+          r.ux = ((Sin(*trig, a) * (r.dx * 256)) >> 16) / r.d;
+          r.uy = ((Cos(*trig, a) * (r.dy * 256)) >> 16) / r.d;
+        }
+        return std::pair{(r.ux * o) >> 8, (r.uy * o) >> 8};
+      });
+    case 59:
+      return Blocks(f, 4, 2, [&](int32_t bx, int32_t by) {
+        const Radial r = RadialOf(f, bx, by);
+        return std::pair{((r.dx * Cos(*trig, a >> 2)) * o) >> 24,
+                         ((r.dy * Sin(*trig, a)) * o) >> 24};
+      });
+    case 63:
+      // The block's offset from the centre turned by a, plus mode 55's scatter: both vanish as
+      // p nears 256, so the blocks close in on their places.
+      return Blocks(f, 4, 4, [&](int32_t bx, int32_t by) {
+        const Radial r = RadialOf(f, bx, by);
+        const int64_t c = Cos(*trig, a), s = Sin(*trig, a);
+        const int64_t tx = (r.dx * c + r.dy * s) >> 16, ty = (r.dy * c - r.dx * s) >> 16;
+        const auto scatter = Scatter(table, r, by / 4, bx, o);
+        return std::pair{tx - r.dx + scatter.first, ty - r.dy + scatter.second};
+      });
+    default:  // 60 to 62
+      return Blocks(f, 2 << (mode - 60), 2 << (mode - 60), [&](int32_t bx, int32_t by) {
+        const Radial r = RadialOf(f, bx, by);
+        const int64_t turn = 2 * int64_t{p};
+        const int64_t c = Cos(*trig, turn), s = Sin(*trig, turn);
+        const int64_t tx = (r.dx * c + r.dy * s) >> 16, ty = (r.dy * c - r.dx * s) >> 16;
+        return std::pair{tx - r.dx, ty - r.dy};
+      });
+  }
+}
+
+int DroppingCells(TransitionFrame& f, int32_t p, int32_t size) {
+  BuildRandomOrderTable();
+  const uint8_t* table = RandomOrderTable();
+  const int32_t shift = size == 8 ? 4 : 3, stride = size == 8 ? 104 : 208;
+  ForCells(f, size, size, [&](int32_t bx, int32_t by, int32_t w, int32_t) {
+    const int32_t c = bx / size, r = by / size;
+    const int32_t rank = table[(c + stride * r) & 255];
+    const int32_t h = std::min((((rank >> 1) + p) >> shift) - size, size);
+    if (h <= 0) return;
+    At(f, bx, by, bx + w, std::min(by + h, f.height), int64_t{f.x} + bx,
+       int64_t{f.y} + by + size - h);
+  });
+  return kTransitionStepDone;
+}
+
+int Jitter(TransitionFrame& f, int32_t p, bool falling) {
+  BuildRandomOrderTable();
+  const uint8_t* table = RandomOrderTable();
+  const int32_t q = (p >> 1) + 1;
+  return Blocks(f, 4, 4, [&](int32_t bx, int32_t by) {
+    const int64_t c = bx / 4, r = by / 4;
+    const int64_t u = table[(c + 13 * r) & 255], v = table[(c + 19 * r) & 255];
+    if (falling) return std::pair{((u - 128) * (256 - p)) >> 11, (v * (256 - p)) >> 11};
+    return std::pair{(u - 128) / q, (v - 128) / q};
+  });
+}
+
+// ---- Pinwheels and halves
+// -------------------------------------------------------------------------
+
+// One sector of a pinwheel: unit steps along its axis (u) and toward the next axis (v).
+struct Sector {
+  int ux, uy, vx, vy;
+};
+
+// How far the picture reaches from the centre along a unit step.
+int64_t Reach(const TransitionFrame& f, int sx, int sy) {
+  const int64_t cx = f.width / 2, cy = f.height / 2;
+  if (sx > 0) return f.width - 1 - cx;
+  if (sx < 0) return cx;
+  if (sy > 0) return f.height - 1 - cy;
+  return cy;
+}
+
+int Pinwheel(TransitionFrame& f, int32_t p, bool clockwise) {
+  const TrigTables* trig = Trig();
+  if (!trig) return kNeedsTables;
+  static constexpr Sector kClockwise[4] = {
+      {1, 0, 0, 1}, {0, 1, -1, 0}, {-1, 0, 0, -1}, {0, -1, 1, 0}};
+  static constexpr Sector kCounter[4] = {
+      {1, 0, 0, -1}, {0, -1, -1, 0}, {-1, 0, 0, 1}, {0, 1, 1, 0}};
+  const int64_t c = Cos(*trig, p / 2), s = Sin(*trig, p / 2);
+  const int64_t cx = f.width / 2, cy = f.height / 2;
+  for (int k = 0; k < 4; ++k) {
+    const Sector& e = clockwise ? kClockwise[k] : kCounter[k];
+    const int64_t uMax = Reach(f, e.ux, e.uy), vMax = Reach(f, e.vx, e.vy);
+    for (int64_t v = 0; v <= vMax; ++v) {
+      // Half-open at the axes: the line u = 0 belongs to the previous sector; the centre to the
+      // first.
+      int64_t u0 = k == 0 && v == 0 ? 0 : 1;
+      if (v > 0) {
+        if (s <= 0) break;
+        u0 = std::max(u0, (v * c + s - 1) / s);
+      }
+      if (u0 > uMax) {
+        if (v > 0) break;
+        continue;
+      }
+      // The line from u0 to uMax at v, as a row or a column of the picture.
+      const int64_t x0 = cx + u0 * e.ux + v * e.vx, y0 = cy + u0 * e.uy + v * e.vy;
+      const int64_t x1 = cx + uMax * e.ux + v * e.vx, y1 = cy + uMax * e.uy + v * e.vy;
+      InPlace(f, std::min(x0, x1), std::min(y0, y1), std::max(x0, x1) + 1, std::max(y0, y1) + 1);
+    }
+  }
+  return kTransitionStepDone;
+}
+
+int Halves(TransitionFrame& f, int32_t p, bool rows) {
+  const int64_t length = rows ? f.height : f.width, half = length / 2;
+  const int64_t s = half * p / 256;
+  if (rows) {
+    At(f, 0, half - s, f.width, half, f.x, f.y);
+    At(f, 0, half, f.width, half + s, f.x, f.y + length - s);
+  } else {
+    At(f, half - s, 0, half, f.height, f.x, f.y);
+    At(f, half, 0, half + s, f.height, f.x + length - s, f.y);
+  }
+  return kTransitionStepDone;
+}
+
+// ---- The table
+// ------------------------------------------------------------------------------------
+
+int Pattern(int mode, TransitionFrame& f, int32_t p) {
+  if (f.width <= 0 || f.height <= 0) return kTransitionStepDone;
+  if (mode <= 1) return Mirror(f, mode == 1);
+  if (mode <= 3) return Wave(f, p, mode == 2);
+  if (mode == 4) return RowJitter(f, p);
+  if (mode == 5) return JitteredCells(f, p);
+  if (mode <= 10) return Dissolve(f, p, mode);
+  if (mode <= 15) return GrowingSquare(f, p, mode);
+  if (mode <= 17) return Interlaced(f, p, mode == 16);
+  if (mode <= 19) return InterlacedTwoPhases(f, p, mode == 18);
+  if (mode == 20) return CentreDissolve(f, p);
+  if (mode <= 22) return FrayedEdge(f, p, mode == 21);
+  if (mode <= 26) return CosineSlide(f, p, mode);
+  if (mode <= 28) return EdgeCircle(f, p, mode == 27);
+  if (mode <= 30) return HalfCircle(f, p, mode == 29);
+  if (mode == 31) return CentreCircle(f, p);
+  if (mode <= 34) return SquareGrid(f, p, 4 << (mode - 32));
+  if (mode <= 42) {
+    const int k = mode - 35;
+    return Bands(f, p, k >= 4, k % 4 < 2 ? 8 : 16, k % 2 == 1);
+  }
+  if (mode <= 44) return DiagonalStripes(f, p, mode == 43 ? 8 : 16);
+  if (mode <= 52) return OrderedBlocks(f, p, mode);
+  if (mode == 53) return CrossFade(f, p);
+  if (mode <= 63) return Flight(f, p, mode);
+  if (mode <= 65) return DroppingCells(f, p, mode == 64 ? 8 : 16);
+  if (mode <= 67) return Jitter(f, p, mode == 67);
+  if (mode <= 70) return Filtered(f, p, mode);
+  if (mode <= 84) return Pinwheel(f, p, mode == 83);
+  return Halves(f, p, mode == 86);
+}
+
+template <int Mode>
+int Routine(Surface* destination, const Surface* source, int32_t progress, int32_t x, int32_t y,
+            int kind, Surface* backBuffer) {
+  if constexpr (Mode >= 71 && Mode <= 82) {
+    constexpr int k = Mode - 71;
+    constexpr bool fromStart = k % 2 == 0;
+    if constexpr (k < 8) {
+      constexpr int32_t strip = k % 4 < 2 ? 16 : 8;
+      return k < 4 ? TransitionCascadeColumns(destination, source, progress, x, y, fromStart, kind,
+                                              strip, backBuffer)
+                   : TransitionCascadeRows(destination, source, progress, x, y, fromStart, kind,
+                                           strip, backBuffer);
+    } else {
+      return k < 10 ? TransitionSmearColumns(destination, source, progress, x, y, fromStart, kind,
+                                             backBuffer)
+                    : TransitionSmearRows(destination, source, progress, x, y, fromStart, kind,
+                                          backBuffer);
+    }
+  } else {
+    return RunTransitionFrame(destination, source, progress, x, y, kind, backBuffer,
+                              [](TransitionFrame& f, int32_t p) { return Pattern(Mode, f, p); });
+  }
+}
+
+template <size_t... Modes>
+constexpr std::array<TransitionRoutine, sizeof...(Modes)> MakeTable(std::index_sequence<Modes...>) {
+  return {&Routine<int(Modes)>...};
+}
+
+constexpr std::array<TransitionRoutine, kTransitionModes> kRoutines =
+    MakeTable(std::make_index_sequence<kTransitionModes>());
+
+}  // namespace
+
+TransitionRoutine NumberedModeRoutine(int mode) {
+  if (mode < 0 || mode >= kTransitionModes) return nullptr;
+  return kRoutines[size_t(mode)];
+}
+
+}  // namespace bw

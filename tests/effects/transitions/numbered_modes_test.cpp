@@ -1,0 +1,450 @@
+#include "effects/transitions/numbered_modes.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "common/global.h"
+#include "effects/transitions/transition_random.h"
+#include "graphics/device/direct_draw_device.h"
+#include "graphics/pixel/blend_tables.h"
+#include "graphics/surface/directdraw_image_surface.h"
+#include "graphics/surface/image_surface.h"
+#include "graphics/surface/pixel_library.h"
+#include "host/presentation_sink.h"
+#include "platform/mmx_flag.h"
+#include "platform/trig_tables.h"
+#include "support/fuzz_seeds.h"
+#include "support/transition_recorder.h"
+
+namespace bw {
+namespace {
+
+constexpr int32_t kX = 5, kY = 7;
+
+std::unique_ptr<ImageSurface> Picture(int32_t w, int32_t h) {
+  auto s = std::make_unique<ImageSurface>();
+  EXPECT_EQ(s->Create(w, h, 32, 0), 0);
+  for (int32_t j = 0; j < h; ++j) {
+    for (int32_t i = 0; i < w; ++i) s->SetPixel(i, j, 0xFF000000u | uint32_t(i << 12 | j));
+  }
+  return s;
+}
+
+class NumberedModesTest : public testing::Test {
+ protected:
+  std::vector<TransitionPiece> Record(int mode, int32_t w, int32_t h, int32_t p,
+                                      int* result = nullptr) {
+    auto source = Picture(w, h);
+    sink.drawn.clear();
+    const int r = TransitionTable()[size_t(mode)](&target, source.get(), p, kX, kY, 0, nullptr);
+    if (result) *result = r;
+    std::vector<TransitionPiece> pieces;
+    for (const DrawnPiece& d : sink.drawn) {
+      if (!d.whole) pieces.push_back(d.piece);
+    }
+    return pieces;
+  }
+  // How often each source pixel was drawn in place (pieces drawn elsewhere fail the test).
+  std::vector<int> InPlaceCount(int mode, int32_t w, int32_t h, int32_t p) {
+    std::vector<int> count(size_t(w) * size_t(h));
+    for (const TransitionPiece& piece : Record(mode, w, h, p)) {
+      const Rect& r = piece.source;
+      EXPECT_EQ(piece.x, kX + r.left);
+      EXPECT_EQ(piece.y, kY + r.top);
+      for (int32_t j = std::max(r.top, 0); j < std::min(r.bottom, h); ++j) {
+        for (int32_t i = std::max(r.left, 0); i < std::min(r.right, w); ++i) {
+          ++count[size_t(j) * size_t(w) + size_t(i)];
+        }
+      }
+    }
+    return count;
+  }
+  void SetUp() override { ASSERT_EQ(target.Create(64, 64, 32, 0), 0); }
+
+  ImageSurface target;
+  TrigTables trig;
+  ScopedGlobal<TrigTables> publishTrig{&trig};
+  RecordingSink sink;
+  ScopedGlobal<PieceSink> recording{&sink};
+};
+
+TEST_F(NumberedModesTest, LineAndSquareModesMatchTheirWorkedCases) {
+  auto middle = Record(2, 640, 2, 255);
+  EXPECT_EQ(middle[1].size.width, 645) << "the middle row (n = 0) is widened by 2/256";
+  EXPECT_EQ(middle[1].x, kX - 2);
+
+  EXPECT_EQ(Record(11, 100, 60, 64)[0].source, (Rect{38, 18, 63, 43}));
+  EXPECT_EQ(Record(12, 60, 100, 64)[0].source, (Rect{0, 0, 25, 25}));
+
+  auto rows = Record(16, 10, 4, 64);
+  EXPECT_EQ(rows[0].source, (Rect{0, 0, 2, 1}));
+  EXPECT_EQ(rows[1].source, (Rect{7, 1, 10, 2}));
+
+  EXPECT_EQ(Record(18, 8, 8, 128).size(), 4u) << "p = 128: only the even rows";
+  EXPECT_EQ(Record(18, 8, 8, 129).size(), 8u);
+
+  auto frayed = Record(21, 90, 40, 64);
+  const int32_t offsets[6] = {-10, 10, -20, 20, -30, 30};
+  for (int k = 0; k < 6; ++k) EXPECT_EQ(frayed[size_t(k) + 1].x, kX + offsets[k]) << k;
+
+  for (int mode = 23; mode <= 26; ++mode) {
+    for (const TransitionPiece& piece : Record(mode, 12, 40, 255)) EXPECT_EQ(piece.x, kX) << mode;
+  }
+  auto jitter = Record(4, 30, 20, 255);
+  for (const TransitionPiece& piece : jitter) EXPECT_EQ(piece.x, kX);
+}
+
+TEST_F(NumberedModesTest, CircleBandAndBlockModesMatchTheirWorkedCases) {
+  auto top = Record(27, 32, 16, 128);
+  ASSERT_EQ(top.size(), 11u);
+  EXPECT_EQ(top[0].source.Width(), 22);
+  EXPECT_EQ(top[10].source.top, 10);
+  auto bottom = Record(28, 32, 16, 128);
+  ASSERT_EQ(bottom.size(), 10u) << "the widest chord falls below the picture";
+  EXPECT_EQ(bottom[0].source.top, 15);
+  EXPECT_EQ(bottom[0].source.Width(), 21);
+
+  for (int covered : InPlaceCount(31, 32, 32, 255)) EXPECT_GE(covered, 1);
+  EXPECT_EQ(Record(35, 32, 4, 31).size(), 4u);
+  EXPECT_EQ(Record(35, 32, 4, 224).size(), 32u);
+  EXPECT_TRUE(Record(43, 32, 4, 31).empty());
+
+  auto in = Record(45, 8, 8, 15), out = Record(46, 8, 8, 15);
+  ASSERT_EQ(in.size(), 4u);
+  EXPECT_EQ(in[0].source, (Rect{0, 0, 1, 1}));
+  EXPECT_EQ(out[0].source, (Rect{1, 1, 2, 2}));
+  EXPECT_EQ(Record(51, 5, 6, 1)[0].source, (Rect{0, 0, 5, 6}));
+  // Mode 52 at p = 64: ranks 0 to 4 of the spiral out, five cells of every 32-pixel tile.
+  EXPECT_EQ(Record(52, 32, 32, 64).size(), 5u);
+  EXPECT_EQ(Record(52, 32, 32, 1).size(), 1u);
+
+  auto halves = Record(85, 64, 4, 64);
+  EXPECT_EQ(halves[0].source, (Rect{24, 0, 32, 4}));
+  EXPECT_EQ(halves[1].source, (Rect{32, 0, 40, 4}));
+  EXPECT_EQ(halves[1].x, kX + 56);
+}
+
+TEST_F(NumberedModesTest, FlyingBlocksArriveAndTheTurningGridTurns) {
+  for (const TransitionPiece& piece : Record(54, 40, 30, 255)) {
+    EXPECT_LE(std::abs(piece.x - (kX + piece.source.left)), 1);
+    EXPECT_LE(std::abs(piece.y - (kY + piece.source.top)), 1);
+  }
+  auto turned = Record(60, 40, 30, 128);
+  EXPECT_EQ(turned[0].x, kX + 40);
+  EXPECT_EQ(turned[0].y, kY + 30);
+  // Far from the centre the offsets need 64-bit products: blocks stay within the picture's
+  // reach of their places instead of flying off by wrapped amounts.
+  for (int mode = 54; mode <= 63; ++mode) {
+    for (const TransitionPiece& piece : Record(mode, 1280, 720, 200)) {
+      ASSERT_LE(std::abs(int64_t{piece.x} - kX - piece.source.left), 2000) << mode;
+      ASSERT_LE(std::abs(int64_t{piece.y} - kY - piece.source.top), 2000) << mode;
+    }
+  }
+  // Mode 63 closes in: at p = 255 every block is a few pixels from its place at most.
+  for (const TransitionPiece& piece : Record(63, 120, 80, 255)) {
+    EXPECT_LE(std::abs(piece.x - kX - piece.source.left), 8);
+    EXPECT_LE(std::abs(piece.y - kY - piece.source.top), 8);
+  }
+}
+
+// The pinwheel's sectors from the centre, independently of how the mode splits them.
+bool PinwheelLaw(int mode, const TrigTables& trig, int32_t w, int32_t h, int32_t p, int32_t i,
+                 int32_t j) {
+  const int64_t x = i - w / 2, y = j - h / 2;
+  if (x == 0 && y == 0) return true;
+  const int64_t c = trig.Cosine(p / 2), s = trig.Cosine(p / 2 - 128);
+  // (u, v) in each sector's frame; v turns toward the next axis.
+  const int64_t frames[4][2] = {{x, mode == 83 ? y : -y},
+                                {mode == 83 ? y : -y, -x},
+                                {-x, mode == 83 ? -y : y},
+                                {mode == 83 ? -y : y, x}};
+  for (const auto& uv : frames) {
+    if (uv[0] > 0 && uv[1] >= 0 && uv[1] * c <= uv[0] * s) return true;
+  }
+  return false;
+}
+
+TEST_F(NumberedModesTest, PinwheelsDrawTheirSectorsOncePerPixel) {
+  for (int mode : {83, 84}) {
+    for (const Size size : {Size{1, 1}, Size{7, 5}, Size{33, 17}, Size{40, 30}}) {
+      for (int32_t p : {1, 2, 64, 128, 200, 255}) {
+        const auto count = InPlaceCount(mode, size.width, size.height, p);
+        for (int32_t j = 0; j < size.height; ++j) {
+          for (int32_t i = 0; i < size.width; ++i) {
+            const int expected = PinwheelLaw(mode, trig, size.width, size.height, p, i, j) ? 1 : 0;
+            ASSERT_EQ(count[size_t(j * size.width + i)], expected)
+                << "mode " << mode << " p " << p << " pixel " << i << "," << j;
+          }
+        }
+      }
+    }
+  }
+}
+
+TEST_F(NumberedModesTest, RandomModesTakeOneDrawPerRowOrCell) {
+  struct Case {
+    int mode;
+    int32_t draws;  // on a 7 x 5 picture
+  } cases[] = {{4, 5}, {6, 6}, {7, 6}, {10, 6}, {20, 12}};
+  for (const Case& c : cases) {
+    ReseedTransitionRandom(99);
+    Record(c.mode, 7, 5, 100);
+    SubtractiveRandom twin;
+    twin.Seed(99);
+    for (int32_t k = 0; k < c.draws; ++k) twin.DrawRaw();
+    EXPECT_EQ(TransitionRandom().DrawRaw(), twin.DrawRaw()) << "mode " << c.mode;
+  }
+  // Mode 5: a wandering cell takes two more.
+  ReseedTransitionRandom(7);
+  SubtractiveRandom twin;
+  twin.Seed(7);
+  int32_t expected = 0;
+  for (int k = 0; k < 6; ++k) expected += (twin.DrawRaw() & 255) <= 1 ? 1 : 3;
+  Record(5, 7, 5, 1);
+  twin.Seed(7);
+  for (int32_t k = 0; k < expected; ++k) twin.DrawRaw();
+  EXPECT_EQ(TransitionRandom().DrawRaw(), twin.DrawRaw());
+}
+
+TEST_F(NumberedModesTest, ModesNeedingTheCosineTableAnswerOneWithoutIt) {
+  ScopedGlobal<TrigTables> none{nullptr};
+  for (int mode : {2, 3, 23, 24, 25, 26, 57, 58, 59, 60, 61, 62, 63, 83, 84}) {
+    int result = 0;
+    EXPECT_TRUE(Record(mode, 8, 8, 100, &result).empty()) << mode;
+    EXPECT_EQ(result, 1) << mode;
+    Record(mode, 8, 8, 256, &result);
+    EXPECT_EQ(result, 0) << "the final step needs no table, mode " << mode;
+  }
+}
+
+TEST_F(NumberedModesTest, CrossFadeRefusesDirectDrawMemory) {
+  DirectDrawDevice device;
+  ASSERT_EQ(device.Create(false, false, nullptr, nullptr, 0, true, 640, 480), 0);
+  ScopedGlobal<DirectDrawDevice> display{&device};
+  DirectDrawImageSurface to, from;
+  ASSERT_EQ(to.Create(16, 16, true, false, nullptr), 0);
+  ASSERT_EQ(from.Create(8, 8, true, false, nullptr), 0);
+  EXPECT_EQ(NumberedTransitionDispatch(53, &to, &from, 100, 0, 0, 0, nullptr), 1)
+      << "unsuitable, not the unknown mode's -1 (read as success)";
+}
+
+TEST_F(NumberedModesTest, FiltersOnDirectDrawMemoryGiveTheImageBytes) {
+  DirectDrawDevice device;
+  ASSERT_EQ(device.Create(false, false, nullptr, nullptr, 0, true, 640, 480), 0);
+  ScopedGlobal<DirectDrawDevice> display{&device};
+  ScopedGlobal<PieceSink> own{nullptr};
+  auto picture = Picture(16, 12);
+  DirectDrawImageSurface to, from;
+  ASSERT_EQ(to.Create(24, 20, true, false, nullptr), 0);
+  ASSERT_EQ(from.Create(16, 12, true, false, nullptr), 0);
+  ASSERT_EQ(from.CopyFromImage(picture.get(), 0, 0, nullptr, 0), 0);
+  ImageSurface image;
+  ASSERT_EQ(image.Create(24, 20, 32, 0), 0);
+  for (int mode : {68, 69, 70}) {
+    to.FillColor(0, 0, 0);
+    image.Fill(0xFF000000u, nullptr);
+    ASSERT_EQ(NumberedTransitionDispatch(mode, &to, &from, 40, 3, 2, 0, nullptr), 0) << mode;
+    ASSERT_EQ(TransitionTable()[size_t(mode)](&image, picture.get(), 40, 3, 2, 0, nullptr), 0);
+    for (int32_t j = 0; j < 20; ++j) {
+      for (int32_t i = 0; i < 24; ++i) {
+        ASSERT_EQ(to.GetPixel(i, j) & 0xFFFFFF, image.GetPixel(i, j) & 0xFFFFFF)
+            << "mode " << mode << " at " << i << "," << j;
+      }
+    }
+  }
+}
+
+class NumberedModePixelsTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(target.Create(16, 16, 32, 0), 0);
+    target.Fill(0xFF40FF80u, nullptr);
+  }
+  ImageSurface target;
+};
+
+TEST_F(NumberedModePixelsTest, CrossFadeWeighsTheTwoPicturesAndRefusesDirectDrawMemory) {
+  auto source = Picture(16, 16);
+  source->Fill(0xFF0000FFu, nullptr);
+  ASSERT_EQ(TransitionTable()[53](&target, source.get(), 1, 0, 0, 0, nullptr), 0);
+  // Weights 255 and 0: a channel of 255 reads 254, 0x40 reads 0x3F.
+  EXPECT_EQ(target.GetPixel(3, 3) & 0xFFFFFF, 0x3FFE7Fu);
+  ASSERT_EQ(TransitionTable()[53](&target, source.get(), 129, 0, 0, 0, nullptr), 0);
+  const uint32_t mixed = target.GetPixel(3, 3);
+  EXPECT_EQ(mixed & 0xFF, ((0x7Fu * 127 + 0xFF * 128) >> 8));
+}
+
+TEST_F(NumberedModePixelsTest, FiltersLeaveThePictureUnchangedAtTheirLastStep) {
+  auto source = Picture(16, 16);
+  for (int mode : {68, 69}) {
+    target.Fill(0, nullptr);
+    ASSERT_EQ(TransitionTable()[size_t(mode)](&target, source.get(), 255, 0, 0, 0, nullptr), 0);
+    for (int32_t j = 0; j < 16; ++j) {
+      for (int32_t i = 0; i < 16; ++i) ASSERT_EQ(target.GetPixel(i, j), source->GetPixel(i, j));
+    }
+  }
+  ASSERT_EQ(TransitionTable()[70](&target, source.get(), 100, 0, 0, 0, nullptr), 0);
+  EXPECT_EQ(target.GetPixel(2, 3) & 0xFFFFFF, ~source->GetPixel(2, 3) & 0xFFFFFF);
+  ASSERT_EQ(TransitionTable()[68](&target, source.get(), 1, 0, 0, 0, nullptr), 0);
+  EXPECT_EQ(target.GetPixel(0, 0), target.GetPixel(15, 15)) << "one 64-pixel block";
+}
+
+// The transition fuzz target's input: mode, width, height, x, y, progress (16 bits), kind and
+// the generator's seed (16 bits), one family of modes per seed.
+TEST(TransitionFuzzSeeds, CoverEveryFamily) {
+  test::FuzzSeeds seeds;
+  struct Seed {
+    const char* name;
+    uint8_t mode, w, h, x, y, progress, kind;
+  } cases[] = {{"mirror", 0, 7, 5, 250, 3, 100, 0},     {"wave", 2, 33, 17, 0, 0, 30, 1},
+               {"cells", 5, 30, 20, 9, 9, 1, 0},        {"circle", 31, 33, 17, 252, 250, 200, 0},
+               {"blocks", 51, 20, 20, 4, 4, 64, 1},     {"crossfade", 53, 16, 9, 30, 0, 129, 0},
+               {"flight", 58, 39, 39, 200, 200, 90, 0}, {"filter", 69, 33, 17, 2, 2, 9, 0},
+               {"strips", 80, 20, 30, 0, 10, 120, 1},   {"pinwheel", 83, 39, 21, 8, 8, 200, 0},
+               {"halves", 86, 30, 39, 30, 0, 128, 3}};
+  for (const Seed& c : cases) {
+    seeds[c.name] = {c.mode, c.w, c.h, c.x, c.y, c.progress, 0, c.kind, 42, 0};
+  }
+  test::CheckOrWriteFuzzSeeds("transition", seeds);
+}
+
+}  // namespace
+}  // namespace bw
+
+namespace bw {
+namespace {
+
+constexpr int32_t kProgresses[] = {1, 64, 128, 192, 255, 256};
+constexpr int32_t kGoldenX = 20, kGoldenY = 13;
+
+// One hash per mode of kind 0's frames at every progress above, on a coordinate-coded 160 x 120
+// source over a patterned destination, the generator seeded.
+constexpr uint64_t kGoldenCopy[kTransitionModes] = {
+    0x1dffa30cb260b275ull, 0x333259c078f4f4f5ull, 0x1f7e5985120049eeull, 0x1af5e9587099d2b3ull,
+    0x6cfeea2a75373545ull, 0x348dacece1fe77a5ull, 0x83013bd3ff629f62ull, 0x7e7218530d2b93beull,
+    0xa754afc985390a66ull, 0xec2ade4dbe7a0752ull, 0x14ff36797e74832aull, 0xb4d84352ef4b102dull,
+    0x59c6ad626a1a6cedull, 0xc7b7e7a642e7d981ull, 0xdc4dd37910c7214dull, 0x5249ebadac7f3b11ull,
+    0xc44e2e2b168dcee5ull, 0x530a7000f8fe9d69ull, 0x94a0b1fbf9c75919ull, 0x5c488f5e84e5c8c5ull,
+    0x50965bf610c514eeull, 0xf74705e5fb8eb3e5ull, 0xa95e2defa2c5d351ull, 0xb679d1727da9b7e0ull,
+    0x11ad900030d0fb4bull, 0xf64f9305acfb6be6ull, 0x3d78f26d2ec0f45aull, 0x5fe0adda1590cfe9ull,
+    0xeb79d0c463c48c79ull, 0xeda4419ea82bdbb9ull, 0x61dd16a3ef214081ull, 0x5cbc52476791d318ull,
+    0x4de62506bc21ce36ull, 0xc29b67e84555851ull,  0x777e05e507e9a301ull, 0x2b399da80ce276e5ull,
+    0x14bfdc62be356db5ull, 0x2e3434d13b8be1f9ull, 0xf7e16844666b0199ull, 0x278f83da1fb2f085ull,
+    0x5809dc4783c41c75ull, 0x9767699a9b24360dull, 0x2da4a4a5b7dba7cdull, 0xaf43c7f2a05af342ull,
+    0x8a52821306bdf5feull, 0x6e3472db9ec467d5ull, 0x7cbc4e8e595831d9ull, 0x70b11c40a2a85c91ull,
+    0x8cdfcafb7ca09fc6ull, 0x628c73693841c271ull, 0x8cb164dcc8945891ull, 0x8413c47d69dfeb6dull,
+    0x9ff64a29cc3c3165ull, 0xa1eab93d2999bbaull,  0x5d01600c83170ff3ull, 0xe9343b41f15a6485ull,
+    0x8035a0773f1abef3ull, 0xb12b0fb184315f2aull, 0xeeb91632ed723106ull, 0x8e5a8e76378f1747ull,
+    0xb4f3a15b668c9532ull, 0x33435272acaeb89ull,  0xa4a08fbfcdb9a7cbull, 0xa64bccf24f15afddull,
+    0xb4185a1474971d71ull, 0x5926e0d4b6560195ull, 0x5cc4b69459981006ull, 0xc727c823c6ac8cd3ull,
+    0xbe8faa75d91d4475ull, 0x163c2fd28bf0ad75ull, 0xa949b5e20dce07f5ull, 0xaaad0462e97de88dull,
+    0xccb8ffa3f4443376ull, 0xbe6fddf1af37ae19ull, 0x3abc5356d3718f45ull, 0x7c933ceca643cb2dull,
+    0x20279c5127ab34f9ull, 0x2bb897c54379f709ull, 0x1e17767f7cb2318eull, 0x80c2c813a0fffe6dull,
+    0x337e25d4c6153281ull, 0xc283cf506edcdb95ull, 0xd438d4f48e5b9532ull, 0x9248c2ef30bea3d6ull,
+    0x27d9ec9867f871f2ull, 0x74626f21ad12934dull, 0xcc2fd3eb64231511ull,
+};
+
+class NumberedModeGoldenTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    BuildBlendTables();
+    ASSERT_EQ(source.Create(160, 120, 32, 0), 0);
+    ASSERT_EQ(target.Create(200, 150, 32, 0), 0);
+    for (int32_t j = 0; j < 120; ++j) {
+      for (int32_t i = 0; i < 160; ++i) {
+        const uint32_t alpha = uint32_t(i * 7 + j * 3) & 0xFF;
+        source.SetPixel(i, j, alpha << 24 | uint32_t(i) << 16 | uint32_t(j) << 8 | uint32_t(i ^ j));
+      }
+    }
+  }
+  void Reset() {
+    for (int32_t j = 0; j < target.GetHeight(); ++j) {
+      for (int32_t i = 0; i < target.GetWidth(); ++i) {
+        target.SetPixel(i, j, ((i / 8 + j / 8) % 2 ? 0xFF3060A0u : 0xFFC0A040u) ^ uint32_t(i + j));
+      }
+    }
+    ReseedTransitionRandom(5);
+  }
+  uint64_t Hash(uint64_t h) const {
+    for (int32_t j = 0; j < target.GetHeight(); ++j) {
+      h = host::Fnv1a64(target.GetRowPointer(j), size_t(target.GetWidth()) * 4, h);
+    }
+    return h;
+  }
+  uint64_t Frames(int mode, int kind) {
+    uint64_t h = host::kFnv1a64Start;
+    for (int32_t p : kProgresses) {
+      Reset();
+      TransitionTable()[size_t(mode)](&target, &source, p, kGoldenX, kGoldenY, kind, nullptr);
+      h = Hash(h);
+    }
+    return h;
+  }
+  // Kind 1's frames drawn again from the recorded pieces with the alpha blits.
+  uint64_t Replayed(int mode) {
+    uint64_t h = host::kFnv1a64Start;
+    for (int32_t p : kProgresses) {
+      RecordingSink sink;
+      Reset();
+      {
+        ScopedGlobal<PieceSink> recording{&sink};
+        TransitionTable()[size_t(mode)](&target, &source, p, kGoldenX, kGoldenY, 1, nullptr);
+      }
+      Reset();
+      for (const DrawnPiece& d : sink.drawn) {
+        const TransitionPiece& piece = d.piece;
+        if (d.whole) {
+          target.AlphaBlit(&source, kGoldenX, kGoldenY, nullptr, false);
+        } else if (piece.stretched) {
+          target.StretchAlphaBlit(&source, &piece.size, piece.x, piece.y, &piece.source, false);
+        } else {
+          target.AlphaBlit(&source, piece.x, piece.y, &piece.source, false);
+        }
+      }
+      h = Hash(h);
+    }
+    return h;
+  }
+
+  TrigTables trig;
+  ScopedGlobal<TrigTables> publishTrig{&trig};
+  ImageSurface source, target;
+};
+
+bool DrawsOnlyPieces(int mode) {
+  return mode != 53 && (mode < 68 || mode > 70);
+}
+
+TEST_F(NumberedModeGoldenTest, CopiesAreTheSameUnderBothKernelSets) {
+  for (int mode = 0; mode < kTransitionModes; ++mode) {
+    uint64_t first = 0;
+    for (bool mmx : {false, true}) {
+      ScopedMmxFlag set(mmx);
+      for (bool library : {false, true}) {
+        ScopedPixelLibrary use(library ? &BuiltInPixelLibrary() : nullptr);
+        const uint64_t h = Frames(mode, 0);
+        if (!mmx && !library) {
+          first = h;
+          EXPECT_EQ(h, kGoldenCopy[mode]) << "mode " << mode << ": 0x" << std::hex << h;
+        } else if (mode != 53) {
+          EXPECT_EQ(h, first) << "mode " << mode << " mmx " << mmx << " library " << library;
+        }
+      }
+    }
+  }
+}
+
+TEST_F(NumberedModeGoldenTest, AlphaFramesAreTheirPiecesBlendedUnderEitherKernelSet) {
+  for (bool mmx : {false, true}) {
+    ScopedMmxFlag set(mmx);
+    for (int mode = 0; mode < kTransitionModes; ++mode) {
+      if (!DrawsOnlyPieces(mode)) continue;
+      EXPECT_EQ(Frames(mode, 1), Replayed(mode)) << "mode " << mode << " mmx " << mmx;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace bw
