@@ -374,61 +374,78 @@ __attribute__((target("avx2"))) int CrossfadeGreyRowAvx2(uint8_t* d, const uint8
   return x;
 }
 
-// Eight 32-bit pixels toward the colours k by eight mask bytes, as CrossfadeFour.
+// Eight 32-bit pixels toward the colours k by eight mask bytes, as CrossfadeFour. The unpacks
+// work within 128-bit halves: the low words hold pixels 0, 1 | 4, 5, the high ones 2, 3 | 6, 7,
+// and the pack puts them back in order.
 __attribute__((target("avx2"))) inline __m256i CrossfadeEight(__m256i v, __m256i k,
                                                               uint64_t eight) {
-  // Mask bytes 0-3 (4-7) of a broadcast block to the colour lanes of pixels 0-3 (4-7) as the
-  // widening of a pixel quarter lays them out; alpha lanes get 0, which keeps the alpha.
+  // Mask bytes to the colour lanes of those pixels; alpha lanes get 0, which keeps the alpha.
   const __m256i spreadLo =
-      _mm256_setr_epi8(0, -1, 0, -1, 0, -1, -1, -1, 1, -1, 1, -1, 1, -1, -1, -1, 2, -1, 2, -1, 2,
-                       -1, -1, -1, 3, -1, 3, -1, 3, -1, -1, -1);
+      _mm256_setr_epi8(0, -1, 0, -1, 0, -1, -1, -1, 1, -1, 1, -1, 1, -1, -1, -1, 4, -1, 4, -1, 4,
+                       -1, -1, -1, 5, -1, 5, -1, 5, -1, -1, -1);
   const __m256i spreadHi =
-      _mm256_setr_epi8(4, -1, 4, -1, 4, -1, -1, -1, 5, -1, 5, -1, 5, -1, -1, -1, 6, -1, 6, -1, 6,
+      _mm256_setr_epi8(2, -1, 2, -1, 2, -1, -1, -1, 3, -1, 3, -1, 3, -1, -1, -1, 6, -1, 6, -1, 6,
                        -1, -1, -1, 7, -1, 7, -1, 7, -1, -1, -1);
+  const __m256i zero = _mm256_setzero_si256();
   const __m256i coverage = _mm256_set1_epi64x(int64_t(eight));
-  const __m256i lo = Crossfade16(_mm256_cvtepu8_epi16(_mm256_castsi256_si128(v)),
-                                 _mm256_cvtepu8_epi16(_mm256_castsi256_si128(k)),
+  const __m256i lo = Crossfade16(_mm256_unpacklo_epi8(v, zero), _mm256_unpacklo_epi8(k, zero),
                                  _mm256_shuffle_epi8(coverage, spreadLo));
-  const __m256i hi = Crossfade16(_mm256_cvtepu8_epi16(_mm256_extracti128_si256(v, 1)),
-                                 _mm256_cvtepu8_epi16(_mm256_extracti128_si256(k, 1)),
+  const __m256i hi = Crossfade16(_mm256_unpackhi_epi8(v, zero), _mm256_unpackhi_epi8(k, zero),
                                  _mm256_shuffle_epi8(coverage, spreadHi));
-  // The pack interleaves the halves by 64-bit quarters; the permute puts them back in order.
-  return _mm256_permute4x64_epi64(_mm256_packus_epi16(lo, hi), 0xD8);
+  return _mm256_packus_epi16(lo, hi);
 }
 
-__attribute__((target("avx2"))) int CrossfadeColorRowAvx2(uint32_t* d, const uint8_t* m, int width,
-                                                          const MaskColors& colors, int y) {
-  const bool perColumn = colors.ramp == ColorRamp::kColumns;
+// Eight pixels from p by the mask bytes at m: clear blocks stay, full ones take the colour.
+__attribute__((target("avx2"))) inline void CrossfadeBlock(uint32_t* p, const uint8_t* m, __m256i v,
+                                                           __m256i k) {
+  uint64_t eight;
+  std::memcpy(&eight, m, 8);
+  if (eight == 0) return;
   const __m256i alphaBytes = _mm256_set1_epi32(int(0xFF000000u));
-  const __m256i rowColor = _mm256_set1_epi32(perColumn ? 0 : int(ColorAt(colors, 0, y)));
-  int x = 0;
-  for (; x + 8 <= width; x += 8) {
-    uint64_t eight;
-    std::memcpy(&eight, m + x, 8);
-    if (eight == 0) continue;
-    const __m256i k = perColumn
-                          ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(colors.colors + x))
-                          : rowColor;
-    auto* p = reinterpret_cast<__m256i*>(d + x);
-    const __m256i v = _mm256_loadu_si256(p);
-    _mm256_storeu_si256(p, eight == ~uint64_t{0} ? _mm256_blendv_epi8(k, v, alphaBytes)
-                                                 : CrossfadeEight(v, k, eight));
-  }
-  if (x == width) return x;
-  // The last one to seven pixels through masked loads and stores, which touch nothing past the
-  // row; their mask bytes are gathered one by one.
-  const int rest = width - x;
-  uint64_t eight = 0;
-  for (int i = 0; i < rest; ++i) eight |= uint64_t(m[x + i]) << (8 * i);
-  if (eight == 0) return width;
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), eight == ~uint64_t{0}
+                                                         ? _mm256_blendv_epi8(k, v, alphaBytes)
+                                                         : CrossfadeEight(v, k, eight));
+}
+
+__attribute__((target("avx2"))) void CrossfadeColorRowsAvx2(uint32_t* dst, const uint8_t* mask,
+                                                            ptrdiff_t dstSkip, ptrdiff_t maskSkip,
+                                                            int width, int height,
+                                                            const MaskColors& colors) {
+  const bool perColumn = colors.ramp == ColorRamp::kColumns;
+  auto colorsAt = [&](int x) __attribute__((target("avx2"))) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(colors.colors + x));
+  };
   const __m256i lanes =
-      _mm256_cmpgt_epi32(_mm256_set1_epi32(rest), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
-  auto* p = reinterpret_cast<int*>(d + x);
-  const __m256i k =
-      perColumn ? _mm256_maskload_epi32(reinterpret_cast<const int*>(colors.colors + x), lanes)
-                : rowColor;
-  _mm256_maskstore_epi32(p, lanes, CrossfadeEight(_mm256_maskload_epi32(p, lanes), k, eight));
-  return width;
+      _mm256_cmpgt_epi32(_mm256_set1_epi32(width & 7), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+  for (int y = 0; y < height; ++y) {
+    const __m256i rowColor = _mm256_set1_epi32(perColumn ? 0 : int(ColorAt(colors, 0, y)));
+    if (width < 8) {
+      // Masked loads and stores touch nothing past the row; the mask bytes come one by one.
+      uint8_t bytes[8] = {};
+      std::memcpy(bytes, mask, size_t(width));
+      auto* p = reinterpret_cast<int*>(dst);
+      const __m256i k =
+          perColumn ? _mm256_maskload_epi32(reinterpret_cast<const int*>(colors.colors), lanes)
+                    : rowColor;
+      uint64_t eight;
+      std::memcpy(&eight, bytes, 8);
+      if (eight != 0) {
+        _mm256_maskstore_epi32(p, lanes, CrossfadeEight(_mm256_maskload_epi32(p, lanes), k, eight));
+      }
+    } else {
+      // A row's last block overlaps the one before when the width is not a multiple of 8. Its
+      // pixels are read before any store, so the overlap gets the same values twice.
+      const int last = width - 8;
+      const __m256i lastPixels = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst + last));
+      for (int x = 0; x < last; x += 8) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst + x));
+        CrossfadeBlock(dst + x, mask + x, v, perColumn ? colorsAt(x) : rowColor);
+      }
+      CrossfadeBlock(dst + last, mask + last, lastPixels, perColumn ? colorsAt(last) : rowColor);
+    }
+    dst = AddBytes(dst + width, dstSkip);
+    mask += width + maskSkip;
+  }
 }
 
 // Walks target rows beside mask rows: vector(dst, mask, y) does a row's leading pixels and says
@@ -496,8 +513,9 @@ void MaskColorCrossfadeRowsMmx(uint32_t* dst, const uint8_t* mask, ptrdiff_t dst
                                const MaskColors& colors) {
   const __m128i alphaBytes = _mm_set1_epi32(int(0xFF000000u));
   const bool wide = WideVectorsEnabled();
+  if (wide) return CrossfadeColorRowsAvx2(dst, mask, dstSkip, maskSkip, width, height, colors);
   auto vector = [&](uint32_t* d, const uint8_t* m, int y) {
-    int x = wide ? CrossfadeColorRowAvx2(d, m, width, colors, y) : 0;
+    int x = 0;
     const bool perColumn = colors.ramp == ColorRamp::kColumns;
     const __m128i rowColor = perColumn ? _mm_setzero_si128() : Colors4(colors, 0, y);
     auto four = [&](int at) {
