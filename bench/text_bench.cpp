@@ -10,7 +10,8 @@
 //   mask blend  the line's glyph masks (as the renderer makes them: mostly 0 and 255, soft at
 //               the edges) at 16, 24 and 48 pixels blended in one colour into a 32-bit picture,
 //               one call per glyph, against pixman compositing a solid opaque colour OVER the
-//               x8r8g8b8 picture through each a8 mask, one composite per glyph, same boxes.
+//               x8r8g8b8 picture through each a8 mask, one composite per glyph, same boxes;
+//               ours also with the 128-bit forms only, printed as its own line.
 // Prints "ratio <name>: <ours / peer throughput>" per pair.
 #include <benchmark/benchmark.h>
 #include <ft2build.h>
@@ -241,7 +242,8 @@ std::vector<PlacedMask> LineMasks(int32_t height) {
   return out;
 }
 
-void OurMaskBlend(benchmark::State& state, int32_t height) {
+void OurMaskBlend(benchmark::State& state, int32_t height, bool wideVectors) {
+  bw::ScopedWideVectors wide(wideVectors);
   const std::vector<PlacedMask> masks = LineMasks(height);
   if (masks.empty()) return state.SkipWithError("no Japanese face");
   bw::DibSurface picture;
@@ -308,8 +310,11 @@ int main(int argc, char** argv) {
   benchmark::RegisterBenchmark("peer/freetype_sbit_cache_hits", FreeTypeCacheHits);
   for (int32_t h : kBlendHeights) {
     const std::string size = "/" + std::to_string(h);
-    benchmark::RegisterBenchmark(("ours/mask_blend" + size).c_str(),
-                                 [h](benchmark::State& s) { OurMaskBlend(s, h); });
+    benchmark::RegisterBenchmark(("ours/mask_blend" + size).c_str(), [h](benchmark::State& s) {
+      OurMaskBlend(s, h, bw::WideVectorsEnabled());
+    });
+    benchmark::RegisterBenchmark(("ours128/mask_blend" + size).c_str(),
+                                 [h](benchmark::State& s) { OurMaskBlend(s, h, false); });
     benchmark::RegisterBenchmark(("peer/pixman_over_a8" + size).c_str(),
                                  [h](benchmark::State& s) { PixmanMaskBlend(s, h); });
   }
@@ -332,6 +337,8 @@ int main(int argc, char** argv) {
     const std::string size = "/" + std::to_string(h);
     reporter.PrintRatio("mask-blend-vs-pixman-over-a8 " + std::to_string(h) + "px",
                         "ours/mask_blend" + size, "peer/pixman_over_a8" + size);
+    reporter.PrintRatio("mask-blend-vs-pixman-over-a8 128-bit " + std::to_string(h) + "px",
+                        "ours128/mask_blend" + size, "peer/pixman_over_a8" + size);
   }
   benchmark::Shutdown();
   return 0;

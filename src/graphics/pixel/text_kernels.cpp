@@ -518,38 +518,44 @@ void MaskColorCrossfadeRowsMmx(uint32_t* dst, const uint8_t* mask, ptrdiff_t dst
     int x = 0;
     const bool perColumn = colors.ramp == ColorRamp::kColumns;
     const __m128i rowColor = perColumn ? _mm_setzero_si128() : Colors4(colors, 0, y);
-    auto four = [&](int at) {
-      // m = 0 keeps the pixel, m = 255 gives the colour, exactly as the crossfade would.
+    // m = 0 keeps the pixel, m = 255 gives the colour, exactly as the crossfade would.
+    auto four = [&](int at, __m128i v) {
       uint32_t word;
       std::memcpy(&word, m + at, 4);
       if (word == 0) return;
-      auto* p = reinterpret_cast<__m128i*>(d + at);
       const __m128i k = perColumn ? Colors4(colors, at, y) : rowColor;
-      const __m128i v = _mm_loadu_si128(p);
-      _mm_storeu_si128(p, word == 0xFFFFFFFFu ? _mm_or_si128(_mm_and_si128(v, alphaBytes),
-                                                             _mm_andnot_si128(alphaBytes, k))
-                                              : CrossfadeFour(v, k, word));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(d + at),
+                       word == 0xFFFFFFFFu ? _mm_or_si128(_mm_and_si128(v, alphaBytes),
+                                                          _mm_andnot_si128(alphaBytes, k))
+                                           : CrossfadeFour(v, k, word));
     };
-    for (; x + 8 <= width; x += 8) {
-      uint64_t eight;
-      std::memcpy(&eight, m + x, 8);
-      if (eight == 0) continue;
-      four(x);
-      four(x + 4);
+    auto load = [d](int at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + at)); };
+    if (width >= 4) {
+      // The last block overlaps the one before when the width is not a multiple of 4; its
+      // pixels are read before any store, so the overlap gets the same values twice.
+      const int last = width - 4;
+      const __m128i lastPixels = load(last);
+      for (; x + 8 <= last; x += 8) {
+        uint64_t eight;
+        std::memcpy(&eight, m + x, 8);
+        if (eight == 0) continue;
+        four(x, load(x));
+        four(x + 4, load(x + 4));
+      }
+      for (; x < last; x += 4) four(x, load(x));
+      four(last, lastPixels);
+      return width;
     }
-    for (; x + 4 <= width; x += 4) four(x);
-    if (x == width) return x;
-    // The last one to three pixels through a copy, so that no access passes the row.
-    const int rest = width - x;
+    // Rows of one to three pixels through a copy, so that no access passes the row.
     alignas(16) uint32_t pixels[4] = {};
     uint32_t word = 0;
-    std::memcpy(&word, m + x, size_t(rest));
+    std::memcpy(&word, m, size_t(width));
     if (word != 0) {
-      std::memcpy(pixels, d + x, size_t(rest) * 4);
-      const __m128i k = perColumn ? Colors4Tail(colors, x, rest) : rowColor;
+      std::memcpy(pixels, d, size_t(width) * 4);
+      const __m128i k = perColumn ? Colors4Tail(colors, 0, width) : rowColor;
       const __m128i v = _mm_load_si128(reinterpret_cast<const __m128i*>(pixels));
       _mm_store_si128(reinterpret_cast<__m128i*>(pixels), CrossfadeFour(v, k, word));
-      std::memcpy(d + x, pixels, size_t(rest) * 4);
+      std::memcpy(d, pixels, size_t(width) * 4);
     }
     return width;
   };
