@@ -23,7 +23,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
-#include <mutex>
 #include <random>
 #include <string>
 #include <vector>
@@ -34,7 +33,6 @@
 #include "graphics/pixel/text_kernels.h"
 #include "graphics/surface/dib_surface.h"
 #include "host/cp932.h"
-#include "host/font/font_library.h"
 #include "platform/mmx_flag.h"
 #include "platform/trig_tables.h"
 #include "scenario/text/outline_text_renderer.h"
@@ -146,7 +144,7 @@ void OurCacheHits(benchmark::State& state) {
 // FreeType's cache of small bitmaps over the Japanese face, holding the line's glyphs. It is
 // filled at start, before the engine's font library starts fontconfig: glyphs FreeType's cache
 // loads after fontconfig has started in the process are rendered again at every lookup (seen
-// with FreeType 2.13 and fontconfig 2.14), and the loop would time rendering, not the cache.
+// with FreeType 2.12 and fontconfig 2.14), and the loop would time rendering, not the cache.
 struct FreeTypeCache {
   FT_Library library = nullptr;
   FTC_Manager manager = nullptr;
