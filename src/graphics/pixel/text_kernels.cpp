@@ -78,10 +78,15 @@ bool EdgeWithoutSums(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* glyph, ptr
   return false;
 }
 
-// T[a][b] = (a x b + 127) / 255 in 16-bit lanes holding 0..255.
+// T[a][b] = (a x b + 127) / 255 in 16-bit lanes holding 0..255: with t = a x b + 128,
+// (t + (t >> 8)) >> 8 equals (t x 257) >> 16, one high multiply.
 inline __m128i Product16(__m128i a, __m128i b) {
   __m128i t = _mm_add_epi16(_mm_mullo_epi16(a, b), _mm_set1_epi16(128));
-  return _mm_srli_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), 8);
+  return _mm_mulhi_epu16(t, _mm_set1_epi16(257));
+}
+__attribute__((target("avx2"))) inline __m256i Product16(__m256i a, __m256i b) {
+  __m256i t = _mm256_add_epi16(_mm256_mullo_epi16(a, b), _mm256_set1_epi16(128));
+  return _mm256_mulhi_epu16(t, _mm256_set1_epi16(257));
 }
 
 // acc[x] += glyph[x] x weight in 32-bit lanes (weight below 2^16); returns the pixels done.
@@ -279,6 +284,9 @@ inline uint8_t Crossfade(uint8_t v, uint8_t k, uint8_t m) {
 }
 
 inline uint32_t CrossfadeColor(uint32_t d, uint32_t k, uint8_t m) {
+  // Glyph masks are mostly clear or full, where the sums are the pixel or the colour.
+  if (m == 0) return d;
+  if (m == 255) return (d & 0xFF000000u) | (k & 0x00FFFFFFu);
   uint32_t out = d & 0xFF000000u;
   for (int s = 0; s < 24; s += 8) out |= uint32_t(Crossfade(d >> s & 0xFF, k >> s & 0xFF, m)) << s;
   return out;
@@ -302,9 +310,13 @@ inline __m128i Colors4Tail(const MaskColors& c, int x, int rest) {
   return _mm_load_si128(reinterpret_cast<const __m128i*>(words));
 }
 
-// T[d][255 - m] + T[k][m] on 16-bit lanes.
+// T[d][255 - m] + T[k][m] on 16-bit lanes. d x m / 255 is never a half, so T[d][255 - m] is
+// exactly d - T[d][m].
 inline __m128i Crossfade16(__m128i d, __m128i k, __m128i m) {
-  return _mm_add_epi16(Product16(d, _mm_sub_epi16(_mm_set1_epi16(255), m)), Product16(k, m));
+  return _mm_add_epi16(_mm_sub_epi16(d, Product16(d, m)), Product16(k, m));
+}
+__attribute__((target("avx2"))) inline __m256i Crossfade16(__m256i d, __m256i k, __m256i m) {
+  return _mm256_add_epi16(_mm256_sub_epi16(d, Product16(d, m)), Product16(k, m));
 }
 inline __m128i Crossfade8(__m128i d, __m128i k, __m128i m) {
   const __m128i zero = _mm_setzero_si128();
@@ -314,13 +326,18 @@ inline __m128i Crossfade8(__m128i d, __m128i k, __m128i m) {
                            _mm_unpackhi_epi8(m, zero));
   return _mm_packus_epi16(lo, hi);
 }
-// Four mask bytes spread to the four bytes of their pixels.
-inline __m128i SpreadMask4(const uint8_t* mask) {
-  int32_t word;
-  std::memcpy(&word, mask, 4);
-  __m128i m = _mm_cvtsi32_si128(word);
-  m = _mm_unpacklo_epi8(m, m);
-  return _mm_unpacklo_epi16(m, m);
+// Four 32-bit pixels toward the colours k (their alpha bytes unused) by four mask bytes. The
+// mask is spread over each pixel's colour lanes only: a crossfade by 0 keeps the alpha.
+inline __m128i CrossfadeFour(__m128i d, __m128i k, uint32_t maskWord) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i colorLanes = _mm_set_epi16(0, -1, -1, -1, 0, -1, -1, -1);
+  const __m128i m = _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(maskWord)), zero);
+  const __m128i pairs = _mm_unpacklo_epi16(m, m);
+  __m128i lo = Crossfade16(_mm_unpacklo_epi8(d, zero), _mm_unpacklo_epi8(k, zero),
+                           _mm_and_si128(_mm_unpacklo_epi32(pairs, pairs), colorLanes));
+  __m128i hi = Crossfade16(_mm_unpackhi_epi8(d, zero), _mm_unpackhi_epi8(k, zero),
+                           _mm_and_si128(_mm_unpackhi_epi32(pairs, pairs), colorLanes));
+  return _mm_packus_epi16(lo, hi);
 }
 inline __m128i Load16(const uint8_t* p) {
   return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
@@ -329,6 +346,107 @@ inline __m128i Load16(const uint8_t* p) {
 }  // namespace
 
 namespace {
+
+// The 256-bit forms of the crossfades run from a row's start over whole blocks and return the
+// pixels done. Blocks of clear mask are skipped and full ones take the colour, as the sums give.
+__attribute__((target("avx2"))) int CrossfadeGreyRowAvx2(uint8_t* d, const uint8_t* m, int width,
+                                                         const MaskColors& colors, int y) {
+  int x = 0;
+  for (; x + 32 <= width; x += 32) {
+    const __m256i coverage = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(m + x));
+    if (_mm256_testz_si256(coverage, coverage)) continue;
+    const __m256i k = _mm256_setr_m128i(Reds16(colors, x, y), Reds16(colors, x + 16, y));
+    auto* p = reinterpret_cast<__m256i*>(d + x);
+    if (_mm256_movemask_epi8(_mm256_cmpeq_epi8(coverage, _mm256_set1_epi8(-1))) == -1) {
+      _mm256_storeu_si256(p, k);
+      continue;
+    }
+    const __m256i v = _mm256_loadu_si256(p);
+    const __m256i lo = Crossfade16(_mm256_cvtepu8_epi16(_mm256_castsi256_si128(v)),
+                                   _mm256_cvtepu8_epi16(_mm256_castsi256_si128(k)),
+                                   _mm256_cvtepu8_epi16(_mm256_castsi256_si128(coverage)));
+    const __m256i hi = Crossfade16(_mm256_cvtepu8_epi16(_mm256_extracti128_si256(v, 1)),
+                                   _mm256_cvtepu8_epi16(_mm256_extracti128_si256(k, 1)),
+                                   _mm256_cvtepu8_epi16(_mm256_extracti128_si256(coverage, 1)));
+    // The pack interleaves the halves by 64-bit quarters; the permute puts them back in order.
+    _mm256_storeu_si256(p, _mm256_permute4x64_epi64(_mm256_packus_epi16(lo, hi), 0xD8));
+  }
+  return x;
+}
+
+// Eight 32-bit pixels toward the colours k by eight mask bytes, as CrossfadeFour. The unpacks
+// work within 128-bit halves: the low words hold pixels 0, 1 | 4, 5, the high ones 2, 3 | 6, 7,
+// and the pack puts them back in order.
+__attribute__((target("avx2"))) inline __m256i CrossfadeEight(__m256i v, __m256i k,
+                                                              uint64_t eight) {
+  // Mask bytes to the colour lanes of those pixels; alpha lanes get 0, which keeps the alpha.
+  const __m256i spreadLo =
+      _mm256_setr_epi8(0, -1, 0, -1, 0, -1, -1, -1, 1, -1, 1, -1, 1, -1, -1, -1, 4, -1, 4, -1, 4,
+                       -1, -1, -1, 5, -1, 5, -1, 5, -1, -1, -1);
+  const __m256i spreadHi =
+      _mm256_setr_epi8(2, -1, 2, -1, 2, -1, -1, -1, 3, -1, 3, -1, 3, -1, -1, -1, 6, -1, 6, -1, 6,
+                       -1, -1, -1, 7, -1, 7, -1, 7, -1, -1, -1);
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i coverage = _mm256_set1_epi64x(int64_t(eight));
+  const __m256i lo = Crossfade16(_mm256_unpacklo_epi8(v, zero), _mm256_unpacklo_epi8(k, zero),
+                                 _mm256_shuffle_epi8(coverage, spreadLo));
+  const __m256i hi = Crossfade16(_mm256_unpackhi_epi8(v, zero), _mm256_unpackhi_epi8(k, zero),
+                                 _mm256_shuffle_epi8(coverage, spreadHi));
+  return _mm256_packus_epi16(lo, hi);
+}
+
+// Eight pixels from p by the mask bytes at m: clear blocks stay, full ones take the colour.
+__attribute__((target("avx2"))) inline void CrossfadeBlock(uint32_t* p, const uint8_t* m, __m256i v,
+                                                           __m256i k) {
+  uint64_t eight;
+  std::memcpy(&eight, m, 8);
+  if (eight == 0) return;
+  const __m256i alphaBytes = _mm256_set1_epi32(int(0xFF000000u));
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), eight == ~uint64_t{0}
+                                                         ? _mm256_blendv_epi8(k, v, alphaBytes)
+                                                         : CrossfadeEight(v, k, eight));
+}
+
+__attribute__((target("avx2"))) void CrossfadeColorRowsAvx2(uint32_t* dst, const uint8_t* mask,
+                                                            ptrdiff_t dstSkip, ptrdiff_t maskSkip,
+                                                            int width, int height,
+                                                            const MaskColors& colors) {
+  const bool perColumn = colors.ramp == ColorRamp::kColumns;
+  auto colorsAt = [&](int x) __attribute__((target("avx2"))) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(colors.colors + x));
+  };
+  const __m256i lanes =
+      _mm256_cmpgt_epi32(_mm256_set1_epi32(width & 7), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+  for (int y = 0; y < height; ++y) {
+    const __m256i rowColor = _mm256_set1_epi32(perColumn ? 0 : int(ColorAt(colors, 0, y)));
+    if (width < 8) {
+      // Masked loads and stores touch nothing past the row; the mask bytes come one by one.
+      uint8_t bytes[8] = {};
+      std::memcpy(bytes, mask, size_t(width));
+      auto* p = reinterpret_cast<int*>(dst);
+      const __m256i k =
+          perColumn ? _mm256_maskload_epi32(reinterpret_cast<const int*>(colors.colors), lanes)
+                    : rowColor;
+      uint64_t eight;
+      std::memcpy(&eight, bytes, 8);
+      if (eight != 0) {
+        _mm256_maskstore_epi32(p, lanes, CrossfadeEight(_mm256_maskload_epi32(p, lanes), k, eight));
+      }
+    } else {
+      // A row's last block overlaps the one before when the width is not a multiple of 8. Its
+      // pixels are read before any store, so the overlap gets the same values twice.
+      const int last = width - 8;
+      const __m256i lastPixels = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst + last));
+      for (int x = 0; x < last; x += 8) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst + x));
+        CrossfadeBlock(dst + x, mask + x, v, perColumn ? colorsAt(x) : rowColor);
+      }
+      CrossfadeBlock(dst + last, mask + last, lastPixels, perColumn ? colorsAt(last) : rowColor);
+    }
+    dst = AddBytes(dst + width, dstSkip);
+    mask += width + maskSkip;
+  }
+}
 
 // Walks target rows beside mask rows: vector(dst, mask, y) does a row's leading pixels and says
 // how many (the plain set does none), pixel(d, m, x, y) gives the rest.
@@ -369,11 +487,16 @@ void MaskCrossfadeRows(uint8_t* dst, const uint8_t* mask, ptrdiff_t dstSkip, ptr
 
 void MaskCrossfadeRowsMmx(uint8_t* dst, const uint8_t* mask, ptrdiff_t dstSkip, ptrdiff_t maskSkip,
                           int width, int height, const MaskColors& colors) {
+  const bool wide = WideVectorsEnabled();
   auto vector = [&](uint8_t* d, const uint8_t* m, int y) {
-    int x = 0;
+    int x = wide ? CrossfadeGreyRowAvx2(d, m, width, colors, y) : 0;
     for (; x + 16 <= width; x += 16) {
-      __m128i out = Crossfade8(Load16(d + x), Reds16(colors, x, y), Load16(m + x));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(d + x), out);
+      const __m128i coverage = Load16(m + x);
+      const int full = _mm_movemask_epi8(_mm_cmpeq_epi8(coverage, _mm_set1_epi8(-1)));
+      if (_mm_movemask_epi8(_mm_cmpeq_epi8(coverage, _mm_setzero_si128())) == 0xFFFF) continue;
+      const __m128i k = Reds16(colors, x, y);
+      auto* p = reinterpret_cast<__m128i*>(d + x);
+      _mm_storeu_si128(p, full == 0xFFFF ? k : Crossfade8(_mm_loadu_si128(p), k, coverage));
     }
     return x;
   };
@@ -389,55 +512,52 @@ void MaskColorCrossfadeRowsMmx(uint32_t* dst, const uint8_t* mask, ptrdiff_t dst
                                ptrdiff_t maskSkip, int width, int height,
                                const MaskColors& colors) {
   const __m128i alphaBytes = _mm_set1_epi32(int(0xFF000000u));
+  const bool wide = WideVectorsEnabled();
+  if (wide) return CrossfadeColorRowsAvx2(dst, mask, dstSkip, maskSkip, width, height, colors);
   auto vector = [&](uint32_t* d, const uint8_t* m, int y) {
     int x = 0;
     const bool perColumn = colors.ramp == ColorRamp::kColumns;
     const __m128i rowColor = perColumn ? _mm_setzero_si128() : Colors4(colors, 0, y);
-    auto put = [&](int at, __m128i out) {
-      auto* p = reinterpret_cast<__m128i*>(d + at);
-      const __m128i v = _mm_loadu_si128(p);
-      _mm_storeu_si128(
-          p, _mm_or_si128(_mm_and_si128(v, alphaBytes), _mm_andnot_si128(alphaBytes, out)));
-    };
-    auto four = [&](int at) {
-      // Glyph masks are mostly empty or full: m = 0 keeps the pixel, m = 255 gives the colour,
-      // exactly as the crossfade would.
+    // m = 0 keeps the pixel, m = 255 gives the colour, exactly as the crossfade would.
+    auto four = [&](int at, __m128i v) {
       uint32_t word;
       std::memcpy(&word, m + at, 4);
       if (word == 0) return;
       const __m128i k = perColumn ? Colors4(colors, at, y) : rowColor;
-      if (word == 0xFFFFFFFFu) return put(at, k);
-      put(at, Crossfade8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(d + at)), k,
-                         SpreadMask4(m + at)));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(d + at),
+                       word == 0xFFFFFFFFu ? _mm_or_si128(_mm_and_si128(v, alphaBytes),
+                                                          _mm_andnot_si128(alphaBytes, k))
+                                           : CrossfadeFour(v, k, word));
     };
-    for (; x + 8 <= width; x += 8) {
-      uint64_t eight;
-      std::memcpy(&eight, m + x, 8);
-      if (eight == 0) continue;
-      four(x);
-      four(x + 4);
+    auto load = [d](int at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + at)); };
+    if (width >= 4) {
+      // The last block overlaps the one before when the width is not a multiple of 4; its
+      // pixels are read before any store, so the overlap gets the same values twice.
+      const int last = width - 4;
+      const __m128i lastPixels = load(last);
+      for (; x + 8 <= last; x += 8) {
+        uint64_t eight;
+        std::memcpy(&eight, m + x, 8);
+        if (eight == 0) continue;
+        four(x, load(x));
+        four(x + 4, load(x + 4));
+      }
+      for (; x < last; x += 4) four(x, load(x));
+      four(last, lastPixels);
+      return width;
     }
-    for (; x + 4 <= width; x += 4) four(x);
-    if (x == width) return x;
-    // The last one to three pixels through a copy, so that no access passes the row.
-    const int rest = width - x;
+    // Rows of one to three pixels through a copy, so that no access passes the row.
     alignas(16) uint32_t pixels[4] = {};
-    uint8_t bytes[4] = {};
-    std::memcpy(pixels, d + x, size_t(rest) * 4);
-    std::memcpy(bytes, m + x, size_t(rest));
-    uint32_t word;
-    std::memcpy(&word, bytes, 4);
+    uint32_t word = 0;
+    std::memcpy(&word, m, size_t(width));
     if (word != 0) {
-      const __m128i k = perColumn ? Colors4Tail(colors, x, rest) : rowColor;
+      std::memcpy(pixels, d, size_t(width) * 4);
+      const __m128i k = perColumn ? Colors4Tail(colors, 0, width) : rowColor;
       const __m128i v = _mm_load_si128(reinterpret_cast<const __m128i*>(pixels));
-      const __m128i out = Crossfade8(v, k, SpreadMask4(bytes));
-      _mm_store_si128(
-          reinterpret_cast<__m128i*>(pixels),
-          _mm_or_si128(_mm_and_si128(v, alphaBytes), _mm_andnot_si128(alphaBytes, out)));
-      std::memcpy(d + x, pixels, size_t(rest) * 4);
+      _mm_store_si128(reinterpret_cast<__m128i*>(pixels), CrossfadeFour(v, k, word));
+      std::memcpy(d, pixels, size_t(width) * 4);
     }
     return width;
-    return x;
   };
   WalkMaskRows(dst, mask, dstSkip, maskSkip, width, height, vector, ColorCrossfade(colors));
 }

@@ -173,16 +173,27 @@ struct RowCase {
   ptrdiff_t Skip() const { return target.pitch - ptrdiff_t{w} * target.bytesPerPixel; }
   ptrdiff_t MaskSkip() const { return mask.pitch - w; }
 };
-RowCase RandomRowCase(std::mt19937& rng, int bytesPerPixel) {
+// Masks as glyphs give them: long runs of 0 and 255, soft values between.
+void GlyphRuns(std::mt19937& rng, Plane* mask) {
+  for (size_t i = 0; i < mask->bytes.size();) {
+    const size_t run = std::min<size_t>(1 + rng() % 40, mask->bytes.size() - i);
+    const uint32_t pick = rng() % 5;
+    for (size_t j = 0; j < run; ++j, ++i) {
+      mask->bytes[i] = pick < 2 ? 0 : pick < 4 ? 255 : uint8_t(rng());
+    }
+  }
+}
+RowCase RandomRowCase(std::mt19937& rng, int bytesPerPixel, bool runs) {
   auto pick = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
   RowCase c;
-  const int width = pick(1, 45), height = pick(1, 9), pad = pick(0, 3) * 4;
+  const int width = pick(1, runs ? 90 : 45), height = pick(1, 9), pad = pick(0, 3) * 4;
   c.target = RandomPlane(rng, width, height, bytesPerPixel, pad);
   c.mask = RandomPlane(rng, width, height, 1, pad + 1);
   // Masks hold many 0s and 255s, the ends of every formula.
   for (auto& b : c.mask.bytes) {
     if (rng() % 3 == 0) b = rng() % 2 ? 255 : 0;
   }
+  if (runs) GlyphRuns(rng, &c.mask);
   c.w = pick(1, width);
   c.h = pick(1, height);
   c.x = pick(0, width - c.w);
@@ -195,10 +206,10 @@ RowCase RandomRowCase(std::mt19937& rng, int bytesPerPixel) {
 testing::AssertionResult RowKernelMatches(int bytesPerPixel,
                                           const std::function<void(RowCase&)>& kernel,
                                           const std::function<void(RowCase&, int, int)>& pixel,
-                                          uint32_t seed) {
+                                          uint32_t seed, bool runs = false) {
   std::mt19937 rng(seed);
   for (int round = 0; round < 80; ++round) {
-    RowCase got = RandomRowCase(rng, bytesPerPixel);
+    RowCase got = RandomRowCase(rng, bytesPerPixel, runs);
     RowCase want = got;
     for (int j = 0; j < want.h; ++j) {
       for (int i = 0; i < want.w; ++i) pixel(want, i, j);
@@ -214,7 +225,7 @@ testing::AssertionResult RowKernelMatches(int bytesPerPixel,
 
 // Colours for a solid blend and ramps one entry per row or column.
 std::vector<uint32_t> RampColors(std::mt19937& rng) {
-  std::vector<uint32_t> colors(64);
+  std::vector<uint32_t> colors(96);  // column ramps over the widest area
   for (auto& c : colors) c = rng();
   colors[1] = 0x00FFFFFF;
   colors[2] = 0;
@@ -233,35 +244,39 @@ TEST(MaskCrossfade, GreyPlanesAndColourRowsMatchTheirFormulasWithEveryRamp) {
     ScopedWideVectors wide(set == Set::kVector256);
     for (ColorRamp ramp : {ColorRamp::kNone, ColorRamp::kRows, ColorRamp::kColumns}) {
       for (int first : {0, 1, 2}) {
-        const MaskColors mc{colors.data() + first, ramp};
-        auto grey = Pick(set, MaskCrossfadeRows, MaskCrossfadeRowsMmx);
-        EXPECT_TRUE(RowKernelMatches(
-            1,
-            [&](RowCase& c) {
-              grey(c.Start(), c.MaskStart(), c.Skip(), c.MaskSkip(), c.w, c.h, mc);
-            },
-            [&](RowCase& c, int i, int j) {
-              uint8_t* p = c.target.At(c.x + i, c.y + j);
-              *p = CrossfadeReference(*p, int(RampAt(mc, i, j) >> 16) & 0xFF,
-                                      *c.mask.At(c.x + i, c.y + j));
-            },
-            2304 + first))
-            << Name(set) << " grey, ramp " << int(ramp) << ", colour " << first;
-        auto color = Pick(set, MaskColorCrossfadeRows, MaskColorCrossfadeRowsMmx);
-        EXPECT_TRUE(RowKernelMatches(
-            4,
-            [&](RowCase& c) {
-              color(reinterpret_cast<uint32_t*>(c.Start()), c.MaskStart(), c.Skip(), c.MaskSkip(),
-                    c.w, c.h, mc);
-            },
-            [&](RowCase& c, int i, int j) {
-              const int x = c.x + i, y = c.y + j;
-              c.target.Set32(x, y,
-                             ColorCrossfadeReference(c.target.Get32(x, y), RampAt(mc, i, j),
-                                                     *c.mask.At(x, y)));
-            },
-            2310 + first))
-            << Name(set) << " colour, ramp " << int(ramp) << ", colour " << first;
+        for (bool runs : {false, true}) {
+          const MaskColors mc{colors.data() + first, ramp};
+          auto grey = Pick(set, MaskCrossfadeRows, MaskCrossfadeRowsMmx);
+          EXPECT_TRUE(RowKernelMatches(
+              1,
+              [&](RowCase& c) {
+                grey(c.Start(), c.MaskStart(), c.Skip(), c.MaskSkip(), c.w, c.h, mc);
+              },
+              [&](RowCase& c, int i, int j) {
+                uint8_t* p = c.target.At(c.x + i, c.y + j);
+                *p = CrossfadeReference(*p, int(RampAt(mc, i, j) >> 16) & 0xFF,
+                                        *c.mask.At(c.x + i, c.y + j));
+              },
+              2304 + first, runs))
+              << Name(set) << " grey, ramp " << int(ramp) << ", colour " << first << ", runs "
+              << runs;
+          auto color = Pick(set, MaskColorCrossfadeRows, MaskColorCrossfadeRowsMmx);
+          EXPECT_TRUE(RowKernelMatches(
+              4,
+              [&](RowCase& c) {
+                color(reinterpret_cast<uint32_t*>(c.Start()), c.MaskStart(), c.Skip(), c.MaskSkip(),
+                      c.w, c.h, mc);
+              },
+              [&](RowCase& c, int i, int j) {
+                const int x = c.x + i, y = c.y + j;
+                c.target.Set32(x, y,
+                               ColorCrossfadeReference(c.target.Get32(x, y), RampAt(mc, i, j),
+                                                       *c.mask.At(x, y)));
+              },
+              2310 + first, runs))
+              << Name(set) << " colour, ramp " << int(ramp) << ", colour " << first << ", runs "
+              << runs;
+        }
       }
     }
   }
