@@ -18,6 +18,7 @@ namespace {
 
 // Template words: a byte to emit, or a 32-bit patch.
 constexpr uint16_t kEnd = 0xFFFF;
+constexpr uint16_t kColdCode = 0xF700;     // rel32 to this instruction's out-of-line part
 constexpr uint16_t kNextCode = 0xF800;     // + n: rel32 to byte n of the next instruction's code
 constexpr uint16_t kForwarded = 0xF900;    // + k: address of the next instruction's word k when its
                                            // code starts by loading words 1 to k, else 0
@@ -172,20 +173,25 @@ void SkipOver(Words& t, int jcc, const Words& part) {
 // next instruction's operand words; when the move went there and the next code starts by loading
 // those words, it is entered behind the loads with the values already in eax and ecx, sparing a
 // load that would wait for the store just made.
+void ForwardedSecond(Words& t) {
+  B(t, {0x89, 0xC1});        // mov ecx, eax
+  B(t, {0x41, 0x8B, 0x87});  // mov eax, [r15 + next word 1]
+  P(t, kNextAddress + 1);
+  B(t, {0xE9});
+  P(t, kNextCode + 14);
+}
+// A move into neither word goes on in sequence without a branch; into word 2 it goes out of
+// line (ForwardedSecond).
 void ForwardMoved(Words& t) {
-  B(t, {0x81, 0xF9});  // cmp ecx, the next instruction's word 2
-  P(t, kForwarded + 2);
-  Words second;
-  B(second, {0x89, 0xC1});        // mov ecx, eax
-  B(second, {0x41, 0x8B, 0x87});  // mov eax, [r15 + next word 1]
-  P(second, kNextAddress + 1);
-  B(second, {0xE9});
-  P(second, kNextCode + 14);
-  SkipOver(t, 0x75, second);
   B(t, {0x81, 0xF9});  // cmp ecx, the next instruction's word 1
   P(t, kForwarded + 1);
   B(t, {0x0F, 0x84});
   P(t, kNextCode + 7);
+  B(t, {0x81, 0xF9});  // cmp ecx, the next instruction's word 2
+  P(t, kForwarded + 2);
+  Words second;
+  ForwardedSecond(second);
+  SkipOver(t, 0x75, second);
 }
 
 void Binary(Words& t, std::initializer_list<int> op) {
@@ -375,15 +381,11 @@ Words InstructionTemplate(uint32_t op) {
       StackAddress(t, eax);
       B(t, {0x43, 0xFF, op == 28 ? 0x04 : 0x0C, 0x0F});
       break;
-    case 30: {  // when a = 0 continue at b
+    case 30:  // when a = 0 continue at b, out of line: going on in sequence takes no branch
       LoadOperand(t, eax, 1);
-      B(t, {0x85, 0xC0});
-      Words taken;
-      LoadOperand(taken, eax, 2);
-      JumpTo(taken, 2);
-      SkipOver(t, 0x75, taken);
+      B(t, {0x85, 0xC0, 0x0F, 0x84});
+      P(t, kColdCode);
       break;
-    }
     case 31:
       LoadOperand(t, eax, 1);
       StoreResult(t, 2);
@@ -473,6 +475,16 @@ Words InstructionTemplate(uint32_t op) {
       break;
     default:
       break;
+  }
+  return t;
+}
+
+// The out-of-line part of an instruction, behind all instructions of its variant.
+Words ColdTemplate(uint32_t op) {
+  Words t;
+  if (op == 30) {
+    LoadOperand(t, eax, 2);
+    JumpTo(t, 2);
   }
   return t;
 }
@@ -584,8 +596,10 @@ Words CountTemplate() {
 
 struct Template {
   Words words;
+  Words cold;
   uint32_t operands = 0;  // low 8 bits: operand words; 0x100: a list up to a -1 word follows
   uint32_t size = 0;
+  uint32_t coldSize = 0;
 };
 
 struct Templates {
@@ -602,6 +616,9 @@ const Templates& TheTemplates() {
     for (uint32_t op = 0; op < kOpcodeCount; ++op) {
       t.table[op].words = InstructionTemplate(op);
       t.table[op].words.push_back(kEnd);
+      t.table[op].cold = ColdTemplate(op);
+      t.table[op].coldSize = static_cast<uint32_t>(ByteSize(t.table[op].cold));
+      t.table[op].cold.push_back(kEnd);
       t.table[op].operands = kOpcodeOperands[op] | (op == 7 ? 0x100 : 0);
     }
     t.table[BytecodeJit::kStubIndex].words = StubTemplate();
@@ -648,6 +665,7 @@ class Emitter {
   // The variant's exits and the code of each instruction, as offsets from the block's start.
   size_t exits[2][kExitCount] = {};
   std::vector<size_t> code[2];
+  std::vector<size_t> cold[2];
   std::unordered_map<uint32_t, size_t> indexOf;
   const std::vector<Instruction>* list = nullptr;
   const Templates* templates = nullptr;
@@ -689,6 +707,9 @@ class Emitter {
                                                : code[variant][it->second]);
           break;
         }
+        case kColdCode:
+          value = Relative(cold[variant][in->index]);
+          break;
         case kNextCode: {
           const bool last = in->index + 1 >= list->size();
           value = Relative(last ? exits[variant][kExitDispatch] : code[variant][in->index + 1] + k);
@@ -763,7 +784,7 @@ int BytecodeJit::Compile(uint32_t instructions, uint32_t byteCount) {
     }
     list.push_back({static_cast<uint32_t>(at), opcode, static_cast<uint32_t>(next),
                     static_cast<uint32_t>(list.size())});
-    perVariant += tp.size;
+    perVariant += tp.size + tp.coldSize;
     at = next;
   }
   size_t header = t.table[kStubIndex].size;
@@ -788,11 +809,16 @@ int BytecodeJit::Compile(uint32_t instructions, uint32_t byteCount) {
   size_t offset = header;
   for (int v = 0; v < 2; ++v) {
     em.code[v].reserve(list.size());
+    em.cold[v].reserve(list.size());
     for (const Instruction& in : list) {
       em.code[v].push_back(offset);
       offset += t.table[in.opcode].size + (v == 1 ? t.countSize : 0);
     }
     offset += kTrailerSize;
+    for (const Instruction& in : list) {
+      em.cold[v].push_back(offset);
+      offset += t.table[in.opcode].coldSize;
+    }
   }
   offset = t.table[kStubIndex].size;
   for (int v = 0; v < 2; ++v) {
@@ -821,6 +847,7 @@ int BytecodeJit::Compile(uint32_t instructions, uint32_t byteCount) {
     P(trailer, kExit + kExitHandOver);
     trailer.push_back(kEnd);
     ok = ok && em.Emit(trailer, &none, v);
+    for (const Instruction& in : list) ok = ok && em.Emit(t.table[in.opcode].cold, &in, v);
   }
   if (!ok || em.Position() != total) return giveBack();
   if (!code_.Seal()) return giveBack();

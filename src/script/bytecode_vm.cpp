@@ -41,13 +41,6 @@ int BytecodeVm::AllocateStack(uint32_t words) {
   return kStackAllocated;
 }
 
-bool BytecodeVm::Push(uint32_t v) {
-  if (sp_ < stackBottom_ || stackTop_ - sp_ < 4 || sp_ > stackTop_) return false;
-  if (!memory_.Write32(sp_, v)) return false;
-  sp_ += 4;
-  return true;
-}
-
 bool BytecodeVm::Pop(uint32_t& v) {
   if (sp_ > stackTop_ || sp_ - stackBottom_ < 4 || sp_ < stackBottom_) return false;
   sp_ -= 4;
@@ -57,12 +50,6 @@ bool BytecodeVm::Pop(uint32_t& v) {
 bool BytecodeVm::StackWord(uint32_t n, uint32_t& address) const {
   address = sp_ - n;
   return address >= stackBottom_ && address < stackTop_ && stackTop_ - address >= 4;
-}
-
-int BytecodeVm::CallAt(uint32_t address) {
-  ip_ = address;
-  if (!Push(0)) return kRunFault;
-  return Run();
 }
 
 bool BytecodeVm::CallNative(uint32_t token, uint32_t args, uint32_t dest) {
@@ -194,7 +181,8 @@ int BytecodeVm::Execute(uint64_t budget) {
     return hasStack && at - bottom <= stackSpan4;
   };
 
-  void* const handlers[kOpcodeCount] = {
+  // The tables are static: label addresses are fixed, so each call dispatches with no setup.
+  static void* const handlers[kOpcodeCount] = {
       &&op0,  &&op1,  &&op2,  &&op3,  &&op4,  &&op5,  &&op6,  &&op7,  &&op8,  &&op9,
       &&op10, &&op11, &&op12, &&op13, &&op14, &&op15, &&op16, &&op17, &&op18, &&op19,
       &&op20, &&op21, &&op22, &&op23, &&op24, &&op25, &&op26, &&op27, &&op28, &&op29,
@@ -204,18 +192,17 @@ int BytecodeVm::Execute(uint64_t budget) {
   // A move that did so enters the next handler through one of these tables with the value
   // already in a or b, sparing a reload of the word just stored; the store itself still
   // happens, as code is data. Opcodes without an entry of their own reread their operands.
-  void* handlersWithA[kOpcodeCount];
-  void* handlersWithB[kOpcodeCount];
-  std::memcpy(handlersWithA, handlers, sizeof handlers);
-  std::memcpy(handlersWithB, handlers, sizeof handlers);
-#define BW_FORWARDED(n)          \
-  handlersWithA[n] = &&op##n##a; \
-  handlersWithB[n] = &&op##n##b;
-  BW_FORWARDED(13) BW_FORWARDED(14) BW_FORWARDED(15) BW_FORWARDED(19) BW_FORWARDED(20)
-  BW_FORWARDED(21) BW_FORWARDED(24) BW_FORWARDED(25) BW_FORWARDED(41) BW_FORWARDED(42)
-  BW_FORWARDED(43) BW_FORWARDED(44) BW_FORWARDED(45) BW_FORWARDED(46)
-#undef BW_FORWARDED
-  handlersWithA[30] = &&op30a;
+#define BW_FORWARDED_TABLE(x)                                                                     \
+  {                                                                                               \
+    &&op0, &&op1, &&op2, &&op3, &&op4, &&op5, &&op6, &&op7, &&op8, &&op9, &&op10, &&op11, &&op12, \
+        &&op13##x, &&op14##x, &&op15##x, &&op16, &&op17, &&op18, &&op19##x, &&op20##x, &&op21##x, \
+        &&op22, &&op23, &&op24##x, &&op25##x, &&op26, &&op27, &&op28, &&op29, &&op30##x, &&op31,  \
+        &&op32, &&op33, &&op34, &&op35, &&op36, &&op37, &&op38, &&op39, &&op40, &&op41##x,        \
+        &&op42##x, &&op43##x, &&op44##x, &&op45##x, &&op46##x                                     \
+  }
+  static void* const handlersWithA[kOpcodeCount] = BW_FORWARDED_TABLE(a);
+  static void* const handlersWithB[kOpcodeCount] = BW_FORWARDED_TABLE(b);
+#undef BW_FORWARDED_TABLE
 
 // Dispatch reads the opcode and jumps to its handler. One test covers the opcode and the
 // longest operand list; only an instruction in the last words of the arena takes the exact test
@@ -457,12 +444,16 @@ op29:
   BW_STACK_LOAD(a, v);
   put(sp - a, v - 1);
   BW_STEP();
+op30b:  // the target forwarded: the condition is reread
+  a = word(ip + 4);
+  goto op30test;
 op30:
   // A branch of its own per outcome, never a conditional move: the predictor then runs ahead
   // instead of waiting for a just-stored operand.
   a = word(ip + 4);
 op30a:
   b = word(ip + 8);
+op30test:
   ip += 12;
   if (a == 0) {
     ip = b;

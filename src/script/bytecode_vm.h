@@ -58,7 +58,11 @@ class BytecodeVm {
   int PushEndMarker() { return Push(0) ? 0 : kRunFault; }
   int PushInstructionPointer() { return Push(ip_) ? 0 : kRunFault; }
   int PopInstructionPointer() { return Pop(ip_) ? 0 : kRunFault; }
-  int CallAt(uint32_t address);
+  int CallAt(uint32_t address) {
+    ip_ = address;
+    if (!Push(0)) return kRunFault;
+    return Run();
+  }
   // Switches translation to machine code: on, Run enters translated code (the stub of an empty
   // translation) wherever the instruction pointer names a translated instruction. Where the
   // system refuses executable memory, or on a CPU without the compiler, kJitTranslationFailed
@@ -83,7 +87,12 @@ class BytecodeVm {
   void SetInstructionLimit(uint64_t n) { instructionLimit_ = n; }
 
  private:
-  bool Push(uint32_t v);
+  bool Push(uint32_t v) {
+    if (sp_ < stackBottom_ || stackTop_ - sp_ < 4 || sp_ > stackTop_) return false;
+    if (!memory_.Write32(sp_, v)) return false;
+    sp_ += 4;
+    return true;
+  }
   bool Pop(uint32_t& v);
   // The address of stack word S(n); false when it falls outside the stack.
   bool StackWord(uint32_t n, uint32_t& address) const;

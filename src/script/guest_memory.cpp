@@ -97,14 +97,6 @@ bool GuestMemory::ReadCString(uint32_t address, std::string& out, size_t max) {
   return true;
 }
 
-std::span<uint8_t> GuestMemory::View(uint32_t address, uint32_t size) {
-  if (!Valid(address, size)) {
-    Fault();
-    return {};
-  }
-  return {base_ + address, size};
-}
-
 namespace {
 constexpr uint32_t kIndexMask = (1u << HandleTable::kIndexBits) - 1;
 constexpr uint32_t kGenerationMask = 0x7FF;  // 11 bits between the index and the base bit

@@ -70,7 +70,13 @@ class GuestMemory {
   bool ReadCString(uint32_t address, std::string& out, size_t max);
 
   // A host view of a checked range, for bulk work (copies, streaming); empty on a fault.
-  std::span<uint8_t> View(uint32_t address, uint32_t size);
+  std::span<uint8_t> View(uint32_t address, uint32_t size) {
+    if (!Valid(address, size)) {
+      Fault();
+      return {};
+    }
+    return {base_ + address, size};
+  }
 
   bool Faulted() const { return faulted_; }
 

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdio>
+#include <cstring>
 #include <span>
 #include <string>
 #include <vector>
@@ -22,6 +23,24 @@ constexpr uint32_t kControlJumpLast = 3;
 
 enum class Outcome { kOk, kMalformed, kFailed };
 
+// A next position, or none to stop the step. One word wide, so it comes back in a register:
+// an optional comes back through the stack, in two stores a wider load then waits for.
+class Next {
+ public:
+  Next(uint32_t position) : v_(position) {}  // NOLINT(google-explicit-constructor)
+  Next(std::nullopt_t) : v_(kNone) {}        // NOLINT(google-explicit-constructor)
+  Next(std::optional<uint32_t> next) : v_(next ? *next : kNone) {}  // NOLINT
+  explicit operator bool() const { return v_ != kNone; }
+  uint32_t operator*() const { return static_cast<uint32_t>(v_); }
+  std::optional<uint32_t> Optional() const {
+    return v_ != kNone ? std::optional<uint32_t>(static_cast<uint32_t>(v_)) : std::nullopt;
+  }
+
+ private:
+  static constexpr uint64_t kNone = ~uint64_t{0};
+  uint64_t v_;
+};
+
 }  // namespace
 
 // Reads one instruction's fields from the current script's code and evaluates its operands.
@@ -35,8 +54,8 @@ class TgsInstruction {
     r_.seek(position);
   }
 
-  std::optional<uint32_t> Execute();
-  std::optional<uint32_t> Statement();
+  Next Execute();
+  Next Statement();
 
  private:
   std::nullopt_t Malformed() {
@@ -50,7 +69,7 @@ class TgsInstruction {
   // Links (once) and runs L bytes of bytecode at the cursor, with the link area behind it.
   Outcome Fragment(bool expression, int32_t* value);
   bool Text(const TgsSlot& slot, std::string& out, bool& given);
-  std::optional<uint32_t> Control(uint32_t function, std::span<const TgsSlot> slots, uint32_t end);
+  Next Control(uint32_t function, std::span<const TgsSlot> slots, uint32_t end);
 
   TgsFrameBase& f_;
   TgsScript& script_;
@@ -78,27 +97,30 @@ Outcome TgsInstruction::Expression(int32_t& value) {
 }
 
 Outcome TgsInstruction::Fragment(bool expression, int32_t* value) {
+  // The header is read through a local copy of the cursor, which stays in registers.
+  ByteReader r = r_;
   uint32_t length = 0, area = 0;
   if (expression) {
     uint16_t l16 = 0;
-    if (!r_.u16le(l16)) return Outcome::kMalformed;
+    if (!r.u16le(l16)) return Outcome::kMalformed;
     length = l16;
-  } else if (!r_.u32le(length)) {
+  } else if (!r.u32le(length)) {
     return Outcome::kMalformed;
   }
-  const uint32_t bytecodeAt = static_cast<uint32_t>(r_.position());
+  const uint32_t bytecodeAt = static_cast<uint32_t>(r.position());
   uint8_t linked = 0;
-  if (!r_.skip(length) || !r_.u8(linked)) return Outcome::kMalformed;
+  if (!r.skip(length) || !r.u8(linked)) return Outcome::kMalformed;
   const uint32_t linkedAt = bytecodeAt + length;
   if (expression) {
     uint16_t m = 0;
-    if (!r_.u16le(m) || m < 2) return Outcome::kMalformed;
+    if (!r.u16le(m) || m < 2) return Outcome::kMalformed;
     area = m - 2u;
   } else {
-    if (!r_.u32le(area) || area < 4) return Outcome::kMalformed;
+    if (!r.u32le(area) || area < 4) return Outcome::kMalformed;
     area -= 4;
   }
-  auto lists = r_.sub(area);
+  auto lists = r.sub(area);
+  r_ = r;
   if (!lists) return Outcome::kMalformed;
   GuestMemory& m = f_.memory_;
   const uint32_t code = script_.CodeStart() + bytecodeAt;
@@ -214,8 +236,7 @@ bool TgsInstruction::Text(const TgsSlot& slot, std::string& out, bool& given) {
   return true;
 }
 
-std::optional<uint32_t> TgsInstruction::Control(uint32_t function, std::span<const TgsSlot> slots,
-                                                uint32_t end) {
+Next TgsInstruction::Control(uint32_t function, std::span<const TgsSlot> slots, uint32_t end) {
   static const TgsSlot kNone{};
   const TgsSlot& s0 = slots.size() > 0 ? slots[0] : kNone;
   const TgsSlot& s1 = slots.size() > 1 ? slots[1] : kNone;
@@ -279,7 +300,7 @@ std::optional<uint32_t> TgsInstruction::Control(uint32_t function, std::span<con
   return next;
 }
 
-std::optional<uint32_t> TgsInstruction::Execute() {
+Next TgsInstruction::Execute() {
   uint32_t function = 0, skip = 0;
   uint8_t kind = 0, count = 0;
   bool truth = false;
@@ -297,7 +318,7 @@ std::optional<uint32_t> TgsInstruction::Execute() {
   if (!truth) return end;
   if (!r_.u8(count)) return Malformed();
   std::vector<TgsSlot>& row = f_.slotRow_;  // laid on the value stack before anything may reuse it
-  row.resize(count);
+  if (row.size() < count) row.resize(count);
   std::span<TgsSlot> slots(row.data(), count);
   for (TgsSlot& slot : slots) {
     o = Argument(slot);
@@ -309,18 +330,20 @@ std::optional<uint32_t> TgsInstruction::Execute() {
   const uint32_t top = f_.valueTop_;
   if (uint64_t{top} + 2u * count > TgsFrameBase::kValueStackWords) return Malformed();
   const uint32_t at = f_.valueStack_ + top * 4;
-  f_.memory_.Write(at, slots.data(), count * 8u);
+  std::span<uint8_t> stack = f_.memory_.View(at, count * 8u);
+  // Slot by slot: a row is a few slots, too short for a block copy to pay its start.
+  for (uint32_t i = 0; i < stack.size() / 8; ++i) {
+    std::memcpy(stack.data() + 8 * i, &slots[i].flags, 4);
+    std::memcpy(stack.data() + 8 * i + 4, &slots[i].value, 4);
+  }
   f_.valueTop_ = top + 2u * count;
   if (function < TgsFrameBase::kControlCount) {
-    std::optional<uint32_t> next = Control(function, slots, end);
+    Next next = Control(function, slots, end);
     f_.valueTop_ = top;
     return next;
   }
   std::span<const TgsSlot> laid;
-  if (count) {
-    std::span<uint8_t> view = f_.memory_.View(at, count * 8u);
-    laid = {reinterpret_cast<const TgsSlot*>(view.data()), count};
-  }
+  if (count) laid = {reinterpret_cast<const TgsSlot*>(stack.data()), count};
   if (f_.trace_) {
     std::printf("tgs %s +%u built-in %u", script_.Name().c_str(), static_cast<unsigned>(start_),
                 function);
@@ -345,7 +368,7 @@ std::optional<uint32_t> TgsInstruction::Execute() {
   return end;
 }
 
-std::optional<uint32_t> TgsInstruction::Statement() {
+Next TgsInstruction::Statement() {
   Outcome o = Fragment(false, nullptr);
   if (o == Outcome::kMalformed) return Malformed();
   if (o == Outcome::kFailed) return std::nullopt;
@@ -353,11 +376,11 @@ std::optional<uint32_t> TgsInstruction::Statement() {
 }
 
 std::optional<uint32_t> TgsExecuteInstruction(TgsFrameBase& frame, uint32_t position) {
-  return TgsInstruction(frame, position).Execute();
+  return TgsInstruction(frame, position).Execute().Optional();
 }
 
 std::optional<uint32_t> TgsRunStatement(TgsFrameBase& frame, uint32_t position) {
-  return TgsInstruction(frame, position).Statement();
+  return TgsInstruction(frame, position).Statement().Optional();
 }
 
 int TgsRegisterFunction(TgsFrameBase& frame, TgsBuiltin function) {
@@ -479,7 +502,7 @@ int TgsRunStep(TgsFrameBase& frame) {
     const uint8_t* code = script->Code();
     const uint32_t size = script->CodeSize();
     const uint32_t pos = frame.position_;
-    std::optional<uint32_t> next;
+    Next next = std::nullopt;
     bool statement = false;
     if (pos >= size) {
       frame.malformed_ = true;
@@ -493,10 +516,10 @@ int TgsRunStep(TgsFrameBase& frame) {
     } else if (pos + 1 >= size) {
       frame.malformed_ = true;
     } else if (code[pos + 1] == ' ') {
-      next = TgsExecuteInstruction(frame, pos + 2);
+      next = TgsInstruction(frame, pos + 2).Execute();
     } else if (code[pos + 1] == 's') {
       statement = true;
-      next = TgsRunStatement(frame, pos + 2);
+      next = TgsInstruction(frame, pos + 2).Statement();
     } else {
       frame.position_ = pos + 1;
       continue;

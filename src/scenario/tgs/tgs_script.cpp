@@ -9,9 +9,13 @@ namespace bw {
 
 namespace {
 
+constexpr uint32_t kHashStart = 2166136261u;
+uint32_t HashStep(uint32_t h, uint8_t c) {
+  return (h ^ c) * 16777619u;
+}
 uint32_t HashName(std::string_view s) {
-  uint32_t h = 2166136261u;
-  for (char c : s) h = (h ^ static_cast<uint8_t>(c)) * 16777619u;
+  uint32_t h = kHashStart;
+  for (char c : s) h = HashStep(h, static_cast<uint8_t>(c));
   return h;
 }
 
@@ -58,6 +62,7 @@ int TgsScript::Parse(std::span<const uint8_t> file) {
   codeOffset_ = static_cast<uint32_t>(4 + size_t{s1} + s2);
   codeSize_ = static_cast<uint32_t>(file.size() - codeOffset_);
   std::span<uint8_t> block = memory_.View(data_, static_cast<uint32_t>(file.size()) + 1);
+  block_ = block.data();
   code_ = block.data() + codeOffset_;
   messages_ = block.data() + labelEnd + 8;
   messageCount_ = n;
@@ -66,52 +71,55 @@ int TgsScript::Parse(std::span<const uint8_t> file) {
   }
 
   if (labelCount > labels.remaining() / 6) return kTobBadFile;  // an entry takes 6 bytes at least
-  labels_.reserve(labelCount);
+  // At most three quarters full, so probes stay short.
   uint32_t capacity = 16;
-  while (capacity < labelCount * 2) capacity <<= 1;
+  while (capacity / 4 * 3 < labelCount) capacity <<= 1;
   slots_.assign(capacity, {});
   for (uint32_t i = 0; i < labelCount; ++i) {
     uint8_t e = 0;
     if (!labels.u8(e) || e < 5 || !labels.has(e)) return kTobBadFile;
-    const uint8_t* entry = block.data() + 12 + labels.position();
-    const void* nul = std::memchr(entry, 0, e - 4u);
-    if (!nul) return kTobBadFile;
+    const uint8_t* entry = block_ + 12 + labels.position();
+    // The name is hashed in the pass that looks for its end.
+    uint32_t h = kHashStart;
+    size_t length = 0;
+    while (length < e - 4u && entry[length] != 0) h = HashStep(h, entry[length++]);
+    if (length == e - 4u) return kTobBadFile;
     uint32_t offset = Le32(entry + e - 4);
     if (offset >= codeSize_) return kTobBadFile;
-    IndexLabel({reinterpret_cast<const char*>(entry),
-                static_cast<size_t>(static_cast<const uint8_t*>(nul) - entry)},
-               offset);
+    IndexLabel({reinterpret_cast<const char*>(entry), length}, h, offset);
     labels.skip(e);
   }
   return kTobDone;
 }
 
-void TgsScript::IndexLabel(std::string_view name, uint32_t offset) {
-  uint32_t h = HashName(name);
-  uint32_t mask = static_cast<uint32_t>(slots_.size()) - 1;
+std::string_view TgsScript::LabelName(const LabelSlot& slot) const {
+  return {reinterpret_cast<const char*>(block_ + slot.name), slot.length};
+}
+
+void TgsScript::IndexLabel(std::string_view name, uint32_t h, uint32_t offset) {
+  const uint32_t at = static_cast<uint32_t>(reinterpret_cast<const uint8_t*>(name.data()) - block_);
+  const uint32_t mask = static_cast<uint32_t>(slots_.size()) - 1;
   for (uint32_t i = h & mask;; i = (i + 1) & mask) {
     LabelSlot& slot = slots_[i];
-    if (slot.entry == 0) {
-      labels_.push_back({name, offset});
-      slot = {h, static_cast<uint32_t>(labels_.size())};
+    if (slot.name == 0) {
+      slot = {h, at, offset, static_cast<uint32_t>(name.size())};
+      ++labelCount_;
       return;
     }
-    if (slot.hash == h && labels_[slot.entry - 1].name == name) return;  // the first one stays
+    if (slot.hash == h && LabelName(slot) == name) return;  // the first one stays
   }
 }
 
 int32_t TgsScript::FindLabel(const char* label) const {
   if (!label) return 0;
-  if (labels_.empty()) return -1;
-  std::string_view name(label);
-  uint32_t h = HashName(name);
-  uint32_t mask = static_cast<uint32_t>(slots_.size()) - 1;
+  if (labelCount_ == 0) return -1;
+  const std::string_view name(label);
+  const uint32_t h = HashName(name);
+  const uint32_t mask = static_cast<uint32_t>(slots_.size()) - 1;
   for (uint32_t i = h & mask;; i = (i + 1) & mask) {
     const LabelSlot& slot = slots_[i];
-    if (slot.entry == 0) return -1;
-    if (slot.hash == h && labels_[slot.entry - 1].name == name) {
-      return static_cast<int32_t>(labels_[slot.entry - 1].offset);
-    }
+    if (slot.name == 0) return -1;
+    if (slot.hash == h && LabelName(slot) == name) return static_cast<int32_t>(slot.offset);
   }
 }
 

@@ -50,16 +50,19 @@ class TgsScript {
  private:
   TgsScript(GuestMemory& memory, std::string name) : memory_(memory), name_(std::move(name)) {}
   int Parse(std::span<const uint8_t> file);
-  void IndexLabel(std::string_view name, uint32_t offset);
+  // Adds the name (hash h) unless it is there already.
+  void IndexLabel(std::string_view name, uint32_t h, uint32_t offset);
 
+  // One slot per label, the name left where it lies in the block: loading a script with many
+  // labels allocates once.
   struct LabelSlot {
     uint32_t hash = 0;
-    uint32_t entry = 0;  // index + 1 into labels_; 0 empty
-  };
-  struct Label {
-    std::string_view name;  // inside the guest block
+    uint32_t name = 0;  // the name's offset in the block; 0 empty
     uint32_t offset = 0;
+    uint32_t length = 0;
   };
+  // A slot's name, as long as it was at load: scripts may rewrite the block since.
+  std::string_view LabelName(const LabelSlot& slot) const;
 
   GuestMemory& memory_;
   std::string name_;
@@ -68,10 +71,11 @@ class TgsScript {
   uint32_t data_ = 0;
   uint32_t codeOffset_ = 0;
   uint32_t codeSize_ = 0;
+  const uint8_t* block_ = nullptr;
   const uint8_t* code_ = nullptr;
   const uint8_t* messages_ = nullptr;  // N little-endian words, inside the block
   uint32_t messageCount_ = 0;
-  std::vector<Label> labels_;
+  uint32_t labelCount_ = 0;
   std::vector<LabelSlot> slots_;  // open addressing, a power of two
 };
 

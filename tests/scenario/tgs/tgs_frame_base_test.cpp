@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "scenario/tgs/tgs_test_world.h"
 
 namespace bw {
@@ -32,6 +34,31 @@ here:
     EXPECT_EQ(s.GetMessageOffset(1), 2 + 18 + 1);  // an instruction of one number is 18 bytes
     EXPECT_EQ(s.GetMessageOffset(2), -1);
   }
+}
+
+// Enough labels to grow the index well past its first size, names that prefix each other, and
+// a script that rewrites its own label area after the load.
+TEST(TgsScriptFiles, ManyLabelsAndRewrittenNames) {
+  TgsWorld w;
+  std::string source = ".tob0\n\"abcdefgh\"\n.end\n";
+  for (int i = 0; i < 3000; ++i)
+    source += ".label L" + std::to_string(i) + ", " + std::to_string(i % 8) + "\n";
+  source += ".label L7, 3\n";
+  w.PutTob("MANY", source);
+  ASSERT_EQ(w.Frame().Start("MANY"), 0);
+  const TgsScript& s = *w.Frame().CurrentScript();
+  for (int i = 0; i < 3000; i += 7)
+    ASSERT_EQ(s.FindLabel(("L" + std::to_string(i)).c_str()), i % 8) << i;
+  EXPECT_EQ(s.FindLabel("L7"), 7) << "the first of a name wins";
+  EXPECT_EQ(s.FindLabel("L"), -1);
+  EXPECT_EQ(s.FindLabel("L30000"), -1);
+  // The first entry's name "L0" follows the header words and its length byte.
+  GuestMemory& m = w.Host().GetMemory();
+  const uint32_t name = s.CodeStart() - s.CodeOffset() + 13;
+  ASSERT_TRUE(m.Write(name, "L0", 3));
+  ASSERT_TRUE(m.Fill(name + 2, 'x', 1));
+  EXPECT_EQ(s.FindLabel("L0"), 0) << "names compare as long as they were at load";
+  EXPECT_EQ(s.FindLabel("L0x"), -1);
 }
 
 TEST(TgsScriptFiles, TableLookupAndMissingFiles) {
