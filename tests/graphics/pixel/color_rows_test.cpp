@@ -3,7 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+#include <vector>
+
 #include "blend_reference.h"
+#include "platform/mmx_flag.h"
 
 namespace bw {
 namespace {
@@ -99,6 +103,7 @@ TEST(ColorRows, ToneSetsAgreeOverTheWholeRange) {
 
 TEST(ColorRows, ScaleAndBlendTowardAColourWalkByPitch) {
   for (int o : {0, 1, 128, 255}) {
+    ScopedMmxFlag set(o % 2 == 1);
     auto blend = [o](uint32_t d) {
       const int k[3] = {30, 200, 255};
       return PerChannel(
@@ -120,6 +125,28 @@ TEST(ColorRows, ScaleAndBlendTowardAColourWalkByPitch) {
     EXPECT_TRUE(MatchesOnTarget([o](uint32_t* d, ptrdiff_t s, int w, int h,
                                     uint32_t) { ScaleRgbRows(d, s + 4 * w, w, h, o); },
                                 scale, false));
+  }
+}
+
+// Every channel value at every opacity, toward colours whose sums reach 255: the vector form
+// keeps the plain one's bytes.
+TEST(ColorRows, BlendTowardAColourSetsAgreeForEveryOpacity) {
+  std::vector<uint32_t> row(259);
+  for (size_t i = 0; i < row.size(); ++i) row[i] = uint32_t(i * 0x01010101u) ^ 0x00FF0000u;
+  const int width = int(row.size());
+  for (int o = 0; o < 256; ++o) {
+    for (auto [r, g, b] : {std::tuple{255, 200, 30}, {1, 254, 128}}) {
+      std::vector<uint32_t> plain = row, vector = row;
+      {
+        ScopedMmxFlag off(false);
+        BlendColorRows(plain.data(), width * 4, width, 1, o, r, g, b);
+      }
+      {
+        ScopedMmxFlag on(true);
+        BlendColorRows(vector.data(), width * 4, width, 1, o, r, g, b);
+      }
+      ASSERT_EQ(plain, vector) << "opacity " << o << ", red " << r;
+    }
   }
 }
 
