@@ -57,6 +57,38 @@ bool InlineCopy(ImageSurface* dst, const Surface* src, const TransitionPiece& p)
   return true;
 }
 
+// Whether next continues run to the right or downwards, drawn with the same offset.
+bool Continues(const TransitionPiece& run, const TransitionPiece& next) {
+  const Rect &a = run.source, &b = next.source;
+  if (next.x - b.left != run.x - a.left || next.y - b.top != run.y - a.top) return false;
+  return (b.top == a.top && b.bottom == a.bottom && b.left == a.right) ||
+         (b.left == a.left && b.right == a.right && b.top == a.bottom);
+}
+
+// Copies of pieces that touch end to end (a cascade's full strips) are one copy of their union:
+// the clip cuts the union as it cuts the pieces, and the source is not the destination.
+bool Joinable(const TransitionFrame& f, const TransitionPiece& p) {
+  return f.kind == kDrawCopy && !p.stretched && f.key == kNoColorKey &&
+         static_cast<const Surface*>(f.destination) != f.source;
+}
+
+void CopyPiece(TransitionFrame& f, const TransitionPiece& p) {
+  ImageSurface* dst = f.destination;
+  const Rect& r = p.source;
+  if (int64_t{r.Width()} * r.Height() <= kInlinePieceArea && Is32WithPixels(dst) &&
+      Is32WithPixels(f.source)) {
+    InlineCopy(dst, f.source, p);
+  } else {
+    dst->Blit(f.source, p.x, p.y, &r, false);
+  }
+}
+
+void DrawRun(TransitionFrame& f) {
+  if (!f.holdsRun) return;
+  f.holdsRun = false;
+  CopyPiece(f, f.run);
+}
+
 class DrawingSink final : public PieceSink {
  public:
   int DrawWhole(TransitionFrame& f) override {
@@ -86,23 +118,31 @@ class DrawingSink final : public PieceSink {
     const Size extent = p.stretched ? p.size : Size{r.Width(), r.Height()};
     Include(f.touched,
             Intersect({p.x, p.y, p.x + extent.width, p.y + extent.height}, *dst->GetClipRectPtr()));
+    if (Joinable(f, p)) {
+      if (f.holdsRun && Continues(f.run, p)) {
+        f.run.source = {f.run.source.left, f.run.source.top, r.right, r.bottom};
+        return;
+      }
+      DrawRun(f);
+      f.run = p;
+      f.holdsRun = true;
+      return;
+    }
+    DrawRun(f);
     if (p.stretched) {
       if (f.kind == kDrawCopy) {
         dst->StretchBlit(f.source, &p.size, p.x, p.y, &r, false);
       } else {
         dst->StretchAlphaBlit(f.source, &p.size, p.x, p.y, &r, false);
       }
-      return;
-    }
-    if (f.kind == kDrawCopy && int64_t{r.Width()} * r.Height() <= kInlinePieceArea &&
-        f.key == kNoColorKey && Is32WithPixels(dst) && Is32WithPixels(f.source)) {
-      InlineCopy(dst, f.source, p);
     } else if (f.kind == kDrawCopy) {
       dst->Blit(f.source, p.x, p.y, &r, false);
     } else {
       dst->AlphaBlit(f.source, p.x, p.y, &r, false);
     }
   }
+
+  void EndPieces(TransitionFrame& f) override { DrawRun(f); }
 };
 
 }  // namespace
