@@ -9,7 +9,10 @@
 //   rotaxis  pixman SRC of the picture through the same projective mapping, NEAREST (pixels the
 //            turned picture leaves uncovered come out cleared on both sides);
 //   mosaic   against a plain frame copy (pixman SRC), which it should reach half of;
-//   strips   a cascade frame's pieces, pixman SRC one call per piece;
+//   strips   a cascade frame's pieces, pixman SRC one call per piece (the engine's sink copies
+//            pieces that touch end to end as one); the row strips also against memcpy of each
+//            piece's rows, which are one run of memory: the copy's bound, as the frame touches
+//            more bytes than the L2 holds.
 //   mode N   each numbered mode's frame at p = 128 (generator seeded alike), pixman SRC of the
 //            same piece list one call per piece (the stretching modes 2, 3 and 79 to 82 are
 //            left out: their pieces are scaled); "modes" is the sweep's total time;
@@ -348,6 +351,23 @@ void PeerCrossFadeOver(benchmark::State& state) {
   pixman_image_unref(source);
 }
 
+// Whole-width row pieces lie in one run of memory each.
+void MemcpyStrips(benchmark::State& state, const Strips& k) {
+  PieceList list;
+  {
+    bw::ScopedGlobal<bw::PieceSink> record(&list);
+    DrawStrips(k);
+  }
+  Scene& s = TheScene();
+  const ptrdiff_t pitch = s.target->GetPitch();
+  Loop(state, [&] {
+    for (const bw::TransitionPiece& p : list.pieces) {
+      std::memcpy(s.target->GetRowPointer(p.y), s.newImage->GetRowPointer(p.source.top),
+                  size_t(pitch) * size_t(p.source.Height()));
+    }
+  });
+}
+
 void Register(const std::string& name, void (*run)(benchmark::State&)) {
   benchmark::RegisterBenchmark(name.c_str(), run)->Unit(benchmark::kMicrosecond);
 }
@@ -398,6 +418,9 @@ int main(int argc, char** argv) {
     })->Unit(benchmark::kMicrosecond);
   }
   Register("peer/mode/53", PeerCrossFadeOver);
+  benchmark::RegisterBenchmark("memcpy/strips/rows8", [](benchmark::State& s) {
+    MemcpyStrips(s, kStrips[2]);
+  })->Unit(benchmark::kMicrosecond);
   benchmark::Initialize(&argc, argv);
   bw::bench::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
@@ -423,6 +446,7 @@ int main(int argc, char** argv) {
     if (mode != 53 && ours && peer) oursTotal += ours->seconds, peerTotal += peer->seconds;
   }
   if (oursTotal > 0) std::printf("ratio modes: %.2f\n", peerTotal / oursTotal);
+  reporter.PrintRatio("strips rows8 against memcpy", "ours/strips/rows8", "memcpy/strips/rows8");
   benchmark::Shutdown();
   return 0;
 }

@@ -67,6 +67,37 @@ bool InlineCopy(ImageSurface* dst, const Surface* src, const TransitionPiece& p)
   return true;
 }
 
+// Whether next continues run to the right or downwards, drawn with the same offset.
+bool Continues(const TransitionPiece& run, const TransitionPiece& next) {
+  const Rect &a = run.source, &b = next.source;
+  if (next.x - b.left != run.x - a.left || next.y - b.top != run.y - a.top) return false;
+  return (b.top == a.top && b.bottom == a.bottom && b.left == a.right) ||
+         (b.left == a.left && b.right == a.right && b.top == a.bottom);
+}
+
+// Copies of pieces that touch end to end (a cascade's full strips) are one copy of their union:
+// the clip cuts the union as it cuts the pieces, and the source is not the destination.
+bool Joinable(const TransitionFrame& f, const TransitionPiece& p) {
+  return f.kind == kDrawCopy && !p.stretched && f.key == kNoColorKey &&
+         static_cast<const Surface*>(f.destination) != f.source;
+}
+
+void CopyPiece(TransitionFrame& f, const TransitionPiece& p) {
+  ImageSurface* dst = f.destination;
+  const Rect& r = p.source;
+  if (f.inlineCopy && int64_t{r.Width()} * r.Height() <= kInlinePieceArea) {
+    InlineCopy(dst, f.source, p);
+  } else {
+    dst->Blit(f.source, p.x, p.y, &r, false);
+  }
+}
+
+void DrawRun(TransitionFrame& f) {
+  if (!f.holdsRun) return;
+  f.holdsRun = false;
+  CopyPiece(f, f.run);
+}
+
 class DrawingSink final : public PieceSink {
  public:
   int DrawWhole(TransitionFrame& f) override {
@@ -96,6 +127,17 @@ class DrawingSink final : public PieceSink {
     const Size extent = p.stretched ? p.size : Size{r.Width(), r.Height()};
     Include(f.touched,
             Intersect({p.x, p.y, p.x + extent.width, p.y + extent.height}, *dst->GetClipRectPtr()));
+    if (Joinable(f, p)) {
+      if (f.holdsRun && Continues(f.run, p)) {
+        f.run.source = {f.run.source.left, f.run.source.top, r.right, r.bottom};
+        return;
+      }
+      DrawRun(f);
+      f.run = p;
+      f.holdsRun = true;
+      return;
+    }
+    DrawRun(f);
     if (p.stretched) {
       if (f.kind == kDrawCopy) {
         dst->StretchBlit(f.source, &p.size, p.x, p.y, &r, false);
@@ -112,6 +154,8 @@ class DrawingSink final : public PieceSink {
       dst->AlphaBlit(f.source, p.x, p.y, &r, false);
     }
   }
+
+  void EndPieces(TransitionFrame& f) override { DrawRun(f); }
 };
 
 }  // namespace

@@ -59,6 +59,9 @@ struct TransitionFrame {
   Rect touched;
   DirtyRectList* suspendedList = nullptr;
   bool suspended = false;
+  // Copy pieces that continue one another, held by the engine's sink and drawn as one.
+  TransitionPiece run;
+  bool holdsRun = false;
 };
 
 // Draws pieces with the frame's kind. The engine's own sink draws; tests install a recorder
@@ -70,6 +73,8 @@ class PieceSink {
   virtual int DrawWhole(TransitionFrame& frame) = 0;
   // One piece of an intermediate step; its result is not examined.
   virtual void DrawPiece(TransitionFrame& frame, const TransitionPiece& piece) = 0;
+  // Draws what the sink held back; called once the step's pieces are all given.
+  virtual void EndPieces(TransitionFrame&) {}
 };
 
 // The installed sink, or the engine's own one.
@@ -107,6 +112,7 @@ int RunTransitionFrame(Surface* destination, const Surface* source, int32_t prog
   if (opened != kContinueFrame) return opened;
   SuspendMarking(frame);
   const int result = pattern(frame, progress);
+  CurrentPieceSink().EndPieces(frame);
   CloseTransitionFrame(frame);
   return result;
 }

@@ -141,6 +141,27 @@ __attribute__((target("avx2"))) void SaturatedRowAvx2(uint32_t* dst, const uint3
   }
 }
 
+// Three-operand lerps with one weight for the whole row.
+__attribute__((target("avx2"))) void OpacityRowOfAvx2(uint32_t* dst, const uint32_t* from,
+                                                      const uint32_t* src, int width, uint32_t w) {
+  const __m256i lanes = _mm256_broadcastsi128_si256(PairWeights(w, w));
+  int x = 0;
+  for (; x + 8 <= width; x += 8) {
+    __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + x));
+    __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + x));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x), LerpEight(d, s, lanes, lanes));
+  }
+  for (; x < width; ++x) dst[x] = LerpPlain(from[x], src[x], w);
+}
+void OpacityRowOfSse2(uint32_t* dst, const uint32_t* from, const uint32_t* src, int width,
+                      uint32_t w) {
+  const __m128i lanes = PairWeights(w, w);
+  int x = 0;
+  for (; x + 4 <= width; x += 4)
+    Store4(dst + x, LerpFour(Load4(from + x), Load4(src + x), lanes, lanes));
+  for (; x < width; ++x) dst[x] = LerpPlain(from[x], src[x], w);
+}
+
 // The unkeyed straight vector forms.
 template <typename Op>
 void VectorRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip, int width,
@@ -188,6 +209,11 @@ void StretchCrossfadeRowsKeyed(uint32_t* dst, const uint32_t* src, ptrdiff_t dst
 void OpacityRowsMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
                     int width, int height, int opacity) {
   BlendRows<true, false>(dst, src, dstSkip, srcSkip, width, height, Opacity(opacity));
+}
+void OpacityRowOfMmx(uint32_t* dst, const uint32_t* from, const uint32_t* src, int width,
+                     int opacity) {
+  const uint32_t w = WeightTable[opacity & 0xFF][0];
+  (WideVectorsEnabled() ? OpacityRowOfAvx2 : OpacityRowOfSse2)(dst, from, src, width, w);
 }
 void OpacityRowsKeyedMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
                          int width, int height, uint32_t key, int opacity) {

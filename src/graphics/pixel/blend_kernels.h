@@ -29,6 +29,10 @@ void StretchCrossfadeRowsKeyed(uint32_t* dst, const uint32_t* src, ptrdiff_t dst
 // MMX set. Opacity: lerp toward the source with W[o], alpha kept.
 void OpacityRowsMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
                     int width, int height, int opacity);
+// One row: dst := from lerped toward src with W[o], alpha of from kept; the bytes of copying from
+// into dst and then OpacityRowsMmx, in one pass. dst may be from; it must not overlap src.
+void OpacityRowOfMmx(uint32_t* dst, const uint32_t* from, const uint32_t* src, int width,
+                     int opacity);
 void OpacityRowsKeyedMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
                          int width, int height, uint32_t key, int opacity);
 void StretchOpacityRowsMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,

@@ -4,7 +4,7 @@
 // serves them too.
 #pragma once
 
-#include <emmintrin.h>
+#include <immintrin.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -52,6 +52,20 @@ inline __m128i ScaleFour(__m128i s, __m128i wLo, __m128i wHi) {
   __m128i lo = _mm_srli_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(s, zero), wLo), 8);
   __m128i hi = _mm_srli_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(s, zero), wHi), 8);
   return _mm_packus_epi16(lo, hi);
+}
+
+// LerpFour on eight pixels: the 256-bit unpacks work within each 128-bit half, so wLo weighs
+// pixels 0, 1, 4, 5 and wHi pixels 2, 3, 6, 7.
+__attribute__((target("avx2"))) inline __m256i LerpHalfWide(__m256i d16, __m256i s16, __m256i w) {
+  __m256i delta = _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_sub_epi16(s16, d16), w), 8);
+  return _mm256_and_si256(_mm256_add_epi16(d16, delta), _mm256_set1_epi16(0xFF));
+}
+__attribute__((target("avx2"))) inline __m256i LerpEight(__m256i d, __m256i s, __m256i wLo,
+                                                         __m256i wHi) {
+  const __m256i zero = _mm256_setzero_si256();
+  return _mm256_packus_epi16(
+      LerpHalfWide(_mm256_unpacklo_epi8(d, zero), _mm256_unpacklo_epi8(s, zero), wLo),
+      LerpHalfWide(_mm256_unpackhi_epi8(d, zero), _mm256_unpackhi_epi8(s, zero), wHi));
 }
 
 inline __m128i Load4(const uint32_t* p) {

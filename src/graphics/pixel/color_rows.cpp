@@ -4,6 +4,7 @@
 
 #include "graphics/pixel/blend_tables.h"
 #include "graphics/pixel/blend_walk.h"
+#include "platform/mmx_flag.h"
 
 namespace bw {
 
@@ -30,10 +31,31 @@ struct Scale {
 struct BlendColor {
   const uint8_t* keep;
   uint32_t added;  // T[k][o] per channel
+  __m128i keepBy, addedLanes;
+  BlendColor(int opacity, uint32_t add)
+      : keep(ProductTable[255 - opacity]),
+        added(add),
+        keepBy(_mm_set1_epi16(short(255 - opacity))),
+        addedLanes(_mm_set1_epi32(int(add))) {}
   uint32_t Pixel(uint32_t d, uint32_t) const {
     return ((d & 0xFF000000u) | uint32_t(keep[d >> 16 & 0xFF]) << 16 |
             uint32_t(keep[d >> 8 & 0xFF]) << 8 | keep[d & 0xFF]) +
            added;
+  }
+  // T[k][c] = (k x c + 127) / 255, exact as (v + 1 + (v >> 8)) >> 8 with v = k x c + 127; the
+  // word-wide add keeps the plain form's carries.
+  __m128i Half(__m128i c16) const {
+    const __m128i v = _mm_add_epi16(_mm_mullo_epi16(c16, keepBy), _mm_set1_epi16(127));
+    return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(v, _mm_set1_epi16(1)), _mm_srli_epi16(v, 8)),
+                          8);
+  }
+  __m128i Four(__m128i d, __m128i) const {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i alpha = _mm_set1_epi32(int(0xFF000000u));
+    const __m128i kept =
+        _mm_packus_epi16(Half(_mm_unpacklo_epi8(d, zero)), Half(_mm_unpackhi_epi8(d, zero)));
+    return _mm_add_epi32(_mm_or_si128(_mm_andnot_si128(alpha, kept), _mm_and_si128(alpha, d)),
+                         addedLanes);
   }
 };
 BlendColor MakeBlendColor(int opacity, int red, int green, int blue) {
@@ -41,7 +63,7 @@ BlendColor MakeBlendColor(int opacity, int red, int green, int blue) {
   // T[k][o] = T[o][k]: the table is symmetric.
   uint32_t added = uint32_t(byOpacity[red & 0xFF]) << 16 | uint32_t(byOpacity[green & 0xFF]) << 8 |
                    byOpacity[blue & 0xFF];
-  return {ProductTable[255 - (opacity & 0xFF)], added};
+  return {opacity & 0xFF, added};
 }
 
 struct AddColor {
@@ -135,8 +157,12 @@ void ScaleRgbRows(uint32_t* pixels, ptrdiff_t pitch, int width, int height, int 
 }
 void BlendColorRows(uint32_t* pixels, ptrdiff_t pitch, int width, int height, int opacity, int red,
                     int green, int blue) {
-  OnTarget<false, false>(pixels, SkipOf(pitch, width), width, height,
-                         MakeBlendColor(opacity, red, green, blue));
+  const BlendColor op = MakeBlendColor(opacity, red, green, blue);
+  if (MmxEnabled()) {
+    OnTarget<true, false>(pixels, SkipOf(pitch, width), width, height, op);
+  } else {
+    OnTarget<false, false>(pixels, SkipOf(pitch, width), width, height, op);
+  }
 }
 void BlendColorRowsKeyed(uint32_t* pixels, ptrdiff_t pitch, int width, int height, int opacity,
                          int red, int green, int blue, uint32_t key) {

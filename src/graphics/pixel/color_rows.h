@@ -13,6 +13,7 @@ namespace bw {
 // c := ProductTable[level][c].
 void ScaleRgbRows(uint32_t* pixels, ptrdiff_t pitch, int width, int height, int level);
 // c := T[255 - o][c] + T[k][o], k the colour's channel.
+// The vector form runs while the MMX flag is on: the same bytes.
 void BlendColorRows(uint32_t* pixels, ptrdiff_t pitch, int width, int height, int opacity, int red,
                     int green, int blue);
 void BlendColorRowsKeyed(uint32_t* pixels, ptrdiff_t pitch, int width, int height, int opacity,

@@ -38,7 +38,41 @@ struct KeyedIndexedCopy {
   }
 };
 
+__attribute__((target("avx2"))) inline __m256i Load8(const uint32_t* p) {
+  return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+__attribute__((target("avx2"))) inline void Store8(uint32_t* p, __m256i v) {
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
+}
+
+// Rows of 4 to 31 pixels (narrow strips) as whole vectors from both ends, the middle written twice
+// with the same pixels; all loads come before the stores, so the rows must lie apart.
+__attribute__((target("avx2"))) inline void CopyNarrowRowAvx2(uint32_t* dst, const uint32_t* src,
+                                                              int width) {
+  if (width < 8) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + width - 4));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), a);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + width - 4), b);
+  } else if (width < 16) {
+    const __m256i a = Load8(src), b = Load8(src + width - 8);
+    Store8(dst, a);
+    Store8(dst + width - 8, b);
+  } else {
+    const __m256i a = Load8(src), b = Load8(src + 8), c = Load8(src + width - 16),
+                  e = Load8(src + width - 8);
+    Store8(dst, a);
+    Store8(dst + 8, b);
+    Store8(dst + width - 16, c);
+    Store8(dst + width - 8, e);
+  }
+}
+
 __attribute__((target("avx2"))) void CopyRowAvx2(uint32_t* dst, const uint32_t* src, int width) {
+  const uintptr_t apart = reinterpret_cast<uintptr_t>(dst) - reinterpret_cast<uintptr_t>(src);
+  if (width >= 4 && width < 32 && std::min(apart, 0 - apart) >= uintptr_t(width) * 4) {
+    return CopyNarrowRowAvx2(dst, src, width);
+  }
   int x = 0;
   // Single pixels until the stores are aligned.
   for (; x < width && reinterpret_cast<uintptr_t>(dst + x) % 32 != 0; ++x) dst[x] = src[x];

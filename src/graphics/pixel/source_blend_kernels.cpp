@@ -129,18 +129,11 @@ using AlphaOpacity = LerpBy<AlphaRowWeight>;
 using AlphaAdd = AddBy<AlphaRowWeight>;
 using AlphaSubtract = SubtractBy<AlphaRowWeight>;
 
-__attribute__((target("avx2"))) inline __m256i LerpLanes256(__m256i d16, __m256i s16,
-                                                            __m256i weights, __m256i byteMask) {
-  __m256i delta = _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_sub_epi16(s16, d16), weights), 8);
-  return _mm256_and_si256(_mm256_add_epi16(d16, delta), byteMask);
-}
-
 // Eight pixels at a time: the same lane arithmetic as FourWeights and LerpFour, twice as wide.
 // Answers how many pixels it did (a multiple of eight).
 __attribute__((target("avx2"))) int AlphaOpacityRowAvx2(uint32_t* dst, const uint32_t* src,
                                                         int width, uint8_t opacity) {
   const __m256i zero = _mm256_setzero_si256();
-  const __m256i byteMask = _mm256_set1_epi16(0xFF);
   const __m256i colorLanes =
       _mm256_set_epi16(0, -1, -1, -1, 0, -1, -1, -1, 0, -1, -1, -1, 0, -1, -1, -1);
   const __m256i o16 = _mm256_set1_epi16(short(opacity));
@@ -160,11 +153,7 @@ __attribute__((target("avx2"))) int AlphaOpacityRowAvx2(uint32_t* dst, const uin
     const __m256i pairs = _mm256_unpacklo_epi16(w, w);
     const __m256i wLo = _mm256_and_si256(_mm256_unpacklo_epi32(pairs, pairs), colorLanes);
     const __m256i wHi = _mm256_and_si256(_mm256_unpackhi_epi32(pairs, pairs), colorLanes);
-    const __m256i lo =
-        LerpLanes256(_mm256_unpacklo_epi8(d, zero), _mm256_unpacklo_epi8(s, zero), wLo, byteMask);
-    const __m256i hi =
-        LerpLanes256(_mm256_unpackhi_epi8(d, zero), _mm256_unpackhi_epi8(s, zero), wHi, byteMask);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x), _mm256_packus_epi16(lo, hi));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x), LerpEight(d, s, wLo, wHi));
   }
   return x;
 }
@@ -220,6 +209,57 @@ void VectorRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t
     const int done = row(d, s, w, opacity);
     BlendRowVector<false>(d + done, s + done, w - done, op, 0);
   });
+}
+
+// The weights of eight rule bytes, W[table[r]] as 16-bit lanes.
+inline __m128i RuleWeights8(const uint8_t* rule, const uint8_t* table) {
+  uint64_t k = 0;
+  for (int i = 0; i < 8; ++i) k |= uint64_t{table[rule[i]]} << (8 * i);
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i k16 = _mm_unpacklo_epi8(_mm_cvtsi64_si128(int64_t(k)), zero);
+  return _mm_andnot_si128(_mm_cmpeq_epi16(k16, zero), _mm_add_epi16(k16, _mm_set1_epi16(1)));
+}
+
+__attribute__((target("avx2"))) void RuleRowOfAvx2(uint32_t* dst, const uint32_t* from,
+                                                   const uint32_t* src, const uint8_t* rule,
+                                                   int width, const uint8_t* table) {
+  // Each pixel's weight spread over its blue, green and red lanes, for the pixels each unpacked
+  // half holds (0, 1, 4, 5 and 2, 3, 6, 7); alpha lanes 0.
+  constexpr char z = char(0x80);
+  const __m256i spreadLo = _mm256_setr_epi8(0, 1, 0, 1, 0, 1, z, z, 2, 3, 2, 3, 2, 3, z, z,  //
+                                            8, 9, 8, 9, 8, 9, z, z, 10, 11, 10, 11, 10, 11, z, z);
+  const __m256i spreadHi =
+      _mm256_setr_epi8(4, 5, 4, 5, 4, 5, z, z, 6, 7, 6, 7, 6, 7, z, z,  //
+                       12, 13, 12, 13, 12, 13, z, z, 14, 15, 14, 15, 14, 15, z, z);
+  int x = 0;
+  for (; x + 8 <= width; x += 8) {
+    const __m256i w = _mm256_broadcastsi128_si256(RuleWeights8(rule + x, table));
+    __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + x));
+    __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + x));
+    _mm256_storeu_si256(
+        reinterpret_cast<__m256i*>(dst + x),
+        LerpEight(d, s, _mm256_shuffle_epi8(w, spreadLo), _mm256_shuffle_epi8(w, spreadHi)));
+  }
+  for (; x < width; ++x) dst[x] = LerpPlain(from[x], src[x], WeightTable[table[rule[x]]][0]);
+}
+void RuleRowOfSse2(uint32_t* dst, const uint32_t* from, const uint32_t* src, const uint8_t* rule,
+                   int width, const uint8_t* table) {
+  int x = 0;
+  for (; x + 8 <= width; x += 8) {
+    const __m128i w = RuleWeights8(rule + x, table);
+    const __m128i pairs = _mm_unpacklo_epi16(w, w), pairsHi = _mm_unpackhi_epi16(w, w);
+    const __m128i colorLanes = _mm_set_epi16(0, -1, -1, -1, 0, -1, -1, -1);
+    const __m128i lanes[4] = {_mm_unpacklo_epi32(pairs, pairs), _mm_unpackhi_epi32(pairs, pairs),
+                              _mm_unpacklo_epi32(pairsHi, pairsHi),
+                              _mm_unpackhi_epi32(pairsHi, pairsHi)};
+    for (int h = 0; h < 2; ++h) {
+      const int at = x + 4 * h;
+      Store4(dst + at,
+             LerpFour(Load4(from + at), Load4(src + at), _mm_and_si128(lanes[2 * h], colorLanes),
+                      _mm_and_si128(lanes[2 * h + 1], colorLanes)));
+    }
+  }
+  for (; x < width; ++x) dst[x] = LerpPlain(from[x], src[x], WeightTable[table[rule[x]]][0]);
 }
 
 // Rule kernels: the weight comes from a third row, so they walk by themselves.
@@ -318,6 +358,10 @@ void RuleRowsMmx(uint32_t* dst, const uint32_t* src, const uint8_t* rule, ptrdif
                  const uint8_t* table) {
   RuleWalk<true>(dst, src, rule, dstSkip, srcSkip, ruleSkip, width, height,
                  RuleWeight(rule, table));
+}
+void RuleRowOfMmx(uint32_t* dst, const uint32_t* from, const uint32_t* src, const uint8_t* rule,
+                  int width, const uint8_t* table) {
+  (WideVectorsEnabled() ? RuleRowOfAvx2 : RuleRowOfSse2)(dst, from, src, rule, width, table);
 }
 void RuleAlphaRows(uint32_t* dst, const uint32_t* src, const uint8_t* rule, ptrdiff_t dstSkip,
                    ptrdiff_t srcSkip, ptrdiff_t ruleSkip, int width, int height,

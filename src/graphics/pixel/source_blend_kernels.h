@@ -48,6 +48,10 @@ void RuleRows(uint32_t* dst, const uint32_t* src, const uint8_t* rule, ptrdiff_t
 void RuleRowsMmx(uint32_t* dst, const uint32_t* src, const uint8_t* rule, ptrdiff_t dstSkip,
                  ptrdiff_t srcSkip, ptrdiff_t ruleSkip, int width, int height,
                  const uint8_t* table);
+// One row: dst := from lerped toward src with W[table[r]]; the bytes of copying from into dst and
+// then RuleRowsMmx, in one pass. dst may be from; it must not overlap src.
+void RuleRowOfMmx(uint32_t* dst, const uint32_t* from, const uint32_t* src, const uint8_t* rule,
+                  int width, const uint8_t* table);
 // Lerp toward s with W[ProductTable[table[r]][source alpha]], r as above.
 void RuleAlphaRows(uint32_t* dst, const uint32_t* src, const uint8_t* rule, ptrdiff_t dstSkip,
                    ptrdiff_t srcSkip, ptrdiff_t ruleSkip, int width, int height,

@@ -185,12 +185,27 @@ bool ValidArea(ImageSurface* target, const ImageSurface* oldImage, const ImageSu
          Covers(newImage, a.newX, a.newY, a.width, a.height);
 }
 
+// Whether count pixels at a and at b share memory.
+bool Overlap(const uint32_t* a, const uint32_t* b, int count) {
+  const auto x = reinterpret_cast<uintptr_t>(a), y = reinterpret_cast<uintptr_t>(b);
+  const uintptr_t bytes = uintptr_t(count) * 4;
+  return x < y + bytes && y < x + bytes;
+}
+// The one-pass kernels read the old row and the new one as they write: they serve when the
+// target is the old row or lies apart from both.
+bool OnePass(const uint32_t* dst, const uint32_t* oldRow, const uint32_t* newRow, int count) {
+  return !Overlap(dst, newRow, count) && (dst == oldRow || !Overlap(dst, oldRow, count));
+}
+
 // dst := the old row blended toward the new one by W[level]; the old row's alpha.
 void RowCrossBlend(uint32_t* dst, const uint32_t* oldRow, const uint32_t* newRow, int count,
                    int level) {
   if (count <= 0) return;
+  const int opacity = std::clamp(level, 0, 255);
+  if (OnePass(dst, oldRow, newRow, count))
+    return OpacityRowOfMmx(dst, oldRow, newRow, count, opacity);
   if (dst != oldRow) std::copy(oldRow, oldRow + count, dst);
-  OpacityRowsMmx(dst, newRow, 0, 0, count, 1, std::clamp(level, 0, 255));
+  OpacityRowsMmx(dst, newRow, 0, 0, count, 1, opacity);
 }
 
 int CrossfadeImages(ImageSurface* target, const ImageSurface* oldImage,
@@ -225,9 +240,14 @@ int RuleImages(ImageSurface* target, const ImageSurface* oldImage, const ImageSu
   for (int j = 0; j < a.height; ++j) {
     uint32_t* dst = Row32(target, a.targetX, a.targetY + j);
     const uint32_t* from = Row32(oldImage, a.oldX, a.oldY + j);
-    if (dst != from) std::copy(from, from + a.width, dst);
+    const uint32_t* to = Row32(newImage, a.newX, a.newY + j);
     const uint8_t* ruleRow = rule->GetPixels() + ptrdiff_t{ruleY + j} * rule->GetPitch() + ruleX;
-    RuleRowsMmx(dst, Row32(newImage, a.newX, a.newY + j), ruleRow, 0, 0, 0, a.width, 1, table);
+    if (OnePass(dst, from, to, a.width)) {
+      RuleRowOfMmx(dst, from, to, ruleRow, a.width, table);
+      continue;
+    }
+    if (dst != from) std::copy(from, from + a.width, dst);
+    RuleRowsMmx(dst, to, ruleRow, 0, 0, 0, a.width, 1, table);
   }
   TouchedRect() = {a.targetX, a.targetY, a.targetX + a.width, a.targetY + a.height};
   return kRoutineDone;

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "common/global.h"
@@ -194,26 +195,33 @@ TEST_F(TransitionDispatchTest, PiecesDrawLikeBlitsAndMarkOneRectangle) {
     for (int x = 0; x < 40; ++x) picture->SetPixel(x, y, uint32_t(x | y << 12));
   }
   const Rect clip{2, 0, 30, 7};
-  auto drawn = Image(48, 8, 0xFFFFFFFFu), expected = Image(48, 8, 0xFFFFFFFFu);
-  drawn->SetClipRect(&clip);
-  expected->SetClipRect(&clip);
-  for (bool fromStart : {true, false}) {
-    drawn->GetDirtyList()->Clear();
-    TransitionCascadeColumns(drawn.get(), picture.get(), 140, -1, 1, fromStart, 0, 16, nullptr);
-    // The same pieces through the blit.
-    RecordingSink pieces;
-    {
-      ScopedGlobal<PieceSink> record{&pieces};
-      TransitionCascadeColumns(drawn.get(), picture.get(), 140, -1, 1, fromStart, 0, 16, nullptr);
+  // Wide strips stand apart; narrow ones touch and are copied as one.
+  for (auto [rows, strip] : {std::pair{false, 16}, {false, 4}, {true, 2}}) {
+    for (bool fromStart : {true, false}) {
+      auto draw = [&, rows = rows, strip = strip](ImageSurface* to) {
+        (rows ? TransitionCascadeRows : TransitionCascadeColumns)(to, picture.get(), 140, -1, 1,
+                                                                  fromStart, 0, strip, nullptr);
+      };
+      auto drawn = Image(48, 8, 0xFFFFFFFFu), expected = Image(48, 8, 0xFFFFFFFFu);
+      drawn->SetClipRect(&clip);
+      expected->SetClipRect(&clip);
+      draw(drawn.get());
+      // The same pieces through the blit.
+      RecordingSink pieces;
+      {
+        ScopedGlobal<PieceSink> record{&pieces};
+        draw(drawn.get());
+      }
+      for (const Drawn& d : pieces.drawn) {
+        expected->Blit(picture.get(), d.piece.x, d.piece.y, &d.piece.source, false);
+      }
+      for (int y = 0; y < 8; ++y) {
+        ASSERT_EQ(std::memcmp(drawn->GetRowPointer(y), expected->GetRowPointer(y), 48 * 4), 0)
+            << "row " << y << ", strip " << strip
+            << (fromStart ? " from the start" : " from the end");
+      }
+      EXPECT_EQ(drawn->GetDirtyList()->Count(), 1);
     }
-    for (const Drawn& d : pieces.drawn) {
-      expected->Blit(picture.get(), d.piece.x, d.piece.y, &d.piece.source, false);
-    }
-    for (int y = 0; y < 8; ++y) {
-      ASSERT_EQ(std::memcmp(drawn->GetRowPointer(y), expected->GetRowPointer(y), 48 * 4), 0)
-          << "row " << y << (fromStart ? " from the start" : " from the end");
-    }
-    EXPECT_EQ(drawn->GetDirtyList()->Count(), 1);
   }
 }
 

@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "blend_reference.h"
+#include "platform/mmx_flag.h"
 
 namespace bw {
 namespace {
@@ -99,6 +102,7 @@ TEST(ColorRows, ToneSetsAgreeOverTheWholeRange) {
 
 TEST(ColorRows, ScaleAndBlendTowardAColourWalkByPitch) {
   for (int o : {0, 1, 128, 255}) {
+    ScopedMmxFlag set(o % 2 == 1);
     auto blend = [o](uint32_t d) {
       const int k[3] = {30, 200, 255};
       return PerChannel(
@@ -120,6 +124,20 @@ TEST(ColorRows, ScaleAndBlendTowardAColourWalkByPitch) {
     EXPECT_TRUE(MatchesOnTarget([o](uint32_t* d, ptrdiff_t s, int w, int h,
                                     uint32_t) { ScaleRgbRows(d, s + 4 * w, w, h, o); },
                                 scale, false));
+  }
+}
+
+// Every channel value at every opacity, toward colours whose sums reach 255.
+TEST(ColorRows, BlendTowardAColourSetsAgreeForEveryOpacity) {
+  std::vector<uint32_t> row(259);
+  for (size_t i = 0; i < row.size(); ++i) row[i] = uint32_t(i * 0x01010101u) ^ 0x00FF0000u;
+  for (int o = 0; o < 256; ++o) {
+    std::vector<uint32_t> sets[2] = {row, row};
+    for (bool mmx : {false, true}) {
+      ScopedMmxFlag set(mmx);
+      BlendColorRows(sets[mmx].data(), 259 * 4, 259, 1, o, 255, 254, 128);
+    }
+    ASSERT_EQ(sets[0], sets[1]) << "opacity " << o;
   }
 }
 

@@ -33,6 +33,19 @@ TEST(CopyRows32, EveryWalkInBothSetsMatchesTheReference) {
   }
 }
 
+// Narrow rows copy whole vectors from both ends; the pixels on either side stay.
+TEST(CopyRows32, NarrowRowsOfEveryWidthLeaveTheirNeighbours) {
+  for (bool wide : {false, true}) {
+    ScopedWideVectors pin(wide);
+    for (uint32_t width = 1; width <= 40; ++width) {
+      std::vector<uint32_t> src(width + 2), dst(src.size(), 0u);
+      for (uint32_t i = 1; i <= width; ++i) src[i] = i;
+      CopyRows32Mmx(dst.data() + 1, src.data() + 1, 0, 0, int(width), 1);
+      ASSERT_EQ(dst, src) << "wide " << wide << ", width " << width;
+    }
+  }
+}
+
 TEST(CopyRows32Keyed, SkipsOnlyTheWholeKeyWord) {
   // The 128-bit and 256-bit forms of the vector set give the same bytes.
   for (bool wide : {false, true}) {
