@@ -356,6 +356,68 @@ int32_t IndexOfExtreme(NativeArgs& a) {
   return at;
 }
 
+// 26-29: byte filters of variable class and kind.
+template <int (ScriptVm::*Operation)(int, int)>
+int32_t VariableSet(NativeArgs& a) {
+  int classFilter = static_cast<uint8_t>(a.U32(0));
+  int kindFilter = static_cast<uint8_t>(a.U32(1));
+  if (!a.Faulted()) (a.Host().*Operation)(classFilter, kindFilter);
+  return 0;
+}
+
+// 30
+int32_t SaveVariable(NativeArgs& a) {
+  uint32_t variable = a.U32(0);
+  return a.Faulted() ? 0 : a.Host().SaveVariableToSnapshotB(variable);
+}
+
+// A name text; null for 0, so the engine answers its no-name code.
+bool Name(NativeArgs& a, uint32_t k, std::string& name, const char*& pointer) {
+  bool isNull = false;
+  if (!a.Text(k, name, &isNull)) return false;
+  pointer = isNull ? nullptr : name.c_str();
+  return true;
+}
+
+// 31
+int32_t WriteVariables(NativeArgs& a) {
+  std::string name;
+  const char* n = nullptr;
+  uint32_t plain = a.U32(1), text = a.U32(2), fromB = a.U32(3);
+  if (!Name(a, 0, name, n)) return 0;
+  return a.Host().WriteVariableFile(n, 0, plain, text, fromB != 0);
+}
+
+// 32
+int32_t ReadVariablesHeader(NativeArgs& a) {
+  std::string name;
+  const char* n = nullptr;
+  uint32_t plain = a.U32(1), text = a.U32(2);
+  if (!Name(a, 0, name, n)) return 0;
+  return a.Host().ReadVariableFileHeader(n, plain, text);
+}
+
+// 33
+int32_t ReadVariables(NativeArgs& a) {
+  std::string name;
+  const char* n = nullptr;
+  if (!Name(a, 0, name, n)) return 0;
+  return a.Host().ReadVariableFile(n);
+}
+
+// 34
+int32_t SetStateFileName(NativeArgs& a) {
+  std::string name;
+  const char* n = nullptr;
+  if (Name(a, 0, name, n)) a.Host().SetSystemStateFileName(n);
+  return 0;
+}
+
+// 36
+int32_t ReadState(NativeArgs& a) {
+  return a.Host().ReadSystemState(nullptr);
+}
+
 // 95
 int32_t GetTextBuffer(NativeArgs& a) {
   return static_cast<int32_t>(State(a).TextBuffer());
@@ -403,6 +465,16 @@ int32_t GetTime(NativeArgs& a) {
 }
 
 constexpr NativeEntry kEntries[] = {
+    {26, VariableSet<&ScriptVm::RestoreFromSnapshotA>},
+    {27, VariableSet<&ScriptVm::ClearVariables>},
+    {28, VariableSet<&ScriptVm::SaveToSnapshotB>},
+    {29, VariableSet<&ScriptVm::RestoreFromSnapshotB>},
+    {30, SaveVariable},
+    {31, WriteVariables},
+    {32, ReadVariablesHeader},
+    {33, ReadVariables},
+    {34, SetStateFileName},
+    {36, ReadState},
     {59, StrCopy},
     {60, StrCopyPart},
     {61, StrCopyUntil},

@@ -106,6 +106,18 @@ TEST(PathNatives, PartsOfAPathInPlaceAndOut) {
   EXPECT_EQ(uint32_t(rig.Call(95, {}).result), buffer) << "one buffer for the script";
 }
 
+// Names of 0 reach the engine as no name, which answers its own code; a missing file is refused.
+TEST(VariableNatives, PassNamesAndFiltersToTheEngine) {
+  NativeRig rig;
+  EXPECT_EQ(rig.Call(31, {0, 0, 0, 0}).result, kVariableFileNoFile);
+  EXPECT_EQ(rig.Call(33, {0}).result, kVariableFileNoFile);
+  EXPECT_EQ(rig.Call(36, {}).result, kStateNoName);
+  EXPECT_EQ(rig.Call(34, {rig.Text("STATE")}).result, 0);
+  EXPECT_EQ(rig.Call(36, {}).result, kStateNoName) << "no such file";
+  for (uint32_t n : {26u, 27u, 28u, 29u}) EXPECT_EQ(rig.Call(n, {0x1FF, 0x2FF}).result, 0) << n;
+  EXPECT_TRUE(rig.Call(33, {PastTheArena(rig.Memory())}).faulted);
+}
+
 // 77 frees only what 75 and 76 gave; the engine's own memory stays.
 TEST(MemoryNatives, BlocksFillAndCopy) {
   NativeRig rig;
