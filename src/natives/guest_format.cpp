@@ -8,13 +8,16 @@ namespace bw {
 
 namespace {
 
-constexpr int kMaxField = 1 << 16;  // widths and precisions beyond any output are clamped
+constexpr int kMaxField = 1 << 12;  // widths and precisions past any output (1,024) are clamped
 
 // Collects output up to one byte past the limit, so the final cut can tell a whole character
 // from a split one.
 class Output {
  public:
-  Output(std::string& out, size_t limit) : out_(out), keep_(limit + 1) { out_.clear(); }
+  Output(std::string& out, size_t limit) : out_(out), keep_(limit + 1) {
+    out_.clear();
+    out_.reserve(keep_);
+  }
   bool Full() const { return out_.size() >= keep_; }
   void Put(std::string_view s) { out_.append(s.substr(0, keep_ - std::min(keep_, out_.size()))); }
   void Repeat(char c, size_t n) {
@@ -35,15 +38,18 @@ int ReadNumber(std::string_view f, size_t& i) {
   return n;
 }
 
-std::string Digits(uint32_t v, unsigned base, bool upper) {
+// Writes v's digits, zero-padded to at least minDigits, at the end of a buffer; answers them.
+std::string_view Digits(uint32_t v, unsigned base, bool upper, int minDigits,
+                        char (&buffer)[kMaxField + 16]) {
   const char* set = upper ? "0123456789ABCDEF" : "0123456789abcdef";
-  std::string d;
-  do {
-    d.push_back(set[v % base]);
+  char* end = buffer + sizeof buffer;
+  char* p = end;
+  while (v) {
+    *--p = set[v % base];
     v /= base;
-  } while (v);
-  std::reverse(d.begin(), d.end());
-  return d;
+  }
+  while (end - p < minDigits) *--p = '0';
+  return {p, static_cast<size_t>(end - p)};
 }
 
 struct Spec {
@@ -80,6 +86,7 @@ bool FormatGuestText(GuestMemory& memory, std::string_view f, uint32_t values, s
                      std::string& out) {
   Output o(out, capacity ? capacity - 1 : 0);
   uint64_t next = values;
+  char digits[kMaxField + 16];
   auto word = [&](uint32_t& v) {
     bool ok = next <= UINT32_MAX && memory.Read32(static_cast<uint32_t>(next), v);
     if (next > UINT32_MAX) memory.Read32(0, v);  // raises the fault
@@ -132,10 +139,9 @@ bool FormatGuestText(GuestMemory& memory, std::string_view f, uint32_t values, s
           v &= 0xFFFF;
         }
         bool hex = c == 'x' || c == 'X';
-        std::string body = s.precision == 0 && v == 0 ? "" : Digits(v, hex ? 16 : 10, c == 'X');
-        if (s.precision > 0 && body.size() < static_cast<size_t>(s.precision)) {
-          body.insert(0, s.precision - body.size(), '0');
-        }
+        // At least one digit, except for a value of 0 at precision 0.
+        std::string_view body =
+            Digits(v, hex ? 16 : 10, c == 'X', s.precision < 0 ? 1 : s.precision, digits);
         std::string_view prefix = negative ? "-" : "";
         if (hex && s.alternate && v != 0) prefix = c == 'X' ? "0X" : "0x";
         PutField(o, s, prefix, body, true);

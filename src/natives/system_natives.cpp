@@ -98,8 +98,10 @@ SystemNativeState& State(NativeArgs& a) {
 
 // Writes text and its terminator at dest.
 bool PutText(NativeArgs& a, uint32_t dest, std::string_view text) {
-  std::string t(text);
-  return Mem(a).Write(dest, t.c_str(), static_cast<uint32_t>(t.size() + 1));
+  auto size = static_cast<uint32_t>(text.size());
+  return Mem(a).Valid(dest, size + 1)
+             ? Mem(a).Write(dest, text.data(), size) && Mem(a).Write(dest + size, "", 1)
+             : NativeArgs::Fault(Mem(a));
 }
 
 // 59
