@@ -1,8 +1,11 @@
 #include "platform/timed_task.h"
 
+#include "common/gone_notice.h"
+
 namespace bw {
 
 TimedTask::~TimedTask() {
+  NotifyGone(this);
   ClearOwnerSlot();
 }
 

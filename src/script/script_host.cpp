@@ -22,9 +22,10 @@ int32_t NoOperation(GuestMemory&, uint32_t) { return 0; }
 
 }  // namespace
 
-ScriptHost::ScriptHost(ScriptFileSource* files, uint32_t seed, uint32_t arenaBytes)
+ScriptHost::ScriptHost(ScriptFileSource* files, uint32_t seed, uint32_t arenaBytes,
+                       std::span<const NativeFamily> families)
     : ScriptEngine(files, arenaBytes), built_(kNativeCount, false), reported_(kNativeCount, false) {
-  RegisterNatives();
+  RegisterNatives(families);
   random_.Seed(static_cast<int32_t>(seed));
   Global<ScriptHost>::Set(this);
 }
@@ -35,6 +36,7 @@ void ScriptHost::SetSoundChannels(std::unique_ptr<SoundChannelManager> channels)
 }
 
 ScriptHost::~ScriptHost() {
+  extensions_.clear();
   if (Global<ScriptHost>::Get() == this) Global<ScriptHost>::Clear();
 }
 
@@ -52,11 +54,27 @@ void ScriptHost::Register(uint32_t number, NativeFunction function) {
   RegisterNative(std::move(function));
 }
 
-void ScriptHost::RegisterNatives() {
+void ScriptHost::RegisterNatives(std::span<const NativeFamily> families) {
   // The engine registered the three requests.
   for (uint32_t n = 0; n < 3; ++n) built_[n] = true;
+  std::vector<NativeRoutine> placed(kNativeCount, nullptr);
+  for (const NativeFamily& family : families) {
+    for (const NativeEntry& e : family.entries) {
+      if (e.number < 3 || e.number >= kNativeCount || placed[e.number] || !e.routine) {
+        ++rejected_;
+      } else {
+        placed[e.number] = e.routine;
+      }
+    }
+  }
   for (uint32_t n = 3; n < kNativeCount; ++n) {
     NativeFunction f;
+    if (NativeRoutine routine = placed[n]) {
+      f = [this, routine](GuestMemory& m, uint32_t args) {
+        NativeArgs a(*this, m, args);
+        return routine(a);
+      };
+    }
     for (uint32_t noop : kNoOperationNatives) {
       if (n == noop) f = NoOperation;
     }
@@ -111,7 +129,8 @@ std::string InterruptFailureMessage() { return host::Cp932Literal("スクリプ�
 int StartScriptHost(ScriptApplication& app, std::unique_ptr<ScriptHost>& host) {
   host.reset();
   try {
-    host = std::make_unique<ScriptHost>(app.ScriptFiles(), app.Clock());
+    host = std::make_unique<ScriptHost>(app.ScriptFiles(), app.Clock(), GuestMemory::kDefaultArena,
+                                        app.NativeFamilies());
   } catch (const std::bad_alloc&) {
     host.reset();
   }

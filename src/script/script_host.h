@@ -4,12 +4,16 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "platform/subtractive_random.h"
+#include "script/native_args.h"
 #include "script/script_engine.h"
+#include "script/script_handles.h"
 
 namespace bw {
 
@@ -30,10 +34,20 @@ class ScriptHostMessageText {
 // A native not built yet answers this (and says so once on standard error).
 constexpr int32_t kNativeNotBuilt = -1;
 
+// State a native family keeps with the host (its blocks, files, lists); made on first use and
+// destroyed with the host, before its memory.
+class ScriptHostExtension {
+ public:
+  virtual ~ScriptHostExtension() = default;
+};
+
 class ScriptHost : public ScriptEngine {
  public:
-  // seed starts the random generator (the application passes its clock).
-  ScriptHost(ScriptFileSource* files, uint32_t seed, uint32_t arenaBytes = GuestMemory::kDefaultArena);
+  // seed starts the random generator (the application passes its clock); the families' natives
+  // take their numbers' places.
+  ScriptHost(ScriptFileSource* files, uint32_t seed,
+             uint32_t arenaBytes = GuestMemory::kDefaultArena,
+             std::span<const NativeFamily> families = {});
   ~ScriptHost() override;
 
   // The interrupt the application asks for with its request byte: 1 restarts with the boot
@@ -50,6 +64,17 @@ class ScriptHost : public ScriptEngine {
 
   bool IsNativeBuilt(uint32_t number) const { return number < built_.size() && built_[number]; }
   uint32_t BuiltNativeCount() const;
+  // Family entries refused at construction: a number outside 3-808 or given twice.
+  uint32_t RejectedNativeEntries() const { return rejected_; }
+
+  ScriptHandles& Handles() { return handles_; }
+  // The family state of type T (constructed from the host on first use).
+  template <typename T>
+  T& Extension() {
+    std::unique_ptr<ScriptHostExtension>& slot = extensions_[&kExtensionKey<T>];
+    if (!slot) slot = std::make_unique<T>(*this);
+    return static_cast<T&>(*slot);
+  }
 
   SoundChannelManager* SoundChannels() const { return soundChannels_.get(); }
   // The host owns the sound channels; they read its voice table.
@@ -65,7 +90,9 @@ class ScriptHost : public ScriptEngine {
  private:
   void OnUnloadScript() override;
   void OnUnloadAll() override;
-  void RegisterNatives();
+  void RegisterNatives(std::span<const NativeFamily> families);
+  template <typename T>
+  static constexpr char kExtensionKey = 0;
   void Register(uint32_t number, NativeFunction function);
   int32_t NotBuilt(uint32_t number);
 
@@ -76,6 +103,9 @@ class ScriptHost : public ScriptEngine {
   std::vector<bool> reported_;  // unbuilt natives already named on standard error
   std::unique_ptr<SoundChannelManager> soundChannels_;
   std::unique_ptr<ScriptHostMessageText> messageText_;
+  uint32_t rejected_ = 0;
+  ScriptHandles handles_;  // outlives the extensions, whose objects leave it as they go
+  std::map<const void*, std::unique_ptr<ScriptHostExtension>> extensions_;
   EffectRegistry* effects_ = nullptr;
   TransitionRegistry* transitions_ = nullptr;
 };
@@ -96,6 +126,8 @@ class ScriptApplication {
   // Natives 4 and 5: one live setting or menu permission by index (see the application).
   virtual void SetAppOption(uint32_t index, uint32_t value) = 0;
   virtual uint32_t GetAppOption(uint32_t index) = 0;
+  // The native families the host places in its table.
+  virtual std::span<const NativeFamily> NativeFamilies() { return {}; }
 };
 
 // StartScriptHost

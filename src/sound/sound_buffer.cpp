@@ -5,6 +5,7 @@
 #include <new>
 
 #include "common/global.h"
+#include "common/gone_notice.h"
 #include "platform/timer_service.h"
 #include "sound/direct_sound_device.h"
 
@@ -16,7 +17,10 @@ int32_t VolumeOfFactor(int32_t factor) {
   return static_cast<int32_t>(2000.0 * std::log10(factor / 256.0));
 }
 
-SoundBuffer::~SoundBuffer() { CancelFade(); }
+SoundBuffer::~SoundBuffer() {
+  NotifyGone(this);
+  CancelFade();
+}
 
 bool SoundBuffer::HostPlaying() const {
   uint32_t status = 0;

@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include "app/application/game_app.h"
+#include "natives/native_families.h"
 
 namespace bw {
 
@@ -52,6 +53,10 @@ void GameApp::SetAppOption(uint32_t index, uint32_t value) {
       }
       return;
   }
+}
+
+std::span<const NativeFamily> GameApp::NativeFamilies() {
+  return AllNativeFamilies();
 }
 
 uint32_t GameApp::GetAppOption(uint32_t index) {

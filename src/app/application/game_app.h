@@ -282,6 +282,7 @@ class GameApp : public EngineApp, public ScriptApplication {
   // value behind it and reads 0, 13 a setting the scripts only read.
   void SetAppOption(uint32_t index, uint32_t value) override;
   uint32_t GetAppOption(uint32_t index) override;
+  std::span<const NativeFamily> NativeFamilies() override;
   // The process-wide copy native 4 keeps of the third block's u16 at 11.
   static uint16_t SharedGlyphCacheSize();
   GameServices& Services() { return services_; }

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "common/global.h"
+#include "common/gone_notice.h"
 #include "graphics/device/direct3d_device.h"
 #include "graphics/device/render_list.h"
 #include "graphics/surface/directdraw_image_surface.h"
@@ -51,6 +52,7 @@ void TurnPoint(int angle, int32_t ax, int32_t ay, float* x, float* y) {
 }
 
 RenderItem::~RenderItem() {
+  NotifyGone(this);
   if (list_) list_->Remove(this);
 }
 

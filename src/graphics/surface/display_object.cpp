@@ -2,11 +2,13 @@
 
 #include <new>
 
+#include "common/gone_notice.h"
 #include "graphics/surface/composition_layer.h"
 
 namespace bw {
 
 DisplayObject::~DisplayObject() {
+  NotifyGone(this);
   if (owner_) owner_->Remove(this);
 }
 

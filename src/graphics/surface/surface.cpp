@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "common/gone_notice.h"
+
 namespace bw {
 
 Surface::Surface(const Surface& other)
@@ -27,6 +29,7 @@ Surface& Surface::operator=(const Surface& other) {
 }
 
 Surface::~Surface() {
+  NotifyGone(this);
   // A user may unregister others (or itself) while detaching: take them one at a time.
   while (!users_.empty()) {
     SurfaceUser* user = users_.back();

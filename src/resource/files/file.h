@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "common/gone_notice.h"
 #include "host/file/host_file.h"
 #include "platform/stream.h"
 
@@ -56,7 +57,10 @@ class FileBase {
 class File : public FileBase {
  public:
   File() = default;
-  ~File() override { Close(); }
+  ~File() override {
+    NotifyGone(this);
+    Close();
+  }
   File(const File&) = delete;
   File& operator=(const File&) = delete;
 

@@ -1,0 +1,12 @@
+#include "natives/native_families.h"
+
+#include <array>
+
+namespace bw {
+
+std::span<const NativeFamily> AllNativeFamilies() {
+  static const std::array families = {SystemNativeFamily()};
+  return families;
+}
+
+}  // namespace bw

@@ -1,0 +1,118 @@
+#include "natives/native_families.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <vector>
+
+#include "common/gone_notice.h"
+#include "native_rig.h"
+#include "resource/files/file.h"
+
+namespace bw {
+namespace {
+
+// Each family's numbers lie in what it owns, no number is given twice, and the host places them
+// all. The counts are printed so a run shows how far each family has come.
+TEST(NativeFamilies, EveryEntryLandsAtItsOwnNumber) {
+  NativeRig rig;
+  ASSERT_TRUE(rig.host);
+  EXPECT_EQ(rig.host->RejectedNativeEntries(), 0u);
+  std::vector<int> owner(kNativeCount, -1);
+  for (size_t f = 0; f < AllNativeFamilies().size(); ++f) {
+    const NativeFamily& family = AllNativeFamilies()[f];
+    for (const NativeRange& r : family.numbers) {
+      for (uint32_t n = r.first; n <= r.last; ++n) {
+        ASSERT_LT(n, kNativeCount) << family.name;
+        EXPECT_EQ(owner[n], -1) << "native " << n << " has two families";
+        owner[n] = static_cast<int>(f);
+      }
+    }
+    for (const NativeEntry& e : family.entries) {
+      ASSERT_LT(e.number, kNativeCount) << family.name;
+      EXPECT_EQ(owner[e.number], static_cast<int>(f)) << family.name << " builds " << e.number;
+      EXPECT_TRUE(rig.host->IsNativeBuilt(e.number)) << e.number;
+    }
+    uint32_t built = 0, total = 0;
+    for (const NativeRange& r : family.numbers) {
+      for (uint32_t n = r.first; n <= r.last; ++n) built += rig.host->IsNativeBuilt(n), ++total;
+    }
+    std::printf("natives %s: %u/%u\n", family.name, built, total);
+    if (std::string(family.name) == "system") {
+      EXPECT_EQ(total, 214u);
+      EXPECT_EQ(built, 56u);
+    }
+  }
+}
+
+int32_t AnswerSeven(NativeArgs&) {
+  return 7;
+}
+
+TEST(NativeFamilies, TheHostRefusesNumbersOutsideTheTableAndTwice) {
+  const NativeEntry entries[] = {
+      {2, AnswerSeven}, {809, AnswerSeven}, {600, AnswerSeven}, {600, AnswerSeven}};
+  const NativeFamily family{"test", entries, {}};
+  MemoryScriptFileSource files;
+  ScriptHost host(&files, 1, 1 << 20, std::span(&family, 1));
+  EXPECT_EQ(host.RejectedNativeEntries(), 3u);
+  EXPECT_TRUE(host.IsNativeBuilt(600));
+  EXPECT_FALSE(host.IsNativeBuilt(601));
+}
+
+// One object, one handle; a handle of another type, a forged one and one whose object was
+// destroyed (whoever destroyed it) read as null.
+TEST(ScriptHandles, ReadNullOnceTheirObjectIsGone) {
+  ScriptHandles handles;
+  auto file = std::make_unique<File>();
+  uint32_t h = handles.HandleOf(ScriptObjectType::kFile, file.get());
+  ASSERT_NE(h, 0u);
+  EXPECT_EQ(handles.HandleOf(ScriptObjectType::kFile, file.get()), h);
+  EXPECT_EQ(handles.Get<File>(h, ScriptObjectType::kFile), file.get());
+  EXPECT_EQ(handles.Get(h, ScriptObjectType::kSurface), nullptr) << "mistyped";
+  EXPECT_EQ(handles.Get(h ^ 1, ScriptObjectType::kFile), nullptr) << "forged";
+  EXPECT_EQ(handles.Get(0, ScriptObjectType::kFile), nullptr);
+  file.reset();
+  EXPECT_EQ(handles.Get(h, ScriptObjectType::kFile), nullptr) << "stale";
+  EXPECT_EQ(handles.LiveCount(), 0u);
+
+  File other;
+  uint32_t h2 = handles.HandleOf(ScriptObjectType::kFile, &other);
+  EXPECT_NE(h2, h) << "a reused slot gets a new generation";
+  EXPECT_TRUE(handles.Release(h2));
+  EXPECT_FALSE(handles.Release(h2));
+  EXPECT_EQ(handles.Get(h2, ScriptObjectType::kFile), nullptr);
+}
+
+// Argument words and texts outside the arena raise the fault; 0 never does.
+TEST(NativeArgs, BadAddressesFaultAndZeroIsHarmless) {
+  NativeRig rig;
+  GuestMemory& m = rig.Memory();
+  uint32_t args = rig.Block(16);
+  m.Write32(args, 0);
+  m.Write32(args + 4, PastTheArena(m));
+  NativeArgs a(*rig.host, m, args);
+  std::string text = "x";
+  bool isNull = false;
+  EXPECT_TRUE(a.Text(0, text, &isNull));
+  EXPECT_TRUE(isNull && text.empty());
+  EXPECT_TRUE(a.Out32(0, 5)) << "an out address of 0 is skipped";
+  EXPECT_EQ(a.Handle<File>(0, ScriptObjectType::kFile), nullptr);
+  EXPECT_FALSE(m.TakeFault());
+  EXPECT_FALSE(a.Text(1, text));
+  EXPECT_TRUE(m.TakeFault());
+  EXPECT_FALSE(a.Out32(1, 5));
+  EXPECT_TRUE(m.TakeFault());
+  // A text running to the arena's end without its terminator.
+  uint32_t tail = m.Top() - 4;
+  m.Fill(tail, 'a', 4);
+  m.Write32(args + 8, tail);
+  EXPECT_FALSE(a.Text(2, text));
+  EXPECT_TRUE(m.TakeFault());
+  NativeArgs wrapping(*rig.host, m, 0xFFFFFFFC);
+  EXPECT_EQ(wrapping.U32(1), 0u);
+  EXPECT_TRUE(m.TakeFault());
+}
+
+}  // namespace
+}  // namespace bw

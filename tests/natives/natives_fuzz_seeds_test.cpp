@@ -1,0 +1,30 @@
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+
+#include "support/fuzz_seeds.h"
+
+namespace bw {
+namespace {
+
+// One call of the natives fuzz target: family, entry, then six palette picks (see the target).
+std::vector<uint8_t> Calls(std::initializer_list<std::initializer_list<uint8_t>> calls) {
+  std::vector<uint8_t> bytes;
+  for (auto call : calls) bytes.insert(bytes.end(), call.begin(), call.end());
+  return bytes;
+}
+
+TEST(NativesFuzzSeeds, MatchTheCommittedCorpus) {
+  test::FuzzSeeds seeds;
+  // Strings into the buffer from the text, then a format with a %s of the text.
+  seeds["strings"] = Calls({{0, 0, 7, 8, 0, 0, 0, 0}, {0, 8, 7, 8, 8, 1, 4, 5}});
+  // Blocks, fills and copies with sizes at the palette's edges.
+  seeds["memory"] =
+      Calls({{0, 13, 4, 0, 0, 0, 0, 0}, {0, 16, 9, 5, 6, 0, 0, 0}, {0, 18, 7, 9, 3, 0, 0, 0}});
+  // Past-the-end addresses and handles where texts belong.
+  seeds["bad_words"] = Calls({{0, 3, 10, 11, 12, 13, 10, 10}, {0, 21, 5, 6, 4, 4, 10, 7}});
+  test::CheckOrWriteFuzzSeeds("natives", seeds);
+}
+
+}  // namespace
+}  // namespace bw
