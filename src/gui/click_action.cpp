@@ -39,50 +39,67 @@ bool PlaceInList(DisplayObjectList* list, DisplayObject* object, int32_t order, 
   return false;
 }
 
+ClickAction MakeClickAction(const char* label, int32_t labelValue, const char* actionName,
+                            uint32_t clickedVar, uint32_t hoveredVar, uint32_t notHoveredVar,
+                            const char* clickSoundFile, const char* enterSoundFile,
+                            const char* leaveSoundFile, int32_t clickSound, int32_t enterSound,
+                            int32_t leaveSound) {
+  ClickAction action;
+  action.label = Copy(label);
+  action.labelValue = labelValue;
+  action.actionName = Copy(actionName);
+  action.clickedVar = clickedVar;
+  action.hoveredVar = hoveredVar;
+  action.notHoveredVar = notHoveredVar;
+  action.clickSoundFile = Copy(clickSoundFile);
+  action.enterSoundFile = Copy(enterSoundFile);
+  action.leaveSoundFile = Copy(leaveSoundFile);
+  action.clickSound = action.clickSoundFile.empty() ? clickSound : 0;
+  action.enterSound = action.enterSoundFile.empty() ? enterSound : 0;
+  action.leaveSound = action.leaveSoundFile.empty() ? leaveSound : 0;
+  return action;
+}
+
 void ClickablePart::SetAction(const char* label, int32_t labelValue, const char* actionName,
                               uint32_t clickedVar, uint32_t hoveredVar, uint32_t notHoveredVar,
                               const char* clickSoundFile, const char* enterSoundFile,
                               const char* leaveSoundFile, int32_t clickSound, int32_t enterSound,
                               int32_t leaveSound) {
   ReleaseAction();
-  auto action = std::make_unique<ClickAction>();
-  action->label = Copy(label);
-  action->labelValue = labelValue;
-  action->actionName = Copy(actionName);
-  action->clickedVar = clickedVar;
-  action->hoveredVar = hoveredVar;
-  action->notHoveredVar = notHoveredVar;
-  action->clickSoundFile = Copy(clickSoundFile);
-  action->enterSoundFile = Copy(enterSoundFile);
-  action->leaveSoundFile = Copy(leaveSoundFile);
-  action->clickSound = action->clickSoundFile.empty() ? clickSound : 0;
-  action->enterSound = action->enterSoundFile.empty() ? enterSound : 0;
-  action->leaveSound = action->leaveSoundFile.empty() ? leaveSound : 0;
-  action_ = std::move(action);
+  action_ = std::make_unique<ClickAction>(MakeClickAction(
+      label, labelValue, actionName, clickedVar, hoveredVar, notHoveredVar, clickSoundFile,
+      enterSoundFile, leaveSoundFile, clickSound, enterSound, leaveSound));
+}
+
+void RunClickAction(PointerManager* owner, const ClickAction* action) {
+  if (!owner) return;
+  if (!action) {
+    owner->PlaySound(nullptr, kDefaultClickSound, 0, 0);
+    return;
+  }
+  PlayPartSound(owner, action->clickSoundFile, action->clickSound, kDefaultClickSound);
+  if (action->clickedVar) owner->WriteScriptWord(action->clickedVar, 1);
+  if (!action->actionName.empty() || !action->label.empty() || action->labelValue != 0) {
+    owner->RunAction(FileOrNull(action->actionName), FileOrNull(action->label), action->labelValue);
+  }
+}
+
+void SetHoverWords(PointerManager* owner, const ClickAction* action, bool hovered) {
+  if (!action || !owner) return;
+  if (action->hoveredVar) owner->WriteScriptWord(action->hoveredVar, hovered ? 1 : 0);
+  if (action->notHoveredVar) owner->WriteScriptWord(action->notHoveredVar, hovered ? 0 : 1);
 }
 
 bool ClickablePart::FireAction() {
   PointerManager* owner = GetOwner();
   if (!owner) return false;
   if (GetId() >= 0) owner->SetFiredId(GetId());
-  if (!action_) {
-    owner->PlaySound(nullptr, kDefaultClickSound, 0, 0);
-    return true;
-  }
-  PlayPartSound(owner, action_->clickSoundFile, action_->clickSound, kDefaultClickSound);
-  if (action_->clickedVar) owner->WriteScriptWord(action_->clickedVar, 1);
-  if (!action_->actionName.empty() || !action_->label.empty() || action_->labelValue != 0) {
-    owner->RunAction(FileOrNull(action_->actionName), FileOrNull(action_->label),
-                     action_->labelValue);
-  }
+  RunClickAction(owner, action_.get());
   return true;
 }
 
 void ClickablePart::SetWords(bool hovered) {
-  PointerManager* owner = GetOwner();
-  if (!action_ || !owner) return;
-  if (action_->hoveredVar) owner->WriteScriptWord(action_->hoveredVar, hovered ? 1 : 0);
-  if (action_->notHoveredVar) owner->WriteScriptWord(action_->notHoveredVar, hovered ? 0 : 1);
+  SetHoverWords(GetOwner(), action_.get(), hovered);
 }
 
 void ClickablePart::EnterEffects() {

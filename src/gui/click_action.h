@@ -49,6 +49,18 @@ struct ClickAction {
 void PlayPartSound(PointerManager* owner, const std::string& file, int32_t soundId,
                    int32_t defaultId);
 
+// Texts may be null; a given sound file makes its sound number 0.
+ClickAction MakeClickAction(const char* label, int32_t labelValue, const char* actionName,
+                            uint32_t clickedVar, uint32_t hoveredVar, uint32_t notHoveredVar,
+                            const char* clickSoundFile, const char* enterSoundFile,
+                            const char* leaveSoundFile, int32_t clickSound, int32_t enterSound,
+                            int32_t leaveSound);
+// The chosen effects of an action: the click sound, the clicked word, and the action notice
+// when the action has a name, label or value. Null plays the default click sound only.
+void RunClickAction(PointerManager* owner, const ClickAction* action);
+// The hovered and not-hovered words on entering (true) or leaving.
+void SetHoverWords(PointerManager* owner, const ClickAction* action, bool hovered);
+
 // Puts a part's picture into its list at the priority, with the tag as its user value, or moves
 // it to the priority when it is listed already. True when it was added.
 bool PlaceInList(DisplayObjectList* list, DisplayObject* object, int32_t order, int32_t tag,

@@ -1,0 +1,278 @@
+#include "gui/message_text_widget_base.h"
+
+#include <string_view>
+#include <vector>
+
+#include "common/sjis.h"
+#include "gui_fixture.h"
+#include "host/cp932.h"
+#include "support/text_renderers.h"
+
+namespace bw::test {
+namespace {
+
+using host::Cp932Literal;
+
+// A page that lays characters out on a grid of the font size (half for narrow ones) and finds
+// items by their rectangles.
+class GridWidget : public MessageTextWidgetBase {
+ public:
+  explicit GridWidget(TextRenderer* renderer) {
+    mainRenderer_ = renderer;
+    width_ = 640;
+    height_ = 120;
+    UpdateLineHeight();
+    UpdateWrapLimit();
+    penX_ = marginLeft_;
+    penY_ = marginTop_;
+  }
+  int32_t GetX() const override { return 0; }
+  int32_t GetY() const override { return 0; }
+  int SetPosition(int32_t, int32_t) override { return 0; }
+  void SetVisible(bool) override {}
+  bool IsVisible() const override { return true; }
+  int SetOrder(int32_t, int32_t, bool) override { return 0; }
+  int32_t GetOrder() const override { return 0; }
+  int SetAlpha(int) override { return 0; }
+  int GetAlpha() const override { return 255; }
+
+  bool NewLine() override {
+    if (penY_ + linePitch_ + lineGap_ + lineHeight_ > height_ - marginBottom_) return true;
+    EndItemArea();
+    penY_ += lineGap_ + linePitch_;
+    penX_ = marginLeft_ + indent_;
+    return false;
+  }
+  int MoveTo(int32_t x, int32_t y) override {
+    if (x >= 0) penX_ = marginLeft_ + x;
+    if (y >= 0) penY_ = marginTop_ + y;
+    return 0;
+  }
+  int DrawString(const char* text, int32_t x, int32_t y, bool) override {
+    drawn.push_back({text, x, y});
+    return 0;
+  }
+  int PutChar(const char** cursor) override {
+    const std::string_view text(*cursor);
+    const bool wide = sjis::CharLength(text, 0) == 2;
+    const uint16_t c = wide ? sjis::CharAt(text, 0) : uint16_t(uint8_t(text[0]) << 8);
+    const int result = autoWrap_ ? ApplyLineBreak(wide ? c : c >> 8, wide) : kBreakNone;
+    if (result == kBreakPageFull) return result;
+    *cursor += wide ? 2 : 1;
+    SetPreviousChar(c);
+    if (itemOpen_ && !areaOpen_) BeginItemArea();
+    placed.push_back(vertical_ ? penY_ : penX_);
+    (vertical_ ? penY_ : penX_) += (wide ? FontSize() : FontSize() / 2) + charGap_;
+    return result;
+  }
+  bool HitFrame(int32_t, int32_t) const override { return false; }
+  void SetRuby(TextRenderer* ruby) { rubyRenderer_ = ruby; }
+  void SetVerticalFlag(bool on) { vertical_ = on; }
+  void PaintItemArea(int32_t, int32_t, int32_t, int32_t) override {}
+  int ItemAt(int32_t x, int32_t y) const override {
+    if (recheckHover_) return -1;
+    for (size_t i = 0; i < GetItemCount(); ++i) {
+      for (const ItemRect& r : GetItem(int(i))->area) {
+        if (x >= r.x && y >= r.y && x < r.x + r.width && y < r.y + r.height) return int(i);
+      }
+    }
+    return -1;
+  }
+  void ShowItemHighlight(int index, bool on) override { highlights.push_back(on ? index : ~index); }
+
+  // Types text, answering the first break result that was not kBreakNone.
+  int Type(const std::string& text) {
+    const char* cursor = text.c_str();
+    int seen = kBreakNone;
+    while (*cursor) {
+      const int result = PutChar(&cursor);
+      if (result == kBreakPageFull) return result;
+      if (seen == kBreakNone) seen = result;
+    }
+    return seen;
+  }
+
+  struct Drawn {
+    std::string text;
+    int32_t x, y;
+  };
+  std::vector<Drawn> drawn;
+  std::vector<int32_t> placed;
+  std::vector<int> highlights;
+};
+
+class TextWidgetTest : public GuiTest {
+ protected:
+  TextWidgetTest() {
+    renderer.SetFont(24, false, false, nullptr);
+    widget.UpdateLineHeight();
+    widget.UpdateWrapLimit();
+  }
+  GdiTextRenderer renderer{testing_text::FakeSource()};
+  GridWidget widget{&renderer};
+};
+
+using LineBreaking = TextWidgetTest;
+
+TEST_F(LineBreaking, PastTheLimitOnlyKinsokuCharactersHangWhileTheyFit) {
+  EXPECT_EQ(widget.GetWrapLimit(), 584) << "640 wide, right margin 8, two cells of 24 kept";
+  struct Case {
+    const char* previous;
+    const char* text;
+    int32_t penX;
+    int expected;
+  } cases[] = {
+      {"", "。", 585, kBreakNone},   {"", "あ", 585, kBreakNewLine}, {"「", "あ", 585, kBreakNone},
+      {"", "ー", 608, kBreakNone},   {"", "。", 609, kBreakNewLine}, {"", ")", 585, kBreakNone},
+      {"", "a", 585, kBreakNewLine}, {"(", "a", 585, kBreakNone},    {"", "あ", 584, kBreakNone},
+  };
+  for (const Case& c : cases) {
+    widget.SetPen(c.penX, 8);
+    widget.SetPreviousChar(0);
+    const std::string previous = Cp932Literal(c.previous);
+    if (!previous.empty()) {
+      const bool wide = previous.size() == 2;
+      widget.SetPreviousChar(wide ? sjis::CharAt(previous, 0) : uint16_t(previous[0] << 8));
+    }
+    EXPECT_EQ(widget.Type(Cp932Literal(c.text)), c.expected)
+        << c.previous << c.text << " at " << c.penX;
+  }
+}
+
+TEST_F(LineBreaking, AFullPageRefusesTheCharacterAndKeepsThePen) {
+  widget.SetPen(600, 8 + 3 * widget.GetLinePitch());
+  EXPECT_EQ(widget.Type(Cp932Literal("あ")), kBreakPageFull);
+  EXPECT_EQ(widget.GetPenX(), 600);
+  EXPECT_TRUE(widget.placed.empty());
+}
+
+TEST(KinsokuLists, TheSharedTablesAreTheListsInCp932) {
+  const std::pair<const char*, const char*> lists[] = {
+      {kinsoku::kWideNotAtLineEnd, "‘“（〔［｛〈《「『【￥＄￡"},
+      {kinsoku::kWideNotAtLineStart, "。，、．：；゛゜ヽヾゝゞ々’”）〕］｝〉》」』】°′″℃￠％‰"},
+      {kinsoku::kWideSmall, "・？！ーぁぃぅぇぉっゃゅょゎァィゥェォッャュョヮヵヶ"},
+      {kinsoku::kNarrowNotAtLineEnd, "\\$([{｢"},
+      {kinsoku::kNarrowNotAtLineStart, "%),:;]}｡｣ﾞﾟ"},
+      {kinsoku::kNarrowSmall, "!.?､･ｧｨｩｪｫｬｭｮｯｰ"},
+  };
+  for (const auto& [table, utf8] : lists) {
+    const host::Cp932Conversion converted = host::Utf8ToCp932(utf8);
+    ASSERT_TRUE(converted.ok) << utf8;
+    EXPECT_EQ(std::string(table), converted.text) << utf8;
+  }
+}
+
+TEST_F(TextWidgetTest, LineMetricsAddRubyOnlyInHorizontalLayout) {
+  EXPECT_FALSE(widget.SetRubyText("x")) << "no ruby renderer, no ruby";
+  GdiTextRenderer ruby{testing_text::FakeSource()};
+  ruby.SetFont(10, false, false, nullptr);
+  widget.SetRuby(&ruby);
+  widget.SetGaps(0, 0, 3);
+  widget.UpdateLineHeight();
+  EXPECT_EQ(widget.GetLineHeight(), 24 + 10 + 3);
+  EXPECT_EQ(widget.GetLinePitch(), 37 + 4);
+  EXPECT_EQ(widget.GetBaselineOffset(), 2 + 37);
+  widget.SetMinLineHeight(50);
+  widget.UpdateLineHeight();
+  EXPECT_EQ(widget.GetLineHeight(), 50) << "the minimum wins";
+  widget.SetMinLineHeight(0);
+  widget.SetVerticalFlag(true);
+  widget.UpdateLineHeight();
+  EXPECT_EQ(widget.GetLineHeight(), 24) << "vertical columns carry no ruby row";
+  EXPECT_EQ(widget.GetColumnOffset(), 2 - 28);
+  widget.UpdateWrapLimit();
+  EXPECT_EQ(widget.GetWrapLimit(), 120 - 48 - 8);
+}
+
+using LinkItems = TextWidgetTest;
+
+TEST_F(LinkItems, AnItemOverTwoLinesHasTwoAreasAndEitherEntersIt) {
+  ASSERT_EQ(tip.AddControl(&widget, -1), kAddControlDone);
+  const uint32_t words = services.memory.Allocate(12);
+  EXPECT_EQ(widget.AddItem("label", 7, nullptr, "tip", words, words + 4, words + 8, 0xFF00FF00,
+                           nullptr, nullptr, nullptr, -1, -1, -1),
+            kAddItemRefused)
+      << "links are off";
+  widget.SetLinksEnabledFlag(true);
+  ASSERT_EQ(widget.AddItem("label", 7, nullptr, "tip", words, words + 4, words + 8, 0xFF00FF00,
+                           nullptr, nullptr, nullptr, -1, -1, -1),
+            kAddItemDone);
+  EXPECT_EQ(widget.AddItem(nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, nullptr, nullptr, nullptr, -1,
+                           -1, -1),
+            kAddItemRefused)
+      << "one item is open";
+  widget.SetPen(560, 8);
+  widget.Type(Cp932Literal("あいうえ"));
+  widget.CloseItem();
+  const TextLinkItem* item = widget.GetItem(0);
+  ASSERT_EQ(item->area.size(), 2u) << "the break ended the first area and began another";
+  EXPECT_EQ(item->area[0].x, 558);
+  EXPECT_EQ(item->area[0].width, 24 + 2 + 2 + 24);
+  EXPECT_EQ(item->area[1].y, 8 + widget.GetLinePitch() - 2);
+  EXPECT_TRUE(item->active);
+
+  widget.OnPointerOver(item->area[0].x + 1, item->area[0].y + 1);
+  EXPECT_EQ(widget.GetHoveredItem(), -1) << "right after closing, the pointer is re-checked";
+  widget.OnPointerOver(item->area[1].x + 10, item->area[1].y + 10);
+  EXPECT_EQ(widget.GetHoveredItem(), 0);
+  uint32_t hovered = 0, notHovered = 9;
+  services.memory.Read32(words + 4, hovered);
+  services.memory.Read32(words + 8, notHovered);
+  EXPECT_EQ(hovered, 1u);
+  EXPECT_EQ(notHovered, 0u);
+  EXPECT_STREQ(widget.GetTooltipText(), "tip");
+  widget.OnPointerOver(item->area[0].x + 1, item->area[0].y + 1);
+  EXPECT_EQ(widget.highlights, (std::vector<int>{0})) << "moving within the item keeps it";
+
+  widget.SetId(40);
+  EXPECT_TRUE(widget.SelectItem(0));
+  uint32_t chosen = 0;
+  services.memory.Read32(words, chosen);
+  EXPECT_EQ(chosen, 1u);
+  EXPECT_EQ(tip.GetFiredId(), 40);
+  EXPECT_TRUE(widget.IsDecided());
+  EXPECT_EQ(tip.sounds.back(), kDefaultClickSound);
+  EXPECT_FALSE(widget.SelectItem(1)) << "no such item";
+  tip.RemoveControl(&widget);
+}
+
+TEST_F(LinkItems, TheItemMapHoldsAtMost255Items) {
+  widget.SetLinksEnabledFlag(true);
+  for (int i = 0; i < kMaxTextLinkItems; ++i) {
+    ASSERT_EQ(widget.AddItem(nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, nullptr, nullptr, nullptr,
+                             -1, -1, -1),
+              kAddItemDone);
+    widget.CloseItem();
+  }
+  EXPECT_EQ(widget.AddItem(nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, nullptr, nullptr, nullptr, -1,
+                           -1, -1),
+            kAddItemRefused);
+}
+
+using PlacedStrings = TextWidgetTest;
+
+TEST_F(PlacedStrings, AlignmentsPlaceInTheAreaAndPastTheLastAsLeft) {
+  const std::string text = "ABCD";  // 48 wide at 24
+  for (int alignment : {0, 1, 2, 3, 4, 9}) widget.DrawStringAligned(text.c_str(), alignment);
+  ASSERT_EQ(widget.drawn.size(), 6u);
+  const int32_t areaWidth = 640 - 16 + 4;
+  const int32_t w = areaWidth - 48;
+  EXPECT_EQ(widget.drawn[0].x, w >> 1);
+  EXPECT_GE(widget.drawn[0].y, 0) << "centred both ways";
+  EXPECT_EQ(widget.drawn[1].y, -1) << "keeps the line";
+  EXPECT_EQ(widget.drawn[2].x, 0);
+  EXPECT_EQ(widget.drawn[3].x, w);
+  EXPECT_EQ(widget.drawn[4].x, 0);
+  EXPECT_EQ(widget.drawn[5].x, 0);
+}
+
+TEST_F(PlacedStrings, JustifiedTextSpreadsItsCharactersEvenly) {
+  const std::string text = Cp932Literal("あいう");  // 72 wide
+  widget.DrawStringJustified(text.c_str(), Rect{100, 20, 100 + 172 - 4, 44});
+  // 100 free over 4 gaps: 25 each, nothing left over.
+  EXPECT_EQ(widget.placed, (std::vector<int32_t>{125, 174, 223}));
+  EXPECT_EQ(widget.GetPenX(), 272);
+}
+
+}  // namespace
+}  // namespace bw::test
