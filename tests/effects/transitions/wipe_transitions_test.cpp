@@ -94,9 +94,11 @@ TEST_F(WipeTransitionsTest, FadesEndPureBlackOrWhiteWhateverFramesWereSkipped) {
 
 TEST_F(WipeTransitionsTest, StripesAndCascadesCountTheirSteps) {
   // 35 columns: three stripes (16, 16, 3), so a cascade takes 3 + 15 = 18 steps.
-  StartCounting(18, 18);
+  const uint32_t cascade = StartCounting(18, 18);
   RunAt(1);
   EXPECT_EQ(CountDrawn(18), kH) << "one column after one of 18 steps";
+  // The clock runs on between the two starts: the first wipe must not draw into the second's count.
+  wipes.Cancel(cascade);
   target.Fill(0xFF000000u, nullptr);
   StartCounting(15, 16);
   RunAt(1);
