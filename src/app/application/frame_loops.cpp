@@ -94,6 +94,7 @@ int GameApp::PumpedLoop(bool canvas) {
     if (PumpMessages(config_.pacing.systemCursor != 0) == kPumpQuit) return kFrameStop;
     if (displayFailure_ != kDisplayOk || interrupt_ != kInterruptNone) return kFrameStop;
     RunFirstTimers();
+    TrackMovie();
     if (HeldWhileInactive()) {
       host::WaitMessage();
       continue;
@@ -212,6 +213,7 @@ int GameApp::LockedLoop(bool canvas) {
     if (FramePaused()) continue;
     if (interrupt_ != kInterruptNone) return kFrameStop;
     RunFirstTimers();
+    TrackMovie();
     if (EffectsPausedTurn()) continue;
     if (HeldWhileInactive()) {
       FrameThreadWait(kIdleWaitMs);
@@ -289,6 +291,7 @@ int GameApp::FrameThreadStep() {
   CountFrameTurn();
   if (FramePaused()) return 0;
   RunFirstTimers();
+  TrackMovie();
   if (EffectsPausedTurn()) return 0;
   if (HeldWhileInactive()) {
     FrameThreadWait(kIdleWaitMs);

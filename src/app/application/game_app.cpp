@@ -355,6 +355,8 @@ int GameApp::InitScript() {
   RegisterScriptHostKeywords(services_.Transitions(), services_.Effects());
   // The channels' fades run on the effects' timer service.
   GameSound::GiveChannels(*host_, secondTimers_);
+  services_.LoadMovieLibraries(config_.pacing.loadMovieLibraries != 0, config_.engine.canvas != 0,
+                               &FileSystem());
   gui_->AttachScriptHost();
   ApplySoundSettings();
   ChooseFrameLoop();

@@ -19,6 +19,7 @@
 #include "app/dialogs/main_menu.h"
 #include "app/dialogs/menu_requests.h"
 #include "app/dialogs/message_dialog.h"
+#include "effects/transitions/wipe_transitions.h"
 #include "platform/file_dialogs.h"
 #include "platform/file_drop_target.h"
 #include "platform/frame_clock.h"
@@ -259,6 +260,9 @@ class GameApp : public EngineApp, public ScriptApplication {
   TimerService timers_;
   TimerService secondTimers_;
   ScopedGlobal<TimerService> publishedTimers_{&secondTimers_};
+  // The wipes run on the effects' timer service.
+  WipeTransitions wipes_{&secondTimers_};
+  ScopedGlobal<WipeTransitions> publishedWipes_{&wipes_};
   bool playAloud_ = false;
   std::unique_ptr<GameSound> sound_;
   InputBindingTable* bindings_ = nullptr;  // owned by the input manager
@@ -351,6 +355,9 @@ class GameApp : public EngineApp, public ScriptApplication {
   // The movie slot: empty until the movie player exists. Taking a movie object hands it over.
   void SetMovieObject(std::unique_ptr<MovieObject> movie);
   bool HasMovieObject();
+  // Each loop turn: the showing state follows the slot's movie, which a clock that does not move
+  // by itself steps here.
+  void TrackMovie();
   bool CloseDeferred() const { return deferredClose_; }
 
  protected:

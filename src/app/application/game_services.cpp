@@ -16,7 +16,9 @@ GameServices::GameServices()
       publishedDecoders_(decoders_.get()),
       publishedSoundFiles_(soundFiles_.get()) {}
 
-GameServices::~GameServices() = default;
+GameServices::~GameServices() {
+  if (moviesPublished_) PublishMovieLibraries(nullptr);
+}
 
 int32_t GameServices::Start() {
   // The decoder is built in, so it is always there; a plug-in of the same type may replace it.
@@ -25,7 +27,16 @@ int32_t GameServices::Start() {
   return decoders_->LoadPluginFolder(kPluginFolderName);
 }
 
+void GameServices::LoadMovieLibraries(bool load, bool movieInSprite,
+                                      FileSystemManager* fileSystem) {
+  movies_ = MakeMovieLibraries(load, movieInSprite, fileSystem);
+  PublishMovieLibraries(&movies_);
+  moviesPublished_ = true;
+}
+
 bool GameApp::ApplySoundSettings() {
+  // Movies scale their own volume by this setting, with or without the channels.
+  SetMovieVolumeSetting(user_.movieVolume);
   SoundChannelManager* channels = host_ ? host_->SoundChannels() : nullptr;
   if (channels == nullptr) return false;
   // The switches of the sound kinds are not named in the settings block yet: the channels keep

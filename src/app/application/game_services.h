@@ -11,21 +11,13 @@
 
 #include "common/global.h"
 #include "effects/effect_registries.h"
+#include "sound/movie_control.h"
 
 namespace bw {
 
 class SllPluginManager;
 class SoundFileSource;
 class FileSystemSoundSource;
-
-// The three movie libraries (primitive, sprite, movie). The movie wrappers are not part of this
-// engine yet, so none is loaded and every pointer reads as null.
-struct MovieLibraries {
-  void* primitive = nullptr;
-  void* sprite = nullptr;
-  void* movie = nullptr;
-  bool AnyLoaded() const { return primitive || sprite || movie; }
-};
 
 // Where the start-up looks for plug-in libraries.
 inline constexpr char kPluginFolderName[] = "plugin";
@@ -46,7 +38,10 @@ class GameServices {
   SllPluginManager& Decoders() { return *decoders_; }
   TcpPluginManager& Transitions() { return transitions_; }
   DcpPluginManager& Effects() { return effects_; }
-  const MovieLibraries& Movies() const { return movies_; }
+  const MovieLibrarySet& Movies() const { return movies_; }
+  // The movie library records, published for the movie wrappers: none when load is off, the
+  // sprite player with the movie-in-sprite option, else the primitive one.
+  void LoadMovieLibraries(bool load, bool movieInSprite, FileSystemManager* fileSystem);
 
  private:
   std::unique_ptr<SllPluginManager> decoders_;
@@ -57,7 +52,8 @@ class GameServices {
   DcpPluginManager effects_;
   ScopedGlobal<TcpPluginManager> publishedTransitions_{&transitions_};
   ScopedGlobal<DcpPluginManager> publishedEffects_{&effects_};
-  MovieLibraries movies_;
+  MovieLibrarySet movies_;
+  bool moviesPublished_ = false;
 };
 
 // ApplyKeyAssignments and ApplyJoystickAssignments results.

@@ -3,6 +3,7 @@
 // the movie player's window-thread requests.
 #include "app/application/game_app.h"
 #include "app/dialogs/main_menu.h"
+#include "host/clock.h"
 #include "host/message_queue.h"
 
 namespace bw {
@@ -103,6 +104,14 @@ bool GameApp::HasMovieObject() {
 void GameApp::CloseMovieObject() {
   ScopedLock hold(movieLock_);
   movie_.reset();
+  movieShowing_ = 0;
+}
+
+void GameApp::TrackMovie() {
+  ScopedLock hold(movieLock_);
+  if (!movie_) return;
+  if (!host::CurrentClock().MovesOnItsOwn()) movie_->Present();
+  movieShowing_ = movie_->IsShowing() ? 1 : 0;
 }
 
 }  // namespace bw

@@ -10,6 +10,7 @@
 #include "graphics/device/render_item.h"
 #include "host/message_queue.h"
 #include "support/game_run.h"
+#include "support/movie_samples.h"
 
 namespace bw {
 namespace {
@@ -76,6 +77,35 @@ class FrameLoopTest : public test::GameRun {
     return task;
   }
 };
+
+// The slot's window movie is stepped by every loop on the virtual clock, and while it shows the
+// game's frames are held back.
+TEST_F(FrameLoopTest, EachLoopStepsTheWindowMovieAndFollowsWhetherItShows) {
+  const std::vector<uint8_t> bytes = test::MakeMovie({});
+  ASSERT_FALSE(bytes.empty());
+  dir.WriteFile("OP.MPG", std::string(bytes.begin(), bytes.end()));
+  for (const LoopKind& kind : kLoops) {
+    SCOPED_TRACE(kind.name);
+    auto app = Start(kEndless, kind);
+    auto owned = std::make_unique<MovieObject>();
+    ASSERT_EQ(owned->Open(app->MainWindow().GetHandle(), "OP.MPG", nullptr, 64, 48), kMovieOpened);
+    MovieObject* movie = owned.get();
+    app->SetMovieObject(std::move(owned));
+    movie->Play();
+    clock().AdvanceMilliseconds(500);
+    EXPECT_NE(app->FrameLoop(), kFrameStop);
+    EXPECT_EQ(app->MovieShowingState(), 1);
+    uint32_t pixel = 0;
+    std::memcpy(&pixel, movie->LastFrame().data() + (16 * 64 + 32) * 4, 4);
+    EXPECT_TRUE(test::ColourNear(pixel & 0xFFFFFF, tools::MovieColourOfSecond(0)))
+        << std::hex << pixel;
+    movie->Stop();
+    FrameDueAfter(*app, kFrameMs);
+    app->FrameLoop();
+    EXPECT_EQ(app->MovieShowingState(), 0);
+    app->AppShutdown(1);
+  }
+}
 
 TEST_F(FrameLoopTest, EachLoopTakesItsStepsFromTheFramesBehind) {
   for (const LoopKind& kind : kLoops) {

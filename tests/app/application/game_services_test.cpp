@@ -6,8 +6,11 @@
 #include <filesystem>
 
 #include "app/application/game_app.h"
+#include "effects/transitions/wipe_transitions.h"
+#include "graphics/surface/image_surface.h"
 #include "input/input_binding_table.h"
 #include "lib/config/config_writers.h"
+#include "sound/movie_control.h"
 #include "sound/sll_plugin_manager.h"
 #include "sound/sound_channel_manager.h"
 #include "sound/sound_decoder.h"
@@ -37,6 +40,34 @@ TEST(GameServices, StartAddsTheOggDecoderAndTheNativePluginsOfThePluginFolder) {
   EXPECT_EQ(services.Start(), 1);
   EXPECT_NE(services.Decoders().FindByExtension("SE\\CLICK.RAW"), nullptr);
   EXPECT_NE(services.Decoders().FindByExtension("BGM\\THEME.OGG"), nullptr);
+}
+
+using ServicesRun = test::GameRun;
+
+// What the application publishes for movies and wipes lives as long as it does.
+TEST_F(ServicesRun, TheApplicationPublishesMoviesAndWipesForItsLifetime) {
+  config.engine.canvas = 1;
+  WriteGame("l:\n wait\n jmp l\n");
+  auto app = std::make_unique<GameApp>();
+  ASSERT_TRUE(Start(*app));
+  ASSERT_EQ(app->FrameThreadBegin(), 0);
+  EXPECT_NE(GetMovieLibrary(MovieLibraryKind::kSprite), nullptr)
+      << "the canvas picks the sprite form";
+  EXPECT_EQ(GetMovieLibrary(MovieLibraryKind::kPrimitive), nullptr);
+  EXPECT_NE(GetMovieLibrary(MovieLibraryKind::kWindow), nullptr);
+  app->GetUserConfig().movieVolume = 128;
+  app->ApplySoundSettings();
+  EXPECT_EQ(MovieVolumeSetting(), 128u);
+  SetMovieVolumeSetting(256);
+
+  ASSERT_NE(Global<WipeTransitions>::Get(), nullptr);
+  ImageSurface target;
+  ASSERT_EQ(target.Create(16, 16, 32, 0), 0);
+  const uint32_t wipe = Global<WipeTransitions>::Get()->Start(0, 100, &target, nullptr, {});
+  EXPECT_TRUE(app->SecondTimers().Contains(wipe)) << "on the effects' timer service";
+  app.reset();
+  EXPECT_EQ(Global<WipeTransitions>::Get(), nullptr);
+  EXPECT_EQ(GetMovieLibrary(MovieLibraryKind::kWindow), nullptr);
 }
 
 }  // namespace
