@@ -26,6 +26,11 @@ constexpr int kFillComplement = 3;
 std::string Copy(const char* text) {
   return text ? text : "";
 }
+// The pressed and extra looks each need a look of their own beside the normal and hover ones.
+bool LooksFit(int lookCount, bool pressedLook, bool extraLook) {
+  return lookCount >= 1 && lookCount <= 4 && !((pressedLook || extraLook) && lookCount <= 2) &&
+         !(pressedLook && extraLook && lookCount == 3);
+}
 const char* OrNull(const std::string& text) {
   return text.empty() ? nullptr : text.c_str();
 }
@@ -578,8 +583,7 @@ int ImageListPart::CreateFromSurfaces(int lookCount, bool pressedLook, bool extr
                                       const ImageSurface* const (&sources)[9]) {
   ReleaseFrame();
   auto usable = [](const ImageSurface* s) { return s && s->GetPixels(); };
-  if (lookCount < 1 || lookCount > 4 || ((pressedLook || extraLook) && lookCount <= 2) ||
-      (pressedLook && extraLook && lookCount == 3) ||
+  if (!LooksFit(lookCount, pressedLook, extraLook) ||
       !(usable(sources[0]) || usable(sources[1]) || usable(sources[2]))) {
     return 1;
   }
@@ -633,7 +637,7 @@ int ImageListPart::CreateFromSurfaces(int lookCount, bool pressedLook, bool extr
 int ImageListPart::CreateFromImages(int lookCount, bool pressedLook, bool extraLook,
                                     const char* const (&files)[9]) {
   ReleaseFrame();
-  if (!(files[0] || files[1] || files[2])) return 1;
+  if (!LooksFit(lookCount, pressedLook, extraLook) || !(files[0] || files[1] || files[2])) return 1;
   std::unique_ptr<ImageSurface> loaded[9];
   const ImageSurface* sources[9] = {};
   for (int i = 0; i < 9; ++i) {

@@ -306,6 +306,7 @@ TEST_F(MenuFiles, PicturesFromFilesMakeTheTemplateHeadAndTail) {
   EXPECT_EQ(menu.GetCellSurface(-1), nullptr) << "a failed load leaves no frame";
   const char* files[9] = {"cg\\looks.bmp", nullptr, nullptr, "cg\\head.bmp"};
   EXPECT_EQ(menu.CreateFromImages(2, true, false, files), 1) << "a pressed look needs three";
+  EXPECT_EQ(menu.CreateFromImages(5, false, false, missing), 1) << "looked at before loading";
   ASSERT_EQ(menu.CreateFromImages(2, false, false, files), 0);
   ASSERT_EQ(menu.AddCell("A", nullptr, false, -1, nullptr, -1, nullptr, 0, 0, 0), 0);
   EXPECT_EQ(menu.GetCellSurface(0)->GetWidth(), 120);
