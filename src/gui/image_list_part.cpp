@@ -8,6 +8,7 @@
 #include "input/input_binding_table.h"
 #include "input/mouse.h"
 #include "platform/bit_set.h"
+#include "scenario/text/outline_text_renderer.h"
 
 namespace bw {
 
@@ -24,6 +25,11 @@ constexpr int kFillComplement = 3;
 
 std::string Copy(const char* text) {
   return text ? text : "";
+}
+// The pressed and extra looks each need a look of their own beside the normal and hover ones.
+bool LooksFit(int lookCount, bool pressedLook, bool extraLook) {
+  return lookCount >= 1 && lookCount <= 4 && !((pressedLook || extraLook) && lookCount <= 2) &&
+         !(pressedLook && extraLook && lookCount == 3);
 }
 const char* OrNull(const std::string& text) {
   return text.empty() ? nullptr : text.c_str();
@@ -63,6 +69,15 @@ int ImageListPartBase::SetReadFlags(BitSet* flags, int32_t base, uint32_t result
   return 0;
 }
 
+int ImageListPartBase::CopyReadFlagsFrom(const ImageListPartBase* other) {
+  if (!other) return 1;
+  readFlags_ = other->readFlags_;
+  readBase_ = other->readBase_;
+  resultVar_ = other->resultVar_;
+  showReadColors_ = other->showReadColors_;
+  return 0;
+}
+
 void ImageListPartBase::SetSounds(const char* decide, const char* enter, const char* leave,
                                   int32_t decideId, int32_t enterId, int32_t leaveId) {
   decideSound_ = Copy(decide);
@@ -79,6 +94,15 @@ void ImageListPartBase::SetTextColors(uint32_t normal, uint32_t read, uint32_t h
   readColor_ = read;
   hoverColor_ = hover;
   disabledColor_ = disabled;
+}
+
+void ImageListPartBase::SetGradations(uint32_t normalTop, uint32_t normalBottom, uint32_t readTop,
+                                      uint32_t readBottom, uint32_t hoverTop, uint32_t hoverBottom,
+                                      uint32_t disabledTop, uint32_t disabledBottom) {
+  normalGradation_ = {normalTop, normalBottom};
+  readGradation_ = {readTop, readBottom};
+  hoverGradation_ = {hoverTop, hoverBottom};
+  disabledGradation_ = {disabledTop, disabledBottom};
 }
 
 void ImageListPartBase::SetMargins(int32_t left, int32_t top, int32_t right, int32_t bottom) {
@@ -559,8 +583,7 @@ int ImageListPart::CreateFromSurfaces(int lookCount, bool pressedLook, bool extr
                                       const ImageSurface* const (&sources)[9]) {
   ReleaseFrame();
   auto usable = [](const ImageSurface* s) { return s && s->GetPixels(); };
-  if (lookCount < 1 || lookCount > 4 || ((pressedLook || extraLook) && lookCount <= 2) ||
-      (pressedLook && extraLook && lookCount == 3) ||
+  if (!LooksFit(lookCount, pressedLook, extraLook) ||
       !(usable(sources[0]) || usable(sources[1]) || usable(sources[2]))) {
     return 1;
   }
@@ -609,6 +632,24 @@ int ImageListPart::CreateFromSurfaces(int lookCount, bool pressedLook, bool extr
   }
   LayOut();
   return 0;
+}
+
+int ImageListPart::CreateFromImages(int lookCount, bool pressedLook, bool extraLook,
+                                    const char* const (&files)[9]) {
+  ReleaseFrame();
+  if (!LooksFit(lookCount, pressedLook, extraLook) || !(files[0] || files[1] || files[2])) return 1;
+  std::unique_ptr<ImageSurface> loaded[9];
+  const ImageSurface* sources[9] = {};
+  for (int i = 0; i < 9; ++i) {
+    if (!files[i]) continue;
+    loaded[i] = std::make_unique<ImageSurface>();
+    // Overlays are the first of each set of three; the masks are 8-bit.
+    const int rc = i % 3 == 0 ? loaded[i]->Load(files[i], nullptr, 0, kImageDibSection)
+                              : loaded[i]->Load8(files[i], nullptr, 0, kImageDibSection);
+    if (rc != 0) return rc;
+    sources[i] = loaded[i].get();
+  }
+  return CreateFromSurfaces(lookCount, pressedLook, extraLook, sources);
 }
 
 int ImageListPart::SetBackground(uint8_t mode, uint32_t color, uint8_t alpha) {
@@ -692,18 +733,33 @@ void ImageListPart::DrawCell(int32_t index, ImageSurface* surface) {
   if (read && readPicture_) surface->Blit(readPicture_.get(), 0, 0, nullptr, false);
   if (!renderer_ || !item || item->label.empty()) return;
   const TextColor saved = renderer_->GetTextColor();
-  auto draw = [&](int look, uint32_t color, int32_t dx, int32_t dy) {
-    renderer_->SetTextColor((color >> 16) & 0xFF, (color >> 8) & 0xFF, color & 0xFF);
+  // Only the outline renderer has a colour ramp; while it is on, it colours the text.
+  auto* outline = dynamic_cast<OutlineTextRenderer*>(renderer_);
+  const bool ramp = outline && outline->GradationOn();
+  const Gradation savedRamp =
+      ramp ? Gradation{outline->GradationTop(), outline->GradationBottom()} : Gradation{0, 0};
+  auto draw = [&](int look, uint32_t color, Gradation pair, int32_t dx, int32_t dy) {
+    if (ramp)
+      outline->SetGradation(true, pair.top, pair.bottom, true);
+    else
+      renderer_->SetTextColor((color >> 16) & 0xFF, (color >> 8) & 0xFF, color & 0xFF);
     renderer_->DrawText(surface, look * cellWidth_ + marginLeft_ + textX_ + dx,
                         marginTop_ + textY_ + dy, item->label.c_str(), nullptr, nullptr);
   };
   const uint32_t first = disabled ? disabledColor_ : read ? readColor_ : normalColor_;
+  const Gradation firstRamp = disabled ? disabledGradation_
+                              : read   ? readGradation_
+                                       : normalGradation_;
   const uint32_t hover = disabled ? disabledColor_ : hoverColor_;
-  draw(kLookNormal, first, 0, 0);
-  draw(kLookHover, hover, 0, 0);
-  if (hasPressedLook_) draw(kLookPressed, hover, pressedX_, pressedY_);
-  if (hasExtraLook_ && !disabled) draw(looks - 1, first, 0, 0);
-  renderer_->SetTextColor(saved.r, saved.g, saved.b);
+  const Gradation hoverRamp = disabled ? disabledGradation_ : hoverGradation_;
+  draw(kLookNormal, first, firstRamp, 0, 0);
+  draw(kLookHover, hover, hoverRamp, 0, 0);
+  if (hasPressedLook_) draw(kLookPressed, hover, hoverRamp, pressedX_, pressedY_);
+  if (hasExtraLook_ && !disabled) draw(looks - 1, first, firstRamp, 0, 0);
+  if (ramp)
+    outline->SetGradation(true, savedRamp.top, savedRamp.bottom, true);
+  else
+    renderer_->SetTextColor(saved.r, saved.g, saved.b);
 }
 
 int ImageListPart::AddCell(const char* label, const char* tooltip, bool disabled, int32_t key,

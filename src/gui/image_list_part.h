@@ -63,9 +63,16 @@ class ImageListPartBase : public UiControl {
 
   void ClearItems();
   int SetReadFlags(BitSet* flags, int32_t base, uint32_t resultVar);
+  // 1 for null.
+  int CopyReadFlagsFrom(const ImageListPartBase* other);
   void SetSounds(const char* decide, const char* enter, const char* leave, int32_t decideId,
                  int32_t enterId, int32_t leaveId);
   void SetTextColors(uint32_t normal, uint32_t read, uint32_t hover, uint32_t disabled);
+  // Top and bottom colour pairs used instead of the text colours while the renderer's gradation
+  // is on.
+  void SetGradations(uint32_t normalTop, uint32_t normalBottom, uint32_t readTop,
+                     uint32_t readBottom, uint32_t hoverTop, uint32_t hoverBottom,
+                     uint32_t disabledTop, uint32_t disabledBottom);
   void SetMargins(int32_t left, int32_t top, int32_t right, int32_t bottom);
   void SetShowReadColors(bool show) { showReadColors_ = show; }
   void SetDraggable(uint8_t threshold) { draggable_ = threshold; }
@@ -119,6 +126,13 @@ class ImageListPartBase : public UiControl {
   uint32_t readColor_ = 0x8FDFDF;
   uint32_t hoverColor_ = 0xFFF000;
   uint32_t disabledColor_ = 0x909090;
+  struct Gradation {
+    uint32_t top, bottom;
+  };
+  Gradation normalGradation_{0xFFFFFF, 0xFFFFFF};
+  Gradation readGradation_{0x8FDFDF, 0x8FDFDF};
+  Gradation hoverGradation_{0xFFF000, 0xFFF000};
+  Gradation disabledGradation_{0x909090, 0x909090};
   std::vector<std::unique_ptr<ChoiceAction>> items_;
   BitSet* readFlags_ = nullptr;
   int32_t readBase_ = 0;
@@ -171,6 +185,9 @@ class ImageListPart : public ImageListPartBase {
   // counts when it has pixels. The pictures are composed from copies of them.
   int CreateFromSurfaces(int lookCount, bool pressedLook, bool extraLook,
                          const ImageSurface* const (&sources)[9]);
+  // The same from picture files in that order (null: none); masks load as 8-bit pictures.
+  int CreateFromImages(int lookCount, bool pressedLook, bool extraLook,
+                       const char* const (&files)[9]);
   int SetBackground(uint8_t mode, uint32_t color, uint8_t alpha);
   int SetReadPicture(const char* fileName);
   int AddCell(const char* label, const char* tooltip, bool disabled, int32_t key,

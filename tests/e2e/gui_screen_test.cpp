@@ -1,13 +1,17 @@
-// A GUI screen on the headless backend, through the display manager and the message input path:
-// a GMP screen with three file buttons, a drawn button with a tooltip, two colour boxes and a
-// choice list, driven by queued pointer moves, clicks, the wheel and keys. With BW_GUI_SHOTS set
-// to a folder, the frames are saved there as pictures.
+// A GUI screen through the display manager and the message input path, on the headless backend
+// and on SDL: a GMP screen with three file buttons, a drawn button with a tooltip, two colour
+// boxes and a choice list, driven by pointer moves, clicks, the wheel and keys (queued on the
+// headless backend, pushed as SDL events on SDL). With BW_GUI_SHOTS set to a folder, the frames
+// are saved there as pictures; under an X server (xvfb-run) the SDL run then uses a real window.
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "graphics/device/display_manager.h"
@@ -21,6 +25,8 @@
 #include "host/headless/headless_backend.h"
 #include "host/message_queue.h"
 #include "host/presentation_sink.h"
+#include "host/sdl/sdl_backend.h"
+#include "host/take_messages.h"
 #include "input/input_binding_table.h"
 #include "input/input_manager.h"
 #include "lib/bmp/bmp_builder.h"
@@ -54,17 +60,43 @@ std::vector<uint8_t> Cells(int32_t cellWidth, int32_t height,
   return tools::BuildBmp(bmp);
 }
 
-class GuiScreen : public testing::Test {
+enum class On { kHeadless, kSdl };
+
+class GuiScreen : public testing::TestWithParam<On> {
  protected:
   void SetUp() override {
     BuildBlendTables();
     RegisterBuiltinLoaders(images_);
+    if (GetParam() == On::kSdl) {
+      if (std::getenv("DISPLAY") && std::getenv("BW_GUI_SHOTS"))
+        setenv("SDL_VIDEODRIVER", "x11", 1);
+      std::string error;
+      sdl_ = host::SdlBackend::Create(&error);
+      ASSERT_NE(sdl_, nullptr) << error;
+      useBackend_.emplace(sdl_.get());
+    } else {
+      useBackend_.emplace(&backend_);
+    }
     host::WindowDesc desc;
     desc.proc = host::DefWindowProc;
     desc.native = true;
     desc.nativeDesc = host::NativeWindowDesc{"gui", kWidth, kHeight, true};
     window_ = host::CreateWindow(desc);
     ASSERT_TRUE(window_);
+    if (sdl_) {
+      // What the window shows, read back just before it is presented.
+      sdl_->SdlSinkOf(window_)->SetOverlay([this] {
+        SDL_Renderer* renderer = sdl_->SdlRendererOf(window_);
+        int w = 0, h = 0;
+        if (SDL_GetRendererOutputSize(renderer, &w, &h) != 0) return;
+        shown_.width = w;
+        shown_.height = h;
+        shown_.bgra.resize(size_t(w) * h * 4);
+        if (SDL_RenderReadPixels(renderer, nullptr, SDL_PIXELFORMAT_ARGB8888, shown_.bgra.data(),
+                                 w * 4) != 0)
+          shown_.bgra.clear();
+      });
+    }
     CanvasLayer* canvas = nullptr;
     ASSERT_EQ(display_.CreateCanvasLayer(&canvas, kWidth, kHeight, 32, kLayerComposed), 0);
     display_.SetScreenSurface(canvas);
@@ -82,7 +114,10 @@ class GuiScreen : public testing::Test {
   }
   void TearDown() override {
     parts_.DeleteAll();
-    host::DestroyWindow(window_);
+    if (window_) host::DestroyWindow(window_);
+    host::test::TakeMessages();
+    useBackend_.reset();
+    sdl_.reset();
   }
 
   void Queue(host::InputEventKind kind, int32_t x = 0, int32_t y = 0, uint32_t key = 0,
@@ -95,7 +130,49 @@ class GuiScreen : public testing::Test {
     e.scanCode = key == 0x0D ? 0x1C : key == 0x28 ? 0x50 : 0;
     e.button = host::MouseButton::kLeft;
     e.wheelNotches = notches;
-    backend_.QueueEvent(e);
+    if (!sdl_) {
+      backend_.QueueEvent(e);
+      return;
+    }
+    SDL_Event event{};
+    const uint32_t id = sdl_->SdlWindowId(window_);
+    switch (kind) {
+      case host::InputEventKind::kMouseMove:
+        event.type = SDL_MOUSEMOTION;
+        event.motion = {SDL_MOUSEMOTION, 0, id, 0, 0, x, y, 0, 0};
+        break;
+      case host::InputEventKind::kMouseButtonDown:
+      case host::InputEventKind::kMouseButtonUp: {
+        const bool down = kind == host::InputEventKind::kMouseButtonDown;
+        event.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
+        event.button.windowID = id;
+        event.button.button = SDL_BUTTON_LEFT;
+        event.button.state = down ? SDL_PRESSED : SDL_RELEASED;
+        event.button.clicks = 1;
+        event.button.x = x;
+        event.button.y = y;
+        break;
+      }
+      case host::InputEventKind::kMouseWheel:
+        event.type = SDL_MOUSEWHEEL;
+        event.wheel.windowID = id;
+        event.wheel.y = notches;
+        event.wheel.direction = SDL_MOUSEWHEEL_NORMAL;
+        break;
+      case host::InputEventKind::kKeyDown:
+      case host::InputEventKind::kKeyUp: {
+        const bool down = kind == host::InputEventKind::kKeyDown;
+        event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+        event.key.windowID = id;
+        event.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+        event.key.keysym.scancode = key == 0x0D ? SDL_SCANCODE_RETURN : SDL_SCANCODE_DOWN;
+        event.key.keysym.sym = SDL_GetKeyFromScancode(event.key.keysym.scancode);
+        break;
+      }
+      default:
+        FAIL() << "no SDL event for this kind";
+    }
+    ASSERT_EQ(SDL_PushEvent(&event), 1) << SDL_GetError();
   }
   // One frame: the window's messages feed the devices, the pointer tip steps, the frame shows.
   int Frame(uint32_t elapsed = 16) {
@@ -133,13 +210,19 @@ class GuiScreen : public testing::Test {
     display_.Present();
     return result;
   }
-  // The shown frame's hash; with BW_GUI_SHOTS the frame is saved as NAME.png there.
-  uint64_t Shot(const std::string& name) {
-    auto* sink = static_cast<host::HeadlessSink*>(host::GetPresentationSink(window_));
+  // The frame the window shows now.
+  const host::Frame& Shown() {
+    host::PresentationSink* sink = host::GetPresentationSink(window_);
     sink->PresentPending();
-    const host::Frame& frame = sink->LastFrame();
-    uint64_t hash = 1469598103934665603ull;
-    for (uint8_t byte : frame.bgra) hash = (hash ^ byte) * 1099511628211ull;
+    return sdl_ ? shown_ : static_cast<host::HeadlessSink*>(sink)->LastFrame();
+  }
+  // The shown frame's hash; with BW_GUI_SHOTS the frame is saved as NAME.png there (sdl-NAME.png
+  // from the SDL run).
+  uint64_t Shot(const std::string& plainName) {
+    const std::string name = (sdl_ ? "sdl-" : "") + plainName;
+    const host::Frame& frame = Shown();
+    EXPECT_EQ(frame.bgra.size(), size_t(kWidth) * kHeight * 4) << name;
+    const uint64_t hash = host::Fnv1a64(frame.bgra.data(), frame.bgra.size());
     if (const char* folder = std::getenv("BW_GUI_SHOTS")) {
       std::filesystem::create_directories(folder);
       const std::filesystem::path raw = std::filesystem::path(folder) / (name + ".bgra");
@@ -156,8 +239,8 @@ class GuiScreen : public testing::Test {
     return hash;
   }
   uint32_t Pixel(int32_t x, int32_t y) {
-    auto* sink = static_cast<host::HeadlessSink*>(host::GetPresentationSink(window_));
-    const host::Frame& frame = sink->LastFrame();
+    const host::Frame& frame = Shown();
+    if (frame.bgra.size() != size_t(kWidth) * kHeight * 4) return 0xFFFFFFFFu;
     const size_t at = (static_cast<size_t>(y) * frame.width + x) * 4;
     return uint32_t(frame.bgra[at]) | uint32_t(frame.bgra[at + 1]) << 8 |
            uint32_t(frame.bgra[at + 2]) << 16;
@@ -173,8 +256,10 @@ class GuiScreen : public testing::Test {
   ImageLoaderManager images_;
   ScopedGlobal<ImageLoaderManager> publishImages_{&images_};
   host::HeadlessBackend backend_;
-  ScopedGlobal<host::Backend> useBackend_{&backend_};
-  host::HWND window_;
+  std::unique_ptr<host::SdlBackend> sdl_;
+  std::optional<ScopedGlobal<host::Backend>> useBackend_;
+  host::HWND window_{};
+  host::Frame shown_;  // on SDL: read back from the window
   DisplayManager display_;
   CompositionLayer* layer_ = nullptr;
   GdiTextRenderer font_{testing_text::FakeSource()};
@@ -188,7 +273,7 @@ class GuiScreen : public testing::Test {
   std::map<std::string, uint64_t> hashes_;
 };
 
-TEST_F(GuiScreen, ButtonsBoxesAndTheChoiceListAnswerThePointerAndKeys) {
+TEST_P(GuiScreen, ButtonsBoxesAndTheChoiceListAnswerThePointerAndKeys) {
   // The GMP screen: a background and three file buttons of four cells.
   game_.dir().WriteFile("CG/BG.BMP", [] {
     auto b = Cells(kWidth / 4, kHeight, {0x203040, 0x304050, 0x405060, 0x506070});
@@ -295,6 +380,11 @@ TEST_F(GuiScreen, ButtonsBoxesAndTheChoiceListAnswerThePointerAndKeys) {
   for (const auto& [name, hash] : hashes_)
     std::printf("frame %s %016llx\n", name.c_str(), (unsigned long long)hash);
 }
+
+INSTANTIATE_TEST_SUITE_P(Backends, GuiScreen, testing::Values(On::kHeadless, On::kSdl),
+                         [](const auto& info) {
+                           return info.param == On::kSdl ? "Sdl" : "Headless";
+                         });
 
 }  // namespace
 }  // namespace bw

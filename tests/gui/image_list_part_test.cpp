@@ -5,7 +5,11 @@
 #include <cstring>
 
 #include "gui_fixture.h"
+#include "lib/bmp/bmp_builder.h"
 #include "platform/bit_set.h"
+#include "resource/images/builtin_loaders.h"
+#include "resource/images/image_loader_manager.h"
+#include "support/image_test_rig.h"
 #include "support/text_renderers.h"
 
 namespace bw::test {
@@ -149,7 +153,8 @@ TEST_F(Menu, ReadItemsAreDrawnInTheReadColour) {
   flags.Set(8 + 5, true);
   ImageListPart again;
   ASSERT_EQ(again.Setup(&list, 0, 0, 0, 60, 20, 0, &gdi, 0), 0);
-  again.SetReadFlags(&flags, 8, 0);
+  EXPECT_EQ(again.CopyReadFlagsFrom(nullptr), 1);
+  ASSERT_EQ(again.CopyReadFlagsFrom(&menu), 0);
   again.AddCell("A", nullptr, false, 5, nullptr, -1, nullptr, 0, 0, 0);
   again.AddCell("C", nullptr, false, -1, nullptr, -1, nullptr, 0, 0, 0);
   // The text is smoothed: its strongest pixel in the first look shows the colour's hue.
@@ -170,6 +175,34 @@ TEST_F(Menu, ReadItemsAreDrawnInTheReadColour) {
       << std::hex << read << ": bit readBase + key is set";
   EXPECT_EQ((plain >> 16) & 0xFF, (plain >> 8) & 0xFF) << std::hex << plain << ": white";
   EXPECT_GT((plain >> 8) & 0xFF, 0x80u);
+}
+
+TEST_F(Menu, WithTheRampOnTheGradationPairsColourTheLooksAndTheRampIsRestored) {
+  ASSERT_EQ(outline.SetGradation(true, 0x102030, 0x405060, true), 0);
+  ImageListPart ramped;
+  ASSERT_EQ(ramped.Setup(&list, 0, 0, 0, 60, 20, 0, &outline, 0), 0);
+  ramped.SetGradations(0xFF0000, 0xFF0000, 0, 0, 0x0000FF, 0x0000FF, 0, 0);
+  ramped.SetTextColors(0x00FF00, 0x00FF00, 0x00FF00, 0x00FF00);
+  ASSERT_EQ(ramped.AddCell("A", nullptr, false, -1, nullptr, -1, nullptr, 0, 0, 0), 0);
+  // The strongest pixel of each look carries the pair's colour, not the text colour.
+  auto strongest = [&](int look) {
+    uint32_t best = 0;
+    for (int32_t y = 0; y < 20; ++y) {
+      for (int32_t x = 60 * look; x < 60 * (look + 1); ++x) {
+        uint32_t v;
+        std::memcpy(&v, ramped.GetCellSurface(0)->GetRowPointer(y) + 4 * x, 4);
+        if ((v & 0xFFFFFF) > (best & 0xFFFFFF)) best = v;
+      }
+    }
+    return best & 0xFFFFFF;
+  };
+  EXPECT_EQ(strongest(kLookNormal) & 0x00FFFF, 0u) << std::hex << strongest(kLookNormal);
+  EXPECT_GT(strongest(kLookNormal), 0x800000u);
+  EXPECT_EQ(strongest(kLookHover) & 0xFFFF00, 0u) << std::hex << strongest(kLookHover);
+  EXPECT_GT(strongest(kLookHover), 0x80u);
+  EXPECT_TRUE(outline.GradationOn());
+  EXPECT_EQ(outline.GradationTop(), 0x102030u);
+  EXPECT_EQ(outline.GradationBottom(), 0x405060u);
 }
 
 TEST_F(Menu, TheFrameHandleDragsTheMenu) {
@@ -238,6 +271,49 @@ TEST_F(Menu, WithAHeadThePressShowsTheHoverLook) {
   EXPECT_EQ(headed.GetCellSprite(0)->GetSourceRect().left, 60) << "no third look to show";
   EXPECT_EQ(headed.SetItemState(3, kLookPressed), 1);
   EXPECT_EQ(headed.GetHeight(), 6 + 20 + 6);
+}
+
+class MenuFiles : public GameFolderTest, public testing_text::FakeFaceRenderers {
+ protected:
+  void SetUp() override {
+    GameFolderTest::SetUp();
+    BuildBlendTables();
+    RegisterBuiltinLoaders(images_);
+  }
+  static std::vector<uint8_t> Grey(int32_t width, int32_t height, uint8_t level) {
+    tools::BmpFields bmp;
+    bmp.width = width;
+    bmp.height = height;
+    bmp.data.assign(static_cast<size_t>(((3 * width + 3) & ~3) * height), level);
+    return tools::BuildBmp(bmp);
+  }
+
+  ScopedPixelLibrary library_{&BuiltInPixelLibrary()};
+  ImageLoaderManager images_;
+  ScopedGlobal<ImageLoaderManager> publish_{&images_};
+  DisplayObjectList list_;
+};
+
+TEST_F(MenuFiles, PicturesFromFilesMakeTheTemplateHeadAndTail) {
+  Write("CG/LOOKS.BMP", Grey(120, 20, 0x40));
+  Write("CG/HEAD.BMP", Grey(60, 6, 0x40));
+  ImageListPart menu;
+  ASSERT_EQ(menu.Setup(&list_, 0, 0, 0, 30, 10, 0, &gdi, 0), 0);
+  const char* none[9] = {};
+  EXPECT_EQ(menu.CreateFromImages(1, false, false, none), 1);
+  const char* missing[9] = {"cg\\looks.bmp", nullptr, nullptr, "cg\\gone.bmp"};
+  EXPECT_NE(menu.CreateFromImages(2, false, false, missing), 0);
+  EXPECT_EQ(menu.GetCellSurface(-1), nullptr) << "a failed load leaves no frame";
+  const char* files[9] = {"cg\\looks.bmp", nullptr, nullptr, "cg\\head.bmp"};
+  EXPECT_EQ(menu.CreateFromImages(2, true, false, files), 1) << "a pressed look needs three";
+  EXPECT_EQ(menu.CreateFromImages(5, false, false, missing), 1) << "looked at before loading";
+  ASSERT_EQ(menu.CreateFromImages(2, false, false, files), 0);
+  ASSERT_EQ(menu.AddCell("A", nullptr, false, -1, nullptr, -1, nullptr, 0, 0, 0), 0);
+  EXPECT_EQ(menu.GetCellSurface(0)->GetWidth(), 120);
+  EXPECT_EQ(menu.GetCellSprite(0)->GetSourceRect().right, 60) << "a look is half the template";
+  ASSERT_NE(menu.GetCellSurface(-1), nullptr);
+  EXPECT_EQ(menu.GetCellSurface(-1)->GetHeight(), 6);
+  EXPECT_EQ(menu.GetHeight(), 26);
 }
 
 }  // namespace

@@ -61,6 +61,8 @@ class OutlineTextRenderer : public TextRenderer {
   // Set: bold glyphs keep the font's own weight and only bitmap fallbacks are thickened.
   void SetOwnBold(bool on) { ownBold_ = on; }
   bool GradationOn() const { return gradationOn_; }
+  uint32_t GradationTop() const { return gradationTop_; }
+  uint32_t GradationBottom() const { return gradationBottom_; }
   const GlyphCache& Cache() const { return cache_; }
   int32_t GetEdgeStrength() const { return edgeStrength_; }
   int32_t GetEdgeRadius() const { return edgeRadius_; }
