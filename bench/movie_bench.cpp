@@ -13,6 +13,7 @@
 #include "common/global.h"
 #include "host/clock.h"
 #include "host/movie/movie_player.h"
+#include "lib/movie/memory_movie_source.h"
 #include "lib/movie/movie_writer.h"
 
 extern "C" {
@@ -44,26 +45,7 @@ const std::vector<uint8_t>& Movie() {
   return bytes;
 }
 
-class BytesSource final : public MovieSource {
- public:
-  explicit BytesSource(const std::vector<uint8_t>& bytes) : bytes_(bytes) {}
-  uint32_t Read(uint8_t* buffer, uint32_t size) override {
-    const size_t n = std::min<size_t>(size, bytes_.size() - position_);
-    std::memcpy(buffer, bytes_.data() + position_, n);
-    position_ += n;
-    return static_cast<uint32_t>(n);
-  }
-  bool Seek(uint64_t position) override {
-    if (position > bytes_.size()) return false;
-    position_ = position;
-    return true;
-  }
-  uint64_t Size() override { return bytes_.size(); }
-
- private:
-  const std::vector<uint8_t>& bytes_;
-  size_t position_ = 0;
-};
+using BytesSource = tools::MemoryMovieSource;
 
 class FrameBuffer final : public MovieFrameBuffer {
  public:
@@ -88,7 +70,8 @@ void BM_MoviePlayerFrames(benchmark::State& state) {
   FrameBuffer a, b;
   for (auto _ : state) {
     MoviePlayer player;
-    if (player.Open(std::make_unique<BytesSource>(Movie()), 0, 44100) != kMovieOk) {
+    if (player.Open(std::make_unique<BytesSource>(std::span<const uint8_t>(Movie())), 0, 44100) !=
+        kMovieOk) {
       state.SkipWithError("the player refused the movie");
       return;
     }

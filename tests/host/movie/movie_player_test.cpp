@@ -7,6 +7,7 @@
 
 #include "common/global.h"
 #include "host/clock.h"
+#include "lib/movie/memory_movie_source.h"
 #include "support/movie_samples.h"
 
 namespace bw::host {
@@ -15,26 +16,7 @@ namespace {
 using tools::MovieContainer;
 using tools::MovieWriterOptions;
 
-class MemorySource final : public MovieSource {
- public:
-  explicit MemorySource(std::vector<uint8_t> bytes) : bytes_(std::move(bytes)) {}
-  uint32_t Read(uint8_t* buffer, uint32_t size) override {
-    const size_t n = std::min<size_t>(size, bytes_.size() - position_);
-    std::memcpy(buffer, bytes_.data() + position_, n);
-    position_ += n;
-    return static_cast<uint32_t>(n);
-  }
-  bool Seek(uint64_t position) override {
-    if (position > bytes_.size()) return false;
-    position_ = position;
-    return true;
-  }
-  uint64_t Size() override { return bytes_.size(); }
-
- private:
-  std::vector<uint8_t> bytes_;
-  size_t position_ = 0;
-};
+using MemorySource = tools::MemoryMovieSource;
 
 // A 32-bit frame buffer in plain memory.
 class PlainBuffer final : public MovieFrameBuffer {
