@@ -8,7 +8,11 @@
 
 namespace bw {
 
+class DisplayObject;
 class GuestMemory;
+class ImageSurface;
+class MessageTextWidgetBase;
+class UiControl;
 class ScriptApplication;
 class ScriptHost;
 class TimedTask;
@@ -48,5 +52,25 @@ int32_t StartPointerMove(ScriptApplication* app, int32_t x, int32_t y, uint32_t 
 
 // A null text keeps the current name.
 void SetCurrentSaveName(ScriptHost& host, const char* text);
+
+// Per-kind access to a GUI part for kinds 0, 2, 5 and 6; a null part and the other kinds answer
+// null or -1, the script text (kind 111) among them for now. Not reachable yet, and answered as
+// absent: a text window's own display object and surface, the image list's value and option,
+// the button's flag byte.
+constexpr int32_t kPartRefused = -1;
+// The part's display object; for an image list -1 its head's sprite, -2 its tail's, else a cell's.
+DisplayObject* GetPartSprite(UiControl* part, int32_t index);
+ImageSurface* GetPartSurface(UiControl* part, int32_t index);
+// A text window takes text (a null text feeds nothing) and answers 0.
+int32_t SetPartValue(UiControl* part, int32_t value, const char* text);
+int32_t GetPartValue(UiControl* part);
+int32_t SetPartFlag(UiControl* part, uint32_t flag);
+// A text window's decided flag.
+int32_t SetPartOption(UiControl* part, uint32_t flag);
+
+// Feeds text to the window a character at a time: CR, LF and CR LF ask for one new line, any other
+// character goes to its character entry. Stops at the terminator, on a refused new line, on a
+// positive entry answer, and before a lead byte whose trail is the terminator.
+void FeedTextWindow(MessageTextWidgetBase& window, const char* text);
 
 }  // namespace bw
