@@ -1,7 +1,7 @@
 // Label: optimised
-// The demo's system scene, run by the game application on a copy of the demo game beside a MAIN
-// that calls it: the formatted line, the name asked with its Japanese default, and both ways of
-// the yes/no question.
+// The system natives' requests as the game application serves them, and the demo's system scene
+// run by the application on a copy of the demo game beside a MAIN that calls it: the formatted
+// line, the name asked with its Japanese default, and both ways of the yes/no question.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -26,6 +26,8 @@ constexpr char kCallingMain[] =
     "callSystem: .word system\n"
     "system: .string \"SYSTEM\"\n"
     "status: .word 0\n";
+
+using DialogGameRunRequests = test::DialogGameRun;
 
 class SystemScene : public test::DialogGameRun {
  protected:
@@ -71,6 +73,37 @@ TEST_F(SystemScene, FormatsAsksAndTakesTheWayOfTheAnswer) {
   ASSERT_EQ(no.size(), 4u);
   EXPECT_EQ(no[1], "name 名無し");
   EXPECT_EQ(no[3], "dropped");
+}
+
+// Requests the application refuses, and settings it keeps by index.
+TEST_F(DialogGameRunRequests, PermissionsRefusalsAndSettings) {
+  WriteGame(test::kLoopForever);
+  GameApp app;
+  ASSERT_TRUE(Start(app));
+  app.SetMenuItemEnabled(4, false);
+  EXPECT_FALSE(app.PostAppCommand(4, false, 0)) << "the screen-mode switch is not allowed";
+  EXPECT_EQ(app.SetScreenMode(3), kScreenModeRefused);
+  EXPECT_FALSE(app.PostAppCommand(7, true, 0)) << "a private request without a record";
+  EXPECT_FALSE(app.PostAppCommand(8, false, 0));
+  app.SetMenuItemEnabled(0, false);
+  EXPECT_FALSE(app.PostAppCommand(0, false, 0));
+
+  EXPECT_EQ(app.SetUserSetting(0, 7, 0), 1) << "the sheet's own switch";
+  EXPECT_EQ(app.SetUserSetting(0, 9, 0), 0);
+  EXPECT_EQ(app.GetUserConfig().showEffects, 0) << "group 0 is the leading switches";
+  EXPECT_EQ(app.SetUserSetting(5, 2, 77), 0);
+  EXPECT_EQ(app.GetUserSetting(5, 2), 77u);
+  app.SetUserText(std::string(40, 'F'));
+  EXPECT_EQ(app.GetUserText(), std::string(31, 'F')) << "the face field keeps its terminator";
+  std::string id = app.GetAppText(0);
+  EXPECT_EQ(id.size(), 38u);
+  EXPECT_EQ(id.front(), '{');
+  EXPECT_EQ(app.GetAppText(3), "");
+
+  backend.QueueMessageBoxAnswer(host::IDNO);
+  EXPECT_EQ(app.RequestScriptBox(1, "T", "sure?", 3), 0u);
+  EXPECT_EQ(MessageTexts(), std::vector<std::string>{"sure?"});
+  app.AppShutdown(0);
 }
 
 }  // namespace
