@@ -87,7 +87,9 @@ class ButtonPart : public ButtonPartBase {
   virtual void DrawFace(ImageSurface* /*surface*/, const Rect& /*rect*/, bool /*disabled*/) {}
 
   const Sprite& GetSprite() const { return sprite_; }
+  Sprite& GetSprite() { return sprite_; }
   const ImageSurface* GetCells() const { return cells_.get(); }
+  ImageSurface* GetCells() { return cells_.get(); }
 
  private:
   bool BeginCreate(DisplayObjectList* list);

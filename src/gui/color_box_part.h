@@ -53,6 +53,7 @@ class ColorBoxPart : public ColorBoxPartBase {
              int32_t group);
   int Resize(int32_t width, int32_t height);
   const ColorRectObject& Rect() const { return rect_; }
+  ColorRectObject& Rect() { return rect_; }
 
  private:
   DisplayObjectList* target_ = nullptr;

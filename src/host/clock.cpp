@@ -32,6 +32,24 @@ ClockSource& CurrentClock() {
   return installed ? *installed : DefaultClock();
 }
 
+WallTime ClockSource::LocalTime() {
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  WallTime t;
+  if (localtime_r(&now, &local) == nullptr) return t;
+  t.year = local.tm_year + 1900;
+  t.month = local.tm_mon + 1;
+  t.day = local.tm_mday;
+  t.hour = local.tm_hour;
+  t.minute = local.tm_min;
+  t.second = local.tm_sec;
+  t.dayOfWeek = local.tm_wday;
+  return t;
+}
+
+WallTime GetLocalTime() {
+  return CurrentClock().LocalTime();
+}
 uint32_t GetTickCount() { return static_cast<uint32_t>(CurrentClock().NowNanoseconds() / 1000000u); }
 uint32_t TimeGetTime() { return GetTickCount(); }
 int64_t QueryPerformanceCounter() { return static_cast<int64_t>(CurrentClock().NowNanoseconds()); }

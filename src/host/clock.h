@@ -10,6 +10,17 @@
 
 namespace bw::host {
 
+// A local calendar time, as the system's local-time query gives it (day of week 0 = Sunday).
+struct WallTime {
+  int32_t year = 0;
+  int32_t month = 0;
+  int32_t day = 0;
+  int32_t hour = 0;
+  int32_t minute = 0;
+  int32_t second = 0;
+  int32_t dayOfWeek = 0;
+};
+
 class ClockSource {
  public:
   virtual ~ClockSource() = default;
@@ -19,6 +30,8 @@ class ClockSource {
   // False for a clock that moves only when slept on: a timed wait has to sleep on it, or the wait
   // never sees its time pass.
   virtual bool MovesOnItsOwn() const { return true; }
+  // The local wall-clock time: the system's.
+  virtual WallTime LocalTime();
 };
 
 // CLOCK_MONOTONIC and nanosleep.
@@ -47,6 +60,9 @@ class VirtualClock final : public ClockSource {
     }
   }
   bool MovesOnItsOwn() const override { return false; }
+  // A fixed calendar time, so that runs on this clock read the same date.
+  WallTime LocalTime() override { return wall_; }
+  void SetLocalTime(const WallTime& time) { wall_ = time; }
 
   void SetMilliseconds(uint32_t ms) { ns_.store(uint64_t{ms} * 1000000u, std::memory_order_release); }
   void AdvanceMilliseconds(uint32_t ms) { AdvanceNanoseconds(uint64_t{ms} * 1000000u); }
@@ -54,6 +70,7 @@ class VirtualClock final : public ClockSource {
 
  private:
   std::atomic<uint64_t> ns_{0};
+  WallTime wall_{2000, 1, 1, 12, 0, 0, 6};
 };
 
 // The clock in force: the monotonic clock unless one was installed through the registry
@@ -63,6 +80,7 @@ ClockSource& CurrentClock();
 // The engine's readings. GetTickCount and TimeGetTime read one source: the millisecond count
 // wraps after 2^32 ms.
 uint32_t GetTickCount();
+WallTime GetLocalTime();
 uint32_t TimeGetTime();
 int64_t QueryPerformanceCounter();
 int64_t QueryPerformanceFrequency();

@@ -10,6 +10,7 @@ namespace {
 constexpr uint8_t kHeld = 128;
 constexpr uint8_t kEventPressed = 1;
 constexpr uint8_t kEventRepeated = 2;
+constexpr uint8_t kEventReleased = 4;
 constexpr int kHalfShift = 4;
 constexpr host::LPARAM kRepeatBit = host::LPARAM{1} << 30;
 
@@ -56,6 +57,10 @@ int32_t KeyboardDevice::GetPressedKey() const {
 
 void KeyboardDevice::Reset() {
   tables_ = {};
+}
+
+bool KeyboardDevice::IsKeyReleased(int code) const {
+  return ValidCode(code) && !(Latest()[code] & kKeyDownBit) && (Previous()[code] & kKeyDownBit);
 }
 
 bool KeyboardDevice::IsKeyRepeated(int) const {
@@ -116,6 +121,10 @@ bool MessageKeyboard::IsKeyRepeated(int code) const {
   return EventBit(code, 1);
 }
 
+bool MessageKeyboard::IsKeyReleased(int code) const {
+  return EventBit(code, 2);
+}
+
 void MessageKeyboard::Reset() {
   ScopedLock hold(inputLock_);
   tables_ = {};
@@ -137,7 +146,7 @@ void MessageKeyboard::OnKeyDown(uint32_t virtualKey, host::LPARAM lParam) {
   tables_[1][code] = kHeld;
   int shift = half_ ? 0 : kHalfShift;
   uint8_t& events = tables_[0][code];
-  if ((events >> shift) & 0x0F) return;
+  if ((events >> shift) & (kEventPressed | kEventRepeated)) return;
   bool repeat = (lParam & kRepeatBit) != 0;
   uint8_t value = 0;
   if (enabled_) {
@@ -153,6 +162,7 @@ void MessageKeyboard::OnKeyUp(uint32_t virtualKey) {
   if (code == 0) return;
   ScopedLock hold(inputLock_);
   tables_[1][code] = 0;
+  tables_[0][code] |= static_cast<uint8_t>(kEventReleased << (half_ ? 0 : kHalfShift));
 }
 
 }  // namespace bw

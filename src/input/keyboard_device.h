@@ -39,6 +39,8 @@ class KeyboardDevice {
   virtual int32_t GetPressedKey() const;
   virtual void Reset();
   virtual bool IsKeyRepeated(int code) const;
+  // Let go since the previous poll.
+  virtual bool IsKeyReleased(int code) const;
   virtual uint8_t GetKind() const = 0;
   virtual void Acquire() {}
   virtual void Unacquire() { Reset(); }
@@ -78,6 +80,7 @@ class MessageKeyboard : public KeyboardDevice {
   bool IsKeyPressed(int code) const override;
   void Reset() override;
   bool IsKeyRepeated(int code) const override;
+  bool IsKeyReleased(int code) const override;
   uint8_t GetKind() const override { return kKeyboardMessage; }
   uint32_t Poll() override;
 

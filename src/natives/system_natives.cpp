@@ -1,4 +1,5 @@
-// The system and utility natives: strings, memory blocks, numbers and time.
+// The system and utility natives: strings, memory blocks, numbers and time; the table of the
+// whole family.
 #include "natives/system_natives.h"
 
 #include <algorithm>
@@ -10,8 +11,11 @@
 
 #include "common/global.h"
 #include "common/sjis.h"
+#include "input/keyboard_device.h"
+#include "input/mouse.h"
 #include "natives/guest_format.h"
 #include "natives/native_families.h"
+#include "natives/system_app_natives.h"
 #include "platform/app_paths.h"
 #include "platform/trig_tables.h"
 
@@ -20,6 +24,7 @@ namespace bw {
 SystemNativeState::~SystemNativeState() {
   for (uint32_t b : blocks_) host_.GetMemory().Free(b);
   host_.GetMemory().Free(textBuffer_);
+  for (auto& [key, kept] : keptTexts_) host_.GetMemory().Free(kept.first);
 }
 
 uint32_t SystemNativeState::AllocateBlock(int32_t size) {
@@ -85,6 +90,26 @@ bool ParseDecimal(const std::string& text, double& value) {
   return r.ec == std::errc() && std::isfinite(value);
 }
 
+bool PutGuestText(GuestMemory& memory, uint32_t dest, std::string_view text) {
+  auto size = static_cast<uint32_t>(text.size());
+  return memory.Valid(dest, size + 1)
+             ? memory.Write(dest, text.data(), size) && memory.Write(dest + size, "", 1)
+             : NativeArgs::Fault(memory);
+}
+
+uint32_t SystemNativeState::KeptText(uint64_t key, const std::string& text) {
+  auto it = keptTexts_.find(key);
+  if (it != keptTexts_.end()) {
+    if (it->second.second == text) return it->second.first;
+    host_.GetMemory().Free(it->second.first);
+    keptTexts_.erase(it);
+  }
+  uint32_t copy = host_.GetMemory().AllocateCopy(
+      {reinterpret_cast<const uint8_t*>(text.data()), text.size()}, true);
+  if (copy) keptTexts_[key] = {copy, text};
+  return copy;
+}
+
 namespace {
 
 constexpr int32_t kFailed = 0;
@@ -96,12 +121,8 @@ SystemNativeState& State(NativeArgs& a) {
   return a.Host().Extension<SystemNativeState>();
 }
 
-// Writes text and its terminator at dest.
 bool PutText(NativeArgs& a, uint32_t dest, std::string_view text) {
-  auto size = static_cast<uint32_t>(text.size());
-  return Mem(a).Valid(dest, size + 1)
-             ? Mem(a).Write(dest, text.data(), size) && Mem(a).Write(dest + size, "", 1)
-             : NativeArgs::Fault(Mem(a));
+  return PutGuestText(Mem(a), dest, text);
 }
 
 // 59
@@ -496,8 +517,6 @@ constexpr NativeEntry kEntries[] = {
     {78, FillWords},
     {79, FillBytes},
     {80, CopyBytes},
-    {81, NativeCosine},
-    {82, NativeSine},
     {83, PointOnCircle},
     {86, TwisterRandom},
     {87, SeedTwister},
@@ -513,6 +532,98 @@ constexpr NativeEntry kEntries[] = {
     {121, PathPart<GetPathExtension>},
     {122, SplitExtension},
     {541, GetTime},
+    // The application, time, input, boxes, dialogs and the desktop.
+    {3, NativeSetWindowFeature},
+    {6, NativeGetAppState},
+    {7, NativeGetAppText},
+    {8, NativeSetUserSetting},
+    {9, NativeGetUserSetting},
+    {10, NativeSetVoiceSetting},
+    {11, NativeGetVoiceInfo},
+    {13, NativeSetScreenMode},
+    {14, NativeSetScriptFlag<0>},
+    {15, NativePacing<&ScriptApplication::PushVSyncWait>},
+    {16, NativePacing<&ScriptApplication::PopVSyncWait>},
+    {17, NativePacing<&ScriptApplication::PushPreciseTimingOff>},
+    {18, NativePacing<&ScriptApplication::PopPreciseTimingOff>},
+    {19, NativeLowerFrameThreadPriority},
+    {20, NativeRestoreFrameThreadPriority},
+    {21, NativeSetFrameRate},
+    {22, NativeGetFrameRate},
+    {23, NativeSetScriptFlag<1>},
+    {24, NativePostAppCommand},
+    {25, NativeGetInterruptArgument},
+    {35, NativeSavePersistentData},
+    {38, NativeTakeWindowRestoredFlag},
+    {72, NativeCopyToClipboard},
+    {73, NativeGetInputText},
+    {74, NativeSetupInputDialog},
+    {81, NativeCosine},
+    {82, NativeSine},
+    {94, NativeSetAppFolder},
+    {542, NativeGetLocalTime},
+    {543, NativeStopwatchOp<0>},
+    {544, NativeStopwatchOp<1>},
+    {545, NativeStopwatchOp<2>},
+    {546, NativeStopwatchOp<3>},
+    {547, NativeStopwatchOp<4>},
+    {548, NativeStopwatchOp<5>},
+    {549, NativeStopwatchOp<6>},
+    {550, NativeStopwatchOp<7>},
+    {551, NativeActionTest<true>},
+    {552, NativeActionTest<false>},
+    {553, NativeFindAction<true>},
+    {554, NativeFindAction<false>},
+    {555, NativeBinding<0>},
+    {556, NativeBinding<1>},
+    {557, NativeBinding<2>},
+    {558, NativeFixedAction<4, true>},
+    {559, NativeFixedAction<5, true>},
+    {560, NativeFixedAction<0, true>},
+    {561, NativeFixedAction<1, true>},
+    {562, NativeFixedAction<2, true>},
+    {563, NativeFixedAction<3, true>},
+    {564, NativeFixedAction<4, false>},
+    {565, NativeFixedAction<5, false>},
+    {566, NativeFixedAction<0, false>},
+    {567, NativeFixedAction<1, false>},
+    {568, NativeFixedAction<2, false>},
+    {569, NativeFixedAction<3, false>},
+    {570, NativeSkipModifier<true>},
+    {571, NativeSkipModifier<false>},
+    {572, NativeKeyTest<0>},
+    {573, NativeKeyTest<1>},
+    {574, NativeKeyToggle<kVkScroll>},
+    {575, NativeKeyToggle<kVkCapital>},
+    {576, NativeKeyToggle<kVkNumLock>},
+    {577, NativeSetKeyboardMode},
+    {578, NativeKeyTest<2>},
+    {579, NativeSetCursorShape},
+    {581, NativeShowCursor},
+    {582, NativeGetCursorPosition},
+    {583, NativeSetCursorPosition},
+    {584, NativeIsPointerInWindow},
+    {585, NativeMouseButton<kButtonLeft, true>},
+    {586, NativeMouseButton<kButtonRight, true>},
+    {587, NativeMouseButton<kButtonMiddle, true>},
+    {588, NativeMouseButton<kButtonLeft, false>},
+    {589, NativeMouseButton<kButtonRight, false>},
+    {590, NativeMouseButton<kButtonMiddle, false>},
+    {591, NativeWheel<kButtonWheelUp>},
+    {592, NativeWheel<kButtonWheelDown>},
+    {593, NativeGetJoystickState},
+    {594, NativeJoyButton<true>},
+    {595, NativeJoyButton<false>},
+    {796, NativeBox<0>},
+    {797, NativeBox<1>},
+    {798, NativeBox<2>},
+    {799, NativeMessageDialog},
+    {802, NativeOpenWithDesktop<false>},
+    {803, NativeGetSpecialFolder},
+    {804, NativeOpenWithDesktop<true>},
+    {806, NativeDesktopNothing},
+    {807, NativeDesktopNothing},
+    {808, NativeDesktopNothing},
 };
 
 constexpr NativeRange kNumbers[] = {{3, 38}, {55, 56}, {59, 165}, {541, 595}, {795, 808}};

@@ -8,6 +8,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/subtractive_random.h"
@@ -22,6 +23,12 @@ class SoundChannelManager;  // sound: the channels, its save state is the host's
 class EffectRegistry;       // effects: the keywords the host fills at construction
 class TransitionRegistry;
 class ScriptApplication;
+class InputBindingTable;  // input: the devices and actions the system natives ask
+class KeyboardDevice;
+class Mouse;
+class JoystickDevice;
+class TimerService;
+class EngineInput;
 
 // The main script's message text object, which lives with the scenario player: before scripts go
 // (a Jump, a Call's return, the interrupt) its pending choices are stored in its history.
@@ -86,6 +93,9 @@ class ScriptHost : public ScriptEngine {
   ScriptHostMessageText* MessageText() const { return messageText_.get(); }
   EffectRegistry* Effects() const { return effects_; }
   TransitionRegistry* Transitions() const { return transitions_; }
+  // The current save-data file name; empty until one is chosen.
+  void SetCurrentSaveName(std::string name) { currentSaveName_ = std::move(name); }
+  const std::string& CurrentSaveName() const { return currentSaveName_; }
 
  private:
   void OnUnloadScript() override;
@@ -108,7 +118,16 @@ class ScriptHost : public ScriptEngine {
   std::map<const void*, std::unique_ptr<ScriptHostExtension>> extensions_;
   EffectRegistry* effects_ = nullptr;
   TransitionRegistry* transitions_ = nullptr;
+  std::string currentSaveName_;
 };
+
+// SetScreenMode results.
+constexpr int32_t kScreenModeDone = 0;
+constexpr int32_t kScreenModeRefused = 1;
+constexpr int32_t kScreenModeNoMonitor = 2;
+constexpr int32_t kScreenModeSwitchFailed = 3;
+// LowerFrameThreadPriority without a thread to lower.
+constexpr int kPriorityNoFrameThread = 2;
 
 // What the start of a script host needs of the game application.
 class ScriptApplication {
@@ -128,6 +147,75 @@ class ScriptApplication {
   virtual uint32_t GetAppOption(uint32_t index) = 0;
   // The native families the host places in its table.
   virtual std::span<const NativeFamily> NativeFamilies() { return {}; }
+
+  // The system natives' requests: state, menus, pacing, priority, screen mode, boxes and dialogs,
+  // the desktop, cursor and input. The defaults answer as an application without a window,
+  // devices or dialogs.
+  virtual void SetWindowFeature(uint32_t /*kind*/, uint32_t /*value*/) {}
+  virtual uint32_t GetAppState(uint32_t /*index*/) { return 0; }
+  // Kind 0 the identifier, 1 the application's name, 2 its version text (CP932).
+  virtual std::string GetAppText(uint32_t /*kind*/) { return {}; }
+  // Numeric user settings by group and index; 1 for one the scripts may not set.
+  virtual int32_t SetUserSetting(uint32_t /*group*/, uint32_t /*index*/, uint32_t /*value*/) {
+    return 0;
+  }
+  virtual uint32_t GetUserSetting(uint32_t /*group*/, uint32_t /*index*/) { return 0; }
+  // The one text setting (group 2, index 0), at most 31 bytes kept.
+  virtual void SetUserText(const std::string& /*cp932*/) {}
+  virtual std::string GetUserText() { return {}; }
+  // Modes 0-2 full screen at 16, 24, 32 bits (negative: the depth kept), 3 a window: a
+  // kScreenMode* code.
+  virtual int32_t SetScreenMode(int32_t /*mode*/) { return kScreenModeRefused; }
+  // Flag 0 and 1: two switches the scripts keep in the application.
+  virtual void SetScriptFlag(uint32_t /*which*/, bool /*on*/) {}
+  virtual uint32_t PushVSyncWait() { return 0; }
+  virtual uint32_t PopVSyncWait() { return 0; }
+  virtual uint32_t PushPreciseTimingOff() { return 0; }
+  virtual uint32_t PopPreciseTimingOff() { return 0; }
+  virtual int LowerFrameThreadPriority() { return kPriorityNoFrameThread; }
+  virtual int RestoreFrameThreadPriority() { return 0; }
+  virtual void UpdateFramePacing(int32_t /*fps*/) {}
+  virtual int32_t FrameRate() { return 0; }
+  virtual uint8_t InterruptArgument() { return 0; }
+  // True once after the window came back from being minimised.
+  virtual bool TakeWindowRestoredFlag() { return false; }
+  // Requests 0-7 to the main window; false when not enabled, not sent or unknown.
+  virtual bool PostAppCommand(uint8_t /*request*/, bool /*send*/, uintptr_t /*parameter*/) {
+    return false;
+  }
+  virtual bool SetClipboardText(std::string_view /*cp932*/) { return false; }
+  virtual void SetupInputDialog(const std::string& /*prompt*/, const std::string& /*defaultText*/,
+                                uint32_t /*flags*/, uint32_t /*limit*/, int32_t /*x*/,
+                                int32_t /*y*/) {}
+  // The data-input dialog through the window thread: true when OK ended it, with the text typed.
+  virtual bool RequestInputText(std::string& /*cp932*/) { return false; }
+  // Kinds 0 message, 1 yes/no, 2 ok/cancel through the window thread; 1 for yes or OK.
+  virtual uint32_t RequestScriptBox(uint32_t /*kind*/, const std::string& /*title*/,
+                                    const std::string& /*text*/, uint32_t /*icon*/) {
+    return 0;
+  }
+  // A message dialog of the application (kind 0 tells, 2 asks); 1 for yes.
+  virtual uint32_t RequestScriptDialog(uint32_t /*kind*/, const std::string& /*text*/) { return 0; }
+  // Hands a file or folder (engine path) to the desktop's opener; false when it cannot.
+  virtual bool OpenWithDesktop(const std::string& /*path*/, bool /*folder*/) { return false; }
+  virtual void SetCursorVisible(bool /*visible*/) {}
+  virtual bool PointerInWindow() { return false; }
+  // The switch of the timed pointer moves; whether the last pointer position is the picture's
+  // last pixel (width - 1, height - 1).
+  virtual bool PointerMovesAllowed() { return false; }
+  virtual bool PointerAtLastPixel() { return false; }
+  // The skip modifier: both Ctrl keys when true, else both Shift keys.
+  virtual bool SkipWithCtrl() { return false; }
+  // The keyboard's settable state byte (its key repeats).
+  virtual void SetKeyRepeats(bool /*on*/) {}
+  // Null where the device or service is missing.
+  virtual InputBindingTable* Bindings() { return nullptr; }
+  virtual KeyboardDevice* Keyboard() { return nullptr; }
+  virtual Mouse* GetMouse() { return nullptr; }
+  virtual JoystickDevice* Joystick() { return nullptr; }
+  virtual TimerService* GeneralTimers() { return nullptr; }
+  // The pointer in picture coordinates, and the pointer moves' target.
+  virtual EngineInput* PointerInput() { return nullptr; }
 };
 
 // StartScriptHost

@@ -1,13 +1,20 @@
-// A script host with every native family, for calling natives directly or from scripts.
+// A script host with every native family, for calling natives directly or from scripts, over an
+// application fake that records what the natives ask of it.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <initializer_list>
+#include <map>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "input/engine_input.h"
+#include "input/input_manager.h"
 #include "natives/native_families.h"
+#include "platform/timer_service.h"
 #include "script/script_host.h"
 #include "script/script_test_util.h"
 
@@ -31,6 +38,116 @@ class NativeRigApp : public ScriptApplication {
   void SetAppOption(uint32_t, uint32_t) override {}
   uint32_t GetAppOption(uint32_t) override { return 0; }
   std::span<const NativeFamily> NativeFamilies() override { return AllNativeFamilies(); }
+
+  // The system natives' requests, recorded; the answers the tests choose.
+  std::map<uint32_t, uint32_t> states;
+  std::string appTexts[3];
+  std::map<std::pair<uint32_t, uint32_t>, uint32_t> settings;
+  std::string userText;
+  int32_t screenModeAnswer = kScreenModeDone;
+  int32_t screenMode = -100;
+  uint8_t flags[2] = {};
+  int32_t vsyncDepth = 0;
+  int32_t fps = 60;
+  uint8_t interruptArgument = 0;
+  bool restored = false;
+  struct Posted {
+    uint8_t request;
+    bool send;
+    uintptr_t parameter;
+  };
+  std::vector<Posted> posted;
+  std::string clipboard;
+  bool clipboardWorks = true;
+  std::string prompt, defaultText, typed;
+  uint32_t inputFlags = 0, inputLimit = 0;
+  int32_t inputX = 0, inputY = 0;
+  struct Box {
+    uint32_t kind;
+    std::string title, text;
+    uint32_t icon;
+  };
+  std::vector<Box> boxes;
+  uint32_t boxAnswer = 1;
+  std::vector<std::pair<std::string, bool>> opened;
+  bool cursorVisible = true;
+  bool pointerInside = false, movesAllowed = true, atLastPixel = false, skipWithCtrl = false;
+  bool keyRepeats = true;
+  InputManager* input = nullptr;
+  InputBindingTable* bindings = nullptr;
+  TimerService timers;
+  EngineInput* pointer = nullptr;
+
+  void SetWindowFeature(uint32_t kind, uint32_t value) override { states[100 + kind] = value; }
+  uint32_t GetAppState(uint32_t index) override { return states[index]; }
+  std::string GetAppText(uint32_t kind) override {
+    return kind < 3 ? appTexts[kind] : std::string();
+  }
+  int32_t SetUserSetting(uint32_t group, uint32_t index, uint32_t value) override {
+    if (group == 0 && index == 7) return 1;
+    settings[{group, index}] = value;
+    return 0;
+  }
+  uint32_t GetUserSetting(uint32_t group, uint32_t index) override {
+    return settings[{group, index}];
+  }
+  void SetUserText(const std::string& text) override { userText = text.substr(0, 31); }
+  std::string GetUserText() override { return userText; }
+  int32_t SetScreenMode(int32_t mode) override {
+    screenMode = mode;
+    return screenModeAnswer;
+  }
+  void SetScriptFlag(uint32_t which, bool on) override { flags[which] = on; }
+  uint32_t PushVSyncWait() override { return ++vsyncDepth == 1; }
+  uint32_t PopVSyncWait() override { return vsyncDepth > 0 && --vsyncDepth == 0; }
+  void UpdateFramePacing(int32_t rate) override {
+    if (rate != -1) fps = rate;
+  }
+  int32_t FrameRate() override { return fps; }
+  uint8_t InterruptArgument() override { return interruptArgument; }
+  bool TakeWindowRestoredFlag() override { return std::exchange(restored, false); }
+  bool PostAppCommand(uint8_t request, bool send, uintptr_t parameter) override {
+    if (request > 7 || (request == 7 && parameter == 0)) return false;
+    posted.push_back({request, send, parameter});
+    return true;
+  }
+  bool SetClipboardText(std::string_view text) override {
+    if (clipboardWorks) clipboard = text;
+    return clipboardWorks;
+  }
+  void SetupInputDialog(const std::string& p, const std::string& d, uint32_t f, uint32_t limit,
+                        int32_t x, int32_t y) override {
+    prompt = p, defaultText = d, inputFlags = f, inputLimit = limit, inputX = x, inputY = y;
+  }
+  bool RequestInputText(std::string& text) override {
+    text = typed;
+    return true;
+  }
+  uint32_t RequestScriptBox(uint32_t kind, const std::string& title, const std::string& text,
+                            uint32_t icon) override {
+    boxes.push_back({kind, title, text, icon});
+    return boxAnswer;
+  }
+  uint32_t RequestScriptDialog(uint32_t kind, const std::string& text) override {
+    boxes.push_back({kind + 10, {}, text, 0});
+    return boxAnswer;
+  }
+  bool OpenWithDesktop(const std::string& path, bool folder) override {
+    opened.emplace_back(path, folder);
+    return true;
+  }
+  void SetCursorVisible(bool visible) override { cursorVisible = visible; }
+  bool PointerInWindow() override { return pointerInside; }
+  bool PointerMovesAllowed() override { return movesAllowed; }
+  bool PointerAtLastPixel() override { return atLastPixel; }
+  bool SkipWithCtrl() override { return skipWithCtrl; }
+  void SetKeyRepeats(bool on) override { keyRepeats = on; }
+  InputBindingTable* Bindings() override { return bindings; }
+  KeyboardDevice* Keyboard() override { return input ? input->Keyboard() : nullptr; }
+  Mouse* GetMouse() override { return input ? input->GetMouse() : nullptr; }
+  JoystickDevice* Joystick() override { return input ? input->GetJoystick(0) : nullptr; }
+  TimerService* GeneralTimers() override { return &timers; }
+  EngineInput* PointerInput() override { return pointer; }
 };
 
 class NativeRig {

@@ -23,6 +23,16 @@ TEST(NativesFuzzSeeds, MatchTheCommittedCorpus) {
       Calls({{0, 13, 4, 0, 0, 0, 0, 0}, {0, 16, 9, 5, 6, 0, 0, 0}, {0, 18, 7, 9, 3, 0, 0, 0}});
   // Past-the-end addresses and handles where texts belong.
   seeds["bad_words"] = Calls({{0, 3, 10, 11, 12, 13, 10, 10}, {0, 21, 5, 6, 4, 4, 10, 7}});
+  // The application natives: clipboard, input text, stopwatches, a box, a command, a voice
+  // query, then the wall clock into outs of which the last lies past the arena.
+  seeds["application"] = Calls({{0, 66, 8, 0, 0, 0, 0, 0},
+                                {0, 67, 7, 0, 0, 0, 0, 0},
+                                {0, 73, 2, 0, 0, 0, 0, 0},
+                                {0, 75, 1, 4, 0, 0, 0, 0},
+                                {0, 126, 8, 8, 2, 0, 0, 0},
+                                {0, 62, 2, 1, 0, 0, 0, 0},
+                                {0, 50, 1, 3, 0, 0, 0, 0},
+                                {0, 72, 7, 9, 0, 9, 10, 0}});
   test::CheckOrWriteFuzzSeeds("natives", seeds);
 }
 

@@ -639,6 +639,7 @@ int EngineApp::OnAppActivate(WindowMessage& record) {
       if (host::IsIconic(window)) {
         host::MinimizeWindow(window, false);
         engineInput_.SetMinimized(false);
+        windowRestored_ = true;
       }
       if (reapplyPending_ != 0) {
         const bool atCanvas = reapplyPending_ == 1;
@@ -822,12 +823,16 @@ bool EngineApp::OnFrameThread() const {
 uint8_t EngineApp::RequestMessageBox(int kind, const std::string& textCp932, int icon, const std::string& title) {
   if (!mainWindow_.IsWindow()) return 0;
   MessageBoxRecord record{kind, textCp932, title, icon, 1};
+  SendPausingFrames(kMsgMessageBox, reinterpret_cast<host::WPARAM>(&record), 0);
+  return record.answer;
+}
+
+void EngineApp::SendPausingFrames(uint32_t message, host::WPARAM wParam, host::LPARAM lParam) {
   frameLoopRunning_ = false;
   OnPauseForModal();
-  host::SendMessage(mainWindow_.GetHandle(), kMsgMessageBox, reinterpret_cast<host::WPARAM>(&record), 0);
+  host::SendMessage(mainWindow_.GetHandle(), message, wParam, lParam);
   frameLoopRunning_ = true;
   OnResumeFromModal();
-  return record.answer;
 }
 
 int EngineApp::OnMessageBoxRequest(WindowMessage& message) {

@@ -147,6 +147,10 @@ class EngineApp : public AppBase {
   // Cleared while a dialog runs outside the threaded mode; paints then repaint the window.
   bool FrameLoopRunning() const { return frameLoopRunning_; }
   int RequestScreenMode(int mode, int depth, int force);
+  // Sends to the main window and waits, the frame loop paused meanwhile.
+  void SendPausingFrames(uint32_t message, host::WPARAM wParam, host::LPARAM lParam);
+  // True once after activation showed a minimised full screen again.
+  bool TakeWindowRestored() { return windowRestored_.exchange(false); }
 
   // The threaded driving mode.
   virtual int FrameThreadBegin() { return 0; }
@@ -246,6 +250,7 @@ class EngineApp : public AppBase {
   // Written on the window thread, read by the frame thread's turns.
   std::atomic<uint8_t> displayFailure_{kDisplayOk};
   std::atomic<bool> active_{true};
+  std::atomic<bool> windowRestored_{false};
 
  private:
   bool StartedFromCdRom() const;

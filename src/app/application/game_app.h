@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -141,8 +142,8 @@ class GameApp : public EngineApp, public ScriptApplication {
   // The menu whose items follow the permissions; null for none.
   void SetMenu(host::Menu* menu) { menu_ = menu; }
   // Nested: only the last restore brings the priority back. Restore answers the count before it.
-  int LowerFrameThreadPriority();
-  int RestoreFrameThreadPriority();
+  int LowerFrameThreadPriority() override;
+  int RestoreFrameThreadPriority() override;
   uint32_t PriorityLowerings() const { return priorityLowerings_; }
 
   // Menu commands, pacing and dialogs.
@@ -173,7 +174,7 @@ class GameApp : public EngineApp, public ScriptApplication {
   bool RequestFolder(FolderDialogRequest& request);
   bool RequestSoundFormat(SoundFormatRequest& request);
 
-  void SetCursorVisible(bool visible);
+  void SetCursorVisible(bool visible) override;
   // The display device for full screen: the user's monitor number, else the monitor nearest the
   // window. Answers the display manager's result.
   int SelectMonitor(host::HWND window, int bits);
@@ -181,16 +182,16 @@ class GameApp : public EngineApp, public ScriptApplication {
   // until the settings sheet turns it on for the run.
   void SetPointerToDefaultButton(bool on) { pointerToDefaultButton_ = on; }
   // fps -1 keeps the frame clock's rate.
-  void UpdateFramePacing(int32_t fps);
+  void UpdateFramePacing(int32_t fps) override;
   // UpdateFramePacing(-1) on the thread that ticks the frame clock: now, or in the threaded
   // mode from the window thread at the frame thread's next turn.
   void RefreshFramePacing();
   // Nested overrides; each answers 1 when the pacing changed. A pop with nothing pushed does
   // nothing.
-  uint32_t PushVSyncWait();
-  uint32_t PopVSyncWait();
-  uint32_t PushPreciseTimingOff();
-  uint32_t PopPreciseTimingOff();
+  uint32_t PushVSyncWait() override;
+  uint32_t PopVSyncWait() override;
+  uint32_t PushPreciseTimingOff() override;
+  uint32_t PopPreciseTimingOff() override;
   uint32_t VsyncOverrides() const { return vsyncOverrides_; }
   uint32_t PreciseTimingOverrides() const { return preciseOverrides_; }
 
@@ -377,6 +378,48 @@ class GameApp : public EngineApp, public ScriptApplication {
   bool deferredClose_ = false;
   Lock movieLock_;
   std::unique_ptr<MovieObject> movie_;  // guarded by movieLock_
+
+  // The system natives' requests (ScriptApplication).
+ public:
+  void SetWindowFeature(uint32_t kind, uint32_t value) override;
+  uint32_t GetAppState(uint32_t index) override;
+  std::string GetAppText(uint32_t kind) override;
+  int32_t SetUserSetting(uint32_t group, uint32_t index, uint32_t value) override;
+  uint32_t GetUserSetting(uint32_t group, uint32_t index) override;
+  void SetUserText(const std::string& cp932) override;
+  std::string GetUserText() override;
+  int32_t SetScreenMode(int32_t mode) override;
+  void SetScriptFlag(uint32_t which, bool on) override;
+  uint8_t ScriptFlag(uint32_t which) const { return which < 2 ? scriptFlags_[which] : 0; }
+  int32_t FrameRate() override { return frameClock_.Rate(); }
+  uint8_t InterruptArgument() override { return interrupt_; }
+  bool TakeWindowRestoredFlag() override { return TakeWindowRestored(); }
+  bool PostAppCommand(uint8_t request, bool send, uintptr_t parameter) override;
+  bool SetClipboardText(std::string_view cp932) override;
+  void SetupInputDialog(const std::string& prompt, const std::string& defaultText, uint32_t flags,
+                        uint32_t limit, int32_t x, int32_t y) override;
+  bool RequestInputText(std::string& cp932) override;
+  uint32_t RequestScriptBox(uint32_t kind, const std::string& title, const std::string& text,
+                            uint32_t icon) override;
+  uint32_t RequestScriptDialog(uint32_t kind, const std::string& text) override;
+  bool OpenWithDesktop(const std::string& path, bool folder) override;
+  bool PointerInWindow() override;
+  bool PointerMovesAllowed() override { return pointerToDefaultButton_; }
+  bool PointerAtLastPixel() override;
+  bool SkipWithCtrl() override { return user_.fastForwardKey != 0; }
+  void SetKeyRepeats(bool on) override;
+  InputBindingTable* Bindings() override { return bindings_; }
+  KeyboardDevice* Keyboard() override { return GetInputManager().Keyboard(); }
+  Mouse* GetMouse() override { return GetInputManager().GetMouse(); }
+  JoystickDevice* Joystick() override { return GetInputManager().GetJoystick(0); }
+  TimerService* GeneralTimers() override { return &secondTimers_; }
+  EngineInput* PointerInput() override { return &GetEngineInput(); }
+
+ private:
+  uint8_t scriptFlags_[2] = {};
+  uint8_t maximiseAllowed_ = 0;                  // the window feature's choice, kind 0
+  uint8_t screenModeBits_ = 0;                   // kind 1
+  std::map<uint64_t, uint32_t> scriptSettings_;  // user settings with no field behind them
 };
 
 using TheGameApp = Global<GameApp>;

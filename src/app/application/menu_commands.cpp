@@ -289,3 +289,56 @@ int GameApp::SelectMonitor(host::HWND window, int bits) {
 }
 
 }  // namespace bw
+
+namespace bw {
+
+namespace {
+
+// PostAppCommand's requests: the message each sends and the permission that enables it (-1:
+// always).
+struct AppCommand {
+  uint32_t message;
+  int command;
+  int permission;
+};
+constexpr int kAlways = -1;
+constexpr AppCommand kAppCommands[] = {
+    {host::WM_COMMAND, kCmdSettings, kPermissionSettings},
+    {host::WM_COMMAND, kCmdSave, kPermissionSave},
+    {host::WM_COMMAND, kCmdLoad, kPermissionLoad},
+    {host::WM_CLOSE, 0, kAlways},
+    {host::WM_COMMAND, kCmdScreenMode, kPermissionScreenMode},
+    {host::WM_COMMAND, kCmdVersion, kAlways},
+    {host::WM_COMMAND, kCmdReturnToTitle, kPermissionReturn},
+};
+constexpr uint8_t kPrivateRequest = 7;
+
+}  // namespace
+
+bool GameApp::PostAppCommand(uint8_t request, bool send, uintptr_t parameter) {
+  if (!MainWindow().IsWindow()) return false;
+  uint32_t message = kMsgMessageDialog;
+  host::WPARAM wParam = 0;
+  // The private request's record travels where its handler reads it.
+  host::LPARAM lParam = static_cast<host::LPARAM>(parameter);
+  if (request == kPrivateRequest) {
+    // The parameter is a host record of the window thread's; without one nothing is sent.
+    if (parameter == 0) return false;
+  } else if (request < std::size(kAppCommands)) {
+    const AppCommand& c = kAppCommands[request];
+    if (c.permission != kAlways && !MenuItemEnabled(c.permission)) return false;
+    message = c.message;
+    wParam = static_cast<host::WPARAM>(c.command);
+    lParam = 0;
+  } else {
+    return false;
+  }
+  if (send) {
+    SendPausingFrames(message, wParam, lParam);
+  } else {
+    host::PostMessage(MainWindow().GetHandle(), message, wParam, lParam);
+  }
+  return true;
+}
+
+}  // namespace bw

@@ -1,9 +1,8 @@
 #include "app/log/startup_log.h"
 
-#include <ctime>
-
 #include "app/sysinfo/report_text.h"
 #include "common/sjis.h"
+#include "host/clock.h"
 #include "host/host_path.h"
 
 namespace bw {
@@ -20,17 +19,8 @@ const char* YesNoPadded(bool yes) {
 }  // namespace
 
 LocalTime LocalTimeNow() {
-  std::time_t now = std::time(nullptr);
-  std::tm local{};
-  LocalTime t;
-  if (localtime_r(&now, &local) == nullptr) return t;
-  t.year = local.tm_year + 1900;
-  t.month = local.tm_mon + 1;
-  t.day = local.tm_mday;
-  t.hour = local.tm_hour;
-  t.minute = local.tm_min;
-  t.second = local.tm_sec;
-  return t;
+  const host::WallTime now = host::GetLocalTime();
+  return LocalTime{now.year, now.month, now.day, now.hour, now.minute, now.second};
 }
 
 StartupLog::StartupLog(TimeSource now) : now_(std::move(now)) {}

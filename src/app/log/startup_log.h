@@ -30,7 +30,7 @@ struct LocalTime {
   int second = 0;
 };
 
-// The local wall-clock time from the C library.
+// The local wall-clock time from the host clock.
 LocalTime LocalTimeNow();
 
 // The version lines. Texts are CP932; an empty notice or address is left out.

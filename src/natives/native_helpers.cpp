@@ -1,0 +1,159 @@
+#include "natives/native_helpers.h"
+
+#include <climits>
+#include <string>
+
+#include "common/sjis.h"
+#include "gui/button_part.h"
+#include "gui/color_box_part.h"
+#include "gui/image_list_part.h"
+#include "gui/message_text_widget_base.h"
+#include "input/pointer_move_task.h"
+#include "platform/timer_service.h"
+#include "script/native_args.h"
+#include "script/script_host.h"
+
+namespace bw {
+
+int32_t PostAppCommand(ScriptApplication* app, uint32_t request, uint32_t send,
+                       uintptr_t parameter) {
+  if (app == nullptr) return 0;
+  return app->PostAppCommand(static_cast<uint8_t>(request), static_cast<uint8_t>(send) != 0,
+                             parameter)
+             ? 1
+             : 0;
+}
+
+int32_t CopyTextToClipboard(ScriptApplication* app, const char* text, uint32_t size) {
+  if (text == nullptr) return kClipboardNullText;
+  std::string_view whole(text);
+  if (size != 0 && size < whole.size()) whole = whole.substr(0, size);
+  return app != nullptr && app->SetClipboardText(whole) ? kClipboardDone : kClipboardFailed;
+}
+
+int32_t CopyGuestTextToClipboard(ScriptApplication* app, GuestMemory& memory, uint32_t text,
+                                 uint32_t size) {
+  if (text == 0) return kClipboardNullText;
+  std::string bytes;
+  if (size == 0) {
+    if (!memory.ReadCString(text, bytes, memory.Top())) return NativeArgs::Fault(memory);
+  } else {
+    // Only as far as the terminator: the bytes past it are not the text's.
+    for (uint32_t i = 0; i < size; ++i) {
+      uint8_t b = 0;
+      if (text + i < text || !memory.Read(text + i, &b, 1)) return NativeArgs::Fault(memory);
+      if (b == 0) break;
+      bytes.push_back(static_cast<char>(b));
+    }
+  }
+  return CopyTextToClipboard(app, bytes.c_str(), 0);
+}
+
+bool IsTaskAlive(TimerService* service, const TimedTask* task) {
+  return service != nullptr && task != nullptr && service->Contains(task->Handle());
+}
+
+bool RemoveTask(TimerService* service, TimedTask** slot) {
+  if (slot == nullptr) return false;
+  TimedTask* task = *slot;
+  *slot = nullptr;
+  return service != nullptr && task != nullptr && service->RemoveByHandle(task->Handle());
+}
+
+int32_t StartPointerMove(ScriptApplication* app, int32_t x, int32_t y, uint32_t ms, bool force,
+                         uint8_t mode, TimedTask** task) {
+  if (task != nullptr) *task = nullptr;
+  if (app == nullptr) return kPointerMoveNotStarted;
+  if (!force && app->PointerAtLastPixel()) return kPointerMoveNotStarted;
+  if (!app->PointerMovesAllowed()) return kPointerMoveNotStarted;
+  TimerService* service = app->GeneralTimers();
+  int32_t r =
+      PointerMoveTask::Start(service, app->PointerInput(), x, y, ms, 0.0, kPointerMoveStay, mode);
+  if (r == 0 && task != nullptr) *task = service->FindById(kTaskKindPointerMove);
+  return r;
+}
+
+void SetCurrentSaveName(ScriptHost& host, const char* text) {
+  if (text != nullptr) host.SetCurrentSaveName(text);
+}
+
+namespace {
+
+int KindOf(const UiControl* part) {
+  return part == nullptr ? -1 : part->GetKind();
+}
+
+// The list's head lies before its first cell, its tail past its last.
+constexpr int32_t kListHead = -1;
+constexpr int32_t kListTail = -2;
+int32_t ListIndex(int32_t index) {
+  return index == kListHead ? -1 : index == kListTail ? INT32_MAX : index;
+}
+
+}  // namespace
+
+DisplayObject* GetPartSprite(UiControl* part, int32_t index) {
+  switch (KindOf(part)) {
+    case kKindPushButton:
+      return &static_cast<ButtonPart*>(part)->GetSprite();
+    case kKindColorBox:
+      return &static_cast<ColorBoxPart*>(part)->Rect();
+    case kKindImageList:
+      // The list owns its sprites; only the query is const.
+      return const_cast<Sprite*>(
+          static_cast<ImageListPart*>(part)->GetCellSprite(ListIndex(index)));
+    default:
+      return nullptr;
+  }
+}
+
+ImageSurface* GetPartSurface(UiControl* part, int32_t index) {
+  switch (KindOf(part)) {
+    case kKindPushButton:
+      return static_cast<ButtonPart*>(part)->GetCells();
+    case kKindImageList:
+      return const_cast<ImageSurface*>(static_cast<ImageListPart*>(part)->GetCellSurface(index));
+    default:
+      return nullptr;
+  }
+}
+
+int32_t SetPartValue(UiControl* part, int32_t /*value*/, const char* text) {
+  if (KindOf(part) != kKindTextWindow) return kPartRefused;
+  if (text != nullptr) FeedTextWindow(*static_cast<MessageTextWidgetBase*>(part), text);
+  return 0;
+}
+
+// The image list's stored value and option and the button's flag byte have no members in the
+// parts yet: these answer as for a kind without them.
+int32_t GetPartValue(UiControl* /*part*/) {
+  return kPartRefused;
+}
+
+int32_t SetPartFlag(UiControl* /*part*/, uint32_t /*flag*/) {
+  return kPartRefused;
+}
+
+int32_t SetPartOption(UiControl* part, uint32_t flag) {
+  if (KindOf(part) != kKindTextWindow) return kPartRefused;
+  static_cast<MessageTextWidgetBase*>(part)->SetDecided(flag != 0);
+  return 0;
+}
+
+void FeedTextWindow(MessageTextWidgetBase& window, const char* text) {
+  const char* p = text;
+  while (*p != '\0') {
+    if (*p == '\r' || *p == '\n') {
+      p += (p[0] == '\r' && p[1] == '\n') ? 2 : 1;
+      if (!window.NewLine()) return;
+      continue;
+    }
+    // A lead byte cut off by the terminator is no character: the entry would step past the end.
+    if (sjis::IsLeadByte(*p) && p[1] == '\0') return;
+    const char* before = p;
+    if (window.PutChar(&p) > 0) return;
+    if (p == before) return;  // an entry that took nothing would never end
+  }
+}
+
+}  // namespace bw

@@ -1,0 +1,76 @@
+// Small routines the natives and the scenario player share: application requests, the
+// clipboard, tasks on the general timer service, the timed pointer move and the current save
+// name.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace bw {
+
+class DisplayObject;
+class GuestMemory;
+class ImageSurface;
+class MessageTextWidgetBase;
+class UiControl;
+class ScriptApplication;
+class ScriptHost;
+class TimedTask;
+class TimerService;
+
+// PostAppCommand's private request: the parameter is a host record for the window thread.
+constexpr uint8_t kAppRequestPrivate = 7;
+// Request 0-7 to the main window: 1 when sent, 0 when not enabled or unknown. The request and
+// the send flag count by their low bytes.
+int32_t PostAppCommand(ScriptApplication* app, uint32_t request, uint32_t send,
+                       uintptr_t parameter);
+
+constexpr int32_t kClipboardDone = 0;
+constexpr int32_t kClipboardNullText = 1;
+constexpr int32_t kClipboardFailed = 2;
+// The text up to its terminator or size bytes, whichever comes first (size 0: to the terminator);
+// the host clipboard takes it as plain text.
+int32_t CopyTextToClipboard(ScriptApplication* app, const char* text, uint32_t size);
+// The same for a guest text: a text that runs out of the arena before either end faults.
+int32_t CopyGuestTextToClipboard(ScriptApplication* app, GuestMemory& memory, uint32_t text,
+                                 uint32_t size);
+
+// Whether the service still holds the task.
+bool IsTaskAlive(TimerService* service, const TimedTask* task);
+// Takes the task out of the slot (the slot becomes null) and out of the service; false for a
+// null slot.
+bool RemoveTask(TimerService* service, TimedTask** slot);
+
+// StartPointerMove results besides the task start's.
+constexpr int32_t kPointerMoveNotStarted = 0;
+// Moves the pointer to (x, y) of the picture over ms with a pointer-move task on the general
+// timer service. Without force nothing moves while the pointer rests on the picture's last
+// pixel; nothing moves while the application's switch is off. task (when given) receives the
+// task or null. Answers 0 or the start's code.
+int32_t StartPointerMove(ScriptApplication* app, int32_t x, int32_t y, uint32_t ms, bool force,
+                         uint8_t mode, TimedTask** task);
+
+// A null text keeps the current name.
+void SetCurrentSaveName(ScriptHost& host, const char* text);
+
+// Per-kind access to a GUI part for kinds 0, 2, 5 and 6; a null part and the other kinds answer
+// null or -1, the script text (kind 111) among them for now. Not reachable yet, and answered as
+// absent: a text window's own display object and surface, the image list's value and option,
+// the button's flag byte.
+constexpr int32_t kPartRefused = -1;
+// The part's display object; for an image list -1 its head's sprite, -2 its tail's, else a cell's.
+DisplayObject* GetPartSprite(UiControl* part, int32_t index);
+ImageSurface* GetPartSurface(UiControl* part, int32_t index);
+// A text window takes text (a null text feeds nothing) and answers 0.
+int32_t SetPartValue(UiControl* part, int32_t value, const char* text);
+int32_t GetPartValue(UiControl* part);
+int32_t SetPartFlag(UiControl* part, uint32_t flag);
+// A text window's decided flag.
+int32_t SetPartOption(UiControl* part, uint32_t flag);
+
+// Feeds text to the window a character at a time: CR, LF and CR LF ask for one new line, any other
+// character goes to its character entry. Stops at the terminator, on a refused new line, on a
+// positive entry answer, and before a lead byte whose trail is the terminator.
+void FeedTextWindow(MessageTextWidgetBase& window, const char* text);
+
+}  // namespace bw

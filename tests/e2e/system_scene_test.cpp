@@ -1,0 +1,110 @@
+// Label: optimised
+// The system natives' requests as the game application serves them, and the demo's system scene
+// run by the application on a copy of the demo game beside a MAIN that calls it: the formatted
+// line, the name asked with its Japanese default, and both ways of the yes/no question.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "host/cp932.h"
+#include "lib/file_bytes.h"
+#include "support/demo_copy.h"
+#include "support/game_run.h"
+
+namespace bw {
+namespace {
+
+const std::filesystem::path kGame = BRIMWOLD_DEMO_GAME;
+const std::filesystem::path kScene = kGame.parent_path() / "scenes" / "SYSTEM.SOB";
+
+constexpr char kCallingMain[] =
+    " inc var:0\n"
+    " native native:0, callSystem, status\n"
+    " wait\n"
+    " ret\n"
+    "callSystem: .word system\n"
+    "system: .string \"SYSTEM\"\n"
+    "status: .word 0\n";
+
+using DialogGameRunRequests = test::DialogGameRun;
+
+class SystemScene : public test::DialogGameRun {
+ protected:
+  // The demo game with the scene and its caller as loose scripts, which come before the packs.
+  void SetUp() override {
+    test::CopyDemoGame(kGame, dir.path());
+    std::vector<uint8_t> scene;
+    ASSERT_TRUE(tools::ReadFileBytes(kScene, scene)) << kScene;
+    dir.WriteFile("SCRIPT/SYSTEM.SOB", std::string(scene.begin(), scene.end()));
+    sob::AssembleResult main = sob::Assemble(std::string(".sob0\n") + kCallingMain);
+    ASSERT_TRUE(main.ok) << main.error;
+    dir.WriteFile("SCRIPT/MAIN.SOB", std::string(main.bytes.begin(), main.bytes.end()));
+    // The script table names every script that may load.
+    sob::AssembleResult table =
+        sob::Assemble(".table\n.script MAIN 0 0\n.script SUB 0 0\n.script SYSTEM 0 0\n");
+    ASSERT_TRUE(table.ok) << table.error;
+    dir.WriteFile("SCRIPT/SOB_INIT.DAT", std::string(table.bytes.begin(), table.bytes.end()));
+  }
+
+  // Runs the scene with the yes/no question answered; the boxes' texts in order.
+  std::vector<std::string> RunAnswering(int yesOrNo) {
+    dialogs.scripted.QueueAnswer(test::Press(kIdOk));  // the name: the default stays
+    for (int answer : {host::IDOK, host::IDOK, yesOrNo, host::IDOK})
+      backend.QueueMessageBoxAnswer(answer);
+    GameApp app;
+    EXPECT_EQ(RunGame(app), kExitNormal);
+    return MessageTexts();
+  }
+};
+
+TEST_F(SystemScene, FormatsAsksAndTakesTheWayOfTheAnswer) {
+  std::vector<std::string> yes = RunAnswering(host::IDYES);
+  ASSERT_EQ(yes.size(), 4u);
+  EXPECT_EQ(yes[0], "run 1 at 2000-01-01 12:00") << "the run count and the headless wall clock";
+  EXPECT_EQ(yes[1], "name 名無し") << "the dialog's Japanese default came back";
+  EXPECT_EQ(yes[2], "Keep this name?");
+  EXPECT_EQ(yes[3], "kept");
+  std::vector<host::DialogRecord> shown = Dialogs();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].templateId, 116) << "the data-input dialog";
+
+  std::vector<std::string> no = RunAnswering(host::IDNO);
+  ASSERT_EQ(no.size(), 4u);
+  EXPECT_EQ(no[1], "name 名無し");
+  EXPECT_EQ(no[3], "dropped");
+}
+
+// Requests the application refuses, and settings it keeps by index.
+TEST_F(DialogGameRunRequests, PermissionsRefusalsAndSettings) {
+  WriteGame(test::kLoopForever);
+  GameApp app;
+  ASSERT_TRUE(Start(app));
+  app.SetMenuItemEnabled(4, false);
+  EXPECT_FALSE(app.PostAppCommand(4, false, 0)) << "the screen-mode switch is not allowed";
+  EXPECT_EQ(app.SetScreenMode(3), kScreenModeRefused);
+  EXPECT_FALSE(app.PostAppCommand(7, true, 0)) << "a private request without a record";
+  EXPECT_FALSE(app.PostAppCommand(8, false, 0));
+  app.SetMenuItemEnabled(0, false);
+  EXPECT_FALSE(app.PostAppCommand(0, false, 0));
+
+  EXPECT_EQ(app.SetUserSetting(0, 7, 0), 1) << "the sheet's own switch";
+  EXPECT_EQ(app.SetUserSetting(0, 9, 0), 0);
+  EXPECT_EQ(app.GetUserConfig().showEffects, 0) << "group 0 is the leading switches";
+  EXPECT_EQ(app.SetUserSetting(5, 2, 77), 0);
+  EXPECT_EQ(app.GetUserSetting(5, 2), 77u);
+  app.SetUserText(std::string(40, 'F'));
+  EXPECT_EQ(app.GetUserText(), std::string(31, 'F')) << "the face field keeps its terminator";
+  std::string id = app.GetAppText(0);
+  EXPECT_EQ(id.size(), 38u);
+  EXPECT_EQ(id.front(), '{');
+  EXPECT_EQ(app.GetAppText(3), "");
+
+  backend.QueueMessageBoxAnswer(host::IDNO);
+  EXPECT_EQ(app.RequestScriptBox(1, "T", "sure?", 3), 0u);
+  EXPECT_EQ(MessageTexts(), std::vector<std::string>{"sure?"});
+  app.AppShutdown(0);
+}
+
+}  // namespace
+}  // namespace bw
