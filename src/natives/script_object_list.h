@@ -17,12 +17,12 @@
 namespace bw {
 
 // Create.
-constexpr int kListCreated = 0;
-constexpr int kListOutOfMemory = 1;
+constexpr int kObjectListCreated = 0;
+constexpr int kObjectListOutOfMemory = 1;
 // Release.
-constexpr int kListReleased = 0;
-constexpr int kListNullObject = 1;
-constexpr int kListNotListed = 2;
+constexpr int kObjectListReleased = 0;
+constexpr int kObjectListNullObject = 1;
+constexpr int kObjectListNotListed = 2;
 
 // An object that others may hold too keeps a count of those extra holders (0: the list alone).
 template <typename T>
@@ -34,7 +34,7 @@ concept ExtraReferenced = requires(T& object) {
 struct NoSetup {
   template <typename T>
   int operator()(T&) const {
-    return kListCreated;
+    return kObjectListCreated;
   }
 };
 
@@ -48,19 +48,19 @@ class ScriptObjectList {
   ScriptObjectList& operator=(const ScriptObjectList&) = delete;
 
   // Makes T(args...), runs setup on it (its non-zero code refuses the object) and appends it.
-  // handle receives its handle, 0 on failure: kListOutOfMemory, or the set-up's code.
+  // handle receives its handle, 0 on failure: kObjectListOutOfMemory, or the set-up's code.
   template <typename Setup, typename... Args>
   int Create(uint32_t& handle, Setup&& setup, Args&&... args) {
     handle = 0;
     std::unique_ptr<T> object(new (std::nothrow) T(std::forward<Args>(args)...));
-    if (!object) return kListOutOfMemory;
-    if (int code = setup(*object); code != kListCreated) return code;
+    if (!object) return kObjectListOutOfMemory;
+    if (int code = setup(*object); code != kObjectListCreated) return code;
     uint32_t h = handles_.HandleOf(type_, object.get());
-    if (!h) return kListOutOfMemory;
+    if (!h) return kObjectListOutOfMemory;
     T* raw = object.release();
     index_.emplace(raw, nodes_.insert(nodes_.end(), Node{raw, h}));
     handle = h;
-    return kListCreated;
+    return kObjectListCreated;
   }
 
   // The listed object of handle; null for 0, a stale, forged or mistyped handle, or an object
@@ -72,21 +72,21 @@ class ScriptObjectList {
   }
 
   int Release(const T* object) {
-    if (!object) return kListNullObject;
+    if (!object) return kObjectListNullObject;
     auto it = index_.find(object);
-    if (it == index_.end()) return kListNotListed;
+    if (it == index_.end()) return kObjectListNotListed;
     Node node = *it->second;
     nodes_.erase(it->second);
     index_.erase(it);
     Drop(node);
-    return kListReleased;
+    return kObjectListReleased;
   }
-  // Release of the handle's object: kListNullObject for 0, kListNotListed for any other handle
-  // that names no listed object.
+  // Release of the handle's object: kObjectListNullObject for 0, kObjectListNotListed for any other
+  // handle that names no listed object.
   int ReleaseHandle(uint32_t handle) {
-    if (!handle) return kListNullObject;
+    if (!handle) return kObjectListNullObject;
     T* object = Find(handle);
-    return object ? Release(object) : kListNotListed;
+    return object ? Release(object) : kObjectListNotListed;
   }
 
   // Drops one reference of every object and empties the list.

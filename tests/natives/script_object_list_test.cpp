@@ -24,25 +24,25 @@ TEST(ScriptObjectList, ReleaseUnlinksOnceAndFreesTheHandleAtOnce) {
   ScriptHandles handles;
   ScriptObjectList<File> files(handles, ScriptObjectType::kFile);
   uint32_t a = 0, b = 0;
-  ASSERT_EQ(files.Create(a, NoSetup{}), kListCreated);
-  ASSERT_EQ(files.Create(b, NoSetup{}), kListCreated);
+  ASSERT_EQ(files.Create(a, NoSetup{}), kObjectListCreated);
+  ASSERT_EQ(files.Create(b, NoSetup{}), kObjectListCreated);
   EXPECT_NE(a, b);
   File* first = files.Find(a);
   ASSERT_NE(first, nullptr);
 
-  EXPECT_EQ(files.Release(first), kListReleased);
+  EXPECT_EQ(files.Release(first), kObjectListReleased);
   EXPECT_EQ(files.Find(a), nullptr) << "the handle reads null once the file is gone";
   EXPECT_EQ(handles.Get(a, ScriptObjectType::kFile), nullptr);
-  EXPECT_EQ(files.ReleaseHandle(a), kListNotListed) << "a second release";
-  EXPECT_EQ(files.ReleaseHandle(0), kListNullObject);
-  EXPECT_EQ(files.Release(nullptr), kListNullObject);
+  EXPECT_EQ(files.ReleaseHandle(a), kObjectListNotListed) << "a second release";
+  EXPECT_EQ(files.ReleaseHandle(0), kObjectListNullObject);
+  EXPECT_EQ(files.Release(nullptr), kObjectListNullObject);
   EXPECT_EQ(files.Count(), 1u);
 
   // A file of the right type that the list never made is not the list's to release.
   File outsider;
   uint32_t o = handles.HandleOf(ScriptObjectType::kFile, &outsider);
   EXPECT_EQ(files.Find(o), nullptr);
-  EXPECT_EQ(files.ReleaseHandle(o), kListNotListed);
+  EXPECT_EQ(files.ReleaseHandle(o), kObjectListNotListed);
   EXPECT_EQ(handles.Get(o, ScriptObjectType::kFile), &outsider);
 
   files.ReleaseAll();
@@ -58,15 +58,15 @@ TEST(ScriptObjectList, ObjectsHeldElsewhereOutliveTheirRelease) {
   uint32_t h = 0, kept = 0;
   {
     ScriptObjectList<Shared> list(handles, ScriptObjectType::kSurface);
-    ASSERT_EQ(list.Create(h, NoSetup{}, &gone), kListCreated);
-    ASSERT_EQ(list.Create(kept, NoSetup{}, &gone), kListCreated);
+    ASSERT_EQ(list.Create(h, NoSetup{}, &gone), kObjectListCreated);
+    ASSERT_EQ(list.Create(kept, NoSetup{}, &gone), kObjectListCreated);
     Shared* held = list.Find(h);
     held->extra = 1;  // a second holder
-    EXPECT_EQ(list.Release(held), kListReleased);
+    EXPECT_EQ(list.Release(held), kObjectListReleased);
     EXPECT_EQ(gone, 0);
     EXPECT_EQ(held->extra, 0u);
     EXPECT_EQ(list.Find(h), nullptr) << "the script's handle went with its reference";
-    EXPECT_EQ(list.Release(held), kListNotListed);
+    EXPECT_EQ(list.Release(held), kObjectListNotListed);
     delete held;  // the other holder lets go
     EXPECT_EQ(gone, 1);
   }
