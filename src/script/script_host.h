@@ -22,6 +22,7 @@ class SoundChannelManager;  // sound: the channels, its save state is the host's
 class EffectRegistry;       // effects: the keywords the host fills at construction
 class TransitionRegistry;
 class ScriptApplication;
+class FileDropTarget;
 
 // The main script's message text object, which lives with the scenario player: before scripts go
 // (a Jump, a Call's return, the interrupt) its pending choices are stored in its history.
@@ -128,6 +129,26 @@ class ScriptApplication {
   virtual uint32_t GetAppOption(uint32_t index) = 0;
   // The native families the host places in its table.
   virtual std::span<const NativeFamily> NativeFamilies() { return {}; }
+
+  // Files dropped on the main window, and the file and folder dialogs that the window thread
+  // shows for the scripts. The records hold copies of the scripts' texts (CP932, engine paths),
+  // never guest addresses; without a window nothing is dropped and every dialog is cancelled.
+  struct FileDialogRecord {
+    bool save = false;
+    std::string title, initialFolder, filter, defaultExtension;
+    std::string path;       // the name proposed (saving), then the path chosen
+    std::string fileTitle;  // the chosen file's name
+    int32_t answer = 0;     // the dialog's result word: 0 cancelled
+  };
+  struct FolderDialogRecord {
+    std::string title, initialFolder;
+    std::string path;    // the folder chosen, with its '\'
+    int32_t answer = 0;  // 1 when a folder was chosen
+  };
+  virtual void EnableFileDrops(bool /*on*/) {}
+  virtual FileDropTarget* FileDrops() { return nullptr; }
+  virtual void RequestFileDialog(FileDialogRecord& /*record*/) {}
+  virtual void RequestFolderDialog(FolderDialogRecord& /*record*/) {}
 };
 
 // StartScriptHost

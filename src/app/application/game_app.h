@@ -377,6 +377,13 @@ class GameApp : public EngineApp, public ScriptApplication {
   bool deferredClose_ = false;
   Lock movieLock_;
   std::unique_ptr<MovieObject> movie_;  // guarded by movieLock_
+
+  // Drops and the file and folder dialogs for the scripts.
+ public:
+  void EnableFileDrops(bool on) override;
+  FileDropTarget* FileDrops() override { return &dropTarget_; }
+  void RequestFileDialog(FileDialogRecord& record) override;
+  void RequestFolderDialog(FolderDialogRecord& record) override;
 };
 
 using TheGameApp = Global<GameApp>;
