@@ -8,6 +8,7 @@
 #include <string>
 
 #include "natives/native_families.h"
+#include "platform/file_drop_target.h"
 #include "script/script_host.h"
 #include "script/script_test_util.h"
 
@@ -31,6 +32,25 @@ class NativeRigApp : public ScriptApplication {
   void SetAppOption(uint32_t, uint32_t) override {}
   uint32_t GetAppOption(uint32_t) override { return 0; }
   std::span<const NativeFamily> NativeFamilies() override { return AllNativeFamilies(); }
+
+  // Drops, and dialogs that answer with the choice set here (answer 0: cancelled).
+  FileDropTarget drops;
+  FileDialogRecord fileDialog;  // the last record asked for
+  FolderDialogRecord folderDialog;
+  std::string dialogChoice;
+  int32_t dialogAnswer = 0;
+  void EnableFileDrops(bool on) override { drops.SetEnabled(host::HWND{}, on); }
+  FileDropTarget* FileDrops() override { return &drops; }
+  void RequestFileDialog(FileDialogRecord& record) override {
+    fileDialog = record;
+    record.answer = dialogAnswer;
+    if (dialogAnswer) record.path = dialogChoice, record.fileTitle = "CHOSEN.DAT";
+  }
+  void RequestFolderDialog(FolderDialogRecord& record) override {
+    folderDialog = record;
+    record.answer = dialogAnswer;
+    record.path = dialogAnswer ? dialogChoice : "";
+  }
 };
 
 class NativeRig {
