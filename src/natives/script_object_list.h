@@ -107,7 +107,7 @@ class ScriptObjectList {
 
   // The script's handle goes with the list's reference; an object held elsewhere lives on.
   void Drop(const Node& node) {
-    handles_.Release(node.handle);
+    handles_.Release(node.handle, type_);
     if constexpr (ExtraReferenced<T>) {
       uint32_t& extra = node.object->ExtraReferences();
       if (extra > 0) {
