@@ -16,7 +16,9 @@ constexpr std::string_view kTempMark = ".tmp.";
 constexpr size_t kTempSuffixLength = 6;  // mkstemp's XXXXXX
 constexpr int kOpenAttempts = 4;
 
-std::error_code LastError() { return std::error_code(errno, std::generic_category()); }
+std::error_code LastError() {
+  return std::error_code(errno, std::generic_category());
+}
 
 bool SameFile(const struct stat& a, const struct stat& b) {
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
@@ -85,17 +87,8 @@ bool RemoveUnheldTemporary(const std::filesystem::path& path) {
   return removed;
 }
 
-}  // namespace
-
-AtomicFileWriter::~AtomicFileWriter() { Discard(); }
-
-std::error_code AtomicFileWriter::Open(const std::filesystem::path& target) {
-  Discard();
-  target_ = target;
-  std::string pattern = target.string() + std::string(kTempMark) + "XXXXXX";
-  int fd = CreateLockedTemporary(pattern);
-  if (fd < 0) return LastError();
-  // mkstemp makes the file private; give it the target's mode, or the usual one for a new file.
+// mkstemp makes the file private; give it the target's mode, or the usual one for a new file.
+void GiveTargetMode(int fd, const std::filesystem::path& target) {
   struct stat st;
   mode_t mode;
   if (::stat(target.c_str(), &st) == 0) {
@@ -106,6 +99,21 @@ std::error_code AtomicFileWriter::Open(const std::filesystem::path& target) {
     mode = 0666 & ~mask;
   }
   ::fchmod(fd, mode);
+}
+
+}  // namespace
+
+AtomicFileWriter::~AtomicFileWriter() {
+  Discard();
+}
+
+std::error_code AtomicFileWriter::Open(const std::filesystem::path& target) {
+  Discard();
+  target_ = target;
+  std::string pattern = target.string() + std::string(kTempMark) + "XXXXXX";
+  int fd = CreateLockedTemporary(pattern);
+  if (fd < 0) return LastError();
+  GiveTargetMode(fd, target);
   fd_ = fd;
   temp_ = pattern;
   failure_.clear();
@@ -181,6 +189,15 @@ size_t RemoveStaleTemporaries(const std::filesystem::path& folder, std::string_v
       ++removed;
   }
   return removed;
+}
+
+std::string CreateTemporaryBeside(const std::filesystem::path& target) {
+  std::string path = target.string() + std::string(kTempMark) + "XXXXXX";
+  int fd = ::mkostemp(path.data(), O_CLOEXEC);
+  if (fd < 0) return {};
+  GiveTargetMode(fd, target);
+  ::close(fd);
+  return path;
 }
 
 }  // namespace bw

@@ -41,6 +41,12 @@ class AtomicFileWriter {
 std::error_code WriteFileAtomically(const std::filesystem::path& target,
                                     std::span<const uint8_t> bytes);
 
+// For writers that read and seek what they write before it replaces the target: a new empty
+// temporary named as the writer's, beside target, with the target's permissions (or a new
+// file's); its path, or empty when it cannot be made. A temporary left by a killed run is
+// removed as the writer's are.
+std::string CreateTemporaryBeside(const std::filesystem::path& target);
+
 // Removes from folder the temporaries of writes that were killed: regular files named
 // "<target>.tmp.XXXXXX" that no writer holds, in this process or another. With a target name,
 // only that target's (its case ignored, as the engine's names are). Answers how many went;

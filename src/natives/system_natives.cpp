@@ -8,6 +8,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "common/global.h"
 #include "common/sjis.h"
@@ -16,6 +17,7 @@
 #include "natives/guest_format.h"
 #include "natives/native_families.h"
 #include "natives/system_app_natives.h"
+#include "natives/system_file_natives.h"
 #include "platform/app_paths.h"
 #include "platform/trig_tables.h"
 
@@ -631,7 +633,14 @@ constexpr NativeRange kNumbers[] = {{3, 38}, {55, 56}, {59, 165}, {541, 595}, {7
 }  // namespace
 
 const NativeFamily& SystemNativeFamily() {
-  static const NativeFamily family{"system", kEntries, kNumbers};
+  // The family's rows come in parts: this table, then the file natives'.
+  static const std::vector<NativeEntry> entries = [] {
+    std::vector<NativeEntry> all(std::begin(kEntries), std::end(kEntries));
+    std::span<const NativeEntry> files = SystemFileNativeEntries();
+    all.insert(all.end(), files.begin(), files.end());
+    return all;
+  }();
+  static const NativeFamily family{"system", entries, kNumbers};
   return family;
 }
 

@@ -30,14 +30,18 @@ void* ScriptHandles::Get(uint32_t handle, ScriptObjectType type) const {
 }
 
 bool ScriptHandles::Release(uint32_t handle) {
-  std::lock_guard guard(lock_);
   for (uint16_t type = 1; type <= static_cast<uint16_t>(ScriptObjectType::kSoundBuffer); ++type) {
-    if (void* object = table_.Get(handle, type)) {
-      byObject_.erase(object);
-      return table_.Remove(handle);
-    }
+    if (Release(handle, static_cast<ScriptObjectType>(type))) return true;
   }
   return false;
+}
+
+bool ScriptHandles::Release(uint32_t handle, ScriptObjectType type) {
+  std::lock_guard guard(lock_);
+  void* object = table_.Get(handle, static_cast<uint16_t>(type));
+  if (!object) return false;
+  byObject_.erase(object);
+  return table_.Remove(handle);
 }
 
 size_t ScriptHandles::LiveCount() const {

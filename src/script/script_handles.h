@@ -37,6 +37,8 @@ class ScriptHandles {
   }
   // Forgets the handle (the object is not touched); false when it was not live.
   bool Release(uint32_t handle);
+  // The same for a handle of the given type only.
+  bool Release(uint32_t handle, ScriptObjectType type);
   size_t LiveCount() const;
 
  private:

@@ -29,6 +29,7 @@ class Mouse;
 class JoystickDevice;
 class TimerService;
 class EngineInput;
+class FileDropTarget;
 
 // The main script's message text object, which lives with the scenario player: before scripts go
 // (a Jump, a Call's return, the interrupt) its pending choices are stored in its history.
@@ -216,6 +217,25 @@ class ScriptApplication {
   virtual TimerService* GeneralTimers() { return nullptr; }
   // The pointer in picture coordinates, and the pointer moves' target.
   virtual EngineInput* PointerInput() { return nullptr; }
+  // Files dropped on the main window, and the file and folder dialogs that the window thread
+  // shows for the scripts. The records hold copies of the scripts' texts (CP932, engine paths),
+  // never guest addresses; without a window nothing is dropped and every dialog is cancelled.
+  struct FileDialogRecord {
+    bool save = false;
+    std::string title, initialFolder, filter, defaultExtension;
+    std::string path;       // the name proposed (saving), then the path chosen
+    std::string fileTitle;  // the chosen file's name
+    int32_t answer = 0;     // the dialog's result word: 0 cancelled
+  };
+  struct FolderDialogRecord {
+    std::string title, initialFolder;
+    std::string path;    // the folder chosen, with its '\'
+    int32_t answer = 0;  // 1 when a folder was chosen
+  };
+  virtual void EnableFileDrops(bool /*on*/) {}
+  virtual FileDropTarget* FileDrops() { return nullptr; }
+  virtual void RequestFileDialog(FileDialogRecord& /*record*/) {}
+  virtual void RequestFolderDialog(FolderDialogRecord& /*record*/) {}
 };
 
 // StartScriptHost

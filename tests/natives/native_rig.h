@@ -14,6 +14,7 @@
 #include "input/engine_input.h"
 #include "input/input_manager.h"
 #include "natives/native_families.h"
+#include "platform/file_drop_target.h"
 #include "platform/timer_service.h"
 #include "script/script_host.h"
 #include "script/script_test_util.h"
@@ -148,6 +149,24 @@ class NativeRigApp : public ScriptApplication {
   JoystickDevice* Joystick() override { return input ? input->GetJoystick(0) : nullptr; }
   TimerService* GeneralTimers() override { return &timers; }
   EngineInput* PointerInput() override { return pointer; }
+  // Drops, and dialogs that answer with the choice set here (answer 0: cancelled).
+  FileDropTarget drops;
+  FileDialogRecord fileDialog;  // the last record asked for
+  FolderDialogRecord folderDialog;
+  std::string dialogChoice;
+  int32_t dialogAnswer = 0;
+  void EnableFileDrops(bool on) override { drops.SetEnabled(host::HWND{}, on); }
+  FileDropTarget* FileDrops() override { return &drops; }
+  void RequestFileDialog(FileDialogRecord& record) override {
+    fileDialog = record;
+    record.answer = dialogAnswer;
+    if (dialogAnswer) record.path = dialogChoice, record.fileTitle = "CHOSEN.DAT";
+  }
+  void RequestFolderDialog(FolderDialogRecord& record) override {
+    folderDialog = record;
+    record.answer = dialogAnswer;
+    record.path = dialogAnswer ? dialogChoice : "";
+  }
 };
 
 class NativeRig {

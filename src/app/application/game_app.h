@@ -420,6 +420,12 @@ class GameApp : public EngineApp, public ScriptApplication {
   uint8_t maximiseAllowed_ = 0;                  // the window feature's choice, kind 0
   uint8_t screenModeBits_ = 0;                   // kind 1
   std::map<uint64_t, uint32_t> scriptSettings_;  // user settings with no field behind them
+  // Drops and the file and folder dialogs for the scripts.
+ public:
+  void EnableFileDrops(bool on) override;
+  FileDropTarget* FileDrops() override { return &dropTarget_; }
+  void RequestFileDialog(FileDialogRecord& record) override;
+  void RequestFolderDialog(FolderDialogRecord& record) override;
 };
 
 using TheGameApp = Global<GameApp>;

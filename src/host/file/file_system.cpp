@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 
@@ -67,6 +68,85 @@ std::optional<std::string> CreateUniqueFile(std::string pathTemplate, int suffix
   if (fd < 0) return std::nullopt;
   ::close(fd);
   return pathTemplate;
+}
+
+bool CreateFolder(const std::filesystem::path& path) {
+  return !path.empty() && ::mkdir(path.c_str(), 0777) == 0;
+}
+
+namespace {
+
+// Copies a regular file to a new file (never over one) with its mode and times.
+bool CopyToNewFile(const std::filesystem::path& from, const std::filesystem::path& to) {
+  int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return false;
+  struct stat st;
+  if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(in);
+    return false;
+  }
+  int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 07777);
+  if (out < 0) {
+    ::close(in);
+    return false;
+  }
+  char buffer[65536];
+  bool ok = true;
+  for (;;) {
+    ssize_t n = ::read(in, buffer, sizeof(buffer));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ok = n == 0;
+      break;
+    }
+    for (ssize_t done = 0; ok && done < n;) {
+      ssize_t w = ::write(out, buffer + done, static_cast<size_t>(n - done));
+      if (w < 0 && errno == EINTR) continue;
+      ok = w > 0;
+      done += w > 0 ? w : 0;
+    }
+    if (!ok) break;
+  }
+  const timespec times[2] = {st.st_atim, st.st_mtim};
+  ok = ok && ::fsync(out) == 0 && ::futimens(out, times) == 0;
+  ok = ::close(out) == 0 && ok;
+  ::close(in);
+  if (!ok) ::unlink(to.c_str());
+  return ok;
+}
+
+}  // namespace
+
+bool MovePath(const std::filesystem::path& from, const std::filesystem::path& to) {
+  if (from.empty() || to.empty()) return false;
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno == EINVAL) {
+    // A file system without the no-replace flag: ask first.
+    struct stat st;
+    if (::lstat(to.c_str(), &st) == 0) return false;
+    return ::rename(from.c_str(), to.c_str()) == 0;
+  }
+  if (errno != EXDEV) return false;
+  return CopyToNewFile(from, to) && ::unlink(from.c_str()) == 0;
+}
+
+bool ReplaceWithFile(const std::filesystem::path& from, const std::filesystem::path& to) {
+  int fd = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool flushed = ::fsync(fd) == 0;
+  ::close(fd);
+  if (!flushed || ::rename(from.c_str(), to.c_str()) != 0) return false;
+  std::filesystem::path parent = to.parent_path();
+  int dir = ::open(parent.empty() ? "." : parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    ::fsync(dir);
+    ::close(dir);
+  }
+  return true;
+}
+
+bool SetCurrentFolder(const std::filesystem::path& path) {
+  return !path.empty() && ::chdir(path.c_str()) == 0;
 }
 
 std::optional<DiskSpace> QueryDiskSpace(const std::filesystem::path& path) {

@@ -51,6 +51,16 @@ bool MakeOwnerWritable(const std::filesystem::path& path);
 // last suffixLength bytes become a name no other file has. The created path, or nothing.
 std::optional<std::string> CreateUniqueFile(std::string pathTemplate, int suffixLength);
 
+// Folders and moves for the scripts. CreateFolder makes one folder whose parent exists; false
+// when anything is already there. MovePath renames a file or folder and never replaces what is
+// at to; a file moves to another file system by copy and removal. ReplaceWithFile flushes from
+// to disk and renames it over to, so to holds the old bytes or the new, never a mixture.
+bool CreateFolder(const std::filesystem::path& path);
+bool MovePath(const std::filesystem::path& from, const std::filesystem::path& to);
+bool ReplaceWithFile(const std::filesystem::path& from, const std::filesystem::path& to);
+// Changes the process's current folder.
+bool SetCurrentFolder(const std::filesystem::path& path);
+
 struct DiskSpace {
   uint64_t freeBytes = 0;  // free to this user
   uint64_t totalBytes = 0;
