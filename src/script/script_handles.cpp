@@ -29,15 +29,21 @@ void* ScriptHandles::Get(uint32_t handle, ScriptObjectType type) const {
   return table_.Get(handle, static_cast<uint16_t>(type));
 }
 
+void* ScriptHandles::Lookup(uint32_t handle, ScriptObjectType* type) const {
+  std::lock_guard guard(lock_);
+  uint16_t found = 0;
+  void* object = table_.Lookup(handle, &found);
+  if (object) *type = static_cast<ScriptObjectType>(found);
+  return object;
+}
+
 bool ScriptHandles::Release(uint32_t handle) {
   std::lock_guard guard(lock_);
-  for (uint16_t type = 1; type <= static_cast<uint16_t>(ScriptObjectType::kSoundBuffer); ++type) {
-    if (void* object = table_.Get(handle, type)) {
-      byObject_.erase(object);
-      return table_.Remove(handle);
-    }
-  }
-  return false;
+  uint16_t type = 0;
+  void* object = table_.Lookup(handle, &type);
+  if (!object) return false;
+  byObject_.erase(object);
+  return table_.Remove(handle);
 }
 
 size_t ScriptHandles::LiveCount() const {
