@@ -23,6 +23,11 @@ TEST(NativesFuzzSeeds, MatchTheCommittedCorpus) {
       Calls({{0, 13, 4, 0, 0, 0, 0, 0}, {0, 16, 9, 5, 6, 0, 0, 0}, {0, 18, 7, 9, 3, 0, 0, 0}});
   // Past-the-end addresses and handles where texts belong.
   seeds["bad_words"] = Calls({{0, 3, 10, 11, 12, 13, 10, 10}, {0, 21, 5, 6, 4, 4, 10, 7}});
+  // Render natives on a live image, a destroyed one and a render item.
+  seeds["render"] = Calls({{1, 65, 14, 15, 16, 4, 1, 0},
+                           {1, 90, 16, 14, 5, 4, 10, 7},
+                           {1, 20, 15, 14, 11, 16, 0, 0},
+                           {1, 76, 16, 9, 9, 9, 9, 0}});
   test::CheckOrWriteFuzzSeeds("natives", seeds);
 }
 
