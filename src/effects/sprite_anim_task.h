@@ -48,6 +48,9 @@ class SpriteAnimTask final : public AnimTask {
   bool IsBoundTo(const void* object) const override {
     return object && (object == container_ || object == data_);
   }
+  void Unbind(const void* object) override {
+    if (object == container_) container_ = nullptr;
+  }
 
   // loopCount: negative loops for ever, 0 plays once and holds the last frame, n plays n times
   // and ends. The offsets set before are added to every frame's. On success the service owns
