@@ -218,6 +218,44 @@ TEST(TaskHandles, AKeywordEffectTakesObjectsByHandleAndGoesWithItsSprite) {
   EXPECT_EQ(rig.Call(258, {canvas}).result, 0);
 }
 
+// Image holders: links refuse another shape, a filter runs between linked layers, and a link to
+// a destroyed layer is dropped with it.
+TEST(RenderNatives, ImageHoldersLinkExchangeAndFilter) {
+  RenderRig rig;
+  TcpPluginManager filters;
+  DcpPluginManager effects;
+  RegisterApplicationKeywords(filters, effects);
+  ScopedGlobal<TcpPluginManager> publishFilters(&filters);
+  uint32_t a = uint32_t(rig.Call(238, {8, 8, 32, kLayerComposed}).result);
+  uint32_t b = uint32_t(rig.Call(238, {8, 8, 32, kLayerComposed}).result);
+  uint32_t small = uint32_t(rig.Call(238, {4, 4, 32, kLayerComposed}).result);
+  uint32_t image = uint32_t(rig.Call(231, {8, 8, 32, 0}).result);
+  ASSERT_TRUE(a && b && small && image);
+  EXPECT_EQ(rig.Call(253, {a, small}).result, kLinkRefused);
+  EXPECT_EQ(rig.Call(253, {a, image}).result, kRenderNativeNull) << "an image has no holder";
+  EXPECT_EQ(rig.Call(253, {a, b}).result, 0);
+
+  CompositionLayer* mine = GetObjectContainer(rig.Handles(), a);
+  CompositionLayer* theirs = GetObjectContainer(rig.Handles(), b);
+  EXPECT_EQ(rig.Call(255, {a, 0}).result, 1);
+  EXPECT_EQ(GetObjectContainer(rig.Handles(), a), theirs) << "the compositions change places";
+  EXPECT_EQ(GetObjectContainer(rig.Handles(), b), mine);
+
+  EXPECT_EQ(rig.Call(256, {a, rig.Text("cross"), 0, 0, 100}).result, 0);
+  EXPECT_EQ(rig.Call(258, {a}).result, 1);
+  EXPECT_EQ(rig.Call(257, {a}).result, 1);
+  EXPECT_EQ(rig.Call(258, {a}).result, 0);
+  EXPECT_EQ(rig.Call(256, {a, rig.Text("cross"), 0, 0, 0}).result, kRenderNativeWrongKind)
+      << "a duration of 0 makes no filter";
+
+  EXPECT_EQ(rig.Call(252, {0, image, a, 128, 0, 0, 0}).result, 0);
+  EXPECT_EQ(rig.Call(252, {0, 0, a, 128, 0, 0, 0}).result, kRenderNativeNull);
+
+  EXPECT_EQ(rig.Call(243, {rig.Var(b)}).result, 0);
+  EXPECT_EQ(GetObjectImageHolder(rig.Handles(), a)->GetLinkedLayer(), nullptr);
+  EXPECT_EQ(rig.Call(255, {a, 2}).result, 1);
+}
+
 TEST(RenderNatives, FactoriesHandOutHandlesAndReleaseClearsTheVariable) {
   RenderRig rig;
   int32_t image = rig.Call(231, {6, 5, 32, 0}).result;
