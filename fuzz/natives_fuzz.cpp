@@ -11,9 +11,13 @@
 #include <memory>
 #include <string>
 
+#include "common/global.h"
+#include "graphics/device/display_manager.h"
+#include "graphics/surface/image_surface.h"
 #include "host/host_path.h"
 #include "natives/native_families.h"
 #include "platform/app_paths.h"
+#include "platform/timer_service.h"
 #include "resource/files/file.h"
 #include "resource/packs/file_system_manager.h"
 #include "resource/packs/vfa_decoder.h"
@@ -40,9 +44,33 @@ class FuzzApp : public bw::ScriptApplication {
   std::span<const bw::NativeFamily> NativeFamilies() override { return bw::AllNativeFamilies(); }
 };
 
+constexpr size_t kPaletteHandles = 6;
+
+// The render natives' world: a display manager and the effects' timer service, with a live
+// image, a destroyed one and a live render item in the palette.
+struct RenderWorld {
+  bw::TimerService timers;
+  bw::DisplayManager display;
+  bw::ScopedGlobal<bw::TimerService> publishTimers{&timers};
+  bw::ScopedGlobal<bw::DisplayManager> publishDisplay{&display};
+
+  void AddHandles(bw::ScriptHandles& handles, uint32_t out[3]) {
+    bw::ImageSurface* image = nullptr;
+    bw::D3DRectPrimitive* item = nullptr;
+    display.CreateImageSurface(&image, 8, 8, 32, 0);
+    out[0] = handles.HandleOf(bw::ScriptObjectType::kSurface, static_cast<bw::Surface*>(image));
+    display.CreateImageSurface(&image, 4, 4, 32, 0);
+    out[1] = handles.HandleOf(bw::ScriptObjectType::kSurface, static_cast<bw::Surface*>(image));
+    display.DestroyLayer(image);
+    display.CreateD3DRectPrimitive(&item, 4, 4, 0xFF000000u, 0, 0);
+    out[2] =
+        handles.HandleOf(bw::ScriptObjectType::kRenderItem, static_cast<bw::RenderItem*>(item));
+  }
+};
+
 // Palette words: the handles are filled in once the host exists, so they are named here.
-std::string PaletteWord(uint8_t pick, const uint32_t handles[3]) {
-  switch (pick % 14) {
+std::string PaletteWord(uint8_t pick, const uint32_t handles[kPaletteHandles]) {
+  switch (pick % (11 + kPaletteHandles)) {
     case 0:
       return "0";
     case 1:
@@ -67,10 +95,8 @@ std::string PaletteWord(uint8_t pick, const uint32_t handles[3]) {
       return "0x3FFFFFF0";
     case 11:
       return std::to_string(handles[0]);
-    case 12:
-      return std::to_string(handles[1]);
     default:
-      return std::to_string(handles[2]);
+      return std::to_string(handles[pick % (11 + kPaletteHandles) - 11]);
   }
 }
 
@@ -129,8 +155,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::unique_ptr<bw::ScriptHost> host;
   if (bw::StartScriptHost(app, host) != 0) std::abort();
 
+  RenderWorld render;
   bw::File live;
-  uint32_t handles[3];
+  uint32_t handles[kPaletteHandles];
+  render.AddHandles(host->Handles(), handles + 3);
   handles[0] = host->Handles().HandleOf(bw::ScriptObjectType::kFile, &live);
   {
     bw::File gone;

@@ -25,6 +25,9 @@ void RegisterApplicationKeywords(TcpPluginManager& transitions, DcpPluginManager
   };
   for (const auto& named : kNamed)
     transitions.Register(named.factory, named.keyword, named.kind, 0, nullptr, nullptr);
+  // Duration first; the rule's picture, the scroll's exponent text.
+  transitions.DeclareArgKinds("rule", "ipi");
+  transitions.DeclareArgKinds("scroll", "iiit");
 }
 
 // Keywords come in this order, each once its class exists: transitions "quake", "zoomflip",
@@ -32,6 +35,8 @@ void RegisterApplicationKeywords(TcpPluginManager& transitions, DcpPluginManager
 // "sp_parts", "sp_fade", "sp_gfade", "sp_loop", "sp_movie", "paper", "light", "snow", "rain".
 void RegisterScriptHostKeywords(TcpPluginManager&, DcpPluginManager& effects) {
   effects.Register(SpFadeEffect::Create, "sp_fade", kEffectTypeSprite, nullptr, nullptr, 0);
+  // A target command names its sprite in its third word.
+  effects.DeclareArgKinds("sp_fade", "iii|iisiiiiii||");
 }
 
 }  // namespace bw

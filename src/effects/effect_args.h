@@ -50,6 +50,18 @@ class ArgWords {
   size_t count_ = 0;
 };
 
+// How a keyword's argument words read when they come from a script, one letter per word; words
+// past the letters are integers. An effect keyword declares four channels separated by '|'
+// (set-up, Command, Query, the registry's argument-array command), a filter keyword one (set-up).
+constexpr char kArgInteger = 'i';
+constexpr char kArgText = 't';     // a text
+constexpr char kArgSprite = 's';   // a sprite
+constexpr char kArgPicture = 'p';  // an image surface
+constexpr char kArgLayer = 'l';    // a surface layer
+constexpr char kArgItem = 'r';     // a render item
+constexpr char kArgOutWord = 'w';  // a 32-bit word written back after the call
+constexpr char kArgChannelEnd = '|';
+
 // Operations a class does not support.
 constexpr int kEffectUnsupported = -2;
 

@@ -43,6 +43,7 @@ struct EffectRecord {
   EffectArgsCommand argsCommand = nullptr;
   host::HMODULE module = nullptr;  // null for a built-in record
   uint32_t extra = 0;              // handed to the factory
+  const char* argKinds = nullptr;  // see kArgInteger; null: every word an integer
 };
 
 struct TransitionRecord {
@@ -54,6 +55,7 @@ struct TransitionRecord {
   uint32_t extra = 0;
   RecordRoutine initialiser = nullptr;  // run by the first look-up that finds the record
   RecordRoutine finaliser = nullptr;    // run when the record goes
+  const char* argKinds = nullptr;       // see kArgInteger; null: every word an integer
 };
 
 // A loaded plug-in library; count is its number of records minus one.
@@ -69,6 +71,17 @@ class KeywordRecords {
   virtual ~KeywordRecords() = default;
   const std::vector<std::unique_ptr<Record>>& Records() const { return records_; }
   const std::vector<std::unique_ptr<PluginModuleRecord>>& Modules() const { return modules_; }
+  // Declares how the keyword's words read (kinds is not copied); false for an unknown keyword.
+  bool DeclareArgKinds(const char* keyword, const char* kinds) {
+    Record* record = FindRecord(keyword);
+    if (record) record->argKinds = kinds;
+    return record != nullptr;
+  }
+  // Null for an unknown keyword or one that declares nothing.
+  const char* FindArgKinds(const char* keyword) const {
+    const Record* record = FindRecord(keyword);
+    return record ? record->argKinds : nullptr;
+  }
 
  protected:
   // The first record whose keyword equals keyword byte for byte.

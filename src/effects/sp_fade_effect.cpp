@@ -134,6 +134,22 @@ bool SpFadeEffect::StepSlot(Slot& slot, uint32_t nowMs) {
   return true;
 }
 
+bool SpFadeEffect::IsBoundTo(const void* object) const {
+  for (uint32_t i = 0; i < count_; ++i) {
+    if (slots_[i].sprite && static_cast<const DisplayObject*>(slots_[i].sprite) == object)
+      return true;
+  }
+  return false;
+}
+
+void SpFadeEffect::Unbind(const void* object) {
+  for (uint32_t i = 0; i < count_; ++i) {
+    if (slots_[i].sprite && static_cast<const DisplayObject*>(slots_[i].sprite) == object) {
+      slots_[i].sprite = nullptr;
+    }
+  }
+}
+
 void SpFadeEffect::Finish() {
   if (!running_) return;
   for (uint32_t i = 0; i < count_; ++i) {

@@ -43,6 +43,8 @@ class SpFadeEffect final : public DisplayEffect {
   int Command(ArgWords args) override;
   // Answers the running flag.
   int Query(ArgWords args) override;
+  bool IsBoundTo(const void* object) const override;
+  void Unbind(const void* object) override;
 
   int SetTarget(uint32_t index, Sprite* sprite, bool fadeIn, uint32_t durationMs, uint32_t delayMs,
                 bool move, int32_t endX, int32_t endY, double exponent);

@@ -45,6 +45,12 @@ class SpriteAnimTask final : public AnimTask {
   void Stop() override;
   // The last level also moves the time of the last frame change on by the paused span.
   uint32_t Resume(uint32_t nowMs) override;
+  bool IsBoundTo(const void* object) const override {
+    return object && (object == container_ || object == data_);
+  }
+  void Unbind(const void* object) override {
+    if (object == container_) container_ = nullptr;
+  }
 
   // loopCount: negative loops for ever, 0 plays once and holds the last frame, n plays n times
   // and ends. The offsets set before are added to every frame's. On success the service owns

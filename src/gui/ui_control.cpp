@@ -1,10 +1,12 @@
 #include "gui/ui_control.h"
 
+#include "common/gone_notice.h"
 #include "gui/pointer_manager.h"
 
 namespace bw {
 
 UiControl::~UiControl() {
+  NotifyGone(this);
   SetTooltipText(nullptr);
   if (owner_) owner_->RemoveControl(this);
 }

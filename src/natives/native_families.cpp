@@ -2,10 +2,12 @@
 
 #include <array>
 
+#include "natives/render_natives.h"
+
 namespace bw {
 
 std::span<const NativeFamily> AllNativeFamilies() {
-  static const std::array families = {SystemNativeFamily()};
+  static const std::array families = {SystemNativeFamily(), RenderNativeFamily()};
   return families;
 }
 

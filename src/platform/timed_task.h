@@ -53,6 +53,12 @@ class TimedTask {
   // The last resume moves the due time on by the paused span and answers that span; an inner
   // one answers the count still open. A resume without a pause does nothing and answers 0.
   virtual uint32_t Resume(uint32_t nowMs);
+  // Whether the task works on object (a sprite, item, surface, container or data it keeps a
+  // pointer to); such a task must go before the object does.
+  virtual bool IsBoundTo(const void* /*object*/) const { return false; }
+  // Lets go of a dying object it is bound to without touching it; the task is ended next and
+  // must not reach the object when it is deleted.
+  virtual void Unbind(const void* /*object*/) {}
 
   // Names the owner's variable that points at this task; it is cleared when the task is removed
   // or destroyed, so the owner never holds a dangling pointer.

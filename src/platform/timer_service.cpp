@@ -76,6 +76,16 @@ void TimerService::RemoveById(uint32_t kindId) {
   SweepIfIdle();
 }
 
+void TimerService::DropBoundTo(const void* object) {
+  // Deleted by the next pass, as removed tasks are: this runs inside the object's destructor.
+  for (auto& task : tasks_) {
+    if (task->finished_ || !task->IsBoundTo(object)) continue;
+    task->Unbind(object);
+    task->ClearOwnerSlot();
+    task->finished_ = true;
+  }
+}
+
 void TimerService::Clear() {
   {
     WalkScope walk(walkDepth_);

@@ -46,6 +46,9 @@ class TimerService {
   // Stops the task and clears its owner's variable; it is deleted later.
   virtual bool RemoveByHandle(uint32_t handle);
   virtual void RemoveById(uint32_t kindId);
+  // Ends every task bound to object without stopping it (the object is dying and must not be
+  // touched); they are deleted by the next pass.
+  virtual void DropBoundTo(const void* object);
   // Stops every unfinished task, then deletes them all.
   virtual void Clear();
   // True also for a removed task not yet deleted.

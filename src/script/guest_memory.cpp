@@ -136,6 +136,12 @@ void* HandleTable::Get(uint32_t handle, uint16_t type) const {
   return e && e->type == type ? e->object : nullptr;
 }
 
+void* HandleTable::Lookup(uint32_t handle, uint16_t* type) const {
+  const Entry* e = Find(handle);
+  *type = e ? e->type : 0;
+  return e ? e->object : nullptr;
+}
+
 bool HandleTable::Remove(uint32_t handle) {
   const Entry* e = Find(handle);
   if (!e) return false;

@@ -121,6 +121,8 @@ class HandleTable {
 
   uint32_t Add(uint16_t type, void* object);
   void* Get(uint32_t handle, uint16_t type) const;
+  // The object and its type (0 and null for a handle that is not live).
+  void* Lookup(uint32_t handle, uint16_t* type) const;
   // Frees the entry; false when the handle is not live.
   bool Remove(uint32_t handle);
   size_t LiveCount() const { return live_; }

@@ -29,11 +29,21 @@ void* ScriptHandles::Get(uint32_t handle, ScriptObjectType type) const {
   return table_.Get(handle, static_cast<uint16_t>(type));
 }
 
+void* ScriptHandles::Lookup(uint32_t handle, ScriptObjectType* type) const {
+  std::lock_guard guard(lock_);
+  uint16_t found = 0;
+  void* object = table_.Lookup(handle, &found);
+  if (object) *type = static_cast<ScriptObjectType>(found);
+  return object;
+}
+
 bool ScriptHandles::Release(uint32_t handle) {
-  for (uint16_t type = 1; type <= static_cast<uint16_t>(ScriptObjectType::kSoundBuffer); ++type) {
-    if (Release(handle, static_cast<ScriptObjectType>(type))) return true;
-  }
-  return false;
+  std::lock_guard guard(lock_);
+  uint16_t type = 0;
+  void* object = table_.Lookup(handle, &type);
+  if (!object) return false;
+  byObject_.erase(object);
+  return table_.Remove(handle);
 }
 
 bool ScriptHandles::Release(uint32_t handle, ScriptObjectType type) {

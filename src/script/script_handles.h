@@ -18,6 +18,8 @@ enum class ScriptObjectType : uint16_t {
   kRenderItem,
   kTimedTask,
   kSoundBuffer,
+  kTextRenderer,
+  kGuiPart,
 };
 
 class ScriptHandles {
@@ -35,6 +37,8 @@ class ScriptHandles {
   T* Get(uint32_t handle, ScriptObjectType type) const {
     return static_cast<T*>(Get(handle, type));
   }
+  // The object a live handle names, and its type; null (type left alone) otherwise.
+  void* Lookup(uint32_t handle, ScriptObjectType* type) const;
   // Forgets the handle (the object is not touched); false when it was not live.
   bool Release(uint32_t handle);
   // The same for a handle of the given type only.

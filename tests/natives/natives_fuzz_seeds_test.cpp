@@ -33,6 +33,11 @@ TEST(NativesFuzzSeeds, MatchTheCommittedCorpus) {
                                 {0, 62, 2, 1, 0, 0, 0, 0},
                                 {0, 50, 1, 3, 0, 0, 0, 0},
                                 {0, 72, 7, 9, 0, 9, 10, 0}});
+  // Render natives on a live image, a destroyed one and a render item.
+  seeds["render"] = Calls({{1, 65, 14, 15, 16, 4, 1, 0},
+                           {1, 90, 16, 14, 5, 4, 10, 7},
+                           {1, 20, 15, 14, 11, 16, 0, 0},
+                           {1, 76, 16, 9, 9, 9, 9, 0}});
   test::CheckOrWriteFuzzSeeds("natives", seeds);
 }
 

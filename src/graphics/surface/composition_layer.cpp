@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 
+#include "common/gone_notice.h"
 #include "graphics/pixel/pixel_format.h"
 #include "graphics/pixel/surface_rows.h"
 #include "graphics/surface/image_surface_ops.h"
@@ -47,6 +48,8 @@ int32_t BandHeight(int32_t width) {
 CompositionLayer::CompositionLayer() : list_(this) {}
 
 CompositionLayer::~CompositionLayer() {
+  // First, while the list still stands: tasks that place sprites here go before it does.
+  NotifyGone(this);
   if (second_) second_->SetLayer(nullptr);
   if (target_) target_->RemoveUser(this);
   if (picture_) picture_->RemoveUser(this);

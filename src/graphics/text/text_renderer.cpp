@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/global.h"
+#include "common/gone_notice.h"
 #include "graphics/text/text_angles.h"
 #include "platform/trig_tables.h"
 
@@ -15,7 +16,9 @@ TextRenderer::TextRenderer(const host::GlyphSource& source) : source_(source) {
   logFont_.lfQuality = host::NONANTIALIASED_QUALITY;
 }
 
-TextRenderer::~TextRenderer() = default;
+TextRenderer::~TextRenderer() {
+  NotifyGone(this);
+}
 
 int TextRenderer::DrawString(Surface*, int32_t, int32_t, const char*, Rect*, Point*) {
   return kTextNotReady;

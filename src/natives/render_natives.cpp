@@ -1,0 +1,1434 @@
+#include "natives/render_natives.h"
+
+#include <algorithm>
+#include <array>
+#include <memory>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "common/global.h"
+#include "effects/effect_registries.h"
+#include "effects/transitions/transition_dispatch.h"
+#include "graphics/device/display_manager.h"
+#include "graphics/layers/canvas_layer.h"
+#include "graphics/layers/software_surface_layer.h"
+#include "graphics/layers/text_layer.h"
+#include "graphics/layers/texture_layer.h"
+#include "graphics/layers/wgx_picture_layer.h"
+#include "graphics/surface/direct_draw_surface.h"
+#include "graphics/surface/directdraw_image_surface.h"
+#include "graphics/surface/image_surface.h"
+#include "graphics/surface/sprite.h"
+#include "host/d3d/rasteriser.h"
+#include "natives/guest_format.h"
+#include "natives/native_families.h"
+#include "natives/object_casts.h"
+#include "platform/timer_service.h"
+#include "resource/images/image_loader_manager.h"
+#include "scenario/text/gdi_text_renderer.h"
+#include "scenario/text/outline_text_renderer.h"
+
+namespace bw {
+
+TextRenderer* RenderNativeState::DefaultRenderer() const {
+  return host_.Handles().Get<TextRenderer>(defaultRenderer_, ScriptObjectType::kTextRenderer);
+}
+
+namespace {
+
+constexpr uint32_t kWholeSurface = 65535;  // a left of this: the whole picture
+constexpr uint32_t kAnyPriority = 65535;
+constexpr int32_t kDefaultsSwitch = -1;
+
+DisplayManager* Display() {
+  return Global<DisplayManager>::Get();
+}
+
+RenderNativeState& State(NativeArgs& a) {
+  return a.Host().Extension<RenderNativeState>();
+}
+
+ScriptHandles& Handles(NativeArgs& a) {
+  return a.Host().Handles();
+}
+
+uint32_t Give(NativeArgs& a, ScriptObjectType type, const void* object) {
+  return Handles(a).HandleOf(type, object);
+}
+
+// The factories' answer: the new object's handle, or 0 when creation failed. The object is
+// taken by reference: it is read after the factory call in the same argument list has set it.
+template <typename T>
+int32_t Made(NativeArgs& a, int code, T* const& object) {
+  if (code != 0 || !object) return 0;
+  if constexpr (std::is_base_of_v<RenderItem, T>) {
+    return static_cast<int32_t>(
+        Give(a, ScriptObjectType::kRenderItem, static_cast<RenderItem*>(object)));
+  } else if constexpr (std::is_base_of_v<Surface, T>) {
+    return static_cast<int32_t>(Give(a, ScriptObjectType::kSurface, static_cast<Surface*>(object)));
+  } else {
+    return static_cast<int32_t>(Give(a, ScriptObjectType::kTextRenderer, object));
+  }
+}
+
+TextRenderer* Renderer(NativeArgs& a, uint32_t k) {
+  return a.Handle<TextRenderer>(k, ScriptObjectType::kTextRenderer);
+}
+
+Surface* AnySurface(NativeArgs& a, uint32_t k) {
+  return a.Handle<Surface>(k, ScriptObjectType::kSurface);
+}
+
+RenderItem* Item(NativeArgs& a, uint32_t k) {
+  return a.Handle<RenderItem>(k, ScriptObjectType::kRenderItem);
+}
+
+// The item at word k when it is of class T, else null.
+template <typename T>
+T* ItemAs(NativeArgs& a, uint32_t k) {
+  return dynamic_cast<T*>(Item(a, k));
+}
+
+// A release native's variable: the handle it holds (0 for none or a bad address).
+struct Variable {
+  uint32_t address = 0;
+  uint32_t handle = 0;
+};
+
+Variable ReadVariable(NativeArgs& a, uint32_t k) {
+  Variable v{a.U32(k), 0};
+  if (v.address) a.Memory().Read32(v.address, v.handle);
+  return v;
+}
+
+void ClearVariable(NativeArgs& a, const Variable& v) {
+  a.Memory().Write32(v.address, 0);
+}
+
+// Takes the object out of a release native's variable: 1 for none, 2 for one not listed,
+// else destroy's code, the variable cleared on 0.
+template <typename T, typename Destroy>
+int32_t Release(NativeArgs& a, ScriptObjectType type, Destroy destroy) {
+  Variable v = ReadVariable(a, 0);
+  if (a.Faulted()) return 0;
+  if (v.handle == 0) return kDestroyNull;
+  T* object = Handles(a).Get<T>(v.handle, type);
+  if (!object) return kDestroyNotListed;
+  int32_t r = destroy(object);
+  if (r == 0) ClearVariable(a, v);
+  return r;
+}
+
+// Picture data a script hands over: false (and a fault) when it does not lie in guest memory.
+bool GuestBytes(NativeArgs& a, uint32_t addressWord, uint32_t sizeWord, std::vector<uint8_t>& out) {
+  uint32_t at = a.U32(addressWord);
+  int64_t size = a.I32(sizeWord);
+  if (a.Faulted() || !GuestRange(a.Memory(), at, size)) return false;
+  out.resize(static_cast<size_t>(size));
+  return a.Memory().Read(at, out.data(), static_cast<uint32_t>(size));
+}
+
+// ---- Text renderers and text (166-192) ----
+
+int32_t TextRendererDestroyAll(NativeArgs&) {
+  if (DisplayManager* d = Display()) d->DestroyAllTextRenderers();
+  return 0;
+}
+
+template <bool kOutline>
+int32_t TextRendererCreate(NativeArgs& a) {
+  std::string face;
+  bool noFace = false;
+  int32_t height = a.I32(1);
+  if (!a.Text(0, face, &noFace)) return 0;
+  DisplayManager* d = Display();
+  if (!d) return 0;
+  TextRenderer* r = nullptr;
+  const char* name = noFace ? nullptr : face.c_str();
+  int code = kOutline ? d->CreateOutlineTextRenderer(&r, name, height)
+                      : d->CreateGdiTextRenderer(&r, name, height);
+  return Made(a, code, r);
+}
+
+int32_t TextRendererDestroy(NativeArgs& a) {
+  return Release<TextRenderer>(a, ScriptObjectType::kTextRenderer, [](TextRenderer* r) {
+    DisplayManager* d = Display();
+    return d ? d->DestroyTextRenderer(&r) : kDestroyNotListed;
+  });
+}
+
+int32_t TextRendererSetDefault(NativeArgs& a) {
+  uint32_t handle = a.U32(0);
+  if (handle == 0) return 0;
+  State(a).SetDefaultRenderer(handle);
+  return 1;
+}
+
+int32_t TextRendererSetFaceName(NativeArgs& a) {
+  TextRenderer* r = Renderer(a, 0);
+  std::string face;
+  bool noFace = false;
+  if (!a.Text(1, face, &noFace) || !r) return kRenderNativeNull;
+  return r->SetFaceName(noFace ? nullptr : face.c_str());
+}
+
+int32_t TextRendererSetHeight(NativeArgs& a) {
+  TextRenderer* r = Renderer(a, 0);
+  return r ? r->SetHeight(a.I32(1)) : kRenderNativeNull;
+}
+
+int32_t TextRendererSetBoldItalic(NativeArgs& a) {
+  TextRenderer* r = Renderer(a, 0);
+  int8_t bold = static_cast<int8_t>(a.U32(1));
+  uint8_t italic = static_cast<uint8_t>(a.U32(2));
+  return r ? r->SetBoldItalic(bold > 0, italic != 0) : kRenderNativeNull;
+}
+
+int32_t TextRendererSetOrientation(NativeArgs& a) {
+  TextRenderer* r = Renderer(a, 0);
+  return r ? r->SetOrientation(a.I32(1)) : kRenderNativeNull;
+}
+
+int32_t TextRendererSetFlag(NativeArgs& a) {
+  TextRenderer* r = Renderer(a, 0);
+  if (!r) return 0;
+  r->SetSmoothing(static_cast<uint8_t>(a.U32(1)));
+  return 1;
+}
+
+int32_t TextRendererSetColor(NativeArgs& a) {
+  TextRenderer* r = Renderer(a, 0);
+  if (!r) return 0;
+  r->SetTextColor(uint8_t(a.U32(1)), uint8_t(a.U32(2)), uint8_t(a.U32(3)));
+  return 1;
+}
+
+int32_t TextRendererSetDecoration(NativeArgs& a) {
+  TextRenderer* r = Renderer(a, 0);
+  if (!r) return 0;
+  uint8_t mode = static_cast<uint8_t>(a.U32(1));
+  r->SetStyle(mode == 0 ? kTextPlain : mode == 1 ? kTextShadow : kTextEdge);
+  r->SetShadowOffset(a.I32(2), a.I32(3));
+  return 1;
+}
+
+int32_t TextRendererSetDecorationColor(NativeArgs& a) {
+  TextRenderer* r = Renderer(a, 0);
+  if (!r) return 0;
+  r->SetDecorationColor(uint8_t(a.U32(1)), uint8_t(a.U32(2)), uint8_t(a.U32(3)));
+  return 1;
+}
+
+int32_t TextRendererSetBackColor(NativeArgs& a) {
+  TextRenderer* r = Renderer(a, 0);
+  if (!r) return 0;
+  r->SetBackColor(a.U32(1) != 0, uint8_t(a.U32(2)), uint8_t(a.U32(3)), uint8_t(a.U32(4)));
+  return 1;
+}
+
+int32_t TextRendererSetParam(NativeArgs& a) {
+  TextRenderer* r = Renderer(a, 0);
+  if (!r) return 0;
+  r->SetLineSpacing(a.I32(1));
+  return 1;
+}
+
+int32_t TextRendererSetUnderline(NativeArgs& a) {
+  TextRenderer* r = Renderer(a, 0);
+  if (!r) return kRenderNativeNull;
+  auto* gdi = dynamic_cast<GdiTextRenderer*>(r);
+  return gdi ? gdi->SetUnderlineStrikeOut(a.U32(1) != 0, a.U32(2) != 0) : kRenderNativeWrongKind;
+}
+
+int32_t TextRendererSetQuality(NativeArgs& a) {
+  TextRenderer* r = Renderer(a, 0);
+  if (!r) return kRenderNativeNull;
+  auto* gdi = dynamic_cast<GdiTextRenderer*>(r);
+  return gdi ? gdi->SetQuality(uint8_t(a.U32(1))) : kRenderNativeWrongKind;
+}
+
+int32_t TextRendererSetTexture(NativeArgs& a) {
+  TextRenderer* r = Renderer(a, 0);
+  std::string file;
+  bool noFile = false;
+  if (!a.Text(1, file, &noFile) || !r) return kRenderNativeNull;
+  auto* outline = dynamic_cast<OutlineTextRenderer*>(r);
+  if (!outline) return kRenderNativeWrongKind;
+  return outline->SetTexture(noFile ? nullptr : file.c_str(), a.I32(2), a.I32(3), a.I32(4),
+                             uint8_t(a.U32(5)));
+}
+
+int32_t TextRendererSetGradation(NativeArgs& a) {
+  auto* outline = dynamic_cast<OutlineTextRenderer*>(Renderer(a, 0));
+  if (!outline) return Renderer(a, 0) ? kRenderNativeWrongKind : kRenderNativeNull;
+  return outline->SetGradation(a.U32(1) != 0, a.U32(2), a.U32(3), true);
+}
+
+int32_t TextRendererSetEdge(NativeArgs& a) {
+  auto* outline = dynamic_cast<OutlineTextRenderer*>(Renderer(a, 0));
+  if (!outline) return 0;
+  outline->SetEdge(a.I32(1), a.I32(2));
+  return 1;
+}
+
+int32_t TextRendererMeasure(NativeArgs& a) {
+  TextRenderer* r = Renderer(a, 0);
+  std::string text;
+  if (!a.Text(1, text) || !r) return kRenderNativeNull;
+  Size size{};
+  int32_t ox = 0, oy = 0;
+  int lines = r->MeasureText(text.c_str(), &size, &ox, &oy, true, nullptr);
+  a.Out32(2, uint32_t(size.width)) && a.Out32(3, uint32_t(size.height)) &&
+      a.Out32(4, uint32_t(ox)) && a.Out32(5, uint32_t(oy));
+  return lines;
+}
+
+int32_t TextRendererMeasureRotated(NativeArgs& a) {
+  TextRenderer* r = Renderer(a, 0);
+  std::string text;
+  if (!a.Text(1, text) || !r) return kRenderNativeNull;
+  Size size{};
+  int32_t ox = 0, oy = 0;
+  int lines = r->MeasureText(text.c_str(), &size, &ox, &oy, true, nullptr);
+  Rect box{};
+  r->GetRotatedRect(&box, ox, oy, size.width, size.height);
+  a.Out32(2, uint32_t(box.right - box.left)) && a.Out32(3, uint32_t(box.bottom - box.top)) &&
+      a.Out32(4, uint32_t(box.left)) && a.Out32(5, uint32_t(box.top));
+  return lines;
+}
+
+// 189: the guest formatter, bounded like every script format.
+int32_t ImageDrawTextFormat(NativeArgs& a) {
+  ImageSurface* image = GetObjectSurface(Handles(a), a.U32(0));
+  std::string format, text;
+  if (!a.Text(3, format)) return kRenderNativeNull;
+  if (!image) return kRenderNativeNull;
+  if (!FormatGuestText(a.Memory(), format, a.WordAddress(4), kGuestFormatCapacity, text)) {
+    return kRenderNativeNull;
+  }
+  return image->DrawTextGdi(a.I32(1), a.I32(2), text.c_str(), State(a).DefaultRenderer());
+}
+
+template <int (ImageSurface::*Draw)(int32_t, int32_t, const char*, TextRenderer*)>
+int32_t ImageDrawText(NativeArgs& a) {
+  ImageSurface* image = GetObjectSurface(Handles(a), a.U32(0));
+  std::string text;
+  bool noText = false;
+  if (!a.Text(3, text, &noText) || !image) return kRenderNativeNull;
+  TextRenderer* r = Renderer(a, 4);
+  if (!r) r = State(a).DefaultRenderer();
+  return (image->*Draw)(a.I32(1), a.I32(2), noText ? nullptr : text.c_str(), r);
+}
+
+// ---- Display settings, loader settings, timer service (196-217) ----
+
+int32_t DisplaySetOption(NativeArgs& a) {
+  State(a).displayOption = a.U32(0);
+  return 0;
+}
+
+int32_t DisplayGetOption(NativeArgs& a) {
+  return static_cast<int32_t>(State(a).displayOption);
+}
+
+int32_t DisplaySetColorBytes(NativeArgs& a) {
+  for (uint32_t i = 0; i < 3; ++i) State(a).colorBytes[i] = uint8_t(a.U32(i));
+  return 0;
+}
+
+int32_t AppSetDrawFlag(NativeArgs& a) {
+  State(a).drawFlag = (a.U32(0) & 1) != 0;
+  return 0;
+}
+
+int32_t DisplayDestroyAll(NativeArgs&) {
+  if (DisplayManager* d = Display()) d->DestroyAllLayers();
+  return 0;
+}
+
+int32_t DisplaySetOwner(NativeArgs& a) {
+  DisplayManager* d = Display();
+  if (!d) return 0;
+  d->SetSpriteOwner(a.U32(0));
+  return static_cast<int32_t>(d->SetLayerOwner(a.U32(0)));
+}
+
+int32_t DisplayDestroyOwned(NativeArgs& a) {
+  if (DisplayManager* d = Display()) d->DestroyObjectsOfOwner(a.U32(0), a.I32(1));
+  return 0;
+}
+
+int32_t ImageLoaderCallA(NativeArgs& a) {
+  State(a).loaderValueA = a.U32(0);
+  return 0;
+}
+
+int32_t ImageLoaderCallB(NativeArgs& a) {
+  State(a).loaderValueB = a.U32(0);
+  return 0;
+}
+
+int32_t ImageLoaderSelect(NativeArgs& a) {
+  State(a).loaderSelection = a.I32(0) == kDefaultsSwitch ? -1 : a.I32(0);
+  return 0;
+}
+
+int32_t DisplayGetMode(NativeArgs&) {
+  DisplayManager* d = Display();
+  return d ? d->GetBackend() : 0;
+}
+
+int32_t DisplayGetScreenRect(NativeArgs& a) {
+  DisplayManager* d = Display();
+  if (!d || !d->GetScreenCanvas()) return 0;
+  const Rect& r = d->CanvasRect();
+  a.Out32(0, uint32_t(r.left)) && a.Out32(1, uint32_t(r.top)) && a.Out32(2, uint32_t(r.right)) &&
+      a.Out32(3, uint32_t(r.bottom));
+  return 1;
+}
+
+int32_t TaskIsAlive(NativeArgs& a) {
+  return GetScriptTask(Handles(a), a.U32(0)) != nullptr;
+}
+
+int32_t TaskRemove(NativeArgs& a) {
+  Variable v = ReadVariable(a, 0);
+  if (a.Faulted() || v.address == 0) return 0;
+  TimedTask* task = GetScriptTask(Handles(a), v.handle);
+  ClearVariable(a, v);
+  TimerService* timers = EffectTimers();
+  return task && timers && timers->RemoveByHandle(task->Handle());
+}
+
+int32_t TaskRemoveKind(NativeArgs& a) {
+  if (TimerService* timers = EffectTimers()) timers->RemoveById(a.U32(0));
+  return 0;
+}
+
+template <bool (TimerService::*Op)(uint32_t)>
+int32_t TaskOne(NativeArgs& a) {
+  TimedTask* task = GetScriptTask(Handles(a), a.U32(0));
+  TimerService* timers = EffectTimers();
+  return task && timers && (timers->*Op)(task->Handle());
+}
+
+template <void (TimerService::*Op)(int32_t)>
+int32_t TaskKind(NativeArgs& a) {
+  if (TimerService* timers = EffectTimers()) (timers->*Op)(a.I32(0));
+  return 0;
+}
+
+// ---- Effects and filters by keyword (218-221, 256) ----
+
+// The words a script passes on to an effect or a filter, made pointer-sized by the kinds the
+// keyword declares: texts from checked guest addresses, objects from handles, out words through
+// slots written back after the call.
+class EffectArgWords {
+ public:
+  static constexpr size_t kMaxWords = 32;
+
+  // Reads from word first on, up to kMaxWords or the arena's end (the script's words may end
+  // there); false when a text or out word lies outside guest memory (the memory faults).
+  bool Read(NativeArgs& a, uint32_t first, const char* kinds, int channel) {
+    std::string_view letters = Channel(kinds, channel);
+    texts_.reserve(kMaxWords);
+    for (uint32_t i = 0; i < kMaxWords; ++i) {
+      uint32_t at = a.WordAddress(first + i), word = 0;
+      if (at == 0 || !a.Memory().Valid(at, 4)) break;
+      a.Memory().Read32(at, word);
+      char kind = i < letters.size() ? letters[i] : kArgInteger;
+      ArgWord value = 0;
+      if (!Convert(a, kind, word, i, &value)) return false;
+      words_.push_back(value);
+    }
+    return true;
+  }
+  ArgWords Words() const { return ArgWords(words_.data(), words_.size()); }
+  void WriteBack(NativeArgs& a) const {
+    for (const auto& [address, index] : outs_)
+      a.Memory().Write32(address, uint32_t(outValues_[index]));
+  }
+
+ private:
+  static std::string_view Channel(const char* kinds, int channel) {
+    std::string_view all = kinds ? kinds : "";
+    for (int c = 0; c < channel; ++c) {
+      size_t end = all.find(kArgChannelEnd);
+      all = end == std::string_view::npos ? std::string_view() : all.substr(end + 1);
+    }
+    return all.substr(0, all.find(kArgChannelEnd));
+  }
+
+  bool Convert(NativeArgs& a, char kind, uint32_t word, size_t i, ArgWord* value) {
+    ScriptHandles& handles = Handles(a);
+    switch (kind) {
+      case kArgText:
+        if (word == 0) return true;
+        texts_.emplace_back();
+        if (!a.Memory().ReadCString(word, texts_.back(), a.Memory().Top())) return false;
+        *value = Word(texts_.back().c_str());
+        return true;
+      case kArgSprite:
+        *value = Word(dynamic_cast<Sprite*>(
+            handles.Get<DisplayObject>(word, ScriptObjectType::kDisplayObject)));
+        return true;
+      case kArgPicture:
+        *value = Word(GetObjectSurface(handles, word));
+        return true;
+      case kArgLayer:
+        *value = Word(GetObjectImageHolder(handles, word));
+        return true;
+      case kArgItem:
+        *value = Word(handles.Get<RenderItem>(word, ScriptObjectType::kRenderItem));
+        return true;
+      case kArgOutWord:
+        if (word == 0) return true;
+        if (!a.Memory().Read32(word, reinterpret_cast<uint32_t&>(outValues_[i]))) return false;
+        outs_.emplace_back(word, i);
+        *value = Word(&outValues_[i]);
+        return true;
+      default:
+        *value = static_cast<int32_t>(word);
+        return true;
+    }
+  }
+
+  std::vector<ArgWord> words_;
+  std::vector<std::string> texts_;  // reserved up front: the words point into it
+  std::array<int32_t, kMaxWords> outValues_{};
+  std::vector<std::pair<uint32_t, size_t>> outs_;  // guest address, slot
+};
+
+constexpr int kSetupChannel = 0;
+constexpr int kCommandChannel = 1;
+constexpr int kQueryChannel = 2;
+constexpr int kArgsCommandChannel = 3;
+
+DcpPluginManager* EffectKeywords() {
+  return Global<DcpPluginManager>::Get();
+}
+
+// 218: a failed set-up deletes the effect whatever its keep count.
+int32_t EffectStart(NativeArgs& a) {
+  std::string keyword;
+  DcpPluginManager* effects = EffectKeywords();
+  TimerService* timers = EffectTimers();
+  if (!a.Text(1, keyword) || !effects || !timers) return 0;
+  EffectArgWords words;
+  if (!words.Read(a, 2, effects->FindArgKinds(keyword.c_str()), kSetupChannel)) return 0;
+  std::unique_ptr<DisplayEffect> effect(effects->Create(keyword.c_str()));
+  if (!effect) return 0;
+  effect->DisarmIfLowSpec();
+  SurfaceLayer* target = GetObjectImageHolder(Handles(a), a.U32(0));
+  if (effect->Setup(timers, target, words.Words()) != 0) {
+    // A set-up that listed the effect before failing leaves it to the service.
+    if (effect->Handle() != 0 && timers->Contains(effect->Handle())) {
+      timers->RemoveByHandle(effect.release()->Handle());
+    }
+    return 0;
+  }
+  words.WriteBack(a);
+  return static_cast<int32_t>(TaskHandleOf(a.Host(), effect.release()));
+}
+
+template <int kChannel>
+int32_t EffectCommandOf(NativeArgs& a) {
+  auto* effect = dynamic_cast<DisplayEffect*>(GetScriptTask(Handles(a), a.U32(0)));
+  DcpPluginManager* effects = EffectKeywords();
+  if (!effect) return kRenderNativeNull;
+  EffectArgWords words;
+  const char* kinds = effects ? effects->FindArgKinds(effect->GetKeyword()) : nullptr;
+  if (!words.Read(a, 1, kinds, kChannel)) return kRenderNativeNull;
+  int r =
+      kChannel == kCommandChannel ? effect->Command(words.Words()) : effect->Query(words.Words());
+  words.WriteBack(a);
+  return r;
+}
+
+int32_t EffectCommand(NativeArgs& a) {
+  std::string keyword;
+  DcpPluginManager* effects = EffectKeywords();
+  if (!a.Text(0, keyword) || !effects) return kRenderNativeNull;
+  EffectArgsCommand command = effects->FindArgsCommand(keyword.c_str());
+  if (!command) return kRenderNativeNull;
+  EffectArgWords words;
+  if (!words.Read(a, 1, effects->FindArgKinds(keyword.c_str()), kArgsCommandChannel)) {
+    return kRenderNativeNull;
+  }
+  int r = command(words.Words());
+  words.WriteBack(a);
+  return r;
+}
+
+// 256: the holder keeps the filter once attached; a refused one goes at once.
+int32_t FilterStart(NativeArgs& a) {
+  SurfaceLayer* holder = GetObjectImageHolder(Handles(a), a.U32(0));
+  std::string keyword;
+  if (!a.Text(1, keyword)) return kRenderNativeNull;
+  if (!holder) return kRenderNativeNull;
+  TcpPluginManager* filters = Global<TcpPluginManager>::Get();
+  if (!filters) return kRenderNativeWrongKind;
+  EffectArgWords words;
+  if (!words.Read(a, 4, filters->FindArgKinds(keyword.c_str()), kSetupChannel)) {
+    return kRenderNativeNull;
+  }
+  FilterEffect* filter = filters->CreateAndSetUpArray(holder, keyword.c_str(), words.Words());
+  if (!filter) return kRenderNativeWrongKind;
+  words.WriteBack(a);
+  int r = holder->AttachSource(filter, uint8_t(a.U32(2)), a.U32(3) != 0, true);
+  if (r != kLayerDone) ReleaseFilter(filter);
+  return r;
+}
+
+// ---- Factories and surfaces (222-259) ----
+
+bool IsDirectDraw(Surface* s) {
+  return s &&
+         (s->GetKind() == kKindDirectDrawImageSurface || s->GetKind() == kKindDirectDrawSurface);
+}
+
+int32_t CreateDirectDrawImage(NativeArgs& a) {
+  DisplayManager* d = Display();
+  DirectDrawImageSurface* s = nullptr;
+  return d ? Made(a, d->CreateDirectDrawImage(&s, a.I32(0), a.I32(1), false), s) : 0;
+}
+
+int32_t CreateDirectDrawImageFromFile(NativeArgs& a) {
+  std::string name;
+  DisplayManager* d = Display();
+  if (!a.Text(0, name) || !d) return 0;
+  DirectDrawImageSurface* s = nullptr;
+  return Made(a, d->CreateDirectDrawImageFromFile(&s, name.c_str(), nullptr, 0, 0), s);
+}
+
+int32_t CreateDirectDrawImageFromMemory(NativeArgs& a) {
+  std::vector<uint8_t> data;
+  DisplayManager* d = Display();
+  if (!GuestBytes(a, 0, 1, data) || !d) return 0;
+  DirectDrawImageSurface* s = nullptr;
+  return Made(a, d->CreateDirectDrawImageFromFile(&s, nullptr, data.data(), data.size(), 0), s);
+}
+
+int32_t CreateDirectDrawSurface(NativeArgs& a) {
+  std::string text;
+  DisplayManager* d = Display();
+  if (!a.Text(0, text) || !d) return 0;
+  DirectDrawSurface* s = nullptr;
+  return Made(a, d->CreateDirectDrawSurface(&s, text.c_str(), Renderer(a, 1)), s);
+}
+
+int32_t CreateSoftwareSurfaceLayer(NativeArgs& a) {
+  DisplayManager* d = Display();
+  SoftwareSurfaceLayer* s = nullptr;
+  if (!d) return 0;
+  return Made(a, d->CreateSoftwareSurfaceLayer(&s, a.I32(0), a.I32(1), a.I32(2), a.I32(3)), s);
+}
+
+int32_t CreateWgxPictureLayer(NativeArgs& a) {
+  std::string name;
+  DisplayManager* d = Display();
+  if (!a.Text(0, name) || !d) return 0;
+  WgxPictureLayer* s = nullptr;
+  return Made(a, d->CreateWgxPictureLayer(&s, a.I32(1), name.c_str(), nullptr, 0, false), s);
+}
+
+int32_t CreateWgxPictureLayerFromMemory(NativeArgs& a) {
+  std::vector<uint8_t> data;
+  DisplayManager* d = Display();
+  if (!GuestBytes(a, 1, 2, data) || !d) return 0;
+  WgxPictureLayer* s = nullptr;
+  return Made(a, d->CreateWgxPictureLayer(&s, a.I32(0), nullptr, data.data(), data.size(), false),
+              s);
+}
+
+int32_t CreateTextLayer(NativeArgs& a) {
+  std::string text;
+  DisplayManager* d = Display();
+  if (!a.Text(1, text) || !d) return 0;
+  TextLayer* s = nullptr;
+  return Made(a, d->CreateTextLayer(&s, a.I32(0), text.c_str(), Renderer(a, 2)), s);
+}
+
+int32_t CreateTextureLayer(NativeArgs& a) {
+  DisplayManager* d = Display();
+  TextureLayer* s = nullptr;
+  if (!d) return 0;
+  return Made(a, d->CreateTextureLayer(&s, a.I32(0), a.I32(1), a.I32(2), a.I32(3), a.I32(4), false),
+              s);
+}
+
+int32_t CreateImage(NativeArgs& a) {
+  DisplayManager* d = Display();
+  ImageSurface* s = nullptr;
+  if (!d) return 0;
+  return Made(a, d->CreateImageSurface(&s, a.I32(0), a.I32(1), a.I32(2), a.I32(3)), s);
+}
+
+template <bool kEightBit>
+int32_t CreateImageFromFile(NativeArgs& a) {
+  std::string name;
+  DisplayManager* d = Display();
+  if (!a.Text(0, name) || !d) return 0;
+  ImageSurface* s = nullptr;
+  int code = kEightBit ? d->CreateImageSurfaceFromFile8(&s, name.c_str(), nullptr, 0, a.I32(1))
+                       : d->CreateImageSurfaceFromFile(&s, name.c_str(), nullptr, 0, a.I32(1));
+  return Made(a, code, s);
+}
+
+template <bool kEightBit>
+int32_t CreateImageFromMemory(NativeArgs& a) {
+  std::vector<uint8_t> data;
+  DisplayManager* d = Display();
+  if (!GuestBytes(a, 0, 1, data) || !d) return 0;
+  ImageSurface* s = nullptr;
+  int flags = a.I32(2);
+  int code = kEightBit
+                 ? d->CreateImageSurfaceFromFile8(&s, nullptr, data.data(), data.size(), flags)
+                 : d->CreateImageSurfaceFromFile(&s, nullptr, data.data(), data.size(), flags);
+  return Made(a, code, s);
+}
+
+int32_t CreateTextImage(NativeArgs& a) {
+  std::string text;
+  DisplayManager* d = Display();
+  if (!a.Text(0, text) || !d) return 0;
+  ImageSurface* s = nullptr;
+  return Made(a, d->CreateTextImageSurface(&s, text.c_str(), Renderer(a, 1), a.I32(2)), s);
+}
+
+int32_t CreateImageCopy(NativeArgs& a) {
+  DisplayManager* d = Display();
+  ImageSurface* source = GetObjectSurface(Handles(a), a.U32(0));
+  if (!d || !source) return 0;
+  ImageSurface* s = nullptr;
+  return Made(a, d->CreateImageSurfaceCopy(&s, source, a.I32(1)), s);
+}
+
+int32_t CreateCanvasLayer(NativeArgs& a) {
+  DisplayManager* d = Display();
+  CanvasLayer* s = nullptr;
+  if (!d) return 0;
+  return Made(a, d->CreateCanvasLayer(&s, a.I32(0), a.I32(1), a.I32(2), a.I32(3)), s);
+}
+
+int32_t CreateOffscreenLayer(NativeArgs& a) {
+  DisplayManager* d = Display();
+  OffscreenLayer* s = nullptr;
+  if (!d) return 0;
+  return Made(a, d->CreateOffscreenLayer(&s, a.I32(0), a.I32(1), a.I32(2), a.U32(3) != 0), s);
+}
+
+int32_t DisplayGetScreen(NativeArgs& a) {
+  DisplayManager* d = Display();
+  CanvasLayer* canvas = d ? d->GetScreenCanvas() : nullptr;
+  return canvas ? Made(a, 0, canvas) : 0;
+}
+
+// 242: only a canvas layer can be the screen.
+int32_t DisplaySetScreen(NativeArgs& a) {
+  DisplayManager* d = Display();
+  Surface* s = AnySurface(a, 0);
+  auto* canvas = s && s->GetKind() == kKindCanvasLayer ? dynamic_cast<CanvasLayer*>(s) : nullptr;
+  if (!d || !canvas) return kRenderNativeNull;
+  return d->SetScreenSurface(canvas);
+}
+
+int32_t DisplayDestroyLayer(NativeArgs& a) {
+  return Release<Surface>(a, ScriptObjectType::kSurface, [](Surface* s) {
+    DisplayManager* d = Display();
+    return d ? d->DestroyLayer(s) : kDestroyNotListed;
+  });
+}
+
+int32_t SurfaceGetWidth(NativeArgs& a) {
+  Surface* s = AnySurface(a, 0);
+  return s ? s->GetWidth() : 0;
+}
+
+int32_t SurfaceGetHeight(NativeArgs& a) {
+  Surface* s = AnySurface(a, 0);
+  return s ? s->GetHeight() : 0;
+}
+
+int32_t SurfaceSetColorKey(NativeArgs& a) {
+  Surface* s = AnySurface(a, 0);
+  return s ? s->SetColorKeyFromPixel(a.I32(1), a.I32(2)) : kRenderNativeNull;
+}
+
+int32_t SurfaceSetColorKeyRgb(NativeArgs& a) {
+  Surface* s = AnySurface(a, 0);
+  return s ? s->SetColorKeyRgb(a.I32(1), a.I32(2), a.I32(3)) : kRenderNativeNull;
+}
+
+int32_t SurfaceClearColorKey(NativeArgs& a) {
+  Surface* s = AnySurface(a, 0);
+  return s ? s->ClearColorKey() : kRenderNativeNull;
+}
+
+int32_t SurfaceGetValueA(NativeArgs& a) {
+  Surface* s = AnySurface(a, 0);
+  return s ? static_cast<int32_t>(s->GetWord1()) : 0;
+}
+
+int32_t SurfaceGetValueB(NativeArgs& a) {
+  Surface* s = AnySurface(a, 0);
+  return s ? static_cast<int32_t>(s->GetWord2()) : 0;
+}
+
+int32_t ObjectFill(NativeArgs& a) {
+  int r = a.I32(1), g = a.I32(2), b = a.I32(3);
+  Surface* s = AnySurface(a, 0);
+  if (s && s->GetKind() == kKindDirectDrawImageSurface) {
+    auto* image = dynamic_cast<DirectDrawImageSurface*>(s);
+    return image ? image->FillColor(r, g, b) : kRenderNativeNull;
+  }
+  ImageSurface* image = GetObjectSurface(Handles(a), a.U32(0));
+  if (!image) return kRenderNativeNull;
+  return image->FillRgb(r, g, b, nullptr) ? 1 : 0;
+}
+
+int32_t ImageCacheRelease(NativeArgs& a) {
+  std::string name;
+  ImageLoaderManager* images = Global<ImageLoaderManager>::Get();
+  if (!a.Text(0, name) || !images) return 0;
+  return images->ReleaseImage(name);
+}
+
+// 208: the plug-in's second assist entry takes its three words as one record.
+int32_t ImageLoaderAssist(NativeArgs& a) {
+  ImageLoaderManager* images = Global<ImageLoaderManager>::Get();
+  GllAssistFunc2 assist = images ? images->GetLoaderAssistFunc2(a.U32(0)) : nullptr;
+  if (!assist) return kRenderNativeWrongKind;
+  const AdlAssistArgs args{a.U32(1), a.U32(2), a.U32(3)};
+  if (a.Faulted()) return 0;
+  return assist(&args);
+}
+
+// 252: a DirectDraw target is drawn into without a source; other targets and sources resolve to
+// pictures as the casts do.
+int32_t TransitionDraw(NativeArgs& a) {
+  int mode = a.I32(0);
+  int32_t progress = a.I32(3), x = a.I32(4), y = a.I32(5);
+  int kind = a.I32(6);
+  Surface* target = AnySurface(a, 2);
+  if (IsDirectDraw(target)) {
+    return NumberedTransitionDispatch(mode, target, nullptr, progress, x, y, kind, nullptr);
+  }
+  ImageSurface* source = GetObjectSurface(Handles(a), a.U32(1));
+  ImageSurface* destination = GetObjectSurface(Handles(a), a.U32(2));
+  if (!source || !destination) return kRenderNativeNull;
+  return NumberedTransitionDispatch(mode, destination, source, progress, x, y, kind, nullptr);
+}
+
+int32_t ImageHolderLink(NativeArgs& a) {
+  SurfaceLayer* holder = GetObjectImageHolder(Handles(a), a.U32(0));
+  SurfaceLayer* other = GetObjectImageHolder(Handles(a), a.U32(1));
+  if (!holder || !other) return kRenderNativeNull;
+  return holder->SetLinkedLayer(other);
+}
+
+int32_t ImageHolderApplyLinked(NativeArgs& a) {
+  SurfaceLayer* holder = GetObjectImageHolder(Handles(a), a.U32(0));
+  SurfaceLayer* linked = holder ? holder->GetLinkedLayer() : nullptr;
+  if (!linked) return 1;
+  int32_t mode = a.I32(1);
+  if (mode != 1) holder->SwapCompositionWith(linked);
+  if (mode == 1 || mode == 2) holder->SwapBackgroundWith(linked);
+  return 1;
+}
+
+int32_t FilterStop(NativeArgs& a) {
+  SurfaceLayer* holder = GetObjectImageHolder(Handles(a), a.U32(0));
+  if (!holder) return 1;
+  holder->DetachSource(holder->GetApplyOnDetach());
+  holder->Invalidate(nullptr);
+  return 1;
+}
+
+int32_t FilterIsAttached(NativeArgs& a) {
+  SurfaceLayer* holder = GetObjectImageHolder(Handles(a), a.U32(0));
+  return holder && holder->HasSource();
+}
+
+// ---- Render items (260-314) ----
+
+Rect SourceRect(NativeArgs& a, uint32_t k, bool* whole) {
+  *whole = a.U32(k) == kWholeSurface;
+  return {a.I32(k), a.I32(k + 1), a.I32(k + 2), a.I32(k + 3)};
+}
+
+template <bool kTexture>
+int32_t CreateSpriteItem(NativeArgs& a) {
+  DisplayManager* d = Display();
+  Surface* source = AnySurface(a, 0);
+  if (!d || !source) return 0;
+  bool whole = false;
+  Rect rect = SourceRect(a, 1, &whole);
+  int32_t x = whole ? 0 : a.I32(5), y = whole ? 0 : a.I32(6);
+  if constexpr (kTexture) {
+    auto* texture = dynamic_cast<Layer*>(source);
+    if (!texture) return 0;
+    D3DSpritePrimitive* item = nullptr;
+    return Made(a, d->CreateD3DSpritePrimitive(&item, texture, whole ? nullptr : &rect, x, y),
+                item);
+  } else {
+    SpritePrimitive* item = nullptr;
+    return Made(a, d->CreateSpritePrimitive(&item, source, whole ? nullptr : &rect, x, y), item);
+  }
+}
+
+template <bool kTexture>
+int32_t CreateLayerSpriteItem(NativeArgs& a) {
+  DisplayManager* d = Display();
+  Surface* source = AnySurface(a, 0);
+  if (!d || !source) return 0;
+  bool whole = false;
+  Rect rect = SourceRect(a, 1, &whole);
+  int32_t x = whole ? 0 : a.I32(5), y = whole ? 0 : a.I32(6);
+  if constexpr (kTexture) {
+    auto* layer =
+        source->GetKind() == kKindTextureLayer ? dynamic_cast<TextureLayer*>(source) : nullptr;
+    if (!layer) return 0;
+    LayerD3DSpritePrimitive* item = nullptr;
+    return Made(a, d->CreateLayerD3DSpritePrimitive(&item, layer, whole ? nullptr : &rect, x, y),
+                item);
+  } else {
+    auto* layer = source->GetKind() == kKindSoftwareSurfaceLayer
+                      ? dynamic_cast<SoftwareSurfaceLayer*>(source)
+                      : nullptr;
+    if (!layer) return 0;
+    LayerSpritePrimitive* item = nullptr;
+    return Made(a, d->CreateLayerSpritePrimitive(&item, layer, whole ? nullptr : &rect, x, y),
+                item);
+  }
+}
+
+// 262: the pairs are checked in guest memory before anything is allocated, and the item keeps
+// its own copies.
+constexpr uint32_t kPolygonTypes = 6;
+constexpr uint8_t kPolygonTypeOf[kPolygonTypes] = {
+    host::kPrimitiveTriangleList, host::kPrimitiveTriangleStrip, host::kPrimitiveTriangleFan,
+    host::kPrimitiveLineList,     host::kPrimitiveLineStrip,     host::kPrimitivePointList};
+
+int32_t CreatePolygonItem(NativeArgs& a) {
+  uint32_t type = a.U32(0);
+  uint32_t argb = a.U32(1);
+  int64_t count = a.I32(2);
+  if (type >= kPolygonTypes || count < 1) return 0;
+  uint32_t pairs = a.WordAddress(3);
+  if (!GuestRange(a.Memory(), pairs, count * 8)) return 0;
+  DisplayManager* d = Display();
+  if (!d) return 0;
+  std::vector<int32_t> xs(static_cast<size_t>(count)), ys(static_cast<size_t>(count));
+  for (size_t i = 0; i < xs.size(); ++i) {
+    uint32_t x = 0, y = 0;
+    a.Memory().Read32(pairs + uint32_t(i) * 8, x);
+    a.Memory().Read32(pairs + uint32_t(i) * 8 + 4, y);
+    xs[i] = int32_t(x), ys[i] = int32_t(y);
+  }
+  D3DPolygonPrimitive* item = nullptr;
+  int code = d->CreateD3DPolygonPrimitive(&item, xs.size(), xs.data(), ys.data(), argb,
+                                          kPolygonTypeOf[type], false);
+  return Made(a, code, item);
+}
+
+int32_t CreateRectItem(NativeArgs& a) {
+  DisplayManager* d = Display();
+  D3DRectPrimitive* item = nullptr;
+  if (!d) return 0;
+  return Made(a, d->CreateD3DRectPrimitive(&item, a.I32(0), a.I32(1), a.U32(2), a.I32(3), a.I32(4)),
+              item);
+}
+
+int32_t CreateTriangleItem(NativeArgs& a) {
+  DisplayManager* d = Display();
+  if (!d) return 0;
+  const int32_t xs[3] = {a.I32(0), a.I32(2), a.I32(4)};
+  const int32_t ys[3] = {a.I32(1), a.I32(3), a.I32(5)};
+  D3DTrianglePrimitive* item = nullptr;
+  return Made(a, d->CreateD3DTrianglePrimitive(&item, xs, ys, a.U32(6), a.I32(7), a.I32(8)), item);
+}
+
+int32_t CreateRenderStateItem(NativeArgs& a) {
+  DisplayManager* d = Display();
+  D3DRenderStatePrimitive* item = nullptr;
+  return d ? Made(a, d->CreateD3DRenderStatePrimitive(&item), item) : 0;
+}
+
+int32_t CreateBlendStateItem(NativeArgs& a) {
+  DisplayManager* d = Display();
+  D3DBlendStatePrimitive* item = nullptr;
+  return d ? Made(a, d->CreateD3DBlendStatePrimitive(&item), item) : 0;
+}
+
+int32_t CreateTransitionItem(NativeArgs& a) {
+  DisplayManager* d = Display();
+  Surface* source = AnySurface(a, 0);
+  Surface* target = AnySurface(a, 1);
+  if (!d || !IsDirectDraw(target) || (a.U32(0) != 0 && !IsDirectDraw(source))) return 0;
+  bool noRect = a.U32(3) == kWholeSurface;
+  TransitionPrimitive* item = nullptr;
+  int code = d->CreateTransitionPrimitive(&item, source, target, a.I32(2), noRect ? 0 : a.I32(3),
+                                          noRect ? 0 : a.I32(4), noRect ? 0 : a.I32(5));
+  return Made(a, code, item);
+}
+
+int32_t RenderItemDestroy(NativeArgs& a) {
+  return Release<RenderItem>(a, ScriptObjectType::kRenderItem, [](RenderItem* item) {
+    DisplayManager* d = Display();
+    return d ? d->DestroyRenderItem(item) : kDestroyNotListed;
+  });
+}
+
+RenderList* List() {
+  DisplayManager* d = Display();
+  return d ? &d->GetRenderList() : nullptr;
+}
+
+template <bool kBeforeEqual>
+int32_t RenderListInsert(NativeArgs& a) {
+  RenderItem* item = Item(a, 0);
+  RenderList* list = List();
+  if (!item || !list) return kRenderNativeNull;
+  int32_t priority = a.I32(1);
+  uint8_t type = uint8_t(a.U32(2));
+  if (priority == kDefaultsSwitch) priority = 0, type = 0;
+  return kBeforeEqual ? list->InsertBeforeEqual(item, uint32_t(priority), type)
+                      : list->Insert(item, uint32_t(priority), type);
+}
+
+int32_t RenderListRemove(NativeArgs& a) {
+  RenderItem* item = Item(a, 0);
+  if (RenderList* list = List(); list && item) list->Remove(item);
+  return 0;
+}
+
+int32_t RenderListRemoveByPriority(NativeArgs& a) {
+  if (RenderList* list = List()) list->RemoveByPriority(a.U32(0));
+  return 0;
+}
+
+int32_t RenderListRemoveByType(NativeArgs& a) {
+  if (RenderList* list = List()) list->RemoveByType(uint8_t(a.U32(0)));
+  return 0;
+}
+
+int32_t RenderItemSetEnabled(NativeArgs& a) {
+  RenderItem* item = Item(a, 0);
+  if (!item) return 0;
+  item->SetEnabled((a.U32(1) & 1) != 0);
+  return 1;
+}
+
+int32_t RenderItemIsEnabled(NativeArgs& a) {
+  RenderItem* item = Item(a, 0);
+  return item && item->IsEnabled();
+}
+
+int32_t RenderListSetEnabledWhere(NativeArgs& a) {
+  RenderList* list = List();
+  if (!list) return 0;
+  bool all = a.U32(1) == kAnyPriority;
+  list->SetEnabledWhere((a.U32(0) & 1) != 0, all ? kAnyValue : int64_t{a.U32(1)},
+                        all ? kAnyValue : int64_t{a.U32(2)});
+  return 0;
+}
+
+template <bool kBeforeEqual>
+int32_t RenderListSetPriority(NativeArgs& a) {
+  RenderItem* item = Item(a, 0);
+  RenderList* list = List();
+  if (!item || !list) return 0;
+  bool skip = (a.U32(2) & 1) != 0;
+  return kBeforeEqual ? list->SetPriorityBeforeEqual(item, a.U32(1), skip)
+                      : list->SetPriority(item, a.U32(1), skip);
+}
+
+int32_t RenderItemSetTarget(NativeArgs& a) {
+  RenderItem* item = Item(a, 0);
+  Surface* s = AnySurface(a, 1);
+  if (!item) return kRenderNativeNull;
+  if (auto* t = dynamic_cast<TransitionPrimitive*>(item)) {
+    t->SetTarget(s);
+    return 1;
+  }
+  if (auto* sprite = dynamic_cast<SpritePrimitive*>(item)) {
+    sprite->SetSource(s);
+    return 1;
+  }
+  if (auto* sprite = dynamic_cast<D3DSpritePrimitive*>(item)) {
+    auto* texture = dynamic_cast<Layer*>(s);
+    if (s && !texture) return kRenderNativeNull;
+    return sprite->Init(texture, nullptr, sprite->GetX(), sprite->GetY()) == 0 ? 1 : 0;
+  }
+  return kRenderNativeNull;
+}
+
+int32_t RenderItemSetSourceRect(NativeArgs& a) {
+  RenderItem* item = Item(a, 0);
+  bool whole = false;
+  Rect rect = SourceRect(a, 3, &whole);
+  const Rect* r = whole ? nullptr : &rect;
+  if (auto* sprite = dynamic_cast<SpritePrimitive*>(item)) {
+    sprite->SetSourceRect(a.I32(1), a.I32(2), r);
+    return 1;
+  }
+  if (auto* sprite = dynamic_cast<D3DSpritePrimitive*>(item)) {
+    sprite->SetSourceRect(a.I32(1), a.I32(2), r);
+    return 1;
+  }
+  return 0;
+}
+
+int32_t RenderItemSetPosition(NativeArgs& a) {
+  RenderItem* item = Item(a, 0);
+  if (!item) return 0;
+  item->SetPosition(a.I32(1), a.I32(2));
+  return 1;
+}
+
+int32_t RenderItemSetSize(NativeArgs& a) {
+  RenderItem* item = Item(a, 0);
+  if (!item) return 0;
+  item->SetSize(a.I32(1), a.I32(2));
+  return 1;
+}
+
+int32_t RenderItemSetSizeAndPosition(NativeArgs& a) {
+  RenderItem* item = Item(a, 0);
+  if (!item) return 0;
+  item->SetSizeAndPosition(a.I32(1), a.I32(2), a.I32(3), a.I32(4));
+  return 1;
+}
+
+int32_t RenderItemMoveBy(NativeArgs& a) {
+  RenderItem* item = Item(a, 0);
+  if (!item) return 0;
+  item->MoveBy(a.I32(1), a.I32(2));
+  return 1;
+}
+
+int32_t RenderItemHitTest(NativeArgs& a) {
+  RenderItem* item = Item(a, 0);
+  return item && item->HitTest(a.I32(1), a.I32(2), a.U32(3) != 0);
+}
+
+int32_t RenderItemOverlaps(NativeArgs& a) {
+  RenderItem* item = Item(a, 0);
+  RenderItem* other = Item(a, 1);
+  return item && other && item->Overlaps(*other);
+}
+
+int32_t RenderItemSetRotation(NativeArgs& a) {
+  RenderItem* item = Item(a, 0);
+  int angle = a.I32(1), anchor = a.I32(2);
+  if (auto* s = dynamic_cast<D3DSpritePrimitive*>(item)) return s->SetRotation(angle, anchor), 1;
+  if (auto* r = dynamic_cast<D3DRectPrimitive*>(item)) return r->SetRotation(angle, anchor), 1;
+  if (auto* p = dynamic_cast<D3DPolygonPrimitive*>(item)) return p->SetRotation(angle, anchor), 1;
+  return 0;
+}
+
+// The colour setters reach the textured sprite and the coloured items alike.
+template <typename Op>
+int32_t ColorOp(NativeArgs& a, bool sprites, bool rects, bool polygons, bool triangles, Op op) {
+  RenderItem* item = Item(a, 0);
+  if (!item) return 0;
+  uint8_t kind = item->GetKind();
+  if (auto* s = dynamic_cast<D3DSpritePrimitive*>(item); s && sprites) return op(*s), 1;
+  auto* c = dynamic_cast<D3DColorItem*>(item);
+  if (!c) return 0;
+  bool allowed = (kind == kItemD3DRect && rects) || (kind == kItemD3DPolygon && polygons) ||
+                 (kind == kItemD3DTriangle && triangles);
+  if (!allowed) return 0;
+  op(*c);
+  return 1;
+}
+
+int32_t RenderItemSetBlendStates(NativeArgs& a) {
+  uint8_t e = uint8_t(a.U32(1)), s = uint8_t(a.U32(2)), d = uint8_t(a.U32(3));
+  return ColorOp(a, true, true, true, true, [&](auto& i) { i.SetBlendStates(e, s, d); });
+}
+
+int32_t RenderItemSetBlendMode(NativeArgs& a) {
+  bool additive = a.U32(1) != 0;
+  int alpha = a.I32(2), level = a.I32(3);
+  auto* sprite = ItemAs<D3DSpritePrimitive>(a, 0);
+  if (sprite) return sprite->SetToneBlend(additive, alpha, level), 1;
+  return ColorOp(a, false, true, true, true, [&](auto& i) { i.SetBlendMode(additive, alpha); });
+}
+
+int32_t RenderItemSetColor(NativeArgs& a) {
+  uint32_t rgb = a.U32(1);
+  return ColorOp(a, true, true, true, true, [&](auto& i) { i.SetColor(rgb); });
+}
+
+int32_t RenderItemSetVertexColor(NativeArgs& a) {
+  uint32_t index = a.U32(1), rgb = a.U32(2);
+  if (index > 3) return 0;
+  return ColorOp(a, true, true, true, true, [&](auto& i) { i.SetVertexColor(index, rgb); });
+}
+
+int32_t RenderItemSetVertexColors(NativeArgs& a) {
+  std::vector<uint32_t> rgbs = {a.U32(1), a.U32(2), a.U32(3), a.U32(4)};
+  return ColorOp(a, true, true, false, false, [&](auto& i) { i.SetVertexColors(rgbs); });
+}
+
+int32_t TriangleSetVertexColors(NativeArgs& a) {
+  std::vector<uint32_t> rgbs = {a.U32(1), a.U32(2), a.U32(3)};
+  return ColorOp(a, false, false, false, true, [&](auto& i) { i.SetVertexColors(rgbs); });
+}
+
+int32_t RenderItemSetAlpha(NativeArgs& a) {
+  int alpha = a.I32(1);
+  return ColorOp(a, true, true, true, true, [&](auto& i) { i.SetAlpha(alpha); });
+}
+
+int32_t RenderItemSetVertexAlpha(NativeArgs& a) {
+  uint32_t index = a.U32(1);
+  int alpha = a.I32(2);
+  return ColorOp(a, true, true, true, true, [&](auto& i) { i.SetVertexAlpha(index, alpha); });
+}
+
+int32_t RenderItemSetVertexAlphas(NativeArgs& a) {
+  std::vector<int> alphas = {a.I32(1), a.I32(2), a.I32(3), a.I32(4)};
+  return ColorOp(a, true, true, false, false, [&](auto& i) { i.SetVertexAlphas(alphas); });
+}
+
+int32_t TriangleSetVertexAlphas(NativeArgs& a) {
+  std::vector<int> alphas = {a.I32(1), a.I32(2), a.I32(3)};
+  return ColorOp(a, false, false, false, true, [&](auto& i) { i.SetVertexAlphas(alphas); });
+}
+
+template <void (D3DSpritePrimitive::*Stage)(uint8_t, uint8_t, uint8_t)>
+int32_t SpriteItemSetStage(NativeArgs& a) {
+  auto* s = ItemAs<D3DSpritePrimitive>(a, 0);
+  if (!s) return 0;
+  (s->*Stage)(uint8_t(a.U32(1)), uint8_t(a.U32(2)), uint8_t(a.U32(3)));
+  return 1;
+}
+
+int32_t SpriteItemSetCorners(NativeArgs& a) {
+  auto* s = ItemAs<D3DSpritePrimitive>(a, 0);
+  if (!s) return 0;
+  s->SetCorners(a.I32(1), a.I32(2), a.I32(3), a.I32(4), a.I32(5), a.I32(6), a.I32(7), a.I32(8));
+  return 1;
+}
+
+int32_t RectItemSetPosition(NativeArgs& a) {
+  auto* r = ItemAs<D3DRectPrimitive>(a, 0);
+  if (!r) return 0;
+  r->SetPosition(a.I32(1), a.I32(2));
+  return 1;
+}
+
+int32_t RectItemSetSizeAndPosition(NativeArgs& a) {
+  auto* r = ItemAs<D3DRectPrimitive>(a, 0);
+  if (!r) return 0;
+  r->SetSizeAndPosition(a.I32(1), a.I32(2), a.I32(3), a.I32(4));
+  return 1;
+}
+
+int32_t PolygonSetType(NativeArgs& a) {
+  auto* p = ItemAs<D3DPolygonPrimitive>(a, 0);
+  uint32_t type = a.U32(1);
+  if (!p || type >= kPolygonTypes) return 0;
+  p->SetPrimitiveType(kPolygonTypeOf[type]);
+  return 1;
+}
+
+int32_t PrimitiveSetPoint(NativeArgs& a) {
+  RenderItem* item = Item(a, 0);
+  uint32_t index = a.U32(1);
+  int32_t x = a.I32(2), y = a.I32(3);
+  if (auto* p = dynamic_cast<D3DPolygonPrimitive*>(item)) return p->SetPoint(index, x, y);
+  if (auto* t = dynamic_cast<D3DTrianglePrimitive*>(item)) {
+    return index <= 2 && t->SetPoint(int(index), x, y);
+  }
+  return 0;
+}
+
+int32_t PolygonSetLine(NativeArgs& a) {
+  auto* p = ItemAs<D3DPolygonPrimitive>(a, 0);
+  return p && p->SetLine(a.I32(1), a.I32(2), a.I32(3), a.I32(4));
+}
+
+int32_t TriangleSetPoints(NativeArgs& a) {
+  auto* t = ItemAs<D3DTrianglePrimitive>(a, 0);
+  if (!t) return 0;
+  t->SetPoints(a.I32(1), a.I32(2), a.I32(3), a.I32(4), a.I32(5), a.I32(6));
+  return 1;
+}
+
+int32_t TransitionItemSetProgress(NativeArgs& a) {
+  auto* t = ItemAs<TransitionPrimitive>(a, 0);
+  return t ? t->SetProgress(a.I32(1)) : kRenderNativeNull;
+}
+
+int32_t TransitionItemSetSource(NativeArgs& a) {
+  auto* t = ItemAs<TransitionPrimitive>(a, 0);
+  if (!t) return kRenderNativeNull;
+  t->SetSource(AnySurface(a, 1));
+  return 1;
+}
+
+int32_t RenderItemGetRect(NativeArgs& a) {
+  RenderItem* item = Item(a, 0);
+  Rect r{};
+  if (!item || !item->GetRect(&r)) return 0;
+  a.Out32(1, uint32_t(r.left)) && a.Out32(2, uint32_t(r.top)) && a.Out32(3, uint32_t(r.right)) &&
+      a.Out32(4, uint32_t(r.bottom));
+  return 1;
+}
+
+constexpr NativeEntry kEntries[] = {
+    {166, TextRendererDestroyAll},
+    {167, TextRendererCreate<false>},
+    {168, TextRendererCreate<true>},
+    {169, TextRendererDestroy},
+    {170, TextRendererSetDefault},
+    {171, TextRendererSetFaceName},
+    {172, TextRendererSetHeight},
+    {173, TextRendererSetBoldItalic},
+    {174, TextRendererSetOrientation},
+    {175, TextRendererSetFlag},
+    {176, TextRendererSetColor},
+    {177, TextRendererSetDecoration},
+    {178, TextRendererSetDecorationColor},
+    {179, TextRendererSetBackColor},
+    {180, TextRendererSetParam},
+    {181, TextRendererSetUnderline},
+    {182, TextRendererSetQuality},
+    {184, TextRendererSetTexture},
+    {185, TextRendererSetGradation},
+    {186, TextRendererSetEdge},
+    {187, TextRendererMeasure},
+    {188, TextRendererMeasureRotated},
+    {189, ImageDrawTextFormat},
+    {190, ImageDrawText<&ImageSurface::DrawTextGdi>},
+    {191, ImageDrawText<&ImageSurface::DrawTextWithRenderer>},
+    {192, ImageDrawText<&ImageSurface::DrawTextOutline>},
+    {196, DisplaySetOption},
+    {197, DisplayGetOption},
+    {198, DisplaySetColorBytes},
+    {199, AppSetDrawFlag},
+    {200, DisplayDestroyAll},
+    {201, DisplaySetOwner},
+    {202, DisplayDestroyOwned},
+    {204, ImageCacheRelease},
+    {205, ImageLoaderCallA},
+    {206, ImageLoaderCallB},
+    {207, ImageLoaderSelect},
+    {208, ImageLoaderAssist},
+    {209, DisplayGetMode},
+    {210, DisplayGetScreenRect},
+    {211, TaskIsAlive},
+    {212, TaskRemove},
+    {213, TaskRemoveKind},
+    {214, TaskOne<&TimerService::PauseTask>},
+    {215, TaskKind<&TimerService::PauseAll>},
+    {216, TaskOne<&TimerService::ResumeTask>},
+    {217, TaskKind<&TimerService::ResumeAll>},
+    {218, EffectStart},
+    {219, EffectCommandOf<kCommandChannel>},
+    {220, EffectCommandOf<kQueryChannel>},
+    {221, EffectCommand},
+    {222, CreateDirectDrawImage},
+    {223, CreateDirectDrawImageFromFile},
+    {224, CreateDirectDrawImageFromMemory},
+    {225, CreateDirectDrawSurface},
+    {226, CreateSoftwareSurfaceLayer},
+    {227, CreateWgxPictureLayer},
+    {228, CreateWgxPictureLayerFromMemory},
+    {229, CreateTextLayer},
+    {230, CreateTextureLayer},
+    {231, CreateImage},
+    {232, CreateImageFromFile<false>},
+    {233, CreateImageFromFile<true>},
+    {234, CreateImageFromMemory<false>},
+    {235, CreateImageFromMemory<true>},
+    {236, CreateTextImage},
+    {237, CreateImageCopy},
+    {238, CreateCanvasLayer},
+    {239, CreateOffscreenLayer},
+    {241, DisplayGetScreen},
+    {242, DisplaySetScreen},
+    {243, DisplayDestroyLayer},
+    {244, SurfaceGetWidth},
+    {245, SurfaceGetHeight},
+    {246, SurfaceSetColorKey},
+    {247, SurfaceSetColorKeyRgb},
+    {248, SurfaceClearColorKey},
+    {249, SurfaceGetValueA},
+    {250, SurfaceGetValueB},
+    {251, ObjectFill},
+    {252, TransitionDraw},
+    {253, ImageHolderLink},
+    {255, ImageHolderApplyLinked},
+    {256, FilterStart},
+    {257, FilterStop},
+    {258, FilterIsAttached},
+    {260, CreateSpriteItem<false>},
+    {261, CreateSpriteItem<true>},
+    {262, CreatePolygonItem},
+    {263, CreateRectItem},
+    {264, CreateTriangleItem},
+    {265, CreateRenderStateItem},
+    {266, CreateBlendStateItem},
+    {267, CreateLayerSpriteItem<false>},
+    {268, CreateLayerSpriteItem<true>},
+    {269, CreateTransitionItem},
+    {270, RenderItemDestroy},
+    {271, RenderListInsert<false>},
+    {272, RenderListInsert<true>},
+    {273, RenderListRemove},
+    {274, RenderListRemoveByPriority},
+    {275, RenderListRemoveByType},
+    {276, RenderItemSetEnabled},
+    {277, RenderItemIsEnabled},
+    {278, RenderListSetEnabledWhere},
+    {279, RenderListSetPriority<false>},
+    {280, RenderListSetPriority<true>},
+    {281, RenderItemSetTarget},
+    {282, RenderItemSetSourceRect},
+    {283, RenderItemSetPosition},
+    {284, RenderItemSetSize},
+    {285, RenderItemSetSizeAndPosition},
+    {286, RenderItemMoveBy},
+    {287, RenderItemHitTest},
+    {288, RenderItemOverlaps},
+    {289, RenderItemSetRotation},
+    {290, RenderItemSetBlendStates},
+    {291, RenderItemSetBlendMode},
+    {292, RenderItemSetColor},
+    {293, RenderItemSetVertexColor},
+    {294, RenderItemSetVertexColors},
+    {295, TriangleSetVertexColors},
+    {296, RenderItemSetAlpha},
+    {297, RenderItemSetVertexAlpha},
+    {298, RenderItemSetVertexAlphas},
+    {299, TriangleSetVertexAlphas},
+    {300, SpriteItemSetStage<&D3DSpritePrimitive::SetColorStage>},
+    {301, SpriteItemSetStage<&D3DSpritePrimitive::SetAlphaStage>},
+    {302, SpriteItemSetCorners},
+    {303, RectItemSetPosition},
+    {304, RectItemSetSizeAndPosition},
+    {305, PolygonSetType},
+    {306, PrimitiveSetPoint},
+    {307, PolygonSetLine},
+    {308, TriangleSetPoints},
+    {309, TransitionItemSetProgress},
+    {311, TransitionItemSetSource},
+    {314, RenderItemGetRect},
+};
+
+constexpr NativeRange kNumbers[] = {{166, 316}};
+
+}  // namespace
+
+const NativeFamily& RenderNativeFamily() {
+  static const NativeFamily family{"render", kEntries, kNumbers};
+  return family;
+}
+
+}  // namespace bw
