@@ -1,6 +1,7 @@
 #include "graphics/surface/sprite.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "graphics/surface/dirty_rect_list.h"
 #include "graphics/surface/image_surface_ops.h"
@@ -323,8 +324,25 @@ int Sprite::CreateRotationWorkSurface(double scale) {
                             sourceRect_.Height(), anchorX_, anchorY_, box)) {
     return kSpriteRenderFailed;
   }
+  // The box and its margin must still fit 32 bits.
+  if (boxWidth == INT32_MAX || boxHeight == INT32_MAX) return kSpriteRenderFailed;
   if (borrowed_) work_.reset(), borrowed_ = false;
   return EnsureWork(work_, boxWidth + 1, boxHeight + 1, 32) ? kSpriteDone : kSpriteNoSurface;
+}
+
+int Sprite::CreateWorkSurface(int32_t width, int32_t height) {
+  if (!source_) return kSpriteNoSurface;
+  if (borrowed_) work_.reset(), borrowed_ = false;
+  return EnsureWork(work_, width, height, source_->GetBitsPerPixel()) ? kSpriteDone
+                                                                      : kSpriteNoSurface;
+}
+
+void Sprite::ReleaseWorkSurface() {
+  const bool transformed = rotatedWidth_ || zoomWidth_;
+  borrowed_ = false;
+  DropTransforms();
+  work_.reset();
+  if (transformed) UpdatePlaced();
 }
 
 bool Sprite::SetAnchor(int mode, int32_t x, int32_t y) {
