@@ -7,8 +7,14 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "common/global.h"
+#include "graphics/surface/color_rect_object.h"
+#include "graphics/surface/pixel_library.h"
+#include "graphics/surface/sprite.h"
 #include "natives/native_families.h"
+#include "platform/timer_service.h"
 #include "resource/files/file.h"
 #include "script/script_host.h"
 #include "script_fuzz_world.h"
@@ -34,8 +40,9 @@ class FuzzApp : public bw::ScriptApplication {
 };
 
 // Palette words: the handles are filled in once the host exists, so they are named here.
-std::string PaletteWord(uint8_t pick, const uint32_t handles[3]) {
-  switch (pick % 14) {
+std::string PaletteWord(uint8_t pick, const std::vector<uint32_t>& handles) {
+  const size_t kinds = 11 + handles.size();
+  switch (pick % kinds) {
     case 0:
       return "0";
     case 1:
@@ -58,14 +65,36 @@ std::string PaletteWord(uint8_t pick, const uint32_t handles[3]) {
       return "buf+252";
     case 10:
       return "0x3FFFFFF0";
-    case 11:
-      return std::to_string(handles[0]);
-    case 12:
-      return std::to_string(handles[1]);
     default:
-      return std::to_string(handles[2]);
+      return std::to_string(handles[pick % kinds - 11]);
   }
 }
+
+// The display-object natives' objects: a sprite with a picture, a colour rectangle, the picture
+// as an image, a sprite already destroyed, and the timer service their paths start on.
+struct DisplayObjects {
+  bw::ImageSurface image;
+  bw::Sprite sprite;
+  bw::ColorRectObject rect;
+  bw::TimerService timers;
+  bw::ScopedGlobal<bw::TimerService> published{&timers};
+
+  void AddHandles(bw::ScriptHandles& table, std::vector<uint32_t>& handles) {
+    static const bool library = bw::SetPixelLibrary(&bw::BuiltInPixelLibrary());
+    if (!library || image.Create(16, 12, 32, 0) != 0 || sprite.SetImage(&image, nullptr, 0, 0) != 0)
+      std::abort();
+    rect.Create(8, 8, 0x80FF0000, 2, 2);
+    handles.push_back(table.HandleOf(bw::ScriptObjectType::kDisplayObject,
+                                     static_cast<bw::DisplayObject*>(&sprite)));
+    handles.push_back(table.HandleOf(bw::ScriptObjectType::kDisplayObject,
+                                     static_cast<bw::DisplayObject*>(&rect)));
+    handles.push_back(
+        table.HandleOf(bw::ScriptObjectType::kSurface, static_cast<bw::Surface*>(&image)));
+    bw::Sprite gone;
+    handles.push_back(table.HandleOf(bw::ScriptObjectType::kDisplayObject,
+                                     static_cast<bw::DisplayObject*>(&gone)));
+  }
+};
 
 }  // namespace
 
@@ -80,13 +109,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (bw::StartScriptHost(app, host) != 0) std::abort();
 
   bw::File live;
-  uint32_t handles[3];
+  std::vector<uint32_t> handles(3);
   handles[0] = host->Handles().HandleOf(bw::ScriptObjectType::kFile, &live);
   {
     bw::File gone;
     handles[1] = host->Handles().HandleOf(bw::ScriptObjectType::kFile, &gone);
   }
   handles[2] = handles[0] ^ 0x00100000;  // another generation
+  DisplayObjects displayObjects;
+  displayObjects.AddHandles(host->Handles(), handles);
 
   std::string code, words;
   for (size_t c = 0; c + kCallBytes <= size; c += kCallBytes) {

@@ -5,7 +5,7 @@
 namespace bw {
 
 std::span<const NativeFamily> AllNativeFamilies() {
-  static const std::array families = {SystemNativeFamily()};
+  static const std::array families = {SystemNativeFamily(), DisplayObjectNativeFamily()};
   return families;
 }
 

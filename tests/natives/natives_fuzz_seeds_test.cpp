@@ -23,6 +23,9 @@ TEST(NativesFuzzSeeds, MatchTheCommittedCorpus) {
       Calls({{0, 13, 4, 0, 0, 0, 0, 0}, {0, 16, 9, 5, 6, 0, 0, 0}, {0, 18, 7, 9, 3, 0, 0, 0}});
   // Past-the-end addresses and handles where texts belong.
   seeds["bad_words"] = Calls({{0, 3, 10, 11, 12, 13, 10, 10}, {0, 21, 5, 6, 4, 4, 10, 7}});
+  // Display objects: place a sprite, draw a rectangle into the image, a path on a gone sprite.
+  seeds["display_objects"] =
+      Calls({{1, 0, 14, 2, 3, 0, 0, 0}, {1, 6, 16, 15, 0, 0, 0, 0}, {1, 7, 17, 3, 8, 0, 0, 4}});
   test::CheckOrWriteFuzzSeeds("natives", seeds);
 }
 
