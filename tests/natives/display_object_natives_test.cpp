@@ -104,6 +104,16 @@ TEST_F(DisplayObjectNatives, ObjectsMoveTagTestAndDraw) {
   EXPECT_TRUE(rect.IsChanged()) << "drawing keeps the changed flag";
   EXPECT_EQ(Call(445, {0, rectHandle}), -1);
   EXPECT_EQ(Call(445, {canvasHandle, 0}), -2);
+
+  // Far-off positions stop at the edge of 32 bits instead of wrapping round.
+  for (uint32_t object : {spriteHandle, rectHandle}) {
+    EXPECT_EQ(Call(439, {object, 0x7FFFFFF0, Word(INT32_MIN)}), 1);
+    EXPECT_EQ(Call(441, {object, 0x100, Word(-1)}), 1);
+    EXPECT_EQ(Call(444, {object, out, out + 4, out + 8, out + 12}), 1);
+    EXPECT_EQ(GuestWord(rig.Memory(), out), Word(INT32_MAX));
+    EXPECT_EQ(GuestWord(rig.Memory(), out + 4), Word(INT32_MIN));
+    EXPECT_EQ(GuestWord(rig.Memory(), out + 8), Word(INT32_MAX));
+  }
 }
 
 // The sprite natives answer their row's value for a colour rectangle and the rectangle's for a

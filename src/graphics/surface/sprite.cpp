@@ -76,10 +76,10 @@ int32_t Sprite::GetHeight() const { return placed_.Height(); }
 
 void Sprite::UpdatePlaced() {
   if (rotatedWidth_) {
-    placed_ = {x_ + rotatedX_, y_ + rotatedY_, x_ + rotatedX_ + rotatedWidth_,
-               y_ + rotatedY_ + rotatedHeight_};
+    const int32_t left = ClampedSum(x_, rotatedX_), top = ClampedSum(y_, rotatedY_);
+    placed_ = {left, top, ClampedSum(left, rotatedWidth_), ClampedSum(top, rotatedHeight_)};
   } else {
-    placed_ = {x_, y_, x_ + ShownWidth(), y_ + ShownHeight()};
+    placed_ = {x_, y_, ClampedSum(x_, ShownWidth()), ClampedSum(y_, ShownHeight())};
   }
   SetChanged(true);
 }
@@ -158,9 +158,9 @@ int Sprite::SetSourceRect(const Rect* rect) {
 
 int Sprite::ScrollSource(int32_t x, int32_t y) {
   if (!source_) return kSpriteNoSurface;
-  const int32_t dx = x - scrollX_, dy = y - scrollY_;
-  sourceRect_ = {sourceRect_.left + dx, sourceRect_.top + dy, sourceRect_.right + dx,
-                 sourceRect_.bottom + dy};
+  const int64_t dx = int64_t{x} - scrollX_, dy = int64_t{y} - scrollY_;
+  sourceRect_ = {ClampedSum(sourceRect_.left, dx), ClampedSum(sourceRect_.top, dy),
+                 ClampedSum(sourceRect_.right, dx), ClampedSum(sourceRect_.bottom, dy)};
   scrollX_ = x;
   scrollY_ = y;
   const int result = Rerender();
@@ -193,7 +193,7 @@ bool Sprite::SetPos(int32_t x, int32_t y) {
 
 bool Sprite::MoveBy(int32_t dx, int32_t dy) {
   if (dx == 0 && dy == 0) return false;
-  return SetPos(x_ + dx, y_ + dy);
+  return SetPos(ClampedSum(x_, dx), ClampedSum(y_, dy));
 }
 
 int Sprite::RenderZoom() {
