@@ -84,8 +84,8 @@ bool PathTask::IsBoundTo(const void* object) const {
          object == static_cast<const RenderItem*>(item_);
 }
 
-void PathTask::DropTarget() {
-  ClearTarget();
+void PathTask::Unbind(const void* object) {
+  if (IsBoundTo(object)) ClearTarget();
 }
 
 void PathTask::ClearTarget() {

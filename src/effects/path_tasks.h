@@ -54,8 +54,8 @@ class PathTask : public TimedTask {
 
   // True when object is the target (compared as the display object or render item it is).
   bool IsBoundTo(const void* object) const;
-  // Forgets the target without touching it (it is being destroyed); the next update finishes.
-  void DropTarget();
+  // Lets go of a dying target without touching it; an update without a target finishes.
+  void Unbind(const void* object);
 
   bool IsRunning() const { return running_; }
   size_t PointCount() const { return first_.size(); }

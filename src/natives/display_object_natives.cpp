@@ -160,7 +160,8 @@ struct PathPoints {
   }
 };
 
-// The task's name for the script; it reads as gone once the service deletes the task.
+// The task's name for the script; it reads as gone once the service deletes the task. Like
+// the casts above, this family's own until a shared one serves every family.
 int32_t TaskHandle(NativeArgs& a, TimedTask* task) {
   return static_cast<int32_t>(a.Host().Handles().HandleOf(ScriptObjectType::kTimedTask, task));
 }

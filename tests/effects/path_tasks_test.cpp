@@ -225,8 +225,8 @@ TEST_F(PathTasks, SplinePositionsMatchAReferenceSolver) {
   }
 }
 
-// Kind ids tell the target; Stop puts it at the end; a dropped target is never touched again.
-TEST_F(PathTasks, KindIdsStopAndADroppedTarget) {
+// Kind ids tell the target; Stop puts it at the end; an unbound target is never touched again.
+TEST_F(PathTasks, KindIdsStopAndAnUnboundTarget) {
   ImageSurface area;
   ASSERT_EQ(area.Create(64, 64, 32, kImagePlain), kSurfaceDone);
   CompositionLayer layer;
@@ -253,7 +253,9 @@ TEST_F(PathTasks, KindIdsStopAndADroppedTarget) {
   ASSERT_EQ(rotate->StartOnSprite(&timers, &sprite), kPathTaskDone);
   EXPECT_EQ(rotate->GetKindId(), kTaskKindSpriteRotateZoomPath);
   sprite.SetPos(7, 7);
-  rotate->DropTarget();
+  rotate->Unbind(&layer);
+  EXPECT_TRUE(rotate->IsBoundTo(static_cast<DisplayObject*>(&sprite))) << "not its target";
+  rotate->Unbind(static_cast<DisplayObject*>(&sprite));
   At(1050);
   EXPECT_EQ(timers.Count(), 0u) << "a task without its target finishes";
   EXPECT_EQ(sprite.GetX(), 7);
