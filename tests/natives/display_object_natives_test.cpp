@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -251,6 +252,44 @@ TEST_F(DisplayObjectNatives, FromAssembledScripts) {
   rig.host->Interpreter().ResetStack();
   ASSERT_EQ(rig.host->LoadScript("BAD"), 0);
   EXPECT_EQ(rig.host->Interpreter().Run(), kRunFault);
+}
+
+// Every native of the family from one script, with words it can use: each stores its answer and
+// takes effect, and the step ends normally.
+TEST_F(DisplayObjectNatives, EachNativeAnswersFromAScript) {
+  const std::string s = std::to_string(spriteHandle), r = std::to_string(rectHandle),
+                    i = std::to_string(imageHandle);
+  const std::map<uint32_t, std::string> words = {{443, s + ", " + r},
+                                                 {444, s + ", buf, buf+4, buf+8, buf+12"},
+                                                 {445, i + ", " + s},
+                                                 {446, s + ", 100, path, 0, 0, 65535"},
+                                                 {447, s + ", 100, 2, points, 0, 0, 65535"},
+                                                 {448, s + ", 100, path, 0, 0, 65535"},
+                                                 {449, s + ", 100, 2, points, 0, 0, 65535"},
+                                                 {450, s + ", 100, path, 0, 0, 65535"},
+                                                 {458, s + ", 64, scale"},
+                                                 {459, s + ", scale"},
+                                                 {461, s + ", " + i + ", 65535, 0, 0, 0, 0, 0"},
+                                                 {463, r + ", 1, 2, 3, 4"},
+                                                 {464, r + ", 1, 2, 3, 4"},
+                                                 {465, r + ", 1, 2, 3, 4"}};
+  std::string code, data;
+  for (uint32_t n = 439; n <= 465; ++n) {
+    const std::string k = std::to_string(n - 439), args = "args" + k;
+    code += " native native:" + std::to_string(n) + ", " + args + ", results+" +
+            std::to_string(4 * (n - 439)) + "\n";
+    data += args + ": .word " + (words.count(n) ? words.at(n) : s + ", 1, 2, 0, 0") + "\n";
+  }
+  PutScript(rig.app.files, "EACH",
+            code + " ret\n" + data +
+                "path: .string \"(5,6,255)\"\nscale: .string \"1.5\"\n"
+                "points: .word 1, 2, 3, 4, 5, 6\nbuf: .space 16\nresults: .space 108\n");
+  rig.host->Interpreter().ResetStack();
+  ASSERT_EQ(rig.host->LoadScript("EACH"), 0);
+  EXPECT_EQ(rig.host->Interpreter().Run(), kRunEnded);
+  EXPECT_EQ(timers.Count(), 5u) << "each path native started its task";
+  EXPECT_EQ(sprite.GetTag(), 1u);
+  EXPECT_EQ(rect.GetWidth(), 3) << "465 ran last";
 }
 
 }  // namespace
