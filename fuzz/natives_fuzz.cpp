@@ -10,10 +10,14 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "common/global.h"
 #include "graphics/device/display_manager.h"
+#include "graphics/surface/color_rect_object.h"
 #include "graphics/surface/image_surface.h"
+#include "graphics/surface/pixel_library.h"
+#include "graphics/surface/sprite.h"
 #include "host/host_path.h"
 #include "natives/native_families.h"
 #include "platform/app_paths.h"
@@ -44,8 +48,6 @@ class FuzzApp : public bw::ScriptApplication {
   std::span<const bw::NativeFamily> NativeFamilies() override { return bw::AllNativeFamilies(); }
 };
 
-constexpr size_t kPaletteHandles = 6;
-
 // The render natives' world: a display manager and the effects' timer service, with a live
 // image, a destroyed one and a live render item in the palette.
 struct RenderWorld {
@@ -54,23 +56,26 @@ struct RenderWorld {
   bw::ScopedGlobal<bw::TimerService> publishTimers{&timers};
   bw::ScopedGlobal<bw::DisplayManager> publishDisplay{&display};
 
-  void AddHandles(bw::ScriptHandles& handles, uint32_t out[3]) {
+  void AddHandles(bw::ScriptHandles& handles, std::vector<uint32_t>& out) {
     bw::ImageSurface* image = nullptr;
     bw::D3DRectPrimitive* item = nullptr;
     display.CreateImageSurface(&image, 8, 8, 32, 0);
-    out[0] = handles.HandleOf(bw::ScriptObjectType::kSurface, static_cast<bw::Surface*>(image));
+    out.push_back(
+        handles.HandleOf(bw::ScriptObjectType::kSurface, static_cast<bw::Surface*>(image)));
     display.CreateImageSurface(&image, 4, 4, 32, 0);
-    out[1] = handles.HandleOf(bw::ScriptObjectType::kSurface, static_cast<bw::Surface*>(image));
+    out.push_back(
+        handles.HandleOf(bw::ScriptObjectType::kSurface, static_cast<bw::Surface*>(image)));
     display.DestroyLayer(image);
     display.CreateD3DRectPrimitive(&item, 4, 4, 0xFF000000u, 0, 0);
-    out[2] =
-        handles.HandleOf(bw::ScriptObjectType::kRenderItem, static_cast<bw::RenderItem*>(item));
+    out.push_back(
+        handles.HandleOf(bw::ScriptObjectType::kRenderItem, static_cast<bw::RenderItem*>(item)));
   }
 };
 
 // Palette words: the handles are filled in once the host exists, so they are named here.
-std::string PaletteWord(uint8_t pick, const uint32_t handles[kPaletteHandles]) {
-  switch (pick % (11 + kPaletteHandles)) {
+std::string PaletteWord(uint8_t pick, const std::vector<uint32_t>& handles) {
+  const size_t kinds = 11 + handles.size();
+  switch (pick % kinds) {
     case 0:
       return "0";
     case 1:
@@ -93,10 +98,8 @@ std::string PaletteWord(uint8_t pick, const uint32_t handles[kPaletteHandles]) {
       return "buf+252";
     case 10:
       return "0x3FFFFFF0";
-    case 11:
-      return std::to_string(handles[0]);
     default:
-      return std::to_string(handles[pick % (11 + kPaletteHandles) - 11]);
+      return std::to_string(handles[pick % kinds - 11]);
   }
 }
 
@@ -142,6 +145,32 @@ class FileNativesFolder {
   bw::FileSystemManager manager_;
 };
 
+// The display-object natives' objects: a sprite with a picture, a colour rectangle, the picture
+// as an image, a sprite already destroyed, and the timer service their paths start on.
+struct DisplayObjects {
+  bw::ImageSurface image;
+  bw::Sprite sprite;
+  bw::ColorRectObject rect;
+  bw::TimerService timers;
+  bw::ScopedGlobal<bw::TimerService> published{&timers};
+
+  void AddHandles(bw::ScriptHandles& table, std::vector<uint32_t>& handles) {
+    static const bool library = bw::SetPixelLibrary(&bw::BuiltInPixelLibrary());
+    if (!library || image.Create(16, 12, 32, 0) != 0 || sprite.SetImage(&image, nullptr, 0, 0) != 0)
+      std::abort();
+    rect.Create(8, 8, 0x80FF0000, 2, 2);
+    handles.push_back(table.HandleOf(bw::ScriptObjectType::kDisplayObject,
+                                     static_cast<bw::DisplayObject*>(&sprite)));
+    handles.push_back(table.HandleOf(bw::ScriptObjectType::kDisplayObject,
+                                     static_cast<bw::DisplayObject*>(&rect)));
+    handles.push_back(
+        table.HandleOf(bw::ScriptObjectType::kSurface, static_cast<bw::Surface*>(&image)));
+    bw::Sprite gone;
+    handles.push_back(table.HandleOf(bw::ScriptObjectType::kDisplayObject,
+                                     static_cast<bw::DisplayObject*>(&gone)));
+  }
+};
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -157,14 +186,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   RenderWorld render;
   bw::File live;
-  uint32_t handles[kPaletteHandles];
-  render.AddHandles(host->Handles(), handles + 3);
+  std::vector<uint32_t> handles(3);
+  render.AddHandles(host->Handles(), handles);
   handles[0] = host->Handles().HandleOf(bw::ScriptObjectType::kFile, &live);
   {
     bw::File gone;
     handles[1] = host->Handles().HandleOf(bw::ScriptObjectType::kFile, &gone);
   }
   handles[2] = handles[0] ^ 0x00100000;  // another generation
+  DisplayObjects displayObjects;
+  displayObjects.AddHandles(host->Handles(), handles);
 
   std::string code, words;
   for (size_t c = 0; c + kCallBytes <= size; c += kCallBytes) {

@@ -34,9 +34,22 @@ bool LowSpecMode() {
   return query != nullptr && query();
 }
 
-DisplayEffect::~DisplayEffect() {
-  if (priorityState != kPriorityHeld) return;
+void LowerFramePriority(uint8_t& state) {
+  if (state != kPriorityArmed) return;
+  EffectHook hook = startHook;
+  if (hook == nullptr) return;
+  hook();
+  state = kPriorityHeld;
+}
+
+void RestoreFramePriority(uint8_t& state) {
+  if (state != kPriorityHeld) return;
+  state = kPriorityArmed;
   if (EffectHook hook = endHook) hook();
+}
+
+DisplayEffect::~DisplayEffect() {
+  RestoreFramePriority(priorityState);
 }
 
 uint32_t DisplayEffect::Resume(uint32_t nowMs) {
@@ -59,11 +72,7 @@ int DisplayEffect::Query(ArgWords) {
 }
 
 void DisplayEffect::NotifyStart() {
-  if (priorityState != kPriorityArmed) return;
-  EffectHook hook = startHook;
-  if (hook == nullptr) return;
-  hook();
-  priorityState = kPriorityHeld;
+  LowerFramePriority(priorityState);
 }
 
 void DisplayEffect::DisarmIfLowSpec() {

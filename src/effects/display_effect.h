@@ -32,6 +32,10 @@ void SetLowSpecQuery(LowSpecQuery query);
 EffectHook EffectStartHook();
 EffectHook EffectEndHook();
 bool LowSpecMode();
+// The priority switch of a running task: an armed state lowers the priority through the start
+// hook (when there is one) and becomes held; a held state restores it through the end hook.
+void LowerFramePriority(uint8_t& state);
+void RestoreFramePriority(uint8_t& state);
 
 class DisplayEffect : public TimedTask {
  public:

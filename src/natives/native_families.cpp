@@ -7,7 +7,8 @@
 namespace bw {
 
 std::span<const NativeFamily> AllNativeFamilies() {
-  static const std::array families = {SystemNativeFamily(), RenderNativeFamily()};
+  static const std::array families = {SystemNativeFamily(), RenderNativeFamily(),
+                                      DisplayObjectNativeFamily()};
   return families;
 }
 

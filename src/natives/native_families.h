@@ -9,6 +9,7 @@
 namespace bw {
 
 const NativeFamily& SystemNativeFamily();
+const NativeFamily& DisplayObjectNativeFamily();
 
 // Every family, in no particular order (each number belongs to one family).
 std::span<const NativeFamily> AllNativeFamilies();

@@ -18,6 +18,13 @@ struct Rect {
   friend bool operator==(const Rect&, const Rect&) = default;
 };
 
+// A sum of coordinates kept in 32 bits: past either end it stops at the end, so that a script's
+// far-off position never wraps round.
+constexpr int32_t ClampedSum(int64_t a, int64_t b) {
+  const int64_t sum = a + b;
+  return sum > INT32_MAX ? INT32_MAX : sum < INT32_MIN ? INT32_MIN : int32_t(sum);
+}
+
 // A target size of the stretched operations.
 struct Size {
   int32_t width = 0;

@@ -38,6 +38,9 @@ TEST(NativesFuzzSeeds, MatchTheCommittedCorpus) {
                            {1, 90, 16, 14, 5, 4, 10, 7},
                            {1, 20, 15, 14, 11, 16, 0, 0},
                            {1, 76, 16, 9, 9, 9, 9, 0}});
+  // Display objects: place a sprite, draw a rectangle into the image, a path on a gone sprite.
+  seeds["display_objects"] =
+      Calls({{2, 0, 14, 2, 3, 0, 0, 0}, {2, 6, 16, 15, 0, 0, 0, 0}, {2, 7, 17, 3, 8, 0, 0, 4}});
   test::CheckOrWriteFuzzSeeds("natives", seeds);
 }
 

@@ -23,7 +23,7 @@ void ColorRectObject::Reset() {
 }
 
 void ColorRectObject::UpdatePlaced() {
-  placed_ = {x_, y_, x_ + ShownWidth(), y_ + ShownHeight()};
+  placed_ = {x_, y_, ClampedSum(x_, ShownWidth()), ClampedSum(y_, ShownHeight())};
   SetChanged(true);
 }
 
@@ -93,7 +93,7 @@ bool ColorRectObject::SetPos(int32_t x, int32_t y) {
 
 bool ColorRectObject::MoveBy(int32_t dx, int32_t dy) {
   if (dx == 0 && dy == 0) return false;
-  return SetPos(x_ + dx, y_ + dy);
+  return SetPos(ClampedSum(x_, dx), ClampedSum(y_, dy));
 }
 
 int ColorRectObject::SetZoom(int32_t width, int32_t height) {

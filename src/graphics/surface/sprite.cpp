@@ -1,6 +1,7 @@
 #include "graphics/surface/sprite.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "graphics/surface/dirty_rect_list.h"
 #include "graphics/surface/image_surface_ops.h"
@@ -75,10 +76,10 @@ int32_t Sprite::GetHeight() const { return placed_.Height(); }
 
 void Sprite::UpdatePlaced() {
   if (rotatedWidth_) {
-    placed_ = {x_ + rotatedX_, y_ + rotatedY_, x_ + rotatedX_ + rotatedWidth_,
-               y_ + rotatedY_ + rotatedHeight_};
+    const int32_t left = ClampedSum(x_, rotatedX_), top = ClampedSum(y_, rotatedY_);
+    placed_ = {left, top, ClampedSum(left, rotatedWidth_), ClampedSum(top, rotatedHeight_)};
   } else {
-    placed_ = {x_, y_, x_ + ShownWidth(), y_ + ShownHeight()};
+    placed_ = {x_, y_, ClampedSum(x_, ShownWidth()), ClampedSum(y_, ShownHeight())};
   }
   SetChanged(true);
 }
@@ -157,9 +158,9 @@ int Sprite::SetSourceRect(const Rect* rect) {
 
 int Sprite::ScrollSource(int32_t x, int32_t y) {
   if (!source_) return kSpriteNoSurface;
-  const int32_t dx = x - scrollX_, dy = y - scrollY_;
-  sourceRect_ = {sourceRect_.left + dx, sourceRect_.top + dy, sourceRect_.right + dx,
-                 sourceRect_.bottom + dy};
+  const int64_t dx = int64_t{x} - scrollX_, dy = int64_t{y} - scrollY_;
+  sourceRect_ = {ClampedSum(sourceRect_.left, dx), ClampedSum(sourceRect_.top, dy),
+                 ClampedSum(sourceRect_.right, dx), ClampedSum(sourceRect_.bottom, dy)};
   scrollX_ = x;
   scrollY_ = y;
   const int result = Rerender();
@@ -192,7 +193,7 @@ bool Sprite::SetPos(int32_t x, int32_t y) {
 
 bool Sprite::MoveBy(int32_t dx, int32_t dy) {
   if (dx == 0 && dy == 0) return false;
-  return SetPos(x_ + dx, y_ + dy);
+  return SetPos(ClampedSum(x_, dx), ClampedSum(y_, dy));
 }
 
 int Sprite::RenderZoom() {
@@ -323,8 +324,25 @@ int Sprite::CreateRotationWorkSurface(double scale) {
                             sourceRect_.Height(), anchorX_, anchorY_, box)) {
     return kSpriteRenderFailed;
   }
+  // The box and its margin must still fit 32 bits.
+  if (boxWidth == INT32_MAX || boxHeight == INT32_MAX) return kSpriteRenderFailed;
   if (borrowed_) work_.reset(), borrowed_ = false;
   return EnsureWork(work_, boxWidth + 1, boxHeight + 1, 32) ? kSpriteDone : kSpriteNoSurface;
+}
+
+int Sprite::CreateWorkSurface(int32_t width, int32_t height) {
+  if (!source_) return kSpriteNoSurface;
+  if (borrowed_) work_.reset(), borrowed_ = false;
+  return EnsureWork(work_, width, height, source_->GetBitsPerPixel()) ? kSpriteDone
+                                                                      : kSpriteNoSurface;
+}
+
+void Sprite::ReleaseWorkSurface() {
+  const bool transformed = rotatedWidth_ || zoomWidth_;
+  borrowed_ = false;
+  DropTransforms();
+  work_.reset();
+  if (transformed) UpdatePlaced();
 }
 
 bool Sprite::SetAnchor(int mode, int32_t x, int32_t y) {

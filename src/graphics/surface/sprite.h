@@ -58,6 +58,10 @@ class Sprite : public DisplayObject, private SurfaceUser {
   // fill: the colour of the work surface around the turned picture.
   int SetRotation(int angle, double scale, uint32_t fill = 0);
   int CreateRotationWorkSurface(double scale);
+  // Makes the work surface for a zoom to width x height ahead of time.
+  int CreateWorkSurface(int32_t width, int32_t height);
+  // Drops the zoom or rotation with the work surface that holds it.
+  void ReleaseWorkSurface();
   bool SetAnchor(int mode, int32_t x, int32_t y);
   int SetMirrorMode(int mode);
   void CopyFrom(const Sprite& other);
@@ -68,6 +72,8 @@ class Sprite : public DisplayObject, private SurfaceUser {
   ImageSurface* GetSource() const { return source_; }
   const ImageSurface* GetWorkSurface() const { return work_.get(); }
   const Rect& GetSourceRect() const { return sourceRect_; }
+  int32_t GetScrollX() const { return scrollX_; }
+  int32_t GetScrollY() const { return scrollY_; }
   int GetAngle() const { return angle_; }
   double GetScale() const { return scale_; }
   int GetMirrorMode() const { return mirror_; }

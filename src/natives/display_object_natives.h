@@ -1,0 +1,12 @@
+// The display-object natives: single sprites and colour rectangles (place, tag, hit and overlap
+// tests, drawing into an image, zoom, rotation, mirror, anchor, source, colour and size), and
+// the move, size and rotate-and-zoom paths that a script starts on a sprite.
+#pragma once
+
+#include "script/native_args.h"
+
+namespace bw {
+
+const NativeFamily& DisplayObjectNativeFamily();
+
+}  // namespace bw

@@ -1,0 +1,317 @@
+// The path tasks on a virtual clock from 1000: the point text, straight and spline paths,
+// easing, delay, pause, loop, the frame-priority hooks, and the render-item target.
+#include "effects/path_tasks.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <vector>
+
+#include "common/global.h"
+#include "effects/display_effect.h"
+#include "graphics/device/render_item.h"
+#include "graphics/surface/composition_layer.h"
+#include "graphics/surface/pixel_library.h"
+#include "graphics/surface/sprite.h"
+#include "host/clock.h"
+#include "platform/timer_service.h"
+#include "platform/trig_tables.h"
+
+namespace bw {
+namespace {
+
+int lowered = 0;
+int restored = 0;
+
+class PathTasks : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    lowered = restored = 0;
+    SetEffectRunningHooks([] { ++lowered; }, [] { ++restored; });
+    ASSERT_EQ(picture.Create(40, 30, 32, kImagePlain), kSurfaceDone);
+    ASSERT_EQ(sprite.SetImage(&picture, nullptr, 0, 0), kSpriteDone);
+  }
+  void TearDown() override { SetEffectRunningHooks(nullptr, nullptr); }
+
+  // A straight move task (armed priority) started on the sprite with the given text.
+  MovePathTask* Move(const char* text, uint32_t segment, double easing = 0.0, bool loop = false,
+                     bool spline = false) {
+    auto task = std::make_unique<MovePathTask>(segment, 0, false, easing, kPathMoveTarget, spline,
+                                               loop, kPriorityArmed);
+    EXPECT_EQ(task->SetPathText(text), kPathTaskDone) << text;
+    EXPECT_EQ(task->StartOnSprite(&timers, &sprite), kPathTaskDone) << text;
+    return task.release();
+  }
+  void At(uint32_t ms) {
+    clock.SetMilliseconds(ms);
+    timers.RunDue(0);
+  }
+
+  host::VirtualClock clock{1000};
+  ScopedGlobal<host::ClockSource> publishedClock{&clock};
+  TrigTables trig;
+  ScopedGlobal<TrigTables> publishedTrig{&trig};
+  ScopedPixelLibrary library{&BuiltInPixelLibrary()};
+  ImageSurface picture;
+  Sprite sprite;
+  TimerService timers;
+};
+
+TEST_F(PathTasks, PointTextCountsParenthesesAndZeroFillsMissingNumbers) {
+  MovePathTask straight(100, 0, false, 0.0, kPathMoveTarget, false, false, 1);
+  EXPECT_EQ(straight.SetPathText(nullptr), kPathTaskMissing);
+  EXPECT_EQ(straight.SetPathText(""), kPathTaskRefused);
+  EXPECT_EQ(straight.SetPathText("10,20,30"), kPathTaskRefused) << "no parenthesis, no point";
+  ASSERT_EQ(straight.SetPathText("(0x10, -5 ,0b11)\t(7,8,0x1FF)"), kPathTaskDone);
+  ASSERT_EQ(straight.PointCount(), 3u);
+  EXPECT_EQ(straight.PointA(1), 16);
+  EXPECT_EQ(straight.PointB(1), -5);
+  EXPECT_EQ(straight.PointOpacity(1), 3);
+  EXPECT_EQ(straight.PointOpacity(2), 0xFF) << "the opacity keeps its low byte";
+  // 0x83 0x28 is one character: its trail byte is no parenthesis.
+  ASSERT_EQ(straight.SetPathText("(1,2,3)\x83\x28"), kPathTaskDone);
+  EXPECT_EQ(straight.PointCount(), 2u);
+  ASSERT_EQ(straight.SetPathText("(5)(6,7,8)"), kPathTaskDone) << "short groups are accepted";
+  EXPECT_EQ(straight.PointB(1), 6) << "numbers are read in order across the groups";
+  EXPECT_EQ(straight.PointA(2), 8);
+  EXPECT_EQ(straight.PointB(2), 0) << "what the text lacks is zero";
+  ASSERT_EQ(straight.SetPathText("(1,x,3)(4,5,6)"), kPathTaskDone);
+  EXPECT_EQ(straight.PointA(2), 0) << "reading stops at the first word that is no number";
+
+  MovePathTask spline(100, 0, false, 0.0, kPathMoveTarget, true, false, 1);
+  EXPECT_EQ(spline.SetPathText("(10,20,255)"), kPathTaskRefused) << "a spline needs two points";
+  EXPECT_EQ(spline.SetPoints(1, std::vector<int32_t>{1, 2, 3}.data()), kPathTaskMissing);
+
+  RotateZoomPathTask turn(100, 0, false, 0.0, true, true, false, 1);
+  ASSERT_EQ(turn.SetPathText("(128,1.5,200)(-64,abc,9)"), kPathTaskDone);
+  EXPECT_EQ(turn.PointA(1), 128);
+  EXPECT_DOUBLE_EQ(turn.PointB(1), 1.5);
+  EXPECT_EQ(turn.PointB(2), 0.0) << "a zoom word that is no number zooms by 0";
+  EXPECT_EQ(turn.PointOpacity(2), 9);
+  ASSERT_EQ(turn.SetPathText("(1,00000000000000000000000000000001.5,7)"), kPathTaskDone);
+  EXPECT_EQ(turn.PointB(1), 0.0) << "a zoom word past 31 characters is not read";
+  EXPECT_EQ(turn.PointOpacity(1), 0);
+}
+
+// One straight point moves the sprite from where it stands; easing bends time over the whole
+// path, so 2.0 at half time is a quarter of the way and -2.0 three quarters.
+TEST_F(PathTasks, StraightSegmentsFollowTheEasedTime) {
+  sprite.SetPos(10, 0);
+  Move("(110,0,255)", 1000);
+  At(1000);
+  At(1500);
+  EXPECT_EQ(sprite.GetX(), 60);
+  At(2000);
+  EXPECT_EQ(sprite.GetX(), 110);
+  EXPECT_EQ(timers.Count(), 0u) << "a finished task is deleted";
+
+  const std::pair<double, int32_t> cases[] = {{2.0, 50}, {-2.0, 150}, {NAN, 100}};
+  uint32_t now = 3000;
+  for (auto [easing, expected] : cases) {
+    sprite.SetPos(0, 0);
+    clock.SetMilliseconds(now);
+    MovePathTask* task = Move("(100,0,255)(200,0,255)", 500, easing);
+    EXPECT_EQ(task->Easing(), std::isnan(easing) ? 0.0 : easing) << "a non-finite easing is 0";
+    At(now);
+    At(now += 500);
+    EXPECT_EQ(sprite.GetX(), expected) << easing;
+    timers.Clear();
+  }
+}
+
+// An ease-out steep enough to reach the end early stays on the last point, opacity too.
+TEST_F(PathTasks, ASteepEaseOutEndsOnTheLastPoint) {
+  sprite.SetAlpha(0);
+  Move("(100,50,100)(300,70,200)", 500, -1000.0);
+  At(1000);
+  At(1500);
+  EXPECT_EQ(sprite.GetX(), 300);
+  EXPECT_EQ(sprite.GetY(), 70);
+  EXPECT_EQ(sprite.GetAlpha(), 200);
+}
+
+TEST_F(PathTasks, AZeroDurationJumpsToTheEndWithoutTheService) {
+  MovePathTask task(0, 0, false, 0.0, kPathMoveTarget, false, false, kPriorityArmed);
+  ASSERT_EQ(task.SetPathText("(5,6,7)(8,9,10)"), kPathTaskDone);
+  EXPECT_EQ(task.StartOnSprite(&timers, &sprite), kPathTaskJumpedToEnd);
+  EXPECT_EQ(timers.Count(), 0u);
+  EXPECT_EQ(sprite.GetX(), 8);
+  EXPECT_EQ(sprite.GetAlpha(), 10);
+  EXPECT_EQ(lowered, 0);
+  EXPECT_FALSE(task.IsRunning());
+}
+
+TEST_F(PathTasks, APauseOf500msContinuesFromTheSamePlace) {
+  MovePathTask* task = Move("(1000,0,255)", 1000);
+  At(1000);
+  At(1250);
+  EXPECT_EQ(sprite.GetX(), 250);
+  ASSERT_TRUE(timers.PauseTask(task->Handle()));
+  At(1750);
+  EXPECT_EQ(sprite.GetX(), 250);
+  ASSERT_TRUE(timers.ResumeTask(task->Handle()));
+  At(1760);
+  EXPECT_EQ(sprite.GetX(), 260) << "the motion resumes 500 ms later";
+  At(2500);
+  EXPECT_EQ(sprite.GetX(), 1000);
+}
+
+// The priority is lowered once by a task that ends, restored when it is deleted; a loop never
+// lowers it. The delay holds the start; a shown-while-running target appears after it.
+TEST_F(PathTasks, DelayLoopAndThePriorityHooks) {
+  auto* delayed = new MovePathTask(100, 300, true, 0.0, kPathMoveTarget, false, false, 2);
+  sprite.SetVisible(false);
+  ASSERT_EQ(delayed->SetPathText("(100,0,255)"), kPathTaskDone);
+  ASSERT_EQ(delayed->StartOnSprite(&timers, &sprite), kPathTaskDone);
+  EXPECT_EQ(lowered, 1) << "a state given as held is only armed";
+  At(1000);
+  At(1200);
+  EXPECT_FALSE(sprite.IsVisible());
+  EXPECT_EQ(sprite.GetX(), 0);
+  At(1300);
+  EXPECT_TRUE(sprite.IsVisible());
+  At(1350);
+  EXPECT_EQ(sprite.GetX(), 50);
+  At(1400);
+  EXPECT_FALSE(sprite.IsVisible()) << "hidden again at the end";
+  EXPECT_EQ(restored, 1);
+
+  sprite.SetPos(0, 0);
+  Move("(100,0,255)", 100, 0.0, true);
+  EXPECT_EQ(lowered, 1) << "a loop never lowers the priority";
+  At(2000);
+  At(2150);
+  EXPECT_EQ(sprite.GetX(), 0) << "the loop starts again from point 0";
+  At(2200);
+  EXPECT_EQ(sprite.GetX(), 50);
+  EXPECT_EQ(timers.Count(), 1u);
+}
+
+// The reference: second derivatives from the full tridiagonal system solved by Gaussian
+// elimination, and the classic cubic between two knots.
+double ReferenceSpline(const std::vector<double>& p, double s) {
+  const size_t n = p.size();
+  std::vector<std::vector<double>> m(n, std::vector<double>(n + 1, 0.0));
+  m[0][0] = m[n - 1][n - 1] = 1;
+  for (size_t i = 1; i + 1 < n; ++i) {
+    m[i][i - 1] = m[i][i + 1] = 1;
+    m[i][i] = 4;
+    m[i][n] = 6 * (p[i + 1] - 2 * p[i] + p[i - 1]);
+  }
+  for (size_t c = 0; c < n; ++c) {
+    for (size_t r = 0; r < n; ++r) {
+      if (r == c || m[r][c] == 0) continue;
+      const double k = m[r][c] / m[c][c];
+      for (size_t j = 0; j <= n; ++j) m[r][j] -= k * m[c][j];
+    }
+  }
+  const size_t i = size_t(s);
+  const double t = s - double(i), z0 = m[i][n] / m[i][i], z1 = m[i + 1][n] / m[i + 1][i + 1];
+  return z0 * std::pow(1 - t, 3) / 6 + z1 * t * t * t / 6 + (p[i] - z0 / 6) * (1 - t) +
+         (p[i + 1] - z1 / 6) * t;
+}
+
+TEST_F(PathTasks, SplinePositionsMatchAReferenceSolver) {
+  sprite.SetPos(0, 0);
+  Move("(100,-40,255)(130,200,255)(-60,90,255)(10,10,255)", 100, 0.0, false, true);
+  const std::vector<double> xs{0, 100, 130, -60, 10}, ys{0, -40, 200, 90, 10};
+  At(1000);
+  for (uint32_t ms = 17; ms < 400; ms += 37) {
+    At(1000 + ms);
+    const double s = ms / 100.0;
+    EXPECT_LT(std::abs(sprite.GetX() - ReferenceSpline(xs, s)), 1.0) << ms;
+    EXPECT_LT(std::abs(sprite.GetY() - ReferenceSpline(ys, s)), 1.0) << ms;
+  }
+}
+
+// Kind ids tell the target; Stop puts it at the end; an unbound target is never touched again.
+TEST_F(PathTasks, KindIdsStopAndAnUnboundTarget) {
+  ImageSurface area;
+  ASSERT_EQ(area.Create(64, 64, 32, kImagePlain), kSurfaceDone);
+  CompositionLayer layer;
+  layer.SetTarget(&area, false);
+  DisplayObjectList upper(&layer);
+  layer.SetSecondList(&upper);
+  upper.Add(&sprite, 0, 0);
+  auto* task = new MovePathTask(100, 0, false, 0.0, kPathMoveTarget, false, false, 1);
+  EXPECT_EQ(task->GetKindId(), kTaskKindMovePath);
+  ASSERT_EQ(task->SetPathText("(40,50,60)"), kPathTaskDone);
+  ASSERT_EQ(task->StartOnSprite(&timers, &sprite), kPathTaskDone);
+  EXPECT_EQ(task->GetKindId(), kTaskKindSpriteMovePath + 1) << "in the upper list";
+  EXPECT_EQ(task->SetPathText("(1,1,1)"), kPathTaskRunning);
+  EXPECT_TRUE(task->IsBoundTo(static_cast<DisplayObject*>(&sprite)));
+  EXPECT_FALSE(task->IsBoundTo(&layer));
+  timers.RemoveByHandle(task->Handle());
+  EXPECT_EQ(sprite.GetX(), 40) << "stopped at the last point";
+  upper.Remove(&sprite);
+
+  layer.SetSecondList(nullptr);
+
+  auto* rotate = new RotateZoomPathTask(100, 0, false, 0.0, true, true, false, 1);
+  ASSERT_EQ(rotate->SetPathText("(0,2.0,255)"), kPathTaskDone);
+  ASSERT_EQ(rotate->StartOnSprite(&timers, &sprite), kPathTaskDone);
+  EXPECT_EQ(rotate->GetKindId(), kTaskKindSpriteRotateZoomPath);
+  sprite.SetPos(7, 7);
+  rotate->Unbind(&layer);
+  EXPECT_TRUE(rotate->IsBoundTo(static_cast<DisplayObject*>(&sprite))) << "not its target";
+  rotate->Unbind(static_cast<DisplayObject*>(&sprite));
+  At(1050);
+  EXPECT_EQ(timers.Count(), 0u) << "a task without its target finishes";
+  EXPECT_EQ(sprite.GetX(), 7);
+  EXPECT_EQ(sprite.GetScale(), 1.0);
+}
+
+TEST_F(PathTasks, SizeAndRotateZoomSteps) {
+  sprite.SetPos(100, 100);
+  auto* grow = new SizePathTask(100, 0, false, 0.0, kPathAnchorCentre, kPathAnchorEnd, false, true,
+                                false, 1);
+  ASSERT_EQ(grow->SetPathText("(80,50,255)"), kPathTaskDone);
+  ASSERT_EQ(grow->StartOnSprite(&timers, &sprite), kPathTaskDone);
+  EXPECT_EQ(grow->GetKindId(), kTaskKindSpriteSizePath);
+  At(1000);
+  At(1050);
+  EXPECT_EQ(sprite.GetWidth(), 60);
+  EXPECT_EQ(sprite.GetX(), 90) << "the centre keeps its place";
+  EXPECT_EQ(sprite.GetY(), 90) << "the bottom edge keeps its place";
+  At(1100);
+  EXPECT_EQ(sprite.GetX(), 80) << "the shifts do not add up";
+  EXPECT_EQ(sprite.GetY(), 80);
+
+  RotateZoomPathTask huge(100, 0, false, 0.0, true, true, false, 1);
+  ASSERT_EQ(huge.SetPathText("(0,90000000000000000000,255)"), kPathTaskDone);
+  EXPECT_EQ(huge.StartOnSprite(&timers, &sprite), kPathTaskRefused) << "a turned box past 32 bits";
+  EXPECT_EQ(timers.Count(), 0u);
+
+  sprite.SetZoom(0, 0);
+  auto* turn = new RotateZoomPathTask(100, 0, false, 0.0, true, false, false, 1);
+  ASSERT_EQ(turn->SetPathText("(128,3.0,0)"), kPathTaskDone);
+  ASSERT_EQ(turn->StartOnSprite(&timers, &sprite), kPathTaskDone);
+  At(2000);
+  At(2050);
+  EXPECT_EQ(sprite.GetAngle(), 64);
+  EXPECT_DOUBLE_EQ(sprite.GetScale(), 2.0);
+  EXPECT_EQ(sprite.GetAlpha(), 255) << "without opacity the alpha stays";
+}
+
+TEST_F(PathTasks, RenderItemsMoveAndFadeByTheirKind) {
+  D3DRectPrimitive rect;
+  ASSERT_EQ(rect.Set(10, 10, 0x40FFFFFF, 0, 0), 0);
+  auto* move = new MovePathTask(100, 0, false, 0.0, kPathMoveTarget, false, false, 1);
+  ASSERT_EQ(move->SetPathText("(100,20,0xC0)"), kPathTaskDone);
+  ASSERT_EQ(move->StartOnItem(&timers, &rect), kPathTaskDone);
+  EXPECT_EQ(move->GetKindId(), kTaskKindMovePath);
+  At(1000);
+  At(1050);
+  EXPECT_EQ(rect.GetX(), 50);
+  EXPECT_EQ(rect.Vertices()[0].diffuse >> 24, 0x80u);
+
+  D3DRenderStatePrimitive state;
+  MovePathTask refused(100, 0, false, 0.0, kPathMoveTarget, false, false, 1);
+  ASSERT_EQ(refused.SetPathText("(1,1,1)"), kPathTaskDone);
+  EXPECT_EQ(refused.StartOnItem(&timers, &state), kPathTaskRefused);
+  EXPECT_EQ(refused.StartOnItem(nullptr, &rect), kPathTaskMissing);
+}
+
+}  // namespace
+}  // namespace bw
