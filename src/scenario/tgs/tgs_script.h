@@ -53,11 +53,11 @@ class TgsScript {
   int Parse(std::span<const uint8_t> file);
   // One slot per label, the name left where it lies in the block: loading a script with many
   // labels allocates once.
-  struct LabelSlot {
-    uint32_t hash = 0;
-    uint32_t name = 0;  // the name's offset in the block; 0 empty
-    uint32_t offset = 0;
-    uint32_t length = 0;
+  struct LabelSlot {  // trivial, so that a new table is cleared as one block
+    uint32_t hash;
+    uint32_t name;  // the name's offset in the block; 0 empty
+    uint32_t offset;
+    uint32_t length;
   };
   // A slot's name, as long as it was at load: scripts may rewrite the block since.
   std::string_view LabelName(const LabelSlot& slot) const;

@@ -75,18 +75,24 @@ TEST(TgsScriptFiles, LabelsCompareCaseBlindOutsideDoubleByteCharacters) {
 .label ャa, 4
 .label ルx, 5
 .label ルX, 6
+.label EightChr, 2
+.label Sixteen_Letters_, 3
+.label NineChars, 4
 )");
   ASSERT_EQ(w.Frame().Start("CASE"), 0);
   const TgsScript& s = *w.Frame().CurrentScript();
   EXPECT_EQ(s.FindLabel("mixed"), 1) << "the first of a name wins across cases";
-  EXPECT_EQ(s.FindLabel("\x83\x41"), 3);
-  EXPECT_EQ(s.FindLabel("\x83\x61"), -1) << "a trail byte is no letter";
-  EXPECT_EQ(s.FindLabel("\x83\x83"
-                        "A"),
-            4);
-  EXPECT_EQ(s.FindLabel("\x83\x8B"
-                        "x"),
-            5);
+  // Octal escapes, so that a letter may follow a byte: \203 is 0x83, \213 is 0x8B.
+  EXPECT_EQ(s.FindLabel("\203\101"), 3);
+  EXPECT_EQ(s.FindLabel("\203\141"), -1) << "a trail byte is no letter";
+  EXPECT_EQ(s.FindLabel("\203\203A"), 4);
+  EXPECT_EQ(s.FindLabel("\203\213x"), 5);
+  // Names of a whole number of words and beyond, as the index reads them a word at a time.
+  EXPECT_EQ(s.FindLabel("EIGHTCHR"), 2);
+  EXPECT_EQ(s.FindLabel("sixteen_letters_"), 3);
+  EXPECT_EQ(s.FindLabel("ninechars"), 4);
+  EXPECT_EQ(s.FindLabel("NineChar"), -1);
+  EXPECT_EQ(s.FindLabel("Sixteen_Letters"), -1);
 }
 
 TEST(TgsScriptFiles, TableLookupAndMissingFiles) {
