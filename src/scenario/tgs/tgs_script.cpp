@@ -113,6 +113,11 @@ int TgsScript::Parse(std::span<const uint8_t> file) {
   uint32_t capacity = 16;
   while (capacity / 4 * 3 < labelCount) capacity <<= 1;
   slots_.assign(capacity, LabelSlot{});
+  // A large table misses the cache at every insert: each label's slot is fetched ahead while the
+  // next few names are read, and the label goes in some entries later.
+  constexpr uint32_t kAhead = 16;
+  LabelSlot pending[kAhead];
+  const uint32_t mask = capacity - 1;
   for (uint32_t i = 0; i < labelCount; ++i) {
     uint8_t e = 0;
     if (!labels.u8(e) || e < 5 || !labels.has(e)) return kTobBadFile;
@@ -122,9 +127,14 @@ int TgsScript::Parse(std::span<const uint8_t> file) {
     if (!ScanName(entry, e - 4u, length, h)) return kTobBadFile;
     const uint32_t offset = Le32(entry + e - 4);
     if (offset >= codeSize_) return kTobBadFile;
-    IndexLabel({h, static_cast<uint32_t>(entry - block_), offset, length});
+    __builtin_prefetch(&slots_[h & mask]);
+    LabelSlot& next = pending[i % kAhead];
+    if (i >= kAhead) IndexLabel(next);
+    next = {h, static_cast<uint32_t>(entry - block_), offset, length};
     labels.skip(e);
   }
+  for (uint32_t i = labelCount > kAhead ? labelCount - kAhead : 0; i < labelCount; ++i)
+    IndexLabel(pending[i % kAhead]);
   return kTobDone;
 }
 
