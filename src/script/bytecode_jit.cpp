@@ -18,6 +18,9 @@ namespace {
 
 // Template words: a byte to emit, or a 32-bit patch.
 constexpr uint16_t kEnd = 0xFFFF;
+constexpr uint16_t kEndIf = 0xF5FF;        // closes a kIfForwarded part
+constexpr uint16_t kIfForwarded = 0xF600;  // + k: the words up to kEndIf are emitted only where
+                                           // kForwarded + k names a word (else they test nothing)
 constexpr uint16_t kColdCode = 0xF700;     // rel32 to this instruction's out-of-line part
 constexpr uint16_t kNextCode = 0xF800;     // + n: rel32 to byte n of the next instruction's code
 constexpr uint16_t kForwarded = 0xF900;    // + k: address of the next instruction's word k when its
@@ -71,9 +74,12 @@ enum Reg : int { eax, ecx, edx, ebx, esp, ebp, esi, edi, r8, r9, r10, r11, r12, 
 
 using Words = std::vector<uint16_t>;
 
+bool IsMarker(uint16_t w) {
+  return w == kEnd || w == kEndIf || (w & 0xFF00) == kIfForwarded;
+}
 size_t ByteSize(const Words& t) {
   size_t n = 0;
-  for (uint16_t w : t) n += w == kEnd ? 0 : w < 0x100 ? 1 : 4;
+  for (uint16_t w : t) n += IsMarker(w) ? 0 : w < 0x100 ? 1 : 4;
   return n;
 }
 
@@ -182,16 +188,21 @@ void ForwardedSecond(Words& t) {
 }
 // A move into neither word goes on in sequence without a branch; into word 2 it goes out of
 // line (ForwardedSecond).
+// Where the next instruction cannot take a word so, its test is left out.
 void ForwardMoved(Words& t) {
+  P(t, kIfForwarded + 1);
   B(t, {0x81, 0xF9});  // cmp ecx, the next instruction's word 1
   P(t, kForwarded + 1);
   B(t, {0x0F, 0x84});
   P(t, kNextCode + 7);
+  P(t, kEndIf);
+  P(t, kIfForwarded + 2);
   B(t, {0x81, 0xF9});  // cmp ecx, the next instruction's word 2
   P(t, kForwarded + 2);
   Words second;
   ForwardedSecond(second);
   SkipOver(t, 0x75, second);
+  P(t, kEndIf);
 }
 
 void Binary(Words& t, std::initializer_list<int> op) {
@@ -659,7 +670,8 @@ bool StartsWithLoads(const Words& t, uint32_t k) {
 // Writes templates into the mapping, patching as it goes.
 class Emitter {
  public:
-  Emitter(uint8_t* out, GuestMemory& memory) : out_(out), memory_(memory) {}
+  explicit Emitter(GuestMemory& memory) : memory_(memory) {}
+  void SetOutput(uint8_t* out) { out_ = out; }
 
   size_t Position() const { return at_; }
   // The variant's exits and the code of each instruction, as offsets from the block's start.
@@ -670,9 +682,44 @@ class Emitter {
   const std::vector<Instruction>* list = nullptr;
   const Templates* templates = nullptr;
 
+  // Whether the next instruction's code starts by loading words 1 to k, so that a move into its
+  // word k may hand the value on in a register. Only the plain variant: the counted one must
+  // spend a unit at the next instruction.
+  bool Forwards(const Instruction* in, uint32_t k, int variant) const {
+    const bool last = in->index + 1 >= list->size();
+    return !last && variant == 0 &&
+           StartsWithLoads(templates->table[(*list)[in->index + 1].opcode].words, k);
+  }
+  // The bytes t takes for in, its kIfForwarded parts counted where they are emitted.
+  size_t Size(const Words& t, const Instruction* in, int variant) const {
+    size_t n = 0;
+    bool skipping = false;
+    for (uint16_t w : t) {
+      if (w == kEnd) break;
+      if (w == kEndIf) {
+        skipping = false;
+      } else if ((w & 0xFF00) == kIfForwarded) {
+        skipping = !Forwards(in, w & 0xFF, variant);
+      } else if (!skipping) {
+        n += w < 0x100 ? 1 : 4;
+      }
+    }
+    return n;
+  }
+
   bool Emit(const Words& t, const Instruction* in, int variant) {
+    bool skipping = false;
     for (uint16_t w : t) {
       if (w == kEnd) return true;
+      if (w == kEndIf) {
+        skipping = false;
+        continue;
+      }
+      if ((w & 0xFF00) == kIfForwarded) {
+        skipping = !Forwards(in, w & 0xFF, variant);
+        continue;
+      }
+      if (skipping) continue;
       if (w < 0x100) {
         out_[at_++] = static_cast<uint8_t>(w);
         continue;
@@ -715,15 +762,9 @@ class Emitter {
           value = Relative(last ? exits[variant][kExitDispatch] : code[variant][in->index + 1] + k);
           break;
         }
-        case kForwarded: {
-          // Only the plain variant: the counted one must spend a unit at the next instruction.
-          const bool last = in->index + 1 >= list->size();
-          const bool loads =
-              !last && variant == 0 &&
-              StartsWithLoads(templates->table[(*list)[in->index + 1].opcode].words, k);
-          value = loads ? in->next + 4 * k : 0;
+        case kForwarded:
+          value = Forwards(in, k, variant) ? in->next + 4 * k : 0;
           break;
-        }
         default:
           return false;
       }
@@ -736,7 +777,7 @@ class Emitter {
  private:
   uint32_t Relative(size_t to) const { return static_cast<uint32_t>(to - (at_ + 4)); }
 
-  uint8_t* out_;
+  uint8_t* out_ = nullptr;
   GuestMemory& memory_;
   size_t at_ = 0;
 };
@@ -765,7 +806,6 @@ int BytecodeJit::Compile(uint32_t instructions, uint32_t byteCount) {
 
   // Pass 1: the instructions and the size of their code.
   std::vector<Instruction> list;
-  size_t perVariant = kTrailerSize;
   for (uint64_t at = instructions; at < end;) {
     uint32_t opcode = 0;
     if (end - at < 4) return kCompileFailed;
@@ -784,14 +824,34 @@ int BytecodeJit::Compile(uint32_t instructions, uint32_t byteCount) {
     }
     list.push_back({static_cast<uint32_t>(at), opcode, static_cast<uint32_t>(next),
                     static_cast<uint32_t>(list.size())});
-    perVariant += tp.size + tp.coldSize;
     at = next;
   }
-  size_t header = t.table[kStubIndex].size;
+  // The layout: the stub, both variants' exits, then per variant the instructions, the trailer
+  // and the out-of-line parts.
+  Emitter em(memory_);
+  em.list = &list;
+  em.templates = &t;
+  size_t offset = t.table[kStubIndex].size;
   for (int v = 0; v < 2; ++v) {
-    for (int e = 0; e < kExitCount; ++e) header += t.exitSize[v][e];
+    for (int e = 0; e < kExitCount; ++e) {
+      em.exits[v][e] = offset;
+      offset += t.exitSize[v][e];
+    }
   }
-  const size_t total = header + 2 * perVariant + list.size() * t.countSize;  // counted variant
+  for (int v = 0; v < 2; ++v) {
+    em.code[v].reserve(list.size());
+    em.cold[v].reserve(list.size());
+    for (const Instruction& in : list) {
+      em.code[v].push_back(offset);
+      offset += em.Size(t.table[in.opcode].words, &in, v) + (v == 1 ? t.countSize : 0);
+    }
+    offset += kTrailerSize;
+    for (const Instruction& in : list) {
+      em.cold[v].push_back(offset);
+      offset += t.table[in.opcode].coldSize;
+    }
+  }
+  const size_t total = offset;
 
   const int64_t first = memory_.Translations().Reserve(static_cast<uint32_t>(list.size()));
   if (first < 0) return kCompileFailed;
@@ -803,30 +863,7 @@ int BytecodeJit::Compile(uint32_t instructions, uint32_t byteCount) {
   if (!code_.Map(total)) return giveBack();
 
   // Pass 2: the layout is known, so every jump is patched as it is emitted.
-  Emitter em(code_.Data(), memory_);
-  em.list = &list;
-  em.templates = &t;
-  size_t offset = header;
-  for (int v = 0; v < 2; ++v) {
-    em.code[v].reserve(list.size());
-    em.cold[v].reserve(list.size());
-    for (const Instruction& in : list) {
-      em.code[v].push_back(offset);
-      offset += t.table[in.opcode].size + (v == 1 ? t.countSize : 0);
-    }
-    offset += kTrailerSize;
-    for (const Instruction& in : list) {
-      em.cold[v].push_back(offset);
-      offset += t.table[in.opcode].coldSize;
-    }
-  }
-  offset = t.table[kStubIndex].size;
-  for (int v = 0; v < 2; ++v) {
-    for (int e = 0; e < kExitCount; ++e) {
-      em.exits[v][e] = offset;
-      offset += t.exitSize[v][e];
-    }
-  }
+  em.SetOutput(code_.Data());
   for (size_t i = 0; i < list.size(); ++i) em.indexOf.emplace(list[i].address, i);
 
   const Instruction none{0, 0, 0, 0};

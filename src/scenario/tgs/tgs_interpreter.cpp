@@ -43,43 +43,62 @@ class Next {
 
 }  // namespace
 
-// Reads one instruction's fields from the current script's code and evaluates its operands.
+// Reads one instruction's fields from the current script's code and evaluates its operands. The
+// cursor is a plain offset beside the code pointer, so that reads stay in registers; every read
+// checks what remains of the code first.
 class TgsInstruction {
  public:
   TgsInstruction(TgsFrameBase& frame, uint32_t position)
       : f_(frame),
         script_(*frame.current_),
-        r_(script_.Code(), script_.CodeSize()),
-        start_(position - 2) {
-    r_.seek(position);
-  }
+        code_(script_.Code()),
+        size_(script_.CodeSize()),
+        at_(position <= size_ ? position : 0),
+        start_(position - 2) {}
 
-  Next Execute();
-  Next Statement();
+  [[gnu::always_inline]] Next Execute();
+  [[gnu::always_inline]] Next Statement();
 
  private:
   std::nullopt_t Malformed() {
     f_.malformed_ = true;
     return std::nullopt;
   }
+  bool Get8(uint8_t& v) {
+    if (at_ >= size_) return false;
+    v = code_[at_++];
+    return true;
+  }
+  template <typename T>
+  bool Get(T& v) {
+    if (size_ - at_ < sizeof(T)) return false;
+    std::memcpy(&v, code_ + at_, sizeof(T));
+    at_ += sizeof(T);
+    return true;
+  }
   Outcome Condition(uint8_t kind, bool& truth);
   Outcome Argument(TgsSlot& slot);
   Outcome Variable(int32_t& value);
   Outcome Expression(int32_t& value);
   // Links (once) and runs L bytes of bytecode at the cursor, with the link area behind it.
-  Outcome Fragment(bool expression, int32_t* value);
+  [[gnu::always_inline]] Outcome Fragment(bool expression, int32_t* value);
+  // Runs linked bytecode at code; the rest of Fragment.
+  [[gnu::always_inline]] Outcome RunFragment(uint32_t code, bool expression, int32_t* value);
+  [[gnu::noinline]] Outcome RunBeside(uint32_t code, bool expression, int32_t* value);
   bool Text(const TgsSlot& slot, std::string& out, bool& given);
   Next Control(uint32_t function, std::span<const TgsSlot> slots, uint32_t end);
 
   TgsFrameBase& f_;
   TgsScript& script_;
-  ByteReader r_;
+  const uint8_t* const code_;
+  const uint64_t size_;
+  uint64_t at_;     // never past size_
   uint32_t start_;  // the offset of "[ " or "[s"
 };
 
 Outcome TgsInstruction::Variable(int32_t& value) {
   uint32_t bank = 0, index = 0, word = 0;
-  if (!r_.u32le(bank) || !r_.u32le(index) || !f_.host_) return Outcome::kMalformed;
+  if (!Get(bank) || !Get(index) || !f_.host_) return Outcome::kMalformed;
   const auto& variables = f_.host_->Variables();
   if (bank >= variables.size() || uint64_t{index} * 4 + 4 > variables[bank].size)
     return Outcome::kMalformed;
@@ -96,59 +115,58 @@ Outcome TgsInstruction::Expression(int32_t& value) {
   return Fragment(true, &value);
 }
 
-Outcome TgsInstruction::Fragment(bool expression, int32_t* value) {
-  // The header is read through a local copy of the cursor, which stays in registers.
-  ByteReader r = r_;
+inline Outcome TgsInstruction::Fragment(bool expression, int32_t* value) {
+  // An expression counts its bytecode and link area in 16 bits, a statement in 32.
   uint32_t length = 0, area = 0;
   if (expression) {
     uint16_t l16 = 0;
-    if (!r.u16le(l16)) return Outcome::kMalformed;
+    if (!Get(l16)) return Outcome::kMalformed;
     length = l16;
-  } else if (!r.u32le(length)) {
+  } else if (!Get(length)) {
     return Outcome::kMalformed;
   }
-  const uint32_t bytecodeAt = static_cast<uint32_t>(r.position());
-  uint8_t linked = 0;
-  if (!r.skip(length) || !r.u8(linked)) return Outcome::kMalformed;
-  const uint32_t linkedAt = bytecodeAt + length;
+  const uint64_t bytecodeAt = at_;
+  if (size_ - at_ <= length) return Outcome::kMalformed;  // the bytecode and its linked byte
+  at_ += length;
+  const uint64_t linkedAt = at_;
+  const uint8_t linked = code_[at_++];
   if (expression) {
     uint16_t m = 0;
-    if (!r.u16le(m) || m < 2) return Outcome::kMalformed;
+    if (!Get(m) || m < 2) return Outcome::kMalformed;
     area = m - 2u;
   } else {
-    if (!r.u32le(area) || area < 4) return Outcome::kMalformed;
+    if (!Get(area) || area < 4) return Outcome::kMalformed;
     area -= 4;
   }
-  auto lists = r.sub(area);
-  r_ = r;
-  if (!lists) return Outcome::kMalformed;
-  GuestMemory& m = f_.memory_;
-  const uint32_t code = script_.CodeStart() + bytecodeAt;
+  if (size_ - at_ < area) return Outcome::kMalformed;
+  const uint64_t listsAt = at_;
+  at_ += area;
+  const uint32_t code = script_.CodeStart() + static_cast<uint32_t>(bytecodeAt);
   if (linked == 0) {
-    if (!TgsLinkBytecode(m, *lists, code, length, expression)) return Outcome::kMalformed;
+    ByteReader lists(code_ + listsAt, area);
+    if (!TgsLinkBytecode(f_.memory_, lists, code, length, expression)) return Outcome::kMalformed;
     uint8_t one = 1;
-    m.Write(script_.CodeStart() + linkedAt, &one, 1);
+    f_.memory_.Write(script_.CodeStart() + static_cast<uint32_t>(linkedAt), &one, 1);
   }
+  return RunFragment(code, expression, value);
+}
+
+inline Outcome TgsInstruction::RunFragment(uint32_t code, bool expression, int32_t* value) {
   if (!f_.host_) return Outcome::kMalformed;
   ScriptRequest& request = f_.host_->Request();
-  // The main script's own request waits for its step (copied only when there is one).
-  std::optional<ScriptRequest> outer;
-  if (request.word != kRequestNone) outer = request;
-  request.word = kRequestNone;
-  const uint32_t result = f_.host_->HostVariableAddress(0);
+  if (__builtin_expect(request.word != kRequestNone, 0)) return RunBeside(code, expression, value);
+  GuestMemory& m = f_.memory_;
+  const uint32_t result = expression ? f_.host_->HostVariableAddress(0) : 0;
   if (expression) m.Write32(result, 0);
-  f_.lastRun_ = f_.runner_.CallAt(code);
-  int nested = 0;
-  if (f_.lastRun_ == kRunFault) {
-    nested = kTgsNestedFault;
-  } else if (f_.lastRun_ == kRunWaiting || request.word != kRequestNone) {
-    nested = TgsRunNested(f_, false, true);
-  }
-  if (outer) request = *outer;
-  if (nested != 0) {
-    f_.runner_.ResetStack();
-    m.TakeFault();
-    return nested == kTgsNestedFault ? Outcome::kMalformed : Outcome::kFailed;
+  const int run = f_.runner_.CallAt(code);
+  if (__builtin_expect(run != kRunEnded || request.word != kRequestNone, 0)) {
+    f_.lastRun_ = run;
+    const int nested = run == kRunFault ? kTgsNestedFault : TgsRunNested(f_, false, true);
+    if (nested != 0) {
+      f_.runner_.ResetStack();
+      m.TakeFault();
+      return nested == kTgsNestedFault ? Outcome::kMalformed : Outcome::kFailed;
+    }
   }
   if (expression) {
     uint32_t word = 0;
@@ -158,13 +176,23 @@ Outcome TgsInstruction::Fragment(bool expression, int32_t* value) {
   return Outcome::kOk;
 }
 
+// The main script's own request waits for this run.
+Outcome TgsInstruction::RunBeside(uint32_t code, bool expression, int32_t* value) {
+  ScriptRequest& request = f_.host_->Request();
+  ScriptRequest outer = request;
+  request.word = kRequestNone;
+  Outcome o = RunFragment(code, expression, value);
+  request = std::move(outer);
+  return o;
+}
+
 Outcome TgsInstruction::Condition(uint8_t kind, bool& truth) {
   int32_t value = 0;
   Outcome o = Outcome::kOk;
   switch (kind) {
     case 0: {
       uint32_t c = 0;
-      if (!r_.u32le(c)) return Outcome::kMalformed;
+      if (!Get(c)) return Outcome::kMalformed;
       value = static_cast<int32_t>(c);
       break;
     }
@@ -186,28 +214,29 @@ Outcome TgsInstruction::Condition(uint8_t kind, bool& truth) {
 
 Outcome TgsInstruction::Argument(TgsSlot& slot) {
   uint8_t a = 0, v = 0;
-  if (!r_.u8(a)) return Outcome::kMalformed;
+  if (!Get8(a)) return Outcome::kMalformed;
   slot = {};
   if (a == 0) return Outcome::kOk;
   uint32_t word = 0;
   if (a == 2) {
-    if (!r_.u32le(word)) return Outcome::kMalformed;
+    if (!Get(word)) return Outcome::kMalformed;
     slot.value = static_cast<int32_t>(word);
     return Outcome::kOk;
   }
   slot.flags = a;
-  if (!r_.u8(v)) return Outcome::kMalformed;
+  if (!Get8(v)) return Outcome::kMalformed;
   switch (v) {
     case 0:
-      if (!r_.u32le(word)) return Outcome::kMalformed;
+      if (!Get(word)) return Outcome::kMalformed;
       slot.value = static_cast<int32_t>(word);
       return Outcome::kOk;
     case 1: {
       uint16_t length = 0;
-      if (!r_.u16le(length)) return Outcome::kMalformed;
-      const uint32_t at = static_cast<uint32_t>(r_.position());
-      auto bytes = r_.bytes(length);
-      if (!bytes || (length && bytes->back() != 0)) return Outcome::kMalformed;
+      if (!Get(length)) return Outcome::kMalformed;
+      const uint64_t at = at_;
+      if (size_ - at_ < length || (length && code_[at_ + length - 1] != 0))
+        return Outcome::kMalformed;
+      at_ += length;
       slot.flags |= kTgsSlotText;
       slot.value = length ? static_cast<int32_t>(script_.CodeStart() + at) : 0;
       return Outcome::kOk;
@@ -300,23 +329,23 @@ Next TgsInstruction::Control(uint32_t function, std::span<const TgsSlot> slots, 
   return next;
 }
 
-Next TgsInstruction::Execute() {
+inline Next TgsInstruction::Execute() {
   uint32_t function = 0, skip = 0;
   uint8_t kind = 0, count = 0;
   bool truth = false;
-  if (!r_.u32le(function) || function > kLastFunction || function >= f_.builtins_.size() ||
-      !r_.u8(kind)) {
+  if (!Get(function) || function > kLastFunction || function >= f_.builtins_.size() ||
+      !Get8(kind)) {
     return Malformed();
   }
   Outcome o = Condition(kind, truth);
   if (o != Outcome::kOk)
     return o == Outcome::kMalformed ? Malformed() : (f_.result_ = -1, std::nullopt);
   if (function == 0) truth = !truth;
-  const uint64_t skipAt = r_.position();
-  if (!r_.u32le(skip) || skip < 5 || skipAt + skip > script_.CodeSize()) return Malformed();
+  const uint64_t skipAt = at_;
+  if (!Get(skip) || skip < 5 || skipAt + skip > size_) return Malformed();
   const uint32_t end = static_cast<uint32_t>(skipAt + skip);
   if (!truth) return end;
-  if (!r_.u8(count)) return Malformed();
+  if (!Get8(count)) return Malformed();
   std::vector<TgsSlot>& row = f_.slotRow_;  // laid on the value stack before anything may reuse it
   if (row.size() < count) row.resize(count);
   std::span<TgsSlot> slots(row.data(), count);
@@ -325,7 +354,7 @@ Next TgsInstruction::Execute() {
     if (o != Outcome::kOk)
       return o == Outcome::kMalformed ? Malformed() : (f_.result_ = -1, std::nullopt);
   }
-  if (r_.position() > end) return Malformed();
+  if (at_ > end) return Malformed();
 
   const uint32_t top = f_.valueTop_;
   if (uint64_t{top} + 2u * count > TgsFrameBase::kValueStackWords) return Malformed();
@@ -337,6 +366,11 @@ Next TgsInstruction::Execute() {
     std::memcpy(stack.data() + 8 * i + 4, &slots[i].value, 4);
   }
   f_.valueTop_ = top + 2u * count;
+  if (function <= kControlJumpLast) {  // a jump: the position is its first slot
+    f_.result_ = 0;
+    f_.valueTop_ = top;
+    return static_cast<uint32_t>(count ? slots[0].value : 0);
+  }
   if (function < TgsFrameBase::kControlCount) {
     Next next = Control(function, slots, end);
     f_.valueTop_ = top;
@@ -368,11 +402,11 @@ Next TgsInstruction::Execute() {
   return end;
 }
 
-Next TgsInstruction::Statement() {
+inline Next TgsInstruction::Statement() {
   Outcome o = Fragment(false, nullptr);
   if (o == Outcome::kMalformed) return Malformed();
   if (o == Outcome::kFailed) return std::nullopt;
-  return static_cast<uint32_t>(r_.position());
+  return static_cast<uint32_t>(at_);
 }
 
 std::optional<uint32_t> TgsExecuteInstruction(TgsFrameBase& frame, uint32_t position) {

@@ -1,22 +1,59 @@
 #include "scenario/tgs/tgs_script.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "common/byte_reader.h"
+#include "common/sjis.h"
 #include "script/guest_memory.h"
 
 namespace bw {
 
 namespace {
 
-constexpr uint32_t kHashStart = 2166136261u;
-uint32_t HashStep(uint32_t h, uint8_t c) {
-  return (h ^ c) * 16777619u;
+// Names compare with ASCII letters case-blind. The hash is coarser still: it drops bit 0x20 of
+// every byte, so names that compare equal always hash alike, and it takes eight bytes a step.
+constexpr uint64_t kFoldMask = 0xDFDFDFDFDFDFDFDFull;
+constexpr uint64_t kHashMultiplier = 0x9E3779B97F4A7C15ull;
+constexpr uint64_t kOnes = 0x0101010101010101ull;
+uint64_t HashMix(uint64_t h, uint64_t w) {
+  h = (h ^ (w & kFoldMask)) * kHashMultiplier;
+  return h ^ (h >> 29);
 }
-uint32_t HashName(std::string_view s) {
-  uint32_t h = kHashStart;
-  for (char c : s) h = HashStep(h, static_cast<uint8_t>(c));
-  return h;
+uint32_t HashEnd(uint64_t h, size_t length) {
+  h = (h ^ length) * kHashMultiplier;
+  return static_cast<uint32_t>(h ^ (h >> 32));
+}
+uint64_t Le64(const uint8_t* p) {
+  uint64_t v;
+  std::memcpy(&v, p, 8);
+  return v;
+}
+uint32_t HashName(const uint8_t* p, size_t length) {
+  uint64_t h = 0;
+  size_t i = 0;
+  for (; length - i >= 8; i += 8) h = HashMix(h, Le64(p + i));
+  uint64_t tail = 0;
+  for (size_t k = 0; i + k < length; ++k) tail |= uint64_t{p[i + k]} << (8 * k);
+  return HashEnd(HashMix(h, tail), length);
+}
+// The length of the NUL-terminated name at p (NUL within area bytes) and its hash, reading whole
+// words: up to 7 bytes past the area are read, which the caller has. False without a NUL.
+bool ScanName(const uint8_t* p, size_t area, uint32_t& length, uint32_t& hash) {
+  uint64_t h = 0;
+  for (size_t i = 0; i < area; i += 8) {
+    const uint64_t w = Le64(p + i);
+    const uint64_t zero = (w - kOnes) & ~w & (kOnes << 7);
+    if (zero) {
+      const size_t k = static_cast<size_t>(__builtin_ctzll(zero)) / 8;
+      if (i + k >= area) return false;
+      length = static_cast<uint32_t>(i + k);
+      hash = HashEnd(HashMix(h, k ? w & (~uint64_t{0} >> (64 - 8 * k)) : 0), length);
+      return true;
+    }
+    h = HashMix(h, w);
+  }
+  return false;
 }
 
 uint32_t Le32(const uint8_t* p) {
@@ -66,29 +103,38 @@ int TgsScript::Parse(std::span<const uint8_t> file) {
   code_ = block.data() + codeOffset_;
   messages_ = block.data() + labelEnd + 8;
   messageCount_ = n;
-  for (uint32_t i = 0; i < n; ++i) {
-    if (Le32(messages_ + 4 * size_t{i}) >= codeSize_) return kTobBadFile;
-  }
+  // One test of the highest offset, so the walk over them vectorises.
+  uint32_t highest = 0;
+  for (uint32_t i = 0; i < n; ++i) highest = std::max(highest, Le32(messages_ + 4 * size_t{i}));
+  if (n && highest >= codeSize_) return kTobBadFile;
 
   if (labelCount > labels.remaining() / 6) return kTobBadFile;  // an entry takes 6 bytes at least
   // At most three quarters full, so probes stay short.
   uint32_t capacity = 16;
   while (capacity / 4 * 3 < labelCount) capacity <<= 1;
-  slots_.assign(capacity, {});
+  slots_.assign(capacity, LabelSlot{});
+  // A large table misses the cache at every insert: each label's slot is fetched ahead while the
+  // next few names are read, and the label goes in some entries later.
+  constexpr uint32_t kAhead = 16;
+  LabelSlot pending[kAhead];
+  const uint32_t mask = capacity - 1;
   for (uint32_t i = 0; i < labelCount; ++i) {
     uint8_t e = 0;
     if (!labels.u8(e) || e < 5 || !labels.has(e)) return kTobBadFile;
     const uint8_t* entry = block_ + 12 + labels.position();
-    // The name is hashed in the pass that looks for its end.
-    uint32_t h = kHashStart;
-    size_t length = 0;
-    while (length < e - 4u && entry[length] != 0) h = HashStep(h, entry[length++]);
-    if (length == e - 4u) return kTobBadFile;
-    uint32_t offset = Le32(entry + e - 4);
+    // The entry ends by labelEnd, and the message table's two header words follow it.
+    uint32_t length = 0, h = 0;
+    if (!ScanName(entry, e - 4u, length, h)) return kTobBadFile;
+    const uint32_t offset = Le32(entry + e - 4);
     if (offset >= codeSize_) return kTobBadFile;
-    IndexLabel({reinterpret_cast<const char*>(entry), length}, h, offset);
+    __builtin_prefetch(&slots_[h & mask]);
+    LabelSlot& next = pending[i % kAhead];
+    if (i >= kAhead) IndexLabel(next);
+    next = {h, static_cast<uint32_t>(entry - block_), offset, length};
     labels.skip(e);
   }
+  for (uint32_t i = labelCount > kAhead ? labelCount - kAhead : 0; i < labelCount; ++i)
+    IndexLabel(pending[i % kAhead]);
   return kTobDone;
 }
 
@@ -96,17 +142,17 @@ std::string_view TgsScript::LabelName(const LabelSlot& slot) const {
   return {reinterpret_cast<const char*>(block_ + slot.name), slot.length};
 }
 
-void TgsScript::IndexLabel(std::string_view name, uint32_t h, uint32_t offset) {
-  const uint32_t at = static_cast<uint32_t>(reinterpret_cast<const uint8_t*>(name.data()) - block_);
+void TgsScript::IndexLabel(const LabelSlot& label) {
+  const std::string_view name = LabelName(label);
   const uint32_t mask = static_cast<uint32_t>(slots_.size()) - 1;
-  for (uint32_t i = h & mask;; i = (i + 1) & mask) {
+  for (uint32_t i = label.hash & mask;; i = (i + 1) & mask) {
     LabelSlot& slot = slots_[i];
     if (slot.name == 0) {
-      slot = {h, at, offset, static_cast<uint32_t>(name.size())};
+      slot = label;
       ++labelCount_;
       return;
     }
-    if (slot.hash == h && LabelName(slot) == name) return;  // the first one stays
+    if (slot.hash == label.hash && sjis::EqualsNoCase(LabelName(slot), name)) return;  // first wins
   }
 }
 
@@ -114,12 +160,13 @@ int32_t TgsScript::FindLabel(const char* label) const {
   if (!label) return 0;
   if (labelCount_ == 0) return -1;
   const std::string_view name(label);
-  const uint32_t h = HashName(name);
+  const uint32_t h = HashName(reinterpret_cast<const uint8_t*>(label), name.size());
   const uint32_t mask = static_cast<uint32_t>(slots_.size()) - 1;
   for (uint32_t i = h & mask;; i = (i + 1) & mask) {
     const LabelSlot& slot = slots_[i];
     if (slot.name == 0) return -1;
-    if (slot.hash == h && LabelName(slot) == name) return static_cast<int32_t>(slot.offset);
+    if (slot.hash == h && sjis::EqualsNoCase(LabelName(slot), name))
+      return static_cast<int32_t>(slot.offset);
   }
 }
 

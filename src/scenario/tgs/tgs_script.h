@@ -41,7 +41,8 @@ class TgsScript {
   // The code as host bytes (the block never moves while the script lives).
   const uint8_t* Code() const { return code_; }
 
-  // The label's code offset; -1 when absent, 0 for a null label. The first of a name wins.
+  // The label's code offset; -1 when absent, 0 for a null label. Names compare with ASCII
+  // letters case-blind (never a trail byte); the first of a name wins.
   int32_t FindLabel(const char* label) const;
   // Entry i of the message table; -1 when i is not below the count.
   int32_t GetMessageOffset(uint32_t i) const;
@@ -50,19 +51,18 @@ class TgsScript {
  private:
   TgsScript(GuestMemory& memory, std::string name) : memory_(memory), name_(std::move(name)) {}
   int Parse(std::span<const uint8_t> file);
-  // Adds the name (hash h) unless it is there already.
-  void IndexLabel(std::string_view name, uint32_t h, uint32_t offset);
-
   // One slot per label, the name left where it lies in the block: loading a script with many
   // labels allocates once.
-  struct LabelSlot {
-    uint32_t hash = 0;
-    uint32_t name = 0;  // the name's offset in the block; 0 empty
-    uint32_t offset = 0;
-    uint32_t length = 0;
+  struct LabelSlot {  // trivial, so that a new table is cleared as one block
+    uint32_t hash;
+    uint32_t name;  // the name's offset in the block; 0 empty
+    uint32_t offset;
+    uint32_t length;
   };
   // A slot's name, as long as it was at load: scripts may rewrite the block since.
   std::string_view LabelName(const LabelSlot& slot) const;
+  // Adds the label unless its name is there already.
+  void IndexLabel(const LabelSlot& label);
 
   GuestMemory& memory_;
   std::string name_;

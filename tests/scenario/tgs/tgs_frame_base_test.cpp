@@ -27,7 +27,7 @@ here:
     EXPECT_EQ(s.IsVersion1(), magic[4] == '1');
     EXPECT_EQ(s.FindLabel("here"), 2) << "the first of a name wins";
     EXPECT_EQ(s.FindLabel("far"), 1);
-    EXPECT_EQ(s.FindLabel("HERE"), -1) << "labels match case and all";
+    EXPECT_EQ(s.FindLabel("HERE"), 2) << "ASCII letters compare case-blind";
     EXPECT_EQ(s.FindLabel(nullptr), 0);
     ASSERT_EQ(s.MessageCount(), 2u);
     EXPECT_EQ(s.GetMessageOffset(0), 2);
@@ -59,6 +59,40 @@ TEST(TgsScriptFiles, ManyLabelsAndRewrittenNames) {
   ASSERT_TRUE(m.Fill(name + 2, 'x', 1));
   EXPECT_EQ(s.FindLabel("L0"), 0) << "names compare as long as they were at load";
   EXPECT_EQ(s.FindLabel("L0x"), -1);
+}
+
+// Case folding touches single-byte letters only: a trail byte that looks like a letter stays as
+// it is (0x8361 is not 0x8341), and a trail byte in the lead range does not make the next byte
+// a trail.
+TEST(TgsScriptFiles, LabelsCompareCaseBlindOutsideDoubleByteCharacters) {
+  TgsWorld w;
+  w.PutTob("CASE", R"(.tob0
+  "abcdefgh"
+  .end
+.label Mixed, 1
+.label MIXED, 2
+.label ア, 3
+.label ャa, 4
+.label ルx, 5
+.label ルX, 6
+.label EightChr, 2
+.label Sixteen_Letters_, 3
+.label NineChars, 4
+)");
+  ASSERT_EQ(w.Frame().Start("CASE"), 0);
+  const TgsScript& s = *w.Frame().CurrentScript();
+  EXPECT_EQ(s.FindLabel("mixed"), 1) << "the first of a name wins across cases";
+  // Octal escapes, so that a letter may follow a byte: \203 is 0x83, \213 is 0x8B.
+  EXPECT_EQ(s.FindLabel("\203\101"), 3);
+  EXPECT_EQ(s.FindLabel("\203\141"), -1) << "a trail byte is no letter";
+  EXPECT_EQ(s.FindLabel("\203\203A"), 4);
+  EXPECT_EQ(s.FindLabel("\203\213x"), 5);
+  // Names of a whole number of words and beyond, as the index reads them a word at a time.
+  EXPECT_EQ(s.FindLabel("EIGHTCHR"), 2);
+  EXPECT_EQ(s.FindLabel("sixteen_letters_"), 3);
+  EXPECT_EQ(s.FindLabel("ninechars"), 4);
+  EXPECT_EQ(s.FindLabel("NineChar"), -1);
+  EXPECT_EQ(s.FindLabel("Sixteen_Letters"), -1);
 }
 
 TEST(TgsScriptFiles, TableLookupAndMissingFiles) {
