@@ -7,6 +7,7 @@
 #include "common/atomic_file.h"
 #include "common/global.h"
 #include "host/backend.h"
+#include "host/cp932.h"
 #include "platform/com_init.h"
 #include "sound/direct_sound_buffer.h"
 #include "sound/host_buffer_lock.h"
@@ -221,6 +222,12 @@ void DirectSoundDevice::StopAllBuffers() {
 }
 
 void DirectSoundDevice::DeleteAllBuffers() { buffers_.clear(); }
+
+std::string SoundDeviceWarningText() {
+  return host::Cp932Literal(
+      "サウンドカードが正常に接続されていないか\n対応していないため、DirectSoundを利用できません。"
+      "\nサウンドを再生できません。");
+}
 
 int32_t EnumerateSoundDevices() {
   FreeSoundDeviceList();

@@ -128,6 +128,9 @@ class DirectSoundDevice : public DirectSoundDeviceBase {
   std::list<std::unique_ptr<SoundBuffer>> buffers_;  // in creation order
 };
 
+// What the player is told (CP932) when the sound device cannot be used.
+std::string SoundDeviceWarningText();
+
 // The output devices, listed at start-up and for the system report.
 struct SoundDeviceRecord {
   SoundDeviceGuid guid;

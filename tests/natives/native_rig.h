@@ -31,6 +31,22 @@ class NativeRigApp : public ScriptApplication {
   void SetAppOption(uint32_t, uint32_t) override {}
   uint32_t GetAppOption(uint32_t) override { return 0; }
   std::span<const NativeFamily> NativeFamilies() override { return AllNativeFamilies(); }
+
+  // Sound natives: the device's answer, the warn-once byte and the warnings shown.
+  int32_t soundDeviceAnswer = 0;
+  uint8_t soundWarnOnce = 1;
+  int soundWarningsShown = 0;
+  bool loadWholeSetting = false;
+  uint8_t duckSetting = 0;
+  int32_t StartSoundDevice(bool, uint8_t, uint32_t, uint16_t) override { return soundDeviceAnswer; }
+  uint8_t SoundWarnOnce() override { return soundWarnOnce; }
+  void SetSoundWarnOnce(uint8_t value) override { soundWarnOnce = value; }
+  bool ShowSoundWarning(const std::string&, uint8_t* checkState) override {
+    *checkState = 0;  // the box left unticked must not bring the warning back
+    return ++soundWarningsShown, true;
+  }
+  bool DecoderLoadWholeSetting() override { return loadWholeSetting; }
+  uint8_t BgmDuckSetting() override { return duckSetting; }
 };
 
 class NativeRig {

@@ -377,6 +377,15 @@ class GameApp : public EngineApp, public ScriptApplication {
   bool deferredClose_ = false;
   Lock movieLock_;
   std::unique_ptr<MovieObject> movie_;  // guarded by movieLock_
+
+  // Sound natives (ScriptApplication).
+ public:
+  int32_t StartSoundDevice(bool useGiven, uint8_t channels, uint32_t rateCode,
+                           uint16_t bitsPerSample) override;
+  uint8_t SoundWarnOnce() override { return config_.pacing.soundWarning; }
+  void SetSoundWarnOnce(uint8_t value) override { config_.pacing.soundWarning = value; }
+  bool ShowSoundWarning(const std::string& cp932Text, uint8_t* checkState) override;
+  uint8_t BgmDuckSetting() override { return user_.duckPercent; }
 };
 
 using TheGameApp = Global<GameApp>;
