@@ -2,10 +2,13 @@
 
 #include <array>
 
+#include "natives/sound_natives.h"
+
 namespace bw {
 
 std::span<const NativeFamily> AllNativeFamilies() {
-  static const std::array families = {SystemNativeFamily()};
+  static const std::array families = {SystemNativeFamily(), SoundBufferNativeFamily(),
+                                      SoundChannelNativeFamily()};
   return families;
 }
 
