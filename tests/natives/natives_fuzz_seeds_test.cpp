@@ -23,6 +23,22 @@ TEST(NativesFuzzSeeds, MatchTheCommittedCorpus) {
       Calls({{0, 13, 4, 0, 0, 0, 0, 0}, {0, 16, 9, 5, 6, 0, 0, 0}, {0, 18, 7, 9, 3, 0, 0, 0}});
   // Past-the-end addresses and handles where texts belong.
   seeds["bad_words"] = Calls({{0, 3, 10, 11, 12, 13, 10, 10}, {0, 21, 5, 6, 4, 4, 10, 7}});
+  // Sound buffers: made from the text, played, duplicated, faded and measured with the live,
+  // deleted and channel-owned handles.
+  seeds["sound_buffers"] = Calls({{1, 7, 8, 0, 0, 0, 0, 0},
+                                  {1, 12, 11, 0, 0, 0, 0, 0},
+                                  {1, 8, 13, 0, 0, 0, 0, 0},
+                                  {1, 17, 12, 3, 1, 0, 0, 0},
+                                  {1, 34, 11, 3, 2, 0, 0, 0},
+                                  {1, 11, 7, 0, 0, 0, 0, 0}});
+  // Channels and music: a huge count, a load and a looped play, a voice with a huge id count, a
+  // duck and a cross-fade with the 65535 switches.
+  seeds["sound_channels"] = Calls({{2, 16, 6, 0, 0, 0, 0, 0},
+                                   {2, 20, 1, 8, 0, 0, 0, 0},
+                                   {2, 23, 1, 1, 0, 0, 0, 0},
+                                   {2, 31, 0, 8, 6, 0, 0, 0},
+                                   {2, 32, 1, 0, 0, 0, 0, 0},
+                                   {2, 12, 3, 8, 4, 8, 4, 4}});
   test::CheckOrWriteFuzzSeeds("natives", seeds);
 }
 
