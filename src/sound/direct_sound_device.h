@@ -154,6 +154,9 @@ constexpr int32_t kExportOutOfMemory = 4;
 // Size of the RIFF/WAVE header written before the samples.
 constexpr uint32_t kWaveHeaderBytes = 46;
 
+// The RIFF/WAVE header of a file of format whose samples, dataBytes of them, follow it.
+std::vector<uint8_t> WaveHeader(const host::WaveFormat& format, uint32_t dataBytes);
+
 // Decodes soundFile (a name for the decoder manager, by default Global<SllPluginManager>) into a
 // RIFF/WAVE file at outputFile. The old file stays as it was unless the whole file was written.
 int32_t ExportSoundAsWave(const char* soundFile, const std::filesystem::path& outputFile,

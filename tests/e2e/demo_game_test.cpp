@@ -23,8 +23,8 @@ namespace {
 const std::filesystem::path kGame = BRIMWOLD_DEMO_GAME;
 
 const std::vector<std::string> kScriptPackMembers = {
-    "corridor.tob", "func_lib.sob", "main.sob",     "opening.tob",  "qz_app.inf",  "qz_app.sys",
-    "sob_init.dat", "sub.sob",      "tgs_init.dat", "user_var.sob", "voiceinf.dat"};
+    "corridor.tob", "func_lib.sob", "main.sob",     "opening.tob",  "qz_app.inf",   "qz_app.sys",
+    "sob_init.dat", "sub.sob",      "tgs_init.dat", "user_var.sob", "voiceinf.dat", "sound.sob"};
 
 // The demo's variables (USER_VAR.SOB).
 constexpr uint32_t kVarRuns = 0;
