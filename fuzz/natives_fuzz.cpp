@@ -19,14 +19,20 @@
 #include "graphics/surface/pixel_library.h"
 #include "graphics/surface/sprite.h"
 #include "host/host_path.h"
+#include "lib/ogg/ogg_vorbis_writer.h"
 #include "natives/native_families.h"
 #include "platform/app_paths.h"
+#include "platform/memory_stream.h"
 #include "platform/timer_service.h"
 #include "resource/files/file.h"
 #include "resource/packs/file_system_manager.h"
 #include "resource/packs/vfa_decoder.h"
 #include "script/script_host.h"
 #include "script_fuzz_world.h"
+#include "sound/direct_sound_device.h"
+#include "sound/ogg_vorbis_decoder.h"
+#include "sound/sll_plugin_manager.h"
+#include "sound/sound_channel_manager.h"
 
 namespace {
 
@@ -170,6 +176,65 @@ struct DisplayObjects {
                                      static_cast<bw::DisplayObject*>(&gone)));
   }
 };
+// The sound families' world: one Ogg tone from the tools' writer that every game file name
+// resolves to (the palette's text among them), a device nobody pulls, the decoders and the host's
+// channels; its palette handles are a live buffer, a deleted one and one the channels own.
+class SoundFuzzWorld final : public bw::SoundFileSource {
+ public:
+  SoundFuzzWorld(bw::ScriptHost& host, uint32_t handles[3]) : host_(host) {
+    static const std::vector<uint8_t> tone = [] {
+      std::vector<uint8_t> ogg;
+      if (bw::tools::EncodeOggVorbis(bw::tools::MakeSineTone(440, 200, 8000, 1), 1, 8000, &ogg) !=
+          bw::tools::kOggOk)
+        std::abort();
+      return ogg;
+    }();
+    tone_ = &tone;
+    bw::RegisterOggVorbisDecoder(decoders_);
+    device_.SetPrimaryFormat(bw::host::HWND{}, false, false, nullptr, 2, 8000, 16);
+    host.SetSoundChannels(std::make_unique<bw::SoundChannelManager>(&timers_));
+    host.SoundChannels()->SetChannelCount(4);
+    bw::SoundBuffer *live = nullptr, *gone = nullptr;
+    device_.CreateBuffer(&live, "abc", 0);
+    device_.CreateBuffer(&gone, "abc", 0);
+    handles[0] = host.Handles().HandleOf(bw::ScriptObjectType::kSoundBuffer, live);
+    handles[1] = host.Handles().HandleOf(bw::ScriptObjectType::kSoundBuffer, gone);
+    device_.RemoveBuffer(gone);
+    host.SoundChannels()->LoadChannel(0, "abc", 0, false);
+    handles[2] = host.Handles().HandleOf(bw::ScriptObjectType::kSoundBuffer,
+                                         &host.SoundChannels()->GetChannel(0)->staticBuffer);
+  }
+  ~SoundFuzzWorld() override {
+    host_.SetSoundChannels(nullptr);
+    device_.DeleteAllBuffers();
+  }
+  bool ResolvePath(const std::string& name, std::string* fullPath) override {
+    *fullPath = name;
+    return !name.empty();
+  }
+  bw::Stream* OpenStream(const std::string& name) override {
+    if (name.empty()) return nullptr;
+    auto* stream = new bw::MemoryStream;
+    void* block = bw::AllocGlobalMemory(tone_->size());
+    std::copy(tone_->begin(), tone_->end(), static_cast<uint8_t*>(block));
+    stream->Attach(block, static_cast<uint32_t>(tone_->size()));
+    return stream;
+  }
+
+ private:
+  bw::ScriptHost& host_;
+  const std::vector<uint8_t>* tone_ = nullptr;
+  bw::ScopedGlobal<bw::SoundFileSource> files_{this};
+  bw::SllPluginManager decoders_;
+  bw::ScopedGlobal<bw::SllPluginManager> publishedDecoders_{&decoders_};
+  bw::TimerService timers_;  // outlives the buffers, whose fades it holds
+  bw::DirectSoundDevice device_;
+  bw::ScopedGlobal<bw::DirectSoundDevice> publishedDevice_{&device_};
+};
+
+bool IsSoundFamily(const bw::NativeFamily& family) {
+  return std::string(family.name).starts_with("sound");
+}
 
 }  // namespace
 
@@ -196,6 +261,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   handles[2] = handles[0] ^ 0x00100000;  // another generation
   DisplayObjects displayObjects;
   displayObjects.AddHandles(host->Handles(), handles);
+  std::vector<uint32_t> soundHandles(3);
+  SoundFuzzWorld sound(*host, soundHandles.data());
 
   std::string code, words;
   for (size_t c = 0; c + kCallBytes <= size; c += kCallBytes) {
@@ -207,7 +274,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     code += " native native:" + std::to_string(entry.number) + ", " + label + ", host:1\n";
     words += label + ": .word ";
     for (size_t k = 0; k < kCallBytes - 2; ++k) {
-      words += (k ? ", " : "") + PaletteWord(data[c + 2 + k], handles);
+      words += (k ? ", " : "") +
+               PaletteWord(data[c + 2 + k], IsSoundFamily(family) ? soundHandles : handles);
     }
     words += "\n";
   }

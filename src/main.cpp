@@ -13,6 +13,9 @@
 //   BRIMWOLD_HEADLESS_ANSWERS=ID,ID,...       the dialogs that come are ended with these buttons,
 //                                             in order; after them a dialog takes its default
 //                                             button, as message boxes do without a display
+//   BRIMWOLD_HEADLESS_WAVE=FILE               mix the sound as the virtual clock moves and write
+//                                             it to FILE, a 16-bit stereo WAVE file, at the end;
+//                                             status 30 when it cannot be written
 //   BRIMWOLD_SDL_INPUT=STEP,STEP,...          with the SDL backend: clicks and keys played
 //                                             into the window (host/dialog/input_script.h)
 #include <cinttypes>
@@ -29,6 +32,7 @@
 #include <vector>
 
 #include "app/application/game_app.h"
+#include "common/atomic_file.h"
 #include "host/clock.h"
 #include "host/cp932.h"
 #include "host/dialog/imgui_dialog_host.h"
@@ -41,12 +45,14 @@
 #include "host/sdl/sdl_backend.h"
 #include "host/stop_signals.h"
 #include "platform/app_paths.h"
+#include "sound/direct_sound_device.h"
 
 namespace {
 
 constexpr int kExitOk = 0;
 constexpr int kExitStartFailed = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitWaveNotWritten = 30;
 
 struct CommandLine {
   std::string gameFolder;
@@ -176,20 +182,64 @@ bool ReadHeadlessSwitches(HeadlessScript* script) {
          });
 }
 
-// Prints the asked hashes and posts the asked commands as the main window shows its frames.
-void WatchFrames(bw::host::HeadlessBackend& backend, HeadlessScript script) {
-  using namespace bw::host;
-  if (script.hashFrames.empty() && script.commands.empty()) return;
-  backend.SetFrameObserver([&backend, script = std::move(script)](HWND window, const HeadlessSink& sink) {
-    if (window != backend.MainWindow()) return;
-    const uint32_t frame = sink.FramesShown();
-    if (script.hashFrames.contains(frame)) {
-      std::printf("frame %" PRIu32 " hash 0x%016" PRIx64 "\n", frame, sink.FrameHash());
-      std::fflush(stdout);
+// Pulls the mix from the captured output as the virtual clock moves: at each frame, the samples
+// due since the first frame that found the output open. Frames come on the thread that steps the
+// scripts and the sound tasks, so every run pulls the same samples.
+class SoundRecorder {
+ public:
+  void Pull(bw::host::HeadlessBackend& backend) {
+    const uint32_t rate = backend.CapturedRate();
+    if (rate == 0) return;
+    const uint64_t now = backend.Clock().NowNanoseconds();
+    if (rate_ == 0) startNs_ = now;
+    rate_ = rate;
+    constexpr uint64_t kNsPerSecond = 1000000000;
+    const uint64_t elapsed = now - startNs_;
+    const uint64_t due =
+        elapsed / kNsPerSecond * rate + elapsed % kNsPerSecond * rate / kNsPerSecond;
+    if (due > pulled_ && backend.PullSound(due - pulled_)) pulled_ = due;
+  }
+
+  // The sound pulled, as a WAVE file at the rate the output had last; false when the output
+  // never opened or the file cannot be written.
+  bool Write(bw::host::HeadlessBackend& backend, const std::string& path) const {
+    const std::vector<int16_t> samples = backend.CapturedSound();
+    const uint64_t bytes = uint64_t{samples.size()} * 2;
+    if (rate_ == 0 || bytes > UINT32_MAX - bw::kWaveHeaderBytes) return false;
+    std::vector<uint8_t> wave =
+        bw::WaveHeader(bw::host::MakePcmFormat(2, rate_, 16), static_cast<uint32_t>(bytes));
+    wave.reserve(wave.size() + bytes);
+    for (int16_t sample : samples) {
+      wave.push_back(static_cast<uint8_t>(sample));
+      wave.push_back(static_cast<uint8_t>(static_cast<uint16_t>(sample) >> 8));
     }
-    auto [first, last] = script.commands.equal_range(frame);
-    for (auto it = first; it != last; ++it) PostMessage(window, WM_COMMAND, it->second, 0);
-  });
+    return !bw::WriteFileAtomically(path, wave);
+  }
+
+ private:
+  uint32_t rate_ = 0;  // 0 until the output is found open
+  uint64_t startNs_ = 0;
+  uint64_t pulled_ = 0;  // frames
+};
+
+// Prints the asked hashes, posts the asked commands and pulls the sound (with a recorder) as the
+// main window shows its frames.
+void WatchFrames(bw::host::HeadlessBackend& backend, HeadlessScript script,
+                 SoundRecorder* recorder) {
+  using namespace bw::host;
+  if (script.hashFrames.empty() && script.commands.empty() && recorder == nullptr) return;
+  backend.SetFrameObserver(
+      [&backend, script = std::move(script), recorder](HWND window, const HeadlessSink& sink) {
+        if (window != backend.MainWindow()) return;
+        if (recorder) recorder->Pull(backend);
+        const uint32_t frame = sink.FramesShown();
+        if (script.hashFrames.contains(frame)) {
+          std::printf("frame %" PRIu32 " hash 0x%016" PRIx64 "\n", frame, sink.FrameHash());
+          std::fflush(stdout);
+        }
+        auto [first, last] = script.commands.equal_range(frame);
+        for (auto it = first; it != last; ++it) PostMessage(window, WM_COMMAND, it->second, 0);
+      });
 }
 
 // The game folder in the engine's drive form.
@@ -277,8 +327,11 @@ int main(int argc, char** argv) {
 
   const char* headlessSwitch = std::getenv("BRIMWOLD_HEADLESS");
   bool headless = headlessSwitch != nullptr && std::strcmp(headlessSwitch, "1") == 0;
+  const char* wavePath = headless ? std::getenv("BRIMWOLD_HEADLESS_WAVE") : nullptr;
+  SoundRecorder recorder;
   std::unique_ptr<Backend> backend;
   std::unique_ptr<DialogHost> dialogs;
+  HeadlessBackend* headlessRun = nullptr;
   if (headless) {
     auto headlessBackend = std::make_unique<HeadlessBackend>();
     if (const char* framesSwitch = std::getenv("BRIMWOLD_HEADLESS_FRAMES")) {
@@ -299,7 +352,12 @@ int main(int argc, char** argv) {
       scripted->QueueAnswer(std::move(answer));
     }
     dialogs = std::move(scripted);
-    WatchFrames(*headlessBackend, std::move(script));
+    if (wavePath != nullptr && *wavePath == '\0') {
+      std::fprintf(stderr, "brimwold: BRIMWOLD_HEADLESS_WAVE must name a file\n");
+      return kExitUsage;
+    }
+    WatchFrames(*headlessBackend, std::move(script), wavePath ? &recorder : nullptr);
+    headlessRun = headlessBackend.get();
     backend = std::move(headlessBackend);
   } else {
     std::string error;
@@ -357,7 +415,8 @@ int main(int argc, char** argv) {
   }
   bw::GameApp app;
   ScopedSignalTarget signalled(signalTarget, &app);
-  app.SetPlayAloud(!headless);
+  // A recorded headless run plays into the backend's captured output.
+  app.SetPlayAloud(!headless || wavePath != nullptr);
   int started = app.Run(commandLine);
   if (started == bw::kStartupInitInstance && parsed.gameFolder.empty()) {
     std::fprintf(stderr,
@@ -366,5 +425,10 @@ int main(int argc, char** argv) {
                  "  name the game's folder with /L folder (see brimwold --help)\n",
                  programFolder.c_str());
   }
-  return started != 0 ? started : app.ExitStatus();
+  const int status = started != 0 ? started : app.ExitStatus();
+  if (wavePath != nullptr && !recorder.Write(*headlessRun, wavePath)) {
+    std::fprintf(stderr, "brimwold: cannot write the sound to %s\n", wavePath);
+    if (status == 0) return kExitWaveNotWritten;
+  }
+  return status;
 }

@@ -1,5 +1,6 @@
 #include "effects/cell_anim_tasks.h"
 
+#include "common/gone_notice.h"
 #include "effects/cell_image.h"
 #include "graphics/surface/sprite.h"
 #include "platform/subtractive_random.h"
@@ -145,11 +146,24 @@ int FrameAnimTask::SaveBackground(ImageSurface* from) {
   return 0;
 }
 
+AmplitudeCellTask::~AmplitudeCellTask() {
+  if (listening_) RemoveGoneListener(&AmplitudeCellTask::OnGone, this);
+}
+
+void AmplitudeCellTask::OnGone(const void* object, void* self) {
+  auto* task = static_cast<AmplitudeCellTask*>(self);
+  DirectSoundBuffer* bound = task->sound_.load();
+  if (bound && static_cast<const void*>(bound) == object)
+    task->sound_.compare_exchange_strong(bound, nullptr);
+}
+
 int AmplitudeCellTask::Start(TimerService* timers, CellImage* image, DirectSoundBuffer* sound) {
   if (!timers || !image || !sound || image->CellCount() <= 0 || sound->GetDataSize() == 0)
     return kAmplitudeBadArgument;
   image_ = image;
   sound_ = sound;
+  if (!listening_) AddGoneListener(&AmplitudeCellTask::OnGone, this);
+  listening_ = true;
   image->SaveBackground(nullptr);
   if (!sound->IsPlaying(nullptr, nullptr)) return kAmplitudeNotPlaying;
   currentCell_ = -1;
@@ -159,15 +173,16 @@ int AmplitudeCellTask::Start(TimerService* timers, CellImage* image, DirectSound
 }
 
 int32_t AmplitudeCellTask::Update(uint32_t) {
-  if (!image_ || !sound_) return kTaskStepFinished;
+  DirectSoundBuffer* sound = sound_.load();
+  if (!image_) return kTaskStepFinished;
   uint32_t play = 0;
-  if (!sound_->IsPlaying(&play, nullptr)) {
+  if (!sound || !sound->IsPlaying(&play, nullptr)) {
     currentCell_ = 0;
     image_->DrawCell(0, nullptr, nullptr);
     return kTaskStepFinished;
   }
   const auto cell =
-      static_cast<int32_t>(sound_->GetLevel(play, static_cast<uint32_t>(image_->CellCount())));
+      static_cast<int32_t>(sound->GetLevel(play, static_cast<uint32_t>(image_->CellCount())));
   if (cell != currentCell_) {
     currentCell_ = cell;
     image_->DrawCell(cell, nullptr, nullptr);

@@ -2,6 +2,7 @@
 // loudness of a playing sound so that a mouth follows a voice (AmplitudeCellTask).
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -86,21 +87,26 @@ class FrameAnimTask final : public AnimTask {
 
 class AmplitudeCellTask final : public AnimTask {
  public:
+  ~AmplitudeCellTask() override;
   uint32_t GetKindId() const override { return kTaskKindAmplitudeCell; }
   int32_t Update(uint32_t nowMs) override;
   // Leaves cell 0 shown.
   void Stop() override;
 
   // The sound must hold samples and be playing. On success the service owns the task and
-  // updates it once per cell interval.
+  // updates it once per cell interval. A sound destroyed while the task runs (whoever destroys
+  // it) is let go at once: the next update shows cell 0 and ends the task.
   int Start(TimerService* timers, CellImage* image, DirectSoundBuffer* sound);
 
   int32_t CurrentCell() const { return currentCell_; }
 
  private:
+  static void OnGone(const void* object, void* self);
+
   CellImage* image_ = nullptr;
   int32_t currentCell_ = -1;
-  DirectSoundBuffer* sound_ = nullptr;
+  std::atomic<DirectSoundBuffer*> sound_{nullptr};  // cleared by OnGone, on any thread
+  bool listening_ = false;
 };
 
 }  // namespace bw

@@ -3,12 +3,14 @@
 #include <array>
 
 #include "natives/render_natives.h"
+#include "natives/sound_natives.h"
 
 namespace bw {
 
 std::span<const NativeFamily> AllNativeFamilies() {
   static const std::array families = {SystemNativeFamily(), RenderNativeFamily(),
-                                      DisplayObjectNativeFamily()};
+                                      DisplayObjectNativeFamily(), SoundBufferNativeFamily(),
+                                      SoundChannelNativeFamily()};
   return families;
 }
 

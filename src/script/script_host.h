@@ -236,6 +236,22 @@ class ScriptApplication {
   virtual FileDropTarget* FileDrops() { return nullptr; }
   virtual void RequestFileDialog(FileDialogRecord& /*record*/) {}
   virtual void RequestFolderDialog(FolderDialogRecord& /*record*/) {}
+  // Sound natives: command 40030 restarts the sound device on the window thread in the format
+  // given (useGiven false: the default one) and answers its result, 0 when no window serves it;
+  // the warn-once byte of the sound-device warning and the warning in the message dialog with a
+  // check box (false when nothing was shown); the decoders' load-whole setting; the player's
+  // music-duck setting byte.
+  virtual int32_t StartSoundDevice(bool /*useGiven*/, uint8_t /*channels*/, uint32_t /*rateCode*/,
+                                   uint16_t /*bitsPerSample*/) {
+    return 0;
+  }
+  virtual uint8_t SoundWarnOnce() { return 0; }
+  virtual void SetSoundWarnOnce(uint8_t /*value*/) {}
+  virtual bool ShowSoundWarning(const std::string& /*cp932Text*/, uint8_t* /*checkState*/) {
+    return false;
+  }
+  virtual bool DecoderLoadWholeSetting() { return false; }
+  virtual uint8_t BgmDuckSetting() { return 0; }
 };
 
 // StartScriptHost

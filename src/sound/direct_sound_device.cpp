@@ -7,6 +7,7 @@
 #include "common/atomic_file.h"
 #include "common/global.h"
 #include "host/backend.h"
+#include "host/cp932.h"
 #include "platform/com_init.h"
 #include "sound/direct_sound_buffer.h"
 #include "sound/host_buffer_lock.h"
@@ -222,6 +223,12 @@ void DirectSoundDevice::StopAllBuffers() {
 
 void DirectSoundDevice::DeleteAllBuffers() { buffers_.clear(); }
 
+std::string SoundDeviceWarningText() {
+  return host::Cp932Literal(
+      "サウンドカードが正常に接続されていないか\n対応していないため、DirectSoundを利用できません。"
+      "\nサウンドを再生できません。");
+}
+
 int32_t EnumerateSoundDevices() {
   FreeSoundDeviceList();
   // Every buffer plays through the one mixer, heard through SDL's output (or pulled by tests):
@@ -247,14 +254,28 @@ void PutTag(std::vector<uint8_t>& out, const char (&tag)[5]) { out.insert(out.en
 
 constexpr uint32_t kExportBlock = 32768;
 constexpr uint32_t kFormatChunkBytes = 18;
-constexpr uint32_t kRiffSizeOffset = 4;
-constexpr uint32_t kDataSizeOffset = 42;
-
-void PatchLe(std::vector<uint8_t>& out, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
 
 }  // namespace
+
+std::vector<uint8_t> WaveHeader(const host::WaveFormat& f, uint32_t dataBytes) {
+  std::vector<uint8_t> wave;
+  wave.reserve(kWaveHeaderBytes);
+  PutTag(wave, "RIFF");
+  PutLe(wave, kWaveHeaderBytes - 8 + dataBytes, 4);
+  PutTag(wave, "WAVE");
+  PutTag(wave, "fmt ");
+  PutLe(wave, kFormatChunkBytes, 4);
+  PutLe(wave, f.formatTag, 2);
+  PutLe(wave, f.channels, 2);
+  PutLe(wave, f.samplesPerSec, 4);
+  PutLe(wave, f.avgBytesPerSec, 4);
+  PutLe(wave, f.blockAlign, 2);
+  PutLe(wave, f.bitsPerSample, 2);
+  PutLe(wave, f.extraSize, 2);
+  PutTag(wave, "data");
+  PutLe(wave, dataBytes, 4);
+  return wave;
+}
 
 int32_t ExportSoundAsWave(const char* soundFile, const std::filesystem::path& outputFile,
                           SllPluginManager* decoderManager) {
@@ -268,20 +289,7 @@ int32_t ExportSoundAsWave(const char* soundFile, const std::filesystem::path& ou
   // The file is built in memory, so that the sizes stand in the header when it is written.
   std::vector<uint8_t> wave;
   try {
-    PutTag(wave, "RIFF");
-    PutLe(wave, 0, 4);
-    PutTag(wave, "WAVE");
-    PutTag(wave, "fmt ");
-    PutLe(wave, kFormatChunkBytes, 4);
-    PutLe(wave, f.formatTag, 2);
-    PutLe(wave, f.channels, 2);
-    PutLe(wave, f.samplesPerSec, 4);
-    PutLe(wave, f.avgBytesPerSec, 4);
-    PutLe(wave, f.blockAlign, 2);
-    PutLe(wave, f.bitsPerSample, 2);
-    PutLe(wave, f.extraSize, 2);
-    PutTag(wave, "data");
-    PutLe(wave, 0, 4);
+    wave = WaveHeader(f, 0);
     // At most a second more than the decoder announced: a decoder that never ends stops here.
     const uint64_t limit = uint64_t{decoder->GetPcmBytes()} + f.avgBytesPerSec;
     const uint64_t ceiling = UINT32_MAX - kWaveHeaderBytes;
@@ -298,8 +306,8 @@ int32_t ExportSoundAsWave(const char* soundFile, const std::filesystem::path& ou
       wave.resize(at + n);
       data += n;
     }
-    PatchLe(wave, kRiffSizeOffset, static_cast<uint32_t>(kWaveHeaderBytes - 8 + data));
-    PatchLe(wave, kDataSizeOffset, static_cast<uint32_t>(data));
+    const std::vector<uint8_t> header = WaveHeader(f, static_cast<uint32_t>(data));
+    std::copy(header.begin(), header.end(), wave.begin());
   } catch (const std::bad_alloc&) {
     return kExportOutOfMemory;
   }

@@ -128,6 +128,9 @@ class DirectSoundDevice : public DirectSoundDeviceBase {
   std::list<std::unique_ptr<SoundBuffer>> buffers_;  // in creation order
 };
 
+// What the player is told (CP932) when the sound device cannot be used.
+std::string SoundDeviceWarningText();
+
 // The output devices, listed at start-up and for the system report.
 struct SoundDeviceRecord {
   SoundDeviceGuid guid;
@@ -150,6 +153,9 @@ constexpr int32_t kExportCannotWrite = 3;
 constexpr int32_t kExportOutOfMemory = 4;
 // Size of the RIFF/WAVE header written before the samples.
 constexpr uint32_t kWaveHeaderBytes = 46;
+
+// The RIFF/WAVE header of a file of format whose samples, dataBytes of them, follow it.
+std::vector<uint8_t> WaveHeader(const host::WaveFormat& format, uint32_t dataBytes);
 
 // Decodes soundFile (a name for the decoder manager, by default Global<SllPluginManager>) into a
 // RIFF/WAVE file at outputFile. The old file stays as it was unless the whole file was written.

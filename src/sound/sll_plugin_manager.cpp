@@ -152,8 +152,13 @@ SllDecodeObject* SllPluginManager::FindByExtension(const std::string& fileName) 
 }
 
 SllDecodeObject* SllPluginManager::FindByType(uint32_t typeId) const {
+  SllPluginRecord* r = RecordOfType(typeId);
+  return r ? r->decodeObject : nullptr;
+}
+
+SllPluginRecord* SllPluginManager::RecordOfType(uint32_t typeId) const {
   for (const auto& r : records_) {
-    if (r->typeId == typeId) return r->decodeObject;
+    if (r->typeId == typeId) return r.get();
   }
   return nullptr;
 }

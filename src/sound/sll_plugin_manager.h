@@ -79,13 +79,26 @@ class SllPluginManager {
                                    int32_t* outError);
 
   void SetLoadWhole(bool loadWhole) { loadWhole_ = loadWhole; }
+  bool LoadsWhole() const { return loadWhole_; }
   const std::vector<std::unique_ptr<SllPluginRecord>>& Records() const { return records_; }
+  // The record of a type, or null.
+  SllPluginRecord* RecordOfType(uint32_t typeId) const;
+
+  // Values the main script stores (two settings and a selected type, -1 none); no decoder reads
+  // them.
+  void SetScriptSetting(int index, int32_t value) { scriptSettings_[index & 1] = value; }
+  int32_t ScriptSetting(int index) const { return scriptSettings_[index & 1]; }
+  void SelectType(int32_t typeId) { selectedType_ = typeId; }
+  void ResetSelection() { selectedType_ = -1; }
+  int32_t SelectedType() const { return selectedType_; }
 
  private:
   static void Destroy(SllPluginRecord& record);
 
   std::vector<std::unique_ptr<SllPluginRecord>> records_;  // in registration order
   bool loadWhole_ = false;
+  int32_t scriptSettings_[2] = {};
+  int32_t selectedType_ = -1;
 };
 
 // The same as the manager's LoadPlugin.

@@ -232,5 +232,30 @@ TEST_F(CellTest, AMouthFollowsTheVoice) {
   EXPECT_EQ(Shown(), 0);
 }
 
+// The sound destroyed under a running mouth (its list deletes it): the task lets it go at once
+// and ends on its next update, showing the closed mouth, without reading the freed samples.
+TEST_F(CellTest, AMouthLetsGoOfASoundDestroyedUnderIt) {
+  soundtest::SoundWorld world;
+  world.files.Put(
+      "VOICE.PCMT",
+      soundtest::MakePcmt(1, 8000, 16, soundtest::Bytes16(std::vector<int16_t>(800, 9000))));
+  SoundBuffer* made = nullptr;
+  ASSERT_EQ(world.device.CreateBuffer(&made, "VOICE.PCMT", kLipSyncEnvelope), kListOk);
+  auto* sound = static_cast<DirectSoundBuffer*>(made);
+  auto strip = Strip(4);
+  ASSERT_EQ(image.SetImage(strip.get(), Layout(4, 10)), kCellDone);
+  ASSERT_EQ(sound->PlayLoop(), kSoundBufferOk);
+  auto* task = new AmplitudeCellTask;
+  ASSERT_EQ(task->Start(&timers, &image, sound), kAmplitudeStarted);
+  world.Pull(40);
+  Run(1000);
+  EXPECT_EQ(Shown(), 3);
+
+  ASSERT_EQ(world.device.RemoveBuffer(sound), kListOk);
+  Run(1010);
+  EXPECT_EQ(timers.Count(), 0u) << "the task ended with its sound";
+  EXPECT_EQ(Shown(), 0);
+}
+
 }  // namespace
 }  // namespace bw

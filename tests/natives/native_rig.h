@@ -167,6 +167,21 @@ class NativeRigApp : public ScriptApplication {
     record.answer = dialogAnswer;
     record.path = dialogAnswer ? dialogChoice : "";
   }
+  // Sound natives: the device's answer, the warn-once byte and the warnings shown.
+  int32_t soundDeviceAnswer = 0;
+  uint8_t soundWarnOnce = 1;
+  int soundWarningsShown = 0;
+  bool loadWholeSetting = false;
+  uint8_t duckSetting = 0;
+  int32_t StartSoundDevice(bool, uint8_t, uint32_t, uint16_t) override { return soundDeviceAnswer; }
+  uint8_t SoundWarnOnce() override { return soundWarnOnce; }
+  void SetSoundWarnOnce(uint8_t value) override { soundWarnOnce = value; }
+  bool ShowSoundWarning(const std::string&, uint8_t* checkState) override {
+    *checkState = 0;  // the box left unticked must not bring the warning back
+    return ++soundWarningsShown, true;
+  }
+  bool DecoderLoadWholeSetting() override { return loadWholeSetting; }
+  uint8_t BgmDuckSetting() override { return duckSetting; }
 };
 
 class NativeRig {

@@ -41,6 +41,22 @@ TEST(NativesFuzzSeeds, MatchTheCommittedCorpus) {
   // Display objects: place a sprite, draw a rectangle into the image, a path on a gone sprite.
   seeds["display_objects"] =
       Calls({{2, 0, 14, 2, 3, 0, 0, 0}, {2, 6, 16, 15, 0, 0, 0, 0}, {2, 7, 17, 3, 8, 0, 0, 4}});
+  // Sound buffers: made from the text, played, duplicated, faded and measured with the live,
+  // deleted and channel-owned handles.
+  seeds["sound_buffers"] = Calls({{3, 7, 8, 0, 0, 0, 0, 0},
+                                  {3, 12, 11, 0, 0, 0, 0, 0},
+                                  {3, 8, 13, 0, 0, 0, 0, 0},
+                                  {3, 17, 12, 3, 1, 0, 0, 0},
+                                  {3, 34, 11, 3, 2, 0, 0, 0},
+                                  {3, 11, 7, 0, 0, 0, 0, 0}});
+  // Channels and music: a huge count, a load and a looped play, a voice with a huge id count, a
+  // duck and a cross-fade with the 65535 switches.
+  seeds["sound_channels"] = Calls({{4, 16, 6, 0, 0, 0, 0, 0},
+                                   {4, 20, 1, 8, 0, 0, 0, 0},
+                                   {4, 23, 1, 1, 0, 0, 0, 0},
+                                   {4, 31, 0, 8, 6, 0, 0, 0},
+                                   {4, 32, 1, 0, 0, 0, 0, 0},
+                                   {4, 12, 3, 8, 4, 8, 4, 4}});
   test::CheckOrWriteFuzzSeeds("natives", seeds);
 }
 

@@ -311,8 +311,7 @@ int GameApp::CreateDevices() {
                       config_.engine.soundSoftware != 0)) {
     if (config_.pacing.soundWarning) {
       bool dontShowAgain = false;
-      ShowMessageDialog(host::Cp932Literal("サウンドカードが正常に接続されていないか\n対応していないため、DirectSoundを利用できません。\nサウンドを再生できません。"),
-                        kMessageWithCheckBox, &dontShowAgain);
+      ShowMessageDialog(GameSound::WarningText(), kMessageWithCheckBox, &dontShowAgain);
       config_.pacing.soundWarning = dontShowAgain ? 0 : 1;
     }
   }

@@ -426,6 +426,14 @@ class GameApp : public EngineApp, public ScriptApplication {
   FileDropTarget* FileDrops() override { return &dropTarget_; }
   void RequestFileDialog(FileDialogRecord& record) override;
   void RequestFolderDialog(FolderDialogRecord& record) override;
+  // Sound natives (ScriptApplication).
+ public:
+  int32_t StartSoundDevice(bool useGiven, uint8_t channels, uint32_t rateCode,
+                           uint16_t bitsPerSample) override;
+  uint8_t SoundWarnOnce() override { return config_.pacing.soundWarning; }
+  void SetSoundWarnOnce(uint8_t value) override { config_.pacing.soundWarning = value; }
+  bool ShowSoundWarning(const std::string& cp932Text, uint8_t* checkState) override;
+  uint8_t BgmDuckSetting() override { return user_.duckPercent; }
 };
 
 using TheGameApp = Global<GameApp>;

@@ -29,6 +29,10 @@ void GameSound::DeleteAllBuffers() {
   if (device_) device_->DeleteAllBuffers();
 }
 
+std::string GameSound::WarningText() {
+  return SoundDeviceWarningText();
+}
+
 void GameSound::GiveChannels(ScriptHost& host, TimerService& timers) {
   host.SetSoundChannels(std::make_unique<SoundChannelManager>(&timers));
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "host/messages.h"
 
@@ -25,6 +26,8 @@ class GameSound {
   void DeleteAllBuffers();
   DirectSoundDevice* Device() const { return device_.get(); }
 
+  // What the player is told when the device cannot be used (CP932).
+  static std::string WarningText();
   // The channels' fades run on the given timer service.
   static void GiveChannels(ScriptHost& host, TimerService& timers);
 

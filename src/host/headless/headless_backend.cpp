@@ -293,4 +293,9 @@ std::vector<int16_t> HeadlessBackend::CapturedSound() {
   return audio_->samples;
 }
 
+uint32_t HeadlessBackend::CapturedRate() {
+  std::lock_guard<std::mutex> hold(audio_->lock);
+  return audio_->playing ? audio_->playing->Rate() : 0;
+}
+
 }  // namespace bw::host

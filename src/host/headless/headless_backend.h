@@ -103,6 +103,8 @@ class HeadlessBackend final : public Backend {
   bool PullSound(size_t frames);
   // The sound pulled so far: 16-bit stereo at the open output's rate.
   std::vector<int16_t> CapturedSound();
+  // The rate of the output opened last while it is open, else 0.
+  uint32_t CapturedRate();
 
   bool OpenWindow(HWND hwnd, const NativeWindowDesc& desc) override;
   void CloseWindow(HWND hwnd) override;

@@ -1,0 +1,682 @@
+#include "natives/sound_natives.h"
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/global.h"
+#include "host/host_path.h"
+#include "natives/sound_helpers.h"
+#include "platform/app_paths.h"
+#include "resource/packs/archive.h"
+#include "sound/direct_sound_buffer.h"
+#include "sound/direct_sound_device.h"
+#include "sound/sll_plugin_manager.h"
+#include "sound/sound_channel_manager.h"
+#include "sound/sound_tasks.h"
+
+namespace bw {
+
+namespace {
+
+constexpr uint32_t kDefaultsSwitch = 65535;  // a loop switch that takes the defaults
+
+SoundBuffer* Buffer(NativeArgs& a, uint32_t k) {
+  return a.Handle<SoundBuffer>(k, ScriptObjectType::kSoundBuffer);
+}
+int32_t Give(NativeArgs& a, SoundBuffer* buffer) {
+  return static_cast<int32_t>(a.Host().Handles().HandleOf(ScriptObjectType::kSoundBuffer, buffer));
+}
+DirectSoundDevice* Device() {
+  return Global<DirectSoundDevice>::Get();
+}
+SllPluginManager* Decoders() {
+  return Global<SllPluginManager>::Get();
+}
+SoundChannelManager* Channels(NativeArgs& a) {
+  return a.Host().SoundChannels();
+}
+TimerService* Timers(NativeArgs& a) {
+  return GeneralTimerService(a.Host());
+}
+
+// A file name text; null for an address of 0. False when the text is bad.
+bool Name(NativeArgs& a, uint32_t k, std::string& text, const char*& name) {
+  bool isNull = false;
+  if (!a.Text(k, text, &isNull)) return false;
+  name = isNull ? nullptr : text.c_str();
+  return true;
+}
+
+// ---- The sound device and the decoders ----
+
+// 596: the window thread gets a host record; its answer goes into the first argument word.
+int32_t SoundDeviceStart(NativeArgs& a) {
+  uint32_t useGiven = a.U32(0);
+  auto channels = static_cast<uint8_t>(a.U32(1));
+  uint32_t rateCode = a.U32(2);
+  auto bits = static_cast<uint16_t>(a.U32(3));
+  ScriptApplication* app = a.Host().Application();
+  if (a.Faulted() || !app) return 0;
+  int32_t result = app->StartSoundDevice(useGiven != 0, channels, rateCode, bits);
+  a.Memory().Write32(a.WordAddress(0), static_cast<uint32_t>(result));
+  uint8_t flag = app->SoundWarnOnce();
+  if (result >= 1 && flag) {
+    // The dialog's check box writes into a copy: the flag is the application's, and shown once.
+    uint8_t checkState = flag;
+    if (app->ShowSoundWarning(SoundDeviceWarningText(), &checkState)) app->SetSoundWarnOnce(!flag);
+  }
+  return result;
+}
+
+// 597: 0 and 1 as given; any other value takes the application's setting.
+int32_t DecoderSetOption(NativeArgs& a) {
+  uint32_t value = a.U32(0);
+  SllPluginManager* decoders = Decoders();
+  if (a.Faulted() || !decoders) return 0;
+  ScriptApplication* app = a.Host().Application();
+  decoders->SetLoadWhole(value <= 1 ? value == 1 : app && app->DecoderLoadWholeSetting());
+  return 0;
+}
+
+// 598, 599
+template <int kIndex>
+int32_t DecoderSetting(NativeArgs& a) {
+  int32_t value = a.I32(0);
+  if (!a.Faulted() && Decoders()) Decoders()->SetScriptSetting(kIndex, value);
+  return 0;
+}
+
+// 600
+int32_t DecoderSelect(NativeArgs& a) {
+  int32_t id = a.I32(0);
+  SllPluginManager* decoders = Decoders();
+  if (a.Faulted() || !decoders) return 0;
+  if (id == -1) {
+    decoders->ResetSelection();
+  } else {
+    decoders->SelectType(id);
+  }
+  return 0;
+}
+
+// 601: the plug-in reads a host copy of the three words after the type.
+int32_t DecoderAssist(NativeArgs& a) {
+  uint32_t type = a.U32(0);
+  AdlAssistArgs args{a.U32(1), a.U32(2), a.U32(3)};
+  if (a.Faulted()) return 0;
+  SllPluginRecord* record = Decoders() ? Decoders()->RecordOfType(type) : nullptr;
+  if (!record || !record->assist2) return kSllAssistUnsupported;
+  return reinterpret_cast<AdlAssistFunc2>(record->assist2)(&args);
+}
+
+// ---- Buffers ----
+
+// 602
+int32_t DeleteAll(NativeArgs&) {
+  if (Device()) Device()->DeleteAllBuffers();
+  return 0;
+}
+
+// 603
+int32_t Create(NativeArgs& a) {
+  std::string text;
+  const char* file = nullptr;
+  auto lipSync = static_cast<uint8_t>(a.U32(1));
+  if (!Name(a, 0, text, file) || a.Faulted() || !Device()) return 0;
+  SoundBuffer* made = nullptr;
+  return Device()->CreateBuffer(&made, file, lipSync) == kListOk ? Give(a, made) : 0;
+}
+
+constexpr int32_t kDuplicateOfStream = 2;
+
+// 604
+int32_t CreateDuplicate(NativeArgs& a) {
+  SoundBuffer* source = Buffer(a, 0);
+  if (!source || !Device()) return 0;
+  if (source->IsStreaming()) return kDuplicateOfStream;
+  SoundBuffer* made = nullptr;
+  return Device()->CreateDuplicate(&made, source) == kListOk ? Give(a, made) : 0;
+}
+
+// 605, 606
+template <bool kWithLoop>
+int32_t CreateStream(NativeArgs& a) {
+  std::string text, loopText;
+  const char* file = nullptr;
+  const char* loopFile = nullptr;
+  if (!Name(a, 0, text, file) || (kWithLoop && !Name(a, 1, loopText, loopFile)) || !Device()) {
+    return 0;
+  }
+  SoundBuffer* made = nullptr;
+  return Device()->CreateStream(&made, file, loopFile) == kListOk ? Give(a, made) : 0;
+}
+
+// 607: buffers the channel manager owns are not listed and stay.
+int32_t Destroy(NativeArgs& a) {
+  uint32_t variable = a.U32(0);
+  uint32_t handle = 0;
+  if (a.Faulted() || variable == 0) return kListNullBuffer;
+  if (!a.Memory().Read32(variable, handle)) return kListNullBuffer;
+  auto* buffer = a.Host().Handles().Get<SoundBuffer>(handle, ScriptObjectType::kSoundBuffer);
+  if (!buffer) return kListNullBuffer;
+  int32_t r = Device() ? Device()->RemoveBuffer(buffer) : kListNotListed;
+  if (r == kListOk) a.Memory().Write32(variable, 0);
+  return r;
+}
+
+// 608-612, 628, 620, 621: a buffer operation without arguments.
+template <auto kOperation, int32_t kNull>
+int32_t Operate(NativeArgs& a) {
+  SoundBuffer* b = Buffer(a, 0);
+  return b ? static_cast<int32_t>((b->*kOperation)()) : kNull;
+}
+
+// 618, 623-625: a buffer operation with one value.
+template <typename Value, int32_t (SoundBuffer::*kOperation)(Value), int32_t kNull>
+int32_t OperateWith(NativeArgs& a) {
+  SoundBuffer* b = Buffer(a, 0);
+  auto value = static_cast<Value>(a.U32(1));
+  return b ? (b->*kOperation)(value) : kNull;
+}
+
+// 613
+int32_t FadeIn(NativeArgs& a) {
+  SoundBuffer* b = Buffer(a, 0);
+  uint32_t ms = a.U32(1);
+  bool loop = a.U32(2) != 0;
+  return b ? b->FadeIn(Timers(a), ms, loop) : -2;
+}
+
+// 614
+int32_t FadeOut(NativeArgs& a) {
+  SoundBuffer* b = Buffer(a, 0);
+  uint32_t ms = a.U32(1);
+  return b ? b->FadeOut(Timers(a), ms) : -2;
+}
+
+// 615-617
+template <void (DirectSoundDevice::*kOperation)()>
+int32_t EveryBuffer(NativeArgs&) {
+  if (Device()) (Device()->*kOperation)();
+  return 0;
+}
+
+// 619: the out words are written when the format was read.
+int32_t GetFormat(NativeArgs& a) {
+  SoundBuffer* b = Buffer(a, 0);
+  if (!b) return -1;
+  uint16_t channels = 0, bits = 0;
+  uint32_t rate = 0;
+  int32_t r = b->GetFormat(&channels, &rate, &bits);
+  if (r == kSoundBufferOk) a.Out32(1, channels) && a.Out32(2, rate) && a.Out32(3, bits);
+  return r;
+}
+
+// 622: the low byte of the answer alone.
+int32_t IsPlaying(NativeArgs& a) {
+  SoundBuffer* b = Buffer(a, 0);
+  return b && b->IsPlaying(nullptr, nullptr) ? 1 : 0;
+}
+
+// 626
+int32_t Adjust(NativeArgs& a) {
+  SoundBuffer* b = Buffer(a, 0);
+  int32_t volume = a.I32(1), pan = a.I32(2), frequency = a.I32(3);
+  return b ? b->Adjust(volume, pan, frequency) : -1;
+}
+
+// 627
+int32_t GetVolumePanFrequency(NativeArgs& a) {
+  SoundBuffer* b = Buffer(a, 0);
+  if (!b) return -1;
+  int32_t factor = 0, pan = 0;
+  uint32_t frequency = 0;
+  int32_t r = b->GetVolumePanFrequency(&factor, &pan, &frequency);
+  if (r == kSoundBufferOk) {
+    a.Out32(1, static_cast<uint32_t>(factor)) && a.Out32(2, static_cast<uint32_t>(pan)) &&
+        a.Out32(3, frequency);
+  }
+  return r;
+}
+
+// Static buffers only: streams keep no samples.
+DirectSoundBuffer* Static(NativeArgs& a, uint32_t k) {
+  SoundBuffer* b = Buffer(a, k);
+  return b && !b->IsStreaming() ? static_cast<DirectSoundBuffer*>(b) : nullptr;
+}
+
+// 629
+int32_t GetSample(NativeArgs& a) {
+  DirectSoundBuffer* b = Static(a, 0);
+  uint32_t offset = a.U32(1);
+  return b ? b->GetSample(offset) : 0;
+}
+
+// 630: asked every frame for lip-sync; one look-up.
+int32_t GetLevel(NativeArgs& a) {
+  DirectSoundBuffer* b = Static(a, 0);
+  uint32_t offset = a.U32(1), range = a.U32(2);
+  return b ? static_cast<int32_t>(b->GetLevel(offset, range)) : 0;
+}
+
+// 631: the output path in engine form, relative to the application folder.
+int32_t ExportWave(NativeArgs& a) {
+  std::string soundText, outputText;
+  const char* sound = nullptr;
+  const char* output = nullptr;
+  if (!Name(a, 0, soundText, sound) || !Name(a, 1, outputText, output)) return kExportBadArgument;
+  std::string absolute, linux;
+  if (!output || BuildAbsolutePath(absolute, outputText) == kPathBuildFailed ||
+      host::EnginePathToLinuxPath(absolute, linux) != host::kPathOk) {
+    return kExportBadArgument;
+  }
+  return ExportSoundAsWave(sound, std::filesystem::path(linux), Decoders());
+}
+
+constexpr NativeEntry kBufferEntries[] = {
+    {596, SoundDeviceStart},
+    {597, DecoderSetOption},
+    {598, DecoderSetting<0>},
+    {599, DecoderSetting<1>},
+    {600, DecoderSelect},
+    {601, DecoderAssist},
+    {602, DeleteAll},
+    {603, Create},
+    {604, CreateDuplicate},
+    {605, CreateStream<false>},
+    {606, CreateStream<true>},
+    {607, Destroy},
+    {608, Operate<&SoundBuffer::Play, -1>},
+    {609, Operate<&SoundBuffer::PlayLoop, -1>},
+    {610, Operate<&SoundBuffer::Pause, -1>},
+    {611, Operate<&SoundBuffer::Resume, -1>},
+    {612, Operate<&SoundBuffer::Stop, -1>},
+    {613, FadeIn},
+    {614, FadeOut},
+    {615, EveryBuffer<&DirectSoundDevice::PauseAllBuffers>},
+    {616, EveryBuffer<&DirectSoundDevice::ResumeAllBuffers>},
+    {617, EveryBuffer<&DirectSoundDevice::StopAllBuffers>},
+    {618, OperateWith<uint32_t, &SoundBuffer::SeekMs, -1>},
+    {619, GetFormat},
+    {620, Operate<&SoundBuffer::GetLengthMs, 0>},
+    {621, Operate<&SoundBuffer::GetPositionMs, 0>},
+    {622, IsPlaying},
+    {623, OperateWith<int32_t, &SoundBuffer::SetVolume, -2>},
+    {624, OperateWith<int32_t, &SoundBuffer::SetPan, -1>},
+    {625, OperateWith<uint32_t, &SoundBuffer::SetFrequency, -1>},
+    {626, Adjust},
+    {627, GetVolumePanFrequency},
+    {628, Operate<&SoundBuffer::GetDataSize, 0>},
+    {629, GetSample},
+    {630, GetLevel},
+    {631, ExportWave},
+};
+
+constexpr NativeRange kBufferNumbers[] = {{596, 631}};
+
+// ---- Switches and factors ----
+
+constexpr uint8_t kKindOfSwitch[] = {kSoundEffect, kSystemSoundEffect, kVoice};
+
+// 652: always 0.
+int32_t SoundSetting(NativeArgs& a) {
+  uint32_t command = a.U32(0);
+  int32_t p = a.I32(1), q = a.I32(2), r = a.I32(3), s = a.I32(4);
+  SoundChannelManager* m = Channels(a);
+  if (a.Faulted() || !m) return 0;
+  switch (command) {
+    case 0:
+      m->SetBgmEnabled(p != 0, false);
+      break;
+    case 1:
+      m->SetKindEnabled(p != 0, static_cast<uint8_t>(q), r != 0, s != 0);
+      break;
+    case 2:
+      // Each switch byte directly, the sound effects' too, so that 653 reads back what was set.
+      if (p >= 0 && p <= 2) m->SetKindSwitch(kKindOfSwitch[p], q != 0);
+      break;
+    case 3:
+      if (p >= 0 && p <= 2) m->SetDefaultFactor(p, q);
+      break;
+    case 4:
+      if (p == 0) m->SetSoundEnabled(q != 0, r != 0);
+      if (p == 1) m->SetMasterVolume(q, r != 0);
+      if (p == 2) m->SetVoiceVolume(q);
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+// 653
+int32_t SoundGetSetting(NativeArgs& a) {
+  uint32_t command = a.U32(0);
+  int32_t p = a.I32(1);
+  SoundChannelManager* m = Channels(a);
+  if (a.Faulted() || !m) return 0;
+  switch (command) {
+    case 0:
+      return m->BgmEnabled();
+    case 1:
+      return m->KindEnabled(kSoundEffect);
+    case 2:
+      return p >= 0 && p <= 2 ? m->KindEnabled(kKindOfSwitch[p]) : 0;
+    case 3:
+      return p >= 0 && p <= 2 ? m->DefaultFactor(p) : 0;
+    case 4:
+      return p == 0   ? m->SoundEnabled()
+             : p == 1 ? m->MasterVolume()
+             : p == 2 ? m->VoiceVolume()
+                      : 0;
+    default:
+      return 0;
+  }
+}
+
+// 654
+int32_t SetKindVolume(NativeArgs& a) {
+  int32_t factor = a.I32(0);
+  bool loopingOnly = a.U32(1) != 0;
+  auto mask = static_cast<uint8_t>(a.U32(2));
+  if (!a.Faulted() && Channels(a)) Channels(a)->SetKindVolume(factor, loopingOnly, mask);
+  return 0;
+}
+
+// 655
+int32_t BgmSetVolume(NativeArgs& a) {
+  int32_t volume = a.I32(0), factor = a.I32(1);
+  if (!a.Faulted() && Channels(a)) Channels(a)->SetBgmVolume(volume, factor, true);
+  return 0;
+}
+
+// 656
+int32_t BgmSetPan(NativeArgs& a) {
+  int32_t pan = a.I32(0);
+  if (!a.Faulted() && Channels(a)) Channels(a)->SetBgmPan(pan);
+  return 0;
+}
+
+// The music a row names: file, loop switch (65535: looped, no intro) and intro file.
+struct Music {
+  std::string fileText, introText;
+  const char* file = nullptr;
+  const char* intro = nullptr;
+  bool loop = true;
+  bool defaults = false;
+
+  bool Read(NativeArgs& a, uint32_t fileWord, uint32_t loopWord, uint32_t introWord) {
+    uint32_t loopSwitch = a.U32(loopWord);
+    defaults = loopSwitch == kDefaultsSwitch;
+    loop = defaults || loopSwitch != 0;
+    if (!Name(a, fileWord, fileText, file)) return false;
+    return defaults || Name(a, introWord, introText, intro);
+  }
+};
+
+// 657
+int32_t BgmPlay(NativeArgs& a) {
+  Music music;
+  if (!music.Read(a, 0, 1, 2) || !Channels(a)) return kBgmBadName;
+  return Channels(a)->PlayBgm(music.file, music.intro, music.loop);
+}
+
+// 658-660
+template <void (SoundChannelManager::*kOperation)()>
+int32_t BgmOperate(NativeArgs& a) {
+  if (Channels(a)) (Channels(a)->*kOperation)();
+  return 0;
+}
+
+// 661
+int32_t BgmVolumeFade(NativeArgs& a) {
+  int32_t target = a.I32(0);
+  uint32_t ms = a.U32(1);
+  SoundChannelManager* m = Channels(a);
+  if (a.Faulted() || !m) return kTaskNoTarget;
+  return StartOwned(std::make_unique<BgmVolumeFadeTask>(target, ms), Timers(a), m,
+                    m->CurrentBgmTrack());
+}
+
+// 662
+int32_t BgmFadeIn(NativeArgs& a) {
+  uint32_t ms = a.U32(0);
+  Music music;
+  SoundChannelManager* m = Channels(a);
+  if (!music.Read(a, 1, 2, 3) || !m) return kTaskNoTarget;
+  return StartOwned(std::make_unique<BgmFadeInTask>(ms), Timers(a), m, m->CurrentBgmTrack(),
+                    music.file, music.intro, music.loop);
+}
+
+// 663
+int32_t BgmFadeOut(NativeArgs& a) {
+  uint32_t ms = a.U32(0);
+  SoundChannelManager* m = Channels(a);
+  if (a.Faulted() || !m) return kTaskNoTarget;
+  return StartOwned(std::make_unique<BgmFadeOutTask>(ms), Timers(a), m, m->CurrentBgmTrack());
+}
+
+// 664: the overlap is the duration when either switch is 65535.
+int32_t BgmCrossFade(NativeArgs& a) {
+  uint32_t ms = a.U32(0);
+  uint32_t overlap = a.U32(4);
+  int32_t volume = a.I32(5);
+  Music music;
+  SoundChannelManager* m = Channels(a);
+  if (!music.Read(a, 1, 2, 3) || !m) return kTaskNoTarget;
+  if (music.defaults || overlap == kDefaultsSwitch) overlap = ms;
+  if (music.defaults) volume = -1;
+  return StartOwned(std::make_unique<BgmCrossFadeTask>(ms, overlap), Timers(a), m, music.file,
+                    music.intro, music.loop, volume);
+}
+
+// 665
+int32_t BgmIsPlaying(NativeArgs& a) {
+  return Channels(a) && Channels(a)->IsBgmPlaying() ? 1 : 0;
+}
+
+// 666
+int32_t BgmGetFadeState(NativeArgs& a) {
+  return Channels(a) ? Channels(a)->BgmFadeState() : 0;
+}
+
+// 667: the manager's own stream, one handle for the host's life.
+int32_t BgmGetBuffer(NativeArgs& a) {
+  return Channels(a) ? Give(a, &Channels(a)->CurrentBgmTrack()->stream) : 0;
+}
+
+// ---- Channels ----
+
+// 668: a count beyond what a script can use is refused like one below 1.
+int32_t ChannelSetCount(NativeArgs& a) {
+  int32_t count = a.I32(0);
+  if (a.Faulted() || !Channels(a) || count < 1 || count > kMaxScriptChannels) return kCountRefused;
+  return Channels(a)->SetChannelCount(count);
+}
+
+// 669
+int32_t ChannelSetVolume(NativeArgs& a) {
+  int32_t channel = a.I32(0), volume = a.I32(1), factor = a.I32(2);
+  if (a.Faulted() || !Channels(a)) return kBadChannel;
+  return Channels(a)->SetChannelVolume(channel, volume, factor);
+}
+
+// 670
+int32_t ChannelSetPan(NativeArgs& a) {
+  int32_t channel = a.I32(0), pan = a.I32(1);
+  if (a.Faulted() || !Channels(a)) return kBadChannel;
+  return Channels(a)->SetChannelPan(channel, pan);
+}
+
+// 671
+int32_t ChannelSetKind(NativeArgs& a) {
+  int32_t channel = a.I32(0);
+  auto kind = static_cast<uint8_t>(a.U32(1));
+  if (a.Faulted() || !Channels(a)) return kBadChannel;
+  return Channels(a)->SetChannelKind(channel, kind);
+}
+
+// 672, 673
+template <bool kStream>
+int32_t ChannelLoad(NativeArgs& a) {
+  int32_t channel = a.I32(0);
+  std::string text;
+  const char* file = nullptr;
+  if (!Name(a, 1, text, file) || !Channels(a)) return kBadChannel;
+  return Channels(a)->LoadChannel(channel, file, kLipSyncNone, kStream);
+}
+
+// 674
+int32_t ChannelUnload(NativeArgs& a) {
+  int32_t channel = a.I32(0);
+  if (!a.Faulted() && Channels(a)) Channels(a)->UnloadChannel(channel);
+  return 0;
+}
+
+// 675
+int32_t ChannelPlay(NativeArgs& a) {
+  int32_t channel = a.I32(0);
+  bool loop = a.U32(1) != 0;
+  if (a.Faulted() || !Channels(a)) return kBadChannel;
+  return Channels(a)->PlayChannel(channel, loop);
+}
+
+// 676
+int32_t ChannelStop(NativeArgs& a) {
+  int32_t channel = a.I32(0);
+  if (a.Faulted() || !Channels(a)) return kBadChannel;
+  return Channels(a)->StopChannel(channel);
+}
+
+// 677: always 0.
+int32_t ChannelVolumeFade(NativeArgs& a) {
+  int32_t channel = a.I32(0), target = a.I32(1);
+  uint32_t ms = a.U32(2);
+  if (!a.Faulted() && Channels(a)) {
+    StartOwned(std::make_unique<ChannelVolumeFadeTask>(target, ms), Timers(a), Channels(a),
+               channel);
+  }
+  return 0;
+}
+
+// 678
+int32_t ChannelFadeIn(NativeArgs& a) {
+  uint32_t ms = a.U32(0);
+  std::string text;
+  const char* file = nullptr;
+  int32_t channel = a.I32(2);
+  bool loop = a.U32(3) != 0, stream = a.U32(4) != 0;
+  if (!Name(a, 1, text, file) || a.Faulted() || !Channels(a)) return kTaskNoTarget;
+  return StartOwned(std::make_unique<ChannelFadeInTask>(ms), Timers(a), Channels(a), file, channel,
+                    loop, stream);
+}
+
+// 679
+int32_t ChannelFadeOut(NativeArgs& a) {
+  uint32_t ms = a.U32(0);
+  int32_t channel = a.I32(1);
+  if (a.Faulted() || !Channels(a)) return kTaskNoTarget;
+  return StartOwned(std::make_unique<ChannelFadeOutTask>(ms), Timers(a), Channels(a), channel);
+}
+
+// 680
+int32_t ChannelIsPlaying(NativeArgs& a) {
+  int32_t channel = a.I32(0);
+  return !a.Faulted() && Channels(a) && Channels(a)->IsChannelPlaying(channel) ? 1 : 0;
+}
+
+// 681
+int32_t ChannelGetFadeState(NativeArgs& a) {
+  int32_t channel = a.I32(0);
+  return !a.Faulted() && Channels(a) ? Channels(a)->GetChannelFadeState(channel) : 0;
+}
+
+// 682: the record's own buffers, one handle each while the record lives.
+int32_t ChannelGetBuffer(NativeArgs& a) {
+  int32_t channel = a.I32(0);
+  SoundChannel* c = !a.Faulted() && Channels(a) ? Channels(a)->GetChannel(channel) : nullptr;
+  if (!c) return 0;
+  return Give(a,
+              c->loaded == &c->stream ? static_cast<SoundBuffer*>(&c->stream) : &c->staticBuffer);
+}
+
+// 683: the character ids are read through guest memory, none for a negative count.
+int32_t VoicePlay(NativeArgs& a) {
+  int32_t channel = a.I32(0);
+  std::string text;
+  const char* name = nullptr;
+  int32_t count = a.I32(2);
+  if (!Name(a, 1, text, name) || a.Faulted()) return kVoiceUnknown;
+  std::vector<int32_t> ids;
+  if (count > 0) {
+    if (!GuestRange(a.Memory(), a.WordAddress(3), int64_t{count} * 4)) return kVoiceUnknown;
+    ids.resize(static_cast<size_t>(count));
+    for (int32_t i = 0; i < count; ++i) ids[i] = a.I32(3 + static_cast<uint32_t>(i));
+  }
+  if (!Channels(a)) return kVoiceNoTable;
+  return Channels(a)->PlayVoiceByName(channel, name, count, ids.empty() ? nullptr : ids.data());
+}
+
+// 684: the duck task's handle, or 0.
+int32_t BgmDuck(NativeArgs& a) {
+  int32_t channel = a.I32(0);
+  std::string text;
+  const char* ratio = nullptr;
+  if (!Name(a, 1, text, ratio) || a.Faulted()) return 0;
+  BgmDuckTask* task = StartSoundFader(a.Host(), channel, ratio);
+  return static_cast<int32_t>(a.Host().Handles().HandleOf(ScriptObjectType::kTimedTask, task));
+}
+
+constexpr NativeEntry kChannelEntries[] = {
+    {652, SoundSetting},
+    {653, SoundGetSetting},
+    {654, SetKindVolume},
+    {655, BgmSetVolume},
+    {656, BgmSetPan},
+    {657, BgmPlay},
+    {658, BgmOperate<&SoundChannelManager::StopBgm>},
+    {659, BgmOperate<&SoundChannelManager::PauseBgm>},
+    {660, BgmOperate<&SoundChannelManager::ResumeBgm>},
+    {661, BgmVolumeFade},
+    {662, BgmFadeIn},
+    {663, BgmFadeOut},
+    {664, BgmCrossFade},
+    {665, BgmIsPlaying},
+    {666, BgmGetFadeState},
+    {667, BgmGetBuffer},
+    {668, ChannelSetCount},
+    {669, ChannelSetVolume},
+    {670, ChannelSetPan},
+    {671, ChannelSetKind},
+    {672, ChannelLoad<false>},
+    {673, ChannelLoad<true>},
+    {674, ChannelUnload},
+    {675, ChannelPlay},
+    {676, ChannelStop},
+    {677, ChannelVolumeFade},
+    {678, ChannelFadeIn},
+    {679, ChannelFadeOut},
+    {680, ChannelIsPlaying},
+    {681, ChannelGetFadeState},
+    {682, ChannelGetBuffer},
+    {683, VoicePlay},
+    {684, BgmDuck},
+};
+
+constexpr NativeRange kChannelNumbers[] = {{652, 684}};
+
+}  // namespace
+
+const NativeFamily& SoundBufferNativeFamily() {
+  static const NativeFamily family{"sound", kBufferEntries, kBufferNumbers};
+  return family;
+}
+
+const NativeFamily& SoundChannelNativeFamily() {
+  static const NativeFamily family{"sound channels", kChannelEntries, kChannelNumbers};
+  return family;
+}
+
+}  // namespace bw
