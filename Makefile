@@ -10,6 +10,14 @@ BUILD_TSAN    := build/tsan
 BUILD_OPT     := build/optimised
 
 CMAKE_GEN := -G Ninja $(shell command -v ccache >/dev/null 2>&1 && echo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+# ccache caches the test programs' units only when it may trust their precompiled header.
+export CCACHE_SLOPPINESS := pch_defines,time_macros
+# The test builds keep line tables only (-g1: enough for the sanitizers' stack traces, a sixth less
+# compile time than -g) and link with lld (a third of BFD ld's time on the sanitizer programs).
+TEST_FLAGS := -DCMAKE_CXX_FLAGS_DEBUG=-g1 -DCMAKE_C_FLAGS_DEBUG=-g1 \
+  "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG" "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG" \
+  $(shell command -v ld.lld >/dev/null 2>&1 && echo -DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=lld \
+    -DCMAKE_SHARED_LINKER_FLAGS=-fuse-ld=lld -DCMAKE_MODULE_LINKER_FLAGS=-fuse-ld=lld)
 
 .PHONY: deps run test bench fuzz test-tsan release clean format
 
@@ -25,11 +33,11 @@ run: release
 
 test: deps
 	bash scripts/format.sh --check
-	cmake -S . -B $(BUILD_TEST) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DBRIMWOLD_SANITIZE=ON -DBRIMWOLD_WERROR=ON
+	cmake -S . -B $(BUILD_TEST) $(CMAKE_GEN) $(TEST_FLAGS) -DCMAKE_BUILD_TYPE=Debug -DBRIMWOLD_SANITIZE=ON -DBRIMWOLD_WERROR=ON
 	cmake --build $(BUILD_TEST) -j $(JOBS)
 	cd $(BUILD_TEST) && ctest --output-on-failure -j $(JOBS) --timeout 300
 	@echo "== the tests labelled optimised, again on an optimised build with the undefined-behaviour sanitizer"
-	cmake -S . -B $(BUILD_OPT) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRIMWOLD_SANITIZE_UB=ON
+	cmake -S . -B $(BUILD_OPT) $(CMAKE_GEN) $(TEST_FLAGS) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRIMWOLD_SANITIZE_UB=ON
 	cmake --build $(BUILD_OPT) -j $(JOBS) --target optimised_tests
 	cd $(BUILD_OPT) && ctest --output-on-failure -j $(JOBS) --timeout 300 -L optimised
 

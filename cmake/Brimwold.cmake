@@ -44,6 +44,37 @@ function(brimwold_library name dir)
   target_link_libraries(${name} PUBLIC ${ARGN})
 endfunction()
 
+# GoogleTest and the standard headers most tests include, parsed once for all test programs:
+# bw_test_pch compiles the header with the flags the programs use and they reuse it. GCC takes a
+# precompiled header only with the same macros, so the programs that drive SDL themselves (SDL's
+# flags define _REENTRANT) share one of their own. Called once every test program exists.
+function(brimwold_test_precompiled_headers)
+  get_property(programs GLOBAL PROPERTY BRIMWOLD_TEST_PROGRAMS)
+  foreach(program IN LISTS programs)
+    get_target_property(libraries ${program} LINK_LIBRARIES)
+    set(pch bw_test_pch)
+    if("PkgConfig::SDL2" IN_LIST libraries)
+      set(pch bw_test_pch_sdl)
+    endif()
+    if(NOT TARGET ${pch})
+      set(pch_source ${CMAKE_BINARY_DIR}/${pch}.cpp)
+      file(CONFIGURE OUTPUT ${pch_source} CONTENT "// Generated: the precompiled header's own unit.\n")
+      add_library(${pch} OBJECT ${pch_source})
+      # Compiled as the programs are (-fPIE, not a library's -fPIC): GCC refuses a header
+      # precompiled with the other setting.
+      set_target_properties(${pch} PROPERTIES POSITION_INDEPENDENT_CODE OFF)
+      target_compile_options(${pch} PRIVATE ${BRIMWOLD_WARNINGS} -fPIE)
+      target_link_libraries(${pch} PRIVATE bw_test_support)
+      if(pch STREQUAL "bw_test_pch_sdl")
+        target_link_libraries(${pch} PRIVATE PkgConfig::SDL2)
+      endif()
+      target_precompile_headers(${pch} PRIVATE <gtest/gtest.h> <algorithm> <cstdint> <cstring>
+                                <filesystem> <functional> <map> <memory> <random> <string> <vector>)
+    endif()
+    target_precompile_headers(${program} REUSE_FROM ${pch})
+  endforeach()
+endfunction()
+
 # brimwold_test_suite(NAME DIR [DEPS ...]): GoogleTest programs of every *_test.cpp below
 # tests/DIR, with each test registered in ctest. A test file may carry one ctest label on a line
 # of its own, "// Label: threads"; the files with the same label build one program, NAME_<label>,
@@ -77,6 +108,7 @@ function(brimwold_test_suite name dir)
     add_executable(${target} ${sources_${label}})
     target_compile_options(${target} PRIVATE ${BRIMWOLD_WARNINGS})
     target_link_libraries(${target} PRIVATE bw_test_support ${ARGN})
+    set_property(GLOBAL APPEND PROPERTY BRIMWOLD_TEST_PROGRAMS ${target})
     gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 ${properties})
     set_property(GLOBAL APPEND PROPERTY BRIMWOLD_SUITE_${name} ${target})
   endforeach()

@@ -9,7 +9,7 @@ packages=(
   libfreetype-dev libfontconfig-dev libharfbuzz-dev fonts-ipafont-gothic fonts-ipafont-mincho
   libgtest-dev libgmock-dev libbenchmark-dev
   libpixman-1-dev zlib1g-dev liblua5.4-dev
-  clang
+  clang lld
   xvfb x11-apps imagemagick xauth
   libimgui-dev
   libavformat-dev libavcodec-dev libswscale-dev libswresample-dev

@@ -219,7 +219,7 @@ TEST_F(NamedTransitionTest, GoldenFramesAtFiveProgressPoints) {
     const char* name;
     std::function<int(const TransitionDrawArea&, int quarter)> draw;
     uint64_t plain[5];
-    uint64_t mmx[5];
+    uint64_t mmx[5] = {};  // all 0: as the plain set
   };
   // The first frames of the copies are the old picture itself; the fade of "scroll" is the one
   // formula the kernel sets do not share.
@@ -227,19 +227,13 @@ TEST_F(NamedTransitionTest, GoldenFramesAtFiveProgressPoints) {
       {"cross",
        [](const auto& a, int q) { return DrawCrossTransition(a, q * 255 / 4); },
        {0x6232f79250f6d125ull, 0x55764a52dac85b25ull, 0xffd08a6730014925ull, 0x6e521e8df3ddb325ull,
-        0xe4c9277aefb65b25ull},
-       {0x6232f79250f6d125ull, 0x55764a52dac85b25ull, 0xffd08a6730014925ull, 0x6e521e8df3ddb325ull,
         0xe4c9277aefb65b25ull}},
       {"rule",
        [&](const auto& a, int q) { return DrawRuleTransition(a, rule.get(), q * 255 / 4, 32); },
        {0x6232f79250f6d125ull, 0x0d883f3c9b07fb12ull, 0x487a6a9b020eb917ull, 0x848070a26b12f165ull,
-        0xe4c9277aefb65b25ull},
-       {0x6232f79250f6d125ull, 0x0d883f3c9b07fb12ull, 0x487a6a9b020eb917ull, 0x848070a26b12f165ull,
         0xe4c9277aefb65b25ull}},
       {"tone",
        [](const auto& a, int q) { return DrawToneTransition(a, 0x336699, q * 255 / 4); },
-       {0x6232f79250f6d125ull, 0xbcf8cd4c4dafb905ull, 0xf23a1b4cf8c92825ull, 0x3be579336c2a8f25ull,
-        0x264e6b0b1d966b25ull},
        {0x6232f79250f6d125ull, 0xbcf8cd4c4dafb905ull, 0xf23a1b4cf8c92825ull, 0x3be579336c2a8f25ull,
         0x264e6b0b1d966b25ull}},
       {"wave",
@@ -247,19 +241,13 @@ TEST_F(NamedTransitionTest, GoldenFramesAtFiveProgressPoints) {
          return DrawWaveTransition(a, {q * 255 / 4, 6 - q, 24 << 9, -16 * q, 0xFF000000u});
        },
        {0x31d9172115e2b738ull, 0x2c2473a8d3b86e8bull, 0x4efa3202fd8fd278ull, 0x8733c11ce2fdbf02ull,
-        0xfc2977b23b0da04dull},
-       {0x31d9172115e2b738ull, 0x2c2473a8d3b86e8bull, 0x4efa3202fd8fd278ull, 0x8733c11ce2fdbf02ull,
         0xfc2977b23b0da04dull}},
       {"mosaic",
        [](const auto& a, int q) { return DrawMosaicTransition(a, q * 4, 16, 0, true); },
        {0x6232f79250f6d125ull, 0x5ff2ec12e585b195ull, 0x1462d432d81971a5ull, 0x616518b7ec6ed715ull,
-        0xbe43affaceae3125ull},
-       {0x6232f79250f6d125ull, 0x5ff2ec12e585b195ull, 0x1462d432d81971a5ull, 0x616518b7ec6ed715ull,
         0xbe43affaceae3125ull}},
       {"rotaxis",
        [](const auto& a, int q) { return DrawRotaxisTransition(a, q * 64, q % 4); },
-       {0x6232f79250f6d125ull, 0x17dbd06498855a97ull, 0x4968e8b2c04feb25ull, 0x29043abbd226ba7cull,
-        0xbe43affaceae3125ull},
        {0x6232f79250f6d125ull, 0x17dbd06498855a97ull, 0x4968e8b2c04feb25ull, 0x29043abbd226ba7cull,
         0xbe43affaceae3125ull}},
       {"scroll",
@@ -270,8 +258,6 @@ TEST_F(NamedTransitionTest, GoldenFramesAtFiveProgressPoints) {
         0x3b55316576ab5325ull}},
       {"trans",
        [](const auto& a, int q) { return DrawTransTransition(a, 3, q * 64); },
-       {0x6232f79250f6d125ull, 0x26c3653927a2436cull, 0x76eb669dcf46658cull, 0x9d93a033c20cd2d5ull,
-        0xbe43affaceae3125ull},
        {0x6232f79250f6d125ull, 0x26c3653927a2436cull, 0x76eb669dcf46658cull, 0x9d93a033c20cd2d5ull,
         0xbe43affaceae3125ull}},
   };
@@ -287,7 +273,7 @@ TEST_F(NamedTransitionTest, GoldenFramesAtFiveProgressPoints) {
           hashes[library] = Hash();
         }
         EXPECT_EQ(hashes[0], hashes[1]) << k.name << " library on and off at " << q;
-        const uint64_t want = mmx ? k.mmx[q] : k.plain[q];
+        const uint64_t want = mmx && k.mmx[0] != 0 ? k.mmx[q] : k.plain[q];
         EXPECT_EQ(hashes[0], want) << k.name << (mmx ? " mmx" : " plain") << " at " << q << ": 0x"
                                    << std::hex << hashes[0];
       }

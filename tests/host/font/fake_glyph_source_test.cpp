@@ -97,51 +97,5 @@ TEST(FakeGlyphSourceTest, WithoutOutlinesOnlyBitmapsDrawAndTheyScaleWithTheMatri
   EXPECT_EQ(font->GetGlyphOutlineA('A', GGO_BITMAP, &gm, 3, small.data(), &identity), GDI_ERROR);
 }
 
-TEST(FakeGlyphSourceTest, OutlinesGiveFullLevelsAndTheEscapementTurnsGlyphs) {
-  auto font = FakeGlyphSource(true).CreateFont(Height(-8));
-  const MAT2 identity;
-  GLYPHMETRICS gm;
-  uint32_t size = font->GetGlyphOutlineA('A', GGO_GRAY4_BITMAP, &gm, 0, nullptr, &identity);
-  ASSERT_EQ(size, 4u * 6);
-  std::vector<uint8_t> grey(size);
-  font->GetGlyphOutlineA('A', GGO_GRAY4_BITMAP, &gm, size, grey.data(), &identity);
-  for (uint32_t y = 0; y < 6; ++y) {
-    EXPECT_EQ(grey[y * 4], 16);
-    EXPECT_EQ(grey[y * 4 + 1], 16);
-    EXPECT_EQ(grey[y * 4 + 2], 0) << "padding";
-  }
-
-  auto down = FakeGlyphSource().CreateFont(Height(-8, 2700));
-  std::vector<std::string> turned = Bits(*down, 'A', identity, &gm);
-  EXPECT_EQ(turned, std::vector<std::string>(2, std::string(6, '#'))) << "lies along the line";
-  EXPECT_EQ(gm.gmCellIncX, 0);
-  EXPECT_EQ(gm.gmCellIncY, -4) << "the pen moves down, y up";
-  EXPECT_EQ(gm.gmptGlyphOrigin.x, 0);
-  EXPECT_EQ(gm.gmptGlyphOrigin.y, -1);
-}
-
-TEST(FakeGlyphSourceTest, TextMaskPlacesTheBoxesInTheirCells) {
-  LOGFONTA lf = Height(-8);
-  lf.lfUnderline = 1;
-  auto font = FakeGlyphSource().CreateFont(lf);
-  TextMask mask;
-  ASSERT_TRUE(font->DrawTextMask("A A", 3, &mask));
-  EXPECT_EQ(mask.endX, 12);
-  EXPECT_EQ(mask.endY, 0);
-  // Glyphs fill rows 1..6 at x 1..2 and 9..10; the underline (size 1, one below the
-  // baseline) runs under the whole run on row 8.
-  ASSERT_EQ(mask.left, 0);
-  ASSERT_EQ(mask.top, 1);
-  ASSERT_EQ(mask.width, 12);
-  ASSERT_EQ(mask.height, 8);
-  auto at = [&](int x, int y) { return mask.coverage[(y - mask.top) * mask.width + x]; };
-  for (int x = 0; x < 12; ++x) {
-    bool inGlyph = x == 1 || x == 2 || x == 9 || x == 10;
-    EXPECT_EQ(at(x, 3), inGlyph ? 255 : 0) << "x " << x;
-    EXPECT_EQ(at(x, 7), 0) << "baseline row, x " << x;
-    EXPECT_EQ(at(x, 8), 255) << "underline, x " << x;
-  }
-}
-
 }  // namespace
 }  // namespace bw::host

@@ -142,10 +142,6 @@ TEST(TextRendererFactory, MakesBothKindsWithTheCacheSettingOfTheMoment) {
   EXPECT_EQ(gdi->Kind(), kTextRendererGdi);
   EXPECT_EQ(outline->Kind(), kTextRendererOutline);
   EXPECT_EQ(static_cast<OutlineTextRenderer&>(*outline).Cache().Capacity(), 7u);
-  EXPECT_EQ(gdi->GetSmoothing(), 0);
-  EXPECT_TRUE(gdi->IsTransparentBack());
-  EXPECT_EQ(gdi->GetBackColor(), (TextColor{0, 255, 0}));
-  EXPECT_EQ(gdi->GetLogFont().lfHeight, -16);
   EXPECT_EQ(outline->DrawString(nullptr, 0, 0, "A", nullptr, nullptr), kTextNotReady);
   EXPECT_EQ(outline->DrawTextToDc(nullptr, 0, 0, "A", nullptr), kTextNotReady);
 }

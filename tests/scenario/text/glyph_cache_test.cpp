@@ -58,14 +58,6 @@ TEST(GlyphCache, TheEdgeFlagIsItsOwnEntryAndAHeldGlyphOutlivesEviction) {
   EXPECT_EQ(cache.Capacity(), 1u);
 }
 
-TEST(GlyphCache, KeysAndHashesFollowTheirLayout) {
-  EXPECT_EQ(GlyphCache::Key(0x1282A0, 16, true, true, true), 0xE01082A0u);
-  EXPECT_EQ(GlyphCache::Key('A', 1040, false, false, false),
-            GlyphCache::Key('A', 16, false, false, false))
-      << "why sizes past 1023 are not cached";
-  EXPECT_EQ(GlyphCache::Hash(0x82A0, 16, false, true, false), uint8_t((8 << 4) ^ 0x82 ^ 16 ^ 0xA0));
-}
-
 // Cells are 8 x 4 with the cell's number in each byte; a 32-wide picture holds four a row.
 class TextTextureTest : public testing::Test {
  protected:
