@@ -521,7 +521,7 @@ void TextView::RevealRange(int32_t from, int32_t to, int32_t front) {
     }
     page_.Blit(&revealBase_, r.left, r.top, &r, false);
     if (front < 0 || edge == 0) {
-      page_.AlphaOpacityBlit(0, &hidden_, 255, r.left, r.top, &r);
+      page_.AlphaBlitOntoAlpha(&hidden_, 255, r.left, r.top, &r);
     } else {
       // One slice per step across the edge, each at the mask's opacity for its distance from
       // the front.
@@ -539,8 +539,9 @@ void TextView::RevealRange(int32_t from, int32_t to, int32_t front) {
           slice.left = line.box.left + q;
           slice.right = slice.left + 1;
         }
-        if (opacity > 0)
-          page_.AlphaOpacityBlit(0, &hidden_, opacity, slice.left, slice.top, &slice);
+        if (opacity > 0) {
+          page_.AlphaBlitOntoAlpha(&hidden_, opacity, slice.left, slice.top, &slice);
+        }
       }
     }
     MarkPage(r);
