@@ -769,8 +769,12 @@ void MessageTextWidget::ShowWaitMark(bool on) {
 
 void MessageTextWidget::RemoveWaitMark() {
   if (waitTask_ && waitTimers_) {
-    if (waitShown_) waitImage_->RestoreBackground(nullptr);
+    // A stopped task leaves its first cell drawn: what lay under the mark (or, while hidden,
+    // what lies there now) is put back over it.
+    if (!waitShown_) waitTask_->SaveBackground(nullptr);
     waitTimers_->RemoveByHandle(waitTask_->Handle());
+    waitImage_->RestoreBackground(nullptr);
+    sprite_.Refresh(nullptr);
   }
   waitTask_ = nullptr;
   waitShown_ = false;

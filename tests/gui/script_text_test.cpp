@@ -1,6 +1,7 @@
 #include "gui/script_text.h"
 
 #include "common/global.h"
+#include "effects/cell_image.h"
 #include "gui/text_typing_task.h"
 #include "host/clock.h"
 #include "platform/timer_service.h"
@@ -94,6 +95,37 @@ TEST_F(ScriptTextTest, AWaitHoldsTheTypingUntilAnAdvanceAndTheEndFinishes) {
   EXPECT_EQ(text.GetPenX(), 8 + 48);
   EXPECT_EQ(Task().GetState(), kTypingFinished);
   EXPECT_EQ(Task().GetSelfPauses(), 1u);
+}
+
+TEST_F(ScriptTextTest, TheWaitMarkShowsAfterTheTextWhileItWaitsAndLeavesThePageAsItWas) {
+  ImageSurface strip;
+  ASSERT_EQ(strip.Create(16, 8, 32, kImageDibSection), 0);
+  strip.Fill(0xFFFFFF00, nullptr);
+  CellImage mark;
+  CellLayout layout;
+  layout.cellCount = 2;
+  layout.interval = 50;
+  layout.targetSurface = &text.Page();
+  layout.background = true;
+  ASSERT_EQ(mark.SetImage(&strip, layout), 0);
+  text.SetWaitMark(&mark);
+  Message("ab$cd");
+  env.speeds.unreadNoWait = 1;
+  ASSERT_EQ(text.StartDisplay(0), kWidgetDone);
+  const uint32_t empty = PagePixel(text.Page(), 8 + 24 + 2, 8 + 24 - 2);
+  At(10);
+  ASSERT_EQ(Task().GetState(), kTypingWaiting);
+  EXPECT_TRUE(text.IsWaitMarkShown());
+  At(20);
+  // The cell sits at the pen, on the line's bottom.
+  EXPECT_EQ(PagePixel(text.Page(), 8 + 24 + 2, 8 + 24 - 2), 0xFFFFFF00u);
+  ClickAt(100);
+  EXPECT_FALSE(text.IsWaitMarkShown());
+  EXPECT_EQ(PagePixel(text.Page(), 8 + 24 + 2, 8 + 24 - 2) & 0xFFFFFF, empty & 0xFFFFFF)
+      << "what lay under the mark is back";
+  text.SetWaitMark(nullptr);
+  EXPECT_EQ(PagePixel(text.Page(), 8 + 24 + 2, 8 + 24 - 2) & 0xFFFFFF, empty & 0xFFFFFF)
+      << "a removed mark leaves no cell behind";
 }
 
 TEST_F(ScriptTextTest, StepDisplayPassesAMiddleWaitAndStopsAtTheEnd) {
