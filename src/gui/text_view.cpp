@@ -107,6 +107,7 @@ bool TextView::NewLine() {
     LineRecord next;
     next.penX = penX_;
     next.penY = penY_;
+    next.offset = layoutPos_;
     lines_.push_back(next);
   } else {
     // The drawing passes follow the measured lines; past them the page decides.
@@ -170,6 +171,7 @@ int TextView::LayoutPass(std::string_view text, bool runCalls, bool skipWideSpac
   size_t pos = 0;
   bool first = true;
   while (pos < text.size()) {
+    layoutPos_ = pos;
     const auto b = uint8_t(text[pos]);
     if (b == 0) {
       if (pos + 1 >= text.size() || text[pos + 1] != '[') break;
@@ -203,10 +205,8 @@ int TextView::LayoutPass(std::string_view text, bool runCalls, bool skipWideSpac
       }
     }
     const TypedGlyph glyph = GlyphAt(text, pos);
-    const size_t before = lines_.size();
     const int rc = PlaceTyped(glyph, target, draw);
     if (rc == kBreakPageFull) break;
-    if (!draw && lines_.size() != before) lines_.back().offset = pos;
     if (count) ++*count;
     pos += glyph.consumed;
     // Measured lines already start at the indent; an unmeasured page wraps to it.

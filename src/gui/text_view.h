@@ -149,6 +149,7 @@ class TextView : public MessageTextWidget {
   int layoutMode_ = kLayoutNone;
   std::deque<LineRecord> lines_;
   size_t lineIndex_ = 0;
+  size_t layoutPos_ = 0;  // the byte of the text being laid out
   TgsCallRunner* frame_ = nullptr;
   uint32_t revealPerChar_ = 0;
   uint32_t revealTotal_ = 0;

@@ -9,6 +9,7 @@ namespace {
 
 constexpr uint32_t kCallBeginRuby = 1;
 constexpr uint32_t kCallDrawRuby = 2;
+constexpr uint32_t kCallNewLine = 3;
 
 std::string Word(uint32_t v) {
   std::string s(4, '\0');
@@ -30,6 +31,7 @@ class FakeFrame : public TgsCallRunner {
     numbers.push_back(number);
     if (number == kCallBeginRuby) return view->BeginRuby();
     if (number == kCallDrawRuby) return view->DrawRuby(ruby.c_str(), nullptr);
+    if (number == kCallNewLine) return view->NewLine() ? 1 : 0;
     return failure;
   }
   int MessageState() const override { return 0; }
@@ -81,6 +83,17 @@ TEST_F(TextViewTest, AWrappedLineHangsUnderTheCharacterAfterAnOpeningBracket) {
   EXPECT_EQ(view.GetIndentValue(), 0) << "cleared after the layout";
   EXPECT_GT(InkOnPage({32, 48 + 12, 56, 48 + 36}), 300) << "second line drawn at its start";
   EXPECT_EQ(InkOnPage({8, 48 + 12, 32, 48 + 36}), 0);
+}
+
+TEST_F(TextViewTest, ALineBrokenByACallIsDrawnWhereItWasMeasured) {
+  const std::string text = Cp932Literal("あい") + Call(kCallNewLine) + Cp932Literal("うえお");
+  ASSERT_EQ(Show(text), kWidgetDone);
+  ASSERT_EQ(view.Lines().size(), 2u);
+  EXPECT_EQ(view.Lines()[1].offset, 4u);
+  EXPECT_EQ(view.GetWidth(), 8 + 72 + 8) << "fitted to the longer line";
+  EXPECT_GT(InkOnPage({8, 48 + 12, 80, 48 + 36}), 3 * 400) << "three characters below";
+  EXPECT_GT(InkOnPage({8, 8 + 12, 56, 8 + 36}), 2 * 400);
+  EXPECT_EQ(InkOnPage({56, 8 + 12, 80, 8 + 36}), 0) << "two above";
 }
 
 TEST_F(TextViewTest, TheRevealTakesTheTimeOfItsCharactersAndAStopShowsEverything) {
