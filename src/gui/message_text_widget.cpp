@@ -565,6 +565,10 @@ TypedGlyph MessageTextWidget::ReadGlyph(const char* cursor) {
   return g;
 }
 
+void MessageTextWidget::MarkDrawn(const ImageSurface* onto, const Rect& rect) {
+  if (onto == &page_) MarkPage(rect);
+}
+
 void MessageTextWidget::MarkPage(const Rect& rect) {
   page_.MarkDirty(rect);
   sprite_.Refresh(&rect);
@@ -661,8 +665,15 @@ int MessageTextWidget::DrawString(const char* text, int32_t x, int32_t y, bool t
   const int32_t dy = penY_ + (vertical_ ? 0 : lineHeight_ - size);
   Rect drawn;
   Point end{dx, dy};
-  if (mainRenderer_->DrawString(&page_, dx, dy, text, &drawn, &end) == kTextDone) {
-    MarkPage(drawn);
+  if (ImageSurface* onto = DrawTarget()) {
+    if (mainRenderer_->DrawString(onto, dx, dy, text, &drawn, &end) == kTextDone) {
+      MarkDrawn(onto, drawn);
+    }
+  } else {
+    Size size;
+    int32_t ox = 0, oy = 0;
+    mainRenderer_->MeasureText(text, &size, &ox, &oy, false, nullptr);
+    end = {dx + size.width, dy + size.height};
   }
   previousPen_ = Along();
   Along() += (vertical_ ? end.y - dy : end.x - dx) + charGap_;
@@ -694,12 +705,14 @@ int MessageTextWidget::DrawImage(const char* name, int32_t key, int32_t keyY) {
     x = penX_ - ((lineHeight_ + w) >> 1);
     y = penY_;
   }
-  if (image->HasAlpha()) {
-    page_.AlphaBlit(image.get(), x, y, nullptr, false);
-  } else {
-    page_.Blit(image.get(), x, y, nullptr, false);
+  if (ImageSurface* onto = DrawTarget()) {
+    if (image->HasAlpha()) {
+      onto->AlphaBlit(image.get(), x, y, nullptr, false);
+    } else {
+      onto->Blit(image.get(), x, y, nullptr, false);
+    }
+    MarkDrawn(onto, {x, y, x + w, y + h});
   }
-  MarkPage({x, y, x + w, y + h});
   previousPen_ = Along();
   Along() += (vertical_ ? h : w) + charGap_;
   return result;
@@ -724,8 +737,9 @@ int MessageTextWidget::PutUpright(const char* text) {
   previousChar_ = 0;
   const int32_t x = penX_ - ((size.width - lineHeight_) >> 1) - lineHeight_ + 1;
   Rect drawn;
-  if (mainRenderer_->DrawString(&page_, x, penY_, text, &drawn, nullptr) == kTextDone) {
-    MarkPage(drawn);
+  ImageSurface* onto = DrawTarget();
+  if (onto && mainRenderer_->DrawString(onto, x, penY_, text, &drawn, nullptr) == kTextDone) {
+    MarkDrawn(onto, drawn);
   }
   mainRenderer_->SetFaceName(face.c_str());
   mainRenderer_->SetOrientation(kVerticalTenths);

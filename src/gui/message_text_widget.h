@@ -164,6 +164,10 @@ class MessageTextWidget : public MessageTextWidgetBase {
   int PlaceTyped(const TypedGlyph& glyph, ImageSurface* target, bool draw);
   // Marks a rectangle of the page changed for the display list.
   void MarkPage(const Rect& rect);
+  // The same when onto is the page.
+  void MarkDrawn(const ImageSurface* onto, const Rect& rect);
+  // Where strings, images and upright runs are drawn; null while a layout only measures.
+  virtual ImageSurface* DrawTarget() { return &page_; }
   // A frame animation of image on the page, held hidden until shown; kFrameAnim* codes.
   int SetUpWaitMark(CellImage* image, TimerService* timers);
   // After the page's background changed: what lies under the hidden mark is kept anew.

@@ -66,6 +66,11 @@ void TextView::Home(bool clear) {
   lineIndex_ = 0;
 }
 
+ImageSurface* TextView::DrawTarget() {
+  if (layoutMode_ == kLayoutMeasuring) return nullptr;
+  return layoutMode_ == kLayoutHidden ? &hidden_ : &page_;
+}
+
 // Line records.
 
 void TextView::BeginLayout() {
@@ -402,7 +407,7 @@ int TextView::DrawRuby(const char* text, ImageSurface* target) {
     }
     return kWidgetDone;
   }
-  ImageSurface* onto = target ? target : (layoutMode_ == kLayoutHidden ? &hidden_ : &page_);
+  ImageSurface* onto = target ? target : DrawTarget();
   const int32_t rubySize = RubyFontSize();
   int32_t along = first;
   const std::string_view all(text);
@@ -418,9 +423,8 @@ int TextView::DrawRuby(const char* text, ImageSurface* target) {
       y = penY_ + lineHeight_ - FontSize() - rubyGap_ - rubySize;
     }
     Rect drawn;
-    if (rubyRenderer_->DrawString(onto, x, y, g.text, &drawn, nullptr) == kTextDone &&
-        onto == &page_) {
-      MarkPage(drawn);
+    if (rubyRenderer_->DrawString(onto, x, y, g.text, &drawn, nullptr) == kTextDone) {
+      MarkDrawn(onto, drawn);
     }
     along += step;
   }

@@ -136,6 +136,7 @@ class TextView : public MessageTextWidget {
   void PlaceWindow();
   void DrawName();
   void RevealRange(int32_t from, int32_t to, int32_t front);
+  ImageSurface* DrawTarget() override;
   void StartReveal(uint32_t now);
   void FinishReveal();
   int32_t SoftEdge() const { return softEdge_ > 0 ? softEdge_ : 0; }

@@ -10,6 +10,7 @@ namespace {
 constexpr uint32_t kCallBeginRuby = 1;
 constexpr uint32_t kCallDrawRuby = 2;
 constexpr uint32_t kCallNewLine = 3;
+constexpr uint32_t kCallString = 4;
 
 std::string Word(uint32_t v) {
   std::string s(4, '\0');
@@ -32,6 +33,7 @@ class FakeFrame : public TgsCallRunner {
     if (number == kCallBeginRuby) return view->BeginRuby();
     if (number == kCallDrawRuby) return view->DrawRuby(ruby.c_str(), nullptr);
     if (number == kCallNewLine) return view->NewLine() ? 1 : 0;
+    if (number == kCallString) return view->DrawString("ab", -1, -1, true);
     return failure;
   }
   int MessageState() const override { return 0; }
@@ -94,6 +96,16 @@ TEST_F(TextViewTest, ALineBrokenByACallIsDrawnWhereItWasMeasured) {
   EXPECT_GT(InkOnPage({8, 48 + 12, 80, 48 + 36}), 3 * 400) << "three characters below";
   EXPECT_GT(InkOnPage({8, 8 + 12, 56, 8 + 36}), 2 * 400);
   EXPECT_EQ(InkOnPage({56, 8 + 12, 80, 8 + 36}), 0) << "two above";
+}
+
+TEST_F(TextViewTest, StringsFromCallsAreMeasuredAndRevealedWithTheText) {
+  view.SetRevealTime(20);
+  ASSERT_EQ(Show(Cp932Literal("あ") + Call(kCallString) + Cp932Literal("い")), kWidgetDone);
+  EXPECT_EQ(view.Lines().front().length, 24 + 24 + 24) << "the string takes its room";
+  EXPECT_EQ(InkOnPage({8, 8, 80, 44}), 0) << "nothing shows before the reveal";
+  EXPECT_GT(InkIn(view.Hidden(), {32, 20, 56, 44}, 0), 300) << "drawn with the hidden text";
+  EXPECT_TRUE(view.StopReveal());
+  EXPECT_GT(InkOnPage({32, 20, 56, 44}), 300);
 }
 
 TEST_F(TextViewTest, TheRevealTakesTheTimeOfItsCharactersAndAStopShowsEverything) {
