@@ -159,7 +159,7 @@ int MessageTextWidget::Recreate(int32_t x, int32_t y) {
   return Create(list_, priority_, width_, height_, x, y, mainRenderer_, rubyRenderer_,
                 GetGroup()) == kWidgetDone
              ? kWidgetDone
-             : kRecreateFailed;
+             : kWidgetRecreateFailed;
 }
 
 int MessageTextWidget::MakeItemMap() {

@@ -33,7 +33,7 @@ constexpr int kWidgetColorNoPage = -2;
 constexpr int kCreatePageFailed = 2;
 constexpr int kCreateItemMapFailed = 3;
 // Recreate.
-constexpr int kRecreateFailed = 3;
+constexpr int kWidgetRecreateFailed = 3;
 // SetBackgroundImages (SetBackground adds its load failures 2, 4, 6 and 8).
 constexpr int kBackgroundMiddleFailed = 3;
 constexpr int kBackgroundBaseFailed = 5;
