@@ -506,7 +506,14 @@ bool TextView::StopReveal() {
   return true;
 }
 
-void TextView::RevealRange(int32_t from, int32_t to, int32_t front) {
+void TextView::RevealSolid(int32_t from, int32_t to) {
+  // Only the stretch the last tick blended partly differs from the page as it was.
+  const int32_t touched = std::min(to, rampTo_);
+  RevealRange(from, touched, -1, true);
+  RevealRange(std::max(from, touched), to, -1, false);
+}
+
+void TextView::RevealRange(int32_t from, int32_t to, int32_t front, bool restore) {
   const int32_t edge = SoftEdge();
   int32_t origin = 0;
   for (const LineRecord& line : lines_) {
@@ -523,7 +530,7 @@ void TextView::RevealRange(int32_t from, int32_t to, int32_t front) {
       r.left = line.box.left + lo;
       r.right = line.box.left + hi;
     }
-    page_.Blit(&revealBase_, r.left, r.top, &r, false);
+    if (restore) page_.Blit(&revealBase_, r.left, r.top, &r, false);
     if (front < 0 || edge == 0) {
       page_.AlphaBlitOntoAlpha(&hidden_, 255, r.left, r.top, &r);
     } else {
@@ -553,7 +560,7 @@ void TextView::RevealRange(int32_t from, int32_t to, int32_t front) {
 }
 
 void TextView::FinishReveal() {
-  RevealRange(revealedUpTo_, revealLength_, -1);
+  RevealSolid(revealedUpTo_, revealLength_);
   revealState_ = kRevealIdle;
   revealBase_.Release();
   if (waitEnabled_ && (!frame_ || frame_->MessageState() < kMessageStateWaiting)) {
@@ -582,6 +589,7 @@ void TextView::StartReveal(uint32_t now) {
   }
   revealBase_.CopyFrom(&page_, kCopyToHeap);
   revealedUpTo_ = 0;
+  rampTo_ = 0;
   revealStart_ = now;
   revealState_ = kRevealRunning;
 }
@@ -597,9 +605,10 @@ int TextView::OnTick(uint32_t now) {
   const auto front = int32_t(int64_t(elapsed) * revealLength_ / revealTotal_);
   const int32_t edge = SoftEdge();
   const int32_t solid = std::max(revealedUpTo_, front - edge);
-  RevealRange(revealedUpTo_, solid, -1);
+  RevealSolid(revealedUpTo_, solid);
   revealedUpTo_ = solid;
-  RevealRange(solid, front, front);
+  RevealRange(solid, front, front, true);
+  rampTo_ = std::max(rampTo_, front);
   return 0;
 }
 

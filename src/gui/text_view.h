@@ -135,7 +135,11 @@ class TextView : public MessageTextWidget {
   int32_t DecorationWidth() const;
   void PlaceWindow();
   void DrawName();
-  void RevealRange(int32_t from, int32_t to, int32_t front);
+  // Puts [from, to) of the text (along the lines, from the first line's start) onto the page:
+  // whole, or faded towards front across the soft edge; restore first puts back the page as it
+  // was there.
+  void RevealRange(int32_t from, int32_t to, int32_t front, bool restore);
+  void RevealSolid(int32_t from, int32_t to);
   ImageSurface* DrawTarget() override;
   void StartReveal(uint32_t now);
   void FinishReveal();
@@ -171,6 +175,7 @@ class TextView : public MessageTextWidget {
   uint32_t revealStart_ = 0;
   int32_t revealLength_ = 0;  // the lines' lengths and the soft edge
   int32_t revealedUpTo_ = 0;
+  int32_t rampTo_ = 0;  // the end of what earlier ticks blended partly
   bool waitEnabled_ = false;
 };
 
