@@ -1,0 +1,193 @@
+// The message windows' drawing, beside what it is built on:
+//   typing      a full page (4 lines of 26 full-width characters, 24 px, edged) typed character
+//               by character through the window's PutChar, with its line breaking, cells and
+//               dirty marking, against the same edged renderer drawing the same 4 lines as whole
+//               strings with its DrawString onto a picture of the page's size;
+//   reveal      the reveal's last tick, which puts the whole page of hidden text (the same 4
+//               lines) over the page, against pixman compositing the same hidden picture OVER a
+//               copy of the page through an a8 mask of the same area.
+// Prints "ratio <name>: <ours / peer throughput>" per pair.
+#include <benchmark/benchmark.h>
+#include <pixman.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "bench_ratio.h"
+#include "common/global.h"
+#include "graphics/pixel/blend_tables.h"
+#include "graphics/surface/display_object.h"
+#include "graphics/surface/pixel_library.h"
+#include "gui/text_view.h"
+#include "host/cp932.h"
+#include "host/font/glyph_source.h"
+#include "platform/trig_tables.h"
+#include "scenario/text/outline_text_renderer.h"
+
+namespace {
+
+constexpr int kLines = 4;
+constexpr int kPerLine = 26;
+constexpr int32_t kSize = 24;
+constexpr int32_t kMargin = 8;
+// Room for 26 cells before the two hanging cells and the margins.
+constexpr int32_t kPageWidth = kMargin + kPerLine * kSize + 2 * kSize + kMargin;
+constexpr int32_t kPageHeight = 2 * kMargin + kLines * (kSize + 4) + 8;
+
+std::string Line(int n) {
+  static const char* const kChars = "吾輩は猫である名前はまだ無いどこで生れたかとんと見当がつかぬ";
+  const std::string all = bw::host::Utf8ToCp932(kChars).text;
+  std::string line;
+  for (int i = 0; i < kPerLine; ++i) line += all.substr(size_t((i + n) % 30) * 2, 2);
+  return line;
+}
+
+std::unique_ptr<bw::OutlineTextRenderer> EdgedRenderer() {
+  auto r = std::make_unique<bw::OutlineTextRenderer>(bw::host::FreeTypeGlyphSource(), 512);
+  if (r->SetFont(kSize, false, false, bw::host::Utf8ToCp932("ＭＳ ゴシック").text.c_str())) {
+    return nullptr;
+  }
+  r->SetStyle(bw::kTextEdge);
+  r->SetDecorationColor(20, 40, 120);
+  return r;
+}
+
+struct World {
+  World() {
+    bw::BuildBlendTables();
+    renderer = EdgedRenderer();
+    if (!renderer) return;
+    view.SetMinLineHeight(0);
+    ok = view.Create(&list, 1, kPageWidth, kPageHeight, 0, 0, renderer.get(), nullptr, 0) == 0;
+    for (int i = 0; i < kLines; ++i) page += Line(i);
+  }
+  bw::ScopedPixelLibrary library{&bw::BuiltInPixelLibrary()};
+  bw::TrigTables trig;
+  bw::ScopedGlobal<bw::TrigTables> trigScope{&trig};
+  std::unique_ptr<bw::OutlineTextRenderer> renderer;
+  bw::DisplayObjectList list;
+  bw::TextView view;
+  std::string page;
+  bool ok = false;
+};
+
+World& TheWorld() {
+  static World world;
+  return world;
+}
+
+void OursTyping(benchmark::State& state) {
+  World& w = TheWorld();
+  if (!w.ok) return state.SkipWithError("no Japanese face");
+  for (auto _ : state) {
+    w.view.Home(false);
+    const char* cursor = w.page.c_str();
+    while (*cursor) {
+      if (w.view.PutChar(&cursor) == bw::kBreakPageFull) return state.SkipWithError("page full");
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * kLines * kPerLine);
+}
+
+void PeerTyping(benchmark::State& state) {
+  World& w = TheWorld();
+  if (!w.ok) return state.SkipWithError("no Japanese face");
+  bw::ImageSurface picture;
+  picture.Create(kPageWidth, kPageHeight, 32, bw::kImageDibSection);
+  std::vector<std::string> lines;
+  for (int i = 0; i < kLines; ++i) lines.push_back(Line(i));
+  for (auto _ : state) {
+    for (int i = 0; i < kLines; ++i) {
+      bw::Rect drawn;
+      w.renderer->DrawString(&picture, kMargin, kMargin + i * (kSize + 4), lines[size_t(i)].c_str(),
+                             &drawn, nullptr);
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * kLines * kPerLine);
+}
+
+// A frame that runs nothing.
+class NoCalls : public bw::TgsCallRunner {
+ public:
+  int RunCall(std::span<const uint8_t>) override { return 0; }
+  int MessageState() const override { return 0; }
+};
+
+void OursReveal(benchmark::State& state) {
+  World& w = TheWorld();
+  if (!w.ok) return state.SkipWithError("no Japanese face");
+  NoCalls frame;
+  bw::TextView view;
+  view.SetFrameSlices(4, 4, 1, 1);
+  bw::ImageSurface border;
+  border.Create(9, 9, 32, bw::kImageDibSection);
+  border.Fill(0xC0203040, nullptr);
+  view.SetBackgroundImages(&border, nullptr, nullptr, false);
+  view.Create(&w.list, 2, kPageWidth, kPageHeight, 0, 0, w.renderer.get(), nullptr, 0);
+  view.SetFrame(&frame);
+  view.SetRevealTime(20);
+  view.SetSoftEdge(kSize * 2);
+  view.SetMessage(w.page.data(), w.page.size());
+  int64_t pixels = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    view.Resize(kPageWidth, kPageHeight, false);
+    view.ShowMessage(true);
+    view.OnTick(1000);
+    pixels = int64_t(view.GetWidth()) * view.GetHeight();
+    state.ResumeTiming();
+    view.OnTick(1000 + view.GetRevealTotal());
+  }
+  state.SetItemsProcessed(state.iterations() * pixels);
+}
+
+void PeerReveal(benchmark::State& state) {
+  World& w = TheWorld();
+  if (!w.ok) return state.SkipWithError("no Japanese face");
+  const int width = kPageWidth, height = kPageHeight;
+  bw::ImageSurface hidden;
+  hidden.Create(width, height, 32, bw::kImageDibSection);
+  hidden.Fill(0, nullptr);
+  for (int i = 0; i < kLines; ++i) {
+    w.renderer->DrawString(&hidden, kMargin, kMargin + i * (kSize + 4), Line(i).c_str(), nullptr,
+                           nullptr);
+  }
+  std::vector<uint32_t> page(size_t(width) * height, 0xC0203040);
+  std::vector<uint32_t> base = page;
+  std::vector<uint8_t> mask(size_t((width + 3) & ~3) * height, 255);
+  pixman_image_t* dst =
+      pixman_image_create_bits(PIXMAN_a8r8g8b8, width, height, page.data(), width * 4);
+  pixman_image_t* src =
+      pixman_image_create_bits(PIXMAN_a8r8g8b8, width, height,
+                               reinterpret_cast<uint32_t*>(hidden.GetPixels()), hidden.GetPitch());
+  pixman_image_t* a8 = pixman_image_create_bits(
+      PIXMAN_a8, width, height, reinterpret_cast<uint32_t*>(mask.data()), (width + 3) & ~3);
+  for (auto _ : state) {
+    // The page as it was under the text, then the text over it through the mask.
+    page = base;
+    pixman_image_composite32(PIXMAN_OP_OVER, src, a8, dst, 0, 0, 0, 0, 0, 0, width, height);
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(state.iterations() * int64_t(width) * height);
+  pixman_image_unref(a8);
+  pixman_image_unref(src);
+  pixman_image_unref(dst);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::RegisterBenchmark("ours/type_page", OursTyping);
+  benchmark::RegisterBenchmark("peer/draw_lines", PeerTyping);
+  benchmark::RegisterBenchmark("ours/reveal_tick", OursReveal);
+  benchmark::RegisterBenchmark("peer/pixman_over_a8", PeerReveal);
+  benchmark::Initialize(&argc, argv);
+  bw::bench::RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  reporter.PrintRatio("type-page-vs-draw-lines", "ours/type_page", "peer/draw_lines");
+  reporter.PrintRatio("reveal-tick-vs-pixman-over-a8", "ours/reveal_tick", "peer/pixman_over_a8");
+  benchmark::Shutdown();
+  return 0;
+}

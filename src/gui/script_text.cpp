@@ -1,0 +1,107 @@
+#include "gui/script_text.h"
+
+#include <memory>
+
+#include "effects/cell_anim_tasks.h"
+#include "gui/text_typing_task.h"
+#include "platform/timer_service.h"
+
+namespace bw {
+
+ScriptText::ScriptText(MessageTextEngine* engine, TimerService* timers)
+    : engine_(engine), timers_(timers) {}
+
+ScriptText::~ScriptText() {
+  ScriptText::Destroy();
+}
+
+int ScriptText::SetPosition(int32_t x, int32_t y) {
+  const int32_t dx = x - GetX();
+  const int32_t dy = y - GetY();
+  const int rc = MessageTextWidget::SetPosition(x, y);
+  if (rc == kWidgetDone && nameBox_)
+    nameBox_->SetPosition(nameBox_->GetX() + dx, nameBox_->GetY() + dy);
+  return rc;
+}
+
+void ScriptText::SetVisible(bool visible) {
+  MessageTextWidget::SetVisible(visible);
+  if (nameBox_) nameBox_->SetVisible(visible && hasName_);
+}
+
+void ScriptText::Destroy() {
+  if (timers_ && task_) {
+    task_->Detach();
+    timers_->RemoveByHandle(task_->Handle());
+  }
+  task_ = nullptr;
+  MessageTextWidget::Destroy();
+}
+
+int ScriptText::SetBackgroundColor(int kind, uint32_t rgb, int opacity, bool redraw) {
+  const int rc = MessageTextWidget::SetBackgroundColor(kind, rgb, opacity, redraw);
+  if (nameBox_) nameBox_->SetBackgroundColor(kind, rgb, opacity, redraw);
+  KeepWaitMarkBackground();
+  return rc;
+}
+
+void ScriptText::NewPage() {
+  Home(true);
+  if (nameBox_) nameBox_->SetVisible(false);
+  hasName_ = false;
+}
+
+int ScriptText::MakeTask() {
+  if (task_) return kWidgetDone;
+  auto task = std::make_unique<TextTypingTask>(this);
+  if (timers_->Add(task.get(), 0, 0, 0) != kTaskAdded) return kDisplayTaskRefused;
+  task_ = task.release();
+  task_->SetOwnerSlot(&task_);
+  return kWidgetDone;
+}
+
+int ScriptText::StartDisplay(int mode) {
+  if (!engine_ || !timers_) return kDisplayNotReady;
+  if (MakeTask() != kWidgetDone) return kDisplayTaskRefused;
+  if (waitSource_ && !waitTask_ && SetUpWaitMark(waitSource_, timers_) != kFrameAnimSetUp) {
+    return kDisplayWaitMarkFailed;
+  }
+  return task_->Start(false, mode);
+}
+
+int ScriptText::StartDisplayAll() {
+  if (!engine_ || !timers_) return kDisplayNotReady;
+  if (MakeTask() != kWidgetDone) return kDisplayTaskRefused;
+  return task_->Start(true, 1);
+}
+
+int ScriptText::StepDisplay(int operation) {
+  if (!task_) return kStepNoTask;
+  switch (operation) {
+    case 0:
+      task_->Step(true);
+      break;
+    case 1:
+      // Through mid-text waits, up to a wait before a section's end, the end or an error.
+      do {
+        task_->Step(true);
+      } while (task_ && task_->GetLastKind() >= 0 && task_->GetLastKind() < 2);
+      break;
+    case 2:
+      task_->Finish();
+      break;
+    case 3:
+      task_->Continue();
+      break;
+    default:
+      return kStepUnknown;
+  }
+  return kWidgetDone;
+}
+
+void ScriptText::SetWaitMark(CellImage* source) {
+  RemoveWaitMark();
+  waitSource_ = source;
+}
+
+}  // namespace bw

@@ -1,0 +1,279 @@
+#include "gui/message_text_widget.h"
+
+#include "lib/bmp/bmp_builder.h"
+#include "resource/images/builtin_loaders.h"
+#include "resource/images/image_loader_manager.h"
+#include "support/image_test_rig.h"
+#include "text_widget_fixture.h"
+
+namespace bw::test {
+namespace {
+
+constexpr uint32_t kPageBackground = 0x80000000;  // the default colour at opacity 128
+
+class MessageWidget : public TextWidgetRig {
+ protected:
+  void SetUp() override {
+    TextWidgetRig::SetUp();
+    ASSERT_EQ(widget.Create(&list, 10, 640, 120, 0, 0, &main, &ruby, 0), kWidgetDone);
+  }
+  MessageTextWidget widget;
+};
+
+TEST(TypedGlyphs, AtSignsDigitsAndTwoByteCharactersAreReadAsTheRendererDrawsThem) {
+  struct Case {
+    const char* text;
+    const char* drawn;
+    size_t consumed;
+    uint16_t kinsoku;
+  } cases[] = {
+      {"@@x", "@@", 2, '@'},         {"@123x", "@123", 4, 0}, {"@x", "@", 1, 0},
+      {"@1234567", "@123456", 7, 0}, {"a", "a", 1, 'a'},      {"\x82\xA0", "\x82\xA0", 2, 0x82A0},
+      {"\x82", "\x82", 1, 0x82},  // a lead byte at the end stands alone
+  };
+  for (const Case& c : cases) {
+    const TypedGlyph g = MessageTextWidget::ReadGlyph(c.text);
+    EXPECT_STREQ(g.text, c.drawn) << c.text;
+    EXPECT_EQ(g.consumed, c.consumed) << c.text;
+    EXPECT_EQ(g.kinsokuChar, c.kinsoku) << c.text;
+  }
+}
+
+TEST_F(MessageWidget, CharactersSitOnTheLineBottomAndAdvanceByTheirWidthAndTheGap) {
+  EXPECT_EQ(widget.GetLineHeight(), 36) << "24 and the ruby's 12 above it";
+  widget.SetGaps(0, 3, 0);
+  const std::string text = Cp932Literal("あa");
+  const char* cursor = text.c_str();
+  EXPECT_EQ(widget.PutChar(&cursor), kBreakNone);
+  EXPECT_EQ(widget.GetPenX(), 8 + 24 + 3);
+  EXPECT_EQ(widget.PutChar(&cursor), kBreakNone);
+  EXPECT_EQ(widget.GetPenX(), 8 + 24 + 3 + 12 + 3);
+  EXPECT_GT(InkIn(widget.Page(), {8, 20, 32, 44}, kPageBackground), 300) << "cell at the bottom";
+  EXPECT_EQ(InkIn(widget.Page(), {0, 0, 640, 20}, kPageBackground), 0) << "nothing in ruby room";
+
+  widget.SetCentreWide(true);
+  const std::string space = Cp932Literal("　い");
+  cursor = space.c_str();
+  const int32_t start = widget.GetPenX();
+  widget.PutChar(&cursor);
+  widget.PutChar(&cursor);
+  EXPECT_EQ(widget.GetPenX(), start + 2 * (24 + 3)) << "a blank centred cell still advances";
+}
+
+TEST_F(MessageWidget, RubyIsCentredOverItsCharacterAndThenDropped) {
+  ASSERT_TRUE(widget.SetRubyText("ab"));
+  const std::string text = Cp932Literal("漢字");
+  const char* cursor = text.c_str();
+  widget.PutChar(&cursor);
+  EXPECT_EQ(widget.GetPendingRuby(), nullptr);
+  // Ruby 12 high, two narrow glyphs of 6: 12 wide, centred over the 24-wide cell at x 8.
+  EXPECT_GT(InkIn(widget.Page(), {14, 8, 26, 20}, kPageBackground), 60);
+  EXPECT_EQ(InkIn(widget.Page(), {0, 8, 13, 20}, kPageBackground), 0);
+  widget.PutChar(&cursor);
+  EXPECT_EQ(InkIn(widget.Page(), {32, 0, 640, 20}, kPageBackground), 0) << "only once";
+}
+
+TEST_F(MessageWidget, NewLineOnTheLastLineAnswersFullAndKeepsThePen) {
+  // Pitch 40 on a page of 120 with margins of 8: two lines.
+  EXPECT_FALSE(widget.NewLine());
+  EXPECT_EQ(widget.GetPenY(), 48);
+  EXPECT_TRUE(widget.IsPageFull());
+  widget.SetPen(100, 48);
+  EXPECT_TRUE(widget.NewLine());
+  EXPECT_EQ(widget.GetPenX(), 100);
+  EXPECT_EQ(widget.GetPenY(), 48);
+  EXPECT_EQ(widget.GetLinePitch(), 40);
+  const std::string text = Cp932Literal("あ");
+  const char* cursor = text.c_str();
+  widget.SetPen(600, 48);
+  EXPECT_EQ(widget.PutChar(&cursor), kBreakPageFull);
+  EXPECT_EQ(cursor, text.c_str()) << "nothing consumed";
+}
+
+TEST_F(MessageWidget, VerticalLayoutTurnsTheFacesAndUprightRunsTakeOneCell) {
+  const std::string face = Cp932Literal("ＭＳ ゴシック");
+  ASSERT_EQ(widget.SetVertical(true, true), kWidgetDone);
+  EXPECT_EQ(std::string(main.GetLogFont().lfFaceName), "@" + face);
+  EXPECT_EQ(std::string(ruby.GetLogFont().lfFaceName), "@" + face);
+  EXPECT_EQ(main.GetLogFont().lfEscapement, kVerticalTenths);
+  EXPECT_EQ(widget.GetPenX(), 640 - 8 + 1);
+  EXPECT_EQ(widget.GetLineHeight(), 24) << "no ruby room across a column";
+
+  ASSERT_EQ(widget.PutUpright("12"), kWidgetDone);
+  EXPECT_EQ(widget.GetPenY(), 8 + 24) << "one cell whatever the run's length";
+  EXPECT_EQ(std::string(main.GetLogFont().lfFaceName), "@" + face) << "face put back";
+  EXPECT_EQ(main.GetLogFont().lfEscapement, kVerticalTenths);
+
+  // Characters go down the column; a break starts the next column to the left.
+  const std::string text(10, 'a');
+  const char* cursor = text.c_str();
+  while (*cursor) widget.PutChar(&cursor);
+  EXPECT_LT(widget.GetPenX(), 633);
+  EXPECT_EQ((633 - widget.GetPenX()) % widget.GetLinePitch(), 0) << "whole columns to the left";
+
+  ASSERT_EQ(widget.SetVertical(false, true), kWidgetDone);
+  EXPECT_EQ(std::string(main.GetLogFont().lfFaceName), face);
+  EXPECT_EQ(main.GetLogFont().lfEscapement, kHorizontalTenths);
+  EXPECT_EQ(widget.PutUpright("12"), kUprightNotVertical);
+}
+
+TEST_F(MessageWidget, AFaceWithNoRoomForTheVerticalMarkFailsWithItsRenderersCode) {
+  const std::string longFace(31, 'F');
+  ASSERT_EQ(ruby.SetFaceName(longFace.c_str()), 0);
+  EXPECT_EQ(widget.SetVertical(true, false), kVerticalRubyVertical);
+  EXPECT_EQ(std::string(ruby.GetLogFont().lfFaceName), longFace) << "the face is left alone";
+  ASSERT_EQ(main.SetFaceName(longFace.c_str()), 0);
+  EXPECT_EQ(widget.SetVertical(true, false), kVerticalMainVertical);
+}
+
+// A frame picture in regions: corners red, edges green, middle blue (32 x 32, slices of 8 and
+// tiles of 16).
+std::unique_ptr<ImageSurface> FramePicture(int32_t size, int32_t part) {
+  auto s = std::make_unique<ImageSurface>();
+  s->Create(size, size, 32, kImageDibSection);
+  for (int32_t y = 0; y < size; ++y)
+    for (int32_t x = 0; x < size; ++x) {
+      const bool edgeX = x < part || x >= size - part, edgeY = y < part || y >= size - part;
+      s->SetPixel(x, y, edgeX && edgeY ? 0xFFFF0000 : edgeX || edgeY ? 0xFF00FF00 : 0xFF0000FF);
+    }
+  return s;
+}
+
+TEST_F(MessageWidget, AFramedWindowRoundsItsSizeToWholeTilesAndLaysOutNineParts) {
+  EXPECT_FALSE(widget.SetFrameSlices(8, 8, 0, 16)) << "a tile of no pixels never ends";
+  ASSERT_TRUE(widget.SetFrameSlices(8, 8, 16, 16));
+  const auto frame = FramePicture(32, 8);
+  ASSERT_EQ(widget.SetBackgroundImages(frame.get(), nullptr, nullptr, false), kWidgetDone);
+  ASSERT_EQ(widget.Resize(100, 60, false), kWidgetDone);
+  EXPECT_EQ(widget.GetWidth(), 112);
+  EXPECT_EQ(widget.GetHeight(), 64);
+  const ImageSurface& page = widget.Page();
+  struct Probe {
+    int32_t x, y;
+    uint32_t rgb;
+  } probes[] = {{0, 0, 0xFF0000},    {111, 63, 0xFF0000}, {50, 2, 0x00FF00},
+                {109, 30, 0x00FF00}, {50, 30, 0x0000FF},  {103, 55, 0x0000FF}};
+  for (const Probe& p : probes) {
+    EXPECT_EQ(PagePixel(page, p.x, p.y) & 0xFFFFFF, p.rgb) << p.x << ", " << p.y;
+  }
+  EXPECT_FALSE(widget.SetFrameSlices(8, 8, 16, 16)) << "fixed once a background exists";
+}
+
+TEST_F(MessageWidget, AFramePictureSmallerThanItsSlicesIsCopiedWithoutTiles) {
+  ASSERT_TRUE(widget.SetFrameSlices(8, 8, 16, 16));
+  const auto frame = FramePicture(12, 4);
+  ASSERT_EQ(widget.SetBackgroundImages(frame.get(), nullptr, nullptr, false), kWidgetDone);
+  ASSERT_EQ(widget.Resize(50, 40, false), kWidgetDone);
+  EXPECT_EQ(widget.GetWidth(), 50) << "no rounding by negative parts";
+  EXPECT_EQ(PagePixel(widget.Page(), 0, 0) & 0xFFFFFF, 0xFF0000u);
+  EXPECT_EQ(PagePixel(widget.Page(), 6, 6) & 0xFFFFFF, 0x0000FFu);
+}
+
+class MessageWidgetLinks : public MessageWidget {
+ protected:
+  void SetUp() override {
+    MessageWidget::SetUp();
+    ASSERT_EQ(widget.EnableLinks(true, true), kWidgetDone);
+  }
+  int Add(uint32_t color = 0x80FF0000) {
+    return widget.AddItem("label", 1, nullptr, nullptr, 0, 0, 0, color, nullptr, nullptr, nullptr,
+                          -1, -1, -1);
+  }
+  void Type(const std::string& text) {
+    const char* cursor = text.c_str();
+    while (*cursor) widget.PutChar(&cursor);
+  }
+  void StopRechecking() { widget.ClaimPointer(600, 100); }
+};
+
+TEST_F(MessageWidgetLinks, AnItemAcrossTwoLinesIsFoundOnBothAndHighlightedAsTwoRects) {
+  widget.SetPen(560, 8);
+  ASSERT_EQ(Add(), kAddItemDone);
+  Type(Cp932Literal("あいうえ"));
+  widget.CloseItem();
+  StopRechecking();
+  const TextLinkItem* item = widget.GetItem(0);
+  ASSERT_NE(item, nullptr);
+  ASSERT_EQ(item->area.size(), 2u);
+  EXPECT_EQ(widget.ItemAt(570, 20), 0);
+  EXPECT_EQ(widget.ItemAt(20, 60), 0);
+  EXPECT_EQ(widget.ItemAt(300, 20), -1);
+  ASSERT_TRUE(widget.EnterItem(0));
+  ASSERT_EQ(widget.HighlightsInUse(), 2u);
+  for (size_t i = 0; i < 2; ++i) {
+    Rect r;
+    widget.Highlight(i)->GetRect(&r);
+    EXPECT_EQ(r.Width(), item->area[i].width);
+    EXPECT_EQ(r.left, item->area[i].x);
+    EXPECT_TRUE(widget.Highlight(i)->IsVisible());
+  }
+  EXPECT_EQ(list.Count(), 3u) << "the page and two highlights";
+  widget.LeaveItem(0);
+  EXPECT_FALSE(widget.Highlight(0)->IsVisible());
+  widget.ClearPage();
+  EXPECT_EQ(widget.GetItemCount(), 0u);
+  EXPECT_EQ(widget.ItemAt(570, 20), -1);
+}
+
+TEST_F(MessageWidgetLinks, TheItemMapTellsTheLastOf255ItemsFromNoneAndRefusesMore) {
+  MessageTextWidget big;
+  ASSERT_EQ(big.Create(&list, 10, 640, 480, 0, 0, &main, nullptr, 0), kWidgetDone);
+  big.EnableLinks(true, true);
+  for (int i = 0; i < 255; ++i) {
+    ASSERT_EQ(
+        big.AddItem("x", 0, nullptr, nullptr, 0, 0, 0, 0, nullptr, nullptr, nullptr, -1, -1, -1),
+        kAddItemDone);
+    const char* cursor = "a";
+    big.PutChar(&cursor);
+    big.CloseItem();
+  }
+  EXPECT_EQ(
+      big.AddItem("x", 0, nullptr, nullptr, 0, 0, 0, 0, nullptr, nullptr, nullptr, -1, -1, -1),
+      kAddItemRefused);
+  big.ClaimPointer(639, 479);
+  const ItemRect& last = big.GetItem(254)->area.front();
+  EXPECT_EQ(big.ItemAt(last.x + 1, last.y + 1), 254);
+  const ItemRect& first = big.GetItem(0)->area.front();
+  EXPECT_EQ(big.ItemAt(first.x + 1, first.y + 1), 0);
+}
+
+class MessageWidgetImages : public GameFolderTest {
+ protected:
+  void SetUp() override {
+    GameFolderTest::SetUp();
+    BuildBlendTables();
+    RegisterBuiltinLoaders(images_);
+    main_.SetFont(24, false, false, nullptr);
+    ASSERT_EQ(widget_.Create(&list_, 1, 200, 80, 0, 0, &main_, nullptr, 0), kWidgetDone);
+    // 4 x 4, black at the corner, white elsewhere.
+    tools::BmpFields bmp;
+    bmp.width = 4;
+    bmp.height = 4;
+    for (int i = 0; i < 16; ++i) {
+      const uint8_t v = i == 12 ? 0 : 255;  // bottom-up rows: (0, 0) is the fourth row's first
+      bmp.data.insert(bmp.data.end(), {v, v, v});
+    }
+    Write("CG/MARK.BMP", tools::BuildBmp(bmp));
+  }
+  ScopedPixelLibrary library_{&BuiltInPixelLibrary()};
+  ImageLoaderManager images_;
+  ScopedGlobal<ImageLoaderManager> publish_{&images_};
+  DisplayObjectList list_;
+  OutlineTextRenderer main_{testing_text::FakeSource(), 16};
+  MessageTextWidget widget_;
+};
+
+TEST_F(MessageWidgetImages, AnImageSitsOnTheLineBottomKeyedByItsOwnPixelWhenThatExists) {
+  // The line is 24 high from y 8: the image's top is at 8 + 24 - 4.
+  ASSERT_EQ(widget_.DrawImage("cg\\mark.bmp", 0, 0), kWidgetDone);
+  EXPECT_EQ(PagePixel(widget_.Page(), 8, 28), kPageBackground) << "keyed corner";
+  EXPECT_EQ(PagePixel(widget_.Page(), 9, 28) & 0xFFFFFF, 0xFFFFFFu);
+  EXPECT_EQ(widget_.GetPenX(), 12);
+  // A key pixel outside the picture: no key, the black corner is drawn.
+  ASSERT_EQ(widget_.DrawImage("cg\\mark.bmp", 40, 40), kWidgetDone);
+  EXPECT_EQ(PagePixel(widget_.Page(), 12, 28) & 0xFFFFFF, 0u);
+  EXPECT_EQ(widget_.DrawImage("cg\\none.bmp", -1, -1), kImageLoadFailed);
+}
+
+}  // namespace
+}  // namespace bw::test

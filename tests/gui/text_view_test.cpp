@@ -1,0 +1,227 @@
+#include "gui/text_view.h"
+
+#include <vector>
+
+#include "text_widget_fixture.h"
+
+namespace bw::test {
+namespace {
+
+constexpr uint32_t kCallBeginRuby = 1;
+constexpr uint32_t kCallDrawRuby = 2;
+constexpr uint32_t kCallNewLine = 3;
+constexpr uint32_t kCallString = 4;
+
+std::string Word(uint32_t v) {
+  std::string s(4, '\0');
+  for (int i = 0; i < 4; ++i) s[size_t(i)] = char(v >> (8 * i));
+  return s;
+}
+
+// A call record with no arguments; size is its size field.
+std::string Call(uint32_t number, uint32_t size = 12) {
+  return std::string("\0[", 2) + Word(size) + Word(number) + Word(0);
+}
+
+// Runs the ruby calls on the view, and answers a code for every other number.
+class FakeFrame : public TgsCallRunner {
+ public:
+  int RunCall(std::span<const uint8_t> record) override {
+    const uint32_t number =
+        record[6] | record[7] << 8 | record[8] << 16 | uint32_t(record[9]) << 24;
+    numbers.push_back(number);
+    if (number == kCallBeginRuby) return view->BeginRuby();
+    if (number == kCallDrawRuby) return view->DrawRuby(ruby.c_str(), nullptr);
+    if (number == kCallNewLine) return view->NewLine() ? 1 : 0;
+    if (number == kCallString) return view->DrawString("ab", -1, -1, true);
+    return failure;
+  }
+  int MessageState() const override { return 0; }
+  TextView* view = nullptr;
+  std::string ruby = "ab";
+  int failure = 0;
+  std::vector<uint32_t> numbers;
+};
+
+// A frame picture of 17 x 17 cut into 8-pixel sides and a 1-pixel middle, so that any size fits.
+std::unique_ptr<ImageSurface> PlainFrame() {
+  auto s = std::make_unique<ImageSurface>();
+  s->Create(17, 17, 32, kImageDibSection);
+  s->Fill(0xFF203040, nullptr);
+  return s;
+}
+
+class TextViewTest : public TextWidgetRig {
+ protected:
+  void SetUp() override {
+    TextWidgetRig::SetUp();
+    ASSERT_TRUE(view.SetFrameSlices(8, 8, 1, 1));
+    const auto frame = PlainFrame();
+    ASSERT_EQ(view.SetBackgroundImages(frame.get(), nullptr, nullptr, false), kWidgetDone);
+    ASSERT_EQ(view.Create(&list, 10, 640, 200, 0, 0, &main, &ruby, 0), kWidgetDone);
+    fake.view = &view;
+    view.SetFrame(&fake);
+  }
+  int Show(const std::string& text) {
+    // A fitted window wraps the next text at its own width: start from a wide page.
+    view.Resize(640, 200, false);
+    view.SetMessage(text.data(), text.size());
+    return view.ShowMessage(true);
+  }
+  // The frame is one colour: its corner is the background.
+  int InkOnPage(const Rect& r) { return InkIn(view.Page(), r, PagePixel(view.Page(), 1, 1)); }
+  FakeFrame fake;
+  TextView view;
+};
+
+TEST_F(TextViewTest, AWrappedLineHangsUnderTheCharacterAfterAnOpeningBracket) {
+  view.SetIndentChars(Cp932Literal("「").c_str());
+  std::string text = Cp932Literal("「");
+  for (int i = 0; i < 30; ++i) text += Cp932Literal("あ");
+  ASSERT_EQ(Show(text), kWidgetDone);
+  ASSERT_EQ(view.Lines().size(), 2u);
+  EXPECT_EQ(view.Lines()[0].penX, 8);
+  EXPECT_EQ(view.Lines()[1].penX, 8 + 24) << "under the character after the bracket";
+  EXPECT_EQ(view.GetIndentValue(), 0) << "cleared after the layout";
+  EXPECT_GT(InkOnPage({32, 48 + 12, 56, 48 + 36}), 300) << "second line drawn at its start";
+  EXPECT_EQ(InkOnPage({8, 48 + 12, 32, 48 + 36}), 0);
+}
+
+TEST_F(TextViewTest, ALineBrokenByACallIsDrawnWhereItWasMeasured) {
+  const std::string text = Cp932Literal("あい") + Call(kCallNewLine) + Cp932Literal("うえお");
+  ASSERT_EQ(Show(text), kWidgetDone);
+  ASSERT_EQ(view.Lines().size(), 2u);
+  EXPECT_EQ(view.Lines()[1].offset, 4u);
+  EXPECT_EQ(view.GetWidth(), 8 + 72 + 8) << "fitted to the longer line";
+  EXPECT_GT(InkOnPage({8, 48 + 12, 80, 48 + 36}), 3 * 400) << "three characters below";
+  EXPECT_GT(InkOnPage({8, 8 + 12, 56, 8 + 36}), 2 * 400);
+  EXPECT_EQ(InkOnPage({56, 8 + 12, 80, 8 + 36}), 0) << "two above";
+}
+
+TEST_F(TextViewTest, StringsFromCallsAreMeasuredAndRevealedWithTheText) {
+  view.SetRevealTime(20);
+  ASSERT_EQ(Show(Cp932Literal("あ") + Call(kCallString) + Cp932Literal("い")), kWidgetDone);
+  EXPECT_EQ(view.Lines().front().length, 24 + 24 + 24) << "the string takes its room";
+  EXPECT_EQ(InkOnPage({8, 8, 80, 44}), 0) << "nothing shows before the reveal";
+  EXPECT_GT(InkIn(view.Hidden(), {32, 20, 56, 44}, 0), 300) << "drawn with the hidden text";
+  EXPECT_TRUE(view.StopReveal());
+  EXPECT_GT(InkOnPage({32, 20, 56, 44}), 300);
+}
+
+TEST_F(TextViewTest, TheRevealTakesTheTimeOfItsCharactersAndAStopShowsEverything) {
+  view.SetRevealTime(20);
+  ASSERT_EQ(view.SetSoftEdge(24), kWidgetDone);
+  std::string text;
+  for (int i = 0; i < 30; ++i) text += 'a';
+  ASSERT_EQ(Show(text), kWidgetDone);
+  EXPECT_EQ(view.GetRevealTotal(), 600u);
+  EXPECT_EQ(view.GetRevealState(), kRevealStart);
+  EXPECT_EQ(view.ShowMessage(false), kShowBusy);
+  const Rect first{8, 8, 20, 44}, last{8 + 29 * 12, 8, 8 + 30 * 12, 44};
+  EXPECT_EQ(InkOnPage(first), 0) << "drawn hidden";
+  view.OnTick(1000);
+  view.OnTick(1300);
+  EXPECT_EQ(view.GetRevealState(), kRevealRunning);
+  EXPECT_GT(InkOnPage(first), 100);
+  EXPECT_EQ(InkOnPage(last), 0);
+  const int halfway = InkOnPage({8, 8, 8 + 30 * 12, 44});
+  view.OnTick(1599);
+  EXPECT_EQ(view.GetRevealState(), kRevealRunning);
+  view.OnTick(1600);
+  EXPECT_EQ(view.GetRevealState(), kRevealIdle);
+  const int whole = InkOnPage({8, 8, 8 + 30 * 12, 44});
+  EXPECT_GT(whole, halfway);
+  EXPECT_GT(InkOnPage(last), 100);
+
+  ASSERT_EQ(Show(text), kWidgetDone);
+  view.OnTick(5000);
+  EXPECT_TRUE(view.StopReveal());
+  EXPECT_EQ(view.GetRevealState(), kRevealIdle);
+  EXPECT_EQ(InkOnPage({8, 8, 8 + 30 * 12, 44}), whole) << "the same page as a finished reveal";
+  EXPECT_FALSE(view.StopReveal());
+}
+
+TEST_F(TextViewTest, RubyOfTwoOverFourCharactersLeavesThreeEqualGaps) {
+  const std::string text = Call(kCallBeginRuby) + Cp932Literal("漢字漢字") + Call(kCallDrawRuby);
+  ASSERT_EQ(Show(text), kWidgetDone);
+  EXPECT_EQ(fake.numbers, (std::vector<uint32_t>{1, 2, 1, 2})) << "run while measuring and drawing";
+  // The span is 96 wide; "ab" is 12: gaps of 28 at 8 + 28 and 8 + 62, each glyph 6 wide.
+  std::vector<int32_t> columns;
+  for (int32_t x = 8; x < 8 + 96; ++x) {
+    if (InkOnPage({x, 8, x + 1, 20})) columns.push_back(x);
+  }
+  ASSERT_FALSE(columns.empty());
+  EXPECT_GE(columns.front(), 8 + 28);
+  EXPECT_LE(columns.front(), 8 + 29);
+  EXPECT_LE(columns.back(), 8 + 96 - 28);
+  EXPECT_EQ(InkOnPage({8 + 35, 8, 8 + 62, 20}), 0) << "the middle gap";
+}
+
+TEST_F(TextViewTest, RubyOutsideALayoutOrWithoutTextIsRefused) {
+  EXPECT_EQ(view.BeginRuby(), kRubyOutsideLayout);
+  EXPECT_EQ(view.DrawRuby("ab", nullptr), kRubyOutsideLayout);
+  fake.ruby = "";
+  ASSERT_EQ(Show(Cp932Literal("漢") + Call(kCallDrawRuby)), kShowFailed)
+      << "the call's refusal ends the layout";
+}
+
+TEST_F(TextViewTest, TheWindowIsPlacedAtItsAnchorAndKeptInsideItsBounds) {
+  view.SetMargins(10, 10, 10, 10, false);
+  const std::string text = Cp932Literal("あいうえおかき") + "a";  // 180 wide
+  view.SetPlacement(2, 600, 50, -1, 0, 0, 0);
+  ASSERT_EQ(Show(text), kWidgetDone);
+  EXPECT_EQ(view.GetWidth(), 200);
+  EXPECT_EQ(view.GetX(), 400);
+  EXPECT_EQ(view.GetY(), 50);
+  view.SetPlacement(2, 600, 50, 0, 0, 580, 480);
+  ASSERT_EQ(Show(text), kWidgetDone);
+  EXPECT_EQ(view.GetX(), 380);
+  view.SetPlacement(0, 50, 470, 0, 0, 580, 480);
+  ASSERT_EQ(Show(text), kWidgetDone);
+  EXPECT_EQ(view.GetX(), 0) << "the minimum first";
+  EXPECT_EQ(view.GetY(), 480 - view.GetHeight());
+}
+
+TEST_F(TextViewTest, BrokenOrFailingCallsFailTheLayout) {
+  const std::string shortRecord = Cp932Literal("あ") + Call(99, 3) + Cp932Literal("い");
+  const std::string pastTheEnd = Cp932Literal("あ") + Call(99, 40);
+  Rect r;
+  for (const std::string& text : {shortRecord, pastTheEnd}) {
+    EXPECT_EQ(Show(text), kShowFailed);
+    EXPECT_EQ(view.MeasureText(text, &r, false, false), kMeasureCallFailed);
+    EXPECT_EQ(view.DrawTextAt(text, 0, 0, true, false), kDrawAtCallFailed);
+  }
+  fake.failure = 7;
+  EXPECT_EQ(Show(Cp932Literal("あ") + Call(99)), kShowFailed);
+  EXPECT_EQ(view.MeasureText(Cp932Literal("あ") + Call(99), &r, true, false), kMeasureCallFailed);
+  EXPECT_EQ(view.MeasureText(Cp932Literal("あ") + Call(99), &r, false, false), 1)
+      << "stepped over when calls are not run";
+}
+
+TEST_F(TextViewTest, MeasuringCountsLinesAndSkipsWideSpacesWhenAsked) {
+  Rect r;
+  EXPECT_EQ(view.MeasureText(std::string_view(), &r, false, false), kMeasureNoText);
+  EXPECT_EQ(view.MeasureText("", &r, false, false), 0);
+  const std::string spaced = Cp932Literal("あ　い");
+  ASSERT_EQ(view.MeasureText(spaced, &r, false, false), 1);
+  EXPECT_EQ(r.Width(), 72);
+  ASSERT_EQ(view.MeasureText(spaced, &r, false, true), 1);
+  EXPECT_EQ(r.Width(), 48);
+  std::string longText;
+  for (int i = 0; i < 30; ++i) longText += Cp932Literal("あ");
+  EXPECT_EQ(view.MeasureText(longText, &r, false, false), 2);
+  EXPECT_EQ(view.GetPenX(), 8) << "the pen is left where it was";
+}
+
+TEST_F(TextViewTest, ANameIsCutOnACharacterBoundary) {
+  const std::string name = "a" + Cp932Literal("あいうえおかきく");  // 17 bytes
+  view.SetName(name.c_str(), name.c_str());
+  EXPECT_EQ(view.GetName(), "a" + Cp932Literal("あいうえおかき"));
+  EXPECT_EQ(view.GetSecondName(), "a" + Cp932Literal("あいうえおかき"));
+  const std::string text = "x";
+  view.SetMessage(text.data(), text.size());
+  EXPECT_TRUE(view.GetName().empty()) << "a new message frees the name";
+}
+
+}  // namespace
+}  // namespace bw::test
