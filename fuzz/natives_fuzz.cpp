@@ -8,7 +8,11 @@
 #include <memory>
 #include <string>
 
+#include "common/global.h"
+#include "effects/transitions/wipe_transitions.h"
+#include "graphics/surface/image_surface.h"
 #include "natives/native_families.h"
+#include "platform/timer_service.h"
 #include "resource/files/file.h"
 #include "script/script_host.h"
 #include "script_fuzz_world.h"
@@ -67,6 +71,19 @@ std::string PaletteWord(uint8_t pick, const uint32_t handles[3]) {
   }
 }
 
+// The image natives' world: a live picture and a wipe manager on a timer service of its own.
+// In every other run the picture's handle takes the forged handle's place in the palette.
+struct PictureWorld {
+  PictureWorld(bw::ScriptHost& host, bool picturePick, uint32_t handles[3]) {
+    picture.Create(8, 6, 32, 0);
+    if (picturePick) handles[2] = host.Handles().HandleOf(bw::ScriptObjectType::kSurface, &picture);
+  }
+  bw::ImageSurface picture;  // outlives the wipes drawing into it
+  bw::TimerService timers;
+  bw::WipeTransitions wipes{&timers};
+  bw::ScopedGlobal<bw::WipeTransitions> published{&wipes};
+};
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -87,6 +104,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     handles[1] = host->Handles().HandleOf(bw::ScriptObjectType::kFile, &gone);
   }
   handles[2] = handles[0] ^ 0x00100000;  // another generation
+  PictureWorld pictures(*host, (data[0] & 0x40) != 0, handles);
 
   std::string code, words;
   for (size_t c = 0; c + kCallBytes <= size; c += kCallBytes) {

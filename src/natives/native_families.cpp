@@ -5,7 +5,11 @@
 namespace bw {
 
 std::span<const NativeFamily> AllNativeFamilies() {
-  static const std::array families = {SystemNativeFamily()};
+  static const std::array families = {
+      SystemNativeFamily(),
+      MovieNativeFamily(),
+      ImageNativeFamily(),
+  };
   return families;
 }
 

@@ -18,6 +18,7 @@ enum class ScriptObjectType : uint16_t {
   kRenderItem,
   kTimedTask,
   kSoundBuffer,
+  kMovieSprite,
 };
 
 class ScriptHandles {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <span>
@@ -22,6 +23,7 @@ class SoundChannelManager;  // sound: the channels, its save state is the host's
 class EffectRegistry;       // effects: the keywords the host fills at construction
 class TransitionRegistry;
 class ScriptApplication;
+class MovieObject;  // sound: the window-level movie the application's slot holds
 
 // The main script's message text object, which lives with the scenario player: before scripts go
 // (a Jump, a Call's return, the interrupt) its pending choices are stored in its history.
@@ -128,6 +130,14 @@ class ScriptApplication {
   virtual uint32_t GetAppOption(uint32_t index) = 0;
   // The native families the host places in its table.
   virtual std::span<const NativeFamily> NativeFamilies() { return {}; }
+
+  // Movie natives: use runs on the window-level movie slot under the application's movie lock
+  // (false: no slot); OpenWindowMovie opens a movie on the main window at the canvas size.
+  virtual bool UseMovieSlot(const std::function<void(std::unique_ptr<MovieObject>&)>& /*use*/) {
+    return false;
+  }
+  // 2 (no window) here.
+  virtual int32_t OpenWindowMovie(MovieObject& /*movie*/, const char* /*file*/) { return 2; }
 };
 
 // StartScriptHost

@@ -377,6 +377,11 @@ class GameApp : public EngineApp, public ScriptApplication {
   bool deferredClose_ = false;
   Lock movieLock_;
   std::unique_ptr<MovieObject> movie_;  // guarded by movieLock_
+
+  // The movie natives' window-level movie: an emptied slot clears the showing state.
+ public:
+  bool UseMovieSlot(const std::function<void(std::unique_ptr<MovieObject>&)>& use) override;
+  int32_t OpenWindowMovie(MovieObject& movie, const char* file) override;
 };
 
 using TheGameApp = Global<GameApp>;
