@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/global.h"
+#include "effects/transitions/wipe_transitions.h"
 #include "graphics/device/display_manager.h"
 #include "graphics/surface/color_rect_object.h"
 #include "graphics/surface/image_surface.h"
@@ -236,6 +237,22 @@ bool IsSoundFamily(const bw::NativeFamily& family) {
   return std::string(family.name).starts_with("sound");
 }
 
+// The image natives' world: a live picture and a wipe manager on a timer service of its own.
+// In every other run the picture's handle takes the forged handle's place in the palette.
+struct PictureWorld {
+  PictureWorld(bw::ScriptHost& host, bool picturePick, uint32_t handles[3]) {
+    picture.Create(8, 6, 32, 0);
+    if (picturePick) {
+      handles[2] = host.Handles().HandleOf(bw::ScriptObjectType::kSurface,
+                                           static_cast<bw::Surface*>(&picture));
+    }
+  }
+  bw::ImageSurface picture;  // outlives the wipes drawing into it
+  bw::TimerService timers;
+  bw::WipeTransitions wipes{&timers};
+  bw::ScopedGlobal<bw::WipeTransitions> published{&wipes};
+};
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -263,6 +280,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   displayObjects.AddHandles(host->Handles(), handles);
   std::vector<uint32_t> soundHandles(3);
   SoundFuzzWorld sound(*host, soundHandles.data());
+  PictureWorld pictures(*host, (data[0] & 0x40) != 0, handles.data());
 
   std::string code, words;
   for (size_t c = 0; c + kCallBytes <= size; c += kCallBytes) {

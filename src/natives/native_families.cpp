@@ -8,9 +8,10 @@
 namespace bw {
 
 std::span<const NativeFamily> AllNativeFamilies() {
-  static const std::array families = {SystemNativeFamily(), RenderNativeFamily(),
+  static const std::array families = {SystemNativeFamily(),        RenderNativeFamily(),
                                       DisplayObjectNativeFamily(), SoundBufferNativeFamily(),
-                                      SoundChannelNativeFamily()};
+                                      SoundChannelNativeFamily(),  MovieNativeFamily(),
+                                      ImageNativeFamily()};
   return families;
 }
 

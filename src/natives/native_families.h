@@ -10,6 +10,8 @@ namespace bw {
 
 const NativeFamily& SystemNativeFamily();
 const NativeFamily& DisplayObjectNativeFamily();
+const NativeFamily& MovieNativeFamily();
+const NativeFamily& ImageNativeFamily();
 
 // Every family, in no particular order (each number belongs to one family).
 std::span<const NativeFamily> AllNativeFamilies();

@@ -20,6 +20,7 @@ enum class ScriptObjectType : uint16_t {
   kSoundBuffer,
   kTextRenderer,
   kGuiPart,
+  kMovieSprite,
 };
 
 class ScriptHandles {

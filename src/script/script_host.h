@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <span>
@@ -30,6 +31,7 @@ class JoystickDevice;
 class TimerService;
 class EngineInput;
 class FileDropTarget;
+class MovieObject;  // sound: the window-level movie the application's slot holds
 
 // The main script's message text object, which lives with the scenario player: before scripts go
 // (a Jump, a Call's return, the interrupt) its pending choices are stored in its history.
@@ -252,6 +254,13 @@ class ScriptApplication {
   }
   virtual bool DecoderLoadWholeSetting() { return false; }
   virtual uint8_t BgmDuckSetting() { return 0; }
+  // Movie natives: use runs on the window-level movie slot under the application's movie lock
+  // (false: no slot); OpenWindowMovie opens a movie on the main window at the canvas size.
+  virtual bool UseMovieSlot(const std::function<void(std::unique_ptr<MovieObject>&)>& /*use*/) {
+    return false;
+  }
+  // 2 (no window) here.
+  virtual int32_t OpenWindowMovie(MovieObject& /*movie*/, const char* /*file*/) { return 2; }
 };
 
 // StartScriptHost

@@ -434,6 +434,10 @@ class GameApp : public EngineApp, public ScriptApplication {
   void SetSoundWarnOnce(uint8_t value) override { config_.pacing.soundWarning = value; }
   bool ShowSoundWarning(const std::string& cp932Text, uint8_t* checkState) override;
   uint8_t BgmDuckSetting() override { return user_.duckPercent; }
+  // The movie natives' window-level movie: an emptied slot clears the showing state.
+ public:
+  bool UseMovieSlot(const std::function<void(std::unique_ptr<MovieObject>&)>& use) override;
+  int32_t OpenWindowMovie(MovieObject& movie, const char* file) override;
 };
 
 using TheGameApp = Global<GameApp>;

@@ -114,4 +114,16 @@ void GameApp::TrackMovie() {
   movieShowing_ = movie_->IsShowing() ? 1 : 0;
 }
 
+bool GameApp::UseMovieSlot(const std::function<void(std::unique_ptr<MovieObject>&)>& use) {
+  ScopedLock hold(movieLock_);
+  use(movie_);
+  if (!movie_) movieShowing_ = 0;
+  return true;
+}
+
+int32_t GameApp::OpenWindowMovie(MovieObject& movie, const char* file) {
+  return movie.Open(MainWindow().GetHandle(), file, nullptr, GetRecord().canvasWidth,
+                    GetRecord().canvasHeight);
+}
+
 }  // namespace bw

@@ -90,9 +90,10 @@ class WipeTransitions {
   int Finish(uint32_t handle);
   // Removes the wipe, leaving the picture as drawn; kWipeDone, or kWipeNoService.
   int Cancel(uint32_t handle);
+  // The wipe with that handle (finished or not), or null.
+  WipeTransition* Find(uint32_t handle) const;
 
  private:
-  WipeTransition* Find(uint32_t handle) const;
   TimerService* timers_;
 };
 

@@ -1,0 +1,151 @@
+#include "natives/movie_natives.h"
+
+#include <gtest/gtest.h>
+
+#include <mutex>
+
+#include "graphics/surface/image_surface.h"
+#include "graphics/surface/pixel_library.h"
+#include "host/clock.h"
+#include "host/message_queue.h"
+#include "native_rig.h"
+#include "sound/movie_object.h"
+#include "sound/movie_sprite_control.h"
+#include "support/game_folder.h"
+#include "support/movie_samples.h"
+
+namespace bw {
+namespace {
+
+// An application with a movie slot over a headless window.
+class MovieRigApp : public NativeRigApp {
+ public:
+  ~MovieRigApp() override { movie.reset(), host::DestroyWindow(window); }
+  bool UseMovieSlot(const std::function<void(std::unique_ptr<MovieObject>&)>& use) override {
+    std::lock_guard hold(lock);
+    use(movie);
+    return true;
+  }
+  int32_t OpenWindowMovie(MovieObject& m, const char* file) override {
+    return m.Open(window, file, nullptr, 64, 48);
+  }
+  std::mutex lock;
+  std::unique_ptr<MovieObject> movie;
+  host::HWND window = host::CreateWindow(host::WindowDesc{});
+};
+
+class MovieNatives : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::vector<uint8_t> movie = test::MakeMovie({});
+    ASSERT_FALSE(movie.empty());
+    game_.dir().WriteFile("OP.MPG", std::string(movie.begin(), movie.end()));
+    PublishMovieLibraries(&libraries_);
+    rig_.host->SetApplication(&app_);
+  }
+  void TearDown() override {
+    Call(633);
+    PublishMovieLibraries(nullptr);
+  }
+  int32_t Call(uint32_t number, std::initializer_list<uint32_t> words = {}) {
+    NativeAnswer answer = rig_.Call(number, words);
+    EXPECT_FALSE(answer.faulted) << number;
+    return answer.result;
+  }
+  int32_t Open(const char* file, uint32_t form) { return Call(632, {rig_.Text(file), form, 0}); }
+  MovieSpriteControl* Sprite(uint32_t handle) {
+    return static_cast<MovieSpriteControl*>(
+        rig_.host->Handles().Get<DisplayObject>(handle, ScriptObjectType::kMovieSprite));
+  }
+
+  host::VirtualClock clock_{1000};
+  ScopedGlobal<host::ClockSource> clockScope_{&clock_};
+  test::GameFolder game_;
+  ScopedPixelLibrary pixels_{&BuiltInPixelLibrary()};
+  MovieLibrarySet libraries_ = MakeMovieLibraries(true, true, &game_.manager());
+  MovieRigApp app_;
+  NativeRig rig_;
+};
+
+TEST_F(MovieNatives, WithoutAMovieCommandsAnswerMinusOneQueriesZeroAndTheWindowOnesTwo) {
+  for (uint32_t n : {635u, 636u, 637u, 638u, 639u, 643u, 646u, 649u, 650u}) {
+    EXPECT_EQ(Call(n, {1, 2, 3, 4}), -1) << n;
+  }
+  for (uint32_t n : {640u, 641u, 642u, 644u, 645u, 651u}) EXPECT_EQ(Call(n), 0) << n;
+  EXPECT_EQ(Call(647), 2);
+  EXPECT_EQ(Call(648, {5}), 2);
+}
+
+// The sprite form opened by name plays on the virtual clock; seeks move the picture, a
+// negative time to the start.
+TEST_F(MovieNatives, ASpriteMovieOpenedByNamePlaysAndSeeks) {
+  ASSERT_EQ(Open("OP.MPG", 0), 0);
+  EXPECT_NEAR(Call(640), 2000, 100);
+  EXPECT_EQ(Call(641) * 1000 + Call(642), 64048);
+  MovieSpriteControl* sprite = Sprite(Call(651));
+  ASSERT_NE(sprite, nullptr);
+  auto colour = [&] {
+    ImageSurface target;
+    EXPECT_EQ(target.Create(64, 48, 32, 0), 0);
+    Rect drawn;
+    sprite->DrawInto(&target, &drawn);
+    return target.GetPixel(32, 16) & 0xFFFFFF;
+  };
+  ASSERT_EQ(Call(635), 0);
+  EXPECT_EQ(Call(645), 1);
+  clock_.AdvanceMilliseconds(1500);
+  EXPECT_NEAR(Call(644), 1500, 1);
+  EXPECT_TRUE(test::ColourNear(colour(), tools::MovieColourOfSecond(1)));
+  ASSERT_EQ(Call(643, {200}), 0);
+  EXPECT_TRUE(test::ColourNear(colour(), tools::MovieColourOfSecond(0)));
+  ASSERT_EQ(Call(637), 0);
+  EXPECT_EQ(Call(645), 2);
+  ASSERT_EQ(Call(643, {uint32_t(-300)}), 0);
+  EXPECT_EQ(Call(644), 0) << "a negative time seeks to the start";
+  EXPECT_EQ(Call(636), 0);
+  EXPECT_FALSE(sprite->IsVisible());
+  EXPECT_EQ(Call(647), 2) << "no window-level movie";
+}
+
+// Past 214,748 ms the units no longer fit 32 bits.
+TEST(MovieUnits, AreSixtyFourBitsWideAndNeverNegative) {
+  EXPECT_EQ(MovieUnitsOfMs(214749), 2147490000);
+  EXPECT_EQ(MovieUnitsOfMs(-1), 0);
+}
+
+// A new open closes the old movie, whatever its form, and the sprite's handle goes with it; a
+// failed open answers the open's code and leaves no movie.
+TEST_F(MovieNatives, OpeningClosesTheOpenMovieAndAFailedOneLeavesNone) {
+  ASSERT_EQ(Open("OP.MPG", 0), 0);
+  const uint32_t first = Call(651);
+  ASSERT_EQ(Open("OP.MPG", 1), 0);
+  EXPECT_EQ(Sprite(first), nullptr);
+  ASSERT_NE(app_.movie, nullptr);
+  EXPECT_EQ(Call(641), 64) << "the window-level movie answers";
+  EXPECT_EQ(Call(647) + Call(648, {7}), 0);
+  EXPECT_EQ(Call(639, {8, 4, 40, 28}), 0);
+  EXPECT_EQ(app_.movie->GetRect(), (Rect{8, 4, 40, 28}));
+
+  ASSERT_EQ(Open("OP.MPG", 0), 0);
+  EXPECT_EQ(app_.movie, nullptr);
+  const uint32_t second = Call(651);
+  ASSERT_NE(Sprite(second), nullptr);
+  EXPECT_EQ(Call(633), 0);
+  EXPECT_EQ(Sprite(second), nullptr) << "stale after a close";
+
+  ASSERT_EQ(Open("OP.MPG", 1), 0);
+  EXPECT_EQ(Open("NONE.MPG", 1), kMovieNotFound);
+  EXPECT_EQ(app_.movie, nullptr);
+  EXPECT_EQ(Open("NONE.MPG", 0), kMovieNotFound);
+  EXPECT_EQ(Call(651), 0);
+  EXPECT_EQ(Call(635), -1);
+  MovieLibrarySet primitive = MakeMovieLibraries(true, false, &game_.manager());
+  PublishMovieLibraries(&primitive);
+  EXPECT_EQ(Open("OP.MPG", 0), kMovieBadArgument) << "a render item without a display";
+  EXPECT_EQ(Call(640), 0);
+  rig_.host->SetApplication(nullptr);
+  EXPECT_EQ(Open("OP.MPG", 1), kMovieNotCreated);
+}
+
+}  // namespace
+}  // namespace bw
