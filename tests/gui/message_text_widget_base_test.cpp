@@ -6,6 +6,7 @@
 #include "common/sjis.h"
 #include "gui_fixture.h"
 #include "host/cp932.h"
+#include "support/still_control.h"
 #include "support/text_renderers.h"
 
 namespace bw::test {
@@ -15,7 +16,7 @@ using host::Cp932Literal;
 
 // A page that lays characters out on a grid of the font size (half for narrow ones) and finds
 // items by their rectangles.
-class GridWidget : public MessageTextWidgetBase {
+class GridWidget : public test::StillControl<MessageTextWidgetBase> {
  public:
   explicit GridWidget(TextRenderer* renderer) {
     mainRenderer_ = renderer;
@@ -26,15 +27,6 @@ class GridWidget : public MessageTextWidgetBase {
     penX_ = marginLeft_;
     penY_ = marginTop_;
   }
-  int32_t GetX() const override { return 0; }
-  int32_t GetY() const override { return 0; }
-  int SetPosition(int32_t, int32_t) override { return 0; }
-  void SetVisible(bool) override {}
-  bool IsVisible() const override { return true; }
-  int SetOrder(int32_t, int32_t, bool) override { return 0; }
-  int32_t GetOrder() const override { return 0; }
-  int SetAlpha(int) override { return 0; }
-  int GetAlpha() const override { return 255; }
 
   bool NewLine() override {
     if (penY_ + linePitch_ + lineGap_ + lineHeight_ > height_ - marginBottom_) return true;

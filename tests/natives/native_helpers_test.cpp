@@ -8,13 +8,14 @@
 #include "gui/button_part.h"
 #include "gui/color_box_part.h"
 #include "gui/message_text_widget_base.h"
+#include "support/still_control.h"
 
 namespace bw {
 namespace {
 
 // A text window that records what it is fed. Its entry takes a whole character, two bytes after
 // a lead byte, as a real window's does; '!' makes it answer that it is full.
-class RecordingWindow : public MessageTextWidgetBase {
+class RecordingWindow : public test::StillControl<MessageTextWidgetBase> {
  public:
   std::string fed;
   int newLines = 0;
@@ -39,15 +40,6 @@ class RecordingWindow : public MessageTextWidgetBase {
   void PaintItemArea(int32_t, int32_t, int32_t, int32_t) override {}
   int ItemAt(int32_t, int32_t) const override { return -1; }
   void ShowItemHighlight(int, bool) override {}
-  int32_t GetX() const override { return 0; }
-  int32_t GetY() const override { return 0; }
-  int SetPosition(int32_t, int32_t) override { return 0; }
-  void SetVisible(bool) override {}
-  bool IsVisible() const override { return true; }
-  int SetOrder(int32_t, int32_t, bool) override { return 0; }
-  int32_t GetOrder() const override { return 0; }
-  int SetAlpha(int) override { return 0; }
-  int GetAlpha() const override { return 255; }
 };
 
 TEST(TextWindowFeed, LineEndsCharactersAndWhereItStops) {

@@ -18,6 +18,7 @@
 #include "native_rig.h"
 #include "natives/object_casts.h"
 #include "platform/timer_service.h"
+#include "support/still_control.h"
 #include "support/text_renderers.h"
 
 namespace bw {
@@ -46,22 +47,13 @@ class RenderRig : public NativeRig {
 constexpr uint32_t kOtherGeneration = 1u << HandleTable::kIndexBits;
 
 // A part of a chosen kind drawing into an offscreen layer.
-class TestPart : public UiControl {
+class TestPart : public test::StillControl<UiControl> {
  public:
   TestPart(int kind, SurfaceLayer* holder) : kind_(kind), holder_(holder) {}
   int GetKind() const override { return kind_; }
   SurfaceLayer* GetImageHolder() override { return holder_; }
-  int32_t GetX() const override { return 0; }
-  int32_t GetY() const override { return 0; }
   int32_t GetWidth() const override { return 0; }
   int32_t GetHeight() const override { return 0; }
-  int SetPosition(int32_t, int32_t) override { return 0; }
-  void SetVisible(bool) override {}
-  bool IsVisible() const override { return true; }
-  int SetOrder(int32_t, int32_t, bool) override { return 0; }
-  int32_t GetOrder() const override { return 0; }
-  int SetAlpha(int) override { return 0; }
-  int GetAlpha() const override { return 255; }
   bool HitTest(int32_t, int32_t) const override { return false; }
 
  private:
