@@ -61,6 +61,8 @@ class SystemScene : public test::DialogGameRun {
 TEST_F(SystemScene, FormatsAsksAndTakesTheWayOfTheAnswer) {
   std::vector<std::string> yes = RunAnswering(host::IDYES);
   ASSERT_EQ(yes.size(), 4u);
+  for (const host::MessageBoxRequest& box : backend.MessageBoxes())
+    EXPECT_EQ(box.title, "System") << "the script's title, not the application's name";
   EXPECT_EQ(yes[0], "run 1 at 2000-01-01 12:00") << "the run count and the headless wall clock";
   EXPECT_EQ(yes[1], "name 名無し") << "the dialog's Japanese default came back";
   EXPECT_EQ(yes[2], "Keep this name?");

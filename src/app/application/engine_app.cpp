@@ -760,11 +760,13 @@ bool EngineApp::PreTranslateMessage(const host::MSG& msg) {
   return false;
 }
 
-int EngineApp::ModalMessageBox(const std::string& textCp932, uint32_t buttons, int icon) {
+int EngineApp::ModalMessageBox(const std::string& textCp932, uint32_t buttons, int icon,
+                               const std::string& titleCp932) {
   BeginModal();
   host::HWND owner = mainWindow_.IsWindow() ? mainWindow_.GetHandle() : host::HWND{};
   const char* name = GetAppName();
-  int answer = host::MessageBox(owner, textCp932, name ? name : "", buttons | IconStyle(icon));
+  const std::string title = !titleCp932.empty() ? titleCp932 : name ? name : "";
+  int answer = host::MessageBox(owner, textCp932, title, buttons | IconStyle(icon));
   EndModal();
   return answer;
 }
@@ -838,10 +840,19 @@ void EngineApp::SendPausingFrames(uint32_t message, host::WPARAM wParam, host::L
 int EngineApp::OnMessageBoxRequest(WindowMessage& message) {
   auto* record = reinterpret_cast<MessageBoxRecord*>(message.wParam);
   if (record == nullptr) return kHandled;
+  // The window thread shows the box itself, with the title the request carries.
   switch (record->kind) {
-    case kBoxYesNo: record->answer = AskYesNo(record->text, record->icon) ? 1 : 0; break;
-    case kBoxOkCancel: record->answer = AskOkCancel(record->text, record->icon) ? 1 : 0; break;
-    default: ShowMessage(record->text, record->icon); break;
+    case kBoxYesNo:
+      record->answer =
+          ModalMessageBox(record->text, host::MB_YESNO, record->icon, record->title) == host::IDYES;
+      break;
+    case kBoxOkCancel:
+      record->answer = ModalMessageBox(record->text, host::MB_OKCANCEL, record->icon,
+                                       record->title) == host::IDOK;
+      break;
+    default:
+      ModalMessageBox(record->text, host::MB_OK, record->icon, record->title);
+      break;
   }
   return kHandled;
 }

@@ -259,7 +259,9 @@ class EngineApp : public AppBase {
   void SuppressSystemSleep();
   void RestoreSystemSleep();
   // The box itself, on this thread; answers the box's button.
-  int ModalMessageBox(const std::string& textCp932, uint32_t buttons, int icon);
+  // An empty title shows the application's name.
+  int ModalMessageBox(const std::string& textCp932, uint32_t buttons, int icon,
+                      const std::string& titleCp932 = {});
 
   void StartLog();
   void BindInputMessages();
