@@ -151,6 +151,7 @@ int32_t DirectSoundDevice::SetPrimaryFormat(host::HWND window, bool globalFocus,
     host::Backend* backend = host::CurrentBackend();
     if (!audio_ && backend) audio_ = backend->MakeAudioOutput(*device_);
     if (audio_) audio_->Open();  // the rate of the new format takes effect on reopening
+    if (!audio_ || !audio_->IsOpen()) return kPrimaryNoOutput;
   }
   return result;
 }

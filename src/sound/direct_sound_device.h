@@ -42,6 +42,8 @@ constexpr int32_t kKeepAliveNotUnlocked = 4;
 constexpr int32_t kPrimaryNeedsPriority = -1;
 constexpr int32_t kPrimaryFormatRefused = -2;
 constexpr int32_t kPrimaryNotMade = 6;
+// The format is set but the sound output would not open: nothing can be heard.
+constexpr int32_t kPrimaryNoOutput = 7;
 // Results of the buffer list.
 constexpr int32_t kListOk = 0;
 constexpr int32_t kListNullBuffer = 1;

@@ -28,12 +28,15 @@ TEST(DirectSoundOutput, SaysWhyNothingPlays) {
     ScopedGlobal<host::Backend> use(&backend);
     backend.FailAudioOutput("no sound card");
     DirectSoundDevice device(SoundOutput::kBackend);
-    ASSERT_EQ(device.SetPrimaryFormat(host::HWND{}, false, false, nullptr, 2, kRateCode22k, 16), 0);
+    EXPECT_EQ(device.SetPrimaryFormat(host::HWND{}, false, false, nullptr, 2, kRateCode22k, 16),
+              kPrimaryNoOutput)
+        << "a start that nobody can hear is no success";
     EXPECT_FALSE(device.IsOutputOpen());
     EXPECT_EQ(device.OutputError(), "no sound card");
   }
   DirectSoundDevice alone(SoundOutput::kBackend);
-  ASSERT_EQ(alone.SetPrimaryFormat(host::HWND{}, false, false, nullptr, 2, kRateCode22k, 16), 0);
+  EXPECT_EQ(alone.SetPrimaryFormat(host::HWND{}, false, false, nullptr, 2, kRateCode22k, 16),
+            kPrimaryNoOutput);
   EXPECT_FALSE(alone.IsOutputOpen());
   EXPECT_EQ(alone.OutputError(), "no backend to play through");
 }
