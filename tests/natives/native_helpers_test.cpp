@@ -5,6 +5,9 @@
 #include <string>
 
 #include "common/sjis.h"
+#include "graphics/surface/composition_layer.h"
+#include "graphics/surface/pixel_library.h"
+#include "graphics/surface/sprite.h"
 #include "gui/button_part.h"
 #include "gui/color_box_part.h"
 #include "gui/message_text_widget_base.h"
@@ -95,6 +98,70 @@ TEST(PartAccess, EachKindItsMembersAndRefusals) {
   EXPECT_TRUE(window.IsDecided());
   EXPECT_EQ(SetPartOption(&window, 0), 0);
   EXPECT_FALSE(window.IsDecided());
+}
+
+TEST(SpriteSetup, PlacesDressesListsAndShows) {
+  ScopedPixelLibrary library{&BuiltInPixelLibrary()};
+  CompositionLayer layer;
+  ImageSurface picture;
+  ASSERT_EQ(picture.Create(64, 32, 32, kImagePlain), kSurfaceDone);
+  Sprite sprite;
+  SpritePlacement place{.x = 5,
+                        .y = 6,
+                        .left = 16,
+                        .top = 0,
+                        .right = 32,
+                        .bottom = 16,
+                        .priority = 40,
+                        .visible = true,
+                        .layer = &layer};
+
+  EXPECT_EQ(SetupSpriteFromSurface(nullptr, &picture, 0, 0, place), kSpriteSetupNull);
+  EXPECT_EQ(SetupSpriteFromSurface(&sprite, nullptr, 0, 0, place), kSpriteSetupNull);
+  ASSERT_EQ(SetupSpriteFromSurface(&sprite, &picture, 2, 90, place), kSpriteSetupDone);
+  EXPECT_EQ(sprite.GetSourceRect(), (Rect{16, 0, 32, 16}));
+  EXPECT_EQ(sprite.GetX(), 5);
+  EXPECT_EQ(sprite.GetDrawMode(), 2);
+  EXPECT_EQ(sprite.GetAlpha(), 90);
+  EXPECT_TRUE(sprite.IsVisible());
+  ASSERT_NE(layer.GetList().Find(&sprite), nullptr);
+  EXPECT_EQ(layer.GetList().Find(&sprite)->priority, 40u);
+
+  // Set up again in the same list: it moves to the new priority instead of failing; the whole
+  // picture when left is negative.
+  place.priority = 7;
+  place.left = -1;
+  place.visible = false;
+  ASSERT_EQ(SetupSpriteFromSurface(&sprite, &picture, 0, 0, place), kSpriteSetupDone);
+  EXPECT_EQ(layer.GetList().Count(), 1u);
+  EXPECT_EQ(layer.GetList().Find(&sprite)->priority, 7u);
+  EXPECT_EQ(sprite.GetSourceRect(), (Rect{0, 0, 64, 32}));
+  EXPECT_EQ(sprite.GetDrawMode(), 2);  // a zero blend flag leaves the mode as it was
+  EXPECT_FALSE(sprite.IsVisible());
+
+  // No second list to put it in, and a rectangle outside the picture: refused, nothing listed.
+  Sprite other;
+  place.secondList = true;
+  EXPECT_EQ(SetupSpriteFromSurface(&other, &picture, 0, 0, place), kSpriteSetupRefused);
+  EXPECT_EQ(layer.GetList().Find(&other), nullptr);
+  place.secondList = false;
+  place.left = 100, place.right = 120;
+  EXPECT_EQ(SetupSpriteFromSurface(&other, &picture, 0, 0, place), kSpriteSetupRefused);
+  EXPECT_EQ(layer.GetList().Find(&other), nullptr);
+}
+
+TEST(SpriteSetup, ImageLoadFailuresAndKeyModes) {
+  CompositionLayer layer;
+  ImageSurface picture;
+  Sprite sprite;
+  SpritePlacement place{.priority = 3, .visible = true, .layer = &layer};
+  EXPECT_EQ(LoadSpriteImage(&sprite, nullptr, "a.bmp", -1, 0, place), kSpriteSetupNull);
+  EXPECT_EQ(LoadSpriteImage(&sprite, &picture, nullptr, -1, 0, place), kSpriteSetupNoImage);
+  EXPECT_EQ(LoadSpriteImage(&sprite, &picture, "missing.bmp", -2, 80, place), kSpriteSetupNoImage);
+  // A failed load touches neither the sprite nor the list.
+  EXPECT_EQ(sprite.GetSource(), nullptr);
+  EXPECT_EQ(sprite.GetDrawMode(), 0);
+  EXPECT_TRUE(layer.GetList().IsEmpty());
 }
 
 }  // namespace
