@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
+#include "common/global.h"
 #include "common/sjis.h"
 #include "graphics/surface/composition_layer.h"
 #include "graphics/surface/pixel_library.h"
@@ -11,6 +13,10 @@
 #include "gui/button_part.h"
 #include "gui/color_box_part.h"
 #include "gui/message_text_widget_base.h"
+#include "lib/bmp/bmp_builder.h"
+#include "resource/images/builtin_loaders.h"
+#include "resource/images/image_loader_manager.h"
+#include "support/image_test_rig.h"
 
 namespace bw {
 namespace {
@@ -150,18 +156,52 @@ TEST(SpriteSetup, PlacesDressesListsAndShows) {
   EXPECT_EQ(layer.GetList().Find(&other), nullptr);
 }
 
-TEST(SpriteSetup, ImageLoadFailuresAndKeyModes) {
-  CompositionLayer layer;
-  ImageSurface picture;
-  Sprite sprite;
-  SpritePlacement place{.priority = 3, .visible = true, .layer = &layer};
-  EXPECT_EQ(LoadSpriteImage(&sprite, nullptr, "a.bmp", -1, 0, place), kSpriteSetupNull);
-  EXPECT_EQ(LoadSpriteImage(&sprite, &picture, nullptr, -1, 0, place), kSpriteSetupNoImage);
-  EXPECT_EQ(LoadSpriteImage(&sprite, &picture, "missing.bmp", -2, 80, place), kSpriteSetupNoImage);
-  // A failed load touches neither the sprite nor the list.
-  EXPECT_EQ(sprite.GetSource(), nullptr);
-  EXPECT_EQ(sprite.GetDrawMode(), 0);
-  EXPECT_TRUE(layer.GetList().IsEmpty());
+// A game folder whose manager loads BMP pictures by name.
+class SpriteImageLoad : public test::GameFolderTest {
+ protected:
+  void SetUp() override {
+    RegisterBuiltinLoaders(loaders_);
+    tools::BmpFields bmp;
+    bmp.width = 2, bmp.height = 1;
+    bmp.data = {0x33, 0x22, 0x11, 0x66, 0x55, 0x44, 0, 0};  // 0x112233, 0x445566
+    Write("TWO.BMP", tools::BuildBmp(bmp));
+  }
+  ImageLoaderManager loaders_;
+  ScopedGlobal<ImageLoaderManager> publish_{&loaders_};
+  ScopedPixelLibrary library_{&BuiltInPixelLibrary()};
+  CompositionLayer layer_;
+  ImageSurface picture_;
+  Sprite sprite_;
+};
+
+TEST_F(SpriteImageLoad, FailuresTouchNothingAndKeyModesDressThePicture) {
+  SpritePlacement place{.priority = 3, .visible = true, .layer = &layer_};
+  EXPECT_EQ(LoadSpriteImage(&sprite_, nullptr, "TWO.BMP", -1, 0, place), kSpriteSetupNull);
+  EXPECT_EQ(LoadSpriteImage(&sprite_, &picture_, nullptr, -1, 0, place), kSpriteSetupNoImage);
+  EXPECT_EQ(LoadSpriteImage(&sprite_, &picture_, "MISSING.BMP", -2, 80, place),
+            kSpriteSetupNoImage);
+  EXPECT_EQ(sprite_.GetSource(), nullptr);
+  EXPECT_EQ(sprite_.GetDrawMode(), 0);
+  EXPECT_TRUE(layer_.GetList().IsEmpty());
+
+  // Key mode -1: neither a key nor a blend.
+  ASSERT_EQ(LoadSpriteImage(&sprite_, &picture_, "TWO.BMP", -1, 0, place), kSpriteSetupDone);
+  EXPECT_EQ(sprite_.GetSource(), &picture_);
+  EXPECT_EQ(picture_.GetColorKey(), kNoColorKey);
+  EXPECT_EQ(sprite_.GetDrawMode(), 0);
+  EXPECT_NE(layer_.GetList().Find(&sprite_), nullptr);
+
+  // Key mode >= 0 names the pixel whose value keys the picture.
+  ASSERT_EQ(LoadSpriteImage(&sprite_, &picture_, "TWO.BMP", 1, 0, place), kSpriteSetupDone);
+  uint32_t second = 0;
+  std::memcpy(&second, picture_.GetRowPointer(0) + 4, 4);
+  EXPECT_EQ(picture_.GetColorKey(), second);
+  EXPECT_EQ(sprite_.GetDrawMode(), 0);
+
+  // Below -1: the sprite blends with the key value as its alpha.
+  ASSERT_EQ(LoadSpriteImage(&sprite_, &picture_, "TWO.BMP", -2, 80, place), kSpriteSetupDone);
+  EXPECT_EQ(sprite_.GetDrawMode(), 2);
+  EXPECT_EQ(sprite_.GetAlpha(), 80);
 }
 
 }  // namespace
