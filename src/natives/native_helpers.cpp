@@ -3,7 +3,12 @@
 #include <climits>
 #include <string>
 
+#include "common/global.h"
 #include "common/sjis.h"
+#include "graphics/device/display_manager.h"
+#include "graphics/layers/canvas_layer.h"
+#include "graphics/surface/composition_layer.h"
+#include "graphics/surface/sprite.h"
 #include "gui/button_part.h"
 #include "gui/color_box_part.h"
 #include "gui/image_list_part.h"
@@ -75,6 +80,66 @@ int32_t StartPointerMove(ScriptApplication* app, int32_t x, int32_t y, uint32_t 
 
 void SetCurrentSaveName(ScriptHost& host, const char* text) {
   if (text != nullptr) host.SetCurrentSaveName(text);
+}
+
+namespace {
+
+constexpr int kBlendWithAlpha = 2;
+
+// Attaches the picture, then lists and shows the sprite; between the two, dress applies the
+// colour key or blend.
+template <typename Dress>
+int32_t PlaceSprite(Sprite* sprite, ImageSurface* surface, const SpritePlacement& place,
+                    Dress dress) {
+  Rect source{place.left, place.top, place.right, place.bottom};
+  if (sprite->SetImage(surface, place.left >= 0 ? &source : nullptr, place.x, place.y) !=
+      kSpriteDone)
+    return kSpriteSetupRefused;
+  dress();
+  if (place.priority >= 0) {
+    DisplayManager* display = Global<DisplayManager>::Get();
+    CompositionLayer* layer = place.layer;
+    if (!layer && display && display->GetScreenCanvas())
+      layer = display->GetScreenCanvas()->GetCompositionLayer();
+    DisplayObjectList* list = !layer             ? nullptr
+                              : place.secondList ? layer->GetSecondList()
+                                                 : &layer->GetList();
+    if (!list) return kSpriteSetupRefused;
+    const uint32_t priority = static_cast<uint32_t>(place.priority);
+    // Set up again in the same list, the sprite only moves to the new priority.
+    int added = list->Add(sprite, priority, display ? display->LayerOwner() : 0);
+    if (added == kAddInList) added = list->SetPriority(sprite, priority, false) ? kAddDone : added;
+    if (added != kAddDone) return kSpriteSetupRefused;
+  }
+  sprite->SetVisible(place.visible);
+  return kSpriteSetupDone;
+}
+
+}  // namespace
+
+int32_t LoadSpriteImage(Sprite* sprite, ImageSurface* surface, const char* file, int32_t keyMode,
+                        int32_t keyValue, const SpritePlacement& place) {
+  if (!sprite || !surface) return kSpriteSetupNull;
+  if (!file || surface->Load(file, nullptr, 0, kImageDibSection) != 0) return kSpriteSetupNoImage;
+  return PlaceSprite(sprite, surface, place, [&] {
+    if (keyMode >= 0) {
+      surface->SetColorKeyFromPixel(keyMode, keyValue);
+    } else if (keyMode < -1) {
+      sprite->SetDrawMode(kBlendWithAlpha);
+      sprite->SetAlpha(keyValue);
+    }
+  });
+}
+
+int32_t SetupSpriteFromSurface(Sprite* sprite, ImageSurface* surface, int32_t blendMode,
+                               int32_t alpha, const SpritePlacement& place) {
+  if (!sprite || !surface) return kSpriteSetupNull;
+  return PlaceSprite(sprite, surface, place, [&] {
+    if (blendMode != 0) {
+      sprite->SetDrawMode(blendMode);
+      sprite->SetAlpha(alpha);
+    }
+  });
 }
 
 namespace {

@@ -8,6 +8,7 @@
 
 namespace bw {
 
+class CompositionLayer;
 class DisplayObject;
 class GuestMemory;
 class ImageSurface;
@@ -15,6 +16,7 @@ class MessageTextWidgetBase;
 class UiControl;
 class ScriptApplication;
 class ScriptHost;
+class Sprite;
 class TimedTask;
 class TimerService;
 
@@ -52,6 +54,36 @@ int32_t StartPointerMove(ScriptApplication* app, int32_t x, int32_t y, uint32_t 
 
 // A null text keeps the current name.
 void SetCurrentSaveName(ScriptHost& host, const char* text);
+
+// Where a set-up sprite goes. left >= 0 takes (left, top, right, bottom) of the picture, else the
+// whole picture. priority >= 0 lists the sprite at that priority under the display manager's
+// layer owner value, in the layer's second list or its first; a null layer is the screen's.
+struct SpritePlacement {
+  int32_t x = 0;
+  int32_t y = 0;
+  int32_t left = -1;
+  int32_t top = 0;
+  int32_t right = 0;
+  int32_t bottom = 0;
+  int32_t priority = -1;
+  bool visible = false;
+  bool secondList = false;
+  CompositionLayer* layer = nullptr;
+};
+
+constexpr int32_t kSpriteSetupDone = 0;
+constexpr int32_t kSpriteSetupNull = 1;
+constexpr int32_t kSpriteSetupNoImage = 2;
+// The sprite refuses the picture or rectangle, or there is no list to put it in.
+constexpr int32_t kSpriteSetupRefused = 3;
+// Loads the file into surface and shows it through sprite. keyMode >= 0: the colour key is the
+// surface's pixel at (keyMode, keyValue); keyMode < -1: the sprite blends (mode 2) with alpha
+// keyValue; -1: neither.
+int32_t LoadSpriteImage(Sprite* sprite, ImageSurface* surface, const char* file, int32_t keyMode,
+                        int32_t keyValue, const SpritePlacement& place);
+// The same for a surface already drawn; a non-zero blendMode is set with alpha.
+int32_t SetupSpriteFromSurface(Sprite* sprite, ImageSurface* surface, int32_t blendMode,
+                               int32_t alpha, const SpritePlacement& place);
 
 // Per-kind access to a GUI part for kinds 0, 2, 5 and 6; a null part and the other kinds answer
 // null or -1, the script text (kind 111) among them for now. Not reachable yet, and answered as

@@ -3,10 +3,15 @@
 #include "natives/system_app_natives.h"
 
 #include <algorithm>
+#include <mutex>
 #include <string>
+#include <utility>
 
+#include "common/gone_notice.h"
 #include "common/sjis.h"
+#include "graphics/surface/sprite.h"
 #include "host/clock.h"
+#include "input/cursor_sprite.h"
 #include "input/engine_input.h"
 #include "input/input_binding_table.h"
 #include "input/joystick_device.h"
@@ -462,6 +467,98 @@ int32_t NativeSetCursorShape(NativeArgs& a) {
   m->SetAnimatedCursor(nullptr, 0, 0, false, 0, 0);
   m->SetCursorShape(shape <= kLastCursorShape ? static_cast<int32_t>(shape) : 0, 0);
   return 0;
+}
+
+namespace {
+
+// The display object the animated cursor draws with. The mouse keeps a pointer to this link, not
+// to the object, so an object destroyed while it is the cursor only silences the link.
+class DisplayCursorLink final : public CursorSprite {
+ public:
+  DisplayCursorLink() { AddGoneListener(&DisplayCursorLink::OnGone, this); }
+  ~DisplayCursorLink() override { RemoveGoneListener(&DisplayCursorLink::OnGone, this); }
+
+  // Answers the object attached before.
+  DisplayObject* Attach(DisplayObject* object) {
+    std::lock_guard hold(lock_);
+    return std::exchange(object_, object);
+  }
+  int32_t Kind() const override {
+    std::lock_guard hold(lock_);
+    return AsSprite() ? kSpriteKindImage : kNotACursorKind;
+  }
+  bool HasImage() const override {
+    std::lock_guard hold(lock_);
+    return AsSprite() && AsSprite()->GetSource();
+  }
+  void SetVisible(bool visible) override {
+    std::lock_guard hold(lock_);
+    if (object_) object_->SetVisible(visible);
+  }
+  void MoveTo(int32_t x, int32_t y) override {
+    std::lock_guard hold(lock_);
+    if (object_) object_->SetPos(x, y);
+  }
+  int32_t SourceWidth() const override {
+    std::lock_guard hold(lock_);
+    return AsSprite() ? AsSprite()->GetSourceRect().Width() : 0;
+  }
+  void GetSourcePosition(int32_t* x, int32_t* y) const override {
+    std::lock_guard hold(lock_);
+    Rect r = AsSprite() ? AsSprite()->GetSourceRect() : Rect{};
+    *x = r.left, *y = r.top;
+  }
+  void SetSourcePosition(int32_t x, int32_t y) override {
+    std::lock_guard hold(lock_);
+    if (Sprite* s = AsSprite()) {
+      Rect r = s->GetSourceRect();
+      Rect moved{x, y, x + r.Width(), y + r.Height()};
+      s->SetSourceRect(&moved);
+    }
+  }
+
+ private:
+  static constexpr int32_t kNotACursorKind = -1;
+  Sprite* AsSprite() const {
+    return object_ && !object_->IsColorRect() ? dynamic_cast<Sprite*>(object_) : nullptr;
+  }
+  static void OnGone(const void* object, void* self) {
+    auto* link = static_cast<DisplayCursorLink*>(self);
+    std::lock_guard hold(link->lock_);
+    if (link->object_ == object) link->object_ = nullptr;
+  }
+
+  mutable std::mutex lock_;
+  DisplayObject* object_ = nullptr;
+};
+
+DisplayCursorLink& CursorLink() {
+  static DisplayCursorLink link;
+  return link;
+}
+
+}  // namespace
+
+int32_t NativeSetAnimatedCursor(NativeArgs& a) {
+  DisplayObject* object = a.Handle<DisplayObject>(0, ScriptObjectType::kDisplayObject);
+  int32_t frames = a.I32(1);
+  uint32_t interval = a.U32(2);
+  bool pingPong = a.U32(3) != 0;
+  int32_t hotX = a.I32(4);
+  int32_t hotY = a.I32(5);
+  Mouse* m = MouseOf(a);
+  if (a.Faulted() || !m) return 0;
+  CursorSprite* sprite = nullptr;
+  DisplayObject* previous = nullptr;
+  if (object) {
+    previous = CursorLink().Attach(object);
+    sprite = &CursorLink();
+  }
+  uint32_t result = m->SetAnimatedCursor(sprite, frames, interval, pingPong, hotX, hotY);
+  // A sprite without a picture is refused with the old cursor kept: it keeps its object too.
+  if (result == kAnimatedNoImage || result == kAnimatedNoCellImage) CursorLink().Attach(previous);
+  if (result == 0 && sprite && m->IsCursorVisible()) App(a)->SetCursorVisible(true);
+  return static_cast<int32_t>(result);
 }
 
 int32_t NativeShowCursor(NativeArgs& a) {

@@ -65,6 +65,8 @@ template <int kVirtualKey>
 int32_t NativeKeyToggle(NativeArgs& a);
 int32_t NativeSetKeyboardMode(NativeArgs& a);
 int32_t NativeSetCursorShape(NativeArgs& a);
+// A display object as the animated cursor (0: back to the plain cursor); the mouse's result.
+int32_t NativeSetAnimatedCursor(NativeArgs& a);
 int32_t NativeShowCursor(NativeArgs& a);
 int32_t NativeGetCursorPosition(NativeArgs& a);
 int32_t NativeSetCursorPosition(NativeArgs& a);

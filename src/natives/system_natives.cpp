@@ -601,6 +601,7 @@ constexpr NativeEntry kEntries[] = {
     {577, NativeSetKeyboardMode},
     {578, NativeKeyTest<2>},
     {579, NativeSetCursorShape},
+    {580, NativeSetAnimatedCursor},
     {581, NativeShowCursor},
     {582, NativeGetCursorPosition},
     {583, NativeSetCursorPosition},

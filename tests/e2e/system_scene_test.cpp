@@ -1,7 +1,8 @@
 // Label: optimised
 // The system natives' requests as the game application serves them, and the demo's system scene
 // run by the application on a copy of the demo game beside a MAIN that calls it: the formatted
-// line, the name asked with its Japanese default, and both ways of the yes/no question.
+// line, the name asked with its Japanese default, the two written to the save folder, and both
+// ways of the yes/no question.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -67,6 +68,11 @@ TEST_F(SystemScene, FormatsAsksAndTakesTheWayOfTheAnswer) {
   EXPECT_EQ(yes[1], "name 名無し") << "the dialog's Japanese default came back";
   EXPECT_EQ(yes[2], "Keep this name?");
   EXPECT_EQ(yes[3], "kept");
+  // The line and the name in the save folder, the name as its CP932 bytes ("名無し").
+  std::vector<uint8_t> saved;
+  ASSERT_TRUE(tools::ReadFileBytes(dir.path() / "SAVEDATA" / "SYSTEM.TXT", saved));
+  EXPECT_EQ(std::string(saved.begin(), saved.end()),
+            "run 1 at 2000-01-01 12:00\r\n\x96\xbc\x96\xb3\x82\xb5\r\n");
   std::vector<host::DialogRecord> shown = Dialogs();
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_EQ(shown[0].templateId, 116) << "the data-input dialog";

@@ -2,12 +2,21 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
+#include "common/global.h"
 #include "common/sjis.h"
+#include "graphics/surface/composition_layer.h"
+#include "graphics/surface/pixel_library.h"
+#include "graphics/surface/sprite.h"
 #include "gui/button_part.h"
 #include "gui/color_box_part.h"
 #include "gui/message_text_widget_base.h"
+#include "lib/bmp/bmp_builder.h"
+#include "resource/images/builtin_loaders.h"
+#include "resource/images/image_loader_manager.h"
+#include "support/image_test_rig.h"
 #include "support/still_control.h"
 
 namespace bw {
@@ -87,6 +96,104 @@ TEST(PartAccess, EachKindItsMembersAndRefusals) {
   EXPECT_TRUE(window.IsDecided());
   EXPECT_EQ(SetPartOption(&window, 0), 0);
   EXPECT_FALSE(window.IsDecided());
+}
+
+TEST(SpriteSetup, PlacesDressesListsAndShows) {
+  ScopedPixelLibrary library{&BuiltInPixelLibrary()};
+  CompositionLayer layer;
+  ImageSurface picture;
+  ASSERT_EQ(picture.Create(64, 32, 32, kImagePlain), kSurfaceDone);
+  Sprite sprite;
+  SpritePlacement place{.x = 5,
+                        .y = 6,
+                        .left = 16,
+                        .top = 0,
+                        .right = 32,
+                        .bottom = 16,
+                        .priority = 40,
+                        .visible = true,
+                        .layer = &layer};
+
+  EXPECT_EQ(SetupSpriteFromSurface(nullptr, &picture, 0, 0, place), kSpriteSetupNull);
+  EXPECT_EQ(SetupSpriteFromSurface(&sprite, nullptr, 0, 0, place), kSpriteSetupNull);
+  ASSERT_EQ(SetupSpriteFromSurface(&sprite, &picture, 2, 90, place), kSpriteSetupDone);
+  EXPECT_EQ(sprite.GetSourceRect(), (Rect{16, 0, 32, 16}));
+  EXPECT_EQ(sprite.GetX(), 5);
+  EXPECT_EQ(sprite.GetDrawMode(), 2);
+  EXPECT_EQ(sprite.GetAlpha(), 90);
+  EXPECT_TRUE(sprite.IsVisible());
+  ASSERT_NE(layer.GetList().Find(&sprite), nullptr);
+  EXPECT_EQ(layer.GetList().Find(&sprite)->priority, 40u);
+
+  // Set up again in the same list: it moves to the new priority instead of failing; the whole
+  // picture when left is negative.
+  place.priority = 7;
+  place.left = -1;
+  place.visible = false;
+  ASSERT_EQ(SetupSpriteFromSurface(&sprite, &picture, 0, 0, place), kSpriteSetupDone);
+  EXPECT_EQ(layer.GetList().Count(), 1u);
+  EXPECT_EQ(layer.GetList().Find(&sprite)->priority, 7u);
+  EXPECT_EQ(sprite.GetSourceRect(), (Rect{0, 0, 64, 32}));
+  EXPECT_EQ(sprite.GetDrawMode(), 2);  // a zero blend flag leaves the mode as it was
+  EXPECT_FALSE(sprite.IsVisible());
+
+  // No second list to put it in, and a rectangle outside the picture: refused, nothing listed.
+  Sprite other;
+  place.secondList = true;
+  EXPECT_EQ(SetupSpriteFromSurface(&other, &picture, 0, 0, place), kSpriteSetupRefused);
+  EXPECT_EQ(layer.GetList().Find(&other), nullptr);
+  place.secondList = false;
+  place.left = 100, place.right = 120;
+  EXPECT_EQ(SetupSpriteFromSurface(&other, &picture, 0, 0, place), kSpriteSetupRefused);
+  EXPECT_EQ(layer.GetList().Find(&other), nullptr);
+}
+
+// A game folder whose manager loads BMP pictures by name.
+class SpriteImageLoad : public test::GameFolderTest {
+ protected:
+  void SetUp() override {
+    RegisterBuiltinLoaders(loaders_);
+    tools::BmpFields bmp;
+    bmp.width = 2, bmp.height = 1;
+    bmp.data = {0x33, 0x22, 0x11, 0x66, 0x55, 0x44, 0, 0};  // 0x112233, 0x445566
+    Write("TWO.BMP", tools::BuildBmp(bmp));
+  }
+  ImageLoaderManager loaders_;
+  ScopedGlobal<ImageLoaderManager> publish_{&loaders_};
+  ScopedPixelLibrary library_{&BuiltInPixelLibrary()};
+  CompositionLayer layer_;
+  ImageSurface picture_;
+  Sprite sprite_;
+};
+
+TEST_F(SpriteImageLoad, FailuresTouchNothingAndKeyModesDressThePicture) {
+  SpritePlacement place{.priority = 3, .visible = true, .layer = &layer_};
+  EXPECT_EQ(LoadSpriteImage(&sprite_, nullptr, "TWO.BMP", -1, 0, place), kSpriteSetupNull);
+  EXPECT_EQ(LoadSpriteImage(&sprite_, &picture_, nullptr, -1, 0, place), kSpriteSetupNoImage);
+  EXPECT_EQ(LoadSpriteImage(&sprite_, &picture_, "MISSING.BMP", -2, 80, place),
+            kSpriteSetupNoImage);
+  EXPECT_EQ(sprite_.GetSource(), nullptr);
+  EXPECT_EQ(sprite_.GetDrawMode(), 0);
+  EXPECT_TRUE(layer_.GetList().IsEmpty());
+
+  // Key mode -1: neither a key nor a blend.
+  ASSERT_EQ(LoadSpriteImage(&sprite_, &picture_, "TWO.BMP", -1, 0, place), kSpriteSetupDone);
+  EXPECT_EQ(sprite_.GetSource(), &picture_);
+  EXPECT_EQ(picture_.GetColorKey(), kNoColorKey);
+  EXPECT_EQ(sprite_.GetDrawMode(), 0);
+  EXPECT_NE(layer_.GetList().Find(&sprite_), nullptr);
+
+  // Key mode >= 0 names the pixel whose value keys the picture.
+  ASSERT_EQ(LoadSpriteImage(&sprite_, &picture_, "TWO.BMP", 1, 0, place), kSpriteSetupDone);
+  uint32_t second = 0;
+  std::memcpy(&second, picture_.GetRowPointer(0) + 4, 4);
+  EXPECT_EQ(picture_.GetColorKey(), second);
+  EXPECT_EQ(sprite_.GetDrawMode(), 0);
+
+  // Below -1: the sprite blends with the key value as its alpha.
+  ASSERT_EQ(LoadSpriteImage(&sprite_, &picture_, "TWO.BMP", -2, 80, place), kSpriteSetupDone);
+  EXPECT_EQ(sprite_.GetDrawMode(), 2);
+  EXPECT_EQ(sprite_.GetAlpha(), 80);
 }
 
 }  // namespace

@@ -5,7 +5,10 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 
+#include "graphics/surface/pixel_library.h"
+#include "graphics/surface/sprite.h"
 #include "host/clock.h"
 #include "input/pointer_move_task.h"
 #include "native_rig.h"
@@ -318,6 +321,43 @@ TEST_F(InputNatives, KeysModifiersAndMouse) {
   EXPECT_EQ(rig_.Call(592, {0}).result, 0);
   EXPECT_EQ(rig_.Call(593, {}).result, 0) << "no joystick";
   EXPECT_EQ(rig_.Call(594, {0}).result, 0);
+}
+
+TEST_F(InputNatives, AnimatedCursorFromADisplayObject) {
+  ScopedPixelLibrary library{&BuiltInPixelLibrary()};
+  Mouse* mouse = manager_.GetMouse();
+  PointerPosition at{50, 60};
+  mouse->SetPointerPosition(&at);
+  ImageSurface picture;
+  ASSERT_EQ(picture.Create(64, 16, 32, kImagePlain), kSurfaceDone);
+  auto sprite = std::make_unique<Sprite>();
+  Rect firstFrame{0, 0, 16, 16};
+  ASSERT_EQ(sprite->SetImage(&picture, &firstFrame, 0, 0), kSpriteDone);
+  uint32_t handle = rig_.host->Handles().HandleOf(ScriptObjectType::kDisplayObject, sprite.get());
+
+  EXPECT_EQ(rig_.Call(580, {handle, 4, 100, 0, 3, 2}).result, 0);
+  EXPECT_TRUE(mouse->HasAnimatedCursor());
+  EXPECT_TRUE(rig_.app.cursorVisible) << "shown through the application";
+  mouse->UpdateAnimatedCursor();
+  EXPECT_EQ(sprite->GetX(), 47) << "the hot spot sits on the pointer";
+  EXPECT_EQ(sprite->GetY(), 58);
+
+  // A sprite without a picture is refused and the first one stays the cursor.
+  Sprite empty;
+  uint32_t emptyHandle = rig_.host->Handles().HandleOf(ScriptObjectType::kDisplayObject, &empty);
+  EXPECT_EQ(rig_.Call(580, {emptyHandle, 1, 0, 0, 0, 0}).result, int32_t(kAnimatedNoImage));
+  at = {20, 20};
+  mouse->UpdateAnimatedCursor();
+  EXPECT_EQ(sprite->GetX(), 17);
+  EXPECT_EQ(empty.GetX(), 0);
+
+  // The cursor's object destroyed under it: later frames touch nothing.
+  sprite.reset();
+  at = {30, 30};
+  mouse->UpdateAnimatedCursor();
+  EXPECT_EQ(rig_.Call(580, {0, 0, 0, 0, 0, 0}).result, 0);
+  EXPECT_FALSE(mouse->HasAnimatedCursor());
+  mouse->SetPointerPosition(nullptr);
 }
 
 // Without devices every test reads as nothing held, every search as none.

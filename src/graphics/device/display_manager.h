@@ -285,6 +285,7 @@ class DisplayManager : public Direct3DDevice, private SurfaceUser {
   void SetCopyThroughDc(bool on) { copyThroughDc_ = on; }
   void SetBorderColor(uint8_t r, uint8_t g, uint8_t b) { border_[0] = r, border_[1] = g, border_[2] = b; }
   uint32_t SetLayerOwner(uint32_t owner);
+  uint32_t LayerOwner() const { return layerOwner_; }
 
   const std::vector<std::unique_ptr<DisplayDeviceRecord>>& Devices() const { return devices_; }
   const DisplayDeviceRecord* SelectedDevice() const { return selected_; }
