@@ -107,6 +107,10 @@ struct OntoAlpha {
   const uint8_t* row;
   uint32_t Pixel(uint32_t d, uint32_t s) const {
     uint32_t da = d >> 24, a = row[s >> 24];
+    // The table entries at the ends: a clear source leaves a target with alpha as it is (weight
+    // 0, union da) and an opaque one replaces it (weight 256, union 255).
+    if (a == 0 && da != 0) return d;
+    if (a == 255) return s | 0xFF000000u;
     uint32_t out = LerpPlain(d, s, WeightTable[OverWeightTable[da][a]][0]);
     return (out & 0x00FFFFFFu) | uint32_t(AlphaUnionTable[da][a]) << 24;
   }
@@ -209,6 +213,82 @@ void VectorRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t
     const int done = row(d, s, w, opacity);
     BlendRowVector<false>(d + done, s + done, w - done, op, 0);
   });
+}
+
+// x / 255 rounded down for 0 <= x <= 65025, in 32-bit lanes.
+inline __m128i Div255(__m128i x) {
+  const __m128i one = _mm_set1_epi32(1);
+  return _mm_srli_epi32(_mm_add_epi32(_mm_add_epi32(x, one), _mm_srli_epi32(x, 8)), 8);
+}
+
+// OntoAlpha's tables computed in lanes for a row of ProductTable. The over weight
+// 65025 c / (255 (b + c) - b c) is divided in single precision: numerator and denominator are
+// exact there, and a quotient that is not whole lies at least 1 / 65025 from the next integer,
+// more than half a unit in the last place below 256, so truncation gives the integer division.
+inline __m128i OntoAlphaFour(__m128i d, __m128i s, uint8_t opacity) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i one = _mm_set1_epi32(1);
+  const __m128i full = _mm_set1_epi32(255);
+  const __m128i lowBytes = _mm_set1_epi16(0xFF);
+  const __m128i a = Div255(_mm_add_epi32(
+      _mm_mullo_epi16(_mm_srli_epi32(s, 24), _mm_set1_epi32(opacity)), _mm_set1_epi32(127)));
+  const __m128i da = _mm_srli_epi32(d, 24);
+  const __m128i sum = _mm_add_epi32(da, a);
+  const __m128i den =
+      _mm_sub_epi32(_mm_sub_epi32(_mm_slli_epi32(sum, 8), sum), _mm_mullo_epi16(da, a));
+  const __m128 num = _mm_mul_ps(_mm_cvtepi32_ps(a), _mm_set1_ps(65025.0f));
+  const __m128i quotient = _mm_cvttps_epi32(_mm_div_ps(num, _mm_cvtepi32_ps(den)));
+  const __m128i bare = _mm_cmpeq_epi32(da, zero);
+  const __m128i k = _mm_or_si128(_mm_and_si128(bare, full), _mm_andnot_si128(bare, quotient));
+  // W[k] = k + 1, 0 at 0.
+  const __m128i w = _mm_add_epi32(_mm_add_epi32(k, one), _mm_cmpeq_epi32(k, zero));
+  const __m128i keep = _mm_mullo_epi16(_mm_sub_epi32(full, da), _mm_sub_epi32(full, a));
+  const __m128i alpha = _mm_slli_epi32(_mm_sub_epi32(full, Div255(keep)), 24);
+  const __m128i wBoth = _mm_or_si128(w, _mm_slli_epi32(w, 16));
+  const __m128i dRb = _mm_and_si128(d, lowBytes), sRb = _mm_and_si128(s, lowBytes);
+  const __m128i dG = _mm_srli_epi16(d, 8), sG = _mm_srli_epi16(s, 8);
+  const __m128i rb =
+      _mm_add_epi16(dRb, _mm_srli_epi16(_mm_mullo_epi16(_mm_sub_epi16(sRb, dRb), wBoth), 8));
+  const __m128i g = _mm_add_epi16(dG, _mm_srli_epi16(_mm_mullo_epi16(_mm_sub_epi16(sG, dG), w), 8));
+  const __m128i color = _mm_or_si128(_mm_and_si128(rb, lowBytes),
+                                     _mm_and_si128(_mm_slli_epi16(g, 8), _mm_set1_epi32(0xFF00)));
+  return _mm_or_si128(color, alpha);
+}
+
+// Four pixels at a time, whole groups first: a group of clear source pixels leaves the target
+// untouched where it has alpha (not even stored when all four have) and takes the source colour
+// with alpha 0 where it has none; a group of opaque source pixels at opacity 255 is the source.
+// Mixed groups go through the tables lane by lane.
+void OntoAlphaRowSse2(uint32_t* dst, const uint32_t* src, int width, const OntoAlpha& op) {
+  const __m128i alphaBytes = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+  const __m128i zero = _mm_setzero_si128();
+  const bool clearKeeps = op.row[0] == 0, opaqueCopies = op.row[255] == 255;
+  const uint8_t opacity = op.row[255];
+  const bool productRow = op.row == ProductTable[opacity];
+  int x = 0;
+  for (; x + 4 <= width; x += 4) {
+    const __m128i s = Load4(src + x);
+    const __m128i sa = _mm_and_si128(s, alphaBytes);
+    if (clearKeeps && _mm_movemask_epi8(_mm_cmpeq_epi32(sa, zero)) == 0xFFFF) {
+      const __m128i d = Load4(dst + x);
+      const __m128i bare = _mm_cmpeq_epi32(_mm_and_si128(d, alphaBytes), zero);
+      if (_mm_movemask_epi8(bare) == 0) continue;
+      Store4(dst + x, _mm_or_si128(_mm_and_si128(bare, s), _mm_andnot_si128(bare, d)));
+      continue;
+    }
+    if (opaqueCopies && _mm_movemask_epi8(_mm_cmpeq_epi32(sa, alphaBytes)) == 0xFFFF) {
+      Store4(dst + x, s);
+      continue;
+    }
+    const __m128i d = Load4(dst + x);
+    Store4(dst + x, productRow ? OntoAlphaFour(d, s, opacity) : op.Four(d, s));
+  }
+  BlendRowPlain<false>(dst + x, src + x, width - x, op, 0);
+}
+void VectorRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip, int width,
+                int height, const OntoAlpha& op) {
+  EachRow(dst, src, dstSkip, srcSkip, width, height,
+          [&](uint32_t* d, const uint32_t* s, int w) { OntoAlphaRowSse2(d, s, w, op); });
 }
 
 // The weights of eight rule bytes, W[table[r]] as 16-bit lanes.

@@ -123,6 +123,46 @@ TEST(AlphaRowKernels, AlphaOpacityOverSpriteRowsMatchesItsFormula) {
   }
 }
 
+// Every pair of target and source alpha (the clear and opaque groups, the lane-computed tables
+// and the tails), then text-like rows at odd widths, against the table formula.
+TEST(AlphaRowKernels, OntoAlphaMatchesItsTablesForEveryAlphaPair) {
+  auto formula = [](uint32_t d, uint32_t s, const uint8_t* row) {
+    int da = Channel(d, 3), a = row[Channel(s, 3)];
+    return WithChannel(LerpRef(d, s, W(OverWeightTable[da][a])), 3, AlphaUnionTable[da][a]);
+  };
+  std::mt19937 rng(31);
+  for (int opacity : {255, 254, 128, 3}) {
+    const uint8_t* row = ProductTable[opacity];
+    std::vector<uint32_t> src, dst;
+    for (uint32_t da = 0; da < 256; ++da) {
+      for (uint32_t sa = 0; sa < 256; ++sa) {
+        dst.push_back(da << 24 | (rng() & 0xFFFFFF));
+        src.push_back(sa << 24 | (rng() & 0xFFFFFF));
+      }
+    }
+    std::vector<uint32_t> want(dst.size());
+    for (size_t i = 0; i < dst.size(); ++i) want[i] = formula(dst[i], src[i], row);
+    for (auto kernel : {AlphaOntoAlphaRows, AlphaOntoAlphaRowsMmx}) {
+      std::vector<uint32_t> got = dst;
+      kernel(got.data(), src.data(), 0, 0, 256, 256, row);
+      EXPECT_EQ(got, want) << "opacity " << opacity;
+    }
+  }
+  for (int round = 0; round < 30; ++round) {
+    const int width = 1 + 2 * int(rng() % 60);
+    const uint8_t* row = ProductTable[round % 2 ? 255 : 1 + rng() % 254];
+    const std::vector<uint32_t> src = SpriteLikeRow(rng, width);
+    std::vector<uint32_t> dst(src.size()), want(src.size());
+    for (auto& d : dst) d = round % 3 ? static_cast<uint32_t>(rng()) : rng() & 0x01FFFFFF;
+    for (size_t x = 0; x < src.size(); ++x) want[x] = formula(dst[x], src[x], row);
+    for (auto kernel : {AlphaOntoAlphaRows, AlphaOntoAlphaRowsMmx}) {
+      std::vector<uint32_t> got = dst;
+      kernel(got.data(), src.data(), 0, 0, width, 1, row);
+      EXPECT_EQ(got, want) << "width " << width;
+    }
+  }
+}
+
 TEST(RuleRows, BothSetsMatchTheTableWeight) {
   uint8_t table[256];
   std::mt19937 rng(7);
