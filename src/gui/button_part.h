@@ -37,6 +37,8 @@ class ButtonPartBase : public ClickablePart {
     accentColor_ = accent;
   }
   bool IsBoxHit() const { return boxHit_; }
+  // The script may ask for the cell rectangle as the hit area of any button, or for its pixels.
+  void SetBoxHit(bool boxHit) { boxHit_ = boxHit; }
 
  protected:
   TextRenderer* labelFont_ = nullptr;

@@ -75,6 +75,9 @@ class ImageListPartBase : public UiControl {
                      uint32_t disabledTop, uint32_t disabledBottom);
   void SetMargins(int32_t left, int32_t top, int32_t right, int32_t bottom);
   void SetShowReadColors(bool show) { showReadColors_ = show; }
+  bool ShowsReadColors() const { return showReadColors_; }
+  // The first of the two values given at set-up, kept for the script.
+  int32_t GetValueA() const { return valueA_; }
   void SetDraggable(uint8_t threshold) { draggable_ = threshold; }
   void SetPressedOffset(int32_t x, int32_t y) {
     pressedX_ = x;

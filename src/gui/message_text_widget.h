@@ -143,6 +143,7 @@ class MessageTextWidget : public MessageTextWidgetBase {
   ImageSurface& Page() { return page_; }
   const ImageSurface& Page() const { return page_; }
   const Sprite& PageSprite() const { return sprite_; }
+  Sprite& PageSprite() { return sprite_; }
   const ImageSurface* ItemMap() const { return itemMap_.get(); }
   const ImageSurface* BackgroundSurface() const { return background_.get(); }
   DisplayObjectList* GetDisplayList() const { return list_; }

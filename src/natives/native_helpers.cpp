@@ -12,7 +12,9 @@
 #include "gui/button_part.h"
 #include "gui/color_box_part.h"
 #include "gui/image_list_part.h"
+#include "gui/message_text_widget.h"
 #include "gui/message_text_widget_base.h"
+#include "gui/script_text.h"
 #include "input/pointer_move_task.h"
 #include "platform/timer_service.h"
 #include "script/native_args.h"
@@ -148,6 +150,15 @@ int KindOf(const UiControl* part) {
   return part == nullptr ? -1 : part->GetKind();
 }
 
+bool IsTextWindowKind(int kind) {
+  return kind == kKindTextWindow || kind == kKindScriptText;
+}
+
+// A text window of either kind that owns a page; a bare window base has none.
+MessageTextWidget* PagedWindow(UiControl* part) {
+  return IsTextWindowKind(KindOf(part)) ? dynamic_cast<MessageTextWidget*>(part) : nullptr;
+}
+
 // The list's head lies before its first cell, its tail past its last.
 constexpr int32_t kListHead = -1;
 constexpr int32_t kListTail = -2;
@@ -163,6 +174,11 @@ DisplayObject* GetPartSprite(UiControl* part, int32_t index) {
       return &static_cast<ButtonPart*>(part)->GetSprite();
     case kKindColorBox:
       return &static_cast<ColorBoxPart*>(part)->Rect();
+    case kKindTextWindow:
+    case kKindScriptText: {
+      MessageTextWidget* window = PagedWindow(part);
+      return window == nullptr ? nullptr : &window->PageSprite();
+    }
     case kKindImageList:
       // The list owns its sprites; only the query is const.
       return const_cast<Sprite*>(
@@ -176,6 +192,11 @@ ImageSurface* GetPartSurface(UiControl* part, int32_t index) {
   switch (KindOf(part)) {
     case kKindPushButton:
       return static_cast<ButtonPart*>(part)->GetCells();
+    case kKindTextWindow:
+    case kKindScriptText: {
+      MessageTextWidget* window = PagedWindow(part);
+      return window == nullptr ? nullptr : &window->Page();
+    }
     case kKindImageList:
       return const_cast<ImageSurface*>(static_cast<ImageListPart*>(part)->GetCellSurface(index));
     default:
@@ -189,20 +210,28 @@ int32_t SetPartValue(UiControl* part, int32_t /*value*/, const char* text) {
   return 0;
 }
 
-// The image list's stored value and option and the button's flag byte have no members in the
-// parts yet: these answer as for a kind without them.
-int32_t GetPartValue(UiControl* /*part*/) {
-  return kPartRefused;
+int32_t GetPartValue(UiControl* part) {
+  if (KindOf(part) != kKindImageList) return kPartRefused;
+  return static_cast<ImageListPart*>(part)->GetValueA();
 }
 
-int32_t SetPartFlag(UiControl* /*part*/, uint32_t /*flag*/) {
-  return kPartRefused;
+int32_t SetPartFlag(UiControl* part, uint32_t flag) {
+  if (KindOf(part) != kKindPushButton) return kPartRefused;
+  static_cast<ButtonPart*>(part)->SetBoxHit(flag != 0);
+  return 0;
 }
 
 int32_t SetPartOption(UiControl* part, uint32_t flag) {
-  if (KindOf(part) != kKindTextWindow) return kPartRefused;
-  static_cast<MessageTextWidgetBase*>(part)->SetDecided(flag != 0);
-  return 0;
+  const int kind = KindOf(part);
+  if (IsTextWindowKind(kind)) {
+    static_cast<MessageTextWidgetBase*>(part)->SetDecided(flag != 0);
+    return 0;
+  }
+  if (kind == kKindImageList) {
+    static_cast<ImageListPart*>(part)->SetShowReadColors(flag != 0);
+    return 0;
+  }
+  return kPartRefused;
 }
 
 void FeedTextWindow(MessageTextWidgetBase& window, const char* text) {

@@ -85,19 +85,20 @@ int32_t LoadSpriteImage(Sprite* sprite, ImageSurface* surface, const char* file,
 int32_t SetupSpriteFromSurface(Sprite* sprite, ImageSurface* surface, int32_t blendMode,
                                int32_t alpha, const SpritePlacement& place);
 
-// Per-kind access to a GUI part for kinds 0, 2, 5 and 6; a null part and the other kinds answer
-// null or -1, the script text (kind 111) among them for now. Not reachable yet, and answered as
-// absent: a text window's own display object and surface, the image list's value and option,
-// the button's flag byte.
+// Per-kind access to a GUI part for kinds 0, 2, 5, 6 and the script text (111), which answers as
+// a text window; a null part and the other kinds answer null or -1.
 constexpr int32_t kPartRefused = -1;
-// The part's display object; for an image list -1 its head's sprite, -2 its tail's, else a cell's.
+// The part's display object (a text window's page sprite); for an image list -1 its head's
+// sprite, -2 its tail's, else a cell's.
 DisplayObject* GetPartSprite(UiControl* part, int32_t index);
 ImageSurface* GetPartSurface(UiControl* part, int32_t index);
 // A text window takes text (a null text feeds nothing) and answers 0.
 int32_t SetPartValue(UiControl* part, int32_t value, const char* text);
+// An image list's first set-up value.
 int32_t GetPartValue(UiControl* part);
+// A button's box hit: the cell rectangle instead of the pixels.
 int32_t SetPartFlag(UiControl* part, uint32_t flag);
-// A text window's decided flag.
+// A text window's decided flag; an image list's read colours.
 int32_t SetPartOption(UiControl* part, uint32_t flag);
 
 // Feeds text to the window a character at a time: CR, LF and CR LF ask for one new line, any other

@@ -8,16 +8,21 @@
 #include "common/global.h"
 #include "common/sjis.h"
 #include "graphics/surface/composition_layer.h"
+#include "graphics/surface/display_object.h"
 #include "graphics/surface/pixel_library.h"
 #include "graphics/surface/sprite.h"
 #include "gui/button_part.h"
 #include "gui/color_box_part.h"
+#include "gui/image_list_part.h"
+#include "gui/message_text_widget.h"
 #include "gui/message_text_widget_base.h"
+#include "gui/script_text.h"
 #include "lib/bmp/bmp_builder.h"
 #include "resource/images/builtin_loaders.h"
 #include "resource/images/image_loader_manager.h"
 #include "support/image_test_rig.h"
 #include "support/still_control.h"
+#include "support/text_renderers.h"
 
 namespace bw {
 namespace {
@@ -72,30 +77,73 @@ TEST(TextWindowFeed, LineEndsCharactersAndWhereItStops) {
   EXPECT_EQ(refusing.fed, "a");
 }
 
-TEST(PartAccess, EachKindItsMembersAndRefusals) {
+class PartAccess : public ::testing::Test, public testing_text::FakeFaceRenderers {};
+
+TEST_F(PartAccess, ButtonsAndColorBoxes) {
   ButtonPart button;
   ColorBoxPart box;
-  RecordingWindow window;
   EXPECT_EQ(GetPartSprite(&button, 0), &button.GetSprite());
   EXPECT_EQ(GetPartSprite(&box, 0), &box.Rect());
-  EXPECT_EQ(GetPartSprite(&window, 0), nullptr);
-  EXPECT_EQ(GetPartSprite(nullptr, 0), nullptr);
   EXPECT_EQ(GetPartSurface(&button, 0), button.GetCells());
   EXPECT_EQ(GetPartSurface(&box, 0), nullptr) << "a colour box has no surface";
 
-  EXPECT_EQ(SetPartValue(&window, 0, "hi\nyou"), 0);
-  EXPECT_EQ(window.fed, "hi|you");
-  EXPECT_EQ(SetPartValue(&window, 0, nullptr), 0);
-  for (UiControl* part : {static_cast<UiControl*>(&button), static_cast<UiControl*>(&box),
-                          static_cast<UiControl*>(nullptr)}) {
-    EXPECT_EQ(SetPartValue(part, 1, "x"), kPartRefused);
-    EXPECT_EQ(SetPartOption(part, 1), kPartRefused);
-    EXPECT_EQ(GetPartValue(part), kPartRefused);
+  EXPECT_EQ(SetPartFlag(&button, 0x100), 0);
+  EXPECT_TRUE(button.IsBoxHit()) << "any non-zero flag counts, not its low byte";
+  EXPECT_EQ(SetPartFlag(&button, 0), 0);
+  EXPECT_FALSE(button.IsBoxHit());
+  EXPECT_EQ(SetPartValue(&button, 1, "x"), kPartRefused);
+  EXPECT_EQ(GetPartValue(&box), kPartRefused);
+  EXPECT_EQ(SetPartOption(&button, 1), kPartRefused);
+  EXPECT_EQ(SetPartFlag(&box, 1), kPartRefused);
+}
+
+TEST_F(PartAccess, TextWindowsAndTheScriptText) {
+  // A window without a page of its own has neither display object nor surface.
+  RecordingWindow bare;
+  EXPECT_EQ(GetPartSprite(&bare, 0), nullptr);
+  EXPECT_EQ(GetPartSurface(&bare, 0), nullptr);
+  EXPECT_EQ(SetPartValue(&bare, 0, "hi\nyou"), 0);
+  EXPECT_EQ(bare.fed, "hi|you");
+
+  MessageTextWidget window;
+  ScriptText text{nullptr, nullptr};
+  for (MessageTextWidget* paged : {&window, static_cast<MessageTextWidget*>(&text)}) {
+    EXPECT_EQ(GetPartSprite(paged, 3), &paged->PageSprite());
+    EXPECT_EQ(GetPartSurface(paged, 3), &paged->Page());
+    EXPECT_EQ(SetPartOption(paged, 2), 0);
+    EXPECT_TRUE(paged->IsDecided());
+    EXPECT_EQ(SetPartOption(paged, 0), 0);
+    EXPECT_FALSE(paged->IsDecided());
+    EXPECT_EQ(SetPartFlag(paged, 1), kPartRefused);
   }
-  EXPECT_EQ(SetPartOption(&window, 1), 0);
-  EXPECT_TRUE(window.IsDecided());
-  EXPECT_EQ(SetPartOption(&window, 0), 0);
-  EXPECT_FALSE(window.IsDecided());
+  EXPECT_EQ(SetPartValue(&text, 0, nullptr), kPartRefused) << "only kind 5 takes text";
+}
+
+TEST_F(PartAccess, ImageLists) {
+  DisplayObjectList list;
+  ImageListPart menu;
+  ASSERT_EQ(menu.Setup(&list, 0, 7, 9, 60, 20, 0, &gdi, 0), 0);
+  ASSERT_EQ(menu.AddCell("A", nullptr, false, -1, nullptr, -1, nullptr, 0, 0, 0), 0);
+  EXPECT_EQ(GetPartValue(&menu), 7);
+  EXPECT_EQ(GetPartSprite(&menu, 0), menu.GetCellSprite(0));
+  EXPECT_EQ(GetPartSurface(&menu, 0), menu.GetCellSurface(0));
+  EXPECT_EQ(GetPartSprite(&menu, 1), nullptr) << "past the last cell";
+  EXPECT_EQ(GetPartSprite(&menu, -1), nullptr) << "no head picture";
+
+  EXPECT_EQ(SetPartOption(&menu, 0), 0);
+  EXPECT_FALSE(menu.ShowsReadColors());
+  EXPECT_EQ(SetPartOption(&menu, 4), 0);
+  EXPECT_TRUE(menu.ShowsReadColors());
+  EXPECT_EQ(SetPartValue(&menu, 1, "x"), kPartRefused);
+}
+
+TEST_F(PartAccess, NullPartsAreRefused) {
+  EXPECT_EQ(GetPartSprite(nullptr, 0), nullptr);
+  EXPECT_EQ(GetPartSurface(nullptr, 0), nullptr);
+  EXPECT_EQ(SetPartValue(nullptr, 1, "x"), kPartRefused);
+  EXPECT_EQ(GetPartValue(nullptr), kPartRefused);
+  EXPECT_EQ(SetPartFlag(nullptr, 1), kPartRefused);
+  EXPECT_EQ(SetPartOption(nullptr, 1), kPartRefused);
 }
 
 TEST(SpriteSetup, PlacesDressesListsAndShows) {
