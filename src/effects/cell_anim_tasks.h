@@ -36,6 +36,7 @@ class FrameAnimTask final : public AnimTask {
   ~FrameAnimTask() override;
 
   uint32_t GetKindId() const override { return kTaskKindFrameAnimation; }
+  bool IsBoundTo(const void* object) const override { return object && object == image_; }
   int32_t Update(uint32_t nowMs) override;
   // Leaves cell 0 shown.
   void Stop() override;
@@ -89,6 +90,7 @@ class AmplitudeCellTask final : public AnimTask {
  public:
   ~AmplitudeCellTask() override;
   uint32_t GetKindId() const override { return kTaskKindAmplitudeCell; }
+  bool IsBoundTo(const void* object) const override { return object && object == image_; }
   int32_t Update(uint32_t nowMs) override;
   // Leaves cell 0 shown.
   void Stop() override;

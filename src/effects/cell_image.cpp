@@ -94,6 +94,16 @@ void CellImage::DetachTarget(DisplayObject* object) {
   std::erase(targets_, object);
 }
 
+void CellImage::Forget(const void* object) {
+  if (!object) return;
+  std::erase_if(targets_, [object](const DisplayObject* target) { return target == object; });
+  auto named = [object](const ImageSurface* surface) {
+    return surface && (surface == object || static_cast<const Surface*>(surface) == object);
+  };
+  if (named(defaultTarget_)) defaultTarget_ = nullptr;
+  if (named(external_)) external_ = nullptr;
+}
+
 void CellImage::SaveBackground(ImageSurface* from) {
   if (!from) from = defaultTarget_;
   if (!backing_ || !from) return;

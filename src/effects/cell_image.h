@@ -68,6 +68,9 @@ class CellImage {
   int SwitchImage(ImageSurface* surface);
   void AttachTarget(DisplayObject* object);
   void DetachTarget(DisplayObject* object);
+  // Lets go of a dying object: an attached target, the default target or the external image. The
+  // object is not touched.
+  void Forget(const void* object);
 
   // Draws cell (taken below the cell count) on target, or on the default target when null,
   // and reports the cell's rectangle to targetObject, or to every attached object when null.

@@ -61,6 +61,7 @@ class SpriteAnimTask final : public AnimTask {
   void SetOffset(int32_t x, int32_t y) { xOffset_ = x, yOffset_ = y; }
   // Goes on with the next sequence when this one ends, once.
   void SetChain(bool chain) { chain_ = chain; }
+  void SetLoopCount(int32_t loopCount) { loopCount_ = loopCount; }
 
   Sprite& GetSprite() { return sprite_; }
   uint8_t State() const { return state_; }

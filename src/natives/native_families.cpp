@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "natives/object_list_natives.h"
 #include "natives/render_natives.h"
 #include "natives/sound_natives.h"
 
@@ -11,7 +12,7 @@ std::span<const NativeFamily> AllNativeFamilies() {
   static const std::array families = {SystemNativeFamily(),        RenderNativeFamily(),
                                       DisplayObjectNativeFamily(), SoundBufferNativeFamily(),
                                       SoundChannelNativeFamily(),  MovieNativeFamily(),
-                                      ImageNativeFamily()};
+                                      ImageNativeFamily(),         ObjectListNativeFamily()};
   return families;
 }
 

@@ -98,6 +98,10 @@ class ScriptObjectList {
   }
 
   size_t Count() const { return nodes_.size(); }
+  template <typename F>
+  void ForEach(F&& visit) const {
+    for (const Node& node : nodes_) visit(*node.object);
+  }
 
  private:
   struct Node {

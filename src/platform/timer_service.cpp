@@ -76,6 +76,19 @@ void TimerService::RemoveById(uint32_t kindId) {
   SweepIfIdle();
 }
 
+void TimerService::RemoveBoundTo(uint32_t kindId, const void* object) {
+  if (!object) return;
+  {
+    WalkScope walk(walkDepth_);
+    for (auto& task : tasks_) {
+      if (!task->finished_ && task->GetKindId() == kindId && task->IsBoundTo(object)) {
+        StopTask(*task);
+      }
+    }
+  }
+  SweepIfIdle();
+}
+
 void TimerService::DropBoundTo(const void* object) {
   // Deleted by the next pass, as removed tasks are: this runs inside the object's destructor.
   for (auto& task : tasks_) {

@@ -46,6 +46,8 @@ class TimerService {
   // Stops the task and clears its owner's variable; it is deleted later.
   virtual bool RemoveByHandle(uint32_t handle);
   virtual void RemoveById(uint32_t kindId);
+  // Removes the tasks of that kind bound to object (which is still whole: they are stopped).
+  void RemoveBoundTo(uint32_t kindId, const void* object);
   // Ends every task bound to object without stopping it (the object is dying and must not be
   // touched); they are deleted by the next pass.
   virtual void DropBoundTo(const void* object);

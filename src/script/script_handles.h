@@ -21,6 +21,9 @@ enum class ScriptObjectType : uint16_t {
   kTextRenderer,
   kGuiPart,
   kMovieSprite,
+  kHvaData,
+  kHvdAnimation,
+  kCellImage,
 };
 
 class ScriptHandles {

@@ -32,6 +32,8 @@ class TimerService;
 class EngineInput;
 class FileDropTarget;
 class MovieObject;  // sound: the window-level movie the application's slot holds
+class PartManager;  // gui: scripted screens, reached through the application
+class PointerManager;
 
 // The main script's message text object, which lives with the scenario player: before scripts go
 // (a Jump, a Call's return, the interrupt) its pending choices are stored in its history.
@@ -261,6 +263,9 @@ class ScriptApplication {
   }
   // 2 (no window) here.
   virtual int32_t OpenWindowMovie(MovieObject& /*movie*/, const char* /*file*/) { return 2; }
+  // The process-wide part manager and pointer manager that scripted screens use (null: none).
+  virtual PartManager* ScriptPartManager() { return nullptr; }
+  virtual PointerManager* ScriptPointerManager() { return nullptr; }
 };
 
 // StartScriptHost

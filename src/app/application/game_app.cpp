@@ -132,6 +132,13 @@ std::unique_ptr<ScriptHostMessageText> GameApp::CreateMessageText(ScriptHost& ho
   return std::make_unique<ScriptMessageText>(&host, &host.GetMemory());
 }
 
+PartManager* GameApp::ScriptPartManager() {
+  return gui_ ? &gui_->Parts() : nullptr;
+}
+PointerManager* GameApp::ScriptPointerManager() {
+  return gui_ ? &gui_->Tip() : nullptr;
+}
+
 int GameApp::InitInstance() {
   EngineApp::InitInstance();
   SetUpImageLoaders(Images(), &FileSystem());

@@ -438,6 +438,8 @@ class GameApp : public EngineApp, public ScriptApplication {
  public:
   bool UseMovieSlot(const std::function<void(std::unique_ptr<MovieObject>&)>& use) override;
   int32_t OpenWindowMovie(MovieObject& movie, const char* file) override;
+  PartManager* ScriptPartManager() override;
+  PointerManager* ScriptPointerManager() override;
 };
 
 using TheGameApp = Global<GameApp>;

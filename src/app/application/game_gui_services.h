@@ -24,6 +24,9 @@ class GameGuiServices : public GuiServices {
   // Before the script host goes: the parts and the registrations go first.
   void DetachScriptHost();
 
+  PartManager& Parts() { return parts_; }
+  PointerTip& Tip() { return tip_; }
+
   void GetPointerPosition(int32_t* x, int32_t* y) override;
   void SetPointerPosition(int32_t x, int32_t y) override;
   void SetCursorVisible(bool visible) override;

@@ -11,8 +11,9 @@ namespace bw {
 int ReadGmpTable(const char* name, bool layerOnlyAllowed, GmpFile* file, std::string* folder) {
   File bytes;
   if (!name || bytes.Load(name) != kFileOk) return kGmpCannotRead;
+  // A screen in the game's own folder has no folder part: its pictures are named bare.
   *folder = name;
-  CutFileName(*folder);
+  if (CutFileName(*folder).empty()) folder->clear();
   return ParseGmp({static_cast<const uint8_t*>(bytes.GetData()), bytes.GetSize()}, layerOnlyAllowed,
                   file);
 }

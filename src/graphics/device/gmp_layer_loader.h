@@ -48,6 +48,7 @@ class GmpLayerLoader {
 
   ImageSurface* Background() const { return background_; }
   size_t Count() const { return sprites_.size(); }
+  ImageSurface* GetSurface(size_t i) const { return surfaces_[i]; }
   Sprite* GetSprite(size_t i) const { return sprites_[i]; }
   const GmpRecord& GetRecord(size_t i) const { return records_[i]; }
 

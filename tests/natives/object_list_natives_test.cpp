@@ -1,0 +1,321 @@
+// Animation data, background animations and cell images held by handle, the GMP loaders' parts
+// read back, and the animation tasks started on them, over a game folder and a virtual clock.
+#include "natives/object_list_natives.h"
+
+#include <gtest/gtest.h>
+
+#include "common/global.h"
+#include "effects/sprite_anim_task.h"
+#include "graphics/device/display_manager.h"
+#include "graphics/layers/canvas_layer.h"
+#include "graphics/surface/composition_layer.h"
+#include "graphics/surface/pixel_library.h"
+#include "graphics/surface/sprite.h"
+#include "host/clock.h"
+#include "lib/bmp/bmp_builder.h"
+#include "lib/gmp/gmp_writer.h"
+#include "lib/hva/hv_writer.h"
+#include "lib/wgx/wgx_writer.h"
+#include "native_rig.h"
+#include "natives/object_casts.h"
+#include "platform/timer_service.h"
+#include "resource/images/builtin_loaders.h"
+#include "resource/images/image_loader_manager.h"
+#include "support/game_folder.h"
+
+namespace bw {
+namespace {
+
+std::string Text(const std::vector<uint8_t>& bytes) {
+  return std::string(bytes.begin(), bytes.end());
+}
+
+std::vector<uint8_t> Bmp(int32_t w, int32_t h) {
+  tools::BmpFields bmp;
+  bmp.width = w;
+  bmp.height = h;
+  bmp.data.assign(static_cast<size_t>((w * 3 + 3) & ~3) * h, 0x40);
+  return tools::BuildBmp(bmp);
+}
+
+// Two sequences over two one-pixel-high pictures.
+std::vector<uint8_t> Hva() {
+  tools::HvaFile file;
+  file.rangeCount = 2;
+  file.frames = {{0, 100, 0, 0}, {1, 100, 0, 0}, {-1, 0, 0, 0}, {1, 50, 0, 0}, {-1, 0, 0, 0}};
+  for (int w = 1; w <= 2; ++w) {
+    tools::WgxPicture picture;
+    picture.width = w;
+    picture.height = 1;
+    picture.pixels.assign(size_t(w), 0x123456);
+    file.pictures.push_back({tools::WriteWgx(picture), 0, 0});
+  }
+  return tools::WriteHva(file);
+}
+
+class ObjectListNatives : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RegisterBuiltinLoaders(loaders);
+    const std::string folder = game.dir().path().string();
+    game.dir().WriteFile("A.HVA", Text(Hva()));
+    tools::HvdFile hvd;
+    hvd.header = {1, 2, 3, 4, 5, 6, 0, 0, 9, 10, 11, 12};
+    hvd.rangeCount = 2;
+    hvd.frames = {{5, 1, 0x100, 0}, {-1, 0, 0, 0}, {-2, 1, 0, 0}, {7, 0, 0, 0}};
+    game.dir().WriteFile("A.HVD", Text(tools::WriteHvd(hvd)));
+    game.dir().WriteFile("CELLS.BMP", Text(Bmp(12, 4)));
+    game.dir().WriteFile("B.BMP", Text(Bmp(8, 6)));
+    GmpFile gmp;
+    for (int16_t i = 0; i < 3; ++i) {
+      // Widths past 32767 read back negative.
+      gmp.entries.push_back({"B.BMP", 1, i, 2, 200, true, static_cast<uint16_t>(0xFFF0 + i), 6,
+                             static_cast<uint8_t>(200 + i)});
+    }
+    game.dir().WriteFile("S.GMP", Text(tools::WriteGmp(gmp)));
+
+    ASSERT_EQ(canvas.Create(40, 30, 32, kImagePlain), 0);
+    layer.SetTarget(&canvas, true);
+    ASSERT_EQ(sprite.SetImage(&canvas, nullptr, 0, 0), kSpriteDone);
+    canvasHandle = Handle(ScriptObjectType::kSurface, static_cast<Surface*>(&canvas));
+    ASSERT_EQ(display.CreateCanvasLayer(&screen, 40, 30, 32, kLayerComposed), 0);
+    containerHandle = Handle(ScriptObjectType::kSurface, dynamic_cast<Surface*>(screen));
+    spriteHandle = Handle(ScriptObjectType::kDisplayObject, static_cast<DisplayObject*>(&sprite));
+  }
+  uint32_t Handle(ScriptObjectType type, const void* object) {
+    return rig.host->Handles().HandleOf(type, object);
+  }
+  int32_t Call(uint32_t number, std::initializer_list<uint32_t> words) {
+    NativeAnswer answer = rig.Call(number, words);
+    EXPECT_FALSE(answer.faulted) << number;
+    return answer.result;
+  }
+  uint32_t Var(uint32_t value) {
+    uint32_t at = rig.Block(4);
+    rig.Memory().Write32(at, value);
+    return at;
+  }
+  uint32_t Word(uint32_t at) { return GuestWord(rig.Memory(), at); }
+  // A cell image of three 4-pixel cells drawn on the canvas.
+  int32_t MakeCells(uint32_t switchWord = 0) {
+    return Call(532, {rig.Text("CELLS.BMP"), 3, 100, 0, canvasHandle, 1, 1, 0, 0, switchWord, 0,
+                      0xFFFFFFFF});
+  }
+
+  host::VirtualClock clock{1000};
+  ScopedGlobal<host::ClockSource> publishedClock{&clock};
+  test::GameFolder game;
+  ImageLoaderManager loaders;
+  ScopedGlobal<ImageLoaderManager> publishedLoaders{&loaders};
+  ScopedPixelLibrary library{&BuiltInPixelLibrary()};
+  TimerService timers;
+  ScopedGlobal<TimerService> publishedTimers{&timers};
+  DisplayManager display;
+  ScopedGlobal<DisplayManager> publishedDisplay{&display};
+  ImageSurface canvas;
+  CompositionLayer layer;
+  Sprite sprite;
+  NativeRig rig;
+  CanvasLayer* screen = nullptr;
+  uint32_t canvasHandle = 0, spriteHandle = 0, containerHandle = 0;
+};
+
+TEST_F(ObjectListNatives, TheFamilyBuildsAll31) {
+  EXPECT_EQ(ObjectListNativeFamily().entries.size(), 31u);
+  for (uint32_t n = 510; n <= 540; ++n) EXPECT_TRUE(rig.host->IsNativeBuilt(n)) << n;
+}
+
+// Releases clear the variable; a second release, a null variable and ReleaseAll on an empty
+// list answer as the lists do; loads of a null handle answer -2.
+TEST_F(ObjectListNatives, ListsCreateReleaseAndReload) {
+  const struct {
+    uint32_t create, release, releaseAll, load;
+    const char* file;
+  } lists[] = {{510, 511, 512, 513, "A.HVA"}, {517, 518, 519, 520, "A.HVD"}};
+  for (const auto& l : lists) {
+    SCOPED_TRACE(l.file);
+    EXPECT_EQ(Call(l.create, {rig.Text("NONE.BIN"), 0}), 0);
+    const uint32_t handle = static_cast<uint32_t>(Call(l.create, {rig.Text(l.file), 0}));
+    ASSERT_NE(handle, 0u);
+    EXPECT_EQ(Call(l.load, {handle, rig.Text(l.file), 0}), 0);
+    EXPECT_NE(Call(l.load, {handle, rig.Text("NONE.BIN"), 0}), 0) << "the loader's code";
+    EXPECT_EQ(Call(l.load, {0, rig.Text(l.file), 0}), -2);
+    const uint32_t var = Var(handle);
+    EXPECT_EQ(Call(l.release, {var}), 0);
+    EXPECT_EQ(Word(var), 0u);
+    EXPECT_EQ(Call(l.release, {Var(handle)}), 2) << "released twice";
+    EXPECT_EQ(Call(l.release, {Var(0)}), 1);
+    EXPECT_EQ(Call(l.release, {0}), 1);
+    EXPECT_EQ(Call(l.load, {handle, rig.Text(l.file), 0}), -2) << "stale";
+    EXPECT_EQ(Call(l.releaseAll, {}), 0) << "empty";
+    EXPECT_NE(Call(l.create, {rig.Text(l.file), 0}), 0);
+    EXPECT_EQ(Call(l.releaseAll, {}), 0);
+  }
+  EXPECT_TRUE(rig.Call(511, {PastTheArena(rig.Memory())}).faulted);
+}
+
+TEST_F(ObjectListNatives, BackgroundAnimationInfo) {
+  const uint32_t h = static_cast<uint32_t>(Call(517, {rig.Text("A.HVD")}));
+  HvdAnimation direct;
+  ASSERT_EQ(direct.Load("A.HVD"), kHvdLoaded);
+  EXPECT_EQ(Call(521, {h, 0}), 2);
+  EXPECT_EQ(Call(521, {h, 1}), static_cast<int32_t>(direct.Frames().size()));
+  EXPECT_EQ(Call(521, {h, 2}), 0x0201);
+  EXPECT_EQ(Call(521, {h, 3}), 0x0403);
+  EXPECT_EQ(Call(521, {h, 4}), 0);
+  EXPECT_EQ(Call(521, {0, 0}), 0);
+}
+
+// 514's refusals give 0; a started task plays, queues the next sequence, and goes with its
+// data, after which the script's handle reads as gone.
+TEST_F(ObjectListNatives, SpriteAnimationsStartQueueAndGoWithTheirData) {
+  const uint32_t data = static_cast<uint32_t>(Call(510, {rig.Text("A.HVA"), 0}));
+  EXPECT_EQ(Call(514, {canvasHandle, data, 0, 1, 5, 0, 0, 0, 0, 0}), 0) << "an image holds no list";
+  const uint32_t container = containerHandle;
+  EXPECT_EQ(Call(514, {container, 0, 0, 1, 5, 0, 0, 0, 0, 0}), 0) << "no data";
+  EXPECT_EQ(Call(514, {container, data, 2, 1, 5, 0, 0, 0, 0, 0}), 0) << "no such sequence";
+  const uint32_t task =
+      static_cast<uint32_t>(Call(514, {container, data, 0, 0xFFFFFFFF, 5, 0, 0, 0, 0, 0}));
+  ASSERT_NE(task, 0u);
+  timers.RunDue(1000);
+  EXPECT_EQ(Call(515, {task}), SpriteAnimTask::kRunning);
+  EXPECT_EQ(Call(516, {task, 1, 0}), -4);
+  EXPECT_EQ(Call(516, {task, 0, 2}), 0);
+  EXPECT_EQ(Call(516, {0, 0, 0}), -1);
+  EXPECT_EQ(Call(516, {spriteHandle, 0, 0}), -2) << "not a task";
+  EXPECT_EQ(Call(511, {Var(data)}), 0);
+  EXPECT_EQ(Call(515, {task}), 0) << "the task went before its data";
+  EXPECT_EQ(Call(516, {task, 0, 0}), -2);
+}
+
+// A screen in the game's own folder names its pictures bare (they were once looked for under the
+// screen's own name). Range copies: count 0 copies all; from the end nothing (526 answers 1, 531
+// would answer 0); past the end both answer 1. Records read back signed x, y and an unsigned flag.
+TEST_F(ObjectListNatives, LayerLoaderPartsReadBack) {
+  EXPECT_EQ(Call(522, {canvasHandle, rig.Text("S.GMP"), 5, 0, 1}), -2) << "an image has no list";
+  ASSERT_EQ(Call(522, {containerHandle, rig.Text("S.GMP"), 5, 0, 1}), 0);
+  EXPECT_EQ(screen->GetCompositionLayer()->GetList().Count(), 3u);
+  EXPECT_EQ(Call(524, {}), 3);
+  const uint32_t outs = rig.Block(5 * 4);
+  EXPECT_EQ(Call(525, {3, outs, outs + 4, outs + 8, outs + 12, outs + 16}), 0);
+  EXPECT_EQ(Call(525, {1, outs, outs + 4, outs + 8, outs + 12, outs + 16}), 1);
+  EXPECT_NE(rig.host->Handles().Get(Word(outs), ScriptObjectType::kSurface), nullptr);
+  EXPECT_NE(rig.host->Handles().Get(Word(outs + 4), ScriptObjectType::kDisplayObject), nullptr);
+  EXPECT_EQ(static_cast<int32_t>(Word(outs + 8)), -15);
+  EXPECT_EQ(Word(outs + 12), 6u);
+  EXPECT_EQ(Word(outs + 16), 201u);
+
+  const uint32_t xs = rig.Block(4 * 4);
+  for (const auto& [first, count, copied] :
+       {std::tuple{0, 0, 3}, std::tuple{1, 0, 2}, std::tuple{-4, 2, 2}, std::tuple{3, 1, 0},
+        std::tuple{5, 0, 0}}) {
+    for (uint32_t i = 0; i < 4; ++i) rig.Memory().Write32(xs + 4 * i, 0xEEEE);
+    EXPECT_EQ(Call(526, {uint32_t(first), uint32_t(count), 0, 0, xs, 0, 0}), 1);
+    for (int i = 0; i < 4; ++i) {
+      const uint32_t want = i < copied ? uint32_t(-16 + std::max(first, 0) + i) : 0xEEEEu;
+      EXPECT_EQ(Word(xs + 4 * uint32_t(i)), want) << first << " " << count << " " << i;
+    }
+  }
+  EXPECT_TRUE(rig.Call(526, {0, 0, 0, 0, PastTheArena(rig.Memory()) - 4, 0, 0}).faulted)
+      << "the array is checked whole";
+  EXPECT_EQ(Call(523, {}), 0);
+  EXPECT_EQ(Call(524, {}), 0);
+}
+
+TEST_F(ObjectListNatives, PartLoaderWithoutAPartManagerAndItsEmptyRanges) {
+  EXPECT_EQ(Call(527, {rig.Text("S.GMP"), 0, 0, 0}), 1) << "no part manager";
+  EXPECT_EQ(Call(529, {}), 0);
+  EXPECT_EQ(Call(530, {0, 0, 0, 0, 0}), 0);
+  EXPECT_EQ(Call(531, {0, 0, 0, 0, 0, 0}), 0) << "nothing to copy";
+  EXPECT_EQ(Call(531, {5, 0, 0, 0, 0, 0}), 1) << "past the end";
+  EXPECT_EQ(Call(528, {}), 0);
+}
+
+// Cell images: the 65535 switch, the surface answer 1 in place of a handle, targets, reloads,
+// and a frame task removed before its image goes.
+TEST_F(ObjectListNatives, CellImagesAndTheirTasks) {
+  EXPECT_EQ(Call(532, {rig.Text("CELLS.BMP"), 3, 100, 0, 0, 1, 1, 0, 0, 0, 0, 0}), 1)
+      << "no surface";
+  EXPECT_EQ(Call(532, {rig.Text("NONE.BMP"), 3, 100, 0, canvasHandle, 1, 1, 0, 0, 0, 0, 0}), 0);
+  const uint32_t image = static_cast<uint32_t>(MakeCells(65535));
+  ASSERT_GT(image, 1u);
+  CellImage* cells = rig.host->Handles().Get<CellImage>(image, ScriptObjectType::kCellImage);
+  ASSERT_NE(cells, nullptr);
+  EXPECT_EQ(cells->CellWidth(), 4);
+  EXPECT_EQ(cells->Backing(), nullptr) << "the switch turns the background off";
+
+  EXPECT_EQ(Call(533, {image, spriteHandle}), 0);
+  EXPECT_EQ(cells->Targets().size(), 1u);
+  EXPECT_EQ(Call(534, {image, spriteHandle}), 0);
+  EXPECT_TRUE(cells->Targets().empty());
+  EXPECT_EQ(Call(533, {0, spriteHandle}), 0);
+
+  const uint32_t surface = static_cast<uint32_t>(Call(540, {image}));
+  EXPECT_EQ(GetObjectSurface(rig.host->Handles(), surface), cells->Source());
+  EXPECT_EQ(Call(540, {0}), 0);
+
+  const uint32_t task = static_cast<uint32_t>(Call(538, {image, 0, 100, 0, 0}));
+  ASSERT_NE(task, 0u);
+  EXPECT_EQ(Call(537, {image, rig.Text("CELLS.BMP"), 2, 100, 0, canvasHandle, 0, 0, 0, 0, 1, 0,
+                       0xFFFFFFFF}),
+            0);
+  EXPECT_EQ(GetScriptTask(rig.host->Handles(), task), nullptr) << "a reload removes the task";
+  EXPECT_EQ(cells->CellWidth(), 6);
+  EXPECT_EQ(Call(537, {0, rig.Text("CELLS.BMP"), 2, 100, 0, canvasHandle, 0, 0, 0, 0, 1, 0, 0}),
+            -2);
+  EXPECT_EQ(Call(539, {image, 0}), 0) << "no sound";
+
+  const uint32_t again = static_cast<uint32_t>(Call(538, {image, 0, 100, 0, 0}));
+  ASSERT_NE(again, 0u);
+  EXPECT_EQ(Call(535, {Var(image)}), 0);
+  EXPECT_EQ(GetScriptTask(rig.host->Handles(), again), nullptr);
+  EXPECT_EQ(rig.host->Handles().Get(surface, ScriptObjectType::kSurface), nullptr)
+      << "the picture went with the image";
+  EXPECT_EQ(Call(535, {Var(image)}), 2);
+  EXPECT_EQ(Call(536, {}), 0);
+}
+
+// A sprite attached as a target, or drawn on, may be destroyed before the image: the image lets
+// go of it and the next cell is drawn nowhere (clean under the address sanitizer).
+TEST_F(ObjectListNatives, ACellImageForgetsADyingTarget) {
+  auto target = std::make_unique<ImageSurface>();
+  ASSERT_EQ(target->Create(20, 8, 32, kImagePlain), 0);
+  auto shown = std::make_unique<Sprite>();
+  ASSERT_EQ(shown->SetImage(target.get(), nullptr, 0, 0), kSpriteDone);
+  const uint32_t targetHandle =
+      Handle(ScriptObjectType::kSurface, static_cast<Surface*>(target.get()));
+  const uint32_t shownHandle =
+      Handle(ScriptObjectType::kDisplayObject, static_cast<DisplayObject*>(shown.get()));
+  const uint32_t image = static_cast<uint32_t>(
+      Call(532, {rig.Text("CELLS.BMP"), 3, 100, 0, targetHandle, 0, 0, 0, 0, 1, 0, 0xFFFFFFFF}));
+  ASSERT_GT(image, 1u);
+  EXPECT_EQ(Call(533, {image, shownHandle}), 0);
+  CellImage* cells = rig.host->Handles().Get<CellImage>(image, ScriptObjectType::kCellImage);
+  ASSERT_NE(cells, nullptr);
+  ASSERT_NE(Call(538, {image, 0, 100, 0, 0}), 0);
+  timers.RunDue(1100);
+  shown.reset();
+  target.reset();
+  EXPECT_TRUE(cells->Targets().empty());
+  EXPECT_EQ(cells->DefaultTarget(), nullptr);
+  clock.SetMilliseconds(1500);
+  timers.RunDue(1500);
+  cells->DrawCell(1, nullptr, nullptr);
+}
+
+// From a script: a handle in the result word; a bad name or variable address ends the step.
+TEST_F(ObjectListNatives, FromScripts) {
+  NativeRig good(
+      " native native:510, args, host:0\n ret\nargs: .word name, 0\nname: .string \"A.HVA\"\n");
+  EXPECT_EQ(good.host->Step(), kStepEnded);
+  EXPECT_NE(GuestWord(good.Memory(), good.host->HostVariableAddress(0)), 0u);
+  for (const char* call : {" native native:510, args, host:0\n ret\nargs: .word 0x3FFFFFF0, 0\n",
+                           " native native:513, args, host:0\n ret\nargs: .word 0, 0x3FFFFFF0\n",
+                           " native native:535, args, host:0\n ret\nargs: .word 0x3FFFFFF0\n"}) {
+    NativeRig rig(call);
+    EXPECT_EQ(rig.host->Step(), kStepIllegal) << call;
+  }
+}
+
+}  // namespace
+}  // namespace bw
