@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "common/global.h"
 #include "effects/path_tasks.h"
+#include "graphics/device/render_item.h"
 #include "graphics/surface/color_rect_object.h"
 #include "graphics/surface/image_surface.h"
 #include "graphics/surface/sprite.h"
@@ -165,13 +167,20 @@ int32_t TaskHandle(NativeArgs& a, TimedTask* task) {
   return static_cast<int32_t>(TaskHandleOf(a.Host(), task));
 }
 
-// Hands the task its points and starts it on the sprite with the effects' timer service: the
-// task's handle, or 0 with the task deleted (a zero duration, which finishes at once, too).
-template <typename Task>
-int32_t StartPath(NativeArgs& a, Sprite* sprite, std::unique_ptr<Task> task,
+// Hands the task its points and starts it on the sprite or render item with the effects' timer
+// service: the task's handle, or 0 with the task deleted (a zero duration, which finishes at
+// once, too).
+template <typename Task, typename Target>
+int32_t StartPath(NativeArgs& a, Target* target, std::unique_ptr<Task> task,
                   const PathPoints& points) {
-  if (!sprite || points.GiveTo(*task) != kPathTaskDone) return 0;
-  if (task->StartOnSprite(Global<TimerService>::Get(), sprite) != kPathTaskDone) return 0;
+  if (!target || points.GiveTo(*task) != kPathTaskDone) return 0;
+  int code;
+  if constexpr (std::is_same_v<Target, RenderItem>) {
+    code = task->StartOnItem(Global<TimerService>::Get(), target);
+  } else {
+    code = task->StartOnSprite(Global<TimerService>::Get(), target);
+  }
+  if (code != kPathTaskDone) return 0;
   return TaskHandle(a, task.release());
 }
 
@@ -190,10 +199,17 @@ uint8_t Byte(NativeArgs& a, uint32_t k) {
 }
 
 // 446 (text) and 447 (array): the option byte is the move mode, then spline, loop and priority.
-template <bool kFromText>
+// A render item takes the same words (315, 316).
+template <bool kFromText, bool kOnItem = false>
 int32_t MovePath(NativeArgs& a) {
   const uint32_t at = kFromText ? 3 : 4;  // the timing word
-  Sprite* sprite = SpriteAt(a, 0);
+  auto* target = [&] {
+    if constexpr (kOnItem) {
+      return a.Handle<RenderItem>(0, ScriptObjectType::kRenderItem);
+    } else {
+      return SpriteAt(a, 0);
+    }
+  }();
   const uint32_t duration = a.U32(1);
   PathPoints points;
   PathOptions o;
@@ -204,7 +220,7 @@ int32_t MovePath(NativeArgs& a) {
                          : std::make_unique<MovePathTask>(duration, o.delay, o.show, o.easing,
                                                           Byte(a, at + 2), Byte(a, at + 3) != 0,
                                                           Byte(a, at + 5) != 0, Byte(a, at + 6));
-  return StartPath(a, sprite, std::move(task), points);
+  return StartPath(a, target, std::move(task), points);
 }
 
 // 448 and 449: the option byte and the value are the anchors, then a fixed base, opacity, loop
@@ -404,6 +420,13 @@ constexpr NativeEntry kEntries[] = {
 constexpr NativeRange kNumbers[] = {{439, 465}};
 
 }  // namespace
+
+int32_t RenderItemMovePath(NativeArgs& a) {
+  return MovePath<true, true>(a);
+}
+int32_t RenderItemMovePoints(NativeArgs& a) {
+  return MovePath<false, true>(a);
+}
 
 const NativeFamily& DisplayObjectNativeFamily() {
   static const NativeFamily family{"display objects", kEntries, kNumbers};

@@ -9,4 +9,9 @@ namespace bw {
 
 const NativeFamily& DisplayObjectNativeFamily();
 
+// Move paths on a render item, from text or a point array: the words of the sprite's move paths
+// with the item in place of the sprite.
+int32_t RenderItemMovePath(NativeArgs& a);
+int32_t RenderItemMovePoints(NativeArgs& a);
+
 }  // namespace bw

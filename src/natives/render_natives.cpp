@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
+#include <map>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -20,12 +23,17 @@
 #include "graphics/surface/directdraw_image_surface.h"
 #include "graphics/surface/image_surface.h"
 #include "graphics/surface/sprite.h"
+#include "gui/part_manager.h"
 #include "host/d3d/rasteriser.h"
+#include "natives/display_object_natives.h"
 #include "natives/guest_format.h"
 #include "natives/native_families.h"
 #include "natives/object_casts.h"
+#include "natives/system_file_natives.h"
+#include "platform/rect.h"
 #include "platform/timer_service.h"
 #include "resource/images/image_loader_manager.h"
+#include "scenario/font_list.h"
 #include "scenario/text/gdi_text_renderer.h"
 #include "scenario/text/outline_text_renderer.h"
 
@@ -239,6 +247,69 @@ int32_t TextRendererSetUnderline(NativeArgs& a) {
   if (!r) return kRenderNativeNull;
   auto* gdi = dynamic_cast<GdiTextRenderer*>(r);
   return gdi ? gdi->SetUnderlineStrikeOut(a.U32(1) != 0, a.U32(2) != 0) : kRenderNativeWrongKind;
+}
+
+// 183: 174 for outline renderers only, answering 1; 0 for anything else.
+int32_t OutlineRendererSetOrientation(NativeArgs& a) {
+  auto* outline = dynamic_cast<OutlineTextRenderer*>(Renderer(a, 0));
+  if (!outline) return 0;
+  outline->SetOrientation(a.I32(1));
+  return 1;
+}
+
+// 193-195: the application's font list. Names go to scripts as guest copies that live until the
+// list is filled again.
+class FontNameCopies : public ScriptHostExtension {
+ public:
+  explicit FontNameCopies(ScriptHost& host) : memory_(host.GetMemory()) {}
+  ~FontNameCopies() override { Clear(); }
+  uint32_t Of(int index, std::string_view name) { return copies_[index].Of(memory_, name); }
+  void Clear() {
+    for (auto& [index, copy] : copies_) copy.Free(memory_);
+    copies_.clear();
+  }
+
+ private:
+  GuestMemory& memory_;
+  std::map<int, GuestCopy> copies_;
+};
+
+FontList* Fonts(NativeArgs& a) {
+  ScriptApplication* app = a.Host().Application();
+  return app ? app->Fonts() : nullptr;
+}
+// The face name of entry index, at most the 32 bytes of the record; nullopt out of range.
+std::optional<std::string_view> FaceName(NativeArgs& a, int32_t index) {
+  FontList* fonts = Fonts(a);
+  const host::LOGFONTA* font = fonts ? fonts->Get(index) : nullptr;
+  if (!font) return std::nullopt;
+  const char* face = font->lfFaceName;
+  return std::string_view(face, strnlen(face, sizeof font->lfFaceName));
+}
+
+int32_t FontListEnumerate(NativeArgs& a) {
+  FontList* fonts = Fonts(a);
+  const auto filter = uint8_t(a.U32(0)), charSet = uint8_t(a.U32(1));
+  if (!fonts) return 0;
+  a.Host().Extension<FontNameCopies>().Clear();
+  return fonts->Enumerate(filter, charSet);
+}
+
+// 194: the name with its terminator into the script's buffer; out of range empties it.
+int32_t FontListGetName(NativeArgs& a) {
+  const std::optional<std::string_view> name = FaceName(a, a.I32(0));
+  const uint32_t buffer = a.U32(1);
+  if (a.Faulted() || buffer == 0) return name ? 1 : 0;
+  const std::string text(name.value_or(std::string_view{}));
+  a.Memory().Write(buffer, text.c_str(), static_cast<uint32_t>(text.size() + 1));
+  return name ? 1 : 0;
+}
+
+int32_t FontListGetNamePtr(NativeArgs& a) {
+  const int32_t index = a.I32(0);
+  const std::optional<std::string_view> name = FaceName(a, index);
+  if (!name) return 0;
+  return static_cast<int32_t>(a.Host().Extension<FontNameCopies>().Of(index, *name));
 }
 
 int32_t TextRendererSetQuality(NativeArgs& a) {
@@ -788,6 +859,16 @@ int32_t ObjectFill(NativeArgs& a) {
   return image->FillRgb(r, g, b, nullptr) ? 1 : 0;
 }
 
+// 203: below -1 the budget the settings give.
+int32_t ImageCacheSetBudget(NativeArgs& a) {
+  int64_t megabytes = a.I32(0);
+  ImageLoaderManager* images = Global<ImageLoaderManager>::Get();
+  ScriptApplication* app = a.Host().Application();
+  if (megabytes < -1) megabytes = app ? app->ConfiguredImageCacheBudget() : -1;
+  if (images) images->SetCacheBudget(megabytes);
+  return 0;
+}
+
 int32_t ImageCacheRelease(NativeArgs& a) {
   std::string name;
   ImageLoaderManager* images = Global<ImageLoaderManager>::Get();
@@ -826,6 +907,26 @@ int32_t ImageHolderLink(NativeArgs& a) {
   SurfaceLayer* other = GetObjectImageHolder(Handles(a), a.U32(1));
   if (!holder || !other) return kRenderNativeNull;
   return holder->SetLinkedLayer(other);
+}
+
+// 240
+int32_t LayerSetSourceLink(NativeArgs& a) {
+  SurfaceLayer* holder = GetObjectImageHolder(Handles(a), a.U32(0));
+  if (!holder) return kRenderNativeNull;
+  holder->EnableLink(a.U32(1) != 0);
+  return 1;
+}
+
+// 254: the part whose offscreen picture is the holder's linked layer.
+int32_t ImageHolderGetLinkedPart(NativeArgs& a) {
+  SurfaceLayer* holder = GetObjectImageHolder(Handles(a), a.U32(0));
+  SurfaceLayer* linked = holder ? holder->GetLinkedLayer() : nullptr;
+  ScriptApplication* app = a.Host().Application();
+  PartManager* parts = app ? app->ScriptPartManager() : nullptr;
+  if (!linked || !parts || (linked->GetKind() & 0xFF) != kKindOffscreenLayer) return 0;
+  UiControl* part =
+      parts->FindPart([linked](UiControl& p) { return p.GetImageHolder() == linked; });
+  return part ? static_cast<int32_t>(Give(a, ScriptObjectType::kGuiPart, part)) : 0;
 }
 
 int32_t ImageHolderApplyLinked(NativeArgs& a) {
@@ -1265,6 +1366,28 @@ int32_t TransitionItemSetProgress(NativeArgs& a) {
   return t ? t->SetProgress(a.I32(1)) : kRenderNativeNull;
 }
 
+// 310
+int32_t TransitionItemSetValue(NativeArgs& a) {
+  auto* t = ItemAs<TransitionPrimitive>(a, 0);
+  if (!t) return kRenderNativeNull;
+  t->SetValue(a.I32(1));
+  return 1;
+}
+
+// 312, 313
+template <bool kAdd>
+int32_t RenderItemOffset(NativeArgs& a) {
+  RenderItem* item = Item(a, 0);
+  if (!item) return kRenderNativeNull;
+  const int32_t dx = a.I32(1), dy = a.I32(2);
+  if constexpr (kAdd) {
+    item->SetDrawOffset(ClampedSum(item->DrawOffsetX(), dx), ClampedSum(item->DrawOffsetY(), dy));
+  } else {
+    item->SetDrawOffset(dx, dy);
+  }
+  return 1;
+}
+
 int32_t TransitionItemSetSource(NativeArgs& a) {
   auto* t = ItemAs<TransitionPrimitive>(a, 0);
   if (!t) return kRenderNativeNull;
@@ -1299,6 +1422,7 @@ constexpr NativeEntry kEntries[] = {
     {180, TextRendererSetParam},
     {181, TextRendererSetUnderline},
     {182, TextRendererSetQuality},
+    {183, OutlineRendererSetOrientation},
     {184, TextRendererSetTexture},
     {185, TextRendererSetGradation},
     {186, TextRendererSetEdge},
@@ -1308,6 +1432,9 @@ constexpr NativeEntry kEntries[] = {
     {190, ImageDrawText<&ImageSurface::DrawTextGdi>},
     {191, ImageDrawText<&ImageSurface::DrawTextWithRenderer>},
     {192, ImageDrawText<&ImageSurface::DrawTextOutline>},
+    {193, FontListEnumerate},
+    {194, FontListGetName},
+    {195, FontListGetNamePtr},
     {196, DisplaySetOption},
     {197, DisplayGetOption},
     {198, DisplaySetColorBytes},
@@ -1315,6 +1442,7 @@ constexpr NativeEntry kEntries[] = {
     {200, DisplayDestroyAll},
     {201, DisplaySetOwner},
     {202, DisplayDestroyOwned},
+    {203, ImageCacheSetBudget},
     {204, ImageCacheRelease},
     {205, ImageLoaderCallA},
     {206, ImageLoaderCallB},
@@ -1351,6 +1479,7 @@ constexpr NativeEntry kEntries[] = {
     {237, CreateImageCopy},
     {238, CreateCanvasLayer},
     {239, CreateOffscreenLayer},
+    {240, LayerSetSourceLink},
     {241, DisplayGetScreen},
     {242, DisplaySetScreen},
     {243, DisplayDestroyLayer},
@@ -1364,6 +1493,7 @@ constexpr NativeEntry kEntries[] = {
     {251, ObjectFill},
     {252, TransitionDraw},
     {253, ImageHolderLink},
+    {254, ImageHolderGetLinkedPart},
     {255, ImageHolderApplyLinked},
     {256, FilterStart},
     {257, FilterStop},
@@ -1418,8 +1548,13 @@ constexpr NativeEntry kEntries[] = {
     {307, PolygonSetLine},
     {308, TriangleSetPoints},
     {309, TransitionItemSetProgress},
+    {310, TransitionItemSetValue},
     {311, TransitionItemSetSource},
+    {312, RenderItemOffset<false>},
+    {313, RenderItemOffset<true>},
     {314, RenderItemGetRect},
+    {315, RenderItemMovePath},
+    {316, RenderItemMovePoints},
 };
 
 constexpr NativeRange kNumbers[] = {{166, 316}};

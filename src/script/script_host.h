@@ -34,6 +34,7 @@ class FileDropTarget;
 class MovieObject;  // sound: the window-level movie the application's slot holds
 class PartManager;  // gui: scripted screens, reached through the application
 class PointerManager;
+class FontList;  // scenario: the font list the application fills
 
 // The main script's message text object, which lives with the scenario player: before scripts go
 // (a Jump, a Call's return, the interrupt) its pending choices are stored in its history.
@@ -266,6 +267,10 @@ class ScriptApplication {
   // The process-wide part manager and pointer manager that scripted screens use (null: none).
   virtual PartManager* ScriptPartManager() { return nullptr; }
   virtual PointerManager* ScriptPointerManager() { return nullptr; }
+  // The installed fonts as the scripts list them (null: none).
+  virtual FontList* Fonts() { return nullptr; }
+  // The image cache's budget in megabytes from the settings; below 0 the automatic one.
+  virtual int64_t ConfiguredImageCacheBudget() { return -1; }
 };
 
 // StartScriptHost

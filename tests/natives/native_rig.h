@@ -182,6 +182,13 @@ class NativeRigApp : public ScriptApplication {
   }
   bool DecoderLoadWholeSetting() override { return loadWholeSetting; }
   uint8_t BgmDuckSetting() override { return duckSetting; }
+  // Render and object-list natives: the part manager, font list and cache setting they reach.
+  PartManager* parts = nullptr;
+  FontList* fonts = nullptr;
+  int64_t cacheBudget = -1;
+  PartManager* ScriptPartManager() override { return parts; }
+  FontList* Fonts() override { return fonts; }
+  int64_t ConfiguredImageCacheBudget() override { return cacheBudget; }
 };
 
 class NativeRig {

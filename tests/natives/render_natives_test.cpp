@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <string>
+#include <utility>
 
 #include "common/global.h"
 #include "effects/builtin_effects.h"
@@ -14,10 +17,14 @@
 #include "graphics/surface/color_rect_object.h"
 #include "graphics/surface/image_surface.h"
 #include "graphics/surface/sprite.h"
+#include "gui/part_manager.h"
 #include "gui/ui_control.h"
+#include "host/clock.h"
 #include "native_rig.h"
 #include "natives/object_casts.h"
 #include "platform/timer_service.h"
+#include "resource/images/image_loader_manager.h"
+#include "scenario/font_list.h"
 #include "support/still_control.h"
 #include "support/text_renderers.h"
 
@@ -226,6 +233,12 @@ TEST(RenderNatives, ImageHoldersLinkExchangeAndFilter) {
   EXPECT_EQ(rig.Call(253, {a, small}).result, kLinkRefused);
   EXPECT_EQ(rig.Call(253, {a, image}).result, kRenderNativeNull) << "an image has no holder";
   EXPECT_EQ(rig.Call(253, {a, b}).result, 0);
+  SurfaceLayer* holderA = GetObjectImageHolder(rig.Handles(), a);
+  EXPECT_EQ(rig.Call(240, {a, 0}).result, 1);
+  EXPECT_EQ(holderA->GetLinkedLayer(), nullptr) << "the link switched off";
+  EXPECT_EQ(rig.Call(240, {a, 1}).result, 1);
+  EXPECT_EQ(holderA->GetLinkedLayer(), GetObjectImageHolder(rig.Handles(), b));
+  EXPECT_EQ(rig.Call(240, {image, 1}).result, kRenderNativeNull);
 
   CompositionLayer* mine = GetObjectContainer(rig.Handles(), a);
   CompositionLayer* theirs = GetObjectContainer(rig.Handles(), b);
@@ -246,6 +259,81 @@ TEST(RenderNatives, ImageHoldersLinkExchangeAndFilter) {
   EXPECT_EQ(rig.Call(243, {rig.Var(b)}).result, 0);
   EXPECT_EQ(GetObjectImageHolder(rig.Handles(), a)->GetLinkedLayer(), nullptr);
   EXPECT_EQ(rig.Call(255, {a, 2}).result, 1);
+}
+
+// A part manager that takes test parts.
+struct HoldingParts : PartManager {
+  void Hold(std::unique_ptr<UiControl> part) {
+    UiControl* out = nullptr;
+    Finish(std::move(part), 0, &out);
+  }
+};
+
+std::string GuestText(GuestMemory& memory, uint32_t at) {
+  std::string text;
+  EXPECT_TRUE(memory.ReadCString(at, text, 256));
+  return text;
+}
+
+// 254 names the part whose offscreen picture a holder is linked to, found through the part
+// manager; a canvas partner or no part manager gives 0.
+TEST(RenderNatives, AHolderNamesThePartOfItsLinkedLayer) {
+  RenderRig rig;
+  HoldingParts parts;
+  OffscreenLayer* offscreen = nullptr;
+  ASSERT_EQ(rig.display.CreateOffscreenLayer(&offscreen, 8, 8, 32, true), 0);
+  parts.Hold(std::make_unique<TestPart>(9, offscreen));
+  uint32_t layer = uint32_t(rig.Call(238, {8, 8, 32, kLayerComposed}).result);
+  uint32_t canvas = uint32_t(rig.Call(238, {8, 8, 32, kLayerComposed}).result);
+  EXPECT_EQ(rig.Call(254, {layer}).result, 0) << "not linked";
+  ASSERT_EQ(GetObjectImageHolder(rig.Handles(), layer)->SetLinkedLayer(offscreen), 0);
+  EXPECT_EQ(rig.Call(254, {layer}).result, 0) << "no part manager";
+  rig.app.parts = &parts;
+  auto* part = rig.Handles().Get<UiControl>(uint32_t(rig.Call(254, {layer}).result),
+                                            ScriptObjectType::kGuiPart);
+  ASSERT_NE(part, nullptr);
+  EXPECT_EQ(part->GetImageHolder(), offscreen);
+  EXPECT_EQ(rig.Call(253, {layer, canvas}).result, 0);
+  EXPECT_EQ(rig.Call(254, {layer}).result, 0) << "a canvas belongs to no part";
+}
+
+// The font list's names: copied bounded into a buffer, or handed out as guest copies.
+TEST(RenderNatives, FontNames) {
+  RenderRig rig;
+  EXPECT_EQ(rig.Call(193, {0, 0}).result, 0) << "no list";
+  FontList fonts([](const host::LOGFONTA&, host::FONTENUMPROCA proc, host::LPARAM param, uint32_t) {
+    int answer = 1;
+    for (const char* face : {"GOTHIC", "0123456789ABCDEF0123456789ABCDEF"}) {
+      host::ENUMLOGFONTEXA font{};
+      std::memcpy(font.elfLogFont.lfFaceName, face, std::min<size_t>(32, std::strlen(face)));
+      answer = proc(&font, host::TRUETYPE_FONTTYPE, param);
+    }
+    return answer;
+  });
+  rig.app.fonts = &fonts;
+  EXPECT_EQ(rig.Call(193, {0, 0}).result, 2);
+  uint32_t buffer = rig.Block(40);
+  EXPECT_EQ(rig.Call(194, {1, buffer}).result, 1);
+  EXPECT_EQ(GuestText(rig.Memory(), buffer), "0123456789ABCDEF0123456789ABCDEF")
+      << "all 32 bytes of an unterminated face";
+  EXPECT_EQ(rig.Call(194, {2, buffer}).result, 0);
+  EXPECT_EQ(GuestText(rig.Memory(), buffer), "") << "emptied";
+  uint32_t name = uint32_t(rig.Call(195, {0}).result);
+  EXPECT_EQ(GuestText(rig.Memory(), name), "GOTHIC");
+  EXPECT_EQ(rig.Call(195, {-1u}).result, 0);
+  EXPECT_TRUE(rig.Call(194, {0, PastTheArena(rig.Memory())}).faulted);
+}
+
+// 203: below -1 the settings' budget, else the script's own.
+TEST(RenderNatives, ImageCacheBudget) {
+  RenderRig rig;
+  ImageLoaderManager images;
+  ScopedGlobal<ImageLoaderManager> published(&images);
+  rig.app.cacheBudget = 12;
+  EXPECT_EQ(rig.Call(203, {uint32_t(-2)}).result, 0);
+  EXPECT_EQ(images.GetCache().GetBudget(), 12u << 20);
+  EXPECT_EQ(rig.Call(203, {3}).result, 0);
+  EXPECT_EQ(images.GetCache().GetBudget(), 3u << 20);
 }
 
 TEST(RenderNatives, FactoriesHandOutHandlesAndReleaseClearsTheVariable) {
@@ -323,7 +411,7 @@ TEST_F(RenderItemNatives, SettersRefuseTheWrongItemType) {
   for (const Refused& r :
        {Refused{300, {1, 2, 3}, 0}, Refused{302, {0, 0, 1, 0, 1, 1, 0, 1}, 0}, Refused{305, {1}, 0},
         Refused{295, {1, 2, 3}, 0}, Refused{308, {0, 0, 1, 1, 2, 2}, 0}, Refused{309, {5}, -1},
-        Refused{311, {image}, -1}}) {
+        Refused{311, {image}, -1}, Refused{310, {5}, -1}}) {
     std::vector<uint32_t> words{rect};
     words.insert(words.end(), r.rest);
     uint32_t args = rig.Block(uint32_t(words.size() * 4));
@@ -331,6 +419,12 @@ TEST_F(RenderItemNatives, SettersRefuseTheWrongItemType) {
       rig.Memory().Write32(args + uint32_t(i) * 4, words[i]);
     EXPECT_EQ(rig.CallAt(r.number, args).result, r.value) << r.number;
   }
+  EXPECT_EQ(rig.Call(312, {rect, 5, uint32_t(-6)}).result, 1);
+  EXPECT_EQ(rig.Call(313, {rect, 0x7FFFFFFF, 2}).result, 1);
+  EXPECT_EQ(std::pair(rectItem->DrawOffsetX(), rectItem->DrawOffsetY()),
+            std::pair(int32_t{0x7FFFFFFF}, -4))
+      << "offsets add up to the edge of the range";
+  EXPECT_EQ(rig.Call(312, {image, 1, 1}).result, kRenderNativeNull);
   EXPECT_EQ(rig.Call(292, {sprite, 0x123456}).result, 0) << "a plain sprite has no colour";
   EXPECT_EQ(rig.Call(303, {sprite, 5, 6}).result, 0);
   EXPECT_EQ(rig.Call(292, {image, 0x123456}).result, 0) << "a surface is no item";
@@ -349,6 +443,31 @@ TEST_F(RenderItemNatives, SettersRefuseTheWrongItemType) {
   EXPECT_EQ(rig.display.GetRenderList().Count(), 0u);
   EXPECT_EQ(rig.Call(270, {rig.Var(rect)}).result, 0);
   EXPECT_EQ(rig.Call(292, {rect, 1}).result, 0);
+}
+
+// Render items move along paths as sprites do, from text or a point array.
+TEST_F(RenderItemNatives, ItemsMoveAlongPaths) {
+  host::VirtualClock clock{1000};
+  ScopedGlobal<host::ClockSource> published(&clock);
+  uint32_t rect = uint32_t(rig.Call(263, {4, 4, 0xFF000000u, 0, 0}).result);
+  auto* item = rig.Handles().Get<D3DRectPrimitive>(rect, ScriptObjectType::kRenderItem);
+  ASSERT_NE(item, nullptr);
+  uint32_t task =
+      uint32_t(rig.Call(315, {rect, 100, rig.Text("(40,20,255)"), 0, 0, 65535, 0, 0, 0, 0}).result);
+  ASSERT_NE(task, 0u);
+  rig.timers.RunDue(1000);
+  rig.timers.RunDue(1200);
+  EXPECT_EQ(std::pair(item->GetX(), item->GetY()), std::pair(40, 20));
+
+  const int32_t points[] = {7, 8, 255};
+  uint32_t array = rig.Block(sizeof points);
+  rig.Memory().Write(array, points, sizeof points);
+  ASSERT_NE(rig.Call(316, {rect, 100, 1, array, 0, 0, 65535, 0, 0, 0, 0}).result, 0);
+  rig.timers.RunDue(1200);
+  rig.timers.RunDue(1400);
+  EXPECT_EQ(std::pair(item->GetX(), item->GetY()), std::pair(7, 8));
+  EXPECT_EQ(rig.Call(315, {0, 100, rig.Text("(1,1,255)"), 0, 0, 65535, 0, 0, 0, 0}).result, 0);
+  EXPECT_TRUE(rig.Call(316, {rect, 100, 1, PastTheArena(rig.Memory()), 0, 0, 65535}).faulted);
 }
 
 // The pairs are checked in guest memory before anything is made.
@@ -395,6 +514,8 @@ TEST(RenderNatives, TextRenderersByKind) {
   EXPECT_EQ(rig.Call(176, {gdi, 1, 2, 3}).result, 1);
   EXPECT_EQ(rig.Call(176, {outline + kOtherGeneration, 1, 2, 3}).result, 0) << "forged";
   EXPECT_EQ(rig.Call(171, {gdi, 0}).result, 2) << "a null face name";
+  EXPECT_EQ(rig.Call(183, {gdi, 900}).result, 0) << "outline renderers only";
+  EXPECT_EQ(rig.Call(183, {outline, 900}).result, 1);
 
   uint32_t w = rig.Block(4), hgt = rig.Block(4);
   EXPECT_EQ(rig.Call(187, {gdi, rig.Text("AB"), w, hgt, 0, 0}).result, 1);

@@ -139,6 +139,12 @@ PointerManager* GameApp::ScriptPointerManager() {
   return gui_ ? &gui_->Tip() : nullptr;
 }
 
+// The setting less one is the budget, in units of 4 MB when positive; 0 asks for the automatic one.
+int64_t GameApp::ConfiguredImageCacheBudget() {
+  const int64_t budget = static_cast<int64_t>(config_.pacing.imageCacheBudget) - 1;
+  return budget > 0 ? budget * 4 : budget;
+}
+
 int GameApp::InitInstance() {
   EngineApp::InitInstance();
   SetUpImageLoaders(Images(), &FileSystem());
@@ -293,9 +299,7 @@ int GameApp::OnDropFiles(WindowMessage& record) {
 int GameApp::CreateDevices() {
   // Start-up fell back to the window after a failed switch: the game goes on there.
   if (displayFailure_ == kDisplaySwitchFailed) displayFailure_ = kDisplayOk;
-  // The setting less one is the budget, in units of 4 MB when positive; 0 asks for the automatic one.
-  int64_t budget = static_cast<int64_t>(config_.pacing.imageCacheBudget) - 1;
-  Images().SetCacheBudget(budget > 0 ? budget * 4 : budget);
+  Images().SetCacheBudget(ConfiguredImageCacheBudget());
 
   if (GetInputManager().Keyboard() == nullptr || GetInputManager().GetMouse() == nullptr) {
     EngineApp::ShowMessage(host::Cp932Literal("入力デバイスの初期化に失敗"), kIconError);

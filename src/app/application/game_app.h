@@ -440,6 +440,8 @@ class GameApp : public EngineApp, public ScriptApplication {
   int32_t OpenWindowMovie(MovieObject& movie, const char* file) override;
   PartManager* ScriptPartManager() override;
   PointerManager* ScriptPointerManager() override;
+  FontList* Fonts() override { return &fontList_; }
+  int64_t ConfiguredImageCacheBudget() override;
 };
 
 using TheGameApp = Global<GameApp>;

@@ -119,6 +119,10 @@ class RenderItem {
 
   uint32_t Owner() const { return owner_; }
   void SetOwner(uint32_t owner) { owner_ = owner; }
+  // A drawing offset the scripts keep on the item; no drawing reads it.
+  void SetDrawOffset(int32_t dx, int32_t dy) { offsetX_ = dx, offsetY_ = dy; }
+  int32_t DrawOffsetX() const { return offsetX_; }
+  int32_t DrawOffsetY() const { return offsetY_; }
   RenderList* List() const { return list_; }
 
  protected:
@@ -128,6 +132,7 @@ class RenderItem {
  private:
   friend class RenderList;
   uint32_t owner_ = 0;
+  int32_t offsetX_ = 0, offsetY_ = 0;
   bool enabled_ = true;
   RenderList* list_ = nullptr;
 };

@@ -99,6 +99,9 @@ class TransitionPrimitive : public SpritePrimitive {
 
   Surface* GetTarget() const { return target_; }
   int32_t GetProgress() const { return progress_; }
+  // A value the scripts keep on the item.
+  void SetValue(int32_t value) { value_ = value; }
+  int32_t GetValue() const { return value_; }
 
  private:
   void DetachSurface(const Surface* surface) override;
@@ -108,6 +111,7 @@ class TransitionPrimitive : public SpritePrimitive {
   int mode_ = 0;
   int32_t progress_ = 0;
   int32_t param1_ = 0, param2_ = 0;
+  int32_t value_ = 0;
   bool ready_ = false;
 };
 

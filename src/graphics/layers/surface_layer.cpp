@@ -86,7 +86,7 @@ int SurfaceLayer::SetLinkedLayer(SurfaceLayer* layer) {
       return kLinkRefused;
     }
   }
-  linked_ = layer;
+  linked_ = storedLink_ = layer;
   return kLayerDone;
 }
 

@@ -76,6 +76,8 @@ class SurfaceLayer {
   virtual void SwapBackgroundWith(SurfaceLayer* other);
   virtual void DropBackingImage() { backing_.reset(); }
   virtual int SetLinkedLayer(SurfaceLayer* layer);
+  // Off: the layer acts as if unlinked; on: the layer set last is its link again.
+  void EnableLink(bool on) { linked_ = on ? storedLink_ : nullptr; }
   virtual host::MemoryDc* GetOutputDc() const;
   virtual bool HasSource() const { return filter_ != nullptr; }
   virtual LayerFilter* GetSource() const { return filter_; }
@@ -111,6 +113,7 @@ class SurfaceLayer {
   std::unique_ptr<DisplayObjectList> upper_;
   bool composing_ = false;
   SurfaceLayer* linked_ = nullptr;
+  SurfaceLayer* storedLink_ = nullptr;
   std::unique_ptr<ImageSurface> backing_;
   LayerFilter* filter_ = nullptr;
   uint8_t attachMode_ = kAttachPlain;
