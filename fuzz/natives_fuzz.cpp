@@ -22,6 +22,7 @@
 #include "host/host_path.h"
 #include "lib/ogg/ogg_vorbis_writer.h"
 #include "natives/native_families.h"
+#include "natives/object_list_natives.h"
 #include "platform/app_paths.h"
 #include "platform/memory_stream.h"
 #include "platform/timer_service.h"
@@ -253,6 +254,28 @@ struct PictureWorld {
   bw::ScopedGlobal<bw::WipeTransitions> published{&wipes};
 };
 
+// The object lists' world: a cell image drawing on a picture of its own and a released one in
+// the palette. The picture dies before the host's lists, as a script's picture may.
+struct ObjectListWorld {
+  ObjectListWorld(bw::ScriptHost& host, std::vector<uint32_t>& handles) {
+    auto& cells = host.Extension<bw::ObjectListNativeState>().CellImages();
+    picture.Create(12, 4, 32, 0);
+    uint32_t live = 0, released = 0;
+    cells.Create(live, [this](bw::CellImage& image) {
+      bw::CellLayout layout;
+      layout.cellCount = 3;
+      layout.interval = 50;
+      layout.targetSurface = &picture;
+      return image.SetImage(&picture, layout);
+    });
+    cells.Create(released, bw::NoSetup{});
+    cells.ReleaseHandle(released);
+    handles.push_back(live);
+    handles.push_back(released);
+  }
+  bw::ImageSurface picture;
+};
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -281,6 +304,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<uint32_t> soundHandles(3);
   SoundFuzzWorld sound(*host, soundHandles.data());
   PictureWorld pictures(*host, (data[0] & 0x40) != 0, handles.data());
+  ObjectListWorld objectLists(*host, handles);
 
   std::string code, words;
   for (size_t c = 0; c + kCallBytes <= size; c += kCallBytes) {

@@ -5,6 +5,8 @@
 // frames inside a step call the same loop and stop waiting when it answers kFrameStop.
 #include "app/application/game_app.h"
 
+#include <algorithm>
+
 #include "host/clock.h"
 #include "host/d3d/direct3d.h"
 #include "host/message_queue.h"
@@ -21,6 +23,7 @@ constexpr uint32_t kColorKeyOn = 1;
 
 void GameApp::ChooseFrameLoop() {
   const bool canvas = GetDisplayManager().GetScreenCanvas() != nullptr;
+  canvasLoop_ = canvas;
   if (Threaded()) {
     frameFunction_ = canvas ? &GameApp::LockedCanvasFrameLoop : &GameApp::LockedDirectFrameLoop;
   } else {
@@ -28,7 +31,18 @@ void GameApp::ChooseFrameLoop() {
   }
 }
 
-int GameApp::FrameLoop() { return (this->*frameFunction_)(); }
+// A script may change the screen between a canvas and the render list: the loop follows from the
+// next turn.
+int GameApp::FrameLoop() {
+  if ((GetDisplayManager().GetScreenCanvas() != nullptr) != canvasLoop_) ChooseFrameLoop();
+  return (this->*frameFunction_)();
+}
+
+// A clock that moves only when slept on would never reach the next frame while the effects have
+// every turn drawn: such a turn sleeps until the frame is due.
+void GameApp::SleepToNextFrame() {
+  host::Sleep(std::max<uint32_t>(1, frameClock_.WaitHint()));
+}
 
 bool GameApp::HeldWhileInactive() {
   if (Active()) return false;
@@ -110,6 +124,7 @@ int GameApp::PumpedLoop(bool canvas) {
           DrawRenderListFrame();
           if (!PresentOrRestore()) return kFrameStop;
         }
+        if (!host::CurrentClock().MovesOnItsOwn()) SleepToNextFrame();
       }
       continue;
     }
@@ -167,6 +182,7 @@ bool GameApp::FrameDueOnFrameThread(bool canvas, bool tickAgainAfterDrawing) {
       return false;
     }
     DrawAndPresentOnFrameThread(canvas);
+    if (!host::CurrentClock().MovesOnItsOwn()) SleepToNextFrame();
     // Drawing every turn never waits, so a stop request is looked for here.
     if (!tickAgainAfterDrawing || !FrameThread().KeepRunning()) return false;
   }

@@ -25,6 +25,7 @@
 #include "platform/file_drop_target.h"
 #include "platform/frame_clock.h"
 #include "platform/timer_service.h"
+#include "platform/trig_tables.h"
 #include "scenario/font_list.h"
 #include "scenario/text/renderer_factory.h"
 #include "script/script_file_source.h"
@@ -258,6 +259,9 @@ class GameApp : public EngineApp, public ScriptApplication {
   uint8_t configuredVSync_ = 1;
   uint8_t configuredPreciseTiming_ = 1;
   FrameClock frameClock_{60, false};
+  // Rotation, waves and paths read the one cosine table.
+  TrigTables trig_;
+  ScopedGlobal<TrigTables> publishedTrig_{&trig_};
   TimerService timers_;
   TimerService secondTimers_;
   ScopedGlobal<TimerService> publishedTimers_{&secondTimers_};
@@ -304,6 +308,7 @@ class GameApp : public EngineApp, public ScriptApplication {
  public:
   // Threaded or not, canvas or render list: the loop FrameLoop runs from now on.
   void ChooseFrameLoop();
+  void SleepToNextFrame();
   void SetClearBackBuffer(bool on) { clearBackBuffer_ = on; }
   // Sleep 0 instead of 3 ms before a frame the vertical blank paces.
   void SetYieldBeforeFrame(bool on) { yieldBeforeFrame_ = on; }
@@ -342,6 +347,7 @@ class GameApp : public EngineApp, public ScriptApplication {
   int StepsForFrame(bool onFrameThread);
 
   FrameFunction frameFunction_ = &GameApp::DirectFrameLoop;
+  bool canvasLoop_ = false;  // the loop chosen draws a canvas
   std::atomic<bool> clearBackBuffer_{false};
   std::atomic<bool> yieldBeforeFrame_{false};
   std::atomic<uint8_t> effectsPause_{kEffectsRunning};
