@@ -6,6 +6,7 @@
 #include "common/byte_reader.h"
 #include "common/sjis.h"
 #include "script/guest_memory.h"
+#include "script/script_file_source.h"
 
 namespace bw {
 
@@ -64,13 +65,15 @@ uint32_t Le32(const uint8_t* p) {
 
 }  // namespace
 
-int TgsScript::Load(GuestMemory& memory, std::span<const uint8_t> file, std::string name,
-                    std::unique_ptr<TgsScript>& script) {
-  if (file.size() >= GuestMemory::kMaxArena) return kTobBadFile;
+int TgsScript::Load(GuestMemory& memory, ScriptFileSource& files, const std::string& path,
+                    std::string name, std::unique_ptr<TgsScript>& script) {
   std::unique_ptr<TgsScript> s(new TgsScript(memory, std::move(name)));
-  s->data_ = memory.AllocateCopy(file, true);
+  GuestFile file;
+  if (!files.LoadToGuest(path, memory, 1, file)) return kTobNotFound;
+  s->data_ = file.address;
+  if (file.size >= GuestMemory::kMaxArena) return kTobBadFile;
   if (!s->data_) return kTobNoMemory;
-  int r = s->Parse(file);
+  int r = s->Parse(static_cast<uint32_t>(file.size));
   if (r != kTobDone) return r;
   script = std::move(s);
   return kTobDone;
@@ -80,8 +83,10 @@ TgsScript::~TgsScript() {
   memory_.Free(data_);
 }
 
-int TgsScript::Parse(std::span<const uint8_t> file) {
-  ByteReader r(file.data(), file.size());
+int TgsScript::Parse(uint32_t fileSize) {
+  std::span<uint8_t> block = memory_.View(data_, fileSize + 1);
+  block_ = block.data();
+  ByteReader r(block_, fileSize);
   uint8_t magic[4];
   if (!r.copy(magic, 4) || std::memcmp(magic, "TOB", 3) != 0 ||
       (magic[3] != '0' && magic[3] != '1')) {
@@ -91,17 +96,15 @@ int TgsScript::Parse(std::span<const uint8_t> file) {
   uint32_t s1 = 0, labelCount = 0;
   if (!r.u32le(s1) || s1 < 8 || !r.has(s1 - 4) || !r.u32le(labelCount)) return kTobBadFile;
   const size_t labelEnd = 4 + size_t{s1};
-  ByteReader labels(file.data() + 12, labelEnd - 12);
+  ByteReader labels(block_ + 12, labelEnd - 12);
   r.seek(labelEnd);
   uint32_t s2 = 0, n = 0;
   if (!r.u32le(s2) || !r.u32le(n) || s2 != 8 + uint64_t{n} * 4 || !r.has(s2 - 8))
     return kTobBadFile;
   codeOffset_ = static_cast<uint32_t>(4 + size_t{s1} + s2);
-  codeSize_ = static_cast<uint32_t>(file.size() - codeOffset_);
-  std::span<uint8_t> block = memory_.View(data_, static_cast<uint32_t>(file.size()) + 1);
-  block_ = block.data();
-  code_ = block.data() + codeOffset_;
-  messages_ = block.data() + labelEnd + 8;
+  codeSize_ = static_cast<uint32_t>(fileSize - codeOffset_);
+  code_ = block_ + codeOffset_;
+  messages_ = block_ + labelEnd + 8;
   messageCount_ = n;
   // One test of the highest offset, so the walk over them vectorises.
   uint32_t highest = 0;

@@ -14,18 +14,21 @@
 namespace bw {
 
 class GuestMemory;
+class ScriptFileSource;
 
 // ParseTob
 constexpr int kTobDone = 0;
+constexpr int kTobNotFound = 1;
 constexpr int kTobBadFile = 2;  // another magic, or a header that does not fit the file
 constexpr int kTobNoMemory = 3;
 
 class TgsScript {
  public:
-  // Copies file into a new guest block (with a guard NUL behind it) and checks its layout;
-  // kTobDone and script set, else kTobBadFile or kTobNoMemory.
-  static int Load(GuestMemory& memory, std::span<const uint8_t> file, std::string name,
-                  std::unique_ptr<TgsScript>& script);
+  // Reads the file at path from files straight into a new guest block (with a guard NUL behind
+  // it) and checks its layout; kTobDone and script set, else kTobNotFound, kTobBadFile or
+  // kTobNoMemory.
+  static int Load(GuestMemory& memory, ScriptFileSource& files, const std::string& path,
+                  std::string name, std::unique_ptr<TgsScript>& script);
   ~TgsScript();
   TgsScript(const TgsScript&) = delete;
   TgsScript& operator=(const TgsScript&) = delete;
@@ -50,7 +53,7 @@ class TgsScript {
 
  private:
   TgsScript(GuestMemory& memory, std::string name) : memory_(memory), name_(std::move(name)) {}
-  int Parse(std::span<const uint8_t> file);
+  int Parse(uint32_t fileSize);
   // One slot per label, the name left where it lies in the block: loading a script with many
   // labels allocates once.
   struct LabelSlot {  // trivial, so that a new table is cleared as one block
