@@ -116,10 +116,11 @@ int TgsScript::Parse(uint32_t fileSize) {
   uint32_t capacity = 16;
   while (capacity / 4 * 3 < labelCount) capacity <<= 1;
   slots_.assign(capacity, LabelSlot{});
+  labels_ = std::make_unique_for_overwrite<Label[]>(labelCount);  // each is written below
   // A large table misses the cache at every insert: each label's slot is fetched ahead while the
   // next few names are read, and the label goes in some entries later.
   constexpr uint32_t kAhead = 16;
-  LabelSlot pending[kAhead];
+  uint32_t pending[kAhead];  // their hashes
   const uint32_t mask = capacity - 1;
   for (uint32_t i = 0; i < labelCount; ++i) {
     uint8_t e = 0;
@@ -131,31 +132,33 @@ int TgsScript::Parse(uint32_t fileSize) {
     const uint32_t offset = Le32(entry + e - 4);
     if (offset >= codeSize_) return kTobBadFile;
     __builtin_prefetch(&slots_[h & mask]);
-    LabelSlot& next = pending[i % kAhead];
-    if (i >= kAhead) IndexLabel(next);
-    next = {h, static_cast<uint32_t>(entry - block_), offset, length};
+    uint32_t& next = pending[i % kAhead];
+    if (i >= kAhead) IndexLabel(next, i - kAhead);
+    next = h;
+    labels_[i] = {static_cast<uint32_t>(entry - block_), length, offset};
     labels.skip(e);
   }
   for (uint32_t i = labelCount > kAhead ? labelCount - kAhead : 0; i < labelCount; ++i)
-    IndexLabel(pending[i % kAhead]);
+    IndexLabel(pending[i % kAhead], i);
   return kTobDone;
 }
 
-std::string_view TgsScript::LabelName(const LabelSlot& slot) const {
-  return {reinterpret_cast<const char*>(block_ + slot.name), slot.length};
+std::string_view TgsScript::LabelName(const Label& label) const {
+  return {reinterpret_cast<const char*>(block_ + label.name), label.length};
 }
 
-void TgsScript::IndexLabel(const LabelSlot& label) {
-  const std::string_view name = LabelName(label);
+void TgsScript::IndexLabel(uint32_t hash, uint32_t index) {
+  const std::string_view name = LabelName(labels_[index]);
   const uint32_t mask = static_cast<uint32_t>(slots_.size()) - 1;
-  for (uint32_t i = label.hash & mask;; i = (i + 1) & mask) {
+  for (uint32_t i = hash & mask;; i = (i + 1) & mask) {
     LabelSlot& slot = slots_[i];
-    if (slot.name == 0) {
-      slot = label;
+    if (slot.label == 0) {
+      slot = {hash, index + 1};
       ++labelCount_;
       return;
     }
-    if (slot.hash == label.hash && sjis::EqualsNoCase(LabelName(slot), name)) return;  // first wins
+    if (slot.hash == hash && sjis::EqualsNoCase(LabelName(labels_[slot.label - 1]), name))
+      return;  // the first of a name wins
   }
 }
 
@@ -167,9 +170,10 @@ int32_t TgsScript::FindLabel(const char* label) const {
   const uint32_t mask = static_cast<uint32_t>(slots_.size()) - 1;
   for (uint32_t i = h & mask;; i = (i + 1) & mask) {
     const LabelSlot& slot = slots_[i];
-    if (slot.name == 0) return -1;
-    if (slot.hash == h && sjis::EqualsNoCase(LabelName(slot), name))
-      return static_cast<int32_t>(slot.offset);
+    if (slot.label == 0) return -1;
+    if (slot.hash != h) continue;
+    const Label& found = labels_[slot.label - 1];
+    if (sjis::EqualsNoCase(LabelName(found), name)) return static_cast<int32_t>(found.offset);
   }
 }
 
