@@ -81,6 +81,15 @@ int BytecodeVm::Run() {
   return instructionLimit_ ? Execute<true>(instructionLimit_) : Execute<false>(0);
 }
 
+int BytecodeVm::CallAt(uint32_t address) {
+  ip_ = address;
+  if (jit_) {
+    if (!Push(0)) return kRunFault;
+    return Run();
+  }
+  return instructionLimit_ ? Execute<true, true>(instructionLimit_) : Execute<false, true>(0);
+}
+
 int BytecodeVm::RunTranslated() {
   // A native may run this interpreter again: what the outer run keeps in the context survives.
   const JitContext outer = context_;
@@ -139,7 +148,7 @@ uint32_t BytecodeVm::TranslatedNative(JitContext* c, uint32_t fn, uint32_t args,
 // held 64 bits wide: once it passed its check it plus 16 stays inside the arena, so operand
 // words are read at fixed displacements from it without wrapping arithmetic. Dispatch is one
 // indirect jump per instruction through a table of the 47 handlers.
-template <bool kCounted>
+template <bool kCounted, bool kEnter>
 int BytecodeVm::Execute(uint64_t budget) {
   constexpr uint32_t kNull = GuestMemory::kNullPage;
   uint8_t* const base = memory_.Base();
@@ -164,16 +173,19 @@ int BytecodeVm::Execute(uint64_t budget) {
   };
   auto put = [base](uint32_t address, uint32_t x) { std::memcpy(base + address, &x, 4); };
   auto good = [&span4](uint32_t address) { return __builtin_expect(address - kNull <= span4, 1); };
-  // Whether the whole instruction at address lies in the arena.
-  // A translated instruction's word reads back as its opcode, on the bad-opcode path.
+  // The opcode of the instruction at address when the whole instruction lies in the arena, else
+  // -1. A translated instruction's word reads back as its opcode, on the bad-opcode path. Called
+  // out of line, it takes its values as arguments: a captured local would live in memory, and
+  // every dispatch would reload it.
   const TranslationTable& translations = memory_.Translations();
-  auto fitsExactly = [&](uint64_t address, uint32_t& opcode) {
-    if (address - kNull > span4) return false;
-    opcode = word(address);
+  auto fitsExactly = [base, &translations](uint64_t address, uint32_t span) -> int64_t {
+    if (address - kNull > span) return -1;
+    uint32_t opcode;
+    std::memcpy(&opcode, base + address, 4);
     if (opcode >= kOpcodeCount &&
         !translations.Opcode(static_cast<uint32_t>(address), opcode, opcode))
-      return false;
-    return address - kNull <= span4 - 4 * kOpcodeOperands[opcode];
+      return -1;
+    return address - kNull <= span - 4 * kOpcodeOperands[opcode] ? int64_t{opcode} : -1;
   };
   // S(n): the stack word n bytes below the stack pointer.
   auto stackGood = [&](uint32_t n, uint32_t& at) {
@@ -219,7 +231,9 @@ int BytecodeVm::Execute(uint64_t budget) {
         if (!translations.Opcode(static_cast<uint32_t>(ip), op, op)) goto fault; \
       }                                                                          \
     } else {                                                                     \
-      if (!fitsExactly(ip, op)) goto fault;                                      \
+      const int64_t fit_ = fitsExactly(ip, span4);                               \
+      if (fit_ < 0) goto fault;                                                  \
+      op = static_cast<uint32_t>(fit_);                                          \
     }                                                                            \
     __asm__("" ::"i"(__COUNTER__));                                              \
     goto*(table)[op];                                                            \
@@ -315,6 +329,11 @@ int BytecodeVm::Execute(uint64_t budget) {
     BW_STEP();                                                \
   } while (0)
 
+  if constexpr (kEnter) {
+    if (!hasStack || sp - bottom > stackSpan4) goto fault;
+    put(sp, 0);
+    sp += 4;
+  }
   BW_NEXT();
 
 op0:  // wait

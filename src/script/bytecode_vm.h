@@ -58,11 +58,9 @@ class BytecodeVm {
   int PushEndMarker() { return Push(0) ? 0 : kRunFault; }
   int PushInstructionPointer() { return Push(ip_) ? 0 : kRunFault; }
   int PopInstructionPointer() { return Pop(ip_) ? 0 : kRunFault; }
-  int CallAt(uint32_t address) {
-    ip_ = address;
-    if (!Push(0)) return kRunFault;
-    return Run();
-  }
+  // Pushes the end marker and runs from address. Without translation the marker goes on inside
+  // the interpreter loop, on its own checks: entering for a short fragment costs little.
+  int CallAt(uint32_t address);
   // Switches translation to machine code: on, Run enters translated code (the stub of an empty
   // translation) wherever the instruction pointer names a translated instruction. Where the
   // system refuses executable memory, or on a CPU without the compiler, kJitTranslationFailed
@@ -97,8 +95,9 @@ class BytecodeVm {
   // The address of stack word S(n); false when it falls outside the stack.
   bool StackWord(uint32_t n, uint32_t& address) const;
   bool CallNative(uint32_t token, uint32_t args, uint32_t dest);
-  // The interpreter loop; kCounted spends budget, the instructions it may still run.
-  template <bool kCounted>
+  // The interpreter loop; kCounted spends budget, the instructions it may still run; kEnter
+  // pushes the end marker first.
+  template <bool kCounted, bool kEnter = false>
   int Execute(uint64_t budget);
   int RunTranslated();
   static uint32_t TranslatedNative(JitContext* context, uint32_t fn, uint32_t args, uint32_t dest,

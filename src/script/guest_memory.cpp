@@ -20,25 +20,30 @@ uint32_t GuestMemory::Allocate(uint32_t size) {
   return Take(size, 0);
 }
 
-uint32_t GuestMemory::Take(uint32_t size, uint32_t keep) {
+uint32_t GuestMemory::Take(uint32_t size, uint32_t keep, uint32_t align) {
   if (!base_) return 0;
   uint64_t need = RoundUp(std::max<uint32_t>(size, 1));
+  auto alignUp = [align](uint64_t a) { return (a + align - 1) & ~uint64_t{align - 1}; };
   for (auto it = free_.begin(); it != free_.end(); ++it) {
-    if (it->second < need) continue;
-    uint32_t address = it->first;
-    uint32_t rest = it->second - static_cast<uint32_t>(need);
+    const uint32_t start = it->first;
+    const uint64_t lead = alignUp(start) - start;  // stays free in front of the block
+    if (it->second < lead + need) continue;
+    uint32_t address = start + static_cast<uint32_t>(lead);
+    uint32_t rest = it->second - static_cast<uint32_t>(lead + need);
     free_.erase(it);
+    if (lead) free_[start] = static_cast<uint32_t>(lead);
     if (rest) free_[address + static_cast<uint32_t>(need)] = rest;
     std::memset(base_ + address + std::min<uint64_t>(keep, need), 0,
                 need - std::min<uint64_t>(keep, need));
     blocks_[address] = size;
     return address;
   }
-  if (need > reserved_ - top_) return 0;
-  uint32_t address = top_;
-  top_ += static_cast<uint32_t>(need);
-  blocks_[address] = size;
-  return address;  // fresh pages are already zero
+  const uint64_t address = alignUp(top_);
+  if (address + need > reserved_) return 0;
+  if (address > top_) free_[top_] = static_cast<uint32_t>(address - top_);
+  top_ = static_cast<uint32_t>(address + need);
+  blocks_[static_cast<uint32_t>(address)] = size;
+  return static_cast<uint32_t>(address);  // fresh pages are already zero
 }
 
 void GuestMemory::Free(uint32_t address) {

@@ -36,6 +36,10 @@ class GuestMemory {
   uint32_t BlockSize(uint32_t address) const;
   // A block holding bytes (and a terminating zero when asked); 0 when the arena is full.
   uint32_t AllocateCopy(std::span<const uint8_t> bytes, bool terminate = false);
+  // A block of size bytes whose first keep bytes the caller fills at once (they are not
+  // cleared); the rest is zero. 64-byte aligned: a file read lands at the speed of an aligned
+  // copy. 0 when the arena is full.
+  uint32_t AllocateToFill(uint32_t size, uint32_t keep) { return Take(size, keep, 64); }
 
   // True when [address, address + size) lies inside the used arena.
   bool Valid(uint32_t address, uint32_t size) const {
@@ -94,8 +98,9 @@ class GuestMemory {
   TranslationTable& Translations() { return translations_; }
 
  private:
-  // Allocate, leaving the first keep bytes for the caller to fill at once.
-  uint32_t Take(uint32_t size, uint32_t keep);
+  // Allocate, leaving the first keep bytes for the caller to fill at once; align is a power of
+  // two, at least 8.
+  uint32_t Take(uint32_t size, uint32_t keep, uint32_t align = 8);
   bool Fault() {
     faulted_ = true;
     return false;

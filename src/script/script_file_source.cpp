@@ -1,15 +1,47 @@
 #include "script/script_file_source.h"
 
+#include <cstring>
+
 #include "common/atomic_file.h"
 #include "common/sjis.h"
 #include "resource/files/file.h"
 
 namespace bw {
 
+namespace {
+
+// Copies bytes into a new guest block with padding zero bytes behind it.
+GuestFile CopyToGuest(std::span<const uint8_t> bytes, GuestMemory& memory, uint32_t padding) {
+  GuestFile f{0, bytes.size()};
+  if (f.size + padding > GuestMemory::kMaxArena) return f;
+  const auto size = static_cast<uint32_t>(f.size);
+  f.address = memory.AllocateToFill(size + padding, size);
+  if (f.address && size) std::memcpy(memory.View(f.address, size).data(), bytes.data(), size);
+  return f;
+}
+
+}  // namespace
+
+bool ScriptFileSource::LoadToGuest(const std::string& name, GuestMemory& memory, uint32_t padding,
+                                   GuestFile& out) {
+  std::vector<uint8_t> bytes;
+  if (!Load(name, bytes)) return false;
+  out = CopyToGuest(bytes, memory, padding);
+  return true;
+}
+
 bool MemoryScriptFileSource::Load(const std::string& name, std::vector<uint8_t>& out) {
   const std::vector<uint8_t>* f = Find(name);
   if (!f) return false;
   out = *f;
+  return true;
+}
+
+bool MemoryScriptFileSource::LoadToGuest(const std::string& name, GuestMemory& memory,
+                                         uint32_t padding, GuestFile& out) {
+  const std::vector<uint8_t>* f = Find(name);
+  if (!f) return false;
+  out = CopyToGuest(*f, memory, padding);
   return true;
 }
 
@@ -35,6 +67,14 @@ bool FileSystemScriptFileSource::Load(const std::string& name, std::vector<uint8
   if (file.Load(name.c_str()) != kFileOk) return false;
   const auto* data = static_cast<const uint8_t*>(file.GetData());
   out.assign(data, data + file.GetSize());
+  return true;
+}
+
+bool FileSystemScriptFileSource::LoadToGuest(const std::string& name, GuestMemory& memory,
+                                             uint32_t padding, GuestFile& out) {
+  File file;
+  if (file.Load(name.c_str()) != kFileOk) return false;
+  out = CopyToGuest({static_cast<const uint8_t*>(file.GetData()), file.GetSize()}, memory, padding);
   return true;
 }
 

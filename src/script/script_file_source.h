@@ -9,13 +9,26 @@
 #include <string>
 #include <vector>
 
+#include "script/guest_memory.h"
+
 namespace bw {
+
+// A file read into guest memory.
+struct GuestFile {
+  uint32_t address = 0;  // its block; 0 when it did not fit the arena
+  uint64_t size = 0;
+};
 
 class ScriptFileSource {
  public:
   virtual ~ScriptFileSource() = default;
   // The whole file named name, or false when it does not load.
   virtual bool Load(const std::string& name, std::vector<uint8_t>& out) = 0;
+  // Reads the whole file named name into a new guest block with padding zero bytes behind it;
+  // false when the file does not load. Sources that can read straight into the block override
+  // this; here the file passes through Load.
+  virtual bool LoadToGuest(const std::string& name, GuestMemory& memory, uint32_t padding,
+                           GuestFile& out);
   // Replaces the file named name with bytes so that a failure keeps the old file; false on
   // failure.
   virtual bool Save(const std::string& name, std::span<const uint8_t> bytes) = 0;
@@ -26,6 +39,8 @@ class ScriptFileSource {
 class MemoryScriptFileSource : public ScriptFileSource {
  public:
   bool Load(const std::string& name, std::vector<uint8_t>& out) override;
+  bool LoadToGuest(const std::string& name, GuestMemory& memory, uint32_t padding,
+                   GuestFile& out) override;
   bool Save(const std::string& name, std::span<const uint8_t> bytes) override;
 
   void Put(const std::string& name, std::vector<uint8_t> bytes);
@@ -45,6 +60,8 @@ class MemoryScriptFileSource : public ScriptFileSource {
 class FileSystemScriptFileSource : public ScriptFileSource {
  public:
   bool Load(const std::string& name, std::vector<uint8_t>& out) override;
+  bool LoadToGuest(const std::string& name, GuestMemory& memory, uint32_t padding,
+                   GuestFile& out) override;
   bool Save(const std::string& name, std::span<const uint8_t> bytes) override;
 };
 

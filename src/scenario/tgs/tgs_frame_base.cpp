@@ -295,8 +295,10 @@ int TgsFrameBase::ReadLogFile(const char* name) {
 
 int TgsFrameBase::LoadTgsScript(const std::string& name, bool ontoStack) {
   if (name.size() > kMaxTgsName || name.find('\0') != std::string::npos) return kTgsLoadNotFound;
-  std::vector<uint8_t> bytes;
-  if (!files_ || !files_->Load(FolderPath(name) + ".TOB", bytes)) return kTgsLoadNotFound;
+  std::unique_ptr<TgsScript> script;
+  int r = files_ ? TgsScript::Load(memory_, *files_, FolderPath(name) + ".TOB", name, script)
+                 : kTobNotFound;
+  if (r == kTobNotFound) return kTgsLoadNotFound;
   int32_t index = -1;
   if (!table_.empty()) {
     std::string key = sjis::ToUpper(name);
@@ -305,8 +307,6 @@ int TgsFrameBase::LoadTgsScript(const std::string& name, bool ontoStack) {
     }
     if (index < 0) return kTgsLoadNotListed;
   }
-  std::unique_ptr<TgsScript> script;
-  int r = TgsScript::Load(memory_, bytes, name, script);
   if (r != kTobDone) return r == kTobBadFile ? kTgsLoadBadFile : kTgsLoadNotFound;
   script->SetFlagIndex(index);
   (ontoStack ? stack_ : resident_).push_back(std::move(script));

@@ -76,10 +76,12 @@ class TgsInstruction {
     at_ += sizeof(T);
     return true;
   }
-  Outcome Condition(uint8_t kind, bool& truth);
-  Outcome Argument(TgsSlot& slot);
+  // Inlined into the instruction: a condition and an argument or two are on every turn of a
+  // loop, and a call to each would save and restore the instruction's registers.
+  [[gnu::always_inline]] Outcome Condition(uint8_t kind, bool& truth);
+  [[gnu::always_inline]] Outcome Argument(TgsSlot& slot);
   Outcome Variable(int32_t& value);
-  Outcome Expression(int32_t& value);
+  [[gnu::always_inline]] Outcome Expression(int32_t& value);
   // Links (once) and runs L bytes of bytecode at the cursor, with the link area behind it.
   [[gnu::always_inline]] Outcome Fragment(bool expression, int32_t* value);
   // Runs linked bytecode at code; the rest of Fragment.
@@ -111,7 +113,7 @@ Outcome TgsInstruction::Variable(int32_t& value) {
   return Outcome::kOk;
 }
 
-Outcome TgsInstruction::Expression(int32_t& value) {
+inline Outcome TgsInstruction::Expression(int32_t& value) {
   return Fragment(true, &value);
 }
 
@@ -186,7 +188,7 @@ Outcome TgsInstruction::RunBeside(uint32_t code, bool expression, int32_t* value
   return o;
 }
 
-Outcome TgsInstruction::Condition(uint8_t kind, bool& truth) {
+inline Outcome TgsInstruction::Condition(uint8_t kind, bool& truth) {
   int32_t value = 0;
   Outcome o = Outcome::kOk;
   switch (kind) {
@@ -212,7 +214,7 @@ Outcome TgsInstruction::Condition(uint8_t kind, bool& truth) {
   return o;
 }
 
-Outcome TgsInstruction::Argument(TgsSlot& slot) {
+inline Outcome TgsInstruction::Argument(TgsSlot& slot) {
   uint8_t a = 0, v = 0;
   if (!Get8(a)) return Outcome::kMalformed;
   slot = {};
@@ -360,10 +362,15 @@ inline Next TgsInstruction::Execute() {
   if (uint64_t{top} + 2u * count > TgsFrameBase::kValueStackWords) return Malformed();
   const uint32_t at = f_.valueStack_ + top * 4;
   std::span<uint8_t> stack = f_.memory_.View(at, count * 8u);
-  // Slot by slot: a row is a few slots, too short for a block copy to pay its start.
+  // Slot by slot: a row is a few slots, too short for a block copy to pay its start. Each field
+  // is read on its own, as Argument wrote it: a wider read of two just-stored words waits for
+  // both stores to retire.
   for (uint32_t i = 0; i < stack.size() / 8; ++i) {
-    std::memcpy(stack.data() + 8 * i, &slots[i].flags, 4);
-    std::memcpy(stack.data() + 8 * i + 4, &slots[i].value, 4);
+    uint32_t flags = slots[i].flags;
+    int32_t value = slots[i].value;
+    __asm__("" : "+r"(flags), "+r"(value));
+    std::memcpy(stack.data() + 8 * i, &flags, 4);
+    std::memcpy(stack.data() + 8 * i + 4, &value, 4);
   }
   f_.valueTop_ = top + 2u * count;
   if (function <= kControlJumpLast) {  // a jump: the position is its first slot

@@ -6,6 +6,7 @@
 #include "common/byte_reader.h"
 #include "common/sjis.h"
 #include "script/guest_memory.h"
+#include "script/script_file_source.h"
 
 namespace bw {
 
@@ -64,13 +65,15 @@ uint32_t Le32(const uint8_t* p) {
 
 }  // namespace
 
-int TgsScript::Load(GuestMemory& memory, std::span<const uint8_t> file, std::string name,
-                    std::unique_ptr<TgsScript>& script) {
-  if (file.size() >= GuestMemory::kMaxArena) return kTobBadFile;
+int TgsScript::Load(GuestMemory& memory, ScriptFileSource& files, const std::string& path,
+                    std::string name, std::unique_ptr<TgsScript>& script) {
   std::unique_ptr<TgsScript> s(new TgsScript(memory, std::move(name)));
-  s->data_ = memory.AllocateCopy(file, true);
+  GuestFile file;
+  if (!files.LoadToGuest(path, memory, 1, file)) return kTobNotFound;
+  s->data_ = file.address;
+  if (file.size >= GuestMemory::kMaxArena) return kTobBadFile;
   if (!s->data_) return kTobNoMemory;
-  int r = s->Parse(file);
+  int r = s->Parse(static_cast<uint32_t>(file.size));
   if (r != kTobDone) return r;
   script = std::move(s);
   return kTobDone;
@@ -80,8 +83,10 @@ TgsScript::~TgsScript() {
   memory_.Free(data_);
 }
 
-int TgsScript::Parse(std::span<const uint8_t> file) {
-  ByteReader r(file.data(), file.size());
+int TgsScript::Parse(uint32_t fileSize) {
+  std::span<uint8_t> block = memory_.View(data_, fileSize + 1);
+  block_ = block.data();
+  ByteReader r(block_, fileSize);
   uint8_t magic[4];
   if (!r.copy(magic, 4) || std::memcmp(magic, "TOB", 3) != 0 ||
       (magic[3] != '0' && magic[3] != '1')) {
@@ -91,17 +96,15 @@ int TgsScript::Parse(std::span<const uint8_t> file) {
   uint32_t s1 = 0, labelCount = 0;
   if (!r.u32le(s1) || s1 < 8 || !r.has(s1 - 4) || !r.u32le(labelCount)) return kTobBadFile;
   const size_t labelEnd = 4 + size_t{s1};
-  ByteReader labels(file.data() + 12, labelEnd - 12);
+  ByteReader labels(block_ + 12, labelEnd - 12);
   r.seek(labelEnd);
   uint32_t s2 = 0, n = 0;
   if (!r.u32le(s2) || !r.u32le(n) || s2 != 8 + uint64_t{n} * 4 || !r.has(s2 - 8))
     return kTobBadFile;
   codeOffset_ = static_cast<uint32_t>(4 + size_t{s1} + s2);
-  codeSize_ = static_cast<uint32_t>(file.size() - codeOffset_);
-  std::span<uint8_t> block = memory_.View(data_, static_cast<uint32_t>(file.size()) + 1);
-  block_ = block.data();
-  code_ = block.data() + codeOffset_;
-  messages_ = block.data() + labelEnd + 8;
+  codeSize_ = static_cast<uint32_t>(fileSize - codeOffset_);
+  code_ = block_ + codeOffset_;
+  messages_ = block_ + labelEnd + 8;
   messageCount_ = n;
   // One test of the highest offset, so the walk over them vectorises.
   uint32_t highest = 0;
@@ -113,10 +116,11 @@ int TgsScript::Parse(std::span<const uint8_t> file) {
   uint32_t capacity = 16;
   while (capacity / 4 * 3 < labelCount) capacity <<= 1;
   slots_.assign(capacity, LabelSlot{});
+  labels_ = std::make_unique_for_overwrite<Label[]>(labelCount);  // each is written below
   // A large table misses the cache at every insert: each label's slot is fetched ahead while the
   // next few names are read, and the label goes in some entries later.
   constexpr uint32_t kAhead = 16;
-  LabelSlot pending[kAhead];
+  uint32_t pending[kAhead];  // their hashes
   const uint32_t mask = capacity - 1;
   for (uint32_t i = 0; i < labelCount; ++i) {
     uint8_t e = 0;
@@ -128,31 +132,33 @@ int TgsScript::Parse(std::span<const uint8_t> file) {
     const uint32_t offset = Le32(entry + e - 4);
     if (offset >= codeSize_) return kTobBadFile;
     __builtin_prefetch(&slots_[h & mask]);
-    LabelSlot& next = pending[i % kAhead];
-    if (i >= kAhead) IndexLabel(next);
-    next = {h, static_cast<uint32_t>(entry - block_), offset, length};
+    uint32_t& next = pending[i % kAhead];
+    if (i >= kAhead) IndexLabel(next, i - kAhead);
+    next = h;
+    labels_[i] = {static_cast<uint32_t>(entry - block_), length, offset};
     labels.skip(e);
   }
   for (uint32_t i = labelCount > kAhead ? labelCount - kAhead : 0; i < labelCount; ++i)
-    IndexLabel(pending[i % kAhead]);
+    IndexLabel(pending[i % kAhead], i);
   return kTobDone;
 }
 
-std::string_view TgsScript::LabelName(const LabelSlot& slot) const {
-  return {reinterpret_cast<const char*>(block_ + slot.name), slot.length};
+std::string_view TgsScript::LabelName(const Label& label) const {
+  return {reinterpret_cast<const char*>(block_ + label.name), label.length};
 }
 
-void TgsScript::IndexLabel(const LabelSlot& label) {
-  const std::string_view name = LabelName(label);
+void TgsScript::IndexLabel(uint32_t hash, uint32_t index) {
+  const std::string_view name = LabelName(labels_[index]);
   const uint32_t mask = static_cast<uint32_t>(slots_.size()) - 1;
-  for (uint32_t i = label.hash & mask;; i = (i + 1) & mask) {
+  for (uint32_t i = hash & mask;; i = (i + 1) & mask) {
     LabelSlot& slot = slots_[i];
-    if (slot.name == 0) {
-      slot = label;
+    if (slot.label == 0) {
+      slot = {hash, index + 1};
       ++labelCount_;
       return;
     }
-    if (slot.hash == label.hash && sjis::EqualsNoCase(LabelName(slot), name)) return;  // first wins
+    if (slot.hash == hash && sjis::EqualsNoCase(LabelName(labels_[slot.label - 1]), name))
+      return;  // the first of a name wins
   }
 }
 
@@ -164,9 +170,10 @@ int32_t TgsScript::FindLabel(const char* label) const {
   const uint32_t mask = static_cast<uint32_t>(slots_.size()) - 1;
   for (uint32_t i = h & mask;; i = (i + 1) & mask) {
     const LabelSlot& slot = slots_[i];
-    if (slot.name == 0) return -1;
-    if (slot.hash == h && sjis::EqualsNoCase(LabelName(slot), name))
-      return static_cast<int32_t>(slot.offset);
+    if (slot.label == 0) return -1;
+    if (slot.hash != h) continue;
+    const Label& found = labels_[slot.label - 1];
+    if (sjis::EqualsNoCase(LabelName(found), name)) return static_cast<int32_t>(found.offset);
   }
 }
 

@@ -14,18 +14,21 @@
 namespace bw {
 
 class GuestMemory;
+class ScriptFileSource;
 
 // ParseTob
 constexpr int kTobDone = 0;
+constexpr int kTobNotFound = 1;
 constexpr int kTobBadFile = 2;  // another magic, or a header that does not fit the file
 constexpr int kTobNoMemory = 3;
 
 class TgsScript {
  public:
-  // Copies file into a new guest block (with a guard NUL behind it) and checks its layout;
-  // kTobDone and script set, else kTobBadFile or kTobNoMemory.
-  static int Load(GuestMemory& memory, std::span<const uint8_t> file, std::string name,
-                  std::unique_ptr<TgsScript>& script);
+  // Reads the file at path from files straight into a new guest block (with a guard NUL behind
+  // it) and checks its layout; kTobDone and script set, else kTobNotFound, kTobBadFile or
+  // kTobNoMemory.
+  static int Load(GuestMemory& memory, ScriptFileSource& files, const std::string& path,
+                  std::string name, std::unique_ptr<TgsScript>& script);
   ~TgsScript();
   TgsScript(const TgsScript&) = delete;
   TgsScript& operator=(const TgsScript&) = delete;
@@ -50,19 +53,24 @@ class TgsScript {
 
  private:
   TgsScript(GuestMemory& memory, std::string name) : memory_(memory), name_(std::move(name)) {}
-  int Parse(std::span<const uint8_t> file);
-  // One slot per label, the name left where it lies in the block: loading a script with many
-  // labels allocates once.
+  int Parse(uint32_t fileSize);
+  // Each label as it was at load, in file order; the name is left where it lies in the block,
+  // so loading a script with many labels allocates twice.
+  struct Label {
+    uint32_t name;  // the name's offset in the block
+    uint32_t length;
+    uint32_t offset;
+  };
+  // The index: open addressing, a power of two. A slot is two words, so the table a large
+  // script's labels go into stays small enough for the cache.
   struct LabelSlot {  // trivial, so that a new table is cleared as one block
     uint32_t hash;
-    uint32_t name;  // the name's offset in the block; 0 empty
-    uint32_t offset;
-    uint32_t length;
+    uint32_t label;  // 1 + the label's number; 0 empty
   };
-  // A slot's name, as long as it was at load: scripts may rewrite the block since.
-  std::string_view LabelName(const LabelSlot& slot) const;
-  // Adds the label unless its name is there already.
-  void IndexLabel(const LabelSlot& label);
+  // A label's name, as long as it was at load: scripts may rewrite the block since.
+  std::string_view LabelName(const Label& label) const;
+  // Adds label number index unless its name is there already.
+  void IndexLabel(uint32_t hash, uint32_t index);
 
   GuestMemory& memory_;
   std::string name_;
@@ -76,7 +84,8 @@ class TgsScript {
   const uint8_t* messages_ = nullptr;  // N little-endian words, inside the block
   uint32_t messageCount_ = 0;
   uint32_t labelCount_ = 0;
-  std::vector<LabelSlot> slots_;  // open addressing, a power of two
+  std::unique_ptr<Label[]> labels_;
+  std::vector<LabelSlot> slots_;
 };
 
 }  // namespace bw

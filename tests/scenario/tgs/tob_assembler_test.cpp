@@ -84,5 +84,16 @@ TEST(TobAssembler, NamesAndErrors) {
   EXPECT_EQ(tob::Disassemble(std::vector<uint8_t>{1, 2}).rfind("error:", 0), 0u);
 }
 
+// @label resolves as the engine finds labels: ASCII letters case-blind, the first of a name wins,
+// and a double-byte name compares by its CP932 bytes, the trail byte as it is.
+TEST(TobAssembler, LabelReferencesFindNamesCaseBlind) {
+  const std::string tail = "\nfirst:\n \"ab\"\nFIRST:\n .end\n";
+  EXPECT_EQ(Bytes(".tob0\n Jump @FIRST" + tail), Bytes(".tob0\n Jump @first" + tail));
+  EXPECT_NE(Bytes(".tob0\n Jump @first" + tail), Bytes(".tob0\n Jump @0" + tail));
+  // ア is 83 41 and ヂ 83 61: their trail bytes read as 'A' and 'a'.
+  const std::string katakana = "\nア:\n \"ab\"\nヂ:\n .end\n";
+  EXPECT_NE(Bytes(".tob0\n Jump @ア" + katakana), Bytes(".tob0\n Jump @ヂ" + katakana));
+}
+
 }  // namespace
 }  // namespace bw

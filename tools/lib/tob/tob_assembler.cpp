@@ -620,8 +620,11 @@ class Assembler {
       return true;
     }
     for (const Pending& p : pending_) {
+      // Resolved as the engine finds labels: ASCII letters case-blind, the first of a name wins.
+      std::string name;
+      if (!QuotedText("\"" + p.label + "\"", name, error_)) return false;
       auto it = std::find_if(labels_.begin(), labels_.end(),
-                             [&](const auto& l) { return l.first == p.label; });
+                             [&](const auto& l) { return sjis::EqualsNoCase(l.first, name); });
       if (it == labels_.end()) return Fail("unknown label " + p.label);
       for (int i = 0; i < 4; ++i) code_[p.at + i] = static_cast<uint8_t>(it->second >> (8 * i));
     }
