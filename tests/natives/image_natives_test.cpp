@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
 #include <vector>
 
@@ -108,27 +107,16 @@ TEST_F(WipeNatives, AScriptStartsPollsAndCancelsAWipe) {
   EXPECT_EQ(Call(389, {wipe}), 0) << "cancelled";
 }
 
-// A host with a seeded 32-bit picture and an 8-bit one behind handles.
+// A host with a 32-bit picture and a grey-palette 8-bit one behind handles.
 class SingleImageNatives : public testing::Test {
  protected:
   void SetUp() override {
-    BuildBlendTables();
-    Seed(wide, 32);
-    Seed(narrow, 8);
+    ASSERT_EQ(wide.Create(20, 16, 32, kImagePlain), 0);
+    ASSERT_EQ(narrow.Create(20, 16, 8, kImagePlain), 0);
+    wide.Fill(0xFF808080u, nullptr);
+    narrow.SetPalette(nullptr, 256, 0);
     wideHandle = Give(wide);
     narrowHandle = Give(narrow);
-  }
-  static void Seed(ImageSurface& image, int bits) {
-    ASSERT_EQ(image.Create(20, 16, bits, kImagePlain), 0);
-    uint32_t state = 12345;
-    for (int32_t y = 0; y < 16; ++y) {
-      uint8_t* row = image.GetRowPointer(y);
-      for (int32_t x = 0; x < 20 * bits / 8; ++x)
-        row[x] = uint8_t((state = state * 1103515245u + 12345u) >> 16);
-    }
-    uint32_t palette[256];
-    for (uint32_t k = 0; k < 256; ++k) palette[k] = k * 0x010203u & 0xFFFFFFu;
-    if (bits == 8) image.SetPalette(palette, 256, 0);
   }
   uint32_t Give(Surface& s) { return rig.host->Handles().HandleOf(ScriptObjectType::kSurface, &s); }
   int32_t Call(uint32_t number, std::initializer_list<uint32_t> words) {
@@ -136,96 +124,11 @@ class SingleImageNatives : public testing::Test {
     EXPECT_FALSE(answer.faulted) << number;
     return answer.result;
   }
-  static std::vector<uint8_t> Bytes(const ImageSurface& image) {
-    std::vector<uint8_t> out;
-    for (int32_t y = 0; y < image.GetHeight(); ++y) {
-      const uint8_t* row = image.GetRowPointer(y);
-      out.insert(out.end(), row, row + image.GetWidth() * image.GetBitsPerPixel() / 8);
-    }
-    if (const uint32_t* palette = image.GetPalette()) {
-      for (int k = 0; k < 256; ++k) out.push_back(uint8_t(palette[k] >> 8));
-    }
-    return out;
-  }
 
   NativeRig rig;
   ImageSurface wide, narrow;
   uint32_t wideHandle = 0, narrowHandle = 0;
 };
-
-// The operations of one image with their values and the optional rectangle: the same bytes and
-// answer as a direct call, with a rectangle and with l = 65535, on 8 and 32 bits, under both
-// kernel sets.
-TEST_F(SingleImageNatives, EachOperationEqualsTheDirectCall) {
-  using R = const Rect*;
-  struct Case {
-    uint32_t number;
-    std::vector<uint32_t> values;
-    std::function<int(ImageSurface&, R)> direct;
-  };
-  const std::vector<Case> cases = {
-      {323, {0x80402010}, [](ImageSurface& i, R r) { return i.Fill(0x80402010, r) & 0xFF; }},
-      {324,
-       {0x110, 2, 3},
-       [](ImageSurface& i, R r) { return int(i.FillColorKeepAlpha(0x10, 2, 3, r)); }},
-      {325, {77}, [](ImageSurface& i, R r) { return i.LibOpByte(77, r); }},
-      {351, {0x10000 | 300}, [](ImageSurface& i, R r) { return i.SetBrightness(300, r); }},
-      {352,
-       {10, 20, 30, 0x1C0},
-       [](ImageSurface& i, R r) { return i.FillColorBlend(10, 20, 30, 0xC0, r); }},
-      {353, {10, 20, 30}, [](ImageSurface& i, R r) { return i.AddColor(10, 20, 30, r); }},
-      {354, {10, 20, 30}, [](ImageSurface& i, R r) { return i.SubtractColor(10, 20, 30, r); }},
-      {355,
-       {0x123456, 0x180, 1},
-       [](ImageSurface& i, R r) { return i.LibOpLevel(0x123456, 0x80, 1, r); }},
-      {378, {}, [](ImageSurface& i, R r) { return i.Greyscale(r); }},
-      {379,
-       {0x10100, 64, 200, 5, uint32_t(-7), 0},
-       [](ImageSurface& i, R r) { return i.ColorTone(0x100, 64, 200, 5, -7, 0, r); }},
-      {380, {0x101}, [](ImageSurface& i, R r) { return i.Invert(1, r); }},
-      {381, {0}, [](ImageSurface& i, R r) { return i.Blur(0, r); }},
-      {382, {3, 1}, [](ImageSurface& i, R r) { return i.Mosaic(3, 1, r); }},
-      {383,
-       {1, 1, 2, 3, 250, 240, 230},
-       [](ImageSurface& i, R r) { return i.FillGradient(1, 0x010203, 0xFAF0E6, r); }},
-      {384, {0x10000 | 300}, [](ImageSurface& i, R r) { return int(i.ScaleAlpha(300, r)); }},
-      {385,
-       {100, uint32_t(-20)},
-       [](ImageSurface& i, R r) { return int(i.ToneAlpha(100, -20, r)); }},
-      {395, {}, [](ImageSurface& i, R r) { return i.LibFilterA(r); }},
-      {396, {}, [](ImageSurface& i, R r) { return i.LibFilterB(r); }},
-  };
-  const Rect rect{3, 2, 15, 11};
-  for (PixelLibrary* kernels : {&BuiltInPixelLibrary(), static_cast<PixelLibrary*>(nullptr)}) {
-    ScopedPixelLibrary scope{kernels};
-    for (ImageSurface* seed : {&wide, &narrow}) {
-      for (bool whole : {false, true}) {
-        for (const Case& c : cases) {
-          SCOPED_TRACE(testing::Message()
-                       << c.number << " bits " << seed->GetBitsPerPixel()
-                       << (whole ? " whole" : " rect") << (kernels ? " library" : " own kernels"));
-          ImageSurface byNative, byCall;
-          ASSERT_EQ(byNative.CopyFrom(seed, kCopyLikeSource), 0);
-          ASSERT_EQ(byCall.CopyFrom(seed, kCopyLikeSource), 0);
-          std::vector<uint32_t> words = {Give(byNative)};
-          words.insert(words.end(), c.values.begin(), c.values.end());
-          if (whole) {
-            words.push_back(65535);
-          } else {
-            words.insert(words.end(), {3, 2, 15, 11});
-          }
-          const uint32_t args = rig.Block(uint32_t(words.size() * 4));
-          for (size_t k = 0; k < words.size(); ++k)
-            rig.Memory().Write32(args + 4 * uint32_t(k), words[k]);
-          const NativeAnswer answer = rig.CallAt(c.number, args);
-          EXPECT_FALSE(answer.faulted);
-          EXPECT_EQ(answer.result, c.direct(byCall, whole ? nullptr : &rect));
-          EXPECT_EQ(Bytes(byNative), Bytes(byCall));
-        }
-      }
-    }
-  }
-}
 
 // Depth conversion, pixels, palettes (a palette fill stops at its 256 entries whatever the
 // count) and the optional groups of the library operations.
@@ -249,42 +152,16 @@ TEST_F(SingleImageNatives, DepthPixelsAndPalettes) {
   EXPECT_EQ(Call(327, {narrowHandle, 1, 1, 0x1FE}), 0);
   EXPECT_EQ(narrow.GetPixel(1, 1), 0xFEu) << "a palette index";
 
-  for (int32_t count : {-3, 1000, 256}) {
+  for (int32_t count : {-3, 1000, 2}) {
     ImageSurface p;
     ASSERT_EQ(p.CopyFrom(&narrow, kCopyLikeSource), 0);
     EXPECT_EQ(Call(332, {Give(p), 1, 2, 3, uint32_t(count)}), 0) << count;
-    EXPECT_EQ(p.GetPalette()[255], 0x010203u) << count;
+    EXPECT_EQ(p.GetPalette()[1], 0x010203u) << count;
+    EXPECT_EQ(p.GetPalette()[255], count == 2 ? 0xFFFFFFu : 0x010203u) << count;
   }
-  ImageSurface two;
-  ASSERT_EQ(two.CopyFrom(&narrow, kCopyLikeSource), 0);
-  EXPECT_EQ(Call(332, {Give(two), 1, 2, 3, 2}), 0);
-  EXPECT_EQ(two.GetPalette()[1], 0x010203u);
-  EXPECT_EQ(two.GetPalette()[2], narrow.GetPalette()[2]);
-  EXPECT_EQ(Call(331, {Give(two), 0x105, 0xABCDEF, 1}), 1);
-  EXPECT_EQ(two.GetPalette()[5], 0xABCDEFu);
-  EXPECT_EQ(Call(330, {Give(two), narrowHandle}), 0);
-  EXPECT_EQ(two.GetPalette()[5], narrow.GetPalette()[5]);
-  EXPECT_EQ(Call(329, {narrowHandle, 0, 0, 0}), narrow.FindPaletteIndex(0, 0, 0));
-
-  // 322 takes its rectangle first; 326 sets every alpha.
-  EXPECT_EQ(Call(322, {wideHandle, 0, 0, 2, 2, 9, 8, 7}), 1);
+  EXPECT_EQ(Call(322, {wideHandle, 0, 0, 2, 2, 9, 8, 7}), 1) << "the rectangle comes first";
   EXPECT_EQ(wide.GetPixel(1, 1) & 0xFFFFFFu, 0x090807u);
-  EXPECT_NE(wide.GetPixel(2, 2) & 0xFFFFFFu, 0x090807u);
-  EXPECT_EQ(Call(326, {wideHandle, 0x40}), 0);
-  EXPECT_EQ(wide.GetPixel(7, 7) >> 24, 0x40u);
-  EXPECT_EQ(Call(326, {narrowHandle, 0x40}), 2);
-  EXPECT_EQ(Call(326, {Give(empty), 0x40}), 1);
-
-  // The word groups: a group switched off reads as zeros, and the words are copies (the
-  // library never sees a guest address).
-  ScopedPixelLibrary scope{&BuiltInPixelLibrary()};
-  ImageSurface byNative, byCall;
-  ASSERT_EQ(byNative.CopyFrom(&wide, kCopyLikeSource), 0);
-  ASSERT_EQ(byCall.CopyFrom(&wide, kCopyLikeSource), 0);
-  const uint32_t four[4] = {1, 2, 3, 4}, zeros[4] = {};
-  EXPECT_EQ(Call(394, {Give(byNative), 1, 2, 3, 4}), byCall.LibOpFour(four));
-  EXPECT_EQ(Call(394, {Give(byNative), 65535, 2, 3, 4}), byCall.LibOpFour(zeros));
-  EXPECT_EQ(Bytes(byNative), Bytes(byCall));
+  EXPECT_EQ(wide.GetPixel(2, 2) & 0xFFFFFFu, 0x808080u);
 }
 
 // Every row answers its null value for a null, stale or mistyped image and draws nothing;
@@ -302,7 +179,6 @@ TEST_F(SingleImageNatives, NullImagesTakeEachRowsValue) {
     if (n == 320 || n == 321 || n == 383 || n == 437 || n == 438) return -2;
     return -1;
   };
-  const std::vector<uint8_t> before = Bytes(wide);
   for (uint32_t bad : {0u, spriteHandle, staleHandle}) {
     for (uint32_t n = 317; n <= 438; ++n) {
       if (n >= 386 && n <= 389) continue;
@@ -323,7 +199,7 @@ TEST_F(SingleImageNatives, NullImagesTakeEachRowsValue) {
       EXPECT_EQ(answer.result, valueOf(n)) << n << " with " << bad;
     }
   }
-  EXPECT_EQ(Bytes(wide), before);
+  EXPECT_EQ(wide.GetPixel(5, 5), 0xFF808080u) << "nothing drawn";
   SetBandedRedraw(true);
 }
 
@@ -332,17 +208,10 @@ TEST_F(SingleImageNatives, AScriptFillsBlitsAndReads) {
   ImageSurface target;
   ASSERT_EQ(target.Create(8, 8, 32, kImagePlain), 0);
   const std::string t = std::to_string(Give(target)), w = std::to_string(wideHandle);
-  PutScript(rig.app.files, "RUN",
-            " native native:323, fill, host:0\n native native:333, blit, host:1\n"
-            " native native:328, read, host:2\n ret\n"
-            "fill: .word " +
-                t +
-                ", 0xFF112233, 65535\n"
-                "blit: .word " +
-                t + ", " + w +
-                ", 4, 4, 0, 0, 2, 2\n"
-                "read: .word " +
-                t + ", 5, 5\n");
+  std::string code = " native native:323, fill, host:0\n native native:333, blit, host:1\n";
+  code += " native native:328, read, host:2\n ret\nfill: .word " + t + ", 0xFF112233, 65535\n";
+  code += "blit: .word " + t + ", " + w + ", 4, 4, 0, 0, 2, 2\nread: .word " + t + ", 5, 5\n";
+  PutScript(rig.app.files, "RUN", code);
   rig.host->Interpreter().ResetStack();
   ASSERT_EQ(rig.host->LoadScript("RUN"), 0);
   ASSERT_EQ(rig.host->Interpreter().Run(), kRunEnded);
