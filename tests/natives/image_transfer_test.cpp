@@ -216,22 +216,16 @@ TEST_F(ImageTransfers, EverySingleImageOperationEqualsTheDirectCall) {
   const std::vector<Single> cases = {
       {323, {0x80402010}, [](I i, R r) { return i.Fill(0x80402010, r) & 0xFF; }},
       {324, {0x110, 2, 3}, [](I i, R r) { return int(i.FillColorKeepAlpha(0x10, 2, 3, r)); }},
-      {325, {77}, [](I i, R r) { return i.LibOpByte(77, r); }},
       {351, {0x10000 | 300}, [](I i, R r) { return i.SetBrightness(300, r); }},
       {352, {10, 20, 30, 0x1C0}, [](I i, R r) { return i.FillColorBlend(10, 20, 30, 0xC0, r); }},
-      {353, {10, 20, 30}, [](I i, R r) { return i.AddColor(10, 20, 30, r); }},
-      {354, {10, 20, 30}, [](I i, R r) { return i.SubtractColor(10, 20, 30, r); }},
       {355, {0x123456, 0x180, 1}, [](I i, R r) { return i.LibOpLevel(0x123456, 0x80, 1, r); }},
-      {378, {}, [](I i, R r) { return i.Greyscale(r); }},
       {379, {0x10100, 64, 200, 5, uint32_t(-7), 0}, [](I i, R r) { return i.ColorTone(0x100, 64, 200, 5, -7, 0, r); }},
       {380, {0x101}, [](I i, R r) { return i.Invert(1, r); }},
-      {381, {0}, [](I i, R r) { return i.Blur(0, r); }},
       {382, {3, 1}, [](I i, R r) { return i.Mosaic(3, 1, r); }},
       {383, {1, 1, 2, 3, 250, 240, 230}, [](I i, R r) { return i.FillGradient(1, 0x010203, 0xFAF0E6, r); }},
       {384, {0x10000 | 300}, [](I i, R r) { return int(i.ScaleAlpha(300, r)); }},
       {385, {100, uint32_t(-20)}, [](I i, R r) { return int(i.ToneAlpha(100, -20, r)); }},
       {395, {}, [](I i, R r) { return i.LibFilterA(r); }},
-      {396, {}, [](I i, R r) { return i.LibFilterB(r); }},
   };
   // clang-format on
   for (PixelLibrary* kernels : {&BuiltInPixelLibrary(), static_cast<PixelLibrary*>(nullptr)}) {
@@ -299,7 +293,7 @@ TEST_F(ImageTransfers, QuadAndRotateLayoutsEqualTheDirectCalls) {
 
 // A source or rule that is not a picture of the right kind draws nothing: a sprite handle as
 // the source of 349 or the rule of 369, a 32-bit rule, a null target. Out-of-range rule values
-// are the operation's refusal. A switched-off group ends the words a script must give.
+// are the operation's refusal.
 TEST_F(ImageTransfers, RefusalsDrawNothing) {
   ScopedPixelLibrary library{&BuiltInPixelLibrary()};
   ImageSurface target, source, wideRule;
@@ -321,14 +315,6 @@ TEST_F(ImageTransfers, RefusalsDrawNothing) {
   EXPECT_EQ(Run(374, {t, 0, 0, 0, 0, 0, 0, 0, 0, 0, kOff, 0, 0, 0, kOff}).result, kTransferNoImage);
   EXPECT_EQ(Run(369, {t, s, ruleHandle, 255, 513, 0, kOff}).result, ImageSurface::kOpBadParameter);
   EXPECT_EQ(Bytes(target), before);
-
-  // A switched-off position is the last word read: words that end there, at the arena's used
-  // end, are enough; a block past the end faults.
-  const uint32_t args = rig.Block(12);
-  const uint32_t words[3] = {t, s, kOff};
-  for (uint32_t k = 0; k < 3; ++k) rig.Memory().Write32(args + 4 * k, words[k]);
-  EXPECT_FALSE(rig.CallAt(333, args).faulted);
-  EXPECT_TRUE(rig.CallAt(333, PastTheArena(rig.Memory())).faulted);
 }
 
 }  // namespace
