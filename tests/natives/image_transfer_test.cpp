@@ -201,58 +201,6 @@ TEST_F(ImageTransfers, EveryRowEqualsTheDirectCallUnderEachSwitch) {
   }
 }
 
-// The operations of one image with their values and the optional rectangle: the same bytes and
-// answer as a direct call, with a rectangle and with l = 65535, on 8 and 32 bits, under both
-// kernel sets.
-TEST_F(ImageTransfers, EverySingleImageOperationEqualsTheDirectCall) {
-  using I = ImageSurface&;
-  using R = const Rect*;
-  struct Single {
-    uint32_t number;
-    std::vector<uint32_t> values;
-    std::function<int(I, R)> direct;
-  };
-  // clang-format off
-  const std::vector<Single> cases = {
-      {323, {0x80402010}, [](I i, R r) { return i.Fill(0x80402010, r) & 0xFF; }},
-      {324, {0x110, 2, 3}, [](I i, R r) { return int(i.FillColorKeepAlpha(0x10, 2, 3, r)); }},
-      {351, {0x10000 | 300}, [](I i, R r) { return i.SetBrightness(300, r); }},
-      {352, {10, 20, 30, 0x1C0}, [](I i, R r) { return i.FillColorBlend(10, 20, 30, 0xC0, r); }},
-      {355, {0x123456, 0x180, 1}, [](I i, R r) { return i.LibOpLevel(0x123456, 0x80, 1, r); }},
-      {379, {0x10100, 64, 200, 5, uint32_t(-7), 0}, [](I i, R r) { return i.ColorTone(0x100, 64, 200, 5, -7, 0, r); }},
-      {380, {0x101}, [](I i, R r) { return i.Invert(1, r); }},
-      {382, {3, 1}, [](I i, R r) { return i.Mosaic(3, 1, r); }},
-      {383, {1, 1, 2, 3, 250, 240, 230}, [](I i, R r) { return i.FillGradient(1, 0x010203, 0xFAF0E6, r); }},
-      {384, {0x10000 | 300}, [](I i, R r) { return int(i.ScaleAlpha(300, r)); }},
-      {385, {100, uint32_t(-20)}, [](I i, R r) { return int(i.ToneAlpha(100, -20, r)); }},
-      {395, {}, [](I i, R r) { return i.LibFilterA(r); }},
-  };
-  // clang-format on
-  for (PixelLibrary* kernels : {&BuiltInPixelLibrary(), static_cast<PixelLibrary*>(nullptr)}) {
-    ScopedPixelLibrary scope{kernels};
-    for (int bits : {32, 8}) {
-      ImageSurface seed;
-      Seed(seed, 20, 16, bits, 5);
-      for (bool whole : {false, true}) {
-        for (const Single& c : cases) {
-          SCOPED_TRACE(testing::Message()
-                       << c.number << " bits " << bits << (whole ? " whole" : " rect")
-                       << (kernels ? " library" : " own kernels"));
-          std::vector<uint32_t> words = {kTarget};
-          words.insert(words.end(), c.values.begin(), c.values.end());
-          if (whole) {
-            words.push_back(kOff);
-          } else {
-            words.insert(words.end(), {2, 1, 14, 10});
-          }
-          ExpectSame(seed, c.number, words,
-                     [&](ImageSurface& i) { return c.direct(i, whole ? nullptr : &kRect); });
-        }
-      }
-    }
-  }
-}
-
 // The fixed layouts: quadrilaterals and turns with their two optional rectangles.
 TEST_F(ImageTransfers, QuadAndRotateLayoutsEqualTheDirectCalls) {
   ImageSurface seedTarget, source;
