@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -131,7 +132,7 @@ class SingleImageNatives : public testing::Test {
 };
 
 // Depth conversion, pixels, palettes (a palette fill stops at its 256 entries whatever the
-// count) and the optional groups of the library operations.
+// count) and a library word group switched off by 65535, which reads as zeros.
 TEST_F(SingleImageNatives, DepthPixelsAndPalettes) {
   ImageSurface converted, empty;
   ASSERT_EQ(converted.CopyFrom(&wide, kCopyLikeSource), 0);
@@ -162,6 +163,13 @@ TEST_F(SingleImageNatives, DepthPixelsAndPalettes) {
   EXPECT_EQ(Call(322, {wideHandle, 0, 0, 2, 2, 9, 8, 7}), 1) << "the rectangle comes first";
   EXPECT_EQ(wide.GetPixel(1, 1) & 0xFFFFFFu, 0x090807u);
   EXPECT_EQ(wide.GetPixel(2, 2) & 0xFFFFFFu, 0x808080u);
+
+  ScopedPixelLibrary library{&BuiltInPixelLibrary()};
+  ImageSurface byCall;
+  ASSERT_EQ(byCall.CopyFrom(&wide, kCopyLikeSource), 0);
+  const uint32_t zeros[4] = {};
+  EXPECT_EQ(Call(394, {wideHandle, 65535, 2, 3, 4}), byCall.LibOpFour(zeros));
+  EXPECT_EQ(std::memcmp(wide.GetPixels(), byCall.GetPixels(), 20 * 16 * 4), 0);
 }
 
 // Every row answers its null value for a null, stale or mistyped image and draws nothing;
