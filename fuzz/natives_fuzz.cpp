@@ -15,6 +15,7 @@
 #include "common/global.h"
 #include "effects/transitions/wipe_transitions.h"
 #include "graphics/device/display_manager.h"
+#include "graphics/layers/canvas_layer.h"
 #include "graphics/surface/color_rect_object.h"
 #include "graphics/surface/image_surface.h"
 #include "graphics/surface/pixel_library.h"
@@ -237,6 +238,9 @@ class SoundFuzzWorld final : public bw::SoundFileSource {
 bool IsSoundFamily(const bw::NativeFamily& family) {
   return std::string(family.name).starts_with("sound");
 }
+bool IsImageFamily(const bw::NativeFamily& family) {
+  return std::string(family.name) == "image";
+}
 
 // The image natives' world: a live picture and a wipe manager on a timer service of its own.
 // In every other run the picture's handle takes the forged handle's place in the palette.
@@ -275,6 +279,34 @@ struct ObjectListWorld {
   }
   bw::ImageSurface picture;
 };
+// The image family's palette handles: 32- and 8-bit pictures, an image without pixels, a 1 x 1
+// one, a canvas layer with its second list and a sprite of the display manager; the palette's
+// small words, 65535, -1 and 0x7FFFFFFF make inverted, switched-off and huge rectangles and
+// positions of them.
+std::vector<uint32_t> ImageFamilyHandles(bw::ScriptHost& host, bw::DisplayManager& display) {
+  bw::ImageSurface *wide = nullptr, *narrow = nullptr, *empty = nullptr, *dot = nullptr;
+  bw::CanvasLayer* canvas = nullptr;
+  bw::Sprite* sprite = nullptr;
+  if (display.CreateImageSurface(&wide, 12, 9, 32, 0) != 0 ||
+      display.CreateImageSurface(&narrow, 9, 12, 8, 0) != 0 ||
+      display.CreateImageSurface(&dot, 1, 1, 32, 0) != 0 ||
+      display.CreateImageSurface(&empty, 2, 2, 32, 0) != 0 ||
+      display.CreateCanvasLayer(&canvas, 16, 16, 32, bw::kLayerComposedWithUpperList) != 0 ||
+      display.CreateSprite(&sprite, wide, nullptr, 1, 1) != 0)
+    std::abort();
+  empty->Release();
+  narrow->SetPalette(nullptr, 256, 0);
+  auto surface = [&](bw::Surface* s) {
+    return host.Handles().HandleOf(bw::ScriptObjectType::kSurface, s);
+  };
+  return {surface(wide),
+          surface(narrow),
+          surface(empty),
+          surface(dot),
+          surface(dynamic_cast<bw::Surface*>(canvas)),
+          host.Handles().HandleOf(bw::ScriptObjectType::kDisplayObject,
+                                  static_cast<bw::DisplayObject*>(sprite))};
+}
 
 }  // namespace
 
@@ -305,6 +337,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   SoundFuzzWorld sound(*host, soundHandles.data());
   PictureWorld pictures(*host, (data[0] & 0x40) != 0, handles.data());
   ObjectListWorld objectLists(*host, handles);
+  const std::vector<uint32_t> imageHandles = ImageFamilyHandles(*host, render.display);
 
   std::string code, words;
   for (size_t c = 0; c + kCallBytes <= size; c += kCallBytes) {
@@ -316,8 +349,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     code += " native native:" + std::to_string(entry.number) + ", " + label + ", host:1\n";
     words += label + ": .word ";
     for (size_t k = 0; k < kCallBytes - 2; ++k) {
-      words += (k ? ", " : "") +
-               PaletteWord(data[c + 2 + k], IsSoundFamily(family) ? soundHandles : handles);
+      words += (k ? ", " : "") + PaletteWord(data[c + 2 + k], IsSoundFamily(family)   ? soundHandles
+                                                              : IsImageFamily(family) ? imageHandles
+                                                                                      : handles);
     }
     words += "\n";
   }

@@ -2,8 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <memory>
+#include <vector>
+
 #include "graphics/pixel/blend_tables.h"
+#include "graphics/surface/composition_layer.h"
 #include "graphics/surface/image_surface.h"
+#include "graphics/surface/pixel_library.h"
+#include "graphics/surface/sprite.h"
 #include "host/clock.h"
 #include "native_rig.h"
 #include "platform/timer_service.h"
@@ -99,6 +106,127 @@ TEST_F(WipeNatives, AScriptStartsPollsAndCancelsAWipe) {
   EXPECT_EQ(GuestWord(rig_.Memory(), rig_.host->HostVariableAddress(1)), 1u);
   EXPECT_EQ(GuestWord(rig_.Memory(), rig_.host->HostVariableAddress(2)), uint32_t(kWipeDone));
   EXPECT_EQ(Call(389, {wipe}), 0) << "cancelled";
+}
+
+// A host with a 32-bit picture and a grey-palette 8-bit one behind handles.
+class SingleImageNatives : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(wide.Create(20, 16, 32, kImagePlain), 0);
+    ASSERT_EQ(narrow.Create(20, 16, 8, kImagePlain), 0);
+    wide.Fill(0xFF808080u, nullptr);
+    narrow.SetPalette(nullptr, 256, 0);
+    wideHandle = Give(wide);
+    narrowHandle = Give(narrow);
+  }
+  uint32_t Give(Surface& s) { return rig.host->Handles().HandleOf(ScriptObjectType::kSurface, &s); }
+  int32_t Call(uint32_t number, std::initializer_list<uint32_t> words) {
+    const NativeAnswer answer = rig.Call(number, words);
+    EXPECT_FALSE(answer.faulted) << number;
+    return answer.result;
+  }
+
+  NativeRig rig;
+  ImageSurface wide, narrow;
+  uint32_t wideHandle = 0, narrowHandle = 0;
+};
+
+// Depth conversion, pixels, palettes (a palette fill stops at its 256 entries whatever the
+// count) and a library word group switched off by 65535, which reads as zeros.
+TEST_F(SingleImageNatives, DepthPixelsAndPalettes) {
+  ImageSurface converted, empty;
+  ASSERT_EQ(converted.CopyFrom(&wide, kCopyLikeSource), 0);
+  const uint32_t convertedHandle = Give(converted);
+  EXPECT_EQ(Call(317, {convertedHandle, 8}), 0);
+  EXPECT_EQ(converted.GetBitsPerPixel(), 8);
+  EXPECT_EQ(converted.GetPalette()[100], 0x646464u) << "a grey palette";
+  EXPECT_EQ(Call(317, {convertedHandle, 8}), 0) << "already there";
+  EXPECT_EQ(Call(317, {convertedHandle, 32}), 0);
+  EXPECT_EQ(converted.GetBitsPerPixel(), 32);
+  EXPECT_EQ(Call(317, {Give(empty), 32}), 1) << "no pixels";
+  EXPECT_EQ(Call(319, {convertedHandle}), int32_t(converted.GetWord3()));
+
+  EXPECT_EQ(Call(327, {wideHandle, 20, 0, 5}), 1) << "outside";
+  EXPECT_EQ(Call(327, {wideHandle, 0, uint32_t(-1), 5}), 1);
+  EXPECT_EQ(Call(327, {wideHandle, 19, 15, 0x12345678}), 0);
+  EXPECT_EQ(Call(328, {wideHandle, 19, 15}), 0x12345678);
+  EXPECT_EQ(Call(327, {narrowHandle, 1, 1, 0x1FE}), 0);
+  EXPECT_EQ(narrow.GetPixel(1, 1), 0xFEu) << "a palette index";
+
+  for (int32_t count : {-3, 1000, 2}) {
+    ImageSurface p;
+    ASSERT_EQ(p.CopyFrom(&narrow, kCopyLikeSource), 0);
+    EXPECT_EQ(Call(332, {Give(p), 1, 2, 3, uint32_t(count)}), 0) << count;
+    EXPECT_EQ(p.GetPalette()[1], 0x010203u) << count;
+    EXPECT_EQ(p.GetPalette()[255], count == 2 ? 0xFFFFFFu : 0x010203u) << count;
+  }
+  EXPECT_EQ(Call(322, {wideHandle, 0, 0, 2, 2, 9, 8, 7}), 1) << "the rectangle comes first";
+  EXPECT_EQ(wide.GetPixel(1, 1) & 0xFFFFFFu, 0x090807u);
+  EXPECT_EQ(wide.GetPixel(2, 2) & 0xFFFFFFu, 0x808080u);
+
+  ScopedPixelLibrary library{&BuiltInPixelLibrary()};
+  ImageSurface byCall;
+  ASSERT_EQ(byCall.CopyFrom(&wide, kCopyLikeSource), 0);
+  const uint32_t zeros[4] = {};
+  EXPECT_EQ(Call(394, {wideHandle, 65535, 2, 3, 4}), byCall.LibOpFour(zeros));
+  EXPECT_EQ(std::memcmp(wide.GetPixels(), byCall.GetPixels(), 20 * 16 * 4), 0);
+}
+
+// Every row answers its null value for a null, stale or mistyped image and draws nothing;
+// natives that need a display manager answer 0 without one.
+TEST_F(SingleImageNatives, NullImagesTakeEachRowsValue) {
+  Sprite sprite;
+  const uint32_t spriteHandle = rig.host->Handles().HandleOf(ScriptObjectType::kDisplayObject,
+                                                             static_cast<DisplayObject*>(&sprite));
+  auto gone = std::make_unique<ImageSurface>();
+  const uint32_t staleHandle = Give(*gone);
+  gone.reset();
+  auto valueOf = [](uint32_t n) -> int32_t {
+    if (n == 319 || (n >= 402 && n <= 407) || (n >= 433 && n <= 436) || n == 432) return 0;
+    if (n == 408) return 1;
+    if (n == 320 || n == 321 || n == 383 || n == 437 || n == 438) return -2;
+    return -1;
+  };
+  for (uint32_t bad : {0u, spriteHandle, staleHandle}) {
+    for (uint32_t n = 317; n <= 438; ++n) {
+      if (n >= 386 && n <= 389) continue;
+      const bool objectFirst = n >= 433 || n == 403;
+      std::vector<uint32_t> words(24, 0);
+      words[0] = objectFirst && bad == spriteHandle ? wideHandle : bad;
+      words[1] = wideHandle;  // a good second picture where one is taken
+      if (n == 356)
+        words = std::vector<uint32_t>{0, bad, wideHandle, 0, 0, 0, 0, 65535, 0, 0, 0, 0, 0};
+      if (n == 404 || n == 406 || n == 407 || n == 405 || n == 432) words.assign(24, 0);
+      if (n == 408) words[0] = 0;
+      if (n == 318 || n == 320 || n == 321) words[1] = 0;  // a name or data address
+      const uint32_t args = rig.Block(uint32_t(words.size() * 4));
+      for (size_t k = 0; k < words.size(); ++k)
+        rig.Memory().Write32(args + 4 * uint32_t(k), words[k]);
+      const NativeAnswer answer = rig.CallAt(n, args);
+      EXPECT_FALSE(answer.faulted) << n;
+      EXPECT_EQ(answer.result, valueOf(n)) << n << " with " << bad;
+    }
+  }
+  EXPECT_EQ(wide.GetPixel(5, 5), 0xFF808080u) << "nothing drawn";
+  SetBandedRedraw(true);
+}
+
+// From an assembled script: a fill, a transfer and a read-back.
+TEST_F(SingleImageNatives, AScriptFillsBlitsAndReads) {
+  ImageSurface target;
+  ASSERT_EQ(target.Create(8, 8, 32, kImagePlain), 0);
+  const std::string t = std::to_string(Give(target)), w = std::to_string(wideHandle);
+  std::string code = " native native:323, fill, host:0\n native native:333, blit, host:1\n";
+  code += " native native:328, read, host:2\n ret\nfill: .word " + t + ", 0xFF112233, 65535\n";
+  code += "blit: .word " + t + ", " + w + ", 4, 4, 0, 0, 2, 2\nread: .word " + t + ", 5, 5\n";
+  PutScript(rig.app.files, "RUN", code);
+  rig.host->Interpreter().ResetStack();
+  ASSERT_EQ(rig.host->LoadScript("RUN"), 0);
+  ASSERT_EQ(rig.host->Interpreter().Run(), kRunEnded);
+  EXPECT_EQ(GuestWord(rig.Memory(), rig.host->HostVariableAddress(0)), 1u);
+  EXPECT_EQ(GuestWord(rig.Memory(), rig.host->HostVariableAddress(1)), 0u);
+  EXPECT_EQ(GuestWord(rig.Memory(), rig.host->HostVariableAddress(2)), wide.GetPixel(1, 1));
+  EXPECT_EQ(target.GetPixel(0, 0), 0xFF112233u);
 }
 
 }  // namespace

@@ -57,6 +57,17 @@ TEST(NativesFuzzSeeds, MatchTheCommittedCorpus) {
                                    {4, 31, 0, 8, 6, 0, 0, 0},
                                    {4, 32, 1, 0, 0, 0, 0, 0},
                                    {4, 12, 3, 8, 4, 8, 4, 4}});
+  // Images: inverted and huge rectangles, a stretch to a huge size, a rule transfer with an
+  // 8-bit rule, a fill of an image without pixels, a turn, a sprite added to a canvas at
+  // priority -1 and an empty variable destroyed.
+  seeds["images"] = Calls({{6, 16, 11, 14, 5, 5, 3, 6},
+                           {6, 17, 14, 11, 0, 0, 6, 6},
+                           {6, 52, 11, 11, 12, 3, 3, 4},
+                           {6, 6, 13, 6, 4, 0, 0, 0},
+                           {6, 59, 11, 14, 4, 6, 6, 3},
+                           {6, 85, 11, 4, 0, 0, 0, 0},
+                           {6, 92, 15, 16, 5, 0, 1, 0},
+                           {6, 91, 9, 0, 0, 0, 0, 0}});
   test::CheckOrWriteFuzzSeeds("natives", seeds);
 }
 

@@ -4,6 +4,7 @@
 #include <new>
 #include <type_traits>
 
+#include "common/gone_notice.h"
 #include "graphics/layers/canvas_layer.h"
 #include "graphics/layers/layer_filter.h"
 #include "graphics/layers/software_surface_layer.h"
@@ -1035,6 +1036,7 @@ int DisplayManager::DestroySprite(DisplayObject* sprite) {
   if (!sprite) return kDestroyNull;
   const auto it = FindListed(&sprites_, sprite);
   if (it == sprites_.end()) return kDestroyNotListed;
+  NotifyGone(it->get());
   sprites_.erase(it);
   return 0;
 }
@@ -1047,10 +1049,19 @@ int DisplayManager::DestroySpriteAndClear(DisplayObject** sprite) {
 }
 
 void DisplayManager::DestroySpritesOfOwner(uint32_t owner, bool allBut) {
-  sprites_.remove_if([&](const std::unique_ptr<DisplayObject>& s) { return (s->GetTag() == owner) != allBut; });
+  sprites_.remove_if([&](const std::unique_ptr<DisplayObject>& s) {
+    if ((s->GetTag() == owner) == allBut) return false;
+    NotifyGone(s.get());
+    return true;
+  });
 }
 
-void DisplayManager::DestroyAllSprites() { sprites_.clear(); }
+// Every user hears of a sprite's end while it is still whole (tasks that step it, the cursor
+// that draws with it); its own destructor tells them again, harmlessly.
+void DisplayManager::DestroyAllSprites() {
+  for (const std::unique_ptr<DisplayObject>& sprite : sprites_) NotifyGone(sprite.get());
+  sprites_.clear();
+}
 
 int DisplayManager::CreateMovieFrameSurface(MovieFrameSurface** out, int32_t width, int32_t height) {
   return AddObject(&layers_, out, kCreateMovieFrameNoMemory,

@@ -202,6 +202,9 @@ class ImageSurface : public DibSurface {
   // a header that includes this one.)
   int QuadBlit(const Surface* source, const struct Point* quad, const Rect* sourceRect,
                const Rect* clip);
+  // QuadBlit weighted by the source alpha times the opacity.
+  int QuadOpacityBlit(const Surface* source, const Point* quad, int opacity, const Rect* sourceRect,
+                      const Rect* clip);
   int BlitQuadToRect(const Surface* source, const Point* sourceQuad, const Rect* destRect,
                      const Rect* clip);
   int MapQuad(const Surface* source, const Point* destQuad, const Point* sourceQuad,

@@ -127,6 +127,14 @@ int ImageSurface::QuadBlit(const Surface* source, const Point* quad, const Rect*
   return MapQuad(source, quad, from, clip, false);
 }
 
+int ImageSurface::QuadOpacityBlit(const Surface* source, const Point* quad, int opacity,
+                                  const Rect* sourceRect, const Rect* clip) {
+  if (!source) return kOpNoPixels;
+  Point from[4];
+  QuadOf(sourceRect ? *sourceRect : *source->GetClipRectPtr(), from);
+  return MapQuadWithOpacity(source, quad, from, opacity, clip, false);
+}
+
 int ImageSurface::BlitQuadToRect(const Surface* source, const Point* sourceQuad,
                                  const Rect* destRect, const Rect* clip) {
   Point to[4];

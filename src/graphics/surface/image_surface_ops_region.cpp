@@ -251,6 +251,8 @@ int ImageSurface::FillGradient(int direction, uint32_t startValue, uint32_t endV
   if (!CutRegion(this, rect, r)) return kOpDone;
   const int depth = GetBitsPerPixel();
   const int32_t count = direction == 0 ? r.rect.Width() : r.rect.Height();
+  // An 8-bit picture ramps between two levels: the low bytes of the values.
+  if (depth == 8) startValue &= 0xFF, endValue &= 0xFF;
   // A ramp of one entry is its start value.
   std::vector<uint32_t> ramp(size_t(count), startValue);
   if (count > 1) {

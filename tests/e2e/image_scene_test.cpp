@@ -1,0 +1,96 @@
+// Label: optimised
+// The demo's picture scene run headless beside a MAIN that calls it. The scene saves its composed
+// canvas at three frames of the virtual clock (the fade's start, its middle and its end): the
+// three pictures differ (the rectangle fades), none is blank, and a second run saves the same.
+#include <sys/wait.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "host/presentation_sink.h"
+#include "lib/file_bytes.h"
+#include "lib/sob/sob_assembler.h"
+#include "support/demo_copy.h"
+#include "support/temp_dir.h"
+
+namespace bw {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kGame = BRIMWOLD_DEMO_GAME;
+const fs::path kScene = kGame.parent_path() / "scenes" / "IMAGES.SOB";
+constexpr int kRunLimitSeconds = 120;
+
+constexpr char kCallingMain[] =
+    ".sob0\n"
+    " native native:0, callImages, status\n"
+    " wait\n"
+    " ret\n"
+    "callImages: .word images\n"
+    "images: .string \"IMAGES\"\n"
+    "status: .word 0\n";
+
+std::string Quoted(const fs::path& path) {
+  return "'" + path.string() + "'";
+}
+
+class ImageScene : public testing::Test {
+ protected:
+  void SetUp() override {
+    test::CopyDemoGame(kGame, game.path());
+    std::vector<uint8_t> scene;
+    ASSERT_TRUE(tools::ReadFileBytes(kScene, scene)) << kScene;
+    game.WriteFile("SCRIPT/IMAGES.SOB", std::string(scene.begin(), scene.end()));
+    for (auto [name, source] : {std::pair{"SCRIPT/MAIN.SOB", std::string(kCallingMain)},
+                                {"SCRIPT/SOB_INIT.DAT",
+                                 ".table\n.script MAIN 0 0\n.script SUB 0 0\n"
+                                 ".script IMAGES 0 0\n"}}) {
+      sob::AssembleResult made = sob::Assemble(source);
+      ASSERT_TRUE(made.ok) << made.error;
+      game.WriteFile(name, std::string(made.bytes.begin(), made.bytes.end()));
+    }
+  }
+
+  // The hashes of the three saved pictures of one run; the status through status.
+  std::vector<uint64_t> Run(int& status) {
+    const std::string command =
+        "XDG_RUNTIME_DIR=" + Quoted(home.path()) + " XDG_DATA_HOME=" + Quoted(home.path()) +
+        " BRIMWOLD_HEADLESS=1 timeout -s KILL " + std::to_string(kRunLimitSeconds) + " " +
+        Quoted(BRIMWOLD_PROGRAM) + " /L " + Quoted(game.path()) + " >/dev/null 2>&1";
+    const int raw = std::system(command.c_str());
+    status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    std::vector<uint64_t> hashes;
+    for (const char* name : {"IMAGES1.BMP", "IMAGES2.BMP", "IMAGES3.BMP"}) {
+      std::vector<uint8_t> bytes;
+      EXPECT_TRUE(tools::ReadFileBytes(game.path() / name, bytes)) << name;
+      std::set<uint8_t> values(bytes.begin() + std::min<size_t>(bytes.size(), 54), bytes.end());
+      EXPECT_GT(values.size(), 16u) << name << " is not blank";
+      hashes.push_back(host::Fnv1a64(bytes.data(), bytes.size()));
+      std::filesystem::remove(game.path() / name);
+    }
+    return hashes;
+  }
+
+  test::TempDir game;
+  test::TempDir home;
+};
+
+TEST_F(ImageScene, SavesItsCanvasAsItFadesTheSameWayEachRun) {
+  int status = -1;
+  const std::vector<uint64_t> first = Run(status);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(std::set<uint64_t>(first.begin(), first.end()).size(), 3u)
+      << "the rectangle fades between the saves";
+  EXPECT_EQ(Run(status), first) << "the second run saves what the first saved";
+  EXPECT_EQ(status, 0);
+}
+
+}  // namespace
+}  // namespace bw

@@ -1,0 +1,236 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "common/global.h"
+#include "effects/path_tasks.h"
+#include "graphics/device/display_manager.h"
+#include "graphics/layers/canvas_layer.h"
+#include "graphics/layers/software_surface_layer.h"
+#include "graphics/surface/color_rect_object.h"
+#include "graphics/surface/composition_layer.h"
+#include "graphics/surface/image_surface.h"
+#include "graphics/surface/pixel_library.h"
+#include "graphics/surface/sprite.h"
+#include "gui/ui_control.h"
+#include "input/input_manager.h"
+#include "native_rig.h"
+#include "platform/timer_service.h"
+#include "platform/trig_tables.h"
+#include "support/still_control.h"
+
+namespace bw {
+namespace {
+
+constexpr uint32_t kOff = 65535;
+
+uint32_t W(int32_t v) {
+  return uint32_t(v);
+}
+
+// A part of an image-holder kind drawing into a layer.
+class HolderPart : public test::StillControl<UiControl> {
+ public:
+  explicit HolderPart(SurfaceLayer* holder) : holder_(holder) {}
+  int GetKind() const override { return kKindHitArea + 2; }
+  SurfaceLayer* GetImageHolder() override { return holder_; }
+  int32_t GetWidth() const override { return 0; }
+  int32_t GetHeight() const override { return 0; }
+  bool HitTest(int32_t, int32_t) const override { return false; }
+
+ private:
+  SurfaceLayer* holder_;
+};
+
+// A display manager, the effects' timer service and a mouse, published to a script host.
+class ImageObjects : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(input.CreateDevices(host::HWND{}, kDeviceTypeMessage, kDeviceTypeMessage), 0u);
+    input.Activate();
+    rig.app.input = &input;
+    ASSERT_EQ(display.CreateImageSurface(&image, 32, 32, 32, 0), 0);
+    image->Fill(0xFF204060u, nullptr);
+    imageHandle = Give(ScriptObjectType::kSurface, static_cast<Surface*>(image));
+  }
+  uint32_t Give(ScriptObjectType type, const void* object) {
+    return rig.host->Handles().HandleOf(type, object);
+  }
+  int32_t Call(uint32_t number, std::initializer_list<uint32_t> words) {
+    const NativeAnswer answer = rig.Call(number, words);
+    EXPECT_FALSE(answer.faulted) << number;
+    return answer.result;
+  }
+  DisplayObject* Object(int32_t handle) {
+    return rig.host->Handles().Get<DisplayObject>(W(handle), ScriptObjectType::kDisplayObject);
+  }
+  uint32_t Var(int32_t value) {
+    const uint32_t at = rig.Block(4);
+    rig.Memory().Write32(at, W(value));
+    return at;
+  }
+
+  TrigTables trig;
+  ScopedGlobal<TrigTables> publishedTrig{&trig};
+  ScopedPixelLibrary library{&BuiltInPixelLibrary()};
+  TimerService timers;
+  ScopedGlobal<TimerService> publishedTimers{&timers};
+  DisplayManager display;
+  ScopedGlobal<DisplayManager> publishedDisplay{&display};
+  InputManager input;
+  NativeRig rig;
+  ImageSurface* image = nullptr;
+  uint32_t imageHandle = 0;
+};
+
+// Sprites made, copied, owned and destroyed one by one, by owner and all while path tasks
+// (with and without a script handle) and the animated cursor use them: the tasks leave the
+// service and the cursor lets go before each dies (the address sanitizer watches the frames
+// that follow).
+TEST_F(ImageObjects, SpritesDieCleanlyUnderTasksAndTheCursor) {
+  EXPECT_EQ(Call(406, {7}), 0);
+  const int32_t a = Call(402, {imageHandle, 0, 0, 16, 16, 5, 6});
+  const int32_t b = Call(402, {imageHandle, kOff, 0, 0, 0, 1, 2});
+  EXPECT_EQ(Call(406, {9}), 7) << "the previous owner";
+  const int32_t c = Call(403, {W(a)});
+  const int32_t d = Call(404, {8, 4, 0x80FF0000u, 3, 3});
+  ASSERT_TRUE(a && b && c && d);
+  EXPECT_EQ(Object(b)->GetWidth(), 32) << "the whole picture";
+  EXPECT_EQ(Object(c)->GetWidth(), 16);
+  EXPECT_EQ(Call(403, {W(d)}), 0) << "a colour rectangle is no sprite";
+  EXPECT_EQ(Call(402, {W(a), 0, 0, 1, 1, 0, 0}), 0) << "a sprite is no image";
+
+  Mouse* mouse = input.GetMouse();
+  PointerPosition at{40, 40};
+  mouse->SetPointerPosition(&at);
+  auto moveTask = [&](int32_t sprite) {
+    auto task = std::make_unique<MovePathTask>(100, 0, true, 0.0, 0, false, true, 0);
+    EXPECT_EQ(task->SetPathText("(50,50,255)(0,0,255)"), kPathTaskDone);
+    EXPECT_EQ(task->StartOnSprite(&timers, dynamic_cast<Sprite*>(Object(sprite))), kPathTaskDone);
+    task.release();
+  };
+  const uint32_t path = rig.Text("(100,0,255)(0,100,255)");
+  const uint32_t noEasing = 65535;
+  for (int round = 0; round < 3; ++round) {
+    SCOPED_TRACE(round);
+    const int32_t s1 = round ? Call(402, {imageHandle, 0, 0, 16, 16, 0, 0}) : a;
+    const int32_t s2 = round ? Call(402, {imageHandle, 0, 0, 16, 16, 0, 0}) : c;
+    ASSERT_TRUE(s1 && s2);
+    moveTask(s1);
+    // The first round's tasks have no script handle: the destroy itself sets the sweeper up.
+    if (round == 0) {
+      moveTask(s2);
+    } else {
+      EXPECT_NE(rig.Call(446, {W(s2), 100, path, 0, 0, noEasing, 0, 0, 0, 0}).result, 0);
+    }
+    EXPECT_EQ(Call(580, {W(s1), 4, 100, 0, 3, 2}), 0);
+    ASSERT_TRUE(mouse->HasAnimatedCursor());
+    timers.RunDue(1000);
+    mouse->UpdateAnimatedCursor();
+    if (round == 0) {
+      EXPECT_EQ(Call(408, {Var(s1)}), 0);
+      const uint32_t var = Var(s2);
+      EXPECT_EQ(Call(408, {var}), 0);
+      EXPECT_EQ(GuestWord(rig.Memory(), var), 0u) << "the variable is cleared";
+      EXPECT_EQ(Call(408, {var}), kDestroyNull);
+      EXPECT_EQ(Call(408, {Var(s1)}), kDestroyNotListed) << "stale";
+      EXPECT_EQ(Call(408, {Var(W(imageHandle))}), kDestroyNotListed) << "mistyped";
+    } else if (round == 1) {
+      EXPECT_EQ(Call(407, {9, 0}), 0);
+      EXPECT_NE(Object(b), nullptr) << "owner 7 stays";
+      EXPECT_EQ(Object(d), nullptr) << "owner 9";
+    } else {
+      EXPECT_EQ(Call(405, {}), 0);
+      EXPECT_EQ(display.SpriteCount(), 0u);
+    }
+    EXPECT_EQ(Object(s1), nullptr);
+    EXPECT_EQ(Object(s2), nullptr);
+    timers.RunDue(1100);
+    mouse->UpdateAnimatedCursor();
+    EXPECT_EQ(timers.Count(), 0u) << "the tasks went with their sprites";
+  }
+  mouse->SetPointerPosition(nullptr);
+}
+
+// The list natives on containers of each kind: a canvas layer with its second list, an
+// offscreen layer without one, and a part through its image holder.
+TEST_F(ImageObjects, ContainersOfEachKind) {
+  CanvasLayer* canvas = nullptr;
+  OffscreenLayer* offscreen = nullptr;
+  ASSERT_EQ(display.CreateCanvasLayer(&canvas, 64, 48, 32, kLayerComposedWithUpperList), 0);
+  ASSERT_EQ(display.CreateOffscreenLayer(&offscreen, 64, 48, 32, true), 0);
+  HolderPart part(offscreen);
+  const uint32_t canvasHandle = Give(ScriptObjectType::kSurface, dynamic_cast<Surface*>(canvas));
+  const uint32_t offscreenHandle =
+      Give(ScriptObjectType::kSurface, dynamic_cast<Surface*>(offscreen));
+  const uint32_t partHandle = Give(ScriptObjectType::kGuiPart, static_cast<UiControl*>(&part));
+  CompositionLayer* withSecond = canvas->GetCompositionLayer();
+  CompositionLayer* ownOnly = offscreen->GetCompositionLayer();
+  ASSERT_NE(withSecond->GetSecondList(), nullptr);
+  ASSERT_EQ(ownOnly->GetSecondList(), nullptr);
+
+  std::vector<int32_t> s;
+  for (uint32_t k = 0; k < 4; ++k) s.push_back(Call(402, {imageHandle, 0, 0, 8, 8, 8 * k, 0}));
+  // Priority -1: the first list at priority 0, user value 0, whatever the flag says.
+  EXPECT_EQ(Call(409, {canvasHandle, W(s[0]), W(-1), 5, 1}), kAddDone);
+  const DisplayObjectList::Node* node = withSecond->GetList().Find(Object(s[0]));
+  ASSERT_NE(node, nullptr);
+  EXPECT_EQ(node->priority, 0u);
+  EXPECT_EQ(node->user, 0u);
+  EXPECT_EQ(Call(409, {canvasHandle, W(s[1]), 4, 2, 1}), kAddDone);
+  EXPECT_NE(withSecond->GetSecondList()->Find(Object(s[1])), nullptr);
+  EXPECT_EQ(Call(410, {canvasHandle, W(s[1]), 4, 2, 1}), kAddInList);
+  EXPECT_EQ(Call(409, {offscreenHandle, W(s[2]), 4, 0, 1}), 4) << "no second list";
+  EXPECT_EQ(Call(409, {partHandle, W(s[2]), 4, 0, 0}), kAddDone) << "the part's container";
+  EXPECT_NE(ownOnly->GetList().Find(Object(s[2])), nullptr);
+  EXPECT_EQ(Call(410, {canvasHandle, W(s[3]), 2, 0, 0}), kAddDone);
+  EXPECT_EQ(Call(434, {W(s[3])}), 2) << "listed and shown";
+  EXPECT_EQ(Call(433, {W(s[3]), 0}), 0);
+  EXPECT_EQ(Call(434, {W(s[3])}), 1) << "hidden";
+  EXPECT_EQ(Call(433, {W(s[3]), 1}), 0);
+
+  // Priorities in whichever list holds the object; removal from either.
+  EXPECT_EQ(Call(414, {canvasHandle, W(s[3]), 9, 0}), 1);
+  EXPECT_EQ(withSecond->GetList().Nodes().back().object, Object(s[3]));
+  EXPECT_EQ(Call(415, {canvasHandle, W(s[1]), 7, 0}), 1);
+  EXPECT_EQ(withSecond->GetSecondList()->Find(Object(s[1]))->priority, 7u);
+  EXPECT_EQ(Call(414, {canvasHandle, W(s[2]), 1, 0}), 0) << "not in this container";
+  EXPECT_EQ(Call(411, {canvasHandle, W(s[1])}), 1) << "found in the second list";
+  EXPECT_EQ(Call(411, {canvasHandle, W(s[1])}), 0);
+
+  EXPECT_EQ(Call(417, {canvasHandle, 0, W(kAny), 9, W(kAny), 0}), 0);
+  EXPECT_FALSE(Object(s[3])->IsVisible()) << "priority 9";
+  EXPECT_TRUE(Object(s[0])->IsVisible());
+  EXPECT_EQ(Call(413, {canvasHandle, W(kAny), W(kAny), 0}), 0);
+  EXPECT_TRUE(withSecond->GetList().IsEmpty());
+  EXPECT_EQ(Call(434, {W(s[3])}), 0) << "in no list";
+  EXPECT_EQ(Call(416, {partHandle}), 0);
+  EXPECT_TRUE(ownOnly->GetList().IsEmpty());
+
+  // Background, flags and rendering.
+  EXPECT_EQ(Call(418, {canvasHandle, imageHandle, 2, 3, 1}), 1);
+  const uint32_t outs = rig.Block(24);
+  EXPECT_EQ(Call(424, {canvasHandle, outs, outs + 4, outs + 8, 0, 0, 0}), 1);
+  EXPECT_EQ(GuestWord(rig.Memory(), outs), imageHandle) << "the picture as a handle";
+  EXPECT_EQ(GuestWord(rig.Memory(), outs + 8), 3u);
+  ImageSurface* shot = nullptr;
+  ASSERT_EQ(display.CreateImageSurface(&shot, 64, 48, 32, 0), 0);
+  const uint32_t shotHandle = Give(ScriptObjectType::kSurface, static_cast<Surface*>(shot));
+  EXPECT_EQ(Call(429, {canvasHandle, shotHandle, 0, 0, 1}), kComposeDone);
+  EXPECT_EQ(shot->GetPixel(2, 3), image->GetPixel(0, 0)) << "the background picture at (2, 3)";
+  EXPECT_EQ(Call(429, {canvasHandle, 0, 0, 0, 1}), -2);
+  EXPECT_EQ(Call(430, {canvasHandle, 1, 0x100}), 0);
+  EXPECT_TRUE(withSecond->SkipsOwn());
+  EXPECT_FALSE(withSecond->SkipsSecond()) << "a byte";
+  EXPECT_EQ(Call(432, {0}), 0);
+  EXPECT_FALSE(BandedRedraw());
+  EXPECT_EQ(Call(432, {1}), 0);
+  EXPECT_TRUE(BandedRedraw());
+  EXPECT_EQ(Call(427, {partHandle, 0}), 1) << "the holder's previous flag";
+  EXPECT_FALSE(offscreen->IsComposing());
+  EXPECT_EQ(Call(427, {partHandle, 1}), 0);
+}
+
+}  // namespace
+}  // namespace bw

@@ -1,0 +1,269 @@
+#include "natives/image_transfer.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <random>
+#include <set>
+#include <vector>
+
+#include "common/global.h"
+#include "graphics/pixel/blend_tables.h"
+#include "graphics/surface/image_surface.h"
+#include "graphics/surface/pixel_library.h"
+#include "graphics/surface/quad_mapper.h"
+#include "graphics/surface/sprite.h"
+#include "native_rig.h"
+#include "platform/trig_tables.h"
+
+namespace bw {
+namespace {
+
+constexpr uint32_t kOff = kTransferSwitch;
+constexpr int32_t kX = 3, kY = 4;
+constexpr Size kSize{20, 15};
+constexpr Rect kRect{2, 1, 14, 10};
+
+// A picture of seeded bytes (8-bit pictures get a seeded palette).
+void Seed(ImageSurface& image, int32_t width, int32_t height, int bits, uint32_t seed) {
+  ASSERT_EQ(image.Create(width, height, bits, kImagePlain), 0);
+  std::mt19937 random(seed);
+  for (int32_t y = 0; y < height; ++y) {
+    uint8_t* row = image.GetRowPointer(y);
+    for (int32_t x = 0; x < width * bits / 8; ++x) row[x] = uint8_t(random());
+  }
+  if (bits == 8) {
+    uint32_t palette[256];
+    for (uint32_t& entry : palette) entry = random() & 0x00FFFFFFu;
+    image.SetPalette(palette, 256, 0);
+  }
+}
+
+std::vector<uint8_t> Bytes(const ImageSurface& image) {
+  std::vector<uint8_t> out;
+  const int32_t rowBytes = image.GetWidth() * image.GetBitsPerPixel() / 8;
+  for (int32_t y = 0; y < image.GetHeight(); ++y) {
+    const uint8_t* row = image.GetRowPointer(y);
+    out.insert(out.end(), row, row + rowBytes);
+  }
+  if (const uint32_t* palette = image.GetPalette()) {
+    for (int k = 0; k < 256; ++k) out.push_back(uint8_t(palette[k] >> 8));
+  }
+  return out;
+}
+
+// A direct call's values: the row's values with both switches applied.
+struct D {
+  ImageSurface& t;
+  const Surface* s;
+  int32_t x, y;
+  const Size* z;
+  const Rect* r;
+};
+struct Case {
+  uint32_t number;
+  std::vector<uint32_t> before, after;  // values ahead of and behind the images
+  std::function<int(const D&)> direct;
+};
+
+class ImageTransfers : public testing::Test {
+ protected:
+  void SetUp() override {
+    BuildBlendTables();
+    ruleHandle = Give(rule);
+    Seed(rule, 24, 24, 8, 99);
+  }
+  uint32_t Give(Surface& s) { return rig.host->Handles().HandleOf(ScriptObjectType::kSurface, &s); }
+  NativeAnswer Run(uint32_t number, const std::vector<uint32_t>& words) {
+    const uint32_t args = rig.Block(uint32_t(words.size() * 4));
+    for (size_t k = 0; k < words.size(); ++k)
+      rig.Memory().Write32(args + 4 * uint32_t(k), words[k]);
+    return rig.CallAt(number, args);
+  }
+  // Runs the native with words on one copy of seed (its handle where words hold kTarget) and
+  // direct on another: the same answer and the same bytes.
+  static constexpr uint32_t kTarget = 0xFFFFFFFE;
+  void ExpectSame(const ImageSurface& seed, uint32_t number, std::vector<uint32_t> words,
+                  const std::function<int(ImageSurface&)>& direct) {
+    ImageSurface byNative, byCall;
+    ASSERT_EQ(byNative.CopyFrom(&seed, kCopyLikeSource), 0);
+    ASSERT_EQ(byCall.CopyFrom(&seed, kCopyLikeSource), 0);
+    std::replace(words.begin(), words.end(), kTarget, Give(byNative));
+    const NativeAnswer answer = Run(number, words);
+    EXPECT_FALSE(answer.faulted);
+    EXPECT_EQ(answer.result, direct(byCall));
+    EXPECT_EQ(Bytes(byNative), Bytes(byCall));
+  }
+  std::vector<Case> Cases();
+
+  TrigTables trig;
+  ScopedGlobal<TrigTables> publishedTrig{&trig};
+  NativeRig rig;
+  ImageSurface rule;
+  uint32_t ruleHandle = 0;
+};
+
+// clang-format off
+std::vector<Case> ImageTransfers::Cases() {
+  const Surface* rl = &rule;
+  return {
+      {333, {}, {}, [](const D& d) { return d.t.Blit(d.s, d.x, d.y, d.r, false); }},
+      {334, {}, {}, [](const D& d) { return d.t.StretchBlit(d.s, d.z, d.x, d.y, d.r, false); }},
+      {335, {}, {1}, [](const D& d) { return d.t.BlitMirrored(1, d.s, d.x, d.y, d.r); }},
+      {336, {}, {2}, [](const D& d) { return d.t.StretchBlitMirrored(2, d.s, d.z, d.x, d.y, d.r); }},
+      {337, {}, {}, [](const D& d) { return d.t.AlphaBlit(d.s, d.x, d.y, d.r, false); }},
+      {338, {}, {}, [](const D& d) { return d.t.StretchAlphaBlit(d.s, d.z, d.x, d.y, d.r, false); }},
+      {339, {}, {0x101}, [](const D& d) { return d.t.AlphaBlitMirrored(1, d.s, d.x, d.y, d.r); }},
+      {340, {}, {1}, [](const D& d) { return d.t.StretchAlphaBlitMirrored(1, d.s, d.z, d.x, d.y, d.r); }},
+      {341, {}, {}, [](const D& d) { return d.t.CopyAlphaPlane(d.s, d.x, d.y, d.r, false); }},
+      {342, {}, {}, [](const D& d) { return d.t.StretchCopyAlphaPlane(d.s, d.z, d.x, d.y, d.r, false); }},
+      {343, {}, {2}, [](const D& d) { return d.t.CopyAlphaPlaneMirrored(2, d.s, d.x, d.y, d.r); }},
+      {344, {}, {1}, [](const D& d) { return d.t.StretchCopyAlphaPlaneMirrored(1, d.s, d.z, d.x, d.y, d.r); }},
+      {345, {}, {}, [](const D& d) { return d.t.BlitColor(d.s, d.x, d.y, d.r); }},
+      {346, {}, {}, [](const D& d) { return d.t.StretchBlitColor(d.s, d.z, d.x, d.y, d.r); }},
+      {347, {}, {}, [](const D& d) { return d.t.BlitAlpha(d.s, d.x, d.y, d.r); }},
+      {348, {}, {}, [](const D& d) { return d.t.StretchBlitAlpha(d.s, d.z, d.x, d.y, d.r); }},
+      {349, {}, {}, [](const D& d) { return d.t.BlitFromObject(d.s, d.x, d.y, d.r); }},
+      {350, {}, {}, [](const D& d) { return d.t.StretchBlitFromObject(d.s, d.z, d.x, d.y, d.r); }},
+      {357, {}, {200}, [](const D& d) { return d.t.OpacityBlit(d.s, 200, d.x, d.y, d.r); }},
+      {358, {}, {0x1C8}, [](const D& d) { return d.t.StretchOpacityBlit(d.s, 200, d.z, d.x, d.y, d.r); }},
+      {359, {}, {0xFF804020, 0x408080}, [](const D& d) { return d.t.WeightedBlit(d.s, 0x804020, 0x408080, d.x, d.y, d.r); }},
+      {360, {}, {0x804020, 0x408080}, [](const D& d) { return d.t.StretchWeightedBlit(d.s, 0x804020, 0x408080, d.z, d.x, d.y, d.r); }},
+      {361, {1}, {}, [](const D& d) { return d.t.BlendBlit(1, d.s, d.x, d.y, d.r); }},
+      {362, {2}, {}, [](const D& d) { return d.t.StretchBlendBlit(2, d.s, d.z, d.x, d.y, d.r); }},
+      {363, {}, {150}, [](const D& d) { return d.t.AddBlit(d.s, 150, d.x, d.y, d.r); }},
+      {364, {}, {150}, [](const D& d) { return d.t.SubtractBlit(d.s, 150, d.x, d.y, d.r); }},
+      {365, {1}, {180}, [](const D& d) { return d.t.AlphaOpacityBlit(1, d.s, 180, d.x, d.y, d.r); }},
+      {366, {0}, {180}, [](const D& d) { return d.t.StretchAlphaOpacityBlit(0, d.s, 180, d.z, d.x, d.y, d.r); }},
+      {367, {}, {220}, [](const D& d) { return d.t.AlphaBlitOntoAlpha(d.s, 220, d.x, d.y, d.r); }},
+      {368, {}, {220}, [](const D& d) { return d.t.StretchAlphaBlitOntoAlpha(d.s, 220, d.z, d.x, d.y, d.r); }},
+      {369, {}, {ruleHandle, 255, 256, 64}, [rl](const D& d) { return d.t.RuleBlit(d.s, rl, 255, 256, 64, d.x, d.y, d.r); }},
+      {370, {}, {ruleHandle, 200, 100, 32}, [rl](const D& d) { return d.t.RuleAlphaBlit(d.s, rl, 200, 100, 32, d.x, d.y, d.r); }},
+      {371, {}, {2, 200}, [](const D& d) { return d.t.BlurBlit(d.s, 2, 200, d.x, d.y, d.r); }},
+      {372, {}, {3, 255}, [](const D& d) { return d.t.BlurAlphaBlit(d.s, 3, 255, d.x, d.y, d.r); }},
+      {373, {}, {}, [](const D& d) { return d.t.SmoothStretchBlit(d.s, d.z, d.x, d.y, d.r); }},
+      {390, {}, {2, 180, 0}, [](const D& d) { return d.t.LibBlitOpB(d.s, 2, 180, 0, d.x, d.y, d.r); }},
+      {391, {}, {2, 0, 180, 0}, [](const D& d) { return d.t.LibStretchBlit(d.s, 2, 0, 180, 0, d.z, d.x, d.y, d.r); }},
+  };
+}
+// clang-format on
+
+// Every row of the decoder, with each switch, on seeded 8- and 32-bit pictures under both
+// kernel sets: the target's bytes and the answer equal a direct call of the same operation.
+TEST_F(ImageTransfers, EveryRowEqualsTheDirectCallUnderEachSwitch) {
+  const std::vector<Case> cases = Cases();
+  std::set<uint32_t> covered;
+  for (const Case& c : cases) covered.insert(c.number);
+  for (const TransferRow& row : TransferRows())
+    EXPECT_TRUE(covered.count(row.number)) << row.number;
+  EXPECT_EQ(covered.size(), TransferRows().size());
+
+  enum Switch { kFull, kWholeSource, kNoPosition };
+  for (PixelLibrary* kernels : {&BuiltInPixelLibrary(), static_cast<PixelLibrary*>(nullptr)}) {
+    ScopedPixelLibrary scope{kernels};
+    for (int bits : {32, 8}) {
+      ImageSurface seedTarget, source;
+      Seed(seedTarget, 30, 26, bits, 7);
+      Seed(source, 18, 14, bits, 8);
+      const uint32_t sourceHandle = Give(source);
+      for (const Case& c : cases) {
+        const bool stretched = FindTransferRow(c.number)->stretched;
+        for (Switch sw : {kFull, kWholeSource, kNoPosition}) {
+          SCOPED_TRACE(testing::Message() << c.number << " bits " << bits << " switch " << sw
+                                          << (kernels ? " library" : " own kernels"));
+          std::vector<uint32_t> words = c.before;
+          words.insert(words.end(), {kTarget, sourceHandle});
+          words.insert(words.end(), c.after.begin(), c.after.end());
+          D d{seedTarget, &source, 0, 0, nullptr, nullptr};
+          if (sw == kNoPosition) {
+            words.push_back(kOff);
+          } else {
+            d.x = kX, d.y = kY;
+            words.insert(words.end(), {uint32_t(kX), uint32_t(kY)});
+            if (stretched) {
+              d.z = &kSize;
+              words.insert(words.end(), {uint32_t(kSize.width), uint32_t(kSize.height)});
+            }
+            if (sw == kWholeSource) {
+              words.push_back(kOff);
+            } else {
+              d.r = &kRect;
+              words.insert(words.end(), {2, 1, 14, 10});
+            }
+          }
+          ExpectSame(seedTarget, c.number, words, [&](ImageSurface& t) {
+            return c.direct(D{t, d.s, d.x, d.y, d.z, d.r});
+          });
+        }
+      }
+    }
+  }
+}
+
+// The fixed layouts: quadrilaterals and turns with their two optional rectangles.
+TEST_F(ImageTransfers, QuadAndRotateLayoutsEqualTheDirectCalls) {
+  ImageSurface seedTarget, source;
+  Seed(seedTarget, 40, 40, 32, 11);
+  Seed(source, 16, 16, 32, 12);
+  const uint32_t sourceHandle = Give(source);
+  const Point quad[4] = {{4, 2}, {30, 6}, {2, 28}, {34, 36}};
+  const Rect clip{0, 0, 30, 30};
+  for (PixelLibrary* kernels : {&BuiltInPixelLibrary(), static_cast<PixelLibrary*>(nullptr)}) {
+    ScopedPixelLibrary scope{kernels};
+    for (bool rects : {false, true}) {
+      SCOPED_TRACE(testing::Message()
+                   << (rects ? "rectangles" : "none") << (kernels ? " library" : " own kernels"));
+      const Rect* r = rects ? &kRect : nullptr;
+      const Rect* c = rects ? &clip : nullptr;
+      std::vector<uint32_t> rectWords = {kOff, 0, 0, 0, kOff, 0, 0, 0};
+      if (rects) rectWords = {2, 1, 14, 10, 0, 0, 30, 30};
+      const std::vector<uint32_t> corners = {4, 2, 30, 6, 2, 28, 34, 36};
+      std::vector<uint32_t> words = {kTarget, sourceHandle};
+      words.insert(words.end(), corners.begin(), corners.end());
+      words.insert(words.end(), rectWords.begin(), rectWords.end());
+      ExpectSame(seedTarget, 374, words,
+                 [&](ImageSurface& t) { return t.QuadBlit(&source, quad, r, c); });
+      ExpectSame(seedTarget, 375, words,
+                 [&](ImageSurface& t) { return t.QuadOpacityBlit(&source, quad, 255, r, c); });
+      words = {kTarget, sourceHandle, 4, 20, 20, 64, 0x18000};
+      words.insert(words.end(), rectWords.begin(), rectWords.end());
+      ExpectSame(seedTarget, 376, words, [&](ImageSurface& t) {
+        return t.RotateZoomBlit(&source, 4, 20, 20, 64, 0x18000, r, c);
+      });
+      words.insert(words.begin() + 7, 160);
+      ExpectSame(seedTarget, 377, words, [&](ImageSurface& t) {
+        return t.RotateZoomOpacityBlit(&source, 4, 20, 20, 64, 0x18000, 160, r, c);
+      });
+    }
+  }
+}
+
+// A source or rule that is not a picture of the right kind draws nothing: a sprite handle as
+// the source of 349 or the rule of 369, a 32-bit rule, a null target. Out-of-range rule values
+// are the operation's refusal.
+TEST_F(ImageTransfers, RefusalsDrawNothing) {
+  ScopedPixelLibrary library{&BuiltInPixelLibrary()};
+  ImageSurface target, source, wideRule;
+  Seed(target, 20, 20, 32, 1);
+  Seed(source, 10, 10, 32, 2);
+  Seed(wideRule, 10, 10, 32, 3);
+  const std::vector<uint8_t> before = Bytes(target);
+  Sprite sprite;
+  ASSERT_EQ(sprite.SetImage(&source, nullptr, 0, 0), kSpriteDone);
+  const uint32_t spriteHandle = rig.host->Handles().HandleOf(ScriptObjectType::kDisplayObject,
+                                                             static_cast<DisplayObject*>(&sprite));
+  const uint32_t t = Give(target), s = Give(source);
+  EXPECT_EQ(Run(349, {t, spriteHandle, kOff}).result, kTransferNoImage);
+  EXPECT_EQ(Run(350, {t, spriteHandle, kOff}).result, kTransferNoImage);
+  EXPECT_EQ(Run(369, {t, s, spriteHandle, 255, 256, 64, kOff}).result, kTransferNoImage);
+  EXPECT_EQ(Run(370, {t, s, Give(wideRule), 255, 256, 64, kOff}).result, kTransferNoImage)
+      << "the rule must be 8-bit";
+  EXPECT_EQ(Run(333, {0, s, kOff}).result, kTransferNoImage);
+  EXPECT_EQ(Run(374, {t, 0, 0, 0, 0, 0, 0, 0, 0, 0, kOff, 0, 0, 0, kOff}).result, kTransferNoImage);
+  EXPECT_EQ(Run(369, {t, s, ruleHandle, 255, 513, 0, kOff}).result, ImageSurface::kOpBadParameter);
+  EXPECT_EQ(Bytes(target), before);
+}
+
+}  // namespace
+}  // namespace bw
