@@ -31,7 +31,10 @@ class JoystickDevice;
 class TimerService;
 class EngineInput;
 class FileDropTarget;
-class MovieObject;  // sound: the window-level movie the application's slot holds
+class MovieObject;        // sound: the window-level movie the application's slot holds
+class SaveSettingsStore;  // savedata: what the save data reads of the running game
+class SaveFrameState;
+class SaveTextPanel;
 
 // The main script's message text object, which lives with the scenario player: before scripts go
 // (a Jump, a Call's return, the interrupt) its pending choices are stored in its history.
@@ -261,6 +264,14 @@ class ScriptApplication {
   }
   // 2 (no window) here.
   virtual int32_t OpenWindowMovie(MovieObject& /*movie*/, const char* /*file*/) { return 2; }
+
+  // Save data: the user block's save settings, the running scenario frame and the text panel
+  // (null: none, and the save data keeps its own settings); a restarted MAIN drops the pacing
+  // overrides the old one pushed.
+  virtual SaveSettingsStore* SaveSettingsSource() { return nullptr; }
+  virtual SaveFrameState* SaveFrame() { return nullptr; }
+  virtual SaveTextPanel* SaveTextPanelSource() { return nullptr; }
+  virtual void PopPacingOverrides() {}
 };
 
 // StartScriptHost
