@@ -3,6 +3,7 @@
 #include <array>
 
 #include "natives/render_natives.h"
+#include "natives/save_natives.h"
 #include "natives/sound_natives.h"
 
 namespace bw {
@@ -11,7 +12,7 @@ std::span<const NativeFamily> AllNativeFamilies() {
   static const std::array families = {SystemNativeFamily(),        RenderNativeFamily(),
                                       DisplayObjectNativeFamily(), SoundBufferNativeFamily(),
                                       SoundChannelNativeFamily(),  MovieNativeFamily(),
-                                      ImageNativeFamily()};
+                                      ImageNativeFamily(),         SaveNativeFamily()};
   return families;
 }
 

@@ -57,6 +57,18 @@ TEST(NativesFuzzSeeds, MatchTheCommittedCorpus) {
                                    {4, 31, 0, 8, 6, 0, 0, 0},
                                    {4, 32, 1, 0, 0, 0, 0, 0},
                                    {4, 12, 3, 8, 4, 8, 4, 4}});
+  // Save data: an automatic save, its caption into the buffer and past the arena, the slot's
+  // information, a load, a snapshot taken and restored, a size pulse on the sprite, and 58's
+  // sub-commands.
+  seeds["save_data"] = Calls({{7, 4, 0, 5, 0, 0, 0, 0},
+                              {7, 6, 7, 0, 0, 1, 0, 0},
+                              {7, 6, 10, 0, 0, 1, 0, 0},
+                              {7, 7, 0, 0, 0, 7, 7, 1},
+                              {7, 5, 0, 5, 0, 0, 0, 0},
+                              {7, 11, 0, 0, 0, 0, 0, 0},
+                              {7, 12, 0, 0, 0, 0, 0, 0},
+                              {7, 15, 17, 0, 3, 8, 0, 0},
+                              {7, 17, 2, 7, 0, 0, 0, 0}});
   test::CheckOrWriteFuzzSeeds("natives", seeds);
 }
 
