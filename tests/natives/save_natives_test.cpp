@@ -63,11 +63,6 @@ class SaveNatives : public ::testing::Test {
   NativeRig rig;
 };
 
-TEST_F(SaveNatives, TheFamilyHoldsItsNumbers) {
-  EXPECT_EQ(SaveNativeFamily().entries.size(), 18u);
-  for (uint32_t n = 39; n <= 58; ++n) EXPECT_TRUE(rig.host->IsNativeBuilt(n)) << n;
-}
-
 TEST_F(SaveNatives, SaveContextAndMarkedVariables) {
   const uint32_t title = rig.Text("T"), word = rig.Block(4);
   EXPECT_EQ(Call(39, {0, title, word}), 0);
@@ -116,19 +111,7 @@ TEST_F(SaveNatives, CaptionsAndSlotInfoFitTheirBuffers) {
   EXPECT_FALSE(rig.Read(date).empty());
   EXPECT_TRUE(rig.Call(46, {2, 4, 0, 0, PastTheArena(rig.Memory()), 0, 0}).faulted);
 
-  ImageSurface thumbnail;
-  ASSERT_EQ(thumbnail.Create(120, 90, 32, 0), 0);
-  const uint32_t surface =
-      rig.host->Handles().HandleOf(ScriptObjectType::kSurface, static_cast<Surface*>(&thumbnail));
-  EXPECT_EQ(Call(46, {2, 4, surface, 0, 0, 0, 0}), 0);
-
-  EXPECT_EQ(Call(47, {2, 4, rig.Text("edited")}), 0);
-  EXPECT_EQ(Call(46, {2, 4, 0, 0, comment, 0, 0}), 0);
-  EXPECT_EQ(rig.Read(comment), "edited");
   EXPECT_TRUE(rig.Call(47, {2, 4, PastTheArena(rig.Memory())}).faulted);
-  EXPECT_EQ(Call(48, {2, 4, 3, 0}), 0);
-  EXPECT_EQ(Call(49, {3, 0}), 0);
-  EXPECT_EQ(Call(49, {3, 0}), kDeleteNoFile);
 }
 
 TEST_F(SaveNatives, SnapshotNatives) {
@@ -172,13 +155,6 @@ TEST_F(SaveNatives, PanelAndMultiPurposeSubCommands) {
   EXPECT_TRUE(rig.Call(58, {5, PastTheArena(rig.Memory()), 0}).faulted);
   rig.app.frame = nullptr;
   EXPECT_EQ(Call(58, {9, 0, 0}), 0);
-}
-
-TEST_F(SaveNatives, RestartMainSignsTheBootValue) {
-  Call(39, {7, 0, 0});
-  ASSERT_EQ(Save().RestartMain(false), 0);
-  EXPECT_EQ(GuestWord(rig.Memory(), rig.host->HostVariableAddress(1)), 0u - 7u);
-  EXPECT_EQ(rig.app.pacingPops, 1);
 }
 
 TEST_F(SaveNatives, FromAnAssembledScript) {

@@ -133,20 +133,6 @@ TEST(SaveLoad, WithoutKeptHistoryASaveRestoresNone) {
   EXPECT_FALSE(rig.Save().HasSnapshot());
 }
 
-TEST(SaveLoad, SnapshotsAreTakenRestoredAndDropped) {
-  SaveRig rig;
-  EXPECT_EQ(rig.Save().RestoreSnapshot(), kNoSnapshot);
-  ASSERT_EQ(rig.Save().TakeSnapshot(), 0);
-  EXPECT_TRUE(rig.Save().HasSnapshot());
-  rig.SetWord(0, 5);
-  EXPECT_EQ(rig.Save().RestoreSnapshot(), 0);
-  EXPECT_EQ(rig.Word(0), 11u);
-  EXPECT_FALSE(rig.Save().HasSnapshot());
-  ASSERT_EQ(rig.Save().TakeSnapshot(), 0);
-  rig.Save().DropSnapshot();
-  EXPECT_FALSE(rig.Save().HasSnapshot());
-}
-
 // A save file of the rig's layout: variables 11, 21, 22 changed to 1, 2, 3, a history of one
 // entry, a kept snapshot and a frame part.
 sav::StateParts Parts(SaveRig& rig) {
@@ -214,16 +200,6 @@ TEST(SaveLoad, EachFaultAnswersItsCodeAndLeavesTheGameAsItWas) {
                            rig.Save().Snapshot().end()))
         << c.what;
   }
-}
-
-TEST(SaveLoad, MissingFilesAndNames) {
-  SaveRig rig;
-  EXPECT_EQ(rig.Save().LoadSaveData(3, 3), kLoadNoFile);
-  EXPECT_EQ(rig.Save().LoadSaveData(kAutoPage, -1), kLoadNoFile);
-  EXPECT_EQ(rig.Save().LoadSaveData(-1, 0), kLoadOpenFailed) << "no current save name";
-  ASSERT_EQ(rig.Save().WriteSaveData(3, 3), 0);
-  rig.host->SetCurrentSaveName(rig.app.folder + "DATA0303.SAV");
-  EXPECT_EQ(rig.Save().LoadSaveData(-1, 0), 0);
 }
 
 TEST(SaveHeaderFields, TitleCommentThumbnailAndCaptionRoundTrip) {
