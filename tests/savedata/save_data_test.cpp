@@ -2,8 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include "common/global.h"
+#include "graphics/surface/pixel_library.h"
+#include "lib/bmp/bmp_builder.h"
 #include "lib/sav/sav_text.h"
+#include "resource/images/builtin_loaders.h"
+#include "resource/images/image_loader_manager.h"
 #include "save_rig.h"
+#include "support/game_folder.h"
 
 namespace bw {
 namespace {
@@ -244,6 +250,41 @@ TEST(SaveHeaderFields, TitleCommentThumbnailAndCaptionRoundTrip) {
   ASSERT_EQ(grey.Create(120, 90, 8, 0), 0);
   EXPECT_EQ(rig.Save().ReadSaveSlotInfo(2, 5, &grey, nullptr, nullptr, nullptr, nullptr, false),
             kSlotNoPixels);
+}
+
+// A prepared "SYS\_" picture is the thumbnail: copied when it is 120 x 90, stretched otherwise.
+TEST(SaveHeaderFields, PreparedPicturesAreCopiedOrStretched) {
+  test::GameFolder game;
+  ScopedPixelLibrary library{&BuiltInPixelLibrary()};
+  ImageLoaderManager images;
+  RegisterBuiltinLoaders(images);
+  ScopedGlobal<ImageLoaderManager> published{&images};
+  SaveRig rig;
+  FakeFrame frame;
+  frame.layer = &rig.layer;
+  rig.app.frame = &frame;
+  for (int32_t width : {120, 60}) {
+    tools::BmpFields bmp;
+    bmp.width = width;
+    bmp.height = width * 3 / 4;
+    for (int32_t i = 0; i < bmp.width * bmp.height; ++i)
+      bmp.data.insert(bmp.data.end(), {10, 20, 30});
+    const std::vector<uint8_t> file = tools::BuildBmp(bmp);
+    const std::string name = "PIC" + std::to_string(width) + ".BMP";
+    game.dir().WriteFile("SYS/_" + name, std::string(file.begin(), file.end()));
+    frame.picture = "CG\\" + name;
+    ASSERT_EQ(rig.Save().WriteSaveData(2, 0), 0) << width;
+    ImageSurface thumbnail;
+    ASSERT_EQ(thumbnail.Create(120, 90, 32, 0), 0);
+    ASSERT_EQ(
+        rig.Save().ReadSaveSlotInfo(2, 0, &thumbnail, nullptr, nullptr, nullptr, nullptr, false),
+        0);
+    for (int32_t y : {0, 89}) {
+      const uint8_t* pixel = thumbnail.GetRowPointer(y) + 119 * 4;
+      EXPECT_EQ(std::vector<uint8_t>(pixel, pixel + 3), (std::vector<uint8_t>{10, 20, 30}))
+          << width << " row " << y;
+    }
+  }
 }
 
 TEST(SaveHeaderFields, CommentsFromTheFrameOrNone) {
