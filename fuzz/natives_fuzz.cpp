@@ -28,6 +28,7 @@
 #include "platform/memory_stream.h"
 #include "platform/timer_service.h"
 #include "resource/files/file.h"
+#include "resource/files/file_utils.h"
 #include "resource/packs/file_system_manager.h"
 #include "resource/packs/vfa_decoder.h"
 #include "script/script_host.h"
@@ -306,6 +307,12 @@ std::vector<uint32_t> ImageFamilyHandles(bw::ScriptHost& host, bw::DisplayManage
           surface(dynamic_cast<bw::Surface*>(canvas)),
           host.Handles().HandleOf(bw::ScriptObjectType::kDisplayObject,
                                   static_cast<bw::DisplayObject*>(sprite))};
+// The save natives' world: the save folder below the game folder exists, so slot files are
+// written, read, edited, copied and deleted there.
+bool MakeSaveFolder() {
+  std::string folder;
+  return bw::ResolveLinuxPath("SAVE\\", nullptr, folder) &&
+         std::filesystem::create_directories(folder);
 }
 
 }  // namespace
@@ -313,6 +320,7 @@ std::vector<uint32_t> ImageFamilyHandles(bw::ScriptHost& host, bw::DisplayManage
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < kCallBytes || size > kCallBytes * kMaxCalls) return 0;
   static const FileNativesFolder gameFolder;
+  static const bool saveFolder [[maybe_unused]] = MakeSaveFolder();
   static const std::vector<uint8_t> good =
       bw::fuzz::AssembleOrDie(".sob0\n set " + std::to_string(kAnswer) + ", host:0\n ret\n");
   FuzzApp app;

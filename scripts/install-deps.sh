@@ -13,6 +13,7 @@ packages=(
   xvfb x11-apps imagemagick xauth
   libimgui-dev
   libavformat-dev libavcodec-dev libswscale-dev libswresample-dev
+  locales
 )
 
 is_installed() {

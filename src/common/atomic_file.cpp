@@ -16,6 +16,11 @@ constexpr std::string_view kTempMark = ".tmp.";
 constexpr size_t kTempSuffixLength = 6;  // mkstemp's XXXXXX
 constexpr int kOpenAttempts = 4;
 
+AtomicFileStepHook stepHook = nullptr;
+void Step() {
+  if (stepHook) stepHook();
+}
+
 std::error_code LastError() {
   return std::error_code(errno, std::generic_category());
 }
@@ -111,8 +116,10 @@ std::error_code AtomicFileWriter::Open(const std::filesystem::path& target) {
   Discard();
   target_ = target;
   std::string pattern = target.string() + std::string(kTempMark) + "XXXXXX";
+  Step();
   int fd = CreateLockedTemporary(pattern);
   if (fd < 0) return LastError();
+  Step();
   GiveTargetMode(fd, target);
   fd_ = fd;
   temp_ = pattern;
@@ -125,6 +132,7 @@ std::error_code AtomicFileWriter::Write(const void* data, size_t size) {
   if (failure_) return failure_;
   const char* p = static_cast<const char*>(data);
   while (size > 0) {
+    Step();
     ssize_t n = ::write(fd_, p, size);
     if (n < 0) {
       if (errno == EINTR) continue;
@@ -140,11 +148,14 @@ std::error_code AtomicFileWriter::Write(const void* data, size_t size) {
 std::error_code AtomicFileWriter::Commit() {
   if (fd_ < 0) return std::make_error_code(std::errc::bad_file_descriptor);
   std::error_code ec = failure_;
+  Step();
   if (!ec && ::fsync(fd_) != 0) ec = LastError();
   // Renamed before the close lets the lock go: until then a cleaner leaves the temporary alone.
+  Step();
   if (!ec && std::rename(temp_.c_str(), target_.c_str()) != 0) ec = LastError();
   if (ec) ::unlink(temp_.c_str());
   // The bytes were flushed before the rename: a failing close cannot undo the new file.
+  Step();
   ::close(fd_);
   fd_ = -1;
   if (!ec) {
@@ -152,6 +163,7 @@ std::error_code AtomicFileWriter::Commit() {
     int dir = ::open(target_.parent_path().empty() ? "." : target_.parent_path().c_str(),
                      O_RDONLY | O_DIRECTORY);
     if (dir >= 0) {
+      Step();
       ::fsync(dir);
       ::close(dir);
     }
@@ -169,6 +181,10 @@ void AtomicFileWriter::Discard() {
     ::close(fd_);
     fd_ = -1;
   }
+}
+
+void SetAtomicFileStepHook(AtomicFileStepHook hook) {
+  stepHook = hook;
 }
 
 std::error_code WriteFileAtomically(const std::filesystem::path& target,

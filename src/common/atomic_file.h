@@ -47,6 +47,12 @@ std::error_code WriteFileAtomically(const std::filesystem::path& target,
 // removed as the writer's are.
 std::string CreateTemporaryBeside(const std::filesystem::path& target);
 
+// Test seam: called before each system call a writer makes on its way (create, mode, write,
+// flush, rename, close, folder flush), so a test can end the process at each in turn. Null (the
+// default) calls nothing.
+using AtomicFileStepHook = void (*)();
+void SetAtomicFileStepHook(AtomicFileStepHook hook);
+
 // Removes from folder the temporaries of writes that were killed: regular files named
 // "<target>.tmp.XXXXXX" that no writer holds, in this process or another. With a target name,
 // only that target's (its case ignored, as the engine's names are). Answers how many went;

@@ -4,6 +4,7 @@
 
 #include "natives/object_list_natives.h"
 #include "natives/render_natives.h"
+#include "natives/save_natives.h"
 #include "natives/sound_natives.h"
 
 namespace bw {
@@ -12,7 +13,8 @@ std::span<const NativeFamily> AllNativeFamilies() {
   static const std::array families = {SystemNativeFamily(),        RenderNativeFamily(),
                                       DisplayObjectNativeFamily(), SoundBufferNativeFamily(),
                                       SoundChannelNativeFamily(),  MovieNativeFamily(),
-                                      ImageNativeFamily(),         ObjectListNativeFamily()};
+                                      ImageNativeFamily(),         ObjectListNativeFamily(),
+                                      SaveNativeFamily()};
   return families;
 }
 

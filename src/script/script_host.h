@@ -35,6 +35,10 @@ class MovieObject;  // sound: the window-level movie the application's slot hold
 class PartManager;  // gui: scripted screens, reached through the application
 class PointerManager;
 class FontList;  // scenario: the font list the application fills
+class MovieObject;        // sound: the window-level movie the application's slot holds
+class SaveSettingsStore;  // savedata: what the save data reads of the running game
+class SaveFrameState;
+class SaveTextPanel;
 
 // The main script's message text object, which lives with the scenario player: before scripts go
 // (a Jump, a Call's return, the interrupt) its pending choices are stored in its history.
@@ -271,6 +275,14 @@ class ScriptApplication {
   virtual FontList* Fonts() { return nullptr; }
   // The image cache's budget in megabytes from the settings; below 0 the automatic one.
   virtual int64_t ConfiguredImageCacheBudget() { return -1; }
+
+  // Save data: the user block's save settings, the running scenario frame and the text panel
+  // (null: none, and the save data keeps its own settings); a restarted MAIN drops the pacing
+  // overrides the old one pushed.
+  virtual SaveSettingsStore* SaveSettingsSource() { return nullptr; }
+  virtual SaveFrameState* SaveFrame() { return nullptr; }
+  virtual SaveTextPanel* SaveTextPanelSource() { return nullptr; }
+  virtual void PopPacingOverrides() {}
 };
 
 // StartScriptHost

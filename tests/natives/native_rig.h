@@ -32,7 +32,7 @@ class NativeRigApp : public ScriptApplication {
   uint32_t clock = 1000;
 
   ScriptFileSource* ScriptFiles() override { return &files; }
-  std::string SaveFolder() override { return "SAVE\\"; }
+  std::string SaveFolder() override { return saveFolder; }
   bool TranslationOption() override { return false; }
   uint32_t Clock() override { return clock; }
   void ShowMessage(const std::string&) override {}
@@ -189,6 +189,14 @@ class NativeRigApp : public ScriptApplication {
   PartManager* ScriptPartManager() override { return parts; }
   FontList* Fonts() override { return fonts; }
   int64_t ConfiguredImageCacheBudget() override { return cacheBudget; }
+  // Save data: the folder, the scenario frame and text panel the tests set; pacing pops counted.
+  std::string saveFolder = "SAVE\\";
+  SaveFrameState* frame = nullptr;
+  SaveTextPanel* panel = nullptr;
+  int pacingPops = 0;
+  SaveFrameState* SaveFrame() override { return frame; }
+  SaveTextPanel* SaveTextPanelSource() override { return panel; }
+  void PopPacingOverrides() override { ++pacingPops; }
 };
 
 class NativeRig {

@@ -68,6 +68,18 @@ TEST(NativesFuzzSeeds, MatchTheCommittedCorpus) {
                            {6, 85, 11, 4, 0, 0, 0, 0},
                            {6, 92, 15, 16, 5, 0, 1, 0},
                            {6, 91, 9, 0, 0, 0, 0, 0}});
+  // Save data: an automatic save, its caption into the buffer and past the arena, the slot's
+  // information, a load, a snapshot taken and restored, a size pulse on the sprite, and 58's
+  // sub-commands.
+  seeds["save_data"] = Calls({{8, 4, 0, 5, 0, 0, 0, 0},
+                              {8, 6, 7, 0, 0, 1, 0, 0},
+                              {8, 6, 10, 0, 0, 1, 0, 0},
+                              {8, 7, 0, 0, 0, 7, 7, 1},
+                              {8, 5, 0, 5, 0, 0, 0, 0},
+                              {8, 11, 0, 0, 0, 0, 0, 0},
+                              {8, 12, 0, 0, 0, 0, 0, 0},
+                              {8, 15, 17, 0, 3, 8, 0, 0},
+                              {8, 17, 2, 7, 0, 0, 0, 0}});
   test::CheckOrWriteFuzzSeeds("natives", seeds);
 }
 

@@ -26,6 +26,7 @@
 #include "platform/frame_clock.h"
 #include "platform/timer_service.h"
 #include "platform/trig_tables.h"
+#include "savedata/save_sources.h"
 #include "scenario/font_list.h"
 #include "scenario/text/renderer_factory.h"
 #include "script/script_file_source.h"
@@ -448,6 +449,23 @@ class GameApp : public EngineApp, public ScriptApplication {
   PointerManager* ScriptPointerManager() override;
   FontList* Fonts() override { return &fontList_; }
   int64_t ConfiguredImageCacheBudget() override;
+  // Save data (ScriptApplication): the save fields of the user block, written to APP_CFG.DAT
+  // when a ring save asks; a restarted MAIN drops the pacing overrides.
+ public:
+  SaveSettingsStore* SaveSettingsSource() override { return &saveSettings_; }
+  void PopPacingOverrides() override { DropPacingOverrides(); }
+
+ private:
+  class UserSaveSettings final : public SaveSettingsStore {
+   public:
+    explicit UserSaveSettings(GameApp& app) : app_(app) {}
+    SaveSettings GetSaveSettings() override;
+    void SetSaveSettings(const SaveSettings& settings, bool write) override;
+
+   private:
+    GameApp& app_;
+  };
+  UserSaveSettings saveSettings_{*this};
 };
 
 using TheGameApp = Global<GameApp>;

@@ -1,0 +1,250 @@
+#include "natives/save_natives.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cstdlib>
+#include <string>
+
+#include "common/global.h"
+#include "effects/path_tasks.h"
+#include "graphics/surface/pixel_library.h"
+#include "graphics/surface/sprite.h"
+#include "host/clock.h"
+#include "native_rig.h"
+#include "platform/timer_service.h"
+#include "savedata/save_rig.h"
+
+namespace bw {
+namespace {
+
+class FakePanel : public SaveTextPanel {
+ public:
+  TextRenderer* renderers[2] = {reinterpret_cast<TextRenderer*>(&captions),
+                                reinterpret_cast<TextRenderer*>(&moves)};
+  std::vector<std::string> captions;
+  std::vector<int32_t> moves;
+  TextRenderer* Renderer(int which) override { return renderers[which]; }
+  int32_t ShowCaption(const std::string& text, uint32_t ms) override {
+    captions.push_back(text + "/" + std::to_string(ms));
+    return 0;
+  }
+  int32_t MovePointerToPart(uint32_t part, bool flag, int32_t value) override {
+    moves.push_back(static_cast<int32_t>(part) + (flag ? 1000 : 0) + value);
+    return 7;
+  }
+};
+
+// The save natives over a temporary save folder, with a scenario frame whose base layer is the
+// thumbnail's source.
+class SaveNatives : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string engine;
+    ASSERT_EQ(host::LinuxPathToEnginePath(dir.path().string() + "/", engine), host::kPathOk);
+    rig.app.saveFolder = engine;
+    ASSERT_EQ(target.Create(120, 90, 32, 0), 0);
+    layer.SetTarget(&target, true);
+    frame.layer = &layer;
+    rig.app.frame = &frame;
+  }
+  int32_t Call(uint32_t number, std::initializer_list<uint32_t> words) {
+    NativeAnswer answer = rig.Call(number, words);
+    EXPECT_FALSE(answer.faulted) << number;
+    return answer.result;
+  }
+  SaveData& Save() { return SaveDataOf(*rig.host); }
+  uint32_t Neg(int32_t v) { return static_cast<uint32_t>(v); }
+
+  test::TempDir dir;
+  ImageSurface target;
+  CompositionLayer layer;
+  FakeFrame frame;
+  NativeRig rig;
+};
+
+TEST_F(SaveNatives, SaveContextAndMarkedVariables) {
+  const uint32_t title = rig.Text("T"), word = rig.Block(4);
+  EXPECT_EQ(Call(39, {0, title, word}), 0);
+  EXPECT_EQ(Save().TitleAddress(), 0u) << "a first word of 0 changes nothing";
+  EXPECT_EQ(Call(39, {0x12345, title, word}), 1);
+  EXPECT_EQ(Save().BootValue(), 0x2345);
+  EXPECT_EQ(Save().TitleAddress(), title);
+  EXPECT_EQ(Save().CommentSource(), word);
+  EXPECT_EQ(rig.host->BootValue(), 0x2345) << "the interrupt restarts with it";
+  EXPECT_EQ(Call(40, {0}), 0);
+  EXPECT_EQ(Call(40, {word}), 1) << "an address that is no variable still answers 1";
+  EXPECT_EQ(Call(41, {0, 0}), 1);
+}
+
+// Automatic saves to slots 0-3, then 42 finds the newest and 44 with page -1 loads it.
+TEST_F(SaveNatives, FindTheNewestAutomaticSaveAndLoadIt) {
+  for (int i = 0; i < 4; ++i) ASSERT_EQ(Call(43, {0, Neg(-1)}), 0) << i;
+  EXPECT_EQ(Call(42, {0, Neg(-1)}), 0);
+  EXPECT_EQ(rig.host->CurrentSaveName(), rig.app.saveFolder + "DATA0003.SAV");
+  frame.state = {'a', 'b', 'c'};
+  EXPECT_EQ(Call(44, {Neg(-1), 0}), 0);
+  EXPECT_EQ(frame.state, (std::vector<uint8_t>{'F', '0', '1'}));
+  EXPECT_EQ(Call(42, {1, Neg(-1)}), 1) << "no quick save";
+  EXPECT_EQ(Call(44, {2, 2}), kLoadNoFile);
+}
+
+TEST_F(SaveNatives, CaptionsAndSlotInfoFitTheirBuffers) {
+  frame.title = std::string(60, 'T');
+  frame.comment = std::string(200, 'c');
+  ASSERT_EQ(Call(43, {2, 4}), 0);
+  const uint32_t caption = rig.Block(200);
+  EXPECT_EQ(Call(45, {0, 2, 4, 0}), kSlotNullBuffer);
+  EXPECT_EQ(Call(45, {caption, 2, 4, 1}), 0);
+  const std::string text = rig.Read(caption);
+  EXPECT_LE(text.size(), kCaptionBufferBytes - 1);
+  EXPECT_EQ(text.substr(0, 44), "\x81\x77" + std::string(40, 'T') + "\x81\x78");
+  EXPECT_EQ(Call(45, {caption, 2, 5, 1}), kSlotNoFile);
+  EXPECT_TRUE(rig.Call(45, {PastTheArena(rig.Memory()), 2, 4, 1}).faulted);
+
+  const uint32_t title = rig.Block(64), comment = rig.Block(400), date = rig.Block(64);
+  EXPECT_EQ(Call(46, {2, 4, 0, title, comment, date, 1}), 0);
+  EXPECT_EQ(rig.Read(title), std::string(40, 'T'));
+  EXPECT_EQ(rig.Read(comment),
+            std::string(82, 'c') + "\n" + std::string(82, 'c') + "\n" + std::string(36, 'c'));
+  EXPECT_LE(rig.Read(date).size(), kDateBufferBytes - 1);
+  EXPECT_FALSE(rig.Read(date).empty());
+  EXPECT_TRUE(rig.Call(46, {2, 4, 0, 0, PastTheArena(rig.Memory()), 0, 0}).faulted);
+
+  EXPECT_TRUE(rig.Call(47, {2, 4, PastTheArena(rig.Memory())}).faulted);
+}
+
+TEST_F(SaveNatives, SnapshotNatives) {
+  EXPECT_EQ(Call(52, {}), 0);
+  EXPECT_EQ(Call(51, {}), kNoSnapshot);
+  EXPECT_EQ(Call(50, {}), 0);
+  EXPECT_EQ(Call(52, {}), 1);
+  EXPECT_EQ(Call(53, {}), 0);
+  EXPECT_EQ(Call(52, {}), 0);
+  EXPECT_EQ(Call(50, {}), 0);
+  EXPECT_EQ(Call(51, {}), 0);
+  EXPECT_EQ(Call(52, {}), 0);
+}
+
+TEST_F(SaveNatives, PanelAndMultiPurposeSubCommands) {
+  EXPECT_EQ(Call(57, {0, 0}), 0) << "no panel";
+  EXPECT_EQ(Call(58, {5, rig.Text("cap"), 300}), kNoPanelCaption);
+  EXPECT_EQ(Call(58, {6, 9, 1, 2}), kNoPanelPointer);
+  FakePanel panel;
+  rig.app.panel = &panel;
+  const int32_t renderer = Call(57, {0, 1});
+  EXPECT_EQ(rig.host->Handles().Get<TextRenderer>(static_cast<uint32_t>(renderer),
+                                                  ScriptObjectType::kTextRenderer),
+            panel.renderers[1]);
+  EXPECT_EQ(Call(57, {0, 2}), 0);
+  EXPECT_EQ(Call(57, {1, 0}), 0);
+  EXPECT_EQ(Call(58, {5, rig.Text("cap"), 300}), 0);
+  EXPECT_EQ(panel.captions, std::vector<std::string>{"cap/300"});
+  EXPECT_EQ(Call(58, {6, 9, 5, 2}), 7);
+  EXPECT_EQ(panel.moves, std::vector<int32_t>{1011});
+
+  for (uint32_t sub : {7u, 11u, 0xFFFFFFFFu}) EXPECT_EQ(Call(58, {sub}), kUnknownSubCommand) << sub;
+  EXPECT_EQ(Call(58, {8}), 0);
+  EXPECT_TRUE(frame.cursorRestored);
+  EXPECT_EQ(Call(58, {9, 2, rig.Text("SCENE")}), 205);
+  EXPECT_EQ(Call(58, {9, 4, 0}), 0);
+  EXPECT_EQ(Call(58, {10, 12345}), -1);
+  EXPECT_EQ(Call(58, {2, 0}), 0);
+  const uint32_t slot = rig.Block(4);
+  EXPECT_EQ(Call(58, {3, slot}), 0);
+  EXPECT_TRUE(rig.Call(58, {5, PastTheArena(rig.Memory()), 0}).faulted);
+  rig.app.frame = nullptr;
+  EXPECT_EQ(Call(58, {9, 0, 0}), 0);
+}
+
+TEST_F(SaveNatives, FromAnAssembledScript) {
+  PutScript(rig.app.files, "RUN",
+            " native native:43, write, host:0\n native native:52, none, host:1\n"
+            " native native:58, sub, host:2\n ret\n"
+            "write: .word 2, 1\nnone: .word 0\nsub: .word 7\n");
+  rig.host->Interpreter().ResetStack();
+  ASSERT_EQ(rig.host->LoadScript("RUN"), 0);
+  EXPECT_EQ(rig.host->Interpreter().Run(), kRunEnded);
+  EXPECT_EQ(GuestWord(rig.Memory(), rig.host->HostVariableAddress(0)), 0u);
+  EXPECT_EQ(GuestWord(rig.Memory(), rig.host->HostVariableAddress(2)), 1u);
+  EXPECT_TRUE(std::filesystem::exists(dir.path() / "DATA0201.SAV"));
+
+  PutScript(rig.app.files, "BAD",
+            " native native:45, bad, host:0\n ret\nbad: .word 0x3FFFFFF0, 2, 1, 0\n");
+  rig.host->Interpreter().ResetStack();
+  ASSERT_EQ(rig.host->LoadScript("BAD"), 0);
+  EXPECT_EQ(rig.host->Interpreter().Run(), kRunFault);
+}
+
+// 54 grows a 40 x 30 sprite to 1.5 times its size in half the time and brings it back.
+class SizePulse : public SaveNatives {
+ protected:
+  void SetUp() override {
+    SaveNatives::SetUp();
+    ASSERT_EQ(image.Create(40, 30, 32, kImagePlain), kSurfaceDone);
+    ASSERT_EQ(sprite.SetImage(&image, nullptr, 0, 0), kSpriteDone);
+    handle = rig.host->Handles().HandleOf(ScriptObjectType::kDisplayObject,
+                                          static_cast<DisplayObject*>(&sprite));
+  }
+  host::VirtualClock clock{1000};
+  ScopedGlobal<host::ClockSource> publishedClock{&clock};
+  ScopedPixelLibrary library{&BuiltInPixelLibrary()};
+  TimerService timers;
+  ScopedGlobal<TimerService> publishedTimers{&timers};
+  ImageSurface image;
+  Sprite sprite;
+  uint32_t handle = 0;
+};
+
+// A locale whose decimal mark is a comma, compiled into folder; false where that cannot be done.
+bool MakeCommaLocale(const std::filesystem::path& folder) {
+  const std::string command =
+      "localedef -i de_DE -f UTF-8 '" + (folder / "de_DE.UTF-8").string() + "' >/dev/null 2>&1";
+  if (std::system(command.c_str()) != 0) return false;
+  setenv("LOCPATH", folder.c_str(), 1);
+  const std::string old = std::setlocale(LC_NUMERIC, nullptr);
+  const bool comma = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") &&
+                     std::string(std::localeconv()->decimal_point) == ",";
+  std::setlocale(LC_NUMERIC, old.c_str());
+  return comma;
+}
+
+TEST_F(SizePulse, GrowsAndComesBackUnderEveryLocale) {
+  test::TempDir locales;
+  const bool comma = MakeCommaLocale(locales.path());
+  for (const char* locale : {"C", "de_DE.UTF-8"}) {
+    if (!comma && std::string(locale) != "C") {
+      ADD_FAILURE() << "no decimal-comma locale could be made";
+      continue;
+    }
+    const std::string old = std::setlocale(LC_NUMERIC, nullptr);
+    ASSERT_NE(std::setlocale(LC_NUMERIC, locale), nullptr) << locale;
+    const int32_t task = Call(54, {handle, 0, 1000, rig.Text("1.5"), 0});
+    std::setlocale(LC_NUMERIC, old.c_str());
+    ASSERT_NE(task, 0) << locale;
+    timers.RunDue(1000);
+    timers.RunDue(1500);
+    EXPECT_EQ(sprite.GetWidth(), 60) << locale;
+    EXPECT_EQ(sprite.GetHeight(), 45) << locale;
+    timers.RunDue(2000);
+    timers.RunDue(2100);
+    EXPECT_EQ(sprite.GetWidth(), 40) << locale;
+    EXPECT_EQ(timers.Count(), 0u) << locale;
+  }
+  unsetenv("LOCPATH");
+}
+
+TEST_F(SizePulse, RefusalsAnswerZero) {
+  const struct {
+    uint32_t object, mode;
+    const char* factor;
+  } cases[] = {{0, 0, "1.5"},         {handle, 2, "1.5"}, {handle, 0, "1e400"},
+               {handle, 0, "1000.0"}, {handle, 0, "-1"},  {handle, 0, "abc"}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(Call(54, {c.object, c.mode, 1000, rig.Text(c.factor), 0}), 0) << c.factor;
+  }
+  EXPECT_EQ(timers.Count(), 0u);
+}
+
+}  // namespace
+}  // namespace bw

@@ -1,0 +1,344 @@
+#include "savedata/save_data.h"
+
+#include <gtest/gtest.h>
+
+#include "common/global.h"
+#include "graphics/surface/pixel_library.h"
+#include "lib/bmp/bmp_builder.h"
+#include "lib/sav/sav_text.h"
+#include "resource/images/builtin_loaders.h"
+#include "resource/images/image_loader_manager.h"
+#include "save_rig.h"
+#include "support/game_folder.h"
+
+namespace bw {
+namespace {
+
+TEST(SaveRings, AutomaticAndQuickRingsWrapAndAreWalkedBackward) {
+  SaveRig rig;
+  SaveData& save = rig.Save();
+  std::vector<int> autoSlots;
+  for (int i = 0; i < 11; ++i) {
+    ASSERT_EQ(save.WriteSaveData(kAutoPage, -1), 0) << i;
+    autoSlots.push_back(rig.app.settings.settings.lastAutoSlot);
+  }
+  EXPECT_EQ(autoSlots, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0}));
+  EXPECT_EQ(rig.app.settings.settings.nextAutoSlot, 1);
+  EXPECT_EQ(rig.app.settings.fileWrites, 11) << "a ring save writes the user block";
+  EXPECT_EQ(rig.app.settings.settings.savedOnce, 1);
+
+  std::string name;
+  EXPECT_EQ(save.FindSaveFileName(name, kQuickPage, -1), kFindNoQuickFile);
+  std::vector<int> quickSlots;
+  for (int i = 0; i < 6; ++i) {
+    ASSERT_EQ(save.WriteSaveData(kQuickPage, -1), 0);
+    quickSlots.push_back(rig.app.settings.settings.lastQuickSlot);
+  }
+  EXPECT_EQ(quickSlots, (std::vector<int>{5, 6, 7, 8, 9, 5}));
+  for (int slot = 0; slot < 5; ++slot) EXPECT_FALSE(rig.Exists(kQuickPage, slot)) << slot;
+  EXPECT_EQ(save.FindSaveFileName(name, kQuickPage, -1), 0);
+  EXPECT_EQ(name, rig.app.folder + "DATA0105.SAV");
+  // Walking back from a slot whose file is gone finds the one before it.
+  std::filesystem::remove(rig.File(kQuickPage, 5));
+  EXPECT_EQ(save.FindSaveFileName(name, kQuickPage, -1), 0);
+  EXPECT_EQ(name, rig.app.folder + "DATA0109.SAV");
+  EXPECT_EQ(save.FindSaveFileName(name, kAutoPage, -1), 0);
+  EXPECT_EQ(name, rig.app.folder + "DATA0000.SAV");
+
+  // A page's own slot -1 is one more file; no counter moves.
+  const SaveSettings before = rig.app.settings.settings;
+  ASSERT_EQ(save.WriteSaveData(10, -1), 0);
+  EXPECT_TRUE(std::filesystem::exists(rig.dir.path() / "DATA10-1.SAV"));
+  EXPECT_EQ(rig.app.settings.settings.nextAutoSlot, before.nextAutoSlot);
+  EXPECT_EQ(rig.app.settings.settings.nextQuickSlot, before.nextQuickSlot);
+  EXPECT_EQ(save.FindSaveFileName(name, 10, -1), 0);
+  EXPECT_EQ(save.FindSaveFileName(name, 10, 4), kFindNoFile);
+}
+
+TEST(SaveRings, CountersOutsideTheirRingsStartAgain) {
+  SaveRig rig;
+  rig.app.settings.settings.nextAutoSlot = 200;
+  rig.app.settings.settings.nextQuickSlot = 2;
+  ASSERT_EQ(rig.Save().WriteSaveData(kAutoPage, -1), 0);
+  ASSERT_EQ(rig.Save().WriteSaveData(kQuickPage, -1), 0);
+  EXPECT_TRUE(rig.Exists(kAutoPage, 0));
+  EXPECT_TRUE(rig.Exists(kQuickPage, 5));
+  EXPECT_FALSE(rig.Exists(kQuickPage, 2));
+  std::string name;
+  rig.app.settings.settings.nextAutoSlot = 77;
+  EXPECT_EQ(rig.Save().FindSaveFileName(name, kAutoPage, -1), 0);
+  EXPECT_EQ(name, rig.app.folder + "DATA0000.SAV");
+}
+
+TEST(SaveRings, AFailedWriteKeepsTheOldFileAndMovesNoCounter) {
+  SaveRig rig;
+  ASSERT_EQ(rig.Save().WriteSaveData(kAutoPage, -1), 0);
+  const SaveSettings before = rig.app.settings.settings;
+  const std::string folder = rig.app.folder;
+  rig.app.folder = folder + "MISSING\\";
+  EXPECT_EQ(rig.Save().WriteSaveData(kAutoPage, -1), kWriteFileFailed);
+  EXPECT_EQ(rig.app.settings.settings.nextAutoSlot, before.nextAutoSlot);
+  EXPECT_EQ(rig.app.settings.settings.lastAutoSlot, before.lastAutoSlot);
+  EXPECT_EQ(rig.app.settings.fileWrites, 1);
+  rig.app.folder = folder;
+  std::string name;
+  EXPECT_EQ(rig.Save().FindSaveFileName(name, kAutoPage, -1), 0);
+  EXPECT_EQ(rig.Save().LoadSaveFile(name), 0);
+}
+
+TEST(SaveLoad, AStateComesBackWithItsHistoryFrameAndSnapshot) {
+  SaveRig rig;
+  FakeFrame frame;
+  frame.layer = &rig.layer;
+  rig.app.frame = &frame;
+  rig.Say("Hana", "first");
+  rig.Say("", "second");
+  ASSERT_EQ(rig.Save().TakeSnapshot(), 0);
+  ASSERT_EQ(rig.Save().WriteSaveData(4, 2), 0);
+  const std::vector<uint8_t> snapshot(rig.Save().Snapshot().begin(), rig.Save().Snapshot().end());
+
+  rig.SetWord(0, 99);
+  rig.SetWord(1, 98, 1);
+  rig.SetWord(2, 97);
+  rig.Text().Reset();
+  rig.Save().DropSnapshot();
+  frame.state = {'x', 'y', 'z'};
+  ASSERT_EQ(rig.Save().LoadSaveData(4, 2), 0);
+  EXPECT_EQ(rig.Word(0), 11u);
+  EXPECT_EQ(rig.Word(1, 1), 22u);
+  EXPECT_EQ(rig.Word(2), 97u) << "class 2 is not in the save";
+  EXPECT_EQ(rig.Text().HistoryCount(), 2);
+  EXPECT_EQ(frame.state, (std::vector<uint8_t>{'F', '0', '1'}));
+  ASSERT_TRUE(rig.Save().HasSnapshot());
+  EXPECT_TRUE(std::equal(snapshot.begin(), snapshot.end(), rig.Save().Snapshot().begin(),
+                         rig.Save().Snapshot().end()));
+  // The snapshot holds no history, so it never nests another.
+  std::vector<uint8_t> vars;
+  rig.host->WriteVariableSet(&vars, 0, false);
+  ASSERT_GT(snapshot.size(), vars.size());
+  EXPECT_EQ(snapshot[vars.size()], 0) << "history flag of the snapshot";
+
+  // A save made without a frame leaves the running frame alone.
+  rig.app.frame = nullptr;
+  ASSERT_EQ(rig.Save().WriteSaveData(4, 3), 0);
+  rig.app.frame = &frame;
+  frame.state = {'k', 'e', 'p'};
+  ASSERT_EQ(rig.Save().LoadSaveData(4, 3), 0);
+  EXPECT_EQ(frame.state, (std::vector<uint8_t>{'k', 'e', 'p'}));
+}
+
+TEST(SaveLoad, WithoutKeptHistoryASaveRestoresNone) {
+  SaveRig rig;
+  rig.Say("", "line");
+  ASSERT_EQ(rig.Save().TakeSnapshot(), 0);
+  rig.app.settings.settings.keepHistoryInSaves = 0;
+  ASSERT_EQ(rig.Save().WriteSaveData(2, 0), 0);
+  rig.app.settings.settings.keepHistoryInSaves = 1;
+  ASSERT_EQ(rig.Save().LoadSaveData(2, 0), 0);
+  EXPECT_EQ(rig.Text().HistoryCount(), 0);
+  EXPECT_FALSE(rig.Save().HasSnapshot());
+}
+
+// A save file of the rig's layout: variables 11, 21, 22 changed to 1, 2, 3, a history of one
+// entry, a kept snapshot and a frame part.
+sav::StateParts Parts(SaveRig& rig) {
+  sav::StateParts parts;
+  const uint32_t s1 = rig.Word(0), s2a = rig.Word(1), s2b = rig.Word(1, 1);
+  rig.SetWord(0, 1), rig.SetWord(1, 2), rig.SetWord(1, 3, 1);
+  rig.host->WriteVariableSet(&parts.variables, 0, false);
+  rig.SetWord(0, s1), rig.SetWord(1, s2a), rig.SetWord(1, s2b, 1);
+  MessageTextEngine other;
+  other.SetHistoryCapacity(4);
+  other.SetHistoryEnabled(true);
+  other.SetMessage(std::vector<uint8_t>{0, 1, 0, 'o', 'l', 'd', 0});
+  other.SaveHistory(parts.history);
+  parts.historyFlag = 1;
+  parts.snapshot = {0, 1, 2};
+  parts.frame = std::vector<uint8_t>{'N', 'E', 'W'};
+  return parts;
+}
+
+TEST(SaveLoad, EachFaultAnswersItsCodeAndLeavesTheGameAsItWas) {
+  struct Case {
+    const char* what;
+    sav::Faults faults;
+    sav::StateFaults stateFaults;
+    bool frameFails;
+    int want;
+  };
+  const Case cases[] = {
+      {"whole", {}, {}, false, 0},
+      {"magic", {.magic = true}, {}, false, kLoadBadFile},
+      {"reserved word", {.reservedWord = true}, {}, false, kLoadReservedWord},
+      {"check byte", {.checkByte = true}, {}, false, kLoadBadFile},
+      {"stored size past the end", {.storedPastEnd = true}, {}, false, kLoadBadFile},
+      {"unpacked size too large", {.unpackedTooLarge = true}, {}, false, kLoadBadFile},
+      {"short packed data", {.shortLzss = true}, {}, false, kLoadBadFile},
+      {"truncated", {.truncateTo = kSaveHeaderBytes + 4}, {}, false, kLoadBadFile},
+      {"snapshot past the blob", {}, {.snapshotPastBlob = true}, false, kLoadBadFile},
+      {"frame state refused", {}, {}, true, kLoadRestoreFailed},
+  };
+  for (const Case& c : cases) {
+    SaveRig rig;
+    FakeFrame frame;
+    rig.app.frame = &frame;
+    rig.Say("", "live");
+    ASSERT_EQ(rig.Save().TakeSnapshot(), 0);
+    const std::vector<uint8_t> snapshot(rig.Save().Snapshot().begin(), rig.Save().Snapshot().end());
+    sav::SaveDescription d;
+    d.state = sav::JoinState(Parts(rig), c.stateFaults);
+    const std::vector<uint8_t> file = sav::MakeSaveFile(d, c.faults);
+    const auto path = rig.dir.WriteFile("DATA0501.SAV", std::string(file.begin(), file.end()));
+    frame.failRead = c.frameFails;
+    EXPECT_EQ(rig.Save().LoadSaveData(5, 1), c.want) << c.what;
+    if (c.want == 0) {
+      EXPECT_EQ(rig.Word(0), 1u) << c.what;
+      EXPECT_EQ(frame.state, (std::vector<uint8_t>{'N', 'E', 'W'})) << c.what;
+      continue;
+    }
+    EXPECT_EQ(rig.Word(0), 11u) << c.what;
+    EXPECT_EQ(rig.Word(1, 1), 22u) << c.what;
+    ASSERT_EQ(rig.Text().HistoryCount(), 1) << c.what;
+    EXPECT_EQ(*rig.Text().HistoryEntry(0)->body, std::string("live\0", 5)) << c.what;
+    EXPECT_EQ(frame.state, (std::vector<uint8_t>{'F', '0', '1'})) << c.what;
+    ASSERT_TRUE(rig.Save().HasSnapshot()) << c.what;
+    EXPECT_TRUE(std::equal(snapshot.begin(), snapshot.end(), rig.Save().Snapshot().begin(),
+                           rig.Save().Snapshot().end()))
+        << c.what;
+  }
+}
+
+TEST(SaveHeaderFields, TitleCommentThumbnailAndCaptionRoundTrip) {
+  SaveRig rig;
+  const uint32_t title = rig.GuestText(std::string(60, 'T'));
+  uint32_t wordAddress = rig.host->GetMemory().Allocate(4);
+  rig.host->GetMemory().Write32(wordAddress, 1);
+  rig.Save().SetSaveContext(3, title, wordAddress);
+  rig.Say("Hana", std::string(300, 'c'));
+  rig.app.settings.settings.thumbnailWithoutFrame = 0;
+  ASSERT_EQ(rig.Save().WriteSaveData(2, 5), 0);
+
+  ImageSurface thumbnail;
+  ASSERT_EQ(thumbnail.Create(120, 90, 32, 0), 0);
+  std::string titleText, comment, date;
+  uint8_t protect = 9;
+  ASSERT_EQ(
+      rig.Save().ReadSaveSlotInfo(2, 5, &thumbnail, &titleText, &comment, &protect, &date, false),
+      0);
+  EXPECT_EQ(titleText, std::string(40, 'T'));
+  const std::string head = "\x81\x79Hana\x81\x7A\r\n";
+  EXPECT_EQ(comment, head + std::string(248 - head.size(), 'c'));
+  EXPECT_EQ(protect, 0);
+  EXPECT_EQ(date.size(), std::string("2026/12/07(X) 09:05").size() + 1);
+  EXPECT_EQ(thumbnail.GetRowPointer(45)[60 * 4 + 0], 0x99);
+  EXPECT_EQ(thumbnail.GetRowPointer(45)[60 * 4 + 2], 0x33);
+
+  std::string caption;
+  EXPECT_EQ(rig.Save().GetSaveSlotCaption(nullptr, 2, 5, 0), kSlotNullBuffer);
+  ASSERT_EQ(rig.Save().GetSaveSlotCaption(&caption, 2, 5, 1), 0);
+  EXPECT_EQ(caption.substr(0, 44), "\x81\x77" + std::string(40, 'T') + "\x81\x78");
+  EXPECT_EQ(rig.Save().GetSaveSlotCaption(&caption, 2, 6, 1), kSlotNoFile);
+
+  ASSERT_EQ(rig.Save().ReadSaveSlotInfo(2, 5, nullptr, nullptr, &comment, nullptr, nullptr, true),
+            0);
+  EXPECT_EQ(comment.substr(0, head.size() - 1), head.substr(0, head.size() - 1));
+  ImageSurface small;
+  ASSERT_EQ(small.Create(100, 90, 32, 0), 0);
+  EXPECT_EQ(rig.Save().ReadSaveSlotInfo(2, 5, &small, nullptr, nullptr, nullptr, nullptr, false),
+            kSlotNoPixels);
+  ImageSurface grey;
+  ASSERT_EQ(grey.Create(120, 90, 8, 0), 0);
+  EXPECT_EQ(rig.Save().ReadSaveSlotInfo(2, 5, &grey, nullptr, nullptr, nullptr, nullptr, false),
+            kSlotNoPixels);
+}
+
+// A prepared "SYS\_" picture is the thumbnail: copied when it is 120 x 90, stretched otherwise.
+TEST(SaveHeaderFields, PreparedPicturesAreCopiedOrStretched) {
+  test::GameFolder game;
+  ScopedPixelLibrary library{&BuiltInPixelLibrary()};
+  ImageLoaderManager images;
+  RegisterBuiltinLoaders(images);
+  ScopedGlobal<ImageLoaderManager> published{&images};
+  SaveRig rig;
+  FakeFrame frame;
+  frame.layer = &rig.layer;
+  rig.app.frame = &frame;
+  for (int32_t width : {120, 60}) {
+    tools::BmpFields bmp;
+    bmp.width = width;
+    bmp.height = width * 3 / 4;
+    for (int32_t i = 0; i < bmp.width * bmp.height; ++i)
+      bmp.data.insert(bmp.data.end(), {10, 20, 30});
+    const std::vector<uint8_t> file = tools::BuildBmp(bmp);
+    const std::string name = "PIC" + std::to_string(width) + ".BMP";
+    game.dir().WriteFile("SYS/_" + name, std::string(file.begin(), file.end()));
+    frame.picture = "CG\\" + name;
+    ASSERT_EQ(rig.Save().WriteSaveData(2, 0), 0) << width;
+    ImageSurface thumbnail;
+    ASSERT_EQ(thumbnail.Create(120, 90, 32, 0), 0);
+    ASSERT_EQ(
+        rig.Save().ReadSaveSlotInfo(2, 0, &thumbnail, nullptr, nullptr, nullptr, nullptr, false),
+        0);
+    for (int32_t y : {0, 89}) {
+      const uint8_t* pixel = thumbnail.GetRowPointer(y) + 119 * 4;
+      EXPECT_EQ(std::vector<uint8_t>(pixel, pixel + 3), (std::vector<uint8_t>{10, 20, 30}))
+          << width << " row " << y;
+    }
+  }
+}
+
+TEST(SaveHeaderFields, CommentsFromTheFrameOrNone) {
+  SaveRig rig;
+  FakeFrame frame;
+  frame.layer = &rig.layer;
+  rig.app.frame = &frame;
+  std::string comment;
+  EXPECT_EQ(rig.Save().GetMessageComment(comment), kCommentUnavailable);
+  ASSERT_EQ(rig.Save().WriteSaveData(2, 1), 0);
+  std::string title;
+  ASSERT_EQ(rig.Save().ReadSaveSlotInfo(2, 1, nullptr, &title, &comment, nullptr, nullptr, false),
+            0);
+  EXPECT_EQ(title, "FRAME");
+  EXPECT_EQ(comment, "frame comment");
+  rig.app.settings.settings.commentFromMessage = 0;
+  ASSERT_EQ(rig.Save().WriteSaveData(2, 1), 0);
+  rig.Save().ReadSaveSlotInfo(2, 1, nullptr, nullptr, &comment, nullptr, nullptr, false);
+  EXPECT_EQ(comment, "");
+  frame.layer = nullptr;
+  EXPECT_EQ(rig.Save().WriteSaveData(2, 1), kWriteNoLayer);
+}
+
+TEST(SaveSlots, CommentCopyAndDelete) {
+  SaveRig rig;
+  ASSERT_EQ(rig.Save().WriteSaveData(2, 0), 0);
+  EXPECT_EQ(rig.Save().SetSaveSlotComment(2, 0, "new\r\nnote"), 0);
+  std::string comment;
+  rig.Save().ReadSaveSlotInfo(2, 0, nullptr, nullptr, &comment, nullptr, nullptr, false);
+  EXPECT_EQ(comment, "new\r\nnote");
+  EXPECT_EQ(rig.Save().LoadSaveData(2, 0), 0) << "the edit keeps the file loadable";
+  EXPECT_EQ(rig.Save().SetSaveSlotComment(2, 9, "x"), kSlotNoFile);
+  rig.dir.WriteFile("DATA0208.SAV", std::string("DJN2\0\0\0\0short", 13));
+  EXPECT_EQ(rig.Save().SetSaveSlotComment(2, 8, "x"), kCommentBadFile);
+
+  EXPECT_EQ(rig.Save().CopySaveSlot(2, 0, 3, 4), 0);
+  EXPECT_EQ(test::ReadFile(rig.File(3, 4)), test::ReadFile(rig.File(2, 0)));
+  EXPECT_EQ(rig.Save().CopySaveSlot(2, 7, 3, 4), kCopyNoSource);
+  EXPECT_EQ(rig.Save().DeleteSaveSlot(3, 4), 0);
+  EXPECT_FALSE(rig.Exists(3, 4));
+  EXPECT_EQ(rig.Save().DeleteSaveSlot(3, 4), kDeleteNoFile);
+}
+
+TEST(SaveRestart, MainRestartsWithTheSignedBootValue) {
+  SaveRig rig;
+  rig.Save().SetSaveContext(5, 0, 0);
+  ASSERT_EQ(rig.Save().RestartMain(true), 0);
+  EXPECT_EQ(GuestWord(rig.host->GetMemory(), rig.host->HostVariableAddress(1)), 5u);
+  ASSERT_EQ(rig.Save().RestartMain(false), 0);
+  EXPECT_EQ(GuestWord(rig.host->GetMemory(), rig.host->HostVariableAddress(1)), 0u - 5u);
+  EXPECT_EQ(rig.app.pacingPops, 2);
+  rig.app.files.Remove("SCRIPT\\MAIN.SOB");
+  EXPECT_EQ(rig.Save().RestartMain(true), kRestartNoMain);
+}
+
+}  // namespace
+}  // namespace bw
