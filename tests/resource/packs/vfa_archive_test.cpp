@@ -317,45 +317,6 @@ TEST_F(VfaTest, DamagedTrieLinksMeanNotFound) {
   EXPECT_EQ(archive->ReadByName("short.bin", AllocateVector, &got, nullptr, nullptr), kArchiveOk);
 }
 
-// Every cut and every flipped index byte of a small pack answers codes and never crashes.
-TEST_F(VfaTest, SurvivesEveryTruncationAndIndexCorruption) {
-  std::vector<VfaMemberSource> members{{"a\\b.txt", Member("SOB0", 300, 1, true)},
-                                       {"c.bin", Member("SOB0", 40, 2, false), true}};
-  VfaPackOptions options;
-  options.commonPrefix = options.keyScramble = options.pack = true;
-  std::vector<uint8_t> pack;
-  ASSERT_TRUE(tools::BuildVfaPack("SCRIPT.VFA", members, options, pack, nullptr));
-  VfaDecoderAssist(kVfaAssistTables, 1, 0);
-  auto tryPack = [&](const std::vector<uint8_t>& bytes) {
-    int error = 0;
-    Archive* archive = Open(dir_.WriteFile("SCRIPT.VFA", std::string(bytes.begin(), bytes.end())), &error);
-    if (!archive) {
-      EXPECT_NE(error, kArchiveOk);
-      return;
-    }
-    for (uint32_t i = 0; i < archive->GetEntryCount() && i < 4; ++i) {
-      std::vector<uint8_t> got;
-      archive->ReadByIndex(i, AllocateVector, &got, nullptr, nullptr);
-      StreamRef s(archive->OpenStreamByIndex(i, &error));
-      uint8_t buffer[64];
-      while (s && s->Read(buffer, sizeof(buffer))) {
-      }
-    }
-    open_.pop_back();
-    archive->Release();
-  };
-  for (size_t size = 0; size < pack.size(); ++size) {
-    tryPack(std::vector<uint8_t>(pack.begin(), pack.begin() + size));
-  }
-  for (size_t at = 4; at < 8 + 80 && at < pack.size(); ++at) {
-    for (uint8_t flip : {0x01, 0x80, 0xFF}) {
-      auto bad = pack;
-      bad[at] ^= flip;
-      tryPack(bad);
-    }
-  }
-}
-
 TEST_F(VfaTest, OpeningRefusesPacksWithoutABaseName) {
   auto path = Write("A.VFA", SampleMembers(), {});
   auto nameless = dir_.path() / ".VFA";
