@@ -173,15 +173,14 @@ TEST(ConfigRoundTrip, EveryFileReadsBackWhatWasWritten) {
   EXPECT_EQ(readUser, user);
   EXPECT_EQ(EncodeUserConfig(user), tools::WriteAppCfg(user));
 
-  AppInfo info;
-  info.majorVersion = 1;
-  info.minorVersion = 2;
-  info.revision = 11;
-  info.appName = "\x83\x65\x83\x58\x83\x67";  // テスト
-  info.productTitle = "Product";
-  info.notice = "(c) notice";
-  info.webAddress = "http://example.invalid/";
-  info.saveFolderName = "Saves";
+  const AppInfo info{1,
+                     2,
+                     11,
+                     "\x83\x65\x83\x58\x83\x67",
+                     "Product",
+                     "(c) notice",  // テスト
+                     "http://example.invalid/",
+                     "Saves"};
   AppInfo readInfo;
   EXPECT_EQ(ReadAppInfo(tools::WriteAppInf(info), readInfo), kConfigOk);
   EXPECT_EQ(readInfo, info);
