@@ -122,35 +122,21 @@ TEST(BmpLoader, RefusesHeadersAndSizesTheDataCannotBack) {
       {"header size 12", [](auto& s) { s.infoSize = 12; }, kBmpBadFormat},
       {"more colours than the depth holds", [](auto& s) { s.usedColours = 257; }, kBmpBadFormat},
       {"palette past the end",
-       [](auto& s) {
-         s.usedColours = 200;
-         s.palette.resize(10);
-         s.data.clear();
-       },
-       kBmpBadFormat},
+       [](auto& s) { s.usedColours = 200, s.palette.resize(10), s.data.clear(); }, kBmpBadFormat},
       {"rows past the end", [](auto& s) { s.height = 3; }, kBmpBadFormat},
       {"huge row count", [](auto& s) { s.height = 0x7FFFFFFF; }, kBmpBadFormat},
       {"zero width", [](auto& s) { s.width = 0; }, kBmpBadFormat},
-      {"2 bits",
-       [](auto& s) {
-         s.bits = 2;
-         s.palette.resize(4);
-       },
-       kBmpBadFormat},
+      {"2 bits", [](auto& s) { s.bits = 2, s.palette.resize(4); }, kBmpBadFormat},
       {"unknown compression", [](auto& s) { s.compression = 4; }, kBmpBadCompression},
       {"bitfields at 8 bits", [](auto& s) { s.compression = kBiBitfields; }, kBmpBadCompression},
       {"top-down RLE",
        [](auto& s) {
-         s.compression = kBiRle8;
-         s.height = -2;
-         s.data = {0, 1};
+         s.compression = kBiRle8, s.height = -2, s.data = {0, 1};
        },
        kBmpBadFormat},
       {"RLE size its codes cannot reach",
        [](auto& s) {
-         s.compression = kBiRle8;
-         s.height = 100000;
-         s.data = {0, 1};
+         s.compression = kBiRle8, s.height = 100000, s.data = {0, 1};
        },
        kBmpBadRle},
   };

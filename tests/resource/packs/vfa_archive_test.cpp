@@ -144,21 +144,18 @@ TEST_P(VfaRoundTrip, EveryMemberReadsBackByNameIndexAndStream) {
 
 INSTANTIATE_TEST_SUITE_P(
     Variants, VfaRoundTrip,
-    ::testing::Values(
-        Variant{"Plain", {}},
-        Variant{"NoNames", With([](auto& o) { o.names = false; })},
-        Variant{"Records13", With([](auto& o) { o.unpackedSizes = true; })},
-        Variant{"Packed", With([](auto& o) { o.pack = true; })},
-        Variant{"KeyWords", With([](auto& o) {
-                  o.keyWord1 = 0x12345678;
-                  o.keyWord2 = 0x9ABCDEF0;
-                })},
-        Variant{"Everything", With([](auto& o) {
-                  o.sectorMode = o.wideTrie = o.keyScramble = o.commonPrefix = o.pack = true;
-                  o.storedFlag = true;
-                  o.keyWord1 = 7;
-                  o.keyWord2 = 11;
-                })}),
+    ::testing::Values(Variant{"Plain", {}},
+                      Variant{"NoNames", With([](auto& o) { o.names = false; })},
+                      Variant{"Records13", With([](auto& o) { o.unpackedSizes = true; })},
+                      Variant{"Packed", With([](auto& o) { o.pack = true; })},
+                      Variant{"KeyWords", With([](auto& o) {
+                                o.keyWord1 = 0x12345678, o.keyWord2 = 0x9ABCDEF0;
+                              })},
+                      Variant{"Everything", With([](auto& o) {
+                                o.sectorMode = o.wideTrie = o.keyScramble = o.commonPrefix =
+                                    o.pack = true;
+                                o.storedFlag = true, o.keyWord1 = 7, o.keyWord2 = 11;
+                              })}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(VfaTest, TrieLookupStaysInsideTheTrie) {
@@ -211,11 +208,11 @@ TEST_F(VfaTest, PrefixAndKeyScrambleCoverOnlyTheirBytes) {
 constexpr int kNoStreamCheck = 1000;
 struct Fault {
   const char* name;
-  void (*set)(VfaPackOptions&);
   int openCode;
-  uint32_t member = 0;
-  int readCode = 0;
-  int streamCode = kNoStreamCheck;
+  uint32_t member;
+  int readCode;
+  int streamCode;
+  void (*set)(VfaPackOptions&);
 };
 
 class VfaFault : public VfaTest, public ::testing::WithParamInterface<Fault> {};
@@ -241,62 +238,39 @@ TEST_P(VfaFault, AnswersItsCode) {
   }
 }
 
+// Faults at opening, then those found when one member is read: {member, read, stream code}.
+constexpr int kOk = kArchiveOk, kBad = kArchiveBadFormat, kReadFailed = kArchiveReadFailed;
+constexpr int kNone = kNoStreamCheck;
 INSTANTIATE_TEST_SUITE_P(
     Faults, VfaFault,
     ::testing::Values(
-        Fault{"BadMagic", [](auto& o) { o.faults.badMagic = true; }, kArchiveBadFormat},
-        Fault{"NoHeader", [](auto& o) { o.faults.truncateTo = 6; }, kArchiveReadFailed},
-        Fault{"IndexCut", [](auto& o) { o.faults.truncateTo = 30; }, kArchiveBadFormat},
-        Fault{"IndexPastTheFile", [](auto& o) { o.faults.indexSizeField = 0xFFFFFF; },
-              kArchiveBadFormat},
-        Fault{"KeyWordsTheDecoderLacks",
+        Fault{"BadMagic", kBad, 0, 0, kNone, [](auto& o) { o.faults.badMagic = true; }},
+        Fault{"NoHeader", kReadFailed, 0, 0, kNone, [](auto& o) { o.faults.truncateTo = 6; }},
+        Fault{"IndexCut", kBad, 0, 0, kNone, [](auto& o) { o.faults.truncateTo = 30; }},
+        Fault{"IndexPastTheFile", kBad, 0, 0, kNone,
+              [](auto& o) { o.faults.indexSizeField = 0xFFFFFF; }},
+        Fault{"KeyWordsTheDecoderLacks", kBad, 0, 0, kNone,
+              [](auto& o) { o.keyWord1 = 1, o.keyWord2 = 2; }},
+        Fault{"HugeCount", kBad, 0, 0, kNone, [](auto& o) { o.faults.entryCount = 0x10000000; }},
+        Fault{"TrieSizePastTheIndex", kBad, 0, 0, kNone,
+              [](auto& o) { o.faults.trieSize = 0xFFFFFFFF; }},
+        Fault{"PrefixPastTheIndex", kBad, 0, 0, kNone,
+              [](auto& o) { o.names = false, o.faults.prefixLength = 255; }},
+        Fault{"OffsetPastTheFile", kOk, 1, kReadFailed, kReadFailed,
+              [](auto& o) { o.faults.memberOffset = std::pair(1u, 0xFFFFFF00u); }},
+        Fault{"ScrambledHeadPastTheFile", kOk, 1, kReadFailed, kArchiveOutOfMemory,
               [](auto& o) {
-                o.keyWord1 = 1;
-                o.keyWord2 = 2;
-              },
-              kArchiveBadFormat},
-        Fault{"HugeCount", [](auto& o) { o.faults.entryCount = 0x10000000; }, kArchiveBadFormat},
-        Fault{"TrieSizePastTheIndex", [](auto& o) { o.faults.trieSize = 0xFFFFFFFF; },
-              kArchiveBadFormat},
-        Fault{"PrefixPastTheIndex",
-              [](auto& o) {
-                o.names = false;
-                o.faults.prefixLength = 255;
-              },
-              kArchiveBadFormat},
-        Fault{"OffsetPastTheFile",
-              [](auto& o) {
-                o.faults.memberOffset = {{1, 0xFFFFFF00}};
-              },
-              kArchiveOk, 1, kArchiveReadFailed, kArchiveReadFailed},
-        Fault{"ScrambledHeadPastTheFile",
-              [](auto& o) {
-                o.keyScramble = true;
-                o.faults.memberOffset = {{1, 0xFFFFFF00}};
-              },
-              kArchiveOk, 1, kArchiveReadFailed, kArchiveOutOfMemory},
-        Fault{"SizeUnderThePrefix",
-              [](auto& o) {
-                o.faults.memberSize = {{1, 2}};
-              },
-              kArchiveOk, 1, kArchiveEmptyMember, kArchiveEmptyMember},
-        Fault{"SizeZero",
-              [](auto& o) {
-                o.faults.memberSize = {{1, 0}};
-              },
-              kArchiveOk, 1, kArchiveEmptyMember, kArchiveNotStreamable},
-        Fault{"PackedStreamCut",
-              [](auto& o) {
-                o.pack = true;
-                o.faults.cutPackedStreams = 3;
-              },
-              kArchiveOk, 0, kArchiveUnpackFailed},
-        Fault{"UnpackedSizeTooLarge",
-              [](auto& o) {
-                o.pack = true;
-                o.faults.memberUnpackedSize = {{0, 100000}};
-              },
-              kArchiveOk, 0, kArchiveUnpackFailed}),
+                o.keyScramble = true, o.faults.memberOffset = std::pair(1u, 0xFFFFFF00u);
+              }},
+        Fault{"SizeUnderThePrefix", kOk, 1, kArchiveEmptyMember, kArchiveEmptyMember,
+              [](auto& o) { o.faults.memberSize = std::pair(1u, 2u); }},
+        Fault{"SizeZero", kOk, 1, kArchiveEmptyMember, kArchiveNotStreamable,
+              [](auto& o) { o.faults.memberSize = std::pair(1u, 0u); }},
+        Fault{"PackedStreamCut", kOk, 0, kArchiveUnpackFailed, kNone,
+              [](auto& o) { o.pack = true, o.faults.cutPackedStreams = 3; }},
+        Fault{
+            "UnpackedSizeTooLarge", kOk, 0, kArchiveUnpackFailed, kNone,
+            [](auto& o) { o.pack = true, o.faults.memberUnpackedSize = std::pair(0u, 100000u); }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(VfaTest, DamagedTrieLinksMeanNotFound) {
