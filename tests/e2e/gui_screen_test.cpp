@@ -144,13 +144,16 @@ class GuiScreen : public testing::TestWithParam<On> {
       case host::InputEventKind::kMouseButtonDown:
       case host::InputEventKind::kMouseButtonUp: {
         const bool down = kind == host::InputEventKind::kMouseButtonDown;
-        event.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
-        event.button.windowID = id;
-        event.button.button = SDL_BUTTON_LEFT;
-        event.button.state = down ? SDL_PRESSED : SDL_RELEASED;
-        event.button.clicks = 1;
-        event.button.x = x;
-        event.button.y = y;
+        event.button = {down ? Uint32{SDL_MOUSEBUTTONDOWN} : Uint32{SDL_MOUSEBUTTONUP},
+                        0,
+                        id,
+                        0,
+                        SDL_BUTTON_LEFT,
+                        down ? Uint8{SDL_PRESSED} : Uint8{SDL_RELEASED},
+                        1,
+                        0,
+                        x,
+                        y};
         break;
       }
       case host::InputEventKind::kMouseWheel:
@@ -162,11 +165,15 @@ class GuiScreen : public testing::TestWithParam<On> {
       case host::InputEventKind::kKeyDown:
       case host::InputEventKind::kKeyUp: {
         const bool down = kind == host::InputEventKind::kKeyDown;
-        event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
-        event.key.windowID = id;
-        event.key.state = down ? SDL_PRESSED : SDL_RELEASED;
-        event.key.keysym.scancode = key == 0x0D ? SDL_SCANCODE_RETURN : SDL_SCANCODE_DOWN;
-        event.key.keysym.sym = SDL_GetKeyFromScancode(event.key.keysym.scancode);
+        const SDL_Scancode code = key == 0x0D ? SDL_SCANCODE_RETURN : SDL_SCANCODE_DOWN;
+        event.key = {down ? Uint32{SDL_KEYDOWN} : Uint32{SDL_KEYUP},
+                     0,
+                     id,
+                     down ? Uint8{SDL_PRESSED} : Uint8{SDL_RELEASED},
+                     0,
+                     0,
+                     0,
+                     {code, SDL_GetKeyFromScancode(code), 0, 0}};
         break;
       }
       default:
