@@ -178,7 +178,6 @@ TEST_F(FileSystemTest, StreamsOverLooseFilesPlainAndPackedMembers) {
   EXPECT_EQ(error, kFsNotFound);
 }
 
-
 #ifdef BW_TEST_PACK_ADL
 TEST_F(FileSystemTest, PluginScanLoadsNativeDecodersAndCountsFailures) {
   std::filesystem::create_directories(dir_.path() / "plugin");
