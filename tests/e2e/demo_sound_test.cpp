@@ -3,19 +3,18 @@
 // file, judged by the loudness of its tones in windows of time from the first sound: THEME (440
 // Hz) fades in, the chime (1760 Hz) sounds at two fixed frames, the music is halved under the
 // voice (1200 Hz), SECOND (660 Hz) takes over in the cross-fade, and the fade-out ends in silence.
-#include <sys/wait.h>
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstddef>
-#include <cstdlib>
 #include <filesystem>
 #include <numbers>
 #include <string>
 #include <vector>
 
+#include "program/program_process.h"
 #include "support/demo_copy.h"
 #include "support/temp_dir.h"
 
@@ -27,23 +26,21 @@ namespace fs = std::filesystem;
 const fs::path kGame = BRIMWOLD_DEMO_GAME;
 
 // A run that has not ended by then has hung; the sanitizer build is slow to start.
-constexpr int kRunLimitSeconds = 120;
+constexpr std::chrono::seconds kRunLimit{120};
 constexpr int kWaveNotWritten = 30;
 constexpr size_t kHeaderBytes = 46;
 
-std::string Quoted(const fs::path& path) {
-  return "'" + path.string() + "'";
-}
-
-// Runs the program headless on game with its own home; its status, or -1 when it did not end.
-int RunRecorded(const fs::path& game, const fs::path& home, const fs::path& wave) {
-  const std::string command = "XDG_RUNTIME_DIR=" + Quoted(home) + " XDG_DATA_HOME=" + Quoted(home) +
-                              " BRIMWOLD_HEADLESS=1 BRIMWOLD_HEADLESS_WAVE=" + Quoted(wave) +
-                              " timeout -s KILL " + std::to_string(kRunLimitSeconds) + " " +
-                              Quoted(BRIMWOLD_PROGRAM) + " /L " + Quoted(game) + " >" +
-                              Quoted(home / "output.txt") + " 2>&1";
-  const int status = std::system(command.c_str());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+// Runs the program headless on game with its own home, the mix written to wave; its status, or
+// -1 when it did not end, and what it said in *said.
+int RunRecorded(const fs::path& game, const fs::path& home, const fs::path& wave,
+                std::string* said = nullptr) {
+  test::ProgramProcess program(
+      BRIMWOLD_PROGRAM, {"/L", game.string()},
+      {"XDG_RUNTIME_DIR=" + home.string(), "XDG_DATA_HOME=" + home.string(), "BRIMWOLD_HEADLESS=1",
+       "BRIMWOLD_HEADLESS_WAVE=" + wave.string()});
+  const int status = test::ExitCode(program.WaitForEnd(kRunLimit));
+  if (said) *said = program.Output() + program.Errors();
+  return status;
 }
 
 uint32_t Le(const std::string& bytes, size_t at, int size) {
@@ -101,8 +98,8 @@ class DemoSound : public ::testing::Test {
 
 TEST_F(DemoSound, TheScenesMixRisesDucksCrossFadesAndEndsSilentTheSameInEveryRun) {
   const fs::path wave = home_.path() / "mix.wav";
-  ASSERT_EQ(RunRecorded(game_.path(), home_.path(), wave), 0)
-      << test::ReadFile(home_.path() / "output.txt");
+  std::string said;
+  ASSERT_EQ(RunRecorded(game_.path(), home_.path(), wave, &said), 0) << said;
   const std::string first = test::ReadFile(wave);
   const Mix mix = ReadMix(first);
   ASSERT_EQ(mix.rate, 22050u) << "the format the scene asks for";
@@ -145,9 +142,9 @@ TEST_F(DemoSound, TheScenesMixRisesDucksCrossFadesAndEndsSilentTheSameInEveryRun
 
 TEST_F(DemoSound, AWaveThatCannotBeWrittenFailsTheRun) {
   const fs::path wave = home_.path() / "missing" / "mix.wav";
-  EXPECT_EQ(RunRecorded(game_.path(), home_.path(), wave), kWaveNotWritten);
-  EXPECT_NE(test::ReadFile(home_.path() / "output.txt").find("cannot write the sound"),
-            std::string::npos);
+  std::string said;
+  EXPECT_EQ(RunRecorded(game_.path(), home_.path(), wave, &said), kWaveNotWritten);
+  EXPECT_NE(said.find("cannot write the sound"), std::string::npos) << said;
   EXPECT_EQ(RunRecorded(game_.path(), home_.path(), ""), 2) << "an empty name is refused";
 }
 

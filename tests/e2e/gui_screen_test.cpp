@@ -136,6 +136,9 @@ class GuiScreen : public testing::TestWithParam<On> {
     }
     SDL_Event event{};
     const uint32_t id = sdl_->SdlWindowId(window_);
+    const bool down =
+        kind == host::InputEventKind::kMouseButtonDown || kind == host::InputEventKind::kKeyDown;
+    const Uint8 state = down ? SDL_PRESSED : SDL_RELEASED;
     switch (kind) {
       case host::InputEventKind::kMouseMove:
         event.type = SDL_MOUSEMOTION;
@@ -143,14 +146,8 @@ class GuiScreen : public testing::TestWithParam<On> {
         break;
       case host::InputEventKind::kMouseButtonDown:
       case host::InputEventKind::kMouseButtonUp: {
-        const bool down = kind == host::InputEventKind::kMouseButtonDown;
-        event.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
-        event.button.windowID = id;
-        event.button.button = SDL_BUTTON_LEFT;
-        event.button.state = down ? SDL_PRESSED : SDL_RELEASED;
-        event.button.clicks = 1;
-        event.button.x = x;
-        event.button.y = y;
+        const Uint32 type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
+        event.button = {type, 0, id, 0, SDL_BUTTON_LEFT, state, 1, 0, x, y};
         break;
       }
       case host::InputEventKind::kMouseWheel:
@@ -161,12 +158,9 @@ class GuiScreen : public testing::TestWithParam<On> {
         break;
       case host::InputEventKind::kKeyDown:
       case host::InputEventKind::kKeyUp: {
-        const bool down = kind == host::InputEventKind::kKeyDown;
-        event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
-        event.key.windowID = id;
-        event.key.state = down ? SDL_PRESSED : SDL_RELEASED;
-        event.key.keysym.scancode = key == 0x0D ? SDL_SCANCODE_RETURN : SDL_SCANCODE_DOWN;
-        event.key.keysym.sym = SDL_GetKeyFromScancode(event.key.keysym.scancode);
+        const SDL_Scancode code = key == 0x0D ? SDL_SCANCODE_RETURN : SDL_SCANCODE_DOWN;
+        const Uint32 type = down ? SDL_KEYDOWN : SDL_KEYUP;
+        event.key = {type, 0, id, state, 0, 0, 0, {code, SDL_GetKeyFromScancode(code), 0, 0}};
         break;
       }
       default:

@@ -72,20 +72,15 @@ TEST_F(Hooks, LowSpecDisarmsSoTheEffectNeverTouchesThePriority) {
     EXPECT_EQ(effect.priorityState, kPriorityDisarmed);
     effect.NotifyStart();
   }
-  EXPECT_EQ(lowered, 0);
-  EXPECT_EQ(restored, 0);
+  EXPECT_EQ(std::pair(lowered, restored), std::pair(0, 0));
 }
 
-TEST_F(Hooks, UnsupportedSlotsAnswerMinusTwo) {
+TEST_F(Hooks, UnsupportedSlotsAnswerMinusTwoAndOnlyTheLastResumeShiftsTheClock) {
   PlainEffect effect;
   EXPECT_EQ(effect.Command({1, 2}), kEffectUnsupported);
   EXPECT_EQ(effect.Query(ArgWords()), kEffectUnsupported);
   EXPECT_EQ(effect.Init({5}), 0);
   EXPECT_EQ(effect.GetValue(), 0);
-}
-
-TEST_F(Hooks, OnlyTheLastResumeShiftsTheEffectsClock) {
-  PlainEffect effect;
   effect.Pause(1000);
   effect.Pause(1200);
   EXPECT_EQ(effect.Resume(1500), 1u);

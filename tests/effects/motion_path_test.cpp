@@ -32,6 +32,7 @@ class Path : public ::testing::Test {
 struct Step {
   uint8_t kind;
   int32_t x, y;
+  bool operator==(const Step&) const = default;
 };
 
 TEST_F(Path, LayerPathsMakeTimedRecords) {
@@ -68,12 +69,7 @@ TEST_F(Path, LayerPathsMakeTimedRecords) {
     ASSERT_EQ(path.Parse(c.text, nullptr, &layer), kPathParsed) << c.text;
     std::vector<Step> got;
     for (const PathRecord& r : path.Records()) got.push_back({r.kind, r.x, r.y});
-    ASSERT_EQ(got.size(), c.records.size()) << c.text;
-    for (size_t i = 0; i < got.size(); ++i) {
-      EXPECT_EQ(got[i].kind, c.records[i].kind) << c.text << " record " << i;
-      EXPECT_EQ(got[i].x, c.records[i].x) << c.text << " record " << i;
-      EXPECT_EQ(got[i].y, c.records[i].y) << c.text << " record " << i;
-    }
+    EXPECT_EQ(got, c.records) << c.text;
     EXPECT_EQ(path.TotalTime(), c.total) << c.text;
   }
 }
@@ -118,8 +114,7 @@ TEST_F(Path, SpritePathsMeasureAgainstTheLayer) {
     }
     ASSERT_EQ(rc, kPathParsed) << c.text;
     const PathRecord& end = path.Position(path.LastPosition());
-    EXPECT_EQ(end.x, c.x) << c.text;
-    EXPECT_EQ(end.y, c.y) << c.text;
+    EXPECT_EQ(std::pair(end.x, end.y), std::pair(c.x, c.y)) << c.text;
   }
 }
 
@@ -131,13 +126,11 @@ TEST_F(Path, SmoothPathsNeedThreePositions) {
   ASSERT_TRUE(path.HasSpline());
   int32_t x = 0, y = 0;
   path.EvaluateCubic(0, 1.0, &x, &y);
-  EXPECT_EQ(x, 100);
-  EXPECT_EQ(y, 0);
+  EXPECT_EQ(std::pair(x, y), std::pair(100, 0));
   path.EvaluateCubic(0, 0.5, &x, &y);
   EXPECT_GT(x, 50) << "the curve overshoots the straight line towards the turn";
   path.EvaluateLinear(1, 0.5, &x, &y);
-  EXPECT_EQ(x, 100);
-  EXPECT_EQ(y, 50);
+  EXPECT_EQ(std::pair(x, y), std::pair(100, 50));
 }
 
 TEST(SwingOffset, EverySwingReturnsAtTheEnd) {
@@ -155,14 +148,10 @@ TEST(SwingOffset, EverySwingReturnsAtTheEnd) {
       EXPECT_EQ(SwingOffset(c.amplitude, c.shift, i / 4.0), c.at[i]) << c.shift << " at " << i;
     }
   }
+}
+
+TEST_F(Path, ASwingStepsOutAndBack) {
   MotionPath path;
-  ImageSurface area;
-  ASSERT_EQ(area.Create(64, 64, 32, 0), 0);
-  CompositionLayer layer;
-  layer.SetTarget(&area, false);
-  ImageSurface picture;
-  ASSERT_EQ(picture.Create(64, 64, 32, 0), 0);
-  layer.SetBackgroundImage(&picture, 0, 0, false);
   ASSERT_EQ(path.Parse("L10 ]2", nullptr, &layer), kPathParsed);
   int32_t x = 0, y = 0;
   path.EvaluateLinear(0, 0.5, &x, &y);
@@ -175,14 +164,9 @@ TEST_F(Path, EndStateReadsTheLastOfEachKind) {
   ASSERT_EQ(ReadPathEndState("c 500 lO128 F Z2 R0.5 B z", &x, &y, nullptr, &layer, &opacity, &order,
                              &zoom, &rotation, &ox, &oy),
             kPathParsed);
-  EXPECT_EQ(x, 0);
-  EXPECT_EQ(y, 120);
-  EXPECT_EQ(opacity, 128);
-  EXPECT_EQ(order, 2);
-  EXPECT_EQ(zoom, 2.0);
-  EXPECT_EQ(rotation, 0.5);
-  EXPECT_EQ(ox, 640) << "half the picture";
-  EXPECT_EQ(oy, 360);
+  // The origin is half the picture.
+  EXPECT_EQ(std::tuple(x, y, opacity, order, zoom, rotation, ox, oy),
+            std::tuple(0, 120, 128, 2, 2.0, 0.5, 640, 360));
   ASSERT_EQ(ReadPathEndState("r", nullptr, nullptr, &sprite, &layer, &opacity, nullptr, nullptr,
                              nullptr, nullptr, nullptr),
             kPathParsed);
@@ -221,8 +205,7 @@ double DenseSpline(const std::vector<double>& p, size_t i, double t) {
 TEST(NaturalSpline, MatchesADenseSolution) {
   const std::vector<double> points = {0, 120, -40, 300, 310, 5, 77};
   const std::vector<double> terms = NaturalSplineTerms(points);
-  EXPECT_EQ(terms.front(), 0.0);
-  EXPECT_EQ(terms.back(), 0.0);
+  EXPECT_EQ(std::pair(terms.front(), terms.back()), std::pair(0.0, 0.0));
   for (size_t i = 0; i + 1 < points.size(); ++i) {
     for (double t = 0; t <= 1.0; t += 0.125) {
       EXPECT_NEAR(EvaluateNaturalSpline(points, terms, i, t), DenseSpline(points, i, t), 1e-9)

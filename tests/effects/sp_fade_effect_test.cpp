@@ -78,13 +78,11 @@ TEST_F(SpFade, DurationsScaleWithTheDistanceAndZeroEndsAtOnce) {
   EXPECT_TRUE(hidden.IsVisible()) << "a hidden sprite shows at opacity 0";
   At(1);
   EXPECT_FALSE(hidden.IsVisible()) << "distance 0 ends on the next update";
-  EXPECT_EQ(hidden.GetAlpha(), 255);
-  EXPECT_EQ(opaque.GetAlpha(), 255);
+  EXPECT_EQ(std::pair(hidden.GetAlpha(), opaque.GetAlpha()), std::pair(255, 255));
   At(250);
   EXPECT_EQ(half.GetAlpha(), 65) << "128/255 of the time: 501 ms";
   At(501);
-  EXPECT_FALSE(half.IsVisible());
-  EXPECT_EQ(half.GetAlpha(), 255);
+  EXPECT_EQ(std::pair(half.IsVisible(), half.GetAlpha()), std::pair(false, 255));
 }
 
 TEST_F(SpFade, DelaysAndEasedMoves) {
@@ -117,12 +115,8 @@ TEST_F(SpFade, FinishPutsEveryPendingSpriteAtItsEnd) {
   At(0);
   EXPECT_EQ(effect->Command({0}), 0);
   EXPECT_TRUE(in.IsVisible()) << "a fade-in ends shown, also before its delay ran out";
-  EXPECT_EQ(in.GetAlpha(), 255);
-  EXPECT_EQ(in.GetX(), 40);
-  EXPECT_EQ(in.GetY(), 50);
-  EXPECT_FALSE(out.IsVisible());
-  EXPECT_EQ(out.GetAlpha(), 255);
-  EXPECT_EQ(ended, 1);
+  EXPECT_EQ(std::tuple(in.GetAlpha(), in.GetX(), in.GetY()), std::tuple(255, 40, 50));
+  EXPECT_EQ(std::tuple(out.IsVisible(), out.GetAlpha(), ended), std::tuple(false, 255, 1));
   EXPECT_EQ(effect->Query(ArgWords()), 0);
 }
 
@@ -139,8 +133,7 @@ TEST_F(SpFade, TheRemoveFlagWaitsForEverySlotAndANewSetUpDropsNothing) {
   At(100);
   At(116);
   EXPECT_EQ(watch, nullptr) << "removed once every slot has finished";
-  EXPECT_FALSE(sprite.IsVisible());
-  EXPECT_EQ(sprite.GetAlpha(), 255);
+  EXPECT_EQ(std::pair(sprite.IsVisible(), sprite.GetAlpha()), std::pair(false, 255));
 
   SpFadeEffect* again = Make(1);
   Sprite& pending = sprites[1];
@@ -172,8 +165,6 @@ TEST_F(SpFade, SetUpRefusals) {
   EXPECT_EQ(effect.Setup(nullptr, nullptr, {3}), kSpFadeBadArguments);
   EXPECT_EQ(effect.Setup(&timers, nullptr, {0}), kSpFadeBadArguments);
   EXPECT_EQ(effect.Command({1, 0, 0, 0, 0}), kSpFadeBadTarget) << "no slots yet";
-  EXPECT_EQ(effect.GetKindId(), kTaskKindSpriteEffect);
-  EXPECT_STREQ(effect.GetKeyword(), "sp_fade");
 }
 
 }  // namespace

@@ -24,14 +24,9 @@ uint32_t Place(int16_t x, int16_t y) {
 
 // Three pictures 1 to 3 pixels wide; the records name them by index.
 std::unique_ptr<HvaData> Data(std::vector<HvaFrame> frames, uint16_t ranges = 1) {
-  tools::HvaFile file;
-  file.rangeCount = ranges;
-  file.frames = std::move(frames);
-  for (int w = 1; w <= 3; ++w) {
-    tools::WgxPicture picture;
-    picture.width = w;
-    picture.height = 1;
-    picture.pixels.assign(size_t(w), 0x123456);
+  tools::HvaFile file{0, 0, ranges, {}, std::move(frames), {}};
+  for (uint32_t w = 1; w <= 3; ++w) {
+    const tools::WgxPicture picture{24, w, 1, std::vector<uint32_t>(w, 0x123456), {}, 0, 0, {}};
     file.pictures.push_back({tools::WriteWgx(picture), 0, 0});
   }
   auto data = std::make_unique<HvaData>();
@@ -100,12 +95,10 @@ TEST_F(SpriteAnim, ChainsGoOnWithTheNextSequenceUntilTheLast) {
   task->SetChain(true);
   timers.RunDue(1000);
   timers.RunDue(1010);
-  EXPECT_EQ(task->Sequence(), 1u);
-  EXPECT_EQ(Width(task), 2);
+  EXPECT_EQ(std::pair(task->Sequence(), Width(task)), std::pair(1u, 2));
   task->SetChain(true);
   timers.RunDue(1020);
-  EXPECT_EQ(task->Sequence(), 2u);
-  EXPECT_EQ(Width(task), 3);
+  EXPECT_EQ(std::pair(task->Sequence(), Width(task)), std::pair(2u, 3));
   task->SetChain(true);
   timers.RunDue(1030);
   EXPECT_EQ(timers.Count(), 0u) << "no sequence after the last: the task ends";

@@ -1,6 +1,4 @@
 // Runs the built program headless.
-#include <sys/wait.h>
-
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -15,62 +13,6 @@
 
 namespace bw {
 namespace {
-
-// Runs the program with the environment prefix and arguments; answers its exit status.
-int RunProgram(const std::string& environment, const std::string& arguments) {
-  std::string command = environment + " '" BW_PROGRAM "' " + arguments + " 2>/dev/null";
-  int status = std::system(command.c_str());
-  if (status == -1 || !WIFEXITED(status)) return -1;
-  return WEXITSTATUS(status);
-}
-
-// The path in single quotes, as one shell word.
-std::string Quoted(const std::filesystem::path& path) {
-  std::string quoted = "'";
-  quoted += path.string();
-  quoted += '\'';
-  return quoted;
-}
-
-// A game folder with the default configuration and the given MAIN.
-void WriteGame(const test::TempDir& game, const std::string& mainBody) {
-  test::WriteGameFolder(game, AppRecord{}, AppInfo{}, EngineConfig{}, mainBody);
-}
-
-// Each run gets its own lock folder and home, so runs never meet.
-std::string Headless(const test::TempDir& home, const std::string& more = "") {
-  return "XDG_RUNTIME_DIR=" + Quoted(home.path()) + " XDG_DATA_HOME=" + Quoted(home.path()) +
-         " BRIMWOLD_HEADLESS=1 " + more;
-}
-
-TEST(Program, ExitsWithTheRunsStatus) {
-  test::TempDir home;
-  test::TempDir ends;
-  WriteGame(ends, " wait\n wait\n ret\n");
-  EXPECT_EQ(RunProgram(Headless(home), "/L " + Quoted(ends.path())), 0) << "MAIN ran to its end";
-  EXPECT_TRUE(std::filesystem::exists(ends.path() / "SAVEDATA" / "APP_CFG.DAT"));
-
-  test::TempDir loops;
-  WriteGame(loops, "l:\n wait\n jmp l\n");
-  EXPECT_EQ(RunProgram(Headless(home, "BRIMWOLD_HEADLESS_FRAMES=1"), "/l" + Quoted(loops.path())), 0)
-      << "the window closed";
-
-  test::TempDir broken;
-  WriteGame(broken, " wait\n op 250\n");
-  EXPECT_NE(RunProgram(Headless(home), "/L " + Quoted(broken.path())), 0) << "a script error";
-
-  test::TempDir empty;
-  EXPECT_EQ(RunProgram(Headless(home), "/L " + Quoted(empty.path())), 1) << "no application record";
-}
-
-TEST(Program, ABadCommandLineExitsNonZero) {
-  test::TempDir game;
-  const std::string env = "BRIMWOLD_HEADLESS=1 BRIMWOLD_HEADLESS_FRAMES=1";
-  EXPECT_NE(RunProgram(env, "/L"), 0) << "no folder after /L";
-  EXPECT_NE(RunProgram(env, "/X " + game.path().string()), 0) << "unknown switch";
-  EXPECT_NE(RunProgram(env, "/L " + Quoted(game.path() / "missing")), 0) << "no such folder";
-  EXPECT_NE(RunProgram("BRIMWOLD_HEADLESS=1 BRIMWOLD_HEADLESS_FRAMES=soon", "/L " + game.path().string()), 0);
-}
 
 using namespace std::chrono_literals;
 using test::ExitCode;
@@ -96,6 +38,32 @@ std::vector<std::string> HeadlessEnvironment(const test::TempDir& home,
 // Runs the program to its end; answers the wait status.
 std::optional<int> RunToEnd(ProgramProcess& program) {
   return program.WaitForEnd(kEndLimit);
+}
+
+// A game folder with the default configuration and the given MAIN.
+void WriteGame(const test::TempDir& game, const std::string& mainBody) {
+  test::WriteGameFolder(game, AppRecord{}, AppInfo{}, EngineConfig{}, mainBody);
+}
+
+TEST(Program, ExitsWithTheRunsStatusAndNonZeroOnABadCommandLine) {
+  test::TempDir home, ends, loops, broken, empty;
+  const auto run = [&](const std::vector<std::string>& arguments, const std::string& more = "") {
+    ProgramProcess program(BW_PROGRAM, arguments, HeadlessEnvironment(home, {more}));
+    return ExitCode(RunToEnd(program));
+  };
+  const std::string frames = "BRIMWOLD_HEADLESS_FRAMES=1";
+  WriteGame(ends, " wait\n wait\n ret\n");
+  EXPECT_EQ(run({"/L", ends.path().string()}), 0) << "MAIN ran to its end";
+  EXPECT_TRUE(std::filesystem::exists(ends.path() / "SAVEDATA" / "APP_CFG.DAT"));
+  WriteGame(loops, "l:\n wait\n jmp l\n");
+  EXPECT_EQ(run({"/l" + loops.path().string()}, frames), 0) << "the window closed";
+  WriteGame(broken, " wait\n op 250\n");
+  EXPECT_NE(run({"/L", broken.path().string()}), 0) << "a script error";
+  EXPECT_EQ(run({"/L", empty.path().string()}), 1) << "no application record";
+  EXPECT_NE(run({"/L"}, frames), 0) << "no folder after /L";
+  EXPECT_NE(run({"/X", ends.path().string()}, frames), 0) << "unknown switch";
+  EXPECT_NE(run({"/L", (ends.path() / "missing").string()}, frames), 0) << "no such folder";
+  EXPECT_NE(run({"/L", ends.path().string()}, "BRIMWOLD_HEADLESS_FRAMES=soon"), 0);
 }
 
 TEST(Program, HelpSaysWhatTheProgramIsForAndWithoutLWhereItLooked) {

@@ -189,13 +189,14 @@ TEST_F(MovieWrappers, SoundOnlyMovieHasNoPicture) {
   Put("TONE.MPG", test::MakeMovie(options));
   MovieSpriteControl sprite;
   ASSERT_EQ(sprite.Open("TONE.MPG", 5, 5), kMovieOpened);
-  EXPECT_EQ(sprite.VideoWidth(), 0);
-  EXPECT_EQ(sprite.VideoHeight(), 0);
+  EXPECT_EQ(std::pair(sprite.VideoWidth(), sprite.VideoHeight()), std::pair(0, 0));
   sprite.Play();
   EXPECT_NEAR(PulledTone(300), MovieToneOfSecond(0), 40);
 }
 
-TEST_F(MovieWrappers, PrimitiveWritesItsFrameSurfaces) {
+// The primitive writes its frame surfaces; its decoder works on other threads while the frame
+// thread draws and restores, and the window form's on its own while moved and closed.
+TEST_F(MovieWrappers, PrimitiveWritesItsFramesAndDecodingRacesNothing) {
   DirectDrawDevice device;
   ScopedGlobal<DirectDrawDevice> display{nullptr};
   ASSERT_EQ(device.Create(false, false, nullptr, nullptr, 0, true, 640, 480), 0);
@@ -208,7 +209,18 @@ TEST_F(MovieWrappers, PrimitiveWritesItsFrameSurfaces) {
   ASSERT_EQ(prim.Open(&manager, "OP.MPG", 0, 0), kMovieOpened);
   ASSERT_NE(prim.FrameSurface(0), nullptr);
   prim.Play();
-  clock_.AdvanceMilliseconds(1500);
+  std::atomic<bool> stop{false};
+  std::thread drawer([&] {
+    while (!stop.load()) prim.Draw(nullptr, nullptr, nullptr);
+  });
+  for (int i = 0; i < 50; ++i) {
+    clock_.AdvanceMilliseconds(20);
+    world_.device.Device()->Pull(441);
+    prim.Restore();
+  }
+  stop = true;
+  drawer.join();
+  clock_.AdvanceMilliseconds(500);
   prim.Draw(nullptr, nullptr, nullptr);
   const int32_t shown = prim.Control()->Player().PrepareFrame();
   prim.Control()->Player().DoneWithFrame();
@@ -221,6 +233,22 @@ TEST_F(MovieWrappers, PrimitiveWritesItsFrameSurfaces) {
   prim.Reset();
   EXPECT_EQ(prim.Open(&manager, "NONE.MPG", 0, 0), kMovieNotFound);
   EXPECT_EQ(prim.FrameSurface(0), nullptr);
+
+  // On a clock that runs by itself the window form decodes on its own thread.
+  ScopedGlobal<host::ClockSource> running(nullptr);
+  host::WindowDesc desc;
+  const host::HWND window = host::CreateWindow(desc);
+  MovieObject movie;
+  ASSERT_EQ(movie.Open(window, "OP.MPG", nullptr, 64, 48), kMovieOpened);
+  movie.Play();
+  for (int i = 0; i < 20; ++i) {
+    movie.SetRect({i % 8, 0, 32 + i, 24 + i});
+    movie.GetRect();
+    movie.HandleEvents();
+    movie.LastFrame();
+  }
+  movie.Reset();
+  host::DestroyWindow(window);
 }
 
 TEST_F(MovieWrappers, WindowMovieTellsTheWindowAndStopsOrLoopsAtTheEnd) {
@@ -255,52 +283,6 @@ TEST_F(MovieWrappers, WindowMovieTellsTheWindowAndStopsOrLoopsAtTheEnd) {
     EXPECT_EQ(state, loop ? host::kMoviePlaying : host::kMovieStopped);
     EXPECT_EQ(movie.IsShowing(), loop);
   }
-  host::DestroyWindow(window);
-}
-
-}  // namespace
-}  // namespace bw
-
-namespace bw {
-namespace {
-
-// The decoder works on other threads while the frame thread draws, restores, moves and closes.
-TEST_F(MovieWrappers, DecodingRacesNothingWhileDrawnRestoredAndClosed) {
-  DirectDrawDevice device;
-  ScopedGlobal<DirectDrawDevice> display{&device};
-  ASSERT_EQ(device.Create(false, false, nullptr, nullptr, 0, true, 640, 480), 0);
-  DisplayManager manager;
-  MovieLibrarySet libraries = MakeMovieLibraries(true, false, &game_.manager());
-  PublishMovieLibraries(&libraries);
-  MoviePrimControl prim;
-  ASSERT_EQ(prim.Open(&manager, "OP.MPG", 0, 0), kMovieOpened);
-  prim.Play();
-  std::atomic<bool> stop{false};
-  std::thread drawer([&] {
-    while (!stop.load()) prim.Draw(nullptr, nullptr, nullptr);
-  });
-  for (int i = 0; i < 50; ++i) {
-    clock_.AdvanceMilliseconds(20);
-    world_.device.Device()->Pull(441);
-    prim.Restore();
-  }
-  stop = true;
-  drawer.join();
-
-  // On a clock that runs by itself the window form decodes on its own thread.
-  ScopedGlobal<host::ClockSource> running(nullptr);
-  host::WindowDesc desc;
-  const host::HWND window = host::CreateWindow(desc);
-  MovieObject movie;
-  ASSERT_EQ(movie.Open(window, "OP.MPG", nullptr, 64, 48), kMovieOpened);
-  movie.Play();
-  for (int i = 0; i < 20; ++i) {
-    movie.SetRect({i % 8, 0, 32 + i, 24 + i});
-    movie.GetRect();
-    movie.HandleEvents();
-    movie.LastFrame();
-  }
-  movie.Reset();
   host::DestroyWindow(window);
 }
 

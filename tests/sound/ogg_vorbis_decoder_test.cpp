@@ -58,19 +58,10 @@ TEST(OggVorbisDecoder, RefusesWhatIsNotVorbisAndRewinds) {
   }
 }
 
-// Damaged data answers codes or short reads and never crashes: every cut point of the headers,
-// and bytes flipped all through the audio.
-TEST(OggVorbisDecoder, SurvivesTruncatedAndCorruptData) {
+// Bytes flipped through the audio: a read that cannot go on ends the stream, and a seek that
+// fails leaves the position answering. (Cut headers are the fuzz corpus's.)
+TEST(OggVorbisDecoder, CorruptAudioEndsTheStreamAndKeepsThePosition) {
   const std::vector<uint8_t> good = Tone(300, 22050, 2);
-  for (size_t cut = 0; cut < good.size(); cut += cut < 5000 ? 97 : 1013) {
-    Opened o = Open(std::vector<uint8_t>(good.begin(), good.begin() + cut));
-    if (!o.decoder) {
-      EXPECT_NE(o.error, kSllOk);
-      continue;
-    }
-    std::vector<uint8_t> pcm = ReadAll(*o.decoder);
-    EXPECT_LE(pcm.size(), uint64_t{o.decoder->GetPcmBytes()} + 1000000);
-  }
   uint32_t seed = 12345;
   for (int round = 0; round < 60; ++round) {
     std::vector<uint8_t> bytes = good;
@@ -81,8 +72,7 @@ TEST(OggVorbisDecoder, SurvivesTruncatedAndCorruptData) {
     Opened o = Open(bytes);
     if (!o.decoder) continue;
     ReadAll(*o.decoder);
-    EXPECT_TRUE(o.decoder->IsEnd()) << "a read that cannot go on ends the stream";
-    // A seek that fails leaves the library before its first link: the position still answers.
+    EXPECT_TRUE(o.decoder->IsEnd());
     for (uint32_t ms : {150u, 100u, 0u}) {
       o.decoder->SeekMs(ms);
       EXPECT_LE(o.decoder->GetPositionMs(), o.decoder->GetLengthMs());

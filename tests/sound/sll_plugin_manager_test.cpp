@@ -55,11 +55,9 @@ TEST(SllPluginManager, OpenOffersTheFileByExtensionThenInOrder) {
   int32_t error = -7;
   DecoderRef d(m.Open("SE\\HIT.WAV", nullptr, true, &error));
   ASSERT_TRUE(d);
-  EXPECT_EQ(error, kSllOk);
-  EXPECT_EQ(wav->offers, 1) << "the extension's decoder is asked first";
-  EXPECT_EQ(declining->offers, 1);
-  EXPECT_EQ(pcmt->offers, 1) << "and the file reached it rewound";
-  EXPECT_EQ(d->GetPcmBytes(), 4u);
+  // The extension's decoder is asked first, and the file reaches the next one rewound.
+  EXPECT_EQ(std::tuple(error, wav->offers, declining->offers, pcmt->offers, d->GetPcmBytes()),
+            std::tuple(kSllOk, 1, 1, 1, 4u));
 
   EXPECT_EQ(m.Open("SE\\JUNK.WAV", nullptr, true, &error), nullptr);
   EXPECT_EQ(error, kSllNotAccepted);
@@ -91,8 +89,7 @@ TEST(SllPluginManager, LoadsPluginLibraries) {
   ASSERT_EQ(m.LoadPlugin(Plugin("TESTPCM.SLL")), kSllPluginLoaded);
   ASSERT_EQ(m.Records().size(), 1u);
   const SllPluginRecord& r = *m.Records()[0];
-  EXPECT_EQ(r.typeId, 77u);
-  EXPECT_EQ(r.typeName, "Raw PCM");
+  EXPECT_EQ(std::tuple(r.typeId, r.typeName), std::tuple(77u, "Raw PCM"));
   EXPECT_EQ(r.extensions, (std::vector<std::string>{"PCM", "RAW"}));
 
   // Its decoder works through the manager.

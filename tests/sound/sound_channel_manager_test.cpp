@@ -91,9 +91,10 @@ TEST_F(Voices, FindTheirCharacterByThePrefixOfTheName) {
   table.characters[0].setting = 200;
   table.characters[0].hasSecondText = 1;
   EXPECT_EQ(m.PlayVoiceByName(0, "abc01", 0, nullptr), 0) << "alias 0, of HANA";
-  EXPECT_EQ(table.characters[0].hasSecondText, 0) << "the mark is cleared";
-  EXPECT_EQ(m.GetChannel(0)->factor, 200);
-  EXPECT_EQ(m.GetChannel(0)->staticBuffer.Path(), "VOICE\\abc01.OGX");
+  // The mark is cleared.
+  EXPECT_EQ(std::tuple(table.characters[0].hasSecondText, m.GetChannel(0)->factor,
+                       m.GetChannel(0)->staticBuffer.Path()),
+            std::tuple(0, 200, "VOICE\\abc01.OGX"));
 
   const int32_t listed[] = {5, 0};
   EXPECT_EQ(m.PlayVoiceByName(0, "abc01", 2, listed), 1) << "its place in the list";
@@ -248,9 +249,9 @@ TEST_F(SavedState, TheSavedKindDecidesTheSwitchAndTheFactor) {
   ASSERT_EQ(other.LoadState(&in), kSoundOk);
   const SoundChannel& voice = *other.GetChannel(0);
   EXPECT_FALSE(other.IsChannelPlaying(0)) << "voices are switched off here";
-  EXPECT_EQ(voice.playState, kChannelLooping) << "switching voices on restarts it";
-  EXPECT_EQ(voice.volume, 70);
-  EXPECT_EQ(voice.factor, 128);
+  // Switching voices on restarts it.
+  EXPECT_EQ(std::tuple(voice.playState, voice.volume, voice.factor),
+            std::tuple(kChannelLooping, 70, 128));
   other.SetKindEnabled(true, kVoice, false, false);
   EXPECT_TRUE(other.IsChannelPlaying(0));
 }
@@ -266,8 +267,8 @@ TEST_F(SavedState, NamesOfTheLongestSavableLengthRoundTrip) {
   SoundChannelManager other(&timers);
   ByteReader in(block);
   ASSERT_EQ(other.LoadState(&in), kSoundOk);
-  EXPECT_EQ(*other.GetChannel(0)->fileName, name);
-  EXPECT_EQ(*other.CurrentBgmTrack()->file, name);
+  EXPECT_EQ(std::tuple(*other.GetChannel(0)->fileName, *other.CurrentBgmTrack()->file),
+            std::tuple(name, name));
 }
 
 TEST_F(SavedState, ShortOrCorruptBlocksChangeNothing) {

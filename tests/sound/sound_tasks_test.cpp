@@ -29,8 +29,7 @@ TEST_F(BgmTasks, FadeInStartsTheMusicSilentAndFadeOutStopsIt) {
   m.SetBgmVolume(80, -1, false);
   ASSERT_EQ(Start(new BgmFadeInTask(1000), m.CurrentBgmTrack(), "OLD.PCMT", nullptr, true),
             kSoundOk);
-  EXPECT_TRUE(m.IsBgmPlaying());
-  EXPECT_EQ(BgmStreamFactor(), 0);
+  EXPECT_EQ(std::tuple(m.IsBgmPlaying(), BgmStreamFactor()), std::tuple(true, 0));
   At(100);
   At(600);
   EXPECT_EQ(m.CurrentBgmTrack()->volume, 40);
@@ -41,9 +40,9 @@ TEST_F(BgmTasks, FadeInStartsTheMusicSilentAndFadeOutStopsIt) {
   ASSERT_EQ(Start(new BgmFadeOutTask(400), m.CurrentBgmTrack()), kSoundOk);
   At(700);
   At(1100);
-  EXPECT_FALSE(m.IsBgmPlaying());
-  EXPECT_EQ(m.CurrentBgmTrack()->volume, 80) << "the next music starts at the old volume";
-  EXPECT_EQ(m.BgmFadeState(), kNoFade);
+  // The next music starts at the old volume.
+  EXPECT_EQ(std::tuple(m.IsBgmPlaying(), m.CurrentBgmTrack()->volume, m.BgmFadeState()),
+            std::tuple(false, 80, kNoFade));
   EXPECT_EQ(Start(new BgmFadeOutTask(400), m.CurrentBgmTrack()), kTaskNotPlaying);
 
   m.SetBgmEnabled(false, false);
@@ -70,14 +69,12 @@ TEST_F(BgmTasks, CrossFadeStartsTheNewMusicAfterTheDelayAndEndsOnIt) {
   At(1600);
   EXPECT_TRUE(newTrack->IsPlaying()) << "starts at 1500 ms";
   At(2100);
-  EXPECT_FALSE(oldTrack->IsPlaying());
-  EXPECT_EQ(oldTrack->volume, 100);
+  EXPECT_EQ(std::tuple(oldTrack->IsPlaying(), oldTrack->volume), std::tuple(false, 100));
   At(2600);
   EXPECT_EQ(newTrack->volume, 25);
   At(3600);
-  EXPECT_EQ(m.BgmFadeState(), kNoFade);
-  EXPECT_EQ(m.CurrentBgmTrack(), newTrack);
-  EXPECT_EQ(newTrack->volume, 50);
+  EXPECT_EQ(std::tuple(m.BgmFadeState(), m.CurrentBgmTrack(), newTrack->volume),
+            std::tuple(kNoFade, newTrack, 50));
   m.SetBgmVolume(100, -1, false);
   w.Pull(100);
   EXPECT_GE(w.Pull(1)[0], 10000) << "the new music sounds";

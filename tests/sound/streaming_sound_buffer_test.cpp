@@ -72,8 +72,6 @@ class StreamFixture : public ::testing::Test {
     return all;
   }
 
-  void PlaySlowly(char how);
-
   SoundWorld w{kRate};
 };
 
@@ -161,38 +159,34 @@ class CountingClock final : public host::ClockSource {
 // other time, or everything at once: what comes later joins on where the fill stopped, the
 // intro runs into the loop mid-piece, and the loop into itself, without silence or repeats.
 TEST_F(StreamFixture, StreamThreadKeepsUpWithASlowDecoder) {
-  for (char how : {soundtest::kSlow, soundtest::kHiccup}) {
-    SCOPED_TRACE(how);
-    PlaySlowly(how);
-  }
-}
-
-void StreamFixture::PlaySlowly(char how) {
-  CountingClock clock;
-  ScopedGlobal<host::ClockSource> scope(&clock);
   StreamingSoundBuffer::SetUseNotifications(false);
   const auto intro = Pattern(12345, 7, 1);
   const auto loop = Pattern(9100, 13, -1);
-  w.files.Put("I.PCMT", MakeSlowPcmt(1, kRate, 16, Bytes16(intro), how));
-  w.files.Put("L.PCMT", MakeSlowPcmt(1, kRate, 16, Bytes16(loop), how));
-  StreamingSoundBuffer b;
-  ASSERT_EQ(b.Open("I.PCMT", "L.PCMT"), kStreamOpened);
-  ASSERT_EQ(b.PlayLoop(), kSoundBufferOk);
-  std::vector<int16_t> got;
-  for (int step = 0; step < 160; ++step) {
-    const std::vector<int16_t> part = w.Pull(200);
-    got.insert(got.end(), part.begin(), part.end());
-    // Two more sleeps: the second pass began after the pull and refilled behind it.
-    const uint64_t seen = clock.sleeps.load();
-    for (uint64_t spins = 0; clock.sleeps.load() < seen + 2 && b.FeederRunning(); ++spins) {
-      ASSERT_LT(spins, 100000000u) << "the feeder stalled at step " << step;
-      std::this_thread::yield();
+  for (char how : {soundtest::kSlow, soundtest::kHiccup}) {
+    SCOPED_TRACE(how);
+    CountingClock clock;
+    ScopedGlobal<host::ClockSource> scope(&clock);
+    w.files.Put("I.PCMT", MakeSlowPcmt(1, kRate, 16, Bytes16(intro), how));
+    w.files.Put("L.PCMT", MakeSlowPcmt(1, kRate, 16, Bytes16(loop), how));
+    StreamingSoundBuffer b;
+    ASSERT_EQ(b.Open("I.PCMT", "L.PCMT"), kStreamOpened);
+    ASSERT_EQ(b.PlayLoop(), kSoundBufferOk);
+    std::vector<int16_t> got;
+    for (int step = 0; step < 160; ++step) {
+      const std::vector<int16_t> part = w.Pull(200);
+      got.insert(got.end(), part.begin(), part.end());
+      // Two more sleeps: the second pass began after the pull and refilled behind it.
+      const uint64_t seen = clock.sleeps.load();
+      for (uint64_t spins = 0; clock.sleeps.load() < seen + 2 && b.FeederRunning(); ++spins) {
+        ASSERT_LT(spins, 100000000u) << "the feeder stalled at step " << step;
+        std::this_thread::yield();
+      }
     }
+    const std::vector<int16_t> want = Expected(intro, loop, got.size());
+    for (size_t k = 0; k < got.size(); ++k) ASSERT_EQ(got[k], want[k]) << "frame " << k;
+    EXPECT_TRUE(b.FeederRunning());
+    ASSERT_EQ(b.Stop(), kSoundBufferOk);
   }
-  const std::vector<int16_t> want = Expected(intro, loop, got.size());
-  for (size_t k = 0; k < got.size(); ++k) ASSERT_EQ(got[k], want[k]) << "frame " << k;
-  EXPECT_TRUE(b.FeederRunning());
-  ASSERT_EQ(b.Stop(), kSoundBufferOk);
 }
 
 // Streams that give nothing: the ring holds silence and the feeder ends, neither spinning nor

@@ -263,36 +263,35 @@ TEST_F(FrameLoopTest, TheEffectsPauseHoldsTheFrameThreadAndStaysBalanced) {
   app->RequestEffectsPause(kEffectsPauseRequested);
   FrameDueAfter(*app, kFrameMs);
   EXPECT_EQ(app->FrameLoop(), kFrameOneStep);
-  EXPECT_EQ(app->EffectsPauseState(), kEffectsPauseRequested);
-  EXPECT_EQ(effect->PauseCount(), 0u);
+  EXPECT_EQ(std::tuple(app->EffectsPauseState(), effect->PauseCount()),
+            std::tuple(kEffectsPauseRequested, 0u));
 
   FrameDueAfter(*app, kFrameMs);
   EXPECT_EQ(SleptDuring([&] { EXPECT_EQ(app->FrameThreadStep(), 0); }), kIdleTurnMs);
-  EXPECT_EQ(app->EffectsPauseState(), kEffectsPaused);
-  EXPECT_EQ(effect->PauseCount(), 1u);
+  EXPECT_EQ(std::tuple(app->EffectsPauseState(), effect->PauseCount()),
+            std::tuple(kEffectsPaused, 1u));
   int updates = effect->updates;
   FrameDueAfter(*app, kFrameMs);
   EXPECT_EQ(SleptDuring([&] { EXPECT_EQ(app->FrameThreadStep(), 0); }), kIdleTurnMs) << "still paused";
   // A second request while paused does not nest the pause.
   app->RequestEffectsPause(kEffectsPauseRequested);
   EXPECT_EQ(app->FrameThreadStep(), 0);
-  EXPECT_EQ(effect->PauseCount(), 1u);
-  EXPECT_EQ(effect->updates, updates) << "no frame while paused";
+  EXPECT_EQ(std::tuple(effect->PauseCount(), effect->updates.load()), std::tuple(1u, updates))
+      << "no frame while paused";
 
   app->RequestEffectsPause(kEffectsResumeRequested);
   FrameDueAfter(*app, kFrameMs);
   EXPECT_EQ(app->FrameThreadStep(), 0);
-  EXPECT_EQ(app->EffectsPauseState(), kEffectsRunning);
-  EXPECT_EQ(effect->PauseCount(), 0u);
+  EXPECT_EQ(std::tuple(app->EffectsPauseState(), effect->PauseCount(), heldElsewhere->PauseCount()),
+            std::tuple(kEffectsRunning, 0u, heldCount));
   EXPECT_GT(effect->updates, updates);
-  EXPECT_EQ(heldElsewhere->PauseCount(), heldCount);
 
   // A resume without a pause resumes nothing.
   app->RequestEffectsPause(kEffectsResumeRequested);
   FrameDueAfter(*app, kFrameMs);
   EXPECT_EQ(app->FrameThreadStep(), 0);
-  EXPECT_EQ(app->EffectsPauseState(), kEffectsRunning);
-  EXPECT_EQ(heldElsewhere->PauseCount(), heldCount);
+  EXPECT_EQ(std::tuple(app->EffectsPauseState(), heldElsewhere->PauseCount()),
+            std::tuple(kEffectsRunning, heldCount));
 
   // A pause whose byte is simply cleared is undone as a resume would.
   app->RequestEffectsPause(kEffectsPauseRequested);
@@ -311,8 +310,8 @@ TEST_F(FrameLoopTest, TheEffectsPauseHoldsTheFrameThreadAndStaysBalanced) {
   app->RequestEffectsPause(kEffectsPauseRequested);
   FrameDueAfter(*app, kFrameMs);
   EXPECT_NE(app->FrameLoop(), kFrameStop);
-  EXPECT_EQ(app->EffectsPauseState(), kEffectsRunning);
-  EXPECT_EQ(effect->PauseCount(), 0u);
+  EXPECT_EQ(std::tuple(app->EffectsPauseState(), effect->PauseCount()),
+            std::tuple(kEffectsRunning, 0u));
   app->AppShutdown(1);
 }
 
@@ -374,12 +373,10 @@ TEST_F(FrameLoopTest, TheFrameThreadAsksTheWindowThreadForBoxesAndScreenModes) {
   backend.QueueMessageBoxAnswer(host::IDYES);  // the question
   backend.QueueMessageBoxAnswer(host::IDYES);  // the close
   EXPECT_EQ(RunGame(app), kExitNormal);
-  EXPECT_TRUE(onFrameThread);
-  EXPECT_EQ(waitFromFrameThread, kWaitOnFrameThread);
-  EXPECT_EQ(app.FramePauseState(), kFrameRunning);
-  EXPECT_TRUE(answer);
-  EXPECT_EQ(switched, kSwitchDone);
-  EXPECT_EQ(modeAfter, kSavedScreenFull);
+  EXPECT_EQ(
+      std::tuple(onFrameThread, waitFromFrameThread, app.FramePauseState(), answer, switched,
+                 modeAfter),
+      std::tuple(true, kWaitOnFrameThread, kFrameRunning, true, kSwitchDone, kSavedScreenFull));
   std::vector<host::MessageBoxRequest> boxes = backend.MessageBoxes();
   ASSERT_EQ(boxes.size(), 2u);
   EXPECT_EQ(boxes[0].text, "continue?");

@@ -30,7 +30,7 @@ DialogAnswer Tick(int button) {
 
 using GameDialogs = test::DialogGameRun;
 
-TEST_F(GameDialogs, MessageDialogsRunInsideTheModalBracketWithTheApplicationTitle) {
+TEST_F(GameDialogs, MessageDialogsRunInsideTheModalBracketOrComeAsMessageBoxes) {
   WriteGame(kLoopForever);
   GameApp app;
   ASSERT_TRUE(Start(app));
@@ -40,9 +40,7 @@ TEST_F(GameDialogs, MessageDialogsRunInsideTheModalBracketWithTheApplicationTitl
   dialogs.scripted.QueueAnswer(Tick(kIdNo));
   uint8_t checked = 9;
   EXPECT_EQ(app.ShowMessageDialog("text", kMessageYesNoCheck, nullptr, &checked, 0), 0u);
-  EXPECT_EQ(checked, 1);
-  EXPECT_TRUE(modal);
-  EXPECT_FALSE(app.IsModal());
+  EXPECT_EQ(std::tuple(checked, modal, app.IsModal()), std::tuple(1, true, false));
   EXPECT_EQ(Dialogs().back().templateId, 115);
   EXPECT_EQ(Dialogs().back().title, "KVR DX Application") << "no title: the application's";
 
@@ -51,23 +49,19 @@ TEST_F(GameDialogs, MessageDialogsRunInsideTheModalBracketWithTheApplicationTitl
   bool dontShowAgain = false;
   EXPECT_EQ(app.ShowMessageDialog(std::string("sound"), kMessageOkCheck, &dontShowAgain), 0);
   EXPECT_TRUE(dontShowAgain);
-  app.AppShutdown(0);
-}
 
-TEST_F(GameDialogs, WithoutADialogHostTheMessageComesAsAMessageBox) {
-  WriteGame(kLoopForever);
-  GameApp app;
-  ASSERT_TRUE(Start(app));
+  // Without a dialog host the message comes as a message box.
+  const size_t shown = Dialogs().size();
   ScopedGlobal<host::DialogHost> none(nullptr);
   backend.QueueMessageBoxAnswer(host::IDNO);
-  uint8_t checked = 9;
+  checked = 9;
   EXPECT_EQ(app.ShowMessageDialog("question", kMessageYesNoCheck, nullptr, &checked, 0), 0u);
   EXPECT_EQ(checked, 0);
   backend.QueueMessageBoxAnswer(host::IDYES);
   EXPECT_EQ(app.ShowMessageDialog("question", kMessageYesNo, nullptr, nullptr, 0), 1u);
   EXPECT_EQ(app.ShowMessageDialog("told", kMessageOk, nullptr, nullptr, 0), 0u);
   EXPECT_EQ(MessageTexts(), (std::vector<std::string>{"question", "question", "told"}));
-  EXPECT_TRUE(Dialogs().empty());
+  EXPECT_EQ(Dialogs().size(), shown);
   app.AppShutdown(0);
 }
 
@@ -85,10 +79,8 @@ TEST_F(GameDialogs, TheWindowServesDialogRequestsUnlessAnotherDialogRuns) {
   dialogs.WhileNextDialog([&](const host::Dialog&) { during = app.ModalState(); });
   dialogs.scripted.QueueAnswer(Tick(kIdYes));
   app.MainWindow().SendMessage(kMsgMessageDialog, 0, reinterpret_cast<host::LPARAM>(&request));
-  EXPECT_EQ(request.answer, 1);
-  EXPECT_EQ(checked, 1);
-  EXPECT_EQ(during, kModalMessageDialog);
-  EXPECT_EQ(app.ModalState(), kModalNone);
+  EXPECT_EQ(std::tuple(request.answer, checked, during, app.ModalState()),
+            std::tuple(1, 1, kModalMessageDialog, kModalNone));
   EXPECT_EQ(Dialogs().back().title, "Title");
 
   // A request that arrives while the version dialog is up is not shown, and reads as "no".
@@ -126,15 +118,11 @@ TEST_F(GameDialogs, TheFrameThreadWaitsWhileTheWindowThreadShowsItsDialogs) {
   dialogs.scripted.QueueAnswer(Press(kIdOk, "Bob"));
   dialogs.scripted.QueueAnswer(Press(kIdYes));  // the close
   EXPECT_EQ(RunGame(app), kExitNormal);
-  EXPECT_NE(frameThread, 0u);
-  EXPECT_NE(frameThread, windowThread);
-  EXPECT_EQ(answer, 1u);
-  EXPECT_EQ(input.answer, 1);
-  EXPECT_EQ(app.DataInput().Result(), "Bob");
+  EXPECT_TRUE(frameThread != 0u && frameThread != windowThread);
+  EXPECT_EQ(std::tuple(answer, input.answer, app.DataInput().Result()), std::tuple(1u, 1, "Bob"));
   std::vector<host::DialogRecord> shown = Dialogs();
   ASSERT_EQ(shown.size(), 3u);
-  EXPECT_EQ(shown[0].templateId, 114);
-  EXPECT_EQ(shown[1].templateId, 116);
+  EXPECT_EQ(std::tuple(shown[0].templateId, shown[1].templateId), std::tuple(114, 116));
   for (const host::DialogRecord& record : shown) EXPECT_EQ(record.threadId, windowThread);
 }
 

@@ -25,8 +25,7 @@ TEST_F(MenuWindow, AltOpensItOverThePictureWithTheGamesMenu) {
   EXPECT_FALSE(app->GetMenuWindow().IsWindow());
   Send(host::WM_SYSKEYUP, host::VK_F10);
   ASSERT_TRUE(MenuShown());
-  EXPECT_TRUE(app->MenuOpen());
-  EXPECT_TRUE(app->MenuModal());
+  EXPECT_TRUE(app->MenuOpen() && app->MenuModal());
   const host::HWND menuWindow = app->GetMenuWindow().GetHandle();
   EXPECT_EQ(host::GetWindowOwner(menuWindow), main());
   EXPECT_EQ(dialogs.scripted.AttachedMenu(menuWindow), menu());
@@ -34,17 +33,16 @@ TEST_F(MenuWindow, AltOpensItOverThePictureWithTheGamesMenu) {
   EXPECT_EQ(backend.Window(menuWindow), nullptr) << "it is no platform window of its own";
   host::Rect placed;
   ASSERT_TRUE(host::GetWindowRect(menuWindow, &placed));
-  EXPECT_EQ(placed.top, 0);
-  EXPECT_EQ(placed.Height(), EngineApp::kMenuBarHeight);
-  EXPECT_EQ(app->GetMenuWindow().GetExStyle(), WS_EX_TOPMOST);
+  EXPECT_EQ(std::tuple(placed.top, placed.Height(), app->GetMenuWindow().GetExStyle()),
+            std::tuple(0, EngineApp::kMenuBarHeight, WS_EX_TOPMOST));
   EXPECT_NE(app->GetMenuWindow().GetStyle() & WS_MAXIMIZE, 0u);
   EXPECT_FALSE(app->GetMenuWindow().HasSystemMenuItem(host::SC_MOVE));
 
   // Its commands go to the game.
   app->GetMenuWindow().SendMessage(host::WM_COMMAND, kCmdVersion, 0);
   ASSERT_EQ(app->commands.size(), 1u);
-  EXPECT_EQ(app->commands[0].id, kCmdVersion);
-  EXPECT_EQ(app->commands[0].window, menuWindow);
+  EXPECT_EQ(std::tuple(app->commands[0].id, app->commands[0].window),
+            std::tuple(kCmdVersion, menuWindow));
   // Opening it again shows the same window.
   EXPECT_EQ(app->CreateFullScreenMenuWindow(), EngineApp::kMenuWindowShownAgain);
   EXPECT_EQ(app->GetMenuWindow().GetHandle(), menuWindow);
@@ -57,16 +55,13 @@ TEST_F(MenuWindow, AltTwiceWithinAQuarterSecondOpensItOnce) {
   ASSERT_TRUE(MenuShown());
   // The second Alt closes the menu; its release must not open it again.
   app->GetMenuWindow().SendMessage(host::WM_EXITMENULOOP, 0, 0);
-  EXPECT_FALSE(app->MenuOpen());
-  EXPECT_FALSE(MenuShown());
+  EXPECT_FALSE(app->MenuOpen() || MenuShown());
   clock.AdvanceMilliseconds(250);
   AltUp();
-  EXPECT_FALSE(app->MenuOpen());
-  EXPECT_FALSE(MenuShown());
+  EXPECT_FALSE(app->MenuOpen() || MenuShown());
   clock.AdvanceMilliseconds(1);
   AltUp();
-  EXPECT_TRUE(app->MenuOpen());
-  EXPECT_TRUE(MenuShown());
+  EXPECT_TRUE(app->MenuOpen() && MenuShown());
 }
 
 TEST_F(MenuWindow, AltDoesNothingInAWindowWhileModalOrInactiveOrWithoutAMenu) {
@@ -139,8 +134,8 @@ TEST_F(MenuWindow, ItsSystemCommandsCloseTheMenuAndGoToTheMainWindow) {
   EXPECT_FALSE(app->MenuOpen());
   std::vector<host::MSG> posted = TakePosted();
   ASSERT_EQ(posted.size(), 1u);
-  EXPECT_EQ(posted[0].message, host::WM_SYSCOMMAND);
-  EXPECT_EQ(posted[0].wParam, host::SC_MINIMIZE);
+  EXPECT_EQ(std::tuple(posted[0].message, posted[0].wParam),
+            std::tuple(host::WM_SYSCOMMAND, host::SC_MINIMIZE));
 }
 
 TEST_F(MenuWindow, MaximisingOrRestoringTheGameTogglesTheScreenMode) {
@@ -155,8 +150,7 @@ TEST_F(MenuWindow, MaximisingOrRestoringTheGameTogglesTheScreenMode) {
   Send(host::WM_SYSCOMMAND, host::SC_RESTORE);
   ASSERT_EQ(app->commands.size(), 3u);
   for (const auto& command : app->commands) {
-    EXPECT_EQ(command.id, kCmdScreenMode);
-    EXPECT_EQ(command.window, main());
+    EXPECT_EQ(std::tuple(command.id, command.window), std::tuple(kCmdScreenMode, main()));
   }
 }
 

@@ -20,18 +20,17 @@ TEST_F(ScreenMode, FullScreenAndBackMoveTheMenuAndTheStylesAndKeepThePlace) {
   ASSERT_TRUE(host::MoveWindow(main(), 40, 50));
 
   ASSERT_EQ(app->SwitchScreenMode(kSavedScreenFull, 32, kSwitchUnforced), kSwitchDone);
-  EXPECT_EQ(window.GetStyle(), kFullScreenStyle);
-  EXPECT_EQ(window.GetExStyle(), WS_EX_TOPMOST);
+  EXPECT_EQ(std::tuple(window.GetStyle(), window.GetExStyle()),
+            std::tuple(kFullScreenStyle, WS_EX_TOPMOST));
   for (uint32_t command : {host::SC_MOVE, host::SC_SIZE, host::SC_MAXIMIZE}) {
     EXPECT_FALSE(window.HasSystemMenuItem(command)) << command;
   }
   EXPECT_TRUE(window.HasSystemMenuItem(host::SC_MINIMIZE));
   EXPECT_EQ(dialogs.scripted.AttachedMenu(main()), nullptr) << "full screen has no menu bar of its own";
   EXPECT_TRUE(backend.Window(main())->fullScreen);
-  EXPECT_EQ(saved.screenMode, kSavedScreenFull);
-  EXPECT_EQ(saved.fullScreenDepth, 32);
-  EXPECT_EQ(saved.windowLeft, 40) << "the window's place is kept for the way back";
-  EXPECT_EQ(saved.windowTop, 50);
+  // The window's place is kept for the way back.
+  EXPECT_EQ(std::tuple(saved.screenMode, saved.fullScreenDepth, saved.windowLeft, saved.windowTop),
+            std::tuple(kSavedScreenFull, 32, 40, 50));
 
   // The menu bar over the picture holds the menu while it lives.
   ASSERT_EQ(app->CreateFullScreenMenuWindow(), 0);
@@ -42,15 +41,11 @@ TEST_F(ScreenMode, FullScreenAndBackMoveTheMenuAndTheStylesAndKeepThePlace) {
   EXPECT_FALSE(app->GetMenuWindow().IsWindow());
   EXPECT_EQ(dialogs.scripted.AttachedMenu(menuWindow), nullptr);
   EXPECT_EQ(dialogs.scripted.AttachedMenu(main()), menu());
-  EXPECT_EQ(window.GetStyle(), windowStyle);
-  EXPECT_EQ(window.GetExStyle(), 0u);
+  EXPECT_EQ(std::tuple(window.GetStyle(), window.GetExStyle()), std::tuple(windowStyle, 0u));
   EXPECT_TRUE(window.HasSystemMenuItem(host::SC_MOVE));
   const auto* state = backend.Window(main());
-  EXPECT_FALSE(state->fullScreen);
-  EXPECT_EQ(state->left, 40);
-  EXPECT_EQ(state->top, 50);
-  EXPECT_EQ(saved.screenMode, kSavedScreenWindow);
-  EXPECT_EQ(saved.fullScreenDepth, 3);
+  EXPECT_EQ(std::tuple(state->fullScreen, state->left, state->top), std::tuple(false, 40, 50));
+  EXPECT_EQ(std::tuple(saved.screenMode, saved.fullScreenDepth), std::tuple(kSavedScreenWindow, 3));
   EXPECT_NE(app->DisplayFlags() & 0x08, 0);
 }
 
@@ -116,10 +111,9 @@ TEST_F(ScreenMode, DeactivationMinimisesAndActivationSetsTheModeAgain) {
   ASSERT_EQ(app->GetDisplayManager().ModeState(), kModeStateDirectDraw);
 
   Send(host::WM_ACTIVATEAPP, 0);
-  EXPECT_FALSE(app->Active());
-  EXPECT_TRUE(app->IsMinimized());
-  EXPECT_TRUE(backend.Window(main())->minimized);
-  EXPECT_EQ(app->FullScreenReapplyPending(), 1);
+  EXPECT_EQ(std::tuple(app->Active(), app->IsMinimized(), backend.Window(main())->minimized,
+                       app->FullScreenReapplyPending()),
+            std::tuple(false, true, true, 1));
   EXPECT_NE(app->GetDisplayManager().ModeState(), kModeStateDirectDraw)
       << "the desktop's mode is back";
 
@@ -130,12 +124,10 @@ TEST_F(ScreenMode, DeactivationMinimisesAndActivationSetsTheModeAgain) {
   EXPECT_TRUE(Dialogs().empty());
 
   Send(host::WM_ACTIVATEAPP, 1);
-  EXPECT_TRUE(app->Active());
-  EXPECT_FALSE(app->IsMinimized());
-  EXPECT_EQ(app->FullScreenReapplyPending(), 0);
-  EXPECT_EQ(app->GetDisplayManager().ModeState(), kModeStateDirectDraw);
-  EXPECT_EQ(app->DisplayFailure(), kDisplayOk);
-  EXPECT_FALSE(app->CloseDeferred());
+  EXPECT_EQ(
+      std::tuple(app->Active(), app->IsMinimized(), app->FullScreenReapplyPending(),
+                 app->GetDisplayManager().ModeState(), app->DisplayFailure(), app->CloseDeferred()),
+      std::tuple(true, false, 0, kModeStateDirectDraw, kDisplayOk, false));
   std::vector<host::MSG> posted = TakePosted();
   ASSERT_EQ(posted.size(), 1u);
   EXPECT_EQ(posted[0].message, host::WM_CLOSE);
@@ -172,8 +164,8 @@ TEST_F(ScreenMode, TheEndOfTheWindowKeepsItsPlaceAndTheSessionEndSavesTheSetting
   EXPECT_TRUE(std::filesystem::exists(dir.path() / "SAVEDATA" / "APP_CFG.DAT"));
   EXPECT_TRUE(std::filesystem::exists(dir.path() / "SAVEDATA" / "SYSTEM.DAT")) << "the scripts' state";
   app->MainWindow().Destroy();
-  EXPECT_EQ(app->Config().display.windowLeft, 33);
-  EXPECT_EQ(app->Config().display.windowTop, 44);
+  EXPECT_EQ(std::tuple(app->Config().display.windowLeft, app->Config().display.windowTop),
+            std::tuple(33, 44));
 }
 
 }  // namespace

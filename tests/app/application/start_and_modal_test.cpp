@@ -24,17 +24,14 @@ class StartAndModal : public test::StartedGame {
 // The desktop's work area is 1024 x 738; the window is the canvas, 640 x 480.
 TEST_F(StartAndModal, TheFirstWindowIsCentredAndSoIsEveryReturnWithoutAPlace) {
   Start();
-  host::Rect placed = Placed();
-  EXPECT_EQ(placed.left, (1024 - 640) / 2);
-  EXPECT_EQ(placed.top, (738 - 480) / 2);
+  const auto centred = std::tuple((1024 - 640) / 2, (738 - 480) / 2);
+  EXPECT_EQ(std::tuple(Placed().left, Placed().top), centred);
 
   ASSERT_EQ(app->SwitchScreenMode(kSavedScreenFull, 32, kSwitchUnforced), kSwitchDone);
   app->Config().display.windowLeft = -1;
   app->Config().display.windowTop = -1;
   ASSERT_EQ(app->SwitchScreenMode(kSavedScreenWindow, 32, kSwitchUnforced), kSwitchDone);
-  placed = Placed();
-  EXPECT_EQ(placed.left, (1024 - 640) / 2) << "back in a window without a saved place";
-  EXPECT_EQ(placed.top, (738 - 480) / 2);
+  EXPECT_EQ(std::tuple(Placed().left, Placed().top), centred) << "back without a saved place";
 }
 
 // A dialog window without a parent is centred in the work area and kept above every other
@@ -54,8 +51,7 @@ TEST_F(StartAndModal, ADialogIsCentredOverItsParentOrAboveTheDesktop) {
   app->CenterWindow(dialog, host::HWND{});
   host::Rect placed;
   ASSERT_TRUE(host::GetWindowRect(dialog, &placed));
-  EXPECT_EQ(placed.left, (1024 - 200) / 2);
-  EXPECT_EQ(placed.top, (738 - 100) / 2);
+  EXPECT_EQ(std::tuple(placed.left, placed.top), std::tuple((1024 - 200) / 2, (738 - 100) / 2));
   EXPECT_TRUE(backend.Window(dialog)->topmost);
   host::DestroyWindow(dialog);
 }
@@ -64,16 +60,14 @@ TEST_F(StartAndModal, ASavedPlaceIsKeptWhenTheWindowFitsThereElseCentred) {
   config.display.windowLeft = 40;
   config.display.windowTop = 50;
   Start();
-  EXPECT_EQ(Placed().left, 40);
-  EXPECT_EQ(Placed().top, 50);
+  EXPECT_EQ(std::tuple(Placed().left, Placed().top), std::tuple(40, 50));
   app->AppShutdown(1);
   app.reset();
 
   config.display.windowLeft = 600;  // 600 + 640 is beyond the work area
   config.display.windowTop = 50;
   Start();
-  EXPECT_EQ(Placed().left, (1024 - 640) / 2);
-  EXPECT_EQ(Placed().top, (738 - 480) / 2);
+  EXPECT_EQ(std::tuple(Placed().left, Placed().top), std::tuple((1024 - 640) / 2, (738 - 480) / 2));
 }
 
 TEST_F(StartAndModal, ADialogShowsTheHiddenCursorAndHidesItAgain) {
@@ -93,8 +87,7 @@ TEST_F(StartAndModal, ADialogShowsTheHiddenCursorAndHidesItAgain) {
   EXPECT_TRUE(shownDuring) << "the player needs the pointer for the dialog";
   EXPECT_TRUE(loopStood);
   EXPECT_FALSE(mouse().IsSystemCursorShown()) << "hidden again after it";
-  EXPECT_TRUE(app->FrameLoopRunning());
-  EXPECT_FALSE(app->IsModal());
+  EXPECT_TRUE(app->FrameLoopRunning() && !app->IsModal());
 }
 
 TEST_F(StartAndModal, OnlyTheOutermostBracketTouchesTheCursor) {

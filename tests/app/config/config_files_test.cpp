@@ -173,15 +173,14 @@ TEST(ConfigRoundTrip, EveryFileReadsBackWhatWasWritten) {
   EXPECT_EQ(readUser, user);
   EXPECT_EQ(EncodeUserConfig(user), tools::WriteAppCfg(user));
 
-  AppInfo info;
-  info.majorVersion = 1;
-  info.minorVersion = 2;
-  info.revision = 11;
-  info.appName = "\x83\x65\x83\x58\x83\x67";  // テスト
-  info.productTitle = "Product";
-  info.notice = "(c) notice";
-  info.webAddress = "http://example.invalid/";
-  info.saveFolderName = "Saves";
+  const AppInfo info{1,
+                     2,
+                     11,
+                     "\x83\x65\x83\x58\x83\x67",
+                     "Product",
+                     "(c) notice",  // テスト
+                     "http://example.invalid/",
+                     "Saves"};
   AppInfo readInfo;
   EXPECT_EQ(ReadAppInfo(tools::WriteAppInf(info), readInfo), kConfigOk);
   EXPECT_EQ(readInfo, info);
@@ -218,9 +217,8 @@ TEST(ConfigRead, ShortRecordsKeepTheDefaultsTheyDoNotReach) {
   body.body.resize(2);
   AppRecord readRecord;
   ASSERT_EQ(ReadAppRecord(tools::WriteAppSys(body), readRecord), kConfigOk);
-  EXPECT_EQ(readRecord.canvasWidth, 1024);
-  EXPECT_EQ(readRecord.canvasHeight, 480);
-  EXPECT_EQ(readRecord.saveFolderMode, 1);
+  EXPECT_EQ(std::tuple(readRecord.canvasWidth, readRecord.canvasHeight, readRecord.saveFolderMode),
+            std::tuple(1024, 480, 1));
 }
 
 TEST(ConfigRead, RecordsLongerThanTheirBlocksAreCutAndTheNextRecordsStillRead) {
@@ -251,8 +249,7 @@ TEST(ConfigRead, LengthsPastTheEndTakeWhatIsThere) {
   body.declaredLength = 0xFFFFFFFF;
   UserConfig readUser;
   EXPECT_EQ(ReadUserConfig(tools::WriteAppCfg(body), readUser), kConfigTruncated);
-  EXPECT_EQ(readUser.confirmWebPage, 9);
-  EXPECT_EQ(readUser.tooltipDelayMs, 750u);
+  EXPECT_EQ(std::tuple(readUser.confirmWebPage, readUser.tooltipDelayMs), std::tuple(9, 750u));
 
   // USER.CFG cut inside its display record: what came is taken, the rest keeps its values.
   EngineConfig config;
@@ -264,10 +261,9 @@ TEST(ConfigRead, LengthsPastTheEndTakeWhatIsThere) {
   EngineConfig readCfg;
   readCfg.chosenSaveFolder = "Z:\\kept";
   EXPECT_EQ(ReadEngineConfig(file, readCfg), kConfigTruncated);
-  EXPECT_EQ(readCfg.engine.canvas, 0);
-  EXPECT_EQ(readCfg.display.screenMode, kSavedScreenFull);
-  EXPECT_EQ(readCfg.display.fullScreenDepth, 3);
-  EXPECT_EQ(readCfg.chosenSaveFolder, "Z:\\kept");
+  EXPECT_EQ(std::tuple(readCfg.engine.canvas, readCfg.display.screenMode,
+                       readCfg.display.fullScreenDepth, readCfg.chosenSaveFolder),
+            std::tuple(0, kSavedScreenFull, 3, "Z:\\kept"));
 
   // Files too short for their first length change nothing.
   AppRecord record;
@@ -286,8 +282,7 @@ TEST(ConfigRead, TextsAreBoundedAndEnded) {
   EXPECT_EQ(ReadAppInfo(tools::WriteAppInf({1, 2, 0}, texts), info), kConfigMended);
   EXPECT_EQ(info.appName, "NoNul");
   EXPECT_EQ(info.productTitle, "Title") << "the text after an unended one is in its place";
-  EXPECT_EQ(info.notice, "");
-  EXPECT_EQ(info.saveFolderName, "Sav");
+  EXPECT_EQ(std::tuple(info.notice, info.saveFolderName), std::tuple("", "Sav"));
 
   // A length past the end: the text takes the rest, the ones after it are empty or unset.
   texts = tools::AppInfTexts(AppInfo{});
@@ -295,15 +290,11 @@ TEST(ConfigRead, TextsAreBoundedAndEnded) {
   texts.resize(2);
   info.saveFolderName = "old";
   EXPECT_EQ(ReadAppInfo(tools::WriteAppInf({1, 2, 3}, texts), info), kConfigTruncated);
-  EXPECT_EQ(info.appName, "KVR DX Application");
-  EXPECT_EQ(info.productTitle, "Brimwold DX");
-  EXPECT_EQ(info.webAddress, "");
-  EXPECT_FALSE(info.saveFolderName);
+  EXPECT_EQ(std::tuple(info.appName, info.productTitle, info.webAddress, info.saveFolderName),
+            std::tuple("KVR DX Application", "Brimwold DX", "", std::nullopt));
 
   EXPECT_EQ(ReadAppInfo(Bytes{4}, info), kConfigTruncated);
-  EXPECT_EQ(info.majorVersion, 4);
-  EXPECT_EQ(info.minorVersion, 0);
-  EXPECT_EQ(info.appName, "");
+  EXPECT_EQ(std::tuple(info.majorVersion, info.minorVersion, info.appName), std::tuple(4, 0, ""));
 
   // A chosen folder that fills its record without a NUL is cut so that it can be saved again.
   auto records = tools::UserCfgRecords(EngineConfig{});

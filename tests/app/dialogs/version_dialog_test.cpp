@@ -42,13 +42,6 @@ class VersionDialogTest : public testing::Test {
   test::TempDir dir_;
 };
 
-TEST_F(VersionDialogTest, AFailedCopySaysSo) {
-  dialogs_.FailClipboard(true);
-  dialogs_.QueueAnswer({kIdOk, {}, {}, {kIdCopyReport}, true});
-  ShowVersionDialog(context_, inputs_);
-  EXPECT_EQ(Boxes(), std::vector<std::string>{"メモリの確保に失敗しました。"});
-}
-
 TEST_F(VersionDialogTest, SavingWritesEveryLineWithCrLf) {
   // A long line stays one line; a lone LF and a last line without an end get CR LF too.
   std::string longLine(300, 'x');
@@ -61,24 +54,28 @@ TEST_F(VersionDialogTest, SavingWritesEveryLineWithCrLf) {
   EXPECT_EQ(Boxes(), std::vector<std::string>{"システム情報をファイルに保存しました。"});
 
   host::FileChooserRequest asked = dialogs_.FileRequests().at(0);
-  EXPECT_TRUE(asked.save);
-  EXPECT_EQ(asked.title, host::Cp932Literal("ログを保存"));
-  EXPECT_EQ(asked.fileName, host::Cp932Literal("「Game」システム情報.txt"));
+  EXPECT_EQ(std::tuple(asked.save, asked.title, asked.fileName, asked.defaultExtension),
+            std::tuple(true, host::Cp932Literal("ログを保存"),
+                       host::Cp932Literal("「Game」システム情報.txt"), "txt"));
   ASSERT_EQ(asked.filters.size(), 1u);
   EXPECT_EQ(asked.filters[0].description, host::Cp932Literal("システム情報ファイル(*.TXT)"));
-  EXPECT_EQ(asked.defaultExtension, "txt");
 }
 
-TEST_F(VersionDialogTest, CancelledOrFailedSaves) {
+TEST_F(VersionDialogTest, CancelledOrFailedSavesAndAFailedCopy) {
   dialogs_.QueueAnswer({kIdOk, {}, {}, {kIdSaveReport}, false});  // no file chosen
   ShowVersionDialog(context_, inputs_);
   EXPECT_TRUE(Boxes().empty());
+  dialogs_.FailClipboard(true);
+  dialogs_.QueueAnswer({kIdOk, {}, {}, {kIdCopyReport}, true});
+  ShowVersionDialog(context_, inputs_);
+  EXPECT_EQ(Boxes(), std::vector<std::string>{"メモリの確保に失敗しました。"});
 
   std::filesystem::path target = dir_.path() / "missing" / "report.txt";
   dialogs_.QueueFileChoice({true, EnginePath(target), 1});
   dialogs_.QueueAnswer({kIdOk, {}, {}, {kIdSaveReport}, false});
   ShowVersionDialog(context_, inputs_);
-  EXPECT_EQ(Boxes(), std::vector<std::string>{"システム情報ファイルの作成に失敗しました。"});
+  EXPECT_EQ(Boxes(), (std::vector<std::string>{"メモリの確保に失敗しました。",
+                                               "システム情報ファイルの作成に失敗しました。"}));
   EXPECT_FALSE(std::filesystem::exists(target));
 }
 

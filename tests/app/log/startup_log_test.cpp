@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "host/cp932.h"
 #include "host/host_path.h"
 #include "support/temp_dir.h"
@@ -39,72 +37,60 @@ TEST_F(StartupLogTest, WritesEverySectionInStartUpOrder) {
 
   log.WriteVersion({host::Utf8ToCp932("星の庭").text, 1, 2, 11, "Trial", ""});
 
-  SystemFacts system;
-  system.osName = "Linux";
-  system.versionText = "6.1.0";
-  system.language = "C";
-  system.memory = {4096 * kMB, 1024 * kMB, 2048 * kMB, 2000 * kMB};
-  MonitorFacts a;
-  a.bounds = {0, 0, 1920, 1080};
-  a.bitsPerPixel = 32;
-  a.refreshHz = 60;
-  a.primary = true;
+  const SystemFacts system{.osName = "Linux",
+                           .versionText = "6.1.0",
+                           .language = "C",
+                           .memory = {4096 * kMB, 1024 * kMB, 2048 * kMB, 2000 * kMB}};
+  const MonitorFacts a{{0, 0, 1920, 1080}, {}, 32, 60, {}, {}, true};
   MonitorFacts b = a;
   b.bounds = {1920, 0, 3200, 1024};
   b.primary = false;
   log.WriteSystem(system, MonitorList({a, b}), "/opt/game/run", "Z:\\opt\\game\\");
 
-  CpuRecord cpu;
-  cpu.brand = "Some Brand";  // no model name: the brand alone
-  std::strcpy(cpu.vendor, "AuthenticAMD");
-  cpu.family = 15;
-  cpu.l1Data = 64;
-  cpu.l2 = 512;
+  // No model name: the brand alone.
+  CpuRecord cpu{.vendor = "AuthenticAMD",
+                .family = 15,
+                .modelName = {},
+                .brand = "Some Brand",
+                .l1Data = 64,
+                .l2 = 512,
+                .clockMhz = 2400};
   cpu.fpu = cpu.sse2 = true;
-  cpu.clockMhz = 2400;
   log.WriteProcessor(cpu, true, 2);
+  log.WriteInput({.keyCount = 256, .mouseAxes = 3, .mouseButtons = 8, .joystick = {}});
+  log.WriteSound({.devices = {{"Default", "", false}, {"Speakers", "snd.so"}}});
 
-  InputFacts input;
-  input.keyCount = 256;
-  input.mouseAxes = 3;
-  input.mouseButtons = 8;
-  log.WriteInput(input);
-
-  SoundFacts sound;
-  sound.devices = {{"Default", "", false}, {"Speakers", "snd.so"}};
-  log.WriteSound(sound);
-
-  DisplayFacts display;
-  display.fullScreen = true;
-  display.width = 640;
-  display.height = 480;
-  display.bitsPerPixel = 16;
-  DirectDrawFacts dd;
-  dd.driverName = "Soft";
-  dd.driverVersion[0] = 1;
-  dd.hardwareStretch = true;
-  dd.primary = SurfaceFacts{false, 0x200};
-  dd.backBuffer = SurfaceFacts{true, 0x800};
-  dd.pixel = {32, 0x20, 8, 8, 8, 0xFF0000, 0xFF00, 0xFF};
-  display.directDraw = dd;
-  Direct3DFacts d3d;
-  d3d.deviceType = 1;
-  d3d.zBufferBits = 16;
-  d3d.textureFormats = kTexture4444 | kTextureX888;
-  d3d.maxTextureStages = 2;
-  d3d.minTextureWidth = d3d.minTextureHeight = 1;
-  d3d.maxTextureWidth = d3d.maxTextureHeight = 256;
-  d3d.gouraudAlpha = true;
-  d3d.textureCaps = kTextureCapsPow2 | kTextureCapsSquareOnly;
-  display.direct3D = d3d;
+  const DisplayFacts display{
+      .fullScreen = true,
+      .deviceDescription = {},
+      .width = 640,
+      .height = 480,
+      .bitsPerPixel = 16,
+      .directDraw = DirectDrawFacts{.driverName = "Soft",
+                                    .driverFile = {},
+                                    .driverVersion = {1},
+                                    .hardwareStretch = true,
+                                    .videoFreeBytes = {},
+                                    .primary = SurfaceFacts{false, 0x200},
+                                    .backBuffer = SurfaceFacts{true, 0x800},
+                                    .pixel = {32, 0x20, 8, 8, 8, 0xFF0000, 0xFF00, 0xFF}},
+      .direct3D = Direct3DFacts{.deviceType = 1,
+                                .zBufferBits = 16,
+                                .textureFormats = kTexture4444 | kTextureX888,
+                                .maxTextureStages = 2,
+                                .minTextureWidth = 1,
+                                .minTextureHeight = 1,
+                                .maxTextureWidth = 256,
+                                .maxTextureHeight = 256,
+                                .gouraudAlpha = true,
+                                .textureCaps = kTextureCapsPow2 | kTextureCapsSquareOnly},
+      .texture = {}};
   log.WriteDisplay(display, true, true);
 
-  std::vector<DriveFacts> drives(3);
-  drives[0] = {"/", DriveType::kFixed, true, 5 * kMB, 1234567 * kMB, "root"};
-  drives[1].root = "/mnt/cd";
-  drives[1].type = DriveType::kCdRom;
-  drives[2].root = "/mnt/odd";
-  drives[2].type = DriveType::kFixed;
+  const std::vector<DriveFacts> drives{
+      {"/", DriveType::kFixed, true, 5 * kMB, 1234567 * kMB, "root"},
+      {"/mnt/cd", DriveType::kCdRom, false, 0, 0, ""},
+      {"/mnt/odd", DriveType::kFixed, false, 0, 0, ""}};
   log.Finish(drives, std::vector<ProcessFacts>{{1, "init", "/sbin/init"}, {7, "worker", ""}});
   EXPECT_FALSE(log.IsOpen());
 

@@ -25,57 +25,44 @@ void ExpectReport(const std::string& cp932, const std::string& expectedUtf8) {
 constexpr uint64_t kMB = 1 << 20;
 
 SystemFacts LinuxBox(std::string language = "ja_JP.UTF-8") {
-  SystemFacts s;
-  s.osName = "Linux";
-  s.versionText = "6.1.0";
-  s.language = std::move(language);
-  s.memory = {8192 * kMB, 3000 * kMB, 2048 * kMB, 512 * kMB};
-  s.screenWidth = 800;
-  s.screenHeight = 600;
-  s.bitsPerPixel = 24;
-  s.processorCount = 8;
-  return s;
+  return {.osName = "Linux",
+          .versionText = "6.1.0",
+          .language = std::move(language),
+          .memory = {8192 * kMB, 3000 * kMB, 2048 * kMB, 512 * kMB},
+          .screenWidth = 800,
+          .screenHeight = 600,
+          .bitsPerPixel = 24,
+          .processorCount = 8};
 }
 
 CpuRecord Coppermine() {
-  CpuRecord cpu;
-  cpu.modelName = "Intel Celeron(Coppermine-128K)";
-  std::strcpy(cpu.vendor, "GenuineIntel");
-  cpu.family = 6;
-  cpu.model = 8;
-  cpu.stepping = 3;
-  cpu.l1Code = 16;
-  cpu.l1Data = 16;
-  cpu.l2 = 128;
+  CpuRecord cpu{.vendor = "GenuineIntel",
+                .family = 6,
+                .model = 8,
+                .stepping = 3,
+                .modelName = "Intel Celeron(Coppermine-128K)",
+                .brand = {},
+                .l1Code = 16,
+                .l1Data = 16,
+                .l2 = 128,
+                .clockMhz = 933.4f};
   cpu.fpu = cpu.tsc = cpu.cmov = cpu.mmx = cpu.sse = true;
-  cpu.clockMhz = 933.4;
   return cpu;
 }
 
 TEST(SystemReportTest, LongFormWithEveryDevice) {
-  ReportRecord record;
-  record.title = ToCp932("星の庭");
-  record.versionMajor = 1;
-  record.versionMinor = 2;
-  record.versionRevision = 11;
-  record.extraLine1 = ToCp932("体験版");
-  record.longForm = true;
-
+  const ReportRecord record{.title = ToCp932("星の庭"),
+                            .versionMajor = 1,
+                            .versionMinor = 2,
+                            .versionRevision = 11,
+                            .extraLine1 = ToCp932("体験版"),
+                            .extraLine2 = {},
+                            .longForm = true};
   SystemFacts system = LinuxBox();
   system.directXVersion[0] = 4 << 16 | 9;
   system.directXVersion[1] = 0 << 16 | 904;
-  MonitorFacts first;
-  first.bounds = {0, 0, 1920, 1080};
-  first.bitsPerPixel = 32;
-  first.refreshHz = 60;
-  first.description = "Card";
-  first.primary = true;
-  MonitorFacts second = first;
-  second.bounds = {1920, 0, 3200, 1024};
-  second.bitsPerPixel = 16;
-  second.refreshHz = 1;
-  second.primary = false;
-  MonitorList monitors({first, second});
+  const MonitorFacts first{{0, 0, 1920, 1080}, {}, 32, 60, {}, "Card", true};
+  MonitorList monitors({first, {{1920, 0, 3200, 1024}, {}, 16, 1, {}, "Card", false}});
 
   ReportFacts f;
   f.processor = Coppermine();
@@ -83,32 +70,28 @@ TEST(SystemReportTest, LongFormWithEveryDevice) {
   f.display.initialised = true;
   f.display.path = PresentPath::kDirectDraw;
   f.display.vsync = true;
-  DirectDrawFacts dd;
-  dd.driverName = "Soft Card";
-  dd.driverFile = "soft.drv";
-  dd.driverVersion[0] = 6;
-  dd.driverVersion[1] = 14;
-  dd.driverVersion[2] = 10;
-  dd.driverVersion[3] = 2;
-  dd.hardware = true;
-  dd.videoTotalBytes = 64 * kMB;
-  dd.videoFreeBytes = 16 * kMB;
-  dd.primary = SurfaceFacts{false, 0x10000200};
-  dd.backBuffer = SurfaceFacts{true, 0x800};
-  dd.pixel = {16, 8, 5, 6, 5, 0xF800, 0x7E0, 0x1F};
-  f.display.directDraw = dd;
-  Direct3DFacts d3d;
-  d3d.deviceType = 2;
-  d3d.textureFormats = kTexture555 | kTexture565 | kTexture8888;
-  d3d.maxTextureStages = 8;
-  d3d.minTextureWidth = d3d.minTextureHeight = 1;
-  d3d.maxTextureWidth = d3d.maxTextureHeight = 2048;
-  d3d.alphaBlending = d3d.alphaTest = true;
-  d3d.textureCaps = 0x122;
-  d3d.textureOpCaps = 1;
-  d3d.srcBlendCaps = 2;
-  d3d.destBlendCaps = 3;
-  f.display.direct3D = d3d;
+  f.display.directDraw = DirectDrawFacts{.driverName = "Soft Card",
+                                         .driverFile = "soft.drv",
+                                         .driverVersion = {6, 14, 10, 2},
+                                         .hardware = true,
+                                         .videoTotalBytes = 64 * kMB,
+                                         .videoFreeBytes = 16 * kMB,
+                                         .primary = SurfaceFacts{false, 0x10000200},
+                                         .backBuffer = SurfaceFacts{true, 0x800},
+                                         .pixel = {16, 8, 5, 6, 5, 0xF800, 0x7E0, 0x1F}};
+  f.display.direct3D = Direct3DFacts{.deviceType = 2,
+                                     .textureFormats = kTexture555 | kTexture565 | kTexture8888,
+                                     .maxTextureStages = 8,
+                                     .minTextureWidth = 1,
+                                     .minTextureHeight = 1,
+                                     .maxTextureWidth = 2048,
+                                     .maxTextureHeight = 2048,
+                                     .alphaBlending = true,
+                                     .alphaTest = true,
+                                     .textureCaps = 0x122,
+                                     .textureOpCaps = 1,
+                                     .srcBlendCaps = 2,
+                                     .destBlendCaps = 3};
   f.sound.available = true;
   f.sound.devices = {
       {"Primary Sound Driver", "", false}, {"Speakers", "snd.sys"}, {"Headset", "usb.sys"}};
@@ -124,10 +107,7 @@ TEST(SystemReportTest, LongFormWithEveryDevice) {
                       freeMb * kMB,    totalMb * kMB,     std::move(label)};
   };
   auto other = [](std::string root, DriveType type) {
-    DriveFacts d;
-    d.root = std::move(root);
-    d.type = type;
-    return d;
+    return DriveFacts{std::move(root), type, false, 0, 0, ""};
   };
   f.drives = {fixed("/", 1234567, 2000000, "root"),
               fixed("/boot", 5, 5000, ""),

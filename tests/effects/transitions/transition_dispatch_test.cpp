@@ -144,8 +144,7 @@ TEST_F(TransitionDispatchTest, CascadeStripsStartOneStepApart) {
   ASSERT_EQ(TransitionCascadeColumns(image.get(), picture.get(), 128, 3, 4, true, 0, 16, nullptr),
             0);
   EXPECT_EQ(Sources(sink), (std::vector<Rect>{{0, 0, 9, 6}, {16, 0, 24, 6}, {32, 0, 39, 6}}));
-  EXPECT_EQ(sink.drawn[1].piece.x, 3 + 16);
-  EXPECT_EQ(sink.drawn[1].piece.y, 4);
+  EXPECT_EQ(std::pair(sink.drawn[1].piece.x, sink.drawn[1].piece.y), std::pair(3 + 16, 4));
 
   sink.drawn.clear();
   TransitionCascadeColumns(image.get(), picture.get(), 128, 0, 0, false, 0, 16, nullptr);
@@ -170,17 +169,14 @@ TEST_F(TransitionDispatchTest, SmearStretchesTheEdgeOverTheRest) {
   const TransitionPiece& edge = sink.drawn[0].piece;
   EXPECT_TRUE(edge.stretched);
   EXPECT_EQ(edge.source, (Rect{0, 0, 1, 6}));
-  EXPECT_EQ(edge.x, 3);
-  EXPECT_EQ(edge.size.width, 64 - 3) << "out to the destination's edge";
+  EXPECT_EQ(std::pair(edge.x, edge.size.width), std::pair(3, 64 - 3)) << "out to the edge";
 
   sink.drawn.clear();
   TransitionSmearColumns(image.get(), picture.get(), 128, 3, 4, true, 0, nullptr);
   ASSERT_EQ(sink.drawn.size(), 2u);
-  EXPECT_EQ(sink.drawn[0].piece.source, (Rect{20, 0, 40, 6}));
+  EXPECT_EQ(Sources(sink), (std::vector<Rect>{{20, 0, 40, 6}, {19, 0, 20, 6}}));
   EXPECT_EQ(sink.drawn[0].piece.x, 23);
-  EXPECT_EQ(sink.drawn[1].piece.source, (Rect{19, 0, 20, 6}));
-  EXPECT_EQ(sink.drawn[1].piece.x, 0);
-  EXPECT_EQ(sink.drawn[1].piece.size.width, 3 + 20);
+  EXPECT_EQ(std::pair(sink.drawn[1].piece.x, sink.drawn[1].piece.size.width), std::pair(0, 3 + 20));
 
   sink.drawn.clear();
   TransitionSmearRows(image.get(), picture.get(), 128, 0, 1, false, 0, nullptr);
@@ -241,10 +237,7 @@ TEST_F(TransitionDispatchTest, DirectDrawPiecesLandInTheTarget) {
 TEST(RandomOrderTable, IsTheSameOnEveryRunAndBuiltOnce) {
   BuildRandomOrderTable();
   const uint8_t* table = RandomOrderTable();
-  EXPECT_EQ(table[0], 135);
-  EXPECT_EQ(table[1], 98);
-  EXPECT_EQ(table[2], 243);
-  EXPECT_EQ(table[3], 3);
+  EXPECT_EQ(std::vector<uint8_t>(table, table + 4), (std::vector<uint8_t>{135, 98, 243, 3}));
   // A second call neither rebuilds the table nor reseeds the generator.
   ReseedTransitionRandom(42);
   BuildRandomOrderTable();

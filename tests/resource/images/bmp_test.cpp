@@ -28,6 +28,18 @@ std::vector<uint32_t> Palette(int entries) {
   return p;
 }
 
+tools::BmpFields Fields(int32_t width, int32_t height, uint16_t bits, uint32_t compression,
+                        std::vector<uint32_t> palette, Bytes data) {
+  return {.width = width,
+          .height = height,
+          .bits = bits,
+          .compression = compression,
+          .palette = std::move(palette),
+          .masks = {},
+          .data = std::move(data),
+          .dataOffset = {}};
+}
+
 int Load(const Bytes& file, DibImage& dib) {
   return BmpLoader::LoadToBuffers(file, dib);
 }
@@ -40,13 +52,8 @@ TEST(BmpLoader, UnpacksRleToTheSamePictureAsUncompressed) {
     Rows rows = IndexRows(37, 5, bits, 1);
     rows[1] = std::vector<uint8_t>(37, 2);
     rows[2][36] = 1;
-    tools::BmpFields bmp;
-    bmp.width = 37;
-    bmp.height = 5;
-    bmp.bits = bits;
-    bmp.compression = nibbles ? kBiRle4 : kBiRle8;
-    bmp.palette = Palette(1 << bits);
-    bmp.data = tools::EncodeRle(rows, nibbles);
+    tools::BmpFields bmp = Fields(37, 5, bits, nibbles ? kBiRle4 : kBiRle8, Palette(1 << bits),
+                                  tools::EncodeRle(rows, nibbles));
     DibImage dib;
     ASSERT_EQ(Load(tools::BuildBmp(bmp), dib), kBmpDone);
     EXPECT_EQ(dib.compression, kBiRgb);
@@ -87,27 +94,17 @@ TEST(BmpLoader, RefusesRleStreamsItCannotFollow) {
       {"absolute run cut short", {0, 5, 1, 2}, kBmpBadRle},
   };
   for (const auto& c : cases) {
-    tools::BmpFields bmp;
-    bmp.width = 8;
-    bmp.height = 3;
-    bmp.bits = 8;
-    bmp.compression = kBiRle8;
-    bmp.palette = Palette(256);
-    bmp.data = c.data;
     DibImage dib;
-    EXPECT_EQ(Load(tools::BuildBmp(bmp), dib), c.code) << c.what;
+    EXPECT_EQ(Load(tools::BuildBmp(Fields(8, 3, 8, kBiRle8, Palette(256), c.data)), dib), c.code)
+        << c.what;
   }
 }
 
 TEST(BmpLoader, ConvertsBitfieldsTo24Bits) {
   // 5-6-5: channels of 5, 6 and 5 bits shifted up to 8 bits.
-  tools::BmpFields bmp;
-  bmp.width = 2;
-  bmp.height = 1;
-  bmp.bits = 16;
-  bmp.compression = kBiBitfields;
+  tools::BmpFields bmp =
+      Fields(2, 1, 16, kBiBitfields, {}, {0xFF, 0xFF, 0x41, 0x08});  // white; r=1 g=2 b=1
   bmp.masks = std::array<uint32_t, 3>{0xF800, 0x07E0, 0x001F};
-  bmp.data = {0xFF, 0xFF, 0x41, 0x08};  // white; r=1 g=2 b=1
   DibImage dib;
   ASSERT_EQ(Load(tools::BuildBmp(bmp), dib), kBmpDone);
   EXPECT_EQ(std::tuple(dib.bits, dib.compression, dib.pitch), std::tuple(24, kBiRgb, 8u));
@@ -115,12 +112,7 @@ TEST(BmpLoader, ConvertsBitfieldsTo24Bits) {
 }
 
 TEST(BmpLoader, RefusesHeadersAndSizesTheDataCannotBack) {
-  tools::BmpFields good;
-  good.width = 4;
-  good.height = 2;
-  good.bits = 8;
-  good.palette = Palette(256);
-  good.data = Bytes(8, 1);
+  const tools::BmpFields good = Fields(4, 2, 8, 0, Palette(256), Bytes(8, 1));
   struct Case {
     const char* what;
     std::function<void(tools::BmpFields&)> change;
@@ -130,35 +122,21 @@ TEST(BmpLoader, RefusesHeadersAndSizesTheDataCannotBack) {
       {"header size 12", [](auto& s) { s.infoSize = 12; }, kBmpBadFormat},
       {"more colours than the depth holds", [](auto& s) { s.usedColours = 257; }, kBmpBadFormat},
       {"palette past the end",
-       [](auto& s) {
-         s.usedColours = 200;
-         s.palette.resize(10);
-         s.data.clear();
-       },
-       kBmpBadFormat},
+       [](auto& s) { s.usedColours = 200, s.palette.resize(10), s.data.clear(); }, kBmpBadFormat},
       {"rows past the end", [](auto& s) { s.height = 3; }, kBmpBadFormat},
       {"huge row count", [](auto& s) { s.height = 0x7FFFFFFF; }, kBmpBadFormat},
       {"zero width", [](auto& s) { s.width = 0; }, kBmpBadFormat},
-      {"2 bits",
-       [](auto& s) {
-         s.bits = 2;
-         s.palette.resize(4);
-       },
-       kBmpBadFormat},
+      {"2 bits", [](auto& s) { s.bits = 2, s.palette.resize(4); }, kBmpBadFormat},
       {"unknown compression", [](auto& s) { s.compression = 4; }, kBmpBadCompression},
       {"bitfields at 8 bits", [](auto& s) { s.compression = kBiBitfields; }, kBmpBadCompression},
       {"top-down RLE",
        [](auto& s) {
-         s.compression = kBiRle8;
-         s.height = -2;
-         s.data = {0, 1};
+         s.compression = kBiRle8, s.height = -2, s.data = {0, 1};
        },
        kBmpBadFormat},
       {"RLE size its codes cannot reach",
        [](auto& s) {
-         s.compression = kBiRle8;
-         s.height = 100000;
-         s.data = {0, 1};
+         s.compression = kBiRle8, s.height = 100000, s.data = {0, 1};
        },
        kBmpBadRle},
   };

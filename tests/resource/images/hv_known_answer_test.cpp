@@ -36,29 +36,25 @@ const Bytes kHvd = {
 TEST(HvKnownAnswer, HvdFieldsStandWhereTheTableSays) {
   HvdAnimation anim;
   ASSERT_EQ(anim.Load(kHvd), kHvdLoaded);
-  EXPECT_EQ(anim.GetHeader()[0], 1);
-  EXPECT_EQ(anim.GetHeader()[11], 12);
+  EXPECT_EQ(std::tuple(anim.GetHeader()[0], anim.GetHeader()[11]), std::tuple(1, 12));
   ASSERT_EQ(anim.Frames().size(), 5u) << "four records and the sentinel";
-  EXPECT_EQ(anim.Frames()[0].c, 0x100u);
-  EXPECT_EQ(anim.Frames()[2].a, -2);
+  EXPECT_EQ(std::tuple(anim.Frames()[0].c, anim.Frames()[2].a), std::tuple(0x100u, -2));
   ASSERT_NE(anim.FrameData(0), nullptr);
   EXPECT_EQ(*anim.FrameData(0), 0xCC);
-  EXPECT_EQ(anim.GetRangeStart(1), 2);
-  EXPECT_EQ(anim.GetRangeEnd(0), 1);
-  EXPECT_EQ(anim.GetRangeEnd(1), 4) << "the last range ends at the sentinel";
+  // The last range ends at the sentinel.
+  EXPECT_EQ(std::tuple(anim.GetRangeStart(1), anim.GetRangeEnd(0), anim.GetRangeEnd(1)),
+            std::tuple(2, 1, 4));
   EXPECT_EQ(anim.LongestRange(), 3u);
   ASSERT_EQ(anim.Entries().size(), 2u);
   EXPECT_EQ(anim.Entries()[0].name, "run");
-  EXPECT_EQ(anim.Entries()[0].p, 0x0102);
-  EXPECT_EQ(anim.Entries()[0].q, 0xFFFF);
-  EXPECT_EQ(anim.Entries()[1].q, 2);
+  EXPECT_EQ(std::tuple(anim.Entries()[0].p, anim.Entries()[0].q, anim.Entries()[1].q),
+            std::tuple(0x0102, 0xFFFF, 2));
 
-  tools::HvdFile file;
-  file.header = {1, 2, 3, 4, 5, 6, 0, 0, 9, 10, 11, 12};
-  file.rangeCount = 2;
-  file.blob = {0xAA, 0xBB, 0xCC, 0xDD};
-  file.frames = {{5, 1, 0x100, 2}, {-1, 0, 0, 0}, {-2, 1, 0, 3}, {7, 0, 0, 0}};
-  file.entries = {{"run", 0x0102, 0xFFFF}, {"", 1, 2}};
+  const tools::HvdFile file{{1, 2, 3, 4, 5, 6, 0, 0, 9, 10, 11, 12},
+                            2,
+                            {0xAA, 0xBB, 0xCC, 0xDD},
+                            {{5, 1, 0x100, 2}, {-1, 0, 0, 0}, {-2, 1, 0, 3}, {7, 0, 0, 0}},
+                            {{"run", 0x0102, 0xFFFF}, {"", 1, 2}}};
   EXPECT_EQ(tools::WriteHvd(file), kHvd);
 }
 
@@ -93,24 +89,18 @@ TEST(HvKnownAnswer, HvaFieldsStandWhereTheTableSays) {
   ScopedGlobal<ImageLoaderManager> published(&images);
   HvaData data;
   ASSERT_EQ(data.Load(hva), kHvaLoaded);
-  EXPECT_EQ(data.GetHeader()[0], 640);
-  EXPECT_EQ(data.GetHeader()[1], 480);
-  EXPECT_EQ(data.GetHeader()[2], 1);
+  EXPECT_EQ(std::tuple(data.GetHeader()[0], data.GetHeader()[1], data.GetHeader()[2]),
+            std::tuple(640, 480, 1));
   ASSERT_EQ(data.Frames().size(), 3u);
-  EXPECT_EQ(data.Frames()[0].d, 3u);
-  EXPECT_EQ(data.Frames()[1].a, -3);
+  EXPECT_EQ(std::tuple(data.Frames()[0].d, data.Frames()[1].a), std::tuple(3u, -3));
   ASSERT_EQ(data.Pictures().size(), 1u);
   const ImageSurface& picture = *data.Pictures()[0].surface;
   EXPECT_EQ(picture.GetWidth(), 1);
   EXPECT_EQ(picture.GetColorKey() & 0xFFFFFF, 0x102030u) << "the key from pixel (0, 0)";
 
-  tools::HvaFile file;
-  file.word0 = 640;
-  file.word2 = 480;
-  file.skipped = {0x77, 0x77};
-  file.frames = {{0, 1, 2, 3}, {-3, 0, 0, 0}};
-  file.pictures = {{kBmp, 0, 0}};
-  EXPECT_EQ(tools::WriteHva(file), hva);
+  EXPECT_EQ(
+      tools::WriteHva({640, 480, 1, {0x77, 0x77}, {{0, 1, 2, 3}, {-3, 0, 0, 0}}, {{kBmp, 0, 0}}}),
+      hva);
 }
 
 }  // namespace

@@ -11,10 +11,8 @@ using Bytes = std::vector<uint8_t>;
 
 // 12 records in 3 ranges: records 4 and 9 end ranges; a plain record has a >= 0.
 tools::HvdFile ThreeRanges() {
-  tools::HvdFile file;
-  file.rangeCount = 3;
-  file.header = {1, 2, 3, 4, 5, 6, 0, 0, 9, 10, 11, 12};
-  file.blob = {10, 11, 12, 13, 14, 15, 16, 17};
+  tools::HvdFile file{
+      {1, 2, 3, 4, 5, 6, 0, 0, 9, 10, 11, 12}, 3, {10, 11, 12, 13, 14, 15, 16, 17}, {}, {}};
   for (int i = 0; i < 12; ++i) {
     HvdFrame f{i, 5, static_cast<uint32_t>(100 + i), static_cast<uint32_t>(i % 10)};
     if (i == 4 || i == 9) f.a = -3, f.b = 0;

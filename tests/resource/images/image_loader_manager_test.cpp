@@ -18,26 +18,23 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 Bytes Wgx24(uint32_t width, uint32_t height, int16_t offsetX = 0, int16_t offsetY = 0) {
-  tools::WgxPicture picture;
-  picture.depth = 24;
-  picture.width = width;
-  picture.height = height;
+  tools::WgxPicture picture{24, width, height, {}, {}, offsetX, offsetY, {}};
   for (uint32_t i = 0; i < width * height; ++i) picture.pixels.push_back(0x010203u * (i + 1));
-  picture.offsetX = offsetX;
-  picture.offsetY = offsetY;
   return tools::WriteWgx(picture, {offsetX || offsetY ? 1 : 0, {}});
 }
 
 // A 2 x 2 8-bit BMP (bottom-up) with a 4-entry palette.
 Bytes Bmp8() {
-  tools::BmpFields bmp;
-  bmp.width = 2;
-  bmp.height = 2;
-  bmp.bits = 8;
-  bmp.palette = {0x00112233, 0x00445566, 0x00778899, 0x00AABBCC};
-  bmp.usedColours = 4;
-  bmp.data = tools::PackIndexRows({{2, 3}, {0, 1}}, 8);  // file order: bottom row first
-  return tools::BuildBmp(bmp);
+  return tools::BuildBmp({2,
+                          2,
+                          8,
+                          0,
+                          40,
+                          4,
+                          {0x00112233, 0x00445566, 0x00778899, 0x00AABBCC},
+                          {},
+                          tools::PackIndexRows({{2, 3}, {0, 1}}, 8),
+                          {}});  // bottom row first
 }
 
 class ImageLoaderManagerTest : public test::GameFolderTest {
@@ -54,11 +51,9 @@ TEST_F(ImageLoaderManagerTest, LoadsFilesIntoDestinationsWithOffsets) {
   test::RecordingDestination dest;
   ImagePlacement placement;
   ASSERT_EQ(manager_.LoadFromFile("sys\\bg.wgx", dest.Target(), &placement), kGllDone);
-  EXPECT_EQ(dest.width, 3);
-  EXPECT_EQ(dest.bits, 32);
-  EXPECT_EQ(dest.Pixel32(1, 1), 0x010203u * 5);
-  EXPECT_EQ(placement.offsetX, -10);
-  EXPECT_EQ(placement.offsetY, 7);
+  EXPECT_EQ(std::tuple(dest.width, dest.bits, dest.Pixel32(1, 1)),
+            std::tuple(3, 32, 0x010203u * 5));
+  EXPECT_EQ(std::tuple(placement.offsetX, placement.offsetY), std::tuple(-10, 7));
 
   // A name whose extension lies still loads by content.
   Write("SYS/REAL_BMP.WGX", Bmp8());
@@ -117,12 +112,9 @@ TEST_F(ImageLoaderManagerTest, SavesThroughTheLoaderThatCanAndKeepsOldFilesOnFai
 DibImage Dib(int32_t width, int32_t height, uint16_t bits, std::vector<uint8_t> pixels,
              std::vector<uint32_t> palette = {}) {
   DibImage dib;
-  dib.width = width;
-  dib.height = height;
-  dib.bits = bits;
+  dib.width = width, dib.height = height, dib.bits = bits;
   dib.pitch = static_cast<uint32_t>(DibPitch(static_cast<uint32_t>(width), bits));
-  dib.pixels = std::move(pixels);
-  dib.palette = std::move(palette);
+  dib.pixels = std::move(pixels), dib.palette = std::move(palette);
   return dib;
 }
 

@@ -26,18 +26,12 @@ Seeds WgxSeeds() {
   Seeds seeds;
   for (int depth : {8, 24, 32}) {
     for (int form : {0, 1, 2}) {
-      tools::WgxPicture p;
-      p.depth = depth;
-      p.width = 12;
-      p.height = 7;
-      p.pixels = tools::MakeBackdrop(12, 7, depth + form);
+      tools::WgxPicture p{depth, 12, 7, tools::MakeBackdrop(12, 7, depth + form),
+                          {},    -3, 9, {{0xAB, 0xCD}}};
       if (depth == 8) {
         for (auto& px : p.pixels) px &= 0x1F;
         for (uint32_t i = 0; i < 32; ++i) p.palette.push_back(i * 0x070503u);
       }
-      p.offsetX = -3;
-      p.offsetY = 9;
-      p.chunks = {{0xAB, 0xCD}};
       tools::WgxWriteOptions options;
       options.form = form;
       char name[32];
@@ -54,13 +48,15 @@ Seeds BmpSeeds() {
   for (size_t y = 0; y < rows.size(); ++y)
     for (size_t x = 0; x < 9; ++x) rows[y][x] = static_cast<uint8_t>((x / 3 + y) % 4);
   for (uint16_t bits : {1, 4, 8}) {
-    tools::BmpFields bmp;
-    bmp.width = 9;
-    bmp.height = 5;
-    bmp.bits = bits;
+    tools::BmpFields bmp{.width = 9,
+                         .height = 5,
+                         .bits = bits,
+                         .palette = {},
+                         .masks = {},
+                         .data = tools::PackIndexRows(rows, bits),
+                         .dataOffset = {}};
     for (uint32_t i = 0; i < (1u << bits) && i < 16; ++i) bmp.palette.push_back(i * 0x102030u);
     bmp.usedColours = static_cast<uint32_t>(bmp.palette.size());
-    bmp.data = tools::PackIndexRows(rows, bits);
     seeds["rgb" + std::to_string(bits) + ".bmp"] = tools::BuildBmp(bmp);
     if (bits != 1) {
       bmp.compression = bits == 8 ? kBiRle8 : kBiRle4;
@@ -69,11 +65,13 @@ Seeds BmpSeeds() {
     }
   }
   for (uint16_t bits : {16, 24, 32}) {
-    tools::BmpFields bmp;
-    bmp.width = 6;
-    bmp.height = bits == 24 ? -4 : 4;
-    bmp.bits = bits;
-    bmp.data.resize(DibPitch(6, bits) * 4);
+    tools::BmpFields bmp{.width = 6,
+                         .height = bits == 24 ? -4 : 4,
+                         .bits = bits,
+                         .palette = {},
+                         .masks = {},
+                         .data = Bytes(DibPitch(6, bits) * 4),
+                         .dataOffset = {}};
     for (size_t i = 0; i < bmp.data.size(); ++i) bmp.data[i] = static_cast<uint8_t>(i * 37);
     seeds["rgb" + std::to_string(bits) + ".bmp"] = tools::BuildBmp(bmp);
     if (bits != 24) {
@@ -87,11 +85,11 @@ Seeds BmpSeeds() {
 }
 
 Seeds HvdSeeds() {
-  tools::HvdFile file;
-  file.rangeCount = 2;
-  file.blob = {1, 2, 3, 4, 5, 6};
-  file.frames = {{0, 0, 1, 0}, {-1, 0, 2, 4}, {3, 1, 3, 9}, {4, 1, 4, 2}};
-  file.entries = {{"idle", 1, 2}, {"run", 3, 4}};
+  tools::HvdFile file{{},
+                      2,
+                      {1, 2, 3, 4, 5, 6},
+                      {{0, 0, 1, 0}, {-1, 0, 2, 4}, {3, 1, 3, 9}, {4, 1, 4, 2}},
+                      {{"idle", 1, 2}, {"run", 3, 4}}};
   Seeds seeds{{"two_ranges.hvd", tools::WriteHvd(file)}};
   file.blob.clear();
   seeds["no_blob.hvd"] = tools::WriteHvd(file);
@@ -99,17 +97,13 @@ Seeds HvdSeeds() {
 }
 
 Seeds HvaSeeds() {
-  tools::HvaFile file;
-  file.word0 = 64;
-  file.word2 = 32;
-  file.rangeCount = 2;
-  file.skipped = {0, 1};
-  file.frames = {{0, 0, 0, 0}, {-1, 1, 0, 0}, {1, 0, 0, 0}};
-  tools::WgxPicture p;
-  p.width = 4;
-  p.height = 3;
-  p.pixels = tools::MakeBackdrop(4, 3, 1);
-  file.pictures = {{tools::WriteWgx(p), 0, 0}, {tools::WriteWgx(p), -2, 0}};
+  const tools::WgxPicture p{24, 4, 3, tools::MakeBackdrop(4, 3, 1), {}, 0, 0, {}};
+  const tools::HvaFile file{64,
+                            32,
+                            2,
+                            {0, 1},
+                            {{0, 0, 0, 0}, {-1, 1, 0, 0}, {1, 0, 0, 0}},
+                            {{tools::WriteWgx(p), 0, 0}, {tools::WriteWgx(p), -2, 0}}};
   return {{"two_pictures.hva", tools::WriteHva(file)}};
 }
 

@@ -150,21 +150,12 @@ TEST(WgxLoader, RefusesBadHeaders) {
 }
 
 tools::WgxWriteOptions Form(int form, tools::WgxFaults faults = {}) {
-  tools::WgxWriteOptions options;
-  options.form = form;
-  options.faults = faults;
-  return options;
+  return {form, faults};
 }
 
 tools::WgxPicture Picture(int depth, uint32_t width, uint32_t height, uint32_t seed) {
-  tools::WgxPicture p;
-  p.depth = depth;
-  p.width = width;
-  p.height = height;
-  p.pixels = tools::MakeBackdrop(width, height, seed);
-  p.offsetX = -7;
-  p.offsetY = 300;
-  p.chunks = {{1, 2, 3}, {}};
+  tools::WgxPicture p{depth, width, height, tools::MakeBackdrop(width, height, seed),
+                      {},    -7,    300,    {{1, 2, 3}, {}}};
   if (depth == 8) {
     for (auto& px : p.pixels) px = (px >> 4) & 0xFF;
     for (uint32_t i = 0; i < 256; ++i) p.palette.push_back(i * 0x010101u ^ 0x00A05000);
@@ -270,17 +261,12 @@ TEST(WgxLoader, DestinationFailures) {
   Bytes file = tools::WriteWgx(Picture(24, 8, 6, 2));
   WgxLoader loader;
   EXPECT_EQ(loader.Load(file, nullptr, false), kWgxNoDestination);
-  EXPECT_EQ(loader.Load(
-                file, [](int, int, int, bool, bool) { return WgxDestination{}; }, false),
-            kWgxNoBuffer);
   std::vector<uint8_t> small(10);
-  EXPECT_EQ(loader.Load(
-                file,
-                [&](int, int, int, bool, bool) {
-                  return WgxDestination{small, 32};
-                },
-                false),
-            kWgxNoBuffer);
+  for (const WgxDestination& given : {WgxDestination{}, WgxDestination{small, 32}}) {
+    EXPECT_EQ(loader.Load(
+                  file, [&](int, int, int, bool, bool) { return given; }, false),
+              kWgxNoBuffer);
+  }
 }
 
 }  // namespace

@@ -126,7 +126,7 @@ TEST_F(FileSystemTest, UnmountKeepsTheRestOfTheGroupReachable) {
   EXPECT_EQ(manager_.GetMountName(3, 0), sjis::ToLower(folder_) + "script\\");
 }
 
-TEST_F(FileSystemTest, MountRefusesWhatItCannotOpen) {
+TEST_F(FileSystemTest, MountRefusesWhatItCannotOpenAndAFailedReadReleasesItsAllocation) {
   EXPECT_EQ(manager_.Mount("MISSING.VFA", 1, false, true), kMountNoFile);
   dir_.WriteFile("BAD.VFA", "XXXX1234");
   EXPECT_EQ(manager_.Mount("BAD.VFA", 1, false, true), kArchiveBadFormat);
@@ -137,6 +137,15 @@ TEST_F(FileSystemTest, MountRefusesWhatItCannotOpen) {
   WritePack("DATA.PAK", {Member("m", "member")});
   EXPECT_EQ(manager_.Mount("DATA.PAK", 1, false, true), 0);
   EXPECT_EQ(Load("M"), "member");
+
+  tools::VfaPackOptions options;
+  options.pack = true;
+  options.faults.cutPackedStreams = 20;
+  WritePack("DATA.VFA", {Member("n", std::string(3000, 'm'))}, options);
+  ASSERT_EQ(manager_.Mount("DATA.VFA", 1, false, true), 0);
+  std::string data;
+  EXPECT_NE(manager_.LoadFile("n", AllocateString, ReleaseString, &data, nullptr), kFsOk);
+  EXPECT_EQ(data, "released");
 }
 
 TEST_F(FileSystemTest, StreamsOverLooseFilesPlainAndPackedMembers) {
@@ -168,18 +177,6 @@ TEST_F(FileSystemTest, StreamsOverLooseFilesPlainAndPackedMembers) {
   EXPECT_FALSE(manager_.OpenStream("none.txt", nullptr, &error));
   EXPECT_EQ(error, kFsNotFound);
 }
-
-TEST_F(FileSystemTest, ReadFailureReleasesTheAllocation) {
-  tools::VfaPackOptions options;
-  options.pack = true;
-  options.faults.cutPackedStreams = 20;
-  WritePack("DATA.VFA", {Member("m", std::string(3000, 'm'))}, options);
-  ASSERT_EQ(manager_.Mount("DATA.VFA", 1, false, true), 0);
-  std::string data;
-  EXPECT_NE(manager_.LoadFile("m", AllocateString, ReleaseString, &data, nullptr), kFsOk);
-  EXPECT_EQ(data, "released");
-}
-
 
 #ifdef BW_TEST_PACK_ADL
 TEST_F(FileSystemTest, PluginScanLoadsNativeDecodersAndCountsFailures) {
@@ -214,12 +211,11 @@ TEST_F(FileSystemTest, PluginScanLoadsNativeDecodersAndCountsFailures) {
 
   EXPECT_EQ(manager_.LoadDecoderPlugin("plugin\\MISSING.ADL"), kPluginLoadFailed);
   EXPECT_EQ(manager_.ScanDecoderPlugins("no such folder"), 0);
-}
 
-TEST_F(FileSystemTest, StartupRegistersVfaAndScansThePluginFolder) {
+  // The start-up registers the VFA decoder and scans the plug-in folder.
   FileSystemManager manager;
-  std::filesystem::create_directories(dir_.path() / "PlugIn");
-  std::filesystem::copy_file(BW_TEST_PACK_ADL, dir_.path() / "PlugIn" / "LINE.ADL");
+  std::filesystem::rename(dir_.path() / "plugin", dir_.path() / "PlugIn");
+  std::filesystem::remove(dir_.path() / "PlugIn" / "WINDOWS.ADL");
   EXPECT_EQ(RegisterPackDecoders(manager), 0);
   EXPECT_EQ(manager.GetDecoderCount(), 2u);
   EXPECT_NE(manager.FindDecoderByExtension("SCRIPT.VFA"), nullptr);
