@@ -177,6 +177,15 @@ void TextEditBase::CaretPixelPosition(int32_t* dx, int32_t* dy) const {
 
 void TextEditBase::ScrollToCaret(int32_t n) {
   const size_t before = columnOffset_;
+  // A backspace before the view leaves its start where another character may now begin: it
+  // goes to the character start at or before that byte, so every step below is on a boundary.
+  if (columnOffset_ >= text_.size()) {
+    columnOffset_ = text_.size();
+  } else {
+    size_t start = 0;
+    for (size_t at = 0; at <= columnOffset_; at = sjis::Next(text_, at)) start = at;
+    columnOffset_ = start;
+  }
   const bool atEnd = caret_ >= text_.size();
   for (;;) {
     const int32_t offset = CaretPixelOffset();
