@@ -28,6 +28,13 @@ struct CreateFailure {
   int code;
 };
 
+// The renderer's string drawing, or its plain drawing where it has none.
+void DrawGlyphs(TextRenderer* font, ImageSurface* surface, int32_t x, int32_t y, const char* text) {
+  if (font->DrawString(surface, x, y, text, nullptr, nullptr) != kTextDone) {
+    font->DrawText(surface, x, y, text, nullptr, nullptr);
+  }
+}
+
 void SetFontColor(TextRenderer* font, uint32_t rgb) {
   font->SetTextColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
 }
@@ -239,7 +246,7 @@ void TextInputPart::DrawText() {
     glyph[0] = text_[at];
     glyph[1] = length == 2 ? text_[at + 1] : 0;
     glyph[2] = 0;
-    font_->DrawText(&textSurface_, x, y, glyph, nullptr, nullptr);
+    DrawGlyphs(font_, &textSurface_, x, y, glyph);
   };
   if (!IsMultiLine()) {
     const int32_t farEdge = (verticalText_ ? fieldHeight_ : fieldWidth_) - b - textMargin_;
@@ -398,11 +405,11 @@ void TextInputPart::DrawCompositionBox(const std::string& text, int32_t highligh
     if (verticalText_) {
       box.FillRectXYWH(0, pen, fontH, advance, kOpaque | back);
       SetFontColor(font_, fore);
-      font_->DrawText(&box, fontH, pen, glyph, nullptr, nullptr);
+      DrawGlyphs(font_, &box, fontH, pen, glyph);
     } else {
       box.FillRectXYWH(pen, 0, advance, fontH, kOpaque | back);
       SetFontColor(font_, fore);
-      font_->DrawText(&box, pen, 0, glyph, nullptr, nullptr);
+      DrawGlyphs(font_, &box, pen, 0, glyph);
     }
     pen += advance;
     at += length;

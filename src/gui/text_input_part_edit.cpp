@@ -450,6 +450,10 @@ uint8_t TextEditBase::OnTextInput(const char* text, int32_t length) {
       at += charLength;
       continue;
     }
+    if (!lead && fullWidthOnly_) {
+      at += 1;
+      continue;
+    }
     if (byte == kNewline) {
       if (!multi || lineCount_ + newlines >= maxLines_) {
         at += 1;
@@ -457,10 +461,6 @@ uint8_t TextEditBase::OnTextInput(const char* text, int32_t length) {
       }
       ++newlines;
       ++limit;
-    }
-    if (!lead && fullWidthOnly_) {
-      at += 1;
-      continue;
     }
     const int32_t size = static_cast<int32_t>(text_.size()) + (lead ? 1 : 0);
     if (size >= limit) break;
