@@ -16,6 +16,16 @@
 //   BRIMWOLD_HEADLESS_WAVE=FILE               mix the sound as the virtual clock moves and write
 //                                             it to FILE, a 16-bit stereo WAVE file, at the end;
 //                                             status 30 when it cannot be written
+//   BRIMWOLD_HEADLESS_INPUT=F:EVENT,...       input queued when the main window shows frame F:
+//                                             F:move:X:Y, F:down:B and F:up:B (B left, right or
+//                                             middle, at the pointer), F:click:X:Y (left button
+//                                             up again at F+1), F:wheel:N (notches, positive
+//                                             away from the user), F:key:NAME (SDL's key names;
+//                                             up again at F+1), F:keydown:NAME, F:keyup:NAME,
+//                                             F:text:TEXT (typed, UTF-8, no commas),
+//                                             F:compose:TEXT (an input method's composition),
+//                                             F:convert:TEXT (the same, its clause converting);
+//                                             an empty composition ends it
 //   BRIMWOLD_SDL_INPUT=STEP,STEP,...          with the SDL backend: clicks and keys played
 //                                             into the window (host/dialog/input_script.h)
 #include <cinttypes>
@@ -39,6 +49,7 @@
 #include "host/dialog/scripted_dialog_host.h"
 #include "host/file/file_system.h"
 #include "host/headless/headless_backend.h"
+#include "host/headless/headless_input_script.h"
 #include "host/host_path.h"
 #include "host/message_box.h"
 #include "host/message_queue.h"
@@ -142,6 +153,7 @@ struct HeadlessScript {
   std::set<uint32_t> hashFrames;
   std::multimap<uint32_t, uint32_t> commands;  // frame -> command id, in the order given
   std::vector<uint32_t> answers;
+  std::vector<bw::host::HeadlessInputStep> input;  // ordered by frame
 };
 
 // Reads the list switch name when it is set, item by item; false after saying what it must be.
@@ -150,6 +162,14 @@ bool ReadListSwitch(const char* name, const char* form, ParseItem parseItem) {
   const char* text = std::getenv(name);
   if (text == nullptr || ParseList(text, parseItem)) return true;
   std::fprintf(stderr, "brimwold: %s must be %s, separated by commas\n", name, form);
+  return false;
+}
+
+bool ReadInputSwitch(HeadlessScript* script) {
+  const char* text = std::getenv("BRIMWOLD_HEADLESS_INPUT");
+  std::string error;
+  if (text == nullptr || bw::host::ParseHeadlessInput(text, &script->input, &error)) return true;
+  std::fprintf(stderr, "brimwold: BRIMWOLD_HEADLESS_INPUT: %s\n", error.c_str());
   return false;
 }
 
@@ -162,7 +182,8 @@ bool ReadHeadlessSwitches(HeadlessScript* script) {
                           script->hashFrames.insert(frame);
                           return true;
                         }) &&
-         ReadListSwitch("BRIMWOLD_HEADLESS_COMMANDS", "frame:command pairs (frame from 1, command up to 65535)",
+         ReadListSwitch("BRIMWOLD_HEADLESS_COMMANDS",
+                        "frame:command pairs (frame from 1, command up to 65535)",
                         [&](std::string_view item) {
                           size_t colon = item.find(':');
                           uint32_t frame = 0, id = 0;
@@ -174,12 +195,14 @@ bool ReadHeadlessSwitches(HeadlessScript* script) {
                           script->commands.emplace(frame, id);
                           return true;
                         }) &&
-         ReadListSwitch("BRIMWOLD_HEADLESS_ANSWERS", "button ids up to 65535", [&](std::string_view item) {
-           uint32_t id = 0;
-           if (!ParseNumber(item, 0, kMaxCommandId, &id)) return false;
-           script->answers.push_back(id);
-           return true;
-         });
+         ReadListSwitch("BRIMWOLD_HEADLESS_ANSWERS", "button ids up to 65535",
+                        [&](std::string_view item) {
+                          uint32_t id = 0;
+                          if (!ParseNumber(item, 0, kMaxCommandId, &id)) return false;
+                          script->answers.push_back(id);
+                          return true;
+                        }) &&
+         ReadInputSwitch(script);
 }
 
 // Pulls the mix from the captured output as the virtual clock moves: at each frame, the samples
@@ -227,7 +250,10 @@ class SoundRecorder {
 void WatchFrames(bw::host::HeadlessBackend& backend, HeadlessScript script,
                  SoundRecorder* recorder) {
   using namespace bw::host;
-  if (script.hashFrames.empty() && script.commands.empty() && recorder == nullptr) return;
+  if (script.hashFrames.empty() && script.commands.empty() && script.input.empty() &&
+      recorder == nullptr) {
+    return;
+  }
   backend.SetFrameObserver(
       [&backend, script = std::move(script), recorder](HWND window, const HeadlessSink& sink) {
         if (window != backend.MainWindow()) return;
@@ -239,6 +265,9 @@ void WatchFrames(bw::host::HeadlessBackend& backend, HeadlessScript script,
         }
         auto [first, last] = script.commands.equal_range(frame);
         for (auto it = first; it != last; ++it) PostMessage(window, WM_COMMAND, it->second, 0);
+        for (const HeadlessInputStep& step : script.input) {
+          if (step.frame == frame) QueueHeadlessInputStep(backend, step);
+        }
       });
 }
 

@@ -106,4 +106,70 @@ void PartManager::DeleteAll() {
   parts.clear();
 }
 
+// Text inputs and the IME indicator.
+
+void PartManager::SetUpTextInput(TextInputPart& part) {
+  part.SetMaxLength(textInputStyle_);
+  part.SetBackColor(textInputColor_);
+  part.SetTextColor(textInputValue_);
+  part.SetCompositionStyle(static_cast<int32_t>(textInputTriple_[0]), textInputTriple_[1],
+                           textInputTriple_[2]);
+}
+
+int PartManager::FinishTextInput(std::unique_ptr<TextInputPart> part, int result,
+                                 TextInputPart** out) {
+  if (result == 0) {
+    if (imeIndicator_) part->SetModeIndicator(imeIndicator_.get());
+    part->SetUseIme(textInputFlag_);
+  }
+  return Finish(std::move(part), result, out);
+}
+
+int PartManager::CreateTextInput(TextInputPart** out, int32_t order, TextRenderer* font,
+                                 int32_t width, int32_t x, int32_t y, int32_t margin, bool border) {
+  *out = nullptr;
+  auto part = std::make_unique<TextInputPart>();
+  SetUpTextInput(*part);
+  int result = part->Create(TargetList(), order, textInputTimers_, textInputHost_, font, width, {},
+                            x, y, margin, border, defaultGroup_);
+  return FinishTextInput(std::move(part), result, out);
+}
+
+int PartManager::CreateTextInputEx(TextInputPart** out, int32_t order, TextRenderer* font,
+                                   int32_t lines, int32_t width, int32_t x, int32_t y,
+                                   int32_t margin, int32_t lineSpacing, bool border) {
+  *out = nullptr;
+  auto part = std::make_unique<TextInputPart>();
+  SetUpTextInput(*part);
+  int result =
+      part->CreateMultiLine(TargetList(), order, textInputTimers_, textInputHost_, font, lines,
+                            width, {}, x, y, margin, lineSpacing, border, defaultGroup_);
+  return FinishTextInput(std::move(part), result, out);
+}
+
+int PartManager::CreateImeIndicator(TextRenderer* font, int32_t x, int32_t y) {
+  if (!targetList_) return kIndicatorBadArguments;
+  if (imeIndicator_ && font && imeIndicator_->GetFont() == font) return imeIndicator_->Move(x, y);
+  DestroyImeIndicator();
+  imeIndicator_ = std::make_unique<ImeIndicator>();
+  int result = imeIndicator_->Create(TargetList(), textInputHost_, font, x, y, true, defaultGroup_);
+  if (result != kIndicatorDone) {
+    DestroyImeIndicator();
+    return result;
+  }
+  for (auto& part : parts_) {
+    if (auto* field = dynamic_cast<TextEditBase*>(part.get()))
+      field->SetModeIndicator(imeIndicator_.get());
+  }
+  return result;
+}
+
+void PartManager::DestroyImeIndicator() {
+  if (!imeIndicator_) return;
+  for (auto& part : parts_) {
+    if (auto* field = dynamic_cast<TextEditBase*>(part.get())) field->SetModeIndicator(nullptr);
+  }
+  imeIndicator_.reset();
+}
+
 }  // namespace bw

@@ -10,13 +10,17 @@
 #include "gui/button_part.h"
 #include "gui/color_box_part.h"
 #include "gui/image_list_part.h"
+#include "gui/ime_indicator.h"
+#include "gui/text_input_part.h"
 
 namespace bw {
 
 class CompositionLayer;
 class DisplayObjectList;
 class ImageSurface;
+class ImeContext;
 class TextRenderer;
+class TimerService;
 class UiControl;
 
 // Factory results besides the parts' own create codes.
@@ -100,6 +104,44 @@ class PartManager {
   bool useAltList_ = false;
   uint32_t buttonFaceColor_ = kDefaultFaceColor;
   uint32_t buttonAccentColor_ = kDefaultAccentColor;
+
+  // Text inputs and the IME mode indicator they share.
+ public:
+  void SetTextInputServices(TimerService* timers, ImeContext* textInputHost) {
+    textInputTimers_ = timers;
+    textInputHost_ = textInputHost;
+  }
+  void SetTextInputStyle(int32_t maxLength, uint32_t backColor, uint32_t textColor) {
+    textInputStyle_ = maxLength;
+    textInputColor_ = backColor;
+    textInputValue_ = textColor;
+  }
+  void SetTextInputFlag(bool useIme) { textInputFlag_ = useIme; }
+  void SetTextInputTriple(int32_t chars, uint32_t textColor, uint32_t backColor) {
+    textInputTriple_[0] = static_cast<uint32_t>(chars);
+    textInputTriple_[1] = textColor;
+    textInputTriple_[2] = backColor;
+  }
+  int CreateTextInput(TextInputPart** out, int32_t order, TextRenderer* font, int32_t width,
+                      int32_t x, int32_t y, int32_t margin, bool border);
+  int CreateTextInputEx(TextInputPart** out, int32_t order, TextRenderer* font, int32_t lines,
+                        int32_t width, int32_t x, int32_t y, int32_t margin, int32_t lineSpacing,
+                        bool border);
+  int CreateImeIndicator(TextRenderer* font, int32_t x, int32_t y);
+  void DestroyImeIndicator();
+  ImeIndicator* GetImeIndicator() const { return imeIndicator_.get(); }
+
+ private:
+  void SetUpTextInput(TextInputPart& part);
+  int FinishTextInput(std::unique_ptr<TextInputPart> part, int result, TextInputPart** out);
+  TimerService* textInputTimers_ = nullptr;
+  ImeContext* textInputHost_ = nullptr;
+  std::unique_ptr<ImeIndicator> imeIndicator_;
+  int32_t textInputStyle_ = kTextInputDefaultLength;
+  uint32_t textInputColor_ = kTextInputBackColor;
+  uint32_t textInputValue_ = 0;
+  bool textInputFlag_ = false;
+  uint32_t textInputTriple_[3] = {0, 0xFFFFFFFF, 0xFFFFFFFF};
 };
 
 // The one part manager the script addresses.

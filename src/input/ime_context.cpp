@@ -1,5 +1,7 @@
 #include "input/ime_context.h"
 
+#include <algorithm>
+
 #include "common/sjis.h"
 #include "host/input/text_input.h"
 
@@ -23,13 +25,14 @@ int32_t ImeContext::SetOpenStatus(bool open) {
 }
 
 bool ImeContext::IsOpen() const {
-  return hasContext_ && host::HasInputMethod() && host::IsTextInputActive();
+  return hasContext_ && host::IsTextInputActive();
 }
 
 bool ImeContext::GetConversionStatus(uint32_t* conversion, uint32_t* sentence) const {
-  if (conversion) *conversion = 0;
-  if (sentence) *sentence = 0;
-  return hasContext_ && host::HasInputMethod();
+  const bool open = IsOpen();
+  if (conversion) *conversion = open ? kOpenConversionMode : 0;
+  if (sentence) *sentence = open ? kOpenSentenceMode : 0;
+  return hasContext_;
 }
 
 std::string ImeContext::CurrentComposition() {
@@ -60,7 +63,8 @@ int32_t ImeContext::GetClauseEnd() const {
 }
 
 int32_t ImeContext::GetCursorPos() const {
-  return GetClauseEnd();
+  if (!hasContext_) return 0;
+  return std::min(host::CompositionCursor(), GetClauseEnd());
 }
 
 }  // namespace bw

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "host/messages.h"
 
@@ -12,6 +13,9 @@ namespace bw {
 
 constexpr int32_t kImeNoContext = 1;
 constexpr size_t kCompositionMaxBytes = 127;
+// The mode words reported while the input method is open.
+constexpr uint32_t kOpenConversionMode = 0x19;
+constexpr uint32_t kOpenSentenceMode = 0x08;
 
 class ImeContext {
  public:
@@ -23,14 +27,19 @@ class ImeContext {
   // 0 done, kImeNoContext without a context. Event thread only.
   int32_t SetOpenStatus(bool open);
   bool IsOpen() const;
-  // Without an input method both words read 0 and the answer is false.
+  // The platform tells no conversion mode: while open, the usual start mode (full-width
+  // Roman hiragana, phrase prediction); closed, both words read 0. False without a context.
   bool GetConversionStatus(uint32_t* conversion, uint32_t* sentence) const;
   // The composition when it changed since the last call (the context keeps owning the text);
   // null when it is unchanged or there is none.
   const char* GetCompositionString();
+  // The composition last answered by GetCompositionString; empty when none.
+  std::string_view KeptComposition() const {
+    return composition_ ? std::string_view(*composition_) : std::string_view();
+  }
   // The end of the first clause; the composition is one clause here.
   int32_t GetClauseEnd() const;
-  // The caret stands at the composition's end; no part of it is new since the start.
+  // The input method's cursor in the composition, in bytes; no part of it is new since the start.
   int32_t GetCursorPos() const;
   int32_t GetDeltaStart() const { return 0; }
   void SetCaret(int32_t x, int32_t y) {

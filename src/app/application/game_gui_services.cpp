@@ -2,6 +2,7 @@
 
 #include "app/application/game_app.h"
 #include "input/mouse.h"
+#include "platform/timer_service.h"
 
 namespace bw {
 
@@ -21,10 +22,13 @@ GameGuiServices::~GameGuiServices() {
 void GameGuiServices::AttachScriptHost() {
   ScriptHost* host = app_.GetScriptHost();
   tip_.SetSoundPlayer(host ? host->SoundChannels() : nullptr);
+  parts_.SetTextInputServices(Global<TimerService>::Get(), &app_.GetEngineInput().Ime());
 }
 
 void GameGuiServices::DetachScriptHost() {
   parts_.DeleteAll();
+  parts_.DestroyImeIndicator();
+  parts_.SetTextInputServices(nullptr, nullptr);
   tip_.RemoveAll();
   tip_.SetSoundPlayer(nullptr);
 }

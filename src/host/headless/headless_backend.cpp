@@ -79,8 +79,10 @@ void HeadlessBackend::QueueTypedText(std::string utf8) {
   Queue(Scripted{Scripted::Kind::kTypedText, {}, std::move(utf8)});
 }
 
-void HeadlessBackend::QueueComposition(std::string utf8) {
-  Queue(Scripted{Scripted::Kind::kComposition, {}, std::move(utf8)});
+void HeadlessBackend::QueueComposition(std::string utf8, int32_t cursor) {
+  Scripted scripted{Scripted::Kind::kComposition, {}, std::move(utf8)};
+  scripted.cursor = cursor;
+  Queue(std::move(scripted));
 }
 
 void HeadlessBackend::SetDesktop(DesktopInfo desktop) { desktop_ = std::move(desktop); }
@@ -220,7 +222,7 @@ void HeadlessBackend::PumpEvents() {
         DeliverTypedText(MainWindow(), scripted.utf8);
         break;
       case Scripted::Kind::kComposition:
-        SetCompositionUtf8(scripted.utf8);
+        SetCompositionUtf8(scripted.utf8, scripted.cursor);
         break;
     }
   }

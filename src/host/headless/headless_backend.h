@@ -63,9 +63,10 @@ class HeadlessBackend final : public Backend {
   // Script. Events go to the first open window, in order, on the next pump.
   void QueueEvent(InputEvent event);
   // Text typed and a composition shown by an input method, in UTF-8 as a platform gives them;
-  // they take their turn among the events.
+  // they take their turn among the events. The composition's cursor counts characters (negative:
+  // at its end); an input method converting puts it at 0.
   void QueueTypedText(std::string utf8);
-  void QueueComposition(std::string utf8);
+  void QueueComposition(std::string utf8, int32_t cursor = -1);
   void SetDesktop(DesktopInfo desktop);
   void SetFileSystemType(const std::string& folder, std::string type);
   // Answers for the coming message boxes, in order; when they run out a box answers its default.
@@ -141,6 +142,7 @@ class HeadlessBackend final : public Backend {
     Kind kind = Kind::kEvent;
     InputEvent event;
     std::string utf8;
+    int32_t cursor = -1;
   };
   void Queue(Scripted scripted);
 

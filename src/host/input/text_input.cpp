@@ -1,5 +1,6 @@
 #include "host/input/text_input.h"
 
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 
@@ -16,6 +17,7 @@ std::atomic<bool> active{false};
 std::atomic<bool> inputMethodSeen{false};
 std::mutex compositionLock;
 std::string composition;  // guarded by compositionLock
+size_t compositionCursor = 0;  // guarded by compositionLock
 
 void SetPlatformTextInput(bool on) {
   if (Backend* backend = CurrentBackend()) backend->SetTextInput(on);
@@ -36,15 +38,21 @@ void StopTextInput() {
 
 bool IsTextInputActive() { return active; }
 
-void SetComposition(std::string_view cp932) {
+void SetComposition(std::string_view cp932, size_t cursor) {
   std::lock_guard<std::mutex> hold(compositionLock);
   composition.assign(cp932);
+  compositionCursor = std::min(cursor, cp932.size());
   if (!cp932.empty()) inputMethodSeen = true;
 }
 
 std::string Composition() {
   std::lock_guard<std::mutex> hold(compositionLock);
   return composition;
+}
+
+int32_t CompositionCursor() {
+  std::lock_guard<std::mutex> hold(compositionLock);
+  return static_cast<int32_t>(compositionCursor);
 }
 
 bool HasInputMethod() { return inputMethodSeen; }
@@ -64,8 +72,19 @@ void DeliverTypedText(HWND hwnd, std::string_view utf8) {
   if (!typed.text.empty()) DeliverInputEvent(hwnd, typed);
 }
 
-void SetCompositionUtf8(std::string_view utf8) {
-  SetComposition(Utf8ToCp932Lenient(utf8, Unmappable::kDrop));
+void SetCompositionUtf8(std::string_view utf8, int32_t cursor) {
+  std::string text = Utf8ToCp932Lenient(utf8, Unmappable::kDrop);
+  size_t cursorBytes = std::string_view::npos;
+  if (cursor >= 0) {
+    // The CP932 length of the characters before the cursor.
+    size_t at = 0;
+    for (int32_t i = 0; i < cursor && at < utf8.size(); ++i) {
+      ++at;
+      while (at < utf8.size() && (static_cast<uint8_t>(utf8[at]) & 0xC0) == 0x80) ++at;
+    }
+    cursorBytes = Utf8ToCp932Lenient(utf8.substr(0, at), Unmappable::kDrop).size();
+  }
+  SetComposition(text, cursorBytes);
 }
 
 }  // namespace bw::host

@@ -353,11 +353,11 @@ void SdlBackend::Translate(const SDL_Event& event) {
       DeliverTypedText(WindowOf(event.text.windowID), event.text.text);
       return;
     case SDL_TEXTEDITING:
-      SetCompositionUtf8(event.edit.text);
+      SetCompositionUtf8(event.edit.text, event.edit.start);
       return;
     case SDL_TEXTEDITING_EXT:
       if (event.editExt.text) {
-        SetCompositionUtf8(event.editExt.text);
+        SetCompositionUtf8(event.editExt.text, event.editExt.start);
         SDL_free(event.editExt.text);
       }
       return;

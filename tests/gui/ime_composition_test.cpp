@@ -1,0 +1,223 @@
+// The input method around the text fields: opening and closing it with the focus, the
+// composition box at the caret, and the mode indicator.
+#include <cstring>
+
+#include "graphics/surface/composition_layer.h"
+#include "gui/ime_indicator.h"
+#include "gui/part_manager.h"
+#include "host/input/text_input.h"
+#include "input/ime_context.h"
+#include "text_input_fixture.h"
+
+namespace bw::test {
+namespace {
+
+constexpr char kBuri[] = "\x82\xD4\x82\xE8\x82\xDE";  // ぶりむ
+constexpr char kAlnum[] = "\x89\x70\x90\x94";         // 英数
+
+uint32_t PixelAt(const ImageSurface& s, int32_t x, int32_t y) {
+  uint32_t v;
+  std::memcpy(&v, s.GetRowPointer(y) + 4 * x, 4);
+  return v;
+}
+
+// A pointer tip that keeps the open and close requests it passes to the window thread.
+class ImeRequestTip : public RecordingPointerTip {
+ public:
+  bool SendTextInputMessage(uint32_t value) override {
+    requests.push_back(value);
+    return true;
+  }
+  std::vector<uint32_t> requests;
+};
+
+class ImeTest : public TextFieldTest {
+ protected:
+  void SetUp() override {
+    TextFieldTest::SetUp();
+    host::ResetTextInput();
+    ime.Attach(host::HWND{7});
+    requestTip.SetServices(&services);
+  }
+  void TearDown() override {
+    host::ResetTextInput();
+    TextFieldTest::TearDown();
+  }
+  void MakeImeLine(TextInputPart& field, TextRenderer& renderer, int32_t y = 20) {
+    ASSERT_EQ(field.Create(&list, 1, nullptr, &ime, &renderer, 200, {}, 10, y, 1, false, 0),
+              kTextInputDone);
+  }
+
+  ImeContext ime;
+  ImeRequestTip requestTip;
+};
+
+TEST_F(ImeTest, OpenedOnFocusAndClosedOnLossOnlyForFieldsThatAskForIt) {
+  struct Case {
+    const char* name;
+    bool useIme;
+    bool fullWidthOnly;
+    bool wantRequests;
+  };
+  const Case cases[] = {
+      {"plain", false, false, false},
+      {"useIme", true, false, true},
+      {"fullWidthOnly", false, true, true},
+  };
+  for (const Case& c : cases) {
+    requestTip.requests.clear();
+    TextInputPart field;
+    MakeImeLine(field, font);
+    field.SetUseIme(c.useIme);
+    field.SetFullWidthOnly(c.fullWidthOnly);
+    requestTip.AddControl(&field, -1);
+    requestTip.SetFocus(&field);
+    host::StartTextInput();  // what the window thread does with the request
+    requestTip.SetFocus(nullptr);
+    host::StopTextInput();
+    const std::vector<uint32_t> want =
+        c.wantRequests ? std::vector<uint32_t>{1, 0} : std::vector<uint32_t>{};
+    EXPECT_EQ(requestTip.requests, want) << c.name;
+    requestTip.RemoveAll();
+  }
+}
+
+TEST_F(ImeTest, TheCompositionBoxStandsAtTheCaretWithTheClauseHighlighted) {
+  TextInputPart field;
+  MakeImeLine(field, font);
+  Type(field, "ab");
+  const Sprite& box = *field.CompositionSprite();
+
+  // The cursor at the end: nothing converted, plain colours.
+  host::SetComposition(kBuri);
+  field.OnKeyInput(nullptr);
+  ASSERT_TRUE(box.IsVisible());
+  EXPECT_EQ(box.GetX(), 10 + 1 + 16) << "at the caret, after two one-byte characters";
+  EXPECT_EQ(box.GetY(), 20 + 1);
+  EXPECT_EQ(ime.CaretX(), box.GetX());
+  EXPECT_EQ(ime.CaretY(), box.GetY() + 16) << "the candidates open below the box";
+  ImageSurface plain;
+  ASSERT_EQ(plain.CopyFrom(field.CompositionSurface(), 2), 0);
+  EXPECT_EQ(box.GetSourceRect().right, 48);
+
+  // Converting: the cursor at 0 highlights the first clause, the colours swapped pixel by pixel.
+  host::SetComposition(kBuri, 0);
+  field.OnKeyInput(nullptr);
+  const ImageSurface& lit = *field.CompositionSurface();
+  const uint32_t text = 0xFF0000FF;
+  const uint32_t back = 0xFFFFFFFF;
+  int textPixels = 0;
+  for (int32_t y = 0; y < 16; ++y) {
+    for (int32_t x = 0; x < 48; ++x) {
+      const uint32_t was = PixelAt(plain, x, y);
+      ASSERT_TRUE(was == text || was == back) << x << "," << y;
+      textPixels += was == text;
+      ASSERT_EQ(PixelAt(lit, x, y), was == text ? back : text) << x << "," << y;
+    }
+  }
+  EXPECT_GT(textPixels, 0);
+
+  // Committing hides the box and inserts the text.
+  host::SetComposition("");
+  Type(field, kBuri);
+  field.OnKeyInput(nullptr);
+  EXPECT_FALSE(box.IsVisible());
+  EXPECT_EQ(field.Text(), std::string("ab") + kBuri);
+}
+
+TEST_F(ImeTest, VerticalCandidatesOpenRightOfTheBox) {
+  TextInputPart field;
+  MakeImeLine(field, vertical);
+  host::SetComposition(kBuri);
+  field.OnKeyInput(nullptr);
+  const Sprite& box = *field.CompositionSprite();
+  EXPECT_EQ(box.GetX(), 11);
+  EXPECT_EQ(ime.CaretX(), 11 + 16);
+  EXPECT_EQ(ime.CaretY(), 21);
+  EXPECT_EQ(box.GetSourceRect().bottom, 48);
+  requestTip.AddControl(&field, -1);
+  requestTip.SetFocus(&field);
+  requestTip.SetFocus(nullptr);
+  EXPECT_FALSE(box.IsVisible()) << "losing the focus hides the box";
+}
+
+TEST(ImeModeLabels, EachModeWordGivesItsString) {
+  struct Case {
+    bool open;
+    uint32_t conversion;
+    uint32_t sentence;
+    std::string want;
+  };
+  const Case cases[] = {
+      {false, 0x19, 0x08, kAlnum},
+      {true, 0x119, 0x08, kAlnum},
+      {true, 0x19, 0x08, "\x82\x71\x91\x53\x82\xD0\x98\x41"},  // Ｒ全ひ連
+      {true, 0x0B, 0x01, "\x91\x53\x83\x4A\x95\xA1"},          // 全カ複
+      {true, 0x00, 0x02, "\x94\xBC\x89\x70\x92\x50"},          // 半英単
+      {true, 0x01, 0x04, "\x94\xBC\x82\xD0\x8E\xA9"},          // 半ひ自
+      {true, 0x08, 0x00, "\x91\x53\x89\x70"},                  // 全英
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ImeModeLabel(c.open, c.conversion, c.sentence), c.want)
+        << std::hex << c.conversion << " " << c.sentence;
+  }
+}
+
+TEST_F(ImeTest, TheIndicatorRedrawsOnChangeOnlyAndKeepsItsRightEdge) {
+  ImeIndicator indicator;
+  ASSERT_EQ(indicator.Create(&list, &ime, &font, 300, 5, true, 0), kIndicatorDone);
+  const uint32_t first = indicator.DrawCount();
+  indicator.Refresh();
+  EXPECT_EQ(indicator.DrawCount(), first) << "nothing changed";
+  const int32_t closedWidth = indicator.GetSprite().GetSourceRect().right;
+  EXPECT_EQ(indicator.GetX() + closedWidth, 300);
+
+  host::StartTextInput();
+  indicator.Refresh();
+  EXPECT_EQ(indicator.DrawCount(), first + 1);
+  const int32_t openWidth = indicator.GetSprite().GetSourceRect().right;
+  EXPECT_GT(openWidth, closedWidth) << "four glyphs are wider than two";
+  EXPECT_EQ(indicator.GetX() + openWidth, 300);
+  EXPECT_EQ(indicator.GetY(), 5);
+  indicator.SetColors(0xFFFFFFFF, 0x112233);
+  indicator.Refresh();
+  EXPECT_EQ(indicator.DrawCount(), first + 2) << "a colour change redraws";
+
+  EXPECT_EQ(indicator.Create(&list, nullptr, &font, 0, 0, true, 0), kIndicatorBadArguments);
+}
+
+TEST_F(ImeTest, ThePartManagerHandsItsIndicatorToEveryField) {
+  ImageSurface screen;
+  ASSERT_EQ(screen.Create(100, 60, 32, kImageDibSection), 0);
+  CompositionLayer layer;
+  layer.SetTarget(&screen, true);
+  PartManager manager;
+  EXPECT_EQ(manager.CreateImeIndicator(&font, 0, 0), kIndicatorBadArguments) << "no target";
+  manager.SetTarget(&layer);
+  manager.SetTextInputServices(&timers, &ime);
+  manager.SetTextInputFlag(true);
+  TextInputPart* before = nullptr;
+  ASSERT_EQ(manager.CreateTextInput(&before, 1, &font, 80, 0, 0, 0, true), kTextInputDone);
+  ASSERT_EQ(manager.CreateImeIndicator(&font, 90, 0), kIndicatorDone);
+  ImeIndicator* indicator = manager.GetImeIndicator();
+  TextInputPart* after = nullptr;
+  ASSERT_EQ(manager.CreateTextInputEx(&after, 1, &font, 2, 80, 0, 30, 0, 0, false), kTextInputDone);
+  EXPECT_EQ(manager.CreateImeIndicator(&font, 95, 0), kIndicatorDone);
+  EXPECT_EQ(manager.GetImeIndicator(), indicator) << "the same font only moves it";
+
+  tip.AddControl(before, -1);
+  tip.AddControl(after, -1);
+  for (TextInputPart* field : {before, after}) {
+    tip.SetFocus(field);
+    EXPECT_TRUE(indicator->IsVisible());
+    tip.SetFocus(nullptr);
+    EXPECT_FALSE(indicator->IsVisible());
+  }
+  manager.DestroyImeIndicator();
+  tip.SetFocus(before);  // a field without the indicator shows none
+  EXPECT_EQ(manager.GetImeIndicator(), nullptr);
+  tip.RemoveAll();
+}
+
+}  // namespace
+}  // namespace bw::test

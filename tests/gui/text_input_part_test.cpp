@@ -1,0 +1,257 @@
+#include "gui/text_input_part.h"
+
+#include "common/sjis.h"
+#include "text_input_fixture.h"
+
+namespace bw::test {
+namespace {
+
+constexpr uint32_t kVkLeft = 0x25;
+constexpr uint32_t kVkRight = 0x27;
+constexpr uint32_t kVkEnd = 0x23;
+
+TEST_F(TextFieldTest, CapacityTakesWholeCharactersOnly) {
+  struct Case {
+    const char* name;
+    std::string unit;
+    size_t wantBytes;
+  };
+  const Case cases[] = {
+      {"one-byte", "a", 255},
+      {"two-byte", kA, 254},  // a two-byte character needs length + 1 < limit
+  };
+  for (const Case& c : cases) {
+    TextInputPart field;
+    MakeLine(field, font);
+    Type(field, Repeat(c.unit, 300));
+    EXPECT_EQ(field.Text().size(), c.wantBytes) << c.name;
+    EXPECT_EQ(field.Caret(), c.wantBytes) << c.name;
+    EXPECT_TRUE(sjis::IsCharStart(field.Text(), field.ColumnOffset())) << c.name;
+  }
+}
+
+TEST_F(TextFieldTest, RunsEndingInALeadByteOrCarryingNulKeepWholeCharacters) {
+  TextInputPart field;
+  MakeLine(field, font);
+  Type(field, std::string("ab\x82", 3));
+  EXPECT_EQ(field.Text(), "ab") << "the lone lead byte is dropped, never read past";
+  Type(field, std::string("c\0d\x82\0", 5));
+  EXPECT_EQ(field.Text(), "abcd");
+  field.SetFullWidthOnly(true);
+  Type(field, std::string("x") + kA);
+  EXPECT_EQ(field.Text(), std::string("abcd") + kA);
+}
+
+TEST_F(TextFieldTest, BackspaceAndMovesStepOverTrailBytesInTheLeadRange) {
+  TextInputPart field;
+  MakeLine(field, font);
+  // Each character's second byte is 0x81, itself a lead byte.
+  Type(field, std::string("a") + kTrail81 + kTrail81);
+  field.OnTextKey(kVkLeft);
+  EXPECT_EQ(field.Caret(), 3u) << "back one whole character";
+  field.OnTextKey(kVkEnd);
+  Type(field, "\b");
+  EXPECT_EQ(field.Text(), std::string("a") + kTrail81);
+  Type(field, "\b");
+  EXPECT_EQ(field.Text(), "a");
+  Type(field, "\b\b");
+  EXPECT_EQ(field.Text(), "");
+}
+
+TEST_F(TextFieldTest, AClickLandsBeforeOrAfterACharacterByItsHalves) {
+  TextInputPart field;
+  MakeLine(field, font);
+  // "\x81\x81" then 'A': the byte two back from the end is a trail byte in the lead range, which
+  // must not make 'A' look like the second half of a character.
+  Type(field,
+       "\x81\x81"
+       "A");
+  struct Case {
+    int32_t along;
+    size_t caret;
+  };
+  // Text origin x = 1 (margin); the wide character covers 0-16, 'A' 16-24.
+  const Case cases[] = {{3, 0}, {8, 0}, {9, 2}, {17, 2}, {20, 2}, {21, 3}, {200, 3}};
+  for (const Case& c : cases) {
+    services.Button(false);
+    services.Button(true);
+    ASSERT_TRUE(field.OnPointerInput(1 + c.along, 5, services.GetMouse()));
+    EXPECT_EQ(field.Caret(), c.caret) << "click at " << c.along;
+  }
+}
+
+TEST_F(TextFieldTest, ALongLineScrollsToKeepTheCaretShown) {
+  TextInputPart field;
+  MakeLine(field, font, 42);  // 40 pixels of text: five one-byte characters
+  Type(field, "abcdefgh");
+  EXPECT_EQ(field.ColumnOffset(), 4u) << "the view starts so that the caret stays inside";
+  field.OnTextKey(0x24);  // Home
+  EXPECT_EQ(field.ColumnOffset(), 0u);
+  field.OnTextKey(kVkEnd);
+  EXPECT_EQ(field.Caret(), 8u);
+  // A field narrower than one character cannot show the caret anywhere: the view starts at the
+  // last character, not inside it.
+  TextInputPart narrow;
+  MakeLine(narrow, font, 2);
+  Type(narrow, std::string("a") + kA + "b");
+  EXPECT_EQ(narrow.ColumnOffset(), 3u);
+}
+
+TEST_F(TextFieldTest, MultiLineNewlinesAreLimitedByTheLines) {
+  TextInputPart field;
+  MakeBlock(field, font, 3, 64);  // 4 wide characters: 8 columns a line
+  EXPECT_EQ(field.LineColumns(), 8);
+  EXPECT_EQ(field.MaxLength(), 27);
+  Type(field, "ab\n\n\n");
+  EXPECT_EQ(field.Text(), "ab\n\n") << "two newlines fit three lines, the third does not";
+  EXPECT_EQ(field.CaretLine(), 2);
+  Type(field, Repeat("x", 20));
+  EXPECT_EQ(field.Text(), "ab\n\n" + Repeat("x", 8)) << "cut where a fourth line would start";
+  EXPECT_EQ(field.Caret(), field.Text().size());
+
+  // Without newlines the capacity is maxLength - lines bytes.
+  TextInputPart full;
+  MakeBlock(full, font, 3, 64);
+  Type(full, Repeat("x", 40));
+  EXPECT_EQ(full.Text().size(), 24u);
+  EXPECT_EQ(full.LineCount(), 3);
+}
+
+TEST_F(TextFieldTest, WrappedLinesAndVerticalKeys) {
+  TextInputPart field;
+  MakeBlock(field, vertical, 3, 64);
+  ASSERT_TRUE(field.IsVertical());
+  Type(field, Repeat("a", 20));  // 8 + 8 + 4
+  EXPECT_EQ(field.LineCount(), 3);
+  EXPECT_EQ(field.CaretLine(), 2);
+  field.OnTextKey(0x24);  // Home
+  field.OnTextKey(kVkLeft);
+  EXPECT_EQ(field.CaretLine(), 1) << "Left goes to the next line, towards the left";
+  EXPECT_EQ(field.Caret(), 8u);
+  field.OnTextKey(0x28);  // Down: forward along the line
+  EXPECT_EQ(field.Caret(), 9u);
+  field.OnTextKey(kVkRight);
+  EXPECT_EQ(field.CaretLine(), 0);
+  EXPECT_EQ(field.Caret(), 1u);
+  // The caret of vertical text stands on the rightmost line first.
+  field.ShowCaret();
+  EXPECT_EQ(field.CaretRect().GetX(), field.GetX() + 2 * 18);
+  EXPECT_EQ(field.CaretRect().GetY(), field.GetY() + 8);
+}
+
+TEST_F(TextFieldTest, BadCreatesAndCapacitiesAnswerOne) {
+  TextInputPart field;
+  EXPECT_EQ(field.SetMaxLength(0), kTextInputRefused);
+  EXPECT_EQ(field.SetMaxLength(-1), kTextInputRefused);
+  OutlineTextRenderer flat{testing_text::FakeSource(), 16};
+  host::LOGFONTA heightless = font.GetLogFont();
+  heightless.lfHeight = 0;
+  flat.SetLogFont(heightless);
+  EXPECT_EQ(
+      field.CreateMultiLine(&list, 1, nullptr, nullptr, &flat, 3, 64, {}, 0, 0, 0, 0, false, 0),
+      kTextInputBadArguments)
+      << "a font of height 0";
+  EXPECT_EQ(
+      field.CreateMultiLine(&list, 1, nullptr, nullptr, &font, 3, 16, {}, 0, 0, 0, 0, true, 0),
+      kTextInputBadArguments)
+      << "room for no wide character";
+  EXPECT_EQ(
+      field.CreateMultiLine(&list, 1, nullptr, nullptr, &font, 1, 64, {}, 0, 0, 0, 0, false, 0),
+      kTextInputBadArguments);
+  EXPECT_EQ(field.Create(&list, 1, nullptr, nullptr, &font, 0, {}, 0, 0, 0, false, 0),
+            kTextInputBadArguments);
+  EXPECT_FALSE(field.HasText());
+  MakeLine(field, font);
+  EXPECT_EQ(field.SetMaxLength(10), kTextInputRefused) << "the create fixed the capacity";
+}
+
+TEST_F(TextFieldTest, TheCallersBufferIsReadBoundedAndWrittenOnlyByFinish) {
+  GuestMemory& memory = services.memory;
+  const std::string initial = std::string("abc") + kA + "def";
+  const uint32_t address = memory.Allocate(64);
+  ASSERT_TRUE(memory.Write(address, initial.c_str(), static_cast<uint32_t>(initial.size() + 1)));
+  TextInputPart field;
+  ASSERT_EQ(field.SetMaxLength(4), kTextInputDone);
+  ASSERT_EQ(
+      field.Create(&list, 1, nullptr, nullptr, &font, 100, {&memory, address}, 0, 0, 0, false, 0),
+      kTextInputDone);
+  EXPECT_EQ(field.Text(), "abc") << "cut before the character the capacity would split";
+  std::string stored;
+  ASSERT_TRUE(memory.ReadCString(address, stored, 63));
+  EXPECT_EQ(stored, initial) << "the create writes nothing into the caller's buffer";
+  field.OnTextKey(kVkEnd);
+  Type(field, "x");
+  EXPECT_EQ(field.Finish(), kTextInputDone);
+  ASSERT_TRUE(memory.ReadCString(address, stored, 63));
+  EXPECT_EQ(stored, "abcx");
+  EXPECT_TRUE(field.IsLocked());
+
+  // A text that runs to the end of script memory is read up to there.
+  const uint32_t tail = memory.Top() - 2;
+  ASSERT_TRUE(memory.Write(tail, "zz", 2));
+  TextInputPart edge;
+  ASSERT_EQ(edge.Create(&list, 1, nullptr, nullptr, &font, 100, {&memory, tail}, 0, 0, 0, false, 0),
+            kTextInputDone);
+  EXPECT_EQ(edge.Text(), "zz");
+  EXPECT_FALSE(memory.Faulted());
+
+  TextInputPart unowned;
+  MakeLine(unowned, font);
+  EXPECT_EQ(unowned.Finish(), kTextInputRefused) << "no buffer to write to";
+}
+
+TEST_F(TextFieldTest, SetTextCutsOnACharacterBoundary) {
+  TextInputPart field;
+  ASSERT_EQ(field.SetMaxLength(4), kTextInputDone);
+  MakeLine(field, font);
+  EXPECT_EQ(field.SetText((std::string("abc") + kA).c_str()), kTextInputDone);
+  EXPECT_EQ(field.Text(), "abc");
+  EXPECT_EQ(field.SetText(nullptr), kTextInputRefused);
+  EXPECT_EQ(field.Clear(), kTextInputDone);
+  EXPECT_EQ(field.Text(), "");
+}
+
+// Focus and the pointer, through the pointer tip.
+
+TEST_F(TextFieldTest, AFieldTakesTheFocusOnHoverAndTypingHidesThePointer) {
+  TextInputPart field;
+  MakeLine(field, font);
+  tip.AddControl(&field, -1);
+  services.x = 30;
+  services.y = 25;
+  tip.Update(services.now);
+  EXPECT_TRUE(tip.IsFocus(&field));
+  EXPECT_EQ(tip.GetCursorState(), kCursorIBeam);
+  EXPECT_TRUE(field.CaretRect().IsVisible());
+  EXPECT_TRUE(field.IsBlinking());
+  Type(field, "hi");
+  EXPECT_TRUE(field.IsPointerHidden());
+  services.x = 31;
+  tip.Update(services.now);
+  EXPECT_FALSE(field.IsPointerHidden()) << "moving the pointer shows it again";
+
+  field.SetLocked(true);
+  EXPECT_FALSE(tip.IsFocus(&field));
+  services.x = 32;
+  tip.Update(services.now);
+  EXPECT_FALSE(tip.IsFocus(&field)) << "a locked field does not take the focus";
+}
+
+TEST_F(TextFieldTest, EnterInTheLastFieldDropsTheFocus) {
+  TextInputPart first, last;
+  MakeLine(first, font);
+  ASSERT_EQ(last.Create(&list, 1, nullptr, nullptr, &font, 100, {}, 10, 100, 0, false, 0),
+            kTextInputDone);
+  tip.AddControl(&first, -1);
+  tip.AddControl(&last, -1);
+  tip.SetFocus(&first);
+  Type(first, "a\rb");
+  EXPECT_EQ(first.Text(), "a") << "the rest of the run is dropped";
+  EXPECT_TRUE(tip.IsFocus(&last));
+  tip.RemoveControl(&first);
+  Type(last, "\r");
+  EXPECT_EQ(tip.GetFocus(), nullptr);
+}
+
+}  // namespace
+}  // namespace bw::test

@@ -1,0 +1,93 @@
+#include "host/headless/headless_input_script.h"
+
+#include <gtest/gtest.h>
+
+#include "host/headless/headless_backend.h"
+#include "host/input/text_input.h"
+#include "host/message_queue.h"
+#include "host/take_messages.h"
+
+namespace bw::host {
+namespace {
+
+using Kind = HeadlessInputStep::Kind;
+
+TEST(HeadlessInput, ItemsBecomeStepsOrderedByFrame) {
+  std::vector<HeadlessInputStep> steps;
+  std::string error;
+  ASSERT_TRUE(ParseHeadlessInput(
+      "9:text:ab,3:click:40:50,3:wheel:-2,4:key:Return,5:down:right,6:convert:ぶりむ,7:compose:",
+      &steps, &error))
+      << error;
+  struct Want {
+    uint32_t frame;
+    Kind kind;
+    InputEventKind event;
+  };
+  const Want want[] = {
+      {3, Kind::kEvent, InputEventKind::kMouseMove},
+      {3, Kind::kEvent, InputEventKind::kMouseButtonDown},
+      {3, Kind::kEvent, InputEventKind::kMouseWheel},
+      {4, Kind::kEvent, InputEventKind::kMouseButtonUp},  // the click's release
+      {4, Kind::kEvent, InputEventKind::kKeyDown},
+      {5, Kind::kEvent, InputEventKind::kKeyUp},
+      {5, Kind::kEvent, InputEventKind::kMouseButtonDown},
+      {6, Kind::kComposition, InputEventKind::kPaint},
+      {7, Kind::kComposition, InputEventKind::kPaint},
+      {9, Kind::kTypedText, InputEventKind::kPaint},
+  };
+  ASSERT_EQ(steps.size(), std::size(want));
+  for (size_t i = 0; i < steps.size(); ++i) {
+    EXPECT_EQ(steps[i].frame, want[i].frame) << i;
+    EXPECT_EQ(steps[i].kind, want[i].kind) << i;
+    if (want[i].kind == Kind::kEvent) {
+      EXPECT_EQ(steps[i].event.kind, want[i].event) << i;
+    }
+  }
+  EXPECT_EQ(steps[4].event.virtualKey, 0x0D);
+  EXPECT_EQ(steps[2].event.wheelNotches, -2);
+  EXPECT_EQ(steps[6].event.x, 40) << "a button goes down where the pointer is";
+  EXPECT_EQ(steps[6].event.button, MouseButton::kRight);
+  EXPECT_EQ(steps[7].cursor, 0);
+  EXPECT_EQ(steps[8].utf8, "");
+}
+
+TEST(HeadlessInput, MalformedItemsAreRefusedWithTheirReason) {
+  const char* bad[] = {"0:move:1:2", "x:move:1:2",      "3",       "3:move:1", "3:down:thumb",
+                       "3:wheel:0",  "3:key:NoSuchKey", "3:text:", "3:jump:1", "3:move:1:2,"};
+  for (const char* text : bad) {
+    std::vector<HeadlessInputStep> steps;
+    std::string error;
+    EXPECT_FALSE(ParseHeadlessInput(text, &steps, &error)) << text;
+    EXPECT_FALSE(error.empty()) << text;
+  }
+}
+
+TEST(HeadlessInput, QueuedStepsReachTheWindowAndTheInputMethod) {
+  HeadlessBackend backend(0);
+  ScopedGlobal<Backend> use(&backend);
+  WindowDesc desc;
+  desc.proc = DefWindowProc;
+  desc.native = true;
+  desc.nativeDesc = NativeWindowDesc{"Input", 320, 240, true};
+  HWND window = CreateWindow(desc);
+  ResetTextInput();
+  std::vector<HeadlessInputStep> steps;
+  std::string error;
+  ASSERT_TRUE(ParseHeadlessInput("1:click:12:34,1:convert:ぶりむ", &steps, &error)) << error;
+  for (const HeadlessInputStep& step : steps) {
+    if (step.frame == 1) QueueHeadlessInputStep(backend, step);
+  }
+  backend.PumpEvents();
+  std::vector<uint32_t> messages;
+  for (const MSG& msg : test::TakeMessages(window)) messages.push_back(msg.message);
+  EXPECT_EQ(messages, (std::vector<uint32_t>{WM_MOUSEMOVE, WM_LBUTTONDOWN}));
+  EXPECT_EQ(Composition(), "\x82\xD4\x82\xE8\x82\xDE");
+  EXPECT_EQ(CompositionCursor(), 0) << "converting: the cursor at the start";
+  ResetTextInput();
+  DestroyWindow(window);
+  test::TakeMessages();
+}
+
+}  // namespace
+}  // namespace bw::host
