@@ -280,6 +280,7 @@ struct ObjectListWorld {
   }
   bw::ImageSurface picture;
 };
+
 // The image family's palette handles: 32- and 8-bit pictures, an image without pixels, a 1 x 1
 // one, a canvas layer with its second list and a sprite of the display manager; the palette's
 // small words, 65535, -1 and 0x7FFFFFFF make inverted, switched-off and huge rectangles and
@@ -307,6 +308,8 @@ std::vector<uint32_t> ImageFamilyHandles(bw::ScriptHost& host, bw::DisplayManage
           surface(dynamic_cast<bw::Surface*>(canvas)),
           host.Handles().HandleOf(bw::ScriptObjectType::kDisplayObject,
                                   static_cast<bw::DisplayObject*>(sprite))};
+}
+
 // The save natives' world: the save folder below the game folder exists, so slot files are
 // written, read, edited, copied and deleted there.
 bool MakeSaveFolder() {
