@@ -14,10 +14,6 @@ namespace {
 
 using namespace reference;
 
-auto PixelOp(uint32_t (*f)(uint32_t, uint32_t)) {
-  return [f](uint8_t* d, const uint8_t* s) { Store32(d, f(Load32(d), Load32(s))); };
-}
-
 TEST(AlphaOverRows, EachSetMatchesItsOwnFormulaInEveryWalk) {
   // The 128-bit and 256-bit forms of the vector set give the same bytes.
   for (bool wide : {false, true}) {
