@@ -25,14 +25,11 @@ class SdlEvents : public SdlWindowFixture {
   void Push(SDL_Event event) { ASSERT_EQ(SDL_PushEvent(&event), 1) << SDL_GetError(); }
 
   SDL_Event KeyEvent(uint32_t type, SDL_Scancode scancode, bool repeat, uint16_t mod = 0) {
-    SDL_Event e;
-    SDL_zero(e);
-    e.type = type;
-    e.key.windowID = backend_->SdlWindowId(window_);
-    e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
-    e.key.repeat = repeat ? 1 : 0;
-    e.key.keysym.scancode = scancode;
-    e.key.keysym.mod = mod;
+    SDL_Event e{.key = {.type = type,
+                        .windowID = backend_->SdlWindowId(window_),
+                        .state = uint8_t(type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED),
+                        .repeat = uint8_t(repeat),
+                        .keysym = {.scancode = scancode, .mod = mod}}};
     return e;
   }
 };
@@ -150,15 +147,8 @@ TEST_F(SdlEvents, AWindowsEndIsToldBeforeItsSinkGoes) {
 class SdlEventsThread : public SdlEvents {};
 
 TEST_F(SdlEventsThread, AnSdlEventPushedByAnotherThreadWakesGetMessage) {
-  std::thread pusher([this] {
-    SDL_Event e;
-    SDL_zero(e);
-    e.type = SDL_KEYDOWN;
-    e.key.windowID = backend_->SdlWindowId(window_);
-    e.key.state = SDL_PRESSED;
-    e.key.keysym.scancode = SDL_SCANCODE_A;
-    SDL_PushEvent(&e);
-  });
+  std::thread pusher(
+      [e = KeyEvent(SDL_KEYDOWN, SDL_SCANCODE_A, false)]() mutable { SDL_PushEvent(&e); });
   MSG msg;
   ASSERT_EQ(GetMessage(&msg, HWND{}, WM_KEYDOWN, WM_KEYDOWN), 1);
   pusher.join();

@@ -168,37 +168,23 @@ TEST_F(ImGuiDialogHostTest, AltOpensTheMenuOnlyWhenPressedAlone) {
   host_->AttachMenu(window_, nullptr);
 }
 
-// The process stands in a folder that no longer exists; it goes back where it was at the end.
-class RemovedWorkingFolder {
- public:
-  RemovedWorkingFolder() : previous_(std::filesystem::current_path()) {
-    const std::filesystem::path gone = temp_.path() / "gone";
-    std::filesystem::create_directory(gone);
-    std::filesystem::current_path(gone);
-    std::filesystem::remove(gone);
-  }
-  ~RemovedWorkingFolder() { std::filesystem::current_path(previous_); }
-  RemovedWorkingFolder(const RemovedWorkingFolder&) = delete;
-  RemovedWorkingFolder& operator=(const RemovedWorkingFolder&) = delete;
-
-  // An engine path of a folder that still exists.
-  std::string KeptFolder() const {
-    std::string engine;
-    EXPECT_EQ(LinuxPathToEnginePath(temp_.path().string(), engine), kPathOk);
-    return engine;
-  }
-
- private:
-  std::filesystem::path previous_;
-  bw::test::TempDir temp_;
-};
-
 TEST_F(ImGuiDialogHostTest, ChoosersOpenWhenTheWorkingFolderWasRemoved) {
-  RemovedWorkingFolder removed;
+  // The process stands in a folder that no longer exists; it goes back where it was at the end.
+  bw::test::TempDir temp;
+  const std::filesystem::path previous = std::filesystem::current_path(),
+                              gone = temp.path() / "gone";
+  std::filesystem::create_directory(gone);
+  std::filesystem::current_path(gone);
+  std::filesystem::remove(gone);
+  struct Back {
+    std::filesystem::path to;
+    ~Back() { std::filesystem::current_path(to); }
+  } back{previous};
+  std::string kept;
+  ASSERT_EQ(LinuxPathToEnginePath(temp.path().string(), kept), kPathOk);
   host_->SetFrameHook([&](int frame) {
     if (frame == 0) host_->EndDialog(1);
   });
-  const std::string kept = removed.KeptFolder();
   FolderChoice folder = host_->ChooseFolder(window_, {"", kept});
   EXPECT_TRUE(folder.chosen) << "an absolute start folder needs no working folder";
   EXPECT_EQ(folder.path, kept);
