@@ -13,6 +13,7 @@
 #include "host/input/key_state.h"
 #include "host/input/text_input.h"
 #include "host/message_queue.h"
+#include "host/take_messages.h"
 
 namespace bw {
 
@@ -45,44 +46,32 @@ class HeadlessInputTest : public testing::Test {
   }
 
   // Pumps the backend and answers the messages it made.
-  std::vector<host::MSG> Drain() {
-    std::vector<host::MSG> got;
-    host::MSG msg;
-    while (host::PeekMessage(&msg, host::HWND{}, 0, 0, host::PM_REMOVE)) got.push_back(msg);
-    return got;
-  }
+  std::vector<host::MSG> Drain() { return host::test::TakeMessages(); }
 
+// Scripted events name only the fields they set.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
   void Key(TestKey key, bool down) {
-    host::InputEvent e;
-    e.kind = down ? host::InputEventKind::kKeyDown : host::InputEventKind::kKeyUp;
-    e.virtualKey = key.virtualKey;
-    e.scanCode = key.scanCode & 0x7F;
-    e.extended = (key.scanCode & 0x80) != 0;
-    backend_.QueueEvent(e);
+    backend_.QueueEvent(
+        {.kind = down ? host::InputEventKind::kKeyDown : host::InputEventKind::kKeyUp,
+         .virtualKey = key.virtualKey,
+         .scanCode = uint8_t(key.scanCode & 0x7F),
+         .extended = (key.scanCode & 0x80) != 0});
   }
-
   void Button(host::MouseButton button, bool down, int32_t x = 10, int32_t y = 10) {
-    host::InputEvent e;
-    e.kind = down ? host::InputEventKind::kMouseButtonDown : host::InputEventKind::kMouseButtonUp;
-    e.button = button;
-    e.x = x;
-    e.y = y;
-    backend_.QueueEvent(e);
+    backend_.QueueEvent({.kind = down ? host::InputEventKind::kMouseButtonDown
+                                      : host::InputEventKind::kMouseButtonUp,
+                         .x = x,
+                         .y = y,
+                         .button = button});
   }
-
   void Wheel(int32_t notches) {
-    host::InputEvent e;
-    e.kind = host::InputEventKind::kMouseWheel;
-    e.wheelNotches = notches;
-    backend_.QueueEvent(e);
+    backend_.QueueEvent({.kind = host::InputEventKind::kMouseWheel, .wheelNotches = notches});
   }
-
   void Focus(bool active) {
-    host::InputEvent e;
-    e.kind = host::InputEventKind::kActivate;
-    e.active = active;
-    backend_.QueueEvent(e);
+    backend_.QueueEvent({.kind = host::InputEventKind::kActivate, .active = active});
   }
+#pragma GCC diagnostic pop
 
   host::HeadlessBackend backend_;
   ScopedGlobal<host::Backend> use_{&backend_};
