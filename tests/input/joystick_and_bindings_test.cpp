@@ -2,8 +2,6 @@
 // device.
 #include <gtest/gtest.h>
 
-#include <climits>
-
 #include "common/global.h"
 #include "host/headless/headless_backend.h"
 #include "input/input_manager.h"

@@ -4,7 +4,6 @@
 
 #include <cstring>
 #include <memory>
-#include <vector>
 
 #include "common/global.h"
 #include "graphics/device/direct_draw_device.h"

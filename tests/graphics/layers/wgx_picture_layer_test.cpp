@@ -2,18 +2,16 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <memory>
-
 #include "graphics/device/direct3d_fixture.h"
 #include "graphics/device/render_item_texture.h"
-#include "graphics/surface/surface_fixture.h"
 #include "graphics/layers/canvas_layer.h"
 #include "graphics/pixel/surface_rows.h"
 #include "graphics/surface/image_surface.h"
+#include "graphics/surface/surface_fixture.h"
+#include "host/surface/surface_test_util.h"
+#include "lib/wgx/wgx_writer.h"
 #include "resource/images/builtin_loaders.h"
 #include "resource/images/image_loader_manager.h"
-#include "lib/wgx/wgx_writer.h"
 
 namespace bw {
 namespace {
@@ -40,10 +38,7 @@ class WgxLayerTest : public testing_devices::Direct3DTarget {
     RegisterBuiltinLoaders(manager);
   }
   static uint32_t Texel(const WgxPictureLayer& layer, int x, int y) {
-    host::MemorySurface* s = layer.GetDirectDrawSurface();
-    uint32_t v = 0;
-    std::memcpy(&v, s->Pixels() + y * s->Pitch() + x * 4, 4);
-    return v;
+    return host::test::Get(*layer.GetDirectDrawSurface(), x, y);
   }
   int Load(WgxPictureLayer& layer, const std::vector<uint8_t>& bytes, int code = kFormat8888) {
     return layer.Load(code, nullptr, bytes.data(), bytes.size(), true);

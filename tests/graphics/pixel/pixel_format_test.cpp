@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "graphics/pixel/blend_tables.h"
 #include "host/surface/surface_test_util.h"
 #include "platform/mmx_flag.h"

@@ -6,7 +6,6 @@
 #include <climits>
 #include <functional>
 #include <random>
-#include <string>
 #include <vector>
 
 #include "blend_reference.h"

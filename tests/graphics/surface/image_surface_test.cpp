@@ -4,7 +4,6 @@
 
 #include <array>
 #include <climits>
-#include <cstring>
 #include <random>
 
 #include "graphics/pixel/pixel_kernels.h"
