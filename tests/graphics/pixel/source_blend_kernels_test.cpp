@@ -31,14 +31,8 @@ TEST(AddSubtractBlitRows, BothSetsMatchTheScaledSum) {
       using Kernel = void (*)(uint32_t*, const uint32_t*, ptrdiff_t, ptrdiff_t, int, int, int);
       Kernel plain = sign > 0 ? AddBlitRows : SubtractBlitRows;
       Kernel mmx = sign > 0 ? AddBlitRowsMmx : SubtractBlitRowsMmx;
-      for (Kernel k : {plain, mmx}) {
-        EXPECT_TRUE(MatchesReference(
-            4, 4, Walk::kStraight,
-            [k, o](const KernelArgs& a, const Geometry& g) {
-              k(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h, o);
-            },
-            PixelOp(formula)));
-      }
+      for (Kernel k : {plain, mmx})
+        EXPECT_TRUE(MatchesReference(4, 4, Walk::kStraight, CallRows(k, o), PixelOp(formula)));
     }
   }
 }
@@ -54,24 +48,10 @@ void ExpectAlphaRowFamily(AlphaRowKernel plain, AlphaRowKernel mmx, StretchAlpha
   for (int o : {0, 1, 128, 255}) {
     const uint8_t* row = ProductTable[o];
     auto op = PixelOp([&](uint32_t d, uint32_t s) { return formula(d, s, row); });
-    for (auto k : {plain, mmx}) {
-      EXPECT_TRUE(MatchesReference(
-          4, 4, Walk::kStraight,
-          [&](const KernelArgs& a, const Geometry& g) {
-            k(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h, row);
-          },
-          op))
-          << o;
-    }
-    for (auto k : {sPlain, sMmx}) {
-      EXPECT_TRUE(MatchesReference(
-          4, 4, Walk::kStretched,
-          [&](const KernelArgs& a, const Geometry& g) {
-            k(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h, a.stepper, row);
-          },
-          op))
-          << o;
-    }
+    for (auto k : {plain, mmx})
+      EXPECT_TRUE(MatchesReference(4, 4, Walk::kStraight, CallRows(k, row), op)) << o;
+    for (auto k : {sPlain, sMmx})
+      EXPECT_TRUE(MatchesReference(4, 4, Walk::kStretched, CallRows(k, row), op)) << o;
   }
 }
 
