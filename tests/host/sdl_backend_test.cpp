@@ -68,22 +68,15 @@ TEST_F(SdlEvents, KeysCarryTheVirtualKeyScanCodeAndRepeatBit) {
 
 TEST_F(SdlEvents, TypedTextArrivesAsCp932AndEndsTheComposition) {
   ResetTextInput();
-  SDL_Event editing;
-  SDL_zero(editing);
-  editing.type = SDL_TEXTEDITING_EXT;
-  editing.editExt.windowID = backend_->SdlWindowId(window_);
-  editing.editExt.text = SDL_strdup("\xE3\x81\xAB");  // に
-  Push(editing);
+  const uint32_t id = backend_->SdlWindowId(window_);
+  Push({.editExt = {.type = SDL_TEXTEDITING_EXT,
+                    .windowID = id,
+                    .text = SDL_strdup("\xE3\x81\xAB")}});  // に
   Drain();
   EXPECT_EQ(Composition(), "\x82\xC9");
 
-  SDL_Event typed;
-  SDL_zero(typed);
-  typed.type = SDL_TEXTINPUT;
-  typed.text.windowID = backend_->SdlWindowId(window_);
-  SDL_strlcpy(typed.text.text, "\xE6\x97\xA5\xF0\x9F\x98\x80",
-              sizeof(typed.text.text));  // 日, an emoji
-  Push(typed);
+  // 日, an emoji.
+  Push({.text = {.type = SDL_TEXTINPUT, .windowID = id, .text = "\xE6\x97\xA5\xF0\x9F\x98\x80"}});
   std::vector<MSG> got = Drain();
   EXPECT_EQ(Composition(), "") << "committing ends the composition";
   ASSERT_EQ(got.size(), 2u) << "the emoji has no CP932 form and is dropped whole";
