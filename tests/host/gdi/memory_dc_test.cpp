@@ -64,12 +64,11 @@ TEST(BitBlt, CopiesClippedAndConvertsThroughTheColourTable) {
 
 LOGFONTA Describe(int32_t height, int32_t escapement = 0,
                   uint8_t quality = NONANTIALIASED_QUALITY) {
-  LOGFONTA lf;
-  lf.lfHeight = height;
-  lf.lfEscapement = lf.lfOrientation = escapement;
-  lf.lfQuality = quality;
-  lf.lfCharSet = SHIFTJIS_CHARSET;
-  return lf;
+  return {.lfHeight = height,
+          .lfEscapement = escapement,
+          .lfOrientation = escapement,
+          .lfCharSet = SHIFTJIS_CHARSET,
+          .lfQuality = quality};
 }
 
 // A 32-bit section whose every byte is 0xFF, so painted pixels show by their fourth byte.
