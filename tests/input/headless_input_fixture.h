@@ -24,14 +24,14 @@ constexpr TestKey kKeyZ{'Z', 0x2C};
 constexpr TestKey kKeyRightShift{0x10, 0x36};
 constexpr TestKey kKeyReturn{0x0D, 0x1C};
 
+// Windows and scripted events name only the fields they set.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 class HeadlessInputTest : public testing::Test {
  protected:
   void SetUp() override {
-    host::WindowDesc desc;
-    desc.proc = host::DefWindowProc;
-    desc.native = true;
-    desc.nativeDesc = host::NativeWindowDesc{"input", 320, 240, true};
-    window_ = host::CreateWindow(desc);
+    window_ = host::CreateWindow(
+        {.proc = host::DefWindowProc, .native = true, .nativeDesc = {"input", 320, 240, true}});
     ASSERT_TRUE(window_);
     Drain();
     host::ResetKeyState();
@@ -46,9 +46,6 @@ class HeadlessInputTest : public testing::Test {
   // Pumps the backend and answers the messages it made.
   std::vector<host::MSG> Drain() { return host::test::TakeMessages(); }
 
-// Scripted events name only the fields they set.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
   void Key(TestKey key, bool down) {
     backend_.QueueEvent(
         {.kind = down ? host::InputEventKind::kKeyDown : host::InputEventKind::kKeyUp,
@@ -69,11 +66,11 @@ class HeadlessInputTest : public testing::Test {
   void Focus(bool active) {
     backend_.QueueEvent({.kind = host::InputEventKind::kActivate, .active = active});
   }
-#pragma GCC diagnostic pop
 
   host::HeadlessBackend backend_;
   ScopedGlobal<host::Backend> use_{&backend_};
   host::HWND window_;
 };
+#pragma GCC diagnostic pop
 
 }  // namespace bw
