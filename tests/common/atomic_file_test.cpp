@@ -51,25 +51,20 @@ TEST(AtomicFile, AFailedRenameKeepsTheOldFileAndReportsIt) {
 }
 
 // Lowers the file-size limit for its lifetime so that writes past it fail as on a full disk.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-    getrlimit(RLIMIT_FSIZE, &previous_);
-    rlimit lowered = previous_;
+struct FileSizeLimit {
+  explicit FileSizeLimit(rlim_t bytes) : handler(std::signal(SIGXFSZ, SIG_IGN)) {
+    getrlimit(RLIMIT_FSIZE, &previous);
+    rlimit lowered = previous;
     lowered.rlim_cur = bytes;
-    set_ = setrlimit(RLIMIT_FSIZE, &lowered) == 0;
+    set = setrlimit(RLIMIT_FSIZE, &lowered) == 0;
   }
   ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &previous_);
-    std::signal(SIGXFSZ, previousHandler_);
+    setrlimit(RLIMIT_FSIZE, &previous);
+    std::signal(SIGXFSZ, handler);
   }
-  bool set() const { return set_; }
-
- private:
-  rlimit previous_{};
-  void (*previousHandler_)(int) = nullptr;
-  bool set_ = false;
+  void (*handler)(int);
+  rlimit previous{};
+  bool set = false;
 };
 
 TEST(AtomicFile, AFailedWriteKeepsTheOldFileAndRefusesTheCommit) {
@@ -79,7 +74,7 @@ TEST(AtomicFile, AFailedWriteKeepsTheOldFileAndRefusesTheCommit) {
   std::string big(64 * 1024, 'x');
   {
     FileSizeLimit limit(4096);
-    ASSERT_TRUE(limit.set());
+    ASSERT_TRUE(limit.set);
     AtomicFileWriter w;
     ASSERT_FALSE(w.Open(target));
     EXPECT_TRUE(w.Write(big.data(), big.size())) << "the write past the limit fails";

@@ -2,7 +2,6 @@
 // rule blend paints the area with a marker made of the level and ramp width, its stretch routine
 // refuses, and every other position is empty.
 #include <algorithm>
-#include <cstring>
 
 #include "graphics/surface/pixel_library.h"
 

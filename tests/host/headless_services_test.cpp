@@ -63,10 +63,7 @@ TEST_F(HeadlessServices, ScriptedJoysticksOpenReadAndUnplug) {
   EXPECT_FALSE(GetJoystickCaps(0, &caps));
   EXPECT_EQ(OpenJoystick(0), 0) << "nothing attached";
 
-  JoystickCaps pad;
-  pad.buttonCount = 4;
-  pad.axisCount = 2;
-  pad.name = "pad";
+  const JoystickCaps pad{.buttonCount = 4, .axisCount = 2, .name = "pad"};
   ASSERT_EQ(backend_.Joysticks().Attach(pad), 0);
   ASSERT_EQ(backend_.Joysticks().Attach(pad), 1);
   EXPECT_EQ(JoystickCount(), 2);

@@ -50,18 +50,13 @@ int64_t Take(HWND hwnd = HWND{}, uint32_t first = 0, uint32_t last = 0) {
   return PeekMessage(&msg, hwnd, first, last, PM_REMOVE) ? int64_t(msg.wParam) : -1;
 }
 
-void DrainQueue() {
-  while (Take() != -1) {
-  }
-}
-
 class MessageQueue : public testing::Test {
  protected:
   void SetUp() override {
-    DrainQueue();
+    test::TakeMessages();
     t_seen.clear();
   }
-  void TearDown() override { DrainQueue(); }
+  void TearDown() override { test::TakeMessages(); }
 };
 
 TEST_F(MessageQueue, PostedMessagesComeInOrderBeforeOneCoalescedPaint) {
@@ -113,13 +108,13 @@ TEST_F(MessageQueue, DestroyDropsPendingMessagesAndStaleHandlesFindNothing) {
   EXPECT_EQ(t_seen, std::vector<uint32_t>{WM_DESTROY});
   EXPECT_EQ(Take(), 2) << "thread messages survive the window";
   EXPECT_EQ(Take(), -1);
-  MSG msg;
 
   TestWindow next;
   EXPECT_NE(next.hwnd(), stale) << "handles are not reused at once";
   EXPECT_FALSE(PostMessage(stale, kPing, 0, 0));
   EXPECT_EQ(SendMessage(stale, kPing, 1, 0), 0);
   EXPECT_FALSE(DestroyWindow(stale));
+  MSG msg;
   EXPECT_EQ(GetMessage(&msg, stale, 0, 0), -1);
   EXPECT_EQ(GetWindowThreadId(stale), 0u);
 }

@@ -25,14 +25,11 @@ class SdlEvents : public SdlWindowFixture {
   void Push(SDL_Event event) { ASSERT_EQ(SDL_PushEvent(&event), 1) << SDL_GetError(); }
 
   SDL_Event KeyEvent(uint32_t type, SDL_Scancode scancode, bool repeat, uint16_t mod = 0) {
-    SDL_Event e;
-    SDL_zero(e);
-    e.type = type;
-    e.key.windowID = backend_->SdlWindowId(window_);
-    e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
-    e.key.repeat = repeat ? 1 : 0;
-    e.key.keysym.scancode = scancode;
-    e.key.keysym.mod = mod;
+    SDL_Event e{.key = {.type = type,
+                        .windowID = backend_->SdlWindowId(window_),
+                        .state = uint8_t(type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED),
+                        .repeat = uint8_t(repeat),
+                        .keysym = {.scancode = scancode, .mod = mod}}};
     return e;
   }
 };
@@ -71,22 +68,15 @@ TEST_F(SdlEvents, KeysCarryTheVirtualKeyScanCodeAndRepeatBit) {
 
 TEST_F(SdlEvents, TypedTextArrivesAsCp932AndEndsTheComposition) {
   ResetTextInput();
-  SDL_Event editing;
-  SDL_zero(editing);
-  editing.type = SDL_TEXTEDITING_EXT;
-  editing.editExt.windowID = backend_->SdlWindowId(window_);
-  editing.editExt.text = SDL_strdup("\xE3\x81\xAB");  // に
-  Push(editing);
+  const uint32_t id = backend_->SdlWindowId(window_);
+  Push({.editExt = {.type = SDL_TEXTEDITING_EXT,
+                    .windowID = id,
+                    .text = SDL_strdup("\xE3\x81\xAB")}});  // に
   Drain();
   EXPECT_EQ(Composition(), "\x82\xC9");
 
-  SDL_Event typed;
-  SDL_zero(typed);
-  typed.type = SDL_TEXTINPUT;
-  typed.text.windowID = backend_->SdlWindowId(window_);
-  SDL_strlcpy(typed.text.text, "\xE6\x97\xA5\xF0\x9F\x98\x80",
-              sizeof(typed.text.text));  // 日, an emoji
-  Push(typed);
+  // 日, an emoji.
+  Push({.text = {.type = SDL_TEXTINPUT, .windowID = id, .text = "\xE6\x97\xA5\xF0\x9F\x98\x80"}});
   std::vector<MSG> got = Drain();
   EXPECT_EQ(Composition(), "") << "committing ends the composition";
   ASSERT_EQ(got.size(), 2u) << "the emoji has no CP932 form and is dropped whole";
@@ -150,15 +140,8 @@ TEST_F(SdlEvents, AWindowsEndIsToldBeforeItsSinkGoes) {
 class SdlEventsThread : public SdlEvents {};
 
 TEST_F(SdlEventsThread, AnSdlEventPushedByAnotherThreadWakesGetMessage) {
-  std::thread pusher([this] {
-    SDL_Event e;
-    SDL_zero(e);
-    e.type = SDL_KEYDOWN;
-    e.key.windowID = backend_->SdlWindowId(window_);
-    e.key.state = SDL_PRESSED;
-    e.key.keysym.scancode = SDL_SCANCODE_A;
-    SDL_PushEvent(&e);
-  });
+  std::thread pusher(
+      [e = KeyEvent(SDL_KEYDOWN, SDL_SCANCODE_A, false)]() mutable { SDL_PushEvent(&e); });
   MSG msg;
   ASSERT_EQ(GetMessage(&msg, HWND{}, WM_KEYDOWN, WM_KEYDOWN), 1);
   pusher.join();

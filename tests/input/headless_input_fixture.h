@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
-#include <string>
 #include <vector>
 
 #include "common/global.h"
@@ -13,6 +11,7 @@
 #include "host/input/key_state.h"
 #include "host/input/text_input.h"
 #include "host/message_queue.h"
+#include "host/take_messages.h"
 
 namespace bw {
 
@@ -25,14 +24,14 @@ constexpr TestKey kKeyZ{'Z', 0x2C};
 constexpr TestKey kKeyRightShift{0x10, 0x36};
 constexpr TestKey kKeyReturn{0x0D, 0x1C};
 
+// Windows and scripted events name only the fields they set.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 class HeadlessInputTest : public testing::Test {
  protected:
   void SetUp() override {
-    host::WindowDesc desc;
-    desc.proc = host::DefWindowProc;
-    desc.native = true;
-    desc.nativeDesc = host::NativeWindowDesc{"input", 320, 240, true};
-    window_ = host::CreateWindow(desc);
+    window_ = host::CreateWindow(
+        {.proc = host::DefWindowProc, .native = true, .nativeDesc = {"input", 320, 240, true}});
     ASSERT_TRUE(window_);
     Drain();
     host::ResetKeyState();
@@ -45,48 +44,33 @@ class HeadlessInputTest : public testing::Test {
   }
 
   // Pumps the backend and answers the messages it made.
-  std::vector<host::MSG> Drain() {
-    std::vector<host::MSG> got;
-    host::MSG msg;
-    while (host::PeekMessage(&msg, host::HWND{}, 0, 0, host::PM_REMOVE)) got.push_back(msg);
-    return got;
-  }
+  std::vector<host::MSG> Drain() { return host::test::TakeMessages(); }
 
   void Key(TestKey key, bool down) {
-    host::InputEvent e;
-    e.kind = down ? host::InputEventKind::kKeyDown : host::InputEventKind::kKeyUp;
-    e.virtualKey = key.virtualKey;
-    e.scanCode = key.scanCode & 0x7F;
-    e.extended = (key.scanCode & 0x80) != 0;
-    backend_.QueueEvent(e);
+    backend_.QueueEvent(
+        {.kind = down ? host::InputEventKind::kKeyDown : host::InputEventKind::kKeyUp,
+         .virtualKey = key.virtualKey,
+         .scanCode = uint8_t(key.scanCode & 0x7F),
+         .extended = (key.scanCode & 0x80) != 0});
   }
-
   void Button(host::MouseButton button, bool down, int32_t x = 10, int32_t y = 10) {
-    host::InputEvent e;
-    e.kind = down ? host::InputEventKind::kMouseButtonDown : host::InputEventKind::kMouseButtonUp;
-    e.button = button;
-    e.x = x;
-    e.y = y;
-    backend_.QueueEvent(e);
+    backend_.QueueEvent({.kind = down ? host::InputEventKind::kMouseButtonDown
+                                      : host::InputEventKind::kMouseButtonUp,
+                         .x = x,
+                         .y = y,
+                         .button = button});
   }
-
   void Wheel(int32_t notches) {
-    host::InputEvent e;
-    e.kind = host::InputEventKind::kMouseWheel;
-    e.wheelNotches = notches;
-    backend_.QueueEvent(e);
+    backend_.QueueEvent({.kind = host::InputEventKind::kMouseWheel, .wheelNotches = notches});
   }
-
   void Focus(bool active) {
-    host::InputEvent e;
-    e.kind = host::InputEventKind::kActivate;
-    e.active = active;
-    backend_.QueueEvent(e);
+    backend_.QueueEvent({.kind = host::InputEventKind::kActivate, .active = active});
   }
 
   host::HeadlessBackend backend_;
   ScopedGlobal<host::Backend> use_{&backend_};
   host::HWND window_;
 };
+#pragma GCC diagnostic pop
 
 }  // namespace bw

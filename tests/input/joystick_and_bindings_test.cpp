@@ -2,8 +2,6 @@
 // device.
 #include <gtest/gtest.h>
 
-#include <climits>
-
 #include "common/global.h"
 #include "host/headless/headless_backend.h"
 #include "input/input_manager.h"
@@ -30,11 +28,7 @@ class Joysticks : public testing::Test {
   }
   // Plugs in a two-axis pad; answers its index.
   int32_t Attach() {
-    host::JoystickCaps caps;
-    caps.buttonCount = kButtons;
-    caps.axisCount = 2;
-    caps.name = "pad";
-    return backend_.Joysticks().Attach(caps);
+    return backend_.Joysticks().Attach({.buttonCount = kButtons, .axisCount = 2, .name = "pad"});
   }
   // Moves joystick n; buttons is the mask held.
   void Set(int32_t n, int32_t x, int32_t y, uint32_t buttons = 0) {

@@ -89,31 +89,26 @@ TEST_F(Pointer, WindowEdgesByTheSideTheyLeftThrough) {
   EXPECT_EQ(input_.Pointer().x, 10);
   EXPECT_EQ(input_.Pointer().y, 20);
   EXPECT_EQ(input_.Edge(), kEdgeNone);
-
   MoveTo(-3, -3);
   EXPECT_FALSE(input_.UpdatePointer());
-  EXPECT_EQ(input_.Edge(), kEdgeTopLeft);
   EXPECT_EQ(input_.Pointer().x, kPointerOutside);
-  MoveTo(kCanvasW + 5, 100);
-  input_.UpdatePointer();
-  EXPECT_EQ(input_.Edge(), kEdgeTopLeft) << "the first edge stays until the pointer is back";
-
-  MoveTo(100, 100);
-  input_.UpdatePointer();
-  EXPECT_EQ(input_.Edge(), kEdgeNone);
-  MoveTo(kCanvasW + 5, 100);
-  input_.UpdatePointer();
-  EXPECT_EQ(input_.Edge(), kEdgeRight);
-  MoveTo(100, 100);
-  input_.UpdatePointer();
-  MoveTo(kCanvasW + 1, kCanvasH + 1);
-  input_.UpdatePointer();
-  EXPECT_EQ(input_.Edge(), kEdgeBottomRight);
-  MoveTo(100, 100);
-  input_.UpdatePointer();
-  MoveTo(100, kCanvasH);
-  input_.UpdatePointer();
-  EXPECT_EQ(input_.Edge(), kEdgeBottom);
+  // Each move starts inside; the first edge left through stays until the pointer is back.
+  const struct {
+    int32_t x, y, x2, y2, edge;
+  } exits[] = {{-3, -3, kCanvasW + 5, 100, kEdgeTopLeft},
+               {kCanvasW + 5, 100, kCanvasW + 5, 100, kEdgeRight},
+               {kCanvasW + 1, kCanvasH + 1, kCanvasW + 1, kCanvasH + 1, kEdgeBottomRight},
+               {100, kCanvasH, 100, kCanvasH, kEdgeBottom}};
+  for (const auto& e : exits) {
+    MoveTo(100, 100);
+    input_.UpdatePointer();
+    EXPECT_EQ(input_.Edge(), kEdgeNone);
+    MoveTo(e.x, e.y);
+    input_.UpdatePointer();
+    MoveTo(e.x2, e.y2);
+    input_.UpdatePointer();
+    EXPECT_EQ(input_.Edge(), e.edge) << e.x << "," << e.y;
+  }
 }
 
 TEST_F(Pointer, FullScreenLetterboxMapping) {

@@ -141,8 +141,6 @@ TEST_F(TypedText, AttachingClearsAndDestroyingDetaches) {
 
 // The frame thread attaches while the window thread types: the send to the window thread must not
 // be made while holding the lock that every character takes.
-host::LRESULT TypingWindow(host::HWND hwnd, uint32_t message, host::WPARAM wParam,
-                           host::LPARAM lParam);
 EngineInput* typingInput = nullptr;
 
 host::LRESULT TypingWindow(host::HWND hwnd, uint32_t message, host::WPARAM wParam,

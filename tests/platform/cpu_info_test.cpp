@@ -49,6 +49,14 @@ class FakeProbe : public CpuProbe {
 
 constexpr uint32_t kTsc = 1u << 4, kMmx = 1u << 23, kSse = 1u << 25, kHtt = 1u << 28;
 
+// A family 6 model 8 processor with the given feature bits.
+FakeProbe Intel(uint32_t features) {
+  FakeProbe probe;
+  probe.Vendor("GenuineIntel", 1, 0);
+  probe.Signature(0, 6, 8, 3, 0, features);
+  return probe;
+}
+
 TEST(CpuIdentifier, IntelCachesAndName) {
   FakeProbe probe;
   probe.Vendor("GenuineIntel", 2, 0x80000004u);
@@ -78,9 +86,7 @@ TEST(CpuIdentifier, IntelCachesAndName) {
 TEST(CpuIdentifier, ClockMeasuredOnceOverHalfASecond) {
   host::VirtualClock clock(1000);
   ScopedGlobal<host::ClockSource> useClock(&clock);
-  FakeProbe probe;
-  probe.Vendor("GenuineIntel", 1, 0);
-  probe.Signature(0, 6, 8, 3, 0, kTsc);
+  FakeProbe probe = Intel(kTsc);
   probe.counter = {0x1'FFFF'0000ull, 0x1'FFFF'0000ull + 1'000'000'000ull};
   CpuIdentifier cpu(probe);
   cpu.Identify();
@@ -94,17 +100,13 @@ TEST(CpuIdentifier, ClockMeasuredOnceOverHalfASecond) {
 TEST(CpuIdentifier, ClockIsZeroWithoutTimeStampCounterOrWithItSwitchedOff) {
   host::VirtualClock clock;
   ScopedGlobal<host::ClockSource> useClock(&clock);
-  FakeProbe noTsc;
-  noTsc.Vendor("GenuineIntel", 1, 0);
-  noTsc.Signature(0, 6, 8, 3, 0, kMmx);
+  FakeProbe noTsc = Intel(kMmx);
   CpuIdentifier plain(noTsc);
   plain.Identify();
   EXPECT_EQ(plain.MeasureClock(), 0.0);
   EXPECT_EQ(noTsc.counterReads, 0);
 
-  FakeProbe switchedOff;
-  switchedOff.Vendor("GenuineIntel", 1, 0);
-  switchedOff.Signature(0, 6, 8, 3, 0, kTsc | kMmx | kSse);
+  FakeProbe switchedOff = Intel(kTsc | kMmx | kSse);
   CpuIdentifier cpu(switchedOff);
   cpu.Identify();
   const uint8_t switches[4] = {0, 1, 0, 1};
@@ -122,9 +124,7 @@ TEST(CpuIdentification, ProcessWideSwitchesAndMeasuredClock) {
   host::VirtualClock clock;
   ScopedGlobal<host::ClockSource> useClock(&clock);
   ScopedMmxFlag keepFlag(true);
-  FakeProbe probe;
-  probe.Vendor("GenuineIntel", 1, 0);
-  probe.Signature(0, 6, 8, 3, 0, kTsc | kMmx);
+  FakeProbe probe = Intel(kTsc | kMmx);
   probe.counter = {0, 600'000'000ull};
   ResetCpuIdentification(&probe);
   EXPECT_EQ(IdentifyCpu(), kCpuIdentified);

@@ -4,7 +4,6 @@
 
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "host/dialog/scripted_dialog_host.h"
 #include "host/host_path.h"

@@ -5,9 +5,6 @@
 
 #include <thread>
 
-#include "platform/com_init.h"
-#include "platform/event.h"
-
 namespace bw {
 namespace {
 

@@ -11,13 +11,11 @@ namespace {
 class MonitorPlacementTest : public testing::Test {
  protected:
   bool SetDesktop() {
-    host::DesktopInfo desktop;
-    desktop.width = 1920;
-    desktop.height = 1080;
-    desktop.bitsPerPixel = 32;
-    desktop.monitors = {{{0, 0, 1920, 1080}, {0, 0, 1920, 1040}},
-                        {{1920, 0, 4480, 1440}, {1920, 0, 4480, 1400}}};
-    backend_.SetDesktop(desktop);
+    backend_.SetDesktop({.width = 1920,
+                         .height = 1080,
+                         .bitsPerPixel = 32,
+                         .monitors = {{{0, 0, 1920, 1080}, {0, 0, 1920, 1040}},
+                                      {{1920, 0, 4480, 1440}, {1920, 0, 4480, 1400}}}});
     return true;
   }
 

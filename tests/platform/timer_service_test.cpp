@@ -66,31 +66,29 @@ TEST_F(TimerServiceTest, AddRefusesNullAndDoubles) {
   EXPECT_EQ(service_.FindByHandle(other->Handle()), other);
 }
 
-TEST_F(TimerServiceTest, RepeatCountEndsTheTaskInEitherPass) {
+// A task 350 ms late runs once in RunDue and catches up in RunDueRepeating; a repeat count ends a
+// task in either pass.
+TEST_F(TimerServiceTest, LateTasksAndRepeatCountsInEitherPass) {
   for (bool repeating : {false, true}) {
     TimerService service;
-    auto* task = new FakeTask;
+    auto run = [&] { repeating ? service.RunDueRepeating(0) : service.RunDue(0); };
+    auto* late = new FakeTask;
+    clock_.SetMilliseconds(1000);
+    ASSERT_EQ(service.Add(late, 100, 100, 0), kTaskAdded);
+    clock_.AdvanceMilliseconds(450);
+    run();
+    EXPECT_EQ(late->updates.size(), repeating ? 4u : 1u);
+    EXPECT_EQ(late->DueTime(), repeating ? 1500u : 1550u);
+
+    auto* counted = new FakeTask;
     size_t updates = 0;
-    task->onDestroy = [&updates, task] { updates = task->updates.size(); };
-    ASSERT_EQ(service.Add(task, 10, 10, 3), kTaskAdded);
+    counted->onDestroy = [&updates, counted] { updates = counted->updates.size(); };
+    ASSERT_EQ(service.Add(counted, 10, 10, 3), kTaskAdded);
     for (int i = 0; i < 3 && updates == 0; ++i) {
       clock_.AdvanceMilliseconds(repeating ? 1000 : 10);
-      repeating ? service.RunDueRepeating(0) : service.RunDue(0);
+      run();
     }
     EXPECT_EQ(updates, 3u) << "deleted after the third update, though Update kept answering 0";
-  }
-}
-
-TEST_F(TimerServiceTest, LateTaskOnceInRunDueAndCaughtUpInRunDueRepeating) {
-  for (bool repeating : {false, true}) {
-    TimerService service;
-    auto* task = new FakeTask;
-    clock_.SetMilliseconds(1000);
-    ASSERT_EQ(service.Add(task, 100, 100, 0), kTaskAdded);
-    clock_.AdvanceMilliseconds(450);  // 350 ms late
-    repeating ? service.RunDueRepeating(0) : service.RunDue(0);
-    EXPECT_EQ(task->updates.size(), repeating ? 4u : 1u);
-    EXPECT_EQ(task->DueTime(), repeating ? 1500u : 1550u);
   }
 }
 

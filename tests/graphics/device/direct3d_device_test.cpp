@@ -9,8 +9,6 @@
 namespace bw {
 namespace {
 
-host::DdPixelFormat Rgb32() { return host::DirectDraw::DisplayFormat(32); }
-
 class DeviceTest : public testing::Test {
  protected:
   void SetUp() override {
@@ -51,7 +49,7 @@ class Direct3DTest : public DeviceTest {
   void SetUp() override {
     DeviceTest::SetUp();
     ASSERT_EQ(device.Create(false, true, nullptr, nullptr, 0, true, 320, 240), 0);
-    target = host::MemorySurface::Create(16, 16, Rgb32());
+    target = host::MemorySurface::Create(16, 16, host::DirectDraw::DisplayFormat(32));
   }
   void TearDown() override {
     device.Release();

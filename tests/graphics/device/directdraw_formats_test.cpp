@@ -1,22 +1,17 @@
-// The DirectDraw-side helpers the devices, surfaces and sprites share: the pixel-format classes,
-// colour fills of a surface, and the clipping of a target with its source.
+// The DirectDraw-side helpers the devices, surfaces and sprites share: the pixel-format classes
+// and the clipping of a target with its source.
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <tuple>
 
 #include "graphics/pixel/pixel_format.h"
 #include "host/ddraw/direct_draw.h"
+#include "host/surface/surface_test_util.h"
 
 namespace bw {
 namespace {
 
-host::DdPixelFormat Format(uint32_t bits, uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
-  host::DdPixelFormat f;
-  f.flags = host::kDdpfRgb;
-  f.rgbBitCount = bits;
-  f.rBitMask = r, f.gBitMask = g, f.bBitMask = b, f.rgbAlphaBitMask = a;
-  return f;
-}
+using host::test::Format;
 
 TEST(ClassifyPixelFormat, EachFormatOfTheTableAndTheNearMisses) {
   const struct {
@@ -49,30 +44,11 @@ TEST(ClassifyPixelFormat, EachFormatOfTheTableAndTheNearMisses) {
   auto surface = host::MemorySurface::Create(2, 2, host::DirectDraw::DisplayFormat(16));
   PixelFormatInfo info;
   ASSERT_EQ(ClassifyPixelFormat(surface.get(), &info, nullptr), kFormat565);
-  EXPECT_EQ(info.bitCount, 16);
-  EXPECT_EQ(info.redBits, 5);
-  EXPECT_EQ(info.greenBits, 6);
-  EXPECT_EQ(info.blueBits, 5);
-  EXPECT_EQ(info.alphaBits, 0);
-  EXPECT_EQ(info.redShift, 11);
-  EXPECT_EQ(info.greenShift, 5);
-  EXPECT_EQ(info.blueShift, 0);
-  EXPECT_EQ(info.alphaShift, 32) << "an empty mask";
-}
-
-TEST(FillSurfaceRect, PacksTheColourIntoTheSurfacesFormat) {
-  auto surface = host::MemorySurface::Create(3, 2, host::DirectDraw::DisplayFormat(16));
-  const Rect one{1, 1, 2, 2};
-  ASSERT_EQ(FillSurfaceRect(surface.get(), nullptr, 255, 255, 255, &one, 0), kFillDone);
-  uint16_t v = 0;
-  std::memcpy(&v, surface->Pixels() + surface->Pitch() + 2, 2);
-  EXPECT_EQ(v, 0xFFFF) << "white on 565";
-  std::memcpy(&v, surface->Pixels(), 2);
-  EXPECT_EQ(v, 0) << "outside the rectangle";
-  ASSERT_EQ(FillSurfaceRect(surface.get(), nullptr, 0x10, 0x20, 0x30, nullptr, 0), kFillDone);
-  std::memcpy(&v, surface->Pixels(), 2);
-  EXPECT_EQ(v, (0x10 >> 3) << 11 | (0x20 >> 2) << 5 | 0x30 >> 3);
-  EXPECT_EQ(FillSurfaceRect(nullptr, nullptr, 0, 0, 0, nullptr, 0), kFillNoFormat);
+  // Bits, then shifts, of red, green, blue and alpha; an empty mask shifts by 32.
+  EXPECT_EQ(std::tie(info.bitCount, info.redBits, info.greenBits, info.blueBits, info.alphaBits),
+            std::make_tuple(16, 5, 6, 5, 0));
+  EXPECT_EQ(std::tie(info.redShift, info.greenShift, info.blueShift, info.alphaShift),
+            std::make_tuple(11, 5, 0, 32));
 }
 
 TEST(ClipScaledRects, CutsTheSourceInProportionToTheTarget) {

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <cstring>
+#include <vector>
 
 #include "graphics/device/direct3d_fixture.h"
 #include "graphics/pixel/surface_rows.h"
@@ -78,22 +78,22 @@ TEST_F(D3DSpriteTest, DrawsEveryTexelOnceAtItsPlace) {
 TEST_F(D3DSpriteTest, VertexColoursAndAlphasKeepTheOtherHalf) {
   D3DSpritePrimitive sprite;
   ASSERT_EQ(sprite.Init(&texture, nullptr, 0, 0), 0);
+  auto diffuse = [&sprite] {
+    std::vector<uint32_t> out;
+    for (const auto& v : sprite.Vertices()) out.push_back(v.diffuse);
+    return out;
+  };
   EXPECT_TRUE(sprite.SetVertexColor(1, 0xAB123456u));
   EXPECT_FALSE(sprite.SetVertexColor(4, 0)) << "a sprite has four vertices";
   EXPECT_TRUE(sprite.SetVertexAlpha(2, 300));
   EXPECT_TRUE(sprite.SetVertexAlpha(3, -5));
   EXPECT_FALSE(sprite.SetVertexAlpha(4, 0));
-  EXPECT_EQ(sprite.Vertices()[0].diffuse, 0xFFFFFFFFu);
-  EXPECT_EQ(sprite.Vertices()[1].diffuse, 0xFF123456u) << "the colour keeps the alpha";
-  EXPECT_EQ(sprite.Vertices()[2].diffuse, 0xFFFFFFFFu) << "alpha clamped to 255";
-  EXPECT_EQ(sprite.Vertices()[3].diffuse, 0x00FFFFFFu) << "alpha clamped to 0";
-
+  // The colour keeps the alpha; alphas clamp to 0..255.
+  EXPECT_EQ(diffuse(), (std::vector<uint32_t>{0xFFFFFFFF, 0xFF123456, 0xFFFFFFFF, 0x00FFFFFF}));
   sprite.SetVertexColors({0x000000, 0x0000FF, 0x00FF00, 0xFF0000, 0x123456});
   sprite.SetVertexAlphas({0x80, 0x40});
-  EXPECT_EQ(sprite.Vertices()[0].diffuse, 0x80000000u);
-  EXPECT_EQ(sprite.Vertices()[1].diffuse, 0x400000FFu);
-  EXPECT_EQ(sprite.Vertices()[2].diffuse, 0xFF00FF00u);
-  EXPECT_EQ(sprite.Vertices()[3].diffuse, 0x00FF0000u) << "values past the fourth are ignored";
+  // Values past the fourth are ignored.
+  EXPECT_EQ(diffuse(), (std::vector<uint32_t>{0x80000000, 0x400000FF, 0xFF00FF00, 0x00FF0000}));
 
   // Black corners darken the texels they modulate.
   sprite.SetVertexColors({0, 0, 0, 0});

@@ -110,14 +110,7 @@ TEST_F(RenderListTest, DrawingAndRestoreStopAtTheFirstFailure) {
 }
 
 // The coloured items drawn by a Direct3D device onto a 16 x 16 target.
-class ColorItemTest : public testing_devices::Direct3DTarget {
- protected:
-  void Fill(uint32_t color) {
-    host::DdBltFx fx;
-    fx.fillColor = color;
-    target->Blt(nullptr, host::kDdBltColorFill, &fx);
-  }
-};
+using ColorItemTest = testing_devices::Direct3DTarget;
 
 TEST_F(ColorItemTest, RectangleFillsExactlyItsPixels) {
   D3DRectPrimitive rect;

@@ -3,7 +3,6 @@
 //   --check DIR  writes DIR/headless.rgb (and .png), then runs --show under xvfb-run
 //   --show DIR   shows the frame in an SDL window, captures DIR/screen.png and compares
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "graphics/layers/fake_filter.h"
 #include "graphics/layers/layer.h"
 #include "graphics/surface/color_rect_object.h"

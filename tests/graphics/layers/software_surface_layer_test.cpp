@@ -4,7 +4,6 @@
 
 #include <cstring>
 #include <memory>
-#include <vector>
 
 #include "common/global.h"
 #include "graphics/device/direct_draw_device.h"
@@ -73,7 +72,6 @@ TEST_F(SoftwareLayerTest, LayerSpriteDrawsWhatAPictureSpriteDraws) {
   LayerSpritePrimitive layerSprite;
   EXPECT_EQ(layerSprite.Init(&picture, nullptr, 0, 0), kSpriteNoDirectDraw) << "kind 7 only";
   ASSERT_EQ(layerSprite.Init(&layer, nullptr, 3, 2), 0);
-  EXPECT_EQ(layerSprite.GetKind(), kItemLayerSprite);
   SpritePrimitive sprite;
   ASSERT_EQ(sprite.Init(&picture, nullptr, 3, 2), 0);
   ASSERT_EQ(layerSprite.Draw(dest.get(), &clip, nullptr), kRenderDone);

@@ -7,6 +7,7 @@
 #include "graphics/device/direct3d_fixture.h"
 #include "graphics/pixel/blend_tables.h"
 #include "graphics/pixel/surface_rows.h"
+#include "host/surface/surface_test_util.h"
 #include "support/text_renderers.h"
 
 namespace bw {
@@ -22,11 +23,7 @@ class TextLayerTest : public testing_devices::Direct3DTarget,
     BuildBlendTables();
   }
   static uint32_t Texel(const TextLayer& layer, int x, int y) {
-    const host::MemorySurface* s = layer.GetDirectDrawSurface();
-    uint32_t v = 0;
-    std::memcpy(&v, s->Pixels() + y * s->Pitch() + x * s->BytesPerPixel(),
-                size_t(s->BytesPerPixel()));
-    return v;
+    return host::test::Get(*layer.GetDirectDrawSurface(), x, y);
   }
   ScopedGlobal<TextRendererFactory> factoryScope{&factory};
 };

@@ -33,7 +33,6 @@ TEST_F(TextureLayerTest, LayerSpriteShowsThePictureAndSurvivesALoss) {
   LayerD3DSpritePrimitive sprite;
   EXPECT_EQ(sprite.Init(nullptr, nullptr, 0, 0), kD3DSpriteNoTexture);
   ASSERT_EQ(sprite.Init(&layer, nullptr, 2, 5), 0);
-  EXPECT_EQ(sprite.GetKind(), kItemLayerD3DSprite);
   RenderList list;
   list.Insert(&sprite, 0, 0);
   ASSERT_EQ(list.DrawAll(target.get(), nullptr, &device), kRenderDone);

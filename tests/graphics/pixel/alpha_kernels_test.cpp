@@ -14,10 +14,6 @@ namespace {
 
 using namespace reference;
 
-auto PixelOp(uint32_t (*f)(uint32_t, uint32_t)) {
-  return [f](uint8_t* d, const uint8_t* s) { Store32(d, f(Load32(d), Load32(s))); };
-}
-
 TEST(AlphaOverRows, EachSetMatchesItsOwnFormulaInEveryWalk) {
   // The 128-bit and 256-bit forms of the vector set give the same bytes.
   for (bool wide : {false, true}) {
@@ -87,75 +83,44 @@ TEST(ChannelRows, MatchTheirReferences) {
 
 TEST(ChannelRows, KeyedColorCopyComparesTheWholeWord) {
   // The key is the most common source word; a word differing only in alpha is still copied.
+  const uint32_t key = 0x00FF00FF;
+  auto op = [key](uint8_t* d, const uint8_t* s) {
+    if (Load32(s) != key) d[0] = s[0], d[1] = s[1], d[2] = s[2];
+  };
   for (bool mmx : {false, true}) {
-    for (Walk walk : {Walk::kStraight, Walk::kStretched}) {
-      const uint32_t key = 0x00FF00FF;
-      auto op = [key](uint8_t* d, const uint8_t* s) {
-        if (Load32(s) != key) d[0] = s[0], d[1] = s[1], d[2] = s[2];
-      };
-      auto call = [&](const KernelArgs& a, const Geometry& g) {
-        // Seed the source with the key and with near-keys before running.
-        auto* dst = reinterpret_cast<uint32_t*>(a.dst);
-        auto* src = reinterpret_cast<const uint32_t*>(a.src);
-        if (walk == Walk::kStraight) {
-          (mmx ? CopyColorRowsKeyedMmx : CopyColorRowsKeyed)(dst, src, a.dstSkip, a.srcSkip, g.w,
-                                                             g.h, key);
-        } else {
-          (mmx ? StretchCopyColorRowsKeyedMmx : StretchCopyColorRowsKeyed)(
-              dst, src, a.dstSkip, a.srcSkip, g.w, g.h, a.stepper, key);
-        }
-      };
-      EXPECT_TRUE(MatchesReference(4, 4, walk, call, op)) << "mmx " << mmx;
-    }
+    EXPECT_TRUE(MatchesReference(
+        4, 4, Walk::kStraight, CallRows(mmx ? CopyColorRowsKeyedMmx : CopyColorRowsKeyed, key), op))
+        << mmx;
+    EXPECT_TRUE(MatchesReference(
+        4, 4, Walk::kStretched,
+        CallRows(mmx ? StretchCopyColorRowsKeyedMmx : StretchCopyColorRowsKeyed, key), op))
+        << mmx;
   }
   uint32_t dst[4] = {0x11111111, 0x22222222, 0x33333333, 0x44444444};
   const uint32_t src[4] = {0x00FF00FF, 0xFFFF00FF, 0x00FF00FF, 0x01020304};
   CopyColorRowsKeyedMmx(dst, src, 0, 0, 4, 1, 0x00FF00FF);
-  EXPECT_EQ(dst[0], 0x11111111u);
-  EXPECT_EQ(dst[1], 0x22FF00FFu) << "differs from the key in alpha only: copied";
-  EXPECT_EQ(dst[2], 0x33333333u);
-  EXPECT_EQ(dst[3], 0x44020304u);
+  // The second differs from the key in alpha only: copied.
+  EXPECT_EQ(std::vector<uint32_t>(dst, dst + 4),
+            (std::vector<uint32_t>{0x11111111, 0x22FF00FF, 0x33333333, 0x44020304}));
 }
 
 TEST(ChannelRows, AlphaPlanesMoveBetweenDepths) {
   auto toAlpha = [](uint8_t* d, const uint8_t* s) { d[3] = s[0]; };
   auto toBytes = [](uint8_t* d, const uint8_t* s) { d[0] = s[3]; };
-  auto callTo32 = [](auto kernel) {
-    return [kernel](const KernelArgs& a, const Geometry& g) {
-      if constexpr (std::is_invocable_v<decltype(kernel), uint32_t*, const uint8_t*, ptrdiff_t,
-                                        ptrdiff_t, int, int>) {
-        kernel(reinterpret_cast<uint32_t*>(a.dst), a.src, a.dstSkip, a.srcSkip, g.w, g.h);
-      } else {
-        kernel(reinterpret_cast<uint32_t*>(a.dst), a.src, a.dstSkip, a.srcSkip, g.w, g.h,
-               a.stepper);
-      }
-    };
-  };
-  auto callTo8 = [](auto kernel) {
-    return [kernel](const KernelArgs& a, const Geometry& g) {
-      auto* src = reinterpret_cast<const uint32_t*>(a.src);
-      if constexpr (std::is_invocable_v<decltype(kernel), uint8_t*, const uint32_t*, ptrdiff_t,
-                                        ptrdiff_t, int, int>) {
-        kernel(a.dst, src, a.dstSkip, a.srcSkip, g.w, g.h);
-      } else {
-        kernel(a.dst, src, a.dstSkip, a.srcSkip, g.w, g.h, a.stepper);
-      }
-    };
-  };
-  EXPECT_TRUE(MatchesReference(4, 1, Walk::kStraight, callTo32(CopyBytesToAlphaRows), toAlpha));
+  EXPECT_TRUE(MatchesReference(4, 1, Walk::kStraight, CallRows(CopyBytesToAlphaRows), toAlpha));
   EXPECT_TRUE(
-      MatchesReference(4, 1, Walk::kMirrored, callTo32(MirrorCopyBytesToAlphaRows), toAlpha));
+      MatchesReference(4, 1, Walk::kMirrored, CallRows(MirrorCopyBytesToAlphaRows), toAlpha));
   EXPECT_TRUE(
-      MatchesReference(4, 1, Walk::kStretched, callTo32(StretchCopyBytesToAlphaRows), toAlpha));
+      MatchesReference(4, 1, Walk::kStretched, CallRows(StretchCopyBytesToAlphaRows), toAlpha));
   EXPECT_TRUE(MatchesReference(4, 1, Walk::kStretchedMirrored,
-                               callTo32(StretchMirrorCopyBytesToAlphaRows), toAlpha));
-  EXPECT_TRUE(MatchesReference(1, 4, Walk::kStraight, callTo8(CopyAlphaToBytesRows), toBytes));
+                               CallRows(StretchMirrorCopyBytesToAlphaRows), toAlpha));
+  EXPECT_TRUE(MatchesReference(1, 4, Walk::kStraight, CallRows(CopyAlphaToBytesRows), toBytes));
   EXPECT_TRUE(
-      MatchesReference(1, 4, Walk::kMirrored, callTo8(MirrorCopyAlphaToBytesRows), toBytes));
+      MatchesReference(1, 4, Walk::kMirrored, CallRows(MirrorCopyAlphaToBytesRows), toBytes));
   EXPECT_TRUE(
-      MatchesReference(1, 4, Walk::kStretched, callTo8(StretchCopyAlphaToBytesRows), toBytes));
+      MatchesReference(1, 4, Walk::kStretched, CallRows(StretchCopyAlphaToBytesRows), toBytes));
   EXPECT_TRUE(MatchesReference(1, 4, Walk::kStretchedMirrored,
-                               callTo8(StretchMirrorCopyAlphaToBytesRows), toBytes));
+                               CallRows(StretchMirrorCopyAlphaToBytesRows), toBytes));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <random>
+#include <type_traits>
 #include <vector>
 
 #include "graphics/pixel/blend_tables.h"
@@ -43,6 +44,26 @@ inline uint32_t* D(const KernelArgs& a) {
 inline const uint32_t* S(const KernelArgs& a) {
   return reinterpret_cast<const uint32_t*>(a.src);
 }
+// Calls a row kernel of either shape, straight or taking the walk's stepper after the size, with
+// the walk's planes as the kernel's pixel types and the given arguments after.
+template <typename Dst, typename Src, typename... Extra>
+auto CallRows(void (*k)(Dst*, const Src*, ptrdiff_t, ptrdiff_t, int, int, Extra...),
+              std::type_identity_t<Extra>... extra) {
+  return [=](const KernelArgs& a, const Geometry& g) {
+    k(reinterpret_cast<Dst*>(a.dst), reinterpret_cast<const Src*>(a.src), a.dstSkip, a.srcSkip, g.w,
+      g.h, extra...);
+  };
+}
+template <typename Dst, typename Src, typename... Extra>
+auto CallRows(void (*k)(Dst*, const Src*, ptrdiff_t, ptrdiff_t, int, int, const StretchStepper&,
+                        Extra...),
+              std::type_identity_t<Extra>... extra) {
+  return [=](const KernelArgs& a, const Geometry& g) {
+    k(reinterpret_cast<Dst*>(a.dst), reinterpret_cast<const Src*>(a.src), a.dstSkip, a.srcSkip, g.w,
+      g.h, a.stepper, extra...);
+  };
+}
+
 using Rows32 = void (*)(uint32_t*, const uint32_t*, ptrdiff_t, ptrdiff_t, int, int);
 using StretchRows32 = void (*)(uint32_t*, const uint32_t*, ptrdiff_t, ptrdiff_t, int, int,
                                const StretchStepper&);

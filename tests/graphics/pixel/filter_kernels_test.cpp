@@ -230,30 +230,32 @@ TEST(Mosaic, EveryFormTakesEachBlocksTopLeftPixelFromEachAnchor) {
   EXPECT_EQ(tiny, (std::vector<uint8_t>{1, 2, 3, 4}));
   std::vector<uint16_t> px(4 * 4, 7);
   px[5] = 9;
-  const Rect narrow{0, 0, 2, 4}, all{0, 0, 4, 4};
-  EXPECT_EQ(MosaicPixelMemory(kFormat565, reinterpret_cast<uint8_t*>(px.data()), 8, &narrow, nullptr, 2, 1), kDdOpDone);
-  EXPECT_EQ(MosaicPixelMemory(kFormat565, reinterpret_cast<uint8_t*>(px.data()), 8, &all, nullptr, 1, 1), kDdOpDone);
+  for (auto [rect, block] : {std::pair{Rect{0, 0, 2, 4}, 2}, {Rect{0, 0, 4, 4}, 1}}) {
+    EXPECT_EQ(MosaicPixelMemory(kFormat565, reinterpret_cast<uint8_t*>(px.data()), 8, &rect,
+                                nullptr, block, 1),
+              kDdOpDone);
+  }
   EXPECT_EQ(px[5], 9);
 }
 
 TEST(ConvertRowsToTextureFormat, PacksTopBits) {
   const uint32_t src[2] = {0x80FF8040, 0x7FFFFFFF};
+  auto convert = [&src](uint32_t flags, void* out, int bytes) {
+    ConvertRowsToTextureFormat(flags, {static_cast<uint8_t*>(out), 0, 0, bytes}, 2, 1,
+                               {reinterpret_cast<const uint8_t*>(src), 0, 0, 8});
+  };
   uint16_t out[2] = {};
-  ConvertRowsToTextureFormat(128, {reinterpret_cast<uint8_t*>(out), 0, 0, 4}, 2, 1,
-                             {reinterpret_cast<const uint8_t*>(src), 0, 0, 8});
+  convert(128, out, 4);
   EXPECT_EQ(out[0], 0x8F84);
   EXPECT_EQ(out[1], 0x7FFF);
-  ConvertRowsToTextureFormat(64, {reinterpret_cast<uint8_t*>(out), 0, 0, 4}, 2, 1,
-                             {reinterpret_cast<const uint8_t*>(src), 0, 0, 8});
+  convert(64, out, 4);
   EXPECT_EQ(out[0], 0x8000 | 31 << 10 | 16 << 5 | 8);
-  EXPECT_EQ(out[1], 0x7FFF);
   uint32_t copied[2] = {};
-  ConvertRowsToTextureFormat(256, {reinterpret_cast<uint8_t*>(copied), 0, 0, 8}, 2, 1,
-                             {reinterpret_cast<const uint8_t*>(src), 0, 0, 8});
+  convert(256, copied, 8);
   EXPECT_EQ(copied[1], src[1]);
-  ConvertRowsToTextureFormat(32, {reinterpret_cast<uint8_t*>(out), 0, 0, 4}, 2, 1,
-                             {reinterpret_cast<const uint8_t*>(src), 0, 0, 8});
-  EXPECT_EQ(out[1], 0x7FFF) << "other flags convert nothing";
+  out[1] = 0x1234;
+  convert(32, out, 4);
+  EXPECT_EQ(out[1], 0x1234) << "other flags convert nothing";
 }
 
 }  // namespace

@@ -24,13 +24,7 @@ void ExpectMaskPair(MaskKernel plain, MaskKernel mmx, F formula) {
         Store32(d, formula(Load32(d), *m, color, row));
       };
       for (MaskKernel k : {plain, mmx}) {
-        EXPECT_TRUE(MatchesReference(
-            4, 1, Walk::kStraight,
-            [&](const KernelArgs& a, const Geometry& g) {
-              k(reinterpret_cast<uint32_t*>(a.dst), a.src, a.dstSkip, a.srcSkip, g.w, g.h, color,
-                row);
-            },
-            op))
+        EXPECT_TRUE(MatchesReference(4, 1, Walk::kStraight, CallRows(k, color, row), op))
             << std::hex << color << " " << o;
       }
     }

@@ -3,58 +3,49 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "graphics/pixel/blend_tables.h"
+#include "host/surface/surface_test_util.h"
 #include "platform/mmx_flag.h"
 
 namespace bw {
 namespace {
 
-host::DdPixelFormat Format(uint32_t bits, uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
-  host::DdPixelFormat f;
-  f.flags = host::kDdpfRgb | (a ? host::kDdpfAlphaPixels : 0);
-  f.rgbBitCount = bits;
-  f.rBitMask = r, f.gBitMask = g, f.bBitMask = b, f.rgbAlphaBitMask = a;
-  return f;
-}
-
-uint32_t PixelAt(const host::MemorySurface& s, int x, int y, int bytes) {
-  uint32_t v = 0;
-  std::memcpy(&v, s.Pixels() + y * s.Pitch() + x * bytes, size_t(bytes));
-  return v;
-}
+using host::test::Format, host::test::Get;
 
 TEST(FillSurfaceRect, PacksEveryFieldAndClipsTheLockedFallback) {
   auto s565 = host::MemorySurface::Create(4, 3, Format(16, 0xF800, 0x07E0, 0x001F, 0));
   ASSERT_EQ(FillSurfaceRect(s565.get(), nullptr, 255, 255, 255, nullptr, 255), kFillDone);
-  EXPECT_EQ(PixelAt(*s565, 3, 2, 2), 0xFFFFu) << "white, and no alpha bits spill";
+  EXPECT_EQ(Get(*s565, 3, 2), 0xFFFFu) << "white, and no alpha bits spill";
+  const Rect one{1, 1, 2, 2};
+  ASSERT_EQ(FillSurfaceRect(s565.get(), nullptr, 0x10, 0x20, 0x30, &one, 0), kFillDone);
+  EXPECT_EQ(Get(*s565, 1, 1), (0x10 >> 3) << 11 | (0x20 >> 2) << 5 | 0x30 >> 3);
+  EXPECT_EQ(Get(*s565, 0, 1), 0xFFFFu) << "outside the rectangle";
 
   // 4444: alpha reduced to its four bits like the colours.
   auto s4444 = host::MemorySurface::Create(2, 2, Format(16, 0x0F00, 0x00F0, 0x000F, 0xF000));
   ASSERT_EQ(FillSurfaceRect(s4444.get(), nullptr, 0x12, 0x34, 0x56, nullptr, 0x80), kFillDone);
-  EXPECT_EQ(PixelAt(*s4444, 0, 0, 2), 0x8135u);
+  EXPECT_EQ(Get(*s4444, 0, 0), 0x8135u);
   auto s1555 = host::MemorySurface::Create(2, 2, Format(16, 0x7C00, 0x03E0, 0x001F, 0x8000));
   ASSERT_EQ(FillSurfaceRect(s1555.get(), nullptr, 0, 0, 0, nullptr, 0xFF), kFillDone);
-  EXPECT_EQ(PixelAt(*s1555, 1, 1, 2), 0x8000u);
+  EXPECT_EQ(Get(*s1555, 1, 1), 0x8000u);
 
   // The blitter refuses: the locked memory is written, only inside the surface.
   auto s32 = host::MemorySurface::Create(4, 3, Format(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000));
   s32->SetBlitterRefuses(true);
   Rect wide{2, 1, 9, 9};
   ASSERT_EQ(FillSurfaceRect(s32.get(), nullptr, 1, 2, 3, &wide, 4), kFillDone);
-  EXPECT_EQ(PixelAt(*s32, 3, 2, 4), 0x04010203u);
-  EXPECT_EQ(PixelAt(*s32, 1, 1, 4), 0u);
-  EXPECT_EQ(PixelAt(*s32, 2, 0, 4), 0u);
+  EXPECT_EQ(Get(*s32, 3, 2), 0x04010203u);
+  EXPECT_EQ(Get(*s32, 1, 1), 0u);
+  EXPECT_EQ(Get(*s32, 2, 0), 0u);
   EXPECT_FALSE(s32->IsLocked()) << "never left locked";
 
   // A rectangle partly outside makes the blitter refuse too; the fallback still clips.
   auto s24 = host::MemorySurface::Create(3, 2, Format(24, 0xFF0000, 0xFF00, 0xFF, 0));
   Rect off{-5, 1, 2, 7};
   ASSERT_EQ(FillSurfaceRect(s24.get(), nullptr, 0xAA, 0xBB, 0xCC, &off, 0), kFillDone);
-  EXPECT_EQ(PixelAt(*s24, 1, 1, 3), 0xAABBCCu);
-  EXPECT_EQ(PixelAt(*s24, 2, 1, 3), 0u);
-  EXPECT_EQ(PixelAt(*s24, 0, 0, 3), 0u);
+  EXPECT_EQ(Get(*s24, 1, 1), 0xAABBCCu);
+  EXPECT_EQ(Get(*s24, 2, 1), 0u);
+  EXPECT_EQ(Get(*s24, 0, 0), 0u);
 
   s24->SetLost(true);
   EXPECT_EQ(FillSurfaceRect(s24.get(), nullptr, 0, 0, 0, nullptr, 0), kFillNoLock);

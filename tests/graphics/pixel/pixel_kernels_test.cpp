@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <vector>
 
 #include "blend_reference.h"
@@ -54,23 +55,12 @@ TEST(CopyRows32Keyed, SkipsOnlyTheWholeKeyWord) {
     auto op = [key](uint8_t* d, const uint8_t* s) {
       if (Load32(s) != key) std::memcpy(d, s, 4);
     };
-    auto keyed = [key](auto kernel) {
-      return [key, kernel](const KernelArgs& a, const Geometry& g) {
-        auto* d = reinterpret_cast<uint32_t*>(a.dst);
-        auto* s = reinterpret_cast<const uint32_t*>(a.src);
-        if constexpr (std::is_invocable_v<decltype(kernel), uint32_t*, const uint32_t*, ptrdiff_t,
-                                          ptrdiff_t, int, int, uint32_t>) {
-          kernel(d, s, a.dstSkip, a.srcSkip, g.w, g.h, key);
-        } else {
-          kernel(d, s, a.dstSkip, a.srcSkip, g.w, g.h, a.stepper, key);
-        }
-      };
-    };
-    EXPECT_TRUE(MatchesReference(4, 4, Walk::kStraight, keyed(CopyRows32Keyed), op));
-    EXPECT_TRUE(MatchesReference(4, 4, Walk::kMirrored, keyed(MirrorCopyRows32Keyed), op));
-    EXPECT_TRUE(MatchesReference(4, 4, Walk::kStretched, keyed(StretchCopyRows32Keyed), op));
+    EXPECT_TRUE(MatchesReference(4, 4, Walk::kStraight, CallRows(CopyRows32Keyed, key), op));
+    EXPECT_TRUE(MatchesReference(4, 4, Walk::kMirrored, CallRows(MirrorCopyRows32Keyed, key), op));
     EXPECT_TRUE(
-        MatchesReference(4, 4, Walk::kStretchedMirrored, keyed(StretchMirrorCopyRows32Keyed), op));
+        MatchesReference(4, 4, Walk::kStretched, CallRows(StretchCopyRows32Keyed, key), op));
+    EXPECT_TRUE(MatchesReference(4, 4, Walk::kStretchedMirrored,
+                                 CallRows(StretchMirrorCopyRows32Keyed, key), op));
     uint32_t dst[2] = {7, 7};
     const uint32_t src[2] = {0x00FF00FF, 0xFFFF00FF};
     CopyRows32Keyed(dst, src, 0, 0, 2, 1, key);
@@ -87,36 +77,19 @@ TEST(IndexedRows, LookUpTheColourTableAndCompareTheIndexByte) {
   auto keyedOp = [&colors](uint8_t* d, const uint8_t* s) {
     if (*s != 7) std::memcpy(d, &colors[*s], 4);
   };
-  auto run = [&](Walk walk, bool keyed) {
-    return [&, walk, keyed](const KernelArgs& a, const Geometry& g) {
-      auto* d = reinterpret_cast<uint32_t*>(a.dst);
-      switch (walk) {
-        case Walk::kStraight:
-          keyed ? CopyIndexedRowsKeyed(d, a.src, a.dstSkip, a.srcSkip, g.w, g.h, colors, key)
-                : CopyIndexedRows(d, a.src, a.dstSkip, a.srcSkip, g.w, g.h, colors);
-          break;
-        case Walk::kMirrored:
-          keyed ? MirrorCopyIndexedRowsKeyed(d, a.src, a.dstSkip, a.srcSkip, g.w, g.h, colors, key)
-                : MirrorCopyIndexedRows(d, a.src, a.dstSkip, a.srcSkip, g.w, g.h, colors);
-          break;
-        case Walk::kStretched:
-          keyed ? StretchCopyIndexedRowsKeyed(d, a.src, a.dstSkip, a.srcSkip, g.w, g.h, a.stepper,
-                                              colors, key)
-                : StretchCopyIndexedRows(d, a.src, a.dstSkip, a.srcSkip, g.w, g.h, a.stepper,
-                                         colors);
-          break;
-        case Walk::kStretchedMirrored:
-          keyed ? StretchMirrorCopyIndexedRowsKeyed(d, a.src, a.dstSkip, a.srcSkip, g.w, g.h,
-                                                    a.stepper, colors, key)
-                : StretchMirrorCopyIndexedRows(d, a.src, a.dstSkip, a.srcSkip, g.w, g.h,
-                                               a.stepper, colors);
-          break;
-      }
-    };
-  };
-  for (Walk walk : {Walk::kStraight, Walk::kMirrored, Walk::kStretched, Walk::kStretchedMirrored}) {
-    EXPECT_TRUE(MatchesReference(4, 1, walk, run(walk, false), plainOp)) << int(walk);
-    EXPECT_TRUE(MatchesReference(4, 1, walk, run(walk, true), keyedOp)) << int(walk);
+  const uint32_t* table = colors;
+  const Walk walks[] = {Walk::kStraight, Walk::kMirrored, Walk::kStretched,
+                        Walk::kStretchedMirrored};
+  const std::function<void(const KernelArgs&, const Geometry&)> plain[] = {
+      CallRows(CopyIndexedRows, table), CallRows(MirrorCopyIndexedRows, table),
+      CallRows(StretchCopyIndexedRows, table), CallRows(StretchMirrorCopyIndexedRows, table)};
+  const std::function<void(const KernelArgs&, const Geometry&)> keyed[] = {
+      CallRows(CopyIndexedRowsKeyed, table, key), CallRows(MirrorCopyIndexedRowsKeyed, table, key),
+      CallRows(StretchCopyIndexedRowsKeyed, table, key),
+      CallRows(StretchMirrorCopyIndexedRowsKeyed, table, key)};
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_TRUE(MatchesReference(4, 1, walks[i], plain[i], plainOp)) << i;
+    EXPECT_TRUE(MatchesReference(4, 1, walks[i], keyed[i], keyedOp)) << i;
   }
 }
 

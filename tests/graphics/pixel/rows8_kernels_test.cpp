@@ -23,45 +23,41 @@ TEST(Rows8, CopiesAndStretchesMatchTheReference) {
     if (*s != key) *d = *s;
   };
   for (bool withKey : {false, true}) {
-    auto forward = [&](const KernelArgs& a, const Geometry& g) {
-      withKey ? CopyRows8Keyed(a.dst, a.src, a.dstSkip, a.srcSkip, 1, g.w, g.h, key)
-              : CopyRows8(a.dst, a.src, a.dstSkip, a.srcSkip, 1, g.w, g.h);
+    // Backwards (direction -1) the source starts at the row's last pixel; the skip (pitch + row)
+    // goes from one before the row's first pixel to the next row's last.
+    auto copyRows = [&](int direction) {
+      return [&, direction](const KernelArgs& a, const Geometry& g) {
+        const uint8_t* from = direction > 0 ? a.src : a.src - 1;
+        withKey ? CopyRows8Keyed(a.dst, from, a.dstSkip, a.srcSkip, direction, g.w, g.h, key)
+                : CopyRows8(a.dst, from, a.dstSkip, a.srcSkip, direction, g.w, g.h);
+      };
     };
-    // Backwards the source starts at the row's last pixel; the skip (pitch + row) goes from
-    // one before the row's first pixel to the next row's last.
-    auto backward = [&](const KernelArgs& a, const Geometry& g) {
-      const uint8_t* last = a.src - 1;
-      withKey ? CopyRows8Keyed(a.dst, last, a.dstSkip, a.srcSkip, -1, g.w, g.h, key)
-              : CopyRows8(a.dst, last, a.dstSkip, a.srcSkip, -1, g.w, g.h);
-    };
-    auto stretched = [&](const KernelArgs& a, const Geometry& g) {
-      withKey ? StretchRows8Keyed(a.dst, a.src, a.dstSkip, a.srcSkip, g.w, g.h, a.stepper, key)
-              : StretchRows8(a.dst, a.src, a.dstSkip, a.srcSkip, g.w, g.h, a.stepper);
-    };
-    auto stretchedMirrored = [&](const KernelArgs& a, const Geometry& g) {
-      withKey ? StretchRows8MirroredKeyed(a.dst, a.src, a.dstSkip, a.srcSkip, g.w, g.h,
-                                          a.stepper, key)
-              : StretchRows8Mirrored(a.dst, a.src, a.dstSkip, a.srcSkip, g.w, g.h, a.stepper);
+    auto stretchRows = [&](bool mirrored) {
+      return [&, mirrored](const KernelArgs& a, const Geometry& g) {
+        auto plain = mirrored ? StretchRows8Mirrored : StretchRows8;
+        auto keyedKernel = mirrored ? StretchRows8MirroredKeyed : StretchRows8Keyed;
+        withKey ? keyedKernel(a.dst, a.src, a.dstSkip, a.srcSkip, g.w, g.h, a.stepper, key)
+                : plain(a.dst, a.src, a.dstSkip, a.srcSkip, g.w, g.h, a.stepper);
+      };
     };
     auto op = [&](uint8_t* d, const uint8_t* s) { withKey ? keyed(d, s) : copy(d, s); };
-    EXPECT_TRUE(MatchesReference(1, 1, Walk::kStraight, forward, op)) << withKey;
-    EXPECT_TRUE(MatchesReference(1, 1, Walk::kMirrored, backward, op)) << withKey;
-    EXPECT_TRUE(MatchesReference(1, 1, Walk::kStretched, stretched, op)) << withKey;
-    EXPECT_TRUE(MatchesReference(1, 1, Walk::kStretchedMirrored, stretchedMirrored, op))
-        << withKey;
+    EXPECT_TRUE(MatchesReference(1, 1, Walk::kStraight, copyRows(1), op)) << withKey;
+    EXPECT_TRUE(MatchesReference(1, 1, Walk::kMirrored, copyRows(-1), op)) << withKey;
+    EXPECT_TRUE(MatchesReference(1, 1, Walk::kStretched, stretchRows(false), op)) << withKey;
+    EXPECT_TRUE(MatchesReference(1, 1, Walk::kStretchedMirrored, stretchRows(true), op)) << withKey;
   }
 }
 
 TEST(Rows8, BilinearFollowsItsFormulaAndStaysInside) {
   // A 2 x 2 source scaled so that samples fall between and beyond the pixels.
   const uint8_t src[2 * 3] = {0, 200, 77, 100, 40, 77};  // pitch 3, the third byte is padding
-  BilinearStepper st{};
-  st.xStart = 0;
-  st.xStep = int64_t{1} << 31;  // half a pixel
-  st.yFraction = 0x80000000u;   // half a row down
-  st.yStep = int64_t{1} << 31;
-  st.sourceColumns = 2;
-  st.sourceRows = 2;
+  // Starting half a row down, stepping half a pixel and half a row.
+  const BilinearStepper st{.xStart = 0,
+                           .yFraction = 0x80000000u,
+                           .xStep = int64_t{1} << 31,
+                           .yStep = int64_t{1} << 31,
+                           .sourceColumns = 2,
+                           .sourceRows = 2};
   uint8_t dst[4 * 3];
   ScaleRows8Bilinear(dst, src, 0, 3, 4, 3, st);
   auto lerp = [](int p, int q, int f) { return uint8_t(p + ((q - p) * f >> 8)); };

@@ -31,14 +31,8 @@ TEST(AddSubtractBlitRows, BothSetsMatchTheScaledSum) {
       using Kernel = void (*)(uint32_t*, const uint32_t*, ptrdiff_t, ptrdiff_t, int, int, int);
       Kernel plain = sign > 0 ? AddBlitRows : SubtractBlitRows;
       Kernel mmx = sign > 0 ? AddBlitRowsMmx : SubtractBlitRowsMmx;
-      for (Kernel k : {plain, mmx}) {
-        EXPECT_TRUE(MatchesReference(
-            4, 4, Walk::kStraight,
-            [k, o](const KernelArgs& a, const Geometry& g) {
-              k(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h, o);
-            },
-            PixelOp(formula)));
-      }
+      for (Kernel k : {plain, mmx})
+        EXPECT_TRUE(MatchesReference(4, 4, Walk::kStraight, CallRows(k, o), PixelOp(formula)));
     }
   }
 }
@@ -54,25 +48,19 @@ void ExpectAlphaRowFamily(AlphaRowKernel plain, AlphaRowKernel mmx, StretchAlpha
   for (int o : {0, 1, 128, 255}) {
     const uint8_t* row = ProductTable[o];
     auto op = PixelOp([&](uint32_t d, uint32_t s) { return formula(d, s, row); });
-    for (auto k : {plain, mmx}) {
-      EXPECT_TRUE(MatchesReference(
-          4, 4, Walk::kStraight,
-          [&](const KernelArgs& a, const Geometry& g) {
-            k(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h, row);
-          },
-          op))
-          << o;
-    }
-    for (auto k : {sPlain, sMmx}) {
-      EXPECT_TRUE(MatchesReference(
-          4, 4, Walk::kStretched,
-          [&](const KernelArgs& a, const Geometry& g) {
-            k(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h, a.stepper, row);
-          },
-          op))
-          << o;
-    }
+    for (auto k : {plain, mmx})
+      EXPECT_TRUE(MatchesReference(4, 4, Walk::kStraight, CallRows(k, row), op)) << o;
+    for (auto k : {sPlain, sMmx})
+      EXPECT_TRUE(MatchesReference(4, 4, Walk::kStretched, CallRows(k, row), op)) << o;
   }
+}
+
+uint32_t OpacityFormula(uint32_t d, uint32_t s, const uint8_t* row) {
+  return LerpRef(d, s, W(row[Channel(s, 3)]));
+}
+uint32_t OntoAlphaFormula(uint32_t d, uint32_t s, const uint8_t* row) {
+  int da = Channel(d, 3), a = row[Channel(s, 3)];
+  return WithChannel(LerpRef(d, s, W(OverWeightTable[da][a])), 3, AlphaUnionTable[da][a]);
 }
 
 TEST(AlphaRowKernels, EachFamilyMatchesItsFormula) {
@@ -80,10 +68,7 @@ TEST(AlphaRowKernels, EachFamilyMatchesItsFormula) {
   for (bool wide : {false, true}) {
     ScopedWideVectors pin(wide);
     ExpectAlphaRowFamily(AlphaOpacityRows, AlphaOpacityRowsMmx, StretchAlphaOpacityRows,
-                         StretchAlphaOpacityRowsMmx,
-                         [](uint32_t d, uint32_t s, const uint8_t* row) {
-                           return LerpRef(d, s, W(row[Channel(s, 3)]));
-                         });
+                         StretchAlphaOpacityRowsMmx, OpacityFormula);
     ExpectAlphaRowFamily(AlphaAddRows, AlphaAddRowsMmx, StretchAlphaAddRows, StretchAlphaAddRowsMmx,
                          [](uint32_t d, uint32_t s, const uint8_t* row) {
                            return AddRef(d, s, W(row[Channel(s, 3)]), 1);
@@ -94,42 +79,13 @@ TEST(AlphaRowKernels, EachFamilyMatchesItsFormula) {
                            return AddRef(d, s, W(row[Channel(s, 3)]), -1);
                          });
     ExpectAlphaRowFamily(AlphaOntoAlphaRows, AlphaOntoAlphaRowsMmx, StretchAlphaOntoAlphaRows,
-                         StretchAlphaOntoAlphaRowsMmx,
-                         [](uint32_t d, uint32_t s, const uint8_t* row) {
-                           int da = Channel(d, 3), a = row[Channel(s, 3)];
-                           uint32_t out = LerpRef(d, s, W(OverWeightTable[da][a]));
-                           return WithChannel(out, 3, AlphaUnionTable[da][a]);
-                         });
-  }
-}
-
-// Sprite-like rows take the vector forms' skips over clear groups; the bytes stay the formula's.
-TEST(AlphaRowKernels, AlphaOpacityOverSpriteRowsMatchesItsFormula) {
-  std::mt19937 rng(9);
-  for (int round = 0; round < 30; ++round) {
-    const int width = 1 + int(rng() % 97);
-    const uint8_t* row = ProductTable[round % 2 ? 255 : 1 + rng() % 254];
-    const std::vector<uint32_t> src = SpriteLikeRow(rng, width);
-    std::vector<uint32_t> dst(src.size()), want(src.size());
-    for (auto& d : dst) d = static_cast<uint32_t>(rng());
-    for (size_t x = 0; x < src.size(); ++x)
-      want[x] = LerpRef(dst[x], src[x], W(row[Channel(src[x], 3)]));
-    for (bool wide : {false, true}) {
-      ScopedWideVectors pin(wide);
-      std::vector<uint32_t> got = dst;
-      AlphaOpacityRowsMmx(got.data(), src.data(), 0, 0, width, 1, row);
-      EXPECT_EQ(got, want) << (wide ? "256-bit" : "128-bit") << ", width " << width;
-    }
+                         StretchAlphaOntoAlphaRowsMmx, OntoAlphaFormula);
   }
 }
 
 // Every pair of target and source alpha (the clear and opaque groups, the lane-computed tables
-// and the tails), then text-like rows at odd widths, against the table formula.
+// and the tails), against the table formula.
 TEST(AlphaRowKernels, OntoAlphaMatchesItsTablesForEveryAlphaPair) {
-  auto formula = [](uint32_t d, uint32_t s, const uint8_t* row) {
-    int da = Channel(d, 3), a = row[Channel(s, 3)];
-    return WithChannel(LerpRef(d, s, W(OverWeightTable[da][a])), 3, AlphaUnionTable[da][a]);
-  };
   std::mt19937 rng(31);
   for (int opacity : {255, 254, 128, 3}) {
     const uint8_t* row = ProductTable[opacity];
@@ -141,24 +97,35 @@ TEST(AlphaRowKernels, OntoAlphaMatchesItsTablesForEveryAlphaPair) {
       }
     }
     std::vector<uint32_t> want(dst.size());
-    for (size_t i = 0; i < dst.size(); ++i) want[i] = formula(dst[i], src[i], row);
+    for (size_t i = 0; i < dst.size(); ++i) want[i] = OntoAlphaFormula(dst[i], src[i], row);
     for (auto kernel : {AlphaOntoAlphaRows, AlphaOntoAlphaRowsMmx}) {
       std::vector<uint32_t> got = dst;
       kernel(got.data(), src.data(), 0, 0, 256, 256, row);
       EXPECT_EQ(got, want) << "opacity " << opacity;
     }
   }
-  for (int round = 0; round < 30; ++round) {
-    const int width = 1 + 2 * int(rng() % 60);
-    const uint8_t* row = ProductTable[round % 2 ? 255 : 1 + rng() % 254];
-    const std::vector<uint32_t> src = SpriteLikeRow(rng, width);
-    std::vector<uint32_t> dst(src.size()), want(src.size());
-    for (auto& d : dst) d = round % 3 ? static_cast<uint32_t>(rng()) : rng() & 0x01FFFFFF;
-    for (size_t x = 0; x < src.size(); ++x) want[x] = formula(dst[x], src[x], row);
-    for (auto kernel : {AlphaOntoAlphaRows, AlphaOntoAlphaRowsMmx}) {
-      std::vector<uint32_t> got = dst;
-      kernel(got.data(), src.data(), 0, 0, width, 1, row);
-      EXPECT_EQ(got, want) << "width " << width;
+}
+
+// Sprite- and text-like rows take the vector forms' skips over clear groups; the bytes stay the
+// formula's at both vector widths.
+TEST(AlphaRowKernels, SpriteRowsMatchTheirFormulas) {
+  std::mt19937 rng(9);
+  for (bool onto : {false, true}) {
+    for (int round = 0; round < 30; ++round) {
+      const int width = 1 + int(rng() % 97);
+      const uint8_t* row = ProductTable[round % 2 ? 255 : 1 + rng() % 254];
+      const std::vector<uint32_t> src = SpriteLikeRow(rng, width);
+      std::vector<uint32_t> dst(src.size()), want(src.size());
+      for (auto& d : dst) d = round % 3 ? static_cast<uint32_t>(rng()) : rng() & 0x01FFFFFF;
+      for (size_t x = 0; x < src.size(); ++x)
+        want[x] = (onto ? OntoAlphaFormula : OpacityFormula)(dst[x], src[x], row);
+      for (bool wide : {false, true}) {
+        ScopedWideVectors pin(wide);
+        std::vector<uint32_t> got = dst;
+        (onto ? AlphaOntoAlphaRowsMmx : AlphaOpacityRowsMmx)(got.data(), src.data(), 0, 0, width, 1,
+                                                             row);
+        EXPECT_EQ(got, want) << "onto " << onto << ", wide " << wide << ", width " << width;
+      }
     }
   }
 }

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <limits>
 
 #include "graphics/surface/surface_fixture.h"
@@ -147,30 +146,29 @@ TEST(AffineMapper, ClipsKeysAndRefusesBadCorners) {
   // A corner that is not a number draws nothing; so does a shape without area, or one far off.
   auto untouched = Blank(8, 8);
   auto before = Copy(*untouched);
+  auto map = [&](const LibPoint* corners, const Rect& from = Rect{0, 0, 5, 3},
+                 const ImageSurface* picture = nullptr) {
+    return AffineTextureMap(untouched.get(), picture ? picture : source.get(), corners, from, 0,
+                            &touched);
+  };
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const double inf = std::numeric_limits<double>::infinity();
-  const LibPoint bad[3] = {{0, 0}, {nan, 0}, {0, 3}};
-  const LibPoint endless[3] = {{0, 0}, {inf, 0}, {0, 3}};
-  EXPECT_EQ(AffineTextureMap(untouched.get(), source.get(), bad, all, 0, &touched),
-            kAffineBadArguments);
-  EXPECT_EQ(AffineTextureMap(untouched.get(), source.get(), endless, all, 0, &touched),
-            kAffineBadArguments);
+  const LibPoint bad[3] = {{0, 0}, {nan, 0}, {0, 3}}, endless[3] = {{0, 0}, {inf, 0}, {0, 3}};
+  EXPECT_EQ(map(bad), kAffineBadArguments);
+  EXPECT_EQ(map(endless), kAffineBadArguments);
   const LibPoint flat[3] = {{0, 0}, {5, 5}, {2, 2}};
   const LibPoint far[3] = {{1e300, 0}, {-1e300, 1e300}, {0, -1e300}};
   const LibPoint huge[3] = {{-3e9, -3e9}, {3e9, -3e9}, {-3e9, 3e9}};
-  EXPECT_EQ(AffineTextureMap(untouched.get(), source.get(), flat, all, 0, &touched), kAffineDone);
+  EXPECT_EQ(map(flat), kAffineDone);
   EXPECT_TRUE(touched.IsEmpty());
-  EXPECT_EQ(AffineTextureMap(untouched.get(), source.get(), far, all, 0, nullptr), kAffineDone);
-  EXPECT_EQ(
-      AffineTextureMap(untouched.get(), source.get(), straight, Rect{2, 2, 2, 9}, 0, &touched),
-      kAffineDone);
+  EXPECT_EQ(map(far), kAffineDone);
+  EXPECT_EQ(map(straight, Rect{2, 2, 2, 9}), kAffineDone);
   EXPECT_TRUE(SamePixels(*untouched, *before));
-  EXPECT_EQ(AffineTextureMap(untouched.get(), source.get(), huge, all, 0, &touched), kAffineDone);
+  EXPECT_EQ(map(huge), kAffineDone);
   EXPECT_EQ(touched, (Rect{0, 0, 8, 8})) << "a huge shape covers the whole target";
   ImageSurface eight;
   ASSERT_EQ(eight.Create(4, 4, 8, 0), kSurfaceDone);
-  EXPECT_EQ(AffineTextureMap(untouched.get(), &eight, straight, all, 0, &touched),
-            kAffineBadArguments);
+  EXPECT_EQ(map(straight, Rect{0, 0, 5, 3}, &eight), kAffineBadArguments);
 }
 
 }  // namespace

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "graphics/device/direct3d_fixture.h"
 #include "graphics/layers/text_layer.h"
 #include "graphics/pixel/blend_tables.h"
@@ -20,7 +18,6 @@ class TextSurfaceTest : public testing_devices::Direct3DTarget,
  protected:
   void SetUp() override {
     Direct3DTarget::SetUp();
-    BuildBlendTables();
     outline.SetTextColor(255, 0, 0);
     ASSERT_EQ(image.Create(32, 32, 32, kImageDibSection | kImageDirtyList), 0);
   }

@@ -60,7 +60,6 @@ uint32_t Bright(uint32_t c, int level) {
 }
 
 TEST(ImageSurfaceRegion, EightBitBrightnessIsComputedFromThePaletteBeforeTheFirstChange) {
-  BuildBlendTables();
   ImageSurface s;
   ASSERT_EQ(s.Create(4, 2, 8, kImageDibSection | kImageDirtyList), kSurfaceDone);
   std::array<uint32_t, 256> palette{};

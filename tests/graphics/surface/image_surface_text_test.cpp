@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "graphics/pixel/blend_tables.h"
 #include "graphics/surface/image_surface.h"
 #include "graphics/surface/rendered_text.h"
@@ -14,7 +12,6 @@ namespace {
 
 class ImageTextTest : public testing::Test, public testing_text::FakeFaceRenderers {
  protected:
-  void SetUp() override { BuildBlendTables(); }
   static uint32_t Pixel(const ImageSurface& s, int x, int y) {
     return testing_surfaces::Pixel(s, x, y);
   }

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <utility>
-#include <vector>
 
 #include "common/global.h"
 #include "graphics/surface/surface_fixture.h"

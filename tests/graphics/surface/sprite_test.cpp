@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <random>
-#include <utility>
 
 #include "common/global.h"
 #include "graphics/pixel/blend_reference.h"

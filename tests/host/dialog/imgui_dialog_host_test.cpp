@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstring>
 #include <filesystem>
 #include <thread>
 
@@ -15,6 +14,9 @@
 #include "host/message_queue.h"
 #include "host/sdl_window_fixture.h"
 #include "support/temp_dir.h"
+
+// SDL events name only the fields they set.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
 namespace bw::host {
 namespace {
@@ -28,12 +30,9 @@ LRESULT PingProc(HWND hwnd, uint32_t message, WPARAM wParam, LPARAM lParam) {
 
 // Down and up in separate frames: this ImGui reads a key's state once per frame.
 void PushKey(uint32_t type, SDL_Scancode scancode) {
-  SDL_Event e;
-  SDL_zero(e);
-  e.type = type;
-  e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
-  e.key.keysym.scancode = scancode;
-  e.key.keysym.sym = SDL_GetKeyFromScancode(scancode);
+  SDL_Event e{.key = {.type = type,
+                      .state = uint8_t(type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED),
+                      .keysym = {.scancode = scancode, .sym = SDL_GetKeyFromScancode(scancode)}}};
   SDL_PushEvent(&e);
 }
 
@@ -84,10 +83,8 @@ TEST_F(ImGuiDialogHostTest, KeysAndTypedTextReachTheDialogNotTheGame) {
   dialog.edit = DialogEdit{1012, "", 4};
   host_->SetFrameHook([&](int frame) {
     if (frame == 3) {
-      SDL_Event e;
-      SDL_zero(e);
-      e.type = SDL_TEXTINPUT;
-      std::strcpy(e.text.text, "\xE3\x81\x82\xE3\x81\x84\xE3\x81\x86");  // あいう
+      SDL_Event e{.text = {.type = SDL_TEXTINPUT,
+                           .text = "\xE3\x81\x82\xE3\x81\x84\xE3\x81\x86"}};  // あいう
       SDL_PushEvent(&e);
     }
     if (frame == 6) host_->EndDialog(1);
@@ -168,37 +165,23 @@ TEST_F(ImGuiDialogHostTest, AltOpensTheMenuOnlyWhenPressedAlone) {
   host_->AttachMenu(window_, nullptr);
 }
 
-// The process stands in a folder that no longer exists; it goes back where it was at the end.
-class RemovedWorkingFolder {
- public:
-  RemovedWorkingFolder() : previous_(std::filesystem::current_path()) {
-    const std::filesystem::path gone = temp_.path() / "gone";
-    std::filesystem::create_directory(gone);
-    std::filesystem::current_path(gone);
-    std::filesystem::remove(gone);
-  }
-  ~RemovedWorkingFolder() { std::filesystem::current_path(previous_); }
-  RemovedWorkingFolder(const RemovedWorkingFolder&) = delete;
-  RemovedWorkingFolder& operator=(const RemovedWorkingFolder&) = delete;
-
-  // An engine path of a folder that still exists.
-  std::string KeptFolder() const {
-    std::string engine;
-    EXPECT_EQ(LinuxPathToEnginePath(temp_.path().string(), engine), kPathOk);
-    return engine;
-  }
-
- private:
-  std::filesystem::path previous_;
-  bw::test::TempDir temp_;
-};
-
 TEST_F(ImGuiDialogHostTest, ChoosersOpenWhenTheWorkingFolderWasRemoved) {
-  RemovedWorkingFolder removed;
+  // The process stands in a folder that no longer exists; it goes back where it was at the end.
+  bw::test::TempDir temp;
+  const std::filesystem::path previous = std::filesystem::current_path(),
+                              gone = temp.path() / "gone";
+  std::filesystem::create_directory(gone);
+  std::filesystem::current_path(gone);
+  std::filesystem::remove(gone);
+  struct Back {
+    std::filesystem::path to;
+    ~Back() { std::filesystem::current_path(to); }
+  } back{previous};
+  std::string kept;
+  ASSERT_EQ(LinuxPathToEnginePath(temp.path().string(), kept), kPathOk);
   host_->SetFrameHook([&](int frame) {
     if (frame == 0) host_->EndDialog(1);
   });
-  const std::string kept = removed.KeptFolder();
   FolderChoice folder = host_->ChooseFolder(window_, {"", kept});
   EXPECT_TRUE(folder.chosen) << "an absolute start folder needs no working folder";
   EXPECT_EQ(folder.path, kept);

@@ -18,10 +18,7 @@ constexpr uint32_t kLetterA = 'A';
 constexpr uint32_t kHiraganaA = 0x82A0;  // あ
 
 LOGFONTA Describe(const char* utf8Face, int32_t height) {
-  LOGFONTA lf;
-  lf.lfHeight = height;
-  lf.lfWeight = FW_NORMAL;
-  lf.lfCharSet = SHIFTJIS_CHARSET;
+  LOGFONTA lf{.lfHeight = height, .lfWeight = FW_NORMAL, .lfCharSet = SHIFTJIS_CHARSET};
   std::string face = Utf8ToCp932(utf8Face).text;
   std::memcpy(lf.lfFaceName, face.data(), std::min(face.size(), sizeof lf.lfFaceName - 1));
   return lf;

@@ -11,11 +11,11 @@ namespace bw::host {
 namespace {
 
 std::unique_ptr<Font> Make(const std::string& utf8Face, int32_t escapement) {
-  LOGFONTA lf;
-  lf.lfHeight = -32;
-  lf.lfWeight = FW_NORMAL;
-  lf.lfCharSet = SHIFTJIS_CHARSET;
-  lf.lfEscapement = lf.lfOrientation = escapement;
+  LOGFONTA lf{.lfHeight = -32,
+              .lfEscapement = escapement,
+              .lfOrientation = escapement,
+              .lfWeight = FW_NORMAL,
+              .lfCharSet = SHIFTJIS_CHARSET};
   std::string face = Utf8ToCp932(utf8Face).text;
   std::memcpy(lf.lfFaceName, face.data(), std::min(face.size(), sizeof lf.lfFaceName - 1));
   std::unique_ptr<Font> font = CreateFontIndirectA(lf);

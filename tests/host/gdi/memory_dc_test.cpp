@@ -7,7 +7,7 @@
 
 #include "host/cp932.h"
 #include "host/font/fake_glyph_source.h"
-#include "host/surface/memory_surface.h"
+#include "host/surface/surface_test_util.h"
 
 namespace bw::host {
 namespace {
@@ -64,12 +64,11 @@ TEST(BitBlt, CopiesClippedAndConvertsThroughTheColourTable) {
 
 LOGFONTA Describe(int32_t height, int32_t escapement = 0,
                   uint8_t quality = NONANTIALIASED_QUALITY) {
-  LOGFONTA lf;
-  lf.lfHeight = height;
-  lf.lfEscapement = lf.lfOrientation = escapement;
-  lf.lfQuality = quality;
-  lf.lfCharSet = SHIFTJIS_CHARSET;
-  return lf;
+  return {.lfHeight = height,
+          .lfEscapement = escapement,
+          .lfOrientation = escapement,
+          .lfCharSet = SHIFTJIS_CHARSET,
+          .lfQuality = quality};
 }
 
 // A 32-bit section whose every byte is 0xFF, so painted pixels show by their fourth byte.
@@ -91,25 +90,20 @@ TEST(MemoryDcText, TextOutPaintsHardEdgedInTheCellAndClearsTheFourthByte) {
   dc.SetTextColor(RGB(0x12, 0x34, 0x56));
   EXPECT_FALSE(dc.TextOutA(0, 0, nullptr, 1));
   EXPECT_FALSE(dc.TextOutA(0, 0, "A", -1));
-  ASSERT_TRUE(dc.TextOutA(3, 2, "A", 1));
-  // The glyph box: x 4..9, y 3..15 (one below the cell's top down to the baseline).
-  for (int y = 0; y < 24; ++y) {
-    for (int x = 0; x < 24; ++x) {
-      bool ink = x >= 4 && x < 10 && y >= 3 && y < 16;
-      ASSERT_EQ(Pixel32(*section, x, y), ink ? 0x00123456u : 0xFFFFFFFFu) << x << ", " << y;
-    }
-  }
-
-  dc.SetBkMode(OPAQUE);
-  dc.SetBkColor(RGB(0, 255, 0));
-  std::memset(section->Pixels(), 0xFF, size_t(section->Pitch()) * 24);
-  ASSERT_TRUE(dc.TextOutA(3, 2, "A", 1));
-  for (int y = 0; y < 24; ++y) {
-    for (int x = 0; x < 24; ++x) {
-      bool cell = x >= 3 && x < 11 && y >= 2 && y < 18;
-      bool ink = x >= 4 && x < 10 && y >= 3 && y < 16;
-      uint32_t want = ink ? 0x00123456u : cell ? 0x0000FF00u : 0xFFFFFFFFu;
-      ASSERT_EQ(Pixel32(*section, x, y), want) << x << ", " << y;
+  // The glyph box: x 4..9, y 3..15 (one below the cell's top down to the baseline); the opaque
+  // cell x 3..10, y 2..17.
+  for (bool opaque : {false, true}) {
+    dc.SetBkMode(opaque ? OPAQUE : TRANSPARENT);
+    dc.SetBkColor(RGB(0, 255, 0));
+    std::memset(section->Pixels(), 0xFF, size_t(section->Pitch()) * 24);
+    ASSERT_TRUE(dc.TextOutA(3, 2, "A", 1));
+    for (int y = 0; y < 24; ++y) {
+      for (int x = 0; x < 24; ++x) {
+        bool cell = opaque && x >= 3 && x < 11 && y >= 2 && y < 18;
+        bool ink = x >= 4 && x < 10 && y >= 3 && y < 16;
+        uint32_t want = ink ? 0x00123456u : cell ? 0x0000FF00u : 0xFFFFFFFFu;
+        ASSERT_EQ(Pixel32(*section, x, y), want) << x << ", " << y << " opaque " << opaque;
+      }
     }
   }
 }
@@ -157,13 +151,7 @@ TEST(MemoryDcText, SixteenAndEightBitSectionsTakeTheirOwnFormat) {
   EXPECT_FALSE(DibSection::Create(2, 2, 32)->SetMasks(0xF800, 0x07E0, 0x001F));
 
   // A 16-bit surface's device context hands its masks to the section.
-  DdPixelFormat rgb565;
-  rgb565.flags = kDdpfRgb;
-  rgb565.rgbBitCount = 16;
-  rgb565.rBitMask = 0xF800;
-  rgb565.gBitMask = 0x07E0;
-  rgb565.bBitMask = 0x001F;
-  auto surface = MemorySurface::Create(8, 8, rgb565);
+  auto surface = MemorySurface::Create(8, 8, test::Rgb565());
   ASSERT_NE(surface, nullptr);
   MemoryDc* surfaceDc = nullptr;
   ASSERT_EQ(surface->GetDC(&surfaceDc), kDdOk);

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 
 #include "common/global.h"
@@ -130,9 +129,7 @@ TEST_F(MoviePlayerTest, EveryContainerTheWriterMakesPlays) {
   for (MovieContainer c :
        {MovieContainer::kMpeg1, MovieContainer::kAvi, MovieContainer::kMp4, MovieContainer::kWmv}) {
     SCOPED_TRACE(tools::MovieExtension(c));
-    MovieWriterOptions options;
-    options.container = c;
-    ASSERT_EQ(Open(options), kMovieOk);
+    ASSERT_EQ(Open({.container = c}), kMovieOk);
     EXPECT_TRUE(player.HasSound());
     player.Play();
     clock.AdvanceMilliseconds(1500);
@@ -145,10 +142,7 @@ TEST_F(MoviePlayerTest, EveryContainerTheWriterMakesPlays) {
 TEST_F(MoviePlayerTest, BadFilesAreRefusedAndLeaveNothingOpen) {
   EXPECT_EQ(OpenBytes(std::vector<uint8_t>(4000, 0x37)), kMovieRefused);
   EXPECT_FALSE(player.IsOpen());
-  MovieWriterOptions huge;
-  huge.container = MovieContainer::kAvi;
-  huge.hugeSize = true;
-  EXPECT_EQ(Open(huge), kMovieRefused);
+  EXPECT_EQ(Open({.container = MovieContainer::kAvi, .hugeSize = true}), kMovieRefused);
   EXPECT_FALSE(player.IsOpen());
   // Playlists and concatenation would open other names: everything comes from the one source.
   for (std::string text :
@@ -160,9 +154,7 @@ TEST_F(MoviePlayerTest, BadFilesAreRefusedAndLeaveNothingOpen) {
 }
 
 TEST_F(MoviePlayerTest, SoundWithoutPictureHasNoSize) {
-  MovieWriterOptions options;
-  options.picture = false;
-  ASSERT_EQ(Open(options), kMovieOk);
+  ASSERT_EQ(Open({.picture = false}), kMovieOk);
   EXPECT_EQ(player.VideoWidth(), 0);
   EXPECT_EQ(player.VideoHeight(), 0);
   EXPECT_NEAR(ToneAt(1500), tools::MovieToneOfSecond(1), 30);
@@ -174,11 +166,8 @@ TEST_F(MoviePlayerTest, SoundWithoutPictureHasNoSize) {
 }
 
 TEST_F(MoviePlayerTest, ShortAndBrokenFilesCompleteEarly) {
-  MovieWriterOptions truncated;
-  truncated.keepPercent = 25;
-  MovieWriterOptions corrupt;
-  corrupt.corrupt = true;
-  for (const MovieWriterOptions& options : {truncated, corrupt}) {
+  for (const MovieWriterOptions& options :
+       {MovieWriterOptions{.keepPercent = 25}, MovieWriterOptions{.corrupt = true}}) {
     ASSERT_EQ(Open(options), kMovieOk);
     player.Play();
     for (int step = 0; step < 30 && State() == kMoviePlaying; ++step) {

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <cstring>
 #include <functional>
 #include <random>
@@ -50,18 +49,20 @@ Copy Snapshot(const MemorySurface& s) {
   return c;
 }
 
-// What a blit of src's s onto dest's d (inside clip) must leave: nearest source pixel by
-// centres, key pixels skipped, everything else untouched.
-Copy Reference(const Copy& before, const Copy& src, DdRect d, DdRect s, DdRect clip, bool keyed,
-               uint32_t key) {
+// What a copy of src's s onto dest's d (inside clip) must leave: the source pixel under each
+// target pixel's centre, each found by its own 64-bit division, key pixels skipped, everything else
+// untouched.
+Copy SteppedCopy(const Copy& before, const Copy& src, DdRect d, DdRect s, DdRect clip,
+                 const uint32_t* key = nullptr) {
   Copy out = before;
+  const int64_t dw = d.right - d.left, dh = d.bottom - d.top;
+  const int64_t sw = s.right - s.left, sh = s.bottom - s.top;
   for (int y = std::max(d.top, clip.top); y < std::min(d.bottom, clip.bottom); ++y) {
+    const int64_t sy = s.top + ((int64_t{y} - d.top) * 2 + 1) * sh / (2 * dh);
     for (int x = std::max(d.left, clip.left); x < std::min(d.right, clip.right); ++x) {
-      const double fx = s.left + (x - d.left + 0.5) * (s.right - s.left) / (d.right - d.left);
-      const double fy = s.top + (y - d.top + 0.5) * (s.bottom - s.top) / (d.bottom - d.top);
-      const uint32_t v = src.at(int(fx), int(fy));
-      if (keyed && v == key) continue;
-      out.pixels[size_t(y * out.width + x)] = v;
+      const int64_t sx = s.left + ((int64_t{x} - d.left) * 2 + 1) * sw / (2 * dw);
+      const uint32_t v = src.at(int(sx), int(sy));
+      if (!key || v != *key) out.pixels[size_t(y * out.width + x)] = v;
     }
   }
   return out;
@@ -82,46 +83,29 @@ TEST(MemorySurface, BlitsMatchTheReferenceInEveryFormat) {
       ASSERT_EQ(src->SetColorKey(kDdCKeySrcBlt, keyed ? &key : nullptr), kDdOk);
       const Copy before = Snapshot(*dst), source = Snapshot(*src);
       const DdRect whole{0, 0, 20, 17};
+      const uint32_t k = 0x7F, *kp = keyed ? &k : nullptr;
+      Copy want = before;
       if (round < 2) {  // fast blit, 1:1
         DdRect s{2, 1, 11, 8};
         ASSERT_EQ(dst->BltFast(5, 4, src.get(), &s, keyed ? kDdBltFastSrcColorKey : 0), kDdOk);
-        const Copy want = Reference(before, source, {5, 4, 14, 11}, s, whole, keyed, 0x7F);
-        EXPECT_EQ(Snapshot(*dst).pixels, want.pixels) << "fast blit";
+        want = SteppedCopy(before, source, {5, 4, 14, 11}, s, whole, kp);
       } else if (round < 4) {  // stretched up and down
-        DdRect s{1, 0, 12, 9}, d{-0, 2, 19, 7};
+        DdRect s{1, 0, 12, 9}, d{0, 2, 19, 7};
         ASSERT_EQ(dst->Blt(&d, src.get(), &s, keyed ? kDdBltKeySrc : 0, nullptr), kDdOk);
-        const Copy want = Reference(before, source, d, s, whole, keyed, 0x7F);
-        EXPECT_EQ(Snapshot(*dst).pixels, want.pixels) << "stretched blit";
+        want = SteppedCopy(before, source, d, s, whole, kp);
       } else {  // clipped by a clip list, hanging over the edges
         MemoryClipper clipper;
-        const DdRect c1{0, 0, 8, 17}, c2{12, 3, 30, 9};
-        clipper.SetClipList({c1, c2});
+        clipper.SetClipList({{0, 0, 8, 17}, {12, 3, 30, 9}});
         dst->SetClipper(&clipper);
         DdRect d{-5, -2, 25, 15};
         ASSERT_EQ(dst->Blt(&d, src.get(), nullptr, keyed ? kDdBltKeySrc : 0, nullptr), kDdOk);
-        Copy want = Reference(before, source, d, {0, 0, 13, 9}, c1, keyed, 0x7F);
-        want = Reference(want, source, d, {0, 0, 13, 9}, {12, 3, 20, 9}, keyed, 0x7F);
-        EXPECT_EQ(Snapshot(*dst).pixels, want.pixels) << "clipped blit";
         dst->SetClipper(nullptr);
+        for (DdRect clip : {DdRect{0, 0, 8, 17}, DdRect{12, 3, 20, 9}})
+          want = SteppedCopy(want, source, d, {0, 0, 13, 9}, clip, kp);
       }
+      EXPECT_EQ(Snapshot(*dst).pixels, want.pixels) << "round " << round;
     }
   }
-}
-
-// The present copy as it stepped before it went by rows: each target pixel's source found by its
-// own 64-bit division. Kept as the oracle of the row-wise copy.
-Copy SteppedCopy(const Copy& before, const Copy& src, DdRect d, DdRect s, DdRect clip) {
-  Copy out = before;
-  const int64_t dw = d.right - d.left, dh = d.bottom - d.top;
-  const int64_t sw = s.right - s.left, sh = s.bottom - s.top;
-  for (int y = std::max(d.top, clip.top); y < std::min(d.bottom, clip.bottom); ++y) {
-    const int64_t sy = s.top + ((int64_t{y} - d.top) * 2 + 1) * sh / (2 * dh);
-    for (int x = std::max(d.left, clip.left); x < std::min(d.right, clip.right); ++x) {
-      const int64_t sx = s.left + ((int64_t{x} - d.left) * 2 + 1) * sw / (2 * dw);
-      out.pixels[size_t(y * out.width + x)] = src.at(int(sx), int(sy));
-    }
-  }
-  return out;
 }
 
 class FrameCatcher : public PresentationSink {
@@ -159,22 +143,18 @@ TEST(MemorySurface, ScaledPresentMatchesTheSteppedCopy) {
           for (int x = 0; x < c.srcW; ++x) Put(*src, x, y, uint32_t(rng()));
         FrameCatcher sink;
         dst->SetPresentationSink(&sink, linear);
-        const Copy before = Snapshot(*dst);
-        ASSERT_EQ(dst->Blt(&c.d, src.get(), nullptr, 0, nullptr), kDdOk);
-        const DdRect whole{0, 0, c.dstW, c.dstH};
-        const Copy want = SteppedCopy(before, Snapshot(*src), c.d, {0, 0, c.srcW, c.srcH}, whole);
-        EXPECT_EQ(Snapshot(*dst).pixels, want.pixels);
-
+        // Whole, then hanging over the edges into a clip list.
         MemoryClipper clipper;
-        const DdRect clip{2, 1, c.dstW - 3, c.dstH - 2};
+        const DdRect clip{2, 1, c.dstW - 3, c.dstH - 2}, all{0, 0, c.srcW, c.srcH};
         clipper.SetClipList({clip});
-        dst->SetClipper(&clipper);
-        DdRect over{-4, -3, c.dstW + 5, c.dstH + 2};
-        const Copy again = Snapshot(*dst);
-        ASSERT_EQ(dst->Blt(&over, src.get(), nullptr, 0, nullptr), kDdOk);
-        EXPECT_EQ(Snapshot(*dst).pixels,
-                  SteppedCopy(again, Snapshot(*src), over, {0, 0, c.srcW, c.srcH}, clip).pixels)
-            << "clipped";
+        for (bool clipped : {false, true}) {
+          const DdRect d = clipped ? DdRect{-4, -3, c.dstW + 5, c.dstH + 2} : c.d;
+          const DdRect cut = clipped ? clip : DdRect{0, 0, c.dstW, c.dstH};
+          dst->SetClipper(clipped ? &clipper : nullptr);
+          const Copy before = Snapshot(*dst);
+          ASSERT_EQ(dst->Blt(&d, src.get(), nullptr, 0, nullptr), kDdOk);
+          EXPECT_EQ(Snapshot(*dst).pixels, SteppedCopy(before, Snapshot(*src), d, all, cut).pixels);
+        }
         dst->SetClipper(nullptr);
 
         ASSERT_TRUE(sink.PresentPending());
@@ -192,11 +172,6 @@ TEST(MemorySurface, ScaledPresentMatchesTheSteppedCopy) {
       }
     }
   }
-}
-
-// The frame a window was handed, as its bytes: what the held block says now.
-std::vector<uint8_t> HeldBytes(const HeadlessSink& sink) {
-  return sink.LastFrame().bgra;
 }
 
 std::vector<uint8_t> BytesOf(const MemorySurface& s) {
@@ -243,26 +218,24 @@ TEST(MemorySurface, AFrameTheWindowHoldsStaysAsItWasWhileThePrimaryDrawsOn) {
     ASSERT_EQ(primary->Blt(nullptr, back.get(), nullptr, 0, nullptr), kDdOk);
     ASSERT_TRUE(sink.PresentPending());
     const std::vector<uint8_t> presented = BytesOf(*primary);
-    ASSERT_EQ(HeldBytes(sink), presented);
+    ASSERT_EQ(sink.LastFrame().bgra, presented);
     const Copy before = Snapshot(*primary);
 
     const std::vector<uint8_t> source = BytesOf(*back);
     draw();
-    EXPECT_EQ(HeldBytes(sink), presented) << "the held frame changed under the window";
+    EXPECT_EQ(sink.LastFrame().bgra, presented) << "the held frame changed under the window";
     EXPECT_EQ(BytesOf(*back), source) << "the frame's source changed with its copy";
     const Copy after = Snapshot(*primary);
-    for (int y = 0; y < 7; ++y) {
+    const bool whole = std::string(name) == "whole blit";
+    for (int y = 0; y < 7; ++y)
       for (int x = 0; x < 9; ++x) {
         const bool inPart = x >= part.left && x < part.right && y >= part.top && y < part.bottom;
-        if (std::string(name) == "whole blit") {
-          EXPECT_EQ(after.at(x, y), Get(*other, x, y)) << x << "," << y;
-        } else if (!inPart) {
-          EXPECT_EQ(after.at(x, y), before.at(x, y)) << "untouched pixel " << x << "," << y;
+        if (whole || !inPart) {
+          EXPECT_EQ(after.at(x, y), whole ? Get(*other, x, y) : before.at(x, y)) << x << "," << y;
         }
       }
-    }
     ASSERT_TRUE(sink.PresentPending()) << "the change is presented";
-    EXPECT_EQ(HeldBytes(sink), BytesOf(*primary));
+    EXPECT_EQ(sink.LastFrame().bgra, BytesOf(*primary));
   }
 
   // The other way round: drawing on the source after a present leaves the primary and the window
@@ -273,7 +246,7 @@ TEST(MemorySurface, AFrameTheWindowHoldsStaysAsItWasWhileThePrimaryDrawsOn) {
   Put(*back, 0, 0, 0x00FEDCBA);
   ASSERT_EQ(back->Blt(&part, kDdBltColorFill, &fx), kDdOk);
   EXPECT_EQ(BytesOf(*primary), presented);
-  EXPECT_EQ(HeldBytes(sink), presented);
+  EXPECT_EQ(sink.LastFrame().bgra, presented);
   EXPECT_EQ(Get(*back, 0, 0), 0x00FEDCBAu);
 }
 
@@ -306,22 +279,16 @@ TEST(MemorySurface, LargeCopiesMatchTheSteppedCopy) {
   ASSERT_EQ(src->Lock(&desc), kDdOk);
   std::mt19937 rng(3);
   for (int y = 0; y < 1003; ++y)
-    for (int x = 0; x < 1101; ++x) {
-      const uint32_t v = rng();
-      std::memcpy(desc.surface + y * desc.pitch + x * 4, &v, 4);
-    }
+    for (int x = 0; x < 1101; ++x)
+      reinterpret_cast<uint32_t*>(desc.surface + y * desc.pitch)[x] = rng();
   src->Unlock();
-  const DdRect whole{0, 0, 1203, 1001};
-  const DdRect scaled{3, 2, 1198, 999}, part{5, 7, 706, 440};
-  Copy before = Snapshot(*dst);
-  ASSERT_EQ(dst->Blt(&scaled, src.get(), &part, 0, nullptr), kDdOk);
-  EXPECT_EQ(Snapshot(*dst).pixels, SteppedCopy(before, Snapshot(*src), scaled, part, whole).pixels)
-      << "scaled";
-  const DdRect same{0, 0, 1100, 1000};
-  before = Snapshot(*dst);
-  ASSERT_EQ(dst->Blt(&same, src.get(), &same, 0, nullptr), kDdOk);
-  EXPECT_EQ(Snapshot(*dst).pixels, SteppedCopy(before, Snapshot(*src), same, same, whole).pixels)
-      << "1:1";
+  const DdRect whole{0, 0, 1203, 1001}, same{0, 0, 1100, 1000};
+  // Scaled, then 1:1.
+  for (auto [d, s] : {std::pair{DdRect{3, 2, 1198, 999}, DdRect{5, 7, 706, 440}}, {same, same}}) {
+    const Copy before = Snapshot(*dst);
+    ASSERT_EQ(dst->Blt(&d, src.get(), &s, 0, nullptr), kDdOk);
+    EXPECT_EQ(Snapshot(*dst).pixels, SteppedCopy(before, Snapshot(*src), d, s, whole).pixels);
+  }
 }
 
 TEST(MemorySurface, BlitsRefuseWhatDoesNotFit) {
