@@ -10,11 +10,10 @@
 namespace bw {
 
 std::span<const NativeFamily> AllNativeFamilies() {
-  static const std::array families = {SystemNativeFamily(),        RenderNativeFamily(),
-                                      DisplayObjectNativeFamily(), SoundBufferNativeFamily(),
-                                      SoundChannelNativeFamily(),  MovieNativeFamily(),
-                                      ImageNativeFamily(),         ObjectListNativeFamily(),
-                                      SaveNativeFamily()};
+  static const std::array families = {
+      SystemNativeFamily(),      RenderNativeFamily(),       DisplayObjectNativeFamily(),
+      SoundBufferNativeFamily(), SoundChannelNativeFamily(), MovieNativeFamily(),
+      ImageNativeFamily(),       ObjectListNativeFamily(),   SaveNativeFamily()};
   return families;
 }
 

@@ -34,8 +34,7 @@ class FileDropTarget;
 class MovieObject;  // sound: the window-level movie the application's slot holds
 class PartManager;  // gui: scripted screens, reached through the application
 class PointerManager;
-class FontList;  // scenario: the font list the application fills
-class MovieObject;        // sound: the window-level movie the application's slot holds
+class FontList;           // scenario: the font list the application fills
 class SaveSettingsStore;  // savedata: what the save data reads of the running game
 class SaveFrameState;
 class SaveTextPanel;
