@@ -1,6 +1,5 @@
 #include "gui/hit_area_part.h"
 
-#include "gui/color_box_part.h"
 #include "gui/pointer_manager.h"
 #include "input/input_binding_table.h"
 #include "input/mouse.h"

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "gui/click_action.h"
+#include "gui/color_box_part.h"
 
 namespace bw {
 
