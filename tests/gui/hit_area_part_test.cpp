@@ -1,5 +1,7 @@
 #include "gui/hit_area_part.h"
 
+#include "gui/part_manager.h"
+
 #include "part_fixture.h"
 
 namespace bw::test {
@@ -71,6 +73,33 @@ TEST_F(HitAreas, AnAreaThatNeverHitsStillTakesTheFocusAndFiresByKey) {
   EXPECT_EQ(tip_.TakeFiredId(), 2) << "no pressed delay";
   tip_.SetFocus(nullptr);
   EXPECT_FALSE(area.IsHovered());
+}
+
+TEST_F(HitAreas, DeletedPartsStopBeingAnyControlsNeighbour) {
+  PartManager parts;
+  HitAreaPart* made[3] = {};
+  for (int32_t i = 0; i < 3; ++i) {
+    parts.SetDefaultGroup(i == 2 ? 2 : 1);
+    ASSERT_EQ(parts.CreateHitArea(&made[i], 20 * i, 0, 10, 10, -1, -1, true, true), kCreateDone);
+    tip_.AddControl(made[i], -1);
+  }
+  FakeControl outside("outside", 100, 100);
+  tip_.AddControl(&outside, -1);
+  made[0]->SetNeighbours(made[1], made[2], nullptr, made[2]);
+  outside.SetNeighbours(made[0], nullptr, made[2], nullptr);
+
+  parts.DeleteGroup(2, false);
+  EXPECT_EQ(made[0]->GetNeighbour(kNavigateLeft), made[1]) << "a kept neighbour stays";
+  EXPECT_EQ(made[0]->GetNeighbour(kNavigateRight), nullptr);
+  EXPECT_EQ(made[0]->GetNeighbour(kNavigateDown), nullptr);
+  EXPECT_EQ(outside.GetNeighbour(kNavigateUp), nullptr) << "also outside the manager";
+  EXPECT_EQ(parts.DeletePart(made[1]), kDeleteDone);
+  EXPECT_EQ(made[0]->GetNeighbour(kNavigateLeft), nullptr);
+  parts.DeleteAll();
+  EXPECT_EQ(outside.GetNeighbour(kNavigateLeft), nullptr);
+  EXPECT_EQ(parts.CreateHitArea(&made[0], 0, 0, 0, 10, -1, -1, true, true), kCreateBadArguments);
+  EXPECT_EQ(made[0], nullptr);
+  EXPECT_EQ(parts.PartCount(), 0u);
 }
 
 }  // namespace

@@ -1,5 +1,8 @@
 #include "gui/scroll_list_part.h"
 
+#include "graphics/surface/composition_layer.h"
+#include "gui/part_manager.h"
+
 #include "part_fixture.h"
 
 namespace bw::test {
@@ -183,6 +186,26 @@ TEST_F(ScrollBars, RangesWorkIn64BitsAndBadRangesScrollNothing) {
   EXPECT_EQ(fixed.GetScrollPos(), -1);
   EXPECT_EQ(fixed.SetRange(300, 1000, 10, 0, 0, 1), 0);
   EXPECT_EQ(fixed.GetThumbMax(), 200);
+}
+
+TEST_F(ScrollBars, TheManagersListSettingsReachNewBarsAndLists) {
+  PartManager parts;
+  ImageSurface screen;
+  ASSERT_EQ(screen.Create(200, 200, 32, kImageDibSection), 0);
+  CompositionLayer layer;
+  layer.SetTarget(&screen, true);
+  ScrollListPart* bar = nullptr;
+  EXPECT_EQ(parts.CreateScrollList(&bar, 1, 0, 0, true, 16, 0, 0, 0, 0, 0), kCreateBadArguments)
+      << "no target";
+  parts.SetTarget(&layer);
+  EXPECT_EQ(parts.CreateScrollList(&bar, 1, 0, 0, true, 7, 0, 0, 0, 0, 0), kCreateBadArguments)
+      << "smaller than 8";
+  parts.SetListStyle(2, -10);
+  ASSERT_EQ(parts.CreateScrollList(&bar, 1, 0, 0, false, 16, 0, 0, 0, 0, 0), kCreateDone);
+  EXPECT_EQ(bar->GetTrackClickMode(), 2);
+  EXPECT_EQ(bar->GetStep(), -10);
+  EXPECT_FALSE(bar->IsVertical());
+  EXPECT_EQ(bar->GetForwardButton()->GetDirection(), kArrowRight);
 }
 
 }  // namespace
