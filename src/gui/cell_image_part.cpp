@@ -22,7 +22,7 @@ int CellImagePart::Create(const char* mapFile, int32_t count, int32_t x, int32_t
   if (cellCount == 0 || !mapFile) return kCellNone;
   if (map_.Load8(mapFile, nullptr, 0, kImagePlain) != 0 || map_.GetBitsPerPixel() != 8) {
     map_.Release();
-    return kCellBadIndex;
+    return kCellNoMap;
   }
   ClearActions();
   try {
@@ -190,7 +190,7 @@ bool CellImagePart::Fire(int32_t index) {
 int CellImagePart::FocusCellByIndex(uint32_t index) {
   PointerManager* owner = GetOwner();
   if (!owner || cells_.empty() || locked_ || index >= cells_.size()) return kCellNone;
-  if (!cells_[index].enabled) return kCellBadIndex;
+  if (!cells_[index].enabled) return kCellDisabled;
   if (!owner->IsFocus(this)) {
     owner->SetFocus(this);
     if (!owner->IsFocus(this)) return kCellNone;

@@ -21,8 +21,10 @@ constexpr int kKindCellImage = 10;
 
 // Create and cell operation results.
 constexpr int kCellDone = 0;
-constexpr int kCellNone = 1;      // no cells (or count 0, or not focusable)
-constexpr int kCellBadIndex = 2;  // also: the map not loaded, the cell disabled
+constexpr int kCellNone = 1;  // no cells (or count 0, or not focusable)
+constexpr int kCellBadIndex = 2;
+constexpr int kCellNoMap = 2;
+constexpr int kCellDisabled = 2;
 constexpr int kCellNoMemory = 3;
 
 // The click action's six fields plus the cell's tooltip.

@@ -93,7 +93,7 @@ bool ScrollContainerBase::SetEnabled(bool enabled) {
 
 int ScrollContainerBase::AddToPointerManager(PointerManager* manager, int32_t position) {
   if (!manager) return kAddControlNull;
-  if (GetOwner()) return -1;
+  if (GetOwner()) return kPartRegistered;
   auto at = [position](int32_t k) { return position < 0 ? -1 : position + k; };
   int32_t next = 0;
   if (backButton_) manager->AddControl(backButton_.get(), at(next++));

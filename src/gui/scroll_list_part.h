@@ -30,6 +30,9 @@ constexpr int kScrollCreateBack = 4;
 constexpr int kScrollCreateForward = 5;
 constexpr int kScrollCreateFailed = -1;
 
+// AddToPointerManager: the part is registered already.
+constexpr int kPartRegistered = -1;
+
 // Bar looks.
 constexpr uint8_t kBarNormal = 0;
 constexpr uint8_t kBarHover = 1;

@@ -150,7 +150,7 @@ int TextListPart::Create(DisplayObjectList* target, int32_t order, TextRenderer*
 }
 
 int TextListPart::AddLine(const char* text, const char* face, bool relayout) {
-  if (!renderer_) return kCreateBadArguments;
+  if (!renderer_) return kListNotCreated;
   if (!columnsDecided_) {
     columnsDecided_ = true;
     if (text) texts_ = std::make_unique<std::vector<std::string>>();
@@ -213,7 +213,7 @@ void TextListPart::Redraw() {
 }
 
 int TextListPart::SelectLine(int32_t index) {
-  if (!renderer_) return kCreateBadArguments;
+  if (!renderer_) return kListNotCreated;
   if (index >= LineCount()) index = -1;
   selectedLine_ = index;
   if (index < 0 || !ScrollLineIntoView(index)) Redraw();
@@ -221,8 +221,8 @@ int TextListPart::SelectLine(int32_t index) {
 }
 
 int TextListPart::SetLineFlag(int32_t index, uint8_t value, bool redraw) {
-  if (!renderer_ || !texts_ || !lineFlags_) return kCreateBadArguments;
-  if (index < 0 || static_cast<size_t>(index) >= texts_->size()) return kCreateNoPicture;
+  if (!renderer_ || !texts_ || !lineFlags_) return kListNotCreated;
+  if (index < 0 || static_cast<size_t>(index) >= texts_->size()) return kListBadIndex;
   (*lineFlags_)[static_cast<size_t>(index)] = value;
   if (redraw) Redraw();
   return 0;
@@ -238,7 +238,7 @@ uint8_t TextListPart::GetLineFlag(int32_t index) const {
 
 int TextListPart::AddToPointerManager(PointerManager* manager, int32_t position) {
   if (!manager) return kAddControlNull;
-  if (GetOwner()) return -1;
+  if (GetOwner()) return kPartRegistered;
   if (position < 0) {
     manager->AddControl(this, -1);
     manager->AddControl(&scrollList_, -1);

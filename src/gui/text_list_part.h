@@ -18,6 +18,10 @@ namespace bw {
 
 class TextRenderer;
 
+// List results besides 0: not created (also a bad create argument), a bad line index.
+constexpr int kListNotCreated = 1;
+constexpr int kListBadIndex = 2;
+
 // The picture half of the list: a 32-bit view shown by a sprite.
 class TextListView : public UiControl {
  public:

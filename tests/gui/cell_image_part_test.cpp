@@ -29,7 +29,7 @@ class CellImages : public PartTest {
 TEST_F(CellImages, CreateAndTheCellOperationsAnswerTheirCodes) {
   CellImagePart part;
   EXPECT_EQ(part.Create("cg\\map.bmp", 0x100, 0, 0, true, 0), kCellNone) << "count 0";
-  EXPECT_EQ(part.Create("cg\\none.bmp", 3, 0, 0, true, 0), kCellBadIndex) << "no map";
+  EXPECT_EQ(part.Create("cg\\none.bmp", 3, 0, 0, true, 0), kCellNoMap) << "no map";
   EXPECT_EQ(part.SetCellEnabled(0, false), kCellNone) << "no cells";
   ASSERT_EQ(part.Create("cg\\map.bmp", 3, 0, 0, true, 0), kCellDone);
   EXPECT_EQ(part.GetWidth(), 6);
@@ -111,7 +111,7 @@ TEST_F(CellImages, TabWalksTheEnabledCellsThenLeavesOrWraps) {
   ASSERT_EQ(part.FocusCellByIndex(4), kCellDone);
   Press(kTab);
   EXPECT_EQ(part.GetActiveCell(), 0) << "alone, the part wraps";
-  EXPECT_EQ(part.FocusCellByIndex(1), kCellBadIndex) << "disabled";
+  EXPECT_EQ(part.FocusCellByIndex(1), kCellDisabled) << "disabled";
 
   part.SetLocked(true);
   tip_.SetFocus(nullptr);
