@@ -19,10 +19,10 @@ int CellImagePart::SetPosition(int32_t x, int32_t y) {
 int CellImagePart::Create(const char* mapFile, int32_t count, int32_t x, int32_t y,
                           bool fireEnabled, int32_t group) {
   const uint32_t cellCount = static_cast<uint32_t>(count) & 0xFF;
-  if (cellCount == 0 || !mapFile) return kCellNone;
+  if (cellCount == 0 || !mapFile) return kMapNoCells;
   if (map_.Load8(mapFile, nullptr, 0, kImagePlain) != 0 || map_.GetBitsPerPixel() != 8) {
     map_.Release();
-    return kCellNoMap;
+    return kMapNotLoaded;
   }
   ClearActions();
   try {
@@ -30,7 +30,7 @@ int CellImagePart::Create(const char* mapFile, int32_t count, int32_t x, int32_t
     cells_ = std::move(cells);
   } catch (const std::bad_alloc&) {
     cells_.clear();
-    return kCellNoMemory;
+    return kMapNoMemory;
   }
   // Cells of an earlier map mean nothing now.
   hitCell_ = -1;
@@ -40,14 +40,14 @@ int CellImagePart::Create(const char* mapFile, int32_t count, int32_t x, int32_t
   y_ = y;
   fireEnabled_ = fireEnabled;
   group_ = group;
-  return kCellDone;
+  return kMapDone;
 }
 
 int CellImagePart::SetCellEnabled(uint32_t index, bool enabled) {
-  if (cells_.empty()) return kCellNone;
-  if (index >= cells_.size()) return kCellBadIndex;
+  if (cells_.empty()) return kMapNoCells;
+  if (index >= cells_.size()) return kMapBadIndex;
   cells_[index].enabled = enabled;
-  return kCellDone;
+  return kMapDone;
 }
 
 void CellImagePart::ClearActions() {
@@ -59,8 +59,8 @@ void CellImagePart::ClearActions() {
 int CellImagePart::SetCellAction(uint32_t index, const char* label, int32_t labelValue,
                                  const char* actionName, const char* tooltip, uint32_t clickedVar,
                                  uint32_t hoveredVar, uint32_t notHoveredVar) {
-  if (cells_.empty()) return kCellNone;
-  if (index >= cells_.size()) return kCellBadIndex;
+  if (cells_.empty()) return kMapNoCells;
+  if (index >= cells_.size()) return kMapBadIndex;
   auto action = std::make_unique<CellAction>();
   action->click =
       MakeClickAction(label, labelValue, actionName, clickedVar, hoveredVar, notHoveredVar, nullptr,
@@ -71,13 +71,13 @@ int CellImagePart::SetCellAction(uint32_t index, const char* label, int32_t labe
     currentTooltip_ = action->tooltip.empty() ? nullptr : action->tooltip.c_str();
   }
   cells_[index].action = std::move(action);
-  return kCellDone;
+  return kMapDone;
 }
 
 int CellImagePart::SetSounds(const char* clickFile, const char* enterFile, const char* leaveFile,
                              int32_t click, int32_t enter, int32_t leave) {
   sounds_.Set(clickFile, enterFile, leaveFile, click, enter, leave);
-  return kCellDone;
+  return kMapDone;
 }
 
 const CellAction* CellImagePart::ActionOf(int32_t index) const {
@@ -189,14 +189,14 @@ bool CellImagePart::Fire(int32_t index) {
 
 int CellImagePart::FocusCellByIndex(uint32_t index) {
   PointerManager* owner = GetOwner();
-  if (!owner || cells_.empty() || locked_ || index >= cells_.size()) return kCellNone;
-  if (!cells_[index].enabled) return kCellDisabled;
+  if (!owner || cells_.empty() || locked_ || index >= cells_.size()) return kMapNoCells;
+  if (!cells_[index].enabled) return kMapCellDisabled;
   if (!owner->IsFocus(this)) {
     owner->SetFocus(this);
-    if (!owner->IsFocus(this)) return kCellNone;
+    if (!owner->IsFocus(this)) return kMapNoCells;
   }
   FocusCell(static_cast<int32_t>(index));
-  return kCellDone;
+  return kMapDone;
 }
 
 bool CellImagePart::FocusCell(int32_t index) {

@@ -20,12 +20,12 @@ constexpr int kKindTextList = 9;
 constexpr int kKindCellImage = 10;
 
 // Create and cell operation results.
-constexpr int kCellDone = 0;
-constexpr int kCellNone = 1;  // no cells (or count 0, or not focusable)
-constexpr int kCellBadIndex = 2;
-constexpr int kCellNoMap = 2;
-constexpr int kCellDisabled = 2;
-constexpr int kCellNoMemory = 3;
+constexpr int kMapDone = 0;
+constexpr int kMapNoCells = 1;  // no cells (or count 0, or not focusable)
+constexpr int kMapBadIndex = 2;
+constexpr int kMapNotLoaded = 2;
+constexpr int kMapCellDisabled = 2;
+constexpr int kMapNoMemory = 3;
 
 // The click action's six fields plus the cell's tooltip.
 struct CellAction {

@@ -17,7 +17,7 @@ class CellImages : public PartTest {
     Write("CG/MAP.BMP", IndexPicture(kMap));
   }
   void Make(CellImagePart* part, bool fireEnabled = true) {
-    ASSERT_EQ(part->Create("cg\\map.bmp", 0x105, 10, 10, fireEnabled, 0), kCellDone);
+    ASSERT_EQ(part->Create("cg\\map.bmp", 0x105, 10, 10, fireEnabled, 0), kMapDone);
     ASSERT_EQ(part->GetCellCount(), 5) << "the low byte of the count";
     tip_.AddControl(part, -1);
   }
@@ -28,13 +28,13 @@ class CellImages : public PartTest {
 
 TEST_F(CellImages, CreateAndTheCellOperationsAnswerTheirCodes) {
   CellImagePart part;
-  EXPECT_EQ(part.Create("cg\\map.bmp", 0x100, 0, 0, true, 0), kCellNone) << "count 0";
-  EXPECT_EQ(part.Create("cg\\none.bmp", 3, 0, 0, true, 0), kCellNoMap) << "no map";
-  EXPECT_EQ(part.SetCellEnabled(0, false), kCellNone) << "no cells";
-  ASSERT_EQ(part.Create("cg\\map.bmp", 3, 0, 0, true, 0), kCellDone);
+  EXPECT_EQ(part.Create("cg\\map.bmp", 0x100, 0, 0, true, 0), kMapNoCells) << "count 0";
+  EXPECT_EQ(part.Create("cg\\none.bmp", 3, 0, 0, true, 0), kMapNotLoaded) << "no map";
+  EXPECT_EQ(part.SetCellEnabled(0, false), kMapNoCells) << "no cells";
+  ASSERT_EQ(part.Create("cg\\map.bmp", 3, 0, 0, true, 0), kMapDone);
   EXPECT_EQ(part.GetWidth(), 6);
-  EXPECT_EQ(part.SetCellAction(3, nullptr, 0, nullptr, nullptr, 0, 0, 0), kCellBadIndex);
-  EXPECT_EQ(part.FocusCellByIndex(0), kCellNone) << "not registered";
+  EXPECT_EQ(part.SetCellAction(3, nullptr, 0, nullptr, nullptr, 0, 0, 0), kMapBadIndex);
+  EXPECT_EQ(part.FocusCellByIndex(0), kMapNoCells) << "not registered";
 }
 
 TEST_F(CellImages, CellsHoverAndFireWithTheirIdThenLock) {
@@ -108,10 +108,10 @@ TEST_F(CellImages, TabWalksTheEnabledCellsThenLeavesOrWraps) {
   EXPECT_EQ(tip_.GetFocus(), &after) << "back from the first cell leaves";
 
   tip_.RemoveControl(&after);
-  ASSERT_EQ(part.FocusCellByIndex(4), kCellDone);
+  ASSERT_EQ(part.FocusCellByIndex(4), kMapDone);
   Press(kTab);
   EXPECT_EQ(part.GetActiveCell(), 0) << "alone, the part wraps";
-  EXPECT_EQ(part.FocusCellByIndex(1), kCellDisabled) << "disabled";
+  EXPECT_EQ(part.FocusCellByIndex(1), kMapCellDisabled) << "disabled";
 
   part.SetLocked(true);
   tip_.SetFocus(nullptr);
