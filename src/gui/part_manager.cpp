@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "graphics/surface/composition_layer.h"
+#include "gui/pointer_manager.h"
 
 namespace bw {
 
@@ -53,12 +54,15 @@ int PartManager::CreateSurfaceButton(ButtonPart** out, int32_t order, ImageSurfa
   return Finish(std::move(part), result, out);
 }
 
-int PartManager::CreateFileCheckButton(UiControl** out, int /*mode*/, UiControl* /*linked*/,
-                                       int32_t /*order*/, const char* /*fileName*/,
-                                       bool /*hasExtraCell*/, int32_t /*x*/, int32_t /*y*/,
-                                       int /*blendMode*/, int /*alpha*/) {
-  *out = nullptr;
-  return kPartNotBuilt;
+int PartManager::CreateFileCheckButton(UiControl** out, int mode, UiControl* linked, int32_t order,
+                                       const char* fileName, bool hasExtraCell, int32_t x,
+                                       int32_t y, int blendMode, int alpha) {
+  CheckPart* part = nullptr;
+  int result =
+      CreateFileCheckButton(&part, order, 0, fileName, mode, hasExtraCell,
+                            dynamic_cast<CheckPartBase*>(linked), x, y, blendMode, alpha, -1, -1);
+  *out = part;
+  return result;
 }
 
 int PartManager::CreateColorBox(ColorBoxPart** out, int32_t order, int32_t x, int32_t y,
@@ -91,19 +95,160 @@ int PartManager::DeletePart(UiControl* part) {
   auto it =
       std::find_if(parts_.begin(), parts_.end(), [part](const auto& p) { return p.get() == part; });
   if (it == parts_.end()) return kDeleteNotListed;
-  parts_.erase(it);
+  std::list<std::unique_ptr<UiControl>> doomed;
+  doomed.splice(doomed.end(), parts_, it);
+  DestroyParts(std::move(doomed));
   return kDeleteDone;
 }
 
 void PartManager::DeleteGroup(int32_t group, bool invert) {
-  parts_.remove_if([group, invert](const auto& p) { return (p->GetGroup() == group) != invert; });
+  std::list<std::unique_ptr<UiControl>> doomed;
+  for (auto it = parts_.begin(); it != parts_.end();) {
+    auto next = std::next(it);
+    if (((*it)->GetGroup() == group) != invert) doomed.splice(doomed.end(), parts_, it);
+    it = next;
+  }
+  DestroyParts(std::move(doomed));
 }
 
 void PartManager::DeleteAll() {
   // A part's destructor may reach the manager; take the list out first.
   auto parts = std::move(parts_);
   parts_.clear();
-  parts.clear();
+  DestroyParts(std::move(parts));
+}
+
+// --- Check and radio parts, hit areas, picture maps, scroll bars and list boxes ------------
+
+void PartManager::DestroyParts(std::list<std::unique_ptr<UiControl>> doomed) {
+  if (doomed.empty()) return;
+  std::vector<const UiControl*> gone;
+  std::vector<PointerManager*> owners;
+  for (const auto& part : doomed) {
+    gone.push_back(part.get());
+    PointerManager* owner = part->GetOwner();
+    if (owner && std::find(owners.begin(), owners.end(), owner) == owners.end()) {
+      owners.push_back(owner);
+    }
+  }
+  doomed.clear();
+  auto forget = [&gone](UiControl* control) {
+    UiControl* n[4];
+    bool changed = false;
+    for (uint32_t a = kNavigateUp; a <= kNavigateRight; ++a) {
+      n[a] = control->GetNeighbour(a);
+      if (n[a] && std::find(gone.begin(), gone.end(), n[a]) != gone.end()) {
+        n[a] = nullptr;
+        changed = true;
+      }
+    }
+    if (changed) {
+      control->SetNeighbours(n[kNavigateLeft], n[kNavigateRight], n[kNavigateUp], n[kNavigateDown]);
+    }
+  };
+  for (const auto& part : parts_) forget(part.get());
+  for (PointerManager* owner : owners) {
+    for (UiControl* control : owner->Controls()) forget(control);
+  }
+}
+
+void PartManager::ApplyScrollSettings(ScrollContainerBase* bar) const {
+  bar->SetPageActions(scrollArrowByteA_, scrollArrowByteB_);
+  bar->SetTrackClickMode(listByte_);
+  bar->SetStep(listValue_);
+}
+
+int PartManager::CreateFileCheckButton(CheckPart** out, int32_t order, uint32_t stateVar,
+                                       const char* fileName, int layout, bool hasDisabledCell,
+                                       CheckPartBase* groupLeader, int32_t x, int32_t y,
+                                       int blendMode, int alpha, int32_t colorKeyA,
+                                       int32_t colorKeyB) {
+  *out = nullptr;
+  auto part = std::make_unique<CheckPart>();
+  int result = part->CreateFromFile(TargetList(), order, stateVar, fileName, layout,
+                                    hasDisabledCell, groupLeader, x, y, blendMode, alpha, colorKeyA,
+                                    colorKeyB, defaultGroup_);
+  return Finish(std::move(part), result, out);
+}
+
+int PartManager::CreateSurfaceCheckButton(CheckPart** out, int32_t order, uint32_t stateVar,
+                                          ImageSurface* surface, int layout, bool hasDisabledCell,
+                                          CheckPartBase* groupLeader, int32_t x, int32_t y,
+                                          int blendMode, int alpha) {
+  *out = nullptr;
+  auto part = std::make_unique<CheckPart>();
+  int result =
+      part->CreateFromSurface(TargetList(), order, stateVar, surface, layout, hasDisabledCell,
+                              groupLeader, x, y, blendMode, alpha, defaultGroup_);
+  return Finish(std::move(part), result, out);
+}
+
+int PartManager::CreateHitArea(HitAreaPart** out, int32_t x, int32_t y, int32_t width,
+                               int32_t height, int32_t centerX, int32_t centerY, bool hitEnabled,
+                               bool fireEnabled) {
+  *out = nullptr;
+  auto part = std::make_unique<HitAreaPart>();
+  int result =
+      part->Create(x, y, width, height, centerX, centerY, hitEnabled, fireEnabled, defaultGroup_);
+  return Finish(std::move(part), result, out);
+}
+
+int PartManager::CreateCellImage(CellImagePart** out, const char* mapFile, int32_t count, int32_t x,
+                                 int32_t y, bool fireEnabled) {
+  *out = nullptr;
+  auto part = std::make_unique<CellImagePart>();
+  int result = part->Create(mapFile, count, x, y, fireEnabled, defaultGroup_);
+  return Finish(std::move(part), result, out);
+}
+
+int PartManager::CreateScrollList(ScrollListPart** out, int32_t order, int32_t x, int32_t y,
+                                  bool vertical, int32_t size, uint32_t faceColor,
+                                  uint32_t trackColor, uint32_t hoverColor, uint32_t pressedColor,
+                                  uint32_t arrowColor) {
+  *out = nullptr;
+  auto part = std::make_unique<ScrollListPart>();
+  int result = part->CreateDrawn(TargetList(), order, x, y, vertical, size, faceColor, trackColor,
+                                 hoverColor, pressedColor, arrowColor, defaultGroup_);
+  result = Finish(std::move(part), result, out);
+  if (result == 0) ApplyScrollSettings(*out);
+  return result;
+}
+
+int PartManager::CreateImageScrollList(ScrollListPart** out, int32_t order, int32_t x, int32_t y,
+                                       int32_t insetX, int32_t insetY, const char* thumbFile,
+                                       int32_t thumbStartEdge, int32_t thumbEndEdge,
+                                       const char* trackFile, int32_t trackStartEdge,
+                                       int32_t trackEndEdge, const char* backFile,
+                                       const char* forwardFile, bool hasDisabledCell, bool vertical,
+                                       int blendMode, int alpha, int32_t keyValue,
+                                       int32_t keyValue2) {
+  *out = nullptr;
+  auto part = std::make_unique<ScrollListPart>();
+  int result = part->CreateFromImages(
+      TargetList(), order, x, y, insetX, insetY, thumbFile, thumbStartEdge, thumbEndEdge, trackFile,
+      trackStartEdge, trackEndEdge, backFile, forwardFile, hasDisabledCell, vertical, blendMode,
+      alpha, keyValue, keyValue2, defaultGroup_);
+  result = Finish(std::move(part), result, out);
+  if (result == 0) ApplyScrollSettings(*out);
+  return result;
+}
+
+int PartManager::CreateTextList(TextListPart** out, int32_t order, TextRenderer* renderer,
+                                int32_t height, int32_t width, int32_t x, int32_t y,
+                                const char* thumbImage, int32_t thumbStartEdge,
+                                int32_t thumbEndEdge, int32_t barLength, int32_t barX, int32_t barY,
+                                int barBlendMode, const char* flagImageName, int32_t lineSpacing) {
+  *out = nullptr;
+  auto part = std::make_unique<TextListPart>();
+  int result = part->Create(TargetList(), order, renderer, height, width, x, y, thumbImage,
+                            thumbStartEdge, thumbEndEdge, barLength, barX, barY, barBlendMode,
+                            flagImageName, lineSpacing, defaultGroup_);
+  result = Finish(std::move(part), result, out);
+  if (result == 0) {
+    (*out)->SetPageActions(scrollArrowByteA_, scrollArrowByteB_);
+    (*out)->GetScrollList().SetTrackClickMode(listByte_);
+  }
+  return result;
 }
 
 // Text inputs and the IME indicator.

@@ -2,16 +2,23 @@
 // target display list and the default group, and deletes one by one, by group or all at once.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <list>
 #include <memory>
+#include <vector>
 
 #include "common/global.h"
 #include "gui/button_part.h"
+#include "gui/cell_image_part.h"
+#include "gui/check_part.h"
 #include "gui/color_box_part.h"
+#include "gui/hit_area_part.h"
 #include "gui/image_list_part.h"
 #include "gui/ime_indicator.h"
 #include "gui/text_input_part.h"
+#include "gui/scroll_list_part.h"
+#include "gui/text_list_part.h"
 
 namespace bw {
 
@@ -58,8 +65,7 @@ class PartManager {
   int CreateSurfaceButton(ButtonPart** out, int32_t order, ImageSurface* surface,
                           bool hasDisabledCell, bool hasPressedCell, int32_t x, int32_t y,
                           int blendMode, int alpha);
-  // Check and radio parts are not made yet: kPartNotBuilt. linked: the previous radio part of a
-  // group, or null.
+  // A check or radio part of a GMP screen; linked: the previous radio part of a group, or null.
   virtual int CreateFileCheckButton(UiControl** out, int mode, UiControl* linked, int32_t order,
                                     const char* fileName, bool hasExtraCell, int32_t x, int32_t y,
                                     int blendMode, int alpha);
@@ -69,6 +75,46 @@ class PartManager {
   int CreateImageList(ImageListPart** out, int32_t order, int32_t valueA, int32_t valueB,
                       int32_t cellWidth, int32_t cellHeight, int32_t spacing,
                       TextRenderer* renderer);
+
+  // --- Check and radio parts, hit areas, picture maps, scroll bars and list boxes, with the
+  // style settings the script sets before making them (the text fields' are with them below).
+  // The page actions of new scroll bars and list boxes.
+  void SetScrollArrowBytes(uint8_t back, uint8_t forward) {
+    scrollArrowByteA_ = back;
+    scrollArrowByteB_ = forward;
+  }
+  // The track-click mode and the step of new scroll bars (the mode also of list boxes).
+  void SetListStyle(uint8_t trackClickMode, int32_t step) {
+    listByte_ = trackClickMode;
+    listValue_ = step;
+  }
+  // groupLeader: any part of the radio group to join, or null.
+  int CreateFileCheckButton(CheckPart** out, int32_t order, uint32_t stateVar, const char* fileName,
+                            int layout, bool hasDisabledCell, CheckPartBase* groupLeader, int32_t x,
+                            int32_t y, int blendMode, int alpha, int32_t colorKeyA,
+                            int32_t colorKeyB);
+  int CreateSurfaceCheckButton(CheckPart** out, int32_t order, uint32_t stateVar,
+                               ImageSurface* surface, int layout, bool hasDisabledCell,
+                               CheckPartBase* groupLeader, int32_t x, int32_t y, int blendMode,
+                               int alpha);
+  int CreateHitArea(HitAreaPart** out, int32_t x, int32_t y, int32_t width, int32_t height,
+                    int32_t centerX, int32_t centerY, bool hitEnabled, bool fireEnabled);
+  int CreateCellImage(CellImagePart** out, const char* mapFile, int32_t count, int32_t x, int32_t y,
+                      bool fireEnabled);
+  int CreateScrollList(ScrollListPart** out, int32_t order, int32_t x, int32_t y, bool vertical,
+                       int32_t size, uint32_t faceColor, uint32_t trackColor, uint32_t hoverColor,
+                       uint32_t pressedColor, uint32_t arrowColor);
+  int CreateImageScrollList(ScrollListPart** out, int32_t order, int32_t x, int32_t y,
+                            int32_t insetX, int32_t insetY, const char* thumbFile,
+                            int32_t thumbStartEdge, int32_t thumbEndEdge, const char* trackFile,
+                            int32_t trackStartEdge, int32_t trackEndEdge, const char* backFile,
+                            const char* forwardFile, bool hasDisabledCell, bool vertical,
+                            int blendMode, int alpha, int32_t keyValue, int32_t keyValue2);
+  int CreateTextList(TextListPart** out, int32_t order, TextRenderer* renderer, int32_t height,
+                     int32_t width, int32_t x, int32_t y, const char* thumbImage,
+                     int32_t thumbStartEdge, int32_t thumbEndEdge, int32_t barLength, int32_t barX,
+                     int32_t barY, int barBlendMode, const char* flagImageName,
+                     int32_t lineSpacing);
 
   virtual int DeletePart(UiControl* part);
   void DeleteGroup(int32_t group, bool invert);
@@ -96,6 +142,16 @@ class PartManager {
   DisplayObjectList* TargetList() const { return useAltList_ ? targetListAlt_ : targetList_; }
 
  private:
+  // Destroys the parts, then clears them as the neighbours of the parts left and of the other
+  // controls of their pointer managers, so no control keeps a destroyed neighbour.
+  void DestroyParts(std::list<std::unique_ptr<UiControl>> doomed);
+  void ApplyScrollSettings(ScrollContainerBase* bar) const;
+
+  uint8_t scrollArrowByteA_ = kPageBackAction;
+  uint8_t scrollArrowByteB_ = kPageForwardAction;
+  uint8_t listByte_ = 0;
+  int32_t listValue_ = 0;
+
   std::list<std::unique_ptr<UiControl>> parts_;
   CompositionLayer* targetLayer_ = nullptr;
   DisplayObjectList* targetList_ = nullptr;

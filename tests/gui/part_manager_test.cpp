@@ -77,7 +77,7 @@ TEST_F(Parts, FactoriesWithoutATargetListNothing) {
        [&](UiControl** out) {
          return parts.CreateFileCheckButton(out, 0, nullptr, 1, "cg\\c.bmp", false, 0, 0, 0, 255);
        },
-       kPartNotBuilt},
+       kCreateBadArguments},
   };
   ColorBoxPart sentinel;
   for (const Case& c : cases) {

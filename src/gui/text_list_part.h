@@ -1,0 +1,152 @@
+// The list box: text lines drawn into one picture, an embedded vertical scroll bar, a selected
+// line, a hover line the pointer and the keys share, and an optional check box before each
+// line. A line may carry a face name of its own, so the same part serves as a font chooser.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "graphics/surface/image_surface.h"
+#include "graphics/surface/sprite.h"
+#include "gui/cell_image_part.h"
+#include "gui/pointer_tip.h"
+#include "gui/scroll_list_part.h"
+
+namespace bw {
+
+class TextRenderer;
+
+// List results besides 0: not created (also a bad create argument), a bad line index.
+constexpr int kListNotCreated = 1;
+constexpr int kListBadIndex = 2;
+
+// The picture half of the list: a 32-bit view shown by a sprite.
+class TextListView : public UiControl {
+ public:
+  ~TextListView() override;
+
+  int GetKind() const override { return kKindTextListView; }
+  int32_t GetX() const override { return sprite_.GetX(); }
+  int32_t GetY() const override { return sprite_.GetY(); }
+  int32_t GetWidth() const override { return sprite_.GetWidth(); }
+  int32_t GetHeight() const override { return sprite_.GetHeight(); }
+  int SetPosition(int32_t x, int32_t y) override;
+  void SetVisible(bool visible) override;
+  bool IsVisible() const override { return sprite_.IsVisible(); }
+  int SetOrder(int32_t order, int32_t tag, bool keepWhenEqual) override;
+  int32_t GetOrder() const override { return order_; }
+  int SetAlpha(int alpha) override { return sprite_.SetAlpha(alpha); }
+  int GetAlpha() const override { return sprite_.GetAlpha(); }
+  bool HitTest(int32_t x, int32_t y) const override { return sprite_.HitTest(x, y, true); }
+  void OnFocusGot(UiControl* previous, bool forward) override;
+
+  const ImageSurface& View() const { return view_; }
+
+ protected:
+  DisplayObjectList* target_ = nullptr;
+  int32_t order_ = 0;
+  ImageSurface view_;
+  Sprite sprite_;
+};
+
+class TextListPart : public TextListView {
+ public:
+  TextListPart();
+  ~TextListPart() override;
+
+  int GetKind() const override { return kKindTextList; }
+  int SetPosition(int32_t x, int32_t y) override;
+  void SetVisible(bool visible) override;
+  int SetAlpha(int alpha) override;
+  bool SetEnabled(bool enabled) override;
+  bool HitTest(int32_t x, int32_t y) const override;
+  void OnPointerOver(int32_t x, int32_t y) override;
+  void OnPointerEnter() override;
+  bool OnPointerInput(int32_t x, int32_t y, Mouse* mouse) override;
+  void OnFocusGot(UiControl* previous, bool forward) override;
+  void OnFocusLost(UiControl* next) override;
+  bool OnKeyInput(InputBindingTable* bindings) override;
+
+  // height -k asks for k lines. A line pitch (font height + spacing) below 1 answers
+  // kCreateBadArguments.
+  int Create(DisplayObjectList* target, int32_t order, TextRenderer* renderer, int32_t height,
+             int32_t width, int32_t x, int32_t y, const char* thumbImage, int32_t thumbStartEdge,
+             int32_t thumbEndEdge, int32_t barLength, int32_t barX, int32_t barY, int barBlendMode,
+             const char* flagImageName, int32_t lineSpacing, int32_t group);
+  void Release();
+  // Null texts count as empty; the first line decides which columns the list has.
+  int AddLine(const char* text, const char* face, bool relayout);
+  void Relayout();
+  void Redraw();
+  int SelectLine(int32_t index);
+  int SetLineFlag(int32_t index, uint8_t value, bool redraw);
+  uint8_t GetLineFlag(int32_t index) const;
+  int AddToPointerManager(PointerManager* manager, int32_t position);
+  bool RemoveFromPointerManager();
+  void SetHoverLine(int32_t value);
+  void ActivateLine(int32_t value);
+  bool ScrollLineIntoView(int32_t line);
+
+  void SetColors(uint32_t background, uint32_t hoverFrame, uint32_t selection) {
+    backgroundColor_ = background;
+    hoverFrameColor_ = hoverFrame;
+    selectionColor_ = selection;
+  }
+  void SetDefaultFlag(uint8_t flag) { defaultFlag_ = flag; }
+  void SetPageActions(uint8_t up, uint8_t down) {
+    pageUpAction_ = up;
+    pageDownAction_ = down;
+  }
+  int32_t LineCount() const;
+  int32_t GetSelectedLine() const { return selectedLine_; }
+  int32_t GetHoverLine() const { return hoverLine_; }
+  int32_t GetLineHeight() const { return lineHeight_; }
+  ScrollListPart& GetScrollList() { return scrollList_; }
+
+ private:
+  // The embedded bar never keeps the keyboard focus.
+  class Bar : public ScrollListPart {
+   public:
+    void OnFocusGot(UiControl* previous, bool forward) override;
+  };
+  class Sink : public ControlEventSink {
+   public:
+    explicit Sink(TextListPart* part) : part_(part) {}
+    void OnFired(UiControl*, int32_t) override { part_->Redraw(); }
+
+   private:
+    TextListPart* part_;
+  };
+
+  const std::vector<std::string>* Column() const { return texts_ ? texts_.get() : faces_.get(); }
+  int32_t Pitch() const { return lineHeight_ + lineSpacing_; }
+  // Moves the hover line by key and brings it into view.
+  bool MoveHover(int32_t line);
+
+  TextRenderer* renderer_ = nullptr;
+  bool columnsDecided_ = false;
+  std::unique_ptr<std::vector<std::string>> texts_;
+  std::unique_ptr<std::vector<std::string>> faces_;
+  int32_t lineHeight_ = 0;
+  int32_t lineSpacing_ = 0;
+  int32_t selectedLine_ = -1;
+  int32_t hoverLine_ = -1;
+  int32_t savedHoverLine_ = -1;
+  Sink sink_{this};
+  Bar scrollList_;
+  int32_t barLength_ = 0;
+  std::unique_ptr<ImageSurface> flagImage_;
+  std::unique_ptr<std::vector<uint8_t>> lineFlags_;
+  int32_t flagCellWidth_ = 0;
+  uint8_t defaultFlag_ = 1;
+  uint32_t backgroundColor_ = 0xC0C0DCC0;
+  uint32_t hoverFrameColor_ = 0xFFFF9CBF;
+  uint32_t selectionColor_ = 0xC00B2BD7;
+  uint8_t pageUpAction_ = 0;
+  uint8_t pageDownAction_ = 0;
+  PointerManager* manager_ = nullptr;
+};
+
+}  // namespace bw

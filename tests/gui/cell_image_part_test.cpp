@@ -1,0 +1,123 @@
+#include "gui/cell_image_part.h"
+
+#include <string>
+
+#include "part_fixture.h"
+
+namespace bw::test {
+namespace {
+
+// Cells 0 to 3 of five; index 7 is a hole, cell 4 is on no pixel.
+const std::vector<std::vector<uint8_t>> kMap = {{0, 0, 1, 1, 7, 3}, {2, 2, 1, 1, 7, 3}};
+
+class CellImages : public PartTest {
+ protected:
+  void SetUp() override {
+    PartTest::SetUp();
+    Write("CG/MAP.BMP", IndexPicture(kMap));
+  }
+  void Make(CellImagePart* part, bool fireEnabled = true) {
+    ASSERT_EQ(part->Create("cg\\map.bmp", 0x105, 10, 10, fireEnabled, 0), kMapDone);
+    ASSERT_EQ(part->GetCellCount(), 5) << "the low byte of the count";
+    tip_.AddControl(part, -1);
+  }
+  std::string Tooltip(const CellImagePart& part) {
+    return part.GetTooltipText() ? part.GetTooltipText() : "(none)";
+  }
+};
+
+TEST_F(CellImages, CreateAndTheCellOperationsAnswerTheirCodes) {
+  CellImagePart part;
+  EXPECT_EQ(part.Create("cg\\map.bmp", 0x100, 0, 0, true, 0), kMapNoCells) << "count 0";
+  EXPECT_EQ(part.Create("cg\\none.bmp", 3, 0, 0, true, 0), kMapNotLoaded) << "no map";
+  EXPECT_EQ(part.SetCellEnabled(0, false), kMapNoCells) << "no cells";
+  ASSERT_EQ(part.Create("cg\\map.bmp", 3, 0, 0, true, 0), kMapDone);
+  EXPECT_EQ(part.GetWidth(), 6);
+  EXPECT_EQ(part.SetCellAction(3, nullptr, 0, nullptr, nullptr, 0, 0, 0), kMapBadIndex);
+  EXPECT_EQ(part.FocusCellByIndex(0), kMapNoCells) << "not registered";
+}
+
+TEST_F(CellImages, CellsHoverAndFireWithTheirIdThenLock) {
+  CellImagePart part;
+  Make(&part);
+  part.SetId(100);
+  const uint32_t hovered0 = NewWord();
+  const uint32_t clicked1 = NewWord();
+  part.SetCellAction(0, nullptr, 0, nullptr, "zero", 0, hovered0, 0);
+  part.SetCellAction(1, nullptr, 0, nullptr, "one", clicked1, 0, 0);
+  part.SetSounds(nullptr, nullptr, nullptr, 3, -1, -1);
+
+  MoveTo(14, 10);
+  EXPECT_EQ(tip_.GetHover(), nullptr) << "index 7 of five cells is a hole";
+  MoveTo(10, 10);
+  EXPECT_EQ(part.GetActiveCell(), 0);
+  EXPECT_EQ(Word(hovered0), 1u);
+  EXPECT_EQ(Tooltip(part), "zero");
+  MoveTo(12, 10);
+  EXPECT_EQ(part.GetActiveCell(), 1);
+  EXPECT_EQ(Word(hovered0), 0u);
+  EXPECT_EQ(Tooltip(part), "one") << "each cell has its own tooltip";
+  part.SetCellEnabled(3, false);
+  MoveTo(15, 11);
+  EXPECT_EQ(tip_.GetHover(), nullptr) << "a disabled cell is a hole";
+
+  MoveTo(13, 11);
+  Click();
+  EXPECT_EQ(tip_.TakeFiredId(), 101) << "the id plus the cell";
+  EXPECT_EQ(Word(clicked1), 1u);
+  EXPECT_TRUE(part.IsLocked());
+  MoveTo(10, 11);
+  Click();
+  EXPECT_EQ(tip_.TakeFiredId(), -1) << "locked after firing";
+  part.SetLocked(false);
+  MoveTo(11, 11);
+  Click();
+  EXPECT_EQ(tip_.TakeFiredId(), 102);
+  EXPECT_EQ(tip_.sounds,
+            (std::vector<int32_t>{kDefaultEnterSound, kDefaultLeaveSound, kDefaultEnterSound,
+                                  kDefaultLeaveSound, kDefaultEnterSound, 3, kDefaultLeaveSound,
+                                  kDefaultEnterSound, 3}));
+
+  CellImagePart quiet;
+  Make(&quiet, false);
+  quiet.SetPosition(10, 30);
+  quiet.SetId(200);
+  MoveTo(10, 30);
+  Click();
+  EXPECT_EQ(tip_.TakeFiredId(), -1);
+  EXPECT_FALSE(quiet.IsLocked()) << "no firing, no lock";
+}
+
+TEST_F(CellImages, TabWalksTheEnabledCellsThenLeavesOrWraps) {
+  CellImagePart part;
+  Make(&part);
+  part.SetCellEnabled(1, false);
+  FakeControl after("after", 100, 100);
+  tip_.AddControl(&after, -1);
+  ASSERT_EQ(tip_.SetFocus(&part), kFocusDone);
+  std::vector<int32_t> visited{part.GetActiveCell()};
+  for (int i = 0; i < 4; ++i) {
+    Press(kTab);
+    visited.push_back(tip_.IsFocus(&part) ? part.GetActiveCell() : -1);
+  }
+  EXPECT_EQ(visited, (std::vector<int32_t>{0, 2, 3, 4, -1})) << "-1: the focus left the part";
+  EXPECT_EQ(tip_.GetFocus(), &after);
+  Press(kTab);
+  EXPECT_EQ(part.GetActiveCell(), 0) << "coming back enters the first cell";
+  Press(kUp);
+  EXPECT_EQ(tip_.GetFocus(), &after) << "back from the first cell leaves";
+
+  tip_.RemoveControl(&after);
+  ASSERT_EQ(part.FocusCellByIndex(4), kMapDone);
+  Press(kTab);
+  EXPECT_EQ(part.GetActiveCell(), 0) << "alone, the part wraps";
+  EXPECT_EQ(part.FocusCellByIndex(1), kMapCellDisabled) << "disabled";
+
+  part.SetLocked(true);
+  tip_.SetFocus(nullptr);
+  EXPECT_EQ(tip_.SetFocus(&part), kFocusDone);
+  EXPECT_EQ(tip_.GetFocus(), nullptr) << "a locked part passes the focus on, here to nobody";
+}
+
+}  // namespace
+}  // namespace bw::test

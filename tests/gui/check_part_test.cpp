@@ -1,0 +1,209 @@
+#include "gui/check_part.h"
+
+#include "graphics/device/display_manager.h"
+#include "graphics/surface/composition_layer.h"
+#include "gui/gmp_part_loader.h"
+#include "gui/part_manager.h"
+#include "lib/gmp/gmp_writer.h"
+#include "part_fixture.h"
+
+namespace bw::test {
+namespace {
+
+class CheckParts : public PartTest {
+ protected:
+  void SetUp() override {
+    PartTest::SetUp();
+    Write("CG/RADIO.BMP", GreyCells(10, 4, 10));
+  }
+  // A radio part of layout 2 at (x, 0), box-hit, registered.
+  std::unique_ptr<CheckPart> Radio(int32_t x, CheckPartBase* leader, uint32_t var = 0) {
+    auto part = std::make_unique<CheckPart>();
+    EXPECT_EQ(part->CreateFromFile(&list_, 1, var, "cg\\radio.bmp", 2, false, leader, x, 0, 0, 255,
+                                   -1, -1, 0),
+              kCreateDone);
+    tip_.AddControl(part.get(), -1);
+    return part;
+  }
+};
+
+TEST_F(CheckParts, EachLayoutShowsItsCellForEveryState) {
+  Write("CG/EIGHT.BMP", GreyCells(10, 8, 10));
+  const struct {
+    int layout;
+    bool disabledCells;
+    int32_t width;
+    uint8_t cells[8];
+  } cases[] = {
+      {0, true, 10, {0, 1, 2, 3, 4, 5, 6, 7}},  {0, false, 80 / 6, {0, 1, 2, 3, 4, 5, 0, 3}},
+      {1, false, 20, {0, 1, 1, 2, 3, 3, 0, 2}}, {2, true, 80 / 6, {0, 1, 2, 3, 3, 3, 4, 5}},
+      {3, true, 16, {0, 1, 1, 2, 2, 2, 3, 4}},  {3, false, 80 / 3, {0, 1, 1, 2, 2, 2, 0, 2}},
+  };
+  for (const auto& c : cases) {
+    CheckPart part;
+    ASSERT_EQ(part.CreateFromFile(&list_, 1, 0, "cg\\eight.bmp", c.layout, c.disabledCells, nullptr,
+                                  0, 0, 0, 255, -1, -1, 0),
+              kCreateDone);
+    EXPECT_EQ(part.GetWidth(), c.width) << "layout " << c.layout;
+    for (uint8_t state = 0; state < 8; ++state) {
+      part.SetState(state);
+      EXPECT_EQ(part.GetShownCell(), c.cells[state])
+          << "layout " << c.layout << " disabled cells " << c.disabledCells << " state " << +state;
+    }
+  }
+  CheckPart bad;
+  for (int layout : {-1, 4, 255}) {
+    EXPECT_EQ(bad.CreateFromFile(&list_, 1, 0, "cg\\eight.bmp", layout, false, nullptr, 0, 0, 0,
+                                 255, -1, -1, 0),
+              kCreateBadArguments)
+        << "layout " << layout << " has no cell table";
+  }
+  EXPECT_EQ(
+      bad.CreateFromFile(&list_, 1, 0, "cg\\none.bmp", 0, false, nullptr, 0, 0, 0, 255, -1, -1, 0),
+      kCreateNoPicture);
+}
+
+TEST_F(CheckParts, ACheckBoxTogglesOnEachClickAndKeepsItsWord) {
+  const uint32_t var = NewWord();
+  services_.memory.Write32(var, 7);
+  CheckPart box;
+  ASSERT_EQ(box.CreateFromFile(&list_, 1, var, "cg\\radio.bmp", 0, false, nullptr, 0, 0, 0, 255, -1,
+                               -1, 0),
+            kCreateDone);
+  EXPECT_EQ(Word(var), 0u) << "a check box starts unchecked";
+  box.SetId(4);
+  tip_.AddControl(&box, -1);
+  MoveTo(3, 3);
+  Click();
+  EXPECT_EQ(box.GetState(), kCheckCheckedHover);
+  EXPECT_EQ(Word(var), 1u);
+  EXPECT_EQ(tip_.TakeFiredId(), 4);
+  Click();
+  EXPECT_EQ(box.GetState(), kCheckHover);
+  EXPECT_EQ(Word(var), 0u);
+  box.SetEnabled(false);
+  EXPECT_EQ(Word(var), 2u) << "disabled";
+  EXPECT_TRUE(box.SetChecked(true));
+  EXPECT_EQ(box.GetState(), kCheckDisabledChecked);
+  EXPECT_FALSE(box.SetChecked(true)) << "already checked";
+}
+
+TEST_F(CheckParts, ARadioGroupSelectsOneAndTheSelectedOneDoesNotHit) {
+  const uint32_t words[3] = {NewWord(), NewWord(), NewWord()};
+  auto leader = Radio(0, nullptr, words[0]);
+  auto first = Radio(20, leader.get(), words[1]);
+  auto second = Radio(40, leader.get(), words[2]);
+  EXPECT_EQ(leader->GetState(), kCheckChecked);
+  EXPECT_EQ(leader->GetSelectedIndex(), 0);
+  EXPECT_EQ(Word(words[0]), 1u);
+
+  second->SetId(12);
+  MoveTo(45, 5);
+  Click();
+  EXPECT_EQ(tip_.TakeFiredId(), 12);
+  EXPECT_EQ(leader->GetState(), kCheckNormal);
+  EXPECT_EQ(second->GetState(), kCheckChecked);
+  EXPECT_EQ(leader->GetSelectedIndex(), 2);
+  EXPECT_EQ(Word(words[0]), 0u);
+  EXPECT_EQ(Word(words[2]), 1u);
+  MoveTo(46, 5);
+  EXPECT_EQ(tip_.GetHover(), nullptr) << "the selected radio takes no hover";
+  Click();
+  EXPECT_EQ(tip_.TakeFiredId(), -1);
+
+  EXPECT_TRUE(second->SetChecked(false)) << "the last member hands the selection on";
+  EXPECT_EQ(leader->GetSelectedIndex(), 0) << "wrapping to the leader";
+  EXPECT_EQ(leader->SelectIndex(-1), kGroupBadIndex) << "no member before the leader";
+  EXPECT_EQ(first->SelectIndex(3), kGroupBadIndex);
+  EXPECT_EQ(first->SelectIndex(1), kGroupDone) << "a member passes it to its leader";
+  EXPECT_EQ(first->GetState(), kCheckChecked);
+
+  leader->SetPosition(5, 7);
+  EXPECT_EQ(second->GetX(), 45) << "a leader takes its members along";
+  EXPECT_EQ(second->GetY(), 7);
+
+  EXPECT_EQ(first->StoreSelection(), kGroupDone);
+  EXPECT_EQ(Word(words[2]), 1u) << "every word gets the selected index";
+  EXPECT_TRUE(second->IsLocked());
+  MoveTo(50, 10);
+  EXPECT_EQ(tip_.GetHover(), nullptr) << "a locked group ignores the pointer";
+
+  first.reset();
+  EXPECT_EQ(leader->GetSelectedIndex(), 0) << "the selected member went: the leader takes it";
+  EXPECT_EQ(leader->Members().size(), 1u);
+  leader.reset();
+  EXPECT_EQ(second->GetLeader(), nullptr) << "a deleted leader frees its members";
+}
+
+TEST_F(CheckParts, FocusPassesOverLockedGroupsAndSelectedRadios) {
+  FakeControl before("before", 100, 100);
+  tip_.AddControl(&before, -1);
+  auto leader = Radio(0, nullptr);
+  auto member = Radio(20, leader.get());
+  FakeControl after("after", 120, 100);
+  tip_.AddControl(&after, -1);
+
+  ASSERT_EQ(tip_.SetFocus(&before), kFocusDone);
+  services_.Key(kTab, true);
+  Step();
+  services_.Key(kTab, false);
+  EXPECT_EQ(tip_.GetFocus(), member.get()) << "the selected leader passes the focus on";
+  EXPECT_EQ(member->GetState(), kCheckHover);
+
+  leader->SetLocked(true);
+  EXPECT_EQ(tip_.GetFocus(), nullptr) << "locking drops the focus";
+  ASSERT_EQ(tip_.SetFocus(&before), kFocusDone);
+  Press(kTab);
+  EXPECT_EQ(tip_.GetFocus(), &after) << "a locked group is skipped";
+  Press(kTab);
+  EXPECT_EQ(tip_.GetFocus(), &before);
+
+  // Two lone selected radios pass the focus to each other: the pass-on guard ends it.
+  tip_.RemoveAll();
+  leader->SetLocked(false);
+  tip_.AddControl(leader.get(), -1);
+  auto otherLeader = Radio(60, nullptr);
+  EXPECT_EQ(tip_.SetFocus(leader.get()), kFocusDone);
+  EXPECT_EQ(tip_.GetFocus(), nullptr);
+}
+
+class CheckGmp : public CheckParts {
+ protected:
+  DisplayManager display_;
+  ImageSurface screen_;
+  CompositionLayer layer_;
+  PartManager parts_;
+  GmpPartLoader loader_;
+};
+
+TEST_F(CheckGmp, ThreeRadiosOfAFileFormOneGroup) {
+  ASSERT_EQ(screen_.Create(200, 100, 32, kImageDibSection), 0);
+  layer_.SetTarget(&screen_, true);
+  parts_.SetTarget(&layer_);
+  Write("CG/BG.BMP", GreyCells(20, 1, 10));
+  GmpFile file;
+  file.background = "BG.BMP";
+  for (int16_t x : {0, 20, 40})
+    file.entries.push_back({"RADIO.BMP", 6, x, 0, 255, true, 10, 10, 0});
+  Write("CG/SCREEN.GMP", tools::WriteGmp(file));
+  ASSERT_EQ(loader_.Load(&layer_, &display_, &parts_, &tip_, "cg\\screen.gmp", 30, 0, false, true),
+            kGmpLoaded);
+  auto* leader = dynamic_cast<CheckPart*>(loader_.GetPart(0));
+  auto* third = dynamic_cast<CheckPart*>(loader_.GetPart(2));
+  ASSERT_NE(leader, nullptr);
+  ASSERT_NE(third, nullptr);
+  EXPECT_EQ(leader->Members().size(), 2u) << "the third radio joined through the second";
+  EXPECT_EQ(third->GetLeader(), leader);
+
+  MoveTo(45, 5);
+  Click();
+  EXPECT_EQ(tip_.TakeFiredId(), 32);
+  EXPECT_EQ(leader->GetSelectedIndex(), 2);
+  EXPECT_EQ(leader->GetState(), kCheckNormal);
+  EXPECT_EQ(third->GetState(), kCheckChecked);
+  parts_.DeleteAll();
+  loader_.Clear();
+}
+
+}  // namespace
+}  // namespace bw::test

@@ -1,0 +1,85 @@
+// The world of the part tests: a game folder with pictures written by the BMP writer, the image
+// loaders, a display list, and the recording pointer tip over the fake services, published as
+// the one pointer tip so parts write script words before they are registered.
+#pragma once
+
+#include <cstring>
+
+#include "gui_fixture.h"
+#include "lib/bmp/bmp_builder.h"
+#include "resource/images/builtin_loaders.h"
+#include "resource/images/image_loader_manager.h"
+#include "support/image_test_rig.h"
+
+namespace bw::test {
+
+// A 24-bit picture of cells side by side whose grey level counts the cell from 1.
+inline std::vector<uint8_t> GreyCells(int32_t cellWidth, int32_t cells, int32_t height) {
+  tools::BmpFields bmp;
+  bmp.width = cellWidth * cells;
+  bmp.height = height;
+  for (int32_t y = 0; y < height; ++y) {
+    for (int32_t x = 0; x < bmp.width; ++x) {
+      uint8_t level = static_cast<uint8_t>(20 * (x / cellWidth + 1));
+      bmp.data.insert(bmp.data.end(), {level, level, level});
+    }
+    bmp.data.resize((bmp.data.size() + 3) & ~size_t{3});
+  }
+  return tools::BuildBmp(bmp);
+}
+
+// An 8-bit picture of palette indices, rows top first.
+inline std::vector<uint8_t> IndexPicture(const std::vector<std::vector<uint8_t>>& topFirst) {
+  tools::BmpFields bmp;
+  bmp.width = static_cast<int32_t>(topFirst[0].size());
+  bmp.height = static_cast<int32_t>(topFirst.size());
+  bmp.bits = 8;
+  bmp.palette.resize(256);
+  for (uint32_t i = 0; i < 256; ++i) bmp.palette[i] = i * 0x010101;
+  bmp.data = tools::PackIndexRows({topFirst.rbegin(), topFirst.rend()}, 8);
+  return tools::BuildBmp(bmp);
+}
+
+class PartTest : public GameFolderTest {
+ protected:
+  void SetUp() override {
+    GameFolderTest::SetUp();
+    BuildBlendTables();
+    RegisterBuiltinLoaders(images_);
+    tip_.SetServices(&services_);
+  }
+  uint32_t Word(uint32_t address) {
+    uint32_t value = 0;
+    services_.memory.Read32(address, value);
+    return value;
+  }
+  uint32_t NewWord() { return services_.memory.Allocate(4); }
+  int Step() { return tip_.Update(services_.now); }
+  int MoveTo(int32_t x, int32_t y) {
+    services_.x = x;
+    services_.y = y;
+    return Step();
+  }
+  // A press and a release of the left button, a frame each.
+  void Click() {
+    services_.Button(true);
+    Step();
+    services_.Button(false);
+    Step();
+  }
+  void Press(GuiKey key) {
+    services_.Key(key, true);
+    Step();
+    services_.Key(key, false);
+  }
+
+  ScopedPixelLibrary library_{&BuiltInPixelLibrary()};
+  ImageLoaderManager images_;
+  ScopedGlobal<ImageLoaderManager> publishImages_{&images_};
+  DisplayObjectList list_;
+  FakeGuiServices services_;
+  RecordingPointerTip tip_;
+  ScopedGlobal<PointerTip> publishTip_{&tip_};
+};
+
+}  // namespace bw::test

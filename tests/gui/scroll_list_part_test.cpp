@@ -1,0 +1,212 @@
+#include "gui/scroll_list_part.h"
+
+#include "graphics/surface/composition_layer.h"
+#include "gui/part_manager.h"
+
+#include "part_fixture.h"
+
+namespace bw::test {
+namespace {
+
+class RecordingSink : public ControlEventSink {
+ public:
+  void OnFired(UiControl*, int32_t value) override { values.push_back(value); }
+  std::vector<int32_t> values;
+};
+
+// A drawn vertical bar of size 16 at the origin over 116 pixels: the track runs from 16 to 100,
+// and 1000 units with 100 shown give an 8-pixel thumb travelling 76 pixels over 900 units.
+class ScrollBars : public PartTest {
+ protected:
+  void SetUp() override {
+    PartTest::SetUp();
+    ASSERT_EQ(bar_.CreateDrawn(&list_, 1, 0, 0, true, 16, 0xD4D0C8, 0xE2DFDA, 0x400080FF,
+                               0x4000FF80, 0, 0),
+              kCreateDone);
+    ASSERT_EQ(bar_.SetRange(116, 1000, 100, 0, 0, 1), 0);
+    ASSERT_EQ(bar_.GetThumbLength(), 8);
+    ASSERT_EQ(bar_.GetThumbMax(), 76);
+    bar_.SetEventSink(&sink_);
+    bar_.AddToPointerManager(&tip_, -1);
+  }
+  // One frame at the given time, the devices read afresh.
+  void Frame(uint32_t now) {
+    services_.input.Poll();
+    services_.now = now;
+    Step();
+  }
+  void Wheel(bool away) {
+    services_.input.OnMouseWheel(static_cast<host::WPARAM>(uint16_t(away ? 120 : -120)) << 16);
+    services_.input.Poll();
+    Step();
+    services_.input.Poll();
+  }
+
+  ScrollListPart bar_;
+  RecordingSink sink_;
+};
+
+TEST_F(ScrollBars, HoldingOnTheTrackPagesAtOnceThenAfter500ThenEvery100Ms) {
+  MoveTo(8, 90);
+  EXPECT_EQ(bar_.GetBarState(), kBarHover);
+  services_.Button(true);
+  Step();
+  EXPECT_EQ(bar_.GetBarState(), kBarPressed);
+  std::vector<int32_t> thumb{bar_.GetThumbPos()};
+  for (uint32_t t : {1499u, 1500u, 1599u, 1600u, 1700u, 1800u, 1900u, 2000u, 2100u, 2200u, 2300u}) {
+    Frame(t);
+    thumb.push_back(bar_.GetThumbPos());
+  }
+  EXPECT_EQ(thumb, (std::vector<int32_t>{8, 8, 16, 16, 24, 32, 40, 48, 56, 64, 72, 72}))
+      << "paging stops once the thumb reaches the pointer at 90";
+  EXPECT_EQ(bar_.GetBarState(), kBarHover);
+  EXPECT_EQ(sink_.values.front(), 900 * 8 / 76);
+  EXPECT_EQ(sink_.values.size(), 9u);
+}
+
+TEST_F(ScrollBars, DraggingKeepsTheCaptureOutsideTheTrack) {
+  MoveTo(8, 20);
+  services_.Button(true);
+  Step();
+  EXPECT_TRUE(tip_.IsCaptured());
+  services_.input.Poll();
+  MoveTo(100, 60);
+  EXPECT_EQ(bar_.GetThumbPos(), 40) << "dragged 40 pixels outside the track";
+  EXPECT_EQ(bar_.GetScrollPos(), 900 * 40 / 76);
+  MoveTo(100, 500);
+  EXPECT_EQ(bar_.GetThumbPos(), 76);
+  EXPECT_EQ(bar_.GetScrollPos(), 900);
+  services_.Button(false);
+  Step();
+  EXPECT_FALSE(tip_.IsCaptured());
+  EXPECT_EQ(bar_.GetBarState(), kBarNormal) << "the release re-tests the hover";
+  Step();
+  EXPECT_EQ(tip_.GetHover(), nullptr);
+}
+
+TEST_F(ScrollBars, TrackClickModeOneCentresTheThumbAndOnlyTheThumbDrags) {
+  bar_.SetTrackClickMode(1);
+  MoveTo(8, 60);
+  services_.Button(true);
+  Step();
+  EXPECT_EQ(bar_.GetThumbPos(), 60 - 16 - 4) << "centred on the pointer";
+  EXPECT_EQ(bar_.GetBarState(), kBarHover) << "a click on the track does not drag";
+  services_.input.Poll();
+  MoveTo(8, 80);
+  EXPECT_EQ(bar_.GetThumbPos(), 40);
+  services_.Button(false);
+  Step();
+  MoveTo(8, 60);
+  services_.Button(true);
+  Step();
+  EXPECT_EQ(bar_.GetBarState(), kBarPressed) << "a press on the thumb drags";
+  services_.input.Poll();
+  MoveTo(8, 70);
+  EXPECT_EQ(bar_.GetThumbPos(), 50);
+}
+
+TEST_F(ScrollBars, TheWheelStepsByUnitsOrByThumbPixels) {
+  const struct {
+    int32_t step;
+    int32_t start;
+    bool away;
+    int32_t scrollPos;
+    int32_t thumbPos;
+  } cases[] = {
+      {0, 0, false, 1, 0},
+      {0, 900, false, 900, 76},
+      {0, 0, true, 0, 0},
+      {-10, 0, false, 900 * 10 / 76, 10},
+      {-10, 900, true, 900 * 66 / 76, 66},
+      {50, 0, false, 50, 76 * 50 / 900},
+  };
+  MoveTo(8, 90);
+  for (const auto& c : cases) {
+    bar_.SetStep(c.step);
+    bar_.SetScrollPosition(c.start);
+    Wheel(c.away);
+    EXPECT_EQ(bar_.GetScrollPos(), c.scrollPos) << "step " << c.step << " from " << c.start;
+    EXPECT_EQ(bar_.GetThumbPos(), c.thumbPos) << "step " << c.step << " from " << c.start;
+  }
+}
+
+TEST_F(ScrollBars, AHeldArrowStepsOnThePressThenRepeats) {
+  EXPECT_FALSE(bar_.GetBackButton()->IsEnabled()) << "at the start";
+  MoveTo(8, 105);
+  ASSERT_EQ(tip_.GetHover(), bar_.GetForwardButton());
+  services_.Button(true);
+  Step();
+  std::vector<int32_t> pos{bar_.GetScrollPos()};
+  for (uint32_t t : {1499u, 1500u, 1599u, 1600u}) {
+    Frame(t);
+    pos.push_back(bar_.GetScrollPos());
+  }
+  services_.Button(false);
+  Frame(1800);
+  pos.push_back(bar_.GetScrollPos());
+  EXPECT_EQ(pos, (std::vector<int32_t>{1, 1, 2, 2, 3, 3}));
+  EXPECT_TRUE(bar_.GetBackButton()->IsEnabled());
+}
+
+TEST_F(ScrollBars, RangesWorkIn64BitsAndBadRangesScrollNothing) {
+  ASSERT_EQ(bar_.SetRange(116, 2000000000, 1000000000, 1500000000, 0, 1), 0);
+  EXPECT_EQ(bar_.GetThumbLength(), 42);
+  EXPECT_EQ(bar_.GetScrollPos(), 1000000000) << "clamped to the end";
+  EXPECT_EQ(bar_.GetThumbPos(), 42);
+  EXPECT_EQ(bar_.SetScrollPosition(500000000), 0);
+  EXPECT_EQ(bar_.GetThumbPos(), 21);
+  EXPECT_EQ(bar_.SetThumbPosition(10), 0);
+  EXPECT_EQ(bar_.GetScrollPos(), 238095238);
+
+  const struct {
+    int32_t total, visible;
+    int result;
+  } bad[] = {{0, 10, kScrollNothing},
+             {-5, 1, kScrollNothing},
+             {100, -1, kScrollNothing},
+             {100, 100, kScrollUnchanged},
+             {100, 400, kScrollUnchanged}};
+  for (const auto& c : bad) {
+    EXPECT_EQ(bar_.SetRange(116, c.total, c.visible, 0, 0, 1), c.result)
+        << c.total << " / " << c.visible;
+  }
+  EXPECT_EQ(bar_.GetScrollPos(), -1);
+  EXPECT_FALSE(bar_.IsEnabled());
+  EXPECT_FALSE(bar_.GetForwardButton()->IsEnabled());
+  EXPECT_EQ(bar_.SetScrollPosition(3), kScrollNothing);
+  EXPECT_EQ(bar_.Step(true), kScrollUnchanged);
+
+  // A thumb picture of fixed length taller than the track has nothing to scroll.
+  Write("CG/THUMB.BMP", GreyCells(16, 3, 100));
+  ScrollListPart fixed;
+  ASSERT_EQ(fixed.CreateFromImages(&list_, 1, 0, 0, 0, 0, "cg\\thumb.bmp", 0, 0, nullptr, 0, 0,
+                                   nullptr, nullptr, false, true, 2, 255, -1, -1, 0),
+            kCreateDone);
+  EXPECT_EQ(fixed.SetRange(50, 1000, 10, 0, 0, 1), kScrollUnchanged);
+  EXPECT_EQ(fixed.GetScrollPos(), -1);
+  EXPECT_EQ(fixed.SetRange(300, 1000, 10, 0, 0, 1), 0);
+  EXPECT_EQ(fixed.GetThumbMax(), 200);
+}
+
+TEST_F(ScrollBars, TheManagersListSettingsReachNewBarsAndLists) {
+  PartManager parts;
+  ImageSurface screen;
+  ASSERT_EQ(screen.Create(200, 200, 32, kImageDibSection), 0);
+  CompositionLayer layer;
+  layer.SetTarget(&screen, true);
+  ScrollListPart* bar = nullptr;
+  EXPECT_EQ(parts.CreateScrollList(&bar, 1, 0, 0, true, 16, 0, 0, 0, 0, 0), kCreateBadArguments)
+      << "no target";
+  parts.SetTarget(&layer);
+  EXPECT_EQ(parts.CreateScrollList(&bar, 1, 0, 0, true, 7, 0, 0, 0, 0, 0), kCreateBadArguments)
+      << "smaller than 8";
+  parts.SetListStyle(2, -10);
+  ASSERT_EQ(parts.CreateScrollList(&bar, 1, 0, 0, false, 16, 0, 0, 0, 0, 0), kCreateDone);
+  EXPECT_EQ(bar->GetTrackClickMode(), 2);
+  EXPECT_EQ(bar->GetStep(), -10);
+  EXPECT_FALSE(bar->IsVertical());
+  EXPECT_EQ(bar->GetForwardButton()->GetDirection(), kArrowRight);
+}
+
+}  // namespace
+}  // namespace bw::test

@@ -1,0 +1,140 @@
+#include "gui/text_list_part.h"
+
+#include <string>
+
+#include "part_fixture.h"
+#include "support/text_renderers.h"
+
+namespace bw::test {
+namespace {
+
+constexpr GuiKey kSpace{0x20, 0x39};
+
+// Lists of the 16-pixel fake face with 4 pixels between lines (a pitch of 20), 100 pixels wide
+// plus an 8-pixel check box column, at (10, 10); the bar's thumb picture has 2-pixel ends.
+class TextLists : public PartTest, public testing_text::FakeFaceRenderers {
+ protected:
+  void SetUp() override {
+    PartTest::SetUp();
+    Write("CG/THUMB.BMP", GreyCells(8, 4, 12));
+    Write("CG/FLAG.BMP", GreyCells(8, 4, 8));
+  }
+  int Make(TextListPart* part, int32_t height, int32_t spacing, int lines,
+           const char* flags = "cg\\flag.bmp") {
+    int result = part->Create(&list_, 1, &gdi, height, 100, 10, 10, "cg\\thumb.bmp", 2, 2, 100, 120,
+                              10, 2, flags, spacing, 0);
+    for (int i = 0; i < lines && result == 0; ++i) {
+      part->AddLine(("L" + std::to_string(i)).c_str(), nullptr, i == lines - 1);
+    }
+    return result;
+  }
+};
+
+TEST_F(TextLists, CreateSizesTheViewAndRefusesAPitchBelowOne) {
+  TextListPart part;
+  ASSERT_EQ(Make(&part, -5, 4, 0), kCreateDone);
+  EXPECT_EQ(part.GetHeight(), 96) << "five lines of 20 less one gap";
+  EXPECT_EQ(part.GetWidth(), 108) << "with the check box column";
+  EXPECT_EQ(part.GetLineHeight(), 16);
+  for (int32_t spacing : {-16, -40}) {
+    EXPECT_EQ(Make(&part, -5, spacing, 0), kCreateBadArguments) << "spacing " << spacing;
+  }
+  EXPECT_EQ(Make(&part, 50, 0, 0, "cg\\none.bmp"), kCreateNoPicture);
+  EXPECT_EQ(part.AddLine("x", nullptr, true), kListNotCreated) << "left released";
+  EXPECT_EQ(
+      part.Create(&list_, 1, &gdi, 50, 100, 0, 0, "cg\\thumb.bmp", 2, 2, 4, 0, 0, 2, nullptr, 0, 0),
+      kCreateBadArguments)
+      << "a bar shorter than the thumb's ends";
+}
+
+TEST_F(TextLists, TheFirstLineDecidesTheColumns) {
+  TextListPart faces;
+  ASSERT_EQ(Make(&faces, 50, 0, 0), kCreateDone);
+  faces.AddLine(nullptr, "FaceA", false);
+  faces.AddLine("ignored", "FaceB", true);
+  EXPECT_EQ(faces.LineCount(), 2) << "the faces are the lines";
+  EXPECT_EQ(faces.SetLineFlag(0, 1, false), kListNotCreated) << "check boxes need texts";
+  EXPECT_EQ(faces.GetLineFlag(0), 0);
+
+  TextListPart plain;
+  ASSERT_EQ(Make(&plain, 50, 0, 3, nullptr), kCreateDone);
+  EXPECT_EQ(plain.GetLineFlag(1), 0) << "no check boxes";
+  EXPECT_EQ(plain.SelectLine(3), 0);
+  EXPECT_EQ(plain.GetSelectedLine(), -1) << "past the end selects nothing";
+  EXPECT_EQ(plain.SelectLine(-3), 0);
+  EXPECT_EQ(plain.GetSelectedLine(), -3);
+}
+
+TEST_F(TextLists, KeysMoveTheHoverLineSelectAndToggle) {
+  TextListPart part;
+  ASSERT_EQ(Make(&part, -5, 4, 10), kCreateDone);
+  part.SetId(40);
+  part.AddToPointerManager(&tip_, -1);
+  ASSERT_EQ(tip_.SetFocus(&part), kFocusDone);
+  const struct {
+    GuiKey key;
+    int times;
+    int32_t hover;
+    int32_t scrollPos;
+  } moves[] = {
+      {kDown, 1, 0, 0},   {kUp, 1, 0, 0}, {kDown, 5, 5, 5 * 20 + 16 - 96},
+      {kDown, 9, 9, 100}, {kUp, 9, 0, 0},
+  };
+  for (const auto& m : moves) {
+    for (int i = 0; i < m.times; ++i) Press(m.key);
+    EXPECT_EQ(part.GetHoverLine(), m.hover) << "after " << m.times << " x " << m.key.code;
+    EXPECT_EQ(part.GetScrollList().GetScrollPos(), m.scrollPos);
+  }
+  Press(kDown);
+  Press(kReturn);
+  EXPECT_EQ(part.GetSelectedLine(), 1);
+  EXPECT_EQ(tip_.TakeFiredId(), 40);
+  Press(kReturn);
+  EXPECT_EQ(tip_.TakeFiredId(), -1) << "the selection did not change";
+  EXPECT_EQ(part.GetLineFlag(1), 1);
+  Press(kSpace);
+  EXPECT_EQ(part.GetLineFlag(1), 0) << "space toggles the hover line's box";
+  EXPECT_EQ(tip_.TakeFiredId(), 40);
+}
+
+TEST_F(TextLists, ThePointerChoosesLinesAndBoxesAndTheBarNeverKeepsTheFocus) {
+  TextListPart part;
+  ASSERT_EQ(Make(&part, -5, 4, 10), kCreateDone);
+  part.SetId(7);
+  part.AddToPointerManager(&tip_, -1);
+  FakeControl after("after", 300, 300);
+  tip_.AddControl(&after, -1);
+  ASSERT_EQ(tip_.Controls().size(), 3u) << "the list, its bar and the other control";
+
+  MoveTo(12, 55);
+  MoveTo(13, 55);
+  EXPECT_TRUE(tip_.IsFocus(&part)) << "the pointer brings the focus";
+  EXPECT_EQ(part.GetHoverLine(), 2 + 10) << "the check box of line 2";
+  Click();
+  EXPECT_EQ(part.GetLineFlag(2), 0);
+  EXPECT_EQ(tip_.TakeFiredId(), 7);
+  MoveTo(60, 55);
+  Click();
+  EXPECT_EQ(part.GetSelectedLine(), 2);
+  EXPECT_EQ(tip_.TakeFiredId(), 7);
+
+  services_.input.OnMouseWheel(static_cast<host::WPARAM>(uint16_t(-120)) << 16);
+  services_.input.Poll();
+  Step();
+  EXPECT_EQ(part.GetScrollList().GetScrollPos(), 20) << "a notch scrolls one line";
+  services_.input.Poll();
+  MoveTo(60, 56);
+  EXPECT_EQ(part.GetHoverLine(), 3);
+
+  Press(kTab);
+  EXPECT_EQ(tip_.GetFocus(), &after) << "the list's bar passes the focus on";
+  EXPECT_EQ(part.GetHoverLine(), -1);
+  Press(kTab);
+  EXPECT_EQ(tip_.GetFocus(), &part);
+  EXPECT_EQ(part.GetHoverLine(), 3) << "the hover line comes back with the focus";
+  Press(kTab);
+  EXPECT_EQ(tip_.GetFocus(), &after);
+}
+
+}  // namespace
+}  // namespace bw::test
