@@ -4,6 +4,7 @@
 
 #include "natives/render_natives.h"
 #include "natives/sound_natives.h"
+#include "natives/tgs_frame_natives.h"
 
 namespace bw {
 
@@ -11,7 +12,7 @@ std::span<const NativeFamily> AllNativeFamilies() {
   static const std::array families = {SystemNativeFamily(),        RenderNativeFamily(),
                                       DisplayObjectNativeFamily(), SoundBufferNativeFamily(),
                                       SoundChannelNativeFamily(),  MovieNativeFamily(),
-                                      ImageNativeFamily()};
+                                      ImageNativeFamily(),         TgsFrameNativeFamily()};
   return families;
 }
 

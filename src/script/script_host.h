@@ -31,7 +31,9 @@ class JoystickDevice;
 class TimerService;
 class EngineInput;
 class FileDropTarget;
-class MovieObject;  // sound: the window-level movie the application's slot holds
+class MovieObject;   // sound: the window-level movie the application's slot holds
+struct TgsAppState;  // scenario: the application's words the scenario frame reads
+struct TgsUserSettings;
 
 // The main script's message text object, which lives with the scenario player: before scripts go
 // (a Jump, a Call's return, the interrupt) its pending choices are stored in its history.
@@ -261,6 +263,11 @@ class ScriptApplication {
   }
   // 2 (no window) here.
   virtual int32_t OpenWindowMovie(MovieObject& /*movie*/, const char* /*file*/) { return 2; }
+  // The scenario frame: the application's state words (null: none), the player's settings it
+  // reads (false: defaults), and one turn of the frame loop for its waits (0: quitting).
+  virtual TgsAppState* TgsState() { return nullptr; }
+  virtual bool ReadTgsSettings(TgsUserSettings& /*out*/) { return false; }
+  virtual int TgsFrameTurn() { return 0; }
 };
 
 // StartScriptHost

@@ -27,6 +27,7 @@
 #include "platform/timer_service.h"
 #include "scenario/font_list.h"
 #include "scenario/text/renderer_factory.h"
+#include "scenario/tgs/tgs_frame_host.h"
 #include "script/script_file_source.h"
 #include "script/script_host.h"
 
@@ -438,6 +439,14 @@ class GameApp : public EngineApp, public ScriptApplication {
  public:
   bool UseMovieSlot(const std::function<void(std::unique_ptr<MovieObject>&)>& use) override;
   int32_t OpenWindowMovie(MovieObject& movie, const char* file) override;
+  // The scenario frame's state words, the settings it reads and its frame turns.
+ public:
+  TgsAppState* TgsState() override;
+  bool ReadTgsSettings(TgsUserSettings& out) override;
+  int TgsFrameTurn() override { return FrameLoop() != kFrameStop ? 1 : 0; }
+
+ private:
+  TgsAppState tgsState_;
 };
 
 using TheGameApp = Global<GameApp>;
