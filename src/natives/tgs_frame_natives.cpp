@@ -6,10 +6,15 @@
 
 #include "graphics/surface/surface.h"
 #include "host/cp932.h"
+#include "input/input_binding_table.h"
+#include "input/keyboard_device.h"
+#include "input/mouse.h"
+#include "input/skip_modifier.h"
 #include "natives/native_families.h"
 #include "scenario/tgs/tgs_frame.h"
 #include "scenario/tgs/tgs_frame_host.h"
 #include "script/guest_memory.h"
+#include "sound/sound_channel_manager.h"
 
 namespace bw {
 namespace {
@@ -45,6 +50,63 @@ class AppTgsHost : public TgsFrameHost {
     host_.GetMemory().TakeFault();
     return false;
   }
+  bool LeftClicked() override { return MouseButton(0); }
+  bool RightClicked() override { return MouseButton(1); }
+  bool ActionPressed(int action) override {
+    InputBindingTable* b = App() ? App()->Bindings() : nullptr;
+    return b && action >= 0 && b->IsActionPressed(static_cast<uint32_t>(action));
+  }
+  int FindPressedAction(int first, int count) override {
+    InputBindingTable* b = App() ? App()->Bindings() : nullptr;
+    if (!b || first < 0 || count <= 0) return -1;
+    return b->FindPressedAction(static_cast<uint32_t>(first), static_cast<uint32_t>(count));
+  }
+  bool KeyPressed(int code) override {
+    KeyboardDevice* k = App() ? App()->Keyboard() : nullptr;
+    return k && k->IsKeyPressed(code);
+  }
+  bool KeyDown(int code) override {
+    KeyboardDevice* k = App() ? App()->Keyboard() : nullptr;
+    return k && k->IsKeyDown(code);
+  }
+  bool SkipModifierDown() override {
+    return App() && IsSkipModifierDown(App()->Keyboard(), App()->SkipWithCtrl());
+  }
+
+  // The voice plays on channel 6. The scene's standing pictures are not kept yet, so no
+  // character ids go with it.
+  int32_t PlayVoice(const std::string& name) override {
+    SoundChannelManager* sound = host_.SoundChannels();
+    if (!sound) return -2;
+    int32_t r = sound->PlayVoiceByName(kVoiceChannel, name.c_str(), 0, nullptr);
+    if (r < -1) return r;
+    sound->PlayChannel(kVoiceChannel, false);
+    return -1;
+  }
+  void SetVoicePan(int32_t pan) override {
+    if (SoundChannelManager* sound = host_.SoundChannels())
+      sound->SetChannelPan(kVoiceChannel, pan);
+  }
+  bool VoicePlaying() override {
+    SoundChannelManager* sound = host_.SoundChannels();
+    return sound && sound->IsChannelPlaying(kVoiceChannel);
+  }
+  void StopVoice() override {
+    if (SoundChannelManager* sound = host_.SoundChannels()) sound->StopChannel(kVoiceChannel);
+  }
+  bool MusicPlaying() override {
+    SoundChannelManager* sound = host_.SoundChannels();
+    return sound && sound->IsBgmPlaying();
+  }
+
+  void DuckMusicForVoice() override {
+    SoundChannelManager* sound = host_.SoundChannels();
+    const uint8_t percent = App() ? App()->BgmDuckSetting() : 0;
+    if (sound && percent > 0 && percent < 100) {
+      sound->DuckBgm(App()->GeneralTimers(), kVoiceChannel, static_cast<float>(percent) / 100.0f);
+    }
+  }
+
   // Captions go to standard error until the text panel shows them.
   void ShowCaption(const std::string& cp932) override {
     if (!cp932.empty()) std::fprintf(stderr, "%s\n", host::Cp932ToUtf8Lenient(cp932).c_str());
@@ -61,7 +123,13 @@ class AppTgsHost : public TgsFrameHost {
   int PrepareWindows() override { return kTgsSetupWindows; }
 
  private:
+  static constexpr int32_t kVoiceChannel = 6;
+
   ScriptApplication* App() const { return host_.Application(); }
+  bool MouseButton(int button) const {
+    Mouse* m = App() ? App()->GetMouse() : nullptr;
+    return m && m->IsButtonPressed(button);
+  }
 
   ScriptHost& host_;
   TgsAppState ownState_;

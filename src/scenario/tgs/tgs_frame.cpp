@@ -7,6 +7,7 @@
 #include "common/byte_reader.h"
 #include "common/sjis.h"
 #include "scenario/tgs/tgs_builtins.h"
+#include "scenario/tgs/tgs_call_record.h"
 #include "script/script_engine.h"
 
 namespace bw {
@@ -141,10 +142,12 @@ TgsFrame::TgsFrame(ScriptEngine* host, ScriptFileSource* files, TgsFrameHost* fr
   SetOperations(this);
   SetFrameStep([this] { return host_ ? host_->FrameTurn() : 0; });
   buttons_.fill(1);
+  recordScratch_ = Memory().Allocate(kCallRecordScratch);
 }
 
 TgsFrame::~TgsFrame() {
   End();
+  Memory().Free(recordScratch_);
 }
 
 int TgsFrame::Setup(std::string_view backgroundTable) {
@@ -257,6 +260,17 @@ int32_t TgsFrame::CallBuiltinDirect(uint32_t number, std::span<const TgsSlot> sl
     engine->GetMemory().Write32(engine->HostVariableAddress(0), static_cast<uint32_t>(result));
   }
   return result;
+}
+
+int32_t TgsFrame::RunCallRecord(std::span<const uint8_t> record) {
+  ByteReader in(record);
+  uint32_t number = 0;
+  std::vector<TgsSlot> slots;
+  if (!recordScratch_ ||
+      !TgsReadCallRecord(in, Memory(), recordScratch_, kCallRecordScratch, number, slots)) {
+    return kTgsBadCallRecord;
+  }
+  return CallBuiltinDirect(number, slots);
 }
 
 uint32_t TgsFrame::GetRevealTime() {

@@ -38,6 +38,8 @@ constexpr int kRequestPending = 1;
 constexpr int kRequestRefused = 2;
 constexpr int kRequestTimedOut = 3;
 constexpr uint32_t kRequestAcceptMs = 5000;
+// RunCallRecord
+constexpr int32_t kTgsBadCallRecord = -2;
 // SetButtonState
 constexpr int kBadButton = 1;
 // Placement: window argument refused.
@@ -121,6 +123,9 @@ class TgsFrame : public TgsFrameBase, public TgsStandInOperations {
   void ShowSystemButtons(bool show);
   // Runs a built-in kept in message text; its result also goes to host variable 0.
   int32_t CallBuiltinDirect(uint32_t number, std::span<const TgsSlot> slots);
+  // Runs the call record at the start of record (from its 0x00) in direct mode: the built-in's
+  // result, or kTgsBadCallRecord when the record cannot be read.
+  int32_t RunCallRecord(std::span<const uint8_t> record);
 
   bool IsSetUp() const { return setUp_; }
   const std::vector<int32_t>& Backgrounds() const { return backgrounds_; }
@@ -165,6 +170,9 @@ class TgsFrame : public TgsFrameBase, public TgsStandInOperations {
                                 int32_t frame, int32_t window) override;
   int32_t SetFaceWindowPlace(int32_t slot, int32_t dx, int32_t dy, int32_t group) override;
   int32_t SetNameAndVoice(TgsText name, TgsText voice) override;
+  int32_t TextNewLine() override { return host_->ViewNewLine(); }
+  int32_t BeginRuby() override { return host_->ViewBeginRuby(); }
+  int32_t DrawRuby(TgsText ruby) override { return host_->ViewDrawRuby(ruby.value_or("")); }
   int32_t SetTextFont(std::optional<int32_t> size, std::optional<int32_t> color,
                       std::optional<int32_t> shadow, TgsText face) override;
   int32_t ShowMessageWindow(bool show, int32_t window) override;
@@ -239,6 +247,7 @@ class TgsFrame : public TgsFrameBase, public TgsStandInOperations {
   bool windowShown_ = false;
   std::optional<int32_t> speakerX_;
   uint32_t currentBuiltin_ = 0;
+  uint32_t recordScratch_ = 0;  // guest room for a call record's texts
 };
 
 using TheTgsFrame = Global<TgsFrame>;

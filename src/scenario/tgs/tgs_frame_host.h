@@ -73,6 +73,9 @@ constexpr int kTgsRequestSave = 1;
 constexpr int kTgsRequestLoad = 2;
 constexpr int kTgsRequestYesNo = 7;
 
+// A presentation operation the host does not draw.
+constexpr int kTgsViewNotBuilt = 1;
+
 // A request's start as the window thread reports it.
 enum class TgsRequestStart {
   kNotAccepted,  // not (yet) taken by the window thread
@@ -151,6 +154,10 @@ class TgsFrameHost {
   virtual void ShowChoiceList(bool /*show*/) {}
   virtual void FadeOtherChoices(int /*chosen*/) {}
   virtual bool ChoiceFadesRunning() { return false; }
+  // The text look built-ins in direct mode (a line break, a ruby span and its text): 0 done.
+  virtual int ViewNewLine() { return kTgsViewNotBuilt; }
+  virtual int ViewBeginRuby() { return kTgsViewNotBuilt; }
+  virtual int ViewDrawRuby(std::string_view /*ruby*/) { return kTgsViewNotBuilt; }
   virtual void TraceBuiltin(uint32_t /*number*/) {}
 };
 

@@ -148,6 +148,23 @@ TEST_F(TgsScenarioTest, SkippingReadMessagesTakesOneTurnEach) {
   EXPECT_EQ(host.turns, 5);  // message 0, message 1 before the list, the list (two), message 2
 }
 
+TEST_F(TgsScenarioTest, CallRecordsInTextRunWhenTheViewReachesThem) {
+  host.clicks = {1};
+  ASSERT_EQ(Run("MessageBegin 0\n\"A\"\nTextFont 30, 255\n\"B\"\nMessageWait\n.end\n"),
+            kTgsStepEnded);
+  ASSERT_EQ(host.shown.size(), 1u);
+  const std::string text = host.shown[0].substr(1);  // behind "|"
+  ASSERT_EQ(text.substr(0, 2), std::string("A\0", 2));
+  std::string summary;
+  EXPECT_EQ(frame->GetMessageSummary(summary), 0);
+  EXPECT_EQ(summary, "AB");
+  const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+  EXPECT_EQ(frame->RunCallRecord({bytes + 1, text.size() - 1}), 0);
+  EXPECT_EQ(frame->Font().size, 30);
+  EXPECT_EQ(frame->Font().color, 255u);
+  EXPECT_EQ(frame->RunCallRecord({bytes, 1}), kTgsBadCallRecord);
+}
+
 TEST_F(TgsScenarioTest, DirectBuiltinsReachTheirOperationsAndTheResultWord) {
   std::vector<TgsSlot> slots = {{1, 0}, {1, 0x00FF00}};
   EXPECT_EQ(frame->CallBuiltinDirect(28, slots), 0);
