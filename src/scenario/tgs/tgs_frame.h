@@ -203,6 +203,8 @@ class TgsFrame : public TgsFrameBase, public TgsStandInOperations {
   int QuickLoadCommand(int slot);
   int AskYesNo(const std::string& text);
   void MarkCurrentRead();
+  // Whether the settings indicator at configuration word word is raised (checked guest read).
+  bool TakeIndicator(size_t word);
 
   TgsFrameHost* host_;
   bool setUp_ = false;

@@ -465,10 +465,19 @@ int TgsFrame::DispatchCommand(int command, int slot) {
     case 10:
       // The history window and the system menu are not built.
       return kDispatchRan;
-    case 8:
+    case 8: {
       H().PlaySystemSound(kTgsSoundOpen);
+      const bool readOnlySkip = S().systemSkipReadOnly;
       if (RequestWindow(kTgsRequestSettings, {}) != kRequestDone) return kDispatchRan;
+      // The settings sheet raises the indicators whose guest addresses words 4 and 5 hold.
+      const bool fonts = TakeIndicator(4), window = TakeIndicator(5);
+      if (fonts) ApplyTextConfig(false, true, false, false, false);
+      if (window) ApplyTextConfig(true, false, false, false, false);
+      if ((fonts || window) && readOnlySkip != S().systemSkipReadOnly) {
+        SetButtonState(5, !S().systemSkipReadOnly || messageRead_ ? 1 : 0);
+      }
       return kDispatchRan;
+    }
     case 9: {
       H().PlaySystemSound(kTgsSoundClick);
       H().SetWindowVisible(false);
@@ -500,6 +509,13 @@ int TgsFrame::DispatchCommand(int command, int slot) {
     default:
       return kDispatchNothing;
   }
+}
+
+bool TgsFrame::TakeIndicator(size_t word) {
+  const int32_t address = App().config[word];
+  int32_t value = 0;
+  if (address == 0 || !H().ReadGuestWord(static_cast<uint32_t>(address), value)) return false;
+  return value != 0;
 }
 
 int TgsFrame::RequestWindow(int kind, const std::string& text) {

@@ -57,6 +57,12 @@ class FakeHost : public TgsFrameHost {
     guest[address] = value;
     return true;
   }
+  bool ReadGuestWord(uint32_t address, int32_t& value) override {
+    auto it = guest.find(address);
+    if (it == guest.end()) return false;
+    value = it->second;
+    return true;
+  }
   bool LeftClicked() override { return clickTurns.count(turns) != 0; }
   bool ActionPressed(int action) override {
     auto it = actionTurns.find(turns);
@@ -444,6 +450,55 @@ TEST_F(TgsFrameTest, PlacementAndWindowArguments) {
   EXPECT_TRUE(frame.WindowShown());
   EXPECT_EQ(frame.SelectMessageWindow(-1), kBadWindow);
   EXPECT_EQ(frame.SelectMessageWindow(0), 0);
+}
+
+TEST_F(TgsFrameTest, TimedWaits) {
+  struct Case {
+    bool skip;
+    std::set<int> clicks;
+    int quitAt;
+    int answer;
+    int turns;
+  };
+  const Case cases[] = {
+      {false, {}, -1, 0, 10},  // 100 ms at 10 ms a turn
+      {false, {3}, -1, 1, 3},  // a click skips
+      {true, {}, -1, 1, 0},    // skipping: at once
+      {false, {}, 2, -1, 2},
+  };
+  for (const Case& c : cases) {
+    host.turns = 0;
+    host.clickTurns = c.clicks;
+    host.quitAtTurn = c.quitAt;
+    if (c.skip != frame.SystemSkip()) frame.DispatchInput(5);
+    EXPECT_EQ(frame.WaitTimeSkippable(100u, true), c.answer) << c.turns;
+    EXPECT_EQ(host.turns, c.turns);
+  }
+  frame.DispatchInput(5);
+  host.turns = 0;
+  host.quitAtTurn = -1;
+  host.clickTurns = {1};
+  EXPECT_EQ(frame.WaitTime(50u), 0);  // input is ignored
+  EXPECT_EQ(host.turns, 5);
+}
+
+TEST_F(TgsFrameTest, ModesButtonsAndSettingsIndicators) {
+  EXPECT_EQ(frame.GetMessageMode(), 0);
+  frame.DispatchInput(6);
+  EXPECT_EQ(frame.GetMessageMode(), 1);
+  frame.DispatchInput(5);
+  EXPECT_EQ(frame.GetMessageMode(), 3);
+  EXPECT_EQ(host.buttonStates[5], 2);
+  EXPECT_EQ(frame.SetButtonState(10, 1), kBadButton);
+  EXPECT_EQ(frame.SetButtonState(-1, 1), kBadButton);
+
+  // The settings sheet raised the text indicator: the user's face is applied.
+  host.state.config[4] = 0x100;
+  host.guest[0x100] = 1;
+  host.settings.face = "Sheet";
+  EXPECT_EQ(frame.DispatchInput(8), kDispatchRan);
+  EXPECT_EQ(frame.Font().face, "Sheet");
+  EXPECT_EQ(host.requests.back(), "0:");
 }
 
 TEST_F(TgsFrameTest, FadesEndAndQuit) {
