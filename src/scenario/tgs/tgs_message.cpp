@@ -270,6 +270,8 @@ int32_t TgsFrame::ShowChoices(std::span<const std::string_view> choices, int32_t
     CommitMessageText();
     if (int r = ShowMessage(0, true); r != 0) return r;
   } else {
+    // The message ends without text: built-ins after it act again instead of being kept.
+    SetCollectingText(false);
     MarkCurrentRead();
   }
   choices_.clear();

@@ -391,7 +391,9 @@ TEST_F(TgsFrameTest, ChoicesTakeBitsDisableFlagsAndWriteTheIndex) {
   host.state.config[0] = 0x4000;
   for (uint8_t i : {0, 2, 5, 7}) frame.DisableChoice(i);  // 5 and 7 are past the flags
   std::vector<std::string_view> choices = {"a", "b", "c", "d", "e", "f", "g"};
+  frame.BeginMessage(0);
   ASSERT_EQ(frame.ShowChoices(choices, 9), 0);
+  EXPECT_FALSE(frame.CollectingText()) << "a message without text ends at the choices";
   ASSERT_EQ(frame.ChoiceCount(), 7u);
   EXPECT_FALSE(frame.ChoiceEnabled(0));
   EXPECT_TRUE(frame.ChoiceEnabled(1));
