@@ -16,8 +16,8 @@
 #include "gui/hit_area_part.h"
 #include "gui/image_list_part.h"
 #include "gui/ime_indicator.h"
-#include "gui/text_input_part.h"
 #include "gui/scroll_list_part.h"
+#include "gui/text_input_part.h"
 #include "gui/text_list_part.h"
 
 namespace bw {

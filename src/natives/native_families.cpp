@@ -6,14 +6,16 @@
 #include "natives/render_natives.h"
 #include "natives/save_natives.h"
 #include "natives/sound_natives.h"
+#include "natives/tgs_frame_natives.h"
 
 namespace bw {
 
 std::span<const NativeFamily> AllNativeFamilies() {
-  static const std::array families = {
-      SystemNativeFamily(),      RenderNativeFamily(),       DisplayObjectNativeFamily(),
-      SoundBufferNativeFamily(), SoundChannelNativeFamily(), MovieNativeFamily(),
-      ImageNativeFamily(),       ObjectListNativeFamily(),   SaveNativeFamily()};
+  static const std::array families = {SystemNativeFamily(),        RenderNativeFamily(),
+                                      DisplayObjectNativeFamily(), SoundBufferNativeFamily(),
+                                      SoundChannelNativeFamily(),  MovieNativeFamily(),
+                                      ImageNativeFamily(),         ObjectListNativeFamily(),
+                                      SaveNativeFamily(),          TgsFrameNativeFamily()};
   return families;
 }
 

@@ -38,6 +38,8 @@ class FontList;           // scenario: the font list the application fills
 class SaveSettingsStore;  // savedata: what the save data reads of the running game
 class SaveFrameState;
 class SaveTextPanel;
+struct TgsAppState;  // scenario: the application's words the scenario frame reads
+struct TgsUserSettings;
 
 // The main script's message text object, which lives with the scenario player: before scripts go
 // (a Jump, a Call's return, the interrupt) its pending choices are stored in its history.
@@ -282,6 +284,11 @@ class ScriptApplication {
   virtual SaveFrameState* SaveFrame() { return nullptr; }
   virtual SaveTextPanel* SaveTextPanelSource() { return nullptr; }
   virtual void PopPacingOverrides() {}
+  // The scenario frame: the application's state words (null: none), the player's settings it
+  // reads (false: defaults), and one turn of the frame loop for its waits (0: quitting).
+  virtual TgsAppState* TgsState() { return nullptr; }
+  virtual bool ReadTgsSettings(TgsUserSettings& /*out*/) { return false; }
+  virtual int TgsFrameTurn() { return 0; }
 };
 
 // StartScriptHost

@@ -29,6 +29,7 @@
 #include "savedata/save_sources.h"
 #include "scenario/font_list.h"
 #include "scenario/text/renderer_factory.h"
+#include "scenario/tgs/tgs_frame_host.h"
 #include "script/script_file_source.h"
 #include "script/script_host.h"
 
@@ -466,6 +467,15 @@ class GameApp : public EngineApp, public ScriptApplication {
     GameApp& app_;
   };
   UserSaveSettings saveSettings_{*this};
+
+  // The scenario frame's state words, the settings it reads and its frame turns.
+ public:
+  TgsAppState* TgsState() override;
+  bool ReadTgsSettings(TgsUserSettings& out) override;
+  int TgsFrameTurn() override { return FrameLoop() != kFrameStop ? 1 : 0; }
+
+ private:
+  TgsAppState tgsState_;
 };
 
 using TheGameApp = Global<GameApp>;

@@ -1,0 +1,269 @@
+#include "natives/tgs_frame_natives.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "graphics/surface/surface.h"
+#include "host/cp932.h"
+#include "input/input_binding_table.h"
+#include "input/keyboard_device.h"
+#include "input/mouse.h"
+#include "input/skip_modifier.h"
+#include "natives/native_families.h"
+#include "scenario/tgs/tgs_frame.h"
+#include "scenario/tgs/tgs_frame_host.h"
+#include "script/guest_memory.h"
+#include "sound/sound_channel_manager.h"
+
+namespace bw {
+namespace {
+
+// The frame's host over the script application. The message window's drawing (text view, name
+// box, wait mark, buttons, choice list) is not built: preparing the windows answers a failure,
+// so creation answers kTgsCreateSetup instead of running an invisible scenario.
+class AppTgsHost : public TgsFrameHost {
+ public:
+  explicit AppTgsHost(ScriptHost& host) : host_(host) {}
+
+  uint32_t Clock() override { return App() ? App()->Clock() : 0; }
+  int FrameTurn() override { return App() ? App()->TgsFrameTurn() : 0; }
+  TgsAppState& AppState() override {
+    TgsAppState* state = App() ? App()->TgsState() : nullptr;
+    return state ? *state : ownState_;
+  }
+  const TgsUserSettings& Settings() override {
+    if (!App() || !App()->ReadTgsSettings(settings_)) settings_ = TgsUserSettings{};
+    return settings_;
+  }
+  bool ReadGuestWord(uint32_t address, int32_t& value) override {
+    uint32_t word = 0;
+    if (!host_.GetMemory().Read32(address, word)) {
+      host_.GetMemory().TakeFault();
+      return false;
+    }
+    value = static_cast<int32_t>(word);
+    return true;
+  }
+  bool WriteGuestWord(uint32_t address, int32_t value) override {
+    if (host_.GetMemory().Write32(address, static_cast<uint32_t>(value))) return true;
+    host_.GetMemory().TakeFault();
+    return false;
+  }
+  bool LeftClicked() override { return MouseButton(0); }
+  bool RightClicked() override { return MouseButton(1); }
+  bool ActionPressed(int action) override {
+    InputBindingTable* b = App() ? App()->Bindings() : nullptr;
+    return b && action >= 0 && b->IsActionPressed(static_cast<uint32_t>(action));
+  }
+  int FindPressedAction(int first, int count) override {
+    InputBindingTable* b = App() ? App()->Bindings() : nullptr;
+    if (!b || first < 0 || count <= 0) return -1;
+    return b->FindPressedAction(static_cast<uint32_t>(first), static_cast<uint32_t>(count));
+  }
+  bool KeyPressed(int code) override {
+    KeyboardDevice* k = App() ? App()->Keyboard() : nullptr;
+    return k && k->IsKeyPressed(code);
+  }
+  bool KeyDown(int code) override {
+    KeyboardDevice* k = App() ? App()->Keyboard() : nullptr;
+    return k && k->IsKeyDown(code);
+  }
+  bool SkipModifierDown() override {
+    return App() && IsSkipModifierDown(App()->Keyboard(), App()->SkipWithCtrl());
+  }
+
+  // The voice plays on channel 6. The scene's standing pictures are not kept yet, so no
+  // character ids go with it.
+  int32_t PlayVoice(const std::string& name) override {
+    SoundChannelManager* sound = host_.SoundChannels();
+    if (!sound) return -2;
+    int32_t r = sound->PlayVoiceByName(kVoiceChannel, name.c_str(), 0, nullptr);
+    if (r < -1) return r;
+    sound->PlayChannel(kVoiceChannel, false);
+    return -1;
+  }
+  void SetVoicePan(int32_t pan) override {
+    if (SoundChannelManager* sound = host_.SoundChannels())
+      sound->SetChannelPan(kVoiceChannel, pan);
+  }
+  bool VoicePlaying() override {
+    SoundChannelManager* sound = host_.SoundChannels();
+    return sound && sound->IsChannelPlaying(kVoiceChannel);
+  }
+  void StopVoice() override {
+    if (SoundChannelManager* sound = host_.SoundChannels()) sound->StopChannel(kVoiceChannel);
+  }
+  bool MusicPlaying() override {
+    SoundChannelManager* sound = host_.SoundChannels();
+    return sound && sound->IsBgmPlaying();
+  }
+
+  void DuckMusicForVoice() override {
+    SoundChannelManager* sound = host_.SoundChannels();
+    const uint8_t percent = App() ? App()->BgmDuckSetting() : 0;
+    if (sound && percent > 0 && percent < 100) {
+      sound->DuckBgm(App()->GeneralTimers(), kVoiceChannel, static_cast<float>(percent) / 100.0f);
+    }
+  }
+
+  // Captions go to standard error until the text panel shows them.
+  void ShowCaption(const std::string& cp932) override {
+    if (!cp932.empty()) std::fprintf(stderr, "%s\n", host::Cp932ToUtf8Lenient(cp932).c_str());
+  }
+  bool PostWindowRequest(int kind, const std::string& text) override {
+    if (kind != kTgsRequestYesNo || !App()) return false;
+    answer_ = App()->RequestScriptDialog(2, text) == 1 ? 1 : 0;
+    return true;
+  }
+  int32_t WindowRequestAnswer() override { return answer_; }
+  void SetCursorVisible(bool visible) override {
+    if (App()) App()->SetCursorVisible(visible);
+  }
+  int PrepareWindows() override { return kTgsSetupWindows; }
+
+ private:
+  static constexpr int32_t kVoiceChannel = 6;
+
+  ScriptApplication* App() const { return host_.Application(); }
+  bool MouseButton(int button) const {
+    Mouse* m = App() ? App()->GetMouse() : nullptr;
+    return m && m->IsButtonPressed(button);
+  }
+
+  ScriptHost& host_;
+  TgsAppState ownState_;
+  TgsUserSettings settings_;
+  int32_t answer_ = 0;
+};
+
+TgsFrameNativeState& State(NativeArgs& a) {
+  return a.Host().Extension<TgsFrameNativeState>();
+}
+
+void Tell(NativeArgs& a, const std::string& cp932) {
+  if (ScriptApplication* app = a.Host().Application()) {
+    app->ShowMessage(cp932);
+  } else {
+    std::fprintf(stderr, "%s\n", host::Cp932ToUtf8Lenient(cp932).c_str());
+  }
+}
+
+int32_t CreateFrame(NativeArgs& a) {
+  TgsFrameNativeState& s = State(a);
+  s.Destroy();
+  if (a.U32(0) != 0) {
+    auto* canvas = a.Handle<Surface>(0, ScriptObjectType::kSurface);
+    if (!canvas || canvas->GetKind() != kKindCanvasLayer) return kTgsCreateBadCanvas;
+  }
+  ScriptApplication* app = a.Host().Application();
+  try {
+    auto frame =
+        std::make_unique<TgsFrame>(&a.Host(), app ? app->ScriptFiles() : nullptr, s.FrameHost());
+    std::vector<uint8_t> table;
+    if (app && app->ScriptFiles()) app->ScriptFiles()->Load("DATA\\BG.TXT", table);
+    if (frame->Setup({reinterpret_cast<const char*>(table.data()), table.size()}) != 0) {
+      return kTgsCreateSetup;
+    }
+    frame->SetScriptFolder("SCRIPT\\");
+    if (frame->LoadInitTable("TGS_INIT.DAT") > kTgsTableMissing) return kTgsCreateInitTable;
+    frame->SetLogFolder(app ? app->SaveFolder() : std::string());
+    frame->SetLogFileName("TEXT_LOG.DAT");
+    frame->ReadLogFile(nullptr);
+    s.Adopt(std::move(frame));
+  } catch (...) {
+    s.Destroy();
+    return kTgsCreateOther;
+  }
+  return 0;
+}
+
+int32_t DestroyFrame(NativeArgs& a) {
+  State(a).Destroy();
+  return 0;
+}
+
+int32_t StepFrame(NativeArgs& a) {
+  TgsFrame* frame = State(a).Frame();
+  if (!frame) {
+    Tell(a, host::Cp932Literal("TGSフレームが初期化されていません。"));
+    return kTgsStepNoFrame;
+  }
+  std::string name;
+  bool isNull = false;
+  if (!a.Text(0, name, &isNull)) return kTgsStepLoadFailed;
+  const bool named = !isNull && !name.empty();
+  if (named && frame->Start(name) != 0) {
+    std::string text = host::Cp932Literal("TGSスクリプト「%s」のロードに失敗。");
+    text.replace(text.find("%s"), 2, name);
+    Tell(a, text);
+    return kTgsStepLoadFailed;
+  }
+  int r = frame->BeginRun(!named);
+  if (r == 0) r = TgsRunStep(*frame);
+  TgsAppState& state = State(a).FrameHost()->AppState();
+  state.lastTgsResult = r;
+  switch (RouteStepResult(r, state.endRequest != 0)) {
+    case TgsStepRoute::kReturn1:
+      return 1;
+    case TgsStepRoute::kRestoreCursor:
+      frame->RestoreCursor();
+      return 0;
+    case TgsStepRoute::kCaptionRenderEnd:
+      State(a).FrameHost()->ShowCaption({});
+      [[fallthrough]];
+    case TgsStepRoute::kRenderEnd:
+      // The scene's last picture is not rendered into the canvas: the scene layers are not built.
+    case TgsStepRoute::kEnd:
+      frame->End();
+      return 0;
+  }
+  return 0;
+}
+
+int32_t SetFrameConfig(NativeArgs& a) {
+  const uint32_t index = a.U32(0);
+  if (index < 7) State(a).FrameHost()->AppState().config[index] = a.I32(1);
+  return 0;
+}
+
+constexpr NativeEntry kEntries[] = {
+    {791, CreateFrame},
+    {792, DestroyFrame},
+    {793, StepFrame},
+    {794, SetFrameConfig},
+};
+
+constexpr NativeRange kNumbers[] = {{791, 794}};
+
+}  // namespace
+
+TgsFrameNativeState::TgsFrameNativeState(ScriptHost& host)
+    : appHost_(std::make_unique<AppTgsHost>(host)), frameHost_(appHost_.get()) {}
+
+TgsFrameNativeState::~TgsFrameNativeState() {
+  Destroy();
+}
+
+void TgsFrameNativeState::SetFrameHost(TgsFrameHost* host) {
+  frameHost_ = host ? host : appHost_.get();
+}
+
+void TgsFrameNativeState::Destroy() {
+  if (!frame_) return;
+  if (TheTgsFrame::Get() == frame_.get()) TheTgsFrame::Clear();
+  frame_.reset();
+}
+
+void TgsFrameNativeState::Adopt(std::unique_ptr<TgsFrame> frame) {
+  Destroy();
+  frame_ = std::move(frame);
+  TheTgsFrame::Set(frame_.get());
+}
+
+const NativeFamily& TgsFrameNativeFamily() {
+  static const NativeFamily family{"tgs frame", kEntries, kNumbers};
+  return family;
+}
+
+}  // namespace bw

@@ -1,0 +1,257 @@
+// The scenario player: the frame base with its interpreter plus the message road (text, names,
+// voice, waits, choices, the system buttons and their keys). Drawing, sound and the window thread
+// are the host's (tgs_frame_host.h). One frame exists at a time, published through TheTgsFrame.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/global.h"
+#include "scenario/tgs/tgs_frame_base.h"
+#include "scenario/tgs/tgs_frame_host.h"
+#include "scenario/tgs/tgs_stand_in_operations.h"
+
+namespace bw {
+
+// "DATA/BG.TXT"
+constexpr int kBgTableEmpty = 2;
+constexpr int kBgTableBadSection = 3;  // a section number of 0 or below
+constexpr int kBgTableRepeatFirst = 4;
+constexpr int kBgTableRepeatAfterNumber = 5;
+// TgsFrameSetup
+constexpr int kTgsSetupNoHost = 1;
+constexpr int kTgsSetupWindows = 2;
+// TgsFrameBeginRun
+constexpr int kTgsNotSetUp = -2;
+// GetMessageSummary
+constexpr int kSummaryNoText = 1;
+constexpr int kSummaryEmpty = 2;
+// TgsRequestWindow
+constexpr int kRequestDone = 0;
+constexpr int kRequestPending = 1;
+constexpr int kRequestRefused = 2;
+constexpr int kRequestTimedOut = 3;
+constexpr uint32_t kRequestAcceptMs = 5000;
+// RunCallRecord
+constexpr int32_t kTgsBadCallRecord = -2;
+// SetButtonState
+constexpr int kBadButton = 1;
+// Placement: window argument refused.
+constexpr int kBadWindow = 1;
+
+// Dispatcher answers.
+constexpr int kDispatchNothing = 0;
+constexpr int kDispatchRan = -1;
+constexpr int kDispatchQuit = -2;
+constexpr int kDispatchRestart = 2;
+constexpr int kDispatchSkipped = 3;
+constexpr int kDispatchSkipEnded = 4;
+constexpr int kDispatchBackToChoice = 5;
+constexpr int kDispatchLoaded = 6;
+constexpr int kDispatchTitle = 7;
+
+constexpr int kTgsButtonCount = 10;
+constexpr uint32_t kChoiceFadeMs = 400;
+
+// Parses "DATA/BG.TXT": plain numbers, "[name k]" sections stored as -k and "*" repeating the
+// section's marker; the list ends with 0. 0 or a kBgTable* code.
+int ParseBackgroundTable(std::string_view text, std::vector<int32_t>& out);
+
+// Channel 6's pan for a speaking picture at x (hundredths of a decibel).
+int32_t VoicePanForX(int32_t x);
+
+// The auto-play wait of a page: 64 bits, so a large base time does not wrap to a short one.
+inline uint64_t AutoPlayMs(uint32_t perChar, uint32_t characters, uint32_t base) {
+  return uint64_t{perChar} * characters + base;
+}
+
+// What save data keeps of a message: "【name】\r\n" when a name is shown, then the text without
+// full-width spaces and call records. 0, kSummaryNoText or kSummaryEmpty.
+int BuildMessageSummary(std::string_view name, std::string_view text, std::string& out);
+
+// The first face of a comma-separated list that installed accepts ("user" is userFace); a name
+// over 31 bytes never matches. Empty when none.
+std::string PickFace(std::string_view list, std::string_view userFace,
+                     const std::function<bool(std::string_view)>& installed);
+
+// What native 793 does after the run: the routing of its result.
+enum class TgsStepRoute { kReturn1, kRestoreCursor, kCaptionRenderEnd, kRenderEnd, kEnd };
+TgsStepRoute RouteStepResult(int result, bool endRequest);
+
+// The text look of the two message renderers.
+struct TgsFontState {
+  int32_t size = 24;
+  int32_t secondSize = 13;
+  uint32_t color = 0xFFFFFF;
+  uint32_t shadow = 0x000000;
+  std::string face;
+  std::string secondFace;
+  bool changed = false;
+  bool faceChanged = false;
+};
+
+class TgsFrame : public TgsFrameBase, public TgsStandInOperations {
+ public:
+  TgsFrame(ScriptEngine* host, ScriptFileSource* files, TgsFrameHost* frameHost);
+  ~TgsFrame() override;
+
+  // Reads the background table and prepares the host's windows; 0 or a kTgsSetup*/kBgTable* code.
+  int Setup(std::string_view backgroundTable);
+  int BeginRun(bool resume);
+  int End();
+  bool RestoreCursor();
+  void ApplyTextConfig(bool window, bool font, bool history, bool onlyWhenChanged, bool clear);
+  int GetMessageSummary(std::string& out) const;
+  int GetMessageMode() const;
+
+  int ShowMessage(int waitMode, bool withVoice);
+  int SelectChoice();
+  int DispatchInput(int button);
+  int RequestWindow(int kind, const std::string& text);
+  int WaitTime(uint32_t ms);
+  int WaitTimeSkippable(uint32_t ms, bool click);
+  uint32_t GetRevealTime();
+  bool IsSkipping(int bits);
+  int CommitMessageText();
+  int SetButtonState(int button, int state);
+  void ShowSystemButtons(bool show);
+  // Runs a built-in kept in message text; its result also goes to host variable 0.
+  int32_t CallBuiltinDirect(uint32_t number, std::span<const TgsSlot> slots);
+  // Runs the call record at the start of record (from its 0x00) in direct mode: the built-in's
+  // result, or kTgsBadCallRecord when the record cannot be read.
+  int32_t RunCallRecord(std::span<const uint8_t> record);
+
+  bool IsSetUp() const { return setUp_; }
+  const std::vector<int32_t>& Backgrounds() const { return backgrounds_; }
+  const TgsFontState& Font() const { return font_; }
+  int32_t MessageIndex() const { return messageIndex_; }
+  bool SystemSkip() const { return systemSkip_; }
+  bool AutoPlay() const { return autoPlay_; }
+  int ButtonState(int button) const { return buttons_.at(button); }
+  int32_t ExitCode() const { return exitCode_; }
+  const std::string& PendingVoice() const { return pendingVoice_; }
+  const std::string& SpeakerName() const { return speaker_; }
+  const std::string& ShownName() const { return shownName_; }
+  const std::string& VoiceName() const { return voiceName_; }
+  const std::string& ViewText() const { return viewText_; }
+  int32_t WindowAlignment() const { return placeAlignment_; }
+  int32_t WindowX() const { return placeX_; }
+  int32_t WindowY() const { return placeY_; }
+  bool WindowShown() const { return windowShown_; }
+  size_t ChoiceCount() const { return choices_.size(); }
+  bool ChoiceEnabled(size_t i) const { return choices_.at(i).enabled; }
+  bool ChoiceTaken(size_t i) const { return choices_.at(i).taken; }
+  // The picture the voice speaks from (x), or nullopt: the scene's sprite records hold none yet.
+  void SetSpeakerX(std::optional<int32_t> x) { speakerX_ = x; }
+  // The faces the font list holds.
+  void SetInstalledFaces(std::function<bool(std::string_view)> installed) {
+    installed_ = std::move(installed);
+  }
+
+  // TgsOperations: the message road.
+  bool RestoringGame() const override { return restoring_; }
+  void BeginBuiltin(uint32_t number) override;
+  int32_t BeginMessage(int32_t number) override;
+  int32_t ShowChoices(std::span<const std::string_view> choices, int32_t firstBit) override;
+  int32_t MessageWait() override;
+  int32_t ChoiceWait() override;
+  int32_t SetSpeakerName(TgsText name) override;
+  int32_t DisableChoice(uint8_t index) override;
+  int32_t WaitTimeSkippable(int32_t ms, bool click) override;
+  int32_t WaitTimeFixed(int32_t ms) override;
+  int32_t SelectMessageWindow(int32_t window) override;
+  int32_t SetMessageWindowPlace(int32_t alignment, int32_t x, int32_t y, int32_t style,
+                                int32_t frame, int32_t window) override;
+  int32_t SetFaceWindowPlace(int32_t slot, int32_t dx, int32_t dy, int32_t group) override;
+  int32_t SetNameAndVoice(TgsText name, TgsText voice) override;
+  int32_t TextNewLine() override { return host_->ViewNewLine(); }
+  int32_t BeginRuby() override { return host_->ViewBeginRuby(); }
+  int32_t DrawRuby(TgsText ruby) override { return host_->ViewDrawRuby(ruby.value_or("")); }
+  int32_t SetTextFont(std::optional<int32_t> size, std::optional<int32_t> color,
+                      std::optional<int32_t> shadow, TgsText face) override;
+  int32_t ShowMessageWindow(bool show, int32_t window) override;
+  int32_t CloseMessageWindow(int32_t window) override;
+  int32_t FadeMessageWindows(bool show, int32_t time, bool buttons) override;
+  int32_t ShowMessageWindows(bool show) override;
+
+ private:
+  struct Choice {
+    std::string text;
+    bool enabled = true;
+    bool taken = false;
+  };
+
+  TgsFrameHost& H() { return *host_; }
+  const TgsUserSettings& S() { return host_->Settings(); }
+  TgsAppState& App() { return host_->AppState(); }
+  bool Turn() { return host_->FrameTurn() != 0; }
+  bool SkipKeysCount();
+  bool AdvanceSeen();
+  void StopSkipping();
+  void ResetFont();
+  void RestartAutoTimer() { autoStart_ = H().Clock(); }
+  bool AcceptWindowArgument(int32_t window) const { return window <= 0; }
+  int Caption(const std::string& cp932);
+  int DispatchCommand(int command, int slot);
+  int QuickSaveCommand(int slot);
+  int QuickLoadCommand(int slot);
+  int AskYesNo(const std::string& text);
+  void MarkCurrentRead();
+  // Whether the settings indicator at configuration word word is raised (checked guest read).
+  bool TakeIndicator(size_t word);
+
+  TgsFrameHost* host_;
+  bool setUp_ = false;
+  std::vector<int32_t> backgrounds_;
+  TgsFontState font_;
+  std::function<bool(std::string_view)> installed_;
+
+  // Message state.
+  int32_t messageIndex_ = -1;
+  bool messageRead_ = false;
+  std::string speaker_;
+  std::string shownName_;
+  std::string voiceName_;
+  std::string viewName_;      // the name the view holds with its text
+  std::string viewText_;      // the text the view holds
+  std::string pendingVoice_;  // a copy: a later commit replaces the view's own
+  bool voicePlaying_ = false;
+  int voiceWait_ = 0;
+  std::array<uint8_t, 5> disabled_{};
+  std::vector<Choice> choices_;
+  int32_t choiceFirstBit_ = 0;
+  bool choicesPending_ = false;
+  bool showing_ = false;
+  bool fastRead_ = false;
+  bool systemSkip_ = false;
+  bool skipAllowed_ = true;
+  bool autoPlay_ = false;
+  bool restoring_ = false;
+  bool rebuilding_ = false;
+  bool directMode_ = false;
+  bool pageChanged_ = true;
+  uint8_t pageCounter_ = 1;
+  bool cursorHidden_ = false;
+  bool buttonsHidden_ = false;
+  bool historyOn_ = true;
+  uint32_t autoStart_ = 0;
+  std::array<int, kTgsButtonCount> buttons_{};
+  int32_t exitCode_ = 0;
+  int32_t placeAlignment_ = 0;
+  int32_t placeX_ = 400;
+  int32_t placeY_ = 561;
+  bool windowShown_ = false;
+  std::optional<int32_t> speakerX_;
+  uint32_t currentBuiltin_ = 0;
+  uint32_t recordScratch_ = 0;  // guest room for a call record's texts
+};
+
+using TheTgsFrame = Global<TgsFrame>;
+
+}  // namespace bw

@@ -1,0 +1,164 @@
+// What the scenario frame needs of the application, its devices and its windows. The frame keeps
+// the message road's logic; the host behind this interface draws, plays and asks. Tests put a
+// fake here.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace bw {
+
+// The application's state words that the frame reads and writes.
+struct TgsAppState {
+  uint8_t endRequest = 0;            // the step native ends the scenario when set
+  uint8_t pendingWindowRequest = 0;  // 0 none, request kind + 1 while one runs
+  uint8_t fullScreenMenuMode = 0;    // 2 while a full-screen menu is open (none exists yet)
+  uint8_t titleAllowed = 0;          // the return to the title is allowed
+  // Native 794's words: 0 the guest address the choice list writes the chosen index through,
+  // 4 and 5 guest addresses of the text and window settings-changed indicators.
+  std::array<int32_t, 7> config{};
+  int32_t lastTgsResult = 0;
+  uint8_t menuOpen = 0;
+  int32_t loadedGame = 0;  // set by the load dialog when a game was loaded
+  uint8_t lowSpec = 0;
+  uint8_t textSettingsChanged = 0;
+  uint8_t quickSaveAllowed = 1;
+  uint8_t quickLoadAllowed = 1;
+};
+
+// The player's settings the message road reads, by role.
+struct TgsUserSettings {
+  bool voiceOn = false;
+  bool voicePanByPosition = false;
+  bool duckMusic = false;
+  bool stopVoice = false;  // when a waited message ends and when a choice is taken
+  bool voiceOnly = false;
+  uint8_t autoCharMs = 30;
+  uint32_t autoBaseMs = 1000;
+  bool systemSkipReadOnly = true;
+  bool skipKeysReadOnly = false;
+  bool fastReadText = false;
+  bool hideCursor = false;
+  bool hideButtonsUnlessLow = false;
+  bool saveBeforeChoice = false;
+  bool confirmQuickLoad = true;
+  bool userSkip = false;
+  bool confirmPreviousChoice = true;
+  bool keepBackToChoice = true;
+  bool keepSkipAfterChoice = false;
+  bool acceptSoundAtChoice = false;
+  bool shiftQuickSave = false;
+  bool rightClickEndsAuto = false;
+  bool hideWindowForMenu = false;
+  bool clickSkips = true;
+  bool readNoWait = true;
+  uint8_t readCharMs = 30;
+  bool unreadNoWait = false;
+  uint8_t unreadCharMs = 30;
+  uint32_t historyCapacity = 150;
+  std::string face;        // CP932, the user's first face
+  std::string secondFace;  // the user's second face
+};
+
+// System sound channels.
+constexpr int kTgsSoundAccept = 0;
+constexpr int kTgsSoundOpen = 1;
+constexpr int kTgsSoundClick = 3;
+
+// Window-request kinds.
+constexpr int kTgsRequestSettings = 0;
+constexpr int kTgsRequestSave = 1;
+constexpr int kTgsRequestLoad = 2;
+constexpr int kTgsRequestYesNo = 7;
+
+// A presentation operation the host does not draw.
+constexpr int kTgsViewNotBuilt = 1;
+
+// A request's start as the window thread reports it.
+enum class TgsRequestStart {
+  kNotAccepted,  // not (yet) taken by the window thread
+  kRunning,
+  kDone,
+};
+
+class TgsFrameHost {
+ public:
+  virtual ~TgsFrameHost() = default;
+
+  // Clock and loop.
+  virtual uint32_t Clock() = 0;
+  // One turn of the application's frame loop; 0 when the application quits.
+  virtual int FrameTurn() = 0;
+
+  virtual TgsAppState& AppState() = 0;
+  virtual const TgsUserSettings& Settings() = 0;
+  // Reads and writes a guest word (the configuration words' addresses); false when refused.
+  virtual bool ReadGuestWord(uint32_t /*address*/, int32_t& /*value*/) { return false; }
+  virtual bool WriteGuestWord(uint32_t /*address*/, int32_t /*value*/) { return false; }
+
+  // Input, as of the last turn.
+  virtual bool LeftClicked() { return false; }
+  virtual bool RightClicked() { return false; }
+  virtual bool ActionPressed(int /*action*/) { return false; }
+  virtual int FindPressedAction(int /*first*/, int /*count*/) { return -1; }
+  virtual bool KeyPressed(int /*code*/) { return false; }
+  virtual bool KeyDown(int /*code*/) { return false; }
+  virtual bool SkipModifierDown() { return false; }
+  // The control last clicked (a system button, or 20 + a choice index), -1 none; cleared.
+  virtual int TakePointerEvent() { return -1; }
+  virtual bool PointerLow() { return false; }  // in the screen's lowest 23 lines
+
+  // Sound: the voice on channel 6 answers the speaking picture's index (-1 none; below -1 nothing
+  // played).
+  virtual int32_t PlayVoice(const std::string& /*name*/) { return -2; }
+  virtual void SetVoicePan(int32_t /*pan*/) {}
+  virtual bool VoicePlaying() { return false; }
+  virtual void StopVoice() {}
+  virtual bool MusicPlaying() { return false; }
+  virtual void DuckMusicForVoice() {}
+  virtual void PlaySystemSound(int /*channel*/) {}
+
+  // The window thread: kinds 0-2 dialogs, 7 yes/no with text. Post answers false when refused;
+  // Poll tells how far it got; Cancel marks a request that must not start any more.
+  virtual bool PostWindowRequest(int /*kind*/, const std::string& /*text*/) { return false; }
+  virtual TgsRequestStart PollWindowRequest() { return TgsRequestStart::kDone; }
+  virtual void CancelWindowRequest() {}
+  virtual int32_t WindowRequestAnswer() { return 0; }
+
+  virtual void ShowCaption(const std::string& /*cp932*/) {}
+  virtual void SetCursorVisible(bool /*visible*/) {}
+
+  // Save data: quick slots 1-5 (0 the default one), the automatic slot 10.
+  virtual bool QuickSave(int /*slot*/) { return false; }
+  virtual bool QuickLoad(int /*slot*/) { return false; }
+  virtual bool SlotText(int /*slot*/, std::string& /*text*/) { return false; }
+  virtual bool AutoSave() { return false; }
+
+  // Presentation: the message window, its name box and wait mark, the system buttons and the
+  // choice list. Prepare answers 0 or a failure code.
+  virtual int PrepareWindows() { return 0; }
+  virtual void SetMessage(std::string_view /*text*/, const std::string& /*name*/,
+                          uint32_t /*revealMs*/) {}
+  virtual void ShowPage() {}
+  virtual bool Typing() { return false; }
+  virtual void FinishTyping() {}
+  virtual void NextPage() {}
+  virtual void SetWindowVisible(bool /*visible*/) {}
+  virtual void PlaceWindow(int32_t /*alignment*/, int32_t /*x*/, int32_t /*y*/) {}
+  virtual void SetWindowAlpha(uint8_t /*alpha*/, bool /*withButtons*/) {}
+  virtual void SetWaitMarkAuto(bool /*autoPlay*/) {}
+  virtual void SetButtonState(int /*button*/, int /*state*/) {}
+  virtual void ShowButtons(bool /*show*/) {}
+  virtual void ShowChoiceList(bool /*show*/) {}
+  virtual void FadeOtherChoices(int /*chosen*/) {}
+  virtual bool ChoiceFadesRunning() { return false; }
+  // The text look built-ins in direct mode (a line break, a ruby span and its text): 0 done.
+  virtual int ViewNewLine() { return kTgsViewNotBuilt; }
+  virtual int ViewBeginRuby() { return kTgsViewNotBuilt; }
+  virtual int ViewDrawRuby(std::string_view /*ruby*/) { return kTgsViewNotBuilt; }
+  virtual void TraceBuiltin(uint32_t /*number*/) {}
+};
+
+}  // namespace bw

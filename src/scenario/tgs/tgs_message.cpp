@@ -1,0 +1,680 @@
+// The message road of the scenario frame: collecting and committing a message, showing it and
+// waiting for the reader, the choices, the system commands and the timed waits. Every wait is a
+// nested loop of frame turns and ends with -1 when the application quits.
+#include <algorithm>
+#include <cstdint>
+#include <string>
+
+#include "common/sjis.h"
+#include "host/cp932.h"
+#include "scenario/tgs/tgs_frame.h"
+#include "script/script_engine.h"
+
+namespace bw {
+namespace {
+
+constexpr size_t kSpeakerLimit = 40;
+constexpr size_t kShownNameLimit = 16;
+constexpr size_t kVoiceLimit = 15;
+constexpr uint8_t kPageCounterLast = 255;
+
+// Keys (DirectInput codes).
+constexpr int kKeyF1 = 0x3B;
+constexpr int kKeyLeftAlt = 0x38;
+constexpr int kKeyRightAlt = 0xB8;
+constexpr int kKeyLeftCtrl = 0x1D;
+constexpr int kKeyRightCtrl = 0x9D;
+constexpr int kKeyLeftShift = 0x2A;
+constexpr int kKeyRightShift = 0x36;
+
+// Input actions.
+constexpr int kActionDecide = 4;
+constexpr int kActionCancel = 5;
+constexpr int kActionFirstCommand = 6;
+constexpr int kActionCommandCount = 12;
+constexpr int kActionHideWindow = 11;
+constexpr int kActionAdvance = 19;
+
+// The commands of input actions 6-17.
+constexpr int kActionCommands[kActionCommandCount] = {6, 3, 4, 0, 1, 9, 10, 8, 7, 5, 2, 11};
+// The system menu's answers 8-17 as commands.
+constexpr int kMenuCommands[10] = {5, 6, 7, 9, 3, 4, 0, 1, 8, 2};
+
+std::string Cut(TgsText text, size_t limit) {
+  if (!text) return {};
+  return std::string(sjis::Truncate(*text, limit));
+}
+
+std::string SlotName(int slot) {
+  static const char* const kWideDigits[] = {"\x82\x50", "\x82\x51", "\x82\x52", "\x82\x53",
+                                            "\x82\x54"};
+  return slot >= 1 && slot <= 5 ? kWideDigits[slot - 1] : "";
+}
+
+std::string Format(const char* utf8, const std::string& value) {
+  std::string pattern = host::Cp932Literal(utf8);
+  size_t at = pattern.find("%s");
+  if (at != std::string::npos) pattern.replace(at, 2, value);
+  return pattern;
+}
+
+// The characters of a page, its call records left out.
+uint32_t PageCharacters(std::string_view text) {
+  uint32_t count = 0;
+  for (size_t i = 0; i < text.size();) {
+    if (text[i] == 0) {
+      if (text.size() - i < 6 || text[i + 1] != '[') break;
+      uint32_t size = static_cast<uint8_t>(text[i + 2]) | static_cast<uint8_t>(text[i + 3]) << 8 |
+                      static_cast<uint8_t>(text[i + 4]) << 16 |
+                      static_cast<uint32_t>(static_cast<uint8_t>(text[i + 5])) << 24;
+      if (size < 4 || size > text.size() - i - 2) break;
+      i += 2 + size;
+      continue;
+    }
+    i = sjis::Next(text, i);
+    ++count;
+  }
+  return count;
+}
+
+}  // namespace
+
+// Message collection.
+
+int32_t TgsFrame::BeginMessage(int32_t number) {
+  messageIndex_ = number;
+  messageRead_ = number >= 0 && IsMessageRead(static_cast<uint32_t>(number));
+  SetCollectingText(true);
+  if (!messageRead_ && S().systemSkipReadOnly) {
+    StopSkipping();
+    SetButtonState(5, 0);
+  } else if (buttons_[5] == 0 && !restoring_) {
+    SetButtonState(5, 1);
+  }
+  return 0;
+}
+
+int32_t TgsFrame::SetSpeakerName(TgsText name) {
+  speaker_ = Cut(name, kSpeakerLimit);
+  return 0;
+}
+
+int32_t TgsFrame::SetNameAndVoice(TgsText name, TgsText voice) {
+  shownName_ = Cut(name, kShownNameLimit);
+  voiceName_ = Cut(voice, kVoiceLimit);
+  return 0;
+}
+
+int32_t TgsFrame::DisableChoice(uint8_t index) {
+  if (index < disabled_.size()) disabled_[index] = 1;
+  return 0;
+}
+
+int TgsFrame::CommitMessageText() {
+  std::string& text = Text();
+  if (text.empty()) return 1;
+  if (!rebuilding_) {
+    // The view keeps its own copies; the pending voice is copied here, since the next commit
+    // replaces the view's before the voice is taken.
+    viewText_ = text;
+    viewName_ = shownName_;
+    H().SetMessage(viewText_, viewName_, GetRevealTime());
+    H().ShowPage();
+    if (!voiceName_.empty() && pendingVoice_.empty()) pendingVoice_ = voiceName_;
+  }
+  text.clear();
+  shownName_.clear();
+  voiceName_.clear();
+  SetCollectingText(false);
+  return 0;
+}
+
+int32_t TgsFrame::MessageWait() {
+  bool withVoice = showing_;
+  if (!restoring_) {
+    if (pageChanged_ && !rebuilding_ && GetRevealTime() == 0) H().FinishTyping();
+    withVoice = CommitMessageText() == 0;
+  }
+  if (!rebuilding_) {
+    if (int r = ShowMessage(2, withVoice); r != 0) return r;
+  }
+  if (pageChanged_) {
+    pageCounter_ = pageCounter_ >= kPageCounterLast ? 1 : pageCounter_ + 1;
+  }
+  return 0;
+}
+
+void TgsFrame::MarkCurrentRead() {
+  if (messageIndex_ >= 0) MarkMessageRead(static_cast<uint32_t>(messageIndex_));
+}
+
+void TgsFrame::StopSkipping() {
+  if (systemSkip_ && buttons_[5] == 2) SetButtonState(5, 1);
+  systemSkip_ = false;
+  fastRead_ = false;
+}
+
+bool TgsFrame::SkipKeysCount() {
+  if (S().skipKeysReadOnly && !messageRead_) return false;
+  return H().SkipModifierDown();
+}
+
+bool TgsFrame::AdvanceSeen() {
+  return H().LeftClicked() || H().ActionPressed(kActionDecide) || H().ActionPressed(kActionAdvance);
+}
+
+int TgsFrame::ShowMessage(int waitMode, bool withVoice) {
+  std::string voice;
+  if (withVoice) {
+    voice = pendingVoice_;
+    pendingVoice_.clear();
+    showing_ = true;
+    windowShown_ = true;
+    H().SetWindowVisible(true);
+    if (restoring_) restoring_ = false;
+  }
+  if (!buttonsHidden_ && !S().hideButtonsUnlessLow) H().ShowButtons(true);
+
+  auto finish = [&](int answer, bool skipped) {
+    if (withVoice) {
+      if (voicePlaying_ && S().stopVoice) H().StopVoice();
+      voicePlaying_ = false;
+    }
+    voiceWait_ = 0;
+    if (answer != 0) return answer;
+    if (!skipped && waitMode != 0 && S().hideCursor && App().pendingWindowRequest == 0 &&
+        App().fullScreenMenuMode != 2) {
+      cursorHidden_ = true;
+      H().SetCursorVisible(false);
+    }
+    if (waitMode != 0) {
+      H().NextPage();
+      ResetFont();
+      ApplyTextConfig(false, false, true, true, true);
+    }
+    showing_ = false;
+    MarkCurrentRead();
+    return 0;
+  };
+
+  // Skipping: typed out at once, one turn, no voice.
+  if (SkipKeysCount() || buttons_[5] == 2 || fastRead_) {
+    H().FinishTyping();
+    if (!Turn()) return finish(-1, true);
+    if (waitMode == 0) return finish(0, true);
+    int d = DispatchInput(-1);
+    if ((d == 1 && exitCode_) || d > 4) return finish(exitCode_, true);
+    if (d < -1) return finish(-1, true);
+    if (AdvanceSeen()) StopSkipping();
+    if (SkipKeysCount() || buttons_[5] == 2 || fastRead_) return finish(0, true);
+  }
+  if (waitMode == 0) return finish(0, false);
+
+  if (!voice.empty() && S().voiceOn) {
+    int32_t index = H().PlayVoice(voice);
+    if (index >= -1) {
+      int32_t pan =
+          S().voicePanByPosition && index >= 0 && speakerX_ ? VoicePanForX(*speakerX_) : 0;
+      H().SetVoicePan(pan);
+      voicePlaying_ = true;
+      if (S().duckMusic && H().MusicPlaying()) H().DuckMusicForVoice();
+      if (S().voiceOnly) {
+        H().SetWindowVisible(false);
+        H().FinishTyping();
+        voiceWait_ = 1;
+      }
+    }
+  }
+  RestartAutoTimer();
+  for (;;) {
+    if (!Turn()) return finish(-1, false);
+    const int d = DispatchInput(H().TakePointerEvent());
+    if (d == kDispatchNothing) {
+      if (AdvanceSeen() || SkipKeysCount()) {
+        if (H().Typing()) {
+          H().FinishTyping();
+          continue;
+        }
+        return finish(0, false);
+      }
+    } else if (d > 4) {
+      return finish(exitCode_, false);
+    } else if (d == 1) {
+      if (exitCode_) return finish(exitCode_, false);
+      RestartAutoTimer();
+    } else if (d == kDispatchRestart) {
+      RestartAutoTimer();
+    } else if (d == kDispatchSkipped) {
+      return finish(0, true);
+    } else if (d < -1) {
+      return finish(-1, false);
+    }
+    const uint64_t elapsed = static_cast<uint32_t>(H().Clock() - autoStart_);
+    if (autoPlay_ && !H().VoicePlaying() && !H().Typing() &&
+        elapsed > AutoPlayMs(S().autoCharMs, PageCharacters(viewText_), S().autoBaseMs)) {
+      return finish(0, false);
+    }
+    if (voiceWait_ == 1 && !H().VoicePlaying()) {
+      voiceWait_ = 2;
+      RestartAutoTimer();
+    } else if (voiceWait_ == 2 && elapsed > S().autoBaseMs) {
+      return finish(0, false);
+    }
+  }
+}
+
+// Choices.
+
+int32_t TgsFrame::ShowChoices(std::span<const std::string_view> choices, int32_t firstBit) {
+  if (!Text().empty()) {
+    CommitMessageText();
+    if (int r = ShowMessage(0, true); r != 0) return r;
+  } else {
+    // The message ends without text: built-ins after it act again instead of being kept.
+    SetCollectingText(false);
+    MarkCurrentRead();
+  }
+  choices_.clear();
+  choiceFirstBit_ = firstBit;
+  TgsReadFlagRecord* record = CurrentRecord();
+  for (size_t i = 0; i < choices.size(); ++i) {
+    Choice c;
+    c.text = std::string(choices[i]);
+    c.enabled = i >= disabled_.size() || disabled_[i] == 0;
+    const int64_t bit = int64_t{firstBit} + static_cast<int64_t>(i);
+    c.taken = record && bit >= 0 && bit <= UINT32_MAX && record->secondSet.Test(bit);
+    choices_.push_back(std::move(c));
+  }
+  disabled_.fill(0);
+  choicesPending_ = !choices_.empty();
+  return 0;
+}
+
+int32_t TgsFrame::ChoiceWait() {
+  if (!choicesPending_) return 0;
+  return SelectChoice();
+}
+
+int TgsFrame::SelectChoice() {
+  const bool skipBefore = systemSkip_;
+  systemSkip_ = false;
+  SetButtonState(5, 0);
+  SetButtonState(6, 0);
+  H().ShowChoiceList(true);
+  if (!buttonsHidden_) H().ShowButtons(true);
+  if (restoring_) {
+    restoring_ = false;
+  } else if (buttons_[3] != 0 && S().saveBeforeChoice) {
+    H().AutoSave();  // save data is not built: its failure leaves the choice as it is
+  }
+  for (;;) {
+    if (!Turn()) return -1;
+    const int event = H().TakePointerEvent();
+    if (event >= 20 && static_cast<size_t>(event - 20) < choices_.size()) {
+      const int chosen = event - 20;
+      if (!choices_[chosen].enabled) continue;
+      if (S().acceptSoundAtChoice) H().PlaySystemSound(kTgsSoundAccept);
+      if (TgsReadFlagRecord* record = CurrentRecord()) {
+        const int64_t bit = int64_t{choiceFirstBit_} + chosen;
+        if (bit >= 0 && bit <= UINT32_MAX) record->secondSet.Set(bit, true);
+      }
+      choices_[chosen].taken = true;
+      H().FadeOtherChoices(chosen);
+      while (H().ChoiceFadesRunning()) {
+        if (!Turn()) return -1;
+      }
+      if (App().config[0] != 0) H().WriteGuestWord(static_cast<uint32_t>(App().config[0]), chosen);
+      if (S().stopVoice) H().StopVoice();
+      if (skipBefore && S().keepSkipAfterChoice) {
+        systemSkip_ = true;
+        SetButtonState(5, 2);
+      } else {
+        SetButtonState(5, 1);
+      }
+      SetButtonState(6, autoPlay_ ? 2 : 1);
+      H().ShowChoiceList(false);
+      choices_.clear();
+      choicesPending_ = false;
+      ApplyTextConfig(false, false, true, true, true);
+      MarkCurrentRead();
+      return 0;
+    }
+    const int d = DispatchInput(event < 20 ? event : -1);
+    if ((d == 1 && exitCode_) || d > 4) return exitCode_;
+    if (d < -1) return -1;
+  }
+}
+
+// The system buttons, their keys and actions.
+
+int TgsFrame::Caption(const std::string& cp932) {
+  H().ShowCaption(cp932);
+  return kDispatchRan;
+}
+
+int TgsFrame::AskYesNo(const std::string& text) {
+  if (RequestWindow(kTgsRequestYesNo, text) != kRequestDone) return 0;
+  return H().WindowRequestAnswer();
+}
+
+int TgsFrame::DispatchInput(int button) {
+  int slot = 0;
+  if (button < 0) {
+    if (App().fullScreenMenuMode == 2 && S().hideWindowForMenu) return DispatchCommand(9, 0);
+    if (autoPlay_ && S().rightClickEndsAuto && H().RightClicked()) {
+      autoPlay_ = false;
+      SetButtonState(6, 1);
+      H().SetWaitMarkAuto(false);
+    }
+    const int action = H().FindPressedAction(kActionFirstCommand, kActionCommandCount);
+    if (action >= kActionFirstCommand && action < kActionFirstCommand + kActionCommandCount) {
+      button = kActionCommands[action - kActionFirstCommand];
+    } else if (!H().KeyDown(kKeyLeftAlt) && !H().KeyDown(kKeyRightAlt)) {
+      for (int k = 0; k < 5 && button < 0; ++k) {
+        if (!H().KeyPressed(kKeyF1 + k)) continue;
+        slot = k + 1;
+        const bool modifier = S().shiftQuickSave
+                                  ? H().KeyDown(kKeyLeftShift) || H().KeyDown(kKeyRightShift)
+                                  : H().KeyDown(kKeyLeftCtrl) || H().KeyDown(kKeyRightCtrl);
+        button = modifier ? 0 : 1;
+      }
+    }
+    if (button < 0) return kDispatchNothing;
+  }
+  if (button < kTgsButtonCount && buttons_[button] == 0) return kDispatchNothing;
+  if (button > 11) return kDispatchNothing;
+  return DispatchCommand(button, slot);
+}
+
+int TgsFrame::QuickSaveCommand(int slot) {
+  if (!H().QuickSave(slot)) return Caption(host::Cp932Literal("クイックセーブに失敗しました"));
+  if (slot == 0) return Caption(host::Cp932Literal("クイックセーブを実行しました"));
+  return Caption(Format("スロット%sにセーブしました", SlotName(slot)));
+}
+
+int TgsFrame::QuickLoadCommand(int slot) {
+  auto missing = [&] {
+    return Caption(slot == 0 ? host::Cp932Literal("クイックセーブデータは存在しません")
+                             : Format("スロット%sにデータは存在しません", SlotName(slot)));
+  };
+  const bool confirm = S().confirmQuickLoad;
+  if (confirm) {
+    std::string text;
+    if (!H().SlotText(slot, text)) return missing();
+    H().PlaySystemSound(kTgsSoundOpen);
+    if (AskYesNo(text + host::Cp932Literal("\r\nをロードしますか？")) != 1) return kDispatchRan;
+  }
+  // A failed load leaves the game as it was (the reader applies nothing on failure) and says so.
+  if (!H().QuickLoad(slot)) return Caption(host::Cp932Literal("クイックロードに失敗しました"));
+  if (confirm) {
+    H().ShowCaption({});
+    H().PlaySystemSound(kTgsSoundAccept);
+  } else {
+    H().ShowCaption(slot == 0 ? host::Cp932Literal("クイックロードを実行しました")
+                              : Format("スロット%sからロードしました", SlotName(slot)));
+  }
+  exitCode_ = 2;
+  return kDispatchLoaded;
+}
+
+int TgsFrame::DispatchCommand(int command, int slot) {
+  switch (command) {
+    case 0:
+      return QuickSaveCommand(slot);
+    case 1:
+      return QuickLoadCommand(slot);
+    case 2:
+      if (S().confirmPreviousChoice) {
+        H().PlaySystemSound(kTgsSoundOpen);
+        if (AskYesNo(host::Cp932Literal("前の選択肢に戻ります。\r\nよろしいですか？")) != 1) {
+          return kDispatchRan;
+        }
+        H().PlaySystemSound(kTgsSoundAccept);
+      }
+      exitCode_ = 3;
+      return kDispatchBackToChoice;
+    case 3:
+      H().PlaySystemSound(kTgsSoundOpen);
+      App().menuOpen = 1;
+      RequestWindow(kTgsRequestSave, {});
+      App().menuOpen = 0;
+      return kDispatchRan;
+    case 4:
+      H().PlaySystemSound(kTgsSoundOpen);
+      App().loadedGame = 0;
+      App().menuOpen = 1;
+      RequestWindow(kTgsRequestLoad, {});
+      App().menuOpen = 0;
+      if (App().loadedGame == 0) return kDispatchRan;
+      H().PlaySystemSound(kTgsSoundAccept);
+      H().ShowCaption({});
+      exitCode_ = 2;
+      return kDispatchLoaded;
+    case 5:
+      H().PlaySystemSound(kTgsSoundClick);
+      systemSkip_ = !systemSkip_;
+      SetButtonState(5, systemSkip_ ? 2 : 1);
+      if (!systemSkip_) fastRead_ = false;
+      return systemSkip_ ? kDispatchSkipped : kDispatchSkipEnded;
+    case 6:
+      H().PlaySystemSound(kTgsSoundClick);
+      autoPlay_ = !autoPlay_;
+      H().SetWaitMarkAuto(autoPlay_);
+      SetButtonState(6, autoPlay_ ? 2 : 1);
+      RestartAutoTimer();
+      return kDispatchRan;
+    case 7:
+    case 10:
+      // The history window and the system menu are not built.
+      return kDispatchRan;
+    case 8: {
+      H().PlaySystemSound(kTgsSoundOpen);
+      const bool readOnlySkip = S().systemSkipReadOnly;
+      if (RequestWindow(kTgsRequestSettings, {}) != kRequestDone) return kDispatchRan;
+      // The settings sheet raises the indicators whose guest addresses words 4 and 5 hold.
+      const bool fonts = TakeIndicator(4), window = TakeIndicator(5);
+      if (fonts) ApplyTextConfig(false, true, false, false, false);
+      if (window) ApplyTextConfig(true, false, false, false, false);
+      if ((fonts || window) && readOnlySkip != S().systemSkipReadOnly) {
+        SetButtonState(5, !S().systemSkipReadOnly || messageRead_ ? 1 : 0);
+      }
+      return kDispatchRan;
+    }
+    case 9: {
+      H().PlaySystemSound(kTgsSoundClick);
+      H().SetWindowVisible(false);
+      H().ShowButtons(false);
+      for (;;) {
+        if (!Turn()) return kDispatchQuit;
+        if (H().LeftClicked() || H().RightClicked() || H().ActionPressed(kActionDecide) ||
+            H().ActionPressed(kActionCancel) || H().ActionPressed(kActionHideWindow)) {
+          break;
+        }
+      }
+      H().PlaySystemSound(kTgsSoundClick);
+      voiceWait_ = 0;
+      StopSkipping();
+      if (!Turn()) return kDispatchQuit;
+      H().SetWindowVisible(windowShown_);
+      if (H().PointerLow()) H().ShowButtons(true);
+      return kDispatchRan;
+    }
+    case 11:
+      if (!App().titleAllowed) return kDispatchRan;
+      H().PlaySystemSound(kTgsSoundOpen);
+      if (AskYesNo(host::Cp932Literal("タイトルに戻ります。\r\nよろしいですか？")) != 1) {
+        return kDispatchRan;
+      }
+      H().PlaySystemSound(kTgsSoundAccept);
+      exitCode_ = 1;
+      return kDispatchTitle;
+    default:
+      return kDispatchNothing;
+  }
+}
+
+bool TgsFrame::TakeIndicator(size_t word) {
+  const int32_t address = App().config[word];
+  int32_t value = 0;
+  if (address == 0 || !H().ReadGuestWord(static_cast<uint32_t>(address), value)) return false;
+  return value != 0;
+}
+
+int TgsFrame::RequestWindow(int kind, const std::string& text) {
+  if (App().pendingWindowRequest != 0) return kRequestPending;
+  App().pendingWindowRequest = static_cast<uint8_t>(kind + 1);
+  auto done = [&](int answer) {
+    App().pendingWindowRequest = 0;
+    return answer;
+  };
+  if (!H().PostWindowRequest(kind, text)) return done(kRequestRefused);
+  const uint32_t start = H().Clock();
+  for (;;) {
+    TgsRequestStart state = H().PollWindowRequest();
+    if (state == TgsRequestStart::kDone) return done(kRequestDone);
+    if (state == TgsRequestStart::kRunning) break;
+    if (static_cast<uint32_t>(H().Clock() - start) > kRequestAcceptMs) {
+      // Not taken in time: a late start would open the dialog over the running scenario.
+      H().CancelWindowRequest();
+      return done(kRequestTimedOut);
+    }
+    if (!Turn()) {
+      H().CancelWindowRequest();
+      return done(kRequestTimedOut);
+    }
+  }
+  while (H().PollWindowRequest() != TgsRequestStart::kDone) {
+    if (!Turn()) break;
+  }
+  return done(kRequestDone);
+}
+
+// Timed waits.
+
+int TgsFrame::WaitTime(uint32_t ms) {
+  if (rebuilding_) return 0;
+  const uint32_t start = H().Clock();
+  while (static_cast<uint32_t>(H().Clock() - start) < ms) {
+    if (!Turn()) return -1;
+  }
+  return 0;
+}
+
+int TgsFrame::WaitTimeSkippable(uint32_t ms, bool click) {
+  if (systemSkip_ || fastRead_) return 1;
+  if (rebuilding_) return 0;
+  const uint32_t start = H().Clock();
+  for (;;) {
+    if (!Turn()) return -1;
+    if (static_cast<uint32_t>(H().Clock() - start) >= ms) return 0;
+    if (H().SkipModifierDown()) return 0;
+    if (click && S().clickSkips && (H().LeftClicked() || H().ActionPressed(kActionDecide))) {
+      return 1;
+    }
+  }
+}
+
+int32_t TgsFrame::WaitTimeSkippable(int32_t ms, bool click) {
+  return WaitTimeSkippable(static_cast<uint32_t>(std::max(ms, 0)), click);
+}
+
+int32_t TgsFrame::WaitTimeFixed(int32_t ms) {
+  return WaitTime(static_cast<uint32_t>(std::max(ms, 0)));
+}
+
+// Placement, visibility and fades.
+
+int32_t TgsFrame::SelectMessageWindow(int32_t window) {
+  return window == 0 ? 0 : kBadWindow;
+}
+
+int32_t TgsFrame::SetMessageWindowPlace(int32_t alignment, int32_t x, int32_t y, int32_t /*style*/,
+                                        int32_t /*frame*/, int32_t window) {
+  if (!AcceptWindowArgument(window)) return kBadWindow;
+  if (alignment >= 0) {
+    placeAlignment_ = alignment;
+    const int32_t alignedX = alignment == 1 ? 0 : alignment == 2 ? 800 : 400;
+    placeX_ = x < 0 ? alignedX : x;
+    placeY_ = y < 0 ? 561 : y;
+  }
+  if (!restoring_) H().PlaceWindow(placeAlignment_, placeX_, placeY_);
+  return 0;
+}
+
+int32_t TgsFrame::SetFaceWindowPlace(int32_t /*slot*/, int32_t /*dx*/, int32_t /*dy*/,
+                                     int32_t /*group*/) {
+  // The scene's sprite records are not built: there is no face picture to place.
+  return 0;
+}
+
+int32_t TgsFrame::SetTextFont(std::optional<int32_t> size, std::optional<int32_t> color,
+                              std::optional<int32_t> shadow, TgsText face) {
+  font_.changed = true;
+  if (size && *size < 1) size = 24;
+  if (color) font_.color = *color == -1 ? 0xFFFFFF : static_cast<uint32_t>(*color) & 0xFFFFFF;
+  if (shadow) font_.shadow = *shadow == -1 ? 0 : static_cast<uint32_t>(*shadow) & 0xFFFFFF;
+  std::string picked = face ? PickFace(*face, S().face, installed_) : std::string();
+  if (!picked.empty()) {
+    font_.faceChanged = true;
+    font_.face = picked;
+    font_.secondFace = picked;
+    if (size) font_.size = *size;
+  } else if (size) {
+    font_.size = *size;
+  }
+  return 0;
+}
+
+int32_t TgsFrame::ShowMessageWindow(bool show, int32_t window) {
+  if (!AcceptWindowArgument(window)) return kBadWindow;
+  windowShown_ = show;
+  H().SetWindowVisible(show);
+  return 0;
+}
+
+int32_t TgsFrame::CloseMessageWindow(int32_t window) {
+  if (!AcceptWindowArgument(window)) return kBadWindow;
+  viewText_.clear();
+  viewName_.clear();
+  windowShown_ = false;
+  H().SetWindowVisible(false);
+  return 0;
+}
+
+int32_t TgsFrame::FadeMessageWindows(bool show, int32_t time, bool buttons) {
+  auto atOnce = [&] {
+    windowShown_ = show;
+    H().SetWindowVisible(show);
+    if (buttons) H().ShowButtons(show);
+    return 0;
+  };
+  if (systemSkip_ || fastRead_ || restoring_) return atOnce();
+  const uint32_t total = time <= 0 ? (time == 0 ? 1 : 300) : static_cast<uint32_t>(time);
+  if (show) {
+    windowShown_ = true;
+    H().SetWindowVisible(true);
+    if (buttons) H().ShowButtons(true);
+  }
+  const uint32_t start = H().Clock();
+  for (;;) {
+    const uint32_t elapsed = std::min<uint32_t>(H().Clock() - start, total);
+    const auto alpha = static_cast<uint8_t>(uint64_t{elapsed} * 255 / total);
+    H().SetWindowAlpha(show ? alpha : static_cast<uint8_t>(255 - alpha), buttons);
+    if (elapsed >= total) break;
+    if (!Turn()) return -1;
+  }
+  if (!show) {
+    atOnce();
+    H().SetWindowAlpha(255, buttons);
+  }
+  return 0;
+}
+
+int32_t TgsFrame::ShowMessageWindows(bool show) {
+  windowShown_ = show;
+  H().SetWindowVisible(show);
+  if (!S().hideButtonsUnlessLow) H().ShowButtons(show);
+  return 0;
+}
+
+}  // namespace bw

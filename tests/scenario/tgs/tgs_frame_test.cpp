@@ -1,0 +1,516 @@
+#include "scenario/tgs/tgs_frame.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "host/cp932.h"
+#include "script/script_file_source.h"
+
+namespace bw {
+namespace {
+
+// A frame host whose clock moves 10 ms a turn; input and answers are scripted per turn.
+class FakeHost : public TgsFrameHost {
+ public:
+  TgsAppState state;
+  TgsUserSettings settings;
+  uint32_t clock = 1000;
+  int turns = 0;
+  int quitAtTurn = -1;
+  std::set<int> clickTurns;
+  std::map<int, int> pointerEvents;  // turn -> event
+  std::map<int, int> actionTurns;    // turn -> pressed action
+  std::set<int> keysDown, keysPressed;
+  bool skipHeld = false;
+  int typingTurns = 0;  // turns the page types before it is shown whole
+  int voiceTurns = 0;   // turns the voice plays
+  int finishTypingCalls = 0;
+  int32_t pan = 12345;
+  std::vector<std::string> captions, voices, requests;
+  std::map<int, int> buttonStates;
+  std::map<uint32_t, int32_t> guest;
+  bool postAccepted = true;
+  int requestStartsAfter = 0;  // polls before the window thread takes the request
+  int requestPolls = 0;
+  bool cancelled = false;
+  int32_t answer = 1;
+  bool quickLoadWorks = false;
+  std::string slotText;
+
+  uint32_t Clock() override { return clock; }
+  int FrameTurn() override {
+    ++turns;
+    clock += 10;
+    if (typingTurns > 0) --typingTurns;
+    if (voiceTurns > 0) --voiceTurns;
+    return turns == quitAtTurn ? 0 : 1;
+  }
+  TgsAppState& AppState() override { return state; }
+  const TgsUserSettings& Settings() override { return settings; }
+  bool WriteGuestWord(uint32_t address, int32_t value) override {
+    guest[address] = value;
+    return true;
+  }
+  bool ReadGuestWord(uint32_t address, int32_t& value) override {
+    auto it = guest.find(address);
+    if (it == guest.end()) return false;
+    value = it->second;
+    return true;
+  }
+  bool LeftClicked() override { return clickTurns.count(turns) != 0; }
+  bool ActionPressed(int action) override {
+    auto it = actionTurns.find(turns);
+    return it != actionTurns.end() && it->second == action;
+  }
+  int FindPressedAction(int first, int count) override {
+    auto it = actionTurns.find(turns);
+    return it != actionTurns.end() && it->second >= first && it->second < first + count ? it->second
+                                                                                        : -1;
+  }
+  bool KeyPressed(int code) override { return keysPressed.count(code) != 0; }
+  bool KeyDown(int code) override { return keysDown.count(code) != 0; }
+  bool SkipModifierDown() override { return skipHeld; }
+  int TakePointerEvent() override {
+    auto it = pointerEvents.find(turns);
+    if (it == pointerEvents.end()) return -1;
+    int e = it->second;
+    pointerEvents.erase(it);
+    return e;
+  }
+  int32_t PlayVoice(const std::string& name) override {
+    voices.push_back(name);
+    return 0;
+  }
+  void SetVoicePan(int32_t p) override { pan = p; }
+  bool VoicePlaying() override { return voiceTurns > 0; }
+  bool PostWindowRequest(int kind, const std::string& text) override {
+    requests.push_back(std::to_string(kind) + ":" + text);
+    requestPolls = 0;
+    return postAccepted;
+  }
+  TgsRequestStart PollWindowRequest() override {
+    if (cancelled) return TgsRequestStart::kNotAccepted;
+    return requestPolls++ < requestStartsAfter ? TgsRequestStart::kNotAccepted
+                                               : TgsRequestStart::kDone;
+  }
+  void CancelWindowRequest() override { cancelled = true; }
+  int32_t WindowRequestAnswer() override { return answer; }
+  void ShowCaption(const std::string& cp932) override { captions.push_back(cp932); }
+  bool QuickLoad(int) override { return quickLoadWorks; }
+  bool SlotText(int, std::string& text) override {
+    text = slotText;
+    return !slotText.empty();
+  }
+  bool Typing() override { return typingTurns > 0; }
+  void FinishTyping() override {
+    ++finishTypingCalls;
+    typingTurns = 0;
+  }
+  void SetButtonState(int button, int s) override { buttonStates[button] = s; }
+};
+
+class TgsFrameTest : public ::testing::Test {
+ protected:
+  TgsFrameTest() : frame(nullptr, &files, &host) {}
+
+  // Collects a message and shows it as built-in 16 does.
+  int Message(const std::string& text, int32_t number = 0) {
+    frame.BeginMessage(number);
+    frame.Text() = text;
+    return frame.MessageWait();
+  }
+
+  MemoryScriptFileSource files;
+  FakeHost host;
+  TgsFrame frame;
+};
+
+TEST(BackgroundTable, CodesAndEntries) {
+  struct Case {
+    const char* text;
+    int code;
+    std::vector<int32_t> entries;
+  };
+  const Case cases[] = {
+      {"// bg\n\n[town 3]\n10\n11\n[sea,2]\n*\n", 0, {-3, 10, 11, -2, -2, 0}},
+      {"5\r\n6\r\n", 0, {5, 6, 0}},
+      {"", kBgTableEmpty, {}},
+      {"// only comments\n\n", kBgTableEmpty, {}},
+      {"[a 0]\n", kBgTableBadSection, {}},
+      {"[a -4]\n", kBgTableBadSection, {}},
+      {"[a -2147483648]\n", kBgTableBadSection, {}},
+      {"[a 99999999999]\n", kBgTableBadSection, {}},
+      {"*\n[a 1]\n", kBgTableRepeatFirst, {}},
+      {"[a 1]\n7\n*\n", kBgTableRepeatAfterNumber, {}},
+  };
+  for (const Case& c : cases) {
+    std::vector<int32_t> out;
+    EXPECT_EQ(ParseBackgroundTable(c.text, out), c.code) << c.text;
+    if (c.code == 0) {
+      EXPECT_EQ(out, c.entries) << c.text;
+    }
+  }
+}
+
+TEST(MessageSummary, FramesNameAndDropsSpacesAndCalls) {
+  std::string call("\0[\x0C\0\0\0\x0E\0\0\0\0\0\0\0", 14);
+  std::string out;
+  const std::string name = host::Cp932Literal("太郎");
+  EXPECT_EQ(BuildMessageSummary(name, host::Cp932Literal("　こん") + call + "x", out), 0);
+  EXPECT_EQ(out, host::Cp932Literal("【太郎】\r\nこんx"));
+  EXPECT_EQ(BuildMessageSummary("", "ab", out), 0);
+  EXPECT_EQ(out, "ab");
+  EXPECT_EQ(BuildMessageSummary("n", "", out), kSummaryNoText);
+  EXPECT_EQ(BuildMessageSummary("n", host::Cp932Literal("　") + call, out), kSummaryEmpty);
+  // A record whose size runs past the text ends the summary there.
+  EXPECT_EQ(BuildMessageSummary("", std::string("ab\0[\xFF\0\0\0", 8), out), 0);
+  EXPECT_EQ(out, "ab");
+}
+
+TEST(VoicePan, FollowsThePictureX) {
+  const std::pair<int32_t, int32_t> cases[] = {{0, -5000},  {-30, -5000}, {399, -13},  {400, 0},
+                                               {799, 4987}, {800, 5000},  {5000, 5000}};
+  for (auto [x, pan] : cases) EXPECT_EQ(VoicePanForX(x), pan) << x;
+}
+
+TEST(AutoPlayTime, DoesNotWrap) {
+  EXPECT_EQ(AutoPlayMs(50, 20, 1000), 2000u);
+  EXPECT_GT(AutoPlayMs(255, 4000, 0xFFFFFF00u), 0xFFFFFF00u);
+}
+
+TEST(StepRoute, RoutesTheRunResult) {
+  EXPECT_EQ(RouteStepResult(-1, false), TgsStepRoute::kReturn1);
+  EXPECT_EQ(RouteStepResult(-1, true), TgsStepRoute::kCaptionRenderEnd);
+  EXPECT_EQ(RouteStepResult(2, false), TgsStepRoute::kRenderEnd);
+  EXPECT_EQ(RouteStepResult(4, false), TgsStepRoute::kRestoreCursor);
+  EXPECT_EQ(RouteStepResult(-3, false), TgsStepRoute::kEnd);
+  EXPECT_EQ(RouteStepResult(0, false), TgsStepRoute::kEnd);
+  EXPECT_EQ(RouteStepResult(7, false), TgsStepRoute::kCaptionRenderEnd);
+}
+
+TEST(FacePick, SkipsLongNamesAndReadsUser) {
+  auto installed = [](std::string_view f) { return f == "Good" || f == "Other"; };
+  EXPECT_EQ(PickFace("Missing, Good", "Other", installed), "Good");
+  EXPECT_EQ(PickFace("user,Good", "Other", installed), "Other");
+  EXPECT_EQ(PickFace("@Good", "", installed), "@Good");
+  const std::string long31(31, 'G');
+  EXPECT_EQ(PickFace(long31 + ",Other", "", [](std::string_view) { return true; }), long31);
+  EXPECT_EQ(PickFace(long31 + "x,Other", "", [](std::string_view) { return true; }), "Other");
+  EXPECT_EQ(PickFace("@" + long31 + ",Other", "", [](std::string_view) { return true; }), "Other");
+  EXPECT_EQ(PickFace("Missing", "", installed), "");
+}
+
+TEST_F(TgsFrameTest, RevealTimeAndSkippingFollowTheSettings) {
+  host.settings.readNoWait = false;
+  host.settings.readCharMs = 0;
+  host.settings.unreadNoWait = false;
+  host.settings.unreadCharMs = 40;
+  EXPECT_EQ(frame.GetRevealTime(), 40u);  // nothing read
+  host.settings.unreadNoWait = true;
+  EXPECT_EQ(frame.GetRevealTime(), 0u);
+
+  EXPECT_FALSE(frame.IsSkipping(3));
+  host.skipHeld = true;
+  EXPECT_FALSE(frame.IsSkipping(1));
+  EXPECT_TRUE(frame.IsSkipping(2));
+  host.skipHeld = false;
+  host.clickTurns = {0};
+  EXPECT_TRUE(frame.IsSkipping(1));
+  host.settings.clickSkips = false;
+  EXPECT_FALSE(frame.IsSkipping(1));
+}
+
+TEST_F(TgsFrameTest, ClickAdvancesAfterTypingFinishes) {
+  host.typingTurns = 100;
+  host.clickTurns = {3, 6};
+  EXPECT_EQ(Message("hello"), 0);
+  EXPECT_EQ(host.turns, 6);  // the first click finished the typing
+  EXPECT_EQ(host.finishTypingCalls, 1);
+}
+
+TEST_F(TgsFrameTest, QuitDuringWaitAnswersMinusOne) {
+  host.quitAtTurn = 4;
+  EXPECT_EQ(Message("hello"), -1);
+}
+
+TEST_F(TgsFrameTest, AutoPlayEndsAfterTheTimeButNotBeforeTheVoice) {
+  host.settings.autoCharMs = 50;
+  host.settings.autoBaseMs = 1000;
+  host.settings.voiceOn = true;
+  frame.DispatchInput(6);  // auto play on
+  ASSERT_TRUE(frame.AutoPlay());
+  const uint32_t start = host.clock;
+  EXPECT_EQ(Message(std::string(20, 'a')), 0);
+  EXPECT_EQ(host.clock - start, 2010u);  // the first turn past 2000 ms
+
+  host.voiceTurns = 300;
+  frame.SetNameAndVoice(std::string_view("n"), std::string_view("V001"));
+  const uint32_t again = host.clock;
+  EXPECT_EQ(Message(std::string(20, 'a'), 1), 0);
+  EXPECT_EQ(host.voices, std::vector<std::string>{"V001"});
+  EXPECT_GE(host.clock - again, 3000u);
+}
+
+TEST_F(TgsFrameTest, SkippingReadMessagesTakesOneTurnEach) {
+  host.skipHeld = true;
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(Message("read", i), 0);
+  EXPECT_EQ(host.turns, 5);
+  EXPECT_TRUE(host.voices.empty());
+}
+
+TEST_F(TgsFrameTest, SkipKeysLimitedToReadTextWaitOnUnread) {
+  host.settings.skipKeysReadOnly = true;
+  host.skipHeld = true;
+  host.clickTurns = {5};
+  EXPECT_EQ(Message("unread"), 0);
+  // Without a log record the message stays unread, so the keys do not count; the click ends it.
+  EXPECT_EQ(host.turns, 5);
+}
+
+TEST_F(TgsFrameTest, NamesAreCutOnCharacterBoundaries) {
+  std::string wide;
+  for (int i = 0; i < 30; ++i) wide += "\x82\xA0";
+  frame.SetSpeakerName(std::string_view(wide));
+  frame.SetNameAndVoice(std::string_view("a" + wide), std::string_view("b" + wide));
+  EXPECT_EQ(frame.SpeakerName().size(), 40u);
+  EXPECT_EQ(frame.ShownName().size(), 15u);  // "a" and seven characters
+  EXPECT_EQ(frame.VoiceName().size(), 15u);
+}
+
+TEST_F(TgsFrameTest, PendingVoiceSurvivesTheNextCommit) {
+  frame.SetNameAndVoice(std::string_view("A"), std::string_view("V1"));
+  frame.Text() = "first";
+  ASSERT_EQ(frame.CommitMessageText(), 0);
+  frame.SetNameAndVoice(std::string_view("B"), std::string_view("V2"));
+  frame.Text() = "second";
+  ASSERT_EQ(frame.CommitMessageText(), 0);
+  EXPECT_EQ(frame.PendingVoice(), "V1");
+  EXPECT_EQ(frame.CommitMessageText(), 1);  // nothing collected
+}
+
+TEST_F(TgsFrameTest, DispatcherCommands) {
+  struct Case {
+    int button;
+    int answer;
+    int32_t exitCode;
+  };
+  host.settings.confirmPreviousChoice = true;
+  host.state.titleAllowed = 1;
+  const Case cases[] = {
+      {0, kDispatchRan, 0},                                 // quick save fails: caption
+      {1, kDispatchRan, 0},                                 // no slot text: caption
+      {2, kDispatchBackToChoice, 3}, {3, kDispatchRan, 3},  // save dialog refused
+      {4, kDispatchRan, 3},                                 // nothing loaded
+      {5, kDispatchSkipped, 3},                             // skip on
+      {5, kDispatchSkipEnded, 3},    {6, kDispatchRan, 3},    {7, kDispatchRan, 3},
+      {10, kDispatchRan, 3},         {11, kDispatchTitle, 1}, {12, kDispatchNothing, 1},
+  };
+  for (const Case& c : cases) {
+    host.postAccepted = c.button == 2 || c.button == 11;
+    EXPECT_EQ(frame.DispatchInput(c.button), c.answer) << c.button;
+    EXPECT_EQ(frame.ExitCode(), c.exitCode) << c.button;
+  }
+  ASSERT_EQ(host.captions.size(), 2u);
+  EXPECT_EQ(host.captions[0], host::Cp932Literal("クイックセーブに失敗しました"));
+  EXPECT_EQ(host.captions[1], host::Cp932Literal("クイックセーブデータは存在しません"));
+  // Declining the title question goes on.
+  host.answer = 0;
+  host.postAccepted = true;
+  EXPECT_EQ(frame.DispatchInput(11), kDispatchRan);
+}
+
+TEST_F(TgsFrameTest, DispatcherKeysAndActions) {
+  // A disabled button's key does nothing.
+  frame.SetButtonState(9, 0);
+  host.actionTurns[0] = 11;  // hide window
+  EXPECT_EQ(frame.DispatchInput(-1), kDispatchNothing);
+  // Action 9 is quick save (command 0); it fails with its caption.
+  host.actionTurns[0] = 9;
+  EXPECT_EQ(frame.DispatchInput(-1), kDispatchRan);
+  EXPECT_EQ(host.captions.back(), host::Cp932Literal("クイックセーブに失敗しました"));
+  host.actionTurns.clear();
+
+  // F2 with Ctrl saves into slot 2, without it loads from slot 2.
+  host.keysPressed = {0x3C};
+  host.keysDown = {0x1D};
+  EXPECT_EQ(frame.DispatchInput(-1), kDispatchRan);
+  EXPECT_EQ(host.captions.back(), host::Cp932Literal("クイックセーブに失敗しました"));
+  host.keysDown = {};
+  EXPECT_EQ(frame.DispatchInput(-1), kDispatchRan);
+  EXPECT_EQ(host.captions.back(), host::Cp932Literal("スロット２にデータは存在しません"));
+  // With the Shift setting, Ctrl no longer saves.
+  host.settings.shiftQuickSave = true;
+  host.keysDown = {0x1D};
+  host.captions.clear();
+  frame.DispatchInput(-1);
+  EXPECT_EQ(host.captions.back(), host::Cp932Literal("スロット２にデータは存在しません"));
+  host.keysDown = {0x36};
+  frame.DispatchInput(-1);
+  EXPECT_EQ(host.captions.back(), host::Cp932Literal("クイックセーブに失敗しました"));
+  // Alt held: F keys are not read.
+  host.keysDown = {0x38};
+  EXPECT_EQ(frame.DispatchInput(-1), kDispatchNothing);
+}
+
+TEST_F(TgsFrameTest, QuickLoadFailureKeepsPlayingWithItsCaption) {
+  host.settings.confirmQuickLoad = false;
+  EXPECT_EQ(frame.DispatchInput(1), kDispatchRan);
+  EXPECT_EQ(host.captions.back(), host::Cp932Literal("クイックロードに失敗しました"));
+  EXPECT_EQ(frame.ExitCode(), 0);
+  host.quickLoadWorks = true;
+  EXPECT_EQ(frame.DispatchInput(1), kDispatchLoaded);
+  EXPECT_EQ(host.captions.back(), host::Cp932Literal("クイックロードを実行しました"));
+  EXPECT_EQ(frame.ExitCode(), 2);
+}
+
+TEST_F(TgsFrameTest, WindowRequests) {
+  host.state.pendingWindowRequest = 1;
+  EXPECT_EQ(frame.RequestWindow(kTgsRequestYesNo, "q"), kRequestPending);
+  host.state.pendingWindowRequest = 0;
+  host.postAccepted = false;
+  EXPECT_EQ(frame.RequestWindow(kTgsRequestSave, ""), kRequestRefused);
+  EXPECT_EQ(host.state.pendingWindowRequest, 0);
+  host.postAccepted = true;
+  host.requestStartsAfter = 3;
+  EXPECT_EQ(frame.RequestWindow(kTgsRequestYesNo, "q"), kRequestDone);
+  EXPECT_FALSE(host.cancelled);
+  // Never taken: after 5000 ms the request is cancelled so that a late start is skipped.
+  host.requestStartsAfter = 1 << 30;
+  EXPECT_EQ(frame.RequestWindow(kTgsRequestYesNo, "q"), kRequestTimedOut);
+  EXPECT_TRUE(host.cancelled);
+  EXPECT_EQ(host.state.pendingWindowRequest, 0);
+}
+
+TEST_F(TgsFrameTest, ChoicesTakeBitsDisableFlagsAndWriteTheIndex) {
+  host.state.config[0] = 0x4000;
+  for (uint8_t i : {0, 2, 5, 7}) frame.DisableChoice(i);  // 5 and 7 are past the flags
+  std::vector<std::string_view> choices = {"a", "b", "c", "d", "e", "f", "g"};
+  frame.BeginMessage(0);
+  ASSERT_EQ(frame.ShowChoices(choices, 9), 0);
+  EXPECT_FALSE(frame.CollectingText()) << "a message without text ends at the choices";
+  ASSERT_EQ(frame.ChoiceCount(), 7u);
+  EXPECT_FALSE(frame.ChoiceEnabled(0));
+  EXPECT_TRUE(frame.ChoiceEnabled(1));
+  EXPECT_FALSE(frame.ChoiceEnabled(2));
+  EXPECT_TRUE(frame.ChoiceEnabled(5));
+  EXPECT_TRUE(frame.ChoiceEnabled(6));
+  host.pointerEvents[2] = 20;  // the disabled first choice: ignored
+  host.pointerEvents[4] = 21;
+  EXPECT_EQ(frame.ChoiceWait(), 0);
+  EXPECT_EQ(host.guest[0x4000], 1);
+  EXPECT_EQ(frame.ChoiceCount(), 0u);
+  // The flags were cleared with the list.
+  ASSERT_EQ(frame.ShowChoices(choices, 9), 0);
+  EXPECT_TRUE(frame.ChoiceEnabled(0));
+}
+
+TEST_F(TgsFrameTest, TextFontSizesColoursAndReset) {
+  host.settings.face = "UserFace";
+  frame.SetInstalledFaces([](std::string_view f) { return f == "UserFace" || f == "B"; });
+  frame.SetTextFont(0, -1, -1, std::nullopt);
+  EXPECT_EQ(frame.Font().size, 24);
+  EXPECT_EQ(frame.Font().color, 0xFFFFFFu);
+  EXPECT_EQ(frame.Font().shadow, 0u);
+  frame.SetTextFont(32, 0xFF0000, 0x00FF00, std::string_view("A, B"));
+  EXPECT_EQ(frame.Font().size, 32);
+  EXPECT_EQ(frame.Font().face, "B");
+  EXPECT_EQ(frame.Font().color, 0xFF0000u);
+  frame.SetTextFont(std::nullopt, std::nullopt, std::nullopt, std::string_view("user"));
+  EXPECT_EQ(frame.Font().face, "UserFace");
+  // A page ends: the font goes back to the user's.
+  frame.SetTextFont(40, std::nullopt, std::nullopt, std::string_view("B"));
+  host.clickTurns = {1};
+  Message("x");
+  EXPECT_EQ(frame.Font().size, 24);
+  EXPECT_EQ(frame.Font().face, "UserFace");
+  EXPECT_EQ(frame.Font().color, 0xFFFFFFu);
+}
+
+TEST_F(TgsFrameTest, PlacementAndWindowArguments) {
+  struct Case {
+    int32_t alignment, x, y;
+    int32_t wantAlignment, wantX, wantY;
+  };
+  const Case cases[] = {
+      {1, -1, -1, 1, 0, 561}, {2, -1, 300, 2, 800, 300}, {0, -1, -1, 0, 400, 561},
+      {7, 120, 5, 7, 120, 5}, {-1, 9, 9, 7, 120, 5},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(frame.SetMessageWindowPlace(c.alignment, c.x, c.y, 0, 0, -1), 0);
+    EXPECT_EQ(frame.WindowAlignment(), c.wantAlignment);
+    EXPECT_EQ(frame.WindowX(), c.wantX);
+    EXPECT_EQ(frame.WindowY(), c.wantY);
+  }
+  EXPECT_EQ(frame.SetMessageWindowPlace(0, 0, 0, 0, 0, 1), kBadWindow);
+  EXPECT_EQ(frame.ShowMessageWindow(true, -5), 0);
+  EXPECT_TRUE(frame.WindowShown());
+  EXPECT_EQ(frame.SelectMessageWindow(-1), kBadWindow);
+  EXPECT_EQ(frame.SelectMessageWindow(0), 0);
+}
+
+TEST_F(TgsFrameTest, TimedWaits) {
+  struct Case {
+    bool skip;
+    std::set<int> clicks;
+    int quitAt;
+    int answer;
+    int turns;
+  };
+  const Case cases[] = {
+      {false, {}, -1, 0, 10},  // 100 ms at 10 ms a turn
+      {false, {3}, -1, 1, 3},  // a click skips
+      {true, {}, -1, 1, 0},    // skipping: at once
+      {false, {}, 2, -1, 2},
+  };
+  for (const Case& c : cases) {
+    host.turns = 0;
+    host.clickTurns = c.clicks;
+    host.quitAtTurn = c.quitAt;
+    if (c.skip != frame.SystemSkip()) frame.DispatchInput(5);
+    EXPECT_EQ(frame.WaitTimeSkippable(100u, true), c.answer) << c.turns;
+    EXPECT_EQ(host.turns, c.turns);
+  }
+  frame.DispatchInput(5);
+  host.turns = 0;
+  host.quitAtTurn = -1;
+  host.clickTurns = {1};
+  EXPECT_EQ(frame.WaitTime(50u), 0);  // input is ignored
+  EXPECT_EQ(host.turns, 5);
+}
+
+TEST_F(TgsFrameTest, ModesButtonsAndSettingsIndicators) {
+  EXPECT_EQ(frame.GetMessageMode(), 0);
+  frame.DispatchInput(6);
+  EXPECT_EQ(frame.GetMessageMode(), 1);
+  frame.DispatchInput(5);
+  EXPECT_EQ(frame.GetMessageMode(), 3);
+  EXPECT_EQ(host.buttonStates[5], 2);
+  EXPECT_EQ(frame.SetButtonState(10, 1), kBadButton);
+  EXPECT_EQ(frame.SetButtonState(-1, 1), kBadButton);
+
+  // The settings sheet raised the text indicator: the user's face is applied.
+  host.state.config[4] = 0x100;
+  host.guest[0x100] = 1;
+  host.settings.face = "Sheet";
+  EXPECT_EQ(frame.DispatchInput(8), kDispatchRan);
+  EXPECT_EQ(frame.Font().face, "Sheet");
+  EXPECT_EQ(host.requests.back(), "0:");
+}
+
+TEST_F(TgsFrameTest, FadesEndAndQuit) {
+  EXPECT_EQ(frame.FadeMessageWindows(true, 100, false), 0);
+  EXPECT_TRUE(frame.WindowShown());
+  EXPECT_EQ(frame.FadeMessageWindows(false, 100, true), 0);
+  EXPECT_FALSE(frame.WindowShown());
+  host.quitAtTurn = host.turns + 2;
+  EXPECT_EQ(frame.FadeMessageWindows(true, 300, false), -1);
+}
+
+}  // namespace
+}  // namespace bw
