@@ -1,15 +1,18 @@
 // Label: optimised
-// The demo's picture scene run headless beside a MAIN that calls it. The scene saves its composed
-// canvas at three frames of the virtual clock (the fade's start, its middle and its end): the
-// three pictures differ (the rectangle fades), none is blank, and a second run saves the same.
+// The demo's picture scene run headless beside a MAIN that calls it. Its canvas is the screen: the
+// frames shown as the rectangle fades differ, and the scene saves the canvas at three frames of the
+// virtual clock (the fade's start, its middle and its end), which differ and are not blank. A
+// second run shows and saves the same.
 #include <sys/wait.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -58,15 +61,28 @@ class ImageScene : public testing::Test {
     }
   }
 
-  // The hashes of the three saved pictures of one run; the status through status.
+  // The hashes of three frames shown, then of the three saved pictures of one run; the status
+  // through status.
   std::vector<uint64_t> Run(int& status) {
+    const fs::path output = home.path() / "frames.txt";
     const std::string command =
         "XDG_RUNTIME_DIR=" + Quoted(home.path()) + " XDG_DATA_HOME=" + Quoted(home.path()) +
-        " BRIMWOLD_HEADLESS=1 timeout -s KILL " + std::to_string(kRunLimitSeconds) + " " +
-        Quoted(BRIMWOLD_PROGRAM) + " /L " + Quoted(game.path()) + " >/dev/null 2>&1";
+        " BRIMWOLD_HEADLESS=1 BRIMWOLD_HEADLESS_HASHES=2,16,30 timeout -s KILL " +
+        std::to_string(kRunLimitSeconds) + " " + Quoted(BRIMWOLD_PROGRAM) + " /L " +
+        Quoted(game.path()) + " >" + Quoted(output) + " 2>/dev/null";
     const int raw = std::system(command.c_str());
     status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     std::vector<uint64_t> hashes;
+    std::vector<uint8_t> shown;
+    EXPECT_TRUE(tools::ReadFileBytes(output, shown));
+    std::istringstream lines(std::string(shown.begin(), shown.end()));
+    for (std::string line; std::getline(lines, line);) {
+      unsigned frame = 0;
+      unsigned long long hash = 0;
+      if (std::sscanf(line.c_str(), "frame %u hash 0x%llx", &frame, &hash) == 2)
+        hashes.push_back(hash);
+    }
+    EXPECT_EQ(hashes.size(), 3u) << "frames shown";
     for (const char* name : {"IMAGES1.BMP", "IMAGES2.BMP", "IMAGES3.BMP"}) {
       std::vector<uint8_t> bytes;
       EXPECT_TRUE(tools::ReadFileBytes(game.path() / name, bytes)) << name;
@@ -82,12 +98,12 @@ class ImageScene : public testing::Test {
   test::TempDir home;
 };
 
-TEST_F(ImageScene, SavesItsCanvasAsItFadesTheSameWayEachRun) {
+TEST_F(ImageScene, ShowsAndSavesItsCanvasAsItFadesTheSameWayEachRun) {
   int status = -1;
   const std::vector<uint64_t> first = Run(status);
   EXPECT_EQ(status, 0);
-  EXPECT_EQ(std::set<uint64_t>(first.begin(), first.end()).size(), 3u)
-      << "the rectangle fades between the saves";
+  EXPECT_EQ(std::set<uint64_t>(first.begin(), first.end()).size(), 6u)
+      << "the rectangle fades between the frames and between the saves";
   EXPECT_EQ(Run(status), first) << "the second run saves what the first saved";
   EXPECT_EQ(status, 0);
 }
