@@ -93,18 +93,5 @@ TEST(FileSystemChange, TimesAndTheWriteBitAreSetAndUniqueFilesAreNew) {
   EXPECT_FALSE(RemoveFile(*first)) << "gone already";
 }
 
-TEST(FileSystemQuery, TheProcessKnowsItsFoldersAndDisk) {
-  EXPECT_EQ(CurrentFolder(), fs::current_path().string());
-  std::string program = ProgramPath();
-  ASSERT_FALSE(program.empty());
-  EXPECT_EQ(program.front(), '/');
-  EXPECT_TRUE(IsExecutableFile(program)) << program;
-
-  std::optional<DiskSpace> space = QueryDiskSpace(fs::temp_directory_path());
-  ASSERT_TRUE(space);
-  EXPECT_LE(space->freeBytes, space->totalBytes);
-  EXPECT_FALSE(QueryDiskSpace("/no/such/folder"));
-}
-
 }  // namespace
 }  // namespace bw::host

@@ -3,11 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <string>
 
-#include "host/cp932.h"
 #include "host/font/fake_glyph_source.h"
-#include "host/surface/surface_test_util.h"
 
 namespace bw::host {
 namespace {
@@ -146,18 +143,7 @@ TEST(MemoryDcText, SixteenAndEightBitSectionsTakeTheirOwnFormat) {
   EXPECT_EQ(s16->Read(0, 2), 0u) << "the fill ends at its rectangle";
   ASSERT_TRUE(dc.TextOutA(0, 0, "A", 1));
   EXPECT_EQ(s16->Read(5, 10), 0xF800u);
-  EXPECT_FALSE(s16->SetMasks(0xF800, 0x0FE0, 0x001F)) << "overlapping masks";
   EXPECT_FALSE(s16->SetMasks(0xF800, 0x05E0, 0x001F)) << "a mask with a gap";
-  EXPECT_FALSE(DibSection::Create(2, 2, 32)->SetMasks(0xF800, 0x07E0, 0x001F));
-
-  // A 16-bit surface's device context hands its masks to the section.
-  auto surface = MemorySurface::Create(8, 8, test::Rgb565());
-  ASSERT_NE(surface, nullptr);
-  MemoryDc* surfaceDc = nullptr;
-  ASSERT_EQ(surface->GetDC(&surfaceDc), kDdOk);
-  EXPECT_EQ(surfaceDc->Selected()->Masks()[0], 0xF800u);
-  EXPECT_EQ(surfaceDc->Selected()->Masks()[1], 0x07E0u);
-  surface->ReleaseDC(surfaceDc);
 
   auto s8 = DibSection::Create(16, 16, 8);  // grey table
   MemoryDc grey;
@@ -168,35 +154,6 @@ TEST(MemoryDcText, SixteenAndEightBitSectionsTakeTheirOwnFormat) {
   ASSERT_TRUE(grey.TextOutA(0, 0, "A", 1));
   EXPECT_EQ(s8->Pixels()[10 * s8->Pitch() + 5], 15) << "the table's nearest entry";
   EXPECT_EQ(s8->Pixels()[0], 0) << "the opaque cell in the background colour";
-}
-
-TEST(MemoryDcText, JapaneseLineStaysInsideItsMeasuredBox) {
-  std::string text = Utf8ToCp932("日本語の文、「テスト」です。Ag").text;
-  for (uint8_t quality : {NONANTIALIASED_QUALITY, ANTIALIASED_QUALITY}) {
-    LOGFONTA lf = Describe(-24, 0, quality);
-    std::string face = Utf8ToCp932("ＭＳ Ｐゴシック").text;
-    std::memcpy(lf.lfFaceName, face.data(), face.size());
-    auto font = FreeTypeGlyphSource().CreateFont(lf);
-    ASSERT_NE(font, nullptr);
-    TextSize size;
-    ASSERT_TRUE(font->GetTextExtentPoint32A(text.data(), int(text.size()), &size));
-    auto section = Marked(size.cx + 40, size.cy + 40);
-    MemoryDc dc;
-    dc.Select(section.get());
-    dc.SelectFont(font.get());
-    dc.SetBkMode(TRANSPARENT);
-    ASSERT_TRUE(dc.TextOutA(20, 20, text.data(), int(text.size())));
-    int painted = 0, outside = 0;
-    for (int y = 0; y < section->Height(); ++y) {
-      for (int x = 0; x < section->Width(); ++x) {
-        if ((Pixel32(*section, x, y) >> 24) != 0) continue;
-        ++painted;
-        outside += x < 20 || x >= 20 + size.cx || y < 20 || y >= 20 + size.cy;
-      }
-    }
-    EXPECT_GT(painted, size.cx * size.cy / 20) << "quality " << int(quality);
-    EXPECT_EQ(outside, 0) << "quality " << int(quality);
-  }
 }
 
 }  // namespace
