@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "host/headless/headless_backend.h"
 
 namespace bw {
@@ -54,9 +56,8 @@ TEST_F(MonitorPlacementTest, PlacesOnTheNearestMonitorThatHoldsTheWindow) {
       {"empty width", 7, 8, 0, 100, false, false, -1, 7, 8},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(Place(c.x, c.y, c.w, c.h, c.force, c.centre), c.result) << c.what;
-    EXPECT_EQ(x_, c.placedX) << c.what;
-    EXPECT_EQ(y_, c.placedY) << c.what;
+    const int32_t result = Place(c.x, c.y, c.w, c.h, c.force, c.centre);
+    EXPECT_EQ(std::tuple(result, x_, y_), std::tuple(c.result, c.placedX, c.placedY)) << c.what;
   }
 
   MonitorList empty(std::vector<MonitorFacts>{});
