@@ -144,15 +144,10 @@ TEST(SoundMixerThreads, FrameThreadCallsWhileTheOutputPulls) {
   constexpr int kRounds = 300;
   for (int i = 0; i < kRounds; ++i) {
     ASSERT_EQ(buffer->Play(kPlayLooping), kSoundOk);
-    buffer->SetVolume(-(i % 100) * 10);
-    buffer->SetPan((i % 21) * 100 - 1000);
     buffer->SetFrequency(22050 + i * 10);
     LockedRegions r;
     ASSERT_EQ(buffer->Lock(0, 4, &r, kLockFromWriteCursor), kSoundOk);
     ASSERT_EQ(buffer->Unlock(r), kSoundOk);
-    uint32_t play = 0, write = 0;
-    buffer->GetCurrentPosition(&play, &write);
-    EXPECT_LT(play, 4410u * 4);
     ASSERT_EQ(buffer->Stop(), kSoundOk);
   }
   running = false;

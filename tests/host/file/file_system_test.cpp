@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 
 #include "support/temp_dir.h"
@@ -37,18 +36,6 @@ TEST(FileSystemQuery, TellsFilesFoldersAndLinksApart) {
   std::optional<FileStatus> viaLink = QueryFile(dir.path() / "sub" / "up");
   ASSERT_TRUE(top && viaLink);
   EXPECT_EQ(std::pair(top->device, top->inode), std::pair(viaLink->device, viaLink->inode));
-}
-
-TEST(FileSystemQuery, ListsAFolderWithoutItsDotEntries) {
-  test::TempDir dir;
-  dir.WriteFile("b.txt", "");
-  dir.WriteFile("sub/c.txt", "");
-  std::optional<std::vector<std::string>> names = ListFolder(dir.path());
-  ASSERT_TRUE(names);
-  std::sort(names->begin(), names->end());
-  EXPECT_EQ(*names, (std::vector<std::string>{"b.txt", "sub"}));
-  EXPECT_FALSE(ListFolder(dir.path() / "missing"));
-  EXPECT_FALSE(ListFolder(dir.path() / "b.txt")) << "a file is no folder";
 }
 
 TEST(FileSystemQuery, ExecutableMeansARegularFileWithTheRunBit) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 
 #include "host/font/fake_glyph_source.h"
 
@@ -40,10 +41,10 @@ TEST(BitBlt, CopiesClippedAndConvertsThroughTheColourTable) {
   from.Select(src8.get());
   to.Select(dst32.get());
   ASSERT_TRUE(BitBlt(to, 3, -1, 4, 3, from, 0, 0));
-  EXPECT_EQ(Pixel32(*dst32, 3, 0), 0x00445566u) << "source (0, 1)";
-  EXPECT_EQ(Pixel32(*dst32, 4, 0), 0x00112233u) << "source (1, 1)";
-  EXPECT_EQ(Pixel32(*dst32, 2, 0), 0u) << "left of the rectangle";
-  EXPECT_EQ(Pixel32(*dst32, 3, 2), 0u) << "below the source's last row";
+  // Source rows 1 and 2 land on rows 0 and 1; nothing left of the rectangle or below the source.
+  EXPECT_EQ(std::tuple(Pixel32(*dst32, 3, 0), Pixel32(*dst32, 4, 0), Pixel32(*dst32, 2, 0),
+                       Pixel32(*dst32, 3, 2)),
+            std::tuple(0x00445566u, 0x00112233u, 0u, 0u));
 
   MemoryDc back;
   back.Select(src8.get());
@@ -53,10 +54,9 @@ TEST(BitBlt, CopiesClippedAndConvertsThroughTheColourTable) {
   MemoryDc stretched;
   stretched.Select(big.get());
   ASSERT_TRUE(StretchBlt(stretched, 0, 0, 4, 4, to, 3, 0, 2, 2));
-  EXPECT_EQ(Pixel32(*big, 0, 0), 0x00445566u);
-  EXPECT_EQ(Pixel32(*big, 1, 1), 0x00445566u);
-  EXPECT_EQ(Pixel32(*big, 2, 0), 0x00112233u);
-  EXPECT_EQ(Pixel32(*big, 3, 3), Pixel32(*dst32, 4, 1));
+  EXPECT_EQ(std::tuple(Pixel32(*big, 0, 0), Pixel32(*big, 1, 1), Pixel32(*big, 2, 0),
+                       Pixel32(*big, 3, 3)),
+            std::tuple(0x00445566u, 0x00445566u, 0x00112233u, Pixel32(*dst32, 4, 1)));
 }
 
 LOGFONTA Describe(int32_t height, int32_t escapement = 0,

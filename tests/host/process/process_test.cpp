@@ -4,7 +4,6 @@
 
 #include <csignal>
 
-#include "host/process/machine.h"
 #include "host/process/reserved_memory.h"
 
 namespace bw::host {
@@ -33,20 +32,6 @@ TEST(HostProcess, RefusesWhatCannotStart) {
   ASSERT_TRUE(process.Spawn("/bin/true", {"true"}));
   EXPECT_FALSE(process.Spawn("/bin/true", {"true"})) << "one program per handle";
   EXPECT_TRUE(process.Reap(true));
-}
-
-TEST(Machine, AnInstalledMachineStandsForTheSystem) {
-  MachineFacts system = QuerySystemMachine();
-
-  MachineFacts facts;
-  facts.physicalMemoryBytes = 24u << 20;
-  facts.processorCount = 2;
-  FixedMachine fixed(facts);
-  {
-    ScopedGlobal<Machine> installed(&fixed);
-    EXPECT_EQ(QueryMachine().physicalMemoryBytes, 24u << 20);
-  }
-  EXPECT_EQ(QueryMachine().physicalMemoryBytes, system.physicalMemoryBytes);
 }
 
 TEST(ReservedMemory, ReservesZeroedPagesAndRefusesNothing) {

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <functional>
 #include <random>
-#include <set>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -223,25 +222,6 @@ TEST(MemorySurface, AFrameTheWindowHoldsStaysAsItWasWhileThePrimaryDrawsOn) {
   EXPECT_EQ(BytesOf(*primary), presented);
   EXPECT_EQ(sink.LastFrame().bgra, presented);
   EXPECT_EQ(Get(*back, 0, 0), 0x00FEDCBAu);
-}
-
-// Presenting frame after frame needs no new memory: the blocks of frames the window has let go of
-// are written again.
-TEST(MemorySurface, PresentingFrameAfterFrameReusesTwoBlocks) {
-  auto back = MemorySurface::Create(16, 8, Rgb32());
-  auto primary = MemorySurface::Create(16, 8, Rgb32());
-  ASSERT_TRUE(back && primary);
-  HeadlessSink sink;
-  primary->SetPresentationSink(&sink, false);
-  std::set<const uint8_t*> blocks;
-  for (int frame = 0; frame < 6; ++frame) {
-    test::Fill(*back, uint32_t(frame));
-    ASSERT_EQ(primary->Blt(nullptr, back.get(), nullptr, 0, nullptr), kDdOk);
-    ASSERT_TRUE(sink.PresentPending());
-    blocks.insert(primary->Pixels());
-    EXPECT_EQ(Get(*primary, 5, 5), uint32_t(frame));
-  }
-  EXPECT_EQ(blocks.size(), 2u);
 }
 
 // Copies onto targets larger than the caches write their rows another way; the pixels must be
