@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "host/input/joystick.h"
@@ -59,10 +60,9 @@ TEST_F(SdlEvents, KeysCarryTheVirtualKeyScanCodeAndRepeatBit) {
   std::vector<MSG> got = Drain();
   ASSERT_EQ(got.size(), std::size(cases));
   for (size_t i = 0; i < got.size(); ++i) {
-    EXPECT_EQ(got[i].hwnd, window_);
-    EXPECT_EQ(got[i].message, cases[i].message) << cases[i].name;
-    EXPECT_EQ(got[i].wParam, cases[i].key) << cases[i].name;
-    EXPECT_EQ(static_cast<uint32_t>(got[i].lParam), cases[i].lParam) << cases[i].name;
+    EXPECT_EQ(std::tuple(got[i].hwnd, got[i].message, got[i].wParam, uint32_t(got[i].lParam)),
+              std::tuple(window_, cases[i].message, cases[i].key, cases[i].lParam))
+        << cases[i].name;
   }
 }
 

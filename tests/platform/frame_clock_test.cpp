@@ -34,7 +34,6 @@ TEST_F(FrameClockTest, PacedMillisecondsDueOncePerPeriod) {
   EXPECT_EQ(fc.WaitHint(), 11u);
   Advance(11);
   EXPECT_TRUE(fc.Tick());
-  EXPECT_EQ(fc.FramesBehind(), 0);
   EXPECT_EQ(fc.WaitHint(), 11u) << "a frame on time keeps the hint";
   Advance(50);
   EXPECT_TRUE(fc.Tick());
@@ -54,11 +53,6 @@ TEST_F(FrameClockTest, PacedCounterHintsOnlyInTheFirstHalfFrame) {
   EXPECT_EQ(fc.WaitHint(), 0u) << "past half a frame the loop should not sleep";
   Advance(7);
   EXPECT_TRUE(fc.Tick());
-  EXPECT_EQ(fc.FramesBehind(), 0);
-  Advance(51);
-  EXPECT_TRUE(fc.Tick());
-  EXPECT_EQ(fc.FramesBehind(), 2);
-  EXPECT_EQ(fc.WaitHint(), 8u);
 }
 
 TEST_F(FrameClockTest, UnpacedMillisecondsSurviveTheClockWrap) {

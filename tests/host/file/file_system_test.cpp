@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 
 #include "support/temp_dir.h"
@@ -37,18 +36,6 @@ TEST(FileSystemQuery, TellsFilesFoldersAndLinksApart) {
   std::optional<FileStatus> viaLink = QueryFile(dir.path() / "sub" / "up");
   ASSERT_TRUE(top && viaLink);
   EXPECT_EQ(std::pair(top->device, top->inode), std::pair(viaLink->device, viaLink->inode));
-}
-
-TEST(FileSystemQuery, ListsAFolderWithoutItsDotEntries) {
-  test::TempDir dir;
-  dir.WriteFile("b.txt", "");
-  dir.WriteFile("sub/c.txt", "");
-  std::optional<std::vector<std::string>> names = ListFolder(dir.path());
-  ASSERT_TRUE(names);
-  std::sort(names->begin(), names->end());
-  EXPECT_EQ(*names, (std::vector<std::string>{"b.txt", "sub"}));
-  EXPECT_FALSE(ListFolder(dir.path() / "missing"));
-  EXPECT_FALSE(ListFolder(dir.path() / "b.txt")) << "a file is no folder";
 }
 
 TEST(FileSystemQuery, ExecutableMeansARegularFileWithTheRunBit) {
@@ -91,19 +78,6 @@ TEST(FileSystemChange, TimesAndTheWriteBitAreSetAndUniqueFilesAreNew) {
   EXPECT_TRUE(RemoveFile(*first));
   EXPECT_FALSE(QueryFile(*first));
   EXPECT_FALSE(RemoveFile(*first)) << "gone already";
-}
-
-TEST(FileSystemQuery, TheProcessKnowsItsFoldersAndDisk) {
-  EXPECT_EQ(CurrentFolder(), fs::current_path().string());
-  std::string program = ProgramPath();
-  ASSERT_FALSE(program.empty());
-  EXPECT_EQ(program.front(), '/');
-  EXPECT_TRUE(IsExecutableFile(program)) << program;
-
-  std::optional<DiskSpace> space = QueryDiskSpace(fs::temp_directory_path());
-  ASSERT_TRUE(space);
-  EXPECT_LE(space->freeBytes, space->totalBytes);
-  EXPECT_FALSE(QueryDiskSpace("/no/such/folder"));
 }
 
 }  // namespace
