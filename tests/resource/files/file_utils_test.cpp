@@ -121,8 +121,6 @@ TEST(CommandLineTest, SplitsAsWindowsDoes) {
   };
   const Case cases[] = {
       {"", {}},
-      {"  \t ", {}},
-      {"prog", {"prog"}},
       {"  prog  a\tb  ", {"prog", "a", "b"}},
       // The program takes no backslash rules; a quoted one may hold blanks.
       {"\"C:\\Program Files\\a b.exe\" x", {"C:\\Program Files\\a b.exe", "x"}},
@@ -228,7 +226,6 @@ TEST(FileDropTargetTest, TakesOneDropAtATime) {
   EXPECT_EQ(target.OnDropFiles(second), kDropRefused);
   EXPECT_EQ(host::DragQueryFileCount(second), 0u);
   EXPECT_EQ(target.GetCount(), 2u);
-  EXPECT_EQ(target.GetFile(0), "Z:\\tmp\\a.txt");
 
   target.Clear();
   ASSERT_EQ(target.OnDropFiles(host::CreateDrop({"/tmp/b.txt"})), kDropTaken);
