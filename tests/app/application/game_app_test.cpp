@@ -87,13 +87,6 @@ TEST_F(GameRun, EachStartUpRefusalShowsItsMessageAndEndsWithItsCode) {
          g.backend.SetDesktop({1024, 768, 8, {}});
        },
        kStartupDisplay, "画面モードをHighColor(16bit)以上にして起動して下さい"},
-      {"a desktop smaller than the game",
-       [](GameRun& g) {
-         g.record.defaultScreenMode = kScreenWindowOnly;
-         g.WriteGame(kLoopForever);
-         g.backend.SetDesktop({320, 240, 32, {{{0, 0, 320, 240}, {0, 0, 320, 240}}}});
-       },
-       kStartupDisplay, "画面解像度を現在の設定より大きくして起動して下さい"},
   };
   for (const Case& c : cases) {
     record.defaultScreenMode = kScreenBoth;

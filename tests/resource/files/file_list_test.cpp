@@ -82,8 +82,6 @@ TEST_F(FileListTest, RecursionListsEachFolderBeforeItsContents) {
   EXPECT_EQ(Names(list_), (std::vector<std::string>{"B\\"}));
   EXPECT_EQ(list_.Scan("A", nullptr, kScanFoldersAndFiles, false), 2u);
   EXPECT_EQ(Names(list_), (std::vector<std::string>{"B\\", "d"}));
-  EXPECT_EQ(list_.Scan("A", nullptr, kScanFilesOnly, false), 1u);
-  EXPECT_EQ(Names(list_), (std::vector<std::string>{"d"}));
 }
 
 TEST_F(FileListTest, NamesComeInCaseInsensitiveOrderInCp932) {
