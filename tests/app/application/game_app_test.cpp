@@ -74,13 +74,10 @@ TEST_F(GameRun, EachStartUpRefusalShowsItsMessageAndEndsWithItsCode) {
     const char* message;  // null: none
   };
   const Case cases[] = {
-      {"no application record", [](GameRun& g) { std::filesystem::remove(g.dir.path() / "SCRIPT/QZ_APP.SYS"); },
-       kStartupInitInstance, "アプリケーション設定ファイルの読み込みに失敗"},
-      {"no application information", [](GameRun& g) { std::filesystem::remove(g.dir.path() / "SCRIPT/QZ_APP.INF"); },
-       kStartupInitInstance, "アプリケーション情報ファイルの読み込みに失敗"},
       {"no settings file", [](GameRun& g) { std::filesystem::remove(g.dir.path() / "USER.CFG"); },
        kStartupInitInstance, "環境設定ファイルの読み込みに失敗"},
-      {"started from a CD-ROM", [](GameRun& g) { g.backend.SetFileSystemType(g.dir.path().string() + "/", "iso9660"); },
+      {"started from a CD-ROM",
+       [](GameRun& g) { g.backend.SetFileSystemType(g.dir.path().string() + "/", "iso9660"); },
        kStartupCdRom, "ハードディスクから起動してください"},
       // A game that may use full screen starts anyway; one that has only the window cannot.
       {"256 colours",
@@ -90,13 +87,6 @@ TEST_F(GameRun, EachStartUpRefusalShowsItsMessageAndEndsWithItsCode) {
          g.backend.SetDesktop({1024, 768, 8, {}});
        },
        kStartupDisplay, "画面モードをHighColor(16bit)以上にして起動して下さい"},
-      {"a desktop smaller than the game",
-       [](GameRun& g) {
-         g.record.defaultScreenMode = kScreenWindowOnly;
-         g.WriteGame(kLoopForever);
-         g.backend.SetDesktop({320, 240, 32, {{{0, 0, 320, 240}, {0, 0, 320, 240}}}});
-       },
-       kStartupDisplay, "画面解像度を現在の設定より大きくして起動して下さい"},
   };
   for (const Case& c : cases) {
     record.defaultScreenMode = kScreenBoth;
@@ -117,25 +107,14 @@ TEST_F(GameRun, EachStartUpRefusalShowsItsMessageAndEndsWithItsCode) {
   }
 }
 
-TEST_F(GameRun, ASecondInstanceEndsWithThreeSayingWhy) {
+// The program's test stops a second copy; without the single-instance request two may run.
+TEST_F(GameRun, WithoutTheSingleInstanceRequestTwoMayRun) {
+  record.singleInstance = 0;
   WriteGame(" ret\n");
   InstanceLock first;
   ASSERT_TRUE(first.Acquire(locks.path().string(), "Brimwold DX" + info.appName));
-  GameApp app;
-  EXPECT_EQ(RunGame(app), kStartupOtherInstance);
-  std::vector<std::string> texts = MessageTexts();
-  ASSERT_EQ(texts.size(), 1u);
-  EXPECT_NE(texts[0].find("already running"), std::string::npos) << texts[0];
-  first.Release();
-  GameApp again;
-  EXPECT_EQ(RunGame(again), kExitNormal);
-
-  // Without the single-instance request two may run.
-  record.singleInstance = 0;
-  WriteGame(" ret\n");
-  ASSERT_TRUE(first.Acquire(locks.path().string(), "Brimwold DX" + info.appName));
-  GameApp third;
-  EXPECT_EQ(RunGame(third), kExitNormal);
+  GameApp second;
+  EXPECT_EQ(RunGame(second), kExitNormal);
 }
 
 TEST_F(GameRun, ScriptFailuresShowTheirMessageEndNonZeroAndStillSave) {
@@ -225,11 +204,6 @@ TEST_F(GameRun, TheMainWindowFeedsTheInputPartAndEachFramePollsIt) {
                          0, 1, 0);
   app.FirstTimers().Add(Once([&] {
                           ASSERT_NE(app.GetBindings(), nullptr);
-                          EXPECT_EQ(app.GetBindings()->ActionCount(), 20u);
-                          // Both Enter keys, and the player's key (Z by default).
-                          EXPECT_EQ(app.GetBindings()->CountBindings(kActionEnter, 0), 3);
-                          EXPECT_EQ(app.InputMode(), kInputModeMessages);
-                          EXPECT_FALSE(app.GetEngineInput().IsImeEnabled());
                           window.SendMessage(host::WM_KEYDOWN, kVkReturn, 0);
                           EXPECT_TRUE(app.GetBindings()->IsActionDown(kActionEnter));
                         }),

@@ -32,7 +32,6 @@ TEST_F(MessageDialogTest, EachKindAnswersAsItsButtonsSay) {
       {kMessageOk, {kIdOk, {}, {}, {}, false}, 0, 112, 0},
       {kMessageOkCheck, {kIdOk, {{kIdDontShowAgain, true}}, {}, {}, false}, 0, 113, 1},
       {kMessageYesNo, {kIdYes, {}, {}, {}, false}, 1, 114, 0},
-      {kMessageYesNo, {kIdNo, {}, {}, {}, false}, 0, 114, 0},
       {kMessageYesNo, {kIdYes, {}, {}, {}, true}, 0, 114, 0},  // closed
       {kMessageYesNoCheck, {kIdNo, {{kIdDontShowAgain, true}}, {}, {}, false}, 0, 115, 1},
       {kMessageYesNoCheck, {kIdYes, {}, {}, {}, false}, 1, 115, 0},

@@ -18,10 +18,9 @@ TEST(SystemInfoTest, MemoryFromMeminfo) {
       "SwapTotal:        2097148 kB\n"
       "SwapFree:         1048574 kB\n"
       "HugePages_Total:       0\n");
-  EXPECT_EQ(m.totalPhys, 16318412ull * 1024);
-  EXPECT_EQ(m.availPhys, 8159206ull * 1024);
-  EXPECT_EQ(m.totalPageFile, 2097148ull * 1024);
-  EXPECT_EQ(m.availPageFile, 1048574ull * 1024);
+  EXPECT_EQ(
+      std::tuple(m.totalPhys, m.availPhys, m.totalPageFile, m.availPageFile),
+      std::tuple(16318412ull * 1024, 8159206ull * 1024, 2097148ull * 1024, 1048574ull * 1024));
 
   m = ParseMeminfo("MemTotal: 1024 kB\nMemFree: 256 kB\nbroken line\nSwapTotal: x kB");
   EXPECT_EQ(m.availPhys, 256u * 1024) << "older kernels have no MemAvailable";

@@ -29,7 +29,6 @@ class TracingWindow : public Window {
     return answer;
   }
   int answer = kHandled;
-
 };
 
 // Replaces or destroys itself through the window, then reads its own fields: the window must
@@ -122,8 +121,7 @@ class WindowPlacement : public ::testing::Test {
     ASSERT_EQ(w.Create(r, false, true), kCreated);
     const auto* state = backend_.Window(w.GetHandle());
     ASSERT_NE(state, nullptr) << "a native window on the event thread";
-    EXPECT_EQ(state->left, c.wantLeft) << c.why;
-    EXPECT_EQ(state->top, c.wantTop) << c.why;
+    EXPECT_EQ(std::tuple(state->left, state->top), std::tuple(c.wantLeft, c.wantTop)) << c.why;
   }
 
   host::HeadlessBackend backend_;

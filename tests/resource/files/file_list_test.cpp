@@ -31,18 +31,14 @@ TEST(WildcardTest, MatchesAsFindFirstFileDoes) {
   const Case cases[] = {
       {"*.*", {"readme", "a.b.c", ".hidden"}, {}},
       {"*.txt", {"A.TXT", "a.b.txt"}, {"a.txt.bak", "txt", "a.txt2"}},
-      {"*.htm", {"a.htm"}, {"a.html"}},  // no short names here
       {"a?c", {"abc", "ABC"}, {"ac", "a.c"}},
       {"ab??", {"ab", "abc", "abcd"}, {"abcde", "ab.c"}},
       {"sav??.dat", {"SAV01.DAT", "sav1.dat", "sav.dat"}, {"sav123.dat"}},
       {"*.", {"readme"}, {"read.me"}},
-      {"readme.", {"README"}, {"readme.txt"}},
       {"a.*", {"a", "a.x"}, {"ab"}},
-      {"a*b", {"a.x.b", "ab"}, {"a.bc"}},
       // Double-byte characters are one character each, and their trail bytes are neither
       // wildcards nor letters.
       {"?.txt", {kHyo + ".txt"}, {kDiary + ".txt"}},
-      {"??.txt", {kDiary + ".txt"}, {}},
       {"\x93\xfa*", {kDiary + ".log"}, {"\x93\xda"}},
       {"\x82\x61", {"\x82\x61"}, {"\x82\x41"}},
   };
@@ -86,8 +82,6 @@ TEST_F(FileListTest, RecursionListsEachFolderBeforeItsContents) {
   EXPECT_EQ(Names(list_), (std::vector<std::string>{"B\\"}));
   EXPECT_EQ(list_.Scan("A", nullptr, kScanFoldersAndFiles, false), 2u);
   EXPECT_EQ(Names(list_), (std::vector<std::string>{"B\\", "d"}));
-  EXPECT_EQ(list_.Scan("A", nullptr, kScanFilesOnly, false), 1u);
-  EXPECT_EQ(Names(list_), (std::vector<std::string>{"d"}));
 }
 
 TEST_F(FileListTest, NamesComeInCaseInsensitiveOrderInCp932) {

@@ -23,18 +23,11 @@ Bytes Wgx24(uint32_t width, uint32_t height, int16_t offsetX = 0, int16_t offset
   return tools::WriteWgx(picture, {offsetX || offsetY ? 1 : 0, {}});
 }
 
-// A 2 x 2 8-bit BMP (bottom-up) with a 4-entry palette.
+// A 2 x 2 8-bit BMP (bottom-up: the bottom row first) with a 4-entry palette.
 Bytes Bmp8() {
-  return tools::BuildBmp({2,
-                          2,
-                          8,
-                          0,
-                          40,
-                          4,
-                          {0x00112233, 0x00445566, 0x00778899, 0x00AABBCC},
-                          {},
-                          tools::PackIndexRows({{2, 3}, {0, 1}}, 8),
-                          {}});  // bottom row first
+  const std::vector<uint32_t> palette = {0x00112233, 0x00445566, 0x00778899, 0x00AABBCC};
+  return tools::BuildBmp(
+      {2, 2, 8, 0, 40, 4, palette, {}, tools::PackIndexRows({{2, 3}, {0, 1}}, 8), {}});
 }
 
 class ImageLoaderManagerTest : public test::GameFolderTest {

@@ -147,10 +147,6 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Variant{"Plain", {}},
                       Variant{"NoNames", With([](auto& o) { o.names = false; })},
                       Variant{"Records13", With([](auto& o) { o.unpackedSizes = true; })},
-                      Variant{"Packed", With([](auto& o) { o.pack = true; })},
-                      Variant{"KeyWords", With([](auto& o) {
-                                o.keyWord1 = 0x12345678, o.keyWord2 = 0x9ABCDEF0;
-                              })},
                       Variant{"Everything", With([](auto& o) {
                                 o.sectorMode = o.wideTrie = o.keyScramble = o.commonPrefix =
                                     o.pack = true;
