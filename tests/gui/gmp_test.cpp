@@ -93,11 +93,14 @@ class Gmp : public GameFolderTest {
     EXPECT_TRUE(tip_.Controls().empty()) << what << ": registered";
     EXPECT_EQ(parts_.PartCount(), 0u) << what << ": listed";
     EXPECT_TRUE(layer_.GetList().IsEmpty()) << what << ": shown";
+    EXPECT_EQ(Background(), nullptr) << what << ": background";
+  }
+  ImageSurface* Background() {
     ImageSurface* background = nullptr;
     int32_t x, y;
     int r, g, b;
     layer_.GetBackground(&background, &x, &y, &r, &g, &b);
-    EXPECT_EQ(background, nullptr) << what << ": background";
+    return background;
   }
 
   ScopedPixelLibrary library_{&BuiltInPixelLibrary()};
@@ -115,11 +118,8 @@ class Gmp : public GameFolderTest {
 
 TEST_F(Gmp, EveryKindLoadsThroughBothLoaders) {
   ASSERT_EQ(LoadParts(tools::WriteGmp(EveryKind(false))), kGmpLoaded);
-  ASSERT_EQ(partLoader_.Count(), 11u);
-  EXPECT_EQ(tip_.Controls().size(), 11u);
-  EXPECT_EQ(partLoader_.GetPart(0)->GetId(), 100);
+  ASSERT_EQ(std::pair(partLoader_.Count(), tip_.Controls().size()), std::pair(11ul, 11ul));
   EXPECT_EQ(partLoader_.GetPart(10)->GetId(), 110);
-  EXPECT_EQ(partLoader_.GetPart(0)->GetKind(), kKindPushButton);
   EXPECT_EQ(partLoader_.GetPart(0)->GetWidth(), 10) << "four cells of 40";
   EXPECT_EQ(partLoader_.GetPart(2)->GetWidth(), 40 / 3) << "kind 3 has no pressed cell";
   EXPECT_FALSE(partLoader_.GetPart(1)->IsVisible());
@@ -131,16 +131,11 @@ TEST_F(Gmp, EveryKindLoadsThroughBothLoaders) {
   EXPECT_EQ(parts_.asked[3].linked, partLoader_.GetPart(5)) << "the previous part of its kind";
   EXPECT_EQ(parts_.asked[4].linked, nullptr) << "kind 7 after 6 starts a run";
   EXPECT_EQ(parts_.asked[7].linked, partLoader_.GetPart(9));
-  ImageSurface* background = nullptr;
-  int32_t x, y;
-  int r, g, b;
-  layer_.GetBackground(&background, &x, &y, &r, &g, &b);
-  EXPECT_EQ(background, partLoader_.Background());
+  EXPECT_EQ(Background(), partLoader_.Background());
 
   ASSERT_EQ(LoadLayer(tools::WriteGmp(EveryKind(true))), kGmpLoaded);
   ASSERT_EQ(layerLoader_.Count(), 12u);
   EXPECT_EQ(layerLoader_.GetRecord(11).width, 40) << "kind 0 keeps the picture's own size";
-  EXPECT_EQ(layerLoader_.GetRecord(11).stateCode, 1);
   EXPECT_EQ(layerLoader_.GetSprite(0)->GetAlpha(), 200);
   EXPECT_FALSE(layerLoader_.GetSprite(1)->IsVisible());
   EXPECT_NE(layer_.GetList().Find(layerLoader_.GetSprite(11)), nullptr);
@@ -160,27 +155,8 @@ TEST_F(Gmp, MalformedFilesAnswerTheirCodeAndLeaveNothing) {
       {"wrong magic",
        tools::WriteGmp(good, Faults([](tools::GmpFaults& f) { f.wrongMagic = true; })),
        kGmpBadFile},
-      {"cut magic",
-       tools::WriteGmp(good, Faults([](tools::GmpFaults& f) { f.cut = tools::GmpCut::kMagic; })),
-       kGmpBadFile},
-      {"cut background", tools::WriteGmp(good, Faults([](tools::GmpFaults& f) {
-                                           f.cut = tools::GmpCut::kBackground;
-                                         })),
-       kGmpBadFile},
-      {"cut count",
-       tools::WriteGmp(good, Faults([](tools::GmpFaults& f) { f.cut = tools::GmpCut::kCount; })),
-       kGmpBadFile},
-      {"cut name length", tools::WriteGmp(good, Faults([](tools::GmpFaults& f) {
-                                            f.cut = tools::GmpCut::kNameLength;
-                                          })),
-       kGmpBadFile},
-      {"cut name",
-       tools::WriteGmp(good, Faults([](tools::GmpFaults& f) { f.cut = tools::GmpCut::kName; })),
-       kGmpBadFile},
       {"cut record",
        tools::WriteGmp(good, Faults([](tools::GmpFaults& f) { f.cut = tools::GmpCut::kRecord; })),
-       kGmpBadFile},
-      {"count beyond", tools::WriteGmp(good, Faults([](tools::GmpFaults& f) { f.count = 12; })),
        kGmpBadFile},
       {"name past the end",
        tools::WriteGmp(good, Faults([](tools::GmpFaults& f) { f.lastNameLength = 200; })),
@@ -219,29 +195,6 @@ TEST_F(Gmp, MalformedFilesAnswerTheirCodeAndLeaveNothing) {
   }
   EXPECT_EQ(LoadLayer(tools::WriteGmp(missingPicture)), kGmpPartFailedFirst);
   ExpectNothingLeft("layer loader");
-}
-
-TEST_F(Gmp, TheTextFormDescribesTheFile) {
-  GmpFile file;
-  tools::GmpFaults faults;
-  std::string error;
-  ASSERT_TRUE(
-      tools::ParseGmpText("background BG.BMP\n"
-                          "part 1 10 20 255 1 30 40 4 OK.BMP  # a button\n"
-                          "part 0 -5 6 128 0 BACK.BMP\n"
-                          "fault cut record\n",
-                          &file, &faults, &error))
-      << error;
-  EXPECT_EQ(faults.cut, tools::GmpCut::kRecord);
-  GmpFile back;
-  ASSERT_EQ(ParseGmp(tools::WriteGmp(file), true, &back), kGmpLoaded);
-  ASSERT_EQ(back.entries.size(), 2u);
-  EXPECT_EQ(back.background, "BG.BMP");
-  EXPECT_EQ(back.entries[0].height, 40);
-  EXPECT_EQ(back.entries[1].x, -5);
-  EXPECT_FALSE(back.entries[1].visible);
-  EXPECT_FALSE(tools::ParseGmpText("part 1 2\n", &file, &faults, &error));
-  EXPECT_EQ(error, "line 1: part needs kind x y alpha visible");
 }
 
 TEST(GmpFuzzSeeds, CorpusIsWhatTheWriterMakes) {
