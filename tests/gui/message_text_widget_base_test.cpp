@@ -53,13 +53,11 @@ class GridWidget : public test::StillControl<MessageTextWidgetBase> {
     *cursor += wide ? 2 : 1;
     SetPreviousChar(c);
     if (itemOpen_ && !areaOpen_) BeginItemArea();
-    placed.push_back(vertical_ ? penY_ : penX_);
-    (vertical_ ? penY_ : penX_) += (wide ? FontSize() : FontSize() / 2) + charGap_;
+    placed.push_back(penX_);
+    penX_ += (wide ? FontSize() : FontSize() / 2) + charGap_;
     return result;
   }
   bool HitFrame(int32_t, int32_t) const override { return false; }
-  void SetRuby(TextRenderer* ruby) { rubyRenderer_ = ruby; }
-  void SetVerticalFlag(bool on) { vertical_ = on; }
   void PaintItemArea(int32_t, int32_t, int32_t, int32_t) override {}
   int ItemAt(int32_t x, int32_t y) const override {
     if (recheckHover_) return -1;
@@ -131,13 +129,6 @@ TEST_F(LineBreaking, PastTheLimitOnlyKinsokuCharactersHangWhileTheyFit) {
   }
 }
 
-TEST_F(LineBreaking, AFullPageRefusesTheCharacterAndKeepsThePen) {
-  widget.SetPen(600, 8 + 3 * widget.GetLinePitch());
-  EXPECT_EQ(widget.Type(Cp932Literal("あ")), kBreakPageFull);
-  EXPECT_EQ(widget.GetPenX(), 600);
-  EXPECT_TRUE(widget.placed.empty());
-}
-
 TEST(KinsokuLists, TheSharedTablesAreTheListsInCp932) {
   const std::pair<const char*, const char*> lists[] = {
       {kinsoku::kWideNotAtLineEnd, "‘“（〔［｛〈《「『【￥＄￡"},
@@ -154,45 +145,19 @@ TEST(KinsokuLists, TheSharedTablesAreTheListsInCp932) {
   }
 }
 
-TEST_F(TextWidgetTest, LineMetricsAddRubyOnlyInHorizontalLayout) {
-  EXPECT_FALSE(widget.SetRubyText("x")) << "no ruby renderer, no ruby";
-  GdiTextRenderer ruby{testing_text::FakeSource()};
-  ruby.SetFont(10, false, false, nullptr);
-  widget.SetRuby(&ruby);
-  widget.SetGaps(0, 0, 3);
-  widget.UpdateLineHeight();
-  EXPECT_EQ(widget.GetLineHeight(), 24 + 10 + 3);
-  EXPECT_EQ(widget.GetLinePitch(), 37 + 4);
-  EXPECT_EQ(widget.GetBaselineOffset(), 2 + 37);
-  widget.SetMinLineHeight(50);
-  widget.UpdateLineHeight();
-  EXPECT_EQ(widget.GetLineHeight(), 50) << "the minimum wins";
-  widget.SetMinLineHeight(0);
-  widget.SetVerticalFlag(true);
-  widget.UpdateLineHeight();
-  EXPECT_EQ(widget.GetLineHeight(), 24) << "vertical columns carry no ruby row";
-  EXPECT_EQ(widget.GetColumnOffset(), 2 - 28);
-  widget.UpdateWrapLimit();
-  EXPECT_EQ(widget.GetWrapLimit(), 120 - 48 - 8);
-}
-
 using LinkItems = TextWidgetTest;
 
 TEST_F(LinkItems, AnItemOverTwoLinesHasTwoAreasAndEitherEntersIt) {
   ASSERT_EQ(tip.AddControl(&widget, -1), kAddControlDone);
   const uint32_t words = services.memory.Allocate(12);
-  EXPECT_EQ(widget.AddItem("label", 7, nullptr, "tip", words, words + 4, words + 8, 0xFF00FF00,
-                           nullptr, nullptr, nullptr, -1, -1, -1),
-            kAddItemRefused)
-      << "links are off";
+  auto add = [&] {
+    return widget.AddItem("label", 7, nullptr, "tip", words, words + 4, words + 8, 0xFF00FF00,
+                          nullptr, nullptr, nullptr, -1, -1, -1);
+  };
+  EXPECT_EQ(add(), kAddItemRefused) << "links are off";
   widget.SetLinksEnabledFlag(true);
-  ASSERT_EQ(widget.AddItem("label", 7, nullptr, "tip", words, words + 4, words + 8, 0xFF00FF00,
-                           nullptr, nullptr, nullptr, -1, -1, -1),
-            kAddItemDone);
-  EXPECT_EQ(widget.AddItem(nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, nullptr, nullptr, nullptr, -1,
-                           -1, -1),
-            kAddItemRefused)
-      << "one item is open";
+  ASSERT_EQ(add(), kAddItemDone);
+  EXPECT_EQ(add(), kAddItemRefused) << "one item is open";
   widget.SetPen(560, 8);
   widget.Type(Cp932Literal("あいうえ"));
   widget.CloseItem();
@@ -207,18 +172,16 @@ TEST_F(LinkItems, AnItemOverTwoLinesHasTwoAreasAndEitherEntersIt) {
   EXPECT_EQ(widget.GetHoveredItem(), -1) << "right after closing, the pointer is re-checked";
   widget.OnPointerOver(item->area[1].x + 10, item->area[1].y + 10);
   EXPECT_EQ(widget.GetHoveredItem(), 0);
-  uint32_t hovered = 0, notHovered = 9;
+  uint32_t hovered = 0, notHovered = 9, chosen = 0;
   services.memory.Read32(words + 4, hovered);
   services.memory.Read32(words + 8, notHovered);
-  EXPECT_EQ(hovered, 1u);
-  EXPECT_EQ(notHovered, 0u);
+  EXPECT_EQ(std::pair(hovered, notHovered), std::pair(1u, 0u));
   EXPECT_STREQ(widget.GetTooltipText(), "tip");
   widget.OnPointerOver(item->area[0].x + 1, item->area[0].y + 1);
   EXPECT_EQ(widget.highlights, (std::vector<int>{0})) << "moving within the item keeps it";
 
   widget.SetId(40);
   EXPECT_TRUE(widget.SelectItem(0));
-  uint32_t chosen = 0;
   services.memory.Read32(words, chosen);
   EXPECT_EQ(chosen, 1u);
   EXPECT_EQ(tip.GetFiredId(), 40);
@@ -226,19 +189,6 @@ TEST_F(LinkItems, AnItemOverTwoLinesHasTwoAreasAndEitherEntersIt) {
   EXPECT_EQ(tip.sounds.back(), kDefaultClickSound);
   EXPECT_FALSE(widget.SelectItem(1)) << "no such item";
   tip.RemoveControl(&widget);
-}
-
-TEST_F(LinkItems, TheItemMapHoldsAtMost255Items) {
-  widget.SetLinksEnabledFlag(true);
-  for (int i = 0; i < kMaxTextLinkItems; ++i) {
-    ASSERT_EQ(widget.AddItem(nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, nullptr, nullptr, nullptr,
-                             -1, -1, -1),
-              kAddItemDone);
-    widget.CloseItem();
-  }
-  EXPECT_EQ(widget.AddItem(nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, nullptr, nullptr, nullptr, -1,
-                           -1, -1),
-            kAddItemRefused);
 }
 
 using PlacedStrings = TextWidgetTest;
