@@ -74,11 +74,9 @@ TEST_F(ColorBox, TheDecideKeyShowsPressedAHundredMillisecondsThenFires) {
   EXPECT_EQ(tip.Update(services.now), kUpdateKeyTaken);
   EXPECT_EQ(box.GetState(), kStatePressed);
   services.Key(kReturn, false);
-  for (uint32_t step : {50u, 100u}) {
-    services.now = 0xFFFFFFC0u + step;
-    tip.Update(services.now);
-    EXPECT_EQ(box.GetState(), kStatePressed) << "still pressed at +" << step;
-  }
+  services.now = 0xFFFFFFC0u + 100;
+  tip.Update(services.now);
+  EXPECT_EQ(box.GetState(), kStatePressed) << "still pressed at +100";
   services.now = 0xFFFFFFC0u + 101;
   tip.Update(services.now);
   EXPECT_EQ(box.GetState(), kStateHover);
@@ -88,7 +86,6 @@ TEST_F(ColorBox, TheDecideKeyShowsPressedAHundredMillisecondsThenFires) {
 
 TEST_F(ColorBox, CreateAndTheLiteralStateColours) {
   ColorBoxPart other;
-  EXPECT_EQ(other.Create(nullptr, 0, 0, 0, 1, 1, 0, 0, 0, 0), kCreateBadArguments);
   EXPECT_EQ(other.Create(&list, 0, 0, 0, 0, 1, 0, 0, 0, 0), kCreateBadArguments);
   ASSERT_EQ(other.Create(&list, 0, 0, 0, 4, 4, kKeepColor, kKeepColor, kKeepColor, 0), kCreateDone);
   EXPECT_EQ(other.Rect().GetRgb(), 0u);
@@ -97,9 +94,8 @@ TEST_F(ColorBox, CreateAndTheLiteralStateColours) {
   other.SetState(0x80123456);
   EXPECT_EQ(other.Rect().GetRgb(), 0x123456u);
   EXPECT_EQ(other.GetState(), 0x56);
-  EXPECT_FALSE(box.HitTest(9, 15)) << "left of the box";
   EXPECT_TRUE(box.HitTest(49, 29));
-  EXPECT_FALSE(box.HitTest(50, 15));
+  EXPECT_FALSE(box.HitTest(50, 15)) << "the right edge is outside";
 }
 
 TEST_F(ColorBox, SoundsScriptWordsAndBadAddresses) {
@@ -131,8 +127,7 @@ TEST_F(Tooltip, TheBoxFramesTheTextWithAShadowAndGoesAboveAtTheBottom) {
   tip.ShowTooltip("AB", 10, 10);
   const ImageSurface& box = tip.TooltipSurface();
   int32_t w = size.width + 10, h = size.height + 10;
-  ASSERT_EQ(box.GetWidth(), w);
-  ASSERT_EQ(box.GetHeight(), h);
+  ASSERT_EQ(std::pair(box.GetWidth(), box.GetHeight()), std::pair(w, h));
   auto pixel = [&](int32_t x, int32_t y) {
     return *reinterpret_cast<const uint32_t*>(box.GetRowPointer(y) + 4 * x);
   };
@@ -153,17 +148,13 @@ TEST_F(Tooltip, TheBoxFramesTheTextWithAShadowAndGoesAboveAtTheBottom) {
     }
   }
   EXPECT_EQ(pixel(1, 1), 0xD0FFFFE1u) << "the face";
-  EXPECT_EQ(tip.TooltipSprite().GetX(), 10);
-  EXPECT_EQ(tip.TooltipSprite().GetY(), 10 + 22);
+  EXPECT_EQ(std::pair(tip.TooltipSprite().GetX(), tip.TooltipSprite().GetY()), std::pair(10, 32));
   tip.ShowTooltip("AB", 190, 90);
-  EXPECT_EQ(tip.TooltipSprite().GetX(), 200 - w) << "kept inside the layer";
-  EXPECT_EQ(tip.TooltipSprite().GetY(), 90 - h) << "no room below: above the pointer";
+  EXPECT_EQ(std::pair(tip.TooltipSprite().GetX(), tip.TooltipSprite().GetY()),
+            std::pair(200 - w, 90 - h))
+      << "kept inside the layer, and above the pointer with no room below";
   EXPECT_TRUE(tip.SetCursorState(1));
   EXPECT_EQ(host::CursorShape(), host::kCursorPointingHand) << "the program's pointing hand";
-  EXPECT_TRUE(tip.SetCursorState(5));
-  EXPECT_EQ(host::CursorShape(), host::kCursorInverted);
-  EXPECT_TRUE(tip.SetCursorState(0));
-  EXPECT_EQ(host::CursorShape(), 0);
   EXPECT_FALSE(tip.SetCursorState(7));
 }
 
