@@ -147,25 +147,17 @@ TEST_F(Gmp, MalformedFilesAnswerTheirCodeAndLeaveNothing) {
   noBackground.background = "NONE.BMP";
   GmpFile missingPicture = good;
   missingPicture.entries[2].name = "NONE.BMP";
+  auto faulty = [&](auto set) { return tools::WriteGmp(good, Faults(set)); };
   const struct {
     const char* what;
     std::vector<uint8_t> bytes;
     int code;
   } cases[] = {
-      {"wrong magic",
-       tools::WriteGmp(good, Faults([](tools::GmpFaults& f) { f.wrongMagic = true; })),
-       kGmpBadFile},
-      {"cut record",
-       tools::WriteGmp(good, Faults([](tools::GmpFaults& f) { f.cut = tools::GmpCut::kRecord; })),
-       kGmpBadFile},
-      {"name past the end",
-       tools::WriteGmp(good, Faults([](tools::GmpFaults& f) { f.lastNameLength = 200; })),
-       kGmpBadFile},
-      {"unknown kind", tools::WriteGmp(good, Faults([](tools::GmpFaults& f) { f.lastKind = 10; })),
-       kGmpUnknownKind},
-      {"kind 0",
-       tools::WriteGmp(good, Faults([](tools::GmpFaults& f) { f.lastAsLayerOnly = true; })),
-       kGmpUnknownKind},
+      {"wrong magic", faulty([](auto& f) { f.wrongMagic = true; }), kGmpBadFile},
+      {"cut record", faulty([](auto& f) { f.cut = tools::GmpCut::kRecord; }), kGmpBadFile},
+      {"name past the end", faulty([](auto& f) { f.lastNameLength = 200; }), kGmpBadFile},
+      {"unknown kind", faulty([](auto& f) { f.lastKind = 10; }), kGmpUnknownKind},
+      {"kind 0", faulty([](auto& f) { f.lastAsLayerOnly = true; }), kGmpUnknownKind},
       {"no background", tools::WriteGmp(noBackground), kGmpNoBackground},
       {"kind 3 fails", tools::WriteGmp(missingPicture), kGmpPartFailedFirst + 1},
   };
