@@ -130,25 +130,6 @@ TEST_F(Focus, TwoControlsPassingTheFocusBackAndForthEndWithNoFocus) {
 
 using Hover = GuiTest;
 
-TEST_F(Hover, AStillPointerDoesNotHitTestAgain) {
-  FakeControl a("a", 0, 0);
-  services.x = services.y = 5;
-  tip.Update(services.now);
-  tip.AddControl(&a, -1);
-  tip.Update(services.now);
-  EXPECT_EQ(tip.GetHover(), nullptr) << "shown under a still pointer";
-  tip.ForgetPointer();
-  tip.Update(services.now);
-  EXPECT_EQ(tip.GetHover(), &a);
-  tip.SetCaptured(true);
-  services.x = 100;
-  tip.Update(services.now);
-  EXPECT_EQ(tip.GetHover(), &a) << "captured: the hover stays";
-  tip.SetCaptured(false);
-  tip.Update(services.now);
-  EXPECT_EQ(tip.GetHover(), nullptr);
-}
-
 TEST_F(Hover, TooltipsWaitTheirDelayAndLastTheirDuration) {
   FakeControl a("a", 0, 0), b("b", 20, 0);
   a.SetTooltipText("tip");
