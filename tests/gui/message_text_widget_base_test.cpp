@@ -1,75 +1,27 @@
-#include "gui/message_text_widget_base.h"
+#include "gui/message_text_widget.h"
 
 #include <string_view>
 #include <vector>
 
 #include "common/sjis.h"
-#include "gui_fixture.h"
-#include "host/cp932.h"
-#include "support/still_control.h"
-#include "support/text_renderers.h"
+#include "text_widget_fixture.h"
 
 namespace bw::test {
 namespace {
 
-using host::Cp932Literal;
-
-// A page that lays characters out on a grid of the font size (half for narrow ones) and finds
-// items by their rectangles.
-class GridWidget : public test::StillControl<MessageTextWidgetBase> {
+// A message window that keeps where each character went, the strings it was asked to draw and
+// the highlights it was told to show.
+class RecordingWidget : public MessageTextWidget {
  public:
-  explicit GridWidget(TextRenderer* renderer) {
-    mainRenderer_ = renderer;
-    width_ = 640;
-    height_ = 120;
-    UpdateLineHeight();
-    UpdateWrapLimit();
-    penX_ = marginLeft_;
-    penY_ = marginTop_;
-  }
-
-  bool NewLine() override {
-    if (penY_ + linePitch_ + lineGap_ + lineHeight_ > height_ - marginBottom_) return true;
-    EndItemArea();
-    penY_ += lineGap_ + linePitch_;
-    penX_ = marginLeft_ + indent_;
-    return false;
-  }
-  int MoveTo(int32_t x, int32_t y) override {
-    if (x >= 0) penX_ = marginLeft_ + x;
-    if (y >= 0) penY_ = marginTop_ + y;
-    return 0;
+  int PutChar(const char** cursor) override {
+    placed.push_back(GetPenX());
+    return MessageTextWidget::PutChar(cursor);
   }
   int DrawString(const char* text, int32_t x, int32_t y, bool) override {
     drawn.push_back({text, x, y});
     return 0;
   }
-  int PutChar(const char** cursor) override {
-    const std::string_view text(*cursor);
-    const bool wide = sjis::CharLength(text, 0) == 2;
-    const uint16_t c = wide ? sjis::CharAt(text, 0) : uint16_t(uint8_t(text[0]) << 8);
-    const int result = autoWrap_ ? ApplyLineBreak(wide ? c : c >> 8, wide) : kBreakNone;
-    if (result == kBreakPageFull) return result;
-    *cursor += wide ? 2 : 1;
-    SetPreviousChar(c);
-    if (itemOpen_ && !areaOpen_) BeginItemArea();
-    placed.push_back(penX_);
-    penX_ += (wide ? FontSize() : FontSize() / 2) + charGap_;
-    return result;
-  }
-  bool HitFrame(int32_t, int32_t) const override { return false; }
-  void PaintItemArea(int32_t, int32_t, int32_t, int32_t) override {}
-  int ItemAt(int32_t x, int32_t y) const override {
-    if (recheckHover_) return -1;
-    for (size_t i = 0; i < GetItemCount(); ++i) {
-      for (const ItemRect& r : GetItem(int(i))->area) {
-        if (x >= r.x && y >= r.y && x < r.x + r.width && y < r.y + r.height) return int(i);
-      }
-    }
-    return -1;
-  }
   void ShowItemHighlight(int index, bool on) override { highlights.push_back(on ? index : ~index); }
-
   // Types text, answering the first break result that was not kBreakNone.
   int Type(const std::string& text) {
     const char* cursor = text.c_str();
@@ -81,7 +33,6 @@ class GridWidget : public test::StillControl<MessageTextWidgetBase> {
     }
     return seen;
   }
-
   struct Drawn {
     std::string text;
     int32_t x, y;
@@ -91,15 +42,13 @@ class GridWidget : public test::StillControl<MessageTextWidgetBase> {
   std::vector<int> highlights;
 };
 
-class TextWidgetTest : public GuiTest {
+class TextWidgetTest : public TextWidgetRig {
  protected:
-  TextWidgetTest() {
-    renderer.SetFont(24, false, false, nullptr);
-    widget.UpdateLineHeight();
-    widget.UpdateWrapLimit();
+  void SetUp() override {
+    TextWidgetRig::SetUp();
+    ASSERT_EQ(widget.Create(&list, 10, 640, 120, 0, 0, &main, nullptr, 0), kWidgetDone);
   }
-  GdiTextRenderer renderer{testing_text::FakeSource()};
-  GridWidget widget{&renderer};
+  RecordingWidget widget;
 };
 
 using LineBreaking = TextWidgetTest;
@@ -155,7 +104,7 @@ TEST_F(LinkItems, AnItemOverTwoLinesHasTwoAreasAndEitherEntersIt) {
                           nullptr, nullptr, nullptr, -1, -1, -1);
   };
   EXPECT_EQ(add(), kAddItemRefused) << "links are off";
-  widget.SetLinksEnabledFlag(true);
+  ASSERT_EQ(widget.EnableLinks(true, true), kWidgetDone);
   ASSERT_EQ(add(), kAddItemDone);
   EXPECT_EQ(add(), kAddItemRefused) << "one item is open";
   widget.SetPen(560, 8);
