@@ -3,6 +3,7 @@
 #include "graphics/device/display_manager.h"
 #include "graphics/device/gmp_layer_loader.h"
 #include "graphics/surface/composition_layer.h"
+#include "gui/check_part.h"
 #include "gui/gmp_part_loader.h"
 #include "gui/part_manager.h"
 #include "gui_fixture.h"
@@ -30,28 +31,6 @@ std::vector<uint8_t> Picture(int32_t w, int32_t h) {
   bmp.data.assign(static_cast<size_t>((w * 3 + 3) & ~3) * h, 0x55);
   return tools::BuildBmp(bmp);
 }
-
-// Makes check and radio parts as colour boxes, keeping what each was asked for.
-class FakeCheckFactory : public PartManager {
- public:
-  struct Asked {
-    int mode;
-    UiControl* linked;
-    bool extraCell;
-  };
-  int CreateFileCheckButton(UiControl** out, int mode, UiControl* linked, int32_t order,
-                            const char*, bool hasExtraCell, int32_t x, int32_t y, int,
-                            int) override {
-    *out = nullptr;
-    if (failCheck) return kCreateNoPicture;
-    asked.push_back({mode, linked, hasExtraCell});
-    auto part = std::make_unique<ColorBoxPart>();
-    int result = part->Create(TargetList(), order, x, y, 4, 4, 0, kKeepColor, kKeepColor, 0);
-    return Finish(std::unique_ptr<UiControl>(std::move(part)), result, out);
-  }
-  std::vector<Asked> asked;
-  bool failCheck = false;
-};
 
 // One of every kind, two radio runs, and a layer-only picture for the layer loader.
 GmpFile EveryKind(bool withLayerOnly) {
@@ -111,7 +90,7 @@ class Gmp : public GameFolderTest {
   CompositionLayer layer_;
   FakeGuiServices services_;
   RecordingPointerTip tip_;
-  FakeCheckFactory parts_;
+  PartManager parts_;
   GmpPartLoader partLoader_;
   GmpLayerLoader layerLoader_;
 };
@@ -124,13 +103,13 @@ TEST_F(Gmp, EveryKindLoadsThroughBothLoaders) {
   EXPECT_EQ(partLoader_.GetPart(2)->GetWidth(), 40 / 3) << "kind 3 has no pressed cell";
   EXPECT_FALSE(partLoader_.GetPart(1)->IsVisible());
   EXPECT_EQ(partLoader_.GetRecord(3).stateCode, 8);
-  ASSERT_EQ(parts_.asked.size(), 8u);
-  const int modes[] = {0, 1, 2, 2, 3, 2, 3, 3};
-  for (size_t i = 0; i < 8; ++i) EXPECT_EQ(parts_.asked[i].mode, modes[i]) << i;
-  EXPECT_EQ(parts_.asked[2].linked, nullptr) << "the first of a radio run";
-  EXPECT_EQ(parts_.asked[3].linked, partLoader_.GetPart(5)) << "the previous part of its kind";
-  EXPECT_EQ(parts_.asked[4].linked, nullptr) << "kind 7 after 6 starts a run";
-  EXPECT_EQ(parts_.asked[7].linked, partLoader_.GetPart(9));
+  auto leader = [&](size_t i) {
+    return dynamic_cast<CheckPart&>(*partLoader_.GetPart(i)).GetLeader();
+  };
+  EXPECT_EQ(leader(5), nullptr) << "the first of a radio run";
+  EXPECT_EQ(leader(6), partLoader_.GetPart(5)) << "the previous part of its kind";
+  EXPECT_EQ(leader(7), nullptr) << "kind 7 after 6 starts a run";
+  EXPECT_EQ(leader(10), partLoader_.GetPart(9));
   EXPECT_EQ(Background(), partLoader_.Background());
 
   ASSERT_EQ(LoadLayer(tools::WriteGmp(EveryKind(true))), kGmpLoaded);
@@ -177,11 +156,10 @@ TEST_F(Gmp, MalformedFilesAnswerTheirCodeAndLeaveNothing) {
   ExpectNothingLeft("background refused");
 
   // A check part failing after buttons were made takes them back; codes by kind.
-  parts_.failCheck = true;
   for (uint8_t kind : {4, 5, 6, 7, 8, 9}) {
     GmpFile file;
     file.entries.push_back({"B.BMP", 1, 0, 0, 255, true, 10, 6, 4});
-    file.entries.push_back({"B.BMP", kind, 0, 0, 255, true, 10, 6, 0});
+    file.entries.push_back({"NONE.BMP", kind, 0, 0, 255, true, 10, 6, 0});
     EXPECT_EQ(LoadParts(tools::WriteGmp(file)), GmpPartFailure(kind));
     ExpectNothingLeft("kind " + std::to_string(kind));
   }
