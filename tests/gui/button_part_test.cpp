@@ -1,15 +1,10 @@
 #include "gui/button_part.h"
 
 #include "part_fixture.h"
+#include "text_widget_fixture.h"
 
 namespace bw::test {
 namespace {
-
-uint32_t PixelAt(const ImageSurface& s, int32_t x, int32_t y) {
-  uint32_t v;
-  std::memcpy(&v, s.GetRowPointer(y) + 4 * x, 4);
-  return v;
-}
 
 // A 24-bit picture whose columns say which cell they belong to; (0, 0) of each cell is black.
 std::vector<uint8_t> CellPicture(int32_t cellWidth, int32_t cells, int32_t height) {
@@ -117,8 +112,8 @@ TEST_F(Buttons, DrawnCellsTakeTheFaceAlphaAndRefuseTooSmallAFace) {
     button.SetFaceColors(face, kDefaultAccentColor);
     ASSERT_EQ(button.CreateDrawn(&list_, 1, nullptr, nullptr, 4, 4, 12, 9, true, 0), kCreateDone);
     ASSERT_EQ(button.GetCells()->GetWidth(), 4 * 12);
-    EXPECT_EQ(PixelAt(*button.GetCells(), 5, 4) & 0xFFFFFF, face & 0xFFFFFF) << "the face";
-    EXPECT_EQ(PixelAt(*button.GetCells(), 0, 4) & 0xFFFFFF, BrightenColor(face, 3) & 0xFFFFFF);
+    EXPECT_EQ(PagePixel(*button.GetCells(), 5, 4) & 0xFFFFFF, face & 0xFFFFFF) << "the face";
+    EXPECT_EQ(PagePixel(*button.GetCells(), 0, 4) & 0xFFFFFF, BrightenColor(face, 3) & 0xFFFFFF);
     EXPECT_EQ(button.GetSprite().GetAlpha(), face == 0x80305070u ? 0x80 : 255);
     EXPECT_TRUE(button.IsBoxHit());
   }

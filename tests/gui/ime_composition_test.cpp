@@ -1,23 +1,16 @@
 // The input method around the text fields: opening and closing it with the focus, the
 // composition box at the caret, and the mode indicator.
-#include <cstring>
-
 #include "gui/ime_indicator.h"
 #include "host/input/text_input.h"
 #include "input/ime_context.h"
 #include "text_input_fixture.h"
+#include "text_widget_fixture.h"
 
 namespace bw::test {
 namespace {
 
 constexpr char kBuri[] = "\x82\xD4\x82\xE8\x82\xDE";  // ぶりむ
 constexpr char kAlnum[] = "\x89\x70\x90\x94";         // 英数
-
-uint32_t PixelAt(const ImageSurface& s, int32_t x, int32_t y) {
-  uint32_t v;
-  std::memcpy(&v, s.GetRowPointer(y) + 4 * x, 4);
-  return v;
-}
 
 // A pointer tip that keeps the open and close requests it passes to the window thread.
 class ImeRequestTip : public RecordingPointerTip {
@@ -99,10 +92,10 @@ TEST_F(ImeTest, TheCompositionBoxStandsAtTheCaretWithTheClauseHighlighted) {
   int textPixels = 0;
   for (int32_t y = 0; y < 16; ++y) {
     for (int32_t x = 0; x < 48; ++x) {
-      const uint32_t was = PixelAt(plain, x, y);
+      const uint32_t was = PagePixel(plain, x, y);
       ASSERT_TRUE(was == text || was == back) << x << "," << y;
       textPixels += was == text;
-      ASSERT_EQ(PixelAt(lit, x, y), was == text ? back : text) << x << "," << y;
+      ASSERT_EQ(PagePixel(lit, x, y), was == text ? back : text) << x << "," << y;
     }
   }
   EXPECT_GT(textPixels, 0);
