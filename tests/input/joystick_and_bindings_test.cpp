@@ -45,7 +45,6 @@ TEST_F(Joysticks, DirectionsAtTheOuterThirdsAndButtons) {
   ASSERT_EQ(manager_.AddJoystick(-1, host::HWND{}), 0);
   JoystickDevice* joystick = manager_.GetJoystick(0);
   ASSERT_NE(joystick, nullptr);
-  EXPECT_EQ(joystick->ButtonCount(), static_cast<uint32_t>(kButtons));
   EXPECT_TRUE(IsJoystickInUse(0));
 
   Set(stick, kAxisCentre, kAxisCentre);
