@@ -88,8 +88,7 @@ TEST_F(Focus, PushAndPopRestoreTheExactListWithHoverAndFocusReset) {
   tip.Update(services.now);
   ASSERT_EQ(tip.GetHover(), &a);
   ASSERT_EQ(tip.PushControls(), kStackDone);
-  EXPECT_TRUE(tip.GetHover() == nullptr && tip.GetFocus() == nullptr);
-  EXPECT_TRUE(tip.Controls().empty());
+  EXPECT_TRUE(tip.GetHover() == nullptr && tip.GetFocus() == nullptr && tip.Controls().empty());
   EXPECT_EQ(saved.GetOwner(), &tip) << "pushed controls keep their owner";
   tip.RemoveControl(&saved);
   EXPECT_EQ(saved.GetOwner(), nullptr) << "a saved control can be removed";

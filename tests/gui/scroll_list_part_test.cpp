@@ -161,8 +161,7 @@ TEST_F(ScrollBars, RangesWorkIn64BitsAndBadRangesScrollNothing) {
         << c.total << " / " << c.visible;
   }
   EXPECT_EQ(bar_.GetScrollPos(), -1);
-  EXPECT_FALSE(bar_.IsEnabled());
-  EXPECT_FALSE(bar_.GetForwardButton()->IsEnabled());
+  EXPECT_FALSE(bar_.IsEnabled() || bar_.GetForwardButton()->IsEnabled());
   EXPECT_EQ(bar_.SetScrollPosition(3), kScrollNothing);
   EXPECT_EQ(bar_.Step(true), kScrollUnchanged);
 

@@ -206,8 +206,7 @@ TEST_F(TextFieldTest, AFieldTakesTheFocusOnHoverAndTypingHidesThePointer) {
   tip.Update(services.now);
   EXPECT_TRUE(tip.IsFocus(&field));
   EXPECT_EQ(tip.GetCursorState(), kCursorIBeam);
-  EXPECT_TRUE(field.CaretRect().IsVisible());
-  EXPECT_TRUE(field.IsBlinking());
+  EXPECT_TRUE(field.CaretRect().IsVisible() && field.IsBlinking());
   Type(field, "hi");
   EXPECT_TRUE(field.IsPointerHidden());
   services.x = 31;
