@@ -3,6 +3,7 @@
 #include "graphics/device/display_manager.h"
 #include "graphics/device/gmp_layer_loader.h"
 #include "graphics/surface/composition_layer.h"
+#include "gui/check_part.h"
 #include "gui/gmp_part_loader.h"
 #include "gui/part_manager.h"
 #include "gui_fixture.h"
@@ -30,28 +31,6 @@ std::vector<uint8_t> Picture(int32_t w, int32_t h) {
   bmp.data.assign(static_cast<size_t>((w * 3 + 3) & ~3) * h, 0x55);
   return tools::BuildBmp(bmp);
 }
-
-// Makes check and radio parts as colour boxes, keeping what each was asked for.
-class FakeCheckFactory : public PartManager {
- public:
-  struct Asked {
-    int mode;
-    UiControl* linked;
-    bool extraCell;
-  };
-  int CreateFileCheckButton(UiControl** out, int mode, UiControl* linked, int32_t order,
-                            const char*, bool hasExtraCell, int32_t x, int32_t y, int,
-                            int) override {
-    *out = nullptr;
-    if (failCheck) return kCreateNoPicture;
-    asked.push_back({mode, linked, hasExtraCell});
-    auto part = std::make_unique<ColorBoxPart>();
-    int result = part->Create(TargetList(), order, x, y, 4, 4, 0, kKeepColor, kKeepColor, 0);
-    return Finish(std::unique_ptr<UiControl>(std::move(part)), result, out);
-  }
-  std::vector<Asked> asked;
-  bool failCheck = false;
-};
 
 // One of every kind, two radio runs, and a layer-only picture for the layer loader.
 GmpFile EveryKind(bool withLayerOnly) {
@@ -93,11 +72,14 @@ class Gmp : public GameFolderTest {
     EXPECT_TRUE(tip_.Controls().empty()) << what << ": registered";
     EXPECT_EQ(parts_.PartCount(), 0u) << what << ": listed";
     EXPECT_TRUE(layer_.GetList().IsEmpty()) << what << ": shown";
+    EXPECT_EQ(Background(), nullptr) << what << ": background";
+  }
+  ImageSurface* Background() {
     ImageSurface* background = nullptr;
     int32_t x, y;
     int r, g, b;
     layer_.GetBackground(&background, &x, &y, &r, &g, &b);
-    EXPECT_EQ(background, nullptr) << what << ": background";
+    return background;
   }
 
   ScopedPixelLibrary library_{&BuiltInPixelLibrary()};
@@ -108,39 +90,31 @@ class Gmp : public GameFolderTest {
   CompositionLayer layer_;
   FakeGuiServices services_;
   RecordingPointerTip tip_;
-  FakeCheckFactory parts_;
+  PartManager parts_;
   GmpPartLoader partLoader_;
   GmpLayerLoader layerLoader_;
 };
 
 TEST_F(Gmp, EveryKindLoadsThroughBothLoaders) {
   ASSERT_EQ(LoadParts(tools::WriteGmp(EveryKind(false))), kGmpLoaded);
-  ASSERT_EQ(partLoader_.Count(), 11u);
-  EXPECT_EQ(tip_.Controls().size(), 11u);
-  EXPECT_EQ(partLoader_.GetPart(0)->GetId(), 100);
+  ASSERT_EQ(std::pair(partLoader_.Count(), tip_.Controls().size()), std::pair(11ul, 11ul));
   EXPECT_EQ(partLoader_.GetPart(10)->GetId(), 110);
-  EXPECT_EQ(partLoader_.GetPart(0)->GetKind(), kKindPushButton);
   EXPECT_EQ(partLoader_.GetPart(0)->GetWidth(), 10) << "four cells of 40";
   EXPECT_EQ(partLoader_.GetPart(2)->GetWidth(), 40 / 3) << "kind 3 has no pressed cell";
   EXPECT_FALSE(partLoader_.GetPart(1)->IsVisible());
   EXPECT_EQ(partLoader_.GetRecord(3).stateCode, 8);
-  ASSERT_EQ(parts_.asked.size(), 8u);
-  const int modes[] = {0, 1, 2, 2, 3, 2, 3, 3};
-  for (size_t i = 0; i < 8; ++i) EXPECT_EQ(parts_.asked[i].mode, modes[i]) << i;
-  EXPECT_EQ(parts_.asked[2].linked, nullptr) << "the first of a radio run";
-  EXPECT_EQ(parts_.asked[3].linked, partLoader_.GetPart(5)) << "the previous part of its kind";
-  EXPECT_EQ(parts_.asked[4].linked, nullptr) << "kind 7 after 6 starts a run";
-  EXPECT_EQ(parts_.asked[7].linked, partLoader_.GetPart(9));
-  ImageSurface* background = nullptr;
-  int32_t x, y;
-  int r, g, b;
-  layer_.GetBackground(&background, &x, &y, &r, &g, &b);
-  EXPECT_EQ(background, partLoader_.Background());
+  auto leader = [&](size_t i) {
+    return dynamic_cast<CheckPart&>(*partLoader_.GetPart(i)).GetLeader();
+  };
+  EXPECT_EQ(leader(5), nullptr) << "the first of a radio run";
+  EXPECT_EQ(leader(6), partLoader_.GetPart(5)) << "the previous part of its kind";
+  EXPECT_EQ(leader(7), nullptr) << "kind 7 after 6 starts a run";
+  EXPECT_EQ(leader(10), partLoader_.GetPart(9));
+  EXPECT_EQ(Background(), partLoader_.Background());
 
   ASSERT_EQ(LoadLayer(tools::WriteGmp(EveryKind(true))), kGmpLoaded);
   ASSERT_EQ(layerLoader_.Count(), 12u);
   EXPECT_EQ(layerLoader_.GetRecord(11).width, 40) << "kind 0 keeps the picture's own size";
-  EXPECT_EQ(layerLoader_.GetRecord(11).stateCode, 1);
   EXPECT_EQ(layerLoader_.GetSprite(0)->GetAlpha(), 200);
   EXPECT_FALSE(layerLoader_.GetSprite(1)->IsVisible());
   EXPECT_NE(layer_.GetList().Find(layerLoader_.GetSprite(11)), nullptr);
@@ -152,44 +126,17 @@ TEST_F(Gmp, MalformedFilesAnswerTheirCodeAndLeaveNothing) {
   noBackground.background = "NONE.BMP";
   GmpFile missingPicture = good;
   missingPicture.entries[2].name = "NONE.BMP";
+  auto faulty = [&](auto set) { return tools::WriteGmp(good, Faults(set)); };
   const struct {
     const char* what;
     std::vector<uint8_t> bytes;
     int code;
   } cases[] = {
-      {"wrong magic",
-       tools::WriteGmp(good, Faults([](tools::GmpFaults& f) { f.wrongMagic = true; })),
-       kGmpBadFile},
-      {"cut magic",
-       tools::WriteGmp(good, Faults([](tools::GmpFaults& f) { f.cut = tools::GmpCut::kMagic; })),
-       kGmpBadFile},
-      {"cut background", tools::WriteGmp(good, Faults([](tools::GmpFaults& f) {
-                                           f.cut = tools::GmpCut::kBackground;
-                                         })),
-       kGmpBadFile},
-      {"cut count",
-       tools::WriteGmp(good, Faults([](tools::GmpFaults& f) { f.cut = tools::GmpCut::kCount; })),
-       kGmpBadFile},
-      {"cut name length", tools::WriteGmp(good, Faults([](tools::GmpFaults& f) {
-                                            f.cut = tools::GmpCut::kNameLength;
-                                          })),
-       kGmpBadFile},
-      {"cut name",
-       tools::WriteGmp(good, Faults([](tools::GmpFaults& f) { f.cut = tools::GmpCut::kName; })),
-       kGmpBadFile},
-      {"cut record",
-       tools::WriteGmp(good, Faults([](tools::GmpFaults& f) { f.cut = tools::GmpCut::kRecord; })),
-       kGmpBadFile},
-      {"count beyond", tools::WriteGmp(good, Faults([](tools::GmpFaults& f) { f.count = 12; })),
-       kGmpBadFile},
-      {"name past the end",
-       tools::WriteGmp(good, Faults([](tools::GmpFaults& f) { f.lastNameLength = 200; })),
-       kGmpBadFile},
-      {"unknown kind", tools::WriteGmp(good, Faults([](tools::GmpFaults& f) { f.lastKind = 10; })),
-       kGmpUnknownKind},
-      {"kind 0",
-       tools::WriteGmp(good, Faults([](tools::GmpFaults& f) { f.lastAsLayerOnly = true; })),
-       kGmpUnknownKind},
+      {"wrong magic", faulty([](auto& f) { f.wrongMagic = true; }), kGmpBadFile},
+      {"cut record", faulty([](auto& f) { f.cut = tools::GmpCut::kRecord; }), kGmpBadFile},
+      {"name past the end", faulty([](auto& f) { f.lastNameLength = 200; }), kGmpBadFile},
+      {"unknown kind", faulty([](auto& f) { f.lastKind = 10; }), kGmpUnknownKind},
+      {"kind 0", faulty([](auto& f) { f.lastAsLayerOnly = true; }), kGmpUnknownKind},
       {"no background", tools::WriteGmp(noBackground), kGmpNoBackground},
       {"kind 3 fails", tools::WriteGmp(missingPicture), kGmpPartFailedFirst + 1},
   };
@@ -209,39 +156,15 @@ TEST_F(Gmp, MalformedFilesAnswerTheirCodeAndLeaveNothing) {
   ExpectNothingLeft("background refused");
 
   // A check part failing after buttons were made takes them back; codes by kind.
-  parts_.failCheck = true;
   for (uint8_t kind : {4, 5, 6, 7, 8, 9}) {
     GmpFile file;
     file.entries.push_back({"B.BMP", 1, 0, 0, 255, true, 10, 6, 4});
-    file.entries.push_back({"B.BMP", kind, 0, 0, 255, true, 10, 6, 0});
+    file.entries.push_back({"NONE.BMP", kind, 0, 0, 255, true, 10, 6, 0});
     EXPECT_EQ(LoadParts(tools::WriteGmp(file)), GmpPartFailure(kind));
     ExpectNothingLeft("kind " + std::to_string(kind));
   }
   EXPECT_EQ(LoadLayer(tools::WriteGmp(missingPicture)), kGmpPartFailedFirst);
   ExpectNothingLeft("layer loader");
-}
-
-TEST_F(Gmp, TheTextFormDescribesTheFile) {
-  GmpFile file;
-  tools::GmpFaults faults;
-  std::string error;
-  ASSERT_TRUE(
-      tools::ParseGmpText("background BG.BMP\n"
-                          "part 1 10 20 255 1 30 40 4 OK.BMP  # a button\n"
-                          "part 0 -5 6 128 0 BACK.BMP\n"
-                          "fault cut record\n",
-                          &file, &faults, &error))
-      << error;
-  EXPECT_EQ(faults.cut, tools::GmpCut::kRecord);
-  GmpFile back;
-  ASSERT_EQ(ParseGmp(tools::WriteGmp(file), true, &back), kGmpLoaded);
-  ASSERT_EQ(back.entries.size(), 2u);
-  EXPECT_EQ(back.background, "BG.BMP");
-  EXPECT_EQ(back.entries[0].height, 40);
-  EXPECT_EQ(back.entries[1].x, -5);
-  EXPECT_FALSE(back.entries[1].visible);
-  EXPECT_FALSE(tools::ParseGmpText("part 1 2\n", &file, &faults, &error));
-  EXPECT_EQ(error, "line 1: part needs kind x y alpha visible");
 }
 
 TEST(GmpFuzzSeeds, CorpusIsWhatTheWriterMakes) {

@@ -1,25 +1,16 @@
 // The input method around the text fields: opening and closing it with the focus, the
 // composition box at the caret, and the mode indicator.
-#include <cstring>
-
-#include "graphics/surface/composition_layer.h"
 #include "gui/ime_indicator.h"
-#include "gui/part_manager.h"
 #include "host/input/text_input.h"
 #include "input/ime_context.h"
 #include "text_input_fixture.h"
+#include "text_widget_fixture.h"
 
 namespace bw::test {
 namespace {
 
 constexpr char kBuri[] = "\x82\xD4\x82\xE8\x82\xDE";  // ぶりむ
 constexpr char kAlnum[] = "\x89\x70\x90\x94";         // 英数
-
-uint32_t PixelAt(const ImageSurface& s, int32_t x, int32_t y) {
-  uint32_t v;
-  std::memcpy(&v, s.GetRowPointer(y) + 4 * x, 4);
-  return v;
-}
 
 // A pointer tip that keeps the open and close requests it passes to the window thread.
 class ImeRequestTip : public RecordingPointerTip {
@@ -53,18 +44,10 @@ class ImeTest : public TextFieldTest {
 };
 
 TEST_F(ImeTest, OpenedOnFocusAndClosedOnLossOnlyForFieldsThatAskForIt) {
-  struct Case {
-    const char* name;
-    bool useIme;
-    bool fullWidthOnly;
-    bool wantRequests;
-  };
-  const Case cases[] = {
-      {"plain", false, false, false},
-      {"useIme", true, false, true},
-      {"fullWidthOnly", false, true, true},
-  };
-  for (const Case& c : cases) {
+  const struct {
+    bool useIme, fullWidthOnly, wantRequests;
+  } cases[] = {{false, false, false}, {true, false, true}, {false, true, true}};
+  for (const auto& c : cases) {
     requestTip.requests.clear();
     TextInputPart field;
     MakeImeLine(field, font);
@@ -77,7 +60,7 @@ TEST_F(ImeTest, OpenedOnFocusAndClosedOnLossOnlyForFieldsThatAskForIt) {
     host::StopTextInput();
     const std::vector<uint32_t> want =
         c.wantRequests ? std::vector<uint32_t>{1, 0} : std::vector<uint32_t>{};
-    EXPECT_EQ(requestTip.requests, want) << c.name;
+    EXPECT_EQ(requestTip.requests, want) << c.useIme << c.fullWidthOnly;
     requestTip.RemoveAll();
   }
 }
@@ -92,10 +75,10 @@ TEST_F(ImeTest, TheCompositionBoxStandsAtTheCaretWithTheClauseHighlighted) {
   host::SetComposition(kBuri);
   field.OnKeyInput(nullptr);
   ASSERT_TRUE(box.IsVisible());
-  EXPECT_EQ(box.GetX(), 10 + 1 + 16) << "at the caret, after two one-byte characters";
-  EXPECT_EQ(box.GetY(), 20 + 1);
-  EXPECT_EQ(ime.CaretX(), box.GetX());
-  EXPECT_EQ(ime.CaretY(), box.GetY() + 16) << "the candidates open below the box";
+  EXPECT_EQ(std::pair(box.GetX(), box.GetY()), std::pair(10 + 1 + 16, 20 + 1))
+      << "at the caret, after two one-byte characters";
+  EXPECT_EQ(std::pair(ime.CaretX(), ime.CaretY()), std::pair(box.GetX(), box.GetY() + 16))
+      << "the candidates open below the box";
   ImageSurface plain;
   ASSERT_EQ(plain.CopyFrom(field.CompositionSurface(), 2), 0);
   EXPECT_EQ(box.GetSourceRect().right, 48);
@@ -109,10 +92,10 @@ TEST_F(ImeTest, TheCompositionBoxStandsAtTheCaretWithTheClauseHighlighted) {
   int textPixels = 0;
   for (int32_t y = 0; y < 16; ++y) {
     for (int32_t x = 0; x < 48; ++x) {
-      const uint32_t was = PixelAt(plain, x, y);
+      const uint32_t was = PagePixel(plain, x, y);
       ASSERT_TRUE(was == text || was == back) << x << "," << y;
       textPixels += was == text;
-      ASSERT_EQ(PixelAt(lit, x, y), was == text ? back : text) << x << "," << y;
+      ASSERT_EQ(PagePixel(lit, x, y), was == text ? back : text) << x << "," << y;
     }
   }
   EXPECT_GT(textPixels, 0);
@@ -142,22 +125,17 @@ TEST_F(ImeTest, VerticalCandidatesOpenRightOfTheBox) {
 }
 
 TEST(ImeModeLabels, EachModeWordGivesItsString) {
-  struct Case {
+  const struct {
     bool open;
-    uint32_t conversion;
-    uint32_t sentence;
+    uint32_t conversion, sentence;
     std::string want;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {false, 0x19, 0x08, kAlnum},
       {true, 0x119, 0x08, kAlnum},
       {true, 0x19, 0x08, "\x82\x71\x91\x53\x82\xD0\x98\x41"},  // Ｒ全ひ連
-      {true, 0x0B, 0x01, "\x91\x53\x83\x4A\x95\xA1"},          // 全カ複
       {true, 0x00, 0x02, "\x94\xBC\x89\x70\x92\x50"},          // 半英単
-      {true, 0x01, 0x04, "\x94\xBC\x82\xD0\x8E\xA9"},          // 半ひ自
-      {true, 0x08, 0x00, "\x91\x53\x89\x70"},                  // 全英
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     EXPECT_EQ(ImeModeLabel(c.open, c.conversion, c.sentence), c.want)
         << std::hex << c.conversion << " " << c.sentence;
   }
@@ -184,39 +162,6 @@ TEST_F(ImeTest, TheIndicatorRedrawsOnChangeOnlyAndKeepsItsRightEdge) {
   EXPECT_EQ(indicator.DrawCount(), first + 2) << "a colour change redraws";
 
   EXPECT_EQ(indicator.Create(&list, nullptr, &font, 0, 0, true, 0), kIndicatorBadArguments);
-}
-
-TEST_F(ImeTest, ThePartManagerHandsItsIndicatorToEveryField) {
-  ImageSurface screen;
-  ASSERT_EQ(screen.Create(100, 60, 32, kImageDibSection), 0);
-  CompositionLayer layer;
-  layer.SetTarget(&screen, true);
-  PartManager manager;
-  EXPECT_EQ(manager.CreateImeIndicator(&font, 0, 0), kIndicatorBadArguments) << "no target";
-  manager.SetTarget(&layer);
-  manager.SetTextInputServices(&timers, &ime);
-  manager.SetTextInputFlag(true);
-  TextInputPart* before = nullptr;
-  ASSERT_EQ(manager.CreateTextInput(&before, 1, &font, 80, 0, 0, 0, true), kTextInputDone);
-  ASSERT_EQ(manager.CreateImeIndicator(&font, 90, 0), kIndicatorDone);
-  ImeIndicator* indicator = manager.GetImeIndicator();
-  TextInputPart* after = nullptr;
-  ASSERT_EQ(manager.CreateTextInputEx(&after, 1, &font, 2, 80, 0, 30, 0, 0, false), kTextInputDone);
-  EXPECT_EQ(manager.CreateImeIndicator(&font, 95, 0), kIndicatorDone);
-  EXPECT_EQ(manager.GetImeIndicator(), indicator) << "the same font only moves it";
-
-  tip.AddControl(before, -1);
-  tip.AddControl(after, -1);
-  for (TextInputPart* field : {before, after}) {
-    tip.SetFocus(field);
-    EXPECT_TRUE(indicator->IsVisible());
-    tip.SetFocus(nullptr);
-    EXPECT_FALSE(indicator->IsVisible());
-  }
-  manager.DestroyImeIndicator();
-  tip.SetFocus(before);  // a field without the indicator shows none
-  EXPECT_EQ(manager.GetImeIndicator(), nullptr);
-  tip.RemoveAll();
 }
 
 }  // namespace

@@ -1,77 +1,27 @@
-#include "gui/message_text_widget_base.h"
+#include "gui/message_text_widget.h"
 
 #include <string_view>
 #include <vector>
 
 #include "common/sjis.h"
-#include "gui_fixture.h"
-#include "host/cp932.h"
-#include "support/still_control.h"
-#include "support/text_renderers.h"
+#include "text_widget_fixture.h"
 
 namespace bw::test {
 namespace {
 
-using host::Cp932Literal;
-
-// A page that lays characters out on a grid of the font size (half for narrow ones) and finds
-// items by their rectangles.
-class GridWidget : public test::StillControl<MessageTextWidgetBase> {
+// A message window that keeps where each character went, the strings it was asked to draw and
+// the highlights it was told to show.
+class RecordingWidget : public MessageTextWidget {
  public:
-  explicit GridWidget(TextRenderer* renderer) {
-    mainRenderer_ = renderer;
-    width_ = 640;
-    height_ = 120;
-    UpdateLineHeight();
-    UpdateWrapLimit();
-    penX_ = marginLeft_;
-    penY_ = marginTop_;
-  }
-
-  bool NewLine() override {
-    if (penY_ + linePitch_ + lineGap_ + lineHeight_ > height_ - marginBottom_) return true;
-    EndItemArea();
-    penY_ += lineGap_ + linePitch_;
-    penX_ = marginLeft_ + indent_;
-    return false;
-  }
-  int MoveTo(int32_t x, int32_t y) override {
-    if (x >= 0) penX_ = marginLeft_ + x;
-    if (y >= 0) penY_ = marginTop_ + y;
-    return 0;
+  int PutChar(const char** cursor) override {
+    placed.push_back(GetPenX());
+    return MessageTextWidget::PutChar(cursor);
   }
   int DrawString(const char* text, int32_t x, int32_t y, bool) override {
     drawn.push_back({text, x, y});
     return 0;
   }
-  int PutChar(const char** cursor) override {
-    const std::string_view text(*cursor);
-    const bool wide = sjis::CharLength(text, 0) == 2;
-    const uint16_t c = wide ? sjis::CharAt(text, 0) : uint16_t(uint8_t(text[0]) << 8);
-    const int result = autoWrap_ ? ApplyLineBreak(wide ? c : c >> 8, wide) : kBreakNone;
-    if (result == kBreakPageFull) return result;
-    *cursor += wide ? 2 : 1;
-    SetPreviousChar(c);
-    if (itemOpen_ && !areaOpen_) BeginItemArea();
-    placed.push_back(vertical_ ? penY_ : penX_);
-    (vertical_ ? penY_ : penX_) += (wide ? FontSize() : FontSize() / 2) + charGap_;
-    return result;
-  }
-  bool HitFrame(int32_t, int32_t) const override { return false; }
-  void SetRuby(TextRenderer* ruby) { rubyRenderer_ = ruby; }
-  void SetVerticalFlag(bool on) { vertical_ = on; }
-  void PaintItemArea(int32_t, int32_t, int32_t, int32_t) override {}
-  int ItemAt(int32_t x, int32_t y) const override {
-    if (recheckHover_) return -1;
-    for (size_t i = 0; i < GetItemCount(); ++i) {
-      for (const ItemRect& r : GetItem(int(i))->area) {
-        if (x >= r.x && y >= r.y && x < r.x + r.width && y < r.y + r.height) return int(i);
-      }
-    }
-    return -1;
-  }
   void ShowItemHighlight(int index, bool on) override { highlights.push_back(on ? index : ~index); }
-
   // Types text, answering the first break result that was not kBreakNone.
   int Type(const std::string& text) {
     const char* cursor = text.c_str();
@@ -83,7 +33,6 @@ class GridWidget : public test::StillControl<MessageTextWidgetBase> {
     }
     return seen;
   }
-
   struct Drawn {
     std::string text;
     int32_t x, y;
@@ -93,15 +42,13 @@ class GridWidget : public test::StillControl<MessageTextWidgetBase> {
   std::vector<int> highlights;
 };
 
-class TextWidgetTest : public GuiTest {
+class TextWidgetTest : public TextWidgetRig {
  protected:
-  TextWidgetTest() {
-    renderer.SetFont(24, false, false, nullptr);
-    widget.UpdateLineHeight();
-    widget.UpdateWrapLimit();
+  void SetUp() override {
+    TextWidgetRig::SetUp();
+    ASSERT_EQ(widget.Create(&list, 10, 640, 120, 0, 0, &main, nullptr, 0), kWidgetDone);
   }
-  GdiTextRenderer renderer{testing_text::FakeSource()};
-  GridWidget widget{&renderer};
+  RecordingWidget widget;
 };
 
 using LineBreaking = TextWidgetTest;
@@ -131,13 +78,6 @@ TEST_F(LineBreaking, PastTheLimitOnlyKinsokuCharactersHangWhileTheyFit) {
   }
 }
 
-TEST_F(LineBreaking, AFullPageRefusesTheCharacterAndKeepsThePen) {
-  widget.SetPen(600, 8 + 3 * widget.GetLinePitch());
-  EXPECT_EQ(widget.Type(Cp932Literal("あ")), kBreakPageFull);
-  EXPECT_EQ(widget.GetPenX(), 600);
-  EXPECT_TRUE(widget.placed.empty());
-}
-
 TEST(KinsokuLists, TheSharedTablesAreTheListsInCp932) {
   const std::pair<const char*, const char*> lists[] = {
       {kinsoku::kWideNotAtLineEnd, "‘“（〔［｛〈《「『【￥＄￡"},
@@ -154,45 +94,19 @@ TEST(KinsokuLists, TheSharedTablesAreTheListsInCp932) {
   }
 }
 
-TEST_F(TextWidgetTest, LineMetricsAddRubyOnlyInHorizontalLayout) {
-  EXPECT_FALSE(widget.SetRubyText("x")) << "no ruby renderer, no ruby";
-  GdiTextRenderer ruby{testing_text::FakeSource()};
-  ruby.SetFont(10, false, false, nullptr);
-  widget.SetRuby(&ruby);
-  widget.SetGaps(0, 0, 3);
-  widget.UpdateLineHeight();
-  EXPECT_EQ(widget.GetLineHeight(), 24 + 10 + 3);
-  EXPECT_EQ(widget.GetLinePitch(), 37 + 4);
-  EXPECT_EQ(widget.GetBaselineOffset(), 2 + 37);
-  widget.SetMinLineHeight(50);
-  widget.UpdateLineHeight();
-  EXPECT_EQ(widget.GetLineHeight(), 50) << "the minimum wins";
-  widget.SetMinLineHeight(0);
-  widget.SetVerticalFlag(true);
-  widget.UpdateLineHeight();
-  EXPECT_EQ(widget.GetLineHeight(), 24) << "vertical columns carry no ruby row";
-  EXPECT_EQ(widget.GetColumnOffset(), 2 - 28);
-  widget.UpdateWrapLimit();
-  EXPECT_EQ(widget.GetWrapLimit(), 120 - 48 - 8);
-}
-
 using LinkItems = TextWidgetTest;
 
 TEST_F(LinkItems, AnItemOverTwoLinesHasTwoAreasAndEitherEntersIt) {
   ASSERT_EQ(tip.AddControl(&widget, -1), kAddControlDone);
   const uint32_t words = services.memory.Allocate(12);
-  EXPECT_EQ(widget.AddItem("label", 7, nullptr, "tip", words, words + 4, words + 8, 0xFF00FF00,
-                           nullptr, nullptr, nullptr, -1, -1, -1),
-            kAddItemRefused)
-      << "links are off";
-  widget.SetLinksEnabledFlag(true);
-  ASSERT_EQ(widget.AddItem("label", 7, nullptr, "tip", words, words + 4, words + 8, 0xFF00FF00,
-                           nullptr, nullptr, nullptr, -1, -1, -1),
-            kAddItemDone);
-  EXPECT_EQ(widget.AddItem(nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, nullptr, nullptr, nullptr, -1,
-                           -1, -1),
-            kAddItemRefused)
-      << "one item is open";
+  auto add = [&] {
+    return widget.AddItem("label", 7, nullptr, "tip", words, words + 4, words + 8, 0xFF00FF00,
+                          nullptr, nullptr, nullptr, -1, -1, -1);
+  };
+  EXPECT_EQ(add(), kAddItemRefused) << "links are off";
+  ASSERT_EQ(widget.EnableLinks(true, true), kWidgetDone);
+  ASSERT_EQ(add(), kAddItemDone);
+  EXPECT_EQ(add(), kAddItemRefused) << "one item is open";
   widget.SetPen(560, 8);
   widget.Type(Cp932Literal("あいうえ"));
   widget.CloseItem();
@@ -207,18 +121,16 @@ TEST_F(LinkItems, AnItemOverTwoLinesHasTwoAreasAndEitherEntersIt) {
   EXPECT_EQ(widget.GetHoveredItem(), -1) << "right after closing, the pointer is re-checked";
   widget.OnPointerOver(item->area[1].x + 10, item->area[1].y + 10);
   EXPECT_EQ(widget.GetHoveredItem(), 0);
-  uint32_t hovered = 0, notHovered = 9;
+  uint32_t hovered = 0, notHovered = 9, chosen = 0;
   services.memory.Read32(words + 4, hovered);
   services.memory.Read32(words + 8, notHovered);
-  EXPECT_EQ(hovered, 1u);
-  EXPECT_EQ(notHovered, 0u);
+  EXPECT_EQ(std::pair(hovered, notHovered), std::pair(1u, 0u));
   EXPECT_STREQ(widget.GetTooltipText(), "tip");
   widget.OnPointerOver(item->area[0].x + 1, item->area[0].y + 1);
   EXPECT_EQ(widget.highlights, (std::vector<int>{0})) << "moving within the item keeps it";
 
   widget.SetId(40);
   EXPECT_TRUE(widget.SelectItem(0));
-  uint32_t chosen = 0;
   services.memory.Read32(words, chosen);
   EXPECT_EQ(chosen, 1u);
   EXPECT_EQ(tip.GetFiredId(), 40);
@@ -226,19 +138,6 @@ TEST_F(LinkItems, AnItemOverTwoLinesHasTwoAreasAndEitherEntersIt) {
   EXPECT_EQ(tip.sounds.back(), kDefaultClickSound);
   EXPECT_FALSE(widget.SelectItem(1)) << "no such item";
   tip.RemoveControl(&widget);
-}
-
-TEST_F(LinkItems, TheItemMapHoldsAtMost255Items) {
-  widget.SetLinksEnabledFlag(true);
-  for (int i = 0; i < kMaxTextLinkItems; ++i) {
-    ASSERT_EQ(widget.AddItem(nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, nullptr, nullptr, nullptr,
-                             -1, -1, -1),
-              kAddItemDone);
-    widget.CloseItem();
-  }
-  EXPECT_EQ(widget.AddItem(nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, nullptr, nullptr, nullptr, -1,
-                           -1, -1),
-            kAddItemRefused);
 }
 
 using PlacedStrings = TextWidgetTest;

