@@ -129,27 +129,6 @@ TEST(AddSubtractRowsMmx, BothVectorWidthsMatchOnPaddedAndWholeSurfaces) {
   }
 }
 
-TEST(OpacityRowOfMmx, MatchesTheLerpInPlaceAndApartAtBothWidths) {
-  std::mt19937 rng(5);
-  for (bool wide : {false, true}) {
-    ScopedWideVectors pin(wide);
-    for (int o : {0, 1, 100, 255}) {
-      for (int width : {1, 7, 8, 9, 16, 37}) {
-        std::vector<uint32_t> from(static_cast<size_t>(width)), src(from.size()), dst(from.size());
-        for (size_t i = 0; i < from.size(); ++i) from[i] = rng(), src[i] = rng();
-        std::vector<uint32_t> want(from.size());
-        // Weight 0 at opacity 0, o + 1 above.
-        for (size_t i = 0; i < want.size(); ++i)
-          want[i] = o ? OpacityRef(from[i], src[i], o) : from[i];
-        OpacityRowOfMmx(dst.data(), from.data(), src.data(), width, o);
-        EXPECT_EQ(dst, want) << "wide " << wide << ", opacity " << o << ", width " << width;
-        OpacityRowOfMmx(from.data(), from.data(), src.data(), width, o);
-        EXPECT_EQ(from, want) << "in place, wide " << wide << ", opacity " << o;
-      }
-    }
-  }
-}
-
 TEST(AlphaAwareOpacityRows, MatchesItsThreeCases) {
   for (int o : {1, 128, 200}) {
     auto formula = [o](uint32_t d, uint32_t s) {

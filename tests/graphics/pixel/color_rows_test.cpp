@@ -35,31 +35,27 @@ testing::AssertionResult MatchesOnTarget(Run run, F formula, bool keyed) {
 }
 
 TEST(ColorRows, AddAndSubtractMatchInEverySet) {
+  using Plain = void (*)(uint32_t*, ptrdiff_t, int, int, uint32_t);
+  using Keyed = void (*)(uint32_t*, ptrdiff_t, int, int, uint32_t, uint32_t);
   for (uint32_t color : {0x00C86432u, 0x00010203u, 0x00FFFFFFu}) {
-    auto add = [color](uint32_t d) {
-      return PerChannel(d, [&](int v, int c) { return Saturate(v + Channel(color, c)); });
-    };
-    auto sub = [color](uint32_t d) {
-      return PerChannel(d, [&](int v, int c) { return Saturate(v - Channel(color, c)); });
-    };
-    auto run = [color](auto kernel) {
-      return [color, kernel](uint32_t* d, ptrdiff_t s, int w, int h, uint32_t) {
-        kernel(d, s, w, h, color);
+    for (int sign : {1, -1}) {
+      auto formula = [color, sign](uint32_t d) {
+        return PerChannel(d, [&](int v, int c) { return Saturate(v + sign * Channel(color, c)); });
       };
-    };
-    auto runKeyed = [color](auto kernel) {
-      return [color, kernel](uint32_t* d, ptrdiff_t s, int w, int h, uint32_t key) {
-        kernel(d, s, w, h, color, key);
-      };
-    };
-    EXPECT_TRUE(MatchesOnTarget(run(AddColorRows), add, false));
-    EXPECT_TRUE(MatchesOnTarget(run(AddColorRowsMmx), add, false));
-    EXPECT_TRUE(MatchesOnTarget(runKeyed(AddColorRowsKeyed), add, true));
-    EXPECT_TRUE(MatchesOnTarget(runKeyed(AddColorRowsKeyedMmx), add, true));
-    EXPECT_TRUE(MatchesOnTarget(run(SubtractColorRows), sub, false));
-    EXPECT_TRUE(MatchesOnTarget(run(SubtractColorRowsMmx), sub, false));
-    EXPECT_TRUE(MatchesOnTarget(runKeyed(SubtractColorRowsKeyed), sub, true));
-    EXPECT_TRUE(MatchesOnTarget(runKeyed(SubtractColorRowsKeyedMmx), sub, true));
+      const bool add = sign > 0;
+      for (Plain k :
+           {add ? AddColorRows : SubtractColorRows, add ? AddColorRowsMmx : SubtractColorRowsMmx}) {
+        EXPECT_TRUE(MatchesOnTarget(
+            [color, k](uint32_t* d, ptrdiff_t s, int w, int h, uint32_t) { k(d, s, w, h, color); },
+            formula, false));
+      }
+      for (Keyed k : {add ? AddColorRowsKeyed : SubtractColorRowsKeyed,
+                      add ? AddColorRowsKeyedMmx : SubtractColorRowsKeyedMmx}) {
+        EXPECT_TRUE(MatchesOnTarget([color, k](uint32_t* d, ptrdiff_t s, int w, int h,
+                                               uint32_t key) { k(d, s, w, h, color, key); },
+                                    formula, true));
+      }
+    }
   }
 }
 

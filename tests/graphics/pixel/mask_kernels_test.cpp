@@ -72,9 +72,8 @@ TEST(DrawMask, ClipsAtTheTargetEdgesAndRefusesWhollyOutside) {
   EXPECT_EQ(target[0], 0x80000000u);
   // At x = -3 mask columns 3 and 4 land on target columns 0 and 1, rows 2 and beyond cut.
   ASSERT_TRUE(DrawMaskSolid(-3, 2, 1, 2, 3, t, m));
-  EXPECT_EQ(target[8], 0x80010203u);
-  EXPECT_EQ(target[9], 0x80010203u);
-  EXPECT_EQ(target[10], 0x80000000u);
+  EXPECT_EQ(std::vector<uint32_t>(target + 8, target + 11),
+            (std::vector<uint32_t>{0x80010203u, 0x80010203u, 0x80000000u}));
   EXPECT_EQ(target[4], 0x80000000u);
 }
 
