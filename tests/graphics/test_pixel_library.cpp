@@ -1,6 +1,5 @@
 // A replacement pixel library: its blend routine paints the clipped rectangle with a marker, its
-// rule blend paints the area with a marker made of the level and ramp width, its stretch routine
-// refuses, and every other position is empty.
+// stretch routine refuses, and every other position is empty.
 #include <algorithm>
 
 #include "graphics/surface/pixel_library.h"
@@ -38,29 +37,12 @@ int RefuseStretch(ImageSurface*, const Surface*, const Size*, int32_t, int32_t, 
   return 1;
 }
 
-int PaintRule(ImageSurface* target, const ImageSurface*, const ImageSurface*, const ImageSurface*,
-              int level, int rampWidth, uint32_t, const LibArea& area, int32_t, int32_t) {
-  const Rect r{area.targetX, area.targetY, area.targetX + area.width, area.targetY + area.height};
-  if (r.IsEmpty() || r.left < 0 || r.top < 0 || r.right > target->GetWidth() ||
-      r.bottom > target->GetHeight()) {
-    return 1;
-  }
-  for (int32_t row = r.top; row < r.bottom; ++row) {
-    auto* p =
-        reinterpret_cast<uint32_t*>(target->GetPixels() + ptrdiff_t{row} * target->GetPitch());
-    std::fill(p + r.left, p + r.right, 0xFF000000u | uint32_t(level) << 8 | uint32_t(rampWidth));
-  }
-  touched = r;
-  return 0;
-}
-
 class Table : public PixelRoutineTable {
  public:
   Table() {
     routine[kLibTouchedRect - 1] = &touched;
     routine[kLibBlend - 1] = reinterpret_cast<void*>(PaintBlend);
     routine[kLibStretch - 1] = reinterpret_cast<void*>(RefuseStretch);
-    routine[kLibRuleBlend - 1] = reinterpret_cast<void*>(PaintRule);
   }
 };
 
