@@ -48,27 +48,5 @@ TEST(ClassifyPixelFormat, EachFormatOfTheTableAndTheNearMisses) {
             std::make_tuple(11, 5, 0, 32));
 }
 
-TEST(ClipScaledRects, CutsTheSourceInProportionToTheTarget) {
-  const Rect bounds{0, 0, 100, 100};
-  // A target twice the source's width, 10 target pixels cut on the left: 5 source pixels.
-  Rect source{0, 0, 20, 10}, target;
-  const Size twice{40, 10};
-  ASSERT_EQ(ClipScaledRects(-10, 0, &source, &target, &bounds, &twice), kClipLeft);
-  EXPECT_EQ(source, (Rect{5, 0, 20, 10}));
-  EXPECT_EQ(target, (Rect{0, 0, 30, 10}));
-  // Cut on the right and the bottom: the source's far edges move in.
-  source = {0, 0, 20, 10};
-  const Size half{10, 5};
-  ASSERT_EQ(ClipScaledRects(96, 98, &source, &target, &bounds, &half), kClipLeft);
-  EXPECT_EQ(source, (Rect{0, 0, 8, 4})) << "6 target pixels are 12 source pixels";
-  EXPECT_EQ(target, (Rect{96, 98, 100, 100}));
-
-  source = {0, 0, 10, 10};
-  EXPECT_EQ(ClipScaledRects(200, 0, &source, &target, &bounds, nullptr), kClipEmpty) << "outside";
-  source = {5, 0, 5, 10};
-  EXPECT_EQ(ClipScaledRects(0, 0, &source, &target, &bounds, nullptr), kClipEmpty);
-  EXPECT_EQ(ClipScaledRects(0, 0, &source, &target, nullptr, nullptr), kClipNoBounds);
-}
-
 }  // namespace
 }  // namespace bw

@@ -96,7 +96,6 @@ TEST_F(TextLayerTest, RefusalsLeaveTheLayerEmpty) {
   TextLayer layer;
   EXPECT_EQ(layer.SetText(kFormat565, "", &gdi), kTextLayerNoDevice);
   EXPECT_EQ(layer.SetText(kFormat565, "AB", nullptr), kTextLayerNoRenderer + kTextLayerNoMemory);
-  EXPECT_EQ(layer.SetText(3, "AB", &gdi), kTextLayerNoFormat + kTextLayerNoMemory);
   GdiTextRenderer fontless(testing_text::FakeSource());
   EXPECT_EQ(layer.SetText(kFormat565, "AB", &fontless),
             kDdsNoDevice + kTextLayerCreateBase + kTextLayerNoMemory);

@@ -8,7 +8,6 @@
 
 #include "common/sjis.h"
 #include "graphics/surface/image_surface.h"
-#include "lib/bmp/bmp_builder.h"
 #include "lib/wgx/sample_picture.h"
 #include "lib/wgx/wgx_writer.h"
 #include "resource/images/bmp_loader.h"
@@ -44,23 +43,6 @@ tools::WgxPicture Wgx(int depth) {
     p.pixels = tools::MakeBackdrop(kW, kH, 3);
   }
   return p;
-}
-
-// A 24-bit bottom-up BMP of the WGX backdrop.
-Bytes Bmp24() {
-  const tools::WgxPicture source = Wgx(24);
-  tools::BmpFields bmp;
-  bmp.width = kW;
-  bmp.height = kH;
-  bmp.bits = 24;
-  for (uint32_t y = kH; y-- > 0;) {
-    for (uint32_t x = 0; x < kW; ++x) {
-      uint32_t c = source.pixels[y * kW + x];
-      bmp.data.insert(bmp.data.end(), {uint8_t(c), uint8_t(c >> 8), uint8_t(c >> 16)});
-    }
-    bmp.data.resize((bmp.data.size() + 3) & ~size_t{3});
-  }
-  return tools::BuildBmp(bmp);
 }
 
 // A game folder and a published manager holding the built-in loaders.
@@ -103,29 +85,19 @@ void ExpectPicture(const ImageSurface& s, const tools::WgxPicture& source, bool 
 }
 
 // Packs are the file layer's business: loose files show the surface's part.
-TEST_F(SurfaceLoadTest, LoadsWgxAndBmpByName) {
-  struct Picture {
-    const char* name;
-    tools::WgxPicture source;
-    Bytes bytes;
-  };
-  const Picture pictures[] = {
-      {"wgx24.wgx", Wgx(24), tools::WriteWgx(Wgx(24))},
-      {"wgx8.wgx", Wgx(8), tools::WriteWgx(Wgx(8))},
-      {"bmp24.bmp", Wgx(24), Bmp24()},
-  };
-  for (const auto& p : pictures) {
-    Write(std::string("CG/") + p.name, p.bytes);
+TEST_F(SurfaceLoadTest, LoadsByNameInEitherDepth) {
+  for (int depth : {24, 8}) {
+    const tools::WgxPicture source = Wgx(depth);
+    const std::string file = "WGX" + std::to_string(depth) + ".WGX";
+    Write("CG/" + file, tools::WriteWgx(source));
     for (bool eightBit : {false, true}) {
-      // A true-colour bitmap has no 8-bit form: its loader gives 32 bits.
-      const bool eightOut = eightBit && !(p.source.depth == 24 && p.bytes[0] == 'B');
-      const std::string name = std::string("cg\\") + p.name;
+      const std::string name = "cg\\" + file;
       const std::string what = name + (eightBit ? " Load8" : " Load");
       ImageSurface s;
       int rc = eightBit ? s.Load8(name.c_str(), nullptr, 0, kImageDirtyList)
                         : s.Load(name.c_str(), nullptr, 0, kImageDirtyList);
       ASSERT_EQ(rc, 0) << what;
-      ExpectPicture(s, p.source, eightOut, what);
+      ExpectPicture(s, source, eightBit, what);
       EXPECT_EQ(s.GetDirtyList()->Bounds(), (Rect{0, 0, int(kW), int(kH)})) << what;
     }
   }
