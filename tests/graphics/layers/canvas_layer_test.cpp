@@ -90,9 +90,6 @@ TEST_F(FilterTest, ASharedFilterSurvivesUntilItsLastOwnerLetsGo) {
     a_.DetachSource(false);
     EXPECT_EQ(deleted_, round == 2 ? 1 : 0) << round;
   }
-  CanvasLayer plain;
-  ASSERT_EQ(plain.Create(8, 8, 32, kLayerPlain), kLayerDone);
-  EXPECT_EQ(plain.AttachSource(nullptr, kAttachPlain, false, false), kAttachNoComposition);
   b_.GetCompositionLayer()->SetBackgroundImage(nullptr, 0, 0, false);
   FakeFilter local(0, &deleted_);
   EXPECT_EQ(a_.AttachSource(&local, kAttachExchangeBackgrounds, false, false), kAttachNoBackground);

