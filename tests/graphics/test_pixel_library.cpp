@@ -1,6 +1,5 @@
-// A replacement pixel library: its blend routine paints the clipped rectangle with a marker, its
-// rule blend paints the area with a marker made of the level and ramp width, its stretch routine
-// refuses, and every other position is empty.
+// A replacement pixel library: its blend routine paints the pixel at the placement with a marker
+// and reports it touched, its stretch routine refuses, and every other position is empty.
 #include <algorithm>
 
 #include "graphics/surface/pixel_library.h"
@@ -14,22 +13,13 @@ int configured = 0;
 
 constexpr uint32_t kMarker = 0xFFABCDEF;
 
-int PaintBlend(ImageSurface* target, const Surface* source, int32_t x, int32_t y, const Rect* rect,
-               uint32_t, int, uint32_t) {
-  const Rect from = rect ? *rect : *source->GetClipRectPtr();
-  Rect area{x, y, x + from.Width(), y + from.Height()};
-  const Rect& clip = *target->GetClipRectPtr();
-  area.left = std::max(area.left, clip.left);
-  area.top = std::max(area.top, clip.top);
-  area.right = std::min(area.right, clip.right);
-  area.bottom = std::min(area.bottom, clip.bottom);
-  if (area.IsEmpty()) return 1;
-  for (int32_t row = area.top; row < area.bottom; ++row) {
-    auto* p =
-        reinterpret_cast<uint32_t*>(target->GetPixels() + ptrdiff_t{row} * target->GetPitch());
-    std::fill(p + area.left, p + area.right, kMarker);
-  }
-  touched = area;
+int PaintBlend(ImageSurface* target, const Surface*, int32_t x, int32_t y, const Rect*, uint32_t,
+               int, uint32_t) {
+  if (x < 0 || y < 0 || x >= target->GetWidth() || y >= target->GetHeight()) return 1;
+  std::copy_n(
+      &kMarker, 1,
+      reinterpret_cast<uint32_t*>(target->GetPixels() + ptrdiff_t{y} * target->GetPitch()) + x);
+  touched = {x, y, x + 1, y + 1};
   return 0;
 }
 
@@ -38,29 +28,12 @@ int RefuseStretch(ImageSurface*, const Surface*, const Size*, int32_t, int32_t, 
   return 1;
 }
 
-int PaintRule(ImageSurface* target, const ImageSurface*, const ImageSurface*, const ImageSurface*,
-              int level, int rampWidth, uint32_t, const LibArea& area, int32_t, int32_t) {
-  const Rect r{area.targetX, area.targetY, area.targetX + area.width, area.targetY + area.height};
-  if (r.IsEmpty() || r.left < 0 || r.top < 0 || r.right > target->GetWidth() ||
-      r.bottom > target->GetHeight()) {
-    return 1;
-  }
-  for (int32_t row = r.top; row < r.bottom; ++row) {
-    auto* p =
-        reinterpret_cast<uint32_t*>(target->GetPixels() + ptrdiff_t{row} * target->GetPitch());
-    std::fill(p + r.left, p + r.right, 0xFF000000u | uint32_t(level) << 8 | uint32_t(rampWidth));
-  }
-  touched = r;
-  return 0;
-}
-
 class Table : public PixelRoutineTable {
  public:
   Table() {
     routine[kLibTouchedRect - 1] = &touched;
     routine[kLibBlend - 1] = reinterpret_cast<void*>(PaintBlend);
     routine[kLibStretch - 1] = reinterpret_cast<void*>(RefuseStretch);
-    routine[kLibRuleBlend - 1] = reinterpret_cast<void*>(PaintRule);
   }
 };
 

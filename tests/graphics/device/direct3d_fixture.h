@@ -22,17 +22,6 @@ inline uint32_t Rgb(const host::MemorySurface& s, int x, int y) {
   return v & 0xFFFFFF;
 }
 
-// The width and height of the box around an item's vertices.
-template <typename Vertices>
-std::pair<float, float> Extent(const Vertices& vertices) {
-  float minX = 1e9f, maxX = -1e9f, minY = 1e9f, maxY = -1e9f;
-  for (const auto& v : vertices) {
-    minX = std::min(minX, v.x), maxX = std::max(maxX, v.x);
-    minY = std::min(minY, v.y), maxY = std::max(maxY, v.y);
-  }
-  return {maxX - minX, maxY - minY};
-}
-
 class Direct3DTarget : public testing::Test {
  protected:
   void SetUp() override {

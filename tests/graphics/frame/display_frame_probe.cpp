@@ -1,6 +1,6 @@
 // Composes one frame through the display manager into a window, headless and on a virtual X
 // screen, and checks that the screenshot's window area holds the headless frame's pixels.
-//   --check DIR  writes DIR/headless.rgb (and .png), then runs --show under xvfb-run
+//   --check DIR  writes DIR/headless.rgb, then runs --show under xvfb-run
 //   --show DIR   shows the frame in an SDL window, captures DIR/screen.png and compares
 #include <cstdio>
 #include <cstring>
@@ -14,7 +14,6 @@
 #include "graphics/device/display_manager.h"
 #include "graphics/layers/canvas_layer.h"
 #include "graphics/pixel/blend_tables.h"
-#include "graphics/surface/color_rect_object.h"
 #include "graphics/surface/pixel_library.h"
 #include "graphics/surface/sprite.h"
 #include "host/headless/headless_backend.h"
@@ -32,14 +31,13 @@ constexpr int kCaptureAttempts = 20;
 constexpr int kPassed = 0;
 constexpr int kFailed = 1;
 
-// Everything the frame is made of; the display manager owns the canvas.
+// Everything the frame is made of: a gradient backdrop and a translucent, mirrored, zoomed
+// sprite; the display manager owns the canvas.
 struct Scene {
   DisplayManager manager;
   ImageSurface backdrop;
   ImageSurface picture;
   Sprite sprite;
-  Sprite zoomed;
-  ColorRectObject shade;
 };
 
 bool Compose(Scene& scene, host::HWND window) {
@@ -47,30 +45,27 @@ bool Compose(Scene& scene, host::HWND window) {
   if (scene.manager.CreateCanvasLayer(&canvas, kWidth, kHeight, 32, kLayerComposed) != 0) return false;
   scene.manager.SetScreenSurface(canvas);
   if (scene.manager.SetMode(window, true, false) != 0) return false;
-  if (scene.backdrop.Create(kWidth, kHeight, 32, 0) != 0) return false;
+  if (scene.backdrop.Create(kWidth, kHeight, 32, 0) != 0 ||
+      scene.picture.Create(24, 16, 32, 0) != 0) {
+    return false;
+  }
   for (int32_t y = 0; y < kHeight; ++y) {
     for (int32_t x = 0; x < kWidth; ++x) {
       scene.backdrop.SetPixel(x, y, 0xFF000000u | uint32_t(x * 255 / kWidth) << 16 |
                                         uint32_t(y * 255 / kHeight) << 8 | 0x40);
-    }
-  }
-  if (scene.picture.Create(24, 16, 32, 0) != 0) return false;
-  for (int32_t y = 0; y < 16; ++y) {
-    for (int32_t x = 0; x < 24; ++x) {
-      scene.picture.SetPixel(x, y, uint32_t((x * 10) & 0xFF) << 24 | ((x + y) % 2 ? 0xFFFFFF : 0x202020));
+      if (x < 24 && y < 16) {
+        scene.picture.SetPixel(
+            x, y, uint32_t((x * 10) & 0xFF) << 24 | ((x + y) % 2 ? 0xFFFFFF : 0x202020));
+      }
     }
   }
   scene.picture.SetHasAlpha(true);
   CompositionLayer* layer = canvas->GetCompositionLayer();
   layer->SetBackgroundImage(&scene.backdrop, 0, 0, true);
-  if (scene.sprite.SetImage(&scene.picture, nullptr, 20, 30) != 0) return false;
-  if (scene.zoomed.SetImage(&scene.picture, nullptr, 70, 50) != 0) return false;
-  scene.zoomed.SetMirrorMode(1);
-  scene.zoomed.SetZoom(72, 48);
-  scene.shade.Create(50, 30, 0x80FFFF00u, 100, 10);
+  if (scene.sprite.SetImage(&scene.picture, nullptr, 70, 50) != 0) return false;
+  scene.sprite.SetMirrorMode(1);
+  scene.sprite.SetZoom(72, 48);
   layer->GetList().Add(&scene.sprite, 1, 0);
-  layer->GetList().Add(&scene.zoomed, 2, 0);
-  layer->GetList().Add(&scene.shade, 0, 0);
   return scene.manager.UpdateBackBuffer() == 0;
 }
 
@@ -104,28 +99,16 @@ int Check(const std::filesystem::path& dir, const char* self) {
   }
   auto* sink = static_cast<host::HeadlessSink*>(host::GetPresentationSink(window));
   sink->PresentPending();
-  const host::Frame& frame = sink->LastFrame();
-  if (frame.width != kWidth || frame.height != kHeight) {
-    std::fprintf(stderr, "the headless frame is %dx%d\n", frame.width, frame.height);
-    return kFailed;
-  }
-  const std::vector<uint8_t> rgb = ToRgb(frame);
+  const std::vector<uint8_t> rgb = ToRgb(sink->LastFrame());
   std::ofstream(dir / "headless.rgb", std::ios::binary)
       .write(reinterpret_cast<const char*>(rgb.data()), std::streamsize(rgb.size()));
   scene.reset();
   host::DestroyWindow(window);
 
-  if (!Run("command -v xvfb-run >/dev/null 2>&1 && command -v Xvfb >/dev/null 2>&1 && "
-           "command -v import >/dev/null 2>&1 && command -v convert >/dev/null 2>&1")) {
-    std::printf("skipped: xvfb-run, Xvfb or ImageMagick is not installed\n");
-    return kPassed;
-  }
-  const std::string size = std::to_string(kWidth) + "x" + std::to_string(kHeight);
-  Run("convert -size " + size + " -depth 8 rgb:" + Quote(dir / "headless.rgb") + " " +
-      Quote(dir / "headless.png"));
   const std::string xvfb = "xvfb-run -a -s '-screen 0 1024x768x24' ";
-  if (!Run(xvfb + "true")) {
-    std::printf("skipped: no X server could be started under xvfb-run\n");
+  if (!Run("command -v import >/dev/null 2>&1 && command -v convert >/dev/null 2>&1 && " + xvfb +
+           "true")) {
+    std::printf("skipped: xvfb-run, Xvfb or ImageMagick is missing, or no X server started\n");
     return kPassed;
   }
   // The X and D-Bus client libraries keep allocations until exit; they are not ours to free.

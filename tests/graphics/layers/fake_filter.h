@@ -1,10 +1,8 @@
-// A filter for the layer tests: paints each band with its top row index and records it, counts
-// its deletion and drawn bands, reports done after framesToFinish whole frames and asks to
-// finish (Update answers 1) after finishAfterUpdates updates.
+// A filter for the layer tests: paints each band with its top row index, counts its deletion and
+// reports done after framesToFinish whole frames.
 #pragma once
 
 #include <climits>
-#include <vector>
 
 #include "graphics/layers/layer_filter.h"
 
@@ -17,23 +15,15 @@ class FakeFilter : public LayerFilter {
     if (deleted_) ++*deleted_;
   }
   uint8_t GetKind() const override { return kind_; }
-  int Update(uint32_t) override { return ++updates > finishAfterUpdates ? 1 : 0; }
+  int Update(uint32_t) override { return 0; }
   bool IsDone() const override { return drawnFrames >= framesToFinish; }
   void DrawBand(const FilterBand& band) override {
-    bands.push_back(band.band);
-    if (bandsDrawn) ++*bandsDrawn;
-    readsLinked = band.second != nullptr;
     band.target->Fill(0xFF000000u | uint32_t(band.band.top), &band.band);
     if (band.band.bottom == band.target->GetHeight()) ++drawnFrames;
   }
 
-  int* bandsDrawn = nullptr;  // outlives the filter
-  int finishAfterUpdates = INT_MAX;
   int framesToFinish = INT_MAX;
-  std::vector<Rect> bands;
-  int updates = 0;
   int drawnFrames = 0;
-  bool readsLinked = false;
 
  private:
   uint8_t kind_;

@@ -55,20 +55,10 @@ TEST_F(TextureLayerTest, LayerSpriteShowsThePictureAndSurvivesALoss) {
   list.Remove(&sprite);
 }
 
-TEST_F(TextureLayerTest, TexturesGrowToPowersOfTwoButAreNeverScaled) {
-  UseTextureLimits(host::kD3dPTextureCapsPow2, 1024);
-  TextureLayer layer;
-  ASSERT_EQ(layer.Create(kFormatX888, 640, 480, 32, kLayerPlain, true), 0);
-  EXPECT_EQ(layer.GetWidth(), 1024);
-  EXPECT_EQ(layer.GetHeight(), 512);
-  EXPECT_EQ(layer.GetContentWidth(), 640);
-  EXPECT_FLOAT_EQ(layer.GetTexU(639), 639.5f / 1024);
-
-  UseTextureLimits(host::kD3dPTextureCapsPow2 | host::kD3dPTextureCapsNonPow2Conditional, 1024);
-  ASSERT_EQ(layer.Create(kFormatX888, 640, 480, 32, kLayerPlain, true), 0);
-  EXPECT_EQ(layer.GetWidth(), 640) << "other sizes are allowed conditionally";
-
+// Sides follow the same rule as the picture layers' textures; only the refusal is this layer's.
+TEST_F(TextureLayerTest, APictureLargerThanTheDeviceTakesIsRefusedNotScaled) {
   UseTextureLimits(0, 512);
+  TextureLayer layer;
   EXPECT_EQ(layer.Create(kFormatX888, 640, 480, 32, kLayerPlain, true), kTextureLayerNoTexture);
   EXPECT_EQ(layer.GetDirectDrawSurface(), nullptr);
 }

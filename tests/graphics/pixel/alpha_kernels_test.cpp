@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 #include <vector>
 
@@ -15,21 +16,21 @@ namespace {
 using namespace reference;
 
 TEST(AlphaOverRows, EachSetMatchesItsOwnFormulaInEveryWalk) {
+  const Walk walks[] = {Walk::kStraight, Walk::kMirrored, Walk::kStretched,
+                        Walk::kStretchedMirrored};
+  const std::function<void(const KernelArgs&, const Geometry&)> plain[] = {
+      CallRows(AlphaOverRows), CallRows(MirrorAlphaOverRows), CallRows(StretchAlphaOverRows),
+      CallRows(StretchMirrorAlphaOverRows)};
+  const std::function<void(const KernelArgs&, const Geometry&)> mmx[] = {
+      CallRows(AlphaOverRowsMmx), CallRows(MirrorAlphaOverRowsMmx),
+      CallRows(StretchAlphaOverRowsMmx), CallRows(StretchMirrorAlphaOverRowsMmx)};
   // The 128-bit and 256-bit forms of the vector set give the same bytes.
   for (bool wide : {false, true}) {
     ScopedWideVectors pin(wide);
-    auto plain = PixelOp(reference::AlphaOverPlain);
-    auto mmx = PixelOp(reference::AlphaOverMmx);
-    EXPECT_TRUE(MatchesReference(4, 4, Walk::kStraight, Call32(AlphaOverRows), plain));
-    EXPECT_TRUE(MatchesReference(4, 4, Walk::kMirrored, Call32(MirrorAlphaOverRows), plain));
-    EXPECT_TRUE(MatchesReference(4, 4, Walk::kStretched, Call32(StretchAlphaOverRows), plain));
-    EXPECT_TRUE(
-        MatchesReference(4, 4, Walk::kStretchedMirrored, Call32(StretchMirrorAlphaOverRows), plain));
-    EXPECT_TRUE(MatchesReference(4, 4, Walk::kStraight, Call32(AlphaOverRowsMmx), mmx));
-    EXPECT_TRUE(MatchesReference(4, 4, Walk::kMirrored, Call32(MirrorAlphaOverRowsMmx), mmx));
-    EXPECT_TRUE(MatchesReference(4, 4, Walk::kStretched, Call32(StretchAlphaOverRowsMmx), mmx));
-    EXPECT_TRUE(
-        MatchesReference(4, 4, Walk::kStretchedMirrored, Call32(StretchMirrorAlphaOverRowsMmx), mmx));
+    for (int i = 0; i < 4; ++i) {
+      EXPECT_TRUE(MatchesReference(4, 4, walks[i], plain[i], PixelOp(reference::AlphaOverPlain)));
+      EXPECT_TRUE(MatchesReference(4, 4, walks[i], mmx[i], PixelOp(reference::AlphaOverMmx)));
+    }
   }
 }
 
@@ -72,10 +73,11 @@ TEST(ChannelRows, MatchTheirReferences) {
        {Family{CopyColorRows, CopyColorRowsMmx, StretchCopyColorRows, StretchCopyColorRowsMmx, false},
         Family{CopyAlphaRows, CopyAlphaRowsMmx, StretchCopyAlphaRows, StretchCopyAlphaRowsMmx, true}}) {
     auto check = [&](auto op) {
-      EXPECT_TRUE(MatchesReference(4, 4, Walk::kStraight, Call32(f.plain), op)) << f.alpha;
-      EXPECT_TRUE(MatchesReference(4, 4, Walk::kStraight, Call32(f.mmx), op)) << f.alpha;
-      EXPECT_TRUE(MatchesReference(4, 4, Walk::kStretched, Call32(f.stretched), op)) << f.alpha;
-      EXPECT_TRUE(MatchesReference(4, 4, Walk::kStretched, Call32(f.stretchedMmx), op)) << f.alpha;
+      EXPECT_TRUE(MatchesReference(4, 4, Walk::kStraight, CallRows(f.plain), op)) << f.alpha;
+      EXPECT_TRUE(MatchesReference(4, 4, Walk::kStraight, CallRows(f.mmx), op)) << f.alpha;
+      EXPECT_TRUE(MatchesReference(4, 4, Walk::kStretched, CallRows(f.stretched), op)) << f.alpha;
+      EXPECT_TRUE(MatchesReference(4, 4, Walk::kStretched, CallRows(f.stretchedMmx), op))
+          << f.alpha;
     };
     f.alpha ? check(alphaOnly) : check(colorOnly);
   }
@@ -107,20 +109,18 @@ TEST(ChannelRows, KeyedColorCopyComparesTheWholeWord) {
 TEST(ChannelRows, AlphaPlanesMoveBetweenDepths) {
   auto toAlpha = [](uint8_t* d, const uint8_t* s) { d[3] = s[0]; };
   auto toBytes = [](uint8_t* d, const uint8_t* s) { d[0] = s[3]; };
-  EXPECT_TRUE(MatchesReference(4, 1, Walk::kStraight, CallRows(CopyBytesToAlphaRows), toAlpha));
-  EXPECT_TRUE(
-      MatchesReference(4, 1, Walk::kMirrored, CallRows(MirrorCopyBytesToAlphaRows), toAlpha));
-  EXPECT_TRUE(
-      MatchesReference(4, 1, Walk::kStretched, CallRows(StretchCopyBytesToAlphaRows), toAlpha));
-  EXPECT_TRUE(MatchesReference(4, 1, Walk::kStretchedMirrored,
-                               CallRows(StretchMirrorCopyBytesToAlphaRows), toAlpha));
-  EXPECT_TRUE(MatchesReference(1, 4, Walk::kStraight, CallRows(CopyAlphaToBytesRows), toBytes));
-  EXPECT_TRUE(
-      MatchesReference(1, 4, Walk::kMirrored, CallRows(MirrorCopyAlphaToBytesRows), toBytes));
-  EXPECT_TRUE(
-      MatchesReference(1, 4, Walk::kStretched, CallRows(StretchCopyAlphaToBytesRows), toBytes));
-  EXPECT_TRUE(MatchesReference(1, 4, Walk::kStretchedMirrored,
-                               CallRows(StretchMirrorCopyAlphaToBytesRows), toBytes));
+  const Walk walks[] = {Walk::kStraight, Walk::kMirrored, Walk::kStretched,
+                        Walk::kStretchedMirrored};
+  const std::function<void(const KernelArgs&, const Geometry&)> in[] = {
+      CallRows(CopyBytesToAlphaRows), CallRows(MirrorCopyBytesToAlphaRows),
+      CallRows(StretchCopyBytesToAlphaRows), CallRows(StretchMirrorCopyBytesToAlphaRows)};
+  const std::function<void(const KernelArgs&, const Geometry&)> out[] = {
+      CallRows(CopyAlphaToBytesRows), CallRows(MirrorCopyAlphaToBytesRows),
+      CallRows(StretchCopyAlphaToBytesRows), CallRows(StretchMirrorCopyAlphaToBytesRows)};
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_TRUE(MatchesReference(4, 1, walks[i], in[i], toAlpha)) << i;
+    EXPECT_TRUE(MatchesReference(1, 4, walks[i], out[i], toBytes)) << i;
+  }
 }
 
 }  // namespace

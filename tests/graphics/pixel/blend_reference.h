@@ -67,16 +67,6 @@ auto CallRows(void (*k)(Dst*, const Src*, ptrdiff_t, ptrdiff_t, int, int, const 
 using Rows32 = void (*)(uint32_t*, const uint32_t*, ptrdiff_t, ptrdiff_t, int, int);
 using StretchRows32 = void (*)(uint32_t*, const uint32_t*, ptrdiff_t, ptrdiff_t, int, int,
                                const StretchStepper&);
-// Calls a 32-over-32 kernel of either shape with the arguments of the walk.
-inline auto Call32(Rows32 k) {
-  return [k](const KernelArgs& a, const Geometry& g) { k(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h); };
-}
-inline auto Call32(StretchRows32 k) {
-  return [k](const KernelArgs& a, const Geometry& g) {
-    k(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h, a.stepper);
-  };
-}
-
 // Wraps a pixel formula f(d, s) into a reference op; with keyed, source words equal to the key
 // (fixed by the first pixel the reference reads) are skipped. Reset before each round by the
 // call side through KeyedRound::Take.
@@ -116,9 +106,6 @@ inline std::vector<uint32_t> SpriteLikeRow(std::mt19937& rng, int width) {
   return row;
 }
 
-}  // namespace bw::reference
-
-namespace bw::reference {
 // The kernels read the blend tables; every test program that includes this builds them first.
 inline const bool kBlendTablesBuilt = [] {
   BuildBlendTables();

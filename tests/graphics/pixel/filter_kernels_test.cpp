@@ -178,13 +178,6 @@ TEST(SmoothRect, RefusesSmallOrMisalignedRectangles) {
   EXPECT_EQ(SmoothRect(px.data(), 0, 12, 3, 5, 2), kSmoothRefused);
   EXPECT_EQ(SmoothRect(px.data(), 2, 18, 4, 4, 2), kSmoothRefused);
   EXPECT_EQ(px[0], 0x12345678u);
-  // Uniform grey: kept in mode 2, 8k + 7 kept in mode 1, 8k in mode 0; alpha cleared.
-  for (auto [mode, grey, expect] :
-       {std::tuple{2, 0x5Du, 0x5Du}, std::tuple{1, 0x5Fu, 0x5Fu}, std::tuple{0, 0x5Fu, 0x58u}}) {
-    std::fill(px.begin(), px.end(), 0xFF000000u | grey * 0x010101u);
-    ASSERT_EQ(SmoothRect(px.data(), 0, 32, 8, 8, mode), kSmoothDone);
-    for (uint32_t v : px) ASSERT_EQ(v, expect * 0x010101u) << mode;
-  }
 }
 
 // A pixel's block origin along one axis when whole blocks start at offset.
@@ -221,41 +214,10 @@ TEST(Mosaic, EveryFormTakesEachBlocksTopLeftPixelFromEachAnchor) {
       }
     }
   }
-  // Too small a rectangle or a block of 1 changes nothing.
+  // Too small a rectangle changes nothing.
   std::vector<uint32_t> small = {1, 2, 3, 4, 5, 6};
   MosaicRect(small.data(), 0, 12, 3, 2, 2, 1);
   EXPECT_EQ(small[1], 2u) << "under 3 rows";
-  std::vector<uint8_t> tiny = {1, 2, 3, 4};
-  MosaicRows8(tiny.data(), 2, 2, 2, 2, 1);
-  EXPECT_EQ(tiny, (std::vector<uint8_t>{1, 2, 3, 4}));
-  std::vector<uint16_t> px(4 * 4, 7);
-  px[5] = 9;
-  for (auto [rect, block] : {std::pair{Rect{0, 0, 2, 4}, 2}, {Rect{0, 0, 4, 4}, 1}}) {
-    EXPECT_EQ(MosaicPixelMemory(kFormat565, reinterpret_cast<uint8_t*>(px.data()), 8, &rect,
-                                nullptr, block, 1),
-              kDdOpDone);
-  }
-  EXPECT_EQ(px[5], 9);
-}
-
-TEST(ConvertRowsToTextureFormat, PacksTopBits) {
-  const uint32_t src[2] = {0x80FF8040, 0x7FFFFFFF};
-  auto convert = [&src](uint32_t flags, void* out, int bytes) {
-    ConvertRowsToTextureFormat(flags, {static_cast<uint8_t*>(out), 0, 0, bytes}, 2, 1,
-                               {reinterpret_cast<const uint8_t*>(src), 0, 0, 8});
-  };
-  uint16_t out[2] = {};
-  convert(128, out, 4);
-  EXPECT_EQ(out[0], 0x8F84);
-  EXPECT_EQ(out[1], 0x7FFF);
-  convert(64, out, 4);
-  EXPECT_EQ(out[0], 0x8000 | 31 << 10 | 16 << 5 | 8);
-  uint32_t copied[2] = {};
-  convert(256, copied, 8);
-  EXPECT_EQ(copied[1], src[1]);
-  out[1] = 0x1234;
-  convert(32, out, 4);
-  EXPECT_EQ(out[1], 0x1234) << "other flags convert nothing";
 }
 
 }  // namespace

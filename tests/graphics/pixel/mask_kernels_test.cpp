@@ -58,25 +58,5 @@ TEST(MaskKernels, EachPairMatchesItsFormula) {
                  });
 }
 
-TEST(DrawMask, ClipsAtTheTargetEdgesAndRefusesWhollyOutside) {
-  uint32_t target[4 * 3];
-  std::fill(std::begin(target), std::end(target), 0x80000000u);
-  // A 5 x 2 mask whose column c holds c + 1.
-  uint8_t mask[2 * 5];
-  for (int i = 0; i < 10; ++i) mask[i] = uint8_t(i % 5 + 1);
-  MaskTarget t{reinterpret_cast<uint8_t*>(target), 4, 3, 16};
-  MaskSource m{mask, 5, 2, 5};
-  EXPECT_FALSE(DrawMaskSolid(-5, 0, 1, 2, 3, t, m));
-  EXPECT_FALSE(DrawMaskSolid(4, 0, 1, 2, 3, t, m));
-  EXPECT_FALSE(DrawMaskBlended(0, 3, 1, 2, 3, t, m));
-  EXPECT_EQ(target[0], 0x80000000u);
-  // At x = -3 mask columns 3 and 4 land on target columns 0 and 1, rows 2 and beyond cut.
-  ASSERT_TRUE(DrawMaskSolid(-3, 2, 1, 2, 3, t, m));
-  EXPECT_EQ(target[8], 0x80010203u);
-  EXPECT_EQ(target[9], 0x80010203u);
-  EXPECT_EQ(target[10], 0x80000000u);
-  EXPECT_EQ(target[4], 0x80000000u);
-}
-
 }  // namespace
 }  // namespace bw

@@ -29,8 +29,8 @@ TEST(CopyRows32, EveryWalkInBothSetsMatchesTheReference) {
   // The 128-bit and 256-bit forms of the vector set give the same bytes.
   for (bool wide : {false, true}) {
     ScopedWideVectors pin(wide);
-    for (auto [walk, k] : straight) EXPECT_TRUE(MatchesReference(4, 4, walk, Call32(k), kCopy));
-    for (auto [walk, k] : stretched) EXPECT_TRUE(MatchesReference(4, 4, walk, Call32(k), kCopy));
+    for (auto [walk, k] : straight) EXPECT_TRUE(MatchesReference(4, 4, walk, CallRows(k), kCopy));
+    for (auto [walk, k] : stretched) EXPECT_TRUE(MatchesReference(4, 4, walk, CallRows(k), kCopy));
   }
 }
 

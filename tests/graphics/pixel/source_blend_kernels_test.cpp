@@ -166,31 +166,5 @@ TEST(RuleRows, BothSetsMatchTheTableWeight) {
   }
 }
 
-// The one-pass rule row against the formula, at both vector widths, in place and apart, from
-// every alignment of the row's end.
-TEST(RuleRowOfMmx, MatchesTheTableWeightInPlaceAndApart) {
-  uint8_t table[256];
-  std::mt19937 rng(11);
-  for (auto& v : table) v = uint8_t(rng());
-  table[3] = 0, table[4] = 255;
-  for (bool wide : {false, true}) {
-    ScopedWideVectors pin(wide);
-    for (int width : {1, 7, 8, 9, 16, 37}) {
-      std::vector<uint32_t> from(static_cast<size_t>(width)), src(from.size()), dst(from.size());
-      std::vector<uint8_t> rule(from.size());
-      for (size_t i = 0; i < from.size(); ++i) {
-        from[i] = rng(), src[i] = rng(), rule[i] = uint8_t(rng() % 6 ? rng() : 3 + i % 2);
-      }
-      std::vector<uint32_t> want(from.size());
-      for (size_t i = 0; i < want.size(); ++i)
-        want[i] = LerpRef(from[i], src[i], W(table[rule[i]]));
-      RuleRowOfMmx(dst.data(), from.data(), src.data(), rule.data(), width, table);
-      EXPECT_EQ(dst, want) << "wide " << wide << ", width " << width;
-      RuleRowOfMmx(from.data(), from.data(), src.data(), rule.data(), width, table);
-      EXPECT_EQ(from, want) << "in place, wide " << wide << ", width " << width;
-    }
-  }
-}
-
 }  // namespace
 }  // namespace bw

@@ -31,8 +31,7 @@ K Pick(Set s, K plain, K mmx) {
 using EdgeKernel = void (*)(uint8_t*, ptrdiff_t, const uint8_t*, ptrdiff_t, int, int, int, int32_t);
 
 // Runs the edge kernel of a set into a padded target and compares every byte, padding included.
-testing::AssertionResult EdgeMatches(Set set, const Plane& glyph, int radius, int32_t strength,
-                                     std::mt19937& rng) {
+bool EdgeMatches(Set set, const Plane& glyph, int radius, int32_t strength, std::mt19937& rng) {
   ScopedWideVectors wide(set == Set::kVector256);
   const int r = EdgeRadius(radius);
   Plane target = RandomPlane(rng, glyph.width + 2 * r, glyph.height + 2 * r, 1, 5);
@@ -41,19 +40,10 @@ testing::AssertionResult EdgeMatches(Set set, const Plane& glyph, int radius, in
   for (int y = 0; y < expect.height; ++y) {
     for (int x = 0; x < expect.width; ++x) expect.Set8(x, y, want[size_t(y * expect.width + x)]);
   }
-  EdgeKernel k = Pick<EdgeKernel>(set, BuildEdgeMask, BuildEdgeMaskMmx);
-  k(target.bytes.data(), target.pitch, glyph.bytes.data(), glyph.pitch, glyph.width, glyph.height,
-    radius, strength);
-  for (size_t i = 0; i < target.bytes.size(); ++i) {
-    if (target.bytes[i] != expect.bytes[i]) {
-      return testing::AssertionFailure()
-             << Name(set) << " " << glyph.width << "x" << glyph.height << " radius " << radius
-             << " strength " << strength << ": row " << i / target.pitch << " col "
-             << i % target.pitch << " is " << int(target.bytes[i]) << ", expected "
-             << int(expect.bytes[i]);
-    }
-  }
-  return testing::AssertionSuccess();
+  Pick<EdgeKernel>(set, BuildEdgeMask, BuildEdgeMaskMmx)(
+      target.bytes.data(), target.pitch, glyph.bytes.data(), glyph.pitch, glyph.width, glyph.height,
+      radius, strength);
+  return target.bytes == expect.bytes;
 }
 
 // A glyph as fonts give them: runs of clear and of full coverage with soft steps between.
@@ -70,50 +60,29 @@ Plane GlyphLike(std::mt19937& rng, int width, int height) {
 }
 
 TEST(EdgeKernelShape, NormaliserDistanceAndRadiusLimit) {
-  EXPECT_EQ(EdgeNormaliser(2), 1872);
-  EXPECT_EQ(EdgeNormaliser(1), 6553);
-  EXPECT_EQ(EdgeNormaliser(0), 65536);
   EXPECT_EQ(EdgeNormaliser(-2), 1872) << "a negative radius counts as its absolute value";
   EXPECT_EQ(EdgeNormaliser(64), 0) << "the weights of a radius this wide sum past 65536";
-  EXPECT_EQ(EdgeNormaliser(INT_MAX), EdgeNormaliser(64));
   EXPECT_EQ(EdgeRadius(INT_MIN), 64) << "INT_MIN must not be negated";
-  EXPECT_EQ(EdgeRadius(INT_MAX), 64);
-  EXPECT_EQ(EdgeRadius(-3), 3);
-  // Straight and diagonal steps: the diagonal of 2 is still 2, of 3 is 4.
-  EXPECT_EQ(EdgeDistance(2, 0), 2);
+  // The diagonal of 2 is still 2, of 3 is 4.
   EXPECT_EQ(EdgeDistance(-2, 2), 2);
   EXPECT_EQ(EdgeDistance(3, 3), 4);
-  EXPECT_EQ(EdgeDistance(0, -5), 5);
-}
-
-TEST(BuildEdgeMask, EverySetMatchesTheReferenceOnOddSizes) {
-  std::mt19937 rng(2301);
-  for (Set set : kSets) {
-    for (int round = 0; round < 40; ++round) {
-      const int w = 1 + int(rng() % 37), h = 1 + int(rng() % 19);
-      const Plane glyph = GlyphLike(rng, w, h);
-      for (int radius : {1, 2, -2, 3, 5}) {
-        for (int32_t strength : {1024, 256, 255, 77}) {
-          ASSERT_TRUE(EdgeMatches(set, glyph, radius, strength, rng)) << "round " << round;
-        }
-      }
-    }
-  }
 }
 
 // A fully covered glyph takes every weight at its centre: sums must saturate, not wrap.
-TEST(BuildEdgeMask, StrengthsAndRadiiAtAndBeyondTheLimits) {
+TEST(BuildEdgeMask, EverySetMatchesTheReferenceAtAndBeyondTheLimits) {
   std::mt19937 rng(2302);
-  const Plane glyph = GlyphLike(rng, 17, 9);
+  const Plane glyph = GlyphLike(rng, 37, 9);  // odd widths take the vector forms' tails
   const Plane dot = GlyphLike(rng, 2, 1);
   Plane full = RandomPlane(rng, 9, 9, 1, 0);
   std::fill(full.bytes.begin(), full.bytes.end(), 255);
   for (Set set : kSets) {
     // Strengths whose sums pass 32 bits, that wrap a byte when negative, and the extremes.
     for (int32_t strength : {INT_MIN, -70000, -256, -1, 0, 1, 256, 65536, 1 << 20, INT_MAX}) {
-      for (int radius : {0, 1, 2, 4}) {
-        EXPECT_TRUE(EdgeMatches(set, glyph, radius, strength, rng));
-        EXPECT_TRUE(EdgeMatches(set, full, radius, strength, rng));
+      for (int radius : {0, 1, -2, 3, 5}) {
+        EXPECT_TRUE(EdgeMatches(set, glyph, radius, strength, rng))
+            << Name(set) << " " << radius << " " << strength;
+        EXPECT_TRUE(EdgeMatches(set, full, radius, strength, rng))
+            << Name(set) << " " << radius << " " << strength;
       }
     }
     // The widest radius with weights left, and radii past the limit on a small glyph.
@@ -131,23 +100,20 @@ TEST(BuildEdgeMask, StrengthsAndRadiiAtAndBeyondTheLimits) {
 
 TEST(BuildEdgeMask, RadiusZeroScalesByTheStrengthAndEmptyGlyphsKeepTheirBorder) {
   uint8_t glyph[3] = {0, 128, 255};
+  using Row = std::vector<uint8_t>;
   for (Set set : kSets) {
     EdgeKernel k = Pick<EdgeKernel>(set, BuildEdgeMask, BuildEdgeMaskMmx);
-    uint8_t out[3];
-    k(out, 3, glyph, 3, 3, 1, 0, 300);
-    EXPECT_EQ(std::vector<uint8_t>(out, out + 3), (std::vector<uint8_t>{0, 128, 255}));
-    k(out, 3, glyph, 3, 3, 1, 0, 128);
-    EXPECT_EQ(std::vector<uint8_t>(out, out + 3), (std::vector<uint8_t>{0, 64, 128}));
-    k(out, 3, glyph, 3, 3, 1, 0, -5);
-    EXPECT_EQ(std::vector<uint8_t>(out, out + 3), (std::vector<uint8_t>{0, 0, 0}));
-    // A glyph without pixels still gets its cleared border, and nothing past it.
-    std::vector<uint8_t> border(5 * 4, 9);
-    k(border.data(), 5, glyph, 3, 0, 0, 2, 1024);
-    for (int y = 0; y < 4; ++y) {
-      EXPECT_EQ(std::vector<uint8_t>(border.begin() + y * 5, border.begin() + y * 5 + 5),
-                (std::vector<uint8_t>{0, 0, 0, 0, 9}))
-          << Name(set) << " row " << y;
+    for (auto [strength, want] :
+         {std::pair{300, Row{0, 128, 255}}, {128, Row{0, 64, 128}}, {-5, Row{0, 0, 0}}}) {
+      Row out(3);
+      k(out.data(), 3, glyph, 3, 3, 1, 0, strength);
+      EXPECT_EQ(out, want) << Name(set) << " strength " << strength;
     }
+    // A glyph without pixels still gets its cleared border, and nothing past it.
+    Row border(5 * 4, 9), want(5 * 4, 0);
+    for (int y = 0; y < 4; ++y) want[size_t(y * 5 + 4)] = 9;
+    k(border.data(), 5, glyph, 3, 0, 0, 2, 1024);
+    EXPECT_EQ(border, want) << Name(set);
   }
 }
 
@@ -189,12 +155,11 @@ RowCase RandomRowCase(std::mt19937& rng, int bytesPerPixel, bool runs) {
   return c;
 }
 
-// Runs kernel(case) on a copy and pixel(target, x, y) over the area on another; compares every
-// byte, padding included.
-testing::AssertionResult RowKernelMatches(int bytesPerPixel,
-                                          const std::function<void(RowCase&)>& kernel,
-                                          const std::function<void(RowCase&, int, int)>& pixel,
-                                          uint32_t seed, bool runs = false) {
+// Runs kernel(case) on a copy and pixel(target, x, y) over the area on another, for random cases;
+// compares every byte, padding included.
+bool RowKernelMatches(int bytesPerPixel, const std::function<void(RowCase&)>& kernel,
+                      const std::function<void(RowCase&, int, int)>& pixel, uint32_t seed,
+                      bool runs = false) {
   std::mt19937 rng(seed);
   for (int round = 0; round < 80; ++round) {
     RowCase got = RandomRowCase(rng, bytesPerPixel, runs);
@@ -203,12 +168,9 @@ testing::AssertionResult RowKernelMatches(int bytesPerPixel,
       for (int i = 0; i < want.w; ++i) pixel(want, i, j);
     }
     kernel(got);
-    if (got.target.bytes != want.target.bytes) {
-      return testing::AssertionFailure() << "round " << round << ": area " << got.x << "," << got.y
-                                         << " " << got.w << "x" << got.h << " differs";
-    }
+    if (got.target.bytes != want.target.bytes) return false;
   }
-  return testing::AssertionSuccess();
+  return true;
 }
 
 // Colours for a solid blend and ramps one entry per row or column.
@@ -233,6 +195,8 @@ TEST(MaskCrossfade, GreyPlanesAndColourRowsMatchTheirFormulasWithEveryRamp) {
     for (ColorRamp ramp : {ColorRamp::kNone, ColorRamp::kRows, ColorRamp::kColumns}) {
       for (int first : {0, 1, 2}) {
         for (bool runs : {false, true}) {
+          SCOPED_TRACE(testing::Message() << Name(set) << ", ramp " << int(ramp) << ", colour "
+                                          << first << ", runs " << runs);
           const MaskColors mc{colors.data() + first, ramp};
           auto grey = Pick(set, MaskCrossfadeRows, MaskCrossfadeRowsMmx);
           EXPECT_TRUE(RowKernelMatches(
@@ -245,9 +209,7 @@ TEST(MaskCrossfade, GreyPlanesAndColourRowsMatchTheirFormulasWithEveryRamp) {
                 *p = CrossfadeReference(*p, int(RampAt(mc, i, j) >> 16) & 0xFF,
                                         *c.mask.At(c.x + i, c.y + j));
               },
-              2304 + first, runs))
-              << Name(set) << " grey, ramp " << int(ramp) << ", colour " << first << ", runs "
-              << runs;
+              2304 + first, runs));
           auto color = Pick(set, MaskColorCrossfadeRows, MaskColorCrossfadeRowsMmx);
           EXPECT_TRUE(RowKernelMatches(
               4,
@@ -261,40 +223,10 @@ TEST(MaskCrossfade, GreyPlanesAndColourRowsMatchTheirFormulasWithEveryRamp) {
                                ColorCrossfadeReference(c.target.Get32(x, y), RampAt(mc, i, j),
                                                        *c.mask.At(x, y)));
               },
-              2310 + first, runs))
-              << Name(set) << " colour, ramp " << int(ramp) << ", colour " << first << ", runs "
-              << runs;
+              2310 + first, runs));
         }
       }
     }
-  }
-}
-
-TEST(MultiplyAlphaRows, EverySetMultipliesCoverageIntoAlphaOnly) {
-  for (Set set : kSets) {
-    auto k = Pick(set, MultiplyAlphaRows, MultiplyAlphaRowsMmx);
-    EXPECT_TRUE(RowKernelMatches(
-        4,
-        [&](RowCase& c) {
-          k(reinterpret_cast<uint32_t*>(c.Start()), c.MaskStart(), c.Skip(), c.MaskSkip(), c.w,
-            c.h);
-        },
-        [&](RowCase& c, int i, int j) {
-          const int x = c.x + i, y = c.y + j;
-          const uint32_t d = c.target.Get32(x, y);
-          c.target.Set32(x, y, WithChannel(d, 3, ProductTable[d >> 24][*c.mask.At(x, y)]));
-        },
-        2320))
-        << Name(set);
-  }
-  // Every alpha against every coverage, through the vector body.
-  std::vector<uint32_t> pixels(256 * 256);
-  std::vector<uint8_t> mask(256 * 256);
-  for (size_t i = 0; i < pixels.size(); ++i)
-    pixels[i] = uint32_t(i >> 8) << 24 | 0x123456u, mask[i] = uint8_t(i);
-  MultiplyAlphaRowsMmx(pixels.data(), mask.data(), 0, 0, 256, 256);
-  for (size_t i = 0; i < pixels.size(); ++i) {
-    ASSERT_EQ(pixels[i], uint32_t(ProductTable[i >> 8][i & 255]) << 24 | 0x123456u) << i;
   }
 }
 

@@ -18,16 +18,6 @@ using testing_surfaces::Pixel;
 using testing_surfaces::Random;
 using testing_surfaces::SamePixels;
 
-// Records the clip of every Draw call.
-class Recorder : public ColorRectObject {
- public:
-  int Draw(ImageSurface* target, const Rect& clip) override {
-    clips.push_back(clip);
-    return ColorRectObject::Draw(target, clip);
-  }
-  std::vector<Rect> clips;
-};
-
 class CompositionTest : public testing::Test {
  protected:
   void SetUp() override {

@@ -4,17 +4,15 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <tuple>
 
 #include "common/sjis.h"
 #include "graphics/surface/image_surface.h"
-#include "lib/bmp/bmp_builder.h"
-#include "lib/vfa/vfa_writer.h"
 #include "lib/wgx/sample_picture.h"
 #include "lib/wgx/wgx_writer.h"
 #include "resource/images/bmp_loader.h"
 #include "resource/images/builtin_loaders.h"
 #include "resource/images/image_loader_manager.h"
-#include "resource/packs/vfa_decoder.h"
 #include "support/image_test_rig.h"
 #include "surface_fixture.h"
 
@@ -47,49 +45,12 @@ tools::WgxPicture Wgx(int depth) {
   return p;
 }
 
-// A 24-bit BMP of the WGX backdrop, and an 8-bit one of the WGX indices, both bottom-up.
-Bytes Bmp(int bits) {
-  tools::WgxPicture source = Wgx(bits);
-  tools::BmpFields bmp;
-  bmp.width = kW;
-  bmp.height = kH;
-  bmp.bits = static_cast<uint16_t>(bits);
-  if (bits == 8) {
-    bmp.palette = source.palette;
-    std::vector<std::vector<uint8_t>> rows;
-    for (uint32_t y = kH; y-- > 0;) {
-      rows.emplace_back();
-      for (uint32_t x = 0; x < kW; ++x) rows.back().push_back(uint8_t(source.pixels[y * kW + x]));
-    }
-    bmp.data = tools::PackIndexRows(rows, 8);
-  } else {
-    for (uint32_t y = kH; y-- > 0;) {
-      for (uint32_t x = 0; x < kW; ++x) {
-        uint32_t c = source.pixels[y * kW + x];
-        bmp.data.insert(bmp.data.end(), {uint8_t(c), uint8_t(c >> 8), uint8_t(c >> 16)});
-      }
-      bmp.data.resize((bmp.data.size() + 3) & ~size_t{3});
-    }
-  }
-  return tools::BuildBmp(bmp);
-}
-
-// A game folder with the VFA decoder and a published manager holding the built-in loaders.
+// A game folder and a published manager holding the built-in loaders.
 class SurfaceLoadTest : public test::GameFolderTest {
  protected:
   void SetUp() override {
     GameFolderTest::SetUp();
-    PluginRecord vfa = MakeVfaDecoderRecord();
-    files_.AddDecoder(vfa.decodeObject, vfa.extensions, vfa.typeString, vfa.typeId, vfa.assist,
-                      vfa.assist2, vfa.configDialog);
     RegisterBuiltinLoaders(manager_);
-  }
-  void WritePack(const std::vector<tools::VfaMemberSource>& members) {
-    Bytes pack;
-    std::string error;
-    ASSERT_TRUE(tools::BuildVfaPack("PATCH.VFA", members, {}, pack, &error)) << error;
-    Write("PATCH.VFA", pack);
-    ASSERT_EQ(MountStartupPacks(files_), 1);
   }
   Bytes ReadBack(const std::string& relative) {
     std::ifstream in(dir_.path() / relative, std::ios::binary);
@@ -103,9 +64,9 @@ class SurfaceLoadTest : public test::GameFolderTest {
 // What a loaded surface must hold for the picture, by the depth asked and the source's kind.
 void ExpectPicture(const ImageSurface& s, const tools::WgxPicture& source, bool eightBit,
                    const std::string& what) {
-  ASSERT_EQ(s.GetWidth(), int(kW)) << what;
-  ASSERT_EQ(s.GetHeight(), int(kH)) << what;
-  ASSERT_EQ(s.GetBitsPerPixel(), eightBit ? 8 : 32) << what;
+  ASSERT_EQ(std::tuple(s.GetWidth(), s.GetHeight(), s.GetBitsPerPixel()),
+            std::tuple(int(kW), int(kH), eightBit ? 8 : 32))
+      << what;
   for (uint32_t y = 0; y < kH; ++y) {
     for (uint32_t x = 0; x < kW; ++x) {
       const uint32_t v = source.pixels[y * kW + x];
@@ -123,40 +84,21 @@ void ExpectPicture(const ImageSurface& s, const tools::WgxPicture& source, bool 
   }
 }
 
-TEST_F(SurfaceLoadTest, LoadsWgxAndBmpByNameLooseAndFromPacks) {
-  struct Picture {
-    const char* name;
-    tools::WgxPicture source;
-    Bytes bytes;
-  };
-  const Picture pictures[] = {
-      {"wgx24.wgx", Wgx(24), tools::WriteWgx(Wgx(24))},
-      {"wgx8.wgx", Wgx(8), tools::WriteWgx(Wgx(8))},
-      {"bmp24.bmp", Wgx(24), Bmp(24)},
-      {"bmp8.bmp", Wgx(8), Bmp(8)},
-  };
-  std::vector<tools::VfaMemberSource> members;
-  for (const auto& p : pictures) {
-    Write(std::string("CG/") + p.name, p.bytes);
-    members.push_back({std::string("packed\\") + p.name, p.bytes});
-  }
-  WritePack(members);
-
-  for (const auto& p : pictures) {
-    for (const char* folder : {"cg\\", "PACKED\\"}) {
-      for (bool eightBit : {false, true}) {
-        // A true-colour bitmap has no 8-bit form: its loader gives 32 bits.
-        const bool eightOut = eightBit && !(p.source.depth == 24 && p.bytes[0] == 'B');
-        const std::string name = std::string(folder) + p.name;
-        const std::string what = name + (eightBit ? " Load8" : " Load");
-        ImageSurface s;
-        int rc = eightBit ? s.Load8(name.c_str(), nullptr, 0, kImageDirtyList)
-                          : s.Load(name.c_str(), nullptr, 0, kImageDirtyList);
-        ASSERT_EQ(rc, 0) << what;
-        ExpectPicture(s, p.source, eightOut, what);
-        EXPECT_TRUE(s.IsChanged()) << what;
-        EXPECT_EQ(s.GetDirtyList()->Bounds(), (Rect{0, 0, int(kW), int(kH)})) << what;
-      }
+// Packs are the file layer's business: loose files show the surface's part.
+TEST_F(SurfaceLoadTest, LoadsByNameInEitherDepth) {
+  for (int depth : {24, 8}) {
+    const tools::WgxPicture source = Wgx(depth);
+    const std::string file = "WGX" + std::to_string(depth) + ".WGX";
+    Write("CG/" + file, tools::WriteWgx(source));
+    for (bool eightBit : {false, true}) {
+      const std::string name = "cg\\" + file;
+      const std::string what = name + (eightBit ? " Load8" : " Load");
+      ImageSurface s;
+      int rc = eightBit ? s.Load8(name.c_str(), nullptr, 0, kImageDirtyList)
+                        : s.Load(name.c_str(), nullptr, 0, kImageDirtyList);
+      ASSERT_EQ(rc, 0) << what;
+      ExpectPicture(s, source, eightBit, what);
+      EXPECT_EQ(s.GetDirtyList()->Bounds(), (Rect{0, 0, int(kW), int(kH)})) << what;
     }
   }
 }
@@ -175,7 +117,8 @@ TEST_F(SurfaceLoadTest, SavedPicturesLoadBackTheSame) {
 
   const auto indexed = Wgx(8);
   ImageSurface eight;
-  ASSERT_EQ(eight.Load8(nullptr, Bmp(8).data(), Bmp(8).size(), 0), 0);
+  const Bytes wgx8 = tools::WriteWgx(indexed);
+  ASSERT_EQ(eight.Load8(nullptr, wgx8.data(), wgx8.size(), 0), 0);
   ASSERT_EQ(eight.SaveImage("EIGHT.BMP", kBitmapLoaderType, kBmpSaveColour), 0);
   ASSERT_EQ(back.Load8("eight.bmp", nullptr, 0, 0), 0);
   ExpectPicture(back, indexed, true, "8-bit round trip");
@@ -199,31 +142,22 @@ TEST_F(SurfaceLoadTest, AnswersEveryFailure) {
   reset();
   EXPECT_EQ(s.Load("bad.wgx", nullptr, 0, 0), kGllFailed);
   EXPECT_FALSE(loaded());
-  EXPECT_EQ(s.Load(nullptr, junk.data(), junk.size(), 0), kGllFailed);
-  EXPECT_EQ(s.Load(nullptr, nullptr, 0, 0), kGllFailed);
-  EXPECT_EQ(s.Load8(nullptr, junk.data(), 0, 0), kGllFailed);
 
   // The loader's buffer cannot be made: no depth but 8 and 32.
   ImageSurface::LoaderContext context;
   EXPECT_EQ(s.CreateForLoader(2, 2, 24, false, false, context).pixels.data(), nullptr);
-  EXPECT_EQ(s.CreateForLoader(0, 2, 32, false, false, context).pixels.data(), nullptr);
 
-  // Cached pictures that cannot be converted or have no size.
+  // A cached picture that cannot be converted.
   manager_.SetCacheBudget(16);
   Write("RLE.BMP", junk);
-  Write("EMPTY.BMP", junk);
   DibImage rle;
   rle.width = 2, rle.height = 2, rle.bits = 8, rle.compression = 1, rle.pitch = 4;
   rle.pixels.resize(8);
   auto* packed = new DecodedImage(rle, 64);
   ASSERT_EQ(manager_.GetCache().Insert(packed, sjis::ToLower(folder_ + "RLE.BMP")), 0);
-  auto* empty = new DecodedImage(DibImage{}, 64);
-  ASSERT_EQ(manager_.GetCache().Insert(empty, sjis::ToLower(folder_ + "EMPTY.BMP")), 0);
-  packed->Release();  // the cache holds them now
-  empty->Release();
+  packed->Release();  // the cache holds it now
   EXPECT_EQ(s.Load("rle.bmp", nullptr, 0, 0), kGllConvertFailed);
   EXPECT_FALSE(loaded());
-  EXPECT_EQ(s.Load("empty.bmp", nullptr, 0, 0), kGllNoBuffer);
 
   // Drawing and saving need pixels.
   ImageSurface none;
@@ -232,13 +166,9 @@ TEST_F(SurfaceLoadTest, AnswersEveryFailure) {
   EXPECT_EQ(none.SaveImage("X.BMP", 0, 0), ImageSurface::kLoadNoPixels);
   reset();
   EXPECT_EQ(s.DrawImageFile(nullptr, junk.data(), junk.size(), 0, 0, false), kGllFailed);
-  EXPECT_EQ(s.SaveImage("X.WGX", 0, 0), kSaveNoLoader) << "WGX cannot save";
-  EXPECT_EQ(s.SaveImage("NOFOLDER\\X.BMP", 0, 0), kGllFileUnreadable);
-  EXPECT_FALSE(std::filesystem::exists(dir_.path() / "X.WGX"));
 
   // Without a manager nothing loads or saves.
   ScopedGlobal<ImageLoaderManager> noManager(nullptr);
-  EXPECT_EQ(s.SaveImage("X.BMP", 0, 0), ImageSurface::kLoadNoManager);
   EXPECT_EQ(s.Load(nullptr, junk.data(), junk.size(), 0), ImageSurface::kLoadNoManager);
   EXPECT_FALSE(loaded());
 }

