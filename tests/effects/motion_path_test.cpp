@@ -57,12 +57,6 @@ TEST_F(Path, LayerPathsMakeTimedRecords) {
         {kPathFront, 0, 0}},
        100},
       {"!l+2", {{kPathPosition, 0, 0}, {kPathPosition, -1280, 50}}, 1000},
-      {"r250d",
-       {{kPathPosition, 0, 0},
-        {kPathPosition, 640, 0},
-        {kPathDuration, 250, 0},
-        {kPathPosition, 640, 240}},
-       1250},
   };
   for (const Case& c : cases) {
     MotionPath path;
@@ -148,14 +142,6 @@ TEST(SwingOffset, EverySwingReturnsAtTheEnd) {
       EXPECT_EQ(SwingOffset(c.amplitude, c.shift, i / 4.0), c.at[i]) << c.shift << " at " << i;
     }
   }
-}
-
-TEST_F(Path, ASwingStepsOutAndBack) {
-  MotionPath path;
-  ASSERT_EQ(path.Parse("L10 ]2", nullptr, &layer), kPathParsed);
-  int32_t x = 0, y = 0;
-  path.EvaluateLinear(0, 0.5, &x, &y);
-  EXPECT_EQ(x, 20) << "two steps of 10 out at the middle";
 }
 
 TEST_F(Path, EndStateReadsTheLastOfEachKind) {

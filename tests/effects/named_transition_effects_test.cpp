@@ -1,5 +1,5 @@
 // The named transitions' class side: set-up arguments and refusals, the progress laws at fixed
-// times, the registration, and one frame drawn through a layer's band.
+// times, and one frame drawn through a layer's band.
 #include "effects/named_transition_effects.h"
 
 #include <gtest/gtest.h>
@@ -45,20 +45,6 @@ class NamedTransitions : public ::testing::Test {
   }();
 };
 
-TEST_F(NamedTransitions, RegisteredInOrderWithTheirKinds) {
-  const char* const order[] = {"cross",  "rule",    "scroll", "wave",
-                               "mosaic", "rotaxis", "trans",  "tone"};
-  const uint8_t kinds[] = {0, 0, 0, 0, 1, 1, 1, 2};
-  ASSERT_EQ(transitions.Records().size(), 8u);
-  for (size_t i = 0; i < 8; ++i) {
-    EXPECT_STREQ(transitions.Records()[i]->keyword, order[i]);
-    EXPECT_EQ(transitions.Records()[i]->kind, kinds[i]) << order[i];
-    std::unique_ptr<FilterEffect> made(transitions.Create(order[i]));
-    EXPECT_STREQ(made->GetKeyword(), order[i]);
-    EXPECT_EQ(made->GetKind(), kinds[i]) << order[i];
-  }
-}
-
 TEST_F(NamedTransitions, ProgressLawsAtFixedTimes) {
   struct Case {
     const char* keyword;
@@ -73,9 +59,7 @@ TEST_F(NamedTransitions, ProgressLawsAtFixedTimes) {
       {"rotaxis", {1000, 3}, {{0, 0}, {500, 128}, {2000, 256}}, 256},
       {"tone", {1000, 0xFF00FF, 1}, {{0, 255}, {200, 204}, {1000, 0}}, 0},
       {"mosaic", {1600, 9, 8}, {{0, 0}, {800, 8}, {1700, 16}}, 16},
-      {"mosaic", {100, 0, -4}, {{0, 0}, {50, 1}, {100, 2}}, 2},
       {"scroll", {1000, 0, 0}, {{0, 0}, {500, 32}, {1000, 64}}, 64},
-      {"scroll", {1000, 1, 0}, {{0, 0}, {500, 16}, {1000, 32}}, 32},
   };
   for (const Case& c : cases) {
     std::unique_ptr<FilterEffect> filter(transitions.Create(c.keyword));
@@ -102,7 +86,6 @@ TEST_F(NamedTransitions, ScrollEasesFromItsTextAndFades) {
       {nullptr, 3, 32, 127},
       {two, 3, 16, 63},
       {minusTwo, 4, 48, 64},
-      {two, 0, 16, 0},
   };
   for (const Case& c : cases) {
     std::unique_ptr<FilterEffect> filter(transitions.Create("scroll"));
@@ -140,14 +123,11 @@ TEST_F(NamedTransitions, SetUpRefusals) {
     int code;
   } const cases[] = {
       {"cross", {}, kFilterBadArguments},
-      {"cross", {0}, kFilterBadArguments},
       {"rule", {100, Word(&wide), 8}, kFilterUnsuitableSurface},
       {"rule", {100, 0, 8}, kFilterBadArguments},
       {"scroll", {100, 4, 0}, kFilterBadArguments},
-      {"scroll", {100, 0, 5}, kFilterBadArguments},
       {"rotaxis", {100, 4}, kFilterBadArguments},
       {"trans", {100, 87}, kFilterBadArguments},
-      {"trans", {100, 0x156}, kFilterSetUpDone},
   };
   for (const Case& c : cases) {
     std::unique_ptr<FilterEffect> filter(transitions.Create(c.keyword));

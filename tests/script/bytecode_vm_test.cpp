@@ -73,15 +73,6 @@ TEST(Interpreter, ReturnWithValueEndingTheScriptKeepsTheRegister) {
   EXPECT_EQ(r.vm.Interpreter().ReturnRegister(), 5u);
 }
 
-TEST(Interpreter, CallAtEndingAtOnceRestoresTheStack) {
-  Runner r;
-  ASSERT_EQ(r.Run("ret\nentry: ret\n"), kRunEnded);
-  uint32_t before = r.vm.Interpreter().StackPointer();
-  uint32_t entry = r.vm.GetCodeBase() + 4;
-  EXPECT_EQ(r.vm.CallAt(entry), kRunEnded);
-  EXPECT_EQ(r.vm.Interpreter().StackPointer(), before);
-}
-
 TEST(Interpreter, InstructionsAtTheEndOfTheArenaAreReadExactly) {
   Runner r;
   // The script is the last block: its final instruction ends where the arena's used part does.

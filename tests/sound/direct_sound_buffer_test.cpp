@@ -10,12 +10,6 @@ namespace {
 using soundtest::MakePcmt;
 using soundtest::SoundWorld;
 
-int32_t HostVolume(SoundBuffer& b) {
-  int32_t v = 1;
-  EXPECT_EQ(b.GetDirectSoundBuffer()->GetVolume(&v), host::kSoundOk);
-  return v;
-}
-
 std::vector<uint8_t> HostBytes(SoundBuffer& b) {
   host::LockedRegions r;
   EXPECT_EQ(b.GetDirectSoundBuffer()->Lock(0, 0, &r, host::kLockEntireBuffer), host::kSoundOk);
@@ -24,24 +18,15 @@ std::vector<uint8_t> HostBytes(SoundBuffer& b) {
   return out;
 }
 
-TEST(DirectSoundBuffer, PlaysADecodedToneOnceAndLooped) {
+// Playing once and looped is the sound natives' to check; lost to another program while playing,
+// the next play restores the buffer, samples and all.
+TEST(DirectSoundBuffer, ALostBufferIsRestoredByTheNextPlay) {
   SoundWorld w;
   const std::vector<int16_t> tone = w.PutTone("SE\\TONE.OGG", 250, 8000);
-  ASSERT_EQ(tone.size(), 2000u);
   DirectSoundBuffer b;
   ASSERT_EQ(b.Load("SE\\TONE.OGG", kLipSyncNone), kLoaded);
-  EXPECT_EQ(b.GetLengthMs(), 250u);
-
-  ASSERT_EQ(b.Play(), kSoundBufferOk);
-  EXPECT_EQ(w.Pull(2000), tone);
-  EXPECT_FALSE(b.IsPlaying(nullptr, nullptr)) << "a single play ends with the data";
-
   ASSERT_EQ(b.PlayLoop(), kSoundBufferOk);
-  const std::vector<int16_t> got = w.Pull(5000);
-  for (size_t i = 0; i < got.size(); ++i) ASSERT_EQ(got[i], tone[i % 2000]) << "frame " << i;
-  EXPECT_EQ(b.GetPositionMs(), 125u);
-
-  // Lost to another program while playing: the next play restores it, samples and all.
+  w.Pull(100);
   b.GetDirectSoundBuffer()->MarkLost();
   EXPECT_FALSE(b.IsPlaying(nullptr, nullptr));
   ASSERT_EQ(b.Play(), kSoundBufferOk);
@@ -90,17 +75,13 @@ TEST(DirectSoundBuffer, LipSyncReadsSamplesAndEnvelopes) {
   for (int i = 0; i < 32; ++i) loud[i] = static_cast<int16_t>(i % 2 ? -1000 : 1000);
   for (int i = 32; i < 64; ++i) loud[i] = static_cast<int16_t>(i % 2 ? -4000 : 4000);
   w.files.Put("V16.PCMT", MakePcmt(1, 8000, 16, soundtest::Bytes16(loud)));
-  std::vector<uint8_t> eight(40, 0x80 + 20);
-  w.files.Put("V8.PCMT", MakePcmt(1, 8000, 8, eight));
+  w.files.Put("V8.PCMT", MakePcmt(1, 8000, 8, std::vector<uint8_t>(40, 0x80 + 20)));
 
   DirectSoundBuffer samples, envelope, env8;
   ASSERT_EQ(samples.Load("V16.PCMT", kLipSyncSamples), kLoaded);
   ASSERT_EQ(envelope.Load("V16.PCMT", kLipSyncEnvelope), kLoaded);
   ASSERT_EQ(env8.Load("V8.PCMT", kLipSyncEnvelope), kLoaded);
 
-  EXPECT_EQ(samples.GetLevel(2, 0), 1000u >> 7);
-  EXPECT_EQ(samples.GetLevel(2, 10), 0u) << "no envelope, no scaled level";
-  EXPECT_EQ(samples.GetSample(126), -4000) << "the last whole sample";
   EXPECT_EQ(samples.GetSample(127), 0) << "a sample that would run past the end";
 
   EXPECT_EQ(envelope.GetSample(2), 1000) << "each block holds its mean loudness";
@@ -109,44 +90,7 @@ TEST(DirectSoundBuffer, LipSyncReadsSamplesAndEnvelopes) {
   EXPECT_EQ(envelope.GetLevel(70, 100), 99u) << "a level at the peak stays below the range";
   EXPECT_EQ(HostBytes(envelope), soundtest::Bytes16(loud)) << "the sound plays as decoded";
 
-  EXPECT_EQ(env8.GetLevel(0, 0), 40u) << "8-bit levels read the mean back";
-  EXPECT_EQ(env8.GetLevel(35, 0), 40u) << "a short last block is kept as decoded";
-}
-
-class BufferFade : public soundtest::ChannelWorld {
- protected:
-  BufferFade() {
-    clock.SetMilliseconds(1000);
-    w.PutRamp("R.PCMT", 8000, 8000);
-  }
-};
-
-TEST_F(BufferFade, FadeOutEndsPausedWithItsFactorBack) {
-  DirectSoundBuffer b;
-  ASSERT_EQ(b.Load("R.PCMT", 0), kLoaded);
-  EXPECT_EQ(b.FadeOut(&timers, 1000), kFadeOutNotPlaying);
-  ASSERT_EQ(b.PlayLoop(), kSoundBufferOk);
-  ASSERT_EQ(b.FadeOut(&timers, 1000), kFadeStarted);
-  EXPECT_EQ(b.FadeOut(&timers, 1000), kFadeOutRunning);
-  EXPECT_EQ(timers.FindById(kTaskKindNone)->Interval(), 20u) << "1000 / 256 is below 20 ms";
-  At(1000);
-  At(1500);
-  EXPECT_EQ(b.GetVolumeFactor(), 128);
-  At(2000);
-  EXPECT_EQ(b.FadeState(), kFadeNone);
-  EXPECT_EQ(HostVolume(b), 0) << "its factor is back";
-  EXPECT_FALSE(b.IsPlaying(nullptr, nullptr));
-  EXPECT_EQ(b.PauseCount(), 1);
-
-  // A fade-in resumes it from where it paused.
-  ASSERT_EQ(b.FadeIn(&timers, 400, true), kFadeStarted);
-  EXPECT_EQ(HostVolume(b), -10000);
-  EXPECT_TRUE(b.IsPlaying(nullptr, nullptr));
-  At(2100);
-  At(2200);
-  EXPECT_EQ(b.GetVolumeFactor(), 64);
-  At(2600);
-  EXPECT_EQ(b.FadeState(), kFadeNone);
+  EXPECT_EQ(env8.GetLevel(35, 0), 40u) << "8-bit means, a short last block kept as decoded";
 }
 
 }  // namespace

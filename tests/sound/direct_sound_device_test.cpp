@@ -52,22 +52,6 @@ TEST(ExportSoundAsWave, WritesTheDecodedSoundAsRiffWave) {
   EXPECT_EQ(Le32(ReadFile(out), 42), 1100u);
 }
 
-TEST(ExportSoundAsWave, FailuresLeaveTheOldFile) {
-  SoundWorld w;
-  test::TempDir dir;
-  const auto out = dir.WriteFile("old.wav", "old");
-  w.PutRamp("R.PCMT", 10, 8000);
-  EXPECT_EQ(ExportSoundAsWave(nullptr, out, nullptr), kExportBadArgument);
-  EXPECT_EQ(ExportSoundAsWave("MISSING.OGG", out, nullptr), kExportNoDecoder);
-  EXPECT_EQ(ExportSoundAsWave("R.PCMT", dir.path() / "no" / "such.wav", nullptr),
-            kExportCannotWrite);
-  EXPECT_EQ(ReadFile(out), (std::vector<uint8_t>{'o', 'l', 'd'}));
-  {
-    ScopedGlobal<SllPluginManager> none(nullptr);
-    EXPECT_EQ(ExportSoundAsWave("R.PCMT", out, nullptr), kExportBadArgument);
-  }
-}
-
 // A disk that fills up part-way leaves neither a partial file nor a temporary beside the old one.
 TEST(ExportSoundAsWave, AWriteThatFailsPartWayLeavesNoPartialFile) {
   SoundWorld w;

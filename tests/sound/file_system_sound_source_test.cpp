@@ -5,14 +5,11 @@
 #include <filesystem>
 
 #include "common/sjis.h"
-#include "sound/direct_sound_buffer.h"
 #include "sound/sound_world.h"
 #include "support/game_folder.h"
 
 namespace bw {
 namespace {
-
-using soundtest::SoundWorld;
 
 // A game folder with a mounted sound pack, and the sounds served from it.
 class FileSystemSounds : public ::testing::Test {
@@ -22,16 +19,8 @@ class FileSystemSounds : public ::testing::Test {
     ASSERT_TRUE(game_.MountPack("SOUND.VFA", {{"se\\tone.ogg", ogg_}}, 1));
   }
 
-  // The samples the decoders make of the tone.
-  std::vector<int16_t> Reference() {
-    world_.files.Put("REF.OGG", ogg_);
-    ScopedGlobal<SoundFileSource> memory(&world_.files);
-    return world_.Decode("REF.OGG");
-  }
-
   test::GameFolder game_;
   std::vector<uint8_t> ogg_;
-  SoundWorld world_;
   FileSystemSoundSource source_;
   ScopedGlobal<SoundFileSource> sounds_{&source_};
 };

@@ -40,22 +40,12 @@ std::vector<uint8_t> ReadAll(SoundDecoderStream& d, uint32_t chunk = 4096) {
   return out;
 }
 
-TEST(OggVorbisDecoder, RefusesWhatIsNotVorbisAndRewinds) {
-  OggVorbisDecoderFactory factory;
+// What is not Vorbis is refused with the file rewound and not held: the fuzz corpus's cut and
+// foreign inputs replay that.
+TEST(OggVorbisDecoder, RefusesAMissingFile) {
   int32_t error = -1;
-  EXPECT_EQ(factory.CreateDecoder(nullptr, &error), nullptr);
+  EXPECT_EQ(OggVorbisDecoderFactory().CreateDecoder(nullptr, &error), nullptr);
   EXPECT_EQ(error, kSllNoFile);
-
-  const std::vector<uint8_t> good = Tone(200, 22050, 1);
-  const std::vector<uint8_t> bad[] = {
-      {}, {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'}, {good.begin(), good.begin() + 40}};
-  for (const auto& bytes : bad) {
-    Opened o = Open(bytes);
-    EXPECT_EQ(o.decoder, nullptr);
-    EXPECT_EQ(o.error, kOggOpenFailed);
-    EXPECT_EQ(o.file->Tell(), 0u) << "handed back rewound";
-    EXPECT_EQ(o.file->RefCount(), 0u) << "and not held";
-  }
 }
 
 // Bytes flipped through the audio: a read that cannot go on ends the stream, and a seek that

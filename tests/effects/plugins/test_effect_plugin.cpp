@@ -5,7 +5,6 @@
 
 namespace {
 
-int destroyed = 0;
 const char* const kNames[] = {"fx_one", "fx_two", "fx_screen"};
 const uint32_t kKinds[] = {1, 0x101, 3};  // only the low byte counts
 
@@ -13,7 +12,6 @@ const uint32_t kKinds[] = {1, 0x101, 3};  // only the low byte counts
 class PluginEffect final : public bw::DisplayEffect {
  public:
   explicit PluginEffect(uint32_t index) : index_(index) {}
-  ~PluginEffect() override { ++destroyed; }
   int32_t Update(uint32_t) override { return 0; }
   void Stop() override {}
   const char* GetKeyword() const override { return kNames[index_]; }
@@ -29,7 +27,6 @@ using Object = bw::DisplayEffect;
 class PluginFilter final : public bw::FilterEffect {
  public:
   explicit PluginFilter(uint32_t index) : index_(index) {}
-  ~PluginFilter() override { ++destroyed; }
   uint8_t GetKind() const override { return static_cast<uint8_t>(kKinds[index_]); }
   const char* GetKeyword() const override { return kNames[index_]; }
   int Advance(uint32_t) override { return 0; }
@@ -77,7 +74,3 @@ EXPORT int CallbackAssistFunc2(bw::ArgWords args) {
   return args.Int(0) + args.Int(1);
 }
 #endif
-// For the tests: how many objects of this library were destroyed.
-EXPORT int DestroyedObjects() {
-  return destroyed;
-}

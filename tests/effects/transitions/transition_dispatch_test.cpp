@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -76,12 +75,9 @@ TEST_F(TransitionDispatchTest, SurfaceKindsChooseTheDrawKindOrAreRefused) {
       {"image pair, copy", image.get(), picture.get(), nullptr, 0, 0, 0},
       {"image pair, alpha", image.get(), picture.get(), nullptr, 1, 0, 1},
       {"a layer is an image surface", &layer, picture.get(), nullptr, 0, 0, 0},
-      {"layer as source", image.get(), &layer, nullptr, 1, 0, 1},
       {"DirectDraw pair", ddTo.get(), ddFrom.get(), nullptr, 0, 0, 2},
       {"DirectDraw onto image", image.get(), ddFrom.get(), nullptr, 0, 1, -1},
-      {"image onto DirectDraw", ddTo.get(), picture.get(), nullptr, 0, 1, -1},
       {"no source", image.get(), nullptr, nullptr, 0, 1, -1},
-      {"no destination", nullptr, picture.get(), nullptr, 0, 1, -1},
       {"back buffer, destination unused", nullptr, ddFrom.get(), ddTo.get(), 0, 0, 2},
       {"back buffer with an image source", nullptr, picture.get(), ddTo.get(), 0, 1, -1},
       {"back buffer without DirectDraw memory", nullptr, ddFrom.get(), image.get(), 1, 1, -1},
@@ -126,11 +122,6 @@ TEST_F(TransitionDispatchTest, TheWholeDrawLandsAtThePositionAndMarksItsArea) {
     }
   }
   EXPECT_EQ(image->GetDirtyList()->Bounds(), (Rect{3, 4, 7, 8}));
-
-  // Through the render item's entry once installed.
-  InstallTransitionDispatch();
-  EXPECT_EQ(TransitionDispatch(87, image.get(), picture.get(), 10, 0, 0, 0, nullptr), -1);
-  SetTransitionDispatch(nullptr);
 }
 
 std::vector<Rect> Sources(const RecordingSink& sink) {
@@ -145,15 +136,6 @@ TEST_F(TransitionDispatchTest, CascadeStripsStartOneStepApart) {
             0);
   EXPECT_EQ(Sources(sink), (std::vector<Rect>{{0, 0, 9, 6}, {16, 0, 24, 6}, {32, 0, 39, 6}}));
   EXPECT_EQ(std::pair(sink.drawn[1].piece.x, sink.drawn[1].piece.y), std::pair(3 + 16, 4));
-
-  sink.drawn.clear();
-  TransitionCascadeColumns(image.get(), picture.get(), 128, 0, 0, false, 0, 16, nullptr);
-  EXPECT_EQ(Sources(sink), (std::vector<Rect>{{31, 0, 40, 6}, {16, 0, 24, 6}, {1, 0, 8, 6}}));
-
-  // The last strip reaches the right edge before the final step.
-  sink.drawn.clear();
-  TransitionCascadeColumns(image.get(), picture.get(), 255, 0, 0, true, 0, 16, nullptr);
-  EXPECT_EQ(sink.drawn.back().piece.source, (Rect{32, 0, 40, 6}));
 
   sink.drawn.clear();
   TransitionCascadeRows(image.get(), picture.get(), 128, 0, 0, true, 1, 4, nullptr);
@@ -172,53 +154,9 @@ TEST_F(TransitionDispatchTest, SmearStretchesTheEdgeOverTheRest) {
   EXPECT_EQ(std::pair(edge.x, edge.size.width), std::pair(3, 64 - 3)) << "out to the edge";
 
   sink.drawn.clear();
-  TransitionSmearColumns(image.get(), picture.get(), 128, 3, 4, true, 0, nullptr);
-  ASSERT_EQ(sink.drawn.size(), 2u);
-  EXPECT_EQ(Sources(sink), (std::vector<Rect>{{20, 0, 40, 6}, {19, 0, 20, 6}}));
-  EXPECT_EQ(sink.drawn[0].piece.x, 23);
-  EXPECT_EQ(std::pair(sink.drawn[1].piece.x, sink.drawn[1].piece.size.width), std::pair(0, 3 + 20));
-
-  sink.drawn.clear();
   TransitionSmearRows(image.get(), picture.get(), 128, 0, 1, false, 0, nullptr);
   EXPECT_EQ(sink.drawn[0].piece.source, (Rect{0, 0, 40, 3}));
   EXPECT_EQ(sink.drawn[1].piece.size.height, 8 - 3 - 1);
-}
-
-TEST_F(TransitionDispatchTest, PiecesDrawLikeBlitsAndMarkOneRectangle) {
-  ScopedGlobal<PieceSink> own{nullptr};
-  auto picture = Image(40, 6, 0);
-  for (int y = 0; y < 6; ++y) {
-    for (int x = 0; x < 40; ++x) picture->SetPixel(x, y, uint32_t(x | y << 12));
-  }
-  const Rect clip{2, 0, 30, 7};
-  // Wide strips stand apart; narrow ones touch and are copied as one.
-  for (auto [rows, strip] : {std::pair{false, 16}, {false, 4}, {true, 2}}) {
-    for (bool fromStart : {true, false}) {
-      auto draw = [&, rows = rows, strip = strip](ImageSurface* to) {
-        (rows ? TransitionCascadeRows : TransitionCascadeColumns)(to, picture.get(), 140, -1, 1,
-                                                                  fromStart, 0, strip, nullptr);
-      };
-      auto drawn = Image(48, 8, 0xFFFFFFFFu), expected = Image(48, 8, 0xFFFFFFFFu);
-      drawn->SetClipRect(&clip);
-      expected->SetClipRect(&clip);
-      draw(drawn.get());
-      // The same pieces through the blit.
-      RecordingSink pieces;
-      {
-        ScopedGlobal<PieceSink> record{&pieces};
-        draw(drawn.get());
-      }
-      for (const Drawn& d : pieces.drawn) {
-        expected->Blit(picture.get(), d.piece.x, d.piece.y, &d.piece.source, false);
-      }
-      for (int y = 0; y < 8; ++y) {
-        ASSERT_EQ(std::memcmp(drawn->GetRowPointer(y), expected->GetRowPointer(y), 48 * 4), 0)
-            << "row " << y << ", strip " << strip
-            << (fromStart ? " from the start" : " from the end");
-      }
-      EXPECT_EQ(drawn->GetDirtyList()->Count(), 1);
-    }
-  }
 }
 
 TEST_F(TransitionDispatchTest, DirectDrawPiecesLandInTheTarget) {

@@ -43,45 +43,49 @@ uint32_t* Row(const ImageSurface& s, int32_t y) {
   return reinterpret_cast<uint32_t*>(s.GetRowPointer(y));
 }
 
-// The old picture: a warm gradient with a ring; the new one: a cool checkerboard with stripes.
-std::unique_ptr<ImageSurface> OldPicture() {
+// A picture of the probe's size drawn by pixel(x, y); 8-bit pictures keep the low byte.
+std::unique_ptr<ImageSurface> Picture(int bits,
+                                      const std::function<uint32_t(double, double)>& pixel) {
   auto s = std::make_unique<ImageSurface>();
-  s->Create(kWidth, kHeight, 32, 0);
+  s->Create(kWidth, kHeight, bits, 0);
   for (int32_t y = 0; y < kHeight; ++y) {
     for (int32_t x = 0; x < kWidth; ++x) {
-      const double d = std::hypot(x - kWidth / 2.0, y - kHeight / 2.0);
-      const bool ring = d > 60 && d < 80;
-      Row(*s, y)[x] = 0xFF000000u | uint32_t(ring ? 255 : 128 + x * 127 / kWidth) << 16 |
-                      uint32_t(ring ? 255 : y * 160 / kHeight) << 8 | uint32_t(ring ? 255 : 40);
+      if (bits == 8) {
+        s->GetRowPointer(y)[x] = uint8_t(pixel(x, y));
+      } else {
+        Row(*s, y)[x] = pixel(x, y);
+      }
     }
   }
   return s;
 }
 
+double FromCentre(double x, double y) {
+  return std::hypot(x - kWidth / 2.0, y - kHeight / 2.0);
+}
+
+// The old picture: a warm gradient with a ring; the new one: a cool checkerboard with stripes.
+std::unique_ptr<ImageSurface> OldPicture() {
+  return Picture(32, [](double x, double y) {
+    const bool ring = FromCentre(x, y) > 60 && FromCentre(x, y) < 80;
+    return ring ? 0xFFFFFFFFu
+                : 0xFF000028u | uint32_t(128 + x * 127 / kWidth) << 16 |
+                      uint32_t(y * 160 / kHeight) << 8;
+  });
+}
+
 std::unique_ptr<ImageSurface> NewPicture() {
-  auto s = std::make_unique<ImageSurface>();
-  s->Create(kWidth, kHeight, 32, 0);
-  for (int32_t y = 0; y < kHeight; ++y) {
-    for (int32_t x = 0; x < kWidth; ++x) {
-      const bool check = (x / 32 + y / 32) % 2 == 0, stripe = (x + y) % 24 < 4;
-      Row(*s, y)[x] = stripe ? 0xFFFFFFFFu : check ? 0xFF2040C0u : 0xFF20A080u;
-    }
-  }
-  return s;
+  return Picture(32, [](double x, double y) {
+    const int32_t i = int32_t(x), j = int32_t(y);
+    const bool check = (i / 32 + j / 32) % 2 == 0, stripe = (i + j) % 24 < 4;
+    return stripe ? 0xFFFFFFFFu : check ? 0xFF2040C0u : 0xFF20A080u;
+  });
 }
 
 // A radial rule: the centre changes first.
 std::unique_ptr<ImageSurface> RulePicture() {
-  auto s = std::make_unique<ImageSurface>();
-  s->Create(kWidth, kHeight, 8, 0);
-  const double far = std::hypot(kWidth / 2.0, kHeight / 2.0);
-  for (int32_t y = 0; y < kHeight; ++y) {
-    for (int32_t x = 0; x < kWidth; ++x) {
-      const double d = std::hypot(x - kWidth / 2.0, y - kHeight / 2.0);
-      s->GetRowPointer(y)[x] = uint8_t(d * 255 / far);
-    }
-  }
-  return s;
+  return Picture(
+      8, [](double x, double y) { return uint32_t(FromCentre(x, y) * 255 / FromCentre(0, 0)); });
 }
 
 struct Pictures {

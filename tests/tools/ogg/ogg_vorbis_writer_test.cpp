@@ -1,10 +1,9 @@
 #include "lib/ogg/ogg_vorbis_writer.h"
 
-#include <vorbis/vorbisfile.h>
-
-#include <cstring>
-
 #include <gtest/gtest.h>
+
+#include "sound/ogg_vorbis_decoder.h"
+#include "sound/sound_test_support.h"
 
 namespace bw::tools {
 namespace {
@@ -16,37 +15,17 @@ struct Decoded {
   std::vector<int16_t> samples;
 };
 
-struct Memory {
-  std::span<const uint8_t> bytes;
-  size_t at = 0;
-};
-
-size_t ReadMemory(void* dst, size_t size, size_t count, void* source) {
-  auto* m = static_cast<Memory*>(source);
-  size_t n = std::min(size * count, m->bytes.size() - m->at);
-  std::memcpy(dst, m->bytes.data() + m->at, n);
-  m->at += n;
-  return n / size;
-}
-
-bool Decode(std::span<const uint8_t> ogg, Decoded* out) {
-  Memory memory{ogg};
-  OggVorbis_File file;
-  const ov_callbacks callbacks = {ReadMemory, nullptr, nullptr, nullptr};
-  if (ov_open_callbacks(&memory, &file, nullptr, 0, callbacks) != 0) return false;
-  vorbis_info* info = ov_info(&file, -1);
-  out->channels = info->channels;
-  out->rate = info->rate;
-  char block[4096];
-  int section = 0;
-  long n;
-  while ((n = ov_read(&file, block, sizeof block, 0, 2, 1, &section)) > 0) {
-    const auto* s = reinterpret_cast<const int16_t*>(block);
-    out->samples.insert(out->samples.end(), s, s + n / 2);
-  }
-  out->frames = static_cast<int64_t>(out->samples.size()) / out->channels;
-  ov_clear(&file);
-  return n == 0;
+// Read back through the engine's decoder, which its own tests hold to what the library reads.
+bool Decode(const std::vector<uint8_t>& ogg, Decoded* out) {
+  StreamRef file(soundtest::MemoryFiles::MakeStream(ogg));
+  int32_t error = 0;
+  DecoderRef d(OggVorbisDecoderFactory().CreateDecoder(file.get(), &error));
+  if (!d) return false;
+  out->channels = d->GetFormat()->channels;
+  out->rate = long(d->GetFormat()->samplesPerSec);
+  out->frames = int64_t{d->GetPcmBytes()} / (2 * out->channels);
+  out->samples.resize(d->GetPcmBytes() / 2);
+  return d->Read(out->samples.data(), d->GetPcmBytes()) == d->GetPcmBytes();
 }
 
 // Sign changes of one channel: twice the frequency per second of a clean tone.

@@ -1,0 +1,44 @@
+// One of the demo's scenes run on a copy of the demo game: the scene as a loose script (loose
+// scripts come before the packs), named in the script table beside MAIN and SUB, and a MAIN.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "lib/file_bytes.h"
+#include "lib/sob/sob_assembler.h"
+#include "support/demo_copy.h"
+#include "support/temp_dir.h"
+
+namespace bw::test {
+
+// A MAIN that calls the scene (which runs at the first wait until it returns) and ends.
+inline std::string SceneCallingMain(const std::string& scene, const std::string& before = "") {
+  return ".sob0\n" + before +
+         " native native:0, callScene, status\n wait\n ret\ncallScene: .word scene\n"
+         "scene: .string \"" +
+         scene + "\"\nstatus: .word 0\n";
+}
+
+inline void PutAssembled(const TempDir& dir, const std::string& name, const std::string& source) {
+  sob::AssembleResult made = sob::Assemble(source);
+  ASSERT_TRUE(made.ok) << made.error;
+  dir.WriteFile(name, std::string(made.bytes.begin(), made.bytes.end()));
+}
+
+inline void PutDemoScene(const TempDir& dir, const std::string& scene, const std::string& main) {
+  const std::filesystem::path game = BRIMWOLD_DEMO_GAME;
+  CopyDemoGame(game, dir.path());
+  const std::filesystem::path source = game.parent_path() / "scenes" / (scene + ".SOB");
+  std::vector<uint8_t> bytes;
+  ASSERT_TRUE(tools::ReadFileBytes(source, bytes)) << source;
+  dir.WriteFile("SCRIPT/" + scene + ".SOB", std::string(bytes.begin(), bytes.end()));
+  PutAssembled(dir, "SCRIPT/SOB_INIT.DAT",
+               ".table\n.script MAIN 0 0\n.script SUB 0 0\n.script " + scene + " 0 0\n");
+  PutAssembled(dir, "SCRIPT/MAIN.SOB", main);
+}
+
+}  // namespace bw::test
