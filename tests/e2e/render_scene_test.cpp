@@ -38,7 +38,8 @@ constexpr char kCallingMain[] =
     "frames: .word 0\n"
     "waiting: .word 0\n";
 
-// Frames shown (every turn shows one while a path runs): the text on its way, the text arrived,
+// Frames shown (an effect that asks for every turn shows one more each frame): the text on its
+// way, the text arrived,
 // the sprite moving on the canvas, and turning.
 const std::set<uint32_t> kChosen = {40, 110, 160, 300};
 
