@@ -52,48 +52,5 @@ TEST(TobAssembler, LayoutOfAnInstructionAndOfTheHeader) {
   EXPECT_EQ(b, expected);
 }
 
-TEST(TobAssembler, TextBracketsGoThroughPrintText) {
-  std::vector<uint8_t> b = Bytes(".tob0\n.messages\n\"a[\"\n");
-  std::string code(b.begin() + 20, b.end());
-  EXPECT_EQ(code.substr(0, 3), "a[ ");
-  EXPECT_EQ(code[3], 6) << "function 6 prints the bracket";
-  EXPECT_EQ(code.substr(code.size() - 2), std::string("[\0", 2));
-}
-
-TEST(TobAssembler, NamesAndErrors) {
-  for (uint32_t f = 0; f < 132; ++f)
-    EXPECT_EQ(tob::FunctionNumber(tob::FunctionName(f)), static_cast<int>(f));
-  EXPECT_EQ(tob::FunctionName(15), "f15");
-  EXPECT_EQ(tob::FunctionNumber("NoSuchThing"), -1);
-  const struct {
-    const char* source;
-    const char* error;
-  } bad[] = {
-      {"MessageBegin 0\n", "line 1"},
-      {".tob0\n Jump @nowhere\n", "unknown label"},
-      {".tob0\n\n Frobnicate 1\n", "line 3"},
-      {".tob0\n MessageBegin {bogus}\n", "main-script code"},
-      {".tob0\n MessageBegin 1 2\n", "bad argument"},
-      {".init\n.script A\n", "line 2"},
-  };
-  for (const auto& c : bad) {
-    tob::AssembleResult r = tob::Assemble(c.source);
-    EXPECT_FALSE(r.ok) << c.source;
-    EXPECT_NE(r.error.find(c.error), std::string::npos) << c.source << ": " << r.error;
-  }
-  EXPECT_EQ(tob::Disassemble(std::vector<uint8_t>{1, 2}).rfind("error:", 0), 0u);
-}
-
-// @label resolves as the engine finds labels: ASCII letters case-blind, the first of a name wins,
-// and a double-byte name compares by its CP932 bytes, the trail byte as it is.
-TEST(TobAssembler, LabelReferencesFindNamesCaseBlind) {
-  const std::string tail = "\nfirst:\n \"ab\"\nFIRST:\n .end\n";
-  EXPECT_EQ(Bytes(".tob0\n Jump @FIRST" + tail), Bytes(".tob0\n Jump @first" + tail));
-  EXPECT_NE(Bytes(".tob0\n Jump @first" + tail), Bytes(".tob0\n Jump @0" + tail));
-  // ア is 83 41 and ヂ 83 61: their trail bytes read as 'A' and 'a'.
-  const std::string katakana = "\nア:\n \"ab\"\nヂ:\n .end\n";
-  EXPECT_NE(Bytes(".tob0\n Jump @ア" + katakana), Bytes(".tob0\n Jump @ヂ" + katakana));
-}
-
 }  // namespace
 }  // namespace bw
