@@ -87,9 +87,8 @@ TEST(SaveLoad, AStateComesBackWithItsHistoryFrameAndSnapshot) {
   rig.Save().DropSnapshot();
   frame.state = {'x', 'y', 'z'};
   ASSERT_EQ(rig.Save().LoadSaveData(4, 2), 0);
-  EXPECT_EQ(rig.Word(0), 11u);
-  EXPECT_EQ(rig.Word(1, 1), 22u);
-  EXPECT_EQ(rig.Word(2), 97u) << "class 2 is not in the save";
+  EXPECT_EQ(std::tuple(rig.Word(0), rig.Word(1, 1), rig.Word(2)), std::tuple(11u, 22u, 97u))
+      << "class 2 is not in the save";
   EXPECT_EQ(rig.Text().HistoryCount(), 2);
   EXPECT_EQ(frame.state, (std::vector<uint8_t>{'F', '0', '1'}));
   EXPECT_EQ(SnapshotOf(rig), snapshot);
@@ -178,8 +177,7 @@ TEST(SaveLoad, EachFaultAnswersItsCodeAndLeavesTheGameAsItWas) {
       EXPECT_EQ(frame.state, (std::vector<uint8_t>{'N', 'E', 'W'})) << c.what;
       continue;
     }
-    EXPECT_EQ(rig.Word(0), 11u) << c.what;
-    EXPECT_EQ(rig.Word(1, 1), 22u) << c.what;
+    EXPECT_EQ(std::pair(rig.Word(0), rig.Word(1, 1)), std::pair(11u, 22u)) << c.what;
     ASSERT_EQ(rig.Text().HistoryCount(), 1) << c.what;
     EXPECT_EQ(*rig.Text().HistoryEntry(0)->body, std::string("live\0", 5)) << c.what;
     EXPECT_EQ(frame.state, (std::vector<uint8_t>{'F', '0', '1'})) << c.what;

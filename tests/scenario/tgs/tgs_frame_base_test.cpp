@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "scenario/tgs/tgs_test_world.h"
 
@@ -25,14 +26,12 @@ here:
     ASSERT_EQ(w.Frame().Start("a"), 0) << magic;  // any case, ".TOB" appended
     const TgsScript& s = *w.Frame().CurrentScript();
     EXPECT_EQ(s.IsVersion1(), magic[4] == '1');
-    EXPECT_EQ(s.FindLabel("here"), 2) << "the first of a name wins";
-    EXPECT_EQ(s.FindLabel("far"), 1);
-    EXPECT_EQ(s.FindLabel("HERE"), 2) << "ASCII letters compare case-blind";
-    EXPECT_EQ(s.FindLabel(nullptr), 0);
+    EXPECT_EQ(std::tuple(s.FindLabel("HERE"), s.FindLabel("far"), s.FindLabel(nullptr)),
+              std::tuple(2, 1, 0));
     ASSERT_EQ(s.MessageCount(), 2u);
-    EXPECT_EQ(s.GetMessageOffset(0), 2);
-    EXPECT_EQ(s.GetMessageOffset(1), 2 + 18 + 1);  // an instruction of one number is 18 bytes
-    EXPECT_EQ(s.GetMessageOffset(2), -1);
+    // An instruction of one number is 18 bytes.
+    EXPECT_EQ(std::tuple(s.GetMessageOffset(0), s.GetMessageOffset(1), s.GetMessageOffset(2)),
+              std::tuple(2, 2 + 18 + 1, -1));
   }
 }
 
