@@ -181,29 +181,20 @@ class FakeFrameHost : public TgsFrameHost {
   }
   bool ReadGuestWord(uint32_t address, int32_t& value) override {
     auto it = guest.find(address);
-    if (it == guest.end()) return false;
-    value = it->second;
-    return true;
+    return it != guest.end() && (value = it->second, true);
   }
   bool LeftClicked() override { return clickTurns.count(turns) != 0; }
-  bool ActionPressed(int action) override {
-    auto it = actionTurns.find(turns);
-    return it != actionTurns.end() && it->second == action;
-  }
+  int Action() { return actionTurns.count(turns) ? actionTurns[turns] : -1; }
+  bool ActionPressed(int action) override { return action == Action(); }
   int FindPressedAction(int first, int count) override {
-    auto it = actionTurns.find(turns);
-    return it != actionTurns.end() && it->second >= first && it->second < first + count ? it->second
-                                                                                        : -1;
+    return Action() >= first && Action() < first + count ? Action() : -1;
   }
   bool KeyPressed(int code) override { return keysPressed.count(code) != 0; }
   bool KeyDown(int code) override { return keysDown.count(code) != 0; }
   bool SkipModifierDown() override { return skipHeld; }
   int TakePointerEvent() override {
-    auto it = pointerEvents.find(turns);
-    if (it == pointerEvents.end()) return -1;
-    int e = it->second;
-    pointerEvents.erase(it);
-    return e;
+    auto taken = pointerEvents.extract(turns);
+    return taken ? taken.mapped() : -1;
   }
   int32_t PlayVoice(const std::string& name) override { return voices.push_back(name), 0; }
   bool VoicePlaying() override { return voiceTurns > 0; }
@@ -213,19 +204,15 @@ class FakeFrameHost : public TgsFrameHost {
     return postAccepted;
   }
   TgsRequestStart PollWindowRequest() override {
-    if (cancelled) return TgsRequestStart::kNotAccepted;
-    return requestPolls++ < requestStartsAfter ? TgsRequestStart::kNotAccepted
-                                               : TgsRequestStart::kDone;
+    return cancelled || requestPolls++ < requestStartsAfter ? TgsRequestStart::kNotAccepted
+                                                            : TgsRequestStart::kDone;
   }
   void CancelWindowRequest() override { cancelled = true; }
   int32_t WindowRequestAnswer() override { return answer; }
   void ShowCaption(const std::string& cp932) override { captions.push_back(cp932); }
   bool QuickLoad(int) override { return quickLoadWorks; }
   bool Typing() override { return typingTurns > 0; }
-  void FinishTyping() override {
-    ++finishTypingCalls;
-    typingTurns = 0;
-  }
+  void FinishTyping() override { ++finishTypingCalls, typingTurns = 0; }
   void SetButtonState(int button, int s) override { buttonStates[button] = s; }
   void SetMessage(std::string_view text, const std::string& name, uint32_t) override {
     shown.push_back(name + "|" + std::string(text));
