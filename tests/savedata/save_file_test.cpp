@@ -66,7 +66,6 @@ TEST(SaveFileText, DatesCaptionsAndLimits) {
   EXPECT_EQ(date, "2026/12/07(\x8C\x8E) 09:05");
   EXPECT_EQ(FormatSaveCaption("T", "D", 1),
             "\x81\x77T\x81\x78\n\x81\x79\x8B\x4C\x98\x5E\x93\xFA\x8E\x9E D\x81\x7A");
-  EXPECT_NE(FormatSaveCaption("T", "D", 0).find("\x81\x78 \x81\x79"), std::string::npos);
   EXPECT_NE(FormatSaveCaption("T", "D", 7).find("\x81\x78\r\n\x81\x79"), std::string::npos);
   EXPECT_EQ(FitField(std::string(10, 'a') + kA, 12), std::string(10, 'a'));
 }

@@ -308,7 +308,6 @@ TEST_F(OutlineRendererTest, NothingDrawsWithoutFontOrPixels) {
   EXPECT_EQ(fresh.MeasureText("A", nullptr, nullptr, nullptr, false, nullptr), 0);
   DibSurface empty;
   EXPECT_EQ(renderer_.DrawText(&empty, 0, 0, "A", nullptr, nullptr), kTextNotReady);
-  EXPECT_EQ(renderer_.DrawText(nullptr, 0, 0, "A", nullptr, nullptr), kTextNotReady);
 }
 
 class OutlineCacheTest : public OutlineRendererTest {

@@ -254,11 +254,9 @@ TEST(TgsReadLog, RoundTripsPlainAndPackedAndKeepsWhatMatched) {
   EXPECT_EQ(tob::Assemble(tob::Disassemble(*log)).bytes, *log) << tob::Disassemble(*log);
 
   // A log with a mismatched record for B and a record count one too high: RUN's flags come back.
-  tob::FaultSwitches oneMore;
-  oneMore.oversizeN = 1;
   w.Files().Put("SAVE\\TEXT_LOG.DAT", Tob(".log packed\n.record RUN 12 3 FF0F 07\n.record B 41 0 "
                                           "0000000000FF -\n.record B 40 0 FF -\n",
-                                          oneMore));
+                                          {.oversizeN = 1}));
   TgsWorld fresh;
   fresh.Files().Put("SCRIPT\\TGS_INIT.DAT", Tob(".init\n.script RUN 12 3\n.script B 40 0\n"));
   fresh.Files().Put("TEXT_LOG.DAT", *w.Files().Find("SAVE\\TEXT_LOG.DAT"));
@@ -278,12 +276,10 @@ TEST(TgsReadLog, MalformedTablesAndLogsAreRefused) {
   ASSERT_EQ(f.LoadInitTable("EMPTY.DAT"), 0);
   EXPECT_EQ(f.WriteLogFile("X.DAT"), kTgsLogNoTable) << "no table, no log";
   EXPECT_EQ(f.LoadInitTable("NONE.DAT"), kTgsTableMissing);
-  tob::FaultSwitches unterminated, oversize, truncated;
-  unterminated.unterminatedLabel = true;
-  oversize.oversizeN = 1;
-  truncated.truncateTo = 9;
-  for (const auto* faults : {&unterminated, &oversize, &truncated}) {
-    w.Files().Put("SCRIPT\\BAD.DAT", Tob(".init\n.script RUN 8 0\n", *faults));
+  for (const tob::FaultSwitches& faults :
+       {tob::FaultSwitches{.unterminatedLabel = true}, tob::FaultSwitches{.oversizeN = 1},
+        tob::FaultSwitches{.truncateTo = 9}}) {
+    w.Files().Put("SCRIPT\\BAD.DAT", Tob(".init\n.script RUN 8 0\n", faults));
     EXPECT_EQ(f.LoadInitTable("BAD.DAT"), kTgsTableBad);
   }
   w.Files().Put("SCRIPT\\BIG.DAT", Tob(".init\n.script RUN 16777217 0\n"));
@@ -291,11 +287,9 @@ TEST(TgsReadLog, MalformedTablesAndLogsAreRefused) {
 
   w.Files().Put("SCRIPT\\T.DAT", Tob(".init\n.script RUN 8 0\n"));
   ASSERT_EQ(f.LoadInitTable("T.DAT"), 0);
-  tob::FaultSwitches magic, size;
-  magic.badMagic = true;
-  size.oversizeS2 = 1u << 30;
-  for (const auto* faults : {&magic, &size}) {
-    w.Files().Put("L.DAT", Tob(".log packed\n.record RUN 8 0 FF -\n", *faults));
+  for (const tob::FaultSwitches& faults :
+       {tob::FaultSwitches{.badMagic = true}, tob::FaultSwitches{.oversizeS2 = 1u << 30}}) {
+    w.Files().Put("L.DAT", Tob(".log packed\n.record RUN 8 0 FF -\n", faults));
     EXPECT_EQ(f.ReadLogFile("L.DAT"), kTgsLogBad);
   }
   EXPECT_EQ(f.GetSetFlagCount(nullptr), 0u);
