@@ -98,7 +98,6 @@ TEST(TextHistoryLogTest, SavesRangesAndLoadsThemBack) {
   EXPECT_EQ(last,
             (std::vector<uint8_t>{1, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0, 'b', 'y', 'e', 40, 0, 0, 0, 0}));
   EXPECT_EQ(Saved(log, 10, 20), (std::vector<uint8_t>{0, 0, 0, 0}));
-  EXPECT_EQ(Saved(log, 1, 2).size(), log.GetSaveSize(1, 2));
 
   TextHistoryLog loaded;
   loaded.SetCapacity(8);
