@@ -84,6 +84,7 @@ TEST(SaveCrash, AFailedWriteAnswersFiveAndMovesNoCounter) {
   });
   EXPECT_EQ(status, 0);
   EXPECT_FALSE(rig.Exists(kAutoPage, 1));
+  EXPECT_EQ(rig.Save().LoadSaveData(kAutoPage, 0), 0) << "the old file still loads";
 }
 
 TEST(SaveCrash, AnEngineSaveIsWhatMakeGivesOfItsDump) {

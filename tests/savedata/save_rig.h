@@ -37,8 +37,6 @@ class FakeFrame : public SaveFrameState {
   std::string picture, title = "FRAME", comment = "frame comment";
   std::vector<uint8_t> state = {'F', '0', '1'};
   bool failRead = false;
-  int reads = 0;
-  std::vector<bool> writeFlags;
   bool cursorRestored = false;
 
   CompositionLayer* BaseSceneLayer() override { return layer; }
@@ -46,13 +44,11 @@ class FakeFrame : public SaveFrameState {
   std::string SceneTitle() override { return title; }
   int GetComment(std::string& text) override { return text = comment, comment.empty(); }
   uint32_t StateSize(bool) override { return static_cast<uint32_t>(state.size()); }
-  int WriteState(std::vector<uint8_t>& out, bool history) override {
-    writeFlags.push_back(history);
+  int WriteState(std::vector<uint8_t>& out, bool) override {
     out.insert(out.end(), state.begin(), state.end());
     return 0;
   }
   int ReadState(ByteReader& in, bool) override {
-    ++reads;
     auto bytes = in.bytes(3);
     if (!bytes || failRead) return 1;
     state.assign(bytes->begin(), bytes->end());
@@ -69,7 +65,6 @@ class SaveRigApp : public ScriptApplication {
   MemoryScriptFileSource files;
   std::string folder;  // engine path with its '\'
   FakeSaveSettings settings;
-  bool useSettings = true;
   FakeFrame* frame = nullptr;
   int pacingPops = 0;
 
@@ -83,7 +78,7 @@ class SaveRigApp : public ScriptApplication {
   std::unique_ptr<ScriptHostMessageText> CreateMessageText(ScriptHost& host) override {
     return std::make_unique<ScriptMessageText>(&host, &host.GetMemory());
   }
-  SaveSettingsStore* SaveSettingsSource() override { return useSettings ? &settings : nullptr; }
+  SaveSettingsStore* SaveSettingsSource() override { return &settings; }
   SaveFrameState* SaveFrame() override { return frame; }
   void PopPacingOverrides() override { ++pacingPops; }
 };

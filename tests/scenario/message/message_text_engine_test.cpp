@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "script/guest_memory.h"
@@ -45,42 +46,35 @@ class CountingEngine : public MessageTextEngine {
   int hooks = 0;
 };
 
-std::vector<int> Tokens(MessageTextEngine& e) {
-  std::vector<int> kinds;
+// The tokens up to the end or a malformed one, integer tags with their value and quoted ones with
+// their text.
+std::string Tokens(MessageTextEngine& e) {
+  std::string out;
   for (int i = 0; i < 64; ++i) {
     const int kind = e.NextToken();
-    kinds.push_back(kind);
+    out += (out.empty() ? "" : " ") + std::to_string(kind);
+    if (kind == 7) out += ":" + std::to_string(e.GetTagValue());
+    if (kind == 6) out += ":" + std::string(e.GetTagText().value_or("?"));
     if (kind == MessageTextEngine::kEnd || kind == MessageTextEngine::kMalformed) break;
   }
-  return kinds;
+  return out;
 }
 
 TEST(MessageTextEngineTest, MarkupTokens) {
   CountingEngine e;
   ASSERT_EQ(e.SetMessage(Message(Of("a<<<12><0x1F>\\<0b101><(-3)>"))), 0);
-  EXPECT_EQ(e.NextToken(), 0);
-  EXPECT_EQ(e.NextToken(), 0);  // "<<"
-  EXPECT_EQ(e.NextToken(), 7);
-  EXPECT_EQ(e.GetTagValue(), 12);
-  EXPECT_EQ(e.NextToken(), 7);
-  EXPECT_EQ(e.GetTagValue(), 31);
-  EXPECT_EQ(e.NextToken(), 7);  // the '\' went with the tag before
-  EXPECT_EQ(e.GetTagValue(), 5);
-  EXPECT_EQ(e.NextToken(), 7);
-  EXPECT_EQ(e.GetTagValue(), -3);
-  EXPECT_EQ(e.NextToken(), 5);
+  // "<<" is one character; the '\' went with the tag before.
+  EXPECT_EQ(Tokens(e), "0 0 7:12 7:31 7:5 7:-3 5");
   EXPECT_EQ(e.hooks, 1);
 
+  // The '\' after '>' is consumed; an empty quoted tag is malformed.
   e.SetMessage(Message(Of("<\"face\\a.bmp\">\\x<\"\">")));
-  EXPECT_EQ(e.NextToken(), 6);
-  EXPECT_EQ(e.GetTagText(), "face\\a.bmp");
-  EXPECT_EQ(e.NextToken(), 0);  // 'x', the '\' after '>' was consumed
-  EXPECT_EQ(e.NextToken(), -1);
+  EXPECT_EQ(Tokens(e), "6:face\\a.bmp 0 -1");
   EXPECT_FALSE(e.GetTagText());
 
   e.hooks = 0;
   e.SetMessage(Message(Of("x$y$&z$")));
-  EXPECT_EQ(Tokens(e), (std::vector<int>{0, 1, 0, 2, 4, 0, 3, 5}));
+  EXPECT_EQ(Tokens(e), "0 1 0 2 4 0 3 5");
   EXPECT_EQ(e.hooks, 4);  // "$&" runs it twice, the final "$" and the NUL once each
 
   // Malformed tags leave the cursor where it was.
@@ -102,9 +96,8 @@ TEST(MessageTextEngineTest, BinaryBlocksAndSeeking) {
   EXPECT_EQ(Bytes(e.GetBlock()->begin(), e.GetBlock()->end()),
             Bytes(block.begin() + 2, block.end()));
   EXPECT_EQ(e.NextToken(), 0);  // 'b'
-  EXPECT_EQ(e.SkipToNextTag(), 6);
-  EXPECT_EQ(e.SkipToNextTag(), 7);
-  EXPECT_EQ(e.SkipToNextTag(), 4);
+  EXPECT_EQ((std::vector{e.SkipToNextTag(), e.SkipToNextTag(), e.SkipToNextTag()}),
+            (std::vector{6, 7, 4}));
 
   e.SetCursor(0);
   EXPECT_EQ(e.SeekTag(2), 4);  // skips the block and the quoted tag, reads the integer
@@ -173,8 +166,7 @@ TEST(MessageTextEngineTest, HistoryRingSavesAndLoads) {
   }
   ASSERT_EQ(e.HistoryCount(), 3);
   EXPECT_EQ(*e.HistoryEntry(0)->body, std::string("body2\0", 6));
-  EXPECT_EQ(e.HistoryEntry(2)->keyNumber, 104);
-  EXPECT_EQ(e.ShownPosition(), 2);
+  EXPECT_EQ(std::tuple(e.HistoryEntry(2)->keyNumber, e.ShownPosition()), std::tuple(104, 2));
   EXPECT_EQ(e.ShowNextHistory(), -1);
   EXPECT_EQ(e.ShowFirstHistory(), 0);
   EXPECT_EQ(e.Body(), std::string_view("body2\0", 6));
@@ -192,8 +184,7 @@ TEST(MessageTextEngineTest, HistoryRingSavesAndLoads) {
   ByteReader reader(saved);
   ASSERT_EQ(two.LoadHistory(reader, true), 0);
   ASSERT_EQ(two.HistoryCount(), 2);
-  EXPECT_EQ(two.ShownPosition(), 1);
-  EXPECT_EQ(two.HistoryEntry(1)->keyNumber, 104);
+  EXPECT_EQ(std::tuple(two.HistoryEntry(1)->keyNumber, two.ShownPosition()), std::tuple(104, 1));
 
   MessageTextEngine same;
   same.SetHistoryCapacity(3);
@@ -243,19 +234,17 @@ TEST(MessageTextEngineTest, ChoicesAndTheirHistory) {
   EXPECT_EQ(e.ChoiceCount(), 2);
   EXPECT_EQ(e.GetChoiceText(0), "Go town");
   EXPECT_EQ(e.GetChoiceText(1), "Sta");
-  char buffer[4];
-  EXPECT_EQ(e.CopyChoiceText(1, buffer, sizeof buffer), 0);
-  EXPECT_EQ(e.CopyChoiceText(0, buffer, sizeof buffer), 3);
-  EXPECT_EQ(e.CopyChoiceText(2, buffer, sizeof buffer), 1);
+  char buf[4];
+  EXPECT_EQ((std::vector{e.CopyChoiceText(1, buf, 4), e.CopyChoiceText(0, buf, 4),
+                         e.CopyChoiceText(2, buf, 4)}),
+            (std::vector{0, 3, 1}));
 
   // The next message stores them, own texts packed and compiled records copied.
   e.SetLastHistoryFlag(9);
   e.SetMessage(Message(Of("Next")));
   const MessageHistoryEntry* stored = e.HistoryEntry(0);
-  ASSERT_FALSE(stored->choices.empty());
-  EXPECT_EQ(stored->choiceCount, 2u);
-  EXPECT_EQ(stored->choiceValue, 0x1234);
-  EXPECT_EQ(stored->flag, 9);
+  EXPECT_EQ(std::tuple(stored->choiceCount, stored->choiceValue, stored->flag),
+            std::tuple(2u, 0x1234, 9));
   EXPECT_EQ(stored->choices,
             Cat({Bytes{10, 1}, Of("Go town"), Bytes{0, 6, 0}, Of("Sta"), Bytes{0}}));
   ASSERT_EQ(e.ShowHistoryAt(0), 0);
@@ -267,11 +256,10 @@ TEST(MessageTextEngineTest, ChoicesAndTheirHistory) {
 
   MessageTextEngine own;
   own.SetMaxChoices(2);
-  EXPECT_EQ(own.AddChoice(nullptr), 1);
-  EXPECT_EQ(own.AddChoice(std::string(252, 'a').c_str()), 0);
-  EXPECT_EQ(own.AddChoice(std::string(253, 'a').c_str()), 3);
-  EXPECT_EQ(own.AddChoice("b"), 0);
-  EXPECT_EQ(own.AddChoice("c"), 2);
+  const std::string fits(252, 'a'), over(253, 'a');
+  EXPECT_EQ((std::vector{own.AddChoice(nullptr), own.AddChoice(fits.c_str()),
+                         own.AddChoice(over.c_str()), own.AddChoice("b"), own.AddChoice("c")}),
+            (std::vector{1, 0, 3, 0, 2}));
   own.SetChoicesEnabled(false);
   EXPECT_EQ(own.AddChoice("d"), -1);
   EXPECT_EQ(own.StoreChoicesInHistory(), -1);  // history off

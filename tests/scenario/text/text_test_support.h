@@ -30,10 +30,6 @@ inline void MakePicture(DibSurface& picture, int32_t width, int32_t height, int 
   }
 }
 
-inline uint32_t At(const DibSurface& picture, int32_t x, int32_t y) {
-  return picture.GetPixel(x, y);
-}
-
 // The box of the pixels whose colour bytes are not 0 (alpha ignored); empty when none.
 inline Rect InkBox(const DibSurface& picture, uint32_t mask = 0xFFFFFF) {
   Rect box;

@@ -6,18 +6,20 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "lib/sob/sob_assembler.h"
 #include "lib/tob/tob_assembler.h"
 #include "scenario/tgs/tgs_builtins.h"
 #include "scenario/tgs/tgs_frame_base.h"
+#include "scenario/tgs/tgs_frame_host.h"
 #include "scenario/tgs/tgs_interpreter.h"
 #include "scenario/tgs/tgs_stand_in_operations.h"
 #include "script/script_engine.h"
 #include "script/script_file_source.h"
+#include "script/script_test_util.h"
 
 namespace bw {
 
@@ -104,9 +106,7 @@ class TgsWorld {
   ~TgsWorld() { BuiltinMock::Current() = nullptr; }
 
   void Put(const std::string& name, const std::string& sobSource) {
-    sob::AssembleResult r = sob::Assemble(sobSource);
-    ASSERT_TRUE(r.ok) << r.error;
-    files_.Put(name, r.bytes);
+    files_.Put(name, Sob(sobSource));
   }
   void PutTob(const std::string& name, const std::string& source,
               const tob::FaultSwitches& faults = {}) {
@@ -137,6 +137,87 @@ class TgsWorld {
   TgsStandInOperations operations_;
   std::unique_ptr<TgsFrameBase> frame_;
   std::vector<std::string> messages_;
+};
+
+// A scenario frame host whose clock moves 10 ms a turn; input and answers are scripted per turn.
+class FakeFrameHost : public TgsFrameHost {
+ public:
+  TgsAppState state;
+  TgsUserSettings settings;
+  uint32_t clock = 1000;
+  int turns = 0;
+  int quitAtTurn = -1;
+  std::set<int> clickTurns;
+  std::map<int, int> pointerEvents;  // turn -> event
+  std::map<int, int> actionTurns;    // turn -> pressed action
+  std::set<int> keysDown, keysPressed;
+  bool skipHeld = false;
+  int typingTurns = 0;  // turns the page types before it is shown whole
+  int voiceTurns = 0;   // turns the voice plays
+  int finishTypingCalls = 0;
+  std::vector<std::string> captions, voices, requests, shown;  // shown: "name|text"
+  std::vector<uint32_t> traced;
+  std::map<int, int> buttonStates;
+  std::map<uint32_t, int32_t> guest;
+  bool postAccepted = true;
+  int requestStartsAfter = 0;  // polls before the window thread takes the request
+  int requestPolls = 0;
+  bool cancelled = false;
+  int32_t answer = 1;
+  bool quickLoadWorks = false;
+
+  uint32_t Clock() override { return clock; }
+  int FrameTurn() override {
+    ++turns;
+    clock += 10;
+    if (typingTurns > 0) --typingTurns;
+    if (voiceTurns > 0) --voiceTurns;
+    return turns == quitAtTurn ? 0 : 1;
+  }
+  TgsAppState& AppState() override { return state; }
+  const TgsUserSettings& Settings() override { return settings; }
+  bool WriteGuestWord(uint32_t address, int32_t value) override {
+    return guest[address] = value, true;
+  }
+  bool ReadGuestWord(uint32_t address, int32_t& value) override {
+    auto it = guest.find(address);
+    return it != guest.end() && (value = it->second, true);
+  }
+  bool LeftClicked() override { return clickTurns.count(turns) != 0; }
+  int Action() { return actionTurns.count(turns) ? actionTurns[turns] : -1; }
+  bool ActionPressed(int action) override { return action == Action(); }
+  int FindPressedAction(int first, int count) override {
+    return Action() >= first && Action() < first + count ? Action() : -1;
+  }
+  bool KeyPressed(int code) override { return keysPressed.count(code) != 0; }
+  bool KeyDown(int code) override { return keysDown.count(code) != 0; }
+  bool SkipModifierDown() override { return skipHeld; }
+  int TakePointerEvent() override {
+    auto taken = pointerEvents.extract(turns);
+    return taken ? taken.mapped() : -1;
+  }
+  int32_t PlayVoice(const std::string& name) override { return voices.push_back(name), 0; }
+  bool VoicePlaying() override { return voiceTurns > 0; }
+  bool PostWindowRequest(int kind, const std::string& text) override {
+    requests.push_back(std::to_string(kind) + ":" + text);
+    requestPolls = 0;
+    return postAccepted;
+  }
+  TgsRequestStart PollWindowRequest() override {
+    return cancelled || requestPolls++ < requestStartsAfter ? TgsRequestStart::kNotAccepted
+                                                            : TgsRequestStart::kDone;
+  }
+  void CancelWindowRequest() override { cancelled = true; }
+  int32_t WindowRequestAnswer() override { return answer; }
+  void ShowCaption(const std::string& cp932) override { captions.push_back(cp932); }
+  bool QuickLoad(int) override { return quickLoadWorks; }
+  bool Typing() override { return typingTurns > 0; }
+  void FinishTyping() override { ++finishTypingCalls, typingTurns = 0; }
+  void SetButtonState(int button, int s) override { buttonStates[button] = s; }
+  void SetMessage(std::string_view text, const std::string& name, uint32_t) override {
+    shown.push_back(name + "|" + std::string(text));
+  }
+  void TraceBuiltin(uint32_t number) override { traced.push_back(number); }
 };
 
 }  // namespace bw
