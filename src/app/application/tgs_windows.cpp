@@ -32,6 +32,7 @@ bool LoadPicture(ImageSurface& into, const char* name) {
 TgsWindows::TgsWindows(const host::GlyphSource& glyphs, const TgsWindowsPlace& place)
     : place_(place) {
   const std::string gothic = host::Cp932Literal("ＭＳ ゴシック");
+  defaultFace_ = gothic;
   const std::string proportional = host::Cp932Literal("ＭＳＰ ゴシック");
   const int32_t sizes[] = {24, 13, 24, 13};
   for (size_t i = 0; i < renderers_.size(); ++i) {
@@ -288,6 +289,18 @@ void TgsWindows::FadeOtherChoices(int chosen) {
 
 int TgsWindows::TakePointerEvent() {
   return place_.pointers ? place_.pointers->TakeFiredId() : -1;
+}
+
+void TgsWindows::SetMessageFont(int32_t size, uint32_t color, uint32_t shadow,
+                                const std::string& face) {
+  OutlineTextRenderer& r = *renderers_[0];
+  if (face.empty() || r.SetFont(size, false, false, face.c_str()) != 0) {
+    r.SetFont(size, false, false, defaultFace_.c_str());
+  }
+  const bool white = (color & 0xFFFFFF) == 0xFFFFFF;
+  r.SetGradation(white, kGradationTop, kGradationBottom, true);
+  r.SetTextColor(uint8_t(color >> 16), uint8_t(color >> 8), uint8_t(color));
+  r.SetDecorationColor(uint8_t(shadow >> 16), uint8_t(shadow >> 8), uint8_t(shadow));
 }
 
 int TgsWindows::ViewNewLine() {

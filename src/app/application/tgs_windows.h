@@ -88,6 +88,9 @@ class TgsWindows : public TgsPresentation, public TgsCallRunner {
   void FadeOtherChoices(int chosen) override;
   bool ChoiceFadesRunning() override { return fadeChosen_ >= 0; }
   // 0, or 1 when the page has no room for another line.
+  // White keeps the gradation; another colour draws plain in that colour.
+  void SetMessageFont(int32_t size, uint32_t color, uint32_t shadow,
+                      const std::string& face) override;
   int ViewNewLine() override;
   int ViewBeginRuby() override;
   int ViewDrawRuby(std::string_view ruby) override;
@@ -133,6 +136,7 @@ class TgsWindows : public TgsPresentation, public TgsCallRunner {
   std::function<uint32_t()> clock_;
   std::function<std::vector<TgsChoiceLine>()> choiceSource_;
   std::string message_;
+  std::string defaultFace_;
   int32_t choiceCount_ = 0;
   int32_t fadeChosen_ = -1;
   uint32_t fadeStart_ = 0;

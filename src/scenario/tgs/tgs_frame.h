@@ -196,6 +196,7 @@ class TgsFrame : public TgsFrameBase, public TgsStandInOperations {
   bool AdvanceSeen();
   void StopSkipping();
   void ResetFont();
+  void ShowFont();  // hands the font state to the host's message renderer
   void RestartAutoTimer() { autoStart_ = H().Clock(); }
   bool AcceptWindowArgument(int32_t window) const { return window <= 0; }
   int Caption(const std::string& cp932);

@@ -108,6 +108,10 @@ class TgsPresentation {
   virtual void ShowChoiceList(bool /*show*/) {}
   virtual void FadeOtherChoices(int /*chosen*/) {}
   virtual bool ChoiceFadesRunning() { return false; }
+  // The message text's look: its size, colour (0xRRGGBB), shadow colour and face (CP932, empty:
+  // the renderer's own).
+  virtual void SetMessageFont(int32_t /*size*/, uint32_t /*color*/, uint32_t /*shadow*/,
+                              const std::string& /*face*/) {}
   // The text look built-ins in direct mode (a line break, a ruby span and its text): 0 done.
   virtual int ViewNewLine() { return kTgsViewNotBuilt; }
   virtual int ViewBeginRuby() { return kTgsViewNotBuilt; }

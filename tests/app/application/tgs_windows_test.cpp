@@ -120,6 +120,15 @@ TEST_F(TgsWindowsTest, PreparedWindowsShowAMessageTheButtonsAndTheChoices) {
   w.SetWindowVisible(false);
   EXPECT_FALSE(w.NameBox().IsVisible());
 
+  // A coloured font draws plain; white brings the gradation back; an unknown face falls back.
+  w.SetMessageFont(13, 0xFF0000, 0, "NoSuchFace");
+  EXPECT_FALSE(w.Renderer(0).GradationOn());
+  EXPECT_EQ(w.Renderer(0).GetTextColor(), (TextColor{255, 0, 0}));
+  EXPECT_EQ(w.Renderer(0).GetLogFont().lfHeight, -13);
+  w.SetMessageFont(24, 0xFFFFFF, 0, "");
+  EXPECT_TRUE(w.Renderer(0).GradationOn());
+  EXPECT_EQ(w.Renderer(0).GetLogFont().lfHeight, -24);
+
   // Two choices, the second disabled; the list registers with the pointer while shown.
   w.SetChoiceSource([] { return std::vector<TgsChoiceLine>{{"yes", true}, {"no", false}}; });
   w.ShowChoiceList(true);
