@@ -142,11 +142,15 @@ int TgsWindows::MakeChoiceList() {
 
 int TgsWindows::MakeButtons() {
   PartManager& parts = *place_.parts;
+  // The buttons go on the windows' layer in their own group, whatever the scripts use.
   const int32_t group = parts.GetDefaultGroup();
+  CompositionLayer* target = parts.GetTargetLayer();
   parts.SetDefaultGroup(kTgsButtonGroup);
+  parts.SetTarget(place_.layer);
   const int r = buttons_.Load(place_.layer, place_.display, &parts, place_.pointers,
                               "SYS\\MS_FRAME.GMP", 0, 0, false, false);
   parts.SetDefaultGroup(group);
+  if (target) parts.SetTarget(target);
   if (r != 0 || buttons_.Count() < kTgsButtonCount) return kTgsWindowsMissing;
   for (size_t i = 0; i < buttons_.Count(); ++i) {
     UiControl* b = buttons_.GetPart(i);
