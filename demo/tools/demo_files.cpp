@@ -3,6 +3,8 @@
 //   demo_files config DIR             SCRIPT\QZ_APP.SYS, SCRIPT\QZ_APP.INF and USER.CFG below DIR
 //   demo_files backdrop OUT.bmp       the 640x480 background, 24 bits
 //   demo_files sprite OUT.bmp         a 96x96 sprite with a soft-edged alpha, 32 bits
+//   demo_files frame DIR              the scenario frame's pictures and button set in DIR/SYS
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -12,8 +14,11 @@
 #include "lib/bmp/bmp_builder.h"
 #include "lib/config/config_writers.h"
 #include "lib/file_bytes.h"
+#include "lib/gmp/gmp_writer.h"
 #include "lib/tool_exit.h"
 #include "lib/wgx/sample_picture.h"
+#include "lib/wgx/wgx_writer.h"
+#include "resource/images/gmp_file.h"
 
 namespace {
 
@@ -24,7 +29,8 @@ constexpr bw::tools::ToolUsage kUsage = {
     "demo_files: writes the demo game's application files and the bitmaps of its pictures.",
     "usage: demo_files config DIR\n"
     "       demo_files backdrop OUT.bmp\n"
-    "       demo_files sprite OUT.bmp\n"};
+    "       demo_files sprite OUT.bmp\n"
+    "       demo_files frame DIR\n"};
 
 int Usage() {
   return bw::tools::PrintUsage(kUsage);
@@ -81,6 +87,112 @@ int Picture(const char* out, uint32_t width, uint32_t height, uint32_t seed, boo
                                                                                 : kExitFailed;
 }
 
+// A picture of one colour with a lighter rim of the given width (none when 0).
+bw::tools::WgxPicture Panel(uint32_t width, uint32_t height, uint32_t argb, uint32_t rim,
+                            uint32_t rimArgb) {
+  bw::tools::WgxPicture p;
+  p.depth = 32;
+  p.width = width;
+  p.height = height;
+  p.pixels.resize(size_t{width} * height);
+  for (uint32_t y = 0; y < height; ++y) {
+    for (uint32_t x = 0; x < width; ++x) {
+      const bool edge = x < rim || y < rim || x + rim >= width || y + rim >= height;
+      p.pixels[size_t(y) * width + x] = edge ? rimArgb : argb;
+    }
+  }
+  return p;
+}
+
+// An 8-bit mask: opaque inside, fading to nothing over the outer pixels.
+bw::tools::WgxPicture Mask(uint32_t width, uint32_t height) {
+  bw::tools::WgxPicture p;
+  p.depth = 8;
+  p.width = width;
+  p.height = height;
+  for (uint32_t i = 0; i < 256; ++i) p.palette.push_back(i * 0x010101);
+  p.pixels.resize(size_t{width} * height);
+  for (uint32_t y = 0; y < height; ++y) {
+    for (uint32_t x = 0; x < width; ++x) {
+      const uint32_t d = std::min({x, y, width - 1 - x, height - 1 - y});
+      p.pixels[size_t(y) * width + x] = d >= 4 ? 255 : d * 60;
+    }
+  }
+  return p;
+}
+
+// Cells of the wait mark: a dot that grows over five cells.
+bw::tools::WgxPicture WaitMark(uint32_t argb) {
+  constexpr uint32_t kCell = 16;
+  bw::tools::WgxPicture p;
+  p.depth = 32;
+  p.width = kCell * 5;
+  p.height = kCell;
+  p.pixels.assign(size_t{p.width} * kCell, 0);
+  for (uint32_t c = 0; c < 5; ++c) {
+    const uint32_t r = 2 + c;
+    for (uint32_t y = 0; y < kCell; ++y) {
+      for (uint32_t x = 0; x < kCell; ++x) {
+        const int dx = int(x) - 8, dy = int(y) - 8;
+        if (uint32_t(dx * dx + dy * dy) <= r * r)
+          p.pixels[size_t(y) * p.width + c * kCell + x] = argb;
+      }
+    }
+  }
+  return p;
+}
+
+int Frame(const char* folder) {
+  const std::string sys = std::string(folder) + "/SYS/";
+  struct Out {
+    const char* name;
+    bw::tools::WgxPicture picture;
+  };
+  constexpr uint32_t kButtonWidth = 76, kButtonHeight = 21;
+  // A button strip holds its four states side by side: normal, hover, pressed, disabled.
+  const uint32_t states[] = {0xFF304870, 0xFF4870B0, 0xFF203050, 0xFF505050};
+  bw::tools::WgxPicture button = Panel(kButtonWidth * 4, kButtonHeight, 0, 0, 0);
+  for (uint32_t s = 0; s < 4; ++s) {
+    const bw::tools::WgxPicture one = Panel(kButtonWidth, kButtonHeight, states[s], 1, 0xFFC0C8E0);
+    for (uint32_t y = 0; y < kButtonHeight; ++y) {
+      for (uint32_t x = 0; x < kButtonWidth; ++x) {
+        button.pixels[size_t(y) * button.width + s * kButtonWidth + x] =
+            one.pixels[size_t(y) * kButtonWidth + x];
+      }
+    }
+  }
+  const Out outs[] = {
+      {"MS_FRM_B.WGX", Panel(48, 48, 0xC0102040, 3, 0xFFA0B0E0)},
+      {"MS_FRM_A.WGX", Mask(48, 48)},
+      {"MS_FRM_G.WGX", Panel(48, 48, 0xC0102040, 0, 0)},
+      {"NM_FRM_B.WGX", Panel(32, 32, 0xD0402010, 2, 0xFFE0C0A0)},
+      {"NM_FRM_A.WGX", Mask(32, 32)},
+      {"NM_FRM_G.WGX", Panel(32, 32, 0xD0402010, 0, 0)},
+      {"MS_CUR0.WGX", WaitMark(0xFFFFFFFF)},
+      {"MS_CUR1.WGX", WaitMark(0xFFFFE040)},
+      {"MS_BAR.WGX", Panel(800, 23, 0xFF181820, 1, 0xFF606080)},
+      {"MS_SEL_B.WGX", Panel(400, 40, 0xE0203050, 2, 0xFFB0C0F0)},
+      {"MS_SEL_A.WGX", Mask(400, 40)},
+      {"MS_SEL_G.WGX", Mask(400, 40)},
+      {"MS_BTN.WGX", button},
+  };
+  for (const Out& o : outs) {
+    if (!bw::tools::WriteFileBytes("demo_files", (sys + o.name).c_str(),
+                                   bw::tools::WriteWgx(o.picture)))
+      return kExitFailed;
+  }
+  bw::GmpFile gmp;
+  for (int16_t i = 0; i < 10; ++i) {
+    gmp.entries.push_back({"MS_BTN.WGX", 1, int16_t(2 + i * (kButtonWidth + 3)), 578, 255, true,
+                           uint16_t(kButtonWidth), uint16_t(kButtonHeight),
+                           bw::GmpFullStateCode(1)});
+  }
+  return bw::tools::WriteFileBytes("demo_files", (sys + "MS_FRAME.GMP").c_str(),
+                                   bw::tools::WriteGmp(gmp))
+             ? kExitOk
+             : kExitFailed;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -90,5 +202,6 @@ int main(int argc, char** argv) {
   if (command == "config") return Config(argv[2]);
   if (command == "backdrop") return Picture(argv[2], 640, 480, 1, false);
   if (command == "sprite") return Picture(argv[2], 96, 96, 2, true);
+  if (command == "frame") return Frame(argv[2]);
   return Usage();
 }

@@ -19,9 +19,9 @@
 namespace bw {
 namespace {
 
-// The frame's host over the script application. The message window's drawing (text view, name
-// box, wait mark, buttons, choice list) is not built: preparing the windows answers a failure,
-// so creation answers kTgsCreateSetup instead of running an invisible scenario.
+// The frame's host over the script application. The windows are the application's screen's;
+// without one, preparing them answers a failure, so creation answers kTgsCreateSetup instead of
+// running an invisible scenario.
 class AppTgsHost : public TgsFrameHost {
  public:
   explicit AppTgsHost(ScriptHost& host) : host_(host) {}
@@ -120,12 +120,62 @@ class AppTgsHost : public TgsFrameHost {
   void SetCursorVisible(bool visible) override {
     if (App()) App()->SetCursorVisible(visible);
   }
-  int PrepareWindows() override { return kTgsSetupWindows; }
+
+  int TakePointerEvent() override { return Screen() ? Screen()->TakePointerEvent() : -1; }
+  int PrepareWindows() override { return Screen() ? Screen()->PrepareWindows() : kTgsSetupWindows; }
+  void SetMessage(std::string_view text, const std::string& name, uint32_t revealMs) override {
+    if (Screen()) Screen()->SetMessage(text, name, revealMs);
+  }
+  void ShowPage() override {
+    if (Screen()) Screen()->ShowPage();
+  }
+  bool Typing() override { return Screen() && Screen()->Typing(); }
+  void FinishTyping() override {
+    if (Screen()) Screen()->FinishTyping();
+  }
+  void NextPage() override {
+    if (Screen()) Screen()->NextPage();
+  }
+  void SetWindowVisible(bool visible) override {
+    if (Screen()) Screen()->SetWindowVisible(visible);
+  }
+  void PlaceWindow(int32_t alignment, int32_t x, int32_t y) override {
+    if (Screen()) Screen()->PlaceWindow(alignment, x, y);
+  }
+  void SetWindowAlpha(uint8_t alpha, bool withButtons) override {
+    if (Screen()) Screen()->SetWindowAlpha(alpha, withButtons);
+  }
+  void SetWaitMarkAuto(bool autoPlay) override {
+    if (Screen()) Screen()->SetWaitMarkAuto(autoPlay);
+  }
+  void SetButtonState(int button, int state) override {
+    if (Screen()) Screen()->SetButtonState(button, state);
+  }
+  void ShowButtons(bool show) override {
+    if (Screen()) Screen()->ShowButtons(show);
+  }
+  void ShowChoiceList(bool show) override {
+    if (Screen()) Screen()->ShowChoiceList(show);
+  }
+  void FadeOtherChoices(int chosen) override {
+    if (Screen()) Screen()->FadeOtherChoices(chosen);
+  }
+  bool ChoiceFadesRunning() override { return Screen() && Screen()->ChoiceFadesRunning(); }
+  void SetMessageFont(int32_t size, uint32_t color, uint32_t shadow,
+                      const std::string& face) override {
+    if (Screen()) Screen()->SetMessageFont(size, color, shadow, face);
+  }
+  int ViewNewLine() override { return Screen() ? Screen()->ViewNewLine() : kTgsViewNotBuilt; }
+  int ViewBeginRuby() override { return Screen() ? Screen()->ViewBeginRuby() : kTgsViewNotBuilt; }
+  int ViewDrawRuby(std::string_view ruby) override {
+    return Screen() ? Screen()->ViewDrawRuby(ruby) : kTgsViewNotBuilt;
+  }
 
  private:
   static constexpr int32_t kVoiceChannel = 6;
 
   ScriptApplication* App() const { return host_.Application(); }
+  TgsPresentation* Screen() const { return App() ? App()->TgsScreen() : nullptr; }
   bool MouseButton(int button) const {
     Mouse* m = App() ? App()->GetMouse() : nullptr;
     return m && m->IsButtonPressed(button);

@@ -35,6 +35,7 @@ class MovieObject;  // sound: the window-level movie the application's slot hold
 class PartManager;  // gui: scripted screens, reached through the application
 class PointerManager;
 class FontList;           // scenario: the font list the application fills
+class TgsPresentation;    // scenario: the frame's windows the application draws
 class SaveSettingsStore;  // savedata: what the save data reads of the running game
 class SaveFrameState;
 class SaveTextPanel;
@@ -289,6 +290,8 @@ class ScriptApplication {
   virtual TgsAppState* TgsState() { return nullptr; }
   virtual bool ReadTgsSettings(TgsUserSettings& /*out*/) { return false; }
   virtual int TgsFrameTurn() { return 0; }
+  // Its windows on the screen (null: not drawn).
+  virtual TgsPresentation* TgsScreen() { return nullptr; }
 };
 
 // StartScriptHost

@@ -112,6 +112,8 @@ GameApp::GameApp()
 }
 
 GameApp::~GameApp() {
+  tgsClosed_ = true;
+  tgsWindows_.reset();
   gui_.reset();
   host_.reset();
   sound_.reset();

@@ -13,6 +13,7 @@
 #include "app/application/game_services.h"
 #include "app/application/game_sound.h"
 #include "app/application/movie_object.h"
+#include "app/application/tgs_windows.h"
 #include "app/config/save_folder.h"
 #include "app/config/setup_info.h"
 #include "app/config/user_config.h"
@@ -472,10 +473,13 @@ class GameApp : public EngineApp, public ScriptApplication {
  public:
   TgsAppState* TgsState() override;
   bool ReadTgsSettings(TgsUserSettings& out) override;
-  int TgsFrameTurn() override { return FrameLoop() != kFrameStop ? 1 : 0; }
+  int TgsFrameTurn() override;
+  TgsPresentation* TgsScreen() override;
 
  private:
   TgsAppState tgsState_;
+  std::unique_ptr<TgsWindows> tgsWindows_;
+  bool tgsClosed_ = false;  // the windows went with the GUI at shut-down
 };
 
 using TheGameApp = Global<GameApp>;

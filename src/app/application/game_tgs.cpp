@@ -3,6 +3,10 @@
 #include <cstring>
 
 #include "app/application/game_app.h"
+#include "app/application/game_gui_services.h"
+#include "graphics/layers/canvas_layer.h"
+#include "host/font/glyph_source.h"
+#include "scenario/tgs/tgs_frame.h"
 
 namespace bw {
 
@@ -39,6 +43,41 @@ bool GameApp::ReadTgsSettings(TgsUserSettings& out) {
   out.face.assign(face, strnlen(face, sizeof u.fontFace));
   out.secondFace = out.face;
   return true;
+}
+
+int GameApp::TgsFrameTurn() {
+  if (tgsWindows_) tgsWindows_->Tick(Clock());
+  return FrameLoop() != kFrameStop ? 1 : 0;
+}
+
+// Made on first use, on the screen canvas's composition layer.
+TgsPresentation* GameApp::TgsScreen() {
+  if (tgsWindows_ || tgsClosed_) return tgsWindows_.get();
+  CanvasLayer* canvas = GetDisplayManager().GetScreenCanvas();
+  if (!canvas || !canvas->GetCompositionLayer() || !gui_) return nullptr;
+  TgsWindowsPlace place;
+  place.layer = canvas->GetCompositionLayer();
+  place.display = &GetDisplayManager();
+  place.parts = &gui_->Parts();
+  place.pointers = &gui_->Tip();
+  place.timers = &secondTimers_;
+  place.width = canvas->GetWidth();
+  place.height = canvas->GetHeight();
+  tgsWindows_ = std::make_unique<TgsWindows>(host::FreeTypeGlyphSource(), place);
+  tgsWindows_->SetClock([this] { return Clock(); });
+  tgsWindows_->SetCallRunner([](std::span<const uint8_t> record) {
+    TgsFrame* frame = TheTgsFrame::Get();
+    return frame && frame->RunCallRecord(record) != kTgsBadCallRecord ? 0 : kShowFailed;
+  });
+  tgsWindows_->SetChoiceSource([] {
+    std::vector<TgsChoiceLine> lines;
+    if (TgsFrame* frame = TheTgsFrame::Get()) {
+      for (size_t i = 0; i < frame->ChoiceCount(); ++i)
+        lines.push_back({frame->ChoiceText(i), frame->ChoiceEnabled(i)});
+    }
+    return lines;
+  });
+  return tgsWindows_.get();
 }
 
 }  // namespace bw

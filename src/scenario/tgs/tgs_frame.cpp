@@ -214,6 +214,7 @@ void TgsFrame::ApplyTextConfig(bool /*window*/, bool font, bool /*history*/, boo
   if (font) {
     font_.face = S().face;
     font_.secondFace = S().secondFace;
+    ShowFont();
   }
   if (clear) App().textSettingsChanged = 0;
 }
@@ -238,6 +239,11 @@ void TgsFrame::ResetFont() {
     font_.secondSize = 13;
   }
   font_.changed = font_.faceChanged = false;
+  ShowFont();
+}
+
+void TgsFrame::ShowFont() {
+  H().SetMessageFont(font_.size, font_.color, font_.shadow, font_.face);
 }
 
 void TgsFrame::BeginBuiltin(uint32_t number) {

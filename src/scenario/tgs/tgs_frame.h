@@ -146,6 +146,7 @@ class TgsFrame : public TgsFrameBase, public TgsStandInOperations {
   bool WindowShown() const { return windowShown_; }
   size_t ChoiceCount() const { return choices_.size(); }
   bool ChoiceEnabled(size_t i) const { return choices_.at(i).enabled; }
+  const std::string& ChoiceText(size_t i) const { return choices_.at(i).text; }
   bool ChoiceTaken(size_t i) const { return choices_.at(i).taken; }
   // The picture the voice speaks from (x), or nullopt: the scene's sprite records hold none yet.
   void SetSpeakerX(std::optional<int32_t> x) { speakerX_ = x; }
@@ -195,6 +196,7 @@ class TgsFrame : public TgsFrameBase, public TgsStandInOperations {
   bool AdvanceSeen();
   void StopSkipping();
   void ResetFont();
+  void ShowFont();  // hands the font state to the host's message renderer
   void RestartAutoTimer() { autoStart_ = H().Clock(); }
   bool AcceptWindowArgument(int32_t window) const { return window <= 0; }
   int Caption(const std::string& cp932);

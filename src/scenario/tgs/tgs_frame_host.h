@@ -83,10 +83,43 @@ enum class TgsRequestStart {
   kDone,
 };
 
-class TgsFrameHost {
+// Presentation: the message window, its name box and wait mark, the system buttons and the
+// choice list. The application's screen implements it; the frame's host forwards to it.
+class TgsPresentation {
  public:
-  virtual ~TgsFrameHost() = default;
+  virtual ~TgsPresentation() = default;
 
+  // The control last clicked (a system button, or 20 + a choice index), -1 none; cleared.
+  virtual int TakePointerEvent() { return -1; }
+  // Prepare answers 0 or a failure code.
+  virtual int PrepareWindows() { return 0; }
+  virtual void SetMessage(std::string_view /*text*/, const std::string& /*name*/,
+                          uint32_t /*revealMs*/) {}
+  virtual void ShowPage() {}
+  virtual bool Typing() { return false; }
+  virtual void FinishTyping() {}
+  virtual void NextPage() {}
+  virtual void SetWindowVisible(bool /*visible*/) {}
+  virtual void PlaceWindow(int32_t /*alignment*/, int32_t /*x*/, int32_t /*y*/) {}
+  virtual void SetWindowAlpha(uint8_t /*alpha*/, bool /*withButtons*/) {}
+  virtual void SetWaitMarkAuto(bool /*autoPlay*/) {}
+  virtual void SetButtonState(int /*button*/, int /*state*/) {}
+  virtual void ShowButtons(bool /*show*/) {}
+  virtual void ShowChoiceList(bool /*show*/) {}
+  virtual void FadeOtherChoices(int /*chosen*/) {}
+  virtual bool ChoiceFadesRunning() { return false; }
+  // The message text's look: its size, colour (0xRRGGBB), shadow colour and face (CP932, empty:
+  // the renderer's own).
+  virtual void SetMessageFont(int32_t /*size*/, uint32_t /*color*/, uint32_t /*shadow*/,
+                              const std::string& /*face*/) {}
+  // The text look built-ins in direct mode (a line break, a ruby span and its text): 0 done.
+  virtual int ViewNewLine() { return kTgsViewNotBuilt; }
+  virtual int ViewBeginRuby() { return kTgsViewNotBuilt; }
+  virtual int ViewDrawRuby(std::string_view /*ruby*/) { return kTgsViewNotBuilt; }
+};
+
+class TgsFrameHost : public TgsPresentation {
+ public:
   // Clock and loop.
   virtual uint32_t Clock() = 0;
   // One turn of the application's frame loop; 0 when the application quits.
@@ -106,8 +139,6 @@ class TgsFrameHost {
   virtual bool KeyPressed(int /*code*/) { return false; }
   virtual bool KeyDown(int /*code*/) { return false; }
   virtual bool SkipModifierDown() { return false; }
-  // The control last clicked (a system button, or 20 + a choice index), -1 none; cleared.
-  virtual int TakePointerEvent() { return -1; }
   virtual bool PointerLow() { return false; }  // in the screen's lowest 23 lines
 
   // Sound: the voice on channel 6 answers the speaking picture's index (-1 none; below -1 nothing
@@ -136,28 +167,6 @@ class TgsFrameHost {
   virtual bool SlotText(int /*slot*/, std::string& /*text*/) { return false; }
   virtual bool AutoSave() { return false; }
 
-  // Presentation: the message window, its name box and wait mark, the system buttons and the
-  // choice list. Prepare answers 0 or a failure code.
-  virtual int PrepareWindows() { return 0; }
-  virtual void SetMessage(std::string_view /*text*/, const std::string& /*name*/,
-                          uint32_t /*revealMs*/) {}
-  virtual void ShowPage() {}
-  virtual bool Typing() { return false; }
-  virtual void FinishTyping() {}
-  virtual void NextPage() {}
-  virtual void SetWindowVisible(bool /*visible*/) {}
-  virtual void PlaceWindow(int32_t /*alignment*/, int32_t /*x*/, int32_t /*y*/) {}
-  virtual void SetWindowAlpha(uint8_t /*alpha*/, bool /*withButtons*/) {}
-  virtual void SetWaitMarkAuto(bool /*autoPlay*/) {}
-  virtual void SetButtonState(int /*button*/, int /*state*/) {}
-  virtual void ShowButtons(bool /*show*/) {}
-  virtual void ShowChoiceList(bool /*show*/) {}
-  virtual void FadeOtherChoices(int /*chosen*/) {}
-  virtual bool ChoiceFadesRunning() { return false; }
-  // The text look built-ins in direct mode (a line break, a ruby span and its text): 0 done.
-  virtual int ViewNewLine() { return kTgsViewNotBuilt; }
-  virtual int ViewBeginRuby() { return kTgsViewNotBuilt; }
-  virtual int ViewDrawRuby(std::string_view /*ruby*/) { return kTgsViewNotBuilt; }
   virtual void TraceBuiltin(uint32_t /*number*/) {}
 };
 

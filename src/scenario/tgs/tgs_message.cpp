@@ -622,6 +622,7 @@ int32_t TgsFrame::SetTextFont(std::optional<int32_t> size, std::optional<int32_t
   } else if (size) {
     font_.size = *size;
   }
+  ShowFont();
   return 0;
 }
 

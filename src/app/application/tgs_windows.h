@@ -1,0 +1,147 @@
+// The scenario frame's windows on the screen: the message text view with its name box and wait
+// mark, the choice list, the bar, the hit area over the window and the ten system buttons. The
+// frame keeps the message road's logic; this draws what it decides.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "effects/cell_image.h"
+#include "graphics/surface/image_surface.h"
+#include "graphics/surface/sprite.h"
+#include "gui/gmp_part_loader.h"
+#include "gui/hit_area_part.h"
+#include "gui/text_view.h"
+#include "scenario/text/outline_text_renderer.h"
+#include "scenario/tgs/tgs_frame_host.h"
+
+namespace bw {
+
+class CompositionLayer;
+class DisplayManager;
+class ImageListPart;
+class PartManager;
+class PointerTip;
+class TimerService;
+class UiControl;
+
+// Where the windows go and who keeps their parts.
+struct TgsWindowsPlace {
+  CompositionLayer* layer = nullptr;  // the screen's composition layer
+  DisplayManager* display = nullptr;
+  PartManager* parts = nullptr;
+  PointerTip* pointers = nullptr;
+  TimerService* timers = nullptr;
+  int32_t width = 800;
+  int32_t height = 600;
+};
+
+// Prepare answers this when a picture of the windows cannot be had.
+constexpr int kTgsWindowsMissing = 2;
+
+constexpr int32_t kTgsButtonGroup = 1000;
+constexpr int32_t kTgsWindowPriority = 10000;
+
+// One choice as the list shows it.
+struct TgsChoiceLine {
+  std::string text;
+  bool enabled = true;
+};
+
+class TgsWindows : public TgsPresentation, public TgsCallRunner {
+ public:
+  TgsWindows(const host::GlyphSource& glyphs, const TgsWindowsPlace& place);
+  ~TgsWindows() override;
+  TgsWindows(const TgsWindows&) = delete;
+  TgsWindows& operator=(const TgsWindows&) = delete;
+
+  // Loads every picture and makes the windows, hidden; 0 or kTgsWindowsMissing with nothing
+  // left made.
+  int PrepareWindows() override;
+  void Release();
+  bool Prepared() const { return prepared_; }
+
+  // Steps the reveal and the wait mark at now.
+  void Tick(uint32_t now);
+
+  int TakePointerEvent() override;
+  void SetMessage(std::string_view text, const std::string& name, uint32_t revealMs) override;
+  void ShowPage() override;
+  bool Typing() override;
+  void FinishTyping() override;
+  void NextPage() override;
+  void SetWindowVisible(bool visible) override;
+  void PlaceWindow(int32_t alignment, int32_t x, int32_t y) override;
+  void SetWindowAlpha(uint8_t alpha, bool withButtons) override;
+  void SetWaitMarkAuto(bool autoPlay) override;
+  void SetButtonState(int button, int state) override;
+  void ShowButtons(bool show) override;
+  // Shows the lines the choice source gives; disabled ones grey.
+  void ShowChoiceList(bool show) override;
+  // The entries other than chosen fade out over the choice fade time.
+  void FadeOtherChoices(int chosen) override;
+  bool ChoiceFadesRunning() override { return fadeChosen_ >= 0; }
+  // 0, or 1 when the page has no room for another line.
+  // White keeps the gradation; another colour draws plain in that colour.
+  void SetMessageFont(int32_t size, uint32_t color, uint32_t shadow,
+                      const std::string& face) override;
+  int ViewNewLine() override;
+  int ViewBeginRuby() override;
+  int ViewDrawRuby(std::string_view ruby) override;
+
+  void SetClock(std::function<uint32_t()> clock) { clock_ = std::move(clock); }
+  void SetChoiceSource(std::function<std::vector<TgsChoiceLine>()> source) {
+    choiceSource_ = std::move(source);
+  }
+
+  // Runs the view's embedded call records (the frame's direct mode): 0 when the call ran.
+  void SetCallRunner(std::function<int(std::span<const uint8_t>)> runner) {
+    runner_ = std::move(runner);
+  }
+  int RunCall(std::span<const uint8_t> record) override;
+  int MessageState() const override;
+
+  TextView& View() { return view_; }
+  MessageTextWidget& NameBox() { return name_; }
+  CellImage& WaitMark() { return waitMark_; }
+  ImageListPart* Choices() const { return choices_.get(); }
+  UiControl* Button(int i) const;
+  const Sprite& Bar() const { return bar_; }
+  OutlineTextRenderer& Renderer(size_t i) { return *renderers_[i]; }
+
+ private:
+  int MakeWindows();
+  int MakeChoiceList();
+  int MakeButtons();
+
+  TgsWindowsPlace place_;
+  std::array<std::unique_ptr<OutlineTextRenderer>, 4> renderers_;
+  TextView view_;
+  MessageTextWidget name_;
+  ImageSurface markNormal_;
+  ImageSurface markAuto_;
+  CellImage waitMark_;
+  ImageSurface barImage_;
+  Sprite bar_;
+  HitAreaPart hitArea_;
+  std::unique_ptr<ImageListPart> choices_;
+  GmpPartLoader buttons_;
+  std::function<int(std::span<const uint8_t>)> runner_;
+  std::function<uint32_t()> clock_;
+  std::function<std::vector<TgsChoiceLine>()> choiceSource_;
+  std::string message_;
+  std::string defaultFace_;
+  int32_t choiceCount_ = 0;
+  int32_t fadeChosen_ = -1;
+  uint32_t fadeStart_ = 0;
+  bool prepared_ = false;
+  bool autoMark_ = false;
+};
+
+}  // namespace bw

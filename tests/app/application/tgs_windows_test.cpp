@@ -1,0 +1,170 @@
+#include "app/application/tgs_windows.h"
+
+#include <string>
+#include <vector>
+
+#include "graphics/device/display_manager.h"
+#include "graphics/surface/composition_layer.h"
+#include "gui/gui_fixture.h"
+#include "gui/image_list_part.h"
+#include "gui/part_manager.h"
+#include "gui/text_view.h"
+#include "host/cp932.h"
+#include "lib/gmp/gmp_writer.h"
+#include "lib/wgx/wgx_writer.h"
+#include "platform/timer_service.h"
+#include "resource/images/builtin_loaders.h"
+#include "resource/images/image_loader_manager.h"
+#include "support/image_test_rig.h"
+#include "support/text_renderers.h"
+
+namespace bw::test {
+namespace {
+
+std::vector<uint8_t> Picture(uint32_t w, uint32_t h, uint32_t argb) {
+  tools::WgxPicture p;
+  p.width = w;
+  p.height = h;
+  p.pixels.assign(size_t{w} * h, argb);
+  return tools::WriteWgx(p);
+}
+
+const char* const kPictures[] = {
+    "SYS/MS_FRM_B.WGX", "SYS/MS_FRM_A.WGX", "SYS/MS_FRM_G.WGX", "SYS/NM_FRM_B.WGX",
+    "SYS/NM_FRM_A.WGX", "SYS/NM_FRM_G.WGX", "SYS/MS_CUR0.WGX",  "SYS/MS_CUR1.WGX",
+    "SYS/MS_BAR.WGX",   "SYS/MS_SEL_B.WGX", "SYS/MS_SEL_A.WGX", "SYS/MS_SEL_G.WGX",
+    "SYS/BTN.WGX",      "SYS/MS_FRAME.GMP",
+};
+
+class TgsWindowsTest : public GameFolderTest {
+ protected:
+  void SetUp() override {
+    BuildBlendTables();
+    RegisterBuiltinLoaders(images_);
+    tip_.SetServices(&services_);
+    ASSERT_EQ(screen_.Create(800, 600, 32, kImageDibSection), 0);
+    layer_.SetTarget(&screen_, true);
+    parts_.SetTarget(&layer_);
+    place_.layer = &layer_;
+    place_.display = &display_;
+    place_.parts = &parts_;
+    place_.pointers = &tip_;
+    place_.timers = &timers_;
+  }
+  void WriteAll(const std::string& except = {}) {
+    for (const char* name : kPictures) {
+      if (name == except) continue;
+      if (std::string(name) == "SYS/MS_FRAME.GMP") {
+        GmpFile gmp;
+        for (int16_t i = 0; i < 10; ++i) {
+          gmp.entries.push_back(
+              {"BTN.WGX", 1, int16_t(10 + 60 * i), 580, 255, true, 16, 16, GmpFullStateCode(1)});
+        }
+        Write(name, tools::WriteGmp(gmp));
+      } else if (std::string(name).find("CUR") != std::string::npos) {
+        Write(name, Picture(50, 10, 0xFFFFFFFF));
+      } else if (std::string(name) == "SYS/BTN.WGX") {
+        Write(name, Picture(48, 16, 0xFF808080));
+      } else {
+        Write(name, Picture(30, 30, 0xFF203040));
+      }
+    }
+  }
+
+  ScopedPixelLibrary library_{&BuiltInPixelLibrary()};
+  ImageLoaderManager images_;
+  ScopedGlobal<ImageLoaderManager> publish_{&images_};
+  DisplayManager display_;
+  ImageSurface screen_;
+  CompositionLayer layer_;
+  FakeGuiServices services_;
+  RecordingPointerTip tip_;
+  PartManager parts_;
+  TimerService timers_;
+  TgsWindowsPlace place_;
+};
+
+TEST_F(TgsWindowsTest, PreparedWindowsShowAMessageTheButtonsAndTheChoices) {
+  WriteAll();
+  TgsWindows w(testing_text::FakeSource(), place_);
+  ASSERT_EQ(w.PrepareWindows(), 0);
+
+  // The ten buttons are the part manager's, in group 1000, labelled and hidden.
+  ASSERT_EQ(parts_.PartCount(), 10u);
+  for (int i = 0; i < 10; ++i) {
+    UiControl* b = w.Button(i);
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(b->GetGroup(), kTgsButtonGroup);
+    EXPECT_EQ(b->GetId(), i);
+    EXPECT_FALSE(b->IsVisible());
+  }
+  EXPECT_EQ(std::string(w.Button(9)->GetTooltipText()), host::Cp932Literal("ウィンドウを消去"));
+  w.SetButtonState(2, 0);
+  EXPECT_FALSE(w.Button(2)->IsEnabled());
+  w.ShowButtons(true);
+  EXPECT_TRUE(w.Button(0)->IsVisible());
+  EXPECT_EQ(w.Bar().GetRectPtr()->top, 577);
+  EXPECT_EQ(w.WaitMark().GetX(), 735);
+  EXPECT_EQ(w.WaitMark().GetY(), 75);
+
+  // A named message types out, then stands whole with its name box.
+  const std::string text = host::Cp932Literal("「こんにちは」");
+  w.SetMessage(text, host::Cp932Literal("アリス"), 30);
+  w.ShowPage();
+  w.SetWindowVisible(true);
+  EXPECT_TRUE(w.View().IsVisible());
+  EXPECT_TRUE(w.NameBox().IsVisible());
+  w.FinishTyping();
+  EXPECT_FALSE(w.Typing());
+  EXPECT_EQ(w.View().GetName(), host::Cp932Literal("アリス"));
+  w.SetWindowVisible(false);
+  EXPECT_FALSE(w.NameBox().IsVisible());
+
+  // A coloured font draws plain; white brings the gradation back; an unknown face falls back.
+  w.SetMessageFont(13, 0xFF0000, 0, "NoSuchFace");
+  EXPECT_FALSE(w.Renderer(0).GradationOn());
+  EXPECT_EQ(w.Renderer(0).GetTextColor(), (TextColor{255, 0, 0}));
+  EXPECT_EQ(w.Renderer(0).GetLogFont().lfHeight, -13);
+  w.SetMessageFont(24, 0xFFFFFF, 0, "");
+  EXPECT_TRUE(w.Renderer(0).GradationOn());
+  EXPECT_EQ(w.Renderer(0).GetLogFont().lfHeight, -24);
+
+  // Two choices, the second disabled; the list registers with the pointer while shown.
+  w.SetChoiceSource([] { return std::vector<TgsChoiceLine>{{"yes", true}, {"no", false}}; });
+  w.ShowChoiceList(true);
+  ASSERT_NE(w.Choices(), nullptr);
+  EXPECT_TRUE(w.Choices()->IsVisible());
+  EXPECT_EQ(w.Choices()->Count(), 2);
+  uint32_t now = 0;
+  w.SetClock([&now] { return now; });
+  w.FadeOtherChoices(0);
+  EXPECT_TRUE(w.ChoiceFadesRunning());
+  now = 400;
+  w.Tick(now);
+  EXPECT_FALSE(w.ChoiceFadesRunning());
+  w.ShowChoiceList(false);
+  EXPECT_FALSE(w.Choices()->IsVisible());
+
+  w.Release();
+  EXPECT_EQ(parts_.PartCount(), 0u);
+}
+
+TEST_F(TgsWindowsTest, AMissingPictureFailsThePreparationAndLeavesNothing) {
+  for (const char* missing : kPictures) {
+    SCOPED_TRACE(missing);
+    WriteAll(missing);
+    std::filesystem::remove(dir_.path() / missing);
+    TgsWindows w(testing_text::FakeSource(), place_);
+    EXPECT_EQ(w.PrepareWindows(), kTgsWindowsMissing);
+    EXPECT_FALSE(w.Prepared());
+    EXPECT_EQ(parts_.PartCount(), 0u);
+    EXPECT_TRUE(tip_.Controls().empty());
+    EXPECT_TRUE(layer_.GetList().IsEmpty());
+    // Nothing drawn answers as drawn.
+    EXPECT_FALSE(w.Typing());
+    EXPECT_EQ(w.TakePointerEvent(), -1);
+  }
+}
+
+}  // namespace
+}  // namespace bw::test
