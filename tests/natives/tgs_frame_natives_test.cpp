@@ -53,7 +53,6 @@ TEST_F(TgsFrameNativesTest, CreateConfigureStepDestroy) {
   ASSERT_NE(State().Frame(), nullptr);
   EXPECT_EQ(TheTgsFrame::Get(), State().Frame());
   EXPECT_EQ(rig.Call(794, {0, 77}).result, 0);
-  EXPECT_EQ(rig.Call(794, {9, 5}).result, 0);
   EXPECT_EQ(fake.state.config[0], 77);
   EXPECT_EQ(rig.Call(793, {rig.Text("NOSUCH")}).result, kTgsStepLoadFailed);
   // An empty script cannot run (-3): the scenario ends and the step answers 0.
