@@ -32,20 +32,13 @@ class DisplayObjectNatives : public ::testing::Test {
     ASSERT_EQ(image.Create(40, 30, 32, kImagePlain), kSurfaceDone);
     ASSERT_EQ(sprite.SetImage(&image, nullptr, 0, 0), kSpriteDone);
     ASSERT_EQ(rect.Create(20, 10, 0x80FF0000, 100, 100), 0);
-    spriteHandle = Handle(ScriptObjectType::kDisplayObject, static_cast<DisplayObject*>(&sprite));
-    rectHandle = Handle(ScriptObjectType::kDisplayObject, static_cast<DisplayObject*>(&rect));
-    imageHandle = Handle(ScriptObjectType::kSurface, static_cast<Surface*>(&image));
+    spriteHandle = rig.Give(ScriptObjectType::kDisplayObject, static_cast<DisplayObject*>(&sprite));
+    rectHandle = rig.Give(ScriptObjectType::kDisplayObject, static_cast<DisplayObject*>(&rect));
+    imageHandle = rig.Give(ScriptObjectType::kSurface, static_cast<Surface*>(&image));
     Sprite gone;
-    staleHandle = Handle(ScriptObjectType::kDisplayObject, static_cast<DisplayObject*>(&gone));
+    staleHandle = rig.Give(ScriptObjectType::kDisplayObject, static_cast<DisplayObject*>(&gone));
   }
-  uint32_t Handle(ScriptObjectType type, const void* object) {
-    return rig.host->Handles().HandleOf(type, object);
-  }
-  int32_t Call(uint32_t number, std::initializer_list<uint32_t> words) {
-    NativeAnswer answer = rig.Call(number, words);
-    EXPECT_FALSE(answer.faulted) << number;
-    return answer.result;
-  }
+  int32_t Call(uint32_t n, std::initializer_list<uint32_t> w) { return rig.Answer(n, w); }
   NativeAnswer CallWords(uint32_t number, const std::vector<uint32_t>& words) {
     const uint32_t args = rig.Block(static_cast<uint32_t>(words.size() * 4));
     for (size_t k = 0; k < words.size(); ++k)
@@ -89,7 +82,8 @@ TEST_F(DisplayObjectNatives, ObjectsMoveTagTestAndDraw) {
 
   ImageSurface canvas;
   ASSERT_EQ(canvas.Create(200, 200, 32, kImagePlain), kSurfaceDone);
-  const uint32_t canvasHandle = Handle(ScriptObjectType::kSurface, static_cast<Surface*>(&canvas));
+  const uint32_t canvasHandle =
+      rig.Give(ScriptObjectType::kSurface, static_cast<Surface*>(&canvas));
   rect.SetChanged(true);
   EXPECT_EQ(Call(445, {canvasHandle, rectHandle}), kDrawDone);
   EXPECT_TRUE(rect.IsChanged()) << "drawing keeps the changed flag";

@@ -55,22 +55,12 @@ class ImageObjects : public testing::Test {
     image->Fill(0xFF204060u, nullptr);
     imageHandle = Give(ScriptObjectType::kSurface, static_cast<Surface*>(image));
   }
-  uint32_t Give(ScriptObjectType type, const void* object) {
-    return rig.host->Handles().HandleOf(type, object);
-  }
-  int32_t Call(uint32_t number, std::initializer_list<uint32_t> words) {
-    const NativeAnswer answer = rig.Call(number, words);
-    EXPECT_FALSE(answer.faulted) << number;
-    return answer.result;
-  }
+  uint32_t Give(ScriptObjectType type, const void* object) { return rig.Give(type, object); }
+  int32_t Call(uint32_t n, std::initializer_list<uint32_t> w) { return rig.Answer(n, w); }
   DisplayObject* Object(int32_t handle) {
     return rig.host->Handles().Get<DisplayObject>(W(handle), ScriptObjectType::kDisplayObject);
   }
-  uint32_t Var(int32_t value) {
-    const uint32_t at = rig.Block(4);
-    rig.Memory().Write32(at, W(value));
-    return at;
-  }
+  uint32_t Var(int32_t value) { return rig.Var(W(value)); }
 
   TrigTables trig;
   ScopedGlobal<TrigTables> publishedTrig{&trig};

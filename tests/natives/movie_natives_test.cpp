@@ -47,11 +47,7 @@ class MovieNatives : public ::testing::Test {
     Call(633);
     PublishMovieLibraries(nullptr);
   }
-  int32_t Call(uint32_t number, std::initializer_list<uint32_t> words = {}) {
-    NativeAnswer answer = rig_.Call(number, words);
-    EXPECT_FALSE(answer.faulted) << number;
-    return answer.result;
-  }
+  int32_t Call(uint32_t n, std::initializer_list<uint32_t> w = {}) { return rig_.Answer(n, w); }
   int32_t Open(const char* file, uint32_t form) { return Call(632, {rig_.Text(file), form, 0}); }
   MovieSpriteControl* Sprite(uint32_t handle) {
     return static_cast<MovieSpriteControl*>(

@@ -238,6 +238,22 @@ class NativeRig {
                                  true);
   }
   uint32_t Block(uint32_t size) { return Memory().Allocate(size); }
+  // The answer of a call that must not fault.
+  int32_t Answer(uint32_t number, std::initializer_list<uint32_t> words) {
+    NativeAnswer answer = Call(number, words);
+    EXPECT_FALSE(answer.faulted) << "native " << number;
+    return answer.result;
+  }
+  // A guest variable holding value; a guest word read back.
+  uint32_t Var(uint32_t value) {
+    uint32_t at = Block(4);
+    Memory().Write32(at, value);
+    return at;
+  }
+  uint32_t Word(uint32_t at) { return GuestWord(Memory(), at); }
+  uint32_t Give(ScriptObjectType type, const void* object) {
+    return host->Handles().HandleOf(type, object);
+  }
   std::string Read(uint32_t address) {
     std::string s;
     EXPECT_TRUE(Memory().ReadCString(address, s, Memory().Top())) << address;

@@ -78,25 +78,14 @@ class ObjectListNatives : public ::testing::Test {
     ASSERT_EQ(canvas.Create(40, 30, 32, kImagePlain), 0);
     layer.SetTarget(&canvas, true);
     ASSERT_EQ(sprite.SetImage(&canvas, nullptr, 0, 0), kSpriteDone);
-    canvasHandle = Handle(ScriptObjectType::kSurface, static_cast<Surface*>(&canvas));
+    canvasHandle = rig.Give(ScriptObjectType::kSurface, static_cast<Surface*>(&canvas));
     ASSERT_EQ(display.CreateCanvasLayer(&screen, 40, 30, 32, kLayerComposed), 0);
-    containerHandle = Handle(ScriptObjectType::kSurface, dynamic_cast<Surface*>(screen));
-    spriteHandle = Handle(ScriptObjectType::kDisplayObject, static_cast<DisplayObject*>(&sprite));
+    containerHandle = rig.Give(ScriptObjectType::kSurface, dynamic_cast<Surface*>(screen));
+    spriteHandle = rig.Give(ScriptObjectType::kDisplayObject, static_cast<DisplayObject*>(&sprite));
   }
-  uint32_t Handle(ScriptObjectType type, const void* object) {
-    return rig.host->Handles().HandleOf(type, object);
-  }
-  int32_t Call(uint32_t number, std::initializer_list<uint32_t> words) {
-    NativeAnswer answer = rig.Call(number, words);
-    EXPECT_FALSE(answer.faulted) << number;
-    return answer.result;
-  }
-  uint32_t Var(uint32_t value) {
-    uint32_t at = rig.Block(4);
-    rig.Memory().Write32(at, value);
-    return at;
-  }
-  uint32_t Word(uint32_t at) { return GuestWord(rig.Memory(), at); }
+  int32_t Call(uint32_t n, std::initializer_list<uint32_t> w) { return rig.Answer(n, w); }
+  uint32_t Var(uint32_t value) { return rig.Var(value); }
+  uint32_t Word(uint32_t at) { return rig.Word(at); }
   // A cell image of three 4-pixel cells drawn on the canvas.
   int32_t MakeCells(uint32_t switchWord = 0) {
     return Call(532, {rig.Text("CELLS.BMP"), 3, 100, 0, canvasHandle, 1, 1, 0, 0, switchWord, 0,
@@ -248,9 +237,9 @@ TEST_F(ObjectListNatives, ACellImageForgetsADyingTarget) {
   auto shown = std::make_unique<Sprite>();
   ASSERT_EQ(shown->SetImage(target.get(), nullptr, 0, 0), kSpriteDone);
   const uint32_t targetHandle =
-      Handle(ScriptObjectType::kSurface, static_cast<Surface*>(target.get()));
+      rig.Give(ScriptObjectType::kSurface, static_cast<Surface*>(target.get()));
   const uint32_t shownHandle =
-      Handle(ScriptObjectType::kDisplayObject, static_cast<DisplayObject*>(shown.get()));
+      rig.Give(ScriptObjectType::kDisplayObject, static_cast<DisplayObject*>(shown.get()));
   const uint32_t image = static_cast<uint32_t>(
       Call(532, {rig.Text("CELLS.BMP"), 3, 100, 0, targetHandle, 0, 0, 0, 0, 1, 0, 0xFFFFFFFF}));
   ASSERT_GT(image, 1u);

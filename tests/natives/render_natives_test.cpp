@@ -40,13 +40,6 @@ class RenderRig : public NativeRig {
 
   ScriptHandles& Handles() { return host->Handles(); }
   uint32_t Give(Surface* s) { return Handles().HandleOf(ScriptObjectType::kSurface, s); }
-  // A guest variable holding value.
-  uint32_t Var(uint32_t value) {
-    uint32_t at = Block(4);
-    Memory().Write32(at, value);
-    return at;
-  }
-  uint32_t Word(uint32_t at) { return GuestWord(Memory(), at); }
 };
 
 // The same index in another generation: a forged handle.
