@@ -77,7 +77,7 @@ TEST_F(DisplayObjectNatives, ObjectsMoveTagTestAndDraw) {
 
   const uint32_t out = rig.Block(16);
   EXPECT_EQ(Call(444, {rectHandle, out, 0, out + 8, out + 12}), 1);
-  EXPECT_EQ(GuestWord(rig.Memory(), out + 12), 110u);
+  EXPECT_EQ(rig.Word(out + 12), 110u);
   EXPECT_TRUE(rig.Call(444, {rectHandle, PastTheArena(rig.Memory()), 0, 0, 0}).faulted);
 
   ImageSurface canvas;
@@ -94,7 +94,7 @@ TEST_F(DisplayObjectNatives, ObjectsMoveTagTestAndDraw) {
     EXPECT_EQ(Call(439, {object, 0x7FFFFFF0, Word(INT32_MIN)}), 1);
     EXPECT_EQ(Call(441, {object, 0x100, Word(-1)}), 1);
     EXPECT_EQ(Call(444, {object, out, out + 4, out + 8, out + 12}), 1);
-    EXPECT_EQ(std::pair(GuestWord(rig.Memory(), out), GuestWord(rig.Memory(), out + 4)),
+    EXPECT_EQ(std::pair(rig.Word(out), rig.Word(out + 4)),
               std::pair(Word(INT32_MAX), Word(INT32_MIN)));
   }
 }
@@ -155,7 +155,6 @@ TEST_F(DisplayObjectNatives, PathNativesStartTasksOrLeaveNothing) {
       {446, {spriteHandle, 100, rig.Text("(1,2,3)"), 0, 0, 1, 1, 0, 0, 0}},  // one spline point
       {447, {spriteHandle, 100, 0, points, 0, 0, 65535, 0, 0, 0, 0}},
       {450, {spriteHandle, 100, huge, 0, 0, 65535, 0, 0, 0, 0}},
-      {450, {staleHandle, 100, path, 0, 0, 65535, 0, 0, 0, 0}},
   };
   for (const auto& [number, words] : refused) {
     EXPECT_EQ(CallWords(number, words).result, 0) << number;

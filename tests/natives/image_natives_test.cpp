@@ -172,23 +172,5 @@ TEST_F(SingleImageNatives, NullImagesTakeEachRowsValue) {
   SetBandedRedraw(true);
 }
 
-// From an assembled script: a fill, a transfer and a read-back.
-TEST_F(SingleImageNatives, AScriptFillsBlitsAndReads) {
-  ImageSurface target;
-  ASSERT_EQ(target.Create(8, 8, 32, kImagePlain), 0);
-  const std::string t = std::to_string(Give(target)), w = std::to_string(wideHandle);
-  std::string code = " native native:323, fill, host:0\n native native:333, blit, host:1\n";
-  code += " native native:328, read, host:2\n ret\nfill: .word " + t + ", 0xFF112233, 65535\n";
-  code += "blit: .word " + t + ", " + w + ", 4, 4, 0, 0, 2, 2\nread: .word " + t + ", 5, 5\n";
-  PutScript(rig.app.files, "RUN", code);
-  rig.host->Interpreter().ResetStack();
-  ASSERT_EQ(rig.host->LoadScript("RUN"), 0);
-  ASSERT_EQ(rig.host->Interpreter().Run(), kRunEnded);
-  EXPECT_EQ(GuestWord(rig.Memory(), rig.host->HostVariableAddress(0)), 1u);
-  EXPECT_EQ(GuestWord(rig.Memory(), rig.host->HostVariableAddress(1)), 0u);
-  EXPECT_EQ(GuestWord(rig.Memory(), rig.host->HostVariableAddress(2)), wide.GetPixel(1, 1));
-  EXPECT_EQ(target.GetPixel(0, 0), 0xFF112233u);
-}
-
 }  // namespace
 }  // namespace bw

