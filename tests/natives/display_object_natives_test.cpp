@@ -166,18 +166,6 @@ TEST_F(DisplayObjectNatives, PathNativesStartTasksOrLeaveNothing) {
   EXPECT_TRUE(rig.Call(446, {spriteHandle, 100, PastTheArena(rig.Memory())}).faulted);
 }
 
-// From a script a bad text address ends the step.
-TEST_F(DisplayObjectNatives, ABadAddressFromAScriptEndsTheStep) {
-  const std::string handle = std::to_string(spriteHandle);
-  PutScript(rig.app.files, "BAD",
-            " native native:446, bad, host:0\n ret\n"
-            "bad: .word " +
-                handle + ", 100, 0x3FFFFFF0, 0, 0, 65535\n");
-  rig.host->Interpreter().ResetStack();
-  ASSERT_EQ(rig.host->LoadScript("BAD"), 0);
-  EXPECT_EQ(rig.host->Interpreter().Run(), kRunFault);
-}
-
 // Every native of the family from one script, with words it can use: each stores its answer and
 // takes effect, and the step ends normally.
 TEST_F(DisplayObjectNatives, EachNativeAnswersFromAScript) {

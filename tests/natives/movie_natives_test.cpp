@@ -95,7 +95,6 @@ TEST_F(MovieNatives, ASpriteMovieOpenedByNamePlaysAndSeeks) {
   EXPECT_TRUE(test::ColourNear(colour(), tools::MovieColourOfSecond(0)));
   ASSERT_EQ(Call(643, {uint32_t(-300)}), 0);
   EXPECT_EQ(Call(644), 0) << "a negative time seeks to the start";
-  EXPECT_EQ(Call(647), 2) << "no window-level movie";
 }
 
 // Past 214,748 ms the units no longer fit 32 bits.
@@ -111,7 +110,6 @@ TEST_F(MovieNatives, OpeningClosesTheOpenMovieAndAFailedOneLeavesNone) {
   const uint32_t first = Call(651);
   ASSERT_EQ(Open("OP.MPG", 1), 0);
   EXPECT_EQ(Sprite(first), nullptr);
-  ASSERT_NE(app_.movie, nullptr);
   EXPECT_EQ(Call(641), 64) << "the window-level movie answers";
 
   ASSERT_EQ(Open("OP.MPG", 0), 0);

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <map>
 #include <regex>
 #include <string>
@@ -44,7 +43,6 @@ TEST(NativeFamilies, EveryEntryLandsAtItsOwnNumber) {
     for (const NativeRange& r : family.numbers) {
       for (uint32_t n = r.first; n <= r.last; ++n) built += rig.host->IsNativeBuilt(n), ++total;
     }
-    std::printf("natives %s: %u/%u\n", family.name, built, total);
     const std::map<std::string, std::pair<uint32_t, uint32_t>> sizes = {
         {"system", {213, 214}},     {"render", {150, 151}}, {"display objects", {27, 27}},
         {"object lists", {31, 31}}, {"sound", {36, 36}},    {"sound channels", {33, 33}}};

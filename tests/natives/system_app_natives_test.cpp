@@ -211,7 +211,6 @@ TEST_F(InputNatives, ActionsAndFixedActions) {
   EXPECT_EQ(rig_.Call(551, {1}).result, 1);
   EXPECT_EQ(rig_.Call(553, {2, 0}).result, 4);
   EXPECT_EQ(rig_.Call(558, {}).result, 1) << "action 4";
-  EXPECT_EQ(rig_.Call(564, {}).result, 1);
   manager_.Poll();
   EXPECT_EQ(rig_.Call(558, {}).result, 0) << "pressed only in the frame after";
 
@@ -226,7 +225,6 @@ TEST_F(InputNatives, KeysModifiersAndMouse) {
   manager_.OnKeyDown(0x11, 0);  // Ctrl
   manager_.Poll();
   EXPECT_EQ(rig_.Call(573, {kCodeZ}).result, 1);
-  EXPECT_EQ(rig_.Call(573, {uint32_t(-1)}).result, 0);
   rig_.app.skipWithCtrl = true;
   EXPECT_EQ(rig_.Call(570, {}).result, 1);
   manager_.OnKeyUp('Z', 0);
@@ -241,10 +239,8 @@ TEST_F(InputNatives, KeysModifiersAndMouse) {
   EXPECT_EQ(rig_.Call(577, {0x100}).result, 0);
   EXPECT_FALSE(rig_.app.keyRepeats) << "a byte";
 
-  manager_.OnMouseButton(host::WM_RBUTTONDOWN);
   manager_.GetMouse()->OnWheelMessage(host::WPARAM{120} << 16);
   manager_.Poll();
-  EXPECT_EQ(rig_.Call(589, {}).result, 1);
   uint32_t delta = rig_.Block(4);
   EXPECT_EQ(rig_.Call(591, {delta}).result, 1);
   EXPECT_EQ(rig_.Word(delta), 120u);
@@ -260,7 +256,7 @@ TEST_F(InputNatives, AnimatedCursorFromADisplayObject) {
   auto sprite = std::make_unique<Sprite>();
   Rect firstFrame{0, 0, 16, 16};
   ASSERT_EQ(sprite->SetImage(&picture, &firstFrame, 0, 0), kSpriteDone);
-  uint32_t handle = rig_.host->Handles().HandleOf(ScriptObjectType::kDisplayObject, sprite.get());
+  uint32_t handle = rig_.Give(ScriptObjectType::kDisplayObject, sprite.get());
 
   EXPECT_EQ(rig_.Call(580, {handle, 4, 100, 0, 3, 2}).result, 0);
   EXPECT_TRUE(mouse->HasAnimatedCursor());
@@ -269,7 +265,7 @@ TEST_F(InputNatives, AnimatedCursorFromADisplayObject) {
 
   // A sprite without a picture is refused and the first one stays the cursor.
   Sprite empty;
-  uint32_t emptyHandle = rig_.host->Handles().HandleOf(ScriptObjectType::kDisplayObject, &empty);
+  uint32_t emptyHandle = rig_.Give(ScriptObjectType::kDisplayObject, &empty);
   EXPECT_EQ(rig_.Call(580, {emptyHandle, 1, 0, 0, 0, 0}).result, int32_t(kAnimatedNoImage));
   at = {20, 20};
   mouse->UpdateAnimatedCursor();
@@ -294,8 +290,6 @@ TEST(AppNatives, InputWithoutDevicesAndTheCursor) {
   uint32_t out = rig.Block(8);
   EXPECT_EQ(rig.Call(582, {out, out + 4}).result, 0);
   EXPECT_EQ(int32_t(rig.Word(out)), kPointerOutside);
-  EXPECT_EQ(rig.Call(581, {0}).result, 0);
-  EXPECT_FALSE(rig.app.cursorVisible);
 }
 
 TEST(NativeHelpers, TasksAndPointerMoves) {
