@@ -72,8 +72,7 @@ TEST_F(FileNativesTest, WrittenFilesRoundTripAndReplaceTheOldOneOnlyWhenClosed) 
   ASSERT_EQ(rig.Call(131, {f, name}).result, 0);
   EXPECT_EQ(rig.Call(137, {f, 5}).result, 0);
   EXPECT_EQ(rig.Call(141, {f, Bytes("ONE"), 3}).result, 3);
-  uint32_t variable = rig.Block(4);
-  rig.Memory().Write32(variable, f);
+  uint32_t variable = rig.Var(f);
   EXPECT_EQ(rig.Call(125, {variable}).result, 0);
   EXPECT_EQ(Disk("OUT.TXT"), "line ONE\r\nn=007\r\n");
   EXPECT_EQ(Entries(), 1u);
@@ -102,8 +101,7 @@ TEST_F(FileNativesTest, AFailedWriteKeepsTheOldFile) {
 // Every File row with a null, forged and stale handle, and the release answers.
 TEST_F(FileNativesTest, HandlesReadNullAfterRelease) {
   uint32_t stale = NewFile();
-  uint32_t variable = rig.Block(4);
-  rig.Memory().Write32(variable, stale);
+  uint32_t variable = rig.Var(stale);
   ASSERT_EQ(rig.Call(125, {variable}).result, 0);
   rig.Memory().Write32(variable, stale);
   EXPECT_EQ(rig.Call(125, {variable}).result, kObjectListNotListed) << "released twice";
