@@ -65,9 +65,8 @@ class DisplayObjectNatives : public ::testing::Test {
 
 TEST_F(DisplayObjectNatives, ObjectsMoveTagTestAndDraw) {
   EXPECT_EQ(Call(439, {spriteHandle, 5, 6}), 1);
-  for (uint32_t bad : {0u, staleHandle, imageHandle, spriteHandle ^ 0x100000u}) {
+  for (uint32_t bad : {0u, staleHandle, imageHandle, spriteHandle ^ 0x100000u})
     EXPECT_EQ(Call(439, {bad, 1, 1}), 0) << "null, stale, mistyped or forged: " << bad;
-  }
   Call(440, {rectHandle, 7});
   EXPECT_EQ(Call(440, {rectHandle, 9}), 7) << "the previous tag";
   EXPECT_EQ(Call(441, {spriteHandle, 95, 90}), 1);
@@ -104,12 +103,10 @@ TEST_F(DisplayObjectNatives, SpriteAndRectangleSettersKeepToTheirType) {
   const std::pair<uint32_t, int32_t> refusals[] = {{453, -2}, {454, -1}, {455, -1}, {456, 0},
                                                    {457, 0},  {459, -2}, {460, 0},  {461, -1},
                                                    {462, 0},  {458, 0}};
-  for (auto [number, value] : refusals) {
+  for (auto [number, value] : refusals)
     EXPECT_EQ(Call(number, {rectHandle, 0, 0, 0, 0, 0, 0, 0}), value) << number;
-  }
-  for (uint32_t number : {463u, 464u, 465u}) {
+  for (uint32_t number : {463u, 464u, 465u})
     EXPECT_EQ(Call(number, {spriteHandle, 1, 2, 3, 4}), 0) << number;
-  }
 
   EXPECT_EQ(Call(451, {spriteHandle, 20, 0}), 0);
   EXPECT_EQ(std::pair(sprite.GetWidth(), sprite.GetHeight()), std::pair(20, 30))
@@ -121,9 +118,6 @@ TEST_F(DisplayObjectNatives, SpriteAndRectangleSettersKeepToTheirType) {
   EXPECT_EQ(Call(460, {spriteHandle}), 1);
   EXPECT_EQ(sprite.GetWorkSurface(), nullptr);
 
-  EXPECT_EQ(Call(461, {spriteHandle, imageHandle, 2, 2, 12, 7, 30, 40}), 0);
-  EXPECT_EQ(Call(461, {spriteHandle, imageHandle, Word(-1), 0, 0, 0, 0, 0}), 0);
-  EXPECT_EQ(sprite.GetWidth(), 10) << "a swapped picture keeps the rectangle";
   EXPECT_EQ(Call(461, {spriteHandle, imageHandle, 65535, 0, 0, 0, 9, 9}), 0);
   EXPECT_EQ(std::pair(sprite.GetWidth(), sprite.GetX()), std::pair(40, 0)) << "the whole picture";
 }

@@ -64,9 +64,8 @@ class MovieNatives : public ::testing::Test {
 };
 
 TEST_F(MovieNatives, WithoutAMovieCommandsAnswerMinusOneQueriesZeroAndTheWindowOnesTwo) {
-  for (uint32_t n : {635u, 636u, 637u, 638u, 639u, 643u, 646u, 649u, 650u}) {
+  for (uint32_t n : {635u, 636u, 637u, 638u, 639u, 643u, 646u, 649u, 650u})
     EXPECT_EQ(Call(n, {1, 2, 3, 4}), -1) << n;
-  }
   for (uint32_t n : {640u, 641u, 642u, 644u, 645u, 651u}) EXPECT_EQ(Call(n), 0) << n;
   EXPECT_EQ(Call(647), 2);
   EXPECT_EQ(Call(648, {5}), 2);

@@ -40,9 +40,8 @@ TEST(NativeFamilies, EveryEntryLandsAtItsOwnNumber) {
       EXPECT_TRUE(rig.host->IsNativeBuilt(e.number)) << e.number;
     }
     uint32_t built = 0, total = 0;
-    for (const NativeRange& r : family.numbers) {
+    for (const NativeRange& r : family.numbers)
       for (uint32_t n = r.first; n <= r.last; ++n) built += rig.host->IsNativeBuilt(n), ++total;
-    }
     const std::map<std::string, std::pair<uint32_t, uint32_t>> sizes = {
         {"system", {213, 214}},     {"render", {150, 151}}, {"display objects", {27, 27}},
         {"object lists", {31, 31}}, {"sound", {36, 36}},    {"sound channels", {33, 33}}};

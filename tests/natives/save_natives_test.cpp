@@ -194,9 +194,8 @@ TEST_F(SizePulse, RefusalsAnswerZero) {
     uint32_t object, mode;
     const char* factor;
   } cases[] = {{0, 0, "1.5"}, {handle, 2, "1.5"}, {handle, 0, "1e400"}, {handle, 0, "-1"}};
-  for (const auto& c : cases) {
+  for (const auto& c : cases)
     EXPECT_EQ(Call(54, {c.object, c.mode, 1000, rig.Text(c.factor), 0}), 0) << c.factor;
-  }
   EXPECT_EQ(timers.Count(), 0u);
 }
 

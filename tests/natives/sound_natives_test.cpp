@@ -77,9 +77,8 @@ TEST_F(SoundNatives, BufferRowsAnswerTheirNullValueForEveryBadHandle) {
               {614, -2}, {618, -1}, {619, -1}, {620, 0},  {621, 0},  {622, 0},  {623, -2},
               {624, -1}, {625, -1}, {626, -1}, {627, -1}, {628, 0},  {629, 0},  {630, 0}};
   for (uint32_t bad : {0u, live ^ 0x00100000u, stale, mistyped}) {
-    for (const auto& row : rows) {
+    for (const auto& row : rows)
       EXPECT_EQ(Call(row.number, {bad, 0, 0, 0}), row.null) << row.number << " with " << bad;
-    }
     rig.Memory().Write32(var, bad);
     EXPECT_EQ(Call(607, {var}), kListNullBuffer) << bad;
   }

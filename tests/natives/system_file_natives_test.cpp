@@ -111,14 +111,12 @@ TEST_F(FileNativesTest, HandlesReadNullAfterRelease) {
   uint32_t forged = rig.host->Handles().HandleOf(ScriptObjectType::kFile, &outsider);
   uint32_t buffer = rig.Block(16), text = rig.Text("X");
   for (uint32_t h : {0u, stale, forged, 12345u}) {
-    for (uint32_t n : {127u, 129u, 131u, 132u, 137u, 138u}) {
+    for (uint32_t n : {127u, 129u, 131u, 132u, 137u, 138u})
       EXPECT_EQ(rig.Call(n, {h, text, 0}).result, 5) << n << " " << h;
-    }
     EXPECT_EQ(rig.Call(128, {h, 0, 0, text}).result, 5);
     EXPECT_EQ(rig.Call(130, {h, text, 1}).result, 5);
-    for (uint32_t n : {133u, 135u, 139u, 140u, 141u, 142u}) {
+    for (uint32_t n : {133u, 135u, 139u, 140u, 141u, 142u})
       EXPECT_EQ(rig.Call(n, {h, buffer, 4}).result, 0) << n << " " << h;
-    }
     EXPECT_EQ(rig.Call(134, {h}).result, -1);
     EXPECT_EQ(rig.Call(136, {h}).result, -1);
   }

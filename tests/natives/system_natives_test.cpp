@@ -55,9 +55,8 @@ TEST(StringNatives, DecimalTextsRefuseWhatIsNotAFiniteNumber) {
   EXPECT_EQ(rig.Call(68, {rig.Text("99999999999")}).result, INT32_MAX);
   EXPECT_EQ(rig.Call(68, {0}).result, 0);
   EXPECT_EQ(uint32_t(rig.Call(69, {rig.Text("-.25")}).result), Bits(-0.25f));
-  for (const char* bad : {"inf", "nan", "0x10", "1e999"}) {
+  for (const char* bad : {"inf", "nan", "0x10", "1e999"})
     EXPECT_EQ(rig.Call(69, {rig.Text(bad)}).result, 0) << bad;
-  }
 }
 
 TEST(StringNatives, FormatChecksTheDestinationFirst) {

@@ -39,7 +39,6 @@ TEST_F(TgsFrameNativesTest, StepWithoutFrameAndCreationFailures) {
   EXPECT_EQ(rig.Call(793, {0}).result, kTgsStepNoFrame);
   // The application's message window is not drawn yet: its set-up is refused.
   EXPECT_EQ(rig.Call(791, {0}).result, kTgsCreateSetup);
-  EXPECT_EQ(TheTgsFrame::Get(), nullptr);
   State().SetFrameHost(&fake);
   EXPECT_EQ(rig.Call(791, {12345}).result, kTgsCreateBadCanvas);
   rig.app.files.Put("DATA\\BG.TXT", std::vector<uint8_t>{'*', '\n'});
