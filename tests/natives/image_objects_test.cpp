@@ -19,7 +19,6 @@
 #include "native_rig.h"
 #include "platform/timer_service.h"
 #include "platform/trig_tables.h"
-#include "support/still_control.h"
 
 namespace bw {
 namespace {
@@ -29,20 +28,6 @@ constexpr uint32_t kOff = 65535;
 uint32_t W(int32_t v) {
   return uint32_t(v);
 }
-
-// A part of an image-holder kind drawing into a layer.
-class HolderPart : public test::StillControl<UiControl> {
- public:
-  explicit HolderPart(SurfaceLayer* holder) : holder_(holder) {}
-  int GetKind() const override { return kKindHitArea + 2; }
-  SurfaceLayer* GetImageHolder() override { return holder_; }
-  int32_t GetWidth() const override { return 0; }
-  int32_t GetHeight() const override { return 0; }
-  bool HitTest(int32_t, int32_t) const override { return false; }
-
- private:
-  SurfaceLayer* holder_;
-};
 
 // A display manager, the effects' timer service and a mouse, published to a script host.
 class ImageObjects : public testing::Test {
@@ -145,7 +130,7 @@ TEST_F(ImageObjects, ContainersOfEachKind) {
   OffscreenLayer* offscreen = nullptr;
   ASSERT_EQ(display.CreateCanvasLayer(&canvas, 64, 48, 32, kLayerComposedWithUpperList), 0);
   ASSERT_EQ(display.CreateOffscreenLayer(&offscreen, 64, 48, 32, true), 0);
-  HolderPart part(offscreen);
+  HolderPart part(kKindHitArea + 2, offscreen);
   const uint32_t canvasHandle = Give(ScriptObjectType::kSurface, dynamic_cast<Surface*>(canvas));
   const uint32_t offscreenHandle =
       Give(ScriptObjectType::kSurface, dynamic_cast<Surface*>(offscreen));

@@ -24,7 +24,6 @@
 #include "natives/object_casts.h"
 #include "platform/timer_service.h"
 #include "scenario/font_list.h"
-#include "support/still_control.h"
 #include "support/text_renderers.h"
 
 namespace bw {
@@ -44,21 +43,6 @@ class RenderRig : public NativeRig {
 
 // The same index in another generation: a forged handle.
 constexpr uint32_t kOtherGeneration = 1u << HandleTable::kIndexBits;
-
-// A part of a chosen kind drawing into an offscreen layer.
-class TestPart : public test::StillControl<UiControl> {
- public:
-  TestPart(int kind, SurfaceLayer* holder) : kind_(kind), holder_(holder) {}
-  int GetKind() const override { return kind_; }
-  SurfaceLayer* GetImageHolder() override { return holder_; }
-  int32_t GetWidth() const override { return 0; }
-  int32_t GetHeight() const override { return 0; }
-  bool HitTest(int32_t, int32_t) const override { return false; }
-
- private:
-  int kind_;
-  SurfaceLayer* holder_;
-};
 
 TEST(ObjectCasts, DecideByHandleTypeThenKind) {
   RenderRig rig;
@@ -85,7 +69,7 @@ TEST(ObjectCasts, DecideByHandleTypeThenKind) {
     EXPECT_EQ(container, layer->GetCompositionLayer());
   }
 
-  TestPart part(9, offscreen), plainPart(5, offscreen);
+  HolderPart part(9, offscreen), plainPart(5, offscreen);
   uint32_t partHandle = h.HandleOf(ScriptObjectType::kGuiPart, &part);
   EXPECT_EQ(GetObjectSurface(h, partHandle), offscreen->GetImage()) << "through the holder";
   EXPECT_EQ(GetObjectImageHolder(h, h.HandleOf(ScriptObjectType::kGuiPart, &plainPart)), nullptr)
@@ -242,7 +226,7 @@ TEST(RenderNatives, AHolderNamesThePartOfItsLinkedLayer) {
   HoldingParts parts;
   OffscreenLayer* offscreen = nullptr;
   ASSERT_EQ(rig.display.CreateOffscreenLayer(&offscreen, 8, 8, 32, true), 0);
-  parts.Hold(std::make_unique<TestPart>(9, offscreen));
+  parts.Hold(std::make_unique<HolderPart>(9, offscreen));
   uint32_t layer = uint32_t(rig.Call(238, {8, 8, 32, kLayerComposed}).result);
   uint32_t canvas = uint32_t(rig.Call(238, {8, 8, 32, kLayerComposed}).result);
   ASSERT_EQ(GetObjectImageHolder(rig.Handles(), layer)->SetLinkedLayer(offscreen), 0);

@@ -71,10 +71,12 @@ TEST(AppNatives, VoiceCharactersByIndexAndField) {
 
 TEST(AppNatives, FlagsPacingAndCommands) {
   NativeRig rig;
+  EXPECT_EQ(rig.Call(14, {3}).result, 0);
   EXPECT_EQ(rig.Call(23, {2}).result, 0);
   EXPECT_EQ(rig.app.flags[0], 1) << "bit 0 only";
   EXPECT_EQ(rig.Call(15, {}).result, 1);
   EXPECT_EQ(rig.Call(15, {}).result, 0) << "nested";
+  EXPECT_EQ(rig.Call(16, {}).result, 0);
   EXPECT_EQ(rig.Call(16, {}).result, 1);
   rig.Call(21, {30});
   rig.Call(21, {uint32_t(-1)});
@@ -85,7 +87,7 @@ TEST(AppNatives, FlagsPacingAndCommands) {
   EXPECT_EQ(rig.Call(24, {7, 1}).result, 0);
   ASSERT_EQ(rig.app.posted.size(), 1u);
   EXPECT_EQ(std::pair(rig.app.posted[0].request, rig.app.posted[0].send),
-            std::pair<uint8_t, bool>(1, false));
+            (std::pair<uint8_t, bool>(1, false)));
   int engineRecord = 0;
   EXPECT_EQ(
       PostAppCommand(&rig.app, kAppRequestPrivate, 1, reinterpret_cast<uintptr_t>(&engineRecord)),
