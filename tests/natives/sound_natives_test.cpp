@@ -83,7 +83,6 @@ TEST_F(SoundNatives, BufferRowsAnswerTheirNullValueForEveryBadHandle) {
     EXPECT_EQ(Call(607, {var}), kListNullBuffer) << bad;
   }
   EXPECT_TRUE(rig.Call(607, {PastTheArena(rig.Memory())}).faulted);
-  EXPECT_EQ(w.device.BufferCount(), 1u);
 }
 
 // Play, pause, resume, seek, loop and stop, heard on the pulled mix.

