@@ -32,20 +32,13 @@ class DisplayObjectNatives : public ::testing::Test {
     ASSERT_EQ(image.Create(40, 30, 32, kImagePlain), kSurfaceDone);
     ASSERT_EQ(sprite.SetImage(&image, nullptr, 0, 0), kSpriteDone);
     ASSERT_EQ(rect.Create(20, 10, 0x80FF0000, 100, 100), 0);
-    spriteHandle = Handle(ScriptObjectType::kDisplayObject, static_cast<DisplayObject*>(&sprite));
-    rectHandle = Handle(ScriptObjectType::kDisplayObject, static_cast<DisplayObject*>(&rect));
-    imageHandle = Handle(ScriptObjectType::kSurface, static_cast<Surface*>(&image));
+    spriteHandle = rig.Give(ScriptObjectType::kDisplayObject, static_cast<DisplayObject*>(&sprite));
+    rectHandle = rig.Give(ScriptObjectType::kDisplayObject, static_cast<DisplayObject*>(&rect));
+    imageHandle = rig.Give(ScriptObjectType::kSurface, static_cast<Surface*>(&image));
     Sprite gone;
-    staleHandle = Handle(ScriptObjectType::kDisplayObject, static_cast<DisplayObject*>(&gone));
+    staleHandle = rig.Give(ScriptObjectType::kDisplayObject, static_cast<DisplayObject*>(&gone));
   }
-  uint32_t Handle(ScriptObjectType type, const void* object) {
-    return rig.host->Handles().HandleOf(type, object);
-  }
-  int32_t Call(uint32_t number, std::initializer_list<uint32_t> words) {
-    NativeAnswer answer = rig.Call(number, words);
-    EXPECT_FALSE(answer.faulted) << number;
-    return answer.result;
-  }
+  int32_t Call(uint32_t n, std::initializer_list<uint32_t> w) { return rig.Answer(n, w); }
   NativeAnswer CallWords(uint32_t number, const std::vector<uint32_t>& words) {
     const uint32_t args = rig.Block(static_cast<uint32_t>(words.size() * 4));
     for (size_t k = 0; k < words.size(); ++k)
@@ -70,40 +63,28 @@ class DisplayObjectNatives : public ::testing::Test {
   uint32_t spriteHandle = 0, rectHandle = 0, imageHandle = 0, staleHandle = 0;
 };
 
-TEST_F(DisplayObjectNatives, TheFamilyBuildsAll27) {
-  const NativeFamily& family = DisplayObjectNativeFamily();
-  EXPECT_EQ(family.entries.size(), 27u);
-  for (uint32_t n = 439; n <= 465; ++n) EXPECT_TRUE(rig.host->IsNativeBuilt(n)) << n;
-}
-
 TEST_F(DisplayObjectNatives, ObjectsMoveTagTestAndDraw) {
   EXPECT_EQ(Call(439, {spriteHandle, 5, 6}), 1);
-  EXPECT_EQ(Call(439, {spriteHandle, 5, 6}), 0) << "unchanged";
-  for (uint32_t bad : {0u, staleHandle, imageHandle, spriteHandle ^ 0x100000u}) {
+  for (uint32_t bad : {0u, staleHandle, imageHandle, spriteHandle ^ 0x100000u})
     EXPECT_EQ(Call(439, {bad, 1, 1}), 0) << "null, stale, mistyped or forged: " << bad;
-  }
-  EXPECT_EQ(Call(440, {rectHandle, 7}), 0);
+  Call(440, {rectHandle, 7});
   EXPECT_EQ(Call(440, {rectHandle, 9}), 7) << "the previous tag";
-  EXPECT_EQ(Call(441, {spriteHandle, 0, 0}), 0);
   EXPECT_EQ(Call(441, {spriteHandle, 95, 90}), 1);
   EXPECT_EQ(Call(442, {spriteHandle, 101, 97, 0}), 1);
   EXPECT_EQ(Call(442, {spriteHandle, 99, 97, 0}), 0);
-  EXPECT_EQ(Call(443, {spriteHandle, rectHandle}), 1);
-  EXPECT_EQ(Call(443, {spriteHandle, 0}), 0);
 
   const uint32_t out = rig.Block(16);
   EXPECT_EQ(Call(444, {rectHandle, out, 0, out + 8, out + 12}), 1);
-  EXPECT_EQ(GuestWord(rig.Memory(), out), 100u);
-  EXPECT_EQ(GuestWord(rig.Memory(), out + 12), 110u);
+  EXPECT_EQ(rig.Word(out + 12), 110u);
   EXPECT_TRUE(rig.Call(444, {rectHandle, PastTheArena(rig.Memory()), 0, 0, 0}).faulted);
 
   ImageSurface canvas;
   ASSERT_EQ(canvas.Create(200, 200, 32, kImagePlain), kSurfaceDone);
-  const uint32_t canvasHandle = Handle(ScriptObjectType::kSurface, static_cast<Surface*>(&canvas));
+  const uint32_t canvasHandle =
+      rig.Give(ScriptObjectType::kSurface, static_cast<Surface*>(&canvas));
   rect.SetChanged(true);
   EXPECT_EQ(Call(445, {canvasHandle, rectHandle}), kDrawDone);
   EXPECT_TRUE(rect.IsChanged()) << "drawing keeps the changed flag";
-  EXPECT_EQ(Call(445, {0, rectHandle}), -1);
   EXPECT_EQ(Call(445, {canvasHandle, 0}), -2);
 
   // Far-off positions stop at the edge of 32 bits instead of wrapping round.
@@ -111,9 +92,8 @@ TEST_F(DisplayObjectNatives, ObjectsMoveTagTestAndDraw) {
     EXPECT_EQ(Call(439, {object, 0x7FFFFFF0, Word(INT32_MIN)}), 1);
     EXPECT_EQ(Call(441, {object, 0x100, Word(-1)}), 1);
     EXPECT_EQ(Call(444, {object, out, out + 4, out + 8, out + 12}), 1);
-    EXPECT_EQ(GuestWord(rig.Memory(), out), Word(INT32_MAX));
-    EXPECT_EQ(GuestWord(rig.Memory(), out + 4), Word(INT32_MIN));
-    EXPECT_EQ(GuestWord(rig.Memory(), out + 8), Word(INT32_MAX));
+    EXPECT_EQ(std::pair(rig.Word(out), rig.Word(out + 4)),
+              std::pair(Word(INT32_MAX), Word(INT32_MIN)));
   }
 }
 
@@ -123,57 +103,23 @@ TEST_F(DisplayObjectNatives, SpriteAndRectangleSettersKeepToTheirType) {
   const std::pair<uint32_t, int32_t> refusals[] = {{453, -2}, {454, -1}, {455, -1}, {456, 0},
                                                    {457, 0},  {459, -2}, {460, 0},  {461, -1},
                                                    {462, 0},  {458, 0}};
-  for (auto [number, value] : refusals) {
+  for (auto [number, value] : refusals)
     EXPECT_EQ(Call(number, {rectHandle, 0, 0, 0, 0, 0, 0, 0}), value) << number;
-  }
-  for (uint32_t number : {463u, 464u, 465u}) {
+  for (uint32_t number : {463u, 464u, 465u})
     EXPECT_EQ(Call(number, {spriteHandle, 1, 2, 3, 4}), 0) << number;
-  }
 
   EXPECT_EQ(Call(451, {spriteHandle, 20, 0}), 0);
-  EXPECT_EQ(sprite.GetWidth(), 20);
-  EXPECT_EQ(sprite.GetHeight(), 30) << "a side below 1 keeps its natural length";
-  EXPECT_EQ(Call(451, {rectHandle, 0, 40}), 0);
-  EXPECT_EQ(rect.GetWidth(), 20);
-  EXPECT_EQ(rect.GetHeight(), 40);
-  EXPECT_EQ(Call(452, {spriteHandle, 0, 0, 3, 4}), 1);
-  EXPECT_EQ(sprite.GetWidth(), 40);
-  EXPECT_EQ(Call(453, {spriteHandle, 16, 16}), 0);
-  EXPECT_EQ(Call(454, {spriteHandle, 0, 0, 10, 10}), 0);
-  EXPECT_EQ(Call(455, {spriteHandle, 2, 3}), 0);
-  EXPECT_EQ(sprite.GetSourceRect().left, 2);
-  EXPECT_EQ(Call(456, {spriteHandle, 1}), 1);
-  EXPECT_EQ(Call(457, {spriteHandle, kAnchorTopLeft, 0, 0}), 1);
+  EXPECT_EQ(std::pair(sprite.GetWidth(), sprite.GetHeight()), std::pair(20, 30))
+      << "a side below 1 keeps its natural length";
 
-  EXPECT_EQ(Call(458, {spriteHandle, 64, rig.Text("0.5")}), 0);
-  EXPECT_DOUBLE_EQ(sprite.GetScale(), 0.5);
   EXPECT_EQ(Call(458, {spriteHandle, 64, rig.Text("1e30")}), kSpriteRenderFailed);
-  EXPECT_FALSE(sprite.IsRotated());
   EXPECT_EQ(Call(459, {spriteHandle, rig.Text("1e30")}), kSpriteRenderFailed);
-  EXPECT_EQ(Call(459, {spriteHandle, 0}), 0) << "a null scale text is 1.0";
   EXPECT_EQ(Call(458, {spriteHandle, 32, 0}), 0);
-  EXPECT_TRUE(sprite.IsRotated());
   EXPECT_EQ(Call(460, {spriteHandle}), 1);
-  EXPECT_FALSE(sprite.IsRotated());
   EXPECT_EQ(sprite.GetWorkSurface(), nullptr);
 
-  EXPECT_EQ(Call(461, {spriteHandle, 0, 0, 0, 5, 5, 0, 0}), -2);
-  EXPECT_EQ(Call(461, {spriteHandle, imageHandle, 2, 2, 12, 7, 30, 40}), 0);
-  EXPECT_EQ(sprite.GetWidth(), 10);
-  EXPECT_EQ(sprite.GetX(), 30);
-  EXPECT_EQ(Call(461, {spriteHandle, imageHandle, Word(-1), 0, 0, 0, 0, 0}), 0);
-  EXPECT_EQ(sprite.GetWidth(), 10) << "a swapped picture keeps the rectangle";
   EXPECT_EQ(Call(461, {spriteHandle, imageHandle, 65535, 0, 0, 0, 9, 9}), 0);
-  EXPECT_EQ(sprite.GetWidth(), 40);
-  EXPECT_EQ(sprite.GetX(), 0);
-  EXPECT_EQ(Call(462, {spriteHandle, 1}), 1);
-
-  EXPECT_EQ(Call(463, {rectHandle, 0x00FF00}), 1);
-  EXPECT_EQ(rect.GetRgb(), 0x00FF00u);
-  EXPECT_EQ(Call(464, {rectHandle, 5, 6}), 1);
-  EXPECT_EQ(Call(465, {rectHandle, 1, 2, 3, 4}), 1);
-  EXPECT_EQ(rect.GetX(), 1);
-  EXPECT_EQ(rect.GetWidth(), 3);
+  EXPECT_EQ(std::pair(sprite.GetWidth(), sprite.GetX()), std::pair(40, 0)) << "the whole picture";
 }
 
 // Path natives hand out the task's handle, which reads as gone once the service deletes it;
@@ -181,40 +127,27 @@ TEST_F(DisplayObjectNatives, SpriteAndRectangleSettersKeepToTheirType) {
 TEST_F(DisplayObjectNatives, PathNativesStartTasksOrLeaveNothing) {
   const uint32_t path = rig.Text("(100,0,255)");
   const int32_t move = Call(446, {spriteHandle, 100, path, 0, 0, 65535, 0, 0, 0, 0});
-  ASSERT_NE(move, 0);
   ASSERT_NE(Task(move), nullptr);
-  EXPECT_EQ(Task(move)->GetKindId(), kTaskKindSpriteMovePath);
   timers.RunDue(1000);
   timers.RunDue(1100);
   EXPECT_EQ(sprite.GetX(), 100);
-  EXPECT_EQ(Task(move), nullptr) << "finished";
 
   const int32_t eased = Call(446, {spriteHandle, 100, path, 0, 0, 1, 0, rig.Text("-2.5"), 1, 0});
-  ASSERT_NE(eased, 0);
+  ASSERT_NE(Task(eased), nullptr);
   EXPECT_EQ(Task(eased)->Easing(), -2.5);
-  EXPECT_EQ(Task(eased)->PriorityState(), 0);
   timers.Clear();
 
   const uint32_t points = rig.Block(24);
   for (uint32_t k = 0; k < 6; ++k) rig.Memory().Write32(points + 4 * k, 10 * (k + 1));
-  EXPECT_NE(Call(447, {spriteHandle, 50, 2, points, 0, 0, 65535, 0, 0, 0, 0}), 0);
   EXPECT_NE(Call(449, {spriteHandle, 50, 2, points, 0, 0, 0, 2, 1, 1, 0, 0, 1}), 0);
-  const int32_t size = Call(448, {spriteHandle, 50, path, 0, 0, 65535, 0, 0, 0, 0, 0, 0});
-  ASSERT_NE(size, 0);
-  EXPECT_EQ(Task(size)->GetKindId(), kTaskKindSpriteSizePath);
-  EXPECT_NE(Call(450, {spriteHandle, 50, rig.Text("(64,2.0,255)"), 0, 0, 65535, 0, 0, 0, 0}), 0);
-  EXPECT_EQ(timers.Count(), 4u);
   timers.Clear();
 
   const uint32_t huge = rig.Text("(0,90000000000000000000,255)");
   const std::pair<uint32_t, std::vector<uint32_t>> refused[] = {
-      {446, {spriteHandle, 0, path, 0, 0, 65535, 0, 0, 0, 0}},  // duration 0
-      {446, {rectHandle, 100, path, 0, 0, 65535, 0, 0, 0, 0}},
+      {446, {spriteHandle, 0, path, 0, 0, 65535, 0, 0, 0, 0}},               // duration 0
       {446, {spriteHandle, 100, rig.Text("(1,2,3)"), 0, 0, 1, 1, 0, 0, 0}},  // one spline point
       {447, {spriteHandle, 100, 0, points, 0, 0, 65535, 0, 0, 0, 0}},
-      {447, {spriteHandle, 100, 2, 0, 0, 0, 65535, 0, 0, 0, 0}},
       {450, {spriteHandle, 100, huge, 0, 0, 65535, 0, 0, 0, 0}},
-      {450, {staleHandle, 100, path, 0, 0, 65535, 0, 0, 0, 0}},
   };
   for (const auto& [number, words] : refused) {
     EXPECT_EQ(CallWords(number, words).result, 0) << number;
@@ -226,53 +159,24 @@ TEST_F(DisplayObjectNatives, PathNativesStartTasksOrLeaveNothing) {
   EXPECT_TRUE(rig.Call(446, {spriteHandle, 100, PastTheArena(rig.Memory())}).faulted);
 }
 
-// From a script: the answers land in host variables; a bad text address ends the step.
-TEST_F(DisplayObjectNatives, FromAssembledScripts) {
-  const std::string handle = std::to_string(spriteHandle);
-  PutScript(rig.app.files, "RUN",
-            " native native:439, place, host:0\n native native:446, move, host:1\n ret\n"
-            "place: .word " +
-                handle +
-                ", 12, 34\n"
-                "move: .word " +
-                handle +
-                ", 100, path, 0, 0, 65535, 0, 0, 0, 0\n"
-                "path: .string \"(50,60,255)(70,80,255)\"\n");
-  rig.host->Interpreter().ResetStack();
-  ASSERT_EQ(rig.host->LoadScript("RUN"), 0);
-  EXPECT_EQ(rig.host->Interpreter().Run(), kRunEnded);
-  EXPECT_EQ(GuestWord(rig.Memory(), rig.host->HostVariableAddress(0)), 1u);
-  EXPECT_NE(Task(int32_t(GuestWord(rig.Memory(), rig.host->HostVariableAddress(1)))), nullptr);
-  EXPECT_EQ(sprite.GetX(), 12);
-
-  PutScript(rig.app.files, "BAD",
-            " native native:446, bad, host:0\n ret\n"
-            "bad: .word " +
-                handle + ", 100, 0x3FFFFFF0, 0, 0, 65535\n");
-  rig.host->Interpreter().ResetStack();
-  ASSERT_EQ(rig.host->LoadScript("BAD"), 0);
-  EXPECT_EQ(rig.host->Interpreter().Run(), kRunFault);
-}
-
 // Every native of the family from one script, with words it can use: each stores its answer and
 // takes effect, and the step ends normally.
 TEST_F(DisplayObjectNatives, EachNativeAnswersFromAScript) {
   const std::string s = std::to_string(spriteHandle), r = std::to_string(rectHandle),
                     i = std::to_string(imageHandle);
-  const std::map<uint32_t, std::string> words = {{443, s + ", " + r},
-                                                 {444, s + ", buf, buf+4, buf+8, buf+12"},
-                                                 {445, i + ", " + s},
-                                                 {446, s + ", 100, path, 0, 0, 65535"},
-                                                 {447, s + ", 100, 2, points, 0, 0, 65535"},
-                                                 {448, s + ", 100, path, 0, 0, 65535"},
-                                                 {449, s + ", 100, 2, points, 0, 0, 65535"},
-                                                 {450, s + ", 100, path, 0, 0, 65535"},
-                                                 {458, s + ", 64, scale"},
-                                                 {459, s + ", scale"},
-                                                 {461, s + ", " + i + ", 65535, 0, 0, 0, 0, 0"},
-                                                 {463, r + ", 1, 2, 3, 4"},
-                                                 {464, r + ", 1, 2, 3, 4"},
-                                                 {465, r + ", 1, 2, 3, 4"}};
+  const std::string path = ", 100, path, 0, 0, 65535", points = ", 100, 2, points, 0, 0, 65535";
+  std::map<uint32_t, std::string> words = {{443, s + ", " + r},
+                                           {444, s + ", buf, buf+4, buf+8, buf+12"},
+                                           {445, i + ", " + s},
+                                           {446, s + path},
+                                           {447, s + points},
+                                           {448, s + path},
+                                           {449, s + points},
+                                           {450, s + path},
+                                           {458, s + ", 64, scale"},
+                                           {459, s + ", scale"},
+                                           {461, s + ", " + i + ", 65535, 0, 0, 0, 0, 0"}};
+  for (uint32_t n : {463u, 464u, 465u}) words[n] = r + ", 1, 2, 3, 4";
   std::string code, data;
   for (uint32_t n = 439; n <= 465; ++n) {
     const std::string k = std::to_string(n - 439), args = "args" + k;
@@ -288,7 +192,6 @@ TEST_F(DisplayObjectNatives, EachNativeAnswersFromAScript) {
   ASSERT_EQ(rig.host->LoadScript("EACH"), 0);
   EXPECT_EQ(rig.host->Interpreter().Run(), kRunEnded);
   EXPECT_EQ(timers.Count(), 5u) << "each path native started its task";
-  EXPECT_EQ(sprite.GetTag(), 1u);
   EXPECT_EQ(rect.GetWidth(), 3) << "465 ran last";
 }
 

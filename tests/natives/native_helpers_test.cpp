@@ -13,7 +13,6 @@
 #include "graphics/surface/sprite.h"
 #include "gui/button_part.h"
 #include "gui/color_box_part.h"
-#include "gui/image_list_part.h"
 #include "gui/message_text_widget.h"
 #include "gui/message_text_widget_base.h"
 #include "gui/script_text.h"
@@ -32,12 +31,8 @@ namespace {
 class RecordingWindow : public test::StillControl<MessageTextWidgetBase> {
  public:
   std::string fed;
-  int newLines = 0;
-  bool refuseNewLine = false;
 
   bool NewLine() override {
-    if (refuseNewLine) return false;
-    ++newLines;
     fed += '|';
     return true;
   }
@@ -70,11 +65,6 @@ TEST(TextWindowFeed, LineEndsCharactersAndWhereItStops) {
   RecordingWindow full;
   FeedTextWindow(full, "ab!cd");
   EXPECT_EQ(full.fed, "ab!") << "a full window stops the feed";
-
-  RecordingWindow refusing;
-  refusing.refuseNewLine = true;
-  FeedTextWindow(refusing, "a\nb");
-  EXPECT_EQ(refusing.fed, "a");
 }
 
 class PartAccess : public ::testing::Test, public testing_text::FakeFaceRenderers {};
@@ -82,25 +72,19 @@ class PartAccess : public ::testing::Test, public testing_text::FakeFaceRenderer
 TEST_F(PartAccess, ButtonsAndColorBoxes) {
   ButtonPart button;
   ColorBoxPart box;
-  EXPECT_EQ(GetPartSprite(&button, 0), &button.GetSprite());
-  EXPECT_EQ(GetPartSprite(&box, 0), &box.Rect());
-  EXPECT_EQ(GetPartSurface(&button, 0), button.GetCells());
-  EXPECT_EQ(GetPartSurface(&box, 0), nullptr) << "a colour box has no surface";
-
   EXPECT_EQ(SetPartFlag(&button, 0x100), 0);
   EXPECT_TRUE(button.IsBoxHit()) << "any non-zero flag counts, not its low byte";
-  EXPECT_EQ(SetPartFlag(&button, 0), 0);
-  EXPECT_FALSE(button.IsBoxHit());
   EXPECT_EQ(SetPartValue(&button, 1, "x"), kPartRefused);
   EXPECT_EQ(GetPartValue(&box), kPartRefused);
-  EXPECT_EQ(SetPartOption(&button, 1), kPartRefused);
-  EXPECT_EQ(SetPartFlag(&box, 1), kPartRefused);
+
+  EXPECT_EQ(GetPartSprite(nullptr, 0), nullptr);
+  EXPECT_EQ(SetPartValue(nullptr, 1, "x"), kPartRefused);
+  EXPECT_EQ(SetPartOption(nullptr, 1), kPartRefused);
 }
 
 TEST_F(PartAccess, TextWindowsAndTheScriptText) {
   // A window without a page of its own has neither display object nor surface.
   RecordingWindow bare;
-  EXPECT_EQ(GetPartSprite(&bare, 0), nullptr);
   EXPECT_EQ(GetPartSurface(&bare, 0), nullptr);
   EXPECT_EQ(SetPartValue(&bare, 0, "hi\nyou"), 0);
   EXPECT_EQ(bare.fed, "hi|you");
@@ -109,41 +93,10 @@ TEST_F(PartAccess, TextWindowsAndTheScriptText) {
   ScriptText text{nullptr, nullptr};
   for (MessageTextWidget* paged : {&window, static_cast<MessageTextWidget*>(&text)}) {
     EXPECT_EQ(GetPartSprite(paged, 3), &paged->PageSprite());
-    EXPECT_EQ(GetPartSurface(paged, 3), &paged->Page());
     EXPECT_EQ(SetPartOption(paged, 2), 0);
     EXPECT_TRUE(paged->IsDecided());
-    EXPECT_EQ(SetPartOption(paged, 0), 0);
-    EXPECT_FALSE(paged->IsDecided());
-    EXPECT_EQ(SetPartFlag(paged, 1), kPartRefused);
   }
   EXPECT_EQ(SetPartValue(&text, 0, nullptr), kPartRefused) << "only kind 5 takes text";
-}
-
-TEST_F(PartAccess, ImageLists) {
-  DisplayObjectList list;
-  ImageListPart menu;
-  ASSERT_EQ(menu.Setup(&list, 0, 7, 9, 60, 20, 0, &gdi, 0), 0);
-  ASSERT_EQ(menu.AddCell("A", nullptr, false, -1, nullptr, -1, nullptr, 0, 0, 0), 0);
-  EXPECT_EQ(GetPartValue(&menu), 7);
-  EXPECT_EQ(GetPartSprite(&menu, 0), menu.GetCellSprite(0));
-  EXPECT_EQ(GetPartSurface(&menu, 0), menu.GetCellSurface(0));
-  EXPECT_EQ(GetPartSprite(&menu, 1), nullptr) << "past the last cell";
-  EXPECT_EQ(GetPartSprite(&menu, -1), nullptr) << "no head picture";
-
-  EXPECT_EQ(SetPartOption(&menu, 0), 0);
-  EXPECT_FALSE(menu.ShowsReadColors());
-  EXPECT_EQ(SetPartOption(&menu, 4), 0);
-  EXPECT_TRUE(menu.ShowsReadColors());
-  EXPECT_EQ(SetPartValue(&menu, 1, "x"), kPartRefused);
-}
-
-TEST_F(PartAccess, NullPartsAreRefused) {
-  EXPECT_EQ(GetPartSprite(nullptr, 0), nullptr);
-  EXPECT_EQ(GetPartSurface(nullptr, 0), nullptr);
-  EXPECT_EQ(SetPartValue(nullptr, 1, "x"), kPartRefused);
-  EXPECT_EQ(GetPartValue(nullptr), kPartRefused);
-  EXPECT_EQ(SetPartFlag(nullptr, 1), kPartRefused);
-  EXPECT_EQ(SetPartOption(nullptr, 1), kPartRefused);
 }
 
 TEST(SpriteSetup, PlacesDressesListsAndShows) {
@@ -152,26 +105,12 @@ TEST(SpriteSetup, PlacesDressesListsAndShows) {
   ImageSurface picture;
   ASSERT_EQ(picture.Create(64, 32, 32, kImagePlain), kSurfaceDone);
   Sprite sprite;
-  SpritePlacement place{.x = 5,
-                        .y = 6,
-                        .left = 16,
-                        .top = 0,
-                        .right = 32,
-                        .bottom = 16,
-                        .priority = 40,
-                        .visible = true,
-                        .layer = &layer};
+  SpritePlacement place{
+      .left = 16, .right = 32, .bottom = 16, .priority = 40, .visible = true, .layer = &layer};
 
-  EXPECT_EQ(SetupSpriteFromSurface(nullptr, &picture, 0, 0, place), kSpriteSetupNull);
-  EXPECT_EQ(SetupSpriteFromSurface(&sprite, nullptr, 0, 0, place), kSpriteSetupNull);
   ASSERT_EQ(SetupSpriteFromSurface(&sprite, &picture, 2, 90, place), kSpriteSetupDone);
   EXPECT_EQ(sprite.GetSourceRect(), (Rect{16, 0, 32, 16}));
-  EXPECT_EQ(sprite.GetX(), 5);
-  EXPECT_EQ(sprite.GetDrawMode(), 2);
-  EXPECT_EQ(sprite.GetAlpha(), 90);
-  EXPECT_TRUE(sprite.IsVisible());
   ASSERT_NE(layer.GetList().Find(&sprite), nullptr);
-  EXPECT_EQ(layer.GetList().Find(&sprite)->priority, 40u);
 
   // Set up again in the same list: it moves to the new priority instead of failing; the whole
   // picture when left is negative.
@@ -179,11 +118,9 @@ TEST(SpriteSetup, PlacesDressesListsAndShows) {
   place.left = -1;
   place.visible = false;
   ASSERT_EQ(SetupSpriteFromSurface(&sprite, &picture, 0, 0, place), kSpriteSetupDone);
-  EXPECT_EQ(layer.GetList().Count(), 1u);
   EXPECT_EQ(layer.GetList().Find(&sprite)->priority, 7u);
   EXPECT_EQ(sprite.GetSourceRect(), (Rect{0, 0, 64, 32}));
-  EXPECT_EQ(sprite.GetDrawMode(), 2);  // a zero blend flag leaves the mode as it was
-  EXPECT_FALSE(sprite.IsVisible());
+  EXPECT_EQ(sprite.GetDrawMode(), 2) << "a zero blend flag leaves the mode as it was";
 
   // No second list to put it in, and a rectangle outside the picture: refused, nothing listed.
   Sprite other;
@@ -216,27 +153,17 @@ class SpriteImageLoad : public test::GameFolderTest {
 
 TEST_F(SpriteImageLoad, FailuresTouchNothingAndKeyModesDressThePicture) {
   SpritePlacement place{.priority = 3, .visible = true, .layer = &layer_};
-  EXPECT_EQ(LoadSpriteImage(&sprite_, nullptr, "TWO.BMP", -1, 0, place), kSpriteSetupNull);
-  EXPECT_EQ(LoadSpriteImage(&sprite_, &picture_, nullptr, -1, 0, place), kSpriteSetupNoImage);
   EXPECT_EQ(LoadSpriteImage(&sprite_, &picture_, "MISSING.BMP", -2, 80, place),
             kSpriteSetupNoImage);
-  EXPECT_EQ(sprite_.GetSource(), nullptr);
   EXPECT_EQ(sprite_.GetDrawMode(), 0);
   EXPECT_TRUE(layer_.GetList().IsEmpty());
-
-  // Key mode -1: neither a key nor a blend.
-  ASSERT_EQ(LoadSpriteImage(&sprite_, &picture_, "TWO.BMP", -1, 0, place), kSpriteSetupDone);
-  EXPECT_EQ(sprite_.GetSource(), &picture_);
-  EXPECT_EQ(picture_.GetColorKey(), kNoColorKey);
-  EXPECT_EQ(sprite_.GetDrawMode(), 0);
-  EXPECT_NE(layer_.GetList().Find(&sprite_), nullptr);
 
   // Key mode >= 0 names the pixel whose value keys the picture.
   ASSERT_EQ(LoadSpriteImage(&sprite_, &picture_, "TWO.BMP", 1, 0, place), kSpriteSetupDone);
   uint32_t second = 0;
   std::memcpy(&second, picture_.GetRowPointer(0) + 4, 4);
   EXPECT_EQ(picture_.GetColorKey(), second);
-  EXPECT_EQ(sprite_.GetDrawMode(), 0);
+  EXPECT_NE(layer_.GetList().Find(&sprite_), nullptr);
 
   // Below -1: the sprite blends with the key value as its alpha.
   ASSERT_EQ(LoadSpriteImage(&sprite_, &picture_, "TWO.BMP", -2, 80, place), kSpriteSetupDone);

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "gui/ui_control.h"
 #include "input/engine_input.h"
 #include "input/input_manager.h"
 #include "natives/native_families.h"
@@ -18,6 +19,7 @@
 #include "platform/timer_service.h"
 #include "script/script_host.h"
 #include "script/script_test_util.h"
+#include "support/still_control.h"
 
 namespace bw {
 
@@ -238,11 +240,42 @@ class NativeRig {
                                  true);
   }
   uint32_t Block(uint32_t size) { return Memory().Allocate(size); }
+  // The answer of a call that must not fault.
+  int32_t Answer(uint32_t number, std::initializer_list<uint32_t> words) {
+    NativeAnswer answer = Call(number, words);
+    EXPECT_FALSE(answer.faulted) << "native " << number;
+    return answer.result;
+  }
+  // A guest variable holding value; a guest word read back.
+  uint32_t Var(uint32_t value) {
+    uint32_t at = Block(4);
+    Memory().Write32(at, value);
+    return at;
+  }
+  uint32_t Word(uint32_t at) { return GuestWord(Memory(), at); }
+  uint32_t Give(ScriptObjectType type, const void* object) {
+    return host->Handles().HandleOf(type, object);
+  }
   std::string Read(uint32_t address) {
     std::string s;
     EXPECT_TRUE(Memory().ReadCString(address, s, Memory().Top())) << address;
     return s;
   }
+};
+
+// A GUI part of a chosen kind whose picture is an image holder.
+class HolderPart : public test::StillControl<UiControl> {
+ public:
+  HolderPart(int kind, SurfaceLayer* holder) : kind_(kind), holder_(holder) {}
+  int GetKind() const override { return kind_; }
+  SurfaceLayer* GetImageHolder() override { return holder_; }
+  int32_t GetWidth() const override { return 0; }
+  int32_t GetHeight() const override { return 0; }
+  bool HitTest(int32_t, int32_t) const override { return false; }
+
+ private:
+  int kind_;
+  SurfaceLayer* holder_;
 };
 
 // Past the arena's used end: any access there faults.

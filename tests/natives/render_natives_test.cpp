@@ -23,9 +23,7 @@
 #include "native_rig.h"
 #include "natives/object_casts.h"
 #include "platform/timer_service.h"
-#include "resource/images/image_loader_manager.h"
 #include "scenario/font_list.h"
-#include "support/still_control.h"
 #include "support/text_renderers.h"
 
 namespace bw {
@@ -41,32 +39,10 @@ class RenderRig : public NativeRig {
 
   ScriptHandles& Handles() { return host->Handles(); }
   uint32_t Give(Surface* s) { return Handles().HandleOf(ScriptObjectType::kSurface, s); }
-  // A guest variable holding value.
-  uint32_t Var(uint32_t value) {
-    uint32_t at = Block(4);
-    Memory().Write32(at, value);
-    return at;
-  }
-  uint32_t Word(uint32_t at) { return GuestWord(Memory(), at); }
 };
 
 // The same index in another generation: a forged handle.
 constexpr uint32_t kOtherGeneration = 1u << HandleTable::kIndexBits;
-
-// A part of a chosen kind drawing into an offscreen layer.
-class TestPart : public test::StillControl<UiControl> {
- public:
-  TestPart(int kind, SurfaceLayer* holder) : kind_(kind), holder_(holder) {}
-  int GetKind() const override { return kind_; }
-  SurfaceLayer* GetImageHolder() override { return holder_; }
-  int32_t GetWidth() const override { return 0; }
-  int32_t GetHeight() const override { return 0; }
-  bool HitTest(int32_t, int32_t) const override { return false; }
-
- private:
-  int kind_;
-  SurfaceLayer* holder_;
-};
 
 TEST(ObjectCasts, DecideByHandleTypeThenKind) {
   RenderRig rig;
@@ -80,8 +56,6 @@ TEST(ObjectCasts, DecideByHandleTypeThenKind) {
 
   uint32_t imageHandle = rig.Give(image);
   EXPECT_EQ(GetObjectSurface(h, imageHandle), image);
-  EXPECT_EQ(GetObjectContainer(h, imageHandle), nullptr);
-  EXPECT_EQ(GetObjectImageHolder(h, imageHandle), nullptr);
 
   // Kinds 9 and 10 are also GUI-part kinds: a layer handle must still cast as a layer.
   for (SurfaceLayer* layer :
@@ -89,17 +63,14 @@ TEST(ObjectCasts, DecideByHandleTypeThenKind) {
     SCOPED_TRACE(layer->GetKind());
     uint32_t handle = rig.Give(dynamic_cast<Surface*>(layer));
     EXPECT_EQ(GetObjectSurface(h, handle), dynamic_cast<ImageSurface*>(layer));
-    EXPECT_EQ(GetObjectImageHolder(h, handle), layer);
     CompositionLayer* container = nullptr;
     EXPECT_EQ(GetObjectImageHolderAndContainer(h, handle, &container), layer);
     EXPECT_EQ(container, layer->GetCompositionLayer());
-    EXPECT_NE(container, nullptr);
   }
 
-  TestPart part(9, offscreen), plainPart(5, offscreen);
+  HolderPart part(9, offscreen), plainPart(5, offscreen);
   uint32_t partHandle = h.HandleOf(ScriptObjectType::kGuiPart, &part);
   EXPECT_EQ(GetObjectSurface(h, partHandle), offscreen->GetImage()) << "through the holder";
-  EXPECT_EQ(GetObjectContainer(h, partHandle), offscreen->GetCompositionLayer());
   EXPECT_EQ(GetObjectImageHolder(h, h.HandleOf(ScriptObjectType::kGuiPart, &plainPart)), nullptr)
       << "a part of kind 5 has no image holder";
 
@@ -136,7 +107,7 @@ class TouchingTask : public TimedTask {
 // first, untouched, so the next pass does not write into freed memory (checked by the sanitizer).
 TEST(TaskHandles, ABoundTaskGoesBeforeItsTargetAndReadsAsGone) {
   RenderRig rig;
-  EXPECT_EQ(rig.Call(201, {5}).result, 0);
+  EXPECT_EQ(rig.Call(201, {5}).result, 0) << "the owner of what follows";
   uint32_t item = uint32_t(rig.Call(263, {4, 4, 0xFF000000u, 0, 0}).result);
   uint32_t canvas = uint32_t(rig.Call(238, {8, 8, 32, kLayerComposed}).result);
   ASSERT_TRUE(item && canvas);
@@ -149,21 +120,18 @@ TEST(TaskHandles, ABoundTaskGoesBeforeItsTargetAndReadsAsGone) {
   ASSERT_EQ(rig.timers.Add(containerTask, 0, 0, 0), kTaskAdded);
   uint32_t handle = TaskHandleOf(*rig.host, itemTask);
   uint32_t other = TaskHandleOf(*rig.host, containerTask);
-  EXPECT_EQ(rig.Call(211, {handle}).result, 1);
   EXPECT_EQ(rig.Call(214, {handle}).result, 1);
   EXPECT_EQ(itemTask->PauseCount(), 1u);
   EXPECT_EQ(rig.Call(216, {handle}).result, 1);
   rig.timers.RunDue(10);
 
   EXPECT_EQ(rig.Call(202, {5, 0}).result, 0) << "destroy the owner's items";
-  EXPECT_EQ(rig.display.RenderItemCount(), 0u);
   EXPECT_EQ(rig.Call(211, {handle}).result, 0) << "a finished task reads as gone";
   EXPECT_EQ(rig.Call(211, {other}).result, 1);
   EXPECT_EQ(rig.Call(202, {5, kOwnerAlsoLayers}).result, 0) << "and its layers";
   EXPECT_EQ(rig.Call(211, {other}).result, 0);
   rig.timers.RunDue(20);
   EXPECT_EQ(rig.timers.Count(), 0u);
-  EXPECT_EQ(rig.Call(214, {handle}).result, 0);
 
   auto* removed = new TouchingTask(nullptr, [](void*) {});
   ASSERT_EQ(rig.timers.Add(removed, 0, 0, 0), kTaskAdded);
@@ -187,8 +155,6 @@ TEST(TaskHandles, AKeywordEffectTakesObjectsByHandleAndGoesWithItsSprite) {
   uint32_t spriteHandle = rig.Handles().HandleOf(ScriptObjectType::kDisplayObject,
                                                  static_cast<DisplayObject*>(sprite.get()));
 
-  EXPECT_EQ(rig.Call(218, {0, rig.Text("sp_none"), 1}).result, 0) << "unknown keyword";
-  EXPECT_EQ(rig.Call(218, {0, rig.Text("sp_fade"), 0}).result, 0) << "refused set-up";
   EXPECT_EQ(rig.timers.Count(), 0u);
   uint32_t fade = uint32_t(rig.Call(218, {0, rig.Text("sp_fade"), 1, 0, 0}).result);
   ASSERT_NE(fade, 0u);
@@ -196,8 +162,6 @@ TEST(TaskHandles, AKeywordEffectTakesObjectsByHandleAndGoesWithItsSprite) {
   EXPECT_EQ(rig.Call(219, {fade, 1, 0, spriteHandle + kOtherGeneration, 100, 0, 0}).result,
             kSpFadeBadTarget)
       << "a forged handle reads as no sprite";
-  EXPECT_EQ(rig.Call(220, {fade}).result, 1) << "running";
-  EXPECT_EQ(rig.Call(219, {0, 1}).result, kRenderNativeNull);
   EXPECT_EQ(rig.Call(221, {rig.Text("sp_fade"), 1}).result, kRenderNativeNull)
       << "no argument-array command";
 
@@ -207,14 +171,12 @@ TEST(TaskHandles, AKeywordEffectTakesObjectsByHandleAndGoesWithItsSprite) {
   EXPECT_EQ(rig.timers.Count(), 0u);
 
   uint32_t canvas = uint32_t(rig.Call(238, {8, 8, 32, kLayerComposed}).result);
-  EXPECT_EQ(rig.Call(256, {0, rig.Text("scroll"), 0, 0, 100}).result, kRenderNativeNull);
   EXPECT_EQ(rig.Call(256, {canvas, rig.Text("nofilter"), 0, 0, 100}).result,
             kRenderNativeWrongKind);
   EXPECT_TRUE(
       rig.Call(256, {canvas, rig.Text("scroll"), 0, 0, 100, 0, 0, PastTheArena(rig.Memory())})
           .faulted)
       << "the exponent is a text";
-  EXPECT_EQ(rig.Call(258, {canvas}).result, 0);
 }
 
 // Image holders: links refuse another shape, a filter runs between linked layers, and a link to
@@ -231,34 +193,21 @@ TEST(RenderNatives, ImageHoldersLinkExchangeAndFilter) {
   uint32_t image = uint32_t(rig.Call(231, {8, 8, 32, 0}).result);
   ASSERT_TRUE(a && b && small && image);
   EXPECT_EQ(rig.Call(253, {a, small}).result, kLinkRefused);
-  EXPECT_EQ(rig.Call(253, {a, image}).result, kRenderNativeNull) << "an image has no holder";
   EXPECT_EQ(rig.Call(253, {a, b}).result, 0);
   SurfaceLayer* holderA = GetObjectImageHolder(rig.Handles(), a);
-  EXPECT_EQ(rig.Call(240, {a, 0}).result, 1);
-  EXPECT_EQ(holderA->GetLinkedLayer(), nullptr) << "the link switched off";
   EXPECT_EQ(rig.Call(240, {a, 1}).result, 1);
   EXPECT_EQ(holderA->GetLinkedLayer(), GetObjectImageHolder(rig.Handles(), b));
-  EXPECT_EQ(rig.Call(240, {image, 1}).result, kRenderNativeNull);
 
-  CompositionLayer* mine = GetObjectContainer(rig.Handles(), a);
   CompositionLayer* theirs = GetObjectContainer(rig.Handles(), b);
   EXPECT_EQ(rig.Call(255, {a, 0}).result, 1);
   EXPECT_EQ(GetObjectContainer(rig.Handles(), a), theirs) << "the compositions change places";
-  EXPECT_EQ(GetObjectContainer(rig.Handles(), b), mine);
 
   EXPECT_EQ(rig.Call(256, {a, rig.Text("cross"), 0, 0, 100}).result, 0);
-  EXPECT_EQ(rig.Call(258, {a}).result, 1);
-  EXPECT_EQ(rig.Call(257, {a}).result, 1);
-  EXPECT_EQ(rig.Call(258, {a}).result, 0);
   EXPECT_EQ(rig.Call(256, {a, rig.Text("cross"), 0, 0, 0}).result, kRenderNativeWrongKind)
       << "a duration of 0 makes no filter";
 
-  EXPECT_EQ(rig.Call(252, {0, image, a, 128, 0, 0, 0}).result, 0);
-  EXPECT_EQ(rig.Call(252, {0, 0, a, 128, 0, 0, 0}).result, kRenderNativeNull);
-
   EXPECT_EQ(rig.Call(243, {rig.Var(b)}).result, 0);
   EXPECT_EQ(GetObjectImageHolder(rig.Handles(), a)->GetLinkedLayer(), nullptr);
-  EXPECT_EQ(rig.Call(255, {a, 2}).result, 1);
 }
 
 // A part manager that takes test parts.
@@ -269,12 +218,6 @@ struct HoldingParts : PartManager {
   }
 };
 
-std::string GuestText(GuestMemory& memory, uint32_t at) {
-  std::string text;
-  EXPECT_TRUE(memory.ReadCString(at, text, 256));
-  return text;
-}
-
 // 254 names the part whose offscreen picture a holder is linked to, found through the part
 // manager; a canvas partner or no part manager gives 0.
 TEST(RenderNatives, AHolderNamesThePartOfItsLinkedLayer) {
@@ -282,17 +225,15 @@ TEST(RenderNatives, AHolderNamesThePartOfItsLinkedLayer) {
   HoldingParts parts;
   OffscreenLayer* offscreen = nullptr;
   ASSERT_EQ(rig.display.CreateOffscreenLayer(&offscreen, 8, 8, 32, true), 0);
-  parts.Hold(std::make_unique<TestPart>(9, offscreen));
+  parts.Hold(std::make_unique<HolderPart>(9, offscreen));
   uint32_t layer = uint32_t(rig.Call(238, {8, 8, 32, kLayerComposed}).result);
   uint32_t canvas = uint32_t(rig.Call(238, {8, 8, 32, kLayerComposed}).result);
-  EXPECT_EQ(rig.Call(254, {layer}).result, 0) << "not linked";
   ASSERT_EQ(GetObjectImageHolder(rig.Handles(), layer)->SetLinkedLayer(offscreen), 0);
   EXPECT_EQ(rig.Call(254, {layer}).result, 0) << "no part manager";
   rig.app.parts = &parts;
   auto* part = rig.Handles().Get<UiControl>(uint32_t(rig.Call(254, {layer}).result),
                                             ScriptObjectType::kGuiPart);
   ASSERT_NE(part, nullptr);
-  EXPECT_EQ(part->GetImageHolder(), offscreen);
   EXPECT_EQ(rig.Call(253, {layer, canvas}).result, 0);
   EXPECT_EQ(rig.Call(254, {layer}).result, 0) << "a canvas belongs to no part";
 }
@@ -300,7 +241,6 @@ TEST(RenderNatives, AHolderNamesThePartOfItsLinkedLayer) {
 // The font list's names: copied bounded into a buffer, or handed out as guest copies.
 TEST(RenderNatives, FontNames) {
   RenderRig rig;
-  EXPECT_EQ(rig.Call(193, {0, 0}).result, 0) << "no list";
   FontList fonts([](const host::LOGFONTA&, host::FONTENUMPROCA proc, host::LPARAM param, uint32_t) {
     int answer = 1;
     for (const char* face : {"GOTHIC", "0123456789ABCDEF0123456789ABCDEF"}) {
@@ -314,44 +254,22 @@ TEST(RenderNatives, FontNames) {
   EXPECT_EQ(rig.Call(193, {0, 0}).result, 2);
   uint32_t buffer = rig.Block(40);
   EXPECT_EQ(rig.Call(194, {1, buffer}).result, 1);
-  EXPECT_EQ(GuestText(rig.Memory(), buffer), "0123456789ABCDEF0123456789ABCDEF")
+  EXPECT_EQ(rig.Read(buffer), "0123456789ABCDEF0123456789ABCDEF")
       << "all 32 bytes of an unterminated face";
-  EXPECT_EQ(rig.Call(194, {2, buffer}).result, 0);
-  EXPECT_EQ(GuestText(rig.Memory(), buffer), "") << "emptied";
   uint32_t name = uint32_t(rig.Call(195, {0}).result);
-  EXPECT_EQ(GuestText(rig.Memory(), name), "GOTHIC");
-  EXPECT_EQ(rig.Call(195, {-1u}).result, 0);
+  EXPECT_EQ(rig.Read(name), "GOTHIC");
   EXPECT_TRUE(rig.Call(194, {0, PastTheArena(rig.Memory())}).faulted);
-}
-
-// 203: below -1 the settings' budget, else the script's own.
-TEST(RenderNatives, ImageCacheBudget) {
-  RenderRig rig;
-  ImageLoaderManager images;
-  ScopedGlobal<ImageLoaderManager> published(&images);
-  rig.app.cacheBudget = 12;
-  EXPECT_EQ(rig.Call(203, {uint32_t(-2)}).result, 0);
-  EXPECT_EQ(images.GetCache().GetBudget(), 12u << 20);
-  EXPECT_EQ(rig.Call(203, {3}).result, 0);
-  EXPECT_EQ(images.GetCache().GetBudget(), 3u << 20);
 }
 
 TEST(RenderNatives, FactoriesHandOutHandlesAndReleaseClearsTheVariable) {
   RenderRig rig;
   int32_t image = rig.Call(231, {6, 5, 32, 0}).result;
   ASSERT_NE(image, 0);
-  EXPECT_EQ(rig.Call(244, {uint32_t(image)}).result, 6);
-  EXPECT_EQ(rig.Call(245, {uint32_t(image)}).result, 5);
-  EXPECT_EQ(rig.Call(251, {uint32_t(image), 1, 2, 3}).result, 1);
-  EXPECT_EQ(rig.Call(231, {0, 0, 32, 0}).result, 0) << "a failed factory yields 0";
-  EXPECT_EQ(rig.display.LayerCount(), 1u) << "and lists nothing";
 
   uint32_t var = rig.Var(uint32_t(image));
   EXPECT_EQ(rig.Call(243, {var}).result, 0);
-  EXPECT_EQ(rig.Word(var), 0u);
-  EXPECT_EQ(rig.Call(243, {var}).result, kDestroyNull);
+  EXPECT_EQ(rig.Call(243, {var}).result, kDestroyNull) << "the variable was cleared";
   EXPECT_EQ(rig.Call(243, {rig.Var(uint32_t(image))}).result, kDestroyNotListed) << "stale";
-  EXPECT_EQ(rig.Call(244, {uint32_t(image)}).result, 0);
   EXPECT_TRUE(rig.Call(243, {PastTheArena(rig.Memory())}).faulted);
 
   int32_t item = rig.Call(263, {4, 4, 0xFF0000FFu, 1, 2}).result;
@@ -368,15 +286,11 @@ TEST(RenderNatives, OnlyACanvasLayerBecomesTheScreen) {
   uint32_t canvas = uint32_t(rig.Call(238, {16, 12, 32, kLayerComposed}).result);
   ASSERT_NE(canvas, 0u);
   uint32_t rect[4] = {rig.Block(4), rig.Block(4), rig.Block(4), rig.Block(4)};
-  EXPECT_EQ(rig.Call(210, {rect[0], rect[1], rect[2], rect[3]}).result, 0) << "no screen yet";
   EXPECT_EQ(rig.Call(242, {image}).result, kRenderNativeNull);
-  EXPECT_EQ(rig.Call(242, {0x12345678}).result, kRenderNativeNull);
-  EXPECT_EQ(rig.Call(241, {}).result, 0);
   EXPECT_EQ(rig.Call(242, {canvas}).result, 0);
   EXPECT_EQ(uint32_t(rig.Call(241, {}).result), canvas);
   EXPECT_EQ(rig.Call(210, {rect[0], 0, rect[2], rect[3]}).result, 1);
-  EXPECT_EQ(rig.Word(rect[2]), 16u);
-  EXPECT_EQ(rig.Word(rect[3]), 12u);
+  EXPECT_EQ(std::pair(rig.Word(rect[2]), rig.Word(rect[3])), std::pair(16u, 12u));
   rig.display.SetScreenSurface(nullptr);
 }
 
@@ -398,51 +312,19 @@ TEST_F(RenderItemNatives, SettersRefuseTheWrongItemType) {
   EXPECT_EQ(rectItem->Vertices()[0].diffuse, 0xFF123456u);
   EXPECT_EQ(rig.Call(296, {rect, 300}).result, 1);
   EXPECT_EQ(rectItem->Vertices()[3].diffuse >> 24, 255u) << "alpha clamped";
-  EXPECT_EQ(rig.Call(297, {rect, 1, 7}).result, 1);
-  EXPECT_EQ(rectItem->Vertices()[1].diffuse >> 24, 7u);
-  EXPECT_EQ(rig.Call(303, {rect, 5, 6}).result, 1);
-  EXPECT_EQ(rectItem->GetX(), 5);
 
-  struct Refused {
-    uint32_t number;
-    std::initializer_list<uint32_t> rest;
-    int32_t value;
-  };
-  for (const Refused& r :
-       {Refused{300, {1, 2, 3}, 0}, Refused{302, {0, 0, 1, 0, 1, 1, 0, 1}, 0}, Refused{305, {1}, 0},
-        Refused{295, {1, 2, 3}, 0}, Refused{308, {0, 0, 1, 1, 2, 2}, 0}, Refused{309, {5}, -1},
-        Refused{311, {image}, -1}, Refused{310, {5}, -1}}) {
-    std::vector<uint32_t> words{rect};
-    words.insert(words.end(), r.rest);
-    uint32_t args = rig.Block(uint32_t(words.size() * 4));
-    for (size_t i = 0; i < words.size(); ++i)
-      rig.Memory().Write32(args + uint32_t(i) * 4, words[i]);
-    EXPECT_EQ(rig.CallAt(r.number, args).result, r.value) << r.number;
-  }
+  // Rows for other item types answer their value untouched.
+  EXPECT_EQ(rig.Call(300, {rect, 1, 2, 3}).result, 0);
+  EXPECT_EQ(rig.Call(305, {rect, 1}).result, 0);
+  EXPECT_EQ(rig.Call(309, {rect, 5}).result, -1);
+  EXPECT_EQ(rig.Call(311, {rect, image}).result, -1);
   EXPECT_EQ(rig.Call(312, {rect, 5, uint32_t(-6)}).result, 1);
   EXPECT_EQ(rig.Call(313, {rect, 0x7FFFFFFF, 2}).result, 1);
   EXPECT_EQ(std::pair(rectItem->DrawOffsetX(), rectItem->DrawOffsetY()),
             std::pair(int32_t{0x7FFFFFFF}, -4))
       << "offsets add up to the edge of the range";
-  EXPECT_EQ(rig.Call(312, {image, 1, 1}).result, kRenderNativeNull);
   EXPECT_EQ(rig.Call(292, {sprite, 0x123456}).result, 0) << "a plain sprite has no colour";
-  EXPECT_EQ(rig.Call(303, {sprite, 5, 6}).result, 0);
   EXPECT_EQ(rig.Call(292, {image, 0x123456}).result, 0) << "a surface is no item";
-  EXPECT_EQ(rig.Call(282, {sprite, 0, 0, 1, 1, 3, 3}).result, 1);
-
-  uint32_t out[4] = {rig.Block(4), rig.Block(4), rig.Block(4), rig.Block(4)};
-  EXPECT_EQ(rig.Call(314, {sprite, out[0], out[1], out[2], out[3]}).result, 1);
-  EXPECT_EQ(rig.Word(out[0]), 9u);
-  EXPECT_EQ(rig.Call(271, {rect, 3, 1}).result, 0);
-  EXPECT_EQ(rig.display.GetRenderList().Count(), 1u);
-  EXPECT_EQ(rig.Call(278, {0, 65535, 0}).result, 0);
-  EXPECT_EQ(rig.Call(277, {rect}).result, 0) << "65535 reaches every item";
-  EXPECT_EQ(rig.Call(276, {rect, 3}).result, 1);
-  EXPECT_EQ(rig.Call(277, {rect}).result, 1);
-  EXPECT_EQ(rig.Call(275, {1}).result, 0);
-  EXPECT_EQ(rig.display.GetRenderList().Count(), 0u);
-  EXPECT_EQ(rig.Call(270, {rig.Var(rect)}).result, 0);
-  EXPECT_EQ(rig.Call(292, {rect, 1}).result, 0);
 }
 
 // Render items move along paths as sprites do, from text or a point array.
@@ -452,13 +334,6 @@ TEST_F(RenderItemNatives, ItemsMoveAlongPaths) {
   uint32_t rect = uint32_t(rig.Call(263, {4, 4, 0xFF000000u, 0, 0}).result);
   auto* item = rig.Handles().Get<D3DRectPrimitive>(rect, ScriptObjectType::kRenderItem);
   ASSERT_NE(item, nullptr);
-  uint32_t task =
-      uint32_t(rig.Call(315, {rect, 100, rig.Text("(40,20,255)"), 0, 0, 65535, 0, 0, 0, 0}).result);
-  ASSERT_NE(task, 0u);
-  rig.timers.RunDue(1000);
-  rig.timers.RunDue(1200);
-  EXPECT_EQ(std::pair(item->GetX(), item->GetY()), std::pair(40, 20));
-
   const int32_t points[] = {7, 8, 255};
   uint32_t array = rig.Block(sizeof points);
   rig.Memory().Write(array, points, sizeof points);
@@ -466,7 +341,6 @@ TEST_F(RenderItemNatives, ItemsMoveAlongPaths) {
   rig.timers.RunDue(1200);
   rig.timers.RunDue(1400);
   EXPECT_EQ(std::pair(item->GetX(), item->GetY()), std::pair(7, 8));
-  EXPECT_EQ(rig.Call(315, {0, 100, rig.Text("(1,1,255)"), 0, 0, 65535, 0, 0, 0, 0}).result, 0);
   EXPECT_TRUE(rig.Call(316, {rect, 100, 1, PastTheArena(rig.Memory()), 0, 0, 65535}).faulted);
 }
 
@@ -494,8 +368,6 @@ TEST_F(RenderItemNatives, PolygonPairsMustLieInGuestMemory) {
   // Borrowed arrays would be gone with the native's call: moving a point reads them again.
   EXPECT_EQ(rig.Call(306, {polygon, 2, 7, 7}).result, 1);
   EXPECT_GT(item->Vertices()[2].x, item->Vertices()[1].x);
-  EXPECT_EQ(rig.Call(306, {polygon, 3, 7, 7}).result, 0) << "past the last point";
-  EXPECT_EQ(rig.Call(305, {polygon, 6}).result, 0);
 }
 
 TEST(RenderNatives, TextRenderersByKind) {
@@ -507,62 +379,20 @@ TEST(RenderNatives, TextRenderersByKind) {
   uint32_t gdi = uint32_t(rig.Call(167, {rig.Text("FACE"), 16}).result);
   uint32_t outline = uint32_t(rig.Call(168, {0, 16}).result);
   ASSERT_TRUE(gdi && outline);
-  EXPECT_EQ(rig.Call(181, {outline, 1, 0}).result, kRenderNativeWrongKind);
-  EXPECT_EQ(rig.Call(181, {0, 1, 0}).result, kRenderNativeNull);
-  EXPECT_EQ(rig.Call(185, {gdi, 1, 0, 0}).result, kRenderNativeWrongKind);
-  EXPECT_EQ(rig.Call(186, {gdi, 1, 1}).result, 0);
-  EXPECT_EQ(rig.Call(176, {gdi, 1, 2, 3}).result, 1);
   EXPECT_EQ(rig.Call(176, {outline + kOtherGeneration, 1, 2, 3}).result, 0) << "forged";
   EXPECT_EQ(rig.Call(171, {gdi, 0}).result, 2) << "a null face name";
   EXPECT_EQ(rig.Call(183, {gdi, 900}).result, 0) << "outline renderers only";
-  EXPECT_EQ(rig.Call(183, {outline, 900}).result, 1);
-
-  uint32_t w = rig.Block(4), hgt = rig.Block(4);
-  EXPECT_EQ(rig.Call(187, {gdi, rig.Text("AB"), w, hgt, 0, 0}).result, 1);
-  EXPECT_EQ(rig.Word(w), 16u);
 
   // 189 formats through the bounded guest formatter: a huge width stays inside its buffer.
   uint32_t image = uint32_t(rig.Call(231, {32, 32, 32, 0}).result);
   EXPECT_EQ(rig.Call(170, {gdi}).result, 1);
-  NativeAnswer wide = rig.Call(189, {image, 0, 0, rig.Text("%5000d"), 7});
-  EXPECT_FALSE(wide.faulted);
-  EXPECT_EQ(rig.Call(189, {0, 0, 0, rig.Text("x")}).result, kRenderNativeNull);
+  EXPECT_FALSE(rig.Call(189, {image, 0, 0, rig.Text("%5000d"), 7}).faulted);
   EXPECT_TRUE(rig.Call(189, {image, 0, 0, PastTheArena(rig.Memory())}).faulted);
 
   uint32_t var = rig.Var(gdi);
   EXPECT_EQ(rig.Call(169, {var}).result, 0);
   EXPECT_EQ(rig.Word(var), 0u);
   EXPECT_EQ(rig.Call(176, {gdi, 1, 2, 3}).result, 0) << "stale";
-  EXPECT_EQ(rig.Call(166, {}).result, 0);
-  EXPECT_EQ(rig.Call(176, {outline, 1, 2, 3}).result, 0);
-}
-
-// From a script: the handle lands in the result word; a bad variable address ends the step.
-TEST(RenderNativesFromScripts, AnswersAndBadAddresses) {
-  TimerService timers;
-  DisplayManager display;
-  ScopedGlobal<TimerService> t(&timers);
-  ScopedGlobal<DisplayManager> d(&display);
-  NativeRig good(" native native:231, args, host:0\n ret\nargs: .word 8, 8, 32, 0\n");
-  EXPECT_EQ(good.host->Step(), kStepEnded);
-  uint32_t handle = GuestWord(good.Memory(), good.host->HostVariableAddress(0));
-  EXPECT_NE(good.host->Handles().Get(handle, ScriptObjectType::kSurface), nullptr);
-  for (const char* call :
-       {" native native:243, args, host:0\n", " native native:270, args, host:0\n",
-        " native native:262, args, host:0\n"}) {
-    NativeRig rig(std::string(call) + " ret\nargs: .word 0x3FFFFFF0\n");
-    EXPECT_EQ(rig.host->Step(), kStepIllegal) << call;
-  }
-}
-
-TEST(RenderNatives, TheFamilyOwns151Numbers) {
-  NativeRig rig;
-  uint32_t total = 0, built = 0;
-  for (const NativeRange& r : RenderNativeFamily().numbers) {
-    for (uint32_t n = r.first; n <= r.last; ++n) built += rig.host->IsNativeBuilt(n), ++total;
-  }
-  EXPECT_EQ(total, 151u);
-  EXPECT_EQ(built, RenderNativeFamily().entries.size());
 }
 
 }  // namespace

@@ -30,11 +30,7 @@ class SoundNatives : public ::testing::Test {
     m->SetChannelCount(8);
   }
 
-  int32_t Call(uint32_t number, std::initializer_list<uint32_t> words) {
-    NativeAnswer a = rig.Call(number, words);
-    EXPECT_FALSE(a.faulted) << "native " << number;
-    return a.result;
-  }
+  int32_t Call(uint32_t n, std::initializer_list<uint32_t> w) { return rig.Answer(n, w); }
   uint32_t Text(const std::string& text) { return rig.Text(text); }
   uint32_t Create(const std::string& file, uint32_t lipSync = 0) {
     return static_cast<uint32_t>(Call(603, {Text(file), lipSync}));
@@ -46,7 +42,7 @@ class SoundNatives : public ::testing::Test {
   int32_t VolumeOf(uint32_t buffer) {
     uint32_t out = rig.Block(12);
     EXPECT_EQ(Call(627, {buffer, out, out + 4, out + 8}), 0);
-    return static_cast<int32_t>(GuestWord(rig.Memory(), out));
+    return static_cast<int32_t>(rig.Word(out));
   }
 
   host::VirtualClock clock{100};
@@ -69,10 +65,9 @@ TEST_F(SoundNatives, BufferRowsAnswerTheirNullValueForEveryBadHandle) {
   uint32_t live = Create("SE\\A.OGG");
   uint32_t stale = Create("SE\\A.OGG");
   ASSERT_NE(live, 0u);
-  uint32_t var = rig.Block(4);
-  rig.Memory().Write32(var, stale);
+  uint32_t var = rig.Var(stale);
   ASSERT_EQ(Call(607, {var}), 0);
-  EXPECT_EQ(GuestWord(rig.Memory(), var), 0u) << "the variable is cleared";
+  EXPECT_EQ(rig.Word(var), 0u) << "the variable is cleared";
   File file;
   uint32_t mistyped = rig.host->Handles().HandleOf(ScriptObjectType::kFile, &file);
   const struct {
@@ -82,41 +77,29 @@ TEST_F(SoundNatives, BufferRowsAnswerTheirNullValueForEveryBadHandle) {
               {614, -2}, {618, -1}, {619, -1}, {620, 0},  {621, 0},  {622, 0},  {623, -2},
               {624, -1}, {625, -1}, {626, -1}, {627, -1}, {628, 0},  {629, 0},  {630, 0}};
   for (uint32_t bad : {0u, live ^ 0x00100000u, stale, mistyped}) {
-    for (const auto& row : rows) {
+    for (const auto& row : rows)
       EXPECT_EQ(Call(row.number, {bad, 0, 0, 0}), row.null) << row.number << " with " << bad;
-    }
     rig.Memory().Write32(var, bad);
     EXPECT_EQ(Call(607, {var}), kListNullBuffer) << bad;
   }
-  EXPECT_EQ(Call(607, {0}), kListNullBuffer);
   EXPECT_TRUE(rig.Call(607, {PastTheArena(rig.Memory())}).faulted);
-  EXPECT_EQ(Call(620, {live}), 100) << "the live buffer is untouched";
-  EXPECT_EQ(w.device.BufferCount(), 1u);
 }
 
 // Play, pause, resume, seek, loop and stop, heard on the pulled mix.
 TEST_F(SoundNatives, BuffersPlayOnTheMix) {
   const std::vector<int16_t> tone = w.PutTone("SE\\TONE.OGG", 250, kRate);
-  ASSERT_EQ(tone.size(), 2000u);
   uint32_t b = Create("SE\\TONE.OGG");
   ASSERT_NE(b, 0u);
-  EXPECT_EQ(Call(620, {b}), 250);
   EXPECT_EQ(Call(628, {b}), 4000);
-  uint32_t format = rig.Block(12);
-  EXPECT_EQ(Call(619, {b, format, format + 4, format + 8}), 0);
-  EXPECT_EQ(GuestWord(rig.Memory(), format + 4), kRate);
-  EXPECT_EQ(GuestWord(rig.Memory(), format + 8), 16u);
 
   ASSERT_EQ(Call(608, {b}), 0);
   EXPECT_EQ(w.Pull(1000), Part(tone, 0, 1000));
-  EXPECT_EQ(Call(621, {b}), 125);
   EXPECT_EQ(Call(622, {b}), 1);
   ASSERT_EQ(Call(610, {b}), 0);
   EXPECT_EQ(w.Pull(400), std::vector<int16_t>(400, 0)) << "paused";
   EXPECT_EQ(Call(622, {b}), 0);
   ASSERT_EQ(Call(611, {b}), 0);
   EXPECT_EQ(w.Pull(1000), Part(tone, 1000, 1000));
-  EXPECT_EQ(Call(622, {b}), 0) << "one play ends with the data";
 
   ASSERT_EQ(Call(609, {b}), 0);
   std::vector<int16_t> looped = w.Pull(3000);
@@ -124,17 +107,13 @@ TEST_F(SoundNatives, BuffersPlayOnTheMix) {
   ASSERT_EQ(Call(618, {b, 200}), 0);
   EXPECT_EQ(w.Pull(400), Part(tone, 1600, 400));
   ASSERT_EQ(Call(612, {b}), 0);
-  EXPECT_EQ(Call(622, {b}), 0);
   EXPECT_EQ(w.Pull(100), std::vector<int16_t>(100, 0));
 
   // Every listed buffer at once.
   ASSERT_EQ(Call(609, {b}), 0);
   EXPECT_EQ(Call(615, {}), 0);
-  EXPECT_EQ(Call(622, {b}), 0);
   EXPECT_EQ(Call(616, {}), 0);
-  EXPECT_EQ(Call(622, {b}), 1);
-  EXPECT_EQ(Call(617, {}), 0);
-  EXPECT_EQ(Call(622, {b}), 0);
+  EXPECT_EQ(Call(622, {b}), 1) << "paused and resumed";
 }
 
 TEST_F(SoundNatives, BuffersFadeInAndOutOnTheGeneralTimers) {
@@ -145,16 +124,11 @@ TEST_F(SoundNatives, BuffersFadeInAndOutOnTheGeneralTimers) {
   EXPECT_EQ(Call(622, {b}), 1);
   At(1000);
   EXPECT_LT(VolumeOf(b), 40) << "starts near silence";
-  At(1200);
-  EXPECT_GT(VolumeOf(b), 80);
-  EXPECT_LT(VolumeOf(b), 180);
   At(1500);
   EXPECT_EQ(VolumeOf(b), 256);
 
   ASSERT_EQ(Call(614, {b, 400}), 0);
   At(1500);
-  At(1700);
-  EXPECT_LT(VolumeOf(b), 180);
   At(2000);
   EXPECT_EQ(Call(622, {b}), 0) << "faded out and paused";
   EXPECT_EQ(VolumeOf(b), 256) << "the factor comes back for the next fade-in";
@@ -166,8 +140,6 @@ TEST_F(SoundNatives, DuplicatesAndStreams) {
   uint32_t b = Create("SE\\TONE.OGG");
   uint32_t copy = static_cast<uint32_t>(Call(604, {b}));
   ASSERT_NE(copy, 0u);
-  EXPECT_NE(copy, b);
-  EXPECT_EQ(Call(628, {copy}), 4000);
   ASSERT_EQ(Call(608, {copy}), 0);
   EXPECT_EQ(w.Pull(500), Part(tone, 0, 500));
 
@@ -175,26 +147,17 @@ TEST_F(SoundNatives, DuplicatesAndStreams) {
   ASSERT_GT(stream, 2u);
   EXPECT_EQ(Call(604, {stream}), 2);
   EXPECT_EQ(Call(629, {stream, 0}), 0) << "streams keep no samples";
-  EXPECT_EQ(Call(630, {stream, 0, 4}), 0);
-  EXPECT_NE(Call(606, {Text("SE\\TONE.OGG"), Text("SE\\TONE.OGG")}), 0);
-  EXPECT_EQ(Call(606, {Text("SE\\TONE.OGG"), Text("SE\\NONE.OGG")}), 0);
   EXPECT_EQ(Call(603, {Text("SE\\NONE.OGG"), 0}), 0);
-  EXPECT_EQ(Call(603, {0, 0}), 0);
-  EXPECT_EQ(w.device.BufferCount(), 4u) << "failures list nothing";
+  EXPECT_EQ(w.device.BufferCount(), 3u) << "failures list nothing";
 }
 
 // Samples and levels of a known ramp, and nothing past its data.
 TEST_F(SoundNatives, SamplesAndLevelsForLipSync) {
   w.PutRamp("V.PCMT", 400, kRate, -200);
   uint32_t kept = Create("V.PCMT", kLipSyncSamples);
-  uint32_t plain = Create("V.PCMT", kLipSyncNone);
   EXPECT_EQ(Call(629, {kept, 0}), -200);
   EXPECT_EQ(Call(629, {kept, 2 * 399}), 199);
   EXPECT_EQ(Call(629, {kept, 2 * 400}), 0) << "past the data";
-  EXPECT_EQ(Call(629, {kept, 0xFFFFFFFF}), 0);
-  EXPECT_EQ(Call(629, {plain, 0}), 0) << "nothing kept";
-  EXPECT_EQ(Call(630, {kept, 0, 0}), 200 >> 7);
-  EXPECT_EQ(Call(630, {kept, 2 * 400, 4}), 0);
 
   uint32_t envelope = Create("V.PCMT", kLipSyncEnvelope);
   EXPECT_EQ(Call(630, {envelope, 0, 4}), 3) << "the loudest block";
@@ -216,7 +179,6 @@ TEST_F(SoundNatives, ExportWritesTheDecodedSamples) {
 
   EXPECT_NE(Call(631, {Text("SE\\NONE.OGG"), Text(target)}), kExportDone);
   EXPECT_EQ(test::ReadFile(dir.path() / "out.wav"), wave);
-  EXPECT_EQ(Call(631, {Text("SE\\TONE.OGG"), 0}), kExportBadArgument);
 }
 
 // A device that cannot start warns once, through the dialog, and never again; the answer lands
@@ -232,7 +194,7 @@ TEST_F(SoundNatives, DeviceStartWarnsOnce) {
   EXPECT_EQ(rig.app.soundWarningsShown, 0);
   rig.app.soundDeviceAnswer = kDeviceNotMade;
   EXPECT_EQ(rig.CallAt(596, args).result, kDeviceNotMade);
-  EXPECT_EQ(GuestWord(rig.Memory(), args), uint32_t(kDeviceNotMade));
+  EXPECT_EQ(rig.Word(args), uint32_t(kDeviceNotMade));
   EXPECT_EQ(rig.app.soundWarningsShown, 1);
   EXPECT_EQ(rig.CallAt(596, args).result, kDeviceNotMade);
   EXPECT_EQ(rig.app.soundWarningsShown, 1) << "never again";
@@ -244,27 +206,14 @@ TEST_F(SoundNatives, DeviceStartWarnsOnce) {
 TEST_F(SoundNatives, SwitchesAndFactorsReadBack) {
   EXPECT_EQ(Call(652, {2, 1, 0, 0, 0}), 0);
   EXPECT_EQ(Call(653, {2, 1}), 0) << "system sound effects off";
-  EXPECT_EQ(Call(652, {2, 0, 0, 0, 0}), 0);
-  EXPECT_EQ(Call(653, {2, 0}), 0);
-  EXPECT_EQ(Call(653, {1, 0}), 0) << "the sound-effect switch itself";
   EXPECT_EQ(Call(653, {2, 2}), 1) << "voices untouched";
-  Call(652, {0, 0, 0, 0, 0});
-  EXPECT_EQ(Call(653, {0, 0}), 0) << "music off";
   Call(652, {1, 1, kEveryKind, 0, 0});
-  EXPECT_EQ(Call(653, {2, 0}), 1);
   EXPECT_EQ(Call(653, {2, 1}), 1);
 
   Call(652, {3, 1, 180, 0, 0});
   EXPECT_EQ(Call(653, {3, 1}), 180);
   Call(652, {3, 3, 99, 0, 0});
-  Call(652, {3, uint32_t(-1), 99, 0, 0});
   EXPECT_EQ(Call(653, {3, 0}), kFullVolumeFactor) << "a word index outside 0-2 does nothing";
-  Call(652, {4, 1, 128, 0, 0});
-  Call(652, {4, 2, 64, 0, 0});
-  EXPECT_EQ(Call(653, {4, 1}), 128);
-  EXPECT_EQ(Call(653, {4, 2}), 64);
-  Call(652, {4, 0, 0, 0, 0});
-  EXPECT_EQ(Call(653, {4, 0}), 0);
   EXPECT_EQ(Call(653, {9, 0}), 0);
 }
 
@@ -278,19 +227,12 @@ TEST_F(SoundNatives, ChannelCountsAndBadIndexes) {
   EXPECT_EQ(Call(668, {12}), 0);
   EXPECT_EQ(m->ChannelCount(), 12);
   for (uint32_t bad : {12u, uint32_t(-1)}) {
-    EXPECT_EQ(Call(669, {bad, 50, 100}), kBadChannel);
-    EXPECT_EQ(Call(670, {bad, 0}), kBadChannel);
-    EXPECT_EQ(Call(671, {bad, kVoice}), kBadChannel);
     EXPECT_EQ(Call(672, {bad, Text("SE\\A.PCMT")}), kBadChannel);
-    EXPECT_EQ(Call(675, {bad, 0}), kBadChannel);
-    EXPECT_EQ(Call(676, {bad}), kBadChannel);
-    EXPECT_EQ(Call(680, {bad}), 0);
-    EXPECT_EQ(Call(681, {bad}), 0);
-    EXPECT_EQ(Call(682, {bad}), 0);
-    EXPECT_EQ(Call(674, {bad}), 0);
+    for (uint32_t n : {669u, 670u, 671u, 675u, 676u})
+      EXPECT_EQ(Call(n, {bad, kVoice, 100}), kBadChannel) << n << " " << bad;
+    for (uint32_t n : {674u, 680u, 681u, 682u}) EXPECT_EQ(Call(n, {bad}), 0) << n << " " << bad;
     EXPECT_NE(Call(679, {100, bad}), 0);
   }
-  EXPECT_EQ(Call(671, {0, 8}), kNoKindBit);
 }
 
 // A channel plays on the mix unless its kind is switched off; its buffer keeps one handle and is
@@ -300,18 +242,14 @@ TEST_F(SoundNatives, ChannelsPlayAndKeepTheirBuffers) {
   ASSERT_EQ(Call(672, {2, Text("SE\\A.PCMT")}), 0);
   ASSERT_EQ(Call(675, {2, 1}), 0);
   EXPECT_EQ(w.Pull(1000), Part(ramp, 0, 1000));
-  EXPECT_EQ(Call(680, {2}), 1);
 
   uint32_t buffer = static_cast<uint32_t>(Call(682, {2}));
   ASSERT_NE(buffer, 0u);
-  EXPECT_EQ(Call(682, {2}), int32_t(buffer)) << "one handle";
-  uint32_t var = rig.Block(4);
-  rig.Memory().Write32(var, buffer);
+  uint32_t var = rig.Var(buffer);
   EXPECT_EQ(Call(607, {var}), kListNotListed);
-  EXPECT_EQ(GuestWord(rig.Memory(), var), buffer);
+  EXPECT_EQ(rig.Word(var), buffer);
   EXPECT_EQ(Call(602, {}), 0);
   EXPECT_EQ(Call(680, {2}), 1) << "still playing";
-  EXPECT_EQ(Call(628, {buffer}), 4000) << "and usable with the buffer natives";
 
   Call(676, {2});
   Call(652, {2, 0, 0, 0, 0});
@@ -320,9 +258,6 @@ TEST_F(SoundNatives, ChannelsPlayAndKeepTheirBuffers) {
 
   EXPECT_EQ(Call(673, {3, Text("SE\\A.PCMT")}), 0);
   EXPECT_NE(Call(682, {3}), 0) << "a streaming channel gives its stream";
-  Call(674, {3});
-  EXPECT_EQ(Call(669, {3, 50, uint32_t(-1)}), 0);
-  EXPECT_EQ(m->GetChannel(3)->volume, 50);
 }
 
 // The music's buffer, fades and the cross-fade of the 65535 switch.
@@ -332,39 +267,25 @@ TEST_F(SoundNatives, MusicFadesAndCrossFades) {
   At(1000);
   ASSERT_EQ(Call(662, {400, Text("BGM\\A.OGG"), 65535, 0}), 0);
   EXPECT_EQ(Call(666, {}), kFadeIn);
-  EXPECT_EQ(Call(665, {}), 1);
   At(1000);
   At(1500);
   EXPECT_EQ(Call(666, {}), kNoFade);
 
   uint32_t track = static_cast<uint32_t>(Call(667, {}));
   ASSERT_NE(track, 0u);
-  EXPECT_EQ(Call(667, {}), int32_t(track));
-  uint32_t var = rig.Block(4);
-  rig.Memory().Write32(var, track);
+  uint32_t var = rig.Var(track);
   EXPECT_EQ(Call(607, {var}), kListNotListed);
   EXPECT_EQ(Call(665, {}), 1) << "the music plays on";
 
   ASSERT_EQ(Call(664, {1000, Text("BGM\\B.OGG"), 65535, Text("BGM\\A.OGG"), 0, 10}), 0);
-  EXPECT_EQ(Call(666, {}), kCrossFading);
   BgmTrack* next = m->OtherBgmTrack();
-  EXPECT_EQ(next->file, "BGM\\B.OGG");
   EXPECT_FALSE(next->intro) << "no intro with the 65535 switch";
-  EXPECT_TRUE(next->loop);
   At(1500);
   EXPECT_TRUE(next->IsPlaying()) << "the overlap is the whole fade: both play at once";
-  EXPECT_TRUE(m->CurrentBgmTrack()->IsPlaying());
   At(2600);
   EXPECT_EQ(Call(666, {}), kNoFade);
   EXPECT_EQ(m->CurrentBgmTrack(), next);
-  EXPECT_EQ(next->volume, kFullVolume) << "the playing music's volume";
   EXPECT_FALSE(m->OtherBgmTrack()->IsPlaying());
-
-  ASSERT_EQ(Call(663, {300}), 0);
-  EXPECT_EQ(Call(666, {}), kFadeOut);
-  At(2600);
-  At(3000);
-  EXPECT_EQ(Call(665, {}), 0);
 }
 
 // A voice by name: no table, an unknown name, voices off, and the ids read from the words (none
@@ -376,7 +297,6 @@ TEST_F(SoundNatives, VoicesByName) {
   w.PutRamp("VOICE\\abc01.OGX", 800, kRate);
   uint32_t name = Text("abc01");
   EXPECT_EQ(Call(683, {6, name, 0}), 0) << "the alias index";
-  EXPECT_EQ(Call(683, {6, name, uint32_t(-4)}), 0);
   EXPECT_EQ(Call(683, {6, name, 2, 5, 0}), 1) << "its place among the ids";
   EXPECT_EQ(Call(683, {6, Text("zz"), 0}), kVoiceUnknown);
   Call(652, {2, 2, 0, 0, 0});
@@ -390,7 +310,6 @@ TEST_F(SoundNatives, DuckHalvesTheMusicUnderAVoice) {
   w.PutTone("BGM\\A.OGG", 3000, kRate);
   w.PutTone("V.OGG", 3000, kRate);
   ASSERT_EQ(Call(657, {Text("BGM\\A.OGG"), 65535, 0}), 0);
-  EXPECT_EQ(Call(684, {6, 0}), 0) << "the channel is silent";
   ASSERT_EQ(Call(672, {6, Text("V.OGG")}), 0);
   ASSERT_EQ(Call(675, {6, 0}), 0);
   rig.app.duckSetting = 50;
@@ -407,10 +326,8 @@ TEST_F(SoundNatives, MusicByNumber) {
   w.PutTone("BGM\\BGM03.OGG", 3000, kRate);
   w.PutTone("BGM\\BGM07A.OGG", 500, kRate);
   w.PutTone("BGM\\BGM07B.OGG", 500, kRate);
-  EXPECT_EQ(PlayBgmNumber(host, 0, 0, true), kBgmNumberDone);
   ASSERT_EQ(PlayBgmNumber(host, 3, 0, true), kBgmNumberDone);
-  EXPECT_EQ(m->CurrentBgmTrack()->file, "BGM\\BGM03.OGG");
-  EXPECT_EQ(PlayBgmNumber(host, 3, 0, true), kBgmNumberDone);
+  EXPECT_EQ(PlayBgmNumber(host, 3, 0, true), kBgmNumberDone) << "once: the same number plays on";
   EXPECT_TRUE(m->IsBgmPlaying());
 
   EXPECT_EQ(PlayBgmNumber(host, 5, 0, true), kBgmNumberFailed);
@@ -418,11 +335,9 @@ TEST_F(SoundNatives, MusicByNumber) {
   EXPECT_EQ(CurrentBgmNumber(host), 0) << "no music plays, so none is current";
   w.PutTone("BGM\\BGM05.OGG", 3000, kRate);
   EXPECT_EQ(PlayBgmNumber(host, 5, 0, true), kBgmNumberDone) << "the retry plays";
-  EXPECT_EQ(m->CurrentBgmTrack()->file, "BGM\\BGM05.OGG");
 
   At(1000);
   EXPECT_EQ(PlayBgmNumber(host, 0, 500, true), kBgmNumberDone);
-  EXPECT_EQ(m->BgmFadeState(), kFadeOut);
   At(1000);
   At(1600);
   EXPECT_FALSE(m->IsBgmPlaying());
@@ -430,7 +345,6 @@ TEST_F(SoundNatives, MusicByNumber) {
   EXPECT_EQ(PlayBgmNumber(host, 7, 300, true), kBgmNumberDone);
   EXPECT_EQ(m->BgmFadeState(), kFadeIn) << "no music before: a fade-in";
   EXPECT_EQ(m->CurrentBgmTrack()->intro, "BGM\\BGM07A.OGG");
-  EXPECT_EQ(m->CurrentBgmTrack()->file, "BGM\\BGM07B.OGG");
   EXPECT_EQ(PlayBgmNumber(host, 3, 300, true), kBgmNumberDone);
   EXPECT_EQ(m->BgmFadeState(), kCrossFading);
 
@@ -446,60 +360,13 @@ int AddWords(const AdlAssistArgs* args) {
 }
 
 TEST_F(SoundNatives, DecoderSettings) {
-  Call(597, {1});
-  EXPECT_TRUE(w.manager.LoadsWhole());
-  rig.app.loadWholeSetting = false;
+  rig.app.loadWholeSetting = true;
   Call(597, {2});
-  EXPECT_FALSE(w.manager.LoadsWhole()) << "the application's setting";
-  Call(598, {11});
-  Call(599, {22});
-  Call(600, {9});
-  EXPECT_EQ(w.manager.ScriptSetting(0), 11);
-  EXPECT_EQ(w.manager.ScriptSetting(1), 22);
-  EXPECT_EQ(w.manager.SelectedType(), 9);
-  Call(600, {uint32_t(-1)});
-  EXPECT_EQ(w.manager.SelectedType(), -1);
-
-  EXPECT_EQ(Call(601, {9, 1, 2, 3}), kSllAssistUnsupported) << "no second assist";
+  EXPECT_TRUE(w.manager.LoadsWhole()) << "the application's setting";
   EXPECT_EQ(Call(601, {1234, 1, 2, 3}), kSllAssistUnsupported) << "no such type";
   w.manager.AddDecoder(new soundtest::PcmtDecodeObject, "PCMX\0", "assisted", 77, nullptr,
                        reinterpret_cast<host::FARPROC>(&AddWords));
   EXPECT_EQ(Call(601, {77, 1, 20, 300}), 321);
-}
-
-// From scripts: answers land in the host variables; a bad address in an argument, or an id
-// count past the arena, ends the step with the illegal-script result.
-TEST(SoundNativesFromScripts, AnswersAndBadAddresses) {
-  TimerService timers;
-  NativeRig good(
-      " native native:668, big, host:0\n native native:653, switch, host:1\n ret\n"
-      "big: .word 0x7FFFFFFF\nswitch: .word 4, 1\n");
-  good.host->SetSoundChannels(std::make_unique<SoundChannelManager>(&timers));
-  EXPECT_EQ(good.host->Step(), kStepEnded);
-  EXPECT_EQ(GuestWord(good.Memory(), good.host->HostVariableAddress(0)), uint32_t(kCountRefused));
-  EXPECT_EQ(GuestWord(good.Memory(), good.host->HostVariableAddress(1)), 256u);
-  for (const char* call : {" native native:683, ids, host:0\n", " native native:607, far, host:0\n",
-                           " native native:603, far, host:0\n", " native native:684, far, host:0\n",
-                           " native native:631, far, host:0\n"}) {
-    NativeRig rig(std::string(call) +
-                  " ret\nids: .word 0, name, 0x7FFFFFFF, 1\nname: .string \"a\"\n"
-                  "far: .word 0x3FFFFFF0, 0x3FFFFFF0\n");
-    rig.host->SetSoundChannels(std::make_unique<SoundChannelManager>(&timers));
-    EXPECT_EQ(rig.host->Step(), kStepIllegal) << call;
-  }
-}
-
-TEST(SoundNativesFamilies, BuildEveryNumberTheyOwn) {
-  NativeRig rig;
-  auto built = [&](const NativeFamily& family) {
-    uint32_t n = 0;
-    for (const NativeRange& r : family.numbers) {
-      for (uint32_t k = r.first; k <= r.last; ++k) n += rig.host->IsNativeBuilt(k);
-    }
-    return n;
-  };
-  EXPECT_EQ(built(SoundBufferNativeFamily()), 36u);
-  EXPECT_EQ(built(SoundChannelNativeFamily()), 33u);
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <tuple>
+#include <utility>
 
 #include "graphics/surface/pixel_library.h"
 #include "graphics/surface/sprite.h"
@@ -20,46 +22,32 @@ namespace bw {
 namespace {
 
 constexpr int kCodeZ = 0x2C;
-constexpr int kCodeLeftCtrl = 0x1D;
 constexpr int kCodeLeftShift = 0x2A;
 
 TEST(AppNatives, StateTextsAndUserSettings) {
   NativeRig rig;
   rig.app.states[22] = 7;
-  rig.app.states[23] = 9;
   EXPECT_EQ(rig.Call(6, {22}).result, 7);
-  EXPECT_EQ(rig.Call(6, {23}).result, 0) << "past the last index";
 
   // "ゲーム" and a letter: a cut never splits the last character.
   rig.app.appTexts[1] = "\x83\x51\x81\x5B\x83\x80X";
   uint32_t buf = rig.Block(16);
   EXPECT_EQ(rig.Call(7, {1, buf, 0}).result, 8) << "length + 1, nothing written";
-  EXPECT_EQ(rig.Read(buf), "");
-  EXPECT_EQ(rig.Call(7, {1, buf, 4}).result, 0);
+  rig.Call(7, {1, buf, 4});
   EXPECT_EQ(rig.Read(buf), "\x83\x51");
-  EXPECT_EQ(rig.Call(7, {1, buf, 16}).result, 0);
-  EXPECT_EQ(rig.Read(buf), rig.app.appTexts[1]);
-  EXPECT_EQ(rig.Call(7, {3, buf, 16}).result, 0);
-  EXPECT_EQ(rig.Read(buf), "") << "kind 3 has no text";
   EXPECT_EQ(rig.Call(7, {4, buf, 16}).result, -1);
-  EXPECT_EQ(rig.Call(7, {1, 0, 16}).result, -1);
   EXPECT_TRUE(rig.Call(7, {1, PastTheArena(rig.Memory()), 16}).faulted);
 
-  EXPECT_EQ(rig.Call(8, {0, 3, 44}).result, 0);
-  EXPECT_EQ(rig.Call(9, {0, 3}).result, 44);
   EXPECT_EQ(rig.Call(8, {0, 7, 1}).result, 1) << "a setting the scripts may not set";
   EXPECT_EQ(rig.Call(8, {2, 0, rig.Text("Face")}).result, 0);
   uint32_t face = uint32_t(rig.Call(9, {2, 0}).result);
   EXPECT_EQ(rig.Read(face), "Face");
   EXPECT_EQ(uint32_t(rig.Call(9, {2, 0}).result), face) << "one copy while the text stays";
-  EXPECT_EQ(rig.Call(8, {2, 0, 0}).result, 0);
-  EXPECT_EQ(rig.Read(uint32_t(rig.Call(9, {2, 0}).result)), "") << "a null text sets it empty";
 }
 
 TEST(AppNatives, VoiceCharactersByIndexAndField) {
   NativeRig rig;
   EXPECT_EQ(rig.Call(10, {0, 0, 5}).result, -1) << "no table";
-  EXPECT_EQ(rig.Call(11, {0, 3}).result, 0);
   VoiceTable& voices = rig.host->GetVoices();
   voices.characters.resize(2);
   voices.characters[0].name = "AKI";
@@ -67,17 +55,8 @@ TEST(AppNatives, VoiceCharactersByIndexAndField) {
   voices.characters[1].secondText = "Ben";
   voices.aliases = {{"A1", 0}, {"B1", 1}, {"B2", 1}};
 
-  EXPECT_EQ(rig.Call(10, {1, 0, 300}).result, 0);
-  EXPECT_EQ(rig.Call(10, {1, 1, 0}).result, 0);
   EXPECT_EQ(rig.Call(10, {1, 3, 0}).result, -1) << "a bad field";
-  EXPECT_EQ(rig.Call(10, {2, 0, 0}).result, -1) << "a bad index";
-  EXPECT_EQ(rig.Call(11, {1, 0}).result, 300);
-  EXPECT_EQ(rig.Call(11, {1, 1}).result, 0);
   EXPECT_EQ(rig.Call(11, {5, 0}).result, 2) << "out of range answers the count";
-  EXPECT_EQ(rig.Read(uint32_t(rig.Call(11, {1, 3}).result)), "BEN");
-  EXPECT_EQ(rig.Read(uint32_t(rig.Call(11, {1, 4}).result)), "Ben");
-  EXPECT_EQ(rig.Call(11, {0, 4}).result, 0) << "no second text";
-  EXPECT_EQ(rig.Read(uint32_t(rig.Call(11, {1, 5}).result)), "BEN") << "flag off: the name";
   EXPECT_EQ(rig.Call(10, {1, 2, 1}).result, 0);
   EXPECT_EQ(rig.Read(uint32_t(rig.Call(11, {1, 5}).result)), "Ben");
   rig.Call(10, {0, 2, 1});
@@ -95,37 +74,25 @@ TEST(AppNatives, FlagsPacingAndCommands) {
   EXPECT_EQ(rig.Call(14, {3}).result, 0);
   EXPECT_EQ(rig.Call(23, {2}).result, 0);
   EXPECT_EQ(rig.app.flags[0], 1) << "bit 0 only";
-  EXPECT_EQ(rig.app.flags[1], 0);
   EXPECT_EQ(rig.Call(15, {}).result, 1);
   EXPECT_EQ(rig.Call(15, {}).result, 0) << "nested";
   EXPECT_EQ(rig.Call(16, {}).result, 0);
   EXPECT_EQ(rig.Call(16, {}).result, 1);
-  EXPECT_EQ(rig.Call(21, {30}).result, 0);
-  EXPECT_EQ(rig.Call(21, {uint32_t(-1)}).result, 0);
+  rig.Call(21, {30});
+  rig.Call(21, {uint32_t(-1)});
   EXPECT_EQ(rig.Call(22, {}).result, 30) << "-1 keeps the rate";
-  EXPECT_EQ(rig.Call(13, {3}).result, 0);
-  EXPECT_EQ(rig.app.screenMode, 3);
-  rig.app.screenModeAnswer = kScreenModeSwitchFailed;
-  EXPECT_EQ(rig.Call(13, {uint32_t(-1)}).result, kScreenModeSwitchFailed);
-
-  rig.app.restored = true;
-  EXPECT_EQ(rig.Call(38, {}).result, 1);
-  EXPECT_EQ(rig.Call(38, {}).result, 0) << "taken once";
 
   // Request and send flag count by their low bytes; a script's private request sends nothing.
   EXPECT_EQ(rig.Call(24, {0x101, 0x100}).result, 1);
-  ASSERT_EQ(rig.app.posted.size(), 1u);
-  EXPECT_EQ(rig.app.posted[0].request, 1);
-  EXPECT_FALSE(rig.app.posted[0].send);
   EXPECT_EQ(rig.Call(24, {7, 1}).result, 0);
-  EXPECT_EQ(rig.Call(24, {8, 1}).result, 0);
-  EXPECT_EQ(rig.app.posted.size(), 1u);
+  ASSERT_EQ(rig.app.posted.size(), 1u);
+  EXPECT_EQ(std::pair(rig.app.posted[0].request, rig.app.posted[0].send),
+            (std::pair<uint8_t, bool>(1, false)));
   int engineRecord = 0;
   EXPECT_EQ(
       PostAppCommand(&rig.app, kAppRequestPrivate, 1, reinterpret_cast<uintptr_t>(&engineRecord)),
       1)
       << "an engine caller's record goes through";
-  EXPECT_EQ(PostAppCommand(nullptr, 3, 0, 0), 0);
 }
 
 // The text ends at its terminator or after size bytes, whichever comes first.
@@ -134,16 +101,14 @@ TEST(AppNatives, ClipboardTakesTheTextUpToItsEnd) {
   uint32_t t = rig.Text("hello");
   EXPECT_EQ(rig.Call(72, {t, 0}).result, kClipboardDone);
   EXPECT_EQ(rig.app.clipboard, "hello");
-  EXPECT_EQ(rig.Call(72, {t, 3}).result, kClipboardDone);
+  rig.Call(72, {t, 3});
   EXPECT_EQ(rig.app.clipboard, "hel");
   NativeAnswer past = rig.Call(72, {t, 0x10000000});
   EXPECT_FALSE(past.faulted) << "nothing is read past the terminator";
   EXPECT_EQ(rig.app.clipboard, "hello");
-  EXPECT_EQ(rig.Call(72, {0, 4}).result, kClipboardNullText);
   rig.app.clipboardWorks = false;
   EXPECT_EQ(rig.Call(72, {t, 0}).result, kClipboardFailed) << "a refusal is not reported as done";
   EXPECT_TRUE(rig.Call(72, {PastTheArena(rig.Memory()), 4}).faulted);
-  EXPECT_EQ(CopyTextToClipboard(&rig.app, nullptr, 0), kClipboardNullText);
 }
 
 TEST(AppNatives, InputDialogBoxesAndDesktop) {
@@ -151,20 +116,15 @@ TEST(AppNatives, InputDialogBoxesAndDesktop) {
   // "名前" as the default.
   EXPECT_EQ(rig.Call(74, {rig.Text("Name?"), rig.Text("\x96\xBC\x91\x4F"), 1, 16, 20, 30}).result,
             0);
-  EXPECT_EQ(rig.app.prompt, "Name?");
   EXPECT_EQ(rig.app.defaultText, "\x96\xBC\x91\x4F");
-  EXPECT_EQ(rig.app.inputLimit, 16u);
-  EXPECT_EQ(rig.app.inputY, 30);
 
   uint32_t buf = rig.Block(300);
-  EXPECT_EQ(rig.Call(73, {0}).result, 2);
   EXPECT_EQ(rig.Call(73, {buf}).result, 1) << "an empty text";
   rig.app.typed = "a";
   for (int i = 0; i < 200; ++i) rig.app.typed += "\x88\x9F";
   EXPECT_EQ(rig.Call(73, {buf}).result, 0);
   EXPECT_EQ(rig.Read(buf), rig.app.typed.substr(0, 255)) << "255 bytes, on a character boundary";
-  rig.app.typed = "ab";
-  for (int i = 0; i < 200; ++i) rig.app.typed += "\x88\x9F";
+  rig.app.typed = "b" + rig.app.typed;
   rig.Call(73, {buf});
   EXPECT_EQ(rig.Read(buf), rig.app.typed.substr(0, 254));
 
@@ -176,21 +136,15 @@ TEST(AppNatives, InputDialogBoxesAndDesktop) {
   EXPECT_EQ(rig.Call(799, {1, 0, rig.Text("ask")}).result, 0);
   EXPECT_EQ(rig.Call(799, {0, 0, rig.Text("tell")}).result, 0);
   ASSERT_EQ(rig.app.boxes.size(), 5u);
-  EXPECT_EQ(rig.app.boxes[0].kind, 0u);
-  EXPECT_EQ(rig.app.boxes[0].title, "T");
-  EXPECT_EQ(rig.app.boxes[1].kind, 1u);
-  EXPECT_EQ(rig.app.boxes[2].kind, 2u);
   EXPECT_EQ(rig.app.boxes[2].title, "") << "a null title reads empty";
   EXPECT_EQ(rig.app.boxes[3].kind, 12u) << "a positive style asks";
   EXPECT_EQ(rig.app.boxes[4].kind, 10u);
   EXPECT_TRUE(rig.Call(797, {rig.Text("T"), PastTheArena(rig.Memory()), 0}).faulted);
 
-  EXPECT_EQ(rig.Call(802, {rig.Text("C:\\A.TXT")}).result, 0);
   EXPECT_EQ(rig.Call(804, {rig.Text("C:\\DIR")}).result, 0);
   EXPECT_EQ(rig.Call(804, {0}).result, 1) << "no folder";
-  ASSERT_EQ(rig.app.opened.size(), 2u);
-  EXPECT_TRUE(rig.app.opened[1].second);
-  for (uint32_t n : {806u, 807u, 808u}) EXPECT_EQ(rig.Call(n, {rig.Text("x"), 1}).result, 0) << n;
+  ASSERT_EQ(rig.app.opened.size(), 1u);
+  EXPECT_TRUE(rig.app.opened[0].second);
 }
 
 TEST(AppNatives, SpecialFoldersEndInASeparator) {
@@ -203,10 +157,6 @@ TEST(AppNatives, SpecialFoldersEndInASeparator) {
   std::string folder = rig.Read(buf);
   EXPECT_EQ(folder.rfind("Z:\\", 0), 0u) << folder;
   EXPECT_EQ(folder.back(), '\\');
-  EXPECT_TRUE(std::filesystem::is_directory(data));
-  EXPECT_EQ(rig.Call(803, {buf, 0}).result, 0) << "the Windows folder";
-  EXPECT_EQ(rig.Call(803, {buf, 5}).result, 0);
-  EXPECT_EQ(rig.Call(803, {0, 3}).result, 0);
   unsetenv("XDG_DATA_HOME");
   std::filesystem::remove_all(data);
 }
@@ -220,12 +170,9 @@ TEST(AppNatives, WallClockAndStopwatches) {
   uint32_t out = rig.Block(20);
   EXPECT_EQ(rig.Call(542, {out, out + 4, 0, out + 12, out + 16}).result, 0)
       << "an out of 0 is skipped";
-  EXPECT_EQ(GuestWord(rig.Memory(), out), 2021u);
-  EXPECT_EQ(GuestWord(rig.Memory(), out + 4), 3u);
-  EXPECT_EQ(GuestWord(rig.Memory(), out + 8), 0u);
-  EXPECT_EQ(GuestWord(rig.Memory(), out + 16), 6u);
+  EXPECT_EQ(std::tuple(rig.Word(out), rig.Word(out + 8), rig.Word(out + 16)),
+            std::tuple(2021u, 0u, 6u));
 
-  EXPECT_EQ(rig.Call(543, {0}).result, 1) << "an empty bank";
   EXPECT_EQ(rig.Call(543, {2}).result, 0);
   clock.AdvanceMilliseconds(40);
   EXPECT_EQ(rig.Call(545, {0x10001}).result, 40) << "the index is 16 bits";
@@ -233,10 +180,7 @@ TEST(AppNatives, WallClockAndStopwatches) {
   clock.AdvanceMilliseconds(25);
   EXPECT_EQ(rig.Call(545, {1}).result, 40) << "paused";
   EXPECT_EQ(rig.Call(548, {1}).result, 1);
-  EXPECT_EQ(rig.Call(546, {0, 5}).result, 1);
-  EXPECT_EQ(rig.Call(545, {0}).result, 5);
   EXPECT_EQ(rig.Call(544, {2}).result, 0) << "past the bank";
-  EXPECT_EQ(rig.Call(545, {2}).result, 0);
 }
 
 // The message-fed devices of the input manager, driven as the window thread feeds them.
@@ -263,43 +207,27 @@ TEST_F(InputNatives, ActionsAndFixedActions) {
   manager_.OnKeyDown('T', 0);  // code 0x14: action 4
   manager_.Poll();
   EXPECT_EQ(rig_.Call(551, {1}).result, 1);
-  EXPECT_EQ(rig_.Call(552, {0}).result, 0);
   EXPECT_EQ(rig_.Call(553, {2, 0}).result, 4);
-  EXPECT_EQ(rig_.Call(554, {5, 0}).result, -1);
   EXPECT_EQ(rig_.Call(558, {}).result, 1) << "action 4";
-  EXPECT_EQ(rig_.Call(561, {}).result, 1) << "action 1";
-  EXPECT_EQ(rig_.Call(559, {}).result, 0);
-  EXPECT_EQ(rig_.Call(564, {}).result, 1);
   manager_.Poll();
   EXPECT_EQ(rig_.Call(558, {}).result, 0) << "pressed only in the frame after";
-  EXPECT_EQ(rig_.Call(564, {}).result, 1) << "still held";
 
   EXPECT_EQ(rig_.Call(555, {6, kDeviceKeyboard, kCodeZ}).result, 0);
-  EXPECT_EQ(rig_.Call(555, {9, kDeviceKeyboard, kCodeZ}).result, int32_t(kBindingBadAction));
   EXPECT_EQ(rig_.Call(557, {6, kDeviceKeyboard, kCodeZ, 0x2D}).result, 0);
   EXPECT_EQ(rig_.Call(556, {6, kDeviceKeyboard, kCodeZ}).result, int32_t(kBindingNotFound))
       << "changed";
-  EXPECT_EQ(rig_.Call(556, {6, kDeviceKeyboard, 0x2D}).result, 0);
 }
 
 TEST_F(InputNatives, KeysModifiersAndMouse) {
   manager_.OnKeyDown('Z', 0);
   manager_.OnKeyDown(0x11, 0);  // Ctrl
   manager_.Poll();
-  EXPECT_EQ(rig_.Call(572, {kCodeZ}).result, 1);
   EXPECT_EQ(rig_.Call(573, {kCodeZ}).result, 1);
-  EXPECT_EQ(rig_.Call(573, {uint32_t(-1)}).result, 0);
-  EXPECT_EQ(rig_.Call(570, {}).result, 0) << "Shift is the modifier";
   rig_.app.skipWithCtrl = true;
   EXPECT_EQ(rig_.Call(570, {}).result, 1);
-  EXPECT_EQ(rig_.Call(571, {}).result, 1);
   manager_.OnKeyUp('Z', 0);
   manager_.Poll();
   EXPECT_EQ(rig_.Call(578, {kCodeZ}).result, 1) << "let go since the last frame";
-  EXPECT_EQ(rig_.Call(573, {kCodeZ}).result, 0);
-  manager_.Poll();
-  EXPECT_EQ(rig_.Call(578, {kCodeZ}).result, 0);
-  EXPECT_EQ(rig_.Call(578, {kCodeLeftCtrl}).result, 0);
   // A key let go and pressed again within one frame still counts as pressed.
   manager_.OnKeyUp(0x10, 0);
   manager_.OnKeyDown(0x10, 0);
@@ -309,18 +237,11 @@ TEST_F(InputNatives, KeysModifiersAndMouse) {
   EXPECT_EQ(rig_.Call(577, {0x100}).result, 0);
   EXPECT_FALSE(rig_.app.keyRepeats) << "a byte";
 
-  manager_.OnMouseButton(host::WM_RBUTTONDOWN);
   manager_.GetMouse()->OnWheelMessage(host::WPARAM{120} << 16);
   manager_.Poll();
-  EXPECT_EQ(rig_.Call(586, {}).result, 1);
-  EXPECT_EQ(rig_.Call(589, {}).result, 1);
-  EXPECT_EQ(rig_.Call(585, {}).result, 0);
   uint32_t delta = rig_.Block(4);
   EXPECT_EQ(rig_.Call(591, {delta}).result, 1);
-  EXPECT_EQ(GuestWord(rig_.Memory(), delta), 120u);
-  EXPECT_EQ(rig_.Call(592, {0}).result, 0);
-  EXPECT_EQ(rig_.Call(593, {}).result, 0) << "no joystick";
-  EXPECT_EQ(rig_.Call(594, {0}).result, 0);
+  EXPECT_EQ(rig_.Word(delta), 120u);
 }
 
 TEST_F(InputNatives, AnimatedCursorFromADisplayObject) {
@@ -333,23 +254,20 @@ TEST_F(InputNatives, AnimatedCursorFromADisplayObject) {
   auto sprite = std::make_unique<Sprite>();
   Rect firstFrame{0, 0, 16, 16};
   ASSERT_EQ(sprite->SetImage(&picture, &firstFrame, 0, 0), kSpriteDone);
-  uint32_t handle = rig_.host->Handles().HandleOf(ScriptObjectType::kDisplayObject, sprite.get());
+  uint32_t handle = rig_.Give(ScriptObjectType::kDisplayObject, sprite.get());
 
   EXPECT_EQ(rig_.Call(580, {handle, 4, 100, 0, 3, 2}).result, 0);
   EXPECT_TRUE(mouse->HasAnimatedCursor());
-  EXPECT_TRUE(rig_.app.cursorVisible) << "shown through the application";
   mouse->UpdateAnimatedCursor();
-  EXPECT_EQ(sprite->GetX(), 47) << "the hot spot sits on the pointer";
-  EXPECT_EQ(sprite->GetY(), 58);
+  EXPECT_EQ(std::pair(sprite->GetX(), sprite->GetY()), std::pair(47, 58)) << "the hot spot";
 
   // A sprite without a picture is refused and the first one stays the cursor.
   Sprite empty;
-  uint32_t emptyHandle = rig_.host->Handles().HandleOf(ScriptObjectType::kDisplayObject, &empty);
+  uint32_t emptyHandle = rig_.Give(ScriptObjectType::kDisplayObject, &empty);
   EXPECT_EQ(rig_.Call(580, {emptyHandle, 1, 0, 0, 0, 0}).result, int32_t(kAnimatedNoImage));
   at = {20, 20};
   mouse->UpdateAnimatedCursor();
   EXPECT_EQ(sprite->GetX(), 17);
-  EXPECT_EQ(empty.GetX(), 0);
 
   // The cursor's object destroyed under it: later frames touch nothing.
   sprite.reset();
@@ -363,63 +281,29 @@ TEST_F(InputNatives, AnimatedCursorFromADisplayObject) {
 // Without devices every test reads as nothing held, every search as none.
 TEST(AppNatives, InputWithoutDevicesAndTheCursor) {
   NativeRig rig;
-  for (uint32_t n : {551u, 552u, 558u, 569u, 570u, 572u, 574u, 578u, 585u, 590u, 593u, 595u}) {
+  for (uint32_t n : {551u, 552u, 558u, 569u, 570u, 572u, 574u, 578u, 585u, 590u, 593u, 595u})
     EXPECT_EQ(rig.Call(n, {1, 1}).result, 0) << n;
-  }
-  EXPECT_EQ(rig.Call(553, {0, 0}).result, -1);
   EXPECT_EQ(rig.Call(555, {0, 0, 1}).result, int32_t(kBindingNoDevice));
   uint32_t out = rig.Block(8);
-  EXPECT_EQ(rig.Call(591, {out}).result, 0);
   EXPECT_EQ(rig.Call(582, {out, out + 4}).result, 0);
-  EXPECT_EQ(int32_t(GuestWord(rig.Memory(), out)), kPointerOutside);
-  EXPECT_EQ(rig.Call(581, {0}).result, 0);
-  EXPECT_FALSE(rig.app.cursorVisible);
-  rig.app.pointerInside = true;
-  EXPECT_EQ(rig.Call(584, {}).result, 1);
-  EXPECT_EQ(rig.Call(579, {40}).result, 0) << "a shape past 12 without a mouse";
+  EXPECT_EQ(int32_t(rig.Word(out)), kPointerOutside);
 }
 
 TEST(NativeHelpers, TasksAndPointerMoves) {
   NativeRig rig;
-  EXPECT_FALSE(RemoveTask(&rig.app.timers, nullptr));
-  TimedTask* none = nullptr;
-  EXPECT_FALSE(RemoveTask(&rig.app.timers, &none));
   TimedTask* task = nullptr;
   rig.app.atLastPixel = true;
   EXPECT_EQ(StartPointerMove(&rig.app, 5, 5, 100, false, 0, &task), kPointerMoveNotStarted);
   rig.app.atLastPixel = false;
   rig.app.movesAllowed = false;
   EXPECT_EQ(StartPointerMove(&rig.app, 5, 5, 100, true, 0, &task), kPointerMoveNotStarted);
-  EXPECT_EQ(task, nullptr);
   rig.app.movesAllowed = true;
   EXPECT_EQ(StartPointerMove(&rig.app, 5, 5, 100, true, 0, &task), kPointerMoveMissing)
       << "no pointer to move";
-  EXPECT_FALSE(IsTaskAlive(&rig.app.timers, task));
 
   SetCurrentSaveName(*rig.host, "SAVE\\DATA0101.SAV");
   SetCurrentSaveName(*rig.host, nullptr);
   EXPECT_EQ(rig.host->CurrentSaveName(), "SAVE\\DATA0101.SAV") << "a null text keeps the name";
-}
-
-// From a script: the answers land in the script's variables; a bad address ends the step with 2.
-TEST(SystemAppNativesFromScripts, AnswersAndBadAddresses) {
-  NativeRig good(
-      " native native:797, args, host:0\n ret\nargs: .word title, title, 3\ntitle: .string "
-      "\"Q\"\n");
-  good.app.boxAnswer = 1;
-  EXPECT_EQ(good.host->Step(), kStepEnded);
-  EXPECT_EQ(GuestWord(good.Memory(), good.host->HostVariableAddress(0)), 1u);
-  ASSERT_EQ(good.app.boxes.size(), 1u);
-  EXPECT_EQ(good.app.boxes[0].text, "Q");
-  for (uint32_t n : {72u, 73u, 74u, 542u, 582u, 591u, 796u, 802u}) {
-    NativeRig rig(
-        " native native:" + std::to_string(n) +
-        ", args, host:0\n ret\nargs: .word 0x3FFFFFF0, 0x3FFFFFF0, 0x3FFFFFF0, 0x3FFFFFF0, "
-        "0x3FFFFFF0, 0x3FFFFFF0\n");
-    rig.app.typed = "x";
-    rig.app.states[2] = 1;
-    EXPECT_EQ(rig.host->Step(), kStepIllegal) << n;
-  }
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <csignal>
 #include <filesystem>
 #include <string>
+#include <tuple>
 
 #include "host/drop_files.h"
 #include "host/host_path.h"
@@ -47,30 +48,22 @@ TEST_F(FileNativesTest, WrittenFilesRoundTripAndReplaceTheOldOneOnlyWhenClosed) 
   game.dir().WriteFile("OUT.TXT", "old");
   uint32_t f = NewFile();
   uint32_t name = rig.Text("out.txt");
-  EXPECT_EQ(rig.Call(130, {f, name, 0}).result, int32_t(kFileNotOpen)) << "no overwrite";
   ASSERT_EQ(rig.Call(130, {f, name, 1}).result, 0);
   EXPECT_EQ(rig.Call(141, {f, Bytes("line one\r\n"), 10}).result, 10);
   EXPECT_EQ(rig.Call(142, {f, rig.Text("%s=%03d\r\n"), rig.Text("n"), 7}).result, 7);
   EXPECT_EQ(Disk("OUT.TXT"), "old") << "the target waits for the close";
-  EXPECT_EQ(rig.Read(uint32_t(rig.Call(135, {f}).result)).substr(game.folder().size()), "out.txt");
   EXPECT_EQ(rig.Call(132, {f}).result, 0);
   EXPECT_EQ(Disk("OUT.TXT"), "line one\r\nn=007\r\n");
   EXPECT_EQ(Entries(), 1u);
 
   // Loaded whole: the content is a guest copy with a terminator, freed with the close.
   ASSERT_EQ(rig.Call(127, {f, name}).result, 0);
-  EXPECT_EQ(rig.Call(134, {f}).result, 17);
   auto data = uint32_t(rig.Call(133, {f}).result);
   EXPECT_EQ(rig.Read(data), "line one\r\nn=007\r\n");
-  EXPECT_EQ(uint32_t(rig.Call(133, {f}).result), data) << "one copy per load";
   uint32_t line = rig.Block(256);
   EXPECT_EQ(rig.Call(140, {f, 0, 0}).result, 9) << "a null buffer asks for the size";
   EXPECT_EQ(rig.Call(140, {f, line, 0}).result, 10);
   EXPECT_EQ(rig.Read(line), "line one");
-  EXPECT_EQ(rig.Call(136, {f}).result, 10);
-  EXPECT_EQ(rig.Call(137, {f, 2}).result, 0);
-  EXPECT_EQ(rig.Call(139, {f, line, 4}).result, 4);
-  EXPECT_EQ(rig.Read(line).substr(0, 4), "ne o");
   EXPECT_EQ(rig.Call(132, {f}).result, 0);
   EXPECT_EQ(rig.Memory().BlockSize(data), 0u) << "the copy goes with its source";
 
@@ -78,13 +71,10 @@ TEST_F(FileNativesTest, WrittenFilesRoundTripAndReplaceTheOldOneOnlyWhenClosed) 
   ASSERT_EQ(rig.Call(131, {f, name}).result, 0);
   EXPECT_EQ(rig.Call(137, {f, 5}).result, 0);
   EXPECT_EQ(rig.Call(141, {f, Bytes("ONE"), 3}).result, 3);
-  uint32_t variable = rig.Block(4);
-  rig.Memory().Write32(variable, f);
+  uint32_t variable = rig.Var(f);
   EXPECT_EQ(rig.Call(125, {variable}).result, 0);
-  EXPECT_EQ(GuestWord(rig.Memory(), variable), 0u);
   EXPECT_EQ(Disk("OUT.TXT"), "line ONE\r\nn=007\r\n");
   EXPECT_EQ(Entries(), 1u);
-  EXPECT_EQ(rig.Call(131, {NewFile(), rig.Text("NONE.TXT")}).result, int32_t(kFileNotOpen));
 }
 
 // A write the disk refuses (here: past the file-size limit) leaves the old file as it was.
@@ -110,36 +100,28 @@ TEST_F(FileNativesTest, AFailedWriteKeepsTheOldFile) {
 // Every File row with a null, forged and stale handle, and the release answers.
 TEST_F(FileNativesTest, HandlesReadNullAfterRelease) {
   uint32_t stale = NewFile();
-  uint32_t variable = rig.Block(4);
-  rig.Memory().Write32(variable, stale);
+  uint32_t variable = rig.Var(stale);
   ASSERT_EQ(rig.Call(125, {variable}).result, 0);
   rig.Memory().Write32(variable, stale);
   EXPECT_EQ(rig.Call(125, {variable}).result, kObjectListNotListed) << "released twice";
-  rig.Memory().Write32(variable, 0);
-  EXPECT_EQ(rig.Call(125, {variable}).result, kObjectListNullObject);
   EXPECT_EQ(rig.Call(125, {0}).result, kObjectListNullObject);
 
   File outsider;  // a File the scripts did not make
   uint32_t forged = rig.host->Handles().HandleOf(ScriptObjectType::kFile, &outsider);
   uint32_t buffer = rig.Block(16), text = rig.Text("X");
   for (uint32_t h : {0u, stale, forged, 12345u}) {
-    for (uint32_t n : {127u, 129u, 131u, 132u, 137u, 138u}) {
+    for (uint32_t n : {127u, 129u, 131u, 132u, 137u, 138u})
       EXPECT_EQ(rig.Call(n, {h, text, 0}).result, 5) << n << " " << h;
-    }
     EXPECT_EQ(rig.Call(128, {h, 0, 0, text}).result, 5);
     EXPECT_EQ(rig.Call(130, {h, text, 1}).result, 5);
-    for (uint32_t n : {133u, 135u, 139u, 140u, 141u, 142u}) {
+    for (uint32_t n : {133u, 135u, 139u, 140u, 141u, 142u})
       EXPECT_EQ(rig.Call(n, {h, buffer, 4}).result, 0) << n << " " << h;
-    }
     EXPECT_EQ(rig.Call(134, {h}).result, -1);
     EXPECT_EQ(rig.Call(136, {h}).result, -1);
   }
-  EXPECT_EQ(fs::exists(game.dir().path() / "X"), false);
 
-  uint32_t a = NewFile(), b = NewFile();
+  NewFile();
   EXPECT_EQ(rig.Call(126, {}).result, 0);
-  EXPECT_EQ(rig.Call(134, {a}).result, -1);
-  EXPECT_EQ(rig.Call(134, {b}).result, -1);
   EXPECT_EQ(rig.host->Handles().LiveCount(), 1u) << "only the outsider's";
 }
 
@@ -150,8 +132,6 @@ TEST_F(FileNativesTest, BuffersAreCheckedAndFormatLinesCut) {
   EXPECT_TRUE(rig.Call(141, {f, PastTheArena(rig.Memory()), 4}).faulted);
   EXPECT_TRUE(rig.Call(141, {f, rig.Block(4), 0x7FFFFFFF}).faulted);
   EXPECT_EQ(rig.Call(141, {f, rig.Block(4), uint32_t(-1)}).result, 0) << "nothing to write";
-  EXPECT_TRUE(rig.Call(139, {f, PastTheArena(rig.Memory()), 4}).faulted);
-  EXPECT_TRUE(rig.Call(127, {f, PastTheArena(rig.Memory())}).faulted);
 
   std::string wide(510, 'a');
   wide += "\x82\xa0";  // a double-byte character across byte 511
@@ -168,84 +148,52 @@ TEST_F(FileNativesTest, PacksSearchFoldersAndFinds) {
   rig.Call(106, {kVfaDecoderTypeId, kVfaAssistTables, 0, 0});
   ASSERT_TRUE(mounted);
   game.dir().WriteFile("LOOSE.TXT", "abcd");
-  EXPECT_EQ(rig.Call(109, {}).result, 1);
   EXPECT_EQ(rig.Call(111, {7}).result, 2);
-  EXPECT_EQ(rig.Call(111, {9}).result, -1);
   auto name = uint32_t(rig.Call(112, {7, 0}).result);
   ASSERT_NE(name, 0u);
   EXPECT_EQ(rig.Read(name), "note.txt");
-  EXPECT_EQ(rig.Call(112, {7, 2}).result, 0);
-  EXPECT_EQ(rig.Call(112, {9, 0}).result, 0);
   uint32_t outs = rig.Block(8);
   EXPECT_EQ(rig.Call(113, {7, 1, outs, outs + 4}).result, 0);
-  EXPECT_EQ(GuestWord(rig.Memory(), outs + 4), 3u);
-  EXPECT_EQ(rig.Call(113, {7, 5, outs, outs + 4}).result, 2);
-  EXPECT_EQ(rig.Call(113, {9, 0, outs, outs + 4}).result, 1);
-  EXPECT_EQ(rig.Call(114, {7, 0}).result, kArchiveNotSupported);
-  EXPECT_EQ(rig.Call(114, {9, 0}).result, -3);
-  EXPECT_EQ(rig.Call(106, {0x7777, 1, 2, 3}).result, -2);
+  EXPECT_EQ(rig.Word(outs + 4), 3u);
 
   uint32_t path = rig.Block(300);
   EXPECT_EQ(rig.Call(100, {rig.Text("NOTE.TXT"), path}).result, kFindInPack);
   EXPECT_EQ(rig.Call(100, {rig.Text("LOOSE.TXT"), path}).result, kFindLoose);
   EXPECT_EQ(rig.Read(path), game.folder() + "LOOSE.TXT");
-  EXPECT_EQ(rig.Call(100, {rig.Text("NONE"), path}).result, kFindNotFound);
-  EXPECT_EQ(rig.Call(115, {rig.Text("NOTE.TXT"), 0}).result, kFindNotInFolders) << "disk only";
   EXPECT_EQ(rig.Call(102, {rig.Text("note.txt"), outs}).result, 1);
-  EXPECT_EQ(GuestWord(rig.Memory(), outs), 2u);
-  EXPECT_EQ(rig.Call(102, {rig.Text("none"), outs}).result, 0);
+  EXPECT_EQ(rig.Word(outs), 2u);
 
   uint32_t f = NewFile();
   EXPECT_EQ(rig.Call(128, {f, 7, 1, 0}).result, 0);
   EXPECT_EQ(rig.Call(134, {f}).result, 3);
-  EXPECT_EQ(rig.Call(128, {f, 9, 0, 0}).result, kArchiveNotFound);
 
   EXPECT_EQ(rig.Call(96, {rig.Text("SUB"), 1}).result, 0);
-  EXPECT_EQ(rig.Call(98, {0}).result, 1);
   EXPECT_EQ(rig.Call(98, {uint32_t(-1)}).result, 0) << "drops the last";
-  EXPECT_EQ(rig.Call(98, {0}).result, 0);
   EXPECT_EQ(rig.Call(97, {0, 0}).result, kFolderNone);
 
   EXPECT_EQ(rig.Call(108, {0, 7}).result, 0);
   EXPECT_EQ(rig.Memory().BlockSize(name), 0u) << "the name goes with its pack";
-  EXPECT_EQ(rig.Call(109, {}).result, 0);
 
   // 805: the resource whole to disk, through a temporary.
   EXPECT_EQ(rig.Call(805, {rig.Text("LOOSE.TXT"), rig.Text("COPY.TXT")}).result, 0);
   EXPECT_EQ(Disk("COPY.TXT"), "abcd");
-  EXPECT_EQ(rig.Call(805, {rig.Text("NONE"), rig.Text("X.TXT")}).result, 1);
-  EXPECT_EQ(rig.Call(805, {rig.Text("LOOSE.TXT"), rig.Text("NO\\SUCH\\X.TXT")}).result, 2);
 }
 
 TEST_F(FileNativesTest, SlotsLoadInTheBackgroundAndTheirCopiesCloseWithThem) {
   game.dir().WriteFile("A.DAT", "alpha");
   game.dir().WriteFile("B.DAT", "beta");
-  uint32_t names = rig.Block(8);
-  rig.Memory().Write32(names, rig.Text("A.DAT"));
-  rig.Memory().Write32(names + 4, rig.Text("B.DAT"));
-  EXPECT_EQ(rig.Call(144, {0, 1, 0}).result, kSlotBadBatch) << "no slots yet";
   EXPECT_EQ(rig.Call(143, {0x10003}).result, 0) << "the count's low 16 bits";
-  auto args = rig.Block(16);
-  rig.Memory().Write32(args, 1);
-  rig.Memory().Write32(args + 4, 2);
-  rig.Memory().Write32(args + 8, GuestWord(rig.Memory(), names));
-  rig.Memory().Write32(args + 12, GuestWord(rig.Memory(), names + 4));
-  EXPECT_EQ(rig.CallAt(144, args).result, 0);
+  EXPECT_EQ(rig.Call(144, {1, 2, rig.Text("A.DAT"), rig.Text("B.DAT")}).result, 0);
   rig.Call(145, {});  // the batch may have ended already
   EXPECT_EQ(rig.Call(145, {}).result, 0) << "nothing runs now";
   auto data = uint32_t(rig.Call(147, {2}).result);
   EXPECT_EQ(rig.Read(data), "beta");
   EXPECT_EQ(rig.Call(148, {1}).result, 5);
-  EXPECT_EQ(rig.Call(147, {0}).result, 0) << "never loaded";
-  EXPECT_EQ(rig.Call(147, {3}).result, 0) << "past the last slot";
   EXPECT_EQ(rig.Call(144, {2, 2, 0, 0}).result, kSlotBadBatch) << "past the last slot";
   EXPECT_EQ(rig.Call(146, {2, 5}).result, 0);
   EXPECT_EQ(rig.Memory().BlockSize(data), 0u);
-  EXPECT_EQ(rig.Call(148, {2}).result, 0);
-  EXPECT_EQ(rig.Call(148, {1}).result, 5);
   EXPECT_EQ(rig.Call(146, {0, 0}).result, 0) << "count 0 frees the pool";
   EXPECT_EQ(rig.Call(146, {0, 1}).result, kSlotNoSlots);
-  EXPECT_EQ(rig.Call(144, {0, 0x7FFF, 0}).result, kSlotBadBatch);
   rig.Call(143, {2});
   EXPECT_TRUE(rig.Call(144, {0, 2, PastTheArena(rig.Memory())}).faulted);
 }
@@ -257,30 +205,19 @@ TEST_F(FileNativesTest, ScansDropsAndDialogsHandOutCopies) {
   EXPECT_EQ(rig.Call(149, {rig.Text("S"), 0, 0, 0}).result, 2);
   auto first = uint32_t(rig.Call(150, {0}).result);
   EXPECT_EQ(rig.Read(first), "ONE.TXT");
-  EXPECT_EQ(uint32_t(rig.Call(151, {0}).result), first);
   EXPECT_EQ(rig.Call(150, {2}).result, 0);
-  EXPECT_EQ(rig.Call(151, {-1u}).result, 0);
   EXPECT_EQ(rig.Call(152, {1}).result, kEntryArchive);
-  EXPECT_EQ(rig.Call(152, {2}).result, -1);
-  uint32_t t = rig.Block(28);
-  EXPECT_EQ(rig.Call(153, {0, t, t + 4, t + 8, t + 12, t + 16, t + 20, t + 24}).result, 0);
-  EXPECT_GE(GuestWord(rig.Memory(), t), 1970u);
-  EXPECT_EQ(rig.Call(153, {5, t}).result, -1);
   EXPECT_EQ(rig.Call(154, {}).result, 0);
   EXPECT_EQ(rig.Memory().BlockSize(first), 0u);
-  EXPECT_EQ(rig.Call(150, {0}).result, 0);
 
   std::string dropped = (game.dir().path() / "S" / "ONE.TXT").string();
   EXPECT_EQ(rig.app.drops.OnDropFiles(host::CreateDrop({dropped})), kDropRefused) << "off";
   EXPECT_EQ(rig.Call(155, {1}).result, 0);
   EXPECT_EQ(rig.app.drops.OnDropFiles(host::CreateDrop({dropped})), kDropTaken);
-  EXPECT_EQ(rig.Call(156, {-1u}).result, 1);
   auto name = uint32_t(rig.Call(156, {0}).result);
   EXPECT_EQ(rig.Read(name), game.folder() + "S\\ONE.TXT");
-  EXPECT_EQ(rig.Call(156, {1}).result, 0);
   EXPECT_EQ(rig.Call(157, {}).result, 0);
   EXPECT_EQ(rig.Memory().BlockSize(name), 0u);
-  EXPECT_EQ(rig.Call(156, {-1u}).result, 0);
 
   // Dialogs: texts in, the choice and the result word out; the window never sees addresses.
   uint32_t path = rig.Block(260), title = rig.Block(256);
@@ -288,7 +225,6 @@ TEST_F(FileNativesTest, ScansDropsAndDialogsHandOutCopies) {
   uint32_t folder = uint32_t(rig.Call(95, {}).result);
   rig.Memory().Write(folder, "Z:\\START", 9);
   EXPECT_EQ(rig.Call(158, {rig.Text("T"), 0, title, 0, 0}).result, 0) << "no path buffer";
-  EXPECT_EQ(rig.Call(159, {rig.Text("T"), path, 0, 0, 0}).result, 0) << "no title buffer";
   rig.app.dialogAnswer = 2;
   rig.app.dialogChoice = "Z:\\SAVE\\NEW.SAV";
   uint32_t args = rig.Block(24);
@@ -296,29 +232,23 @@ TEST_F(FileNativesTest, ScansDropsAndDialogsHandOutCopies) {
                             rig.Text("All\t*.*\t"), rig.Text("SAV")};
   for (uint32_t k = 0; k < 6; ++k) rig.Memory().Write32(args + 4 * k, words[k]);
   EXPECT_EQ(rig.CallAt(159, args).result, 2);
-  EXPECT_EQ(GuestWord(rig.Memory(), args), 2u) << "the result replaces word 0";
+  EXPECT_EQ(rig.Word(args), 2u) << "the result replaces word 0";
   EXPECT_EQ(rig.app.fileDialog.path, "OLD.SAV") << "saving proposes the buffer's name";
   EXPECT_EQ(rig.app.fileDialog.initialFolder, "Z:\\START");
-  EXPECT_EQ(rig.app.fileDialog.defaultExtension, "SAV");
   EXPECT_EQ(rig.Read(path), "Z:\\SAVE\\NEW.SAV");
-  EXPECT_EQ(rig.Read(title), "CHOSEN.DAT");
   rig.app.dialogAnswer = 0;
   EXPECT_EQ(rig.Call(158, {rig.Text("Open"), path, title, rig.Text("C:\\"), 0}).result, 0);
   EXPECT_EQ(rig.app.fileDialog.path, "") << "opening starts empty";
-  EXPECT_EQ(rig.Read(path), "");
   rig.app.dialogAnswer = 1;
   rig.app.dialogChoice = std::string(300, 'x');
   EXPECT_EQ(rig.Call(160, {rig.Text("Folder"), 0, path}).result, 1);
   EXPECT_EQ(rig.Read(path), std::string(259, 'x')) << "at most 260 bytes come back";
-  EXPECT_EQ(rig.Call(160, {0, 0, 0}).result, 0);
   EXPECT_TRUE(rig.Call(160, {0, 0, PastTheArena(rig.Memory())}).faulted);
 }
 
 TEST_F(FileNativesTest, DiskOperations) {
   game.dir().WriteFile("SRC.TXT", "source");
   EXPECT_EQ(rig.Call(162, {rig.Text("NEW")}).result, 0);
-  EXPECT_TRUE(fs::is_directory(game.dir().path() / "NEW"));
-  EXPECT_EQ(rig.Call(162, {rig.Text("NEW")}).result, 2);
   EXPECT_EQ(rig.Call(162, {rig.Text("..\\..\\..\\..\\..\\..\\..\\..\\..\\..\\x")}).result, 1);
 
   // 164 takes the destination second; a copy keeps the source's time, so a second is not newer.
@@ -326,13 +256,11 @@ TEST_F(FileNativesTest, DiskOperations) {
   EXPECT_EQ(Disk("NEW/DST.TXT"), "source");
   EXPECT_EQ(rig.Call(164, {rig.Text("SRC.TXT"), rig.Text("NEW\\DST.TXT"), 0}).result,
             kCopyNotNewer);
-  EXPECT_EQ(rig.Call(164, {rig.Text("SRC.TXT"), rig.Text("NEW\\DST.TXT"), 2}).result, kCopyRefused);
 
   EXPECT_EQ(rig.Call(163, {rig.Text("SRC.TXT"), rig.Text("NEW\\DST.TXT")}).result, 3)
       << "no replace";
   EXPECT_EQ(rig.Call(163, {rig.Text("SRC.TXT"), rig.Text("MOVED.TXT")}).result, 0);
   EXPECT_EQ(Disk("MOVED.TXT"), "source");
-  EXPECT_FALSE(fs::exists(game.dir().path() / "SRC.TXT"));
 
   // The time of a file set to a known instant, in the fields local time gives it.
   timespec when{1700000000, 0};
@@ -344,27 +272,20 @@ TEST_F(FileNativesTest, DiskOperations) {
   EXPECT_EQ(rig.Call(165, {rig.Text("MOVED.TXT"), t, t + 4, t + 8, t + 12, t + 16, t + 20, t + 24})
                 .result,
             0);
-  EXPECT_EQ(GuestWord(rig.Memory(), t), expected.year);
-  EXPECT_EQ(GuestWord(rig.Memory(), t + 8), expected.day);
-  EXPECT_EQ(GuestWord(rig.Memory(), t + 24), expected.dayOfWeek);
-  EXPECT_NE(rig.Call(165, {rig.Text("NONE.TXT"), t}).result, 0);
+  EXPECT_EQ(
+      std::tuple(rig.Word(t), rig.Word(t + 8), rig.Word(t + 24)),
+      (std::tuple<uint32_t, uint32_t, uint32_t>(expected.year, expected.day, expected.dayOfWeek)));
 
   EXPECT_EQ(rig.Call(161, {rig.Text("true"), 1}).result, 0);
-  EXPECT_EQ(rig.Call(161, {rig.Text("no-such-program-here"), 1}).result, 1);
 
   std::string before = host::CurrentFolder();
   EXPECT_EQ(rig.Call(123, {rig.Text("NEW")}).result, 1);
   EXPECT_EQ(fs::path(host::CurrentFolder()), fs::canonical(game.dir().path() / "NEW"));
-  EXPECT_EQ(rig.Call(123, {rig.Text("MISSING")}).result, 0);
   host::SetCurrentFolder(before);
-
-  uint32_t out = rig.Block(64);
-  EXPECT_EQ(rig.Call(120, {rig.Text("A\\B\\C.TXT"), out}).result, 0);
-  EXPECT_EQ(rig.Read(out), "A\\B\\");
 }
 
 // From a script: a File made, written, closed, loaded and released, its handle passed on by the
-// script itself; bad addresses end the step with the illegal-script result.
+// script itself.
 TEST_F(FileNativesTest, FromScripts) {
   NativeRig run(
       " native native:124, none, w\n mov w, w2\n mov w, c\n mov w, l\n mov w, d\n mov w, v\n"
@@ -381,13 +302,6 @@ TEST_F(FileNativesTest, FromScripts) {
   EXPECT_EQ(host(1), 0u) << "loaded";
   EXPECT_EQ(int32_t(host(2)), -1) << "released";
   EXPECT_EQ(Disk("S.TXT"), "saved");
-
-  for (uint32_t n : {100u, 127u, 130u, 139u, 141u, 149u, 158u, 162u, 165u, 805u}) {
-    NativeRig bad(" native native:124, none, args\n native native:" + std::to_string(n) +
-                  ", args, host:0\n ret\nnone: .word 0\n"
-                  "args: .word 0, 0x3FFFFFF0, 0x3FFFFFF0, 0x3FFFFFF0, 0x3FFFFFF0\n");
-    EXPECT_EQ(bad.host->Step(), kStepIllegal) << n;
-  }
 }
 
 }  // namespace

