@@ -23,6 +23,7 @@
 #include "native_rig.h"
 #include "natives/object_casts.h"
 #include "platform/timer_service.h"
+#include "resource/images/image_loader_manager.h"
 #include "scenario/font_list.h"
 #include "support/text_renderers.h"
 
@@ -259,6 +260,18 @@ TEST(RenderNatives, FontNames) {
   uint32_t name = uint32_t(rig.Call(195, {0}).result);
   EXPECT_EQ(rig.Read(name), "GOTHIC");
   EXPECT_TRUE(rig.Call(194, {0, PastTheArena(rig.Memory())}).faulted);
+}
+
+// 203: below -1 the settings' budget, else the script's own.
+TEST(RenderNatives, ImageCacheBudget) {
+  RenderRig rig;
+  ImageLoaderManager images;
+  ScopedGlobal<ImageLoaderManager> published(&images);
+  rig.app.cacheBudget = 12;
+  for (auto [word, megabytes] : {std::pair{uint32_t(-2), 12u}, {3u, 3u}}) {
+    EXPECT_EQ(rig.Call(203, {word}).result, 0);
+    EXPECT_EQ(images.GetCache().GetBudget(), uint64_t{megabytes} << 20);
+  }
 }
 
 TEST(RenderNatives, FactoriesHandOutHandlesAndReleaseClearsTheVariable) {
