@@ -115,6 +115,15 @@ TEST_F(GuiPartNatives, SwitchedOffGroupsTakeTheDefaults) {
   EXPECT_EQ(rig.Answer(689, {0, 0, 0, 2, 65535, 0, 0, 0}), -1);
 }
 
+TEST_F(GuiPartNatives, SizesPastTheCoordinateRangeAreRefusedNotWrapped) {
+  EXPECT_EQ(rig.Answer(693, {0, 0, 1, 0x7FFFFFFF, 0, 0, 0, 0, 0, 0}), 0) << "bar";
+  EXPECT_EQ(rig.Answer(685, {0, 0, 0x7FFFFFFF, 16, 0, rig.Text("A"), font, 0}), 0) << "button";
+  auto* area = static_cast<HitAreaPart*>(
+      PartOf(rig.Answer(699, {0x7FFFFFF0, 0, 0x7FFFFFFF, 8, uint32_t(-1), 0, 0, 0})));
+  ASSERT_NE(area, nullptr);
+  EXPECT_EQ(area->GetCenterX(), 0x7FFFFFFF);
+}
+
 TEST_F(GuiPartNatives, DeletedPartsLeaveNoHandleNeighbourOrCurrentList) {
   rig.Answer(713, {3});
   const uint32_t a = Box(0, 0), b = Box(30, 0);
