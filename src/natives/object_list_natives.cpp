@@ -494,8 +494,9 @@ ObjectListNativeState::~ObjectListNativeState() {
 }
 
 void ObjectListNativeState::OnGone(const void* object, void* self) {
-  static_cast<ObjectListNativeState*>(self)->cells_.ForEach(
-      [object](CellImage& image) { image.Forget(object); });
+  auto* state = static_cast<ObjectListNativeState*>(self);
+  state->cells_.ForEach([object](CellImage& image) { image.Forget(object); });
+  state->partLoader_.Forget(object);
 }
 
 const NativeFamily& ObjectListNativeFamily() {
