@@ -17,9 +17,12 @@
 #include "graphics/device/display_manager.h"
 #include "graphics/layers/canvas_layer.h"
 #include "graphics/surface/color_rect_object.h"
+#include "graphics/surface/composition_layer.h"
 #include "graphics/surface/image_surface.h"
 #include "graphics/surface/pixel_library.h"
 #include "graphics/surface/sprite.h"
+#include "gui/part_manager.h"
+#include "gui/pointer_tip.h"
 #include "host/host_path.h"
 #include "lib/ogg/ogg_vorbis_writer.h"
 #include "natives/native_families.h"
@@ -56,6 +59,10 @@ class FuzzApp : public bw::ScriptApplication {
   void SetAppOption(uint32_t, uint32_t) override {}
   uint32_t GetAppOption(uint32_t) override { return 0; }
   std::span<const bw::NativeFamily> NativeFamilies() override { return bw::AllNativeFamilies(); }
+  bw::PartManager* parts = nullptr;
+  bw::PointerManager* pointers = nullptr;
+  bw::PartManager* ScriptPartManager() override { return parts; }
+  bw::PointerManager* ScriptPointerManager() override { return pointers; }
 };
 
 // The render natives' world: a display manager and the effects' timer service, with a live
@@ -310,6 +317,48 @@ std::vector<uint32_t> ImageFamilyHandles(bw::ScriptHost& host, bw::DisplayManage
                                   static_cast<bw::DisplayObject*>(sprite))};
 }
 
+// The GUI part natives' world: a part manager drawing on a picture of its own and a pointer tip
+// without a window. In the palette: a colour box registered with the tip, a hit area, a check
+// box and a deleted part. The parts go before the tip and the layer they are listed in.
+bool IsGuiPartFamily(const bw::NativeFamily& family) {
+  return std::string(family.name) == "gui parts";
+}
+struct GuiPartWorld {
+  GuiPartWorld(bw::ScriptHost& host, FuzzApp& app, std::vector<uint32_t>& handles) : app_(app) {
+    if (screen.Create(64, 48, 32, 0) != 0) std::abort();
+    layer.SetTarget(&screen, true);
+    parts.SetTarget(&layer);
+    app.parts = &parts;
+    app.pointers = &tip;
+    bw::ColorBoxPart *box = nullptr, *gone = nullptr;
+    bw::HitAreaPart* area = nullptr;
+    if (parts.CreateColorBox(&box, 1, 2, 2, 10, 10, 1, 2, 3) != 0 ||
+        parts.CreateColorBox(&gone, 1, 2, 2, 10, 10, 1, 2, 3) != 0 ||
+        parts.CreateHitArea(&area, 20, 20, 8, 8, -1, -1, true, true) != 0)
+      std::abort();
+    tip.AddControl(box, -1);
+    auto give = [&](bw::UiControl* part) {
+      handles.push_back(host.Handles().HandleOf(bw::ScriptObjectType::kGuiPart, part));
+    };
+    give(box);
+    give(area);
+    give(gone);
+    parts.DeletePart(gone);
+  }
+  ~GuiPartWorld() {
+    parts.DeleteAll();
+    parts.DestroyImeIndicator();
+    tip.RemoveAll();
+    app_.parts = nullptr;
+    app_.pointers = nullptr;
+  }
+  FuzzApp& app_;
+  bw::ImageSurface screen;
+  bw::CompositionLayer layer;
+  bw::PointerTip tip;
+  bw::PartManager parts;
+};
+
 // The save natives' world: the save folder below the game folder exists, so slot files are
 // written, read, edited, copied and deleted there.
 bool MakeSaveFolder() {
@@ -349,6 +398,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   PictureWorld pictures(*host, (data[0] & 0x40) != 0, handles.data());
   ObjectListWorld objectLists(*host, handles);
   const std::vector<uint32_t> imageHandles = ImageFamilyHandles(*host, render.display);
+  std::vector<uint32_t> guiHandles = handles;
+  GuiPartWorld gui(*host, app, guiHandles);
 
   std::string code, words;
   for (size_t c = 0; c + kCallBytes <= size; c += kCallBytes) {
@@ -362,7 +413,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (size_t k = 0; k < kCallBytes - 2; ++k) {
       words += (k ? ", " : "") + PaletteWord(data[c + 2 + k], IsSoundFamily(family)   ? soundHandles
                                                               : IsImageFamily(family) ? imageHandles
-                                                                                      : handles);
+                                                              : IsGuiPartFamily(family) ? guiHandles
+                                                                                        : handles);
     }
     words += "\n";
   }

@@ -1,6 +1,7 @@
 #include "gui/button_part.h"
 
 #include <cstring>
+#include <limits>
 
 #include "graphics/surface/display_object.h"
 #include "graphics/text/text_renderer.h"
@@ -226,6 +227,8 @@ int ButtonPart::CreateDrawn(DisplayObjectList* list, int32_t order, const char* 
   hasDisabledCell_ = hasDisabledCell;
   hasPressedCell_ = true;
   int cellCount = 3 + (hasDisabledCell ? 1 : 0);
+  // The cells lie side by side in one picture.
+  if (int64_t{cellCount} * width > std::numeric_limits<int32_t>::max()) return kCreateNoPicture;
   auto cells = std::make_unique<ImageSurface>();
   if (cells->Create(cellCount * width, height, 32, kImageDibSection) != 0) return kCreateNoPicture;
   cells_ = std::move(cells);

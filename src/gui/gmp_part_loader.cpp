@@ -93,4 +93,10 @@ int GmpPartLoader::Load(CompositionLayer* owner, DisplayManager* display, PartMa
   return kGmpLoaded;
 }
 
+void GmpPartLoader::Forget(const void* part) {
+  for (UiControl*& kept : parts_) {
+    if (kept == part) kept = nullptr;
+  }
+}
+
 }  // namespace bw

@@ -31,6 +31,10 @@ class GmpPartLoader {
   // Forgets the parts (the part manager keeps them) and frees the background.
   void Clear();
 
+  // A part destroyed since the load (deleted alone, with its group or with all) is no part of
+  // the screen any more: its entry reads null.
+  void Forget(const void* part);
+
   ImageSurface* Background() const { return background_; }
   size_t Count() const { return parts_.size(); }
   UiControl* GetPart(size_t i) const { return parts_[i]; }

@@ -1,10 +1,23 @@
 #include "gui/hit_area_part.h"
 
+#include <algorithm>
+#include <limits>
+
 #include "gui/pointer_manager.h"
 #include "input/input_binding_table.h"
 #include "input/mouse.h"
 
 namespace bw {
+
+namespace {
+
+// A side's middle, kept inside the coordinate range for areas that reach past it.
+int32_t Middle(int32_t start, int32_t length) {
+  return static_cast<int32_t>(
+      std::min<int64_t>(int64_t{start} + (length >> 1), std::numeric_limits<int32_t>::max()));
+}
+
+}  // namespace
 
 int HitAreaPart::Create(int32_t x, int32_t y, int32_t width, int32_t height, int32_t centerX,
                         int32_t centerY, bool hitEnabled, bool fireEnabled, int32_t group) {
@@ -13,8 +26,8 @@ int HitAreaPart::Create(int32_t x, int32_t y, int32_t width, int32_t height, int
   y_ = y;
   width_ = width;
   height_ = height;
-  centerX_ = centerX < 0 ? x + (width >> 1) : centerX;
-  centerY_ = centerY < 0 ? y + (height >> 1) : centerY;
+  centerX_ = centerX < 0 ? Middle(x, width) : centerX;
+  centerY_ = centerY < 0 ? Middle(y, height) : centerY;
   hitEnabled_ = hitEnabled;
   fireEnabled_ = fireEnabled;
   group_ = group;

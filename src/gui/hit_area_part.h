@@ -41,6 +41,10 @@ class HitAreaPart : public ClickablePart {
   bool IsHovered() const { return hovered_; }
   int32_t GetCenterX() const { return centerX_; }
   int32_t GetCenterY() const { return centerY_; }
+  void SetCenter(int32_t x, int32_t y) {
+    centerX_ = x;
+    centerY_ = y;
+  }
 
  private:
   int32_t x_ = 0;

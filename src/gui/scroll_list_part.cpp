@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 #include "graphics/surface/display_object.h"
 #include "gui/check_part.h"
@@ -562,7 +563,10 @@ int ScrollListPart::CreateDrawn(DisplayObjectList* target, int32_t order, int32_
                                 bool vertical, int32_t size, uint32_t faceColor,
                                 uint32_t trackColor, uint32_t hoverColor, uint32_t pressedColor,
                                 uint32_t arrowColor, int32_t group) {
-  if (!target || size < kSmallestBar) return kCreateBadArguments;
+  // The thumb picture holds three cells of the bar's size side by side.
+  if (!target || size < kSmallestBar || int64_t{size} * 3 > std::numeric_limits<int32_t>::max()) {
+    return kCreateBadArguments;
+  }
   BeginCreate(target);
   vertical_ = vertical;
   drawn_ = true;

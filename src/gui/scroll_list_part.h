@@ -75,7 +75,9 @@ class ScrollContainerBase : public UiControl {
   void SetEventSink(ControlEventSink* sink) { eventSink_ = sink; }
   // Texts may be null; a given file makes its sound number 0.
   void SetSounds(const char* clickFile, const char* enterFile, const char* leaveFile, int32_t click,
-                 int32_t enter, int32_t leave);
+                 int32_t enter, int32_t leave) {
+    sounds_.Set(clickFile, enterFile, leaveFile, click, enter, leave);
+  }
   int AddToPointerManager(PointerManager* manager, int32_t position);
   bool RemoveFromPointerManager();
   // One step of the wheel, the arrow keys and the arrow buttons.

@@ -22,6 +22,13 @@
 
 namespace bw {
 
+TextArg ReadText(NativeArgs& a, uint32_t k) {
+  TextArg arg;
+  bool isNull = false;
+  arg.present = a.Text(k, arg.text, &isNull) && !isNull;
+  return arg;
+}
+
 int32_t PostAppCommand(ScriptApplication* app, uint32_t request, uint32_t send,
                        uintptr_t parameter) {
   if (app == nullptr) return 0;

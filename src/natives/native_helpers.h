@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace bw {
@@ -11,6 +12,7 @@ namespace bw {
 class CompositionLayer;
 class DisplayObject;
 class GuestMemory;
+class NativeArgs;
 class ImageSurface;
 class MessageTextWidgetBase;
 class UiControl;
@@ -19,6 +21,15 @@ class ScriptHost;
 class Sprite;
 class TimedTask;
 class TimerService;
+
+// A text argument as a C string: null for a null address, and for a bad one (which has faulted
+// the step).
+struct TextArg {
+  std::string text;
+  bool present = false;
+  const char* c_str() const { return present ? text.c_str() : nullptr; }
+};
+TextArg ReadText(NativeArgs& a, uint32_t k);
 
 // PostAppCommand's private request: the parameter is a host record for the window thread.
 constexpr uint8_t kAppRequestPrivate = 7;

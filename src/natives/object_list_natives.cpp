@@ -13,6 +13,7 @@
 #include "gui/part_manager.h"
 #include "gui/ui_control.h"
 #include "natives/native_families.h"
+#include "natives/native_helpers.h"
 #include "natives/object_casts.h"
 #include "platform/timer_service.h"
 #include "sound/direct_sound_buffer.h"
@@ -44,20 +45,6 @@ void RemoveBound(uint32_t kind, const void* object) {
 }
 void RemoveKind(uint32_t kind) {
   if (TimerService* timers = EffectTimers()) timers->RemoveById(kind);
-}
-
-// A text argument as a C string for the loaders: null for a null address, and for a bad one
-// (which has faulted the step).
-struct TextArg {
-  std::string text;
-  bool present = false;
-  const char* c_str() const { return present ? text.c_str() : nullptr; }
-};
-TextArg ReadText(NativeArgs& a, uint32_t k) {
-  TextArg arg;
-  bool isNull = false;
-  arg.present = a.Text(k, arg.text, &isNull) && !isNull;
-  return arg;
 }
 
 // Creates a listed object set up by load; the handle, or 0.
@@ -507,8 +494,9 @@ ObjectListNativeState::~ObjectListNativeState() {
 }
 
 void ObjectListNativeState::OnGone(const void* object, void* self) {
-  static_cast<ObjectListNativeState*>(self)->cells_.ForEach(
-      [object](CellImage& image) { image.Forget(object); });
+  auto* state = static_cast<ObjectListNativeState*>(self);
+  state->cells_.ForEach([object](CellImage& image) { image.Forget(object); });
+  state->partLoader_.Forget(object);
 }
 
 const NativeFamily& ObjectListNativeFamily() {

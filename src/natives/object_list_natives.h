@@ -27,7 +27,7 @@ class ObjectListNativeState : public ScriptHostExtension {
   GmpPartLoader& PartLoader() { return partLoader_; }
 
  private:
-  // A listed cell image lets go of a sprite or picture as it dies.
+  // A listed cell image lets go of a sprite or picture as it dies, the GMP screen of a part.
   static void OnGone(const void* object, void* self);
 
   ScriptObjectList<HvaData> hva_;

@@ -292,6 +292,9 @@ class ScriptApplication {
   virtual int TgsFrameTurn() { return 0; }
   // Its windows on the screen (null: not drawn).
   virtual TgsPresentation* TgsScreen() { return nullptr; }
+
+  // GUI parts: the platform's text input goes to the main window (on) or to none.
+  virtual void AttachTextInput(bool /*on*/) {}
 };
 
 // StartScriptHost

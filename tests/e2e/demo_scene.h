@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -39,6 +41,19 @@ inline void PutDemoScene(const TempDir& dir, const std::string& scene, const std
   PutAssembled(dir, "SCRIPT/SOB_INIT.DAT",
                ".table\n.script MAIN 0 0\n.script SUB 0 0\n.script " + scene + " 0 0\n");
   PutAssembled(dir, "SCRIPT/MAIN.SOB", main);
+}
+
+// The hashes of the "frame F hash 0x..." lines a headless run printed, in their order.
+inline std::vector<uint64_t> ShownFrameHashes(const std::string& output) {
+  std::vector<uint64_t> hashes;
+  std::istringstream lines(output);
+  for (std::string line; std::getline(lines, line);) {
+    unsigned frame = 0;
+    unsigned long long hash = 0;
+    if (std::sscanf(line.c_str(), "frame %u hash 0x%llx", &frame, &hash) == 2)
+      hashes.push_back(hash);
+  }
+  return hashes;
 }
 
 }  // namespace bw::test

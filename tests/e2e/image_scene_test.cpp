@@ -8,11 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -45,16 +43,9 @@ class ImageScene : public testing::Test {
         Quoted(game.path()) + " >" + Quoted(output) + " 2>/dev/null";
     const int raw = std::system(command.c_str());
     status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    std::vector<uint64_t> hashes;
     std::vector<uint8_t> shown;
     EXPECT_TRUE(tools::ReadFileBytes(output, shown));
-    std::istringstream lines(std::string(shown.begin(), shown.end()));
-    for (std::string line; std::getline(lines, line);) {
-      unsigned frame = 0;
-      unsigned long long hash = 0;
-      if (std::sscanf(line.c_str(), "frame %u hash 0x%llx", &frame, &hash) == 2)
-        hashes.push_back(hash);
-    }
+    std::vector<uint64_t> hashes = test::ShownFrameHashes(std::string(shown.begin(), shown.end()));
     EXPECT_EQ(hashes.size(), 3u) << "frames shown";
     for (const char* name : {"IMAGES1.BMP", "IMAGES2.BMP", "IMAGES3.BMP"}) {
       std::vector<uint8_t> bytes;

@@ -199,6 +199,11 @@ class NativeRigApp : public ScriptApplication {
   SaveFrameState* SaveFrame() override { return frame; }
   SaveTextPanel* SaveTextPanelSource() override { return panel; }
   void PopPacingOverrides() override { ++pacingPops; }
+  // GUI part natives: the pointer manager they drive and the text input's attachment.
+  PointerManager* pointers = nullptr;
+  bool textInputAttached = false;
+  PointerManager* ScriptPointerManager() override { return pointers; }
+  void AttachTextInput(bool on) override { textInputAttached = on; }
 };
 
 class NativeRig {

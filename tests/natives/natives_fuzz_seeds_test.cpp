@@ -80,6 +80,22 @@ TEST(NativesFuzzSeeds, MatchTheCommittedCorpus) {
                               {8, 12, 0, 0, 0, 0, 0, 0},
                               {8, 15, 17, 0, 3, 8, 0, 0},
                               {8, 17, 2, 7, 0, 0, 0, 0}});
+  // GUI parts: an id and neighbours (one deleted) on the registered box, a box with switched-off
+  // and huge words, the box focused then hidden, a tooltip on the hit area, pointer steps and
+  // the pending event, a deletion through a buffer word, every other group deleted, then the
+  // box's gone handle moved and made the current list.
+  seeds["gui_parts"] = Calls({{10, 34, 23, 2, 0, 0, 0, 0},
+                              {10, 36, 23, 25, 24, 0, 0, 0},
+                              {10, 5, 4, 5, 6, 6, 4, 5},
+                              {10, 19, 23, 0, 0, 0, 0, 0},
+                              {10, 40, 23, 0, 0, 0, 0, 0},
+                              {10, 35, 24, 8, 0, 0, 0, 0},
+                              {10, 17, 0, 0, 0, 0, 0, 0},
+                              {10, 18, 0, 0, 0, 0, 0, 0},
+                              {10, 26, 7, 0, 0, 0, 0, 0},
+                              {10, 25, 0, 1, 0, 0, 0, 0},
+                              {10, 42, 23, 3, 3, 0, 0, 0},
+                              {10, 89, 23, 0, 0, 0, 0, 0}});
   test::CheckOrWriteFuzzSeeds("natives", seeds);
 }
 

@@ -13,6 +13,8 @@
 #include "graphics/surface/composition_layer.h"
 #include "graphics/surface/pixel_library.h"
 #include "graphics/surface/sprite.h"
+#include "gui/part_manager.h"
+#include "gui/pointer_tip.h"
 #include "host/clock.h"
 #include "lib/bmp/bmp_builder.h"
 #include "lib/gmp/gmp_writer.h"
@@ -192,6 +194,25 @@ TEST_F(ObjectListNatives, PartLoaderWithoutAPartManagerAndItsEmptyRanges) {
   EXPECT_EQ(Call(527, {rig.Text("S.GMP"), 0, 0, 0}), 1) << "no part manager";
   EXPECT_EQ(Call(531, {0, 0, 0, 0, 0, 0}), 0) << "nothing to copy";
   EXPECT_EQ(Call(531, {5, 0, 0, 0, 0, 0}), 1) << "past the end";
+}
+
+// A part of the screen deleted since reads as no part, never as a handle to what is left of it.
+TEST_F(ObjectListNatives, PartLoaderForgetsADeletedPart) {
+  PointerTip tip;
+  PartManager parts;
+  parts.SetTarget(&layer);
+  rig.app.parts = &parts;
+  rig.app.pointers = &tip;
+  ASSERT_EQ(Call(527, {rig.Text("S.GMP"), 0, 0, 0}), 0);
+  const uint32_t handle = Var(0);
+  ASSERT_EQ(Call(530, {0, handle, 0, 0, 0}), 1);
+  auto* part = rig.host->Handles().Get<UiControl>(Word(handle), ScriptObjectType::kGuiPart);
+  ASSERT_NE(part, nullptr);
+  ASSERT_EQ(parts.DeletePart(part), kDeleteDone);
+  EXPECT_EQ(Call(530, {0, handle, 0, 0, 0}), 1);
+  EXPECT_EQ(Word(handle), 0u);
+  rig.app.parts = nullptr;
+  rig.app.pointers = nullptr;
 }
 
 // Cell images: the 65535 switch, the surface answer 1 in place of a handle, targets, reloads,

@@ -140,6 +140,9 @@ PartManager* GameApp::ScriptPartManager() {
 PointerManager* GameApp::ScriptPointerManager() {
   return gui_ ? &gui_->Tip() : nullptr;
 }
+void GameApp::AttachTextInput(bool on) {
+  GetEngineInput().AttachTextInput(on ? MainWindow().GetHandle() : host::HWND{});
+}
 
 // The setting less one is the budget, in units of 4 MB when positive; 0 asks for the automatic one.
 int64_t GameApp::ConfiguredImageCacheBudget() {

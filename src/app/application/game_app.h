@@ -449,6 +449,7 @@ class GameApp : public EngineApp, public ScriptApplication {
   int32_t OpenWindowMovie(MovieObject& movie, const char* file) override;
   PartManager* ScriptPartManager() override;
   PointerManager* ScriptPointerManager() override;
+  void AttachTextInput(bool on) override;
   FontList* Fonts() override { return &fontList_; }
   int64_t ConfiguredImageCacheBudget() override;
   // Save data (ScriptApplication): the save fields of the user block, written to APP_CFG.DAT

@@ -1,0 +1,1017 @@
+#include "natives/gui_part_natives.h"
+
+#include <string>
+
+#include "effects/cell_image.h"
+#include "graphics/layers/surface_layer.h"
+#include "graphics/surface/image_surface.h"
+#include "gui/part_manager.h"
+#include "gui/pointer_tip.h"
+#include "gui/script_text.h"
+#include "natives/native_helpers.h"
+#include "natives/object_casts.h"
+#include "script/script_host.h"
+
+namespace bw {
+namespace {
+
+// Argument words that switch off the optional group after them.
+constexpr uint32_t kSwitchOff = 65535;
+constexpr int32_t kSwitchOffSigned = -1;
+// The alpha the file and surface factories are given.
+constexpr int kOpaque = 255;
+// Colours the image-list setters add to the script's.
+constexpr uint32_t kListDisabledText = 0x909090;
+constexpr uint32_t kListDisabledTop = 0xB0B0B0;
+constexpr uint32_t kListDisabledBottom = 0x595959;
+
+// What creation answers when the factory refuses: no handle.
+constexpr int32_t kNoPart = 0;
+// The surface natives' answer when the image object has no picture.
+constexpr int32_t kNoSurface = -1;
+// 762: the cell's state or picture could not be set.
+constexpr int32_t kCellStateFailed = 2;
+constexpr int32_t kCellPictureRefused = 3;
+// 789: the part is no image list.
+constexpr int32_t kNotAnImageList = 1;
+// 702: the object has no image holder.
+constexpr int32_t kNoImageHolder = 1;
+// 720: the word names no text renderer.
+constexpr int32_t kNoRenderer = 1;
+
+ScriptApplication* App(NativeArgs& a) {
+  return a.Host().Application();
+}
+PartManager* Parts(NativeArgs& a) {
+  ScriptApplication* app = App(a);
+  return app ? app->ScriptPartManager() : nullptr;
+}
+PointerManager* Pointers(NativeArgs& a) {
+  ScriptApplication* app = App(a);
+  return app ? app->ScriptPointerManager() : nullptr;
+}
+// The pointer tip keeps the fired id and the tooltip box; a bare manager has neither.
+PointerTip* Tip(NativeArgs& a) {
+  return dynamic_cast<PointerTip*>(Pointers(a));
+}
+
+UiControl* Part(NativeArgs& a, uint32_t k) {
+  return a.Handle<UiControl>(k, ScriptObjectType::kGuiPart);
+}
+int KindOf(const UiControl* part) {
+  return part ? part->GetKind() : -1;
+}
+template <typename T>
+T* PartOfKind(NativeArgs& a, uint32_t k, int kind) {
+  UiControl* part = Part(a, k);
+  return KindOf(part) == kind ? static_cast<T*>(part) : nullptr;
+}
+// A text window of either family (kinds 5 and 111) that owns a page.
+MessageTextWidget* Window(UiControl* part) {
+  const int kind = KindOf(part);
+  if (kind != kKindTextWindow && kind != kKindScriptText) return nullptr;
+  return dynamic_cast<MessageTextWidget*>(part);
+}
+
+uint32_t Give(NativeArgs& a, UiControl* part) {
+  return a.Host().Handles().HandleOf(ScriptObjectType::kGuiPart, part);
+}
+// A made part's handle, or no handle when the factory refused.
+template <typename T>
+int32_t Made(NativeArgs& a, int result, T* part) {
+  if (result != 0 || !part) return kNoPart;
+  return static_cast<int32_t>(Give(a, static_cast<UiControl*>(part)));
+}
+
+TextRenderer* Renderer(NativeArgs& a, uint32_t k) {
+  return a.Handle<TextRenderer>(k, ScriptObjectType::kTextRenderer);
+}
+
+// The optional-group switch: word k holds 65535 (or the signed -1 where the native says so).
+bool Off(NativeArgs& a, uint32_t k) {
+  return a.U32(k) == kSwitchOff;
+}
+bool OffSigned(NativeArgs& a, uint32_t k) {
+  return a.I32(k) == kSwitchOffSigned;
+}
+
+// --- Factories. Each answers the new part's handle, 0 when the factory refuses.
+
+// 685: x, y, width, height, disabled-cell flag (65535: it and the rest 0), label, font, order.
+int32_t CreateDrawnButton(NativeArgs& a) {
+  const bool off = Off(a, 4);
+  TextArg label = off ? TextArg{} : ReadText(a, 5);
+  TextRenderer* font = off ? nullptr : Renderer(a, 6);
+  const int32_t order = off ? 0 : a.I32(7);
+  PartManager* parts = Parts(a);
+  if (a.Faulted() || !parts) return kNoPart;
+  ButtonPart* part = nullptr;
+  int result = parts->CreateDrawnButton(&part, order, label.c_str(), font, a.I32(0), a.I32(1),
+                                        a.I32(2), a.I32(3), !off && a.U32(4) != 0);
+  return Made(a, result, part);
+}
+
+// 686: file, x, y, disabled-cell flag, pressed-cell flag, blend byte, colour keys a and b,
+// order; alpha 255.
+int32_t CreateFileButton(NativeArgs& a) {
+  TextArg file = ReadText(a, 0);
+  const bool off = Off(a, 3);
+  PartManager* parts = Parts(a);
+  if (a.Faulted() || !parts) return kNoPart;
+  ButtonPart* part = nullptr;
+  int result = off ? parts->CreateFileButton(&part, 0, file.c_str(), false, true, a.I32(1),
+                                             a.I32(2), 2, kOpaque, -1, -1)
+                   : parts->CreateFileButton(&part, a.I32(8), file.c_str(), a.U32(3) != 0,
+                                             a.U32(4) != 0, a.I32(1), a.I32(2), a.U32(5) & 0xFF,
+                                             kOpaque, a.I32(6), a.I32(7));
+  return Made(a, result, part);
+}
+
+// 687: x, y, image object, four-cell flag (65535: the defaults), pressed-cell flag, blend byte,
+// order.
+int32_t CreateSurfaceButton(NativeArgs& a) {
+  ImageSurface* surface = GetObjectSurface(a.Host().Handles(), a.U32(2));
+  PartManager* parts = Parts(a);
+  if (!surface) return kNoSurface;
+  if (!parts) return kNoPart;
+  const bool off = Off(a, 3);
+  ButtonPart* part = nullptr;
+  int result =
+      off ? parts->CreateSurfaceButton(&part, 0, surface, false, true, a.I32(0), a.I32(1), 2,
+                                       kOpaque)
+          : parts->CreateSurfaceButton(&part, a.I32(6), surface, a.U32(3) != 0, a.U32(4) != 0,
+                                       a.I32(0), a.I32(1), a.U32(5) & 0xFF, kOpaque);
+  return Made(a, result, part);
+}
+
+// 688: file, x, y, layout byte, disabled-cell flag (65535: the defaults), a part of the radio
+// group to join, blend byte, colour keys a and b, state variable; alpha 255, order 0.
+int32_t CreateFileCheckButton(NativeArgs& a) {
+  TextArg file = ReadText(a, 0);
+  const bool off = Off(a, 4);
+  auto* leader = off ? nullptr : dynamic_cast<CheckPartBase*>(Part(a, 5));
+  PartManager* parts = Parts(a);
+  if (a.Faulted() || !parts) return kNoPart;
+  CheckPart* part = nullptr;
+  const int layout = static_cast<int>(a.U32(3) & 0xFF);
+  int result = off ? parts->CreateFileCheckButton(&part, 0, 0, file.c_str(), layout, false, nullptr,
+                                                  a.I32(1), a.I32(2), 2, kOpaque, -1, -1)
+                   : parts->CreateFileCheckButton(&part, 0, a.U32(9), file.c_str(), layout,
+                                                  a.U32(4) != 0, leader, a.I32(1), a.I32(2),
+                                                  a.U32(6) & 0xFF, kOpaque, a.I32(7), a.I32(8));
+  return Made(a, result, part);
+}
+
+// 689: x, y, image object, layout byte, disabled-cell flag (65535: the defaults), a part of the
+// radio group, blend byte, state variable; alpha 255, order 0.
+int32_t CreateSurfaceCheckButton(NativeArgs& a) {
+  ImageSurface* surface = GetObjectSurface(a.Host().Handles(), a.U32(2));
+  PartManager* parts = Parts(a);
+  if (!surface) return kNoSurface;
+  if (!parts) return kNoPart;
+  const bool off = Off(a, 4);
+  auto* leader = off ? nullptr : dynamic_cast<CheckPartBase*>(Part(a, 5));
+  const int layout = static_cast<int>(a.U32(3) & 0xFF);
+  CheckPart* part = nullptr;
+  int result =
+      off ? parts->CreateSurfaceCheckButton(&part, 0, 0, surface, layout, false, nullptr, a.I32(0),
+                                            a.I32(1), 2, kOpaque)
+          : parts->CreateSurfaceCheckButton(&part, 0, a.U32(7), surface, layout, a.U32(4) != 0,
+                                            leader, a.I32(0), a.I32(1), a.U32(6) & 0xFF, kOpaque);
+  return Made(a, result, part);
+}
+
+// 690
+int32_t CreateColorBox(NativeArgs& a) {
+  PartManager* parts = Parts(a);
+  if (!parts) return kNoPart;
+  ColorBoxPart* part = nullptr;
+  int result = parts->CreateColorBox(&part, a.I32(7), a.I32(0), a.I32(1), a.I32(2), a.I32(3),
+                                     a.U32(4), a.U32(5), a.U32(6));
+  return Made(a, result, part);
+}
+
+// 691: font, width, x, y, margin (65535: margin 2, border on, order 0), border flag, order.
+int32_t CreateTextInput(NativeArgs& a) {
+  PartManager* parts = Parts(a);
+  if (!parts) return kNoPart;
+  const bool off = Off(a, 4);
+  TextInputPart* part = nullptr;
+  int result = parts->CreateTextInput(&part, off ? 0 : a.I32(6), Renderer(a, 0), a.I32(1), a.I32(2),
+                                      a.I32(3), off ? 2 : a.I32(4), off ? true : a.U32(5) != 0);
+  return Made(a, result, part);
+}
+
+// 692: font, lines, width, x, y, margin (65535: margin 2, spacing 2, border on, order 0), line
+// spacing, border flag, order.
+int32_t CreateTextInputEx(NativeArgs& a) {
+  PartManager* parts = Parts(a);
+  if (!parts) return kNoPart;
+  const bool off = Off(a, 5);
+  TextInputPart* part = nullptr;
+  int result = parts->CreateTextInputEx(&part, off ? 0 : a.I32(8), Renderer(a, 0), a.I32(1),
+                                        a.I32(2), a.I32(3), a.I32(4), off ? 2 : a.I32(5),
+                                        off ? 2 : a.I32(6), off ? true : a.U32(7) != 0);
+  return Made(a, result, part);
+}
+
+// 693: x, y, vertical flag, size (65535: the drawn defaults), face, track, hover, pressed and
+// arrow colours, order. The bar reports its moves as the fired id.
+int32_t CreateScrollList(NativeArgs& a) {
+  PartManager* parts = Parts(a);
+  if (!parts) return kNoPart;
+  const bool off = Off(a, 3);
+  ScrollListPart* part = nullptr;
+  int result =
+      off ? parts->CreateScrollList(&part, 0, a.I32(0), a.I32(1), a.U32(2) != 0, 16,
+                                    kDefaultFaceColor, 0xE2DFDA, kDefaultAccentColor, 0x4000FF80, 0)
+          : parts->CreateScrollList(&part, a.I32(9), a.I32(0), a.I32(1), a.U32(2) != 0, a.I32(3),
+                                    a.U32(4), a.U32(5), a.U32(6), a.U32(7), a.U32(8));
+  if (result == 0 && part) {
+    if (PointerTip* tip = Tip(a)) part->SetEventSink(tip->FireSink());
+  }
+  return Made(a, result, part);
+}
+
+// 698: value a, value b, cell width, cell height, spacing, font, order.
+int32_t CreateImageList(NativeArgs& a) {
+  PartManager* parts = Parts(a);
+  if (!parts) return kNoPart;
+  ImageListPart* part = nullptr;
+  int result = parts->CreateImageList(&part, a.I32(6), a.I32(0), a.I32(1), a.I32(2), a.I32(3),
+                                      a.I32(4), Renderer(a, 5));
+  return Made(a, result, part);
+}
+
+// 699: x, y, width, height, centre x (-1: the centre and both flags take their defaults),
+// centre y, hit flag, fire flag.
+int32_t CreateHitArea(NativeArgs& a) {
+  PartManager* parts = Parts(a);
+  if (!parts) return kNoPart;
+  const bool off = OffSigned(a, 4);
+  HitAreaPart* part = nullptr;
+  int result = parts->CreateHitArea(&part, a.I32(0), a.I32(1), a.I32(2), a.I32(3),
+                                    off ? -1 : a.I32(4), off ? -1 : a.I32(5),
+                                    off ? false : a.U32(6) != 0, off ? false : a.U32(7) != 0);
+  return Made(a, result, part);
+}
+
+// 700: x, y, then font, height, width for the factory first; thumb picture, its two edges, bar
+// length, bar x, bar y, blend byte (65535: blend 2, no flag picture, spacing 3, order 0), flag
+// picture, line spacing, order.
+int32_t CreateTextList(NativeArgs& a) {
+  TextArg thumb = ReadText(a, 5);
+  const bool off = Off(a, 11);
+  TextArg flags = off ? TextArg{} : ReadText(a, 12);
+  PartManager* parts = Parts(a);
+  if (a.Faulted() || !parts) return kNoPart;
+  TextListPart* part = nullptr;
+  int result = parts->CreateTextList(
+      &part, off ? 0 : a.I32(14), Renderer(a, 2), a.I32(3), a.I32(4), a.I32(0), a.I32(1),
+      thumb.c_str(), a.I32(6), a.I32(7), a.I32(8), a.I32(9), a.I32(10),
+      off ? 2 : static_cast<int>(a.U32(11) & 0xFF), flags.c_str(), off ? 3 : a.I32(13));
+  return Made(a, result, part);
+}
+
+// 701: map file, cell count byte, x, y, fire flag.
+int32_t CreateCellImage(NativeArgs& a) {
+  TextArg map = ReadText(a, 0);
+  PartManager* parts = Parts(a);
+  if (a.Faulted() || !parts) return kNoPart;
+  CellImagePart* part = nullptr;
+  int result = parts->CreateCellImage(&part, map.c_str(), a.I32(1) & 0xFF, a.I32(2), a.I32(3),
+                                      a.U32(4) != 0);
+  return Made(a, result, part);
+}
+
+// --- The part manager and the pointer manager.
+
+// 702: new parts go into the object's container, and the tooltip box shows on it.
+int32_t SetTarget(NativeArgs& a) {
+  CompositionLayer* container = nullptr;
+  SurfaceLayer* holder = GetObjectImageHolderAndContainer(a.Host().Handles(), a.U32(0), &container);
+  if (!holder) return kNoImageHolder;
+  if (PartManager* parts = Parts(a)) parts->SetTarget(container);
+  if (PointerTip* tip = Tip(a)) tip->SetTargetLayer(container);
+  return 0;
+}
+
+// 703: enable flag, delay, duration (0: until the pointer leaves), the tooltip font.
+int32_t SetTooltipOptions(NativeArgs& a) {
+  if (PointerManager* pointers = Pointers(a)) {
+    pointers->SetTooltipOptions(a.U32(0) != 0, a.U32(1), a.U32(2));
+  }
+  if (PointerTip* tip = Tip(a)) tip->SetTooltipFont(Renderer(a, 3));
+  return 0;
+}
+
+// 704
+int32_t SetCursorState(NativeArgs& a) {
+  PointerManager* pointers = Pointers(a);
+  return pointers && pointers->SetCursorState(a.I32(0)) ? 1 : 0;
+}
+
+// 705: the pending event is the tip's fired id, which its reset forgets.
+int32_t ResetPointerState(NativeArgs& a) {
+  if (PointerManager* pointers = Pointers(a)) pointers->ResetState();
+  return 0;
+}
+
+// 706
+int32_t UpdatePointer(NativeArgs& a) {
+  PointerManager* pointers = Pointers(a);
+  return pointers ? pointers->Update(App(a)->Clock()) : 0;
+}
+
+// 707
+int32_t TakePointerEvent(NativeArgs& a) {
+  PointerTip* tip = Tip(a);
+  return tip ? tip->TakeFiredId() : -1;
+}
+
+// 708: a null part clears the focus.
+int32_t SetFocus(NativeArgs& a) {
+  PointerManager* pointers = Pointers(a);
+  return pointers ? pointers->SetFocus(Part(a, 0)) : kFocusEmptyList;
+}
+
+// 709, 710
+int32_t GetFocus(NativeArgs& a) {
+  PointerManager* pointers = Pointers(a);
+  return pointers ? static_cast<int32_t>(Give(a, pointers->GetFocus())) : 0;
+}
+int32_t GetHover(NativeArgs& a) {
+  PointerManager* pointers = Pointers(a);
+  return pointers ? static_cast<int32_t>(Give(a, pointers->GetHover())) : 0;
+}
+
+// 711
+int32_t DeleteAllParts(NativeArgs& a) {
+  if (PartManager* parts = Parts(a)) parts->DeleteAll();
+  return 0;
+}
+
+// 712
+int32_t SetListChoice(NativeArgs& a) {
+  PartManager* parts = Parts(a);
+  return parts ? parts->SetUseAltList(a.U32(0) != 0) : 0;
+}
+
+// 713
+int32_t SetCurrentGroup(NativeArgs& a) {
+  if (PartManager* parts = Parts(a)) parts->SetDefaultGroup(a.I32(0));
+  return 0;
+}
+
+// 714
+int32_t DeleteGroup(NativeArgs& a) {
+  if (PartManager* parts = Parts(a)) parts->DeleteGroup(a.I32(0), a.U32(1) != 0);
+  return 0;
+}
+
+// 715: &var; the variable is cleared once the part is gone.
+int32_t DeletePart(NativeArgs& a) {
+  const uint32_t var = a.U32(0);
+  uint32_t handle = 0;
+  if (var == 0 || !a.Memory().Read32(var, handle)) {
+    if (var != 0) NativeArgs::Fault(a.Memory());
+    return kDeleteNull;
+  }
+  PartManager* parts = Parts(a);
+  auto* part = a.Host().Handles().Get<UiControl>(handle, ScriptObjectType::kGuiPart);
+  if (!part) return kDeleteNull;
+  if (!parts) return kDeleteNotListed;
+  int result = parts->DeletePart(part);
+  if (result == kDeleteDone) a.Memory().Write32(var, 0);
+  return result;
+}
+
+// 716: scroll bars bring their arrows, list boxes their bar.
+int32_t AddControl(NativeArgs& a) {
+  UiControl* part = Part(a, 0);
+  PointerManager* pointers = Pointers(a);
+  if (!part || !pointers) return -1;
+  const int32_t position = a.I32(1);
+  switch (part->GetKind()) {
+    case kKindScrollList:
+      return static_cast<ScrollListPart*>(part)->AddToPointerManager(pointers, position);
+    case kKindTextList:
+      return static_cast<TextListPart*>(part)->AddToPointerManager(pointers, position);
+    default:
+      return pointers->AddControl(part, position);
+  }
+}
+
+// 717
+int32_t RemoveControl(NativeArgs& a) {
+  UiControl* part = Part(a, 0);
+  if (!part) return 0;
+  switch (part->GetKind()) {
+    case kKindScrollList:
+      return static_cast<ScrollListPart*>(part)->RemoveFromPointerManager() ? 1 : 0;
+    case kKindTextList:
+      return static_cast<TextListPart*>(part)->RemoveFromPointerManager() ? 1 : 0;
+    default:
+      if (PointerManager* owner = part->GetOwner()) owner->RemoveControl(part);
+      return 0;
+  }
+}
+
+// 718
+int32_t RemoveAllControls(NativeArgs& a) {
+  if (PointerManager* pointers = Pointers(a)) pointers->RemoveAll();
+  return 0;
+}
+
+// 719
+int32_t AttachTextInput(NativeArgs& a) {
+  if (ScriptApplication* app = App(a)) app->AttachTextInput(a.U32(0) != 0);
+  return 0;
+}
+
+// 720: font, x, y; no font takes the indicator down.
+int32_t SetImeIndicator(NativeArgs& a) {
+  PartManager* parts = Parts(a);
+  if (a.U32(0) == 0) {
+    if (parts) parts->DestroyImeIndicator();
+    return 0;
+  }
+  TextRenderer* font = Renderer(a, 0);
+  if (!font) return kNoRenderer;
+  return parts ? parts->CreateImeIndicator(font, a.I32(1), a.I32(2)) : kNoRenderer;
+}
+
+// 721, 722
+int32_t PushControls(NativeArgs& a) {
+  PointerManager* pointers = Pointers(a);
+  return pointers ? pointers->PushControls() : kStackNothing;
+}
+int32_t PopControls(NativeArgs& a) {
+  PointerManager* pointers = Pointers(a);
+  return pointers ? pointers->PopControls() : kStackNothing;
+}
+
+// --- Any part.
+
+// 723
+int32_t SetId(NativeArgs& a) {
+  UiControl* part = Part(a, 0);
+  if (!part) return 0;
+  part->SetId(a.I32(1));
+  return 1;
+}
+
+// 724
+int32_t SetTooltip(NativeArgs& a) {
+  UiControl* part = Part(a, 0);
+  if (!part) return 0;
+  TextArg text = ReadText(a, 1);
+  if (a.Faulted()) return 0;
+  part->SetTooltipText(text.c_str());
+  return 1;
+}
+
+// 725: left, right, up, down; a null or stale neighbour clears that side.
+int32_t SetNeighbours(NativeArgs& a) {
+  UiControl* part = Part(a, 0);
+  if (!part) return 0;
+  part->SetNeighbours(Part(a, 1), Part(a, 2), Part(a, 3), Part(a, 4));
+  return 1;
+}
+
+// 726: the click, enter and leave sound channels of the parts that play sounds.
+int32_t SetPartSounds(NativeArgs& a) {
+  UiControl* part = Part(a, 0);
+  if (!part) return -1;
+  const int32_t click = a.I32(1), enter = a.I32(2), leave = a.I32(3);
+  switch (part->GetKind()) {
+    case kKindPushButton:
+    case kKindCheckButton:
+    case kKindColorBox:
+    case kKindHitArea:
+      static_cast<ClickablePart*>(part)->SetAction(nullptr, 0, nullptr, 0, 0, 0, nullptr, nullptr,
+                                                   nullptr, click, enter, leave);
+      return 0;
+    case kKindScrollList:
+      static_cast<ScrollListPart*>(part)->SetSounds(nullptr, nullptr, nullptr, click, enter, leave);
+      return 0;
+    case kKindImageList:
+      static_cast<ImageListPart*>(part)->SetSounds(nullptr, nullptr, nullptr, click, enter, leave);
+      return 0;
+    case kKindCellImage:
+      static_cast<CellImagePart*>(part)->SetSounds(nullptr, nullptr, nullptr, click, enter, leave);
+      return 0;
+    default:
+      return 1;
+  }
+}
+
+// 727-730
+int32_t SetEnabled(NativeArgs& a) {
+  UiControl* part = Part(a, 0);
+  return part && part->SetEnabled(a.U32(1) != 0) ? 1 : 0;
+}
+int32_t IsEnabled(NativeArgs& a) {
+  UiControl* part = Part(a, 0);
+  return part && part->IsEnabled() ? 1 : 0;
+}
+int32_t SetVisible(NativeArgs& a) {
+  UiControl* part = Part(a, 0);
+  if (!part) return 0;
+  const bool visible = a.U32(1) != 0;
+  PointerManager* owner = part->GetOwner();
+  if (!visible && owner) {
+    if (owner->IsFocus(part)) owner->SetFocus(nullptr);
+    if (owner->IsHover(part)) owner->ReleaseHover();
+  }
+  part->SetVisible(visible);
+  return 1;
+}
+int32_t IsVisible(NativeArgs& a) {
+  UiControl* part = Part(a, 0);
+  return part && part->IsVisible() ? 1 : 0;
+}
+
+// 731-735
+int32_t SetPosition(NativeArgs& a) {
+  UiControl* part = Part(a, 0);
+  return part ? part->SetPosition(a.I32(1), a.I32(2)) : 0;
+}
+int32_t SetPriority(NativeArgs& a) {
+  UiControl* part = Part(a, 0);
+  return part ? part->SetOrder(a.I32(1), part->GetGroup(), false) : 0;
+}
+int32_t SetAlpha(NativeArgs& a) {
+  UiControl* part = Part(a, 0);
+  return part ? part->SetAlpha(static_cast<int>(a.U32(1) & 0xFF)) : 0;
+}
+int32_t GetWidth(NativeArgs& a) {
+  UiControl* part = Part(a, 0);
+  return part ? part->GetWidth() : 0;
+}
+int32_t GetHeight(NativeArgs& a) {
+  UiControl* part = Part(a, 0);
+  return part ? part->GetHeight() : 0;
+}
+
+// 736-741: the per-kind helpers the other families share.
+int32_t GetSprite(NativeArgs& a) {
+  DisplayObject* sprite = GetPartSprite(Part(a, 0), a.I32(1));
+  return sprite ? static_cast<int32_t>(
+                      a.Host().Handles().HandleOf(ScriptObjectType::kDisplayObject, sprite))
+                : 0;
+}
+int32_t GetSurface(NativeArgs& a) {
+  ImageSurface* surface = GetPartSurface(Part(a, 0), a.I32(1));
+  return surface ? static_cast<int32_t>(a.Host().Handles().HandleOf(ScriptObjectType::kSurface,
+                                                                    static_cast<Surface*>(surface)))
+                 : 0;
+}
+int32_t SetValue(NativeArgs& a) {
+  UiControl* part = Part(a, 0);
+  // Only a text window reads the word as its text.
+  TextArg text = Window(part) ? ReadText(a, 1) : TextArg{};
+  if (a.Faulted()) return kPartRefused;
+  return SetPartValue(part, a.I32(1), text.c_str());
+}
+int32_t GetValue(NativeArgs& a) {
+  return GetPartValue(Part(a, 0));
+}
+int32_t SetFlag(NativeArgs& a) {
+  return SetPartFlag(Part(a, 0), a.U32(1));
+}
+int32_t SetOption(NativeArgs& a) {
+  return SetPartOption(Part(a, 0), a.U32(1));
+}
+
+// 742, 745-747: the settings later parts are made with.
+int32_t SetButtonColors(NativeArgs& a) {
+  if (PartManager* parts = Parts(a)) parts->SetButtonColors(a.U32(0), a.U32(1));
+  return 0;
+}
+int32_t SetTextInputColors(NativeArgs& a) {
+  if (PartManager* parts = Parts(a)) parts->SetTextInputStyle(a.I32(0), a.U32(1), a.U32(2));
+  return 0;
+}
+int32_t SetTextInputStyle(NativeArgs& a) {
+  if (PartManager* parts = Parts(a)) parts->SetTextInputTriple(a.I32(0), a.U32(1), a.U32(2));
+  return 0;
+}
+int32_t SetScrollStyle(NativeArgs& a) {
+  if (PartManager* parts = Parts(a)) parts->SetListStyle(a.U32(0) & 0xFF, a.I32(1));
+  return 0;
+}
+
+// --- Check parts and hit areas.
+
+// 743: checks or clears the part; 1 when that changed it.
+int32_t CheckSetOption(NativeArgs& a) {
+  auto* check = PartOfKind<CheckPart>(a, 0, kKindCheckButton);
+  if (!check) return -1;
+  return check->SetChecked(a.U32(1) != 0) ? 1 : 0;
+}
+
+// 744: a radio group answers its selected index, a check box whether it is checked.
+int32_t CheckGetValue(NativeArgs& a) {
+  auto* check = PartOfKind<CheckPart>(a, 0, kKindCheckButton);
+  if (!check) return -1;
+  if (check->IsRadio()) {
+    const CheckPartBase* head = check->GetLeader() ? check->GetLeader() : check;
+    return head->GetSelectedIndex();
+  }
+  return check->IsChecked() ? 1 : 0;
+}
+
+// 750
+int32_t HitAreaSetCentre(NativeArgs& a) {
+  auto* area = PartOfKind<HitAreaPart>(a, 0, kKindHitArea);
+  if (!area) return 0;
+  area->SetCenter(a.I32(1), a.I32(2));
+  return 1;
+}
+
+// --- Text windows and image lists.
+
+// 751: margins, then paddings (a list takes the first four as its margins).
+int32_t SetMargins(NativeArgs& a) {
+  UiControl* part = Part(a, 0);
+  if (MessageTextWidget* window = Window(part)) {
+    window->SetMargins(a.I32(1), a.I32(2), a.I32(3), a.I32(4), true);
+    window->SetPaddings(a.I32(5), a.I32(6), a.I32(7), a.I32(8), true);
+    return 1;
+  }
+  if (KindOf(part) != kKindImageList) return 0;
+  static_cast<ImageListPart*>(part)->SetMargins(a.I32(1), a.I32(2), a.I32(3), a.I32(4));
+  return 1;
+}
+
+// 752: main and ruby renderers (a list keeps no second renderer).
+int32_t SetRenderers(NativeArgs& a) {
+  MessageTextWidget* window = Window(Part(a, 0));
+  if (!window) return -1;
+  window->SetRenderers(Renderer(a, 1), Renderer(a, 2), true);
+  return 0;
+}
+
+// 753: shown byte, colour, opacity byte.
+int32_t SetBackgroundColor(NativeArgs& a) {
+  UiControl* part = Part(a, 0);
+  const uint8_t shown = a.U32(1) & 0xFF;
+  const uint8_t opacity = a.U32(3) & 0xFF;
+  if (MessageTextWidget* window = Window(part)) {
+    return window->SetBackgroundColor(shown, a.U32(2), opacity, true);
+  }
+  if (KindOf(part) != kKindImageList) return -1;
+  return static_cast<ImageListPart*>(part)->SetBackground(shown, a.U32(2), opacity);
+}
+
+// 754: a list's drag threshold byte.
+int32_t SetListFlag(NativeArgs& a) {
+  auto* list = PartOfKind<ImageListPart>(a, 0, kKindImageList);
+  if (!list) return 0;
+  list->SetDraggable(a.U32(1) & 0xFF);
+  return 1;
+}
+
+// 755
+int32_t Home(NativeArgs& a) {
+  UiControl* part = Part(a, 0);
+  if (MessageTextWidget* window = Window(part)) {
+    window->Home(true);
+    return 1;
+  }
+  if (KindOf(part) != kKindImageList) return 0;
+  static_cast<ImageListPart*>(part)->ClearItems();
+  return 1;
+}
+
+// 756: &x, &y, then a window's cell size or a list's item.
+int32_t GetCellOrigin(NativeArgs& a) {
+  UiControl* part = Part(a, 0);
+  int32_t x = 0, y = 0;
+  int32_t result = 0;
+  if (MessageTextWidget* window = Window(part)) {
+    window->GetCellOrigin(&x, &y, a.I32(3), a.I32(4));
+    result = 1;
+  } else if (KindOf(part) == kKindImageList) {
+    result = static_cast<ImageListPart*>(part)->GetCellCentre(a.I32(3), &x, &y) ? 1 : 0;
+  } else {
+    return 0;
+  }
+  a.Out32(1, static_cast<uint32_t>(x));
+  a.Out32(2, static_cast<uint32_t>(y));
+  return result;
+}
+
+// 757-761: list boxes.
+int32_t TextListAddLine(NativeArgs& a) {
+  auto* list = PartOfKind<TextListPart>(a, 0, kKindTextList);
+  if (!list) return -1;
+  TextArg text = ReadText(a, 1);
+  TextArg face = ReadText(a, 2);
+  if (a.Faulted()) return -1;
+  return list->AddLine(text.c_str(), face.c_str(), a.U32(3) != 0);
+}
+int32_t TextListRefresh(NativeArgs& a) {
+  auto* list = PartOfKind<TextListPart>(a, 0, kKindTextList);
+  if (!list) return 0;
+  if (a.U32(1) == 0) {
+    list->Redraw();
+  } else {
+    list->Relayout();
+  }
+  return 1;
+}
+int32_t TextListSetLineFlag(NativeArgs& a) {
+  auto* list = PartOfKind<TextListPart>(a, 0, kKindTextList);
+  if (!list) return -1;
+  return list->SetLineFlag(a.I32(1), a.U32(2) & 0xFF, a.U32(3) != 0);
+}
+int32_t TextListGetLineFlag(NativeArgs& a) {
+  auto* list = PartOfKind<TextListPart>(a, 0, kKindTextList);
+  return list ? list->GetLineFlag(a.I32(1)) : 0;
+}
+int32_t TextListGetSelected(NativeArgs& a) {
+  auto* list = PartOfKind<TextListPart>(a, 0, kKindTextList);
+  return list ? list->GetSelectedLine() : 0;
+}
+
+// 762: cell byte, state (negative: left alone), picture (a picture map keeps none per cell).
+int32_t CellPartSetCell(NativeArgs& a) {
+  auto* map = PartOfKind<CellImagePart>(a, 0, kKindCellImage);
+  if (!map) return 1;
+  int32_t result = 0;
+  if (a.I32(2) >= 0 && map->SetCellEnabled(a.U32(1) & 0xFF, a.U32(2) != 0) != kMapDone) {
+    result = kCellStateFailed;
+  }
+  if (a.U32(3) != 0) result = kCellPictureRefused;
+  return result;
+}
+
+// 765-769: text windows only.
+int32_t Recreate(NativeArgs& a) {
+  MessageTextWidget* window = Window(Part(a, 0));
+  return window ? window->Recreate(a.I32(1), a.I32(2)) : 4;
+}
+int32_t SetBackground(NativeArgs& a) {
+  MessageTextWidget* window = Window(Part(a, 0));
+  if (!window) return 9;
+  TextArg frame = ReadText(a, 1), middle = ReadText(a, 2), base = ReadText(a, 3);
+  if (a.Faulted()) return 9;
+  return window->SetBackground(frame.c_str(), middle.c_str(), base.c_str(), a.U32(4) != 0);
+}
+int32_t SetBackgroundImages(NativeArgs& a) {
+  MessageTextWidget* window = Window(Part(a, 0));
+  if (!window) return 9;
+  const ScriptHandles& handles = a.Host().Handles();
+  return window->SetBackgroundImages(GetObjectSurface(handles, a.U32(1)),
+                                     GetObjectSurface(handles, a.U32(2)),
+                                     GetObjectSurface(handles, a.U32(3)), a.U32(4) != 0);
+}
+int32_t EnableLinks(NativeArgs& a) {
+  MessageTextWidget* window = Window(Part(a, 0));
+  return window ? window->EnableLinks(a.U32(1) != 0, true) : 2;
+}
+int32_t SetVertical(NativeArgs& a) {
+  MessageTextWidget* window = Window(Part(a, 0));
+  return window ? window->SetVertical(a.U32(1) != 0, true) : 5;
+}
+
+// 771-775: the script text.
+ScriptText* Text(NativeArgs& a, uint32_t k) {
+  return PartOfKind<ScriptText>(a, k, kKindScriptText);
+}
+int32_t ScriptTextCheck(NativeArgs& a) {
+  return Text(a, 0) ? 0 : 1;
+}
+int32_t ScriptTextStartDisplay(NativeArgs& a) {
+  ScriptText* text = Text(a, 0);
+  return text ? text->StartDisplay(a.I32(1)) : -1;
+}
+int32_t ScriptTextStartDisplayAll(NativeArgs& a) {
+  ScriptText* text = Text(a, 0);
+  return text ? text->StartDisplayAll() : -1;
+}
+int32_t ScriptTextStepDisplay(NativeArgs& a) {
+  ScriptText* text = Text(a, 0);
+  return text ? text->StepDisplay(a.U32(1) & 0xFF) : -1;
+}
+int32_t ScriptTextSetWaitMark(NativeArgs& a) {
+  ScriptText* text = Text(a, 0);
+  if (!text) return 0;
+  text->SetWaitMark(a.Handle<CellImage>(1, ScriptObjectType::kCellImage));
+  return 1;
+}
+
+// --- Image lists. The current list is kept as its handle, so a destroyed list reads as none.
+
+class GuiPartState : public ScriptHostExtension {
+ public:
+  explicit GuiPartState(ScriptHost& host) : host_(host) {}
+  ImageListPart* Current() const {
+    auto* part = host_.Handles().Get<UiControl>(current_, ScriptObjectType::kGuiPart);
+    return KindOf(part) == kKindImageList ? static_cast<ImageListPart*>(part) : nullptr;
+  }
+  void SetCurrent(uint32_t handle) { current_ = handle; }
+
+ private:
+  ScriptHost& host_;
+  uint32_t current_ = 0;
+};
+
+ImageListPart* List(NativeArgs& a, uint32_t k) {
+  return PartOfKind<ImageListPart>(a, k, kKindImageList);
+}
+
+// 781: width, height, head height, tail height.
+int32_t ImageListSetSize(NativeArgs& a) {
+  ImageListPart* list = List(a, 0);
+  return list ? list->SetSize(a.I32(1), a.I32(2), a.I32(3), a.I32(4)) : 4;
+}
+
+// 782: look count, pressed-look flag, extra-look flag, the template's three pictures, then the
+// head's and the tail's (-1 in the first: neither).
+int32_t ImageListSetItem(NativeArgs& a) {
+  ImageListPart* list = List(a, 0);
+  if (!list) return 4;
+  const bool noEnds = OffSigned(a, 7);
+  TextArg names[9];
+  for (uint32_t i = 0; i < 9; ++i) {
+    if (i < 3 || !noEnds) names[i] = ReadText(a, 4 + i);
+  }
+  if (a.Faulted()) return 4;
+  const char* const files[9] = {names[0].c_str(), names[1].c_str(), names[2].c_str(),
+                                names[3].c_str(), names[4].c_str(), names[5].c_str(),
+                                names[6].c_str(), names[7].c_str(), names[8].c_str()};
+  return list->CreateFromImages(a.I32(1), a.U32(2) != 0, a.U32(3) != 0, files);
+}
+
+// 784: normal, read and hover text colours; disabled text is grey.
+int32_t ImageListSetGrid(NativeArgs& a) {
+  ImageListPart* list = List(a, 0);
+  if (!list) return 0;
+  list->SetTextColors(a.U32(1), a.U32(2), a.U32(3), kListDisabledText);
+  return 1;
+}
+
+// 785: top and bottom colours of the normal, read and hover gradations; disabled is grey.
+int32_t ImageListSetFrame(NativeArgs& a) {
+  ImageListPart* list = List(a, 0);
+  if (!list) return 0;
+  list->SetGradations(a.U32(1), a.U32(2), a.U32(3), a.U32(4), a.U32(5), a.U32(6), kListDisabledTop,
+                      kListDisabledBottom);
+  return 1;
+}
+
+// 786
+int32_t ImageListSetOffset(NativeArgs& a) {
+  ImageListPart* list = List(a, 0);
+  if (!list) return 0;
+  list->SetPressedOffset(a.I32(1), a.I32(2));
+  return 1;
+}
+
+// 787: label, tooltip, disabled flag (-1: no action), action text, value, second text.
+int32_t ImageListSetItemText(NativeArgs& a) {
+  ImageListPart* list = List(a, 0);
+  if (!list) return 4;
+  TextArg label = ReadText(a, 1), tooltip = ReadText(a, 2);
+  const bool plain = OffSigned(a, 3);
+  TextArg first = plain ? TextArg{} : ReadText(a, 4);
+  TextArg second = plain ? TextArg{} : ReadText(a, 6);
+  if (a.Faulted()) return 4;
+  return list->AddCell(label.c_str(), tooltip.c_str(), !plain && a.U32(3) != 0, -1, first.c_str(),
+                       plain ? -1 : a.I32(5), second.c_str(), 0, 0, 0);
+}
+
+// 788: item, state byte.
+int32_t ImageListSelect(NativeArgs& a) {
+  ImageListPart* list = List(a, 0);
+  return list ? list->SetItemState(a.I32(1), static_cast<int>(a.U32(2) & 0xFF)) : -1;
+}
+
+// 789: the old current list loses its selection; only an image list becomes current.
+int32_t ImageListSetCurrent(NativeArgs& a) {
+  GuiPartState& state = a.Host().Extension<GuiPartState>();
+  if (ImageListPart* old = state.Current()) old->SetReadFlags(nullptr, 0, 0);
+  state.SetCurrent(0);
+  if (!List(a, 0)) return kNotAnImageList;
+  state.SetCurrent(a.U32(0));
+  return 0;
+}
+
+// 790: the current list's read flags go to this one.
+int32_t ImageListLinkCurrent(NativeArgs& a) {
+  ImageListPart* list = List(a, 0);
+  if (!list) return -1;
+  return list->CopyReadFlagsFrom(a.Host().Extension<GuiPartState>().Current());
+}
+
+constexpr NativeEntry kEntries[] = {
+    {685, CreateDrawnButton},
+    {686, CreateFileButton},
+    {687, CreateSurfaceButton},
+    {688, CreateFileCheckButton},
+    {689, CreateSurfaceCheckButton},
+    {690, CreateColorBox},
+    {691, CreateTextInput},
+    {692, CreateTextInputEx},
+    {693, CreateScrollList},
+    {698, CreateImageList},
+    {699, CreateHitArea},
+    {700, CreateTextList},
+    {701, CreateCellImage},
+    {702, SetTarget},
+    {703, SetTooltipOptions},
+    {704, SetCursorState},
+    {705, ResetPointerState},
+    {706, UpdatePointer},
+    {707, TakePointerEvent},
+    {708, SetFocus},
+    {709, GetFocus},
+    {710, GetHover},
+    {711, DeleteAllParts},
+    {712, SetListChoice},
+    {713, SetCurrentGroup},
+    {714, DeleteGroup},
+    {715, DeletePart},
+    {716, AddControl},
+    {717, RemoveControl},
+    {718, RemoveAllControls},
+    {719, AttachTextInput},
+    {720, SetImeIndicator},
+    {721, PushControls},
+    {722, PopControls},
+    {723, SetId},
+    {724, SetTooltip},
+    {725, SetNeighbours},
+    {726, SetPartSounds},
+    {727, SetEnabled},
+    {728, IsEnabled},
+    {729, SetVisible},
+    {730, IsVisible},
+    {731, SetPosition},
+    {732, SetPriority},
+    {733, SetAlpha},
+    {734, GetWidth},
+    {735, GetHeight},
+    {736, GetSprite},
+    {737, GetSurface},
+    {738, SetValue},
+    {739, GetValue},
+    {740, SetFlag},
+    {741, SetOption},
+    {742, SetButtonColors},
+    {743, CheckSetOption},
+    {744, CheckGetValue},
+    {745, SetTextInputColors},
+    {746, SetTextInputStyle},
+    {747, SetScrollStyle},
+    {750, HitAreaSetCentre},
+    {751, SetMargins},
+    {752, SetRenderers},
+    {753, SetBackgroundColor},
+    {754, SetListFlag},
+    {755, Home},
+    {756, GetCellOrigin},
+    {757, TextListAddLine},
+    {758, TextListRefresh},
+    {759, TextListSetLineFlag},
+    {760, TextListGetLineFlag},
+    {761, TextListGetSelected},
+    {762, CellPartSetCell},
+    {765, Recreate},
+    {766, SetBackground},
+    {767, SetBackgroundImages},
+    {768, EnableLinks},
+    {769, SetVertical},
+    {771, ScriptTextCheck},
+    {772, ScriptTextStartDisplay},
+    {773, ScriptTextStartDisplayAll},
+    {774, ScriptTextStepDisplay},
+    {775, ScriptTextSetWaitMark},
+    {781, ImageListSetSize},
+    {782, ImageListSetItem},
+    {784, ImageListSetGrid},
+    {785, ImageListSetFrame},
+    {786, ImageListSetOffset},
+    {787, ImageListSetItemText},
+    {788, ImageListSelect},
+    {789, ImageListSetCurrent},
+    {790, ImageListLinkCurrent},
+};
+
+constexpr NativeRange kNumbers[] = {{685, 790}};
+
+}  // namespace
+
+ImageListPart* CurrentImageList(ScriptHost& host) {
+  return host.Extension<GuiPartState>().Current();
+}
+
+const NativeFamily& GuiPartNativeFamily() {
+  static const NativeFamily family{"gui parts", kEntries, kNumbers};
+  return family;
+}
+
+}  // namespace bw
