@@ -28,6 +28,9 @@
 //                                             an empty composition ends it
 //   BRIMWOLD_SDL_INPUT=STEP,STEP,...          with the SDL backend: clicks and keys played
 //                                             into the window (host/dialog/input_script.h)
+//   BRIMWOLD_TGS_TRACE=1                      each built-in a scenario script runs, on standard
+//                                             error: "tgs SCRIPT +OFFSET built-in N
+//                                             (flags,value)..." (with either backend)
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>

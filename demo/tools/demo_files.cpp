@@ -1,9 +1,10 @@
 // demo_files: the demo game's application files and the pictures its WGX files are made from.
 //
 //   demo_files config DIR             SCRIPT\QZ_APP.SYS, SCRIPT\QZ_APP.INF and USER.CFG below DIR
-//   demo_files backdrop OUT.bmp       the 640x480 background, 24 bits
+//   demo_files backdrop OUT.bmp       the 800x600 background, 24 bits
 //   demo_files sprite OUT.bmp         a 96x96 sprite with a soft-edged alpha, 32 bits
-//   demo_files frame DIR              the scenario frame's pictures and button set in DIR/SYS
+//   demo_files frame DIR              the scenario frame's pictures and button set in DIR/SYS,
+//                                     its background table DIR/DATA/BG.TXT
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -41,7 +42,10 @@ std::string Cp932(const char* utf8) {
 }
 
 int Config(const char* folder) {
-  bw::AppRecord record;  // 640x480, save-folder mode 1: everything stays in the game folder
+  bw::AppRecord record;  // save-folder mode 1: everything stays in the game folder
+  // The scenario frame's windows and buttons are laid out for 800 x 600.
+  record.canvasWidth = 800;
+  record.canvasHeight = 600;
   record.menuId = bw::kAppMenuId;
   record.acceleratorsId = bw::kAppAcceleratorsId;
   record.defaultScreenMode = bw::kScreenBoth;
@@ -162,12 +166,14 @@ int Frame(const char* folder) {
     }
   }
   const Out outs[] = {
-      {"MS_FRM_B.WGX", Panel(48, 48, 0xC0102040, 3, 0xFFA0B0E0)},
-      {"MS_FRM_A.WGX", Mask(48, 48)},
-      {"MS_FRM_G.WGX", Panel(48, 48, 0xC0102040, 0, 0)},
-      {"NM_FRM_B.WGX", Panel(32, 32, 0xD0402010, 2, 0xFFE0C0A0)},
-      {"NM_FRM_A.WGX", Mask(32, 32)},
-      {"NM_FRM_G.WGX", Panel(32, 32, 0xD0402010, 0, 0)},
+      // The message window at (15, 475) holds two lines and the wait mark at (735, 75); the name
+      // box at (15, 425) one name.
+      {"MS_FRM_B.WGX", Panel(770, 104, 0xC0102040, 3, 0xFFA0B0E0)},
+      {"MS_FRM_A.WGX", Mask(770, 104)},
+      {"MS_FRM_G.WGX", Panel(770, 104, 0xC0102040, 0, 0)},
+      {"NM_FRM_B.WGX", Panel(200, 48, 0xD0402010, 2, 0xFFE0C0A0)},
+      {"NM_FRM_A.WGX", Mask(200, 48)},
+      {"NM_FRM_G.WGX", Panel(200, 48, 0xD0402010, 0, 0)},
       {"MS_CUR0.WGX", WaitMark(0xFFFFFFFF)},
       {"MS_CUR1.WGX", WaitMark(0xFFFFE040)},
       {"MS_BAR.WGX", Panel(800, 23, 0xFF181820, 1, 0xFF606080)},
@@ -181,6 +187,10 @@ int Frame(const char* folder) {
                                    bw::tools::WriteWgx(o.picture)))
       return kExitFailed;
   }
+  const std::string table = "// the demo's backgrounds\r\n[hall 1]\r\n1\r\n";
+  if (!bw::tools::WriteFileBytes("demo_files", (std::string(folder) + "/DATA/BG.TXT").c_str(),
+                                 std::vector<uint8_t>(table.begin(), table.end())))
+    return kExitFailed;
   bw::GmpFile gmp;
   for (int16_t i = 0; i < 10; ++i) {
     gmp.entries.push_back({"MS_BTN.WGX", 1, int16_t(2 + i * (kButtonWidth + 3)), 578, 255, true,
@@ -200,7 +210,7 @@ int main(int argc, char** argv) {
   if (argc != 3) return Usage();
   std::string_view command = argv[1];
   if (command == "config") return Config(argv[2]);
-  if (command == "backdrop") return Picture(argv[2], 640, 480, 1, false);
+  if (command == "backdrop") return Picture(argv[2], 800, 600, 1, false);
   if (command == "sprite") return Picture(argv[2], 96, 96, 2, true);
   if (command == "frame") return Frame(argv[2]);
   return Usage();

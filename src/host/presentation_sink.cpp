@@ -104,16 +104,35 @@ bool PresentationSink::HandOver(SharedPixels pixels, int32_t width, int32_t heig
   return true;
 }
 
-bool PresentationSink::PresentPending() {
-  FrameView frame;
+void PresentationSink::HandOverSame() {
   {
     std::lock_guard<std::mutex> guard(pendingLock_);
-    if (!hasPending_) return false;
-    frame = std::move(pending_);
-    pending_ = FrameView{};
-    hasPending_ = false;
+    samePending_ = true;
   }
-  Show(frame);
+  NotifyPending();
+}
+
+bool PresentationSink::PresentPending() {
+  FrameView frame;
+  bool same = false;
+  {
+    std::lock_guard<std::mutex> guard(pendingLock_);
+    same = samePending_;
+    samePending_ = false;
+    if (!hasPending_) {
+      if (!same) return false;
+    } else {
+      frame = std::move(pending_);
+      pending_ = FrameView{};
+      hasPending_ = false;
+      same = false;
+    }
+  }
+  if (same) {
+    ShowSame();
+  } else {
+    Show(frame);
+  }
   return true;
 }
 

@@ -58,12 +58,20 @@ class PresentationSink {
   // elsewhere while they are. False also when the block is too small for the frame.
   bool HandOver(SharedPixels pixels, int32_t width, int32_t height, int32_t pitch,
                 ScaleFilter filter);
-  // Window thread (the pump calls it): shows a handed-over frame; answers whether there was one.
+  // Any thread: the frame on screen stays for another turn because nothing in it changed. A sink
+  // that counts frames counts it at the next pump like a frame shown; a frame handed over and not
+  // yet shown stands for it.
+  void HandOverSame();
+  // Window thread (the pump calls it): shows a handed-over frame, or the last one again; answers
+  // whether there was one.
   bool PresentPending();
 
  protected:
   // Shows the frame; window thread only. A sink that keeps frame.pixels keeps the bytes.
   virtual void Show(const FrameView& frame) = 0;
+  // The last frame stays on screen for one more turn; window thread only. Nothing to draw again
+  // by default.
+  virtual void ShowSame() {}
   // Tells the window thread that a frame is waiting.
   virtual void NotifyPending() {}
   // A block of at least size bytes that nobody else holds, from the blocks the sink has let go
@@ -74,6 +82,7 @@ class PresentationSink {
   std::mutex pendingLock_;
   FrameView pending_;        // guarded by pendingLock_
   bool hasPending_ = false;  // guarded by pendingLock_
+  bool samePending_ = false;  // guarded by pendingLock_
   // Blocks the sink made for copies, kept for the next ones; guarded by pendingLock_.
   std::vector<SharedPixels> spares_;
 };

@@ -6,6 +6,7 @@
 
 #include "graphics/surface/surface.h"
 #include "host/cp932.h"
+#include "input/engine_input.h"
 #include "input/input_binding_table.h"
 #include "input/keyboard_device.h"
 #include "input/mouse.h"
@@ -121,6 +122,12 @@ class AppTgsHost : public TgsFrameHost {
     if (App()) App()->SetCursorVisible(visible);
   }
 
+  // The lowest 23 lines of the 600-line screen, where the bar and the buttons sit.
+  bool PointerLow() override {
+    EngineInput* input = App() ? App()->PointerInput() : nullptr;
+    return input && input->Pointer().y >= kLowPointerTop;
+  }
+
   int TakePointerEvent() override { return Screen() ? Screen()->TakePointerEvent() : -1; }
   int PrepareWindows() override { return Screen() ? Screen()->PrepareWindows() : kTgsSetupWindows; }
   void SetMessage(std::string_view text, const std::string& name, uint32_t revealMs) override {
@@ -173,6 +180,7 @@ class AppTgsHost : public TgsFrameHost {
 
  private:
   static constexpr int32_t kVoiceChannel = 6;
+  static constexpr int32_t kLowPointerTop = 600 - 23;
 
   ScriptApplication* App() const { return host_.Application(); }
   TgsPresentation* Screen() const { return App() ? App()->TgsScreen() : nullptr; }

@@ -123,7 +123,7 @@ class DemoRun : public ::testing::Test {
 };
 
 // No picture native is built yet: the demo's window stays black, so each chosen frame hashes as
-// a black 640 x 480 frame. The run ends normally and saves; run again from the shipped settings
+// a black 800 x 600 frame. The run ends normally and saves; run again from the shipped settings
 // with the scripts translated to machine code, it shows the same frames and counts alike.
 TEST_F(DemoRun, EndsNormallySavesAndRunsTheSameWithScriptsTranslated) {
   const fs::path userCfg = game_.path() / "USER.CFG";
@@ -131,7 +131,7 @@ TEST_F(DemoRun, EndsNormallySavesAndRunsTheSameWithScriptsTranslated) {
   fs::last_write_time(userCfg, shippedTime);
   EngineConfig shipped = SavedSettings();
   ASSERT_EQ(shipped.pacing.jit, 0);
-  const std::vector<uint8_t> black(640 * 480 * 4, 0);
+  const std::vector<uint8_t> black(800 * 600 * 4, 0);
   const uint64_t blackHash = host::Fnv1a64(black.data(), black.size());
   RunResult plain = Run({"BRIMWOLD_HEADLESS_HASHES=1,2,150,300"});
   EXPECT_EQ(plain.exitStatus, 0) << plain.errors;

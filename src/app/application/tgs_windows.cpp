@@ -71,13 +71,21 @@ int TgsWindows::PrepareWindows() {
 
 int TgsWindows::MakeWindows() {
   DisplayObjectList* list = &place_.layer->GetList();
-  if (view_.SetBackground("SYS\\MS_FRM_B.WGX", "SYS\\MS_FRM_A.WGX", "SYS\\MS_FRM_G.WGX", true) !=
+  // A message is fitted to its text, and only a window with frame tiles can be resized: the whole
+  // frame picture is the one tile, so the window keeps the picture's size and grows by whole
+  // pictures only for a text that does not fit.
+  ImageSurface frame;
+  if (!LoadPicture(frame, "SYS\\MS_FRM_B.WGX") ||
+      !view_.SetFrameSlices(0, 0, frame.GetWidth(), frame.GetHeight()) ||
+      view_.SetBackground("SYS\\MS_FRM_B.WGX", "SYS\\MS_FRM_A.WGX", "SYS\\MS_FRM_G.WGX", true) !=
           kWidgetDone ||
-      view_.Create(list, kTgsWindowPriority, 0, 0, 15, 475, renderers_[0].get(),
-                   renderers_[1].get(), 0) != kWidgetDone) {
+      view_.Create(list, kTgsWindowPriority, frame.GetWidth(), frame.GetHeight(), 15, 475,
+                   renderers_[0].get(), renderers_[1].get(), 0) != kWidgetDone) {
     return kTgsWindowsMissing;
   }
   view_.SetMargins(13, 13, 13, 13, false);
+  // Fitted messages stay where the window was made until a script places it.
+  view_.SetPlacement(1, 15, 475, 0, 0, place_.width, place_.height);
   view_.SetIndentChars(host::Cp932Literal("「").c_str());
   view_.SetFrame(this);
   if (name_.SetBackground("SYS\\NM_FRM_B.WGX", "SYS\\NM_FRM_A.WGX", "SYS\\NM_FRM_G.WGX", true) !=
@@ -101,7 +109,9 @@ int TgsWindows::MakeWindows() {
   mark.x = 735;
   mark.y = 75;
   mark.orderMode = kCellOrderBackAndForth;
-  mark.drawMode = kCellBackgroundOnly;
+  // Drawn, not only restored: the view holds its task paused until the text is out, and a
+  // mark that only restored would never be seen.
+  mark.drawMode = kCellDraw;
   mark.background = true;
   if (waitMark_.SetImage(&markNormal_, mark) != kCellDone ||
       view_.SetWaitMark(&waitMark_, place_.timers, true) != kWidgetDone) {
@@ -291,8 +301,12 @@ void TgsWindows::FadeOtherChoices(int chosen) {
   fadeStart_ = clock_ ? clock_() : 0;
 }
 
+// The scenario's waits hold the main script, whose natives step the pointer otherwise: each
+// turn steps it here before its last event is taken.
 int TgsWindows::TakePointerEvent() {
-  return place_.pointers ? place_.pointers->TakeFiredId() : -1;
+  if (!place_.pointers) return -1;
+  place_.pointers->Update(clock_ ? clock_() : 0);
+  return place_.pointers->TakeFiredId();
 }
 
 void TgsWindows::SetMessageFont(int32_t size, uint32_t color, uint32_t shadow,

@@ -747,6 +747,11 @@ int DisplayManager::UpdateBackBuffer() {
   if (!canvas_) return kDisplayDone;
   const int copied = CopyCanvas(true);
   if (copied == kUpdateTextureDcFailed || copied == kUpdateBackBufferDcFailed) return copied;
+  if (copied == kPresentNothingChanged) {
+    // The frame still turned: a sink that counts frames hears of it.
+    if (host::PresentationSink* sink = host::GetPresentationSink(window_)) sink->HandOverSame();
+    return kDisplayDone;
+  }
   if (copied != kPresentDone || !backBuffer_) return kDisplayDone;
   Rect source = canvasRect_;
   if (presentDevice_) {

@@ -36,6 +36,14 @@ void HeadlessSink::Show(const FrameView& frame) {
   if (onShow_) onShow_();
 }
 
+// Counted like a new frame: scripted input and hashes are placed by frame turns, and a screen
+// that did not change still turned.
+void HeadlessSink::ShowSame() {
+  if (detached_) return;
+  ++framesShown_;
+  if (onShow_) onShow_();
+}
+
 const Frame& HeadlessSink::LastFrame() const {
   if (!madeCurrent_) {
     CopyFrame(last_, &made_);

@@ -27,6 +27,7 @@ class HeadlessSink final : public PresentationSink {
   // that never reads it pays nothing per frame.
   const Frame& LastFrame() const;
   uint64_t FrameHash() const;
+  // Frames shown, a turn that showed the last frame again included.
   uint32_t FramesShown() const { return framesShown_; }
   void SetOnShow(std::function<void()> onShow) { onShow_ = std::move(onShow); }
   void SetOnPending(std::function<void()> onPending) { onPending_ = std::move(onPending); }
@@ -37,6 +38,7 @@ class HeadlessSink final : public PresentationSink {
 
  protected:
   void Show(const FrameView& frame) override;
+  void ShowSame() override;
   void NotifyPending() override {
     if (onPending_) onPending_();
   }

@@ -195,6 +195,8 @@ class TgsFrame : public TgsFrameBase, public TgsStandInOperations {
   bool SkipKeysCount();
   bool AdvanceSeen();
   void StopSkipping();
+  // With the hide setting the buttons follow the pointer: shown while it is low on the screen.
+  void FollowPointer();
   void ResetFont();
   void ShowFont();  // hands the font state to the host's message renderer
   void RestartAutoTimer() { autoStart_ = H().Clock(); }
@@ -241,6 +243,7 @@ class TgsFrame : public TgsFrameBase, public TgsStandInOperations {
   uint8_t pageCounter_ = 1;
   bool cursorHidden_ = false;
   bool buttonsHidden_ = false;
+  bool pointerLow_ = false;
   bool historyOn_ = true;
   uint32_t autoStart_ = 0;
   std::array<int, kTgsButtonCount> buttons_{};

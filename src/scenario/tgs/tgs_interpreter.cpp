@@ -386,11 +386,11 @@ inline Next TgsInstruction::Execute() {
   std::span<const TgsSlot> laid;
   if (count) laid = {reinterpret_cast<const TgsSlot*>(stack.data()), count};
   if (f_.trace_) {
-    std::printf("tgs %s +%u built-in %u", script_.Name().c_str(), static_cast<unsigned>(start_),
-                function);
+    std::fprintf(stderr, "tgs %s +%u built-in %u", script_.Name().c_str(),
+                 static_cast<unsigned>(start_), function);
     for (const TgsSlot& s : laid)
-      std::printf(" (%u,%d)", static_cast<unsigned>(s.flags), static_cast<int>(s.value));
-    std::printf("\n");
+      std::fprintf(stderr, " (%u,%d)", static_cast<unsigned>(s.flags), static_cast<int>(s.value));
+    std::fprintf(stderr, "\n");
   }
   f_.result_ = static_cast<int32_t>(function);
   f_.argumentCount_ = count;

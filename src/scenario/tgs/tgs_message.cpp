@@ -159,6 +159,13 @@ bool TgsFrame::SkipKeysCount() {
   return H().SkipModifierDown();
 }
 
+void TgsFrame::FollowPointer() {
+  const bool low = H().PointerLow();
+  if (low == pointerLow_) return;
+  pointerLow_ = low;
+  if (S().hideButtonsUnlessLow && !buttonsHidden_) H().ShowButtons(low);
+}
+
 bool TgsFrame::AdvanceSeen() {
   return H().LeftClicked() || H().ActionPressed(kActionDecide) || H().ActionPressed(kActionAdvance);
 }
@@ -228,6 +235,7 @@ int TgsFrame::ShowMessage(int waitMode, bool withVoice) {
   RestartAutoTimer();
   for (;;) {
     if (!Turn()) return finish(-1, false);
+    FollowPointer();
     const int d = DispatchInput(H().TakePointerEvent());
     if (d == kDispatchNothing) {
       if (AdvanceSeen() || SkipKeysCount()) {

@@ -149,6 +149,43 @@ TEST_F(TgsWindowsTest, PreparedWindowsShowAMessageTheButtonsAndTheChoices) {
   EXPECT_EQ(parts_.PartCount(), 0u);
 }
 
+// The page's rows as they stand.
+std::vector<uint8_t> Rows(const ImageSurface& page) {
+  std::vector<uint8_t> rows;
+  for (int32_t y = 0; y < page.GetHeight(); ++y) {
+    const uint8_t* row = page.GetPixels() + size_t(y) * size_t(page.GetPitch());
+    rows.insert(rows.end(), row, row + size_t(page.GetWidth()) * 4);
+  }
+  return rows;
+}
+
+// A message is fitted into the window: the frame picture is its one tile, so the window keeps
+// whole pictures, stays at its place and holds the text.
+TEST_F(TgsWindowsTest, AMessageIsDrawnIntoTheWindowAtItsPictureSize) {
+  WriteAll();
+  // The window wraps its text at the picture's width.
+  for (const char* name : {"SYS/MS_FRM_B.WGX", "SYS/MS_FRM_A.WGX", "SYS/MS_FRM_G.WGX"})
+    Write(name, Picture(600, 90, 0xFF203040));
+  place_.width = 800;
+  place_.height = 600;
+  TgsWindows w(testing_text::FakeSource(), place_);
+  ASSERT_EQ(w.PrepareWindows(), 0);
+  w.SetMessage(host::Cp932Literal("こんにちは、世界"), "", 0);
+  w.ShowPage();
+  w.SetWindowVisible(true);
+  const TextView& view = w.View();
+  ASSERT_FALSE(view.Lines().empty());
+  EXPECT_EQ(view.GetWidth(), 600);
+  EXPECT_EQ(view.GetHeight(), 90);
+  EXPECT_GE(view.GetWidth(), view.Lines().front().box.right);
+  EXPECT_EQ(view.GetX(), 15);
+  EXPECT_EQ(view.GetY(), 475);
+  const ImageSurface& page = view.Page();
+  const std::vector<uint8_t> text = Rows(page);
+  w.NextPage();
+  EXPECT_NE(Rows(page), text) << "the text was not drawn";
+}
+
 TEST_F(TgsWindowsTest, AMissingPictureFailsThePreparationAndLeavesNothing) {
   for (const char* missing : kPictures) {
     SCOPED_TRACE(missing);

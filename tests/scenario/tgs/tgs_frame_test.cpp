@@ -133,6 +133,21 @@ TEST_F(TgsFrameTest, ClickAdvancesAfterTypingFinishes) {
   EXPECT_EQ(host.finishTypingCalls, 1);
 }
 
+// With the hide setting the buttons come while the pointer is low and go when it leaves; without
+// it they stand from the start and the pointer changes nothing.
+TEST_F(TgsFrameTest, ButtonsFollowThePointerOnlyWithTheHideSetting) {
+  host.lowTurns = {3, 4};
+  host.clickTurns = {6};
+  host.settings.hideButtonsUnlessLow = true;
+  EXPECT_EQ(Message("hello"), 0);
+  EXPECT_EQ(host.buttonsShown, (std::vector<bool>{true, false}));
+  host.buttonsShown.clear();
+  host.turns = 0;
+  host.settings.hideButtonsUnlessLow = false;
+  EXPECT_EQ(Message("again", 1), 0);
+  EXPECT_EQ(host.buttonsShown, (std::vector<bool>{true}));
+}
+
 TEST_F(TgsFrameTest, QuitDuringWaitAnswersMinusOne) {
   host.quitAtTurn = 4;
   EXPECT_EQ(Message("hello"), -1);

@@ -165,6 +165,8 @@ class FakeFrameHost : public TgsFrameHost {
   bool cancelled = false;
   int32_t answer = 1;
   bool quickLoadWorks = false;
+  std::set<int> lowTurns;          // turns the pointer is in the screen's lowest lines
+  std::vector<bool> buttonsShown;  // each show (true) or hide of the system buttons
 
   uint32_t Clock() override { return clock; }
   int FrameTurn() override {
@@ -214,6 +216,8 @@ class FakeFrameHost : public TgsFrameHost {
   bool Typing() override { return typingTurns > 0; }
   void FinishTyping() override { ++finishTypingCalls, typingTurns = 0; }
   void SetButtonState(int button, int s) override { buttonStates[button] = s; }
+  bool PointerLow() override { return lowTurns.count(turns) != 0; }
+  void ShowButtons(bool show) override { buttonsShown.push_back(show); }
   void SetMessage(std::string_view text, const std::string& name, uint32_t) override {
     shown.push_back(name + "|" + std::string(text));
   }

@@ -1,0 +1,159 @@
+// Label: optimised
+// The demo's scenario frame scene run by the program headless, beside a MAIN that calls it, with
+// scripted clicks and keys: the frames of its messages and choice list, the branch the choice
+// takes, the read-text log it leaves, skipping through read text and a close during a wait.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/config/config_block.h"
+#include "app/config/user_config.h"
+#include "e2e/demo_scene.h"
+#include "lib/file_bytes.h"
+#include "lib/tob/tob_assembler.h"
+#include "program/program_process.h"
+
+namespace bw {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A run that has not ended by then has hung; the sanitizer build is slow to start.
+constexpr std::chrono::seconds kRunLimit{120};
+
+// Frames of the scripted run: the first message is out by 60 and clicked away at 70, the second
+// is out by 150 and clicked away at 160, the choice list stands by 230, the pointer picks a line
+// at 240 and clicks it at 242, the branch's message is out by 300 and its click at 400 ends the
+// scenario and the game.
+constexpr uint32_t kFirst = 60, kSecond = 150, kChoices = 230, kBranch = 300;
+const std::string kClicks = "70:click:400:300,160:click:400:300";
+// The choice lines stand in the middle of the screen, one above the other.
+const std::string kRightRoad = "240:move:400:275,242:click:400:275";
+const std::string kLeftRoad = "240:move:400:325,242:click:400:325";
+const std::string kEndClick = "400:click:400:300";
+
+struct Played {
+  int status = -1;
+  std::map<uint32_t, uint64_t> hashes;
+  std::string errors;
+};
+
+class TgsDemo : public testing::Test {
+ protected:
+  void SetUp() override { test::PutDemoScene(game, "TGS", test::SceneCallingMain("TGS")); }
+
+  Played Play(const std::vector<std::string>& switches) {
+    std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + home.path().string(),
+                                    "XDG_DATA_HOME=" + home.path().string(), "BRIMWOLD_HEADLESS=1"};
+    env.insert(env.end(), switches.begin(), switches.end());
+    test::ProgramProcess program(BRIMWOLD_PROGRAM, {"/L", game.path().string()}, env);
+    Played run;
+    run.status = test::ExitCode(program.WaitForEnd(kRunLimit));
+    std::istringstream lines(program.Output());
+    for (std::string line; std::getline(lines, line);) {
+      unsigned frame = 0;
+      unsigned long long hash = 0;
+      if (std::sscanf(line.c_str(), "frame %u hash 0x%llx", &frame, &hash) == 2)
+        run.hashes[frame] = hash;
+    }
+    run.errors = program.Errors();
+    return run;
+  }
+
+  // The scenario's line of the read-text log: ".record TGS_DEMO 5 2 <read> <taken>".
+  std::string LogRecord() {
+    std::vector<uint8_t> bytes;
+    if (!tools::ReadFileBytes(game.path() / "SAVEDATA" / "TEXT_LOG.DAT", bytes)) return "no log";
+    std::istringstream lines(tob::Disassemble(bytes));
+    for (std::string line; std::getline(lines, line);) {
+      if (line.starts_with(".record TGS_DEMO ")) return line;
+    }
+    return "no record";
+  }
+
+  // The player's settings with skipping by key limited to read text.
+  void SkipKeysOnlyOnReadText() {
+    const fs::path file = game.path() / "SAVEDATA" / "APP_CFG.DAT";
+    std::vector<uint8_t> bytes;
+    UserConfig user;
+    if (tools::ReadFileBytes(file, bytes)) {
+      ASSERT_EQ(ReadUserConfig(bytes, user), kConfigOk);
+    }
+    user.fastForwardReadOnly = 1;
+    user.fastForwardKey = 1;  // the Ctrl keys
+    ASSERT_FALSE(SaveUserConfig(file, user));
+  }
+
+  test::TempDir game;
+  test::TempDir home;
+};
+
+std::string Hashes(uint32_t last) {
+  return "BRIMWOLD_HEADLESS_HASHES=" + std::to_string(kFirst) + "," + std::to_string(kSecond) +
+         "," + std::to_string(kChoices) + "," + std::to_string(last);
+}
+
+// The two roads share every frame up to the choice and then differ; each marks its own messages
+// and its choice in the log written at the exit.
+TEST_F(TgsDemo, ClicksPlayTheScenarioAndEachRoadShowsItsOwnMessage) {
+  const Played right = Play(
+      {Hashes(kBranch), "BRIMWOLD_HEADLESS_INPUT=" + kClicks + "," + kRightRoad + "," + kEndClick});
+  EXPECT_EQ(right.status, 0) << right.errors;
+  ASSERT_EQ(right.hashes.size(), 4u) << "the game ended before the branch";
+  EXPECT_NE(right.hashes.at(kFirst), right.hashes.at(kSecond));
+  EXPECT_NE(right.hashes.at(kSecond), right.hashes.at(kChoices));
+  EXPECT_EQ(LogRecord(), ".record TGS_DEMO 5 2 0F 01") << "messages 0-3 read, the first road";
+
+  fs::remove(game.path() / "SAVEDATA" / "TEXT_LOG.DAT");
+  const Played left = Play(
+      {Hashes(kBranch), "BRIMWOLD_HEADLESS_INPUT=" + kClicks + "," + kLeftRoad + "," + kEndClick});
+  EXPECT_EQ(left.status, 0) << left.errors;
+  ASSERT_EQ(left.hashes.size(), 4u);
+  for (uint32_t frame : {kFirst, kSecond, kChoices})
+    EXPECT_EQ(left.hashes.at(frame), right.hashes.at(frame)) << "frame " << frame;
+  EXPECT_NE(left.hashes.at(kBranch), right.hashes.at(kBranch)) << "the roads show the same";
+  EXPECT_EQ(LogRecord(), ".record TGS_DEMO 5 2 17 02") << "messages 0-2 and 4, the second road";
+}
+
+// With skipping by key limited to read text, the held Ctrl key runs a second run through the
+// messages the first one read straight to the choice list: its line is clicked at frame 40, long
+// before the first message alone would have waited out.
+TEST_F(TgsDemo, TheSkipKeyRunsThroughReadTextToTheChoice) {
+  const Played first =
+      Play({"BRIMWOLD_HEADLESS_INPUT=" + kClicks + "," + kRightRoad + "," + kEndClick});
+  ASSERT_EQ(first.status, 0) << first.errors;
+  SkipKeysOnlyOnReadText();
+  const Played skipping =
+      Play({"BRIMWOLD_HEADLESS_INPUT=5:keydown:Left Ctrl,"
+            "38:move:400:325,40:click:400:325,30:keyup:Left Ctrl,150:click:400:300"});
+  EXPECT_EQ(skipping.status, 0) << skipping.errors;
+  EXPECT_EQ(LogRecord(), ".record TGS_DEMO 5 2 1F 03") << "the left road taken as well";
+}
+
+// On unread text the held skip key changes nothing: the first message types out as it did
+// unskipped. Closing the window while the second waits ends the game normally, and the log keeps
+// the message that was read. The trace lists the built-ins run.
+TEST_F(TgsDemo, UnreadTextIsNotSkippedAndACloseDuringAWaitKeepsTheLog) {
+  const Played plain = Play({"BRIMWOLD_HEADLESS_HASHES=" + std::to_string(kFirst),
+                             "BRIMWOLD_HEADLESS_FRAMES=" + std::to_string(kFirst)});
+  ASSERT_EQ(plain.hashes.size(), 1u);
+  SkipKeysOnlyOnReadText();
+  const Played closed = Play({"BRIMWOLD_HEADLESS_HASHES=" + std::to_string(kFirst),
+                              "BRIMWOLD_HEADLESS_INPUT=5:keydown:Left Ctrl," + kClicks,
+                              "BRIMWOLD_HEADLESS_FRAMES=120", "BRIMWOLD_TGS_TRACE=1"});
+  EXPECT_EQ(closed.status, 0) << closed.errors;
+  EXPECT_EQ(closed.hashes, plain.hashes) << "the unread first message was skipped";
+  EXPECT_EQ(LogRecord(), ".record TGS_DEMO 5 2 01 00");
+  EXPECT_NE(closed.errors.find("tgs TGS_DEMO +0 built-in 12 (1,0)"), std::string::npos)
+      << closed.errors;
+  EXPECT_NE(closed.errors.find("built-in 25"), std::string::npos) << "the speaker and voice";
+}
+
+}  // namespace
+}  // namespace bw
