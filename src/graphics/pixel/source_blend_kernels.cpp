@@ -115,6 +115,17 @@ struct OntoAlpha {
     return (out & 0x00FFFFFFu) | uint32_t(AlphaUnionTable[da][a]) << 24;
   }
   __m128i Four(__m128i d, __m128i s) const {
+    // Text and sprites are mostly clear or solid: four at an end of the table at once.
+    const __m128i alphaBits = _mm_set1_epi32(int(0xFF000000u));
+    const __m128i sa = _mm_and_si128(s, alphaBits);
+    const __m128i zero = _mm_setzero_si128();
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(sa, zero)) == 0xFFFF && row[0] == 0 &&
+        _mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(d, alphaBits), zero)) == 0) {
+      return d;
+    }
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(sa, alphaBits)) == 0xFFFF && row[255] == 255) {
+      return _mm_or_si128(s, alphaBits);
+    }
     alignas(16) uint32_t sp[4], dp[4], w[4], alpha[4];
     _mm_store_si128(reinterpret_cast<__m128i*>(sp), s);
     _mm_store_si128(reinterpret_cast<__m128i*>(dp), d);

@@ -26,6 +26,7 @@ class DibSurface : public SurfaceBase {
 
   int GetKind() const override { return kKindDibSurface; }
   uint8_t* GetPixels() const override { return pixels_; }
+  int GetPixelBits() const override { return bits_; }
   uint8_t* GetRowPointer(int32_t y) const override;
   int SetColorKeyRgb(int r, int g, int b) override;
   int SetColorKeyFromPixel(int32_t x, int32_t y) override;

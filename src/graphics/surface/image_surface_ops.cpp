@@ -13,12 +13,7 @@ namespace bw {
 namespace surface_ops {
 
 int BitsOf(const Surface* surface) {
-  int bits = 0;
-  if (const auto* dib = dynamic_cast<const DibSurface*>(surface)) {
-    bits = dib->GetBitsPerPixel();
-  } else if (const auto* memory = dynamic_cast<const MemoryBitmap*>(surface)) {
-    bits = memory->GetBitsPerPixel();  // a movie's frame
-  }
+  const int bits = surface ? surface->GetPixelBits() : 0;
   return bits == 8 || bits == 32 ? bits : 0;
 }
 

@@ -18,6 +18,7 @@ class MemoryBitmap : public SurfaceBase {
 
   int GetKind() const override { return kKindMemoryBitmap; }
   uint8_t* GetPixels() const override { return block_.get(); }
+  int GetPixelBits() const override { return bits_; }
   uint8_t* GetRowPointer(int32_t y) const override;
   // 8 bits: r is the index; 16 bits: the 565 value; 32 bits: r << 16 | g << 8 | b.
   int SetColorKeyRgb(int r, int g, int b) override;

@@ -58,6 +58,8 @@ class Surface {
   virtual int32_t GetPitch() const { return pitch_; }
   virtual void GetBounds(Rect* out) const { *out = {0, 0, width_, height_}; }
   virtual uint8_t* GetPixels() const = 0;
+  // Bits per pixel of surfaces that hold their own pixels; 0 for the others.
+  virtual int GetPixelBits() const { return 0; }
   // Null without pixels or for y outside the rows.
   virtual uint8_t* GetRowPointer(int32_t y) const = 0;
   virtual int SetColorKeyRgb(int r, int g, int b) = 0;
