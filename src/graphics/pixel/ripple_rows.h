@@ -1,0 +1,55 @@
+// The row loops of the ripple: each output pixel takes a displacement through its ring code,
+// samples the old and the new picture there and blends them. The interior loops trust that
+// every sample lies inside the pictures; the edge-safe loop reflects a sample that falls outside
+// and clamps it into the bounds. The plain and the vector loops give the same pixels.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace bw {
+
+// The blend: red and blue together, green alone, alpha 0.
+inline uint32_t RippleBlend(uint32_t o, uint32_t n, uint32_t level) {
+  const uint32_t orb = o & 0xFF00FF, og = o & 0xFF00;
+  const uint32_t rb = ((((n & 0xFF00FF) - orb) * level >> 8) + orb) & 0xFF00FF;
+  const uint32_t g = ((((n & 0xFF00) - og) * level >> 8) + og) & 0xFF00;
+  return rb | g;
+}
+
+// One picture: its pixel (0, 0), its pitch in pixels, and the offset that maps a ripple point
+// to a pixel of it.
+struct RipplePicture {
+  const uint32_t* pixels;
+  ptrdiff_t pitch;
+  int32_t dx;
+  int32_t dy;
+};
+
+// The sample bounds in ripple coordinates: [left, right) x [top, bottom), never empty.
+struct RippleBounds {
+  int32_t left, top, right, bottom;
+};
+
+struct RippleRow {
+  uint32_t* dst;                 // the output of the first pixel
+  RipplePicture from;            // old
+  RipplePicture to;              // new
+  const uint16_t* codes;         // the first pixel's code
+  int codeStep;                  // +1 right of the centre column, -1 left of it
+  const uint16_t* displacement;  // the displacements of the current level and phase
+  int32_t x;                     // the first pixel, ripple coordinates
+  int32_t y;
+  int count;
+  int xSign;  // sample x + xSign x h: -1 right of the centre, +1 left of it
+  int ySign;  // sample y + ySign x v: -1 from the centre row down, +1 above it
+  uint32_t level;
+};
+
+void RippleRowPlain(const RippleRow& row);
+void RippleRowVector(const RippleRow& row);
+void RippleRowEdgeSafe(const RippleRow& row, const RippleBounds& bounds);
+
+using RippleRowRoutine = void (*)(const RippleRow& row);
+
+}  // namespace bw
