@@ -7,6 +7,7 @@
 #include "graphics/layers/surface_layer.h"
 #include "graphics/pixel/filter_kernels.h"
 #include "graphics/surface/image_surface.h"
+#include "graphics/surface/image_surface_ops.h"
 #include "graphics/surface/pixel_library.h"
 #include "platform/trig_tables.h"
 
@@ -40,9 +41,14 @@ bool StretchInto(ImageSurface* target, const ImageSurface* source, const Rect& f
          stretch(target, source, &size, to.left, to.top, &from, operation, extra, opacity, 0) == 0;
 }
 
+// A plain copy of the area from (x, y) of source.
+bool CopyInto(ImageSurface* target, const ImageSurface* source, const Rect& from, int32_t toX,
+              int32_t toY) {
+  return surface_ops::CopyWithoutKey(target, source, nullptr, toX, toY, &from) ==
+         ImageSurface::kOpDone;
+}
 bool CopyInto(const FilterDrawRequest& a, const ImageSurface* source, int32_t x, int32_t y) {
-  const Rect from{x, y, x + a.width, y + a.height};
-  return StretchInto(a.target, source, from, AreaRect(a), LibraryOperation(kLibCopy), 255, 0);
+  return CopyInto(a.target, source, {x, y, x + a.width, y + a.height}, a.targetX, a.targetY);
 }
 
 // The centred part of a picture at scale / 256, at least one pixel each way.
@@ -139,7 +145,7 @@ int QuakeFilter::Draw(const FilterDrawRequest& request) {
                a.targetY + int32_t(bottom)};
     const Rect from{int32_t(srcLeft + left), int32_t(srcTop + top), int32_t(srcLeft + right),
                     int32_t(srcTop + bottom)};
-    ok = StretchInto(a.target, a.oldImage, from, covered, LibraryOperation(kLibCopy), 255, 0);
+    ok = CopyInto(a.target, a.oldImage, from, covered.left, covered.top);
   }
   if (clearBorder_) {
     auto fill = DrawingLibrary().Get<Fill32Routine>(kLibFill32);
@@ -275,7 +281,7 @@ int RotcenterFilter::Draw(const FilterDrawRequest& request) {
   if (scratch.Create(a.target->GetWidth(), a.target->GetHeight(), 32, kImagePlain) != 0) {
     return kFilterPixelRoutineFailed;
   }
-  ok = StretchInto(&scratch, a.target, area, area, LibraryOperation(kLibCopy), 255, 0) &&
+  ok = CopyInto(&scratch, a.target, area, area.left, area.top) &&
        affine(&scratch, turning, corners, nullptr, LibraryOperation(kLibCopy), extra_, 255,
               extras) == 0 &&
        StretchInto(a.target, &scratch, area, area, LibraryOperation(kLibOpacity), kTrailOpacity, 0);

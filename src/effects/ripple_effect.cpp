@@ -26,15 +26,20 @@ int32_t Centre(int32_t given, int32_t size) {
   return given >= size ? size - 1 : given;
 }
 
-// The picture's pixel (0, 0) and its pitch in pixels, with the area's offset into it.
-RipplePicture PictureOf(const ImageSurface* s, int32_t x, int32_t y, int32_t areaX, int32_t areaY) {
-  const auto* first = reinterpret_cast<const uint32_t*>(s->GetRowPointer(0));
-  ptrdiff_t pitch = s->GetPitch() / 4;
-  if (s->GetHeight() > 1) {
-    pitch = reinterpret_cast<const uint32_t*>(s->GetRowPointer(1)) - first;
+// A picture with the offset that maps a ripple point to a pixel of it.
+struct Placed {
+  const ImageSurface* picture;
+  int32_t dx;
+  int32_t dy;
+  ptrdiff_t Pitch() const {
+    if (picture->GetHeight() < 2) return picture->GetPitch() / 4;
+    return reinterpret_cast<const uint32_t*>(picture->GetRowPointer(1)) -
+           reinterpret_cast<const uint32_t*>(picture->GetRowPointer(0));
   }
-  return {first, pitch, x - areaX, y - areaY};
-}
+  const uint32_t* At(int32_t x, int32_t y) const {
+    return reinterpret_cast<const uint32_t*>(picture->GetRowPointer(y + dy)) + (x + dx);
+  }
+};
 
 }  // namespace
 
@@ -126,15 +131,17 @@ int RippleEffect::Draw(const FilterDrawRequest& request) {
   if (a.areaX < 0 || a.areaY < 0 || a.width <= 0 || a.height <= 0) return kFilterDrawn;
   if (int code = PrepareDrawArea(a, true); code != kNamedDrawGo) return code;
   if (a.areaX + a.width > key_.width || a.areaY + a.height > key_.height) return kFilterDrawn;
-  const RipplePicture from = PictureOf(a.oldImage, a.oldX, a.oldY, a.areaX, a.areaY);
-  const RipplePicture to = PictureOf(a.newImage, a.newX, a.newY, a.areaX, a.areaY);
+  const Placed from{a.oldImage, a.oldX - a.areaX, a.oldY - a.areaY};
+  const Placed to{a.newImage, a.newX - a.areaX, a.newY - a.areaY};
+  const ptrdiff_t fromPitch = from.Pitch(), toPitch = to.Pitch();
   // Samples stay inside the set-up size and both pictures.
   RippleBounds bounds{0, 0, key_.width, key_.height};
-  for (const auto& [p, s] : {std::pair{from, a.oldImage}, std::pair{to, a.newImage}}) {
+  for (const Placed& p : {from, to}) {
     bounds.left = std::max(bounds.left, -p.dx);
     bounds.top = std::max(bounds.top, -p.dy);
-    bounds.right = int32_t(std::min<int64_t>(bounds.right, int64_t{s->GetWidth()} - p.dx));
-    bounds.bottom = int32_t(std::min<int64_t>(bounds.bottom, int64_t{s->GetHeight()} - p.dy));
+    bounds.right = int32_t(std::min<int64_t>(bounds.right, int64_t{p.picture->GetWidth()} - p.dx));
+    bounds.bottom =
+        int32_t(std::min<int64_t>(bounds.bottom, int64_t{p.picture->GetHeight()} - p.dy));
   }
   if (bounds.left >= bounds.right || bounds.top >= bounds.bottom) return kFilterDrawn;
   const RippleRowRoutine interior = interiorRows;
@@ -153,8 +160,8 @@ int RippleEffect::Draw(const FilterDrawRequest& request) {
       if (from0 >= to0) continue;
       const bool right = half == 1;
       RippleRow row{};
-      row.from = from;
-      row.to = to;
+      row.fromPitch = fromPitch;
+      row.toPitch = toPitch;
       row.codeStep = right ? 1 : -1;
       row.displacement = displacement_;
       row.y = y;
@@ -166,6 +173,8 @@ int RippleEffect::Draw(const FilterDrawRequest& request) {
         const int32_t index = right ? start - cx : cx - start - 1;
         row.codes = tables_->codes.data() + size_t(codeRow) * size_t(qw) + size_t(index);
         row.dst = out + (start - a.areaX);
+        row.from = from.At(start, y);
+        row.to = to.At(start, y);
         row.x = start;
         row.count = end - start;
         if (safe) {

@@ -85,6 +85,12 @@ class Overlays : public GameFolderTest {
 };
 
 TEST_F(Overlays, QuakeShakesWithinItsAmplitudeAndRestores) {
+  // "quake" is an overlay in one registry and a filter in the other.
+  std::unique_ptr<DisplayEffect> overlay(effects.Create("quake"));
+  std::unique_ptr<FilterEffect> filter(transitions.Create("quake"));
+  EXPECT_EQ(overlay->GetType(), kEffectTypeScreen);
+  EXPECT_EQ(filter->GetKind(), kFilterKindOneLayer);
+
   int code = 0;
   OffscreenLayer lonely;
   ASSERT_EQ(lonely.Create(8, 8, 32, true), kLayerDone);

@@ -147,20 +147,22 @@ TEST_F(Ripple, TablesFollowTheirFormulas) {
 TEST_F(Ripple, PlainAndVectorRowsDrawTheSameFrames) {
   const char flat[] = "0.7";
   const std::vector<std::vector<ArgWord>> cases = {{1000, 20, 15, 32, 0, 0, 24},
-                                                   {1000, 0, 39, 16, Word(flat), 0, 127}};
+                                                   {1000, 0, 39, 16, Word(flat), 0, 6}};
   for (const auto& words : cases) {
     auto ripple = std::make_unique<RippleEffect>();
     ASSERT_EQ(ripple->SetUp(&layer, ArgWords(words.data(), words.size())), kFilterSetUpDone);
     ripple->Advance(0);
     for (uint32_t t : {0u, 130u, 500u, 870u}) {
       ripple->Advance(t);
-      std::vector<uint32_t> frames[2];
-      for (bool vector : {false, true}) {
-        ScopedMmxFlag flag(vector);
+      std::vector<uint32_t> frames[3];
+      for (int set = 0; set < 3; ++set) {
+        ScopedMmxFlag flag(set > 0);
+        ScopedWideVectors wide(set > 1);
         RippleEffect::Initialise();
-        frames[vector] = Frame(*ripple);
+        frames[set] = Frame(*ripple);
       }
-      EXPECT_EQ(frames[0], frames[1]) << "at " << t;
+      EXPECT_EQ(frames[0], frames[1]) << "128-bit vectors at " << t;
+      EXPECT_EQ(frames[0], frames[2]) << "256-bit vectors at " << t;
     }
   }
   RippleEffect::Initialise();

@@ -17,28 +17,21 @@ inline uint32_t RippleBlend(uint32_t o, uint32_t n, uint32_t level) {
   return rb | g;
 }
 
-// One picture: its pixel (0, 0), its pitch in pixels, and the offset that maps a ripple point
-// to a pixel of it.
-struct RipplePicture {
-  const uint32_t* pixels;
-  ptrdiff_t pitch;
-  int32_t dx;
-  int32_t dy;
-};
-
 // The sample bounds in ripple coordinates: [left, right) x [top, bottom), never empty.
 struct RippleBounds {
   int32_t left, top, right, bottom;
 };
 
 struct RippleRow {
-  uint32_t* dst;                 // the output of the first pixel
-  RipplePicture from;            // old
-  RipplePicture to;              // new
+  uint32_t* dst;         // the output of the first pixel
+  const uint32_t* from;  // the old picture's pixel under the first pixel
+  const uint32_t* to;    // the new picture's
+  ptrdiff_t fromPitch;   // in pixels
+  ptrdiff_t toPitch;
   const uint16_t* codes;         // the first pixel's code
   int codeStep;                  // +1 right of the centre column, -1 left of it
   const uint16_t* displacement;  // the displacements of the current level and phase
-  int32_t x;                     // the first pixel, ripple coordinates
+  int32_t x;                     // the first pixel, ripple coordinates (edge-safe loop)
   int32_t y;
   int count;
   int xSign;  // sample x + xSign x h: -1 right of the centre, +1 left of it
@@ -47,6 +40,7 @@ struct RippleRow {
 };
 
 void RippleRowPlain(const RippleRow& row);
+// Four pixels a step with 128-bit vectors, or eight with 256-bit gathers where they are enabled.
 void RippleRowVector(const RippleRow& row);
 void RippleRowEdgeSafe(const RippleRow& row, const RippleBounds& bounds);
 
