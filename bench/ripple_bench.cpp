@@ -4,8 +4,7 @@
 //           which the ripple should reach at least 0.4 of;
 //   pixman  pixman SRC of the old picture, then OVER of the new one (x8r8g8b8) through a solid
 //           mask at the level: the cross-fade alone;
-//   plain   the ripple's plain row loops against its vector ones (the vector set should be 1.5x),
-//           with 256-bit gathers and with 128-bit vectors.
+//   plain   the ripple's plain row loops against its vector ones (the vector set should be 1.5x).
 // Prints "ratio <name> <size>: <ours / peer throughput>".
 #include <pixman.h>
 
@@ -45,10 +44,9 @@ void Loop(benchmark::State& state, const Scene& s, Body body) {
   bw::bench::FrameLoop(state, s, body);
 }
 
-void Ripple(benchmark::State& state, Size2 size, bool vector, bool wide = true) {
+void Ripple(benchmark::State& state, Size2 size, bool vector) {
   Scene& s = SceneOf(size);
   bw::ScopedMmxFlag flag(vector);
-  bw::ScopedWideVectors widest(wide);
   bw::RippleEffect::Initialise();
   const bw::FilterDrawRequest request = s.Request();
   Loop(state, s, [&] {
@@ -88,7 +86,6 @@ int main(int argc, char** argv) {
       benchmark::RegisterBenchmark(name.c_str(), run)->Unit(benchmark::kMicrosecond);
     };
     add("ours/ripple/" + n, [size](benchmark::State& st) { Ripple(st, size, true); });
-    add("ours/ripple-narrow/" + n, [size](benchmark::State& st) { Ripple(st, size, true, false); });
     add("ours/ripple-plain/" + n, [size](benchmark::State& st) { Ripple(st, size, false); });
     add("ours/cross/" + n, [size](benchmark::State& st) { Cross(st, size); });
     add("peer/cross/" + n, [size](benchmark::State& st) { PixmanCross(st, size); });
@@ -101,8 +98,6 @@ int main(int argc, char** argv) {
     reporter.PrintRatio("ripple-vs-cross " + n, "ours/ripple/" + n, "ours/cross/" + n);
     reporter.PrintRatio("ripple-vs-pixman-cross " + n, "ours/ripple/" + n, "peer/cross/" + n);
     reporter.PrintRatio("ripple vector-vs-plain " + n, "ours/ripple/" + n,
-                        "ours/ripple-plain/" + n);
-    reporter.PrintRatio("ripple 128-bit-vs-plain " + n, "ours/ripple-narrow/" + n,
                         "ours/ripple-plain/" + n);
   }
   benchmark::Shutdown();

@@ -18,6 +18,7 @@ constexpr uint32_t kShortestMs = 2;
 constexpr int32_t kDefaultAmplitude = 24;
 constexpr int32_t kLargestAmplitude = 127;
 constexpr double kPi = 3.14159265358979323846;
+constexpr int32_t kTileWidth = 128;
 
 RippleRowRoutine interiorRows = RippleRowPlain;
 
@@ -89,10 +90,12 @@ int RippleEffect::SetUp(SurfaceLayer* target, ArgWords args) {
   ReleaseRippleTables(tables_);
   tables_ = nullptr;
   try {
+    offsets_.assign(size_t(8) * size_t(key.waveLength) * kRippleDirections, 0);
     tables_ = AcquireRippleTables(key);
   } catch (...) {
     return kFilterSetUpFailed;
   }
+  offsetsRow_ = nullptr;
   key_ = key;
   firstStep_ = true;
   level_ = phase_ = amplitudeLevel_ = 0;
@@ -144,54 +147,77 @@ int RippleEffect::Draw(const FilterDrawRequest& request) {
         int32_t(std::min<int64_t>(bounds.bottom, int64_t{p.picture->GetHeight()} - p.dy));
   }
   if (bounds.left >= bounds.right || bounds.top >= bounds.bottom) return kFilterDrawn;
+  const size_t span = size_t(key_.waveLength) * kRippleDirections;
+  if (offsetsRow_ != displacement_ || offsetsPitch_[0] != fromPitch ||
+      offsetsPitch_[1] != toPitch) {
+    for (int quadrant = 0; quadrant < 4; ++quadrant) {
+      const int xSign = quadrant & 2 ? -1 : 1, ySign = quadrant & 1 ? -1 : 1;
+      int32_t* out = offsets_.data() + size_t(quadrant) * 2 * span;
+      RippleSampleOffsets(out, displacement_, int(span), xSign, ySign, fromPitch);
+      RippleSampleOffsets(out + span, displacement_, int(span), xSign, ySign, toPitch);
+    }
+    offsetsRow_ = displacement_;
+    offsetsPitch_[0] = fromPitch;
+    offsetsPitch_[1] = toPitch;
+  }
   const RippleRowRoutine interior = interiorRows;
   const int32_t cx = key_.centreX, cy = key_.centreY, qw = tables_->quadrantWidth;
-  for (int32_t j = 0; j < a.height; ++j) {
-    const int32_t y = a.areaY + j;
-    const bool below = y >= cy;
-    const int32_t codeRow = below ? y - cy : cy - y - 1;
-    auto* out = reinterpret_cast<uint32_t*>(a.target->GetRowPointer(a.targetY + j)) + a.targetX;
-    const bool edgeRow = y < bounds.top + margin_ || y >= bounds.bottom - margin_;
-    const int32_t x0 = a.areaX, x1 = a.areaX + a.width;
-    // Two halves about the centre column, each cut into edge and interior runs.
-    const int32_t halves[2][2] = {{x0, std::min(x1, cx)}, {std::max(x0, cx), x1}};
-    for (int half = 0; half < 2; ++half) {
-      const int32_t from0 = halves[half][0], to0 = halves[half][1];
-      if (from0 >= to0) continue;
-      const bool right = half == 1;
-      RippleRow row{};
-      row.fromPitch = fromPitch;
-      row.toPitch = toPitch;
-      row.codeStep = right ? 1 : -1;
-      row.displacement = displacement_;
-      row.y = y;
-      row.xSign = right ? -1 : 1;
-      row.ySign = below ? -1 : 1;
-      row.level = uint32_t(level_);
-      auto run = [&](int32_t start, int32_t end, bool safe) {
-        if (start >= end) return;
-        const int32_t index = right ? start - cx : cx - start - 1;
-        row.codes = tables_->codes.data() + size_t(codeRow) * size_t(qw) + size_t(index);
-        row.dst = out + (start - a.areaX);
-        row.from = from.At(start, y);
-        row.to = to.At(start, y);
-        row.x = start;
-        row.count = end - start;
-        if (safe) {
-          RippleRowEdgeSafe(row, bounds);
-        } else {
-          interior(row);
+  // Columns a tile at a time: the rows a tile samples, up to the amplitude above and below
+  // each, stay in the cache while it walks down.
+  for (int32_t tile = a.areaX; tile < a.areaX + a.width; tile += kTileWidth) {
+    const int32_t tileEnd = std::min(a.areaX + a.width, tile + kTileWidth);
+    for (int32_t j = 0; j < a.height; ++j) {
+      const int32_t y = a.areaY + j;
+      const bool below = y >= cy;
+      const int32_t codeRow = below ? y - cy : cy - y - 1;
+      auto* out = reinterpret_cast<uint32_t*>(a.target->GetRowPointer(a.targetY + j)) + a.targetX;
+      const bool edgeRow = y < bounds.top + margin_ || y >= bounds.bottom - margin_;
+      const int32_t x0 = tile, x1 = tileEnd;
+      // Two halves about the centre column, each cut into edge and interior runs.
+      const int32_t halves[2][2] = {{x0, std::min(x1, cx)}, {std::max(x0, cx), x1}};
+      for (int half = 0; half < 2; ++half) {
+        const int32_t from0 = halves[half][0], to0 = halves[half][1];
+        if (from0 >= to0) continue;
+        const bool right = half == 1;
+        RippleRow row{};
+        row.fromPitch = fromPitch;
+        row.toPitch = toPitch;
+        row.codeStep = right ? 1 : -1;
+        row.displacement = displacement_;
+        row.y = y;
+        row.xSign = right ? -1 : 1;
+        row.ySign = below ? -1 : 1;
+        row.level = uint32_t(level_);
+        // Quadrants: bit 1 right of the centre column, bit 0 from the centre row down.
+        const int32_t* offsets =
+            offsets_.data() + size_t((right ? 2 : 0) + (below ? 1 : 0)) * 2 * span;
+        row.fromOffsets = offsets;
+        row.toOffsets = offsets + span;
+        auto run = [&](int32_t start, int32_t end, bool safe) {
+          if (start >= end) return;
+          const int32_t index = right ? start - cx : cx - start - 1;
+          row.codes = tables_->codes.data() + size_t(codeRow) * size_t(qw) + size_t(index);
+          row.dst = out + (start - a.areaX);
+          row.from = from.At(start, y);
+          row.to = to.At(start, y);
+          row.x = start;
+          row.count = end - start;
+          if (safe) {
+            RippleRowEdgeSafe(row, bounds);
+          } else {
+            interior(row);
+          }
+        };
+        if (edgeRow) {
+          run(from0, to0, true);
+          continue;
         }
-      };
-      if (edgeRow) {
-        run(from0, to0, true);
-        continue;
+        const int32_t inLeft = std::clamp(bounds.left + margin_, from0, to0);
+        const int32_t inRight = std::clamp(bounds.right - margin_, inLeft, to0);
+        run(from0, inLeft, true);
+        run(inLeft, inRight, false);
+        run(inRight, to0, true);
       }
-      const int32_t inLeft = std::clamp(bounds.left + margin_, from0, to0);
-      const int32_t inRight = std::clamp(bounds.right - margin_, inLeft, to0);
-      run(from0, inLeft, true);
-      run(inLeft, inRight, false);
-      run(inRight, to0, true);
     }
   }
   a.target->MarkDirty({a.targetX, a.targetY, a.targetX + a.width, a.targetY + a.height});

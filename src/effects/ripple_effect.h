@@ -3,7 +3,9 @@
 // come from the shared cache.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "effects/filter_effect.h"
 #include "effects/ripple_tables.h"
@@ -54,6 +56,11 @@ class RippleEffect final : public FilterEffect {
   int32_t amplitudeLevel_ = 0;
   int32_t margin_ = 2;
   const uint16_t* displacement_ = nullptr;
+  // The sample offsets of the displacements in use, per quadrant and picture, and what they
+  // were made for.
+  std::vector<int32_t> offsets_;
+  const uint16_t* offsetsRow_ = nullptr;
+  ptrdiff_t offsetsPitch_[2] = {};
 };
 
 }  // namespace bw

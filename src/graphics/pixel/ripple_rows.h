@@ -31,7 +31,11 @@ struct RippleRow {
   const uint16_t* codes;         // the first pixel's code
   int codeStep;                  // +1 right of the centre column, -1 left of it
   const uint16_t* displacement;  // the displacements of the current level and phase
-  int32_t x;                     // the first pixel, ripple coordinates (edge-safe loop)
+  // Interior loops: per code, the sample's offset from its pixel in each picture (the
+  // displacement with this row's signs and the picture's pitch).
+  const int32_t* fromOffsets;
+  const int32_t* toOffsets;
+  int32_t x;  // the first pixel, ripple coordinates (edge-safe loop)
   int32_t y;
   int count;
   int xSign;  // sample x + xSign x h: -1 right of the centre, +1 left of it
@@ -39,8 +43,12 @@ struct RippleRow {
   uint32_t level;
 };
 
+// Fills the offsets of count codes for one quadrant and one picture's pitch.
+void RippleSampleOffsets(int32_t* out, const uint16_t* displacement, int count, int xSign,
+                         int ySign, ptrdiff_t pitch);
+
 void RippleRowPlain(const RippleRow& row);
-// Four pixels a step with 128-bit vectors, or eight with 256-bit gathers where they are enabled.
+// Four pixels a step: the samples read one by one, blended four at a time.
 void RippleRowVector(const RippleRow& row);
 void RippleRowEdgeSafe(const RippleRow& row, const RippleBounds& bounds);
 
