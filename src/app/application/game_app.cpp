@@ -367,7 +367,7 @@ int GameApp::ShowMessageDialog(const std::string& textCp932, int kind, bool* don
 int GameApp::InitScript() {
   int r = StartScriptHost(*this, host_);
   if (r != 0) return r;
-  RegisterScriptHostKeywords(services_.Transitions(), services_.Effects());
+  RegisterScriptHostKeywords(services_.Transitions(), services_.Effects(), &host_->Random());
   // The channels' fades run on the effects' timer service.
   GameSound::GiveChannels(*host_, secondTimers_);
   services_.LoadMovieLibraries(config_.pacing.loadMovieLibraries != 0, config_.engine.canvas != 0,

@@ -12,16 +12,17 @@
 #include "platform/trig_tables.h"
 
 namespace bw {
-namespace {
 
-const PixelLibrary& Library() {
+const PixelLibrary& DrawingLibrary() {
   const PixelLibrary* published = GetPixelLibrary();
   return published ? *published : BuiltInPixelLibrary();
 }
 
+namespace {
+
 template <typename Routine>
 Routine LibraryRoutine(int position) {
-  return Library().Get<Routine>(position);
+  return DrawingLibrary().Get<Routine>(position);
 }
 
 // One surface the area lies in, and the area's point in it.
@@ -60,7 +61,7 @@ bool Has32(const ImageSurface* s) {
 }
 
 // kContinue, or the answer for missing pictures or pictures not at 32 bits.
-constexpr int kContinue = -1;
+constexpr int kContinue = kNamedDrawGo;
 int CheckPictures(std::initializer_list<const ImageSurface*> pictures) {
   for (const ImageSurface* s : pictures) {
     if (!s || !s->GetPixels()) return kNamedDrawBadArgument;
@@ -124,6 +125,10 @@ int32_t NonNegativeMod(int64_t v, int64_t m) {
 }
 
 }  // namespace
+
+int PrepareDrawArea(TransitionDrawArea& area, bool needsNew) {
+  return Prepare(area, needsNew);
+}
 
 int DrawCrossTransition(const TransitionDrawArea& request, int level) {
   TransitionDrawArea a = request;

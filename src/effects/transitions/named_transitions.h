@@ -9,6 +9,10 @@
 namespace bw {
 
 class ImageSurface;
+class PixelLibrary;
+
+// The published pixel library, or the built-in one when none is published.
+const PixelLibrary& DrawingLibrary();
 
 // What a layer hands a transition's draw: the area (a point in the layer's surface and a size),
 // and where it lies in the target and in the old and the new picture.
@@ -35,6 +39,11 @@ constexpr int kNamedDrawUnsuitable = 2;   // not 32 bits per pixel; a rule small
 constexpr int kNamedDrawFailed = 5;       // a pixel routine reported failure or is missing
 
 // The area is first cut to every surface it reads or writes; nothing left draws nothing (0).
+
+// Checks the pictures (the new one only when needsNew) and cuts the area to them: kNamedDrawGo
+// when something is left to draw, else the answer to give (kNamedDrawDone for nothing left).
+constexpr int kNamedDrawGo = -1;
+int PrepareDrawArea(TransitionDrawArea& area, bool needsNew);
 
 // level 0 (old) to 255 (new).
 int DrawCrossTransition(const TransitionDrawArea& area, int level);

@@ -1,0 +1,219 @@
+// The image filters: set-up refusals and the progress laws at fixed clock times, then the
+// pictures they draw into a layer's area.
+#include "effects/filter_image_effects.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "common/global.h"
+#include "effects/builtin_effects.h"
+#include "graphics/layers/canvas_layer.h"
+#include "graphics/pixel/blend_tables.h"
+#include "platform/subtractive_random.h"
+#include "platform/trig_tables.h"
+
+namespace bw {
+namespace {
+
+constexpr uint32_t kOld = 0x00102030;
+constexpr uint32_t kNew = 0x00E0C0A0;
+
+class ImageFilters : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    BuildBlendTables();
+    random.Seed(1234);
+    ASSERT_EQ(layer.Create(64, 32, 32, false), kLayerDone);
+    ASSERT_EQ(shallow.Create(64, 32, 8, false), kLayerDone);
+    for (ImageSurface* s : {&before, &after, &out}) ASSERT_EQ(s->Create(64, 32, 32, 0), 0);
+    before.Fill(kOld, nullptr);
+    after.Fill(kNew, nullptr);
+  }
+  std::unique_ptr<ImageFilter> Make(const char* keyword, ArgList words) {
+    std::unique_ptr<FilterEffect> filter(transitions.Create(keyword));
+    EXPECT_EQ(filter->SetUp(&layer, words), kFilterSetUpDone) << keyword;
+    return std::unique_ptr<ImageFilter>(static_cast<ImageFilter*>(filter.release()));
+  }
+  FilterDrawRequest Whole() {
+    FilterDrawRequest r;
+    r.width = 64, r.height = 32;
+    r.target = &out, r.oldImage = &before, r.newImage = &after;
+    return r;
+  }
+  uint32_t At(int x, int y) { return reinterpret_cast<uint32_t*>(out.GetRowPointer(y))[x]; }
+
+  TrigTables trig;
+  ScopedGlobal<TrigTables> publishedTrig{&trig};
+  SubtractiveRandom random;
+  TcpPluginManager transitions;
+  DcpPluginManager effects;
+  OffscreenLayer layer, shallow;
+  ImageSurface before, after, out;
+  bool registered = [this] {
+    RegisterScriptHostKeywords(transitions, effects, &random);
+    return true;
+  }();
+};
+
+TEST_F(ImageFilters, SetUpRefusesWhatItCannotDraw) {
+  struct Case {
+    const char* keyword;
+    SurfaceLayer* target;
+    std::vector<ArgWord> words;
+    int code;
+  };
+  const Case cases[] = {
+      {"zoomflip", nullptr, {1000, 0}, kFilterBadArguments},
+      {"zoomflip", &shallow, {1000, 0}, kFilterUnsuitableSurface},
+      {"addsub", &layer, {0, 1}, kFilterBadArguments},
+      {"hblur", &layer, {}, kFilterBadArguments},
+      {"zoomflip", &layer, {1000, 7}, kFilterBadArguments},  // it would never draw
+      {"quake", &layer, {0, 4, 4, 0}, kFilterSetUpDone},     // a quake needs no duration
+      {"rotcenter", &shallow, {1000}, kFilterUnsuitableSurface},
+  };
+  for (const Case& c : cases) {
+    std::unique_ptr<FilterEffect> filter(transitions.Create(c.keyword));
+    EXPECT_EQ(filter->SetUp(c.target, ArgWords(c.words.data(), c.words.size())), c.code)
+        << c.keyword << " " << c.words.size();
+  }
+  QuakeFilter::SetRandom(nullptr);
+  std::unique_ptr<FilterEffect> quake(transitions.Create("quake"));
+  EXPECT_EQ(quake->SetUp(&layer, {0, 4, 4, 0}), kFilterNoRandomSource);
+  QuakeFilter::SetRandom(&random);
+}
+
+TEST_F(ImageFilters, ProgressLawsAtFixedTimes) {
+  struct Case {
+    const char* keyword;
+    std::vector<ArgWord> words;
+    std::vector<std::pair<uint32_t, int32_t>> at;  // clock time, progress; the first starts
+    int32_t end;
+  };
+  const Case cases[] = {
+      {"zoomflip", {1000, 0}, {{7000, 0}, {7500, 32}, {9000, 64}}, 64},  // the picture width
+      {"zoomflip", {1000, 1}, {{0, 0}, {500, 16}}, 32},                  // the height
+      {"zoomflip", {1000, 4}, {{0, 0}, {250, 128}, {1000, 512}}, 512},
+      {"zoomflip", {1000, 6}, {{0, 0}, {500, 128}}, 256},
+      {"rotcenter", {2000}, {{0, 0}, {1000, 256}, {3000, 512}}, 512},
+      {"addsub", {1000, 2}, {{100, 0}, {600, 127}, {1100, 255}}, 255},
+      {"hblur", {300, 0, 0}, {{0, 0}, {100, 1}, {300, 3}}, 3},  // radius 0 is 1: 2r + 1 steps
+      {"hblur", {1000, 1, 400}, {{0, 0}, {500, 127}}, 255},
+  };
+  for (const Case& c : cases) {
+    std::unique_ptr<FilterEffect> filter(transitions.Create(c.keyword));
+    ASSERT_EQ(filter->SetUp(&layer, ArgWords(c.words.data(), c.words.size())), kFilterSetUpDone);
+    auto* image = static_cast<ImageFilter*>(filter.get());
+    EXPECT_EQ(image->EndProgress(), c.end) << c.keyword;
+    for (const auto& [clock, progress] : c.at) {
+      filter->Advance(clock);
+      EXPECT_EQ(image->Progress(), progress) << c.keyword << " at " << clock;
+    }
+    EXPECT_EQ(filter->IsFinished(), image->Progress() == c.end) << c.keyword;
+  }
+}
+
+TEST_F(ImageFilters, AddsubFadesThroughWhiteOrBlack) {
+  auto darken = Make("addsub", {1000, 2});
+  darken->Advance(0);
+  darken->Advance(500);  // level 127
+  ASSERT_EQ(darken->Draw(Whole()), kFilterDrawn);
+  EXPECT_EQ(At(5, 5), 0x00000000u) << "every channel of the old picture is below 127";
+  auto brighten = Make("addsub", {1000, 3});
+  brighten->Advance(0);
+  brighten->Advance(750);  // level 191: the new picture less 255 - 191 = 64
+  ASSERT_EQ(brighten->Draw(Whole()), kFilterDrawn);
+  EXPECT_EQ(At(63, 31), 0x00A08060u);
+  auto whiten = Make("addsub", {1000, 0});
+  whiten->Advance(0);
+  whiten->Advance(200);  // level 51 added to the old picture
+  ASSERT_EQ(whiten->Draw(Whole()), kFilterDrawn);
+  EXPECT_EQ(At(0, 0), 0x00435363u);
+  whiten->Advance(1000);
+  ASSERT_EQ(whiten->Draw(Whole()), kFilterDrawn);
+  EXPECT_EQ(At(0, 0), kNew) << "the end shows the new picture";
+}
+
+TEST_F(ImageFilters, ZoomflipPushesAStripAndZoomsThroughTheCentre) {
+  auto push = Make("zoomflip", {1000, 2});  // from the right edge
+  push->Advance(0);
+  push->Advance(250);  // 16 px
+  ASSERT_EQ(push->Draw(Whole()), kFilterDrawn);
+  EXPECT_EQ(At(47, 3), kOld);
+  EXPECT_EQ(At(48, 3), kNew);
+  auto zoom = Make("zoomflip", {1000, 4});
+  zoom->Advance(0);
+  zoom->Advance(999);
+  ASSERT_EQ(zoom->Draw(Whole()), kFilterDrawn);
+  EXPECT_EQ(At(0, 0), kNew);
+  zoom->Advance(100);  // before the start: still the old picture
+  ASSERT_EQ(zoom->Draw(Whole()), kFilterDrawn);
+  EXPECT_EQ(At(32, 16), kOld);
+}
+
+TEST_F(ImageFilters, RotcenterGrowsTheNewPictureToFullSize) {
+  auto turn = Make("rotcenter", {1000, 0});
+  turn->Advance(0);
+  ASSERT_EQ(turn->Draw(Whole()), kFilterDrawn);
+  EXPECT_EQ(At(32, 16), kOld) << "nothing has grown yet";
+  turn->Advance(500);  // half size, half a turn
+  ASSERT_EQ(turn->Draw(Whole()), kFilterDrawn);
+  EXPECT_EQ(At(32, 16) & 0xFFFFFF, kNew) << "the centre shows the turning picture";
+  EXPECT_EQ(At(0, 0), kOld) << "the corners still show the background";
+}
+
+TEST_F(ImageFilters, HblurSpreadsOneColumnOverTheWindow) {
+  before.Fill(0, nullptr);
+  before.FillRectXYWH(20, 0, 1, 32, 0x00FFFFFF);
+  auto blur = Make("hblur", {500, 0, 2});  // five steps, radius 2
+  blur->Advance(0);
+  blur->Advance(200);  // progress 2: level 2
+  ASSERT_EQ(blur->Draw(Whole()), kFilterDrawn);
+  for (int x = 17; x <= 23; ++x) {
+    EXPECT_EQ(At(x, 4) != 0, x >= 18 && x <= 22) << "column " << x;
+  }
+  blur->Advance(500);
+  ASSERT_EQ(blur->Draw(Whole()), kFilterDrawn);
+  EXPECT_EQ(At(20, 4), kNew) << "the last step is a plain copy of the new picture";
+}
+
+TEST_F(ImageFilters, QuakeShakesWithinItsAmplitudeAndEndsStill) {
+  auto quake = std::unique_ptr<FilterEffect>(transitions.Create("quake"));
+  ASSERT_EQ(quake->SetUp(&layer, {0, 10, 10, 1000, 0, 1}), kFilterSetUpDone);
+  auto* q = static_cast<QuakeFilter*>(quake.get());
+  for (uint32_t t = 0; t < 1000; t += 80) {
+    quake->Advance(t);
+    EXPECT_LE(std::abs(q->OffsetX()), 5);
+    EXPECT_LE(std::abs(q->OffsetY()), 5);
+  }
+  quake->Advance(1000);
+  EXPECT_EQ(quake->IsFinished(), 1);
+  EXPECT_EQ(std::pair(q->OffsetX(), q->OffsetY()), std::pair(0, 0));
+
+  // A sine shake of a large amplitude keeps its sign: the product is taken in 64 bits.
+  auto wide = std::unique_ptr<FilterEffect>(transitions.Create("quake"));
+  ASSERT_EQ(wide->SetUp(&layer, {400, 40000, 0, 0}), kFilterSetUpDone);
+  auto* w = static_cast<QuakeFilter*>(wide.get());
+  wide->Advance(0);
+  wide->Advance(100);  // a quarter period: the sine's peak
+  EXPECT_EQ(w->OffsetX(), int32_t(int64_t{40000} * trig.Cosine((127 - 128) & 511) >> 16));
+  EXPECT_EQ(wide->IsFinished(), 0) << "without a duration it never ends by itself";
+
+  // Drawing: the picture moved by the offset, the bare border cleared.
+  auto small = std::unique_ptr<FilterEffect>(transitions.Create("quake"));
+  ASSERT_EQ(small->SetUp(&layer, {400, 10, 0, 0, 0, 1}), kFilterSetUpDone);
+  small->Advance(0);
+  small->Advance(100);
+  const int32_t dx = static_cast<QuakeFilter*>(small.get())->OffsetX();
+  ASSERT_EQ(dx, 9);
+  for (int x = 0; x < 64; ++x) before.FillRectXYWH(x, 0, 1, 32, 0x00010000u * uint32_t(x + 1));
+  out.Fill(0x00FFFFFF, nullptr);
+  ASSERT_EQ(small->Draw(Whole()), kFilterDrawn);
+  EXPECT_EQ(At(0, 0), 0x00010000u * 10) << "each pixel shows the one dx to its right";
+  EXPECT_EQ(At(54, 9), 0x00010000u * 64);
+  EXPECT_EQ(At(55, 9), 0u) << "the strip the picture left is cleared";
+}
+
+}  // namespace
+}  // namespace bw

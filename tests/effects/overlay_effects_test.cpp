@@ -1,0 +1,209 @@
+// The screen overlays on a seeded generator and a virtual clock: the quake's shake and restore,
+// the noise picture's copy and visibility, and the particles' steps, entries and draining stop.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "common/global.h"
+#include "effects/builtin_effects.h"
+#include "effects/overlay_particles.h"
+#include "effects/overlay_quake_noise.h"
+#include "graphics/layers/canvas_layer.h"
+#include "graphics/pixel/blend_tables.h"
+#include "graphics/surface/composition_layer.h"
+#include "graphics/surface/pixel_library.h"
+#include "host/clock.h"
+#include "lib/wgx/wgx_writer.h"
+#include "platform/subtractive_random.h"
+#include "platform/timer_service.h"
+#include "platform/trig_tables.h"
+#include "resource/images/builtin_loaders.h"
+#include "resource/images/image_loader_manager.h"
+#include "support/image_test_rig.h"
+
+namespace bw::test {
+namespace {
+
+std::vector<uint8_t> Picture(uint32_t w, uint32_t h, int depth = 24) {
+  tools::WgxPicture p;
+  p.depth = depth;
+  p.width = w;
+  p.height = h;
+  for (uint32_t i = 0; i < w * h; ++i) p.pixels.push_back(depth == 8 ? i % 4 : 0x010203 * i);
+  if (depth == 8) p.palette = {0x112233, 0x445566, 0x778899, 0xAABBCC};
+  return tools::WriteWgx(p);
+}
+
+class Overlays : public GameFolderTest {
+ protected:
+  void SetUp() override {
+    BuildBlendTables();
+    RegisterBuiltinLoaders(images);
+    random.Seed(42);
+    RegisterScriptHostKeywords(transitions, effects, &random);
+    for (OffscreenLayer* l : {&below, &above}) ASSERT_EQ(l->Create(64, 48, 32, true), kLayerDone);
+    ASSERT_EQ(below.SetLinkedLayer(&above), 0);
+    ASSERT_EQ(background.Create(64, 48, 32, 0), 0);
+    A()->SetBackgroundImage(&background, 3, 4, true);
+  }
+  CompositionLayer* A() { return below.GetCompositionLayer(); }
+  CompositionLayer* B() { return above.GetCompositionLayer(); }
+  // Sets the keyword's effect up on the lower layer; null when refused (code in *code).
+  DisplayEffect* Start(const char* keyword, ArgList words, int* code = nullptr) {
+    DisplayEffect* effect = effects.Create(keyword);
+    const int rc = effect->Setup(&timers, static_cast<SurfaceLayer*>(&below), words);
+    if (code) *code = rc;
+    if (rc == 0) return effect;
+    delete effect;
+    return nullptr;
+  }
+  std::pair<int32_t, int32_t> OffsetOf(CompositionLayer* layer) {
+    ImageSurface* picture;
+    int32_t x, y;
+    int r, g, b;
+    layer->GetBackground(&picture, &x, &y, &r, &g, &b);
+    return {x, y};
+  }
+  void RunTo(uint32_t now) {
+    clock.SetMilliseconds(now);
+    timers.RunDue(now);
+  }
+
+  host::VirtualClock clock{0};
+  ScopedGlobal<host::ClockSource> publishedClock{&clock};
+  TrigTables trig;
+  ScopedGlobal<TrigTables> publishedTrig{&trig};
+  ScopedPixelLibrary library{&BuiltInPixelLibrary()};
+  ImageLoaderManager images;
+  ScopedGlobal<ImageLoaderManager> publishedImages{&images};
+  SubtractiveRandom random;
+  TcpPluginManager transitions;
+  DcpPluginManager effects;
+  OffscreenLayer below, above;
+  ImageSurface background;
+  TimerService timers;
+};
+
+TEST_F(Overlays, QuakeShakesWithinItsAmplitudeAndRestores) {
+  // "quake" is an overlay in one registry and a filter in the other.
+  std::unique_ptr<DisplayEffect> overlay(effects.Create("quake"));
+  std::unique_ptr<FilterEffect> filter(transitions.Create("quake"));
+  EXPECT_EQ(overlay->GetType(), kEffectTypeScreen);
+  EXPECT_EQ(filter->GetKind(), kFilterKindOneLayer);
+
+  int code = 0;
+  OffscreenLayer lonely;
+  ASSERT_EQ(lonely.Create(8, 8, 32, true), kLayerDone);
+  DisplayEffect* refused = effects.Create("quake");
+  EXPECT_EQ(refused->Setup(&timers, static_cast<SurfaceLayer*>(&lonely), {0, 10, 10}),
+            kOverlayBadArguments)
+      << "no link";
+  delete refused;
+  ScreenOverlay::SetRandom(nullptr);
+  EXPECT_EQ(Start("quake", {0, 10, 10, 0, 0, 0, 1, 1}, &code), nullptr);
+  EXPECT_EQ(code, kOverlayRefused) << "no random source";
+  ScreenOverlay::SetRandom(&random);
+
+  // Random shaking over 1000 ms, weakening to nothing.
+  ASSERT_NE(Start("quake", {0, 10, 10, 1000, 0, 0, 1, 0}), nullptr);
+  for (uint32_t t = 0; t < 1000; t += 100) {
+    RunTo(t);
+    const auto [x, y] = OffsetOf(A());
+    EXPECT_LE(std::abs(x - 3), 5) << t;
+    EXPECT_LE(std::abs(y - 4), 5) << t;
+  }
+  RunTo(1000);
+  EXPECT_EQ(OffsetOf(A()), std::pair(3, 4)) << "the offset is put back at the end";
+  EXPECT_EQ(timers.FindById(kTaskKindScreenOverlay), nullptr);
+
+  // A sine shake through the work surface until a stop at the end of a period.
+  DisplayEffect* sine = Start("quake", {-400, 6, 0, 0, 0, 1, 1, 1});
+  ASSERT_NE(sine, nullptr);
+  RunTo(1100);
+  RunTo(1200);
+  EXPECT_TRUE(A()->IsTransformed()) << "the shifted picture is drawn into the work surface";
+  EXPECT_EQ(sine->Command({0}), 0);
+  RunTo(1400);
+  EXPECT_NE(timers.FindById(kTaskKindScreenOverlay), nullptr) << "the period runs out first";
+  RunTo(1500);
+  RunTo(1501);
+  EXPECT_EQ(timers.FindById(kTaskKindScreenOverlay), nullptr);
+  EXPECT_FALSE(A()->IsTransformed());
+  EXPECT_EQ(OffsetOf(A()), std::pair(3, 4));
+}
+
+TEST_F(Overlays, NoiseCopiesItsPictureAndSwitchesVisibility) {
+  int code = 0;
+  EXPECT_EQ(Start("noise", {128, 5, 1, 1}, &code), nullptr);
+  EXPECT_EQ(code, kOverlayNoPicture) << "no noise picture";
+  Write("SYS/NOISE.WGX", Picture(5, 3, 8));  // an 8-bit picture is widened to 32 bits
+  auto* noise = static_cast<NoiseOverlay*>(Start("noise", {128, 5, 0, 1}));
+  ASSERT_NE(noise, nullptr);
+  EXPECT_FALSE(noise->SpriteA().IsVisible());
+  EXPECT_TRUE(noise->SpriteB().IsVisible());
+  RunTo(100);
+  const ImageSurface& out = noise->Output();
+  ASSERT_EQ(out.GetWidth(), 64);
+  // The output walks the noise picture's pixels from a drawn start, wrapping at its end.
+  SubtractiveRandom same;
+  same.Seed(42);
+  const int64_t start = same.DrawRaw() % 15;
+  const uint32_t palette[4] = {0x112233, 0x445566, 0x778899, 0xAABBCC};
+  for (int y : {0, 7, 47}) {
+    const auto* row = reinterpret_cast<const uint32_t*>(out.GetRowPointer(y));
+    for (int x = 0; x < 64; ++x) {
+      ASSERT_EQ(row[x] & 0xFFFFFF, palette[(start + y * 64 + x) % 15 % 4]) << x << "," << y;
+    }
+  }
+  EXPECT_EQ(noise->Command({1, 0}), 0);
+  EXPECT_TRUE(noise->SpriteA().IsVisible());
+  EXPECT_FALSE(noise->SpriteB().IsVisible());
+}
+
+TEST_F(Overlays, ParticlesStepEnterAndDrainAfterAStop) {
+  int code = 0;
+  EXPECT_EQ(Start("paper", {0}, &code), nullptr);
+  EXPECT_EQ(code, kOverlayBadArguments) << "no particles";
+  for (int i = 0; i < 8; ++i) Write("SYS/PAPER_" + std::to_string(i) + ".WGX", Picture(48, 4));
+  const char slow[] = "0.1";
+  auto* paper = static_cast<ParticleOverlay*>(Start("paper", {6, 1, 2, 1, Word(slow), 1, 1}));
+  ASSERT_NE(paper, nullptr);
+  EXPECT_EQ(A()->GetList().Count(), 6u);
+  EXPECT_EQ(B()->GetList().Count(), 6u);
+  std::vector<double> ys;
+  for (const auto& p : paper->Particles()) {
+    EXPECT_TRUE(p.active) << "spread: all placed at once";
+    ys.push_back(p.y);
+  }
+  RunTo(80);
+  for (size_t i = 0; i < ys.size(); ++i) {
+    const auto& p = paper->Particles()[i];
+    EXPECT_NEAR(p.y - ys[i], std::max(p.vy * 0.1, 1.0), 1e-9) << i;
+    if (p.vy < 10) {
+      EXPECT_DOUBLE_EQ(p.y - ys[i], 1.0) << "0.79 and up is raised to one pixel";
+    }
+  }
+  paper->Command({0});
+  uint32_t now = 80;
+  while (timers.FindById(kTaskKindScreenOverlay) && now < 80 * 1000) RunTo(now += 80);
+  EXPECT_LT(now, 80u * 1000) << "the stop ends the effect once the screen is empty";
+  EXPECT_LE(now, 80u * 60) << "the slowest particle falls a pixel a step";
+
+  // Without spread, rain enters from the top only as the entry chance lets it.
+  auto* rain = static_cast<ParticleOverlay*>(Start("rain", {50, 1, 1, 0, 0, 1, 0}));
+  ASSERT_NE(rain, nullptr);
+  for (const auto& p : rain->Particles()) {
+    EXPECT_FALSE(p.active);
+    EXPECT_EQ(p.inA->GetHeight(), int32_t((1.0 - 0.1 * p.picture) * 200));
+  }
+  size_t entered = 0;
+  for (uint32_t t = now + 80; t <= now + 80 * 20; t += 80) RunTo(t);
+  for (const auto& p : rain->Particles()) entered += p.active;
+  EXPECT_LT(entered, 10u) << "a 0.2 % chance per step";
+  rain->Stop();
+  EXPECT_TRUE(rain->Particles().empty());
+  EXPECT_EQ(A()->GetList().Count(), 0u);
+}
+
+}  // namespace
+}  // namespace bw::test
