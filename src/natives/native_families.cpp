@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "natives/message_text_natives.h"
 #include "natives/object_list_natives.h"
 #include "natives/render_natives.h"
 #include "natives/save_natives.h"
@@ -11,11 +12,11 @@
 namespace bw {
 
 std::span<const NativeFamily> AllNativeFamilies() {
-  static const std::array families = {SystemNativeFamily(),        RenderNativeFamily(),
-                                      DisplayObjectNativeFamily(), SoundBufferNativeFamily(),
-                                      SoundChannelNativeFamily(),  MovieNativeFamily(),
-                                      ImageNativeFamily(),         ObjectListNativeFamily(),
-                                      SaveNativeFamily(),          TgsFrameNativeFamily()};
+  static const std::array families = {
+      SystemNativeFamily(),      RenderNativeFamily(),       DisplayObjectNativeFamily(),
+      SoundBufferNativeFamily(), SoundChannelNativeFamily(), MovieNativeFamily(),
+      ImageNativeFamily(),       ObjectListNativeFamily(),   SaveNativeFamily(),
+      TgsFrameNativeFamily(),    MessageTextNativeFamily()};
   return families;
 }
 

@@ -80,6 +80,20 @@ TEST(NativesFuzzSeeds, MatchTheCommittedCorpus) {
                               {8, 12, 0, 0, 0, 0, 0, 0},
                               {8, 15, 17, 0, 3, 8, 0, 0},
                               {8, 17, 2, 7, 0, 0, 0, 0}});
+  // Message text: a message from the text with history on, the output on the picture with the
+  // sprite as owner, everything drawn, a draw with the GDI renderer and one with the destroyed
+  // renderer, choices from the buffer, their texts copied past the arena, the plain text into
+  // the buffer and a history move that refreshes the choice list.
+  seeds["message_text"] = Calls({{10, 1, 1, 0, 0, 0, 0, 0},
+                                 {10, 2, 8, 0, 0, 0, 0, 0},
+                                 {10, 4, 11, 14, 1, 1, 12, 1},
+                                 {10, 8, 0, 0, 0, 0, 0, 0},
+                                 {10, 6, 1, 1, 0, 11, 0, 13},
+                                 {10, 6, 1, 1, 0, 11, 0, 16},
+                                 {10, 31, 7, 0, 0, 0, 0, 0},
+                                 {10, 39, 0, 10, 6, 0, 0, 0},
+                                 {10, 16, 7, 0, 0, 0, 0, 0},
+                                 {10, 19, 0, 0, 0, 0, 0, 0}});
   test::CheckOrWriteFuzzSeeds("natives", seeds);
 }
 
