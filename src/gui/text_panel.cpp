@@ -5,6 +5,7 @@
 
 #include "effects/path_tasks.h"
 #include "graphics/surface/composition_layer.h"
+#include "graphics/surface/pixel_library.h"
 #include "gui/part_manager.h"
 #include "gui/pointer_tip.h"
 #include "host/cp932.h"
@@ -93,8 +94,10 @@ int32_t TextPanel::ShowCaption(const char* text, uint32_t duration) {
   // The sprite starts below the canvas's bottom edge, whatever the canvas's size.
   if (captionSprite_.SetImage(&captionImage_, nullptr, kCaptionX, height) != kSpriteDone)
     return kCaptionNotRendered;
+  // A GDI caption without smoothing is keyed on its back colour, not drawn with alpha.
+  captionSprite_.SetDrawMode(captionImage_.GetColorKey() != kNoColorKey ? kLibOpacity
+                                                                        : kCaptionBlendMode);
   if (!captionSprite_.GetOwnerList()) {
-    captionSprite_.SetDrawMode(kCaptionBlendMode);
     captionSprite_.SetAlpha(kCaptionOpacity);
     if (!layer ||
         layer->GetList().AddAfterEqual(&captionSprite_, kCaptionPriority, kCaptionUser) != kAddDone)

@@ -1,5 +1,7 @@
 #include "gui/text_panel.h"
 
+#include <cstring>
+
 #include "common/global.h"
 #include "graphics/surface/composition_layer.h"
 #include "gui/part_manager.h"
@@ -56,6 +58,22 @@ class TextPanelTest : public GuiTest {
     host.timers.RunDue(0);
     return {panel.CaptionSprite().GetX(), panel.CaptionSprite().GetY()};
   }
+  // Pixels the caption sprite changes on a black screen of the canvas's height.
+  int InkOnScreen(int32_t height) {
+    ImageSurface screen;
+    EXPECT_EQ(screen.Create(200, height, 32, 0), 0);
+    screen.Fill(0xFF000000, nullptr);
+    const_cast<Sprite&>(panel.CaptionSprite()).Draw(&screen, Rect{0, 0, 200, height});
+    int ink = 0;
+    for (int32_t y = 0; y < height; ++y) {
+      for (int32_t x = 0; x < 200; ++x) {
+        uint32_t v = 0;
+        std::memcpy(&v, screen.GetRowPointer(y) + 4 * x, 4);
+        ink += (v & 0xFFFFFF) != 0;
+      }
+    }
+    return ink;
+  }
   static constexpr uint32_t kStart = 5000;
   static constexpr uint32_t kStep = 100;
   host::VirtualClock clock{kStart};
@@ -79,6 +97,7 @@ TEST_F(TextPanelTest, CaptionPathFollowsTheCanvasBottom) {
     EXPECT_EQ(host.layer.GetList().Count(), 1u);
     EXPECT_EQ(CaptionAt(0), std::make_pair(kCaptionX, height));
     EXPECT_EQ(CaptionAt(kStep), std::make_pair(kCaptionX, height - kCaptionRise));
+    EXPECT_GT(InkOnScreen(height), 0) << "the resting caption shows its text";
     EXPECT_EQ(CaptionAt(4 * kStep), std::make_pair(kCaptionX, height - kCaptionRise));
     EXPECT_NE(panel.GetCaptionTask(), nullptr);
     EXPECT_EQ(CaptionAt(5 * kStep), std::make_pair(kCaptionX, height));
