@@ -97,7 +97,10 @@ int32_t TextPanel::ShowCaption(const char* text, uint32_t duration) {
   // A GDI caption without smoothing is keyed on its back colour, not drawn with alpha.
   captionSprite_.SetDrawMode(captionImage_.GetColorKey() != kNoColorKey ? kLibOpacity
                                                                         : kCaptionBlendMode);
-  if (!captionSprite_.GetOwnerList()) {
+  // The screen may have changed since the last caption: the sprite follows it.
+  DisplayObjectList* shownIn = captionSprite_.GetOwnerList();
+  if (!layer || shownIn != &layer->GetList()) {
+    if (shownIn) shownIn->Remove(&captionSprite_);
     captionSprite_.SetAlpha(kCaptionOpacity);
     if (!layer ||
         layer->GetList().AddAfterEqual(&captionSprite_, kCaptionPriority, kCaptionUser) != kAddDone)
