@@ -23,8 +23,11 @@
 #include "graphics/surface/sprite.h"
 #include "gui/part_manager.h"
 #include "gui/pointer_tip.h"
+#include "gui/image_list_part.h"
+#include "host/font/fake_glyph_source.h"
 #include "host/host_path.h"
 #include "lib/ogg/ogg_vorbis_writer.h"
+#include "natives/message_text_natives.h"
 #include "natives/native_families.h"
 #include "natives/object_list_natives.h"
 #include "platform/app_paths.h"
@@ -34,6 +37,9 @@
 #include "resource/files/file_utils.h"
 #include "resource/packs/file_system_manager.h"
 #include "resource/packs/vfa_decoder.h"
+#include "scenario/message/script_message_text.h"
+#include "scenario/text/gdi_text_renderer.h"
+#include "scenario/text/outline_text_renderer.h"
 #include "script/script_host.h"
 #include "script_fuzz_world.h"
 #include "sound/direct_sound_device.h"
@@ -357,6 +363,40 @@ struct GuiPartWorld {
   bw::CompositionLayer layer;
   bw::PointerTip tip;
   bw::PartManager parts;
+// The message text natives' world: the host's message text object, a picture, an outline and a
+// GDI renderer, a sprite as the owner, a destroyed renderer and the current choice list, whose
+// read flags the natives refresh.
+struct MessageTextWorld {
+  explicit MessageTextWorld(bw::ScriptHost& host) {
+    host.SetMessageText(std::make_unique<bw::ScriptMessageText>(&host, &host.GetMemory()));
+    picture.Create(24, 16, 32, 0);
+    outline.SetFont(8, false, false, nullptr);
+    gdi.SetFont(8, false, false, nullptr);
+    choices.Setup(&list, 0, 0, 0, 24, 8, 0, &gdi, 0);
+    bw::ScriptHandles& h = host.Handles();
+    handles = {
+        h.HandleOf(bw::ScriptObjectType::kSurface, static_cast<bw::Surface*>(&picture)),
+        h.HandleOf(bw::ScriptObjectType::kTextRenderer, &outline),
+        h.HandleOf(bw::ScriptObjectType::kTextRenderer, &gdi),
+        h.HandleOf(bw::ScriptObjectType::kDisplayObject, static_cast<bw::DisplayObject*>(&owner)),
+        h.HandleOf(bw::ScriptObjectType::kGuiPart, static_cast<bw::UiControl*>(&choices))};
+    {
+      bw::OutlineTextRenderer gone(source, 16);
+      handles.push_back(h.HandleOf(bw::ScriptObjectType::kTextRenderer, &gone));
+    }
+    host.Extension<bw::CurrentChoiceList>().Set(&choices);
+  }
+  static bool IsFamily(const bw::NativeFamily& family) {
+    return std::string(family.name) == "message text";
+  }
+  bw::host::FakeGlyphSource source;
+  bw::ImageSurface picture;
+  bw::OutlineTextRenderer outline{source, 16};
+  bw::GdiTextRenderer gdi{source};
+  bw::Sprite owner;
+  bw::DisplayObjectList list;
+  bw::ImageListPart choices;
+  std::vector<uint32_t> handles;
 };
 
 // The save natives' world: the save folder below the game folder exists, so slot files are
@@ -400,6 +440,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::vector<uint32_t> imageHandles = ImageFamilyHandles(*host, render.display);
   std::vector<uint32_t> guiHandles = handles;
   GuiPartWorld gui(*host, app, guiHandles);
+  MessageTextWorld messages(*host);
 
   std::string code, words;
   for (size_t c = 0; c + kCallBytes <= size; c += kCallBytes) {
@@ -414,7 +455,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       words += (k ? ", " : "") + PaletteWord(data[c + 2 + k], IsSoundFamily(family)   ? soundHandles
                                                               : IsImageFamily(family) ? imageHandles
                                                               : IsGuiPartFamily(family) ? guiHandles
-                                                                                        : handles);
+                                                              : MessageTextWorld::IsFamily(family)
+                                                                  ? messages.handles
+                                                                  : handles);
     }
     words += "\n";
   }

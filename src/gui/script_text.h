@@ -61,6 +61,13 @@ class MessageWindowState {
   }
 };
 
+// Where a new script text goes: its priority, its box and the margins of its text.
+struct ScriptTextLayout {
+  int32_t priority = 0;
+  int32_t x = 0, y = 0, width = 0, height = 0;
+  int32_t marginLeft = 0, marginTop = 0, marginRight = 0, marginBottom = 0;
+};
+
 class ScriptText : public MessageTextWidget {
  public:
   ScriptText(MessageTextEngine* engine, TimerService* timers);

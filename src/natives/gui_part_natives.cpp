@@ -8,6 +8,7 @@
 #include "gui/part_manager.h"
 #include "gui/pointer_tip.h"
 #include "gui/script_text.h"
+#include "natives/message_text_natives.h"
 #include "natives/native_helpers.h"
 #include "natives/object_casts.h"
 #include "script/script_host.h"
@@ -803,21 +804,7 @@ int32_t ScriptTextSetWaitMark(NativeArgs& a) {
   return 1;
 }
 
-// --- Image lists. The current list is kept as its handle, so a destroyed list reads as none.
-
-class GuiPartState : public ScriptHostExtension {
- public:
-  explicit GuiPartState(ScriptHost& host) : host_(host) {}
-  ImageListPart* Current() const {
-    auto* part = host_.Handles().Get<UiControl>(current_, ScriptObjectType::kGuiPart);
-    return KindOf(part) == kKindImageList ? static_cast<ImageListPart*>(part) : nullptr;
-  }
-  void SetCurrent(uint32_t handle) { current_ = handle; }
-
- private:
-  ScriptHost& host_;
-  uint32_t current_ = 0;
-};
+// --- Image lists. The current list is the message natives' current choice list.
 
 ImageListPart* List(NativeArgs& a, uint32_t k) {
   return PartOfKind<ImageListPart>(a, k, kKindImageList);
@@ -892,19 +879,14 @@ int32_t ImageListSelect(NativeArgs& a) {
 
 // 789: the old current list loses its selection; only an image list becomes current.
 int32_t ImageListSetCurrent(NativeArgs& a) {
-  GuiPartState& state = a.Host().Extension<GuiPartState>();
-  if (ImageListPart* old = state.Current()) old->SetReadFlags(nullptr, 0, 0);
-  state.SetCurrent(0);
-  if (!List(a, 0)) return kNotAnImageList;
-  state.SetCurrent(a.U32(0));
-  return 0;
+  return a.Host().Extension<CurrentChoiceList>().Set(List(a, 0)) == 0 ? 0 : kNotAnImageList;
 }
 
 // 790: the current list's read flags go to this one.
 int32_t ImageListLinkCurrent(NativeArgs& a) {
   ImageListPart* list = List(a, 0);
   if (!list) return -1;
-  return list->CopyReadFlagsFrom(a.Host().Extension<GuiPartState>().Current());
+  return list->CopyReadFlagsFrom(a.Host().Extension<CurrentChoiceList>().Get());
 }
 
 constexpr NativeEntry kEntries[] = {
@@ -1004,10 +986,6 @@ constexpr NativeEntry kEntries[] = {
 constexpr NativeRange kNumbers[] = {{685, 790}};
 
 }  // namespace
-
-ImageListPart* CurrentImageList(ScriptHost& host) {
-  return host.Extension<GuiPartState>().Current();
-}
 
 const NativeFamily& GuiPartNativeFamily() {
   static const NativeFamily family{"gui parts", kEntries, kNumbers};

@@ -9,13 +9,6 @@
 
 namespace bw {
 
-class ImageListPart;
-class ScriptHost;
-
 const NativeFamily& GuiPartNativeFamily();
-
-// The image list the script made current (native 789); null when none is, or when it was
-// destroyed since.
-ImageListPart* CurrentImageList(ScriptHost& host);
 
 }  // namespace bw

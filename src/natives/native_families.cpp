@@ -3,6 +3,7 @@
 #include <array>
 
 #include "natives/gui_part_natives.h"
+#include "natives/message_text_natives.h"
 #include "natives/object_list_natives.h"
 #include "natives/render_natives.h"
 #include "natives/save_natives.h"
@@ -16,7 +17,7 @@ std::span<const NativeFamily> AllNativeFamilies() {
       SystemNativeFamily(),      RenderNativeFamily(),       DisplayObjectNativeFamily(),
       SoundBufferNativeFamily(), SoundChannelNativeFamily(), MovieNativeFamily(),
       ImageNativeFamily(),       ObjectListNativeFamily(),   SaveNativeFamily(),
-      TgsFrameNativeFamily(),    GuiPartNativeFamily()};
+      TgsFrameNativeFamily(),    GuiPartNativeFamily(),      MessageTextNativeFamily()};
   return families;
 }
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "graphics/surface/surface.h"
+#include "gui/text_panel.h"
 #include "host/cp932.h"
 #include "input/engine_input.h"
 #include "input/input_binding_table.h"
@@ -12,6 +13,7 @@
 #include "input/mouse.h"
 #include "input/skip_modifier.h"
 #include "natives/native_families.h"
+#include "savedata/save_sources.h"
 #include "scenario/tgs/tgs_frame.h"
 #include "scenario/tgs/tgs_frame_host.h"
 #include "script/guest_memory.h"
@@ -108,9 +110,13 @@ class AppTgsHost : public TgsFrameHost {
     }
   }
 
-  // Captions go to standard error until the text panel shows them.
+  // Captions go to the text panel; without one, to standard error.
   void ShowCaption(const std::string& cp932) override {
-    if (!cp932.empty()) std::fprintf(stderr, "%s\n", host::Cp932ToUtf8Lenient(cp932).c_str());
+    if (SaveTextPanel* panel = App() ? App()->SaveTextPanelSource() : nullptr) {
+      panel->ShowCaption(cp932, kFrameCaptionMs);
+    } else if (!cp932.empty()) {
+      std::fprintf(stderr, "%s\n", host::Cp932ToUtf8Lenient(cp932).c_str());
+    }
   }
   bool PostWindowRequest(int kind, const std::string& text) override {
     if (kind != kTgsRequestYesNo || !App()) return false;

@@ -140,6 +140,11 @@ class ScriptVm {
   int SetReadFlagA(uint32_t bit, bool inLastRecord);
   bool TestReadFlagB(uint32_t bit, bool inLastRecord) const;
   int SetReadFlagB(uint32_t bit, bool inLastRecord);
+  // The choice flags of the running or the last script's record; null without one.
+  BitSet* ReadFlagsB(bool inLastRecord) {
+    ScriptRecord* r = FlagRecord(inLastRecord);
+    return r ? &r->readB : nullptr;
+  }
 
   bool SetScriptTableFileName(const char* name);
   bool HasScriptTableFileName() const { return !tableFileName_.empty(); }

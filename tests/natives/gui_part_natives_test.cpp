@@ -2,6 +2,7 @@
 // each native's refusal, switched-off groups take the defaults, deleted parts leave no handle,
 // neighbour or current list behind, and a click reaches the script as the pending event.
 #include "natives/gui_part_natives.h"
+#include "natives/message_text_natives.h"
 
 #include <gtest/gtest.h>
 
@@ -133,7 +134,7 @@ TEST_F(GuiPartNatives, DeletedPartsLeaveNoHandleNeighbourOrCurrentList) {
   ASSERT_TRUE(a && b && list && keep);
   ASSERT_EQ(rig.Answer(725, {keep, a, b, 0, 0}), 1);
   ASSERT_EQ(rig.Answer(789, {list}), 0);
-  EXPECT_NE(CurrentImageList(*rig.host), nullptr);
+  EXPECT_NE(rig.host->Extension<CurrentChoiceList>().Get(), nullptr);
 
   const uint32_t var = rig.Var(a);
   EXPECT_EQ(rig.Answer(715, {var}), kDeleteDone);
@@ -146,7 +147,7 @@ TEST_F(GuiPartNatives, DeletedPartsLeaveNoHandleNeighbourOrCurrentList) {
   EXPECT_EQ(PartOf(b), nullptr);
   EXPECT_EQ(PartOf(list), nullptr);
   EXPECT_EQ(PartOf(keep)->GetNeighbour(kNavigateRight), nullptr);
-  EXPECT_EQ(CurrentImageList(*rig.host), nullptr) << "the current list went with its group";
+  EXPECT_EQ(rig.host->Extension<CurrentChoiceList>().Get(), nullptr) << "the current list went with its group";
   // Another list now finds no current one to copy from, and a stale one cannot become current.
   rig.Answer(713, {5});
   const uint32_t other = List();

@@ -96,6 +96,20 @@ TEST(NativesFuzzSeeds, MatchTheCommittedCorpus) {
                               {10, 25, 0, 1, 0, 0, 0, 0},
                               {10, 42, 23, 3, 3, 0, 0, 0},
                               {10, 89, 23, 0, 0, 0, 0, 0}});
+  // Message text: a message from the text with history on, the output on the picture with the
+  // sprite as owner, everything drawn, a draw with the GDI renderer and one with the destroyed
+  // renderer, choices from the buffer, their texts copied past the arena, the plain text into
+  // the buffer and a history move that refreshes the choice list.
+  seeds["message_text"] = Calls({{11, 1, 1, 0, 0, 0, 0, 0},
+                                 {11, 2, 8, 0, 0, 0, 0, 0},
+                                 {11, 4, 11, 14, 1, 1, 12, 1},
+                                 {11, 8, 0, 0, 0, 0, 0, 0},
+                                 {11, 6, 1, 1, 0, 11, 0, 13},
+                                 {11, 6, 1, 1, 0, 11, 0, 16},
+                                 {11, 31, 7, 0, 0, 0, 0, 0},
+                                 {11, 39, 0, 10, 6, 0, 0, 0},
+                                 {11, 16, 7, 0, 0, 0, 0, 0},
+                                 {11, 19, 0, 0, 0, 0, 0, 0}});
   test::CheckOrWriteFuzzSeeds("natives", seeds);
 }
 

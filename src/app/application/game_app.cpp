@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "app/application/game_gui_services.h"
+#include "app/application/game_text_panel.h"
 #include "app/config/app_info.h"
 #include "app/config/app_record.h"
 #include "app/config/config_block.h"
@@ -109,11 +110,13 @@ GameApp::GameApp()
   SetLayerFilterHooks(LowerPriorityHook, RestorePriorityHook);
   SetLowSpecQuery(LowSpecHook);
   gui_ = std::make_unique<GameGuiServices>(*this);
+  textPanel_ = std::make_unique<GameTextPanel>(*this);
 }
 
 GameApp::~GameApp() {
   tgsClosed_ = true;
   tgsWindows_.reset();
+  textPanel_.reset();
   gui_.reset();
   host_.reset();
   sound_.reset();
@@ -136,6 +139,9 @@ std::unique_ptr<ScriptHostMessageText> GameApp::CreateMessageText(ScriptHost& ho
 
 PartManager* GameApp::ScriptPartManager() {
   return gui_ ? &gui_->Parts() : nullptr;
+}
+SaveTextPanel* GameApp::SaveTextPanelSource() {
+  return textPanel_.get();
 }
 PointerManager* GameApp::ScriptPointerManager() {
   return gui_ ? &gui_->Tip() : nullptr;
@@ -373,6 +379,7 @@ int GameApp::InitScript() {
   services_.LoadMovieLibraries(config_.pacing.loadMovieLibraries != 0, config_.engine.canvas != 0,
                                &FileSystem());
   gui_->AttachScriptHost();
+  textPanel_->Setup();
   ApplySoundSettings();
   ChooseFrameLoop();
   return kInitScriptOk;

@@ -83,6 +83,7 @@ constexpr int kPriorityNoThread = 2;
 constexpr int kPriorityLoweringOff = -1;
 
 class GameGuiServices;
+class GameTextPanel;
 
 class GameApp : public EngineApp, public ScriptApplication {
  public:
@@ -279,7 +280,8 @@ class GameApp : public EngineApp, public ScriptApplication {
   GlyphTextRendererFactory rendererFactory_;
   std::unique_ptr<TextRenderer> defaultRenderer_;
   std::unique_ptr<ScriptHost> host_;
-  std::unique_ptr<GameGuiServices> gui_;  // the GUI parts reach the application through it
+  std::unique_ptr<GameGuiServices> gui_;      // the GUI parts reach the application through it
+  std::unique_ptr<GameTextPanel> textPanel_;  // captions, the pointer move onto parts
   std::atomic<uint8_t> interrupt_{kInterruptNone};
   uint8_t modalState_ = 0;
   bool pointerToDefaultButton_ = false;
@@ -456,6 +458,7 @@ class GameApp : public EngineApp, public ScriptApplication {
   // when a ring save asks; a restarted MAIN drops the pacing overrides.
  public:
   SaveSettingsStore* SaveSettingsSource() override { return &saveSettings_; }
+  SaveTextPanel* SaveTextPanelSource() override;
   void PopPacingOverrides() override { DropPacingOverrides(); }
 
  private:

@@ -81,6 +81,8 @@ class MessageTextEngine {
   int32_t SetChoices(std::span<const uint8_t> block);
   int32_t AddChoice(const char* text);
   void ClearChoices();
+  // The shown flag, the count byte and the entry flag byte back to 0.
+  void ClearChoiceState() { choicesShown_ = false, choiceCountByte_ = 0, entryFlag_ = 0; }
   void SetMaxChoices(int32_t count);
   // The choice's own string or the text of its packed record; nullopt when there is neither.
   std::optional<std::string_view> GetChoiceText(int32_t index) const;

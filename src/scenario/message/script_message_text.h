@@ -39,6 +39,8 @@ class ScriptMessageText : public MessageTextEngine, public ScriptHostMessageText
   void OnMessageSet() override { ResetPen(); }
   void StorePendingChoices() override { StoreChoicesInHistory(); }
 
+  // Forgets the stored picture, owner and renderer (their objects are going).
+  void DropOutput() { surface_ = nullptr, owner_ = nullptr, renderer_ = nullptr; }
   int32_t SetOutput(ImageSurface* surface, MessageTextOwner* owner, int32_t x, int32_t y,
                     TextRenderer* renderer, bool outline, bool fixedPitch, int32_t spacing);
   // part 0: the whole name; else its '\'-separated part. Null surface or renderer: the stored
