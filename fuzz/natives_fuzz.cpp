@@ -363,6 +363,8 @@ struct GuiPartWorld {
   bw::CompositionLayer layer;
   bw::PointerTip tip;
   bw::PartManager parts;
+};
+
 // The message text natives' world: the host's message text object, a picture, an outline and a
 // GDI renderer, a sprite as the owner, a destroyed renderer and the current choice list, whose
 // read flags the natives refresh.
