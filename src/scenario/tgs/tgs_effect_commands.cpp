@@ -5,9 +5,12 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <utility>
+#include <vector>
 
 #include "common/global.h"
+#include "common/sjis.h"
 #include "effects/display_effect.h"
 #include "effects/effect_registries.h"
 #include "graphics/layers/surface_layer.h"
@@ -184,17 +187,15 @@ int32_t TgsScene::WaitScreenEffect(int32_t slot, bool skippable) {
   return WaitEffect(&slots_[slot].effect, skippable);
 }
 
-// Runs a screen-slot effect: the slot is stopped and recorded in every case; the effect is made
-// only while effects are shown.
 int32_t TgsScene::RunSlotEffect(int32_t slot, int kind, const char* keyword, TgsScreenSlot words,
-                                ArgWords args, int32_t failure) {
+                                ArgWords args, int32_t failure, int page) {
   StopScreenEffect(slot, 1, 0);
   TgsScreenSlot& s = slots_[slot];
   s.words = words.words;
   s.words[0] = kind;
   s.name = words.name;
   if (!EffectsShown()) return 0;
-  return CreateEffectByKeyword(&s.effect, keyword, LayerOf(0), args) == 0 ? 0 : failure;
+  return CreateEffectByKeyword(&s.effect, keyword, LayerOf(page), args) == 0 ? 0 : failure;
 }
 
 // ---- Layer and screen effects -----------------------------------------------------------------
@@ -237,12 +238,59 @@ int32_t TgsScene::RotateBackgroundEffect(uint8_t page, int32_t angle, TgsText sc
   return 0;
 }
 
-int32_t TgsScene::AnimateBackgroundPath(uint8_t, TgsText, int32_t, bool, bool, bool, int32_t) {
-  return kTgsNotBuilt;
+int32_t TgsScene::AnimateBackgroundPath(uint8_t page, TgsText path, int32_t time, bool a, bool b,
+                                        bool c, int32_t slot) {
+  const int p = P(page);
+  if (!path || slot >= kTgsScreenSlots) return 1;
+  const bool inSlot = slot >= 0;
+  if (inSlot && path->size() > kTgsSlotNameMax) return 2;
+  const std::string name(*path);
+  if (!EffectsShown() || (!inSlot && Skipping())) {
+    StopLayerEffects(p, false);
+    if (inSlot) {
+      TgsScreenSlot& s = slots_[slot];
+      s.words = {kSlotPathAnime, p, time, a, b, 0, 0};
+      s.name = name;
+    }
+    return BackgroundPathNow(p, name, time, a, b, c, inSlot);
+  }
+  const ArgList args{Word(name.c_str()), time, a, b, c, inSlot, !inSlot};
+  if (inSlot) {
+    TgsScreenSlot words;
+    words.words = {0, p, time, a, b};
+    words.name = name;
+    return RunSlotEffect(slot, kSlotPathAnime, "bg_panime", words, args, 3, p);
+  }
+  StopLayerEffects(p, false);
+  TgsBackgroundRecord& bg = Background(p);
+  if (CreateEffectByKeyword(&bg.effect, "bg_panime", LayerOf(p), args) != 0) return 3;
+  int32_t x = bg.offsetX, y = bg.offsetY;
+  bg.effect->Query({Word(&x), Word(&y)});
+  bg.offsetX = x;
+  bg.offsetY = y;
+  return 0;
 }
 
-int32_t TgsScene::EndBackgroundPath(TgsText, uint8_t) {
-  return kTgsNotBuilt;
+int32_t TgsScene::BackgroundPathNow(int page, const std::string& name, int32_t time, bool a, bool b,
+                                    bool c, bool inSlot) {
+  EffectCommand command = Effects() ? Effects()->FindCommand("bg_panime") : nullptr;
+  if (!command) return kNoCommandFunction;
+  TgsBackgroundRecord& bg = Background(page);
+  int32_t x = bg.offsetX, y = bg.offsetY;
+  const int r = command({1, Word(LayerOf(page)), Word(name.c_str()), time, a, b, c, inSlot, !inSlot,
+                         Word(&x), Word(&y)});
+  if (r != 0) return r + 4;
+  bg.offsetX = x;
+  bg.offsetY = y;
+  bg.view = {-1, 0, 0, 0};
+  bg.zoom = 0;
+  return 0;
+}
+
+int32_t TgsScene::EndBackgroundPath(TgsText path, uint8_t page) {
+  if (!path) return 1;
+  StopLayerEffects(P(page), false);
+  return BackgroundPathNow(P(page), std::string(*path), 0, false, false, false, false);
 }
 
 int32_t TgsScene::BlurBackground(uint8_t, std::span<const int32_t, 15>, TgsText, TgsText, bool,
@@ -289,7 +337,7 @@ int32_t TgsScene::WaveBackground(uint8_t page, int32_t type, int32_t a, int32_t 
   if (slot >= 0) {
     TgsScreenSlot words;
     words.words = {0, p, a, b, c, e, flag};
-    return RunSlotEffect(slot, kSlotRaster + type, keyword, words, args, failure);
+    return RunSlotEffect(slot, kSlotRaster + type, keyword, words, args, failure, p);
   }
   StopLayerEffects(p, false);
   if (!EffectsShown()) return 0;
@@ -305,19 +353,55 @@ int32_t TgsScene::LoopScrollBackground(uint8_t page, uint8_t mode, int32_t value
   if (slot >= 0) {
     TgsScreenSlot words;
     words.words = {0, p, mode, value};
-    return RunSlotEffect(slot, kSlotLoop, "bg_loop", words, args, 2);
+    return RunSlotEffect(slot, kSlotLoop, "bg_loop", words, args, 2, p);
   }
   StopLayerEffects(0, false);
   if (!EffectsShown()) return 0;
   return CreateEffectByKeyword(&Background(0).effect, "bg_loop", LayerOf(p), args) == 0 ? 0 : 2;
 }
 
-int32_t TgsScene::SpriteMovie(TgsText, int32_t, uint8_t, bool, int32_t, int32_t, int32_t) {
-  return kTgsNotBuilt;
+int32_t TgsScene::SpriteMovie(TgsText name, int32_t slot, uint8_t page, bool flag, int32_t a,
+                              int32_t b, int32_t c) {
+  const int p = P(page);
+  if (!name || slot >= kTgsScreenSlots) return 1;
+  if (slot >= 0 && name->size() > kTgsSlotNameMax) return 2;
+  const std::string text(*name);
+  const ArgList args{Word(text.c_str()), flag, a, b, c, slot >= 0, 0};
+  if (slot < 0) {
+    TgsBackgroundRecord& bg = Background(p);
+    ReleaseEffect(&bg.effect);
+    return CreateEffectByKeyword(&bg.effect, "sp_movie", LayerOf(p), args) == 0 ? 0 : 3;
+  }
+  StopScreenEffect(slot, 1, 0);
+  TgsScreenSlot& s = slots_[slot];
+  s.words = {kSlotMovie, p, flag, a, b, c, 0};
+  s.name = text;
+  // The movie has no end state of its own: it always runs.
+  return CreateEffectByKeyword(&s.effect, "sp_movie", LayerOf(p), args) == 0 ? 0 : 3;
 }
 
-int32_t TgsScene::SpriteParts(TgsText, int32_t, uint8_t, int32_t, bool, bool, bool) {
-  return kTgsNotBuilt;
+int32_t TgsScene::SpriteParts(TgsText name, int32_t value, uint8_t page, int32_t slot, bool a,
+                              bool b, bool c) {
+  if (!name || slot >= kTgsScreenSlots) return 1;
+  if (name->size() > kTgsSlotNameMax) return 3;
+  const bool both = page >= 2;
+  const int p = both ? 0 : P(page);
+  const std::string text(*name);
+  const double scale = 1.0;
+  ArgWord scaleWord = 0;
+  static_assert(sizeof(double) <= sizeof(ArgWord));
+  std::memcpy(&scaleWord, &scale, sizeof scale);
+  const ArgList args{Word(text.c_str()), 0, 0, value, slot, scaleWord, slot < 0, c, both, a, b};
+  if (slot < 0) {
+    if (!EffectsShown() || Skipping()) return b ? 2 : 0;
+    TgsBackgroundRecord& bg = Background(p);
+    ReleaseEffect(&bg.effect);
+    return CreateEffectByKeyword(&bg.effect, "sp_parts", LayerOf(p), args) == 0 ? 0 : 4;
+  }
+  TgsScreenSlot words;
+  words.words = {0, value, a, b, both ? 2 : p, c};
+  words.name = text;
+  return RunSlotEffect(slot, kSlotParts, "sp_parts", words, args, 4, p);
 }
 
 int32_t TgsScene::CrossFadeLayer(int32_t value, int32_t timeOrSlot, uint8_t a, uint8_t b) {
@@ -376,21 +460,135 @@ int32_t TgsScene::ReleaseQuake(uint8_t page) {
 
 // ---- Sprite effects ---------------------------------------------------------------------------
 
-int32_t TgsScene::CrossFadeSprite(int32_t, TgsText, int32_t, int32_t, bool, uint8_t, int32_t) {
-  return kTgsNotBuilt;
+int32_t TgsScene::ReplaceSprite(int32_t slot, TgsText name, int32_t position, bool toBack,
+                                uint8_t page, int32_t group, OldSprite& old) {
+  const int p = P(page);
+  TgsSpriteRecord& r = *SpriteRecord(p, slot, group);
+  ReleaseEffect(&r.effect);
+  old.sprite = std::move(r.sprite);
+  old.picture = std::move(r.picture);
+  if (LoadSprite(slot, name, page, group, toBack) > 0) return 4;
+  if (name && position >= 0) PlaceInternal(p, SpriteGroup(group).first + slot, position, false);
+  return 0;
 }
 
-int32_t TgsScene::AnimateSpritePath(int32_t, TgsText, int32_t, uint8_t, int32_t, bool) {
-  return kTgsNotBuilt;
+// The effect owns the old sprite from a successful set-up on, and deletes its picture with it:
+// it gets a picture of its own, so the twin page's shared one stays.
+int32_t TgsScene::StartReplaceEffect(TgsSpriteRecord& r, OldSprite& old, const char* keyword,
+                                     uint8_t page, std::initializer_list<ArgWord> after) {
+  if (!old.sprite || !EffectsShown() || Skipping()) return 0;
+  auto picture = std::make_unique<ImageSurface>();
+  if (!old.picture || picture->CopyFrom(old.picture.get(), kCopyLikeSource) != 0 ||
+      old.sprite->ReplaceSurface(picture.get()) != 0) {
+    return 0;
+  }
+  std::vector<ArgWord> words{Word(r.sprite.get()), Word(old.sprite.get())};
+  words.insert(words.end(), after.begin(), after.end());
+  if (CreateEffectByKeyword(&r.effect, keyword, LayerOf(P(page)),
+                            ArgWords(words.data(), words.size())) != 0) {
+    old.sprite.reset();
+    return 5;
+  }
+  old.sprite.release();
+  picture.release();
+  return 0;
 }
 
-int32_t TgsScene::EndSpritePath(int32_t, TgsText, uint8_t, int32_t) {
-  return kTgsNotBuilt;
+int32_t TgsScene::CrossFadeSprite(int32_t slot, TgsText name, int32_t position, int32_t time,
+                                  bool toBack, uint8_t page, int32_t group) {
+  TgsSpriteRecord* r = SpriteRecord(P(page), slot, group);
+  if (!r) return kSceneBadSlot;
+  if (!name && r->charIndex < 0) return 2;
+  if (name && r->sprite && r->tone == 0 && position < 0 && sjis::EqualsNoCase(*name, r->name)) {
+    return 0;
+  }
+  OldSprite old;
+  if (int32_t failed = ReplaceSprite(slot, name, position, toBack, page, group, old)) {
+    return failed;
+  }
+  return StartReplaceEffect(*r, old, "sp_cfade", page, {ArgWord(r->priority), time, 1});
 }
 
-int32_t TgsScene::ChangeSprite(int32_t, TgsText, int32_t, uint8_t, int32_t, bool, int32_t, uint8_t,
-                               int32_t) {
-  return kTgsNotBuilt;
+int32_t TgsScene::AnimateSpritePath(int32_t slot, TgsText path, int32_t time, uint8_t page,
+                                    int32_t group, bool persist) {
+  TgsSpriteRecord* r = SpriteRecord(P(page), slot, group);
+  if (!r) return kSceneBadSlot;
+  if (!r->sprite || !path) return kSceneNoPicture;
+  ReleaseEffect(&r->effect);
+  const std::string name(*path);
+  const bool immediate = forceImmediate_ || !EffectsShown() || Skipping();
+  int32_t x = r->x - r->anchorX, y = r->y - r->anchorY, order = 0;
+  if (immediate) {
+    EffectCommand command = Effects() ? Effects()->FindCommand("sp_panime") : nullptr;
+    if (!command) return kNoCommandFunction;
+    const int c = command({1, Word(r->sprite.get()), Word(name.c_str()), time, persist, !persist,
+                           Word(&x), Word(&y)});
+    if (c != 0) return c + 4;
+  } else {
+    if (CreateEffectByKeyword(
+            &r->effect, "sp_panime", LayerOf(P(page)),
+            {Word(r->sprite.get()), Word(name.c_str()), time, persist, !persist}) != 0) {
+      return kEffectSetUpFailed;
+    }
+    order = r->effect->Query({Word(&x), Word(&y)});
+  }
+  r->x = x + r->anchorX;
+  r->y = y + r->anchorY;
+  r->alpha = uint8_t(r->sprite->GetAlpha());
+  if (order == 1 || order == 2) SpriteOrder(slot, page, group, false, order == 2);
+  if (persist) {
+    r->persistKind = 1;
+    r->persistName = std::string(sjis::Truncate(name, kTgsSlotNameMax));
+    r->persistArg = uint32_t(time);
+  }
+  return 0;
+}
+
+int32_t TgsScene::EndSpritePath(int32_t slot, TgsText path, uint8_t page, int32_t group) {
+  forceImmediate_ = true;
+  const int32_t r = AnimateSpritePath(slot, path, 0, page, group, false);
+  forceImmediate_ = false;
+  return r;
+}
+
+namespace {
+
+// The last letter of a file name's stem: "S" 2, "M" 3, "X" 4, other 0.
+int32_t SizeCode(std::string_view name) {
+  std::string_view stem = LastPathPart(name);
+  stem = stem.substr(0, sjis::Find(stem, '.'));
+  const char last = stem.empty() ? 0 : sjis::AsciiUpper(stem.back());
+  return last == 'S' ? 2 : last == 'M' ? 3 : last == 'X' ? 4 : 0;
+}
+
+}  // namespace
+
+int32_t TgsScene::ChangeSprite(int32_t slot, TgsText name, int32_t a, uint8_t b, int32_t time,
+                               bool toBack, int32_t style, uint8_t page, int32_t group) {
+  TgsSpriteRecord* r = SpriteRecord(P(page), slot, group);
+  if (!r || b > 2) return kSceneBadSlot;
+  if (!name && r->charIndex < 0) return 2;
+  if (name && r->sprite && r->tone == 0 && sjis::EqualsNoCase(*name, r->name)) return 3;
+  const std::string oldName = r->name;
+  const int32_t oldCharIndex = r->charIndex;
+  OldSprite old;
+  if (int32_t failed = ReplaceSprite(slot, name, -1, toBack, page, group, old)) return failed;
+  int32_t changed = style == 2 ? 0 : style;
+  if (style == 2) {
+    const int32_t before = SizeCode(oldName), after = SizeCode(r->name);
+    changed = oldCharIndex == r->charIndex && oldName.substr(0, 3) == r->name.substr(0, 3) &&
+              after != 0 && after != before;
+  }
+  const int32_t started = StartReplaceEffect(*r, old, "sp_change", page,
+                                             {a, b, ArgWord(r->priority), changed, time, 1});
+  if (started != 0 || !r->effect || !r->sprite) return started;
+  int32_t x = r->x - r->anchorX, y = r->y - r->anchorY;
+  const int32_t order = r->effect->Query({Word(&x), Word(&y)});
+  r->x = x + r->anchorX;
+  r->y = y + r->anchorY;
+  r->alpha = uint8_t(r->sprite->GetAlpha());
+  if (order == 1 || order == 2) SpriteOrder(slot, page, group, false, order == 2);
+  return 0;
 }
 
 int32_t TgsScene::AnimateCharacterParts(int32_t, int32_t, uint8_t, int32_t, bool) {

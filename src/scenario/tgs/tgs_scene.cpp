@@ -28,12 +28,12 @@ constexpr uint8_t kBackgroundTones = 4;
 constexpr uint8_t kSpriteTones = 6;
 constexpr int kBrightnessDarker = 150;
 
-std::string StemOf(std::string_view name) {
-  size_t cut = name.find_last_of("\\/");
-  return std::string(cut == std::string_view::npos ? name : name.substr(cut + 1));
-}
-
 }  // namespace
+
+std::string_view LastPathPart(std::string_view name) {
+  const size_t cut = sjis::FindLastSeparator(name);
+  return cut == sjis::npos ? name : name.substr(cut + 1);
+}
 
 TgsSpriteGroup SpriteGroup(int32_t group) {
   if (group == 1) return {10000, 3, 0};
@@ -133,7 +133,7 @@ void TgsPageLayer::ExchangeWith(TgsPageLayer& other, int mode) {
 }
 
 uint32_t TimeOfDay(std::string_view name, const std::vector<int32_t>& table) {
-  const std::string stem = StemOf(name);
+  const std::string stem(LastPathPart(name));
   if (stem.size() < 3 || !StartsWithNoCase(stem, "bg")) return 0;
   const char* start = stem.c_str() + 2;
   char* end = nullptr;
@@ -219,13 +219,10 @@ TgsSpriteRecord* TgsScene::SpriteRecord(int page, int32_t slot, int32_t group) {
   return sprites_[page ? 1 : 0][g.first + slot].get();
 }
 
-std::optional<int32_t> TgsScene::SpeakerX(int32_t charIndex) {
-  if (charIndex < 0) return std::nullopt;
-  for (int i = 0; i < kTgsSpriteSlots; ++i) {
-    const TgsSpriteRecord& r = SpriteAt(0, i);
-    if (r.sprite && r.charIndex == charIndex) return r.x;
-  }
-  return std::nullopt;
+std::optional<int32_t> TgsScene::SpeakerX(int32_t slot) {
+  const TgsSpriteRecord* r = SpriteRecord(0, slot, 0);
+  if (!r || !r->sprite) return std::nullopt;
+  return r->x;
 }
 
 void TgsScene::Redraw(int page) {
@@ -634,7 +631,7 @@ int32_t TgsScene::LoadSprite(int32_t slot, TgsText name, uint8_t page, int32_t g
   r.name = ToUpper(*name);
   r.charIndex = 1;
   if (!links_.characterName.empty()) {
-    const std::string stem = StemOf(r.name);
+    const std::string stem(LastPathPart(r.name));
     std::array<char, 3> mine{}, theirs{};
     for (size_t i = 0; i < 3; ++i) {
       if (i < stem.size()) mine[i] = stem[i];

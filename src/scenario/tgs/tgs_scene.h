@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <span>
@@ -149,6 +150,8 @@ struct TgsSceneLinks {
   std::string characterName;  // the first entry of the character-name table, "" none
 };
 
+// The text after a name's last path separator.
+std::string_view LastPathPart(std::string_view name);
 // The time of day of a background name by the BG table: 0, 1 (letter A) or 2 (B, C).
 uint32_t TimeOfDay(std::string_view name, const std::vector<int32_t>& table);
 // Applies tone kind 1-6 to the whole picture; false for another kind.
@@ -176,8 +179,8 @@ class TgsScene {
   TgsPageLayer& Page(int page) {
     return pages_[page ? 1 : 0];
   }
-  // The reference x of the shown standing picture with that character index.
-  std::optional<int32_t> SpeakerX(int32_t charIndex);
+  // The reference x of the shown character picture in that slot (the voice's speaker).
+  std::optional<int32_t> SpeakerX(int32_t slot);
   void SetCharacterName(std::string name) {
     links_.characterName = std::move(name);
   }
@@ -243,11 +246,26 @@ class TgsScene {
   int32_t SpriteOrder(int32_t slot, uint8_t page, int32_t group, bool stop, bool front);
 
   // Effect commands' steps.
+  struct OldSprite {
+    std::unique_ptr<Sprite> sprite;
+    std::shared_ptr<ImageSurface> picture;
+  };
+  // Loads name into the slot keeping the old display object aside; 0 or 4 when the load failed.
+  int32_t ReplaceSprite(int32_t slot, TgsText name, int32_t position, bool toBack, uint8_t page,
+                        int32_t group, OldSprite& old);
+  // Hands the old sprite to the effect that replaces it: 0, or 5 when the effect failed.
+  int32_t StartReplaceEffect(TgsSpriteRecord& r, OldSprite& old, const char* keyword, uint8_t page,
+                             std::initializer_list<ArgWord> after);
   void ExchangeNow(int mode);
   int32_t RunTransition(const char* keyword, uint8_t a, bool b, ArgWords args);
+  // Stops and records the slot; the effect (on the page's layer) is made only while effects are
+  // shown.
   int32_t RunSlotEffect(int32_t slot, int kind, const char* keyword, TgsScreenSlot words,
-                        ArgWords args, int32_t failure);
+                        ArgWords args, int32_t failure, int page = 0);
   bool ReadRule(int32_t number);
+  // The background path's end state through the command function: 0, -2 or its failure + 4.
+  int32_t BackgroundPathNow(int page, const std::string& name, int32_t time, bool a, bool b, bool c,
+                            bool inSlot);
   void ApplyZoomView(int page, int32_t x, int32_t y, int32_t w, int32_t h);
 
   TgsSceneLinks links_;
@@ -264,6 +282,7 @@ class TgsScene {
   int32_t ruleNumber_ = -1;
   bool ruleFlipH_ = false;
   bool ruleFlipV_ = false;
+  bool forceImmediate_ = false;  // the sprite path's end state asked for directly
 };
 
 // The scenario player's operations with the scene's handed to its scene; the others stay stand-ins

@@ -172,5 +172,30 @@ TEST_F(EffectCommandsTest, CopyShownPageToBackLeavesTheHandlesEmpty) {
   EXPECT_EQ(timers_.FindById(kTaskKindLayerEffect), nullptr);
 }
 
+TEST_F(EffectCommandsTest, ReplacedSpritesAndSlotRecords) {
+  DisplayObjectList& list = shown_.GetCompositionLayer()->GetList();
+  ASSERT_EQ(scene_->LoadSprite(0, "CH_A", 0, 0, false), 0);
+  EXPECT_EQ(scene_->CrossFadeSprite(0, "CH_B", 0, 300, false, 0, 0), 5) << "no sp_cfade class";
+  EXPECT_EQ(list.Count(), 1u) << "the old sprite went with the failed effect";
+  EXPECT_EQ(scene_->SpriteRecord(0, 0, 0)->name, "CH_B");
+  showEffects_ = false;
+  EXPECT_EQ(scene_->CrossFadeSprite(0, "CH_C", -1, 300, false, 0, 0), 0);
+  EXPECT_EQ(list.Count(), 1u);
+  EXPECT_EQ(scene_->CrossFadeSprite(0, "MISSING", -1, 300, false, 0, 0), 4);
+  EXPECT_EQ(scene_->CrossFadeSprite(1, std::nullopt, -1, 300, false, 0, 0), 2);
+  EXPECT_EQ(scene_->ChangeSprite(0, "CH_A", 0, 3, 300, false, 0, 0, 0), kSceneBadSlot);
+
+  // A path animation in a slot is recorded for the rebuild even when it is not shown.
+  showEffects_ = true;
+  EXPECT_EQ(scene_->AnimateBackgroundPath(1, "PATH", 700, true, false, true, 2), 3);
+  const TgsScreenSlot& slot = scene_->ScreenSlot(2);
+  EXPECT_EQ(slot.words, (std::array<int32_t, 7>{kSlotPathAnime, 1, 700, 1, 0, 0, 0}));
+  EXPECT_EQ(slot.name, "PATH");
+  EXPECT_EQ(scene_->AnimateBackgroundPath(1, std::string(48, 'P'), 700, true, false, true, 0), 2);
+  EXPECT_EQ(scene_->ScreenSlot(0).Kind(), 0);
+  ASSERT_EQ(scene_->TransCross(300), 0);
+  EXPECT_EQ(scene_->ScreenSlot(2).words[1], 0) << "the slot follows its page";
+}
+
 }  // namespace
 }  // namespace bw::test
