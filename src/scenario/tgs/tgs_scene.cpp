@@ -412,6 +412,8 @@ int32_t TgsScene::CaptureBackground(bool on, uint8_t page, bool withSecondList) 
   StopLayerEffects(p, true);
   TgsBackgroundRecord& bg = Background(p);
   CompositionLayer* c = Composition(p);
+  // A capture taken again renders the scene without the old capture behind it.
+  if (c && bg.captured) c->SetBackgroundImage(bg.picture.get(), bg.offsetX, bg.offsetY, false);
   bg.captured = on ? 1 : 0;
   if (on) {
     if (!bg.capture.GetPixels() &&
