@@ -7,7 +7,10 @@
 #include <algorithm>
 #include <set>
 
+#include "scenario/tgs/tgs_frame.h"
 #include "scenario/tgs/tgs_scene_world.h"
+#include "scenario/tgs/tgs_test_world.h"
+#include "script/script_file_source.h"
 
 namespace bw::test {
 namespace {
@@ -177,6 +180,27 @@ TEST_F(SceneTest, NamesThatFillTheirFieldAreRefusedBeforeAnythingChanges) {
   EXPECT_EQ(scene_->Background(0).animName, "");
   EXPECT_EQ(scene_->LoadBackground(fits, 0), 0);
   EXPECT_EQ(scene_->Background(0).name, fits);
+}
+
+// The frame hands its scene built-ins to the scene and places the face window by a picture.
+TEST_F(SceneTest, FrameReachesTheSceneOfItsHost) {
+  struct Host : FakeFrameHost {
+    TgsSceneHost* scene = nullptr;
+    TgsSceneHost* SceneHost() override { return scene; }
+  } host;
+  host.scene = this;
+  MemoryScriptFileSource files;
+  TgsFrame frame(nullptr, &files, &host);
+  TgsOperations& operations = frame;
+  ASSERT_EQ(operations.LoadSprite(1, "CH_A", 0, 0, false), 0);
+  ASSERT_EQ(operations.PlaceSprite(1, 1, false, 0, 0), 0);
+  EXPECT_EQ(shown_.GetCompositionLayer()->GetList().Count(), 1u);
+  ASSERT_EQ(operations.SetFaceWindowPlace(1, 10, -20, 0), 0);
+  EXPECT_EQ(frame.WindowX(), 10 + 200 - 300);
+  EXPECT_EQ(frame.WindowY(), -20 + 600 - 200);
+  const int32_t placedX = frame.WindowX();
+  ASSERT_EQ(operations.SetFaceWindowPlace(2, 10, 10, 0), 0);
+  EXPECT_EQ(frame.WindowX(), placedX) << "an empty slot places nothing";
 }
 
 }  // namespace
