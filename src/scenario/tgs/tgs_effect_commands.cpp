@@ -11,6 +11,7 @@
 
 #include "common/global.h"
 #include "common/sjis.h"
+#include "effects/arg_cursor.h"
 #include "effects/display_effect.h"
 #include "effects/effect_registries.h"
 #include "graphics/layers/surface_layer.h"
@@ -293,18 +294,71 @@ int32_t TgsScene::EndBackgroundPath(TgsText path, uint8_t page) {
   return BackgroundPathNow(P(page), std::string(*path), 0, false, false, false, false);
 }
 
-int32_t TgsScene::BlurBackground(uint8_t, std::span<const int32_t, 15>, TgsText, TgsText, bool,
-                                 bool, bool) {
-  return kTgsNotBuilt;
+int32_t TgsScene::BlurNow(int page, int32_t x, int32_t y, const char* zoom, const char* angle) {
+  EffectCommand command = Effects() ? Effects()->FindCommand("bg_blur") : nullptr;
+  if (!command) return kNoCommandFunction;
+  int32_t vx = 0, vy = 0, vw = 0, vh = 0;
+  const int r = command({1, Word(LayerOf(page)), x, y, Word(zoom), Word(angle), Word(&vx),
+                         Word(&vy), Word(&vw), Word(&vh)});
+  ApplyZoomView(page, vx, vy, vw, vh);
+  return r;
 }
 
-int32_t TgsScene::BlurBackgroundPath(uint8_t, TgsText, std::span<const int32_t, 10>, bool, bool,
-                                     bool) {
-  return kTgsNotBuilt;
+int32_t TgsScene::RunBlur(int page, ArgWords args, bool readBack, bool wait, bool skippable) {
+  TgsBackgroundRecord& bg = Background(page);
+  if (CreateEffectByKeyword(&bg.effect, "bg_blur", LayerOf(page), args) != 0) return 1;
+  if (readBack) {
+    int32_t vx = 0, vy = 0, vw = 0, vh = 0;
+    bg.effect->Query({Word(&vx), Word(&vy), Word(&vw), Word(&vh)});
+    ApplyZoomView(page, vx, vy, vw, vh);
+  }
+  if (wait) WaitEffect(&bg.effect, skippable);
+  return 0;
 }
 
-int32_t TgsScene::SetBackgroundBlurNow(uint8_t, int32_t, int32_t, int32_t, int32_t) {
-  return kTgsNotBuilt;
+int32_t TgsScene::BlurBackground(uint8_t page, std::span<const int32_t, 15> v, TgsText text5,
+                                 TgsText text6, bool readBack, bool wait, bool skippable) {
+  const int p = P(page);
+  StopLayerEffects(p, false);
+  const std::string zoom(text5.value_or("1.0")), angle(text6.value_or("0.0"));
+  if (!EffectsShown() || Skipping()) {
+    return readBack ? BlurNow(p, v[0], v[1], zoom.c_str(), angle.c_str()) : 0;
+  }
+  const ArgWord t5 = text5 ? Word(zoom.c_str()) : 0, t6 = text6 ? Word(angle.c_str()) : 0;
+  return RunBlur(p,
+                 {0, v[0], v[1], v[2], v[3], t5, t6, v[6], uint8_t(v[7]), v[8], v[9],
+                  uint8_t(v[10]), uint8_t(v[11]), uint8_t(v[12]), uint8_t(v[13]), v[14], readBack},
+                 readBack, wait, skippable);
+}
+
+int32_t TgsScene::BlurBackgroundPath(uint8_t page, TgsText path, std::span<const int32_t, 10> v,
+                                     bool readBack, bool wait, bool skippable) {
+  const int p = P(page);
+  StopLayerEffects(p, false);
+  const std::string text(path.value_or(""));
+  if (!EffectsShown() || Skipping()) {
+    if (!readBack) return 0;
+    std::vector<double> points;
+    const int count = ParsePointTriples(path ? text.c_str() : nullptr, points);
+    if (count < 1) return 2;
+    char zoom[32];
+    std::snprintf(zoom, sizeof zoom, "%g", points[size_t(count) * 3 - 1]);
+    return BlurNow(p, int32_t(points[size_t(count) * 3 - 3]),
+                   int32_t(points[size_t(count) * 3 - 2]), zoom, "0.0");
+  }
+  return RunBlur(p,
+                 {Word(text.c_str()), uint8_t(v[0]), v[1], uint8_t(v[2]), v[3], v[4], uint8_t(v[5]),
+                  uint8_t(v[6]), uint8_t(v[7]), uint8_t(v[8]), v[9], readBack},
+                 readBack, wait, skippable);
+}
+
+int32_t TgsScene::SetBackgroundBlurNow(uint8_t page, int32_t x, int32_t y, int32_t a, int32_t b) {
+  const int p = P(page);
+  StopLayerEffects(p, false);
+  char zoom[16], angle[16];
+  std::snprintf(zoom, sizeof zoom, "%d", int(a));
+  std::snprintf(angle, sizeof angle, "%d", int(b));
+  return BlurNow(p, x, y, zoom, angle);
 }
 
 int32_t TgsScene::WaitLayerEffect(uint8_t page, bool skippable) {

@@ -263,6 +263,10 @@ class TgsScene {
   int32_t RunSlotEffect(int32_t slot, int kind, const char* keyword, TgsScreenSlot words,
                         ArgWords args, int32_t failure, int page = 0);
   bool ReadRule(int32_t number);
+  // The blur's end state through the command function, its view into the record.
+  int32_t BlurNow(int page, int32_t x, int32_t y, const char* zoom, const char* angle);
+  // Creates the page's "bg_blur": 0, or 1 when it cannot be made.
+  int32_t RunBlur(int page, ArgWords args, bool readBack, bool wait, bool skippable);
   // The background path's end state through the command function: 0, -2 or its failure + 4.
   int32_t BackgroundPathNow(int page, const std::string& name, int32_t time, bool a, bool b, bool c,
                             bool inSlot);

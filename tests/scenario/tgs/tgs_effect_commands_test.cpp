@@ -82,6 +82,11 @@ TEST_F(EffectCommandsTest, LayerEffectRecordedImmediateWaitedAndStopped) {
   effects_.UnloadAll();
   showEffects_ = false;
   EXPECT_EQ(scene_->ZoomBackground(0, 400, 300, 1, 2, 500), kNoCommandFunction);
+  const std::array<int32_t, 10> blur{};
+  EXPECT_EQ(scene_->BlurBackgroundPath(0, "(1,2)", blur, true, false, false), 2)
+      << "a path of one point cannot be read";
+  EXPECT_EQ(scene_->BlurBackgroundPath(0, "(1,2)(3,4,2)", blur, true, false, false),
+            kNoCommandFunction);
   showEffects_ = true;
   EXPECT_EQ(scene_->ScreenNoise(1, 3, true, false), 2);
   EXPECT_EQ(scene_->ScreenSlot(1).Kind(), kSlotNoise) << "the rebuild record is written anyway";
