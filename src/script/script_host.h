@@ -41,6 +41,7 @@ class SaveFrameState;
 class SaveTextPanel;
 struct TgsAppState;  // scenario: the application's words the scenario frame reads
 struct TgsUserSettings;
+class TgsSceneHost;  // scenario: the scene pages' layers the application gives
 
 // The main script's message text object, which lives with the scenario player: before scripts go
 // (a Jump, a Call's return, the interrupt) its pending choices are stored in its history.
@@ -292,6 +293,8 @@ class ScriptApplication {
   virtual int TgsFrameTurn() { return 0; }
   // Its windows on the screen (null: not drawn).
   virtual TgsPresentation* TgsScreen() { return nullptr; }
+  // The scene pages' layers and pictures (null: the scene is kept but not drawn).
+  virtual TgsSceneHost* TgsPages() { return nullptr; }
 
   // GUI parts: the platform's text input goes to the main window (on) or to none.
   virtual void AttachTextInput(bool /*on*/) {}

@@ -119,6 +119,7 @@ GameApp::~GameApp() {
   textPanel_.reset();
   gui_.reset();
   host_.reset();
+  tgsPages_.reset();  // after the frame that drew on them
   sound_.reset();
   if (defaultRenderer_ && TheDefaultTextRenderer::Get() == defaultRenderer_.get())
     TheDefaultTextRenderer::Clear();

@@ -13,6 +13,7 @@
 #include "app/application/game_services.h"
 #include "app/application/game_sound.h"
 #include "app/application/movie_object.h"
+#include "app/application/tgs_scene_pages.h"
 #include "app/application/tgs_windows.h"
 #include "app/config/save_folder.h"
 #include "app/config/setup_info.h"
@@ -484,6 +485,13 @@ class GameApp : public EngineApp, public ScriptApplication {
   TgsAppState tgsState_;
   std::unique_ptr<TgsWindows> tgsWindows_;
   bool tgsClosed_ = false;  // the windows went with the GUI at shut-down
+
+  // The scenario frame's scene pages on the screen.
+ public:
+  TgsSceneHost* TgsPages() override;
+
+ private:
+  std::unique_ptr<TgsScenePages> tgsPages_;
 };
 
 using TheGameApp = Global<GameApp>;

@@ -143,6 +143,12 @@ TgsFrame::TgsFrame(ScriptEngine* host, ScriptFileSource* files, TgsFrameHost* fr
   SetFrameStep([this] { return host_ ? host_->FrameTurn() : 0; });
   buttons_.fill(1);
   recordScratch_ = Memory().Allocate(kCallRecordScratch);
+  TgsSceneLinks links;
+  links.host = host_ ? host_->SceneHost() : nullptr;
+  links.turn = [this] { return host_ && Turn(); };
+  links.skipping = [this] { return IsSkipping(2) || systemSkip_; };
+  links.backgrounds = &backgrounds_;
+  scene_ = std::make_unique<TgsScene>(std::move(links));
 }
 
 TgsFrame::~TgsFrame() {

@@ -15,7 +15,7 @@
 #include "common/global.h"
 #include "scenario/tgs/tgs_frame_base.h"
 #include "scenario/tgs/tgs_frame_host.h"
-#include "scenario/tgs/tgs_stand_in_operations.h"
+#include "scenario/tgs/tgs_scene.h"
 
 namespace bw {
 
@@ -96,7 +96,7 @@ struct TgsFontState {
   bool faceChanged = false;
 };
 
-class TgsFrame : public TgsFrameBase, public TgsStandInOperations {
+class TgsFrame : public TgsFrameBase, public TgsSceneOperations {
  public:
   TgsFrame(ScriptEngine* host, ScriptFileSource* files, TgsFrameHost* frameHost);
   ~TgsFrame() override;

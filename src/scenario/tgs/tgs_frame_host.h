@@ -10,6 +10,8 @@
 
 namespace bw {
 
+class TgsSceneHost;
+
 // The application's state words that the frame reads and writes.
 struct TgsAppState {
   uint8_t endRequest = 0;            // the step native ends the scenario when set
@@ -168,6 +170,9 @@ class TgsFrameHost : public TgsPresentation {
   virtual bool AutoSave() { return false; }
 
   virtual void TraceBuiltin(uint32_t /*number*/) {}
+
+  // The scene pages' layers and pictures; null: the scene keeps its records without drawing.
+  virtual TgsSceneHost* SceneHost() { return nullptr; }
 };
 
 }  // namespace bw

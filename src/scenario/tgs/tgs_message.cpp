@@ -220,8 +220,8 @@ int TgsFrame::ShowMessage(int waitMode, bool withVoice) {
   if (!voice.empty() && S().voiceOn) {
     int32_t index = H().PlayVoice(voice);
     if (index >= -1) {
-      int32_t pan =
-          S().voicePanByPosition && index >= 0 && speakerX_ ? VoicePanForX(*speakerX_) : 0;
+      std::optional<int32_t> speaker = speakerX_ ? speakerX_ : scene_->SpeakerX(index);
+      int32_t pan = S().voicePanByPosition && index >= 0 && speaker ? VoicePanForX(*speaker) : 0;
       H().SetVoicePan(pan);
       voicePlaying_ = true;
       if (S().duckMusic && H().MusicPlaying()) H().DuckMusicForVoice();
@@ -609,9 +609,17 @@ int32_t TgsFrame::SetMessageWindowPlace(int32_t alignment, int32_t x, int32_t y,
   return 0;
 }
 
-int32_t TgsFrame::SetFaceWindowPlace(int32_t /*slot*/, int32_t /*dx*/, int32_t /*dy*/,
-                                     int32_t /*group*/) {
-  // The scene's sprite records are not built: there is no face picture to place.
+int32_t TgsFrame::SetFaceWindowPlace(int32_t slot, int32_t dx, int32_t dy, int32_t group) {
+  int32_t x = placeX_ + dx, y = placeY_ + dy;
+  if (slot >= 0) {
+    const TgsSpriteRecord* r = scene_->SpriteRecord(0, slot, group);
+    if (!rebuilding_ && (!r || !r->sprite)) return 0;
+    x = rebuilding_ ? dx : dx + r->x - r->anchorX;
+    y = rebuilding_ ? dy : dy + r->y - r->anchorY;
+  }
+  placeX_ = x;
+  placeY_ = y;
+  if (!rebuilding_) H().PlaceWindow(placeAlignment_, x, y);
   return 0;
 }
 

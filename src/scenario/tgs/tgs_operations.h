@@ -18,6 +18,7 @@ using TgsText = std::optional<std::string_view>;
 // slot's low byte or as 0/1; everything else as the slot's value or the row's default. Results
 // are the operation's own codes (0 success; the waits answer 1 when skipped and below 0 when the
 // application quits).
+// clang-format off
 #define BW_TGS_OPERATIONS(X)                                                                     \
   /* Message output and waits */                                                                 \
   X(BeginMessage, (int32_t number), (number))                                                    \
@@ -52,6 +53,11 @@ using TgsText = std::optional<std::string_view>;
   X(ReleaseTalkAnime, (int32_t window), (window))                                                \
   X(FadeMessageWindows, (bool show, int32_t time, bool buttons), (show, time, buttons))          \
   X(ShowMessageWindows, (bool show), (show))                                                     \
+  BW_TGS_SCENE_OPERATIONS(X)                                                                     \
+  BW_TGS_LATER_OPERATIONS(X)
+
+// The scene pages, their effects and transitions.
+#define BW_TGS_SCENE_OPERATIONS(X)                                                               \
   /* Scene layers */                                                                             \
   X(LoadBackground, (TgsText name, uint8_t page), (name, page))                                  \
   X(ClearBackgroundToColor, (int32_t color, uint8_t page), (color, page))                        \
@@ -179,7 +185,9 @@ using TgsText = std::optional<std::string_view>;
      std::span<const uint8_t, 3> bytes, uint8_t page, uint8_t byte),                             \
     (values, timeOrSlot, value, bytes, page, byte))                                              \
   X(WaitQuake, (uint8_t page, bool skippable), (page, skippable))                                \
-  X(ReleaseQuake, (uint8_t page), (page))                                                        \
+  X(ReleaseQuake, (uint8_t page), (page))
+
+#define BW_TGS_LATER_OPERATIONS(X)                                                               \
   X(FlashColor, (int32_t time, int32_t color), (time, color))                                    \
   X(ChangeBackgroundThroughColor, (TgsText name, int32_t time, int32_t color),                   \
     (name, time, color))                                                                         \
@@ -205,6 +213,7 @@ using TgsText = std::optional<std::string_view>;
   /* Stops voice channel 6 when the stop-voice setting is on. */                                 \
   X(EndVoice, (), ())                                                                            \
   X(PlayVoice, (TgsText name, bool loop), (name, loop))
+// clang-format on
 
 class TgsOperations {
  public:

@@ -1,0 +1,50 @@
+#include "app/application/tgs_scene_pages.h"
+
+#include "app/application/game_app.h"
+
+namespace bw {
+
+TgsScenePages::~TgsScenePages() {
+  CanvasLayer* screen = Screen();
+  if (back_ && screen && screen->GetLinkedLayer() == back_.get()) screen->SetLinkedLayer(nullptr);
+}
+
+CanvasLayer* TgsScenePages::Screen() const {
+  CanvasLayer* canvas = app_.GetDisplayManager().GetScreenCanvas();
+  return canvas && canvas->GetCompositionLayer() ? canvas : nullptr;
+}
+
+SurfaceLayer* TgsScenePages::PageLayer(int page) {
+  CanvasLayer* screen = Screen();
+  if (!screen) return nullptr;
+  if (page == 0) return screen;
+  if (SurfaceLayer* linked = screen->GetLinkedLayer(); linked && linked->GetCompositionLayer()) {
+    return linked;
+  }
+  // A frame may still hold the page made before: link it again rather than replace it.
+  if (back_) return screen->SetLinkedLayer(back_.get()) == kLayerDone ? back_.get() : nullptr;
+  auto back = std::make_unique<CanvasLayer>();
+  if (back->Create(screen->GetWidth(), screen->GetHeight(), screen->GetBitsPerPixel(),
+                   kLayerComposed) != kLayerDone ||
+      screen->SetLinkedLayer(back.get()) != kLayerDone) {
+    return nullptr;
+  }
+  back_ = std::move(back);
+  return back_.get();
+}
+
+bool TgsScenePages::ShowEffects() {
+  return app_.GetUserConfig().showEffects != 0;
+}
+
+bool TgsScenePages::LowSpec() {
+  TgsAppState* state = app_.TgsState();
+  return state && state->lowSpec != 0;
+}
+
+TgsSceneHost* GameApp::TgsPages() {
+  if (!tgsPages_) tgsPages_ = std::make_unique<TgsScenePages>(*this);
+  return tgsPages_.get();
+}
+
+}  // namespace bw

@@ -1,0 +1,903 @@
+// The scene's effects: handles, the screen-effect slots, the layer, screen and sprite effect
+// commands with their immediate forms, and the page transitions.
+#include "scenario/tgs/tgs_effect_commands.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+#include <vector>
+
+#include "common/global.h"
+#include "common/sjis.h"
+#include "effects/arg_cursor.h"
+#include "effects/display_effect.h"
+#include "effects/effect_registries.h"
+#include "graphics/layers/surface_layer.h"
+#include "graphics/surface/composition_layer.h"
+#include "platform/timer_service.h"
+#include "scenario/tgs/tgs_scene.h"
+#include "scenario/tgs/tgs_stand_in_operations.h"
+
+namespace bw {
+
+namespace {
+
+constexpr int32_t kDefaultTransitionMs = 1000;
+constexpr int32_t kDefaultVagueness = 32;
+constexpr int32_t kNoisePriority = 19900;
+constexpr int32_t kWeatherPriority = 19950;
+
+int32_t OrDefault(int32_t time) {
+  return time == 0 ? kDefaultTransitionMs : time;
+}
+
+// A time-or-slot word: 0, -1 and -2 name slots 0-2, anything below a bad slot, above a time.
+int32_t SlotOf(int32_t timeOrSlot) {
+  return timeOrSlot > 0 ? -1 : -timeOrSlot;
+}
+
+DcpPluginManager* Effects() {
+  return Global<DcpPluginManager>::Get();
+}
+
+TimerService* Timers() {
+  return Global<TimerService>::Get();
+}
+
+void MirrorRule(ImageSurface& rule, bool horizontal, bool vertical) {
+  const int32_t w = rule.GetWidth(), h = rule.GetHeight();
+  if (!rule.GetPixels()) return;
+  if (horizontal) {
+    for (int32_t y = 0; y < h; ++y) std::reverse(rule.GetRowPointer(y), rule.GetRowPointer(y) + w);
+  }
+  if (vertical) {
+    for (int32_t y = 0; y < h / 2; ++y) {
+      std::swap_ranges(rule.GetRowPointer(y), rule.GetRowPointer(y) + w,
+                       rule.GetRowPointer(h - 1 - y));
+    }
+  }
+}
+
+}  // namespace
+
+void SwapSlotPages(TgsScreenSlot& slot) {
+  auto& w = slot.words;
+  switch (w[0]) {
+    case kSlotPathAnime:
+    case kSlotRaster:
+    case kSlotHaze10:
+    case kSlotHaze20:
+    case kSlotLoop:
+    case kSlotMovie:
+      w[1] = w[1] ? 0 : 1;
+      break;
+    case kSlotParts:
+      if (w[4] == 2) {
+        std::swap(w[2], w[3]);
+      } else {
+        w[4] = w[4] ? 0 : 1;
+      }
+      break;
+    case kSlotCross:
+      w[2] = w[2] == 1 ? 2 : (w[2] != 0 ? 1 : 0);
+      w[3] = w[3] ? 0 : 1;
+      break;
+    case kSlotQuake:
+      std::swap(w[5], w[6]);
+      break;
+    case kSlotNoise:
+    case kSlotWeather:
+    case kSlotWeather + 1:
+    case kSlotWeather + 2:
+    case kSlotWeather + 3:
+      std::swap(w[2], w[3]);
+      break;
+    default:
+      break;
+  }
+}
+
+// ---- Effect handles ---------------------------------------------------------------------------
+
+int TgsScene::CreateEffectByKeyword(DisplayEffect** handle, const char* keyword, void* target,
+                                    ArgWords args) {
+  DcpPluginManager* effects = Effects();
+  TimerService* timers = Timers();
+  DisplayEffect* effect = effects ? effects->Create(keyword) : nullptr;
+  if (!effect) return kEffectUnknownKeyword;
+  if (LowSpec() && effect->priorityState == kPriorityArmed)
+    effect->priorityState = kPriorityDisarmed;
+  if (timers && effect->Setup(timers, target, args) == 0) {
+    *handle = effect;
+    effect->SetOwnerSlot(handle);
+    return 0;
+  }
+  // A set-up that listed the effect before failing leaves it to the service.
+  if (timers && effect->Handle() != 0 && timers->Contains(effect->Handle())) {
+    timers->RemoveByHandle(effect->Handle());
+  } else if (effect->keepCount != 0) {
+    --effect->keepCount;
+  } else {
+    delete effect;
+  }
+  return kEffectSetUpFailed;
+}
+
+void TgsScene::ReleaseEffect(DisplayEffect** handle) {
+  DisplayEffect* effect = *handle;
+  if (!effect) return;
+  effect->ClearOwnerSlot();
+  *handle = nullptr;
+  if (TimerService* timers = Timers()) timers->RemoveByHandle(effect->Handle());
+}
+
+int TgsScene::WaitEffect(DisplayEffect** handle, bool skippable) {
+  while (*handle) {
+    if (skippable && Skipping()) {
+      ReleaseEffect(handle);
+      return 1;
+    }
+    if (!Turn()) return -1;
+  }
+  return 0;
+}
+
+void TgsScene::StopLayerEffects(int page, bool alsoAnime) {
+  EndPendingTransition();
+  TgsBackgroundRecord& bg = Background(page);
+  ReleaseEffect(&bg.effect);
+  for (int i = 0; i < kTgsScreenSlots; ++i) {
+    const int32_t kind = slots_[i].Kind();
+    const bool onPage = (kind == kSlotPathAnime || (kind >= kSlotRaster && kind <= kSlotLoop)) &&
+                        slots_[i].words[1] == page;
+    if (onPage || kind == kSlotCross) StopScreenEffect(i, 1, 0);
+  }
+  if (alsoAnime && bg.animState == 1) ControlBackgroundAnime(uint8_t(page), 4);
+}
+
+int32_t TgsScene::StopScreenEffect(int32_t slot, int32_t release, int32_t /*extra*/) {
+  if (slot < 0 || slot >= kTgsScreenSlots) return kSlotBad;
+  TgsScreenSlot& s = slots_[slot];
+  const int32_t kind = s.Kind();
+  s.words[0] = 0;
+  if (release == 0 && kind >= kSlotQuake && !(kind == kSlotQuake && s.words[1] == 0)) {
+    TimerService* timers = Timers();
+    if (!s.effect || !timers || !timers->Contains(s.effect->Handle())) return kSlotNotRunning;
+    return s.effect->Command({0});
+  }
+  ReleaseEffect(&s.effect);
+  return 0;
+}
+
+int32_t TgsScene::SetScreenEffectArgs(int32_t slot, bool a, bool b) {
+  if (slot < 0 || slot >= kTgsScreenSlots || !slots_[slot].effect) return kSlotNotRunning;
+  TgsScreenSlot& s = slots_[slot];
+  const int32_t kind = s.Kind();
+  if (kind != kSlotNoise && kind != kSlotParts && kind < kSlotWeather) return kSlotRefusesArgs;
+  s.words[2] = a;
+  s.words[3] = b;
+  return kind == kSlotNoise ? s.effect->Command({a, b}) : s.effect->Command({1, a, b});
+}
+
+int32_t TgsScene::WaitScreenEffect(int32_t slot, bool skippable) {
+  if (slot < 0 || slot >= kTgsScreenSlots || !slots_[slot].effect) {
+    return StopScreenEffect(slot, 1, 0);
+  }
+  return WaitEffect(&slots_[slot].effect, skippable);
+}
+
+int32_t TgsScene::RunSlotEffect(int32_t slot, int kind, const char* keyword, TgsScreenSlot words,
+                                ArgWords args, int32_t failure, int page) {
+  StopScreenEffect(slot, 1, 0);
+  TgsScreenSlot& s = slots_[slot];
+  s.words = words.words;
+  s.words[0] = kind;
+  s.name = words.name;
+  if (!EffectsShown()) return 0;
+  return CreateEffectByKeyword(&s.effect, keyword, LayerOf(page), args) == 0 ? 0 : failure;
+}
+
+// ---- Layer and screen effects -----------------------------------------------------------------
+
+int32_t TgsScene::ZoomBackground(uint8_t page, int32_t x, int32_t y, int32_t a, int32_t b,
+                                 int32_t time) {
+  const int p = P(page);
+  StopLayerEffects(p, false);
+  TgsBackgroundRecord& bg = Background(p);
+  int32_t vx = 0, vy = 0, vw = 0, vh = 0;
+  if (EffectsShown() && !Skipping()) {
+    const int r = CreateEffectByKeyword(&bg.effect, "bg_zoom", LayerOf(p), {x, y, a, b, time});
+    if (r != 0) return r;
+    bg.effect->Query({Word(&vx), Word(&vy), Word(&vw), Word(&vh)});
+    ApplyZoomView(p, vx, vy, vw, vh);
+    return 0;
+  }
+  EffectCommand command = Effects() ? Effects()->FindCommand("bg_zoom") : nullptr;
+  if (!command) return kNoCommandFunction;
+  const int r = command({1, Word(LayerOf(p)), x, y, a, Word(&vx), Word(&vy), Word(&vw), Word(&vh)});
+  ApplyZoomView(p, vx, vy, vw, vh);
+  return r;
+}
+
+int32_t TgsScene::RotateBackgroundEffect(uint8_t page, int32_t angle, TgsText scale, int32_t x,
+                                         int32_t y, int32_t a, int32_t time) {
+  const int p = P(page);
+  if (!EffectsShown() || Skipping()) return RotateBackground(angle, scale, x, y, page);
+  StopLayerEffects(p, false);
+  TgsBackgroundRecord& bg = Background(p);
+  const std::string text(scale.value_or("1.0"));
+  const int r = CreateEffectByKeyword(&bg.effect, "bg_rot", LayerOf(p),
+                                      {x, y, angle, Word(text.c_str()), a, time});
+  if (r != 0) return r;
+  bg.angle = angle;
+  bg.zoom = float(std::strtod(text.c_str(), nullptr));
+  bg.offsetX = x;
+  bg.offsetY = y;
+  bg.view = {-1, 0, 0, 0};
+  return 0;
+}
+
+int32_t TgsScene::AnimateBackgroundPath(uint8_t page, TgsText path, int32_t time, bool a, bool b,
+                                        bool c, int32_t slot) {
+  const int p = P(page);
+  if (!path || slot >= kTgsScreenSlots) return 1;
+  const bool inSlot = slot >= 0;
+  if (inSlot && path->size() > kTgsSlotNameMax) return 2;
+  const std::string name(*path);
+  if (!EffectsShown() || (!inSlot && Skipping())) {
+    StopLayerEffects(p, false);
+    if (inSlot) {
+      TgsScreenSlot& s = slots_[slot];
+      s.words = {kSlotPathAnime, p, time, a, b, 0, 0};
+      s.name = name;
+    }
+    return BackgroundPathNow(p, name, time, a, b, c, inSlot);
+  }
+  const ArgList args{Word(name.c_str()), time, a, b, c, inSlot, !inSlot};
+  if (inSlot) {
+    TgsScreenSlot words;
+    words.words = {0, p, time, a, b};
+    words.name = name;
+    return RunSlotEffect(slot, kSlotPathAnime, "bg_panime", words, args, 3, p);
+  }
+  StopLayerEffects(p, false);
+  TgsBackgroundRecord& bg = Background(p);
+  if (CreateEffectByKeyword(&bg.effect, "bg_panime", LayerOf(p), args) != 0) return 3;
+  int32_t x = bg.offsetX, y = bg.offsetY;
+  bg.effect->Query({Word(&x), Word(&y)});
+  bg.offsetX = x;
+  bg.offsetY = y;
+  return 0;
+}
+
+int32_t TgsScene::BackgroundPathNow(int page, const std::string& name, int32_t time, bool a, bool b,
+                                    bool c, bool inSlot) {
+  EffectCommand command = Effects() ? Effects()->FindCommand("bg_panime") : nullptr;
+  if (!command) return kNoCommandFunction;
+  TgsBackgroundRecord& bg = Background(page);
+  int32_t x = bg.offsetX, y = bg.offsetY;
+  const int r = command({1, Word(LayerOf(page)), Word(name.c_str()), time, a, b, c, inSlot, !inSlot,
+                         Word(&x), Word(&y)});
+  if (r != 0) return r + 4;
+  bg.offsetX = x;
+  bg.offsetY = y;
+  bg.view = {-1, 0, 0, 0};
+  bg.zoom = 0;
+  return 0;
+}
+
+int32_t TgsScene::EndBackgroundPath(TgsText path, uint8_t page) {
+  if (!path) return 1;
+  StopLayerEffects(P(page), false);
+  return BackgroundPathNow(P(page), std::string(*path), 0, false, false, false, false);
+}
+
+int32_t TgsScene::BlurNow(int page, int32_t x, int32_t y, const char* zoom, const char* angle) {
+  EffectCommand command = Effects() ? Effects()->FindCommand("bg_blur") : nullptr;
+  if (!command) return kNoCommandFunction;
+  int32_t vx = 0, vy = 0, vw = 0, vh = 0;
+  const int r = command({1, Word(LayerOf(page)), x, y, Word(zoom), Word(angle), Word(&vx),
+                         Word(&vy), Word(&vw), Word(&vh)});
+  ApplyZoomView(page, vx, vy, vw, vh);
+  return r;
+}
+
+int32_t TgsScene::RunBlur(int page, ArgWords args, bool readBack, bool wait, bool skippable) {
+  TgsBackgroundRecord& bg = Background(page);
+  if (CreateEffectByKeyword(&bg.effect, "bg_blur", LayerOf(page), args) != 0) return 1;
+  if (readBack) {
+    int32_t vx = 0, vy = 0, vw = 0, vh = 0;
+    bg.effect->Query({Word(&vx), Word(&vy), Word(&vw), Word(&vh)});
+    ApplyZoomView(page, vx, vy, vw, vh);
+  }
+  if (wait) WaitEffect(&bg.effect, skippable);
+  return 0;
+}
+
+int32_t TgsScene::BlurBackground(uint8_t page, std::span<const int32_t, 15> v, TgsText text5,
+                                 TgsText text6, bool readBack, bool wait, bool skippable) {
+  const int p = P(page);
+  StopLayerEffects(p, false);
+  const std::string zoom(text5.value_or("1.0")), angle(text6.value_or("0.0"));
+  if (!EffectsShown() || Skipping()) {
+    return readBack ? BlurNow(p, v[0], v[1], zoom.c_str(), angle.c_str()) : 0;
+  }
+  const ArgWord t5 = text5 ? Word(zoom.c_str()) : 0, t6 = text6 ? Word(angle.c_str()) : 0;
+  return RunBlur(p,
+                 {0, v[0], v[1], v[2], v[3], t5, t6, v[6], uint8_t(v[7]), v[8], v[9],
+                  uint8_t(v[10]), uint8_t(v[11]), uint8_t(v[12]), uint8_t(v[13]), v[14], readBack},
+                 readBack, wait, skippable);
+}
+
+int32_t TgsScene::BlurBackgroundPath(uint8_t page, TgsText path, std::span<const int32_t, 10> v,
+                                     bool readBack, bool wait, bool skippable) {
+  const int p = P(page);
+  StopLayerEffects(p, false);
+  const std::string text(path.value_or(""));
+  if (!EffectsShown() || Skipping()) {
+    if (!readBack) return 0;
+    std::vector<double> points;
+    const int count = ParsePointTriples(path ? text.c_str() : nullptr, points);
+    if (count < 1) return 2;
+    char zoom[32];
+    std::snprintf(zoom, sizeof zoom, "%g", points[size_t(count) * 3 - 1]);
+    return BlurNow(p, int32_t(points[size_t(count) * 3 - 3]),
+                   int32_t(points[size_t(count) * 3 - 2]), zoom, "0.0");
+  }
+  return RunBlur(p,
+                 {Word(text.c_str()), uint8_t(v[0]), v[1], uint8_t(v[2]), v[3], v[4], uint8_t(v[5]),
+                  uint8_t(v[6]), uint8_t(v[7]), uint8_t(v[8]), v[9], readBack},
+                 readBack, wait, skippable);
+}
+
+int32_t TgsScene::SetBackgroundBlurNow(uint8_t page, int32_t x, int32_t y, int32_t a, int32_t b) {
+  const int p = P(page);
+  StopLayerEffects(p, false);
+  char zoom[16], angle[16];
+  std::snprintf(zoom, sizeof zoom, "%d", int(a));
+  std::snprintf(angle, sizeof angle, "%d", int(b));
+  return BlurNow(p, x, y, zoom, angle);
+}
+
+int32_t TgsScene::WaitLayerEffect(uint8_t page, bool skippable) {
+  return WaitEffect(&Background(P(page)).effect, skippable);
+}
+
+int32_t TgsScene::StopLayerEffect(uint8_t page) {
+  ReleaseEffect(&Background(P(page)).effect);
+  return 0;
+}
+
+int32_t TgsScene::ScreenNoise(int32_t slot, uint8_t level, bool a, bool b) {
+  if (slot < 0 || slot >= kTgsScreenSlots) return kSlotBad;
+  TgsScreenSlot words;
+  words.words = {0, level, a, b};
+  return RunSlotEffect(slot, kSlotNoise, "noise", words, {level, kNoisePriority, a, b}, 2);
+}
+
+int32_t TgsScene::WaveBackground(uint8_t page, int32_t type, int32_t a, int32_t b, int32_t c,
+                                 int32_t timeOrSlot, int32_t d, int32_t e, bool flag) {
+  const int p = P(page);
+  const int32_t slot = SlotOf(timeOrSlot);
+  if (type < 0 || type > 2 || slot >= kTgsScreenSlots) return 1;
+  const char* keyword = type == 0 ? "bg_rast" : "bg_haze";
+  const char* haze = type == 1 ? "(1,0,10)" : "(1,0,20)";
+  const int32_t failure = type == 0 ? 2 : 3;
+  const ArgWord first = type == 0 ? ArgWord{a} : Word(haze);
+  const int32_t time = slot >= 0 ? 0 : timeOrSlot;
+  const ArgList args{first, b, c, time, d, e, flag, slot < 0};
+  if (slot >= 0) {
+    TgsScreenSlot words;
+    words.words = {0, p, a, b, c, e, flag};
+    return RunSlotEffect(slot, kSlotRaster + type, keyword, words, args, failure, p);
+  }
+  StopLayerEffects(p, false);
+  if (!EffectsShown()) return 0;
+  return CreateEffectByKeyword(&Background(p).effect, keyword, LayerOf(p), args) == 0 ? 0 : failure;
+}
+
+int32_t TgsScene::LoopScrollBackground(uint8_t page, uint8_t mode, int32_t value,
+                                       int32_t timeOrSlot) {
+  const int p = P(page);
+  const int32_t slot = SlotOf(timeOrSlot);
+  if (slot >= kTgsScreenSlots) return 1;
+  const ArgList args{mode, value, slot >= 0 ? 0 : timeOrSlot, slot < 0};
+  if (slot >= 0) {
+    TgsScreenSlot words;
+    words.words = {0, p, mode, value};
+    return RunSlotEffect(slot, kSlotLoop, "bg_loop", words, args, 2, p);
+  }
+  StopLayerEffects(0, false);
+  if (!EffectsShown()) return 0;
+  return CreateEffectByKeyword(&Background(0).effect, "bg_loop", LayerOf(p), args) == 0 ? 0 : 2;
+}
+
+int32_t TgsScene::SpriteMovie(TgsText name, int32_t slot, uint8_t page, bool flag, int32_t a,
+                              int32_t b, int32_t c) {
+  const int p = P(page);
+  if (!name || slot >= kTgsScreenSlots) return 1;
+  if (slot >= 0 && name->size() > kTgsSlotNameMax) return 2;
+  const std::string text(*name);
+  const ArgList args{Word(text.c_str()), flag, a, b, c, slot >= 0, 0};
+  if (slot < 0) {
+    TgsBackgroundRecord& bg = Background(p);
+    ReleaseEffect(&bg.effect);
+    return CreateEffectByKeyword(&bg.effect, "sp_movie", LayerOf(p), args) == 0 ? 0 : 3;
+  }
+  StopScreenEffect(slot, 1, 0);
+  TgsScreenSlot& s = slots_[slot];
+  s.words = {kSlotMovie, p, flag, a, b, c, 0};
+  s.name = text;
+  // The movie has no end state of its own: it always runs.
+  return CreateEffectByKeyword(&s.effect, "sp_movie", LayerOf(p), args) == 0 ? 0 : 3;
+}
+
+int32_t TgsScene::SpriteParts(TgsText name, int32_t value, uint8_t page, int32_t slot, bool a,
+                              bool b, bool c) {
+  if (!name || slot >= kTgsScreenSlots) return 1;
+  if (name->size() > kTgsSlotNameMax) return 3;
+  const bool both = page >= 2;
+  const int p = both ? 0 : P(page);
+  const std::string text(*name);
+  const double scale = 1.0;
+  ArgWord scaleWord = 0;
+  static_assert(sizeof(double) <= sizeof(ArgWord));
+  std::memcpy(&scaleWord, &scale, sizeof scale);
+  const ArgList args{Word(text.c_str()), 0, 0, value, slot, scaleWord, slot < 0, c, both, a, b};
+  if (slot < 0) {
+    if (!EffectsShown() || Skipping()) return b ? 2 : 0;
+    TgsBackgroundRecord& bg = Background(p);
+    ReleaseEffect(&bg.effect);
+    return CreateEffectByKeyword(&bg.effect, "sp_parts", LayerOf(p), args) == 0 ? 0 : 4;
+  }
+  TgsScreenSlot words;
+  words.words = {0, value, a, b, both ? 2 : p, c};
+  words.name = text;
+  return RunSlotEffect(slot, kSlotParts, "sp_parts", words, args, 4, p);
+}
+
+int32_t TgsScene::CrossFadeLayer(int32_t value, int32_t timeOrSlot, uint8_t a, uint8_t b) {
+  const int32_t slot = SlotOf(timeOrSlot);
+  if (slot >= kTgsScreenSlots) return 1;
+  const ArgList args{value, slot >= 0 ? 0 : timeOrSlot, a, b, timeOrSlot > 0};
+  if (slot >= 0) {
+    TgsScreenSlot words;
+    words.words = {0, value, a, b};
+    return RunSlotEffect(slot, kSlotCross, "bg_cross", words, args, 2);
+  }
+  StopLayerEffects(0, false);
+  if (!EffectsShown()) return 0;
+  return CreateEffectByKeyword(&Background(0).effect, "bg_cross", LayerOf(0), args) == 0 ? 0 : 2;
+}
+
+int32_t TgsScene::ScreenWeather(int32_t slot, int32_t index, int32_t value, bool flag, TgsText name,
+                                bool a, bool b) {
+  static constexpr const char* kKeywords[] = {"paper", "light", "snow", "rain"};
+  if (slot < 0 || slot >= kTgsScreenSlots || index < 0 || index > 3) return 1;
+  if (name && name->size() > kTgsSlotNameMax) return 1;
+  TgsScreenSlot words;
+  words.words = {0, value, a, b};
+  words.name = std::string(name.value_or(""));
+  const std::string text = words.name;
+  return RunSlotEffect(
+      slot, kSlotWeather + index, kKeywords[index], words,
+      {value, kWeatherPriority, kTgsScreenHeight, flag, name ? Word(text.c_str()) : 0, a, b}, 2);
+}
+
+int32_t TgsScene::Quake(std::span<const int32_t, 3> values, int32_t timeOrSlot, int32_t value,
+                        std::span<const uint8_t, 3> bytes, uint8_t page, uint8_t byte) {
+  const int32_t slot = SlotOf(timeOrSlot);
+  if (slot >= kTgsScreenSlots) return 1;
+  const ArgList args{values[0], values[1], values[2], slot >= 0 ? 0 : timeOrSlot, value, bytes[0],
+                     bytes[1],  bytes[2],  byte};
+  if (slot >= 0) {
+    TgsScreenSlot words;
+    words.words = {0, values[0], values[1], values[2], bytes[0], bytes[1], bytes[2]};
+    return RunSlotEffect(slot, kSlotQuake, "quake", words, args, 2);
+  }
+  TgsBackgroundRecord& bg = Background(P(page));
+  ReleaseEffect(&bg.quakeEffect);
+  if (!EffectsShown()) return 0;
+  return CreateEffectByKeyword(&bg.quakeEffect, "quake", LayerOf(0), args) == 0 ? 0 : 2;
+}
+
+int32_t TgsScene::WaitQuake(uint8_t page, bool skippable) {
+  return WaitEffect(&Background(P(page)).quakeEffect, skippable);
+}
+
+int32_t TgsScene::ReleaseQuake(uint8_t page) {
+  ReleaseEffect(&Background(P(page)).quakeEffect);
+  return 0;
+}
+
+// ---- Sprite effects ---------------------------------------------------------------------------
+
+int32_t TgsScene::ReplaceSprite(int32_t slot, TgsText name, int32_t position, bool toBack,
+                                uint8_t page, int32_t group, OldSprite& old) {
+  const int p = P(page);
+  TgsSpriteRecord& r = *SpriteRecord(p, slot, group);
+  ReleaseEffect(&r.effect);
+  old.sprite = std::move(r.sprite);
+  old.picture = std::move(r.picture);
+  if (LoadSprite(slot, name, page, group, toBack) > 0) return 4;
+  if (name && position >= 0) PlaceInternal(p, SpriteGroup(group).first + slot, position, false);
+  return 0;
+}
+
+// The effect owns the old sprite from a successful set-up on, and deletes its picture with it:
+// it gets a picture of its own, so the twin page's shared one stays.
+int32_t TgsScene::StartReplaceEffect(TgsSpriteRecord& r, OldSprite& old, const char* keyword,
+                                     uint8_t page, std::initializer_list<ArgWord> after) {
+  if (!old.sprite || !EffectsShown() || Skipping()) return 0;
+  auto picture = std::make_unique<ImageSurface>();
+  if (!old.picture || picture->CopyFrom(old.picture.get(), kCopyLikeSource) != 0 ||
+      old.sprite->ReplaceSurface(picture.get()) != 0) {
+    return 0;
+  }
+  std::vector<ArgWord> words{Word(r.sprite.get()), Word(old.sprite.get())};
+  words.insert(words.end(), after.begin(), after.end());
+  if (CreateEffectByKeyword(&r.effect, keyword, LayerOf(P(page)),
+                            ArgWords(words.data(), words.size())) != 0) {
+    old.sprite.reset();
+    return 5;
+  }
+  old.sprite.release();
+  picture.release();
+  return 0;
+}
+
+int32_t TgsScene::CrossFadeSprite(int32_t slot, TgsText name, int32_t position, int32_t time,
+                                  bool toBack, uint8_t page, int32_t group) {
+  TgsSpriteRecord* r = SpriteRecord(P(page), slot, group);
+  if (!r) return kSceneBadSlot;
+  if (!name && r->charIndex < 0) return 2;
+  if (name && r->sprite && r->tone == 0 && position < 0 && sjis::EqualsNoCase(*name, r->name)) {
+    return 0;
+  }
+  OldSprite old;
+  if (int32_t failed = ReplaceSprite(slot, name, position, toBack, page, group, old)) {
+    return failed;
+  }
+  return StartReplaceEffect(*r, old, "sp_cfade", page, {ArgWord(r->priority), time, 1});
+}
+
+int32_t TgsScene::AnimateSpritePath(int32_t slot, TgsText path, int32_t time, uint8_t page,
+                                    int32_t group, bool persist) {
+  TgsSpriteRecord* r = SpriteRecord(P(page), slot, group);
+  if (!r) return kSceneBadSlot;
+  if (!r->sprite || !path) return kSceneNoPicture;
+  ReleaseEffect(&r->effect);
+  const std::string name(*path);
+  const bool immediate = forceImmediate_ || !EffectsShown() || Skipping();
+  int32_t x = r->x - r->anchorX, y = r->y - r->anchorY, order = 0;
+  if (immediate) {
+    EffectCommand command = Effects() ? Effects()->FindCommand("sp_panime") : nullptr;
+    if (!command) return kNoCommandFunction;
+    const int c = command({1, Word(r->sprite.get()), Word(name.c_str()), time, persist, !persist,
+                           Word(&x), Word(&y)});
+    if (c != 0) return c + 4;
+  } else {
+    if (CreateEffectByKeyword(
+            &r->effect, "sp_panime", LayerOf(P(page)),
+            {Word(r->sprite.get()), Word(name.c_str()), time, persist, !persist}) != 0) {
+      return kEffectSetUpFailed;
+    }
+    order = r->effect->Query({Word(&x), Word(&y)});
+  }
+  r->x = x + r->anchorX;
+  r->y = y + r->anchorY;
+  r->alpha = uint8_t(r->sprite->GetAlpha());
+  if (order == 1 || order == 2) SpriteOrder(slot, page, group, false, order == 2);
+  if (persist) {
+    r->persistKind = 1;
+    r->persistName = std::string(sjis::Truncate(name, kTgsSlotNameMax));
+    r->persistArg = uint32_t(time);
+  }
+  return 0;
+}
+
+int32_t TgsScene::EndSpritePath(int32_t slot, TgsText path, uint8_t page, int32_t group) {
+  forceImmediate_ = true;
+  const int32_t r = AnimateSpritePath(slot, path, 0, page, group, false);
+  forceImmediate_ = false;
+  return r;
+}
+
+namespace {
+
+// The last letter of a file name's stem: "S" 2, "M" 3, "X" 4, other 0.
+int32_t SizeCode(std::string_view name) {
+  std::string_view stem = LastPathPart(name);
+  stem = stem.substr(0, sjis::Find(stem, '.'));
+  const char last = stem.empty() ? 0 : sjis::AsciiUpper(stem.back());
+  return last == 'S' ? 2 : last == 'M' ? 3 : last == 'X' ? 4 : 0;
+}
+
+}  // namespace
+
+int32_t TgsScene::ChangeSprite(int32_t slot, TgsText name, int32_t a, uint8_t b, int32_t time,
+                               bool toBack, int32_t style, uint8_t page, int32_t group) {
+  TgsSpriteRecord* r = SpriteRecord(P(page), slot, group);
+  if (!r || b > 2) return kSceneBadSlot;
+  if (!name && r->charIndex < 0) return 2;
+  if (name && r->sprite && r->tone == 0 && sjis::EqualsNoCase(*name, r->name)) return 3;
+  const std::string oldName = r->name;
+  const int32_t oldCharIndex = r->charIndex;
+  OldSprite old;
+  if (int32_t failed = ReplaceSprite(slot, name, -1, toBack, page, group, old)) return failed;
+  int32_t changed = style == 2 ? 0 : style;
+  if (style == 2) {
+    const int32_t before = SizeCode(oldName), after = SizeCode(r->name);
+    changed = oldCharIndex == r->charIndex && oldName.substr(0, 3) == r->name.substr(0, 3) &&
+              after != 0 && after != before;
+  }
+  const int32_t started = StartReplaceEffect(*r, old, "sp_change", page,
+                                             {a, b, ArgWord(r->priority), changed, time, 1});
+  if (started != 0 || !r->effect || !r->sprite) return started;
+  int32_t x = r->x - r->anchorX, y = r->y - r->anchorY;
+  const int32_t order = r->effect->Query({Word(&x), Word(&y)});
+  r->x = x + r->anchorX;
+  r->y = y + r->anchorY;
+  r->alpha = uint8_t(r->sprite->GetAlpha());
+  if (order == 1 || order == 2) SpriteOrder(slot, page, group, false, order == 2);
+  return 0;
+}
+
+int32_t TgsScene::AnimateCharacterParts(int32_t, int32_t, uint8_t, int32_t, bool) {
+  return kTgsNotBuilt;
+}
+
+int32_t TgsScene::WaitSpriteEffect(int32_t slot, bool skippable, uint8_t page, int32_t group) {
+  TgsSpriteRecord* r = SpriteRecord(P(page), slot, group);
+  if (!r) return kSceneBadSlot;
+  if (r->persistKind != 0) {
+    ReleaseEffect(&r->effect);
+    return 2;
+  }
+  return WaitEffect(&r->effect, skippable);
+}
+
+int32_t TgsScene::ReleaseSpriteEffect(int32_t slot, uint8_t page, int32_t group) {
+  TgsSpriteRecord* r = SpriteRecord(P(page), slot, group);
+  if (!r) return kSceneBadSlot;
+  ReleaseEffect(&r->effect);
+  r->persistKind = 0;
+  return 0;
+}
+
+// ---- Transitions ------------------------------------------------------------------------------
+
+int TgsScene::CreateTransition(TgsPageLayer& layer, const char* keyword, uint8_t a, bool b,
+                               ArgWords args) {
+  if (!layer.Layer()) return kTransitionNoLayer;
+  TcpPluginManager* transitions = Global<TcpPluginManager>::Get();
+  FilterEffect* filter =
+      transitions ? transitions->CreateAndSetUpArray(layer.Layer(), keyword, args) : nullptr;
+  if (!filter) return kTransitionUnknown;
+  if (layer.StartTransition(filter, a, b, !LowSpec()) != 0) {
+    ReleaseFilter(filter);
+    return kTransitionStartFailed;
+  }
+  return 0;
+}
+
+int32_t TgsScene::EndPendingTransition() {
+  if (pending_ && pages_[0].InTransition()) pages_[0].FinishTransition();
+  pending_ = false;
+  quakeRecorded_ = false;
+  quakeRecord_ = {};
+  return 0;
+}
+
+int32_t TgsScene::WaitTransition(bool skippable) {
+  int32_t result = 0;
+  while (pages_[0].InTransition()) {
+    if (skippable && Skipping()) {
+      pages_[0].FinishTransition();
+      result = 1;
+      break;
+    }
+    if (!Turn()) {
+      result = -1;
+      break;
+    }
+  }
+  pending_ = false;
+  return result;
+}
+
+void TgsScene::SwapPageRecords(int mode) {
+  std::swap(backgrounds_[0], backgrounds_[1]);
+  if (mode == 1) {
+    for (int i = 0; i < kTgsSpriteSlots; ++i) std::swap(sprites_[0][i], sprites_[1][i]);
+  }
+  for (auto& slot : slots_) SwapSlotPages(slot);
+}
+
+void TgsScene::ExchangeNow(int mode) {
+  pages_[0].ExchangeWith(pages_[1], mode);
+  SwapPageRecords(mode);
+}
+
+int32_t TgsScene::RunTransition(const char* keyword, uint8_t a, bool b, ArgWords args) {
+  if (Skipping()) {
+    ExchangeNow(mode_);
+    return 0;
+  }
+  const int r = CreateTransition(pages_[0], keyword, a, b, args);
+  if (r == 0) {
+    pending_ = true;
+    SwapPageRecords(mode_);
+  } else {
+    ExchangeNow(mode_);
+  }
+  return r;
+}
+
+int32_t TgsScene::TransCross(int32_t time) {
+  EndPendingTransition();
+  mode_ = 1;
+  return RunTransition("cross", 1, true, {OrDefault(time)});
+}
+
+bool TgsScene::ReadRule(int32_t number) {
+  if (number == ruleNumber_ && rule_.GetPixels()) return true;
+  ruleNumber_ = -1;
+  char name[32];
+  std::snprintf(name, sizeof name, "SYS\\RULE%03d.WGX", int(number));
+  rule_.Release();
+  if (LoadInto(name, rule_, true) != 0) return false;
+  MirrorRule(rule_, ruleFlipH_, ruleFlipV_);
+  ruleNumber_ = number;
+  return true;
+}
+
+int32_t TgsScene::TransRule(int32_t rule, int32_t time, int32_t vagueness) {
+  EndPendingTransition();
+  mode_ = 1;
+  if (!ReadRule(rule)) {
+    ExchangeNow(mode_);
+    return kRuleNotLoaded;
+  }
+  return RunTransition(
+      "rule", 1, true,
+      {OrDefault(time), Word(&rule_), vagueness < 1 ? kDefaultVagueness : vagueness});
+}
+
+int32_t TgsScene::TransTrans(int32_t value, int32_t time, bool reverse) {
+  EndPendingTransition();
+  mode_ = 1;
+  auto exchangeValues = [this] {
+    const int32_t shown = pages_[0].GetValue();
+    pages_[0].PutValue(pages_[1].GetValue());
+    pages_[1].PutValue(shown);
+  };
+  if (Skipping()) {
+    ExchangeNow(mode_);
+    return 0;
+  }
+  if (reverse) exchangeValues();
+  const int r =
+      CreateTransition(pages_[0], "trans", 1, !reverse, {OrDefault(time), value, reverse});
+  if (r == 0) {
+    pending_ = true;
+    SwapPageRecords(mode_);
+    return 0;
+  }
+  if (reverse) exchangeValues();
+  ExchangeNow(mode_);
+  return r;
+}
+
+int32_t TgsScene::TransFilter(int32_t index, int32_t time, int32_t a, int32_t b, int32_t c) {
+  static constexpr const char* kKeywords[] = {"zoomflip",  "wave",   "mosaic", "rotaxis",
+                                              "rotcenter", "addsub", "hblur"};
+  EndPendingTransition();
+  mode_ = 1;
+  if (Skipping()) {
+    ExchangeNow(mode_);
+    return 0;
+  }
+  if (index < 0 || index > 6) return kBadTransitionIndex;
+  return RunTransition(kKeywords[index], 1, true, {OrDefault(time), a, b, c, 0, 0});
+}
+
+int32_t TgsScene::TransScroll(int32_t time, uint8_t a, uint8_t b, int32_t value) {
+  EndPendingTransition();
+  mode_ = 1;
+  return RunTransition("scroll", 1, true, {OrDefault(time), a, b, value});
+}
+
+int32_t TgsScene::TransRipple(std::span<const int32_t, 7> v) {
+  EndPendingTransition();
+  mode_ = 1;
+  return RunTransition("ripple", 1, true, {OrDefault(v[0]), v[2], v[3], v[4], v[6], v[1], v[5]});
+}
+
+int32_t TgsScene::ScreenQuake(std::span<const int32_t, 3> values, int32_t time, int32_t value,
+                              uint8_t a, uint8_t b, uint8_t c) {
+  EndPendingTransition();
+  mode_ = 1;
+  ReleaseEffect(&Background(0).quakeEffect);
+  ReleaseEffect(&Background(1).quakeEffect);
+  if (time != 0 && Skipping()) return 0;
+  TcpPluginManager* transitions = Global<TcpPluginManager>::Get();
+  SurfaceLayer* layer = LayerOf(0);
+  if (!layer) return kTransitionNoLayer;
+  FilterEffect* filter =
+      transitions ? transitions->CreateAndSetUpArray(
+                        layer, "quake", {values[0], values[1], values[2], time, value, a})
+                  : nullptr;
+  if (!filter) return kTransitionUnknown;
+  const bool notify = time != 0 && c != 0 && !LowSpec();
+  if (pages_[0].StartTransition(filter, b ? 1 : 2, false, notify) != 0) {
+    ReleaseFilter(filter);
+    return kTransitionStartFailed;
+  }
+  pending_ = true;
+  if (time == 0) {
+    quakeRecorded_ = true;
+    quakeRecord_ = {1, values[0], values[1], values[2], a, b};
+  }
+  return 0;
+}
+
+int32_t TgsScene::SetRuleFlipH(bool on) {
+  ruleFlipH_ = on;
+  ruleNumber_ = -1;
+  return 0;
+}
+
+int32_t TgsScene::SetRuleFlipV(bool on) {
+  ruleFlipV_ = on;
+  ruleNumber_ = -1;
+  return 0;
+}
+
+int32_t TgsScene::CopyShownPageToBack() {
+  EndPendingTransition();
+  TgsBackgroundRecord& shown = Background(0);
+  TgsBackgroundRecord& back = Background(1);
+  ClearBackgroundToColor(int32_t(shown.color), 1);
+  ClearSprites(1, -1);
+  // The scene fields only: the back page keeps its own handles and capture.
+  ReleaseEffect(&back.effect);
+  ReleaseEffect(&back.quakeEffect);
+  ReleaseEffect(&back.animEffect);
+  back.animData.reset();
+  back.CopySceneFields(shown);
+  back.captured = 0;
+  back.animName.clear();
+  back.animState = 0;
+  back.animFrame = -1;
+  back.animArg = 0;
+  back.picture = shown.picture;
+  CompositionLayer* backLayer = Composition(1);
+  if (backLayer && back.picture) {
+    CompositionLayer* c = backLayer;
+    c->SetBackgroundImage(back.picture.get(), back.offsetX, back.offsetY, true);
+    if (back.zoom != 0) {
+      c->SetBackgroundRotation(back.offsetX, back.offsetY, back.angle, back.zoom);
+    } else if (back.view[0] != -1) {
+      const Rect source{back.view[0], back.view[1], back.view[2], back.view[3]};
+      c->SetBackgroundStretch(0, 0, kTgsScreenWidth, kTgsScreenHeight, &source);
+    }
+  }
+  for (int i = 0; i < kTgsSpriteSlots; ++i) {
+    TgsSpriteRecord& from = SpriteAt(0, i);
+    TgsSpriteRecord& to = SpriteAt(1, i);
+    ReleaseEffect(&from.effect);
+    ReleaseEffect(&to.effect);
+    to.CopySceneFields(from);
+    to.picture = from.picture;
+    if (!from.sprite) continue;
+    to.sprite = std::make_unique<Sprite>();
+    to.sprite->CopyFrom(*from.sprite);
+    if (backLayer) backLayer->GetList().Add(to.sprite.get(), to.priority, 0);
+  }
+  return 0;
+}
+
+}  // namespace bw

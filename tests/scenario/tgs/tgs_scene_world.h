@@ -1,0 +1,151 @@
+// A scene on two 800 x 600 canvas layers with a virtual clock: pictures made from their names, a
+// turn that advances the clock, runs the effects and steps the shown page's transition, and fake
+// keyword classes for the layer effects whose real classes live elsewhere.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "common/global.h"
+#include "effects/builtin_effects.h"
+#include "effects/display_effect.h"
+#include "effects/effect_registries.h"
+#include "graphics/layers/canvas_layer.h"
+#include "graphics/pixel/blend_tables.h"
+#include "graphics/surface/pixel_library.h"
+#include "host/clock.h"
+#include "platform/timer_service.h"
+#include "scenario/tgs/tgs_scene.h"
+
+namespace bw::test {
+
+// A layer effect that runs for its last word in milliseconds (0: never ends) and reports the
+// view (10, 20, 400, 300); its command function reports the same view at once.
+class FakeLayerEffect final : public DisplayEffect {
+ public:
+  static DisplayEffect* Create(uint32_t) { return new FakeLayerEffect; }
+  static int Command(ArgList args) {
+    ++commands;
+    WriteView(ArgWords(args).From(5));
+    return 0;
+  }
+  uint32_t GetKindId() const override { return kTaskKindLayerEffect; }
+  const char* GetKeyword() const override { return "bg_zoom"; }
+  uint8_t GetType() const override { return kEffectTypeLayer; }
+  int Setup(TimerService* timers, void*, ArgWords args) override {
+    runMs_ = args.Uint(args.Count() - 1);
+    return timers->Add(this, 0, 0, 0) == kTaskAdded ? 0 : 1;
+  }
+  int32_t Update(uint32_t now) override {
+    if (!started_) start_ = now, started_ = true;
+    return runMs_ != 0 && now - start_ >= runMs_ ? kTaskStepFinished : kTaskStepContinue;
+  }
+  void Stop() override {}
+  int Query(ArgWords args) override {
+    WriteView(args);
+    return 0;
+  }
+
+  static inline int commands = 0;
+
+ private:
+  static void WriteView(ArgWords outs) {
+    const int32_t view[4] = {10, 20, 400, 300};
+    for (size_t i = 0; i < 4; ++i) {
+      if (auto* out = outs.Pointer<int32_t>(i)) *out = view[i];
+    }
+  }
+  uint32_t runMs_ = 0;
+  uint32_t start_ = 0;
+  bool started_ = false;
+};
+
+class SceneWorld : public TgsSceneHost, public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { BuildBlendTables(); }
+
+  SceneWorld() {
+    for (CanvasLayer* layer : {&shown_, &back_}) {
+      EXPECT_EQ(layer->Create(kTgsScreenWidth, kTgsScreenHeight, 32, kLayerComposed), kLayerDone);
+    }
+    EXPECT_EQ(shown_.SetLinkedLayer(&back_), kLayerDone);
+    RegisterApplicationKeywords(transitions_, effects_);
+    effects_.Register(FakeLayerEffect::Create, "bg_zoom", kEffectTypeLayer,
+                      FakeLayerEffect::Command, nullptr, 0);
+    FakeLayerEffect::commands = 0;
+    TgsSceneLinks links;
+    links.host = this;
+    links.turn = [this] { return Turn(); };
+    links.skipping = [this] { return skipping_; };
+    links.backgrounds = &table_;
+    scene_ = std::make_unique<TgsScene>(std::move(links));
+  }
+  ~SceneWorld() override {
+    scene_.reset();
+    timers_.Clear();
+  }
+
+  SurfaceLayer* PageLayer(int page) override { return page ? &back_ : &shown_; }
+  bool ShowEffects() override { return showEffects_; }
+  // "MISSING..." and rule 999 fail; a rule picture is an 8-bit ramp; other pictures are 200 x 400
+  // of a colour from the name, with the origin at (100, 400).
+  int LoadPicture(const std::string& name, ImageSurface& into, bool eightBit) override {
+    ++loads_[name];
+    if (name.rfind("MISSING", 0) == 0 || name.find("RULE999") != std::string::npos) return 2;
+    if (eightBit) {
+      into.Create(kTgsScreenWidth, kTgsScreenHeight, 8, kImagePlain);
+      for (int32_t y = 0; y < kTgsScreenHeight; ++y) {
+        std::memset(into.GetRowPointer(y), y * 255 / kTgsScreenHeight, kTgsScreenWidth);
+      }
+      return 0;
+    }
+    into.Create(200, 400, 32, kImagePlain);
+    const uint32_t colour = 0xFF000000u | (uint32_t(std::hash<std::string>{}(name)) & 0xFFFFFF);
+    into.Fill(colour, nullptr);
+    into.SetWord1(100);
+    into.SetWord2(400);
+    return 0;
+  }
+
+  // One frame of 100 ms.
+  bool Turn() {
+    now_ += 100;
+    clock_.SetMilliseconds(now_);
+    timers_.RunDue(now_);
+    if (LayerFilter* filter = shown_.GetSource()) {
+      filter->Update(now_);
+      if (filter->IsDone()) shown_.DetachSource(shown_.GetApplyOnDetach());
+    }
+    ++turns_;
+    return true;
+  }
+  uint32_t Pixel(const ImageSurface& s, int x, int y) {
+    uint32_t v;
+    std::memcpy(&v, s.GetRowPointer(y) + 4 * x, 4);
+    return v;
+  }
+
+  host::VirtualClock clock_{1000};
+  ScopedGlobal<host::ClockSource> publishedClock_{&clock_};
+  ScopedPixelLibrary library_{&BuiltInPixelLibrary()};
+  TimerService timers_;
+  ScopedGlobal<TimerService> publishedTimers_{&timers_};
+  DcpPluginManager effects_;
+  ScopedGlobal<DcpPluginManager> publishedEffects_{&effects_};
+  TcpPluginManager transitions_;
+  ScopedGlobal<TcpPluginManager> publishedTransitions_{&transitions_};
+  CanvasLayer shown_, back_;
+  std::vector<int32_t> table_;
+  std::map<std::string, int> loads_;
+  uint32_t now_ = 1000;
+  int turns_ = 0;
+  bool skipping_ = false;
+  bool showEffects_ = true;
+  std::unique_ptr<TgsScene> scene_;
+};
+
+}  // namespace bw::test
