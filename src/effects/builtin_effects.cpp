@@ -1,14 +1,46 @@
 #include "effects/builtin_effects.h"
 
+#include "effects/bg_blur_effect.h"
+#include "effects/bg_panime_effect.h"
+#include "effects/bg_zoom_effect.h"
 #include "effects/named_transition_effects.h"
 #include "effects/sp_fade_effect.h"
 
 namespace bw {
 
+namespace {
+
+// The layer effects on a scene layer's composition layer, in their registration order.
+void RegisterLayerEffects(DcpPluginManager& effects) {
+  static constexpr struct {
+    EffectFactory factory;
+    const char* keyword;
+    EffectCommand command;
+    EffectArgsCommand argsCommand;
+    const char* argKinds;
+  } kLayer[] = {
+      {BgZoomEffect::Create, "bg_zoom", [](ArgList a) { return BgZoomEffect::ApplyCommand(a); },
+       BgZoomEffect::ApplyCommand, "iitt||wwww|liitwwww"},
+      {BgRotEffect::Create, "bg_rot", nullptr, nullptr, "iiitt|||"},
+      {BgBlurEffect::Create, "bg_blur", [](ArgList a) { return BgBlurEffect::ApplyCommand(a); },
+       BgBlurEffect::ApplyCommand, "tiittttiitt|||liiiiiiiwwww"},
+      {BgPanimeEffect::Create, "bg_panime",
+       [](ArgList a) { return BgPanimeEffect::ApplyCommand(a); }, BgPanimeEffect::ApplyCommand,
+       "t||ww|ltww"},
+  };
+  for (const auto& layer : kLayer) {
+    effects.Register(layer.factory, layer.keyword, kEffectTypeLayer, layer.command,
+                     layer.argsCommand, 0);
+    effects.DeclareArgKinds(layer.keyword, layer.argKinds);
+  }
+}
+
+}  // namespace
+
 // The layer effects follow in this order, each once its class exists: "bg_zoom", "bg_rot",
 // "bg_blur", "bg_rast", "bg_haze", "bg_loop", "bg_cross", "bg_panime", "sp_panime", "bg_anime",
 // "bg_movie".
-void RegisterApplicationKeywords(TcpPluginManager& transitions, DcpPluginManager&) {
+void RegisterApplicationKeywords(TcpPluginManager& transitions, DcpPluginManager& effects) {
   static constexpr struct {
     FilterFactory factory;
     const char* keyword;
@@ -28,6 +60,7 @@ void RegisterApplicationKeywords(TcpPluginManager& transitions, DcpPluginManager
   // Duration first; the rule's picture, the scroll's exponent text.
   transitions.DeclareArgKinds("rule", "ipi");
   transitions.DeclareArgKinds("scroll", "iiit");
+  RegisterLayerEffects(effects);
 }
 
 // Keywords come in this order, each once its class exists: transitions "quake", "zoomflip",
