@@ -1,7 +1,9 @@
 #include "effects/builtin_effects.h"
 
 #include "effects/bg_blur_effect.h"
+#include "effects/bg_loop_effect.h"
 #include "effects/bg_panime_effect.h"
+#include "effects/bg_rast_effect.h"
 #include "effects/bg_zoom_effect.h"
 #include "effects/named_transition_effects.h"
 #include "effects/sp_fade_effect.h"
@@ -24,6 +26,10 @@ void RegisterLayerEffects(DcpPluginManager& effects) {
       {BgRotEffect::Create, "bg_rot", nullptr, nullptr, "iiitt|||"},
       {BgBlurEffect::Create, "bg_blur", [](ArgList a) { return BgBlurEffect::ApplyCommand(a); },
        BgBlurEffect::ApplyCommand, "tiittttiitt|||liiiiiiiwwww"},
+      {BgRastEffect::Create, "bg_rast", nullptr, nullptr, nullptr},
+      {BgHazeEffect::Create, "bg_haze", nullptr, nullptr, "t|||"},
+      {BgLoopEffect::Create, "bg_loop", nullptr, nullptr, nullptr},
+      {BgCrossEffect::Create, "bg_cross", nullptr, nullptr, nullptr},
       {BgPanimeEffect::Create, "bg_panime",
        [](ArgList a) { return BgPanimeEffect::ApplyCommand(a); }, BgPanimeEffect::ApplyCommand,
        "t||ww|ltww"},
@@ -31,7 +37,7 @@ void RegisterLayerEffects(DcpPluginManager& effects) {
   for (const auto& layer : kLayer) {
     effects.Register(layer.factory, layer.keyword, kEffectTypeLayer, layer.command,
                      layer.argsCommand, 0);
-    effects.DeclareArgKinds(layer.keyword, layer.argKinds);
+    if (layer.argKinds) effects.DeclareArgKinds(layer.keyword, layer.argKinds);
   }
 }
 
