@@ -5,6 +5,7 @@
 
 #include "graphics/layers/surface_layer.h"
 #include "graphics/surface/composition_layer.h"
+#include "graphics/surface/image_surface.h"
 #include "platform/timer_service.h"
 #include "platform/trig_tables.h"
 
@@ -38,6 +39,18 @@ CompositionLayer* LayerOf(const void* item) {
 
 int32_t Sine16(const TrigTables& trig, int64_t i) {
   return trig.Cosine(static_cast<int>((i - 128) & 511));
+}
+
+SurfaceWatch::SurfaceWatch(ImageSurface* surface) : surface_(surface) {
+  if (surface_) surface_->AddUser(this);
+}
+
+SurfaceWatch::~SurfaceWatch() {
+  if (surface_) surface_->RemoveUser(this);
+}
+
+void SurfaceWatch::DetachSurface(const bw::Surface* surface) {
+  if (surface == surface_) surface_ = nullptr;
 }
 
 LayerEffect::~LayerEffect() {

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "effects/display_effect.h"
+#include "graphics/surface/surface.h"
 
 namespace bw {
 
@@ -30,6 +31,20 @@ double DecimalArg(const char* text, double fallback);
 CompositionLayer* LayerOf(const void* item);
 // sin(i · pi / 256) in 16.16 from the shared table, i taken modulo 512.
 int32_t Sine16(const TrigTables& trig, int64_t i);
+
+// Holds a picture the effect does not own and forgets it when it goes first.
+class SurfaceWatch final : public SurfaceUser {
+ public:
+  explicit SurfaceWatch(ImageSurface* surface);
+  ~SurfaceWatch();
+  SurfaceWatch(const SurfaceWatch&) = delete;
+  SurfaceWatch& operator=(const SurfaceWatch&) = delete;
+  ImageSurface* Get() const { return surface_; }
+  void DetachSurface(const bw::Surface* surface) override;
+
+ private:
+  ImageSurface* surface_;
+};
 
 class LayerEffect : public DisplayEffect {
  public:

@@ -16,24 +16,6 @@ constexpr int32_t kNoSurfaceMode = 65535;
 
 }  // namespace
 
-// Forgets the layer's own picture when it goes before the effect does.
-class BgPanimeEffect::PictureWatch final : public SurfaceUser {
- public:
-  explicit PictureWatch(ImageSurface* surface) : surface_(surface) {
-    if (surface_) surface_->AddUser(this);
-  }
-  ~PictureWatch() {
-    if (surface_) surface_->RemoveUser(this);
-  }
-  ImageSurface* Surface() const { return surface_; }
-  void DetachSurface(const bw::Surface* surface) override {
-    if (surface == surface_) surface_ = nullptr;
-  }
-
- private:
-  ImageSurface* surface_;
-};
-
 DisplayEffect* BgPanimeEffect::Create(uint32_t) {
   return new (std::nothrow) BgPanimeEffect;
 }
@@ -65,7 +47,7 @@ int BgPanimeEffect::Setup(TimerService* timers, void* target, ArgWords args) {
   defaultDuration_ = args.Uint(1);
   const bool snapshot = args.Int(3) != 0 && defaultDuration_ != 0;
   loop_ = args.Int(5) != 0;
-  watch_ = std::make_unique<PictureWatch>(Picture());
+  watch_ = std::make_unique<SurfaceWatch>(Picture());
   if (snapshot) {
     ImageSurface* into = layer_->GetTarget();
     snapshot_ = std::make_unique<ImageSurface>();
@@ -184,7 +166,7 @@ void BgPanimeEffect::MoveTo(int32_t x, int32_t y) {
   moved_ = true;
   x_ = x;
   y_ = y;
-  ImageSurface* shown = snapshot_ ? snapshot_.get() : watch_->Surface();
+  ImageSurface* shown = snapshot_ ? snapshot_.get() : watch_->Get();
   if (!throughWork_) {
     layer_->SetBackgroundImage(shown, x, y, true);
     return;
@@ -212,7 +194,7 @@ void BgPanimeEffect::Finish() {
   // The snapshot goes with the effect: the layer's own picture comes back, moved as far as
   // the snapshot was.
   const int32_t dx = snapshot_ ? originX_ : 0, dy = snapshot_ ? originY_ : 0;
-  if (watch_) layer_->SetBackgroundImage(watch_->Surface(), x_ + dx, y_ + dy, true);
+  if (watch_) layer_->SetBackgroundImage(watch_->Get(), x_ + dx, y_ + dy, true);
   snapshot_.reset();
 }
 

@@ -46,8 +46,6 @@ class BgPanimeEffect final : public LayerEffect {
   const MotionPath& Path() const { return path_; }
 
  private:
-  class PictureWatch;
-
   // Back to the first record after the start state, with the path's defaults.
   void Rewind();
   // The eased share of a record of d ms at t.
@@ -57,7 +55,7 @@ class BgPanimeEffect final : public LayerEffect {
   void Finish();
 
   MotionPath path_;
-  std::unique_ptr<PictureWatch> watch_;
+  std::unique_ptr<SurfaceWatch> watch_;
   std::unique_ptr<ImageSurface> snapshot_;
   int32_t originX_ = 0, originY_ = 0;  // the own picture's place under a snapshot
   size_t record_ = 1;

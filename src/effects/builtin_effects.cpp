@@ -1,5 +1,6 @@
 #include "effects/builtin_effects.h"
 
+#include "effects/bg_anime_effect.h"
 #include "effects/bg_blur_effect.h"
 #include "effects/bg_loop_effect.h"
 #include "effects/bg_panime_effect.h"
@@ -33,6 +34,8 @@ void RegisterLayerEffects(DcpPluginManager& effects) {
       {BgPanimeEffect::Create, "bg_panime",
        [](ArgList a) { return BgPanimeEffect::ApplyCommand(a); }, BgPanimeEffect::ApplyCommand,
        "t||ww|ltww"},
+      {BgAnimeEffect::Create, "bg_anime", [](ArgList a) { return BgAnimeEffect::SetStallReset(a); },
+       BgAnimeEffect::SetStallReset, nullptr},
   };
   for (const auto& layer : kLayer) {
     effects.Register(layer.factory, layer.keyword, kEffectTypeLayer, layer.command,
