@@ -201,8 +201,25 @@ void BgBlurEffect::Draw(const View& view, int opacity) {
     const double w = source_->GetWidth(), h = source_->GetHeight();
     const LibPoint points[3] = {map(0, 0), map(w, 0), map(0, h)};
     const uint32_t extras[4] = {};
-    if (auto affine = library.Get<AffineRoutine>(kLibAffine))
-      affine(into_, source_, points, nullptr, operation, pass_, opacity, extras);
+    auto affine = library.Get<AffineRoutine>(kLibAffine);
+    if (affine == nullptr) return;
+    if (opacity == 255 || source_->HasAlpha()) {
+      // A picture with its own alpha lays the trail in one pass, alpha times the opacity.
+      affine(into_, source_, points, nullptr,
+             LibraryOperation(opacity == 255 ? kLibCopy : kLibAlpha), pass_, opacity, extras);
+    } else {
+      // The turned routine blends by alpha only: an opaque picture is turned into a scratch
+      // frame first, which is then laid over the trail.
+      if (!scratch_ || scratch_->GetWidth() != into_->GetWidth() ||
+          scratch_->GetHeight() != into_->GetHeight()) {
+        scratch_ = std::make_unique<ImageSurface>();
+        if (scratch_->Create(into_->GetWidth(), into_->GetHeight(), 32, kImagePlain) != 0) return;
+      }
+      scratch_->Blit(into_, 0, 0, nullptr, false);
+      affine(scratch_.get(), source_, points, nullptr, LibraryOperation(kLibCopy), pass_, 255,
+             extras);
+      into_->OpacityBlit(scratch_.get(), opacity, 0, 0, nullptr);
+    }
   }
   drawnOnce_ = true;
   layer_->InvalidateAll();

@@ -59,6 +59,7 @@ class BgBlurEffect final : public LayerEffect {
   int SetUpSource(const char* name, bool filterB, bool filterA, bool copy);
 
   std::unique_ptr<ImageSurface> ownSource_;
+  std::unique_ptr<ImageSurface> scratch_;  // a turned frame before it joins the trail
   ImageSurface* source_ = nullptr;
   ImageSurface* into_ = nullptr;
   std::vector<double> pointsX_, pointsY_, zooms_;

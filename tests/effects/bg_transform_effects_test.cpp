@@ -224,6 +224,18 @@ TEST_F(BgTransform, BlurTurnsAndReadsPointLists) {
   EXPECT_NEAR(CodedY(p), 16, 1);
   timers.Clear();
 
+  // A turning trail over an opaque picture: each frame goes over the last at half opacity.
+  const char eighth[] = "64";
+  blur = Make("bg_blur", {0, 32, 16, Word(one), Word(eighth), Word(one), Word(quarter), 1000, 128});
+  ASSERT_NE(blur, nullptr);
+  const uint32_t before = PixelAt(Work(), 32, 26);
+  blur->Update(0);
+  blur->Update(500);
+  const uint32_t after = PixelAt(Work(), 32, 26);
+  EXPECT_NE(after, before);
+  EXPECT_EQ(after >> 24, 0xFFu) << "opaque over opaque";
+  timers.Clear();
+
   const char points[] = "(0,0,2)(20,0,2)(20,10,2)";
   blur = Make("bg_blur", {Word(points), 0, 1000, 255});
   ASSERT_NE(blur, nullptr);
