@@ -227,6 +227,12 @@ void BgBlurEffect::Draw(const View& view, int opacity) {
 
 int32_t BgBlurEffect::Update(uint32_t nowMs) {
   if (layer_ == nullptr) return kTaskStepFinished;
+  // A picture replaced or gone under the effect (which takes the work surface with it) ends it.
+  if (into_ != (intoPicture_ ? Picture() : Work()) || (!ownSource_ && source_ != Picture())) {
+    into_ = nullptr;
+    Stop();
+    return kTaskStepFinished;
+  }
   const uint32_t elapsed = Elapsed(nowMs);
   if (elapsed >= duration_) {
     Stop();

@@ -88,18 +88,20 @@ void LayerEffect::Unbind(const void* object) {
   if (!IsBoundTo(object)) return;
   item_ = nullptr;
   layer_ = nullptr;
-  ownsWork_ = false;
+  work_ = nullptr;
 }
 
 int LayerEffect::MakeWorkSurface() {
   const int code = layer_->CreateWorkSurface(false);
-  ownsWork_ = code == 0;
+  work_ = code == 0 ? layer_->GetWorkSurface() : nullptr;
   return code;
 }
 
 void LayerEffect::DropWorkSurface() {
-  if (!ownsWork_ || layer_ == nullptr) return;
-  ownsWork_ = false;
+  ImageSurface* made = work_;
+  work_ = nullptr;
+  // One the layer made again since is someone else's.
+  if (made == nullptr || layer_ == nullptr || layer_->GetWorkSurface() != made) return;
   layer_->DropWorkSurface();
   layer_->InvalidateAll();
 }

@@ -78,8 +78,8 @@ class LayerEffect : public DisplayEffect {
   SurfaceLayer* item_ = nullptr;
   CompositionLayer* layer_ = nullptr;
   uint32_t startTime_ = 0;
-  bool started_ = false;  // a start at clock 0 is a start too
-  bool ownsWork_ = false;
+  bool started_ = false;          // a start at clock 0 is a start too
+  ImageSurface* work_ = nullptr;  // the work surface this effect made; compared, never read
 };
 
 // The four-state fade envelope of "bg_rast" and "bg_haze": fading in, full, fade-out requested,

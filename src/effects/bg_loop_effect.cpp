@@ -68,7 +68,10 @@ int BgLoopEffect::Command(ArgWords args) {
 }
 
 int32_t BgLoopEffect::Update(uint32_t nowMs) {
-  if (layer_ == nullptr || Work() == nullptr) return kTaskStepFinished;
+  if (layer_ == nullptr || Work() == nullptr || Picture() != source_) {
+    Stop();
+    return kTaskStepFinished;
+  }
   const uint32_t elapsed = Elapsed(nowMs);
   if (!periods_.Advance(elapsed)) {
     Stop();

@@ -67,7 +67,11 @@ uint32_t* WaveLayerEffect::WorkRow(int32_t y) const {
 }
 
 int32_t WaveLayerEffect::Update(uint32_t nowMs) {
-  if (layer_ == nullptr || Work() == nullptr) return kTaskStepFinished;
+  // A picture replaced or gone under the effect (which takes the work surface with it) ends it.
+  if (layer_ == nullptr || Work() == nullptr || Picture() != source_) {
+    Stop();
+    return kTaskStepFinished;
+  }
   const uint32_t elapsed = Elapsed(nowMs);
   bool finished = false;
   const int32_t level = envelope_.Step(elapsed, &finished);

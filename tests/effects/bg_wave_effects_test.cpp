@@ -2,6 +2,7 @@
 // shows, the fade envelope's states, counted periods and the partner cross-fade.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <vector>
 
 #include "effects/bg_loop_effect.h"
@@ -78,6 +79,19 @@ TEST_F(BgWave, RastRefusals) {
   EXPECT_EQ(Make("bg_rast", {4, 8, 100, 0, 0, 0, 0, 0}, &code), nullptr);
   EXPECT_EQ(code, kBgWavePictureSmaller);
   EXPECT_EQ(Composition().GetWorkSurface(), nullptr) << "a refused set-up leaves no work surface";
+
+  // A picture that goes while the effects run ends them; they read it no more.
+  auto doomed = std::make_unique<ImageSurface>();
+  test::FillCoded(*doomed, 2 * kWidth, 2 * kHeight);
+  Composition().SetBackgroundImage(doomed.get(), 0, 0, true);
+  const char two[] = "2";
+  DisplayEffect* effects[] = {Make("bg_rast", {4, 8, 100, 0, 0, 0, 0, 0}),
+                              Make("bg_blur", {0, 0, 0, Word(two), 0, Word(two), 0, 1000, 255})};
+  doomed.reset();
+  for (DisplayEffect* effect : effects) {
+    ASSERT_NE(effect, nullptr);
+    EXPECT_NE(effect->Update(10), kTaskStepContinue) << effect->GetKeyword();
+  }
 }
 
 TEST(BgHazeTable, OneTripleIsThatSineWave) {
