@@ -7,10 +7,12 @@
 #include <vector>
 
 #include "effects/arg_cursor.h"
+#include "effects/bg_rast_effect.h"
 #include "effects/motion_path.h"
 #include "graphics/surface/composition_layer.h"
 #include "graphics/surface/image_surface.h"
 #include "graphics/surface/sprite.h"
+#include "platform/trig_tables.h"
 
 namespace {
 
@@ -75,6 +77,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<double> points;
   const int count = bw::ParsePointTriples(text.c_str(), points);
   Check(count < 0 || points.size() == static_cast<size_t>(count) * 3 + 3);
+
+  // The "bg_haze" wave text and the table its triples make.
+  std::vector<bw::WaveTriple> waves;
+  if (bw::ParseWaveText(text.c_str(), waves) > 0) {
+    static const bw::TrigTables trig;
+    const auto n = static_cast<int32_t>(1 + size % 97);
+    Check(bw::BgHazeEffect::BuildTable(trig, waves, n).size() == static_cast<size_t>(n));
+  }
 
   static bw::ImageSurface area, picture;
   static bw::CompositionLayer layer;

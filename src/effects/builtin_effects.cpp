@@ -1,5 +1,11 @@
 #include "effects/builtin_effects.h"
 
+#include "effects/bg_anime_effect.h"
+#include "effects/bg_blur_effect.h"
+#include "effects/bg_loop_effect.h"
+#include "effects/bg_panime_effect.h"
+#include "effects/bg_rast_effect.h"
+#include "effects/bg_zoom_effect.h"
 #include "effects/filter_image_effects.h"
 #include "effects/named_transition_effects.h"
 #include "effects/overlay_particles.h"
@@ -9,11 +15,44 @@
 
 namespace bw {
 
-// The layer effects follow the named transitions in this order, each once its class exists:
-// "bg_zoom", "bg_rot", "bg_blur", "bg_rast", "bg_haze", "bg_loop", "bg_cross", "bg_panime",
-// "sp_panime", "bg_anime", "bg_movie". The five with commands ("bg_zoom", "bg_blur",
-// "bg_panime", "sp_panime", "bg_anime") register CommandAdapter<C> beside their command C.
-void RegisterApplicationKeywords(TcpPluginManager& transitions, DcpPluginManager&) {
+namespace {
+
+// The layer effects on a scene layer's composition layer, in their registration order.
+void RegisterLayerEffects(DcpPluginManager& effects) {
+  static constexpr struct {
+    EffectFactory factory;
+    const char* keyword;
+    EffectCommand command;
+    EffectArgsCommand argsCommand;
+    const char* argKinds;
+  } kLayer[] = {
+      {BgZoomEffect::Create, "bg_zoom", CommandAdapter<BgZoomEffect::ApplyCommand>,
+       BgZoomEffect::ApplyCommand, "iitt||wwww|liitwwww"},
+      {BgRotEffect::Create, "bg_rot", nullptr, nullptr, "iiitt|||"},
+      {BgBlurEffect::Create, "bg_blur", CommandAdapter<BgBlurEffect::ApplyCommand>,
+       BgBlurEffect::ApplyCommand, "tiittttiitt|||liiiiiiiwwww"},
+      {BgRastEffect::Create, "bg_rast", nullptr, nullptr, nullptr},
+      {BgHazeEffect::Create, "bg_haze", nullptr, nullptr, "t|||"},
+      {BgLoopEffect::Create, "bg_loop", nullptr, nullptr, nullptr},
+      {BgCrossEffect::Create, "bg_cross", nullptr, nullptr, nullptr},
+      {BgPanimeEffect::Create, "bg_panime",
+       CommandAdapter<BgPanimeEffect::ApplyCommand>, BgPanimeEffect::ApplyCommand,
+       "t||ww|ltww"},
+      {BgAnimeEffect::Create, "bg_anime", CommandAdapter<BgAnimeEffect::SetStallReset>,
+       BgAnimeEffect::SetStallReset, nullptr},
+  };
+  for (const auto& layer : kLayer) {
+    effects.Register(layer.factory, layer.keyword, kEffectTypeLayer, layer.command,
+                     layer.argsCommand, 0);
+    if (layer.argKinds) effects.DeclareArgKinds(layer.keyword, layer.argKinds);
+  }
+}
+
+}  // namespace
+
+// The layer effects follow the named transitions; "sp_panime" and "bg_movie" join them in that
+// order (after "bg_panime" and after "bg_anime") once their classes exist.
+void RegisterApplicationKeywords(TcpPluginManager& transitions, DcpPluginManager& effects) {
   static constexpr struct {
     FilterFactory factory;
     const char* keyword;
@@ -33,6 +72,7 @@ void RegisterApplicationKeywords(TcpPluginManager& transitions, DcpPluginManager
   // Duration first; the rule's picture, the scroll's exponent text.
   transitions.DeclareArgKinds("rule", "ipi");
   transitions.DeclareArgKinds("scroll", "iiit");
+  RegisterLayerEffects(effects);
 }
 
 // The sprite effects "sp_cfade", "sp_change", "sp_parts" come before "sp_fade", and "sp_gfade",

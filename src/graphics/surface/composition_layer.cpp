@@ -176,6 +176,8 @@ int CompositionLayer::SetBackgroundStretch(int32_t x, int32_t y, int32_t width, 
     result = surface_ops::CopyWithoutKey(work_.get(), picture_, &size, x, y, sourceRect);
   }
   transformKind_ = kTransformStretch;
+  hasView_ = sourceRect != nullptr;
+  if (sourceRect) view_ = *sourceRect;
   InvalidateAll();
   return result;
 }
@@ -205,10 +207,27 @@ int CompositionLayer::SetBackgroundRotation(int32_t x, int32_t y, int angle, dou
     result = work_->Blit(picture_, x - int32_t(anchorX_), y - int32_t(anchorY_), nullptr, false);
   }
   transformKind_ = kTransformRotation;
+  turnX_ = x;
+  turnY_ = y;
   angle_ = angle;
   scale_ = scale;
   InvalidateAll();
   return result;
+}
+
+bool CompositionLayer::GetStretchView(Rect* view) const {
+  if (!work_ || transformKind_ != kTransformStretch || !hasView_) return false;
+  if (view) *view = view_;
+  return true;
+}
+
+bool CompositionLayer::GetRotation(int32_t* x, int32_t* y, int* angle, double* scale) const {
+  if (!work_ || transformKind_ != kTransformRotation) return false;
+  if (x) *x = turnX_;
+  if (y) *y = turnY_;
+  if (angle) *angle = angle_;
+  if (scale) *scale = scale_;
+  return true;
 }
 
 void CompositionLayer::GetBackground(ImageSurface** picture, int32_t* x, int32_t* y, int* r,
@@ -238,6 +257,10 @@ int CompositionLayer::SwapBackground(CompositionLayer* other, bool redrawBoth) {
   std::swap(scale_, other->scale_);
   std::swap(anchorX_, other->anchorX_);
   std::swap(anchorY_, other->anchorY_);
+  std::swap(view_, other->view_);
+  std::swap(hasView_, other->hasView_);
+  std::swap(turnX_, other->turnX_);
+  std::swap(turnY_, other->turnY_);
   if (redrawBoth) {
     InvalidateAll();
     other->InvalidateAll();

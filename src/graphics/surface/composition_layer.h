@@ -92,6 +92,14 @@ class CompositionLayer : private SurfaceUser {
   bool SkipsOwn() const { return skipOwn_; }
   bool SkipsSecond() const { return skipSecond_; }
 
+  // What the layer effects start from and draw into.
+  ImageSurface* GetWorkSurface() const { return work_.get(); }
+  uint32_t GetFillColor() const { return color_; }
+  // False unless the picture is shown stretched; view null when none was given.
+  bool GetStretchView(Rect* view) const;
+  // False unless the picture is shown turned.
+  bool GetRotation(int32_t* x, int32_t* y, int* angle, double* scale) const;
+
  private:
   using RectSink = void (*)(void* context, const Rect& rect);
   void DetachSurface(const Surface* surface) override;
@@ -121,6 +129,10 @@ class CompositionLayer : private SurfaceUser {
   double scale_ = 1.0;
   double anchorX_ = 0;
   double anchorY_ = 0;
+  Rect view_{};
+  bool hasView_ = false;
+  int32_t turnX_ = 0;
+  int32_t turnY_ = 0;
 };
 
 }  // namespace bw
