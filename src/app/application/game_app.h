@@ -155,7 +155,8 @@ class GameApp : public EngineApp, public ScriptApplication {
   uint8_t ModalState() const { return modalState_; }
   uint8_t SaveLoadDirection() const { return saveLoadDirection_; }
   host::Menu* GetMenu() const { return menu_; }
-  // Not built here: both answer kDialogNotAvailable after telling the player.
+  // The settings sheet is not built here: it answers kDialogNotAvailable after telling the
+  // player. The save and load dialog answers kDialogNotAvailable without a script host.
   int ShowSettingsSheet();
   int ShowSaveLoadDialog();
   void ShowVersionDialog();
@@ -480,6 +481,17 @@ class GameApp : public EngineApp, public ScriptApplication {
   TgsAppState tgsState_;
   std::unique_ptr<TgsWindows> tgsWindows_;
   bool tgsClosed_ = false;  // the windows went with the GUI at shut-down
+
+  // The save and load dialogs' way into the game: work run while the scripts stand between two
+  // steps, and the load they ask for (the current save name, and 1 in the load word when the
+  // scripts named one: a guest address, 0 none).
+ public:
+  void RunBetweenSteps(const std::function<void()>& work);
+  void RequestLoadFromDialog(const std::string& saveName);
+  void SetLoadWord(uint32_t address) { loadWordAddress_ = address; }
+
+ private:
+  uint32_t loadWordAddress_ = 0;
 };
 
 using TheGameApp = Global<GameApp>;

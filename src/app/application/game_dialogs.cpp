@@ -1,5 +1,5 @@
 // The game application's own dialogs: the message dialogs (also for other threads), the version
-// dialog, the data-input dialog, and the settings and save/load dialogs it does not carry.
+// dialog, the data-input dialog, and the settings sheet it does not carry.
 #include "app/application/game_app.h"
 #include "app/dialogs/version_dialog.h"
 #include "host/cp932.h"
@@ -90,11 +90,6 @@ void GameApp::ShowVersionDialog() {
 bool GameApp::ShowDataInputDialog(DataInputDialog& dialog) { return dialog.Show(MakeDialogContext()); }
 
 int GameApp::ShowSettingsSheet() {
-  ShowMessageDialog(host::Cp932Literal(kNotAvailableUtf8).c_str(), kMessageOk, nullptr, nullptr, 0);
-  return kDialogNotAvailable;
-}
-
-int GameApp::ShowSaveLoadDialog() {
   ShowMessageDialog(host::Cp932Literal(kNotAvailableUtf8).c_str(), kMessageOk, nullptr, nullptr, 0);
   return kDialogNotAvailable;
 }
