@@ -207,10 +207,12 @@ bool ReadHeadlessSwitches(HeadlessScript* script) {
                           bw::host::DialogAnswer answer;
                           std::string error;
                           if (!bw::host::ParseDialogAnswer(item, &answer, &error)) {
-                            std::fprintf(stderr, "brimwold: BRIMWOLD_HEADLESS_ANSWERS: %s\n", error.c_str());
+                            std::fprintf(stderr, "brimwold: BRIMWOLD_HEADLESS_ANSWERS: %s\n",
+                                         error.c_str());
                             return false;
                           }
-                          if (answer.button < 0 || answer.button > static_cast<int>(kMaxCommandId)) return false;
+                          if (answer.button < 0 || answer.button > static_cast<int>(kMaxCommandId))
+                            return false;
                           script->answers.push_back(std::move(answer));
                           return true;
                         }) &&

@@ -32,7 +32,9 @@ constexpr int kJoystickDown = 1;
 constexpr int kJoystickLeft = 2;
 constexpr int kJoystickRight = 3;
 
-std::string Text(const char* utf8) { return host::Cp932Literal(utf8); }
+std::string Text(const char* utf8) {
+  return host::Cp932Literal(utf8);
+}
 
 struct SaveSlotEntry {
   std::string mark;
@@ -64,7 +66,8 @@ class SaveLoadDialog {
   int Run(host::HWND owner) {
     Build();
     // Remembered values come from the settings file: out of range they show Page.1 and no row.
-    shownPage_ = currentPage_ = settings_.lastDialogPage < kPageCount ? settings_.lastDialogPage : kFirstNumberedPage;
+    shownPage_ = currentPage_ =
+        settings_.lastDialogPage < kPageCount ? settings_.lastDialogPage : kFirstNumberedPage;
     currentSlot_ = settings_.lastDialogSlot < kSlotCount ? settings_.lastDialogSlot : kNoSlot;
     Fill(shownPage_);
     dialog_.tabs->selected = shownPage_;
@@ -118,13 +121,19 @@ class SaveLoadDialog {
     BlackImage(thumbnail.image);
     host::DialogControl title{.id = kSlotTitle, .kind = Kind::kLabel, .sameLine = true};
     host::DialogControl date{.id = kSlotDate, .kind = Kind::kLabel};
-    host::DialogControl comment{.id = kSlotComment, .kind = Kind::kEdit, .maxBytes = kCommentEditMax, .multiLine = true};
+    host::DialogControl comment{
+        .id = kSlotComment, .kind = Kind::kEdit, .maxBytes = kCommentEditMax, .multiLine = true};
     comment.onChange = [this](host::Dialog&, host::DialogControl&) { CommitComment(); };
-    host::DialogControl protect{.id = kSlotProtect, .kind = Kind::kCheck, .label = Text("上書き禁止")};
-    protect.onChange = [this](host::Dialog&, host::DialogControl& c) { ProtectClicked(c.value != 0); };
-    host::DialogControl act{.id = kSlotAct, .kind = Kind::kAction, .label = Text(saveMode_ ? "セーブ" : "ロード")};
+    host::DialogControl protect{
+        .id = kSlotProtect, .kind = Kind::kCheck, .label = Text("上書き禁止")};
+    protect.onChange = [this](host::Dialog&, host::DialogControl& c) {
+      ProtectClicked(c.value != 0);
+    };
+    host::DialogControl act{
+        .id = kSlotAct, .kind = Kind::kAction, .label = Text(saveMode_ ? "セーブ" : "ロード")};
     act.onChange = [this](host::Dialog&, host::DialogControl&) { PressAct(); };
-    host::DialogControl remove{.id = kSlotDelete, .kind = Kind::kAction, .label = Text("削除"), .sameLine = true};
+    host::DialogControl remove{
+        .id = kSlotDelete, .kind = Kind::kAction, .label = Text("削除"), .sameLine = true};
     remove.onChange = [this](host::Dialog&, host::DialogControl&) { PressDelete(); };
     dialog_.controls = {thumbnail, title, date, comment, protect, act, remove};
     // The mode's check boxes set their field at once.
@@ -135,13 +144,15 @@ class SaveLoadDialog {
     };
     static const Box kSaveBoxes[] = {
         {1071, "上書き時に確認ダイアログを表示する", &SaveLoadSettings::confirmOverwrite},
-        {1072, "セーブ時にコメントを現在のテキストメッセージにする", &SaveLoadSettings::commentFromMessage},
+        {1072, "セーブ時にコメントを現在のテキストメッセージにする",
+         &SaveLoadSettings::commentFromMessage},
         {1073, "セーブ実行後にダイアログを閉じる", &SaveLoadSettings::closeAfterSave},
         {1075, "サムネイルにフレームを描画しない", &SaveLoadSettings::thumbnailWithoutFrame}};
     static const Box kLoadBoxes[] = {
         {1071, "ロード時に確認ダイアログを表示する", &SaveLoadSettings::confirmLoad},
         {1072, "クイックロード時に確認ダイアログを表示する", &SaveLoadSettings::confirmQuickLoad},
-        {1073, "ロード時に直前の状態をオートセーブ（セーブ可能な場合）", &SaveLoadSettings::autoSaveBeforeLoad}};
+        {1073, "ロード時に直前の状態をオートセーブ（セーブ可能な場合）",
+         &SaveLoadSettings::autoSaveBeforeLoad}};
     auto add = [this](const Box& box) {
       host::DialogControl check{.id = box.id, .kind = Kind::kCheck, .label = Text(box.label)};
       check.value = settings_.*box.field != 0 ? 1 : 0;
@@ -166,8 +177,8 @@ class SaveLoadDialog {
       SaveSlotEntry& entry = entries_[slot];
       entry = SaveSlotEntry{};
       uint8_t protect = 0;
-      if (save_.ReadSaveSlotInfo(page, slot, nullptr, &entry.title, &entry.comment, &protect, &entry.longDate,
-                                 false) == 0) {
+      if (save_.ReadSaveSlotInfo(page, slot, nullptr, &entry.title, &entry.comment, &protect,
+                                 &entry.longDate, false) == 0) {
         entry.state = protect != 0 ? 1 : 0;
         entry.shortDate = ShortDate(entry.longDate);
         // A foreign file may fill the whole field: the edit holds what the writer would.
@@ -182,9 +193,12 @@ class SaveLoadDialog {
       } else if (hasFile && page == settings_.lastSavedPage && slot == settings_.lastSavedSlot) {
         entry.mark = "New";
       }
-      std::string protectText = page < kFirstNumberedPage ? Text("－") : entry.state == 1 ? Text("○") : "";
-      rows.push_back({entry.mark, hasFile ? entry.title : "NO DATA", hasFile ? entry.shortDate : "--/--/-- --:--",
-                      hasFile ? entry.comment : "", protectText});
+      std::string protectText = page < kFirstNumberedPage ? Text("－")
+                                : entry.state == 1        ? Text("○")
+                                                          : "";
+      rows.push_back({entry.mark, hasFile ? entry.title : "NO DATA",
+                      hasFile ? entry.shortDate : "--/--/-- --:--", hasFile ? entry.comment : "",
+                      protectText});
     }
     dialog_.list->rows = std::move(rows);
     dialog_.list->selected = -1;
@@ -238,7 +252,8 @@ class SaveLoadDialog {
   bool ReadThumbnail(host::DialogImage& image) {
     ImageSurface surface;
     if (surface.Create(kThumbnailWidth, kThumbnailHeight, 32, 0) != 0) return false;
-    if (save_.ReadSaveSlotInfo(currentPage_, currentSlot_, &surface, nullptr, nullptr, nullptr, nullptr, false) != 0)
+    if (save_.ReadSaveSlotInfo(currentPage_, currentSlot_, &surface, nullptr, nullptr, nullptr,
+                               nullptr, false) != 0)
       return false;
     image.width = kThumbnailWidth;
     image.height = kThumbnailHeight;
@@ -255,8 +270,9 @@ class SaveLoadDialog {
   void EnableButtons() {
     const bool hasFile = currentSlot_ != kNoSlot && current_.state != kStateEmpty;
     const bool unprotected = current_.state != 1;
-    Control(kSlotAct).enabled = currentSlot_ != kNoSlot &&
-                                (saveMode_ ? currentPage_ >= kFirstNumberedPage && unprotected : hasFile);
+    Control(kSlotAct).enabled =
+        currentSlot_ != kNoSlot &&
+        (saveMode_ ? currentPage_ >= kFirstNumberedPage && unprotected : hasFile);
     Control(kSlotDelete).enabled = hasFile && unprotected;
   }
 
@@ -331,8 +347,8 @@ class SaveLoadDialog {
   }
 
   std::string Caption(const char* question) {
-    return Text("『") + Control(kSlotTitle).text + Text("』\r\n【記録日時") + Control(kSlotDate).text +
-           Text("】\r\n") + Text(question);
+    return Text("『") + Control(kSlotTitle).text + Text("』\r\n【記録日時") +
+           Control(kSlotDate).text + Text("】\r\n") + Text(question);
   }
 
   void Failure(const char* format, int code) {
@@ -352,7 +368,8 @@ class SaveLoadDialog {
 
   bool CheckSaveAllowed() {
     if (host_.SaveAllowed()) return true;
-    host_.ShowMessage(Text("現在の状態をセーブすることは出来ません。\r\n一旦、ダイアログを閉じて下さい。"));
+    host_.ShowMessage(
+        Text("現在の状態をセーブすることは出来ません。\r\n一旦、ダイアログを閉じて下さい。"));
     return false;
   }
 
@@ -387,7 +404,8 @@ class SaveLoadDialog {
   void Load() {
     if (current_.state == kStateEmpty) return;
     if (!host_.LoadAllowed()) {
-      host_.ShowMessage(Text("現在の状態でロードすることは出来ません。\r\n一旦、ダイアログを閉じて下さい。"));
+      host_.ShowMessage(
+          Text("現在の状態でロードすることは出来ません。\r\n一旦、ダイアログを閉じて下さい。"));
       return;
     }
     if (settings_.confirmLoad != 0 && !host_.AskYesNo(Caption("をロードしますか？"))) return;

@@ -83,7 +83,9 @@ struct DialogRig : SaveRig {
   std::string Bytes(int32_t page, int32_t slot) { return test::ReadFile(File(page, slot)); }
 };
 
-std::string Column(const host::DialogRecord& record, int row, int column) { return record.rows.at(row).at(column); }
+std::string Column(const host::DialogRecord& record, int row, int column) {
+  return record.rows.at(row).at(column);
+}
 
 TEST(SaveDialog, SavesOverAskedSlotsAndGuardsProtectedAndRingPages) {
   DialogRig rig;
@@ -100,11 +102,13 @@ TEST(SaveDialog, SavesOverAskedSlotsAndGuardsProtectedAndRingPages) {
   EXPECT_EQ(rig.app.asked[0].substr(0, 7), Cp932Literal("『OLD』")) << "the title shown";
   EXPECT_NE(rig.app.asked[0].find(Cp932Literal("を上書きしますか？")), std::string::npos);
   std::string title;
-  ASSERT_EQ(rig.Save().ReadSaveSlotInfo(2, 3, nullptr, &title, nullptr, nullptr, nullptr, false), 0);
+  ASSERT_EQ(rig.Save().ReadSaveSlotInfo(2, 3, nullptr, &title, nullptr, nullptr, nullptr, false),
+            0);
   EXPECT_EQ(title, "T2") << "no kept the file, yes saved";
   EXPECT_EQ(rig.app.gameRuns, 1) << "the write went where the scripts run";
   EXPECT_EQ(Column(record, 3, 0), "New");
-  EXPECT_EQ(std::tuple(rig.app.settings.lastSavedPage, rig.app.settings.lastSavedSlot), std::tuple(2, 3));
+  EXPECT_EQ(std::tuple(rig.app.settings.lastSavedPage, rig.app.settings.lastSavedSlot),
+            std::tuple(2, 3));
 
   // Protecting the slot disables both buttons at once and reaches the file when the dialog closes.
   record = rig.Run(true, "row:3;check:1070:1;press:1204;press:1205;2");
@@ -125,7 +129,8 @@ TEST(SaveDialog, SavesOverAskedSlotsAndGuardsProtectedAndRingPages) {
   record = rig.Run(true, "tab:1;row:2;2");
   std::vector<std::string> marks;
   for (int row = 0; row < 10; ++row) marks.push_back(Column(record, row, 0));
-  EXPECT_EQ(marks, (std::vector<std::string>{" F1", " F2", " F3", " F4", " F5", "", "", Cp932Literal(" →"), "", ""}));
+  EXPECT_EQ(marks, (std::vector<std::string>{" F1", " F2", " F3", " F4", " F5", "", "",
+                                             Cp932Literal(" →"), "", ""}));
   // An empty slot shows its placeholders, the empty picture and a read-only comment.
   EXPECT_EQ(record.controls.at(kSlotTitle).text, Cp932Literal(" NO DATA"));
   EXPECT_EQ(record.controls.at(kSlotDate).text, Cp932Literal(" ----/--/--(－) --:--"));
@@ -138,7 +143,9 @@ TEST(SaveDialog, SavesOverAskedSlotsAndGuardsProtectedAndRingPages) {
   rig.app.saveAllowed = false;
   rig.Run(true, "tab:2;row:6;press:1204;2");
   EXPECT_FALSE(rig.Exists(2, 6));
-  EXPECT_EQ(rig.app.told.back(), Cp932Literal("現在の状態をセーブすることは出来ません。\r\n一旦、ダイアログを閉じて下さい。"));
+  EXPECT_EQ(
+      rig.app.told.back(),
+      Cp932Literal("現在の状態をセーブすることは出来ません。\r\n一旦、ダイアログを閉じて下さい。"));
 }
 
 TEST(SaveDialog, ACommentReachesItsOwnSlotWhenAnotherRowIsChosen) {

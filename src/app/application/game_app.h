@@ -155,8 +155,8 @@ class GameApp : public EngineApp, public ScriptApplication {
   uint8_t ModalState() const { return modalState_; }
   uint8_t SaveLoadDirection() const { return saveLoadDirection_; }
   host::Menu* GetMenu() const { return menu_; }
-  // The settings sheet is not built here: it answers kDialogNotAvailable after telling the
-  // player. The save and load dialog answers kDialogNotAvailable without a script host.
+  // The settings sheet answers 1 when its OK stored the pages, else 2; the save and load dialog
+  // a RunSaveLoadDialog result, or kDialogNotAvailable without a script host.
   int ShowSettingsSheet();
   int ShowSaveLoadDialog();
   void ShowVersionDialog();
@@ -301,6 +301,8 @@ class GameApp : public EngineApp, public ScriptApplication {
   GameServices& Services() { return services_; }
   // The player's volumes to the script host's channels; false without them.
   bool ApplySoundSettings();
+  // The same from another record (the settings sheet's sound page while it is open).
+  bool ApplySoundSettings(const UserConfig& from);
   // The player's keys into the action table; a kAssignments* code.
   int ApplyKeyAssignments();
   int ApplyJoystickAssignments();

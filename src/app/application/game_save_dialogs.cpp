@@ -15,9 +15,9 @@ class GameSaveLoadHost final : public SaveLoadHost {
 
   SaveLoadSettings DialogSettings() override {
     const UserConfig& u = app_.GetUserConfig();
-    return {u.lastDialogPage,   u.lastDialogSlot,       u.lastSavedPage,      u.lastSavedSlot,
-            u.confirmOverwrite, u.commentFromMessage,   u.closeAfterSave,     u.thumbnailWithoutFrame,
-            u.confirmLoad,      u.confirmQuickLoad,     u.autoSaveBeforeLoad, u.joystickEnabled,
+    return {u.lastDialogPage,   u.lastDialogSlot,     u.lastSavedPage,      u.lastSavedSlot,
+            u.confirmOverwrite, u.commentFromMessage, u.closeAfterSave,     u.thumbnailWithoutFrame,
+            u.confirmLoad,      u.confirmQuickLoad,   u.autoSaveBeforeLoad, u.joystickEnabled,
             u.actionButtons[0], u.actionButtons[1]};
   }
   void StoreDialogSettings(const SaveLoadSettings& s) override {
@@ -58,7 +58,8 @@ int GameApp::ShowSaveLoadDialog() {
   if (!host_) return kDialogNotAvailable;
   GameSaveLoadHost services(*this);
   const host::HWND owner = MainWindow().IsWindow() ? MainWindow().GetHandle() : host::HWND{};
-  return RunSaveLoadDialog(SaveDataOf(*host_), services, owner, saveLoadDirection_ == kDirectionSave);
+  return RunSaveLoadDialog(SaveDataOf(*host_), services, owner,
+                           saveLoadDirection_ == kDirectionSave);
 }
 
 void GameApp::RunBetweenSteps(const std::function<void()>& work) {

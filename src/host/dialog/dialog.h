@@ -79,8 +79,8 @@ struct DialogControl {
   std::string label{};
   int page = -1;  // the property page it stands on; -1 for every page
   bool enabled = true;
-  bool sameLine = false;      // beside the control before it
-  bool leftOfButtons = false; // an action drawn on the buttons' row, before them
+  bool sameLine = false;       // beside the control before it
+  bool leftOfButtons = false;  // an action drawn on the buttons' row, before them
   std::string text{};
   size_t maxBytes = 255;  // edits, in CP932 bytes
   bool multiLine = false;
@@ -107,7 +107,7 @@ struct DialogList {
   std::vector<DialogListColumn> columns{};
   std::vector<std::vector<std::string>> rows{};
   int selected = -1;
-  bool scrollToSelected = false;  // the drawer shows the selected row once
+  bool scrollToSelected = false;              // the drawer shows the selected row once
   std::function<void(Dialog&)> onSelect{};    // after selected changed
   std::function<void(Dialog&)> onActivate{};  // Enter or a double-click on a row
 };
@@ -166,6 +166,7 @@ struct Dialog {
   int focusedId = 0;
 
   DialogCheckBox* CheckBox(int id);
+  // The control with the id on the shown page, else the first with it.
   DialogControl* Control(int id);
   DialogAction* Action(int id);
   DialogText* Text(int id);

@@ -10,8 +10,8 @@
 #include <filesystem>
 #include <map>
 #include <mutex>
-#include <utility>
 #include <optional>
+#include <utility>
 
 #include "common/sjis.h"
 #include "host/cp932.h"
@@ -210,30 +210,35 @@ class ControlDrawer {
     if (!dialog_.list || dialog_.list->columns.empty()) return;
     DialogList& list = *dialog_.list;
     float width = 0;
-    for (const DialogListColumn& column : list.columns) width += static_cast<float>(column.width) + 8;
+    for (const DialogListColumn& column : list.columns)
+      width += static_cast<float>(column.width) + 8;
     const float rowHeight = ImGui::GetTextLineHeightWithSpacing() + 2;
     const ImVec2 size(width, rowHeight * static_cast<float>(list.rows.size() + 1) + 4);
-    const ImGuiTableFlags flags = ImGuiTableFlags_Borders | ImGuiTableFlags_RowBg | ImGuiTableFlags_ScrollY |
-                                  ImGuiTableFlags_SizingFixedFit;
-    if (!ImGui::BeginTable(("##list" + std::to_string(list.id)).c_str(), static_cast<int>(list.columns.size()),
-                           flags, size)) {
+    const ImGuiTableFlags flags = ImGuiTableFlags_Borders | ImGuiTableFlags_RowBg |
+                                  ImGuiTableFlags_ScrollY | ImGuiTableFlags_SizingFixedFit;
+    if (!ImGui::BeginTable(("##list" + std::to_string(list.id)).c_str(),
+                           static_cast<int>(list.columns.size()), flags, size)) {
       return;
     }
     for (const DialogListColumn& column : list.columns)
-      ImGui::TableSetupColumn(Utf8(column.title).c_str(), ImGuiTableColumnFlags_WidthFixed, static_cast<float>(column.width));
+      ImGui::TableSetupColumn(Utf8(column.title).c_str(), ImGuiTableColumnFlags_WidthFixed,
+                              static_cast<float>(column.width));
     ImGui::TableHeadersRow();
     for (size_t row = 0; row < list.rows.size(); ++row) {
       ImGui::TableNextRow();
       const int index = static_cast<int>(row);
       for (size_t column = 0; column < list.columns.size(); ++column) {
         ImGui::TableSetColumnIndex(static_cast<int>(column));
-        std::string cell = column < list.rows[row].size() ? Utf8(list.rows[row][column]) : std::string();
+        std::string cell =
+            column < list.rows[row].size() ? Utf8(list.rows[row][column]) : std::string();
         if (column == 0) {
           const std::string label = cell + "##row" + std::to_string(row);
-          if (ImGui::Selectable(label.c_str(), list.selected == index,
-                                ImGuiSelectableFlags_SpanAllColumns | ImGuiSelectableFlags_AllowDoubleClick)) {
+          if (ImGui::Selectable(
+                  label.c_str(), list.selected == index,
+                  ImGuiSelectableFlags_SpanAllColumns | ImGuiSelectableFlags_AllowDoubleClick)) {
             pending_.push_back([this, index] { Select(index); });
-            if (ImGui::IsMouseDoubleClicked(ImGuiMouseButton_Left)) pending_.push_back([this] { Activate(); });
+            if (ImGui::IsMouseDoubleClicked(ImGuiMouseButton_Left))
+              pending_.push_back([this] { Activate(); });
           }
           if (list.scrollToSelected && list.selected == index) {
             ImGui::SetScrollHereY();
@@ -249,7 +254,8 @@ class ControlDrawer {
           continue;
         }
         if (list.columns[column].centred) {
-          const float space = static_cast<float>(list.columns[column].width) - ImGui::CalcTextSize(cell.c_str()).x;
+          const float space =
+              static_cast<float>(list.columns[column].width) - ImGui::CalcTextSize(cell.c_str()).x;
           if (space > 0) ImGui::SetCursorPosX(ImGui::GetCursorPosX() + space / 2);
         }
         ImGui::TextUnformatted(cell.c_str());
@@ -280,7 +286,9 @@ class ControlDrawer {
   // A key pressed while a key field has the focus; the field takes its DirectInput code.
   void TakeKey(int scancode) {
     DialogControl* control = dialog_.Control(dialog_.focusedId);
-    if (!control || control->kind != DialogControlKind::kKeyField || !ControlUsable(dialog_, *control)) return;
+    if (!control || control->kind != DialogControlKind::kKeyField ||
+        !ControlUsable(dialog_, *control))
+      return;
     const int code = KeyCodesOf(scancode).scanCode;
     if (code == 0) return;
     const int id = control->id;
@@ -306,7 +314,8 @@ class ControlDrawer {
     for (size_t i = 0; i < labels.size(); ++i) {
       const int index = static_cast<int>(i);
       const std::string label = Utf8(labels[i]) + "##tab" + std::to_string(i);
-      const ImGuiTabItemFlags flags = forced && index == selected ? ImGuiTabItemFlags_SetSelected : 0;
+      const ImGuiTabItemFlags flags =
+          forced && index == selected ? ImGuiTabItemFlags_SetSelected : 0;
       if (ImGui::BeginTabItem(label.c_str(), nullptr, flags)) {
         active = index;
         ImGui::EndTabItem();
@@ -328,7 +337,8 @@ class ControlDrawer {
   }
 
   void Activate() {
-    if (dialog_.list && dialog_.list->selected >= 0 && dialog_.list->onActivate) dialog_.list->onActivate(dialog_);
+    if (dialog_.list && dialog_.list->selected >= 0 && dialog_.list->onActivate)
+      dialog_.list->onActivate(dialog_);
   }
 
   void Changed(int id, std::function<void(DialogControl&)> set) {
@@ -348,7 +358,8 @@ class ControlDrawer {
         break;
       case DialogControlKind::kCheck: {
         bool checked = control.value != 0;
-        if (ImGui::Checkbox(label.c_str(), &checked)) Changed(control.id, [checked](DialogControl& c) { c.value = checked; });
+        if (ImGui::Checkbox(label.c_str(), &checked))
+          Changed(control.id, [checked](DialogControl& c) { c.value = checked; });
         break;
       }
       case DialogControlKind::kEdit:
@@ -360,11 +371,13 @@ class ControlDrawer {
         std::string format = "%d";
         if (!control.valueText.empty()) {
           format.clear();
-          for (char c : Utf8(control.valueText)) format += c == '%' ? std::string("%%") : std::string(1, c);
+          for (char c : Utf8(control.valueText))
+            format += c == '%' ? std::string("%%") : std::string(1, c);
         }
         if (!label.empty()) ImGui::TextUnformatted(label.c_str());
         ImGui::SetNextItemWidth(220);
-        if (ImGui::SliderInt("##slider", &value, control.minimum, control.maximum, format.c_str())) {
+        if (ImGui::SliderInt("##slider", &value, control.minimum, control.maximum,
+                             format.c_str())) {
           control.value = value;
           Changed(control.id, nullptr);
         }
@@ -372,7 +385,9 @@ class ControlDrawer {
       }
       case DialogControlKind::kCombo: {
         const std::string preview =
-            control.value >= 0 && static_cast<size_t>(control.value) < control.items.size() ? Utf8(control.items[control.value]) : "";
+            control.value >= 0 && static_cast<size_t>(control.value) < control.items.size()
+                ? Utf8(control.items[control.value])
+                : "";
         ImGui::SetNextItemWidth(220);
         if (ImGui::BeginCombo(label.c_str(), preview.c_str())) {
           DrawItems(control);
@@ -392,7 +407,8 @@ class ControlDrawer {
         for (size_t i = 0; i < control.items.size(); ++i) {
           const int item = static_cast<int>(i);
           if (i > 0) ImGui::SameLine();
-          if (ImGui::RadioButton((Utf8(control.items[i]) + "##radio" + std::to_string(i)).c_str(), control.value == item) &&
+          if (ImGui::RadioButton((Utf8(control.items[i]) + "##radio" + std::to_string(i)).c_str(),
+                                 control.value == item) &&
               control.value != item) {
             Changed(control.id, [item](DialogControl& c) { c.value = item; });
           }
@@ -411,7 +427,9 @@ class ControlDrawer {
     for (size_t i = 0; i < control.items.size(); ++i) {
       const int item = static_cast<int>(i);
       const bool chosen = control.value == item;
-      if (ImGui::Selectable((Utf8(control.items[i]) + "##item" + std::to_string(i)).c_str(), chosen) && !chosen)
+      if (ImGui::Selectable((Utf8(control.items[i]) + "##item" + std::to_string(i)).c_str(),
+                            chosen) &&
+          !chosen)
         Changed(control.id, [item](DialogControl& c) { c.value = item; });
       if (chosen) ImGui::SetItemDefaultFocus();
     }
@@ -430,10 +448,12 @@ class ControlDrawer {
     ImGuiInputTextFlags flags = control.readOnly || keyField ? ImGuiInputTextFlags_ReadOnly : 0;
     bool edited = false;
     if (control.multiLine) {
-      edited = ImGui::InputTextMultiline("##edit", edit.buffer.bytes.data(), edit.buffer.bytes.size(), ImVec2(360, 64), flags);
+      edited = ImGui::InputTextMultiline("##edit", edit.buffer.bytes.data(),
+                                         edit.buffer.bytes.size(), ImVec2(360, 64), flags);
     } else {
       ImGui::SetNextItemWidth(keyField ? 120 : 220);
-      edited = ImGui::InputText("##edit", edit.buffer.bytes.data(), edit.buffer.bytes.size(), flags);
+      edited =
+          ImGui::InputText("##edit", edit.buffer.bytes.data(), edit.buffer.bytes.size(), flags);
     }
     if (ImGui::IsItemActive()) dialog_.focusedId = control.id;
     if (edited) {
@@ -449,8 +469,10 @@ class ControlDrawer {
 
   void DrawImage(DialogControl& control) {
     const DialogImage& image = control.image;
-    if (image.width <= 0 || image.height <= 0 || image.pixels.size() < size_t(image.width) * image.height * 4) {
-      ImGui::Dummy(ImVec2(static_cast<float>(std::max(image.width, 0)), static_cast<float>(std::max(image.height, 0))));
+    if (image.width <= 0 || image.height <= 0 ||
+        image.pixels.size() < size_t(image.width) * image.height * 4) {
+      ImGui::Dummy(ImVec2(static_cast<float>(std::max(image.width, 0)),
+                          static_cast<float>(std::max(image.height, 0))));
       return;
     }
     Texture& texture = textures_[control.id];
@@ -460,7 +482,8 @@ class ControlDrawer {
     }
     if (!texture.texture) {
       // ARGB8888 is B, G, R, A in memory on this machine's byte order.
-      texture.texture = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC, image.width, image.height);
+      texture.texture = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888,
+                                          SDL_TEXTUREACCESS_STATIC, image.width, image.height);
       texture.width = image.width;
       texture.height = image.height;
       texture.changes = image.changes - 1;
@@ -738,7 +761,8 @@ bool ImGuiDialogHost::Filter(const SDL_Event& event) {
       return true;
     }
     if (!IsInputEvent(event)) return false;
-    if (keyTaker_ && event.type == SDL_KEYDOWN && event.key.repeat == 0) keyTaker_(event.key.keysym.scancode);
+    if (keyTaker_ && event.type == SDL_KEYDOWN && event.key.repeat == 0)
+      keyTaker_(event.key.keysym.scancode);
     ImGui_ImplSDL2_ProcessEvent(&event);
     return true;  // modal: the game sees none of it
   }
@@ -916,8 +940,11 @@ int ImGuiDialogHost::RunDialog(HWND owner, Dialog& dialog) {
   ControlDrawer controls(dialog, renderer_);
   std::vector<std::function<void()>>& pendingControls = controls.Pending();
   // Nested dialogs take the keys while they run.
-  std::function<void(int)> outerKeyTaker = std::exchange(keyTaker_, [&controls](int scancode) { controls.TakeKey(scancode); });
-  const int outerWaitMs = std::exchange(waitMs_, dialog.tickMs > 0 ? static_cast<int>(std::min<uint32_t>(dialog.tickMs, kWaitMs)) : kWaitMs);
+  std::function<void(int)> outerKeyTaker =
+      std::exchange(keyTaker_, [&controls](int scancode) { controls.TakeKey(scancode); });
+  const int outerWaitMs = std::exchange(
+      waitMs_,
+      dialog.tickMs > 0 ? static_cast<int>(std::min<uint32_t>(dialog.tickMs, kWaitMs)) : kWaitMs);
   uint32_t lastTick = SDL_GetTicks();
   bool tickDue = false;
   OpenDialogPages(dialog);
@@ -1059,7 +1086,8 @@ int ImGuiDialogHost::RunDialog(HWND owner, Dialog& dialog) {
       lastTick = SDL_GetTicks();
       tickDue = true;
     }
-    return ended || tickDue || !pendingActions.empty() || !pendingToggles.empty() || !pendingControls.empty();
+    return ended || tickDue || !pendingActions.empty() || !pendingToggles.empty() ||
+           !pendingControls.empty();
   };
   for (;;) {
     RunLoop(step);
@@ -1073,7 +1101,8 @@ int ImGuiDialogHost::RunDialog(HWND owner, Dialog& dialog) {
       answer = dialog.closeAnswer;
       break;
     }
-    if (pendingActions.empty() && pendingToggles.empty() && pendingControls.empty() && !tickDue) break;
+    if (pendingActions.empty() && pendingToggles.empty() && pendingControls.empty() && !tickDue)
+      break;
     std::vector<std::function<void()>> changes;
     changes.swap(pendingControls);
     for (const std::function<void()>& change : changes) {

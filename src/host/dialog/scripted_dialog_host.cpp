@@ -14,10 +14,13 @@ bool ParseInt(std::string_view text, int32_t* value) {
   bool negative = !text.empty() && text[0] == '-';
   if (negative) text.remove_prefix(1);
   int base = 10;
-  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) text.remove_prefix(2), base = 16;
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
+    text.remove_prefix(2), base = 16;
   uint32_t magnitude = 0;
   auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), magnitude, base);
-  if (text.empty() || error != std::errc() || end != text.data() + text.size() || magnitude > 0x7FFFFFFFu) return false;
+  if (text.empty() || error != std::errc() || end != text.data() + text.size() ||
+      magnitude > 0x7FFFFFFFu)
+    return false;
   *value = negative ? -static_cast<int32_t>(magnitude) : static_cast<int32_t>(magnitude);
   return true;
 }
@@ -29,13 +32,13 @@ struct StepName {
 };
 
 constexpr StepName kStepNames[] = {
-    {"tab", DialogStep::Kind::kTab, 1},          {"page", DialogStep::Kind::kPage, 1},
-    {"row", DialogStep::Kind::kRow, 1},          {"activate", DialogStep::Kind::kActivate, 0},
-    {"text", DialogStep::Kind::kText, -1},       {"commit", DialogStep::Kind::kCommit, 1},
-    {"slider", DialogStep::Kind::kSlider, 2},    {"item", DialogStep::Kind::kItem, 2},
-    {"check", DialogStep::Kind::kCheck, 2},      {"radio", DialogStep::Kind::kRadio, 2},
-    {"key", DialogStep::Kind::kKey, 2},          {"joy", DialogStep::Kind::kJoystick, 1},
-    {"ticks", DialogStep::Kind::kTicks, 1},      {"press", DialogStep::Kind::kPress, 1},
+    {"tab", DialogStep::Kind::kTab, 1},       {"page", DialogStep::Kind::kPage, 1},
+    {"row", DialogStep::Kind::kRow, 1},       {"activate", DialogStep::Kind::kActivate, 0},
+    {"text", DialogStep::Kind::kText, -1},    {"commit", DialogStep::Kind::kCommit, 1},
+    {"slider", DialogStep::Kind::kSlider, 2}, {"item", DialogStep::Kind::kItem, 2},
+    {"check", DialogStep::Kind::kCheck, 2},   {"radio", DialogStep::Kind::kRadio, 2},
+    {"key", DialogStep::Kind::kKey, 2},       {"joy", DialogStep::Kind::kJoystick, 1},
+    {"ticks", DialogStep::Kind::kTicks, 1},   {"press", DialogStep::Kind::kPress, 1},
 };
 
 bool ParseStep(std::string_view item, DialogAnswer* answer, std::string* error) {
@@ -50,7 +53,8 @@ bool ParseStep(std::string_view item, DialogAnswer* answer, std::string* error) 
   }
   const size_t colon = item.find(':');
   const std::string_view name = item.substr(0, colon);
-  std::string_view rest = colon == std::string_view::npos ? std::string_view() : item.substr(colon + 1);
+  std::string_view rest =
+      colon == std::string_view::npos ? std::string_view() : item.substr(colon + 1);
   for (const StepName& known : kStepNames) {
     if (name != known.name) continue;
     DialogStep step;
@@ -60,7 +64,8 @@ bool ParseStep(std::string_view item, DialogAnswer* answer, std::string* error) 
       ok = colon == std::string_view::npos;
     } else if (known.numbers == 1) {
       // "commit" and "press" name a control; the others give a value.
-      const bool names = known.kind == DialogStep::Kind::kCommit || known.kind == DialogStep::Kind::kPress;
+      const bool names =
+          known.kind == DialogStep::Kind::kCommit || known.kind == DialogStep::Kind::kPress;
       ok = ParseInt(rest, names ? &step.id : &step.value);
     } else {
       const size_t second = rest.find(':');
@@ -71,7 +76,12 @@ bool ParseStep(std::string_view item, DialogAnswer* answer, std::string* error) 
       if (ok && known.numbers < 0) step.text = Utf8ToCp932Lenient(rest.substr(second + 1));
     }
     if (!ok) {
-      *error = "a step reads " + std::string(known.name) + (known.numbers == 0 ? "" : known.numbers == 1 ? ":N" : known.numbers == 2 ? ":ID:N" : ":ID:TEXT") + ", not \"" + std::string(item) + "\"";
+      *error = "a step reads " + std::string(known.name) +
+               (known.numbers == 0   ? ""
+                : known.numbers == 1 ? ":N"
+                : known.numbers == 2 ? ":ID:N"
+                                     : ":ID:TEXT") +
+               ", not \"" + std::string(item) + "\"";
       return false;
     }
     answer->steps.push_back(std::move(step));
@@ -92,7 +102,8 @@ void PlayStep(Dialog& dialog, const DialogStep& step) {
   };
   switch (step.kind) {
     case Kind::kTab:
-      if (dialog.tabs && step.value >= 0 && static_cast<size_t>(step.value) < dialog.tabs->labels.size() &&
+      if (dialog.tabs && step.value >= 0 &&
+          static_cast<size_t>(step.value) < dialog.tabs->labels.size() &&
           step.value != dialog.tabs->selected) {
         dialog.tabs->selected = step.value;
         if (dialog.tabs->onChange) dialog.tabs->onChange(dialog);
@@ -102,14 +113,16 @@ void PlayStep(Dialog& dialog, const DialogStep& step) {
       ShowDialogPage(dialog, step.value);
       break;
     case Kind::kRow:
-      if (dialog.list && step.value >= -1 && step.value < static_cast<int32_t>(dialog.list->rows.size()) &&
+      if (dialog.list && step.value >= -1 &&
+          step.value < static_cast<int32_t>(dialog.list->rows.size()) &&
           step.value != dialog.list->selected) {
         dialog.list->selected = step.value;
         if (dialog.list->onSelect) dialog.list->onSelect(dialog);
       }
       break;
     case Kind::kActivate:
-      if (dialog.list && dialog.list->selected >= 0 && dialog.list->onActivate) dialog.list->onActivate(dialog);
+      if (dialog.list && dialog.list->selected >= 0 && dialog.list->onActivate)
+        dialog.list->onActivate(dialog);
       break;
     case Kind::kText:
       if (is(DialogControlKind::kEdit) && !control->readOnly) {
@@ -131,7 +144,8 @@ void PlayStep(Dialog& dialog, const DialogStep& step) {
       break;
     case Kind::kItem:
     case Kind::kRadio:
-      if ((is(DialogControlKind::kCombo) || is(DialogControlKind::kListBox) || is(DialogControlKind::kRadio)) &&
+      if ((is(DialogControlKind::kCombo) || is(DialogControlKind::kListBox) ||
+           is(DialogControlKind::kRadio)) &&
           step.value >= 0 && static_cast<size_t>(step.value) < control->items.size()) {
         control->value = step.value;
         changed();
@@ -155,7 +169,8 @@ void PlayStep(Dialog& dialog, const DialogStep& step) {
       if (dialog.onJoystick) dialog.onJoystick(dialog, step.value);
       break;
     case Kind::kTicks:
-      for (int32_t i = 0; i < step.value && dialog.onTick && !dialog.endAnswer; ++i) dialog.onTick(dialog);
+      for (int32_t i = 0; i < step.value && dialog.onTick && !dialog.endAnswer; ++i)
+        dialog.onTick(dialog);
       break;
     case Kind::kPress:
       if (is(DialogControlKind::kAction)) {
@@ -289,8 +304,11 @@ int ScriptedDialogHost::RunDialog(HWND, Dialog& dialog) {
   CloseDialogPages(dialog, answer);
   DialogRecord record;
   record.templateId = dialog.templateId;
-  for (const DialogControl& control : dialog.controls)
-    record.controls[control.id] = {control.text, control.value, control.enabled};
+  // Pages may share ids: the shown page's control is the one recorded.
+  for (const DialogControl& control : dialog.controls) {
+    if (record.controls.count(control.id) == 0 || control.page == dialog.shownPage)
+      record.controls[control.id] = {control.text, control.value, control.enabled};
+  }
   if (dialog.tabs) record.tab = dialog.tabs->selected;
   if (!dialog.pages.empty()) record.page = dialog.shownPage;
   if (dialog.list) record.row = dialog.list->selected, record.rows = dialog.list->rows;

@@ -71,7 +71,7 @@ struct DialogRecord {
   std::string report;
   std::map<int, bool> checks;      // as the dialog ended
   std::string editText;
-  std::map<int, DialogControlRecord> controls;
+  std::map<int, DialogControlRecord> controls;  // where pages share an id, the shown page's
   int tab = -1;
   int page = -1;
   int row = -1;

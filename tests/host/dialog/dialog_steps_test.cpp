@@ -47,10 +47,13 @@ struct Sheet {
       static const char* kNames[] = {"set", "kill", "apply", "reset"};
       log.push_back(std::string(kNames[static_cast<int>(notice)]) + std::to_string(page));
     };
-    auto note = [this](Dialog&, DialogControl& c) { log.push_back("change" + std::to_string(c.id) + "=" + std::to_string(c.value) + c.text); };
+    auto note = [this](Dialog&, DialogControl& c) {
+      log.push_back("change" + std::to_string(c.id) + "=" + std::to_string(c.value) + c.text);
+    };
     DialogControl edit{.id = 10, .kind = DialogControlKind::kEdit, .page = 0, .maxBytes = 4};
     edit.onChange = note;
-    DialogControl slider{.id = 11, .kind = DialogControlKind::kSlider, .page = 1, .minimum = 0, .maximum = 30};
+    DialogControl slider{
+        .id = 11, .kind = DialogControlKind::kSlider, .page = 1, .minimum = 0, .maximum = 30};
     slider.onChange = note;
     DialogControl combo{.id = 12, .kind = DialogControlKind::kCombo, .items = {"a", "b"}};
     combo.onChange = note;
@@ -62,25 +65,32 @@ struct Sheet {
       c.text = "K";
     };
     dialog.controls = {edit, slider, combo, off, key};
-    dialog.tabs = DialogTabs{{"Auto", "Quick"}, 0, [this](Dialog& d) { log.push_back("tab" + std::to_string(d.tabs->selected)); }};
+    dialog.tabs = DialogTabs{{"Auto", "Quick"}, 0, [this](Dialog& d) {
+                               log.push_back("tab" + std::to_string(d.tabs->selected));
+                             }};
     dialog.list = DialogList{.id = 1201, .columns = {{"", 28}}, .rows = {{"a"}, {"b"}}};
-    dialog.list->onSelect = [this](Dialog& d) { log.push_back("row" + std::to_string(d.list->selected)); };
+    dialog.list->onSelect = [this](Dialog& d) {
+      log.push_back("row" + std::to_string(d.list->selected));
+    };
     dialog.list->onActivate = [this](Dialog&) { log.push_back("activate"); };
-    dialog.onJoystick = [this](Dialog&, int event) { log.push_back("joy" + std::to_string(event)); };
+    dialog.onJoystick = [this](Dialog&, int event) {
+      log.push_back("joy" + std::to_string(event));
+    };
     dialog.onTick = [this](Dialog&) { log.push_back("tick"); };
   }
 };
 
 TEST(ScriptedDialogStepsTest, StepsReachOnlyUsableControlsAndPagesHearTheirNotices) {
   ScriptedDialogHost host;
-  host.QueueAnswer(Parse(
-      "text:10:abcdef;commit:10;slider:11:5;page:1;slider:11:99;press:13;item:12:1;item:12:7;"
-      "key:14:44;tab:1;tab:1;tab:5;row:1;activate;joy:2;ticks:2;1"));
+  host.QueueAnswer(
+      Parse("text:10:abcdef;commit:10;slider:11:5;page:1;slider:11:99;press:13;item:12:1;item:12:7;"
+            "key:14:44;tab:1;tab:1;tab:5;row:1;activate;joy:2;ticks:2;1"));
   Sheet sheet;
   EXPECT_EQ(host.RunDialog(HWND{}, sheet.dialog), 1);
   const std::vector<std::string> expected = {
-      "set0",   "change10=0abcd", "kill0", "set1",   "change11=30", "change12=1", "key44 focus14",
-      "tab1",   "row1",           "activate", "joy2", "tick",     "tick",       "apply0", "apply1"};
+      "set0",       "change10=0abcd", "kill0", "set1",   "change11=30",
+      "change12=1", "key44 focus14",  "tab1",  "row1",   "activate",
+      "joy2",       "tick",           "tick",  "apply0", "apply1"};
   EXPECT_EQ(sheet.log, expected) << "the slider on the hidden page, the disabled action, an item "
                                     "out of range and a tab already shown do nothing";
   const std::vector<DialogRecord> records = host.Dialogs();
@@ -102,7 +112,8 @@ TEST(ScriptedDialogStepsTest, CancelResetsEveryPageAndAnActionMayEndTheDialog) {
   sheet.dialog.controls[3].onChange = [](Dialog& d, DialogControl&) { d.endAnswer = 2; };
   host.QueueAnswer(Parse("press:13;ticks:3;1"));
   EXPECT_EQ(host.RunDialog(HWND{}, sheet.dialog), 2);
-  EXPECT_EQ(sheet.log, (std::vector<std::string>{"set0", "reset0", "reset1"})) << "no step after the end";
+  EXPECT_EQ(sheet.log, (std::vector<std::string>{"set0", "reset0", "reset1"}))
+      << "no step after the end";
 }
 
 }  // namespace
