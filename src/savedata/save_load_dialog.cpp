@@ -119,10 +119,13 @@ class SaveLoadDialog {
     using Kind = host::DialogControlKind;
     host::DialogControl thumbnail{.id = kSlotThumbnail, .kind = Kind::kImage};
     BlackImage(thumbnail.image);
-    host::DialogControl title{.id = kSlotTitle, .kind = Kind::kLabel, .sameLine = true};
-    host::DialogControl date{.id = kSlotDate, .kind = Kind::kLabel};
-    host::DialogControl comment{
-        .id = kSlotComment, .kind = Kind::kEdit, .maxBytes = kCommentEditMax, .multiLine = true};
+    host::DialogControl title{.id = kSlotTitle, .kind = Kind::kLabel, .column = true};
+    host::DialogControl date{.id = kSlotDate, .kind = Kind::kLabel, .column = true};
+    host::DialogControl comment{.id = kSlotComment,
+                                .kind = Kind::kEdit,
+                                .column = true,
+                                .maxBytes = kCommentEditMax,
+                                .multiLine = true};
     comment.onChange = [this](host::Dialog&, host::DialogControl&) { CommitComment(); };
     host::DialogControl protect{
         .id = kSlotProtect, .kind = Kind::kCheck, .label = Text("上書き禁止")};

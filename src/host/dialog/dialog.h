@@ -79,7 +79,8 @@ struct DialogControl {
   std::string label{};
   int page = -1;  // the property page it stands on; -1 for every page
   bool enabled = true;
-  bool sameLine = false;       // beside the control before it
+  bool sameLine = false;  // beside the control before it
+  bool column = false;    // with the column controls after it: one column beside the one before
   bool leftOfButtons = false;  // an action drawn on the buttons' row, before them
   std::string text{};
   size_t maxBytes = 255;  // edits, in CP932 bytes

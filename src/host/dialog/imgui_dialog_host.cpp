@@ -209,10 +209,17 @@ class ControlDrawer {
   void DrawList() {
     if (!dialog_.list || dialog_.list->columns.empty()) return;
     DialogList& list = *dialog_.list;
+    // Column widths are given for the system's 12-pixel face; the list grows with ours as far as
+    // the window lets it.
+    float given = 0;
+    for (const DialogListColumn& column : list.columns)
+      given += static_cast<float>(column.width) + 8;
+    const float room = ImGui::GetMainViewport()->Size.x - 4 * ImGui::GetStyle().WindowPadding.x;
+    const float scale = std::max(1.0f, std::min(ImGui::GetFontSize() / 12.0f, room / given));
     float width = 0;
     for (const DialogListColumn& column : list.columns)
-      width += static_cast<float>(column.width) + 8;
-    const float rowHeight = ImGui::GetTextLineHeightWithSpacing() + 2;
+      width += static_cast<float>(column.width) * scale + 8;
+    const float rowHeight = ImGui::GetTextLineHeightWithSpacing();
     const ImVec2 size(width, rowHeight * static_cast<float>(list.rows.size() + 1) + 4);
     const ImGuiTableFlags flags = ImGuiTableFlags_Borders | ImGuiTableFlags_RowBg |
                                   ImGuiTableFlags_ScrollY | ImGuiTableFlags_SizingFixedFit;
@@ -222,7 +229,7 @@ class ControlDrawer {
     }
     for (const DialogListColumn& column : list.columns)
       ImGui::TableSetupColumn(Utf8(column.title).c_str(), ImGuiTableColumnFlags_WidthFixed,
-                              static_cast<float>(column.width));
+                              static_cast<float>(column.width) * scale);
     ImGui::TableHeadersRow();
     for (size_t row = 0; row < list.rows.size(); ++row) {
       ImGui::TableNextRow();
@@ -254,8 +261,8 @@ class ControlDrawer {
           continue;
         }
         if (list.columns[column].centred) {
-          const float space =
-              static_cast<float>(list.columns[column].width) - ImGui::CalcTextSize(cell.c_str()).x;
+          const float space = static_cast<float>(list.columns[column].width) * scale -
+                              ImGui::CalcTextSize(cell.c_str()).x;
           if (space > 0) ImGui::SetCursorPosX(ImGui::GetCursorPosX() + space / 2);
         }
         ImGui::TextUnformatted(cell.c_str());
@@ -268,11 +275,22 @@ class ControlDrawer {
   // (whether any did).
   bool DrawControls(bool buttonsRow) {
     bool drawn = false;
+    bool inColumn = false;
     for (size_t i = 0; i < dialog_.controls.size(); ++i) {
       DialogControl& control = dialog_.controls[i];
       if (control.page >= 0 && control.page != dialog_.shownPage) continue;
       if (control.leftOfButtons != buttonsRow) continue;
-      if (control.sameLine || (buttonsRow && drawn)) ImGui::SameLine();
+      if (inColumn && !control.column) {
+        ImGui::EndGroup();
+        inColumn = false;
+      }
+      if ((control.column && !inColumn) || (!control.column && control.sameLine) ||
+          (buttonsRow && drawn))
+        ImGui::SameLine();
+      if (control.column && !inColumn) {
+        ImGui::BeginGroup();
+        inColumn = true;
+      }
       drawn = true;
       ImGui::BeginDisabled(!control.enabled);
       ImGui::PushID(control.id);
@@ -280,6 +298,7 @@ class ControlDrawer {
       ImGui::PopID();
       ImGui::EndDisabled();
     }
+    if (inColumn) ImGui::EndGroup();
     return drawn;
   }
 
@@ -308,7 +327,7 @@ class ControlDrawer {
 
   void DrawTabBar(const char* id, const std::vector<std::string>& labels, int selected, int* drawn,
                   std::function<void(int)> choose) {
-    if (!ImGui::BeginTabBar(id)) return;
+    if (!ImGui::BeginTabBar(id, ImGuiTabBarFlags_FittingPolicyScroll)) return;
     const bool forced = selected != *drawn;
     int active = -1;
     for (size_t i = 0; i < labels.size(); ++i) {
