@@ -10,9 +10,16 @@
 //                                             output when the main window shows frame F (from 1)
 //   BRIMWOLD_HEADLESS_COMMANDS=F:ID,F:ID,...  post WM_COMMAND ID to the main window when it shows
 //                                             frame F
-//   BRIMWOLD_HEADLESS_ANSWERS=ID,ID,...       the dialogs that come are ended with these buttons,
-//                                             in order; after them a dialog takes its default
-//                                             button, as message boxes do without a display
+//   BRIMWOLD_HEADLESS_ANSWERS=A,A,...         the dialogs that come are answered with these, in
+//                                             order; after them a dialog takes its default
+//                                             button, as message boxes do without a display. An
+//                                             answer is a button id, or steps played first and
+//                                             the button last, joined by ';': tab:N, page:N,
+//                                             row:N, activate, text:ID:TEXT (UTF-8, no ',' or
+//                                             ';'), commit:ID, slider:ID:N, item:ID:N,
+//                                             check:ID:0|1, radio:ID:N, key:ID:CODE (DirectInput
+//                                             code), joy:N (0-3 directions, else a button),
+//                                             ticks:N (16 ms each), press:ID, close
 //   BRIMWOLD_HEADLESS_WAVE=FILE               mix the sound as the virtual clock moves and write
 //                                             it to FILE, a 16-bit stereo WAVE file, at the end;
 //                                             status 30 when it cannot be written
@@ -155,7 +162,7 @@ bool ParseList(std::string_view text, ParseItem parseItem) {
 struct HeadlessScript {
   std::set<uint32_t> hashFrames;
   std::multimap<uint32_t, uint32_t> commands;  // frame -> command id, in the order given
-  std::vector<uint32_t> answers;
+  std::vector<bw::host::DialogAnswer> answers;
   std::vector<bw::host::HeadlessInputStep> input;  // ordered by frame
 };
 
@@ -198,11 +205,18 @@ bool ReadHeadlessSwitches(HeadlessScript* script) {
                           script->commands.emplace(frame, id);
                           return true;
                         }) &&
-         ReadListSwitch("BRIMWOLD_HEADLESS_ANSWERS", "button ids up to 65535",
+         ReadListSwitch("BRIMWOLD_HEADLESS_ANSWERS", "button ids or dialog steps ending in one",
                         [&](std::string_view item) {
-                          uint32_t id = 0;
-                          if (!ParseNumber(item, 0, kMaxCommandId, &id)) return false;
-                          script->answers.push_back(id);
+                          bw::host::DialogAnswer answer;
+                          std::string error;
+                          if (!bw::host::ParseDialogAnswer(item, &answer, &error)) {
+                            std::fprintf(stderr, "brimwold: BRIMWOLD_HEADLESS_ANSWERS: %s\n",
+                                         error.c_str());
+                            return false;
+                          }
+                          if (answer.button < 0 || answer.button > static_cast<int>(kMaxCommandId))
+                            return false;
+                          script->answers.push_back(std::move(answer));
                           return true;
                         }) &&
          ReadInputSwitch(script);
@@ -378,11 +392,7 @@ int main(int argc, char** argv) {
     if (!ReadHeadlessSwitches(&script)) return kExitUsage;
     auto scripted = std::make_unique<ScriptedDialogHost>();
     scripted->AnswerDefaultWhenEmpty(true);
-    for (uint32_t id : script.answers) {
-      DialogAnswer answer;
-      answer.button = static_cast<int>(id);
-      scripted->QueueAnswer(std::move(answer));
-    }
+    for (DialogAnswer& answer : script.answers) scripted->QueueAnswer(std::move(answer));
     dialogs = std::move(scripted);
     if (wavePath != nullptr && *wavePath == '\0') {
       std::fprintf(stderr, "brimwold: BRIMWOLD_HEADLESS_WAVE must name a file\n");

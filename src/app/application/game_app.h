@@ -157,7 +157,8 @@ class GameApp : public EngineApp, public ScriptApplication {
   uint8_t ModalState() const { return modalState_; }
   uint8_t SaveLoadDirection() const { return saveLoadDirection_; }
   host::Menu* GetMenu() const { return menu_; }
-  // Not built here: both answer kDialogNotAvailable after telling the player.
+  // The settings sheet answers 1 when its OK stored the pages, else 2; the save and load dialog
+  // a RunSaveLoadDialog result, or kDialogNotAvailable without a script host.
   int ShowSettingsSheet();
   int ShowSaveLoadDialog();
   void ShowVersionDialog();
@@ -303,6 +304,8 @@ class GameApp : public EngineApp, public ScriptApplication {
   GameServices& Services() { return services_; }
   // The player's volumes to the script host's channels; false without them.
   bool ApplySoundSettings();
+  // The same from another record (the settings sheet's sound page while it is open).
+  bool ApplySoundSettings(const UserConfig& from);
   // The player's keys into the action table; a kAssignments* code.
   int ApplyKeyAssignments();
   int ApplyJoystickAssignments();
@@ -492,6 +495,17 @@ class GameApp : public EngineApp, public ScriptApplication {
 
  private:
   std::unique_ptr<TgsScenePages> tgsPages_;
+
+  // The save and load dialogs' way into the game: work run while the scripts stand between two
+  // steps, and the load they ask for (the current save name, and 1 in the load word when the
+  // scripts named one: a guest address, 0 none).
+ public:
+  void RunBetweenSteps(const std::function<void()>& work);
+  void RequestLoadFromDialog(const std::string& saveName);
+  void SetLoadWord(uint32_t address) { loadWordAddress_ = address; }
+
+ private:
+  uint32_t loadWordAddress_ = 0;
 };
 
 using TheGameApp = Global<GameApp>;

@@ -1,17 +1,11 @@
 // The game application's own dialogs: the message dialogs (also for other threads), the version
-// dialog, the data-input dialog, and the settings and save/load dialogs it does not carry.
+// dialog and the data-input dialog.
 #include "app/application/game_app.h"
 #include "app/dialogs/version_dialog.h"
 #include "host/cp932.h"
 #include "host/dialog/dialog_host.h"
 
 namespace bw {
-
-namespace {
-
-const char kNotAvailableUtf8[] = "この機能は現在利用できません。";
-
-}  // namespace
 
 DialogContext GameApp::MakeDialogContext() {
   DialogContext context;
@@ -88,15 +82,5 @@ void GameApp::ShowVersionDialog() {
 }
 
 bool GameApp::ShowDataInputDialog(DataInputDialog& dialog) { return dialog.Show(MakeDialogContext()); }
-
-int GameApp::ShowSettingsSheet() {
-  ShowMessageDialog(host::Cp932Literal(kNotAvailableUtf8).c_str(), kMessageOk, nullptr, nullptr, 0);
-  return kDialogNotAvailable;
-}
-
-int GameApp::ShowSaveLoadDialog() {
-  ShowMessageDialog(host::Cp932Literal(kNotAvailableUtf8).c_str(), kMessageOk, nullptr, nullptr, 0);
-  return kDialogNotAvailable;
-}
 
 }  // namespace bw

@@ -35,17 +35,25 @@ void GameServices::LoadMovieLibraries(bool load, bool movieInSprite,
 }
 
 bool GameApp::ApplySoundSettings() {
+  return ApplySoundSettings(user_);
+}
+
+bool GameApp::ApplySoundSettings(const UserConfig& from) {
   // Movies scale their own volume by this setting, with or without the channels.
-  SetMovieVolumeSetting(user_.movieVolume);
+  SetMovieVolumeSetting(from.movieVolume);
   SoundChannelManager* channels = host_ ? host_->SoundChannels() : nullptr;
   if (channels == nullptr) return false;
-  // The switches of the sound kinds are not named in the settings block yet: the channels keep
-  // their own, all on.
-  channels->SetMasterVolume(static_cast<int32_t>(user_.masterVolume), false);
-  channels->SetBgmVolume(-1, static_cast<int32_t>(user_.bgmVolume), true);
-  channels->SetDefaultFactor(0, static_cast<int32_t>(user_.seVolume));
-  channels->SetDefaultFactor(1, static_cast<int32_t>(user_.systemSeVolume));
-  channels->SetDefaultFactor(2, static_cast<int32_t>(user_.voiceVolume));
+  channels->SetSoundEnabled(from.soundOn != 0, false);
+  channels->SetMasterVolume(static_cast<int32_t>(from.masterVolume), false);
+  channels->SetBgmVolume(-1, static_cast<int32_t>(from.bgmVolume), true);
+  channels->SetBgmEnabled(from.bgmOn != 0, false);
+  channels->SetKindEnabled(from.seOn != 0, kSoundEffect, true, false);
+  channels->SetDefaultFactor(0, static_cast<int32_t>(from.seVolume));
+  channels->SetKindSwitch(kSystemSoundEffect, from.systemSeOn != 0);
+  channels->SetDefaultFactor(1, static_cast<int32_t>(from.systemSeVolume));
+  // The voice switch stays the channels' own: the stored byte is 0 by default and its page
+  // control is disabled, so pushing it would silence every voice.
+  channels->SetDefaultFactor(2, static_cast<int32_t>(from.voiceVolume));
   return true;
 }
 

@@ -16,12 +16,6 @@ namespace bw {
 
 namespace {
 
-constexpr int kPermissionSettings = 0;
-constexpr int kPermissionSave = 1;
-constexpr int kPermissionLoad = 2;
-constexpr int kPermissionReturn = 3;
-constexpr int kPermissionScreenMode = 4;
-
 constexpr uint8_t kDefaultChannels = 2;
 constexpr uint32_t kDefaultRateCode = 44;
 constexpr uint16_t kDefaultBits = 16;

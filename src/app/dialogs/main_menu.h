@@ -25,6 +25,11 @@ constexpr int kCmdSoundFormat = 40030;
 
 // Permissions: 0 settings, 1 save, 2 load, 3 return to title, 4 screen mode.
 constexpr int kMenuPermissionCount = 5;
+constexpr int kPermissionSettings = 0;
+constexpr int kPermissionSave = 1;
+constexpr int kPermissionLoad = 2;
+constexpr int kPermissionReturn = 3;
+constexpr int kPermissionScreenMode = 4;
 
 std::unique_ptr<host::Menu> BuildMainMenu(host::HWND owner);
 

@@ -8,8 +8,10 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <mutex>
 #include <optional>
+#include <utility>
 
 #include "common/sjis.h"
 #include "host/cp932.h"
@@ -18,6 +20,7 @@
 #include "host/font/host_faces.h"
 #include "host/host_path.h"
 #include "host/message_queue.h"
+#include "host/sdl/sdl_keys.h"
 #include "imgui_impl_sdl.h"
 #include "imgui_impl_sdlrenderer.h"
 
@@ -174,6 +177,360 @@ struct EditBuffer {
     std::memcpy(bytes.data(), utf8.data(), std::min(utf8.size(), bytes.size() - 1));
   }
   std::string Cp932() const { return Utf8ToCp932Lenient(bytes.data()); }
+};
+
+// The larger dialogs' parts: tabs or pages, the list, and the controls. Whatever the player
+// changes is queued as a callback that runs between frames, where it may open dialogs of its own.
+class ControlDrawer {
+ public:
+  ControlDrawer(Dialog& dialog, SDL_Renderer* renderer) : dialog_(dialog), renderer_(renderer) {}
+  ~ControlDrawer() {
+    for (auto& [id, texture] : textures_) SDL_DestroyTexture(texture.texture);
+  }
+  ControlDrawer(const ControlDrawer&) = delete;
+  ControlDrawer& operator=(const ControlDrawer&) = delete;
+
+  std::vector<std::function<void()>>& Pending() { return pending_; }
+
+  void DrawTabs() {
+    if (dialog_.tabs) {
+      DialogTabs& tabs = *dialog_.tabs;
+      DrawTabBar("##tabs", tabs.labels, tabs.selected, &drawnTab_, [this](int chosen) {
+        dialog_.tabs->selected = chosen;
+        if (dialog_.tabs->onChange) dialog_.tabs->onChange(dialog_);
+      });
+    }
+    if (!dialog_.pages.empty()) {
+      DrawTabBar("##pages", dialog_.pages, dialog_.shownPage, &drawnPage_,
+                 [this](int chosen) { ShowDialogPage(dialog_, chosen); });
+    }
+  }
+
+  void DrawList() {
+    if (!dialog_.list || dialog_.list->columns.empty()) return;
+    DialogList& list = *dialog_.list;
+    // Column widths are given for the system's 12-pixel face; the list grows with ours as far as
+    // the window lets it.
+    float given = 0;
+    for (const DialogListColumn& column : list.columns)
+      given += static_cast<float>(column.width) + 8;
+    const float room = ImGui::GetMainViewport()->Size.x - 4 * ImGui::GetStyle().WindowPadding.x;
+    const float scale = std::max(1.0f, std::min(ImGui::GetFontSize() / 12.0f, room / given));
+    float width = 0;
+    for (const DialogListColumn& column : list.columns)
+      width += static_cast<float>(column.width) * scale + 8;
+    const float rowHeight = ImGui::GetTextLineHeightWithSpacing();
+    const ImVec2 size(width, rowHeight * static_cast<float>(list.rows.size() + 1) + 4);
+    const ImGuiTableFlags flags = ImGuiTableFlags_Borders | ImGuiTableFlags_RowBg |
+                                  ImGuiTableFlags_ScrollY | ImGuiTableFlags_SizingFixedFit;
+    if (!ImGui::BeginTable(("##list" + std::to_string(list.id)).c_str(),
+                           static_cast<int>(list.columns.size()), flags, size)) {
+      return;
+    }
+    for (const DialogListColumn& column : list.columns)
+      ImGui::TableSetupColumn(Utf8(column.title).c_str(), ImGuiTableColumnFlags_WidthFixed,
+                              static_cast<float>(column.width) * scale);
+    ImGui::TableHeadersRow();
+    for (size_t row = 0; row < list.rows.size(); ++row) {
+      ImGui::TableNextRow();
+      const int index = static_cast<int>(row);
+      for (size_t column = 0; column < list.columns.size(); ++column) {
+        ImGui::TableSetColumnIndex(static_cast<int>(column));
+        std::string cell =
+            column < list.rows[row].size() ? Utf8(list.rows[row][column]) : std::string();
+        if (column == 0) {
+          const std::string label = cell + "##row" + std::to_string(row);
+          if (ImGui::Selectable(
+                  label.c_str(), list.selected == index,
+                  ImGuiSelectableFlags_SpanAllColumns | ImGuiSelectableFlags_AllowDoubleClick)) {
+            pending_.push_back([this, index] { Select(index); });
+            if (ImGui::IsMouseDoubleClicked(ImGuiMouseButton_Left))
+              pending_.push_back([this] { Activate(); });
+          }
+          if (list.scrollToSelected && list.selected == index) {
+            ImGui::SetScrollHereY();
+            ImGui::SetItemDefaultFocus();
+            list.scrollToSelected = false;
+          }
+          if (ImGui::IsItemFocused() && ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Enter))) {
+            pending_.push_back([this, index] {
+              Select(index);
+              Activate();
+            });
+          }
+          continue;
+        }
+        if (list.columns[column].centred) {
+          const float space = static_cast<float>(list.columns[column].width) * scale -
+                              ImGui::CalcTextSize(cell.c_str()).x;
+          if (space > 0) ImGui::SetCursorPosX(ImGui::GetCursorPosX() + space / 2);
+        }
+        ImGui::TextUnformatted(cell.c_str());
+      }
+    }
+    ImGui::EndTable();
+  }
+
+  // Every control of the shown page; with buttonsRow, the actions that stand left of the buttons
+  // (whether any did).
+  bool DrawControls(bool buttonsRow) {
+    bool drawn = false;
+    bool inColumn = false;
+    for (size_t i = 0; i < dialog_.controls.size(); ++i) {
+      DialogControl& control = dialog_.controls[i];
+      if (control.page >= 0 && control.page != dialog_.shownPage) continue;
+      if (control.leftOfButtons != buttonsRow) continue;
+      if (inColumn && !control.column) {
+        ImGui::EndGroup();
+        inColumn = false;
+      }
+      if ((control.column && !inColumn) || (!control.column && control.sameLine) ||
+          (buttonsRow && drawn))
+        ImGui::SameLine();
+      if (control.column && !inColumn) {
+        ImGui::BeginGroup();
+        inColumn = true;
+      }
+      drawn = true;
+      ImGui::BeginDisabled(!control.enabled);
+      ImGui::PushID(control.id);
+      DrawControl(control);
+      ImGui::PopID();
+      ImGui::EndDisabled();
+    }
+    if (inColumn) ImGui::EndGroup();
+    return drawn;
+  }
+
+  // A key pressed while a key field has the focus; the field takes its DirectInput code.
+  void TakeKey(int scancode) {
+    DialogControl* control = dialog_.Control(dialog_.focusedId);
+    if (!control || control->kind != DialogControlKind::kKeyField ||
+        !ControlUsable(dialog_, *control))
+      return;
+    const int code = KeyCodesOf(scancode).scanCode;
+    if (code == 0) return;
+    const int id = control->id;
+    pending_.push_back([this, id, code] {
+      DialogControl* field = dialog_.Control(id);
+      if (field && field->onKey) field->onKey(dialog_, *field, code);
+    });
+  }
+
+ private:
+  struct Texture {
+    SDL_Texture* texture = nullptr;
+    uint32_t changes = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+  };
+
+  void DrawTabBar(const char* id, const std::vector<std::string>& labels, int selected, int* drawn,
+                  std::function<void(int)> choose) {
+    if (!ImGui::BeginTabBar(id, ImGuiTabBarFlags_FittingPolicyScroll)) return;
+    const bool forced = selected != *drawn;
+    int active = -1;
+    for (size_t i = 0; i < labels.size(); ++i) {
+      const int index = static_cast<int>(i);
+      const std::string label = Utf8(labels[i]) + "##tab" + std::to_string(i);
+      const ImGuiTabItemFlags flags =
+          forced && index == selected ? ImGuiTabItemFlags_SetSelected : 0;
+      if (ImGui::BeginTabItem(label.c_str(), nullptr, flags)) {
+        active = index;
+        ImGui::EndTabItem();
+      }
+    }
+    ImGui::EndTabBar();
+    *drawn = selected;
+    // The bar shows the dialog's choice first; a click on another tab is the player's.
+    if (!forced && active >= 0 && active != selected) {
+      *drawn = active;
+      pending_.push_back([choose, active] { choose(active); });
+    }
+  }
+
+  void Select(int row) {
+    if (!dialog_.list || row == dialog_.list->selected) return;
+    dialog_.list->selected = row;
+    if (dialog_.list->onSelect) dialog_.list->onSelect(dialog_);
+  }
+
+  void Activate() {
+    if (dialog_.list && dialog_.list->selected >= 0 && dialog_.list->onActivate)
+      dialog_.list->onActivate(dialog_);
+  }
+
+  void Changed(int id, std::function<void(DialogControl&)> set) {
+    pending_.push_back([this, id, set = std::move(set)] {
+      DialogControl* control = dialog_.Control(id);
+      if (!control) return;
+      if (set) set(*control);
+      if (control->onChange) control->onChange(dialog_, *control);
+    });
+  }
+
+  void DrawControl(DialogControl& control) {
+    const std::string label = Utf8(control.label);
+    switch (control.kind) {
+      case DialogControlKind::kLabel:
+        ImGui::TextUnformatted((label + Utf8(control.text)).c_str());
+        break;
+      case DialogControlKind::kCheck: {
+        bool checked = control.value != 0;
+        if (ImGui::Checkbox(label.c_str(), &checked))
+          Changed(control.id, [checked](DialogControl& c) { c.value = checked; });
+        break;
+      }
+      case DialogControlKind::kEdit:
+      case DialogControlKind::kKeyField:
+        DrawEdit(control, label);
+        break;
+      case DialogControlKind::kSlider: {
+        int value = control.value;
+        std::string format = "%d";
+        if (!control.valueText.empty()) {
+          format.clear();
+          for (char c : Utf8(control.valueText))
+            format += c == '%' ? std::string("%%") : std::string(1, c);
+        }
+        if (!label.empty()) ImGui::TextUnformatted(label.c_str());
+        ImGui::SetNextItemWidth(220);
+        if (ImGui::SliderInt("##slider", &value, control.minimum, control.maximum,
+                             format.c_str())) {
+          control.value = value;
+          Changed(control.id, nullptr);
+        }
+        break;
+      }
+      case DialogControlKind::kCombo: {
+        const std::string preview =
+            control.value >= 0 && static_cast<size_t>(control.value) < control.items.size()
+                ? Utf8(control.items[control.value])
+                : "";
+        ImGui::SetNextItemWidth(220);
+        if (ImGui::BeginCombo(label.c_str(), preview.c_str())) {
+          DrawItems(control);
+          ImGui::EndCombo();
+        }
+        break;
+      }
+      case DialogControlKind::kListBox:
+        if (!label.empty()) ImGui::TextUnformatted(label.c_str());
+        if (ImGui::BeginListBox("##items", ImVec2(220, 0))) {
+          DrawItems(control);
+          ImGui::EndListBox();
+        }
+        break;
+      case DialogControlKind::kRadio:
+        if (!label.empty()) ImGui::TextUnformatted(label.c_str());
+        for (size_t i = 0; i < control.items.size(); ++i) {
+          const int item = static_cast<int>(i);
+          if (i > 0) ImGui::SameLine();
+          if (ImGui::RadioButton((Utf8(control.items[i]) + "##radio" + std::to_string(i)).c_str(),
+                                 control.value == item) &&
+              control.value != item) {
+            Changed(control.id, [item](DialogControl& c) { c.value = item; });
+          }
+        }
+        break;
+      case DialogControlKind::kImage:
+        DrawImage(control);
+        break;
+      case DialogControlKind::kAction:
+        if (ImGui::Button(label.c_str())) Changed(control.id, nullptr);
+        break;
+    }
+  }
+
+  void DrawItems(DialogControl& control) {
+    for (size_t i = 0; i < control.items.size(); ++i) {
+      const int item = static_cast<int>(i);
+      const bool chosen = control.value == item;
+      if (ImGui::Selectable((Utf8(control.items[i]) + "##item" + std::to_string(i)).c_str(),
+                            chosen) &&
+          !chosen)
+        Changed(control.id, [item](DialogControl& c) { c.value = item; });
+      if (chosen) ImGui::SetItemDefaultFocus();
+    }
+  }
+
+  void DrawEdit(DialogControl& control, const std::string& label) {
+    Edit& edit = edits_[control.id];
+    // The dialog may change the text itself (another row shown): the field follows.
+    if (edit.buffer.bytes.empty() || edit.synced != control.text) {
+      edit.buffer.maxBytes = control.maxBytes;
+      edit.buffer.Set(control.text);
+      edit.synced = control.text;
+    }
+    if (!label.empty()) ImGui::TextUnformatted(label.c_str());
+    const bool keyField = control.kind == DialogControlKind::kKeyField;
+    ImGuiInputTextFlags flags = control.readOnly || keyField ? ImGuiInputTextFlags_ReadOnly : 0;
+    bool edited = false;
+    if (control.multiLine) {
+      edited = ImGui::InputTextMultiline("##edit", edit.buffer.bytes.data(),
+                                         edit.buffer.bytes.size(), ImVec2(360, 64), flags);
+    } else {
+      ImGui::SetNextItemWidth(keyField ? 120 : 220);
+      edited =
+          ImGui::InputText("##edit", edit.buffer.bytes.data(), edit.buffer.bytes.size(), flags);
+    }
+    if (ImGui::IsItemActive()) dialog_.focusedId = control.id;
+    if (edited) {
+      std::string cp932 = ClipCp932(edit.buffer.Cp932(), control.maxBytes);
+      control.text = cp932;
+      edit.synced = cp932;
+    }
+    if (ImGui::IsItemDeactivated()) {
+      if (dialog_.focusedId == control.id) dialog_.focusedId = 0;
+      if (!keyField) Changed(control.id, nullptr);
+    }
+  }
+
+  void DrawImage(DialogControl& control) {
+    const DialogImage& image = control.image;
+    if (image.width <= 0 || image.height <= 0 ||
+        image.pixels.size() < size_t(image.width) * image.height * 4) {
+      ImGui::Dummy(ImVec2(static_cast<float>(std::max(image.width, 0)),
+                          static_cast<float>(std::max(image.height, 0))));
+      return;
+    }
+    Texture& texture = textures_[control.id];
+    if (texture.texture && (texture.width != image.width || texture.height != image.height)) {
+      SDL_DestroyTexture(texture.texture);
+      texture = Texture{};
+    }
+    if (!texture.texture) {
+      // ARGB8888 is B, G, R, A in memory on this machine's byte order.
+      texture.texture = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888,
+                                          SDL_TEXTUREACCESS_STATIC, image.width, image.height);
+      texture.width = image.width;
+      texture.height = image.height;
+      texture.changes = image.changes - 1;
+    }
+    if (texture.texture && texture.changes != image.changes) {
+      SDL_UpdateTexture(texture.texture, nullptr, image.pixels.data(), image.width * 4);
+      texture.changes = image.changes;
+    }
+    const ImVec2 size(static_cast<float>(image.width), static_cast<float>(image.height));
+    if (texture.texture) {
+      ImGui::Image(texture.texture, size);
+    } else {
+      ImGui::Dummy(size);
+    }
+  }
+
+  struct Edit {
+    EditBuffer buffer;
+    std::string synced;  // the control's text the buffer was last set from
+  };
+
+  Dialog& dialog_;
+  SDL_Renderer* renderer_;
+  std::vector<std::function<void()>> pending_;
+  std::map<int, Edit> edits_;
+  std::map<int, Texture> textures_;
+  int drawnTab_ = -1;
+  int drawnPage_ = -1;
 };
 
 // An entry of the chooser's list.
@@ -423,6 +780,8 @@ bool ImGuiDialogHost::Filter(const SDL_Event& event) {
       return true;
     }
     if (!IsInputEvent(event)) return false;
+    if (keyTaker_ && event.type == SDL_KEYDOWN && event.key.repeat == 0)
+      keyTaker_(event.key.keysym.scancode);
     ImGui_ImplSDL2_ProcessEvent(&event);
     return true;  // modal: the game sees none of it
   }
@@ -580,7 +939,7 @@ bool ImGuiDialogHost::RunLoop(const std::function<bool()>& draw) {
     }
     Frame(draw, &done);
     if (frameHook_) frameHook_(frame);
-    if (!done && !endRequested_) SDL_WaitEventTimeout(nullptr, kWaitMs);
+    if (!done && !endRequested_) SDL_WaitEventTimeout(nullptr, waitMs_);
   }
   --loopDepth_;
   inDialog_ = wasInDialog;
@@ -597,6 +956,17 @@ int ImGuiDialogHost::RunDialog(HWND owner, Dialog& dialog) {
   }
   std::vector<int> pendingActions;
   std::vector<int> pendingToggles;
+  ControlDrawer controls(dialog, renderer_);
+  std::vector<std::function<void()>>& pendingControls = controls.Pending();
+  // Nested dialogs take the keys while they run.
+  std::function<void(int)> outerKeyTaker =
+      std::exchange(keyTaker_, [&controls](int scancode) { controls.TakeKey(scancode); });
+  const int outerWaitMs = std::exchange(
+      waitMs_,
+      dialog.tickMs > 0 ? static_cast<int>(std::min<uint32_t>(dialog.tickMs, kWaitMs)) : kWaitMs);
+  uint32_t lastTick = SDL_GetTicks();
+  bool tickDue = false;
+  OpenDialogPages(dialog);
   bool cursorMoved = !dialog.cursorToDefault;
   int frames = 0;
   const std::string windowName = Utf8(dialog.title) + "###dialog" + std::to_string(dialog.templateId);
@@ -664,6 +1034,9 @@ int ImGuiDialogHost::RunDialog(HWND owner, Dialog& dialog) {
       ImGui::EndChild();
     }
     if (dialog.icon != DialogIcon::kNone) ImGui::EndGroup();
+    controls.DrawTabs();
+    controls.DrawList();
+    controls.DrawControls(false);
     if (dialog.report) {
       ImGui::TextUnformatted(Utf8(dialog.report->label).c_str());
       std::string utf8 = Utf8(dialog.report->text);
@@ -693,8 +1066,9 @@ int ImGuiDialogHost::RunDialog(HWND owner, Dialog& dialog) {
     }
     bool ended = false;
     const DialogButton* defaultButton = DefaultButton(dialog);
+    const bool leftActions = controls.DrawControls(true);
     for (size_t i = 0; i < dialog.buttons.size(); ++i) {
-      if (i > 0) ImGui::SameLine();
+      if (i > 0 || leftActions) ImGui::SameLine();
       std::string label = Utf8(dialog.buttons[i].label);
       if (ImGui::Button(label.c_str(), ImVec2(std::max(80.0f, ImGui::CalcTextSize(label.c_str()).x + 16), 0))) {
         answer = dialog.buttons[i].id;
@@ -727,7 +1101,12 @@ int ImGuiDialogHost::RunDialog(HWND owner, Dialog& dialog) {
   // Callbacks run between frames: they may open dialogs of their own.
   auto step = [&]() -> bool {
     bool ended = draw();
-    return ended || !pendingActions.empty() || !pendingToggles.empty();
+    if (dialog.tickMs > 0 && SDL_GetTicks() - lastTick >= dialog.tickMs) {
+      lastTick = SDL_GetTicks();
+      tickDue = true;
+    }
+    return ended || tickDue || !pendingActions.empty() || !pendingToggles.empty() ||
+           !pendingControls.empty();
   };
   for (;;) {
     RunLoop(step);
@@ -741,7 +1120,16 @@ int ImGuiDialogHost::RunDialog(HWND owner, Dialog& dialog) {
       answer = dialog.closeAnswer;
       break;
     }
-    if (pendingActions.empty() && pendingToggles.empty()) break;
+    if (pendingActions.empty() && pendingToggles.empty() && pendingControls.empty() && !tickDue)
+      break;
+    std::vector<std::function<void()>> changes;
+    changes.swap(pendingControls);
+    for (const std::function<void()>& change : changes) {
+      change();
+      if (dialog.endAnswer) break;
+    }
+    if (tickDue && !dialog.endAnswer && dialog.onTick) dialog.onTick(dialog);
+    tickDue = false;
     std::vector<int> toggles;
     toggles.swap(pendingToggles);
     for (int id : toggles) {
@@ -759,6 +1147,9 @@ int ImGuiDialogHost::RunDialog(HWND owner, Dialog& dialog) {
     }
   }
   if (dialog.edit) dialog.edit->text = ClipCp932(edit.Cp932(), dialog.edit->maxBytes);
+  keyTaker_ = std::move(outerKeyTaker);
+  waitMs_ = outerWaitMs;
+  CloseDialogPages(dialog, answer);
   return answer;
 }
 

@@ -112,6 +112,9 @@ class ImGuiDialogHost final : public DialogHost {
   bool altAlone_ = false;  // Alt is down and no other key went down since
   std::function<void(int frame)> frameHook_;
   bool boxesWithoutDisplay_ = false;
+  // The running dialog's key fields take key presses through this; the event wait between frames.
+  std::function<void(int scancode)> keyTaker_;
+  int waitMs_ = 50;
   HWND boxWindow_;  // the box's own window while it is drawn there
   bool boxWindowShown_ = false;
   int boxWidth_ = 0;

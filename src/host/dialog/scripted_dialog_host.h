@@ -14,14 +14,54 @@
 
 namespace bw::host {
 
+// One thing a player does in a dialog. A step on a control that is disabled, not on the shown
+// page or of another kind does nothing, as a click there would.
+struct DialogStep {
+  enum class Kind {
+    kTab,       // value: the tab chosen
+    kPage,      // value: the property page shown
+    kRow,       // value: the list row selected (-1 none)
+    kActivate,  // Enter on the list's selected row
+    kText,      // text typed into edit id (not yet committed)
+    kCommit,    // edit id left
+    kSlider,    // slider id moved to value
+    kItem,      // combo or list box id: item value chosen
+    kCheck,     // check box id set to value
+    kRadio,     // radio group id: item value chosen
+    kKey,       // key field id focused and key code value pressed
+    kJoystick,  // joystick event value
+    kTicks,     // value ticks of the dialog's timer
+    kPress,     // action id pressed (or button id, which ends the dialog)
+  };
+  Kind kind = Kind::kPress;
+  int id = 0;
+  int32_t value = 0;
+  std::string text;  // CP932
+};
+
 // How the next dialog is answered, applied in this order: check boxes set, edit text typed
-// (cut to the field's limit), extra buttons pressed, then the button that ends it.
+// (cut to the field's limit), extra buttons pressed, the steps, then the button that ends it.
 struct DialogAnswer {
   int button = 0;
   std::vector<std::pair<int, bool>> checks;
   std::optional<std::string> editText;  // CP932
   std::vector<int> actions;
   bool close = false;  // closes the window instead of pressing button
+  std::vector<DialogStep> steps{};
+};
+
+// One dialog's answer written as "STEP;STEP;...;ID": "tab:N", "page:N", "row:N", "activate",
+// "text:ID:TEXT" (UTF-8), "commit:ID", "slider:ID:N", "item:ID:N", "check:ID:0|1", "radio:ID:N",
+// "key:ID:CODE", "joy:N", "ticks:N", "press:ID", "close"; a bare number is the button that ends
+// it (numbers decimal or 0x hex). False with the reason in error.
+bool ParseDialogAnswer(std::string_view text, DialogAnswer* answer, std::string* error);
+
+// What a control held when the dialog ended.
+struct DialogControlRecord {
+  std::string text;
+  int32_t value = 0;
+  bool enabled = true;
+  bool operator==(const DialogControlRecord&) const = default;
 };
 
 struct DialogRecord {
@@ -31,6 +71,11 @@ struct DialogRecord {
   std::string report;
   std::map<int, bool> checks;      // as the dialog ended
   std::string editText;
+  std::map<int, DialogControlRecord> controls;  // where pages share an id, the shown page's
+  int tab = -1;
+  int page = -1;
+  int row = -1;
+  std::vector<std::vector<std::string>> rows;
   int answer = 0;
   uint32_t threadId = 0;
 };

@@ -261,5 +261,48 @@ TEST_F(ImGuiMessageBoxTest, PlayedKeysReachTheBox) {
   EXPECT_TRUE(host_->InputDone());
 }
 
+TEST_F(ImGuiDialogHostTest, DrawsTheLargerDialogsAndFeedsKeyFieldsAndTicks) {
+  Dialog dialog = TwoButtons();
+  dialog.tabs = DialogTabs{{"Auto", "Quick"}, 1, nullptr};
+  dialog.list = DialogList{
+      .id = 1201, .columns = {{"", 28}, {"T", 60, true}}, .rows = {{" F1", "x"}, {"", "y"}}};
+  dialog.list->selected = 1;
+  dialog.list->scrollToSelected = true;
+  DialogControl picture{.id = 1084, .kind = DialogControlKind::kImage};
+  picture.image = {120, 90, std::vector<uint8_t>(120 * 90 * 4, 0x80), 1};
+  DialogControl slider{.id = 1051,
+                       .kind = DialogControlKind::kSlider,
+                       .minimum = 0,
+                       .maximum = 30,
+                       .valueText = "100 ms"};
+  DialogControl combo{.id = 1082, .kind = DialogControlKind::kCombo, .items = {"a", "b"}};
+  DialogControl radio{.id = 1080, .kind = DialogControlKind::kRadio, .items = {"Shift", "Ctrl"}};
+  DialogControl box{.id = 1121, .kind = DialogControlKind::kListBox, .items = {"f"}};
+  DialogControl notes{
+      .id = 1056, .kind = DialogControlKind::kEdit, .enabled = false, .multiLine = true};
+  DialogControl key{.id = 1060, .kind = DialogControlKind::kKeyField};
+  int keyCode = 0;
+  key.onKey = [&](Dialog&, DialogControl&, int code) { keyCode = code; };
+  DialogControl reset{
+      .id = 1301, .kind = DialogControlKind::kAction, .label = "reset", .leftOfButtons = true};
+  dialog.controls = {picture, slider, combo, radio, box, notes, key, reset};
+  dialog.focusedId = 1060;
+  dialog.tickMs = 16;
+  int ticks = 0;
+  dialog.onTick = [&](Dialog& d) {
+    if (++ticks == 3) d.endAnswer = 4;
+  };
+  host_->SetFrameHook([&](int frame) {
+    if (frame == 1) {
+      PushKey(SDL_KEYDOWN, SDL_SCANCODE_Z);
+      dialog.controls[0].image.changes++;  // taken again on the next frame
+    }
+    if (frame == 2) PushKey(SDL_KEYUP, SDL_SCANCODE_Z);
+    if (frame == 3000) host_->EndDialog(kGaveUp);
+  });
+  EXPECT_EQ(host_->RunDialog(window_, dialog), 4) << "the third tick ends it";
+  EXPECT_EQ(keyCode, 0x2C) << "Z as its DirectInput code";
+}
+
 }  // namespace
 }  // namespace bw::host

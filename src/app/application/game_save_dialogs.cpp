@@ -1,0 +1,80 @@
+// The save and load dialogs over the script host's save data, with the application's settings,
+// permissions and questions.
+#include "app/application/game_app.h"
+#include "app/dialogs/main_menu.h"
+#include "savedata/save_data.h"
+#include "savedata/save_load_dialog.h"
+
+namespace bw {
+
+namespace {
+
+class GameSaveLoadHost final : public SaveLoadHost {
+ public:
+  explicit GameSaveLoadHost(GameApp& app) : app_(app) {}
+
+  SaveLoadSettings DialogSettings() override {
+    const UserConfig& u = app_.GetUserConfig();
+    return {u.lastDialogPage,   u.lastDialogSlot,     u.lastSavedPage,      u.lastSavedSlot,
+            u.confirmOverwrite, u.commentFromMessage, u.closeAfterSave,     u.thumbnailWithoutFrame,
+            u.confirmLoad,      u.confirmQuickLoad,   u.autoSaveBeforeLoad, u.joystickEnabled,
+            u.actionButtons[0], u.actionButtons[1]};
+  }
+  void StoreDialogSettings(const SaveLoadSettings& s) override {
+    UserConfig& u = app_.GetUserConfig();
+    u.lastDialogPage = s.lastDialogPage;
+    u.lastDialogSlot = s.lastDialogSlot;
+    u.lastSavedPage = s.lastSavedPage;
+    u.lastSavedSlot = s.lastSavedSlot;
+    u.confirmOverwrite = s.confirmOverwrite;
+    u.commentFromMessage = s.commentFromMessage;
+    u.closeAfterSave = s.closeAfterSave;
+    u.thumbnailWithoutFrame = s.thumbnailWithoutFrame;
+    u.confirmLoad = s.confirmLoad;
+    u.confirmQuickLoad = s.confirmQuickLoad;
+    u.autoSaveBeforeLoad = s.autoSaveBeforeLoad;
+  }
+  bool AskYesNo(const std::string& text) override {
+    return app_.ShowMessageDialog(text.c_str(), kMessageYesNo, nullptr, nullptr, 0) != 0;
+  }
+  void ShowMessage(const std::string& text) override {
+    app_.ShowMessageDialog(text.c_str(), kMessageOk, nullptr, nullptr, 0);
+  }
+  bool SaveAllowed() override { return app_.MenuItemEnabled(kPermissionSave); }
+  bool LoadAllowed() override { return app_.MenuItemEnabled(kPermissionLoad); }
+  void RunInGame(const std::function<void()>& work) override { app_.RunBetweenSteps(work); }
+  void RequestLoad(const std::string& name) override { app_.RequestLoadFromDialog(name); }
+  bool EmptyThumbnail(host::DialogImage& image) override {
+    return LoadDialogPicture("SYS\\NO_DATA.WGX", image);
+  }
+
+ private:
+  GameApp& app_;
+};
+
+}  // namespace
+
+int GameApp::ShowSaveLoadDialog() {
+  if (!host_) return kDialogNotAvailable;
+  GameSaveLoadHost services(*this);
+  const host::HWND owner = MainWindow().IsWindow() ? MainWindow().GetHandle() : host::HWND{};
+  return RunSaveLoadDialog(SaveDataOf(*host_), services, owner,
+                           saveLoadDirection_ == kDirectionSave);
+}
+
+void GameApp::RunBetweenSteps(const std::function<void()>& work) {
+  // In the threaded mode the frame thread is parked between two steps while the work runs; the
+  // wait serves sends, so a frame thread that sends to this window is not stuck.
+  const int wait = WaitForFrameThread(nullptr);
+  if (wait == kWaitQuit) return;  // the game ends: nothing is written
+  work();
+  if (wait == kWaitParked) ReleaseFrameThreadWait(nullptr);
+}
+
+void GameApp::RequestLoadFromDialog(const std::string& saveName) {
+  if (!host_) return;
+  host_->SetCurrentSaveName(saveName);
+  if (loadWordAddress_ != 0) host_->GetMemory().Write32(loadWordAddress_, 1);
+}
+
+}  // namespace bw

@@ -1,0 +1,56 @@
+// The settings sheet "環境設定": seven pages over the user settings. Each page stores its controls
+// when the sheet's OK is pressed; "デフォルト設定に戻す" fills the shown page's controls from the
+// default record. The sound page is heard at once and put back on cancel.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/config/user_config.h"
+#include "host/messages.h"
+
+namespace bw {
+
+// What the sheet needs of the application.
+class SettingsSheetHost {
+ public:
+  virtual ~SettingsSheetHost() = default;
+  // Pushes the sound fields of config into the sound channels.
+  virtual void ApplySound(const UserConfig& config) = 0;
+  virtual void ApplyKeys() = 0;
+  virtual void ApplyJoystick() = 0;
+  // The faces the font list offers (CP932).
+  virtual std::vector<std::string> FontFaces() { return {}; }
+  // The monitors the window page offers (CP932).
+  virtual std::vector<std::string> Monitors() { return {}; }
+  virtual bool FullScreen() { return false; }
+  virtual void ToggleScreenMode() {}
+  virtual bool PointerMoves() { return false; }
+  virtual void SetPointerMoves(bool /*on*/) {}
+  // 0 the sound-effect test, 1 the system sound effect, 2 the voice.
+  virtual void PlayTest(int /*which*/) {}
+};
+
+// What changed, for the notices the application gives afterwards.
+struct SettingsSheetResult {
+  bool applied = false;
+  bool textChanged = false;
+  bool tooltipChanged = false;
+  bool fontNotice = false;   // the face or a style changed
+  bool frameNotice = false;  // the frame or the marking of chosen choices changed
+};
+
+constexpr int kSettingsSheetOk = 1;
+constexpr int kSettingsSheetCancel = 2;
+constexpr int kRestoreDefaults = 1301;
+constexpr int kSettingsPageCount = 7;
+
+// Runs the sheet over config, starting at its remembered page (page 0 when out of range).
+SettingsSheetResult RunSettingsSheet(UserConfig& config, SettingsSheetHost& host, host::HWND owner);
+
+// The name of a DirectInput key code as the key fields show it; empty for a key that cannot be
+// assigned.
+std::string KeyName(int code);
+
+}  // namespace bw

@@ -1,0 +1,103 @@
+#include "app/dialogs/settings_sheet.h"
+
+#include <gtest/gtest.h>
+
+#include "common/global.h"
+#include "host/cp932.h"
+#include "host/dialog/scripted_dialog_host.h"
+
+namespace bw {
+namespace {
+
+struct FakeSheetHost : SettingsSheetHost {
+  std::vector<UserConfig> sounds;
+  int keys = 0, joysticks = 0;
+  void ApplySound(const UserConfig& config) override { sounds.push_back(config); }
+  void ApplyKeys() override { ++keys; }
+  void ApplyJoystick() override { ++joysticks; }
+  std::vector<std::string> FontFaces() override {
+    return {host::Cp932Literal("ＭＳ ゴシック"), "Sans", std::string(40, 'L')};
+  }
+};
+
+struct SheetRig {
+  host::ScriptedDialogHost dialogs;
+  ScopedGlobal<host::DialogHost> use{&dialogs};
+  FakeSheetHost app;
+  UserConfig config;
+
+  SettingsSheetResult Run(const std::string& steps) {
+    host::DialogAnswer answer;
+    std::string error;
+    EXPECT_TRUE(host::ParseDialogAnswer(steps, &answer, &error)) << error;
+    dialogs.QueueAnswer(answer);
+    return RunSettingsSheet(config, app, host::HWND{});
+  }
+};
+
+TEST(SettingsSheet, CancelAndDefaultsStoreNothingAndOkStoresThePages) {
+  SheetRig rig;
+  rig.config.unreadCharMs = 77;
+  rig.config.lastSettingsPage = 9;
+  const UserConfig before = rig.config;
+  SettingsSheetResult result = rig.Run("page:1;slider:1051:99;press:1301;check:1101:1;2");
+  EXPECT_FALSE(result.applied);
+  EXPECT_EQ(rig.dialogs.Dialogs().back().controls.at(1051).value, 30)
+      << "defaults shown on the page";
+  UserConfig expected = before;
+  expected.lastSettingsPage = 1;  // the page last shown is remembered, out of range began at 0
+  EXPECT_EQ(rig.config, expected) << "cancel keeps every field";
+  EXPECT_EQ(rig.dialogs.Dialogs().back().page, 1);
+
+  // OK: the tooltip slider stores tens of ms, an untouched slider keeps a value past its range,
+  // and the sound page stores its inverted mute.
+  rig.config.soundOn = 0;
+  result = rig.Run("page:0;slider:1051:30;page:3;check:1070:0;1");
+  EXPECT_TRUE(result.applied);
+  EXPECT_TRUE(result.tooltipChanged && result.textChanged);
+  EXPECT_EQ(rig.config.tooltipDelayMs, 300u);
+  EXPECT_EQ(rig.config.soundOn, 1);
+  EXPECT_EQ(rig.config.unreadCharMs, 77) << "text 1 page untouched";
+  rig.config.tooltipDelayMs = 750;
+  rig.Run("1");
+  EXPECT_EQ(rig.config.tooltipDelayMs, 750u) << "a slider left alone";
+}
+
+TEST(SettingsSheet, KeyFieldsTakeNamedKeysOnceAndJoystickFieldsTakeButtons) {
+  SheetRig rig;
+  rig.config.joystickEnabled = 1;
+  // "Z" for cancel empties decide; F1 has no name and is ignored.
+  rig.Run("page:4;key:1057:0x2C;key:1058:0x3B;page:5;key:1056:0;joy:7;joy:2;1");
+  EXPECT_EQ(rig.config.actionKeys[0], 0);
+  EXPECT_EQ(rig.config.actionKeys[1], 0x2C);
+  EXPECT_EQ(rig.config.actionKeys[2], 0x1E);
+  EXPECT_EQ(rig.config.actionButtons[0], 7) << "a button code, stick directions ignored";
+  EXPECT_EQ(rig.config.actionButtons[1], 0);
+  EXPECT_EQ(rig.dialogs.Dialogs().back().controls.at(1056).text, host::Cp932Literal("ボタン4"));
+  EXPECT_EQ(rig.app.keys, 1);
+  EXPECT_EQ(rig.app.joysticks, 1);
+  EXPECT_EQ(KeyName(0x1C), "") << "Enter cannot be assigned";
+  EXPECT_EQ(KeyName(0x29), "]");
+  EXPECT_EQ(KeyName(0xD3), "Delete");
+}
+
+TEST(SettingsSheet, TextPageGivesItsNoticesAndSoundIsPutBackOnCancel) {
+  SheetRig rig;
+  SettingsSheetResult result = rig.Run("page:2;item:1121:1;slider:1051:255;1");
+  EXPECT_TRUE(result.fontNotice && result.frameNotice && result.textChanged);
+  EXPECT_EQ(rig.config.FontFaceName(), "Sans");
+  EXPECT_EQ(rig.config.frameColor, 0xFF6EA8u);
+  EXPECT_EQ(rig.dialogs.Dialogs().back().controls.at(1121).value, 1);
+
+  UserConfig stored = rig.config;
+  stored.lastSettingsPage = 3;
+  rig.app.sounds.clear();
+  rig.Run("page:3;slider:1051:10;check:1071:0;2");
+  ASSERT_GE(rig.app.sounds.size(), 2u);
+  EXPECT_EQ(rig.app.sounds[rig.app.sounds.size() - 2].masterVolume, 10u) << "heard at once";
+  EXPECT_EQ(rig.app.sounds.back(), stored) << "cancel pushes the stored fields again";
+  EXPECT_EQ(rig.config.masterVolume, 256u);
+}
+
+}  // namespace
+}  // namespace bw

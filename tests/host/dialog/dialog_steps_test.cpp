@@ -1,0 +1,120 @@
+#include <gtest/gtest.h>
+
+#include "host/cp932.h"
+#include "host/dialog/scripted_dialog_host.h"
+
+namespace bw::host {
+namespace {
+
+DialogAnswer Parse(std::string_view text) {
+  DialogAnswer answer;
+  std::string error;
+  EXPECT_TRUE(ParseDialogAnswer(text, &answer, &error)) << text << ": " << error;
+  return answer;
+}
+
+TEST(DialogAnswerParseTest, ReadsEveryStepAndRefusesMalformedOnes) {
+  DialogAnswer answer = Parse("tab:2;row:-1;text:1056:a:b;slider:1051:0x1E;press:1204;close;2");
+  ASSERT_EQ(answer.steps.size(), 5u);
+  EXPECT_EQ(answer.steps[0].kind, DialogStep::Kind::kTab);
+  EXPECT_EQ(answer.steps[0].value, 2);
+  EXPECT_EQ(answer.steps[1].value, -1);
+  EXPECT_EQ(answer.steps[2].id, 1056);
+  EXPECT_EQ(answer.steps[2].text, "a:b") << "the text runs to the step's end";
+  EXPECT_EQ(answer.steps[3].value, 30);
+  EXPECT_EQ(answer.steps[4].id, 1204) << "press names a control";
+  EXPECT_TRUE(answer.close);
+  EXPECT_EQ(answer.button, 2);
+  EXPECT_EQ(Parse("text:7:コメント").steps[0].text, Cp932Literal("コメント"));
+
+  std::string error;
+  for (const char* bad : {"slider:1051", "tab:x", "activate:1", "wobble:3", "key:1:", ""}) {
+    EXPECT_FALSE(ParseDialogAnswer(bad, &answer, &error)) << bad;
+    EXPECT_FALSE(error.empty()) << bad;
+  }
+}
+
+// A sheet of two pages with a control of each kind on them, recording what it is told.
+struct Sheet {
+  Dialog dialog;
+  std::vector<std::string> log;
+
+  Sheet() {
+    dialog.buttons = {{1, "OK"}, {2, "Cancel"}};
+    dialog.closeAnswer = 2;
+    dialog.pages = {"one", "two"};
+    dialog.onPageNotice = [this](Dialog&, int page, PageNotice notice) {
+      static const char* kNames[] = {"set", "kill", "apply", "reset"};
+      log.push_back(std::string(kNames[static_cast<int>(notice)]) + std::to_string(page));
+    };
+    auto note = [this](Dialog&, DialogControl& c) {
+      log.push_back("change" + std::to_string(c.id) + "=" + std::to_string(c.value) + c.text);
+    };
+    DialogControl edit{.id = 10, .kind = DialogControlKind::kEdit, .page = 0, .maxBytes = 4};
+    edit.onChange = note;
+    DialogControl slider{
+        .id = 11, .kind = DialogControlKind::kSlider, .page = 1, .minimum = 0, .maximum = 30};
+    slider.onChange = note;
+    DialogControl combo{.id = 12, .kind = DialogControlKind::kCombo, .items = {"a", "b"}};
+    combo.onChange = note;
+    DialogControl off{.id = 13, .kind = DialogControlKind::kAction, .enabled = false};
+    off.onChange = note;
+    DialogControl key{.id = 14, .kind = DialogControlKind::kKeyField, .page = 1};
+    key.onKey = [this](Dialog& d, DialogControl& c, int code) {
+      log.push_back("key" + std::to_string(code) + " focus" + std::to_string(d.focusedId));
+      c.text = "K";
+    };
+    dialog.controls = {edit, slider, combo, off, key};
+    dialog.tabs = DialogTabs{{"Auto", "Quick"}, 0, [this](Dialog& d) {
+                               log.push_back("tab" + std::to_string(d.tabs->selected));
+                             }};
+    dialog.list = DialogList{.id = 1201, .columns = {{"", 28}}, .rows = {{"a"}, {"b"}}};
+    dialog.list->onSelect = [this](Dialog& d) {
+      log.push_back("row" + std::to_string(d.list->selected));
+    };
+    dialog.list->onActivate = [this](Dialog&) { log.push_back("activate"); };
+    dialog.onJoystick = [this](Dialog&, int event) {
+      log.push_back("joy" + std::to_string(event));
+    };
+    dialog.onTick = [this](Dialog&) { log.push_back("tick"); };
+  }
+};
+
+TEST(ScriptedDialogStepsTest, StepsReachOnlyUsableControlsAndPagesHearTheirNotices) {
+  ScriptedDialogHost host;
+  host.QueueAnswer(
+      Parse("text:10:abcdef;commit:10;slider:11:5;page:1;slider:11:99;press:13;item:12:1;item:12:7;"
+            "key:14:44;tab:1;tab:1;tab:5;row:1;activate;joy:2;ticks:2;1"));
+  Sheet sheet;
+  EXPECT_EQ(host.RunDialog(HWND{}, sheet.dialog), 1);
+  const std::vector<std::string> expected = {
+      "set0",       "change10=0abcd", "kill0", "set1",   "change11=30",
+      "change12=1", "key44 focus14",  "tab1",  "row1",   "activate",
+      "joy2",       "tick",           "tick",  "apply0", "apply1"};
+  EXPECT_EQ(sheet.log, expected) << "the slider on the hidden page, the disabled action, an item "
+                                    "out of range and a tab already shown do nothing";
+  const std::vector<DialogRecord> records = host.Dialogs();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].controls.at(10).text, "abcd") << "cut to the field's limit";
+  EXPECT_EQ(records[0].controls.at(11).value, 30) << "clamped to the slider's range";
+  EXPECT_EQ(records[0].controls.at(14).text, "K");
+  EXPECT_FALSE(records[0].controls.at(13).enabled);
+  EXPECT_EQ(records[0].page, 1);
+  EXPECT_EQ(records[0].tab, 1);
+  EXPECT_EQ(records[0].row, 1);
+  EXPECT_EQ(records[0].rows.size(), 2u);
+}
+
+TEST(ScriptedDialogStepsTest, CancelResetsEveryPageAndAnActionMayEndTheDialog) {
+  ScriptedDialogHost host;
+  Sheet sheet;
+  sheet.dialog.controls[3].enabled = true;
+  sheet.dialog.controls[3].onChange = [](Dialog& d, DialogControl&) { d.endAnswer = 2; };
+  host.QueueAnswer(Parse("press:13;ticks:3;1"));
+  EXPECT_EQ(host.RunDialog(HWND{}, sheet.dialog), 2);
+  EXPECT_EQ(sheet.log, (std::vector<std::string>{"set0", "reset0", "reset1"}))
+      << "no step after the end";
+}
+
+}  // namespace
+}  // namespace bw::host

@@ -1,0 +1,251 @@
+#include "savedata/save_load_dialog.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <deque>
+#include <fstream>
+
+#include "common/global.h"
+#include "host/cp932.h"
+#include "host/dialog/scripted_dialog_host.h"
+#include "save_rig.h"
+
+namespace bw {
+namespace {
+
+using host::Cp932Literal;
+
+class FakeSaveLoadHost : public SaveLoadHost {
+ public:
+  SaveLoadSettings settings;
+  std::deque<bool> answers;  // yes or no, in order; none left answers no
+  std::vector<std::string> asked, told;
+  bool saveAllowed = true, loadAllowed = true;
+  int gameRuns = 0, emptyThumbnails = 0;
+  bool inGame = false;
+  std::string loadName;
+  bool loadInGame = false;
+  std::function<void()> onAsk;
+
+  SaveLoadSettings DialogSettings() override { return settings; }
+  void StoreDialogSettings(const SaveLoadSettings& s) override { settings = s; }
+  bool AskYesNo(const std::string& text) override {
+    asked.push_back(text);
+    if (onAsk) onAsk();
+    if (answers.empty()) return false;
+    const bool yes = answers.front();
+    answers.pop_front();
+    return yes;
+  }
+  void ShowMessage(const std::string& text) override { told.push_back(text); }
+  bool SaveAllowed() override { return saveAllowed; }
+  bool LoadAllowed() override { return loadAllowed; }
+  void RunInGame(const std::function<void()>& work) override {
+    ++gameRuns;
+    inGame = true;
+    work();
+    inGame = false;
+  }
+  void RequestLoad(const std::string& name) override { loadName = name, loadInGame = inGame; }
+  bool EmptyThumbnail(host::DialogImage&) override { return ++emptyThumbnails, true; }
+};
+
+struct DialogRig : SaveRig {
+  FakeFrame frame;
+  FakeSaveLoadHost app;
+  host::ScriptedDialogHost dialogs;
+  ScopedGlobal<host::DialogHost> use{&dialogs};
+
+  DialogRig() {
+    frame.layer = &layer;
+    SaveRig::app.frame = &frame;
+    app.settings.closeAfterSave = 0;
+  }
+  void Write(int32_t page, int32_t slot, const std::string& title = "FRAME") {
+    frame.title = title;
+    ASSERT_EQ(Save().WriteSaveData(page, slot), 0) << page << "/" << slot;
+  }
+  // Runs the dialog with the steps given; what it ended with.
+  host::DialogRecord Run(bool save, const std::string& steps, int* result = nullptr) {
+    host::DialogAnswer answer;
+    std::string error;
+    EXPECT_TRUE(host::ParseDialogAnswer(steps, &answer, &error)) << error;
+    dialogs.QueueAnswer(answer);
+    const int r = RunSaveLoadDialog(Save(), app, host::HWND{}, save);
+    if (result) *result = r;
+    std::vector<host::DialogRecord> records = dialogs.Dialogs();
+    return records.empty() ? host::DialogRecord{} : records.back();
+  }
+  std::string Bytes(int32_t page, int32_t slot) { return test::ReadFile(File(page, slot)); }
+};
+
+std::string Column(const host::DialogRecord& record, int row, int column) {
+  return record.rows.at(row).at(column);
+}
+
+TEST(SaveDialog, SavesOverAskedSlotsAndGuardsProtectedAndRingPages) {
+  DialogRig rig;
+  rig.Write(2, 3, "OLD");
+  rig.Write(kAutoPage, 1);
+  rig.app.settings.lastDialogSlot = 3;
+  // The title changes at each question, so the file tells which answer saved.
+  int asks = 0;
+  rig.app.onAsk = [&] { rig.frame.title = "T" + std::to_string(++asks); };
+  rig.app.answers = {false, true};
+  const std::string before = rig.Bytes(2, 3);
+  host::DialogRecord record = rig.Run(true, "press:1204;press:1204;2");
+  ASSERT_EQ(rig.app.asked.size(), 2u);
+  EXPECT_EQ(rig.app.asked[0].substr(0, 7), Cp932Literal("『OLD』")) << "the title shown";
+  EXPECT_NE(rig.app.asked[0].find(Cp932Literal("を上書きしますか？")), std::string::npos);
+  std::string title;
+  ASSERT_EQ(rig.Save().ReadSaveSlotInfo(2, 3, nullptr, &title, nullptr, nullptr, nullptr, false),
+            0);
+  EXPECT_EQ(title, "T2") << "no kept the file, yes saved";
+  EXPECT_EQ(rig.app.gameRuns, 1) << "the write went where the scripts run";
+  EXPECT_EQ(Column(record, 3, 0), "New");
+  EXPECT_EQ(std::tuple(rig.app.settings.lastSavedPage, rig.app.settings.lastSavedSlot),
+            std::tuple(2, 3));
+
+  // Protecting the slot disables both buttons at once and reaches the file when the dialog closes.
+  record = rig.Run(true, "row:3;check:1070:1;press:1204;press:1205;2");
+  EXPECT_FALSE(record.controls.at(kSlotAct).enabled);
+  EXPECT_FALSE(record.controls.at(kSlotDelete).enabled);
+  EXPECT_EQ(rig.Bytes(2, 3)[kProtectOffset], 1);
+  EXPECT_EQ(Column(record, 3, 4), Cp932Literal("○"));
+  EXPECT_EQ(rig.app.asked.size(), 2u) << "nothing asked for a protected slot";
+
+  // Auto and Quick load but never save; their marks follow the rings.
+  rig.SaveRig::app.settings.settings.nextAutoSlot = 4;
+  rig.SaveRig::app.settings.settings.nextQuickSlot = 7;
+  record = rig.Run(true, "tab:0;row:1;press:1204;2");
+  EXPECT_FALSE(record.controls.at(kSlotAct).enabled);
+  EXPECT_TRUE(record.controls.at(kSlotDelete).enabled);
+  EXPECT_EQ(Column(record, 4, 0), Cp932Literal(" →"));
+  EXPECT_EQ(Column(record, 1, 4), Cp932Literal("－"));
+  record = rig.Run(true, "tab:1;row:2;2");
+  std::vector<std::string> marks;
+  for (int row = 0; row < 10; ++row) marks.push_back(Column(record, row, 0));
+  EXPECT_EQ(marks, (std::vector<std::string>{" F1", " F2", " F3", " F4", " F5", "", "",
+                                             Cp932Literal(" →"), "", ""}));
+  // An empty slot shows its placeholders, the empty picture and a read-only comment.
+  EXPECT_EQ(record.controls.at(kSlotTitle).text, Cp932Literal(" NO DATA"));
+  EXPECT_EQ(record.controls.at(kSlotDate).text, Cp932Literal(" ----/--/--(－) --:--"));
+  EXPECT_FALSE(record.controls.at(kSlotProtect).enabled);
+  EXPECT_EQ(Column(record, 2, 1), "NO DATA");
+  EXPECT_EQ(Column(record, 2, 2), "--/--/-- --:--");
+  EXPECT_GT(rig.app.emptyThumbnails, 0);
+
+  // Saving is refused while the game forbids it.
+  rig.app.saveAllowed = false;
+  rig.Run(true, "tab:2;row:6;press:1204;2");
+  EXPECT_FALSE(rig.Exists(2, 6));
+  EXPECT_EQ(
+      rig.app.told.back(),
+      Cp932Literal("現在の状態をセーブすることは出来ません。\r\n一旦、ダイアログを閉じて下さい。"));
+}
+
+TEST(SaveDialog, ACommentReachesItsOwnSlotWhenAnotherRowIsChosen) {
+  DialogRig rig;
+  rig.Write(2, 2);
+  rig.Write(2, 3);
+  const std::string slot2 = rig.Bytes(2, 2), slot3 = rig.Bytes(2, 3);
+  std::string typed;
+  for (int i = 0; i < 130; ++i) typed += "あ";  // 260 bytes
+  rig.Run(true, "row:2;text:1056:" + typed + ";row:3;2");
+  std::string expected = slot2;
+  std::string field(kCommentFieldBytes, '\0');
+  const std::string cut = Cp932Literal(typed).substr(0, kCommentEditMax);
+  field.replace(0, cut.size(), cut);
+  expected.replace(kCommentOffset, kCommentFieldBytes, field);
+  EXPECT_EQ(rig.Bytes(2, 2), expected) << "248 bytes, a NUL and zeros; nothing else changed";
+  EXPECT_EQ(rig.Bytes(2, 3), slot3);
+
+  // A write-back that cannot write leaves the file as it was.
+  const std::string now = rig.Bytes(2, 2);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{4096, 4096};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    rig.Run(true, "row:2;text:1056:x;commit:1056;2");
+    _exit(0);
+  }
+  int status = -1;
+  waitpid(pid, &status, 0);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(rig.Bytes(2, 2), now);
+}
+
+TEST(SaveDialog, CutAndForeignFilesAndOutOfRangePlacesShowEmpty) {
+  DialogRig rig;
+  rig.Write(2, 0);
+  rig.Write(2, 1);
+  rig.Write(2, 2);
+  std::filesystem::resize_file(rig.File(2, 0), kThumbnailBytes / 2);  // thumbnail cut short
+  std::string foreign = rig.Bytes(2, 1);
+  foreign[0] = 'X';
+  std::ofstream(rig.File(2, 1), std::ios::binary) << foreign;
+  rig.app.settings.lastDialogPage = 40;
+  rig.app.settings.lastDialogSlot = 77;
+  const host::DialogRecord record = rig.Run(false, "2");
+  EXPECT_EQ(record.tab, 2) << "Page.1";
+  EXPECT_EQ(record.row, -1);
+  EXPECT_EQ(Column(record, 0, 1), "NO DATA");
+  EXPECT_EQ(Column(record, 1, 1), "NO DATA");
+  EXPECT_EQ(Column(record, 2, 1), "FRAME");
+  EXPECT_FALSE(record.controls.at(kSlotAct).enabled);
+}
+
+TEST(LoadDialog, LoadsAfterTheAskedAutoSaveAndDeletes) {
+  DialogRig rig;
+  rig.Write(2, 4);
+  rig.Write(2, 5);
+  rig.app.settings.confirmLoad = 1;
+  rig.app.settings.autoSaveBeforeLoad = 1;
+  rig.SaveRig::app.settings.settings.nextAutoSlot = 6;
+  rig.app.answers = {false};
+  int result = -1;
+  rig.Run(false, "row:4;activate;2", &result);
+  EXPECT_EQ(result, kSaveLoadClosed) << "no to the question";
+  EXPECT_FALSE(rig.Exists(kAutoPage, 6));
+  rig.app.answers = {true};
+  rig.Run(false, "row:4;activate;2", &result);
+  EXPECT_EQ(result, kSaveLoadLoadRequested);
+  EXPECT_TRUE(rig.Exists(kAutoPage, 6)) << "the ring's next slot was written first";
+  EXPECT_EQ(rig.app.loadName, rig.SaveRig::app.folder + "DATA0204.SAV");
+  EXPECT_TRUE(rig.app.loadInGame);
+
+  // Delete asks, then removes the file and shows the slot empty.
+  rig.app.answers = {true};
+  host::DialogRecord record = rig.Run(false, "row:5;press:1205;2");
+  EXPECT_FALSE(rig.Exists(2, 5));
+  EXPECT_EQ(Column(record, 5, 1), "NO DATA");
+  EXPECT_FALSE(record.controls.at(kSlotDelete).enabled);
+  EXPECT_NE(rig.app.asked.back().find(Cp932Literal("を削除しますか？")), std::string::npos);
+}
+
+TEST(LoadDialog, TheJoystickMovesRowsAndTabsAndPressesButtons) {
+  DialogRig rig;
+  rig.Write(11, 9);
+  rig.app.settings.joystickEnabled = 1;
+  rig.app.settings.joystickDecideButton = 4;
+  rig.app.settings.joystickCancelButton = 5;
+  rig.app.settings.lastDialogSlot = 200;
+  host::DialogRecord record = rig.Run(false, "joy:0;2");
+  EXPECT_EQ(record.row, 9) << "up from no row";
+  record = rig.Run(false, "tab:0;joy:2;joy:1;joy:0;2");
+  EXPECT_EQ(record.tab, 11) << "left from Auto wraps to Page.10";
+  EXPECT_EQ(record.row, 9) << "down from 9 wraps to 0, up again to 9";
+  int result = -1;
+  record = rig.Run(false, "joy:4;2", &result);
+  EXPECT_EQ(result, kSaveLoadLoadRequested) << "the decide button loads the row shown last";
+  rig.Run(false, "joy:5;joy:4;2", &result);
+  EXPECT_EQ(result, kSaveLoadClosed) << "the cancel button closes before anything else";
+}
+
+}  // namespace
+}  // namespace bw
