@@ -2,13 +2,14 @@
 
 #include "effects/named_transition_effects.h"
 #include "effects/sp_fade_effect.h"
+#include "effects/sp_panime_effect.h"
 
 namespace bw {
 
 // The layer effects follow in this order, each once its class exists: "bg_zoom", "bg_rot",
 // "bg_blur", "bg_rast", "bg_haze", "bg_loop", "bg_cross", "bg_panime", "sp_panime", "bg_anime",
 // "bg_movie".
-void RegisterApplicationKeywords(TcpPluginManager& transitions, DcpPluginManager&) {
+void RegisterApplicationKeywords(TcpPluginManager& transitions, DcpPluginManager& effects) {
   static constexpr struct {
     FilterFactory factory;
     const char* keyword;
@@ -28,6 +29,10 @@ void RegisterApplicationKeywords(TcpPluginManager& transitions, DcpPluginManager
   // Duration first; the rule's picture, the scroll's exponent text.
   transitions.DeclareArgKinds("rule", "ipi");
   transitions.DeclareArgKinds("scroll", "iiit");
+  // Sprite path effect: the command's mode 0 sets the "F"/"B" priorities, the others read a path.
+  effects.Register(SpPanimeEffect::Create, "sp_panime", kEffectTypeSprite,
+                   SpPanimeEffect::PathCommandList, SpPanimeEffect::PathCommand, 0);
+  effects.DeclareArgKinds("sp_panime", "stiii||wwwwwwwww|");
 }
 
 // Keywords come in this order, each once its class exists: transitions "quake", "zoomflip",

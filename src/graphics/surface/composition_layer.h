@@ -91,6 +91,9 @@ class CompositionLayer : private SurfaceUser {
   void SetSkipSecond(bool on) { skipSecond_ = on; }
   bool SkipsOwn() const { return skipOwn_; }
   bool SkipsSecond() const { return skipSecond_; }
+  // Set while a movie plays in the list, so that callers redraw the layer every frame.
+  void SetShowsMovie(bool on) { showsMovie_ = on; }
+  bool ShowsMovie() const { return showsMovie_; }
 
  private:
   using RectSink = void (*)(void* context, const Rect& rect);
@@ -115,6 +118,7 @@ class CompositionLayer : private SurfaceUser {
   bool noBackground_ = false;
   bool skipOwn_ = false;
   bool skipSecond_ = false;
+  bool showsMovie_ = false;
   std::unique_ptr<ImageSurface> work_;
   int transformKind_ = 0;
   int angle_ = 0;
