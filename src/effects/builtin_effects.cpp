@@ -2,6 +2,8 @@
 
 #include "effects/named_transition_effects.h"
 #include "effects/sp_fade_effect.h"
+#include "effects/sp_gfade_effect.h"
+#include "effects/sp_loop_effect.h"
 #include "effects/sp_panime_effect.h"
 
 namespace bw {
@@ -42,6 +44,11 @@ void RegisterScriptHostKeywords(TcpPluginManager&, DcpPluginManager& effects) {
   effects.Register(SpFadeEffect::Create, "sp_fade", kEffectTypeSprite, nullptr, nullptr, 0);
   // A target command names its sprite in its third word.
   effects.DeclareArgKinds("sp_fade", "iii|iisiiiiii||");
+  // Sprite effects after "sp_fade".
+  effects.Register(SpGfadeEffect::Create, "sp_gfade", kEffectTypeSprite, nullptr, nullptr, 0);
+  effects.DeclareArgKinds("sp_gfade", "siiit|||");
+  effects.Register(SpLoopEffect::Create, "sp_loop", kEffectTypeSprite, nullptr, nullptr, 0);
+  effects.DeclareArgKinds("sp_loop", "t|iii||");
 }
 
 }  // namespace bw

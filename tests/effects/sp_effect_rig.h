@@ -6,6 +6,8 @@
 
 #include <deque>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "common/global.h"
 #include "graphics/surface/composition_layer.h"
@@ -13,8 +15,12 @@
 #include "graphics/surface/pixel_library.h"
 #include "graphics/surface/sprite.h"
 #include "host/clock.h"
+#include "lib/wgx/wgx_writer.h"
 #include "platform/timer_service.h"
 #include "platform/trig_tables.h"
+#include "resource/images/builtin_loaders.h"
+#include "resource/images/image_loader_manager.h"
+#include "support/game_folder.h"
 
 namespace bw {
 
@@ -43,10 +49,29 @@ class SpriteEffectRig : public ::testing::Test {
     clock.SetMilliseconds(ms);
     timers.RunDue(0);
   }
+  // Writes a 32-bit WGX picture into the game folder; the pixels are top-down 0xAARRGGBB.
+  void WritePicture(const std::string& relative, int32_t w, int32_t h,
+                    std::vector<uint32_t> pixels) {
+    if (!loaders) {
+      loaders = std::make_unique<ImageLoaderManager>();
+      RegisterBuiltinLoaders(*loaders);
+      publishedLoaders = std::make_unique<ScopedGlobal<ImageLoaderManager>>(loaders.get());
+    }
+    tools::WgxPicture picture;
+    picture.depth = 32;
+    picture.width = static_cast<uint32_t>(w);
+    picture.height = static_cast<uint32_t>(h);
+    picture.pixels = std::move(pixels);
+    const std::vector<uint8_t> bytes = tools::WriteWgx(picture);
+    game.dir().WriteFile(relative, std::string(bytes.begin(), bytes.end()));
+  }
   uint32_t Pixel(const ImageSurface& s, int32_t x, int32_t y) const {
     return reinterpret_cast<const uint32_t*>(s.GetRowPointer(y))[x];
   }
 
+  test::GameFolder game;
+  std::unique_ptr<ImageLoaderManager> loaders;
+  std::unique_ptr<ScopedGlobal<ImageLoaderManager>> publishedLoaders;
   host::VirtualClock clock{0};
   ScopedGlobal<host::ClockSource> publishedClock{&clock};
   ScopedPixelLibrary library{&BuiltInPixelLibrary()};
