@@ -1,6 +1,7 @@
 #include "effects/builtin_effects.h"
 
 #include "effects/named_transition_effects.h"
+#include "effects/sp_cfade_effect.h"
 #include "effects/sp_fade_effect.h"
 #include "effects/sp_gfade_effect.h"
 #include "effects/sp_loop_effect.h"
@@ -41,6 +42,8 @@ void RegisterApplicationKeywords(TcpPluginManager& transitions, DcpPluginManager
 // "rotcenter", "addsub", "hblur", "ripple"; effects "quake", "noise", "sp_cfade", "sp_change",
 // "sp_parts", "sp_fade", "sp_gfade", "sp_loop", "sp_movie", "paper", "light", "snow", "rain".
 void RegisterScriptHostKeywords(TcpPluginManager&, DcpPluginManager& effects) {
+  effects.Register(SpCfadeEffect::Create, "sp_cfade", kEffectTypeSprite, nullptr, nullptr, 0);
+  effects.DeclareArgKinds("sp_cfade", "ssii|||");
   effects.Register(SpFadeEffect::Create, "sp_fade", kEffectTypeSprite, nullptr, nullptr, 0);
   // A target command names its sprite in its third word.
   effects.DeclareArgKinds("sp_fade", "iii|iisiiiiii||");

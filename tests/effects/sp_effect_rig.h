@@ -42,6 +42,22 @@ class SpriteEffectRig : public ::testing::Test {
     layer.GetList().Add(sprite, priority, 0);
     return sprite;
   }
+  // A picture sprite whose sprite and picture an effect takes over; each pixel from pixel(x, y).
+  template <typename PixelOf>
+  Sprite* HandedSprite(int32_t w, int32_t h, PixelOf pixel, int32_t x, int32_t y,
+                       uint32_t priority = 10) {
+    auto* picture = new ImageSurface;
+    EXPECT_EQ(picture->Create(w, h, 32, 0), 0);
+    picture->SetHasAlpha(true);
+    for (int32_t j = 0; j < h; ++j) {
+      for (int32_t i = 0; i < w; ++i)
+        reinterpret_cast<uint32_t*>(picture->GetRowPointer(j))[i] = pixel(i, j);
+    }
+    auto* sprite = new Sprite;
+    sprite->SetImage(picture, nullptr, x, y);
+    layer.GetList().Add(sprite, priority, 0);
+    return sprite;
+  }
   // A sprite the test owns (an effect that takes one over is handed a released pointer).
   Sprite* NewSprite() { return sprites.emplace_back(std::make_unique<Sprite>()).get(); }
   // Runs the service at the clock time ms.
