@@ -2,6 +2,7 @@
 
 #include "effects/named_transition_effects.h"
 #include "effects/sp_cfade_effect.h"
+#include "effects/sp_change_effect.h"
 #include "effects/sp_fade_effect.h"
 #include "effects/sp_gfade_effect.h"
 #include "effects/sp_loop_effect.h"
@@ -44,6 +45,8 @@ void RegisterApplicationKeywords(TcpPluginManager& transitions, DcpPluginManager
 void RegisterScriptHostKeywords(TcpPluginManager&, DcpPluginManager& effects) {
   effects.Register(SpCfadeEffect::Create, "sp_cfade", kEffectTypeSprite, nullptr, nullptr, 0);
   effects.DeclareArgKinds("sp_cfade", "ssii|||");
+  effects.Register(SpChangeEffect::Create, "sp_change", kEffectTypeSprite, nullptr, nullptr, 0);
+  effects.DeclareArgKinds("sp_change", "sstiiiii||wwwwwwwww|");
   effects.Register(SpFadeEffect::Create, "sp_fade", kEffectTypeSprite, nullptr, nullptr, 0);
   // A target command names its sprite in its third word.
   effects.DeclareArgKinds("sp_fade", "iii|iisiiiiii||");

@@ -39,6 +39,13 @@ const ImageSurface* ShownPicture(const Sprite& sprite, Rect* shown) {
   return sprite.GetSource();
 }
 
+void DeleteHandedSprite(Sprite* sprite) {
+  if (sprite == nullptr) return;
+  ImageSurface* picture = sprite->GetSource();
+  delete sprite;
+  delete picture;
+}
+
 bool CrossFadeComposition::Build(const ImageSurface* a, const Rect& shownA, const Rect& placedA,
                                  const ImageSurface* b, const Rect& shownB, const Rect& placedB) {
   union_ = {std::min(placedA.left, placedB.left), std::min(placedA.top, placedB.top),
@@ -82,11 +89,8 @@ DisplayEffect* SpCfadeEffect::Create(uint32_t) {
 }
 
 SpCfadeEffect::~SpCfadeEffect() {
-  if (blend_) blend_.reset();
-  if (!owned_ || old_ == nullptr) return;
-  ImageSurface* picture = old_->GetSource();
-  delete old_;
-  delete picture;
+  blend_.reset();
+  if (owned_) DeleteHandedSprite(old_);
 }
 
 int SpCfadeEffect::Setup(TimerService* timers, void* target, ArgWords args) {

@@ -25,6 +25,9 @@ constexpr int kSpCfadeRefused = 6;
 // source; the rectangle of it that is shown.
 const ImageSurface* ShownPicture(const Sprite& sprite, Rect* shown);
 
+// Deletes a sprite handed over to an effect, then the source picture it showed.
+void DeleteHandedSprite(Sprite* sprite);
+
 // The blend of a picture A fading out under a picture B fading in, composed in a work surface
 // the size of the two places' union: outside A the surface is cleared, A is copied in and its
 // alpha scaled by (255 - v) / 255, B is laid over at opacity v.

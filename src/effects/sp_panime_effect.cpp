@@ -273,7 +273,7 @@ void SpPanimeEffect::Finish() {
   ApplyOrder();
   const int32_t last = path_.LastPosition();
   const PathRecord& end = path_.Position(last);
-  sprite_->SetPos(end.x, end.y);
+  sprite_->SetPos(end.x + offsetX_, end.y + offsetY_);
   sprite_->SetAlpha(OpacityAt(last));
   if (Transforms()) {
     sprite_->SetAnchor(-1, path_.OriginX(), path_.OriginY());

@@ -73,6 +73,9 @@ class SpPanimeEffect : public DisplayEffect {
   Sprite* sprite_ = nullptr;
   MotionPath path_;
   bool finished_ = false;
+  // Added to the path's last point where the finish puts the sprite.
+  int32_t offsetX_ = 0;
+  int32_t offsetY_ = 0;
 
  private:
   void Restart();
