@@ -7,6 +7,7 @@
 #include "effects/sp_gfade_effect.h"
 #include "effects/sp_loop_effect.h"
 #include "effects/sp_panime_effect.h"
+#include "effects/sp_parts_effect.h"
 
 namespace bw {
 
@@ -47,6 +48,8 @@ void RegisterScriptHostKeywords(TcpPluginManager&, DcpPluginManager& effects) {
   effects.DeclareArgKinds("sp_cfade", "ssii|||");
   effects.Register(SpChangeEffect::Create, "sp_change", kEffectTypeSprite, nullptr, nullptr, 0);
   effects.DeclareArgKinds("sp_change", "sstiiiii||wwwwwwwww|");
+  effects.Register(SpPartsEffect::Create, "sp_parts", kEffectTypeSprite, nullptr, nullptr, 0);
+  effects.DeclareArgKinds("sp_parts", "t|||");
   effects.Register(SpFadeEffect::Create, "sp_fade", kEffectTypeSprite, nullptr, nullptr, 0);
   // A target command names its sprite in its third word.
   effects.DeclareArgKinds("sp_fade", "iii|iisiiiiii||");

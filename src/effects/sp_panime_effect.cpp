@@ -90,6 +90,13 @@ int SpPanimeEffect::PathCommand(ArgWords args) {
 
 int SpPanimeEffect::LoadPath(Sprite* sprite, const char* text, uint32_t defaultMs, bool loop) {
   if (int rc = path_.Parse(text, sprite, LayerOf(sprite)); rc != kPathParsed) return rc;
+  Prepare(sprite, defaultMs, loop);
+  sprite->SetAnchor(-1, path_.OriginX(), path_.OriginY());
+  PrepareWorkSurface();
+  return kPathParsed;
+}
+
+void SpPanimeEffect::Prepare(Sprite* sprite, uint32_t defaultMs, bool loop) {
   sprite_ = sprite;
   loop_ = loop;
   defaultMs_ = segmentMs_ = std::max<uint32_t>(defaultMs, 1);
@@ -105,15 +112,16 @@ int SpPanimeEffect::LoadPath(Sprite* sprite, const char* text, uint32_t defaultM
     rotationGiven_ = rotationGiven_ || r.rotation != 0.0;
     largestZoom_ = std::max(largestZoom_, std::fabs(r.zoom));
   }
-  sprite->SetAnchor(-1, path_.OriginX(), path_.OriginY());
-  if (rotationGiven_) {
-    sprite->CreateRotationWorkSurface(largestZoom_);
-  } else if (zoomGiven_) {
-    sprite->CreateWorkSurface(static_cast<int32_t>(sprite->GetWidth() * largestZoom_),
-                              static_cast<int32_t>(sprite->GetHeight() * largestZoom_));
-  }
   Restart();
-  return kPathParsed;
+}
+
+void SpPanimeEffect::PrepareWorkSurface() {
+  if (rotationGiven_) {
+    sprite_->CreateRotationWorkSurface(largestZoom_);
+  } else if (zoomGiven_) {
+    sprite_->CreateWorkSurface(static_cast<int32_t>(sprite_->GetWidth() * largestZoom_),
+                               static_cast<int32_t>(sprite_->GetHeight() * largestZoom_));
+  }
 }
 
 int SpPanimeEffect::Setup(TimerService* timers, void*, ArgWords args) {

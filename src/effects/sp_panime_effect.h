@@ -63,6 +63,10 @@ class SpPanimeEffect : public DisplayEffect {
   void ShiftStartTimes(uint32_t spanMs) override;
   // Reads the path for sprite and prepares it for the path's transform; a kPath code.
   int LoadPath(Sprite* sprite, const char* text, uint32_t defaultMs, bool loop);
+  // Takes the records already in the path for sprite.
+  void Prepare(Sprite* sprite, uint32_t defaultMs, bool loop);
+  // The work surface the path's largest zoom or its rotation needs.
+  void PrepareWorkSurface();
   // Walks the records up to nowMs; true once the path has ended without a loop.
   bool StepPath(uint32_t nowMs);
   // Opacity of position record i, unchanged values resolved.
