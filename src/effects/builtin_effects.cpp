@@ -1,11 +1,13 @@
 #include "effects/builtin_effects.h"
 
+#include "effects/bg_movie_effect.h"
 #include "effects/named_transition_effects.h"
 #include "effects/sp_cfade_effect.h"
 #include "effects/sp_change_effect.h"
 #include "effects/sp_fade_effect.h"
 #include "effects/sp_gfade_effect.h"
 #include "effects/sp_loop_effect.h"
+#include "effects/sp_movie_effect.h"
 #include "effects/sp_panime_effect.h"
 #include "effects/sp_parts_effect.h"
 
@@ -38,6 +40,8 @@ void RegisterApplicationKeywords(TcpPluginManager& transitions, DcpPluginManager
   effects.Register(SpPanimeEffect::Create, "sp_panime", kEffectTypeSprite,
                    SpPanimeEffect::PathCommandList, SpPanimeEffect::PathCommand, 0);
   effects.DeclareArgKinds("sp_panime", "stiii||wwwwwwwww|");
+  effects.Register(BgMovieEffect::Create, "bg_movie", kEffectTypeLayer, nullptr, nullptr, 0);
+  effects.DeclareArgKinds("bg_movie", "tii|||");
 }
 
 // Keywords come in this order, each once its class exists: transitions "quake", "zoomflip",
@@ -58,6 +62,8 @@ void RegisterScriptHostKeywords(TcpPluginManager&, DcpPluginManager& effects) {
   effects.DeclareArgKinds("sp_gfade", "siiit|||");
   effects.Register(SpLoopEffect::Create, "sp_loop", kEffectTypeSprite, nullptr, nullptr, 0);
   effects.DeclareArgKinds("sp_loop", "t|iii||");
+  effects.Register(SpMovieEffect::Create, "sp_movie", kEffectTypeSprite, nullptr, nullptr, 0);
+  effects.DeclareArgKinds("sp_movie", "t|||");
 }
 
 }  // namespace bw
