@@ -58,9 +58,6 @@ TEST_F(BgMovie, CommandsFollowTheState) {
   EXPECT_EQ(effect->Command({3}), kBgMovieDone);
   EXPECT_EQ(effect->Command({0, 1500}), kBgMovieDone);
   EXPECT_EQ(script.seekMs, 1500u);
-  EXPECT_EQ(effect->Command({6, 999}), kBgMovieDone);
-  EXPECT_EQ(script.volume, 256);
-  EXPECT_EQ(effect->Command({9}), kBgMovieUnknown);
   EXPECT_EQ(effect->Command({4}), kBgMovieDone);
   EXPECT_EQ(Picture(), &own);
 }
