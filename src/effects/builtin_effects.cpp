@@ -3,6 +3,7 @@
 #include "effects/bg_anime_effect.h"
 #include "effects/bg_blur_effect.h"
 #include "effects/bg_loop_effect.h"
+#include "effects/bg_movie_effect.h"
 #include "effects/bg_panime_effect.h"
 #include "effects/bg_rast_effect.h"
 #include "effects/bg_zoom_effect.h"
@@ -11,47 +12,59 @@
 #include "effects/overlay_particles.h"
 #include "effects/overlay_quake_noise.h"
 #include "effects/ripple_effect.h"
+#include "effects/sp_cfade_effect.h"
+#include "effects/sp_change_effect.h"
 #include "effects/sp_fade_effect.h"
+#include "effects/sp_gfade_effect.h"
+#include "effects/sp_loop_effect.h"
+#include "effects/sp_movie_effect.h"
+#include "effects/sp_panime_effect.h"
+#include "effects/sp_parts_effect.h"
 
 namespace bw {
 
 namespace {
 
-// The layer effects on a scene layer's composition layer, in their registration order.
+// The layer effects (and the sprite path among them), in their registration order.
 void RegisterLayerEffects(DcpPluginManager& effects) {
   static constexpr struct {
     EffectFactory factory;
     const char* keyword;
+    int type;
     EffectCommand command;
     EffectArgsCommand argsCommand;
     const char* argKinds;
   } kLayer[] = {
-      {BgZoomEffect::Create, "bg_zoom", CommandAdapter<BgZoomEffect::ApplyCommand>,
-       BgZoomEffect::ApplyCommand, "iitt||wwww|liitwwww"},
-      {BgRotEffect::Create, "bg_rot", nullptr, nullptr, "iiitt|||"},
-      {BgBlurEffect::Create, "bg_blur", CommandAdapter<BgBlurEffect::ApplyCommand>,
-       BgBlurEffect::ApplyCommand, "tiittttiitt|||liiiiiiiwwww"},
-      {BgRastEffect::Create, "bg_rast", nullptr, nullptr, nullptr},
-      {BgHazeEffect::Create, "bg_haze", nullptr, nullptr, "t|||"},
-      {BgLoopEffect::Create, "bg_loop", nullptr, nullptr, nullptr},
-      {BgCrossEffect::Create, "bg_cross", nullptr, nullptr, nullptr},
-      {BgPanimeEffect::Create, "bg_panime",
-       CommandAdapter<BgPanimeEffect::ApplyCommand>, BgPanimeEffect::ApplyCommand,
-       "t||ww|ltww"},
-      {BgAnimeEffect::Create, "bg_anime", CommandAdapter<BgAnimeEffect::SetStallReset>,
-       BgAnimeEffect::SetStallReset, nullptr},
+      {BgZoomEffect::Create, "bg_zoom", kEffectTypeLayer,
+       CommandAdapter<BgZoomEffect::ApplyCommand>, BgZoomEffect::ApplyCommand,
+       "iitt||wwww|liitwwww"},
+      {BgRotEffect::Create, "bg_rot", kEffectTypeLayer, nullptr, nullptr, "iiitt|||"},
+      {BgBlurEffect::Create, "bg_blur", kEffectTypeLayer,
+       CommandAdapter<BgBlurEffect::ApplyCommand>, BgBlurEffect::ApplyCommand,
+       "tiittttiitt|||liiiiiiiwwww"},
+      {BgRastEffect::Create, "bg_rast", kEffectTypeLayer, nullptr, nullptr, nullptr},
+      {BgHazeEffect::Create, "bg_haze", kEffectTypeLayer, nullptr, nullptr, "t|||"},
+      {BgLoopEffect::Create, "bg_loop", kEffectTypeLayer, nullptr, nullptr, nullptr},
+      {BgCrossEffect::Create, "bg_cross", kEffectTypeLayer, nullptr, nullptr, nullptr},
+      {BgPanimeEffect::Create, "bg_panime", kEffectTypeLayer,
+       CommandAdapter<BgPanimeEffect::ApplyCommand>, BgPanimeEffect::ApplyCommand, "t||ww|ltww"},
+      // The sprite path: its command's mode 0 sets the "F"/"B" priorities, the others read a path.
+      {SpPanimeEffect::Create, "sp_panime", kEffectTypeSprite,
+       CommandAdapter<SpPanimeEffect::PathCommand>, SpPanimeEffect::PathCommand,
+       "stiii||wwwwwwwww|"},
+      {BgAnimeEffect::Create, "bg_anime", kEffectTypeLayer,
+       CommandAdapter<BgAnimeEffect::SetStallReset>, BgAnimeEffect::SetStallReset, nullptr},
+      {BgMovieEffect::Create, "bg_movie", kEffectTypeLayer, nullptr, nullptr, "tii|||"},
   };
   for (const auto& layer : kLayer) {
-    effects.Register(layer.factory, layer.keyword, kEffectTypeLayer, layer.command,
-                     layer.argsCommand, 0);
+    effects.Register(layer.factory, layer.keyword, layer.type, layer.command, layer.argsCommand, 0);
     if (layer.argKinds) effects.DeclareArgKinds(layer.keyword, layer.argKinds);
   }
 }
 
 }  // namespace
 
-// The layer effects follow the named transitions; "sp_panime" and "bg_movie" join them in that
-// order (after "bg_panime" and after "bg_anime") once their classes exist.
+// The named transitions, then the layer effects.
 void RegisterApplicationKeywords(TcpPluginManager& transitions, DcpPluginManager& effects) {
   static constexpr struct {
     FilterFactory factory;
@@ -75,8 +88,7 @@ void RegisterApplicationKeywords(TcpPluginManager& transitions, DcpPluginManager
   RegisterLayerEffects(effects);
 }
 
-// The sprite effects "sp_cfade", "sp_change", "sp_parts" come before "sp_fade", and "sp_gfade",
-// "sp_loop", "sp_movie" after it, each once its class exists.
+// The screen filters and ripple; then the screen overlays and sprite effects in their order.
 void RegisterScriptHostKeywords(TcpPluginManager& transitions, DcpPluginManager& effects,
                                 SubtractiveRandom* random) {
   transitions.Register(QuakeFilter::Create, "quake", kFilterKindOneLayer, 0, nullptr, nullptr);
@@ -95,9 +107,21 @@ void RegisterScriptHostKeywords(TcpPluginManager& transitions, DcpPluginManager&
 
   effects.Register(QuakeOverlay::Create, "quake", kEffectTypeScreen, nullptr, nullptr, 0);
   effects.Register(NoiseOverlay::Create, "noise", kEffectTypeScreen, nullptr, nullptr, 0);
+  effects.Register(SpCfadeEffect::Create, "sp_cfade", kEffectTypeSprite, nullptr, nullptr, 0);
+  effects.DeclareArgKinds("sp_cfade", "ssii|||");
+  effects.Register(SpChangeEffect::Create, "sp_change", kEffectTypeSprite, nullptr, nullptr, 0);
+  effects.DeclareArgKinds("sp_change", "sstiiiii||wwwwwwwww|");
+  effects.Register(SpPartsEffect::Create, "sp_parts", kEffectTypeSprite, nullptr, nullptr, 0);
+  effects.DeclareArgKinds("sp_parts", "t|||");
   effects.Register(SpFadeEffect::Create, "sp_fade", kEffectTypeSprite, nullptr, nullptr, 0);
   // A target command names its sprite in its third word.
   effects.DeclareArgKinds("sp_fade", "iii|iisiiiiii||");
+  effects.Register(SpGfadeEffect::Create, "sp_gfade", kEffectTypeSprite, nullptr, nullptr, 0);
+  effects.DeclareArgKinds("sp_gfade", "siiit|||");
+  effects.Register(SpLoopEffect::Create, "sp_loop", kEffectTypeSprite, nullptr, nullptr, 0);
+  effects.DeclareArgKinds("sp_loop", "t|iii||");
+  effects.Register(SpMovieEffect::Create, "sp_movie", kEffectTypeSprite, nullptr, nullptr, 0);
+  effects.DeclareArgKinds("sp_movie", "t|||");
   effects.Register(PaperOverlay::Create, "paper", kEffectTypeScreen, nullptr, nullptr, 0);
   effects.Register(LightOverlay::Create, "light", kEffectTypeScreen, nullptr, nullptr, 0);
   effects.Register(SnowOverlay::Create, "snow", kEffectTypeScreen, nullptr, nullptr, 0);

@@ -3,6 +3,7 @@
 #include "app/application/game_app.h"
 #include "effects/builtin_effects.h"
 #include "input/input_binding_table.h"
+#include "natives/effect_movie_wrappers.h"
 #include "sound/file_system_sound_source.h"
 #include "sound/ogg_vorbis_decoder.h"
 #include "sound/sll_plugin_manager.h"
@@ -18,6 +19,7 @@ GameServices::GameServices()
 
 GameServices::~GameServices() {
   if (moviesPublished_) PublishMovieLibraries(nullptr);
+  if (moviesPublished_) PublishWrapperMovies(false);
 }
 
 int32_t GameServices::Start() {
@@ -31,6 +33,8 @@ void GameServices::LoadMovieLibraries(bool load, bool movieInSprite,
                                       FileSystemManager* fileSystem) {
   movies_ = MakeMovieLibraries(load, movieInSprite, fileSystem);
   PublishMovieLibraries(&movies_);
+  // The effects' movies play through the sprite wrapper when it is there.
+  PublishWrapperMovies(movies_.sprite != nullptr);
   moviesPublished_ = true;
 }
 

@@ -91,6 +91,9 @@ class CompositionLayer : private SurfaceUser {
   void SetSkipSecond(bool on) { skipSecond_ = on; }
   bool SkipsOwn() const { return skipOwn_; }
   bool SkipsSecond() const { return skipSecond_; }
+  // Set while a movie plays in the list, so that callers redraw the layer every frame.
+  void SetShowsMovie(bool on) { showsMovie_ = on; }
+  bool ShowsMovie() const { return showsMovie_; }
 
   // What the layer effects start from and draw into.
   ImageSurface* GetWorkSurface() const { return work_.get(); }
@@ -123,6 +126,7 @@ class CompositionLayer : private SurfaceUser {
   bool noBackground_ = false;
   bool skipOwn_ = false;
   bool skipSecond_ = false;
+  bool showsMovie_ = false;
   std::unique_ptr<ImageSurface> work_;
   int transformKind_ = 0;
   int angle_ = 0;

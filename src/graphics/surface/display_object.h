@@ -38,6 +38,8 @@ class DisplayObject {
   virtual int32_t GetY() const { return y_; }
   virtual int GetDrawMode() const { return drawMode_; }
   virtual int GetAlpha() const { return alpha_; }
+  // True while the object is in a transform of its own that effects must not take over.
+  virtual bool IsBusy() const { return false; }
 
   virtual int32_t GetWidth() const = 0;
   virtual int32_t GetHeight() const = 0;

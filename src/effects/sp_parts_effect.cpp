@@ -1,0 +1,283 @@
+#include "effects/sp_parts_effect.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <new>
+
+#include "graphics/surface/composition_layer.h"
+#include "platform/timer_service.h"
+#include "resource/files/file.h"
+
+namespace bw {
+
+namespace {
+
+constexpr uint32_t kPieceTimeUnit = 1000;
+// Load's answer when a piece refuses its steps (the file itself was sound).
+constexpr int kLoadPieceRefused = -1;
+constexpr int32_t kSmallestScaledSide = 8;
+
+// The folder part of a name, with its separator.
+std::string FolderOf(const char* name) {
+  const std::string text(name);
+  const size_t cut = text.find_last_of("\\/");
+  return cut == std::string::npos ? std::string() : text.substr(0, cut + 1);
+}
+
+std::unique_ptr<ImageSurface> LoadImage(const std::string& name, double scale) {
+  auto image = std::make_unique<ImageSurface>();
+  if (image->Load(name.c_str(), nullptr, 0, 0) != 0) return nullptr;
+  if (image->GetBitsPerPixel() != 32 && image->ConvertDepth(32) != 0) return nullptr;
+  if (scale == 1.0) return image;
+  const Size size{std::max(kSmallestScaledSide, static_cast<int32_t>(image->GetWidth() * scale)),
+                  std::max(kSmallestScaledSide, static_cast<int32_t>(image->GetHeight() * scale))};
+  auto scaled = std::make_unique<ImageSurface>();
+  if (scaled->Create(size.width, size.height, 32, 0) != 0) return nullptr;
+  scaled->SetHasAlpha(image->HasAlpha());
+  scaled->Fill(0, nullptr);
+  scaled->StretchBlit(image.get(), &size, 0, 0, nullptr, false);
+  scaled->SetWord1(static_cast<uint32_t>(static_cast<int32_t>(image->GetWord1()) * scale));
+  scaled->SetWord2(static_cast<uint32_t>(static_cast<int32_t>(image->GetWord2()) * scale));
+  return scaled;
+}
+
+PathRecord RecordOf(const PartsStep& step) {
+  PathRecord r;
+  r.kind = step.kind;
+  r.value = step.kind == kStepKeyFrame ? int16_t{step.value} : int16_t{0};
+  r.x = step.x;
+  r.y = step.y;
+  r.zoom = step.kind == kStepKeyFrame ? step.zoom : 1.0;
+  r.rotation = step.kind == kStepKeyFrame ? step.rotation : 0.0;
+  if (step.kind == kStepEase) {
+    r.value = step.value;
+    r.rotation = step.zoom;
+  }
+  r.positionIndex = step.keyIndex;
+  return r;
+}
+
+}  // namespace
+
+int SpPartsPiece::AttachPiece(Sprite* sprite, uint32_t timeUnit, uint8_t,
+                              const std::vector<PartsStep>& steps, int32_t keyFrames, bool show) {
+  if (sprite == nullptr || sprite->IsBusy() || timeUnit == 0) return kPieceBadSprite;
+  std::vector<PathRecord> records;
+  records.reserve(steps.size());
+  for (const PartsStep& step : steps) records.push_back(RecordOf(step));
+  if (path_.SetRecords(std::move(records), keyFrames, show) != kPathParsed)
+    return kPieceStepsRefused;
+  Prepare(sprite, kPartsDefaultTimeMs, false);
+  PrepareWorkSurface();
+  return kPieceAttached;
+}
+
+DisplayEffect* SpPartsEffect::Create(uint32_t) {
+  return new (std::nothrow) SpPartsEffect;
+}
+
+int SpPartsEffect::Setup(TimerService* timers, void* target, ArgWords args) {
+  auto* layer = static_cast<CompositionLayer*>(target);
+  if (timers == nullptr || layer == nullptr || args.Text(0) == nullptr) return kSpPartsBadArguments;
+  Stop();
+  lists_[0] = &layer->GetList();
+  lists_[1] = nullptr;
+  listVisible_[0] = listVisible_[1] = true;
+  if (args.Int(9) != 0) {
+    lists_[1] = layer->GetSecondList();
+    if (lists_[1] == nullptr || lists_[1]->GetLayer() == nullptr ||
+        lists_[1]->GetLayer()->GetTarget() == nullptr) {
+      return kSpPartsNoSecondList;
+    }
+    listVisible_[0] = args.Int(10) != 0;
+    listVisible_[1] = args.Int(11) != 0;
+  }
+  const uint64_t bits = uint64_t{args.Uint(5)} | uint64_t{args.Uint(6)} << 32;
+  double scale = 0;
+  std::memcpy(&scale, &bits, sizeof scale);
+  if (!(scale > 0) || !std::isfinite(scale)) scale = 1.0;
+  readError_ = Load(args.Text(0), args.Int(1), args.Int(2), args.Uint(3), args.Int(4) != 0, scale);
+  if (readError_ != kPartsRead) {
+    const int rc = readError_ == kLoadPieceRefused ? kSpPartsPieceRefused : kSpPartsFileFailed;
+    Stop();
+    return rc;
+  }
+  if (timers->Add(this, 0, 0, 0) != kTaskAdded) {
+    Stop();
+    return kSpPartsRefused;
+  }
+  if (args.Int(7) != 0) NotifyStart();
+  return kSpPartsSetUp;
+}
+
+int SpPartsEffect::Load(const char* name, int32_t offsetX, int32_t offsetY, uint32_t basePriority,
+                        bool readHidden, double scale) {
+  File file;
+  if (file.Load(name) != 0 || file.GetData() == nullptr) return kPartsNoFile;
+  // The text is read once; both passes go over these bytes.
+  const std::string text(static_cast<const char*>(file.GetData()), file.GetSize());
+  std::vector<PartsPart> definitions;
+  if (int rc = CountParts(text, readHidden, &definitions); rc != kPartsRead) return rc;
+  const std::string folder = FolderOf(name);
+  uint32_t priority = basePriority;
+  for (PartsPart& definition : definitions) {
+    if (int rc = MakePart(definition, folder, priority--, offsetX, offsetY, scale);
+        rc != kPartsRead) {
+      return rc;
+    }
+  }
+  return kPartsRead;
+}
+
+int SpPartsEffect::MakePart(PartsPart& definition, const std::string& folder, uint32_t priority,
+                            int32_t offsetX, int32_t offsetY, double scale) {
+  auto part = std::make_unique<Part>();
+  part->image = LoadImage(folder + definition.image, scale);
+  if (!part->image) return kPartsNoImage;
+  ImageSurface* image = part->image.get();
+  const PartImageInfo info{image->GetWidth(), image->GetHeight(),
+                           static_cast<int32_t>(image->GetWord1()),
+                           static_cast<int32_t>(image->GetWord2())};
+  if (definition.looping) {
+    LoopPlacement placement;
+    const int32_t* v = definition.loop;
+    placement.x = (definition.given[0] ? v[0] : info.anchorX) + offsetX;
+    placement.y = (definition.given[1] ? v[1] : info.anchorY) + offsetY;
+    placement.view = v[2];
+    placement.opacity = static_cast<uint8_t>(std::clamp(v[3], 0, 255));
+    placement.priority = priority;
+    placement.direction = static_cast<uint8_t>(std::clamp(v[4], 0, 3));
+    placement.periodMs = static_cast<uint32_t>(std::max(v[5], 1));
+    for (int i = 0; i < 2 && lists_[i] != nullptr; ++i) {
+      part->loops[i] = std::make_unique<SpLoopEffect>();
+      if (part->loops[i]->SetupOn(image, lists_[i], placement) != kSpLoopSetUp)
+        return kPartsNoImage;
+      if (!listVisible_[i]) part->loops[i]->Command({1, 0});
+    }
+    part->state = kPartLooping;
+    parts_.push_back(std::move(part));
+    return kPartsRead;
+  }
+  if (int rc = FillPart(definition, info, offsetX, offsetY); rc != kPartsRead) return rc;
+  for (int i = 0; i < 2 && lists_[i] != nullptr; ++i) {
+    auto& sprite = i == 0 ? part->first : part->second;
+    sprite = std::make_unique<Sprite>();
+    if (sprite->SetImage(image, nullptr, 0, 0) != kSpriteDone) return kPartsNoImage;
+    lists_[i]->Add(sprite.get(), priority, 0);
+  }
+  const PartsStep& first = definition.first;
+  part->first->SetPos(first.x, first.y);
+  part->first->SetAnchor(-1, definition.centreX, definition.centreY);
+  part->first->SetAlpha(first.value);
+  if (part->second) part->second->CopyStateFrom(*part->first);
+  ShowPart(*part);
+  if (definition.steps.empty()) {
+    part->state = kPartStatic;
+  } else {
+    part->piece = std::make_unique<SpPartsPiece>();
+    if (part->piece->AttachPiece(part->first.get(), kPieceTimeUnit, definition.motionMode,
+                                 definition.steps, definition.keyFrames,
+                                 definition.show) != kPieceAttached) {
+      return kLoadPieceRefused;
+    }
+    part->state = kPartPlaying;
+  }
+  parts_.push_back(std::move(part));
+  return kPartsRead;
+}
+
+void SpPartsEffect::ShowPart(Part& part) {
+  if (part.first) part.first->SetVisible(part.visible && listVisible_[0]);
+  if (part.second) part.second->SetVisible(part.visible && listVisible_[1]);
+  for (int i = 0; i < 2; ++i) {
+    if (part.loops[i]) part.loops[i]->Command({1, part.visible && listVisible_[i] ? 1 : 0});
+  }
+}
+
+int32_t SpPartsEffect::Update(uint32_t nowMs) {
+  bool ran = false;
+  for (auto& owned : parts_) {
+    Part& part = *owned;
+    switch (part.state) {
+      case kPartPlaying:
+        ran = true;
+        if (part.piece->Update(nowMs) != kTaskStepContinue) {
+          part.first->SetVisible(false);
+          if (part.second) part.second->SetVisible(false);
+          part.state = kPartDone;
+        } else if (part.second && part.visible) {
+          const Sprite& a = *part.first;
+          const Sprite& b = *part.second;
+          if (*a.GetRectPtr() != *b.GetRectPtr() || a.GetAlpha() != b.GetAlpha())
+            part.second->CopyStateFrom(a);
+          part.second->SetVisible(listVisible_[1]);
+        }
+        break;
+      case kPartStatic:
+        // Parts that stand still stay until the effect is stopped.
+        ran = true;
+        break;
+      case kPartLooping:
+        for (auto& loop : part.loops) {
+          if (loop && loop->Update(nowMs) != kTaskStepContinue) loop.reset();
+        }
+        if (part.loops[0] || part.loops[1])
+          ran = true;
+        else
+          part.state = kPartDone;
+        break;
+      default:
+        break;
+    }
+  }
+  return ran ? kTaskStepContinue : kTaskStepFinished;
+}
+
+int SpPartsEffect::Command(ArgWords args) {
+  switch (args.Int(0)) {
+    case 0:
+      for (auto& part : parts_) {
+        if (part->state == kPartPlaying) {
+          part->piece->Finish();
+          part->state = kPartStatic;
+        }
+        for (auto& loop : part->loops) {
+          if (loop) loop->Finish();
+        }
+      }
+      return 0;
+    case 1:
+      if (lists_[1] == nullptr) return 2;
+      if (parts_.empty()) return 1;
+      listVisible_[0] = args.Int(1) != 0;
+      listVisible_[1] = args.Int(2) != 0;
+      for (auto& part : parts_) {
+        if (part->state != kPartDone) ShowPart(*part);
+      }
+      return 0;
+    case 2: {
+      const int32_t index = args.Int(1);
+      if (index < 0 || static_cast<size_t>(index) >= parts_.size()) return 1;
+      Part& part = *parts_[static_cast<size_t>(index)];
+      if (part.state == kPartDone) return 0;
+      part.visible = args.Int(2) != 0;
+      ShowPart(part);
+      return 0;
+    }
+    default:
+      return 1;
+  }
+}
+
+void SpPartsEffect::Stop() {
+  // Pieces and loops let go of the sprites before the sprites and images go.
+  for (auto& part : parts_) {
+    part->piece.reset();
+    part->loops[0].reset();
+    part->loops[1].reset();
+  }
+  parts_.clear();
+}
+
+}  // namespace bw

@@ -1,0 +1,76 @@
+// "bg_movie" on the scripted movie: the frame surface as the layer's picture, the commands and
+// their states, the loop at the end, and the set-up's refusals.
+#include "effects/bg_movie_effect.h"
+
+#include "effects/effect_movie_script.h"
+#include "effects/sp_effect_rig.h"
+
+namespace bw {
+namespace {
+
+class BgMovie : public SpriteEffectRig {
+ protected:
+  void SetUp() override {
+    SpriteEffectRig::SetUp();
+    ASSERT_EQ(own.Create(16, 16, 32, 0), 0);
+    layer.SetBackgroundImage(&own, 0, 0, false);
+  }
+  ImageSurface* Picture() {
+    ImageSurface* picture = nullptr;
+    layer.GetBackground(&picture, nullptr, nullptr, nullptr, nullptr, nullptr);
+    return picture;
+  }
+  ImageSurface own;
+  // The effects go before the script their movies write to.
+  void TearDown() override { timers.Clear(); }
+  test::MovieScript script;
+  test::ScriptedMovieSource source{script};
+  ScopedGlobal<EffectMovieSource> published{&source};
+};
+
+TEST_F(BgMovie, PlaysIntoTheLayerPictureAndLoops) {
+  auto* effect = new BgMovieEffect;
+  ASSERT_EQ(effect->Start(&timers, &layer, {Word("OP.mpg"), 1, 1}), kBgMovieSetUp)
+      << "the extension is compared without regard to case";
+  EXPECT_EQ(effect->Query(ArgWords()), kEffectMoviePlaying);
+  EXPECT_EQ(Picture(), effect->Frame());
+  script.newFrame = 0xFF123456;
+  At(16);
+  EXPECT_EQ(Pixel(*effect->Frame(), 3, 3), 0xFF123456u);
+  script.atEnd = true;
+  At(32);
+  EXPECT_EQ(script.calls.back(), "play") << "a looping movie starts again";
+  EXPECT_EQ(effect->Command({5}), kBgMovieDone);
+  script.atEnd = true;
+  At(48);
+  EXPECT_EQ(effect->Query(ArgWords()), kEffectMovieStopped);
+  EXPECT_EQ(Picture(), &own) << "a stopped movie gives the layer its own picture back";
+}
+
+TEST_F(BgMovie, CommandsFollowTheState) {
+  auto* effect = new BgMovieEffect;
+  ASSERT_EQ(effect->Start(&timers, &layer, {Word("OP.AVI"), 0, 0}), kBgMovieSetUp);
+  EXPECT_EQ(effect->Command({2}), kBgMovieWrongState) << "pause while stopped";
+  EXPECT_EQ(effect->Command({3}), kBgMovieWrongState);
+  EXPECT_EQ(effect->Command({1}), kBgMovieDone);
+  EXPECT_EQ(effect->Command({2}), kBgMovieDone);
+  EXPECT_EQ(effect->Query(ArgWords()), kEffectMoviePaused);
+  EXPECT_EQ(effect->Command({3}), kBgMovieDone);
+  EXPECT_EQ(effect->Command({0, 1500}), kBgMovieDone);
+  EXPECT_EQ(script.seekMs, 1500u);
+  EXPECT_EQ(effect->Command({4}), kBgMovieDone);
+  EXPECT_EQ(Picture(), &own);
+}
+
+TEST_F(BgMovie, Refusals) {
+  BgMovieEffect effect;
+  EXPECT_EQ(effect.Start(&timers, &layer, {Word("OP.TXT")}), kBgMovieBadExtension);
+  script.openResult = kEffectMovieNotFound;
+  EXPECT_EQ(effect.Start(&timers, &layer, {Word("OP.MPG")}), kBgMovieNotFound);
+  EXPECT_EQ(effect.Command({1}), kBgMovieNothing);
+  ScopedGlobal<EffectMovieSource> noLibraries{nullptr};
+  EXPECT_EQ(effect.Start(&timers, &layer, {Word("OP.MPG")}), kBgMovieNoLibrary);
+}
+
+}  // namespace
+}  // namespace bw

@@ -1,0 +1,103 @@
+// A 640 x 480 composition layer on a virtual clock from 0 with an effects timer service, and
+// picture sprites in its list, for the sprite effect tests.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/global.h"
+#include "graphics/surface/composition_layer.h"
+#include "graphics/surface/image_surface.h"
+#include "graphics/surface/pixel_library.h"
+#include "graphics/surface/sprite.h"
+#include "host/clock.h"
+#include "lib/wgx/wgx_writer.h"
+#include "platform/timer_service.h"
+#include "platform/trig_tables.h"
+#include "resource/images/builtin_loaders.h"
+#include "resource/images/image_loader_manager.h"
+#include "support/game_folder.h"
+
+namespace bw {
+
+class SpriteEffectRig : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(area.Create(640, 480, 32, 0), 0);
+    ASSERT_EQ(layer.SetTarget(&area, false), 0);
+  }
+
+  // A w x h picture of one colour shown at (x, y) at priority.
+  Sprite* AddSprite(int32_t w, int32_t h, uint32_t argb, int32_t x = 0, int32_t y = 0,
+                    uint32_t priority = 10) {
+    auto& picture = pictures.emplace_back(std::make_unique<ImageSurface>());
+    EXPECT_EQ(picture->Create(w, h, 32, 0), 0);
+    picture->Fill(argb, nullptr);
+    Sprite* sprite = NewSprite();
+    sprite->SetImage(picture.get(), nullptr, x, y);
+    layer.GetList().Add(sprite, priority, 0);
+    return sprite;
+  }
+  // A picture sprite whose sprite and picture an effect takes over; each pixel from pixel(x, y).
+  template <typename PixelOf>
+  Sprite* HandedSprite(int32_t w, int32_t h, PixelOf pixel, int32_t x, int32_t y,
+                       uint32_t priority = 10) {
+    auto* picture = new ImageSurface;
+    EXPECT_EQ(picture->Create(w, h, 32, 0), 0);
+    picture->SetHasAlpha(true);
+    for (int32_t j = 0; j < h; ++j) {
+      for (int32_t i = 0; i < w; ++i)
+        reinterpret_cast<uint32_t*>(picture->GetRowPointer(j))[i] = pixel(i, j);
+    }
+    auto* sprite = new Sprite;
+    sprite->SetImage(picture, nullptr, x, y);
+    layer.GetList().Add(sprite, priority, 0);
+    return sprite;
+  }
+  // A sprite the test owns (an effect that takes one over is handed a released pointer).
+  Sprite* NewSprite() { return sprites.emplace_back(std::make_unique<Sprite>()).get(); }
+  // Runs the service at the clock time ms.
+  void At(uint32_t ms) {
+    clock.SetMilliseconds(ms);
+    timers.RunDue(0);
+  }
+  // Writes a 32-bit WGX picture into the game folder; the pixels are top-down 0xAARRGGBB.
+  void WritePicture(const std::string& relative, int32_t w, int32_t h,
+                    std::vector<uint32_t> pixels) {
+    if (!loaders) {
+      loaders = std::make_unique<ImageLoaderManager>();
+      RegisterBuiltinLoaders(*loaders);
+      publishedLoaders = std::make_unique<ScopedGlobal<ImageLoaderManager>>(loaders.get());
+    }
+    tools::WgxPicture picture;
+    picture.depth = 32;
+    picture.width = static_cast<uint32_t>(w);
+    picture.height = static_cast<uint32_t>(h);
+    picture.pixels = std::move(pixels);
+    const std::vector<uint8_t> bytes = tools::WriteWgx(picture);
+    game.dir().WriteFile(relative, std::string(bytes.begin(), bytes.end()));
+  }
+  uint32_t Pixel(const ImageSurface& s, int32_t x, int32_t y) const {
+    return reinterpret_cast<const uint32_t*>(s.GetRowPointer(y))[x];
+  }
+
+  test::GameFolder game;
+  std::unique_ptr<ImageLoaderManager> loaders;
+  std::unique_ptr<ScopedGlobal<ImageLoaderManager>> publishedLoaders;
+  host::VirtualClock clock{0};
+  ScopedGlobal<host::ClockSource> publishedClock{&clock};
+  ScopedPixelLibrary library{&BuiltInPixelLibrary()};
+  TrigTables trig;
+  ScopedGlobal<TrigTables> publishedTrig{&trig};
+  std::deque<std::unique_ptr<ImageSurface>> pictures;
+  ImageSurface area;
+  CompositionLayer layer;
+  std::deque<std::unique_ptr<Sprite>> sprites;
+  TimerService timers;
+};
+
+}  // namespace bw

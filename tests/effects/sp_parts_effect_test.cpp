@@ -1,0 +1,162 @@
+// "sp_parts" on definition files in a game folder: static, path and looping parts, the
+// priorities, both lists, Stop, every failure of the reader and of the set-up; the reader's
+// guard against steps the counting pass did not see; the fuzz seeds.
+#include "effects/sp_parts_effect.h"
+
+#include "effects/sp_effect_rig.h"
+#include "support/fuzz_seeds.h"
+
+namespace bw {
+namespace {
+
+class SpParts : public SpriteEffectRig {
+ protected:
+  void SetUp() override {
+    SpriteEffectRig::SetUp();
+    WritePicture("SYS/ARM.WGX", 20, 10, std::vector<uint32_t>(200, 0xFF112233));
+    WritePicture("SYS/SKY.WGX", 40, 8, std::vector<uint32_t>(320, 0xFF445566));
+  }
+  // Writes the definition and sets the effect up on it; the set-up's result.
+  int Make(const std::string& text, SpPartsEffect** out = nullptr, int32_t second = 0) {
+    game.dir().WriteFile("SYS/CA001.TXT", text);
+    auto* effect = new SpPartsEffect;
+    const int rc = effect->Start(&timers, &layer,
+                                 {Word("SYS\\CA001.TXT"), 5, 6, 40, 0, 0, 0, 0, 0, second, 1, 0});
+    lastError = effect->LastReadError();
+    if (rc != kSpPartsSetUp) {
+      delete effect;
+    } else if (out) {
+      *out = effect;
+    }
+    return rc;
+  }
+  int lastError = 0;
+};
+
+TEST_F(SpParts, OneKeyFrameStandsStillUntilStop) {
+  SpPartsEffect* effect = nullptr;
+  ASSERT_EQ(Make("// arm\n*ARM.WGX\n  100,50\n", &effect), kSpPartsSetUp);
+  ASSERT_EQ(effect->PartCount(), 1u);
+  EXPECT_EQ(effect->PlayState(0), kPartStatic);
+  const Sprite* arm = effect->PartSprite(0);
+  EXPECT_EQ(arm->GetX(), 100);
+  EXPECT_EQ(arm->GetY(), 50);
+  EXPECT_EQ(arm->GetAlpha(), 255) << "x and y alone keep full opacity";
+  At(0);
+  At(60000);
+  EXPECT_EQ(timers.Count(), 1u) << "a part that stands still keeps the effect running";
+  EXPECT_EQ(layer.GetList().Count(), 1u);
+  timers.Clear();
+  EXPECT_EQ(layer.GetList().Count(), 0u) << "Stop takes the parts away";
+}
+
+TEST_F(SpParts, PathsLoopsAndPriorities) {
+  SpPartsEffect* effect = nullptr;
+  ASSERT_EQ(Make("*ARM.WGX\n0,0\nt 200\nl 1,2\n100,,128\n#s\n50,50\n#e\n"
+                 "$SKY.WGX, 1, 2, 20, 200, 0, 400\nignored\n*ARM.WGX\n,3\n",
+                 &effect),
+            kSpPartsSetUp);
+  ASSERT_EQ(effect->PartCount(), 3u);
+  const auto& nodes = layer.GetList().Nodes();
+  ASSERT_EQ(nodes.size(), 4u) << "two sprites of the loop, one of each path part";
+  EXPECT_EQ(nodes.front().priority, 38u) << "each part one below the one before";
+  EXPECT_EQ(nodes.back().priority, 40u);
+  const Sprite* arm = effect->PartSprite(0);
+  EXPECT_EQ(arm->GetX(), 0);
+  EXPECT_EQ(effect->PartSprite(2)->GetX(), 5) << "a left-out x keeps the start place";
+  EXPECT_EQ(effect->PartSprite(2)->GetY(), 3);
+  const SpLoopEffect* loop = effect->PartLoop(1);
+  ASSERT_NE(loop, nullptr);
+  EXPECT_EQ(loop->First().GetX(), 6);
+  EXPECT_EQ(loop->First().GetAlpha(), 200);
+  At(0);
+  At(100);
+  EXPECT_EQ(arm->GetX(), 50);
+  EXPECT_EQ(arm->GetAlpha(), 192);
+  At(199);
+  EXPECT_EQ(effect->PlayState(0), kPartPlaying);
+  At(200);
+  EXPECT_EQ(effect->PlayState(0), kPartDone) << "the hidden block is not read";
+  EXPECT_FALSE(arm->IsVisible());
+  EXPECT_EQ(effect->Command({2, 3, 0}), 1);
+  EXPECT_EQ(effect->Command({1, 1, 1}), 2) << "no second list";
+  EXPECT_EQ(effect->Command({0}), 0);
+  At(400);
+  EXPECT_EQ(effect->PlayState(1), kPartDone) << "a stopped loop ends at its period";
+  EXPECT_EQ(timers.Count(), 1u);
+}
+
+TEST_F(SpParts, BothListsShowTheParts) {
+  CompositionLayer view;
+  ImageSurface viewArea;
+  ASSERT_EQ(viewArea.Create(320, 240, 32, 0), 0);
+  view.SetTarget(&viewArea, false);
+  layer.SetSecondList(&view.GetList());
+  SpPartsEffect* effect = nullptr;
+  ASSERT_EQ(Make("*ARM.WGX\n10,10\n30,10\n", &effect, 1), kSpPartsSetUp);
+  EXPECT_TRUE(effect->PartSprite(0)->IsVisible());
+  EXPECT_FALSE(effect->PartSprite(0, true)->IsVisible()) << "the second list starts hidden";
+  At(0);
+  At(500);
+  EXPECT_EQ(effect->PartSprite(0, true)->GetX(), 20) << "the second sprite follows the first";
+  EXPECT_EQ(effect->Command({1, 1, 1}), 0);
+  At(600);
+  EXPECT_TRUE(effect->PartSprite(0, true)->IsVisible());
+  timers.Clear();
+  layer.SetSecondList(nullptr);
+}
+
+TEST_F(SpParts, FailuresOfTheFileAndTheSetUp) {
+  struct Case {
+    const char* text;
+    int error;
+  } const cases[] = {
+      {"a 2\n*ARM.WGX\n0,0\n", kPartsStepBeforeHeader},
+      {"0,0\n*ARM.WGX\n", kPartsKeyFrameBeforeHeader},
+      {"// nothing\n\n", kPartsNoPart},
+      {"*ARM.WGX\nt 100\n", kPartsNoKeyFrame},
+      {"*ARM.WGX\n0,0\nt\n1,1\n", kPartsTimeMissing},
+      {"*ARM.WGX\n0,0\nt 0\n1,1\n", kPartsTimeZero},
+      {"*ARM.WGX\nf\n0,0\n", kPartsFirstNotKeyFrame},
+      {"*NONE.WGX\n0,0\n", kPartsNoImage},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Make(c.text), kSpPartsFileFailed) << c.text;
+    EXPECT_EQ(lastError, c.error) << c.text;
+  }
+  SpPartsEffect effect;
+  EXPECT_EQ(effect.Start(&timers, &layer, {Word("SYS\\NONE.TXT")}), kSpPartsFileFailed);
+  EXPECT_EQ(effect.LastReadError(), kPartsNoFile);
+  EXPECT_EQ(effect.Start(&timers, nullptr, {Word("SYS\\CA001.TXT")}), kSpPartsBadArguments);
+  EXPECT_EQ(effect.Start(&timers, &layer, {Word("SYS\\CA001.TXT"), 0, 0, 0, 0, 0, 0, 0, 0, 1}),
+            kSpPartsNoSecondList);
+  EXPECT_EQ(layer.GetList().Count(), 0u) << "a failed set-up leaves no part behind";
+}
+
+TEST(PartsReader, TheFillPassNeverWritesPastTheCount) {
+  std::vector<PartsPart> parts;
+  ASSERT_EQ(CountParts("*A\n0,0\n1,1\n2,2\n", false, &parts), kPartsRead);
+  ASSERT_EQ(parts[0].stepCount, 3);
+  parts[0].stepCount = 2;  // a count that disagrees with the lines
+  EXPECT_NE(FillPart(parts[0], PartImageInfo{8, 8, 0, 0}, 0, 0), kPartsRead);
+  EXPECT_TRUE(parts[0].steps.empty());
+}
+
+std::vector<uint8_t> Text(const std::string& text) {
+  return {text.begin(), text.end()};
+}
+
+TEST(SpPartsFuzzSeeds, MatchTheCommittedCorpus) {
+  test::FuzzSeeds seeds;
+  seeds["static"] = Text("// arm\r\n*ARM.WGX\r\n  100,50\r\n");
+  seeds["path"] = Text(
+      "*ARM.WGX\n0,0,255,1.0,0\nt 200\nl 1,2,3,4\na 2.5\nf\ns\nc 4,4\n"
+      "100,,128,2.0,0.25\nb\ns 0\n,,,0\n");
+  seeds["loop"] = Text("$SKY.WGX, 1, 2, 20, 200, 1, 400\nignored\n#n\n5,5\n*ARM.WGX\n,3\n");
+  seeds["hidden"] = Text("#s\n*ARM.WGX\n0,0\n#e\n*ARM.WGX\n#n\n1,1\n");
+  seeds["faults"] = Text("*ARM.WGX\nt\nf\n0,0\nt 0\n99999999999999999999,-1e400\n");
+  test::CheckOrWriteFuzzSeeds("sp_parts", seeds);
+}
+
+}  // namespace
+}  // namespace bw
