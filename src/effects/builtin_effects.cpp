@@ -30,7 +30,7 @@ void RegisterLayerEffects(DcpPluginManager& effects) {
   static constexpr struct {
     EffectFactory factory;
     const char* keyword;
-    int type;
+    uint8_t type;
     EffectCommand command;
     EffectArgsCommand argsCommand;
     const char* argKinds;
