@@ -147,7 +147,8 @@ TEST_F(GuiPartNatives, DeletedPartsLeaveNoHandleNeighbourOrCurrentList) {
   EXPECT_EQ(PartOf(b), nullptr);
   EXPECT_EQ(PartOf(list), nullptr);
   EXPECT_EQ(PartOf(keep)->GetNeighbour(kNavigateRight), nullptr);
-  EXPECT_EQ(rig.host->Extension<CurrentChoiceList>().Get(), nullptr) << "the current list went with its group";
+  EXPECT_EQ(rig.host->Extension<CurrentChoiceList>().Get(), nullptr)
+      << "the current list went with its group";
   // Another list now finds no current one to copy from, and a stale one cannot become current.
   rig.Answer(713, {5});
   const uint32_t other = List();

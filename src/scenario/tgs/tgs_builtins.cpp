@@ -316,7 +316,7 @@ BW_ROW(43) {
   return 0;
 }
 BW_ROW(44) {
-  o.SetBackgroundZoomNow(a.Int(1, 400), a.Int(2, 300), a.Int(0), a.Byte(3));
+  o.SetBackgroundZoomNow(a.Int(1, 400), a.Int(2, 300), a.Text(0), a.Byte(3));
   return 0;
 }
 BW_ROW(45) {
@@ -326,7 +326,7 @@ BW_ROW(45) {
 
 // Layer and screen effects.
 BW_ROW(46) {
-  o.ZoomBackground(a.Byte(5), a.Int(1, 400), a.Int(2, 300), a.Int(0), a.Int(4), a.Int(3, 1000));
+  o.ZoomBackground(a.Byte(5), a.Int(1, 400), a.Int(2, 300), a.Text(0), a.Text(4), a.Int(3, 1000));
   return 0;
 }
 BW_ROW(47) {

@@ -201,14 +201,19 @@ int32_t TgsScene::RunSlotEffect(int32_t slot, int kind, const char* keyword, Tgs
 
 // ---- Layer and screen effects -----------------------------------------------------------------
 
-int32_t TgsScene::ZoomBackground(uint8_t page, int32_t x, int32_t y, int32_t a, int32_t b,
+int32_t TgsScene::ZoomBackground(uint8_t page, int32_t x, int32_t y, TgsText zoom, TgsText ease,
                                  int32_t time) {
   const int p = P(page);
   StopLayerEffects(p, false);
   TgsBackgroundRecord& bg = Background(p);
+  // The effect reads its decimals as texts; a text not given reaches it as null.
+  const std::string zoomText(zoom.value_or("")), easeText(ease.value_or(""));
+  const ArgWord zoomWord = zoom ? Word(zoomText.c_str()) : ArgWord{0};
+  const ArgWord easeWord = ease ? Word(easeText.c_str()) : ArgWord{0};
   int32_t vx = 0, vy = 0, vw = 0, vh = 0;
   if (EffectsShown() && !Skipping()) {
-    const int r = CreateEffectByKeyword(&bg.effect, "bg_zoom", LayerOf(p), {x, y, a, b, time});
+    const int r =
+        CreateEffectByKeyword(&bg.effect, "bg_zoom", LayerOf(p), {x, y, zoomWord, easeWord, time});
     if (r != 0) return r;
     bg.effect->Query({Word(&vx), Word(&vy), Word(&vw), Word(&vh)});
     ApplyZoomView(p, vx, vy, vw, vh);
@@ -216,7 +221,8 @@ int32_t TgsScene::ZoomBackground(uint8_t page, int32_t x, int32_t y, int32_t a, 
   }
   EffectCommand command = Effects() ? Effects()->FindCommand("bg_zoom") : nullptr;
   if (!command) return kNoCommandFunction;
-  const int r = command({1, Word(LayerOf(p)), x, y, a, Word(&vx), Word(&vy), Word(&vw), Word(&vh)});
+  const int r =
+      command({Word(LayerOf(p)), x, y, zoomWord, Word(&vx), Word(&vy), Word(&vw), Word(&vh)});
   ApplyZoomView(p, vx, vy, vw, vh);
   return r;
 }

@@ -69,8 +69,8 @@ using TgsText = std::optional<std::string_view>;
   X(CaptureBackground, (bool on, uint8_t page, bool withSecondList), (on, page, withSecondList)) \
   X(SetBackgroundView, (int32_t x, int32_t y, int32_t width, int32_t height, uint8_t page),      \
     (x, y, width, height, page))                                                                 \
-  X(SetBackgroundZoomNow, (int32_t x, int32_t y, int32_t value, uint8_t page),                   \
-    (x, y, value, page))                                                                         \
+  X(SetBackgroundZoomNow, (int32_t x, int32_t y, TgsText zoom, uint8_t page),                    \
+    (x, y, zoom, page))                                                                          \
   X(RotateBackground, (int32_t angle, TgsText scale, int32_t x, int32_t y, uint8_t page),        \
     (angle, scale, x, y, page))                                                                  \
   X(LoadBackgroundAnime, (TgsText name, int32_t startFrame, uint8_t page),                       \
@@ -100,8 +100,9 @@ using TgsText = std::optional<std::string_view>;
     (slot, page, group, stop))                                                                   \
   X(ClearSprites, (uint8_t page, int32_t group), (page, group))                                  \
   /* Layer and screen effects */                                                                 \
-  X(ZoomBackground, (uint8_t page, int32_t x, int32_t y, int32_t a, int32_t b, int32_t time),    \
-    (page, x, y, a, b, time))                                                                    \
+  X(ZoomBackground,                                                                              \
+    (uint8_t page, int32_t x, int32_t y, TgsText zoom, TgsText ease, int32_t time),              \
+    (page, x, y, zoom, ease, time))                                                              \
   X(RotateBackgroundEffect,                                                                      \
     (uint8_t page, int32_t angle, TgsText scale, int32_t x, int32_t y, int32_t a, int32_t time), \
     (page, angle, scale, x, y, a, time))                                                         \

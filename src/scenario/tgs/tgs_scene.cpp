@@ -453,15 +453,17 @@ void TgsScene::ApplyZoomView(int page, int32_t x, int32_t y, int32_t w, int32_t 
   bg.zoom = 0;
 }
 
-int32_t TgsScene::SetBackgroundZoomNow(int32_t x, int32_t y, int32_t value, uint8_t page) {
+int32_t TgsScene::SetBackgroundZoomNow(int32_t x, int32_t y, TgsText zoom, uint8_t page) {
   const int p = P(page);
   StopLayerEffects(p, false);
   DcpPluginManager* effects = Global<DcpPluginManager>::Get();
   EffectCommand command = effects ? effects->FindCommand("bg_zoom") : nullptr;
   if (!command) return kNoCommandFunction;
   int32_t vx = 0, vy = 0, vw = 0, vh = 0;
+  const std::string zoomText(zoom.value_or(""));
+  const ArgWord zoomWord = zoom ? Word(zoomText.c_str()) : ArgWord{0};
   const int r =
-      command({1, Word(LayerOf(p)), x, y, value, Word(&vx), Word(&vy), Word(&vw), Word(&vh)});
+      command({Word(LayerOf(p)), x, y, zoomWord, Word(&vx), Word(&vy), Word(&vw), Word(&vh)});
   ApplyZoomView(p, vx, vy, vw, vh);
   return r;
 }

@@ -46,7 +46,7 @@ TEST_F(EffectCommandsTest, LayerEffectRecordedImmediateWaitedAndStopped) {
   TgsBackgroundRecord& bg = scene_->Background(0);
 
   // Recorded: the effect runs and its end view is kept for the rebuild.
-  ASSERT_EQ(scene_->ZoomBackground(0, 400, 300, 1, 2, 500), 0);
+  ASSERT_EQ(scene_->ZoomBackground(0, 400, 300, "2.0", std::nullopt, 500), 0);
   ASSERT_NE(bg.effect, nullptr);
   EXPECT_EQ(bg.view[0], -1) << "the layer has no work surface yet";
   EXPECT_EQ(scene_->WaitLayerEffect(0, false), 0);
@@ -54,34 +54,34 @@ TEST_F(EffectCommandsTest, LayerEffectRecordedImmediateWaitedAndStopped) {
   EXPECT_EQ(turns_, 6) << "one turn starts its clock, five run it";
 
   // A skippable wait on one that never ends.
-  ASSERT_EQ(scene_->ZoomBackground(0, 400, 300, 1, 2, 0), 0);
+  ASSERT_EQ(scene_->ZoomBackground(0, 400, 300, "2.0", std::nullopt, 0), 0);
   skipping_ = true;
   EXPECT_EQ(scene_->WaitLayerEffect(0, true), 1);
   EXPECT_EQ(bg.effect, nullptr);
   EXPECT_EQ(timers_.FindById(kTaskKindLayerEffect), nullptr);
 
   // Immediate while skipping and with effects off: the command function, no task.
-  EXPECT_EQ(scene_->ZoomBackground(0, 400, 300, 1, 2, 500), 0);
+  EXPECT_EQ(scene_->ZoomBackground(0, 400, 300, "2.0", std::nullopt, 500), 0);
   skipping_ = false;
   showEffects_ = false;
-  EXPECT_EQ(scene_->ZoomBackground(0, 400, 300, 1, 2, 500), 0);
+  EXPECT_EQ(scene_->ZoomBackground(0, 400, 300, "2.0", std::nullopt, 500), 0);
   EXPECT_EQ(FakeLayerEffect::commands, 2);
   EXPECT_EQ(bg.effect, nullptr);
-  EXPECT_EQ(scene_->SetBackgroundZoomNow(400, 300, 1, 0), 0);
+  EXPECT_EQ(scene_->SetBackgroundZoomNow(400, 300, "2.0", 0), 0);
   EXPECT_EQ(FakeLayerEffect::commands, 3);
 
   // Stop: a later command on the page ends what runs.
   showEffects_ = true;
-  ASSERT_EQ(scene_->ZoomBackground(0, 400, 300, 1, 2, 0), 0);
+  ASSERT_EQ(scene_->ZoomBackground(0, 400, 300, "2.0", std::nullopt, 0), 0);
   ASSERT_EQ(scene_->SetBackgroundOffset(1, 1, 0), 0);
   EXPECT_EQ(bg.effect, nullptr);
   EXPECT_EQ(timers_.FindById(kTaskKindLayerEffect), nullptr);
 
   // Unknown keywords: effects 1, command functions -2, screen slots their own code.
-  EXPECT_EQ(scene_->RotateBackgroundEffect(0, 10, "1.5", 400, 300, 0, 500), kEffectUnknownKeyword);
   effects_.UnloadAll();
+  EXPECT_EQ(scene_->RotateBackgroundEffect(0, 10, "1.5", 400, 300, 0, 500), kEffectUnknownKeyword);
   showEffects_ = false;
-  EXPECT_EQ(scene_->ZoomBackground(0, 400, 300, 1, 2, 500), kNoCommandFunction);
+  EXPECT_EQ(scene_->ZoomBackground(0, 400, 300, "2.0", std::nullopt, 500), kNoCommandFunction);
   const std::array<int32_t, 10> blur{};
   EXPECT_EQ(scene_->BlurBackgroundPath(0, "(1,2)", blur, true, false, false), 2)
       << "a path of one point cannot be read";
@@ -160,7 +160,7 @@ TEST_F(EffectCommandsTest, CopyShownPageToBackLeavesTheHandlesEmpty) {
   ASSERT_EQ(scene_->LoadBackground("BG1A", 0), 0);
   ASSERT_EQ(scene_->CaptureBackground(true, 0, false), 0);
   ASSERT_EQ(scene_->LoadSprite(0, "CH_A", 0, 0, false), 0);
-  ASSERT_EQ(scene_->ZoomBackground(0, 400, 300, 1, 2, 0), 0);
+  ASSERT_EQ(scene_->ZoomBackground(0, 400, 300, "2.0", std::nullopt, 0), 0);
   TgsBackgroundRecord& shown = scene_->Background(0);
   ASSERT_NE(shown.effect, nullptr);
   ASSERT_EQ(scene_->CopyShownPageToBack(), 0);

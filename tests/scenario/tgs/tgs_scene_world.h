@@ -30,7 +30,7 @@ class FakeLayerEffect final : public DisplayEffect {
   static DisplayEffect* Create(uint32_t) { return new FakeLayerEffect; }
   static int Command(ArgList args) {
     ++commands;
-    WriteView(ArgWords(args).From(5));
+    WriteView(ArgWords(args).From(4));
     return 0;
   }
   uint32_t GetKindId() const override { return kTaskKindLayerEffect; }
@@ -73,9 +73,10 @@ class SceneWorld : public TgsSceneHost, public ::testing::Test {
       EXPECT_EQ(layer->Create(kTgsScreenWidth, kTgsScreenHeight, 32, kLayerComposed), kLayerDone);
     }
     EXPECT_EQ(shown_.SetLinkedLayer(&back_), kLayerDone);
-    RegisterApplicationKeywords(transitions_, effects_);
+    // The fake comes first: the registry hands out the first class of a keyword.
     effects_.Register(FakeLayerEffect::Create, "bg_zoom", kEffectTypeLayer,
                       FakeLayerEffect::Command, nullptr, 0);
+    RegisterApplicationKeywords(transitions_, effects_);
     FakeLayerEffect::commands = 0;
     TgsSceneLinks links;
     links.host = this;
