@@ -28,6 +28,7 @@ class MovieObject::Buffer final : public host::MovieFrameBuffer {
     return true;
   }
   void UnlockFrame() override {}
+  bool KeepsPixels() const override { return true; }
   const uint8_t* Row(int32_t y) const {
     return pixels_.data() + static_cast<size_t>(y) * width_ * kBytesPerPixel;
   }
