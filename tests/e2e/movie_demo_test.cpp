@@ -6,7 +6,6 @@
 
 #include <filesystem>
 #include <set>
-#include <string>
 #include <vector>
 
 #include "e2e/demo_scene.h"
@@ -16,35 +15,25 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The picture form shows the game's frames at 60 a second from frame 1; the window form shows the
-// movie's own 25 a second after them.
-constexpr char kFrames[] = "BRIMWOLD_HEADLESS_HASHES=30,90,135,160";
-
-class MovieDemo : public testing::Test {
- protected:
-  void SetUp() override {
-    test::PutDemoScene(game, "MOVIE", test::SceneCallingMain("MOVIE"));
-    fs::create_directories(game.path() / "MOVIE");
-    fs::copy_file(fs::path(BRIMWOLD_DEMO_GAME) / "MOVIE" / "OPENING.MPG",
-                  game.path() / "MOVIE" / "OPENING.MPG", fs::copy_options::skip_existing);
-  }
-
-  std::vector<uint64_t> Run(int& status) {
-    return test::ShownFrameHashes(test::RunHeadless(game.path(), home.path(), kFrames, status));
-  }
-
-  test::TempDir game;
-  test::TempDir home;
-};
-
-TEST_F(MovieDemo, ShowsEachSecondOfBothFormsTheSameWayEachRun) {
+TEST(MovieDemo, ShowsEachSecondOfBothFormsTheSameWayEachRun) {
+  test::TempDir game, home;
+  test::PutDemoScene(game, "MOVIE", test::SceneCallingMain("MOVIE"));
+  fs::create_directories(game.path() / "MOVIE");
+  fs::copy_file(fs::path(BRIMWOLD_DEMO_GAME) / "MOVIE" / "OPENING.MPG",
+                game.path() / "MOVIE" / "OPENING.MPG");
+  // The picture form shows the game's frames, 60 a second, from frame 1; the window form then
+  // shows the movie's own, 25 a second.
+  auto run = [&](int& status) {
+    return test::ShownFrameHashes(test::RunHeadless(
+        game.path(), home.path(), "BRIMWOLD_HEADLESS_HASHES=30,90,135,160", status));
+  };
   int status = -1;
-  const std::vector<uint64_t> first = Run(status);
+  const std::vector<uint64_t> first = run(status);
   EXPECT_EQ(status, 0);
   ASSERT_EQ(first.size(), 4u) << "frames shown";
   EXPECT_EQ(std::set<uint64_t>(first.begin(), first.end()).size(), 4u)
       << "the picture changes with the second and the form";
-  EXPECT_EQ(Run(status), first) << "the second run shows what the first showed";
+  EXPECT_EQ(run(status), first) << "the second run shows what the first showed";
   EXPECT_EQ(status, 0);
 }
 
