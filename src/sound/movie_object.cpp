@@ -28,6 +28,7 @@ class MovieObject::Buffer final : public host::MovieFrameBuffer {
     return true;
   }
   void UnlockFrame() override {}
+  bool KeepsPixels() const override { return true; }
   const uint8_t* Row(int32_t y) const {
     return pixels_.data() + static_cast<size_t>(y) * width_ * kBytesPerPixel;
   }
@@ -65,6 +66,7 @@ void MovieObject::Reset() {
   canvas_.clear();
   handedTime_ = -1;
   window_ = {};
+  sink_ = nullptr;
   rect_ = {};
   canvasWidth_ = canvasHeight_ = 0;
   showing_ = false;
@@ -86,6 +88,7 @@ int32_t MovieObject::Open(host::HWND window, const char* file, FileSystemManager
   {
     std::lock_guard<std::mutex> hold(frameLock_);
     window_ = window;
+    sink_ = host::GetPresentationSink(window);
     canvasWidth_ = canvasWidth;
     canvasHeight_ = canvasHeight;
     videoWidth_ = control_->VideoWidth();
@@ -182,7 +185,9 @@ bool MovieObject::Present() {
     }
     // The unused byte of each pixel is opaque for the sink.
     for (size_t i = 3; i < canvas_.size(); i += kBytesPerPixel) canvas_[i] = 0xFF;
-    if (host::PresentationSink* sink = host::GetPresentationSink(window_)) {
+    host::PresentationSink* sink = host::GetPresentationSink(window_);
+    if (!sink) sink = sink_;
+    if (sink) {
       sink->HandOver(canvas_.data(), canvasWidth_, canvasHeight_, canvasWidth_ * kBytesPerPixel,
                      host::ScaleFilter::kLinear);
     }

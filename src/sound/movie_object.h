@@ -68,6 +68,9 @@ class MovieObject : public MovieWrapper {
   std::vector<uint8_t> canvas_;
   int64_t handedTime_ = -1;  // the frame time last handed over
   host::HWND window_{};
+  // Looked up on the window's thread at the open: the decoder thread cannot look it up itself.
+  // The application closes the movie before the window goes.
+  host::PresentationSink* sink_ = nullptr;
   Rect rect_;
   int32_t canvasWidth_ = 0;
   int32_t canvasHeight_ = 0;

@@ -2,9 +2,12 @@
 // scripts come before the packs), named in the script table beside MAIN and SUB, and a MAIN.
 #pragma once
 
+#include <sys/wait.h>
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -54,6 +57,24 @@ inline std::vector<uint64_t> ShownFrameHashes(const std::string& output) {
       hashes.push_back(hash);
   }
   return hashes;
+}
+
+// Runs the built program headless on game with its home in home and the switches in env
+// ("NAME=value ..."), and answers what it printed; its exit status through status.
+inline std::string RunHeadless(const std::filesystem::path& game, const std::filesystem::path& home,
+                               const std::string& env, int& status) {
+  auto quoted = [](const std::filesystem::path& path) { return "'" + path.string() + "'"; };
+  constexpr int kRunLimitSeconds = 120;
+  const std::filesystem::path output = home / "output.txt";
+  const std::string command = "XDG_RUNTIME_DIR=" + quoted(home) + " XDG_DATA_HOME=" + quoted(home) +
+                              " BRIMWOLD_HEADLESS=1 " + env + " timeout -s KILL " +
+                              std::to_string(kRunLimitSeconds) + " " + quoted(BRIMWOLD_PROGRAM) +
+                              " /L " + quoted(game) + " >" + quoted(output) + " 2>/dev/null";
+  const int raw = std::system(command.c_str());
+  status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  std::vector<uint8_t> bytes;
+  EXPECT_TRUE(tools::ReadFileBytes(output, bytes)) << output;
+  return std::string(bytes.begin(), bytes.end());
 }
 
 }  // namespace bw::test

@@ -60,6 +60,7 @@ int GameApp::OnSysCommand(WindowMessage& record) {
 
 int GameApp::OnDestroy(WindowMessage& record) {
   ForwardTextInput(record);
+  CloseMovieObject();  // it hands its frames to this window
   host::ShowWindow(MainWindow().GetHandle(), false);
   if (config_.display.screenMode == kSavedScreenWindow) SaveWindowPosition();
   host::PostQuitMessage(0);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "host/clock.h"
+#include "host/movie/yuv_rows.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -24,6 +25,8 @@ constexpr int kIoBufferBytes = 32 * 1024;
 // Probing reads at most this much, so a hostile file cannot make the open slow.
 constexpr int64_t kProbeBytes = 1 << 20;
 constexpr int64_t kAnalyzeMicroseconds = 2 * AV_TIME_BASE;
+// A converted frame larger than this goes past the caches, which keep the decoder's pictures.
+constexpr int64_t kCachedFrameBytes = int64_t{1} << 20;
 constexpr AVRational kUnits = {1, static_cast<int>(kMovieUnitsPerSecond)};
 
 // Nested opens (playlists, concatenation, image sequences, references) are refused: everything
@@ -149,6 +152,12 @@ struct MoviePlayer::Impl {
   bool inUse = false;
   int64_t shownTime = -1;
   SwsContext* scaler = nullptr;
+  // What a buffer that keeps its pixels holds: the frame converted into it, where and how.
+  struct Converted {
+    AVFrame* frame = nullptr;
+    MovieFrameMemory memory;
+  };
+  Converted converted[2];
 
   // Sound.
   SwrContext* resampler = nullptr;
@@ -165,6 +174,8 @@ struct MoviePlayer::Impl {
     av_frame_free(&candidate);
     av_frame_free(&ahead);
     av_frame_free(&soundFrame);
+    av_frame_free(&converted[0].frame);
+    av_frame_free(&converted[1].frame);
     av_packet_free(&packet);
     sws_freeContext(scaler);
     swr_free(&resampler);
@@ -380,6 +391,49 @@ struct MoviePlayer::Impl {
     return !main.atEnd || lastEnd > clock;
   }
 
+  // The common case, 4:2:0 into 32 bits at the same size, by our own rows. Rows whose picture
+  // equals the one the buffer kept are not converted again: a still part of a movie costs only
+  // the comparison.
+  static void ConvertYuv420(const AVFrame* frame, const MovieFrameMemory& memory,
+                            const AVFrame* kept) {
+    const bool large = int64_t{memory.pitch} * memory.height > kCachedFrameBytes;
+    const size_t chromaBytes = static_cast<size_t>(memory.width + 1) / 2;
+    bool chromaSame = false;
+    for (int32_t row = 0; row < memory.height; ++row) {
+      const uint8_t* y = frame->data[0] + ptrdiff_t{row} * frame->linesize[0];
+      const uint8_t* u = frame->data[1] + ptrdiff_t{row / 2} * frame->linesize[1];
+      const uint8_t* v = frame->data[2] + ptrdiff_t{row / 2} * frame->linesize[2];
+      if (kept) {
+        auto at = [&](int plane, int32_t line) {
+          return kept->data[plane] + ptrdiff_t{line} * kept->linesize[plane];
+        };
+        if (row % 2 == 0) {
+          chromaSame = std::memcmp(u, at(1, row / 2), chromaBytes) == 0 &&
+                       std::memcmp(v, at(2, row / 2), chromaBytes) == 0;
+        }
+        if (chromaSame && std::memcmp(y, at(0, row), static_cast<size_t>(memory.width)) == 0)
+          continue;
+      }
+      auto* out = reinterpret_cast<uint32_t*>(memory.pixels + ptrdiff_t{row} * memory.pitch);
+      YuvRowToXrgb(y, u, v, out, memory.width, large);
+    }
+  }
+
+  // The frame a buffer keeps, when it still holds it where it held it.
+  const AVFrame* KeptIn(int32_t index, const MovieFrameMemory& memory) const {
+    const Converted& c = converted[index];
+    if (!c.frame || !c.frame->data[0] || !buffers[index]->KeepsPixels()) return nullptr;
+    const MovieFrameMemory& was = c.memory;
+    const bool same = was.pixels == memory.pixels && was.pitch == memory.pitch &&
+                      was.width == memory.width && was.height == memory.height &&
+                      was.format == memory.format;
+    return same ? c.frame : nullptr;
+  }
+
+  void Forget(int32_t index) {
+    if (converted[index].frame) av_frame_unref(converted[index].frame);
+  }
+
   void Convert(AVFrame* frame) {
     const int32_t back = 1 - shown;
     MovieFrameBuffer* target = buffers[back];
@@ -388,23 +442,46 @@ struct MoviePlayer::Impl {
       return;
     }
     MovieFrameMemory memory;
-    if (!target->LockFrame(&memory)) return;
+    if (!target->LockFrame(&memory)) {
+      Forget(back);
+      return;
+    }
     if (memory.pixels && memory.width > 0 && memory.height > 0) {
-      // Without scaling the cheapest filter gives the same pixels.
       const bool same = frame->width == memory.width && frame->height == memory.height;
-      scaler = sws_getCachedContext(scaler, frame->width, frame->height,
-                                    static_cast<AVPixelFormat>(frame->format), memory.width,
-                                    memory.height, PixelFormatOf(memory.format),
-                                    same ? SWS_POINT : SWS_BILINEAR, nullptr, nullptr, nullptr);
-      if (scaler) {
-        uint8_t* planes[4] = {memory.pixels, nullptr, nullptr, nullptr};
-        int pitches[4] = {memory.pitch, 0, 0, 0};
-        sws_scale(scaler, frame->data, frame->linesize, 0, frame->height, planes, pitches);
+      if (same && frame->format == AV_PIX_FMT_YUV420P &&
+          memory.format == MovieFrameFormat::kXrgb8888) {
+        ConvertYuv420(frame, memory, KeptIn(back, memory));
+        Keep(back, frame, memory);
+      } else {
+        Forget(back);
+        Scale(frame, memory, same);
       }
+    } else {
+      Forget(back);
     }
     target->UnlockFrame();
     shown = back;
     shownTime = frame->pts;
+  }
+
+  void Keep(int32_t index, const AVFrame* frame, const MovieFrameMemory& memory) {
+    Converted& c = converted[index];
+    Forget(index);
+    if (!buffers[index]->KeepsPixels()) return;
+    if (!c.frame) c.frame = av_frame_alloc();
+    if (c.frame && av_frame_ref(c.frame, frame) == 0) c.memory = memory;
+  }
+
+  // Without scaling the cheapest filter gives the same pixels.
+  void Scale(const AVFrame* frame, const MovieFrameMemory& memory, bool same) {
+    scaler = sws_getCachedContext(scaler, frame->width, frame->height,
+                                  static_cast<AVPixelFormat>(frame->format), memory.width,
+                                  memory.height, PixelFormatOf(memory.format),
+                                  same ? SWS_POINT : SWS_BILINEAR, nullptr, nullptr, nullptr);
+    if (!scaler) return;
+    uint8_t* planes[4] = {memory.pixels, nullptr, nullptr, nullptr};
+    int pitches[4] = {memory.pitch, 0, 0, 0};
+    sws_scale(scaler, frame->data, frame->linesize, 0, frame->height, planes, pitches);
   }
 
   // Brings the picture and the completion up to the clock.
@@ -715,6 +792,8 @@ void MoviePlayer::SetFrameBuffers(MovieFrameBuffer* first, MovieFrameBuffer* sec
   if (!impl_) return;
   impl_->buffers[0] = first;
   impl_->buffers[1] = second;
+  impl_->Forget(0);
+  impl_->Forget(1);
   impl_->inUse = false;
 }
 

@@ -42,6 +42,9 @@ class MovieFrameBuffer {
   // False when the buffer has no memory now (lost, not made); then no unlock follows.
   virtual bool LockFrame(MovieFrameMemory* memory) = 0;
   virtual void UnlockFrame() = 0;
+  // True when only the player writes the pixels and they outlive the locks: rows of a picture
+  // that did not change since the frame last converted into this buffer are then left as they are.
+  virtual bool KeepsPixels() const { return false; }
 };
 
 // Results.

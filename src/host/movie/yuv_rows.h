@@ -1,0 +1,25 @@
+// Rows of 4:2:0 pictures as 32-bit pixels (blue in the lowest byte, the top byte 0xff), in the
+// studio-range BT.601 colours FFmpeg's converter also assumes for untagged movies. Each chroma
+// sample covers two pixels of two rows. All kernels give the same pixels: the plain one is their
+// reference and converts the ends of rows the vectors leave.
+#pragma once
+
+#include <cstdint>
+
+namespace bw::host {
+
+void YuvRowToXrgbPlain(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint32_t* out,
+                       int width);
+// bypassCache writes an aligned row past the caches: for frames too large to stay in them, so
+// the decoder keeps its reference pictures there.
+void YuvRowToXrgbSse2(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint32_t* out,
+                      int width, bool bypassCache = false);
+// Only where HasAvx2().
+void YuvRowToXrgbAvx2(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint32_t* out,
+                      int width, bool bypassCache = false);
+bool HasAvx2();
+// The widest kernel the processor runs.
+void YuvRowToXrgb(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint32_t* out, int width,
+                  bool bypassCache = false);
+
+}  // namespace bw::host
