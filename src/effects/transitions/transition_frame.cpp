@@ -37,34 +37,32 @@ bool Is32WithPixels(const Surface* s) {
 
 // The blit's clipping of an unstretched, unmirrored copy: the source rectangle cut to the
 // source's clip rectangle (moving the placement with it), then to the destination's.
-bool InlineCopy(ImageSurface* dst, const Surface* src, const TransitionPiece& p) {
-  const Rect& sc = *src->GetClipRectPtr();
-  Rect r = Intersect(p.source, sc);
-  int64_t x = int64_t{p.x} + (r.left - p.source.left);
-  int64_t y = int64_t{p.y} + (r.top - p.source.top);
-  if (r.IsEmpty()) return true;
-  const Rect& dc = *dst->GetClipRectPtr();
+void InlineCopy(TransitionFrame& f, const TransitionPiece& p) {
+  const Rect r = Intersect(p.source, f.fromClip);
+  if (r.IsEmpty()) return;
+  const int64_t x = int64_t{p.x} + (r.left - p.source.left);
+  const int64_t y = int64_t{p.y} + (r.top - p.source.top);
+  const Rect& dc = f.toClip;
   const int64_t left = std::max<int64_t>(x, dc.left), top = std::max<int64_t>(y, dc.top);
   const int64_t right = std::min<int64_t>(x + r.Width(), dc.right);
   const int64_t bottom = std::min<int64_t>(y + r.Height(), dc.bottom);
-  if (left >= right || top >= bottom) return true;
-  const int32_t sx = int32_t(r.left + (left - x)), sy = int32_t(r.top + (top - y));
+  if (left >= right || top >= bottom) return;
+  const int64_t sx = r.left + (left - x), sy = r.top + (top - y);
   const int width = int(right - left);
-  auto* to = reinterpret_cast<uint32_t*>(dst->GetRowPointer(int32_t(top))) + left;
-  const auto* from = reinterpret_cast<const uint32_t*>(src->GetRowPointer(sy)) + sx;
+  auto* to = reinterpret_cast<uint32_t*>(f.toPixels + f.toPitch * top) + left;
+  const auto* from = reinterpret_cast<const uint32_t*>(f.fromPixels + f.fromPitch * sy) + sx;
   const int height = int(bottom - top);
   if (width <= kNarrowPiece) {
     // The cells and single pixels of the dissolves: a call per row costs more than the copy.
-    const ptrdiff_t toPitch = dst->GetPitch() / 4, fromPitch = src->GetPitch() / 4;
+    const ptrdiff_t toPitch = f.toPitch / 4, fromPitch = f.fromPitch / 4;
     for (int row = 0; row < height; ++row, to += toPitch, from += fromPitch) {
       for (int i = 0; i < width; ++i) to[i] = from[i];
     }
   } else {
-    CopyRows32Mmx(to, from, dst->GetPitch() - ptrdiff_t{width} * 4,
-                  src->GetPitch() - ptrdiff_t{width} * 4, width, height);
+    CopyRows32Mmx(to, from, f.toPitch - ptrdiff_t{width} * 4, f.fromPitch - ptrdiff_t{width} * 4,
+                  width, height);
   }
-  dst->SetChanged(true);
-  return true;
+  f.destination->SetChanged(true);
 }
 
 // Whether next continues run to the right or downwards, drawn with the same offset.
@@ -86,7 +84,7 @@ void CopyPiece(TransitionFrame& f, const TransitionPiece& p) {
   ImageSurface* dst = f.destination;
   const Rect& r = p.source;
   if (f.inlineCopy && int64_t{r.Width()} * r.Height() <= kInlinePieceArea) {
-    InlineCopy(dst, f.source, p);
+    InlineCopy(f, p);
   } else {
     dst->Blit(f.source, p.x, p.y, &r, false);
   }
@@ -125,8 +123,8 @@ class DrawingSink final : public PieceSink {
     }
     ImageSurface* dst = f.destination;
     const Size extent = p.stretched ? p.size : Size{r.Width(), r.Height()};
-    Include(f.touched,
-            Intersect({p.x, p.y, p.x + extent.width, p.y + extent.height}, *dst->GetClipRectPtr()));
+    Include(f.touched, Intersect({p.x, p.y, p.x + extent.width, p.y + extent.height},
+                                 f.inlineCopy ? f.toClip : *dst->GetClipRectPtr()));
     if (Joinable(f, p)) {
       if (f.holdsRun && Continues(f.run, p)) {
         f.run.source = {f.run.source.left, f.run.source.top, r.right, r.bottom};
@@ -147,7 +145,7 @@ class DrawingSink final : public PieceSink {
       return;
     }
     if (f.inlineCopy && int64_t{r.Width()} * r.Height() <= kInlinePieceArea) {
-      InlineCopy(dst, f.source, p);
+      InlineCopy(f, p);
     } else if (f.kind == kDrawCopy) {
       dst->Blit(f.source, p.x, p.y, &r, false);
     } else {
@@ -193,6 +191,11 @@ int OpenTransitionFrame(Surface* destination, const Surface* source, int32_t pro
     f.destWidth = destination->GetWidth(), f.destHeight = destination->GetHeight();
     f.inlineCopy = kind == kDrawCopy && f.key == kNoColorKey && Is32WithPixels(destination) &&
                    Is32WithPixels(source);
+    if (f.inlineCopy) {
+      f.toPixels = f.destination->GetPixels(), f.toPitch = f.destination->GetPitch();
+      f.fromPixels = source->GetPixels(), f.fromPitch = source->GetPitch();
+      f.toClip = *f.destination->GetClipRectPtr(), f.fromClip = *source->GetClipRectPtr();
+    }
   } else {
     // A kind no blit knows draws nothing; it is reported rather than passed off as done.
     return kTransitionUnsuitable;

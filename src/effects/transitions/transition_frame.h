@@ -2,6 +2,7 @@
 // the pieces a pattern is drawn as, and the sink that draws them.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "common/global.h"
@@ -46,8 +47,15 @@ struct TransitionFrame {
   host::MemorySurface* ddSource = nullptr;
   Rect ddClip;
   uint32_t key = kNoColorKey;
-  // Kind 0 between 32-bit pictures without a colour key: small pieces take the inline copy.
+  // Kind 0 between 32-bit pictures without a colour key: small pieces take the inline copy,
+  // through both pictures' pixels, pitches and clip rectangles taken when the frame opens.
   bool inlineCopy = false;
+  uint8_t* toPixels = nullptr;
+  const uint8_t* fromPixels = nullptr;
+  ptrdiff_t toPitch = 0;
+  ptrdiff_t fromPitch = 0;
+  Rect toClip;
+  Rect fromClip;
   int32_t width = 0;  // the source's
   int32_t height = 0;
   int32_t destWidth = 0;  // what the smear wipes fill out to

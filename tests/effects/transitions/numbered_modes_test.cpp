@@ -332,20 +332,28 @@ class NumberedModeGoldenTest : public testing::Test {
     }
     return h;
   }
-  // Kind 1's frames drawn again from the recorded pieces with the alpha blits.
-  uint64_t Replayed(int mode) {
+  // A kind's frames drawn again from the recorded pieces with the plain or alpha blits.
+  uint64_t Replayed(int mode, int kind = 1) {
     uint64_t h = host::kFnv1a64Start;
     for (int32_t p : kProgresses) {
       RecordingSink sink;
       Reset();
       {
         ScopedGlobal<PieceSink> recording{&sink};
-        TransitionTable()[size_t(mode)](&target, &source, p, kGoldenX, kGoldenY, 1, nullptr);
+        TransitionTable()[size_t(mode)](&target, &source, p, kGoldenX, kGoldenY, kind, nullptr);
       }
       Reset();
       for (const DrawnPiece& d : sink.drawn) {
         const TransitionPiece& piece = d.piece;
-        if (d.whole) {
+        if (kind == 0) {
+          if (d.whole) {
+            target.Blit(&source, kGoldenX, kGoldenY, nullptr, false);
+          } else if (piece.stretched) {
+            target.StretchBlit(&source, &piece.size, piece.x, piece.y, &piece.source, false);
+          } else {
+            target.Blit(&source, piece.x, piece.y, &piece.source, false);
+          }
+        } else if (d.whole) {
           target.AlphaBlit(&source, kGoldenX, kGoldenY, nullptr, false);
         } else if (piece.stretched) {
           target.StretchAlphaBlit(&source, &piece.size, piece.x, piece.y, &piece.source, false);
@@ -396,6 +404,17 @@ TEST_F(NumberedModeGoldenTest, AlphaFramesAreTheirPiecesBlendedUnderEitherKernel
       if (!DrawsOnlyPieces(mode)) continue;
       EXPECT_EQ(Frames(mode, 1), Replayed(mode)) << "mode " << mode << " mmx " << mmx;
     }
+  }
+}
+
+// Small copies skip the blit for a clipped copy of their own: it must cut them as the blit does.
+TEST_F(NumberedModeGoldenTest, CopyFramesAreTheirPiecesBlittedWithinBothClipRectangles) {
+  const Rect sourceClip{9, 5, 131, 101}, targetClip{31, 22, 170, 119};
+  source.SetClipRect(&sourceClip);
+  target.SetClipRect(&targetClip);
+  for (int mode = 0; mode < kTransitionModes; ++mode) {
+    if (!DrawsOnlyPieces(mode)) continue;
+    EXPECT_EQ(Frames(mode, 0), Replayed(mode, 0)) << "mode " << mode;
   }
 }
 
