@@ -43,41 +43,47 @@ class Next {
 
 }  // namespace
 
+// Runs what needs no code read: linked main-script code, variables, and the steps decoded on an
+// earlier turn.
+class TgsRunner {
+ public:
+  explicit TgsRunner(TgsFrameBase& frame) : f_(frame) {}
+  // Runs a step decoded on an earlier turn, as TgsInstruction's Execute or Statement would.
+  [[gnu::always_inline]] Next RunDecoded(const TgsDecodedStep& step);
+
+ protected:
+  std::nullopt_t Malformed() {
+    f_.malformed_ = true;
+    return std::nullopt;
+  }
+  Outcome ReadVariable(uint32_t bank, uint32_t index, int32_t& value);
+  [[gnu::always_inline]] Outcome Operand(const TgsDecodedOperand& operand, int32_t& value);
+  // Runs linked bytecode at code.
+  [[gnu::always_inline]] Outcome RunFragment(uint32_t code, bool expression, int32_t* value);
+  [[gnu::noinline]] Outcome RunBeside(uint32_t code, bool expression, int32_t* value);
+
+  TgsFrameBase& f_;
+};
+
 // Reads one instruction's fields from the current script's code and evaluates its operands. The
 // cursor is a plain offset beside the code pointer, so that reads stay in registers; every read
 // checks what remains of the code first.
-class TgsInstruction {
+class TgsInstruction : public TgsRunner {
  public:
   // record, when given, takes the step's fields as they are read, for a jump or a statement.
   TgsInstruction(TgsFrameBase& frame, uint32_t position, TgsDecodedStep* record = nullptr)
-      : f_(frame),
+      : TgsRunner(frame),
         script_(*frame.current_),
         code_(script_.Code()),
         size_(script_.CodeSize()),
         at_(position <= size_ ? position : 0),
         start_(position - 2),
         record_(record) {}
-  // For RunDecoded, which reads nothing of the code.
-  struct Decoded {};
-  TgsInstruction(TgsFrameBase& frame, Decoded)
-      : f_(frame),
-        script_(*frame.current_),
-        code_(nullptr),
-        size_(0),
-        at_(0),
-        start_(0),
-        record_(nullptr) {}
 
   [[gnu::always_inline]] Next Execute();
   [[gnu::always_inline]] Next Statement();
-  // Runs a step decoded on an earlier turn, as Execute or Statement would run it.
-  [[gnu::always_inline]] Next RunDecoded(const TgsDecodedStep& step);
 
  private:
-  std::nullopt_t Malformed() {
-    f_.malformed_ = true;
-    return std::nullopt;
-  }
   bool Get8(uint8_t& v) {
     if (at_ >= size_) return false;
     v = code_[at_++];
@@ -95,21 +101,15 @@ class TgsInstruction {
   [[gnu::always_inline]] Outcome Condition(uint8_t kind, bool& truth);
   [[gnu::always_inline]] Outcome Argument(TgsSlot& slot);
   Outcome Variable(int32_t& value);
-  Outcome ReadVariable(uint32_t bank, uint32_t index, int32_t& value);
-  [[gnu::always_inline]] Outcome Operand(const TgsDecodedOperand& operand, int32_t& value);
   void Record(TgsDecodedOperand::Form form, uint32_t a, uint32_t b = 0) {
     if (recordInto_) *recordInto_ = {form, a, b};
   }
   [[gnu::always_inline]] Outcome Expression(int32_t& value);
   // Links (once) and runs L bytes of bytecode at the cursor, with the link area behind it.
   [[gnu::always_inline]] Outcome Fragment(bool expression, int32_t* value);
-  // Runs linked bytecode at code; the rest of Fragment.
-  [[gnu::always_inline]] Outcome RunFragment(uint32_t code, bool expression, int32_t* value);
-  [[gnu::noinline]] Outcome RunBeside(uint32_t code, bool expression, int32_t* value);
   bool Text(const TgsSlot& slot, std::string& out, bool& given);
   Next Control(uint32_t function, std::span<const TgsSlot> slots, uint32_t end);
 
-  TgsFrameBase& f_;
   TgsScript& script_;
   const uint8_t* const code_;
   const uint64_t size_;
@@ -126,7 +126,7 @@ Outcome TgsInstruction::Variable(int32_t& value) {
   return ReadVariable(bank, index, value);
 }
 
-Outcome TgsInstruction::ReadVariable(uint32_t bank, uint32_t index, int32_t& value) {
+Outcome TgsRunner::ReadVariable(uint32_t bank, uint32_t index, int32_t& value) {
   uint32_t word = 0;
   if (!f_.host_) return Outcome::kMalformed;
   const auto& variables = f_.host_->Variables();
@@ -182,7 +182,7 @@ inline Outcome TgsInstruction::Fragment(bool expression, int32_t* value) {
   return RunFragment(code, expression, value);
 }
 
-inline Outcome TgsInstruction::RunFragment(uint32_t code, bool expression, int32_t* value) {
+inline Outcome TgsRunner::RunFragment(uint32_t code, bool expression, int32_t* value) {
   if (!f_.host_) return Outcome::kMalformed;
   ScriptRequest& request = f_.host_->Request();
   if (__builtin_expect(request.word != kRequestNone, 0)) return RunBeside(code, expression, value);
@@ -208,7 +208,7 @@ inline Outcome TgsInstruction::RunFragment(uint32_t code, bool expression, int32
 }
 
 // The main script's own request waits for this run.
-Outcome TgsInstruction::RunBeside(uint32_t code, bool expression, int32_t* value) {
+Outcome TgsRunner::RunBeside(uint32_t code, bool expression, int32_t* value) {
   ScriptRequest& request = f_.host_->Request();
   ScriptRequest outer = request;
   request.word = kRequestNone;
@@ -470,7 +470,7 @@ inline Next TgsInstruction::Statement() {
   return static_cast<uint32_t>(at_);
 }
 
-inline Outcome TgsInstruction::Operand(const TgsDecodedOperand& operand, int32_t& value) {
+inline Outcome TgsRunner::Operand(const TgsDecodedOperand& operand, int32_t& value) {
   switch (operand.form) {
     case TgsDecodedOperand::kConstant:
       value = static_cast<int32_t>(operand.a);
@@ -482,7 +482,7 @@ inline Outcome TgsInstruction::Operand(const TgsDecodedOperand& operand, int32_t
   }
 }
 
-inline Next TgsInstruction::RunDecoded(const TgsDecodedStep& step) {
+inline Next TgsRunner::RunDecoded(const TgsDecodedStep& step) {
   if (step.statement) {
     Outcome o = RunFragment(step.condition.a, false, nullptr);
     if (o == Outcome::kMalformed) return Malformed();
@@ -638,7 +638,7 @@ int TgsRunStep(TgsFrameBase& frame) {
     bool statement = false;
     if (const TgsDecodedStep* decoded = script->FindDecoded(pos)) {
       statement = decoded->statement;
-      next = TgsInstruction(frame, TgsInstruction::Decoded{}).RunDecoded(*decoded);
+      next = TgsRunner(frame).RunDecoded(*decoded);
     } else if (pos >= size) {
       frame.malformed_ = true;
     } else if (code[pos] == 0) {
