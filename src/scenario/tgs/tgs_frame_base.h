@@ -157,6 +157,7 @@ class TgsFrameBase : public TgsInterpreterContext {
   friend int TgsRunNested(TgsFrameBase& frame, bool jumpAllowed, bool alreadyRunning);
   friend int TgsRegisterFunction(TgsFrameBase& frame, TgsBuiltin function);
   friend class TgsInstruction;
+  friend class TgsRunner;
 
   std::string FolderPath(const std::string& name) const { return scriptFolder_ + name; }
   std::string LogPath(const char* name) const;

@@ -43,27 +43,47 @@ class Next {
 
 }  // namespace
 
+// Runs what needs no code read: linked main-script code, variables, and the steps decoded on an
+// earlier turn.
+class TgsRunner {
+ public:
+  explicit TgsRunner(TgsFrameBase& frame) : f_(frame) {}
+  // Runs a step decoded on an earlier turn, as TgsInstruction's Execute or Statement would.
+  [[gnu::always_inline]] Next RunDecoded(const TgsDecodedStep& step);
+
+ protected:
+  std::nullopt_t Malformed() {
+    f_.malformed_ = true;
+    return std::nullopt;
+  }
+  Outcome ReadVariable(uint32_t bank, uint32_t index, int32_t& value);
+  [[gnu::always_inline]] Outcome Operand(const TgsDecodedOperand& operand, int32_t& value);
+  // Runs linked bytecode at code.
+  [[gnu::always_inline]] Outcome RunFragment(uint32_t code, bool expression, int32_t* value);
+  [[gnu::noinline]] Outcome RunBeside(uint32_t code, bool expression, int32_t* value);
+
+  TgsFrameBase& f_;
+};
+
 // Reads one instruction's fields from the current script's code and evaluates its operands. The
 // cursor is a plain offset beside the code pointer, so that reads stay in registers; every read
 // checks what remains of the code first.
-class TgsInstruction {
+class TgsInstruction : public TgsRunner {
  public:
-  TgsInstruction(TgsFrameBase& frame, uint32_t position)
-      : f_(frame),
+  // record, when given, takes the step's fields as they are read, for a jump or a statement.
+  TgsInstruction(TgsFrameBase& frame, uint32_t position, TgsDecodedStep* record = nullptr)
+      : TgsRunner(frame),
         script_(*frame.current_),
         code_(script_.Code()),
         size_(script_.CodeSize()),
         at_(position <= size_ ? position : 0),
-        start_(position - 2) {}
+        start_(position - 2),
+        record_(record) {}
 
   [[gnu::always_inline]] Next Execute();
   [[gnu::always_inline]] Next Statement();
 
  private:
-  std::nullopt_t Malformed() {
-    f_.malformed_ = true;
-    return std::nullopt;
-  }
   bool Get8(uint8_t& v) {
     if (at_ >= size_) return false;
     v = code_[at_++];
@@ -81,26 +101,34 @@ class TgsInstruction {
   [[gnu::always_inline]] Outcome Condition(uint8_t kind, bool& truth);
   [[gnu::always_inline]] Outcome Argument(TgsSlot& slot);
   Outcome Variable(int32_t& value);
+  void Record(TgsDecodedOperand::Form form, uint32_t a, uint32_t b = 0) {
+    if (recordInto_) *recordInto_ = {form, a, b};
+  }
   [[gnu::always_inline]] Outcome Expression(int32_t& value);
   // Links (once) and runs L bytes of bytecode at the cursor, with the link area behind it.
   [[gnu::always_inline]] Outcome Fragment(bool expression, int32_t* value);
-  // Runs linked bytecode at code; the rest of Fragment.
-  [[gnu::always_inline]] Outcome RunFragment(uint32_t code, bool expression, int32_t* value);
-  [[gnu::noinline]] Outcome RunBeside(uint32_t code, bool expression, int32_t* value);
   bool Text(const TgsSlot& slot, std::string& out, bool& given);
   Next Control(uint32_t function, std::span<const TgsSlot> slots, uint32_t end);
 
-  TgsFrameBase& f_;
   TgsScript& script_;
   const uint8_t* const code_;
   const uint64_t size_;
   uint64_t at_;     // never past size_
   uint32_t start_;  // the offset of "[ " or "[s"
+  TgsDecodedStep* record_;
+  TgsDecodedOperand* recordInto_ = nullptr;  // the operand being read, while recording
 };
 
 Outcome TgsInstruction::Variable(int32_t& value) {
-  uint32_t bank = 0, index = 0, word = 0;
-  if (!Get(bank) || !Get(index) || !f_.host_) return Outcome::kMalformed;
+  uint32_t bank = 0, index = 0;
+  if (!Get(bank) || !Get(index)) return Outcome::kMalformed;
+  Record(TgsDecodedOperand::kVariable, bank, index);
+  return ReadVariable(bank, index, value);
+}
+
+Outcome TgsRunner::ReadVariable(uint32_t bank, uint32_t index, int32_t& value) {
+  uint32_t word = 0;
+  if (!f_.host_) return Outcome::kMalformed;
   const auto& variables = f_.host_->Variables();
   if (bank >= variables.size() || uint64_t{index} * 4 + 4 > variables[bank].size)
     return Outcome::kMalformed;
@@ -150,10 +178,11 @@ inline Outcome TgsInstruction::Fragment(bool expression, int32_t* value) {
     uint8_t one = 1;
     f_.memory_.Write(script_.CodeStart() + static_cast<uint32_t>(linkedAt), &one, 1);
   }
+  Record(TgsDecodedOperand::kExpression, code);
   return RunFragment(code, expression, value);
 }
 
-inline Outcome TgsInstruction::RunFragment(uint32_t code, bool expression, int32_t* value) {
+inline Outcome TgsRunner::RunFragment(uint32_t code, bool expression, int32_t* value) {
   if (!f_.host_) return Outcome::kMalformed;
   ScriptRequest& request = f_.host_->Request();
   if (__builtin_expect(request.word != kRequestNone, 0)) return RunBeside(code, expression, value);
@@ -179,7 +208,7 @@ inline Outcome TgsInstruction::RunFragment(uint32_t code, bool expression, int32
 }
 
 // The main script's own request waits for this run.
-Outcome TgsInstruction::RunBeside(uint32_t code, bool expression, int32_t* value) {
+Outcome TgsRunner::RunBeside(uint32_t code, bool expression, int32_t* value) {
   ScriptRequest& request = f_.host_->Request();
   ScriptRequest outer = request;
   request.word = kRequestNone;
@@ -196,10 +225,12 @@ inline Outcome TgsInstruction::Condition(uint8_t kind, bool& truth) {
       uint32_t c = 0;
       if (!Get(c)) return Outcome::kMalformed;
       value = static_cast<int32_t>(c);
+      Record(TgsDecodedOperand::kConstant, c);
       break;
     }
     case 1:
       value = 1;
+      Record(TgsDecodedOperand::kConstant, 1);
       break;
     case 2:
       o = Variable(value);
@@ -218,11 +249,15 @@ inline Outcome TgsInstruction::Argument(TgsSlot& slot) {
   uint8_t a = 0, v = 0;
   if (!Get8(a)) return Outcome::kMalformed;
   slot = {};
-  if (a == 0) return Outcome::kOk;
+  if (a == 0) {
+    Record(TgsDecodedOperand::kConstant, 0);
+    return Outcome::kOk;
+  }
   uint32_t word = 0;
   if (a == 2) {
     if (!Get(word)) return Outcome::kMalformed;
     slot.value = static_cast<int32_t>(word);
+    Record(TgsDecodedOperand::kConstant, word);
     return Outcome::kOk;
   }
   slot.flags = a;
@@ -231,6 +266,7 @@ inline Outcome TgsInstruction::Argument(TgsSlot& slot) {
     case 0:
       if (!Get(word)) return Outcome::kMalformed;
       slot.value = static_cast<int32_t>(word);
+      Record(TgsDecodedOperand::kConstant, word);
       return Outcome::kOk;
     case 1: {
       uint16_t length = 0;
@@ -241,6 +277,7 @@ inline Outcome TgsInstruction::Argument(TgsSlot& slot) {
       at_ += length;
       slot.flags |= kTgsSlotText;
       slot.value = length ? static_cast<int32_t>(script_.CodeStart() + at) : 0;
+      Record(TgsDecodedOperand::kConstant, static_cast<uint32_t>(slot.value));
       return Outcome::kOk;
     }
     case 2:
@@ -339,7 +376,9 @@ inline Next TgsInstruction::Execute() {
       !Get8(kind)) {
     return Malformed();
   }
+  if (record_) recordInto_ = &record_->condition;
   Outcome o = Condition(kind, truth);
+  recordInto_ = nullptr;
   if (o != Outcome::kOk)
     return o == Outcome::kMalformed ? Malformed() : (f_.result_ = -1, std::nullopt);
   if (function == 0) truth = !truth;
@@ -352,7 +391,9 @@ inline Next TgsInstruction::Execute() {
   if (row.size() < count) row.resize(count);
   std::span<TgsSlot> slots(row.data(), count);
   for (TgsSlot& slot : slots) {
+    if (record_ && &slot == slots.data()) recordInto_ = &record_->target;
     o = Argument(slot);
+    recordInto_ = nullptr;
     if (o != Outcome::kOk)
       return o == Outcome::kMalformed ? Malformed() : (f_.result_ = -1, std::nullopt);
   }
@@ -374,6 +415,12 @@ inline Next TgsInstruction::Execute() {
   }
   f_.valueTop_ = top + 2u * count;
   if (function <= kControlJumpLast) {  // a jump: the position is its first slot
+    if (record_ && count <= 1) {
+      record_->position = start_;
+      record_->next = end;
+      record_->invert = function == 0;
+      record_->hasTarget = count == 1;
+    }
     f_.result_ = 0;
     f_.valueTop_ = top;
     return static_cast<uint32_t>(count ? slots[0].value : 0);
@@ -410,10 +457,54 @@ inline Next TgsInstruction::Execute() {
 }
 
 inline Next TgsInstruction::Statement() {
+  if (record_) recordInto_ = &record_->condition;
   Outcome o = Fragment(false, nullptr);
+  recordInto_ = nullptr;
   if (o == Outcome::kMalformed) return Malformed();
   if (o == Outcome::kFailed) return std::nullopt;
+  if (record_) {
+    record_->position = start_;
+    record_->next = static_cast<uint32_t>(at_);
+    record_->statement = true;
+  }
   return static_cast<uint32_t>(at_);
+}
+
+inline Outcome TgsRunner::Operand(const TgsDecodedOperand& operand, int32_t& value) {
+  switch (operand.form) {
+    case TgsDecodedOperand::kConstant:
+      value = static_cast<int32_t>(operand.a);
+      return Outcome::kOk;
+    case TgsDecodedOperand::kVariable:
+      return ReadVariable(operand.a, operand.b, value);
+    default:
+      return RunFragment(operand.a, true, &value);
+  }
+}
+
+inline Next TgsRunner::RunDecoded(const TgsDecodedStep& step) {
+  if (step.statement) {
+    Outcome o = RunFragment(step.condition.a, false, nullptr);
+    if (o == Outcome::kMalformed) return Malformed();
+    if (o == Outcome::kFailed) return std::nullopt;
+    return step.next;
+  }
+  int32_t value = 0;
+  Outcome o = Operand(step.condition, value);
+  if (o != Outcome::kOk)
+    return o == Outcome::kMalformed ? Malformed() : (f_.result_ = -1, std::nullopt);
+  if ((value != 0) == step.invert) return step.next;
+  int32_t target = 0;
+  if (step.hasTarget) {
+    o = Operand(step.target, target);
+    if (o != Outcome::kOk)
+      return o == Outcome::kMalformed ? Malformed() : (f_.result_ = -1, std::nullopt);
+  }
+  // The slot is laid on the value stack only while the jump runs; what counts is the room.
+  if (uint64_t{f_.valueTop_} + (step.hasTarget ? 2u : 0u) > TgsFrameBase::kValueStackWords)
+    return Malformed();
+  f_.result_ = 0;
+  return static_cast<uint32_t>(target);
 }
 
 std::optional<uint32_t> TgsExecuteInstruction(TgsFrameBase& frame, uint32_t position) {
@@ -545,7 +636,10 @@ int TgsRunStep(TgsFrameBase& frame) {
     const uint32_t pos = frame.position_;
     Next next = std::nullopt;
     bool statement = false;
-    if (pos >= size) {
+    if (const TgsDecodedStep* decoded = script->FindDecoded(pos)) {
+      statement = decoded->statement;
+      next = TgsRunner(frame).RunDecoded(*decoded);
+    } else if (pos >= size) {
       frame.malformed_ = true;
     } else if (code[pos] == 0) {
       return kTgsStepEnded;
@@ -556,11 +650,13 @@ int TgsRunStep(TgsFrameBase& frame) {
       continue;
     } else if (pos + 1 >= size) {
       frame.malformed_ = true;
-    } else if (code[pos + 1] == ' ') {
-      next = TgsInstruction(frame, pos + 2).Execute();
-    } else if (code[pos + 1] == 's') {
-      statement = true;
-      next = TgsInstruction(frame, pos + 2).Statement();
+    } else if (code[pos + 1] == ' ' || code[pos + 1] == 's') {
+      statement = code[pos + 1] == 's';
+      TgsDecodedStep step;
+      const uint32_t releases = TgsScript::Releases();
+      TgsInstruction instruction(frame, pos + 2, &step);
+      next = statement ? instruction.Statement() : instruction.Execute();
+      if (step.position == pos && TgsScript::Releases() == releases) script->KeepDecoded(step);
     } else {
       frame.position_ = pos + 1;
       continue;

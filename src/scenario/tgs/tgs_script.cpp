@@ -79,8 +79,11 @@ int TgsScript::Load(GuestMemory& memory, ScriptFileSource& files, const std::str
   return kTobDone;
 }
 
+std::atomic<uint32_t> TgsScript::releases_{0};
+
 TgsScript::~TgsScript() {
   memory_.Free(data_);
+  releases_.fetch_add(1, std::memory_order_relaxed);
 }
 
 int TgsScript::Parse(uint32_t fileSize) {

@@ -4,6 +4,8 @@
 // interpreter later takes from the header (labels, message offsets) lies inside the code.
 #pragma once
 
+#include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -21,6 +23,26 @@ constexpr int kTobDone = 0;
 constexpr int kTobNotFound = 1;
 constexpr int kTobBadFile = 2;  // another magic, or a header that does not fit the file
 constexpr int kTobNoMemory = 3;
+
+// A jump (control functions 0-3) or a "[s" statement as read on an earlier turn, so that a loop
+// reads its fields once. Operands that change from turn to turn (variables, expressions) are
+// kept as where to find them, not as values.
+struct TgsDecodedOperand {
+  enum Form : uint8_t { kConstant, kVariable, kExpression };
+  Form form = kConstant;
+  uint32_t a = 0;  // the constant, the variable's bank or the expression's linked code
+  uint32_t b = 0;  // the variable's index
+};
+struct TgsDecodedStep {
+  static constexpr uint32_t kEmpty = 0xFFFFFFFF;
+  uint32_t position = kEmpty;  // of the "["
+  uint32_t next = 0;           // behind a statement; a jump's end
+  bool statement = false;
+  bool invert = false;          // function 0 runs when its condition is false
+  bool hasTarget = false;       // the jump has its slot
+  TgsDecodedOperand condition;  // a statement's code is condition.a
+  TgsDecodedOperand target;
+};
 
 class TgsScript {
  public:
@@ -50,6 +72,18 @@ class TgsScript {
   // Entry i of the message table; -1 when i is not below the count.
   int32_t GetMessageOffset(uint32_t i) const;
   uint32_t MessageCount() const { return messageCount_; }
+
+  // The decoded step at position, or null. The cache is direct-mapped: a step may be replaced by
+  // another whose position maps to the same entry. Scenario code is not rewritten after it was
+  // linked, so a step read once stays right for the script's life.
+  const TgsDecodedStep* FindDecoded(uint32_t position) const {
+    const TgsDecodedStep& d = decoded_[DecodedIndex(position)];
+    return d.position == position ? &d : nullptr;
+  }
+  void KeepDecoded(const TgsDecodedStep& step) { decoded_[DecodedIndex(step.position)] = step; }
+  // Counts the scripts released so far: a step that ran foreign code keeps what it decoded only
+  // when no script went meanwhile, as its own may have been the one.
+  static uint32_t Releases() { return releases_.load(std::memory_order_relaxed); }
 
  private:
   TgsScript(GuestMemory& memory, std::string name) : memory_(memory), name_(std::move(name)) {}
@@ -86,6 +120,12 @@ class TgsScript {
   uint32_t labelCount_ = 0;
   std::unique_ptr<Label[]> labels_;
   std::vector<LabelSlot> slots_;
+  static constexpr uint32_t kDecodedSteps = 64;
+  static uint32_t DecodedIndex(uint32_t position) {
+    return (position * 2654435761u) >> 26;  // the top 6 bits of a Fibonacci hash
+  }
+  std::array<TgsDecodedStep, kDecodedSteps> decoded_{};
+  static std::atomic<uint32_t> releases_;
 };
 
 }  // namespace bw

@@ -1,0 +1,84 @@
+// Loops run their jumps and statements from what the first turn read: each turn must still see
+// the variables and expressions as they are now.
+#include <gtest/gtest.h>
+
+#include "scenario/tgs/tgs_interpreter.h"
+#include "scenario/tgs/tgs_test_world.h"
+
+namespace bw {
+namespace {
+
+void SetVariable(TgsWorld& w, uint32_t word, uint32_t value) {
+  w.Host().GetMemory().Write32(w.Host().VariableValueAddress(0) + 4 * word, value);
+}
+
+TEST(TgsLoops, ConditionsAreEvaluatedAgainOnEveryTurn) {
+  TgsWorld w;
+  ASSERT_EQ(w.StartScenario(R"(
+count:
+  stmt{inc var:0 | ret}
+  JumpIf if{mov var:0, c.1 | c: lt 0, 3, host:0 | ret} @count
+again:
+  "x"
+  stmt{inc var:0 | ret}
+  JumpUnless if{mov var:0, c.1 | c: ge 0, 6, host:0 | ret} @again
+middle:
+  stmt{inc var:0 | ret}
+  JumpIf if{mov var:0, c.1 | c: eq 0, 8, host:0 | ret} @middle  ; not taken on its first turn
+  JumpIf if{mov var:0, c.1 | c: lt 0, 9, host:0 | ret} @middle
+flag:
+  "y"
+  stmt{add var:0, 4, c.2 | c: set 0, 0 | ret}
+  JumpIf if(var 0 1) @flag
+  .end
+)"),
+            0);
+  SetVariable(w, 1, 1);
+  EXPECT_EQ(TgsRunStep(w.Frame()), kTgsStepEnded);
+  EXPECT_EQ(w.Frame().Text(), "xxxy");
+  EXPECT_EQ(w.Variable(0), 9u);
+}
+
+TEST(TgsLoops, JumpTargetsFromVariablesAndExpressionsAreReadEachTime) {
+  for (const char* target : {"var(0 1)", "{add var:0, 4, m.1 | m: mov 0, host:0 | ret}"}) {
+    SCOPED_TRACE(target);
+    TgsWorld w;
+    ASSERT_EQ(w.StartScenario(std::string(R"(
+top:
+  JumpIf2 )") + target + R"(
+a:
+  "A"
+  stmt{add var:0, 8, m.1 | add var:0, 4, m.2 | m: mov 0, 0 | ret}
+  JumpIf2 @top
+b:
+  "B"
+  .end
+)"),
+              0);
+    const TgsScript& script = *w.Frame().CurrentScript();
+    SetVariable(w, 1, static_cast<uint32_t>(script.FindLabel("a")));
+    SetVariable(w, 2, static_cast<uint32_t>(script.FindLabel("b")));
+    w.Frame().SetStepBudget(100);
+    EXPECT_EQ(TgsRunStep(w.Frame()), kTgsStepEnded);
+    EXPECT_EQ(w.Frame().Text(), "AB");
+  }
+}
+
+TEST(TgsLoops, AStatementThatFailsOnALaterTurnStillFails) {
+  TgsWorld w;
+  ASSERT_EQ(w.StartScenario(R"(
+top:
+  stmt{mov var:0, c.1 | c: jz 0, fault | ret | fault: jmp 0}
+  "t"
+  stmt{set 0, var:0 | ret}
+  JumpIf2 @top
+  .end
+)"),
+            0);
+  SetVariable(w, 0, 1);
+  EXPECT_EQ(TgsRunStep(w.Frame()), kTgsStepMalformed);
+  EXPECT_EQ(w.Frame().Text(), "t");
+}
+
+}  // namespace
+}  // namespace bw
