@@ -38,12 +38,14 @@ ScriptText::~ScriptText() {
 
 void ScriptText::Listen() {
   if (listening_) return;
+  listenThread_ = std::this_thread::get_id();
   AddGoneListener(&ScriptText::OnGone, this);
   listening_ = true;
 }
 
 void ScriptText::OnGone(const void* object, void* self) {
   auto* text = static_cast<ScriptText*>(self);
+  if (std::this_thread::get_id() != text->listenThread_) return;
   // Parts announce themselves by their control base.
   if (text->nameBox_ && object == static_cast<const UiControl*>(text->nameBox_)) {
     text->nameBox_ = nullptr;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "gui/message_text_widget.h"
 
@@ -127,6 +128,7 @@ class ScriptText : public MessageTextWidget {
   TypingEnvironment* environment_ = nullptr;
   std::unique_ptr<MessageWindowState> checkState_;
   bool listening_ = false;
+  std::thread::id listenThread_;  // parts die on the thread that binds them
 };
 
 }  // namespace bw
