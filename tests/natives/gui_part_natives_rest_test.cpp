@@ -81,7 +81,9 @@ TEST_F(GuiPartNativesRest, NullStaleAndOtherKindsGetTheRefusal) {
   EXPECT_EQ(rig.Answer(749, {box, x, 0}), 0);
   EXPECT_EQ(rig.Word(x), 0u);
   screen.SetWord1(uint32_t(-4));
-  EXPECT_EQ(rig.Answer(749, {rig.Give(ScriptObjectType::kSurface, &screen), x, 0}), 1);
+  EXPECT_EQ(
+      rig.Answer(749, {rig.Give(ScriptObjectType::kSurface, static_cast<Surface*>(&screen)), x, 0}),
+      1);
   EXPECT_EQ(rig.Word(x), uint32_t(-4));
   const uint32_t bad = PastTheArena(rig.Memory());
   EXPECT_TRUE(rig.Call(749, {box, bad, 0}).faulted);
