@@ -74,6 +74,17 @@ class ImageListPartBase : public UiControl {
                      uint32_t readBottom, uint32_t hoverTop, uint32_t hoverBottom,
                      uint32_t disabledTop, uint32_t disabledBottom);
   void SetMargins(int32_t left, int32_t top, int32_t right, int32_t bottom);
+  // Where the text starts inside a cell's margins; the cells drawn after it use it.
+  void SetTextOffset(int32_t x, int32_t y) {
+    textX_ = x;
+    textY_ = y;
+  }
+  // How the looks after the first are filled (0 none, 1 the colour with the background alpha,
+  // 3 the background's complement, others the colour as it stands).
+  void SetFill(uint8_t mode, uint32_t color) {
+    fillMode_ = mode;
+    fillColor_ = color;
+  }
   void SetShowReadColors(bool show) { showReadColors_ = show; }
   bool ShowsReadColors() const { return showReadColors_; }
   // The first of the two values given at set-up, kept for the script.

@@ -169,6 +169,10 @@ class MessageTextWidgetBase : public UiControl {
   void SetGaps(int32_t lineGap, int32_t charGap, int32_t rubyGap) {
     lineGap_ = lineGap, charGap_ = charGap, rubyGap_ = rubyGap;
   }
+  void SetLineAndCharGaps(int32_t lineGap, int32_t charGap) {
+    lineGap_ = lineGap, charGap_ = charGap;
+  }
+  void SetRubyGap(int32_t gap) { rubyGap_ = gap; }
   void SetHangCount(int32_t count) { hangCount_ = count; }
   void SetAutoWrap(bool on) { autoWrap_ = on; }
   void SetCentreWide(bool on) { centreWide_ = on; }

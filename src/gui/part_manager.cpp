@@ -240,6 +240,8 @@ int PartManager::CreateTextList(TextListPart** out, int32_t order, TextRenderer*
                                 int barBlendMode, const char* flagImageName, int32_t lineSpacing) {
   *out = nullptr;
   auto part = std::make_unique<TextListPart>();
+  part->SetColors(listBackground_, listHoverFrame_, listSelection_);
+  part->SetDefaultFlag(listDefaultFlag_);
   int result = part->Create(TargetList(), order, renderer, height, width, x, y, thumbImage,
                             thumbStartEdge, thumbEndEdge, barLength, barX, barY, barBlendMode,
                             flagImageName, lineSpacing, defaultGroup_);
@@ -249,6 +251,17 @@ int PartManager::CreateTextList(TextListPart** out, int32_t order, TextRenderer*
     (*out)->GetScrollList().SetTrackClickMode(listByte_);
   }
   return result;
+}
+
+int PartManager::CreateTextWidget(MessageTextWidget** out, int32_t order, int32_t x, int32_t y,
+                                  int32_t width, int32_t height, TextRenderer* mainRenderer,
+                                  TextRenderer* rubyRenderer) {
+  *out = nullptr;
+  auto part = std::make_unique<MessageTextWidget>();
+  if (mainRenderer || rubyRenderer) part->SetRenderers(mainRenderer, rubyRenderer, false);
+  int result = part->Create(TargetList(), order, width, height, x, y, mainRenderer, rubyRenderer,
+                            defaultGroup_);
+  return Finish(std::move(part), result, out);
 }
 
 // Text inputs and the IME indicator.

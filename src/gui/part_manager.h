@@ -16,6 +16,7 @@
 #include "gui/hit_area_part.h"
 #include "gui/image_list_part.h"
 #include "gui/ime_indicator.h"
+#include "gui/message_text_widget.h"
 #include "gui/scroll_list_part.h"
 #include "gui/text_input_part.h"
 #include "gui/text_list_part.h"
@@ -48,6 +49,8 @@ class PartManager {
 
   void SetTarget(CompositionLayer* layer);
   CompositionLayer* GetTargetLayer() const { return targetLayer_; }
+  // The list new parts join.
+  DisplayObjectList* GetTargetList() const { return TargetList(); }
   // Answers the old flag.
   bool SetUseAltList(bool use);
   void SetDefaultGroup(int32_t group) { defaultGroup_ = group; }
@@ -110,6 +113,17 @@ class PartManager {
                             int32_t trackStartEdge, int32_t trackEndEdge, const char* backFile,
                             const char* forwardFile, bool hasDisabledCell, bool vertical,
                             int blendMode, int alpha, int32_t keyValue, int32_t keyValue2);
+  // The colours and first check flag of new list boxes.
+  void SetListColors(uint32_t background, uint32_t hoverFrame, uint32_t selection,
+                     uint8_t defaultFlag) {
+    listBackground_ = background;
+    listHoverFrame_ = hoverFrame;
+    listSelection_ = selection;
+    listDefaultFlag_ = defaultFlag;
+  }
+  // A text window; its renderers are set before it is made when either is given.
+  int CreateTextWidget(MessageTextWidget** out, int32_t order, int32_t x, int32_t y, int32_t width,
+                       int32_t height, TextRenderer* mainRenderer, TextRenderer* rubyRenderer);
   int CreateTextList(TextListPart** out, int32_t order, TextRenderer* renderer, int32_t height,
                      int32_t width, int32_t x, int32_t y, const char* thumbImage,
                      int32_t thumbStartEdge, int32_t thumbEndEdge, int32_t barLength, int32_t barX,
@@ -151,6 +165,10 @@ class PartManager {
   uint8_t scrollArrowByteB_ = kPageForwardAction;
   uint8_t listByte_ = 0;
   int32_t listValue_ = 0;
+  uint32_t listBackground_ = kTextListBackground;
+  uint32_t listHoverFrame_ = kTextListHoverFrame;
+  uint32_t listSelection_ = kTextListSelection;
+  uint8_t listDefaultFlag_ = 1;
 
   std::list<std::unique_ptr<UiControl>> parts_;
   CompositionLayer* targetLayer_ = nullptr;

@@ -257,7 +257,12 @@ int PointerManager::Update(uint32_t now) {
         if (hover_) hover_->OnPointerLeave();
         if (focus_ && focus_ != found) focus_->OnPointerLeave();
         hover_ = found;
-        if (found) found->OnPointerEnter();
+        if (found) {
+          found->OnPointerEnter();
+          // A control that takes the focus as the pointer enters drops the hover with that focus
+          // change; it is still the one under the pointer.
+          if (!hover_ && focus_ == found) hover_ = found;
+        }
         HideTooltip();
         StartHoverWait(now);
       }

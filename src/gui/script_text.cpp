@@ -2,17 +2,74 @@
 
 #include <memory>
 
+#include "common/gone_notice.h"
 #include "effects/cell_anim_tasks.h"
+#include "gui/check_part.h"
 #include "gui/text_typing_task.h"
 #include "platform/timer_service.h"
 
 namespace bw {
 
+namespace {
+
+// A check box standing for the message window's state: checked is busy.
+class CheckWindowState : public MessageWindowState {
+ public:
+  explicit CheckWindowState(CheckPartBase* check) : check_(check) {}
+  int GetState() const override { return check_->GetState(); }
+  void SetFlag(uint8_t flag) override { check_->SetEnabled(flag != 0); }
+  void Cancel() override { check_->SetChecked(false); }
+  // The address the part's gone notice names.
+  const void* Part() const { return static_cast<const UiControl*>(check_); }
+
+ private:
+  CheckPartBase* check_;
+};
+
+}  // namespace
+
 ScriptText::ScriptText(MessageTextEngine* engine, TimerService* timers)
     : engine_(engine), timers_(timers) {}
 
 ScriptText::~ScriptText() {
+  if (listening_) RemoveGoneListener(&ScriptText::OnGone, this);
   ScriptText::Destroy();
+}
+
+void ScriptText::Listen() {
+  if (listening_) return;
+  listenThread_ = std::this_thread::get_id();
+  AddGoneListener(&ScriptText::OnGone, this);
+  listening_ = true;
+}
+
+void ScriptText::OnGone(const void* object, void* self) {
+  auto* text = static_cast<ScriptText*>(self);
+  if (std::this_thread::get_id() != text->listenThread_) return;
+  // Parts announce themselves by their control base.
+  if (text->nameBox_ && object == static_cast<const UiControl*>(text->nameBox_)) {
+    text->nameBox_ = nullptr;
+  }
+  if (text->checkState_ &&
+      static_cast<const CheckWindowState*>(text->checkState_.get())->Part() == object) {
+    if (text->windowState_ == text->checkState_.get()) text->windowState_ = nullptr;
+    text->checkState_.reset();
+  }
+}
+
+void ScriptText::SetNameBox(MessageTextWidget* box, uint8_t alignment) {
+  nameBox_ = box;
+  nameAlignment_ = alignment;
+  if (box) Listen();
+}
+
+void ScriptText::BindStateCheck(CheckPartBase* check) {
+  if (windowState_ == checkState_.get()) windowState_ = nullptr;
+  checkState_.reset();
+  if (!check) return;
+  checkState_ = std::make_unique<CheckWindowState>(check);
+  windowState_ = checkState_.get();
+  Listen();
 }
 
 int ScriptText::SetPosition(int32_t x, int32_t y) {

@@ -4,13 +4,16 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <thread>
 
 #include "gui/message_text_widget.h"
 
 namespace bw {
 
 class CellImage;
+class CheckPartBase;
 class MessageTextEngine;
 class TextTypingTask;
 class TimerService;
@@ -87,9 +90,12 @@ class ScriptText : public MessageTextWidget {
 
   void SetEnvironment(TypingEnvironment* environment) { environment_ = environment; }
   void SetWindowState(MessageWindowState* state) { windowState_ = state; }
-  void SetNameBox(MessageTextWidget* box, uint8_t alignment) {
-    nameBox_ = box, nameAlignment_ = alignment;
-  }
+  // The box is forgotten when it is destroyed first.
+  void SetNameBox(MessageTextWidget* box, uint8_t alignment);
+  // A check part as the window state: its checked states are the busy ones, the state's flag
+  // is its enabled flag, and cancelling unchecks it. Null unbinds; a destroyed part is
+  // forgotten.
+  void BindStateCheck(CheckPartBase* check);
   void SetClickCompletesTyping(bool on) { clickCompletes_ = on; }
 
   MessageTextEngine* GetEngine() const { return engine_; }
@@ -106,6 +112,8 @@ class ScriptText : public MessageTextWidget {
 
  private:
   int MakeTask();
+  void Listen();
+  static void OnGone(const void* object, void* self);
 
   MessageTextEngine* engine_;
   TimerService* timers_;
@@ -118,6 +126,9 @@ class ScriptText : public MessageTextWidget {
   bool hasName_ = false;
   CellImage* waitSource_ = nullptr;
   TypingEnvironment* environment_ = nullptr;
+  std::unique_ptr<MessageWindowState> checkState_;
+  bool listening_ = false;
+  std::thread::id listenThread_;  // parts die on the thread that binds them
 };
 
 }  // namespace bw

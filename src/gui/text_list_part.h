@@ -21,6 +21,10 @@ class TextRenderer;
 // List results besides 0: not created (also a bad create argument), a bad line index.
 constexpr int kListNotCreated = 1;
 constexpr int kListBadIndex = 2;
+// The colours a list box starts with.
+constexpr uint32_t kTextListBackground = 0xC0C0DCC0;
+constexpr uint32_t kTextListHoverFrame = 0xFFFF9CBF;
+constexpr uint32_t kTextListSelection = 0xC00B2BD7;
 
 // The picture half of the list: a 32-bit view shown by a sprite.
 class TextListView : public UiControl {
@@ -141,9 +145,9 @@ class TextListPart : public TextListView {
   std::unique_ptr<std::vector<uint8_t>> lineFlags_;
   int32_t flagCellWidth_ = 0;
   uint8_t defaultFlag_ = 1;
-  uint32_t backgroundColor_ = 0xC0C0DCC0;
-  uint32_t hoverFrameColor_ = 0xFFFF9CBF;
-  uint32_t selectionColor_ = 0xC00B2BD7;
+  uint32_t backgroundColor_ = kTextListBackground;
+  uint32_t hoverFrameColor_ = kTextListHoverFrame;
+  uint32_t selectionColor_ = kTextListSelection;
   uint8_t pageUpAction_ = 0;
   uint8_t pageDownAction_ = 0;
   PointerManager* manager_ = nullptr;

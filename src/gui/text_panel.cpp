@@ -156,6 +156,7 @@ int TextPanel::CreateScriptText(ScriptText** out, MessageTextEngine* engine, Tim
     rc = text->SetMargins(layout.marginLeft, layout.marginTop, layout.marginRight,
                           layout.marginBottom, false);
   if (rc != kWidgetDone) return rc;
+  if (host_) text->SetEnvironment(host_->TextEnvironment());
   if (colors[0] || colors[1] || colors[2]) {
     text->SetBackgroundColor(static_cast<int>(colors[0]), colors[1],
                              static_cast<int>(std::min<uint32_t>(colors[2], 255)), true);

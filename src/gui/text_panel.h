@@ -47,6 +47,8 @@ class TextPanelHost {
   // The player's tooltip settings.
   virtual bool TooltipsOn() { return true; }
   virtual uint32_t TooltipDelay() { return 500; }
+  // The player's settings and keys the script texts type by (null: their defaults).
+  virtual TypingEnvironment* TextEnvironment() { return nullptr; }
 };
 
 // ShowCaption.

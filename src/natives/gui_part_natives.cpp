@@ -8,9 +8,12 @@
 #include "gui/part_manager.h"
 #include "gui/pointer_tip.h"
 #include "gui/script_text.h"
+#include "gui/text_panel.h"
+#include "gui/text_typing_task.h"
 #include "natives/message_text_natives.h"
 #include "natives/native_helpers.h"
 #include "natives/object_casts.h"
+#include "scenario/message/script_message_text.h"
 #include "script/script_host.h"
 
 namespace bw {
@@ -82,6 +85,14 @@ template <typename T>
 int32_t Made(NativeArgs& a, int result, T* part) {
   if (result != 0 || !part) return kNoPart;
   return static_cast<int32_t>(Give(a, static_cast<UiControl*>(part)));
+}
+
+// A made scroll bar reports its moves as the fired id.
+int32_t MadeBar(NativeArgs& a, int result, ScrollListPart* part) {
+  if (result == 0 && part) {
+    if (PointerTip* tip = Tip(a)) part->SetEventSink(tip->FireSink());
+  }
+  return Made(a, result, part);
 }
 
 TextRenderer* Renderer(NativeArgs& a, uint32_t k) {
@@ -217,7 +228,7 @@ int32_t CreateTextInputEx(NativeArgs& a) {
 }
 
 // 693: x, y, vertical flag, size (65535: the drawn defaults), face, track, hover, pressed and
-// arrow colours, order. The bar reports its moves as the fired id.
+// arrow colours, order.
 int32_t CreateScrollList(NativeArgs& a) {
   PartManager* parts = Parts(a);
   if (!parts) return kNoPart;
@@ -228,10 +239,73 @@ int32_t CreateScrollList(NativeArgs& a) {
                                     kDefaultFaceColor, 0xE2DFDA, kDefaultAccentColor, 0x4000FF80, 0)
           : parts->CreateScrollList(&part, a.I32(9), a.I32(0), a.I32(1), a.U32(2) != 0, a.I32(3),
                                     a.U32(4), a.U32(5), a.U32(6), a.U32(7), a.U32(8));
+  return MadeBar(a, result, part);
+}
+
+// 694: x, y, inset x, inset y, thumb picture, its start edge (65535: no edges, track or
+// arrows, and the second group's defaults), end edge, track picture, its two edges, back and
+// forward arrow pictures, disabled-cell flag (65535: three cells, vertical, blend 2, no colour
+// key, order 0), vertical flag. The rest of the second group keeps its defaults.
+int32_t CreateImageScrollList(NativeArgs& a) {
+  const bool plain = Off(a, 5);
+  const bool defaults = plain || Off(a, 12);
+  TextArg thumb = ReadText(a, 4);
+  TextArg track = plain ? TextArg{} : ReadText(a, 7);
+  TextArg back = plain ? TextArg{} : ReadText(a, 10);
+  TextArg forward = plain ? TextArg{} : ReadText(a, 11);
+  PartManager* parts = Parts(a);
+  if (a.Faulted() || !parts) return kNoPart;
+  ScrollListPart* part = nullptr;
+  int result = parts->CreateImageScrollList(
+      &part, 0, a.I32(0), a.I32(1), a.I32(2), a.I32(3), thumb.c_str(), plain ? 0 : a.I32(5),
+      plain ? 0 : a.I32(6), track.c_str(), plain ? 0 : a.I32(8), plain ? 0 : a.I32(9), back.c_str(),
+      forward.c_str(), !defaults && a.U32(12) != 0, defaults || a.U32(13) != 0, 2, kOpaque, -1, -1);
+  return MadeBar(a, result, part);
+}
+
+// 696: x, y, width, height, main renderer, ruby renderer (-1: none, and no margins), left, top,
+// right and bottom margins. The window is made at order 0 (732 moves it).
+int32_t CreateTextWidget(NativeArgs& a) {
+  PartManager* parts = Parts(a);
+  if (!parts) return kNoPart;
+  const bool off = OffSigned(a, 5);
+  MessageTextWidget* part = nullptr;
+  int result = parts->CreateTextWidget(&part, 0, a.I32(0), a.I32(1), a.I32(2), a.I32(3),
+                                       Renderer(a, 4), off ? nullptr : Renderer(a, 5));
   if (result == 0 && part) {
-    if (PointerTip* tip = Tip(a)) part->SetEventSink(tip->FireSink());
+    part->SetMargins(off ? 0 : a.I32(6), off ? 0 : a.I32(7), off ? 0 : a.I32(8), off ? 0 : a.I32(9),
+                     true);
   }
   return Made(a, result, part);
+}
+
+// 697: x, y, width, height, second-renderer flag, left margin (-1: no margins, order 0), top,
+// right and bottom margins, order. The text shows the main script's message.
+int32_t CreateScriptText(NativeArgs& a) {
+  ScriptApplication* app = App(a);
+  TextPanel* panel = app ? app->ScriptTextPanel() : nullptr;
+  PartManager* parts = Parts(a);
+  if (!panel || !parts) return kNoPart;
+  const bool off = OffSigned(a, 5);
+  ScriptTextLayout layout;
+  layout.x = a.I32(0);
+  layout.y = a.I32(1);
+  layout.width = a.I32(2);
+  layout.height = a.I32(3);
+  if (!off) {
+    layout.marginLeft = a.I32(5);
+    layout.marginTop = a.I32(6);
+    layout.marginRight = a.I32(7);
+    layout.marginBottom = a.I32(8);
+    layout.priority = a.I32(9);
+  }
+  panel->SetScriptTextFont(a.U32(4) != 0);
+  MessageTextEngine* engine = dynamic_cast<ScriptMessageText*>(a.Host().MessageText());
+  const uint32_t noColors[3] = {};
+  ScriptText* text = nullptr;
+  int result = panel->CreateScriptText(&text, engine, EffectTimers(), parts->GetTargetList(),
+                                       layout, noColors, parts->GetDefaultGroup());
+  return Made(a, result, text);
 }
 
 // 698: value a, value b, cell width, cell height, spacing, font, order.
@@ -603,6 +677,33 @@ int32_t SetScrollStyle(NativeArgs& a) {
   return 0;
 }
 
+// 748: background, hover frame and selection colours, first check flag of new list boxes.
+int32_t SetListColors(NativeArgs& a) {
+  if (PartManager* parts = Parts(a)) {
+    parts->SetListColors(a.U32(0), a.U32(1), a.U32(2), a.U32(3) & 0xFF);
+  }
+  return 0;
+}
+
+// 695: the bar's layout once its content is known: length, total, visible, position, end
+// inset, smallest thumb.
+int32_t ScrollListSetRange(NativeArgs& a) {
+  auto* bar = PartOfKind<ScrollListPart>(a, 0, kKindScrollList);
+  if (!bar) return -1;
+  return bar->SetRange(a.I32(1), a.I32(2), a.I32(3), a.I32(4), a.I32(5), a.I32(6));
+}
+
+// 749: a picture's placement offsets; anything else answers 0 with zeros.
+int32_t ImageGetStoredPoint(NativeArgs& a) {
+  ScriptObjectType type{};
+  auto* surface = static_cast<Surface*>(a.Host().Handles().Lookup(a.U32(0), &type));
+  const bool picture = surface && type == ScriptObjectType::kSurface &&
+                       (surface->GetKind() & 0xFF) == kKindDibSurface;
+  a.Out32(1, picture ? surface->GetWord1() : 0);
+  a.Out32(2, picture ? surface->GetWord2() : 0);
+  return picture ? 1 : 0;
+}
+
 // --- Check parts and hit areas.
 
 // 743: checks or clears the part; 1 when that changed it.
@@ -633,7 +734,8 @@ int32_t HitAreaSetCentre(NativeArgs& a) {
 
 // --- Text windows and image lists.
 
-// 751: margins, then paddings (a list takes the first four as its margins).
+// 751: margins, then paddings (a list takes the first four as its margins and the next two as
+// its text offset).
 int32_t SetMargins(NativeArgs& a) {
   UiControl* part = Part(a, 0);
   if (MessageTextWidget* window = Window(part)) {
@@ -642,7 +744,9 @@ int32_t SetMargins(NativeArgs& a) {
     return 1;
   }
   if (KindOf(part) != kKindImageList) return 0;
-  static_cast<ImageListPart*>(part)->SetMargins(a.I32(1), a.I32(2), a.I32(3), a.I32(4));
+  auto* list = static_cast<ImageListPart*>(part);
+  list->SetMargins(a.I32(1), a.I32(2), a.I32(3), a.I32(4));
+  list->SetTextOffset(a.I32(5), a.I32(6));
   return 1;
 }
 
@@ -666,11 +770,16 @@ int32_t SetBackgroundColor(NativeArgs& a) {
   return static_cast<ImageListPart*>(part)->SetBackground(shown, a.U32(2), opacity);
 }
 
-// 754: a list's drag threshold byte.
-int32_t SetListFlag(NativeArgs& a) {
-  auto* list = PartOfKind<ImageListPart>(a, 0, kKindImageList);
-  if (!list) return 0;
-  list->SetDraggable(a.U32(1) & 0xFF);
+// 754: the alpha a list's or a window's frame must reach to drag it (0: not draggable).
+int32_t SetDragThreshold(NativeArgs& a) {
+  UiControl* part = Part(a, 0);
+  const uint8_t threshold = a.U32(1) & 0xFF;
+  if (MessageTextWidget* window = Window(part)) {
+    window->SetDragThreshold(threshold);
+    return 1;
+  }
+  if (KindOf(part) != kKindImageList) return 0;
+  static_cast<ImageListPart*>(part)->SetDraggable(threshold);
   return 1;
 }
 
@@ -749,6 +858,28 @@ int32_t CellPartSetCell(NativeArgs& a) {
   return result;
 }
 
+// 763: automatic wrap, hang count, character gap, centring of wide glyphs, line gap; the wrap
+// limit follows them; then the ruby gap.
+int32_t SetLayout(NativeArgs& a) {
+  MessageTextWidget* window = Window(Part(a, 0));
+  if (!window) return 0;
+  window->SetAutoWrap(a.U32(1) != 0);
+  window->SetHangCount(a.I32(2));
+  window->SetCentreWide(a.U32(4) != 0);
+  window->SetLineAndCharGaps(a.I32(5), a.I32(3));
+  window->UpdateWrapLimitIfReady();
+  window->SetRubyGap(a.I32(6));
+  return 1;
+}
+
+// 764: the smallest line height.
+int32_t SetMinLineHeight(NativeArgs& a) {
+  MessageTextWidget* window = Window(Part(a, 0));
+  if (!window) return 0;
+  window->SetMinLineHeight(a.I32(1));
+  return 1;
+}
+
 // 765-769: text windows only.
 int32_t Recreate(NativeArgs& a) {
   MessageTextWidget* window = Window(Part(a, 0));
@@ -804,6 +935,63 @@ int32_t ScriptTextSetWaitMark(NativeArgs& a) {
   return 1;
 }
 
+// 770: whether a click completes the typing at once.
+int32_t ScriptTextSetFlag(NativeArgs& a) {
+  ScriptText* text = Text(a, 0);
+  if (!text) return 0;
+  text->SetClickCompletesTyping((a.U32(1) & 0xFF) != 0);
+  return 1;
+}
+
+// 776: text, the window that shows the speaker's name, six unused words, the name's alignment
+// (0-3 within the box, 4 and up spread over it).
+int32_t ScriptTextBindWindow(NativeArgs& a) {
+  ScriptText* text = Text(a, 0);
+  if (!text) return 1;
+  UiControl* box = Part(a, 1);
+  if (KindOf(box) != kKindTextWindow) return 2;
+  auto* window = dynamic_cast<MessageTextWidget*>(box);
+  if (!window || window == text) return 2;
+  text->SetNameBox(window, a.U32(8) & 0xFF);
+  text->SetHasName(false);
+  return 0;
+}
+
+// 777: the check box whose checked state stands for a busy window (skipping).
+int32_t ScriptTextBindCheck(NativeArgs& a) {
+  ScriptText* text = Text(a, 0);
+  if (!text) return 1;
+  auto* check = PartOfKind<CheckPart>(a, 1, kKindCheckButton);
+  if (!check) return 2;
+  text->BindStateCheck(check);
+  return 0;
+}
+
+// 778, 779: the typing's state, then the kind of the token that stopped it.
+int32_t ScriptTextGetState(NativeArgs& a) {
+  ScriptText* text = Text(a, 0);
+  const TextTypingTask* task = text ? text->GetTask() : nullptr;
+  return task ? task->GetState() : 0;
+}
+int32_t ScriptTextGetStopKind(NativeArgs& a) {
+  ScriptText* text = Text(a, 0);
+  const TextTypingTask* task = text ? text->GetTask() : nullptr;
+  return task ? static_cast<uint8_t>(task->GetLastKind()) : 0;
+}
+
+// 780: the second part of the speaker's name, with its NUL; 1 when there is one.
+int32_t ScriptTextGetName(NativeArgs& a) {
+  ScriptText* text = Text(a, 0);
+  if (!text) return 0;
+  const std::string& name = text->GetSecondName();
+  const uint32_t buffer = a.U32(1);
+  if (buffer != 0 &&
+      !a.Memory().Write(buffer, name.c_str(), static_cast<uint32_t>(name.size() + 1))) {
+    return 0;
+  }
+  return name.empty() ? 0 : 1;
+}
+
 // --- Image lists. The current list is the message natives' current choice list.
 
 ImageListPart* List(NativeArgs& a, uint32_t k) {
@@ -831,6 +1019,14 @@ int32_t ImageListSetItem(NativeArgs& a) {
                                 names[3].c_str(), names[4].c_str(), names[5].c_str(),
                                 names[6].c_str(), names[7].c_str(), names[8].c_str()};
   return list->CreateFromImages(a.I32(1), a.U32(2) != 0, a.U32(3) != 0, files);
+}
+
+// 783: a, fill mode, c, fill colour of the looks after the first.
+int32_t ImageListSetFill(NativeArgs& a) {
+  ImageListPart* list = List(a, 0);
+  if (!list) return 0;
+  list->SetFill(a.U32(2) & 0xFF, a.U32(4));
+  return 1;
 }
 
 // 784: normal, read and hover text colours; disabled text is grey.
@@ -899,6 +1095,10 @@ constexpr NativeEntry kEntries[] = {
     {691, CreateTextInput},
     {692, CreateTextInputEx},
     {693, CreateScrollList},
+    {694, CreateImageScrollList},
+    {695, ScrollListSetRange},
+    {696, CreateTextWidget},
+    {697, CreateScriptText},
     {698, CreateImageList},
     {699, CreateHitArea},
     {700, CreateTextList},
@@ -949,11 +1149,13 @@ constexpr NativeEntry kEntries[] = {
     {745, SetTextInputColors},
     {746, SetTextInputStyle},
     {747, SetScrollStyle},
+    {748, SetListColors},
+    {749, ImageGetStoredPoint},
     {750, HitAreaSetCentre},
     {751, SetMargins},
     {752, SetRenderers},
     {753, SetBackgroundColor},
-    {754, SetListFlag},
+    {754, SetDragThreshold},
     {755, Home},
     {756, GetCellOrigin},
     {757, TextListAddLine},
@@ -962,18 +1164,27 @@ constexpr NativeEntry kEntries[] = {
     {760, TextListGetLineFlag},
     {761, TextListGetSelected},
     {762, CellPartSetCell},
+    {763, SetLayout},
+    {764, SetMinLineHeight},
     {765, Recreate},
     {766, SetBackground},
     {767, SetBackgroundImages},
     {768, EnableLinks},
     {769, SetVertical},
+    {770, ScriptTextSetFlag},
     {771, ScriptTextCheck},
     {772, ScriptTextStartDisplay},
     {773, ScriptTextStartDisplayAll},
     {774, ScriptTextStepDisplay},
     {775, ScriptTextSetWaitMark},
+    {776, ScriptTextBindWindow},
+    {777, ScriptTextBindCheck},
+    {778, ScriptTextGetState},
+    {779, ScriptTextGetStopKind},
+    {780, ScriptTextGetName},
     {781, ImageListSetSize},
     {782, ImageListSetItem},
+    {783, ImageListSetFill},
     {784, ImageListSetGrid},
     {785, ImageListSetFrame},
     {786, ImageListSetOffset},

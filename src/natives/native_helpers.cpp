@@ -10,11 +10,14 @@
 #include "graphics/surface/composition_layer.h"
 #include "graphics/surface/sprite.h"
 #include "gui/button_part.h"
+#include "gui/check_part.h"
 #include "gui/color_box_part.h"
 #include "gui/image_list_part.h"
 #include "gui/message_text_widget.h"
 #include "gui/message_text_widget_base.h"
 #include "gui/script_text.h"
+#include "gui/scroll_list_part.h"
+#include "gui/text_list_part.h"
 #include "input/pointer_move_task.h"
 #include "platform/timer_service.h"
 #include "script/native_args.h"
@@ -64,7 +67,8 @@ int32_t CopyGuestTextToClipboard(ScriptApplication* app, GuestMemory& memory, ui
 }
 
 bool IsTaskAlive(TimerService* service, const TimedTask* task) {
-  return service != nullptr && task != nullptr && service->Contains(task->Handle());
+  // A removed task stays listed until the next pass, but is no longer running.
+  return service != nullptr && task != nullptr && service->FindByHandle(task->Handle()) != nullptr;
 }
 
 bool RemoveTask(TimerService* service, TimedTask** slot) {
@@ -206,20 +210,45 @@ ImageSurface* GetPartSurface(UiControl* part, int32_t index) {
     }
     case kKindImageList:
       return const_cast<ImageSurface*>(static_cast<ImageListPart*>(part)->GetCellSurface(index));
+    case kKindTextListView:
+    case kKindTextList:
+      return const_cast<ImageSurface*>(&static_cast<TextListView*>(part)->View());
     default:
       return nullptr;
   }
 }
 
-int32_t SetPartValue(UiControl* part, int32_t /*value*/, const char* text) {
-  if (KindOf(part) != kKindTextWindow) return kPartRefused;
-  if (text != nullptr) FeedTextWindow(*static_cast<MessageTextWidgetBase*>(part), text);
-  return 0;
+int32_t SetPartValue(UiControl* part, int32_t value, const char* text) {
+  switch (KindOf(part)) {
+    case kKindCheckButton:
+      return static_cast<CheckPart*>(part)->SetChecked(value != 0) ? 1 : 0;
+    case kKindScrollList:
+      return static_cast<ScrollListPart*>(part)->SetScrollPosition(value);
+    case kKindTextWindow:
+      if (text != nullptr) FeedTextWindow(*static_cast<MessageTextWidgetBase*>(part), text);
+      return 0;
+    case kKindTextList:
+      return static_cast<TextListPart*>(part)->SelectLine(value);
+    default:
+      return kPartRefused;
+  }
 }
 
 int32_t GetPartValue(UiControl* part) {
-  if (KindOf(part) != kKindImageList) return kPartRefused;
-  return static_cast<ImageListPart*>(part)->GetValueA();
+  switch (KindOf(part)) {
+    case kKindCheckButton: {
+      const uint8_t state = static_cast<CheckPart*>(part)->GetState();
+      return state >= kCheckChecked && state != kCheckDisabled ? 1 : 0;
+    }
+    case kKindScrollList:
+      return static_cast<ScrollListPart*>(part)->GetScrollPos();
+    case kKindImageList:
+      return static_cast<ImageListPart*>(part)->GetValueA();
+    case kKindTextList:
+      return static_cast<TextListPart*>(part)->GetSelectedLine();
+    default:
+      return kPartRefused;
+  }
 }
 
 int32_t SetPartFlag(UiControl* part, uint32_t flag) {

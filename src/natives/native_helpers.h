@@ -103,9 +103,11 @@ constexpr int32_t kPartRefused = -1;
 // sprite, -2 its tail's, else a cell's.
 DisplayObject* GetPartSprite(UiControl* part, int32_t index);
 ImageSurface* GetPartSurface(UiControl* part, int32_t index);
-// A text window takes text (a null text feeds nothing) and answers 0.
+// A check part is checked or cleared, a scroll bar moved, a list box's line selected; a text
+// window takes text (a null text feeds nothing) and answers 0.
 int32_t SetPartValue(UiControl* part, int32_t value, const char* text);
-// An image list's first set-up value.
+// Whether a check part is checked, a scroll bar's position, an image list's first set-up value,
+// a list box's selected line.
 int32_t GetPartValue(UiControl* part);
 // A button's box hit: the cell rectangle instead of the pixels.
 int32_t SetPartFlag(UiControl* part, uint32_t flag);

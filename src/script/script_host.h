@@ -39,6 +39,7 @@ class TgsPresentation;    // scenario: the frame's windows the application draws
 class SaveSettingsStore;  // savedata: what the save data reads of the running game
 class SaveFrameState;
 class SaveTextPanel;
+class TextPanel;
 struct TgsAppState;  // scenario: the application's words the scenario frame reads
 struct TgsUserSettings;
 class TgsSceneHost;  // scenario: the scene pages' layers the application gives
@@ -274,6 +275,8 @@ class ScriptApplication {
   // The process-wide part manager and pointer manager that scripted screens use (null: none).
   virtual PartManager* ScriptPartManager() { return nullptr; }
   virtual PointerManager* ScriptPointerManager() { return nullptr; }
+  // The text panel whose factory makes the scripts' text objects (null: none).
+  virtual TextPanel* ScriptTextPanel() { return nullptr; }
   // The installed fonts as the scripts list them (null: none).
   virtual FontList* Fonts() { return nullptr; }
   // The image cache's budget in megabytes from the settings; below 0 the automatic one.

@@ -189,6 +189,8 @@ class NativeRigApp : public ScriptApplication {
   FontList* fonts = nullptr;
   int64_t cacheBudget = -1;
   PartManager* ScriptPartManager() override { return parts; }
+  TextPanel* textPanel = nullptr;
+  TextPanel* ScriptTextPanel() override { return textPanel; }
   FontList* Fonts() override { return fonts; }
   int64_t ConfiguredImageCacheBudget() override { return cacheBudget; }
   // Save data: the folder, the scenario frame and text panel the tests set; pacing pops counted.

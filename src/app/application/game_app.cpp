@@ -141,6 +141,10 @@ std::unique_ptr<ScriptHostMessageText> GameApp::CreateMessageText(ScriptHost& ho
 PartManager* GameApp::ScriptPartManager() {
   return gui_ ? &gui_->Parts() : nullptr;
 }
+TextPanel* GameApp::ScriptTextPanel() {
+  return textPanel_ ? &textPanel_->Panel() : nullptr;
+}
+
 SaveTextPanel* GameApp::SaveTextPanelSource() {
   return textPanel_.get();
 }

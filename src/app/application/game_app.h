@@ -455,6 +455,7 @@ class GameApp : public EngineApp, public ScriptApplication {
   int32_t OpenWindowMovie(MovieObject& movie, const char* file) override;
   PartManager* ScriptPartManager() override;
   PointerManager* ScriptPointerManager() override;
+  TextPanel* ScriptTextPanel() override;
   void AttachTextInput(bool on) override;
   FontList* Fonts() override { return &fontList_; }
   int64_t ConfiguredImageCacheBudget() override;

@@ -4,9 +4,11 @@
 #include "app/application/game_gui_services.h"
 #include "graphics/layers/canvas_layer.h"
 #include "host/font/glyph_source.h"
+#include "input/skip_modifier.h"
 #include "natives/native_helpers.h"
 #include "platform/timer_service.h"
 #include "scenario/text/outline_text_renderer.h"
+#include "scenario/tgs/tgs_frame_host.h"
 #include "sound/sound_channel_manager.h"
 
 namespace bw {
@@ -40,6 +42,27 @@ int32_t GameTextPanel::MovePointerToPart(uint32_t part, bool /*flag*/, int32_t v
   UiControl* control =
       host ? host->Handles().Get<UiControl>(part, ScriptObjectType::kGuiPart) : nullptr;
   return panel_.MovePointerToPart(control, nullptr, value != 0);
+}
+
+TextSpeedSettings GameTextPanel::GetTextSpeeds() const {
+  TextSpeedSettings speeds;
+  TgsUserSettings user;
+  if (!app_.ReadTgsSettings(user)) return speeds;
+  speeds.unreadNoWait = user.unreadNoWait;
+  speeds.unreadCharMs = user.unreadCharMs;
+  speeds.readNoWait = user.readNoWait;
+  speeds.readCharMs = user.readCharMs;
+  speeds.skipReadOnly = user.systemSkipReadOnly;
+  speeds.fastForwardReadOnly = user.skipKeysReadOnly;
+  return speeds;
+}
+
+bool GameTextPanel::IsSkipModifierDown() const {
+  return bw::IsSkipModifierDown(app_.Keyboard(), app_.SkipWithCtrl());
+}
+
+uint32_t GameTextPanel::Now() const {
+  return app_.Clock();
 }
 
 TimerService* GameTextPanel::CaptionTimers() {

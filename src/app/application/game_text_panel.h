@@ -12,7 +12,7 @@ namespace bw {
 
 class GameApp;
 
-class GameTextPanel : public SaveTextPanel, public TextPanelHost {
+class GameTextPanel : public SaveTextPanel, public TextPanelHost, public TypingEnvironment {
  public:
   explicit GameTextPanel(GameApp& app);
   ~GameTextPanel() override;
@@ -36,6 +36,12 @@ class GameTextPanel : public SaveTextPanel, public TextPanelHost {
   bool FrameStep() override;
   bool TooltipsOn() override;
   uint32_t TooltipDelay() override;
+  TypingEnvironment* TextEnvironment() override { return this; }
+
+  TextSpeedSettings GetTextSpeeds() const override;
+  bool IsSkipModifierDown() const override;
+  bool IsSkipForbidden() const override { return false; }
+  uint32_t Now() const override;
 
  private:
   GameApp& app_;

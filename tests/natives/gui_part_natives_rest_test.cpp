@@ -1,0 +1,187 @@
+// The GUI part natives of picture scroll bars, text windows, the script text and list settings.
+#include <gtest/gtest.h>
+
+#include "graphics/surface/composition_layer.h"
+#include "gui/part_fixture.h"
+#include "gui/part_manager.h"
+#include "gui/text_panel.h"
+#include "native_rig.h"
+#include "natives/native_helpers.h"
+#include "platform/timer_service.h"
+#include "support/text_renderers.h"
+
+namespace bw {
+namespace {
+
+class GuiPartNativesRest : public test::PartTest, public testing_text::FakeFaceRenderers {
+ protected:
+  void SetUp() override {
+    test::PartTest::SetUp();
+    Write("CG/THUMB.BMP", test::GreyCells(8, 3, 12));
+    Write("CG/ARROW.BMP", test::GreyCells(8, 4, 8));
+    Write("CG/CHECK.BMP", test::GreyCells(10, 8, 10));
+    ASSERT_EQ(screen.Create(200, 150, 32, kImageDibSection), 0);
+    layer.SetTarget(&screen, true);
+    parts.SetTarget(&layer);
+    rig.app.parts = &parts;
+    rig.app.pointers = &tip_;
+    rig.app.textPanel = &panel;
+    panel.Setup(nullptr, nullptr);
+    font = rig.Give(ScriptObjectType::kTextRenderer, static_cast<TextRenderer*>(&gdi));
+  }
+  void TearDown() override {
+    tip_.RemoveAll();
+    parts.DeleteAll();
+    panel.Clear();
+  }
+  template <typename T = UiControl>
+  T* PartOf(uint32_t handle) {
+    return static_cast<T*>(rig.host->Handles().Get<UiControl>(handle, ScriptObjectType::kGuiPart));
+  }
+  uint32_t Box() { return rig.Answer(690, {0, 0, 20, 10, 1, 2, 3, 0}); }
+  uint32_t Window(uint32_t off = uint32_t(-1)) {
+    return rig.Answer(696, {0, 0, 120, 80, font, off, 3, 5, 7, 9});
+  }
+  uint32_t ScriptTextPart() { return rig.Answer(697, {0, 0, 120, 80, 0, uint32_t(-1)}); }
+  uint32_t Lines() {
+    return rig.Answer(700,
+                      {10, 10, font, 60, 80, rig.Text("cg\\thumb.bmp"), 2, 2, 60, 100, 10, 65535});
+  }
+
+  ImageSurface screen;
+  CompositionLayer layer;
+  PartManager parts;
+  TextPanel panel{testing_text::FakeSource()};
+  NativeRig rig;
+  uint32_t font = 0;
+};
+
+struct Refusal {
+  uint32_t number;
+  int32_t answer;
+};
+constexpr Refusal kRefusals[] = {{695, -1}, {763, 0}, {764, 0}, {770, 0}, {776, 1}, {777, 1},
+                                 {778, 0},  {779, 0}, {780, 0}, {783, 0}, {754, 0}};
+
+TEST_F(GuiPartNativesRest, NullStaleAndOtherKindsGetTheRefusal) {
+  const uint32_t stale = Box();
+  ASSERT_EQ(rig.Answer(715, {rig.Var(stale)}), kDeleteDone);
+  const uint32_t box = Box(), text = ScriptTextPart();
+  for (const Refusal& r : kRefusals) {
+    for (uint32_t handle : {0u, stale, font, box}) {
+      EXPECT_EQ(rig.Answer(r.number, {handle, 1, 1, 1, 1, 1, 1, 1, 1}), r.answer)
+          << "native " << r.number << " handle " << handle;
+    }
+  }
+  EXPECT_EQ(rig.Answer(776, {text, box, 0, 0, 0, 0, 0, 0, 1}), 2) << "no text window";
+  EXPECT_EQ(rig.Answer(776, {text, text, 0, 0, 0, 0, 0, 0, 1}), 2) << "its own name box";
+  EXPECT_EQ(rig.Answer(777, {text, stale}), 2);
+  // No picture: zeros; a picture: its placement offsets. Outputs past the arena fault.
+  const uint32_t x = rig.Var(7);
+  EXPECT_EQ(rig.Answer(749, {box, x, 0}), 0);
+  EXPECT_EQ(rig.Word(x), 0u);
+  screen.SetWord1(uint32_t(-4));
+  EXPECT_EQ(
+      rig.Answer(749, {rig.Give(ScriptObjectType::kSurface, static_cast<Surface*>(&screen)), x, 0}),
+      1);
+  EXPECT_EQ(rig.Word(x), uint32_t(-4));
+  const uint32_t bad = PastTheArena(rig.Memory());
+  EXPECT_TRUE(rig.Call(749, {box, bad, 0}).faulted);
+  EXPECT_TRUE(rig.Call(780, {text, bad}).faulted);
+}
+
+TEST_F(GuiPartNativesRest, PictureScrollBarsTakeTheirGroupsAndLayOut) {
+  const uint32_t thumb = rig.Text("cg\\thumb.bmp"), arrow = rig.Text("cg\\arrow.bmp");
+  const uint32_t plain =
+      rig.Answer(694, {5, 5, 0, 0, thumb, 65535, 9, arrow, 9, 9, arrow, 9, 1, 0});
+  const uint32_t full = rig.Answer(694, {5, 5, 0, 0, thumb, 0, 0, 0, 0, 0, arrow, arrow, 65535, 0});
+  auto *a = PartOf<ScrollListPart>(plain), *b = PartOf<ScrollListPart>(full);
+  ASSERT_TRUE(a && b);
+  EXPECT_EQ(a->GetBackButton(), nullptr) << "65535: no track and no arrows";
+  EXPECT_EQ(a->GetThumbSprite().GetWidth(), 8) << "vertical, three cells of the thumb picture";
+  ASSERT_NE(b->GetBackButton(), nullptr);
+
+  // 695 lays it out; the script then reads and sets the position as the part's value.
+  EXPECT_EQ(rig.Answer(695, {full, 100, 1000, 100, 5000, 0, 1}), 0);
+  EXPECT_EQ(rig.Answer(739, {full}), 900) << "the position clamps to total - visible";
+  EXPECT_EQ(rig.Answer(738, {full, 450}), 0);
+  EXPECT_EQ(rig.Answer(739, {full}), 450);
+  EXPECT_EQ(rig.Answer(695, {full, 100, 50, 100, 0, 0, 1}), -1) << "nothing to scroll";
+}
+
+TEST_F(GuiPartNativesRest, TextWindowsAndAScriptTextThatForgetsPartsDeletedBeforeIt) {
+  const uint32_t text = ScriptTextPart(), box = Window(), framed = Window(0);
+  auto* script = PartOf<ScriptText>(text);
+  auto *plain = PartOf<MessageTextWidget>(box), *b = PartOf<MessageTextWidget>(framed);
+  ASSERT_TRUE(script && plain && b);
+  EXPECT_EQ(plain->GetPenX(), 0) << "-1 leaves no margins";
+  EXPECT_EQ(b->GetPenY(), 5);
+  // Hang count 2 keeps room for two hanging characters.
+  ASSERT_EQ(rig.Answer(763, {framed, 1, 2, 1, 0, 4, 6}), 1);
+  EXPECT_EQ(b->GetWrapLimit(), 120 - 2 * b->FontSize() - 7);
+  const uint32_t check =
+      rig.Answer(688, {rig.Text("cg\\check.bmp"), 0, 0, 0, 65535, 0, 0, 0, 0, 0});
+  ASSERT_TRUE(box && check);
+  ASSERT_EQ(rig.Answer(776, {text, box, 0, 0, 0, 0, 0, 0, 4}), 0);
+  EXPECT_EQ(script->GetNameAlignment(), 4);
+  ASSERT_EQ(rig.Answer(777, {text, check}), 0);
+  MessageWindowState* state = script->GetWindowState();
+  ASSERT_NE(state, nullptr);
+  PartOf<CheckPart>(check)->SetChecked(true);
+  EXPECT_TRUE(state->IsBusy()) << "a checked box is a busy window";
+  ASSERT_EQ(rig.Answer(715, {rig.Var(box)}), kDeleteDone);
+  ASSERT_EQ(rig.Answer(714, {0, 0}), 0);
+  EXPECT_EQ(script->GetNameBox(), nullptr);
+  EXPECT_EQ(script->GetWindowState(), nullptr);
+  script->SetPosition(10, 10);  // would move the deleted box
+
+  const uint32_t name = rig.Var(0x41414141);
+  script->SetSecondName("Ann");
+  EXPECT_EQ(rig.Answer(780, {text, name}), 1);
+  EXPECT_EQ(rig.Read(name), "Ann");
+}
+
+TEST_F(GuiPartNativesRest, ListSettingsReachTheirPictures) {
+  // 748: a new list box starts in the script's background colour.
+  rig.Answer(748, {0xFF102030, 0, 0, 0});
+  const ImageSurface* view = GetPartSurface(PartOf(Lines()), 0);
+  ASSERT_NE(view, nullptr);
+  EXPECT_EQ(view->GetPixel(1, 1), 0xFF102030u);
+
+  // 751's last words move the text; 783 fills the second look in the colour as it stands.
+  const uint32_t list = rig.Answer(698, {0, 0, 60, 20, 0, font, 0});
+  ASSERT_EQ(rig.Answer(751, {list, 4, 4, 4, 4, 5, 5}), 1);
+  ASSERT_EQ(rig.Answer(783, {list, 0, 2, 0, 0xFF123456}), 1);
+  ASSERT_EQ(rig.Answer(787, {list, rig.Text("A"), 0, uint32_t(-1)}), 0);
+  const ImageSurface* cell = GetPartSurface(PartOf(list), 0);
+  EXPECT_EQ(cell->GetPixel(60 + 4, 4), 0xFF123456u);
+  EXPECT_NE(cell->GetPixel(60 + 2, 2), 0xFF123456u) << "inside the margins only";
+}
+
+TEST_F(GuiPartNativesRest, AListBoxTakesTheHoverAsThePointerEnters) {
+  const uint32_t list = Lines();
+  for (const char* line : {"a", "b", "c"}) rig.Answer(757, {list, rig.Text(line), 0, 1});
+  ASSERT_EQ(rig.Answer(716, {list, uint32_t(-1)}), 0);
+  auto* part = PartOf<TextListPart>(list);
+  // Into the second line: the pitch is the line height and 3 pixels of spacing.
+  services_.x = 20, services_.y = 10 + part->GetLineHeight() + 3 + 1;
+  rig.Answer(706, {});
+  EXPECT_EQ(rig.Answer(710, {}), static_cast<int32_t>(list));
+  EXPECT_EQ(part->GetHoverLine(), 1) << "on the first update";
+}
+
+TEST(TaskAlive, ARemovedTaskIsNoLongerAlive) {
+  struct Idle : TimedTask {
+    int32_t Update(uint32_t) override { return kTaskStepContinue; }
+    void Stop() override {}
+  };
+  TimerService timers;
+  auto* task = new Idle;
+  ASSERT_EQ(timers.Add(task, 0, 0, 0), kTaskAdded);
+  EXPECT_TRUE(IsTaskAlive(&timers, task));
+  ASSERT_TRUE(timers.RemoveByHandle(task->Handle()));
+  EXPECT_FALSE(IsTaskAlive(&timers, task)) << "before the next pass deletes it";
+}
+
+}  // namespace
+}  // namespace bw
