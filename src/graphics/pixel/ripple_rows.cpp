@@ -118,9 +118,10 @@ __attribute__((target("avx2"))) inline __m256i BlendEight(__m256i o, __m256i n, 
 }
 
 // The samples of up to 64 pixels read one by one into two small buffers, then blended eight at
-// a time: the reads wait on memory, and nothing else should wait with them.
+// a time: the reads wait on memory, and nothing else should wait with them. Left to itself the
+// compiler packs the reads into vectors lane by lane, which costs more than it saves.
 template <int kStep>
-__attribute__((target("avx2"))) void RowAvx2(const RippleRow& row) {
+__attribute__((target("avx2"), optimize("no-tree-vectorize"))) void RowAvx2(const RippleRow& row) {
   const __m256i level = _mm256_set1_epi16(int16_t(row.level));
   alignas(32) uint32_t olds[64], news[64];
   for (int i = 0; i < row.count; i += 64) {
