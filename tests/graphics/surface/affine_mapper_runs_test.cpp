@@ -66,12 +66,9 @@ TEST(AffineMapperRuns, EveryRowRunMatchesThePixelByPixelMapper) {
   for (int round = 0; round < 120; ++round) {
     auto source = Random(rng, 23 + round % 7, 17, 32);
     const Rect from{round % 3, round % 4, source->GetWidth() - round % 2, source->GetHeight()};
-    if (round % 5 == 0) {
-      const Rect sourceClip{2, 1, 20, 15};
-      source->SetClipRect(&sourceClip);
-    }
-    const bool keyed = round % 4 == 1;
-    if (keyed) source->SetColorKeyFromPixel(3, 3);
+    const Rect sourceClip{2, 1, 20, 15}, clip{5, 3, 50, 40};
+    if (round % 5 == 0) source->SetClipRect(&sourceClip);
+    if (round % 4 == 1) source->SetColorKeyFromPixel(3, 3);
     const double a = angle(rng), k = scale(rng), cx = place(rng), cy = place(rng);
     const double c = std::cos(a) * k, s = std::sin(a) * k;
     auto at = [&](double x, double y) { return LibPoint{cx + x * c - y * s, cy + x * s + y * c}; };
@@ -79,10 +76,7 @@ TEST(AffineMapperRuns, EveryRowRunMatchesThePixelByPixelMapper) {
     const LibPoint corners[3] = {at(0, 0), at(w, 0), at(0, h)};
     const uint32_t mirror = uint32_t(round) % 4;
     auto base = Random(rng, 64, 48, 32);
-    if (round % 6 == 0) {
-      const Rect clip{5, 3, 50, 40};
-      base->SetClipRect(&clip);
-    }
+    if (round % 6 == 0) base->SetClipRect(&clip);
     const uint32_t key = source->GetColorKey();
     for (bool mmx : {false, true}) {
       ScopedMmxFlag set(mmx);

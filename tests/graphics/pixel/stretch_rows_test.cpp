@@ -1,9 +1,7 @@
 // Label: optimised
-// The vector set's stretched copy and turned-row samples against the plain walks: the same bytes
-// at 1:1, at whole and uneven ratios, mirrored, from steppers entered part-way, and where source
-// and target overlap.
+// The vector set's stretched rows against the plain walks: the same bytes at 1:1, at whole and
+// uneven ratios, mirrored, from steppers entered part-way, and where source and target overlap.
 #include "graphics/pixel/stretch_rows.h"
-#include "graphics/pixel/turned_rows.h"
 
 #include <gtest/gtest.h>
 
@@ -89,37 +87,6 @@ TEST(StretchBlendRows, StraightRowsGiveTheGatheredBytes) {
   OpacityRowsMmx(expected.data() + 3, copy.data(), 0, 0, 37, 1, 140);
   StretchOpacityRowsMmx(row.data() + 3, row.data(), 0, 160, 37, 1, st, 140);
   EXPECT_EQ(row, expected);
-}
-
-TEST(TurnedRowSamples, VectorFormReadsThePlainFormsPixels) {
-  constexpr int kW = 90, kH = 70, kCount = 45;
-  std::mt19937 rng(14);
-  const std::vector<uint32_t> source = RandomPixels(rng, size_t(kW + 5) * kH);
-  std::uniform_real_distribution<double> slope(-1.5, 1.5), origin(-20, 60);
-  ScopedWideVectors pin(true);
-  for (int round = 0; round < 200; ++round) {
-    TurnedRow row{};
-    row.pixels = reinterpret_cast<const uint8_t*>(source.data());
-    row.pitch = (kW + 5) * 4;
-    row.uPerX = slope(rng), row.vPerX = slope(rng);
-    row.nudge = 1.0 / 4096, row.originX = origin(rng);
-    const int32_t first = int32_t(rng() % 50);
-    // Place the run's samples inside: u and v run between their ends along the row.
-    auto span = [&](double per) {
-      const double a = (first + row.nudge - row.originX) * per;
-      const double b = (first + kCount - 1 + row.nudge - row.originX) * per;
-      return std::pair{std::min(a, b), std::max(a, b)};
-    };
-    row.rowU = 1 - span(row.uPerX).first, row.rowV = 1 - span(row.vPerX).first;
-    const bool mirrored = round % 2 == 1;
-    row.columnBase = mirrored ? kW - 1 : 0, row.columnSign = mirrored ? -1 : 1;
-    row.rowBase = mirrored ? kH - 1 : 0, row.rowSign = mirrored ? -1 : 1;
-    row.smallOffsets = true;
-    std::vector<uint32_t> plain(kCount), vector(kCount);
-    TurnedRowSamples(plain.data(), row, first, kCount);
-    TurnedRowSamplesMmx(vector.data(), row, first, kCount);
-    ASSERT_EQ(plain, vector) << "round " << round;
-  }
 }
 
 }  // namespace
