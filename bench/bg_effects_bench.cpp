@@ -8,7 +8,9 @@
 //   bg_cross  pixman SRC of this layer's picture, then OVER of the partner's (x8r8g8b8) through
 //             a solid mask at the level;
 //   bg_blur   a trail frame (half opacity, turned and zoomed): pixman OVER of the picture
-//             through the same affine transform, NEAREST, through a solid mask of that opacity.
+//             through the same affine transform, NEAREST, through a solid mask of that opacity;
+//             "bg_blur-opaque" the same with the picture taken as opaque on both sides
+//             (x8r8g8b8 for pixman).
 // Prints "ratio <effect> <size>: <ours / peer throughput>".
 #include <pixman.h>
 
@@ -43,9 +45,9 @@ constexpr int32_t kRows = 90;
 constexpr uint32_t kPeriod = 1000;
 constexpr int kOpacity = 128;
 
-void Fill(bw::ImageSurface& s, int w, int h, uint32_t seed) {
+void Fill(bw::ImageSurface& s, int w, int h, uint32_t seed, bool alpha = true) {
   s.Create(w, h, 32, 0);
-  s.SetHasAlpha(true);
+  s.SetHasAlpha(alpha);
   const std::vector<uint32_t> pixels = bw::bench::SpritePixels(w, h, seed);
   for (int y = 0; y < h; ++y)
     std::memcpy(s.GetRowPointer(y), pixels.data() + size_t(y) * size_t(w), size_t(w) * 4);
@@ -53,11 +55,11 @@ void Fill(bw::ImageSurface& s, int w, int h, uint32_t seed) {
 
 // A composed layer showing a sprite-like picture, linked to a partner showing another.
 struct Scene {
-  explicit Scene(FrameSize size) : w(size.w), h(size.h) {
+  explicit Scene(FrameSize size, bool opaque = false) : w(size.w), h(size.h) {
     bw::BuildBlendTables();
     for (bw::OffscreenLayer* l : {&layer, &partner}) l->Create(w, h, 32, true);
     layer.SetLinkedLayer(&partner);
-    Fill(picture, w, h, 1);
+    Fill(picture, w, h, 1, !opaque);
     Fill(other, w, h, 2);
     Composition().SetBackgroundImage(&picture, 0, 0, true);
     partner.GetCompositionLayer()->SetBackgroundImage(&other, 0, 0, true);
@@ -75,11 +77,11 @@ pixman_image_t* Wrap(const bw::ImageSurface& s, pixman_format_code_t format = PI
 
 // Steps a set-up effect at a new time each iteration, so every frame is redrawn.
 void Ours(benchmark::State& state, FrameSize size, const char* keyword,
-          const std::vector<bw::ArgWord>& words, uint32_t step) {
+          const std::vector<bw::ArgWord>& words, uint32_t step, bool opaque = false) {
   bw::TrigTables trig;
   bw::ScopedGlobal<bw::TrigTables> published(&trig);
   bw::ScopedPixelLibrary library(&bw::BuiltInPixelLibrary());
-  Scene scene(size);
+  Scene scene(size, opaque);
   bw::TimerService timers;
   std::unique_ptr<bw::DisplayEffect> made;
   if (std::strcmp(keyword, "bg_rast") == 0) made.reset(bw::BgRastEffect::Create(0));
@@ -106,11 +108,11 @@ void Ours(benchmark::State& state, FrameSize size, const char* keyword,
 }
 
 template <typename Body>
-void Peer(benchmark::State& state, FrameSize size, Body body) {
-  Scene scene(size);
+void Peer(benchmark::State& state, FrameSize size, Body body, bool opaque = false) {
+  Scene scene(size, opaque);
   bw::ImageSurface work;
   work.Create(size.w, size.h, 32, 0);
-  pixman_image_t* src = Wrap(scene.picture);
+  pixman_image_t* src = Wrap(scene.picture, opaque ? PIXMAN_x8r8g8b8 : PIXMAN_a8r8g8b8);
   pixman_image_t* other = Wrap(scene.other, PIXMAN_x8r8g8b8);
   pixman_image_t* dst = Wrap(work);
   uint32_t now = 1;
@@ -203,40 +205,47 @@ int main(int argc, char** argv) {
            pixman_image_unref(mask);
          });
   });
-  Register("ours/bg_blur", [](benchmark::State& s, FrameSize size) {
-    Ours(s, size, "bg_blur",
-         {0, size.w / 2, size.h / 2, bw::Word(one), bw::Word(turn), bw::Word(two), bw::Word(turned),
-          1 << 30, kOpacity},
-         1);
-  });
-  Register("peer/bg_blur", [](benchmark::State& s, FrameSize size) {
-    Peer(s, size,
-         [](pixman_image_t* src, pixman_image_t*, pixman_image_t* dst, FrameSize sz, uint32_t now) {
-           // A turn and zoom about the centre, as the trail frame draws it.
-           const double angle = M_PI / 4 + now * 1e-6, zoom = 1.0 + now * 1e-9;
-           const double c = std::cos(angle) / zoom, si = std::sin(angle) / zoom;
-           const double cx = sz.w / 2.0, cy = sz.h / 2.0;
-           pixman_transform_t t;
-           pixman_transform_init_identity(&t);
-           t.matrix[0][0] = pixman_double_to_fixed(c);
-           t.matrix[0][1] = pixman_double_to_fixed(si);
-           t.matrix[0][2] = pixman_double_to_fixed(cx - c * cx - si * cy);
-           t.matrix[1][0] = pixman_double_to_fixed(-si);
-           t.matrix[1][1] = pixman_double_to_fixed(c);
-           t.matrix[1][2] = pixman_double_to_fixed(cy + si * cx - c * cy);
-           pixman_image_set_transform(src, &t);
-           pixman_image_set_filter(src, PIXMAN_FILTER_NEAREST, nullptr, 0);
-           pixman_color_t opacity{0, 0, 0, uint16_t(kOpacity * 257)};
-           pixman_image_t* mask = pixman_image_create_solid_fill(&opacity);
-           pixman_image_composite32(PIXMAN_OP_OVER, src, mask, dst, 0, 0, 0, 0, 0, 0, sz.w, sz.h);
-           pixman_image_unref(mask);
-           pixman_image_set_transform(src, nullptr);
-         });
-  });
+  for (bool opaque : {false, true}) {
+    const std::string name = opaque ? "bg_blur-opaque" : "bg_blur";
+    Register("ours/" + name, [opaque](benchmark::State& s, FrameSize size) {
+      Ours(s, size, "bg_blur",
+           {0, size.w / 2, size.h / 2, bw::Word(one), bw::Word(turn), bw::Word(two),
+            bw::Word(turned), 1 << 30, kOpacity},
+           1, opaque);
+    });
+    Register("peer/" + name, [opaque](benchmark::State& s, FrameSize size) {
+      Peer(
+          s, size,
+          [](pixman_image_t* src, pixman_image_t*, pixman_image_t* dst, FrameSize sz,
+             uint32_t now) {
+            // A turn and zoom about the centre, as the trail frame draws it.
+            const double angle = M_PI / 4 + now * 1e-6, zoom = 1.0 + now * 1e-9;
+            const double c = std::cos(angle) / zoom, si = std::sin(angle) / zoom;
+            const double cx = sz.w / 2.0, cy = sz.h / 2.0;
+            pixman_transform_t t;
+            pixman_transform_init_identity(&t);
+            t.matrix[0][0] = pixman_double_to_fixed(c);
+            t.matrix[0][1] = pixman_double_to_fixed(si);
+            t.matrix[0][2] = pixman_double_to_fixed(cx - c * cx - si * cy);
+            t.matrix[1][0] = pixman_double_to_fixed(-si);
+            t.matrix[1][1] = pixman_double_to_fixed(c);
+            t.matrix[1][2] = pixman_double_to_fixed(cy + si * cx - c * cy);
+            pixman_image_set_transform(src, &t);
+            pixman_image_set_filter(src, PIXMAN_FILTER_NEAREST, nullptr, 0);
+            pixman_color_t opacity{0, 0, 0, uint16_t(kOpacity * 257)};
+            pixman_image_t* mask = pixman_image_create_solid_fill(&opacity);
+            pixman_image_composite32(PIXMAN_OP_OVER, src, mask, dst, 0, 0, 0, 0, 0, 0, sz.w, sz.h);
+            pixman_image_unref(mask);
+            pixman_image_set_transform(src, nullptr);
+          },
+          opaque);
+    });
+  }
   benchmark::Initialize(&argc, argv);
   bw::bench::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  for (const char* name : {"bg_rast", "bg_haze", "bg_loop", "bg_cross", "bg_blur"}) {
+  for (const char* name :
+       {"bg_rast", "bg_haze", "bg_loop", "bg_cross", "bg_blur", "bg_blur-opaque"}) {
     for (FrameSize size : kSizes) {
       reporter.PrintRatio(std::string(name) + ' ' + size.Name(),
                           std::string("ours/") + name + '/' + size.Name(),

@@ -10,6 +10,7 @@
 #include "graphics/surface/composition_layer.h"
 #include "graphics/surface/image_surface.h"
 #include "graphics/surface/pixel_library.h"
+#include "platform/mmx_flag.h"
 #include "platform/timer_service.h"
 #include "platform/trig_tables.h"
 
@@ -207,9 +208,14 @@ void BgBlurEffect::Draw(const View& view, int opacity) {
       // A picture with its own alpha lays the trail in one pass, alpha times the opacity.
       affine(into_, source_, points, nullptr,
              LibraryOperation(opacity == 255 ? kLibCopy : kLibAlpha), pass_, opacity, extras);
-    } else {
-      // The turned routine blends by alpha only: an opaque picture is turned into a scratch
-      // frame first, which is then laid over the trail.
+    } else if (!MmxEnabled() ||
+               affine(into_, source_, points, nullptr, LibraryOperation(kLibOpacity), pass_,
+                      opacity, extras) != 0) {
+      // An opaque picture is laid at the opacity in one pass where the library turns at an
+      // opacity and the vector set blends: outside the turned picture, the frame pass here
+      // blends each pixel with itself, which the vector lerp leaves as it is but the plain
+      // crossfade rounds down. Otherwise the picture is turned into a scratch frame first, which
+      // is then laid over the whole trail.
       if (!scratch_ || scratch_->GetWidth() != into_->GetWidth() ||
           scratch_->GetHeight() != into_->GetHeight()) {
         scratch_ = std::make_unique<ImageSurface>();

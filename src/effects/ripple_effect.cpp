@@ -21,6 +21,7 @@ constexpr double kPi = 3.14159265358979323846;
 constexpr int32_t kTileWidth = 128;
 
 RippleRowRoutine interiorRows = RippleRowPlain;
+RippleEdgeRoutine edgeRows = RippleRowEdgeSafe;
 
 int32_t Centre(int32_t given, int32_t size) {
   if (given < 0) return size / 2;
@@ -50,6 +51,7 @@ FilterEffect* RippleEffect::Create(uint32_t) {
 
 void RippleEffect::Initialise() {
   interiorRows = MmxEnabled() ? RippleRowVector : RippleRowPlain;
+  edgeRows = MmxEnabled() ? RippleRowEdgeSafeVector : RippleRowEdgeSafe;
 }
 
 void RippleEffect::Finalise() {
@@ -91,6 +93,7 @@ int RippleEffect::SetUp(SurfaceLayer* target, ArgWords args) {
   tables_ = nullptr;
   try {
     offsets_.assign(size_t(8) * size_t(key.waveLength) * kRippleDirections, 0);
+    moves_.assign(size_t(4) * size_t(key.waveLength) * kRippleDirections, 0);
     tables_ = AcquireRippleTables(key);
   } catch (...) {
     return kFilterSetUpFailed;
@@ -155,12 +158,15 @@ int RippleEffect::Draw(const FilterDrawRequest& request) {
       int32_t* out = offsets_.data() + size_t(quadrant) * 2 * span;
       RippleSampleOffsets(out, displacement_, int(span), xSign, ySign, fromPitch);
       RippleSampleOffsets(out + span, displacement_, int(span), xSign, ySign, toPitch);
+      RippleSampleMoves(moves_.data() + size_t(quadrant) * span, displacement_, int(span), xSign,
+                        ySign);
     }
     offsetsRow_ = displacement_;
     offsetsPitch_[0] = fromPitch;
     offsetsPitch_[1] = toPitch;
   }
   const RippleRowRoutine interior = interiorRows;
+  const RippleEdgeRoutine edge = edgeRows;
   const int32_t cx = key_.centreX, cy = key_.centreY, qw = tables_->quadrantWidth;
   // Columns a tile at a time: the rows a tile samples, up to the amplitude above and below
   // each, stay in the cache while it walks down.
@@ -170,6 +176,15 @@ int RippleEffect::Draw(const FilterDrawRequest& request) {
       const int32_t y = a.areaY + j;
       const bool below = y >= cy;
       const int32_t codeRow = below ? y - cy : cy - y - 1;
+      // The rows the samples reach next come in from memory while this one is drawn.
+      if (const int32_t ahead = y + margin_ + 1; ahead < bounds.bottom) {
+        const int32_t left = std::max(bounds.left, tile - margin_);
+        const int32_t right = std::min(bounds.right, tileEnd + margin_);
+        for (const Placed& p : {from, to}) {
+          const char* start = reinterpret_cast<const char*>(p.At(left, ahead));
+          for (int32_t k = 0; k < (right - left) * 4; k += 64) __builtin_prefetch(start + k);
+        }
+      }
       auto* out = reinterpret_cast<uint32_t*>(a.target->GetRowPointer(a.targetY + j)) + a.targetX;
       const bool edgeRow = y < bounds.top + margin_ || y >= bounds.bottom - margin_;
       const int32_t x0 = tile, x1 = tileEnd;
@@ -189,10 +204,12 @@ int RippleEffect::Draw(const FilterDrawRequest& request) {
         row.ySign = below ? -1 : 1;
         row.level = uint32_t(level_);
         // Quadrants: bit 1 right of the centre column, bit 0 from the centre row down.
-        const int32_t* offsets =
-            offsets_.data() + size_t((right ? 2 : 0) + (below ? 1 : 0)) * 2 * span;
+        const size_t quadrant = size_t((right ? 2 : 0) + (below ? 1 : 0));
+        const int32_t* offsets = offsets_.data() + quadrant * 2 * span;
         row.fromOffsets = offsets;
-        row.toOffsets = offsets + span;
+        // Pictures of one pitch share their offsets.
+        row.toOffsets = fromPitch == toPitch ? offsets : offsets + span;
+        row.moves = moves_.data() + quadrant * span;
         auto run = [&](int32_t start, int32_t end, bool safe) {
           if (start >= end) return;
           const int32_t index = right ? start - cx : cx - start - 1;
@@ -203,7 +220,7 @@ int RippleEffect::Draw(const FilterDrawRequest& request) {
           row.x = start;
           row.count = end - start;
           if (safe) {
-            RippleRowEdgeSafe(row, bounds);
+            edge(row, bounds);
           } else {
             interior(row);
           }

@@ -59,6 +59,8 @@ class RippleEffect final : public FilterEffect {
   // The sample offsets of the displacements in use, per quadrant and picture, and what they
   // were made for.
   std::vector<int32_t> offsets_;
+  // The edge loops' sample moves per quadrant.
+  std::vector<int32_t> moves_;
   const uint16_t* offsetsRow_ = nullptr;
   ptrdiff_t offsetsPitch_[2] = {};
 };

@@ -129,9 +129,13 @@ void StretchBlendRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptr
                       int width, int height, const StretchStepper& st, const Op& op,
                       uint32_t key = 0) {
   thread_local std::vector<uint32_t> buffer;
+  // At 1:1 across, a source row apart from its target row is read where it lies.
+  const bool straight = st.xStep == 1 && st.xRemainder == 0;
   int32_t yError = st.yError;
   do {
-    const uint32_t* row = GatherStretchedRow(src, width, st, buffer);
+    const auto s = reinterpret_cast<uintptr_t>(src), d = reinterpret_cast<uintptr_t>(dst);
+    const bool apart = s + uintptr_t(width) * 4 <= d || d + uintptr_t(width) * 4 <= s;
+    const uint32_t* row = straight && apart ? src : GatherStretchedRow(src, width, st, buffer);
     if constexpr (kVector) {
       BlendRowVector<kKeyed>(dst, row, width, op, key);
     } else {

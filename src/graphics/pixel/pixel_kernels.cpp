@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "graphics/pixel/row_walk.h"
+#include "graphics/pixel/stretch_rows.h"
 #include "platform/mmx_flag.h"
 
 namespace bw {
@@ -276,10 +277,10 @@ void StretchCopyRows32(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, pt
                        int width, int height, const StretchStepper& st) {
   WalkStretched(dst, src, dstSkip, srcPitch, width, height, st, Copy);
 }
-// Stepping one source pixel at a time gains nothing from vectors; the two forms share a loop.
 void StretchCopyRows32Mmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
                           ptrdiff_t srcPitch, int width, int height, const StretchStepper& st) {
-  StretchCopyRows32(dst, src, dstSkip, srcPitch, width, height, st);
+  if (!StretchCopyRowsVector(dst, src, dstSkip, srcPitch, width, height, st, false))
+    StretchCopyRows32(dst, src, dstSkip, srcPitch, width, height, st);
 }
 void StretchCopyRows32Keyed(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
                             ptrdiff_t srcPitch, int width, int height, const StretchStepper& st,
@@ -310,7 +311,8 @@ void StretchMirrorCopyRows32(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSk
 void StretchMirrorCopyRows32Mmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
                                 ptrdiff_t srcPitch, int width, int height,
                                 const StretchStepper& st) {
-  StretchMirrorCopyRows32(dst, src, dstSkip, srcPitch, width, height, st);
+  if (!StretchCopyRowsVector(dst, src, dstSkip, srcPitch, width, height, st, true))
+    StretchMirrorCopyRows32(dst, src, dstSkip, srcPitch, width, height, st);
 }
 void StretchMirrorCopyRows32Keyed(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
                                   ptrdiff_t srcPitch, int width, int height,

@@ -35,6 +35,9 @@ struct RippleRow {
   // displacement with this row's signs and the picture's pitch).
   const int32_t* fromOffsets;
   const int32_t* toOffsets;
+  // Edge-safe vector loop: per code, the sample's move from its pixel with this row's signs,
+  // across in the low 16 bits and down in the high 16 (both signed).
+  const int32_t* moves;
   int32_t x;  // the first pixel, ripple coordinates (edge-safe loop)
   int32_t y;
   int count;
@@ -47,11 +50,18 @@ struct RippleRow {
 void RippleSampleOffsets(int32_t* out, const uint16_t* displacement, int count, int xSign,
                          int ySign, ptrdiff_t pitch);
 
+// Fills the moves of count codes for one quadrant.
+void RippleSampleMoves(int32_t* out, const uint16_t* displacement, int count, int xSign, int ySign);
+
 void RippleRowPlain(const RippleRow& row);
-// Four pixels a step: the samples read one by one, blended four at a time.
+// Samples read one by one, blended eight at a time where 256-bit vectors run, else four.
 void RippleRowVector(const RippleRow& row);
 void RippleRowEdgeSafe(const RippleRow& row, const RippleBounds& bounds);
+// Eight pixels a step, reflected and clamped in lanes, where 256-bit vectors run; else the plain
+// edge-safe loop.
+void RippleRowEdgeSafeVector(const RippleRow& row, const RippleBounds& bounds);
 
 using RippleRowRoutine = void (*)(const RippleRow& row);
+using RippleEdgeRoutine = void (*)(const RippleRow& row, const RippleBounds& bounds);
 
 }  // namespace bw

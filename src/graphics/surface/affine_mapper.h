@@ -27,6 +27,15 @@ int AffineTextureMap(ImageSurface* target, const ImageSurface* source, const Lib
 int AffineTextureMapOpacity(ImageSurface* target, const ImageSurface* source,
                             const LibPoint corners[3], const Rect& sourceRect, uint32_t mirror,
                             const uint8_t* opacityRow, Rect* touched);
+// Blends the target toward each sample at one opacity as OpacityBlit of the set does (plain: the
+// crossfade with weights 255 - opacity and opacity; Mmx: the lerp by W[opacity]), alpha kept;
+// samples equal to the source's colour key leave the target alone.
+int AffineTextureMapFaded(ImageSurface* target, const ImageSurface* source,
+                          const LibPoint corners[3], const Rect& sourceRect, uint32_t mirror,
+                          int opacity, Rect* touched);
+int AffineTextureMapFadedMmx(ImageSurface* target, const ImageSurface* source,
+                             const LibPoint corners[3], const Rect& sourceRect, uint32_t mirror,
+                             int opacity, Rect* touched);
 int AffineTextureMapOpacityMmx(ImageSurface* target, const ImageSurface* source,
                                const LibPoint corners[3], const Rect& sourceRect, uint32_t mirror,
                                const uint8_t* opacityRow, Rect* touched);

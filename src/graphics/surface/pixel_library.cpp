@@ -159,14 +159,22 @@ int Affine(ImageSurface* target, const Surface* source, const LibPoint points[3]
   if (!target || !source || !points || !ValidOperation(operation, true)) return kRoutineRefused;
   const uint32_t blend = BlendOf(operation), mirror = MirrorOf(operation) & 3;
   const bool copy = blend == kLibCopy || (blend == kLibOpacity && (opacity & 0xFF) == 255);
-  if (!copy && blend != kLibAlpha) return kRoutineRefused;
+  if (!copy && blend != kLibAlpha && blend != kLibOpacity) return kRoutineRefused;
   const auto* from = dynamic_cast<const ImageSurface*>(source);
   if (!from) return kRoutineRefused;
   const Rect r = rect ? *rect : *source->GetClipRectPtr();
-  const int result =
-      copy ? AffineTextureMap(target, from, points, r, mirror, &TouchedRect())
-           : (MmxEnabled() ? AffineTextureMapOpacityMmx : AffineTextureMapOpacity)(
-                 target, from, points, r, mirror, ProductTable[opacity & 0xFF], &TouchedRect());
+  int result = kAffineDone;
+  if (copy) {
+    result = AffineTextureMap(target, from, points, r, mirror, &TouchedRect());
+  } else if (blend == kLibOpacity) {
+    if ((opacity & 0xFF) != 0) {
+      result = (MmxEnabled() ? AffineTextureMapFadedMmx : AffineTextureMapFaded)(
+          target, from, points, r, mirror, opacity, &TouchedRect());
+    }
+  } else {
+    result = (MmxEnabled() ? AffineTextureMapOpacityMmx : AffineTextureMapOpacity)(
+        target, from, points, r, mirror, ProductTable[opacity & 0xFF], &TouchedRect());
+  }
   return result == kAffineDone ? kRoutineDone : kRoutineRefused;
 }
 
