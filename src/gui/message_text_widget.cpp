@@ -108,6 +108,7 @@ void MessageTextWidget::Destroy() {
   RemoveWaitMark();
   DestroyPage();
   ReleaseBackground();
+  list_ = nullptr;  // the owner may free it before this widget
 }
 
 void MessageTextWidget::DestroyPage() {

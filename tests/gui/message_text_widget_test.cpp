@@ -36,6 +36,16 @@ TEST(TypedGlyphs, AtSignsDigitsAndTwoByteCharactersAreReadAsTheRendererDrawsThem
   }
 }
 
+TEST_F(MessageWidget, ADestroyedWidgetForgetsItsListSoTheListMayGoFirst) {
+  auto own = std::make_unique<DisplayObjectList>();
+  auto second = std::make_unique<MessageTextWidget>();
+  ASSERT_EQ(second->Create(own.get(), 10, 64, 32, 0, 0, &main, nullptr, 0), kWidgetDone);
+  second->Destroy();
+  own.reset();
+  second.reset();  // destroys the page again: it must not reach the list that is gone
+  EXPECT_EQ(widget.Recreate(0, 0), kWidgetDone);
+}
+
 TEST_F(MessageWidget, CharactersSitOnTheLineBottomAndAdvanceByTheirWidthAndTheGap) {
   EXPECT_EQ(widget.GetLineHeight(), 36) << "24 and the ruby's 12 above it";
   widget.SetGaps(0, 3, 0);
