@@ -100,6 +100,10 @@ class AppTgsHost : public TgsFrameHost {
     if (SoundChannelManager* sound = host_.SoundChannels()) sound->StopChannel(kVoiceChannel);
   }
   bool SnapshotKept() override { return SaveDataOf(host_).HasSnapshot(); }
+  // Quick slots 1-5 are the quick ring's files 5-9; slot 0 the ring's next one.
+  bool QuickSave(int slot) override {
+    return SaveDataOf(host_).WriteSaveData(kQuickPage, slot == 0 ? -1 : slot + 4) == 0;
+  }
   SoundChannelManager* SoundChannels() override { return host_.SoundChannels(); }
   TimerService* SoundTimers() override { return GeneralTimerService(host_); }
   int32_t PlayBgmNumber(int32_t number, uint32_t fadeMs, bool loop) override {

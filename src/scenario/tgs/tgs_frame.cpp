@@ -179,6 +179,7 @@ int TgsFrame::BeginRun(bool resume) {
   for (int i = 0; i < kTgsButtonCount; ++i) H().SetButtonState(i, buttons_[i]);
   H().ShowButtons(false);
   if (!resume) {
+    loadedScene_.reset();
     messageIndex_ = -1;
     messageRead_ = showing_ = false;
     speaker_.clear(), shownName_.clear(), voiceName_.clear(), pendingVoice_.clear();

@@ -503,7 +503,12 @@ class TgsFrameRebuild : public TgsRebuildTarget {
       if (saved.captured) scene_.CaptureBackground(true, page, false);
       return;
     } else {
-      scene_.LoadBackground(std::string_view(saved.name), page);
+      // The record already names the picture: load it afresh, its look comes below.
+      bg.name = saved.name;
+      bg.ClearLook();
+      bg.color = 0;
+      bg.timeOfDay = saved.timeOfDay;
+      scene_.ApplyBackground(p);
       if (saved.animState) scene_.ControlBackgroundAnime(page, 1);
     }
     if (saved.libOp) scene_.SetBackgroundFilter(saved.libOp, page);
@@ -597,8 +602,13 @@ class TgsFrameRebuild : public TgsRebuildTarget {
     f_.viewName_ = t.speaker;
     f_.voiceName_ = t.secondName;
     if (!t.message.empty()) {
+      // Shown whole; the wait the script resumes in takes it as the message on show.
       f_.H().SetMessage(f_.viewText_, f_.viewName_, 0);
       f_.H().ShowPage();
+      f_.H().FinishTyping();
+      f_.windowShown_ = true;
+      f_.H().SetWindowVisible(true);
+      f_.showing_ = true;
     }
     f_.windowTransform_ = saved.transform;
   }

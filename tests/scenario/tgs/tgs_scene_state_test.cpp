@@ -167,12 +167,6 @@ TEST(SceneBlock, BadFieldsAreRefused) {
   EXPECT_EQ(ReadSceneBlock(in, read), kSceneLoadBad);
 }
 
-TEST(SceneBlock, LongChoiceTextsAreCutOnACharacterBoundary) {
-  const std::string text = std::string(252, 'a') + "\x82\xA0" + "b";
-  EXPECT_EQ(StoredChoiceText(text).size(), 252u);
-  EXPECT_EQ(StoredChoiceText(std::string(300, 'c')).size(), 253u);
-}
-
 // ---- On the frame ----
 
 class SceneStateFrame : public ::testing::Test {
@@ -208,7 +202,10 @@ class SceneStateFrame : public ::testing::Test {
   TextHistoryLog log;
 };
 
+// The blocks saved here seed the fuzz target of the block reader.
 TEST_F(SceneStateFrame, SaveLoadSaveGivesTheSameBytes) {
+  test::FuzzSeeds seeds;
+  seeds["full_block"] = Write(*FullBlock());
   host.settings.effectSoundOn = false;
   auto first = NewFrame();
   ASSERT_EQ(first->Start("RUN"), 0);
@@ -229,7 +226,10 @@ TEST_F(SceneStateFrame, SaveLoadSaveGivesTheSameBytes) {
     EXPECT_EQ(second->MessageIndex(), 1);
     EXPECT_EQ(second->Position(), uint32_t(second->CurrentScript()->GetMessageOffset(1)));
     EXPECT_EQ(Save(*second, history), saved) << history;
+    seeds[history ? "scene_with_history" : "scene"] =
+        std::vector<uint8_t>(saved.begin() + std::ptrdiff_t(first->GetStateSize()), saved.end());
   }
+  test::CheckOrWriteFuzzSeeds("scene_block", seeds);
 }
 
 TEST_F(SceneStateFrame, ARefusedLoadLeavesTheFrameAsItWas) {
@@ -260,27 +260,6 @@ TEST_F(SceneStateFrame, ARefusedLoadLeavesTheFrameAsItWas) {
   expectUnchanged(bad, kSceneLoadNoMessage, "message index");
 }
 
-TEST_F(SceneStateFrame, FuzzSeedsAreTheBlocksTheFrameSaves) {
-  test::FuzzSeeds seeds;
-  auto frame = NewFrame();
-  ASSERT_EQ(frame->Start("RUN"), 0);
-  auto block = [&](bool history) {
-    std::vector<uint8_t> saved = Save(*frame, history);
-    saved.erase(saved.begin(), saved.begin() + std::ptrdiff_t(frame->GetStateSize()));
-    return saved;
-  };
-  seeds["fresh"] = block(false);
-  host.settings.effectSoundOn = false;
-  frame->Sound().PlayEffect("SE\\LOOP.OGG", 1, 1, true);
-  frame->Scene().Background(0).name = "BG01";
-  frame->Scene().ScreenSlot(0).words = {kSlotWeather + 2, 30, 1, 0, 0, 0, 0};
-  const std::string text = "said";
-  log.AddMessage(reinterpret_cast<const uint8_t*>(text.data()), 4, 20, "Ann", "V01", 0);
-  seeds["scene_with_history"] = block(true);
-  seeds["full_block"] = Write(*FullBlock());
-  test::CheckOrWriteFuzzSeeds("scene_block", seeds);
-}
-
 // ---- The rebuild ----
 
 class RecordingRebuild : public TgsRebuildTarget {
@@ -289,27 +268,26 @@ class RecordingRebuild : public TgsRebuildTarget {
   int fadeResult = 0;
 
   void RestoreSprite(const TgsStoredSprite& at, const TgsSpriteRecord& s) override {
-    steps.push_back("sprite " + std::to_string(at.group) + "/" + std::to_string(at.page) + " " +
-                    s.name);
+    Note("sprite " + std::to_string(at.group) + "/" + std::to_string(at.page) + " " + s.name);
   }
   void RestoreBackground(int page, const TgsBackgroundRecord&) override {
-    steps.push_back("background " + std::to_string(page));
+    Note("background " + std::to_string(page));
   }
   void RestoreScreenSlot(int slot, const TgsScreenSlot&) override {
-    steps.push_back("slot " + std::to_string(slot));
+    Note("slot " + std::to_string(slot));
   }
-  void ReplayLoopingEffects() override { steps.push_back("effects"); }
-  void RestorePreviousChoice() override { steps.push_back("control 2"); }
-  void RestoreScreenQuake(const std::array<int32_t, 6>&) override { steps.push_back("quake"); }
-  void RestoreTail(const TgsSceneBlock&) override { steps.push_back("tail"); }
-  void PlayMusic(int32_t number, uint32_t ms) override {
-    steps.push_back("music " + std::to_string(number) + " " + std::to_string(ms));
+  void ReplayLoopingEffects() override { Note("effects"); }
+  void RestorePreviousChoice() override { Note("control 2"); }
+  void RestoreScreenQuake(const std::array<int32_t, 6>&) override { Note("quake"); }
+  void RestoreTail(const TgsSceneBlock&) override { Note("tail"); }
+  void PlayMusic(int32_t n, uint32_t ms) override {
+    Note("music " + std::to_string(n) + " " + std::to_string(ms));
   }
-  void ShowMessageWindow() override { steps.push_back("window"); }
-  int ClosingFade(uint32_t ms) override {
-    steps.push_back("fade " + std::to_string(ms));
-    return fadeResult;
-  }
+  void ShowMessageWindow() override { Note("window"); }
+  int ClosingFade(uint32_t ms) override { return Note("fade " + std::to_string(ms)), fadeResult; }
+
+ private:
+  void Note(std::string step) { steps.push_back(std::move(step)); }
 };
 
 TEST(SceneRebuild, TheTenStepsInOrder) {
@@ -331,94 +309,43 @@ TEST(SceneRebuild, TheTenStepsInOrder) {
 
 TEST(SceneRebuild, ClosingFadeRunsOnlyOnAStillScene) {
   // A plain picture on page 0 and nothing moving: the fade, and the music fades in with it.
-  auto still = [] {
+  auto fades = [](const std::function<void(TgsSceneBlock&)>& change, bool fast = false) {
     auto b = std::make_unique<TgsSceneBlock>();
     b->backgrounds[0].name = "BG01";
     b->music = 2;
-    return b;
-  };
-  struct Case {
-    const char* what;
-    std::function<void(TgsSceneBlock&)> change;
-    bool fast;
-    bool fades;
-  };
-  const std::vector<Case> cases = {
-      {"still", [](TgsSceneBlock&) {}, false, true},
-      {"fast effects", [](TgsSceneBlock&) {}, true, false},
-      {"persistent sprite",
-       [](TgsSceneBlock& b) {
-         b.sprites[6] = {};
-         b.sprites[6].charIndex = 0, b.sprites[6].priority = 20000, b.sprites[6].persistKind = 2;
-       },
-       false, false},
-      {"sprite without effect",
-       [](TgsSceneBlock& b) { b.sprites[6].charIndex = 0, b.sprites[6].priority = 20000; }, false,
-       true},
-      {"background animation", [](TgsSceneBlock& b) { b.backgrounds[0].animState = 1; }, false,
-       false},
-      {"black page", [](TgsSceneBlock& b) { b.backgrounds[0].name.clear(); }, false, false},
-      {"coloured page",
-       [](TgsSceneBlock& b) { b.backgrounds[0].name.clear(), b.backgrounds[0].color = 5; }, false,
-       true},
-      {"quake", [](TgsSceneBlock& b) { b.quake[0] = 1; }, false, false},
-      {"snow with word 2",
-       [](TgsSceneBlock& b) {
-         b.slots[1].words = {13, 0, 1};
-       },
-       false, false},
-      {"snow without",
-       [](TgsSceneBlock& b) {
-         b.slots[1].words = {13, 0, 0};
-       },
-       false, true},
-      {"noise still",
-       [](TgsSceneBlock& b) {
-         b.slots[0].words = {kSlotNoise, 3, 0};
-       },
-       false, true},
-      {"path on page 0",
-       [](TgsSceneBlock& b) {
-         b.slots[0].words = {kSlotPathAnime, 0};
-       },
-       false, false},
-      {"path on page 1",
-       [](TgsSceneBlock& b) {
-         b.slots[0].words = {kSlotPathAnime, 1};
-       },
-       false, true},
-      {"quake slot word 5",
-       [](TgsSceneBlock& b) { b.slots[0].words = {kSlotQuake, 0, 0, 0, 0, 1}; }, false, false},
-      {"parts on both pages",
-       [](TgsSceneBlock& b) {
-         b.slots[2].words = {kSlotParts, 0, 1, 0, 2};
-       },
-       false, false},
-      {"parts on page 1",
-       [](TgsSceneBlock& b) {
-         b.slots[2].words = {kSlotParts, 0, 1, 0, 1};
-       },
-       false, true},
-      {"cross word 3 zero",
-       [](TgsSceneBlock& b) {
-         b.slots[0].words = {kSlotCross, 0, 0, 0};
-       },
-       false, false},
-      {"cross word 3 set",
-       [](TgsSceneBlock& b) {
-         b.slots[0].words = {kSlotCross, 0, 0, 1};
-       },
-       false, true},
-  };
-  for (const Case& c : cases) {
-    auto b = still();
-    c.change(*b);
+    change(*b);
     RecordingRebuild r;
     r.fadeResult = -1;
-    EXPECT_EQ(RebuildScene(*b, r, c.fast, true), c.fades ? -1 : 0) << c.what;
-    const std::string music = "music 2 " + std::string(c.fades ? "1000" : "0");
-    EXPECT_NE(std::find(r.steps.begin(), r.steps.end(), music), r.steps.end()) << c.what;
-    EXPECT_EQ(r.steps.back() == "fade 500", c.fades) << c.what;
+    const bool faded = RebuildScene(*b, r, fast, true) == -1;
+    const std::string music = faded ? "music 2 1000" : "music 2 0";
+    EXPECT_NE(std::find(r.steps.begin(), r.steps.end(), music), r.steps.end());
+    EXPECT_EQ(r.steps.back() == "fade 500", faded);
+    return faded;
+  };
+  EXPECT_TRUE(fades([](TgsSceneBlock&) {}));
+  EXPECT_FALSE(fades([](TgsSceneBlock&) {}, true)) << "fast effects";
+  EXPECT_FALSE(fades([](TgsSceneBlock& b) {
+    b.sprites[6].charIndex = 0, b.sprites[6].priority = 20000, b.sprites[6].persistKind = 2;
+  })) << "a persistent sprite effect";
+  EXPECT_FALSE(fades([](TgsSceneBlock& b) { b.backgrounds[0].animState = 1; }));
+  EXPECT_FALSE(fades([](TgsSceneBlock& b) { b.backgrounds[0].name.clear(); })) << "black";
+  EXPECT_TRUE(
+      fades([](TgsSceneBlock& b) { b.backgrounds[0].name.clear(), b.backgrounds[0].color = 5; }));
+  EXPECT_FALSE(fades([](TgsSceneBlock& b) { b.quake[0] = 1; }));
+  const std::vector<std::pair<std::array<int32_t, 7>, bool>> slots = {
+      {{13, 0, 1}, false},  // snow with its first byte set
+      {{13, 0, 0}, true},
+      {{kSlotNoise, 3, 0}, true},
+      {{kSlotPathAnime, 0}, false},
+      {{kSlotPathAnime, 1}, true},
+      {{kSlotQuake, 0, 0, 0, 0, 1}, false},
+      {{kSlotParts, 0, 1, 0, 2}, false},  // both pages
+      {{kSlotParts, 0, 1, 0, 1}, true},
+      {{kSlotCross, 0, 0, 0}, false},
+      {{kSlotCross, 0, 0, 1}, true},
+  };
+  for (const auto& [words, still] : slots) {
+    EXPECT_EQ(fades([&](TgsSceneBlock& b) { b.slots[1].words = words; }), still) << words[0];
   }
 }
 
