@@ -13,6 +13,8 @@
 #include "input/mouse.h"
 #include "input/skip_modifier.h"
 #include "natives/native_families.h"
+#include "natives/sound_helpers.h"
+#include "savedata/save_data.h"
 #include "savedata/save_sources.h"
 #include "scenario/tgs/tgs_frame.h"
 #include "scenario/tgs/tgs_frame_host.h"
@@ -97,6 +99,17 @@ class AppTgsHost : public TgsFrameHost {
   void StopVoice() override {
     if (SoundChannelManager* sound = host_.SoundChannels()) sound->StopChannel(kVoiceChannel);
   }
+  bool SnapshotKept() override { return SaveDataOf(host_).HasSnapshot(); }
+  // Quick slots 1-5 are the quick ring's files 5-9; slot 0 the ring's next one.
+  bool QuickSave(int slot) override {
+    return SaveDataOf(host_).WriteSaveData(kQuickPage, slot == 0 ? -1 : slot + 4) == 0;
+  }
+  SoundChannelManager* SoundChannels() override { return host_.SoundChannels(); }
+  TimerService* SoundTimers() override { return GeneralTimerService(host_); }
+  int32_t PlayBgmNumber(int32_t number, uint32_t fadeMs, bool loop) override {
+    return bw::PlayBgmNumber(host_, number, fadeMs, loop);
+  }
+  int32_t CurrentBgmNumber() override { return bw::CurrentBgmNumber(host_); }
   bool MusicPlaying() override {
     SoundChannelManager* sound = host_.SoundChannels();
     return sound && sound->IsBgmPlaying();
@@ -278,7 +291,8 @@ int32_t StepFrame(NativeArgs& a) {
       State(a).FrameHost()->ShowCaption({});
       [[fallthrough]];
     case TgsStepRoute::kRenderEnd:
-      // The scene's last picture is not rendered into the canvas: the scene layers are not built.
+      frame->RenderSceneToHost();
+      [[fallthrough]];
     case TgsStepRoute::kEnd:
       frame->End();
       return 0;

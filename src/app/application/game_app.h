@@ -29,6 +29,7 @@
 #include "platform/timer_service.h"
 #include "platform/trig_tables.h"
 #include "savedata/save_sources.h"
+#include "savedata/tgs_frame_save_state.h"
 #include "scenario/font_list.h"
 #include "scenario/text/renderer_factory.h"
 #include "scenario/tgs/tgs_frame_host.h"
@@ -464,6 +465,9 @@ class GameApp : public EngineApp, public ScriptApplication {
  public:
   SaveSettingsStore* SaveSettingsSource() override { return &saveSettings_; }
   SaveTextPanel* SaveTextPanelSource() override;
+  SaveFrameState* SaveFrame() override {
+    return TgsFrameSaveState::Frame() ? &tgsSaveState_ : nullptr;
+  }
   void PopPacingOverrides() override { DropPacingOverrides(); }
 
  private:
@@ -477,6 +481,7 @@ class GameApp : public EngineApp, public ScriptApplication {
     GameApp& app_;
   };
   UserSaveSettings saveSettings_{*this};
+  TgsFrameSaveState tgsSaveState_;
 
   // The scenario frame's state words, the settings it reads and its frame turns.
  public:

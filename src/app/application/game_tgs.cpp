@@ -39,6 +39,8 @@ bool GameApp::ReadTgsSettings(TgsUserSettings& out) {
   out.unreadNoWait = u.unreadNoWait != 0;
   out.unreadCharMs = u.unreadCharMs;
   out.historyCapacity = u.historyPages;
+  out.effectSoundOn = u.seOn != 0;
+  out.fastEffects = u.fastEffects != 0;
   const auto* face = reinterpret_cast<const char*>(u.fontFace);
   out.face.assign(face, strnlen(face, sizeof u.fontFace));
   out.secondFace = out.face;

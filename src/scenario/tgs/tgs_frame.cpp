@@ -8,6 +8,7 @@
 #include "common/sjis.h"
 #include "scenario/tgs/tgs_builtins.h"
 #include "scenario/tgs/tgs_call_record.h"
+#include "scenario/tgs/tgs_scene_state.h"
 #include "script/script_engine.h"
 
 namespace bw {
@@ -135,7 +136,9 @@ TgsStepRoute RouteStepResult(int result, bool endRequest) {
 }
 
 TgsFrame::TgsFrame(ScriptEngine* host, ScriptFileSource* files, TgsFrameHost* frameHost)
-    : TgsFrameBase(host, files), host_(frameHost) {
+    : TgsFrameBase(host, files),
+      host_(frameHost),
+      sound_(frameHost, [this] { return IsSkipping(2) || systemSkip_; }) {
   for (uint32_t i = kTgsFirstBuiltin; i < kTgsBuiltinCount; ++i) {
     TgsRegisterFunction(*this, TgsBuiltinTable()[i]);
   }
@@ -176,6 +179,7 @@ int TgsFrame::BeginRun(bool resume) {
   for (int i = 0; i < kTgsButtonCount; ++i) H().SetButtonState(i, buttons_[i]);
   H().ShowButtons(false);
   if (!resume) {
+    loadedScene_.reset();
     messageIndex_ = -1;
     messageRead_ = showing_ = false;
     speaker_.clear(), shownName_.clear(), voiceName_.clear(), pendingVoice_.clear();
@@ -188,9 +192,9 @@ int TgsFrame::BeginRun(bool resume) {
     ResetFont();
     ApplyTextConfig(true, true, true, false, false);
   } else {
-    // The scene rebuild of a loaded game is not built: button 5 follows the read flag.
     buttons_[5] = !S().systemSkipReadOnly || IsMessageRead(static_cast<uint32_t>(messageIndex_));
     H().SetButtonState(5, buttons_[5]);
+    if (RebuildPending() && RebuildScene() < 0) return -1;
   }
   return 0;
 }

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -16,8 +17,13 @@
 #include "scenario/tgs/tgs_frame_base.h"
 #include "scenario/tgs/tgs_frame_host.h"
 #include "scenario/tgs/tgs_scene.h"
+#include "scenario/tgs/tgs_sound.h"
 
 namespace bw {
+
+class CompositionLayer;
+class TextHistoryLog;
+struct TgsSceneBlock;
 
 // "DATA/BG.TXT"
 constexpr int kBgTableEmpty = 2;
@@ -181,6 +187,36 @@ class TgsFrame : public TgsFrameBase, public TgsSceneOperations {
   int32_t FadeMessageWindows(bool show, int32_t time, bool buttons) override;
   int32_t ShowMessageWindows(bool show) override;
 
+  // The scene state of save data (tgs_scene_state.cpp): the script state, then the scene block.
+  uint32_t GetSceneSaveSize(bool withHistory);
+  // 0, or kSceneSaveBaseFailed / kSceneSaveHistoryFailed.
+  int SaveScene(std::vector<uint8_t>& out, bool withHistory);
+  // 0 or a kSceneLoad* code; on failure the frame, its scripts and the cursor are as they were.
+  // restoreHistory: a history range in the block goes into the log (else it is only read).
+  int LoadScene(ByteReader& in, bool restoreHistory = true);
+  bool RebuildPending() const { return loadedScene_ != nullptr; }
+  // Rebuilds the loaded scene: 0, or -1 when the application quits during the closing fade.
+  int RebuildScene();
+  // Renders the shown page into the host's canvas so that the last picture stays: 0, or 1 when
+  // there is nothing to render into.
+  int RenderSceneToHost();
+  const std::string& SceneLabel() const { return sceneLabel_; }
+  // The history log whose entries a save with history keeps (null: none).
+  void SetHistoryLog(TextHistoryLog* log) { historyLog_ = log; }
+  TextHistoryLog* HistoryLog() const { return historyLog_; }
+  // The rebuild's closing fade: brings the back page onto the screen over ms; 0, or -1 when the
+  // application quits. Unset, the scene is rendered to the shown page at once.
+  void SetCrossFade(std::function<int(uint32_t ms)> fade) { crossFade_ = std::move(fade); }
+
+  // TgsOperations: sound.
+  TgsSound& Sound() { return sound_; }
+  // clang-format off
+#define BW_TGS_SOUND_FORWARD(name, params, args) \
+  int32_t name params override { return sound_.name args; }
+  BW_TGS_SOUND_OPERATIONS(BW_TGS_SOUND_FORWARD)
+#undef BW_TGS_SOUND_FORWARD
+  // clang-format on
+
  private:
   struct Choice {
     std::string text;
@@ -188,10 +224,18 @@ class TgsFrame : public TgsFrameBase, public TgsSceneOperations {
     bool taken = false;
   };
 
-  TgsFrameHost& H() { return *host_; }
-  const TgsUserSettings& S() { return host_->Settings(); }
-  TgsAppState& App() { return host_->AppState(); }
-  bool Turn() { return host_->FrameTurn() != 0; }
+  TgsFrameHost& H() {
+    return *host_;
+  }
+  const TgsUserSettings& S() {
+    return host_->Settings();
+  }
+  TgsAppState& App() {
+    return host_->AppState();
+  }
+  bool Turn() {
+    return host_->FrameTurn() != 0;
+  }
   bool SkipKeysCount();
   bool AdvanceSeen();
   void StopSkipping();
@@ -199,8 +243,12 @@ class TgsFrame : public TgsFrameBase, public TgsSceneOperations {
   void FollowPointer();
   void ResetFont();
   void ShowFont();  // hands the font state to the host's message renderer
-  void RestartAutoTimer() { autoStart_ = H().Clock(); }
-  bool AcceptWindowArgument(int32_t window) const { return window <= 0; }
+  void RestartAutoTimer() {
+    autoStart_ = H().Clock();
+  }
+  bool AcceptWindowArgument(int32_t window) const {
+    return window <= 0;
+  }
   int Caption(const std::string& cp932);
   int DispatchCommand(int command, int slot);
   int QuickSaveCommand(int slot);
@@ -255,6 +303,22 @@ class TgsFrame : public TgsFrameBase, public TgsSceneOperations {
   std::optional<int32_t> speakerX_;
   uint32_t currentBuiltin_ = 0;
   uint32_t recordScratch_ = 0;  // guest room for a call record's texts
+  TgsSound sound_;
+
+  // Scene state kept as it stands for save data.
+  friend class TgsFrameRebuild;
+  int CaptureScene(TgsSceneBlock& block, bool withHistory);
+  void ApplyScene(const TgsSceneBlock& block);
+  std::unique_ptr<TgsSceneBlock> loadedScene_;  // the loaded block until the rebuild
+  std::array<uint8_t, 4> sceneSwitches_{};
+  int32_t currentWindow_ = 0;
+  uint8_t styleGiven_ = 0;
+  uint8_t windowByte51_ = 0;
+  int32_t frameStyle_ = 0;
+  std::array<uint8_t, 48> windowTransform_{};
+  std::string sceneLabel_;
+  TextHistoryLog* historyLog_ = nullptr;
+  std::function<int(uint32_t)> crossFade_;
 };
 
 using TheTgsFrame = Global<TgsFrame>;

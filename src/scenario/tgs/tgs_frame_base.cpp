@@ -474,13 +474,11 @@ int TgsFrameBase::SaveState(std::vector<uint8_t>* out) const {
   return 0;
 }
 
-int TgsFrameBase::LoadState(ByteReader* in) {
-  if (!in) return kTgsStateNoCursor;
-  ByteReader r = *in;
-  std::vector<std::string> stackNames, residentNames;
-  std::array<TgsCallFrame, kCallStackFrames> calls{};
-  uint32_t s = 0, rCount = 0, f = 0, position = 0;
-  int32_t index = 0;
+int TgsFrameBase::ReadStateRecord(ByteReader& r, TgsStateRecord& out) {
+  std::vector<std::string>& stackNames = out.stackNames;
+  std::vector<std::string>& residentNames = out.residentNames;
+  std::array<TgsCallFrame, kCallStackFrames>& calls = out.calls;
+  uint32_t s = 0, rCount = 0, f = 0;
   if (!r.u32le(s) || s > r.remaining() / 3) return kTgsStateMalformed;
   stackNames.resize(s);
   for (std::string& n : stackNames) {
@@ -498,9 +496,22 @@ int TgsFrameBase::LoadState(ByteReader* in) {
     if (calls[i].scriptIndex < -2 || calls[i].scriptIndex >= static_cast<int32_t>(rCount))
       return kTgsStateMalformed;
   }
-  if (!r.i32le(index) || !r.u32le(position)) return kTgsStateMalformed;
-  if (index < -1 || index >= static_cast<int32_t>(rCount)) return kTgsStateNoResident;
-  if (index == -1 && s == 0) return kTgsStateMalformed;
+  out.callCount = f;
+  if (!r.i32le(out.index) || !r.u32le(out.position)) return kTgsStateMalformed;
+  if (out.index < -1 || out.index >= static_cast<int32_t>(rCount)) return kTgsStateNoResident;
+  if (out.index == -1 && s == 0) return kTgsStateMalformed;
+  return 0;
+}
+
+int TgsFrameBase::LoadState(ByteReader* in) {
+  if (!in) return kTgsStateNoCursor;
+  ByteReader r = *in;
+  TgsStateRecord record;
+  if (int code = ReadStateRecord(r, record); code != 0) return code;
+  const std::vector<std::string>& stackNames = record.stackNames;
+  const std::vector<std::string>& residentNames = record.residentNames;
+  const uint32_t f = record.callCount, position = record.position;
+  const int32_t index = record.index;
 
   // Build the new lists beside the running ones, then swap: a failure keeps what runs.
   std::vector<std::unique_ptr<TgsScript>> oldStack, oldResident;
@@ -529,7 +540,7 @@ int TgsFrameBase::LoadState(ByteReader* in) {
   }
   oldStack.clear();
   oldResident.clear();
-  calls_ = calls;
+  calls_ = record.calls;
   callCount_ = f;
   MakeCurrent(index);
   position_ = position;

@@ -67,6 +67,16 @@ struct TgsCallFrame {
   uint32_t returnOffset = 0;
 };
 
+// The state record as read, before any script is loaded for it.
+struct TgsStateRecord {
+  std::vector<std::string> stackNames;
+  std::vector<std::string> residentNames;
+  std::array<TgsCallFrame, 128> calls{};
+  uint32_t callCount = 0;
+  int32_t index = 0;
+  uint32_t position = 0;
+};
+
 class TgsFrameBase : public TgsInterpreterContext {
  public:
   static constexpr uint32_t kValueStackWords = 4096;
@@ -95,6 +105,8 @@ class TgsFrameBase : public TgsInterpreterContext {
   virtual uint32_t GetStateSize() const;
   virtual int SaveState(std::vector<uint8_t>* out) const;
   virtual int LoadState(ByteReader* in);
+  // Reads a state record without acting on it: 0 or a kTgsState* code; r moves past it.
+  static int ReadStateRecord(ByteReader& r, TgsStateRecord& out);
   // The frame's current message becomes none (Call, Jump and Return to another place).
   virtual void ResetMessageIndex() {}
 

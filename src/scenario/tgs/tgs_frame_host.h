@@ -10,7 +10,9 @@
 
 namespace bw {
 
+class SoundChannelManager;
 class TgsSceneHost;
+class TimerService;
 
 // The application's state words that the frame reads and writes.
 struct TgsAppState {
@@ -60,8 +62,10 @@ struct TgsUserSettings {
   bool unreadNoWait = false;
   uint8_t unreadCharMs = 30;
   uint32_t historyCapacity = 150;
-  std::string face;        // CP932, the user's first face
-  std::string secondFace;  // the user's second face
+  bool effectSoundOn = true;  // scenario sound effects play
+  bool fastEffects = false;   // marked waits end at once, and no closing fade after a load
+  std::string face;           // CP932, the user's first face
+  std::string secondFace;     // the user's second face
 };
 
 // System sound channels.
@@ -152,6 +156,14 @@ class TgsFrameHost : public TgsPresentation {
   virtual bool MusicPlaying() { return false; }
   virtual void DuckMusicForVoice() {}
   virtual void PlaySystemSound(int /*channel*/) {}
+  // The channel manager and the timer service its fades run on (null: none).
+  virtual SoundChannelManager* SoundChannels() { return nullptr; }
+  virtual TimerService* SoundTimers() { return nullptr; }
+  // The main script's music player (number, fade ms, loop) and the number it made current.
+  virtual int32_t PlayBgmNumber(int32_t /*number*/, uint32_t /*fadeMs*/, bool /*loop*/) {
+    return 1;
+  }
+  virtual int32_t CurrentBgmNumber() { return 0; }
 
   // The window thread: kinds 0-2 dialogs, 7 yes/no with text. Post answers false when refused;
   // Poll tells how far it got; Cancel marks a request that must not start any more.
@@ -168,6 +180,8 @@ class TgsFrameHost : public TgsPresentation {
   virtual bool QuickLoad(int /*slot*/) { return false; }
   virtual bool SlotText(int /*slot*/, std::string& /*text*/) { return false; }
   virtual bool AutoSave() { return false; }
+  // Whether the save data keeps a snapshot to go back to the previous choice.
+  virtual bool SnapshotKept() { return false; }
 
   virtual void TraceBuiltin(uint32_t /*number*/) {}
 

@@ -192,7 +192,10 @@ using TgsText = std::optional<std::string_view>;
   X(FlashColor, (int32_t time, int32_t color), (time, color))                                    \
   X(ChangeBackgroundThroughColor, (TgsText name, int32_t time, int32_t color),                   \
     (name, time, color))                                                                         \
-  /* Sound */                                                                                    \
+  BW_TGS_SOUND_OPERATIONS(X)
+
+// Sound effects, voice and music.
+#define BW_TGS_SOUND_OPERATIONS(X)                                                               \
   /* Remembers number as the current music and calls the main script's music player. */          \
   X(PlayMusic, (int32_t number, int32_t a, bool flag), (number, a, flag))                        \
   X(WaitBgmFade, (bool skippable), (skippable))                                                  \

@@ -208,6 +208,10 @@ class TgsScene {
   int32_t LoadedRule() const {
     return ruleNumber_;
   }
+  // The screen quake as the scene state saves it: active, three values, two flags.
+  std::array<int32_t, 6>& QuakeRecord() {
+    return quakeRecord_;
+  }
 
  private:
   int P(uint8_t page) const {
