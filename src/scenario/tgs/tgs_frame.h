@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/global.h"
+#include "scenario/message/text_history_log.h"
 #include "scenario/tgs/tgs_frame_base.h"
 #include "scenario/tgs/tgs_frame_host.h"
 #include "scenario/tgs/tgs_scene.h"
@@ -126,6 +127,9 @@ class TgsFrame : public TgsFrameBase, public TgsSceneOperations {
   // Runs the call record at the start of record (from its 0x00) in direct mode: the built-in's
   // result, or kTgsBadCallRecord when the record cannot be read.
   int32_t RunCallRecord(std::span<const uint8_t> record);
+  // The text history window: 0 closed, kHistoryQuit, or kHistoryNoView.
+  int OpenTextHistory();
+  TextHistoryLog& History() { return history_; }
 
   bool IsSetUp() const { return setUp_; }
   const std::vector<int32_t>& Backgrounds() const { return backgrounds_; }
@@ -255,6 +259,8 @@ class TgsFrame : public TgsFrameBase, public TgsSceneOperations {
   std::optional<int32_t> speakerX_;
   uint32_t currentBuiltin_ = 0;
   uint32_t recordScratch_ = 0;  // guest room for a call record's texts
+  TextHistoryLog history_;
+  std::optional<uint32_t> choiceSerial_;  // the history's entry of the choices shown
 };
 
 using TheTgsFrame = Global<TgsFrame>;

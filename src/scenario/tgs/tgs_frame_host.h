@@ -10,6 +10,7 @@
 
 namespace bw {
 
+class TgsHistoryView;
 class TgsSceneHost;
 
 // The application's state words that the frame reads and writes.
@@ -173,6 +174,8 @@ class TgsFrameHost : public TgsPresentation {
 
   // The scene pages' layers and pictures; null: the scene keeps its records without drawing.
   virtual TgsSceneHost* SceneHost() { return nullptr; }
+  // The text history window's screen side; null: the history is neither measured nor shown.
+  virtual TgsHistoryView* HistoryView() { return nullptr; }
 };
 
 }  // namespace bw
