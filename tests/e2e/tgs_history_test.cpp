@@ -5,7 +5,6 @@
 // behind the list, and the wheel at the bottom closes it again.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <numbers>
@@ -17,20 +16,16 @@
 #include "e2e/demo_scene.h"
 #include "lib/file_bytes.h"
 #include "lib/tob/tob_assembler.h"
-#include "program/program_process.h"
 
 namespace bw {
 namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::chrono::seconds kRunLimit{120};
-
 // Frames (16 ms): the first line is clicked away at 70; its voice (2.5 s) is long over when the
 // history key opens the window at 300; 330 shows it, the click at 340 on the first line's box
-// replays the voice and shows that line's scene by 360; the wheel at 400 closes the window and
-// 450 ends the second line and the game.
-constexpr uint32_t kBefore = 290, kOpen = 330, kScene = 360, kClosed = 430;
+// replays the voice and shows that line's scene by 360; the wheel at 400 closes the window, so
+// 430 shows the line again, and 450 ends it and the game.
 const std::string kInput =
     "70:click:400:300,300:key:Insert,340:move:400:12,341:click:400:12,400:wheel:-1,"
     "450:click:400:300";
@@ -51,34 +46,11 @@ constexpr const char* kScenario =
     "  MessageWait\n"
     "  .end\n";
 
-constexpr const char* kSceneScript =
-    ".sob0\n"
-    "  native native:596, format, status\n"    // the sound device: 22050 Hz, stereo, 16 bits
-    "  native native:668, channels, status\n"  // channel 6 carries the voice
-    "  native native:238, canvasArgs, screen\n"
-    "  native native:242, screen, status\n"
-    "  native native:791, screen, created\n"
-    "  mov created, check.1\n"
-    "check: jz 0, run\n"
-    "  ret\n"
-    "run:\n"
-    "  native native:793, scenario, status\n"
-    "  native native:792, screen, status\n"
-    "  ret\n"
-    "format: .word 1, 2, 22, 16\n"
-    "channels: .word 12\n"
-    "canvasArgs: .word 800, 600, 32, 1\n"
-    "scenario: .word scenarioName\n"
-    "scenarioName: .string \"TGS_HIST\"\n"
-    "screen: .word 0\n"
-    "created: .word 0\n"
-    "status: .word 0\n";
-
-struct Played {
-  int status = -1;
-  std::vector<uint64_t> hashes;  // before, open, scene, closed
-  std::string errors;
-};
+// MAIN starts the sound device (channel 6 carries the voice) before the demo's frame scene runs
+// the scenario, which takes the demo scenario's name.
+constexpr const char* kSoundFirst =
+    " native native:596, format, status\n native native:668, channels, status\n jmp go\n"
+    "format: .word 1, 2, 22, 16\nchannels: .word 12\ngo:\n";
 
 // Whether the voice's tone (1200 Hz) sounds again after a quiet stretch: 0.1 s windows of the
 // left channel of the 16-bit stereo mix.
@@ -110,12 +82,9 @@ bool VoiceReturnsAfterSilence(const std::string& wave) {
 class TgsHistory : public testing::Test {
  protected:
   void SetUp() override {
-    test::PutDemoScene(game, "TGS", test::SceneCallingMain("HIST"));
-    test::PutAssembled(game, "SCRIPT/HIST.SOB", kSceneScript);
-    test::PutAssembled(game, "SCRIPT/SOB_INIT.DAT",
-                       ".table\n.script MAIN 0 0\n.script SUB 0 0\n.script HIST 0 0\n");
-    Put("SCRIPT/TGS_HIST.TOB", kScenario);
-    Put("SCRIPT/TGS_INIT.DAT", ".init\n.script TGS_HIST 2 0\n");
+    test::PutDemoScene(game, "TGS", test::SceneCallingMain("TGS", kSoundFirst));
+    Put("SCRIPT/TGS_DEMO.TOB", kScenario);
+    Put("SCRIPT/TGS_INIT.DAT", ".init\n.script TGS_DEMO 2 0\n");
     // Voices on, so the lines and the replay sound.
     const fs::path file = game.path() / "SAVEDATA" / "APP_CFG.DAT";
     std::vector<uint8_t> bytes;
@@ -134,42 +103,35 @@ class TgsHistory : public testing::Test {
     game.WriteFile(name, std::string(r.bytes.begin(), r.bytes.end()));
   }
 
-  Played Play(const std::string& input, const fs::path& wave) {
-    test::ProgramProcess program(
-        BRIMWOLD_PROGRAM, {"/L", game.path().string()},
-        {"XDG_RUNTIME_DIR=" + home.path().string(), "XDG_DATA_HOME=" + home.path().string(),
-         "BRIMWOLD_HEADLESS=1", "BRIMWOLD_HEADLESS_INPUT=" + input,
-         "BRIMWOLD_HEADLESS_WAVE=" + wave.string(),
-         "BRIMWOLD_HEADLESS_HASHES=" + std::to_string(kBefore) + "," + std::to_string(kOpen) + "," +
-             std::to_string(kScene) + "," + std::to_string(kClosed)});
-    Played run;
-    run.status = test::ExitCode(program.WaitForEnd(kRunLimit));
-    run.hashes = test::ShownFrameHashes(program.Output());
-    run.errors = program.Errors();
-    return run;
+  // The hashes of the frames before, open, scene and closed; the mix goes to wave.
+  std::vector<uint64_t> Play(const std::string& input, int& status) {
+    return test::ShownFrameHashes(test::RunHeadless(
+        game.path(), home.path(),
+        "BRIMWOLD_HEADLESS_HASHES=290,330,360,430 BRIMWOLD_HEADLESS_INPUT=" + input +
+            " BRIMWOLD_HEADLESS_WAVE=" + wave.string(),
+        status));
   }
 
   test::TempDir game;
   test::TempDir home;
+  const fs::path wave = home.path() / "mix.wav";
 };
 
 TEST_F(TgsHistory, TheKeyOpensItABoxReplaysItsVoiceAndSceneAndTheWheelClosesIt) {
-  const fs::path wave = home.path() / "mix.wav";
-  const Played first = Play(kInput, wave);
-  ASSERT_EQ(first.status, 0) << first.errors;
-  ASSERT_EQ(first.hashes.size(), 4u) << "the game ended early";
-  EXPECT_NE(first.hashes[1], first.hashes[0]) << "no overlay";
-  EXPECT_NE(first.hashes[2], first.hashes[1]) << "no scene behind the list";
+  int status = -1;
+  const std::vector<uint64_t> first = Play(kInput, status);
+  ASSERT_EQ(status, 0);
+  ASSERT_EQ(first.size(), 4u) << "the game ended early";
+  EXPECT_NE(first[1], first[0]) << "no overlay";
+  EXPECT_NE(first[2], first[1]) << "no scene behind the list";
   EXPECT_TRUE(VoiceReturnsAfterSilence(test::ReadFile(wave))) << "the voice was not replayed";
+  EXPECT_EQ(Play(kInput, status), first);
 
-  const Played again = Play(kInput, wave);
-  EXPECT_EQ(again.hashes, first.hashes);
-
-  const Played plain = Play(kInputWithoutHistory, wave);
-  EXPECT_EQ(plain.status, 0) << plain.errors;
-  ASSERT_EQ(plain.hashes.size(), 4u);
-  EXPECT_EQ(plain.hashes[0], first.hashes[0]);
-  EXPECT_EQ(plain.hashes[3], first.hashes[3]) << "the screen was not restored";
+  const std::vector<uint64_t> plain = Play(kInputWithoutHistory, status);
+  EXPECT_EQ(status, 0);
+  ASSERT_EQ(plain.size(), 4u);
+  EXPECT_EQ(plain[0], first[0]);
+  EXPECT_EQ(plain[3], first[3]) << "the screen was not restored";
   EXPECT_FALSE(VoiceReturnsAfterSilence(test::ReadFile(wave))) << "a voice came unasked";
 }
 

@@ -75,15 +75,15 @@ class TgsHistoryView {
   // Input of the last turn: the voice box clicked (-1 none; cleared), the one under the pointer,
   // and the wheel (positive up, negative down).
   virtual int TakeClickedBox() = 0;
-  virtual int HoveredBox() = 0;
-  virtual void MarkBox(int box) = 0;
+  virtual int HoveredBox() { return -1; }
+  virtual void MarkBox(int /*box*/) {}
   virtual int32_t Wheel() = 0;
 
   // Holds the screen overlays' tasks, makes an 800 x 600 32-bit layer the screen surface and
   // moves the window onto it; null when it cannot be made (nothing changed then).
   virtual ImageSurface* MakeSceneLayer() = 0;
   // The scene layer's picture was drawn anew.
-  virtual void SceneDrawn() = 0;
+  virtual void SceneDrawn() {}
   // Puts the frame's screen surface back (releasing the overlays' tasks) when a scene layer was
   // made, removes the layers and releases the parts.
   virtual void Close() = 0;

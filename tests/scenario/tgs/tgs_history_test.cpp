@@ -4,13 +4,12 @@
 
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "graphics/surface/image_surface.h"
-#include "scenario/tgs/tgs_frame.h"
 #include "scenario/tgs/tgs_scene_host.h"
 #include "scenario/tgs/tgs_test_world.h"
-#include "script/script_file_source.h"
 
 namespace bw {
 namespace {
@@ -23,49 +22,28 @@ class FakeHistoryView : public TgsHistoryView {
   explicit FakeHistoryView(const FakeFrameHost& host) : host_(host) {}
 
   int32_t LineHeight() override { return kLine; }
-  int32_t MeasureText(std::string_view tokens) override {
-    return tokens.empty() ? -1 : int32_t(tokens.size());
-  }
+  int32_t MeasureText(std::string_view) override { return -1; }
   int Open(int32_t total, int32_t position) override {
-    opened.push_back({total, position});
-    scroll = position;
-    return 0;
+    return opened.push_back({total, position}), scroll = position, 0;
   }
   void BeginPage() override { lines.clear(), ++pages; }
-  void DrawName(std::string_view name, int32_t y, uint32_t rgb) override { Line(name, y, rgb); }
-  void DrawText(std::string_view t, int32_t y, uint32_t rgb) override { Line(t, y, rgb); }
-  void DrawChoice(std::string_view t, int32_t y, uint32_t rgb) override { Line(t, y, rgb); }
-  void PlaceVoiceBox(int box, int32_t y, int32_t height) override {
-    if (height > 0)
-      boxes[box] = {y, height};
-    else
-      boxes.erase(box);
-  }
+  void DrawName(std::string_view name, int32_t, uint32_t) override { lines.emplace_back(name); }
+  void DrawText(std::string_view t, int32_t, uint32_t) override { lines.emplace_back(t); }
+  void DrawChoice(std::string_view t, int32_t, uint32_t) override { lines.emplace_back(t); }
+  void PlaceVoiceBox(int, int32_t, int32_t) override {}
   void SetScrollPosition(int32_t position) override { scroll = position; }
   int32_t ScrollPosition() override { return scroll; }
   void SetAlpha(uint8_t alpha, uint8_t dark) override { alphas.push_back({alpha, dark}); }
   void SetHidden(bool h) override { hidden.push_back(h); }
   int TakeClickedBox() override { return At(clicks, -1); }
-  int HoveredBox() override { return -1; }
-  void MarkBox(int) override {}
   int32_t Wheel() override { return At(wheel, 0); }
-  ImageSurface* MakeSceneLayer() override {
-    screenIsScene = true;
-    return &scene;
-  }
-  void SceneDrawn() override {}
+  ImageSurface* MakeSceneLayer() override { return screenIsScene = true, &scene; }
   void Close() override { screenIsScene = false, ++closes; }
   bool MenuItemEnabled(int item) override { return menu[item]; }
   void EnableMenuItem(int item, bool on) override { menu[item] = on; }
 
-  struct Drawn {
-    std::string text;
-    int32_t y;
-    uint32_t rgb;
-  };
   std::vector<std::pair<int32_t, int32_t>> opened;
-  std::vector<Drawn> lines;
-  std::map<int, std::pair<int32_t, int32_t>> boxes;
+  std::vector<std::string> lines;
   std::vector<std::pair<uint8_t, uint8_t>> alphas;
   std::vector<bool> hidden;
   std::map<int, int> clicks, wheel;  // turn -> box, turn -> wheel
@@ -76,9 +54,6 @@ class FakeHistoryView : public TgsHistoryView {
   int32_t scroll = 0;
 
  private:
-  void Line(std::string_view t, int32_t y, uint32_t rgb) {
-    lines.push_back({std::string(t), y, rgb});
-  }
   int At(const std::map<int, int>& m, int none) const {
     auto it = m.find(host_.turns);
     return it == m.end() ? none : it->second;
@@ -110,8 +85,7 @@ void Snapshot(TextHistoryLog& log, std::vector<SceneSpriteValues> front = {},
   bg.words[5] = UINT32_MAX;  // no view
   std::array<SceneSpriteValues, 5> c{};
   std::array<SceneSpriteValues, 3> b{}, f{};
-  std::copy(front.begin(), front.end(), f.begin());
-  std::copy(back.begin(), back.end(), b.begin());
+  std::copy(front.begin(), front.end(), f.begin()), std::copy(back.begin(), back.end(), b.begin());
   log.AddSceneSnapshot(&bg, c, b, f);
 }
 
@@ -125,9 +99,6 @@ class HistoryWindowTest : public ::testing::Test {
     const int r = window.Run();
     position = window.Position();
     return r;
-  }
-  void LongLog(int messages) {
-    for (int i = 0; i < messages; ++i) Message(log, "text", 88);  // 100 pixels each
   }
 
   TextHistoryLog log;
@@ -153,6 +124,12 @@ TEST(HistoryHeights, EntriesAndTotalWithCap) {
   EXPECT_EQ(HistoryTotalHeight(log, kLine), kHistoryHeightCap);
 }
 
+std::vector<uint32_t> Colours(const HistoryPage& page) {
+  std::vector<uint32_t> rgb;
+  for (const HistoryPageLine& line : page.lines) rgb.push_back(line.rgb);
+  return rgb;
+}
+
 TEST(HistoryPageLayout, MarkGroupsVoicesAndSnapshots) {
   TextHistoryLog log;
   log.SetCapacity(16);
@@ -162,24 +139,17 @@ TEST(HistoryPageLayout, MarkGroupsVoicesAndSnapshots) {
   Message(log, "C", 18, "who", "v2", 0);       // a group of its own, 60 high
   Message(log, "D", 18, nullptr, nullptr, 7);  // no voice, no box
   const HistoryPage page = LayoutHistoryPage(log, kLine, 0);
-  ASSERT_EQ(page.lines.size(), 5u);
-  EXPECT_EQ(page.lines[0].rgb, kHistoryWhite);
-  EXPECT_EQ(page.lines[1].rgb, kHistoryVoiced);
-  EXPECT_EQ(page.lines[2].text, "who");
-  EXPECT_EQ(page.lines[2].rgb, kHistoryVoiced);
-  EXPECT_EQ(page.lines[4].rgb, kHistoryWhite);
+  constexpr uint32_t kW = kHistoryWhite, kV = kHistoryVoiced;
+  EXPECT_EQ(Colours(page), (std::vector<uint32_t>{kW, kV, kV, kV, kW}));
   ASSERT_EQ(page.boxes.size(), 2u);
-  EXPECT_EQ(page.boxes[0].y, 0);
-  EXPECT_EQ(page.boxes[0].height, 60);
-  EXPECT_EQ(page.boxes[0].voice, "v1");
+  EXPECT_EQ(std::tie(page.boxes[0].y, page.boxes[0].height, page.boxes[0].voice),
+            std::make_tuple(0, 60, std::string("v1")));
   EXPECT_NE(page.boxes[0].scene, nullptr);
-  EXPECT_EQ(page.boxes[1].y, 60);
-  EXPECT_EQ(page.boxes[1].height, 60);
+  EXPECT_EQ(std::tie(page.boxes[1].y, page.boxes[1].height), std::make_tuple(60, 60));
   EXPECT_EQ(page.boxes[1].scene, nullptr);
   // Scrolled by 40: the first group's box starts at the top and is cut.
   const HistoryPage scrolled = LayoutHistoryPage(log, kLine, 40);
-  EXPECT_EQ(scrolled.boxes[0].y, 0);
-  EXPECT_EQ(scrolled.boxes[0].height, 20);
+  EXPECT_EQ(std::tie(scrolled.boxes[0].y, scrolled.boxes[0].height), std::make_tuple(0, 20));
 }
 
 TEST(HistoryPageLayout, SixteenBoxesAtMostAndChoiceColours) {
@@ -189,47 +159,26 @@ TEST(HistoryPageLayout, SixteenBoxesAtMostAndChoiceColours) {
   EXPECT_EQ(LayoutHistoryPage(log, kLine, 0).boxes.size(), size_t(kHistoryVoiceBoxes));
   log.Clear();
   log.BeginChoices(3);
-  log.AddChoice("off", 0);
-  log.AddChoice("on", 1);
-  log.AddChoice("chosen", 0);
+  for (auto [text, flag] : {std::pair("off", 0), {"on", 1}, {"chosen", 0}})
+    log.AddChoice(text, flag);
   uint32_t serial = 0;
   log.EndChoices(serial);
   log.SetChosenIndex(serial, 2);
-  const HistoryPage page = LayoutHistoryPage(log, kLine, 0);
-  ASSERT_EQ(page.lines.size(), 3u);
-  EXPECT_EQ(page.lines[0].rgb, kHistoryChoiceOff);
-  EXPECT_EQ(page.lines[1].rgb, kHistoryWhite);
-  EXPECT_EQ(page.lines[2].rgb, kHistoryChosen);  // chosen wins over a flag of 0
-  EXPECT_EQ(page.lines[2].y, 2 * kLine);
+  // The chosen one wins over a flag of 0.
+  EXPECT_EQ(Colours(LayoutHistoryPage(log, kLine, 0)),
+            (std::vector<uint32_t>{kHistoryChoiceOff, kHistoryWhite, kHistoryChosen}));
 }
 
 TEST_F(HistoryWindowTest, OpensAtTheBottomAndScrollsByKeysAndWheel) {
-  LongLog(10);  // 988 high: the bottom is 388
-  struct Step {
-    int key;
-    int wheel;
-    int32_t position;
-  };
-  const Step steps[] = {
-      {0, 1, 388 - kLine},  // a line above the bottom
-      {0, -1, 388},         // wheel down there scrolls back to the bottom
-      {0xC7, 0, 0},         // Home
-      {0xC9, 0, 0},         // Page Up at the top: nothing
-      {0xD1, 0, 388},       // Page Down is clamped at the bottom
-  };
-  int turn = kFirst;
-  for (const Step& s : steps) {
-    if (s.key) host.keyTurns[turn] = s.key;
-    if (s.wheel) view.wheel[turn] = s.wheel;
-    ++turn;
-  }
-  view.wheel[turn] = -1;  // at the bottom the wheel closes the window
+  for (int i = 0; i < 10; ++i) Message(log, "text", 88);  // 100 each, 988 in all: bottom 388
+  // Wheel up (a line above the bottom), wheel down (back to the bottom), Home, Page Up at the top
+  // (nothing), Page Down (clamped at the bottom), the wheel at the bottom (closes).
+  view.wheel = {{kFirst, 1}, {kFirst + 1, -1}, {kFirst + 5, -1}};
+  host.keyTurns = {{kFirst + 2, 0xC7}, {kFirst + 3, 0xC9}, {kFirst + 4, 0xD1}};
   EXPECT_EQ(Run(), 0);
-  ASSERT_EQ(view.opened.size(), 1u);
-  EXPECT_EQ(view.opened[0], std::make_pair(988, 388));
+  EXPECT_EQ(view.opened, (std::vector<std::pair<int32_t, int32_t>>{{988, 388}}));
   EXPECT_EQ(position, 388);
-  // The page is drawn at opening and once per move: Page Up at the top redraws nothing.
-  EXPECT_EQ(view.pages, 1 + 4);
+  EXPECT_EQ(view.pages, 1 + 4) << "drawn at opening and once per move only";
   EXPECT_EQ(host.sounds, (std::vector<int>{1, 2}));
   EXPECT_EQ(view.alphas.front(), std::make_pair(uint8_t(0), uint8_t(0)));
   EXPECT_EQ(view.alphas.back(), std::make_pair(uint8_t(0), uint8_t(0)));
@@ -268,13 +217,11 @@ class SolidPictures : public TgsSceneHost {
  public:
   SurfaceLayer* PageLayer(int) override { return nullptr; }
   int LoadPicture(const std::string& name, ImageSurface& into, bool) override {
-    const std::map<std::string, std::pair<int, uint32_t>> pictures{
-        {"BG", {800, 0xFFFF0000}}, {"FRONT", {100, 0xFF00FF00}}, {"BACK", {100, 0xFF0000FF}}};
-    auto it = pictures.find(name);
-    if (it == pictures.end()) return 2;
-    into.Create(it->second.first, it->second.first == 800 ? 600 : 100, 32, kImagePlain);
-    into.Fill(it->second.second, nullptr);
-    return 0;
+    const std::map<std::string, uint32_t> colours{
+        {"BG", 0xFFFF0000}, {"FRONT", 0xFF00FF00}, {"BACK", 0xFF0000FF}};
+    if (!colours.count(name)) return 2;
+    into.Create(name == "BG" ? 800 : 100, name == "BG" ? 600 : 100, 32, kImagePlain);
+    return into.Fill(colours.at(name), nullptr) ? 0 : 3;
   }
 };
 
@@ -299,33 +246,6 @@ TEST(SceneSnapshotDrawing, BackToFrontOnAMemorySurface) {
   EXPECT_EQ(PixelAt(surface, 60, 60), 0x00FF00u);  // the front picture covers the back one
   EXPECT_EQ(PixelAt(surface, 140, 140), 0x0000FFu);
   EXPECT_EQ(PixelAt(surface, 400, 400), 0xFF0000u);
-}
-
-TEST(FrameHistory, MessagesWithVoiceKeepTheirScene) {
-  MemoryScriptFileSource files;
-  struct Host : HistoryHost {
-    TgsHistoryView* v = nullptr;
-    TgsHistoryView* HistoryView() override { return v; }
-  } withView;
-  FakeHistoryView view(withView);
-  withView.v = &view;
-  withView.skipHeld = true;  // each message ends after one turn
-  TgsFrame frame(nullptr, &files, &withView);
-  frame.ApplyTextConfig(false, false, true, false, false);
-  ASSERT_EQ(frame.History().Capacity(), 151);
-  for (const char* voice : {"", "V01"}) {
-    frame.BeginMessage(0);
-    frame.SetNameAndVoice(std::string_view("who"), std::string_view(voice));
-    frame.Text() = "hello";
-    frame.MessageWait();
-  }
-  const TextHistoryLog& log = frame.History();
-  ASSERT_EQ(log.Count(), 3);  // message, message, the voiced one's scene
-  const auto& m = std::get<MessageRecord>(log.GetEntry(1)->record);
-  EXPECT_EQ(m.displayHeight, 5u + 4);
-  EXPECT_EQ(m.speaker, "who");
-  EXPECT_EQ(m.voice, "V01");
-  EXPECT_EQ(log.GetEntry(2)->kind, HistoryEntry::kScene);
 }
 
 }  // namespace
