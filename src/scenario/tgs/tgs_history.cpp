@@ -334,9 +334,10 @@ void TgsHistoryWindow::DrawHistoryPage(int32_t position) {
 void TgsHistoryWindow::ClickBox(int box) {
   if (box < 0 || size_t(box) >= boxes_.size()) return;
   const HistoryVoiceBox& b = boxes_[box];
-  host_.SetVoicePan(kVoiceChannelPan);
-  if (host_.PlayVoice(b.voice) >= -1 && host_.Settings().duckMusic && host_.MusicPlaying()) {
-    host_.DuckMusicForVoice();
+  // Centred whatever pan the line had; set once the voice is loaded into its channel.
+  if (host_.PlayVoice(b.voice) >= -1) {
+    host_.SetVoicePan(kVoiceChannelPan);
+    if (host_.Settings().duckMusic && host_.MusicPlaying()) host_.DuckMusicForVoice();
   }
   if (!b.scene) return;
   const SceneSnapshot* scene = b.scene;  // the page drawn again below replaces boxes_
