@@ -35,6 +35,7 @@ class MovieObject;  // sound: the window-level movie the application's slot hold
 class PartManager;  // gui: scripted screens, reached through the application
 class PointerManager;
 class FontList;           // scenario: the font list the application fills
+class TgsHistoryView;     // scenario: the text history window the application draws
 class TgsPresentation;    // scenario: the frame's windows the application draws
 class SaveSettingsStore;  // savedata: what the save data reads of the running game
 class SaveFrameState;
@@ -296,6 +297,8 @@ class ScriptApplication {
   virtual int TgsFrameTurn() { return 0; }
   // Its windows on the screen (null: not drawn).
   virtual TgsPresentation* TgsScreen() { return nullptr; }
+  // Its text history window on the screen (null: no history is kept or shown).
+  virtual TgsHistoryView* TgsHistory() { return nullptr; }
   // The scene pages' layers and pictures (null: the scene is kept but not drawn).
   virtual TgsSceneHost* TgsPages() { return nullptr; }
 

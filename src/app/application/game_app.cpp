@@ -115,6 +115,7 @@ GameApp::GameApp()
 
 GameApp::~GameApp() {
   tgsClosed_ = true;
+  tgsHistory_.reset();
   tgsWindows_.reset();
   textPanel_.reset();
   gui_.reset();

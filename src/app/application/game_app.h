@@ -13,6 +13,7 @@
 #include "app/application/game_services.h"
 #include "app/application/game_sound.h"
 #include "app/application/movie_object.h"
+#include "app/application/tgs_history_screen.h"
 #include "app/application/tgs_scene_pages.h"
 #include "app/application/tgs_windows.h"
 #include "app/config/save_folder.h"
@@ -489,10 +490,13 @@ class GameApp : public EngineApp, public ScriptApplication {
   bool ReadTgsSettings(TgsUserSettings& out) override;
   int TgsFrameTurn() override;
   TgsPresentation* TgsScreen() override;
+  TgsHistoryView* TgsHistory() override;
 
  private:
   TgsAppState tgsState_;
   std::unique_ptr<TgsWindows> tgsWindows_;
+  // The history window draws with the windows' renderers.
+  std::unique_ptr<TgsHistoryScreen> tgsHistory_;
   bool tgsClosed_ = false;  // the windows went with the GUI at shut-down
 
   // The scenario frame's scene pages on the screen.

@@ -176,6 +176,7 @@ int TgsFrame::BeginRun(bool resume) {
   buttons_[2] = 0;
   if (!App().quickSaveAllowed) buttons_[0] = buttons_[3] = 0;
   if (!App().quickLoadAllowed) buttons_[1] = buttons_[4] = 0;
+  buttons_[7] = history_.Count() > 1 ? 1 : 0;
   for (int i = 0; i < kTgsButtonCount; ++i) H().SetButtonState(i, buttons_[i]);
   H().ShowButtons(false);
   if (!resume) {
@@ -208,6 +209,8 @@ int TgsFrame::End() {
   choices_.clear();
   windowShown_ = false;
   UnloadAll();
+  history_.Clear();
+  choiceSerial_.reset();
   return 0;
 }
 
@@ -218,9 +221,14 @@ bool TgsFrame::RestoreCursor() {
   return true;
 }
 
-void TgsFrame::ApplyTextConfig(bool /*window*/, bool font, bool /*history*/, bool onlyWhenChanged,
+void TgsFrame::ApplyTextConfig(bool /*window*/, bool font, bool history, bool onlyWhenChanged,
                                bool clear) {
   if (onlyWhenChanged && !App().textSettingsChanged) return;
+  if (history) {
+    const uint32_t pages = S().historyCapacity;
+    const int32_t capacity = pages == 0 ? 0 : static_cast<int32_t>(std::min(pages, 0xFFFFu) + 1);
+    if (capacity != history_.Capacity()) history_.SetCapacity(capacity);
+  }
   if (font) {
     font_.face = S().face;
     font_.secondFace = S().secondFace;

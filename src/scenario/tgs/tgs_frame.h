@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "common/global.h"
+#include "scenario/message/text_history_log.h"
 #include "scenario/tgs/tgs_frame_base.h"
 #include "scenario/tgs/tgs_frame_host.h"
 #include "scenario/tgs/tgs_scene.h"
@@ -132,6 +133,9 @@ class TgsFrame : public TgsFrameBase, public TgsSceneOperations {
   // Runs the call record at the start of record (from its 0x00) in direct mode: the built-in's
   // result, or kTgsBadCallRecord when the record cannot be read.
   int32_t RunCallRecord(std::span<const uint8_t> record);
+  // The text history window: 0 closed, kHistoryQuit, or kHistoryNoView.
+  int OpenTextHistory();
+  TextHistoryLog& History() { return history_; }
 
   bool IsSetUp() const { return setUp_; }
   const std::vector<int32_t>& Backgrounds() const { return backgrounds_; }
@@ -202,8 +206,6 @@ class TgsFrame : public TgsFrameBase, public TgsSceneOperations {
   int RenderSceneToHost();
   const std::string& SceneLabel() const { return sceneLabel_; }
   // The history log whose entries a save with history keeps (null: none).
-  void SetHistoryLog(TextHistoryLog* log) { historyLog_ = log; }
-  TextHistoryLog* HistoryLog() const { return historyLog_; }
   // The rebuild's closing fade: brings the back page onto the screen over ms; 0, or -1 when the
   // application quits. Unset, the scene is rendered to the shown page at once.
   void SetCrossFade(std::function<int(uint32_t ms)> fade) { crossFade_ = std::move(fade); }
@@ -317,8 +319,9 @@ class TgsFrame : public TgsFrameBase, public TgsSceneOperations {
   int32_t frameStyle_ = 0;
   std::array<uint8_t, 48> windowTransform_{};
   std::string sceneLabel_;
-  TextHistoryLog* historyLog_ = nullptr;
   std::function<int(uint32_t)> crossFade_;
+  TextHistoryLog history_;
+  std::optional<uint32_t> choiceSerial_;  // the history's entry of the choices shown
 };
 
 using TheTgsFrame = Global<TgsFrame>;

@@ -11,6 +11,7 @@
 namespace bw {
 
 class SoundChannelManager;
+class TgsHistoryView;
 class TgsSceneHost;
 class TimerService;
 
@@ -187,6 +188,8 @@ class TgsFrameHost : public TgsPresentation {
 
   // The scene pages' layers and pictures; null: the scene keeps its records without drawing.
   virtual TgsSceneHost* SceneHost() { return nullptr; }
+  // The text history window's screen side; null: the history is neither measured nor shown.
+  virtual TgsHistoryView* HistoryView() { return nullptr; }
 };
 
 }  // namespace bw

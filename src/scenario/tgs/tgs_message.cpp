@@ -8,6 +8,7 @@
 #include "common/sjis.h"
 #include "host/cp932.h"
 #include "scenario/tgs/tgs_frame.h"
+#include "scenario/tgs/tgs_history.h"
 #include "script/script_engine.h"
 
 namespace bw {
@@ -122,6 +123,15 @@ int TgsFrame::CommitMessageText() {
     H().ShowPage();
     if (!voiceName_.empty() && pendingVoice_.empty()) pendingVoice_ = voiceName_;
   }
+  // The history keeps the message with the height the history view lays it out at.
+  if (TgsHistoryView* view = H().HistoryView(); view && historyOn_ && history_.Capacity() > 0) {
+    const int32_t height = view->MeasureText(text);
+    if (height >= 0) {
+      history_.AddMessage(reinterpret_cast<const uint8_t*>(text.data()),
+                          static_cast<uint32_t>(text.size()), static_cast<uint32_t>(height) + 4,
+                          shownName_.c_str(), voiceName_.c_str(), pageChanged_ ? pageCounter_ : 0);
+    }
+  }
   text.clear();
   shownName_.clear();
   voiceName_.clear();
@@ -178,8 +188,13 @@ int TgsFrame::ShowMessage(int waitMode, bool withVoice) {
     showing_ = true;
     windowShown_ = true;
     H().SetWindowVisible(true);
-    if (restoring_) restoring_ = false;
+    if (restoring_) {
+      restoring_ = false;
+    } else if (!voice.empty() && historyOn_ && history_.Capacity() > 0) {
+      AddSceneSnapshot(history_, *scene_);
+    }
   }
+  if (history_.Count() > 1 && buttons_[7] == 0) SetButtonState(7, 1);
   if (!buttonsHidden_ && !S().hideButtonsUnlessLow) H().ShowButtons(true);
 
   auto finish = [&](int answer, bool skipped) {
@@ -293,6 +308,13 @@ int32_t TgsFrame::ShowChoices(std::span<const std::string_view> choices, int32_t
     c.taken = record && bit >= 0 && bit <= UINT32_MAX && record->secondSet.Test(bit);
     choices_.push_back(std::move(c));
   }
+  choiceSerial_.reset();
+  if (historyOn_ && !choices_.empty() &&
+      history_.BeginChoices(static_cast<int32_t>(choices_.size())) == 0) {
+    for (const Choice& c : choices_) history_.AddChoice(c.text.c_str(), c.enabled ? 1 : 0);
+    uint32_t serial = 0;
+    if (history_.EndChoices(serial) == 0) choiceSerial_ = serial;
+  }
   disabled_.fill(0);
   choicesPending_ = !choices_.empty();
   return 0;
@@ -332,6 +354,8 @@ int TgsFrame::SelectChoice() {
         if (!Turn()) return -1;
       }
       if (App().config[0] != 0) H().WriteGuestWord(static_cast<uint32_t>(App().config[0]), chosen);
+      if (choiceSerial_) history_.SetChosenIndex(*choiceSerial_, chosen);
+      choiceSerial_.reset();
       if (S().stopVoice) H().StopVoice();
       if (skipBefore && S().keepSkipAfterChoice) {
         systemSkip_ = true;
@@ -472,8 +496,16 @@ int TgsFrame::DispatchCommand(int command, int slot) {
       RestartAutoTimer();
       return kDispatchRan;
     case 7:
+      switch (OpenTextHistory()) {
+        case kHistoryQuit:
+          return kDispatchQuit;
+        case 0:
+          return kDispatchRestart;
+        default:
+          return kDispatchRan;  // nothing could be shown: the wait goes on
+      }
     case 10:
-      // The history window and the system menu are not built.
+      // The system menu is not built.
       return kDispatchRan;
     case 8: {
       H().PlaySystemSound(kTgsSoundOpen);

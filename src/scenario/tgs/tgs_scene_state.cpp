@@ -655,14 +655,14 @@ int TgsFrame::CaptureScene(TgsSceneBlock& b, bool withHistory) {
     b.sprites[i].CopySceneFields(scene.SpriteAt(at.page, at.index));
   }
   b.transform = windowTransform_;
-  b.hasHistory = withHistory && historyLog_;
+  b.hasHistory = withHistory;
   b.history.clear();
   if (b.hasHistory) {
     // The log's first to last entry.
-    const int32_t n = historyLog_->Count();
-    const uint32_t first = n ? historyLog_->GetEntry(0)->serial : 1;
-    const uint32_t last = n ? historyLog_->GetEntry(n - 1)->serial : 0;
-    if (historyLog_->Save(b.history, first, last) != 0) return kSceneSaveHistoryFailed;
+    const int32_t n = history_.Count();
+    const uint32_t first = n ? history_.GetEntry(0)->serial : 1;
+    const uint32_t last = n ? history_.GetEntry(n - 1)->serial : 0;
+    if (history_.Save(b.history, first, last) != 0) return kSceneSaveHistoryFailed;
   }
   b.replay = sound_.ReplayRecords();
   b.label = sceneLabel_;
@@ -720,9 +720,9 @@ int TgsFrame::LoadScene(ByteReader& cursor, bool restoreHistory) {
     }
     SetPosition(static_cast<uint32_t>(offset));
   }
-  if (block->hasHistory && historyLog_ && restoreHistory) {
+  if (block->hasHistory && restoreHistory) {
     ByteReader history(block->history);
-    historyLog_->Load(history, true);
+    history_.Load(history, true);
   }
   ApplyScene(*block);
   loadedScene_ = std::move(block);

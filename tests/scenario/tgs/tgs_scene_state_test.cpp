@@ -181,12 +181,11 @@ class SceneStateFrame : public ::testing::Test {
     engine.PublishTables();
     files.Put("SCRIPT\\RUN.TOB",
               Tob(".tob1\nMessageBegin 0\n\"A\"\nMessageBegin 1\n\"B\"\nMessageWait\n.end\n"));
-    log.SetCapacity(16);
   }
   std::unique_ptr<TgsFrame> NewFrame() {
     auto frame = std::make_unique<TgsFrame>(&engine, &files, &host);
     frame->SetScriptFolder("SCRIPT");
-    frame->SetHistoryLog(&log);
+    frame->History().SetCapacity(16);
     return frame;
   }
   std::vector<uint8_t> Save(TgsFrame& frame, bool history) {
@@ -199,7 +198,6 @@ class SceneStateFrame : public ::testing::Test {
   MemoryScriptFileSource files;
   ScriptEngine engine;
   FakeFrameHost host;
-  TextHistoryLog log;
 };
 
 // The blocks saved here seed the fuzz target of the block reader.
@@ -215,7 +213,7 @@ TEST_F(SceneStateFrame, SaveLoadSaveGivesTheSameBytes) {
   first->Scene().ScreenSlot(1).words = {kSlotNoise, 3, 1, 0, 0, 0, 0};
   first->Sound().PlayEffect("SE\\LOOP.OGG", 2, 0, true);
   const std::string text = "said";
-  log.AddMessage(reinterpret_cast<const uint8_t*>(text.data()), 4, 20, "", "", 0);
+  first->History().AddMessage(reinterpret_cast<const uint8_t*>(text.data()), 4, 20, "", "", 0);
   for (bool history : {false, true}) {
     const std::vector<uint8_t> saved = Save(*first, history);
     auto second = NewFrame();

@@ -1,0 +1,272 @@
+#include "app/application/tgs_history_screen.h"
+
+#include "app/application/game_app.h"
+#include "graphics/surface/composition_layer.h"
+#include "input/engine_input.h"
+#include "input/mouse.h"
+#include "scenario/text/outline_text_renderer.h"
+#include "scenario/tgs/tgs_scene.h"
+
+namespace bw {
+namespace {
+
+// The list's text stays clear of the voice boxes' left edge and of the scroll bar.
+constexpr int32_t kMarginLeft = 40;
+constexpr int32_t kMarginRight = 56;
+constexpr int32_t kBarX = 768;
+constexpr int32_t kBarY = 8;
+constexpr int32_t kBarLength = 584;
+constexpr int kMouseLeft = 0;
+
+}  // namespace
+
+TgsHistoryScreen::TgsHistoryScreen(GameApp& app, OutlineTextRenderer& main,
+                                   OutlineTextRenderer& ruby)
+    : app_(app), main_(main), ruby_(ruby) {}
+
+TgsHistoryScreen::~TgsHistoryScreen() {
+  Close();
+}
+
+DisplayObjectList* TgsHistoryScreen::List() const {
+  CanvasLayer* canvas = app_.GetDisplayManager().GetScreenCanvas();
+  CompositionLayer* c = canvas ? canvas->GetCompositionLayer() : nullptr;
+  return c ? &c->GetList() : nullptr;
+}
+
+bool TgsHistoryScreen::EnsureView() {
+  DisplayObjectList* list = List();
+  if (view_ && (sceneLayer_ || view_->GetDisplayList() == list)) return true;
+  return MakeView(list);
+}
+
+bool TgsHistoryScreen::MakeView(DisplayObjectList* list) {
+  view_.reset();
+  if (!list) return false;
+  auto view = std::make_unique<TextView>();
+  if (view->Create(list, kHistoryListPriority, kTgsScreenWidth, kTgsScreenHeight, 0, 0, &main_,
+                   &ruby_, 0) != kWidgetDone) {
+    return false;
+  }
+  view->SetMargins(kMarginLeft, 0, kMarginRight, 0, false);
+  view->SetVisible(false);
+  view_ = std::move(view);
+  return true;
+}
+
+int32_t TgsHistoryScreen::LineHeight() {
+  return EnsureView() ? view_->GetLineHeight() : 0;
+}
+
+int32_t TgsHistoryScreen::MeasureText(std::string_view tokens) {
+  if (!EnsureView()) return -1;
+  Rect rect;
+  const int lines = view_->MeasureText(tokens, &rect, false, true);
+  return lines > 0 ? rect.Height() : -1;
+}
+
+void TgsHistoryScreen::Attach(DisplayObjectList* list) {
+  attached_ = list;
+  list->Add(&dark_, kHistoryDarkPriority, 0);
+  for (ColorBoxPart& box : boxes_) {
+    box.Create(list, kHistoryBoxOrder, kHistoryBoxX, 0, kHistoryBoxWidth, 1, 0, kHistoryBoxHover,
+               kHistoryBoxPressed, 0);
+    box.SetVisible(false);
+  }
+  boxUsed_.fill(false);
+  // The bar is drawn from its pictures when the game has them; the list scrolls without it too.
+  if (barMade_) bar_.Release();
+  barMade_ =
+      total_ > kHistoryPageHeight &&
+      bar_.CreateFromImages(list, kHistoryBoxOrder, kBarX, kBarY, 0, 0, "SYS\\TH_BAR.WGX", 0, 0,
+                            "SYS\\TH_BARFR.WGX", 0, 0, "SYS\\TH_UP.WGX", "SYS\\TH_DOWN.WGX", false,
+                            true, 0, 255, -1, -1, 0) == kCreateDone &&
+      bar_.SetRange(kBarLength, total_, kHistoryPageHeight, position_, 0, 0) == 0;
+  if (!barMade_) bar_.Release();
+}
+
+void TgsHistoryScreen::Detach() {
+  if (!attached_) return;
+  attached_->Remove(&dark_);
+  for (ColorBoxPart& box : boxes_) box.DetachFromTarget();
+  attached_ = nullptr;
+}
+
+int TgsHistoryScreen::Open(int32_t total, int32_t position) {
+  Close();
+  DisplayObjectList* list = List();
+  if (!list || !EnsureView() ||
+      dark_.Create(kTgsScreenWidth, kTgsScreenHeight, kHistoryDarkColor, 0, 0) != 0) {
+    return kHistoryScreenMissing;
+  }
+  total_ = total;
+  position_ = position;
+  Attach(list);
+  hovered_ = pressed_ = -1;
+  hidden_ = false;
+  open_ = true;
+  SetAlpha(0, 0);
+  view_->SetVisible(true);
+  return 0;
+}
+
+void TgsHistoryScreen::BeginPage() {
+  if (view_) view_->Home(true);
+}
+
+void TgsHistoryScreen::Draw(std::string_view text, int32_t y, uint32_t rgb) {
+  main_.SetGradation(false, 0, 0, false);
+  main_.SetTextColor(uint8_t(rgb >> 16), uint8_t(rgb >> 8), uint8_t(rgb));
+  if (view_) view_->DrawTextAt(text, 0, y, false, true);
+}
+
+void TgsHistoryScreen::DrawName(std::string_view name, int32_t y, uint32_t rgb) {
+  Draw(name, y, rgb);
+}
+
+void TgsHistoryScreen::DrawText(std::string_view tokens, int32_t y, uint32_t rgb) {
+  Draw(tokens, y, rgb);
+}
+
+void TgsHistoryScreen::DrawChoice(std::string_view text, int32_t y, uint32_t rgb) {
+  Draw(text, y, rgb);
+}
+
+void TgsHistoryScreen::PlaceVoiceBox(int box, int32_t y, int32_t height) {
+  if (box < 0 || box >= kHistoryVoiceBoxes) return;
+  ColorBoxPart& b = boxes_[size_t(box)];
+  boxUsed_[size_t(box)] = height > 0;
+  if (height <= 0) {
+    b.SetVisible(false);
+    return;
+  }
+  b.SetPosition(kHistoryBoxX, y);
+  b.Resize(kHistoryBoxWidth, height);
+  b.SetState(kStateNormal);
+  b.SetVisible(!hidden_);
+}
+
+void TgsHistoryScreen::SetScrollPosition(int32_t position) {
+  position_ = position;
+  if (barMade_) bar_.SetScrollPosition(position);
+}
+
+void TgsHistoryScreen::SetAlpha(uint8_t alpha, uint8_t darkAlpha) {
+  dark_.SetAlpha(darkAlpha);
+  if (view_) view_->SetAlpha(alpha);
+  if (barMade_) bar_.SetAlpha(alpha);
+}
+
+void TgsHistoryScreen::SetHidden(bool hidden) {
+  hidden_ = hidden;
+  dark_.SetVisible(!hidden);
+  if (view_) view_->SetVisible(!hidden);
+  for (size_t i = 0; i < boxes_.size(); ++i) boxes_[i].SetVisible(!hidden && boxUsed_[i]);
+  if (barMade_) bar_.SetVisible(!hidden);
+}
+
+// The boxes follow the pointer themselves: hover while it is over one, pressed while the left
+// button is held there, clicked when it is released over the box it was pressed on.
+int TgsHistoryScreen::TakeClickedBox() {
+  Mouse* mouse = app_.GetMouse();
+  const PointerPosition at = app_.PointerInput()->Pointer();
+  int over = -1;
+  for (int i = 0; i < kHistoryVoiceBoxes && !hidden_; ++i) {
+    const ColorBoxPart& b = boxes_[size_t(i)];
+    if (boxUsed_[size_t(i)] && at.x >= b.GetX() && at.x < b.GetX() + b.GetWidth() &&
+        at.y >= b.GetY() && at.y < b.GetY() + b.GetHeight()) {
+      over = i;
+      break;
+    }
+  }
+  int clicked = -1;
+  const bool down = mouse && mouse->IsButtonDown(kMouseLeft);
+  if (mouse && mouse->IsButtonPressed(kMouseLeft)) pressed_ = over;
+  if (!down) {
+    if (pressed_ >= 0 && pressed_ == over) clicked = over;
+    pressed_ = -1;
+  }
+  if (over != hovered_ && hovered_ >= 0) boxes_[size_t(hovered_)].SetState(kStateNormal);
+  hovered_ = over;
+  if (over >= 0) boxes_[size_t(over)].SetState(pressed_ == over ? kStatePressed : kStateHover);
+  return clicked;
+}
+
+void TgsHistoryScreen::MarkBox(int box) {
+  if (box >= 0 && box < kHistoryVoiceBoxes) boxes_[size_t(box)].SetState(kStateHover);
+}
+
+int32_t TgsHistoryScreen::Wheel() {
+  Mouse* mouse = app_.GetMouse();
+  if (!mouse) return 0;
+  return (mouse->IsButtonPressed(kButtonWheelUp) ? 1 : 0) -
+         (mouse->IsButtonPressed(kButtonWheelDown) ? 1 : 0);
+}
+
+ImageSurface* TgsHistoryScreen::MakeSceneLayer() {
+  if (sceneLayer_) return &scene_;
+  DisplayManager& display = app_.GetDisplayManager();
+  CanvasLayer* canvas = display.GetScreenCanvas();
+  auto layer = std::make_unique<CanvasLayer>();
+  if (!canvas || scene_.Create(kTgsScreenWidth, kTgsScreenHeight, 32, kImagePlain) != 0 ||
+      layer->Create(kTgsScreenWidth, kTgsScreenHeight, 32, kLayerComposed) != kLayerDone ||
+      !layer->GetCompositionLayer()) {
+    return nullptr;
+  }
+  scene_.Fill(0xFF000000, nullptr);
+  CompositionLayer& c = *layer->GetCompositionLayer();
+  c.SetBackgroundImage(&scene_, 0, 0, true);
+  // The window moves onto the scene layer; the text view is made anew there.
+  Detach();
+  MakeView(&c.GetList());
+  if (view_) view_->SetVisible(!hidden_);
+  Attach(&c.GetList());
+  app_.SecondTimers().PauseAll(int32_t(kScreenOverlayKind));
+  frameCanvas_ = canvas;
+  display.SetScreenSurface(layer.get());
+  sceneLayer_ = std::move(layer);
+  return &scene_;
+}
+
+void TgsHistoryScreen::SceneDrawn() {
+  if (sceneLayer_ && sceneLayer_->GetCompositionLayer()) {
+    sceneLayer_->GetCompositionLayer()->SetBackgroundImage(&scene_, 0, 0, true);
+  }
+}
+
+void TgsHistoryScreen::Close() {
+  if (!open_) return;
+  open_ = false;
+  if (sceneLayer_) {
+    app_.GetDisplayManager().SetScreenSurface(frameCanvas_);
+    app_.SecondTimers().ResumeAll(int32_t(kScreenOverlayKind));
+  }
+  Detach();
+  for (ColorBoxPart& box : boxes_) box.SetVisible(false);
+  if (barMade_) bar_.Release();
+  barMade_ = false;
+  dark_.Reset();
+  view_.reset();  // made again on the screen's list when next needed
+  sceneLayer_.reset();
+  frameCanvas_ = nullptr;
+}
+
+bool TgsHistoryScreen::MenuItemEnabled(int item) {
+  return app_.MenuItemEnabled(item);
+}
+
+void TgsHistoryScreen::EnableMenuItem(int item, bool enabled) {
+  app_.SetMenuItemEnabled(item, enabled);
+}
+
+TgsHistoryView* GameApp::TgsHistory() {
+  if (!tgsHistory_) {
+    TgsScreen();
+    if (!tgsWindows_) return nullptr;
+    tgsHistory_ = std::make_unique<TgsHistoryScreen>(*this, tgsWindows_->Renderer(2),
+                                                     tgsWindows_->Renderer(3));
+  }
+  return tgsHistory_.get();
+}
+
+}  // namespace bw

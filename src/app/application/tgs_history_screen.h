@@ -1,0 +1,95 @@
+// The text history window on the application's screen: the dark box, the history text view
+// (the list's layer), the scroll bar and the 16 voice boxes over the screen canvas, and the scene
+// layer that takes the canvas's place while a kept scene is shown.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+#include "graphics/layers/canvas_layer.h"
+#include "graphics/surface/color_rect_object.h"
+#include "graphics/surface/image_surface.h"
+#include "gui/color_box_part.h"
+#include "gui/scroll_list_part.h"
+#include "gui/text_view.h"
+#include "scenario/tgs/tgs_history.h"
+
+namespace bw {
+
+class GameApp;
+class OutlineTextRenderer;
+
+constexpr uint32_t kHistoryListPriority = 4500;
+constexpr uint32_t kHistoryDarkPriority = 5000;
+constexpr int32_t kHistoryBoxOrder = 4000;
+// The screen overlays' task kind, held while a kept scene is shown.
+constexpr uint32_t kScreenOverlayKind = 14003;
+// Open: the screen has no composition layer or the view cannot be made.
+constexpr int kHistoryScreenMissing = 2;
+
+class TgsHistoryScreen final : public TgsHistoryView {
+ public:
+  TgsHistoryScreen(GameApp& app, OutlineTextRenderer& main, OutlineTextRenderer& ruby);
+  ~TgsHistoryScreen() override;
+  TgsHistoryScreen(const TgsHistoryScreen&) = delete;
+  TgsHistoryScreen& operator=(const TgsHistoryScreen&) = delete;
+
+  int32_t LineHeight() override;
+  int32_t MeasureText(std::string_view tokens) override;
+  int Open(int32_t total, int32_t position) override;
+  void BeginPage() override;
+  void DrawName(std::string_view name, int32_t y, uint32_t rgb) override;
+  void DrawText(std::string_view tokens, int32_t y, uint32_t rgb) override;
+  void DrawChoice(std::string_view text, int32_t y, uint32_t rgb) override;
+  void PlaceVoiceBox(int box, int32_t y, int32_t height) override;
+  void SetScrollPosition(int32_t position) override;
+  int32_t ScrollPosition() override { return position_; }
+  void SetAlpha(uint8_t alpha, uint8_t darkAlpha) override;
+  void SetHidden(bool hidden) override;
+  int TakeClickedBox() override;
+  int HoveredBox() override { return hovered_; }
+  void MarkBox(int box) override;
+  int32_t Wheel() override;
+  ImageSurface* MakeSceneLayer() override;
+  void SceneDrawn() override;
+  void Close() override;
+  bool MenuItemEnabled(int item) override;
+  void EnableMenuItem(int item, bool enabled) override;
+
+  bool IsOpen() const { return open_; }
+  bool SceneShown() const { return sceneLayer_ != nullptr; }
+
+ private:
+  // The history text view, made once on the screen's list (hidden until the window opens).
+  bool EnsureView();
+  bool MakeView(DisplayObjectList* list);
+  DisplayObjectList* List() const;
+  void Draw(std::string_view text, int32_t y, uint32_t rgb);
+  // The window's objects onto list (the screen's or the scene layer's).
+  void Attach(DisplayObjectList* list);
+  void Detach();
+
+  GameApp& app_;
+  OutlineTextRenderer& main_;
+  OutlineTextRenderer& ruby_;
+  // Remade on each list it lives on: a destroyed view still names its old list.
+  std::unique_ptr<TextView> view_;
+  ColorRectObject dark_;
+  std::array<ColorBoxPart, kHistoryVoiceBoxes> boxes_;
+  std::array<bool, kHistoryVoiceBoxes> boxUsed_{};
+  ScrollListPart bar_;
+  bool barMade_ = false;
+  CanvasLayer* frameCanvas_ = nullptr;  // the screen surface the scene layer stands in for
+  std::unique_ptr<CanvasLayer> sceneLayer_;
+  ImageSurface scene_;
+  DisplayObjectList* attached_ = nullptr;
+  bool open_ = false;
+  bool hidden_ = false;
+  int32_t total_ = 0;
+  int32_t position_ = 0;
+  int hovered_ = -1;
+  int pressed_ = -1;
+};
+
+}  // namespace bw

@@ -1,0 +1,139 @@
+// Label: optimised
+// The scenario frame's text history window, run by the program headless on a scenario of its own:
+// a background, a standing picture and two voiced lines. The history key opens the overlay over
+// the second line, a click on the first line's voice box replays its voice and shows its scene
+// behind the list, and the wheel at the bottom closes it again.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <numbers>
+#include <string>
+#include <vector>
+
+#include "app/config/config_block.h"
+#include "app/config/user_config.h"
+#include "e2e/demo_scene.h"
+#include "lib/file_bytes.h"
+#include "lib/tob/tob_assembler.h"
+
+namespace bw {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Frames (16 ms): the first line is clicked away at 70; its voice (2.5 s) is long over when the
+// history key opens the window at 300; 330 shows it, the click at 340 on the first line's box
+// replays the voice and shows that line's scene by 360; the wheel at 400 closes the window, so
+// 430 shows the line again, and 450 ends it and the game.
+const std::string kInput =
+    "70:click:400:300,300:key:Insert,340:move:400:12,341:click:400:12,400:wheel:-1,"
+    "450:click:400:300";
+// The same pointer, without the history.
+const std::string kInputWithoutHistory = "70:click:400:300,340:move:400:12,450:click:400:300";
+
+constexpr const char* kScenario =
+    ".tob1\n"
+    "  BgLoad \"CG\\\\BG.WGX\", 0\n"
+    "  SpriteLoad 0, \"CG\\\\SPRITE.WGX\"\n"
+    "  MessageBegin 0\n"
+    "  SetNameAndVoice \"旅人\", \"D\"\n"
+    "  \"一つ目の、声の聞こえる台詞です。\"\n"
+    "  MessageWait\n"
+    "  MessageBegin 1\n"
+    "  SetNameAndVoice \"旅人\", \"D\"\n"
+    "  \"二つ目の台詞も声つきです。\"\n"
+    "  MessageWait\n"
+    "  .end\n";
+
+// MAIN starts the sound device (channel 6 carries the voice) before the demo's frame scene runs
+// the scenario, which takes the demo scenario's name.
+constexpr const char* kSoundFirst =
+    " native native:596, format, status\n native native:668, channels, status\n jmp go\n"
+    "format: .word 1, 2, 22, 16\nchannels: .word 12\ngo:\n";
+
+// Whether the voice's tone (1200 Hz) sounds again after a quiet stretch: 0.1 s windows of the
+// left channel of the 16-bit stereo mix.
+bool VoiceReturnsAfterSilence(const std::string& wave) {
+  constexpr size_t kHeader = 46;
+  if (wave.size() < kHeader) return false;
+  auto le = [&](size_t at, int n) {
+    uint32_t v = 0;
+    for (int i = n - 1; i >= 0; --i) v = v << 8 | uint8_t(wave[at + i]);
+    return v;
+  };
+  const uint32_t rate = le(24, 4);
+  std::vector<int16_t> left;
+  for (size_t at = kHeader; at + 4 <= wave.size(); at += 4) left.push_back(int16_t(le(at, 2)));
+  const size_t window = rate / 10;
+  int stage = 0;  // 0 before the voice, 1 voiced, 2 quiet after it, 3 voiced again
+  for (size_t a = 0; window && a + window <= left.size() && stage < 3; a += window) {
+    double re = 0, im = 0;
+    for (size_t i = a; i < a + window; ++i) {
+      const double phase = 2 * std::numbers::pi * 1200 * double(i) / rate;
+      re += left[i] * std::cos(phase), im += left[i] * std::sin(phase);
+    }
+    const bool loud = 2 * std::hypot(re, im) / double(window) > 1000;
+    if (loud == (stage % 2 == 0)) ++stage;
+  }
+  return stage == 3;
+}
+
+class TgsHistory : public testing::Test {
+ protected:
+  void SetUp() override {
+    test::PutDemoScene(game, "TGS", test::SceneCallingMain("TGS", kSoundFirst));
+    Put("SCRIPT/TGS_DEMO.TOB", kScenario);
+    Put("SCRIPT/TGS_INIT.DAT", ".init\n.script TGS_DEMO 2 0\n");
+    // Voices on, so the lines and the replay sound.
+    const fs::path file = game.path() / "SAVEDATA" / "APP_CFG.DAT";
+    std::vector<uint8_t> bytes;
+    UserConfig user;
+    if (tools::ReadFileBytes(file, bytes)) {
+      ASSERT_EQ(ReadUserConfig(bytes, user), kConfigOk);
+    }
+    user.voiceOn = 1;
+    fs::create_directories(file.parent_path());
+    ASSERT_FALSE(SaveUserConfig(file, user));
+  }
+
+  void Put(const std::string& name, const std::string& source) {
+    tob::AssembleResult r = tob::Assemble(source);
+    ASSERT_TRUE(r.ok) << r.error;
+    game.WriteFile(name, std::string(r.bytes.begin(), r.bytes.end()));
+  }
+
+  // The hashes of the frames before, open, scene and closed; the mix goes to wave.
+  std::vector<uint64_t> Play(const std::string& input, int& status) {
+    return test::ShownFrameHashes(test::RunHeadless(
+        game.path(), home.path(),
+        "BRIMWOLD_HEADLESS_HASHES=290,330,360,430 BRIMWOLD_HEADLESS_INPUT=" + input +
+            " BRIMWOLD_HEADLESS_WAVE=" + wave.string(),
+        status));
+  }
+
+  test::TempDir game;
+  test::TempDir home;
+  const fs::path wave = home.path() / "mix.wav";
+};
+
+TEST_F(TgsHistory, TheKeyOpensItABoxReplaysItsVoiceAndSceneAndTheWheelClosesIt) {
+  int status = -1;
+  const std::vector<uint64_t> first = Play(kInput, status);
+  ASSERT_EQ(status, 0);
+  ASSERT_EQ(first.size(), 4u) << "the game ended early";
+  EXPECT_NE(first[1], first[0]) << "no overlay";
+  EXPECT_NE(first[2], first[1]) << "no scene behind the list";
+  EXPECT_TRUE(VoiceReturnsAfterSilence(test::ReadFile(wave))) << "the voice was not replayed";
+  EXPECT_EQ(Play(kInput, status), first);
+
+  const std::vector<uint64_t> plain = Play(kInputWithoutHistory, status);
+  EXPECT_EQ(status, 0);
+  ASSERT_EQ(plain.size(), 4u);
+  EXPECT_EQ(plain[0], first[0]);
+  EXPECT_EQ(plain[3], first[3]) << "the screen was not restored";
+  EXPECT_FALSE(VoiceReturnsAfterSilence(test::ReadFile(wave))) << "a voice came unasked";
+}
+
+}  // namespace
+}  // namespace bw

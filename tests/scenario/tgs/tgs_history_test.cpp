@@ -1,0 +1,252 @@
+#include "scenario/tgs/tgs_history.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "graphics/surface/image_surface.h"
+#include "scenario/tgs/tgs_scene_host.h"
+#include "scenario/tgs/tgs_test_world.h"
+
+namespace bw {
+namespace {
+
+constexpr int32_t kLine = 30;
+
+// Records what the window asks of the screen; input comes per turn of the host.
+class FakeHistoryView : public TgsHistoryView {
+ public:
+  explicit FakeHistoryView(const FakeFrameHost& host) : host_(host) {}
+
+  int32_t LineHeight() override { return kLine; }
+  int32_t MeasureText(std::string_view) override { return -1; }
+  int Open(int32_t total, int32_t position) override {
+    return opened.push_back({total, position}), scroll = position, 0;
+  }
+  void BeginPage() override { lines.clear(), ++pages; }
+  void DrawName(std::string_view name, int32_t, uint32_t) override { lines.emplace_back(name); }
+  void DrawText(std::string_view t, int32_t, uint32_t) override { lines.emplace_back(t); }
+  void DrawChoice(std::string_view t, int32_t, uint32_t) override { lines.emplace_back(t); }
+  void PlaceVoiceBox(int, int32_t, int32_t) override {}
+  void SetScrollPosition(int32_t position) override { scroll = position; }
+  int32_t ScrollPosition() override { return scroll; }
+  void SetAlpha(uint8_t alpha, uint8_t dark) override { alphas.push_back({alpha, dark}); }
+  void SetHidden(bool h) override { hidden.push_back(h); }
+  int TakeClickedBox() override { return At(clicks, -1); }
+  int32_t Wheel() override { return At(wheel, 0); }
+  ImageSurface* MakeSceneLayer() override { return screenIsScene = true, &scene; }
+  void Close() override { screenIsScene = false, ++closes; }
+  bool MenuItemEnabled(int item) override { return menu[item]; }
+  void EnableMenuItem(int item, bool on) override { menu[item] = on; }
+
+  std::vector<std::pair<int32_t, int32_t>> opened;
+  std::vector<std::string> lines;
+  std::vector<std::pair<uint8_t, uint8_t>> alphas;
+  std::vector<bool> hidden;
+  std::map<int, int> clicks, wheel;  // turn -> box, turn -> wheel
+  std::map<int, bool> menu{{0, true}, {1, false}, {2, true}};
+  ImageSurface scene;
+  bool screenIsScene = false;
+  int closes = 0, pages = 0;
+  int32_t scroll = 0;
+
+ private:
+  int At(const std::map<int, int>& m, int none) const {
+    auto it = m.find(host_.turns);
+    return it == m.end() ? none : it->second;
+  }
+  const FakeFrameHost& host_;
+};
+
+class HistoryHost : public FakeFrameHost {
+ public:
+  std::vector<int> sounds;
+  std::map<int, int> keyTurns;  // turn -> key pressed
+  void PlaySystemSound(int channel) override { sounds.push_back(channel); }
+  bool KeyPressed(int code) override {
+    auto it = keyTurns.find(turns);
+    return it != keyTurns.end() && it->second == code;
+  }
+};
+
+void Message(TextHistoryLog& log, const char* text, uint32_t height, const char* speaker = nullptr,
+             const char* voice = nullptr, uint8_t mark = 0) {
+  log.AddMessage(reinterpret_cast<const uint8_t*>(text), uint32_t(strlen(text)), height, speaker,
+                 voice, mark);
+}
+
+void Snapshot(TextHistoryLog& log, std::vector<SceneSpriteValues> front = {},
+              std::vector<SceneSpriteValues> back = {}, uint32_t tone = 0) {
+  SceneBackgroundValues bg{"BG", {}};
+  bg.words[1] = tone << 8;
+  bg.words[5] = UINT32_MAX;  // no view
+  std::array<SceneSpriteValues, 5> c{};
+  std::array<SceneSpriteValues, 3> b{}, f{};
+  std::copy(front.begin(), front.end(), f.begin()), std::copy(back.begin(), back.end(), b.begin());
+  log.AddSceneSnapshot(&bg, c, b, f);
+}
+
+class HistoryWindowTest : public ::testing::Test {
+ protected:
+  HistoryWindowTest() { log.SetCapacity(256); }
+  // The loop's turns start once the 200 ms fade in (20 turns of 10 ms) is over.
+  static constexpr int kFirst = 21;
+  int Run() {
+    TgsHistoryWindow window(log, host, view);
+    const int r = window.Run();
+    position = window.Position();
+    return r;
+  }
+
+  TextHistoryLog log;
+  HistoryHost host;
+  FakeHistoryView view{host};
+  int32_t position = 0;
+};
+
+TEST(HistoryHeights, EntriesAndTotalWithCap) {
+  TextHistoryLog log;
+  log.SetCapacity(8);
+  EXPECT_EQ(HistoryTotalHeight(log, kLine), 0);
+  Message(log, "a", 40, "name");  // 30 + 40 + 12
+  Message(log, "b", 30);          // 30 + 12
+  log.BeginChoices(3);
+  for (const char* c : {"x", "y", "z"}) log.AddChoice(c, 1);
+  uint32_t serial = 0;
+  log.EndChoices(serial);  // 3 x 30 + 12
+  Snapshot(log);           // no room
+  EXPECT_EQ(HistoryTotalHeight(log, kLine), 82 + 42 + 102 - 12);
+  // Heights of a loaded log are summed without wrapping and capped.
+  for (int i = 0; i < 3; ++i) Message(log, "c", UINT32_MAX);
+  EXPECT_EQ(HistoryTotalHeight(log, kLine), kHistoryHeightCap);
+}
+
+std::vector<uint32_t> Colours(const HistoryPage& page) {
+  std::vector<uint32_t> rgb;
+  for (const HistoryPageLine& line : page.lines) rgb.push_back(line.rgb);
+  return rgb;
+}
+
+TEST(HistoryPageLayout, MarkGroupsVoicesAndSnapshots) {
+  TextHistoryLog log;
+  log.SetCapacity(16);
+  Message(log, "A", 18, nullptr, nullptr, 5);  // 30 high, white: its group has no voice yet
+  Message(log, "B", 18, nullptr, "v1", 5);     // same group, voiced from here
+  Snapshot(log);                               // ends the group, goes with its voice
+  Message(log, "C", 18, "who", "v2", 0);       // a group of its own, 60 high
+  Message(log, "D", 18, nullptr, nullptr, 7);  // no voice, no box
+  const HistoryPage page = LayoutHistoryPage(log, kLine, 0);
+  constexpr uint32_t kW = kHistoryWhite, kV = kHistoryVoiced;
+  EXPECT_EQ(Colours(page), (std::vector<uint32_t>{kW, kV, kV, kV, kW}));
+  ASSERT_EQ(page.boxes.size(), 2u);
+  EXPECT_EQ(std::tie(page.boxes[0].y, page.boxes[0].height, page.boxes[0].voice),
+            std::make_tuple(0, 60, std::string("v1")));
+  EXPECT_NE(page.boxes[0].scene, nullptr);
+  EXPECT_EQ(std::tie(page.boxes[1].y, page.boxes[1].height), std::make_tuple(60, 60));
+  EXPECT_EQ(page.boxes[1].scene, nullptr);
+  // Scrolled by 40: the first group's box starts at the top and is cut.
+  const HistoryPage scrolled = LayoutHistoryPage(log, kLine, 40);
+  EXPECT_EQ(std::tie(scrolled.boxes[0].y, scrolled.boxes[0].height), std::make_tuple(0, 20));
+}
+
+TEST(HistoryPageLayout, SixteenBoxesAtMostAndChoiceColours) {
+  TextHistoryLog log;
+  log.SetCapacity(64);
+  for (int i = 0; i < 20; ++i) Message(log, "m", 8, nullptr, "v");  // 20 pixels each
+  EXPECT_EQ(LayoutHistoryPage(log, kLine, 0).boxes.size(), size_t(kHistoryVoiceBoxes));
+  log.Clear();
+  log.BeginChoices(3);
+  for (auto [text, flag] : {std::pair("off", 0), {"on", 1}, {"chosen", 0}})
+    log.AddChoice(text, flag);
+  uint32_t serial = 0;
+  log.EndChoices(serial);
+  log.SetChosenIndex(serial, 2);
+  // The chosen one wins over a flag of 0.
+  EXPECT_EQ(Colours(LayoutHistoryPage(log, kLine, 0)),
+            (std::vector<uint32_t>{kHistoryChoiceOff, kHistoryWhite, kHistoryChosen}));
+}
+
+TEST_F(HistoryWindowTest, OpensAtTheBottomAndScrollsByKeysAndWheel) {
+  for (int i = 0; i < 10; ++i) Message(log, "text", 88);  // 100 each, 988 in all: bottom 388
+  // Wheel up (a line above the bottom), wheel down (back to the bottom), Home, Page Up at the top
+  // (nothing), Page Down (clamped at the bottom), the wheel at the bottom (closes).
+  view.wheel = {{kFirst, 1}, {kFirst + 1, -1}, {kFirst + 5, -1}};
+  host.keyTurns = {{kFirst + 2, 0xC7}, {kFirst + 3, 0xC9}, {kFirst + 4, 0xD1}};
+  EXPECT_EQ(Run(), 0);
+  EXPECT_EQ(view.opened, (std::vector<std::pair<int32_t, int32_t>>{{988, 388}}));
+  EXPECT_EQ(position, 388);
+  EXPECT_EQ(view.pages, 1 + 4) << "drawn at opening and once per move only";
+  EXPECT_EQ(host.sounds, (std::vector<int>{1, 2}));
+  EXPECT_EQ(view.alphas.front(), std::make_pair(uint8_t(0), uint8_t(0)));
+  EXPECT_EQ(view.alphas.back(), std::make_pair(uint8_t(0), uint8_t(0)));
+  EXPECT_EQ(view.closes, 1);
+}
+
+TEST_F(HistoryWindowTest, EmptyLogClosedByTheWheelAndHiddenWindow) {
+  host.actionTurns[kFirst] = 11;      // hide
+  host.actionTurns[kFirst + 2] = 11;  // show again
+  view.wheel[kFirst + 1] = -1;        // ignored while hidden
+  view.wheel[kFirst + 3] = -1;
+  EXPECT_EQ(Run(), 0);
+  EXPECT_EQ(view.opened[0], std::make_pair(0, 0));
+  EXPECT_TRUE(view.lines.empty());
+  EXPECT_EQ(view.hidden, (std::vector<bool>{true, false}));
+  EXPECT_EQ(host.sounds, (std::vector<int>{1, 3, 3, 2}));
+  EXPECT_EQ(host.turns, kFirst + 3 + 20);  // closed on its turn, then the fade out
+}
+
+TEST_F(HistoryWindowTest, QuitAfterASceneRestoresScreenAndMenu) {
+  Message(log, "v", 18, nullptr, "voice1");
+  Snapshot(log);
+  view.clicks[kFirst] = 0;
+  host.quitAtTurn = kFirst + 1;
+  EXPECT_EQ(Run(), kHistoryQuit);
+  EXPECT_EQ(host.voices, (std::vector<std::string>{"voice1"}));
+  EXPECT_EQ(view.scene.GetWidth(), 800);  // the snapshot was drawn into the scene layer
+  EXPECT_FALSE(view.screenIsScene);
+  EXPECT_EQ(view.closes, 1);
+  EXPECT_EQ(view.menu, (std::map<int, bool>{{0, true}, {1, false}, {2, true}}));
+  EXPECT_EQ(view.alphas.back().first, 255);  // no fade out after the quit
+}
+
+// Solid pictures by name.
+class SolidPictures : public TgsSceneHost {
+ public:
+  SurfaceLayer* PageLayer(int) override { return nullptr; }
+  int LoadPicture(const std::string& name, ImageSurface& into, bool) override {
+    const std::map<std::string, uint32_t> colours{
+        {"BG", 0xFFFF0000}, {"FRONT", 0xFF00FF00}, {"BACK", 0xFF0000FF}};
+    if (!colours.count(name)) return 2;
+    into.Create(name == "BG" ? 800 : 100, name == "BG" ? 600 : 100, 32, kImagePlain);
+    return into.Fill(colours.at(name), nullptr) ? 0 : 3;
+  }
+};
+
+uint32_t PixelAt(const ImageSurface& s, int x, int y) {
+  const uint8_t* p = s.GetPixels() + y * s.GetPitch() + x * 4;
+  return uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
+}
+
+TEST(SceneSnapshotDrawing, BackToFrontOnAMemorySurface) {
+  TextHistoryLog log;
+  log.SetCapacity(4);
+  SceneSpriteValues front{"FRONT", 1, 30000, 10, 10, {0, 0, 255}};
+  SceneSpriteValues back{"BACK", 1, 10000, 50, 50, {0, 0, 255}};
+  SceneSpriteValues missing{"GONE", 1, 30100, 0, 0, {0, 0, 255}};
+  Snapshot(log, {front, missing}, {back}, 9);  // a tone past the table is ignored
+  const auto& snapshot = std::get<SceneSnapshot>(log.GetEntry(0)->record);
+  ASSERT_EQ(snapshot.sprites.front().name, "FRONT");  // stored front first
+  ImageSurface surface;
+  SolidPictures pictures;
+  ASSERT_EQ(DrawSceneSnapshot(snapshot, surface, &pictures), 0);
+  EXPECT_EQ(PixelAt(surface, 5, 5), 0xFF0000u);
+  EXPECT_EQ(PixelAt(surface, 60, 60), 0x00FF00u);  // the front picture covers the back one
+  EXPECT_EQ(PixelAt(surface, 140, 140), 0x0000FFu);
+  EXPECT_EQ(PixelAt(surface, 400, 400), 0xFF0000u);
+}
+
+}  // namespace
+}  // namespace bw
