@@ -56,6 +56,10 @@ UiControl* TgsWindows::Button(int i) const {
                                                              : nullptr;
 }
 
+DisplayObjectList* TgsWindows::List() const {
+  return place_.list ? place_.list : &place_.layer->GetList();
+}
+
 int TgsWindows::PrepareWindows() {
   Release();
   if (!place_.layer || !place_.parts || !place_.pointers || !place_.timers) {
@@ -70,7 +74,7 @@ int TgsWindows::PrepareWindows() {
 }
 
 int TgsWindows::MakeWindows() {
-  DisplayObjectList* list = &place_.layer->GetList();
+  DisplayObjectList* list = List();
   // A message is fitted to its text, and only a window with frame tiles can be resized: the whole
   // frame picture is the one tile, so the window keeps the picture's size and grows by whole
   // pictures only for a text that does not fit.
@@ -134,8 +138,7 @@ int TgsWindows::MakeWindows() {
 int TgsWindows::MakeChoiceList() {
   auto choices = std::make_unique<ImageListPart>();
   const char* const files[9] = {"SYS\\MS_SEL_B.WGX", "SYS\\MS_SEL_A.WGX", "SYS\\MS_SEL_G.WGX"};
-  if (choices->Setup(&place_.layer->GetList(), kTgsWindowPriority, 46, 200, 0, 0, 10,
-                     renderers_[0].get(), 0) != 0 ||
+  if (choices->Setup(List(), kTgsWindowPriority, 46, 200, 0, 0, 10, renderers_[0].get(), 0) != 0 ||
       choices->CreateFromImages(1, false, false, files) != 0) {
     return kTgsWindowsMissing;
   }
@@ -157,8 +160,10 @@ int TgsWindows::MakeButtons() {
   CompositionLayer* target = parts.GetTargetLayer();
   parts.SetDefaultGroup(kTgsButtonGroup);
   parts.SetTarget(place_.layer);
+  const bool alt = parts.SetUseAltList(place_.list && place_.list == place_.layer->GetSecondList());
   const int r = buttons_.Load(place_.layer, place_.display, &parts, place_.pointers,
                               "SYS\\MS_FRAME.GMP", 0, 0, false, false);
+  parts.SetUseAltList(alt);
   parts.SetDefaultGroup(group);
   if (target) parts.SetTarget(target);
   if (r != 0 || buttons_.Count() < kTgsButtonCount) return kTgsWindowsMissing;
@@ -178,7 +183,7 @@ void TgsWindows::Release() {
     if (place_.pointers) place_.pointers->RemoveControl(choices_.get());
     choices_.reset();
   }
-  if (place_.layer) place_.layer->GetList().Remove(&bar_);
+  if (place_.layer) List()->Remove(&bar_);
   bar_.Reset();
   view_.Destroy();
   name_.Destroy();

@@ -34,6 +34,9 @@ class UiControl;
 // Where the windows go and who keeps their parts.
 struct TgsWindowsPlace {
   CompositionLayer* layer = nullptr;  // the screen's composition layer
+  // The list the windows draw in: the screen's upper list keeps them above both scene pages
+  // through a page exchange. Null: the layer's own list.
+  DisplayObjectList* list = nullptr;
   DisplayManager* display = nullptr;
   PartManager* parts = nullptr;
   PointerTip* pointers = nullptr;
@@ -119,6 +122,7 @@ class TgsWindows : public TgsPresentation, public TgsCallRunner {
   int MakeWindows();
   int MakeChoiceList();
   int MakeButtons();
+  DisplayObjectList* List() const;
 
   TgsWindowsPlace place_;
   std::array<std::unique_ptr<OutlineTextRenderer>, 4> renderers_;
