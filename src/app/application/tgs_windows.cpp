@@ -2,11 +2,16 @@
 
 #include <algorithm>
 
+#include "common/global.h"
+#include "effects/display_effect.h"
+#include "effects/effect_registries.h"
 #include "graphics/surface/composition_layer.h"
+#include "gui/button_part.h"
 #include "gui/image_list_part.h"
 #include "gui/part_manager.h"
 #include "gui/pointer_tip.h"
 #include "host/cp932.h"
+#include "platform/timer_service.h"
 #include "scenario/tgs/tgs_frame.h"
 
 namespace bw {
@@ -69,8 +74,22 @@ int TgsWindows::PrepareWindows() {
     Release();
     return kTgsWindowsMissing;
   }
+  MakeButtonFade();
   prepared_ = true;
   return 0;
+}
+
+// Without the keyword the buttons show at once.
+void TgsWindows::MakeButtonFade() {
+  DcpPluginManager* effects = Global<DcpPluginManager>::Get();
+  DisplayEffect* fade = effects ? effects->Create("sp_fade") : nullptr;
+  if (!fade) return;
+  // One slot per button and one more; never removed by its own updates, no start notice.
+  if (fade->Setup(place_.timers, nullptr, {kTgsButtonCount + 1, 0, 0}) != 0) {
+    delete fade;
+    return;
+  }
+  buttonFade_ = fade;
 }
 
 int TgsWindows::MakeWindows() {
@@ -177,6 +196,11 @@ int TgsWindows::MakeButtons() {
 }
 
 void TgsWindows::Release() {
+  // The task holds the buttons' sprites: it goes first.
+  if (buttonFade_) {
+    if (!place_.timers->RemoveByHandle(buttonFade_->Handle())) delete buttonFade_;
+    buttonFade_ = nullptr;
+  }
   if (buttons_.Count() > 0 && place_.parts) place_.parts->DeleteGroup(kTgsButtonGroup, false);
   buttons_.Clear();
   if (choices_) {
@@ -269,7 +293,19 @@ void TgsWindows::SetButtonState(int button, int state) {
 }
 
 void TgsWindows::ShowButtons(bool show) {
-  for (size_t i = 0; i < buttons_.Count(); ++i) buttons_.GetPart(i)->SetVisible(show);
+  if (buttons_.Count() == 0 || buttons_.GetPart(0)->IsVisible() == show) return;
+  // A fade still running ends at its end state before the buttons change again.
+  if (buttonFade_) buttonFade_->Command({0});
+  for (size_t i = 0; i < buttons_.Count(); ++i) {
+    UiControl* b = buttons_.GetPart(i);
+    b->SetVisible(show);
+    auto* button = dynamic_cast<ButtonPart*>(b);
+    if (!show || !buttonFade_ || !button) continue;
+    // The task takes the sprite in at the opacity it has.
+    button->GetSprite().SetAlpha(0);
+    buttonFade_->Command(
+        {1, ArgWord(i), Word(&button->GetSprite()), ArgWord(kTgsButtonFadeMs), 0, 0});
+  }
 }
 
 void TgsWindows::ShowChoiceList(bool show) {

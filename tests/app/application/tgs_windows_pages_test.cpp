@@ -2,11 +2,15 @@
 #include <vector>
 
 #include "app/application/tgs_windows.h"
+#include "effects/builtin_effects.h"
+#include "effects/effect_registries.h"
 #include "graphics/device/display_manager.h"
 #include "graphics/layers/canvas_layer.h"
+#include "gui/button_part.h"
 #include "gui/gui_fixture.h"
 #include "gui/part_manager.h"
 #include "gui/text_view.h"
+#include "host/clock.h"
 #include "lib/gmp/gmp_writer.h"
 #include "lib/wgx/wgx_writer.h"
 #include "platform/timer_service.h"
@@ -124,6 +128,46 @@ TEST_F(TgsWindowsPagesTest, WindowsAndButtonsStayShownThroughAPageExchange) {
   }
   w.Release();
   EXPECT_TRUE(upper->IsEmpty());
+}
+
+// The buttons fade in through the "sp_fade" task on the windows' timer service and hide at once.
+TEST_F(TgsWindowsPagesTest, ButtonsFadeInAndHideAtOnce) {
+  TcpPluginManager transitions;
+  DcpPluginManager effects;
+  RegisterScriptHostKeywords(transitions, effects);
+  ScopedGlobal<DcpPluginManager> published(&effects);
+  host::VirtualClock clock(1000);
+  ScopedGlobal<host::ClockSource> publishedClock(&clock);
+  TgsWindows w(testing_text::FakeSource(), Place(screen_.AddUpperList()));
+  ASSERT_EQ(w.PrepareWindows(), 0);
+  ASSERT_EQ(timers_.Count(), 2u) << "the wait mark and the fade task";
+  auto* button = dynamic_cast<ButtonPart*>(w.Button(3));
+  ASSERT_NE(button, nullptr);
+  const Sprite& sprite = button->GetSprite();
+
+  w.ShowButtons(true);
+  EXPECT_TRUE(button->IsVisible());
+  EXPECT_EQ(sprite.GetAlpha(), 0);
+  const struct {
+    uint32_t at;
+    int alpha;
+  } steps[] = {{1000, 0}, {1100, 127}, {1200, 255}, {1300, 255}};
+  for (const auto& step : steps) {
+    timers_.RunDue(step.at);
+    EXPECT_TRUE(sprite.IsVisible()) << step.at;
+    EXPECT_NEAR(sprite.GetAlpha(), step.alpha, 2) << step.at;
+  }
+
+  // Shown again while fading: the fade ends; hidden: at once.
+  w.ShowButtons(false);
+  w.ShowButtons(true);
+  timers_.RunDue(1400);
+  w.ShowButtons(false);
+  EXPECT_FALSE(sprite.IsVisible());
+  w.ShowButtons(false);
+  w.Release();
+  timers_.RunDue(1500);
+  EXPECT_EQ(timers_.Count(), 0u) << "the tasks went with the windows";
 }
 
 }  // namespace
