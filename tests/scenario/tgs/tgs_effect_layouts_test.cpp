@@ -54,18 +54,13 @@ TEST_F(RealEffectsScene, LayerCommandsHandTheirClassesTextsAndRecordTheEnd) {
   EXPECT_EQ(std::tuple(x, y, angle, scale), std::tuple(400, 300, 64, 1.5));
 
   // "bg_blur" with values: zooms, angles, ease and source are texts.
-  std::array<int32_t, 15> values{200, 150, 0, 0, 0, 0, 300, 255};
-  std::array<TgsText, 15> texts{{{}, {}, "1.0", "0.0", "2.0", "0.0", {}, {}, "1.5"}};
+  const std::array<int32_t, 15> values{200, 150, 0, 0, 0, 0, 300, 255};
+  const std::array<TgsText, 15> texts{{{}, {}, "1.0", "0.0", "2.0", "0.0", {}, {}, "1.5"}};
   BothForms([&] {
     bg.view = {-1, 0, 0, 0};
     ASSERT_EQ(scene_->BlurBackground(0, values, texts, true, true, false), 0);
     EXPECT_EQ(bg.view, view(200, 150, 2.0));
   });
-  texts[5] = "32";  // a turned end keeps offset, angle and zoom
-  ASSERT_EQ(scene_->BlurBackground(0, values, texts, true, true, false), 0);
-  EXPECT_EQ(std::tuple(bg.view[0], bg.offsetX, bg.offsetY, bg.angle, bg.zoom),
-            std::tuple(-1, 200, 150, 32, 2.0f));
-
   // Along a path: the ease (fourth value) is a text; the last point is the end.
   const std::array<int32_t, 10> pathValues{0, 300, 255};
   const std::array<TgsText, 10> pathTexts{{{}, {}, {}, "0.5"}};
@@ -74,15 +69,6 @@ TEST_F(RealEffectsScene, LayerCommandsHandTheirClassesTextsAndRecordTheEnd) {
                                          true, true, false),
               0);
     EXPECT_EQ(bg.view, view(400, 300, 1.5));
-  });
-
-  // "bg_panime": its command reads the layer, the path and two out-pointers (a path refuses a
-  // turned layer).
-  shown_.GetCompositionLayer()->DropWorkSurface();
-  BothForms([&] {
-    ASSERT_EQ(scene_->AnimateBackgroundPath(0, "P30,40", 300, false, false, false, -1), 0);
-    EXPECT_EQ(std::pair(bg.offsetX, bg.offsetY), std::pair(30, 40));
-    EXPECT_EQ(scene_->WaitLayerEffect(0, false), 0);
   });
 
   // The quake's and the scroll's texts, read by the overlay and the transition.
