@@ -91,6 +91,8 @@ TEST_F(TgsWindowsPagesTest, WindowsStayOverAPageExchangeAndButtonsFadeIn) {
   w.SetMessage("abc", "", 0);
   w.ShowPage();
   w.SetWindowVisible(true);
+  timers_.RunDue(1000);
+  timers_.RunDue(1500);  // the buttons' fade is over
   for (uint32_t page : {kBackPage, kShownPage}) {
     screen_.SwapCompositionWith(&back_);
     ASSERT_EQ(shown_.Create(800, 600, 32, kImageDibSection), 0);
@@ -105,14 +107,14 @@ TEST_F(TgsWindowsPagesTest, WindowsStayOverAPageExchangeAndButtonsFadeIn) {
   w.ShowButtons(false);
   w.ShowButtons(true);
   const Sprite& sprite = dynamic_cast<ButtonPart*>(w.Button(3))->GetSprite();
-  for (auto [at, alpha] : {std::pair{1000u, 0}, {1100u, 127}, {1200u, 255}}) {
+  for (auto [at, alpha] : {std::pair{2000u, 0}, {2100u, 127}, {2200u, 255}}) {
     timers_.RunDue(at);
     EXPECT_NEAR(sprite.GetAlpha(), alpha, 2) << at;
   }
   w.ShowButtons(false);
   EXPECT_FALSE(sprite.IsVisible());
   w.Release();
-  timers_.RunDue(1300);
+  timers_.RunDue(2300);
   EXPECT_EQ(timers_.Count(), 0u) << "the fade task outlived the buttons";
 }
 
