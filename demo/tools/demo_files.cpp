@@ -4,9 +4,13 @@
 //   demo_files backdrop OUT.bmp       the 800x600 background, 24 bits
 //   demo_files sprite OUT.bmp         a 96x96 sprite with a soft-edged alpha, 32 bits
 //   demo_files frame DIR              the scenario frame's pictures and button set in DIR/SYS,
-//                                     its background table DIR/DATA/BG.TXT
+//                                     its background table DIR/DATA/BG.TXT, and the pictures
+//                                     its scenes change to: a second background, a standing
+//                                     figure and rule 1
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -146,6 +150,55 @@ bw::tools::WgxPicture WaitMark(uint32_t argb) {
   return p;
 }
 
+// A second background for the scenario's scene changes.
+bw::tools::WgxPicture Backdrop(uint32_t seed) {
+  bw::tools::WgxPicture p;
+  p.width = 800;
+  p.height = 600;
+  p.pixels = bw::tools::MakeBackdrop(p.width, p.height, seed);
+  return p;
+}
+
+// A standing figure: a round head over a widening body, a soft rim of alpha around both.
+bw::tools::WgxPicture Figure(uint32_t argb) {
+  bw::tools::WgxPicture p;
+  p.depth = 32;
+  p.width = 180;
+  p.height = 360;
+  p.pixels.assign(size_t{p.width} * p.height, 0);
+  // Its corner when it stands in the middle of the 800 x 600 screen.
+  p.offsetX = 400 - 90;
+  p.offsetY = 600 - 360;
+  for (uint32_t y = 0; y < p.height; ++y) {
+    for (uint32_t x = 0; x < p.width; ++x) {
+      const int dx = int(x) - 90, dy = int(y) - 60;
+      // Inside distance in pixels: of the head (radius 45) or of the body below it.
+      int inside = 45 - int(std::lround(std::sqrt(double(dx * dx + dy * dy))));
+      if (y >= 110)
+        inside = std::max(inside, std::min(int(y) - 110, 30 + int(y - 110) / 5 - std::abs(dx)));
+      if (inside <= 0) continue;
+      const uint32_t alpha = uint32_t(std::min(inside * 64, 255));
+      const uint32_t shade = y < 110 ? 0xF0D0B0 : (argb & 0xFFFFFF);
+      p.pixels[size_t(y) * p.width + x] = alpha << 24 | shade;
+    }
+  }
+  return p;
+}
+
+// Rule 1: an 8-bit diagonal ramp, so its transition sweeps from the top left.
+bw::tools::WgxPicture Rule() {
+  bw::tools::WgxPicture p;
+  p.depth = 8;
+  p.width = 800;
+  p.height = 600;
+  for (uint32_t i = 0; i < 256; ++i) p.palette.push_back(i * 0x010101);
+  p.pixels.resize(size_t{p.width} * p.height);
+  for (uint32_t y = 0; y < p.height; ++y) {
+    for (uint32_t x = 0; x < p.width; ++x) p.pixels[size_t(y) * p.width + x] = (x + y) * 255 / 1398;
+  }
+  return p;
+}
+
 int Frame(const char* folder) {
   const std::string sys = std::string(folder) + "/SYS/";
   struct Out {
@@ -181,10 +234,15 @@ int Frame(const char* folder) {
       {"MS_SEL_A.WGX", Mask(400, 40)},
       {"MS_SEL_G.WGX", Mask(400, 40)},
       {"MS_BTN.WGX", button},
+      {"SCENE_B.WGX", Backdrop(3)},
+      {"CH_A.WGX", Figure(0xFF3050A0)},
+      {"RULE001.WGX", Rule()},
   };
   for (const Out& o : outs) {
+    bw::tools::WgxWriteOptions options;
+    options.form = o.picture.offsetX != 0 || o.picture.offsetY != 0 ? 1 : 0;
     if (!bw::tools::WriteFileBytes("demo_files", (sys + o.name).c_str(),
-                                   bw::tools::WriteWgx(o.picture)))
+                                   bw::tools::WriteWgx(o.picture, options)))
       return kExitFailed;
   }
   const std::string table = "// the demo's backgrounds\r\n[hall 1]\r\n1\r\n";

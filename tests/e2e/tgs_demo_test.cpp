@@ -1,13 +1,15 @@
 // Label: optimised
 // The demo's scenario frame scene run by the program headless, beside a MAIN that calls it, with
 // scripted clicks and keys: the frames of its messages and choice list, the branch the choice
-// takes, the read-text log it leaves, skipping through read text and a close during a wait.
+// takes, the read-text log it leaves, skipping through read text, a close during a wait, and the
+// scene changes that end the scenario.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -37,6 +39,9 @@ const std::string kClicks = "70:click:400:300,160:click:400:300";
 const std::string kRightRoad = "240:move:400:275,242:click:400:275";
 const std::string kLeftRoad = "240:move:400:325,242:click:400:325";
 const std::string kEndClick = "400:click:400:300";
+// The scene changes start after the last message; runs that look only at the messages close the
+// window before them.
+const std::string kBeforeScene = "BRIMWOLD_HEADLESS_FRAMES=410";
 
 struct Played {
   int status = -1;
@@ -102,8 +107,9 @@ std::string Hashes(uint32_t last) {
 // The two roads share every frame up to the choice and then differ; each marks its own messages
 // and its choice in the log written at the exit.
 TEST_F(TgsDemo, ClicksPlayTheScenarioAndEachRoadShowsItsOwnMessage) {
-  const Played right = Play(
-      {Hashes(kBranch), "BRIMWOLD_HEADLESS_INPUT=" + kClicks + "," + kRightRoad + "," + kEndClick});
+  const Played right =
+      Play({Hashes(kBranch), kBeforeScene,
+            "BRIMWOLD_HEADLESS_INPUT=" + kClicks + "," + kRightRoad + "," + kEndClick});
   EXPECT_EQ(right.status, 0) << right.errors;
   ASSERT_EQ(right.hashes.size(), 4u) << "the game ended before the branch";
   EXPECT_NE(right.hashes.at(kFirst), right.hashes.at(kSecond));
@@ -111,8 +117,9 @@ TEST_F(TgsDemo, ClicksPlayTheScenarioAndEachRoadShowsItsOwnMessage) {
   EXPECT_EQ(LogRecord(), ".record TGS_DEMO 5 2 0F 01") << "messages 0-3 read, the first road";
 
   fs::remove(game.path() / "SAVEDATA" / "TEXT_LOG.DAT");
-  const Played left = Play(
-      {Hashes(kBranch), "BRIMWOLD_HEADLESS_INPUT=" + kClicks + "," + kLeftRoad + "," + kEndClick});
+  const Played left =
+      Play({Hashes(kBranch), kBeforeScene,
+            "BRIMWOLD_HEADLESS_INPUT=" + kClicks + "," + kLeftRoad + "," + kEndClick});
   EXPECT_EQ(left.status, 0) << left.errors;
   ASSERT_EQ(left.hashes.size(), 4u);
   for (uint32_t frame : {kFirst, kSecond, kChoices})
@@ -125,12 +132,13 @@ TEST_F(TgsDemo, ClicksPlayTheScenarioAndEachRoadShowsItsOwnMessage) {
 // messages the first one read straight to the choice list: its line is clicked at frame 40, long
 // before the first message alone would have waited out.
 TEST_F(TgsDemo, TheSkipKeyRunsThroughReadTextToTheChoice) {
-  const Played first =
-      Play({"BRIMWOLD_HEADLESS_INPUT=" + kClicks + "," + kRightRoad + "," + kEndClick});
+  const Played first = Play(
+      {kBeforeScene, "BRIMWOLD_HEADLESS_INPUT=" + kClicks + "," + kRightRoad + "," + kEndClick});
   ASSERT_EQ(first.status, 0) << first.errors;
   SkipKeysOnlyOnReadText();
   const Played skipping =
-      Play({"BRIMWOLD_HEADLESS_INPUT=5:keydown:Left Ctrl,"
+      Play({"BRIMWOLD_HEADLESS_FRAMES=160",
+            "BRIMWOLD_HEADLESS_INPUT=5:keydown:Left Ctrl,"
             "38:move:400:325,40:click:400:325,30:keyup:Left Ctrl,150:click:400:300"});
   EXPECT_EQ(skipping.status, 0) << skipping.errors;
   EXPECT_EQ(LogRecord(), ".record TGS_DEMO 5 2 1F 03") << "the left road taken as well";
@@ -153,6 +161,49 @@ TEST_F(TgsDemo, UnreadTextIsNotSkippedAndACloseDuringAWaitKeepsTheLog) {
   EXPECT_NE(closed.errors.find("tgs TGS_DEMO +0 built-in 12 (1,0)"), std::string::npos)
       << closed.errors;
   EXPECT_NE(closed.errors.find("built-in 25"), std::string::npos) << "the speaker and voice";
+}
+
+// After the last message the scene changes: a background through "cross", a standing figure faded
+// in and moved, a grey tone, rule 1, the numbered mode 12 and a quake. Two runs show the same
+// frames at every moment, the moments differ from one another, and with the show-effects switch
+// off (the figure's move at once, no quake) the run ends on the same picture.
+TEST_F(TgsDemo, SceneChangesShowTheSameFramesOnEveryRun) {
+  std::string every = "BRIMWOLD_HEADLESS_HASHES=";
+  for (uint32_t f = 400; f < 4000; ++f) every += std::to_string(f) + ",";
+  every.pop_back();
+  const std::string input =
+      "BRIMWOLD_HEADLESS_INPUT=" + kClicks + "," + kRightRoad + "," + kEndClick;
+  const fs::path log = game.path() / "SAVEDATA" / "TEXT_LOG.DAT";
+  // Read text would type at once: every run starts on unread text.
+  const Played first = Play({every, input});
+  ASSERT_EQ(first.status, 0) << first.errors;
+  fs::remove(log);
+  const Played second = Play({every, input});
+  ASSERT_EQ(second.status, 0) << second.errors;
+  ASSERT_FALSE(first.hashes.empty());
+  const uint32_t last = first.hashes.rbegin()->first;
+  ASSERT_GT(last, 2000u) << "the scene changes ended early";
+  std::set<uint64_t> seen;
+  for (uint32_t frame : {500u, 700u, 1000u, 1300u, 1600u, 1900u, 2100u, last}) {
+    ASSERT_TRUE(first.hashes.count(frame) && second.hashes.count(frame)) << frame;
+    EXPECT_EQ(first.hashes.at(frame), second.hashes.at(frame)) << "frame " << frame;
+    EXPECT_TRUE(seen.insert(first.hashes.at(frame)).second) << "frame " << frame << " repeats";
+  }
+  EXPECT_EQ(first.hashes, second.hashes);
+
+  UserConfig user;
+  std::vector<uint8_t> bytes;
+  const fs::path file = game.path() / "SAVEDATA" / "APP_CFG.DAT";
+  ASSERT_TRUE(tools::ReadFileBytes(file, bytes));
+  ASSERT_EQ(ReadUserConfig(bytes, user), kConfigOk);
+  user.showEffects = 0;
+  ASSERT_FALSE(SaveUserConfig(file, user));
+  fs::remove(log);
+  const Played plain = Play({every, input});
+  ASSERT_EQ(plain.status, 0) << plain.errors;
+  ASSERT_FALSE(plain.hashes.empty());
+  EXPECT_LT(plain.hashes.rbegin()->first, last) << "the effects still took their time";
+  EXPECT_EQ(plain.hashes.rbegin()->second, first.hashes.at(last)) << "another final picture";
 }
 
 }  // namespace

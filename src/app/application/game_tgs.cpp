@@ -59,6 +59,7 @@ TgsPresentation* GameApp::TgsScreen() {
   if (!canvas || !canvas->GetCompositionLayer() || !gui_) return nullptr;
   TgsWindowsPlace place;
   place.layer = canvas->GetCompositionLayer();
+  place.list = canvas->AddUpperList();
   place.display = &GetDisplayManager();
   place.parts = &gui_->Parts();
   place.pointers = &gui_->Tip();

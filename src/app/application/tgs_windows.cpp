@@ -2,11 +2,16 @@
 
 #include <algorithm>
 
+#include "common/global.h"
+#include "effects/display_effect.h"
+#include "effects/effect_registries.h"
 #include "graphics/surface/composition_layer.h"
+#include "gui/button_part.h"
 #include "gui/image_list_part.h"
 #include "gui/part_manager.h"
 #include "gui/pointer_tip.h"
 #include "host/cp932.h"
+#include "platform/timer_service.h"
 #include "scenario/tgs/tgs_frame.h"
 
 namespace bw {
@@ -56,6 +61,10 @@ UiControl* TgsWindows::Button(int i) const {
                                                              : nullptr;
 }
 
+DisplayObjectList* TgsWindows::List() const {
+  return place_.list ? place_.list : &place_.layer->GetList();
+}
+
 int TgsWindows::PrepareWindows() {
   Release();
   if (!place_.layer || !place_.parts || !place_.pointers || !place_.timers) {
@@ -65,12 +74,26 @@ int TgsWindows::PrepareWindows() {
     Release();
     return kTgsWindowsMissing;
   }
+  MakeButtonFade();
   prepared_ = true;
   return 0;
 }
 
+// Without the keyword the buttons show at once.
+void TgsWindows::MakeButtonFade() {
+  DcpPluginManager* effects = Global<DcpPluginManager>::Get();
+  DisplayEffect* fade = effects ? effects->Create("sp_fade") : nullptr;
+  if (!fade) return;
+  // One slot per button and one more; never removed by its own updates, no start notice.
+  if (fade->Setup(place_.timers, nullptr, {kTgsButtonCount + 1, 0, 0}) != 0) {
+    delete fade;
+    return;
+  }
+  buttonFade_ = fade;
+}
+
 int TgsWindows::MakeWindows() {
-  DisplayObjectList* list = &place_.layer->GetList();
+  DisplayObjectList* list = List();
   // A message is fitted to its text, and only a window with frame tiles can be resized: the whole
   // frame picture is the one tile, so the window keeps the picture's size and grows by whole
   // pictures only for a text that does not fit.
@@ -134,8 +157,7 @@ int TgsWindows::MakeWindows() {
 int TgsWindows::MakeChoiceList() {
   auto choices = std::make_unique<ImageListPart>();
   const char* const files[9] = {"SYS\\MS_SEL_B.WGX", "SYS\\MS_SEL_A.WGX", "SYS\\MS_SEL_G.WGX"};
-  if (choices->Setup(&place_.layer->GetList(), kTgsWindowPriority, 46, 200, 0, 0, 10,
-                     renderers_[0].get(), 0) != 0 ||
+  if (choices->Setup(List(), kTgsWindowPriority, 46, 200, 0, 0, 10, renderers_[0].get(), 0) != 0 ||
       choices->CreateFromImages(1, false, false, files) != 0) {
     return kTgsWindowsMissing;
   }
@@ -157,8 +179,10 @@ int TgsWindows::MakeButtons() {
   CompositionLayer* target = parts.GetTargetLayer();
   parts.SetDefaultGroup(kTgsButtonGroup);
   parts.SetTarget(place_.layer);
+  const bool alt = parts.SetUseAltList(place_.list && place_.list == place_.layer->GetSecondList());
   const int r = buttons_.Load(place_.layer, place_.display, &parts, place_.pointers,
                               "SYS\\MS_FRAME.GMP", 0, 0, false, false);
+  parts.SetUseAltList(alt);
   parts.SetDefaultGroup(group);
   if (target) parts.SetTarget(target);
   if (r != 0 || buttons_.Count() < kTgsButtonCount) return kTgsWindowsMissing;
@@ -172,13 +196,18 @@ int TgsWindows::MakeButtons() {
 }
 
 void TgsWindows::Release() {
+  // The task holds the buttons' sprites: it goes first.
+  if (buttonFade_) {
+    if (!place_.timers->RemoveByHandle(buttonFade_->Handle())) delete buttonFade_;
+    buttonFade_ = nullptr;
+  }
   if (buttons_.Count() > 0 && place_.parts) place_.parts->DeleteGroup(kTgsButtonGroup, false);
   buttons_.Clear();
   if (choices_) {
     if (place_.pointers) place_.pointers->RemoveControl(choices_.get());
     choices_.reset();
   }
-  if (place_.layer) place_.layer->GetList().Remove(&bar_);
+  if (place_.layer) List()->Remove(&bar_);
   bar_.Reset();
   view_.Destroy();
   name_.Destroy();
@@ -264,7 +293,19 @@ void TgsWindows::SetButtonState(int button, int state) {
 }
 
 void TgsWindows::ShowButtons(bool show) {
-  for (size_t i = 0; i < buttons_.Count(); ++i) buttons_.GetPart(i)->SetVisible(show);
+  if (buttons_.Count() == 0 || buttons_.GetPart(0)->IsVisible() == show) return;
+  // A fade still running ends at its end state before the buttons change again.
+  if (buttonFade_) buttonFade_->Command({0});
+  for (size_t i = 0; i < buttons_.Count(); ++i) {
+    UiControl* b = buttons_.GetPart(i);
+    b->SetVisible(show);
+    auto* button = dynamic_cast<ButtonPart*>(b);
+    if (!show || !buttonFade_ || !button) continue;
+    // The task takes the sprite in at the opacity it has.
+    button->GetSprite().SetAlpha(0);
+    buttonFade_->Command(
+        {1, ArgWord(i), Word(&button->GetSprite()), ArgWord(kTgsButtonFadeMs), 0, 0});
+  }
 }
 
 void TgsWindows::ShowChoiceList(bool show) {

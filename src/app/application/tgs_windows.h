@@ -24,6 +24,7 @@
 namespace bw {
 
 class CompositionLayer;
+class DisplayEffect;
 class DisplayManager;
 class ImageListPart;
 class PartManager;
@@ -34,6 +35,9 @@ class UiControl;
 // Where the windows go and who keeps their parts.
 struct TgsWindowsPlace {
   CompositionLayer* layer = nullptr;  // the screen's composition layer
+  // The list the windows draw in: the screen's upper list keeps them above both scene pages
+  // through a page exchange. Null: the layer's own list.
+  DisplayObjectList* list = nullptr;
   DisplayManager* display = nullptr;
   PartManager* parts = nullptr;
   PointerTip* pointers = nullptr;
@@ -46,6 +50,7 @@ struct TgsWindowsPlace {
 constexpr int kTgsWindowsMissing = 2;
 
 constexpr int32_t kTgsButtonGroup = 1000;
+constexpr uint32_t kTgsButtonFadeMs = 200;
 constexpr int32_t kTgsWindowPriority = 10000;
 
 // One choice as the list shows it.
@@ -81,6 +86,7 @@ class TgsWindows : public TgsPresentation, public TgsCallRunner {
   void SetWindowAlpha(uint8_t alpha, bool withButtons) override;
   void SetWaitMarkAuto(bool autoPlay) override;
   void SetButtonState(int button, int state) override;
+  // Shown buttons fade in over kTgsButtonFadeMs through the "sp_fade" task; hidden ones go at once.
   void ShowButtons(bool show) override;
   // Shows the lines the choice source gives; disabled ones grey.
   void ShowChoiceList(bool show) override;
@@ -119,6 +125,8 @@ class TgsWindows : public TgsPresentation, public TgsCallRunner {
   int MakeWindows();
   int MakeChoiceList();
   int MakeButtons();
+  void MakeButtonFade();
+  DisplayObjectList* List() const;
 
   TgsWindowsPlace place_;
   std::array<std::unique_ptr<OutlineTextRenderer>, 4> renderers_;
@@ -132,6 +140,7 @@ class TgsWindows : public TgsPresentation, public TgsCallRunner {
   HitAreaPart hitArea_;
   std::unique_ptr<ImageListPart> choices_;
   GmpPartLoader buttons_;
+  DisplayEffect* buttonFade_ = nullptr;  // owned by the timer service while it runs
   std::function<int(std::span<const uint8_t>)> runner_;
   std::function<uint32_t()> clock_;
   std::function<std::vector<TgsChoiceLine>()> choiceSource_;

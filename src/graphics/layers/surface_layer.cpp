@@ -77,6 +77,15 @@ void SurfaceLayer::SwapBackgroundWith(SurfaceLayer* other) {
   composition_->SwapBackground(other->composition_.get(), true);
 }
 
+DisplayObjectList* SurfaceLayer::AddUpperList() {
+  if (!composition_) return nullptr;
+  if (!upper_) {
+    upper_.reset(new (std::nothrow) DisplayObjectList);
+    if (upper_) composition_->SetSecondList(upper_.get());
+  }
+  return upper_.get();
+}
+
 int SurfaceLayer::SetLinkedLayer(SurfaceLayer* layer) {
   if (layer) {
     const ImageSurface* mine = GetImage();

@@ -63,6 +63,8 @@ class SurfaceLayer {
   virtual const ImageSurface* GetImage() const = 0;
   virtual CompositionLayer* GetCompositionLayer() const { return composition_.get(); }
   virtual DisplayObjectList* GetUpperList() const { return upper_.get(); }
+  // Gives a composed layer made without one its upper list (null when not composed).
+  DisplayObjectList* AddUpperList();
   virtual SurfaceLayer* GetLinkedLayer() const { return linked_; }
   virtual ImageSurface* GetBackingImage() const { return backing_.get(); }
   virtual int GetDepth() const { return GetImage()->GetBitsPerPixel(); }

@@ -132,28 +132,35 @@ struct BlurRow {
   Source readBack, wait, skippable;
 };
 
-// bytes: the places of the values that the effect takes as bytes.
+// bytes: the places of the values that the effect takes as bytes; texts: those it takes as texts
+// (their values 0).
 template <size_t N>
-std::array<int32_t, N> TakeValues(const Args& a, const BlurRow<N>& row,
-                                  std::initializer_list<size_t> bytes) {
+std::array<int32_t, N> TakeValues(Args& a, const BlurRow<N>& row,
+                                  std::initializer_list<size_t> bytes,
+                                  std::initializer_list<size_t> texts,
+                                  std::array<TgsText, N>& textsOut) {
   std::array<int32_t, N> values{};
   for (size_t i = 0; i < N; ++i) values[i] = Take(a, row.values[i]);
   for (size_t i : bytes) values[i] = static_cast<uint8_t>(values[i]);
+  for (size_t i : texts) {
+    values[i] = 0;
+    if (row.values[i].kind == Source::kSlot) textsOut[i] = a.Text(row.values[i].slot);
+  }
   return values;
 }
 
 int32_t Blur(Args& a, TgsOperations& o, const BlurRow<15>& row) {
-  auto values = TakeValues(a, row, {7, 10, 11, 12, 13});
-  values[4] = values[5] = 0;
-  o.BlurBackground(a.Byte(row.pageSlot), values, a.Text(row.values[4].slot),
-                   a.Text(row.values[5].slot), Take(a, row.readBack) != 0, Take(a, row.wait) != 0,
-                   Take(a, row.skippable) != 0);
+  std::array<TgsText, 15> texts{};
+  auto values = TakeValues(a, row, {7, 10, 11, 12, 13}, {2, 3, 4, 5, 8, 9}, texts);
+  o.BlurBackground(a.Byte(row.pageSlot), values, texts, Take(a, row.readBack) != 0,
+                   Take(a, row.wait) != 0, Take(a, row.skippable) != 0);
   return 0;
 }
 
 int32_t BlurPath(Args& a, TgsOperations& o, const BlurRow<10>& row) {
-  auto values = TakeValues(a, row, {0, 2, 5, 6, 7, 8});
-  o.BlurBackgroundPath(a.Byte(row.pageSlot), a.Text(row.pathSlot), values,
+  std::array<TgsText, 10> texts{};
+  auto values = TakeValues(a, row, {0, 2, 5, 6, 7, 8}, {3, 4}, texts);
+  o.BlurBackgroundPath(a.Byte(row.pageSlot), a.Text(row.pathSlot), values, texts,
                        Take(a, row.readBack) != 0, Take(a, row.wait) != 0,
                        Take(a, row.skippable) != 0);
   return 0;
@@ -330,7 +337,7 @@ BW_ROW(46) {
   return 0;
 }
 BW_ROW(47) {
-  o.RotateBackgroundEffect(a.Byte(6), a.Int(0), a.Text(1), a.Int(2), a.Int(3), a.Int(5),
+  o.RotateBackgroundEffect(a.Byte(6), a.Int(0), a.Text(1), a.Int(2), a.Int(3), a.Text(5),
                            a.Int(4, 1000));
   return 0;
 }
@@ -532,7 +539,7 @@ BW_ROW(87) {
   return 0;
 }
 BW_ROW(88) {
-  o.ChangeSprite(a.Int(0), a.Text(1), a.Int(2), a.Byte(3), a.Int(4, 500), a.Flag(5), a.Int(6),
+  o.ChangeSprite(a.Int(0), a.Text(1), a.Text(2), a.Byte(3), a.Int(4, 500), a.Flag(5), a.Int(6),
                  a.Byte(7), a.Int(8));
   return 0;
 }
@@ -594,13 +601,14 @@ BW_ROW(101) {
   return 0;
 }
 BW_ROW(102) {
-  o.TransScroll(a.Int(0), a.Byte(1), a.Byte(2), a.Int(3));
+  o.TransScroll(a.Int(0), a.Byte(1), a.Byte(2), a.Text(3));
   return 0;
 }
 BW_ROW(103) {
   std::array<int32_t, 7> values{};
   for (size_t i = 0; i < values.size(); ++i) values[i] = a.Int(i);
-  o.TransRipple(values);
+  values[1] = values[6] = 0;  // texts
+  o.TransRipple(values, a.Text(6), a.Text(1));
   return 0;
 }
 
@@ -663,14 +671,14 @@ BW_ROW(110) {
 int32_t ScreenQuakeRow(Args& a, TgsOperations& o, bool paged) {
   size_t n = paged ? 3 : 2;  // the first slot after the values
   std::array<int32_t, 3> values{paged ? a.Int(2) : 0, a.Int(0), a.Int(1)};
-  o.ScreenQuake(values, a.Int(n), a.Int(n + 1), a.Byte(n + 2), a.Byte(n + 3), 0);
+  o.ScreenQuake(values, a.Int(n), a.Text(n + 1), a.Byte(n + 2), a.Byte(n + 3), 0);
   return 0;
 }
 int32_t QuakeRow(Args& a, TgsOperations& o, bool paged) {
   size_t n = paged ? 3 : 2;
   std::array<int32_t, 3> values{paged ? a.Int(2) : 0, a.Int(0), a.Int(1)};
   std::array<uint8_t, 3> bytes{a.Byte(n + 2), a.Byte(n + 3), a.Byte(n + 4)};
-  o.Quake(values, a.Int(n), a.Int(n + 1), bytes, a.Byte(n + 5), 0);
+  o.Quake(values, a.Int(n), a.Text(n + 1), bytes, a.Byte(n + 5), 0);
   return 0;
 }
 BW_ROW(111) {

@@ -12,8 +12,11 @@
 #include "common/global.h"
 #include "common/sjis.h"
 #include "effects/arg_cursor.h"
+#include "effects/bg_blur_effect.h"
 #include "effects/display_effect.h"
 #include "effects/effect_registries.h"
+#include "effects/motion_path.h"
+#include "effects/sp_change_effect.h"
 #include "graphics/layers/surface_layer.h"
 #include "graphics/surface/composition_layer.h"
 #include "platform/timer_service.h"
@@ -44,6 +47,25 @@ DcpPluginManager* Effects() {
 
 TimerService* Timers() {
   return Global<TimerService>::Get();
+}
+
+// A double as the two 32-bit words, low then high, that the effects read it from.
+void PutDouble(double value, ArgWord* words) {
+  uint64_t bits = 0;
+  std::memcpy(&bits, &value, sizeof bits);
+  words[0] = ArgWord(uint32_t(bits));
+  words[1] = ArgWord(uint32_t(bits >> 32));
+}
+
+// A text as an argument word (0 when not given); keep holds it NUL-terminated for the call.
+ArgWord TextWord(const TgsText& text, std::string& keep) {
+  if (!text) return 0;
+  keep.assign(*text);
+  return Word(keep.c_str());
+}
+
+double DecimalOr(const TgsText& text, double fallback) {
+  return text ? std::strtod(std::string(*text).c_str(), nullptr) : fallback;
 }
 
 void MirrorRule(ImageSurface& rule, bool horizontal, bool vertical) {
@@ -189,14 +211,16 @@ int32_t TgsScene::WaitScreenEffect(int32_t slot, bool skippable) {
 }
 
 int32_t TgsScene::RunSlotEffect(int32_t slot, int kind, const char* keyword, TgsScreenSlot words,
-                                ArgWords args, int32_t failure, int page) {
+                                ArgWords args, int32_t failure, int page, void* target) {
   StopScreenEffect(slot, 1, 0);
   TgsScreenSlot& s = slots_[slot];
   s.words = words.words;
   s.words[0] = kind;
   s.name = words.name;
   if (!EffectsShown()) return 0;
-  return CreateEffectByKeyword(&s.effect, keyword, LayerOf(page), args) == 0 ? 0 : failure;
+  return CreateEffectByKeyword(&s.effect, keyword, target ? target : LayerOf(page), args) == 0
+             ? 0
+             : failure;
 }
 
 // ---- Layer and screen effects -----------------------------------------------------------------
@@ -228,14 +252,16 @@ int32_t TgsScene::ZoomBackground(uint8_t page, int32_t x, int32_t y, TgsText zoo
 }
 
 int32_t TgsScene::RotateBackgroundEffect(uint8_t page, int32_t angle, TgsText scale, int32_t x,
-                                         int32_t y, int32_t a, int32_t time) {
+                                         int32_t y, TgsText ease, int32_t time) {
   const int p = P(page);
   if (!EffectsShown() || Skipping()) return RotateBackground(angle, scale, x, y, page);
   StopLayerEffects(p, false);
   TgsBackgroundRecord& bg = Background(p);
   const std::string text(scale.value_or("1.0"));
-  const int r = CreateEffectByKeyword(&bg.effect, "bg_rot", LayerOf(p),
-                                      {x, y, angle, Word(text.c_str()), a, time});
+  std::string easeText;
+  const int r =
+      CreateEffectByKeyword(&bg.effect, "bg_rot", LayerOf(p),
+                            {x, y, angle, Word(text.c_str()), TextWord(ease, easeText), time});
   if (r != 0) return r;
   bg.angle = angle;
   bg.zoom = float(std::strtod(text.c_str(), nullptr));
@@ -259,7 +285,7 @@ int32_t TgsScene::AnimateBackgroundPath(uint8_t page, TgsText path, int32_t time
       s.words = {kSlotPathAnime, p, time, a, b, 0, 0};
       s.name = name;
     }
-    return BackgroundPathNow(p, name, time, a, b, c, inSlot);
+    return BackgroundPathNow(p, name);
   }
   const ArgList args{Word(name.c_str()), time, a, b, c, inSlot, !inSlot};
   if (inSlot) {
@@ -278,14 +304,12 @@ int32_t TgsScene::AnimateBackgroundPath(uint8_t page, TgsText path, int32_t time
   return 0;
 }
 
-int32_t TgsScene::BackgroundPathNow(int page, const std::string& name, int32_t time, bool a, bool b,
-                                    bool c, bool inSlot) {
+int32_t TgsScene::BackgroundPathNow(int page, const std::string& name) {
   EffectCommand command = Effects() ? Effects()->FindCommand("bg_panime") : nullptr;
   if (!command) return kNoCommandFunction;
   TgsBackgroundRecord& bg = Background(page);
   int32_t x = bg.offsetX, y = bg.offsetY;
-  const int r = command({1, Word(LayerOf(page)), Word(name.c_str()), time, a, b, c, inSlot, !inSlot,
-                         Word(&x), Word(&y)});
+  const int r = command({Word(LayerOf(page)), Word(name.c_str()), Word(&x), Word(&y)});
   if (r != 0) return r + 4;
   bg.offsetX = x;
   bg.offsetY = y;
@@ -297,74 +321,93 @@ int32_t TgsScene::BackgroundPathNow(int page, const std::string& name, int32_t t
 int32_t TgsScene::EndBackgroundPath(TgsText path, uint8_t page) {
   if (!path) return 1;
   StopLayerEffects(P(page), false);
-  return BackgroundPathNow(P(page), std::string(*path), 0, false, false, false, false);
+  return BackgroundPathNow(P(page), std::string(*path));
 }
 
-int32_t TgsScene::BlurNow(int page, int32_t x, int32_t y, const char* zoom, const char* angle) {
+void TgsScene::RecordBlurEnd(int page, const BlurEnd& end) {
+  TgsBackgroundRecord& bg = Background(page);
+  bg.view = {-1, 0, 0, 0};
+  bg.offsetX = bg.offsetY = 0;
+  bg.zoom = 0;
+  if (end.angle != 0) {
+    bg.offsetX = end.x;
+    bg.offsetY = end.y;
+    bg.angle = int32_t(end.angle);
+    bg.zoom = float(end.zoom);
+    return;
+  }
+  Rect view;
+  if (BgBlurEffect::ComputeView(end.x, end.y, end.zoom, kTgsScreenWidth, kTgsScreenHeight, &view) ==
+      0) {
+    bg.view = {view.left, view.top, view.right, view.bottom};
+  }
+}
+
+int32_t TgsScene::BlurNow(int page, const BlurEnd& end) {
   EffectCommand command = Effects() ? Effects()->FindCommand("bg_blur") : nullptr;
   if (!command) return kNoCommandFunction;
-  int32_t vx = 0, vy = 0, vw = 0, vh = 0;
-  const int r = command({1, Word(LayerOf(page)), x, y, Word(zoom), Word(angle), Word(&vx),
-                         Word(&vy), Word(&vw), Word(&vh)});
-  ApplyZoomView(page, vx, vy, vw, vh);
+  ArgWord z[2], a[2];
+  PutDouble(end.zoom, z);
+  PutDouble(end.angle, a);
+  const int r = command({Word(LayerOf(page)), end.x, end.y, z[0], z[1], a[0], a[1]});
+  if (r == 0) RecordBlurEnd(page, end);
   return r;
 }
 
-int32_t TgsScene::RunBlur(int page, ArgWords args, bool readBack, bool wait, bool skippable) {
+int32_t TgsScene::RunBlur(int page, ArgWords args, const BlurEnd* readBack, bool wait,
+                          bool skippable) {
   TgsBackgroundRecord& bg = Background(page);
   if (CreateEffectByKeyword(&bg.effect, "bg_blur", LayerOf(page), args) != 0) return 1;
-  if (readBack) {
-    int32_t vx = 0, vy = 0, vw = 0, vh = 0;
-    bg.effect->Query({Word(&vx), Word(&vy), Word(&vw), Word(&vh)});
-    ApplyZoomView(page, vx, vy, vw, vh);
-  }
+  if (readBack) RecordBlurEnd(page, *readBack);
   if (wait) WaitEffect(&bg.effect, skippable);
   return 0;
 }
 
-int32_t TgsScene::BlurBackground(uint8_t page, std::span<const int32_t, 15> v, TgsText text5,
-                                 TgsText text6, bool readBack, bool wait, bool skippable) {
+int32_t TgsScene::BlurBackground(uint8_t page, std::span<const int32_t, 15> v,
+                                 std::span<const TgsText, 15> texts, bool readBack, bool wait,
+                                 bool skippable) {
   const int p = P(page);
   StopLayerEffects(p, false);
-  const std::string zoom(text5.value_or("1.0")), angle(text6.value_or("0.0"));
-  if (!EffectsShown() || Skipping()) {
-    return readBack ? BlurNow(p, v[0], v[1], zoom.c_str(), angle.c_str()) : 0;
-  }
-  const ArgWord t5 = text5 ? Word(zoom.c_str()) : 0, t6 = text6 ? Word(angle.c_str()) : 0;
+  const BlurEnd end{v[0], v[1], DecimalOr(texts[4], 1.0), DecimalOr(texts[5], 0.0)};
+  if (!EffectsShown() || Skipping()) return readBack ? BlurNow(p, end) : 0;
+  std::array<std::string, 15> keep;
+  auto t = [&](size_t i) { return TextWord(texts[i], keep[i]); };
   return RunBlur(p,
-                 {0, v[0], v[1], v[2], v[3], t5, t6, v[6], uint8_t(v[7]), v[8], v[9],
+                 {0, v[0], v[1], t(2), t(3), t(4), t(5), v[6], uint8_t(v[7]), t(8), t(9),
                   uint8_t(v[10]), uint8_t(v[11]), uint8_t(v[12]), uint8_t(v[13]), v[14], readBack},
-                 readBack, wait, skippable);
+                 readBack ? &end : nullptr, wait, skippable);
 }
 
 int32_t TgsScene::BlurBackgroundPath(uint8_t page, TgsText path, std::span<const int32_t, 10> v,
-                                     bool readBack, bool wait, bool skippable) {
+                                     std::span<const TgsText, 10> texts, bool readBack, bool wait,
+                                     bool skippable) {
   const int p = P(page);
   StopLayerEffects(p, false);
   const std::string text(path.value_or(""));
+  // The path's last point is its end state.
+  std::vector<double> points;
+  const int count = ParsePointTriples(path ? text.c_str() : nullptr, points);
+  BlurEnd end{};
+  if (count >= 1) {
+    const size_t last = size_t(count - 1) * 3;
+    end = {int32_t(points[last]), int32_t(points[last + 1]), points[last + 2], 0.0};
+  }
   if (!EffectsShown() || Skipping()) {
     if (!readBack) return 0;
-    std::vector<double> points;
-    const int count = ParsePointTriples(path ? text.c_str() : nullptr, points);
-    if (count < 1) return 2;
-    char zoom[32];
-    std::snprintf(zoom, sizeof zoom, "%g", points[size_t(count) * 3 - 1]);
-    return BlurNow(p, int32_t(points[size_t(count) * 3 - 3]),
-                   int32_t(points[size_t(count) * 3 - 2]), zoom, "0.0");
+    return count < 1 ? 2 : BlurNow(p, end);
   }
+  std::string ease, source;
   return RunBlur(p,
-                 {Word(text.c_str()), uint8_t(v[0]), v[1], uint8_t(v[2]), v[3], v[4], uint8_t(v[5]),
-                  uint8_t(v[6]), uint8_t(v[7]), uint8_t(v[8]), v[9], readBack},
-                 readBack, wait, skippable);
+                 {Word(text.c_str()), uint8_t(v[0]), v[1], uint8_t(v[2]), TextWord(texts[3], ease),
+                  TextWord(texts[4], source), uint8_t(v[5]), uint8_t(v[6]), uint8_t(v[7]),
+                  uint8_t(v[8]), v[9], readBack},
+                 readBack && count >= 1 ? &end : nullptr, wait, skippable);
 }
 
 int32_t TgsScene::SetBackgroundBlurNow(uint8_t page, int32_t x, int32_t y, int32_t a, int32_t b) {
   const int p = P(page);
   StopLayerEffects(p, false);
-  char zoom[16], angle[16];
-  std::snprintf(zoom, sizeof zoom, "%d", int(a));
-  std::snprintf(angle, sizeof angle, "%d", int(b));
-  return BlurNow(p, x, y, zoom, angle);
+  return BlurNow(p, {x, y, double(a), double(b)});
 }
 
 int32_t TgsScene::WaitLayerEffect(uint8_t page, bool skippable) {
@@ -430,14 +473,14 @@ int32_t TgsScene::SpriteMovie(TgsText name, int32_t slot, uint8_t page, bool fla
   if (slot < 0) {
     TgsBackgroundRecord& bg = Background(p);
     ReleaseEffect(&bg.effect);
-    return CreateEffectByKeyword(&bg.effect, "sp_movie", LayerOf(p), args) == 0 ? 0 : 3;
+    return CreateEffectByKeyword(&bg.effect, "sp_movie", Composition(p), args) == 0 ? 0 : 3;
   }
   StopScreenEffect(slot, 1, 0);
   TgsScreenSlot& s = slots_[slot];
   s.words = {kSlotMovie, p, flag, a, b, c, 0};
   s.name = text;
   // The movie has no end state of its own: it always runs.
-  return CreateEffectByKeyword(&s.effect, "sp_movie", LayerOf(p), args) == 0 ? 0 : 3;
+  return CreateEffectByKeyword(&s.effect, "sp_movie", Composition(p), args) == 0 ? 0 : 3;
 }
 
 int32_t TgsScene::SpriteParts(TgsText name, int32_t value, uint8_t page, int32_t slot, bool a,
@@ -447,21 +490,20 @@ int32_t TgsScene::SpriteParts(TgsText name, int32_t value, uint8_t page, int32_t
   const bool both = page >= 2;
   const int p = both ? 0 : P(page);
   const std::string text(*name);
-  const double scale = 1.0;
-  ArgWord scaleWord = 0;
-  static_assert(sizeof(double) <= sizeof(ArgWord));
-  std::memcpy(&scaleWord, &scale, sizeof scale);
-  const ArgList args{Word(text.c_str()), 0, 0, value, slot, scaleWord, slot < 0, c, both, a, b};
+  ArgWord scale[2];
+  PutDouble(1.0, scale);
+  const ArgList args{Word(text.c_str()), 0,        0,          value, slot, scale[0],
+                     scale[1],           slot < 0, ArgWord(c), both,  a,    b};
   if (slot < 0) {
     if (!EffectsShown() || Skipping()) return b ? 2 : 0;
     TgsBackgroundRecord& bg = Background(p);
     ReleaseEffect(&bg.effect);
-    return CreateEffectByKeyword(&bg.effect, "sp_parts", LayerOf(p), args) == 0 ? 0 : 4;
+    return CreateEffectByKeyword(&bg.effect, "sp_parts", Composition(p), args) == 0 ? 0 : 4;
   }
   TgsScreenSlot words;
   words.words = {0, value, a, b, both ? 2 : p, c};
   words.name = text;
-  return RunSlotEffect(slot, kSlotParts, "sp_parts", words, args, 4, p);
+  return RunSlotEffect(slot, kSlotParts, "sp_parts", words, args, 4, p, Composition(p));
 }
 
 int32_t TgsScene::CrossFadeLayer(int32_t value, int32_t timeOrSlot, uint8_t a, uint8_t b) {
@@ -492,12 +534,20 @@ int32_t TgsScene::ScreenWeather(int32_t slot, int32_t index, int32_t value, bool
       {value, kWeatherPriority, kTgsScreenHeight, flag, name ? Word(text.c_str()) : 0, a, b}, 2);
 }
 
-int32_t TgsScene::Quake(std::span<const int32_t, 3> values, int32_t timeOrSlot, int32_t value,
+int32_t TgsScene::Quake(std::span<const int32_t, 3> values, int32_t timeOrSlot, TgsText strength,
                         std::span<const uint8_t, 3> bytes, uint8_t page, uint8_t byte) {
   const int32_t slot = SlotOf(timeOrSlot);
   if (slot >= kTgsScreenSlots) return 1;
-  const ArgList args{values[0], values[1], values[2], slot >= 0 ? 0 : timeOrSlot, value, bytes[0],
-                     bytes[1],  bytes[2],  byte};
+  std::string keep;
+  const ArgList args{values[0],
+                     values[1],
+                     values[2],
+                     slot >= 0 ? 0 : timeOrSlot,
+                     TextWord(strength, keep),
+                     bytes[0],
+                     bytes[1],
+                     bytes[2],
+                     byte};
   if (slot >= 0) {
     TgsScreenSlot words;
     words.words = {0, values[0], values[1], values[2], bytes[0], bytes[1], bytes[2]};
@@ -535,7 +585,8 @@ int32_t TgsScene::ReplaceSprite(int32_t slot, TgsText name, int32_t position, bo
 // The effect owns the old sprite from a successful set-up on, and deletes its picture with it:
 // it gets a picture of its own, so the twin page's shared one stays.
 int32_t TgsScene::StartReplaceEffect(TgsSpriteRecord& r, OldSprite& old, const char* keyword,
-                                     uint8_t page, std::initializer_list<ArgWord> after) {
+                                     uint8_t page, std::initializer_list<ArgWord> after,
+                                     void* target) {
   if (!old.sprite || !EffectsShown() || Skipping()) return 0;
   auto picture = std::make_unique<ImageSurface>();
   if (!old.picture || picture->CopyFrom(old.picture.get(), kCopyLikeSource) != 0 ||
@@ -544,7 +595,7 @@ int32_t TgsScene::StartReplaceEffect(TgsSpriteRecord& r, OldSprite& old, const c
   }
   std::vector<ArgWord> words{Word(r.sprite.get()), Word(old.sprite.get())};
   words.insert(words.end(), after.begin(), after.end());
-  if (CreateEffectByKeyword(&r.effect, keyword, LayerOf(P(page)),
+  if (CreateEffectByKeyword(&r.effect, keyword, target ? target : LayerOf(P(page)),
                             ArgWords(words.data(), words.size())) != 0) {
     old.sprite.reset();
     return 5;
@@ -569,6 +620,40 @@ int32_t TgsScene::CrossFadeSprite(int32_t slot, TgsText name, int32_t position, 
   return StartReplaceEffect(*r, old, "sp_cfade", page, {ArgWord(r->priority), time, 1});
 }
 
+void TgsScene::PublishPathBand(int32_t group) {
+  EffectCommand command = Effects() ? Effects()->FindCommand("sp_panime") : nullptr;
+  const TgsSpriteGroup g = SpriteGroup(group);
+  if (command) command({0, ArgWord(g.Top()), ArgWord(g.base)});
+}
+
+void TgsScene::ReadPathEnd(const std::string& path, const Sprite& sprite, SpritePathEnd& end) {
+  DisplayObjectList* list = sprite.GetOwnerList();
+  double zoom = 1, rotation = 0;
+  if (ReadPathEndState(path.c_str(), &end.x, &end.y, &sprite, list ? list->GetLayer() : nullptr,
+                       &end.opacity, &end.order, &zoom, &rotation, &end.originX,
+                       &end.originY) != kPathParsed) {
+    return;
+  }
+  end.zoom = float(zoom);
+  end.rotation = float(rotation);
+  end.turned = zoom != 1 || rotation != 0;
+}
+
+void TgsScene::TakeSpritePathEnd(TgsSpriteRecord& r, int32_t slot, uint8_t page, int32_t group,
+                                 const SpritePathEnd& end) {
+  r.x = end.x + r.anchorX;
+  r.y = end.y + r.anchorY;
+  r.alpha = uint8_t(end.opacity >= 0 ? end.opacity : r.sprite->GetAlpha());
+  if (end.turned) {
+    r.scale = end.zoom;
+    r.angle = int32_t(end.rotation * 512);
+    r.rotAnchorX = end.originX;
+    r.rotAnchorY = end.originY;
+  }
+  // The paths' "F" is order 1, "B" order 2.
+  if (end.order == 1 || end.order == 2) SpriteOrder(slot, page, group, false, end.order == 1);
+}
+
 int32_t TgsScene::AnimateSpritePath(int32_t slot, TgsText path, int32_t time, uint8_t page,
                                     int32_t group, bool persist) {
   TgsSpriteRecord* r = SpriteRecord(P(page), slot, group);
@@ -577,25 +662,29 @@ int32_t TgsScene::AnimateSpritePath(int32_t slot, TgsText path, int32_t time, ui
   ReleaseEffect(&r->effect);
   const std::string name(*path);
   const bool immediate = forceImmediate_ || !EffectsShown() || Skipping();
-  int32_t x = r->x - r->anchorX, y = r->y - r->anchorY, order = 0;
+  SpritePathEnd end;
+  end.x = r->x - r->anchorX;
+  end.y = r->y - r->anchorY;
+  PublishPathBand(group);
   if (immediate) {
     EffectCommand command = Effects() ? Effects()->FindCommand("sp_panime") : nullptr;
     if (!command) return kNoCommandFunction;
-    const int c = command({1, Word(r->sprite.get()), Word(name.c_str()), time, persist, !persist,
-                           Word(&x), Word(&y)});
+    const int c = command({1, Word(r->sprite.get()), Word(name.c_str()), Word(&end.x), Word(&end.y),
+                           Word(&end.opacity), Word(&end.order), Word(&end.zoom),
+                           Word(&end.rotation), Word(&end.originX), Word(&end.originY)});
     if (c != 0) return c + 4;
+    end.turned = end.zoom != 1 || end.rotation != 0;
   } else {
+    // The effect reports where it is, not where it ends: the end is read from the path as the
+    // effect reads it, before the effect moves the sprite.
+    ReadPathEnd(name, *r->sprite, end);
     if (CreateEffectByKeyword(
             &r->effect, "sp_panime", LayerOf(P(page)),
             {Word(r->sprite.get()), Word(name.c_str()), time, persist, !persist}) != 0) {
       return kEffectSetUpFailed;
     }
-    order = r->effect->Query({Word(&x), Word(&y)});
   }
-  r->x = x + r->anchorX;
-  r->y = y + r->anchorY;
-  r->alpha = uint8_t(r->sprite->GetAlpha());
-  if (order == 1 || order == 2) SpriteOrder(slot, page, group, false, order == 2);
+  TakeSpritePathEnd(*r, slot, page, group, end);
   if (persist) {
     r->persistKind = 1;
     r->persistName = std::string(sjis::Truncate(name, kTgsSlotNameMax));
@@ -623,7 +712,7 @@ int32_t SizeCode(std::string_view name) {
 
 }  // namespace
 
-int32_t TgsScene::ChangeSprite(int32_t slot, TgsText name, int32_t a, uint8_t b, int32_t time,
+int32_t TgsScene::ChangeSprite(int32_t slot, TgsText name, TgsText path, uint8_t b, int32_t time,
                                bool toBack, int32_t style, uint8_t page, int32_t group) {
   TgsSpriteRecord* r = SpriteRecord(P(page), slot, group);
   if (!r || b > 2) return kSceneBadSlot;
@@ -639,15 +728,25 @@ int32_t TgsScene::ChangeSprite(int32_t slot, TgsText name, int32_t a, uint8_t b,
     changed = oldCharIndex == r->charIndex && oldName.substr(0, 3) == r->name.substr(0, 3) &&
               after != 0 && after != before;
   }
-  const int32_t started = StartReplaceEffect(*r, old, "sp_change", page,
-                                             {a, b, ArgWord(r->priority), changed, time, 1});
+  // The effect takes its style byte, the priority and the zoom flag as a block of their own.
+  SpChangeParams params;
+  params.style = b;
+  params.priority = r->priority;
+  params.zoom = changed;
+  std::string pathText;
+  const int32_t started = StartReplaceEffect(
+      *r, old, "sp_change", page,
+      {TextWord(path, pathText), b, ArgWord(r->priority), changed, time, 1}, &params);
   if (started != 0 || !r->effect || !r->sprite) return started;
-  int32_t x = r->x - r->anchorX, y = r->y - r->anchorY;
-  const int32_t order = r->effect->Query({Word(&x), Word(&y)});
-  r->x = x + r->anchorX;
-  r->y = y + r->anchorY;
-  r->alpha = uint8_t(r->sprite->GetAlpha());
-  if (order == 1 || order == 2) SpriteOrder(slot, page, group, false, order == 2);
+  // Style 0 moves the new sprite itself, from where the set-up put it; the other styles move
+  // the old or a combined picture and leave the new one where it was loaded.
+  if (b == 0 && path) {
+    SpritePathEnd end;
+    end.x = r->sprite->GetX();
+    end.y = r->sprite->GetY();
+    ReadPathEnd(std::string(*path), *r->sprite, end);
+    TakeSpritePathEnd(*r, slot, page, group, end);
+  }
   return 0;
 }
 
@@ -810,19 +909,23 @@ int32_t TgsScene::TransFilter(int32_t index, int32_t time, int32_t a, int32_t b,
   return RunTransition(kKeywords[index], 1, true, {OrDefault(time), a, b, c, 0, 0});
 }
 
-int32_t TgsScene::TransScroll(int32_t time, uint8_t a, uint8_t b, int32_t value) {
+int32_t TgsScene::TransScroll(int32_t time, uint8_t a, uint8_t b, TgsText ease) {
   EndPendingTransition();
   mode_ = 1;
-  return RunTransition("scroll", 1, true, {OrDefault(time), a, b, value});
+  std::string keep;
+  return RunTransition("scroll", 1, true, {OrDefault(time), a, b, TextWord(ease, keep)});
 }
 
-int32_t TgsScene::TransRipple(std::span<const int32_t, 7> v) {
+int32_t TgsScene::TransRipple(std::span<const int32_t, 7> v, TgsText aspect, TgsText speed) {
   EndPendingTransition();
   mode_ = 1;
-  return RunTransition("ripple", 1, true, {OrDefault(v[0]), v[2], v[3], v[4], v[6], v[1], v[5]});
+  std::string aspectText, speedText;
+  return RunTransition("ripple", 1, true,
+                       {OrDefault(v[0]), v[2], v[3], v[4], TextWord(aspect, aspectText),
+                        TextWord(speed, speedText), v[5]});
 }
 
-int32_t TgsScene::ScreenQuake(std::span<const int32_t, 3> values, int32_t time, int32_t value,
+int32_t TgsScene::ScreenQuake(std::span<const int32_t, 3> values, int32_t time, TgsText strength,
                               uint8_t a, uint8_t b, uint8_t c) {
   EndPendingTransition();
   mode_ = 1;
@@ -832,9 +935,11 @@ int32_t TgsScene::ScreenQuake(std::span<const int32_t, 3> values, int32_t time, 
   TcpPluginManager* transitions = Global<TcpPluginManager>::Get();
   SurfaceLayer* layer = LayerOf(0);
   if (!layer) return kTransitionNoLayer;
+  std::string keep;
   FilterEffect* filter =
       transitions ? transitions->CreateAndSetUpArray(
-                        layer, "quake", {values[0], values[1], values[2], time, value, a})
+                        layer, "quake",
+                        {values[0], values[1], values[2], time, TextWord(strength, keep), a})
                   : nullptr;
   if (!filter) return kTransitionUnknown;
   const bool notify = time != 0 && c != 0 && !LowSpec();

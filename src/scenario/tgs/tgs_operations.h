@@ -104,21 +104,22 @@ using TgsText = std::optional<std::string_view>;
     (uint8_t page, int32_t x, int32_t y, TgsText zoom, TgsText ease, int32_t time),              \
     (page, x, y, zoom, ease, time))                                                              \
   X(RotateBackgroundEffect,                                                                      \
-    (uint8_t page, int32_t angle, TgsText scale, int32_t x, int32_t y, int32_t a, int32_t time), \
-    (page, angle, scale, x, y, a, time))                                                         \
+    (uint8_t page, int32_t angle, TgsText scale, int32_t x, int32_t y, TgsText ease,             \
+     int32_t time),                                                                              \
+    (page, angle, scale, x, y, ease, time))                                                      \
   X(AnimateBackgroundPath,                                                                       \
     (uint8_t page, TgsText path, int32_t time, bool a, bool b, bool c, int32_t slot),            \
     (page, path, time, a, b, c, slot))                                                           \
   X(EndBackgroundPath, (TgsText path, uint8_t page), (path, page))                               \
-  /* The fifth and sixth values are decimal texts: text5 and text6 (values[4], values[5] 0). */  \
+  /* texts: the values that are texts (zooms, angles, ease, source picture); values there 0. */  \
   X(BlurBackground,                                                                              \
-    (uint8_t page, std::span<const int32_t, 15> values, TgsText text5, TgsText text6,            \
+    (uint8_t page, std::span<const int32_t, 15> values, std::span<const TgsText, 15> texts,      \
      bool readBack, bool wait, bool skippable),                                                  \
-    (page, values, text5, text6, readBack, wait, skippable))                                     \
+    (page, values, texts, readBack, wait, skippable))                                            \
   X(BlurBackgroundPath,                                                                          \
-    (uint8_t page, TgsText path, std::span<const int32_t, 10> values, bool readBack, bool wait,  \
-     bool skippable),                                                                            \
-    (page, path, values, readBack, wait, skippable))                                             \
+    (uint8_t page, TgsText path, std::span<const int32_t, 10> values,                            \
+     std::span<const TgsText, 10> texts, bool readBack, bool wait, bool skippable),              \
+    (page, path, values, texts, readBack, wait, skippable))                                      \
   X(SetBackgroundBlurNow, (uint8_t page, int32_t x, int32_t y, int32_t a, int32_t b),            \
     (page, x, y, a, b))                                                                          \
   X(WaitLayerEffect, (uint8_t page, bool skippable), (page, skippable))                          \
@@ -154,10 +155,11 @@ using TgsText = std::optional<std::string_view>;
     (slot, path, time, page, group, persist))                                                    \
   X(EndSpritePath, (int32_t slot, TgsText path, uint8_t page, int32_t group),                    \
     (slot, path, page, group))                                                                   \
+  /* b: the change style byte 0-2 */                                                             \
   X(ChangeSprite,                                                                                \
-    (int32_t slot, TgsText name, int32_t a, uint8_t b, int32_t time, bool toBack, int32_t style, \
-     uint8_t page, int32_t group),                                                               \
-    (slot, name, a, b, time, toBack, style, page, group))                                        \
+    (int32_t slot, TgsText name, TgsText path, uint8_t b, int32_t time, bool toBack,             \
+     int32_t style, uint8_t page, int32_t group),                                                \
+    (slot, name, path, b, time, toBack, style, page, group))                                     \
   X(AnimateCharacterParts,                                                                       \
     (int32_t slot, int32_t value, uint8_t page, int32_t group, bool persist),                    \
     (slot, value, page, group, persist))                                                         \
@@ -175,16 +177,19 @@ using TgsText = std::optional<std::string_view>;
   X(TransTrans, (int32_t value, int32_t time, bool reverse), (value, time, reverse))             \
   X(TransFilter, (int32_t index, int32_t time, int32_t a, int32_t b, int32_t c),                 \
     (index, time, a, b, c))                                                                      \
-  X(TransScroll, (int32_t time, uint8_t a, uint8_t b, int32_t value), (time, a, b, value))       \
-  X(TransRipple, (std::span<const int32_t, 7> values), (values))                                 \
+  X(TransScroll, (int32_t time, uint8_t a, uint8_t b, TgsText ease), (time, a, b, ease))         \
+  /* aspect and speed: the texts of values[6] and values[1] */                                   \
+  X(TransRipple, (std::span<const int32_t, 7> values, TgsText aspect, TgsText speed),            \
+    (values, aspect, speed))                                                                     \
+  /* strength: the quake's end strength as a decimal text */                                     \
   X(ScreenQuake,                                                                                 \
-    (std::span<const int32_t, 3> values, int32_t time, int32_t value, uint8_t a, uint8_t b,      \
+    (std::span<const int32_t, 3> values, int32_t time, TgsText strength, uint8_t a, uint8_t b,   \
      uint8_t c),                                                                                 \
-    (values, time, value, a, b, c))                                                              \
+    (values, time, strength, a, b, c))                                                           \
   X(Quake,                                                                                       \
-    (std::span<const int32_t, 3> values, int32_t timeOrSlot, int32_t value,                      \
+    (std::span<const int32_t, 3> values, int32_t timeOrSlot, TgsText strength,                   \
      std::span<const uint8_t, 3> bytes, uint8_t page, uint8_t byte),                             \
-    (values, timeOrSlot, value, bytes, page, byte))                                              \
+    (values, timeOrSlot, strength, bytes, page, byte))                                           \
   X(WaitQuake, (uint8_t page, bool skippable), (page, skippable))                                \
   X(ReleaseQuake, (uint8_t page), (page))
 

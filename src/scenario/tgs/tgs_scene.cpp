@@ -21,7 +21,7 @@ using sjis::EqualsNoCase;
 using sjis::StartsWithNoCase;
 using sjis::ToUpper;
 
-constexpr uint32_t kGroupStep = 100;
+constexpr uint32_t kGroupStep = TgsSpriteGroup::kStep;
 constexpr int kBarHeight = 75;
 constexpr uint8_t kToneInvert = 3;
 constexpr uint8_t kBackgroundTones = 4;
@@ -515,7 +515,7 @@ int32_t TgsScene::LoadBackgroundMovie(TgsText name, uint8_t page, uint8_t flag) 
   ReleaseEffect(&bg.animEffect);
   bg.animData.reset();
   if (!name) return 0;
-  const int r = CreateEffectByKeyword(&bg.animEffect, "bg_movie", LayerOf(p),
+  const int r = CreateEffectByKeyword(&bg.animEffect, "bg_movie", Composition(p),
                                       {Word(bg.animName.c_str()), flag, 0});
   return r == 0 ? 0 : kEffectSetUpFailed;
 }

@@ -50,6 +50,9 @@ struct TgsSpriteGroup {
   uint32_t base;
   int32_t count;
   int32_t first;  // index of its slot 0 among a page's eleven records
+
+  static constexpr uint32_t kStep = 100;  // between the priorities of neighbouring slots
+  uint32_t Top() const { return base + kStep * uint32_t(count - 1); }
 };
 TgsSpriteGroup SpriteGroup(int32_t group);
 constexpr int kTgsSpriteSlots = 11;
@@ -258,22 +261,44 @@ class TgsScene {
   int32_t ReplaceSprite(int32_t slot, TgsText name, int32_t position, bool toBack, uint8_t page,
                         int32_t group, OldSprite& old);
   // Hands the old sprite to the effect that replaces it: 0, or 5 when the effect failed.
+  // target: what the effect is set up on (null: the page's layer).
   int32_t StartReplaceEffect(TgsSpriteRecord& r, OldSprite& old, const char* keyword, uint8_t page,
-                             std::initializer_list<ArgWord> after);
+                             std::initializer_list<ArgWord> after, void* target = nullptr);
+  // Reads a sprite path's end state (the effect's Query or the command's out words) into the
+  // record and moves the sprite to the front (order 1) or back (2) of its group.
+  struct SpritePathEnd {
+    int32_t x = 0, y = 0;  // the picture's corner
+    int32_t opacity = -1;  // -1: no point reached
+    int32_t order = 0;
+    float zoom = 1, rotation = 0;
+    int32_t originX = 0, originY = 0;
+    bool turned = false;
+  };
+  // The end state of a sprite path read from its text for sprite, as the effect would reach it.
+  static void ReadPathEnd(const std::string& path, const Sprite& sprite, SpritePathEnd& end);
+  void TakeSpritePathEnd(TgsSpriteRecord& r, int32_t slot, uint8_t page, int32_t group,
+                         const SpritePathEnd& end);
+  // Hands the group's priority band to the sprite paths' "F" and "B".
+  void PublishPathBand(int32_t group);
   void ExchangeNow(int mode);
   int32_t RunTransition(const char* keyword, uint8_t a, bool b, ArgWords args);
-  // Stops and records the slot; the effect (on the page's layer) is made only while effects are
-  // shown.
+  // Stops and records the slot; the effect (on target, or the page's layer) is made only while
+  // effects are shown.
   int32_t RunSlotEffect(int32_t slot, int kind, const char* keyword, TgsScreenSlot words,
-                        ArgWords args, int32_t failure, int page = 0);
+                        ArgWords args, int32_t failure, int page = 0, void* target = nullptr);
   bool ReadRule(int32_t number);
-  // The blur's end state through the command function, its view into the record.
-  int32_t BlurNow(int page, int32_t x, int32_t y, const char* zoom, const char* angle);
-  // Creates the page's "bg_blur": 0, or 1 when it cannot be made.
-  int32_t RunBlur(int page, ArgWords args, bool readBack, bool wait, bool skippable);
+  struct BlurEnd {
+    int32_t x = 0, y = 0;
+    double zoom = 1, angle = 0;
+  };
+  // The blur's end state into the record: turned (offset, angle, zoom) or as the view it shows.
+  void RecordBlurEnd(int page, const BlurEnd& end);
+  // The blur's end state at once through the command function.
+  int32_t BlurNow(int page, const BlurEnd& end);
+  // Creates the page's "bg_blur", recording readBack when given: 0, or 1 when it cannot be made.
+  int32_t RunBlur(int page, ArgWords args, const BlurEnd* readBack, bool wait, bool skippable);
   // The background path's end state through the command function: 0, -2 or its failure + 4.
-  int32_t BackgroundPathNow(int page, const std::string& name, int32_t time, bool a, bool b, bool c,
-                            bool inSlot);
+  int32_t BackgroundPathNow(int page, const std::string& name);
   void ApplyZoomView(int page, int32_t x, int32_t y, int32_t w, int32_t h);
 
   TgsSceneLinks links_;

@@ -172,15 +172,15 @@ constexpr const char* kRows = R"(
 44 tiii | SetBackgroundZoomNow(701, 702, "s0", 191) | SetBackgroundZoomNow(400, 300, null, 0)
 45 itiii | RotateBackground(700, "s1", 702, 703, 192)
 46 tiiiti | ZoomBackground(193, 701, 702, "s0", "s4", 703) | ZoomBackground(0, 400, 300, null, null, 1000)
-47 itiiiii | RotateBackgroundEffect(194, 700, "s1", 702, 703, 705, 704) | RotateBackgroundEffect(0, 0, null, 0, 0, 0, 1000)
+47 itiiiti | RotateBackgroundEffect(194, 700, "s1", 702, 703, "s5", 704) | RotateBackgroundEffect(0, 0, null, 0, 0, null, 1000)
 48 tiiiiii | AnimateBackgroundPath(193, "s0", 701, 1, 1, 1, 706) | AnimateBackgroundPath(0, null, 1000, 0, 0, 0, 0)
 49 ti | EndBackgroundPath("s0", 189)
-50 iiiittiiiii | BlurBackground(198, [700 701 702 703 0 0 706 195 708 0 0 0 0 197 0], "s4", "s5", 1, 0, 1) | BlurBackground(0, [400 300 0 0 0 0 1000 0 0 0 0 0 0 0 0], null, null, 1, 0, 1)
-51 tiiiiii | BlurBackgroundPath(194, "s0", [1 702 191 704 0 0 0 0 193 0], 1, 0, 1) | BlurBackgroundPath(0, null, [0 1000 0 0 0 0 0 0 0 0], 1, 0, 1)
-52 iiiittiiiiiiiiii | BlurBackground(201, [700 701 702 703 0 0 706 195 708 0 1 1 1 199 712], "s4", "s5", 0, 1, 1) | BlurBackground(0, [400 300 0 0 0 0 1000 0 0 0 0 0 1 0 0], null, null, 0, 0, 0)
-53 iiiiittiiiiiiiiii | BlurBackground(202, [701 702 703 704 0 0 707 196 709 700 1 1 1 200 713], "s5", "s6", 0, 1, 1) | -
-54 tiiiiiiiiiii | BlurBackgroundPath(197, "s0", [1 702 191 704 0 1 1 1 195 708], 0, 1, 1) | BlurBackgroundPath(0, null, [0 1000 0 0 0 0 0 1 0 0], 0, 0, 0)
-55 itiiiiiiiiiii | BlurBackgroundPath(198, "s1", [1 703 192 705 700 1 1 1 196 709], 0, 1, 1) | -
+50 iittttiitii | BlurBackground(198, [700 701 0 0 0 0 706 195 0 0 0 0 0 197 0], [null null "s2" "s3" "s4" "s5" null null "s8" null null null null null null], 1, 0, 1) | BlurBackground(0, [400 300 0 0 0 0 1000 0 0 0 0 0 0 0 0], [null null null null null null null null null null null null null null null], 1, 0, 1)
+51 tiiitii | BlurBackgroundPath(194, "s0", [1 702 191 0 0 0 0 0 193 0], [null null null "s4" null null null null null null], 1, 0, 1) | BlurBackgroundPath(0, null, [0 1000 0 0 0 0 0 0 0 0], [null null null null null null null null null null], 1, 0, 1)
+52 iittttiitiiiiiii | BlurBackground(201, [700 701 0 0 0 0 706 195 0 0 1 1 1 199 712], [null null "s2" "s3" "s4" "s5" null null "s8" null null null null null null], 0, 1, 1) | BlurBackground(0, [400 300 0 0 0 0 1000 0 0 0 0 0 1 0 0], [null null null null null null null null null null null null null null null], 0, 0, 0)
+53 tiittttiitiiiiiii | BlurBackground(202, [701 702 0 0 0 0 707 196 0 0 1 1 1 200 713], [null null "s3" "s4" "s5" "s6" null null "s9" "s0" null null null null null], 0, 1, 1) | -
+54 tiiitiiiiiii | BlurBackgroundPath(197, "s0", [1 702 191 0 0 1 1 1 195 708], [null null null "s4" null null null null null null], 0, 1, 1) | BlurBackgroundPath(0, null, [0 1000 0 0 0 0 0 1 0 0], [null null null null null null null null null null], 0, 0, 0)
+55 ttiiitiiiiiii | BlurBackgroundPath(198, "s1", [1 703 192 0 0 1 1 1 196 709], [null null null "s5" "s0" null null null null null], 0, 1, 1) | -
 56 iiiii | SetBackgroundBlurNow(192, 700, 701, 702, 703) | SetBackgroundBlurNow(0, 400, 300, 0, 0)
 57 ii | WaitLayerEffect(188, 1)
 58 i | StopLayerEffect(188)
@@ -215,7 +215,7 @@ constexpr const char* kRows = R"(
 85 itiiiii | CrossFadeSprite(700, "s1", 702, 703, 1, 193, 706) | CrossFadeSprite(0, null, 0, 300, 0, 0, 0)
 86 itiiii | AnimateSpritePath(700, "s1", 702, 191, 704, 1) | AnimateSpritePath(0, null, 500, 0, 0, 0)
 87 itii | EndSpritePath(700, "s1", 190, 703)
-88 itiiiiiii | ChangeSprite(700, "s1", 702, 191, 704, 1, 706, 195, 708) | ChangeSprite(0, null, 0, 0, 500, 0, 0, 0, 0)
+88 ittiiiiii | ChangeSprite(700, "s1", "s2", 191, 704, 1, 706, 195, 708) | ChangeSprite(0, null, null, 0, 500, 0, 0, 0, 0)
 89 iiiii | AnimateCharacterParts(700, 701, 191, 704, 1)
 90 iiii | WaitSpriteEffect(700, 1, 189, 702)
 91 iii | ReleaseSpriteEffect(700, 189, 702)
@@ -229,8 +229,8 @@ constexpr const char* kRows = R"(
 99 iii | TransRule
 100 iii | TransTrans(700, 701, 1)
 101 iiiii | TransFilter
-102 iiii | TransScroll(700, 189, 190, 703)
-103 iiiiiii | TransRipple([700 701 702 703 704 705 706])
+102 iiit | TransScroll(700, 189, 190, "s3")
+103 itiiiit | TransRipple([700 0 702 703 704 705 0], "s6", "s1")
 104 i | ClearBackgroundToColor(0, 1); ClearSprites(1, -1); TransCross(700) | -
 105 i | ClearBackgroundToColor(16777215, 1); ClearSprites(1, -1); TransCross(700) | -
 106 tiiiiii | LoadBackground("s0", 1); SetBackgroundTone(190, 1, 1, 1, 1); ClearSprites(1, -1); TransCross(701) | LoadBackground(null, 1); SetBackgroundTone(0, 0, 0, 0, 1); ClearSprites(1, -1); TransCross(0)
@@ -239,10 +239,10 @@ constexpr const char* kRows = R"(
 109 itiiii | CopyShownPageToBack(); LoadSprite(700, "s1", 1, 705, 1); PlaceSprite(700, 702, 0, 1, 705); TransCross(703) | CopyShownPageToBack(); LoadSprite(0, null, 1, 0, 0); TransCross(300)
 110 iiii | CopyShownPageToBack(); ClearSprites(1, 703); TransRule(701, 700, 702) | CopyShownPageToBack(); ClearSprites(1, 0); TransRule(0, 300, 0)
 110 -n | CopyShownPageToBack(); ClearSprites(1, 0); TransCross(300) | -
-111 iiiiii | ScreenQuake([0 700 701], 702, 703, 192, 193, 0) | -
-112 iiiiiii | ScreenQuake([702 700 701], 703, 704, 193, 194, 0) | -
-113 iiiiiiii | Quake([0 700 701], 702, 703, [192 193 194], 195, 0) | -
-114 iiiiiiiii | Quake([702 700 701], 703, 704, [193 194 195], 196, 0) | -
+111 iiitii | ScreenQuake([0 700 701], 702, "s3", 192, 193, 0) | -
+112 iiiitii | ScreenQuake([702 700 701], 703, "s4", 193, 194, 0) | -
+113 iiitiiii | Quake([0 700 701], 702, "s3", [192 193 194], 195, 0) | -
+114 iiiitiiii | Quake([702 700 701], 703, "s4", [193 194 195], 196, 0) | -
 115 ii | WaitQuake(188, 1)
 116 i | ReleaseQuake(188)
 117 ii | FlashColor

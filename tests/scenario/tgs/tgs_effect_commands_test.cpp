@@ -79,13 +79,14 @@ TEST_F(EffectCommandsTest, LayerEffectRecordedImmediateWaitedAndStopped) {
 
   // Unknown keywords: effects 1, command functions -2, screen slots their own code.
   effects_.UnloadAll();
-  EXPECT_EQ(scene_->RotateBackgroundEffect(0, 10, "1.5", 400, 300, 0, 500), kEffectUnknownKeyword);
+  EXPECT_EQ(scene_->RotateBackgroundEffect(0, 10, "1.5", 400, 300, {}, 500), kEffectUnknownKeyword);
   showEffects_ = false;
   EXPECT_EQ(scene_->ZoomBackground(0, 400, 300, "2.0", std::nullopt, 500), kNoCommandFunction);
   const std::array<int32_t, 10> blur{};
-  EXPECT_EQ(scene_->BlurBackgroundPath(0, "(1,2)", blur, true, false, false), 2)
+  const std::array<TgsText, 10> texts{};
+  EXPECT_EQ(scene_->BlurBackgroundPath(0, "(1,2)", blur, texts, true, false, false), 2)
       << "a path of one point cannot be read";
-  EXPECT_EQ(scene_->BlurBackgroundPath(0, "(1,2)(3,4,2)", blur, true, false, false),
+  EXPECT_EQ(scene_->BlurBackgroundPath(0, "(1,2)(3,4,2)", blur, texts, true, false, false),
             kNoCommandFunction);
   showEffects_ = true;
   EXPECT_EQ(scene_->ScreenNoise(1, 3, true, false), 2);
@@ -133,7 +134,7 @@ TEST_F(EffectCommandsTest, SkippingOrAnUnknownTransitionSwapsAtOnce) {
                                               nullptr);
   EXPECT_EQ(shownPicture, scene_->Background(0).picture.get());
   const std::array<int32_t, 3> quake{1, 2, 3};
-  EXPECT_EQ(scene_->ScreenQuake(quake, 0, 0, 0, 0, 0), kTransitionUnknown);
+  EXPECT_EQ(scene_->ScreenQuake(quake, 0, {}, 0, 0, 0), kTransitionUnknown);
 }
 
 TEST_F(EffectCommandsTest, RulePictureIsReadOncePerNumber) {
@@ -188,7 +189,7 @@ TEST_F(EffectCommandsTest, ReplacedSpritesAndSlotRecords) {
   EXPECT_EQ(list.Count(), 1u);
   EXPECT_EQ(scene_->CrossFadeSprite(0, "MISSING", -1, 300, false, 0, 0), 4);
   EXPECT_EQ(scene_->CrossFadeSprite(1, std::nullopt, -1, 300, false, 0, 0), 2);
-  EXPECT_EQ(scene_->ChangeSprite(0, "CH_A", 0, 3, 300, false, 0, 0, 0), kSceneBadSlot);
+  EXPECT_EQ(scene_->ChangeSprite(0, "CH_A", {}, 3, 300, false, 0, 0, 0), kSceneBadSlot);
 
   // A path animation in a slot is recorded for the rebuild even when it is not shown.
   showEffects_ = true;
