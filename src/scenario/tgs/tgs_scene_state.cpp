@@ -543,7 +543,7 @@ class TgsFrameRebuild : public TgsRebuildTarget {
       case kSlotQuake: {
         const std::array<int32_t, 3> values{w[1], w[2], w[3]};
         const std::array<uint8_t, 3> bytes{u8(w[4]), u8(w[5]), u8(w[6])};
-        scene_.Quake(values, timeOrSlot, 0, bytes, 0, 0);
+        scene_.Quake(values, timeOrSlot, std::nullopt, bytes, 0, 0);
         break;
       }
       case kSlotRaster:
@@ -578,7 +578,8 @@ class TgsFrameRebuild : public TgsRebuildTarget {
 
   void RestoreScreenQuake(const std::array<int32_t, 6>& q) override {
     const std::array<int32_t, 3> values{q[1], q[2], q[3]};
-    scene_.ScreenQuake(values, 0, 0, static_cast<uint8_t>(q[4]), static_cast<uint8_t>(q[5]), 0);
+    scene_.ScreenQuake(values, 0, std::nullopt, static_cast<uint8_t>(q[4]),
+                       static_cast<uint8_t>(q[5]), 0);
   }
 
   void RestoreTail(const TgsSceneBlock& saved) override {
