@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/global.h"
+#include "scenario/tgs/tgs_crossfade.h"
 #include "scenario/tgs/tgs_frame_base.h"
 #include "scenario/tgs/tgs_frame_host.h"
 #include "scenario/tgs/tgs_scene.h"
@@ -180,6 +181,11 @@ class TgsFrame : public TgsFrameBase, public TgsSceneOperations {
   int32_t CloseMessageWindow(int32_t window) override;
   int32_t FadeMessageWindows(bool show, int32_t time, bool buttons) override;
   int32_t ShowMessageWindows(bool show) override;
+  // Cross-fades (tgs_crossfade.cpp): a "cross" of time ms on the shown page, as
+  // TgsCrossFade::CrossFade.
+  int32_t CrossFade(int32_t time, int mode, int skipMode);
+  int32_t FlashColor(int32_t time, int32_t color) override;
+  int32_t ChangeBackgroundThroughColor(TgsText name, int32_t time, int32_t color) override;
 
  private:
   struct Choice {
@@ -209,6 +215,7 @@ class TgsFrame : public TgsFrameBase, public TgsSceneOperations {
   void MarkCurrentRead();
   // Whether the settings indicator at configuration word word is raised (checked guest read).
   bool TakeIndicator(size_t word);
+  TgsCrossFade CrossFades();
 
   TgsFrameHost* host_;
   bool setUp_ = false;
