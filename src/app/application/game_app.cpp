@@ -115,6 +115,7 @@ GameApp::GameApp()
 
 GameApp::~GameApp() {
   tgsClosed_ = true;
+  tgsMenu_.reset();
   tgsWindows_.reset();
   textPanel_.reset();
   gui_.reset();

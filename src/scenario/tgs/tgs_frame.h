@@ -17,6 +17,7 @@
 #include "scenario/tgs/tgs_frame_base.h"
 #include "scenario/tgs/tgs_frame_host.h"
 #include "scenario/tgs/tgs_scene.h"
+#include "scenario/tgs/tgs_system_menu.h"
 
 namespace bw {
 
@@ -186,6 +187,8 @@ class TgsFrame : public TgsFrameBase, public TgsSceneOperations {
   int32_t CrossFade(int32_t time, int mode, int skipMode);
   int32_t FlashColor(int32_t time, int32_t color) override;
   int32_t ChangeBackgroundThroughColor(TgsText name, int32_t time, int32_t color) override;
+  // The system menu (tgs_system_menu.cpp): a command 8-18, kMenuClosed or kMenuQuit.
+  int32_t SystemMenu();
 
  private:
   struct Choice {
@@ -216,6 +219,8 @@ class TgsFrame : public TgsFrameBase, public TgsSceneOperations {
   // Whether the settings indicator at configuration word word is raised (checked guest read).
   bool TakeIndicator(size_t word);
   TgsCrossFade CrossFades();
+  bool MenuButtonEnabled(int button);
+  int32_t QuitFromMenu(TgsMenuHost& menu);
 
   TgsFrameHost* host_;
   bool setUp_ = false;

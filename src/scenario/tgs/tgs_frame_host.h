@@ -10,6 +10,7 @@
 
 namespace bw {
 
+class TgsMenuHost;
 class TgsSceneHost;
 
 // The application's state words that the frame reads and writes.
@@ -28,6 +29,7 @@ struct TgsAppState {
   uint8_t textSettingsChanged = 0;
   uint8_t quickSaveAllowed = 1;
   uint8_t quickLoadAllowed = 1;
+  uint8_t settingsAllowed = 1;
 };
 
 // The player's settings the message road reads, by role.
@@ -60,8 +62,11 @@ struct TgsUserSettings {
   bool unreadNoWait = false;
   uint8_t unreadCharMs = 30;
   uint32_t historyCapacity = 150;
-  std::string face;        // CP932, the user's first face
-  std::string secondFace;  // the user's second face
+  std::string face;           // CP932, the user's first face
+  std::string secondFace;     // the user's second face
+  uint8_t menuRow = 5;        // the system menu's button the pointer starts on
+  bool noMenuFade = false;    // the system menu opens and closes without its fade
+  bool fadeOutOnQuit = true;  // a quit from the system menu fades the scene and music out
 };
 
 // System sound channels.
@@ -173,6 +178,8 @@ class TgsFrameHost : public TgsPresentation {
 
   // The scene pages' layers and pictures; null: the scene keeps its records without drawing.
   virtual TgsSceneHost* SceneHost() { return nullptr; }
+  // The system menu's parts on the screen; null: the menu does not open.
+  virtual TgsMenuHost* MenuHost() { return nullptr; }
 };
 
 }  // namespace bw
