@@ -123,10 +123,11 @@ TEST_F(SystemMenuTest, SwitchesDisableTheirButtonsAndEachButtonAnswersItsCommand
   EXPECT_EQ(host.menu.disabled, (std::set<int>{0, 2, 6, 8, 10}));
   EXPECT_EQ(host.menu.tips[1], host::Cp932Literal("次の選択肢までスキップ"));
   frame.SetButtonState(5, 0), frame.SetButtonState(7, 0), host.state.settingsAllowed = 0;
+  frame.SetButtonState(6, 1);
   frame.DispatchInput(6);  // auto play on: button 0 shows it checked
   Menu();
   frame.SystemMenu();
-  EXPECT_EQ(host.menu.disabled, (std::set<int>{0, 1, 2, 3, 6, 8, 9, 10}));
+  EXPECT_EQ(host.menu.disabled, (std::set<int>{1, 2, 3, 6, 8, 9, 10}));
   EXPECT_EQ(host.menu.checked, std::set<int>{0});
   EXPECT_TRUE(host.menu.tips.empty()) << "a disabled skip button has no tip";
 
