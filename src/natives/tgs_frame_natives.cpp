@@ -150,6 +150,7 @@ class AppTgsHost : public TgsFrameHost {
   int TakePointerEvent() override { return Screen() ? Screen()->TakePointerEvent() : -1; }
   TgsSceneHost* SceneHost() override { return App() ? App()->TgsPages() : nullptr; }
   TgsHistoryView* HistoryView() override { return App() ? App()->TgsHistory() : nullptr; }
+  TgsMenuHost* MenuHost() override { return App() ? App()->TgsMenu() : nullptr; }
   int PrepareWindows() override { return Screen() ? Screen()->PrepareWindows() : kTgsSetupWindows; }
   void SetMessage(std::string_view text, const std::string& name, uint32_t revealMs) override {
     if (Screen()) Screen()->SetMessage(text, name, revealMs);

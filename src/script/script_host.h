@@ -43,6 +43,7 @@ class SaveTextPanel;
 class TextPanel;
 struct TgsAppState;  // scenario: the application's words the scenario frame reads
 struct TgsUserSettings;
+class TgsMenuHost;   // scenario: the system menu's parts the application gives
 class TgsSceneHost;  // scenario: the scene pages' layers the application gives
 
 // The main script's message text object, which lives with the scenario player: before scripts go
@@ -301,6 +302,8 @@ class ScriptApplication {
   virtual TgsHistoryView* TgsHistory() { return nullptr; }
   // The scene pages' layers and pictures (null: the scene is kept but not drawn).
   virtual TgsSceneHost* TgsPages() { return nullptr; }
+  // The system menu's parts (null: the menu does not open).
+  virtual TgsMenuHost* TgsMenu() { return nullptr; }
 
   // GUI parts: the platform's text input goes to the main window (on) or to none.
   virtual void AttachTextInput(bool /*on*/) {}

@@ -116,6 +116,7 @@ GameApp::GameApp()
 GameApp::~GameApp() {
   tgsClosed_ = true;
   tgsHistory_.reset();
+  tgsMenu_.reset();
   tgsWindows_.reset();
   textPanel_.reset();
   gui_.reset();

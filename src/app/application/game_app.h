@@ -14,6 +14,7 @@
 #include "app/application/game_sound.h"
 #include "app/application/movie_object.h"
 #include "app/application/tgs_history_screen.h"
+#include "app/application/tgs_menu_parts.h"
 #include "app/application/tgs_scene_pages.h"
 #include "app/application/tgs_windows.h"
 #include "app/config/save_folder.h"
@@ -505,6 +506,15 @@ class GameApp : public EngineApp, public ScriptApplication {
 
  private:
   std::unique_ptr<TgsScenePages> tgsPages_;
+
+  // The system menu's parts on the screen (tgs_menu_parts.cpp).
+ public:
+  TgsMenuHost* TgsMenu() override;
+
+ private:
+  // Where the frame's windows and menu go on the screen; false while there is no screen.
+  bool TgsPlaceOnScreen(TgsWindowsPlace& place);
+  std::unique_ptr<TgsMenuParts> tgsMenu_;
 
   // The save and load dialogs' way into the game: work run while the scripts stand between two
   // steps, and the load they ask for (the current save name, and 1 in the load word when the

@@ -1,5 +1,7 @@
 #include "app/application/game_services.h"
 
+#include <iterator>
+
 #include "app/application/game_app.h"
 #include "effects/builtin_effects.h"
 #include "input/input_binding_table.h"
@@ -87,8 +89,21 @@ int GameApp::ApplyKeyAssignments() {
 
 int GameApp::ApplyJoystickAssignments() {
   if (bindings_ == nullptr) return kAssignmentsNoTable;
-  // The joystick buttons and mouse actions the player assigns have no field in the settings
-  // block yet: the default bindings stay.
+  // The right button runs the action the player picked for it: none, the system menu, hide the
+  // window, auto play, skip, save or load.
+  static constexpr uint32_t kRightButtonActions[] = {0, 12, 11, 6, 15, 7, 8};
+  constexpr uint8_t kRightButton = 1;
+  {
+    ScopedLock hold(FrameLock());
+    for (uint32_t action : kRightButtonActions) {
+      if (action != 0) bindings_->RemoveBinding(action, kDeviceMouse, kRightButton);
+    }
+    const uint8_t chosen = user_.rightButtonAction;
+    if (chosen != 0 && chosen < std::size(kRightButtonActions))
+      bindings_->AddBinding(kRightButtonActions[chosen], kDeviceMouse, kRightButton);
+  }
+  // The joystick buttons the player assigns have no field in the settings block yet: the
+  // default bindings stay.
   return kAssignmentsNotKept;
 }
 

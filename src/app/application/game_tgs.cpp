@@ -12,6 +12,7 @@ namespace bw {
 
 TgsAppState* GameApp::TgsState() {
   tgsState_.titleAllowed = MenuItemEnabled(3) ? 1 : 0;
+  tgsState_.settingsAllowed = MenuItemEnabled(0) ? 1 : 0;
   return &tgsState_;
 }
 
@@ -44,6 +45,9 @@ bool GameApp::ReadTgsSettings(TgsUserSettings& out) {
   const auto* face = reinterpret_cast<const char*>(u.fontFace);
   out.face.assign(face, strnlen(face, sizeof u.fontFace));
   out.secondFace = out.face;
+  out.menuRow = u.systemMenuStartItem;
+  out.noMenuFade = u.fastSystemScreens != 0;
+  out.fadeOutOnQuit = u.systemSeOn != 0;
   return true;
 }
 
@@ -52,12 +56,9 @@ int GameApp::TgsFrameTurn() {
   return FrameLoop() != kFrameStop ? 1 : 0;
 }
 
-// Made on first use, on the screen canvas's composition layer.
-TgsPresentation* GameApp::TgsScreen() {
-  if (tgsWindows_ || tgsClosed_) return tgsWindows_.get();
+bool GameApp::TgsPlaceOnScreen(TgsWindowsPlace& place) {
   CanvasLayer* canvas = GetDisplayManager().GetScreenCanvas();
-  if (!canvas || !canvas->GetCompositionLayer() || !gui_) return nullptr;
-  TgsWindowsPlace place;
+  if (!canvas || !canvas->GetCompositionLayer() || !gui_) return false;
   place.layer = canvas->GetCompositionLayer();
   place.list = canvas->AddUpperList();
   place.display = &GetDisplayManager();
@@ -66,6 +67,14 @@ TgsPresentation* GameApp::TgsScreen() {
   place.timers = &secondTimers_;
   place.width = canvas->GetWidth();
   place.height = canvas->GetHeight();
+  return true;
+}
+
+// Made on first use, on the screen canvas's composition layer.
+TgsPresentation* GameApp::TgsScreen() {
+  if (tgsWindows_ || tgsClosed_) return tgsWindows_.get();
+  TgsWindowsPlace place;
+  if (!TgsPlaceOnScreen(place)) return nullptr;
   tgsWindows_ = std::make_unique<TgsWindows>(host::FreeTypeGlyphSource(), place);
   tgsWindows_->SetClock([this] { return Clock(); });
   tgsWindows_->SetCallRunner([](std::span<const uint8_t> record) {

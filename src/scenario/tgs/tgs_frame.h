@@ -15,10 +15,12 @@
 
 #include "common/global.h"
 #include "scenario/message/text_history_log.h"
+#include "scenario/tgs/tgs_crossfade.h"
 #include "scenario/tgs/tgs_frame_base.h"
 #include "scenario/tgs/tgs_frame_host.h"
 #include "scenario/tgs/tgs_scene.h"
 #include "scenario/tgs/tgs_sound.h"
+#include "scenario/tgs/tgs_system_menu.h"
 
 namespace bw {
 
@@ -190,6 +192,13 @@ class TgsFrame : public TgsFrameBase, public TgsSceneOperations {
   int32_t CloseMessageWindow(int32_t window) override;
   int32_t FadeMessageWindows(bool show, int32_t time, bool buttons) override;
   int32_t ShowMessageWindows(bool show) override;
+  // Cross-fades (tgs_crossfade.cpp): a "cross" of time ms on the shown page, as
+  // TgsCrossFade::CrossFade.
+  int32_t CrossFade(int32_t time, int mode, int skipMode);
+  int32_t FlashColor(int32_t time, int32_t color) override;
+  int32_t ChangeBackgroundThroughColor(TgsText name, int32_t time, int32_t color) override;
+  // The system menu (tgs_system_menu.cpp): a command 8-18, kMenuClosed or kMenuQuit.
+  int32_t SystemMenu();
 
   // The scene state of save data (tgs_scene_state.cpp): the script state, then the scene block.
   uint32_t GetSceneSaveSize(bool withHistory);
@@ -259,6 +268,9 @@ class TgsFrame : public TgsFrameBase, public TgsSceneOperations {
   void MarkCurrentRead();
   // Whether the settings indicator at configuration word word is raised (checked guest read).
   bool TakeIndicator(size_t word);
+  TgsCrossFade CrossFades();
+  bool MenuButtonEnabled(int button);
+  int32_t QuitFromMenu(TgsMenuHost& menu);
 
   TgsFrameHost* host_;
   bool setUp_ = false;

@@ -12,6 +12,7 @@ namespace bw {
 
 class SoundChannelManager;
 class TgsHistoryView;
+class TgsMenuHost;
 class TgsSceneHost;
 class TimerService;
 
@@ -31,6 +32,7 @@ struct TgsAppState {
   uint8_t textSettingsChanged = 0;
   uint8_t quickSaveAllowed = 1;
   uint8_t quickLoadAllowed = 1;
+  uint8_t settingsAllowed = 1;
 };
 
 // The player's settings the message road reads, by role.
@@ -67,6 +69,9 @@ struct TgsUserSettings {
   bool fastEffects = false;   // marked waits end at once, and no closing fade after a load
   std::string face;           // CP932, the user's first face
   std::string secondFace;     // the user's second face
+  uint8_t menuRow = 5;        // the system menu's button the pointer starts on
+  bool noMenuFade = false;    // the system menu opens and closes without its fade
+  bool fadeOutOnQuit = true;  // a quit from the system menu fades the scene and music out
 };
 
 // System sound channels.
@@ -190,6 +195,8 @@ class TgsFrameHost : public TgsPresentation {
   virtual TgsSceneHost* SceneHost() { return nullptr; }
   // The text history window's screen side; null: the history is neither measured nor shown.
   virtual TgsHistoryView* HistoryView() { return nullptr; }
+  // The system menu's parts on the screen; null: the menu does not open.
+  virtual TgsMenuHost* MenuHost() { return nullptr; }
 };
 
 }  // namespace bw

@@ -504,9 +504,12 @@ int TgsFrame::DispatchCommand(int command, int slot) {
         default:
           return kDispatchRan;  // nothing could be shown: the wait goes on
       }
-    case 10:
-      // The system menu is not built.
-      return kDispatchRan;
+    case 10: {
+      // The menu restarts the auto-play timer itself when it closes.
+      const int32_t chosen = SystemMenu();
+      if (exitCode_ != 0 || chosen < 8) return chosen;
+      return DispatchCommand(chosen <= 17 ? kMenuCommands[chosen - 8] : 11, 0);
+    }
     case 8: {
       H().PlaySystemSound(kTgsSoundOpen);
       const bool readOnlySkip = S().systemSkipReadOnly;

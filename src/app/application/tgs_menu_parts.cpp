@@ -1,0 +1,178 @@
+#include "app/application/tgs_menu_parts.h"
+
+#include "app/application/game_app.h"
+#include "common/global.h"
+#include "effects/effect_registries.h"
+#include "effects/sp_fade_effect.h"
+#include "graphics/surface/composition_layer.h"
+#include "gui/button_part.h"
+#include "gui/check_part.h"
+#include "gui/part_manager.h"
+#include "gui/pointer_tip.h"
+#include "natives/sound_helpers.h"
+#include "platform/timer_service.h"
+
+namespace bw {
+
+void TgsMenuParts::GetPointer(int32_t& x, int32_t& y, int& state) {
+  x = y = -1;
+  state = 0;
+  if (!place_.pointers) return;
+  place_.pointers->GetPointerPosition(&x, &y);
+  state = place_.pointers->GetCursorState();
+}
+
+int TgsMenuParts::Open(int32_t x, int32_t y) {
+  Close();
+  if (!place_.layer || !place_.parts || !place_.pointers) return kTgsMenuMissing;
+  if (baseImage_.Load("SYS\\SM_BASE.WGX", nullptr, 0, kImageDibSection) != 0 ||
+      !baseImage_.GetPixels()) {
+    baseImage_.Release();
+    return kTgsMenuMissing;
+  }
+  // Only the menu's buttons answer the pointer while it is up.
+  pushed_ = place_.pointers->PushControls() == kStackDone;
+  PartManager& parts = *place_.parts;
+  const int32_t group = parts.GetDefaultGroup();
+  CompositionLayer* target = parts.GetTargetLayer();
+  parts.SetDefaultGroup(kTgsMenuGroup);
+  parts.SetTarget(place_.layer);
+  const int r = buttons_.Load(place_.layer, place_.display, &parts, place_.pointers,
+                              "SYS\\SM_BG.GMP", 0, 0, false, false);
+  parts.SetDefaultGroup(group);
+  if (target) parts.SetTarget(target);
+  open_ = true;
+  if (r != 0 || buttons_.Count() < size_t(kTgsMenuButtons)) {
+    Close();
+    return r != 0 ? r : kTgsMenuMissing;
+  }
+  base_.SetImage(&baseImage_, nullptr, x, y);
+  base_.SetVisible(false);
+  place_.layer->GetList().Add(&base_, kTgsMenuPriority, 0);
+  for (int i = 0; i < kTgsMenuButtons; ++i) {
+    UiControl* b = Button(i);
+    b->SetPosition(b->GetX() + x, b->GetY() + y);
+    b->SetOrder(kTgsMenuPriority + 1 + i, 0, false);
+    b->SetVisible(false);
+  }
+  return 0;
+}
+
+UiControl* TgsMenuParts::Button(int i) const {
+  return open_ && i >= 0 && size_t(i) < buttons_.Count() ? buttons_.GetPart(size_t(i)) : nullptr;
+}
+
+Sprite* TgsMenuParts::PartSprite(int i) const {
+  if (i == kTgsMenuButtons) return const_cast<Sprite*>(&base_);
+  UiControl* b = Button(i);
+  if (auto* button = dynamic_cast<ButtonPart*>(b)) return &button->GetSprite();
+  // The check part hands its sprite out read-only; only its opacity and visibility change here.
+  if (auto* check = dynamic_cast<CheckPart*>(b)) return const_cast<Sprite*>(&check->GetSprite());
+  return nullptr;
+}
+
+void TgsMenuParts::SetButton(int button, bool enabled, bool checked, const std::string& tooltip) {
+  UiControl* b = Button(button);
+  if (!b) return;
+  b->SetEnabled(enabled);
+  if (auto* check = dynamic_cast<CheckPartBase*>(b)) check->SetChecked(checked);
+  if (!tooltip.empty()) b->SetTooltipText(tooltip.c_str());
+}
+
+bool TgsMenuParts::ButtonCorner(int button, int32_t& x, int32_t& y) {
+  UiControl* b = Button(button);
+  if (!b) return false;
+  x = b->GetX();
+  y = b->GetY();
+  return true;
+}
+
+void TgsMenuParts::FocusButton(int button) {
+  if (UiControl* b = Button(button)) place_.pointers->SetFocus(b);
+}
+
+bool TgsMenuParts::MovePointer(int32_t x, int32_t y) {
+  if (!place_.pointers) return false;
+  place_.pointers->SetPointerPosition(x, y);
+  int32_t nowX = -1, nowY = -1;
+  place_.pointers->GetPointerPosition(&nowX, &nowY);
+  return nowX == x && nowY == y;
+}
+
+bool TgsMenuParts::SetMenuFade(bool fade, bool show) {
+  if (!open_) return false;
+  auto* task = static_cast<SpFadeEffect*>(fade_);
+  if (fade && !task) {
+    DcpPluginManager* effects = Global<DcpPluginManager>::Get();
+    TimerService* timers = Global<TimerService>::Get();
+    DisplayEffect* made = effects && timers ? effects->Create("sp_fade") : nullptr;
+    // A registered stand-in of another class would not take sprites.
+    if (made && std::string_view(made->GetKeyword()) == "sp_fade" &&
+        made->Setup(timers, nullptr, {kTgsMenuButtons + 1, 0, 0}) == 0) {
+      fade_ = made;
+      fade_->SetOwnerSlot(&fade_);
+      task = static_cast<SpFadeEffect*>(fade_);
+    } else if (made) {
+      if (made->Handle() != 0 && timers->Contains(made->Handle())) {
+        timers->RemoveByHandle(made->Handle());
+      } else {
+        ReleaseEffect(made);
+      }
+    }
+  }
+  for (int i = 0; i <= kTgsMenuButtons; ++i) {
+    Sprite* sprite = PartSprite(i);
+    if (fade && task && sprite) {
+      if (show) sprite->SetVisible(false);
+      task->SetTarget(uint32_t(i), sprite, show, kTgsMenuFadeMs, 0, false, 0, 0, 0);
+    } else if (i < kTgsMenuButtons) {
+      Button(i)->SetVisible(show);
+    } else {
+      base_.SetVisible(show);
+    }
+  }
+  return fade && task;
+}
+
+bool TgsMenuParts::FadeRunning() {
+  return fade_ && static_cast<SpFadeEffect*>(fade_)->IsRunning();
+}
+
+int TgsMenuParts::TakeClickedButton(uint32_t now) {
+  if (!open_ || !place_.pointers) return -1;
+  place_.pointers->Update(now);
+  const int32_t id = place_.pointers->TakeFiredId();
+  return id >= 0 && id < kTgsMenuButtons ? id : -1;
+}
+
+void TgsMenuParts::Close() {
+  if (fade_) {
+    if (TimerService* timers = Global<TimerService>::Get()) timers->RemoveByHandle(fade_->Handle());
+    fade_ = nullptr;
+  }
+  if (open_ && buttons_.Count() > 0 && place_.parts)
+    place_.parts->DeleteGroup(kTgsMenuGroup, false);
+  buttons_.Clear();
+  if (place_.pointers) {
+    place_.pointers->ResetState();
+    if (pushed_) place_.pointers->PopControls();
+  }
+  pushed_ = false;
+  if (place_.layer) place_.layer->GetList().Remove(&base_);
+  base_.Reset();
+  baseImage_.Release();
+  open_ = false;
+}
+
+// Made on first use, on the screen canvas's composition layer, as the frame's windows are.
+TgsMenuHost* GameApp::TgsMenu() {
+  if (tgsMenu_ || tgsClosed_) return tgsMenu_.get();
+  TgsWindowsPlace place;
+  if (!TgsPlaceOnScreen(place)) return nullptr;
+  tgsMenu_ = std::make_unique<TgsMenuParts>(place, [this](uint32_t ms) {
+    if (ScriptHost* host = GetScriptHost()) PlayBgmNumber(*host, 0, ms, false);
+  });
+  return tgsMenu_.get();
+}
+
+}  // namespace bw

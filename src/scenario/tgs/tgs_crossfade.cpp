@@ -1,0 +1,105 @@
+#include "scenario/tgs/tgs_crossfade.h"
+
+#include "common/global.h"
+#include "effects/effect_registries.h"
+#include "graphics/layers/layer_filter.h"
+#include "scenario/tgs/tgs_frame.h"
+#include "scenario/tgs/tgs_scene.h"
+
+namespace bw {
+
+namespace {
+
+constexpr int32_t kFlashDefaultMs = 600;
+constexpr int32_t kThroughDefaultMs = 800;
+
+}  // namespace
+
+int32_t TgsCrossFade::RunTransition(FilterEffect* transition, TgsPageLayer& layer, int mode,
+                                    int skipMode) {
+  if (!transition) return kFadeNoTransition;
+  const bool lowSpec = links_.host && links_.host->LowSpec();
+  if (layer.StartTransition(transition, static_cast<uint8_t>(mode), true, !lowSpec) != 0) {
+    ReleaseFilter(transition);
+    return kFadeNotStarted;
+  }
+  int32_t result = kFadeFinished;
+  for (;;) {
+    if (links_.turn && !links_.turn()) {
+      // The layer exchanges its pages when the transition goes; the records follow below.
+      layer.FinishTransition();
+      result = kFadeQuit;
+      break;
+    }
+    if (!layer.InTransition()) break;
+    if (skipMode != 0 && links_.skipIf && links_.skipIf(skipMode)) {
+      layer.FinishTransition();
+      result = kFadeCutShort;
+      break;
+    }
+  }
+  if (mode != 0) scene_.SwapPageRecords(mode);
+  return result;
+}
+
+int32_t TgsCrossFade::CrossFade(int32_t time, int mode, int skipMode, TgsPageLayer* layer) {
+  TgsPageLayer& on = layer ? *layer : scene_.Page(0);
+  TcpPluginManager* transitions = Global<TcpPluginManager>::Get();
+  FilterEffect* cross = transitions && on.Layer()
+                            ? transitions->CreateAndSetUpArray(on.Layer(), "cross", {time})
+                            : nullptr;
+  return RunTransition(cross, on, mode, skipMode);
+}
+
+int32_t TgsCrossFade::FlashColor(int32_t time, int32_t color) {
+  scene_.ClearBackgroundToColor(color, 1);
+  scene_.ClearSprites(1, -1);
+  if (Skipping()) return 0;
+  const int32_t t = (time < 6 ? kFlashDefaultMs : time) / 6;
+  if (CrossFade(4 * t, 1, kFadeSkipAny) == kFadeQuit) return kFadeQuit;
+  if (CrossFade(2 * t, 1, kFadeSkipAny) == kFadeQuit) return kFadeQuit;
+  return 0;
+}
+
+int32_t TgsCrossFade::ChangeBackgroundThroughColor(TgsText name, int32_t time, int32_t color) {
+  scene_.ClearBackgroundToColor(color, 1);
+  scene_.ClearSprites(1, -1);
+  if (Skipping()) {
+    scene_.ClearSprites(0, -1);
+    const bool loaded = scene_.LoadBackground(name, 1) == 0;
+    scene_.Page(0).ExchangeWith(scene_.Page(1), 1);
+    scene_.SwapPageRecords(1);
+    return loaded ? 0 : kFadeNoBackground;
+  }
+  const int32_t t = (time < 8 ? kThroughDefaultMs : time) / 8;
+  if (CrossFade(5 * t, 1, kFadeSkipAny) == kFadeQuit) return kFadeQuit;
+  const bool loaded = scene_.LoadBackground(name, 1) == 0;
+  scene_.ClearSprites(1, -1);
+  if (CrossFade(3 * t, 1, kFadeSkipAny) == kFadeQuit) return kFadeQuit;
+  return loaded ? 0 : kFadeNoBackground;
+}
+
+// The frame's side: its turn, skip test and skip state.
+
+TgsCrossFade TgsFrame::CrossFades() {
+  TgsCrossFadeLinks links;
+  links.host = host_ ? host_->SceneHost() : nullptr;
+  links.turn = [this] { return host_ && Turn(); };
+  links.skipIf = [this](int bits) { return IsSkipping(bits); };
+  links.skipping = [this] { return IsSkipping(2) || systemSkip_; };
+  return TgsCrossFade(Scene(), std::move(links));
+}
+
+int32_t TgsFrame::CrossFade(int32_t time, int mode, int skipMode) {
+  return CrossFades().CrossFade(time, mode, skipMode);
+}
+
+int32_t TgsFrame::FlashColor(int32_t time, int32_t color) {
+  return CrossFades().FlashColor(time, color);
+}
+
+int32_t TgsFrame::ChangeBackgroundThroughColor(TgsText name, int32_t time, int32_t color) {
+  return CrossFades().ChangeBackgroundThroughColor(name, time, color);
+}
+
+}  // namespace bw
