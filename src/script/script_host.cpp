@@ -155,4 +155,13 @@ int StartScriptHost(ScriptApplication& app, std::unique_ptr<ScriptHost>& host) {
   return r;
 }
 
+bool ScriptHost::ApplyTextSettings(const TextSettingsRequest& request) {
+  uint8_t* flag = app_ ? app_->TextSettingsChangedFlag() : nullptr;
+  const bool changed = flag != nullptr && *flag != 0;
+  if (request.changedOnly && !changed) return changed;
+  if (textTarget_) textTarget_->ApplyTextSettings(request);
+  if (request.clearFlag && flag) *flag = 0;
+  return changed;
+}
+
 }  // namespace bw

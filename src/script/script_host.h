@@ -54,6 +54,27 @@ class ScriptHostMessageText {
   virtual void StorePendingChoices() = 0;
 };
 
+// What ScriptHost::ApplyTextSettings hands on: push only when the settings changed, clear the
+// changed flag afterwards, the two message widgets and the renderer the script names (0: none),
+// whether the renderer (or the shared default one) and the message history take the settings.
+struct TextSettingsRequest {
+  bool changedOnly = false;
+  bool clearFlag = false;
+  uint32_t firstWidget = 0;
+  uint32_t secondWidget = 0;
+  uint32_t renderer = 0;
+  bool useRenderer = false;
+  bool history = false;
+};
+
+// Who puts the player's text settings into the text on the screen: the scenario frame while one
+// runs, else the script's message widgets and renderers.
+class TextSettingsTarget {
+ public:
+  virtual ~TextSettingsTarget() = default;
+  virtual void ApplyTextSettings(const TextSettingsRequest& request) = 0;
+};
+
 // A native not built yet answers this (and says so once on standard error).
 constexpr int32_t kNativeNotBuilt = -1;
 
@@ -112,6 +133,10 @@ class ScriptHost : public ScriptEngine {
   // The current save-data file name; empty until one is chosen.
   void SetCurrentSaveName(std::string name) { currentSaveName_ = std::move(name); }
   const std::string& CurrentSaveName() const { return currentSaveName_; }
+  // The text settings go to the target (null: none takes them). Answers whether they had
+  // changed since the last clear, as on entry.
+  void SetTextSettingsTarget(TextSettingsTarget* target) { textTarget_ = target; }
+  bool ApplyTextSettings(const TextSettingsRequest& request);
 
  private:
   void OnUnloadScript() override;
@@ -135,6 +160,7 @@ class ScriptHost : public ScriptEngine {
   EffectRegistry* effects_ = nullptr;
   TransitionRegistry* transitions_ = nullptr;
   std::string currentSaveName_;
+  TextSettingsTarget* textTarget_ = nullptr;
 };
 
 // SetScreenMode results.
@@ -304,6 +330,9 @@ class ScriptApplication {
   virtual TgsSceneHost* TgsPages() { return nullptr; }
   // The system menu's parts (null: the menu does not open).
   virtual TgsMenuHost* TgsMenu() { return nullptr; }
+
+  // The flag the settings sheet raises when it changed a text setting (null: none).
+  virtual uint8_t* TextSettingsChangedFlag() { return nullptr; }
 
   // GUI parts: the platform's text input goes to the main window (on) or to none.
   virtual void AttachTextInput(bool /*on*/) {}

@@ -488,6 +488,7 @@ class GameApp : public EngineApp, public ScriptApplication {
   // The scenario frame's state words, the settings it reads and its frame turns.
  public:
   TgsAppState* TgsState() override;
+  uint8_t* TextSettingsChangedFlag() override { return &tgsState_.textSettingsChanged; }
   bool ReadTgsSettings(TgsUserSettings& out) override;
   int TgsFrameTurn() override;
   TgsPresentation* TgsScreen() override;

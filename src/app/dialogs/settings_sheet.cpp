@@ -1,11 +1,16 @@
 #include "app/dialogs/settings_sheet.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <functional>
 
+#include "common/global.h"
+#include "graphics/surface/image_surface.h"
+#include "graphics/text/text_renderer.h"
 #include "host/cp932.h"
 #include "host/dialog/dialog_host.h"
+#include "sound/sound_channel_manager.h"
 
 namespace bw {
 
@@ -196,6 +201,16 @@ void Store(const Binding& b, int32_t value, UserConfig& config) {
   }
 }
 
+void CopyField(const Binding& b, const UserConfig& from, UserConfig& to) {
+  if (b.byte) {
+    to.*b.byte = from.*b.byte;
+  } else if (b.shift >= 0) {
+    Store(b, StoredValue(b, from), to);
+  } else {
+    to.*b.word = from.*b.word;
+  }
+}
+
 // The key fields of actions 4 to 17 and the names the player reads.
 constexpr int kFirstKeyField = 1056;
 constexpr int kKeyFieldCount = 14;
@@ -246,6 +261,102 @@ std::string ButtonText(uint8_t code) {
                                   : std::string();
 }
 
+// The list offers only faces that fit the field with its NUL.
+void SetFace(UserConfig& config, const std::string& face) {
+  std::memset(config.fontFace, 0, sizeof config.fontFace);
+  std::memcpy(config.fontFace, face.data(), std::min(face.size(), sizeof config.fontFace - 1));
+}
+
+// The previews: a speed bar under each text speed slider and the font sample.
+constexpr int kUnreadPreview = 1085;
+constexpr int kReadPreview = 1086;
+constexpr int kFontSample = 1084;
+constexpr int32_t kPreviewWidth = 240;
+constexpr int32_t kPreviewHeight = 12;
+constexpr int32_t kSampleWidth = 240;
+constexpr int32_t kSampleHeight = 48;
+constexpr uint32_t kPreviewTickMs = 16;
+
+void PutPixel(host::DialogImage& image, int32_t x, int32_t y, uint32_t rgb) {
+  uint8_t* p = &image.pixels[(size_t(y) * size_t(image.width) + size_t(x)) * 4];
+  p[0] = uint8_t(rgb), p[1] = uint8_t(rgb >> 8), p[2] = uint8_t(rgb >> 16), p[3] = 0xFF;
+}
+
+// Lays rgb over the pixel with the given opacity (0-255).
+void BlendPixel(uint8_t* p, uint32_t rgb, uint32_t alpha) {
+  for (int i = 0; i < 3; ++i) {
+    const uint32_t over = (rgb >> (8 * i)) & 0xFF;
+    p[i] = uint8_t((over * alpha + p[i] * (255 - alpha) + 127) / 255);
+  }
+}
+
+// Replaces the picture's pixels, counting a change only when they differ.
+void ShowPicture(host::DialogImage& image, std::vector<uint8_t> pixels) {
+  if (pixels == image.pixels) return;
+  image.pixels = std::move(pixels);
+  ++image.changes;
+}
+
+// A text speed: the bar fills one of sixteen cells per character time, stays full a while and
+// starts again; without a wait it is full at once.
+void DrawSpeedBar(host::DialogImage& image, int32_t charMs, bool noWait, uint32_t elapsedMs) {
+  host::DialogImage next{.width = kPreviewWidth, .height = kPreviewHeight};
+  next.pixels.resize(size_t(kPreviewWidth) * kPreviewHeight * 4);
+  for (int32_t y = 0; y < kPreviewHeight; ++y) {
+    for (int32_t x = 0; x < kPreviewWidth; ++x) {
+      PutPixel(next, x, y, x > 0 && x % (kPreviewWidth / 16) == 0 ? 0x808080 : 0xD4D0C8);
+    }
+  }
+  const uint32_t cellMs = uint32_t(std::max(charMs, 1));
+  const uint32_t cells = noWait ? 16 : std::min<uint32_t>(16, elapsedMs % (24 * cellMs) / cellMs);
+  const int32_t barWidth = int32_t(cells) * kPreviewWidth / 16;
+  for (int32_t y = 0; y < kPreviewHeight; ++y) {
+    for (int32_t x = 0; x < barWidth; ++x) {
+      BlendPixel(&next.pixels[(size_t(y) * kPreviewWidth + size_t(x)) * 4], 0x0000FF, 0x30);
+    }
+  }
+  image.width = next.width, image.height = next.height;
+  ShowPicture(image, std::move(next.pixels));
+}
+
+// The message font over the text frame's colour, with a checkerboard under the frame so that
+// its transparency shows. Without a renderer or the font the sample has no text.
+void DrawFontSample(host::DialogImage& image, const UserConfig& look) {
+  ImageSurface picture;
+  if (picture.Create(kSampleWidth, kSampleHeight, 32, 0) != 0 || !picture.GetPixels()) return;
+  for (int32_t y = 0; y < kSampleHeight; ++y) {
+    uint8_t* row = picture.GetRowPointer(y);
+    for (int32_t x = 0; x < kSampleWidth; ++x) {
+      const uint32_t square = ((x / 8 + y / 8) & 1) != 0 ? 0xFFFFFF : 0xCCCCCC;
+      uint8_t* p = row + size_t(x) * 4;
+      p[0] = uint8_t(square), p[1] = uint8_t(square >> 8), p[2] = uint8_t(square >> 16);
+      p[3] = 0xFF;
+      if (look.drawTextFrame) BlendPixel(p, look.frameColor & 0xFFFFFF, look.frameAlpha);
+    }
+  }
+  TextRendererFactory* factory = Global<TextRendererFactory>::Get();
+  std::unique_ptr<TextRenderer> renderer = factory ? factory->CreateOutlineTextRenderer() : nullptr;
+  const std::string face = look.FontFaceName();
+  if (renderer && renderer->SetFont(24, look.fontBold != 0, false, face.c_str()) == 0) {
+    renderer->SetAntialiasLevel(look.fontAntialias ? 2 : 0);
+    renderer->SetStyle(std::min<int>(look.fontDecoration, kTextEdge));
+    renderer->SetTextColor(255, 255, 255);
+    renderer->SetDecorationColor(0, 0, 0);
+    renderer->SetShadowOffset(2, 2);
+    const std::string text = Cp932Literal("サンプル Sample");
+    renderer->DrawText(&picture, 12, 12, text.c_str(), nullptr, nullptr);
+  }
+  std::vector<uint8_t> pixels(size_t(kSampleWidth) * kSampleHeight * 4);
+  for (int32_t y = 0; y < kSampleHeight; ++y) {
+    std::memcpy(&pixels[size_t(y) * kSampleWidth * 4], picture.GetRowPointer(y),
+                size_t(kSampleWidth) * 4);
+    for (int32_t x = 0; x < kSampleWidth; ++x)
+      pixels[(size_t(y) * kSampleWidth + x) * 4 + 3] = 0xFF;
+  }
+  image.width = kSampleWidth, image.height = kSampleHeight;
+  ShowPicture(image, std::move(pixels));
+}
+
 class SettingsSheet {
  public:
   SettingsSheet(UserConfig& config, SettingsSheetHost& host) : config_(config), host_(host) {}
@@ -268,6 +379,37 @@ class SettingsSheet {
   }
 
   void Add(host::DialogControl control) { dialog_.controls.push_back(std::move(control)); }
+  void InsertAfter(int page, int id, host::DialogControl control) {
+    const auto at =
+        std::find_if(dialog_.controls.begin(), dialog_.controls.end(),
+                     [&](const host::DialogControl& c) { return c.page == page && c.id == id; });
+    dialog_.controls.insert(at == dialog_.controls.end() ? at : at + 1, std::move(control));
+  }
+
+  // The pages' controls as they would be stored.
+  UserConfig Shown(int page) {
+    UserConfig live = config_;
+    for (const Binding& b : Bindings()) {
+      if (b.page == page) Store(b, Find(page, b.id)->value, live);
+    }
+    return live;
+  }
+
+  void DrawSpeedBars() {
+    const UserConfig live = Shown(kText1);
+    DrawSpeedBar(Find(kText1, kUnreadPreview)->image, live.unreadCharMs, live.unreadNoWait != 0,
+                 previewMs_);
+    DrawSpeedBar(Find(kText1, kReadPreview)->image, live.readCharMs, live.readNoWait != 0,
+                 previewMs_);
+  }
+
+  void DrawSample() {
+    UserConfig live = Shown(kText2);
+    const host::DialogControl& list = *Find(kText2, 1121);
+    if (list.value >= 0 && static_cast<size_t>(list.value) < list.items.size())
+      SetFace(live, list.items[list.value]);
+    DrawFontSample(Find(kText2, kFontSample)->image, live);
+  }
 
   void Build() {
     dialog_.title = Cp932Literal("環境設定");
@@ -311,7 +453,19 @@ class SettingsSheet {
       control.onChange = [this, &b](host::Dialog&, host::DialogControl& c) { Changed(b, c); };
       Add(std::move(control));
     }
+    InsertAfter(kText1, 1051, {.id = kUnreadPreview, .kind = Kind::kImage, .page = kText1});
+    InsertAfter(kText1, 1052, {.id = kReadPreview, .kind = Kind::kImage, .page = kText1});
+    InsertAfter(kText2, 1054, {.id = kFontSample, .kind = Kind::kImage, .page = kText2});
+    dialog_.tickMs = kPreviewTickMs;
+    dialog_.onTick = [this](host::Dialog& d) {
+      if (d.shownPage != kText1 || !previewsRunning_) return;
+      previewMs_ += kPreviewTickMs;
+      DrawSpeedBars();
+    };
     Add({.id = 1121, .kind = Kind::kListBox, .page = kText2});
+    dialog_.controls.back().onChange = [this](host::Dialog&, host::DialogControl&) {
+      DrawSample();
+    };
     for (const std::string& face : host_.FontFaces()) {
       if (face.size() < sizeof config_.fontFace) dialog_.controls.back().items.push_back(face);
     }
@@ -355,11 +509,14 @@ class SettingsSheet {
 
   // The page's controls from a record (the stored one, or the defaults).
   void Fill(int page, const UserConfig& from) {
+    filledFrom_[page] = from;
+    std::erase_if(touched_, [page](int key) { return key / 10000 == page; });
     for (const Binding& b : Bindings()) {
       if (b.page != page) continue;
       host::DialogControl* c = Find(page, b.id);
       c->value = ControlValue(b, from);
-      ShowValue(b, *c);
+      // A slider shows the value it will store, also one outside its range.
+      ShowValue(b, *c, StoredValue(b, from));
     }
     if (page == kSystem) Find(kSystem, 1080)->value = host_.FullScreen() ? 1 : 0;
     if (page == kText2) {
@@ -384,12 +541,12 @@ class SettingsSheet {
     }
     Enable(page);
     if (page == kSound) PushSound();
+    if (page == kText1) DrawSpeedBars();
+    if (page == kText2) DrawSample();
   }
 
-  void ShowValue(const Binding& b, host::DialogControl& c) {
-    if (b.kind != Kind::kSlider) return;
-    const int64_t shown = b.word && b.shift < 0 ? int64_t{c.value} * b.scale : c.value;
-    c.valueText = std::to_string(shown) + (b.scale > 1 ? " ms" : "");
+  static void ShowValue(const Binding& b, host::DialogControl& c, int64_t stored) {
+    if (b.kind == Kind::kSlider) c.valueText = std::to_string(stored) + (b.scale > 1 ? " ms" : "");
   }
 
   // Controls that follow a check box of their page.
@@ -408,9 +565,11 @@ class SettingsSheet {
 
   void Changed(const Binding& b, host::DialogControl& c) {
     touched_.push_back(b.page * 10000 + b.id);
-    ShowValue(b, c);
+    ShowValue(b, c, int64_t{c.value} * b.scale + b.offset);
     Enable(b.page);
     if (b.page == kSound) PushSound();
+    if (b.page == kText1) DrawSpeedBars();
+    if (b.page == kText2) DrawSample();
   }
 
   // The sound page is heard as it is set.
@@ -450,6 +609,10 @@ class SettingsSheet {
   void Notice(int page, host::PageNotice notice) {
     if (notice == host::PageNotice::kSetActive) {
       config_.lastSettingsPage = static_cast<uint8_t>(page);
+      // The bars move only while their page is shown, and go on from where they stood.
+      if (page == kText1) previewsRunning_ = true;
+    } else if (notice == host::PageNotice::kKillActive && page == kText1) {
+      previewsRunning_ = false;
     } else if (notice == host::PageNotice::kApply) {
       Apply(page);
     } else if (notice == host::PageNotice::kReset && page == kSound) {
@@ -463,10 +626,13 @@ class SettingsSheet {
     for (const Binding& b : Bindings()) {
       if (b.page != page) continue;
       const host::DialogControl& c = *Find(page, b.id);
-      // A slider left alone keeps a stored value that lies outside its range.
+      // A slider left alone stores what it showed, also a value outside its range.
       const bool touched =
           std::find(touched_.begin(), touched_.end(), page * 10000 + b.id) != touched_.end();
-      if (b.kind == Kind::kSlider && !touched && c.value == ControlValue(b, before)) continue;
+      if (b.kind == Kind::kSlider && !touched) {
+        CopyField(b, filledFrom_[page], config_);
+        continue;
+      }
       if (b.kind == Kind::kCombo && c.value < 0) continue;
       Store(b, c.value, config_);
     }
@@ -483,11 +649,8 @@ class SettingsSheet {
         break;
       case kText2: {
         const host::DialogControl& list = *Find(kText2, 1121);
-        if (list.value >= 0 && static_cast<size_t>(list.value) < list.items.size()) {
-          std::memset(config_.fontFace, 0, sizeof config_.fontFace);
-          std::memcpy(config_.fontFace, list.items[list.value].data(),
-                      list.items[list.value].size());
-        }
+        if (list.value >= 0 && static_cast<size_t>(list.value) < list.items.size())
+          SetFace(config_, list.items[list.value]);
         if (std::memcmp(config_.fontFace, before.fontFace, sizeof before.fontFace) != 0 ||
             config_.fontAntialias != before.fontAntialias ||
             config_.fontGradation != before.fontGradation ||
@@ -525,7 +688,10 @@ class SettingsSheet {
 
   UserConfig& config_;
   SettingsSheetHost& host_;
+  bool previewsRunning_ = false;
+  uint32_t previewMs_ = 0;    // the bars' time while their page was shown
   std::vector<int> touched_;  // sliders the player moved, as page * 10000 + id
+  std::array<UserConfig, kSettingsPageCount> filledFrom_{};  // each page's last fill
   host::Dialog dialog_;
   SettingsSheetResult result_;
 };
@@ -545,6 +711,28 @@ std::string KeyName(int code) {
     }
   }
   return {};
+}
+
+int32_t PlaySettingsTestSound(SoundChannelManager& channels, int which) {
+  struct TestSound {
+    const char* file;
+    uint8_t kind;
+  };
+  static constexpr TestSound kTests[] = {{"SE\\SE_TEST.OGG", kSoundEffect},
+                                         {"SE\\SE_TEST.OGG", kSystemSoundEffect},
+                                         {"VOICE\\VO_TEST.OGG", kVoice}};
+  if (which < 0 || which >= static_cast<int>(std::size(kTests))) return kBadChannel;
+  // The scripts number their channels from 0 up: the test borrows the last one, as the kind it
+  // tests so that kind's switch and volume are heard, and gives the kind back once it plays.
+  const int32_t channel = channels.ChannelCount() - 1;
+  SoundChannel* c = channels.GetChannel(channel);
+  if (c == nullptr) return kBadChannel;
+  const uint8_t kind = c->kind;
+  channels.SetChannelKind(channel, kTests[which].kind);
+  int32_t result = channels.LoadChannel(channel, kTests[which].file, kLipSyncNone, false);
+  if (result == kSoundOk) result = channels.PlayChannel(channel, false);
+  channels.SetChannelKind(channel, kind);
+  return result;
 }
 
 SettingsSheetResult RunSettingsSheet(UserConfig& config, SettingsSheetHost& host,

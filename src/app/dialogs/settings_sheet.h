@@ -12,6 +12,8 @@
 
 namespace bw {
 
+class SoundChannelManager;
+
 // What the sheet needs of the application.
 class SettingsSheetHost {
  public:
@@ -52,5 +54,9 @@ SettingsSheetResult RunSettingsSheet(UserConfig& config, SettingsSheetHost& host
 // The name of a DirectInput key code as the key fields show it; empty for a key that cannot be
 // assigned.
 std::string KeyName(int code);
+
+// The sound page's TEST sounds, heard at the channels' current volumes: 0 the sound effect, 1 the
+// system sound effect, 2 the voice. Answers the channels' load or play result.
+int32_t PlaySettingsTestSound(SoundChannelManager& channels, int which);
 
 }  // namespace bw

@@ -58,6 +58,7 @@ struct DialogImage {
   int32_t height = 0;
   std::vector<uint8_t> pixels{};
   uint32_t changes = 0;
+  bool operator==(const DialogImage&) const = default;
 };
 
 enum class DialogControlKind {

@@ -307,7 +307,8 @@ int ScriptedDialogHost::RunDialog(HWND, Dialog& dialog) {
   // Pages may share ids: the shown page's control is the one recorded.
   for (const DialogControl& control : dialog.controls) {
     if (record.controls.count(control.id) == 0 || control.page == dialog.shownPage)
-      record.controls[control.id] = {control.text, control.value, control.enabled};
+      record.controls[control.id] = {control.text, control.value, control.enabled, control.image,
+                                     control.valueText};
   }
   if (dialog.tabs) record.tab = dialog.tabs->selected;
   if (!dialog.pages.empty()) record.page = dialog.shownPage;

@@ -61,6 +61,8 @@ struct DialogControlRecord {
   std::string text;
   int32_t value = 0;
   bool enabled = true;
+  DialogImage image{};      // a picture as last shown
+  std::string valueText{};  // beside a slider
   bool operator==(const DialogControlRecord&) const = default;
 };
 

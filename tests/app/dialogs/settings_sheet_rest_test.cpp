@@ -1,0 +1,137 @@
+#include <gtest/gtest.h>
+
+#include "app/dialogs/settings_sheet.h"
+#include "common/global.h"
+#include "graphics/pixel/blend_tables.h"
+#include "host/dialog/scripted_dialog_host.h"
+#include "host/font/fake_glyph_source.h"
+#include "scenario/text/renderer_factory.h"
+#include "sound/sound_world.h"
+
+namespace bw {
+namespace {
+
+class SettingsTestSound : public soundtest::ChannelWorld {};
+
+TEST_F(SettingsTestSound, EachTestPlaysItsFileAtItsKindsVolumeOnTheLastChannel) {
+  w.PutTone("SE\\SE_TEST.OGG", 50, soundtest::kChannelRate);
+  w.PutTone("VOICE\\VO_TEST.OGG", 50, soundtest::kChannelRate);
+  EXPECT_EQ(PlaySettingsTestSound(m, 0), kBadChannel) << "no channel to borrow";
+  ASSERT_EQ(m.SetChannelCount(4), kSoundOk);
+  m.SetDefaultFactor(0, 100);
+  m.SetDefaultFactor(1, 120);
+  m.SetDefaultFactor(2, 140);
+  struct Case {
+    int which;
+    const char* file;
+    int32_t factor;
+  } cases[] = {
+      {0, "SE\\SE_TEST.OGG", 100}, {1, "SE\\SE_TEST.OGG", 120}, {2, "VOICE\\VO_TEST.OGG", 140}};
+  for (const Case& c : cases) {
+    ASSERT_EQ(PlaySettingsTestSound(m, c.which), kSoundOk) << c.which;
+    const SoundChannel& channel = *m.GetChannel(3);
+    EXPECT_EQ(channel.fileName, c.file);
+    EXPECT_EQ(channel.factor, c.factor) << c.which;
+    EXPECT_TRUE(m.IsChannelPlaying(3)) << c.which;
+    EXPECT_EQ(channel.kind, kSoundEffect) << "the channel's own kind comes back";
+    EXPECT_FALSE(m.IsChannelPlaying(0));
+  }
+  m.SetKindSwitch(kSystemSoundEffect, false);
+  PlaySettingsTestSound(m, 1);
+  EXPECT_FALSE(m.IsChannelPlaying(3)) << "a switched-off kind stays silent";
+}
+
+struct PreviewHost : SettingsSheetHost {
+  void ApplySound(const UserConfig&) override {}
+  void ApplyKeys() override {}
+  void ApplyJoystick() override {}
+};
+
+struct PreviewRig {
+  host::ScriptedDialogHost dialogs;
+  ScopedGlobal<host::DialogHost> use{&dialogs};
+  PreviewHost app;
+  UserConfig config;
+
+  std::map<int, host::DialogControlRecord> Run(const std::string& steps) {
+    host::DialogAnswer answer;
+    std::string error;
+    EXPECT_TRUE(host::ParseDialogAnswer(steps, &answer, &error)) << error;
+    dialogs.QueueAnswer(answer);
+    RunSettingsSheet(config, app, host::HWND{});
+    return dialogs.Dialogs().back().controls;
+  }
+};
+
+uint32_t Rgb(const host::DialogImage& image, int32_t x, int32_t y) {
+  const uint8_t* p = &image.pixels[(size_t(y) * size_t(image.width) + size_t(x)) * 4];
+  return uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
+}
+
+// Where the bar stands: the first column whose pixels are not the bare preview's.
+int32_t BarEnd(const host::DialogImage& image) {
+  int32_t x = 0;
+  while (x < image.width && (Rgb(image, x, 0) != 0xD4D0C8 && Rgb(image, x, 0) != 0x808080)) ++x;
+  return x;
+}
+
+TEST(SettingsSheetPreviews, SpeedBarsMoveWithTheTicksOnlyWhileTheirPageIsShown) {
+  PreviewRig rig;
+  rig.config.unreadCharMs = 40;
+  rig.config.readNoWait = 1;
+  rig.config.lastSettingsPage = 1;
+  auto still = rig.Run("2");
+  EXPECT_EQ(BarEnd(still.at(1085).image), 0);
+  EXPECT_EQ(BarEnd(still.at(1086).image), 240) << "no wait: full at once";
+  EXPECT_EQ(Rgb(still.at(1085).image, 15, 5), 0x808080u) << "a line every sixteenth";
+
+  // 10 ticks of 16 ms at 40 ms a character: four of sixteen cells.
+  auto moved = rig.Run("ticks:10;2");
+  EXPECT_EQ(BarEnd(moved.at(1085).image), 60);
+  EXPECT_GT(moved.at(1085).image.changes, still.at(1085).image.changes);
+  EXPECT_EQ(moved.at(1086).image.changes, still.at(1086).image.changes) << "a full bar stays";
+
+  // Ticks on another page leave the bars; a faster slider speeds the bar.
+  auto away = rig.Run("page:0;ticks:10;page:1;slider:1051:20;2");
+  EXPECT_EQ(BarEnd(away.at(1085).image), 0);
+  auto faster = rig.Run("slider:1051:20;ticks:10;2");
+  EXPECT_EQ(BarEnd(faster.at(1085).image), 120);
+}
+
+TEST(SettingsSheetPreviews, FontSampleShowsTheFrameOverACheckerboardAndTheText) {
+  BuildBlendTables();
+  host::FakeGlyphSource glyphs(true);
+  GlyphTextRendererFactory factory(glyphs, [] { return 256u; });
+  ScopedGlobal<TextRendererFactory> useFactory(&factory);
+  PreviewRig rig;
+  rig.config.lastSettingsPage = 2;
+  auto framed = rig.Run("2");
+  const host::DialogImage& sample = framed.at(1084).image;
+  ASSERT_EQ(sample.width * sample.height * 4, int32_t(sample.pixels.size()));
+  // 0x106EA8 at 140 of 255 over the light square.
+  EXPECT_EQ(Rgb(sample, 0, 0), 0x6598B8u);
+  int white = 0;
+  for (int32_t y = 0; y < sample.height; ++y) {
+    for (int32_t x = 0; x < sample.width; ++x) white += Rgb(sample, x, y) == 0xFFFFFF;
+  }
+  EXPECT_GT(white, 0) << "the text in white";
+
+  auto bare = rig.Run("check:1070:0;2");
+  EXPECT_EQ(Rgb(bare.at(1084).image, 0, 0), 0xCCCCCCu);
+  EXPECT_EQ(Rgb(bare.at(1084).image, 8, 0), 0xFFFFFFu);
+  EXPECT_EQ(bare.at(1084).image.changes, framed.at(1084).image.changes + 1);
+}
+
+TEST(SettingsSheetPreviews, ASliderShowsTheStoredValueOutsideItsRange) {
+  PreviewRig rig;
+  rig.config.tooltipDelayMs = 750;
+  EXPECT_EQ(rig.Run("page:0;2").at(1051).valueText, "750 ms");
+  EXPECT_EQ(rig.Run("page:0;slider:1051:12;2").at(1051).valueText, "120 ms");
+  // Defaults shown and OK pressed store the default, not the slider's end.
+  rig.config.tooltipDelayMs = 40;
+  rig.Run("page:0;press:1301;1");
+  EXPECT_EQ(rig.config.tooltipDelayMs, 750u);
+}
+
+}  // namespace
+}  // namespace bw
