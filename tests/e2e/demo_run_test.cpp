@@ -122,9 +122,12 @@ class DemoRun : public ::testing::Test {
   test::TempDir home_;
 };
 
-// No picture native is built yet: the demo's window stays black, so each chosen frame hashes as
-// a black 800 x 600 frame. The run ends normally and saves; run again from the shipped settings
-// with the scripts translated to machine code, it shows the same frames and counts alike.
+// The title's quit button (the fourth, centred at 400, 532) clicked once the title stands.
+const std::string kQuit = "BRIMWOLD_HEADLESS_INPUT=60:move:400:532,62:click:400:532";
+
+// The run shows the title and ends normally by its quit button and saves; run again from the
+// shipped settings with the scripts translated to machine code, it shows the same frames and
+// counts alike.
 TEST_F(DemoRun, EndsNormallySavesAndRunsTheSameWithScriptsTranslated) {
   const fs::path userCfg = game_.path() / "USER.CFG";
   const auto shippedTime = fs::file_time_type::clock::now() - std::chrono::hours(24 * 365);
@@ -133,11 +136,11 @@ TEST_F(DemoRun, EndsNormallySavesAndRunsTheSameWithScriptsTranslated) {
   ASSERT_EQ(shipped.pacing.jit, 0);
   const std::vector<uint8_t> black(800 * 600 * 4, 0);
   const uint64_t blackHash = host::Fnv1a64(black.data(), black.size());
-  RunResult plain = Run({"BRIMWOLD_HEADLESS_HASHES=1,2,150,300"});
+  RunResult plain = Run({"BRIMWOLD_HEADLESS_HASHES=2,50", kQuit});
   EXPECT_EQ(plain.exitStatus, 0) << plain.errors;
   const std::map<uint32_t, uint64_t> hashes = FrameHashes(plain.output);
-  ASSERT_EQ(hashes.size(), 4u) << plain.output;
-  for (auto [frame, hash] : hashes) EXPECT_EQ(hash, blackHash) << "frame " << frame;
+  ASSERT_EQ(hashes.size(), 2u) << plain.output;
+  EXPECT_NE(hashes.at(50), blackHash) << "the title stands";
   EXPECT_NE(fs::last_write_time(userCfg), shippedTime) << "USER.CFG saved at the exit";
   EXPECT_EQ(SavedSettings().display.screenMode, kSavedScreenWindow);
   EXPECT_EQ(SavedSettings().pacing.scriptSetting9, 1)
@@ -148,7 +151,7 @@ TEST_F(DemoRun, EndsNormallySavesAndRunsTheSameWithScriptsTranslated) {
   shipped.pacing.jit = 1;
   const std::vector<uint8_t> bytes = EncodeEngineConfig(shipped);
   game_.WriteFile("USER.CFG", std::string(bytes.begin(), bytes.end()));
-  RunResult translated = Run({"BRIMWOLD_HEADLESS_HASHES=1,2,150,300"});
+  RunResult translated = Run({"BRIMWOLD_HEADLESS_HASHES=2,50", kQuit});
   EXPECT_EQ(translated.exitStatus, 0) << translated.errors;
   EXPECT_EQ(FrameHashes(translated.output), hashes);
   EXPECT_EQ(SavedSettings().pacing.jit, 1);
@@ -156,22 +159,30 @@ TEST_F(DemoRun, EndsNormallySavesAndRunsTheSameWithScriptsTranslated) {
 }
 
 // "Return to title" (40002) chosen from the menu at frame 30 and its question answered "はい":
-// MAIN starts again, counts its second start, jumps to SUB and the game ends early and cleanly.
+// MAIN starts again, counts its second start and builds the title again, whose quit button
+// ends the game.
 TEST_F(DemoRun, ReturnsToTheTitleFromTheMenu) {
   constexpr int kAnswerYes = 1;
   RunResult r = Run({"BRIMWOLD_HEADLESS_COMMANDS=30:40002",
                      "BRIMWOLD_HEADLESS_ANSWERS=" + std::to_string(kAnswerYes),
-                     "BRIMWOLD_HEADLESS_HASHES=29,250"});
+                     "BRIMWOLD_HEADLESS_HASHES=29,250",
+                     "BRIMWOLD_HEADLESS_INPUT=120:move:400:532,122:click:400:532"});
   EXPECT_EQ(r.exitStatus, 0) << r.errors;
   EXPECT_EQ(SavedSettings().pacing.scriptSetting9, 2) << "MAIN started again and counted it";
   std::map<uint32_t, uint64_t> hashes = FrameHashes(r.output);
   EXPECT_TRUE(hashes.contains(29)) << r.output;
-  EXPECT_FALSE(hashes.contains(250)) << "the game ended through SUB, long before its idle frames";
+  EXPECT_FALSE(hashes.contains(250)) << "the game ended by the second title's quit button";
 }
 
 TEST_F(DemoRun, AMalformedAppRecordStartsWithDefaults) {
   // An empty record, and bytes after it that belong to no record.
-  Repack([](auto& members) { Replace(members, "QZ_APP.SYS", {0x00, 0x00, 0xDE, 0xAD, 0xBE}); });
+  // A MAIN that waits once and ends: the title is laid out for the demo's own screen.
+  sob::AssembleResult ending = sob::Assemble(".sob0\n wait\n ret\n");
+  ASSERT_TRUE(ending.ok) << ending.error;
+  Repack([&](auto& members) {
+    Replace(members, "QZ_APP.SYS", {0x00, 0x00, 0xDE, 0xAD, 0xBE});
+    Replace(members, "MAIN.SOB", ending.bytes);
+  });
   RunResult r = Run();
   EXPECT_EQ(r.exitStatus, 0) << r.errors;
   EXPECT_EQ(r.errors.find(kAppRecordFailed), std::string::npos);

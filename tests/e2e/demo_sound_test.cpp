@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "e2e/demo_scene.h"
 #include "program/program_process.h"
 #include "support/demo_copy.h"
 #include "support/temp_dir.h"
@@ -85,9 +86,19 @@ Mix ReadMix(const std::string& wave) {
   return mix;
 }
 
+// The sound scene called by a MAIN of its own (loose scripts come before the pack's), which then
+// waits 300 frames and ends.
+constexpr const char* kSoundMain =
+    ".sob0\n native native:0, callSound, status\n set 300, left\nidle: wait\n dec left\n"
+    " mov left, more.1\nmore: jz 0, done\n jmp idle\ndone: ret\ncallSound: .word sound\n"
+    "sound: .string \"SOUND\"\nstatus: .word 0\nleft: .word 0\n";
+
 class DemoSound : public ::testing::Test {
  protected:
-  void SetUp() override { test::CopyDemoGame(kGame, game_.path()); }
+  void SetUp() override {
+    test::CopyDemoGame(kGame, game_.path());
+    test::PutAssembled(game_, "SCRIPT/MAIN.SOB", kSoundMain);
+  }
 
   test::TempDir game_;
   test::TempDir home_;
