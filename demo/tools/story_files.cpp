@@ -3,8 +3,7 @@
 //
 //   story_files pictures DIR   DIR/BG/BG01-BG04.WGX (800x600 backgrounds), DIR/CHR/*.WGX (two
 //                              characters, two faces each, 32 bits with soft alpha and their
-//                              standing point as the picture's offsets), DIR/SYS/RULE001.WGX
-//                              (the rule of the "rule" transition, 8 bits), DIR/CG/TITLE.BMP
+//                              standing point as the picture's offsets), DIR/CG/TITLE.BMP
 //                              and the two characters for the title, DIR/CG/T_MINA.WGX and
 //                              T_SORA.WGX (without offsets)
 //   story_files sounds DIR     DIR/VOICE/D101-D108.V_ and D201-D208.V_ (a short run of tones per
@@ -244,21 +243,6 @@ WgxPicture Character(const Look& look) {
   return p;
 }
 
-// The rule: a clock hand sweeping from the top, with a ripple so the edge is not straight.
-WgxPicture Rule() {
-  WgxPicture p = Canvas(kWidth, kHeight, 8);
-  for (uint32_t i = 0; i < 256; ++i) p.palette.push_back(i * 0x010101);
-  for (uint32_t y = 0; y < kHeight; ++y) {
-    for (uint32_t x = 0; x < kWidth; ++x) {
-      const double dx = x - 400.0, dy = y - 300.0;
-      const double turn = (std::atan2(dx, -dy) + kPi) / (2 * kPi);
-      const double v = turn * 230 + 12 * std::sin(std::hypot(dx, dy) / 24.0) + 12;
-      p.pixels[size_t(y) * kWidth + x] = uint32_t(std::clamp(v, 0.0, 255.0));
-    }
-  }
-  return p;
-}
-
 // A 24-bit bitmap from a picture's colour words.
 std::vector<uint8_t> Bitmap(const WgxPicture& p) {
   bw::tools::BmpFields bmp;
@@ -311,7 +295,6 @@ int Pictures(const fs::path& dir) {
       {"CHR/MINA2.WGX", Character(minaSmile), true},
       {"CHR/SORA1.WGX", Character(sora), true},
       {"CHR/SORA2.WGX", Character(soraSmile), true},
-      {"SYS/RULE001.WGX", Rule(), false},
       {"CG/T_MINA.WGX", Character(minaSmile), false},
       {"CG/T_SORA.WGX", Character(soraSmile), false},
   };
