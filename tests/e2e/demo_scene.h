@@ -6,15 +6,18 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "lib/file_bytes.h"
 #include "lib/sob/sob_assembler.h"
+#include "program/program_process.h"
 #include "support/demo_copy.h"
 #include "support/temp_dir.h"
 
@@ -57,6 +60,34 @@ inline std::vector<uint64_t> ShownFrameHashes(const std::string& output) {
       hashes.push_back(hash);
   }
   return hashes;
+}
+
+// A headless run of the built program: its exit status, the hash of each frame it printed, and
+// its standard error.
+struct PlayedRun {
+  int status = -1;
+  std::map<uint32_t, uint64_t> hashes;
+  std::string errors;
+};
+
+inline PlayedRun PlayHeadless(const std::filesystem::path& game, const std::filesystem::path& home,
+                              const std::vector<std::string>& switches,
+                              std::chrono::seconds limit) {
+  std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + home.string(),
+                                  "XDG_DATA_HOME=" + home.string(), "BRIMWOLD_HEADLESS=1"};
+  env.insert(env.end(), switches.begin(), switches.end());
+  ProgramProcess program(BRIMWOLD_PROGRAM, {"/L", game.string()}, env);
+  PlayedRun run;
+  run.status = ExitCode(program.WaitForEnd(limit));
+  std::istringstream lines(program.Output());
+  for (std::string line; std::getline(lines, line);) {
+    unsigned frame = 0;
+    unsigned long long hash = 0;
+    if (std::sscanf(line.c_str(), "frame %u hash 0x%llx", &frame, &hash) == 2)
+      run.hashes[frame] = hash;
+  }
+  run.errors = program.Errors();
+  return run;
 }
 
 // Runs the built program headless on game with its home in home and the switches in env

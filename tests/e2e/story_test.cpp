@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "e2e/demo_scene.h"
 #include "lib/file_bytes.h"
 #include "lib/tob/tob_assembler.h"
 #include "program/program_process.h"
@@ -37,11 +38,7 @@ constexpr uint32_t kPace = 100;
 const std::vector<uint32_t> kShown = {40, 120, 290, 390, 590, 790};
 constexpr uint32_t kEnd = 3000;
 
-struct Played {
-  int status = -1;
-  std::map<uint32_t, uint64_t> hashes;
-  std::string errors;
-};
+using Played = test::PlayedRun;
 
 std::string Clicks(uint32_t count) {
   std::string input = "BRIMWOLD_HEADLESS_INPUT=" + kStart;
@@ -69,21 +66,7 @@ class Story : public testing::Test {
   Played Play(const std::vector<std::string>& switches) { return PlayIn(game.path(), switches); }
 
   Played PlayIn(const fs::path& folder, const std::vector<std::string>& switches) {
-    std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + home.path().string(),
-                                    "XDG_DATA_HOME=" + home.path().string(), "BRIMWOLD_HEADLESS=1"};
-    env.insert(env.end(), switches.begin(), switches.end());
-    test::ProgramProcess program(BRIMWOLD_PROGRAM, {"/L", folder.string()}, env);
-    Played run;
-    run.status = test::ExitCode(program.WaitForEnd(kRunLimit));
-    std::istringstream lines(program.Output());
-    for (std::string line; std::getline(lines, line);) {
-      unsigned frame = 0;
-      unsigned long long hash = 0;
-      if (std::sscanf(line.c_str(), "frame %u hash 0x%llx", &frame, &hash) == 2)
-        run.hashes[frame] = hash;
-    }
-    run.errors = program.Errors();
-    return run;
+    return test::PlayHeadless(folder, home.path(), switches, kRunLimit);
   }
 
   // A scene's line of the read-text log: ".record NAME bits secondBits <read> <taken>".

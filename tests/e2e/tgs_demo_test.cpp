@@ -43,32 +43,14 @@ const std::string kEndClick = "400:click:400:300";
 // window before them.
 const std::string kBeforeScene = "BRIMWOLD_HEADLESS_FRAMES=410";
 
-struct Played {
-  int status = -1;
-  std::map<uint32_t, uint64_t> hashes;
-  std::string errors;
-};
+using Played = test::PlayedRun;
 
 class TgsDemo : public testing::Test {
  protected:
   void SetUp() override { test::PutDemoScene(game, "TGS", test::SceneCallingMain("TGS")); }
 
   Played Play(const std::vector<std::string>& switches) {
-    std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + home.path().string(),
-                                    "XDG_DATA_HOME=" + home.path().string(), "BRIMWOLD_HEADLESS=1"};
-    env.insert(env.end(), switches.begin(), switches.end());
-    test::ProgramProcess program(BRIMWOLD_PROGRAM, {"/L", game.path().string()}, env);
-    Played run;
-    run.status = test::ExitCode(program.WaitForEnd(kRunLimit));
-    std::istringstream lines(program.Output());
-    for (std::string line; std::getline(lines, line);) {
-      unsigned frame = 0;
-      unsigned long long hash = 0;
-      if (std::sscanf(line.c_str(), "frame %u hash 0x%llx", &frame, &hash) == 2)
-        run.hashes[frame] = hash;
-    }
-    run.errors = program.Errors();
-    return run;
+    return test::PlayHeadless(game.path(), home.path(), switches, kRunLimit);
   }
 
   // The scenario's line of the read-text log: ".record TGS_DEMO 5 2 <read> <taken>".
