@@ -214,10 +214,6 @@ class TgsFrame : public TgsFrameBase, public TgsSceneOperations {
   // there is nothing to render into.
   int RenderSceneToHost();
   const std::string& SceneLabel() const { return sceneLabel_; }
-  // The history log whose entries a save with history keeps (null: none).
-  // The rebuild's closing fade: brings the back page onto the screen over ms; 0, or -1 when the
-  // application quits. Unset, the scene is rendered to the shown page at once.
-  void SetCrossFade(std::function<int(uint32_t ms)> fade) { crossFade_ = std::move(fade); }
 
   // TgsOperations: sound.
   TgsSound& Sound() { return sound_; }
@@ -331,7 +327,6 @@ class TgsFrame : public TgsFrameBase, public TgsSceneOperations {
   int32_t frameStyle_ = 0;
   std::array<uint8_t, 48> windowTransform_{};
   std::string sceneLabel_;
-  std::function<int(uint32_t)> crossFade_;
   TextHistoryLog history_;
   std::optional<uint32_t> choiceSerial_;  // the history's entry of the choices shown
 };

@@ -621,10 +621,8 @@ class TgsFrameRebuild : public TgsRebuildTarget {
 
   void ShowMessageWindow() override { f_.ShowMessageWindow(true, 0); }
 
-  int ClosingFade(uint32_t ms) override {
-    if (f_.crossFade_) return f_.crossFade_(ms);
-    return 0;  // the scene is already on the shown page
-  }
+  // The scene is already on the shown page; the fade that brings it in is not run yet.
+  int ClosingFade(uint32_t /*ms*/) override { return 0; }
 
  private:
   TgsFrame& f_;

@@ -172,13 +172,7 @@ TEST(SceneBlock, BadFieldsAreRefused) {
 class SceneStateFrame : public ::testing::Test {
  protected:
   SceneStateFrame() : engine(&files, 32u << 20) {
-    files.Put("SCRIPT\\SOB_INIT.DAT", Sob(".table\n.script SUB 8 8\n"));
-    files.Put("SCRIPT\\USER_VAR.SOB", Sob(".sob1\nv: .space 16\n.var 0 1 v 16\n"));
-    files.Put("SCRIPT\\FUNC_LIB.SOB", Sob(".sob2\nlib: ret\n"));
-    EXPECT_EQ(engine.LoadInitFiles("SCRIPT\\SOB_INIT.DAT", "SCRIPT\\USER_VAR.SOB",
-                                   "SCRIPT\\FUNC_LIB.SOB", false, false),
-              0);
-    engine.PublishTables();
+    LoadPlainEngine(files, engine);
     files.Put("SCRIPT\\RUN.TOB",
               Tob(".tob1\nMessageBegin 0\n\"A\"\nMessageBegin 1\n\"B\"\nMessageWait\n.end\n"));
   }

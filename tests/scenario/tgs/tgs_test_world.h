@@ -72,6 +72,18 @@ inline std::vector<uint8_t> Tob(const std::string& source, const tob::FaultSwitc
   return r.bytes;
 }
 
+// The main-script files a frame's engine starts from (one script SUB, a 16-byte variable, an
+// empty library), loaded and published.
+inline void LoadPlainEngine(MemoryScriptFileSource& files, ScriptEngine& engine) {
+  files.Put("SCRIPT\\SOB_INIT.DAT", Sob(".table\n.script SUB 8 8\n"));
+  files.Put("SCRIPT\\USER_VAR.SOB", Sob(".sob1\nv: .space 16\n.var 0 1 v 16\n"));
+  files.Put("SCRIPT\\FUNC_LIB.SOB", Sob(".sob2\nlib: ret\n"));
+  EXPECT_EQ(engine.LoadInitFiles("SCRIPT\\SOB_INIT.DAT", "SCRIPT\\USER_VAR.SOB",
+                                 "SCRIPT\\FUNC_LIB.SOB", false, false),
+            0);
+  engine.PublishTables();
+}
+
 class TgsWorld {
  public:
   // realBuiltins: the frame gets the built-in table (over stand-in operations) in place of the
