@@ -102,7 +102,13 @@ void CopyRows(const TransitionDrawArea& a, const ImageSurface* from, int32_t x, 
               int32_t tx, int32_t ty, int32_t width, int32_t height) {
   if (width <= 0 || height <= 0) return;
   for (int32_t j = 0; j < height; ++j) {
-    std::memmove(Row(a.target, tx, ty + j), Row(from, x, y + j), size_t(width) * 4);
+    uint32_t* to = Row(a.target, tx, ty + j);
+    const uint32_t* source = Row(from, x, y + j);
+    // Only rows of one picture can overlap.
+    if (from == a.target)
+      std::memmove(to, source, size_t(width) * 4);
+    else
+      std::memcpy(to, source, size_t(width) * 4);
   }
 }
 

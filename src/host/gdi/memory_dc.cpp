@@ -251,8 +251,13 @@ bool BitBlt(MemoryDc& dst, int x, int y, int w, int h, const MemoryDc& src, int 
   for (int j = 0; j < h; ++j) {
     if (d->Bits() == s->Bits()) {
       int bytes = d->Bits() / 8;
-      std::memmove(d->Pixels() + (y + j) * d->Pitch() + x * bytes,
-                   s->Pixels() + (sy + j) * s->Pitch() + sx * bytes, size_t(w) * bytes);
+      uint8_t* to = d->Pixels() + (y + j) * d->Pitch() + x * bytes;
+      const uint8_t* from = s->Pixels() + (sy + j) * s->Pitch() + sx * bytes;
+      // Only a copy within one section can overlap.
+      if (d == s)
+        std::memmove(to, from, size_t(w) * bytes);
+      else
+        std::memcpy(to, from, size_t(w) * bytes);
     } else {
       for (int i = 0; i < w; ++i) CopyPixel(*d, x + i, y + j, *s, sx + i, sy + j);
     }

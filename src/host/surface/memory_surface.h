@@ -214,6 +214,9 @@ class MemorySurface {
   DdColorKey srcKey_;
   MemoryClipper* clipper_ = nullptr;
   std::unique_ptr<DibSection> dcSection_;
+  // The last released section, kept for the next GetDC: the frame's copy through a device context
+  // then costs two copies, not a fresh zeroed allocation as well.
+  std::unique_ptr<DibSection> spareSection_;
   std::unique_ptr<MemoryDc> dc_;
   std::vector<std::unique_ptr<MemorySurface>> backBuffers_;
   PresentationSink* sink_ = nullptr;
