@@ -15,19 +15,34 @@ int64_t RowPitch(int64_t width, int bits) {
   return pitch > kMaxSectionBytes ? 0 : pitch;
 }
 
-std::unique_ptr<DibSection> DibSection::Create(int width, int height, int bits) {
+// A section with its size, depth, pitch and grey colour table set and no pixels yet.
+std::unique_ptr<DibSection> DibSection::Shaped(int width, int height, int bits) {
   if (width < 1 || height < 1) return nullptr;
   if (bits != 8 && bits != 16 && bits != 24 && bits != 32) return nullptr;
   int64_t pitch = RowPitch(width, bits);
   if (pitch == 0 || pitch * height > kMaxSectionBytes) return nullptr;
   std::unique_ptr<DibSection> section(new DibSection);
-  section->pixels_.reset(new (std::nothrow) uint8_t[size_t(pitch * height)]());
-  if (!section->pixels_) return nullptr;
   section->width_ = width;
   section->height_ = height;
   section->bits_ = bits;
   section->pitch_ = static_cast<ptrdiff_t>(pitch);
   for (uint32_t i = 0; i < 256; ++i) section->colors_[i] = i * 0x010101u;
+  return section;
+}
+
+std::unique_ptr<DibSection> DibSection::Create(int width, int height, int bits) {
+  std::unique_ptr<DibSection> section = Shaped(width, height, bits);
+  if (!section) return nullptr;
+  section->owned_.reset(new (std::nothrow) uint8_t[size_t(section->pitch_) * size_t(height)]());
+  if (!section->owned_) return nullptr;
+  section->pixels_ = section->owned_.get();
+  return section;
+}
+
+std::unique_ptr<DibSection> DibSection::Over(uint8_t* pixels, int width, int height, int bits) {
+  if (!pixels) return nullptr;
+  std::unique_ptr<DibSection> section = Shaped(width, height, bits);
+  if (section) section->pixels_ = pixels;
   return section;
 }
 
@@ -109,14 +124,14 @@ COLORREF DibSection::Decode(uint32_t value) const {
 }
 
 uint32_t DibSection::Read(int x, int y) const {
-  const uint8_t* p = pixels_.get() + y * pitch_ + x * (bits_ / 8);
+  const uint8_t* p = pixels_ + y * pitch_ + x * (bits_ / 8);
   uint32_t value = 0;
   for (int i = 0; i < bits_ / 8; ++i) value |= uint32_t{p[i]} << (8 * i);
   return value;
 }
 
 void DibSection::Write(int x, int y, uint32_t value) {
-  uint8_t* p = pixels_.get() + y * pitch_ + x * (bits_ / 8);
+  uint8_t* p = pixels_ + y * pitch_ + x * (bits_ / 8);
   for (int i = 0; i < bits_ / 8; ++i) p[i] = static_cast<uint8_t>(value >> (8 * i));
 }
 

@@ -30,9 +30,12 @@ class DibSection {
   // Null for a size below 1, a depth other than 8, 16, 24 or 32, or more bytes than a section
   // may hold. An 8-bit section starts with a grey colour table.
   static std::unique_ptr<DibSection> Create(int width, int height, int bits);
+  // A section over pixels the caller owns, rows padded as RowPitch says, kept alive and unmoved
+  // while the section lives. Null as for Create, or for null pixels.
+  static std::unique_ptr<DibSection> Over(uint8_t* pixels, int width, int height, int bits);
 
-  uint8_t* Pixels() { return pixels_.get(); }
-  const uint8_t* Pixels() const { return pixels_.get(); }
+  uint8_t* Pixels() { return pixels_; }
+  const uint8_t* Pixels() const { return pixels_; }
   int Width() const { return width_; }
   int Height() const { return height_; }
   int Bits() const { return bits_; }
@@ -57,7 +60,10 @@ class DibSection {
  private:
   DibSection() = default;
 
-  std::unique_ptr<uint8_t[]> pixels_;
+  static std::unique_ptr<DibSection> Shaped(int width, int height, int bits);
+
+  std::unique_ptr<uint8_t[]> owned_;
+  uint8_t* pixels_ = nullptr;
   int width_ = 0;
   int height_ = 0;
   int bits_ = 0;

@@ -548,16 +548,12 @@ HResult MemorySurface::GetDC(MemoryDc** out) {
   if (!out) return kDdErrInvalidParams;
   if (dc_) return kDdErrDcAlreadyCreated;
   if (HResult hr = CheckUsable(); hr != kDdOk) return hr;
-  const int bits = int(format_.rgbBitCount);
-  std::unique_ptr<DibSection> section = std::move(spareSection_);
-  // An 8-bit section's colour table may have been changed through the last context.
-  if (!section || section->Width() != width_ || section->Height() != height_ ||
-      section->Bits() != bits || bits == 8)
-    section = DibSection::Create(width_, height_, bits);
+  uint8_t* pixels = Writable(true);
+  if (!pixels) return kDdErrGeneric;
+  auto section = DibSection::Over(pixels, width_, height_, int(format_.rgbBitCount));
   if (!section || section->Pitch() != pitch_) return kDdErrGeneric;
   if (format_.rgbBitCount == 16)
     section->SetMasks(format_.rBitMask, format_.gBitMask, format_.bBitMask);
-  std::memcpy(section->Pixels(), pixels_.Data(), size_t(pitch_) * size_t(height_));
   dcSection_ = std::move(section);
   dc_ = std::make_unique<MemoryDc>();
   dc_->Select(dcSection_.get());
@@ -568,12 +564,9 @@ HResult MemorySurface::GetDC(MemoryDc** out) {
 
 HResult MemorySurface::ReleaseDC(MemoryDc* dc) {
   if (!dc_ || dc != dc_.get()) return kDdErrNoDc;
-  uint8_t* pixels = lost_ ? nullptr : Writable(false);
-  if (pixels) std::memcpy(pixels, dcSection_->Pixels(), size_t(pitch_) * size_t(height_));
   dc_.reset();
-  spareSection_ = std::move(dcSection_);
+  dcSection_.reset();
   locked_ = false;
-  if (!lost_ && !pixels) return kDdErrGeneric;
   Present();
   return kDdOk;
 }

@@ -213,10 +213,8 @@ class MemorySurface {
   bool hasSrcKey_ = false;
   DdColorKey srcKey_;
   MemoryClipper* clipper_ = nullptr;
+  // Over the surface's own pixels while a device context is out, as a lock hands them out.
   std::unique_ptr<DibSection> dcSection_;
-  // The last released section, kept for the next GetDC: the frame's copy through a device context
-  // then costs two copies, not a fresh zeroed allocation as well.
-  std::unique_ptr<DibSection> spareSection_;
   std::unique_ptr<MemoryDc> dc_;
   std::vector<std::unique_ptr<MemorySurface>> backBuffers_;
   PresentationSink* sink_ = nullptr;
