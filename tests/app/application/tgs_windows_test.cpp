@@ -1,5 +1,6 @@
 #include "app/application/tgs_windows.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -201,6 +202,34 @@ TEST_F(TgsWindowsTest, AMissingPictureFailsThePreparationAndLeavesNothing) {
     EXPECT_FALSE(w.Typing());
     EXPECT_EQ(w.TakePointerEvent(), -1);
   }
+}
+
+// The choice cells: the looks after the first are filled with the background's complement at
+// the background alpha inside the margins, and the text stands 5 pixels inside them.
+TEST_F(TgsWindowsTest, ChoiceCellsFillTheHoverLookAndSetTheTextIn) {
+  WriteAll();
+  TgsWindows w(testing_text::FakeSource(), place_);
+  ASSERT_EQ(w.PrepareWindows(), 0);
+  w.SetChoiceSource([] { return std::vector<TgsChoiceLine>{{"A", true}, {"", true}}; });
+  w.ShowChoiceList(true);
+  const ImageSurface* text = w.Choices()->GetCellSurface(0);
+  const ImageSurface* blank = w.Choices()->GetCellSurface(1);
+  ASSERT_TRUE(text && blank);
+  ASSERT_EQ(text->GetWidth(), 60);
+  EXPECT_EQ(blank->GetPixel(30 + 8, 8), 0x80FFFFFFu) << "hover look not filled";
+  EXPECT_EQ(blank->GetPixel(30 + 7, 8), blank->GetPixel(7, 8)) << "fill outside the margins";
+  int32_t left = 30, top = 30;
+  for (int32_t y = 0; y < 30; ++y) {
+    for (int32_t x = 0; x < 30; ++x) {
+      if (text->GetPixel(x, y) == blank->GetPixel(x, y)) continue;
+      left = std::min(left, x);
+      top = std::min(top, y);
+    }
+  }
+  ASSERT_LT(left, 30) << "no text drawn";
+  EXPECT_GE(left, 8 + 5);
+  EXPECT_GE(top, 8 + 5);
+  EXPECT_LE(left, 8 + 5 + 2);
 }
 
 }  // namespace
