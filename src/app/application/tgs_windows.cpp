@@ -46,9 +46,14 @@ TgsWindows::TgsWindows(const host::GlyphSource& glyphs, const TgsWindowsPlace& p
     if (i < 2) {
       r.SetFont(sizes[i], false, false, gothic.c_str());
       r.SetGradation(true, kGradationTop, kGradationBottom, true);
-    } else if (r.SetFont(sizes[i], false, false, proportional.c_str()) != 0) {
+      continue;
+    }
+    // The history lays its text out with these: edged, as the window's own text may be.
+    if (r.SetFont(sizes[i], false, false, proportional.c_str()) != 0) {
       r.SetFont(sizes[i], false, false, gothic.c_str());
     }
+    r.SetStyle(kTextEdge);
+    r.SetShadowOffset(2, 2);
   }
 }
 

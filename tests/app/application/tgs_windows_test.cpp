@@ -232,5 +232,22 @@ TEST_F(TgsWindowsTest, ChoiceCellsFillTheHoverLookAndSetTheTextIn) {
   EXPECT_LE(left, 8 + 5 + 2);
 }
 
+// The third and fourth renderers, which the history lays its text out with, draw edged text
+// whose box reaches beyond the glyphs; the message renderers stay plain.
+TEST_F(TgsWindowsTest, TheHistoryRenderersDrawEdgedText) {
+  TgsWindows w(testing_text::FakeSource(), place_);
+  for (size_t i = 0; i < 4; ++i) {
+    SCOPED_TRACE(i);
+    Size plain, decorated;
+    int32_t x = 0, y = 0;
+    ASSERT_EQ(w.Renderer(i).MeasureText("A", &plain, nullptr, nullptr, false, nullptr), 1);
+    ASSERT_EQ(w.Renderer(i).MeasureText("A", &decorated, &x, &y, true, nullptr), 1);
+    const bool edged = i >= 2;
+    EXPECT_EQ(decorated.height > plain.height, edged);
+    EXPECT_EQ(x < 0 && y < 0, edged);
+    EXPECT_EQ(w.Renderer(i).GetShadowOffsetX(), edged ? 2 : 0);
+  }
+}
+
 }  // namespace
 }  // namespace bw::test
