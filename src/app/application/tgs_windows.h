@@ -71,6 +71,7 @@ class TgsWindows : public TgsPresentation, public TgsCallRunner {
   int PrepareWindows() override;
   void Release();
   bool Prepared() const { return prepared_; }
+  CompositionLayer* Layer() const { return place_.layer; }
 
   // Steps the reveal and the wait mark at now.
   void Tick(uint32_t now);
