@@ -75,7 +75,7 @@ TgsPresentation* GameApp::TgsScreen() {
   if (tgsClosed_) return tgsWindows_.get();
   // Windows left on another screen's canvas are made anew on this one, with what uses them.
   CanvasLayer* screen = GetDisplayManager().GetScreenCanvas();
-  if (tgsWindows_ && (!screen || screen->GetCompositionLayer() != tgsWindows_->Layer())) {
+  if (tgsWindows_ && (!screen || screen->GetUpperList() != tgsWindows_->PlacedList())) {
     tgsHistory_.reset();
     tgsMenu_.reset();
     tgsWindows_.reset();
