@@ -19,9 +19,6 @@ constexpr int kItemCursorOver = 1;
 constexpr int kItemCursorPressed = 2;
 constexpr int kOwnerCursorDrag = 3;
 constexpr int kBlendAlpha = 2;
-constexpr int kFillNone = 0;
-constexpr int kFillColorWithAlpha = 1;
-constexpr int kFillComplement = 3;
 
 std::string Copy(const char* text) {
   return text ? text : "";

@@ -38,6 +38,12 @@ constexpr int kLookNormal = 0;
 constexpr int kLookHover = 1;
 constexpr int kLookPressed = 2;
 
+// How the looks after the first are filled.
+constexpr uint8_t kFillNone = 0;
+constexpr uint8_t kFillColorWithAlpha = 1;  // the fill colour with the background alpha
+constexpr uint8_t kFillComplement = 3;      // the background's complement, background alpha
+// Any other mode: the fill colour as it stands.
+
 // The pointer must move this far from where it rested when the items changed.
 constexpr int32_t kPointerGuard = 3;
 
@@ -79,12 +85,11 @@ class ImageListPartBase : public UiControl {
     textX_ = x;
     textY_ = y;
   }
-  // How the looks after the first are filled (0 none, 1 the colour with the background alpha,
-  // 3 the background's complement, others the colour as it stands).
   void SetFill(uint8_t mode, uint32_t color) {
     fillMode_ = mode;
     fillColor_ = color;
   }
+  void SetFillMode(uint8_t mode) { fillMode_ = mode; }
   void SetShowReadColors(bool show) { showReadColors_ = show; }
   bool ShowsReadColors() const { return showReadColors_; }
   // The first of the two values given at set-up, kept for the script.

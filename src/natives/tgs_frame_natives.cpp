@@ -4,6 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "common/global.h"
+#include "graphics/device/display_manager.h"
+#include "graphics/layers/canvas_layer.h"
 #include "graphics/surface/surface.h"
 #include "gui/text_panel.h"
 #include "host/cp932.h"
@@ -232,10 +235,13 @@ void Tell(NativeArgs& a, const std::string& cp932) {
 int32_t CreateFrame(NativeArgs& a) {
   TgsFrameNativeState& s = State(a);
   s.Destroy();
+  CanvasLayer* canvas = nullptr;
   if (a.U32(0) != 0) {
-    auto* canvas = a.Handle<Surface>(0, ScriptObjectType::kSurface);
-    if (!canvas || canvas->GetKind() != kKindCanvasLayer) return kTgsCreateBadCanvas;
+    auto* surface = a.Handle<Surface>(0, ScriptObjectType::kSurface);
+    if (!surface || surface->GetKind() != kKindCanvasLayer) return kTgsCreateBadCanvas;
+    canvas = dynamic_cast<CanvasLayer*>(surface);
   }
+  if (s.UseCanvas(canvas) != 0) return kTgsCreateSetup;
   ScriptApplication* app = a.Host().Application();
   try {
     auto frame =
@@ -319,11 +325,61 @@ constexpr NativeRange kNumbers[] = {{791, 794}};
 
 }  // namespace
 
+TgsFrameCanvas::TgsFrameCanvas() = default;
+
+TgsFrameCanvas::~TgsFrameCanvas() {
+  Release(Global<DisplayManager>::Get());
+}
+
+int TgsFrameCanvas::Use(CanvasLayer* given, DisplayManager* display) {
+  if (given) {
+    if (!given->GetPixels()) return kTgsCreateSetup;
+    if (display && display->GetScreenCanvas() != given) display->SetScreenSurface(given);
+    Release(display);
+    return 0;
+  }
+  if (!display) return 0;
+  if (!canvas_) {
+    const Rect& size = display->CanvasRect();
+    auto canvas = std::make_unique<CanvasLayer>();
+    auto offscreen = std::make_unique<OffscreenLayer>();
+    if (canvas->Create(size.Width(), size.Height(), 32, kLayerComposed) != kLayerDone ||
+        offscreen->Create(size.Width(), size.Height(), 32, true) != kLayerDone ||
+        canvas->SetLinkedLayer(offscreen.get()) != kLayerDone) {
+      return kTgsCreateSetup;
+    }
+    canvas_ = std::move(canvas);
+    offscreen_ = std::move(offscreen);
+  }
+  if (display->GetScreenCanvas() != canvas_.get()) display->SetScreenSurface(canvas_.get());
+  return 0;
+}
+
+void TgsFrameCanvas::Release(DisplayManager* display) {
+  if (!canvas_) return;
+  if (display && display->GetScreenCanvas() == canvas_.get()) display->SetScreenSurface(nullptr);
+  if (leaving_) leaving_();
+  canvas_->SetLinkedLayer(nullptr);
+  canvas_.reset();
+  offscreen_.reset();
+}
+
 TgsFrameNativeState::TgsFrameNativeState(ScriptHost& host)
-    : appHost_(std::make_unique<AppTgsHost>(host)), frameHost_(appHost_.get()) {}
+    : appHost_(std::make_unique<AppTgsHost>(host)), frameHost_(appHost_.get()) {
+  // The application's windows stand on the screen they were made on; asked for once the screen
+  // has left the own canvas, they are made anew, so none is left on it when it goes.
+  canvas_.SetLeaving([&host] {
+    if (ScriptApplication* app = host.Application()) app->TgsScreen();
+  });
+}
 
 TgsFrameNativeState::~TgsFrameNativeState() {
   Destroy();
+  canvas_.Release(Global<DisplayManager>::Get());
+}
+
+int TgsFrameNativeState::UseCanvas(CanvasLayer* given) {
+  return canvas_.Use(given, Global<DisplayManager>::Get());
 }
 
 void TgsFrameNativeState::SetFrameHost(TgsFrameHost* host) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "script/native_args.h"
@@ -10,6 +11,9 @@
 
 namespace bw {
 
+class CanvasLayer;
+class DisplayManager;
+class OffscreenLayer;
 class TgsFrame;
 class TgsFrameHost;
 
@@ -24,6 +28,32 @@ constexpr int32_t kTgsStepLoadFailed = 2;
 
 const NativeFamily& TgsFrameNativeFamily();
 
+// The canvas the frame draws on: the one given to its creation, or its own, made once at the
+// display's canvas size with an offscreen layer linked to it as the scene's back page. The canvas
+// in use becomes the display's screen.
+class TgsFrameCanvas {
+ public:
+  TgsFrameCanvas();
+  ~TgsFrameCanvas();
+  TgsFrameCanvas(const TgsFrameCanvas&) = delete;
+  TgsFrameCanvas& operator=(const TgsFrameCanvas&) = delete;
+
+  // A given canvas must have pixels; 0, or kTgsCreateSetup. Without a display there is no
+  // screen to give: 0 and nothing made.
+  int Use(CanvasLayer* given, DisplayManager* display);
+  // Own layers go; the display's screen is cleared first when it is the own canvas.
+  void Release(DisplayManager* display);
+  // Runs once the screen has left the own canvas, before it goes: whatever stands on it leaves.
+  void SetLeaving(std::function<void()> leaving) { leaving_ = std::move(leaving); }
+  CanvasLayer* OwnCanvas() const { return canvas_.get(); }
+  OffscreenLayer* OwnOffscreen() const { return offscreen_.get(); }
+
+ private:
+  std::unique_ptr<CanvasLayer> canvas_;
+  std::unique_ptr<OffscreenLayer> offscreen_;
+  std::function<void()> leaving_;
+};
+
 class TgsFrameNativeState : public ScriptHostExtension {
  public:
   explicit TgsFrameNativeState(ScriptHost& host);
@@ -35,10 +65,14 @@ class TgsFrameNativeState : public ScriptHostExtension {
   TgsFrame* Frame() const { return frame_.get(); }
   void Destroy();
   void Adopt(std::unique_ptr<TgsFrame> frame);
+  // Switches the screen for a new frame: 0 or kTgsCreateSetup.
+  int UseCanvas(CanvasLayer* given);
+  const TgsFrameCanvas& Canvas() const { return canvas_; }
 
  private:
   std::unique_ptr<TgsFrameHost> appHost_;
   TgsFrameHost* frameHost_;
+  TgsFrameCanvas canvas_;
   std::unique_ptr<TgsFrame> frame_;
 };
 

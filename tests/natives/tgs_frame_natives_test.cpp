@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "graphics/device/display_manager.h"
+#include "graphics/layers/canvas_layer.h"
 #include "lib/tob/tob_assembler.h"
 #include "native_rig.h"
 #include "scenario/tgs/tgs_frame.h"
@@ -62,6 +64,26 @@ TEST_F(TgsFrameNativesTest, CreateConfigureStepDestroy) {
   ASSERT_EQ(rig.Call(791, {0}).result, 0);
   rig.host.reset();
   EXPECT_EQ(TheTgsFrame::Get(), nullptr);
+}
+
+// Without a canvas the frame's own is the screen, the offscreen layer linked to it as the back
+// page; a given canvas takes the screen, and the own layers go after the screen has left them.
+TEST(TgsFrameCanvas, OwnLayersAreTheScreenUntilACanvasIsGiven) {
+  DisplayManager display;
+  ASSERT_EQ(display.SetCanvasSize(64, 48), kDisplayDone);
+  TgsFrameCanvas canvas;
+  CanvasLayer* screenWhenLeaving = nullptr;
+  canvas.SetLeaving([&] { screenWhenLeaving = display.GetScreenCanvas(); });
+  ASSERT_EQ(canvas.Use(nullptr, &display), 0);
+  ASSERT_EQ(display.GetScreenCanvas(), canvas.OwnCanvas());
+  ASSERT_EQ(canvas.OwnCanvas()->GetLinkedLayer(), canvas.OwnOffscreen());
+  EXPECT_NE(canvas.OwnOffscreen()->GetCompositionLayer(), nullptr);
+  CanvasLayer given;
+  ASSERT_EQ(given.Create(32, 24, 32, kLayerComposed), kLayerDone);
+  ASSERT_EQ(canvas.Use(&given, &display), 0);
+  EXPECT_EQ(screenWhenLeaving, &given);
+  EXPECT_EQ(canvas.OwnCanvas(), nullptr);
+  display.SetScreenSurface(nullptr);
 }
 
 }  // namespace

@@ -72,7 +72,15 @@ bool GameApp::TgsPlaceOnScreen(TgsWindowsPlace& place) {
 
 // Made on first use, on the screen canvas's composition layer.
 TgsPresentation* GameApp::TgsScreen() {
-  if (tgsWindows_ || tgsClosed_) return tgsWindows_.get();
+  if (tgsClosed_) return tgsWindows_.get();
+  // Windows left on another screen's canvas are made anew on this one, with what uses them.
+  CanvasLayer* screen = GetDisplayManager().GetScreenCanvas();
+  if (tgsWindows_ && (!screen || screen->GetUpperList() != tgsWindows_->PlacedList())) {
+    tgsHistory_.reset();
+    tgsMenu_.reset();
+    tgsWindows_.reset();
+  }
+  if (tgsWindows_) return tgsWindows_.get();
   TgsWindowsPlace place;
   if (!TgsPlaceOnScreen(place)) return nullptr;
   tgsWindows_ = std::make_unique<TgsWindows>(host::FreeTypeGlyphSource(), place);

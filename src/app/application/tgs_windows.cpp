@@ -46,9 +46,14 @@ TgsWindows::TgsWindows(const host::GlyphSource& glyphs, const TgsWindowsPlace& p
     if (i < 2) {
       r.SetFont(sizes[i], false, false, gothic.c_str());
       r.SetGradation(true, kGradationTop, kGradationBottom, true);
-    } else if (r.SetFont(sizes[i], false, false, proportional.c_str()) != 0) {
+      continue;
+    }
+    // The history lays its text out with these: edged, as the window's own text may be.
+    if (r.SetFont(sizes[i], false, false, proportional.c_str()) != 0) {
       r.SetFont(sizes[i], false, false, gothic.c_str());
     }
+    r.SetStyle(kTextEdge);
+    r.SetShadowOffset(2, 2);
   }
 }
 
@@ -164,8 +169,10 @@ int TgsWindows::MakeChoiceList() {
   choices->SetTextColors(0xFFFFFF, 0x8FDFDF, 0xFFF000, 0x909090);
   choices->SetGradations(0xFFEB00, 0xFF4646, 0x00FFEB, 0x26DD26, 0xFFFF46, 0xFF9292, 0xB0B0B0,
                          0x595959);
+  choices->SetFillMode(kFillComplement);
   choices->SetPressedOffset(2, 2);
   choices->SetMargins(8, 8, 8, 8);
+  choices->SetTextOffset(5, 5);
   choices->SetId(kChoiceId);
   choices->SetVisible(false);
   choices_ = std::move(choices);

@@ -71,6 +71,8 @@ class TgsWindows : public TgsPresentation, public TgsCallRunner {
   int PrepareWindows() override;
   void Release();
   bool Prepared() const { return prepared_; }
+  // The list the windows draw in; it stays with its canvas through a page exchange.
+  DisplayObjectList* PlacedList() const { return place_.list; }
 
   // Steps the reveal and the wait mark at now.
   void Tick(uint32_t now);

@@ -244,6 +244,10 @@ class TgsFrame : public TgsFrameBase, public TgsSceneOperations {
     return host_->FrameTurn() != 0;
   }
   bool SkipKeysCount();
+  void FinishBothViews() {
+    H().FinishTyping();
+    H().FinishSecondView();
+  }
   bool AdvanceSeen();
   void StopSkipping();
   // With the hide setting the buttons follow the pointer: shown while it is low on the screen.

@@ -110,6 +110,9 @@ class TgsPresentation {
   virtual void ShowPage() {}
   virtual bool Typing() { return false; }
   virtual void FinishTyping() {}
+  // The frame's second text view types as the message view does (false: none, or not typing).
+  virtual bool SecondViewTyping() { return false; }
+  virtual void FinishSecondView() {}
   virtual void NextPage() {}
   virtual void SetWindowVisible(bool /*visible*/) {}
   virtual void PlaceWindow(int32_t /*alignment*/, int32_t /*x*/, int32_t /*y*/) {}

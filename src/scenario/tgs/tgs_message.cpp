@@ -142,7 +142,7 @@ int TgsFrame::CommitMessageText() {
 int32_t TgsFrame::MessageWait() {
   bool withVoice = showing_;
   if (!restoring_) {
-    if (pageChanged_ && !rebuilding_ && GetRevealTime() == 0) H().FinishTyping();
+    if (pageChanged_ && !rebuilding_ && GetRevealTime() == 0) FinishBothViews();
     withVoice = CommitMessageText() == 0;
   }
   if (!rebuilding_) {
@@ -221,7 +221,7 @@ int TgsFrame::ShowMessage(int waitMode, bool withVoice) {
 
   // Skipping: typed out at once, one turn, no voice.
   if (SkipKeysCount() || buttons_[5] == 2 || fastRead_) {
-    H().FinishTyping();
+    FinishBothViews();
     if (!Turn()) return finish(-1, true);
     if (waitMode == 0) return finish(0, true);
     int d = DispatchInput(-1);
@@ -242,7 +242,7 @@ int TgsFrame::ShowMessage(int waitMode, bool withVoice) {
       if (S().duckMusic && H().MusicPlaying()) H().DuckMusicForVoice();
       if (S().voiceOnly) {
         H().SetWindowVisible(false);
-        H().FinishTyping();
+        FinishBothViews();
         voiceWait_ = 1;
       }
     }
@@ -254,8 +254,13 @@ int TgsFrame::ShowMessage(int waitMode, bool withVoice) {
     const int d = DispatchInput(H().TakePointerEvent());
     if (d == kDispatchNothing) {
       if (AdvanceSeen() || SkipKeysCount()) {
-        if (H().Typing()) {
+        // Mode 1 waits on the current view alone, mode 2 on both.
+        if (waitMode == 1 && H().Typing()) {
           H().FinishTyping();
+          continue;
+        }
+        if (waitMode == 2 && (H().Typing() || H().SecondViewTyping())) {
+          FinishBothViews();
           continue;
         }
         return finish(0, false);

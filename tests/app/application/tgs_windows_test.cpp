@@ -203,5 +203,25 @@ TEST_F(TgsWindowsTest, AMissingPictureFailsThePreparationAndLeavesNothing) {
   }
 }
 
+// Choice cells: the hover look filled with the background's complement, the text 5 pixels in (its
+// glyph box a pixel further); the history's renderers measure an edge around their text.
+TEST_F(TgsWindowsTest, ChoiceCellsAndHistoryRenderersLook) {
+  WriteAll();
+  TgsWindows w(testing_text::FakeSource(), place_);
+  ASSERT_EQ(w.PrepareWindows(), 0);
+  w.SetChoiceSource([] { return std::vector<TgsChoiceLine>{{"A", true}, {"", true}}; });
+  w.ShowChoiceList(true);
+  const ImageSurface &text = *w.Choices()->GetCellSurface(0),
+                     &blank = *w.Choices()->GetCellSurface(1);
+  EXPECT_EQ(blank.GetPixel(30 + 8, 8), 0x80FFFFFFu);
+  EXPECT_NE(text.GetPixel(14, 14), blank.GetPixel(14, 14));
+  EXPECT_EQ(text.GetPixel(13, 14), blank.GetPixel(13, 14));
+  EXPECT_EQ(text.GetPixel(14, 13), blank.GetPixel(14, 13));
+  Size box;
+  int32_t x = 0, y = 0;
+  w.Renderer(2).MeasureText("A", &box, &x, &y, true, nullptr);
+  EXPECT_LT(x, 0);
+}
+
 }  // namespace
 }  // namespace bw::test

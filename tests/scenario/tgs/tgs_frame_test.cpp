@@ -133,6 +133,22 @@ TEST_F(TgsFrameTest, ClickAdvancesAfterTypingFinishes) {
   EXPECT_EQ(host.finishTypingCalls, 1);
 }
 
+// Mode 1 waits on the message view alone; mode 2 finishes the second view's typing too, as
+// skipping does.
+TEST_F(TgsFrameTest, WaitModesFinishTheirViewsTyping) {
+  host.secondTypingTurns = 100;
+  host.clickTurns = {3, 5, 7};
+  frame.Text() = "a";
+  ASSERT_EQ(frame.CommitMessageText(), 0);
+  EXPECT_EQ(frame.ShowMessage(1, true), 0);
+  EXPECT_EQ(host.turns, 3);
+  EXPECT_EQ(Message("b"), 0);
+  EXPECT_EQ(host.turns, 7);
+  host.skipHeld = true;
+  EXPECT_EQ(Message("c"), 0);
+  EXPECT_EQ(host.finishSecondCalls, 2);
+}
+
 // With the hide setting the buttons come while the pointer is low and go when it leaves; without
 // it they stand from the start and the pointer changes nothing.
 TEST_F(TgsFrameTest, ButtonsFollowThePointerOnlyWithTheHideSetting) {

@@ -167,6 +167,8 @@ class FakeFrameHost : public TgsFrameHost {
   int typingTurns = 0;  // turns the page types before it is shown whole
   int voiceTurns = 0;   // turns the voice plays
   int finishTypingCalls = 0;
+  int secondTypingTurns = 0;  // the same for the frame's second view
+  int finishSecondCalls = 0;
   std::vector<std::string> captions, voices, requests, shown;  // shown: "name|text"
   std::vector<uint32_t> traced;
   std::map<int, int> buttonStates;
@@ -185,6 +187,7 @@ class FakeFrameHost : public TgsFrameHost {
     ++turns;
     clock += 10;
     if (typingTurns > 0) --typingTurns;
+    if (secondTypingTurns > 0) --secondTypingTurns;
     if (voiceTurns > 0) --voiceTurns;
     return turns == quitAtTurn ? 0 : 1;
   }
@@ -227,6 +230,8 @@ class FakeFrameHost : public TgsFrameHost {
   bool QuickLoad(int) override { return quickLoadWorks; }
   bool Typing() override { return typingTurns > 0; }
   void FinishTyping() override { ++finishTypingCalls, typingTurns = 0; }
+  bool SecondViewTyping() override { return secondTypingTurns > 0; }
+  void FinishSecondView() override { ++finishSecondCalls, secondTypingTurns = 0; }
   void SetButtonState(int button, int s) override { buttonStates[button] = s; }
   bool PointerLow() override { return lowTurns.count(turns) != 0; }
   void ShowButtons(bool show) override { buttonsShown.push_back(show); }
