@@ -94,12 +94,9 @@ using DialogsRun = test::DialogGameRun;
 TEST_F(DialogsRun, TheSaveDialogSavesWithACommentAndTheLoadDialogTakesIt) {
   test::CopyDemoGame(BRIMWOLD_DEMO_GAME, dir.path());
   test::PutAssembled(dir, "SCRIPT/MAIN.SOB", kDialogsMain);
-  std::string error;
   for (const char* steps :
        {"row:0;check:1073:0;press:1204;text:1056:hello;commit:1056;2", "row:0;activate;2"}) {
-    host::DialogAnswer answer;
-    ASSERT_TRUE(host::ParseDialogAnswer(steps, &answer, &error)) << error;
-    dialogs.scripted.QueueAnswer(answer);
+    dialogs.scripted.QueueAnswer(test::Steps(steps));
   }
   std::vector<uint64_t> hashes;
   backend.SetFrameObserver([&](host::HWND window, const host::HeadlessSink& sink) {
