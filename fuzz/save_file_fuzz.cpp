@@ -27,7 +27,7 @@ void Check(bool condition) {
 class FuzzFrame : public bw::SaveFrameState {
  public:
   std::vector<uint8_t> state = {'F', 'R', 'M', 0};
-  bw::CompositionLayer* BaseSceneLayer() override { return nullptr; }
+  bw::SaveSceneLayer BaseSceneLayer() override { return {}; }
   std::string ThumbnailPictureName() override { return {}; }
   std::string SceneTitle() override { return {}; }
   int GetComment(std::string&) override { return 1; }

@@ -63,8 +63,11 @@ int32_t MarkVariable(NativeArgs& a) {
 int32_t SetThumbnailSource(NativeArgs& a) {
   ScriptHost& host = a.Host();
   Save(a).SetThumbnailSource(a.U32(0), a.U32(1));
-  Save(a).SetLayerResolver(
-      [&host](uint32_t handle) { return GetObjectContainer(host.Handles(), handle); });
+  Save(a).SetLayerResolver([&host](uint32_t handle) {
+    CompositionLayer* container = nullptr;
+    SurfaceLayer* holder = GetObjectImageHolderAndContainer(host.Handles(), handle, &container);
+    return SaveSceneLayer{holder ? container : GetObjectContainer(host.Handles(), handle), holder};
+  });
   return 1;
 }
 

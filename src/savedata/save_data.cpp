@@ -6,6 +6,8 @@
 
 #include "common/atomic_file.h"
 #include "common/sjis.h"
+#include "graphics/layers/layer_filter.h"
+#include "graphics/layers/surface_layer.h"
 #include "graphics/surface/composition_layer.h"
 #include "graphics/surface/image_surface.h"
 #include "host/cp932.h"
@@ -244,15 +246,23 @@ int SaveData::GetMessageComment(std::string& comment) {
 
 int SaveData::MakeThumbnail(std::vector<uint8_t>& rows, SaveFrameState* frame,
                             const SaveSettings& settings) {
-  CompositionLayer* layer = nullptr;
+  SaveSceneLayer scene;
   std::string picture;
   if (frame) {
-    layer = frame->BaseSceneLayer();
+    scene = frame->BaseSceneLayer();
     picture = frame->ThumbnailPictureName();
   } else {
-    layer = layerHandle_ && resolveLayer_ ? resolveLayer_(layerHandle_) : nullptr;
+    if (layerHandle_ && resolveLayer_) scene = resolveLayer_(layerHandle_);
     picture = GuestText(pictureName_, kPictureNameMax);
   }
+  // A layer running a two-layer transition shows its linked layer's picture.
+  const bool attached = scene.holder && scene.holder->HasSource();
+  if (attached && scene.holder->GetSource()->GetKind() < kFilterTwoLayerLimit) {
+    SurfaceLayer* linked = scene.holder->GetLinkedLayer();
+    if (!linked) return kWriteNoLayer;
+    scene = {linked->GetCompositionLayer(), linked};
+  }
+  CompositionLayer* layer = scene.composition;
   if (!layer) return kWriteNoLayer;
 
   ImageSurface thumbnail;
@@ -279,7 +289,7 @@ int SaveData::MakeThumbnail(std::vector<uint8_t>& rows, SaveFrameState* frame,
   if (thumbnail.Create(kThumbnailWidth, kThumbnailHeight, 32, 0) != 0) return kWriteNoThumbnail;
   const Size size{kThumbnailWidth, kThumbnailHeight};
   ImageSurface* target = layer->GetTarget();
-  if (settings.thumbnailWithoutFrame == 0) {
+  if (!attached && settings.thumbnailWithoutFrame == 0) {
     if (!target || thumbnail.StretchBlit(target, &size, 0, 0, nullptr, false) != 0) {
       return kWriteBlitFailed;
     }

@@ -113,7 +113,7 @@ class SaveData : public ScriptHostExtension {
   uint32_t TitleAddress() const { return title_; }
   uint32_t CommentSource() const { return commentSource_; }
   // Turns the thumbnail layer's handle into the layer (null: none).
-  void SetLayerResolver(std::function<CompositionLayer*(uint32_t)> resolver) {
+  void SetLayerResolver(std::function<SaveSceneLayer(uint32_t)> resolver) {
     resolveLayer_ = std::move(resolver);
   }
 
@@ -145,7 +145,7 @@ class SaveData : public ScriptHostExtension {
   uint32_t commentSource_ = 0;
   uint32_t layerHandle_ = 0;
   uint32_t pictureName_ = 0;
-  std::function<CompositionLayer*(uint32_t)> resolveLayer_;
+  std::function<SaveSceneLayer(uint32_t)> resolveLayer_;
 };
 
 // The host's save data (made on first use).

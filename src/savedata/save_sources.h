@@ -12,7 +12,15 @@
 namespace bw {
 
 class CompositionLayer;
+class SurfaceLayer;
 class TextRenderer;
+
+// The layer a thumbnail is taken from: its composition and, when it has one, the surface layer
+// holding it, whose attached filter and linked layer decide where the picture comes from.
+struct SaveSceneLayer {
+  CompositionLayer* composition = nullptr;
+  SurfaceLayer* holder = nullptr;
+};
 
 // The save fields of the user block.
 struct SaveSettings {
@@ -39,7 +47,7 @@ class SaveFrameState {
  public:
   virtual ~SaveFrameState() = default;
   // The thumbnail's source; null when it has none.
-  virtual CompositionLayer* BaseSceneLayer() = 0;
+  virtual SaveSceneLayer BaseSceneLayer() = 0;
   virtual std::string ThumbnailPictureName() = 0;  // CP932, may be empty
   virtual std::string SceneTitle() = 0;
   // 0 with the current message's comment text; non-zero when there is none.

@@ -14,9 +14,11 @@ TgsFrame* TgsFrameSaveState::Frame() {
   return TheTgsFrame::Get();
 }
 
-CompositionLayer* TgsFrameSaveState::BaseSceneLayer() {
+SaveSceneLayer TgsFrameSaveState::BaseSceneLayer() {
   TgsFrame* frame = Frame();
-  return frame ? frame->Scene().Page(0).GetCompositionLayer() : nullptr;
+  if (!frame) return {};
+  const TgsPageLayer& page = frame->Scene().Page(0);
+  return {page.GetCompositionLayer(), page.Layer()};
 }
 
 std::string TgsFrameSaveState::ThumbnailPictureName() {

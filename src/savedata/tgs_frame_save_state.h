@@ -13,7 +13,7 @@ class TgsFrameSaveState : public SaveFrameState {
   // Null when no frame runs.
   static TgsFrame* Frame();
 
-  CompositionLayer* BaseSceneLayer() override;
+  SaveSceneLayer BaseSceneLayer() override;
   std::string ThumbnailPictureName() override;
   std::string SceneTitle() override;
   int GetComment(std::string& text) override;

@@ -34,12 +34,13 @@ class FakeSaveSettings : public SaveSettingsStore {
 class FakeFrame : public SaveFrameState {
  public:
   CompositionLayer* layer = nullptr;
+  SurfaceLayer* holder = nullptr;
   std::string picture, title = "FRAME", comment = "frame comment";
   std::vector<uint8_t> state = {'F', '0', '1'};
   bool failRead = false;
   bool cursorRestored = false;
 
-  CompositionLayer* BaseSceneLayer() override { return layer; }
+  SaveSceneLayer BaseSceneLayer() override { return {layer, holder}; }
   std::string ThumbnailPictureName() override { return picture; }
   std::string SceneTitle() override { return title; }
   int GetComment(std::string& text) override { return text = comment, comment.empty(); }
@@ -113,7 +114,9 @@ struct SaveRig {
     target.Fill(0xFF336699, nullptr);
     layer.SetTarget(&target, true);
     layer.SetBackgroundColor(0x336699, true);
-    Save().SetLayerResolver([this](uint32_t h) { return h == kLayerHandle ? &layer : nullptr; });
+    Save().SetLayerResolver([this](uint32_t h) {
+      return h == kLayerHandle ? SaveSceneLayer{&layer, nullptr} : SaveSceneLayer{};
+    });
     Save().SetThumbnailSource(kLayerHandle, 0);
     Text().SetHistoryCapacity(8);
     Text().SetHistoryEnabled(true);

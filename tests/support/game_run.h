@@ -163,6 +163,14 @@ inline host::DialogAnswer Press(int button, std::optional<std::string> typed = s
   return answer;
 }
 
+// An answer in the step syntax of BRIMWOLD_HEADLESS_ANSWERS.
+inline host::DialogAnswer Steps(const std::string& steps) {
+  host::DialogAnswer answer;
+  std::string error;
+  EXPECT_TRUE(host::ParseDialogAnswer(steps, &answer, &error)) << error;
+  return answer;
+}
+
 // A game run whose dialogs are scripted and recorded.
 class DialogGameRun : public GameRun {
  public:

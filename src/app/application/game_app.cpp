@@ -387,6 +387,8 @@ int GameApp::InitScript() {
                                &FileSystem());
   gui_->AttachScriptHost();
   textPanel_->Setup();
+  textLook_ = MakeTextLook();
+  host_->SetTextSettingsTarget(textLook_.get());
   ApplySoundSettings();
   ChooseFrameLoop();
   return kInitScriptOk;

@@ -518,15 +518,22 @@ class GameApp : public EngineApp, public ScriptApplication {
   std::unique_ptr<TgsMenuParts> tgsMenu_;
 
   // The save and load dialogs' way into the game: work run while the scripts stand between two
-  // steps, and the load they ask for (the current save name, and 1 in the load word when the
-  // scripts named one: a guest address, 0 none).
+  // steps, and the load they ask for (the current save name, 1 in the load word and the frame's
+  // loaded-game word).
  public:
   void RunBetweenSteps(const std::function<void()>& work);
   void RequestLoadFromDialog(const std::string& saveName);
-  void SetLoadWord(uint32_t address) { loadWordAddress_ = address; }
+  // Whether a running scenario frame lets the game be saved now (always, without a frame).
+  bool FrameAllowsSaving();
+  // The scripts' words whose guest addresses the scenario configuration words hold: false when
+  // the word names none or the address is refused. Run between two script steps.
+  bool ReadConfiguredWord(size_t word, int32_t& value);
+  bool WriteConfiguredWord(size_t word, uint32_t value);
 
  private:
-  uint32_t loadWordAddress_ = 0;
+  // What takes the player's text settings for the script host (game_settings_sheet.cpp).
+  std::unique_ptr<TextSettingsTarget> MakeTextLook();
+  std::unique_ptr<TextSettingsTarget> textLook_;
 };
 
 using TheGameApp = Global<GameApp>;

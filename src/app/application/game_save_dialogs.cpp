@@ -40,7 +40,9 @@ class GameSaveLoadHost final : public SaveLoadHost {
   void ShowMessage(const std::string& text) override {
     app_.ShowMessageDialog(text.c_str(), kMessageOk, nullptr, nullptr, 0);
   }
-  bool SaveAllowed() override { return app_.MenuItemEnabled(kPermissionSave); }
+  bool SaveAllowed() override {
+    return app_.MenuItemEnabled(kPermissionSave) && app_.FrameAllowsSaving();
+  }
   bool LoadAllowed() override { return app_.MenuItemEnabled(kPermissionLoad); }
   void RunInGame(const std::function<void()>& work) override { app_.RunBetweenSteps(work); }
   void RequestLoad(const std::string& name) override { app_.RequestLoadFromDialog(name); }
@@ -74,7 +76,39 @@ void GameApp::RunBetweenSteps(const std::function<void()>& work) {
 void GameApp::RequestLoadFromDialog(const std::string& saveName) {
   if (!host_) return;
   host_->SetCurrentSaveName(saveName);
-  if (loadWordAddress_ != 0) host_->GetMemory().Write32(loadWordAddress_, 1);
+  WriteConfiguredWord(kConfigLoadWord, 1);
+  // A frame that asked for the dialog ends its scenario so that the main script loads.
+  tgsState_.loadedGame = 1;
+}
+
+bool GameApp::FrameAllowsSaving() {
+  bool allowed = true;
+  RunBetweenSteps([&] {
+    int32_t word = 0;
+    if (TgsFrameSaveState::Frame() && ReadConfiguredWord(kConfigSavePermissionWord, word))
+      allowed = word != 0;
+  });
+  return allowed;
+}
+
+bool GameApp::ReadConfiguredWord(size_t word, int32_t& value) {
+  const int32_t address = tgsState_.config[word];
+  if (!host_ || address == 0) return false;
+  uint32_t read = 0;
+  if (!host_->GetMemory().Read32(static_cast<uint32_t>(address), read)) {
+    host_->GetMemory().TakeFault();
+    return false;
+  }
+  value = static_cast<int32_t>(read);
+  return true;
+}
+
+bool GameApp::WriteConfiguredWord(size_t word, uint32_t value) {
+  const int32_t address = tgsState_.config[word];
+  if (!host_ || address == 0) return false;
+  if (host_->GetMemory().Write32(static_cast<uint32_t>(address), value)) return true;
+  host_->GetMemory().TakeFault();
+  return false;
 }
 
 }  // namespace bw

@@ -5,6 +5,8 @@
 #include "app/application/game_app.h"
 #include "effects/builtin_effects.h"
 #include "input/input_binding_table.h"
+#include "input/joystick_device.h"
+#include "input/mouse.h"
 #include "natives/effect_movie_wrappers.h"
 #include "sound/file_system_sound_source.h"
 #include "sound/ogg_vorbis_decoder.h"
@@ -63,48 +65,78 @@ bool GameApp::ApplySoundSettings(const UserConfig& from) {
   return true;
 }
 
-int GameApp::ApplyKeyAssignments() {
-  if (bindings_ == nullptr) return kAssignmentsNoTable;
-  ScopedLock hold(FrameLock());
-  const uint8_t* keys = user_.actionKeys;
+namespace {
+
+// The assignable binding of each action on a device comes after its fixed ones: a 0 code
+// removes it, another code adds or replaces it.
+void RewriteAssignedBindings(InputBindingTable& bindings, int32_t device, const uint8_t* codes,
+                             uint32_t (*fixedCount)(uint32_t action)) {
   for (uint32_t i = 0; i < kAssignedActionCount; ++i) {
     const uint32_t action = kFirstAssignedAction + i;
-    const uint8_t key = keys[i];
-    // The assignable binding comes after the fixed ones: two Enter keys, one Escape.
-    const int32_t fixed = action == kFirstAssignedAction ? 2 : action == kFirstAssignedAction + 1 ? 1 : 0;
-    if (bindings_->CountBindings(action, kDeviceKeyboard) <= fixed) {
-      if (key != 0) bindings_->AddBinding(action, kDeviceKeyboard, key);
+    const uint8_t code = codes[i];
+    const int32_t fixed = static_cast<int32_t>(fixedCount(action));
+    if (bindings.CountBindings(action, device) <= fixed) {
+      if (code != 0) bindings.AddBinding(action, device, code);
       continue;
     }
     uint8_t current = 0;
-    if (bindings_->GetBinding(action, kDeviceKeyboard, static_cast<uint32_t>(fixed), &current, nullptr) != 0) continue;
-    if (key == 0) {
-      bindings_->RemoveBinding(action, kDeviceKeyboard, current);
-    } else if (key != current) {
-      bindings_->ChangeBindingCode(action, kDeviceKeyboard, key, current);
+    if (bindings.GetBinding(action, device, static_cast<uint32_t>(fixed), &current, nullptr) != 0)
+      continue;
+    if (code == 0) {
+      bindings.RemoveBinding(action, device, current);
+    } else if (code != current) {
+      bindings.ChangeBindingCode(action, device, code, current);
     }
   }
+}
+
+// The keyboard keeps two Enter keys for the decide action and Escape for cancel.
+uint32_t FixedKeys(uint32_t action) {
+  return action == kFirstAssignedAction ? 2 : action == kFirstAssignedAction + 1 ? 1 : 0;
+}
+uint32_t NoFixedBindings(uint32_t) {
+  return 0;
+}
+
+// The mouse buttons' action choices: none, the system menu, hide the window, auto play, skip,
+// save, load.
+constexpr uint32_t kMouseButtonActions[] = {0, 12, 11, 6, 15, 7, 8};
+
+void BindMouseButton(InputBindingTable& bindings, uint8_t button, uint8_t choice) {
+  for (uint32_t action : kMouseButtonActions) {
+    if (action != 0) bindings.RemoveBinding(action, kDeviceMouse, button);
+  }
+  if (choice != 0 && choice < std::size(kMouseButtonActions))
+    bindings.AddBinding(kMouseButtonActions[choice], kDeviceMouse, button);
+}
+
+}  // namespace
+
+int GameApp::ApplyKeyAssignments() {
+  if (bindings_ == nullptr) return kAssignmentsNoTable;
+  ScopedLock hold(FrameLock());
+  RewriteAssignedBindings(*bindings_, kDeviceKeyboard, user_.actionKeys, FixedKeys);
   return kAssignmentsApplied;
 }
 
 int GameApp::ApplyJoystickAssignments() {
   if (bindings_ == nullptr) return kAssignmentsNoTable;
-  // The right button runs the action the player picked for it: none, the system menu, hide the
-  // window, auto play, skip, save or load.
-  static constexpr uint32_t kRightButtonActions[] = {0, 12, 11, 6, 15, 7, 8};
   constexpr uint8_t kRightButton = 1;
-  {
-    ScopedLock hold(FrameLock());
-    for (uint32_t action : kRightButtonActions) {
-      if (action != 0) bindings_->RemoveBinding(action, kDeviceMouse, kRightButton);
-    }
-    const uint8_t chosen = user_.rightButtonAction;
-    if (chosen != 0 && chosen < std::size(kRightButtonActions))
-      bindings_->AddBinding(kRightButtonActions[chosen], kDeviceMouse, kRightButton);
-  }
-  // The joystick buttons the player assigns have no field in the settings block yet: the
-  // default bindings stay.
-  return kAssignmentsNotKept;
+  constexpr uint8_t kWheelButton = 2;
+  ScopedLock hold(FrameLock());
+  GetInputManager().SetJoysticksEnabled(user_.joystickEnabled != 0);
+  // Codes below 4 are the stick's directions, bound to the cursor actions for good.
+  uint8_t buttons[kAssignedActionCount];
+  for (uint32_t i = 0; i < kAssignedActionCount; ++i)
+    buttons[i] = user_.actionButtons[i] >= kJoyFirstButton ? user_.actionButtons[i] : 0;
+  RewriteAssignedBindings(*bindings_, kDeviceFirstJoystick, buttons, NoFixedBindings);
+  BindMouseButton(*bindings_, kRightButton, user_.rightButtonAction);
+  BindMouseButton(*bindings_, kWheelButton, user_.wheelButtonAction);
+  // Turning the wheel down reads on as the decide action does.
+  bindings_->RemoveBinding(kFirstAssignedAction, kDeviceMouse, kButtonWheelDown);
+  if (user_.wheelAdvancesText != 0)
+    bindings_->AddBinding(kFirstAssignedAction, kDeviceMouse, kButtonWheelDown);
+  return kAssignmentsApplied;
 }
 
 }  // namespace bw

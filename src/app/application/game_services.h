@@ -58,8 +58,7 @@ class GameServices {
 
 // ApplyKeyAssignments and ApplyJoystickAssignments results.
 constexpr int kAssignmentsApplied = 0;
-constexpr int kAssignmentsNoTable = 1;   // the devices are not set up yet
-constexpr int kAssignmentsNotKept = 2;   // the player's settings block keeps no such assignments
+constexpr int kAssignmentsNoTable = 1;  // the devices are not set up yet
 
 // The first of the actions whose keys the player assigns, and how many there are.
 constexpr uint32_t kFirstAssignedAction = 4;

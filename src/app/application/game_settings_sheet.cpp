@@ -3,6 +3,9 @@
 #include "app/application/game_app.h"
 #include "app/dialogs/settings_sheet.h"
 #include "gui/pointer_tip.h"
+#include "natives/render_natives.h"
+#include "scenario/message/script_message_text.h"
+#include "scenario/tgs/tgs_frame.h"
 #include "script/script_host.h"
 #include "sound/sound_channel_manager.h"
 
@@ -30,18 +33,48 @@ class GameSheetHost final : public SettingsSheetHost {
   GameApp& app_;
 };
 
-// The notice words are guest words whose addresses the scenario frame's settings name: the
-// first tells of a changed face or font style, the second of a changed text frame or choice
-// marking.
-constexpr size_t kFontNoticeWord = 4;
-constexpr size_t kFrameNoticeWord = 5;
+// The player's text settings put into the text on the screen: the scenario frame's windows and
+// fonts while one runs; else the renderer the script names (or its shared default one) and the
+// main script's message history.
+class GameTextLook final : public TextSettingsTarget {
+ public:
+  explicit GameTextLook(GameApp& app) : app_(app) {}
 
-void StoreNotice(ScriptHost& host, const TgsAppState& state, size_t word, uint32_t value) {
-  const int32_t address = state.config[word];
-  if (address != 0) host.GetMemory().Write32(static_cast<uint32_t>(address), value);
-}
+  void ApplyTextSettings(const TextSettingsRequest& request) override {
+    if (TgsFrame* frame = TheTgsFrame::Get()) {
+      // The host has already weighed and clears the changed flag.
+      frame->ApplyTextConfig(true, request.useRenderer, request.history, false, false);
+      return;
+    }
+    ScriptHost* host = app_.GetScriptHost();
+    if (!host) return;
+    const UserConfig& user = app_.GetUserConfig();
+    if (request.useRenderer) {
+      TextRenderer* renderer =
+          request.renderer != 0
+              ? host->Handles().Get<TextRenderer>(request.renderer, ScriptObjectType::kTextRenderer)
+              : host->Extension<RenderNativeState>().DefaultRenderer();
+      if (renderer) {
+        const host::LOGFONTA& now = renderer->GetLogFont();
+        ApplyFontLook(*renderer, user, now.lfHeight, now.lfItalic != 0);
+      }
+    }
+    if (request.history) {
+      auto* text = dynamic_cast<ScriptMessageText*>(host->MessageText());
+      const int32_t capacity = user.historyPages == 0 ? 0 : int32_t(user.historyPages) + 1;
+      if (text && text->HistoryCapacity() != capacity) text->SetHistoryCapacity(capacity);
+    }
+  }
+
+ private:
+  GameApp& app_;
+};
 
 }  // namespace
+
+std::unique_ptr<TextSettingsTarget> GameApp::MakeTextLook() {
+  return std::make_unique<GameTextLook>(*this);
+}
 
 int GameApp::ShowSettingsSheet() {
   GameSheetHost services(*this);
@@ -50,16 +83,18 @@ int GameApp::ShowSettingsSheet() {
   // them, so they are written between two of their steps.
   RunBetweenSteps([this] {
     tgsState_.textSettingsChanged = 0;
-    if (!host_) return;
-    StoreNotice(*host_, tgsState_, kFontNoticeWord, 0);
-    StoreNotice(*host_, tgsState_, kFrameNoticeWord, 0);
+    WriteConfiguredWord(kConfigFontNoticeWord, 0);
+    WriteConfiguredWord(kConfigFrameNoticeWord, 0);
   });
   const SettingsSheetResult result = RunSettingsSheet(user_, services, owner);
   RunBetweenSteps([&] {
     if (result.textChanged) tgsState_.textSettingsChanged = 1;
-    if (!host_) return;
-    if (result.fontNotice) StoreNotice(*host_, tgsState_, kFontNoticeWord, 1);
-    if (result.frameNotice) StoreNotice(*host_, tgsState_, kFrameNoticeWord, 1);
+    if (result.fontNotice) WriteConfiguredWord(kConfigFontNoticeWord, 1);
+    if (result.frameNotice) WriteConfiguredWord(kConfigFrameNoticeWord, 1);
+    // The text on the screen takes the new look now; the changed flag stays raised for the
+    // scripts that ask for it.
+    if (host_ && result.textChanged)
+      host_->ApplyTextSettings({.changedOnly = true, .useRenderer = true, .history = true});
   });
   if (result.tooltipChanged && host_) {
     if (PointerTip* tip = ThePointerTip()) {

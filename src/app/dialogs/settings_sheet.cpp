@@ -10,6 +10,8 @@
 #include "graphics/text/text_renderer.h"
 #include "host/cp932.h"
 #include "host/dialog/dialog_host.h"
+#include "input/joystick_device.h"
+#include "scenario/text/outline_text_renderer.h"
 #include "sound/sound_channel_manager.h"
 
 namespace bw {
@@ -229,7 +231,6 @@ constexpr const char* kActionNames[kKeyFieldCount] = {"決定",
                                                       "前の選択肢に戻る",
                                                       "タイトルに戻る"};
 constexpr int kDeleteKey = 0xD3;
-constexpr int kFirstButtonCode = 4;
 
 struct KeyNameRange {
   int first;
@@ -257,8 +258,8 @@ constexpr KeyNameRange kKeyNames[] = {
 };
 
 std::string ButtonText(uint8_t code) {
-  return code >= kFirstButtonCode ? Cp932Literal("ボタン") + std::to_string(code - 3)
-                                  : std::string();
+  return code >= kJoyFirstButton ? Cp932Literal("ボタン") + std::to_string(code - 3)
+                                 : std::string();
 }
 
 // The list offers only faces that fit the field with its NUL.
@@ -319,6 +320,30 @@ void DrawSpeedBar(host::DialogImage& image, int32_t charMs, bool noWait, uint32_
   ShowPicture(image, std::move(next.pixels));
 }
 
+constexpr int32_t kSampleFontHeight = 24;
+
+}  // namespace
+
+bool ApplyFontLook(TextRenderer& renderer, const UserConfig& look, int32_t height, bool italic) {
+  auto* outline = dynamic_cast<OutlineTextRenderer*>(&renderer);
+  if (!outline) return false;
+  const std::string face = look.FontFaceName();
+  const bool bold = look.fontBold != 0;
+  const host::LOGFONTA& now = renderer.GetLogFont();
+  const bool wasBold = now.lfWeight >= host::FW_BOLD;
+  if (!renderer.HasFont() || bold != wasBold ||
+      std::strncmp(now.lfFaceName, face.c_str(), sizeof now.lfFaceName) != 0) {
+    if (renderer.SetFont(height, bold, italic, face.c_str()) != 0) return false;
+  }
+  renderer.SetAntialiasLevel(look.fontAntialias * 2);
+  renderer.SetStyle(std::min<int>(look.fontDecoration, kTextEdge));
+  outline->SetGradation(look.fontGradation != 0, outline->GradationTop(),
+                        outline->GradationBottom(), true);
+  return true;
+}
+
+namespace {
+
 // The message font over the text frame's colour, with a checkerboard under the frame so that
 // its transparency shows. Without a renderer or the font the sample has no text.
 void DrawFontSample(host::DialogImage& image, const UserConfig& look) {
@@ -336,10 +361,7 @@ void DrawFontSample(host::DialogImage& image, const UserConfig& look) {
   }
   TextRendererFactory* factory = Global<TextRendererFactory>::Get();
   std::unique_ptr<TextRenderer> renderer = factory ? factory->CreateOutlineTextRenderer() : nullptr;
-  const std::string face = look.FontFaceName();
-  if (renderer && renderer->SetFont(24, look.fontBold != 0, false, face.c_str()) == 0) {
-    renderer->SetAntialiasLevel(look.fontAntialias ? 2 : 0);
-    renderer->SetStyle(std::min<int>(look.fontDecoration, kTextEdge));
+  if (renderer && ApplyFontLook(*renderer, look, kSampleFontHeight, false)) {
     renderer->SetTextColor(255, 255, 255);
     renderer->SetDecorationColor(0, 0, 0);
     renderer->SetShadowOffset(2, 2);
@@ -535,7 +557,7 @@ class SettingsSheet {
         field->text = KeyName(field->value);
       } else if (page == kInput2) {
         host::DialogControl* field = Find(kInput2, kFirstKeyField + i);
-        field->value = from.actionButtons[i] >= kFirstButtonCode ? from.actionButtons[i] : 0;
+        field->value = from.actionButtons[i] >= kJoyFirstButton ? from.actionButtons[i] : 0;
         field->text = ButtonText(static_cast<uint8_t>(field->value));
       }
     }
@@ -588,7 +610,7 @@ class SettingsSheet {
 
   void JoystickEvent(int event) {
     host::DialogControl* field = dialog_.Control(dialog_.focusedId);
-    if (dialog_.shownPage != kInput2 || event < kFirstButtonCode || !field ||
+    if (dialog_.shownPage != kInput2 || event < kJoyFirstButton || !field ||
         field->page != kInput2 || field->kind != Kind::kKeyField || !field->enabled) {
       return;
     }
@@ -722,9 +744,16 @@ int32_t PlaySettingsTestSound(SoundChannelManager& channels, int which) {
                                          {"SE\\SE_TEST.OGG", kSystemSoundEffect},
                                          {"VOICE\\VO_TEST.OGG", kVoice}};
   if (which < 0 || which >= static_cast<int>(std::size(kTests))) return kBadChannel;
-  // The scripts number their channels from 0 up: the test borrows the last one, as the kind it
-  // tests so that kind's switch and volume are heard, and gives the kind back once it plays.
-  const int32_t channel = channels.ChannelCount() - 1;
+  // The scripts number their channels from 0 up: the test borrows the last one that holds none
+  // of their sounds (empty, or a test sound), as the kind it tests so that kind's switch and
+  // volume are heard, and gives the kind back once it plays.
+  auto borrowable = [](const SoundChannel& c) {
+    if (!c.loaded || !c.fileName) return true;
+    return std::any_of(std::begin(kTests), std::end(kTests),
+                       [&](const TestSound& t) { return *c.fileName == t.file; });
+  };
+  int32_t channel = channels.ChannelCount() - 1;
+  while (channel >= 0 && !borrowable(*channels.GetChannel(channel))) --channel;
   SoundChannel* c = channels.GetChannel(channel);
   if (c == nullptr) return kBadChannel;
   const uint8_t kind = c->kind;

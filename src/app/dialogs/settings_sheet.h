@@ -13,6 +13,7 @@
 namespace bw {
 
 class SoundChannelManager;
+class TextRenderer;
 
 // What the sheet needs of the application.
 class SettingsSheetHost {
@@ -56,7 +57,13 @@ SettingsSheetResult RunSettingsSheet(UserConfig& config, SettingsSheetHost& host
 std::string KeyName(int code);
 
 // The sound page's TEST sounds, heard at the channels' current volumes: 0 the sound effect, 1 the
-// system sound effect, 2 the voice. Answers the channels' load or play result.
+// system sound effect, 2 the voice, on the last channel free of the scripts' sounds. Answers the
+// channels' load or play result, kBadChannel when every channel holds a script's sound.
 int32_t PlaySettingsTestSound(SoundChannelManager& channels, int which);
+
+// Gives an outline renderer the player's font: face and boldness (a new font at the given height
+// when either differs), antialiasing, gradation and decoration. Other renderers are left alone.
+// Answers whether the renderer took the settings.
+bool ApplyFontLook(TextRenderer& renderer, const UserConfig& look, int32_t height, bool italic);
 
 }  // namespace bw

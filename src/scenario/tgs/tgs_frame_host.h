@@ -17,13 +17,20 @@ class TgsSceneHost;
 class TimerService;
 
 // The application's state words that the frame reads and writes.
+constexpr size_t kConfigSavePermissionWord = 1;
+constexpr size_t kConfigFontNoticeWord = 4;
+constexpr size_t kConfigFrameNoticeWord = 5;
+constexpr size_t kConfigLoadWord = 6;
+
 struct TgsAppState {
   uint8_t endRequest = 0;            // the step native ends the scenario when set
   uint8_t pendingWindowRequest = 0;  // 0 none, request kind + 1 while one runs
   uint8_t fullScreenMenuMode = 0;    // 2 while a full-screen menu is open (none exists yet)
   uint8_t titleAllowed = 0;          // the return to the title is allowed
   // Native 794's words: 0 the guest address the choice list writes the chosen index through,
-  // 4 and 5 guest addresses of the text and window settings-changed indicators.
+  // 1 that of the save-permission word (0 there forbids saving while a frame runs), 4 and 5
+  // those of the text and window settings-changed indicators, 6 that of the load word (1 when
+  // the load dialog chose a file). 0 names no word.
   std::array<int32_t, 7> config{};
   int32_t lastTgsResult = 0;
   uint8_t menuOpen = 0;

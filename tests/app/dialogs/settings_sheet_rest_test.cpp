@@ -39,6 +39,16 @@ TEST_F(SettingsTestSound, EachTestPlaysItsFileAtItsKindsVolumeOnTheLastChannel) 
   m.SetKindSwitch(kSystemSoundEffect, false);
   PlaySettingsTestSound(m, 1);
   EXPECT_FALSE(m.IsChannelPlaying(3)) << "a switched-off kind stays silent";
+
+  // A sound the script loaded is never replaced: the test takes a lower free channel.
+  w.PutTone("SE\\DOOR.OGG", 50, soundtest::kChannelRate);
+  for (int32_t channel : {3, 1, 0})
+    ASSERT_EQ(m.LoadChannel(channel, "SE\\DOOR.OGG", kLipSyncNone, false), kSoundOk);
+  ASSERT_EQ(PlaySettingsTestSound(m, 0), kSoundOk);
+  EXPECT_EQ(m.GetChannel(3)->fileName, "SE\\DOOR.OGG");
+  EXPECT_EQ(m.GetChannel(2)->fileName, "SE\\SE_TEST.OGG");
+  ASSERT_EQ(m.LoadChannel(2, "SE\\DOOR.OGG", kLipSyncNone, false), kSoundOk);
+  EXPECT_EQ(PlaySettingsTestSound(m, 0), kBadChannel) << "no channel free";
 }
 
 struct PreviewHost : SettingsSheetHost {

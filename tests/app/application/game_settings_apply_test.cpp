@@ -1,0 +1,96 @@
+// The player's settings and the dialogs' script words as the running application applies them.
+#include <gtest/gtest.h>
+
+#include "app/application/game_app.h"
+#include "app/dialogs/settings_sheet.h"
+#include "input/input_binding_table.h"
+#include "natives/render_natives.h"
+#include "scenario/message/script_message_text.h"
+#include "scenario/tgs/tgs_frame.h"
+#include "scenario/tgs/tgs_test_world.h"
+#include "support/game_run.h"
+
+namespace bw {
+namespace {
+
+// A started game with a joystick plugged in, whose main script waits for ever.
+class SettingsApply : public test::DialogGameRun {
+ protected:
+  void SetUp() override {
+    config.engine.joysticks = 1;
+    ASSERT_EQ(backend.Joysticks().Attach({.buttonCount = 8, .axisCount = 2, .name = "pad"}), 0);
+    WriteGame(test::kLoopForever);
+    ASSERT_TRUE(Start(app));
+    ASSERT_EQ(app.InitScript(), kInitScriptOk);
+  }
+  void TearDown() override { app.AppShutdown(0); }
+
+  // The codes bound to an action on a device.
+  std::vector<int> Codes(uint32_t action, int32_t device) {
+    std::vector<int> codes;
+    for (int32_t n = 0; n < app.GetBindings()->CountBindings(action, device); ++n) {
+      uint8_t code = 0;
+      app.GetBindings()->GetBinding(action, device, uint32_t(n), &code, nullptr);
+      codes.push_back(code);
+    }
+    return codes;
+  }
+
+  GameApp app;
+};
+
+TEST_F(SettingsApply, JoystickButtonsAndMouseChoicesBecomeBindings) {
+  UserConfig& user = app.GetUserConfig();
+  user.actionButtons[0] = 5;  // decide: button 2
+  user.actionButtons[1] = 2;  // a stick direction is never a button
+  user.wheelButtonAction = 1;
+  user.wheelAdvancesText = 0;
+  for (int round = 0; round < 2; ++round) app.ApplyJoystickAssignments();
+  EXPECT_EQ(Codes(4, kDeviceFirstJoystick), std::vector<int>{5}) << "never doubled";
+  EXPECT_TRUE(Codes(5, kDeviceFirstJoystick).empty());
+  EXPECT_EQ(Codes(12, kDeviceMouse), (std::vector<int>{1, 2})) << "right and wheel: the menu";
+  EXPECT_TRUE(Codes(4, kDeviceMouse).empty()) << "the wheel reads nothing on";
+  user.actionButtons[0] = 0;
+  app.ApplyJoystickAssignments();
+  EXPECT_TRUE(Codes(4, kDeviceFirstJoystick).empty());
+}
+
+TEST_F(SettingsApply, TheSheetsTextLookReachesTheScriptsRendererAndHistory) {
+  ScriptHost& host = *app.GetScriptHost();
+  auto renderer = Global<TextRendererFactory>::Get()->CreateOutlineTextRenderer();
+  ASSERT_EQ(renderer->SetFont(20, false, true, app.GetUserConfig().FontFaceName().c_str()), 0);
+  host.Extension<RenderNativeState>().SetDefaultRenderer(
+      host.Handles().HandleOf(ScriptObjectType::kTextRenderer, renderer.get()));
+  app.GetUserConfig().historyPages = 20;
+  dialogs.scripted.QueueAnswer(test::Steps("page:2;radio:1124:1;check:1126:1;1"));
+  ASSERT_EQ(app.ShowSettingsSheet(), kSettingsSheetOk);
+  EXPECT_EQ(renderer->GetStyle(), kTextShadow);
+  const host::LOGFONTA& font = renderer->GetLogFont();
+  EXPECT_EQ(std::tuple(font.lfWeight, font.lfHeight, font.lfItalic),
+            std::tuple(host::FW_BOLD, -20, uint8_t{1}))
+      << "a new bold font of the same height and slant";
+  EXPECT_EQ(static_cast<ScriptMessageText*>(host.MessageText())->HistoryCapacity(), 21);
+  EXPECT_TRUE(host.ApplyTextSettings({.changedOnly = true})) << "the change is still reported";
+}
+
+TEST_F(SettingsApply, ARunningFrameForbidsSavingThroughItsWord) {
+  TgsAppState& state = *static_cast<ScriptApplication&>(app).TgsState();
+  const uint32_t word = app.GetScriptHost()->GetMemory().Allocate(4);
+  state.config[kConfigSavePermissionWord] = int32_t(word);
+  EXPECT_TRUE(app.FrameAllowsSaving()) << "no frame: the word is not asked";
+  MemoryScriptFileSource files;
+  FakeFrameHost frameHost;
+  TgsFrame frame(nullptr, &files, &frameHost);
+  ScopedGlobal<TgsFrame> running(&frame);
+  EXPECT_FALSE(app.FrameAllowsSaving());
+  app.GetScriptHost()->GetMemory().Write32(word, 1);
+  EXPECT_TRUE(app.FrameAllowsSaving());
+  for (int32_t none : {0, -4}) {
+    app.GetScriptHost()->GetMemory().Write32(word, 0);
+    state.config[kConfigSavePermissionWord] = none;
+    EXPECT_TRUE(app.FrameAllowsSaving()) << "a word not named or refused forbids nothing";
+  }
+}
+
+}  // namespace
+}  // namespace bw

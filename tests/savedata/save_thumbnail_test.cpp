@@ -1,0 +1,47 @@
+// A scene layer running a two-layer transition gives the thumbnail of its linked layer; any
+// other filter keeps the layer's own composition.
+#include <gtest/gtest.h>
+
+#include "graphics/layers/canvas_layer.h"
+#include "graphics/layers/fake_filter.h"
+#include "graphics/surface/pixel_library.h"
+#include "save_rig.h"
+
+namespace bw {
+namespace {
+
+TEST(SaveThumbnail, ATwoLayerTransitionShowsTheLinkedLayer) {
+  ScopedPixelLibrary library{&BuiltInPixelLibrary()};
+  SaveRig rig;
+  CanvasLayer shown, linked;
+  ASSERT_EQ(shown.Create(240, 180, 32, kLayerComposed), kLayerDone);
+  ASSERT_EQ(linked.Create(240, 180, 32, kLayerComposed), kLayerDone);
+  shown.GetCompositionLayer()->SetBackgroundColor(0x336699, true);
+  linked.GetCompositionLayer()->SetBackgroundColor(0x99CC00, true);
+  ASSERT_EQ(shown.SetLinkedLayer(&linked), kLayerDone);
+  FakeFrame frame;
+  frame.layer = shown.GetCompositionLayer();
+  frame.holder = &shown;
+  rig.app.frame = &frame;
+  auto saved = [&](int kind) -> int64_t {
+    if (kind >= 0) {
+      shown.AttachSource(new testing_layers::FakeFilter(uint8_t(kind)), kAttachPlain, false, false);
+    }
+    if (int r = rig.Save().WriteSaveData(2, 0)) return -r;
+    ImageSurface picture;
+    EXPECT_EQ(picture.Create(120, 90, 32, 0), 0);
+    rig.Save().ReadSaveSlotInfo(2, 0, &picture, nullptr, nullptr, nullptr, nullptr, false);
+    const uint8_t* p = picture.GetRowPointer(45) + 60 * 4;
+    return p[0] | p[1] << 8 | p[2] << 16;
+  };
+  EXPECT_EQ(saved(-1), 0x336699) << "no filter";
+  EXPECT_EQ(saved(1), 0x99CC00);
+  EXPECT_EQ(saved(2), 0x336699) << "a one-layer filter";
+  EXPECT_EQ(saved(0), 0x99CC00);
+  ASSERT_EQ(shown.SetLinkedLayer(nullptr), kLayerDone);
+  EXPECT_EQ(saved(-1), -kWriteNoLayer) << "no linked layer to show";
+  shown.DetachSource(false);
+}
+
+}  // namespace
+}  // namespace bw
