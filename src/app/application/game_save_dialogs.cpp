@@ -74,6 +74,7 @@ void GameApp::RunBetweenSteps(const std::function<void()>& work) {
 void GameApp::RequestLoadFromDialog(const std::string& saveName) {
   if (!host_) return;
   host_->SetCurrentSaveName(saveName);
+  tgsState_.loadedGame = 1;
   if (loadWordAddress_ != 0) host_->GetMemory().Write32(loadWordAddress_, 1);
 }
 
