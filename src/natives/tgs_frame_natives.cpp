@@ -77,8 +77,16 @@ class AppTgsHost : public TgsFrameHost {
     KeyboardDevice* k = App() ? App()->Keyboard() : nullptr;
     return k && k->IsKeyDown(code);
   }
+  // The modifier held with F1-F5 is the quick-save chord's: it does not skip the message the
+  // save is taken on.
   bool SkipModifierDown() override {
-    return App() && IsSkipModifierDown(App()->Keyboard(), App()->SkipWithCtrl());
+    if (!App() || !IsSkipModifierDown(App()->Keyboard(), App()->SkipWithCtrl())) return false;
+    if (App()->SkipWithCtrl() == Settings().shiftQuickSave) return true;
+    KeyboardDevice* k = App()->Keyboard();
+    for (int key = kKeyF1; key < kKeyF1 + kQuickSlots; ++key) {
+      if (k->IsKeyDown(key)) return false;
+    }
+    return true;
   }
 
   // The voice plays on channel 6. The scene's standing pictures are not kept yet, so no
@@ -105,7 +113,39 @@ class AppTgsHost : public TgsFrameHost {
   bool SnapshotKept() override { return SaveDataOf(host_).HasSnapshot(); }
   // Quick slots 1-5 are the quick ring's files 5-9; slot 0 the ring's next one.
   bool QuickSave(int slot) override {
-    return SaveDataOf(host_).WriteSaveData(kQuickPage, slot == 0 ? -1 : slot + 4) == 0;
+    return SaveDataOf(host_).WriteSaveData(kQuickPage, QuickFile(slot)) == 0;
+  }
+  // Quick slot 0 is the quick ring's newest. The save is read once the run has ended
+  // (StepFrame): here it is only found.
+  bool QuickLoad(int slot) override {
+    std::string name;
+    if (SaveDataOf(host_).FindSaveFileName(name, kQuickPage, QuickFile(slot)) != 0) return false;
+    host_.SetCurrentSaveName(name);
+    AppState().loadedGame = 1;
+    return true;
+  }
+  bool SlotText(int slot, std::string& text) override {
+    SaveData& saves = SaveDataOf(host_);
+    int32_t file = QuickFile(slot);
+    if (file < 0) {
+      std::string newest;
+      if (saves.FindSaveFileName(newest, kQuickPage, file) != 0) return false;
+      for (file = kQuickRingFirst; file <= kRingLast; ++file) {
+        if (saves.SlotPath(kQuickPage, file) == newest) break;
+      }
+    }
+    return saves.GetSaveSlotCaption(&text, kQuickPage, file, kQuickCaptionStyle) == 0;
+  }
+  // The game keeps the frame's system sounds loaded in the low channels: each plays once as a
+  // system sound (its switch and volume), the channel's kind given back after.
+  void PlaySystemSound(int channel) override {
+    SoundChannelManager* sound = host_.SoundChannels();
+    SoundChannel* c = sound ? sound->GetChannel(channel) : nullptr;
+    if (!c || !c->loaded) return;
+    const uint8_t kind = c->kind;
+    sound->SetChannelKind(channel, kSystemSoundEffect);
+    sound->PlayChannel(channel, false);
+    sound->SetChannelKind(channel, kind);
   }
   SoundChannelManager* SoundChannels() override { return host_.SoundChannels(); }
   TimerService* SoundTimers() override { return GeneralTimerService(host_); }
@@ -134,10 +174,31 @@ class AppTgsHost : public TgsFrameHost {
       std::fprintf(stderr, "%s\n", host::Cp932ToUtf8Lenient(cp932).c_str());
     }
   }
+  // The settings sheet and the save and load dialogs open between two steps; a load chosen
+  // there is read once the run has ended.
   bool PostWindowRequest(int kind, const std::string& text) override {
-    if (kind != kTgsRequestYesNo || !App()) return false;
-    answer_ = App()->RequestScriptDialog(2, text) == 1 ? 1 : 0;
-    return true;
+    if (!App()) return false;
+    switch (kind) {
+      case kTgsRequestYesNo:
+        answer_ = App()->RequestScriptDialog(2, text) == 1 ? 1 : 0;
+        return true;
+      case kTgsRequestSettings:
+      case kTgsRequestSave:
+      case kTgsRequestLoad:
+        return App()->PostTgsDialog(kind);
+      default:
+        return false;
+    }
+  }
+  TgsRequestStart PollWindowRequest() override {
+    switch (App() ? App()->PollTgsDialog() : 2) {
+      case 0:
+        return TgsRequestStart::kNotAccepted;
+      case 1:
+        return TgsRequestStart::kRunning;
+      default:
+        return TgsRequestStart::kDone;
+    }
   }
   int32_t WindowRequestAnswer() override { return answer_; }
   void SetCursorVisible(bool visible) override {
@@ -205,6 +266,12 @@ class AppTgsHost : public TgsFrameHost {
 
  private:
   static constexpr int32_t kVoiceChannel = 6;
+  static constexpr int kKeyF1 = 0x3B;
+  static constexpr int kQuickSlots = 5;
+  static constexpr uint8_t kQuickCaptionStyle = 0;
+
+  // Quick slots 1-5 are the quick ring's files 5-9; slot 0 the ring's newest (or next) one.
+  static int32_t QuickFile(int slot) { return slot == 0 ? -1 : slot + kQuickRingFirst - 1; }
   static constexpr int32_t kLowPointerTop = 600 - 23;
 
   ScriptApplication* App() const { return host_.Application(); }
@@ -288,6 +355,15 @@ int32_t StepFrame(NativeArgs& a) {
   int r = frame->BeginRun(!named);
   if (r == 0) r = TgsRunStep(*frame);
   TgsAppState& state = State(a).FrameHost()->AppState();
+  // A game loaded from inside the scenario ends the run (result 2) with the save only chosen: it
+  // is read now, between two runs, and the run goes on from it with the scene rebuilt. A save
+  // that does not read leaves the frame as it was, and the run goes on where it stopped.
+  while (r == 2 && state.loadedGame != 0) {
+    state.loadedGame = 0;
+    SaveDataOf(a.Host()).LoadSaveData(-1, 0);
+    r = frame->BeginRun(true);
+    if (r == 0) r = TgsRunStep(*frame);
+  }
   state.lastTgsResult = r;
   switch (RouteStepResult(r, state.endRequest != 0)) {
     case TgsStepRoute::kReturn1:

@@ -322,6 +322,10 @@ class ScriptApplication {
   virtual TgsAppState* TgsState() { return nullptr; }
   virtual bool ReadTgsSettings(TgsUserSettings& /*out*/) { return false; }
   virtual int TgsFrameTurn() { return 0; }
+  // A dialog of the application (0 settings, 1 save, 2 load) opened between the frame's steps:
+  // false when it cannot be asked for; then 0 not taken yet, 1 open, 2 closed again.
+  virtual bool PostTgsDialog(int /*kind*/) { return false; }
+  virtual int PollTgsDialog() { return 2; }
   // Its windows on the screen (null: not drawn).
   virtual TgsPresentation* TgsScreen() { return nullptr; }
   // Its text history window on the screen (null: no history is kept or shown).

@@ -1,13 +1,18 @@
 // Label: optimised
 // The system menu and the cross-fade built-ins in the program, headless: the right button opens
 // the menu beside the pointer, a click outside closes it, and a flash and a background change
-// through white run before the scenario ends.
+// through white run before the scenario ends. The menu's save button opens the save dialog
+// inside the scenario.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "common/byte_reader.h"
 #include "e2e/demo_scene.h"
+#include "lib/file_bytes.h"
 #include "lib/gmp/gmp_writer.h"
 #include "lib/tob/tob_assembler.h"
 #include "lib/wgx/wgx_writer.h"
@@ -102,6 +107,34 @@ TEST_F(TgsMenu, RightButtonOpensTheMenuAndTheFadesRunToTheEnd) {
 
   const auto again = Play(kOpenAndClose + kPlayOn, status);
   EXPECT_EQ(again, menu) << "the same input shows the same frames";
+}
+
+// The menu opens at (334, 281) for a pointer at (400, 300): its save button's middle is below.
+constexpr int kSaveButtonY = 281 + 22 * 5 + 18;
+
+TEST_F(TgsMenu, TheSaveButtonSavesTheScenarioIntoTheDialogsSlot) {
+  test::PutAssembled(game, "SCRIPT/MAIN.SOB",
+                     ".sob0\n native native:4, saveAllowed, status\n"
+                     " native native:4, loadAllowed, status\n"
+                     " native native:0, callScene, status\n wait\n ret\n"
+                     "callScene: .word scene\nscene: .string \"TGS\"\n"
+                     "saveAllowed: .word 8, 1\nloadAllowed: .word 9, 1\nstatus: .word 0\n");
+  tob::AssembleResult made = tob::Assemble(
+      ".tob1\n  MessageBegin 0\n  \"Saved here.\"\n"
+      "  MessageWait\n  .end\n");
+  ASSERT_TRUE(made.ok) << made.error;
+  game.WriteFile("SCRIPT/TGS_DEMO.TOB", std::string(made.bytes.begin(), made.bytes.end()));
+  // The menu at 101, its save button at 140; the dialog takes the first row. The clicks after
+  // it end the message and the scenario.
+  const test::PlayedRun run = test::PlayHeadless(
+      game.path(), home.path(),
+      {"BRIMWOLD_HEADLESS_FRAMES=600",
+       "BRIMWOLD_HEADLESS_INPUT=100:move:400:300,101:down:right,102:up:right,140:click:400:" +
+           std::to_string(kSaveButtonY) + ",260:click:400:300,300:click:400:300",
+       "BRIMWOLD_HEADLESS_ANSWERS=row:0;check:1073:0;press:1204;2"},
+      std::chrono::seconds(120));
+  ASSERT_EQ(run.status, 0) << run.errors;
+  EXPECT_TRUE(std::filesystem::exists(game.path() / "SAVEDATA" / "DATA0200.SAV")) << run.errors;
 }
 
 }  // namespace

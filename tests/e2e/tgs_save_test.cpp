@@ -2,6 +2,7 @@
 // A scenario with a background picture, a looping sound effect and music, saved to a quick slot
 // by Ctrl+F1 while its message waits; a second run loads that slot before it resumes the
 // scenario: the frame shows what the first showed before the save, and the loop sounds again.
+// Inside one run, F1 later loads the slot back: the saved scene comes back after its fade.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -23,13 +24,14 @@ namespace fs = std::filesystem;
 
 constexpr std::chrono::seconds kRunLimit{120};
 // The message is typed out by frame 70; Ctrl+F1 at 80 saves (pressed in one frame: the Ctrl key
-// alone would skip the message); each run ends at 120.
-constexpr uint32_t kShown = 70, kLast = 118;
+// alone would skip the message). A loaded scene fades in over 500 ms, drawn every millisecond.
+constexpr uint32_t kShown = 70, kLast = 118, kFadedIn = 560;
 
-std::string Frames() {
-  std::string frames = std::to_string(kShown);
-  for (uint32_t f = kShown + 1; f <= kLast; ++f) frames += "," + std::to_string(f);
-  return frames;
+// The frames from to to, and more ranges after a comma.
+std::string Frames(uint32_t from, uint32_t to, const std::string& more = "") {
+  std::string frames = std::to_string(from);
+  for (uint32_t f = from + 1; f <= to; ++f) frames += "," + std::to_string(f);
+  return more.empty() ? frames : frames + "," + more;
 }
 constexpr size_t kWaveHeader = 46;
 
@@ -90,11 +92,12 @@ class TgsSave : public testing::Test {
     fs::copy_file(game.path() / "BGM" / "THEME.OGG", game.path() / "BGM" / "BGM01.OGG");
   }
 
-  Played Play(const std::vector<std::string>& switches) {
+  // A run to frame last showing the hashes of frames.
+  Played Play(const std::vector<std::string>& switches, uint32_t last, const std::string& frames) {
     std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + home.path().string(),
                                     "XDG_DATA_HOME=" + home.path().string(), "BRIMWOLD_HEADLESS=1",
-                                    "BRIMWOLD_HEADLESS_FRAMES=120",
-                                    "BRIMWOLD_HEADLESS_HASHES=" + Frames()};
+                                    "BRIMWOLD_HEADLESS_FRAMES=" + std::to_string(last),
+                                    "BRIMWOLD_HEADLESS_HASHES=" + frames};
     env.insert(env.end(), switches.begin(), switches.end());
     test::ProgramProcess program(BRIMWOLD_PROGRAM, {"/L", game.path().string()}, env);
     Played run;
@@ -132,14 +135,16 @@ double Tone(const std::string& wave, double hz, double from, double to) {
 
 TEST_F(TgsSave, ALoadedQuickSaveShowsTheSceneAndPlaysTheLoopAgain) {
   const Played saving =
-      Play({"BRIMWOLD_HEADLESS_INPUT=80:keydown:Left Ctrl,80:key:F1,81:keyup:Left Ctrl"});
+      Play({"BRIMWOLD_HEADLESS_INPUT=80:keydown:Left Ctrl,80:key:F1,81:keyup:Left Ctrl"}, 120,
+           Frames(kShown, kLast));
   ASSERT_EQ(saving.status, 0) << saving.said;
   ASSERT_FALSE(saving.hashes.empty()) << saving.said;
   ASSERT_TRUE(fs::exists(game.path() / "SAVEDATA" / "DATA0105.SAV")) << saving.said;
 
   test::PutAssembled(game, "SCRIPT/MAIN.SOB", Main(true));
   const fs::path wave = home.path() / "mix.wav";
-  const Played loaded = Play({"BRIMWOLD_HEADLESS_WAVE=" + wave.string()});
+  const Played loaded = Play({"BRIMWOLD_HEADLESS_WAVE=" + wave.string()}, kFadedIn + 60,
+                             Frames(kFadedIn, kFadedIn + 48));
   ASSERT_EQ(loaded.status, 0) << loaded.said;
   // The wait mark turns through its cells in 800 ms: one of the frames of a turn shows it as the
   // first run did.
@@ -150,6 +155,30 @@ TEST_F(TgsSave, ALoadedQuickSaveShowsTheSceneAndPlaysTheLoopAgain) {
   const std::string mix = test::ReadFile(wave);
   // The chime lasts 200 ms: still sounding after a second, it loops.
   EXPECT_GT(Tone(mix, 1760, 1.2, 1.5), 1000) << "the looping effect did not come back";
+}
+
+TEST_F(TgsSave, F1LoadsTheQuickSaveInsideTheRunAndCtrlF1DoesNotSkip) {
+  tob::AssembleResult scenario = tob::Assemble(std::string(kScenario).insert(
+      std::string(kScenario).find("  .end"), "  MessageBegin 0\n  \"Later on.\"\n  MessageWait\n"));
+  ASSERT_TRUE(scenario.ok) << scenario.error;
+  game.WriteFile("SCRIPT/TGS_SAVE.TOB", std::string(scenario.bytes.begin(), scenario.bytes.end()));
+  // Ctrl+F1 at 80 saves (a skip would end the first message there and the click at 100 the
+  // scenario); the click at 100 shows the second message; F1 at 150 asks, is answered yes, and
+  // loads.
+  const Played run = Play(
+      {"BRIMWOLD_HEADLESS_INPUT=80:keydown:Left Ctrl,80:key:F1,"
+       "81:keyup:Left Ctrl,100:click:400:300,150:key:F1",
+       "BRIMWOLD_HEADLESS_ANSWERS=1"},
+      kFadedIn + 200, Frames(kShown, 79, Frames(140, 149, Frames(kFadedIn + 150, kFadedIn + 198))));
+  ASSERT_EQ(run.status, 0) << run.said;
+  ASSERT_EQ(run.hashes.size(), 69u) << run.said;
+  const std::vector<uint64_t> saved(run.hashes.begin(), run.hashes.begin() + 10);
+  auto among = [&](uint64_t hash) {
+    return std::find(saved.begin(), saved.end(), hash) != saved.end();
+  };
+  EXPECT_FALSE(among(run.hashes[10])) << "the second message shows before the load";
+  EXPECT_TRUE(std::any_of(run.hashes.begin() + 20, run.hashes.end(), among))
+      << "the loaded scene differs from the saved one";
 }
 
 }  // namespace

@@ -802,6 +802,7 @@ void EngineApp::BeginModal() {
 
 void EngineApp::EndModal() {
   if (modalDepth_ == 0 || --modalDepth_ > 0) return;
+  ++modalsEnded_;
   if (DirectDrawModeSet()) {
     display_.EndGdiOverFullScreen();
     RestoreScreenSaver();

@@ -144,6 +144,8 @@ class EngineApp : public AppBase {
   void BeginModal();
   void EndModal();
   bool IsModal() const { return modalDepth_ > 0; }
+  // How many outermost modal sessions have ended.
+  uint32_t ModalsEnded() const { return modalsEnded_.load(); }
   // Cleared while a dialog runs outside the threaded mode; paints then repaint the window.
   bool FrameLoopRunning() const { return frameLoopRunning_; }
   int RequestScreenMode(int mode, int depth, int force);
@@ -287,6 +289,7 @@ class EngineApp : public AppBase {
   Window mainWindow_;
   WorkerThread frameThread_;
   int modalDepth_ = 0;
+  std::atomic<uint32_t> modalsEnded_{0};
   bool frameLoopRunning_ = false;
   bool startScreenSaverOff_ = false;  // switched off at start-up, on again at shut-down
 

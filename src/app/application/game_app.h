@@ -491,6 +491,8 @@ class GameApp : public EngineApp, public ScriptApplication {
   uint8_t* TextSettingsChangedFlag() override { return &tgsState_.textSettingsChanged; }
   bool ReadTgsSettings(TgsUserSettings& out) override;
   int TgsFrameTurn() override;
+  bool PostTgsDialog(int kind) override;
+  int PollTgsDialog() override;
   TgsPresentation* TgsScreen() override;
   TgsHistoryView* TgsHistory() override;
 
@@ -499,7 +501,8 @@ class GameApp : public EngineApp, public ScriptApplication {
   std::unique_ptr<TgsWindows> tgsWindows_;
   // The history window draws with the windows' renderers.
   std::unique_ptr<TgsHistoryScreen> tgsHistory_;
-  bool tgsClosed_ = false;  // the windows went with the GUI at shut-down
+  bool tgsClosed_ = false;                 // the windows went with the GUI at shut-down
+  std::optional<uint32_t> tgsDialogFrom_;  // the modal sessions ended when one was asked for
 
   // The scenario frame's scene pages on the screen.
  public:

@@ -56,6 +56,24 @@ int GameApp::TgsFrameTurn() {
   return FrameLoop() != kFrameStop ? 1 : 0;
 }
 
+// Posted, not sent: the window thread opens the dialog while the frame goes on turning, so that
+// the dialog's work finds the frame thread parked between two steps.
+bool GameApp::PostTgsDialog(int kind) {
+  if (kind < 0 || kind > 2) return false;
+  tgsDialogFrom_ = ModalsEnded();
+  if (PostAppCommand(static_cast<uint8_t>(kind), false, 0)) return true;
+  tgsDialogFrom_.reset();
+  return false;
+}
+
+int GameApp::PollTgsDialog() {
+  if (!tgsDialogFrom_ || ModalsEnded() != *tgsDialogFrom_) {
+    tgsDialogFrom_.reset();
+    return 2;
+  }
+  return IsModal() ? 1 : 0;
+}
+
 bool GameApp::TgsPlaceOnScreen(TgsWindowsPlace& place) {
   CanvasLayer* canvas = GetDisplayManager().GetScreenCanvas();
   if (!canvas || !canvas->GetCompositionLayer() || !gui_) return false;

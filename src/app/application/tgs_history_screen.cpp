@@ -1,7 +1,9 @@
 #include "app/application/tgs_history_screen.h"
 
 #include "app/application/game_app.h"
+#include "app/application/game_gui_services.h"
 #include "graphics/surface/composition_layer.h"
+#include "gui/pointer_manager.h"
 #include "input/engine_input.h"
 #include "input/mouse.h"
 #include "scenario/text/outline_text_renderer.h"
@@ -21,8 +23,8 @@ constexpr int kMouseLeft = 0;
 }  // namespace
 
 TgsHistoryScreen::TgsHistoryScreen(GameApp& app, OutlineTextRenderer& main,
-                                   OutlineTextRenderer& ruby)
-    : app_(app), main_(main), ruby_(ruby) {}
+                                   OutlineTextRenderer& ruby, PointerManager* pointers)
+    : app_(app), main_(main), ruby_(ruby), pointers_(pointers) {}
 
 TgsHistoryScreen::~TgsHistoryScreen() {
   Close();
@@ -75,7 +77,7 @@ void TgsHistoryScreen::Attach(DisplayObjectList* list) {
   }
   boxUsed_.fill(false);
   // The bar is drawn from its pictures when the game has them; the list scrolls without it too.
-  if (barMade_) bar_.Release();
+  ReleaseBar();
   barMade_ =
       total_ > kHistoryPageHeight &&
       bar_.CreateFromImages(list, kHistoryBoxOrder, kBarX, kBarY, 0, 0, "SYS\\TH_BAR.WGX", 0, 0,
@@ -83,6 +85,38 @@ void TgsHistoryScreen::Attach(DisplayObjectList* list) {
                             true, 0, 255, -1, -1, 0) == kCreateDone &&
       bar_.SetRange(kBarLength, total_, kHistoryPageHeight, position_, 0, 0) == 0;
   if (!barMade_) bar_.Release();
+  ListBar();
+}
+
+void TgsHistoryScreen::ListBar() {
+  if (!barMade_ || !pointers_ || barListed_) return;
+  controlsPushed_ = pointers_->PushControls() == kStackDone;
+  barListed_ = bar_.AddToPointerManager(pointers_, -1) == kAddControlDone;
+}
+
+void TgsHistoryScreen::UnlistBar() {
+  if (barListed_) bar_.RemoveFromPointerManager();
+  barListed_ = false;
+  if (controlsPushed_) pointers_->PopControls();
+  controlsPushed_ = false;
+}
+
+void TgsHistoryScreen::ReleaseBar() {
+  UnlistBar();
+  if (barMade_) bar_.Release();
+  barMade_ = false;
+}
+
+// The bar answers the pointer itself: a dragged thumb, a click on the track or an arrow moves the
+// list. The wheel and the keys stay the window's, whichever control holds them.
+int32_t TgsHistoryScreen::ScrollPosition() {
+  if (!barListed_) return position_;
+  pointers_->Update(app_.Clock());
+  Mouse* mouse = app_.GetMouse();
+  const bool pointing =
+      mouse && (mouse->IsButtonDown(kMouseLeft) || mouse->IsButtonPressed(kMouseLeft));
+  if (!pointing) bar_.SetScrollPosition(position_);
+  return bar_.GetScrollPos();
 }
 
 void TgsHistoryScreen::Detach() {
@@ -243,8 +277,7 @@ void TgsHistoryScreen::Close() {
   }
   Detach();
   for (ColorBoxPart& box : boxes_) box.SetVisible(false);
-  if (barMade_) bar_.Release();
-  barMade_ = false;
+  ReleaseBar();
   dark_.Reset();
   view_.reset();  // made again on the screen's list when next needed
   sceneLayer_.reset();
@@ -263,8 +296,8 @@ TgsHistoryView* GameApp::TgsHistory() {
   if (!tgsHistory_) {
     TgsScreen();
     if (!tgsWindows_) return nullptr;
-    tgsHistory_ = std::make_unique<TgsHistoryScreen>(*this, tgsWindows_->Renderer(2),
-                                                     tgsWindows_->Renderer(3));
+    tgsHistory_ = std::make_unique<TgsHistoryScreen>(
+        *this, tgsWindows_->Renderer(2), tgsWindows_->Renderer(3), gui_ ? &gui_->Tip() : nullptr);
   }
   return tgsHistory_.get();
 }

@@ -19,6 +19,7 @@ namespace bw {
 
 class GameApp;
 class OutlineTextRenderer;
+class PointerManager;
 
 constexpr uint32_t kHistoryListPriority = 4500;
 constexpr uint32_t kHistoryDarkPriority = 5000;
@@ -30,7 +31,9 @@ constexpr int kHistoryScreenMissing = 2;
 
 class TgsHistoryScreen final : public TgsHistoryView {
  public:
-  TgsHistoryScreen(GameApp& app, OutlineTextRenderer& main, OutlineTextRenderer& ruby);
+  // pointers: where the scroll bar is listed while the window is open (null: not listed).
+  TgsHistoryScreen(GameApp& app, OutlineTextRenderer& main, OutlineTextRenderer& ruby,
+                   PointerManager* pointers);
   ~TgsHistoryScreen() override;
   TgsHistoryScreen(const TgsHistoryScreen&) = delete;
   TgsHistoryScreen& operator=(const TgsHistoryScreen&) = delete;
@@ -44,7 +47,7 @@ class TgsHistoryScreen final : public TgsHistoryView {
   void DrawChoice(std::string_view text, int32_t y, uint32_t rgb) override;
   void PlaceVoiceBox(int box, int32_t y, int32_t height) override;
   void SetScrollPosition(int32_t position) override;
-  int32_t ScrollPosition() override { return position_; }
+  int32_t ScrollPosition() override;
   void SetAlpha(uint8_t alpha, uint8_t darkAlpha) override;
   void SetHidden(bool hidden) override;
   int TakeClickedBox() override;
@@ -69,10 +72,15 @@ class TgsHistoryScreen final : public TgsHistoryView {
   // The window's objects onto list (the screen's or the scene layer's).
   void Attach(DisplayObjectList* list);
   void Detach();
+  // The bar in the pointer manager, alone there while the window is open.
+  void ListBar();
+  void UnlistBar();
+  void ReleaseBar();
 
   GameApp& app_;
   OutlineTextRenderer& main_;
   OutlineTextRenderer& ruby_;
+  PointerManager* pointers_;
   // Remade on each list it lives on: a destroyed view still names its old list.
   std::unique_ptr<TextView> view_;
   ColorRectObject dark_;
@@ -80,6 +88,8 @@ class TgsHistoryScreen final : public TgsHistoryView {
   std::array<bool, kHistoryVoiceBoxes> boxUsed_{};
   ScrollListPart bar_;
   bool barMade_ = false;
+  bool barListed_ = false;
+  bool controlsPushed_ = false;         // the controls listed before the window's, put back after
   CanvasLayer* frameCanvas_ = nullptr;  // the screen surface the scene layer stands in for
   std::unique_ptr<CanvasLayer> sceneLayer_;
   ImageSurface scene_;

@@ -3,6 +3,9 @@
 #include "common/global.h"
 #include "effects/effect_registries.h"
 #include "graphics/layers/layer_filter.h"
+#include "graphics/layers/surface_layer.h"
+#include "graphics/surface/composition_layer.h"
+#include "graphics/surface/image_surface.h"
 #include "scenario/tgs/tgs_frame.h"
 #include "scenario/tgs/tgs_scene.h"
 
@@ -17,6 +20,15 @@ constexpr int32_t kThroughDefaultMs = 800;
 
 int32_t TgsCrossFade::RunTransition(FilterEffect* transition, TgsPageLayer& layer, int mode,
                                     int skipMode) {
+  const int32_t result = RunOnLayer(transition, layer, mode, skipMode);
+  if (mode != 0 && result != kFadeNoTransition && result != kFadeNotStarted) {
+    scene_.SwapPageRecords(mode);
+  }
+  return result;
+}
+
+int32_t TgsCrossFade::RunOnLayer(FilterEffect* transition, TgsPageLayer& layer, int mode,
+                                 int skipMode) {
   if (!transition) return kFadeNoTransition;
   const bool lowSpec = links_.host && links_.host->LowSpec();
   if (layer.StartTransition(transition, static_cast<uint8_t>(mode), true, !lowSpec) != 0) {
@@ -38,17 +50,53 @@ int32_t TgsCrossFade::RunTransition(FilterEffect* transition, TgsPageLayer& laye
       break;
     }
   }
-  if (mode != 0) scene_.SwapPageRecords(mode);
   return result;
+}
+
+FilterEffect* TgsCrossFade::MakeCross(TgsPageLayer& layer, int32_t time) {
+  TcpPluginManager* transitions = Global<TcpPluginManager>::Get();
+  return transitions && layer.Layer()
+             ? transitions->CreateAndSetUpArray(layer.Layer(), "cross", {time})
+             : nullptr;
 }
 
 int32_t TgsCrossFade::CrossFade(int32_t time, int mode, int skipMode, TgsPageLayer* layer) {
   TgsPageLayer& on = layer ? *layer : scene_.Page(0);
-  TcpPluginManager* transitions = Global<TcpPluginManager>::Get();
-  FilterEffect* cross = transitions && on.Layer()
-                            ? transitions->CreateAndSetUpArray(on.Layer(), "cross", {time})
-                            : nullptr;
-  return RunTransition(cross, on, mode, skipMode);
+  return RunTransition(MakeCross(on, time), on, mode, skipMode);
+}
+
+int32_t TgsCrossFade::FadeInFromBlack(int32_t time) {
+  TgsPageLayer& shown = scene_.Page(0);
+  SurfaceLayer* front = shown.Layer();
+  SurfaceLayer* back = scene_.Page(1).Layer();
+  CompositionLayer* frontList = front ? front->GetCompositionLayer() : nullptr;
+  CompositionLayer* backList = back ? back->GetCompositionLayer() : nullptr;
+  if (!frontList || !backList) return kFadeNotStarted;
+  const ImageSurface* picture = front->GetImage();
+  const int32_t width = picture->GetWidth(), height = picture->GetHeight();
+  const int bits = picture->GetBitsPerPixel();
+  // The exchange of backgrounds fades from the shown page's to the back page's: the scene as it
+  // stands goes behind, black in front, and each page's own background waits aside meanwhile.
+  ImageSurface scene, black;
+  if (scene.Create(width, height, bits, kImagePlain) != kSurfaceDone ||
+      black.Create(width, height, bits, kImagePlain) != kSurfaceDone ||
+      frontList->RenderTo(&scene, kRenderAll, 0, false) != kComposeDone) {
+    return kFadeNotStarted;
+  }
+  black.Fill(0xFF000000u, nullptr);
+  CompositionLayer frontAside, backAside;
+  frontAside.SetBackgroundImage(&black, 0, 0, false);
+  backAside.SetBackgroundImage(&scene, 0, 0, false);
+  frontList->SwapBackground(&frontAside, true);
+  backList->SwapBackground(&backAside, true);
+  // The pictures are in the rendered scene already.
+  frontList->SetSkipOwn(true);
+  const int32_t result = RunOnLayer(MakeCross(shown, time), shown, 2, 0);
+  frontList->SetSkipOwn(false);
+  // Exchanged or not, each page takes its own background back from its stand-in.
+  frontList->SwapBackground(&frontAside, true);
+  backList->SwapBackground(&backAside, true);
+  return result == kFadeNoTransition ? kFadeNotStarted : result;
 }
 
 int32_t TgsCrossFade::FlashColor(int32_t time, int32_t color) {

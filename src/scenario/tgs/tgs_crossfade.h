@@ -48,9 +48,15 @@ class TgsCrossFade {
   // Into the colour in five eighths, out onto the new background in three: 0, kFadeNoBackground
   // or kFadeQuit.
   int32_t ChangeBackgroundThroughColor(TgsText name, int32_t time, int32_t color);
+  // A "cross" of time ms from black to the shown page as it stands, leaving both pages, their
+  // pictures and their records as they were: 0, kFadeNotStarted or kFadeQuit.
+  int32_t FadeInFromBlack(int32_t time);
 
  private:
   bool Skipping() const { return links_.skipping && links_.skipping(); }
+  // RunTransition without touching the page records.
+  int32_t RunOnLayer(FilterEffect* transition, TgsPageLayer& layer, int mode, int skipMode);
+  FilterEffect* MakeCross(TgsPageLayer& layer, int32_t time);
 
   TgsScene& scene_;
   TgsCrossFadeLinks links_;

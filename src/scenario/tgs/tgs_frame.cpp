@@ -172,6 +172,7 @@ int TgsFrame::BeginRun(bool resume) {
   if (!setUp_) return kTgsNotSetUp;
   systemSkip_ = autoPlay_ = fastRead_ = false;
   restoring_ = resume;
+  exitCode_ = 0;
   buttons_.fill(1);
   buttons_[2] = 0;
   if (!App().quickSaveAllowed) buttons_[0] = buttons_[3] = 0;
@@ -188,7 +189,6 @@ int TgsFrame::BeginRun(bool resume) {
     placeAlignment_ = 0, placeX_ = 400, placeY_ = 561;
     windowShown_ = false;
     historyOn_ = true;
-    exitCode_ = 0;
     Text().clear();
     ResetFont();
     ApplyTextConfig(true, true, true, false, false);

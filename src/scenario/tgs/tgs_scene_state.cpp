@@ -602,6 +602,8 @@ class TgsFrameRebuild : public TgsRebuildTarget {
     f_.viewText_ = t.message;
     f_.viewName_ = t.speaker;
     f_.voiceName_ = t.secondName;
+    // The window is cleared first: a load inside a run finds the page of its last message.
+    f_.H().NextPage();
     if (!t.message.empty()) {
       // Shown whole; the wait the script resumes in takes it as the message on show.
       f_.H().SetMessage(f_.viewText_, f_.viewName_, 0);
@@ -621,8 +623,9 @@ class TgsFrameRebuild : public TgsRebuildTarget {
 
   void ShowMessageWindow() override { f_.ShowMessageWindow(true, 0); }
 
-  // The scene is already on the shown page; the fade that brings it in is not run yet.
-  int ClosingFade(uint32_t /*ms*/) override { return 0; }
+  int ClosingFade(uint32_t ms) override {
+    return f_.CrossFades().FadeInFromBlack(static_cast<int32_t>(ms)) == kFadeQuit ? -1 : 0;
+  }
 
  private:
   TgsFrame& f_;
@@ -722,6 +725,9 @@ int TgsFrame::LoadScene(ByteReader& cursor, bool restoreHistory) {
   if (block->hasHistory && restoreHistory) {
     ByteReader history(block->history);
     history_.Load(history, true);
+  } else {
+    // What the log holds now was read after the save: it is not the loaded game's.
+    history_.Clear();
   }
   ApplyScene(*block);
   loadedScene_ = std::move(block);
