@@ -1,6 +1,7 @@
 #include "natives/tgs_frame_natives.h"
 
 #include <cstdio>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -89,15 +90,16 @@ class AppTgsHost : public TgsFrameHost {
     return true;
   }
 
-  // The voice plays on channel 6. The scene's standing pictures are not kept yet, so no
-  // character ids go with it.
-  int32_t PlayVoice(const std::string& name) override {
+  // The voice plays on channel 6; the answer is the speaking picture's place among the ids, or -1.
+  int32_t PlayVoice(const std::string& name, std::span<const int32_t> characterIds) override {
     SoundChannelManager* sound = host_.SoundChannels();
     if (!sound) return -2;
-    int32_t r = sound->PlayVoiceByName(kVoiceChannel, name.c_str(), 0, nullptr);
+    const int32_t count = static_cast<int32_t>(characterIds.size());
+    int32_t r = sound->PlayVoiceByName(kVoiceChannel, name.c_str(), count,
+                                       count > 0 ? characterIds.data() : nullptr);
     if (r < -1) return r;
     sound->PlayChannel(kVoiceChannel, false);
-    return -1;
+    return count > 0 ? r : -1;
   }
   void SetVoicePan(int32_t pan) override {
     if (SoundChannelManager* sound = host_.SoundChannels())
@@ -263,6 +265,7 @@ class AppTgsHost : public TgsFrameHost {
   int ViewDrawRuby(std::string_view ruby) override {
     return Screen() ? Screen()->ViewDrawRuby(ruby) : kTgsViewNotBuilt;
   }
+  Sprite* WindowSprite() override { return Screen() ? Screen()->WindowSprite() : nullptr; }
 
  private:
   static constexpr int32_t kVoiceChannel = 6;

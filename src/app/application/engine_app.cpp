@@ -3,6 +3,8 @@
 #include "app/sysinfo/system_info.h"
 #include "app/sysinfo/system_report.h"
 #include "effects/transitions/transition_dispatch.h"
+#include "graphics/device/back_buffer_surface.h"
+#include "graphics/device/render_item_sprite.h"
 #include "graphics/layers/canvas_layer.h"
 #include "graphics/pixel/blend_tables.h"
 #include "graphics/surface/pixel_library.h"
@@ -36,6 +38,13 @@ constexpr uint8_t kSwitchedBit = 0x08;
 constexpr uint8_t kWindowDepthMark = 3;
 constexpr uint32_t kParkedWaitMs = 50;
 constexpr uint32_t kMenuReopenMs = 250;
+
+// The process-wide surface a transition item without a drawn surface draws into: the running
+// application's back buffer.
+BackBufferSurface& TransitionScreen() {
+  static BackBufferSurface screen;
+  return screen;
+}
 
 int DesktopDepth() {
   host::Backend* backend = host::CurrentBackend();
@@ -261,6 +270,8 @@ int EngineApp::AppStartup() {
   BuildBlendTables();
   SetPixelLibrary(&BuiltInPixelLibrary());
   InstallTransitionDispatch();
+  TransitionScreen().Attach(&display_);
+  SetTransitionScreen(&TransitionScreen());
   if (log_.IsOpen()) {
     log_.WriteDisplay(GatherDisplayFacts(), config_.engine.direct3DReport != 0, config_.engine.zBuffer != 0);
   }
@@ -739,6 +750,8 @@ void EngineApp::AppShutdown(int code) {
                     std::to_string(displayFailure_),
                 kIconError);
   }
+  SetTransitionScreen(nullptr);
+  TransitionScreen().Attach(nullptr);
   if (TheDisplayManager::Get() == &display_) TheDisplayManager::Clear();
   if (Global<DirectDrawDevice>::Get() == &display_) Global<DirectDrawDevice>::Clear();
   if (Global<Direct3DDevice>::Get() == &display_) Global<Direct3DDevice>::Clear();

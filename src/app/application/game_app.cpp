@@ -12,6 +12,7 @@
 #include "common/atomic_file.h"
 #include "effects/builtin_effects.h"
 #include "effects/display_effect.h"
+#include "graphics/layers/canvas_layer.h"
 #include "graphics/layers/surface_layer.h"
 #include "graphics/surface/rendered_text.h"
 #include "host/clock.h"
@@ -381,6 +382,8 @@ int GameApp::InitScript() {
   int r = StartScriptHost(*this, host_);
   if (r != 0) return r;
   RegisterScriptHostKeywords(services_.Transitions(), services_.Effects(), &host_->Random());
+  // The screen belongs to no script owner: destroying an owner's layers never takes it.
+  if (CanvasLayer* screen = GetDisplayManager().GetScreenCanvas()) screen->SetWord3(UINT32_MAX);
   // The channels' fades run on the effects' timer service.
   GameSound::GiveChannels(*host_, secondTimers_);
   services_.LoadMovieLibraries(config_.pacing.loadMovieLibraries != 0, config_.engine.canvas != 0,

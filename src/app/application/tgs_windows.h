@@ -102,6 +102,7 @@ class TgsWindows : public TgsPresentation, public TgsCallRunner {
   int ViewNewLine() override;
   int ViewBeginRuby() override;
   int ViewDrawRuby(std::string_view ruby) override;
+  Sprite* WindowSprite() override { return prepared_ ? &view_.PageSprite() : nullptr; }
 
   void SetClock(std::function<uint32_t()> clock) { clock_ = std::move(clock); }
   void SetChoiceSource(std::function<std::vector<TgsChoiceLine>()> source) {

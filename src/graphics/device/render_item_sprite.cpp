@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 
+#include "graphics/device/back_buffer_surface.h"
 #include "graphics/layers/software_surface_layer.h"
 #include "graphics/surface/directdraw_image_surface.h"
 #include "graphics/surface/movie_frame_surface.h"
@@ -45,6 +46,9 @@ host::MemorySurface* DirectDrawSurfaceOf(const Surface* surface) {
   }
   if (const auto* frame = dynamic_cast<const MovieFrameSurface*>(surface)) {
     return frame->GetDirectDrawSurface();
+  }
+  if (const auto* back = dynamic_cast<const BackBufferSurface*>(surface)) {
+    return back->GetDirectDrawSurface();
   }
   return nullptr;
 }

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "graphics/surface/surface.h"
+#include "graphics/surface/keyless_directdraw_surface.h"
 #include "host/surface/memory_surface.h"
 #include "platform/lock.h"
 
@@ -22,7 +22,7 @@ constexpr int kFrameLockFailed = 4;
 // Result of Restore.
 constexpr int kFrameRestoreFailed = 1;
 
-class MovieFrameSurface : public SurfaceBase {
+class MovieFrameSurface : public KeylessDirectDrawSurface {
  public:
   // A device given here becomes the process-wide one; null uses it as it is.
   explicit MovieFrameSurface(DirectDrawDevice* device = nullptr);
@@ -31,12 +31,6 @@ class MovieFrameSurface : public SurfaceBase {
   MovieFrameSurface& operator=(const MovieFrameSurface&) = delete;
 
   int GetKind() const override { return kKindMovieFrameSurface; }
-  uint8_t* GetPixels() const override { return nullptr; }
-  uint8_t* GetRowPointer(int32_t) const override { return nullptr; }
-  int SetColorKeyRgb(int, int, int) override { return 0; }
-  int SetColorKeyFromPixel(int32_t, int32_t) override { return 0; }
-  uint32_t GetColorKey() const override { return kNoColorKey; }
-  int ClearColorKey() override { return 0; }
   int Restore(int check) override;
 
   int Create(int32_t width, int32_t height);

@@ -269,10 +269,10 @@ BW_ROW(30) {
   return 0;
 }
 BW_ROW(31) {
-  return o.MessageTalk(a.Int(0), a.Int(1, 500), a.Int(2), a.Flag(3));
+  return o.MessageTalk(a.Int(0), a.Int(1, 500), a.Text(2), a.Flag(3));
 }
 BW_ROW(32) {
-  o.TalkAnime(a.Int(0), a.Int(1));
+  o.TalkAnime(a.Int(0), a.Text(1));
   return 0;
 }
 BW_ROW(33) {

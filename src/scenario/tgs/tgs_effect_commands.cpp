@@ -3,12 +3,15 @@
 #include "scenario/tgs/tgs_effect_commands.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
 #include <vector>
 
+#include "common/byte_reader.h"
+#include "common/byte_writer.h"
 #include "common/global.h"
 #include "common/sjis.h"
 #include "effects/arg_cursor.h"
@@ -31,6 +34,7 @@ constexpr int32_t kDefaultTransitionMs = 1000;
 constexpr int32_t kDefaultVagueness = 32;
 constexpr int32_t kNoisePriority = 19900;
 constexpr int32_t kWeatherPriority = 19950;
+constexpr uint32_t kWindowPriority = 10000;
 
 int32_t OrDefault(int32_t time) {
   return time == 0 ? kDefaultTransitionMs : time;
@@ -621,9 +625,13 @@ int32_t TgsScene::CrossFadeSprite(int32_t slot, TgsText name, int32_t position, 
 }
 
 void TgsScene::PublishPathBand(int32_t group) {
-  EffectCommand command = Effects() ? Effects()->FindCommand("sp_panime") : nullptr;
   const TgsSpriteGroup g = SpriteGroup(group);
-  if (command) command({0, ArgWord(g.Top()), ArgWord(g.base)});
+  PublishPathBand(g.Top(), g.base);
+}
+
+void TgsScene::PublishPathBand(uint32_t front, uint32_t back) {
+  EffectCommand command = Effects() ? Effects()->FindCommand("sp_panime") : nullptr;
+  if (command) command({0, ArgWord(front), ArgWord(back)});
 }
 
 void TgsScene::ReadPathEnd(const std::string& path, const Sprite& sprite, SpritePathEnd& end) {
@@ -737,15 +745,118 @@ int32_t TgsScene::ChangeSprite(int32_t slot, TgsText name, TgsText path, uint8_t
   const int32_t started = StartReplaceEffect(
       *r, old, "sp_change", page,
       {TextWord(path, pathText), b, ArgWord(r->priority), changed, time, 1}, &params);
-  if (started != 0 || !r->effect || !r->sprite) return started;
-  // Style 0 moves the new sprite itself, from where the set-up put it; the other styles move
-  // the old or a combined picture and leave the new one where it was loaded.
-  if (b == 0 && path) {
-    SpritePathEnd end;
-    end.x = r->sprite->GetX();
-    end.y = r->sprite->GetY();
-    ReadPathEnd(std::string(*path), *r->sprite, end);
-    TakeSpritePathEnd(*r, slot, page, group, end);
+  if (started != 0 || !r->effect || !r->sprite || !path) return started;
+  // Style 0 moves the new sprite itself, from where the set-up put it; the other styles move the
+  // old or a combined picture, and the finish puts the new one where that one's path ends, kept
+  // at the distance the set-up found between them.
+  const Sprite* moving = r->sprite.get();
+  if (const auto* change = dynamic_cast<const SpChangeEffect*>(r->effect);
+      change && change->Moving())
+    moving = change->Moving();
+  SpritePathEnd end;
+  end.x = moving->GetX();
+  end.y = moving->GetY();
+  ReadPathEnd(std::string(*path), *moving, end);
+  end.x += r->sprite->GetX() - moving->GetX();
+  end.y += r->sprite->GetY() - moving->GetY();
+  TakeSpritePathEnd(*r, slot, page, group, end);
+  return 0;
+}
+
+// ---- The message window's face animation ------------------------------------------------------
+
+std::array<uint8_t, TgsWindowTransform::kBytes> TgsWindowTransform::ToBytes() const {
+  std::vector<uint8_t> out;
+  ByteWriter w(out);
+  w.i32le(x);
+  w.i32le(y);
+  w.i32le(anchorX);
+  w.i32le(anchorY);
+  w.u32le(priority);
+  w.u32le(tone);
+  w.u32le(uint32_t(libFilterB) | uint32_t(libFilterA) << 8 | uint32_t(libOp) << 16);
+  w.u32le(alpha);
+  w.u32le(std::bit_cast<uint32_t>(scale));
+  w.i32le(angle);
+  w.i32le(rotAnchorX);
+  w.i32le(rotAnchorY);
+  std::array<uint8_t, kBytes> bytes{};
+  std::copy(out.begin(), out.end(), bytes.begin());
+  return bytes;
+}
+
+TgsWindowTransform TgsWindowTransform::FromBytes(const std::array<uint8_t, kBytes>& bytes) {
+  ByteReader r(bytes.data(), bytes.size());
+  TgsWindowTransform t;
+  uint32_t word = 0;
+  r.i32le(t.x);
+  r.i32le(t.y);
+  r.i32le(t.anchorX);
+  r.i32le(t.anchorY);
+  r.u32le(t.priority);
+  r.u32le(word);
+  t.tone = uint8_t(word);
+  r.u32le(word);
+  t.libFilterB = uint8_t(word);
+  t.libFilterA = uint8_t(word >> 8);
+  t.libOp = uint8_t(word >> 16);
+  r.u32le(word);
+  t.alpha = uint8_t(word);
+  r.u32le(word);
+  t.scale = std::bit_cast<float>(word);
+  r.i32le(t.angle);
+  r.i32le(t.rotAnchorX);
+  r.i32le(t.rotAnchorY);
+  return t;
+}
+
+void TgsWindowTransform::ApplyTo(Sprite& window) const {
+  if (!Recorded()) return;
+  window.SetPos(x, y);
+  window.SetAlpha(alpha);
+  if (scale != 0) {
+    window.SetAnchor(-1, rotAnchorX, rotAnchorY);
+    window.SetRotation(angle, scale);
+  }
+}
+
+int32_t TgsScene::AnimateWindow(Sprite* window, TgsText path, int32_t time, bool immediate,
+                                TgsWindowTransform& out) {
+  ReleaseEffect(&windowEffect_);
+  if (!window) return kWindowNotReady;
+  if (!path) return kSceneNoPicture;
+  const std::string name(*path);
+  SpritePathEnd end;
+  end.x = window->GetX();
+  end.y = window->GetY();
+  // The window's band is its own priority alone: "F" and "B" leave it where it is.
+  PublishPathBand(kWindowPriority, kWindowPriority);
+  if (immediate || !EffectsShown() || Skipping()) {
+    EffectCommand command = Effects() ? Effects()->FindCommand("sp_panime") : nullptr;
+    if (!command) return kNoCommandFunction;
+    const int c = command({1, Word(window), Word(name.c_str()), Word(&end.x), Word(&end.y),
+                           Word(&end.opacity), Word(&end.order), Word(&end.zoom),
+                           Word(&end.rotation), Word(&end.originX), Word(&end.originY)});
+    if (c != 0) return c + 3;
+    end.turned = end.zoom != 1 || end.rotation != 0;
+  } else {
+    ReadPathEnd(name, *window, end);
+    if (int r = CreateEffectByKeyword(&windowEffect_, "sp_panime", LayerOf(0),
+                                      {Word(window), Word(name.c_str()), time, 0, 1});
+        r != 0) {
+      return r;
+    }
+  }
+  out = TgsWindowTransform{};
+  out.x = end.x;
+  out.y = end.y;
+  out.priority = kWindowPriority;
+  out.alpha = uint8_t(end.opacity >= 0 ? end.opacity : window->GetAlpha());
+  if (end.turned) {
+    out.scale = end.zoom;
+    out.angle = int32_t(end.rotation * 512);
+    out.rotAnchorX = end.originX;
+    out.rotAnchorY = end.originY;
   }
   return 0;
 }

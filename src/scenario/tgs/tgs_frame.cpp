@@ -203,6 +203,7 @@ int TgsFrame::BeginRun(bool resume) {
 int TgsFrame::End() {
   if (!setUp_) return 0;
   RestoreCursor();
+  EndWindowAnimation();
   H().SetWindowVisible(false);
   H().ShowChoiceList(false);
   H().ShowButtons(false);

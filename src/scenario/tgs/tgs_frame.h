@@ -191,6 +191,15 @@ class TgsFrame : public TgsFrameBase, public TgsSceneOperations {
   int32_t ShowMessageWindow(bool show, int32_t window) override;
   int32_t CloseMessageWindow(int32_t window) override;
   int32_t FadeMessageWindows(bool show, int32_t time, bool buttons) override;
+  // The window's face animation (tgs_window_animation.cpp).
+  int32_t MessageTalk(int32_t window, int32_t time, TgsText path, bool show) override;
+  int32_t TalkAnime(int32_t window, TgsText path) override;
+  int32_t WaitTalkAnime(int32_t window, bool skippable) override;
+  int32_t ReleaseTalkAnime(int32_t window) override;
+  // Puts the message window where its recorded transform says (after a rebuild).
+  void ApplyWindowTransform();
+  // Ends the face animation; the window goes back to its placement with the next page.
+  void EndWindowAnimation();
   int32_t ShowMessageWindows(bool show) override;
   // Cross-fades (tgs_crossfade.cpp): a "cross" of time ms on the shown page, as
   // TgsCrossFade::CrossFade.
@@ -271,6 +280,7 @@ class TgsFrame : public TgsFrameBase, public TgsSceneOperations {
   TgsCrossFade CrossFades();
   bool MenuButtonEnabled(int button);
   int32_t QuitFromMenu(TgsMenuHost& menu);
+  int32_t TalkAnimation(int32_t window, int32_t time, TgsText path, bool immediate);
 
   TgsFrameHost* host_;
   bool setUp_ = false;

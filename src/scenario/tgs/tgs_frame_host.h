@@ -5,12 +5,14 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
 namespace bw {
 
 class SoundChannelManager;
+class Sprite;
 class TgsHistoryView;
 class TgsMenuHost;
 class TgsSceneHost;
@@ -138,6 +140,8 @@ class TgsPresentation {
   virtual int ViewNewLine() { return kTgsViewNotBuilt; }
   virtual int ViewBeginRuby() { return kTgsViewNotBuilt; }
   virtual int ViewDrawRuby(std::string_view /*ruby*/) { return kTgsViewNotBuilt; }
+  // The message window's display object, which its face animation moves; null until it is made.
+  virtual Sprite* WindowSprite() { return nullptr; }
 };
 
 class TgsFrameHost : public TgsPresentation {
@@ -163,9 +167,12 @@ class TgsFrameHost : public TgsPresentation {
   virtual bool SkipModifierDown() { return false; }
   virtual bool PointerLow() { return false; }  // in the screen's lowest 23 lines
 
-  // Sound: the voice on channel 6 answers the speaking picture's index (-1 none; below -1 nothing
-  // played).
-  virtual int32_t PlayVoice(const std::string& /*name*/) { return -2; }
+  // Sound: the voice on channel 6 answers the speaking picture's index among characterIds, the
+  // character ids of the shown character pictures (-1 none; below -1 nothing played).
+  virtual int32_t PlayVoice(const std::string& /*name*/,
+                            std::span<const int32_t> /*characterIds*/ = {}) {
+    return -2;
+  }
   virtual void SetVoicePan(int32_t /*pan*/) {}
   virtual bool VoicePlaying() { return false; }
   virtual void StopVoice() {}

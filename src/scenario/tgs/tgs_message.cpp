@@ -114,6 +114,7 @@ int32_t TgsFrame::DisableChoice(uint8_t index) {
 int TgsFrame::CommitMessageText() {
   std::string& text = Text();
   if (text.empty()) return 1;
+  EndWindowAnimation();
   if (!rebuilding_) {
     // The view keeps its own copies; the pending voice is copied here, since the next commit
     // replaces the view's before the voice is taken.
@@ -233,7 +234,7 @@ int TgsFrame::ShowMessage(int waitMode, bool withVoice) {
   if (waitMode == 0) return finish(0, false);
 
   if (!voice.empty() && S().voiceOn) {
-    int32_t index = H().PlayVoice(voice);
+    int32_t index = H().PlayVoice(voice, scene_->CharacterIds());
     if (index >= -1) {
       std::optional<int32_t> speaker = speakerX_ ? speakerX_ : scene_->SpeakerX(index);
       int32_t pan = S().voicePanByPosition && index >= 0 && speaker ? VoicePanForX(*speaker) : 0;

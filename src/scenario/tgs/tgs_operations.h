@@ -47,8 +47,10 @@ using TgsText = std::optional<std::string_view>;
     (size, color, shadow, face))                                                                 \
   X(ShowMessageWindow, (bool show, int32_t window), (show, window))                              \
   X(CloseMessageWindow, (int32_t window), (window))                                              \
-  X(MessageTalk, (int32_t window, int32_t a, int32_t b, bool show), (window, a, b, show))        \
-  X(TalkAnime, (int32_t window, int32_t a), (window, a))                                         \
+  /* The window's face animation: path on the window for time ms; show: commit and wait. */     \
+  X(MessageTalk, (int32_t window, int32_t time, TgsText path, bool show),                        \
+    (window, time, path, show))                                                                  \
+  X(TalkAnime, (int32_t window, TgsText path), (window, path))                                   \
   X(WaitTalkAnime, (int32_t window, bool skippable), (window, skippable))                        \
   X(ReleaseTalkAnime, (int32_t window), (window))                                                \
   X(FadeMessageWindows, (bool show, int32_t time, bool buttons), (show, time, buttons))          \

@@ -199,6 +199,7 @@ TgsScene::TgsScene(TgsSceneLinks links) : links_(std::move(links)) {
 TgsScene::~TgsScene() {
   EndPendingTransition();
   for (auto& slot : slots_) ReleaseEffect(&slot.effect);
+  ReleaseEffect(&windowEffect_);
   for (int page = 0; page < 2; ++page) {
     TgsBackgroundRecord& bg = Background(page);
     ReleaseEffect(&bg.effect);
@@ -223,6 +224,13 @@ std::optional<int32_t> TgsScene::SpeakerX(int32_t slot) {
   const TgsSpriteRecord* r = SpriteRecord(0, slot, 0);
   if (!r || !r->sprite) return std::nullopt;
   return r->x;
+}
+
+std::array<int32_t, 5> TgsScene::CharacterIds() const {
+  const TgsSpriteGroup g = SpriteGroup(0);
+  std::array<int32_t, 5> ids{};
+  for (int32_t slot = 0; slot < g.count; ++slot) ids[slot] = sprites_[0][g.first + slot]->charIndex;
+  return ids;
 }
 
 void TgsScene::Redraw(int page) {

@@ -121,6 +121,33 @@ struct TgsSpriteRecord {
   void ResetLook();
 };
 
+// The message window's transform as save data keeps it: the geometry words of a standing picture's
+// record, for the window's display object. A priority of 0 means no transform is recorded.
+struct TgsWindowTransform {
+  static constexpr size_t kBytes = 48;
+
+  int32_t x = 0;  // the window's corner
+  int32_t y = 0;
+  int32_t anchorX = 0;
+  int32_t anchorY = 0;
+  uint32_t priority = 0;
+  uint8_t tone = 0;  // three reserved bytes follow
+  uint8_t libFilterB = 0;
+  uint8_t libFilterA = 0;
+  uint8_t libOp = 0;    // one reserved byte follows
+  uint8_t alpha = 255;  // three reserved bytes follow
+  float scale = 0;      // 0 = not turned
+  int32_t angle = 0;
+  int32_t rotAnchorX = 0;
+  int32_t rotAnchorY = 0;
+
+  bool Recorded() const { return priority != 0; }
+  std::array<uint8_t, kBytes> ToBytes() const;
+  static TgsWindowTransform FromBytes(const std::array<uint8_t, kBytes>& bytes);
+  // Puts the window's display object where the record says.
+  void ApplyTo(Sprite& window) const;
+};
+
 // The layer of one page: what the scene asks of it.
 class TgsPageLayer {
  public:
@@ -184,6 +211,9 @@ class TgsScene {
   }
   // The reference x of the shown character picture in that slot (the voice's speaker).
   std::optional<int32_t> SpeakerX(int32_t slot);
+  // The character ids of the shown page's character group, slot by slot (-1 for an empty slot):
+  // the voice player answers which of them speaks.
+  std::array<int32_t, 5> CharacterIds() const;
   void SetCharacterName(std::string name) {
     links_.characterName = std::move(name);
   }
@@ -201,6 +231,17 @@ class TgsScene {
   int WaitEffect(DisplayEffect** handle, bool skippable);
   void StopLayerEffects(int page, bool alsoAnime);
   int CreateTransition(TgsPageLayer& layer, const char* keyword, uint8_t a, bool b, ArgWords args);
+  // The message window's face animation: "sp_panime" along path on the window's display object
+  // (null: the window is not ready), its end state read into out. immediate: the end state at
+  // once. 0 or a failure code.
+  int32_t AnimateWindow(Sprite* window, TgsText path, int32_t time, bool immediate,
+                        TgsWindowTransform& out);
+  int32_t WaitWindowAnimation(bool skippable) {
+    return WaitEffect(&windowEffect_, skippable);
+  }
+  void ReleaseWindowAnimation() {
+    ReleaseEffect(&windowEffect_);
+  }
   void SwapPageRecords(int mode);
   TgsScreenSlot& ScreenSlot(int slot) {
     return slots_[slot];
@@ -210,6 +251,14 @@ class TgsScene {
   }
   int32_t LoadedRule() const {
     return ruleNumber_;
+  }
+  // The frame's two picture-filter switches for rule pictures (set by the flip built-ins; kept in
+  // save data): filter B mirrors left-right, filter A upside down.
+  bool RuleFlippedH() const {
+    return ruleFlipH_;
+  }
+  bool RuleFlippedV() const {
+    return ruleFlipV_;
   }
   // The screen quake as the scene state saves it: active, three values, two flags.
   std::array<int32_t, 6>& QuakeRecord() {
@@ -280,6 +329,7 @@ class TgsScene {
                          const SpritePathEnd& end);
   // Hands the group's priority band to the sprite paths' "F" and "B".
   void PublishPathBand(int32_t group);
+  void PublishPathBand(uint32_t front, uint32_t back);
   void ExchangeNow(int mode);
   int32_t RunTransition(const char* keyword, uint8_t a, bool b, ArgWords args);
   // Stops and records the slot; the effect (on target, or the page's layer) is made only while
@@ -315,7 +365,8 @@ class TgsScene {
   int32_t ruleNumber_ = -1;
   bool ruleFlipH_ = false;
   bool ruleFlipV_ = false;
-  bool forceImmediate_ = false;  // the sprite path's end state asked for directly
+  bool forceImmediate_ = false;            // the sprite path's end state asked for directly
+  DisplayEffect* windowEffect_ = nullptr;  // the message window's face animation
 };
 
 // The scenario player's operations with the scene's handed to its scene; the others stay stand-ins

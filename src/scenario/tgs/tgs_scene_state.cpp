@@ -614,6 +614,7 @@ class TgsFrameRebuild : public TgsRebuildTarget {
       f_.showing_ = true;
     }
     f_.windowTransform_ = saved.transform;
+    f_.ApplyWindowTransform();
   }
 
   void PlayMusic(int32_t number, uint32_t fadeMs) override {
@@ -636,6 +637,8 @@ int TgsFrame::CaptureScene(TgsSceneBlock& b, bool withHistory) {
   TgsScene& scene = Scene();
   b.messageIndex = messageIndex_;
   b.switches = sceneSwitches_;
+  b.switches[0] = scene.RuleFlippedH() ? 1 : 0;
+  b.switches[1] = scene.RuleFlippedV() ? 1 : 0;
   b.switches[2] = scene.SpriteTint() ? 1 : 0;
   b.quake = scene.QuakeRecord();
   b.window = currentWindow_;
@@ -739,6 +742,8 @@ void TgsFrame::ApplyScene(const TgsSceneBlock& b) {
   TgsScene& scene = Scene();
   messageIndex_ = b.messageIndex;
   sceneSwitches_ = b.switches;
+  scene.SetRuleFlipH(b.switches[0] != 0);
+  scene.SetRuleFlipV(b.switches[1] != 0);
   scene.SetSpriteTint(b.switches[2] != 0);
   scene.QuakeRecord() = b.quake;
   currentWindow_ = b.window;

@@ -4,7 +4,9 @@
 
 #include <cstring>
 
+#include "graphics/device/back_buffer_surface.h"
 #include "graphics/device/direct3d_fixture.h"
+#include "graphics/device/render_item_sprite.h"
 #include "graphics/layers/canvas_layer.h"
 #include "graphics/layers/fake_filter.h"
 #include "graphics/pixel/surface_rows.h"
@@ -115,6 +117,24 @@ TEST_F(DisplayManagerTest, RestoresLostSurfacesAndCopiesTheCanvasAgain) {
   std::memcpy(&texel, locked.surface + 5 * locked.pitch + 5 * 4, 4);
   manager_->GetPresentationTexture()->Unlock();
   EXPECT_EQ(texel & 0xFFFFFF, 0xABCDEFu) << "the restored texture holds the whole canvas again";
+}
+
+// The surface a transition item without a drawn surface draws into is the back buffer of the
+// moment: it follows the mode switches that make a new one.
+TEST_F(DisplayManagerTest, TheTransitionScreenFollowsTheBackBuffer) {
+  BackBufferSurface screen;
+  screen.Attach(manager_.get());
+  EXPECT_EQ(DirectDrawSurfaceOf(&screen), nullptr) << "no mode set yet";
+  ASSERT_EQ(manager_->SetCanvasSize(64, 48), kDisplayDone);
+  for (bool triple : {false, true}) {
+    ASSERT_EQ(manager_->SetMode(window_, true, triple), kDisplayDone);
+    ASSERT_NE(manager_->GetBackBuffer(), nullptr);
+    EXPECT_EQ(DirectDrawSurfaceOf(&screen), manager_->GetBackBuffer());
+    EXPECT_EQ(std::pair(screen.GetWidth(), screen.GetHeight()),
+              std::pair(manager_->GetBackBuffer()->Width(), manager_->GetBackBuffer()->Height()));
+  }
+  manager_->ReleaseSurfaces();
+  EXPECT_EQ(DirectDrawSurfaceOf(&screen), nullptr);
 }
 
 TEST_F(DisplayManagerTest, ADisplayOfAnotherShapeGetsTheCanvasCentredBetweenBars) {

@@ -156,8 +156,8 @@ constexpr const char* kRows = R"(
 28 0-n | SetTextFont(24, -, -1, null) | -
 29 ii | ShowMessageWindow(1, 701)
 30 i | CloseMessageWindow
-31 iiii | MessageTalk(700, 701, 702, 1) | MessageTalk(0, 500, 0, 0)
-32 ii | TalkAnime
+31 iiti | MessageTalk(700, 701, "s2", 1) | MessageTalk(0, 500, null, 0)
+32 it | TalkAnime
 33 ii | WaitTalkAnime(700, 1)
 34 i | ReleaseTalkAnime
 35 ti | LoadBackground("s0", 189)

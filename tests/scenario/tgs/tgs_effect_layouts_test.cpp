@@ -4,38 +4,12 @@
 #include <gtest/gtest.h>
 
 #include "effects/bg_blur_effect.h"
-#include "platform/subtractive_random.h"
-#include "platform/trig_tables.h"
 #include "scenario/tgs/tgs_scene_world.h"
 
 namespace bw::test {
 namespace {
 
-class RealEffectsScene : public SceneWorld {
- protected:
-  RealEffectsScene() {
-    effects_.UnloadAll();
-    transitions_.UnloadAll();
-    RegisterScriptHostKeywords(transitions_, effects_, &random_);
-    RegisterApplicationKeywords(transitions_, effects_);
-    EXPECT_EQ(scene_->LoadBackground("BG1A", 0), 0);
-    EXPECT_EQ(scene_->LoadBackground("BG2A", 1), 0);
-  }
-  // Animated, then with effects off (the immediate form).
-  template <typename F>
-  void BothForms(F run) {
-    for (bool shown : {true, false}) {
-      SCOPED_TRACE(shown ? "animated" : "immediate");
-      showEffects_ = shown;
-      run();
-    }
-    showEffects_ = true;
-  }
-
-  TrigTables trig_;
-  ScopedGlobal<TrigTables> publishedTrig_{&trig_};
-  SubtractiveRandom random_;
-};
+using RealEffectsScene = RealEffectsWorld;
 
 TEST_F(RealEffectsScene, LayerCommandsHandTheirClassesTextsAndRecordTheEnd) {
   TgsBackgroundRecord& bg = scene_->Background(0);
@@ -96,12 +70,18 @@ TEST_F(RealEffectsScene, SpriteRecordsTakeTheEndTheirPathsReach) {
     EXPECT_EQ(end, shown());
     EXPECT_EQ(std::pair(int(r.alpha), r.sprite->GetAlpha()), std::pair(99, 99));
   });
-  // "sp_change": the path is its third word, the style in its parameter block.
-  ASSERT_EQ(scene_->ChangeSprite(0, "CH_C", "p10,20", 0, 300, false, 0, 0, 0), 0);
-  ASSERT_NE(r.effect, nullptr);
-  const auto end = recorded();
-  EXPECT_EQ(scene_->WaitSpriteEffect(0, false, 0, 0), 0);
-  EXPECT_EQ(end, shown());
+  // "sp_change": the path is its third word, the style in its parameter block. Whichever picture
+  // the style moves, the new one ends where the record says.
+  const char* names[] = {"CH_C", "CH_D", "CH_E"};
+  for (uint8_t style = 0; style <= 2; ++style) {
+    SCOPED_TRACE(int(style));
+    ASSERT_EQ(scene_->ChangeSprite(0, names[style], "p10,20 O77", style, 300, false, 0, 0, 0), 0);
+    ASSERT_NE(r.effect, nullptr);
+    const auto end = recorded();
+    EXPECT_EQ(scene_->WaitSpriteEffect(0, false, 0, 0), 0);
+    EXPECT_EQ(end, shown());
+    EXPECT_EQ(std::pair(int(r.alpha), r.sprite->GetAlpha()), std::pair(77, 77));
+  }
 }
 
 }  // namespace

@@ -18,7 +18,9 @@
 #include "graphics/pixel/blend_tables.h"
 #include "graphics/surface/pixel_library.h"
 #include "host/clock.h"
+#include "platform/subtractive_random.h"
 #include "platform/timer_service.h"
+#include "platform/trig_tables.h"
 #include "scenario/tgs/tgs_scene.h"
 
 namespace bw::test {
@@ -147,6 +149,33 @@ class SceneWorld : public TgsSceneHost, public ::testing::Test {
   bool skipping_ = false;
   bool showEffects_ = true;
   std::unique_ptr<TgsScene> scene_;
+};
+
+// The same scene with the registries holding the real effect and transition classes.
+class RealEffectsWorld : public SceneWorld {
+ protected:
+  RealEffectsWorld() {
+    effects_.UnloadAll();
+    transitions_.UnloadAll();
+    RegisterScriptHostKeywords(transitions_, effects_, &random_);
+    RegisterApplicationKeywords(transitions_, effects_);
+    EXPECT_EQ(scene_->LoadBackground("BG1A", 0), 0);
+    EXPECT_EQ(scene_->LoadBackground("BG2A", 1), 0);
+  }
+  // Animated, then with effects off (the immediate form).
+  template <typename F>
+  void BothForms(F run) {
+    for (bool shown : {true, false}) {
+      SCOPED_TRACE(shown ? "animated" : "immediate");
+      showEffects_ = shown;
+      run();
+    }
+    showEffects_ = true;
+  }
+
+  TrigTables trig_;
+  ScopedGlobal<TrigTables> publishedTrig_{&trig_};
+  SubtractiveRandom random_;
 };
 
 }  // namespace bw::test

@@ -179,8 +179,10 @@ class FakeFrameHost : public TgsFrameHost {
   bool cancelled = false;
   int32_t answer = 1;
   bool quickLoadWorks = false;
-  std::set<int> lowTurns;          // turns the pointer is in the screen's lowest lines
-  std::vector<bool> buttonsShown;  // each show (true) or hide of the system buttons
+  std::set<int> lowTurns;             // turns the pointer is in the screen's lowest lines
+  std::vector<bool> buttonsShown;     // each show (true) or hide of the system buttons
+  std::vector<int32_t> characterIds;  // handed with the last voice
+  int32_t speakingPicture = 0;
 
   uint32_t Clock() override { return clock; }
   int FrameTurn() override {
@@ -213,7 +215,11 @@ class FakeFrameHost : public TgsFrameHost {
     auto taken = pointerEvents.extract(turns);
     return taken ? taken.mapped() : -1;
   }
-  int32_t PlayVoice(const std::string& name) override { return voices.push_back(name), 0; }
+  int32_t PlayVoice(const std::string& name, std::span<const int32_t> ids) override {
+    voices.push_back(name);
+    characterIds.assign(ids.begin(), ids.end());
+    return speakingPicture;
+  }
   bool VoicePlaying() override { return voiceTurns > 0; }
   bool PostWindowRequest(int kind, const std::string& text) override {
     requests.push_back(std::to_string(kind) + ":" + text);

@@ -1,0 +1,138 @@
+// The message window's face animation on the real path effect: its end kept as the window's
+// transform, animated and at once, the built-ins' window rules, and the talk that commits, moves
+// and waits.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cstring>
+#include <functional>
+
+#include "effects/motion_path.h"
+#include "scenario/tgs/tgs_frame.h"
+#include "scenario/tgs/tgs_scene_world.h"
+#include "scenario/tgs/tgs_test_world.h"
+#include "script/script_file_source.h"
+
+namespace bw::test {
+namespace {
+
+class WindowAnimationTest : public RealEffectsWorld {
+ protected:
+  WindowAnimationTest() {
+    picture_.Create(300, 100, 32, kImagePlain);
+    picture_.Fill(0xFF336699, nullptr);
+    window_.SetImage(&picture_, nullptr, 250, 475);
+    shown_.GetCompositionLayer()->GetList().Add(&window_, 10000, 0);
+  }
+  ~WindowAnimationTest() override { shown_.GetCompositionLayer()->GetList().Remove(&window_); }
+
+  ImageSurface picture_;
+  Sprite window_;
+};
+
+TEST_F(WindowAnimationTest, RecordsTheEndThePathReachesBothForms) {
+  const char* path = "P60,70 O99 Z1.5 R0.25";
+  BothForms([&] {
+    window_.SetPos(250, 475);
+    window_.SetAlpha(255);
+    TgsWindowTransform t;
+    ASSERT_EQ(scene_->AnimateWindow(&window_, path, 300, false, t), 0);
+    EXPECT_TRUE(t.Recorded());
+    EXPECT_EQ(scene_->WaitWindowAnimation(false), 0);
+    EXPECT_EQ(std::pair(t.x, t.y), std::pair(window_.GetX(), window_.GetY()));
+    EXPECT_EQ(std::pair(int(t.alpha), window_.GetAlpha()), std::pair(99, 99));
+    EXPECT_EQ(t.scale, 1.5f);
+    EXPECT_EQ(t.angle, 128) << "a quarter turn in 512ths";
+
+    // Saved and put back on a window that stands elsewhere: the same place and look.
+    const auto bytes = t.ToBytes();
+    float scale = 0;
+    std::memcpy(&scale, bytes.data() + 32, sizeof scale);
+    EXPECT_EQ(scale, 1.5f) << "save data reads the scale from word 8";
+    Sprite other;
+    other.SetImage(&picture_, nullptr, 0, 0);
+    TgsWindowTransform::FromBytes(bytes).ApplyTo(other);
+    EXPECT_EQ(std::tuple(other.GetX(), other.GetY(), other.GetAlpha(), other.GetAngle()),
+              std::tuple(window_.GetX(), window_.GetY(), window_.GetAlpha(), 128));
+  });
+}
+
+TEST_F(WindowAnimationTest, SkippingEndsAtOnceAndFailuresLeaveTheRecord) {
+  TgsWindowTransform t;
+  skipping_ = true;
+  ASSERT_EQ(scene_->AnimateWindow(&window_, "P10,20", 300, false, t), 0);
+  EXPECT_EQ(timers_.FindById(kTaskKindSpriteEffect), nullptr) << "skipping: the end at once";
+  EXPECT_EQ(std::pair(t.x, t.y), std::pair(window_.GetX(), window_.GetY()));
+  skipping_ = false;
+
+  // A long one is cut by a skippable wait, which leaves no task.
+  ASSERT_EQ(scene_->AnimateWindow(&window_, "P30,40", 100000, false, t), 0);
+  skipping_ = true;
+  EXPECT_EQ(scene_->WaitWindowAnimation(true), 1);
+  skipping_ = false;
+  EXPECT_EQ(timers_.FindById(kTaskKindSpriteEffect), nullptr);
+
+  const TgsWindowTransform before = t;
+  EXPECT_EQ(scene_->AnimateWindow(nullptr, "P1,1", 300, false, t), kWindowNotReady);
+  EXPECT_EQ(scene_->AnimateWindow(&window_, std::nullopt, 300, false, t), kSceneNoPicture);
+  EXPECT_EQ(scene_->AnimateWindow(&window_, "P1,1 ?", 300, true, t), 3 + kPathBadCharacter)
+      << "an immediate failure n answers n + 3";
+  EXPECT_EQ(std::pair(t.x, t.priority), std::pair(before.x, before.priority));
+}
+
+// The frame's built-ins: window rules, the talk that commits, moves and waits, and the next
+// page that puts the window back.
+TEST_F(WindowAnimationTest, TalkCommitsMovesWaitsAndTheNextPageEndsIt) {
+  struct Host : FakeFrameHost {
+    TgsSceneHost* world = nullptr;
+    std::function<bool()> worldTurn;
+    Sprite* window = nullptr;
+    TgsSceneHost* SceneHost() override { return world; }
+    Sprite* WindowSprite() override { return window; }
+    int FrameTurn() override { return worldTurn(), FakeFrameHost::FrameTurn(); }
+  } host;
+  host.world = this;
+  host.worldTurn = [this] { return Turn(); };
+  MemoryScriptFileSource files;
+  TgsFrame frame(nullptr, &files, &host);
+  TgsOperations& operations = frame;
+
+  EXPECT_EQ(operations.TalkAnime(1, "P1,1"), kBadWindow);
+  EXPECT_EQ(operations.WaitTalkAnime(2, false), kBadWindow);
+  EXPECT_EQ(operations.TalkAnime(-1, "P1,1"), kWindowNotReady) << "no window made yet";
+  host.window = &window_;
+
+  // Without show: the text stays collected, the window moves.
+  frame.Text() = "hello";
+  ASSERT_EQ(operations.MessageTalk(0, 300, "P100,200", false), 0);
+  EXPECT_TRUE(host.shown.empty());
+  EXPECT_EQ(operations.WaitTalkAnime(-1, false), 0);
+  EXPECT_EQ(std::pair(window_.GetX(), window_.GetY()), std::pair(100, 200));
+
+  // With show: committed, then moved, then waited for a click.
+  host.clickTurns = {host.turns + 2};
+  ASSERT_EQ(operations.MessageTalk(0, 300, "P120,220", true), 0);
+  EXPECT_EQ(host.shown, std::vector<std::string>{"|hello"});
+  EXPECT_TRUE(frame.Text().empty());
+  ASSERT_EQ(operations.ReleaseTalkAnime(0), 0);
+  EXPECT_EQ(std::pair(window_.GetX(), window_.GetY()), std::pair(120, 220))
+      << "a release leaves the window at its end";
+
+  // The recorded transform comes back on a window put elsewhere.
+  window_.SetPos(0, 0);
+  frame.ApplyWindowTransform();
+  EXPECT_EQ(std::pair(window_.GetX(), window_.GetY()), std::pair(120, 220));
+
+  // The next page ends the animation and forgets the transform.
+  frame.Text() = "next";
+  ASSERT_EQ(operations.MessageTalk(0, 100000, "P10,10", false), 0);
+  ASSERT_NE(timers_.FindById(kTaskKindSpriteEffect), nullptr);
+  EXPECT_EQ(frame.CommitMessageText(), 0);
+  EXPECT_EQ(timers_.FindById(kTaskKindSpriteEffect), nullptr);
+  window_.SetPos(5, 5);
+  frame.ApplyWindowTransform();
+  EXPECT_EQ(std::pair(window_.GetX(), window_.GetY()), std::pair(5, 5));
+}
+
+}  // namespace
+}  // namespace bw::test
