@@ -21,6 +21,8 @@ constexpr uint16_t kEnd = 0xFFFF;
 constexpr uint16_t kEndIf = 0xF5FF;        // closes a kIfForwarded part
 constexpr uint16_t kIfForwarded = 0xF600;  // + k: the words up to kEndIf are emitted only where
                                            // kForwarded + k names a word (else they test nothing)
+constexpr uint16_t kTakesResult = 3;       // kIfForwarded + this: where the next instruction is a
+                                           // move from memory
 constexpr uint16_t kColdCode = 0xF700;     // rel32 to this instruction's out-of-line part
 constexpr uint16_t kNextCode = 0xF800;     // + n: rel32 to byte n of the next instruction's code
 constexpr uint16_t kForwarded = 0xF900;    // + k: address of the next instruction's word k when its
@@ -205,11 +207,36 @@ void ForwardMoved(Words& t) {
   P(t, kEndIf);
 }
 
+// The start of a move from memory: eax := [operand 1], checked.
+void MoveLoad(Words& t) {
+  LoadOperand(t, edx, 1);
+  CheckAddress(t, edx);
+  LoadGuest(t, eax, edx);
+}
+// Behind a result stored from eax at ecx. Compiled scripts read a result back at once, moving it
+// into the next instruction's operand; when the next move reads the word just stored, it is
+// entered behind its load with the value still in eax.
+void ForwardResult(Words& t) {
+  Words load;
+  MoveLoad(load);
+  P(t, kIfForwarded + kTakesResult);
+  B(t, {0x41, 0x3B, 0x8F});  // cmp ecx, [r15 + the next instruction's word 1]
+  P(t, kNextAddress + 1);
+  B(t, {0x0F, 0x84});
+  P(t, static_cast<uint16_t>(kNextCode + ByteSize(load)));
+  P(t, kEndIf);
+}
+// [operand 3] := eax, handed on to a move that reads it next.
+void StoreThirdResult(Words& t) {
+  StoreResult(t, 3);
+  ForwardResult(t);
+}
+
 void Binary(Words& t, std::initializer_list<int> op) {
   LoadOperand(t, eax, 1);
   LoadOperand(t, ecx, 2);
   B(t, op);
-  StoreResult(t, 3);
+  StoreThirdResult(t);
 }
 void Divide(Words& t, int opcode) {
   LoadOperand(t, eax, 1);
@@ -225,13 +252,13 @@ void Divide(Words& t, int opcode) {
     if (opcode == 18) B(t, {0x85, 0xD2, 0x79, 0x02, 0x01, 0xCA});  // a negative rest plus b
     B(t, {0x89, 0xD0});
   }
-  StoreResult(t, 3);
+  StoreThirdResult(t);
 }
 void Compare(Words& t, int setcc) {
   LoadOperand(t, eax, 1);
   LoadOperand(t, ecx, 2);
   B(t, {0x31, 0xD2, 0x39, 0xC8, 0x0F, setcc, 0xC2, 0x89, 0xD0});
-  StoreResult(t, 3);
+  StoreThirdResult(t);
 }
 
 Words InstructionTemplate(uint32_t op) {
@@ -403,9 +430,7 @@ Words InstructionTemplate(uint32_t op) {
       ForwardMoved(t);
       break;
     case 32:
-      LoadOperand(t, edx, 1);
-      CheckAddress(t, edx);
-      LoadGuest(t, eax, edx);
+      MoveLoad(t);
       StoreResult(t, 2);
       ForwardMoved(t);
       break;
@@ -683,12 +708,14 @@ class Emitter {
   const Templates* templates = nullptr;
 
   // Whether the next instruction's code starts by loading words 1 to k, so that a move into its
-  // word k may hand the value on in a register. Only the plain variant: the counted one must
-  // spend a unit at the next instruction.
+  // word k may hand the value on in a register; for kTakesResult, whether it is a move from
+  // memory. Only the plain variant: the counted one must spend a unit at the next instruction.
   bool Forwards(const Instruction* in, uint32_t k, int variant) const {
     const bool last = in->index + 1 >= list->size();
-    return !last && variant == 0 &&
-           StartsWithLoads(templates->table[(*list)[in->index + 1].opcode].words, k);
+    if (last || variant != 0) return false;
+    const uint32_t next = (*list)[in->index + 1].opcode;
+    if (k == kTakesResult) return next == 32;
+    return StartsWithLoads(templates->table[next].words, k);
   }
   // The bytes t takes for in, its kIfForwarded parts counted where they are emitted.
   size_t Size(const Words& t, const Instruction* in, int variant) const {

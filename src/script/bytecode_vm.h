@@ -100,6 +100,8 @@ class BytecodeVm {
   template <bool kCounted, bool kEnter = false>
   int Execute(uint64_t budget);
   int RunTranslated();
+  // CallAt's entry without a budget or translation.
+  int CallStraight();
   static uint32_t TranslatedNative(JitContext* context, uint32_t fn, uint32_t args, uint32_t dest,
                                    uint32_t at);
 
