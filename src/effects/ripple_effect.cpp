@@ -18,10 +18,8 @@ constexpr uint32_t kShortestMs = 2;
 constexpr int32_t kDefaultAmplitude = 24;
 constexpr int32_t kLargestAmplitude = 127;
 constexpr double kPi = 3.14159265358979323846;
-constexpr int32_t kTileWidth = 128;
 
-RippleRowRoutine interiorRows = RippleRowPlain;
-RippleEdgeRoutine edgeRows = RippleRowEdgeSafe;
+RippleCrossRoutine crossRows = RippleCrossRowPlain;
 
 int32_t Centre(int32_t given, int32_t size) {
   if (given < 0) return size / 2;
@@ -33,15 +31,19 @@ struct Placed {
   const ImageSurface* picture;
   int32_t dx;
   int32_t dy;
-  ptrdiff_t Pitch() const {
-    if (picture->GetHeight() < 2) return picture->GetPitch() / 4;
-    return reinterpret_cast<const uint32_t*>(picture->GetRowPointer(1)) -
-           reinterpret_cast<const uint32_t*>(picture->GetRowPointer(0));
-  }
   const uint32_t* At(int32_t x, int32_t y) const {
     return reinterpret_cast<const uint32_t*>(picture->GetRowPointer(y + dy)) + (x + dx);
   }
 };
+
+// How far a sample lies from its pixel along one axis, given the axis' sign and the least and
+// greatest displacement.
+struct SampleReach {
+  int32_t least, most;
+};
+SampleReach Reach(int sign, int32_t least, int32_t most) {
+  return sign > 0 ? SampleReach{least, most} : SampleReach{-most, -least};
+}
 
 }  // namespace
 
@@ -50,16 +52,15 @@ FilterEffect* RippleEffect::Create(uint32_t) {
 }
 
 void RippleEffect::Initialise() {
-  interiorRows = MmxEnabled() ? RippleRowVector : RippleRowPlain;
-  edgeRows = MmxEnabled() ? RippleRowEdgeSafeVector : RippleRowEdgeSafe;
+  crossRows = MmxEnabled() ? RippleCrossRowVector : RippleCrossRowPlain;
 }
 
 void RippleEffect::Finalise() {
   ClearRippleTableCache();
 }
 
-RippleRowRoutine RippleEffect::InteriorRows() {
-  return interiorRows;
+RippleCrossRoutine RippleEffect::CrossRows() {
+  return crossRows;
 }
 
 RippleEffect::~RippleEffect() {
@@ -92,8 +93,8 @@ int RippleEffect::SetUp(SurfaceLayer* target, ArgWords args) {
   ReleaseRippleTables(tables_);
   tables_ = nullptr;
   try {
-    offsets_.assign(size_t(8) * size_t(key.waveLength) * kRippleDirections, 0);
-    moves_.assign(size_t(4) * size_t(key.waveLength) * kRippleDirections, 0);
+    offsets_.assign(size_t(4) * size_t(key.waveLength) * kRippleDirections, 0);
+    crossed_.resize(size_t(key.width) * size_t(key.height));
     tables_ = AcquireRippleTables(key);
   } catch (...) {
     return kFilterSetUpFailed;
@@ -139,7 +140,6 @@ int RippleEffect::Draw(const FilterDrawRequest& request) {
   if (a.areaX + a.width > key_.width || a.areaY + a.height > key_.height) return kFilterDrawn;
   const Placed from{a.oldImage, a.oldX - a.areaX, a.oldY - a.areaY};
   const Placed to{a.newImage, a.newX - a.areaX, a.newY - a.areaY};
-  const ptrdiff_t fromPitch = from.Pitch(), toPitch = to.Pitch();
   // Samples stay inside the set-up size and both pictures.
   RippleBounds bounds{0, 0, key_.width, key_.height};
   for (const Placed& p : {from, to}) {
@@ -151,90 +151,94 @@ int RippleEffect::Draw(const FilterDrawRequest& request) {
   }
   if (bounds.left >= bounds.right || bounds.top >= bounds.bottom) return kFilterDrawn;
   const size_t span = size_t(key_.waveLength) * kRippleDirections;
-  if (offsetsRow_ != displacement_ || offsetsPitch_[0] != fromPitch ||
-      offsetsPitch_[1] != toPitch) {
+  if (offsetsRow_ != displacement_) {
+    leastAcross_ = mostAcross_ = leastDown_ = mostDown_ = 0;
+    for (size_t c = 0; c < span; ++c) {
+      const int32_t h = int8_t(displacement_[c] >> 8), v = int8_t(displacement_[c] & 0xFF);
+      leastAcross_ = std::min(leastAcross_, h), mostAcross_ = std::max(mostAcross_, h);
+      leastDown_ = std::min(leastDown_, v), mostDown_ = std::max(mostDown_, v);
+    }
+  }
+  // The area lies inside the bounds (both pictures cover it), so every sample, reflected or
+  // not, lies within reach of its pixel: the crossed frame covers the area and that reach.
+  const int32_t reach = std::max({-leastAcross_, mostAcross_, -leastDown_, mostDown_, int32_t{0}});
+  const RippleBounds crossed{std::max(bounds.left, a.areaX - reach),
+                             std::max(bounds.top, a.areaY - reach),
+                             std::min(bounds.right, a.areaX + a.width + reach),
+                             std::min(bounds.bottom, a.areaY + a.height + reach)};
+  const ptrdiff_t pitch = crossed.right - crossed.left;
+  auto crossedAt = [&](int32_t x, int32_t y) {
+    return crossed_.data() + (y - crossed.top) * pitch + (x - crossed.left);
+  };
+  if (offsetsRow_ != displacement_ || offsetsPitch_ != pitch) {
     for (int quadrant = 0; quadrant < 4; ++quadrant) {
-      const int xSign = quadrant & 2 ? -1 : 1, ySign = quadrant & 1 ? -1 : 1;
-      int32_t* out = offsets_.data() + size_t(quadrant) * 2 * span;
-      RippleSampleOffsets(out, displacement_, int(span), xSign, ySign, fromPitch);
-      RippleSampleOffsets(out + span, displacement_, int(span), xSign, ySign, toPitch);
-      RippleSampleMoves(moves_.data() + size_t(quadrant) * span, displacement_, int(span), xSign,
-                        ySign);
+      RippleSampleOffsets(offsets_.data() + size_t(quadrant) * span, displacement_, int(span),
+                          quadrant & 2 ? -1 : 1, quadrant & 1 ? -1 : 1, pitch);
     }
     offsetsRow_ = displacement_;
-    offsetsPitch_[0] = fromPitch;
-    offsetsPitch_[1] = toPitch;
+    offsetsPitch_ = pitch;
   }
-  const RippleRowRoutine interior = interiorRows;
-  const RippleEdgeRoutine edge = edgeRows;
+  const RippleCrossRoutine cross = crossRows;
+  // Rows are blended just before the first pixel that can reach them, so that they are still
+  // in the cache when they are sampled.
+  int32_t crossedRows = crossed.top;
+  auto crossUpTo = [&](int32_t end) {
+    for (end = std::min(end, crossed.bottom); crossedRows < end; ++crossedRows) {
+      cross(crossedAt(crossed.left, crossedRows), from.At(crossed.left, crossedRows),
+            to.At(crossed.left, crossedRows), int(pitch), uint32_t(level_));
+    }
+  };
   const int32_t cx = key_.centreX, cy = key_.centreY, qw = tables_->quadrantWidth;
-  // Columns a tile at a time: the rows a tile samples, up to the amplitude above and below
-  // each, stay in the cache while it walks down.
-  for (int32_t tile = a.areaX; tile < a.areaX + a.width; tile += kTileWidth) {
-    const int32_t tileEnd = std::min(a.areaX + a.width, tile + kTileWidth);
-    for (int32_t j = 0; j < a.height; ++j) {
-      const int32_t y = a.areaY + j;
-      const bool below = y >= cy;
-      const int32_t codeRow = below ? y - cy : cy - y - 1;
-      // The rows the samples reach next come in from memory while this one is drawn.
-      if (const int32_t ahead = y + margin_ + 1; ahead < bounds.bottom) {
-        const int32_t left = std::max(bounds.left, tile - margin_);
-        const int32_t right = std::min(bounds.right, tileEnd + margin_);
-        for (const Placed& p : {from, to}) {
-          const char* start = reinterpret_cast<const char*>(p.At(left, ahead));
-          for (int32_t k = 0; k < (right - left) * 4; k += 64) __builtin_prefetch(start + k);
+  for (int32_t j = 0; j < a.height; ++j) {
+    const int32_t y = a.areaY + j;
+    crossUpTo(y + reach + 1);
+    const bool below = y >= cy;
+    const int32_t codeRow = below ? y - cy : cy - y - 1;
+    auto* out = reinterpret_cast<uint32_t*>(a.target->GetRowPointer(a.targetY + j)) + a.targetX;
+    // Samples move toward the centre, so only the rows and columns whose samples can leave
+    // the bounds need the edge-safe loop: with the centre inside, usually none.
+    const SampleReach down = Reach(below ? -1 : 1, leastDown_, mostDown_);
+    const bool edgeRow = y + down.least < bounds.top || y + down.most >= bounds.bottom;
+    // Two halves about the centre column, each cut into edge and interior runs.
+    const int32_t x0 = a.areaX, x1 = a.areaX + a.width;
+    const int32_t halves[2][2] = {{x0, std::min(x1, cx)}, {std::max(x0, cx), x1}};
+    for (int half = 0; half < 2; ++half) {
+      const int32_t from0 = halves[half][0], to0 = halves[half][1];
+      if (from0 >= to0) continue;
+      const bool right = half == 1;
+      RippleRow row{};
+      row.pitch = pitch;
+      row.codeStep = right ? 1 : -1;
+      row.displacement = displacement_;
+      row.y = y;
+      row.xSign = right ? -1 : 1;
+      row.ySign = below ? -1 : 1;
+      // Quadrants: bit 1 right of the centre column, bit 0 from the centre row down.
+      row.offsets = offsets_.data() + size_t((right ? 2 : 0) + (below ? 1 : 0)) * span;
+      auto run = [&](int32_t start, int32_t end, bool safe) {
+        if (start >= end) return;
+        const int32_t index = right ? start - cx : cx - start - 1;
+        row.codes = tables_->codes.data() + size_t(codeRow) * size_t(qw) + size_t(index);
+        row.dst = out + (start - a.areaX);
+        row.src = crossedAt(start, y);
+        row.x = start;
+        row.count = end - start;
+        if (safe) {
+          RippleMoveRowEdgeSafe(row, bounds);
+        } else {
+          RippleMoveRow(row);
         }
+      };
+      if (edgeRow) {
+        run(from0, to0, true);
+        continue;
       }
-      auto* out = reinterpret_cast<uint32_t*>(a.target->GetRowPointer(a.targetY + j)) + a.targetX;
-      const bool edgeRow = y < bounds.top + margin_ || y >= bounds.bottom - margin_;
-      const int32_t x0 = tile, x1 = tileEnd;
-      // Two halves about the centre column, each cut into edge and interior runs.
-      const int32_t halves[2][2] = {{x0, std::min(x1, cx)}, {std::max(x0, cx), x1}};
-      for (int half = 0; half < 2; ++half) {
-        const int32_t from0 = halves[half][0], to0 = halves[half][1];
-        if (from0 >= to0) continue;
-        const bool right = half == 1;
-        RippleRow row{};
-        row.fromPitch = fromPitch;
-        row.toPitch = toPitch;
-        row.codeStep = right ? 1 : -1;
-        row.displacement = displacement_;
-        row.y = y;
-        row.xSign = right ? -1 : 1;
-        row.ySign = below ? -1 : 1;
-        row.level = uint32_t(level_);
-        // Quadrants: bit 1 right of the centre column, bit 0 from the centre row down.
-        const size_t quadrant = size_t((right ? 2 : 0) + (below ? 1 : 0));
-        const int32_t* offsets = offsets_.data() + quadrant * 2 * span;
-        row.fromOffsets = offsets;
-        // Pictures of one pitch share their offsets.
-        row.toOffsets = fromPitch == toPitch ? offsets : offsets + span;
-        row.moves = moves_.data() + quadrant * span;
-        auto run = [&](int32_t start, int32_t end, bool safe) {
-          if (start >= end) return;
-          const int32_t index = right ? start - cx : cx - start - 1;
-          row.codes = tables_->codes.data() + size_t(codeRow) * size_t(qw) + size_t(index);
-          row.dst = out + (start - a.areaX);
-          row.from = from.At(start, y);
-          row.to = to.At(start, y);
-          row.x = start;
-          row.count = end - start;
-          if (safe) {
-            edge(row, bounds);
-          } else {
-            interior(row);
-          }
-        };
-        if (edgeRow) {
-          run(from0, to0, true);
-          continue;
-        }
-        const int32_t inLeft = std::clamp(bounds.left + margin_, from0, to0);
-        const int32_t inRight = std::clamp(bounds.right - margin_, inLeft, to0);
-        run(from0, inLeft, true);
-        run(inLeft, inRight, false);
-        run(inRight, to0, true);
-      }
+      const SampleReach across = Reach(row.xSign, leastAcross_, mostAcross_);
+      const int32_t inLeft = std::clamp(bounds.left - across.least, from0, to0);
+      const int32_t inRight = std::clamp(bounds.right - across.most, inLeft, to0);
+      run(from0, inLeft, true);
+      run(inLeft, inRight, false);
+      run(inRight, to0, true);
     }
   }
   a.target->MarkDirty({a.targetX, a.targetY, a.targetX + a.width, a.targetY + a.height});

@@ -1,6 +1,6 @@
 // "ripple": a cross-fade from the old picture to the new one while rings of waves run outward
-// from a centre and bend both. The per-pixel work is two table look-ups and a blend; the tables
-// come from the shared cache.
+// from a centre and bend both. The per-pixel work is two table look-ups and a move after one
+// blend of the two pictures; the tables come from the shared cache.
 #pragma once
 
 #include <cstddef>
@@ -16,12 +16,12 @@ namespace bw {
 class RippleEffect final : public FilterEffect {
  public:
   static FilterEffect* Create(uint32_t extra);
-  // The registry record's start-up routine: chooses the interior row loops once.
+  // The registry record's start-up routine: chooses the row blend once.
   static void Initialise();
   // The registry record's release routine: empties the table cache.
   static void Finalise();
-  // The interior loop in use.
-  static RippleRowRoutine InteriorRows();
+  // The row blend in use.
+  static RippleCrossRoutine CrossRows();
 
   RippleEffect() = default;
   ~RippleEffect() override;
@@ -56,13 +56,15 @@ class RippleEffect final : public FilterEffect {
   int32_t amplitudeLevel_ = 0;
   int32_t margin_ = 2;
   const uint16_t* displacement_ = nullptr;
-  // The sample offsets of the displacements in use, per quadrant and picture, and what they
-  // were made for.
+  // The old and new pictures blended at the level, in ripple coordinates, for the part of a
+  // draw's area that its samples reach: room for the set-up size, made at set-up.
+  std::vector<uint32_t> crossed_;
+  // The sample offsets in the crossed frame per quadrant, and what they were made for.
   std::vector<int32_t> offsets_;
-  // The edge loops' sample moves per quadrant.
-  std::vector<int32_t> moves_;
   const uint16_t* offsetsRow_ = nullptr;
-  ptrdiff_t offsetsPitch_[2] = {};
+  ptrdiff_t offsetsPitch_ = 0;
+  // The least and greatest displacement in use, across and down, before the quadrant's signs.
+  int32_t leastAcross_ = 0, mostAcross_ = 0, leastDown_ = 0, mostDown_ = 0;
 };
 
 }  // namespace bw

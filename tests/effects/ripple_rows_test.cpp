@@ -1,8 +1,12 @@
 // Label: optimised
-// The ripple's vector rows (eight-wide and four-wide) against its plain rows: the same frames on
-// pictures of different pitches placed apart, with amplitudes that throw samples past every edge.
+// The ripple's frames against a pixel-by-pixel reference that blends the two samples of every
+// pixel where they lie, reflected and clamped into the pictures: odd sizes, centres in the middle,
+// in a corner and near an edge, amplitudes that throw samples past every edge, pictures of other
+// pitches placed apart, partial areas, and every kernel set (plain, eight-wide, four-wide).
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <random>
 #include <vector>
 
@@ -21,40 +25,80 @@ void FillRandom(ImageSurface& s, int w, int h, std::mt19937& bits) {
   }
 }
 
-TEST(RippleRows, VectorRowsDrawThePlainFramesOnPicturesApart) {
-  constexpr int kW = 72, kH = 50;
+uint32_t PixelAt(const ImageSurface& s, int x, int y) {
+  return reinterpret_cast<const uint32_t*>(s.GetRowPointer(y))[x];
+}
+
+int Reflect(int v, int low, int high) {
+  if (v < low) v = 2 * low - v;
+  if (v >= high) v = 2 * high - v - 1;
+  return std::clamp(v, low, high - 1);
+}
+
+// The pixel the ripple gives at (x, y) of a request whose area starts at the origin.
+uint32_t Reference(const RippleEffect& r, const FilterDrawRequest& q, int x, int y) {
+  const RippleKey& k = r.Key();
+  const RippleTables& t = *r.Tables();
+  const bool right = x >= k.centreX, below = y >= k.centreY;
+  const int i = right ? x - k.centreX : k.centreX - x - 1;
+  const int j = below ? y - k.centreY : k.centreY - y - 1;
+  const uint16_t e = t.Row(r.AmplitudeLevel(), r.Phase())[t.codes[size_t(j * t.quadrantWidth + i)]];
+  const int h = int8_t(e >> 8), v = int8_t(e & 0xFF);
+  const int right0 =
+      std::min({k.width, q.oldImage->GetWidth() - q.oldX, q.newImage->GetWidth() - q.newX});
+  const int bottom0 =
+      std::min({k.height, q.oldImage->GetHeight() - q.oldY, q.newImage->GetHeight() - q.newY});
+  const int sx = Reflect(right ? x - h : x + h, 0, right0);
+  const int sy = Reflect(below ? y - v : y + v, 0, bottom0);
+  return RippleBlend(PixelAt(*q.oldImage, sx + q.oldX, sy + q.oldY),
+                     PixelAt(*q.newImage, sx + q.newX, sy + q.newY), uint32_t(r.Level()));
+}
+
+TEST(RippleRows, FramesMatchTheTwoSampleBlendOnOddSizes) {
+  constexpr int kW = 61, kH = 37;
   OffscreenLayer layer;
   ASSERT_EQ(layer.Create(kW, kH, 32, false), kLayerDone);
-  std::mt19937 bits(9);
+  std::mt19937 bits(11);
   ImageSurface before, after, out;
-  FillRandom(before, kW + 13, kH + 6, bits);
-  FillRandom(after, kW, kH, bits);
-  FillRandom(out, kW + 4, kH + 2, bits);
+  FillRandom(before, kW + 7, kH + 5, bits);
+  FillRandom(after, kW + 2, kH, bits);
+  FillRandom(out, kW + 3, kH + 1, bits);
   FilterDrawRequest whole;
   whole.width = kW, whole.height = kH;
   whole.target = &out, whole.targetX = 3, whole.targetY = 1;
-  whole.oldImage = &before, whole.oldX = 9, whole.oldY = 5;
-  whole.newImage = &after;
-  for (const std::vector<ArgWord>& words :
-       {std::vector<ArgWord>{1000, 30, 20, 16, 0, 0, 127}, {1000, -1, -1, 32, 0, 0, 40}}) {
+  whole.oldImage = &before, whole.oldX = 5, whole.oldY = 4;
+  whole.newImage = &after, whole.newX = 1;
+  const char flat[] = "0.6";
+  const std::vector<std::vector<ArgWord>> cases = {{1000, -1, -1, 16, 0, 0, 12},
+                                                   {1000, 0, 0, 32, 0, 0, 127},
+                                                   {1000, 58, 3, 128, Word(flat), 0, 30},
+                                                   {1000, 4, 33, 64, 0, 0, 50}};
+  for (const std::vector<ArgWord>& words : cases) {
     RippleEffect ripple;
     ASSERT_EQ(ripple.SetUp(&layer, ArgWords(words.data(), words.size())), kFilterSetUpDone);
     ripple.Advance(0);
-    for (uint32_t t : {90u, 500u, 730u}) {
+    for (uint32_t t : {0u, 170u, 500u, 810u}) {
       ripple.Advance(t);
-      std::vector<uint32_t> frames[3];
-      for (int set = 0; set < 3; ++set) {
-        ScopedMmxFlag mmx(set > 0);
-        ScopedWideVectors wide(set == 1);
-        RippleEffect::Initialise();
-        ASSERT_EQ(ripple.Draw(whole), kFilterDrawn);
-        for (int y = 0; y < out.GetHeight(); ++y) {
-          auto* row = reinterpret_cast<uint32_t*>(out.GetRowPointer(y));
-          frames[set].insert(frames[set].end(), row, row + out.GetWidth());
+      // The whole area, then a piece of it that starts at odd offsets.
+      for (auto [x0, y0, w, h] : {std::array{0, 0, kW, kH}, std::array{7, 3, 33, 29}}) {
+        FilterDrawRequest q = whole;
+        q.areaX = x0, q.areaY = y0, q.width = w, q.height = h;
+        q.targetX += x0, q.targetY += y0, q.oldX += x0, q.oldY += y0, q.newX += x0, q.newY += y0;
+        for (int set = 0; set < 3; ++set) {
+          ScopedMmxFlag mmx(set > 0);
+          ScopedWideVectors wide(set == 1);
+          RippleEffect::Initialise();
+          ASSERT_EQ(ripple.Draw(q), kFilterDrawn);
+          for (int y = y0; y < y0 + h; ++y) {
+            for (int x = x0; x < x0 + w; ++x) {
+              ASSERT_EQ(PixelAt(out, x + whole.targetX, y + whole.targetY),
+                        Reference(ripple, whole, x, y))
+                  << "centre " << words[1] << "," << words[2] << " at " << t << " ms, set " << set
+                  << ", pixel " << x << "," << y;
+            }
+          }
         }
       }
-      EXPECT_EQ(frames[0], frames[1]) << "eight-wide rows at " << t;
-      EXPECT_EQ(frames[0], frames[2]) << "four-wide rows at " << t;
     }
   }
   RippleEffect::Initialise();

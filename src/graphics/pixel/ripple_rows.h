@@ -1,7 +1,10 @@
-// The row loops of the ripple: each output pixel takes a displacement through its ring code,
-// samples the old and the new picture there and blends them. The interior loops trust that
-// every sample lies inside the pictures; the edge-safe loop reflects a sample that falls outside
-// and clamps it into the bounds. The plain and the vector loops give the same pixels.
+// The row loops of the ripple. A frame is drawn in two steps: the old and the new picture are
+// blended into a crossed frame row by row, then each output pixel takes the crossed sample its
+// ring code points at. Both samples of a pixel lie at the same point of the two pictures, so
+// blending first gives the same bytes as blending the two samples of every pixel. The interior
+// loop trusts that every sample lies inside the crossed frame; the edge-safe loop reflects a
+// sample that falls outside the bounds and clamps it. The plain and the vector blends give the
+// same bytes.
 #pragma once
 
 #include <cstddef>
@@ -23,45 +26,37 @@ struct RippleBounds {
 };
 
 struct RippleRow {
-  uint32_t* dst;         // the output of the first pixel
-  const uint32_t* from;  // the old picture's pixel under the first pixel
-  const uint32_t* to;    // the new picture's
-  ptrdiff_t fromPitch;   // in pixels
-  ptrdiff_t toPitch;
+  uint32_t* dst;                 // the output of the first pixel
+  const uint32_t* src;           // the crossed frame's pixel under the first pixel
+  ptrdiff_t pitch;               // of the crossed frame, in pixels
   const uint16_t* codes;         // the first pixel's code
   int codeStep;                  // +1 right of the centre column, -1 left of it
   const uint16_t* displacement;  // the displacements of the current level and phase
-  // Interior loops: per code, the sample's offset from its pixel in each picture (the
-  // displacement with this row's signs and the picture's pitch).
-  const int32_t* fromOffsets;
-  const int32_t* toOffsets;
-  // Edge-safe vector loop: per code, the sample's move from its pixel with this row's signs,
-  // across in the low 16 bits and down in the high 16 (both signed).
-  const int32_t* moves;
+  // Interior loop: per code, the sample's offset from its pixel in the crossed frame (the
+  // displacement with this row's signs and the pitch).
+  const int32_t* offsets;
   int32_t x;  // the first pixel, ripple coordinates (edge-safe loop)
   int32_t y;
   int count;
   int xSign;  // sample x + xSign x h: -1 right of the centre, +1 left of it
   int ySign;  // sample y + ySign x v: -1 from the centre row down, +1 above it
-  uint32_t level;
 };
 
-// Fills the offsets of count codes for one quadrant and one picture's pitch.
+// Fills the offsets of count codes for one quadrant and the crossed frame's pitch.
 void RippleSampleOffsets(int32_t* out, const uint16_t* displacement, int count, int xSign,
                          int ySign, ptrdiff_t pitch);
 
-// Fills the moves of count codes for one quadrant.
-void RippleSampleMoves(int32_t* out, const uint16_t* displacement, int count, int xSign, int ySign);
+// dst := old + (new - old) x level >> 8 for count pixels.
+void RippleCrossRowPlain(uint32_t* dst, const uint32_t* from, const uint32_t* to, int count,
+                         uint32_t level);
+// Eight pixels a step where 256-bit vectors run, else four.
+void RippleCrossRowVector(uint32_t* dst, const uint32_t* from, const uint32_t* to, int count,
+                          uint32_t level);
 
-void RippleRowPlain(const RippleRow& row);
-// Samples read one by one, blended eight at a time where 256-bit vectors run, else four.
-void RippleRowVector(const RippleRow& row);
-void RippleRowEdgeSafe(const RippleRow& row, const RippleBounds& bounds);
-// Eight pixels a step, reflected and clamped in lanes, where 256-bit vectors run; else the plain
-// edge-safe loop.
-void RippleRowEdgeSafeVector(const RippleRow& row, const RippleBounds& bounds);
+void RippleMoveRow(const RippleRow& row);
+void RippleMoveRowEdgeSafe(const RippleRow& row, const RippleBounds& bounds);
 
-using RippleRowRoutine = void (*)(const RippleRow& row);
-using RippleEdgeRoutine = void (*)(const RippleRow& row, const RippleBounds& bounds);
+using RippleCrossRoutine = void (*)(uint32_t* dst, const uint32_t* from, const uint32_t* to,
+                                    int count, uint32_t level);
 
 }  // namespace bw
