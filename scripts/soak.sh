@@ -12,7 +12,7 @@ cd "$(dirname "$0")/.."
 
 MINUTES=${SOAK_MINUTES:-10}
 ROUND=${SOAK_ROUND_FRAMES:-600}
-CLICK_EVERY=${SOAK_CLICK_EVERY:-30}
+CLICK_EVERY=${SOAK_CLICK_EVERY:-50}
 BUILD=${SOAK_BUILD:-build/test}
 # The 800 x 600 title and story screen: the start button, the heights of the two choice lines, a
 # spot with nothing under it for the pointer to rest on.
@@ -107,6 +107,7 @@ else
 fi
 pid=
 
+[ $played -lt $rounds ] || echo "soak: the scripted rounds ran out before the time was up"
 echo "soak: $played rounds played; VmRSS after the first $first_rss kB, after the last $last_rss kB"
 if grep -qE "ERROR: (Address|Leak)Sanitizer|runtime error:|WARNING: .*Sanitizer" "$work/errors"; then
   grep -E -A20 "ERROR: |runtime error:|WARNING: " "$work/errors" | head -60 >&2
