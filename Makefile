@@ -19,7 +19,7 @@ TEST_FLAGS := -DCMAKE_CXX_FLAGS_DEBUG=-g1 -DCMAKE_C_FLAGS_DEBUG=-g1 \
   $(shell command -v ld.lld >/dev/null 2>&1 && echo -DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=lld \
     -DCMAKE_SHARED_LINKER_FLAGS=-fuse-ld=lld -DCMAKE_MODULE_LINKER_FLAGS=-fuse-ld=lld)
 
-.PHONY: deps run test bench fuzz test-tsan release clean format
+.PHONY: deps run test bench fuzz test-tsan release clean format soak
 
 deps:
 	@bash scripts/install-deps.sh
@@ -43,6 +43,11 @@ test: deps
 
 bench: release
 	@for b in $(BUILD_RELEASE)/bench/*_bench; do echo "== $$b"; "$$b" --benchmark_min_time=0.2 --benchmark_repetitions=$${BENCH_REPETITIONS:-3} || exit 1; done
+
+# Not in CI: the demo story played for SOAK_MINUTES (default 10) in one sanitizer-built process.
+soak: deps
+	cmake -S . -B $(BUILD_TEST) $(CMAKE_GEN) $(TEST_FLAGS) -DCMAKE_BUILD_TYPE=Debug -DBRIMWOLD_SANITIZE=ON -DBRIMWOLD_WERROR=ON
+	JOBS=$(JOBS) SOAK_BUILD=$(BUILD_TEST) bash scripts/soak.sh
 
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRIMWOLD_FUZZ=ON

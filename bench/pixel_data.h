@@ -16,8 +16,18 @@
 #include <vector>
 
 #include "bench_ratio.h"
+#include "host/surface/memory_surface.h"
 
 namespace bw::bench {
+
+// The 32-bit primary surface's format (no alpha) that the presenting benchmarks copy into.
+inline host::DdPixelFormat Bgra32() {
+  host::DdPixelFormat f;
+  f.flags = host::kDdpfRgb;
+  f.rgbBitCount = 32;
+  f.rBitMask = 0xFF0000, f.gBitMask = 0xFF00, f.bBitMask = 0xFF;
+  return f;
+}
 
 constexpr int kSizes[] = {64, 256, 1024, 4096};
 

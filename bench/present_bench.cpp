@@ -35,21 +35,13 @@ const Case kCases[] = {
     {"640x480-to-1920x1080", 640, 480, 1920, 1080, {240, 0, 1680, 1080}},
 };
 
-bw::host::DdPixelFormat Bgra32() {
-  bw::host::DdPixelFormat f;
-  f.flags = bw::host::kDdpfRgb;
-  f.rgbBitCount = 32;
-  f.rBitMask = 0xFF0000, f.gBitMask = 0xFF00, f.bBitMask = 0xFF;
-  return f;
-}
-
 int64_t TargetPixels(const Case& c) {
   return int64_t{c.dest.right - c.dest.left} * (c.dest.bottom - c.dest.top);
 }
 
 void OursPresent(benchmark::State& state, const Case& c) {
-  auto back = MemorySurface::Create(c.srcW, c.srcH, Bgra32());
-  auto primary = MemorySurface::Create(c.dstW, c.dstH, Bgra32());
+  auto back = MemorySurface::Create(c.srcW, c.srcH, bw::bench::Bgra32());
+  auto primary = MemorySurface::Create(c.dstW, c.dstH, bw::bench::Bgra32());
   bw::host::DdSurfaceDesc desc;
   if (!back || !primary || back->Lock(&desc) != bw::host::kDdOk) {
     state.SkipWithError("the surfaces cannot be made");

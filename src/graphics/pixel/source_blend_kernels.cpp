@@ -153,12 +153,19 @@ __attribute__((target("avx2"))) int AlphaOpacityRowAvx2(uint32_t* dst, const uin
       _mm256_set_epi16(0, -1, -1, -1, 0, -1, -1, -1, 0, -1, -1, -1, 0, -1, -1, -1);
   const __m256i o16 = _mm256_set1_epi16(short(opacity));
   const __m256i one = _mm256_set1_epi16(1);
+  const __m256i alphaBits = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+  const bool solid = opacity == 255;
   int x = 0;
   for (; x + 8 <= width; x += 8) {
     const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + x));
     // Clear source pixels have weight 0: the target stays as it is.
-    if (_mm256_testz_si256(s, _mm256_set1_epi32(static_cast<int>(0xFF000000u)))) continue;
+    if (_mm256_testz_si256(s, alphaBits)) continue;
     const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst + x));
+    // Solid pixels at full opacity have weight 256: the source's colour, the target's alpha.
+    if (solid && _mm256_testc_si256(s, alphaBits)) {
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x), _mm256_blendv_epi8(s, d, alphaBits));
+      continue;
+    }
     const __m256i alpha = _mm256_srli_epi32(s, 24);
     __m256i v = _mm256_add_epi16(_mm256_mullo_epi16(_mm256_packs_epi32(alpha, alpha), o16),
                                  _mm256_set1_epi16(127));
@@ -176,7 +183,8 @@ __attribute__((target("avx2"))) int AlphaOpacityRowAvx2(uint32_t* dst, const uin
 // Four pixels at a time in the 128-bit registers, without unpacking: blue and red sit in the
 // 16-bit lanes of the even bytes, green and alpha in those of the odd ones, and the weights are
 // made in each pixel's own 32-bit lane, so nothing waits on the shuffle unit. The alpha lanes
-// get weight 0 and keep the target's alpha. Groups of four clear source pixels are skipped.
+// get weight 0 and keep the target's alpha. Groups of four clear source pixels are skipped, and
+// solid ones at full opacity copied.
 // Answers how many pixels it did (a multiple of four).
 int AlphaOpacityRowSse2(uint32_t* dst, const uint32_t* src, int width, uint8_t opacity) {
   const __m128i alphaBytes = _mm_set1_epi32(static_cast<int>(0xFF000000u));
@@ -184,11 +192,19 @@ int AlphaOpacityRowSse2(uint32_t* dst, const uint32_t* src, int width, uint8_t o
   const __m128i o16 = _mm_set1_epi32(opacity);
   const __m128i one = _mm_set1_epi32(1);
   const __m128i zero = _mm_setzero_si128();
+  const bool solid = opacity == 255;
   int x = 0;
   for (; x + 4 <= width; x += 4) {
     const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + x));
-    if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(s, alphaBytes), zero)) == 0xFFFF) continue;
+    const __m128i sa = _mm_and_si128(s, alphaBytes);
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(sa, zero)) == 0xFFFF) continue;
     const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + x));
+    if (solid && _mm_movemask_epi8(_mm_cmpeq_epi32(sa, alphaBytes)) == 0xFFFF) {
+      const __m128i out =
+          _mm_or_si128(_mm_andnot_si128(alphaBytes, s), _mm_and_si128(d, alphaBytes));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + x), out);
+      continue;
+    }
     // T[o][a] = (o x a + 127) / 255, exact as (v + 1 + (v >> 8)) >> 8; W[k] = k + 1, 0 at 0.
     const __m128i v =
         _mm_add_epi32(_mm_mullo_epi16(_mm_srli_epi32(s, 24), o16), _mm_set1_epi32(127));

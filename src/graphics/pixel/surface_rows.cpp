@@ -103,6 +103,20 @@ bool PaletteRowsToSurface(int formatFlag, uint8_t* pixels, int x, int y, ptrdiff
 
 bool Rows32ToSurface(int formatFlag, uint8_t* pixels, int x, int y, ptrdiff_t pitch,
                      const uint32_t* src, ptrdiff_t srcPitch, int width, int height) {
+  // The 32-bit targets take whole rows: every frame is presented through here.
+  if (formatFlag == kFormat8888 || formatFlag == kFormatX888) {
+    for (int j = 0; j < height; ++j) {
+      auto* out = reinterpret_cast<uint32_t*>(pixels + (y + j) * pitch) + x;
+      auto row =
+          reinterpret_cast<const uint32_t*>(reinterpret_cast<const uint8_t*>(src) + j * srcPitch);
+      if (formatFlag == kFormat8888) {
+        std::memcpy(out, row, size_t(width) * 4);
+      } else {
+        for (int i = 0; i < width; ++i) out[i] = row[i] & 0x00FFFFFFu;
+      }
+    }
+    return true;
+  }
   return WriteRows(formatFlag, pixels, x, y, pitch, src, srcPitch, width, height,
                    [](uint32_t c) { return c; }, true);
 }
