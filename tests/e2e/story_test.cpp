@@ -113,11 +113,11 @@ class Story : public testing::Test {
   test::TempDir home;
 };
 
-// The title, then the first scene clicked through: each moment its own picture and the same on a
-// second run; the save lands in its slot, the system menu drawn from the demo's pictures opens
-// over the waiting line and leaves it as it was; the title's tune, then the scene's own, in the
-// mix; the lines reached marked read.
-TEST_F(Story, TheFirstSceneShowsTheSameOnEveryRunAndItsMenuOpensAndCloses) {
+// The title, then the first scene clicked through: each moment its own picture; the save lands
+// in its slot, the system menu drawn from the demo's pictures opens over the waiting line and
+// leaves it as it was; the title's tune, then the scene's own, in the mix; the lines clicked away
+// marked read.
+TEST_F(Story, TheFirstSceneSavesAndItsMenuOpensAndCloses) {
   const fs::path wave = home.path() / "mix.wav";
   std::vector<uint32_t> shown = kShown;
   shown.insert(shown.end(), {kMenu, kClosed});
@@ -138,13 +138,19 @@ TEST_F(Story, TheFirstSceneShowsTheSameOnEveryRunAndItsMenuOpensAndCloses) {
   EXPECT_GT(Tone(mix, 262, 0, 1), 300) << "the title tune's first note";
   EXPECT_GT(Tone(mix, 196, 1, 6), 300) << "the first scene's tune";
   EXPECT_LT(Tone(mix, 262, 2, 6), 100) << "the title tune goes on in the story";
+}
 
-  // Lines read before show faster: the second run starts with no read-text log, as the first.
+// The title and the first scene's effects midway show the same frames on two runs from the same
+// start (lines read before show faster: each run starts with no read-text log).
+TEST_F(Story, TheFirstSceneShowsTheSameOnEveryRun) {
+  const std::vector<uint32_t> shown(kShown.begin(), kShown.begin() + 4);
+  const Played first = Play({Hashes(shown), Clicks(shown.back()), Frames(shown.back() + 10)});
+  ASSERT_EQ(first.status, 0) << first.errors;
   fs::remove(game.path() / "SAVEDATA" / "TEXT_LOG.DAT");
-  const Played again = Play({Hashes(kShown), Clicks(kWaiting), Frames(kWaiting + 10)});
-  EXPECT_EQ(again.status, 0) << again.errors;
-  ASSERT_EQ(again.hashes.size(), kShown.size());
-  for (uint32_t f : kShown) EXPECT_EQ(again.hashes.at(f), first.hashes.at(f)) << f;
+  const Played again = Play({Hashes(shown), Clicks(shown.back()), Frames(shown.back() + 10)});
+  ASSERT_EQ(again.status, 0) << again.errors;
+  ASSERT_EQ(first.hashes.size(), shown.size());
+  EXPECT_EQ(again.hashes, first.hashes);
 }
 
 // The game folder copied as a player might keep it, under a name with spaces and Japanese
