@@ -8,8 +8,9 @@
 //                              T_SORA.WGX (without offsets)
 //   story_files sounds DIR     DIR/VOICE/D101-D108.V_ and D201-D208.V_ (a short run of tones per
 //                              line, higher for the first speaker), DIR/BGM/TITLE_I.OGG and
-//                              TITLE_L.OGG (the title tune's intro and loop), DIR/BGM/STORY.OGG,
-//                              DIR/BGM/NIGHT.OGG, DIR/SE/HOVER.OGG, CLICK.OGG and BELL.OGG
+//                              TITLE_L.OGG (the title tune's intro and loop), the scenes' tunes
+//                              DIR/BGM/BGM11.OGG (morning), BGM12.OGG (dusk), BGM13.OGG (night),
+//                              DIR/SE/HOVER.OGG, CLICK.OGG, BELL.OGG and WAVES.OGG (a loop)
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -363,6 +364,22 @@ std::vector<int16_t> Tune(double base, const std::vector<int>& steps, uint32_t m
   return Notes(notes, 9000);
 }
 
+// Two seconds of surf for a loop: noise swelling and falling once, the same at both ends.
+std::vector<int16_t> Waves() {
+  std::vector<int16_t> out;
+  const uint32_t count = kRate * 2;
+  double low = 0;
+  for (uint32_t i = 0; i < count; ++i) {
+    const double noise = double(int32_t(Hash(i + 90000) & 0xFFFF) - 0x8000) / 0x8000;
+    low += (noise - low) * 0.08;  // a soft low-pass: a roar, not a hiss
+    const double swell = 0.35 + 0.65 * std::sin(kPi * i / count);
+    const auto v = int16_t(std::lround(low * swell * 26000));
+    out.push_back(v);
+    out.push_back(v);
+  }
+  return out;
+}
+
 int Sounds(const fs::path& dir) {
   for (uint32_t line = 1; line <= 8; ++line) {
     char name[32];
@@ -374,11 +391,13 @@ int Sounds(const fs::path& dir) {
   const bool ok =
       PutOgg(dir / "BGM/TITLE_I.OGG", Tune(262, {0, 2, 4, 5, 7, 9, 10, 12}, 200)) &&
       PutOgg(dir / "BGM/TITLE_L.OGG", Tune(262, {5, 7, 6, 4, 5, 3, 2, 0, 2, 4, 3, 1}, 300)) &&
-      PutOgg(dir / "BGM/STORY.OGG", Tune(196, {0, 4, 7, 4, 2, 5, 7, 5, 0, 3, 5, 3}, 350)) &&
-      PutOgg(dir / "BGM/NIGHT.OGG", Tune(147, {0, -1, 3, -1, 5, -1, 3, -1}, 500)) &&
+      PutOgg(dir / "BGM/BGM11.OGG", Tune(196, {0, 4, 7, 4, 2, 5, 7, 5, 0, 3, 5, 3}, 350)) &&
+      PutOgg(dir / "BGM/BGM12.OGG", Tune(175, {7, 5, 4, 2, 4, 5, 4, 2, 0, 2, 0, -1}, 400)) &&
+      PutOgg(dir / "BGM/BGM13.OGG", Tune(147, {0, -1, 3, -1, 5, -1, 3, -1}, 500)) &&
       PutOgg(dir / "SE/HOVER.OGG", Notes({{1320, 50}}, 8000)) &&
       PutOgg(dir / "SE/CLICK.OGG", Notes({{880, 60}, {1320, 80}}, 10000)) &&
-      PutOgg(dir / "SE/BELL.OGG", Notes({{1568, 250}, {1175, 400}}, 9000));
+      PutOgg(dir / "SE/BELL.OGG", Notes({{1568, 250}, {1175, 400}}, 9000)) &&
+      PutOgg(dir / "SE/WAVES.OGG", Waves());
   return ok ? kExitOk : kExitFailed;
 }
 

@@ -1,8 +1,8 @@
 // Label: optimised
 // The demo game played as a player would, headless on the virtual clock: the title's start
-// button, then a click at a fixed pace into the story's first scene. Frames, the mix's loudness
-// and the read-text log are checked, and a run from a folder whose name has spaces and Japanese
-// characters.
+// button, then a click at a fixed pace through the story's first scene, a save and the system
+// menu. Frames, the mix's tunes and the read-text log are checked, and a run from a folder whose
+// name has spaces and Japanese characters.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <numbers>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -27,37 +28,65 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::chrono::seconds kRunLimit{180};
+constexpr std::chrono::seconds kRunLimit{240};
 
-// The start button is clicked at frame 60; from frame 200 a click every 100 frames, at the
-// height of the screen's middle.
+// The start button is clicked at frame 60; from frame 200 a click every 40 frames on the first
+// choice's line, the pointer moved onto it first (a list takes a pointer that moves).
+// While the scenario's effects run, every turn draws a frame and the virtual clock moves a
+// millisecond a turn, so the first scene takes some three thousand frames.
 const std::string kStart = "55:move:400:352,60:click:400:352";
 constexpr uint32_t kFirstClick = 200;
-constexpr uint32_t kPace = 100;
-// The title; the first background coming in; the first scene's four messages.
-const std::vector<uint32_t> kShown = {40, 120, 290, 390, 590, 790};
-constexpr uint32_t kEnd = 3000;
+constexpr uint32_t kPace = 40;
+// The title; the hill coming in; Mina fading in; her smile cross-fading in; her walk to the
+// left; Sora's line, waiting.
+const std::vector<uint32_t> kShown = {40, 500, 1300, 1800, 2500, 3240};
+constexpr uint32_t kWaiting = 3240;
+// While Sora's line waits: Ctrl+F1 saves to slot 1; the right button opens the system menu,
+// open at kMenu; a click outside closes it, closed by kClosed.
+const std::string kSaveAndMenu =
+    ",3250:keydown:Left Ctrl,3250:key:F1,3251:keyup:Left Ctrl,3264:move:400:300,"
+    "3265:down:right,3266:up:right,3420:click:50:50";
+constexpr uint32_t kMenu = 3400, kClosed = 3540;
 
 using Played = test::PlayedRun;
 
-std::string Clicks(uint32_t count) {
+std::string Clicks(uint32_t until) {
   std::string input = "BRIMWOLD_HEADLESS_INPUT=" + kStart;
-  for (uint32_t i = 0; i < count; ++i) {
-    const uint32_t frame = kFirstClick + i * kPace;
-    input += "," + std::to_string(frame - 2) + ":move:400:300," + std::to_string(frame) +
-             ":click:400:300";
+  for (uint32_t frame = kFirstClick; frame < until; frame += kPace) {
+    input += "," + std::to_string(frame - 3) + ":move:390:262," + std::to_string(frame - 2) +
+             ":move:400:268," + std::to_string(frame) + ":click:400:268";
   }
   return input;
 }
 
-std::string Hashes() {
+std::string Hashes(std::vector<uint32_t> frames) {
   std::string list = "BRIMWOLD_HEADLESS_HASHES=";
-  for (uint32_t f : kShown) list += std::to_string(f) + ",";
+  for (uint32_t f : frames) list += std::to_string(f) + ",";
   list.pop_back();
   return list;
 }
 
-const std::string kFrames = "BRIMWOLD_HEADLESS_FRAMES=" + std::to_string(kEnd);
+std::string Frames(uint32_t end) {
+  return "BRIMWOLD_HEADLESS_FRAMES=" + std::to_string(end);
+}
+
+constexpr size_t kWaveHeader = 46;
+constexpr uint32_t kRate = 22050;
+
+// The amplitude of the hz component of the mix's left channel between from and to seconds.
+double Tone(const std::string& wave, double hz, double from, double to) {
+  const size_t frames = wave.size() < kWaveHeader ? 0 : (wave.size() - kWaveHeader) / 4;
+  const size_t a = std::min(frames, size_t(from * kRate)), b = std::min(frames, size_t(to * kRate));
+  double re = 0, im = 0;
+  for (size_t i = a; i < b; ++i) {
+    const size_t at = kWaveHeader + 4 * i;
+    const double v = static_cast<int16_t>(uint8_t(wave[at]) | uint8_t(wave[at + 1]) << 8);
+    const double phase = 2 * std::numbers::pi * hz * static_cast<double>(i) / kRate;
+    re += v * std::cos(phase);
+    im += v * std::sin(phase);
+  }
+  return b > a ? 2 * std::hypot(re, im) / static_cast<double>(b - a) : 0;
+}
 
 class Story : public testing::Test {
  protected:
@@ -84,31 +113,43 @@ class Story : public testing::Test {
   test::TempDir home;
 };
 
-// The title, then the first scene clicked through: the same frames on every run, each moment
-// its own picture, the music of the title in the mix, and the scene's lines marked read.
-TEST_F(Story, TheTitleAndTheFirstSceneShowTheSameOnEveryRun) {
+// The title, then the first scene clicked through: each moment its own picture; the save lands
+// in its slot, the system menu drawn from the demo's pictures opens over the waiting line and
+// leaves it as it was; the title's tune, then the scene's own, in the mix; the lines clicked away
+// marked read.
+TEST_F(Story, TheFirstSceneSavesAndItsMenuOpensAndCloses) {
   const fs::path wave = home.path() / "mix.wav";
-  const Played first =
-      Play({Hashes(), Clicks(26), kFrames, "BRIMWOLD_HEADLESS_WAVE=" + wave.string()});
+  std::vector<uint32_t> shown = kShown;
+  shown.insert(shown.end(), {kMenu, kClosed});
+  const Played first = Play({Hashes(shown), Clicks(kWaiting) + kSaveAndMenu, Frames(kClosed + 20),
+                             "BRIMWOLD_HEADLESS_WAVE=" + wave.string()});
   ASSERT_EQ(first.status, 0) << first.errors;
-  ASSERT_EQ(first.hashes.size(), kShown.size());
+  ASSERT_EQ(first.hashes.size(), shown.size());
   for (size_t i = 1; i < kShown.size(); ++i) {
     EXPECT_NE(first.hashes.at(kShown[i]), first.hashes.at(kShown[i - 1])) << kShown[i];
   }
+  EXPECT_NE(first.hashes.at(kMenu), first.hashes.at(kWaiting)) << "the menu did not open";
+  EXPECT_EQ(first.hashes.at(kClosed), first.hashes.at(kWaiting)) << "the menu left a trace";
+  EXPECT_TRUE(fs::is_regular_file(game.path() / "SAVEDATA" / "DATA0105.SAV")) << first.errors;
   EXPECT_EQ(LogRecord("STORY"), ".record STORY 19 2 070000 00") << "the lines clicked away";
 
   const std::string mix = test::ReadFile(wave);
-  ASSERT_GT(mix.size(), 46u + 22050 * 4) << "a second of the title's music";
-  double sum = 0;
-  size_t count = 0;
-  for (size_t at = 46; at + 4 <= 46 + 22050 * 4; at += 4, ++count) {
-    const auto left = static_cast<int16_t>(uint8_t(mix[at]) | uint8_t(mix[at + 1]) << 8);
-    sum += double(left) * left;
-  }
-  EXPECT_GT(std::sqrt(sum / double(count)), 1000) << "the title's tune";
+  ASSERT_GT(mix.size(), kWaveHeader + kRate * 4 * 6) << "six seconds of the mix";
+  EXPECT_GT(Tone(mix, 262, 0, 1), 300) << "the title tune's first note";
+  EXPECT_GT(Tone(mix, 196, 1, 6), 300) << "the first scene's tune";
+  EXPECT_LT(Tone(mix, 262, 2, 6), 100) << "the title tune goes on in the story";
+}
 
-  const Played again = Play({Hashes(), Clicks(26), kFrames});
-  EXPECT_EQ(again.status, 0) << again.errors;
+// The title and the first scene's effects midway show the same frames on two runs from the same
+// start (lines read before show faster: each run starts with no read-text log).
+TEST_F(Story, TheFirstSceneShowsTheSameOnEveryRun) {
+  const std::vector<uint32_t> shown(kShown.begin(), kShown.begin() + 4);
+  const Played first = Play({Hashes(shown), Clicks(shown.back()), Frames(shown.back() + 10)});
+  ASSERT_EQ(first.status, 0) << first.errors;
+  fs::remove(game.path() / "SAVEDATA" / "TEXT_LOG.DAT");
+  const Played again = Play({Hashes(shown), Clicks(shown.back()), Frames(shown.back() + 10)});
+  ASSERT_EQ(again.status, 0) << again.errors;
+  ASSERT_EQ(first.hashes.size(), shown.size());
   EXPECT_EQ(again.hashes, first.hashes);
 }
 

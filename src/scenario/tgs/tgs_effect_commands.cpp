@@ -621,7 +621,9 @@ int32_t TgsScene::CrossFadeSprite(int32_t slot, TgsText name, int32_t position, 
   if (int32_t failed = ReplaceSprite(slot, name, position, toBack, page, group, old)) {
     return failed;
   }
-  return StartReplaceEffect(*r, old, "sp_cfade", page, {ArgWord(r->priority), time, 1});
+  // The cross-fade clips to the composition's surface, which the page's layer is not.
+  return StartReplaceEffect(*r, old, "sp_cfade", page, {ArgWord(r->priority), time, 1},
+                            Composition(P(page)));
 }
 
 void TgsScene::PublishPathBand(int32_t group) {
