@@ -81,7 +81,8 @@ int CompositionLayer::SetTarget(ImageSurface* surface, bool redrawAll) {
 }
 
 void CompositionLayer::SetSecondList(DisplayObjectList* list) {
-  if (second_) second_->SetLayer(nullptr);
+  // A list handed on to another layer (a page exchange) keeps that layer.
+  if (second_ && second_->GetLayer() == this) second_->SetLayer(nullptr);
   second_ = list;
   if (second_) second_->SetLayer(this);
 }

@@ -101,6 +101,8 @@ TEST_F(TgsWindowsPagesTest, WindowsStayOverAPageExchangeAndButtonsFadeIn) {
     EXPECT_EQ(PixelAt(shown_, 5, 590) & 0xFFFFFF, kBar) << "the bar vanished";
     EXPECT_EQ(PixelAt(shown_, 20, 585) & 0xFFFFFF, kButton) << "a button vanished";
     EXPECT_NE(PixelAt(shown_, 20, 480) & 0xFFFFFF, page) << "the message window vanished";
+    // Typed text reaches the screen as partial redraws, reported through the list's layer.
+    EXPECT_EQ(place_.list->GetLayer(), screen_.GetCompositionLayer()) << "redraws go nowhere";
   }
 
   // Shown again, the buttons take kTgsButtonFadeMs from nothing; hidden, they go at once.
