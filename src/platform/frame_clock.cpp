@@ -56,6 +56,17 @@ void FrameClock::SetRate(int32_t framesPerSecond, bool usePerformanceCounter) {
   ResetMillisecondPacing();
 }
 
+uint32_t FrameClock::MsToNextFrame() const {
+  if (unpaced_ || framesPerSecond_ < 1) return 0;
+  if (!usePerformanceCounter_) {
+    const uint32_t elapsed = latestMs_ - lastDueMs_;
+    return elapsed >= periodMs_ ? 0 : periodMs_ - elapsed;
+  }
+  const int64_t left = ticksPerFrame_ - (latestCounter_ - lastDueCounter_);
+  if (left <= 0) return 0;
+  return static_cast<uint32_t>((left * 1000 + frequency_ - 1) / frequency_);
+}
+
 bool FrameClock::Tick() {
   framesBehind_ = 0;
   if (unpaced_) return usePerformanceCounter_ ? TickUnpacedCounter() : TickUnpacedMs();

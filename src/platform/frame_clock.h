@@ -28,6 +28,9 @@ class FrameClock {
   int32_t MeasuredFps() const { return measuredFps_; }
   // How long the loop may sleep before the next frame.
   uint32_t WaitHint() const { return waitHintMs_; }
+  // Whole milliseconds from the last tick until the next frame is due, rounded up; 0 when
+  // unpaced. The hint above is the original's cautious guess; this is exact.
+  uint32_t MsToNextFrame() const;
 
  private:
   bool TickUnpacedMs();

@@ -31,25 +31,25 @@ namespace fs = std::filesystem;
 
 constexpr std::chrono::seconds kRunLimit{240};
 
-// The start button is clicked at frame 60; from frame 200 a click every 40 frames on the first
-// choice's line, the pointer moved onto it first (a list takes a pointer that moves).
-// While the scenario's effects run, every turn draws a frame and the virtual clock moves a
-// millisecond a turn, so the first scene takes some three thousand frames.
+// The start button is clicked at frame 60; from frame 200 a click every 120 frames on the first
+// choice's line, the pointer moved onto it first (a list takes a pointer that moves). Each click
+// finds its line typed out and waiting.
 const std::string kStart = "55:move:400:352,60:click:400:352";
 constexpr uint32_t kFirstClick = 200;
-constexpr uint32_t kPace = 40;
+constexpr uint32_t kPace = 120;
 // The title; the hill coming in; Mina fading in; her smile cross-fading in; her walk to the
-// left; Sora's line, waiting.
-const std::vector<uint32_t> kShown = {40, 500, 1300, 1800, 2500, 3240};
-constexpr uint32_t kWaiting = 3240;
-// Once Sora's line is out and waits (from kWaited): Ctrl+F1 saves to slot 1; the right button
-// opens the system menu, open at kMenu; a click outside closes it, closed by kClosed.
+// left; Sora's line, waiting. Three clicks take the first scene there.
+const std::vector<uint32_t> kShown = {40, 100, 220, 335, 460, 600};
+constexpr uint32_t kToSorasLine = 450;
+// Once Sora's line is out, Ctrl+F1 saves to slot 1. When the frames after the save have settled
+// and the line waits (from kWaited), the right button opens the system menu, open at kMenu; a
+// click outside closes it, closed by kClosed.
 const std::string kSaveAndMenu =
-    ",3550:keydown:Left Ctrl,3550:key:F1,3551:keyup:Left Ctrl,3564:move:400:300,"
-    "3565:down:right,3566:up:right,3720:click:50:50";
-constexpr uint32_t kWaited = 3490, kMenu = 3700, kClosed = 3840;
-// The wait mark keeps turning: a turn of it before the menu and one after are compared.
-constexpr uint32_t kMarkTurn = 50;
+    ",600:keydown:Left Ctrl,600:key:F1,601:keyup:Left Ctrl,994:move:400:300,"
+    "995:down:right,996:up:right,1070:click:50:50";
+constexpr uint32_t kWaited = 920, kMenu = 1010, kClosed = 1090;
+// The wait mark keeps turning: a whole turn of it before the menu and one after are compared.
+constexpr uint32_t kMarkTurn = 60;
 
 using Played = test::PlayedRun;
 
@@ -126,7 +126,7 @@ TEST_F(Story, TheFirstSceneSavesAndItsMenuOpensAndCloses) {
   shown.push_back(kMenu);
   for (uint32_t f = 0; f < kMarkTurn; ++f) shown.insert(shown.end(), {kWaited + f, kClosed + f});
   const Played first =
-      Play({Hashes(shown), Clicks(kWaiting) + kSaveAndMenu, Frames(kClosed + kMarkTurn + 5),
+      Play({Hashes(shown), Clicks(kToSorasLine) + kSaveAndMenu, Frames(kClosed + kMarkTurn + 5),
             "BRIMWOLD_HEADLESS_WAVE=" + wave.string()});
   ASSERT_EQ(first.status, 0) << first.errors;
   ASSERT_EQ(first.hashes.size(), shown.size());

@@ -55,6 +55,29 @@ TEST_F(FrameClockTest, PacedCounterHintsOnlyInTheFirstHalfFrame) {
   EXPECT_TRUE(fc.Tick());
 }
 
+// A loop on a virtual clock sleeps exactly this long, so that it lands on the next frame.
+TEST_F(FrameClockTest, TimeToTheNextFrameIsExactAndRoundsUp) {
+  FrameClock ms = Make(false, false);
+  Advance(5);
+  EXPECT_FALSE(ms.Tick());
+  EXPECT_EQ(ms.MsToNextFrame(), 11u);
+  Advance(11);
+  EXPECT_TRUE(ms.Tick());
+  EXPECT_EQ(ms.MsToNextFrame(), 16u);
+
+  FrameClock counter = Make(true, false);
+  Advance(9);
+  EXPECT_FALSE(counter.Tick());
+  EXPECT_EQ(counter.WaitHint(), 0u);
+  EXPECT_EQ(counter.MsToNextFrame(), 8u) << "16.67 ms less 9, rounded up";
+  Advance(8);
+  EXPECT_TRUE(counter.Tick());
+
+  FrameClock unpaced = Make(false, true);
+  EXPECT_TRUE(unpaced.Tick());
+  EXPECT_EQ(unpaced.MsToNextFrame(), 0u);
+}
+
 TEST_F(FrameClockTest, UnpacedMillisecondsSurviveTheClockWrap) {
   FrameClock fc = Make(false, true, 0xFFFFFFF0u);
   EXPECT_TRUE(fc.Tick());

@@ -38,10 +38,11 @@ int GameApp::FrameLoop() {
   return (this->*frameFunction_)();
 }
 
-// A clock that moves only when slept on would never reach the next frame while the effects have
-// every turn drawn: such a turn sleeps until the frame is due.
+// The effects have every turn drawn between frames, as fast as the machine goes. A clock that
+// moves only when slept on would never reach the next frame that way: there the turn sleeps until
+// the frame is due instead, so a virtual second holds as many frames with effects as without.
 void GameApp::SleepToNextFrame() {
-  host::Sleep(std::max<uint32_t>(1, frameClock_.WaitHint()));
+  host::Sleep(std::max<uint32_t>(1, frameClock_.MsToNextFrame()));
 }
 
 bool GameApp::HeldWhileInactive() {
@@ -116,6 +117,8 @@ int GameApp::PumpedLoop(bool canvas) {
     if (!frameClock_.Tick()) {
       if (priorityLowerings_ == 0) {
         host::Sleep(frameClock_.WaitHint());
+      } else if (!host::CurrentClock().MovesOnItsOwn()) {
+        SleepToNextFrame();
       } else if (movieShowing_ == 0) {
         // The effects asked for every turn: draw instead of sleeping.
         if (canvas) {
@@ -124,7 +127,6 @@ int GameApp::PumpedLoop(bool canvas) {
           DrawRenderListFrame();
           if (!PresentOrRestore()) return kFrameStop;
         }
-        if (!host::CurrentClock().MovesOnItsOwn()) SleepToNextFrame();
       }
       continue;
     }
@@ -181,8 +183,11 @@ bool GameApp::FrameDueOnFrameThread(bool canvas, bool tickAgainAfterDrawing) {
       FrameThreadWait(frameClock_.WaitHint());
       return false;
     }
-    DrawAndPresentOnFrameThread(canvas);
-    if (!host::CurrentClock().MovesOnItsOwn()) SleepToNextFrame();
+    if (host::CurrentClock().MovesOnItsOwn()) {
+      DrawAndPresentOnFrameThread(canvas);
+    } else {
+      SleepToNextFrame();
+    }
     // Drawing every turn never waits, so a stop request is looked for here.
     if (!tickAgainAfterDrawing || !FrameThread().KeepRunning()) return false;
   }
