@@ -1150,7 +1150,15 @@ int ImGuiDialogHost::RunDialog(HWND owner, Dialog& dialog) {
   keyTaker_ = std::move(outerKeyTaker);
   waitMs_ = outerWaitMs;
   CloseDialogPages(dialog, answer);
+  TakeDialogOffTheWindow();
   return answer;
+}
+
+// The window shows the last frame's draw data over every frame the game presents: once the
+// outermost dialog ends, a frame without it replaces that data, or the dialog would stay drawn
+// until some input happened to bring a new frame.
+void ImGuiDialogHost::TakeDialogOffTheWindow() {
+  if (loopDepth_ == 0 && context_) RefreshMenu();
 }
 
 FileChoice ImGuiDialogHost::ChooseFile(HWND owner, const FileChooserRequest& request) {
@@ -1165,6 +1173,7 @@ FileChoice ImGuiDialogHost::ChooseFile(HWND owner, const FileChooserRequest& req
   chooser.Refresh();
   std::string title = Utf8(request.title);
   RunLoop([&] { return chooser.Draw(title); });
+  TakeDialogOffTheWindow();
   FileChoice choice;
   choice.filterIndex = static_cast<uint32_t>(chooser.filter) + 1;
   if (endRequested_ && endId_ != 0) chooser.Accept();
@@ -1181,6 +1190,7 @@ FolderChoice ImGuiDialogHost::ChooseFolder(HWND owner, const FolderChooserReques
   chooser.Refresh();
   std::string title = Utf8(request.title);
   RunLoop([&] { return chooser.Draw(title); });
+  TakeDialogOffTheWindow();
   if (endRequested_ && endId_ != 0) chooser.Accept();
   FolderChoice choice;
   if (closeRequested_ || !chooser.chosen) return choice;

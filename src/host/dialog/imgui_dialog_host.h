@@ -63,6 +63,7 @@ class ImGuiDialogHost final : public DialogHost {
   // Runs frames until draw answers true or the loop is ended; false when it cannot run.
   bool RunLoop(const std::function<bool()>& draw);
   void Frame(const std::function<bool()>& draw, bool* done);
+  void TakeDialogOffTheWindow();
   void DrawMenuBar();
   // Tells the menu's window when one of its popups opened or closed.
   void PostMenuLoop();

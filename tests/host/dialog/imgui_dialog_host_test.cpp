@@ -4,9 +4,11 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <thread>
+#include <vector>
 
 #include "host/cp932.h"
 #include "host/host_path.h"
@@ -118,6 +120,24 @@ TEST_F(ImGuiDialogHostTest, ServesSendsWhileTheDialogRuns) {
   EXPECT_EQ(host_->RunDialog(window_, dialog), 1);
   sender.join();
   EXPECT_EQ(reply.load(), 1234);
+}
+
+// What the window shows when it is drawn again after the dialog ended: the game's frame alone
+// (none was presented here: all black), nothing of the dialog.
+TEST_F(ImGuiDialogHostTest, AnEndedDialogIsNoLongerDrawnOverTheGame) {
+  Dialog dialog = TwoButtons();
+  host_->SetFrameHook([&](int frame) {
+    if (frame == 3) host_->EndDialog(1);
+  });
+  ASSERT_EQ(host_->RunDialog(window_, dialog), 1);
+  backend_->SdlSinkOf(window_)->Redraw();
+  SDL_Renderer* renderer = backend_->SdlRendererOf(window_);
+  int w = 0, h = 0;
+  ASSERT_EQ(SDL_GetRendererOutputSize(renderer, &w, &h), 0);
+  std::vector<uint32_t> shown(size_t(w) * h);
+  ASSERT_EQ(SDL_RenderReadPixels(renderer, nullptr, SDL_PIXELFORMAT_ARGB8888, shown.data(), w * 4),
+            0);
+  EXPECT_EQ(std::count(shown.begin(), shown.end(), 0xFF000000u), ptrdiff_t(shown.size()));
 }
 
 Menu OneEntryMenu(HWND owner) {
