@@ -2,7 +2,10 @@
 // running services.
 #include "app/application/game_app.h"
 #include "app/dialogs/settings_sheet.h"
+#include "gui/image_list_part.h"
+#include "gui/message_text_widget.h"
 #include "gui/pointer_tip.h"
+#include "gui/script_text.h"
 #include "natives/render_natives.h"
 #include "scenario/message/script_message_text.h"
 #include "scenario/tgs/tgs_frame.h"
@@ -34,8 +37,8 @@ class GameSheetHost final : public SettingsSheetHost {
 };
 
 // The player's text settings put into the text on the screen: the scenario frame's windows and
-// fonts while one runs; else the renderer the script names (or its shared default one) and the
-// main script's message history.
+// fonts while one runs; else the script's message window and choice list it names, the renderer
+// it names (or its shared default one) and the main script's message history.
 class GameTextLook final : public TextSettingsTarget {
  public:
   explicit GameTextLook(GameApp& app) : app_(app) {}
@@ -49,6 +52,22 @@ class GameTextLook final : public TextSettingsTarget {
     ScriptHost* host = app_.GetScriptHost();
     if (!host) return;
     const UserConfig& user = app_.GetUserConfig();
+    auto part = [&](uint32_t handle) {
+      return handle != 0 ? host->Handles().Get<UiControl>(handle, ScriptObjectType::kGuiPart)
+                         : nullptr;
+    };
+    if (UiControl* first = part(request.firstWidget);
+        first && (first->GetKind() == kKindTextWindow || first->GetKind() == kKindScriptText)) {
+      // Without a redraw: the shown page keeps its text and the next one takes the frame.
+      if (auto* window = dynamic_cast<MessageTextWidget*>(first))
+        window->SetBackgroundColor(user.drawTextFrame, user.frameColor, user.frameAlpha, false);
+    }
+    if (UiControl* second = part(request.secondWidget);
+        second && second->GetKind() == kKindImageList) {
+      auto* list = static_cast<ImageListPart*>(second);
+      list->SetBackground(user.drawTextFrame, user.frameColor, user.frameAlpha);
+      list->SetShowReadColors(user.markChosenChoices != 0);
+    }
     if (request.useRenderer) {
       TextRenderer* renderer =
           request.renderer != 0

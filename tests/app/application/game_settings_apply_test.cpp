@@ -3,6 +3,8 @@
 
 #include "app/application/game_app.h"
 #include "app/dialogs/settings_sheet.h"
+#include "gui/image_list_part.h"
+#include "gui/message_text_widget.h"
 #include "input/input_binding_table.h"
 #include "natives/render_natives.h"
 #include "scenario/message/script_message_text.h"
@@ -71,6 +73,25 @@ TEST_F(SettingsApply, TheSheetsTextLookReachesTheScriptsRendererAndHistory) {
       << "a new bold font of the same height and slant";
   EXPECT_EQ(static_cast<ScriptMessageText*>(host.MessageText())->HistoryCapacity(), 21);
   EXPECT_TRUE(host.ApplyTextSettings({.changedOnly = true})) << "the change is still reported";
+}
+
+TEST_F(SettingsApply, WithoutAFrameTheScriptsWindowAndChoiceListTakeTheFrameLook) {
+  ScriptHost& host = *app.GetScriptHost();
+  UserConfig& user = app.GetUserConfig();
+  user.drawTextFrame = 0, user.frameColor = 0x123456, user.frameAlpha = 77;
+  user.markChosenChoices = 0;
+  MessageTextWidget window;
+  ImageListPart list;
+  auto handle = [&](UiControl* part) {
+    return host.Handles().HandleOf(ScriptObjectType::kGuiPart, part);
+  };
+  host.ApplyTextSettings({.firstWidget = handle(&list), .secondWidget = handle(&window)});
+  EXPECT_TRUE(list.ShowsReadColors()) << "each takes only its own place";
+  host.ApplyTextSettings({.firstWidget = handle(&window), .secondWidget = handle(&list)});
+  // Setting what they already hold answers "unchanged".
+  EXPECT_EQ(window.SetBackgroundColor(0, 0x123456, 77, false), kWidgetUnchanged);
+  EXPECT_EQ(list.SetBackground(0, 0x123456, 77), -1);
+  EXPECT_FALSE(list.ShowsReadColors());
 }
 
 TEST_F(SettingsApply, ARunningFrameForbidsSavingThroughItsWord) {
