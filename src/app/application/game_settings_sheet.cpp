@@ -1,5 +1,7 @@
 // The settings sheet over the application's user settings, pushing what it changes into the
 // running services.
+#include <algorithm>
+
 #include "app/application/game_app.h"
 #include "app/dialogs/settings_sheet.h"
 #include "gui/image_list_part.h"
@@ -24,12 +26,30 @@ class GameSheetHost final : public SettingsSheetHost {
   void ApplyJoystick() override { app_.ApplyJoystickAssignments(); }
   bool PointerMoves() override { return app_.PointerMovesAllowed(); }
   void SetPointerMoves(bool on) override { app_.SetPointerToDefaultButton(on); }
-  void PlayTest(int which) override {
+  void PlayTest(int which, const VoiceCharacter* character) override {
     ScriptHost* host = app_.GetScriptHost();
     SoundChannelManager* channels = host ? host->SoundChannels() : nullptr;
     if (channels == nullptr) return;
     // The channels are the frame thread's: the test plays between two of its steps.
-    app_.RunBetweenSteps([&] { PlaySettingsTestSound(*channels, which); });
+    app_.RunBetweenSteps([&] { PlaySettingsTestSound(*channels, which, character); });
+  }
+  // The voice table is the frame thread's too.
+  std::vector<VoiceCharacter> VoiceCharacters() override {
+    std::vector<VoiceCharacter> characters;
+    if (ScriptHost* host = app_.GetScriptHost())
+      app_.RunBetweenSteps([&] { characters = host->GetVoices().characters; });
+    return characters;
+  }
+  void SetVoiceCharacters(const std::vector<VoiceCharacter>& edited) override {
+    ScriptHost* host = app_.GetScriptHost();
+    if (!host) return;
+    app_.RunBetweenSteps([&] {
+      std::vector<VoiceCharacter>& characters = host->GetVoices().characters;
+      for (size_t i = 0; i < std::min(characters.size(), edited.size()); ++i) {
+        characters[i].setting = edited[i].setting;
+        characters[i].enabled = edited[i].enabled;
+      }
+    });
   }
 
  private:

@@ -10,6 +10,7 @@
 #include "scenario/message/script_message_text.h"
 #include "scenario/tgs/tgs_frame.h"
 #include "scenario/tgs/tgs_test_world.h"
+#include "sound/sound_channel_manager.h"
 #include "support/game_run.h"
 
 namespace bw {
@@ -92,6 +93,25 @@ TEST_F(SettingsApply, WithoutAFrameTheScriptsWindowAndChoiceListTakeTheFrameLook
   EXPECT_EQ(window.SetBackgroundColor(0, 0x123456, 77, false), kWidgetUnchanged);
   EXPECT_EQ(list.SetBackground(0, 0x123456, 77), -1);
   EXPECT_FALSE(list.ShowsReadColors());
+}
+
+TEST_F(SettingsApply, EachCharactersSwitchAndVolumeReachTheVoicesOnOk) {
+  ScriptHost& host = *app.GetScriptHost();
+  VoiceTable& voices = host.GetVoices();
+  voices.prefix = "OGG";
+  voices.characters.resize(2);
+  voices.characters[0].name = "MINA", voices.characters[1].name = "SORA";
+  voices.aliases = {{"MINA", 0}, {"SORA", 1}};
+  // The slider is the chosen character's volume, and every character's once unified.
+  dialogs.scripted.QueueAnswer(
+      test::Steps("page:3;item:1141:1;check:1076:0;slider:1055:100;check:1075:1;slider:1055:80;1"));
+  ASSERT_EQ(app.ShowSettingsSheet(), kSettingsSheetOk);
+  EXPECT_EQ(std::tuple(voices.characters[0].setting, voices.characters[1].setting,
+                       app.GetUserConfig().voiceVolume),
+            std::tuple(256u, 100u, 80u));
+  SoundChannelManager& channels = *host.SoundChannels();
+  EXPECT_EQ(channels.PlayVoiceByName(0, "SORA001", 0, nullptr), kVoiceSwitchedOff);
+  EXPECT_NE(channels.PlayVoiceByName(0, "MINA001", 0, nullptr), kVoiceSwitchedOff);
 }
 
 TEST_F(SettingsApply, ARunningFrameForbidsSavingThroughItsWord) {
