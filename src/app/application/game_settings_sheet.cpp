@@ -1,8 +1,13 @@
 // The settings sheet over the application's user settings, pushing what it changes into the
 // running services.
+#include <algorithm>
+
 #include "app/application/game_app.h"
 #include "app/dialogs/settings_sheet.h"
+#include "gui/image_list_part.h"
+#include "gui/message_text_widget.h"
 #include "gui/pointer_tip.h"
+#include "gui/script_text.h"
 #include "natives/render_natives.h"
 #include "scenario/message/script_message_text.h"
 #include "scenario/tgs/tgs_frame.h"
@@ -21,12 +26,30 @@ class GameSheetHost final : public SettingsSheetHost {
   void ApplyJoystick() override { app_.ApplyJoystickAssignments(); }
   bool PointerMoves() override { return app_.PointerMovesAllowed(); }
   void SetPointerMoves(bool on) override { app_.SetPointerToDefaultButton(on); }
-  void PlayTest(int which) override {
+  void PlayTest(int which, const VoiceCharacter* character) override {
     ScriptHost* host = app_.GetScriptHost();
     SoundChannelManager* channels = host ? host->SoundChannels() : nullptr;
     if (channels == nullptr) return;
     // The channels are the frame thread's: the test plays between two of its steps.
-    app_.RunBetweenSteps([&] { PlaySettingsTestSound(*channels, which); });
+    app_.RunBetweenSteps([&] { PlaySettingsTestSound(*channels, which, character); });
+  }
+  // The voice table is the frame thread's too.
+  std::vector<VoiceCharacter> VoiceCharacters() override {
+    std::vector<VoiceCharacter> characters;
+    if (ScriptHost* host = app_.GetScriptHost())
+      app_.RunBetweenSteps([&] { characters = host->GetVoices().characters; });
+    return characters;
+  }
+  void SetVoiceCharacters(const std::vector<VoiceCharacter>& edited) override {
+    ScriptHost* host = app_.GetScriptHost();
+    if (!host) return;
+    app_.RunBetweenSteps([&] {
+      std::vector<VoiceCharacter>& characters = host->GetVoices().characters;
+      for (size_t i = 0; i < std::min(characters.size(), edited.size()); ++i) {
+        characters[i].setting = edited[i].setting;
+        characters[i].enabled = edited[i].enabled;
+      }
+    });
   }
 
  private:
@@ -34,8 +57,8 @@ class GameSheetHost final : public SettingsSheetHost {
 };
 
 // The player's text settings put into the text on the screen: the scenario frame's windows and
-// fonts while one runs; else the renderer the script names (or its shared default one) and the
-// main script's message history.
+// fonts while one runs; else the script's message window and choice list it names, the renderer
+// it names (or its shared default one) and the main script's message history.
 class GameTextLook final : public TextSettingsTarget {
  public:
   explicit GameTextLook(GameApp& app) : app_(app) {}
@@ -49,6 +72,22 @@ class GameTextLook final : public TextSettingsTarget {
     ScriptHost* host = app_.GetScriptHost();
     if (!host) return;
     const UserConfig& user = app_.GetUserConfig();
+    auto part = [&](uint32_t handle) {
+      return handle != 0 ? host->Handles().Get<UiControl>(handle, ScriptObjectType::kGuiPart)
+                         : nullptr;
+    };
+    if (UiControl* first = part(request.firstWidget);
+        first && (first->GetKind() == kKindTextWindow || first->GetKind() == kKindScriptText)) {
+      // Without a redraw: the shown page keeps its text and the next one takes the frame.
+      if (auto* window = dynamic_cast<MessageTextWidget*>(first))
+        window->SetBackgroundColor(user.drawTextFrame, user.frameColor, user.frameAlpha, false);
+    }
+    if (UiControl* second = part(request.secondWidget);
+        second && second->GetKind() == kKindImageList) {
+      auto* list = static_cast<ImageListPart*>(second);
+      list->SetBackground(user.drawTextFrame, user.frameColor, user.frameAlpha);
+      list->SetShowReadColors(user.markChosenChoices != 0);
+    }
     if (request.useRenderer) {
       TextRenderer* renderer =
           request.renderer != 0

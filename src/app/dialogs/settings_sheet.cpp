@@ -116,7 +116,6 @@ const std::vector<Binding>& Bindings() {
       {kSound, 1054, Kind::kSlider, "", nullptr, &U::systemSeVolume, 256},
       {kSound, 1074, Kind::kCheck, "音声", &U::voiceOn},
       {kSound, 1075, Kind::kCheck, "全キャラクターの音量を統一", &U::unifyVoiceVolume},
-      {kSound, 1055, Kind::kSlider, "", nullptr, &U::voiceVolume, 256},
       {kSound, 1142, Kind::kCheck, "音声再生中にBGM音量を下げる", &U::duckBgm},
       {kSound, 1061, Kind::kSlider, "％ にする", &U::duckPercent, nullptr, 100},
       {kSound, 1143, Kind::kCheck, "次テキスト表示時に音声を停止する", &U::stopVoiceOnNextText},
@@ -277,6 +276,12 @@ constexpr int32_t kPreviewHeight = 12;
 constexpr int32_t kSampleWidth = 240;
 constexpr int32_t kSampleHeight = 48;
 constexpr uint32_t kPreviewTickMs = 16;
+
+// The sound page's voice controls.
+constexpr int kVoiceSlider = 1055;
+constexpr int kVoiceList = 1141;
+constexpr int kVoicePlays = 1076;
+constexpr int32_t kMaxVoiceVolume = 256;
 
 void PutPixel(host::DialogImage& image, int32_t x, int32_t y, uint32_t rgb) {
   uint8_t* p = &image.pixels[(size_t(y) * size_t(image.width) + size_t(x)) * 4];
@@ -451,7 +456,7 @@ class SettingsSheet {
                                  .label = Cp932Literal("デフォルト設定に戻す"),
                                  .leftOfButtons = true};
     defaults.onChange = [this](host::Dialog& d, host::DialogControl&) {
-      Fill(d.shownPage, UserConfig{});
+      Fill(d.shownPage, UserConfig{}, true);
     };
     Add(std::move(defaults));
 
@@ -475,6 +480,7 @@ class SettingsSheet {
       control.onChange = [this, &b](host::Dialog&, host::DialogControl& c) { Changed(b, c); };
       Add(std::move(control));
     }
+    BuildVoices();
     InsertAfter(kText1, 1051, {.id = kUnreadPreview, .kind = Kind::kImage, .page = kText1});
     InsertAfter(kText1, 1052, {.id = kReadPreview, .kind = Kind::kImage, .page = kText1});
     InsertAfter(kText2, 1054, {.id = kFontSample, .kind = Kind::kImage, .page = kText2});
@@ -508,7 +514,9 @@ class SettingsSheet {
                                .label = "TEST",
                                .page = kSound,
                                .sameLine = i > 0};
-      test.onChange = [this, i](host::Dialog&, host::DialogControl&) { host_.PlayTest(i); };
+      test.onChange = [this, i](host::Dialog&, host::DialogControl&) {
+        host_.PlayTest(i, i == 2 && !Unified() ? ChosenVoice() : nullptr);
+      };
       Add(std::move(test));
     }
     for (int page : {kInput1, kInput2}) {
@@ -529,8 +537,54 @@ class SettingsSheet {
     }
   }
 
+  // The voice slider, the character list and the chosen character's switch.
+  void BuildVoices() {
+    voices_ = host_.VoiceCharacters();
+    host::DialogControl slider{.id = kVoiceSlider, .kind = Kind::kSlider, .page = kSound};
+    slider.maximum = kMaxVoiceVolume;
+    slider.onChange = [this](host::Dialog&, host::DialogControl& c) {
+      VoiceCharacter* chosen = Unified() ? nullptr : ChosenVoice();
+      (chosen ? chosen->setting : voiceVolume_) = uint32_t(c.value);
+      ShowVoice();
+      PushSound();
+    };
+    InsertAfter(kSound, 1075, std::move(slider));
+    host::DialogControl list{.id = kVoiceList, .kind = Kind::kListBox, .page = kSound};
+    for (const VoiceCharacter& v : voices_)
+      list.items.push_back(v.name.empty() ? Cp932Literal("？？？") : v.name);
+    list.value = voices_.empty() ? -1 : 0;
+    list.onChange = [this](host::Dialog&, host::DialogControl&) { ShowVoice(); };
+    InsertAfter(kSound, kVoiceSlider, std::move(list));
+    host::DialogControl plays{.id = kVoicePlays,
+                              .kind = Kind::kCheck,
+                              .label = Cp932Literal("このキャラクター\nの音声を再生する"),
+                              .page = kSound};
+    plays.onChange = [this](host::Dialog&, host::DialogControl& c) {
+      if (VoiceCharacter* chosen = ChosenVoice()) chosen->enabled = c.value != 0 ? 1 : 0;
+    };
+    InsertAfter(kSound, kVoiceList, std::move(plays));
+  }
+
+  bool Unified() { return Find(kSound, 1075)->value != 0; }
+  VoiceCharacter* ChosenVoice() {
+    const int32_t row = Find(kSound, kVoiceList)->value;
+    return row >= 0 && size_t(row) < voices_.size() ? &voices_[size_t(row)] : nullptr;
+  }
+
+  // The slider shows every character's volume when they are unified, else the chosen one's.
+  void ShowVoice() {
+    const VoiceCharacter* chosen = ChosenVoice();
+    const uint32_t volume = chosen && !Unified() ? chosen->setting : voiceVolume_;
+    host::DialogControl& slider = *Find(kSound, kVoiceSlider);
+    slider.value = int32_t(std::min<uint32_t>(volume, kMaxVoiceVolume));
+    slider.valueText = std::to_string(volume);
+    host::DialogControl& plays = *Find(kSound, kVoicePlays);
+    plays.enabled = chosen != nullptr;
+    plays.value = chosen && chosen->enabled ? 1 : 0;
+  }
+
   // The page's controls from a record (the stored one, or the defaults).
-  void Fill(int page, const UserConfig& from) {
+  void Fill(int page, const UserConfig& from, bool defaults = false) {
     filledFrom_[page] = from;
     std::erase_if(touched_, [page](int key) { return key / 10000 == page; });
     for (const Binding& b : Bindings()) {
@@ -562,7 +616,15 @@ class SettingsSheet {
       }
     }
     Enable(page);
-    if (page == kSound) PushSound();
+    if (page == kSound) {
+      voiceVolume_ = from.voiceVolume;
+      if (defaults) {
+        for (VoiceCharacter& v : voices_)
+          v.setting = VoiceCharacter::kDefaultSetting, v.enabled = 1;
+      }
+      ShowVoice();
+      PushSound();
+    }
     if (page == kText1) DrawSpeedBars();
     if (page == kText2) DrawSample();
   }
@@ -589,7 +651,7 @@ class SettingsSheet {
     touched_.push_back(b.page * 10000 + b.id);
     ShowValue(b, c, int64_t{c.value} * b.scale + b.offset);
     Enable(b.page);
-    if (b.page == kSound) PushSound();
+    if (b.page == kSound) ShowVoice(), PushSound();
     if (b.page == kText1) DrawSpeedBars();
     if (b.page == kText2) DrawSample();
   }
@@ -600,6 +662,7 @@ class SettingsSheet {
     for (const Binding& b : Bindings()) {
       if (b.page == kSound) Store(b, Find(kSound, b.id)->value, live);
     }
+    live.voiceVolume = voiceVolume_;
     host_.ApplySound(live);
   }
 
@@ -688,6 +751,8 @@ class SettingsSheet {
         break;
       }
       case kSound:
+        config_.voiceVolume = voiceVolume_;
+        host_.SetVoiceCharacters(voices_);
         host_.ApplySound(config_);
         break;
       case kInput1:
@@ -714,6 +779,8 @@ class SettingsSheet {
   uint32_t previewMs_ = 0;    // the bars' time while their page was shown
   std::vector<int> touched_;  // sliders the player moved, as page * 10000 + id
   std::array<UserConfig, kSettingsPageCount> filledFrom_{};  // each page's last fill
+  std::vector<VoiceCharacter> voices_;  // the characters' volumes and switches until OK
+  uint32_t voiceVolume_ = 0;            // every character's volume as it will be stored
   host::Dialog dialog_;
   SettingsSheetResult result_;
 };
@@ -735,7 +802,8 @@ std::string KeyName(int code) {
   return {};
 }
 
-int32_t PlaySettingsTestSound(SoundChannelManager& channels, int which) {
+int32_t PlaySettingsTestSound(SoundChannelManager& channels, int which,
+                              const VoiceCharacter* character) {
   struct TestSound {
     const char* file;
     uint8_t kind;
@@ -749,16 +817,25 @@ int32_t PlaySettingsTestSound(SoundChannelManager& channels, int which) {
   // volume are heard, and gives the kind back once it plays.
   auto borrowable = [](const SoundChannel& c) {
     if (!c.loaded || !c.fileName) return true;
-    return std::any_of(std::begin(kTests), std::end(kTests),
-                       [&](const TestSound& t) { return *c.fileName == t.file; });
+    const std::string_view name = *c.fileName;
+    return (name.starts_with("VOICE\\") && name.ends_with("_TEST.OGG")) ||
+           std::any_of(std::begin(kTests), std::end(kTests),
+                       [&](const TestSound& t) { return name == t.file; });
   };
+  const bool own = which == 2 && character && !character->name.empty();
+  const std::string file = own ? "VOICE\\" + character->name + "_TEST.OGG" : std::string();
   int32_t channel = channels.ChannelCount() - 1;
   while (channel >= 0 && !borrowable(*channels.GetChannel(channel))) --channel;
   SoundChannel* c = channels.GetChannel(channel);
   if (c == nullptr) return kBadChannel;
   const uint8_t kind = c->kind;
   channels.SetChannelKind(channel, kTests[which].kind);
-  int32_t result = channels.LoadChannel(channel, kTests[which].file, kLipSyncNone, false);
+  int32_t result =
+      channels.LoadChannel(channel, own ? file.c_str() : kTests[which].file, kLipSyncNone, false);
+  if (result == kSoundOk && own) {
+    result = channels.SetChannelVolume(
+        channel, -1, int32_t(std::min<uint32_t>(character->setting, kFullVolumeFactor)));
+  }
   if (result == kSoundOk) result = channels.PlayChannel(channel, false);
   channels.SetChannelKind(channel, kind);
   return result;

@@ -9,6 +9,7 @@
 
 #include "app/config/user_config.h"
 #include "host/messages.h"
+#include "sound/voice_table.h"
 
 namespace bw {
 
@@ -31,8 +32,13 @@ class SettingsSheetHost {
   virtual void ToggleScreenMode() {}
   virtual bool PointerMoves() { return false; }
   virtual void SetPointerMoves(bool /*on*/) {}
-  // 0 the sound-effect test, 1 the system sound effect, 2 the voice.
-  virtual void PlayTest(int /*which*/) {}
+  // 0 the sound-effect test, 1 the system sound effect, 2 the voice (the character's own test
+  // voice at its volume when one is given).
+  virtual void PlayTest(int /*which*/, const VoiceCharacter* /*character*/) {}
+  // The voice table's characters, whose volumes and switches the sound page edits.
+  virtual std::vector<VoiceCharacter> VoiceCharacters() { return {}; }
+  // Writes the page's volumes and switches back, character by character.
+  virtual void SetVoiceCharacters(const std::vector<VoiceCharacter>& /*characters*/) {}
 };
 
 // What changed, for the notices the application gives afterwards.
@@ -57,9 +63,11 @@ SettingsSheetResult RunSettingsSheet(UserConfig& config, SettingsSheetHost& host
 std::string KeyName(int code);
 
 // The sound page's TEST sounds, heard at the channels' current volumes: 0 the sound effect, 1 the
-// system sound effect, 2 the voice, on the last channel free of the scripts' sounds. Answers the
-// channels' load or play result, kBadChannel when every channel holds a script's sound.
-int32_t PlaySettingsTestSound(SoundChannelManager& channels, int which);
+// system sound effect, 2 the voice ("VOICE\<name>_TEST.OGG" at the volume of a named character),
+// on the last channel free of the scripts' sounds. Answers the channels' load or play result,
+// kBadChannel when every channel holds a script's sound.
+int32_t PlaySettingsTestSound(SoundChannelManager& channels, int which,
+                              const VoiceCharacter* character = nullptr);
 
 // Gives an outline renderer the player's font: face and boldness (a new font at the given height
 // when either differs), antialiasing, gradation and decoration. Other renderers are left alone.

@@ -3,11 +3,14 @@
 
 #include "app/application/game_app.h"
 #include "app/dialogs/settings_sheet.h"
+#include "gui/image_list_part.h"
+#include "gui/message_text_widget.h"
 #include "input/input_binding_table.h"
 #include "natives/render_natives.h"
 #include "scenario/message/script_message_text.h"
 #include "scenario/tgs/tgs_frame.h"
 #include "scenario/tgs/tgs_test_world.h"
+#include "sound/sound_channel_manager.h"
 #include "support/game_run.h"
 
 namespace bw {
@@ -71,6 +74,44 @@ TEST_F(SettingsApply, TheSheetsTextLookReachesTheScriptsRendererAndHistory) {
       << "a new bold font of the same height and slant";
   EXPECT_EQ(static_cast<ScriptMessageText*>(host.MessageText())->HistoryCapacity(), 21);
   EXPECT_TRUE(host.ApplyTextSettings({.changedOnly = true})) << "the change is still reported";
+}
+
+TEST_F(SettingsApply, WithoutAFrameTheScriptsWindowAndChoiceListTakeTheFrameLook) {
+  ScriptHost& host = *app.GetScriptHost();
+  UserConfig& user = app.GetUserConfig();
+  user.drawTextFrame = 0, user.frameColor = 0x123456, user.frameAlpha = 77;
+  user.markChosenChoices = 0;
+  MessageTextWidget window;
+  ImageListPart list;
+  auto handle = [&](UiControl* part) {
+    return host.Handles().HandleOf(ScriptObjectType::kGuiPart, part);
+  };
+  host.ApplyTextSettings({.firstWidget = handle(&list), .secondWidget = handle(&window)});
+  EXPECT_TRUE(list.ShowsReadColors()) << "each takes only its own place";
+  host.ApplyTextSettings({.firstWidget = handle(&window), .secondWidget = handle(&list)});
+  // Setting what they already hold answers "unchanged".
+  EXPECT_EQ(window.SetBackgroundColor(0, 0x123456, 77, false), kWidgetUnchanged);
+  EXPECT_EQ(list.SetBackground(0, 0x123456, 77), -1);
+  EXPECT_FALSE(list.ShowsReadColors());
+}
+
+TEST_F(SettingsApply, EachCharactersSwitchAndVolumeReachTheVoicesOnOk) {
+  ScriptHost& host = *app.GetScriptHost();
+  VoiceTable& voices = host.GetVoices();
+  voices.prefix = "OGG";
+  voices.characters.resize(2);
+  voices.characters[0].name = "MINA", voices.characters[1].name = "SORA";
+  voices.aliases = {{"MINA", 0}, {"SORA", 1}};
+  // The slider is the chosen character's volume, and every character's once unified.
+  dialogs.scripted.QueueAnswer(
+      test::Steps("page:3;item:1141:1;check:1076:0;slider:1055:100;check:1075:1;slider:1055:80;1"));
+  ASSERT_EQ(app.ShowSettingsSheet(), kSettingsSheetOk);
+  EXPECT_EQ(std::tuple(voices.characters[0].setting, voices.characters[1].setting,
+                       app.GetUserConfig().voiceVolume),
+            std::tuple(256u, 100u, 80u));
+  SoundChannelManager& channels = *host.SoundChannels();
+  EXPECT_EQ(channels.PlayVoiceByName(0, "SORA001", 0, nullptr), kVoiceSwitchedOff);
+  EXPECT_NE(channels.PlayVoiceByName(0, "MINA001", 0, nullptr), kVoiceSwitchedOff);
 }
 
 TEST_F(SettingsApply, ARunningFrameForbidsSavingThroughItsWord) {

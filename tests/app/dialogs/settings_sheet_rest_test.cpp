@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "app/dialogs/settings_sheet.h"
 #include "common/global.h"
 #include "graphics/pixel/blend_tables.h"
@@ -21,14 +23,20 @@ TEST_F(SettingsTestSound, EachTestPlaysItsFileAtItsKindsVolumeOnTheLastChannel) 
   m.SetDefaultFactor(0, 100);
   m.SetDefaultFactor(1, 120);
   m.SetDefaultFactor(2, 140);
+  w.PutTone("VOICE\\MINA_TEST.OGG", 50, soundtest::kChannelRate);
+  VoiceCharacter mina;
+  mina.name = "MINA", mina.setting = 90;
   struct Case {
     int which;
     const char* file;
     int32_t factor;
-  } cases[] = {
-      {0, "SE\\SE_TEST.OGG", 100}, {1, "SE\\SE_TEST.OGG", 120}, {2, "VOICE\\VO_TEST.OGG", 140}};
+    const VoiceCharacter* character = nullptr;
+  } cases[] = {{0, "SE\\SE_TEST.OGG", 100},
+               {1, "SE\\SE_TEST.OGG", 120},
+               {2, "VOICE\\VO_TEST.OGG", 140},
+               {2, "VOICE\\MINA_TEST.OGG", 90, &mina}};
   for (const Case& c : cases) {
-    ASSERT_EQ(PlaySettingsTestSound(m, c.which), kSoundOk) << c.which;
+    ASSERT_EQ(PlaySettingsTestSound(m, c.which, c.character), kSoundOk) << c.file;
     const SoundChannel& channel = *m.GetChannel(3);
     EXPECT_EQ(channel.fileName, c.file);
     EXPECT_EQ(channel.factor, c.factor) << c.which;
@@ -76,6 +84,17 @@ struct PreviewRig {
 uint32_t Rgb(const host::DialogImage& image, int32_t x, int32_t y) {
   const uint8_t* p = &image.pixels[(size_t(y) * size_t(image.width) + size_t(x)) * 4];
   return uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
+}
+
+std::set<uint32_t> Greys(const host::DialogImage& image) {
+  std::set<uint32_t> seen;
+  for (int32_t y = 0; y < image.height; ++y) {
+    for (int32_t x = 0; x < image.width; ++x) {
+      const uint32_t c = Rgb(image, x, y);
+      if (c == (c & 0xFF) * 0x010101) seen.insert(c);
+    }
+  }
+  return seen;
 }
 
 // Where the bar stands: the first column whose pixels are not the bare preview's.
@@ -130,6 +149,11 @@ TEST(SettingsSheetPreviews, FontSampleShowsTheFrameOverACheckerboardAndTheText) 
   EXPECT_EQ(Rgb(bare.at(1084).image, 0, 0), 0xCCCCCCu);
   EXPECT_EQ(Rgb(bare.at(1084).image, 8, 0), 0xFFFFFFu);
   EXPECT_EQ(bare.at(1084).image.changes, framed.at(1084).image.changes + 1);
+
+  // Fully covered text is white, or with the gradation a grey per row down to black.
+  rig.config.fontDecoration = 0;
+  EXPECT_EQ(Greys(rig.Run("2").at(1084).image), std::set<uint32_t>{0xFFFFFF});
+  EXPECT_GT(Greys(rig.Run("check:1123:1;2").at(1084).image).size(), 4u);
 }
 
 TEST(SettingsSheetPreviews, ASliderShowsTheStoredValueOutsideItsRange) {
