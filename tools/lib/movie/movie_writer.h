@@ -35,6 +35,10 @@ struct MovieWriterOptions {
   bool corrupt = false;
   // The container's header claims an 8000 x 8000 picture.
   bool hugeSize = false;
+  // A fine pattern drifts over the second's colour, so every row changes every frame and the
+  // picture costs what a filmed one costs to decode.
+  bool textured = false;
+  uint32_t videoBitRate = 400000;
 };
 
 int WriteMovie(const MovieWriterOptions& options, std::vector<uint8_t>* out);
