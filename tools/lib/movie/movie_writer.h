@@ -9,7 +9,8 @@
 namespace bw::tools {
 
 constexpr int kMovieWriteOk = 0;
-constexpr int kMovieWriteBadOptions = 1;  // nothing to write, a bad size, or --huge for MPEG-1
+// Nothing to write, a bad size, --huge for MPEG-1, or a picture rate outside 0.1-50 Mbit/s.
+constexpr int kMovieWriteBadOptions = 1;
 constexpr int kMovieWriteEncoderMissing = 2;
 constexpr int kMovieWriteFailed = 3;
 
