@@ -2,6 +2,8 @@
 
 #include <immintrin.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace bw::host {
@@ -73,51 +75,136 @@ inline void Eight(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint32_t
   }
 }
 
-// One channel of sixteen pixels, 0-7 then 8-15, from the luma terms of pixels 0-3 and 8-11 (y0)
-// and 4-7 and 12-15 (y1).
-__attribute__((target("avx2"))) inline __m256i Channel16(__m256i uv, __m256i y0, __m256i y1,
-                                                         __m128i pair) {
-  const __m256i chroma = _mm256_madd_epi16(uv, _mm256_broadcastsi128_si256(pair));
-  const __m256i lo =
-      _mm256_srai_epi32(_mm256_add_epi32(y0, _mm256_unpacklo_epi32(chroma, chroma)), 8);
-  const __m256i hi =
-      _mm256_srai_epi32(_mm256_add_epi32(y1, _mm256_unpackhi_epi32(chroma, chroma)), 8);
-  return _mm256_packs_epi32(lo, hi);
+// The wide kernel works in 16-bit lanes. 298 (y - 16) + k e + 128 splits into 256 (y - 16 + w e)
+// plus 42 (y - 16) + p e + 128 with k = 256 w + p, so (sum >> 8) is (y - 16 + w e) plus
+// (part >> 8) exactly, and every part stays within 16 bits.
+constexpr int32_t kYPart = kY - 256;
+constexpr int32_t kRvWhole = 2, kRvPart = kRv - 256 * kRvWhole;
+constexpr int32_t kGvWhole = -1, kGvPart = kGv - 256 * kGvWhole;
+constexpr int32_t kBuWhole = 2, kBuPart = kBu - 256 * kBuWhole;
+// The parts' constants, so that the raw y, u and v bytes go in as they are.
+constexpr int32_t kRPartBase = kRound - 16 * kYPart - 128 * kRvPart;
+constexpr int32_t kGPartBase = kRound - 16 * kYPart - 128 * kGu - 128 * kGvPart;
+constexpr int32_t kBPartBase = kRound - 16 * kYPart - 128 * kBuPart;
+constexpr bool FitsInt16(int64_t low, int64_t high) {
+  return low >= INT16_MIN && high <= INT16_MAX;
+}
+static_assert(kRvPart >= -128 && kGu >= -128 && kGvPart <= 127, "byte coefficients");
+static_assert(FitsInt16(kRPartBase + 255 * std::min(kRvPart, 0),
+                        kRPartBase + 255 * kYPart + 255 * std::max(kRvPart, 0)));
+static_assert(FitsInt16(kGPartBase + 255 * kGu, kGPartBase + 255 * kYPart + 255 * kGvPart));
+static_assert(FitsInt16(kBPartBase, kBPartBase + 255 * kYPart + 255 * kBuPart));
+
+// Signed coefficients for the low and high byte of a word, for maddubs.
+constexpr int16_t BytePair(int32_t lo, int32_t hi) {
+  return static_cast<int16_t>(static_cast<uint8_t>(hi) << 8 | static_cast<uint8_t>(lo));
 }
 
-// Sixteen pixels from x (even), as Eight does it in each 128-bit half.
-template <bool kStream>
-__attribute__((target("avx2"))) inline void Sixteen(const uint8_t* y, const uint8_t* u,
-                                                    const uint8_t* v, uint32_t* out) {
-  __m256i luma = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(y)));
-  luma = _mm256_sub_epi16(luma, _mm256_set1_epi16(16));
-  const __m256i one = _mm256_set1_epi16(1);
-  const __m256i yTerm = _mm256_set1_epi32(kRound << 16 | kY);
-  // Halves: pixels 0-3 and 8-11, then 4-7 and 12-15.
-  const __m256i y0 = _mm256_madd_epi16(_mm256_unpacklo_epi16(luma, one), yTerm);
-  const __m256i y1 = _mm256_madd_epi16(_mm256_unpackhi_epi16(luma, one), yTerm);
+// What one chroma sample adds to each channel, per pixel (its sample repeated for two pixels).
+struct ChromaTerms {
+  __m256i rPart, gPart, bPart, rWhole, gWhole, bWhole;
+};
 
-  const __m128i uv8 = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(u)),
-                                        _mm_loadl_epi64(reinterpret_cast<const __m128i*>(v)));
-  const __m256i uv = _mm256_sub_epi16(_mm256_cvtepu8_epi16(uv8), _mm256_set1_epi16(128));
+// uv: one word per pixel, u in the low byte and v in the high one.
+__attribute__((target("avx2"))) inline ChromaTerms Terms(__m256i uv) {
+  const __m256i u = _mm256_and_si256(uv, _mm256_set1_epi16(0xff));
+  const __m256i v = _mm256_srli_epi16(uv, 8);
+  ChromaTerms t;
+  t.rPart = _mm256_add_epi16(_mm256_mullo_epi16(v, _mm256_set1_epi16(kRvPart)),
+                             _mm256_set1_epi16(kRPartBase));
+  t.gPart = _mm256_add_epi16(_mm256_maddubs_epi16(uv, _mm256_set1_epi16(BytePair(kGu, kGvPart))),
+                             _mm256_set1_epi16(kGPartBase));
+  t.bPart = _mm256_add_epi16(_mm256_mullo_epi16(u, _mm256_set1_epi16(kBuPart)),
+                             _mm256_set1_epi16(kBPartBase));
+  t.rWhole = _mm256_add_epi16(_mm256_mullo_epi16(v, _mm256_set1_epi16(kRvWhole)),
+                              _mm256_set1_epi16(-16 - 128 * kRvWhole));
+  t.gWhole = _mm256_add_epi16(_mm256_mullo_epi16(v, _mm256_set1_epi16(kGvWhole)),
+                              _mm256_set1_epi16(-16 - 128 * kGvWhole));
+  t.bWhole = _mm256_add_epi16(_mm256_mullo_epi16(u, _mm256_set1_epi16(kBuWhole)),
+                              _mm256_set1_epi16(-16 - 128 * kBuWhole));
+  return t;
+}
 
-  const __m256i b = Channel16(uv, y0, y1, Pair(kBu, 0));
-  const __m256i g = Channel16(uv, y0, y1, Pair(kGu, kGv));
-  const __m256i r = Channel16(uv, y0, y1, Pair(0, kRv));
-  const __m256i bg = _mm256_packus_epi16(b, g);
-  const __m256i ra = _mm256_packus_epi16(r, _mm256_set1_epi16(255));
-  const __m256i bgPairs = _mm256_unpacklo_epi8(bg, _mm256_srli_si256(bg, 8));
-  const __m256i raPairs = _mm256_unpacklo_epi8(ra, _mm256_srli_si256(ra, 8));
-  const __m256i lo = _mm256_unpacklo_epi16(bgPairs, raPairs);  // pixels 0-3, 8-11
-  const __m256i hi = _mm256_unpackhi_epi16(bgPairs, raPairs);  // pixels 4-7, 12-15
-  auto* to = reinterpret_cast<__m256i*>(out);
-  if constexpr (kStream) {
-    _mm256_stream_si256(to, _mm256_permute2x128_si256(lo, hi, 0x20));
-    _mm256_stream_si256(to + 1, _mm256_permute2x128_si256(lo, hi, 0x31));
+// The rows' dwords in the order the stores want: after unpacking each lane to words and packing
+// the channels, pixels come out 0-7, 8-15, 16-23, 24-31.
+__attribute__((target("avx2"))) inline __m256i StoreOrder(__m256i dwords) {
+  return _mm256_permutevar8x32_epi32(dwords, _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7));
+}
+
+// Chroma for 32 pixels of a row: the first 16 pixels' terms in a, the rest in b.
+__attribute__((target("avx2"))) inline void Chroma32(const uint8_t* u, const uint8_t* v,
+                                                     ChromaTerms* a, ChromaTerms* b) {
+  const __m128i u16 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(u));
+  const __m128i v16 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(v));
+  const __m256i uv =
+      StoreOrder(_mm256_setr_m128i(_mm_unpacklo_epi8(u16, v16), _mm_unpackhi_epi8(u16, v16)));
+  *a = Terms(_mm256_unpacklo_epi16(uv, uv));
+  *b = Terms(_mm256_unpackhi_epi16(uv, uv));
+}
+
+__attribute__((target("avx2"))) inline __m256i Channel(__m256i whole, __m256i part, __m256i luma,
+                                                       __m256i lumaPart) {
+  return _mm256_add_epi16(_mm256_add_epi16(luma, whole),
+                          _mm256_srai_epi16(_mm256_add_epi16(lumaPart, part), 8));
+}
+
+// Streaming needs the address aligned to the store: whole vectors, else halves.
+enum class Store { kCached, kStream, kStreamHalves };
+
+template <Store kStore>
+__attribute__((target("avx2"))) inline void Put(__m256i* to, __m256i value) {
+  if constexpr (kStore == Store::kStream) {
+    _mm256_stream_si256(to, value);
+  } else if constexpr (kStore == Store::kStreamHalves) {
+    _mm_stream_si128(reinterpret_cast<__m128i*>(to), _mm256_castsi256_si128(value));
+    _mm_stream_si128(reinterpret_cast<__m128i*>(to) + 1, _mm256_extracti128_si256(value, 1));
   } else {
-    _mm256_storeu_si256(to, _mm256_permute2x128_si256(lo, hi, 0x20));
-    _mm256_storeu_si256(to + 1, _mm256_permute2x128_si256(lo, hi, 0x31));
+    _mm256_storeu_si256(to, value);
   }
+}
+
+// 32 pixels of one row from their chroma terms.
+template <Store kStore>
+__attribute__((target("avx2"))) inline void Row32(const uint8_t* y, const ChromaTerms& a,
+                                                  const ChromaTerms& b, uint32_t* out) {
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i bytes = StoreOrder(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(y)));
+  const __m256i yA = _mm256_unpacklo_epi8(bytes, zero);
+  const __m256i yB = _mm256_unpackhi_epi8(bytes, zero);
+  // maddubs rather than mullo, which compilers turn into a longer chain of shifts and adds.
+  const __m256i yPart = _mm256_set1_epi16(BytePair(kYPart, 0));
+  const __m256i partA = _mm256_maddubs_epi16(yA, yPart);
+  const __m256i partB = _mm256_maddubs_epi16(yB, yPart);
+  const __m256i r = _mm256_packus_epi16(Channel(a.rWhole, a.rPart, yA, partA),
+                                        Channel(b.rWhole, b.rPart, yB, partB));
+  const __m256i g = _mm256_packus_epi16(Channel(a.gWhole, a.gPart, yA, partA),
+                                        Channel(b.gWhole, b.gPart, yB, partB));
+  const __m256i bl = _mm256_packus_epi16(Channel(a.bWhole, a.bPart, yA, partA),
+                                         Channel(b.bWhole, b.bPart, yB, partB));
+  const __m256i opaque = _mm256_set1_epi8(-1);
+  const __m256i bgA = _mm256_unpacklo_epi8(bl, g), bgB = _mm256_unpackhi_epi8(bl, g);
+  const __m256i raA = _mm256_unpacklo_epi8(r, opaque), raB = _mm256_unpackhi_epi8(r, opaque);
+  const __m256i pixels[4] = {_mm256_unpacklo_epi16(bgA, raA), _mm256_unpackhi_epi16(bgA, raA),
+                             _mm256_unpacklo_epi16(bgB, raB), _mm256_unpackhi_epi16(bgB, raB)};
+  auto* to = reinterpret_cast<__m256i*>(out);
+  for (int i = 0; i < 4; ++i) Put<kStore>(to + i, pixels[i]);
+}
+
+// Rows sharing their chroma row (second may be null), whole blocks of 32 pixels; answers the
+// pixels done.
+template <Store kStore>
+__attribute__((target("avx2"))) int Rows32(const uint8_t* y0, const uint8_t* y1, const uint8_t* u,
+                                           const uint8_t* v, uint32_t* out0, uint32_t* out1,
+                                           int width) {
+  int x = 0;
+  for (; x + 32 <= width; x += 32) {
+    ChromaTerms a, b;
+    Chroma32(u + x / 2, v + x / 2, &a, &b);
+    Row32<kStore>(y0 + x, a, b, out0 + x);
+    if (out1) Row32<kStore>(y1 + x, a, b, out1 + x);
+  }
+  if constexpr (kStore != Store::kCached) _mm_sfence();
+  return x;
 }
 
 }  // namespace
@@ -139,17 +226,27 @@ void YuvRowToXrgbSse2(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint
   YuvRowToXrgbPlain(y + x, u + x / 2, v + x / 2, out + x, width - x);
 }
 
-__attribute__((target("avx2"))) void YuvRowToXrgbAvx2(const uint8_t* y, const uint8_t* u,
-                                                      const uint8_t* v, uint32_t* out, int width,
-                                                      bool bypassCache) {
+__attribute__((target("avx2"))) void YuvRowPairToXrgbAvx2(const uint8_t* y0, const uint8_t* y1,
+                                                          const uint8_t* u, const uint8_t* v,
+                                                          uint32_t* out0, uint32_t* out1, int width,
+                                                          bool bypassCache) {
+  const uintptr_t alignment =
+      reinterpret_cast<uintptr_t>(out0) | (out1 ? reinterpret_cast<uintptr_t>(out1) : 0);
   int x = 0;
-  if (bypassCache && reinterpret_cast<uintptr_t>(out) % 32 == 0) {
-    for (; x + 16 <= width; x += 16) Sixteen<true>(y + x, u + x / 2, v + x / 2, out + x);
-    _mm_sfence();
+  if (bypassCache && alignment % 32 == 0) {
+    x = Rows32<Store::kStream>(y0, y1, u, v, out0, out1, width);
+  } else if (bypassCache && alignment % 16 == 0) {
+    x = Rows32<Store::kStreamHalves>(y0, y1, u, v, out0, out1, width);
   } else {
-    for (; x + 16 <= width; x += 16) Sixteen<false>(y + x, u + x / 2, v + x / 2, out + x);
+    x = Rows32<Store::kCached>(y0, y1, u, v, out0, out1, width);
   }
-  YuvRowToXrgbSse2(y + x, u + x / 2, v + x / 2, out + x, width - x, false);
+  YuvRowToXrgbSse2(y0 + x, u + x / 2, v + x / 2, out0 + x, width - x, false);
+  if (out1) YuvRowToXrgbSse2(y1 + x, u + x / 2, v + x / 2, out1 + x, width - x, false);
+}
+
+void YuvRowToXrgbAvx2(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint32_t* out,
+                      int width, bool bypassCache) {
+  YuvRowPairToXrgbAvx2(y, nullptr, u, v, out, nullptr, width, bypassCache);
 }
 
 bool HasAvx2() {
@@ -163,6 +260,16 @@ void YuvRowToXrgb(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint32_t
     YuvRowToXrgbAvx2(y, u, v, out, width, bypassCache);
   } else {
     YuvRowToXrgbSse2(y, u, v, out, width, bypassCache);
+  }
+}
+
+void YuvRowPairToXrgb(const uint8_t* y0, const uint8_t* y1, const uint8_t* u, const uint8_t* v,
+                      uint32_t* out0, uint32_t* out1, int width, bool bypassCache) {
+  if (HasAvx2()) {
+    YuvRowPairToXrgbAvx2(y0, y1, u, v, out0, out1, width, bypassCache);
+  } else {
+    YuvRowToXrgbSse2(y0, u, v, out0, width, bypassCache);
+    YuvRowToXrgbSse2(y1, u, v, out1, width, bypassCache);
   }
 }
 

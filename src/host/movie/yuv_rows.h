@@ -10,16 +10,22 @@ namespace bw::host {
 
 void YuvRowToXrgbPlain(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint32_t* out,
                        int width);
-// bypassCache writes an aligned row past the caches: for frames too large to stay in them, so
-// the decoder keeps its reference pictures there.
+// bypassCache writes a row aligned to 16 bytes past the caches: for frames too large to stay in
+// them, so the decoder keeps its reference pictures there.
 void YuvRowToXrgbSse2(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint32_t* out,
                       int width, bool bypassCache = false);
 // Only where HasAvx2().
 void YuvRowToXrgbAvx2(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint32_t* out,
                       int width, bool bypassCache = false);
+// Two rows over one chroma row, which then costs once; y1 and out1 may be null for one row.
+void YuvRowPairToXrgbAvx2(const uint8_t* y0, const uint8_t* y1, const uint8_t* u, const uint8_t* v,
+                          uint32_t* out0, uint32_t* out1, int width, bool bypassCache = false);
 bool HasAvx2();
 // The widest kernel the processor runs.
 void YuvRowToXrgb(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint32_t* out, int width,
                   bool bypassCache = false);
+// Two rows over one chroma row.
+void YuvRowPairToXrgb(const uint8_t* y0, const uint8_t* y1, const uint8_t* u, const uint8_t* v,
+                      uint32_t* out0, uint32_t* out1, int width, bool bypassCache = false);
 
 }  // namespace bw::host

@@ -3,6 +3,7 @@
 // converted in full show, frame after frame, across a seek and after their memory moved.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <span>
 #include <vector>
@@ -46,27 +47,44 @@ struct Played {
   MoviePlayer player;
 };
 
+// The still movie keeps most rows; the textured one changes every row of every frame.
 TEST(MovieKeptRows, KeptBuffersShowWhatFullConversionShows) {
-  tools::MovieWriterOptions options;
-  options.width = kWidth;
-  options.height = kHeight;
-  options.sound = false;
-  const std::vector<uint8_t> movie = test::MakeMovie(options);
-  ASSERT_FALSE(movie.empty());
-  VirtualClock clock{1000};
-  ScopedGlobal<ClockSource> scope{&clock};
-  Played kept(true, movie), full(false, movie);
-  for (int step = 0; step < 60; ++step) {
-    if (step == 20) {
-      ASSERT_EQ(kept.player.Seek(3000000), kMovieOk);
-      ASSERT_EQ(full.player.Seek(3000000), kMovieOk);
+  for (bool textured : {false, true}) {
+    SCOPED_TRACE(textured ? "textured" : "still");
+    tools::MovieWriterOptions options;
+    options.width = kWidth;
+    options.height = kHeight;
+    options.sound = false;
+    options.textured = textured;
+    const std::vector<uint8_t> movie = test::MakeMovie(options);
+    ASSERT_FALSE(movie.empty());
+    VirtualClock clock{1000};
+    ScopedGlobal<ClockSource> scope{&clock};
+    Played kept(true, movie), full(false, movie);
+    std::vector<uint8_t> before;
+    for (int step = 0; step < 60; ++step) {
+      if (step == 20) {
+        ASSERT_EQ(kept.player.Seek(3000000), kMovieOk);
+        ASSERT_EQ(full.player.Seek(3000000), kMovieOk);
+      }
+      if (step == 30) {  // new memory full of rubbish
+        for (Buffer* buffer : {&kept.a, &kept.b})
+          buffer->pixels =
+              std::make_unique<std::vector<uint8_t>>(size_t{kWidth} * kHeight * 4, 0xAB);
+      }
+      clock.AdvanceMilliseconds(40);
+      const std::vector<uint8_t> shown = full.Shown();
+      ASSERT_EQ(kept.Shown(), shown) << "step " << step;
+      if (textured && !before.empty() && step != 20) {
+        for (int32_t row = 0; row < kHeight; ++row) {
+          const size_t at = size_t{kWidth} * 4 * row;
+          ASSERT_FALSE(
+              std::equal(shown.begin() + at, shown.begin() + at + kWidth * 4, before.begin() + at))
+              << "row " << row << " did not change at step " << step;
+        }
+      }
+      before = shown;
     }
-    if (step == 30) {  // new memory full of rubbish
-      for (Buffer* buffer : {&kept.a, &kept.b})
-        buffer->pixels = std::make_unique<std::vector<uint8_t>>(size_t{kWidth} * kHeight * 4, 0xAB);
-    }
-    clock.AdvanceMilliseconds(40);
-    ASSERT_EQ(kept.Shown(), full.Shown()) << "step " << step;
   }
 }
 

@@ -40,27 +40,71 @@ TEST(YuvRows, PlainKernelStaysWithinOneOfTheReferenceAndIsOpaque) {
   }
 }
 
-// Random rows (all 0 and all 255 among them) of every width up to a few vectors: the vector
-// kernels, cached or streamed, give the plain pixels and write nothing past the row.
+// Random rows (all 0 and all 255 among them) of every width up to a few vectors, written at
+// every alignment the kernels tell apart: the vector kernels, cached or streamed, one row or two
+// over one chroma row, give the plain pixels and write nothing past the rows.
 TEST(YuvRows, VectorKernelsGiveThePlainPixelsAtEveryWidth) {
   std::mt19937 random(41);
-  for (int width = 1; width <= 67; ++width) {
-    for (int round = 0; round < 20; ++round) {
-      std::vector<uint8_t> y(width), u((width + 1) / 2), v((width + 1) / 2);
+  constexpr int kMaxWidth = 100;
+  for (int width = 1; width <= kMaxWidth; ++width) {
+    for (int round = 0; round < 12; ++round) {
+      std::vector<uint8_t> y(width * 2), u((width + 1) / 2), v((width + 1) / 2);
       for (auto* plane : {&y, &u, &v}) {
         for (uint8_t& value : *plane) value = uint8_t(round < 2 ? round * 255 : random());
       }
-      std::vector<uint32_t> plain(width + 1, 0x12345678u);
+      const uint8_t* y1 = y.data() + width;
+      std::vector<uint32_t> plain(width * 2 + 1, 0x12345678u);
       YuvRowToXrgbPlain(y.data(), u.data(), v.data(), plain.data(), width);
-      for (auto kernel : {YuvRowToXrgbSse2, HasAvx2() ? YuvRowToXrgbAvx2 : YuvRowToXrgbSse2}) {
-        for (bool bypassCache : {false, true}) {
-          alignas(32) uint32_t out[68];
+      YuvRowToXrgbPlain(y1, u.data(), v.data(), plain.data() + width, width);
+      constexpr int kOffsets[] = {0, 4, 1};  // words: 32-byte, 16-byte and 4-byte aligned rows
+      const int offset = kOffsets[round % 3];
+      auto written = [&](const uint32_t* out, int rows) {
+        std::vector<uint32_t> got(out, out + width * rows + 1);
+        std::vector<uint32_t> want(plain.begin(), plain.begin() + width * rows);
+        want.push_back(0x12345678u);
+        return got == want;
+      };
+      for (bool bypassCache : {false, true}) {
+        alignas(32) uint32_t out[kMaxWidth * 2 + 16];
+        for (auto kernel : {YuvRowToXrgbSse2, HasAvx2() ? YuvRowToXrgbAvx2 : YuvRowToXrgbSse2}) {
           std::fill(std::begin(out), std::end(out), 0x12345678u);
-          kernel(y.data(), u.data(), v.data(), out, width, bypassCache);
-          ASSERT_EQ(std::vector<uint32_t>(out, out + width + 1), plain)
+          kernel(y.data(), u.data(), v.data(), out + offset, width, bypassCache);
+          ASSERT_TRUE(written(out + offset, 1))
               << "width " << width << " round " << round << " streamed " << bypassCache;
         }
+        if (!HasAvx2()) continue;
+        // The second row right after the first, so both share the alignment only sometimes.
+        std::fill(std::begin(out), std::end(out), 0x12345678u);
+        YuvRowPairToXrgbAvx2(y.data(), y1, u.data(), v.data(), out + offset, out + offset + width,
+                             width, bypassCache);
+        ASSERT_TRUE(written(out + offset, 2))
+            << "pair, width " << width << " round " << round << " streamed " << bypassCache;
       }
+    }
+  }
+}
+
+// Every luma, u and v value together, through the widest kernel for two rows: the 16-bit
+// arithmetic of the wide kernels must equal the plain 32-bit one everywhere, clamps included.
+TEST(YuvRows, WidestKernelMatchesThePlainOneForEveryColour) {
+  std::vector<uint8_t> y(512), u(256), v(256);
+  for (int x = 0; x < 256; ++x) {
+    y[x] = uint8_t(x);
+    y[256 + x] = uint8_t(255 - x);
+  }
+  std::vector<uint32_t> wide(512), plain(512);
+  for (int uValue = 0; uValue < 256; ++uValue) {
+    for (int vValue = 0; vValue < 256; ++vValue) {
+      // Chroma varies along the row too, so each sample lands at its own pixels.
+      for (int i = 0; i < 256; ++i) {
+        u[i] = uint8_t(uValue + (i & 1) * 128);
+        v[i] = uint8_t(vValue + (i >> 7) * 128);
+      }
+      YuvRowPairToXrgb(y.data(), y.data() + 256, u.data(), v.data(), wide.data(), wide.data() + 256,
+                       256);
+      YuvRowToXrgbPlain(y.data(), u.data(), v.data(), plain.data(), 256);
+      YuvRowToXrgbPlain(y.data() + 256, u.data(), v.data(), plain.data() + 256, 256);
+      ASSERT_EQ(wide, plain) << "u " << uValue << " v " << vValue;
     }
   }
 }

@@ -117,27 +117,98 @@ struct Session {
   }
 };
 
-void FillPicture(AVFrame* frame, int64_t index, int32_t fps) {
+struct Yuv {
+  uint8_t y, u, v;
+};
+
+Yuv YuvOfSecond(int64_t index, int32_t fps) {
   const uint32_t rgb = MovieColourOfSecond(static_cast<uint32_t>(index / fps));
   const double r = rgb >> 16, g = (rgb >> 8) & 0xFF, b = rgb & 0xFF;
-  const auto y = static_cast<uint8_t>(std::lround(16 + 0.257 * r + 0.504 * g + 0.098 * b));
-  const auto u = static_cast<uint8_t>(std::lround(128 - 0.148 * r - 0.291 * g + 0.439 * b));
-  const auto v = static_cast<uint8_t>(std::lround(128 + 0.439 * r - 0.368 * g - 0.071 * b));
+  return {static_cast<uint8_t>(std::lround(16 + 0.257 * r + 0.504 * g + 0.098 * b)),
+          static_cast<uint8_t>(std::lround(128 - 0.148 * r - 0.291 * g + 0.439 * b)),
+          static_cast<uint8_t>(std::lround(128 + 0.439 * r - 0.368 * g - 0.071 * b))};
+}
+
+void FillPicture(AVFrame* frame, int64_t index, int32_t fps) {
+  const Yuv colour = YuvOfSecond(index, fps);
   const int w = frame->width, h = frame->height;
   const int barTop = h - h / 8;
   const int barLeft = static_cast<int>((index * 4) % std::max(w, 1));
   for (int row = 0; row < h; ++row) {
     uint8_t* line = frame->data[0] + static_cast<ptrdiff_t>(row) * frame->linesize[0];
-    std::memset(line, y, static_cast<size_t>(w));
+    std::memset(line, colour.y, static_cast<size_t>(w));
     if (row >= barTop) {
       for (int x = barLeft; x < std::min(w, barLeft + 8); ++x) line[x] = 235;
     }
   }
   for (int row = 0; row < h / 2; ++row) {
-    std::memset(frame->data[1] + static_cast<ptrdiff_t>(row) * frame->linesize[1], u,
+    std::memset(frame->data[1] + static_cast<ptrdiff_t>(row) * frame->linesize[1], colour.u,
                 static_cast<size_t>(w / 2));
-    std::memset(frame->data[2] + static_cast<ptrdiff_t>(row) * frame->linesize[2], v,
+    std::memset(frame->data[2] + static_cast<ptrdiff_t>(row) * frame->linesize[2], colour.v,
                 static_cast<size_t>(w / 2));
+  }
+}
+
+constexpr int kTileSide = 256;  // a power of two, so coordinates wrap by masking
+
+// Smoothed random values around 128, the same on every run.
+struct Texture {
+  uint8_t noise[kTileSide][kTileSide];
+  int8_t wave[kTileSide];  // one period of a sine
+
+  Texture() {
+    std::vector<uint8_t> raw(size_t{kTileSide} * kTileSide);
+    uint32_t state = 41;
+    for (uint8_t& value : raw) {
+      state = state * 1664525u + 1013904223u;
+      value = static_cast<uint8_t>(state >> 24);
+    }
+    auto at = [&](int y, int x) {
+      return raw[size_t(y & (kTileSide - 1)) * kTileSide + size_t(x & (kTileSide - 1))];
+    };
+    for (int y = 0; y < kTileSide; ++y) {
+      for (int x = 0; x < kTileSide; ++x) {
+        int sum = 0;
+        for (int dy = -1; dy <= 1; ++dy) {
+          for (int dx = -1; dx <= 1; ++dx) sum += at(y + dy, x + dx);
+        }
+        noise[y][x] = static_cast<uint8_t>(sum / 9);
+      }
+    }
+    for (int i = 0; i < kTileSide; ++i)
+      wave[i] =
+          static_cast<int8_t>(std::lround(24 * std::sin(2 * std::numbers::pi * i / kTileSide)));
+  }
+  int Noise(int64_t y, int64_t x) const {
+    return noise[y & (kTileSide - 1)][x & (kTileSide - 1)] - 128;
+  }
+};
+
+// The texture drifts as a camera pans, and a ripple runs across it, so both motion and change
+// reach every row of every frame.
+void FillTexturedPicture(AVFrame* frame, int64_t index, int32_t fps) {
+  static const Texture texture;
+  const Yuv colour = YuvOfSecond(index, fps);
+  const int w = frame->width, h = frame->height;
+  const int64_t panX = index * 3, panY = index * 2, phase = index * 6;
+  auto clamp = [](int value, int low, int high) {
+    return static_cast<uint8_t>(std::clamp(value, low, high));
+  };
+  for (int row = 0; row < h; ++row) {
+    uint8_t* line = frame->data[0] + static_cast<ptrdiff_t>(row) * frame->linesize[0];
+    for (int x = 0; x < w; ++x) {
+      const int ripple = texture.wave[(x / 4 + row / 8 + phase) & (kTileSide - 1)];
+      line[x] = clamp(colour.y + texture.Noise(row + panY, x + panX) / 2 + ripple, 16, 235);
+    }
+  }
+  for (int row = 0; row < h / 2; ++row) {
+    uint8_t* u = frame->data[1] + static_cast<ptrdiff_t>(row) * frame->linesize[1];
+    uint8_t* v = frame->data[2] + static_cast<ptrdiff_t>(row) * frame->linesize[2];
+    for (int x = 0; x < w / 2; ++x) {
+      const int n = texture.Noise(row * 2 + panY + 97, x * 2 + panX + 53) / 4;
+      u[x] = clamp(colour.u + n, 16, 240);
+      v[x] = clamp(colour.v - n, 16, 240);
+    }
   }
 }
 
@@ -194,7 +265,7 @@ int AddVideo(Session& s, const MovieWriterOptions& o, AVCodecID id) {
   s.video->pix_fmt = AV_PIX_FMT_YUV420P;
   s.video->gop_size = o.framesPerSecond / 2;
   s.video->max_b_frames = 0;
-  s.video->bit_rate = 400000;
+  s.video->bit_rate = o.videoBitRate;
   s.video->flags |= AV_CODEC_FLAG_BITEXACT;
   s.video->thread_count = 1;
   if (s.format->oformat->flags & AVFMT_GLOBALHEADER) s.video->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
@@ -251,7 +322,11 @@ int EncodeAll(Session& s, const MovieWriterOptions& o) {
       s.frame->width = o.width;
       s.frame->height = o.height;
       if (av_frame_get_buffer(s.frame, 0) < 0) return kMovieWriteFailed;
-      FillPicture(s.frame, nextFrame, o.framesPerSecond);
+      if (o.textured) {
+        FillTexturedPicture(s.frame, nextFrame, o.framesPerSecond);
+      } else {
+        FillPicture(s.frame, nextFrame, o.framesPerSecond);
+      }
       s.frame->pts = nextFrame++;
       if (!s.Encode(s.video, s.videoStream, s.frame)) return kMovieWriteFailed;
     } else {
@@ -304,7 +379,8 @@ int WriteMovie(const MovieWriterOptions& o, std::vector<uint8_t>* out) {
   if (!out || (!o.picture && !o.sound) || o.width < 16 || o.height < 16 || o.width % 2 ||
       o.height % 2 || o.width > 4096 || o.height > 4096 || o.framesPerSecond < 1 ||
       o.framesPerSecond > 60 || o.ms == 0 || o.ms > 600000 || o.soundRate < 8000 ||
-      o.soundRate > 48000 || o.keepPercent > 100 ||
+      o.soundRate > 48000 || o.keepPercent > 100 || o.videoBitRate < 100000 ||
+      o.videoBitRate > 50000000 ||
       (o.hugeSize && (!o.picture || o.container == MovieContainer::kMpeg1))) {
     return kMovieWriteBadOptions;
   }

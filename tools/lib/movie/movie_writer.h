@@ -9,7 +9,8 @@
 namespace bw::tools {
 
 constexpr int kMovieWriteOk = 0;
-constexpr int kMovieWriteBadOptions = 1;  // nothing to write, a bad size, or --huge for MPEG-1
+// Nothing to write, a bad size, --huge for MPEG-1, or a picture rate outside 0.1-50 Mbit/s.
+constexpr int kMovieWriteBadOptions = 1;
 constexpr int kMovieWriteEncoderMissing = 2;
 constexpr int kMovieWriteFailed = 3;
 
@@ -35,6 +36,10 @@ struct MovieWriterOptions {
   bool corrupt = false;
   // The container's header claims an 8000 x 8000 picture.
   bool hugeSize = false;
+  // A fine pattern drifts over the second's colour, so every row changes every frame and the
+  // picture costs what a filmed one costs to decode.
+  bool textured = false;
+  uint32_t videoBitRate = 400000;
 };
 
 int WriteMovie(const MovieWriterOptions& options, std::vector<uint8_t>* out);
