@@ -23,6 +23,10 @@ constexpr uint16_t kIfForwarded = 0xF600;  // + k: the words up to kEndIf are em
                                            // kForwarded + k names a word (else they test nothing)
 constexpr uint16_t kTakesResult = 3;       // kIfForwarded + this: where the next instruction is a
                                            // move from memory
+constexpr uint16_t kNextLoaded = 0xF200;   // rel32 to the next instruction's code behind its load
+                                           // of the word operand 1 names (a move from memory)
+constexpr uint16_t kAfter = 0xF300;        // rel32 to the next instruction's code (or the trailer)
+constexpr uint16_t kSlowCode = 0xF400;     // rel32 to this instruction's general code, out of line
 constexpr uint16_t kColdCode = 0xF700;     // rel32 to this instruction's out-of-line part
 constexpr uint16_t kNextCode = 0xF800;     // + n: rel32 to byte n of the next instruction's code
 constexpr uint16_t kForwarded = 0xF900;    // + k: address of the next instruction's word k when its
@@ -217,13 +221,11 @@ void MoveLoad(Words& t) {
 // into the next instruction's operand; when the next move reads the word just stored, it is
 // entered behind its load with the value still in eax.
 void ForwardResult(Words& t) {
-  Words load;
-  MoveLoad(load);
   P(t, kIfForwarded + kTakesResult);
   B(t, {0x41, 0x3B, 0x8F});  // cmp ecx, [r15 + the next instruction's word 1]
   P(t, kNextAddress + 1);
   B(t, {0x0F, 0x84});
-  P(t, static_cast<uint16_t>(kNextCode + ByteSize(load)));
+  P(t, kNextLoaded);
   P(t, kEndIf);
 }
 // [operand 3] := eax, handed on to a move that reads it next.
@@ -232,13 +234,42 @@ void StoreThirdResult(Words& t) {
   ForwardResult(t);
 }
 
-void Binary(Words& t, std::initializer_list<int> op) {
+// The specialised form of an instruction trusts that each operand word naming an address still
+// names the one it named at translation time, valid then and so for good (the used arena only
+// grows): a guard compares the word with that address, and the access goes there unchecked.
+// Compiled scripts rewrite value operands, seldom addresses; a guard that fails runs the
+// instruction's general code instead.
+void Guard(Words& t, int k) {
+  B(t, {0x41, 0x81, 0xBF});  // cmp dword [r15 + word k], old
+  P(t, static_cast<uint16_t>(kWordAddress + k));
+  P(t, static_cast<uint16_t>(kOldOperand + k));
+  B(t, {0x0F, 0x85});
+  P(t, kSlowCode);
+}
+// [r15 + old operand k], as the memory operand of opcode with reg.
+void AtOld(Words& t, int opcode, int reg, int k) {
+  B(t, {0x41, opcode, 0x87 | reg << 3});
+  P(t, static_cast<uint16_t>(kOldOperand + k));
+}
+// [operand k] := eax; the specialised form stores at the guarded address and leaves handing the
+// value on to the translator, which knows where it went.
+void StoreTo(Words& t, int k, bool fast) {
+  if (!fast) return StoreResult(t, k);
+  Guard(t, k);
+  AtOld(t, 0x89, eax, k);
+}
+void StoreThird(Words& t, bool fast) {
+  if (fast) return StoreTo(t, 3, true);
+  StoreThirdResult(t);
+}
+
+void Binary(Words& t, std::initializer_list<int> op, bool fast) {
   LoadOperand(t, eax, 1);
   LoadOperand(t, ecx, 2);
   B(t, op);
-  StoreThirdResult(t);
+  StoreThird(t, fast);
 }
-void Divide(Words& t, int opcode) {
+void Divide(Words& t, int opcode, bool fast) {
   LoadOperand(t, eax, 1);
   LoadOperand(t, ecx, 2);
   B(t, {0x85, 0xC9, 0x0F, 0x84});  // test ecx, ecx; jz fault
@@ -252,17 +283,72 @@ void Divide(Words& t, int opcode) {
     if (opcode == 18) B(t, {0x85, 0xD2, 0x79, 0x02, 0x01, 0xCA});  // a negative rest plus b
     B(t, {0x89, 0xD0});
   }
-  StoreThirdResult(t);
+  StoreThird(t, fast);
 }
-void Compare(Words& t, int setcc) {
+void Compare(Words& t, int setcc, bool fast) {
   LoadOperand(t, eax, 1);
   LoadOperand(t, ecx, 2);
   B(t, {0x31, 0xD2, 0x39, 0xC8, 0x0F, setcc, 0xC2, 0x89, 0xD0});
-  StoreThirdResult(t);
+  StoreThird(t, fast);
 }
 
-Words InstructionTemplate(uint32_t op) {
+// The operand words (bit k for word k) the specialised form of op trusts to name addresses.
+uint32_t AddressWords(uint32_t op) {
+  if (op == 32 || op == 39) return 6;
+  if (op == 26 || op == 27) return 2;
+  if (op == 22 || op == 23 || op == 31 || op == 33) return 4;
+  if ((op >= 13 && op <= 21) || op == 24 || op == 25 || (op >= 41 && op <= 46)) return 8;
+  return 0;
+}
+// The operand word naming where the specialised form of op stores eax, 0 for none.
+uint32_t ResultWord(uint32_t op) {
+  const uint32_t words = AddressWords(op);
+  if (op == 26 || op == 27 || op == 33) return 0;
+  return words & 8 ? 3 : words & 4 ? 2 : 0;
+}
+
+// The general template of op, or with fast its specialised form (empty where it has none).
+Words InstructionTemplate(uint32_t op, bool fast = false) {
   Words t;
+  if (fast) {
+    if (!AddressWords(op)) return t;
+    switch (op) {
+      case 26:
+      case 27:  // starts with the load of word 1, as the general form: a move may forward it
+        LoadOperand(t, eax, 1);
+        B(t, {0x3D});  // cmp eax, old
+        P(t, kOldOperand + 1);
+        B(t, {0x0F, 0x85});
+        P(t, kSlowCode);
+        AtOld(t, 0xFF, op == 26 ? 0 : 1, 1);
+        return t;
+      case 31:
+        LoadOperand(t, eax, 1);
+        StoreTo(t, 2, true);
+        return t;
+      case 32:  // the load goes first: a result stored there may skip it
+        AtOld(t, 0x8B, eax, 1);
+        Guard(t, 1);
+        StoreTo(t, 2, true);
+        return t;
+      case 33:  // the pointer's own address is trusted, the pointer checked
+        LoadOperand(t, eax, 1);
+        Guard(t, 2);
+        AtOld(t, 0x8B, ecx, 2);
+        CheckAddress(t, ecx);
+        StoreGuest(t, ecx, eax);
+        return t;
+      case 39:
+        Guard(t, 1);
+        AtOld(t, 0x8B, edx, 1);
+        CheckAddress(t, edx);
+        LoadGuest(t, eax, edx);
+        StoreTo(t, 2, true);
+        return t;
+      default:
+        break;
+    }
+  }
   switch (op) {
     case 0:  // wait
       B(t, {0xB9});
@@ -369,43 +455,43 @@ Words InstructionTemplate(uint32_t op) {
       B(t, {0x41, 0x29, 0xC5});
       break;
     case 13:
-      Binary(t, {0x01, 0xC8});
+      Binary(t, {0x01, 0xC8}, fast);
       break;
     case 14:
-      Binary(t, {0x29, 0xC8});
+      Binary(t, {0x29, 0xC8}, fast);
       break;
     case 15:
-      Binary(t, {0x0F, 0xAF, 0xC1});
+      Binary(t, {0x0F, 0xAF, 0xC1}, fast);
       break;
     case 16:
     case 17:
     case 18:
-      Divide(t, static_cast<int>(op));
+      Divide(t, static_cast<int>(op), fast);
       break;
     case 19:
-      Binary(t, {0x21, 0xC8});
+      Binary(t, {0x21, 0xC8}, fast);
       break;
     case 20:
-      Binary(t, {0x09, 0xC8});
+      Binary(t, {0x09, 0xC8}, fast);
       break;
     case 21:
-      Binary(t, {0x31, 0xC8});
+      Binary(t, {0x31, 0xC8}, fast);
       break;
     case 22:
       LoadOperand(t, eax, 1);
       B(t, {0xF7, 0xD0});
-      StoreResult(t, 2);
+      StoreTo(t, 2, fast);
       break;
     case 23:
       LoadOperand(t, eax, 1);
       B(t, {0x31, 0xD2, 0x85, 0xC0, 0x0F, 0x94, 0xC2, 0x89, 0xD0});
-      StoreResult(t, 2);
+      StoreTo(t, 2, fast);
       break;
     case 24:
-      Binary(t, {0xD3, 0xF8});
+      Binary(t, {0xD3, 0xF8}, fast);
       break;
     case 25:
-      Binary(t, {0xD3, 0xE0});
+      Binary(t, {0xD3, 0xE0}, fast);
       break;
     case 26:
     case 27:
@@ -492,22 +578,22 @@ Words InstructionTemplate(uint32_t op) {
       StoreResult(t, 2);
       break;
     case 41:
-      Compare(t, 0x9C);
+      Compare(t, 0x9C, fast);
       break;
     case 42:
-      Compare(t, 0x9E);
+      Compare(t, 0x9E, fast);
       break;
     case 43:
-      Compare(t, 0x9F);
+      Compare(t, 0x9F, fast);
       break;
     case 44:
-      Compare(t, 0x9D);
+      Compare(t, 0x9D, fast);
       break;
     case 45:
-      Compare(t, 0x94);
+      Compare(t, 0x94, fast);
       break;
     case 46:
-      Compare(t, 0x95);
+      Compare(t, 0x95, fast);
       break;
     default:
       break;
@@ -632,6 +718,7 @@ Words CountTemplate() {
 
 struct Template {
   Words words;
+  Words fast;  // the specialised form without its ending, empty when there is none
   Words cold;
   uint32_t operands = 0;  // low 8 bits: operand words; 0x100: a list up to a -1 word follows
   uint32_t size = 0;
@@ -652,6 +739,7 @@ const Templates& TheTemplates() {
     for (uint32_t op = 0; op < kOpcodeCount; ++op) {
       t.table[op].words = InstructionTemplate(op);
       t.table[op].words.push_back(kEnd);
+      t.table[op].fast = InstructionTemplate(op, true);
       t.table[op].cold = ColdTemplate(op);
       t.table[op].coldSize = static_cast<uint32_t>(ByteSize(t.table[op].cold));
       t.table[op].cold.push_back(kEnd);
@@ -692,6 +780,17 @@ bool StartsWithLoads(const Words& t, uint32_t k) {
          std::equal(loads.begin(), loads.begin() + n, t.begin());
 }
 
+// The specialised move's load of its source (AtOld), and the general one's (MoveLoad).
+constexpr size_t kConstantLoadSize = 7;
+size_t MoveLoadSize() {
+  static const size_t size = [] {
+    Words t;
+    MoveLoad(t);
+    return ByteSize(t);
+  }();
+  return size;
+}
+
 // Writes templates into the mapping, patching as it goes.
 class Emitter {
  public:
@@ -703,6 +802,9 @@ class Emitter {
   size_t exits[2][kExitCount] = {};
   std::vector<size_t> code[2];
   std::vector<size_t> cold[2];
+  std::vector<size_t> slow;      // the general code of specialised instructions (plain variant)
+  std::vector<uint8_t> special;  // whether an instruction's plain code is its specialised form
+  size_t trailer[2] = {};
   std::unordered_map<uint32_t, size_t> indexOf;
   const std::vector<Instruction>* list = nullptr;
   const Templates* templates = nullptr;
@@ -715,7 +817,12 @@ class Emitter {
     if (last || variant != 0) return false;
     const uint32_t next = (*list)[in->index + 1].opcode;
     if (k == kTakesResult) return next == 32;
-    return StartsWithLoads(templates->table[next].words, k);
+    return StartsWithLoads(Form(in->index + 1), k);
+  }
+  // The plain variant's code of instruction i: its specialised form or the general one.
+  const Words& Form(size_t i) const {
+    const Template& tp = templates->table[(*list)[i].opcode];
+    return special[i] ? tp.fast : tp.words;
   }
   // The bytes t takes for in, its kIfForwarded parts counted where they are emitted.
   size_t Size(const Words& t, const Instruction* in, int variant) const {
@@ -784,6 +891,21 @@ class Emitter {
         case kColdCode:
           value = Relative(cold[variant][in->index]);
           break;
+        case kSlowCode:
+          value = Relative(slow[in->index]);
+          break;
+        case kAfter: {
+          const bool last = in->index + 1 >= list->size();
+          value = Relative(last ? trailer[variant] : code[variant][in->index + 1]);
+          break;
+        }
+        case kNextLoaded: {  // only where Forwards(kTakesResult): a plain move follows
+          const bool last = in->index + 1 >= list->size();
+          if (last || variant != 0) return false;
+          value = Relative(code[0][in->index + 1] +
+                           (special[in->index + 1] ? kConstantLoadSize : MoveLoadSize()));
+          break;
+        }
         case kNextCode: {
           const bool last = in->index + 1 >= list->size();
           value = Relative(last ? exits[variant][kExitDispatch] : code[variant][in->index + 1] + k);
@@ -853,11 +975,54 @@ int BytecodeJit::Compile(uint32_t instructions, uint32_t byteCount) {
                     static_cast<uint32_t>(list.size())});
     at = next;
   }
-  // The layout: the stub, both variants' exits, then per variant the instructions, the trailer
-  // and the out-of-line parts.
   Emitter em(memory_);
   em.list = &list;
   em.templates = &t;
+  // The plain variant specialises each instruction whose address operands are good now.
+  auto old = [this](const Instruction& in, uint32_t k) {
+    uint32_t v = 0;
+    memory_.Read32(in.address + 4 * k, v);
+    return v;
+  };
+  em.special.assign(list.size(), 0);
+  for (const Instruction& in : list) {
+    const uint32_t words = AddressWords(in.opcode);
+    bool good = words != 0;
+    for (uint32_t k = 1; k <= 3; ++k) {
+      if (words >> k & 1) good = good && memory_.Valid(old(in, k), 4);
+    }
+    em.special[in.index] = good;
+  }
+  // A specialised form knows where it stored its result, so it hands the value on to the next
+  // instruction without a test: to a move that reads it, or into the next operand word loaded.
+  std::vector<Words> special(list.size());
+  for (const Instruction& in : list) {
+    if (!em.special[in.index]) continue;
+    Words& w = special[in.index];
+    w = t.table[in.opcode].fast;
+    const uint32_t result = ResultWord(in.opcode);
+    if (in.index + 1 < list.size() && result) {
+      const uint32_t to = old(in, result);
+      const Instruction& next = list[in.index + 1];
+      if (em.special[next.index] && next.opcode == 32 && old(next, 1) == to) {
+        B(w, {0xE9});
+        P(w, static_cast<uint16_t>(kNextCode + kConstantLoadSize));
+      } else if (to == next.address + 4 && StartsWithLoads(em.Form(next.index), 1)) {
+        B(w, {0xE9});
+        P(w, kNextCode + 7);
+      } else if (to == next.address + 8 && StartsWithLoads(em.Form(next.index), 2)) {
+        ForwardedSecond(w);
+      }
+    }
+    w.push_back(kEnd);
+  }
+  Words after;  // ends the general code of a specialised instruction
+  B(after, {0xE9});
+  P(after, kAfter);
+  after.push_back(kEnd);
+
+  // The layout: the stub, both variants' exits, then per variant the instructions, the trailer
+  // and the out-of-line parts; the plain variant's general code of specialised instructions last.
   size_t offset = t.table[kStubIndex].size;
   for (int v = 0; v < 2; ++v) {
     for (int e = 0; e < kExitCount; ++e) {
@@ -870,13 +1035,22 @@ int BytecodeJit::Compile(uint32_t instructions, uint32_t byteCount) {
     em.cold[v].reserve(list.size());
     for (const Instruction& in : list) {
       em.code[v].push_back(offset);
-      offset += em.Size(t.table[in.opcode].words, &in, v) + (v == 1 ? t.countSize : 0);
+      offset += v == 0 && em.special[in.index]
+                    ? ByteSize(special[in.index])
+                    : em.Size(t.table[in.opcode].words, &in, v) + (v == 1 ? t.countSize : 0);
     }
+    em.trailer[v] = offset;
     offset += kTrailerSize;
     for (const Instruction& in : list) {
       em.cold[v].push_back(offset);
       offset += t.table[in.opcode].coldSize;
     }
+  }
+  em.slow.assign(list.size(), 0);
+  for (const Instruction& in : list) {
+    if (!em.special[in.index]) continue;
+    em.slow[in.index] = offset;
+    offset += em.Size(t.table[in.opcode].words, &in, 0) + ByteSize(after);
   }
   const size_t total = offset;
 
@@ -901,7 +1075,8 @@ int BytecodeJit::Compile(uint32_t instructions, uint32_t byteCount) {
   for (int v = 0; v < 2 && ok; ++v) {
     for (const Instruction& in : list) {
       if (v == 1) ok = ok && em.Emit(t.count, &in, v);
-      ok = ok && em.Emit(t.table[in.opcode].words, &in, v);
+      const bool own = v == 0 && em.special[in.index];
+      ok = ok && em.Emit(own ? special[in.index] : t.table[in.opcode].words, &in, v);
     }
     const uint32_t fallOff = list.empty() ? instructions : list.back().next;
     Words trailer;
@@ -912,6 +1087,10 @@ int BytecodeJit::Compile(uint32_t instructions, uint32_t byteCount) {
     trailer.push_back(kEnd);
     ok = ok && em.Emit(trailer, &none, v);
     for (const Instruction& in : list) ok = ok && em.Emit(t.table[in.opcode].cold, &in, v);
+  }
+  for (const Instruction& in : list) {
+    if (!em.special[in.index]) continue;
+    ok = ok && em.Emit(t.table[in.opcode].words, &in, 0) && em.Emit(after, &in, 0);
   }
   if (!ok || em.Position() != total) return giveBack();
   if (!code_.Seal()) return giveBack();

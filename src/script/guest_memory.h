@@ -85,7 +85,8 @@ class GuestMemory {
   bool Faulted() const { return faulted_; }
 
   // For the interpreter's own checked accesses: the arena's host address (fixed for the
-  // arena's life) and the end of its used part (moves as blocks are allocated).
+  // arena's life) and the end of its used part (it only grows, as blocks are allocated: translated
+  // code trusts an address that was good once).
   uint8_t* Base() const { return base_; }
   uint32_t Top() const { return top_; }
   // Answers whether a fault happened since the last call and clears the flag.

@@ -159,6 +159,54 @@ TEST(Translated, SelfPatchingCodeRunsAsInterpreted) {
       0);
 }
 
+TEST(Translated, RewrittenAddressOperandsAreReadAsTheyStand) {
+  // Each instruction that stores to, reads from or counts at an address named by its operand
+  // words, with that word rewritten in a loop's second turn: to another variable, to a bad
+  // address (a fault), or partly overwritten.
+  struct Form {
+    const char* line;
+    int words;
+  };
+  const Form kForms[] = {
+      {"x: mov v1, v0\n", 2},  {"x: set 5, v0\n", 2},    {"x: add 1, 2, v0\n", 3},
+      {"x: lt 1, 2, v0\n", 3}, {"x: div 7, 0, v0\n", 3}, {"x: not 3, v0\n", 2},
+      {"x: inc v0\n", 1},      {"x: dec v0\n", 1},       {"x: stind 9, p\n", 2},
+      {"x: deref p, v0\n", 2}, {"x: lnot 0, v0\n", 2},   {"x: modp 7, 3, v0\n", 3},
+  };
+  // % is the word; a partial overwrite reaches into the word behind, so not behind the last.
+  const char* const kRewrites[] = {" set v2, x.%\n", " set 0x7FFFFFF0, x.%\n", " mov p, x.%\n",
+                                   " set 0x0101, x+%\n"};
+  for (const Form& form : kForms) {
+    for (int word = 1; word <= form.words; ++word) {
+      for (const char* rewrite : kRewrites) {
+        std::string change = rewrite;
+        const bool partial = change.find("x+") != std::string::npos;
+        if (partial && word == form.words) continue;
+        change.replace(change.find('%'), 1, std::to_string(partial ? 4 * word + 2 : word));
+        const std::string body = " set 2, k\nl:\n" + std::string(form.line) +
+                                 " mov v0, host:0\n xor 5, 1, w\n dec k\n mov k, z.1\n"
+                                 "z: jz 0, e\n" +
+                                 change +
+                                 " jmp l\ne: ret\nk: .word 0\nw: .word 0\np: .word v1\nv0: "
+                                 ".word 3\nv1: .word 4\nv2: .word 5\n";
+        SCOPED_TRACE(body);
+        EXPECT_EQ(RunBoth(body, 0), Translating());
+        if (testing::Test::HasFailure()) return;
+      }
+    }
+  }
+  // A result handed on to the next move while that move's source was redirected, and a move
+  // into the next instruction's operand word whose own address word then changed.
+  RunBoth(
+      " set 2, k\nl: add 1, k, v0\nm: mov v0, host:0\n set v1, m.1\n dec k\n mov k, z.1\n"
+      "z: jz 0, e\n jmp l\ne: ret\nk: .word 0\nv0: .word 3\nv1: .word 4\n",
+      0);
+  RunBoth(
+      " set 2, k\nl: mov k, a.1\na: add 0, 1, v0\n set v1, a.3\n dec k\n mov k, z.1\n"
+      "z: jz 0, e\n jmp l\ne: mov v1, host:0\n ret\nk: .word 0\nv0: .word 3\nv1: .word 4\n",
+      0);
+}
+
 TEST(Translated, RandomProgramsAgreeUnderOneLimit) {
   std::mt19937 rng(42);
   for (int seed = 0; seed < 150; ++seed) {

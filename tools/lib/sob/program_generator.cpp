@@ -77,6 +77,9 @@ class Generator {
       if (k > 1) ops += ", ";
       if (lastIsDest && k == count) {
         ops += Var();
+        // Now and then the destination word is rewritten first, to another variable.
+        if (in_.Below(8) == 0)
+          moves += " set " + Var() + ", " + at + "." + std::to_string(k) + "\n";
       } else if (in_.Below(2)) {
         moves += " mov " + Var() + ", " + at + "." + std::to_string(k) + "\n";
         ops += "0";
@@ -98,8 +101,11 @@ class Generator {
         return Operands("lnot", 2, true);
       case 2:
         return " " + std::string(in_.Below(2) ? "inc " : "dec ") + Var() + "\n";
-      case 3:
-        return " mov " + Var() + ", " + Var() + "\n";
+      case 3: {  // a move, its source word now and then rewritten first
+        const std::string at = Label("m");
+        std::string s = in_.Below(6) ? "" : " set " + Var() + ", " + at + ".1\n";
+        return s + at + ": mov " + Var() + ", " + Var() + "\n";
+      }
       case 4:
         return " push " + Imm() + "\n sinc 4\n pop " + Var() + "\n";
       case 5:

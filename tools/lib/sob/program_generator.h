@@ -1,8 +1,8 @@
 // Well-formed main-script programs made from arbitrary bytes, for comparing the interpreter with
-// the translated code: bounded loops, moves into later instructions' operand words, calls into
-// local functions and into a library block, switches, waits, and natives that record, allocate
-// or fault. Every byte sequence gives a program that assembles; programs never write opcode
-// words. The same bytes always give the same program.
+// the translated code: bounded loops, moves into later instructions' operand words (addresses
+// among them), calls into local functions and into a library block, switches, waits, and natives
+// that record, allocate or fault. Every byte sequence gives a program that assembles; programs
+// never write opcode words. The same bytes always give the same program.
 #pragma once
 
 #include <cstddef>
