@@ -78,16 +78,17 @@ class AppTgsHost : public TgsFrameHost {
     KeyboardDevice* k = App() ? App()->Keyboard() : nullptr;
     return k && k->IsKeyDown(code);
   }
-  // The modifier held with F1-F5 is the quick-save chord's: it does not skip the message the
-  // save is taken on.
+  // The modifier that also makes F1-F5 quick saves does not skip the message the save is
+  // taken on.
   bool SkipModifierDown() override {
-    if (!App() || !IsSkipModifierDown(App()->Keyboard(), App()->SkipWithCtrl())) return false;
-    if (App()->SkipWithCtrl() == Settings().shiftQuickSave) return true;
-    KeyboardDevice* k = App()->Keyboard();
-    for (int key = kKeyF1; key < kKeyF1 + kQuickSlots; ++key) {
-      if (k->IsKeyDown(key)) return false;
-    }
-    return true;
+    const bool held = App() && IsSkipModifierDown(App()->Keyboard(), App()->SkipWithCtrl());
+    if (held && App()->SkipWithCtrl() == Settings().shiftQuickSave) return true;
+    bool quickKey = false;
+    KeyboardDevice* k = held ? App()->Keyboard() : nullptr;
+    for (int key = kKeyF1; k && key < kKeyF1 + kQuickSlots; ++key)
+      quickKey = quickKey || k->IsKeyDown(key);
+    return sharedSkip_.Skips(held, IsSkipModifierPressed(k, App() && App()->SkipWithCtrl()),
+                             quickKey, Clock());
   }
 
   // The voice plays on channel 6; the answer is the speaking picture's place among the ids, or -1.
@@ -288,6 +289,7 @@ class AppTgsHost : public TgsFrameHost {
   TgsAppState ownState_;
   TgsUserSettings settings_;
   int32_t answer_ = 0;
+  SharedSkipModifier sharedSkip_;
 };
 
 TgsFrameNativeState& State(NativeArgs& a) {

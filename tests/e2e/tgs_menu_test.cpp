@@ -2,11 +2,12 @@
 // The system menu and the cross-fade built-ins in the program, headless: the right button opens
 // the menu beside the pointer, a click outside closes it, and a flash and a background change
 // through white run before the scenario ends. The menu's save button opens the save dialog
-// inside the scenario.
+// inside the scenario, and its load button the load dialog, which brings the save back.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -109,32 +110,54 @@ TEST_F(TgsMenu, RightButtonOpensTheMenuAndTheFadesRunToTheEnd) {
   EXPECT_EQ(again, menu) << "the same input shows the same frames";
 }
 
-// The menu opens at (334, 281) for a pointer at (400, 300): its save button's middle is below.
-constexpr int kSaveButtonY = 281 + 22 * 5 + 18;
+// MAIN with saving and loading allowed, calling the scene.
+constexpr const char* kSavingMain =
+    ".sob0\n native native:4, saveAllowed, status\n"
+    " native native:4, loadAllowed, status\n"
+    " native native:0, callScene, status\n wait\n ret\n"
+    "callScene: .word scene\nscene: .string \"TGS\"\n"
+    "saveAllowed: .word 8, 1\nloadAllowed: .word 9, 1\nstatus: .word 0\n";
 
-TEST_F(TgsMenu, TheSaveButtonSavesTheScenarioIntoTheDialogsSlot) {
-  test::PutAssembled(game, "SCRIPT/MAIN.SOB",
-                     ".sob0\n native native:4, saveAllowed, status\n"
-                     " native native:4, loadAllowed, status\n"
-                     " native native:0, callScene, status\n wait\n ret\n"
-                     "callScene: .word scene\nscene: .string \"TGS\"\n"
-                     "saveAllowed: .word 8, 1\nloadAllowed: .word 9, 1\nstatus: .word 0\n");
+// The right button at opened with the pointer at (400, 300), which rests on the menu's start row
+// (5, save); 39 frames later the pointer goes to row and clicks it (a button takes a pointer
+// that moved onto it).
+std::string MenuButton(int opened, int row) {
+  const std::string y = std::to_string(300 + 22 * (row - 5));
+  auto at = [&](int after) { return std::to_string(opened + after); };
+  return at(-1) + ":move:400:300," + at(0) + ":down:right," + at(1) + ":up:right," + at(36) +
+         ":move:400:" + y + "," + at(37) + ":move:401:" + y + "," + at(39) + ":click:401:" + y;
+}
+
+TEST_F(TgsMenu, TheSaveButtonSavesAndTheLoadButtonBringsTheSaveBack) {
+  test::PutAssembled(game, "SCRIPT/MAIN.SOB", kSavingMain);
   tob::AssembleResult made = tob::Assemble(
-      ".tob1\n  MessageBegin 0\n  \"Saved here.\"\n"
-      "  MessageWait\n  .end\n");
+      ".tob1\n  BgLoad \"CG\\\\BG.WGX\", 0\n  MessageBegin 0\n  \"Saved here.\"\n  MessageWait\n"
+      "  MessageBegin 0\n  \"Later on.\"\n  MessageWait\n  .end\n");
   ASSERT_TRUE(made.ok) << made.error;
   game.WriteFile("SCRIPT/TGS_DEMO.TOB", std::string(made.bytes.begin(), made.bytes.end()));
-  // The menu at 101, its save button at 140; the dialog takes the first row. The clicks after
-  // it end the message and the scenario.
+  // The save button at 140 takes the save dialog's first row; the click at 260 shows the second
+  // message; the load button at 340 takes the load dialog's first row. The saved message waits
+  // again, its mark turning through its cells in 48 frames; two clicks end the scenario.
+  std::string frames;
+  for (uint32_t f = 205; f < 260; ++f) frames += std::to_string(f) + ",";
+  for (uint32_t f = 500; f < 560; ++f) frames += std::to_string(f) + ",";
+  frames += "290";
   const test::PlayedRun run = test::PlayHeadless(
       game.path(), home.path(),
-      {"BRIMWOLD_HEADLESS_FRAMES=600",
-       "BRIMWOLD_HEADLESS_INPUT=100:move:400:300,101:down:right,102:up:right,140:click:400:" +
-           std::to_string(kSaveButtonY) + ",260:click:400:300,300:click:400:300",
-       "BRIMWOLD_HEADLESS_ANSWERS=row:0;check:1073:0;press:1204;2"},
+      {"BRIMWOLD_HEADLESS_FRAMES=760",
+       "BRIMWOLD_HEADLESS_INPUT=" + MenuButton(101, 5) + ",260:click:400:300," +
+           MenuButton(301, 6) + ",600:click:400:300,660:click:400:300",
+       "BRIMWOLD_HEADLESS_ANSWERS=row:0;check:1073:0;press:1204;2,row:0;activate;2",
+       "BRIMWOLD_HEADLESS_HASHES=" + frames},
       std::chrono::seconds(120));
   ASSERT_EQ(run.status, 0) << run.errors;
   EXPECT_TRUE(std::filesystem::exists(game.path() / "SAVEDATA" / "DATA0200.SAV")) << run.errors;
+  std::set<uint64_t> saved, loaded;
+  for (const auto& [frame, hash] : run.hashes) (frame < 260 ? saved : loaded).insert(hash);
+  ASSERT_TRUE(run.hashes.contains(290));
+  EXPECT_FALSE(saved.contains(run.hashes.at(290))) << "the second message shows";
+  loaded.erase(run.hashes.at(290));
+  EXPECT_EQ(loaded, saved) << "the load dialog's save came back";
 }
 
 }  // namespace
