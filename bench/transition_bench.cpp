@@ -19,7 +19,9 @@
 //   mode N over  the same with draw kind 1 (each piece alpha-blended over the target), pixman
 //            OVER of the same piece list one call per piece; "modes over" the sweep's total;
 //   mode 53  against pixman OVER of the picture through a solid mask;
-//   68 to 70 against a plain frame copy (pixman SRC), which they should reach a quarter of.
+//   68 to 70 against a plain frame copy (pixman SRC), which they should reach a quarter of;
+//   13, 72, 85 also against memcpy of each piece's rows: their frames are a few large copies,
+//            so the copy's speed bounds both sides.
 // Prints "ratio <name>: <ours / peer throughput>".
 #include <pixman.h>
 
@@ -387,6 +389,28 @@ void MemcpyStrips(benchmark::State& state, const Strips& k) {
   });
 }
 
+// Each piece's rows copied with memcpy, one call per row.
+void MemcpyMode(benchmark::State& state, int mode) {
+  Scene& s = TheScene();
+  PieceList list;
+  {
+    bw::ScopedGlobal<bw::TrigTables> trig(&s.trig);
+    bw::ScopedGlobal<bw::PieceSink> record(&list);
+    DrawMode(mode, bw::kDrawCopy);
+  }
+  Loop(state, [&] {
+    for (const bw::TransitionPiece& p : list.pieces) {
+      const size_t bytes = size_t(p.source.Width()) * 4;
+      for (int32_t j = 0; j < p.source.Height(); ++j) {
+        std::memcpy(s.target->GetRowPointer(p.y + j) + size_t(p.x) * 4,
+                    s.newImage->GetRowPointer(p.source.top + j) + size_t(p.source.left) * 4, bytes);
+      }
+    }
+  });
+}
+
+constexpr int kCopyModes[] = {13, 72, 85};
+
 void Register(const std::string& name, void (*run)(benchmark::State&)) {
   benchmark::RegisterBenchmark(name.c_str(), run)->Unit(benchmark::kMicrosecond);
 }
@@ -446,6 +470,11 @@ int main(int argc, char** argv) {
   benchmark::RegisterBenchmark("memcpy/strips/rows8", [](benchmark::State& s) {
     MemcpyStrips(s, kStrips[2]);
   })->Unit(benchmark::kMicrosecond);
+  for (int mode : kCopyModes) {
+    benchmark::RegisterBenchmark(("memcpy/mode/" + std::to_string(mode)).c_str(),
+                                 [mode](benchmark::State& s) { MemcpyMode(s, mode); })
+        ->Unit(benchmark::kMicrosecond);
+  }
   benchmark::Initialize(&argc, argv);
   bw::bench::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
@@ -465,6 +494,12 @@ int main(int argc, char** argv) {
   }
   PrintModeRatios(reporter, "over/", " over");
   reporter.PrintRatio("strips rows8 against memcpy", "ours/strips/rows8", "memcpy/strips/rows8");
+  for (int mode : kCopyModes) {
+    const std::string n = std::to_string(mode);
+    reporter.PrintRatio("mode " + n + " against memcpy", "ours/mode/" + n, "memcpy/mode/" + n);
+    reporter.PrintRatio("mode " + n + " pixman against memcpy", "peer/mode/" + n,
+                        "memcpy/mode/" + n);
+  }
   benchmark::Shutdown();
   return 0;
 }
