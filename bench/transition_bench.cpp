@@ -16,8 +16,12 @@
 //   mode N   each numbered mode's frame at p = 128 (generator seeded alike), pixman SRC of the
 //            same piece list one call per piece (the stretching modes 2, 3 and 79 to 82 are
 //            left out: their pieces are scaled); "modes" is the sweep's total time;
+//   mode N over  the same with draw kind 1 (each piece alpha-blended over the target), pixman
+//            OVER of the same piece list one call per piece; "modes over" the sweep's total;
 //   mode 53  against pixman OVER of the picture through a solid mask;
-//   68 to 70 against a plain frame copy (pixman SRC), which they should reach a quarter of.
+//   68 to 70 against a plain frame copy (pixman SRC), which they should reach a quarter of;
+//   13, 72, 85 also against memcpy of each piece's rows: their frames are a few large copies,
+//            so the copy's speed bounds both sides.
 // Prints "ratio <name>: <ours / peer throughput>".
 #include <pixman.h>
 
@@ -304,38 +308,55 @@ bool IsPieceListMode(int mode) {
          !(mode >= 79 && mode <= 82);
 }
 
-int DrawMode(int mode) {
+int DrawMode(int mode, int kind) {
   Scene& s = TheScene();
   bw::ReseedTransitionRandom(kModeSeed);
   return bw::TransitionTable()[size_t(mode)](s.target.get(), s.newImage.get(), kModeProgress, 0, 0,
-                                             0, nullptr);
+                                             kind, nullptr);
 }
 
-void OursMode(benchmark::State& state, int mode) {
+void OursMode(benchmark::State& state, int mode, int kind) {
   Scene& s = TheScene();
   bw::ScopedGlobal<bw::TrigTables> trig(&s.trig);
-  Loop(state, [&] { DrawMode(mode); });
+  Loop(state, [&] { DrawMode(mode, kind); });
 }
 
-void PeerMode(benchmark::State& state, int mode) {
+void PeerMode(benchmark::State& state, int mode, int kind) {
   Scene& s = TheScene();
   PieceList list;
   {
     bw::ScopedGlobal<bw::TrigTables> trig(&s.trig);
     bw::ScopedGlobal<bw::PieceSink> record(&list);
-    DrawMode(mode);
+    DrawMode(mode, kind);
   }
+  const pixman_op_t op = kind == bw::kDrawCopy ? PIXMAN_OP_SRC : PIXMAN_OP_OVER;
   pixman_image_t* src = Wrap(*s.newImage);
   pixman_image_t* dst = Wrap(*s.target);
   Loop(state, [&] {
     bw::ReseedTransitionRandom(kModeSeed);
     for (const bw::TransitionPiece& p : list.pieces) {
-      pixman_image_composite32(PIXMAN_OP_SRC, src, nullptr, dst, p.source.left, p.source.top, 0, 0,
-                               p.x, p.y, p.source.Width(), p.source.Height());
+      pixman_image_composite32(op, src, nullptr, dst, p.source.left, p.source.top, 0, 0, p.x, p.y,
+                               p.source.Width(), p.source.Height());
     }
   });
   pixman_image_unref(src);
   pixman_image_unref(dst);
+}
+
+// Ours against the peer for every piece-list mode of one draw kind: a line per mode and the
+// sweep's total time.
+void PrintModeRatios(const bw::bench::RatioReporter& reporter, const std::string& group,
+                     const std::string& suffix) {
+  double oursTotal = 0, peerTotal = 0;
+  for (int mode = 0; mode < bw::kTransitionModes; ++mode) {
+    if (!IsPieceListMode(mode)) continue;
+    const std::string n = std::to_string(mode);
+    reporter.PrintRatio("mode " + n + suffix, "ours/" + group + n, "peer/" + group + n);
+    const bw::bench::RunResult* ours = reporter.Find("ours/" + group + n);
+    const bw::bench::RunResult* peer = reporter.Find("peer/" + group + n);
+    if (ours && peer) oursTotal += ours->seconds, peerTotal += peer->seconds;
+  }
+  if (oursTotal > 0) std::printf("ratio modes%s: %.2f\n", suffix.c_str(), peerTotal / oursTotal);
 }
 
 void PeerCrossFadeOver(benchmark::State& state) {
@@ -367,6 +388,28 @@ void MemcpyStrips(benchmark::State& state, const Strips& k) {
     }
   });
 }
+
+// Each piece's rows copied with memcpy, one call per row.
+void MemcpyMode(benchmark::State& state, int mode) {
+  Scene& s = TheScene();
+  PieceList list;
+  {
+    bw::ScopedGlobal<bw::TrigTables> trig(&s.trig);
+    bw::ScopedGlobal<bw::PieceSink> record(&list);
+    DrawMode(mode, bw::kDrawCopy);
+  }
+  Loop(state, [&] {
+    for (const bw::TransitionPiece& p : list.pieces) {
+      const size_t bytes = size_t(p.source.Width()) * 4;
+      for (int32_t j = 0; j < p.source.Height(); ++j) {
+        std::memcpy(s.target->GetRowPointer(p.y + j) + size_t(p.x) * 4,
+                    s.newImage->GetRowPointer(p.source.top + j) + size_t(p.source.left) * 4, bytes);
+      }
+    }
+  });
+}
+
+constexpr int kCopyModes[] = {13, 72, 85};
 
 void Register(const std::string& name, void (*run)(benchmark::State&)) {
   benchmark::RegisterBenchmark(name.c_str(), run)->Unit(benchmark::kMicrosecond);
@@ -407,20 +450,31 @@ int main(int argc, char** argv) {
                                  [&k](benchmark::State& s) { PeerStrips(s, k); })
         ->Unit(benchmark::kMicrosecond);
   }
-  for (int mode = 0; mode < bw::kTransitionModes; ++mode) {
-    const std::string n = std::to_string(mode);
-    benchmark::RegisterBenchmark(("ours/mode/" + n).c_str(), [mode](benchmark::State& s) {
-      OursMode(s, mode);
-    })->Unit(benchmark::kMicrosecond);
-    if (!IsPieceListMode(mode)) continue;
-    benchmark::RegisterBenchmark(("peer/mode/" + n).c_str(), [mode](benchmark::State& s) {
-      PeerMode(s, mode);
-    })->Unit(benchmark::kMicrosecond);
+  for (int kind : {bw::kDrawCopy, bw::kDrawAlpha}) {
+    const std::string group = kind == bw::kDrawCopy ? "/mode/" : "/over/";
+    for (int mode = 0; mode < bw::kTransitionModes; ++mode) {
+      const std::string n = std::to_string(mode);
+      if (kind == bw::kDrawCopy || IsPieceListMode(mode)) {
+        benchmark::RegisterBenchmark(("ours" + group + n).c_str(), [mode,
+                                                                    kind](benchmark::State& s) {
+          OursMode(s, mode, kind);
+        })->Unit(benchmark::kMicrosecond);
+      }
+      if (!IsPieceListMode(mode)) continue;
+      benchmark::RegisterBenchmark(("peer" + group + n).c_str(), [mode, kind](benchmark::State& s) {
+        PeerMode(s, mode, kind);
+      })->Unit(benchmark::kMicrosecond);
+    }
   }
   Register("peer/mode/53", PeerCrossFadeOver);
   benchmark::RegisterBenchmark("memcpy/strips/rows8", [](benchmark::State& s) {
     MemcpyStrips(s, kStrips[2]);
   })->Unit(benchmark::kMicrosecond);
+  for (int mode : kCopyModes) {
+    benchmark::RegisterBenchmark(("memcpy/mode/" + std::to_string(mode)).c_str(),
+                                 [mode](benchmark::State& s) { MemcpyMode(s, mode); })
+        ->Unit(benchmark::kMicrosecond);
+  }
   benchmark::Initialize(&argc, argv);
   bw::bench::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
@@ -432,21 +486,20 @@ int main(int argc, char** argv) {
     reporter.PrintRatio(std::string("strips ") + k.name, std::string("ours/strips/") + k.name,
                         std::string("peer/strips/") + k.name);
   }
-  double oursTotal = 0, peerTotal = 0;
-  for (int mode = 0; mode < bw::kTransitionModes; ++mode) {
+  PrintModeRatios(reporter, "mode/", "");
+  reporter.PrintRatio("mode 53", "ours/mode/53", "peer/mode/53");
+  for (int mode = 68; mode <= 70; ++mode) {
     const std::string n = std::to_string(mode);
-    if (mode >= 68 && mode <= 70) {
-      reporter.PrintRatio("mode " + n + "-vs-frame-copy", "ours/mode/" + n, "peer/frame_copy");
-      continue;
-    }
-    if (mode != 53 && !IsPieceListMode(mode)) continue;
-    reporter.PrintRatio("mode " + n, "ours/mode/" + n, "peer/mode/" + n);
-    const bw::bench::RunResult* ours = reporter.Find("ours/mode/" + n);
-    const bw::bench::RunResult* peer = reporter.Find("peer/mode/" + n);
-    if (mode != 53 && ours && peer) oursTotal += ours->seconds, peerTotal += peer->seconds;
+    reporter.PrintRatio("mode " + n + "-vs-frame-copy", "ours/mode/" + n, "peer/frame_copy");
   }
-  if (oursTotal > 0) std::printf("ratio modes: %.2f\n", peerTotal / oursTotal);
+  PrintModeRatios(reporter, "over/", " over");
   reporter.PrintRatio("strips rows8 against memcpy", "ours/strips/rows8", "memcpy/strips/rows8");
+  for (int mode : kCopyModes) {
+    const std::string n = std::to_string(mode);
+    reporter.PrintRatio("mode " + n + " against memcpy", "ours/mode/" + n, "memcpy/mode/" + n);
+    reporter.PrintRatio("mode " + n + " pixman against memcpy", "peer/mode/" + n,
+                        "memcpy/mode/" + n);
+  }
   benchmark::Shutdown();
   return 0;
 }

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <utility>
+#include <vector>
 
 #include "common/global.h"
 #include "effects/transitions/transition_frame.h"
@@ -54,11 +55,12 @@ void ForCells(const TransitionFrame& f, int32_t cw, int32_t ch, Visit&& visit) {
   }
 }
 
-int32_t Draw() {
-  return TransitionRandom().DrawRaw();
+// The generator is looked up once per pattern, not per cell.
+int32_t Draw(SubtractiveRandom& r) {
+  return r.DrawRaw();
 }
-int32_t DrawBelow(int32_t n) {
-  return int32_t(uint32_t(Draw()) % uint32_t(n));
+int32_t DrawBelow(SubtractiveRandom& r, int32_t n) {
+  return int32_t(uint32_t(r.DrawRaw()) % uint32_t(n));
 }
 
 const TrigTables* Trig() {
@@ -105,8 +107,9 @@ int Wave(TransitionFrame& f, int32_t p, bool rows) {
 
 int RowJitter(TransitionFrame& f, int32_t p) {
   const int32_t n = 256 - p;
+  SubtractiveRandom& r = TransitionRandom();
   for (int32_t i = 0; i < f.height; ++i) {
-    const int32_t off = DrawBelow(n) - (n >> 1);
+    const int32_t off = DrawBelow(r, n) - (n >> 1);
     At(f, 0, i, f.width, i + 1, int64_t{f.x} + off, int64_t{f.y} + i);
   }
   return kTransitionStepDone;
@@ -114,12 +117,13 @@ int RowJitter(TransitionFrame& f, int32_t p) {
 
 int JitteredCells(TransitionFrame& f, int32_t p) {
   const int32_t d = p < 128 ? 10 : p < 200 ? 6 : p < 230 ? 4 : 2;
+  SubtractiveRandom& r = TransitionRandom();
   ForCells(f, 4, 2, [&](int32_t cx, int32_t cy, int32_t w, int32_t h) {
-    if ((Draw() & 255) <= p) {
+    if ((Draw(r) & 255) <= p) {
       InPlace(f, cx, cy, cx + w, cy + h);
       return;
     }
-    int32_t dx = DrawBelow(d), dy = DrawBelow(d);
+    int32_t dx = DrawBelow(r, d), dy = DrawBelow(r, d);
     if (cx + dx + w > f.width) dx = 0;
     if (cy + dy + h > f.height) dy = 0;
     At(f, cx + dx, cy + dy, cx + dx + w, cy + dy + h, int64_t{f.x} + cx, int64_t{f.y} + cy);
@@ -145,18 +149,33 @@ int64_t DissolveThreshold(int mode, const TransitionFrame& f, int32_t p, int32_t
 }
 
 int Dissolve(TransitionFrame& f, int32_t p, int mode) {
-  ForCells(f, 4, 2, [&](int32_t cx, int32_t cy, int32_t w, int32_t h) {
-    if ((Draw() & 255) <= DissolveThreshold(mode, f, p, cx, cy)) InPlace(f, cx, cy, cx + w, cy + h);
-  });
+  SubtractiveRandom& r = TransitionRandom();
+  // The thresholds of a row (modes 6 to 8) or of each column (9 and 10), worked out once.
+  const bool byColumn = mode >= 9;
+  std::vector<int64_t> columns;
+  if (byColumn) {
+    for (int32_t cx = 0; cx < f.width; cx += 4)
+      columns.push_back(DissolveThreshold(mode, f, p, cx, 0));
+  }
+  for (int32_t cy = 0; cy < f.height; cy += 2) {
+    const int32_t bottom = cy + std::min(2, f.height - cy);
+    const int64_t row = byColumn ? 0 : DissolveThreshold(mode, f, p, 0, cy);
+    size_t k = 0;
+    for (int32_t cx = 0; cx < f.width; cx += 4, ++k) {
+      const int64_t threshold = byColumn ? columns[k] : row;
+      if ((Draw(r) & 255) <= threshold) InPlace(f, cx, cy, cx + std::min(4, f.width - cx), bottom);
+    }
+  }
   return kTransitionStepDone;
 }
 
 int CentreDissolve(TransitionFrame& f, int32_t p) {
   const int64_t reach = ((int64_t{f.width} + f.height) * p) >> 8;
+  SubtractiveRandom& r = TransitionRandom();
   ForCells(f, 2, 2, [&](int32_t cx, int32_t cy, int32_t w, int32_t h) {
     const double ex = 2.0 * cx - f.width, ey = 2.0 * cy - f.height;
     const int64_t dist = int64_t(std::sqrt(ey * ey + ex * ex));
-    if ((Draw() & 255) <= reach - dist) InPlace(f, cx, cy, cx + w, cy + h);
+    if ((Draw(r) & 255) <= reach - dist) InPlace(f, cx, cy, cx + w, cy + h);
   });
   return kTransitionStepDone;
 }
@@ -377,7 +396,7 @@ int CrossFade(TransitionFrame& f, int32_t p) {
 
 // Modes 68 to 70: the whole picture, then a filter over where it landed.
 int Filtered(TransitionFrame& f, int32_t p, int mode) {
-  CurrentPieceSink().DrawWhole(f);
+  f.sink->DrawWhole(f);
   TouchWhole(f);
   const Rect drawn{f.x, f.y, Fit(int64_t{f.x} + f.width), Fit(int64_t{f.y} + f.height)};
   const int blockSize = ((255 - p) >> 2) + 1, anchor = mode == 68 ? 0 : 1;
@@ -422,12 +441,19 @@ int64_t Approach(const TransitionFrame& f, int32_t p) {
 struct Radial {
   int64_t dx, dy, d, ux, uy;
 };
+// a / b truncated, for |a / b| <= 256, |a| < 2^53 and b > 0: through doubles, which pipeline
+// where integer divides queue. Exact: a non-integer quotient lies at least 1 / b from an
+// integer, and the rounding error, at most 256 x 2^-53, stays below that for any b < 2^44.
+int64_t UnitQuotient(int64_t a, int64_t b) {
+  return int64_t(double(a) / double(b));
+}
+
 Radial RadialOf(const TransitionFrame& f, int32_t bx, int32_t by) {
   Radial r;
   r.dx = bx - f.width / 2, r.dy = by - f.height / 2;
   r.d = int64_t(std::sqrt(double(r.dx * r.dx + r.dy * r.dy)));
-  r.ux = r.d ? (r.dx * 256) / r.d : r.dx;
-  r.uy = r.d ? (r.dy * 256) / r.d : r.dy;
+  r.ux = r.d ? UnitQuotient(r.dx * 256, r.d) : r.dx;
+  r.uy = r.d ? UnitQuotient(r.dy * 256, r.d) : r.dy;
   return r;
 }
 

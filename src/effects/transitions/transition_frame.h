@@ -2,6 +2,7 @@
 // the pieces a pattern is drawn as, and the sink that draws them.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -12,6 +13,7 @@ namespace bw {
 
 class DirtyRectList;
 class ImageSurface;
+class PieceSink;
 namespace host {
 class MemorySurface;
 }
@@ -56,7 +58,11 @@ struct TransitionFrame {
   ptrdiff_t fromPitch = 0;
   Rect toClip;
   Rect fromClip;
-  int32_t width = 0;  // the source's
+  // The inline copy between two different pictures: small pieces inside both clip rectangles are
+  // copied straight away, in order, and need no joining.
+  bool cellCopy = false;
+  bool changed = false;  // the destination has been told it changed
+  int32_t width = 0;     // the source's
   int32_t height = 0;
   int32_t destWidth = 0;  // what the smear wipes fill out to
   int32_t destHeight = 0;
@@ -70,6 +76,12 @@ struct TransitionFrame {
   // Copy pieces that continue one another, held by the engine's sink and drawn as one.
   TransitionPiece run;
   bool holdsRun = false;
+  // The sink current when the frame opened: looked up once, not per piece.
+  PieceSink* sink = nullptr;
+  // Pieces given but not yet handed to the sink, which takes them a batch per call.
+  static constexpr size_t kBatch = 64;
+  std::array<TransitionPiece, kBatch> batch;
+  size_t batched = 0;
 };
 
 // Draws pieces with the frame's kind. The engine's own sink draws; tests install a recorder
@@ -81,6 +93,10 @@ class PieceSink {
   virtual int DrawWhole(TransitionFrame& frame) = 0;
   // One piece of an intermediate step; its result is not examined.
   virtual void DrawPiece(TransitionFrame& frame, const TransitionPiece& piece) = 0;
+  // Pieces in the order given.
+  virtual void DrawPieces(TransitionFrame& frame, const TransitionPiece* pieces, size_t count) {
+    for (size_t i = 0; i < count; ++i) DrawPiece(frame, pieces[i]);
+  }
   // Draws what the sink held back; called once the step's pieces are all given.
   virtual void EndPieces(TransitionFrame&) {}
 };
@@ -106,9 +122,17 @@ int OpenTransitionFrame(Surface* destination, const Surface* source, int32_t pro
 // pieces touched.
 void SuspendMarking(TransitionFrame& frame);
 void CloseTransitionFrame(TransitionFrame& frame);
-// One piece through the current sink.
+// Hands the pieces held in the frame to its sink.
+inline void FlushTransitionPieces(TransitionFrame& frame) {
+  if (frame.batched == 0) return;
+  frame.sink->DrawPieces(frame, frame.batch.data(), frame.batched);
+  frame.batched = 0;
+}
+// One piece through the frame's sink; pieces are handed on in batches, and all of them before
+// the step ends.
 inline void DrawTransitionPiece(TransitionFrame& frame, const TransitionPiece& piece) {
-  CurrentPieceSink().DrawPiece(frame, piece);
+  frame.batch[frame.batched++] = piece;
+  if (frame.batched == TransitionFrame::kBatch) FlushTransitionPieces(frame);
 }
 
 template <typename Pattern>
@@ -120,7 +144,8 @@ int RunTransitionFrame(Surface* destination, const Surface* source, int32_t prog
   if (opened != kContinueFrame) return opened;
   SuspendMarking(frame);
   const int result = pattern(frame, progress);
-  CurrentPieceSink().EndPieces(frame);
+  FlushTransitionPieces(frame);
+  frame.sink->EndPieces(frame);
   CloseTransitionFrame(frame);
   return result;
 }
