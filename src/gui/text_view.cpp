@@ -562,7 +562,6 @@ void TextView::RevealRange(int32_t from, int32_t to, int32_t front, bool restore
 void TextView::FinishReveal() {
   RevealSolid(revealedUpTo_, revealLength_);
   revealState_ = kRevealIdle;
-  revealBase_.Release();
   if (waitEnabled_ && (!frame_ || frame_->MessageState() < kMessageStateWaiting)) {
     ShowWaitMark(true);
   }
@@ -587,7 +586,17 @@ void TextView::StartReveal(uint32_t now) {
       }
     }
   }
-  revealBase_.CopyFrom(&page_, kCopyToHeap);
+  // The copy keeps its store from one reveal to the next: handing a page-sized block back to
+  // the heap and taking it again cost more than the last tick's blend.
+  if (revealBase_.GetPixels() && revealBase_.GetWidth() == page_.GetWidth() &&
+      revealBase_.GetHeight() == page_.GetHeight() && revealBase_.GetPitch() == page_.GetPitch() &&
+      revealBase_.GetBitsPerPixel() == page_.GetBitsPerPixel() &&
+      revealBase_.GetColorKey() == page_.GetColorKey()) {
+    std::memcpy(revealBase_.GetPixels(), page_.GetPixels(),
+                size_t(page_.GetPitch()) * size_t(page_.GetHeight()));
+  } else {
+    revealBase_.CopyFrom(&page_, kCopyToHeap);
+  }
   revealedUpTo_ = 0;
   rampTo_ = 0;
   revealStart_ = now;

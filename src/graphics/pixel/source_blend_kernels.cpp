@@ -282,6 +282,74 @@ inline __m128i OntoAlphaFour(__m128i d, __m128i s, uint8_t opacity) {
   return _mm_or_si128(color, alpha);
 }
 
+__attribute__((target("avx2"))) inline __m256i Div255Eight(__m256i x) {
+  const __m256i one = _mm256_set1_epi32(1);
+  return _mm256_srli_epi32(_mm256_add_epi32(_mm256_add_epi32(x, one), _mm256_srli_epi32(x, 8)), 8);
+}
+
+// OntoAlphaFour eight pixels wide. At opacity 255 the scaled alpha is the source alpha itself.
+template <bool kFull>
+__attribute__((target("avx2"))) inline __m256i OntoAlphaEight(__m256i d, __m256i s,
+                                                              __m256i opacity) {
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i one = _mm256_set1_epi32(1);
+  const __m256i full = _mm256_set1_epi32(255);
+  const __m256i lowBytes = _mm256_set1_epi16(0xFF);
+  __m256i a = _mm256_srli_epi32(s, 24);
+  if constexpr (!kFull) {
+    a = Div255Eight(_mm256_add_epi32(_mm256_mullo_epi16(a, opacity), _mm256_set1_epi32(127)));
+  }
+  const __m256i da = _mm256_srli_epi32(d, 24);
+  const __m256i sum = _mm256_add_epi32(da, a);
+  const __m256i den =
+      _mm256_sub_epi32(_mm256_sub_epi32(_mm256_slli_epi32(sum, 8), sum), _mm256_mullo_epi16(da, a));
+  const __m256 num = _mm256_mul_ps(_mm256_cvtepi32_ps(a), _mm256_set1_ps(65025.0f));
+  const __m256i quotient = _mm256_cvttps_epi32(_mm256_div_ps(num, _mm256_cvtepi32_ps(den)));
+  const __m256i bare = _mm256_cmpeq_epi32(da, zero);
+  const __m256i k = _mm256_blendv_epi8(quotient, full, bare);
+  const __m256i w = _mm256_add_epi32(_mm256_add_epi32(k, one), _mm256_cmpeq_epi32(k, zero));
+  const __m256i keep = _mm256_mullo_epi16(_mm256_sub_epi32(full, da), _mm256_sub_epi32(full, a));
+  const __m256i alpha = _mm256_slli_epi32(_mm256_sub_epi32(full, Div255Eight(keep)), 24);
+  const __m256i wBoth = _mm256_or_si256(w, _mm256_slli_epi32(w, 16));
+  const __m256i dRb = _mm256_and_si256(d, lowBytes), sRb = _mm256_and_si256(s, lowBytes);
+  const __m256i dG = _mm256_srli_epi16(d, 8), sG = _mm256_srli_epi16(s, 8);
+  const __m256i rb = _mm256_add_epi16(
+      dRb, _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_sub_epi16(sRb, dRb), wBoth), 8));
+  const __m256i g =
+      _mm256_add_epi16(dG, _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_sub_epi16(sG, dG), w), 8));
+  const __m256i color =
+      _mm256_or_si256(_mm256_and_si256(rb, lowBytes),
+                      _mm256_and_si256(_mm256_slli_epi16(g, 8), _mm256_set1_epi32(0xFF00)));
+  return _mm256_or_si256(color, alpha);
+}
+
+// Eight pixels at a time for a row of ProductTable, with OntoAlphaRowSse2's whole groups.
+// Answers how many pixels it did (a multiple of eight).
+template <bool kFull>
+__attribute__((target("avx2"))) int OntoAlphaRowAvx2(uint32_t* dst, const uint32_t* src, int width,
+                                                     uint8_t opacity) {
+  const __m256i alphaBits = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i o = _mm256_set1_epi32(opacity);
+  int x = 0;
+  for (; x + 8 <= width; x += 8) {
+    const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + x));
+    const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst + x));
+    if (_mm256_testz_si256(s, alphaBits)) {
+      const __m256i bare = _mm256_cmpeq_epi32(_mm256_and_si256(d, alphaBits), zero);
+      if (_mm256_testz_si256(bare, bare)) continue;
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x), _mm256_blendv_epi8(d, s, bare));
+      continue;
+    }
+    if (kFull && _mm256_testc_si256(s, alphaBits)) {
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x), s);
+      continue;
+    }
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x), OntoAlphaEight<kFull>(d, s, o));
+  }
+  return x;
+}
+
 // Four pixels at a time, whole groups first: a group of clear source pixels leaves the target
 // untouched where it has alpha (not even stored when all four have) and takes the source colour
 // with alpha 0 where it has none; a group of opaque source pixels at opacity 255 is the source.
@@ -314,8 +382,17 @@ void OntoAlphaRowSse2(uint32_t* dst, const uint32_t* src, int width, const OntoA
 }
 void VectorRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip, int width,
                 int height, const OntoAlpha& op) {
-  EachRow(dst, src, dstSkip, srcSkip, width, height,
-          [&](uint32_t* d, const uint32_t* s, int w) { OntoAlphaRowSse2(d, s, w, op); });
+  const uint8_t opacity = op.row[255];
+  if (op.row != ProductTable[opacity] || !WideVectorsEnabled()) {
+    EachRow(dst, src, dstSkip, srcSkip, width, height,
+            [&](uint32_t* d, const uint32_t* s, int w) { OntoAlphaRowSse2(d, s, w, op); });
+    return;
+  }
+  auto wide = opacity == 255 ? OntoAlphaRowAvx2<true> : OntoAlphaRowAvx2<false>;
+  EachRow(dst, src, dstSkip, srcSkip, width, height, [&](uint32_t* d, const uint32_t* s, int w) {
+    const int done = wide(d, s, w, opacity);
+    OntoAlphaRowSse2(d + done, s + done, w - done, op);
+  });
 }
 
 // The weights of eight rule bytes, W[table[r]] as 16-bit lanes.

@@ -84,7 +84,7 @@ TEST(AlphaRowKernels, EachFamilyMatchesItsFormula) {
 }
 
 // Every pair of target and source alpha (the clear and opaque groups, the lane-computed tables
-// and the tails), against the table formula.
+// and the tails), against the table formula, at both vector widths.
 TEST(AlphaRowKernels, OntoAlphaMatchesItsTablesForEveryAlphaPair) {
   std::mt19937 rng(31);
   for (int opacity : {255, 254, 128, 3}) {
@@ -98,10 +98,13 @@ TEST(AlphaRowKernels, OntoAlphaMatchesItsTablesForEveryAlphaPair) {
     }
     std::vector<uint32_t> want(dst.size());
     for (size_t i = 0; i < dst.size(); ++i) want[i] = OntoAlphaFormula(dst[i], src[i], row);
-    for (auto kernel : {AlphaOntoAlphaRows, AlphaOntoAlphaRowsMmx}) {
-      std::vector<uint32_t> got = dst;
-      kernel(got.data(), src.data(), 0, 0, 256, 256, row);
-      EXPECT_EQ(got, want) << "opacity " << opacity;
+    for (bool wide : {false, true}) {
+      ScopedWideVectors pin(wide);
+      for (auto kernel : {AlphaOntoAlphaRows, AlphaOntoAlphaRowsMmx}) {
+        std::vector<uint32_t> got = dst;
+        kernel(got.data(), src.data(), 0, 0, 256, 256, row);
+        EXPECT_EQ(got, want) << "opacity " << opacity << ", wide " << wide;
+      }
     }
   }
 }
