@@ -7,6 +7,7 @@
 #include "input/engine_input.h"
 #include "input/mouse.h"
 #include "scenario/text/outline_text_renderer.h"
+#include "scenario/tgs/tgs_frame.h"
 #include "scenario/tgs/tgs_scene.h"
 
 namespace bw {
@@ -51,6 +52,7 @@ bool TgsHistoryScreen::MakeView(DisplayObjectList* list) {
     return false;
   }
   view->SetMargins(kMarginLeft, 0, kMarginRight, 0, false);
+  view->SetFrame(this);
   view->SetVisible(false);
   view_ = std::move(view);
   return true;
@@ -63,7 +65,7 @@ int32_t TgsHistoryScreen::LineHeight() {
 int32_t TgsHistoryScreen::MeasureText(std::string_view tokens) {
   if (!EnsureView()) return -1;
   Rect rect;
-  const int lines = view_->MeasureText(tokens, &rect, false, true);
+  const int lines = view_->MeasureText(tokens, &rect, true, true);
   return lines > 0 ? rect.Height() : -1;
 }
 
@@ -148,10 +150,34 @@ void TgsHistoryScreen::BeginPage() {
   if (view_) view_->Home(true);
 }
 
+void TgsHistoryScreen::PlainColors(uint32_t rgb) {
+  SetTextColor(rgb);
+  SetShadowColor(0);
+}
+
+void TgsHistoryScreen::SetTextColor(uint32_t rgb) {
+  main_.SetTextColor(uint8_t(rgb >> 16), uint8_t(rgb >> 8), uint8_t(rgb));
+  ruby_.SetTextColor(uint8_t(rgb >> 16), uint8_t(rgb >> 8), uint8_t(rgb));
+}
+
+void TgsHistoryScreen::SetShadowColor(uint32_t rgb) {
+  main_.SetDecorationColor(uint8_t(rgb >> 16), uint8_t(rgb >> 8), uint8_t(rgb));
+  ruby_.SetDecorationColor(uint8_t(rgb >> 16), uint8_t(rgb >> 8), uint8_t(rgb));
+}
+
+int TgsHistoryScreen::RunCall(std::span<const uint8_t> record) {
+  TgsFrame* frame = TheTgsFrame::Get();
+  if (!frame || frame->RunHistoryCall(record, rgb_) == kTgsBadCallRecord) return kShowFailed;
+  // A drawing lays the text out once before it draws: the colours are the drawing pass's.
+  if (view_ && view_->GetLayoutMode() == kLayoutMeasuring) PlainColors(rgb_);
+  return 0;
+}
+
 void TgsHistoryScreen::Draw(std::string_view text, int32_t y, uint32_t rgb) {
   main_.SetGradation(false, 0, 0, false);
-  main_.SetTextColor(uint8_t(rgb >> 16), uint8_t(rgb >> 8), uint8_t(rgb));
-  if (view_) view_->DrawTextAt(text, 0, y, false, true);
+  rgb_ = rgb;
+  PlainColors(rgb);
+  if (view_) view_->DrawTextAt(text, 0, y, true, true);
 }
 
 void TgsHistoryScreen::DrawName(std::string_view name, int32_t y, uint32_t rgb) {

@@ -29,7 +29,7 @@ constexpr uint32_t kScreenOverlayKind = 14003;
 // Open: the screen has no composition layer or the view cannot be made.
 constexpr int kHistoryScreenMissing = 2;
 
-class TgsHistoryScreen final : public TgsHistoryView {
+class TgsHistoryScreen final : public TgsHistoryView, public TgsCallRunner {
  public:
   // pointers: where the scroll bar is listed while the window is open (null: not listed).
   TgsHistoryScreen(GameApp& app, OutlineTextRenderer& main, OutlineTextRenderer& ruby,
@@ -59,6 +59,11 @@ class TgsHistoryScreen final : public TgsHistoryView {
   void Close() override;
   bool MenuItemEnabled(int item) override;
   void EnableMenuItem(int item, bool enabled) override;
+  void SetTextColor(uint32_t rgb) override;
+  void SetShadowColor(uint32_t rgb) override;
+  // The frame runs the font calls of the texts laid out.
+  int RunCall(std::span<const uint8_t> record) override;
+  int MessageState() const override { return 0; }
 
   bool IsOpen() const { return open_; }
   bool SceneShown() const { return sceneLayer_ != nullptr; }
@@ -69,6 +74,8 @@ class TgsHistoryScreen final : public TgsHistoryView {
   bool MakeView(DisplayObjectList* list);
   DisplayObjectList* List() const;
   void Draw(std::string_view text, int32_t y, uint32_t rgb);
+  // Both renderers back to rgb with a black edge.
+  void PlainColors(uint32_t rgb);
   // The window's objects onto list (the screen's or the scene layer's).
   void Attach(DisplayObjectList* list);
   void Detach();
@@ -95,6 +102,7 @@ class TgsHistoryScreen final : public TgsHistoryView {
   ImageSurface scene_;
   DisplayObjectList* attached_ = nullptr;
   bool open_ = false;
+  uint32_t rgb_ = kHistoryWhite;  // the colour of the text laid out
   bool hidden_ = false;
   int32_t total_ = 0;
   int32_t position_ = 0;

@@ -156,6 +156,7 @@ TgsFrame::TgsFrame(ScriptEngine* host, ScriptFileSource* files, TgsFrameHost* fr
 
 TgsFrame::~TgsFrame() {
   End();
+  EndWindowTasks();
   Memory().Free(recordScratch_);
 }
 
@@ -203,6 +204,7 @@ int TgsFrame::BeginRun(bool resume) {
 int TgsFrame::End() {
   if (!setUp_) return 0;
   RestoreCursor();
+  EndWindowTasks();
   EndWindowAnimation();
   H().SetWindowVisible(false);
   H().ShowChoiceList(false);
@@ -296,6 +298,17 @@ int32_t TgsFrame::RunCallRecord(std::span<const uint8_t> record) {
     return kTgsBadCallRecord;
   }
   return CallBuiltinDirect(number, slots);
+}
+
+int32_t TgsFrame::RunHistoryCall(std::span<const uint8_t> record, uint32_t historyRgb) {
+  const bool outer = historyLayout_;
+  const uint32_t outerColor = historyColor_;
+  historyLayout_ = true;
+  historyColor_ = historyRgb & 0xFFFFFF;
+  const int32_t r = RunCallRecord(record);
+  historyLayout_ = outer;
+  historyColor_ = outerColor;
+  return r;
 }
 
 uint32_t TgsFrame::GetRevealTime() {

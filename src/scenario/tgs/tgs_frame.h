@@ -26,6 +26,7 @@ namespace bw {
 
 class CompositionLayer;
 class TextHistoryLog;
+class TgsWindowFade;
 struct TgsSceneBlock;
 
 // "DATA/BG.TXT"
@@ -135,6 +136,9 @@ class TgsFrame : public TgsFrameBase, public TgsSceneOperations {
   // Runs the call record at the start of record (from its 0x00) in direct mode: the built-in's
   // result, or kTgsBadCallRecord when the record cannot be read.
   int32_t RunCallRecord(std::span<const uint8_t> record);
+  // The same for a record met while the history lays text out: its font calls colour the
+  // history's renderers, a colour of -1 being historyRgb, and its view calls do nothing.
+  int32_t RunHistoryCall(std::span<const uint8_t> record, uint32_t historyRgb);
   // The text history window: 0 closed, kHistoryQuit, or kHistoryNoView.
   int OpenTextHistory();
   TextHistoryLog& History() { return history_; }
@@ -183,9 +187,11 @@ class TgsFrame : public TgsFrameBase, public TgsSceneOperations {
                                 int32_t frame, int32_t window) override;
   int32_t SetFaceWindowPlace(int32_t slot, int32_t dx, int32_t dy, int32_t group) override;
   int32_t SetNameAndVoice(TgsText name, TgsText voice) override;
-  int32_t TextNewLine() override { return host_->ViewNewLine(); }
-  int32_t BeginRuby() override { return host_->ViewBeginRuby(); }
-  int32_t DrawRuby(TgsText ruby) override { return host_->ViewDrawRuby(ruby.value_or("")); }
+  int32_t TextNewLine() override { return historyLayout_ ? 0 : host_->ViewNewLine(); }
+  int32_t BeginRuby() override { return historyLayout_ ? 0 : host_->ViewBeginRuby(); }
+  int32_t DrawRuby(TgsText ruby) override {
+    return historyLayout_ ? 0 : host_->ViewDrawRuby(ruby.value_or(""));
+  }
   int32_t SetTextFont(std::optional<int32_t> size, std::optional<int32_t> color,
                       std::optional<int32_t> shadow, TgsText face) override;
   int32_t ShowMessageWindow(bool show, int32_t window) override;
@@ -200,6 +206,10 @@ class TgsFrame : public TgsFrameBase, public TgsSceneOperations {
   void ApplyWindowTransform();
   // Ends the face animation; the window goes back to its placement with the next page.
   void EndWindowAnimation();
+  // Ends the window's two tasks, its fade and its face animation, at their end state; whether
+  // either was running.
+  bool EndWindowTasks();
+  bool EndWindowFade();
   int32_t ShowMessageWindows(bool show) override;
   // Cross-fades (tgs_crossfade.cpp): a "cross" of time ms on the shown page, as
   // TgsCrossFade::CrossFade.
@@ -311,6 +321,8 @@ class TgsFrame : public TgsFrameBase, public TgsSceneOperations {
   bool restoring_ = false;
   bool rebuilding_ = false;
   bool directMode_ = false;
+  bool historyLayout_ = false;
+  uint32_t historyColor_ = 0xFFFFFF;
   bool pageChanged_ = true;
   uint8_t pageCounter_ = 1;
   bool cursorHidden_ = false;
@@ -325,6 +337,7 @@ class TgsFrame : public TgsFrameBase, public TgsSceneOperations {
   int32_t placeY_ = 561;
   bool windowShown_ = false;
   std::optional<int32_t> speakerX_;
+  TgsWindowFade* windowFade_ = nullptr;  // on the effects' timer service while it runs
   uint32_t currentBuiltin_ = 0;
   uint32_t recordScratch_ = 0;  // guest room for a call record's texts
   TgsSound sound_;

@@ -90,6 +90,10 @@ class TgsHistoryView {
 
   virtual bool MenuItemEnabled(int item) = 0;
   virtual void EnableMenuItem(int item, bool enabled) = 0;
+
+  // Font calls met in a text while the history lays it out colour its renderers (0xRRGGBB).
+  virtual void SetTextColor(uint32_t /*rgb*/) {}
+  virtual void SetShadowColor(uint32_t /*rgb*/) {}
 };
 
 // Room an entry takes in the list: a message (L with a speaker) + its display height + the gap, a

@@ -3,12 +3,15 @@
 // nested loop of frame turns and ends with -1 when the application quits.
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "common/sjis.h"
 #include "host/cp932.h"
+#include "platform/timer_service.h"
 #include "scenario/tgs/tgs_frame.h"
 #include "scenario/tgs/tgs_history.h"
+#include "scenario/tgs/tgs_window_fade.h"
 #include "script/script_engine.h"
 
 namespace bw {
@@ -260,9 +263,12 @@ int TgsFrame::ShowMessage(int waitMode, bool withVoice) {
           H().FinishTyping();
           continue;
         }
-        if (waitMode == 2 && (H().Typing() || H().SecondViewTyping())) {
-          FinishBothViews();
-          continue;
+        if (waitMode == 2) {
+          const bool typing = H().Typing() || H().SecondViewTyping();
+          if (typing) FinishBothViews();
+          // A click also ends the window's fade and face animation before it ends the wait.
+          const bool windowMoving = S().clickSkips && EndWindowTasks();
+          if (typing || windowMoving) continue;
         }
         return finish(0, false);
       }
@@ -666,6 +672,14 @@ int32_t TgsFrame::SetFaceWindowPlace(int32_t slot, int32_t dx, int32_t dy, int32
 
 int32_t TgsFrame::SetTextFont(std::optional<int32_t> size, std::optional<int32_t> color,
                               std::optional<int32_t> shadow, TgsText face) {
+  // The history's text keeps its colours on the history's renderers; faces and sizes stay.
+  if (historyLayout_) {
+    if (TgsHistoryView* view = H().HistoryView()) {
+      if (color) view->SetTextColor(*color == -1 ? historyColor_ : uint32_t(*color) & 0xFFFFFF);
+      if (shadow) view->SetShadowColor(*shadow == -1 ? 0 : uint32_t(*shadow) & 0xFFFFFF);
+    }
+    return 0;
+  }
   font_.changed = true;
   if (size && *size < 1) size = 24;
   if (color) font_.color = *color == -1 ? 0xFFFFFF : static_cast<uint32_t>(*color) & 0xFFFFFF;
@@ -696,36 +710,48 @@ int32_t TgsFrame::CloseMessageWindow(int32_t window) {
   viewName_.clear();
   windowShown_ = false;
   H().SetWindowVisible(false);
+  EndWindowTasks();
   return 0;
 }
 
 int32_t TgsFrame::FadeMessageWindows(bool show, int32_t time, bool buttons) {
+  EndWindowFade();
+  windowShown_ = show;
   auto atOnce = [&] {
-    windowShown_ = show;
     H().SetWindowVisible(show);
     if (buttons) H().ShowButtons(show);
     return 0;
   };
-  if (systemSkip_ || fastRead_ || restoring_) return atOnce();
+  TimerService* timers = Global<TimerService>::Get();
+  if (systemSkip_ || fastRead_ || restoring_ || !timers) return atOnce();
   const uint32_t total = time <= 0 ? (time == 0 ? 1 : 300) : static_cast<uint32_t>(time);
-  if (show) {
-    windowShown_ = true;
-    H().SetWindowVisible(true);
-    if (buttons) H().ShowButtons(true);
+  if (show) atOnce();
+  auto fade = std::make_unique<TgsWindowFade>(H(), show, buttons, total);
+  if (timers->Add(fade.get(), 0, 0, 0) != kTaskAdded) {
+    fade->Stop();
+    return 0;
   }
-  const uint32_t start = H().Clock();
-  for (;;) {
-    const uint32_t elapsed = std::min<uint32_t>(H().Clock() - start, total);
-    const auto alpha = static_cast<uint8_t>(uint64_t{elapsed} * 255 / total);
-    H().SetWindowAlpha(show ? alpha : static_cast<uint8_t>(255 - alpha), buttons);
-    if (elapsed >= total) break;
+  windowFade_ = fade.release();
+  windowFade_->SetOwnerSlot(&windowFade_);
+  while (windowFade_) {
     if (!Turn()) return -1;
   }
-  if (!show) {
-    atOnce();
-    H().SetWindowAlpha(255, buttons);
-  }
   return 0;
+}
+
+bool TgsFrame::EndWindowFade() {
+  if (!windowFade_) return false;
+  if (TimerService* timers = Global<TimerService>::Get()) {
+    timers->RemoveByHandle(windowFade_->Handle());
+  }
+  windowFade_ = nullptr;
+  return true;
+}
+
+bool TgsFrame::EndWindowTasks() {
+  const bool animated = scene_->WindowAnimationRunning();
+  scene_->ReleaseWindowAnimation();
+  return EndWindowFade() || animated;
 }
 
 int32_t TgsFrame::ShowMessageWindows(bool show) {

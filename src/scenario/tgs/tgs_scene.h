@@ -242,6 +242,9 @@ class TgsScene {
   void ReleaseWindowAnimation() {
     ReleaseEffect(&windowEffect_);
   }
+  bool WindowAnimationRunning() const {
+    return windowEffect_ != nullptr;
+  }
   void SwapPageRecords(int mode);
   TgsScreenSlot& ScreenSlot(int slot) {
     return slots_[slot];

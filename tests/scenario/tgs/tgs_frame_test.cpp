@@ -427,12 +427,5 @@ TEST_F(TgsFrameTest, ModesButtonsAndSettingsIndicators) {
   EXPECT_EQ(host.requests.back(), "0:");
 }
 
-TEST_F(TgsFrameTest, FadesEndAndQuit) {
-  EXPECT_EQ(frame.FadeMessageWindows(false, 100, true), 0);
-  EXPECT_FALSE(frame.WindowShown());
-  host.quitAtTurn = host.turns + 2;
-  EXPECT_EQ(frame.FadeMessageWindows(true, 300, false), -1);
-}
-
 }  // namespace
 }  // namespace bw

@@ -245,6 +245,8 @@ class FakeFrameHost : public TgsFrameHost {
     shown.push_back(name + "|" + std::string(text));
   }
   void TraceBuiltin(uint32_t number) override { traced.push_back(number); }
+  TgsHistoryView* HistoryView() override { return historyView; }
+  TgsHistoryView* historyView = nullptr;
 };
 
 }  // namespace bw

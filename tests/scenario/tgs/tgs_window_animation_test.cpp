@@ -109,14 +109,17 @@ TEST_F(WindowAnimationTest, TalkCommitsMovesWaitsAndTheNextPageEndsIt) {
   EXPECT_EQ(operations.WaitTalkAnime(-1, false), 0);
   EXPECT_EQ(std::pair(window_.GetX(), window_.GetY()), std::pair(100, 200));
 
-  // With show: committed, then moved, then waited for a click.
-  host.clickTurns = {host.turns + 2};
+  // With show: committed, then moved, then waited for a click. The first click comes while the
+  // window moves: it puts the window at its end and the wait goes on to the second.
+  host.clickTurns = {host.turns + 2, host.turns + 3};
   ASSERT_EQ(operations.MessageTalk(0, 300, "P120,220", true), 0);
+  EXPECT_EQ(host.turns, *host.clickTurns.rbegin());
   EXPECT_EQ(host.shown, std::vector<std::string>{"|hello"});
   EXPECT_TRUE(frame.Text().empty());
-  ASSERT_EQ(operations.ReleaseTalkAnime(0), 0);
+  EXPECT_EQ(timers_.FindById(kTaskKindSpriteEffect), nullptr);
   EXPECT_EQ(std::pair(window_.GetX(), window_.GetY()), std::pair(120, 220))
-      << "a release leaves the window at its end";
+      << "an ended animation leaves the window at its end";
+  ASSERT_EQ(operations.ReleaseTalkAnime(0), 0);
 
   // The recorded transform comes back on a window put elsewhere.
   window_.SetPos(0, 0);
