@@ -130,6 +130,21 @@ TEST_F(Story, TheFirstSceneSavesAndItsMenuOpensAndCloses) {
   EXPECT_LT(test::Tone(mix, 262, 2, 6), 100) << "the title tune goes on in the story";
 }
 
+// The system menu's "タイトルへ", answered yes, ends the story where it stands and the title comes
+// back as it first showed (the pointer moved off its buttons). The menu opens with the pointer on
+// its sixth button; the eleventh lies five buttons lower.
+TEST_F(Story, TheMenuReturnsToTheTitle) {
+  const std::string menu =
+      ",994:move:400:300,995:down:right,996:up:right,1030:move:400:405,1032:move:400:410,"
+      "1040:click:400:410,1100:move:790:10";
+  const Played run = Play({"BRIMWOLD_HEADLESS_HASHES=40,1000,1120", Clicks(kToSorasLine) + menu,
+                           "BRIMWOLD_HEADLESS_ANSWERS=1", Frames(1125)});
+  ASSERT_EQ(run.status, 0) << run.errors;
+  ASSERT_EQ(run.hashes.size(), 3u) << run.errors;
+  EXPECT_NE(run.hashes.at(1000), run.hashes.at(40));
+  EXPECT_EQ(run.hashes.at(1120), run.hashes.at(40)) << "the title did not come back";
+}
+
 // The title and the first scene's effects midway show the same frames on two runs from the same
 // start (lines read before show faster: each run starts with no read-text log).
 TEST_F(Story, TheFirstSceneShowsTheSameOnEveryRun) {
