@@ -61,7 +61,7 @@ struct CellLook {
 constexpr CellLook kLooks[kCells] = {{0xFF283650, 0xFF5A6E96, 0xF0F0F8},
                                      {0xFF3C70C8, 0xFFB8D4FF, 0xFFFFFF},
                                      {0xFF1C2A48, 0xFF3C70C8, 0xC8D8F0},
-                                     {0xFF30343C, 0xFF484C54, 0x70747C}};
+                                     {0xFF30343C, 0xFF484C54, 0x9094A0}};
 
 void FillRect(WgxPicture& p, uint32_t left, uint32_t top, uint32_t right, uint32_t bottom,
               uint32_t argb) {
@@ -85,12 +85,17 @@ WgxPicture Blank(uint32_t width, uint32_t height) {
   return p;
 }
 
-// The panel: translucent dark blue with a light rim, the buttons' column a shade darker.
+// The panel: translucent dark blue with a light rim, the buttons' column a shade darker. The
+// menu lays the panel over its buttons, so it is left clear where each button lies.
 WgxPicture Base() {
   WgxPicture p = Blank(bw::kTgsMenuWidth, bw::kTgsMenuHeight);
   Framed(p, 0, 0, p.width, p.height, 0xE0182038, 0xF0A0B8E0);
   FillRect(p, kButtonLeft - 2, kButtonTop - 2, kButtonLeft + kButtonWidth + 2,
            kButtonTop + kButtonStep * (bw::kTgsMenuButtons - 1) + kButtonHeight + 2, 0xE0101830);
+  for (int i = 0; i < bw::kTgsMenuButtons; ++i) {
+    const uint32_t top = uint32_t(kButtonTop + kButtonStep * i);
+    FillRect(p, kButtonLeft, top, kButtonLeft + kButtonWidth, top + kButtonHeight, 0);
+  }
   return p;
 }
 

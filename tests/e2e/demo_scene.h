@@ -6,11 +6,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <numbers>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -106,6 +110,26 @@ inline std::string RunHeadless(const std::filesystem::path& game, const std::fil
   std::vector<uint8_t> bytes;
   EXPECT_TRUE(tools::ReadFileBytes(output, bytes)) << output;
   return std::string(bytes.begin(), bytes.end());
+}
+
+// The captured mix (BRIMWOLD_HEADLESS_WAVE): a 46-byte header, then 16-bit stereo at 22050 Hz.
+constexpr size_t kWaveHeader = 46;
+constexpr uint32_t kWaveRate = 22050;
+
+// The amplitude of the hz component of the mix's left channel between from and to seconds.
+inline double Tone(const std::string& wave, double hz, double from, double to) {
+  const size_t frames = wave.size() < kWaveHeader ? 0 : (wave.size() - kWaveHeader) / 4;
+  const size_t a = std::min(frames, size_t(from * kWaveRate));
+  const size_t b = std::min(frames, size_t(to * kWaveRate));
+  double re = 0, im = 0;
+  for (size_t i = a; i < b; ++i) {
+    const size_t at = kWaveHeader + 4 * i;
+    const double v = static_cast<int16_t>(uint8_t(wave[at]) | uint8_t(wave[at + 1]) << 8);
+    const double phase = 2 * std::numbers::pi * hz * static_cast<double>(i) / kWaveRate;
+    re += v * std::cos(phase);
+    im += v * std::sin(phase);
+  }
+  return b > a ? 2 * std::hypot(re, im) / static_cast<double>(b - a) : 0;
 }
 
 }  // namespace bw::test

@@ -7,11 +7,9 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <map>
-#include <numbers>
 #include <set>
 #include <sstream>
 #include <string>
@@ -73,24 +71,6 @@ std::string Frames(uint32_t end) {
   return "BRIMWOLD_HEADLESS_FRAMES=" + std::to_string(end);
 }
 
-constexpr size_t kWaveHeader = 46;
-constexpr uint32_t kRate = 22050;
-
-// The amplitude of the hz component of the mix's left channel between from and to seconds.
-double Tone(const std::string& wave, double hz, double from, double to) {
-  const size_t frames = wave.size() < kWaveHeader ? 0 : (wave.size() - kWaveHeader) / 4;
-  const size_t a = std::min(frames, size_t(from * kRate)), b = std::min(frames, size_t(to * kRate));
-  double re = 0, im = 0;
-  for (size_t i = a; i < b; ++i) {
-    const size_t at = kWaveHeader + 4 * i;
-    const double v = static_cast<int16_t>(uint8_t(wave[at]) | uint8_t(wave[at + 1]) << 8);
-    const double phase = 2 * std::numbers::pi * hz * static_cast<double>(i) / kRate;
-    re += v * std::cos(phase);
-    im += v * std::sin(phase);
-  }
-  return b > a ? 2 * std::hypot(re, im) / static_cast<double>(b - a) : 0;
-}
-
 class Story : public testing::Test {
  protected:
   void SetUp() override { test::CopyDemoGame(BRIMWOLD_DEMO_GAME, game.path()); }
@@ -144,10 +124,25 @@ TEST_F(Story, TheFirstSceneSavesAndItsMenuOpensAndCloses) {
   EXPECT_EQ(LogRecord("STORY"), ".record STORY 19 2 070000 00") << "the lines clicked away";
 
   const std::string mix = test::ReadFile(wave);
-  ASSERT_GT(mix.size(), kWaveHeader + kRate * 4 * 6) << "six seconds of the mix";
-  EXPECT_GT(Tone(mix, 262, 0, 1), 300) << "the title tune's first note";
-  EXPECT_GT(Tone(mix, 196, 1, 6), 300) << "the first scene's tune";
-  EXPECT_LT(Tone(mix, 262, 2, 6), 100) << "the title tune goes on in the story";
+  ASSERT_GT(mix.size(), test::kWaveHeader + test::kWaveRate * 4 * 6) << "six seconds of the mix";
+  EXPECT_GT(test::Tone(mix, 262, 0, 1), 300) << "the title tune's first note";
+  EXPECT_GT(test::Tone(mix, 196, 1, 6), 300) << "the first scene's tune";
+  EXPECT_LT(test::Tone(mix, 262, 2, 6), 100) << "the title tune goes on in the story";
+}
+
+// The system menu's "タイトルへ", answered yes, ends the story where it stands and the title comes
+// back as it first showed (the pointer moved off its buttons). The menu opens with the pointer on
+// its sixth button; the eleventh lies five buttons lower.
+TEST_F(Story, TheMenuReturnsToTheTitle) {
+  const std::string menu =
+      ",994:move:400:300,995:down:right,996:up:right,1030:move:400:405,1032:move:400:410,"
+      "1040:click:400:410,1100:move:790:10";
+  const Played run = Play({"BRIMWOLD_HEADLESS_HASHES=40,1000,1120", Clicks(kToSorasLine) + menu,
+                           "BRIMWOLD_HEADLESS_ANSWERS=1", Frames(1125)});
+  ASSERT_EQ(run.status, 0) << run.errors;
+  ASSERT_EQ(run.hashes.size(), 3u) << run.errors;
+  EXPECT_NE(run.hashes.at(1000), run.hashes.at(40));
+  EXPECT_EQ(run.hashes.at(1120), run.hashes.at(40)) << "the title did not come back";
 }
 
 // The title and the first scene's effects midway show the same frames on two runs from the same
