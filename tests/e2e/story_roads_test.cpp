@@ -58,8 +58,9 @@ constexpr uint32_t kDefaultSpeedLine = 1760;
 // 4 ms; the skip key passes read text only), start at 100, Ctrl held from 110. The forest line
 // "こっちの道、近道なんだ。" (twelve characters) comes at the click at 260; Ctrl is let go at 280,
 // F1 at 290 loads the quick save (answered yes), shown from kLoaded; Ctrl again at 420 skips to
-// the choice, the forest once more, and the end.
-constexpr uint32_t kSecondEnd = 560, kFastLine = 260, kLoadKey = 290, kLoadedUntil = 419;
+// the choice, the forest once more, and the end. (Ctrl is also the quick keys' modifier, so a
+// hold starts skipping only after a moment without an F key.)
+constexpr uint32_t kSecondEnd = 640, kFastLine = 260, kLoadKey = 290, kLoadedUntil = 419;
 constexpr char kSheet[] = "BRIMWOLD_HEADLESS_ANSWERS=page:1;slider:1051:4;page:4;check:1070:1;1,1";
 
 // Frames from a line's click until the picture holds still for four frames: the line is typed.
