@@ -62,9 +62,6 @@ PointerTip* Tip(NativeArgs& a) {
 UiControl* Part(NativeArgs& a, uint32_t k) {
   return a.Handle<UiControl>(k, ScriptObjectType::kGuiPart);
 }
-int KindOf(const UiControl* part) {
-  return part ? part->GetKind() : -1;
-}
 template <typename T>
 T* PartOfKind(NativeArgs& a, uint32_t k, int kind) {
   UiControl* part = Part(a, k);

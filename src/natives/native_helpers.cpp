@@ -155,11 +155,11 @@ int32_t SetupSpriteFromSurface(Sprite* sprite, ImageSurface* surface, int32_t bl
   });
 }
 
-namespace {
-
 int KindOf(const UiControl* part) {
   return part == nullptr ? -1 : part->GetKind();
 }
+
+namespace {
 
 bool IsTextWindowKind(int kind) {
   return kind == kKindTextWindow || kind == kKindScriptText;

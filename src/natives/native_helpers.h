@@ -103,6 +103,8 @@ constexpr int32_t kPartRefused = -1;
 // sprite, -2 its tail's, else a cell's.
 DisplayObject* GetPartSprite(UiControl* part, int32_t index);
 ImageSurface* GetPartSurface(UiControl* part, int32_t index);
+// The part's kind; -1 for no part.
+int KindOf(const UiControl* part);
 // A check part is checked or cleared, a scroll bar moved, a list box's line selected; a text
 // window takes text (a null text feeds nothing) and answers 0.
 int32_t SetPartValue(UiControl* part, int32_t value, const char* text);
