@@ -217,6 +217,8 @@ int32_t StreamingSoundBuffer::Start() {
     return kStartPlayFailed;
   }
   event_.Reset();
+  wokenAt_ = asked_.load(std::memory_order_acquire);
+  MarkServed(wokenAt_);
   if (feeder_.Start() != kThreadStarted) {
     Stop();
     return kStartThreadFailed;
@@ -301,7 +303,9 @@ void StreamingSoundBuffer::CountPosition(bool wrap, uint64_t firstBytes, uint64_
 
 void StreamingSoundBuffer::WaitForRoom() {
   if (notifyMode_) {
+    MarkServed(wokenAt_);
     event_.Wait(kInfinite);
+    wokenAt_ = asked_.load(std::memory_order_acquire);
     return;
   }
   uint32_t play = 0;
@@ -391,6 +395,23 @@ int32_t StreamingSoundBuffer::Reset(bool fromFeeder) {
     CancelFade();
   }
   return r == host::kSoundOk ? kSoundBufferOk : kStopRefused;
+}
+
+void StreamingSoundBuffer::MarkServed(uint64_t asked) {
+  served_.store(asked, std::memory_order_release);
+  servedEvent_.Set();
+}
+
+void StreamingSoundBuffer::AwaitRefill() {
+  // A feeder that is stuck or slow to start must not hold the mix for long.
+  constexpr int kMaxWaits = 200;
+  constexpr uint32_t kWaitMs = 10;
+  const uint64_t asked = asked_.load(std::memory_order_acquire);
+  for (int i = 0;
+       i < kMaxWaits && feeder_.IsRunning() && served_.load(std::memory_order_acquire) < asked;
+       ++i) {
+    servedEvent_.Wait(kWaitMs);
+  }
 }
 
 void StreamingSoundBuffer::StopFeeder() {

@@ -102,11 +102,15 @@ class StreamingSoundBuffer final : public SoundBuffer {
   };
   class EventTarget final : public host::NotifyTarget {
    public:
-    explicit EventTarget(Event* event) : event_(event) {}
-    void Notify() override { event_->Set(); }
+    explicit EventTarget(StreamingSoundBuffer* owner) : owner_(owner) {}
+    void Notify() override {
+      owner_->asked_.fetch_add(1, std::memory_order_acq_rel);
+      owner_->event_.Set();
+    }
+    void AwaitServed() override { owner_->AwaitRefill(); }
 
    private:
-    Event* event_;
+    StreamingSoundBuffer* owner_;
   };
 
   // The ring and the host buffer for the decoders in place.
@@ -119,6 +123,9 @@ class StreamingSoundBuffer final : public SoundBuffer {
   // total goes back into the looped part.
   void CountPosition(bool wrap, uint64_t firstBytes, uint64_t totalBytes);
   void WaitForRoom();
+  // Waits, within a bound, until the feeder has refilled after every notification so far.
+  void AwaitRefill();
+  void MarkServed(uint64_t asked);
   void StopFeeder();
   // Fills the shortfall at the write position with silence.
   void PadShortfall();
@@ -136,7 +143,12 @@ class StreamingSoundBuffer final : public SoundBuffer {
   std::atomic<bool> loopFlag_{false};  // set by the frame thread, read by the feeder
   bool notifyMode_ = false;
   Event event_;
-  EventTarget eventTarget_{&event_};
+  EventTarget eventTarget_{this};
+  // Notifications delivered, and how many of them the feeder has refilled after.
+  std::atomic<uint64_t> asked_{0};
+  std::atomic<uint64_t> served_{0};
+  uint64_t wokenAt_ = 0;  // the feeder's: asked_ when it last woke
+  Event servedEvent_;
   uint32_t lastRefillPlay_ = 0;  // under lock_, like the three below
   uint32_t writePosition_ = 0;
   uint32_t shortfall_ = 0;

@@ -7,6 +7,7 @@
 #include <optional>
 #include <thread>
 
+#include "host/audio/sound_mixer.h"
 #include "host/clock.h"
 #include "platform/timer_service.h"
 #include "sound/sound_world.h"
@@ -136,6 +137,28 @@ TEST_F(StreamFixture, StreamThreadPlaysTheIntroThenLoopsAcrossTheRingWrap) {
   ASSERT_EQ(b.PlayLoop(), kSoundBufferOk);
   const std::vector<int16_t> got = Collect(b, 6);
   EXPECT_TRUE(got == Expected({}, shortLoop, got.size()));
+}
+
+// An output that pulls the mix in step with the frames (a headless run) pulls a second at a time
+// without waiting: each pull waits for the refill its notification asked for, so the stream is
+// never outrun, however late the feeder runs.
+TEST_F(StreamFixture, AMixInStepWaitsForTheFeeder) {
+  const auto intro = Pattern(kRate * 3 / 2, 7, 1);
+  const auto loop = Pattern(kRate * 2, 13, -1);
+  Put("BGM01A.PCMT", intro);
+  Put("BGM01B.PCMT", loop);
+  w.device.Device()->Mixer()->mixesInStep = true;
+  StreamingSoundBuffer b;
+  ASSERT_EQ(b.Open("BGM01A.PCMT", "BGM01B.PCMT"), kStreamOpened);
+  ASSERT_EQ(b.PlayLoop(), kSoundBufferOk);
+  std::vector<int16_t> got = w.Pull(kRate / 10);
+  for (int i = 0; i < 9; ++i) {
+    const std::vector<int16_t> part = w.Pull(kRate);
+    got.insert(got.end(), part.begin(), part.end());
+  }
+  const std::vector<int16_t> want = Expected(intro, loop, got.size());
+  for (size_t k = 0; k < got.size(); ++k) ASSERT_EQ(got[k], want[k]) << "frame " << k;
+  ASSERT_EQ(b.Stop(), kSoundBufferOk);
 }
 
 // A virtual clock that counts the sleeps, so that a test knows when the polling feeder has been

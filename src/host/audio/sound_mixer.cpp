@@ -158,13 +158,18 @@ void SoundMixer::Mix(int16_t* out, size_t frames, uint32_t outputRate) {
     long v = std::lrint(accum_[i]);
     out[i] = static_cast<int16_t>(std::clamp<long>(v, INT16_MIN, INT16_MAX));
   }
-  if (!fired.empty()) Deliver(lock, fired);
+  if (!fired.empty()) Deliver(lock, fired, mixesInStep);
 }
 
-void SoundMixer::Deliver(std::unique_lock<std::mutex>& lock, std::vector<NotifyTarget*>& targets) {
+void SoundMixer::Deliver(std::unique_lock<std::mutex>& lock, std::vector<NotifyTarget*>& targets,
+                         bool awaitServed) {
   deliverers_.push_back(std::this_thread::get_id());
   lock.unlock();
   for (NotifyTarget* target : targets) target->Notify();
+  // Still counted as delivering: a buffer cannot go away while its target is waited on.
+  if (awaitServed) {
+    for (NotifyTarget* target : targets) target->AwaitServed();
+  }
   lock.lock();
   deliverers_.erase(std::find(deliverers_.begin(), deliverers_.end(), std::this_thread::get_id()));
   targets.clear();

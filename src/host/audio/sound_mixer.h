@@ -56,8 +56,10 @@ class SoundMixer {
   // the voices and delivers the notifications they passed.
   void Mix(int16_t* out, size_t frames, uint32_t outputRate);
 
-  // Delivers targets collected under `lock` with the lock released, then takes it again.
-  void Deliver(std::unique_lock<std::mutex>& lock, std::vector<NotifyTarget*>& targets);
+  // Delivers targets collected under `lock` with the lock released, then takes it again; with
+  // awaitServed set it also waits for each target to be served before taking the lock.
+  void Deliver(std::unique_lock<std::mutex>& lock, std::vector<NotifyTarget*>& targets,
+               bool awaitServed = false);
   // Waits (under `lock`) until no other thread is delivering, so that targets about to be
   // dropped are no longer in use once this returns.
   void WaitForDeliveries(std::unique_lock<std::mutex>& lock);
@@ -67,6 +69,9 @@ class SoundMixer {
   WaveFormat primaryFormat = MakePcmFormat(2, 22050, 8);
   int cooperativeLevel = 0;
   bool priorityRefused = false;
+  // The output pulls the mix in step with the frames rather than in real time: a mix waits for
+  // the notifications it delivered to be served, so a refill thread cannot fall behind it.
+  bool mixesInStep = false;
 
  private:
   void MixVoice(Voice& voice, float* accum, size_t frames, uint32_t outputRate,

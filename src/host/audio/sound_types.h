@@ -89,6 +89,10 @@ class NotifyTarget {
  public:
   virtual ~NotifyTarget() = default;
   virtual void Notify() = 0;
+  // For an output that mixes in step with the program's frames (a headless run): returns once the
+  // work the last Notify asked for is done, so that the next mix reads what a device playing in
+  // real time would have found. Bounded; the default has nothing to wait for.
+  virtual void AwaitServed() {}
 };
 
 struct NotifyPosition {

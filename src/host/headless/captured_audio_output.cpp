@@ -22,6 +22,7 @@ int CapturedAudioOutput::Open() {
   {
     std::lock_guard lock(mixer_->mutex);
     rate = mixer_->primaryFormat.samplesPerSec;
+    mixer_->mixesInStep = true;
   }
   std::lock_guard<std::mutex> hold(capture_->lock);
   if (!capture_->failure.empty()) {
