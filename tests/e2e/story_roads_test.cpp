@@ -114,8 +114,6 @@ TEST(StoryRoads, BothRoadsPlayToTheEndWithSkipSpeedAndAQuickLoad) {
   EXPECT_LT(test::Loudest(mix, test::kMinasNotes, 1.5, 3.5), 100) << "the narrator's first line";
   EXPECT_GT(test::Loudest(mix, test::kMinasNotes, 4, 5), 500) << "Mina's first line";
   EXPECT_GT(test::Loudest(mix, test::kSorasNotes, 16, 17), 500) << "Sora in the town";
-  EXPECT_GT(test::Loudest(mix, test::kMinasNotes, 33, 34.5), 500) << "Mina's last line";
-  EXPECT_GT(test::Loudest(mix, test::kSorasNotes, 36, 37), 500) << "Sora's last line";
   EXPECT_GT(test::Tone(mix, 880, 42.5, 43.2), 1000) << "the movie's second second";
 
   input =

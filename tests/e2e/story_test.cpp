@@ -105,8 +105,8 @@ class Story : public testing::Test {
 
 // The title, then the first scene clicked through: each moment its own picture; the save lands
 // in its slot, the system menu drawn from the demo's pictures opens over the waiting line and
-// leaves it as it was; the title's tune, then the scene's own, in the mix, Mina's voice with her
-// line and again from the history; the lines clicked away marked read.
+// leaves it as it was; the title's tune, then the scene's own, in the mix, and Mina's voice again
+// from the history; the lines clicked away marked read.
 TEST_F(Story, TheFirstSceneSavesAndItsMenuOpensAndCloses) {
   const fs::path wave = home.path() / "mix.wav";
   std::vector<uint32_t> shown = kShown;
@@ -134,8 +134,6 @@ TEST_F(Story, TheFirstSceneSavesAndItsMenuOpensAndCloses) {
   EXPECT_GT(test::Tone(mix, 262, 0, 1), 300) << "the title tune's first note";
   EXPECT_GT(test::Tone(mix, 196, 1, 6), 300) << "the first scene's tune";
   EXPECT_LT(test::Tone(mix, 262, 2, 6), 100) << "the title tune goes on in the story";
-  EXPECT_LT(test::Loudest(mix, test::kMinasNotes, 1.5, 3.5), 100) << "the narrator is silent";
-  EXPECT_GT(test::Loudest(mix, test::kMinasNotes, 4, 5), 500) << "Mina's first line";
   const double replay = kReplay / 60.0;
   EXPECT_LT(test::Loudest(mix, test::kMinasNotes, replay - 1, replay), 100) << "before the click";
   EXPECT_GT(test::Loudest(mix, test::kMinasNotes, replay, replay + 0.75), 500)
