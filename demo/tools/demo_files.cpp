@@ -1,6 +1,7 @@
 // demo_files: the demo game's application files and the pictures its WGX files are made from.
 //
-//   demo_files config DIR             SCRIPT\QZ_APP.SYS, SCRIPT\QZ_APP.INF and USER.CFG below DIR
+//   demo_files config DIR             SCRIPT\QZ_APP.SYS, SCRIPT\QZ_APP.INF and USER.CFG below DIR,
+//                                     and the player's first settings, DIR/APP_CFG.DAT
 //   demo_files backdrop OUT.bmp       the 800x600 background, 24 bits
 //   demo_files sprite OUT.bmp         a 96x96 sprite with a soft-edged alpha, 32 bits
 //   demo_files frame DIR              the scenario frame's pictures and button set in DIR/SYS,
@@ -11,10 +12,12 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "app/config/user_config.h"
 #include "host/cp932.h"
 #include "lib/bmp/bmp_builder.h"
 #include "lib/config/config_writers.h"
@@ -71,6 +74,15 @@ int Config(const char* folder) {
   std::string error;
   if (!bw::tools::WriteGameConfig(folder, record, info, config, &error)) {
     std::fprintf(stderr, "demo_files: %s\n", error.c_str());
+    return kExitFailed;
+  }
+  // The game's lines are voiced, and the sound page keeps its voice box disabled: the player's
+  // settings come with the voices on, the engine's defaults otherwise.
+  bw::UserConfig user;
+  user.voiceOn = 1;
+  if (std::error_code failed =
+          bw::SaveUserConfig(std::filesystem::path(folder) / "APP_CFG.DAT", user)) {
+    std::fprintf(stderr, "demo_files: APP_CFG.DAT: %s\n", failed.message().c_str());
     return kExitFailed;
   }
   return kExitOk;

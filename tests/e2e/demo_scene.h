@@ -53,6 +53,16 @@ inline void PutDemoScene(const TempDir& dir, const std::string& scene, const std
   PutAssembled(dir, "SCRIPT/MAIN.SOB", main);
 }
 
+// The player's first settings as the game ships them (the build's pristine copy: a run by hand
+// writes over the game folder's own).
+inline void PutShippedSettings(const std::filesystem::path& game) {
+  const std::filesystem::path from =
+      std::filesystem::path(BRIMWOLD_DEMO_GAME).parent_path() / "stage" / "APP_CFG.DAT";
+  std::filesystem::create_directories(game / "SAVEDATA");
+  std::filesystem::copy_file(from, game / "SAVEDATA" / "APP_CFG.DAT",
+                             std::filesystem::copy_options::overwrite_existing);
+}
+
 // The hashes of the "frame F hash 0x..." lines a headless run printed, in their order.
 inline std::vector<uint64_t> ShownFrameHashes(const std::string& output) {
   std::vector<uint64_t> hashes;
@@ -131,5 +141,18 @@ inline double Tone(const std::string& wave, double hz, double from, double to) {
   }
   return b > a ? 2 * std::hypot(re, im) / static_cast<double>(b - a) : 0;
 }
+
+// The loudest of the notes in the mix between from and to seconds.
+inline double Loudest(const std::string& wave, const std::vector<double>& notes, double from,
+                      double to) {
+  double loudest = 0;
+  for (double hz : notes) loudest = std::max(loudest, Tone(wave, hz, from, to));
+  return loudest;
+}
+
+// The demo story's voices run on pentatonic scales, Mina's from 440 Hz and Sora's from 220 Hz;
+// these are their notes that none of the tunes plays.
+inline const std::vector<double> kMinasNotes = {554.4, 659.3, 740.0, 880.0, 987.8};
+inline const std::vector<double> kSorasNotes = {277.2, 370.0};
 
 }  // namespace bw::test

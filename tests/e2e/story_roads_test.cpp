@@ -1,9 +1,10 @@
 // Label: optimised
 // The demo's story played from the title to its end twice in one game folder, headless on the
 // virtual clock. The first play clicks through every line, takes the sea road and quick-saves in
-// the second scene. The second play first sets, on the settings sheet, a faster unread text speed
-// and the skip key to pass read lines only, then holds the skip key: the read lines of the first
-// play fly by, the forest road's lines stop it, and F1 loads the quick save back.
+// the second scene, then sees the closing movie. The second play first sets, on the settings sheet,
+// a faster unread text speed and the skip key to pass read lines only, then holds the skip key: the
+// read lines of the first play fly by, the forest road's lines stop it, and F1 loads the quick save
+// back.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -43,13 +44,14 @@ std::string Shown(const std::vector<std::pair<uint32_t, uint32_t>>& ranges) {
 
 // The first play: start at 60, then a click every 120 frames from 200, each finding its line
 // typed out and waiting; Ctrl+F1 saves at 905 while the second scene's third line waits. The
-// story is back at the title by kFirstEnd.
+// story is back at the title by kFirstEnd, after the movie (its frames come 25 a second).
 constexpr uint32_t kFirstEnd = 2540, kSaved = 906, kSavedUntil = 919;
 // Moments of every scene, each its own picture: the hill coming in, Mina's walk, the town's two
 // characters coming in, the quake, the choice list (shown from 1040 until a later click takes
 // it), the sea scrolling in, the rain over Mina coming
-// in, the rule change back to the hill, the last line, the fade to black.
-const std::vector<uint32_t> kMoments = {100, 470, 700, 830, 1130, 1230, 1420, 1950, 2200, 2360};
+// in, the rule change back to the hill, the last line, the fade to black, the movie.
+const std::vector<uint32_t> kMoments = {100,  470,  700,  830,  1130, 1230,
+                                        1420, 1950, 2200, 2360, 2500};
 constexpr uint32_t kTitle = 40, kChoiceList = 1130;
 // Sora's "うん。また来よう。" (nine characters) comes at the click at 1760, at the default speed.
 constexpr uint32_t kDefaultSpeedLine = 1760;
@@ -76,6 +78,7 @@ uint32_t TypedAfter(const test::PlayedRun& run, uint32_t from) {
 TEST(StoryRoads, BothRoadsPlayToTheEndWithSkipSpeedAndAQuickLoad) {
   test::TempDir game, home;
   test::CopyDemoGame(BRIMWOLD_DEMO_GAME, game.path());
+  test::PutShippedSettings(game.path());
   const fs::path wave = home.path() / "mix.wav";
 
   std::string input = "BRIMWOLD_HEADLESS_INPUT=55:move:400:352,60:click:400:352";
@@ -107,6 +110,11 @@ TEST(StoryRoads, BothRoadsPlayToTheEndWithSkipSpeedAndAQuickLoad) {
   EXPECT_GT(test::Tone(mix, 196, 34, 38), 300) << "the morning tune again";
   EXPECT_LT(test::Tone(mix, 196, 39.5, 41), 30) << "the music faded out";
   EXPECT_GT(test::Tone(mix, 1568, 11.5, 13), 300) << "the harbour bell";
+  // The voices with their lines; the narrator's lines are silent.
+  EXPECT_LT(test::Loudest(mix, test::kMinasNotes, 1.5, 3.5), 100) << "the narrator's first line";
+  EXPECT_GT(test::Loudest(mix, test::kMinasNotes, 4, 5), 500) << "Mina's first line";
+  EXPECT_GT(test::Loudest(mix, test::kSorasNotes, 16, 17), 500) << "Sora in the town";
+  EXPECT_GT(test::Tone(mix, 880, 42.5, 43.2), 1000) << "the movie's second second";
 
   input =
       "BRIMWOLD_HEADLESS_INPUT=55:move:400:472,60:click:400:472,95:move:400:352,"

@@ -1,8 +1,8 @@
 // Label: optimised
 // The demo game played as a player would, headless on the virtual clock: the title's start
-// button, then a click at a fixed pace through the story's first scene, a save and the system
-// menu. Frames, the mix's tunes and the read-text log are checked, and a run from a folder whose
-// name has spaces and Japanese characters.
+// button, then a click at a fixed pace through the story's first scene, a save, the system
+// menu and the text history. Frames, the mix's tunes and voices and the read-text log are
+// checked, and a run from a folder whose name has spaces and Japanese characters.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -48,6 +48,10 @@ const std::string kSaveAndMenu =
 constexpr uint32_t kWaited = 920, kMenu = 1010, kClosed = 1090;
 // The wait mark keeps turning: a whole turn of it before the menu and one after are compared.
 constexpr uint32_t kMarkTurn = 60;
+// Then the history key opens the text history; a click on the first voiced line's box at
+// kReplay plays Mina's voice again.
+const std::string kHistory = ",1160:key:Insert,1198:move:400:90,1200:click:400:94";
+constexpr uint32_t kReplay = 1200;
 
 using Played = test::PlayedRun;
 
@@ -73,7 +77,10 @@ std::string Frames(uint32_t end) {
 
 class Story : public testing::Test {
  protected:
-  void SetUp() override { test::CopyDemoGame(BRIMWOLD_DEMO_GAME, game.path()); }
+  void SetUp() override {
+    test::CopyDemoGame(BRIMWOLD_DEMO_GAME, game.path());
+    test::PutShippedSettings(game.path());
+  }
 
   Played Play(const std::vector<std::string>& switches) { return PlayIn(game.path(), switches); }
 
@@ -98,16 +105,15 @@ class Story : public testing::Test {
 
 // The title, then the first scene clicked through: each moment its own picture; the save lands
 // in its slot, the system menu drawn from the demo's pictures opens over the waiting line and
-// leaves it as it was; the title's tune, then the scene's own, in the mix; the lines clicked away
-// marked read.
+// leaves it as it was; the title's tune, then the scene's own, in the mix, and Mina's voice again
+// from the history; the lines clicked away marked read.
 TEST_F(Story, TheFirstSceneSavesAndItsMenuOpensAndCloses) {
   const fs::path wave = home.path() / "mix.wav";
   std::vector<uint32_t> shown = kShown;
   shown.push_back(kMenu);
   for (uint32_t f = 0; f < kMarkTurn; ++f) shown.insert(shown.end(), {kWaited + f, kClosed + f});
-  const Played first =
-      Play({Hashes(shown), Clicks(kToSorasLine) + kSaveAndMenu, Frames(kClosed + kMarkTurn + 5),
-            "BRIMWOLD_HEADLESS_WAVE=" + wave.string()});
+  const Played first = Play({Hashes(shown), Clicks(kToSorasLine) + kSaveAndMenu + kHistory,
+                             Frames(kReplay + 60), "BRIMWOLD_HEADLESS_WAVE=" + wave.string()});
   ASSERT_EQ(first.status, 0) << first.errors;
   ASSERT_EQ(first.hashes.size(), shown.size());
   for (size_t i = 1; i < kShown.size(); ++i) {
@@ -128,6 +134,10 @@ TEST_F(Story, TheFirstSceneSavesAndItsMenuOpensAndCloses) {
   EXPECT_GT(test::Tone(mix, 262, 0, 1), 300) << "the title tune's first note";
   EXPECT_GT(test::Tone(mix, 196, 1, 6), 300) << "the first scene's tune";
   EXPECT_LT(test::Tone(mix, 262, 2, 6), 100) << "the title tune goes on in the story";
+  const double replay = kReplay / 60.0;
+  EXPECT_LT(test::Loudest(mix, test::kMinasNotes, replay - 1, replay), 100) << "before the click";
+  EXPECT_GT(test::Loudest(mix, test::kMinasNotes, replay, replay + 0.75), 500)
+      << "the history's replay";
 }
 
 // The system menu's "タイトルへ", answered yes, ends the story where it stands and the title comes
