@@ -127,6 +127,16 @@ TEST_F(TgsHistory, TheKeyOpensItABoxReplaysItsVoiceAndSceneAndTheWheelClosesIt) 
   EXPECT_TRUE(VoiceReturnsAfterSilence(test::ReadFile(wave))) << "the voice was not replayed";
   EXPECT_EQ(Play(kInput, status), first);
 
+  // One character of the first line changed: only the list, where that line shows, differs.
+  std::string changed = kScenario;
+  changed.replace(changed.find("声の聞"), std::string("声").size(), "音");
+  Put("SCRIPT/TGS_DEMO.TOB", changed);
+  const std::vector<uint64_t> other = Play(kInput, status);
+  ASSERT_EQ(other.size(), 4u);
+  EXPECT_EQ(other[0], first[0]);
+  EXPECT_NE(other[1], first[1]) << "the list does not show its text";
+  Put("SCRIPT/TGS_DEMO.TOB", kScenario);
+
   const std::vector<uint64_t> plain = Play(kInputWithoutHistory, status);
   EXPECT_EQ(status, 0);
   ASSERT_EQ(plain.size(), 4u);

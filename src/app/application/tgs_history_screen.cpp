@@ -20,6 +20,8 @@ constexpr int32_t kBarX = 768;
 constexpr int32_t kBarY = 8;
 constexpr int32_t kBarLength = 584;
 constexpr int kMouseLeft = 0;
+// A text view placed by its left edge.
+constexpr int kAlignLeft = 1;
 
 }  // namespace
 
@@ -52,7 +54,8 @@ bool TgsHistoryScreen::MakeView(DisplayObjectList* list) {
     return false;
   }
   view->SetMargins(kMarginLeft, 0, kMarginRight, 0, false);
-  view->SetFrame(this);
+  // Laying text out with a frame places the view: it stays where it was made.
+  view->SetPlacement(kAlignLeft, 0, 0, -1, 0, 0, 0);
   view->SetVisible(false);
   view_ = std::move(view);
   return true;
@@ -65,7 +68,9 @@ int32_t TgsHistoryScreen::LineHeight() {
 int32_t TgsHistoryScreen::MeasureText(std::string_view tokens) {
   if (!EnsureView()) return -1;
   Rect rect;
+  view_->SetFrame(this);
   const int lines = view_->MeasureText(tokens, &rect, true, true);
+  view_->SetFrame(nullptr);
   return lines > 0 ? rect.Height() : -1;
 }
 
@@ -177,7 +182,12 @@ void TgsHistoryScreen::Draw(std::string_view text, int32_t y, uint32_t rgb) {
   main_.SetGradation(false, 0, 0, false);
   rgb_ = rgb;
   PlainColors(rgb);
-  if (view_) view_->DrawTextAt(text, 0, y, true, true);
+  if (!view_) return;
+  // The view runs the text's calls through this screen only while it lays text out: a view that
+  // has a frame but no message of its own refuses to be shown.
+  view_->SetFrame(this);
+  view_->DrawTextAt(text, 0, y, true, true);
+  view_->SetFrame(nullptr);
 }
 
 void TgsHistoryScreen::DrawName(std::string_view name, int32_t y, uint32_t rgb) {
