@@ -21,7 +21,7 @@ const std::filesystem::path kGame = BRIMWOLD_DEMO_GAME;
 const std::vector<std::string> kScriptPackMembers = {
     "corridor.tob", "func_lib.sob", "main.sob",     "opening.tob",  "qz_app.inf",
     "qz_app.sys",   "sob_init.dat", "sub.sob",      "tgs_init.dat", "user_var.sob",
-    "voiceinf.dat", "sound.sob",    "tgs_demo.tob", "story.tob"};
+    "voiceinf.dat", "sound.sob",    "tgs_demo.tob", "story.tob",    "name.sob"};
 
 void* AllocateVector(uint32_t size, void* argument, void*) {
   auto* out = static_cast<std::vector<uint8_t>*>(argument);
