@@ -28,11 +28,10 @@ int SpMovieEffect::Setup(TimerService* timers, void* target, ArgWords args) {
     return kSpMovieNotOpened;
   }
   movie->SetLoop(args.Int(5) != 0);
-  layer->GetList().Add(movie->Display(), args.Uint(4), 0);
+  attached_ = args.Int(1) != 0;
+  layer->AttachMovie(movie->Display(), args.Uint(4), attached_);
   layer_ = layer;
   movie_ = std::move(movie);
-  attached_ = args.Int(1) != 0;
-  if (attached_) layer->SetShowsMovie(true);
   movie_->Play();
   if (timers->Add(this, 0, 0, 0) != kTaskAdded) {
     Close();
@@ -59,13 +58,7 @@ int SpMovieEffect::Command(ArgWords args) {
 
 void SpMovieEffect::Close() {
   if (!movie_) return;
-  if (layer_ != nullptr) {
-    layer_->GetList().Remove(movie_->Display());
-    if (attached_) {
-      layer_->SetShowsMovie(false);
-      layer_->InvalidateAll();
-    }
-  }
+  if (layer_ != nullptr) layer_->DetachMovie(movie_->Display(), attached_);
   movie_->Reset();
   movie_.reset();
   attached_ = false;

@@ -9,6 +9,7 @@
 
 #include "common/global.h"
 #include "graphics/device/display_manager.h"
+#include "graphics/surface/composition_layer.h"
 #include "natives/native_families.h"
 #include "sound/movie_object.h"
 #include "sound/movie_prim_control.h"
@@ -69,10 +70,17 @@ void CloseAll(NativeArgs& a) {
   s.sprite.reset();
 }
 
-int32_t OpenSprite(MovieNativeState& s, const char* file) {
+// Shown in the screen's sprite composition when there is one; a movie it does not take still
+// plays and the sprite natives can list it elsewhere (651). Destroying the sprite takes it out
+// of whatever list holds it.
+int32_t OpenSprite(MovieNativeState& s, const char* file, uint32_t priority) {
   auto sprite = std::make_unique<MovieSpriteControl>();
   if (int32_t code = sprite->Open(file, 0, 0); code != kMovieOpened) return code;
   sprite->SetVisible(true);
+  if (DisplayManager* display = Global<DisplayManager>::Get()) {
+    if (CompositionLayer* screen = display->GetSpriteComposition())
+      screen->AttachMovie(sprite.get(), priority, false);
+  }
   s.sprite = std::move(sprite);
   return kMovieOpened;
 }
@@ -103,7 +111,8 @@ int32_t MovieOpen(NativeArgs& a) {
   if (!a.Text(0, file)) return kMovieBadArgument;
   CloseAll(a);
   if (a.U32(1) != 0) return OpenWindow(a.Host().Application(), file.c_str());
-  if (GetMovieLibrary(MovieLibraryKind::kSprite)) return OpenSprite(State(a), file.c_str());
+  if (GetMovieLibrary(MovieLibraryKind::kSprite))
+    return OpenSprite(State(a), file.c_str(), a.U32(2));
   return OpenRenderItem(State(a), file.c_str(), a.U32(2));
 }
 

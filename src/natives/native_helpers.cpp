@@ -112,8 +112,7 @@ int32_t PlaceSprite(Sprite* sprite, ImageSurface* surface, const SpritePlacement
   if (place.priority >= 0) {
     DisplayManager* display = Global<DisplayManager>::Get();
     CompositionLayer* layer = place.layer;
-    if (!layer && display && display->GetScreenCanvas())
-      layer = display->GetScreenCanvas()->GetCompositionLayer();
+    if (!layer && display) layer = display->GetSpriteComposition();
     DisplayObjectList* list = !layer             ? nullptr
                               : place.secondList ? layer->GetSecondList()
                                                  : &layer->GetList();

@@ -47,6 +47,19 @@ void MovieSpriteControl::Reset() {
   videoWidth_ = videoHeight_ = 0;
   source_ = dest_ = {};
   displayWidth_ = displayHeight_ = 0;
+  collectedTime_ = -1;
+}
+
+bool MovieSpriteControl::IsChanged() const {
+  if (changed_ || !visible_ || alpha_ == 0 || !control_ || videoWidth_ < 1) return changed_;
+  host::MoviePlayer& player = control_->Player();
+  player.GetState(nullptr);  // brings the picture up to the clock
+  return player.ShownFrameTime() != collectedTime_;
+}
+
+void MovieSpriteControl::SetChanged(bool changed) {
+  changed_ = changed;
+  if (!changed && control_) collectedTime_ = control_->Player().ShownFrameTime();
 }
 
 int32_t MovieSpriteControl::Open(const char* file, int32_t x, int32_t y,

@@ -29,6 +29,10 @@ class MovieSpriteControl : public DisplayObject, public MovieWrapper {
   int32_t GetWidth() const override { return dest_.right - dest_.left; }
   int32_t GetHeight() const override { return dest_.bottom - dest_.top; }
   bool IsColorRect() const override { return false; }
+  // A shown frame the composition has not collected yet is a change: a playing movie is redrawn
+  // as its frames come, and only then.
+  bool IsChanged() const override;
+  void SetChanged(bool changed) override;
   int SetDrawMode(int mode) override;
   int SetAlpha(int alpha) override;
   bool SetPos(int32_t x, int32_t y) override;
@@ -58,6 +62,7 @@ class MovieSpriteControl : public DisplayObject, public MovieWrapper {
   Rect dest_;
   int32_t displayWidth_ = 0;
   int32_t displayHeight_ = 0;
+  int64_t collectedTime_ = -1;  // the player's shown frame when the change was last collected
 };
 
 }  // namespace bw

@@ -5,13 +5,12 @@
 #include <mutex>
 
 #include "graphics/surface/image_surface.h"
-#include "graphics/surface/pixel_library.h"
 #include "host/clock.h"
 #include "host/message_queue.h"
+#include "movie_game.h"
 #include "native_rig.h"
 #include "sound/movie_object.h"
 #include "sound/movie_sprite_control.h"
-#include "support/game_folder.h"
 #include "support/movie_samples.h"
 
 namespace bw {
@@ -36,17 +35,8 @@ class MovieRigApp : public NativeRigApp {
 
 class MovieNatives : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::vector<uint8_t> movie = test::MakeMovie({});
-    ASSERT_FALSE(movie.empty());
-    game_.dir().WriteFile("OP.MPG", std::string(movie.begin(), movie.end()));
-    PublishMovieLibraries(&libraries_);
-    rig_.host->SetApplication(&app_);
-  }
-  void TearDown() override {
-    Call(633);
-    PublishMovieLibraries(nullptr);
-  }
+  void SetUp() override { rig_.host->SetApplication(&app_); }
+  void TearDown() override { Call(633); }
   int32_t Call(uint32_t n, std::initializer_list<uint32_t> w = {}) { return rig_.Answer(n, w); }
   int32_t Open(const char* file, uint32_t form) { return Call(632, {rig_.Text(file), form, 0}); }
   MovieSpriteControl* Sprite(uint32_t handle) {
@@ -54,11 +44,9 @@ class MovieNatives : public ::testing::Test {
         rig_.host->Handles().Get<DisplayObject>(handle, ScriptObjectType::kMovieSprite));
   }
 
-  host::VirtualClock clock_{1000};
-  ScopedGlobal<host::ClockSource> clockScope_{&clock_};
-  test::GameFolder game_;
-  ScopedPixelLibrary pixels_{&BuiltInPixelLibrary()};
-  MovieLibrarySet libraries_ = MakeMovieLibraries(true, true, &game_.manager());
+  test::MovieGame movies_;
+  host::VirtualClock& clock_ = movies_.clock;
+  test::GameFolder& game_ = movies_.game;
   MovieRigApp app_;
   NativeRig rig_;
 };

@@ -130,6 +130,10 @@ int DisplayManager::SetScreenSurface(CanvasLayer* canvas) {
   return kDisplayDone;
 }
 
+CompositionLayer* DisplayManager::GetSpriteComposition() const {
+  return canvas_ ? canvas_->GetCompositionLayer() : nullptr;
+}
+
 int DisplayManager::EnumerateDisplayDevices(const MonitorList* monitors, int32_t canvasWidth,
                                             int32_t canvasHeight, bool useDirectDrawModes) {
   if (!monitors) return kDisplayFailed;

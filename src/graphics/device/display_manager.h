@@ -30,6 +30,7 @@ namespace bw {
 
 class CanvasLayer;
 class ColorRectObject;
+class CompositionLayer;
 class DirectDrawSurface;
 class DisplayObject;
 class ImageSurface;
@@ -301,6 +302,9 @@ class DisplayManager : public Direct3DDevice, private SurfaceUser {
   int32_t DisplayHeight() const { return displayHeight_; }
   const Rect& CanvasRect() const { return canvasRect_; }
   CanvasLayer* GetScreenCanvas() const { return canvas_; }
+  // The screen canvas's composition, where sprites go when the scripts name no layer; null
+  // without a composed screen.
+  CompositionLayer* GetSpriteComposition() const;
   host::MemorySurface* GetPrimary() const { return primary_.get(); }
   host::MemorySurface* GetBackBuffer() const { return backBuffer_; }
   host::MemorySurface* GetPresentationTexture() const { return texture_.get(); }

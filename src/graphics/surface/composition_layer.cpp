@@ -392,6 +392,19 @@ int CompositionLayer::Compose(DirtyRectList* out, const Rect* clip, int32_t dx, 
   return kComposeDone;
 }
 
+int CompositionLayer::AttachMovie(DisplayObject* movie, uint32_t priority, bool mark) {
+  const int added = list_.Add(movie, priority, 0);
+  if (mark) showsMovie_ = true;
+  return added;
+}
+
+void CompositionLayer::DetachMovie(DisplayObject* movie, bool marked) {
+  list_.Remove(movie);
+  if (!marked) return;
+  showsMovie_ = false;
+  InvalidateAll();
+}
+
 int CompositionLayer::RedrawDirty(DirtyRectList* out, const Rect* clip, int32_t dx, int32_t dy) {
   return Compose(out, clip, dx, dy, nullptr, nullptr);
 }

@@ -94,6 +94,11 @@ class CompositionLayer : private SurfaceUser {
   // Set while a movie plays in the list, so that callers redraw the layer every frame.
   void SetShowsMovie(bool on) { showsMovie_ = on; }
   bool ShowsMovie() const { return showsMovie_; }
+  // Lists a movie's display object at priority; with mark the layer is marked as showing it.
+  // The list's Add result.
+  int AttachMovie(DisplayObject* movie, uint32_t priority, bool mark);
+  // Takes it out of the list again; a marked layer loses the mark and redraws whole.
+  void DetachMovie(DisplayObject* movie, bool marked);
 
   // What the layer effects start from and draw into.
   ImageSurface* GetWorkSurface() const { return work_.get(); }
