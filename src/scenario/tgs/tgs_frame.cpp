@@ -233,6 +233,7 @@ void TgsFrame::ApplyTextConfig(bool /*window*/, bool font, bool history, bool on
     if (capacity != history_.Capacity()) history_.SetCapacity(capacity);
   }
   if (font) {
+    H().SetMessageLook(S());
     font_.face = S().face;
     font_.secondFace = S().secondFace;
     ShowFont();
@@ -264,7 +265,7 @@ void TgsFrame::ResetFont() {
 }
 
 void TgsFrame::ShowFont() {
-  H().SetMessageFont(font_.size, font_.color, font_.shadow, font_.face);
+  H().SetMessageFont(font_);
 }
 
 void TgsFrame::BeginBuiltin(uint32_t number) {
