@@ -122,7 +122,7 @@ TEST_F(TgsWindowsTest, PreparedWindowsShowAMessageTheButtonsAndTheChoices) {
   EXPECT_FALSE(w.NameBox().IsVisible());
 
   // The user's look reaches both message renderers and stays through font changes, which
-  // colour both; each renderer keeps its own size and weight; an unknown face falls back.
+  // colour both; each renderer keeps its own size and weight.
   TgsUserSettings user;
   user.fontBold = true;
   w.SetMessageLook(user);
@@ -139,7 +139,6 @@ TEST_F(TgsWindowsTest, PreparedWindowsShowAMessageTheButtonsAndTheChoices) {
               std::tuple(i == 0 ? -20 : -13, i == 0))
         << i;
   }
-  EXPECT_STREQ(w.Renderer(0).GetLogFont().lfFaceName, host::Cp932Literal("ＭＳ ゴシック").c_str());
   user.fontGradation = true, user.fontBold = false, user.rubyBold = true, user.fontStyle = 1;
   w.SetMessageLook(user);
   w.SetMessageFont(TgsFontState{});
