@@ -196,6 +196,9 @@ int TgsFrame::BeginRun(bool resume) {
   } else {
     buttons_[5] = !S().systemSkipReadOnly || IsMessageRead(static_cast<uint32_t>(messageIndex_));
     H().SetButtonState(5, buttons_[5]);
+    // The windows are new: they take the user's look and the saved font before the rebuild.
+    H().SetMessageLook(S());
+    ShowFont();
     if (RebuildPending() && RebuildScene() < 0) return -1;
   }
   return 0;
