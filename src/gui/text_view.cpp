@@ -6,8 +6,10 @@
 #include "common/byte_reader.h"
 #include "common/sjis.h"
 #include "effects/cell_anim_tasks.h"
+#include "graphics/pixel/text_kernels.h"
 #include "graphics/text/text_renderer.h"
 #include "scenario/text/outline_text_renderer.h"
+#include "scenario/text/text_rules.h"
 
 namespace bw {
 
@@ -24,6 +26,21 @@ TypedGlyph GlyphAt(std::string_view text, size_t pos) {
   const size_t n = std::min(text.size() - pos, sizeof(window) - 1);
   std::memcpy(window, text.data() + pos, n);
   return MessageTextWidget::ReadGlyph(window);
+}
+
+// Takes o, which lies inside box, off box when it spans the box's whole length along the line
+// and reaches one of its sides across it; false when the rest would not be a rectangle.
+bool CutAcross(Rect& box, const Rect& o, bool vertical) {
+  if (vertical) {
+    if (o.top != box.top || o.bottom != box.bottom) return false;
+    if (o.right == box.right) return box.right = o.left, true;
+    if (o.left == box.left) return box.left = o.right, true;
+    return false;
+  }
+  if (o.left != box.left || o.right != box.right) return false;
+  if (o.top == box.top) return box.top = o.bottom, true;
+  if (o.bottom == box.bottom) return box.bottom = o.top, true;
+  return false;
 }
 
 std::string CutName(const char* text, size_t maxBytes) {
@@ -146,18 +163,23 @@ Rect TextView::LinesUnion() const {
   return u;
 }
 
-int32_t TextView::DecorationWidth() const {
+int32_t TextView::DecorationWidth(int32_t* offsetX, int32_t* offsetY) const {
+  *offsetX = *offsetY = 0;
   if (!mainRenderer_) return 0;
-  if (mainRenderer_->GetStyle() == kTextShadow) {
-    return std::max(std::abs(mainRenderer_->GetShadowOffsetX()),
-                    std::abs(mainRenderer_->GetShadowOffsetY()));
+  const int style = mainRenderer_->GetStyle();
+  const int32_t sx = mainRenderer_->GetShadowOffsetX(), sy = mainRenderer_->GetShadowOffsetY();
+  int32_t edge = 0;
+  if (style == kTextEdge) {
+    auto* outline = dynamic_cast<const OutlineTextRenderer*>(mainRenderer_);
+    if (!outline) return 0;
+    edge = EdgeRadius(outline->GetEdgeRadius());
+  } else if (style != kTextShadow) {
+    return 0;
   }
-  if (mainRenderer_->GetStyle() == kTextEdge) {
-    if (auto* outline = dynamic_cast<const OutlineTextRenderer*>(mainRenderer_)) {
-      return 2 * outline->GetEdgeRadius();
-    }
-  }
-  return 0;
+  // The boxes start where the renderer draws the decoration: an edge reaches left and up too.
+  int64_t width = 0, height = 0;
+  AddDecoration({style, sx, sy, edge}, &width, &height, offsetX, offsetY);
+  return style == kTextShadow ? std::max(std::abs(sx), std::abs(sy)) : 2 * edge;
 }
 
 // The layout passes.
@@ -229,10 +251,11 @@ int TextView::FitWindow(bool resize, bool reveal) {
     last.box = vertical_ ? Rect{last.penX - lineHeight_, last.penY, last.penX, last.penY}
                          : Rect{last.penX, last.penY, last.penX, last.penY + lineHeight_};
   }
-  const int32_t extra = DecorationWidth();
+  int32_t dx = 0, dy = 0;
+  const int32_t extra = DecorationWidth(&dx, &dy);
   for (LineRecord& line : lines_) {
-    line.box.right += extra;
-    line.box.bottom += extra;
+    line.box = {line.box.left + dx, line.box.top + dy, line.box.right + extra + dx,
+                line.box.bottom + extra + dy};
   }
   const Rect u = LinesUnion();
   if (resize) {
@@ -303,27 +326,41 @@ int TextView::ShowMessage(bool newPage) {
   const int32_t startX = penX_, startY = penY_;
   int rc = LayoutPass(text, true, false, nullptr, false, nullptr);
   ClearIndent();
-  if (rc == 0) rc = FitWindow(true, revealPerChar_ != 0);
+  // Horizontal text shown at once takes the reveal's last step too, so that a revealed page
+  // ends as the same picture. Vertical glyphs stand partly outside their columns' boxes: drawn
+  // straight, they stay whole.
+  const bool reveal = revealPerChar_ != 0;
+  const bool hidden = reveal || !vertical_;
+  if (rc == 0) rc = FitWindow(true, hidden);
   if (rc != 0) {
     layoutMode_ = kLayoutNone;
     return kShowFailed;
   }
-  const bool reveal = revealPerChar_ != 0;
-  layoutMode_ = reveal ? kLayoutHidden : kLayoutPage;
+  layoutMode_ = hidden ? kLayoutHidden : kLayoutPage;
   lineIndex_ = 0;
   penX_ = lines_.empty() ? startX : lines_.front().penX;
   penY_ = lines_.empty() ? startY : lines_.front().penY;
   int32_t count = 0;
-  LayoutPass(text, true, false, reveal ? &hidden_ : nullptr, true, &count);
+  LayoutPass(text, true, false, hidden ? &hidden_ : nullptr, true, &count);
   ClearIndent();
   layoutMode_ = kLayoutNone;
   if (reveal) {
     revealTotal_ = revealPerChar_ * uint32_t(count);
     revealState_ = kRevealStart;
-  } else if (waitEnabled_) {
-    ShowWaitMark(true);
+    return kWidgetDone;
   }
+  if (hidden) PutHiddenOnPage();
+  if (waitEnabled_) ShowWaitMark(true);
   return kWidgetDone;
+}
+
+void TextView::PutHiddenOnPage() {
+  BuildRevealLines();
+  KeepRevealBase();
+  rampTo_ = 0;
+  int32_t along = 0;
+  for (const LineRecord& line : lines_) along += vertical_ ? line.box.Height() : line.box.Width();
+  RevealSolid(0, along);
 }
 
 int TextView::MeasureText(std::string_view text, Rect* out, bool runCalls, bool skipWideSpaces) {
@@ -507,16 +544,47 @@ bool TextView::StopReveal() {
 }
 
 void TextView::RevealSolid(int32_t from, int32_t to) {
-  // Only the stretch the last tick blended partly differs from the page as it was.
+  // Only the stretch the last tick blended partly differs from the page as it was, besides the
+  // lines that overlap an earlier one.
   const int32_t touched = std::min(to, rampTo_);
   RevealRange(from, touched, -1, true);
-  RevealRange(std::max(from, touched), to, -1, false);
+  const int32_t start = std::max(from, touched);
+  int32_t origin = 0, runStart = 0;
+  bool runRestore = false;
+  const auto flush = [&](int32_t end) {
+    const int32_t lo = std::max(start, runStart), hi = std::min(to, end);
+    if (lo < hi) RevealRange(lo, hi, -1, runRestore);
+  };
+  for (const RevealLine& line : revealLines_) {
+    if (line.restore != runRestore) {
+      flush(origin);
+      runStart = origin;
+      runRestore = line.restore;
+    }
+    origin += vertical_ ? line.box.Height() : line.box.Width();
+  }
+  flush(std::max(origin, to));
+}
+
+void TextView::BuildRevealLines() {
+  revealLines_.clear();
+  for (const LineRecord& line : lines_) {
+    revealLines_.push_back({line});
+    RevealLine& later = revealLines_.back();
+    for (size_t j = 0; j + 1 < revealLines_.size(); ++j) {
+      const Rect& earlier = revealLines_[j].box;
+      const Rect o{std::max(later.box.left, earlier.left), std::max(later.box.top, earlier.top),
+                   std::min(later.box.right, earlier.right),
+                   std::min(later.box.bottom, earlier.bottom)};
+      if (!o.IsEmpty() && !CutAcross(later.box, o, vertical_)) later.restore = true;
+    }
+  }
 }
 
 void TextView::RevealRange(int32_t from, int32_t to, int32_t front, bool restore) {
   const int32_t edge = SoftEdge();
   int32_t origin = 0;
-  for (const LineRecord& line : lines_) {
+  for (const LineRecord& line : revealLines_) {
     const int32_t length = vertical_ ? line.box.Height() : line.box.Width();
     const int32_t lo = std::max(from, origin) - origin;
     const int32_t hi = std::min(to, origin + length) - origin;
@@ -586,6 +654,15 @@ void TextView::StartReveal(uint32_t now) {
       }
     }
   }
+  BuildRevealLines();
+  KeepRevealBase();
+  revealedUpTo_ = 0;
+  rampTo_ = 0;
+  revealStart_ = now;
+  revealState_ = kRevealRunning;
+}
+
+void TextView::KeepRevealBase() {
   // The copy keeps its store from one reveal to the next: handing a page-sized block back to
   // the heap and taking it again cost more than the last tick's blend.
   if (revealBase_.GetPixels() && revealBase_.GetWidth() == page_.GetWidth() &&
@@ -597,10 +674,6 @@ void TextView::StartReveal(uint32_t now) {
   } else {
     revealBase_.CopyFrom(&page_, kCopyToHeap);
   }
-  revealedUpTo_ = 0;
-  rampTo_ = 0;
-  revealStart_ = now;
-  revealState_ = kRevealRunning;
 }
 
 int TextView::OnTick(uint32_t now) {

@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "gui/message_text_widget.h"
 
@@ -124,6 +125,13 @@ class TextView : public MessageTextWidget {
   const ImageSurface& Hidden() const { return hidden_; }
 
  private:
+  // A line's share of the reveal: its box less what an earlier line's box already covers, so
+  // that no pixel is blended twice. Where the rest would not be a rectangle the box stays whole
+  // and the page as it was is put back under it before each blend.
+  struct RevealLine : LineRecord {
+    bool restore = false;
+  };
+
   // Lays the text out in the current mode; counts the characters placed. 0, or the failing
   // call's code (kMeasureCallFailed for a broken record). measured: the lines were recorded by
   // a measuring pass.
@@ -132,7 +140,8 @@ class TextView : public MessageTextWidget {
   void BeginLayout();
   void CloseLine();
   Rect LinesUnion() const;
-  int32_t DecorationWidth() const;
+  // The main renderer's shadow or edge: how much it widens a line's box, and where it starts.
+  int32_t DecorationWidth(int32_t* offsetX, int32_t* offsetY) const;
   void PlaceWindow();
   void DrawName();
   // Puts [from, to) of the text (along the lines, from the first line's start) onto the page:
@@ -140,6 +149,10 @@ class TextView : public MessageTextWidget {
   // was there.
   void RevealRange(int32_t from, int32_t to, int32_t front, bool restore);
   void RevealSolid(int32_t from, int32_t to);
+  void BuildRevealLines();
+  void KeepRevealBase();
+  void PutHiddenOnPage();  // the whole text at once, as the reveal's last step puts it  // the page
+                           // as it is, for the blends that put it back first
   ImageSurface* DrawTarget() override;
   void StartReveal(uint32_t now);
   void FinishReveal();
@@ -153,6 +166,7 @@ class TextView : public MessageTextWidget {
   ImageSurface revealBase_;  // the page as it was under the revealed text
   int layoutMode_ = kLayoutNone;
   std::deque<LineRecord> lines_;
+  std::vector<RevealLine> revealLines_;
   size_t lineIndex_ = 0;
   size_t layoutPos_ = 0;  // the byte of the text being laid out
   TgsCallRunner* frame_ = nullptr;

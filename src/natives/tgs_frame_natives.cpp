@@ -257,10 +257,13 @@ class AppTgsHost : public TgsFrameHost {
     if (Screen()) Screen()->FadeOtherChoices(chosen);
   }
   bool ChoiceFadesRunning() override { return Screen() && Screen()->ChoiceFadesRunning(); }
-  void SetMessageFont(int32_t size, uint32_t color, uint32_t shadow,
-                      const std::string& face) override {
-    if (Screen()) Screen()->SetMessageFont(size, color, shadow, face);
+  void SetMessageFont(const TgsFontState& font) override {
+    if (Screen()) Screen()->SetMessageFont(font);
   }
+  void SetMessageLook(const TgsUserSettings& user) override {
+    if (Screen()) Screen()->SetMessageLook(user);
+  }
+
   int ViewNewLine() override { return Screen() ? Screen()->ViewNewLine() : kTgsViewNotBuilt; }
   int ViewBeginRuby() override { return Screen() ? Screen()->ViewBeginRuby() : kTgsViewNotBuilt; }
   int ViewDrawRuby(std::string_view ruby) override {

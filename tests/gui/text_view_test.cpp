@@ -1,5 +1,6 @@
 #include "gui/text_view.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "text_widget_fixture.h"
@@ -124,6 +125,54 @@ TEST_F(TextViewTest, TheRevealTakesTheTimeOfItsCharactersAndAStopShowsEverything
   EXPECT_EQ(view.GetRevealState(), kRevealIdle);
   EXPECT_EQ(InkOnPage({8, 8, 8 + 30 * 12, 44}), whole) << "the same page as a finished reveal";
   EXPECT_FALSE(view.StopReveal());
+}
+
+// Edged lines reach into their neighbours. Shorter, longer and indented lines each overlap the
+// line before in another way; however the reveal's ticks fall, it must end as the page shown at
+// once, and no inked pixel may lie outside the line boxes.
+TEST_F(TextViewTest, AnEdgedRevealEndsAsTheTextShownAtOnce) {
+  main.SetStyle(kTextEdge);
+  view.SetIndentChars(Cp932Literal("「").c_str());
+  const std::string nl = Call(kCallNewLine);
+  const std::string text = Cp932Literal("「あい") + nl + Cp932Literal("あいう") + nl +
+                           Cp932Literal("あ") + nl + Cp932Literal("あいうえ");
+  for (const int radius : {2, 4}) {
+    SCOPED_TRACE(radius);
+    main.SetEdge(1024, radius);
+    ASSERT_EQ(view.SetSoftEdge(-1), kWidgetDone);
+    view.SetRevealTime(0);
+    ASSERT_EQ(Show(text), kWidgetDone);
+    const auto& lines = view.Lines();
+    ASSERT_EQ(lines.size(), 4u);
+    if (radius == 4) {
+      ASSERT_LT(lines[1].box.top, lines[0].box.bottom) << "the lines overlap";
+    }
+    const ImageSurface& hidden = view.Hidden();
+    int outside = 0;
+    for (int32_t y = 0; y < hidden.GetHeight(); ++y)
+      for (int32_t x = 0; x < hidden.GetWidth(); ++x) {
+        const auto in = [&](const TextView::LineRecord& l) {
+          return x >= l.box.left && x < l.box.right && y >= l.box.top && y < l.box.bottom;
+        };
+        outside +=
+            (PagePixel(hidden, x, y) >> 24) != 0 && std::none_of(lines.begin(), lines.end(), in);
+      }
+    EXPECT_EQ(outside, 0);
+    ImageSurface atOnce;
+    atOnce.CopyFrom(&view.Page(), kCopyToHeap);
+
+    view.SetRevealTime(20);
+    ASSERT_EQ(view.SetSoftEdge(24), kWidgetDone);
+    for (const uint32_t step : {7u, 33u, 100u}) {
+      ASSERT_EQ(Show(text), kWidgetDone);
+      for (uint32_t t = 0; view.GetRevealState() != kRevealIdle; t += step) view.OnTick(t);
+      int differ = 0;
+      for (int32_t y = 0; y < atOnce.GetHeight(); ++y)
+        for (int32_t x = 0; x < atOnce.GetWidth(); ++x)
+          differ += PagePixel(view.Page(), x, y) != PagePixel(atOnce, x, y);
+      EXPECT_EQ(differ, 0) << "ticks of " << step << " ms";
+    }
+  }
 }
 
 TEST_F(TextViewTest, RubyOfTwoOverFourCharactersLeavesThreeEqualGaps) {

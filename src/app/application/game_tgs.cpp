@@ -45,6 +45,11 @@ bool GameApp::ReadTgsSettings(TgsUserSettings& out) {
   const auto* face = reinterpret_cast<const char*>(u.fontFace);
   out.face.assign(face, strnlen(face, sizeof u.fontFace));
   out.secondFace = out.face;
+  out.fontStyle = u.fontDecoration;
+  out.fontGradation = u.fontGradation != 0;
+  out.fontAntialias = u.fontAntialias;
+  out.fontBold = u.fontBold != 0;
+  out.rubyBold = u.rubyBold != 0;
   out.menuRow = u.systemMenuStartItem;
   out.noMenuFade = u.fastSystemScreens != 0;
   out.fadeOutOnQuit = u.systemSeOn != 0;

@@ -1,6 +1,8 @@
 #include "app/application/tgs_windows.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 
 #include "common/global.h"
 #include "effects/display_effect.h"
@@ -357,16 +359,42 @@ int TgsWindows::TakePointerEvent() {
   return place_.pointers->TakeFiredId();
 }
 
-void TgsWindows::SetMessageFont(int32_t size, uint32_t color, uint32_t shadow,
-                                const std::string& face) {
-  OutlineTextRenderer& r = *renderers_[0];
-  if (face.empty() || r.SetFont(size, false, false, face.c_str()) != 0) {
-    r.SetFont(size, false, false, defaultFace_.c_str());
+void TgsWindows::UseFont(size_t i, int32_t size, const std::string& face) {
+  OutlineTextRenderer& r = *renderers_[i];
+  const host::LOGFONTA& now = r.GetLogFont();
+  const std::string& want = face.empty() ? defaultFace_ : face;
+  // A new font empties the glyph cache: only when something differs.
+  if (r.HasFont() && now.lfHeight == -std::abs(size) &&
+      (now.lfWeight >= host::FW_BOLD) == bold_[i] &&
+      std::strncmp(now.lfFaceName, want.c_str(), sizeof now.lfFaceName) == 0) {
+    return;
   }
-  const bool white = (color & 0xFFFFFF) == 0xFFFFFF;
-  r.SetGradation(white, kGradationTop, kGradationBottom, true);
-  r.SetTextColor(uint8_t(color >> 16), uint8_t(color >> 8), uint8_t(color));
-  r.SetDecorationColor(uint8_t(shadow >> 16), uint8_t(shadow >> 8), uint8_t(shadow));
+  if (r.SetFont(size, bold_[i], false, want.c_str()) != 0) {
+    r.SetFont(size, bold_[i], false, defaultFace_.c_str());
+  }
+}
+
+void TgsWindows::SetMessageLook(const TgsUserSettings& user) {
+  bold_ = {user.fontBold, user.rubyBold};
+  for (size_t i = 0; i < 2; ++i) {
+    OutlineTextRenderer& r = *renderers_[i];
+    UseFont(i, std::abs(r.GetLogFont().lfHeight), i == 0 ? user.face : user.secondFace);
+    r.SetStyle(std::min<int>(user.fontStyle, kTextEdge));
+    r.SetAntialiasLevel(user.fontAntialias * 2);
+    r.SetShadowOffset(2, 2);
+    r.SetGradation(user.fontGradation, kGradationTop, kGradationBottom, true);
+  }
+}
+
+void TgsWindows::SetMessageFont(const TgsFontState& font) {
+  UseFont(0, font.size, font.face);
+  UseFont(1, font.secondSize, font.secondFace);
+  for (size_t i = 0; i < 2; ++i) {
+    OutlineTextRenderer& r = *renderers_[i];
+    r.SetTextColor(uint8_t(font.color >> 16), uint8_t(font.color >> 8), uint8_t(font.color));
+    r.SetDecorationColor(uint8_t(font.shadow >> 16), uint8_t(font.shadow >> 8),
+                         uint8_t(font.shadow));
+  }
 }
 
 int TgsWindows::ViewNewLine() {

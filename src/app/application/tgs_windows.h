@@ -95,10 +95,9 @@ class TgsWindows : public TgsPresentation, public TgsCallRunner {
   // The entries other than chosen fade out over the choice fade time.
   void FadeOtherChoices(int chosen) override;
   bool ChoiceFadesRunning() override { return fadeChosen_ >= 0; }
+  void SetMessageFont(const TgsFontState& font) override;
+  void SetMessageLook(const TgsUserSettings& user) override;
   // 0, or 1 when the page has no room for another line.
-  // White keeps the gradation; another colour draws plain in that colour.
-  void SetMessageFont(int32_t size, uint32_t color, uint32_t shadow,
-                      const std::string& face) override;
   int ViewNewLine() override;
   int ViewBeginRuby() override;
   int ViewDrawRuby(std::string_view ruby) override;
@@ -125,6 +124,8 @@ class TgsWindows : public TgsPresentation, public TgsCallRunner {
   OutlineTextRenderer& Renderer(size_t i) { return *renderers_[i]; }
 
  private:
+  // Message renderer i at that size and face (empty: the default) in the user's weight.
+  void UseFont(size_t i, int32_t size, const std::string& face);
   int MakeWindows();
   int MakeChoiceList();
   int MakeButtons();
@@ -149,6 +150,7 @@ class TgsWindows : public TgsPresentation, public TgsCallRunner {
   std::function<std::vector<TgsChoiceLine>()> choiceSource_;
   std::string message_;
   std::string defaultFace_;
+  std::array<bool, 2> bold_{};  // the user's weights of the two message renderers
   int32_t choiceCount_ = 0;
   int32_t fadeChosen_ = -1;
   uint32_t fadeStart_ = 0;

@@ -196,6 +196,9 @@ int TgsFrame::BeginRun(bool resume) {
   } else {
     buttons_[5] = !S().systemSkipReadOnly || IsMessageRead(static_cast<uint32_t>(messageIndex_));
     H().SetButtonState(5, buttons_[5]);
+    // The windows are new: they take the user's look and the saved font before the rebuild.
+    H().SetMessageLook(S());
+    ShowFont();
     if (RebuildPending() && RebuildScene() < 0) return -1;
   }
   return 0;
@@ -233,6 +236,7 @@ void TgsFrame::ApplyTextConfig(bool /*window*/, bool font, bool history, bool on
     if (capacity != history_.Capacity()) history_.SetCapacity(capacity);
   }
   if (font) {
+    H().SetMessageLook(S());
     font_.face = S().face;
     font_.secondFace = S().secondFace;
     ShowFont();
@@ -264,7 +268,7 @@ void TgsFrame::ResetFont() {
 }
 
 void TgsFrame::ShowFont() {
-  H().SetMessageFont(font_.size, font_.color, font_.shadow, font_.face);
+  H().SetMessageFont(font_);
 }
 
 void TgsFrame::BeginBuiltin(uint32_t number) {

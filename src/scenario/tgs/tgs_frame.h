@@ -94,18 +94,6 @@ std::string PickFace(std::string_view list, std::string_view userFace,
 enum class TgsStepRoute { kReturn1, kRestoreCursor, kCaptionRenderEnd, kRenderEnd, kEnd };
 TgsStepRoute RouteStepResult(int result, bool endRequest);
 
-// The text look of the two message renderers.
-struct TgsFontState {
-  int32_t size = 24;
-  int32_t secondSize = 13;
-  uint32_t color = 0xFFFFFF;
-  uint32_t shadow = 0x000000;
-  std::string face;
-  std::string secondFace;
-  bool changed = false;
-  bool faceChanged = false;
-};
-
 class TgsFrame : public TgsFrameBase, public TgsSceneOperations {
  public:
   TgsFrame(ScriptEngine* host, ScriptFileSource* files, TgsFrameHost* frameHost);

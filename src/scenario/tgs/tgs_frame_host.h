@@ -78,9 +78,26 @@ struct TgsUserSettings {
   bool fastEffects = false;   // marked waits end at once, and no closing fade after a load
   std::string face;           // CP932, the user's first face
   std::string secondFace;     // the user's second face
+  uint8_t fontStyle = 2;      // 0 plain, 1 shadow, 2 edge
+  bool fontGradation = false;
+  uint8_t fontAntialias = 1;
+  bool fontBold = false;
+  bool rubyBold = false;      // the second message renderer's weight
   uint8_t menuRow = 5;        // the system menu's button the pointer starts on
   bool noMenuFade = false;    // the system menu opens and closes without its fade
   bool fadeOutOnQuit = true;  // a quit from the system menu fades the scene and music out
+};
+
+// The fonts and colours of the two message renderers (faces CP932, empty: the renderer's own).
+struct TgsFontState {
+  int32_t size = 24;
+  int32_t secondSize = 13;
+  uint32_t color = 0xFFFFFF;
+  uint32_t shadow = 0x000000;
+  std::string face;
+  std::string secondFace;
+  bool changed = false;
+  bool faceChanged = false;
 };
 
 // System sound channels.
@@ -132,10 +149,10 @@ class TgsPresentation {
   virtual void ShowChoiceList(bool /*show*/) {}
   virtual void FadeOtherChoices(int /*chosen*/) {}
   virtual bool ChoiceFadesRunning() { return false; }
-  // The message text's look: its size, colour (0xRRGGBB), shadow colour and face (CP932, empty:
-  // the renderer's own).
-  virtual void SetMessageFont(int32_t /*size*/, uint32_t /*color*/, uint32_t /*shadow*/,
-                              const std::string& /*face*/) {}
+  // The message renderers' fonts and colours (0xRRGGBB); the fonts take the user's weights.
+  virtual void SetMessageFont(const TgsFontState& /*font*/) {}
+  // The user's look on both message renderers: face, weight, style, gradation and grey levels.
+  virtual void SetMessageLook(const TgsUserSettings& /*user*/) {}
   // The text look built-ins in direct mode (a line break, a ruby span and its text): 0 done.
   virtual int ViewNewLine() { return kTgsViewNotBuilt; }
   virtual int ViewBeginRuby() { return kTgsViewNotBuilt; }

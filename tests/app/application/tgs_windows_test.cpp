@@ -1,6 +1,7 @@
 #include "app/application/tgs_windows.h"
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "graphics/device/display_manager.h"
@@ -120,14 +121,30 @@ TEST_F(TgsWindowsTest, PreparedWindowsShowAMessageTheButtonsAndTheChoices) {
   w.SetWindowVisible(false);
   EXPECT_FALSE(w.NameBox().IsVisible());
 
-  // A coloured font draws plain; white brings the gradation back; an unknown face falls back.
-  w.SetMessageFont(13, 0xFF0000, 0, "NoSuchFace");
-  EXPECT_FALSE(w.Renderer(0).GradationOn());
-  EXPECT_EQ(w.Renderer(0).GetTextColor(), (TextColor{255, 0, 0}));
-  EXPECT_EQ(w.Renderer(0).GetLogFont().lfHeight, -13);
-  w.SetMessageFont(24, 0xFFFFFF, 0, "");
-  EXPECT_TRUE(w.Renderer(0).GradationOn());
-  EXPECT_EQ(w.Renderer(0).GetLogFont().lfHeight, -24);
+  // The user's look reaches both message renderers and stays through font changes, which
+  // colour both; each renderer keeps its own size and weight.
+  TgsUserSettings user;
+  user.fontBold = true;
+  w.SetMessageLook(user);
+  TgsFontState font;
+  font.size = 20, font.color = 0xFF0000, font.face = "NoSuchFace";
+  w.SetMessageFont(font);
+  for (size_t i = 0; i < 2; ++i) {
+    const OutlineTextRenderer& r = w.Renderer(i);
+    EXPECT_EQ(std::tuple(r.GradationOn(), r.GetStyle(), r.GetShadowOffsetX(), r.GetShadowOffsetY(),
+                         r.GetAntialiasLevel(), r.GetTextColor()),
+              std::tuple(false, int(kTextEdge), 2, 2, 2, TextColor{255, 0, 0}))
+        << i;
+    EXPECT_EQ(std::tuple(r.GetLogFont().lfHeight, r.GetLogFont().lfWeight >= 700),
+              std::tuple(i == 0 ? -20 : -13, i == 0))
+        << i;
+  }
+  user.fontGradation = true, user.fontBold = false, user.rubyBold = true, user.fontStyle = 1;
+  w.SetMessageLook(user);
+  w.SetMessageFont(TgsFontState{});
+  EXPECT_EQ(std::tuple(w.Renderer(0).GradationOn(), w.Renderer(0).GetStyle()), std::tuple(true, 1));
+  EXPECT_EQ(std::tuple(w.Renderer(0).GetLogFont().lfWeight, w.Renderer(1).GetLogFont().lfWeight),
+            std::tuple(400, 700));
 
   // Two choices, the second disabled; the list registers with the pointer while shown.
   w.SetChoiceSource([] { return std::vector<TgsChoiceLine>{{"yes", true}, {"no", false}}; });
