@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <new>
 
 #include "effects/arg_cursor.h"
@@ -43,6 +44,16 @@ struct SampleReach {
 };
 SampleReach Reach(int sign, int32_t least, int32_t most) {
   return sign > 0 ? SampleReach{least, most} : SampleReach{-most, -least};
+}
+
+// The blended rows a draw keeps: a ring of rows, a few times the rows one output row samples so
+// that few need copies, and a copy of the rows within reach of either end of the ring beyond it.
+// Small enough to stay in the cache, where a whole blended frame would not.
+int32_t RingRows(int32_t reach) {
+  return 4 * (reach + 1);
+}
+int32_t WindowRows(int32_t reach, int32_t height) {
+  return std::min(RingRows(reach), height) + 2 * reach;
 }
 
 }  // namespace
@@ -94,7 +105,8 @@ int RippleEffect::SetUp(SurfaceLayer* target, ArgWords args) {
   tables_ = nullptr;
   try {
     offsets_.assign(size_t(4) * size_t(key.waveLength) * kRippleDirections, 0);
-    crossed_.resize(size_t(key.width) * size_t(key.height));
+    // No displacement exceeds the amplitude.
+    crossed_.resize(size_t(WindowRows(key.amplitude, key.height)) * size_t(key.width));
     tables_ = AcquireRippleTables(key);
   } catch (...) {
     return kFilterSetUpFailed;
@@ -167,8 +179,26 @@ int RippleEffect::Draw(const FilterDrawRequest& request) {
                              std::min(bounds.right, a.areaX + a.width + reach),
                              std::min(bounds.bottom, a.areaY + a.height + reach)};
   const ptrdiff_t pitch = crossed.right - crossed.left;
+  const RippleCrossRoutine cross = crossRows;
+  if (reach == 0) {
+    // Nothing is displaced: the frame is the plain cross-fade.
+    for (int32_t j = 0; j < a.height; ++j) {
+      const int32_t y = a.areaY + j;
+      cross(reinterpret_cast<uint32_t*>(a.target->GetRowPointer(a.targetY + j)) + a.targetX,
+            from.At(a.areaX, y), to.At(a.areaX, y), int(a.width), uint32_t(level_));
+    }
+    a.target->MarkDirty({a.targetX, a.targetY, a.targetX + a.width, a.targetY + a.height});
+    return kFilterDrawn;
+  }
+  // Row y of the crossed frame lives in ring slot (y - top) mod ring, stored `reach` rows into
+  // the window; a slot within reach of either end of the ring is also stored past that end, so
+  // that a sample's row offset from its pixel's row never wraps.
+  const int32_t crossedRows = crossed.bottom - crossed.top;
+  const int32_t ring = std::min(crossedRows, RingRows(reach));
+  if (size_t(ring + 2 * reach) * size_t(pitch) > crossed_.size()) return kFilterBadArguments;
+  auto windowRow = [&](int32_t slot) { return crossed_.data() + (slot + reach) * pitch; };
   auto crossedAt = [&](int32_t x, int32_t y) {
-    return crossed_.data() + (y - crossed.top) * pitch + (x - crossed.left);
+    return windowRow((y - crossed.top) % ring) + (x - crossed.left);
   };
   if (offsetsRow_ != displacement_ || offsetsPitch_ != pitch) {
     for (int quadrant = 0; quadrant < 4; ++quadrant) {
@@ -178,14 +208,19 @@ int RippleEffect::Draw(const FilterDrawRequest& request) {
     offsetsRow_ = displacement_;
     offsetsPitch_ = pitch;
   }
-  const RippleCrossRoutine cross = crossRows;
-  // Rows are blended just before the first pixel that can reach them, so that they are still
-  // in the cache when they are sampled.
-  int32_t crossedRows = crossed.top;
+  // Rows are blended just before the first pixel that can reach them, and after the last pixel
+  // that could reach the row whose slot they take.
+  int32_t blended = crossed.top;
   auto crossUpTo = [&](int32_t end) {
-    for (end = std::min(end, crossed.bottom); crossedRows < end; ++crossedRows) {
-      cross(crossedAt(crossed.left, crossedRows), from.At(crossed.left, crossedRows),
-            to.At(crossed.left, crossedRows), int(pitch), uint32_t(level_));
+    for (end = std::min(end, crossed.bottom); blended < end; ++blended) {
+      const int32_t slot = (blended - crossed.top) % ring;
+      uint32_t* row = windowRow(slot);
+      cross(row, from.At(crossed.left, blended), to.At(crossed.left, blended), int(pitch),
+            uint32_t(level_));
+      if (crossedRows <= ring) continue;
+      const size_t bytes = size_t(pitch) * sizeof(uint32_t);
+      if (slot < reach) std::memcpy(windowRow(slot + ring), row, bytes);
+      if (slot >= ring - reach) std::memcpy(windowRow(slot - ring), row, bytes);
     }
   };
   const int32_t cx = key_.centreX, cy = key_.centreY, qw = tables_->quadrantWidth;

@@ -56,8 +56,8 @@ class RippleEffect final : public FilterEffect {
   int32_t amplitudeLevel_ = 0;
   int32_t margin_ = 2;
   const uint16_t* displacement_ = nullptr;
-  // The old and new pictures blended at the level, in ripple coordinates, for the part of a
-  // draw's area that its samples reach: room for the set-up size, made at set-up.
+  // The old and new pictures blended at the level, in ripple coordinates, for the rows that
+  // the output rows near the one being drawn reach: made at set-up.
   std::vector<uint32_t> crossed_;
   // The sample offsets in the crossed frame per quadrant, and what they were made for.
   std::vector<int32_t> offsets_;

@@ -2,7 +2,8 @@
 // The ripple's frames against a pixel-by-pixel reference that blends the two samples of every
 // pixel where they lie, reflected and clamped into the pictures: odd sizes, centres in the middle,
 // in a corner and near an edge, amplitudes that throw samples past every edge, pictures of other
-// pitches placed apart, partial areas, and every kernel set (plain, eight-wide, four-wide).
+// pitches placed apart, partial areas, frames far taller than the rows the ripple keeps blended,
+// and every kernel set (plain, eight-wide, four-wide).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -54,25 +55,21 @@ uint32_t Reference(const RippleEffect& r, const FilterDrawRequest& q, int x, int
                      PixelAt(*q.newImage, sx + q.newX, sy + q.newY), uint32_t(r.Level()));
 }
 
-TEST(RippleRows, FramesMatchTheTwoSampleBlendOnOddSizes) {
-  constexpr int kW = 61, kH = 37;
+// Draws each case at several moments, over the whole area and a piece of it, with every kernel
+// set, and compares every pixel with the reference.
+void ExpectReferenceFrames(int width, int height, const std::vector<std::vector<ArgWord>>& cases) {
   OffscreenLayer layer;
-  ASSERT_EQ(layer.Create(kW, kH, 32, false), kLayerDone);
+  ASSERT_EQ(layer.Create(width, height, 32, false), kLayerDone);
   std::mt19937 bits(11);
   ImageSurface before, after, out;
-  FillRandom(before, kW + 7, kH + 5, bits);
-  FillRandom(after, kW + 2, kH, bits);
-  FillRandom(out, kW + 3, kH + 1, bits);
+  FillRandom(before, width + 7, height + 5, bits);
+  FillRandom(after, width + 2, height, bits);
+  FillRandom(out, width + 3, height + 1, bits);
   FilterDrawRequest whole;
-  whole.width = kW, whole.height = kH;
+  whole.width = width, whole.height = height;
   whole.target = &out, whole.targetX = 3, whole.targetY = 1;
   whole.oldImage = &before, whole.oldX = 5, whole.oldY = 4;
   whole.newImage = &after, whole.newX = 1;
-  const char flat[] = "0.6";
-  const std::vector<std::vector<ArgWord>> cases = {{1000, -1, -1, 16, 0, 0, 12},
-                                                   {1000, 0, 0, 32, 0, 0, 127},
-                                                   {1000, 58, 3, 128, Word(flat), 0, 30},
-                                                   {1000, 4, 33, 64, 0, 0, 50}};
   for (const std::vector<ArgWord>& words : cases) {
     RippleEffect ripple;
     ASSERT_EQ(ripple.SetUp(&layer, ArgWords(words.data(), words.size())), kFilterSetUpDone);
@@ -80,7 +77,8 @@ TEST(RippleRows, FramesMatchTheTwoSampleBlendOnOddSizes) {
     for (uint32_t t : {0u, 170u, 500u, 810u}) {
       ripple.Advance(t);
       // The whole area, then a piece of it that starts at odd offsets.
-      for (auto [x0, y0, w, h] : {std::array{0, 0, kW, kH}, std::array{7, 3, 33, 29}}) {
+      for (auto [x0, y0, w, h] :
+           {std::array{0, 0, width, height}, std::array{7, 3, width - 28, height - 8}}) {
         FilterDrawRequest q = whole;
         q.areaX = x0, q.areaY = y0, q.width = w, q.height = h;
         q.targetX += x0, q.targetY += y0, q.oldX += x0, q.oldY += y0, q.newX += x0, q.newY += y0;
@@ -102,6 +100,21 @@ TEST(RippleRows, FramesMatchTheTwoSampleBlendOnOddSizes) {
     }
   }
   RippleEffect::Initialise();
+}
+
+TEST(RippleRows, FramesMatchTheTwoSampleBlendOnOddSizes) {
+  const char flat[] = "0.6";
+  ExpectReferenceFrames(61, 37,
+                        {{1000, -1, -1, 16, 0, 0, 12},
+                         {1000, 0, 0, 32, 0, 0, 127},
+                         {1000, 58, 3, 128, Word(flat), 0, 30},
+                         {1000, 4, 33, 64, 0, 0, 50}});
+}
+
+// Far more rows than the blended rows kept at once: samples above and below their pixel's row
+// cross the ends of that store.
+TEST(RippleRows, TallFramesMatchTheTwoSampleBlend) {
+  ExpectReferenceFrames(29, 211, {{1000, -1, -1, 16, 0, 0, 9}, {1000, 10, 40, 32, 0, 0, 20}});
 }
 
 }  // namespace
