@@ -34,13 +34,4 @@ int32_t SubtractiveRandom::Draw(uint32_t n) {
   return static_cast<int32_t>(static_cast<uint32_t>(DrawRaw()) % n);
 }
 
-int32_t SubtractiveRandom::DrawRaw() {
-  ++index_;
-  if (index_ > 55) {
-    Mix();
-    index_ = 1;
-  }
-  return a_[index_];
-}
-
 }  // namespace bw

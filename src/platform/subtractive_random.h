@@ -15,8 +15,14 @@ class SubtractiveRandom {
   void Seed(int32_t seed);
   // A number below n (n taken as unsigned); 0 for n = 0, which does not advance the generator.
   int32_t Draw(uint32_t n);
-  // The next number itself, 0 to kModulus - 1.
-  int32_t DrawRaw();
+  // The next number itself, 0 to kModulus - 1. Inline: the dissolves draw one per cell.
+  int32_t DrawRaw() {
+    if (++index_ > 55) {
+      Mix();
+      index_ = 1;
+    }
+    return a_[index_];
+  }
 
  private:
   void Mix();

@@ -37,6 +37,14 @@ void InPlace(TransitionFrame& f, int64_t l, int64_t t, int64_t r, int64_t b) {
   At(f, l, t, r, b, int64_t{f.x} + l, int64_t{f.y} + t);
 }
 
+// A cell in place when take is set (the dissolves' random choice, taken without a branch).
+void InPlaceIf(TransitionFrame& f, int64_t l, int64_t t, int64_t r, int64_t b, bool take) {
+  TransitionPiece piece;
+  piece.source = {Fit(l), Fit(t), Fit(r), Fit(b)};
+  piece.x = Fit(int64_t{f.x} + l), piece.y = Fit(int64_t{f.y} + t);
+  DrawTransitionPieceIf(f, piece, take);
+}
+
 void Stretched(TransitionFrame& f, const Rect& source, int64_t w, int64_t h, int64_t x, int64_t y) {
   TransitionPiece piece;
   piece.source = source;
@@ -163,7 +171,7 @@ int Dissolve(TransitionFrame& f, int32_t p, int mode) {
     size_t k = 0;
     for (int32_t cx = 0; cx < f.width; cx += 4, ++k) {
       const int64_t threshold = byColumn ? columns[k] : row;
-      if ((Draw(r) & 255) <= threshold) InPlace(f, cx, cy, cx + std::min(4, f.width - cx), bottom);
+      InPlaceIf(f, cx, cy, cx + std::min(4, f.width - cx), bottom, (Draw(r) & 255) <= threshold);
     }
   }
   return kTransitionStepDone;
@@ -175,7 +183,7 @@ int CentreDissolve(TransitionFrame& f, int32_t p) {
   ForCells(f, 2, 2, [&](int32_t cx, int32_t cy, int32_t w, int32_t h) {
     const double ex = 2.0 * cx - f.width, ey = 2.0 * cy - f.height;
     const int64_t dist = int64_t(std::sqrt(ey * ey + ex * ex));
-    if ((Draw(r) & 255) <= reach - dist) InPlace(f, cx, cy, cx + w, cy + h);
+    InPlaceIf(f, cx, cy, cx + w, cy + h, (Draw(r) & 255) <= reach - dist);
   });
   return kTransitionStepDone;
 }

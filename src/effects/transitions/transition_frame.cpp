@@ -4,9 +4,14 @@
 #include <cstring>
 
 #include "graphics/device/render_item_sprite.h"
+#include "graphics/pixel/alpha_kernels.h"
+#include "graphics/pixel/alpha_over_pixel.h"
 #include "graphics/pixel/pixel_kernels.h"
+#include "graphics/pixel/row_walk.h"
 #include "graphics/surface/directdraw_ops.h"
 #include "graphics/surface/image_surface.h"
+#include "graphics/surface/image_surface_ops.h"
+#include "platform/mmx_flag.h"
 
 namespace bw {
 namespace {
@@ -36,23 +41,43 @@ bool Is32WithPixels(const Surface* s) {
   return dib && dib->GetPixels() && dib->GetBitsPerPixel() == 32;
 }
 
-// The blit's clipping of an unstretched, unmirrored copy: the source rectangle cut to the
-// source's clip rectangle (moving the placement with it), then to the destination's.
-void InlineCopy(TransitionFrame& f, const TransitionPiece& p) {
+// The blit's clipping of an unstretched, unmirrored piece: the source rectangle cut to the
+// source's clip rectangle (moving the placement with it), then to the destination's. False when
+// nothing is left.
+struct Clipped {
+  uint32_t* to;
+  const uint32_t* from;
+  int width;
+  int height;
+  int32_t left;  // where it lands
+  int32_t top;
+};
+bool ClipPiece(const TransitionFrame& f, const TransitionPiece& p, Clipped& c) {
   const Rect r = Intersect(p.source, f.fromClip);
-  if (r.IsEmpty()) return;
+  if (r.IsEmpty()) return false;
   const int64_t x = int64_t{p.x} + (r.left - p.source.left);
   const int64_t y = int64_t{p.y} + (r.top - p.source.top);
   const Rect& dc = f.toClip;
   const int64_t left = std::max<int64_t>(x, dc.left), top = std::max<int64_t>(y, dc.top);
   const int64_t right = std::min<int64_t>(x + r.Width(), dc.right);
   const int64_t bottom = std::min<int64_t>(y + r.Height(), dc.bottom);
-  if (left >= right || top >= bottom) return;
+  if (left >= right || top >= bottom) return false;
   const int64_t sx = r.left + (left - x), sy = r.top + (top - y);
-  const int width = int(right - left);
-  auto* to = reinterpret_cast<uint32_t*>(f.toPixels + f.toPitch * top) + left;
-  const auto* from = reinterpret_cast<const uint32_t*>(f.fromPixels + f.fromPitch * sy) + sx;
-  const int height = int(bottom - top);
+  c.width = int(right - left);
+  c.height = int(bottom - top);
+  c.left = int32_t(left);
+  c.top = int32_t(top);
+  c.to = reinterpret_cast<uint32_t*>(f.toPixels + f.toPitch * top) + left;
+  c.from = reinterpret_cast<const uint32_t*>(f.fromPixels + f.fromPitch * sy) + sx;
+  return true;
+}
+
+void InlineCopy(TransitionFrame& f, const TransitionPiece& p) {
+  Clipped c;
+  if (!ClipPiece(f, p, c)) return;
+  uint32_t* to = c.to;
+  const uint32_t* from = c.from;
+  const int width = c.width, height = c.height;
   if (width <= kNarrowPiece) {
     // The cells and single pixels of the dissolves: a call per row costs more than the copy.
     const ptrdiff_t toPitch = f.toPitch / 4, fromPitch = f.fromPitch / 4;
@@ -164,6 +189,122 @@ bool CopyCell(TransitionFrame& f, const TransitionPiece& p) {
   return true;
 }
 
+// Narrower pieces are blended a pixel at a time, without a kernel call per row.
+constexpr int kOverRowWidth = 8;
+
+void OverNarrow(const TransitionFrame& f, uint32_t* to, const uint32_t* from, int width,
+                int height) {
+  const ptrdiff_t toPitch = f.toPitch >> 2, fromPitch = f.fromPitch >> 2;
+  if (f.overVectors) {
+    pixel_detail::AlphaOverNarrowRows<true>(to, from, toPitch, fromPitch, width, height);
+  } else {
+    pixel_detail::AlphaOverNarrowRows<false>(to, from, toPitch, fromPitch, width, height);
+  }
+}
+
+// Kind 1's pieces: the alpha blit's clipping and row kernel without its checks per call, which
+// cost more than blending a small piece.
+void OverPiece(TransitionFrame& f, const TransitionPiece& p) {
+  const Rect& r = p.source;
+  Include(f.touched, Intersect({p.x, p.y, p.x + r.Width(), p.y + r.Height()}, f.toClip));
+  Clipped c;
+  if (!ClipPiece(f, p, c)) return;
+  if (c.width < kOverRowWidth) {
+    OverNarrow(f, c.to, c.from, c.width, c.height);
+  } else {
+    f.overRows(c.to, c.from, f.toPitch - ptrdiff_t{c.width} * 4,
+               f.fromPitch - ptrdiff_t{c.width} * 4, c.width, c.height);
+  }
+  if (!f.changed) {
+    f.destination->SetChanged(true);
+    f.changed = true;
+  }
+}
+
+// Four single columns apart from one another, which can be blended side by side.
+bool FourColumns(const Clipped* q) {
+  if (q[0].width != 1 || q[1].width != 1 || q[2].width != 1 || q[3].width != 1) return false;
+  return q[0].left != q[1].left && q[0].left != q[2].left && q[0].left != q[3].left &&
+         q[1].left != q[2].left && q[1].left != q[3].left && q[2].left != q[3].left;
+}
+
+// Rows [band, bandEnd) of four such columns, a lane idle where its column has no row.
+void OverFourColumns(const TransitionFrame& f, const Clipped* q, int32_t band, int32_t bandEnd) {
+  uint32_t idle[4];
+  static constexpr uint32_t kClear = 0;
+  for (int32_t y = band; y < bandEnd; ++y) {
+    uint32_t* d[4];
+    const uint32_t* from[4];
+    bool any = false;
+    for (int lane = 0; lane < 4; ++lane) {
+      const ptrdiff_t row = y - q[lane].top;
+      if (row >= 0 && row < q[lane].height) {
+        d[lane] = pixel_detail::AddBytes(q[lane].to, f.toPitch * row);
+        from[lane] = pixel_detail::AddBytes(q[lane].from, f.fromPitch * row);
+        any = true;
+      } else {
+        d[lane] = &idle[lane];
+        from[lane] = &kClear;
+      }
+    }
+    if (any) pixel_detail::AlphaOverFourAt(d, from);
+  }
+}
+
+// Pieces of kind 1 from at least this many rows on average, all narrow, take the banded walk.
+constexpr int64_t kTallPiece = 32;
+constexpr int kBandRows = 8;
+
+// A batch of columns blended a band of rows at a time across the batch rather than one column
+// after another: a lone column touches new cache lines in every row, while neighbouring columns
+// share them. Each pixel still sees the pieces in their order; the source must be another
+// picture, as a later band would read what an earlier piece wrote. False (nothing drawn) for a
+// batch it does not take.
+bool OverColumns(TransitionFrame& f, const TransitionPiece* pieces, size_t count) {
+  if (count < 2 || static_cast<const Surface*>(f.destination) == f.source) return false;
+  std::array<Clipped, TransitionFrame::kBatch> cut;
+  size_t n = 0;
+  int64_t rows = 0;
+  for (size_t i = 0; i < count; ++i) {
+    const TransitionPiece& p = pieces[i];
+    if (p.stretched || int64_t{p.source.right} - p.source.left >= kOverRowWidth) return false;
+    if (!Misses(f.toClip, p) && ClipPiece(f, p, cut[n])) rows += cut[++n - 1].height;
+  }
+  if (rows < int64_t(n) * kTallPiece) return false;
+  int32_t top = INT32_MAX, bottom = INT32_MIN;
+  for (size_t i = 0; i < n; ++i) {
+    top = std::min(top, cut[i].top), bottom = std::max(bottom, cut[i].top + cut[i].height);
+  }
+  for (size_t i = 0; i < count; ++i) {
+    const TransitionPiece& p = pieces[i];
+    const Rect& r = p.source;
+    if (!Misses(f.toClip, p))
+      Include(f.touched, Intersect({p.x, p.y, p.x + r.Width(), p.y + r.Height()}, f.toClip));
+  }
+  for (int32_t band = top; band < bottom; band += kBandRows) {
+    const int32_t bandEnd = std::min(band + kBandRows, bottom);
+    for (size_t i = 0; i < n;) {
+      if (f.overVectors && i + 4 <= n && FourColumns(&cut[i])) {
+        OverFourColumns(f, &cut[i], band, bandEnd);
+        i += 4;
+        continue;
+      }
+      const Clipped& c = cut[i++];
+      const int32_t from = std::max(band, c.top);
+      const int32_t to = std::min(bandEnd, c.top + c.height);
+      if (from >= to) continue;
+      const ptrdiff_t skip = from - c.top;
+      OverNarrow(f, pixel_detail::AddBytes(c.to, f.toPitch * skip),
+                 pixel_detail::AddBytes(c.from, f.fromPitch * skip), c.width, to - from);
+    }
+  }
+  if (n > 0 && !f.changed) {
+    f.destination->SetChanged(true);
+    f.changed = true;
+  }
+  return true;
+}
+
 class DrawingSink final : public PieceSink {
  public:
   int DrawWhole(TransitionFrame& f) override {
@@ -181,6 +322,7 @@ class DrawingSink final : public PieceSink {
   void DrawPiece(TransitionFrame& f, const TransitionPiece& p) override { Draw(f, p); }
 
   void DrawPieces(TransitionFrame& f, const TransitionPiece* pieces, size_t count) override {
+    if (f.inlineOver && OverColumns(f, pieces, count)) return;
     for (size_t i = 0; i < count; ++i) Draw(f, pieces[i]);
   }
 
@@ -192,6 +334,9 @@ class DrawingSink final : public PieceSink {
       // The flights throw most of their blocks off the picture.
       if (Misses(f.toClip, p)) return;
       if (f.cellCopy && CopyCell(f, p)) return;
+    } else if (f.inlineOver && !p.stretched) {
+      if (!Misses(f.toClip, p)) OverPiece(f, p);
+      return;
     }
     DrawOther(f, p);
   }
@@ -241,6 +386,12 @@ class DrawingSink final : public PieceSink {
   }
 };
 
+void TakePixels(TransitionFrame& f) {
+  f.toPixels = f.destination->GetPixels(), f.toPitch = f.destination->GetPitch();
+  f.fromPixels = f.source->GetPixels(), f.fromPitch = f.source->GetPitch();
+  f.toClip = *f.destination->GetClipRectPtr(), f.fromClip = *f.source->GetClipRectPtr();
+}
+
 }  // namespace
 
 PieceSink& CurrentPieceSink() {
@@ -278,10 +429,15 @@ int OpenTransitionFrame(Surface* destination, const Surface* source, int32_t pro
     f.inlineCopy = kind == kDrawCopy && f.key == kNoColorKey && Is32WithPixels(destination) &&
                    Is32WithPixels(source);
     if (f.inlineCopy) {
-      f.toPixels = f.destination->GetPixels(), f.toPitch = f.destination->GetPitch();
-      f.fromPixels = source->GetPixels(), f.fromPitch = source->GetPitch();
-      f.toClip = *f.destination->GetClipRectPtr(), f.fromClip = *source->GetClipRectPtr();
+      TakePixels(f);
       f.cellCopy = static_cast<const Surface*>(f.destination) != source;
+    }
+    f.inlineOver = kind == kDrawAlpha && Is32WithPixels(destination) && Is32WithPixels(source) &&
+                   !surface_ops::ActiveLibrary();
+    if (f.inlineOver) {
+      TakePixels(f);
+      f.overVectors = MmxEnabled();
+      f.overRows = f.overVectors ? AlphaOverRowsMmx : AlphaOverRows;
     }
   } else {
     // A kind no blit knows draws nothing; it is reported rather than passed off as done.

@@ -61,8 +61,14 @@ struct TransitionFrame {
   // The inline copy between two different pictures: small pieces inside both clip rectangles are
   // copied straight away, in order, and need no joining.
   bool cellCopy = false;
-  bool changed = false;  // the destination has been told it changed
-  int32_t width = 0;     // the source's
+  // Kind 1 between 32-bit pictures without the pixel library: every unstretched piece is clipped
+  // as the blit clips it and blended by the alpha blit's own row kernel (set through the
+  // pixels, pitches and clip rectangles above), without the blit's per-call checks.
+  bool inlineOver = false;
+  void (*overRows)(uint32_t*, const uint32_t*, ptrdiff_t, ptrdiff_t, int, int) = nullptr;
+  bool overVectors = false;  // overRows is the vector set's
+  bool changed = false;      // the destination has been told it changed
+  int32_t width = 0;         // the source's
   int32_t height = 0;
   int32_t destWidth = 0;  // what the smear wipes fill out to
   int32_t destHeight = 0;
@@ -132,6 +138,14 @@ inline void FlushTransitionPieces(TransitionFrame& frame) {
 // the step ends.
 inline void DrawTransitionPiece(TransitionFrame& frame, const TransitionPiece& piece) {
   frame.batch[frame.batched++] = piece;
+  if (frame.batched == TransitionFrame::kBatch) FlushTransitionPieces(frame);
+}
+
+// The piece when take is set, without a branch on it: the dissolves take cells at random, which
+// no branch predictor follows.
+inline void DrawTransitionPieceIf(TransitionFrame& frame, const TransitionPiece& piece, bool take) {
+  frame.batch[frame.batched] = piece;
+  frame.batched += take;
   if (frame.batched == TransitionFrame::kBatch) FlushTransitionPieces(frame);
 }
 

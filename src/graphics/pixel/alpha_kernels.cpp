@@ -3,6 +3,7 @@
 #include <emmintrin.h>
 #include <immintrin.h>
 
+#include "graphics/pixel/alpha_over_pixel.h"
 #include "graphics/pixel/blend_tables.h"
 #include "graphics/pixel/row_walk.h"
 #include "platform/mmx_flag.h"
@@ -15,52 +16,6 @@ namespace {
 
 constexpr uint32_t kAlphaMask = 0xFF000000u;
 constexpr uint32_t kColorMask = 0x00FFFFFFu;
-
-// Red and blue share one multiply, green another; a 256 weight still fits each lane.
-inline uint32_t AlphaOverPlain(uint32_t d, uint32_t s) {
-  uint32_t a = s >> 24;
-  // The weights 256 and 0 give one side's colour exactly.
-  if (a == 0) return d & kColorMask;
-  if (a == 255) return s & kColorMask;
-  uint32_t ws = a == 255 ? 256 : a;
-  uint32_t wd = a == 0 ? 256 : 255 - a;
-  uint32_t rb = (((s & 0x00FF00FFu) * ws >> 8) & 0x00FF00FFu) +
-                (((d & 0x00FF00FFu) * wd >> 8) & 0x00FF00FFu);
-  uint32_t g = (((s & 0x0000FF00u) * ws >> 8) & 0x0000FF00u) +
-               (((d & 0x0000FF00u) * wd >> 8) & 0x0000FF00u);
-  // A byte that carried into its neighbour saturates at 255.
-  uint32_t carry = (rb & 0x01000100u) | (g & 0x00010000u);
-  return (rb & 0x00FF00FFu) | (g & 0x0000FF00u) | (carry >> 8) * 0xFF;
-}
-
-inline uint32_t AlphaOverMmxPixel(uint32_t d, uint32_t s) {
-  uint32_t a = s >> 24;
-  if (a == 0) return d & kColorMask;
-  if (a == 255) return s & kColorMask;
-  uint32_t ws = a == 255 ? 256 : a;
-  uint32_t wd = 256 - ws;
-  uint32_t out = 0;
-  for (int shift = 0; shift < 24; shift += 8) {
-    uint32_t c = (((s >> shift) & 0xFF) * ws >> 8) + (((d >> shift) & 0xFF) * wd >> 8);
-    out |= (c > 255 ? 255 : c) << shift;
-  }
-  return out;
-}
-
-// Four pixels without unpacking: blue and red sit in the 16-bit lanes of the even bytes, green
-// in the low lane of the odd ones, each moved to its lane's high byte so that one high multiply
-// gives b x w >> 8. ws holds each pixel's source weight in both of its lanes. Green is taken
-// without the alpha byte, so the result's alpha is already clear. A colour sum never passes 255,
-// as the two weights add up to 256.
-inline __m128i AlphaOverFour(__m128i d, __m128i s, __m128i ws) {
-  const __m128i green = _mm_set1_epi32(0x0000FF00);
-  const __m128i wd = _mm_sub_epi16(_mm_set1_epi16(256), ws);
-  const __m128i rb = _mm_add_epi16(_mm_mulhi_epu16(_mm_slli_epi16(s, 8), ws),
-                                   _mm_mulhi_epu16(_mm_slli_epi16(d, 8), wd));
-  const __m128i g = _mm_add_epi16(_mm_mulhi_epu16(_mm_and_si128(s, green), ws),
-                                  _mm_mulhi_epu16(_mm_and_si128(d, green), wd));
-  return _mm_or_si128(rb, _mm_slli_epi16(g, 8));
-}
 
 // Eight pixels at a time. Each source byte goes to the high byte of a 16-bit lane, so that one
 // high multiply gives s x w >> 8; the weights come straight from the alpha bytes.

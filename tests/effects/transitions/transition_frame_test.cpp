@@ -8,6 +8,7 @@
 
 #include "graphics/surface/dirty_rect_list.h"
 #include "graphics/surface/image_surface.h"
+#include "platform/mmx_flag.h"
 
 namespace bw {
 namespace {
@@ -20,11 +21,26 @@ void Paint(ImageSurface& s, uint32_t salt) {
   }
 }
 
+// Random colours; alpha 0, 255 or anything between, in runs as well as alone.
+void PaintTranslucent(ImageSurface& s, uint32_t seed) {
+  std::mt19937 random(seed);
+  uint32_t alpha = 0;
+  for (int32_t j = 0; j < s.GetHeight(); ++j) {
+    for (int32_t i = 0; i < s.GetWidth(); ++i) {
+      if (random() % 4 == 0) {
+        const uint32_t pick = random() % 3;
+        alpha = pick == 0 ? 0 : pick == 1 ? 255 : random() % 256;
+      }
+      s.SetPixel(i, j, alpha << 24 | (random() & 0x00FFFFFFu));
+    }
+  }
+}
+
 // Pieces of the sizes the patterns give (single pixels, cells, strips), overlapping one another,
 // some straddling or beyond the pictures' edges, some empty.
 std::vector<TransitionPiece> ScatteredPieces(uint32_t seed) {
   std::mt19937 random(seed);
-  static constexpr int32_t kSides[] = {0, 1, 2, 3, 4, 8, 16, 17, 40};
+  static constexpr int32_t kSides[] = {0, 1, 2, 3, 4, 7, 8, 9, 16, 17, 40};
   auto side = [&] { return kSides[random() % std::size(kSides)]; };
   auto at = [&] { return int32_t(random() % 60) - 6; };
   std::vector<TransitionPiece> pieces(300);
@@ -39,20 +55,49 @@ std::vector<TransitionPiece> ScatteredPieces(uint32_t seed) {
   return pieces;
 }
 
+// Columns one or two pixels wide and most of the picture tall, as the mirrors and line patterns
+// give them: apart within each batch of pieces the sink takes, or overlapping (their order then
+// shows through alpha).
+std::vector<TransitionPiece> Columns(uint32_t seed, bool overlapping) {
+  std::mt19937 random(seed);
+  std::vector<TransitionPiece> pieces;
+  for (int32_t i = 0; i < 150; ++i) {
+    TransitionPiece p;
+    const int32_t x = i % 75 - 5, w = i % 11 == 0 ? 2 : 1;
+    const int32_t top = int32_t(random() % 8) - 4, height = 40 + int32_t(random() % 10);
+    p.source = {x, top, x + w, top + height};
+    p.x = overlapping ? 10 + i % 3 : 2 * (i % 75) - 3;
+    p.y = top + int32_t(random() % 5);
+    pieces.push_back(p);
+  }
+  return pieces;
+}
+
 struct Case {
   bool clipped;
   uint32_t seed;
+  int kind = kDrawCopy;
+  bool vectors = true;
+  bool wide = true;
+  int32_t targetWidth = 64;
 };
 
-// However the engine's sink batches, joins or copies pieces itself, the picture is the one the
-// blit gives drawing each piece in turn, and one rectangle covering all of them is marked.
-TEST(TransitionFrame, PiecesLandAsTheBlitDrawsThemInTurn) {
-  for (const Case& c : {Case{false, 1}, Case{true, 2}, Case{true, 3}, Case{false, 4}}) {
+// However the engine's sink batches, joins, copies or blends pieces itself, the picture is the
+// one the blit (kind 0) or the alpha blit (kind 1) gives drawing each piece in turn, under
+// either kernel set, and one rectangle covering all of them is marked.
+void ExpectDrawnInTurn(const Case& c, const std::vector<TransitionPiece>& pieces) {
+  {
+    ScopedMmxFlag vectors(c.vectors);
+    ScopedWideVectors wide(c.wide && WideVectorsEnabled());
     ImageSurface source, target, expected;
     ASSERT_EQ(source.Create(48, 40, 32, 0), 0);
-    ASSERT_EQ(target.Create(64, 56, 32, kImageDirtyList), 0);
-    ASSERT_EQ(expected.Create(64, 56, 32, 0), 0);
-    Paint(source, 0);
+    ASSERT_EQ(target.Create(c.targetWidth, 56, 32, kImageDirtyList), 0);
+    ASSERT_EQ(expected.Create(c.targetWidth, 56, 32, 0), 0);
+    if (c.kind == kDrawAlpha) {
+      PaintTranslucent(source, c.seed);
+    } else {
+      Paint(source, 0);
+    }
     Paint(target, 0x00A5A5A5u);
     Paint(expected, 0x00A5A5A5u);
     target.GetDirtyList()->Clear();
@@ -63,10 +108,13 @@ TEST(TransitionFrame, PiecesLandAsTheBlitDrawsThemInTurn) {
       target.SetClipRect(&targetClip);
       expected.SetClipRect(&targetClip);
     }
-    const std::vector<TransitionPiece> pieces = ScatteredPieces(c.seed);
     Rect marked;
     for (const TransitionPiece& p : pieces) {
-      expected.Blit(&source, p.x, p.y, &p.source, false);
+      if (c.kind == kDrawAlpha) {
+        expected.AlphaBlit(&source, p.x, p.y, &p.source, false);
+      } else {
+        expected.Blit(&source, p.x, p.y, &p.source, false);
+      }
       // What the blit can change: the piece where it lands, cut to the target's clip.
       const Rect& clip = *target.GetClipRectPtr();
       const Rect r{std::max(p.x, clip.left), std::max(p.y, clip.top),
@@ -78,7 +126,7 @@ TEST(TransitionFrame, PiecesLandAsTheBlitDrawsThemInTurn) {
                    : Rect{std::min(marked.left, r.left), std::min(marked.top, r.top),
                           std::max(marked.right, r.right), std::max(marked.bottom, r.bottom)};
     }
-    const int result = RunTransitionFrame(&target, &source, 100, 0, 0, kDrawCopy, nullptr,
+    const int result = RunTransitionFrame(&target, &source, 100, 0, 0, c.kind, nullptr,
                                           [&](TransitionFrame& f, int32_t) {
                                             for (const TransitionPiece& p : pieces)
                                               DrawTransitionPiece(f, p);
@@ -86,7 +134,7 @@ TEST(TransitionFrame, PiecesLandAsTheBlitDrawsThemInTurn) {
                                           });
     EXPECT_EQ(result, kTransitionStepDone);
     for (int32_t j = 0; j < 56; ++j) {
-      for (int32_t i = 0; i < 64; ++i) {
+      for (int32_t i = 0; i < c.targetWidth; ++i) {
         ASSERT_EQ(target.GetPixel(i, j), expected.GetPixel(i, j))
             << "at " << i << ", " << j << " seed " << c.seed;
       }
@@ -94,6 +142,26 @@ TEST(TransitionFrame, PiecesLandAsTheBlitDrawsThemInTurn) {
     EXPECT_TRUE(target.IsChanged());
     ASSERT_EQ(target.GetDirtyList()->Count(), 1);
     EXPECT_EQ(target.GetDirtyList()->Bounds(), marked) << "seed " << c.seed;
+  }
+}
+
+TEST(TransitionFrame, PiecesLandAsTheBlitDrawsThemInTurn) {
+  for (const Case& c :
+       {Case{false, 1}, Case{true, 2}, Case{true, 3}, Case{false, 4}, Case{false, 5, kDrawAlpha},
+        Case{true, 6, kDrawAlpha}, Case{true, 7, kDrawAlpha, true, false},
+        Case{false, 8, kDrawAlpha, false}, Case{true, 9, kDrawAlpha, false}}) {
+    ExpectDrawnInTurn(c, ScatteredPieces(c.seed));
+  }
+}
+
+// Tall columns, which the alpha path may blend across a batch a band of rows at a time.
+TEST(TransitionFrame, ColumnsLandAsTheAlphaBlitDrawsThemInTurn) {
+  for (const Case& c :
+       {Case{false, 11, kDrawAlpha, true, true, 150}, Case{true, 12, kDrawAlpha, true, true, 150},
+        Case{true, 13, kDrawAlpha, false, true, 150},
+        Case{false, 14, kDrawAlpha, true, false, 150}}) {
+    ExpectDrawnInTurn(c, Columns(c.seed, false));
+    ExpectDrawnInTurn(c, Columns(c.seed, true));
   }
 }
 
