@@ -65,12 +65,14 @@ bool BytecodeVm::CallNative(uint32_t token, uint32_t args, uint32_t dest) {
 int BytecodeVm::EnableJit(bool flag) {
   jit_.reset();
   jitFlag_ = false;
+  inLoop_ = instructionLimit_ != 0;
   if (!flag) return kJitDone;
   auto jit = std::unique_ptr<BytecodeJit>(new (std::nothrow) BytecodeJit(memory_));
   if (!jit) return kJitNoMemory;
   if (jit->Compile(0, 0) != kCompileDone) return kJitTranslationFailed;
   jit_ = std::move(jit);
   jitFlag_ = true;
+  inLoop_ = true;
   return kJitDone;
 }
 
@@ -81,13 +83,12 @@ int BytecodeVm::Run() {
   return instructionLimit_ ? Execute<true>(instructionLimit_) : Execute<false>(0);
 }
 
-int BytecodeVm::CallAt(uint32_t address) {
-  ip_ = address;
+int BytecodeVm::CallInLoop() {
   if (jit_) {
     if (!Push(0)) return kRunFault;
     return Run();
   }
-  return instructionLimit_ ? Execute<true, true>(instructionLimit_) : CallStraight();
+  return Execute<true, true>(instructionLimit_);
 }
 
 // A scenario runs a short fragment for each condition and assignment, two a loop turn: mostly a
@@ -101,83 +102,97 @@ int BytecodeVm::CallStraight() {
   const uint32_t top = memory_.Top();
   const uint32_t bottom = stackBottom_;
   const uint32_t sp = sp_;
-  if (!base || top < kNull + 16 || stackTop_ - bottom < 4 || sp - bottom > stackTop_ - bottom - 4)
-    return Execute<false, true>(0);  // faults as the loop's own entry does
-  auto word = [base](uint32_t address) {
+  // No stack word free for the end marker: the loop's own entry faults.
+  if (__builtin_expect(
+          !base || top < kNull + 16 || uint64_t{sp - bottom} + 4 > uint64_t{stackTop_ - bottom}, 0))
+    return Execute<false, true>(0);
+  auto word = [base](uint64_t address) {
     uint32_t x;
     std::memcpy(&x, base + address, 4);
     return x;
   };
   auto put = [base](uint32_t address, uint32_t x) { std::memcpy(base + address, &x, 4); };
   const uint32_t span4 = top - kNull - 4;
+  const uint64_t last16 = top - 16;  // the last address an instruction with three operands fits
   auto good = [span4](uint32_t address) { return address - kNull <= span4; };
   put(sp, 0);
-  uint32_t ip = ip_;
-  // Only forward: every instruction taken here moves the pointer on.
-  while (ip - kNull <= span4 - 12) {
-    const uint32_t op = word(ip);
-    uint32_t a = 0, b = 0, v = 0;
-    if (op == 1) {  // the end marker's return: any other goes on in the loop
-      if (word(sp) != 0) break;
-      ip_ = ip + 4;
-      return kRunEnded;
-    }
-    if (op == 26 || op == 27) {
-      a = word(ip + 4);
-      if (!good(a)) break;
-      put(a, word(a) + (op == 26 ? 1u : ~0u));
-      ip += 8;
-      continue;
-    }
-    if (op == 31 || op == 32) {
-      a = word(ip + 4);
-      b = word(ip + 8);
-      if (op == 32) {
-        if (!good(a)) break;
-        a = word(a);
-      }
-      if (!good(b)) break;
-      put(b, a);
-      ip += 12;
-      continue;
-    }
-    a = word(ip + 4);
-    b = word(ip + 8);
-    switch (op) {
-      case 13:
-        v = a + b;
-        break;
-      case 14:
-        v = a - b;
-        break;
-      case 41:
-        v = S32(a) < S32(b);
-        break;
-      case 42:
-        v = S32(a) <= S32(b);
-        break;
-      case 43:
-        v = S32(a) > S32(b);
-        break;
-      case 44:
-        v = S32(a) >= S32(b);
-        break;
-      case 45:
-        v = a == b;
-        break;
-      case 46:
-        v = a != b;
-        break;
-      default:
-        goto leave;
-    }
-    a = word(ip + 12);
-    if (!good(a)) break;
-    put(a, v);
-    ip += 16;
-  }
+  // 64 bits wide, as in the loop: once checked, ip + 12 stays in the arena without wrapping.
+  uint64_t ip = ip_;
+  uint32_t op = 0, a = 0, b = 0, c = 0;
+  // Everything else leaves, the end marker's return included when a store overwrote the marker.
+  static void* const handlers[kOpcodeCount] = {
+      &&leave, &&ret,   &&leave, &&leave, &&leave, &&leave, &&leave, &&leave, &&leave, &&leave,
+      &&leave, &&leave, &&leave, &&add,   &&sub,   &&leave, &&leave, &&leave, &&leave, &&leave,
+      &&leave, &&leave, &&leave, &&leave, &&leave, &&leave, &&inc,   &&dec,   &&leave, &&leave,
+      &&leave, &&move,  &&load,  &&leave, &&leave, &&leave, &&leave, &&leave, &&leave, &&leave,
+      &&leave, &&lt,    &&le,    &&gt,    &&ge,    &&eq,    &&ne};
+  // Only forward: every instruction taken here moves the pointer on, so after the first test
+  // the top bound is the only one left.
+#define BW_STRAIGHT_DISPATCH(inRange)                        \
+  do {                                                       \
+    if (__builtin_expect(!(inRange), 0)) goto leave;         \
+    op = word(ip);                                           \
+    if (__builtin_expect(op >= kOpcodeCount, 0)) goto leave; \
+    goto* handlers[op];                                      \
+  } while (0)
+#define BW_STRAIGHT_RESULT(expr) \
+  a = word(ip + 4);              \
+  b = word(ip + 8);              \
+  c = word(ip + 12);             \
+  if (!good(c)) goto leave;      \
+  put(c, (expr));                \
+  ip += 16;                      \
+  BW_STRAIGHT_DISPATCH(ip <= last16)
+  BW_STRAIGHT_DISPATCH(ip - kNull <= span4 - 12);
+ret:
+  if (word(sp) != 0) goto leave;
+  ip_ = static_cast<uint32_t>(ip + 4);
+  return kRunEnded;
+inc:
+  a = word(ip + 4);
+  if (!good(a)) goto leave;
+  put(a, word(a) + 1);
+  ip += 8;
+  BW_STRAIGHT_DISPATCH(ip <= last16);
+dec:
+  a = word(ip + 4);
+  if (!good(a)) goto leave;
+  put(a, word(a) - 1);
+  ip += 8;
+  BW_STRAIGHT_DISPATCH(ip <= last16);
+load:
+  a = word(ip + 4);
+  if (!good(a)) goto leave;
+  a = word(a);
+  goto store;
+move:
+  a = word(ip + 4);
+store:
+  b = word(ip + 8);
+  if (!good(b)) goto leave;
+  put(b, a);
+  ip += 12;
+  BW_STRAIGHT_DISPATCH(ip <= last16);
+add:
+  BW_STRAIGHT_RESULT(a + b);
+sub:
+  BW_STRAIGHT_RESULT(a - b);
+lt:
+  BW_STRAIGHT_RESULT(S32(a) < S32(b) ? 1u : 0u);
+le:
+  BW_STRAIGHT_RESULT(S32(a) <= S32(b) ? 1u : 0u);
+gt:
+  BW_STRAIGHT_RESULT(S32(a) > S32(b) ? 1u : 0u);
+ge:
+  BW_STRAIGHT_RESULT(S32(a) >= S32(b) ? 1u : 0u);
+eq:
+  BW_STRAIGHT_RESULT(a == b ? 1u : 0u);
+ne:
+  BW_STRAIGHT_RESULT(a != b ? 1u : 0u);
+#undef BW_STRAIGHT_RESULT
+#undef BW_STRAIGHT_DISPATCH
 leave:
-  ip_ = ip;
+  ip_ = static_cast<uint32_t>(ip);
   sp_ = sp + 4;
   return Execute<false>(0);
 }

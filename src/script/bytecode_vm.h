@@ -60,7 +60,12 @@ class BytecodeVm {
   int PopInstructionPointer() { return Pop(ip_) ? 0 : kRunFault; }
   // Pushes the end marker and runs from address. Without translation the marker goes on inside
   // the interpreter loop, on its own checks: entering for a short fragment costs little.
-  int CallAt(uint32_t address);
+  // Inline, as scenarios call it twice a loop turn.
+  int CallAt(uint32_t address) {
+    ip_ = address;
+    if (__builtin_expect(inLoop_, 0)) return CallInLoop();
+    return CallStraight();
+  }
   // Switches translation to machine code: on, Run enters translated code (the stub of an empty
   // translation) wherever the instruction pointer names a translated instruction. Where the
   // system refuses executable memory, or on a CPU without the compiler, kJitTranslationFailed
@@ -82,7 +87,10 @@ class BytecodeVm {
   GuestMemory& GetMemory() { return memory_; }
   // Bounds each Run to n instructions (0: no bound); past it the run faults. Untrusted scripts
   // run this way in fuzzing, where an endless loop must not hang the run.
-  void SetInstructionLimit(uint64_t n) { instructionLimit_ = n; }
+  void SetInstructionLimit(uint64_t n) {
+    instructionLimit_ = n;
+    inLoop_ = jit_ || n;
+  }
 
  private:
   bool Push(uint32_t v) {
@@ -102,6 +110,8 @@ class BytecodeVm {
   int RunTranslated();
   // CallAt's entry without a budget or translation.
   int CallStraight();
+  // CallAt's entry with either.
+  int CallInLoop();
   static uint32_t TranslatedNative(JitContext* context, uint32_t fn, uint32_t args, uint32_t dest,
                                    uint32_t at);
 
@@ -115,6 +125,7 @@ class BytecodeVm {
   uint64_t instructionLimit_ = 0;
   std::unique_ptr<BytecodeJit> jit_;  // the empty program's translation: its stub enters the rest
   bool jitFlag_ = false;
+  bool inLoop_ = false;  // calls go through the loop: translation or a bound is on
   JitContext context_;
 };
 

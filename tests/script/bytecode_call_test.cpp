@@ -109,5 +109,26 @@ TEST(CallAt, AReturnToAnOverwrittenMarkerLeavesTheStraightPath) {
   EXPECT_EQ(runner.StackPointer(), runner.StackBottom());
 }
 
+TEST(CallAt, AnInstructionBoundHoldsWhicheverWayTranslationWasSwitched) {
+  // An endless loop behind a straight start: only the bound ends the run.
+  MemoryScriptFileSource files;
+  ScriptVm vm(&files, kArena);
+  PutScript(files, "T", " inc k\nl: jmp l\nk: .word 0\n");
+  ASSERT_EQ(vm.LoadScript("SCRIPT\\T.SOB"), 0);
+  BytecodeVm& runner = vm.Interpreter();
+  for (bool boundFirst : {true, false}) {
+    for (bool translate : {true, false}) {
+      runner.SetInstructionLimit(0);
+      runner.EnableJit(false);
+      if (boundFirst) runner.SetInstructionLimit(1000);
+      runner.EnableJit(translate);
+      runner.EnableJit(false);
+      if (!boundFirst) runner.SetInstructionLimit(1000);
+      runner.ResetStack();
+      EXPECT_EQ(runner.CallAt(vm.GetCodeBase()), kRunFault) << boundFirst << translate;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace bw
