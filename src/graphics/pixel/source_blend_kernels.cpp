@@ -282,16 +282,18 @@ inline __m128i OntoAlphaFour(__m128i d, __m128i s, uint8_t opacity) {
   return _mm_or_si128(color, alpha);
 }
 
+// x / 255 rounded down for 0 <= x <= 65535 in the low half of 32-bit lanes whose high half is 0.
 __attribute__((target("avx2"))) inline __m256i Div255Eight(__m256i x) {
-  const __m256i one = _mm256_set1_epi32(1);
-  return _mm256_srli_epi32(_mm256_add_epi32(_mm256_add_epi32(x, one), _mm256_srli_epi32(x, 8)), 8);
+  return _mm256_srli_epi16(_mm256_mulhi_epu16(x, _mm256_set1_epi16(int16_t(0x8081))), 7);
 }
 
 // OntoAlphaFour eight pixels wide. At opacity 255 the scaled alpha is the source alpha itself.
+// The over weight's denominator 255 (b + c) - b c is 65025 - (255 - b)(255 - c), the product
+// the union alpha needs too. A target and source both clear divide 0 by 0: the NaN converts to
+// 0x80000000, which the unsigned minimum turns into the table's 255.
 template <bool kFull>
 __attribute__((target("avx2"))) inline __m256i OntoAlphaEight(__m256i d, __m256i s,
                                                               __m256i opacity) {
-  const __m256i zero = _mm256_setzero_si256();
   const __m256i one = _mm256_set1_epi32(1);
   const __m256i full = _mm256_set1_epi32(255);
   const __m256i lowBytes = _mm256_set1_epi16(0xFF);
@@ -300,15 +302,13 @@ __attribute__((target("avx2"))) inline __m256i OntoAlphaEight(__m256i d, __m256i
     a = Div255Eight(_mm256_add_epi32(_mm256_mullo_epi16(a, opacity), _mm256_set1_epi32(127)));
   }
   const __m256i da = _mm256_srli_epi32(d, 24);
-  const __m256i sum = _mm256_add_epi32(da, a);
-  const __m256i den =
-      _mm256_sub_epi32(_mm256_sub_epi32(_mm256_slli_epi32(sum, 8), sum), _mm256_mullo_epi16(da, a));
-  const __m256 num = _mm256_mul_ps(_mm256_cvtepi32_ps(a), _mm256_set1_ps(65025.0f));
-  const __m256i quotient = _mm256_cvttps_epi32(_mm256_div_ps(num, _mm256_cvtepi32_ps(den)));
-  const __m256i bare = _mm256_cmpeq_epi32(da, zero);
-  const __m256i k = _mm256_blendv_epi8(quotient, full, bare);
-  const __m256i w = _mm256_add_epi32(_mm256_add_epi32(k, one), _mm256_cmpeq_epi32(k, zero));
   const __m256i keep = _mm256_mullo_epi16(_mm256_sub_epi32(full, da), _mm256_sub_epi32(full, a));
+  const __m256i den = _mm256_sub_epi32(_mm256_set1_epi32(65025), keep);
+  const __m256 num = _mm256_mul_ps(_mm256_cvtepi32_ps(a), _mm256_set1_ps(65025.0f));
+  const __m256i k =
+      _mm256_min_epu32(_mm256_cvttps_epi32(_mm256_div_ps(num, _mm256_cvtepi32_ps(den))), full);
+  // W[k] = k + 1, 0 at 0.
+  const __m256i w = _mm256_add_epi32(k, _mm256_min_epu32(k, one));
   const __m256i alpha = _mm256_slli_epi32(_mm256_sub_epi32(full, Div255Eight(keep)), 24);
   const __m256i wBoth = _mm256_or_si256(w, _mm256_slli_epi32(w, 16));
   const __m256i dRb = _mm256_and_si256(d, lowBytes), sRb = _mm256_and_si256(s, lowBytes);
@@ -317,14 +317,13 @@ __attribute__((target("avx2"))) inline __m256i OntoAlphaEight(__m256i d, __m256i
       dRb, _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_sub_epi16(sRb, dRb), wBoth), 8));
   const __m256i g =
       _mm256_add_epi16(dG, _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_sub_epi16(sG, dG), w), 8));
-  const __m256i color =
-      _mm256_or_si256(_mm256_and_si256(rb, lowBytes),
-                      _mm256_and_si256(_mm256_slli_epi16(g, 8), _mm256_set1_epi32(0xFF00)));
-  return _mm256_or_si256(color, alpha);
+  // Green from the low halves, the union alpha as the high halves.
+  const __m256i ga = _mm256_blend_epi16(_mm256_slli_epi16(g, 8), alpha, 0xAA);
+  return _mm256_or_si256(_mm256_and_si256(rb, lowBytes), ga);
 }
 
-// Eight pixels at a time for a row of ProductTable, with OntoAlphaRowSse2's whole groups.
-// Answers how many pixels it did (a multiple of eight).
+// Eight pixels at a time for a row of ProductTable, with OntoAlphaRowSse2's whole groups, and
+// the whole row: the tail as a masked group.
 template <bool kFull>
 __attribute__((target("avx2"))) int OntoAlphaRowAvx2(uint32_t* dst, const uint32_t* src, int width,
                                                      uint8_t opacity) {
@@ -347,7 +346,15 @@ __attribute__((target("avx2"))) int OntoAlphaRowAvx2(uint32_t* dst, const uint32
     }
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x), OntoAlphaEight<kFull>(d, s, o));
   }
-  return x;
+  if (x < width) {
+    // The last pixels of the row as one masked group; the lanes past the row are not touched.
+    const __m256i lanes =
+        _mm256_cmpgt_epi32(_mm256_set1_epi32(width - x), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+    const __m256i s = _mm256_maskload_epi32(reinterpret_cast<const int*>(src + x), lanes);
+    const __m256i d = _mm256_maskload_epi32(reinterpret_cast<const int*>(dst + x), lanes);
+    _mm256_maskstore_epi32(reinterpret_cast<int*>(dst + x), lanes, OntoAlphaEight<kFull>(d, s, o));
+  }
+  return width;
 }
 
 // Four pixels at a time, whole groups first: a group of clear source pixels leaves the target
@@ -389,10 +396,8 @@ void VectorRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t
     return;
   }
   auto wide = opacity == 255 ? OntoAlphaRowAvx2<true> : OntoAlphaRowAvx2<false>;
-  EachRow(dst, src, dstSkip, srcSkip, width, height, [&](uint32_t* d, const uint32_t* s, int w) {
-    const int done = wide(d, s, w, opacity);
-    OntoAlphaRowSse2(d + done, s + done, w - done, op);
-  });
+  EachRow(dst, src, dstSkip, srcSkip, width, height,
+          [&](uint32_t* d, const uint32_t* s, int w) { wide(d, s, w, opacity); });
 }
 
 // The weights of eight rule bytes, W[table[r]] as 16-bit lanes.
