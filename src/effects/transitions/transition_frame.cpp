@@ -251,16 +251,19 @@ void OverFourColumns(const TransitionFrame& f, const Clipped* q, int32_t band, i
   }
 }
 
-// Pieces of kind 1 from at least this many rows on average, all narrow, take the banded walk.
+// Batches of narrow pieces from at least this many rows on average take the banded walk.
 constexpr int64_t kTallPiece = 32;
 constexpr int kBandRows = 8;
 
-// A batch of columns blended a band of rows at a time across the batch rather than one column
-// after another: a lone column touches new cache lines in every row, while neighbouring columns
-// share them. Each pixel still sees the pieces in their order; the source must be another
-// picture, as a later band would read what an earlier piece wrote. False (nothing drawn) for a
-// batch it does not take.
-bool OverColumns(TransitionFrame& f, const TransitionPiece* pieces, size_t count) {
+// A batch of columns drawn a band of rows at a time across the batch rather than one column
+// after another: a lone column touches new cache lines in every row, and its stride walks a few
+// cache sets until they thrash, while neighbouring columns share lines. Each pixel still sees
+// the pieces in their order; the source must be another picture, as a later band would read what
+// an earlier piece wrote. drawBand(cut, n, band, bandEnd) draws rows [band, bandEnd) of the n
+// clipped pieces. False (nothing drawn) for a batch the walk does not take.
+template <typename DrawBand>
+bool DrawColumns(TransitionFrame& f, const TransitionPiece* pieces, size_t count,
+                 DrawBand&& drawBand) {
   if (count < 2 || static_cast<const Surface*>(f.destination) == f.source) return false;
   std::array<Clipped, TransitionFrame::kBatch> cut;
   size_t n = 0;
@@ -271,6 +274,8 @@ bool OverColumns(TransitionFrame& f, const TransitionPiece* pieces, size_t count
     if (!Misses(f.toClip, p) && ClipPiece(f, p, cut[n])) rows += cut[++n - 1].height;
   }
   if (rows < int64_t(n) * kTallPiece) return false;
+  // A copy run held from the batch before lies under these pieces.
+  if (f.holdsRun) DrawRun(f);
   int32_t top = INT32_MAX, bottom = INT32_MIN;
   for (size_t i = 0; i < n; ++i) {
     top = std::min(top, cut[i].top), bottom = std::max(bottom, cut[i].top + cut[i].height);
@@ -282,27 +287,57 @@ bool OverColumns(TransitionFrame& f, const TransitionPiece* pieces, size_t count
       Include(f.touched, Intersect({p.x, p.y, p.x + r.Width(), p.y + r.Height()}, f.toClip));
   }
   for (int32_t band = top; band < bottom; band += kBandRows) {
-    const int32_t bandEnd = std::min(band + kBandRows, bottom);
-    for (size_t i = 0; i < n;) {
-      if (f.overVectors && i + 4 <= n && FourColumns(&cut[i])) {
-        OverFourColumns(f, &cut[i], band, bandEnd);
-        i += 4;
-        continue;
-      }
-      const Clipped& c = cut[i++];
-      const int32_t from = std::max(band, c.top);
-      const int32_t to = std::min(bandEnd, c.top + c.height);
-      if (from >= to) continue;
-      const ptrdiff_t skip = from - c.top;
-      OverNarrow(f, pixel_detail::AddBytes(c.to, f.toPitch * skip),
-                 pixel_detail::AddBytes(c.from, f.fromPitch * skip), c.width, to - from);
-    }
+    drawBand(cut.data(), n, band, std::min(band + kBandRows, bottom));
   }
   if (n > 0 && !f.changed) {
     f.destination->SetChanged(true);
     f.changed = true;
   }
   return true;
+}
+
+// The rows of piece c inside [band, bandEnd), as (to, from, rows); rows <= 0 when none.
+struct BandPart {
+  uint32_t* to;
+  const uint32_t* from;
+  int32_t rows;
+};
+BandPart PartInBand(const TransitionFrame& f, const Clipped& c, int32_t band, int32_t bandEnd) {
+  const int32_t from = std::max(band, c.top), to = std::min(bandEnd, c.top + c.height);
+  if (from >= to) return {nullptr, nullptr, 0};
+  const ptrdiff_t skip = from - c.top;
+  return {pixel_detail::AddBytes(c.to, f.toPitch * skip),
+          pixel_detail::AddBytes(c.from, f.fromPitch * skip), to - from};
+}
+
+bool OverColumns(TransitionFrame& f, const TransitionPiece* pieces, size_t count) {
+  return DrawColumns(f, pieces, count,
+                     [&f](const Clipped* cut, size_t n, int32_t band, int32_t bandEnd) {
+                       for (size_t i = 0; i < n;) {
+                         if (f.overVectors && i + 4 <= n && FourColumns(&cut[i])) {
+                           OverFourColumns(f, &cut[i], band, bandEnd);
+                           i += 4;
+                           continue;
+                         }
+                         const BandPart part = PartInBand(f, cut[i++], band, bandEnd);
+                         if (part.rows > 0)
+                           OverNarrow(f, part.to, part.from, cut[i - 1].width, part.rows);
+                       }
+                     });
+}
+
+bool CopyColumns(TransitionFrame& f, const TransitionPiece* pieces, size_t count) {
+  return DrawColumns(
+      f, pieces, count, [&f](const Clipped* cut, size_t n, int32_t band, int32_t bandEnd) {
+        const ptrdiff_t toPitch = f.toPitch >> 2, fromPitch = f.fromPitch >> 2;
+        for (size_t i = 0; i < n; ++i) {
+          BandPart part = PartInBand(f, cut[i], band, bandEnd);
+          const int width = cut[i].width;
+          for (; part.rows > 0; --part.rows, part.to += toPitch, part.from += fromPitch) {
+            for (int x = 0; x < width; ++x) part.to[x] = part.from[x];
+          }
+        }
+      });
 }
 
 class DrawingSink final : public PieceSink {
@@ -323,6 +358,7 @@ class DrawingSink final : public PieceSink {
 
   void DrawPieces(TransitionFrame& f, const TransitionPiece* pieces, size_t count) override {
     if (f.inlineOver && OverColumns(f, pieces, count)) return;
+    if (f.inlineCopy && CopyColumns(f, pieces, count)) return;
     for (size_t i = 0; i < count; ++i) Draw(f, pieces[i]);
   }
 
