@@ -265,13 +265,20 @@ template <typename DrawBand>
 bool DrawColumns(TransitionFrame& f, const TransitionPiece* pieces, size_t count,
                  DrawBand&& drawBand) {
   if (count < 2 || static_cast<const Surface*>(f.destination) == f.source) return false;
-  std::array<Clipped, TransitionFrame::kBatch> cut;
-  size_t n = 0;
+  // Most batches are not columns (the dissolves' cells): they are turned away before clipping.
   int64_t rows = 0;
   for (size_t i = 0; i < count; ++i) {
-    const TransitionPiece& p = pieces[i];
-    if (p.stretched || int64_t{p.source.right} - p.source.left >= kOverRowWidth) return false;
-    if (!Misses(f.toClip, p) && ClipPiece(f, p, cut[n])) rows += cut[++n - 1].height;
+    const Rect& r = pieces[i].source;
+    if (pieces[i].stretched || int64_t{r.right} - r.left >= kOverRowWidth) return false;
+    rows += int64_t{r.bottom} - r.top;
+  }
+  if (rows < int64_t(count) * kTallPiece) return false;
+  std::array<Clipped, TransitionFrame::kBatch> cut;
+  size_t n = 0;
+  rows = 0;
+  for (size_t i = 0; i < count; ++i) {
+    if (!Misses(f.toClip, pieces[i]) && ClipPiece(f, pieces[i], cut[n]))
+      rows += cut[++n - 1].height;
   }
   if (rows < int64_t(n) * kTallPiece) return false;
   // A copy run held from the batch before lies under these pieces.
