@@ -1021,8 +1021,11 @@ int ImGuiDialogHost::RunDialog(HWND owner, Dialog& dialog) {
       float height = static_cast<float>(dialog.textHeight);
       if (dialog.growToText) {
         width = std::max(width, measured.x);
-        height = std::max(height, measured.y);
+      } else {
+        // The text wraps inside the box's width; the box grows down rather than cut lines off.
+        measured = ImGui::CalcTextSize(utf8.c_str(), nullptr, false, width);
       }
+      height = std::max(height, measured.y);
       ImGuiStyle& style = ImGui::GetStyle();
       ImGui::BeginChild(text.id, ImVec2(width + style.WindowPadding.x * 2, height + style.WindowPadding.y * 2), true,
                         ImGuiWindowFlags_NoScrollbar);

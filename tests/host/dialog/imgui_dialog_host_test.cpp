@@ -140,6 +140,40 @@ TEST_F(ImGuiDialogHostTest, AnEndedDialogIsNoLongerDrawnOverTheGame) {
   EXPECT_EQ(std::count(shown.begin(), shown.end(), 0xFF000000u), ptrdiff_t(shown.size()));
 }
 
+// A box of fixed width wraps its text and grows down to it: no line is cut off.
+TEST_F(ImGuiDialogHostTest, AFixedWidthBoxShowsEveryWrappedLine) {
+  auto shownHeight = [&](const char* text) {
+    Dialog dialog = TwoButtons();
+    dialog.growToText = false;
+    dialog.texts = {{1012, Utf8ToCp932Lenient(text)}};
+    int top = -1, bottom = -1;
+    host_->SetFrameHook([&](int frame) {
+      if (frame != 3) return;
+      backend_->SdlSinkOf(window_)->Redraw();
+      SDL_Renderer* renderer = backend_->SdlRendererOf(window_);
+      int w = 0, h = 0;
+      SDL_GetRendererOutputSize(renderer, &w, &h);
+      std::vector<uint32_t> shown(size_t(w) * h);
+      SDL_RenderReadPixels(renderer, nullptr, SDL_PIXELFORMAT_ARGB8888, shown.data(), w * 4);
+      for (int y = 0; y < h; ++y) {
+        const auto row = shown.begin() + ptrdiff_t(y) * w;
+        if (std::any_of(row, row + w, [](uint32_t p) { return p != 0xFF000000u; })) {
+          if (top < 0) top = y;
+          bottom = y;
+        }
+      }
+      host_->EndDialog(1);
+    });
+    host_->RunDialog(window_, dialog);
+    return bottom - top;
+  };
+  const int one = shownHeight("一行");
+  const int three = shownHeight(
+      "この文章は箱の幅より長いので、三行以上に折り返されて、最後の行まで見えなければならない。");
+  ASSERT_GT(one, 0);
+  EXPECT_GT(three, one + 20) << "the wrapped lines were cut off at the box";
+}
+
 Menu OneEntryMenu(HWND owner) {
   MenuItem popup{0, Utf8ToCp932Lenient("システム(&M)"), false, true, false, {}};
   popup.items = {MenuItem{40003, Utf8ToCp932Lenient("終了(&Q)"), false, true, false, {}}};
