@@ -317,9 +317,30 @@ BandPart PartInBand(const TransitionFrame& f, const Clipped& c, int32_t band, in
           pixel_detail::AddBytes(c.from, f.fromPitch * skip), to - from};
 }
 
+// Single columns at different places never share a pixel, so their order does not matter:
+// those covering the same rows go side by side, four to a vector with no lane idle.
+void GroupSingleColumns(Clipped* cut, size_t n) {
+  std::array<int32_t, TransitionFrame::kBatch> lefts;
+  for (size_t i = 0; i < n; ++i) {
+    if (cut[i].width != 1) return;
+    lefts[i] = cut[i].left;
+  }
+  std::sort(lefts.begin(), lefts.begin() + ptrdiff_t(n));
+  if (std::adjacent_find(lefts.begin(), lefts.begin() + ptrdiff_t(n)) !=
+      lefts.begin() + ptrdiff_t(n))
+    return;
+  std::sort(cut, cut + n, [](const Clipped& a, const Clipped& b) {
+    if (a.top != b.top) return a.top < b.top;
+    return a.height != b.height ? a.height < b.height : a.left < b.left;
+  });
+}
+
 bool OverColumns(TransitionFrame& f, const TransitionPiece* pieces, size_t count) {
+  bool grouped = false;
   return DrawColumns(f, pieces, count,
-                     [&f](const Clipped* cut, size_t n, int32_t band, int32_t bandEnd) {
+                     [&f, &grouped](Clipped* cut, size_t n, int32_t band, int32_t bandEnd) {
+                       if (!grouped && f.overVectors) GroupSingleColumns(cut, n);
+                       grouped = true;
                        for (size_t i = 0; i < n;) {
                          if (f.overVectors && i + 4 <= n && FourColumns(&cut[i])) {
                            OverFourColumns(f, &cut[i], band, bandEnd);

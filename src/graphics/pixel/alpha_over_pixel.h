@@ -74,7 +74,7 @@ inline void AlphaOverFourAt(uint32_t* const d[4], const uint32_t* const s[4]) {
 }
 
 // The rows of a piece a few pixels wide (a column, a cell), without a kernel call per row; the
-// vector set takes four and two pixels at once, with no branch on their alphas (a dissolve's
+// vector set takes four, two and one pixels at once, with no branch on their alphas (a dissolve's
 // cells come in any order). Pitches in pixels.
 template <bool kVectorSet>
 inline void AlphaOverNarrowRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstPitch,
@@ -94,6 +94,12 @@ inline void AlphaOverNarrowRows(uint32_t* dst, const uint32_t* src, ptrdiff_t ds
         _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + x),
                          AlphaOverFour(d, s, AlphaOverWeights(s)));
         x += 2;
+      }
+      if (x < width) {
+        const __m128i s = _mm_cvtsi32_si128(int(src[x]));
+        const __m128i d = _mm_cvtsi32_si128(int(dst[x]));
+        dst[x] = uint32_t(_mm_cvtsi128_si32(AlphaOverFour(d, s, AlphaOverWeights(s))));
+        ++x;
       }
     }
     for (; x < width; ++x) {
