@@ -154,12 +154,13 @@ TEST(TransitionFrame, PiecesLandAsTheBlitDrawsThemInTurn) {
   }
 }
 
-// Tall columns, which the alpha path may blend across a batch a band of rows at a time.
-TEST(TransitionFrame, ColumnsLandAsTheAlphaBlitDrawsThemInTurn) {
+// Tall columns, which the sink may copy or blend across a batch a band of rows at a time, single
+// columns side by side out of their order.
+TEST(TransitionFrame, ColumnsLandAsTheBlitsDrawThemInTurn) {
   for (const Case& c :
        {Case{false, 11, kDrawAlpha, true, true, 150}, Case{true, 12, kDrawAlpha, true, true, 150},
-        Case{true, 13, kDrawAlpha, false, true, 150},
-        Case{false, 14, kDrawAlpha, true, false, 150}}) {
+        Case{true, 13, kDrawAlpha, false, true, 150}, Case{false, 14, kDrawAlpha, true, false, 150},
+        Case{false, 15, kDrawCopy, true, true, 150}, Case{true, 16, kDrawCopy, true, true, 150}}) {
     ExpectDrawnInTurn(c, Columns(c.seed, false));
     ExpectDrawnInTurn(c, Columns(c.seed, true));
   }
