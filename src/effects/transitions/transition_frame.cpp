@@ -154,8 +154,9 @@ bool CopyCell(TransitionFrame& f, const TransitionPiece& p) {
   if (p.x < to.left || p.y < to.top || p.x + w > to.right || p.y + h > to.bottom) return false;
   // A held run goes first: pieces may overlap, and the later one shows.
   if (f.holdsRun) DrawRun(f);
-  const Rect drawn{p.x, p.y, int32_t(p.x + w), int32_t(p.y + h)};
-  Include(f.touched, drawn);
+  Rect& cells = f.cellsTouched;
+  cells = {std::min(cells.left, p.x), std::min(cells.top, p.y),
+           std::max(cells.right, int32_t(p.x + w)), std::max(cells.bottom, int32_t(p.y + h))};
   auto* at = reinterpret_cast<uint32_t*>(f.toPixels + f.toPitch * p.y) + p.x;
   const auto* of = reinterpret_cast<const uint32_t*>(f.fromPixels + f.fromPitch * r.top) + r.left;
   // 32-bit rows: the pitches are whole pixels (a shift, where a division compiled to idiv).
@@ -395,9 +396,9 @@ class DrawingSink final : public PieceSink {
  private:
   static void Draw(TransitionFrame& f, const TransitionPiece& p) {
     if (f.inlineCopy && !p.stretched) {
+      if (f.cellCopy && CopyCell(f, p)) return;
       // The flights throw most of their blocks off the picture.
       if (Misses(f.toClip, p)) return;
-      if (f.cellCopy && CopyCell(f, p)) return;
     } else if (f.inlineOver && !p.stretched) {
       if (!Misses(f.toClip, p)) OverPiece(f, p);
       return;
@@ -522,6 +523,8 @@ void CloseTransitionFrame(TransitionFrame& f) {
   if (!f.suspended) return;
   f.destination->SetActiveDirtyList(f.suspendedList);
   f.suspended = false;
+  const Rect& cells = f.cellsTouched;
+  if (cells.left < cells.right) Include(f.touched, cells);
   if (!f.touched.IsEmpty()) f.destination->MarkDirty(f.touched);
 }
 

@@ -77,6 +77,8 @@ struct TransitionFrame {
   // What the pieces of kinds 0 and 1 may have changed, marked once at the end, and the dirty
   // list the destination had before.
   Rect touched;
+  // The cells' share of it, gathered without a branch: empty while left > right.
+  Rect cellsTouched{INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN};
   DirtyRectList* suspendedList = nullptr;
   bool suspended = false;
   // Copy pieces that continue one another, held by the engine's sink and drawn as one.
