@@ -37,10 +37,11 @@ void InPlace(TransitionFrame& f, int64_t l, int64_t t, int64_t r, int64_t b) {
   At(f, l, t, r, b, int64_t{f.x} + l, int64_t{f.y} + t);
 }
 
-// A cell in place when take is set (the dissolves' random choice, taken without a branch).
-void InPlaceIf(TransitionFrame& f, int64_t l, int64_t t, int64_t r, int64_t b, bool take) {
+// A cell of the picture in place when take is set (the dissolves' random choice, taken without a
+// branch); its sides lie within the picture's 32-bit extent.
+void InPlaceIf(TransitionFrame& f, int32_t l, int32_t t, int32_t r, int32_t b, bool take) {
   TransitionPiece piece;
-  piece.source = {Fit(l), Fit(t), Fit(r), Fit(b)};
+  piece.source = {l, t, r, b};
   piece.x = Fit(int64_t{f.x} + l), piece.y = Fit(int64_t{f.y} + t);
   DrawTransitionPieceIf(f, piece, take);
 }
@@ -123,15 +124,31 @@ int RowJitter(TransitionFrame& f, int32_t p) {
   return kTransitionStepDone;
 }
 
+// x mod n for any 32-bit x by multiplications (exact for every x and n >= 1): the jitter draws
+// two remainders for every other cell, where a divide would queue.
+class Remainder {
+ public:
+  explicit Remainder(uint32_t n) : n_(n), m_(UINT64_MAX / n + 1) {}
+  uint32_t Of(uint32_t x) const {
+    return uint32_t((static_cast<unsigned __int128>(m_ * x) * n_) >> 64);
+  }
+
+ private:
+  uint64_t n_;
+  uint64_t m_;
+};
+
 int JitteredCells(TransitionFrame& f, int32_t p) {
   const int32_t d = p < 128 ? 10 : p < 200 ? 6 : p < 230 ? 4 : 2;
+  const Remainder below{uint32_t(d)};
   SubtractiveRandom& r = TransitionRandom();
   ForCells(f, 4, 2, [&](int32_t cx, int32_t cy, int32_t w, int32_t h) {
     if ((Draw(r) & 255) <= p) {
       InPlace(f, cx, cy, cx + w, cy + h);
       return;
     }
-    int32_t dx = DrawBelow(r, d), dy = DrawBelow(r, d);
+    int32_t dx = int32_t(below.Of(uint32_t(Draw(r))));
+    int32_t dy = int32_t(below.Of(uint32_t(Draw(r))));
     if (cx + dx + w > f.width) dx = 0;
     if (cy + dy + h > f.height) dy = 0;
     At(f, cx + dx, cy + dy, cx + dx + w, cy + dy + h, int64_t{f.x} + cx, int64_t{f.y} + cy);
