@@ -91,12 +91,20 @@ void InlineCopy(TransitionFrame& f, const TransitionPiece& p) {
   f.destination->SetChanged(true);
 }
 
-// Whether next continues run to the right or downwards, drawn with the same offset.
-bool Continues(const TransitionPiece& run, const TransitionPiece& next) {
-  const Rect &a = run.source, &b = next.source;
+// Whether next continues run on one of its four sides, drawn with the same offset; run grows to
+// cover it. Cascades walk their strips from either end.
+bool Extends(TransitionPiece& run, const TransitionPiece& next) {
+  Rect& a = run.source;
+  const Rect& b = next.source;
   if (next.x - b.left != run.x - a.left || next.y - b.top != run.y - a.top) return false;
-  return (b.top == a.top && b.bottom == a.bottom && b.left == a.right) ||
-         (b.left == a.left && b.right == a.right && b.top == a.bottom);
+  if (b.top == a.top && b.bottom == a.bottom) {
+    if (b.left == a.right) return a.right = b.right, true;
+    if (b.right == a.left) return a.left = b.left, run.x = next.x, true;
+  } else if (b.left == a.left && b.right == a.right) {
+    if (b.top == a.bottom) return a.bottom = b.bottom, true;
+    if (b.bottom == a.top) return a.top = b.top, run.y = next.y, true;
+  }
+  return false;
 }
 
 // Copies of pieces that touch end to end (a cascade's full strips) are one copy of their union:
@@ -423,10 +431,7 @@ class DrawingSink final : public PieceSink {
     Include(f.touched, Intersect({p.x, p.y, p.x + extent.width, p.y + extent.height},
                                  f.inlineCopy ? f.toClip : *dst->GetClipRectPtr()));
     if (Joinable(f, p)) {
-      if (f.holdsRun && Continues(f.run, p)) {
-        f.run.source = {f.run.source.left, f.run.source.top, r.right, r.bottom};
-        return;
-      }
+      if (f.holdsRun && Extends(f.run, p)) return;
       DrawRun(f);
       f.run = p;
       f.holdsRun = true;

@@ -73,6 +73,45 @@ std::vector<TransitionPiece> Columns(uint32_t seed, bool overlapping) {
   return pieces;
 }
 
+// Strips that touch end to end, walked from either end of either axis as the cascades walk them,
+// with now and then one that touches but lands elsewhere, covers other rows, or overlaps.
+std::vector<TransitionPiece> Strips(uint32_t seed) {
+  std::mt19937 random(seed);
+  std::vector<TransitionPiece> pieces;
+  for (int walk = 0; walk < 8; ++walk) {
+    const bool rows = walk % 2, backwards = walk / 2 % 2;
+    const int32_t dx = int32_t(random() % 9) - 4, dy = int32_t(random() % 9) - 4;
+    const int32_t from = int32_t(random() % 6) - 3, to = 34 + int32_t(random() % 12);
+    int32_t at = backwards ? 50 : -3;
+    while (backwards ? at > -3 : at < 50) {
+      const int32_t w = 1 + int32_t(random() % 9);
+      const int32_t lo = backwards ? at - w : at, hi = backwards ? at : at + w;
+      at = backwards ? lo : hi;
+      TransitionPiece p;
+      p.source = rows ? Rect{from, lo, to, hi} : Rect{lo, from, hi, to};
+      p.x = p.source.left + dx, p.y = p.source.top + dy;
+      switch (random() % 8) {
+        case 0:
+          p.x += 1;
+          break;
+        case 1:
+          (rows ? p.source.left : p.source.top) += 1;
+          break;
+        case 2:
+          (rows ? p.source.top : p.source.left) -= backwards ? -2 : 2;
+          break;
+        case 3:
+          (rows ? p.source.right : p.source.bottom) -= 1;
+          break;
+        default:
+          break;
+      }
+      pieces.push_back(p);
+    }
+  }
+  return pieces;
+}
+
 struct Case {
   bool clipped;
   uint32_t seed;
@@ -163,6 +202,14 @@ TEST(TransitionFrame, ColumnsLandAsTheBlitsDrawThemInTurn) {
         Case{false, 15, kDrawCopy, true, true, 150}, Case{true, 16, kDrawCopy, true, true, 150}}) {
     ExpectDrawnInTurn(c, Columns(c.seed, false));
     ExpectDrawnInTurn(c, Columns(c.seed, true));
+  }
+}
+
+// Copies of strips that continue one another may be drawn as one, whichever way they are walked.
+TEST(TransitionFrame, StripsLandAsTheBlitDrawsThemInTurn) {
+  for (const Case& c : {Case{false, 21}, Case{true, 22}, Case{false, 23, kDrawCopy, false},
+                        Case{true, 24, kDrawCopy, true, true, 150}}) {
+    ExpectDrawnInTurn(c, Strips(c.seed));
   }
 }
 
