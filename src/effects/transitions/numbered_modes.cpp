@@ -482,6 +482,26 @@ Radial RadialOf(const TransitionFrame& f, int32_t bx, int32_t by) {
   return r;
 }
 
+// Blocks of bw by bh placed from their radials: place(bx, by, radial) answers where the block goes,
+// relative to its own place. A row's radials are worked out before its blocks are placed, so
+// that their square roots and divisions overlap rather than each wait on the last.
+template <typename Place>
+int RadialBlocks(TransitionFrame& f, int32_t bw, int32_t bh, Place&& place) {
+  std::vector<Radial> row(size_t(f.width / bw) + 1);
+  for (int32_t by = 0; by < f.height; by += bh) {
+    const int32_t h = std::min(bh, f.height - by);
+    size_t n = 0;
+    for (int32_t bx = 0; bx < f.width; bx += bw) row[n++] = RadialOf(f, bx, by);
+    n = 0;
+    for (int32_t bx = 0; bx < f.width; bx += bw) {
+      const std::pair<int64_t, int64_t> off = place(bx, by, row[n++]);
+      At(f, bx, by, bx + std::min(bw, f.width - bx), by + h, f.x + (bx + off.first),
+         f.y + (by + off.second));
+    }
+  }
+  return kTransitionStepDone;
+}
+
 // Mode 55's random share of the approach along the unit vector, for block row `row`.
 std::pair<int64_t, int64_t> Scatter(const uint8_t* table, const Radial& r, int64_t row, int32_t bx,
                                     int64_t o) {
@@ -503,17 +523,16 @@ int Flight(TransitionFrame& f, int32_t p, int mode) {
       });
     case 55:
     case 56:
-      return Blocks(f, mode == 55 ? 4 : 2, 2, [&](int32_t bx, int32_t by) {
-        return Scatter(table, RadialOf(f, bx, by), by / 2, bx, o);
+      return RadialBlocks(f, mode == 55 ? 4 : 2, 2, [&](int32_t bx, int32_t by, const Radial& r) {
+        return Scatter(table, r, by / 2, bx, o);
       });
     case 57:
-      return Blocks(f, 4, 2, [&](int32_t bx, int32_t by) {
-        const auto s = Scatter(table, RadialOf(f, bx, by), by / 2, bx, o);
+      return RadialBlocks(f, 4, 2, [&](int32_t bx, int32_t by, const Radial& r) {
+        const auto s = Scatter(table, r, by / 2, bx, o);
         return std::pair{(s.first * Cos(*trig, a)) >> 16, (s.second * Sin(*trig, a)) >> 16};
       });
     case 58:
-      return Blocks(f, 4, 2, [&](int32_t bx, int32_t by) {
-        Radial r = RadialOf(f, bx, by);
+      return RadialBlocks(f, 4, 2, [&](int32_t, int32_t, Radial r) {
         if (r.d) {
           r.ux = ((Sin(*trig, a) * (r.dx * 256)) >> 16) / r.d;
           r.uy = ((Cos(*trig, a) * (r.dy * 256)) >> 16) / r.d;
@@ -522,15 +541,13 @@ int Flight(TransitionFrame& f, int32_t p, int mode) {
       });
     case 59:
       return Blocks(f, 4, 2, [&](int32_t bx, int32_t by) {
-        const Radial r = RadialOf(f, bx, by);
-        return std::pair{((r.dx * Cos(*trig, a >> 2)) * o) >> 24,
-                         ((r.dy * Sin(*trig, a)) * o) >> 24};
+        const int64_t dx = bx - f.width / 2, dy = by - f.height / 2;
+        return std::pair{((dx * Cos(*trig, a >> 2)) * o) >> 24, ((dy * Sin(*trig, a)) * o) >> 24};
       });
     case 63:
       // The block's offset from the centre turned by a, plus mode 55's scatter: both vanish as
       // p nears 256, so the blocks close in on their places.
-      return Blocks(f, 4, 4, [&](int32_t bx, int32_t by) {
-        const Radial r = RadialOf(f, bx, by);
+      return RadialBlocks(f, 4, 4, [&](int32_t bx, int32_t by, const Radial& r) {
         const int64_t c = Cos(*trig, a), s = Sin(*trig, a);
         const int64_t tx = (r.dx * c + r.dy * s) >> 16, ty = (r.dy * c - r.dx * s) >> 16;
         const auto scatter = Scatter(table, r, by / 4, bx, o);
@@ -538,11 +555,11 @@ int Flight(TransitionFrame& f, int32_t p, int mode) {
       });
     default:  // 60 to 62
       return Blocks(f, 2 << (mode - 60), 2 << (mode - 60), [&](int32_t bx, int32_t by) {
-        const Radial r = RadialOf(f, bx, by);
+        const int64_t dx = bx - f.width / 2, dy = by - f.height / 2;
         const int64_t turn = 2 * int64_t{p};
         const int64_t c = Cos(*trig, turn), s = Sin(*trig, turn);
-        const int64_t tx = (r.dx * c + r.dy * s) >> 16, ty = (r.dy * c - r.dx * s) >> 16;
-        return std::pair{tx - r.dx, ty - r.dy};
+        const int64_t tx = (dx * c + dy * s) >> 16, ty = (dy * c - dx * s) >> 16;
+        return std::pair{tx - dx, ty - dy};
       });
   }
 }
