@@ -124,10 +124,16 @@ void CopyPiece(TransitionFrame& f, const TransitionPiece& p) {
   }
 }
 
+void OverPiece(TransitionFrame& f, const TransitionPiece& p);
+
 void DrawRun(TransitionFrame& f) {
   if (!f.holdsRun) return;
   f.holdsRun = false;
-  CopyPiece(f, f.run);
+  if (f.kind == kDrawAlpha) {
+    OverPiece(f, f.run);
+  } else {
+    CopyPiece(f, f.run);
+  }
 }
 
 // Pieces up to this side on both axes may take the cell copy.
@@ -228,6 +234,24 @@ void OverPiece(TransitionFrame& f, const TransitionPiece& p) {
     f.destination->SetChanged(true);
     f.changed = true;
   }
+}
+
+// Kind 1's large pieces are held, and those that continue them joined: pieces that share no
+// pixel blend alike in any order, and long rows blend faster than many short ones (a cascade's
+// strips). Pieces no larger than a cell, the many, are blended at once.
+constexpr int64_t kHeldOverArea = int64_t{kCellSide} * kCellSide + 1;
+
+void OverOrHold(TransitionFrame& f, const TransitionPiece& p) {
+  if (f.holdsRun && Extends(f.run, p)) return;
+  DrawRun(f);
+  const Rect& r = p.source;
+  if ((int64_t{r.right} - r.left) * (int64_t{r.bottom} - r.top) >= kHeldOverArea &&
+      static_cast<const Surface*>(f.destination) != f.source) {
+    f.run = p;
+    f.holdsRun = true;
+    return;
+  }
+  OverPiece(f, p);
 }
 
 // Four single columns apart from one another, which can be blended side by side.
@@ -408,7 +432,7 @@ class DrawingSink final : public PieceSink {
       // The flights throw most of their blocks off the picture.
       if (Misses(f.toClip, p)) return;
     } else if (f.inlineOver && !p.stretched) {
-      if (!Misses(f.toClip, p)) OverPiece(f, p);
+      if (!Misses(f.toClip, p)) OverOrHold(f, p);
       return;
     }
     DrawOther(f, p);

@@ -205,10 +205,12 @@ TEST(TransitionFrame, ColumnsLandAsTheBlitsDrawThemInTurn) {
   }
 }
 
-// Copies of strips that continue one another may be drawn as one, whichever way they are walked.
+// Strips that continue one another may be copied or blended as one, whichever way they are walked.
 TEST(TransitionFrame, StripsLandAsTheBlitDrawsThemInTurn) {
   for (const Case& c : {Case{false, 21}, Case{true, 22}, Case{false, 23, kDrawCopy, false},
-                        Case{true, 24, kDrawCopy, true, true, 150}}) {
+                        Case{true, 24, kDrawCopy, true, true, 150}, Case{false, 25, kDrawAlpha},
+                        Case{true, 26, kDrawAlpha}, Case{true, 27, kDrawAlpha, false},
+                        Case{false, 28, kDrawAlpha, true, false, 150}}) {
     ExpectDrawnInTurn(c, Strips(c.seed));
   }
 }
