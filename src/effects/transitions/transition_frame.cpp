@@ -92,10 +92,12 @@ void InlineCopy(TransitionFrame& f, const TransitionPiece& p) {
 }
 
 // Whether next continues run on one of its four sides, drawn with the same offset; run grows to
-// cover it. Cascades walk their strips from either end.
+// cover it. Cascades walk their strips from either end. A piece inside out draws nothing, and
+// must not pull the run's side back.
 bool Extends(TransitionPiece& run, const TransitionPiece& next) {
   Rect& a = run.source;
   const Rect& b = next.source;
+  if (b.right <= b.left || b.bottom <= b.top) return false;
   if (next.x - b.left != run.x - a.left || next.y - b.top != run.y - a.top) return false;
   if (b.top == a.top && b.bottom == a.bottom) {
     if (b.left == a.right) return a.right = b.right, true;

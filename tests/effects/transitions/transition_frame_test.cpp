@@ -74,7 +74,8 @@ std::vector<TransitionPiece> Columns(uint32_t seed, bool overlapping) {
 }
 
 // Strips that touch end to end, walked from either end of either axis as the cascades walk them,
-// with now and then one that touches but lands elsewhere, covers other rows, or overlaps.
+// with now and then one that touches but lands elsewhere, covers other rows, overlaps, or is
+// inside out.
 std::vector<TransitionPiece> Strips(uint32_t seed) {
   std::mt19937 random(seed);
   std::vector<TransitionPiece> pieces;
@@ -103,6 +104,15 @@ std::vector<TransitionPiece> Strips(uint32_t seed) {
         case 3:
           (rows ? p.source.right : p.source.bottom) -= 1;
           break;
+        case 4:
+          // Inside out, with the end that meets the run in its place: nothing to draw.
+          if (backwards) {
+            (rows ? p.source.top : p.source.left) = hi + 1;
+          } else {
+            (rows ? p.source.bottom : p.source.right) = lo - 1;
+          }
+          p.x = p.source.left + dx, p.y = p.source.top + dy;
+          break;
         default:
           break;
       }
@@ -119,6 +129,7 @@ struct Case {
   bool vectors = true;
   bool wide = true;
   int32_t targetWidth = 64;
+  int bits = 32;  // other depths take the blit's path, not the inline copy
 };
 
 // However the engine's sink batches, joins, copies or blends pieces itself, the picture is the
@@ -129,9 +140,9 @@ void ExpectDrawnInTurn(const Case& c, const std::vector<TransitionPiece>& pieces
     ScopedMmxFlag vectors(c.vectors);
     ScopedWideVectors wide(c.wide && WideVectorsEnabled());
     ImageSurface source, target, expected;
-    ASSERT_EQ(source.Create(48, 40, 32, 0), 0);
-    ASSERT_EQ(target.Create(c.targetWidth, 56, 32, kImageDirtyList), 0);
-    ASSERT_EQ(expected.Create(c.targetWidth, 56, 32, 0), 0);
+    ASSERT_EQ(source.Create(48, 40, c.bits, 0), 0);
+    ASSERT_EQ(target.Create(c.targetWidth, 56, c.bits, kImageDirtyList), 0);
+    ASSERT_EQ(expected.Create(c.targetWidth, 56, c.bits, 0), 0);
     if (c.kind == kDrawAlpha) {
       PaintTranslucent(source, c.seed);
     } else {
@@ -210,7 +221,9 @@ TEST(TransitionFrame, StripsLandAsTheBlitDrawsThemInTurn) {
   for (const Case& c : {Case{false, 21}, Case{true, 22}, Case{false, 23, kDrawCopy, false},
                         Case{true, 24, kDrawCopy, true, true, 150}, Case{false, 25, kDrawAlpha},
                         Case{true, 26, kDrawAlpha}, Case{true, 27, kDrawAlpha, false},
-                        Case{false, 28, kDrawAlpha, true, false, 150}}) {
+                        Case{false, 28, kDrawAlpha, true, false, 150},
+                        Case{false, 29, kDrawCopy, true, true, 64, 8},
+                        Case{true, 30, kDrawCopy, true, true, 64, 8}}) {
     ExpectDrawnInTurn(c, Strips(c.seed));
   }
 }
