@@ -46,6 +46,16 @@ void InPlaceIf(TransitionFrame& f, int32_t l, int32_t t, int32_t r, int32_t b, b
   DrawTransitionPieceIf(f, piece, take);
 }
 
+// A cell of the picture (its sides within the picture's 32-bit extent) drawn at (x, y): only the
+// place needs fitting.
+inline void CellAt(TransitionFrame& f, int32_t l, int32_t t, int32_t r, int32_t b, int64_t x,
+                   int64_t y) {
+  TransitionPiece piece;
+  piece.source = {l, t, r, b};
+  piece.x = Fit(x), piece.y = Fit(y);
+  DrawTransitionPiece(f, piece);
+}
+
 void Stretched(TransitionFrame& f, const Rect& source, int64_t w, int64_t h, int64_t x, int64_t y) {
   TransitionPiece piece;
   piece.source = source;
@@ -452,7 +462,7 @@ template <typename Place>
 int Blocks(TransitionFrame& f, int32_t bw, int32_t bh, Place&& place) {
   ForCells(f, bw, bh, [&](int32_t bx, int32_t by, int32_t w, int32_t h) {
     const std::pair<int64_t, int64_t> off = place(bx, by);
-    At(f, bx, by, bx + w, by + h, f.x + (bx + off.first), f.y + (by + off.second));
+    CellAt(f, bx, by, bx + w, by + h, f.x + (bx + off.first), f.y + (by + off.second));
   });
   return kTransitionStepDone;
 }
@@ -495,8 +505,8 @@ int RadialBlocks(TransitionFrame& f, int32_t bw, int32_t bh, Place&& place) {
     n = 0;
     for (int32_t bx = 0; bx < f.width; bx += bw) {
       const std::pair<int64_t, int64_t> off = place(bx, by, row[n++]);
-      At(f, bx, by, bx + std::min(bw, f.width - bx), by + h, f.x + (bx + off.first),
-         f.y + (by + off.second));
+      CellAt(f, bx, by, bx + std::min(bw, f.width - bx), by + h, f.x + (bx + off.first),
+             f.y + (by + off.second));
     }
   }
   return kTransitionStepDone;
