@@ -1,6 +1,7 @@
 #include "effects/transitions/numbered_modes.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <utility>
@@ -493,20 +494,25 @@ Radial RadialOf(const TransitionFrame& f, int32_t bx, int32_t by) {
 }
 
 // Blocks of bw by bh placed from their radials: place(bx, by, radial) answers where the block goes,
-// relative to its own place. A row's radials are worked out before its blocks are placed, so
-// that their square roots and divisions overlap rather than each wait on the last.
+// relative to its own place. A run of a row's radials is worked out before its blocks are placed,
+// so that their square roots and divisions overlap rather than each wait on the last.
 template <typename Place>
 int RadialBlocks(TransitionFrame& f, int32_t bw, int32_t bh, Place&& place) {
-  std::vector<Radial> row(size_t(f.width / bw) + 1);
+  constexpr int32_t kRun = 64;
+  std::array<Radial, kRun> radials;
   for (int32_t by = 0; by < f.height; by += bh) {
     const int32_t h = std::min(bh, f.height - by);
-    size_t n = 0;
-    for (int32_t bx = 0; bx < f.width; bx += bw) row[n++] = RadialOf(f, bx, by);
-    n = 0;
-    for (int32_t bx = 0; bx < f.width; bx += bw) {
-      const std::pair<int64_t, int64_t> off = place(bx, by, row[n++]);
-      CellAt(f, bx, by, bx + std::min(bw, f.width - bx), by + h, f.x + (bx + off.first),
-             f.y + (by + off.second));
+    for (int32_t from = 0; from < f.width;) {
+      const int32_t count =
+          int32_t(std::min<int64_t>(kRun, (int64_t{f.width} - from + bw - 1) / bw));
+      for (int32_t i = 0; i < count; ++i) radials[size_t(i)] = RadialOf(f, from + i * bw, by);
+      for (int32_t i = 0; i < count; ++i) {
+        const int32_t bx = from + i * bw;
+        const std::pair<int64_t, int64_t> off = place(bx, by, radials[size_t(i)]);
+        CellAt(f, bx, by, bx + std::min(bw, f.width - bx), by + h, f.x + (bx + off.first),
+               f.y + (by + off.second));
+      }
+      from = int32_t(std::min<int64_t>(f.width, int64_t{from} + int64_t{count} * bw));
     }
   }
   return kTransitionStepDone;
