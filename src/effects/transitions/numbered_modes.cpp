@@ -1,5 +1,6 @@
 #include "effects/transitions/numbered_modes.h"
 
+#include <emmintrin.h>
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -28,10 +29,7 @@ int32_t Fit(int64_t v) {
 }
 
 void At(TransitionFrame& f, int64_t l, int64_t t, int64_t r, int64_t b, int64_t x, int64_t y) {
-  TransitionPiece piece;
-  piece.source = {Fit(l), Fit(t), Fit(r), Fit(b)};
-  piece.x = Fit(x), piece.y = Fit(y);
-  DrawTransitionPiece(f, piece);
+  DrawTransitionPiece(f, {Fit(l), Fit(t), Fit(r), Fit(b)}, Fit(x), Fit(y));
 }
 
 void InPlace(TransitionFrame& f, int64_t l, int64_t t, int64_t r, int64_t b) {
@@ -41,20 +39,14 @@ void InPlace(TransitionFrame& f, int64_t l, int64_t t, int64_t r, int64_t b) {
 // A cell of the picture in place when take is set (the dissolves' random choice, taken without a
 // branch); its sides lie within the picture's 32-bit extent.
 void InPlaceIf(TransitionFrame& f, int32_t l, int32_t t, int32_t r, int32_t b, bool take) {
-  TransitionPiece piece;
-  piece.source = {l, t, r, b};
-  piece.x = Fit(int64_t{f.x} + l), piece.y = Fit(int64_t{f.y} + t);
-  DrawTransitionPieceIf(f, piece, take);
+  DrawTransitionPieceIf(f, {l, t, r, b}, Fit(int64_t{f.x} + l), Fit(int64_t{f.y} + t), take);
 }
 
 // A cell of the picture (its sides within the picture's 32-bit extent) drawn at (x, y): only the
 // place needs fitting.
 inline void CellAt(TransitionFrame& f, int32_t l, int32_t t, int32_t r, int32_t b, int64_t x,
                    int64_t y) {
-  TransitionPiece piece;
-  piece.source = {l, t, r, b};
-  piece.x = Fit(x), piece.y = Fit(y);
-  DrawTransitionPiece(f, piece);
+  DrawTransitionCell(f, {l, t, r, b}, Fit(x), Fit(y));
 }
 
 void Stretched(TransitionFrame& f, const Rect& source, int64_t w, int64_t h, int64_t x, int64_t y) {
@@ -155,14 +147,14 @@ int JitteredCells(TransitionFrame& f, int32_t p) {
   SubtractiveRandom& r = TransitionRandom();
   ForCells(f, 4, 2, [&](int32_t cx, int32_t cy, int32_t w, int32_t h) {
     if ((Draw(r) & 255) <= p) {
-      InPlace(f, cx, cy, cx + w, cy + h);
+      CellAt(f, cx, cy, cx + w, cy + h, int64_t{f.x} + cx, int64_t{f.y} + cy);
       return;
     }
     int32_t dx = int32_t(below.Of(uint32_t(Draw(r))));
     int32_t dy = int32_t(below.Of(uint32_t(Draw(r))));
     if (cx + dx + w > f.width) dx = 0;
     if (cy + dy + h > f.height) dy = 0;
-    At(f, cx + dx, cy + dy, cx + dx + w, cy + dy + h, int64_t{f.x} + cx, int64_t{f.y} + cy);
+    CellAt(f, cx + dx, cy + dy, cx + dx + w, cy + dy + h, int64_t{f.x} + cx, int64_t{f.y} + cy);
   });
   return kTransitionStepDone;
 }
@@ -458,12 +450,51 @@ int Filtered(TransitionFrame& f, int32_t p, int mode) {
 
 // ---- Block flights over the random order table -------------------------------------------------
 
+// Blocks are placed a run of up to kRun along a block row at a time.
+constexpr int32_t kRun = 64;
+
+// Draws the run of count blocks of block row by (h rows) from column `from`, bw apart;
+// offsetOf(i, bx) answers where block i goes, relative to its own place. Where they land is
+// worked out for the whole run first, and the blocks the sink would not draw anything of are
+// left out without a branch on each: they land off the picture at random.
+template <typename Offset>
+void DrawBlockRun(TransitionFrame& f, int32_t by, int32_t h, int32_t from, int32_t count,
+                  int32_t bw, Offset&& offsetOf) {
+  std::array<BandCell, kRun> kept;
+  size_t n = 0;
+  for (int32_t i = 0; i < count; ++i) {
+    const int32_t bx = from + i * bw, w = std::min(bw, f.width - bx);
+    const std::pair<int64_t, int64_t> off = offsetOf(i, bx);
+    const int32_t x = Fit(f.x + (bx + off.first)), y = Fit(f.y + (by + off.second));
+    kept[n] = {bx, w, x, y};
+    n += !LandsOff(f, w, h, x, y);
+  }
+  if (f.cellsNow) return DrawCellsNow(f, by, h, kept.data(), n);
+  for (size_t k = 0; k < n; ++k) {
+    const BandCell& c = kept[k];
+    DrawTransitionPiece(f, {c.left, by, c.left + c.width, by + h}, c.x, c.y);
+  }
+}
+
+// Calls run(by, h, from, count) for every run of blocks of bw by bh, row by row from the top.
+template <typename Run>
+void ForBlockRuns(const TransitionFrame& f, int32_t bw, int32_t bh, Run&& run) {
+  for (int32_t by = 0; by < f.height; by += bh) {
+    const int32_t h = std::min(bh, f.height - by);
+    for (int32_t from = 0; from < f.width;) {
+      const int32_t count =
+          int32_t(std::min<int64_t>(kRun, (int64_t{f.width} - from + bw - 1) / bw));
+      run(by, h, from, count);
+      from = int32_t(std::min<int64_t>(f.width, int64_t{from} + int64_t{count} * bw));
+    }
+  }
+}
+
 // Blocks of bw by bh; place(bx, by) answers where the block goes, relative to its own place.
 template <typename Place>
 int Blocks(TransitionFrame& f, int32_t bw, int32_t bh, Place&& place) {
-  ForCells(f, bw, bh, [&](int32_t bx, int32_t by, int32_t w, int32_t h) {
-    const std::pair<int64_t, int64_t> off = place(bx, by);
-    CellAt(f, bx, by, bx + w, by + h, f.x + (bx + off.first), f.y + (by + off.second));
+  ForBlockRuns(f, bw, bh, [&](int32_t by, int32_t h, int32_t from, int32_t count) {
+    DrawBlockRun(f, by, h, from, count, bw, [&](int32_t, int32_t bx) { return place(bx, by); });
   });
   return kTransitionStepDone;
 }
@@ -493,28 +524,63 @@ Radial RadialOf(const TransitionFrame& f, int32_t bx, int32_t by) {
   return r;
 }
 
+// The distances and unit vectors of a run of blocks.
+struct RunRadials {
+  std::array<int64_t, kRun> d, ux, uy;
+};
+
+// Sides up to this make every square below 2^53, exact in a double: the run's radials are worked
+// out two blocks to a vector, the same values RadialOf gives, since square root and division are
+// rounded alike either way.
+constexpr int32_t kPairedRadialSide = 1 << 25;
+
+// Two 32-bit integers (the low half of v) widened to 64 bits.
+__m128i Widen(__m128i v) {
+  return _mm_unpacklo_epi32(v, _mm_srai_epi32(v, 31));
+}
+
+void RadialsOfRun(const TransitionFrame& f, int32_t by, int32_t from, int32_t count, int32_t bw,
+                  RunRadials& out) {
+  const int64_t dy = by - f.height / 2, cx = f.width / 2;
+  if (f.width > kPairedRadialSide || f.height > kPairedRadialSide) {
+    for (int32_t i = 0; i < count; ++i) {
+      const Radial r = RadialOf(f, from + i * bw, by);
+      out.d[size_t(i)] = r.d, out.ux[size_t(i)] = r.ux, out.uy[size_t(i)] = r.uy;
+    }
+    return;
+  }
+  const __m128d dyd = _mm_set1_pd(double(dy)), dy256 = _mm_set1_pd(double(dy * 256));
+  const __m128d dySquared = _mm_mul_pd(dyd, dyd), one = _mm_set1_pd(1.0);
+  const __m128d step = _mm_set1_pd(2.0 * bw), scale = _mm_set1_pd(256.0);
+  __m128d dx = _mm_set_pd(double(from + bw - cx), double(from - cx));
+  // An odd count works out one block more, within the arrays.
+  for (int32_t i = 0; i < count; i += 2, dx = _mm_add_pd(dx, step)) {
+    const __m128d square = _mm_add_pd(_mm_mul_pd(dx, dx), dySquared);
+    const __m128i d = _mm_cvttpd_epi32(_mm_sqrt_pd(square));
+    // d is 0 only at the centre, where dx and dy are 0 and 0 / 1 gives them.
+    const __m128d divisor = _mm_max_pd(_mm_cvtepi32_pd(d), one);
+    const __m128i ux = _mm_cvttpd_epi32(_mm_div_pd(_mm_mul_pd(dx, scale), divisor));
+    const __m128i uy = _mm_cvttpd_epi32(_mm_div_pd(dy256, divisor));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(&out.d[size_t(i)]), Widen(d));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(&out.ux[size_t(i)]), Widen(ux));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(&out.uy[size_t(i)]), Widen(uy));
+  }
+}
+
 // Blocks of bw by bh placed from their radials: place(bx, by, radial) answers where the block goes,
-// relative to its own place. A run of a row's radials is worked out before its blocks are placed,
-// so that their square roots and divisions overlap rather than each wait on the last.
+// relative to its own place.
 template <typename Place>
 int RadialBlocks(TransitionFrame& f, int32_t bw, int32_t bh, Place&& place) {
-  constexpr int32_t kRun = 64;
-  std::array<Radial, kRun> radials;
-  for (int32_t by = 0; by < f.height; by += bh) {
-    const int32_t h = std::min(bh, f.height - by);
-    for (int32_t from = 0; from < f.width;) {
-      const int32_t count =
-          int32_t(std::min<int64_t>(kRun, (int64_t{f.width} - from + bw - 1) / bw));
-      for (int32_t i = 0; i < count; ++i) radials[size_t(i)] = RadialOf(f, from + i * bw, by);
-      for (int32_t i = 0; i < count; ++i) {
-        const int32_t bx = from + i * bw;
-        const std::pair<int64_t, int64_t> off = place(bx, by, radials[size_t(i)]);
-        CellAt(f, bx, by, bx + std::min(bw, f.width - bx), by + h, f.x + (bx + off.first),
-               f.y + (by + off.second));
-      }
-      from = int32_t(std::min<int64_t>(f.width, int64_t{from} + int64_t{count} * bw));
-    }
-  }
+  RunRadials radials;
+  ForBlockRuns(f, bw, bh, [&](int32_t by, int32_t h, int32_t from, int32_t count) {
+    RadialsOfRun(f, by, from, count, bw, radials);
+    const int64_t ry = by - f.height / 2;
+    DrawBlockRun(f, by, h, from, count, bw, [&](int32_t i, int32_t bx) {
+      const size_t k = size_t(i);
+      return place(bx, by,
+                   Radial{bx - f.width / 2, ry, radials.d[k], radials.ux[k], radials.uy[k]});
+    });
+  });
   return kTransitionStepDone;
 }
 
@@ -550,8 +616,9 @@ int Flight(TransitionFrame& f, int32_t p, int mode) {
     case 58:
       return RadialBlocks(f, 4, 2, [&](int32_t, int32_t, Radial r) {
         if (r.d) {
-          r.ux = ((Sin(*trig, a) * (r.dx * 256)) >> 16) / r.d;
-          r.uy = ((Cos(*trig, a) * (r.dy * 256)) >> 16) / r.d;
+          // |table value| <= 65536: the quotients stay within 256.
+          r.ux = UnitQuotient((Sin(*trig, a) * (r.dx * 256)) >> 16, r.d);
+          r.uy = UnitQuotient((Cos(*trig, a) * (r.dy * 256)) >> 16, r.d);
         }
         return std::pair{(r.ux * o) >> 8, (r.uy * o) >> 8};
       });

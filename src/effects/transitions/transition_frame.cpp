@@ -160,20 +160,19 @@ bool Misses(const Rect& clip, const TransitionPiece& p) {
 // The dissolves' cells and single pixels, drawn as they come: for pieces this small the
 // clipping of the general path, and even holding them for a joined copy, cost more than the
 // copy. Answers false for a piece the cell copy does not take.
-bool CopyCell(TransitionFrame& f, const TransitionPiece& p) {
-  const Rect& r = p.source;
+bool CopyCell(TransitionFrame& f, const Rect r, const int32_t x, const int32_t y) {
   const Rect &from = f.fromClip, &to = f.toClip;
   const int64_t w = int64_t{r.right} - r.left, h = int64_t{r.bottom} - r.top;
   if (w <= 0 || h <= 0 || w > kCellSide || h > kCellSide) return false;
   if (r.left < from.left || r.top < from.top || r.right > from.right || r.bottom > from.bottom)
     return false;
-  if (p.x < to.left || p.y < to.top || p.x + w > to.right || p.y + h > to.bottom) return false;
+  if (x < to.left || y < to.top || x + w > to.right || y + h > to.bottom) return false;
   // A held run goes first: pieces may overlap, and the later one shows.
   if (f.holdsRun) DrawRun(f);
   Rect& cells = f.cellsTouched;
-  cells = {std::min(cells.left, p.x), std::min(cells.top, p.y),
-           std::max(cells.right, int32_t(p.x + w)), std::max(cells.bottom, int32_t(p.y + h))};
-  auto* at = reinterpret_cast<uint32_t*>(f.toPixels + f.toPitch * p.y) + p.x;
+  cells = {std::min(cells.left, x), std::min(cells.top, y), std::max(cells.right, int32_t(x + w)),
+           std::max(cells.bottom, int32_t(y + h))};
+  auto* at = reinterpret_cast<uint32_t*>(f.toPixels + f.toPitch * y) + x;
   const auto* of = reinterpret_cast<const uint32_t*>(f.fromPixels + f.fromPitch * r.top) + r.left;
   // 32-bit rows: the pitches are whole pixels (a shift, where a division compiled to idiv).
   const ptrdiff_t toPitch = f.toPitch >> 2, fromPitch = f.fromPitch >> 2;
@@ -419,6 +418,15 @@ class DrawingSink final : public PieceSink {
 
   void DrawPiece(TransitionFrame& f, const TransitionPiece& p) override { Draw(f, p); }
 
+  // A cell given while the frame's batch is empty.
+  static void DrawNow(TransitionFrame& f, const Rect source, const int32_t x, const int32_t y) {
+    if (CopyCell(f, source, x, y)) return;
+    TransitionPiece p;
+    p.source = source;
+    p.x = x, p.y = y;
+    if (!Misses(f.toClip, p)) DrawOther(f, p);
+  }
+
   void DrawPieces(TransitionFrame& f, const TransitionPiece* pieces, size_t count) override {
     if (f.inlineOver && OverColumns(f, pieces, count)) return;
     if (f.inlineCopy && CopyColumns(f, pieces, count)) return;
@@ -430,7 +438,7 @@ class DrawingSink final : public PieceSink {
  private:
   static void Draw(TransitionFrame& f, const TransitionPiece& p) {
     if (f.inlineCopy && !p.stretched) {
-      if (f.cellCopy && CopyCell(f, p)) return;
+      if (f.cellCopy && CopyCell(f, p.source, p.x, p.y)) return;
       // The flights throw most of their blocks off the picture.
       if (Misses(f.toClip, p)) return;
     } else if (f.inlineOver && !p.stretched) {
@@ -488,12 +496,31 @@ void TakePixels(TransitionFrame& f) {
   f.toClip = *f.destination->GetClipRectPtr(), f.fromClip = *f.source->GetClipRectPtr();
 }
 
+DrawingSink& OwnSink() {
+  static DrawingSink own;
+  return own;
+}
+
 }  // namespace
 
 PieceSink& CurrentPieceSink() {
-  static DrawingSink own;
   PieceSink* installed = Global<PieceSink>::Get();
-  return installed ? *installed : own;
+  return installed ? *installed : OwnSink();
+}
+
+void DrawCellNow(TransitionFrame& f, const Rect source, const int32_t x, const int32_t y) {
+  // Pieces given before go first.
+  FlushTransitionPieces(f);
+  DrawingSink::DrawNow(f, source, x, y);
+}
+
+void DrawCellsNow(TransitionFrame& f, const int32_t top, const int32_t height,
+                  const BandCell* cells, const size_t count) {
+  FlushTransitionPieces(f);
+  for (size_t i = 0; i < count; ++i) {
+    const BandCell& c = cells[i];
+    DrawingSink::DrawNow(f, {c.left, top, c.left + c.width, top + height}, c.x, c.y);
+  }
 }
 
 int OpenTransitionFrame(Surface* destination, const Surface* source, int32_t progress, int32_t x,
@@ -527,6 +554,8 @@ int OpenTransitionFrame(Surface* destination, const Surface* source, int32_t pro
     if (f.inlineCopy) {
       TakePixels(f);
       f.cellCopy = static_cast<const Surface*>(f.destination) != source;
+      f.cellsNow = f.cellCopy && f.sink == &OwnSink();
+      f.dropsOff = f.sink == &OwnSink();
     }
     f.inlineOver = kind == kDrawAlpha && Is32WithPixels(destination) && Is32WithPixels(source) &&
                    !surface_ops::ActiveLibrary();
@@ -534,6 +563,7 @@ int OpenTransitionFrame(Surface* destination, const Surface* source, int32_t pro
       TakePixels(f);
       f.overVectors = MmxEnabled();
       f.overRows = f.overVectors ? AlphaOverRowsMmx : AlphaOverRows;
+      f.dropsOff = f.sink == &OwnSink();
     }
   } else {
     // A kind no blit knows draws nothing; it is reported rather than passed off as done.

@@ -81,6 +81,12 @@ struct TransitionFrame {
   Rect cellsTouched{INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN};
   DirtyRectList* suspendedList = nullptr;
   bool suspended = false;
+  // The engine's own sink takes the cells of the dissolves and flights one by one as they come
+  // (DrawTransitionCell), rather than a batch at a time.
+  bool cellsNow = false;
+  // The engine's own sink draws nothing of a piece wholly outside toClip: a pattern may leave
+  // such pieces out (LandsOff), as the flights do most of their blocks.
+  bool dropsOff = false;
   // Copy pieces that continue one another, held by the engine's sink and drawn as one.
   TransitionPiece run;
   bool holdsRun = false;
@@ -143,12 +149,58 @@ inline void DrawTransitionPiece(TransitionFrame& frame, const TransitionPiece& p
   if (frame.batched == TransitionFrame::kBatch) FlushTransitionPieces(frame);
 }
 
+// An unstretched piece, written straight into its place in the batch: a piece put together
+// apart and then copied in is read back before its parts have left the store queue.
+inline TransitionPiece& NextBatchSlot(TransitionFrame& frame, const Rect& source, int32_t x,
+                                      int32_t y) {
+  TransitionPiece& slot = frame.batch[frame.batched];
+  slot.source = source;
+  slot.x = x;
+  slot.y = y;
+  slot.stretched = false;
+  slot.size = {};
+  return slot;
+}
+inline void DrawTransitionPiece(TransitionFrame& frame, const Rect& source, int32_t x, int32_t y) {
+  NextBatchSlot(frame, source, x, y);
+  if (++frame.batched == TransitionFrame::kBatch) FlushTransitionPieces(frame);
+}
+
 // The piece when take is set, without a branch on it: the dissolves take cells at random, which
 // no branch predictor follows.
-inline void DrawTransitionPieceIf(TransitionFrame& frame, const TransitionPiece& piece, bool take) {
-  frame.batch[frame.batched] = piece;
+inline void DrawTransitionPieceIf(TransitionFrame& frame, const Rect& source, int32_t x, int32_t y,
+                                  bool take) {
+  NextBatchSlot(frame, source, x, y);
   frame.batched += take;
   if (frame.batched == TransitionFrame::kBatch) FlushTransitionPieces(frame);
+}
+
+// Whether an unstretched piece of w by h (both above 0) drawn at (x, y) may be left out: it lands
+// wholly outside the destination's clip rectangle and the sink would draw nothing of it.
+// Without branches, for patterns that test every block they place.
+inline bool LandsOff(const TransitionFrame& frame, int32_t w, int32_t h, int32_t x, int32_t y) {
+  const Rect& clip = frame.toClip;
+  return frame.dropsOff & ((x >= clip.right) | (y >= clip.bottom) | (int64_t{x} + w <= clip.left) |
+                           (int64_t{y} + h <= clip.top));
+}
+
+// Cells of one band of rows, [top, top + height) of the source: columns [left, left + width)
+// drawn at (x, y). DrawCellsNow draws them in order where the frame's cellsNow is set.
+struct BandCell {
+  int32_t left, width, x, y;
+};
+void DrawCellsNow(TransitionFrame& frame, int32_t top, int32_t height, const BandCell* cells,
+                  size_t count);
+
+// A piece the size of a cell or less, of which patterns give many: the engine's own sink copies
+// it at once, without the hand-over of a batch.
+void DrawCellNow(TransitionFrame& frame, Rect source, int32_t x, int32_t y);
+inline void DrawTransitionCell(TransitionFrame& frame, Rect source, int32_t x, int32_t y) {
+  if (frame.cellsNow) {
+    DrawCellNow(frame, source, x, y);
+  } else {
+    DrawTransitionPiece(frame, source, x, y);
+  }
 }
 
 template <typename Pattern>
