@@ -515,12 +515,19 @@ int64_t UnitQuotient(int64_t a, int64_t b) {
   return int64_t(double(a) / double(b));
 }
 
-Radial RadialOf(const TransitionFrame& f, int32_t bx, int32_t by) {
+// Factors (16.16, at most 1 in size) the unit vector's two parts are scaled by before the
+// division by the distance: mode 58 turns its blocks' paths by them. kStraight leaves them.
+struct Scale {
+  int64_t x, y;
+};
+constexpr Scale kStraight{65536, 65536};
+
+Radial RadialOf(const TransitionFrame& f, int32_t bx, int32_t by, Scale s) {
   Radial r;
   r.dx = bx - f.width / 2, r.dy = by - f.height / 2;
   r.d = int64_t(std::sqrt(double(r.dx * r.dx + r.dy * r.dy)));
-  r.ux = r.d ? UnitQuotient(r.dx * 256, r.d) : r.dx;
-  r.uy = r.d ? UnitQuotient(r.dy * 256, r.d) : r.dy;
+  r.ux = r.d ? UnitQuotient((s.x * (r.dx * 256)) >> 16, r.d) : r.dx;
+  r.uy = r.d ? UnitQuotient((s.y * (r.dy * 256)) >> 16, r.d) : r.dy;
   return r;
 }
 
@@ -529,29 +536,39 @@ struct RunRadials {
   std::array<int64_t, kRun> d, ux, uy;
 };
 
-// Sides up to this make every square below 2^53, exact in a double: the run's radials are worked
-// out two blocks to a vector, the same values RadialOf gives, since square root and division are
-// rounded alike either way.
-constexpr int32_t kPairedRadialSide = 1 << 25;
+// Pictures up to this on both sides have their radials worked out two blocks to a vector: every
+// square and scaled offset is an integer below 2^53, exact in a double, and every scaled offset
+// over 65536 fits 32 bits; square roots and divisions round alike either way, so the values are
+// RadialOf's.
+constexpr int32_t kPairedRadialSide = 1 << 22;
 
 // Two 32-bit integers (the low half of v) widened to 64 bits.
 __m128i Widen(__m128i v) {
   return _mm_unpacklo_epi32(v, _mm_srai_epi32(v, 31));
 }
 
+// (v x scale) >> 16 of offsets v, as whole doubles.
+__m128d ScaledOffset(__m128d v, int64_t scale) {
+  const __m128d t =
+      _mm_mul_pd(_mm_mul_pd(v, _mm_set1_pd(double(scale) * 256.0)), _mm_set1_pd(1.0 / 65536.0));
+  const __m128d cut = _mm_cvtepi32_pd(_mm_cvttpd_epi32(t));
+  // Truncation moved negative values up; the shift rounds down.
+  return _mm_sub_pd(cut, _mm_and_pd(_mm_cmpgt_pd(cut, t), _mm_set1_pd(1.0)));
+}
+
 void RadialsOfRun(const TransitionFrame& f, int32_t by, int32_t from, int32_t count, int32_t bw,
-                  RunRadials& out) {
+                  Scale scale, RunRadials& out) {
   const int64_t dy = by - f.height / 2, cx = f.width / 2;
   if (f.width > kPairedRadialSide || f.height > kPairedRadialSide) {
     for (int32_t i = 0; i < count; ++i) {
-      const Radial r = RadialOf(f, from + i * bw, by);
+      const Radial r = RadialOf(f, from + i * bw, by, scale);
       out.d[size_t(i)] = r.d, out.ux[size_t(i)] = r.ux, out.uy[size_t(i)] = r.uy;
     }
     return;
   }
-  const __m128d dyd = _mm_set1_pd(double(dy)), dy256 = _mm_set1_pd(double(dy * 256));
-  const __m128d dySquared = _mm_mul_pd(dyd, dyd), one = _mm_set1_pd(1.0);
-  const __m128d step = _mm_set1_pd(2.0 * bw), scale = _mm_set1_pd(256.0);
+  const __m128d dyd = _mm_set1_pd(double(dy)), dySquared = _mm_mul_pd(dyd, dyd);
+  const __m128d uyTop = ScaledOffset(dyd, scale.y), one = _mm_set1_pd(1.0);
+  const __m128d step = _mm_set1_pd(2.0 * bw);
   __m128d dx = _mm_set_pd(double(from + bw - cx), double(from - cx));
   // An odd count works out one block more, within the arrays.
   for (int32_t i = 0; i < count; i += 2, dx = _mm_add_pd(dx, step)) {
@@ -559,8 +576,8 @@ void RadialsOfRun(const TransitionFrame& f, int32_t by, int32_t from, int32_t co
     const __m128i d = _mm_cvttpd_epi32(_mm_sqrt_pd(square));
     // d is 0 only at the centre, where dx and dy are 0 and 0 / 1 gives them.
     const __m128d divisor = _mm_max_pd(_mm_cvtepi32_pd(d), one);
-    const __m128i ux = _mm_cvttpd_epi32(_mm_div_pd(_mm_mul_pd(dx, scale), divisor));
-    const __m128i uy = _mm_cvttpd_epi32(_mm_div_pd(dy256, divisor));
+    const __m128i ux = _mm_cvttpd_epi32(_mm_div_pd(ScaledOffset(dx, scale.x), divisor));
+    const __m128i uy = _mm_cvttpd_epi32(_mm_div_pd(uyTop, divisor));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(&out.d[size_t(i)]), Widen(d));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(&out.ux[size_t(i)]), Widen(ux));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(&out.uy[size_t(i)]), Widen(uy));
@@ -570,10 +587,10 @@ void RadialsOfRun(const TransitionFrame& f, int32_t by, int32_t from, int32_t co
 // Blocks of bw by bh placed from their radials: place(bx, by, radial) answers where the block goes,
 // relative to its own place.
 template <typename Place>
-int RadialBlocks(TransitionFrame& f, int32_t bw, int32_t bh, Place&& place) {
+int RadialBlocks(TransitionFrame& f, int32_t bw, int32_t bh, Scale scale, Place&& place) {
   RunRadials radials;
   ForBlockRuns(f, bw, bh, [&](int32_t by, int32_t h, int32_t from, int32_t count) {
-    RadialsOfRun(f, by, from, count, bw, radials);
+    RadialsOfRun(f, by, from, count, bw, scale, radials);
     const int64_t ry = by - f.height / 2;
     DrawBlockRun(f, by, h, from, count, bw, [&](int32_t i, int32_t bx) {
       const size_t k = size_t(i);
@@ -605,23 +622,21 @@ int Flight(TransitionFrame& f, int32_t p, int mode) {
       });
     case 55:
     case 56:
-      return RadialBlocks(f, mode == 55 ? 4 : 2, 2, [&](int32_t bx, int32_t by, const Radial& r) {
-        return Scatter(table, r, by / 2, bx, o);
-      });
+      return RadialBlocks(f, mode == 55 ? 4 : 2, 2, kStraight,
+                          [&](int32_t bx, int32_t by, const Radial& r) {
+                            return Scatter(table, r, by / 2, bx, o);
+                          });
     case 57:
-      return RadialBlocks(f, 4, 2, [&](int32_t bx, int32_t by, const Radial& r) {
+      return RadialBlocks(f, 4, 2, kStraight, [&](int32_t bx, int32_t by, const Radial& r) {
         const auto s = Scatter(table, r, by / 2, bx, o);
         return std::pair{(s.first * Cos(*trig, a)) >> 16, (s.second * Sin(*trig, a)) >> 16};
       });
     case 58:
-      return RadialBlocks(f, 4, 2, [&](int32_t, int32_t, Radial r) {
-        if (r.d) {
-          // |table value| <= 65536: the quotients stay within 256.
-          r.ux = UnitQuotient((Sin(*trig, a) * (r.dx * 256)) >> 16, r.d);
-          r.uy = UnitQuotient((Cos(*trig, a) * (r.dy * 256)) >> 16, r.d);
-        }
-        return std::pair{(r.ux * o) >> 8, (r.uy * o) >> 8};
-      });
+      // The unit vector's parts scaled by the sine and cosine of a before the division.
+      return RadialBlocks(f, 4, 2, {Sin(*trig, a), Cos(*trig, a)},
+                          [&](int32_t, int32_t, const Radial& r) {
+                            return std::pair{(r.ux * o) >> 8, (r.uy * o) >> 8};
+                          });
     case 59:
       return Blocks(f, 4, 2, [&](int32_t bx, int32_t by) {
         const int64_t dx = bx - f.width / 2, dy = by - f.height / 2;
@@ -630,7 +645,7 @@ int Flight(TransitionFrame& f, int32_t p, int mode) {
     case 63:
       // The block's offset from the centre turned by a, plus mode 55's scatter: both vanish as
       // p nears 256, so the blocks close in on their places.
-      return RadialBlocks(f, 4, 4, [&](int32_t bx, int32_t by, const Radial& r) {
+      return RadialBlocks(f, 4, 4, kStraight, [&](int32_t bx, int32_t by, const Radial& r) {
         const int64_t c = Cos(*trig, a), s = Sin(*trig, a);
         const int64_t tx = (r.dx * c + r.dy * s) >> 16, ty = (r.dy * c - r.dx * s) >> 16;
         const auto scatter = Scatter(table, r, by / 4, bx, o);
