@@ -22,6 +22,9 @@ namespace {
 
 constexpr int kNeedsTables = 1;
 
+// Cells and blocks are handed on a run of up to kRun along a row at a time.
+constexpr int32_t kRun = 64;
+
 // Placements far off the picture still fit the blit's 32-bit arguments.
 int32_t Fit(int64_t v) {
   return int32_t(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(),
@@ -40,13 +43,6 @@ void InPlace(TransitionFrame& f, int64_t l, int64_t t, int64_t r, int64_t b) {
 // branch); its sides lie within the picture's 32-bit extent.
 void InPlaceIf(TransitionFrame& f, int32_t l, int32_t t, int32_t r, int32_t b, bool take) {
   DrawTransitionPieceIf(f, {l, t, r, b}, Fit(int64_t{f.x} + l), Fit(int64_t{f.y} + t), take);
-}
-
-// A cell of the picture (its sides within the picture's 32-bit extent) drawn at (x, y): only the
-// place needs fitting.
-inline void CellAt(TransitionFrame& f, int32_t l, int32_t t, int32_t r, int32_t b, int64_t x,
-                   int64_t y) {
-  DrawTransitionCell(f, {l, t, r, b}, Fit(x), Fit(y));
 }
 
 void Stretched(TransitionFrame& f, const Rect& source, int64_t w, int64_t h, int64_t x, int64_t y) {
@@ -145,17 +141,25 @@ int JitteredCells(TransitionFrame& f, int32_t p) {
   const int32_t d = p < 128 ? 10 : p < 200 ? 6 : p < 230 ? 4 : 2;
   const Remainder below{uint32_t(d)};
   SubtractiveRandom& r = TransitionRandom();
-  ForCells(f, 4, 2, [&](int32_t cx, int32_t cy, int32_t w, int32_t h) {
-    if ((Draw(r) & 255) <= p) {
-      CellAt(f, cx, cy, cx + w, cy + h, int64_t{f.x} + cx, int64_t{f.y} + cy);
-      return;
+  std::array<Cell, kRun> cells;
+  size_t n = 0;
+  for (int32_t cy = 0; cy < f.height; cy += 2) {
+    const int32_t h = std::min(2, f.height - cy), y = Fit(int64_t{f.y} + cy);
+    for (int32_t cx = 0; cx < f.width; cx += 4) {
+      const int32_t w = std::min(4, f.width - cx), x = Fit(int64_t{f.x} + cx);
+      if ((Draw(r) & 255) <= p) {
+        cells[n++] = {cx, cy, w, x, y};
+      } else {
+        int32_t dx = int32_t(below.Of(uint32_t(Draw(r))));
+        int32_t dy = int32_t(below.Of(uint32_t(Draw(r))));
+        if (cx + dx + w > f.width) dx = 0;
+        if (cy + dy + h > f.height) dy = 0;
+        cells[n++] = {cx + dx, cy + dy, w, x, y};
+      }
+      if (n == cells.size()) DrawTransitionCells(f, h, cells.data(), std::exchange(n, 0));
     }
-    int32_t dx = int32_t(below.Of(uint32_t(Draw(r))));
-    int32_t dy = int32_t(below.Of(uint32_t(Draw(r))));
-    if (cx + dx + w > f.width) dx = 0;
-    if (cy + dy + h > f.height) dy = 0;
-    CellAt(f, cx + dx, cy + dy, cx + dx + w, cy + dy + h, int64_t{f.x} + cx, int64_t{f.y} + cy);
-  });
+    DrawTransitionCells(f, h, cells.data(), std::exchange(n, 0));
+  }
   return kTransitionStepDone;
 }
 
@@ -450,9 +454,6 @@ int Filtered(TransitionFrame& f, int32_t p, int mode) {
 
 // ---- Block flights over the random order table -------------------------------------------------
 
-// Blocks are placed a run of up to kRun along a block row at a time.
-constexpr int32_t kRun = 64;
-
 // Draws the run of count blocks of block row by (h rows) from column `from`, bw apart;
 // offsetOf(i, bx) answers where block i goes, relative to its own place. Where they land is
 // worked out for the whole run first, and the blocks the sink would not draw anything of are
@@ -460,20 +461,16 @@ constexpr int32_t kRun = 64;
 template <typename Offset>
 void DrawBlockRun(TransitionFrame& f, int32_t by, int32_t h, int32_t from, int32_t count,
                   int32_t bw, Offset&& offsetOf) {
-  std::array<BandCell, kRun> kept;
+  std::array<Cell, kRun> kept;
   size_t n = 0;
   for (int32_t i = 0; i < count; ++i) {
     const int32_t bx = from + i * bw, w = std::min(bw, f.width - bx);
     const std::pair<int64_t, int64_t> off = offsetOf(i, bx);
     const int32_t x = Fit(f.x + (bx + off.first)), y = Fit(f.y + (by + off.second));
-    kept[n] = {bx, w, x, y};
+    kept[n] = {bx, by, w, x, y};
     n += !LandsOff(f, w, h, x, y);
   }
-  if (f.cellsNow) return DrawCellsNow(f, by, h, kept.data(), n);
-  for (size_t k = 0; k < n; ++k) {
-    const BandCell& c = kept[k];
-    DrawTransitionPiece(f, {c.left, by, c.left + c.width, by + h}, c.x, c.y);
-  }
+  DrawTransitionCells(f, h, kept.data(), n);
 }
 
 // Calls run(by, h, from, count) for every run of blocks of bw by bh, row by row from the top.
@@ -531,21 +528,17 @@ Radial RadialOf(const TransitionFrame& f, int32_t bx, int32_t by, Scale s) {
   return r;
 }
 
-// The distances and unit vectors of a run of blocks.
-struct RunRadials {
-  std::array<int64_t, kRun> d, ux, uy;
-};
-
 // Pictures up to this on both sides have their radials worked out two blocks to a vector: every
 // square and scaled offset is an integer below 2^53, exact in a double, and every scaled offset
 // over 65536 fits 32 bits; square roots and divisions round alike either way, so the values are
 // RadialOf's.
 constexpr int32_t kPairedRadialSide = 1 << 22;
 
-// Two 32-bit integers (the low half of v) widened to 64 bits.
-__m128i Widen(__m128i v) {
-  return _mm_unpacklo_epi32(v, _mm_srai_epi32(v, 31));
-}
+// The distances and unit vectors of one block row, at the blocks' indices along it (one more
+// than the blocks, for a pair's second half).
+struct RowRadials {
+  std::vector<int32_t> d, ux, uy;
+};
 
 // (v x scale) >> 16 of offsets v, as whole doubles.
 __m128d ScaledOffset(__m128d v, int64_t scale) {
@@ -556,46 +549,71 @@ __m128d ScaledOffset(__m128d v, int64_t scale) {
   return _mm_sub_pd(cut, _mm_and_pd(_mm_cmpgt_pd(cut, t), _mm_set1_pd(1.0)));
 }
 
-void RadialsOfRun(const TransitionFrame& f, int32_t by, int32_t from, int32_t count, int32_t bw,
-                  Scale scale, RunRadials& out) {
+// Blocks [begin, end) of block row by, bw apart, two to a vector.
+void PairedRadials(const TransitionFrame& f, int32_t by, int32_t bw, Scale scale, size_t begin,
+                   size_t end, RowRadials& out) {
   const int64_t dy = by - f.height / 2, cx = f.width / 2;
-  if (f.width > kPairedRadialSide || f.height > kPairedRadialSide) {
-    for (int32_t i = 0; i < count; ++i) {
-      const Radial r = RadialOf(f, from + i * bw, by, scale);
-      out.d[size_t(i)] = r.d, out.ux[size_t(i)] = r.ux, out.uy[size_t(i)] = r.uy;
-    }
-    return;
-  }
   const __m128d dyd = _mm_set1_pd(double(dy)), dySquared = _mm_mul_pd(dyd, dyd);
   const __m128d uyTop = ScaledOffset(dyd, scale.y), one = _mm_set1_pd(1.0);
   const __m128d step = _mm_set1_pd(2.0 * bw);
-  __m128d dx = _mm_set_pd(double(from + bw - cx), double(from - cx));
-  // An odd count works out one block more, within the arrays.
-  for (int32_t i = 0; i < count; i += 2, dx = _mm_add_pd(dx, step)) {
+  const int64_t first = int64_t(begin) * bw - cx;
+  __m128d dx = _mm_set_pd(double(first + bw), double(first));
+  for (size_t k = begin; k < end; k += 2, dx = _mm_add_pd(dx, step)) {
     const __m128d square = _mm_add_pd(_mm_mul_pd(dx, dx), dySquared);
     const __m128i d = _mm_cvttpd_epi32(_mm_sqrt_pd(square));
     // d is 0 only at the centre, where dx and dy are 0 and 0 / 1 gives them.
     const __m128d divisor = _mm_max_pd(_mm_cvtepi32_pd(d), one);
     const __m128i ux = _mm_cvttpd_epi32(_mm_div_pd(ScaledOffset(dx, scale.x), divisor));
     const __m128i uy = _mm_cvttpd_epi32(_mm_div_pd(uyTop, divisor));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(&out.d[size_t(i)]), Widen(d));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(&out.ux[size_t(i)]), Widen(ux));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(&out.uy[size_t(i)]), Widen(uy));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(&out.d[k]), d);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(&out.ux[k]), ux);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(&out.uy[k]), uy);
   }
+}
+
+// The radials of block row by. Without a turn, a block and its mirror image across the centre
+// column share the distance and the vertical part, and their horizontal parts differ in sign
+// only (truncation is symmetric): where the blocks mirror one another, the left half is taken
+// from the right.
+void RadialsOfRow(const TransitionFrame& f, int32_t by, int32_t bw, Scale scale, RowRadials& out) {
+  const int64_t cx = f.width / 2;
+  const size_t n = size_t((int64_t{f.width} + bw - 1) / bw);
+  const size_t right = size_t((cx + bw - 1) / bw);  // the first block with dx >= 0
+  PairedRadials(f, by, bw, scale, right, n, out);
+  size_t mirrored = right;
+  if (scale.x == kStraight.x && (2 * cx) % bw == 0) {
+    // Block k mirrors block j - k, which lies at or right of `right` for every k left of it.
+    const int64_t j = 2 * cx / bw;
+    mirrored = size_t(std::clamp<int64_t>(j - int64_t(n) + 1, 0, int64_t(right)));
+    for (size_t k = mirrored; k < right; ++k) {
+      const size_t m = size_t(j - int64_t(k));
+      out.d[k] = out.d[m], out.ux[k] = -out.ux[m], out.uy[k] = out.uy[m];
+    }
+  }
+  PairedRadials(f, by, bw, scale, 0, mirrored, out);
 }
 
 // Blocks of bw by bh placed from their radials: place(bx, by, radial) answers where the block goes,
 // relative to its own place.
 template <typename Place>
 int RadialBlocks(TransitionFrame& f, int32_t bw, int32_t bh, Scale scale, Place&& place) {
-  RunRadials radials;
+  if (f.width > kPairedRadialSide || f.height > kPairedRadialSide) {
+    ForBlockRuns(f, bw, bh, [&](int32_t by, int32_t h, int32_t from, int32_t count) {
+      DrawBlockRun(f, by, h, from, count, bw,
+                   [&](int32_t, int32_t bx) { return place(bx, by, RadialOf(f, bx, by, scale)); });
+    });
+    return kTransitionStepDone;
+  }
+  const size_t blocks = size_t((int64_t{f.width} + bw - 1) / bw) + 1;
+  RowRadials row{std::vector<int32_t>(blocks), std::vector<int32_t>(blocks),
+                 std::vector<int32_t>(blocks)};
   ForBlockRuns(f, bw, bh, [&](int32_t by, int32_t h, int32_t from, int32_t count) {
-    RadialsOfRun(f, by, from, count, bw, scale, radials);
+    if (from == 0) RadialsOfRow(f, by, bw, scale, row);
     const int64_t ry = by - f.height / 2;
+    const size_t first = size_t(from / bw);
     DrawBlockRun(f, by, h, from, count, bw, [&](int32_t i, int32_t bx) {
-      const size_t k = size_t(i);
-      return place(bx, by,
-                   Radial{bx - f.width / 2, ry, radials.d[k], radials.ux[k], radials.uy[k]});
+      const size_t k = first + size_t(i);
+      return place(bx, by, Radial{bx - f.width / 2, ry, row.d[k], row.ux[k], row.uy[k]});
     });
   });
   return kTransitionStepDone;

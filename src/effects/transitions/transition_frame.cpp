@@ -508,18 +508,12 @@ PieceSink& CurrentPieceSink() {
   return installed ? *installed : OwnSink();
 }
 
-void DrawCellNow(TransitionFrame& f, const Rect source, const int32_t x, const int32_t y) {
+void DrawCellsNow(TransitionFrame& f, const int32_t height, const Cell* cells, const size_t count) {
   // Pieces given before go first.
   FlushTransitionPieces(f);
-  DrawingSink::DrawNow(f, source, x, y);
-}
-
-void DrawCellsNow(TransitionFrame& f, const int32_t top, const int32_t height,
-                  const BandCell* cells, const size_t count) {
-  FlushTransitionPieces(f);
   for (size_t i = 0; i < count; ++i) {
-    const BandCell& c = cells[i];
-    DrawingSink::DrawNow(f, {c.left, top, c.left + c.width, top + height}, c.x, c.y);
+    const Cell& c = cells[i];
+    DrawingSink::DrawNow(f, {c.left, c.top, c.left + c.width, c.top + height}, c.x, c.y);
   }
 }
 

@@ -81,8 +81,8 @@ struct TransitionFrame {
   Rect cellsTouched{INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN};
   DirtyRectList* suspendedList = nullptr;
   bool suspended = false;
-  // The engine's own sink takes the cells of the dissolves and flights one by one as they come
-  // (DrawTransitionCell), rather than a batch at a time.
+  // The engine's own sink takes the cells of the jitters and flights a run at a time as they
+  // come (DrawTransitionCells), rather than through the batch.
   bool cellsNow = false;
   // The engine's own sink draws nothing of a piece wholly outside toClip: a pattern may leave
   // such pieces out (LandsOff), as the flights do most of their blocks.
@@ -184,22 +184,20 @@ inline bool LandsOff(const TransitionFrame& frame, int32_t w, int32_t h, int32_t
                            (int64_t{y} + h <= clip.top));
 }
 
-// Cells of one band of rows, [top, top + height) of the source: columns [left, left + width)
-// drawn at (x, y). DrawCellsNow draws them in order where the frame's cellsNow is set.
-struct BandCell {
-  int32_t left, width, x, y;
+// Cells of one height: source columns [left, left + width) of rows [top, top + height) drawn at
+// (x, y).
+struct Cell {
+  int32_t left, top, width, x, y;
 };
-void DrawCellsNow(TransitionFrame& frame, int32_t top, int32_t height, const BandCell* cells,
-                  size_t count);
-
-// A piece the size of a cell or less, of which patterns give many: the engine's own sink copies
-// it at once, without the hand-over of a batch.
-void DrawCellNow(TransitionFrame& frame, Rect source, int32_t x, int32_t y);
-inline void DrawTransitionCell(TransitionFrame& frame, Rect source, int32_t x, int32_t y) {
-  if (frame.cellsNow) {
-    DrawCellNow(frame, source, x, y);
-  } else {
-    DrawTransitionPiece(frame, source, x, y);
+void DrawCellsNow(TransitionFrame& frame, int32_t height, const Cell* cells, size_t count);
+// The cells in order: at once by the engine's own sink where the frame's cellsNow is set, else
+// as pieces.
+inline void DrawTransitionCells(TransitionFrame& frame, int32_t height, const Cell* cells,
+                                size_t count) {
+  if (frame.cellsNow) return DrawCellsNow(frame, height, cells, count);
+  for (size_t i = 0; i < count; ++i) {
+    const Cell& c = cells[i];
+    DrawTransitionPiece(frame, {c.left, c.top, c.left + c.width, c.top + height}, c.x, c.y);
   }
 }
 
