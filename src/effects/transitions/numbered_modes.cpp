@@ -31,18 +31,36 @@ int32_t Fit(int64_t v) {
                                      std::numeric_limits<int32_t>::max()));
 }
 
+// Cells of one row of cells, gathered and handed on a run at a time (DrawTransitionCells); the
+// row's cells must all be handed on (Flush) before the next row's, which may differ in height.
+class CellRow {
+ public:
+  CellRow(TransitionFrame& f, int32_t height) : f_(f), height_(height) {}
+  ~CellRow() { Flush(); }
+  CellRow(const CellRow&) = delete;
+  CellRow& operator=(const CellRow&) = delete;
+  // The cell when take is set, without a branch on it.
+  void AddIf(const Cell& cell, bool take) {
+    cells_[n_] = cell;
+    n_ += take;
+    if (n_ == cells_.size()) Flush();
+  }
+  void Add(const Cell& cell) { AddIf(cell, true); }
+  void Flush() { DrawTransitionCells(f_, height_, cells_.data(), std::exchange(n_, 0)); }
+
+ private:
+  TransitionFrame& f_;
+  int32_t height_;
+  std::array<Cell, kRun> cells_;
+  size_t n_ = 0;
+};
+
 void At(TransitionFrame& f, int64_t l, int64_t t, int64_t r, int64_t b, int64_t x, int64_t y) {
   DrawTransitionPiece(f, {Fit(l), Fit(t), Fit(r), Fit(b)}, Fit(x), Fit(y));
 }
 
 void InPlace(TransitionFrame& f, int64_t l, int64_t t, int64_t r, int64_t b) {
   At(f, l, t, r, b, int64_t{f.x} + l, int64_t{f.y} + t);
-}
-
-// A cell of the picture in place when take is set (the dissolves' random choice, taken without a
-// branch); its sides lie within the picture's 32-bit extent.
-void InPlaceIf(TransitionFrame& f, int32_t l, int32_t t, int32_t r, int32_t b, bool take) {
-  DrawTransitionPieceIf(f, {l, t, r, b}, Fit(int64_t{f.x} + l), Fit(int64_t{f.y} + t), take);
 }
 
 void Stretched(TransitionFrame& f, const Rect& source, int64_t w, int64_t h, int64_t x, int64_t y) {
@@ -141,24 +159,21 @@ int JitteredCells(TransitionFrame& f, int32_t p) {
   const int32_t d = p < 128 ? 10 : p < 200 ? 6 : p < 230 ? 4 : 2;
   const Remainder below{uint32_t(d)};
   SubtractiveRandom& r = TransitionRandom();
-  std::array<Cell, kRun> cells;
-  size_t n = 0;
   for (int32_t cy = 0; cy < f.height; cy += 2) {
     const int32_t h = std::min(2, f.height - cy), y = Fit(int64_t{f.y} + cy);
+    CellRow row(f, h);
     for (int32_t cx = 0; cx < f.width; cx += 4) {
       const int32_t w = std::min(4, f.width - cx), x = Fit(int64_t{f.x} + cx);
       if ((Draw(r) & 255) <= p) {
-        cells[n++] = {cx, cy, w, x, y};
-      } else {
-        int32_t dx = int32_t(below.Of(uint32_t(Draw(r))));
-        int32_t dy = int32_t(below.Of(uint32_t(Draw(r))));
-        if (cx + dx + w > f.width) dx = 0;
-        if (cy + dy + h > f.height) dy = 0;
-        cells[n++] = {cx + dx, cy + dy, w, x, y};
+        row.Add({cx, cy, w, x, y});
+        continue;
       }
-      if (n == cells.size()) DrawTransitionCells(f, h, cells.data(), std::exchange(n, 0));
+      int32_t dx = int32_t(below.Of(uint32_t(Draw(r))));
+      int32_t dy = int32_t(below.Of(uint32_t(Draw(r))));
+      if (cx + dx + w > f.width) dx = 0;
+      if (cy + dy + h > f.height) dy = 0;
+      row.Add({cx + dx, cy + dy, w, x, y});
     }
-    DrawTransitionCells(f, h, cells.data(), std::exchange(n, 0));
   }
   return kTransitionStepDone;
 }
@@ -190,12 +205,14 @@ int Dissolve(TransitionFrame& f, int32_t p, int mode) {
       columns.push_back(DissolveThreshold(mode, f, p, cx, 0));
   }
   for (int32_t cy = 0; cy < f.height; cy += 2) {
-    const int32_t bottom = cy + std::min(2, f.height - cy);
-    const int64_t row = byColumn ? 0 : DissolveThreshold(mode, f, p, 0, cy);
+    const int32_t y = Fit(int64_t{f.y} + cy);
+    const int64_t rowThreshold = byColumn ? 0 : DissolveThreshold(mode, f, p, 0, cy);
+    CellRow row(f, std::min(2, f.height - cy));
     size_t k = 0;
     for (int32_t cx = 0; cx < f.width; cx += 4, ++k) {
-      const int64_t threshold = byColumn ? columns[k] : row;
-      InPlaceIf(f, cx, cy, cx + std::min(4, f.width - cx), bottom, (Draw(r) & 255) <= threshold);
+      const int64_t threshold = byColumn ? columns[k] : rowThreshold;
+      row.AddIf({cx, cy, std::min(4, f.width - cx), Fit(int64_t{f.x} + cx), y},
+                (Draw(r) & 255) <= threshold);
     }
   }
   return kTransitionStepDone;
@@ -204,11 +221,17 @@ int Dissolve(TransitionFrame& f, int32_t p, int mode) {
 int CentreDissolve(TransitionFrame& f, int32_t p) {
   const int64_t reach = ((int64_t{f.width} + f.height) * p) >> 8;
   SubtractiveRandom& r = TransitionRandom();
-  ForCells(f, 2, 2, [&](int32_t cx, int32_t cy, int32_t w, int32_t h) {
-    const double ex = 2.0 * cx - f.width, ey = 2.0 * cy - f.height;
-    const int64_t dist = int64_t(std::sqrt(ey * ey + ex * ex));
-    InPlaceIf(f, cx, cy, cx + w, cy + h, (Draw(r) & 255) <= reach - dist);
-  });
+  for (int32_t cy = 0; cy < f.height; cy += 2) {
+    const int32_t y = Fit(int64_t{f.y} + cy);
+    const double ey = 2.0 * cy - f.height;
+    CellRow row(f, std::min(2, f.height - cy));
+    for (int32_t cx = 0; cx < f.width; cx += 2) {
+      const double ex = 2.0 * cx - f.width;
+      const int64_t dist = int64_t(std::sqrt(ey * ey + ex * ex));
+      row.AddIf({cx, cy, std::min(2, f.width - cx), Fit(int64_t{f.x} + cx), y},
+                (Draw(r) & 255) <= reach - dist);
+    }
+  }
   return kTransitionStepDone;
 }
 
@@ -388,10 +411,11 @@ int OrderedBlocks(TransitionFrame& f, int32_t p, int mode) {
   const int32_t c = kCells[k], t = p >> 4;
   const BlockOrder& order = BlockOrderTable(k);
   for (int32_t cy = 0; cy < f.height; cy += c) {
-    const int32_t row = ((cy / c) % 4) * 4, bottom = std::min(cy + c, f.height);
+    const int32_t line = ((cy / c) % 4) * 4, y = Fit(int64_t{f.y} + cy);
+    CellRow row(f, std::min(c, f.height - cy));
     for (int32_t cx = 0; cx < f.width; cx += c) {
-      if (order[size_t(row + (cx / c) % 4)] <= t)
-        InPlace(f, cx, cy, std::min(cx + c, f.width), bottom);
+      row.AddIf({cx, cy, std::min(c, f.width - cx), Fit(int64_t{f.x} + cx), y},
+                order[size_t(line + (cx / c) % 4)] <= t);
     }
   }
   return kTransitionStepDone;

@@ -151,28 +151,14 @@ inline void DrawTransitionPiece(TransitionFrame& frame, const TransitionPiece& p
 
 // An unstretched piece, written straight into its place in the batch: a piece put together
 // apart and then copied in is read back before its parts have left the store queue.
-inline TransitionPiece& NextBatchSlot(TransitionFrame& frame, const Rect& source, int32_t x,
-                                      int32_t y) {
+inline void DrawTransitionPiece(TransitionFrame& frame, const Rect& source, int32_t x, int32_t y) {
   TransitionPiece& slot = frame.batch[frame.batched];
   slot.source = source;
   slot.x = x;
   slot.y = y;
   slot.stretched = false;
   slot.size = {};
-  return slot;
-}
-inline void DrawTransitionPiece(TransitionFrame& frame, const Rect& source, int32_t x, int32_t y) {
-  NextBatchSlot(frame, source, x, y);
   if (++frame.batched == TransitionFrame::kBatch) FlushTransitionPieces(frame);
-}
-
-// The piece when take is set, without a branch on it: the dissolves take cells at random, which
-// no branch predictor follows.
-inline void DrawTransitionPieceIf(TransitionFrame& frame, const Rect& source, int32_t x, int32_t y,
-                                  bool take) {
-  NextBatchSlot(frame, source, x, y);
-  frame.batched += take;
-  if (frame.batched == TransitionFrame::kBatch) FlushTransitionPieces(frame);
 }
 
 // Whether an unstretched piece of w by h (both above 0) drawn at (x, y) may be left out: it lands
