@@ -482,7 +482,7 @@ int Filtered(TransitionFrame& f, int32_t p, int mode) {
 // offsetOf(i, bx) answers where block i goes, relative to its own place. Where they land is
 // worked out for the whole run first, and the blocks the sink would not draw anything of are
 // left out without a branch on each: they land off the picture at random.
-template <typename Offset>
+template <bool kFits, typename Offset>
 void DrawBlockRun(TransitionFrame& f, int32_t by, int32_t h, int32_t from, int32_t count,
                   int32_t bw, Offset&& offsetOf) {
   std::array<Cell, kRun> kept;
@@ -490,11 +490,29 @@ void DrawBlockRun(TransitionFrame& f, int32_t by, int32_t h, int32_t from, int32
   for (int32_t i = 0; i < count; ++i) {
     const int32_t bx = from + i * bw, w = std::min(bw, f.width - bx);
     const std::pair<int64_t, int64_t> off = offsetOf(i, bx);
-    const int32_t x = Fit(f.x + (bx + off.first)), y = Fit(f.y + (by + off.second));
-    kept[n] = {bx, by, w, x, y};
-    n += !LandsOff(f, w, h, x, y);
+    const int64_t x = f.x + (bx + off.first), y = f.y + (by + off.second);
+    kept[n] = {bx, by, w, kFits ? int32_t(x) : Fit(x), kFits ? int32_t(y) : Fit(y)};
+    n += !LandsOff(f, w, h, kept[n].x, kept[n].y);
   }
   DrawTransitionCells(f, h, kept.data(), n);
+}
+
+// Whether every block's place fits 32 bits as it is: no block flies further than a few times
+// the picture's span, or (span)^2 / 512 (mode 59), from its place.
+bool PlacesFit(const TransitionFrame& f) {
+  constexpr int32_t kSpan = 1 << 14, kPosition = 1 << 29;
+  return int64_t{f.width} + f.height <= kSpan && std::abs(int64_t{f.x}) <= kPosition &&
+         std::abs(int64_t{f.y}) <= kPosition;
+}
+
+template <typename Offset>
+void DrawBlockRun(TransitionFrame& f, int32_t by, int32_t h, int32_t from, int32_t count,
+                  int32_t bw, Offset&& offsetOf) {
+  if (PlacesFit(f)) {
+    DrawBlockRun<true>(f, by, h, from, count, bw, offsetOf);
+  } else {
+    DrawBlockRun<false>(f, by, h, from, count, bw, offsetOf);
+  }
 }
 
 // Calls run(by, h, from, count) for every run of blocks of bw by bh, row by row from the top.

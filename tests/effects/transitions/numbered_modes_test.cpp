@@ -137,6 +137,34 @@ TEST_F(NumberedModesTest, FlyingBlocksArriveAndTheTurningGridTurns) {
   }
 }
 
+// Drawn near the end of the 32-bit range, blocks that would land past it stop at its end rather
+// than wrapping round to the far side of the target.
+TEST_F(NumberedModesTest, FlightsNearTheEndOfTheRangeStopAtIt) {
+  auto source = Picture(40, 30);
+  constexpr int32_t kFar = INT32_MAX - 20;
+  for (int mode = 54; mode <= 67; ++mode) {
+    std::vector<TransitionPiece> placed[2];
+    for (int32_t at : {0, kFar}) {
+      sink.drawn.clear();
+      ReseedTransitionRandom(3);
+      TransitionTable()[size_t(mode)](&target, source.get(), 128, at, at, 0, nullptr);
+      for (const DrawnPiece& d : sink.drawn) placed[at != 0].push_back(d.piece);
+    }
+    ASSERT_EQ(placed[0].size(), placed[1].size()) << mode;
+    int stopped = 0;
+    for (size_t i = 0; i < placed[0].size(); ++i) {
+      const TransitionPiece &near = placed[0][i], &far = placed[1][i];
+      EXPECT_EQ(far.source, near.source) << mode;
+      EXPECT_EQ(far.x, std::min<int64_t>(int64_t{near.x} + kFar, INT32_MAX)) << mode;
+      EXPECT_EQ(far.y, std::min<int64_t>(int64_t{near.y} + kFar, INT32_MAX)) << mode;
+      stopped += int64_t{near.x} + kFar > INT32_MAX;
+    }
+    if (mode <= 63) {
+      EXPECT_GT(stopped, 0) << mode;
+    }
+  }
+}
+
 // The pinwheel's sectors from the centre, independently of how the mode splits them.
 bool PinwheelLaw(int mode, const TrigTables& trig, int32_t w, int32_t h, int32_t p, int32_t i,
                  int32_t j) {
