@@ -158,7 +158,9 @@ class Remainder {
 int JitteredCells(TransitionFrame& f, int32_t p) {
   const int32_t d = p < 128 ? 10 : p < 200 ? 6 : p < 230 ? 4 : 2;
   const Remainder below{uint32_t(d)};
-  SubtractiveRandom& r = TransitionRandom();
+  // A copy of the generator, put back after: the cells stored between draws could otherwise be
+  // the generator's own numbers, for all the compiler knows, and every draw would load afresh.
+  SubtractiveRandom r = TransitionRandom();
   for (int32_t cy = 0; cy < f.height; cy += 2) {
     const int32_t h = std::min(2, f.height - cy), y = Fit(int64_t{f.y} + cy);
     CellRow row(f, h);
@@ -175,6 +177,7 @@ int JitteredCells(TransitionFrame& f, int32_t p) {
       row.Add({cx + dx, cy + dy, w, x, y});
     }
   }
+  TransitionRandom() = r;
   return kTransitionStepDone;
 }
 
