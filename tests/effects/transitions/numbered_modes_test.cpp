@@ -435,14 +435,17 @@ TEST_F(NumberedModeGoldenTest, AlphaFramesAreTheirPiecesBlendedUnderEitherKernel
   }
 }
 
-// Small copies skip the blit for a clipped copy of their own: it must cut them as the blit does.
-TEST_F(NumberedModeGoldenTest, CopyFramesAreTheirPiecesBlittedWithinBothClipRectangles) {
+// Small pieces skip the blits for clipped copies and blends of their own, and pieces that land
+// outside the target's clip rectangle are left out: both must cut them as the blits do.
+TEST_F(NumberedModeGoldenTest, FramesAreTheirPiecesBlittedWithinBothClipRectangles) {
   const Rect sourceClip{9, 5, 131, 101}, targetClip{31, 22, 170, 119};
   source.SetClipRect(&sourceClip);
   target.SetClipRect(&targetClip);
-  for (int mode = 0; mode < kTransitionModes; ++mode) {
-    if (!DrawsOnlyPieces(mode)) continue;
-    EXPECT_EQ(Frames(mode, 0), Replayed(mode, 0)) << "mode " << mode;
+  for (int kind : {0, 1}) {
+    for (int mode = 0; mode < kTransitionModes; ++mode) {
+      if (!DrawsOnlyPieces(mode)) continue;
+      EXPECT_EQ(Frames(mode, kind), Replayed(mode, kind)) << "mode " << mode << " kind " << kind;
+    }
   }
 }
 
