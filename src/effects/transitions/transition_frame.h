@@ -81,7 +81,7 @@ struct TransitionFrame {
   Rect cellsTouched{INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN};
   DirtyRectList* suspendedList = nullptr;
   bool suspended = false;
-  // The engine's own sink takes the cells of the jitters and flights a run at a time as they
+  // The engine's own sink copies the cells that patterns give many of a run at a time as they
   // come (DrawTransitionCells), rather than through the batch.
   bool cellsNow = false;
   // The engine's own sink draws nothing of a piece wholly outside toClip: a pattern may leave
