@@ -161,13 +161,16 @@ int JitteredCells(TransitionFrame& f, int32_t p) {
   // A copy of the generator, put back after: the cells stored between draws could otherwise be
   // the generator's own numbers, for all the compiler knows, and every draw would load afresh.
   SubtractiveRandom r = TransitionRandom();
+  // Every place gets one cell: where the rows can be laid first, only the cells that move follow.
+  const bool laid = LaysRowsNow(f);
   for (int32_t cy = 0; cy < f.height; cy += 2) {
     const int32_t h = std::min(2, f.height - cy), y = Fit(int64_t{f.y} + cy);
+    if (laid) LayRowsNow(f, cy, h);
     CellRow row(f, h);
     for (int32_t cx = 0; cx < f.width; cx += 4) {
       const int32_t w = std::min(4, f.width - cx), x = Fit(int64_t{f.x} + cx);
       if ((Draw(r) & 255) <= p) {
-        row.Add({cx, cy, w, x, y});
+        if (!laid) row.Add({cx, cy, w, x, y});
         continue;
       }
       int32_t dx = int32_t(below.Of(uint32_t(Draw(r))));

@@ -149,6 +149,20 @@ void CopyCellRows(uint32_t* to, const uint32_t* from, ptrdiff_t toPitch, ptrdiff
   }
 }
 
+// The destination is told once per frame that it changed.
+void MarkChanged(TransitionFrame& f) {
+  if (f.changed) return;
+  f.destination->SetChanged(true);
+  f.changed = true;
+}
+
+// Adds a copied cell's place to the cells' bounds, without a branch.
+void IncludeCells(TransitionFrame& f, int32_t left, int32_t top, int32_t right, int32_t bottom) {
+  Rect& cells = f.cellsTouched;
+  cells = {std::min(cells.left, left), std::min(cells.top, top), std::max(cells.right, right),
+           std::max(cells.bottom, bottom)};
+}
+
 // Whether a piece lands wholly outside the clip rectangle (or is empty): it draws nothing.
 bool Misses(const Rect& clip, const TransitionPiece& p) {
   const Rect& r = p.source;
@@ -169,9 +183,7 @@ bool CopyCell(TransitionFrame& f, const Rect r, const int32_t x, const int32_t y
   if (x < to.left || y < to.top || x + w > to.right || y + h > to.bottom) return false;
   // A held run goes first: pieces may overlap, and the later one shows.
   if (f.holdsRun) DrawRun(f);
-  Rect& cells = f.cellsTouched;
-  cells = {std::min(cells.left, x), std::min(cells.top, y), std::max(cells.right, int32_t(x + w)),
-           std::max(cells.bottom, int32_t(y + h))};
+  IncludeCells(f, x, y, int32_t(x + w), int32_t(y + h));
   auto* at = reinterpret_cast<uint32_t*>(f.toPixels + f.toPitch * y) + x;
   const auto* of = reinterpret_cast<const uint32_t*>(f.fromPixels + f.fromPitch * r.top) + r.left;
   // 32-bit rows: the pitches are whole pixels (a shift, where a division compiled to idiv).
@@ -198,10 +210,7 @@ bool CopyCell(TransitionFrame& f, const Rect r, const int32_t x, const int32_t y
         std::memcpy(at, of, sizeof(uint32_t) * size_t(w));
       }
   }
-  if (!f.changed) {
-    f.destination->SetChanged(true);
-    f.changed = true;
-  }
+  MarkChanged(f);
   return true;
 }
 
@@ -231,10 +240,7 @@ void OverPiece(TransitionFrame& f, const TransitionPiece& p) {
     f.overRows(c.to, c.from, f.toPitch - ptrdiff_t{c.width} * 4,
                f.fromPitch - ptrdiff_t{c.width} * 4, c.width, c.height);
   }
-  if (!f.changed) {
-    f.destination->SetChanged(true);
-    f.changed = true;
-  }
+  MarkChanged(f);
 }
 
 // Kind 1's large pieces are held, and those that continue them joined: pieces that share no
@@ -330,10 +336,7 @@ bool DrawColumns(TransitionFrame& f, const TransitionPiece* pieces, size_t count
   for (int32_t band = top; band < bottom; band += kBandRows) {
     drawBand(cut.data(), n, band, std::min(band + kBandRows, bottom));
   }
-  if (n > 0 && !f.changed) {
-    f.destination->SetChanged(true);
-    f.changed = true;
-  }
+  if (n > 0) MarkChanged(f);
   return true;
 }
 
@@ -515,6 +518,26 @@ void DrawCellsNow(TransitionFrame& f, const int32_t height, const Cell* cells, c
     const Cell& c = cells[i];
     DrawingSink::DrawNow(f, {c.left, c.top, c.left + c.width, c.top + height}, c.x, c.y);
   }
+}
+
+bool LaysRowsNow(const TransitionFrame& f) {
+  const Rect &from = f.fromClip, &to = f.toClip;
+  return f.cellsNow && from.left <= 0 && from.top <= 0 && from.right >= f.width &&
+         from.bottom >= f.height && f.x >= to.left && f.y >= to.top &&
+         int64_t{f.x} + f.width <= to.right && int64_t{f.y} + f.height <= to.bottom;
+}
+
+void LayRowsNow(TransitionFrame& f, const int32_t top, const int32_t height) {
+  FlushTransitionPieces(f);
+  if (f.holdsRun) DrawRun(f);
+  const int32_t y = f.y + top;
+  uint8_t* to = f.toPixels + f.toPitch * y + ptrdiff_t{f.x} * 4;
+  const uint8_t* from = f.fromPixels + f.fromPitch * top;
+  for (int32_t row = 0; row < height; ++row, to += f.toPitch, from += f.fromPitch) {
+    std::memcpy(to, from, sizeof(uint32_t) * size_t(f.width));
+  }
+  IncludeCells(f, f.x, y, f.x + f.width, y + height);
+  MarkChanged(f);
 }
 
 int OpenTransitionFrame(Surface* destination, const Surface* source, int32_t progress, int32_t x,

@@ -187,6 +187,14 @@ inline void DrawTransitionCells(TransitionFrame& frame, int32_t height, const Ce
   }
 }
 
+// Whether whole rows of the source may be laid in place at once: the engine's own sink copies
+// cells as they come, and the picture, drawn at the frame's place, lies within both clip
+// rectangles. A pattern that covers every place with one cell (mode 5) then lays a row of cells
+// first and gives only the cells that move: cells that do not overlap show the same in any order.
+bool LaysRowsNow(const TransitionFrame& frame);
+// Source rows [top, top + height) copied to their place; for frames where LaysRowsNow holds.
+void LayRowsNow(TransitionFrame& frame, int32_t top, int32_t height);
+
 template <typename Pattern>
 int RunTransitionFrame(Surface* destination, const Surface* source, int32_t progress, int32_t x,
                        int32_t y, int kind, Surface* backBuffer, Pattern&& pattern) {
