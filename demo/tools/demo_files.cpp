@@ -231,11 +231,12 @@ int Frame(const char* folder) {
     }
   }
   const Out outs[] = {
-      // The message window at (15, 475) holds two lines and the wait mark at (735, 75); the name
-      // box at (15, 425) one name.
-      {"MS_FRM_B.WGX", Panel(770, 104, 0xC0102040, 3, 0xFFA0B0E0)},
-      {"MS_FRM_A.WGX", Mask(770, 104)},
-      {"MS_FRM_G.WGX", Panel(770, 104, 0xC0102040, 0, 0)},
+      // The message window at (15, 475) holds two lines, each with room for ruby, and the wait
+      // mark at (735, 75); its foot lies under the bar. A window too short for its text grows
+      // upward by a whole picture, under the name box. The name box at (15, 425) holds one name.
+      {"MS_FRM_B.WGX", Panel(770, 112, 0xC0102040, 3, 0xFFA0B0E0)},
+      {"MS_FRM_A.WGX", Mask(770, 112)},
+      {"MS_FRM_G.WGX", Panel(770, 112, 0xC0102040, 0, 0)},
       {"NM_FRM_B.WGX", Panel(200, 48, 0xD0402010, 2, 0xFFE0C0A0)},
       {"NM_FRM_A.WGX", Mask(200, 48)},
       {"NM_FRM_G.WGX", Panel(200, 48, 0xD0402010, 0, 0)},
