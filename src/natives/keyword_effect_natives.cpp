@@ -17,6 +17,7 @@
 
 namespace bw {
 
+class HvdAnimation;
 class RenderItem;
 
 namespace {
@@ -34,9 +35,22 @@ DcpPluginManager* EffectKeywords() {
   return Global<DcpPluginManager>::Get();
 }
 
+// The letters of one channel of kinds; of a channel of two forms, the one that word 0 picks.
+std::string_view ChannelLetters(const char* kinds, int channel, uint32_t firstWord) {
+  std::string_view all = kinds ? kinds : "";
+  for (int c = 0; c < channel; ++c) {
+    const size_t end = all.find(kArgChannelEnd);
+    all = end == std::string_view::npos ? std::string_view() : all.substr(end + 1);
+  }
+  std::string_view letters = all.substr(0, all.find(kArgChannelEnd));
+  const size_t split = letters.find(kArgFormEnd);
+  if (split == std::string_view::npos) return letters;
+  return firstWord == 0 ? letters.substr(0, split) : letters.substr(split + 1);
+}
+
 // The words a script passes on to an effect or a filter, made pointer-sized by the kinds the
 // keyword declares: texts from checked guest addresses, objects from handles, out words through
-// slots written back after the call.
+// slots written back after the call. Only those words may be read as pointers.
 class EffectArgWords {
  public:
   static constexpr size_t kMaxWords = 32;
@@ -44,35 +58,28 @@ class EffectArgWords {
   // Reads from word first on, up to kMaxWords or the arena's end (the script's words may end
   // there); false when a text or out word lies outside guest memory (the memory faults).
   bool Read(NativeArgs& a, uint32_t first, const char* kinds, int channel) {
-    std::string_view letters = Channel(kinds, channel);
     texts_.reserve(kMaxWords);
+    std::string_view letters;
     for (uint32_t i = 0; i < kMaxWords; ++i) {
       uint32_t at = a.WordAddress(first + i), word = 0;
       if (at == 0 || !a.Memory().Valid(at, 4)) break;
       a.Memory().Read32(at, word);
-      char kind = i < letters.size() ? letters[i] : kArgInteger;
+      if (i == 0) letters = ChannelLetters(kinds, channel, word);
+      const char kind = i < letters.size() ? letters[i] : kArgInteger;
       ArgWord value = 0;
       if (!Convert(a, kind, word, i, &value)) return false;
+      if (kind != kArgInteger) pointers_ |= uint64_t{1} << i;
       words_.push_back(value);
     }
     return true;
   }
-  ArgWords Words() const { return ArgWords(words_.data(), words_.size()); }
+  ArgWords Words() const { return ArgWords(words_.data(), words_.size(), pointers_); }
   void WriteBack(NativeArgs& a) const {
     for (const auto& [address, index] : outs_)
       a.Memory().Write32(address, uint32_t(outValues_[index]));
   }
 
  private:
-  static std::string_view Channel(const char* kinds, int channel) {
-    std::string_view all = kinds ? kinds : "";
-    for (int c = 0; c < channel; ++c) {
-      size_t end = all.find(kArgChannelEnd);
-      all = end == std::string_view::npos ? std::string_view() : all.substr(end + 1);
-    }
-    return all.substr(0, all.find(kArgChannelEnd));
-  }
-
   bool Convert(NativeArgs& a, char kind, uint32_t word, size_t i, ArgWord* value) {
     ScriptHandles& handles = Handles(a);
     switch (kind) {
@@ -95,6 +102,9 @@ class EffectArgWords {
       case kArgItem:
         *value = Word(handles.Get<RenderItem>(word, ScriptObjectType::kRenderItem));
         return true;
+      case kArgAnimation:
+        *value = Word(handles.Get<HvdAnimation>(word, ScriptObjectType::kHvdAnimation));
+        return true;
       case kArgOutWord:
         if (word == 0) return true;
         if (!a.Memory().Read32(word, reinterpret_cast<uint32_t&>(outValues_[i]))) return false;
@@ -108,6 +118,7 @@ class EffectArgWords {
   }
 
   std::vector<ArgWord> words_;
+  uint64_t pointers_ = 0;
   std::vector<std::string> texts_;  // reserved up front: the words point into it
   std::array<int32_t, kMaxWords> outValues_{};
   std::vector<std::pair<uint32_t, size_t>> outs_;  // guest address, slot
