@@ -53,8 +53,8 @@ class DisplayEffect : public TimedTask {
   // The argument set-up of the registry's create-and-initialise operations.
   virtual int Init(ArgWords args);
   // 0 once the effect is set up and added to timers, else a failure code of the class.
-  virtual int Setup(TimerService* timers, void* target, ArgWords args) = 0;
-  int Start(TimerService* timers, void* target, ArgList args) {
+  virtual int Setup(TimerService* timers, EffectTarget target, ArgWords args) = 0;
+  int Start(TimerService* timers, EffectTarget target, ArgList args) {
     return Setup(timers, target, args);
   }
   virtual int Command(ArgWords args);

@@ -1,7 +1,7 @@
-// Argument words: what scripts and scene commands hand to effects and transitions. Pointers do
-// not fit 32 bits here, so every word is pointer-sized: integers hold their 32-bit values, texts,
-// objects and out-pointers hold host pointers that the caller made from checked guest addresses
-// and handles.
+// Argument words and targets: what scripts and scene commands hand to effects and transitions.
+// Pointers do not fit 32 bits here, so every word is pointer-sized: integers hold their 32-bit
+// values, texts, objects and out-pointers hold host pointers that the caller made from checked
+// guest addresses and handles.
 #pragma once
 
 #include <cstddef>
@@ -9,6 +9,10 @@
 #include <initializer_list>
 
 namespace bw {
+
+class CompositionLayer;
+class SurfaceLayer;
+struct SpChangeParams;
 
 using ArgWord = intptr_t;
 using ArgList = std::initializer_list<ArgWord>;
@@ -73,6 +77,30 @@ constexpr char kArgAnimation = 'a';  // an HVD animation
 constexpr char kArgOutWord = 'w';    // a 32-bit word written back after the call
 constexpr char kArgChannelEnd = '|';
 constexpr char kArgFormEnd = '/';
+
+// What an effect is set up on. A caller hands what it holds; each effect asks for the kind its
+// keyword works on, and a target of another kind reads as none, which the effect refuses with its
+// own code.
+class EffectTarget {
+ public:
+  EffectTarget() = default;
+  EffectTarget(std::nullptr_t) {}
+  EffectTarget(SurfaceLayer* layer) : layer_(layer) {}
+  EffectTarget(CompositionLayer* composition) : composition_(composition) {}
+  EffectTarget(const SpChangeParams* params) : params_(params) {}
+
+  explicit operator bool() const { return layer_ || composition_ || params_; }
+  // The layer item.
+  SurfaceLayer* Layer() const { return layer_; }
+  // The composition layer given, or the layer item's.
+  CompositionLayer* Composition() const;
+  const SpChangeParams* ChangeParams() const { return params_; }
+
+ private:
+  SurfaceLayer* layer_ = nullptr;
+  CompositionLayer* composition_ = nullptr;
+  const SpChangeParams* params_ = nullptr;
+};
 
 // Operations a class does not support.
 constexpr int kEffectUnsupported = -2;

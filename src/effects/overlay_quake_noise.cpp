@@ -26,8 +26,8 @@ bool LoadOverlayPicture(ImageSurface& into, const char* name) {
   return into.GetBitsPerPixel() == 32 || into.ConvertDepth(32) == 0;
 }
 
-bool ScreenOverlay::Bind(void* target) {
-  target_ = static_cast<SurfaceLayer*>(target);
+bool ScreenOverlay::Bind(EffectTarget target) {
+  target_ = target.Layer();
   linked_ = target_ ? target_->GetLinkedLayer() : nullptr;
   a_ = target_ ? target_->GetCompositionLayer() : nullptr;
   b_ = linked_ ? linked_->GetCompositionLayer() : nullptr;
@@ -47,7 +47,7 @@ DisplayEffect* QuakeOverlay::Create(uint32_t) {
   return new (std::nothrow) QuakeOverlay;
 }
 
-int QuakeOverlay::Setup(TimerService* timers, void* target, ArgWords args) {
+int QuakeOverlay::Setup(TimerService* timers, EffectTarget target, ArgWords args) {
   if (Random() == nullptr) return kOverlayRefused;
   if (timers == nullptr || args.Empty() || !Bind(target)) return kOverlayBadArguments;
   shake_.Read(args);
@@ -131,8 +131,10 @@ DisplayEffect* NoiseOverlay::Create(uint32_t) {
   return new (std::nothrow) NoiseOverlay;
 }
 
-int NoiseOverlay::Setup(TimerService* timers, void* target, ArgWords args) {
-  if (Random() == nullptr || timers == nullptr || target == nullptr) return kOverlayBadArguments;
+int NoiseOverlay::Setup(TimerService* timers, EffectTarget target, ArgWords args) {
+  if (Random() == nullptr || timers == nullptr || target.Layer() == nullptr) {
+    return kOverlayBadArguments;
+  }
   if (!Bind(target) || target_->GetImage() == nullptr) return kOverlayNoLinkedLayer;
   // A picture without pixels would leave nothing to start from; an 8-bit one is widened.
   if (!LoadOverlayPicture(noise_, kNoisePicture)) return kOverlayNoPicture;

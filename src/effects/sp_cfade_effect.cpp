@@ -93,8 +93,8 @@ SpCfadeEffect::~SpCfadeEffect() {
   if (owned_) DeleteHandedSprite(old_);
 }
 
-int SpCfadeEffect::Setup(TimerService* timers, void* target, ArgWords args) {
-  auto* layer = static_cast<CompositionLayer*>(target);
+int SpCfadeEffect::Setup(TimerService* timers, EffectTarget target, ArgWords args) {
+  CompositionLayer* layer = target.Composition();
   auto* fresh = args.Pointer<Sprite>(0);
   auto* old = args.Pointer<Sprite>(1);
   // The effect would delete the sprite it is to show.

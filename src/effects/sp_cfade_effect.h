@@ -66,7 +66,7 @@ class SpCfadeEffect final : public DisplayEffect {
   uint8_t GetType() const override { return kEffectTypeSprite; }
   // Target: the composition layer. Words: new sprite, old sprite, priority of the blend sprite,
   // duration ms (0 taken as 1), notify.
-  int Setup(TimerService* timers, void* target, ArgWords args) override;
+  int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
   bool IsBoundTo(const void* object) const override;
   void Unbind(const void* object) override;
 

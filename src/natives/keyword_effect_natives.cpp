@@ -124,6 +124,14 @@ class EffectArgWords {
   std::vector<std::pair<uint32_t, size_t>> outs_;  // guest address, slot
 };
 
+// What an effect is set up on: the object's image holder (a layer, with its composition layer),
+// or the composition layer of an object without one (a texture layer). Each effect takes the
+// kind its keyword works on from it.
+EffectTarget TargetOf(NativeArgs& a, uint32_t handle) {
+  if (SurfaceLayer* holder = GetObjectImageHolder(Handles(a), handle)) return holder;
+  return GetObjectContainer(Handles(a), handle);
+}
+
 template <int kChannel>
 int32_t EffectCommandOf(NativeArgs& a) {
   auto* effect = dynamic_cast<DisplayEffect*>(GetScriptTask(Handles(a), a.U32(0)));
@@ -151,8 +159,7 @@ int32_t EffectStart(NativeArgs& a) {
   std::unique_ptr<DisplayEffect> effect(effects->Create(keyword.c_str()));
   if (!effect) return 0;
   effect->DisarmIfLowSpec();
-  SurfaceLayer* target = GetObjectImageHolder(Handles(a), a.U32(0));
-  if (effect->Setup(timers, target, words.Words()) != 0) {
+  if (effect->Setup(timers, TargetOf(a, a.U32(0)), words.Words()) != 0) {
     // A set-up that listed the effect before failing leaves it to the service.
     if (effect->Handle() != 0 && timers->Contains(effect->Handle())) {
       timers->RemoveByHandle(effect.release()->Handle());

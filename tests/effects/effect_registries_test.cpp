@@ -32,7 +32,7 @@ class CountedEffect final : public DisplayEffect {
   const char* GetKeyword() const override { return "counted"; }
   uint8_t GetType() const override { return kEffectTypeLayer; }
   int Init(ArgWords args) override { return args.Int(0); }
-  int Setup(TimerService*, void*, ArgWords args) override { return args.Int(0); }
+  int Setup(TimerService*, EffectTarget, ArgWords args) override { return args.Int(0); }
 
  private:
   int* deleted_;
