@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <new>
 
+#include "common/global.h"
+#include "graphics/device/display_manager.h"
 #include "graphics/surface/composition_layer.h"
 #include "graphics/surface/dirty_rect_list.h"
 #include "graphics/surface/pixel_library.h"
@@ -42,8 +44,13 @@ const ImageSurface* ShownPicture(const Sprite& sprite, Rect* shown) {
 void DeleteHandedSprite(Sprite* sprite) {
   if (sprite == nullptr) return;
   ImageSurface* picture = sprite->GetSource();
-  delete sprite;
-  delete picture;
+  // A script's sprite and picture belong to the display manager's lists: they go through it, so
+  // that the lists let go of them (and their handles go with them) instead of freeing them again.
+  DisplayManager* display = Global<DisplayManager>::Get();
+  if (display == nullptr || display->DestroySprite(sprite) != 0) delete sprite;
+  if (picture != nullptr && (display == nullptr || display->DestroyLayer(picture) != 0)) {
+    delete picture;
+  }
 }
 
 bool CrossFadeComposition::Build(const ImageSurface* a, const Rect& shownA, const Rect& placedA,

@@ -25,7 +25,8 @@ constexpr int kSpCfadeRefused = 6;
 // source; the rectangle of it that is shown.
 const ImageSurface* ShownPicture(const Sprite& sprite, Rect* shown);
 
-// Deletes a sprite handed over to an effect, then the source picture it showed.
+// Deletes a sprite handed over to an effect, then the source picture it showed; through the
+// display manager where its lists hold them.
 void DeleteHandedSprite(Sprite* sprite);
 
 // The blend of a picture A fading out under a picture B fading in, composed in a work surface
