@@ -253,12 +253,14 @@ void SpChangeEffect::ApplyStep(int32_t from, double p) {
 
 void SpChangeEffect::Finish() {
   if (finished_ || sprite_ == nullptr) return;
+  // Stopped before its first frame, the new sprite is still hidden and the old one still shows.
+  if (old_ != nullptr && old_ != sprite_) old_->SetVisible(false);
   if (style_ != kChangeMoveNew && new_ != nullptr) {
     sprite_->SetVisible(false);
     if (combined_) combined_->SetVisible(false);
-    new_->SetVisible(true);
     sprite_ = new_;
   }
+  if (new_ != nullptr) new_->SetVisible(true);
   // The new picture ends at its own size.
   if (zoom_ && !Transforms()) sprite_->ReleaseWorkSurface();
   SpPanimeEffect::Finish();
