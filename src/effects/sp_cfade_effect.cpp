@@ -130,6 +130,8 @@ int SpCfadeEffect::Setup(TimerService* timers, EffectTarget target, ArgWords arg
                           composition_.Union().top) != kSpriteDone) {
         return kSpCfadeNoSurface;
       }
+      // The first frame shows the blend in the old sprite's place: it starts as the old picture.
+      composition_.Compose(0);
       blend->SetDrawMode(static_cast<int>(kLibAlpha));
       blend->SetVisible(false);
       fresh->GetOwnerList()->Add(blend.get(), args.Uint(2), 0);
