@@ -64,13 +64,22 @@ int QuakeOverlay::Setup(TimerService* timers, EffectTarget target, ArgWords args
   };
   baseA_ = base(*a_);
   baseB_ = base(*b_);
+  // The work surfaces this set-up makes go again when it fails: the layer would show them
+  // unfilled.
+  const bool madeA = useWork_ && applyToA_ && a_->GetWorkSurface() == nullptr;
+  const bool madeB = useWork_ && applyToB_ && b_->GetWorkSurface() == nullptr;
+  auto refuse = [&](int code) {
+    if (madeA) a_->DropWorkSurface();
+    if (madeB) b_->DropWorkSurface();
+    return code;
+  };
   if (useWork_) {
     if ((applyToA_ && a_->CreateWorkSurface(false) != 0) ||
         (applyToB_ && b_->CreateWorkSurface(false) != 0)) {
-      return kOverlayNoSurface;
+      return refuse(kOverlayNoSurface);
     }
   }
-  if (timers->Add(this, 0, 0, 0) != kTaskAdded) return kOverlayRefused;
+  if (timers->Add(this, 0, 0, 0) != kTaskAdded) return refuse(kOverlayRefused);
   running_ = true;
   if (args.Int(8) != 0) NotifyStart();
   return kOverlaySetUp;
