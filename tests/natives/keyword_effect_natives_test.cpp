@@ -384,6 +384,21 @@ const std::vector<KeywordRow>& Rows() {
   return rows;
 }
 
+// Layer effects, sprite effects and screen overlays answer their family's type and kind id.
+void ExpectFamily(const std::string& keyword, const DisplayEffect& effect) {
+  EXPECT_STREQ(effect.GetKeyword(), keyword.c_str());
+  const std::string family = keyword.substr(0, 3);
+  const uint8_t type = family == "bg_"   ? kEffectTypeLayer
+                       : family == "sp_" ? kEffectTypeSprite
+                                         : kEffectTypeScreen;
+  EXPECT_EQ(effect.GetType(), type);
+  const uint32_t kind = keyword == "bg_anime"       ? kTaskKindBackgroundAnimation
+                        : type == kEffectTypeLayer  ? kTaskKindLayerEffect
+                        : type == kEffectTypeSprite ? kTaskKindSpriteEffect
+                                                    : kTaskKindScreenOverlay;
+  EXPECT_EQ(effect.GetKindId(), kind);
+}
+
 class KeywordEffectNatives : public testing::TestWithParam<size_t> {
  protected:
   Scene scene;
@@ -406,6 +421,8 @@ TEST_P(KeywordEffectNatives, StartsRunsTakesItsCommandsAndGoes) {
   }
   const uint32_t effect = scene.Call(218, start);
   ASSERT_NE(effect, 0u) << "started";
+  ExpectFamily(keyword,
+               *dynamic_cast<DisplayEffect*>(GetScriptTask(scene.rig.host->Handles(), effect)));
   EXPECT_EQ(scene.Call(211, {effect}), 1u);
   scene.Frames(3);
   for (const Command& command : row.commands) {
