@@ -29,6 +29,17 @@ Rect PlacedAt(int32_t px, int32_t py, Anchor a, const Rect& shown) {
   return {px - a.x, py - a.y, px - a.x + shown.Width(), py - a.y + shown.Height()};
 }
 
+// The caller's parameter block; without one, the three words after the path text carry the same
+// values, as the scene command lays its words out.
+SpChangeParams ParamsOf(EffectTarget target, ArgWords args) {
+  if (const SpChangeParams* given = target.ChangeParams()) return *given;
+  SpChangeParams params;
+  params.style = static_cast<uint8_t>(args.Uint(3));
+  params.priority = args.Uint(4);
+  params.zoom = args.Int(5);
+  return params;
+}
+
 }  // namespace
 
 DisplayEffect* SpChangeEffect::Create(uint32_t) {
@@ -40,20 +51,20 @@ SpChangeEffect::~SpChangeEffect() {
   if (owned_) DeleteHandedSprite(old_);
 }
 
-int SpChangeEffect::Setup(TimerService* timers, void* target, ArgWords args) {
-  const auto* params = static_cast<const SpChangeParams*>(target);
+int SpChangeEffect::Setup(TimerService* timers, EffectTarget target, ArgWords args) {
+  const SpChangeParams params = ParamsOf(target, args);
   auto* fresh = args.Pointer<Sprite>(0);
   auto* old = args.Pointer<Sprite>(1);
   // An old sprite that is the new one would be deleted under its caller.
-  if (timers == nullptr || params == nullptr || fresh == nullptr || fresh->IsBusy() ||
-      old == nullptr || old == fresh || fresh->GetOwnerList() == nullptr) {
+  if (timers == nullptr || fresh == nullptr || fresh->IsBusy() || old == nullptr || old == fresh ||
+      fresh->GetOwnerList() == nullptr) {
     return kSpChangeBadArguments;
   }
   if (old->IsZoomed() && !old->IsRotated()) return kSpChangeOldZoomed;
   CompositionLayer* layer = fresh->GetOwnerList()->GetLayer();
   fresh->SetVisible(false);
-  style_ = params->style;
-  zoom_ = params->zoom != 0;
+  style_ = params.style;
+  zoom_ = params.zoom != 0;
   Rect newShown, oldShown;
   const ImageSurface* newPicture = ShownPicture(*fresh, &newShown);
   const ImageSurface* oldPicture = ShownPicture(*old, &oldShown);
@@ -76,7 +87,7 @@ int SpChangeEffect::Setup(TimerService* timers, void* target, ArgWords args) {
     moving = old;
     if (zoom_) ratio_ = newWidth / oldWidth;
   } else {
-    if (int rc = BuildCombined(*params, fresh, old); rc != kSpChangeSetUp) return rc;
+    if (int rc = BuildCombined(params, fresh, old); rc != kSpChangeSetUp) return rc;
     moving = combined_.get();
   }
   // The finish puts the new picture where the path's end takes the moving one.
@@ -242,12 +253,14 @@ void SpChangeEffect::ApplyStep(int32_t from, double p) {
 
 void SpChangeEffect::Finish() {
   if (finished_ || sprite_ == nullptr) return;
+  // Stopped before its first frame, the new sprite is still hidden and the old one still shows.
+  if (old_ != nullptr && old_ != sprite_) old_->SetVisible(false);
   if (style_ != kChangeMoveNew && new_ != nullptr) {
     sprite_->SetVisible(false);
     if (combined_) combined_->SetVisible(false);
-    new_->SetVisible(true);
     sprite_ = new_;
   }
+  if (new_ != nullptr) new_->SetVisible(true);
   // The new picture ends at its own size.
   if (zoom_ && !Transforms()) sprite_->ReleaseWorkSurface();
   SpPanimeEffect::Finish();

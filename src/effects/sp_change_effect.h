@@ -42,9 +42,9 @@ class SpChangeEffect final : public SpPanimeEffect {
 
   int32_t Update(uint32_t nowMs) override;
   const char* GetKeyword() const override { return "sp_change"; }
-  // Target: SpChangeParams. Words: new sprite, old sprite, path text, 3 to 5 unused, path time
-  // ms (0 taken as 1), notify.
-  int Setup(TimerService* timers, void* target, ArgWords args) override;
+  // Target: SpChangeParams. Words: new sprite, old sprite, path text, the style, priority and
+  // zoom flag of a target without the block, path time ms (0 taken as 1), notify.
+  int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
   using DisplayEffect::Command;
   using DisplayEffect::Query;
   int Command(ArgWords) override { return kEffectUnsupported; }

@@ -124,7 +124,7 @@ void SpPanimeEffect::PrepareWorkSurface() {
   }
 }
 
-int SpPanimeEffect::Setup(TimerService* timers, void*, ArgWords args) {
+int SpPanimeEffect::Setup(TimerService* timers, EffectTarget, ArgWords args) {
   auto* sprite = args.Pointer<Sprite>(0);
   if (timers == nullptr || sprite == nullptr || sprite->IsBusy()) return kSpPanimeBadArguments;
   if (LoadPath(sprite, args.Text(1), args.Uint(2), args.Int(3) != 0) != kPathParsed) {

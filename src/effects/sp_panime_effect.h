@@ -39,7 +39,7 @@ class SpPanimeEffect : public DisplayEffect {
   const char* GetKeyword() const override { return "sp_panime"; }
   uint8_t GetType() const override { return kEffectTypeSprite; }
   // Words: sprite, path text, default segment ms (0: end state at once), loop, notify.
-  int Setup(TimerService* timers, void* target, ArgWords args) override;
+  int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
   using DisplayEffect::Command;
   using DisplayEffect::Query;
   // Out pointers: x, y, opacity (-1 before the first record is reached), mode bytes, zoom and

@@ -77,8 +77,8 @@ DisplayEffect* SpPartsEffect::Create(uint32_t) {
   return new (std::nothrow) SpPartsEffect;
 }
 
-int SpPartsEffect::Setup(TimerService* timers, void* target, ArgWords args) {
-  auto* layer = static_cast<CompositionLayer*>(target);
+int SpPartsEffect::Setup(TimerService* timers, EffectTarget target, ArgWords args) {
+  CompositionLayer* layer = target.Composition();
   if (timers == nullptr || layer == nullptr || args.Text(0) == nullptr) return kSpPartsBadArguments;
   Stop();
   lists_[0] = &layer->GetList();

@@ -57,7 +57,7 @@ class SpPartsEffect final : public DisplayEffect {
   // read-hidden-blocks flag, image scale (a double in two words, low first; 0 = 1.0), notify,
   // intermediate targets (the parts draw straight into the lists), second list, visibility of
   // the first and the second list.
-  int Setup(TimerService* timers, void* target, ArgWords args) override;
+  int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
   using DisplayEffect::Command;
   // 0 stops every path and loop (the parts stand), 1 sets the two lists' visibility, 2 shows
   // (word 2) or hides part word 1.

@@ -46,6 +46,24 @@ TEST_F(SpChange, StyleZeroShowsTheNewPictureAtTheOldPlace) {
   EXPECT_EQ(fresh->GetX(), 220);
 }
 
+// Stopped before its first frame, the effect still leaves the new sprite standing where the
+// path ends: the old one goes with the effect.
+TEST_F(SpChange, StoppedBeforeItsFirstFrameTheNewSpriteStands) {
+  for (uint8_t style : {kChangeMoveNew, kChangeMoveOld, kChangeBlend}) {
+    SCOPED_TRACE(int(style));
+    Sprite* old = HandedSprite(40, 40, Opaque, 100, 100);
+    Sprite* fresh = AddSprite(40, 40, 0xFF00FF00, 0, 0);
+    Make({style, 0, 0}, fresh, old, "p10,0");
+    EXPECT_FALSE(fresh->IsVisible());
+    timers.Clear();
+    EXPECT_TRUE(fresh->IsVisible());
+    EXPECT_EQ(fresh->GetAlpha(), 255);
+    EXPECT_NE(layer.GetList().Find(fresh), nullptr);
+    EXPECT_EQ(layer.GetList().Count(), 1u) << "only the new sprite is left";
+    layer.GetList().Remove(fresh);
+  }
+}
+
 TEST_F(SpChange, StyleZeroAtRatioTwoShrinksFromTheOldWidth) {
   Sprite* old = HandedSprite(80, 80, Opaque, 100, 100);
   Sprite* fresh = AddSprite(40, 40, 0xFF00FF00, 0, 0);

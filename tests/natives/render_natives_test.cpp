@@ -10,7 +10,6 @@
 #include "common/global.h"
 #include "effects/builtin_effects.h"
 #include "effects/effect_registries.h"
-#include "effects/sp_fade_effect.h"
 #include "graphics/device/direct3d_fixture.h"
 #include "graphics/device/display_manager.h"
 #include "graphics/layers/canvas_layer.h"
@@ -140,44 +139,6 @@ TEST(TaskHandles, ABoundTaskGoesBeforeItsTargetAndReadsAsGone) {
   EXPECT_EQ(rig.Call(212, {var}).result, 1);
   EXPECT_EQ(rig.Word(var), 0u);
   EXPECT_EQ(rig.Call(212, {var}).result, 0);
-}
-
-// Keyword effects get their words by the kinds the keyword declares: the sprite fade's target
-// command names a sprite by handle. The fade goes before its sprite does.
-TEST(TaskHandles, AKeywordEffectTakesObjectsByHandleAndGoesWithItsSprite) {
-  RenderRig rig;
-  TcpPluginManager filters;
-  DcpPluginManager effects;
-  RegisterApplicationKeywords(filters, effects);
-  RegisterScriptHostKeywords(filters, effects);
-  ScopedGlobal<DcpPluginManager> publishEffects(&effects);
-  ScopedGlobal<TcpPluginManager> publishFilters(&filters);
-  auto sprite = std::make_unique<Sprite>();
-  uint32_t spriteHandle = rig.Handles().HandleOf(ScriptObjectType::kDisplayObject,
-                                                 static_cast<DisplayObject*>(sprite.get()));
-
-  EXPECT_EQ(rig.timers.Count(), 0u);
-  uint32_t fade = uint32_t(rig.Call(218, {0, rig.Text("sp_fade"), 1, 0, 0}).result);
-  ASSERT_NE(fade, 0u);
-  EXPECT_EQ(rig.Call(219, {fade, 1, 0, spriteHandle, 100, 0, 0}).result, kSpFadeTargetSet);
-  EXPECT_EQ(rig.Call(219, {fade, 1, 0, spriteHandle + kOtherGeneration, 100, 0, 0}).result,
-            kSpFadeBadTarget)
-      << "a forged handle reads as no sprite";
-  EXPECT_EQ(rig.Call(221, {rig.Text("sp_fade"), 1}).result, kRenderNativeNull)
-      << "no argument-array command";
-
-  sprite.reset();
-  EXPECT_EQ(rig.Call(211, {fade}).result, 0);
-  rig.timers.RunDue(50);  // deleting the fade must not reach the sprite
-  EXPECT_EQ(rig.timers.Count(), 0u);
-
-  uint32_t canvas = uint32_t(rig.Call(238, {8, 8, 32, kLayerComposed}).result);
-  EXPECT_EQ(rig.Call(256, {canvas, rig.Text("nofilter"), 0, 0, 100}).result,
-            kRenderNativeWrongKind);
-  EXPECT_TRUE(
-      rig.Call(256, {canvas, rig.Text("scroll"), 0, 0, 100, 0, 0, PastTheArena(rig.Memory())})
-          .faulted)
-      << "the exponent is a text";
 }
 
 // Image holders: links refuse another shape, a filter runs between linked layers, and a link to

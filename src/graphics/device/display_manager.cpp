@@ -1176,10 +1176,10 @@ void DisplayManager::ForgetLinksTo(Surface* dying) {
   }
 }
 
-void DisplayManager::DetachAllFilters() {
+void DisplayManager::DetachFiltersWhere(const std::function<bool(const LayerFilter&)>& which) {
   for (const std::unique_ptr<Surface>& surface : layers_) {
     auto* layer = dynamic_cast<SurfaceLayer*>(surface.get());
-    if (layer && layer->HasSource()) layer->DetachSource(false);
+    if (layer && layer->HasSource() && which(*layer->GetSource())) layer->DetachSource(false);
   }
 }
 

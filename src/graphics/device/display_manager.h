@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <list>
 #include <memory>
 #include <string>
@@ -34,6 +35,7 @@ class CompositionLayer;
 class DirectDrawSurface;
 class DisplayObject;
 class ImageSurface;
+class LayerFilter;
 class MovieFrameSurface;
 class OffscreenLayer;
 class SoftwareSurfaceLayer;
@@ -262,8 +264,9 @@ class DisplayManager : public Direct3DDevice, private SurfaceUser {
   // Every render item, then every sprite, then every surface and layer; the render list ends
   // empty.
   void DestroyAllLayers();
-  // Detaches every layer's filter unapplied (before the code behind the filters goes).
-  void DetachAllFilters();
+  // Detaches, unapplied, every layer's filter that which picks (before the code behind the
+  // filters goes).
+  void DetachFiltersWhere(const std::function<bool(const LayerFilter&)>& which);
   int RestoreLayers(int argument);
   // Draws the render list onto the back buffer; the list's first failure, or -1 without one.
   int DrawRenderList();

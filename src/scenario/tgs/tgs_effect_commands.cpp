@@ -127,8 +127,8 @@ void SwapSlotPages(TgsScreenSlot& slot) {
 
 // ---- Effect handles ---------------------------------------------------------------------------
 
-int TgsScene::CreateEffectByKeyword(DisplayEffect** handle, const char* keyword, void* target,
-                                    ArgWords args) {
+int TgsScene::CreateEffectByKeyword(DisplayEffect** handle, const char* keyword,
+                                    EffectTarget target, ArgWords args) {
   DcpPluginManager* effects = Effects();
   TimerService* timers = Timers();
   DisplayEffect* effect = effects ? effects->Create(keyword) : nullptr;
@@ -215,14 +215,15 @@ int32_t TgsScene::WaitScreenEffect(int32_t slot, bool skippable) {
 }
 
 int32_t TgsScene::RunSlotEffect(int32_t slot, int kind, const char* keyword, TgsScreenSlot words,
-                                ArgWords args, int32_t failure, int page, void* target) {
+                                ArgWords args, int32_t failure, int page, EffectTarget target) {
   StopScreenEffect(slot, 1, 0);
   TgsScreenSlot& s = slots_[slot];
   s.words = words.words;
   s.words[0] = kind;
   s.name = words.name;
   if (!EffectsShown()) return 0;
-  return CreateEffectByKeyword(&s.effect, keyword, target ? target : LayerOf(page), args) == 0
+  return CreateEffectByKeyword(&s.effect, keyword, target ? target : EffectTarget(LayerOf(page)),
+                               args) == 0
              ? 0
              : failure;
 }
@@ -590,7 +591,7 @@ int32_t TgsScene::ReplaceSprite(int32_t slot, TgsText name, int32_t position, bo
 // it gets a picture of its own, so the twin page's shared one stays.
 int32_t TgsScene::StartReplaceEffect(TgsSpriteRecord& r, OldSprite& old, const char* keyword,
                                      uint8_t page, std::initializer_list<ArgWord> after,
-                                     void* target) {
+                                     EffectTarget target) {
   if (!old.sprite || !EffectsShown() || Skipping()) return 0;
   auto picture = std::make_unique<ImageSurface>();
   if (!old.picture || picture->CopyFrom(old.picture.get(), kCopyLikeSource) != 0 ||
@@ -599,7 +600,7 @@ int32_t TgsScene::StartReplaceEffect(TgsSpriteRecord& r, OldSprite& old, const c
   }
   std::vector<ArgWord> words{Word(r.sprite.get()), Word(old.sprite.get())};
   words.insert(words.end(), after.begin(), after.end());
-  if (CreateEffectByKeyword(&r.effect, keyword, target ? target : LayerOf(P(page)),
+  if (CreateEffectByKeyword(&r.effect, keyword, target ? target : EffectTarget(LayerOf(P(page))),
                             ArgWords(words.data(), words.size())) != 0) {
     old.sprite.reset();
     return 5;

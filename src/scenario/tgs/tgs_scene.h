@@ -225,7 +225,7 @@ class TgsScene {
   bool MakeBackgroundPrivate(int page);
 
   // Effects (tgs_effect_commands.cpp).
-  int CreateEffectByKeyword(DisplayEffect** handle, const char* keyword, void* target,
+  int CreateEffectByKeyword(DisplayEffect** handle, const char* keyword, EffectTarget target,
                             ArgWords args);
   void ReleaseEffect(DisplayEffect** handle);
   int WaitEffect(DisplayEffect** handle, bool skippable);
@@ -315,7 +315,7 @@ class TgsScene {
   // Hands the old sprite to the effect that replaces it: 0, or 5 when the effect failed.
   // target: what the effect is set up on (null: the page's layer).
   int32_t StartReplaceEffect(TgsSpriteRecord& r, OldSprite& old, const char* keyword, uint8_t page,
-                             std::initializer_list<ArgWord> after, void* target = nullptr);
+                             std::initializer_list<ArgWord> after, EffectTarget target = nullptr);
   // Reads a sprite path's end state (the effect's Query or the command's out words) into the
   // record and moves the sprite to the front (order 1) or back (2) of its group.
   struct SpritePathEnd {
@@ -338,7 +338,8 @@ class TgsScene {
   // Stops and records the slot; the effect (on target, or the page's layer) is made only while
   // effects are shown.
   int32_t RunSlotEffect(int32_t slot, int kind, const char* keyword, TgsScreenSlot words,
-                        ArgWords args, int32_t failure, int page = 0, void* target = nullptr);
+                        ArgWords args, int32_t failure, int page = 0,
+                        EffectTarget target = nullptr);
   bool ReadRule(int32_t number);
   struct BlurEnd {
     int32_t x = 0, y = 0;
