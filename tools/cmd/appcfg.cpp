@@ -4,6 +4,7 @@
 // appcfg seeds DIR: writes the seed corpus of the configuration fuzz target.
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,19 +54,8 @@ void PrintText(const char* name, const std::optional<std::string>& text) {
   }
 }
 
-const char* StatusName(int status) {
-  switch (status) {
-    case kConfigOk:
-      return "whole";
-    case kConfigMended:
-      return "mended (a record cut to its block or a text ended)";
-    case kConfigTruncated:
-      return "truncated (defaults kept for what was missing)";
-    default:
-      return "bad magic (skipped)";
-  }
-}
-
+// Reads the file as the engine does, then prints what the engine took; a file the engine
+// refuses is said on standard error, with where it broke, and fails.
 int Dump(const std::filesystem::path& path) {
   Bytes file;
   if (!tools::ReadFileBytes(path, file)) {
@@ -73,44 +63,58 @@ int Dump(const std::filesystem::path& path) {
     return kExitFailed;
   }
   const std::string leaf = sjis::ToUpper(path.filename().string());
+  std::string why;
+  std::function<void()> print;
   int status;
   if (leaf == "QZ_APP.SYS") {
     AppRecord record;
-    status = ReadAppRecord(file, record);
-    PrintBlock("application record", EncodeBlock(record));
+    status = ReadAppRecord(file, record, &why);
+    print = [record] { PrintBlock("application record", EncodeBlock(record)); };
   } else if (leaf == "QZ_APP.INF") {
     AppInfo info;
-    status = ReadAppInfo(file, info);
-    std::printf("version: %d.%02d revision %x\n", info.majorVersion, info.minorVersion,
-                info.revision);
-    PrintText("application name", info.appName);
-    PrintText("product title", info.productTitle);
-    PrintText("notice", info.notice);
-    PrintText("web address", info.webAddress);
-    PrintText("save-folder name", info.saveFolderName);
+    status = ReadAppInfo(file, info, &why);
+    print = [info] {
+      std::printf("version: %d.%02d revision %x\n", info.majorVersion, info.minorVersion,
+                  info.revision);
+      PrintText("application name", info.appName);
+      PrintText("product title", info.productTitle);
+      PrintText("notice", info.notice);
+      PrintText("web address", info.webAddress);
+      PrintText("save-folder name", info.saveFolderName);
+    };
   } else if (leaf == "USER.CFG") {
     EngineConfig config;
-    status = ReadEngineConfig(file, config);
-    PrintBlock("engine settings", EncodeBlock(config.engine));
-    PrintBlock("display settings", EncodeBlock(config.display));
-    PrintBlock("frame pacing", EncodeBlock(config.pacing));
-    PrintText("chosen save folder", config.chosenSaveFolder);
+    status = ReadEngineConfig(file, config, &why);
+    print = [config] {
+      PrintBlock("engine settings", EncodeBlock(config.engine));
+      PrintBlock("display settings", EncodeBlock(config.display));
+      PrintBlock("frame pacing", EncodeBlock(config.pacing));
+      PrintText("chosen save folder", config.chosenSaveFolder);
+    };
   } else if (leaf == "APP_CFG.DAT") {
     UserConfig user;
-    status = ReadUserConfig(file, user);
-    PrintBlock("user settings", EncodeBlock(user));
+    status = ReadUserConfig(file, user, &why);
+    print = [user] { PrintBlock("user settings", EncodeBlock(user)); };
   } else if (leaf == "SET_UP.IFG") {
     SetupInfo setup;
-    status = ReadSetupInfo(file, setup);
-    PrintText("uninstall key", setup.uninstallKey);
-    std::printf("per user: %d\n", setup.perUser);
+    status = ReadSetupInfo(file, setup, &why);
+    print = [setup] {
+      PrintText("uninstall key", setup.uninstallKey);
+      std::printf("per user: %d\n", setup.perUser);
+    };
   } else {
     std::fprintf(
         stderr, "appcfg: %s is none of QZ_APP.SYS, QZ_APP.INF, USER.CFG, APP_CFG.DAT, SET_UP.IFG\n",
         leaf.c_str());
     return kExitUsage;
   }
-  std::printf("file: %s\n", StatusName(status));
+  if (!ConfigTaken(status)) {
+    std::fprintf(stderr, "appcfg: the engine refuses %s: %s\n", path.c_str(), why.c_str());
+    return kExitFailed;
+  }
+  print();
+  std::printf("file: %s\n",
+              status == kConfigOk ? "whole" : "taken, with a text ended where it had no NUL");
   return kExitOk;
 }
 
