@@ -116,27 +116,6 @@ int Pack(int argc, char** argv) {
   return 0;
 }
 
-// Why the engine's reader refused a pack or a member, in words.
-std::string ArchiveFailure(int code) {
-  switch (code) {
-    case bw::kArchiveBadFormat:
-      return "wrong key or not a pack";
-    case bw::kArchiveEmptyMember:
-      return "the member is empty";
-    case bw::kArchiveNotFound:
-      return "no such member";
-    case bw::kArchiveSeekFailed:
-    case bw::kArchiveReadFailed:
-      return "the pack is cut short or cannot be read";
-    case bw::kArchiveOutOfMemory:
-      return "out of memory";
-    case bw::kArchiveUnpackFailed:
-      return "the member's packed bytes are damaged";
-    default:
-      return "the reader failed with code " + std::to_string(code);
-  }
-}
-
 bw::Archive* OpenPack(const std::string& path, const bw::tools::VfaPackOptions& options) {
   std::error_code ec;
   if (!std::filesystem::is_regular_file(path, ec)) {
@@ -145,13 +124,11 @@ bw::Archive* OpenPack(const std::string& path, const bw::tools::VfaPackOptions& 
   }
   bw::VfaDecoderAssist(bw::kVfaAssistTables, 1, 0);
   bw::VfaDecoderAssist(bw::kVfaAssistKeyWords, options.keyWord1, options.keyWord2);
+  // The engine's own verdict and words: a pack it would not mount is not listed either.
   int error = 0;
-  bw::Archive* archive = bw::OpenVfaPack(path.c_str(), bw::host::HostFile(), &error);
-  if (!archive) {
-    std::fprintf(
-        stderr, "vfa: cannot open %s: %s\n", path.c_str(),
-        error == bw::kArchiveNotFound ? "cannot read the file" : ArchiveFailure(error).c_str());
-  }
+  std::string why;
+  bw::Archive* archive = bw::OpenVfaPack(path.c_str(), bw::host::HostFile(), &error, &why);
+  if (!archive) std::fprintf(stderr, "vfa: cannot open %s: %s\n", path.c_str(), why.c_str());
   return archive;
 }
 
@@ -207,7 +184,7 @@ int Extract(int argc, char** argv) {
   if (code != bw::kArchiveOk) {
     bw::FreeGlobalBlock(&block);
     std::fprintf(stderr, "vfa: cannot extract %s from %s: %s\n", args[1].c_str(), args[0].c_str(),
-                 ArchiveFailure(code).c_str());
+                 bw::DescribeArchiveError(code).c_str());
     return 1;
   }
   const bool ok = !bw::WriteFileAtomically(

@@ -172,7 +172,12 @@ int GameApp::InitInstance() {
   if (line.size() >= 2 && line[0] == '/' && (line[1] == 'L' || line[1] == 'l')) {
     if (RebaseAppFolder(line.substr(2)) != kAppFolderSet) return kInitAppRecord;
   }
-  MountStartupPacks(FileSystem());
+  std::string packFailure;
+  MountStartupPacks(FileSystem(), &packFailure);
+  if (!packFailure.empty()) {
+    EngineApp::ShowMessage("A pack of the game cannot be used:\n" + packFailure, kIconError);
+    return kInitAppRecord;
+  }
   return ReadConfiguration();
 }
 

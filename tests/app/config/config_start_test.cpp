@@ -1,5 +1,5 @@
-// Start-up with settings files that are not what they claim: the start stops with the engine's
-// message, which names the file and where it broke, and nothing of the file leaks out.
+// Start-up with settings files and packs that are not what they claim: the start stops with a
+// message that names the file and where it broke, and nothing of the file leaks out.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -51,6 +51,21 @@ TEST_F(ConfigStart, ANoisyInformationFileGivesNoTitleAndIsNamed) {
         << box.text;
     EXPECT_EQ(box.title, "KVR DX Application") << "the default name, not the file's bytes";
   }
+}
+
+TEST_F(ConfigStart, ABrokenOrUnreadablePatchPackStopsTheStartNamingIt) {
+  WriteGame(" wait\n ret\n");
+  dir.WriteFile("PATCH.VFA", "VFA1" + RandomBytes(200, 3));
+  host::MessageBoxRequest box = RunRefused();
+  EXPECT_EQ(box.text.find("A pack of the game cannot be used:\n" +
+                          (dir.path() / "PATCH.VFA").string() + ": "),
+            0u)
+      << box.text;
+
+  std::filesystem::remove(dir.path() / "PATCH.VFA");
+  std::filesystem::create_directory(dir.path() / "PATCH.VFA");
+  box = RunRefused();
+  EXPECT_NE(box.text.find("PATCH.VFA: a folder, not a pack"), std::string::npos) << box.text;
 }
 
 }  // namespace
