@@ -15,6 +15,7 @@
 #include "host/cp932.h"
 #include "lib/config/config_writers.h"
 #include "lib/file_bytes.h"
+#include "lib/tool_args.h"
 #include "lib/tool_exit.h"
 
 namespace {
@@ -187,10 +188,14 @@ int Seeds(const std::filesystem::path& folder) {
 
 int main(int argc, char** argv) {
   if (bw::tools::PrintHelpIfAsked(argc, argv, kUsage)) return kExitOk;
-  if (argc < 3) return Usage();
-  std::string_view command = argv[1];
-  if (command == "game" && argc <= 4) return Game(argv[2], argc == 4 ? argv[3] : nullptr);
-  if (command == "dump" && argc == 3) return Dump(argv[2]);
-  if (command == "seeds" && argc == 3) return Seeds(argv[2]);
-  return Usage();
+  if (argc == 1) return Usage();
+  const std::string_view command = argv[1];
+  auto wrong = [](std::string_view what) { return tools::UsageError("appcfg", kUsage, what); };
+  if (command == "game") {
+    return argc == 3 || argc == 4 ? Game(argv[2], argc == 4 ? argv[3] : nullptr)
+                                  : wrong("game takes DIR and, maybe, NAME");
+  }
+  if (command == "dump") return argc == 3 ? Dump(argv[2]) : wrong("dump takes one FILE");
+  if (command == "seeds") return argc == 3 ? Seeds(argv[2]) : wrong("seeds takes one DIR");
+  return wrong("unknown command " + std::string(command));
 }

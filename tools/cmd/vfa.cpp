@@ -14,6 +14,7 @@
 #include "common/atomic_file.h"
 #include "common/sjis.h"
 #include "host/cp932.h"
+#include "lib/tool_args.h"
 #include "lib/tool_exit.h"
 #include "lib/vfa/vfa_writer.h"
 #include "platform/memory_stream.h"
@@ -42,6 +43,10 @@ constexpr bw::tools::ToolUsage kUsage = {
 
 int Usage() {
   return bw::tools::PrintUsage(kUsage);
+}
+
+int Wrong(std::string_view what) {
+  return bw::tools::UsageError("vfa", kUsage, what);
 }
 
 bool ParseWord(const char* text, uint32_t& value) {
@@ -95,7 +100,8 @@ int Pack(int argc, char** argv) {
   bw::tools::VfaPackOptions options;
   std::vector<std::string> args;
   bool nibbles = false;
-  if (!ParseOptions(argc, argv, true, options, nibbles, args) || args.size() != 2) return Usage();
+  if (!ParseOptions(argc, argv, true, options, nibbles, args)) return Usage();
+  if (args.size() != 2) return Wrong("pack needs FOLDER and OUT.VFA");
   std::vector<bw::tools::VfaMemberSource> members;
   std::string error;
   if (!bw::tools::CollectVfaMembers(args[0], members, &error)) {
@@ -136,7 +142,8 @@ int List(int argc, char** argv) {
   bw::tools::VfaPackOptions options;
   std::vector<std::string> args;
   bool nibbles = false;
-  if (!ParseOptions(argc, argv, false, options, nibbles, args) || args.size() != 1) return Usage();
+  if (!ParseOptions(argc, argv, false, options, nibbles, args)) return Usage();
+  if (args.size() != 1) return Wrong("list takes one PACK");
   bw::Archive* archive = OpenPack(args[0], options);
   if (!archive) return 1;
   std::printf("%-8s %10s %10s %10s %-6s %s\n", "index", "offset", "size", "unpacked", "flags",
@@ -156,7 +163,8 @@ int Extract(int argc, char** argv) {
   bw::tools::VfaPackOptions options;
   std::vector<std::string> args;
   bool nibbles = false;
-  if (!ParseOptions(argc, argv, false, options, nibbles, args) || args.size() != 3) return Usage();
+  if (!ParseOptions(argc, argv, false, options, nibbles, args)) return Usage();
+  if (args.size() != 3) return Wrong("extract needs PACK, NAME and OUT");
   bw::host::Cp932Conversion member = bw::host::Utf8ToCp932(args[1]);
   if (!member.ok) {
     std::fprintf(stderr, "vfa: %s: no such member (the name has no CP932 form)\n", args[1].c_str());
@@ -206,5 +214,5 @@ int main(int argc, char** argv) {
   if (command == "pack") return Pack(argc - 2, argv + 2);
   if (command == "list") return List(argc - 2, argv + 2);
   if (command == "extract") return Extract(argc - 2, argv + 2);
-  return Usage();
+  return Wrong("unknown command " + command);
 }
