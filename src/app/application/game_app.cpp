@@ -1,5 +1,6 @@
 #include "app/application/game_app.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <system_error>
 
@@ -37,8 +38,6 @@ constexpr int kMessageWithCheckBox = 1;  // the message dialog with its "don't s
 constexpr int kStartupClearsDisplayWords9 = 9;
 // The depth the display block keeps after a switch to a window.
 constexpr uint8_t kDepthAfterWindowSwitch = 3;
-
-bool Readable(int status) { return status == kConfigOk || status == kConfigMended; }
 
 std::filesystem::path HostPath(const std::string& enginePath) {
   std::string linux;
@@ -173,19 +172,33 @@ int GameApp::InitInstance() {
   if (line.size() >= 2 && line[0] == '/' && (line[1] == 'L' || line[1] == 'l')) {
     if (RebaseAppFolder(line.substr(2)) != kAppFolderSet) return kInitAppRecord;
   }
-  MountStartupPacks(FileSystem());
+  std::string packFailure;
+  MountStartupPacks(FileSystem(), &packFailure);
+  if (!packFailure.empty()) {
+    EngineApp::ShowMessage("A pack of the game cannot be used:\n" + packFailure, kIconError);
+    return kInitAppRecord;
+  }
   return ReadConfiguration();
 }
 
 int GameApp::ReadConfiguration() {
   std::vector<uint8_t> bytes;
-  if (!scriptFiles_.Load("SCRIPT\\QZ_APP.SYS", bytes) || !Readable(ReadAppRecord(bytes, record_))) {
-    EngineApp::ShowMessage(host::Cp932Literal("アプリケーション設定ファイルの読み込みに失敗"), kIconError);
+  std::string why;
+  if (!scriptFiles_.Load("SCRIPT\\QZ_APP.SYS", bytes) ||
+      !ConfigTaken(ReadAppRecord(bytes, record_, &why))) {
+    EngineApp::ShowMessage(
+        ConfigFailureText(host::Cp932Literal("アプリケーション設定ファイルの読み込みに失敗"),
+                          "SCRIPT\\QZ_APP.SYS", why),
+        kIconError);
     return kInitAppRecord;
   }
   bytes.clear();
-  if (!scriptFiles_.Load("SCRIPT\\QZ_APP.INF", bytes) || !Readable(ReadAppInfo(bytes, info_))) {
-    EngineApp::ShowMessage(host::Cp932Literal("アプリケーション情報ファイルの読み込みに失敗"), kIconError);
+  if (!scriptFiles_.Load("SCRIPT\\QZ_APP.INF", bytes) ||
+      !ConfigTaken(ReadAppInfo(bytes, info_, &why))) {
+    EngineApp::ShowMessage(
+        ConfigFailureText(host::Cp932Literal("アプリケーション情報ファイルの読み込みに失敗"),
+                          "SCRIPT\\QZ_APP.INF", why),
+        kIconError);
     return kInitAppInfo;
   }
 
@@ -208,8 +221,12 @@ int GameApp::ReadConfiguration() {
 
   bytes.clear();
   const std::filesystem::path userCfg = HostPath(plan_.userCfgPath);
-  if (!host::ReadWholeFile(userCfg, bytes) || !Readable(ReadEngineConfig(bytes, config_))) {
-    EngineApp::ShowMessage(host::Cp932Literal("環境設定ファイルの読み込みに失敗"), kIconError);
+  why.clear();
+  if (!host::ReadWholeFile(userCfg, bytes) ||
+      !ConfigTaken(ReadEngineConfig(bytes, config_, &why))) {
+    EngineApp::ShowMessage(ConfigFailureText(host::Cp932Literal("環境設定ファイルの読み込みに失敗"),
+                                             host::Utf8ToCp932Lenient(userCfg.string()), why),
+                           kIconError);
     return kInitSettings;
   }
   configuredVSync_ = config_.pacing.vsyncMode;
@@ -230,7 +247,11 @@ int GameApp::ReadConfiguration() {
 
   const std::filesystem::path appCfg = HostPath(saveFolder_ + "APP_CFG.DAT");
   if (host::ReadWholeFile(appCfg, bytes)) {
-    ReadUserConfig(bytes, user_);
+    // A damaged one leaves the defaults, which are saved over it at exit.
+    if (!ConfigTaken(ReadUserConfig(bytes, user_, &why))) {
+      std::fprintf(stderr, "brimwold: %s: %s; the defaults are used\n", appCfg.c_str(),
+                   why.c_str());
+    }
   } else {
     // One that is there but cannot be read (a folder, no permission) is never replaced.
     std::error_code ec;
