@@ -65,6 +65,13 @@ TEST(Program, HelpSaysWhatTheProgramIsForAndWithoutLWhereItLooked) {
   ProgramProcess help(BW_PROGRAM, {"-h"}, {});
   EXPECT_EQ(ExitCode(RunToEnd(help)), 0);
   EXPECT_NE(help.Output().find("usage: brimwold [/L game-folder]"), std::string::npos);
+  // Every status the program ends with has its line.
+  for (int status : {kExitNormal, kStartupInitInstance, kStartupOtherInstance, kStartupDisplay,
+                     kStartupLog, kStartupCanvas, kStartupBindings, kStartupWindow, kStartupScreen,
+                     kStartupDevices, kExitScriptFailed, kExitSettingsNotSaved}) {
+    EXPECT_NE(help.Output().find("\n  " + std::to_string(status) + " "), std::string::npos)
+        << status;
+  }
   ProgramProcess wrong(BW_PROGRAM, {"--frobnicate"}, {});
   EXPECT_EQ(ExitCode(RunToEnd(wrong)), 2);
   EXPECT_NE(wrong.Errors().find("usage: brimwold"), std::string::npos);
@@ -80,7 +87,7 @@ TEST(Program, HelpSaysWhatTheProgramIsForAndWithoutLWhereItLooked) {
 }
 
 // A settings file that is a folder is reported as the engine reports an unreadable one, and the
-// folder keeps what it holds.
+// folder keeps what it holds; the run that cannot save its settings says so in its status.
 TEST(Program, ASettingsFileThatIsAFolderIsReportedAndKept) {
   test::TempDir home;
   test::TempDir game;
@@ -97,7 +104,8 @@ TEST(Program, ASettingsFileThatIsAFolderIsReportedAndKept) {
   WriteGame(second, " wait\n ret\n");
   second.WriteFile("SAVEDATA/APP_CFG.DAT/inside", "keep");
   ProgramProcess player(BW_PROGRAM, {"/L", second.path().string()}, HeadlessEnvironment(home));
-  EXPECT_EQ(ExitCode(RunToEnd(player)), 0) << "the game runs on its defaults";
+  EXPECT_EQ(ExitCode(RunToEnd(player)), kExitSettingsNotSaved)
+      << "the game ran on its defaults, but its settings were not saved";
   EXPECT_NE(player.Errors().find("アプリケーション設定ファイルの保存に失敗"), std::string::npos)
       << player.Errors();
   EXPECT_EQ(test::ReadFile(second.path() / "SAVEDATA" / "APP_CFG.DAT" / "inside"), "keep");

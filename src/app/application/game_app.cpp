@@ -254,14 +254,24 @@ void GameApp::SaveConfig(int code) {
   EngineConfig saved = EngineConfigForSave(config_, configuredVSync_, configuredPreciseTiming_,
                                            user_.rememberWindowPosition != 0);
   std::filesystem::path userCfg = HostPath(plan_.userCfgPath);
-  if (userCfg.empty() || SaveEngineConfig(userCfg, saved)) {
+  bool written = !userCfg.empty() && !SaveEngineConfig(userCfg, saved);
+  if (written) {
+    written = SaveUserSettings();
+  } else {
     EngineApp::ShowMessage(host::Cp932Literal("環境設定ファイルの保存に失敗"), kIconError);
-    return;
   }
+  // The status tells of the last save: one that failed at the start may succeed at the exit.
+  int before = written ? kExitSettingsNotSaved : kExitNormal;
+  exitStatus_.compare_exchange_strong(before, written ? kExitNormal : kExitSettingsNotSaved);
+}
+
+bool GameApp::SaveUserSettings() {
   std::filesystem::path appCfg = HostPath(saveFolder_ + "APP_CFG.DAT");
   if (appCfg.empty() || userConfigUnreadable_ || SaveUserConfig(appCfg, user_)) {
     EngineApp::ShowMessage(host::Cp932Literal("アプリケーション設定ファイルの保存に失敗"), kIconError);
+    return false;
   }
+  return true;
 }
 
 namespace {

@@ -76,6 +76,7 @@ constexpr uint8_t kEffectsResumeRequested = 3;
 // The process's exit status after a run.
 constexpr int kExitNormal = 0;
 constexpr int kExitScriptFailed = 20;
+constexpr int kExitSettingsNotSaved = 21;  // the run ended, but its settings were not written
 
 // SetMenuItemEnabled: an item past the screen-mode permission.
 constexpr int kMenuItemUnknown = -1;
@@ -230,6 +231,8 @@ class GameApp : public EngineApp, public ScriptApplication {
 
  private:
   int ReadConfiguration();
+  // APP_CFG.DAT; false after the failure's message.
+  bool SaveUserSettings();
   int OnClose(WindowMessage& record) override;
   int OnDropFiles(WindowMessage& record);
   bool ServePendingInterrupt();

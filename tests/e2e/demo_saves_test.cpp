@@ -1,6 +1,6 @@
-// Loading in the demo as a player does, headless on the virtual clock: a save made with the menu
-// bar's "セーブ" during the story comes back in a later run from the title's "つづきから" and from
-// the menu bar's "ロード" during the story.
+// Saving and loading in the demo as a player does, headless on the virtual clock: a save made with
+// the menu bar's "セーブ" during the story comes back in a later run from the title's "つづきから"
+// and from the menu bar's "ロード" during the story; a quick save that fails says so.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -49,19 +49,24 @@ constexpr uint32_t kSaveAt = 905, kSavedFrom = 910, kSavedUntil = 960;
 // The load dialog's first row of "Page.1", where the save went.
 constexpr char kLoadFirstRow[] = "row:0;activate;2";
 
-TEST(DemoLoad, TheTitleAndTheMenuBarBringBackTheSavedLine) {
-  test::TempDir game, home;
-  test::CopyDemoGame(BRIMWOLD_DEMO_GAME, game.path());
-  test::PutShippedSettings(game.path());
-
+// The story started and its lines clicked through until kSaveAt, and more input after.
+std::string StoryUntilTheSave(const std::string& more = "") {
   std::string input = "BRIMWOLD_HEADLESS_INPUT=55:move:400:352,60:click:400:352";
   for (uint32_t f = 200; f < kSaveAt; f += 120) {
     input += "," + std::to_string(f - 3) + ":move:390:262," + std::to_string(f - 2) +
              ":move:400:268," + std::to_string(f) + ":click:400:268";
   }
+  return input + more;
+}
+
+TEST(DemoSaves, TheTitleAndTheMenuBarBringBackTheSavedLine) {
+  test::TempDir game, home;
+  test::CopyDemoGame(BRIMWOLD_DEMO_GAME, game.path());
+  test::PutShippedSettings(game.path());
+
   const test::PlayedRun saving =
       test::PlayHeadless(game.path(), home.path(),
-                         {input, Command(kSaveAt, kCmdSave),
+                         {StoryUntilTheSave(), Command(kSaveAt, kCmdSave),
                           "BRIMWOLD_HEADLESS_ANSWERS=row:0;check:1073:0;press:1204;2",
                           Frames(kSavedFrom, kSavedUntil), "BRIMWOLD_HEADLESS_FRAMES=970"},
                          kRunLimit);
@@ -93,6 +98,23 @@ TEST(DemoLoad, TheTitleAndTheMenuBarBringBackTheSavedLine) {
   ASSERT_EQ(story.status, 0) << story.errors;
   EXPECT_TRUE(Showing(story, saved, 280) == Showing(story, saved, 301));
   EXPECT_FALSE(Showing(story, saved, 301).empty()) << "the menu bar's load shows the saved line";
+}
+
+// Ctrl+F1 where the quick save's file cannot be written (a folder took its place): the player
+// is told, with the reason, and the game goes on.
+TEST(DemoSaves, AQuickSaveThatCannotBeWrittenSaysSo) {
+  test::TempDir game, home;
+  test::CopyDemoGame(BRIMWOLD_DEMO_GAME, game.path());
+  test::PutShippedSettings(game.path());
+  fs::create_directories(game.path() / "SAVEDATA" / "DATA0105.SAV" / "inside");
+  const test::PlayedRun run = test::PlayHeadless(
+      game.path(), home.path(),
+      {StoryUntilTheSave(",905:keydown:Left Ctrl,905:key:F1,906:keyup:Left Ctrl"),
+       "BRIMWOLD_HEADLESS_FRAMES=940"},
+      kRunLimit);
+  EXPECT_EQ(run.status, 0) << run.errors;
+  EXPECT_NE(run.errors.find("セーブデータの作成に失敗しました。ErrNo:5"), std::string::npos)
+      << run.errors;
 }
 
 }  // namespace
