@@ -208,7 +208,7 @@ std::filesystem::path FolderOfLength(const std::filesystem::path& base, size_t n
   return folder;
 }
 
-TEST(Program, AGameFolderTooLongForTheEnginesBuffersIsRefusedSayingSo) {
+TEST(Program, AGameOrSaveFolderTooLongForTheEnginesBuffersIsRefusedSayingSo) {
   test::TempDir home;
   test::TempDir base;
   const size_t longest = kMaxAppFolder - 3;
@@ -219,19 +219,42 @@ TEST(Program, AGameFolderTooLongForTheEnginesBuffersIsRefusedSayingSo) {
   for (const auto& folder : {fits, over}) {
     std::filesystem::create_directories(folder);
     test::TempDir dir;  // the writers' folder; the game is copied into place
-    WriteGame(dir, " wait\n ret\n");
+    // The save of page 10's extra slot, "DATA10-1.SAV", a canvas for its thumbnail.
+    WriteGame(dir,
+              " native native:238, canvas, thumbnail\n native native:41, thumbnail, status\n"
+              " native native:43, slot, status\n wait\n ret\n"
+              "canvas: .word 160, 120, 32, 2\nthumbnail: .word 0, 0\nslot: .word 10, -1\n"
+              "status: .word 0\n");
     std::filesystem::copy(dir.path(), folder, std::filesystem::copy_options::recursive);
   }
   ProgramProcess runs(BW_PROGRAM, {"/L", fits.string()}, HeadlessEnvironment(home));
   EXPECT_EQ(ExitCode(RunToEnd(runs)), 0) << runs.Errors();
-  EXPECT_TRUE(std::filesystem::exists(fits / "SAVEDATA" / "APP_CFG.DAT"))
-      << "the longest name start-up builds fits";
+  EXPECT_TRUE(std::filesystem::exists(fits / "SAVEDATA" / "DATA10-1.SAV"))
+      << "the longest name the engine builds fits: " << runs.Errors();
 
   ProgramProcess refused(BW_PROGRAM, {"/L", over.string()}, HeadlessEnvironment(home));
   EXPECT_EQ(ExitCode(RunToEnd(refused)), 2);
   EXPECT_NE(refused.Errors().find("too long for the engine"), std::string::npos)
       << refused.Errors();
   EXPECT_FALSE(std::filesystem::exists(over / "SAVEDATA"));
+
+  // A save folder of its own (mode 3, in the data folder) too long for the saves' names, though
+  // not for the settings' "USER.CFG": its engine form "Z:" + data + "\\S\\" is 250 bytes.
+  test::TempDir far;
+  const std::filesystem::path data = FolderOfLength(far.path(), 245);
+  std::filesystem::create_directories(data);
+  AppRecord record;
+  record.saveFolderMode = 3;
+  AppInfo info;
+  info.saveFolderName = "S";
+  test::TempDir own;
+  test::WriteGameFolder(own, record, info, EngineConfig{}, " wait\n ret\n");
+  ProgramProcess saves(BW_PROGRAM, {"/L", own.path().string()},
+                       {"BRIMWOLD_HEADLESS=1", "XDG_RUNTIME_DIR=" + home.path().string(),
+                        "XDG_DATA_HOME=" + data.string()});
+  EXPECT_EQ(ExitCode(RunToEnd(saves)), kStartupInitInstance);
+  EXPECT_NE(saves.Errors().find("The save folder's path is too long"), std::string::npos)
+      << saves.Errors();
 }
 
 // A start removes what a killed save left beside the settings, and only that.

@@ -37,6 +37,9 @@ constexpr int kMessageWithCheckBox = 1;  // the message dialog with its "don't s
 constexpr int kStartupClearsDisplayWords9 = 9;
 // The depth the display block keeps after a switch to a window.
 constexpr uint8_t kDepthAfterWindowSwitch = 3;
+// The longest names the engine builds in the save folder: a page's extra save ("DATA10-1.SAV") and
+// the read-text log.
+constexpr size_t kLongestSaveName = sizeof("TEXT_LOG.DAT") - 1;
 
 bool Readable(int status) { return status == kConfigOk || status == kConfigMended; }
 
@@ -218,6 +221,7 @@ int GameApp::ReadConfiguration() {
   chosenFolder_ = config_.chosenSaveFolder;
   SaveFolderChoice choice = FindSaveFolder(plan_, folderInputs_, chosenFolder_, folders);
   if (choice.result != kSaveFolderOk) return choice.result;
+  if (!SaveNamesFit(choice.saveFolder)) return kInitNoSaveFolder;
   saveFolder_ = choice.saveFolder;
   folderChosenNow_ = choice.chosenNow;
   if (folderChosenNow_) config_.chosenSaveFolder = chosenFolder_;
@@ -247,6 +251,18 @@ int GameApp::ReadConfiguration() {
 
   if (folderChosenNow_) SaveConfig(0);
   return 0;
+}
+
+// The engine builds the names of the saves and the read-text log in 260-byte buffers: a save
+// folder that leaves no room for them is refused, saying so, instead of every save failing.
+bool GameApp::SaveNamesFit(const std::string& folder) {
+  if (folder.size() + kLongestSaveName <= kMaxPath - 1) return true;
+  const std::string text =
+      "The save folder's path is too long for the engine: " + std::to_string(folder.size()) +
+      " bytes in its form, at most " + std::to_string(kMaxPath - 1 - kLongestSaveName) +
+      " leave room for the saves.\n" + folder;
+  EngineApp::ShowMessage(text, kIconError);
+  return false;
 }
 
 void GameApp::SaveConfig(int code) {

@@ -231,6 +231,7 @@ class GameApp : public EngineApp, public ScriptApplication {
 
  private:
   int ReadConfiguration();
+  bool SaveNamesFit(const std::string& folder);
   // APP_CFG.DAT; false after the failure's message.
   bool SaveUserSettings();
   int OnClose(WindowMessage& record) override;
