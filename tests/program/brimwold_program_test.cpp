@@ -162,6 +162,28 @@ TEST(Program, StopSignalsCloseTheGameOrEndIt) {
       << "the settings were saved";
 }
 
+// A stop that comes while a dialog waits for its answer closes the dialog as the window's close
+// button does, then the game: the run ends at once, with its settings saved. The dialog is drawn
+// on SDL's own invisible driver, where it waits as it does on a screen.
+TEST(Program, AStopWhileADialogWaitsClosesItAndTheGame) {
+  test::TempDir home;
+  test::TempDir game;
+  WriteGame(game,
+            " native native:799, ask, status\n wait\n ret\n"
+            "ask: .word 1, 0, question\nquestion: .string \"Stop here?\"\nstatus: .word 0\n");
+  ProgramProcess program(
+      BW_PROGRAM, {"/L", game.path().string()},
+      {"BRIMWOLD_HEADLESS", "SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy",
+       "XDG_RUNTIME_DIR=" + home.path().string(), "XDG_DATA_HOME=" + home.path().string()});
+  ASSERT_TRUE(program.WaitForOutput("Stop here?", kStartLimit)) << program.Errors();
+  program.Signal(SIGTERM);
+  std::optional<int> status = program.WaitForEnd(4s);
+  ASSERT_TRUE(status) << "still running 4 s after SIGTERM: " << program.Errors();
+  EXPECT_EQ(ExitCode(status), 0) << program.Errors();
+  EXPECT_TRUE(std::filesystem::exists(game.path() / "SAVEDATA" / "APP_CFG.DAT"))
+      << "the settings were saved";
+}
+
 // The lock lives in the user's runtime folder, else in the user's cache folder, and is the game's
 // own: a second copy of one game stops and says why, another game runs beside it.
 TEST(Program, ASecondCopyOfAGameStopsAndSaysWhy) {

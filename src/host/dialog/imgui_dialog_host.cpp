@@ -918,6 +918,11 @@ void ImGuiDialogHost::OpenMenu() {
   RefreshMenu();
 }
 
+void ImGuiDialogHost::CloseForStop() {
+  stopping_.store(true);
+  backend_->Wake();  // a dialog loop waiting for events sees it now
+}
+
 void ImGuiDialogHost::EndDialog(int id) {
   endRequested_ = true;
   endId_ = id;
@@ -933,7 +938,7 @@ bool ImGuiDialogHost::RunLoop(const std::function<bool()>& draw) {
   for (int frame = 0; !done && !endRequested_ && !closeRequested_; ++frame) {
     MSG msg;
     PeekMessage(&msg, HWND{}, kNoMessage, kNoMessage, PM_NOREMOVE);
-    if (!IsWindow(window_) || backend_->SdlWindowOf(window_) != sdlWindow_) {
+    if (stopping_.load() || !IsWindow(window_) || backend_->SdlWindowOf(window_) != sdlWindow_) {
       closeRequested_ = true;
       break;
     }
