@@ -784,6 +784,11 @@ int EngineApp::ModalMessageBox(const std::string& textCp932, uint32_t buttons, i
   return answer;
 }
 
+void EngineApp::Note(const std::string& textCp932) {
+  host::EchoMessage(info_.appName, textCp932);
+  log_.WriteNote(textCp932);
+}
+
 int EngineApp::ShowMessage(const std::string& textCp932, int icon) {
   if (OnFrameThread()) return RequestMessageBox(kBoxMessage, textCp932, icon);
   return ModalMessageBox(textCp932, host::MB_OK, icon);

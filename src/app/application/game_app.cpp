@@ -31,7 +31,6 @@ namespace bw {
 
 namespace {
 
-constexpr int kMessageWithCheckBox = 1;  // the message dialog with its "don't show again" box
 // Start-up results after which the two display words of the engine settings are cleared: the
 // screen's initialisation, and 9, which no step of this start-up gives.
 constexpr int kStartupClearsDisplayWords9 = 9;
@@ -364,12 +363,9 @@ int GameApp::CreateDevices() {
 
   sound_ = std::make_unique<GameSound>(playAloud_);
   if (!sound_->Create(MainWindow().GetHandle(), config_.engine.soundGlobalFocus != 0,
-                      config_.engine.soundSoftware != 0)) {
-    if (config_.pacing.soundWarning) {
-      bool dontShowAgain = false;
-      ShowMessageDialog(GameSound::WarningText(), kMessageWithCheckBox, &dontShowAgain);
-      config_.pacing.soundWarning = dontShowAgain ? 0 : 1;
-    }
+                      config_.engine.soundSoftware != 0) &&
+      config_.pacing.soundWarning) {
+    TellNoSound();
   }
   // The frame clock takes the configured sync mode and precise timing.
   UpdateFramePacing(-1);

@@ -282,6 +282,7 @@ class GameApp : public EngineApp, public ScriptApplication {
   WipeTransitions wipes_{&secondTimers_};
   ScopedGlobal<WipeTransitions> publishedWipes_{&wipes_};
   bool playAloud_ = false;
+  bool noSoundTold_ = false;
   std::unique_ptr<GameSound> sound_;
   InputBindingTable* bindings_ = nullptr;  // owned by the input manager
   FileDropTarget dropTarget_;
@@ -455,6 +456,7 @@ class GameApp : public EngineApp, public ScriptApplication {
   uint8_t SoundWarnOnce() override { return config_.pacing.soundWarning; }
   void SetSoundWarnOnce(uint8_t value) override { config_.pacing.soundWarning = value; }
   bool ShowSoundWarning(const std::string& cp932Text, uint8_t* checkState) override;
+  void TellNoSound();
   uint8_t BgmDuckSetting() override { return user_.duckPercent; }
   // The movie natives' window-level movie: an emptied slot clears the showing state.
  public:
