@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -293,6 +294,24 @@ TEST(Program, AStartRemovesStaleTemporaries) {
   EXPECT_FALSE(std::filesystem::exists(game.path() / "USER.CFG.tmp.aB3dE6"));
   EXPECT_TRUE(std::filesystem::exists(game.path() / "OPENING.OGG.tmp.aB3dE6"))
       << "only beside the files it writes";
+}
+
+// What `make run` builds before the window opens: the program, the tools and the demo game, and
+// none of the tests, which take many times longer to build. Read from the build tree's own rules.
+TEST(Program, TheRunTargetBuildsTheProgramToolsAndDemoAndNoTest) {
+  const std::filesystem::path tree = BW_BUILD_DIR;
+  if (!std::filesystem::exists(tree / "build.ninja")) GTEST_SKIP() << "not a Ninja build tree";
+  const std::string command = "ninja -C '" + tree.string() + "' -t commands player 2>&1";
+  std::string commands;
+  if (FILE* pipe = popen(command.c_str(), "r")) {
+    char chunk[4096];
+    for (size_t n; (n = fread(chunk, 1, sizeof chunk, pipe)) > 0;) commands.append(chunk, n);
+    EXPECT_EQ(pclose(pipe), 0) << commands;
+  }
+  for (const char* made : {"-o src/brimwold ", "-o tools/sobasm ", "SCRIPT.VFA"})
+    EXPECT_NE(commands.find(made), std::string::npos) << made;
+  for (const char* test : {"tests/", "bench/", "fuzz/"})
+    EXPECT_EQ(commands.find(test), std::string::npos) << test;
 }
 
 }  // namespace
