@@ -268,6 +268,7 @@ class EngineApp : public AppBase {
                       const std::string& titleCp932 = {});
 
   void StartLog();
+  void NoteKeyWithAlt(const host::MSG& msg);
   void BindInputMessages();
   int SetUpInput();
 
@@ -362,6 +363,7 @@ class EngineApp : public AppBase {
   bool menuModal_ = false;
   bool menuClosedOnce_ = false;
   uint32_t lastMenuClose_ = 0;
+  bool altChord_ = false;  // a key other than Alt went down since Alt last did
   bool switchRunning_ = false;
   bool sizeMove_ = false;
   bool modalScreenSaverOff_ = false;
