@@ -138,7 +138,7 @@ class EngineApp : public AppBase {
   bool AskOkCancel(const std::string& textCp932, int icon);
   // From any thread: the window thread shows the box. 0 without a main window.
   uint8_t RequestMessageBox(int kind, const std::string& textCp932, int icon, const std::string& title = {});
-  // Said without a box to answer: on standard error, and in the start-up log while it is written.
+  // Said without a box to answer: on standard error, and in this start's log when there is one.
   void Note(const std::string& textCp932);
   // The bracket around every dialog and box: the frame loop stands, the system cursor shows, and
   // over an own display mode the desktop's windows show and the screen saver stays off. Nested

@@ -365,7 +365,7 @@ int GameApp::CreateDevices() {
   if (!sound_->Create(MainWindow().GetHandle(), config_.engine.soundGlobalFocus != 0,
                       config_.engine.soundSoftware != 0) &&
       config_.pacing.soundWarning) {
-    TellNoSound();
+    TellNoSound(GameSound::WarningText());
   }
   // The frame clock takes the configured sync mode and precise timing.
   UpdateFramePacing(-1);

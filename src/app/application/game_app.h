@@ -456,7 +456,7 @@ class GameApp : public EngineApp, public ScriptApplication {
   uint8_t SoundWarnOnce() override { return config_.pacing.soundWarning; }
   void SetSoundWarnOnce(uint8_t value) override { config_.pacing.soundWarning = value; }
   bool ShowSoundWarning(const std::string& cp932Text, uint8_t* checkState) override;
-  void TellNoSound();
+  void TellNoSound(const std::string& cp932Text);
   uint8_t BgmDuckSetting() override { return user_.duckPercent; }
   // The movie natives' window-level movie: an emptied slot clears the showing state.
  public:

@@ -20,15 +20,15 @@ int32_t GameApp::StartSoundDevice(bool useGiven, uint8_t channels, uint32_t rate
 
 // A game without sound goes on silent: the player is told once a run, without a box to answer
 // (whose "don't show again" box is left unticked).
-void GameApp::TellNoSound() {
+void GameApp::TellNoSound(const std::string& cp932Text) {
   if (std::exchange(noSoundTold_, true)) return;
-  Note(GameSound::WarningText());
+  Note(cp932Text);
 }
 
-bool GameApp::ShowSoundWarning(const std::string& /*cp932Text*/, uint8_t* checkState) {
+bool GameApp::ShowSoundWarning(const std::string& cp932Text, uint8_t* checkState) {
   if (!MainWindow().IsWindow()) return false;
   if (checkState != nullptr) *checkState = 0;
-  TellNoSound();
+  TellNoSound(cp932Text);
   return true;
 }
 
