@@ -115,8 +115,14 @@ class AppTgsHost : public TgsFrameHost {
   }
   bool SnapshotKept() override { return SaveDataOf(host_).HasSnapshot(); }
   // Quick slots 1-5 are the quick ring's files 5-9; slot 0 the ring's next one.
+  // A failed save is also told in a box, with its reason: the caption alone is easily missed.
   bool QuickSave(int slot) override {
-    return SaveDataOf(host_).WriteSaveData(kQuickPage, QuickFile(slot)) == 0;
+    const int r = SaveDataOf(host_).WriteSaveData(kQuickPage, QuickFile(slot));
+    if (r != 0 && App()) {
+      App()->ShowMessage(host::Cp932Literal("セーブデータの作成に失敗しました。ErrNo:") +
+                         std::to_string(r));
+    }
+    return r == 0;
   }
   // Quick slot 0 is the quick ring's newest. The save is read once the run has ended
   // (StepFrame): here it is only found.

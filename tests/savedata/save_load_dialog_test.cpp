@@ -164,7 +164,7 @@ TEST(SaveDialog, ACommentReachesItsOwnSlotWhenAnotherRowIsChosen) {
   EXPECT_EQ(rig.Bytes(2, 2), expected) << "248 bytes, a NUL and zeros; nothing else changed";
   EXPECT_EQ(rig.Bytes(2, 3), slot3);
 
-  // A write-back that cannot write leaves the file as it was.
+  // A write-back that cannot write (a full disk) leaves the file as it was, and says so.
   const std::string now = rig.Bytes(2, 2);
   const pid_t pid = fork();
   if (pid == 0) {
@@ -172,11 +172,12 @@ TEST(SaveDialog, ACommentReachesItsOwnSlotWhenAnotherRowIsChosen) {
     rlimit limit{4096, 4096};
     setrlimit(RLIMIT_FSIZE, &limit);
     rig.Run(true, "row:2;text:1056:x;commit:1056;2");
-    _exit(0);
+    const bool told = rig.app.told.size() == 1 && rig.app.told[0].ends_with("ErrNo:3");
+    _exit(told ? 0 : 1);
   }
   int status = -1;
   waitpid(pid, &status, 0);
-  EXPECT_EQ(status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the failure was not told";
   EXPECT_EQ(rig.Bytes(2, 2), now);
 }
 

@@ -138,6 +138,8 @@ class EngineApp : public AppBase {
   bool AskOkCancel(const std::string& textCp932, int icon);
   // From any thread: the window thread shows the box. 0 without a main window.
   uint8_t RequestMessageBox(int kind, const std::string& textCp932, int icon, const std::string& title = {});
+  // Said without a box to answer: on standard error, and in this start's log when there is one.
+  void Note(const std::string& textCp932);
   // The bracket around every dialog and box: the frame loop stands, the system cursor shows, and
   // over an own display mode the desktop's windows show and the screen saver stays off. Nested
   // brackets act only at the outermost.
@@ -266,6 +268,7 @@ class EngineApp : public AppBase {
                       const std::string& titleCp932 = {});
 
   void StartLog();
+  void NoteKeyWithAlt(const host::MSG& msg);
   void BindInputMessages();
   int SetUpInput();
 
@@ -360,6 +363,7 @@ class EngineApp : public AppBase {
   bool menuModal_ = false;
   bool menuClosedOnce_ = false;
   uint32_t lastMenuClose_ = 0;
+  bool altChord_ = false;  // a key other than Alt went down since Alt last did
   bool switchRunning_ = false;
   bool sizeMove_ = false;
   bool modalScreenSaverOff_ = false;

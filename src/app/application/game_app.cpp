@@ -32,12 +32,14 @@ namespace bw {
 
 namespace {
 
-constexpr int kMessageWithCheckBox = 1;  // the message dialog with its "don't show again" box
 // Start-up results after which the two display words of the engine settings are cleared: the
 // screen's initialisation, and 9, which no step of this start-up gives.
 constexpr int kStartupClearsDisplayWords9 = 9;
 // The depth the display block keeps after a switch to a window.
 constexpr uint8_t kDepthAfterWindowSwitch = 3;
+// The longest names the engine builds in the save folder: a page's extra save ("DATA10-1.SAV") and
+// the read-text log.
+constexpr size_t kLongestSaveName = sizeof("TEXT_LOG.DAT") - 1;
 
 std::filesystem::path HostPath(const std::string& enginePath) {
   std::string linux;
@@ -235,6 +237,7 @@ int GameApp::ReadConfiguration() {
   chosenFolder_ = config_.chosenSaveFolder;
   SaveFolderChoice choice = FindSaveFolder(plan_, folderInputs_, chosenFolder_, folders);
   if (choice.result != kSaveFolderOk) return choice.result;
+  if (!SaveNamesFit(choice.saveFolder)) return kInitNoSaveFolder;
   saveFolder_ = choice.saveFolder;
   folderChosenNow_ = choice.chosenNow;
   if (folderChosenNow_) config_.chosenSaveFolder = chosenFolder_;
@@ -270,19 +273,41 @@ int GameApp::ReadConfiguration() {
   return 0;
 }
 
+// The engine builds the names of the saves and the read-text log in 260-byte buffers: a save
+// folder that leaves no room for them is refused, saying so, instead of every save failing.
+bool GameApp::SaveNamesFit(const std::string& folder) {
+  if (folder.size() + kLongestSaveName <= kMaxPath - 1) return true;
+  const std::string text =
+      "The save folder's path is too long for the engine: " + std::to_string(folder.size()) +
+      " bytes in its form, at most " + std::to_string(kMaxPath - 1 - kLongestSaveName) +
+      " leave room for the saves.\n" + folder;
+  EngineApp::ShowMessage(text, kIconError);
+  return false;
+}
+
 void GameApp::SaveConfig(int code) {
   if (code != 0 || !plan_.writesSettings || saveFolder_.empty()) return;
   EngineConfig saved = EngineConfigForSave(config_, configuredVSync_, configuredPreciseTiming_,
                                            user_.rememberWindowPosition != 0);
   std::filesystem::path userCfg = HostPath(plan_.userCfgPath);
-  if (userCfg.empty() || SaveEngineConfig(userCfg, saved)) {
+  bool written = !userCfg.empty() && !SaveEngineConfig(userCfg, saved);
+  if (written) {
+    written = SaveUserSettings();
+  } else {
     EngineApp::ShowMessage(host::Cp932Literal("環境設定ファイルの保存に失敗"), kIconError);
-    return;
   }
+  // The status tells of the last save: one that failed at the start may succeed at the exit.
+  int before = written ? kExitSettingsNotSaved : kExitNormal;
+  exitStatus_.compare_exchange_strong(before, written ? kExitNormal : kExitSettingsNotSaved);
+}
+
+bool GameApp::SaveUserSettings() {
   std::filesystem::path appCfg = HostPath(saveFolder_ + "APP_CFG.DAT");
   if (appCfg.empty() || userConfigUnreadable_ || SaveUserConfig(appCfg, user_)) {
     EngineApp::ShowMessage(host::Cp932Literal("アプリケーション設定ファイルの保存に失敗"), kIconError);
+    return false;
   }
+  return true;
 }
 
 namespace {
@@ -359,12 +384,9 @@ int GameApp::CreateDevices() {
 
   sound_ = std::make_unique<GameSound>(playAloud_);
   if (!sound_->Create(MainWindow().GetHandle(), config_.engine.soundGlobalFocus != 0,
-                      config_.engine.soundSoftware != 0)) {
-    if (config_.pacing.soundWarning) {
-      bool dontShowAgain = false;
-      ShowMessageDialog(GameSound::WarningText(), kMessageWithCheckBox, &dontShowAgain);
-      config_.pacing.soundWarning = dontShowAgain ? 0 : 1;
-    }
+                      config_.engine.soundSoftware != 0) &&
+      config_.pacing.soundWarning) {
+    TellNoSound(GameSound::WarningText());
   }
   // The frame clock takes the configured sync mode and precise timing.
   UpdateFramePacing(-1);

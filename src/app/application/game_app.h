@@ -76,6 +76,7 @@ constexpr uint8_t kEffectsResumeRequested = 3;
 // The process's exit status after a run.
 constexpr int kExitNormal = 0;
 constexpr int kExitScriptFailed = 20;
+constexpr int kExitSettingsNotSaved = 21;  // the run ended, but its settings were not written
 
 // SetMenuItemEnabled: an item past the screen-mode permission.
 constexpr int kMenuItemUnknown = -1;
@@ -230,6 +231,9 @@ class GameApp : public EngineApp, public ScriptApplication {
 
  private:
   int ReadConfiguration();
+  bool SaveNamesFit(const std::string& folder);
+  // APP_CFG.DAT; false after the failure's message.
+  bool SaveUserSettings();
   int OnClose(WindowMessage& record) override;
   int OnDropFiles(WindowMessage& record);
   bool ServePendingInterrupt();
@@ -278,6 +282,7 @@ class GameApp : public EngineApp, public ScriptApplication {
   WipeTransitions wipes_{&secondTimers_};
   ScopedGlobal<WipeTransitions> publishedWipes_{&wipes_};
   bool playAloud_ = false;
+  bool noSoundTold_ = false;
   std::unique_ptr<GameSound> sound_;
   InputBindingTable* bindings_ = nullptr;  // owned by the input manager
   FileDropTarget dropTarget_;
@@ -451,6 +456,7 @@ class GameApp : public EngineApp, public ScriptApplication {
   uint8_t SoundWarnOnce() override { return config_.pacing.soundWarning; }
   void SetSoundWarnOnce(uint8_t value) override { config_.pacing.soundWarning = value; }
   bool ShowSoundWarning(const std::string& cp932Text, uint8_t* checkState) override;
+  void TellNoSound(const std::string& cp932Text);
   uint8_t BgmDuckSetting() override { return user_.duckPercent; }
   // The movie natives' window-level movie: an emptied slot clears the showing state.
  public:

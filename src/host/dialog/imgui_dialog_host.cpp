@@ -146,10 +146,6 @@ std::string DialogFontPath() {
   return library.Open(std::string(face.family)).path;
 }
 
-bool IsFullScreen(SDL_Window* window) {
-  return (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN_DESKTOP) != 0;
-}
-
 bool IsInputEvent(const SDL_Event& event) {
   switch (event.type) {
     case SDL_KEYDOWN:
@@ -786,7 +782,7 @@ bool ImGuiDialogHost::Filter(const SDL_Event& event) {
     return true;  // modal: the game sees none of it
   }
   if (!menu_ || !IsInputEvent(event)) return false;
-  bool fullScreen = IsFullScreen(sdlWindow_);
+  bool fullScreen = backend_->IsFullScreen(sdlWindow_);
   float barHeight = ImGui::GetFrameHeight();
   bool popupOpen = ImGui::IsPopupOpen("", ImGuiPopupFlags_AnyPopupId);
   bool take = popupOpen;
@@ -816,7 +812,9 @@ bool ImGuiDialogHost::Filter(const SDL_Event& event) {
 }
 
 void ImGuiDialogHost::UpdateInset() {
-  int32_t wanted = menu_ && !IsFullScreen(sdlWindow_) ? static_cast<int32_t>(ImGui::GetFrameHeight()) : 0;
+  int32_t wanted = menu_ && !backend_->IsFullScreen(sdlWindow_)
+                       ? static_cast<int32_t>(ImGui::GetFrameHeight())
+                       : 0;
   int32_t inset = sink_->TopInset();
   if (wanted == inset) return;
   int w = 0;
@@ -824,7 +822,7 @@ void ImGuiDialogHost::UpdateInset() {
   SDL_GetWindowSize(sdlWindow_, &w, &h);
   sink_->SetTopInset(wanted);
   // The picture keeps its size: the window grows or shrinks by the bar.
-  if (!IsFullScreen(sdlWindow_)) SDL_SetWindowSize(sdlWindow_, w, h - inset + wanted);
+  if (!backend_->IsFullScreen(sdlWindow_)) SDL_SetWindowSize(sdlWindow_, w, h - inset + wanted);
 }
 
 void ImGuiDialogHost::DrawMenuBar() {
@@ -836,8 +834,8 @@ void ImGuiDialogHost::DrawMenuBar() {
   }
   if (!menu_) return;
   const bool popupShown = menuWindow_ != window_ && IsWindowVisible(menuWindow_);
-  if (IsFullScreen(sdlWindow_) && !menuShown_ && !popupShown && !inDialog_) return;
-  if (IsFullScreen(sdlWindow_) && inDialog_) return;
+  if (backend_->IsFullScreen(sdlWindow_) && !menuShown_ && !popupShown && !inDialog_) return;
+  if (backend_->IsFullScreen(sdlWindow_) && inDialog_) return;
   if (!ImGui::BeginMainMenuBar()) return;
   bool first = true;
   for (const MenuItem& top : menu_->Items()) {
@@ -918,6 +916,11 @@ void ImGuiDialogHost::OpenMenu() {
   RefreshMenu();
 }
 
+void ImGuiDialogHost::CloseForStop() {
+  stopping_.store(true);
+  backend_->Wake();  // a dialog loop waiting for events sees it now
+}
+
 void ImGuiDialogHost::EndDialog(int id) {
   endRequested_ = true;
   endId_ = id;
@@ -933,7 +936,7 @@ bool ImGuiDialogHost::RunLoop(const std::function<bool()>& draw) {
   for (int frame = 0; !done && !endRequested_ && !closeRequested_; ++frame) {
     MSG msg;
     PeekMessage(&msg, HWND{}, kNoMessage, kNoMessage, PM_NOREMOVE);
-    if (!IsWindow(window_) || backend_->SdlWindowOf(window_) != sdlWindow_) {
+    if (stopping_.load() || !IsWindow(window_) || backend_->SdlWindowOf(window_) != sdlWindow_) {
       closeRequested_ = true;
       break;
     }
@@ -1340,7 +1343,9 @@ void ImGuiDialogHost::PlayTurn() {
       if (PlayKey(step, stepTurns_ - 1)) NextInputStep("played");
       return;
     case InputStep::Kind::kScreen:
-      if (sdlWindow_ && IsFullScreen(sdlWindow_) == step.fullScreen) {
+      // Full screen is seen once the window fills its display, not when it was only asked for.
+      if (sdlWindow_ && (step.fullScreen ? backend_->FillsDisplay(sdlWindow_)
+                                         : !backend_->IsFullScreen(sdlWindow_))) {
         NextInputStep("saw");
       } else if (stepTurns_ > kGiveUpTurns) {
         GiveUpInput();
@@ -1424,7 +1429,7 @@ bool ImGuiDialogHost::PlayClick(const InputStep& step) {
         int width = 0;
         int height = 0;
         SDL_GetWindowSize(sdlWindow_, &width, &height);
-        if (IsFullScreen(sdlWindow_) && !menuShown_)
+        if (backend_->IsFullScreen(sdlWindow_) && !menuShown_)
           SDL_WarpMouseInWindow(sdlWindow_, width / 2, 0);
         return false;
       }

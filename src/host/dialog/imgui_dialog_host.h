@@ -3,6 +3,7 @@
 // other threads are served, events pumped, and the last frame is shown with the dialog over it.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <string>
 #include <vector>
@@ -32,6 +33,7 @@ class ImGuiDialogHost final : public DialogHost {
   // In the owner's window when it is shown, else in a small window of its own; false without a
   // display or off the window thread.
   bool ShowMessageBox(const MessageBoxRequest& request, int* answer) override;
+  void CloseForStop() override;
 
   // Message boxes are drawn on SDL's invisible drivers too (tests on the dummy driver).
   void DrawBoxesWithoutDisplay(bool draw) { boxesWithoutDisplay_ = draw; }
@@ -106,6 +108,7 @@ class ImGuiDialogHost final : public DialogHost {
   bool endRequested_ = false;
   int endId_ = 0;
   bool closeRequested_ = false;
+  std::atomic<bool> stopping_{false};  // set from another thread by CloseForStop
   bool menuShown_ = false;  // full screen: after Alt/F10 or the pointer on the top edge
   bool openFirstMenu_ = false;
   bool closeMenu_ = false;

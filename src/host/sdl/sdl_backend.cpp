@@ -11,6 +11,7 @@
 #include "host/input/text_input.h"
 #include "host/message_queue.h"
 #include "host/sdl/file_system_type.h"
+#include "host/sdl/native_window_size.h"
 #include "host/sdl/sdl_audio_output.h"
 #include "host/sdl/sdl_cursors.h"
 #include "host/sdl/sdl_joysticks.h"
@@ -253,12 +254,63 @@ bool SdlBackend::MoveWindow(HWND hwnd, int32_t left, int32_t top) {
 bool SdlBackend::SetFullScreen(HWND hwnd, bool fullScreen) {
   NativeWindow* native = Find(hwnd);
   if (!native) return false;
+  if (native->coversDisplay) {
+    if (!fullScreen) UncoverDisplay(*native);
+    return true;
+  }
+  int x = 0, y = 0, w = 0, h = 0;
+  SDL_GetWindowPosition(native->window, &x, &y);
+  SDL_GetWindowSize(native->window, &w, &h);
+  const Rect windowed{x, y, x + w, y + h};
   // The desktop's own mode: the sink letterboxes the picture into it.
   if (SDL_SetWindowFullscreen(native->window, fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0) {
     std::fprintf(stderr, "brimwold: cannot switch the screen mode: %s\n", SDL_GetError());
     return false;
   }
+  // Only a window manager grants that mode (SDL waits a moment for it, then records the
+  // display's size whatever the window's is): without one the window keeps its size, and then
+  // covers its display itself.
+  const int display = SDL_GetWindowDisplayIndex(native->window);
+  SDL_Rect bounds{};
+  if (fullScreen && display >= 0 && SDL_GetDisplayBounds(display, &bounds) == 0 &&
+      NativeWindowSize(native->window, &w, &h) && (w != bounds.w || h != bounds.h)) {
+    SDL_SetWindowFullscreen(native->window, 0);
+    CoverDisplay(*native, windowed,
+                 Rect{bounds.x, bounds.y, bounds.x + bounds.w, bounds.y + bounds.h});
+  }
   return true;
+}
+
+void SdlBackend::CoverDisplay(NativeWindow& native, const Rect& windowed, const Rect& display) {
+  native.windowed = windowed;
+  native.coversDisplay = true;
+  SDL_SetWindowBordered(native.window, SDL_FALSE);
+  SDL_SetWindowPosition(native.window, display.left, display.top);
+  SDL_SetWindowSize(native.window, display.Width(), display.Height());
+  SDL_RaiseWindow(native.window);
+}
+
+void SdlBackend::UncoverDisplay(NativeWindow& native) {
+  native.coversDisplay = false;
+  SDL_SetWindowBordered(native.window, SDL_TRUE);
+  SDL_SetWindowSize(native.window, native.windowed.Width(), native.windowed.Height());
+  SDL_SetWindowPosition(native.window, native.windowed.left, native.windowed.top);
+}
+
+bool SdlBackend::FillsDisplay(SDL_Window* window) const {
+  if (!IsFullScreen(window)) return false;
+  SDL_Rect bounds{};
+  int w = 0, h = 0;
+  return SDL_GetDisplayBounds(SDL_GetWindowDisplayIndex(window), &bounds) != 0 ||
+         !NativeWindowSize(window, &w, &h) || (w == bounds.w && h == bounds.h);
+}
+
+bool SdlBackend::IsFullScreen(SDL_Window* window) const {
+  if ((SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN_DESKTOP) != 0) return true;
+  for (const auto& [id, native] : windows_) {
+    if (native.window == window) return native.coversDisplay;
+  }
+  return false;
 }
 
 bool SdlBackend::GetWindowPosition(HWND hwnd, int32_t* left, int32_t* top) {

@@ -65,6 +65,10 @@ class SdlBackend final : public Backend {
 
   // Whether SDL's video driver shows anything (not the dummy or offscreen driver).
   static bool HasDisplay();
+  // Whether the window is in full screen: the desktop's own, or covering its display itself.
+  bool IsFullScreen(SDL_Window* window) const;
+  // Full screen, and (where the platform tells a window's real size) as large as its display.
+  bool FillsDisplay(SDL_Window* window) const;
 
   // The SDL id of a window's native window, 0 when unknown (tests address events with it).
   uint32_t SdlWindowId(HWND hwnd) const;
@@ -110,6 +114,10 @@ class SdlBackend final : public Backend {
     SDL_Window* window = nullptr;
     SDL_Renderer* renderer = nullptr;
     std::unique_ptr<SdlSink> sink;
+    // Full screen that no window manager granted: the window covers its display without a frame,
+    // and goes back to this place and size.
+    bool coversDisplay = false;
+    Rect windowed;
   };
 
   explicit SdlBackend(uint32_t wakeEvent);
@@ -121,6 +129,8 @@ class SdlBackend final : public Backend {
   void TrackPointer();
   // Tells the user of the window, detaches its sink and destroys its SDL objects.
   void Dispose(HWND hwnd, NativeWindow& native);
+  static void CoverDisplay(NativeWindow& native, const Rect& windowed, const Rect& display);
+  static void UncoverDisplay(NativeWindow& native);
   uint32_t KeyState() const;
   int32_t TopInsetOf(uint32_t sdlWindowId);
 

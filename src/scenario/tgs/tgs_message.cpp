@@ -402,6 +402,11 @@ int TgsFrame::AskYesNo(const std::string& text) {
 }
 
 int TgsFrame::DispatchInput(int button) {
+  // A game chosen in the menu bar's load dialog: the run ends, and the step native loads it.
+  if (App().loadedGame != 0 && App().pendingWindowRequest == 0) {
+    exitCode_ = 2;
+    return kDispatchLoaded;
+  }
   int slot = 0;
   if (button < 0) {
     if (App().fullScreenMenuMode == 2 && S().hideWindowForMenu) return DispatchCommand(9, 0);
