@@ -7,6 +7,7 @@
 #include <string>
 
 #include "graphics/surface/image_surface.h"
+#include "graphics/surface/rendered_text.h"
 #include "graphics/surface/sprite.h"
 #include "gui/click_action.h"
 #include "gui/color_box_part.h"
@@ -25,8 +26,11 @@ constexpr int32_t kSmallestDrawn = 8;
 uint32_t BrightenColor(uint32_t color, int factor);
 uint32_t ShiftColor(uint32_t color, int shift);
 
-class ButtonPartBase : public ClickablePart {
+class ButtonPartBase : public ClickablePart, public TextRendererUser {
  public:
+  void ForgetTextRenderer(const TextRenderer* renderer) override {
+    if (labelFont_ == renderer) labelFont_ = nullptr;
+  }
   bool SetEnabled(bool enabled) override;
   bool HitTest(int32_t x, int32_t y) const override;
   bool OnKeyInput(InputBindingTable* bindings) override;

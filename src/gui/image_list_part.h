@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "graphics/surface/image_surface.h"
+#include "graphics/surface/rendered_text.h"
 #include "graphics/surface/sprite.h"
 #include "gui/ui_control.h"
 
@@ -47,9 +48,12 @@ constexpr uint8_t kFillComplement = 3;      // the background's complement, back
 // The pointer must move this far from where it rested when the items changed.
 constexpr int32_t kPointerGuard = 3;
 
-class ImageListPartBase : public UiControl {
+class ImageListPartBase : public UiControl, public TextRendererUser {
  public:
   ~ImageListPartBase() override;
+  void ForgetTextRenderer(const TextRenderer* renderer) override {
+    if (renderer_ == renderer) renderer_ = nullptr;
+  }
 
   int32_t GetWidth() const override { return width_; }
   int32_t GetHeight() const override { return height_; }

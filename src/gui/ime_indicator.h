@@ -7,6 +7,7 @@
 #include <string>
 
 #include "graphics/surface/image_surface.h"
+#include "graphics/surface/rendered_text.h"
 #include "graphics/surface/sprite.h"
 
 namespace bw {
@@ -34,9 +35,12 @@ constexpr uint32_t kSentencePrediction = 0x08;
 // The label of a mode: "英数" when closed or not converting, else the flags left to right.
 std::string ImeModeLabel(bool open, uint32_t conversion, uint32_t sentence);
 
-class ImeIndicatorBase {
+class ImeIndicatorBase : public TextRendererUser {
  public:
   virtual ~ImeIndicatorBase() = default;
+  void ForgetTextRenderer(const TextRenderer* renderer) override {
+    if (font_ == renderer) font_ = nullptr;
+  }
   virtual void Release() = 0;
   virtual int32_t GetX() const = 0;
   virtual int32_t GetY() const = 0;

@@ -51,6 +51,11 @@ const char* TextOrNull(const std::string& text) {
 
 }  // namespace
 
+void MessageTextWidgetBase::ForgetTextRenderer(const TextRenderer* renderer) {
+  if (mainRenderer_ == renderer) mainRenderer_ = nullptr;
+  if (rubyRenderer_ == renderer) rubyRenderer_ = nullptr;
+}
+
 MessageTextWidgetBase::~MessageTextWidgetBase() {
   RemoveAllItems();
 }

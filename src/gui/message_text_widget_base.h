@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "graphics/surface/rendered_text.h"
 #include "gui/click_action.h"
 #include "gui/ui_control.h"
 #include "platform/rect.h"
@@ -58,10 +59,11 @@ struct TextLinkItem {
   std::deque<ItemRect> area;  // relative to the page
 };
 
-class MessageTextWidgetBase : public UiControl {
+class MessageTextWidgetBase : public UiControl, public TextRendererUser {
  public:
   MessageTextWidgetBase() = default;
   ~MessageTextWidgetBase() override;
+  void ForgetTextRenderer(const TextRenderer* renderer) override;
 
   int GetKind() const override { return kKindTextWindow; }
   int32_t GetWidth() const override { return width_; }

@@ -2,13 +2,30 @@
 
 #include <algorithm>
 
+#include "common/gone_notice.h"
 #include "graphics/surface/composition_layer.h"
 #include "gui/pointer_manager.h"
 
 namespace bw {
 
+PartManager::PartManager() : listenThread_(std::this_thread::get_id()) {
+  AddGoneListener(&PartManager::OnGone, this);
+}
+
 PartManager::~PartManager() {
+  RemoveGoneListener(&PartManager::OnGone, this);
   DeleteAll();
+}
+
+void PartManager::OnGone(const void* object, void* self) {
+  auto* manager = static_cast<PartManager*>(self);
+  if (std::this_thread::get_id() != manager->listenThread_) return;
+  const auto* renderer = static_cast<const TextRenderer*>(object);
+  for (const auto& part : manager->parts_) {
+    if (auto* user = dynamic_cast<TextRendererUser*>(part.get()))
+      user->ForgetTextRenderer(renderer);
+  }
+  if (manager->imeIndicator_) manager->imeIndicator_->ForgetTextRenderer(renderer);
 }
 
 void PartManager::SetTarget(CompositionLayer* layer) {

@@ -11,6 +11,7 @@
 
 #include "graphics/surface/color_rect_object.h"
 #include "graphics/surface/image_surface.h"
+#include "graphics/surface/rendered_text.h"
 #include "graphics/surface/sprite.h"
 #include "gui/ui_control.h"
 
@@ -49,8 +50,11 @@ struct TextResultBuffer {
   uint32_t address = 0;
 };
 
-class TextEditBase : public UiControl {
+class TextEditBase : public UiControl, public TextRendererUser {
  public:
+  void ForgetTextRenderer(const TextRenderer* renderer) override {
+    if (font_ == renderer) font_ = nullptr;
+  }
   int GetKind() const override { return kKindTextInput; }
   int32_t GetWidth() const override { return fieldWidth_; }
   int32_t GetHeight() const override { return fieldHeight_; }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "graphics/surface/image_surface.h"
+#include "graphics/surface/rendered_text.h"
 #include "graphics/surface/sprite.h"
 #include "gui/cell_image_part.h"
 #include "gui/pointer_tip.h"
@@ -55,10 +56,13 @@ class TextListView : public UiControl {
   Sprite sprite_;
 };
 
-class TextListPart : public TextListView {
+class TextListPart : public TextListView, public TextRendererUser {
  public:
   TextListPart();
   ~TextListPart() override;
+  void ForgetTextRenderer(const TextRenderer* renderer) override {
+    if (renderer_ == renderer) renderer_ = nullptr;
+  }
 
   int GetKind() const override { return kKindTextList; }
   int SetPosition(int32_t x, int32_t y) override;
