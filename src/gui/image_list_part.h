@@ -236,7 +236,14 @@ class ImageListPart : public ImageListPartBase {
     std::unique_ptr<ImageSurface> overlay, mask, mask0;
   };
   bool HasFramePictures() const { return head_.sprite || tail_.sprite; }
-  int32_t RowPitch() const { return cellHeight_ + (HasFramePictures() ? 0 : spacing_); }
+  // From one row's top to the next: the cell height, and the spacing without head and tail.
+  int64_t RowPitch() const {
+    return int64_t{cellHeight_} + (HasFramePictures() ? 0 : int64_t{spacing_});
+  }
+  // The top of a row on the screen, kept in 32 bits.
+  int32_t RowTop(int32_t index) const {
+    return ClampedSum(int64_t{y_} + head_.height, index * RowPitch());
+  }
   void DrawCell(int32_t index, ImageSurface* surface);
   void RedrawPlain();
   void Compose(ImageSurface* picture, const Sources& sources) const;
