@@ -182,6 +182,8 @@ void ImageListPartBase::LeaveCurrent() {
   const ChoiceAction* item = GetItem(cursor_);
   bool hadTooltip = item && !item->tooltip.empty();
   LeaveItem(cursor_);
+  // Left once: a key move leaves before it moves, and the move itself leaves in some modes.
+  cursor_ = -1;
   if (hadTooltip && GetOwner()) {
     GetOwner()->HideTooltip();
     GetOwner()->RestartTooltipTimer();

@@ -122,7 +122,7 @@ class ImageListPartBase : public UiControl, public TextRendererUser {
   bool IsItemEnabled(int32_t index) const;
   bool IsRead(int32_t itemIndex, int32_t cellIndex) const;
   void WriteWord(uint32_t address, int32_t value);
-  // Leaves the current item, hiding its tooltip and restarting the wait.
+  // Leaves the current item, hiding its tooltip and restarting the wait; then there is none.
   void LeaveCurrent();
   int32_t NextEnabled(int32_t from, int step) const;
   bool PointerGuarded() const { return pointerGuard_; }
