@@ -484,4 +484,38 @@ inline const std::vector<ObjectFamily>& ObjectFamilies() {
   return families::All();
 }
 
+// The object fuzz target reads its input as steps of four bytes: a verb, then three operands.
+constexpr size_t kStepBytes = 4;
+enum class Verb : uint8_t {
+  kCreate,      // a family: its object joins the pool
+  kUse,         // a pool entry, a use, a word pick (its top bit: the handle of another entry)
+  kRelease,     // a pool entry
+  kBusy,        // a pool entry: something starts working on it
+  kAfterwards,  // a busy record: its user goes on
+  kPass,        // frames pass: 16 ms times the operand plus one
+  kSweep,       // a native that ends many objects at once
+  kCount
+};
+
+// A family's play as the tests play it, as fuzz input: made, used, set working, released,
+// used again, released again, and its user going on.
+inline std::vector<uint8_t> FamilyPlay(size_t family) {
+  const ObjectFamily& f = ObjectFamilies()[family];
+  auto step = [](Verb verb, size_t a, size_t b = 0, size_t c = 0) {
+    return std::vector<uint8_t>{uint8_t(verb), uint8_t(a), uint8_t(b), uint8_t(c)};
+  };
+  std::vector<std::vector<uint8_t>> steps = {step(Verb::kCreate, family)};
+  for (size_t u = 0; u < f.uses.size(); ++u) steps.push_back(step(Verb::kUse, 0, u, 2));
+  if (f.busy) steps.push_back(step(Verb::kBusy, 0));
+  steps.push_back(step(Verb::kPass, 3));
+  steps.push_back(step(Verb::kRelease, 0));
+  for (size_t u = 0; u < f.uses.size(); ++u) steps.push_back(step(Verb::kUse, 0, u, 2));
+  steps.push_back(step(Verb::kRelease, 0));
+  if (f.busy && f.afterwards) steps.push_back(step(Verb::kAfterwards, 0));
+  steps.push_back(step(Verb::kPass, 3));
+  std::vector<uint8_t> bytes;
+  for (const auto& s : steps) bytes.insert(bytes.end(), s.begin(), s.end());
+  return bytes;
+}
+
 }  // namespace bw::fuzz
