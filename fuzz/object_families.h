@@ -189,9 +189,21 @@ inline const std::vector<ObjectFamily>& All() {
        [](ObjectWorld& w, uint32_t h) { return ReleaseBy(w, 243, h); },
        0,
        2,
-       // Shaken by an effect, with a sprite of its own.
-       [](ObjectWorld& w, uint32_t h) { return Started(Quake(w, h) && SpriteIn(w, h, Image(w))); },
-       nullptr},
+       // Shaken by an effect, with a sprite of its own; the parts and the tooltips go on it.
+       [](ObjectWorld& w, uint32_t h) {
+         const uint32_t box = Made(w.Answer(690, {2, 2, 8, 8, 1, 2, 3, 0}));
+         return Quake(w, h) && SpriteIn(w, h, Image(w)) && w.Answer(702, {h}) == 0 &&
+                        Pointed(w, Made(w.Answer(690, {2, 2, 8, 8, 1, 2, 3, 0})))
+                    ? box
+                    : 0;
+       },
+       // New parts are made and an old one is moved on among them.
+       [](ObjectWorld& w, uint32_t box) {
+         const uint32_t other = Made(w.Answer(690, {4, 4, 8, 8, 1, 2, 3, 0}));
+         w.Answer(732, {box, 3});
+         w.Answer(732, {other, 3});
+         w.Pass(100);
+       }},
       {"offscreen layer",
        ScriptObjectType::kSurface,
        [](ObjectWorld& w) {

@@ -223,9 +223,10 @@ class ObjectWorld {
     RegisterApplicationKeywords(transitions_, effects_);
     RegisterOggVorbisDecoder(decoders_);
     device_.SetPrimaryFormat(host::HWND{}, false, false, nullptr, 2, 8000, 16);
-    if (display_.CreateCanvasLayer(&screen_, ObjectGuiServices::kScreenWidth,
+    CanvasLayer* screen = nullptr;
+    if (display_.CreateCanvasLayer(&screen, ObjectGuiServices::kScreenWidth,
                                    ObjectGuiServices::kScreenHeight, 32, kLayerComposed) != 0 ||
-        display_.SetScreenSurface(screen_) != 0)
+        display_.SetScreenSurface(screen) != 0)
       std::abort();
     parts_.SetTarget(Screen());
     tip_.SetTargetLayer(Screen());
@@ -296,7 +297,7 @@ class ObjectWorld {
       effectTimers_.RunDue(now);
       generalTimers_.RunDue(now);
       tip_.Update(now);
-      Screen()->RedrawDirty(nullptr, nullptr, 0, 0);
+      if (CompositionLayer* screen = Screen()) screen->RedrawDirty(nullptr, nullptr, 0, 0);
     }
   }
 
@@ -305,10 +306,12 @@ class ObjectWorld {
 
   ScriptHost& Host() { return *host_; }
   ScriptHandles& Handles() { return host_->Handles(); }
-  CompositionLayer* Screen() { return screen_->GetCompositionLayer(); }
-  // The screen as a container handle.
+  // The screen while it lives: a script may destroy it with the rest of the layers.
+  CompositionLayer* Screen() { return display_.GetSpriteComposition(); }
+  // The screen as a container handle (0 once it is gone).
   uint32_t ScreenHandle() {
-    return Handles().HandleOf(ScriptObjectType::kSurface, static_cast<Surface*>(screen_));
+    return Handles().HandleOf(ScriptObjectType::kSurface,
+                              static_cast<Surface*>(display_.GetScreenCanvas()));
   }
   uint32_t Now() { return host::GetTickCount(); }
   TimerService& EffectTimers() { return effectTimers_; }
@@ -350,7 +353,6 @@ class ObjectWorld {
   } publishMovies_{&movies_};
   DisplayManager display_;
   ScopedGlobal<DisplayManager> publishDisplay_{&display_};
-  CanvasLayer* screen_ = nullptr;
   PointerTip tip_;
   PartManager parts_;
   ObjectWorldApp app_{*this};

@@ -7,7 +7,6 @@
 #include <string>
 
 #include "graphics/surface/image_surface.h"
-#include "graphics/surface/rendered_text.h"
 #include "graphics/surface/sprite.h"
 #include "gui/click_action.h"
 #include "gui/color_box_part.h"
@@ -26,10 +25,10 @@ constexpr int32_t kSmallestDrawn = 8;
 uint32_t BrightenColor(uint32_t color, int factor);
 uint32_t ShiftColor(uint32_t color, int shift);
 
-class ButtonPartBase : public ClickablePart, public TextRendererUser {
+class ButtonPartBase : public ClickablePart {
  public:
-  void ForgetTextRenderer(const TextRenderer* renderer) override {
-    if (labelFont_ == renderer) labelFont_ = nullptr;
+  void ForgetGone(const void* object) override {
+    if (labelFont_ == object) labelFont_ = nullptr;
   }
   bool SetEnabled(bool enabled) override;
   bool HitTest(int32_t x, int32_t y) const override;
@@ -58,6 +57,10 @@ class ButtonPartBase : public ClickablePart, public TextRendererUser {
 
 class ButtonPart : public ButtonPartBase {
  public:
+  void ForgetGone(const void* object) override {
+    ButtonPartBase::ForgetGone(object);
+    if (target_ == object) target_ = nullptr;
+  }
   ButtonPart();
   ~ButtonPart() override;
 

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "graphics/surface/image_surface.h"
-#include "graphics/surface/rendered_text.h"
 #include "graphics/surface/sprite.h"
 #include "gui/ui_control.h"
 
@@ -48,11 +47,11 @@ constexpr uint8_t kFillComplement = 3;      // the background's complement, back
 // The pointer must move this far from where it rested when the items changed.
 constexpr int32_t kPointerGuard = 3;
 
-class ImageListPartBase : public UiControl, public TextRendererUser {
+class ImageListPartBase : public UiControl {
  public:
   ~ImageListPartBase() override;
-  void ForgetTextRenderer(const TextRenderer* renderer) override {
-    if (renderer_ == renderer) renderer_ = nullptr;
+  void ForgetGone(const void* object) override {
+    if (renderer_ == object) renderer_ = nullptr;
   }
 
   int32_t GetWidth() const override { return width_; }
@@ -183,6 +182,10 @@ class ImageListPartBase : public UiControl, public TextRendererUser {
 class ImageListPart : public ImageListPartBase {
  public:
   ~ImageListPart() override;
+  void ForgetGone(const void* object) override {
+    ImageListPartBase::ForgetGone(object);
+    if (target_ == object) target_ = nullptr;
+  }
 
   int GetKind() const override { return kKindImageList; }
   int32_t GetX() const override { return x_; }

@@ -7,7 +7,6 @@
 #include <string>
 
 #include "graphics/surface/image_surface.h"
-#include "graphics/surface/rendered_text.h"
 #include "graphics/surface/sprite.h"
 
 namespace bw {
@@ -35,11 +34,12 @@ constexpr uint32_t kSentencePrediction = 0x08;
 // The label of a mode: "英数" when closed or not converting, else the flags left to right.
 std::string ImeModeLabel(bool open, uint32_t conversion, uint32_t sentence);
 
-class ImeIndicatorBase : public TextRendererUser {
+class ImeIndicatorBase {
  public:
   virtual ~ImeIndicatorBase() = default;
-  void ForgetTextRenderer(const TextRenderer* renderer) override {
-    if (font_ == renderer) font_ = nullptr;
+  // As the parts do: the font or the list is being destroyed.
+  virtual void ForgetGone(const void* object) {
+    if (font_ == object) font_ = nullptr;
   }
   virtual void Release() = 0;
   virtual int32_t GetX() const = 0;
@@ -68,6 +68,10 @@ class ImeIndicatorBase : public TextRendererUser {
 
 class ImeIndicator : public ImeIndicatorBase {
  public:
+  void ForgetGone(const void* object) override {
+    ImeIndicatorBase::ForgetGone(object);
+    if (list_ == object) list_ = nullptr;
+  }
   ~ImeIndicator() override;
 
   void Release() override;

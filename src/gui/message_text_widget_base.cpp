@@ -51,9 +51,9 @@ const char* TextOrNull(const std::string& text) {
 
 }  // namespace
 
-void MessageTextWidgetBase::ForgetTextRenderer(const TextRenderer* renderer) {
-  if (mainRenderer_ == renderer) mainRenderer_ = nullptr;
-  if (rubyRenderer_ == renderer) rubyRenderer_ = nullptr;
+void MessageTextWidgetBase::ForgetGone(const void* object) {
+  if (mainRenderer_ == object) mainRenderer_ = nullptr;
+  if (rubyRenderer_ == object) rubyRenderer_ = nullptr;
 }
 
 MessageTextWidgetBase::~MessageTextWidgetBase() {

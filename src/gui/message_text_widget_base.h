@@ -8,7 +8,6 @@
 #include <memory>
 #include <string>
 
-#include "graphics/surface/rendered_text.h"
 #include "gui/click_action.h"
 #include "gui/ui_control.h"
 #include "platform/rect.h"
@@ -59,11 +58,11 @@ struct TextLinkItem {
   std::deque<ItemRect> area;  // relative to the page
 };
 
-class MessageTextWidgetBase : public UiControl, public TextRendererUser {
+class MessageTextWidgetBase : public UiControl {
  public:
   MessageTextWidgetBase() = default;
   ~MessageTextWidgetBase() override;
-  void ForgetTextRenderer(const TextRenderer* renderer) override;
+  void ForgetGone(const void* object) override;
 
   int GetKind() const override { return kKindTextWindow; }
   int32_t GetWidth() const override { return width_; }

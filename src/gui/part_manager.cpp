@@ -20,12 +20,9 @@ PartManager::~PartManager() {
 void PartManager::OnGone(const void* object, void* self) {
   auto* manager = static_cast<PartManager*>(self);
   if (std::this_thread::get_id() != manager->listenThread_) return;
-  const auto* renderer = static_cast<const TextRenderer*>(object);
-  for (const auto& part : manager->parts_) {
-    if (auto* user = dynamic_cast<TextRendererUser*>(part.get()))
-      user->ForgetTextRenderer(renderer);
-  }
-  if (manager->imeIndicator_) manager->imeIndicator_->ForgetTextRenderer(renderer);
+  if (object == manager->targetLayer_) manager->SetTarget(nullptr);
+  for (const auto& part : manager->parts_) part->ForgetGone(object);
+  if (manager->imeIndicator_) manager->imeIndicator_->ForgetGone(object);
 }
 
 void PartManager::SetTarget(CompositionLayer* layer) {

@@ -160,8 +160,9 @@ class PartManager {
   // Destroys the parts, then clears them as the neighbours of the parts left and of the other
   // controls of their pointer managers, so no control keeps a destroyed neighbour.
   void DestroyParts(std::list<std::unique_ptr<UiControl>> doomed);
-  // The parts and the mode indicator let go of a text renderer as it is destroyed. Heard on
-  // the thread that made the manager, which runs the parts.
+  // The manager lets go of its target layer, the parts and the mode indicator of a text
+  // renderer or display list, as it is destroyed. Heard on the thread that made the manager,
+  // which runs the parts.
   static void OnGone(const void* object, void* self);
   std::thread::id listenThread_;
   void ApplyScrollSettings(ScrollContainerBase* bar) const;

@@ -54,8 +54,9 @@ PointerTip::~PointerTip() {
 
 void PointerTip::OnGone(const void* object, void* self) {
   auto* tip = static_cast<PointerTip*>(self);
-  if (std::this_thread::get_id() == tip->listenThread_ && tip->tooltipFont_ == object)
-    tip->tooltipFont_ = nullptr;
+  if (std::this_thread::get_id() != tip->listenThread_) return;
+  if (tip->tooltipFont_ == object) tip->tooltipFont_ = nullptr;
+  if (tip->tooltipLayer_ == object) tip->tooltipLayer_ = nullptr;
 }
 
 void PointerTip::OnFired(UiControl* control, int32_t /*value*/) {

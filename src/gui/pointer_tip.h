@@ -80,7 +80,8 @@ class PointerTip : public PointerManager, public ControlEventSink {
 
  private:
   void PlaceTooltip(int32_t x, int32_t y);
-  // The tooltip font goes as it is destroyed; heard on the thread that made the tip.
+  // The tooltip's font and layer go as they are destroyed; heard on the thread that made the
+  // tip.
   static void OnGone(const void* object, void* self);
 
   GuiServices* services_ = nullptr;

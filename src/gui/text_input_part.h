@@ -11,7 +11,6 @@
 
 #include "graphics/surface/color_rect_object.h"
 #include "graphics/surface/image_surface.h"
-#include "graphics/surface/rendered_text.h"
 #include "graphics/surface/sprite.h"
 #include "gui/ui_control.h"
 
@@ -50,10 +49,10 @@ struct TextResultBuffer {
   uint32_t address = 0;
 };
 
-class TextEditBase : public UiControl, public TextRendererUser {
+class TextEditBase : public UiControl {
  public:
-  void ForgetTextRenderer(const TextRenderer* renderer) override {
-    if (font_ == renderer) font_ = nullptr;
+  void ForgetGone(const void* object) override {
+    if (font_ == object) font_ = nullptr;
   }
   int GetKind() const override { return kKindTextInput; }
   int32_t GetWidth() const override { return fieldWidth_; }
@@ -177,6 +176,10 @@ class TextEditBase : public UiControl, public TextRendererUser {
 
 class TextInputPart : public TextEditBase {
  public:
+  void ForgetGone(const void* object) override {
+    TextEditBase::ForgetGone(object);
+    if (target_ == object) target_ = nullptr;
+  }
   TextInputPart();
   ~TextInputPart() override;
 

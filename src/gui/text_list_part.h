@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "graphics/surface/image_surface.h"
-#include "graphics/surface/rendered_text.h"
 #include "graphics/surface/sprite.h"
 #include "gui/cell_image_part.h"
 #include "gui/pointer_tip.h"
@@ -30,6 +29,9 @@ constexpr uint32_t kTextListSelection = 0xC00B2BD7;
 // The picture half of the list: a 32-bit view shown by a sprite.
 class TextListView : public UiControl {
  public:
+  void ForgetGone(const void* object) override {
+    if (target_ == object) target_ = nullptr;
+  }
   ~TextListView() override;
 
   int GetKind() const override { return kKindTextListView; }
@@ -56,12 +58,14 @@ class TextListView : public UiControl {
   Sprite sprite_;
 };
 
-class TextListPart : public TextListView, public TextRendererUser {
+class TextListPart : public TextListView {
  public:
   TextListPart();
   ~TextListPart() override;
-  void ForgetTextRenderer(const TextRenderer* renderer) override {
-    if (renderer_ == renderer) renderer_ = nullptr;
+  void ForgetGone(const void* object) override {
+    TextListView::ForgetGone(object);
+    scrollList_.ForgetGone(object);
+    if (renderer_ == object) renderer_ = nullptr;
   }
 
   int GetKind() const override { return kKindTextList; }

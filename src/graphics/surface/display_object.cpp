@@ -40,7 +40,11 @@ bool DisplayObject::InvalidatePart(const Rect* part, int32_t width, int32_t heig
                             ClampedSum(x_, area.right), ClampedSum(y_, area.bottom)});
 }
 
-DisplayObjectList::~DisplayObjectList() { Clear(); }
+// Those who place objects in the list hear of its end.
+DisplayObjectList::~DisplayObjectList() {
+  NotifyGone(this);
+  Clear();
+}
 
 std::list<DisplayObjectList::Node>::iterator DisplayObjectList::PlaceFor(uint32_t priority,
                                                                         bool afterEqual) {
