@@ -7,6 +7,7 @@
 #include <tuple>
 
 #include "common/global.h"
+#include "effects/path_tasks.h"
 #include "effects/sprite_anim_task.h"
 #include "graphics/device/display_manager.h"
 #include "graphics/layers/canvas_layer.h"
@@ -145,6 +146,25 @@ TEST_F(ObjectListNatives, LayerLoaderPartsReadBack) {
   }
   EXPECT_TRUE(rig.Call(526, {0, 0, 0, 0, PastTheArena(rig.Memory()) - 4, 0, 0}).faulted)
       << "the array is checked whole";
+}
+
+// The screen's sprites go with the natives' state (when the host goes): a task moving one ends
+// first, whichever of the host's parts went before (checked by the address sanitizer).
+TEST_F(ObjectListNatives, ATaskOnAScreenSpriteEndsWhenTheHostGoes) {
+  auto state = std::make_unique<ObjectListNativeState>(*rig.host);
+  CompositionLayer* container = screen->GetCompositionLayer();
+  ASSERT_EQ(state->LayerLoader().Load(container, &display, "S.GMP", &container->GetList(), 5, false,
+                                      true),
+            kGmpLoaded);
+  auto task = std::make_unique<MovePathTask>(100, 0, true, 0.0, 0, false, true, 0);
+  ASSERT_EQ(task->SetPathText("(0,0,255)(9,9,255)"), kPathTaskDone);
+  ASSERT_EQ(task->StartOnSprite(&timers, state->LayerLoader().GetSprite(0)), kPathTaskDone);
+  task.release();
+  timers.RunDue(1010);
+  state.reset();
+  timers.RunDue(1020);
+  timers.Clear();
+  EXPECT_EQ(timers.Count(), 0u);
 }
 
 TEST_F(ObjectListNatives, PartLoaderWithoutAPartManagerAndItsEmptyRanges) {
