@@ -57,12 +57,12 @@ class ButtonPartBase : public ClickablePart {
 
 class ButtonPart : public ButtonPartBase {
  public:
+  ButtonPart();
+  ~ButtonPart() override;
   void ForgetGone(const void* object) override {
     ButtonPartBase::ForgetGone(object);
     if (target_ == object) target_ = nullptr;
   }
-  ButtonPart();
-  ~ButtonPart() override;
 
   int GetKind() const override { return kKindPushButton; }
   int32_t GetX() const override { return sprite_.GetX(); }

@@ -68,11 +68,11 @@ class ImeIndicatorBase {
 
 class ImeIndicator : public ImeIndicatorBase {
  public:
+  ~ImeIndicator() override;
   void ForgetGone(const void* object) override {
     ImeIndicatorBase::ForgetGone(object);
     if (list_ == object) list_ = nullptr;
   }
-  ~ImeIndicator() override;
 
   void Release() override;
   int32_t GetX() const override { return sprite_.GetX(); }

@@ -176,12 +176,12 @@ class TextEditBase : public UiControl {
 
 class TextInputPart : public TextEditBase {
  public:
+  TextInputPart();
+  ~TextInputPart() override;
   void ForgetGone(const void* object) override {
     TextEditBase::ForgetGone(object);
     if (target_ == object) target_ = nullptr;
   }
-  TextInputPart();
-  ~TextInputPart() override;
 
   int32_t GetX() const override { return textSprite_.GetX(); }
   int32_t GetY() const override { return textSprite_.GetY(); }
