@@ -102,6 +102,9 @@ class CheckPartBase : public ClickablePart {
 class CheckPart : public CheckPartBase {
  public:
   ~CheckPart() override;
+  void ForgetGone(const void* object) override {
+    if (target_ == object) target_ = nullptr;
+  }
 
   int GetKind() const override { return kKindCheckButton; }
   int32_t GetX() const override { return sprite_.GetX(); }

@@ -50,6 +50,9 @@ constexpr int32_t kPointerGuard = 3;
 class ImageListPartBase : public UiControl {
  public:
   ~ImageListPartBase() override;
+  void ForgetGone(const void* object) override {
+    if (renderer_ == object) renderer_ = nullptr;
+  }
 
   int32_t GetWidth() const override { return width_; }
   int32_t GetHeight() const override { return height_; }
@@ -118,7 +121,7 @@ class ImageListPartBase : public UiControl {
   bool IsItemEnabled(int32_t index) const;
   bool IsRead(int32_t itemIndex, int32_t cellIndex) const;
   void WriteWord(uint32_t address, int32_t value);
-  // Leaves the current item, hiding its tooltip and restarting the wait.
+  // Leaves the current item, hiding its tooltip and restarting the wait; then there is none.
   void LeaveCurrent();
   int32_t NextEnabled(int32_t from, int step) const;
   bool PointerGuarded() const { return pointerGuard_; }
@@ -179,6 +182,10 @@ class ImageListPartBase : public UiControl {
 class ImageListPart : public ImageListPartBase {
  public:
   ~ImageListPart() override;
+  void ForgetGone(const void* object) override {
+    ImageListPartBase::ForgetGone(object);
+    if (target_ == object) target_ = nullptr;
+  }
 
   int GetKind() const override { return kKindImageList; }
   int32_t GetX() const override { return x_; }
@@ -232,7 +239,14 @@ class ImageListPart : public ImageListPartBase {
     std::unique_ptr<ImageSurface> overlay, mask, mask0;
   };
   bool HasFramePictures() const { return head_.sprite || tail_.sprite; }
-  int32_t RowPitch() const { return cellHeight_ + (HasFramePictures() ? 0 : spacing_); }
+  // From one row's top to the next: the cell height, and the spacing without head and tail.
+  int64_t RowPitch() const {
+    return int64_t{cellHeight_} + (HasFramePictures() ? 0 : int64_t{spacing_});
+  }
+  // The top of a row on the screen, kept in 32 bits.
+  int32_t RowTop(int32_t index) const {
+    return ClampedSum(int64_t{y_} + head_.height, index * RowPitch());
+  }
   void DrawCell(int32_t index, ImageSurface* surface);
   void RedrawPlain();
   void Compose(ImageSurface* picture, const Sources& sources) const;

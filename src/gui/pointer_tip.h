@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <thread>
 
 #include "common/global.h"
 #include "graphics/surface/image_surface.h"
@@ -79,10 +80,14 @@ class PointerTip : public PointerManager, public ControlEventSink {
 
  private:
   void PlaceTooltip(int32_t x, int32_t y);
+  // The tooltip's font and layer go as they are destroyed; heard on the thread that made the
+  // tip.
+  static void OnGone(const void* object, void* self);
 
   GuiServices* services_ = nullptr;
   CompositionLayer* tooltipLayer_ = nullptr;
   TextRenderer* tooltipFont_ = nullptr;
+  std::thread::id listenThread_;
   ImageSurface tooltipSurface_;
   Sprite tooltipSprite_;
   int cursorState_ = 0;

@@ -79,6 +79,11 @@ bool LoadPicture(ImageSurface* picture, const char* file) {
 
 ScrollContainerBase::~ScrollContainerBase() = default;
 
+void ScrollContainerBase::ForgetGone(const void* object) {
+  if (backButton_) backButton_->ForgetGone(object);
+  if (forwardButton_) forwardButton_->ForgetGone(object);
+}
+
 int32_t ScrollContainerBase::BackLength() const {
   if (!backButton_) return 0;
   return vertical_ ? backButton_->GetHeight() : backButton_->GetWidth();

@@ -51,6 +51,9 @@ struct TextResultBuffer {
 
 class TextEditBase : public UiControl {
  public:
+  void ForgetGone(const void* object) override {
+    if (font_ == object) font_ = nullptr;
+  }
   int GetKind() const override { return kKindTextInput; }
   int32_t GetWidth() const override { return fieldWidth_; }
   int32_t GetHeight() const override { return fieldHeight_; }
@@ -175,6 +178,10 @@ class TextInputPart : public TextEditBase {
  public:
   TextInputPart();
   ~TextInputPart() override;
+  void ForgetGone(const void* object) override {
+    TextEditBase::ForgetGone(object);
+    if (target_ == object) target_ = nullptr;
+  }
 
   int32_t GetX() const override { return textSprite_.GetX(); }
   int32_t GetY() const override { return textSprite_.GetY(); }

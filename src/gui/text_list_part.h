@@ -29,6 +29,9 @@ constexpr uint32_t kTextListSelection = 0xC00B2BD7;
 // The picture half of the list: a 32-bit view shown by a sprite.
 class TextListView : public UiControl {
  public:
+  void ForgetGone(const void* object) override {
+    if (target_ == object) target_ = nullptr;
+  }
   ~TextListView() override;
 
   int GetKind() const override { return kKindTextListView; }
@@ -59,6 +62,11 @@ class TextListPart : public TextListView {
  public:
   TextListPart();
   ~TextListPart() override;
+  void ForgetGone(const void* object) override {
+    TextListView::ForgetGone(object);
+    scrollList_.ForgetGone(object);
+    if (renderer_ == object) renderer_ = nullptr;
+  }
 
   int GetKind() const override { return kKindTextList; }
   int SetPosition(int32_t x, int32_t y) override;

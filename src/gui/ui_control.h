@@ -70,6 +70,9 @@ class UiControl : public TextInputTarget {
   uint8_t OnTextKey(uint32_t /*virtualKey*/) override { return 0; }
   uint8_t OnTextInput(const char* /*text*/, int32_t /*length*/) override { return 0; }
   virtual int OnTick(uint32_t /*now*/) { return 0; }
+  // An object the control borrows is being destroyed (the text renderer it draws with, the
+  // display list its pictures are shown in): the control lets go of it.
+  virtual void ForgetGone(const void* /*object*/) {}
 
   bool IsEnabled() const { return enabled_; }
   // Null when there is none.

@@ -441,7 +441,8 @@ int32_t DeleteGroup(NativeArgs& a) {
   return 0;
 }
 
-// 715: &var; the variable is cleared once the part is gone.
+// 715: &var; the variable is cleared once the part is gone. A handle whose part is gone names
+// no part of the list.
 int32_t DeletePart(NativeArgs& a) {
   const uint32_t var = a.U32(0);
   uint32_t handle = 0;
@@ -449,10 +450,10 @@ int32_t DeletePart(NativeArgs& a) {
     if (var != 0) NativeArgs::Fault(a.Memory());
     return kDeleteNull;
   }
+  if (handle == 0) return kDeleteNull;
   PartManager* parts = Parts(a);
   auto* part = a.Host().Handles().Get<UiControl>(handle, ScriptObjectType::kGuiPart);
-  if (!part) return kDeleteNull;
-  if (!parts) return kDeleteNotListed;
+  if (!part || !parts) return kDeleteNotListed;
   int result = parts->DeletePart(part);
   if (result == kDeleteDone) a.Memory().Write32(var, 0);
   return result;

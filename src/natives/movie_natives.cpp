@@ -167,17 +167,19 @@ int32_t MovieResume(NativeArgs& a) {
   });
 }
 
-// 639
+// 639: a size past 32 bits stops at the largest.
 int32_t MovieSetRect(NativeArgs& a) {
   const Rect r{a.I32(0), a.I32(1), a.I32(2), a.I32(3)};
+  const int32_t width = ClampedSum(r.right, -int64_t{r.left});
+  const int32_t height = ClampedSum(r.bottom, -int64_t{r.top});
   return OnMovie(a, kMovieNone, [&]<typename M>(M& m) -> int32_t {
     if constexpr (std::is_same_v<M, MovieObject>) {
       return m.SetRect(r);
     } else if constexpr (std::is_same_v<M, MoviePrimControl>) {
-      m.SetSizeAndPosition(r.right - r.left, r.bottom - r.top, r.left, r.top);
+      m.SetSizeAndPosition(width, height, r.left, r.top);
       return 0;
     } else {
-      m.SetZoomAndPos(r.right - r.left, r.bottom - r.top, r.left, r.top);
+      m.SetZoomAndPos(width, height, r.left, r.top);
       return 0;
     }
   });

@@ -82,7 +82,7 @@ TEST_F(GuiPartNatives, NullStaleAndMistypedPartsGetTheNativesRefusal) {
     EXPECT_EQ(rig.Answer(number, {stale, 0, 0, 0, 0}), 0) << "native " << number;
   }
   EXPECT_EQ(rig.Answer(716, {stale, 0}), -1);
-  EXPECT_EQ(rig.Answer(715, {rig.Var(stale)}), kDeleteNull);
+  EXPECT_EQ(rig.Answer(715, {rig.Var(stale)}), kDeleteNotListed) << "deleted a second time";
 }
 
 TEST_F(GuiPartNatives, SwitchedOffGroupsTakeTheDefaults) {
