@@ -48,6 +48,11 @@ DisplayEffect* SpPanimeEffect::Create(uint32_t) {
   return new (std::nothrow) SpPanimeEffect;
 }
 
+void SpPanimeEffect::PublishBand(uint32_t front, uint32_t back) {
+  frontPriority = front;
+  backPriority = back;
+}
+
 uint32_t SpPanimeEffect::FrontPriority() {
   return frontPriority;
 }
@@ -58,8 +63,7 @@ uint32_t SpPanimeEffect::BackPriority() {
 
 int SpPanimeEffect::PathCommand(ArgWords args) {
   if (args.Int(0) == 0) {
-    frontPriority = args.Uint(1);
-    backPriority = args.Uint(2);
+    PublishBand(args.Uint(1), args.Uint(2));
     return 0;
   }
   auto* sprite = args.Pointer<Sprite>(1);
@@ -99,6 +103,9 @@ int SpPanimeEffect::LoadPath(Sprite* sprite, const char* text, uint32_t defaultM
 void SpPanimeEffect::Prepare(Sprite* sprite, uint32_t defaultMs, bool loop) {
   sprite_ = sprite;
   loop_ = loop;
+  // A band published later belongs to the effects set up after it.
+  front_ = frontPriority;
+  back_ = backPriority;
   defaultMs_ = segmentMs_ = std::max<uint32_t>(defaultMs, 1);
   opacities_.assign(static_cast<size_t>(path_.PositionCount()), 0);
   zoomGiven_ = rotationGiven_ = false;
@@ -220,9 +227,9 @@ void SpPanimeEffect::RunRecord(const PathRecord& r) {
     case kPathBack:
       if (DisplayObjectList* list = sprite_->GetOwnerList()) {
         if (r.kind == kPathFront)
-          list->SetPriority(sprite_, frontPriority, false);
+          list->SetPriority(sprite_, front_, false);
         else
-          list->SetPriorityAfterEqual(sprite_, backPriority, false);
+          list->SetPriorityAfterEqual(sprite_, back_, false);
       }
       break;
     case kPathSmoothOn:
@@ -271,8 +278,8 @@ void SpPanimeEffect::ApplyStep(int32_t from, double p) {
 void SpPanimeEffect::ApplyOrder() {
   DisplayObjectList* list = sprite_->GetOwnerList();
   if (list == nullptr) return;
-  if (path_.OrderMode() == 1) list->SetPriority(sprite_, frontPriority, false);
-  if (path_.OrderMode() == 2) list->SetPriorityAfterEqual(sprite_, backPriority, false);
+  if (path_.OrderMode() == 1) list->SetPriority(sprite_, front_, false);
+  if (path_.OrderMode() == 2) list->SetPriorityAfterEqual(sprite_, back_, false);
 }
 
 void SpPanimeEffect::Finish() {

@@ -28,6 +28,9 @@ class SpPanimeEffect : public DisplayEffect {
   // any other mode (sprite, path text, out x, y, opacity, order, zoom, rotation, origin x, y)
   // puts the sprite at the path's end state at once.
   static int PathCommand(ArgWords args);
+  // The priorities "F" and "B" move a sprite to; each effect keeps those published when it is
+  // set up.
+  static void PublishBand(uint32_t front, uint32_t back);
   static uint32_t FrontPriority();
   static uint32_t BackPriority();
 
@@ -86,6 +89,8 @@ class SpPanimeEffect : public DisplayEffect {
   double Progress(uint32_t elapsed, uint32_t duration) const;
 
   std::vector<uint8_t> opacities_;
+  uint32_t front_ = 0;
+  uint32_t back_ = 0;
   size_t index_ = 1;
   int32_t reached_ = -1;
   uint32_t defaultMs_ = kPathDefaultDurationMs;

@@ -119,6 +119,8 @@ int SpPartsEffect::Load(const char* name, int32_t offsetX, int32_t offsetY, uint
   const std::string text(static_cast<const char*>(file.GetData()), file.GetSize());
   std::vector<PartsPart> definitions;
   if (int rc = CountParts(text, readHidden, &definitions); rc != kPartsRead) return rc;
+  SpPanimeEffect::PublishBand(basePriority,
+                              basePriority - static_cast<uint32_t>(definitions.size()));
   const std::string folder = FolderOf(name);
   uint32_t priority = basePriority;
   for (PartsPart& definition : definitions) {

@@ -56,7 +56,8 @@ class SpPartsEffect final : public DisplayEffect {
   // Target: the composition layer. Words: definition file, x and y offset, base priority,
   // read-hidden-blocks flag, image scale (a double in two words, low first; 0 = 1.0), notify,
   // intermediate targets (the parts draw straight into the lists), second list, visibility of
-  // the first and the second list.
+  // the first and the second list. The parts take the priorities from the base down, one each,
+  // and their "f" and "b" steps the band from the base to the base less the part count.
   int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
   using DisplayEffect::Command;
   // 0 stops every path and loop (the parts stand), 1 sets the two lists' visibility, 2 shows

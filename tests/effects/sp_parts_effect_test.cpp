@@ -1,9 +1,11 @@
 // "sp_parts" on definition files in a game folder: static, path and looping parts, the
-// priorities, both lists, Stop, every failure of the reader and of the set-up; the reader's
-// guard against steps the counting pass did not see; the fuzz seeds.
+// priorities and the band of the "f" and "b" steps as the drawn layer shows them, both lists,
+// Stop, every failure of the reader and of the set-up; the reader's guard against steps the
+// counting pass did not see; the fuzz seeds.
 #include "effects/sp_parts_effect.h"
 
 #include "effects/sp_effect_rig.h"
+#include "effects/sp_panime_effect.h"
 #include "support/fuzz_seeds.h"
 
 namespace bw {
@@ -84,6 +86,28 @@ TEST_F(SpParts, PathsLoopsAndPriorities) {
   At(400);
   EXPECT_EQ(effect->PlayState(1), kPartDone) << "a stopped loop ends at its period";
   EXPECT_EQ(timers.Count(), 1u);
+}
+
+constexpr uint32_t kRed = 0xFF0000, kGreen = 0x00FF00, kBlue = 0x0000FF;
+
+// Three overlapping 10 x 10 parts at x = 0, 4 and 8 take the priorities 40, 39, 38 (the later on
+// top). Red's "b" puts it at the back of the band, 40 - 3, after its equals: in front of all;
+// blue's "f" at its front, 40, before its equals: behind green. A band published after the set-up
+// is not theirs.
+TEST_F(SpParts, StepsFAndBTakeTheBandOfTheParts) {
+  WritePicture("SYS/RED.WGX", 10, 10, std::vector<uint32_t>(100, 0xFFFF0000));
+  WritePicture("SYS/GRN.WGX", 10, 10, std::vector<uint32_t>(100, 0xFF00FF00));
+  WritePicture("SYS/BLU.WGX", 10, 10, std::vector<uint32_t>(100, 0xFF0000FF));
+  ASSERT_EQ(Make("*RED.WGX\n0,0\nt 100\nb\n0,0\n*GRN.WGX\n4,0\n"
+                 "*BLU.WGX\n8,0\nt 100\nf\n8,0\n"),
+            kSpPartsSetUp);
+  EXPECT_EQ(Shown(9, 5), kBlue) << "before the steps the file's order holds";
+  SpPanimeEffect::PathCommand({0, 5, 6});
+  At(0);
+  At(50);
+  EXPECT_EQ(Shown(9, 5), kRed);
+  EXPECT_EQ(Shown(12, 5), kGreen);
+  EXPECT_EQ(Shown(15, 5), kBlue);
 }
 
 TEST_F(SpParts, BothListsShowTheParts) {
