@@ -65,10 +65,20 @@ class SpPanimeEffect : public DisplayEffect {
   void ShiftStartTimes(uint32_t spanMs) override;
   // Reads the path for sprite and prepares it for the path's transform; a kPath code.
   int LoadPath(Sprite* sprite, const char* text, uint32_t defaultMs, bool loop);
+  // LoadPath without the work surface.
+  int ReadPath(Sprite* sprite, const char* text, uint32_t defaultMs, bool loop);
   // Takes the records already in the path for sprite.
   void Prepare(Sprite* sprite, uint32_t defaultMs, bool loop);
   // The work surface the path's largest zoom or its rotation needs.
   void PrepareWorkSurface();
+  // The position and opacity of ApplyStep; false when from starts no segment.
+  bool ApplyPlace(int32_t from, double p);
+  // The turn and zoom of ApplyStep, the zoom times factor; false when the sprite stood so.
+  bool ApplyTurn(int32_t from, double p, double factor);
+  // Zooms the sprite beyond the path: its largest zoom grows by factor where that is larger.
+  void RaiseZoom(double factor);
+  // The path's order mode in the low byte, the zoom and rotation flags in the next two.
+  int32_t ModeWord() const;
   // Walks the records up to nowMs; true once the path has ended without a loop.
   bool StepPath(uint32_t nowMs);
   // Opacity of position record i, unchanged values resolved.

@@ -355,6 +355,7 @@ const std::vector<KeywordRow>& Rows() {
        "$boy $girl 'c' 0 20 0 1000 1",
        {{220, "@ @ @ @ @ @ @ @ @", 0, Written(2, 2)}, {219, "0", kEffectUnsupported}},
        TheNewSpriteStands},
+      {"sp_change style 1", kEffect, "$boy $girl 'Z1.5c' 1 20 0 1000 1", {}, TheNewSpriteStands},
       {"sp_change style 2", kEffect, "$boy $girl 'c' 2 20 1 1000 0", {}, TheNewSpriteStands},
       {"sp_parts",
        kEffect,
