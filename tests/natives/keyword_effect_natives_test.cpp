@@ -359,8 +359,12 @@ const std::vector<KeywordRow>& Rows() {
       {"sp_change style 2", kEffect, "$boy $girl 'c' 2 20 1 1000 0", {}, TheNewSpriteStands},
       {"sp_parts",
        kEffect,
-       "'SYS\\CA001.TXT' 5 6 40 0 0 0 1 0 0 1 0",
-       {{219, "1 1 0", 2}, {219, "2 0 0", 0}, {219, "0", 0}}},
+       "'SYS\\CA001.TXT' 5 6 40 0 0 0 1 1 0 1 0",
+       {{219, "1 1 0", 2}, {219, "2 0 0", 0}, {219, "0", 0}},
+       [](Scene& s) {
+         EXPECT_EQ(s.Canvas(s.layer)->GetCompositionLayer()->GetList().Count(), 2u)
+             << "the parts' own layer leaves the layer's list with the effect";
+       }},
       {"sp_loop",
        kEffect,
        "'BG\\CLOUD.WGX' 0 4 32 255 5 0 1000 0 1",
