@@ -74,6 +74,9 @@ class Sprite : public DisplayObject, private SurfaceUser {
   int32_t GetScrollY() const { return scrollY_; }
   int GetAngle() const { return angle_; }
   double GetScale() const { return scale_; }
+  // The point of the shown rectangle that rotation and zoom keep in place.
+  double GetAnchorX() const { return anchorX_; }
+  double GetAnchorY() const { return anchorY_; }
   int GetMirrorMode() const { return mirror_; }
   bool IsRotated() const { return rotatedWidth_ != 0; }
   bool IsZoomed() const { return zoomWidth_ != 0; }
