@@ -4,16 +4,17 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "graphics/surface/dirty_rect_list.h"
 #include "graphics/surface/display_object.h"
 #include "graphics/surface/image_surface.h"
 
 #include "host/messages.h"
+#include "host/surface/memory_surface.h"
 
 namespace bw::host {
 class MemoryDc;
-class MemorySurface;
 }  // namespace bw::host
 
 namespace bw {
@@ -42,6 +43,9 @@ bool CoalesceDirty();
 
 // Rows per band for a rectangle of this width.
 int32_t BandHeight(int32_t width);
+
+// The list's rectangles as a DirectDraw surface is told what was drawn into it.
+std::vector<host::DdRect> DdRectsOf(const DirtyRectList& list);
 
 class CompositionLayer : private SurfaceUser {
  public:
@@ -82,7 +86,9 @@ class CompositionLayer : private SurfaceUser {
   // Each composed rectangle goes on to the DirectDraw surface's context, or to the window.
   int RedrawToDc(host::MemorySurface* surface, int32_t dx, int32_t dy, host::HWND window);
   int RedrawToSurface(host::MemorySurface* surface, int32_t dx, int32_t dy);
-  int RedrawIntoDc(host::MemoryDc* dc, int32_t dx, int32_t dy);
+  // drawn, when given, receives what the copy changed in the context (which is read: it must
+  // hold the picture drawn before).
+  int RedrawIntoDc(host::MemoryDc* dc, int32_t dx, int32_t dy, DirtyRectList* drawn = nullptr);
 
   const DirtyRectList& Dirty() const { return dirty_; }
   void SetSuspended(bool on) { suspended_ = on; }
