@@ -403,6 +403,35 @@ int CompositionLayer::Compose(DirtyRectList* out, const Rect* clip, int32_t dx, 
   return kComposeDone;
 }
 
+bool CompositionLayer::StartRows(bool withSecond) {
+  if (suspended_ || !target_) return false;
+  DisplayObjectList* second = second_;
+  if (!withSecond) second_ = nullptr;
+  CollectChanges(nullptr, nullptr);
+  second_ = second;
+  return dirty_.Head() != nullptr;
+}
+
+void CompositionLayer::RedrawRows(int32_t top, int32_t bottom, bool withSecond) {
+  const bool own = !skipOwn_ && !list_.IsEmpty();
+  const bool second = withSecond && !skipSecond_ && second_ && !second_->IsEmpty();
+  const Rect rows{INT32_MIN, top, INT32_MAX, bottom};
+  const RectNode* node = dirty_.Head();
+  if (!node) return;
+  do {
+    Rect part;
+    if (IntersectRects(&part, node->rect, rows)) {
+      DrawBackground(target_, part);
+      DrawLists(target_, part, own, second, kRenderAll, 0);
+    }
+    node = node->next;
+  } while (node != dirty_.Head());
+}
+
+void CompositionLayer::FinishRows() {
+  dirty_.Clear();
+}
+
 int CompositionLayer::AttachMovie(DisplayObject* movie, uint32_t priority, bool mark) {
   const int added = list_.Add(movie, priority, 0);
   if (mark) showsMovie_ = true;

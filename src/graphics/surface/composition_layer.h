@@ -82,6 +82,14 @@ class CompositionLayer : private SurfaceUser {
   void CollectChanges(const DisplayObjectList::Node** lastOwn,
                       const DisplayObjectList::Node** lastSecond);
   int RedrawDirty(DirtyRectList* out, const Rect* clip, int32_t dx, int32_t dy);
+  // For a caller that uses the picture a band of rows at a time, top to bottom, each right after
+  // it is drawn, so that the band is still in the cache: StartRows collects what changed (false:
+  // nothing to redraw), RedrawRows redraws what is dirty within rows top..bottom - 1, and
+  // FinishRows forgets it once every row was redrawn. Without the second list, that list is
+  // neither collected nor drawn.
+  bool StartRows(bool withSecond);
+  void RedrawRows(int32_t top, int32_t bottom, bool withSecond);
+  void FinishRows();
   int RenderTo(ImageSurface* destination, int filter, uint32_t value, bool includeSecond);
   // Each composed rectangle goes on to the DirectDraw surface's context, or to the window.
   int RedrawToDc(host::MemorySurface* surface, int32_t dx, int32_t dy, host::HWND window);
