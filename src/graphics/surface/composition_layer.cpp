@@ -408,8 +408,20 @@ bool CompositionLayer::StartRows(bool withSecond) {
   DisplayObjectList* second = second_;
   if (!withSecond) second_ = nullptr;
   CollectChanges(nullptr, nullptr);
+  int64_t bytes = 0;
+  if (const RectNode* node = dirty_.Head()) {
+    do {
+      bytes += int64_t{node->rect.Width()} * node->rect.Height() * (target_->GetBitsPerPixel() / 8);
+      node = node->next;
+    } while (node != dirty_.Head());
+  }
+  // What the cache holds anyway is drawn at once: cut into the caller's bands it would only cost
+  // more passes over the lists.
+  constexpr int64_t kCachedBytes = int64_t{1} << 20;
+  const bool byRows = bytes > kCachedBytes;
+  if (!byRows && bytes > 0) Compose(nullptr, nullptr, 0, 0, nullptr, nullptr);
   second_ = second;
-  return dirty_.Head() != nullptr;
+  return byRows;
 }
 
 void CompositionLayer::RedrawRows(int32_t top, int32_t bottom, bool withSecond) {

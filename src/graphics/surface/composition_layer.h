@@ -83,10 +83,11 @@ class CompositionLayer : private SurfaceUser {
                       const DisplayObjectList::Node** lastSecond);
   int RedrawDirty(DirtyRectList* out, const Rect* clip, int32_t dx, int32_t dy);
   // For a caller that uses the picture a band of rows at a time, top to bottom, each right after
-  // it is drawn, so that the band is still in the cache: StartRows collects what changed (false:
-  // nothing to redraw), RedrawRows redraws what is dirty within rows top..bottom - 1, and
-  // FinishRows forgets it once every row was redrawn. Without the second list, that list is
-  // neither collected nor drawn.
+  // it is drawn, so that the band is still in the cache: StartRows collects what changed and
+  // answers whether it is left for RedrawRows, which redraws what is dirty within rows
+  // top..bottom - 1; FinishRows forgets it once every row was redrawn. What changed in too small
+  // an area to leave the cache is redrawn by StartRows at once (false). Without the second list,
+  // that list is neither collected nor drawn.
   bool StartRows(bool withSecond);
   void RedrawRows(int32_t top, int32_t bottom, bool withSecond);
   void FinishRows();
