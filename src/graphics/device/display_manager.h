@@ -327,6 +327,8 @@ class DisplayManager : public Direct3DDevice, private SurfaceUser {
   int CreateFullScreenSurfaces(bool direct3d, bool triple);
   int CreateBackBuffer(int32_t width, int32_t height, bool direct3d);
   int CopyCanvas(bool onlyChanged);
+  // The window's own picture for a canvas shown through GDI; null when the window takes none.
+  host::MemorySurface* WindowSurface();
   int DrawPresentationQuad();
   void RedrawCanvas();
   void WaitForBlank();
@@ -347,6 +349,7 @@ class DisplayManager : public Direct3DDevice, private SurfaceUser {
   std::unique_ptr<host::MemorySurface> primary_;
   host::MemorySurface* backBuffer_ = nullptr;  // owned below, or by a flipping primary
   std::unique_ptr<host::MemorySurface> ownBackBuffer_;
+  std::unique_ptr<host::MemorySurface> windowSurface_;  // GDI presentation only
   CanvasLayer* canvas_ = nullptr;
   Rect canvasRect_;
   int32_t canvasWidth_ = 0;

@@ -128,6 +128,11 @@ class MemoryDc {
 // looks each index up in the source's colour table (alpha 0). Other pairs, or a context
 // without a section, answer false.
 bool BitBlt(MemoryDc& dst, int x, int y, int w, int h, const MemoryDc& src, int sx, int sy);
+// The same copy, leaving the rows that already hold what it would write untouched: a frame drawn
+// again as it was costs reads alone. The rows it wrote in dst run from firstRow up to endRow
+// (equal when it wrote none).
+bool BitBltChanged(MemoryDc& dst, int x, int y, int w, int h, const MemoryDc& src, int sx, int sy,
+                   int* firstRow, int* endRow);
 // Nearest-neighbour scaling of the sw x sh source rectangle onto w x h, for the pairs BitBlt
 // takes; pixels that would read outside the source are left alone.
 bool StretchBlt(MemoryDc& dst, int x, int y, int w, int h, const MemoryDc& src, int sx, int sy,

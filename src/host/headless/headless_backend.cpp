@@ -33,6 +33,7 @@ void HeadlessSink::Show(const FrameView& frame) {
   }
   madeCurrent_ = false;
   ++framesShown_;
+  ++framesDrawn_;
   if (onShow_) onShow_();
 }
 

@@ -29,6 +29,10 @@ class HeadlessSink final : public PresentationSink {
   uint64_t FrameHash() const;
   // Frames shown, a turn that showed the last frame again included.
   uint32_t FramesShown() const { return framesShown_; }
+  // Of those, the frames a window would draw anew: a turn with the same frame again is not one.
+  uint32_t FramesDrawn() const { return framesDrawn_; }
+  // Where the last frame drawn anew may differ from the one drawn before it.
+  const Rect& LastChanged() const { return last_.changed; }
   void SetOnShow(std::function<void()> onShow) { onShow_ = std::move(onShow); }
   void SetOnPending(std::function<void()> onPending) { onPending_ = std::move(onPending); }
   // The window has gone: the sink forgets its callbacks and shows nothing from now on, so a user
@@ -49,6 +53,7 @@ class HeadlessSink final : public PresentationSink {
   mutable Frame made_;
   mutable bool madeCurrent_ = true;
   uint32_t framesShown_ = 0;
+  uint32_t framesDrawn_ = 0;
   std::function<void()> onShow_;
   std::function<void()> onPending_;
   bool detached_ = false;

@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -64,7 +65,12 @@ void SdlSink::Detach() {
 
 void SdlSink::Show(const FrameView& frame) {
   if (!renderer_) return;
+  // The texture holds the frame shown before: only what changed since goes up.
+  Rect changed{std::max(frame.changed.left, 0), std::max(frame.changed.top, 0),
+               std::min(frame.changed.right, frame.width),
+               std::min(frame.changed.bottom, frame.height)};
   if (!texture_ || textureWidth_ != frame.width || textureHeight_ != frame.height) {
+    changed = Rect{0, 0, frame.width, frame.height};
     if (texture_) SDL_DestroyTexture(texture_);
     // ARGB8888 is the word 0xAARRGGBB: bytes B, G, R, A on this little-endian machine.
     texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
@@ -81,18 +87,23 @@ void SdlSink::Show(const FrameView& frame) {
   }
   filter_ = frame.filter;
   SDL_SetTextureScaleMode(texture_, filter_ == ScaleFilter::kLinear ? SDL_ScaleModeLinear : SDL_ScaleModeNearest);
-  // The rows go straight into the texture's memory: no staging copy on our side.
-  void* texels = nullptr;
-  int texturePitch = 0;
-  if (SDL_LockTexture(texture_, nullptr, &texels, &texturePitch) == 0) {
-    const size_t row = size_t(frame.width) * kBytesPerPixel;
-    for (int32_t y = 0; y < frame.height; ++y) {
-      std::memcpy(static_cast<uint8_t*>(texels) + size_t(texturePitch) * size_t(y),
-                  frame.bgra + size_t(frame.pitch) * size_t(y), row);
+  if (changed.left < changed.right && changed.top < changed.bottom) {
+    // The rows go straight into the texture's memory: no staging copy on our side.
+    const SDL_Rect area{changed.left, changed.top, changed.Width(), changed.Height()};
+    const uint8_t* from = frame.bgra + size_t(frame.pitch) * size_t(changed.top) +
+                          size_t(changed.left) * kBytesPerPixel;
+    void* texels = nullptr;
+    int texturePitch = 0;
+    if (SDL_LockTexture(texture_, &area, &texels, &texturePitch) == 0) {
+      const size_t row = size_t(area.w) * kBytesPerPixel;
+      for (int32_t y = 0; y < area.h; ++y) {
+        std::memcpy(static_cast<uint8_t*>(texels) + size_t(texturePitch) * size_t(y),
+                    from + size_t(frame.pitch) * size_t(y), row);
+      }
+      SDL_UnlockTexture(texture_);
+    } else {
+      SDL_UpdateTexture(texture_, &area, from, frame.pitch);
     }
-    SDL_UnlockTexture(texture_);
-  } else {
-    SDL_UpdateTexture(texture_, nullptr, frame.bgra, frame.pitch);
   }
   Redraw();
 }

@@ -59,6 +59,34 @@ TEST(BitBlt, CopiesClippedAndConvertsThroughTheColourTable) {
             std::tuple(0x00445566u, 0x00445566u, 0x00112233u, Pixel32(*dst32, 4, 1)));
 }
 
+// The changed-rows copy must leave the target as BitBlt leaves it, clipped alike, and name the
+// rows it had to write: those between the first and the last that differed.
+TEST(BitBlt, TheChangedRowsCopyMatchesBitBltAndNamesTheRowsItWrote) {
+  auto src = DibSection::Create(6, 8, 32);
+  auto expected = DibSection::Create(7, 9, 32);
+  auto actual = DibSection::Create(7, 9, 32);
+  ASSERT_TRUE(src && expected && actual);
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 6; ++x) src->Write(x, y, uint32_t(0x00010203 * (y + 1) + x));
+  MemoryDc from, reference, changed;
+  from.Select(src.get());
+  reference.Select(expected.get());
+  changed.Select(actual.get());
+  ASSERT_TRUE(BitBlt(reference, 2, -1, 6, 8, from, 0, 0));
+  std::memcpy(actual->Pixels(), expected->Pixels(), size_t(actual->Pitch()) * 9);
+  int first = -1, end = -1;
+  ASSERT_TRUE(BitBltChanged(changed, 2, -1, 6, 8, from, 0, 0, &first, &end));
+  EXPECT_EQ(std::tie(first, end), std::tuple(0, 0)) << "the same copy again writes nothing";
+  // Rows 2 and 4 of the target differ (one pixel at each edge of the copy), the rest agree.
+  actual->Write(2, 2, 0xDEAD);
+  actual->Write(6, 4, 0xBEEF);
+  actual->Write(0, 5, 0xCAFE);  // left of the copy: stays
+  expected->Write(0, 5, 0xCAFE);
+  ASSERT_TRUE(BitBltChanged(changed, 2, -1, 6, 8, from, 0, 0, &first, &end));
+  EXPECT_EQ(std::tie(first, end), std::tuple(2, 5));
+  EXPECT_EQ(std::memcmp(actual->Pixels(), expected->Pixels(), size_t(actual->Pitch()) * 9), 0);
+}
+
 LOGFONTA Describe(int32_t height, int32_t escapement = 0,
                   uint8_t quality = NONANTIALIASED_QUALITY) {
   return {.lfHeight = height,
