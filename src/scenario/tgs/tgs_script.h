@@ -66,8 +66,8 @@ class TgsScript {
   // The code as host bytes (the block never moves while the script lives).
   const uint8_t* Code() const { return code_; }
 
-  // The label's code offset; -1 when absent, 0 for a null label. Names compare with ASCII
-  // letters case-blind (never a trail byte); the first of a name wins.
+  // The label's code offset; -1 when absent, 0 for a null label. Names compare byte for byte;
+  // the first of a name wins.
   int32_t FindLabel(const char* label) const;
   // Entry i of the message table; -1 when i is not below the count.
   int32_t GetMessageOffset(uint32_t i) const;
