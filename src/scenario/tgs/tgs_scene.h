@@ -198,6 +198,14 @@ class TgsScene {
   BW_TGS_SCENE_OPERATIONS(BW_TGS_SCENE_DECLARE)
 #undef BW_TGS_SCENE_DECLARE
 
+  // Ends everything the scene shows on both pages: the pending transition, the screen-effect
+  // slots, captures, backgrounds and their animations, quakes and sprites; the rule picture goes.
+  // A picture kept by KeepLastPicture stays on the shown page.
+  void EndScene();
+  // A copy of picture that the next EndScene leaves on the shown page; false when it cannot be
+  // made.
+  bool KeepLastPicture(const ImageSurface& picture);
+
   TgsBackgroundRecord& Background(int page) {
     return *backgrounds_[page ? 1 : 0];
   }
@@ -366,6 +374,8 @@ class TgsScene {
   bool quakeRecorded_ = false;
   ImageSurface rule_;
   int32_t ruleNumber_ = -1;
+  ImageSurface lastPicture_;  // the scene's last moment, shown after the scene ended
+  bool keepLast_ = false;
   bool ruleFlipH_ = false;
   bool ruleFlipV_ = false;
   bool forceImmediate_ = false;            // the sprite path's end state asked for directly

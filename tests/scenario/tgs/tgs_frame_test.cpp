@@ -17,9 +17,18 @@
 namespace bw {
 namespace {
 
+// Native 794's words as the frame finds them when it is made: where the chosen index goes and
+// where the settings sheet raises the text indicator.
+constexpr int32_t kChoiceWord = 0x4000, kFontIndicator = 0x100;
+
 class TgsFrameTest : public ::testing::Test {
  protected:
-  TgsFrameTest() : frame(nullptr, &files, &host) {}
+  TgsFrameTest() : frame(nullptr, &files, &Configured(host)) {}
+  static FakeFrameHost& Configured(FakeFrameHost& h) {
+    h.state.config[0] = kChoiceWord;
+    h.state.config[4] = kFontIndicator;
+    return h;
+  }
 
   // Collects a message and shows it as built-in 16 does.
   int Message(const std::string& text, int32_t number = 0) {
@@ -319,7 +328,6 @@ TEST_F(TgsFrameTest, WindowRequests) {
 }
 
 TEST_F(TgsFrameTest, ChoicesTakeBitsDisableFlagsAndWriteTheIndex) {
-  host.state.config[0] = 0x4000;
   for (uint8_t i : {0, 2, 5, 7}) frame.DisableChoice(i);  // 5 and 7 are past the flags
   std::vector<std::string_view> choices = {"a", "b", "c", "d", "e", "f", "g"};
   frame.BeginMessage(0);
@@ -329,10 +337,19 @@ TEST_F(TgsFrameTest, ChoicesTakeBitsDisableFlagsAndWriteTheIndex) {
   std::vector<bool> enabled;
   for (uint32_t i = 0; i < 7; ++i) enabled.push_back(frame.ChoiceEnabled(i));
   EXPECT_EQ(enabled, (std::vector<bool>{false, true, false, true, true, true, true}));
-  host.pointerEvents[2] = 20;  // the disabled first choice: ignored
-  host.pointerEvents[4] = 21;
+  // The pointer goes onto the list over 140 ms (14 turns); the list takes clicks after that, while
+  // the window's hit area lets it.
+  host.choicePoint = true;
+  host.snapshotWorks = true;
+  host.pointerEvents[16] = 20;  // the disabled first choice: ignored
+  host.pointerEvents[18] = 21;
   EXPECT_EQ(frame.ChoiceWait(), 0);
-  EXPECT_EQ(host.guest[0x4000], 1);
+  EXPECT_EQ(host.pointerMoves, (std::vector<std::array<int32_t, 3>>{{400, 280, 140}}));
+  EXPECT_EQ(host.turns, 18);
+  EXPECT_EQ(host.hitArea, (std::vector<bool>{false, true}));
+  EXPECT_EQ(host.removedKinds, std::vector<uint32_t>{kChoicePathTaskKind});
+  EXPECT_EQ(host.buttonStates[2], 1) << "the way back to this choice is kept";
+  EXPECT_EQ(host.guest[kChoiceWord], 1);
   EXPECT_EQ(frame.ChoiceCount(), 0u);
   // The flags were cleared with the list.
   ASSERT_EQ(frame.ShowChoices(choices, 9), 0);
@@ -400,12 +417,16 @@ TEST_F(TgsFrameTest, TimedWaits) {
     EXPECT_EQ(frame.WaitTimeSkippable(100u, true), c.answer) << c.turns;
     EXPECT_EQ(host.turns, c.turns);
   }
+  // The wait that may not be skipped ends the skipping and ignores input.
   frame.DispatchInput(5);
+  ASSERT_TRUE(frame.SystemSkip());
   host.turns = 0;
   host.quitAtTurn = -1;
   host.clickTurns = {1};
-  EXPECT_EQ(frame.WaitTime(50u), 0);  // input is ignored
+  EXPECT_EQ(frame.WaitTimeFixed(50), 0);
   EXPECT_EQ(host.turns, 5);
+  EXPECT_FALSE(frame.SystemSkip());
+  EXPECT_EQ(host.buttonStates[5], 1);
 }
 
 TEST_F(TgsFrameTest, ModesButtonsAndSettingsIndicators) {
@@ -418,13 +439,20 @@ TEST_F(TgsFrameTest, ModesButtonsAndSettingsIndicators) {
   EXPECT_EQ(frame.SetButtonState(10, 1), kBadButton);
   EXPECT_EQ(frame.SetButtonState(-1, 1), kBadButton);
 
-  // The settings sheet raised the text indicator: the user's face is applied.
-  host.state.config[4] = 0x100;
-  host.guest[0x100] = 1;
+  // A 794 after the frame was made is for the next frame: this one reads the indicator whose
+  // address it was made with.
+  host.state.config[4] = 0x200;
+  host.guest[0x200] = 1;
   host.settings.face = "Sheet";
+  EXPECT_EQ(frame.DispatchInput(8), kDispatchRan);
+  EXPECT_EQ(frame.Font().face, "");
+  // The settings sheet raised the text indicator: the user's face is applied, and the page on
+  // the screen is laid out again with it.
+  host.guest[kFontIndicator] = 1;
   EXPECT_EQ(frame.DispatchInput(8), kDispatchRan);
   EXPECT_EQ(frame.Font().face, "Sheet");
   EXPECT_EQ(host.requests.back(), "0:");
+  EXPECT_EQ(host.relayouts, 1);
 }
 
 }  // namespace
