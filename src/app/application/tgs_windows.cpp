@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
 #include "common/global.h"
 #include "common/sjis.h"
@@ -33,7 +34,7 @@ constexpr int32_t kPlainChoiceWidth = 400, kPlainChoiceHeight = 40;
 constexpr uint32_t kPlainChoiceColor = 0x203050;
 constexpr uint8_t kPlainChoiceAlpha = 0xE0;
 // The buttons' labels: font heights tried, room kept round the text, and the cells drawn apart.
-constexpr int32_t kLabelLargest = 12, kLabelSmallest = 8, kLabelInset = 4;
+constexpr int32_t kLabelLargest = 12, kLabelTwoLines = 9, kLabelSmallest = 8, kLabelInset = 4;
 constexpr int32_t kPressedCell = 2, kDisabledCell = 3;
 
 const char* const kButtonLabels[] = {
@@ -274,12 +275,30 @@ void TgsWindows::MakeButtons() {
 
 namespace {
 
-// A label split after the middle of its characters, for two lines.
+// A label in two lines: broken after the particle nearest its middle, else at the middle.
 std::string TwoLines(const std::string& label) {
-  size_t count = 0;
-  for (size_t i = 0; i < label.size(); i = sjis::Next(label, i)) ++count;
-  size_t at = 0;
-  for (size_t n = 0; n < (count + 1) / 2; ++n) at = sjis::Next(label, at);
+  static const std::string particles = host::Cp932Literal("のをにでへとは");
+  auto isParticle = [&](std::string_view c) {
+    for (size_t i = 0; c.size() == 2 && i + 1 < particles.size(); i += 2) {
+      if (particles.compare(i, 2, c) == 0) return true;
+    }
+    return false;
+  };
+  std::vector<size_t> ends;  // the byte after each character
+  for (size_t i = 0; i < label.size(); i = sjis::Next(label, i))
+    ends.push_back(sjis::Next(label, i));
+  const size_t middle = (ends.size() + 1) / 2;
+  auto distance = [&](size_t k) { return k > middle ? k - middle : middle - k; };
+  std::optional<size_t> after;  // characters on the first line
+  for (size_t k = 1; k < ends.size(); ++k) {
+    const size_t start = k > 1 ? ends[k - 2] : 0;
+    if (isParticle(std::string_view(label).substr(start, ends[k - 1] - start)) &&
+        (!after || distance(k) < distance(*after))) {
+      after = k;
+    }
+  }
+  const size_t k = after.value_or(middle);
+  const size_t at = k > 0 ? ends[k - 1] : 0;
   return label.substr(0, at) + "\n" + label.substr(at);
 }
 
@@ -301,10 +320,14 @@ void TgsWindows::DrawButtonLabel(ButtonPart& button, const std::string& label) {
     font.MeasureText(text.c_str(), &size, &left, &top, true, nullptr);
     return size.width <= w - kLabelInset && size.height <= h - kLabelInset / 2;
   };
+  // One line while it reads well, then two, then one line in the smallest sizes.
   bool fitted = false;
-  for (int32_t px = kLabelLargest; px >= kLabelSmallest && !fitted; --px) fitted = fits(label, px);
+  for (int32_t px = kLabelLargest; px > kLabelTwoLines && !fitted; --px) fitted = fits(label, px);
   for (int32_t px = (h - 2) / 2; px >= kLabelSmallest && !fitted; --px)
     fitted = fits(TwoLines(label), px);
+  for (int32_t px = kLabelTwoLines; px >= kLabelSmallest && !fitted; --px) fitted = fits(label, px);
+  // A button too small for its label keeps its picture; the tooltip still names it.
+  if (!fitted) return;
   const int32_t cellCount = cells->GetWidth() / w;
   for (int32_t i = 0; i < cellCount; ++i) {
     const bool disabled = i == kDisabledCell, pressed = i == kPressedCell;
