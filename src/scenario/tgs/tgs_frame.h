@@ -228,7 +228,8 @@ class TgsFrame : public TgsFrameBase, public TgsSceneOperations {
   // Renders the shown page into the host's canvas so that the last picture stays: 0, or 1 when
   // there is nothing to render into.
   int RenderSceneToHost();
-  const std::string& SceneLabel() const { return sceneLabel_; }
+  // The scene's name that saves carry as their title: built-in 18's text.
+  const std::string& SceneLabel() const { return speaker_; }
 
   // TgsOperations: sound.
   TgsSound& Sound() { return sound_; }
@@ -357,7 +358,6 @@ class TgsFrame : public TgsFrameBase, public TgsSceneOperations {
   uint8_t frameOpacity_ = 0;  // the window's frame opacity, where a script gave it
   int32_t frameStyle_ = 0;    // the window's frame kind, where a script gave it
   std::array<uint8_t, 48> windowTransform_{};
-  std::string sceneLabel_;
   TextHistoryLog history_;
   std::optional<uint32_t> choiceSerial_;  // the history's entry of the choices shown
 };

@@ -675,7 +675,7 @@ int TgsFrame::CaptureScene(TgsSceneBlock& b, bool withHistory) {
   for (int i = 0; i < kTgsEffectChannels; ++i) {
     if (!sound_.Looping(kTgsFirstEffectChannel + i)) b.replay[size_t(i)] = {};
   }
-  b.label = sceneLabel_;
+  b.label = speaker_;
   b.tail = {};
   if (choicesPending_ && !choices_.empty()) {
     b.tail.listValue = static_cast<uint32_t>(choiceFirstBit_);
@@ -771,7 +771,7 @@ void TgsFrame::ApplyScene(const TgsSceneBlock& b) {
   }
   windowTransform_ = b.transform;
   sound_.SetReplayRecords(b.replay);
-  sceneLabel_ = b.label;
+  speaker_ = b.label;
   choices_.clear();
   choicesPending_ = false;
   for (const TgsSavedChoice& c : b.tail.choices) {
