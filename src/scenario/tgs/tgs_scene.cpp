@@ -112,7 +112,9 @@ CompositionLayer* TgsPageLayer::GetCompositionLayer() const {
 
 int TgsPageLayer::StartTransition(FilterEffect* transition, uint8_t a, bool b, bool notify) {
   if (!layer_) return kAttachNoComposition;
-  return layer_->AttachSource(transition, a, b, notify);
+  const int r = layer_->AttachSource(transition, a, b, notify);
+  if (r == 0) ++started_;
+  return r;
 }
 
 bool TgsPageLayer::InTransition() const {

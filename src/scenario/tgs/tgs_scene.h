@@ -157,6 +157,8 @@ class TgsPageLayer {
   CompositionLayer* GetCompositionLayer() const;
   // Attaches the transition (a: the exchange mode, b: apply on finish); 0 or the layer's code.
   int StartTransition(FilterEffect* transition, uint8_t a, bool b, bool notify);
+  // How many transitions have started on the page: each new one counts, wherever it lies.
+  uint32_t TransitionsStarted() const { return started_; }
   bool InTransition() const;
   // Finishes at once, applying as the start asked.
   void FinishTransition();
@@ -169,6 +171,7 @@ class TgsPageLayer {
  private:
   SurfaceLayer* layer_ = nullptr;
   int32_t value_ = 0;
+  uint32_t started_ = 0;
 };
 
 // What the scene reads of the frame.

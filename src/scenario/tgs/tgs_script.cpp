@@ -177,6 +177,25 @@ int32_t TgsScript::FindLabel(const char* label) const {
   }
 }
 
+uint64_t TgsScript::Fingerprint(const TgsDecodedStep& step) const {
+  uint64_t h = 0;
+  uint32_t from = step.position;
+  auto mix = [&](uint32_t to) {
+    if (to > codeSize_ || to < from) to = from;  // a step read again will say what is wrong
+    for (; to - from >= 8; from += 8) h = HashMix(h, Le64(code_ + from));
+    uint64_t tail = 0;
+    for (uint32_t k = 0; from + k < to; ++k) tail |= uint64_t{code_[from + k]} << (8 * k);
+    h = HashMix(h, tail);
+    from = to;
+  };
+  for (size_t i = 0; i < step.bodyCount; ++i) {
+    mix(step.bodies[i][0]);
+    from = std::max(from, step.bodies[i][1]);
+  }
+  mix(step.next);
+  return h;
+}
+
 int32_t TgsScript::GetMessageOffset(uint32_t i) const {
   if (i >= messageCount_) return -1;
   return static_cast<int32_t>(Le32(messages_ + 4 * size_t{i}));

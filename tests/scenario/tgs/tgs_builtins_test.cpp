@@ -1,3 +1,4 @@
+// Label: optimised
 #include "scenario/tgs/tgs_builtins.h"
 
 #include <gtest/gtest.h>

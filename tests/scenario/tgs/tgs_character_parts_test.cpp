@@ -1,3 +1,4 @@
+// Label: optimised
 // The parts animation of a standing picture (built-in 89) on the real "sp_parts" class: the file
 // chosen by the picture's size letter and character, the parts laid from the picture's corner just
 // above it, the hidden blocks read on request, and the record that a save keeps to start it again.

@@ -1,3 +1,4 @@
+// Label: optimised
 #include "scenario/tgs/tgs_frame_base.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// Label: optimised
 #include "scenario/tgs/tgs_frame.h"
 #include "scenario/tgs/tgs_test_world.h"
 

@@ -1,3 +1,4 @@
+// Label: optimised
 // The scene block of save data: written and read back byte for byte, every short or bad block
 // refused with the frame left as it was, and the rebuild's steps and closing fade.
 #include "scenario/tgs/tgs_scene_state.h"

@@ -1,3 +1,4 @@
+// Label: optimised
 // The scene pages: standing-picture groups and their priorities, the BG table's time of day, the
 // tones, copy-on-write between the pages, and names that would not fit their fields.
 #include "scenario/tgs/tgs_scene.h"
