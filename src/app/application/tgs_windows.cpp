@@ -385,7 +385,11 @@ void TgsWindows::SetMessage(std::string_view text, const std::string& name, uint
 }
 
 void TgsWindows::ShowPage() {
-  if (prepared_) view_.ShowMessage(true);
+  if (!prepared_) return;
+  // A message that ended at a choice list kept its page's mark: the new page's mark comes at
+  // the new text's end, not over it.
+  view_.ShowWaitMark(false);
+  view_.ShowMessage(true);
 }
 
 bool TgsWindows::Typing() {

@@ -204,6 +204,14 @@ TEST_F(TgsWindowsTest, AMessageIsDrawnIntoTheWindowAtItsPictureSize) {
   const std::vector<uint8_t> text = Rows(page);
   w.NextPage();
   EXPECT_NE(Rows(page), text) << "the text was not drawn";
+
+  // A message shown before a choice list keeps its mark; the next message, longer, brings the
+  // mark to its own end rather than leaving it over its text.
+  w.SetMessage("ab", "", 0);
+  w.ShowPage();
+  w.SetMessage("abcdefgh", "", 0);
+  w.ShowPage();
+  EXPECT_EQ(w.WaitMark().GetX(), view.Lines().back().box.right);
 }
 
 // A missing picture leaves its piece out (the buttons go with any of theirs) and is named; the
