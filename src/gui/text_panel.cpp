@@ -97,13 +97,16 @@ int32_t TextPanel::ShowCaption(const char* text, uint32_t duration) {
   // A GDI caption without smoothing is keyed on its back colour, not drawn with alpha.
   captionSprite_.SetDrawMode(captionImage_.GetColorKey() != kNoColorKey ? kLibOpacity
                                                                         : kCaptionBlendMode);
-  // The screen may have changed since the last caption: the sprite follows it.
+  // The screen may have changed since the last caption: the sprite follows it. Its upper list,
+  // where the scenario frame's windows stand, is drawn last: the caption goes over them.
   DisplayObjectList* shownIn = captionSprite_.GetOwnerList();
-  if (!layer || shownIn != &layer->GetList()) {
+  DisplayObjectList* list = !layer                   ? nullptr
+                            : layer->GetSecondList() ? layer->GetSecondList()
+                                                     : &layer->GetList();
+  if (!list || shownIn != list) {
     if (shownIn) shownIn->Remove(&captionSprite_);
     captionSprite_.SetAlpha(kCaptionOpacity);
-    if (!layer ||
-        layer->GetList().AddAfterEqual(&captionSprite_, kCaptionPriority, kCaptionUser) != kAddDone)
+    if (!list || list->AddAfterEqual(&captionSprite_, kCaptionPriority, kCaptionUser) != kAddDone)
       return kCaptionNotRendered;
   }
   captionSprite_.SetVisible(true);

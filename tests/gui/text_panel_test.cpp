@@ -95,6 +95,20 @@ TEST_F(TextPanelTest, CaptionPathFollowsTheCanvasBottom) {
   EXPECT_EQ(host.sounds, 2);
 }
 
+// A screen with an upper list (the scenario frame's windows and button bar stand there) shows
+// the caption in it, drawn over them, not under.
+TEST_F(TextPanelTest, TheCaptionGoesOverTheScreensUpperList) {
+  DisplayObjectList upper;
+  host.layer.SetSecondList(&upper);
+  ASSERT_EQ(panel.ShowCaption("Saved", kStep), kCaptionDone);
+  EXPECT_EQ(std::pair(upper.Count(), host.layer.GetList().Count()),
+            std::pair(size_t{1}, size_t{0}));
+  host.layer.SetSecondList(nullptr);
+  ASSERT_EQ(panel.ShowCaption("Saved", kStep), kCaptionDone);
+  EXPECT_EQ(std::pair(upper.Count(), host.layer.GetList().Count()),
+            std::pair(size_t{0}, size_t{1}));
+}
+
 TEST_F(TextPanelTest, NewCaptionReplacesTheRunningOneAndNullOnlyRemovesIt) {
   ASSERT_EQ(panel.ShowCaption("one", kStep), kCaptionDone);
   const uint32_t first = panel.GetCaptionTask()->Handle();

@@ -206,6 +206,8 @@ int TgsFrame::BeginRun(bool resume) {
     if (RebuildPending() && RebuildScene() < 0) return -1;
   }
   H().SetHitAreaEnabled(true);
+  // The buttons were hidden: where the pointer is decides again.
+  pointerLow_.reset();
   return 0;
 }
 

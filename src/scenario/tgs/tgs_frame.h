@@ -332,7 +332,7 @@ class TgsFrame : public TgsFrameBase, public TgsSceneOperations {
   uint8_t pageCounter_ = 1;
   bool cursorHidden_ = false;
   bool buttonsHidden_ = false;
-  bool pointerLow_ = false;
+  std::optional<bool> pointerLow_;  // as last seen; none: the next look decides
   bool historyOn_ = true;
   uint32_t autoStart_ = 0;
   std::array<int, kTgsButtonCount> buttons_{};

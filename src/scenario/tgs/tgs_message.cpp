@@ -185,7 +185,7 @@ bool TgsFrame::SkipKeysCount() {
 
 void TgsFrame::FollowPointer() {
   const bool low = H().PointerLow();
-  if (low == pointerLow_) return;
+  if (pointerLow_ == low) return;
   pointerLow_ = low;
   if (S().hideButtonsUnlessLow && !buttonsHidden_) H().ShowButtons(low);
 }
@@ -357,7 +357,7 @@ int TgsFrame::SelectChoice() {
   SetButtonState(6, 0);
   if (history_.Count() > 1) SetButtonState(7, 1);
   H().ShowChoiceList(true);
-  if (!buttonsHidden_) H().ShowButtons(true);
+  if (!buttonsHidden_ && !S().hideButtonsUnlessLow) H().ShowButtons(true);
   if (int32_t x = 0, y = 0; H().ChoicePoint(x, y) && H().StartPointerMove(x, y, kChoicePointerMs)) {
     while (H().PointerMoving()) {
       if (!Turn()) return -1;
@@ -375,6 +375,7 @@ int TgsFrame::SelectChoice() {
   H().SetHitAreaEnabled(false);
   for (;;) {
     if (!Turn()) return -1;
+    FollowPointer();
     const int event = H().TakePointerEvent();
     if (event >= 20 && static_cast<size_t>(event - 20) < choices_.size()) {
       const int chosen = event - 20;
