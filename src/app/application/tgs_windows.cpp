@@ -518,8 +518,10 @@ void TgsWindows::ShowChoiceList(bool show) {
   choices_->SetLocked(false);
   choices_->SetVisible(true);
   place_.pointers->AddControl(choices_.get(), -1);
-  // The list came under a pointer that may rest: the next update finds what it is over, so a
-  // click there takes the choice without a move first.
+  // The list came under a pointer that may rest: the next update finds what it is over, and a
+  // click there takes the choice without a move first. The list follows a message that waits
+  // for no click, so no click meant for the text can land on it.
+  choices_->ClearPointerGuard();
   place_.pointers->ForgetPointer();
 }
 
