@@ -386,7 +386,7 @@ TEST_F(TgsFrameTest, PlacementAndWindowArguments) {
       {7, 120, 5, 7, 120, 5}, {-1, 9, 9, 7, 120, 5},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(frame.SetMessageWindowPlace(c.alignment, c.x, c.y, 0, 0, -1), 0);
+    EXPECT_EQ(frame.SetMessageWindowPlace(c.alignment, c.x, c.y, -1, -1, -1), 0);
     EXPECT_EQ(std::tuple(frame.WindowAlignment(), frame.WindowX(), frame.WindowY()),
               std::tuple(c.wantAlignment, c.wantX, c.wantY));
   }
@@ -395,6 +395,19 @@ TEST_F(TgsFrameTest, PlacementAndWindowArguments) {
   EXPECT_TRUE(frame.WindowShown());
   EXPECT_EQ(frame.SelectMessageWindow(-1), kBadWindow);
   EXPECT_EQ(frame.SelectMessageWindow(0), 0);
+
+  // The window's frame: the user's kind, colour and opacity, where the placement gives none of
+  // its own; given, its kind and opacity stay through later settings.
+  EXPECT_TRUE(host.frames.empty()) << "no frame given, none applied";
+  host.settings.drawTextFrame = 1, host.settings.frameColor = 0x102030;
+  host.settings.frameAlpha = 140;
+  frame.ApplyTextConfig(true, false, false, false, false);
+  EXPECT_EQ(host.frames.back(), (std::array<uint32_t, 3>{1, 0x102030, 140}));
+  EXPECT_EQ(frame.SetMessageWindowPlace(-1, 0, 0, 0, 200, -1), 0);
+  EXPECT_EQ(host.frames.back(), (std::array<uint32_t, 3>{0, 0x102030, 200}));
+  host.settings.frameAlpha = 90;
+  frame.ApplyTextConfig(true, false, false, false, false);
+  EXPECT_EQ(host.frames.back(), (std::array<uint32_t, 3>{0, 0x102030, 200}));
 }
 
 TEST_F(TgsFrameTest, TimedWaits) {

@@ -227,10 +227,12 @@ TEST_F(SceneStateFrame, SaveLoadSaveGivesTheSameBytes) {
 
 // A game saved while its first message waits, with one looping effect still looping and one
 // stopped: the load brings back the loop that still played, shows the saved message once, and
-// the message after it stands alone in the window.
+// the message after it stands alone in the window; the scene keeps its name.
 TEST_F(SceneStateFrame, ALoadResumesWithTheLoopsThatPlayedAndTheMessageShownOnce) {
-  files.Put("SCRIPT\\TWO.TOB", Tob(".tob1\nMessageBegin 0\n\"A\"\nMessageWait\nMessageBegin 1\n"
-                                   "\"B\"\nMessageWait\n.end\n"));
+  files.Put("SCRIPT\\TWO.TOB",
+            Tob(".tob1\nSetSpeakerName \"HILL\"\nMessageBegin 0\n\"A\"\nMessageWait\n"
+                "MessageBegin 1\n"
+                "\"B\"\nMessageWait\n.end\n"));
   host.settings.effectSoundOn = false;
   auto first = NewFrame();
   ASSERT_EQ(first->Setup("1\n"), 0);
@@ -254,6 +256,7 @@ TEST_F(SceneStateFrame, ALoadResumesWithTheLoopsThatPlayedAndTheMessageShownOnce
   ASSERT_EQ(second->BeginRun(true), 0);
   EXPECT_EQ(TgsRunStep(*second), kTgsStepEnded);
   EXPECT_EQ(host.shown, (std::vector<std::string>{"|A", "|B"}));
+  EXPECT_EQ(second->SceneLabel(), "HILL");
 }
 
 TEST_F(SceneStateFrame, ARefusedLoadLeavesTheFrameAsItWas) {

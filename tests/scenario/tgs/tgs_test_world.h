@@ -246,6 +246,10 @@ class FakeFrameHost : public TgsFrameHost {
     shown.push_back(name + "|" + std::string(text));
   }
   void RelayoutPage() override { ++relayouts; }
+  std::vector<std::array<uint32_t, 3>> frames;  // the window's frames: kind, colour, opacity
+  void SetWindowFrame(int kind, uint32_t rgb, uint8_t alpha) override {
+    frames.push_back({uint32_t(kind), rgb, alpha});
+  }
   int relayouts = 0;
   // The choice list's point, the pointer's moves (x, y, ms; each lasts its time), the hit area's
   // switches, the task kinds removed and the snapshots taken.
