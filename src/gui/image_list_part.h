@@ -104,6 +104,8 @@ class ImageListPartBase : public UiControl {
   }
   void StopDragging() { dragging_ = false; }
   void SetLocked(bool locked) { locked_ = locked; }
+  // The items take the pointer where it rests, without waiting for it to move.
+  void ClearPointerGuard() { pointerGuard_ = false; }
   bool IsLocked() const { return locked_; }
   int AddItem(const char* label, bool disabled, int32_t key, const char* actionText1,
               int32_t actionValue, const char* actionText2, const char* tooltip,

@@ -209,7 +209,7 @@ int32_t NativeGetInterruptArgument(NativeArgs& a) {
 }
 
 int32_t NativeSavePersistentData(NativeArgs& a) {
-  return a.Host().SavePersistentState();
+  return a.Host().SavePersistentData();
 }
 
 int32_t NativeTakeWindowRestoredFlag(NativeArgs& a) {

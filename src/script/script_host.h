@@ -83,6 +83,8 @@ constexpr int32_t kNativeNotBuilt = -1;
 class ScriptHostExtension {
  public:
   virtual ~ScriptHostExtension() = default;
+  // Writes what the family keeps across runs (SavePersistentData asks).
+  virtual void SavePersistentData() {}
 };
 
 class ScriptHost : public ScriptEngine {
@@ -112,6 +114,9 @@ class ScriptHost : public ScriptEngine {
   uint32_t RejectedNativeEntries() const { return rejected_; }
 
   ScriptHandles& Handles() { return handles_; }
+  // What native 35 and the end of a session save: each family's persistent data (the scenario
+  // frame's read-text log), then the engine's persistent state; the engine's result.
+  int SavePersistentData();
   // The family state of type T (constructed from the host on first use).
   template <typename T>
   T& Extension() {

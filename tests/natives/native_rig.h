@@ -37,7 +37,8 @@ class NativeRigApp : public ScriptApplication {
   std::string SaveFolder() override { return saveFolder; }
   bool TranslationOption() override { return false; }
   uint32_t Clock() override { return clock; }
-  void ShowMessage(const std::string&) override {}
+  std::vector<std::string> messages;  // the message boxes shown, CP932
+  void ShowMessage(const std::string& text) override { messages.push_back(text); }
   void SetAppOption(uint32_t, uint32_t) override {}
   uint32_t GetAppOption(uint32_t) override { return 0; }
   std::span<const NativeFamily> NativeFamilies() override { return AllNativeFamilies(); }

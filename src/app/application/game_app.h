@@ -393,6 +393,8 @@ class GameApp : public EngineApp, public ScriptApplication {
   int OnSysCommand(WindowMessage& record);
   int OnDestroy(WindowMessage& record);
   int OnQueryEndSession(WindowMessage& record);
+  // Native 35's work for the end of a session: the read-text log and the scripts' state.
+  void SaveScriptPersistentData();
   int OnMovieRequest(WindowMessage& record);
 
  private:
