@@ -114,6 +114,34 @@ TEST_F(SettingsApply, EachCharactersSwitchAndVolumeReachTheVoicesOnOk) {
   EXPECT_NE(channels.PlayVoiceByName(0, "MINA001", 0, nullptr), kVoiceSwitchedOff);
 }
 
+// The text page offers the faces the game's font list holds.
+TEST_F(SettingsApply, TheFontListIsTheGamesOwn) {
+  std::vector<std::string> faces;
+  const FontList& fonts = app.GetFontList();
+  for (int i = 0; i < fonts.Count(); ++i) {
+    const std::string face = fonts.Get(i)->lfFaceName;
+    if (std::find(faces.begin(), faces.end(), face) == faces.end()) faces.push_back(face);
+  }
+  ASSERT_GE(faces.size(), 2u) << "the installed Japanese faces";
+  dialogs.scripted.QueueAnswer(
+      test::Steps("page:2;item:1121:" + std::to_string(faces.size() - 1) + ";1"));
+  ASSERT_EQ(app.ShowSettingsSheet(), kSettingsSheetOk);
+  EXPECT_EQ(app.GetUserConfig().FontFaceName(), faces.back());
+}
+
+// The system page's screen mode switches at once, as the menu's command does, whatever the
+// sheet's end; the radio shows the mode that came of it.
+TEST_F(SettingsApply, TheScreenModeRadioSwitchesAtOnce) {
+  ASSERT_EQ(app.Config().display.screenMode, kSavedScreenWindow);
+  dialogs.scripted.QueueAnswer(test::Steps("page:0;radio:1080:1;2"));
+  app.ShowSettingsSheet();
+  EXPECT_EQ(app.Config().display.screenMode, kSavedScreenFull);
+  EXPECT_EQ(Dialogs().back().controls.at(1080).value, 1);
+  dialogs.scripted.QueueAnswer(test::Steps("page:0;radio:1080:0;1"));
+  app.ShowSettingsSheet();
+  EXPECT_EQ(app.Config().display.screenMode, kSavedScreenWindow);
+}
+
 TEST_F(SettingsApply, ARunningFrameForbidsSavingThroughItsWord) {
   TgsAppState& state = *static_cast<ScriptApplication&>(app).TgsState();
   const uint32_t word = app.GetScriptHost()->GetMemory().Allocate(4);

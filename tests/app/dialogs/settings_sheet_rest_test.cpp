@@ -158,11 +158,12 @@ TEST(SettingsSheetPreviews, FontSampleShowsTheFrameOverACheckerboardAndTheText) 
 
 TEST(SettingsSheetPreviews, ASliderShowsTheStoredValueOutsideItsRange) {
   PreviewRig rig;
-  rig.config.tooltipDelayMs = 750;
-  EXPECT_EQ(rig.Run("page:0;2").at(1051).valueText, "750 ms");
+  rig.config.tooltipDelayMs = 5000;
+  EXPECT_EQ(rig.Run("page:0;2").at(1051).valueText, "5000 ms");
   EXPECT_EQ(rig.Run("page:0;slider:1051:12;2").at(1051).valueText, "120 ms");
+  rig.Run("page:0;1");
+  EXPECT_EQ(rig.config.tooltipDelayMs, 5000u) << "a slider left alone keeps what it showed";
   // Defaults shown and OK pressed store the default, not the slider's end.
-  rig.config.tooltipDelayMs = 40;
   rig.Run("page:0;press:1301;1");
   EXPECT_EQ(rig.config.tooltipDelayMs, 750u);
 }
