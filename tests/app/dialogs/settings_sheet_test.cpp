@@ -144,6 +144,12 @@ TEST(SettingsSheet, WindowOptionsTooltipDelayAndThePointer) {
   EXPECT_EQ(rig.config.tooltipDelayMs, 3000u);
   rig.Run("page:0;slider:1051:75;1");
   EXPECT_EQ(rig.config.tooltipDelayMs, 750u);
+  // A delay past the slider's end is shown and kept while the slider is left alone.
+  rig.config.tooltipDelayMs = 5000;
+  EXPECT_EQ(rig.Shown("page:0;1").controls.at(1051).valueText, "5000 ms");
+  EXPECT_EQ(rig.config.tooltipDelayMs, 5000u);
+  rig.Run("page:0;press:1301;1");
+  EXPECT_EQ(rig.config.tooltipDelayMs, 750u) << "the default, not the slider's end";
 
   EXPECT_FALSE(rig.Shown("2").cursorToCentre);
   rig.app.pointerMoves = true;
