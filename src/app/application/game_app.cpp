@@ -264,6 +264,7 @@ int GameApp::ReadConfiguration() {
   if (user_.startWindowed != 0 && config_.display.screenMode == kSavedScreenFull) {
     config_.display.screenMode = kSavedScreenWindow;
   }
+  ApplyDisplaySettings();
   bytes.clear();
   setup_ = SetupInfo{};
   if (scriptFiles_.Load("SET_UP.IFG", bytes)) ReadSetupInfo(bytes, setup_);

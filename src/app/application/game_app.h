@@ -164,6 +164,9 @@ class GameApp : public EngineApp, public ScriptApplication {
   // The settings sheet answers 1 when its OK stored the pages, else 2; the save and load dialog
   // a RunSaveLoadDialog result, or kDialogNotAvailable without a script host.
   int ShowSettingsSheet();
+  // The player's display options handed to the display manager and the full-screen switch; a
+  // drawing method of 0 takes its default first.
+  void ApplyDisplaySettings();
   int ShowSaveLoadDialog();
   void ShowVersionDialog();
   // Dialog 116 with the record's inputs; true when OK ended it.

@@ -318,6 +318,7 @@ int ScriptedDialogHost::RunDialog(HWND, Dialog& dialog) {
   if (dialog.report) record.report = dialog.report->text;
   for (const DialogCheckBox& box : dialog.checkBoxes) record.checks[box.id] = box.checked;
   if (dialog.edit) record.editText = dialog.edit->text;
+  record.cursorToCentre = dialog.cursorToCentre;
   record.answer = answer;
   record.threadId = GetCurrentThreadId();
   std::lock_guard<std::mutex> guard(lock_);

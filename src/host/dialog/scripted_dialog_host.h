@@ -78,6 +78,7 @@ struct DialogRecord {
   int page = -1;
   int row = -1;
   std::vector<std::vector<std::string>> rows;
+  bool cursorToCentre = false;
   int answer = 0;
   uint32_t threadId = 0;
 };
