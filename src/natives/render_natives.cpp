@@ -21,7 +21,6 @@
 #include "graphics/surface/directdraw_image_surface.h"
 #include "graphics/surface/image_surface.h"
 #include "graphics/surface/sprite.h"
-#include "gui/part_manager.h"
 #include "host/d3d/rasteriser.h"
 #include "natives/display_object_natives.h"
 #include "natives/guest_format.h"
@@ -754,16 +753,10 @@ int32_t LayerSetSourceLink(NativeArgs& a) {
   return 1;
 }
 
-// 254: the part whose offscreen picture is the holder's linked layer.
-int32_t ImageHolderGetLinkedPart(NativeArgs& a) {
-  SurfaceLayer* holder = GetObjectImageHolder(Handles(a), a.U32(0));
-  SurfaceLayer* linked = holder ? holder->GetLinkedLayer() : nullptr;
-  ScriptApplication* app = a.Host().Application();
-  PartManager* parts = app ? app->ScriptPartManager() : nullptr;
-  if (!linked || !parts || (linked->GetKind() & 0xFF) != kKindOffscreenLayer) return 0;
-  UiControl* part =
-      parts->FindPart([linked](UiControl& p) { return p.GetImageHolder() == linked; });
-  return part ? static_cast<int32_t>(Give(a, ScriptObjectType::kGuiPart, part)) : 0;
+// 254: the part whose picture is the holder's linked layer. Parts draw into plain pictures and
+// own no layer, so a holder's linked layer is never a part's.
+int32_t ImageHolderGetLinkedPart(NativeArgs&) {
+  return 0;
 }
 
 int32_t ImageHolderApplyLinked(NativeArgs& a) {
