@@ -401,13 +401,18 @@ int32_t DisplayGetOption(NativeArgs& a) {
   return static_cast<int32_t>(State(a).displayOption);
 }
 
+// 198: the bytes the back buffer is cleared with.
 int32_t DisplaySetColorBytes(NativeArgs& a) {
-  for (uint32_t i = 0; i < 3; ++i) State(a).colorBytes[i] = uint8_t(a.U32(i));
+  const auto b1 = uint8_t(a.U32(0)), b2 = uint8_t(a.U32(1)), b3 = uint8_t(a.U32(2));
+  if (DisplayManager* d = Display(); d && !a.Faulted()) d->SetBorderColor(b1, b2, b3);
   return 0;
 }
 
+// 199: whether each frame of the render list starts from a cleared back buffer.
 int32_t AppSetDrawFlag(NativeArgs& a) {
-  State(a).drawFlag = (a.U32(0) & 1) != 0;
+  const bool on = (a.U32(0) & 1) != 0;
+  ScriptApplication* app = a.Host().Application();
+  if (app && !a.Faulted()) app->SetClearBackBuffer(on);
   return 0;
 }
 
@@ -780,6 +785,12 @@ int32_t FilterStop(NativeArgs& a) {
 int32_t FilterIsAttached(NativeArgs& a) {
   SurfaceLayer* holder = GetObjectImageHolder(Handles(a), a.U32(0));
   return holder && holder->HasSource();
+}
+
+// 259: the owner word the display manager gave the holder's layer, as 319 reads an image's.
+int32_t ImageHolderGetValue(NativeArgs& a) {
+  auto* layer = dynamic_cast<Surface*>(GetObjectImageHolder(Handles(a), a.U32(0)));
+  return layer ? static_cast<int32_t>(layer->GetWord3()) : 0;
 }
 
 // ---- Render items (260-314) ----
@@ -1328,6 +1339,7 @@ constexpr NativeEntry kEntries[] = {
     {256, FilterStart},
     {257, FilterStop},
     {258, FilterIsAttached},
+    {259, ImageHolderGetValue},
     {260, CreateSpriteItem<false>},
     {261, CreateSpriteItem<true>},
     {262, CreatePolygonItem},

@@ -204,6 +204,12 @@ class NativeRigApp : public ScriptApplication {
   bool textInputAttached = false;
   PointerManager* ScriptPointerManager() override { return pointers; }
   void AttachTextInput(bool on) override { textInputAttached = on; }
+  // The flag the settings sheet raises when a text setting changed.
+  uint8_t textSettingsChanged = 0;
+  uint8_t* TextSettingsChangedFlag() override { return &textSettingsChanged; }
+  // Render natives: whether frames start from a cleared back buffer.
+  bool clearBackBuffer = false;
+  void SetClearBackBuffer(bool on) override { clearBackBuffer = on; }
 };
 
 class NativeRig {

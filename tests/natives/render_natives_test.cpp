@@ -134,14 +134,16 @@ TEST(TaskHandles, ABoundTaskGoesBeforeItsTargetAndReadsAsGone) {
 }
 
 // Image holders: links refuse another shape, a filter runs between linked layers, and a link to
-// a destroyed layer is dropped with it.
+// a destroyed layer is dropped with it; each holder keeps the owner it was made for.
 TEST(RenderNatives, ImageHoldersLinkExchangeAndFilter) {
   RenderRig rig;
   TcpPluginManager filters;
   DcpPluginManager effects;
   RegisterApplicationKeywords(filters, effects);
   ScopedGlobal<TcpPluginManager> publishFilters(&filters);
+  rig.Call(201, {7});
   uint32_t a = uint32_t(rig.Call(238, {8, 8, 32, kLayerComposed}).result);
+  rig.Call(201, {0});
   uint32_t b = uint32_t(rig.Call(238, {8, 8, 32, kLayerComposed}).result);
   uint32_t small = uint32_t(rig.Call(238, {4, 4, 32, kLayerComposed}).result);
   uint32_t image = uint32_t(rig.Call(231, {8, 8, 32, 0}).result);
@@ -151,6 +153,10 @@ TEST(RenderNatives, ImageHoldersLinkExchangeAndFilter) {
   SurfaceLayer* holderA = GetObjectImageHolder(rig.Handles(), a);
   EXPECT_EQ(rig.Call(240, {a, 1}).result, 1);
   EXPECT_EQ(holderA->GetLinkedLayer(), GetObjectImageHolder(rig.Handles(), b));
+  EXPECT_EQ(rig.Call(254, {a}).result, 0) << "no part owns a layer";
+  EXPECT_EQ(rig.Call(259, {a}).result, 7) << "its owner";
+  EXPECT_EQ(rig.Call(259, {b}).result, 0);
+  EXPECT_EQ(rig.Call(259, {image}).result, 0) << "an image is no holder";
 
   CompositionLayer* theirs = GetObjectContainer(rig.Handles(), b);
   EXPECT_EQ(rig.Call(255, {a, 0}).result, 1);
