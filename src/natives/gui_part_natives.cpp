@@ -1,5 +1,6 @@
 #include "natives/gui_part_natives.h"
 
+#include <map>
 #include <string>
 
 #include "effects/cell_image.h"
@@ -13,6 +14,7 @@
 #include "natives/message_text_natives.h"
 #include "natives/native_helpers.h"
 #include "natives/object_casts.h"
+#include "natives/system_file_natives.h"
 #include "scenario/message/script_message_text.h"
 #include "script/script_host.h"
 
@@ -642,13 +644,45 @@ int32_t GetSurface(NativeArgs& a) {
 }
 int32_t SetValue(NativeArgs& a) {
   UiControl* part = Part(a, 0);
-  // Only a text window reads the word as its text.
-  TextArg text = Window(part) ? ReadText(a, 1) : TextArg{};
+  // Text windows and text fields read the word as their text.
+  const int kind = KindOf(part);
+  TextArg text = kind == kKindTextWindow || kind == kKindTextInput ? ReadText(a, 1) : TextArg{};
   if (a.Faulted()) return kPartRefused;
   return SetPartValue(part, a.I32(1), text.c_str());
 }
+
+// A text field's text as the script reads it: a guest copy per field, kept until the field's
+// next read or its end.
+class FieldTextCopies : public ScriptHostExtension {
+ public:
+  explicit FieldTextCopies(ScriptHost& host) : host_(host) {}
+  ~FieldTextCopies() override {
+    for (auto& [handle, copy] : copies_) copy.Free(host_.GetMemory());
+  }
+  uint32_t Of(uint32_t field, const std::string& text) {
+    // Copies of fields gone since are freed first.
+    for (auto it = copies_.begin(); it != copies_.end();) {
+      if (host_.Handles().Get(it->first, ScriptObjectType::kGuiPart)) {
+        ++it;
+        continue;
+      }
+      it->second.Free(host_.GetMemory());
+      it = copies_.erase(it);
+    }
+    return copies_[field].Of(host_.GetMemory(), text);
+  }
+
+ private:
+  ScriptHost& host_;
+  std::map<uint32_t, GuestCopy> copies_;
+};
+
 int32_t GetValue(NativeArgs& a) {
-  return GetPartValue(Part(a, 0));
+  UiControl* part = Part(a, 0);
+  if (KindOf(part) != kKindTextInput) return GetPartValue(part);
+  const std::string* text = GetPartText(part);
+  if (!text) return kPartRefused;
+  return static_cast<int32_t>(a.Host().Extension<FieldTextCopies>().Of(a.U32(0), *text));
 }
 int32_t SetFlag(NativeArgs& a) {
   return SetPartFlag(Part(a, 0), a.U32(1));
