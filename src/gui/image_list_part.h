@@ -93,6 +93,7 @@ class ImageListPartBase : public UiControl {
     fillColor_ = color;
   }
   void SetFillMode(uint8_t mode) { fillMode_ = mode; }
+  void SetRenderer(TextRenderer* renderer) { renderer_ = renderer; }
   void SetShowReadColors(bool show) { showReadColors_ = show; }
   bool ShowsReadColors() const { return showReadColors_; }
   // The first of the two values given at set-up, kept for the script.

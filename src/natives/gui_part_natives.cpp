@@ -784,9 +784,14 @@ int32_t SetMargins(NativeArgs& a) {
 
 // 752: main and ruby renderers (a list keeps no second renderer).
 int32_t SetRenderers(NativeArgs& a) {
-  MessageTextWidget* window = Window(Part(a, 0));
-  if (!window) return -1;
-  window->SetRenderers(Renderer(a, 1), Renderer(a, 2), true);
+  UiControl* part = Part(a, 0);
+  if (MessageTextWidget* window = Window(part)) {
+    window->SetRenderers(Renderer(a, 1), Renderer(a, 2), true);
+    return 0;
+  }
+  if (KindOf(part) != kKindImageList) return -1;
+  // The items added from now on are drawn with it.
+  static_cast<ImageListPart*>(part)->SetRenderer(Renderer(a, 1));
   return 0;
 }
 
