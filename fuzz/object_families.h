@@ -457,7 +457,7 @@ inline const std::vector<ObjectFamily>& All() {
        Pointed,
        [](ObjectWorld& w, uint32_t) { w.Answer(528, {}); }},
       {"movie",
-       ScriptObjectType::kMovieSprite,
+       ScriptObjectType::kDisplayObject,
        [](ObjectWorld& w) {
          if (!ObjectGameFiles::Get().HasMovie() || w.Answer(632, {w.Text("OP.MPG"), 0, 5}) != 0)
            return 0u;
@@ -467,7 +467,9 @@ inline const std::vector<ObjectFamily>& All() {
            return w.Answer(639, {word, word, word + 32, word + 24}) + 1;
          },
          0},
-        {[](ObjectWorld& w, uint32_t, uint32_t) { return w.Answer(641, {}); }, 0}},
+        {[](ObjectWorld& w, uint32_t, uint32_t) { return w.Answer(641, {}); }, 0},
+        // Placed by the sprite natives like any display object.
+        {Place, 0}},
        // One movie at a time: closing answers 0 whether one is open or not.
        [](ObjectWorld& w, uint32_t) { return w.Answer(633, {}); },
        0,
