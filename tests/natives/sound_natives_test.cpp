@@ -342,9 +342,18 @@ TEST_F(SoundNatives, MusicByNumber) {
   At(1600);
   EXPECT_FALSE(m->IsBgmPlaying());
 
+  // A fade that cannot start its music leaves the number as the music that plays, so that a
+  // retry with the same number plays once the file is there.
+  EXPECT_EQ(PlayBgmNumber(host, 9, 300, true), kBgmNumberDone);
+  EXPECT_EQ(CurrentBgmNumber(host), 0) << "the fade-in found no file";
   EXPECT_EQ(PlayBgmNumber(host, 7, 300, true), kBgmNumberDone);
   EXPECT_EQ(m->BgmFadeState(), kFadeIn) << "no music before: a fade-in";
   EXPECT_EQ(m->CurrentBgmTrack()->intro, "BGM\\BGM07A.OGG");
+  EXPECT_EQ(PlayBgmNumber(host, 9, 300, true), kBgmNumberDone);
+  EXPECT_EQ(CurrentBgmNumber(host), 7) << "the cross-fade found no file";
+  w.PutTone("BGM\\BGM09.OGG", 3000, kRate);
+  EXPECT_EQ(PlayBgmNumber(host, 9, 300, true), kBgmNumberDone);
+  EXPECT_EQ(m->BgmFadeState(), kCrossFading) << "the retry cross-fades";
   EXPECT_EQ(PlayBgmNumber(host, 3, 300, true), kBgmNumberDone);
   EXPECT_EQ(m->BgmFadeState(), kCrossFading);
 
