@@ -6,6 +6,8 @@
 
 #include <cstring>
 
+#include "gui/click_action.h"
+#include "gui/pointer_tip.h"
 #include "host/host_path.h"
 #include "lib/sob/voice_info_writer.h"
 #include "native_rig.h"
@@ -258,6 +260,22 @@ TEST_F(SoundNatives, ChannelsPlayAndKeepTheirBuffers) {
 
   EXPECT_EQ(Call(673, {3, Text("SE\\A.PCMT")}), 0);
   EXPECT_NE(Call(682, {3}), 0) << "a streaming channel gives its stream";
+}
+
+// The pointer plays the parts' sounds on the channels of its player, once each; the default
+// sounds stay none.
+TEST_F(SoundNatives, ThePointerPlaysPartSoundsOnTheChannels) {
+  PointerTip tip;
+  const std::vector<int16_t> ramp = w.PutRamp("SE\\A.PCMT", 2000, kRate, 10);
+  ASSERT_EQ(Call(672, {2, Text("SE\\A.PCMT")}), 0);
+  EXPECT_EQ(tip.PlaySound(nullptr, 2, 0, 0), kSoundNotPlayed) << "no player yet";
+  tip.SetSoundPlayer(m);
+  EXPECT_EQ(tip.PlaySound("OTHER.OGG", 2, 0, 0), 0) << "the name is not the sound";
+  EXPECT_EQ(w.Pull(2000), ramp);
+  EXPECT_EQ(w.Pull(100), std::vector<int16_t>(100, 0)) << "once, not looped";
+  EXPECT_EQ(tip.PlaySound(nullptr, kDefaultClickSound, 0, 0), kSoundNotPlayed);
+  EXPECT_EQ(tip.PlaySound(nullptr, 8, 0, 0), kBadChannel);
+  tip.SetSoundPlayer(nullptr);
 }
 
 // The music's buffer, fades and the cross-fade of the 65535 switch.
