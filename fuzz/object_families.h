@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "object_world.h"
@@ -487,6 +488,22 @@ inline const std::vector<ObjectFamily>& All() {
        0,
        2,
        nullptr,
+       nullptr},
+      // Its text is its value; what it holds reaches the script as a copy of its own.
+      {"text field part",
+       ScriptObjectType::kGuiPart,
+       [](ObjectWorld& w) {
+         return Made(w.Answer(691, {OutlineRenderer(w), 60, 0, 0, kSwitchOff}));
+       },
+       {{[](ObjectWorld& w, uint32_t h, uint32_t word) {
+           return w.Answer(738, {h, w.Text(std::to_string(word))}) + 1;
+         },
+         0},
+        {[](ObjectWorld& w, uint32_t h, uint32_t) { return w.Answer(739, {h}); }, -1}},
+       ReleasePart,
+       0,
+       2,
+       Pointed,
        nullptr},
   };
   return all;
