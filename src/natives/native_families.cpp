@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "natives/gui_part_kind_natives.h"
 #include "natives/gui_part_natives.h"
 #include "natives/message_text_natives.h"
 #include "natives/object_list_natives.h"
@@ -19,7 +20,7 @@ std::span<const NativeFamily> AllNativeFamilies() {
       DisplayObjectNativeFamily(), SoundBufferNativeFamily(), SoundChannelNativeFamily(),
       MovieNativeFamily(),         ImageNativeFamily(),       ObjectListNativeFamily(),
       SaveNativeFamily(),          TgsFrameNativeFamily(),    GuiPartNativeFamily(),
-      MessageTextNativeFamily()};
+      GuiPartKindNativeFamily(),   MessageTextNativeFamily()};
   return families;
 }
 
