@@ -314,6 +314,8 @@ class ScriptApplication {
   virtual FontList* Fonts() { return nullptr; }
   // The image cache's budget in megabytes from the settings; below 0 the automatic one.
   virtual int64_t ConfiguredImageCacheBudget() { return -1; }
+  // Whether each frame drawn from the render list starts from a cleared back buffer.
+  virtual void SetClearBackBuffer(bool /*on*/) {}
 
   // Save data: the user block's save settings, the running scenario frame and the text panel
   // (null: none, and the save data keeps its own settings); a restarted MAIN drops the pacing

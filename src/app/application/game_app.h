@@ -329,7 +329,7 @@ class GameApp : public EngineApp, public ScriptApplication {
   // Threaded or not, canvas or render list: the loop FrameLoop runs from now on.
   void ChooseFrameLoop();
   void SleepToNextFrame();
-  void SetClearBackBuffer(bool on) { clearBackBuffer_ = on; }
+  void SetClearBackBuffer(bool on) override { clearBackBuffer_ = on; }
   // Sleep 0 instead of 3 ms before a frame the vertical blank paces.
   void SetYieldBeforeFrame(bool on) { yieldBeforeFrame_ = on; }
   void RequestEffectsPause(uint8_t request) { effectsPause_ = request; }
