@@ -232,19 +232,19 @@ bool MemoryDc::TextOutA(int x, int y, const char* text, int count) {
 
 namespace {
 
-bool Compatible(const DibSection* d, const DibSection* s) {
-  return d && s && (d->Bits() == s->Bits() || (d->Bits() == 32 && s->Bits() == 8));
-}
-
-// Writes source pixel (sx, sy) into destination pixel (x, y), converting 8 to 32 bits.
+// Writes source pixel (sx, sy) into destination pixel (x, y) as the system's copies do: equal
+// depths copy bytes, an 8-bit source reads its colour table into 32 bits, and every other pair
+// goes through the colour, an 8-bit destination taking its table's nearest entry.
 void CopyPixel(DibSection& d, int x, int y, const DibSection& s, int sx, int sy) {
   const uint8_t* from = s.Pixels() + sy * s.Pitch() + sx * (s.Bits() / 8);
   uint8_t* to = d.Pixels() + y * d.Pitch() + x * (d.Bits() / 8);
   if (d.Bits() == s.Bits()) {
     std::memcpy(to, from, size_t(d.Bits() / 8));
-  } else {
+  } else if (s.Bits() == 8 && d.Bits() == 32) {
     uint32_t c = s.ColorTable()[*from];
     std::memcpy(to, &c, 4);
+  } else {
+    d.Write(x, y, d.Encode(s.Decode(s.Read(sx, sy))));
   }
 }
 
@@ -253,7 +253,7 @@ void CopyPixel(DibSection& d, int x, int y, const DibSection& s, int sx, int sy)
 bool BitBlt(MemoryDc& dst, int x, int y, int w, int h, const MemoryDc& src, int sx, int sy) {
   DibSection* d = dst.Selected();
   const DibSection* s = src.Selected();
-  if (!Compatible(d, s)) return false;
+  if (!d || !s) return false;
   // Clip the rectangle against both sections, moving the other side along.
   auto clip = [](int& pos, int& spos, int& len, int dlimit, int slimit) {
     int cut = std::max(0 - pos, 0 - spos);
@@ -284,7 +284,7 @@ bool StretchBlt(MemoryDc& dst, int x, int y, int w, int h, const MemoryDc& src, 
                 int sw, int sh) {
   DibSection* d = dst.Selected();
   const DibSection* s = src.Selected();
-  if (!Compatible(d, s) || w <= 0 || h <= 0 || sw <= 0 || sh <= 0) return false;
+  if (!d || !s || w <= 0 || h <= 0 || sw <= 0 || sh <= 0) return false;
   for (int j = 0; j < h; ++j) {
     int ty = y + j;
     int64_t fy = sy + int64_t{j} * sh / h;
