@@ -130,6 +130,26 @@ TEST_F(ScreenMode, DeactivationMinimisesAndActivationSetsTheModeAgain) {
   EXPECT_TRUE(!app->CloseDeferred() && app->MainWindow().IsWindow());
 }
 
+// A saved place at the ends of the coordinate range (a settings file written by hand) still
+// finds the nearest of two monitors at start-up and at the switch.
+TEST_F(ScreenMode, ASavedPlaceAtTheEndsOfTheRangeFindsTheNearestMonitor) {
+  backend.SetDesktop({2048,
+                      1536,
+                      32,
+                      {{{0, 0, 1024, 768}, {0, 0, 1024, 738}},
+                       {{1024, 768, 2048, 1536}, {1024, 768, 2048, 1506}}}});
+  for (const int32_t place : {INT32_MAX - 5, INT32_MIN}) {
+    SCOPED_TRACE(place);
+    config.display.windowLeft = config.display.windowTop = place;
+    Start();
+    EXPECT_EQ(app->SelectMonitor(host::HWND{}, 0), kDisplayDone);
+    EXPECT_EQ(app->GetDisplayManager().SelectedDevice()->monitor,
+              app->GetMonitorList().Records()[place > 0 ? 1 : 0].handle);
+    app->AppShutdown(1);
+    app.reset();
+  }
+}
+
 TEST_F(ScreenMode, ADisplayChangeListsTheMonitorsAgainOnlyInAWindow) {
   Start();
   bool depthOk = false;
