@@ -130,6 +130,9 @@ class Backend {
   virtual bool ScreenSaverActive() { return false; }
   virtual bool SetScreenSaverActive(bool /*active*/) { return false; }
 
+  // Whether the key (a virtual key) is down on the keyboard now, as the platform knows it with
+  // the events not yet taken; false where it cannot tell. Event thread only.
+  virtual bool KeyDownNow(int /*virtualKey*/) { return false; }
   // Event thread: gives the platform the cursor's shape, visibility and keyboard grab.
   virtual void ApplyCursor(const CursorState& state) = 0;
   // Turns the platform's text input (and its input method) on or off.

@@ -332,8 +332,11 @@ constexpr DefaultBinding kDefaultBindings[] = {
 }  // namespace
 
 int GameApp::BindWindowMessages() {
-  // Ctrl held at start asks for a window.
-  if (host::GetKeyState(host::VK_CONTROL) < 0) config_.display.screenMode = kSavedScreenWindow;
+  // Ctrl held at start asks for a window. No key has come through a queue yet: the keyboard is
+  // asked as it is.
+  host::Backend* backend = host::CurrentBackend();
+  if (backend && backend->KeyDownNow(host::VK_CONTROL))
+    config_.display.screenMode = kSavedScreenWindow;
   MainWindow().Bind(host::WM_CREATE, BindMember(this, &GameApp::OnCreate));
   MainWindow().Bind(host::WM_DROPFILES, BindMember(this, &GameApp::OnDropFiles));
   BindGameWindowHandlers();

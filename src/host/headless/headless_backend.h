@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -70,6 +71,8 @@ class HeadlessBackend final : public Backend {
   void QueueTypedText(std::string utf8);
   void QueueComposition(std::string utf8, int32_t cursor = -1);
   void SetDesktop(DesktopInfo desktop);
+  // The keyboard as the platform tells it outside the events (keys held before the game began).
+  void HoldKey(int virtualKey, bool down);
   void SetFileSystemType(const std::string& folder, std::string type);
   // Answers for the coming message boxes, in order; when they run out a box answers its default.
   // Boxes may come from any thread.
@@ -133,6 +136,7 @@ class HeadlessBackend final : public Backend {
     screenSaverActive_ = active;
     return true;
   }
+  bool KeyDownNow(int virtualKey) override;
   void ApplyCursor(const CursorState& state) override;
   void SetTextInput(bool on) override;
   std::unique_ptr<AudioOutput> MakeAudioOutput(SoundDevice& device) override;
@@ -157,6 +161,7 @@ class HeadlessBackend final : public Backend {
   bool woken_ = false;             // guarded by lock_
   std::deque<int> answers_;                      // guarded by lock_
   std::vector<MessageBoxRequest> messageBoxes_;  // guarded by lock_
+  std::set<int> keysHeld_;                       // guarded by lock_
 
   // Event thread only.
   std::map<uint32_t, WindowState> windows_;

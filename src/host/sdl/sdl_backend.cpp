@@ -364,6 +364,18 @@ PresentationSink* SdlBackend::Sink(HWND hwnd) {
   return native ? native->sink.get() : nullptr;
 }
 
+bool SdlBackend::KeyDownNow(int virtualKey) {
+  // SDL learns of keys held before its windows had the focus from the platform as it starts and
+  // as it pumps: the keyboard's state then holds them.
+  SDL_PumpEvents();
+  int count = 0;
+  const Uint8* keys = SDL_GetKeyboardState(&count);
+  for (int scancode = 0; scancode < count; ++scancode) {
+    if (keys[scancode] && KeyCodesOf(scancode).virtualKey == virtualKey) return true;
+  }
+  return false;
+}
+
 uint32_t SdlBackend::KeyState() const {
   uint32_t state = buttonsHeld_;
   SDL_Keymod mods = SDL_GetModState();

@@ -104,6 +104,7 @@ class SdlBackend final : public Backend {
   int ShowMessageBox(const MessageBoxRequest& request) override;
   bool ScreenSaverActive() override;
   bool SetScreenSaverActive(bool active) override;
+  bool KeyDownNow(int virtualKey) override;
   void ApplyCursor(const CursorState& state) override;
   void SetTextInput(bool on) override;
   JoystickSource& Joysticks() override;

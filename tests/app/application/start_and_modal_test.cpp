@@ -122,9 +122,8 @@ TEST_F(StartAndModal, TheScreenSaverIsOffWhileRunningOnlyWhenTheSettingSaysSo) {
 TEST_F(StartAndModal, CtrlHeldAtStartGivesAWindow) {
   config.display.screenMode = kSavedScreenFull;
   config.display.fullScreenDepth = 32;
-  host::RecordInputMessage(host::WM_KEYDOWN, host::VK_CONTROL);
+  backend.HoldKey(host::VK_CONTROL, true);
   Start();
-  host::ResetKeyState();
   EXPECT_EQ(app->Config().display.screenMode, kSavedScreenWindow);
 }
 
