@@ -110,6 +110,9 @@ class Backend {
   virtual bool MinimizeWindow(HWND /*hwnd*/, bool /*minimize*/) { return false; }
   // Keeps the window above the other windows of the desktop, or lets it go back among them.
   virtual bool SetWindowTopmost(HWND /*hwnd*/, bool /*topmost*/) { return false; }
+  // Whether the window offers to be maximised. A maximise the player asks for there reaches the
+  // window as its system command, and the window keeps its size.
+  virtual bool SetWindowMaximizable(HWND /*hwnd*/, bool /*maximizable*/) { return false; }
   // The window's sink, or null for a window the backend does not know.
   virtual PresentationSink* Sink(HWND hwnd) = 0;
 

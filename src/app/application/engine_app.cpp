@@ -600,6 +600,7 @@ int EngineApp::SwitchScreenMode(int mode, int depth, int force) {
         }
         mainWindow_.ResetSystemMenu();
         mainWindow_.SetStyle(MainWindowStyle(), record_.windowExStyle);
+        RemoveMaximizeBox();
         const host::Rect outer = mainWindow_.ComputeWindowRect(
             record_.canvasWidth, record_.canvasHeight, mainWindow_.GetStyle(), mainWindow_.GetExStyle(),
             menu != nullptr, true, config_.display.windowLeft, config_.display.windowTop);

@@ -335,6 +335,8 @@ class EngineApp : public AppBase {
   // A movie is showing (the game application plays them).
   virtual bool MovieShowing() { return false; }
   virtual void ApplyDeferredClose() {}
+  // After a switch back to a window: the game takes the maximise box away unless it keeps it.
+  virtual void RemoveMaximizeBox() {}
   virtual void CloseMovieObject() {}
   virtual int OnDisplayChange(WindowMessage& record);
   int OnAppActivate(WindowMessage& record);

@@ -387,6 +387,7 @@ class GameApp : public EngineApp, public ScriptApplication {
  protected:
   int OnDisplayChange(WindowMessage& record) override;
   void ApplyDeferredClose() override;
+  void RemoveMaximizeBox() override;
   void CloseMovieObject() override;
   int OnCloseRequest(WindowMessage& record);
   void OnAskedToClose() override;
@@ -397,6 +398,8 @@ class GameApp : public EngineApp, public ScriptApplication {
 
  private:
   void BindGameWindowHandlers();
+  // The maximise box of the main window and, where it carries one, of the menu window.
+  void ShowMaximizeBox(bool shown);
 
   bool deferredClose_ = false;
   Lock movieLock_;

@@ -34,6 +34,7 @@ int GameApp::SetMenuItemEnabled(int item, bool enabled) {
   if (permission.load() == value) return 0;
   EnableMenuPermission(menu_, item, enabled);
   permission.store(value);
+  if (item == kPermissionScreenMode) ShowMaximizeBox(enabled);
   return 0;
 }
 

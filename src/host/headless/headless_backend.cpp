@@ -224,6 +224,13 @@ bool HeadlessBackend::SetWindowTopmost(HWND hwnd, bool topmost) {
   return true;
 }
 
+bool HeadlessBackend::SetWindowMaximizable(HWND hwnd, bool maximizable) {
+  auto it = windows_.find(hwnd.id);
+  if (it == windows_.end()) return false;
+  it->second.maximizable = maximizable;
+  return true;
+}
+
 PresentationSink* HeadlessBackend::Sink(HWND hwnd) {
   auto it = windows_.find(hwnd.id);
   return it == windows_.end() ? nullptr : it->second.sink.get();

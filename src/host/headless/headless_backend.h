@@ -92,6 +92,7 @@ class HeadlessBackend final : public Backend {
     bool fullScreen = false;
     bool minimized = false;
     bool topmost = false;
+    bool maximizable = false;
     std::unique_ptr<HeadlessSink> sink;
   };
   const WindowState* Window(HWND hwnd) const;
@@ -123,6 +124,7 @@ class HeadlessBackend final : public Backend {
   bool GetWindowPosition(HWND hwnd, int32_t* left, int32_t* top) override;
   bool MinimizeWindow(HWND hwnd, bool minimize) override;
   bool SetWindowTopmost(HWND hwnd, bool topmost) override;
+  bool SetWindowMaximizable(HWND hwnd, bool maximizable) override;
   PresentationSink* Sink(HWND hwnd) override;
   void PumpEvents() override;
   void WaitEvents() override;
