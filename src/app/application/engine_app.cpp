@@ -185,7 +185,8 @@ int EngineApp::AppStartup() {
     StartLog();
   }
   ApplyCpuFeatureSwitches(config_.engine.cpuFeatures);
-  if (display_.EnumerateDisplayDevices(&monitors_, record_.canvasWidth, record_.canvasHeight, false) != 0) {
+  if (display_.EnumerateDisplayDevices(&monitors_, record_.canvasWidth, record_.canvasHeight,
+                                       directDrawModes_) != 0) {
     if (record_.defaultScreenMode == kScreenFullOnly) {
       ShowMessage(host::Cp932Literal("ディスプレイデバイスの情報を取得できません。"), kIconError);
       return kStartupDisplay;

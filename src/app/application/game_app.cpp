@@ -270,7 +270,41 @@ int GameApp::ReadConfiguration() {
   // The install values live in the registry, which reads as not found.
 
   if (folderChosenNow_) SaveConfig(0);
+  ApplyDisplayOptions();
   return 0;
+}
+
+namespace {
+
+// The two display options' own defaults: full-screen modes and drawing through DirectDraw. (A
+// fact of the Windows system picks 1 and 1 instead; it has no meaning here.)
+constexpr uint8_t kDisplayOptionDefault = 2;
+constexpr uint8_t kDirectDrawModes = 2;
+
+}  // namespace
+
+void GameApp::ApplyDisplayOptions() {
+  if (user_.displayOption1 == 0) user_.displayOption1 = kDisplayOptionDefault;
+  if (user_.displayOption2 == 0) user_.displayOption2 = kDisplayOptionDefault;
+  directDrawModes_ = user_.displayOption1 == kDirectDrawModes;
+  DisplayManager& display = GetDisplayManager();
+  display.SetTextureRequest(user_.displayOption2, user_.drawingMethodAlways != 0);
+  display.SetPowerOfTwo(user_.powerOfTwoTextures != 0);
+  display.SetBilinearFilter(user_.bilinearFilter != 0);
+  display.SetCopyThroughDc(user_.transferThroughDc != 0);
+}
+
+void GameApp::TakeBackDisplayOptions() {
+  if (user_.displayOption2 != GetDisplayManager().TextureRequest()) {
+    if (config_.display.screenMode == kSavedScreenWindow) user_.drawingMethodAlways = 0;
+    user_.displayOption2 = kDisplayOptionDefault;
+  }
+  // Start-up fell back to the window after a failed switch: the game goes on there.
+  if (displayFailure_ == kDisplaySwitchFailed) {
+    displayFailure_ = kDisplayOk;
+    user_.drawingMethodAlways = 0;
+    user_.displayOption2 = kDisplayOptionDefault;
+  }
 }
 
 // The engine builds the names of the saves and the read-text log in 260-byte buffers: a save
@@ -365,8 +399,7 @@ int GameApp::OnDropFiles(WindowMessage& record) {
 }
 
 int GameApp::CreateDevices() {
-  // Start-up fell back to the window after a failed switch: the game goes on there.
-  if (displayFailure_ == kDisplaySwitchFailed) displayFailure_ = kDisplayOk;
+  TakeBackDisplayOptions();
   Images().SetCacheBudget(ConfiguredImageCacheBudget());
 
   if (GetInputManager().Keyboard() == nullptr || GetInputManager().GetMouse() == nullptr) {

@@ -231,6 +231,11 @@ class GameApp : public EngineApp, public ScriptApplication {
 
  private:
   int ReadConfiguration();
+  // The window page's display options as start-up hands them over: defaults for the two that
+  // are 0, the modes the full screen is set through, and the presentation's options.
+  void ApplyDisplayOptions();
+  // The device set-up takes back the drawing method the display manager had to give up.
+  void TakeBackDisplayOptions();
   bool SaveNamesFit(const std::string& folder);
   // APP_CFG.DAT; false after the failure's message.
   bool SaveUserSettings();

@@ -315,6 +315,7 @@ class DisplayManager : public Direct3DDevice, private SurfaceUser {
   bool GdiOverFullScreen() const { return gdiOver_; }
   uint8_t ProbeResult() const { return probe_; }
   uint8_t TextureRequest() const { return textureRequest_; }
+  bool UsesDirectDrawModes() const { return useDirectDrawModes_; }
   const QuadVertex* Quad() const { return quad_; }
   Lock& GetLock() { return lock_; }
   size_t LayerCount() const { return layers_.size(); }
