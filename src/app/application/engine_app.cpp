@@ -7,7 +7,6 @@
 #include "graphics/device/render_item_sprite.h"
 #include "graphics/layers/canvas_layer.h"
 #include "graphics/pixel/blend_tables.h"
-#include "graphics/surface/pixel_library.h"
 #include "host/backend.h"
 #include "host/clock.h"
 #include "host/cp932.h"
@@ -269,7 +268,6 @@ int EngineApp::AppStartup() {
   Global<DirectDrawDevice>::Set(&display_);
   Global<Direct3DDevice>::Set(&display_);
   BuildBlendTables();
-  SetPixelLibrary(&BuiltInPixelLibrary());
   InstallTransitionDispatch();
   TransitionScreen().Attach(&display_);
   SetTransitionScreen(&TransitionScreen());

@@ -23,6 +23,7 @@
 #include "host/input/key_state.h"
 #include "host/message_queue.h"
 #include "platform/app_paths.h"
+#include "platform/cpu_info.h"
 #include "platform/file_dialogs.h"
 #include "resource/files/file_utils.h"
 #include "resource/images/susie_bridge.h"
@@ -125,6 +126,7 @@ GameApp::~GameApp() {
   host_.reset();
   tgsPages_.reset();  // after the frame that drew on them
   sound_.reset();
+  if (pixelLibrary_ && GetPixelLibrary() == pixelLibrary_) SetPixelLibrary(nullptr);
   if (defaultRenderer_ && TheDefaultTextRenderer::Get() == defaultRenderer_.get())
     TheDefaultTextRenderer::Clear();
   if (Global<TextRendererFactory>::Get() == &rendererFactory_) Global<TextRendererFactory>::Clear();
@@ -400,6 +402,7 @@ int GameApp::OnDropFiles(WindowMessage& record) {
 
 int GameApp::CreateDevices() {
   TakeBackDisplayOptions();
+  BindPixelLibrary();
   Images().SetCacheBudget(ConfiguredImageCacheBudget());
 
   if (GetInputManager().Keyboard() == nullptr || GetInputManager().GetMouse() == nullptr) {
@@ -436,6 +439,14 @@ int GameApp::CreateDevices() {
     TheDefaultTextRenderer::Set(defaultRenderer_.get());
   }
   return 0;
+}
+
+void GameApp::BindPixelLibrary() {
+  std::string folder;
+  if (host::EnginePathToLinuxPath(GetAppFolder(), folder) != host::kPathOk) return;
+  pixelLibrary_ = BindFolderPixelLibrary(folder, &TheCpuRecord(), loadedPixelLibrary_);
+  // Without one nothing is published: every operation takes its path without a library.
+  if (pixelLibrary_) SetPixelLibrary(pixelLibrary_);
 }
 
 void GameApp::OnAppExit(int code) {

@@ -25,6 +25,7 @@
 #include "app/dialogs/menu_requests.h"
 #include "app/dialogs/message_dialog.h"
 #include "effects/transitions/wipe_transitions.h"
+#include "graphics/surface/pixel_library.h"
 #include "platform/file_dialogs.h"
 #include "platform/file_drop_target.h"
 #include "platform/frame_clock.h"
@@ -236,6 +237,8 @@ class GameApp : public EngineApp, public ScriptApplication {
   void ApplyDisplayOptions();
   // The device set-up takes back the drawing method the display manager had to give up.
   void TakeBackDisplayOptions();
+  // The game folder's pixel library, published when the folder ships one.
+  void BindPixelLibrary();
   bool SaveNamesFit(const std::string& folder);
   // APP_CFG.DAT; false after the failure's message.
   bool SaveUserSettings();
@@ -289,6 +292,9 @@ class GameApp : public EngineApp, public ScriptApplication {
   bool playAloud_ = false;
   bool noSoundTold_ = false;
   std::unique_ptr<GameSound> sound_;
+  // The game folder's pixel library as published: a loaded one is owned here.
+  std::unique_ptr<PixelLibrary> loadedPixelLibrary_;
+  PixelLibrary* pixelLibrary_ = nullptr;
   InputBindingTable* bindings_ = nullptr;  // owned by the input manager
   FileDropTarget dropTarget_;
   FontList fontList_;
