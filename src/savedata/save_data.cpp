@@ -298,7 +298,7 @@ int SaveData::MakeThumbnail(std::vector<uint8_t>& rows, SaveFrameState* frame,
     if (!target || work.Create(target->GetWidth(), target->GetHeight(), 32, 0) != 0) {
       return kWriteNoWorkSurface;
     }
-    layer->RenderTo(&work, kRenderTagDiffers, kNoTag, false);
+    layer->RenderTo(&work, kRenderTagDiffers, kNoTag, settings.thumbnailWithoutFrame == 0);
     thumbnail.StretchBlit(&work, &size, 0, 0, nullptr, false);
   }
   TakeThumbnailRows(thumbnail, rows);
