@@ -187,6 +187,8 @@ class ControlDrawer {
   ControlDrawer& operator=(const ControlDrawer&) = delete;
 
   std::vector<std::function<void()>>& Pending() { return pending_; }
+  // Where the selected row was drawn last, for the pointer to go to.
+  const std::optional<ImVec2>& SelectedRowCorner() const { return selectedRowCorner_; }
 
   void DrawTabs() {
     if (dialog_.tabs) {
@@ -243,6 +245,7 @@ class ControlDrawer {
             if (ImGui::IsMouseDoubleClicked(ImGuiMouseButton_Left))
               pending_.push_back([this] { Activate(); });
           }
+          if (list.selected == index) selectedRowCorner_ = ImGui::GetItemRectMin();
           if (list.scrollToSelected && list.selected == index) {
             ImGui::SetScrollHereY();
             ImGui::SetItemDefaultFocus();
@@ -523,6 +526,7 @@ class ControlDrawer {
   Dialog& dialog_;
   SDL_Renderer* renderer_;
   std::vector<std::function<void()>> pending_;
+  std::optional<ImVec2> selectedRowCorner_;
   std::map<int, Edit> edits_;
   std::map<int, Texture> textures_;
   int drawnTab_ = -1;
@@ -971,6 +975,7 @@ int ImGuiDialogHost::RunDialog(HWND owner, Dialog& dialog) {
   bool tickDue = false;
   OpenDialogPages(dialog);
   bool cursorMoved = !dialog.cursorToDefault;
+  bool rowPointerMoved = !dialog.list || !dialog.list->pointerToSelected;
   int frames = 0;
   const std::string windowName = Utf8(dialog.title) + "###dialog" + std::to_string(dialog.templateId);
   auto draw = [&]() -> bool {
@@ -1042,6 +1047,11 @@ int ImGuiDialogHost::RunDialog(HWND owner, Dialog& dialog) {
     if (dialog.icon != DialogIcon::kNone) ImGui::EndGroup();
     controls.DrawTabs();
     controls.DrawList();
+    if (const auto& row = controls.SelectedRowCorner(); row && !rowPointerMoved && frames > 2) {
+      SDL_WarpMouseInWindow(sdlWindow_, static_cast<int>(row->x + kCursorOffset.x),
+                            static_cast<int>(row->y + kCursorOffset.y));
+      rowPointerMoved = true;
+    }
     controls.DrawControls(false);
     if (dialog.report) {
       ImGui::TextUnformatted(Utf8(dialog.report->label).c_str());
