@@ -493,11 +493,4 @@ int SaveData::DeleteSaveSlot(int32_t page, int32_t slot) {
   return host::RemoveFile(path) ? 0 : kDeleteFailed;
 }
 
-int SaveData::RestartMain(bool flag) {
-  const uint32_t value = bootValue_;
-  if (host_.Interrupt(flag ? value : 0u - value) != 0) return kRestartNoMain;
-  if (ScriptApplication* app = host_.Application()) app->PopPacingOverrides();
-  return 0;
-}
-
 }  // namespace bw

@@ -350,17 +350,5 @@ TEST(SaveFileLayout, FieldsSitAtTheirOffsetsForTheReaderTheWriterAndTheEdit) {
   EXPECT_EQ(uint8_t(written[32714]), sum) << "the check byte over the stored state";
 }
 
-TEST(SaveRestart, MainRestartsWithTheSignedBootValue) {
-  SaveRig rig;
-  rig.Save().SetSaveContext(5, 0, 0);
-  ASSERT_EQ(rig.Save().RestartMain(true), 0);
-  EXPECT_EQ(GuestWord(rig.host->GetMemory(), rig.host->HostVariableAddress(1)), 5u);
-  ASSERT_EQ(rig.Save().RestartMain(false), 0);
-  EXPECT_EQ(GuestWord(rig.host->GetMemory(), rig.host->HostVariableAddress(1)), 0u - 5u);
-  EXPECT_EQ(rig.app.pacingPops, 2);
-  rig.app.files.Remove("SCRIPT\\MAIN.SOB");
-  EXPECT_EQ(rig.Save().RestartMain(true), kRestartNoMain);
-}
-
 }  // namespace
 }  // namespace bw

@@ -490,7 +490,6 @@ class GameApp : public EngineApp, public ScriptApplication {
   SaveFrameState* SaveFrame() override {
     return TgsFrameSaveState::Frame() ? &tgsSaveState_ : nullptr;
   }
-  void PopPacingOverrides() override { DropPacingOverrides(); }
 
  private:
   class UserSaveSettings final : public SaveSettingsStore {
