@@ -445,8 +445,13 @@ void GameApp::BindPixelLibrary() {
   std::string folder;
   if (host::EnginePathToLinuxPath(GetAppFolder(), folder) != host::kPathOk) return;
   pixelLibrary_ = BindFolderPixelLibrary(folder, &TheCpuRecord(), loadedPixelLibrary_);
-  // Without one nothing is published: every operation takes its path without a library.
-  if (pixelLibrary_) SetPixelLibrary(pixelLibrary_);
+  if (pixelLibrary_) {
+    SetPixelLibrary(pixelLibrary_);
+    return;
+  }
+  // Nothing is published: every operation takes its path without a library.
+  Note(std::string("The game folder has no usable pixel-operation library (") + kLibraryFileName +
+       "): sprites refuse their pictures and the library's own operations are unavailable.");
 }
 
 void GameApp::OnAppExit(int code) {
