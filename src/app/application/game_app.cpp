@@ -292,13 +292,13 @@ void GameApp::ApplyDisplayOptions() {
 void GameApp::TakeBackDisplayOptions() {
   if (user_.displayOption2 != GetDisplayManager().TextureRequest()) {
     if (config_.display.screenMode == kSavedScreenWindow) user_.drawingMethodAlways = 0;
-    user_.displayOption2 = kDisplayOptionDefault;
+    user_.displayOption2 = kDirectDrawDrawing;
   }
   // Start-up fell back to the window after a failed switch: the game goes on there.
   if (displayFailure_ == kDisplaySwitchFailed) {
     displayFailure_ = kDisplayOk;
     user_.drawingMethodAlways = 0;
-    user_.displayOption2 = kDisplayOptionDefault;
+    user_.displayOption2 = kDirectDrawDrawing;
   }
 }
 
