@@ -318,12 +318,10 @@ class ScriptApplication {
   virtual void SetClearBackBuffer(bool /*on*/) {}
 
   // Save data: the user block's save settings, the running scenario frame and the text panel
-  // (null: none, and the save data keeps its own settings); a restarted MAIN drops the pacing
-  // overrides the old one pushed.
+  // (null: none, and the save data keeps its own settings).
   virtual SaveSettingsStore* SaveSettingsSource() { return nullptr; }
   virtual SaveFrameState* SaveFrame() { return nullptr; }
   virtual SaveTextPanel* SaveTextPanelSource() { return nullptr; }
-  virtual void PopPacingOverrides() {}
   // The scenario frame: the application's state words (null: none), the player's settings it
   // reads (false: defaults), and one turn of the frame loop for its waits (0: quitting).
   virtual TgsAppState* TgsState() { return nullptr; }

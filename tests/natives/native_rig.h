@@ -192,14 +192,12 @@ class NativeRigApp : public ScriptApplication {
   TextPanel* ScriptTextPanel() override { return textPanel; }
   FontList* Fonts() override { return fonts; }
   int64_t ConfiguredImageCacheBudget() override { return cacheBudget; }
-  // Save data: the folder, the scenario frame and text panel the tests set; pacing pops counted.
+  // Save data: the folder, the scenario frame and text panel the tests set.
   std::string saveFolder = "SAVE\\";
   SaveFrameState* frame = nullptr;
   SaveTextPanel* panel = nullptr;
-  int pacingPops = 0;
   SaveFrameState* SaveFrame() override { return frame; }
   SaveTextPanel* SaveTextPanelSource() override { return panel; }
-  void PopPacingOverrides() override { ++pacingPops; }
   // GUI part natives: the pointer manager they drive and the text input's attachment.
   PointerManager* pointers = nullptr;
   bool textInputAttached = false;
