@@ -270,6 +270,7 @@ int SpChangeEffect::BuildCombined(const SpChangeParams& params, Sprite* fresh, S
   if (combined->SetImage(composition_.Surface(), nullptr, area.left, area.top) != kSpriteDone)
     return kSpChangeBadArguments;
   combined->SetDrawMode(static_cast<int>(kLibAlpha));
+  combined->SetMirrorMode(1);
   footX_ = px - area.left;
   footY_ = py - area.top;
   combined->SetVisible(false);
