@@ -138,17 +138,11 @@ class GameTextLook final : public TextSettingsTarget {
 }  // namespace
 
 void GameApp::ApplyDisplaySettings() {
-  SetDisplayDefaults(user_);
   DisplayManager& display = GetDisplayManager();
-  // The drawing method when the screen is enlarged: automatic takes the texture where
-  // DirectDraw's stretch does not smooth, DirectDraw never does, Direct3D always.
-  const uint8_t request = user_.displayOption2 == 1   ? kTextureWhenNotSmoothed
-                          : user_.displayOption2 == 3 ? kTextureAlways
-                                                      : kTextureOff;
   {
     // The frame thread presents with these.
     ScopedLock hold(display.GetLock());
-    display.SetTextureRequest(request, user_.drawingMethodAlways != 0);
+    display.SetTextureRequest(user_.displayOption2, user_.drawingMethodAlways != 0);
     display.SetPowerOfTwo(user_.powerOfTwoTextures != 0);
     display.SetBilinearFilter(user_.bilinearFilter != 0);
     display.SetCopyThroughDc(user_.transferThroughDc != 0);

@@ -752,7 +752,6 @@ class SettingsSheet {
 
 void SetDisplayDefaults(UserConfig& config) {
   constexpr uint8_t kThroughDeviceModes = 2;
-  constexpr uint8_t kDirectDrawDrawing = 2;
   if (config.displayOption1 == 0) config.displayOption1 = kThroughDeviceModes;
   if (config.displayOption2 == 0) config.displayOption2 = kDirectDrawDrawing;
 }

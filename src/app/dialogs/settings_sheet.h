@@ -64,6 +64,9 @@ SettingsSheetResult RunSettingsSheet(UserConfig& config, SettingsSheetHost& host
 // device's own modes, and DirectDraw drawing when the screen is enlarged.
 void SetDisplayDefaults(UserConfig& config);
 
+// Display option 2's default: DirectDraw drawing when the screen is enlarged.
+inline constexpr uint8_t kDirectDrawDrawing = 2;
+
 // The name of a DirectInput key code as the key fields show it; empty for a key that cannot be
 // assigned.
 std::string KeyName(int code);

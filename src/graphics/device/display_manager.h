@@ -317,6 +317,7 @@ class DisplayManager : public Direct3DDevice, private SurfaceUser {
   uint8_t ProbeResult() const { return probe_; }
   uint8_t TextureRequest() const { return textureRequest_; }
   bool CopyThroughDc() const { return copyThroughDc_; }
+  bool UsesDirectDrawModes() const { return useDirectDrawModes_; }
   const QuadVertex* Quad() const { return quad_; }
   Lock& GetLock() { return lock_; }
   size_t LayerCount() const { return layers_.size(); }

@@ -112,6 +112,7 @@ struct DialogList {
   std::vector<std::vector<std::string>> rows{};
   int selected = -1;
   bool scrollToSelected = false;              // the drawer shows the selected row once
+  bool pointerToSelected = false;             // the pointer moves onto the selected row once
   std::function<void(Dialog&)> onSelect{};    // after selected changed
   std::function<void(Dialog&)> onActivate{};  // Enter or a double-click on a row
 };

@@ -100,6 +100,8 @@ class ControlDrawer {
   ControlDrawer& operator=(const ControlDrawer&) = delete;
 
   std::vector<std::function<void()>>& Pending() { return pending_; }
+  // Where the selected row was drawn last, for the pointer to go to.
+  const std::optional<ImVec2>& SelectedRowCorner() const { return selectedRowCorner_; }
 
   void DrawTabs() {
     if (dialog_.tabs) {
@@ -156,6 +158,7 @@ class ControlDrawer {
             if (ImGui::IsMouseDoubleClicked(ImGuiMouseButton_Left))
               pending_.push_back([this] { Activate(); });
           }
+          if (list.selected == index) selectedRowCorner_ = ImGui::GetItemRectMin();
           if (list.scrollToSelected && list.selected == index) {
             ImGui::SetScrollHereY();
             ImGui::SetItemDefaultFocus();
@@ -467,6 +470,7 @@ class ControlDrawer {
   SDL_Renderer* renderer_;
   std::function<void(const std::string&)> note_;
   std::vector<std::function<void()>> pending_;
+  std::optional<ImVec2> selectedRowCorner_;
   std::map<int, Edit> edits_;
   std::map<int, Texture> textures_;
   int drawnTab_ = -1;
@@ -714,6 +718,7 @@ int ImGuiDialogHost::RunDialog(HWND owner, Dialog& dialog) {
   bool tickDue = false;
   OpenDialogPages(dialog);
   bool cursorMoved = !dialog.cursorToDefault;
+  bool rowPointerMoved = !dialog.list || !dialog.list->pointerToSelected;
   bool centreMoved = false;
   int frames = 0;
   const std::string windowName =
@@ -756,6 +761,11 @@ int ImGuiDialogHost::RunDialog(HWND owner, Dialog& dialog) {
     if (dialog.icon != DialogIcon::kNone) ImGui::EndGroup();
     controls.DrawTabs();
     controls.DrawList();
+    if (const auto& row = controls.SelectedRowCorner(); row && !rowPointerMoved && frames > 2) {
+      SDL_WarpMouseInWindow(sdlWindow_, static_cast<int>(row->x + kCursorOffset.x),
+                            static_cast<int>(row->y + kCursorOffset.y));
+      rowPointerMoved = true;
+    }
     DrawControls(dialog, controls, static_cast<float>(inset));
     if (dialog.report) {
       ImGui::TextUnformatted(Utf8(dialog.report->label).c_str());
