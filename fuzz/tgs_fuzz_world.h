@@ -23,6 +23,9 @@ inline std::vector<uint8_t> TobOrDie(const std::string& source) {
   return r.bytes;
 }
 
+// When set, each built-in call appends its slots and texts here.
+inline std::string* builtinLog = nullptr;
+
 inline int32_t ReadingBuiltin(TgsBuiltinCall& call) {
   int32_t sum = 0;
   for (const TgsSlot& s : call.slots) {
@@ -31,7 +34,10 @@ inline int32_t ReadingBuiltin(TgsBuiltinCall& call) {
       call.interpreter.Memory().ReadCString(s.value, text, 4095);
     call.interpreter.Memory().TakeFault();
     sum += static_cast<int32_t>(text.size()) + s.value;
+    if (builtinLog)
+      *builtinLog += std::to_string(s.flags) + ":" + std::to_string(s.value) + ":" + text + ",";
   }
+  if (builtinLog) *builtinLog += ";";
   if (call.interpreter.CollectingText()) call.interpreter.AppendCallRecord(14, call.slots);
   return sum == 0x7FFFFFFF ? 1 : 0;
 }
