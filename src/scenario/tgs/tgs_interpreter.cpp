@@ -487,6 +487,11 @@ inline Next TgsRunner::Dispatch(uint32_t function, uint32_t count, uint32_t end,
   const TgsSlot* slots = f_.slotRow_.data();
   const uint32_t top = f_.valueTop_;
   if (uint64_t{top} + 2u * count > TgsFrameBase::kValueStackWords) return Malformed();
+  // A jump takes only the room: its position is its first slot, which nothing reads from the stack.
+  if (function <= kControlJumpLast) {
+    f_.result_ = 0;
+    return static_cast<uint32_t>(count ? slots[0].value : 0);
+  }
   std::span<uint8_t> stack = f_.memory_.View(f_.valueStack_ + top * 4, count * 8u);
   // Slot by slot: a row is a few slots, too short for a block copy to pay its start. Each field
   // is read on its own, as it was written: a wider read of two just-stored words waits for both
@@ -497,10 +502,6 @@ inline Next TgsRunner::Dispatch(uint32_t function, uint32_t count, uint32_t end,
     __asm__("" : "+r"(flags), "+r"(value));
     std::memcpy(stack.data() + 8 * i, &flags, 4);
     std::memcpy(stack.data() + 8 * i + 4, &value, 4);
-  }
-  if (function <= kControlJumpLast) {  // a jump: the position is its first slot
-    f_.result_ = 0;
-    return static_cast<uint32_t>(count ? slots[0].value : 0);
   }
   f_.valueTop_ = top + 2u * count;
   return Call(function, count, stack.data(), end, start);
@@ -696,21 +697,14 @@ inline Next TgsRunner::RunDecoded(const TgsDecodedStep& step, TgsScript& script)
   if (!truth) return end;
   if (step.jump) {
     // As Dispatch runs it, with the one slot.
-    TgsSlot slot;
+    int32_t target = 0;
     if (count) {
-      slot.flags = step.arguments[0].flags;
-      Outcome o = Operand(step.arguments[0], slot.value);
+      Outcome o = Operand(step.arguments[0], target);
       if (o != Outcome::kOk) return Stop(o);
     }
-    const uint32_t top = f_.valueTop_;
-    if (uint64_t{top} + 2u * count > TgsFrameBase::kValueStackWords) return Malformed();
-    std::span<uint8_t> stack = f_.memory_.View(f_.valueStack_ + top * 4, count * 8u);
-    if (!stack.empty()) {
-      std::memcpy(stack.data(), &slot.flags, 4);
-      std::memcpy(stack.data() + 4, &slot.value, 4);
-    }
+    if (uint64_t{f_.valueTop_} + 2u * count > TgsFrameBase::kValueStackWords) return Malformed();
     f_.result_ = 0;
-    return static_cast<uint32_t>(slot.value);
+    return static_cast<uint32_t>(target);
   }
   if (!step.complete) {
     // The first turn found the condition false and read no further.
