@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "object_world.h"
@@ -457,7 +458,7 @@ inline const std::vector<ObjectFamily>& All() {
        Pointed,
        [](ObjectWorld& w, uint32_t) { w.Answer(528, {}); }},
       {"movie",
-       ScriptObjectType::kMovieSprite,
+       ScriptObjectType::kDisplayObject,
        [](ObjectWorld& w) {
          if (!ObjectGameFiles::Get().HasMovie() || w.Answer(632, {w.Text("OP.MPG"), 0, 5}) != 0)
            return 0u;
@@ -467,7 +468,9 @@ inline const std::vector<ObjectFamily>& All() {
            return w.Answer(639, {word, word, word + 32, word + 24}) + 1;
          },
          0},
-        {[](ObjectWorld& w, uint32_t, uint32_t) { return w.Answer(641, {}); }, 0}},
+        {[](ObjectWorld& w, uint32_t, uint32_t) { return w.Answer(641, {}); }, 0},
+        // Placed by the sprite natives like any display object.
+        {Place, 0}},
        // One movie at a time: closing answers 0 whether one is open or not.
        [](ObjectWorld& w, uint32_t) { return w.Answer(633, {}); },
        0,
@@ -485,6 +488,22 @@ inline const std::vector<ObjectFamily>& All() {
        0,
        2,
        nullptr,
+       nullptr},
+      // Its text is its value; what it holds reaches the script as a copy of its own.
+      {"text field part",
+       ScriptObjectType::kGuiPart,
+       [](ObjectWorld& w) {
+         return Made(w.Answer(691, {OutlineRenderer(w), 60, 0, 0, kSwitchOff}));
+       },
+       {{[](ObjectWorld& w, uint32_t h, uint32_t word) {
+           return w.Answer(738, {h, w.Text(std::to_string(word))}) + 1;
+         },
+         0},
+        {[](ObjectWorld& w, uint32_t h, uint32_t) { return w.Answer(739, {h}); }, -1}},
+       ReleasePart,
+       0,
+       2,
+       Pointed,
        nullptr},
   };
   return all;

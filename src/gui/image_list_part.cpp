@@ -398,7 +398,8 @@ int ImageListPart::SetPosition(int32_t x, int32_t y) {
   x_ = x;
   y_ = y;
   LayOut();
-  return 0;
+  // Kept for the cells to come, but there was nothing to move.
+  return cells_.empty() ? 1 : 0;
 }
 
 void ImageListPart::SetVisible(bool visible) {

@@ -93,6 +93,7 @@ class ImageListPartBase : public UiControl {
     fillColor_ = color;
   }
   void SetFillMode(uint8_t mode) { fillMode_ = mode; }
+  void SetRenderer(TextRenderer* renderer) { renderer_ = renderer; }
   void SetShowReadColors(bool show) { showReadColors_ = show; }
   bool ShowsReadColors() const { return showReadColors_; }
   // The first of the two values given at set-up, kept for the script.
@@ -153,10 +154,10 @@ class ImageListPartBase : public UiControl {
   struct Gradation {
     uint32_t top, bottom;
   };
-  Gradation normalGradation_{0xFFFFFF, 0xFFFFFF};
-  Gradation readGradation_{0x8FDFDF, 0x8FDFDF};
-  Gradation hoverGradation_{0xFFF000, 0xFFF000};
-  Gradation disabledGradation_{0x909090, 0x909090};
+  Gradation normalGradation_{0xFFEB00, 0xFF4646};
+  Gradation readGradation_{0x00FFEB, 0x26DD26};
+  Gradation hoverGradation_{0xFFFF46, 0xFF9292};
+  Gradation disabledGradation_{0xB0B0B0, 0x595959};
   std::vector<std::unique_ptr<ChoiceAction>> items_;
   BitSet* readFlags_ = nullptr;
   int32_t readBase_ = 0;

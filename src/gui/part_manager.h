@@ -135,14 +135,6 @@ class PartManager {
   void DeleteGroup(int32_t group, bool invert);
   void DeleteAll();
   size_t PartCount() const { return parts_.size(); }
-  // The first part that match accepts, or null.
-  template <typename Match>
-  UiControl* FindPart(Match&& match) const {
-    for (const auto& part : parts_) {
-      if (match(*part)) return part.get();
-    }
-    return nullptr;
-  }
   bool Holds(const UiControl* part) const;
 
  protected:

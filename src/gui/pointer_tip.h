@@ -32,7 +32,8 @@ class ControlEventSink {
  public:
   virtual ~ControlEventSink() = default;
   virtual void OnFired(UiControl* control, int32_t value) = 0;
-  virtual void OnNotice(int32_t /*value*/) {}
+  // A bar asked to step on past its end, or with nothing to scroll.
+  virtual void OnScrollEnd(UiControl* /*bar*/) {}
 };
 
 class PointerTip : public PointerManager, public ControlEventSink {

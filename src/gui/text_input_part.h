@@ -210,7 +210,9 @@ class TextInputPart : public TextEditBase {
                       int32_t lineSpacing, bool border, int32_t group);
 
   const ImageSurface& TextSurface() const { return textSurface_; }
+  ImageSurface& TextSurface() { return textSurface_; }
   const Sprite& TextSprite() const { return textSprite_; }
+  Sprite& TextSprite() { return textSprite_; }
   const ColorRectObject& CaretRect() const { return caretRect_; }
   // Null without an input method context.
   const ImageSurface* CompositionSurface() const { return compositionSurface_.get(); }

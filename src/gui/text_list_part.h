@@ -50,6 +50,8 @@ class TextListView : public UiControl {
   void OnFocusGot(UiControl* previous, bool forward) override;
 
   const ImageSurface& View() const { return view_; }
+  ImageSurface& View() { return view_; }
+  Sprite& ViewSprite() { return sprite_; }
 
  protected:
   DisplayObjectList* target_ = nullptr;

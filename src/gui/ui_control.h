@@ -10,7 +10,6 @@
 namespace bw {
 
 class InputBindingTable;
-class SurfaceLayer;
 class Mouse;
 class PointerManager;
 
@@ -40,9 +39,6 @@ class UiControl : public TextInputTarget {
   ~UiControl() override;
 
   virtual int GetKind() const = 0;
-  // The surface layer that parts of kinds 7 to 10 draw into and place sprites on; null for
-  // parts without one.
-  virtual SurfaceLayer* GetImageHolder() { return nullptr; }
   virtual int32_t GetX() const = 0;
   virtual int32_t GetY() const = 0;
   virtual int32_t GetWidth() const = 0;

@@ -249,11 +249,13 @@ int32_t MovieSetRate(NativeArgs& a) {
   return OnMovie(a, kMovieNone, [&](MovieWrapper& m) { return m.SetRate(rate); });
 }
 
-// 651: the sprite movie for the sprite natives.
+// 651: the sprite movie as a display object for the sprite natives, which place, show and list
+// it like any; it stays the movie natives' own, so no destroy native reaches it (it is none of
+// the display manager's) and its handle reads null once the movie closes.
 int32_t MovieGetSprite(NativeArgs& a) {
   MovieSpriteControl* sprite = State(a).sprite.get();
   if (!sprite) return 0;
-  return static_cast<int32_t>(a.Host().Handles().HandleOf(ScriptObjectType::kMovieSprite,
+  return static_cast<int32_t>(a.Host().Handles().HandleOf(ScriptObjectType::kDisplayObject,
                                                           static_cast<DisplayObject*>(sprite)));
 }
 

@@ -76,6 +76,7 @@ class SaveLoadDialog {
     Fill(shownPage_);
     dialog_.tabs->selected = shownPage_;
     ShowCurrent();
+    dialog_.list->pointerToSelected = host_.MovesPointer() && dialog_.list->selected >= 0;
     if (settings_.joystickEnabled != 0) {
       dialog_.onJoystick = [this](host::Dialog&, int event) { Joystick(event); };
       if (host_.OpenJoystick()) {

@@ -314,14 +314,14 @@ class ScriptApplication {
   virtual FontList* Fonts() { return nullptr; }
   // The image cache's budget in megabytes from the settings; below 0 the automatic one.
   virtual int64_t ConfiguredImageCacheBudget() { return -1; }
+  // Whether each frame drawn from the render list starts from a cleared back buffer.
+  virtual void SetClearBackBuffer(bool /*on*/) {}
 
   // Save data: the user block's save settings, the running scenario frame and the text panel
-  // (null: none, and the save data keeps its own settings); a restarted MAIN drops the pacing
-  // overrides the old one pushed.
+  // (null: none, and the save data keeps its own settings).
   virtual SaveSettingsStore* SaveSettingsSource() { return nullptr; }
   virtual SaveFrameState* SaveFrame() { return nullptr; }
   virtual SaveTextPanel* SaveTextPanelSource() { return nullptr; }
-  virtual void PopPacingOverrides() {}
   // The scenario frame: the application's state words (null: none), the player's settings it
   // reads (false: defaults), and one turn of the frame loop for its waits (0: quitting).
   virtual TgsAppState* TgsState() { return nullptr; }

@@ -204,6 +204,27 @@ TEST_F(Menu, WithTheRampOnTheGradationPairsColourTheLooksAndTheRampIsRestored) {
   EXPECT_TRUE(outline.GradationOn());
   EXPECT_EQ(outline.GradationTop(), 0x102030u);
   EXPECT_EQ(outline.GradationBottom(), 0x405060u);
+
+  // The default pairs run from yellow to red for the items (full red, little blue), and from
+  // yellow to pink under the pointer.
+  ImageListPart plain;
+  ASSERT_EQ(plain.Setup(&list_, 0, 0, 0, 60, 20, 0, &outline, 0), 0);
+  ASSERT_EQ(plain.AddCell("A", nullptr, false, -1, nullptr, -1, nullptr, 0, 0, 0), 0);
+  const uint32_t item = Strongest(plain.GetCellSurface(0), kLookNormal, 0xFF0000);
+  const uint32_t under = Strongest(plain.GetCellSurface(0), kLookHover, 0xFF0000);
+  EXPECT_TRUE(item >> 16 > 0xC0 && (item & 0xFF) < 0x50) << std::hex << item;
+  EXPECT_TRUE(under >> 16 > 0xC0 && (under & 0xFF) > 0x30 && (under & 0xFF) < 0xA0)
+      << std::hex << under;
+}
+
+TEST_F(Menu, AMenuWithoutCellsKeepsItsPlaceButAnswersThatNothingMoved) {
+  ImageListPart empty;
+  ASSERT_EQ(empty.Setup(&list_, 0, 0, 0, 60, 20, 0, &gdi, 0), 0);
+  EXPECT_EQ(empty.SetPosition(30, 40), 1);
+  EXPECT_EQ(empty.SetAlpha(10), 1);
+  ASSERT_EQ(empty.AddCell("A", nullptr, false, -1, nullptr, -1, nullptr, 0, 0, 0), 0);
+  EXPECT_EQ(empty.GetCellSprite(0)->GetX(), 30) << "the first cell comes where it was put";
+  EXPECT_EQ(empty.SetPosition(30, 50), 0);
 }
 
 TEST_F(Menu, TheFrameHandleDragsTheMenu) {

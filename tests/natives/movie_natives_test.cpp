@@ -41,7 +41,7 @@ class MovieNatives : public ::testing::Test {
   int32_t Open(const char* file, uint32_t form) { return Call(632, {rig_.Text(file), form, 0}); }
   MovieSpriteControl* Sprite(uint32_t handle) {
     return static_cast<MovieSpriteControl*>(
-        rig_.host->Handles().Get<DisplayObject>(handle, ScriptObjectType::kMovieSprite));
+        rig_.host->Handles().Get<DisplayObject>(handle, ScriptObjectType::kDisplayObject));
   }
 
   test::MovieGame movies_;

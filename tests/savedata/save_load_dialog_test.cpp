@@ -52,6 +52,8 @@ class FakeSaveLoadHost : public SaveLoadHost {
   }
   void RequestLoad(const std::string& name) override { loadName = name, loadInGame = inGame; }
   bool EmptyThumbnail(host::DialogImage&) override { return ++emptyThumbnails, true; }
+  bool MovesPointer() override { return movesPointer; }
+  bool movesPointer = false;
 };
 
 struct DialogRig : SaveRig {
@@ -246,6 +248,18 @@ TEST(LoadDialog, TheJoystickMovesRowsAndTabsAndPressesButtons) {
   EXPECT_EQ(result, kSaveLoadLoadRequested) << "the decide button loads the row shown last";
   rig.Run(false, "joy:5;joy:4;2", &result);
   EXPECT_EQ(result, kSaveLoadClosed) << "the cancel button closes before anything else";
+}
+
+// With the game's automatic pointer move on, the pointer goes onto the row shown selected as the
+// dialog opens; with it off, or no row selected, it stays where it is.
+TEST(LoadDialog, ThePointerGoesOntoTheSelectedRowWhenTheGameMovesIt) {
+  DialogRig rig;
+  rig.app.settings.lastDialogSlot = 4;
+  EXPECT_EQ(rig.Run(false, "2").pointerRow, -1);
+  rig.app.movesPointer = true;
+  EXPECT_EQ(rig.Run(false, "2").pointerRow, 4);
+  rig.app.settings.lastDialogSlot = 200;
+  EXPECT_EQ(rig.Run(false, "2").pointerRow, -1) << "no row selected";
 }
 
 }  // namespace

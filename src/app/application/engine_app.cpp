@@ -7,7 +7,6 @@
 #include "graphics/device/render_item_sprite.h"
 #include "graphics/layers/canvas_layer.h"
 #include "graphics/pixel/blend_tables.h"
-#include "graphics/surface/pixel_library.h"
 #include "host/backend.h"
 #include "host/clock.h"
 #include "host/cp932.h"
@@ -185,7 +184,8 @@ int EngineApp::AppStartup() {
     StartLog();
   }
   ApplyCpuFeatureSwitches(config_.engine.cpuFeatures);
-  if (display_.EnumerateDisplayDevices(&monitors_, record_.canvasWidth, record_.canvasHeight, false) != 0) {
+  if (display_.EnumerateDisplayDevices(&monitors_, record_.canvasWidth, record_.canvasHeight,
+                                       directDrawModes_) != 0) {
     if (record_.defaultScreenMode == kScreenFullOnly) {
       ShowMessage(host::Cp932Literal("ディスプレイデバイスの情報を取得できません。"), kIconError);
       return kStartupDisplay;
@@ -268,7 +268,6 @@ int EngineApp::AppStartup() {
   Global<DirectDrawDevice>::Set(&display_);
   Global<Direct3DDevice>::Set(&display_);
   BuildBlendTables();
-  SetPixelLibrary(&BuiltInPixelLibrary());
   InstallTransitionDispatch();
   TransitionScreen().Attach(&display_);
   SetTransitionScreen(&TransitionScreen());
@@ -600,6 +599,7 @@ int EngineApp::SwitchScreenMode(int mode, int depth, int force) {
         }
         mainWindow_.ResetSystemMenu();
         mainWindow_.SetStyle(MainWindowStyle(), record_.windowExStyle);
+        RemoveMaximizeBox();
         const host::Rect outer = mainWindow_.ComputeWindowRect(
             record_.canvasWidth, record_.canvasHeight, mainWindow_.GetStyle(), mainWindow_.GetExStyle(),
             menu != nullptr, true, config_.display.windowLeft, config_.display.windowTop);

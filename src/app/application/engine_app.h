@@ -251,6 +251,8 @@ class EngineApp : public AppBase {
   AppInfo info_;
   EngineConfig config_;
   uint8_t displayFlags_ = 0x05;
+  // The device list takes its full-screen modes from DirectDraw (else from the desktop's list).
+  bool directDrawModes_ = true;
   // Written on the window thread, read by the frame thread's turns.
   std::atomic<uint8_t> displayFailure_{kDisplayOk};
   std::atomic<bool> active_{true};
@@ -335,6 +337,8 @@ class EngineApp : public AppBase {
   // A movie is showing (the game application plays them).
   virtual bool MovieShowing() { return false; }
   virtual void ApplyDeferredClose() {}
+  // After a switch back to a window: the game takes the maximise box away unless it keeps it.
+  virtual void RemoveMaximizeBox() {}
   virtual void CloseMovieObject() {}
   virtual int OnDisplayChange(WindowMessage& record);
   int OnAppActivate(WindowMessage& record);

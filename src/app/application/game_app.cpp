@@ -10,6 +10,7 @@
 #include "app/config/app_record.h"
 #include "app/config/config_block.h"
 #include "app/config/engine_config.h"
+#include "app/dialogs/settings_sheet.h"
 #include "common/atomic_file.h"
 #include "effects/builtin_effects.h"
 #include "effects/display_effect.h"
@@ -23,6 +24,7 @@
 #include "host/input/key_state.h"
 #include "host/message_queue.h"
 #include "platform/app_paths.h"
+#include "platform/cpu_info.h"
 #include "platform/file_dialogs.h"
 #include "resource/files/file_utils.h"
 #include "resource/images/susie_bridge.h"
@@ -125,6 +127,7 @@ GameApp::~GameApp() {
   host_.reset();
   tgsPages_.reset();  // after the frame that drew on them
   sound_.reset();
+  if (pixelLibrary_ && GetPixelLibrary() == pixelLibrary_) SetPixelLibrary(nullptr);
   if (defaultRenderer_ && TheDefaultTextRenderer::Get() == defaultRenderer_.get())
     TheDefaultTextRenderer::Clear();
   if (Global<TextRendererFactory>::Get() == &rendererFactory_) Global<TextRendererFactory>::Clear();
@@ -270,7 +273,33 @@ int GameApp::ReadConfiguration() {
   // The install values live in the registry, which reads as not found.
 
   if (folderChosenNow_) SaveConfig(0);
+  ApplyDisplayOptions();
   return 0;
+}
+
+namespace {
+
+constexpr uint8_t kDirectDrawModes = 2;
+
+}  // namespace
+
+void GameApp::ApplyDisplayOptions() {
+  SetDisplayDefaults(user_);
+  directDrawModes_ = user_.displayOption1 == kDirectDrawModes;
+  ApplyDisplaySettings();
+}
+
+void GameApp::TakeBackDisplayOptions() {
+  if (user_.displayOption2 != GetDisplayManager().TextureRequest()) {
+    if (config_.display.screenMode == kSavedScreenWindow) user_.drawingMethodAlways = 0;
+    user_.displayOption2 = kDirectDrawDrawing;
+  }
+  // Start-up fell back to the window after a failed switch: the game goes on there.
+  if (displayFailure_ == kDisplaySwitchFailed) {
+    displayFailure_ = kDisplayOk;
+    user_.drawingMethodAlways = 0;
+    user_.displayOption2 = kDirectDrawDrawing;
+  }
 }
 
 // The engine builds the names of the saves and the read-text log in 260-byte buffers: a save
@@ -332,8 +361,11 @@ constexpr DefaultBinding kDefaultBindings[] = {
 }  // namespace
 
 int GameApp::BindWindowMessages() {
-  // Ctrl held at start asks for a window.
-  if (host::GetKeyState(host::VK_CONTROL) < 0) config_.display.screenMode = kSavedScreenWindow;
+  // Ctrl held at start asks for a window. No key has come through a queue yet: the keyboard is
+  // asked as it is.
+  host::Backend* backend = host::CurrentBackend();
+  if (backend && backend->KeyDownNow(host::VK_CONTROL))
+    config_.display.screenMode = kSavedScreenWindow;
   MainWindow().Bind(host::WM_CREATE, BindMember(this, &GameApp::OnCreate));
   MainWindow().Bind(host::WM_DROPFILES, BindMember(this, &GameApp::OnDropFiles));
   BindGameWindowHandlers();
@@ -362,8 +394,8 @@ int GameApp::OnDropFiles(WindowMessage& record) {
 }
 
 int GameApp::CreateDevices() {
-  // Start-up fell back to the window after a failed switch: the game goes on there.
-  if (displayFailure_ == kDisplaySwitchFailed) displayFailure_ = kDisplayOk;
+  TakeBackDisplayOptions();
+  BindPixelLibrary();
   Images().SetCacheBudget(ConfiguredImageCacheBudget());
 
   if (GetInputManager().Keyboard() == nullptr || GetInputManager().GetMouse() == nullptr) {
@@ -400,6 +432,19 @@ int GameApp::CreateDevices() {
     TheDefaultTextRenderer::Set(defaultRenderer_.get());
   }
   return 0;
+}
+
+void GameApp::BindPixelLibrary() {
+  std::string folder;
+  if (host::EnginePathToLinuxPath(GetAppFolder(), folder) != host::kPathOk) return;
+  pixelLibrary_ = BindFolderPixelLibrary(folder, &TheCpuRecord(), loadedPixelLibrary_);
+  if (pixelLibrary_) {
+    SetPixelLibrary(pixelLibrary_);
+    return;
+  }
+  // Nothing is published: every operation takes its path without a library.
+  Note(std::string("The game folder has no usable pixel-operation library (") + kLibraryFileName +
+       "): sprites refuse their pictures and the library's own operations are unavailable.");
 }
 
 void GameApp::OnAppExit(int code) {

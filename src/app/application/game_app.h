@@ -25,6 +25,7 @@
 #include "app/dialogs/menu_requests.h"
 #include "app/dialogs/message_dialog.h"
 #include "effects/transitions/wipe_transitions.h"
+#include "graphics/surface/pixel_library.h"
 #include "platform/file_dialogs.h"
 #include "platform/file_drop_target.h"
 #include "platform/frame_clock.h"
@@ -164,6 +165,9 @@ class GameApp : public EngineApp, public ScriptApplication {
   // The settings sheet answers 1 when its OK stored the pages, else 2; the save and load dialog
   // a RunSaveLoadDialog result, or kDialogNotAvailable without a script host.
   int ShowSettingsSheet();
+  // The player's display options handed to the display manager, and the full-screen topmost
+  // switch (start-up and the settings sheet's OK).
+  void ApplyDisplaySettings();
   int ShowSaveLoadDialog();
   void ShowVersionDialog();
   // Dialog 116 with the record's inputs; true when OK ended it.
@@ -231,6 +235,13 @@ class GameApp : public EngineApp, public ScriptApplication {
 
  private:
   int ReadConfiguration();
+  // The window page's display options as start-up hands them over: defaults for the two that
+  // are 0, the modes the full screen is set through, and the presentation's options.
+  void ApplyDisplayOptions();
+  // The device set-up takes back the drawing method the display manager had to give up.
+  void TakeBackDisplayOptions();
+  // The game folder's pixel library, published when the folder ships one.
+  void BindPixelLibrary();
   bool SaveNamesFit(const std::string& folder);
   // APP_CFG.DAT; false after the failure's message.
   bool SaveUserSettings();
@@ -284,6 +295,9 @@ class GameApp : public EngineApp, public ScriptApplication {
   bool playAloud_ = false;
   bool noSoundTold_ = false;
   std::unique_ptr<GameSound> sound_;
+  // The game folder's pixel library as published: a loaded one is owned here.
+  std::unique_ptr<PixelLibrary> loadedPixelLibrary_;
+  PixelLibrary* pixelLibrary_ = nullptr;
   InputBindingTable* bindings_ = nullptr;  // owned by the input manager
   FileDropTarget dropTarget_;
   FontList fontList_;
@@ -326,7 +340,7 @@ class GameApp : public EngineApp, public ScriptApplication {
   // Threaded or not, canvas or render list: the loop FrameLoop runs from now on.
   void ChooseFrameLoop();
   void SleepToNextFrame();
-  void SetClearBackBuffer(bool on) { clearBackBuffer_ = on; }
+  void SetClearBackBuffer(bool on) override { clearBackBuffer_ = on; }
   // Sleep 0 instead of 3 ms before a frame the vertical blank paces.
   void SetYieldBeforeFrame(bool on) { yieldBeforeFrame_ = on; }
   void RequestEffectsPause(uint8_t request) { effectsPause_ = request; }
@@ -387,6 +401,7 @@ class GameApp : public EngineApp, public ScriptApplication {
  protected:
   int OnDisplayChange(WindowMessage& record) override;
   void ApplyDeferredClose() override;
+  void RemoveMaximizeBox() override;
   void CloseMovieObject() override;
   int OnCloseRequest(WindowMessage& record);
   void OnAskedToClose() override;
@@ -399,6 +414,8 @@ class GameApp : public EngineApp, public ScriptApplication {
 
  private:
   void BindGameWindowHandlers();
+  // The maximise box of the main window and, where it carries one, of the menu window.
+  void ShowMaximizeBox(bool shown);
 
   bool deferredClose_ = false;
   Lock movieLock_;
@@ -478,7 +495,6 @@ class GameApp : public EngineApp, public ScriptApplication {
   SaveFrameState* SaveFrame() override {
     return TgsFrameSaveState::Frame() ? &tgsSaveState_ : nullptr;
   }
-  void PopPacingOverrides() override { DropPacingOverrides(); }
 
  private:
   class UserSaveSettings final : public SaveSettingsStore {

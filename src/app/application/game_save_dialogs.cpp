@@ -49,6 +49,7 @@ class GameSaveLoadHost final : public SaveLoadHost {
   bool EmptyThumbnail(host::DialogImage& image) override {
     return LoadDialogPicture("SYS\\NO_DATA.WGX", image);
   }
+  bool MovesPointer() override { return app_.PointerMovesAllowed(); }
 
  private:
   GameApp& app_;

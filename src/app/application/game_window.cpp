@@ -53,6 +53,23 @@ void GameApp::ApplyDeferredClose() {
   MainWindow().PostMessage(host::WM_CLOSE, 0, 0);
 }
 
+void GameApp::ShowMaximizeBox(bool shown) {
+  auto follow = [shown](Window& window) {
+    const uint32_t style = window.GetStyle();
+    window.SetStyle(shown ? style | WS_MAXIMIZEBOX : style & ~WS_MAXIMIZEBOX, window.GetExStyle());
+  };
+  if (MainWindow().IsWindow()) follow(MainWindow());
+  if (record_.defaultScreenMode == kScreenBoth && record_.menuWindowKind != kMenuWindowPopup &&
+      GetMenuWindow().IsWindow()) {
+    follow(GetMenuWindow());
+  }
+}
+
+// Unless the scripts keep the box, a window comes back without it.
+void GameApp::RemoveMaximizeBox() {
+  if (maximiseAllowed_ == 0) ShowMaximizeBox(false);
+}
+
 int GameApp::OnSysCommand(WindowMessage& record) {
   const host::HWND handle = MainWindow().GetHandle();
   const uint32_t command = static_cast<uint32_t>(record.wParam) & host::kSysCommandMask;

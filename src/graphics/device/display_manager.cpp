@@ -533,10 +533,15 @@ int DisplayManager::CreatePresentationTexture() {
   quad_[1] = {farX, -0.5f, 1.0f, 1.0f, farU, 0.0f};
   quad_[2] = {-0.5f, farY, 1.0f, 1.0f, 0.0f, farV};
   quad_[3] = {farX, farY, 1.0f, 1.0f, farU, farV};
-  // The texture path scales smoothly all the way to the window.
-  if (primary_) primary_->SetPresentLinear(true);
+  // The texture path scales as the filter does all the way to the window.
+  if (primary_) primary_->SetPresentLinear(bilinear_);
   RedrawCanvas();
   return 0;
+}
+
+void DisplayManager::SetBilinearFilter(bool on) {
+  bilinear_ = on;
+  if (textured_ && primary_) primary_->SetPresentLinear(on);
 }
 
 int DisplayManager::SetMode(host::HWND window, bool windowed, bool tripleBuffer) {

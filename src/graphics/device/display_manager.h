@@ -285,7 +285,8 @@ class DisplayManager : public Direct3DDevice, private SurfaceUser {
     textureRequest_ = request, textureInWindow_ = inWindow;
   }
   void SetPowerOfTwo(bool on) { powerOfTwo_ = on; }
-  void SetBilinearFilter(bool on) { bilinear_ = on; }
+  // Also how the window scales the picture the texture path presents.
+  void SetBilinearFilter(bool on);
   void SetCopyThroughDc(bool on) { copyThroughDc_ = on; }
   void SetBorderColor(uint8_t r, uint8_t g, uint8_t b) { border_[0] = r, border_[1] = g, border_[2] = b; }
   uint32_t SetLayerOwner(uint32_t owner);
@@ -315,6 +316,8 @@ class DisplayManager : public Direct3DDevice, private SurfaceUser {
   bool GdiOverFullScreen() const { return gdiOver_; }
   uint8_t ProbeResult() const { return probe_; }
   uint8_t TextureRequest() const { return textureRequest_; }
+  bool CopyThroughDc() const { return copyThroughDc_; }
+  bool UsesDirectDrawModes() const { return useDirectDrawModes_; }
   const QuadVertex* Quad() const { return quad_; }
   Lock& GetLock() { return lock_; }
   size_t LayerCount() const { return layers_.size(); }

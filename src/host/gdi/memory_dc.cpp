@@ -233,18 +233,22 @@ bool MemoryDc::TextOutA(int x, int y, const char* text, int count) {
 namespace {
 
 bool Compatible(const DibSection* d, const DibSection* s) {
-  return d && s && (d->Bits() == s->Bits() || (d->Bits() == 32 && s->Bits() == 8));
+  return d && s;
 }
 
-// Writes source pixel (sx, sy) into destination pixel (x, y), converting 8 to 32 bits.
+// Writes source pixel (sx, sy) into destination pixel (x, y) as the system's copies do: equal
+// depths copy bytes, an 8-bit source reads its colour table into 32 bits, and every other pair
+// goes through the colour, an 8-bit destination taking its table's nearest entry.
 void CopyPixel(DibSection& d, int x, int y, const DibSection& s, int sx, int sy) {
   const uint8_t* from = s.Pixels() + sy * s.Pitch() + sx * (s.Bits() / 8);
   uint8_t* to = d.Pixels() + y * d.Pitch() + x * (d.Bits() / 8);
   if (d.Bits() == s.Bits()) {
     std::memcpy(to, from, size_t(d.Bits() / 8));
-  } else {
+  } else if (s.Bits() == 8 && d.Bits() == 32) {
     uint32_t c = s.ColorTable()[*from];
     std::memcpy(to, &c, 4);
+  } else {
+    d.Write(x, y, d.Encode(s.Decode(s.Read(sx, sy))));
   }
 }
 

@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -75,6 +76,8 @@ class HeadlessBackend final : public Backend {
   void QueueTypedText(std::string utf8);
   void QueueComposition(std::string utf8, int32_t cursor = -1);
   void SetDesktop(DesktopInfo desktop);
+  // The keyboard as the platform tells it outside the events (keys held before the game began).
+  void HoldKey(int virtualKey, bool down);
   void SetFileSystemType(const std::string& folder, std::string type);
   // Answers for the coming message boxes, in order; when they run out a box answers its default.
   // Boxes may come from any thread.
@@ -94,6 +97,7 @@ class HeadlessBackend final : public Backend {
     bool fullScreen = false;
     bool minimized = false;
     bool topmost = false;
+    bool maximizable = false;
     std::unique_ptr<HeadlessSink> sink;
   };
   const WindowState* Window(HWND hwnd) const;
@@ -125,6 +129,7 @@ class HeadlessBackend final : public Backend {
   bool GetWindowPosition(HWND hwnd, int32_t* left, int32_t* top) override;
   bool MinimizeWindow(HWND hwnd, bool minimize) override;
   bool SetWindowTopmost(HWND hwnd, bool topmost) override;
+  bool SetWindowMaximizable(HWND hwnd, bool maximizable) override;
   PresentationSink* Sink(HWND hwnd) override;
   void PumpEvents() override;
   void WaitEvents() override;
@@ -138,6 +143,7 @@ class HeadlessBackend final : public Backend {
     screenSaverActive_ = active;
     return true;
   }
+  bool KeyDownNow(int virtualKey) override;
   void ApplyCursor(const CursorState& state) override;
   void SetTextInput(bool on) override;
   std::unique_ptr<AudioOutput> MakeAudioOutput(SoundDevice& device) override;
@@ -162,6 +168,7 @@ class HeadlessBackend final : public Backend {
   bool woken_ = false;             // guarded by lock_
   std::deque<int> answers_;                      // guarded by lock_
   std::vector<MessageBoxRequest> messageBoxes_;  // guarded by lock_
+  std::set<int> keysHeld_;                       // guarded by lock_
 
   // Event thread only.
   std::map<uint32_t, WindowState> windows_;

@@ -226,6 +226,8 @@ bool SdlBackend::OpenWindow(HWND hwnd, const NativeWindowDesc& desc) {
   native.window = window;
   native.renderer = renderer;
   native.sink = std::make_unique<SdlSink>(window, renderer, this);
+  native.clientWidth = desc.width;
+  native.clientHeight = desc.height;
   native.sink->Redraw();
   return true;
 }
@@ -251,6 +253,8 @@ bool SdlBackend::ShowWindow(HWND hwnd, bool show) {
 bool SdlBackend::SetClientSize(HWND hwnd, int32_t width, int32_t height) {
   NativeWindow* native = Find(hwnd);
   if (!native) return false;
+  native->clientWidth = width;
+  native->clientHeight = height;
   SDL_SetWindowSize(native->window, width, height + native->sink->TopInset());
   return true;
 }
@@ -352,6 +356,14 @@ bool SdlBackend::SetWindowTopmost(HWND hwnd, bool topmost) {
   return true;
 }
 
+bool SdlBackend::SetWindowMaximizable(HWND hwnd, bool maximizable) {
+  NativeWindow* native = Find(hwnd);
+  if (!native) return false;
+  native->maximizable = maximizable;
+  SDL_SetWindowResizable(native->window, maximizable ? SDL_TRUE : SDL_FALSE);
+  return true;
+}
+
 bool SdlBackend::SetTitle(HWND hwnd, std::string_view cp932) {
   NativeWindow* native = Find(hwnd);
   if (!native) return false;
@@ -375,6 +387,18 @@ PresentationSink* SdlBackend::Sink(HWND hwnd) {
   return native ? native->sink.get() : nullptr;
 }
 
+bool SdlBackend::KeyDownNow(int virtualKey) {
+  // SDL learns of keys held before its windows had the focus from the platform as it starts and
+  // as it pumps: the keyboard's state then holds them.
+  SDL_PumpEvents();
+  int count = 0;
+  const Uint8* keys = SDL_GetKeyboardState(&count);
+  for (int scancode = 0; scancode < count; ++scancode) {
+    if (keys[scancode] && KeyCodesOf(scancode).virtualKey == virtualKey) return true;
+  }
+  return false;
+}
+
 uint32_t SdlBackend::KeyState() const {
   uint32_t state = buttonsHeld_;
   SDL_Keymod mods = SDL_GetModState();
@@ -394,6 +418,38 @@ void SdlBackend::DeliverDrop() {
   drop.kind = InputEventKind::kDropFiles;
   drop.files.swap(dropFiles_);
   DeliverInputEvent(dropWindow_, drop);
+}
+
+bool SdlBackend::TranslateWindowEvent(const SDL_Event& event, InputEvent& out) {
+  NativeWindow* native = Find(WindowOf(event.window.windowID));
+  switch (event.window.event) {
+    case SDL_WINDOWEVENT_FOCUS_GAINED:
+    case SDL_WINDOWEVENT_FOCUS_LOST:
+      out.kind = InputEventKind::kActivate;
+      out.active = event.window.event == SDL_WINDOWEVENT_FOCUS_GAINED;
+      return true;
+    case SDL_WINDOWEVENT_EXPOSED:
+    case SDL_WINDOWEVENT_SIZE_CHANGED:
+      if (native) native->sink->Redraw();
+      out.kind = InputEventKind::kPaint;
+      return true;
+    case SDL_WINDOWEVENT_MAXIMIZED:
+      // The maximise box switches the screen mode, as the game's system command says.
+      if (native) SDL_RestoreWindow(native->window);
+      out.kind = InputEventKind::kMaximize;
+      return true;
+    case SDL_WINDOWEVENT_RESIZED:
+      if (native && native->maximizable && !IsFullScreen(native->window)) {
+        SDL_SetWindowSize(native->window, native->clientWidth,
+                          native->clientHeight + native->sink->TopInset());
+      }
+      return false;
+    case SDL_WINDOWEVENT_CLOSE:
+      out.kind = InputEventKind::kClose;
+      return true;
+    default:
+      return false;
+  }
 }
 
 void SdlBackend::Translate(const SDL_Event& event) {
@@ -465,28 +521,9 @@ void SdlBackend::Translate(const SDL_Event& event) {
       DeliverInputEvent(WindowOf(event.wheel.windowID), out);
       return;
     }
-    case SDL_WINDOWEVENT: {
-      HWND hwnd = WindowOf(event.window.windowID);
-      switch (event.window.event) {
-        case SDL_WINDOWEVENT_FOCUS_GAINED:
-        case SDL_WINDOWEVENT_FOCUS_LOST:
-          out.kind = InputEventKind::kActivate;
-          out.active = event.window.event == SDL_WINDOWEVENT_FOCUS_GAINED;
-          break;
-        case SDL_WINDOWEVENT_EXPOSED:
-        case SDL_WINDOWEVENT_SIZE_CHANGED:
-          if (NativeWindow* native = Find(hwnd)) native->sink->Redraw();
-          out.kind = InputEventKind::kPaint;
-          break;
-        case SDL_WINDOWEVENT_CLOSE:
-          out.kind = InputEventKind::kClose;
-          break;
-        default:
-          return;
-      }
-      DeliverInputEvent(hwnd, out);
+    case SDL_WINDOWEVENT:
+      if (TranslateWindowEvent(event, out)) DeliverInputEvent(WindowOf(event.window.windowID), out);
       return;
-    }
     case SDL_DROPBEGIN:
       dropOpen_ = true;
       dropWindow_ = WindowOf(event.drop.windowID);

@@ -93,6 +93,7 @@ class SdlBackend final : public Backend {
   bool GetWindowPosition(HWND hwnd, int32_t* left, int32_t* top) override;
   bool MinimizeWindow(HWND hwnd, bool minimize) override;
   bool SetWindowTopmost(HWND hwnd, bool topmost) override;
+  bool SetWindowMaximizable(HWND hwnd, bool maximizable) override;
   bool SetTitle(HWND hwnd, std::string_view cp932) override;
   bool GetClientSize(HWND hwnd, int32_t* width, int32_t* height) override;
   PresentationSink* Sink(HWND hwnd) override;
@@ -104,6 +105,7 @@ class SdlBackend final : public Backend {
   int ShowMessageBox(const MessageBoxRequest& request) override;
   bool ScreenSaverActive() override;
   bool SetScreenSaverActive(bool active) override;
+  bool KeyDownNow(int virtualKey) override;
   void ApplyCursor(const CursorState& state) override;
   void SetTextInput(bool on) override;
   JoystickSource& Joysticks() override;
@@ -118,6 +120,11 @@ class SdlBackend final : public Backend {
     // and goes back to this place and size.
     bool coversDisplay = false;
     Rect windowed;
+    // The platform offers maximising only on a window its player may also size: the size the
+    // engine gave it comes back after a drag.
+    bool maximizable = false;
+    int32_t clientWidth = 0;
+    int32_t clientHeight = 0;
   };
 
   explicit SdlBackend(uint32_t wakeEvent);
@@ -133,6 +140,8 @@ class SdlBackend final : public Backend {
   static void UncoverDisplay(NativeWindow& native);
   uint32_t KeyState() const;
   int32_t TopInsetOf(uint32_t sdlWindowId);
+  // A window event: false when it is not one the engine hears of.
+  bool TranslateWindowEvent(const SDL_Event& event, InputEvent& out);
 
   uint32_t wakeEvent_;
   std::function<bool(const SDL_Event&)> eventFilter_;
