@@ -4,17 +4,19 @@
 
 #include <gtest/gtest.h>
 
-#include <thread>
+#include <functional>
 
 #include "graphics/device/render_item.h"
 #include "host/message_queue.h"
 #include "support/game_run.h"
 #include "support/movie_samples.h"
+#include "support/spin_until.h"
 
 namespace bw {
 namespace {
 
 using test::CountingTask;
+using test::SpinUntil;
 
 constexpr char kEndless[] = "l:\n wait\n jmp l\n";
 constexpr uint32_t kFrameMs = 16;
@@ -303,11 +305,6 @@ TEST_F(FrameLoopTest, TheEffectsPauseHoldsTheFrameThreadAndStaysBalanced) {
   app->AppShutdown(1);
 }
 
-// Waits, without sleeping, until the frame thread has made done true.
-void SpinUntil(const std::function<bool()>& done) {
-  while (!done()) std::this_thread::yield();
-}
-
 TEST_F(FrameLoopTest, AParkedFrameThreadRunsNothingUntilReleased) {
   config.engine.threadedDriving = 1;
   WriteGame(kEndless);
@@ -315,7 +312,7 @@ TEST_F(FrameLoopTest, AParkedFrameThreadRunsNothingUntilReleased) {
   CountingTask* turns = AddTask(app.FirstTimers());
   ASSERT_TRUE(GameRun::Start(app));
   ASSERT_TRUE(app.FrameThread().IsRunning());
-  SpinUntil([&] { return turns->updates > 0; });
+  ASSERT_TRUE(SpinUntil([&] { return turns->updates > 0; }, "the frame thread's first turn"));
 
   host::HWND window = app.MainWindow().GetHandle();
   EXPECT_EQ(app.WaitForFrameThread(&window), kWaitParked);
@@ -323,11 +320,12 @@ TEST_F(FrameLoopTest, AParkedFrameThreadRunsNothingUntilReleased) {
   int parkedAt = turns->updates;
   // The parked thread idles in its own waits; several of them pass without a turn.
   uint32_t since = Now();
-  SpinUntil([&] { return Now() - since >= 4 * kIdleTurnMs; });
+  ASSERT_TRUE(SpinUntil([&] { return Now() - since >= 4 * kIdleTurnMs; },
+                        "the parked thread's idle waits"));
   EXPECT_EQ(turns->updates, parkedAt);
   EXPECT_EQ(app.ReleaseFrameThreadWait(&window), 0);
   EXPECT_EQ(app.FramePauseState(), kFrameRunning);
-  SpinUntil([&] { return turns->updates > parkedAt; });
+  ASSERT_TRUE(SpinUntil([&] { return turns->updates > parkedAt; }, "a turn after the release"));
   // A screen-mode request from the window thread is carried out at once.
   EXPECT_EQ(app.RequestScreenMode(kSavedScreenWindow, 0, 1), 0);
 
