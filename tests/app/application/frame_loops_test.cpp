@@ -6,6 +6,7 @@
 
 #include <functional>
 
+#include "graphics/device/direct_draw_device.h"
 #include "graphics/device/render_item.h"
 #include "host/message_queue.h"
 #include "support/game_run.h"
@@ -40,6 +41,8 @@ constexpr LoopKind kLoops[] = {
 class FrameLoopTest : public test::GameRun {
  public:
   FrameLoopTest() { config.pacing.frameSkipCounting = 1; }
+  // A refused mode latches exclusive mode for the rest of the process.
+  ~FrameLoopTest() override { SetExclusiveModeLatched(false); }
 
   // A started application whose script host runs body as "MAIN", with the loop of kind chosen.
   // The threaded loops run on this thread: their frame thread is never started.
