@@ -27,7 +27,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::chrono::seconds kRunLimit{120};
-constexpr const char* kNotBuilt = "not built";
+constexpr const char* kScriptHost = "(script host)";
 
 std::string Page() {
   std::ifstream in(BRIMWOLD_MAKING_A_GAME);
@@ -100,7 +100,7 @@ TEST(MakingAGame, TheAssemblersHelpNamesThePage) {
 
 struct ListedGroup {
   std::set<uint32_t> numbers;
-  std::set<uint32_t> notBuilt;
+  std::set<uint32_t> hostServed;
 };
 
 // "### name (ranges)" headings and their rows' numbers: "12", "15-18", "37, 55, 56".
@@ -123,7 +123,7 @@ std::map<std::string, ListedGroup> ListedNatives(const std::string& page) {
         const uint32_t last = (*it)[2].matched ? std::stoul((*it)[2]) : first;
         for (uint32_t n = first; n <= last; ++n) {
           group->numbers.insert(n);
-          if (line.find(kNotBuilt) != std::string::npos) group->notBuilt.insert(n);
+          if (line.find(kScriptHost) != std::string::npos) group->hostServed.insert(n);
         }
       }
     }
@@ -143,14 +143,14 @@ TEST(MakingAGame, TheNativesTableIsTheCodesOwn) {
       for (uint32_t n = range.first; n <= range.last; ++n) owned.insert(n);
     }
     for (const NativeEntry& entry : family.entries) built.insert(entry.number);
-    std::set<uint32_t> missing;
+    std::set<uint32_t> leftToHost;
     for (uint32_t n : owned) {
-      if (!built.count(n)) missing.insert(n);
+      if (!built.count(n)) leftToHost.insert(n);
     }
     const ListedGroup& group = listed[family.name];
     EXPECT_EQ(group.numbers, owned) << family.name;
-    EXPECT_EQ(group.notBuilt, missing)
-        << family.name << ": the rows marked \"" << kNotBuilt << "\"";
+    EXPECT_EQ(group.hostServed, leftToHost)
+        << family.name << ": the rows marked \"" << kScriptHost << "\"";
   }
   for (const auto& [name, group] : listed)
     EXPECT_TRUE(families.count(name)) << "the page lists a group the code has not: " << name;
