@@ -19,6 +19,12 @@ TEST_FLAGS := -DCMAKE_CXX_FLAGS_DEBUG=-g1 -DCMAKE_C_FLAGS_DEBUG=-g1 \
   $(shell command -v ld.lld >/dev/null 2>&1 && echo -DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=lld \
     -DCMAKE_SHARED_LINKER_FLAGS=-fuse-ld=lld -DCMAKE_MODULE_LINKER_FLAGS=-fuse-ld=lld)
 
+# The order the test programs run their tests in (see cmake/Brimwold.cmake); a failure replays
+# with make test TEST_SEED=<the seed printed>.
+ifndef TEST_SEED
+TEST_SEED := $(shell shuf -i 1-99999 -n 1)
+endif
+
 .PHONY: deps run test bench fuzz test-tsan release clean format soak
 
 deps:
@@ -38,11 +44,13 @@ test: deps
 	bash scripts/format.sh --check
 	cmake -S . -B $(BUILD_TEST) $(CMAKE_GEN) $(TEST_FLAGS) -DCMAKE_BUILD_TYPE=Debug -DBRIMWOLD_SANITIZE=ON -DBRIMWOLD_WERROR=ON
 	cmake --build $(BUILD_TEST) -j $(JOBS)
-	cd $(BUILD_TEST) && ctest --output-on-failure -j $(JOBS) --timeout 300
+	@echo "== the tests, each program's shards in an order shuffled with seed $(TEST_SEED)"
+	cd $(BUILD_TEST) && GTEST_RANDOM_SEED=$(TEST_SEED) ctest --output-on-failure -j $(JOBS) --timeout 300 || \
+	  { echo "== make test TEST_SEED=$(TEST_SEED) runs the tests in the same order again"; exit 1; }
 	@echo "== the tests labelled optimised, again on an optimised build with the undefined-behaviour sanitizer"
 	cmake -S . -B $(BUILD_OPT) $(CMAKE_GEN) $(TEST_FLAGS) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRIMWOLD_SANITIZE_UB=ON
 	cmake --build $(BUILD_OPT) -j $(JOBS) --target optimised_tests
-	cd $(BUILD_OPT) && ctest --output-on-failure -j $(JOBS) --timeout 300 -L optimised
+	cd $(BUILD_OPT) && GTEST_RANDOM_SEED=$(TEST_SEED) ctest --output-on-failure -j $(JOBS) --timeout 300 -L optimised
 
 bench: release
 	@for b in $(BUILD_RELEASE)/bench/*_bench; do echo "== $$b"; "$$b" --benchmark_min_time=0.2 --benchmark_repetitions=$${BENCH_REPETITIONS:-3} || exit 1; done

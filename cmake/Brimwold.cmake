@@ -75,10 +75,29 @@ function(brimwold_test_precompiled_headers)
   endforeach()
 endfunction()
 
+# brimwold_shuffled_shards(TARGET LABEL SOURCES...): the program's tests as the ctest tests
+# TARGET_shard_<i>, one per four test files, each running its share in one process in a shuffled
+# order, so that a test which leaves state behind for the next fails. The order comes from
+# GTEST_RANDOM_SEED (make test sets and prints it), else from the time; gtest prints it.
+function(brimwold_shuffled_shards target label)
+  list(LENGTH ARGN files)
+  math(EXPR shards "(${files} + 3) / 4")
+  math(EXPR last "${shards} - 1")
+  foreach(index RANGE ${last})
+    set(test ${target}_shard_${index})
+    add_test(NAME ${test} COMMAND ${target} --gtest_shuffle)
+    set_tests_properties(${test} PROPERTIES ENVIRONMENT
+                         "GTEST_TOTAL_SHARDS=${shards};GTEST_SHARD_INDEX=${index}")
+    if(NOT label STREQUAL "unlabelled")
+      set_tests_properties(${test} PROPERTIES LABELS ${label})
+    endif()
+  endforeach()
+endfunction()
+
 # brimwold_test_suite(NAME DIR [DEPS ...]): GoogleTest programs of every *_test.cpp below
-# tests/DIR, with each test registered in ctest. A test file may carry one ctest label on a line
-# of its own, "// Label: threads"; the files with the same label build one program, NAME_<label>,
-# so that ctest -L selects them. The labels: threads (run again under the thread sanitizer) and
+# tests/DIR, registered in ctest as shuffled shards (the windowed tests: each alone). A test file
+# may carry one ctest label on a line of its own, "// Label: threads"; the files with the same
+# label build one program, NAME_<label>, so that ctest -L selects them. The labels: threads (run again under the thread sanitizer) and
 # optimised (run again on the optimised build with the undefined-behaviour sanitizer) and
 # windowed (runs the program in a real window under Xvfb).
 # (The test programs' main sets SDL's dummy drivers.)
@@ -109,7 +128,12 @@ function(brimwold_test_suite name dir)
     target_compile_options(${target} PRIVATE ${BRIMWOLD_WARNINGS})
     target_link_libraries(${target} PRIVATE bw_test_support ${ARGN})
     set_property(GLOBAL APPEND PROPERTY BRIMWOLD_TEST_PROGRAMS ${target})
-    gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 ${properties})
+    if(label STREQUAL "windowed")
+      # Each runs the built program many times, sharing nothing in-process: one ctest test each.
+      gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 ${properties})
+    else()
+      brimwold_shuffled_shards(${target} ${label} ${sources_${label}})
+    endif()
     set_property(GLOBAL APPEND PROPERTY BRIMWOLD_SUITE_${name} ${target})
   endforeach()
 endfunction()

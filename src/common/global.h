@@ -4,8 +4,20 @@
 #pragma once
 
 #include <atomic>
+#include <string>
+#include <vector>
 
 namespace bw {
+
+// Every registry that has held an object, with what it holds now: the tests check that each test
+// leaves them as it found them.
+struct HeldGlobal {
+  std::string type;
+  const void* object;
+};
+std::vector<HeldGlobal> HeldGlobals();
+// typeName is a signature naming T ("... [with T = bw::Name]"); called once per type.
+void EnlistGlobal(const char* typeName, const void* (*held)());
 
 // What installing an object of type T sets going besides publishing it. A type that needs more
 // (the host's backend makes the installing thread its event thread) specialises this beside its
@@ -21,6 +33,8 @@ class Global {
   static T* Get() { return instance_.load(std::memory_order_acquire); }
   // Publishes obj and answers what was there before.
   static T* Set(T* obj) {
+    static const bool enlisted = (EnlistGlobal(__PRETTY_FUNCTION__, &Held), true);
+    (void)enlisted;
     T* previous = instance_.exchange(obj, std::memory_order_acq_rel);
     GlobalTraits<T>::Installed(obj, previous);
     return previous;
@@ -28,6 +42,8 @@ class Global {
   static void Clear() { Set(nullptr); }
 
  private:
+  static const void* Held() { return Get(); }
+
   static inline std::atomic<T*> instance_{nullptr};
 };
 

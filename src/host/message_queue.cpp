@@ -495,6 +495,21 @@ bool WaitMessage() {
   }
 }
 
+QueueLeftovers LeftoverMessages() {
+  Registry& r = TheRegistry();
+  std::lock_guard<std::mutex> guard(r.lock);
+  QueueLeftovers left;
+  left.windows = r.windows.size();
+  for (auto& [id, weak] : r.threads) {
+    if (id != CurrentThreadIdValue() && !weak.expired()) ++left.otherThreads;
+  }
+  if (const ThreadQueue* q = t_queue.queue.get()) {
+    left.posted = q->posted.size();
+    left.quitPending = q->quitPending;
+  }
+  return left;
+}
+
 void PostQuitMessage(int exitCode) {
   Registry& r = TheRegistry();
   std::lock_guard<std::mutex> guard(r.lock);

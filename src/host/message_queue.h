@@ -4,6 +4,7 @@
 // event thread (where the backend was installed) waits also pump the backend's events.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "host/backend.h"
@@ -72,6 +73,16 @@ LRESULT DispatchMessage(const MSG& msg);
 LRESULT DefWindowProc(HWND hwnd, uint32_t message, WPARAM wParam, LPARAM lParam);
 // Marks the window for one WM_PAINT, delivered when no posted message is left.
 bool InvalidateWindow(HWND hwnd);
+
+// What the queues still hold: the calling thread's posted messages and quit, the windows and the
+// queues of other threads still running. A test checks that it leaves none of them behind.
+struct QueueLeftovers {
+  size_t posted = 0;
+  bool quitPending = false;
+  size_t windows = 0;
+  size_t otherThreads = 0;
+};
+QueueLeftovers LeftoverMessages();
 
 // Native-window operations, on the event thread only; false elsewhere or for other windows.
 // ShowWindow, SetClientSize and MoveWindow also place an owned popup, from its own thread.

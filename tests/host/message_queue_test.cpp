@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "host/take_messages.h"
+#include "support/spin_until.h"
 
 // Window descriptions name only the fields they set.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
@@ -200,19 +201,19 @@ TEST(MessageSendThread, DestroyingAWindowReleasesItsSendersWithZero) {
   g_destroyed = false;
   g_handledAfterDestroy = false;
   WindowThread b(DestroyingProc);
-  std::promise<void> firstAnswered;
+  std::atomic<bool> answered{false};
   std::atomic<int> unexpected{0};
   std::thread c([&] {
-    bool first = true;
     for (;;) {
       LRESULT result = SendMessage(b.hwnd(), kPong, 0, 0);
       if (result != 5 && result != 0) ++unexpected;
-      if (first) firstAnswered.set_value();
-      first = false;
+      answered = true;
       if (result == 0) break;
     }
   });
-  firstAnswered.get_future().wait();
+  // Without it the destroying send below still releases c.
+  EXPECT_TRUE(
+      bw::test::SpinUntil([&] { return answered.load(); }, "the other sender's first answer"));
   EXPECT_EQ(SendMessage(b.hwnd(), kPing, 0, 0), 1);
   c.join();
   EXPECT_EQ(unexpected, 0);

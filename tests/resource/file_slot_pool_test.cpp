@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "resource/packs/file_system_manager.h"
+#include "support/spin_until.h"
 
 namespace bw {
 namespace {
@@ -36,10 +37,14 @@ class GatedFiles : public FileSystemManager {
     allowed_ = loads;
     changed_.notify_all();
   }
-  // Returns once the worker has asked for load number k: every slot before it is loaded.
-  void WaitEntered(size_t k) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [&] { return entered_ > k; });
+  // Succeeds once the worker has asked for load number k: every slot before it is loaded.
+  testing::AssertionResult WaitEntered(size_t k) {
+    return test::SpinUntil(
+        [&] {
+          std::lock_guard<std::mutex> lock(mutex_);
+          return entered_ > k;
+        },
+        "the worker's load " + std::to_string(k));
   }
   std::vector<std::string> Requested() {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -75,7 +80,7 @@ TEST_F(FileSlotPoolThreadTest, SlotsStayBusyUntilTheWorkerHasLoadedThem) {
   ASSERT_EQ(pool_.Allocate(4), kSlotOk);
   ASSERT_EQ(pool_.SetFolder("CG"), kSlotOk);
   ASSERT_EQ(pool_.StartLoading(1, 3, names_), kSlotOk);
-  files_.WaitEntered(0);
+  ASSERT_TRUE(files_.WaitEntered(0));
   for (uint32_t slot : {1u, 2u, 3u}) {
     EXPECT_EQ(pool_.GetSlotData(slot), nullptr) << slot;
     EXPECT_EQ(pool_.GetSlotSize(slot), 0u) << slot;
@@ -86,7 +91,7 @@ TEST_F(FileSlotPoolThreadTest, SlotsStayBusyUntilTheWorkerHasLoadedThem) {
   EXPECT_FALSE(pool_.IsSlotBusy(0));
 
   files_.Allow(1);
-  files_.WaitEntered(1);
+  ASSERT_TRUE(files_.WaitEntered(1));
   EXPECT_EQ(SlotText(1), "data:CG\\a.wgx");
   EXPECT_EQ(SlotText(2), "busy");
   // Closing a range that runs past the end: slot 1 closes, 2 and 3 are still the worker's.
@@ -109,7 +114,7 @@ TEST_F(FileSlotPoolThreadTest, AStopRequestEndsTheBatchEarly) {
   ASSERT_EQ(pool_.StartLoading(0, 3, names), kSlotOk);
   copied[1] = "overwritten by the caller";  // the pool keeps its own copies
   files_.Allow(1);
-  files_.WaitEntered(1);
+  ASSERT_TRUE(files_.WaitEntered(1));
   pool_.RequestStop();
   files_.Allow(2);
   pool_.WaitIdle();

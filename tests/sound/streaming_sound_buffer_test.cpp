@@ -5,12 +5,13 @@
 
 #include <atomic>
 #include <optional>
-#include <thread>
+#include <string>
 
 #include "host/audio/sound_mixer.h"
 #include "host/clock.h"
 #include "platform/timer_service.h"
 #include "sound/sound_world.h"
+#include "support/spin_until.h"
 
 namespace bw {
 namespace {
@@ -43,24 +44,18 @@ class StreamFixture : public ::testing::Test {
     std::vector<int16_t> out = w.Pull(frames);
     uint32_t play = 0;
     b.GetDirectSoundBuffer()->GetCurrentPosition(&play, nullptr);
-    for (uint64_t spins = 0; b.FeederRunning(); ++spins) {
-      uint32_t counted = 0, refilled = 0;
-      b.IsPlaying(&counted, &refilled);
-      if (counted == play && refilled == play) break;
-      if (spins > 100000000) {
-        ADD_FAILURE() << "the feeder did not refill behind play cursor " << play;
-        break;
-      }
-      std::this_thread::yield();
-    }
+    EXPECT_TRUE(test::SpinUntil(
+        [&] {
+          uint32_t counted = 0, refilled = 0;
+          b.IsPlaying(&counted, &refilled);
+          return !b.FeederRunning() || (counted == play && refilled == play);
+        },
+        "the feeder's refill behind play cursor " + std::to_string(play)));
     return out;
   }
 
   void WaitForFeederEnd(StreamingSoundBuffer& b) {
-    for (uint64_t spins = 0; b.FeederRunning(); ++spins) {
-      ASSERT_LT(spins, 100000000u) << "the feeder did not end";
-      std::this_thread::yield();
-    }
+    ASSERT_TRUE(test::SpinUntil([&] { return !b.FeederRunning(); }, "the feeder's end"));
   }
 
   // Plays b and collects `seconds` of sound (after a first tenth of a second).
@@ -196,10 +191,9 @@ TEST_F(StreamFixture, StreamThreadKeepsUpWithASlowDecoder) {
       got.insert(got.end(), part.begin(), part.end());
       // Two more sleeps: the second pass began after the pull and refilled behind it.
       const uint64_t seen = clock.sleeps.load();
-      for (uint64_t spins = 0; clock.sleeps.load() < seen + 2 && b.FeederRunning(); ++spins) {
-        ASSERT_LT(spins, 100000000u) << "the feeder stalled at step " << step;
-        std::this_thread::yield();
-      }
+      ASSERT_TRUE(
+          test::SpinUntil([&] { return clock.sleeps.load() >= seen + 2 || !b.FeederRunning(); },
+                          "the feeder's refill at step " + std::to_string(step)));
     }
     const std::vector<int16_t> want = Expected(intro, loop, got.size());
     for (size_t k = 0; k < got.size(); ++k) ASSERT_EQ(got[k], want[k]) << "frame " << k;

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <random>
 #include <utility>
 #include <vector>
@@ -16,12 +17,29 @@
 
 namespace bw::reference {
 
+// Blocks that start on a cache line in every build: a sanitizer's allocator places them
+// elsewhere, and the kernels choose their vector and cache-line paths by the address.
+template <typename T>
+struct LineAligned {
+  using value_type = T;
+  static constexpr std::align_val_t kLine{64};
+  LineAligned() = default;
+  template <typename U>
+  LineAligned(const LineAligned<U>&) {}
+  T* allocate(size_t n) { return static_cast<T*>(::operator new(n * sizeof(T), kLine)); }
+  void deallocate(T* p, size_t) { ::operator delete(p, kLine); }
+  friend bool operator==(const LineAligned&, const LineAligned&) { return true; }
+};
+
+// The planes' bytes: the kernels meet the same alignments in a sanitizer build and a plain one.
+using PlaneBytes = std::vector<uint8_t, LineAligned<uint8_t>>;
+
 struct Plane {
   int width = 0;
   int height = 0;
   int bytesPerPixel = 4;
   ptrdiff_t pitch = 0;
-  std::vector<uint8_t> bytes;
+  PlaneBytes bytes;
 
   uint8_t* At(int x, int y) { return bytes.data() + y * pitch + x * bytesPerPixel; }
   const uint8_t* At(int x, int y) const { return bytes.data() + y * pitch + x * bytesPerPixel; }

@@ -85,7 +85,11 @@ EngineApp::EngineApp() : lockFolder_(InstanceLockFolder()) {
   TheEngineApp::Set(this);
 }
 
+// Torn down without its shut-down (a failed start, an exception): what start-up published for the
+// whole process still goes with it.
 EngineApp::~EngineApp() {
+  engineInput_.RemoveKeyboardHook();
+  Unpublish();
   if (TheEngineApp::Get() == this) TheEngineApp::Clear();
 }
 
@@ -754,10 +758,17 @@ void EngineApp::AppShutdown(int code) {
                     std::to_string(displayFailure_),
                 kIconError);
   }
-  SetTransitionScreen(nullptr);
-  TransitionScreen().Attach(nullptr);
+  Unpublish();
+}
+
+void EngineApp::Unpublish() {
+  // Start-up attached the transitions' screen with the device: another application's stays.
+  if (Global<DirectDrawDevice>::Get() == &display_) {
+    SetTransitionScreen(nullptr);
+    TransitionScreen().Attach(nullptr);
+    Global<DirectDrawDevice>::Clear();
+  }
   if (TheDisplayManager::Get() == &display_) TheDisplayManager::Clear();
-  if (Global<DirectDrawDevice>::Get() == &display_) Global<DirectDrawDevice>::Clear();
   if (Global<Direct3DDevice>::Get() == &display_) Global<Direct3DDevice>::Clear();
 }
 

@@ -270,6 +270,8 @@ class EngineApp : public AppBase {
                       const std::string& titleCp932 = {});
 
   void StartLog();
+  // What start-up published for the whole process, taken back at shut-down or destruction.
+  void Unpublish();
   void NoteKeyWithAlt(const host::MSG& msg);
   void BindInputMessages();
   int SetUpInput();

@@ -34,8 +34,10 @@ host::DesktopInfo CurrentDesktop() {
 }  // namespace
 
 Window::~Window() {
-  // The handlers' owner is being torn down as well: the last messages get no handler of its.
+  // The handlers' owner is being torn down as well: the last messages get no handler of its, and
+  // no quit is left for a loop of its.
   map_.clear();
+  quitOnDestroy_ = false;
   Destroy();
 }
 

@@ -4,17 +4,20 @@
 
 #include <gtest/gtest.h>
 
-#include <thread>
+#include <functional>
 
+#include "graphics/device/direct_draw_device.h"
 #include "graphics/device/render_item.h"
 #include "host/message_queue.h"
 #include "support/game_run.h"
 #include "support/movie_samples.h"
+#include "support/spin_until.h"
 
 namespace bw {
 namespace {
 
 using test::CountingTask;
+using test::SpinUntil;
 
 constexpr char kEndless[] = "l:\n wait\n jmp l\n";
 constexpr uint32_t kFrameMs = 16;
@@ -38,6 +41,8 @@ constexpr LoopKind kLoops[] = {
 class FrameLoopTest : public test::GameRun {
  public:
   FrameLoopTest() { config.pacing.frameSkipCounting = 1; }
+  // A refused mode latches exclusive mode for the rest of the process.
+  ~FrameLoopTest() override { SetExclusiveModeLatched(false); }
 
   // A started application whose script host runs body as "MAIN", with the loop of kind chosen.
   // The threaded loops run on this thread: their frame thread is never started.
@@ -322,11 +327,6 @@ TEST_F(FrameLoopTest, TheEffectsPauseHoldsTheFrameThreadAndStaysBalanced) {
   app->AppShutdown(1);
 }
 
-// Waits, without sleeping, until the frame thread has made done true.
-void SpinUntil(const std::function<bool()>& done) {
-  while (!done()) std::this_thread::yield();
-}
-
 TEST_F(FrameLoopTest, AParkedFrameThreadRunsNothingUntilReleased) {
   config.engine.threadedDriving = 1;
   WriteGame(kEndless);
@@ -334,7 +334,7 @@ TEST_F(FrameLoopTest, AParkedFrameThreadRunsNothingUntilReleased) {
   CountingTask* turns = AddTask(app.FirstTimers());
   ASSERT_TRUE(GameRun::Start(app));
   ASSERT_TRUE(app.FrameThread().IsRunning());
-  SpinUntil([&] { return turns->updates > 0; });
+  ASSERT_TRUE(SpinUntil([&] { return turns->updates > 0; }, "the frame thread's first turn"));
 
   host::HWND window = app.MainWindow().GetHandle();
   EXPECT_EQ(app.WaitForFrameThread(&window), kWaitParked);
@@ -342,11 +342,12 @@ TEST_F(FrameLoopTest, AParkedFrameThreadRunsNothingUntilReleased) {
   int parkedAt = turns->updates;
   // The parked thread idles in its own waits; several of them pass without a turn.
   uint32_t since = Now();
-  SpinUntil([&] { return Now() - since >= 4 * kIdleTurnMs; });
+  ASSERT_TRUE(SpinUntil([&] { return Now() - since >= 4 * kIdleTurnMs; },
+                        "the parked thread's idle waits"));
   EXPECT_EQ(turns->updates, parkedAt);
   EXPECT_EQ(app.ReleaseFrameThreadWait(&window), 0);
   EXPECT_EQ(app.FramePauseState(), kFrameRunning);
-  SpinUntil([&] { return turns->updates > parkedAt; });
+  ASSERT_TRUE(SpinUntil([&] { return turns->updates > parkedAt; }, "a turn after the release"));
   // A screen-mode request from the window thread is carried out at once.
   EXPECT_EQ(app.RequestScreenMode(kSavedScreenWindow, 0, 1), 0);
 

@@ -74,7 +74,8 @@ TEST_F(GameRun, SettingsThatCannotBeWrittenAreToldAndTheRunSaysSo) {
 }
 
 // A game torn down without its shut-down (a failed test, an exception) closes its windows with
-// none of its handlers called on the half-destroyed object (the sanitizer would report it).
+// none of its handlers called on the half-destroyed object (the sanitizer would report it), and
+// leaves no device published and no quit for the next game's loop on this thread.
 TEST_F(GameRun, AStartedGameDestroyedWithoutItsShutDownCallsNoHandlerOfIts) {
   WriteGame(kLoopForever);
   auto app = std::make_unique<GameApp>();
@@ -82,6 +83,11 @@ TEST_F(GameRun, AStartedGameDestroyedWithoutItsShutDownCallsNoHandlerOfIts) {
   const host::HWND window = app->MainWindow().GetHandle();
   app.reset();
   EXPECT_FALSE(host::IsWindow(window));
+  EXPECT_EQ(Global<DirectDrawDevice>::Get(), nullptr);
+  EXPECT_EQ(Global<Direct3DDevice>::Get(), nullptr);
+  host::MSG quit;
+  EXPECT_FALSE(
+      host::PeekMessage(&quit, host::HWND{}, host::WM_QUIT, host::WM_QUIT, host::PM_NOREMOVE));
 }
 
 TEST_F(GameRun, EachStartUpRefusalShowsItsMessageAndEndsWithItsCode) {

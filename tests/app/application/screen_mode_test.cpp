@@ -178,6 +178,9 @@ TEST_F(ScreenMode, TheEndOfTheWindowKeepsItsPlaceAndTheSessionEndSavesTheSetting
   app->MainWindow().Destroy();
   EXPECT_EQ(std::tuple(app->Config().display.windowLeft, app->Config().display.windowTop),
             std::tuple(33, 44));
+  host::MSG quit;
+  EXPECT_TRUE(host::PeekMessage(&quit, host::HWND{}, host::WM_QUIT, host::WM_QUIT, host::PM_REMOVE))
+      << "the end of the window ends the message loop";
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include <thread>
 
 #include "host/audio/sound_test_rig.h"
+#include "support/spin_until.h"
 
 namespace bw::host {
 namespace {
@@ -168,9 +169,12 @@ TEST(SoundMixerThreads, ReleasedBuffersNotifyNoMore) {
     const NotifyPosition positions[] = {{0, target.get()}, {16, target.get()}};
     ASSERT_EQ(buffer->SetNotificationPositions(positions), kSoundOk);
     buffer->Play(kPlayLooping);
-    while (target->count.load() == 0) std::this_thread::yield();
+    const testing::AssertionResult notified = bw::test::SpinUntil(
+        [&] { return target->count.load() != 0; }, "the buffer's first notification");
+    EXPECT_TRUE(notified);
     buffer.reset();
     target.reset();
+    if (!notified) break;  // the output thread still ends below
   }
   running = false;
   output.join();

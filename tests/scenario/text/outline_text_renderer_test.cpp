@@ -168,7 +168,7 @@ TEST_F(OutlineRendererTest, EdgeGlyphsMatchTheReferenceInBothKernelSets) {
       reference::Plane glyph;
       glyph.width = plain->width, glyph.height = plain->height, glyph.bytesPerPixel = 1;
       glyph.pitch = plain->pitch;
-      glyph.bytes = plain->pixels;
+      glyph.bytes.assign(plain->pixels.begin(), plain->pixels.end());
       const std::vector<uint8_t> want = reference::EdgeMaskReference(glyph, radius, strength);
       for (bool mmx : {false, true}) {
         ScopedMmxFlag flag(mmx);
