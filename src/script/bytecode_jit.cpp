@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "script/bytecode_vm.h"
+#include "script/threaded_code.h"
 
 namespace bw {
 
@@ -947,34 +948,14 @@ bool BytecodeJit::Supported() {
 int BytecodeJit::Compile(uint32_t instructions, uint32_t byteCount) {
   Release();
   const Templates& t = TheTemplates();
-  const uint64_t end = uint64_t{instructions} + byteCount;
-  if (byteCount && !memory_.Valid(instructions, byteCount)) {
-    memory_.TakeFault();
-    return kCompileFailed;
-  }
 
   // Pass 1: the instructions and the size of their code.
+  std::vector<ListedInstruction> listed;
+  if (!ListInstructions(memory_, instructions, byteCount, listed)) return kCompileFailed;
   std::vector<Instruction> list;
-  for (uint64_t at = instructions; at < end;) {
-    uint32_t opcode = 0;
-    if (end - at < 4) return kCompileFailed;
-    memory_.Read32(static_cast<uint32_t>(at), opcode);
-    if (opcode >= kOpcodeCount) return kCompileFailed;  // the stub's index is no instruction
-    const Template& tp = t.table[opcode];
-    uint64_t next = at + 4 + 4 * uint64_t{tp.operands & 0xFF};
-    if (next > end) return kCompileFailed;
-    if (tp.operands & 0x100) {
-      for (uint32_t w = 0;; next += 4) {
-        if (next + 4 > end) return kCompileFailed;
-        memory_.Read32(static_cast<uint32_t>(next), w);
-        if (w == 0xFFFFFFFF) break;
-      }
-      next += 4;
-    }
-    list.push_back({static_cast<uint32_t>(at), opcode, static_cast<uint32_t>(next),
-                    static_cast<uint32_t>(list.size())});
-    at = next;
-  }
+  list.reserve(listed.size());
+  for (const ListedInstruction& in : listed)
+    list.push_back({in.address, in.opcode, in.next, static_cast<uint32_t>(list.size())});
   Emitter em(memory_);
   em.list = &list;
   em.templates = &t;
