@@ -154,8 +154,8 @@ int BytecodeVm::Execute(uint64_t budget, bool enter) {
 #undef BW_SHAPE_LABEL
   };
 
-// Runs record e: its handler when the budget covers every instruction it runs, else the plain
-// loop runs the instruction.
+// Runs record e, whose instruction ip is: its handler when the budget covers every instruction
+// it runs, else the plain loop runs the instruction.
 #define BW_GO()                                                       \
   do {                                                                \
     if constexpr (kCounted) {                                         \
@@ -207,11 +207,11 @@ int BytecodeVm::Execute(uint64_t budget, bool enter) {
 // To a decoded jump's target: its record when the decoding found one, else wherever it is.
 #define BW_JUMP(to, record) \
   do {                      \
+    ip = (to);              \
     if (record) {           \
       e = (record);         \
       BW_GO();              \
     }                       \
-    ip = (to);              \
     BW_NEXT();              \
   } while (0)
 // Whether the 8 or 4 bytes k bytes into the instruction read as decoded.
@@ -576,47 +576,44 @@ op40:
 tRaw:
   BW_DEOPT(1);
 tMove:  // a: the source, b: the destination
-  ip = e->ip;
   BW_EXPECT(BW_SAME8(0) && BW_SAME4(8), 1);
   put(e->b, word(e->a));
+  ip += 12;
   ++e;
   BW_GO();
 tSet:
-  ip = e->ip;
   BW_EXPECT(word(ip) == kOpSet && BW_SAME4(8), 1);
   put(e->a, word(ip + 4));
+  ip += 12;
   ++e;
   BW_GO();
 tInc:
-  ip = e->ip;
   BW_EXPECT(BW_SAME8(0), 1);
   put(e->a, word(e->a) + 1);
+  ip += 8;
   ++e;
   BW_GO();
 tDec:
-  ip = e->ip;
   BW_EXPECT(BW_SAME8(0), 1);
   put(e->a, word(e->a) - 1);
+  ip += 8;
   ++e;
   BW_GO();
 tJz:
-  ip = e->ip;
   BW_EXPECT(word(ip) == kOpJumpIfZero && BW_SAME4(8), 1);
   if (word(ip + 4) == 0) BW_JUMP(e->a, e->target);
+  ip += 12;
   ++e;
   BW_GO();
 tJump:
-  ip = e->ip;
   BW_EXPECT(BW_SAME8(0), 1);
   BW_JUMP(e->a, e->target);
 tCall:
-  ip = e->ip;
   BW_EXPECT(BW_SAME8(0), 1);
   ip += 8;
   BW_PUSH(static_cast<uint32_t>(ip));
   BW_JUMP(e->a, e->target);
 tStoreIndirect:  // a: the pointer's address
-  ip = e->ip;
   BW_EXPECT(word(ip) == kOpStoreIndirect && BW_SAME4(8), 1);
   a = word(ip + 4);
   ip += 12;
@@ -624,7 +621,6 @@ tStoreIndirect:  // a: the pointer's address
   ++e;
   BW_GO();
 tDeref:  // a: the pointer's address, b: the destination
-  ip = e->ip;
   BW_EXPECT(BW_SAME8(0) && BW_SAME4(8), 1);
   ip += 12;
   BW_LOAD(word(e->a), v);
@@ -632,15 +628,14 @@ tDeref:  // a: the pointer's address, b: the destination
   ++e;
   BW_GO();
 tMoveJz:  // a: the move's source, b: the jump's target
-  ip = e->ip;
   BW_EXPECT(BW_SAME8(0) && BW_SAME8(8) && BW_SAME4(20), 2);
   v = word(e->a);
   put(ip + 16, v);
   if (v == 0) BW_JUMP(e->b, e->target);
+  ip += 24;
   e += 2;
   BW_GO();
 tIncJump:  // a: the counter, b: the jump's target
-  ip = e->ip;
   BW_EXPECT(BW_SAME8(0) && BW_SAME8(8), 2);
   put(e->a, word(e->a) + 1);
   BW_JUMP(e->b, e->target);
@@ -648,33 +643,32 @@ tIncJump:  // a: the counter, b: the jump's target
 // The shapes around one binary instruction of the given opcode and result F. a, b and c are the
 // moves' sources, then the binary's destination, then the jump's target.
 #define BW_SHAPE_Bin(opcode, F)                       \
-  ip = e->ip;                                         \
   BW_EXPECT(word(ip) == (opcode) && BW_SAME4(12), 1); \
   a = word(ip + 4);                                   \
   b = word(ip + 8);                                   \
   put(e->a, F(a, b));                                 \
+  ip += 16;                                           \
   ++e;                                                \
   BW_GO();
 #define BW_SHAPE_MoveBin(opcode, F)                         \
-  ip = e->ip;                                               \
   BW_EXPECT(BW_SAME8(0) && BW_SAME8(8) && BW_SAME4(24), 2); \
   a = word(e->a);                                           \
   put(ip + 16, a);                                          \
   b = word(ip + 20);                                        \
   put(e->b, F(a, b));                                       \
+  ip += 28;                                                 \
   e += 2;                                                   \
   BW_GO();
 #define BW_SHAPE_Move2Bin(opcode, F)                        \
-  ip = e->ip;                                               \
   BW_EXPECT(BW_SAME8(0) && BW_SAME8(8) && BW_SAME4(24), 2); \
   b = word(e->a);                                           \
   put(ip + 20, b);                                          \
   a = word(ip + 16);                                        \
   put(e->b, F(a, b));                                       \
+  ip += 28;                                                 \
   e += 2;                                                   \
   BW_GO();
 #define BW_SHAPE_MovesBin(opcode, F)                                                               \
-  ip = e->ip;                                                                                      \
   s0 = snap8(ip, codeSnapshot);                                                                    \
   s1 = snap8(ip + 16, codeSnapshot);                                                               \
   BW_EXPECT(code8(ip) == s0 && BW_SAME8(8) && code8(ip + 16) == s1 && word(ip + 24) == (opcode) && \
@@ -685,10 +679,10 @@ tIncJump:  // a: the counter, b: the jump's target
   b = word(static_cast<uint32_t>(s1));                                                             \
   put(ip + 32, b);                                                                                 \
   put(snap4(ip + 36, codeSnapshot), F(a, b));                                                      \
+  ip += 40;                                                                                        \
   e += 3;                                                                                          \
   BW_GO();
 #define BW_SHAPE_BinJz(opcode, F)                                   \
-  ip = e->ip;                                                       \
   BW_EXPECT(word(ip) == (opcode) && BW_SAME8(12) && BW_SAME8(20) && \
                 word(ip + 28) == kOpJumpIfZero && BW_SAME4(36),     \
             3);                                                     \
@@ -698,10 +692,10 @@ tIncJump:  // a: the counter, b: the jump's target
   put(e->a, v);                                                     \
   put(ip + 32, v);                                                  \
   if (v == 0) BW_JUMP(e->b, e->target);                             \
+  ip += 40;                                                         \
   e += 3;                                                           \
   BW_GO();
 #define BW_SHAPE_MoveBinJz(opcode, F)                                     \
-  ip = e->ip;                                                             \
   BW_EXPECT(BW_SAME8(0) && BW_SAME8(8) && BW_SAME8(24) && BW_SAME8(32) && \
                 word(ip + 40) == kOpJumpIfZero && BW_SAME4(48),           \
             4);                                                           \
@@ -712,6 +706,7 @@ tIncJump:  // a: the counter, b: the jump's target
   put(e->b, v);                                                           \
   put(ip + 44, v);                                                        \
   if (v == 0) BW_JUMP(snap4(ip + 48, codeSnapshot), e->target);           \
+  ip += 52;                                                               \
   e += 4;                                                                 \
   BW_GO();
 #define BW_SHAPE_HANDLER(shape, name, opcode) \
