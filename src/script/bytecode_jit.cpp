@@ -8,6 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "script/bytecode_jit_loops.h"
 #include "script/bytecode_vm.h"
 #include "script/threaded_code.h"
 
@@ -40,14 +41,6 @@ constexpr uint16_t kWordAddress = 0xFD00;  // + k: guest address of word k of th
 constexpr uint16_t kNextAddress = 0xFE00;  // + k: guest address of word k of the next instruction
 constexpr uint16_t kField = 0xFF00;        // + f: displacement of context field f
 
-enum Exit : uint16_t {
-  kExitFault,
-  kExitDispatch,
-  kExitHandOver,
-  kExitLeave,
-  kExitNative,
-  kExitCount
-};
 constexpr uint16_t kCountedExit = 8;  // kExit + kCountedExit + e: exit e of the counted variant
 
 constexpr uint32_t kFieldOffsets[] = {
@@ -801,7 +794,10 @@ class Emitter {
   size_t Position() const { return at_; }
   // The variant's exits and the code of each instruction, as offsets from the block's start.
   size_t exits[2][kExitCount] = {};
+  // Where a jump enters each instruction (a loop's entry before its first instruction), and
+  // where the instruction's own code starts.
   std::vector<size_t> code[2];
+  std::vector<size_t> start[2];
   std::vector<size_t> cold[2];
   std::vector<size_t> slow;      // the general code of specialised instructions (plain variant)
   std::vector<uint8_t> special;  // whether an instruction's plain code is its specialised form
@@ -840,6 +836,31 @@ class Emitter {
       }
     }
     return n;
+  }
+
+  // Copies loop code, patching its jumps out; body: where the loop's body starts.
+  void EmitLoop(const LoopCode& c, const TranslatedLoop& loop, size_t body, int variant) {
+    std::memcpy(out_ + at_, c.bytes.data(), c.bytes.size());
+    for (const LoopFixup& f : c.fixups) {
+      size_t to = 0;
+      switch (f.kind) {
+        case LoopFixup::kInstruction:
+          to = code[variant][f.value];
+          break;
+        case LoopFixup::kExit:
+          to = exits[variant][f.value];
+          break;
+        case LoopFixup::kBody:
+          to = body + f.value;
+          break;
+        case LoopFixup::kEntryEnd:
+          to = start[variant][loop.first];
+          break;
+      }
+      const uint32_t rel = static_cast<uint32_t>(to - (at_ + f.at + 4));
+      std::memcpy(out_ + at_ + f.at, &rel, 4);
+    }
+    at_ += c.bytes.size();
   }
 
   bool Emit(const Words& t, const Instruction* in, int variant) {
@@ -903,13 +924,14 @@ class Emitter {
         case kNextLoaded: {  // only where Forwards(kTakesResult): a plain move follows
           const bool last = in->index + 1 >= list->size();
           if (last || variant != 0) return false;
-          value = Relative(code[0][in->index + 1] +
+          value = Relative(start[0][in->index + 1] +
                            (special[in->index + 1] ? kConstantLoadSize : MoveLoadSize()));
           break;
         }
         case kNextCode: {
           const bool last = in->index + 1 >= list->size();
-          value = Relative(last ? exits[variant][kExitDispatch] : code[variant][in->index + 1] + k);
+          value =
+              Relative(last ? exits[variant][kExitDispatch] : start[variant][in->index + 1] + k);
           break;
         }
         case kForwarded:
@@ -956,6 +978,15 @@ int BytecodeJit::Compile(uint32_t instructions, uint32_t byteCount) {
   list.reserve(listed.size());
   for (const ListedInstruction& in : listed)
     list.push_back({in.address, in.opcode, in.next, static_cast<uint32_t>(list.size())});
+  const int64_t first = memory_.Translations().Reserve(static_cast<uint32_t>(list.size()));
+  if (first < 0) return kCompileFailed;
+  auto giveBack = [&] {
+    memory_.Translations().Free(static_cast<uint32_t>(first), static_cast<uint32_t>(list.size()));
+    code_.Release();
+    return kCompileFailed;
+  };
+  const std::vector<TranslatedLoop> loops =
+      TranslateLoops(memory_, listed, Tag(static_cast<uint32_t>(first)));
   Emitter em(memory_);
   em.list = &list;
   em.templates = &t;
@@ -1002,8 +1033,11 @@ int BytecodeJit::Compile(uint32_t instructions, uint32_t byteCount) {
   P(after, kAfter);
   after.push_back(kEnd);
 
-  // The layout: the stub, both variants' exits, then per variant the instructions, the trailer
-  // and the out-of-line parts; the plain variant's general code of specialised instructions last.
+  // The layout: the stub, both variants' exits, then per variant the instructions (a loop's
+  // entry before its first), the trailer and the out-of-line parts; the plain variant's general
+  // code of specialised instructions, and last the loops' bodies.
+  std::vector<const TranslatedLoop*> loopAt(list.size(), nullptr);
+  for (const TranslatedLoop& loop : loops) loopAt[loop.first] = &loop;
   size_t offset = t.table[kStubIndex].size;
   for (int v = 0; v < 2; ++v) {
     for (int e = 0; e < kExitCount; ++e) {
@@ -1014,8 +1048,11 @@ int BytecodeJit::Compile(uint32_t instructions, uint32_t byteCount) {
   for (int v = 0; v < 2; ++v) {
     em.code[v].reserve(list.size());
     em.cold[v].reserve(list.size());
+    em.start[v].reserve(list.size());
     for (const Instruction& in : list) {
       em.code[v].push_back(offset);
+      if (loopAt[in.index]) offset += loopAt[in.index]->entry[v].bytes.size();
+      em.start[v].push_back(offset);
       offset += v == 0 && em.special[in.index]
                     ? ByteSize(special[in.index])
                     : em.Size(t.table[in.opcode].words, &in, v) + (v == 1 ? t.countSize : 0);
@@ -1033,15 +1070,15 @@ int BytecodeJit::Compile(uint32_t instructions, uint32_t byteCount) {
     em.slow[in.index] = offset;
     offset += em.Size(t.table[in.opcode].words, &in, 0) + ByteSize(after);
   }
+  std::vector<std::array<size_t, 2>> bodyAt(loops.size());
+  for (size_t l = 0; l < loops.size(); ++l) {
+    for (int v = 0; v < 2; ++v) {
+      bodyAt[l][v] = offset;
+      offset += loops[l].body[v].bytes.size();
+    }
+  }
   const size_t total = offset;
 
-  const int64_t first = memory_.Translations().Reserve(static_cast<uint32_t>(list.size()));
-  if (first < 0) return kCompileFailed;
-  auto giveBack = [&] {
-    memory_.Translations().Free(static_cast<uint32_t>(first), static_cast<uint32_t>(list.size()));
-    code_.Release();
-    return kCompileFailed;
-  };
   if (!code_.Map(total)) return giveBack();
 
   // Pass 2: the layout is known, so every jump is patched as it is emitted.
@@ -1055,6 +1092,10 @@ int BytecodeJit::Compile(uint32_t instructions, uint32_t byteCount) {
   }
   for (int v = 0; v < 2 && ok; ++v) {
     for (const Instruction& in : list) {
+      if (const TranslatedLoop* loop = loopAt[in.index]) {
+        const size_t l = static_cast<size_t>(loop - loops.data());
+        em.EmitLoop(loop->entry[v], *loop, bodyAt[l][v], v);
+      }
       if (v == 1) ok = ok && em.Emit(t.count, &in, v);
       const bool own = v == 0 && em.special[in.index];
       ok = ok && em.Emit(own ? special[in.index] : t.table[in.opcode].words, &in, v);
@@ -1072,6 +1113,9 @@ int BytecodeJit::Compile(uint32_t instructions, uint32_t byteCount) {
   for (const Instruction& in : list) {
     if (!em.special[in.index]) continue;
     ok = ok && em.Emit(t.table[in.opcode].words, &in, 0) && em.Emit(after, &in, 0);
+  }
+  for (size_t l = 0; l < loops.size() && ok; ++l) {
+    for (int v = 0; v < 2; ++v) em.EmitLoop(loops[l].body[v], loops[l], bodyAt[l][v], v);
   }
   if (!ok || em.Position() != total) return giveBack();
   if (!code_.Seal()) return giveBack();

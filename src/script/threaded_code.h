@@ -17,13 +17,14 @@
 namespace bw {
 
 // The binary instructions a handler shape can stand for: name and opcode.
-#define BW_THREADED_BINARY(X, shape)                                                           \
-  X(shape, Add, kOpAdd)                                                                        \
-  X(shape, Sub, kOpSub)                                                                        \
-  X(shape, Mul, kOpMul)                                                                        \
-  X(shape, And, kOpAnd) X(shape, Or, kOpOr) X(shape, Xor, kOpXor) X(shape, Sar, kOpShiftRight) \
-      X(shape, Shl, kOpShiftLeft) X(shape, Lt, kOpLess) X(shape, Le, kOpLessEqual)             \
-          X(shape, Gt, kOpGreater) X(shape, Ge, kOpGreaterEqual) X(shape, Eq, kOpEqual)        \
+#define BW_THREADED_BINARY(X, shape)                                                    \
+  X(shape, Add, kOpAdd)                                                                 \
+  X(shape, Sub, kOpSub)                                                                 \
+  X(shape, Mul, kOpMul)                                                                 \
+  X(shape, And, kOpAnd)                                                                 \
+  X(shape, Or, kOpOr) X(shape, Xor, kOpXor) X(shape, Sar, kOpShiftRight)                \
+      X(shape, Shl, kOpShiftLeft) X(shape, Lt, kOpLess) X(shape, Le, kOpLessEqual)      \
+          X(shape, Gt, kOpGreater) X(shape, Ge, kOpGreaterEqual) X(shape, Eq, kOpEqual) \
               X(shape, Ne, kOpNotEqual)
 // The shapes built around one binary instruction (B); M is a move into B's first operand word,
 // M2 one into its second, J a move of B's result into a jump-if-zero's test word and the jump:
