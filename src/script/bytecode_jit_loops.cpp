@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "script/bytecode_jit.h"
+#include "script/jit_assembler.h"
 
 namespace bw {
 
@@ -16,402 +17,14 @@ namespace bw {
 
 namespace {
 
-enum Reg : int { eax, ecx, edx, ebx, esp, ebp, esi, edi, r8, r9, r10, r11, r12, r13, r14, r15 };
+using namespace jit;
+
 // Where a loop keeps its variables. Outside loops ebx and ebp hold the stack's bounds, which
 // every way out of the loop loads again.
 constexpr int kVariableRegisters[] = {esi, edi, r8, r9, r10, r11, ebx, ebp};
 constexpr int kTemporaries[] = {edx, ecx, eax};
 
-enum Condition : int {
-  kBelow = 2,
-  kEqual = 4,
-  kNotEqual = 5,
-  kAbove = 7,
-  kNotSign = 9,
-  kLess = 0xC,
-  kGreaterEqual = 0xD,
-  kLessEqual = 0xE,
-  kGreater = 0xF
-};
-// The arithmetic group, numbered as the instruction set numbers it.
-enum Alu : int { kAdd = 0, kOr = 1, kAnd = 4, kSub = 5, kXor = 6, kCmp = 7 };
-constexpr int kShiftLeft = 4, kShiftRight = 7, kNot = 2, kNegate = 3, kDivide = 7;
-
 constexpr uint32_t kNull = GuestMemory::kNullPage;
-
-bool Overlap(uint32_t a, uint32_t b) {
-  return (a > b ? a - b : b - a) < 4;
-}
-
-// x86-64 machine code, 32-bit operations; guest words are addressed from r15.
-class Assembler {
- public:
-  LoopCode code;
-
-  int NewLabel() {
-    labels_.push_back(-1);
-    return static_cast<int>(labels_.size()) - 1;
-  }
-  // Code reached by jumps too: every path arrives with its stores made.
-  void Bind(int label) {
-    FlushStores();
-    labels_[label] = Here();
-  }
-  // A label nothing jumps to (yet): the stores keep waiting.
-  void Mark(int label) { labels_[label] = Here(); }
-  // At code reached from elsewhere too nothing is known of the flags.
-  void ForgetFlags() { flagged_ = 0; }
-  // Whether reg holds 1 where condition holds of the flags and 0 where not (a compare's result).
-  bool Flagged(int reg, int& condition) const {
-    condition = condition_;
-    return flagged_ >> reg & 1;
-  }
-
-  void MovRR(int dst, int src) {
-    if (dst == src) return;
-    Before(dst);
-    Rex(src, dst);
-    Byte(0x89);
-    ModRR(src, dst);
-    flagged_ = (flagged_ & ~(1u << dst)) | ((flagged_ >> src & 1) << dst);
-  }
-  void MovRI(int dst, uint32_t v) {
-    Before(dst);
-    Rex(0, dst);
-    Byte(0xB8 + (dst & 7));
-    Imm32(v);
-    Wrote(dst);
-  }
-  void MovRI64(int dst, uint64_t v) {
-    Before(dst);
-    Byte(0x48 | (dst >> 3));
-    Byte(0xB8 + (dst & 7));
-    Imm32(static_cast<uint32_t>(v));
-    Imm32(static_cast<uint32_t>(v >> 32));
-  }
-  void Load(int dst, uint32_t address) {
-    Before(dst);
-    BeforeRead(address);
-    Guest(0x8B, dst, address);
-    Wrote(dst);
-  }
-  // Stores src at address: at once when flushed, else with the other stores of the stretch.
-  void Store(uint32_t address, int src, bool flushed = false) {
-    if (flushed) {
-      Guest(0x89, src, address);
-      return;
-    }
-    for (const PendingStore& p : pending_) {
-      if (p.address != address && Overlap(p.address, address)) FlushStores();
-    }
-    std::erase_if(pending_, [address](const PendingStore& p) { return p.address == address; });
-    pending_.push_back({address, src});
-  }
-  // Emits the waiting stores, in address order: neighbours in one cache line go together.
-  void FlushStores() {
-    std::sort(pending_.begin(), pending_.end(),
-              [](const PendingStore& a, const PendingStore& b) { return a.address < b.address; });
-    for (const PendingStore& p : pending_) Guest(0x89, p.reg, p.address);
-    pending_.clear();
-  }
-  void LoadAt(int dst, int index) {
-    FlushStores();  // it may read any of them
-    Before(dst);
-    Indexed(0x8B, dst, index);
-    Wrote(dst);
-  }
-  // The caller has made sure that no waiting store lands where this one does.
-  void StoreAt(int index, int src) { Indexed(0x89, src, index); }
-  void AluRR(int op, int dst, int src) {
-    if (op != kCmp) Before(dst);
-    Rex(src, dst);
-    Byte(op * 8 + 1);
-    ModRR(src, dst);
-    Flags();
-  }
-  void AluRI(int op, int dst, uint32_t v) {
-    if (op != kCmp) Before(dst);
-    Rex(0, dst);
-    Byte(0x81);
-    ModRR(op, dst);
-    Imm32(v);
-    Flags();
-  }
-  void AluRM(int op, int dst, uint32_t address) {
-    if (op != kCmp) Before(dst);
-    BeforeRead(address);
-    Guest(op * 8 + 3, dst, address);
-    Flags();
-  }
-  void CmpMI(uint32_t address, uint32_t v) {
-    BeforeRead(address);
-    Byte(0x41);
-    Byte(0x81);
-    Byte(0xBF);
-    Imm32(address);
-    Imm32(v);
-    Flags();
-  }
-  void CmpMQ(uint32_t address, int reg) {  // 64 bits
-    BeforeRead(address);
-    BeforeRead(address + 4);
-    Byte(0x49 | (reg >> 3) << 2);
-    Byte(0x39);
-    Byte(0x80 | (reg & 7) << 3 | 7);
-    Imm32(address);
-    Flags();
-  }
-  void ImulRR(int dst, int src) {
-    Before(dst);
-    Rex(dst, src);
-    Byte(0x0F);
-    Byte(0xAF);
-    ModRR(dst, src);
-    Flags();
-  }
-  void ImulRI(int dst, uint32_t v) {
-    Before(dst);
-    Rex(dst, dst);
-    Byte(0x69);
-    ModRR(dst, dst);
-    Imm32(v);
-    Flags();
-  }
-  void ImulRM(int dst, uint32_t address) {
-    Before(dst);
-    BeforeRead(address);
-    Byte(0x41 | (dst >> 3) << 2);
-    Byte(0x0F);
-    Byte(0xAF);
-    Byte(0x80 | (dst & 7) << 3 | 7);
-    Imm32(address);
-    Flags();
-  }
-  void ShiftRI(int digit, int dst, uint32_t n) {
-    Before(dst);
-    Rex(0, dst);
-    Byte(0xC1);
-    ModRR(digit, dst);
-    Byte(static_cast<int>(n & 31));
-    Flags();
-  }
-  void ShiftRCl(int digit, int dst) {
-    Before(dst);
-    Rex(0, dst);
-    Byte(0xD3);
-    ModRR(digit, dst);
-    Flags();
-  }
-  void Unary(int digit, int dst) {
-    Before(dst);
-    if (digit == kDivide) Before(edx);
-    Rex(0, dst);
-    Byte(0xF7);
-    ModRR(digit, dst);
-    Flags();
-  }
-  void Step(bool down, int dst) {
-    Before(dst);
-    Rex(0, dst);
-    Byte(0xFF);
-    ModRR(down ? 1 : 0, dst);
-    Flags();
-  }
-  void Test(int a, int b) {
-    Rex(b, a);
-    Byte(0x85);
-    ModRR(b, a);
-    Flags();
-  }
-  // eax := 1 where condition holds of the flags, else 0; zeroed makes eax 0 already.
-  void SetEax(int condition, bool zeroed) {
-    Before(eax);
-    for (int b : {0x0F, 0x90 | condition, 0xC0}) Byte(b);
-    if (!zeroed) {
-      for (int b : {0x0F, 0xB6, 0xC0}) Byte(b);
-    }
-    flagged_ = 1u << eax;
-    condition_ = condition;
-  }
-  void Cdq() {
-    Before(edx);
-    Byte(0x99);
-    Wrote(edx);
-  }
-  void Lea(int dst, int base, uint32_t displacement) {  // base neither rsp nor r12
-    Before(dst);
-    Rex(dst, base);
-    Byte(0x8D);
-    Byte(0x80 | (dst & 7) << 3 | (base & 7));
-    Imm32(displacement);
-    Wrote(dst);
-  }
-  void LoadContext(int dst, uint32_t offset) {  // mov dst, [r14 + offset]
-    Before(dst);
-    Byte(0x41 | (dst >> 3) << 2);
-    Byte(0x8B);
-    Byte(0x80 | (dst & 7) << 3 | 6);
-    Imm32(offset);
-    Wrote(dst);
-  }
-  void CountBack() {  // add qword [r14 + budget], 1
-    for (int b : {0x49, 0x83, 0x86}) Byte(b);
-    Imm32(offsetof(JitContext, budget));
-    Byte(1);
-    Flags();
-  }
-  void CountDown() {  // sub qword [r14 + budget], 1
-    FlushStores();
-    for (int b : {0x49, 0x83, 0xAE}) Byte(b);
-    Imm32(offsetof(JitContext, budget));
-    Byte(1);
-    Flags();
-  }
-  // A branch taken while stores wait goes through a pad that makes them first; they keep
-  // waiting on the way on.
-  void Jcc(int condition, int label) {
-    Byte(0x0F);
-    Byte(0x80 | condition);
-    Local(Pad({false, LoopFixup::kExit, static_cast<uint32_t>(label)}));
-  }
-  void Jmp(int label) {
-    FlushStores();
-    Byte(0xE9);
-    Local(label);
-  }
-  void JccOut(int condition, LoopFixup::Kind kind, uint32_t value) {
-    Byte(0x0F);
-    Byte(0x80 | condition);
-    const int pad = Pad({true, kind, value});
-    if (pad >= 0) {
-      Local(pad);
-    } else {
-      Out(kind, value);
-    }
-  }
-  void JmpOut(LoopFixup::Kind kind, uint32_t value) {
-    FlushStores();
-    Byte(0xE9);
-    Out(kind, value);
-  }
-  // Writes the pads, behind everything else.
-  void EmitPads() {
-    for (size_t i = 0; i < pads_.size(); ++i) {
-      Bind(pads_[i].label);
-      for (const PendingStore& p : pads_[i].stores) Guest(0x89, p.reg, p.address);
-      if (pads_[i].to.outside) {
-        JmpOut(pads_[i].to.kind, pads_[i].to.value);
-      } else {
-        Jmp(static_cast<int>(pads_[i].to.value));
-      }
-    }
-  }
-  bool Waiting(int reg) const {
-    for (const PendingStore& p : pending_) {
-      if (p.reg == reg) return true;
-    }
-    return false;
-  }
-  // Copies reg into spare, whose value the stores waiting on reg's take from now on.
-  void Rename(int reg, int spare) {
-    MovRR(spare, reg);
-    for (PendingStore& p : pending_) {
-      if (p.reg == reg) p.reg = spare;
-    }
-  }
-  // Patches the jumps to this code's own labels.
-  void Finish() {
-    for (auto [at, label] : locals_) {
-      const int32_t rel = static_cast<int32_t>(labels_[label] - (at + 4));
-      std::memcpy(code.bytes.data() + at, &rel, 4);
-    }
-  }
-
- private:
-  uint32_t Here() const { return static_cast<uint32_t>(code.bytes.size()); }
-  void Byte(int b) { code.bytes.push_back(static_cast<uint8_t>(b)); }
-  void Imm32(uint32_t v) {
-    for (int i = 0; i < 4; ++i) Byte(static_cast<int>(v >> (8 * i)));
-  }
-  void Rex(int reg, int rm) {
-    const int rex = 0x40 | (reg >> 3) << 2 | (rm >> 3);
-    if (rex != 0x40) Byte(rex);
-  }
-  void ModRR(int reg, int rm) { Byte(0xC0 | (reg & 7) << 3 | (rm & 7)); }
-  void Guest(int opcode, int reg, uint32_t address) {  // op reg, [r15 + address]
-    Byte(0x41 | (reg >> 3) << 2);
-    Byte(opcode);
-    Byte(0x80 | (reg & 7) << 3 | 7);
-    Imm32(address);
-  }
-  void Indexed(int opcode, int reg, int index) {  // op reg, [r15 + index]
-    Byte(0x41 | (reg >> 3) << 2 | (index >> 3) << 1);
-    Byte(opcode);
-    Byte(0x04 | (reg & 7) << 3);
-    Byte((index & 7) << 3 | 7);
-  }
-  void Local(int label) {
-    locals_.push_back({Here(), label});
-    Imm32(0);
-  }
-  void Out(LoopFixup::Kind kind, uint32_t value) {
-    code.fixups.push_back({Here(), kind, value});
-    Imm32(0);
-  }
-
-  struct PendingStore {
-    uint32_t address;
-    int reg;
-  };
-  struct Destination {
-    bool outside;
-    LoopFixup::Kind kind;
-    uint32_t value;  // a label, or the fixup's value
-  };
-  struct PadCode {
-    int label;
-    std::vector<PendingStore> stores;
-    Destination to;
-  };
-  // A label for a branch to `to`: a pad when stores wait, else (outside) -1 or the label itself.
-  int Pad(const Destination& to) {
-    if (pending_.empty()) return to.outside ? -1 : static_cast<int>(to.value);
-    std::sort(pending_.begin(), pending_.end(),
-              [](const PendingStore& a, const PendingStore& b) { return a.address < b.address; });
-    pads_.push_back({NewLabel(), pending_, to});
-    return pads_.back().label;
-  }
-  // Makes the stores of reg's value before reg changes.
-  void Before(int reg) {
-    bool uses = false;
-    for (const PendingStore& p : pending_) uses = uses || p.reg == reg;
-    if (!uses) return;
-    std::vector<PendingStore> kept;
-    for (const PendingStore& p : pending_) {
-      if (p.reg == reg) {
-        Guest(0x89, p.reg, p.address);
-      } else {
-        kept.push_back(p);
-      }
-    }
-    pending_ = std::move(kept);
-  }
-  // Makes a waiting store to the word at address before the word is read.
-  void BeforeRead(uint32_t address) {
-    for (const PendingStore& p : pending_) {
-      if (Overlap(p.address, address)) return FlushStores();
-    }
-  }
-  void Wrote(int reg) { flagged_ &= ~(1u << reg); }
-  void Flags() { flagged_ = 0; }
-
-  std::vector<int64_t> labels_;
-  std::vector<std::pair<uint32_t, int>> locals_;
-  uint32_t flagged_ = 0;  // registers holding the flags' condition as 1 or 0
-  int condition_ = 0;
-  std::vector<PendingStore> pending_;
-  std::vector<PadCode> pads_;
-};
 
 bool IsBinary(uint32_t op) {
   return (op >= kOpAdd && op <= kOpXor) || op == kOpShiftRight || op == kOpShiftLeft ||
@@ -633,7 +246,7 @@ class LoopTranslator {
 
   // Compares every word the loop does not write with its translation, two at a time where two
   // stand together; a difference leaves for the plain code behind. Then loads the variables.
-  LoopCode Entry() {
+  MachineCode Entry() {
     Assembler as;
     for (uint64_t a = lo_; a < hi_;) {
       if (Written(static_cast<uint32_t>(a))) {
@@ -649,15 +262,15 @@ class LoopTranslator {
         as.CmpMI(static_cast<uint32_t>(a), Expected(static_cast<uint32_t>(a)));
         a += 4;
       }
-      as.JccOut(kNotEqual, LoopFixup::kEntryEnd, 0);
+      as.JccOut(kNotEqual, CodeFixup::kEntryEnd, 0);
     }
     for (auto [address, reg] : variables_) as.Load(reg, address);
-    as.JmpOut(LoopFixup::kBody, 0);
+    as.JmpOut(CodeFixup::kBody, 0);
     as.Finish();
     return std::move(as.code);
   }
 
-  LoopCode Body(size_t first, size_t last, bool counted) {
+  MachineCode Body(size_t first, size_t last, bool counted) {
     Assembler as;
     as_ = &as;
     counted_ = counted;
@@ -683,7 +296,7 @@ class LoopTranslator {
       }
       if (counted) {
         as.CountDown();
-        as.JccOut(kBelow, LoopFixup::kExit, kExitFault);
+        as.JccOut(kBelow, CodeFixup::kExit, kExitFault);
       }
       Instruction(k);
     }
@@ -699,10 +312,10 @@ class LoopTranslator {
       }
       auto it = indexOf_.find(address);
       if (it != indexOf_.end()) {
-        as.JmpOut(LoopFixup::kInstruction, static_cast<uint32_t>(it->second));
+        as.JmpOut(CodeFixup::kInstruction, static_cast<uint32_t>(it->second));
       } else {
         as.MovRI(eax, address);
-        as.JmpOut(LoopFixup::kExit, kExitDispatch);
+        as.JmpOut(CodeFixup::kExit, kExitDispatch);
       }
     }
     as.EmitPads();
@@ -808,7 +421,7 @@ class LoopTranslator {
     Clobber(scratch);
     as_->Lea(scratch, reg, static_cast<uint32_t>(-static_cast<int64_t>(kNull)));
     as_->AluRR(kCmp, scratch, r12);
-    as_->JccOut(kAbove, LoopFixup::kExit, kExitFault);
+    as_->JccOut(kAbove, CodeFixup::kExit, kExitFault);
   }
 
   // A register holding s: its own, else spare loaded with it.
@@ -1022,7 +635,7 @@ void LoopTranslator::Divide(uint32_t op, Source b) {
   Into(ecx, b);
   Clobber(edx);
   as_->Test(ecx, ecx);
-  as_->JccOut(kEqual, LoopFixup::kExit, kExitFault);
+  as_->JccOut(kEqual, CodeFixup::kExit, kExitFault);
   const int general = as_->NewLabel(), done = as_->NewLabel();
   as_->AluRI(kCmp, ecx, 0xFFFFFFFF);
   as_->Jcc(kNotEqual, general);

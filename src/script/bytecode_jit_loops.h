@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "script/guest_memory.h"
+#include "script/jit_assembler.h"
 #include "script/threaded_code.h"
 
 namespace bw {
@@ -26,30 +27,12 @@ enum JitExit : uint16_t {
   kExitCount
 };
 
-// A jump from loop code to code outside it: where the rel32 at `at` points.
-struct LoopFixup {
-  enum Kind : uint8_t {
-    kInstruction,  // the variant's code of instruction `value`, entered as any jump enters it
-    kExit,         // the variant's exit `value`
-    kBody,         // byte `value` of the loop's own body (from its entry)
-    kEntryEnd,     // behind the entry: the plain code of the loop's first instruction
-  };
-  uint32_t at;
-  Kind kind;
-  uint32_t value;
-};
-
-struct LoopCode {
-  std::vector<uint8_t> bytes;
-  std::vector<LoopFixup> fixups;
-};
-
 struct TranslatedLoop {
   size_t first = 0, last = 0;  // the instructions, by index
   // Per variant (plain, counted): the entry, placed right before the first instruction's code,
   // and the body, placed anywhere.
-  LoopCode entry[2];
-  LoopCode body[2];
+  jit::MachineCode entry[2];
+  jit::MachineCode body[2];
 };
 
 // Finds the loops of list (the instructions of one block) that can run trusted and translates
