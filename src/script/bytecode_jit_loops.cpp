@@ -520,9 +520,10 @@ void LoopTranslator::Instruction(size_t k) {
       return;
     case kOpDeref: {
       const int pointer = InRegister(Read(Operand(k, 1)), eax);
-      CheckGuest(pointer, Scratch(pointer, eax));
+      const int scratch = Scratch(pointer, eax);
+      CheckGuest(pointer, scratch);
       Clobber(eax);
-      as_->LoadAt(eax, pointer);
+      as_->LoadAt(eax, pointer, scratch);
       Write(Operand(k, 2), eax);
       return;
     }

@@ -127,8 +127,26 @@ class Assembler {
     for (const PendingStore& p : pending_) Guest(0x89, p.reg, p.address);
     pending_.clear();
   }
-  void LoadAt(int dst, int index) {
-    FlushStores();  // it may read any of them
+  // A read through index, which may land on a waiting store's word: where it does, a pad makes
+  // the stores first (making them again later does no harm) and comes back. scratch: a register
+  // free to use.
+  void LoadAt(int dst, int index, int scratch) {
+    if (!pending_.empty()) {
+      uint32_t from = pending_[0].address, to = from;
+      for (const PendingStore& p : pending_) {
+        from = std::min(from, p.address);
+        to = std::max(to, p.address);
+      }
+      Lea(scratch, index, static_cast<uint32_t>(3 - static_cast<int64_t>(from)));
+      AluRI(kCmp, scratch, to - from + 7);
+      const int back = NewLabel();
+      Byte(0x0F);
+      Byte(0x80 | kBelow);
+      const int pad = NewLabel();
+      Local(pad);
+      pads_.push_back({pad, pending_, {false, CodeFixup::kExit, static_cast<uint32_t>(back)}});
+      Mark(back);
+    }
     Before(dst);
     Indexed(0x8B, dst, index);
     Wrote(dst);

@@ -153,9 +153,11 @@ inline std::string LoopProgram(std::mt19937& rng) {
                 "a: add 0, table, ptr\n stind " + number(100) + ", ptr\n deref ptr, " + var() +
                 "\n";
         break;
-      case 6:  // through the pointer into the loop's bound, or into a variable
-        body += pick(2) ? " set bound.2, ptr\n stind " + std::to_string(3 + pick(6)) + ", ptr\n"
-                        : " set " + var() + ", ptr\n stind " + number(50) + ", ptr\n";
+      case 6:  // through the pointer into the loop's bound, into a variable, or out of one
+        body += pick(3) == 0
+                    ? " set bound.2, ptr\n stind " + std::to_string(3 + pick(6)) + ", ptr\n"
+                : pick(2) == 0 ? " set " + var() + ", ptr\n stind " + number(50) + ", ptr\n"
+                               : " set " + var() + ", ptr\n deref ptr, " + var() + "\n";
         break;
       default:
         body += " mov " + var() + ", " + at + ".1\n" + at + ": " + kBinary[pick(8)] + " 0, " +
