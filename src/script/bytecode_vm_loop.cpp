@@ -85,6 +85,8 @@ int BytecodeVm::Execute(uint64_t budget, bool enter) {
     return x;
   };
   auto put = [base](uint32_t address, uint32_t x) { std::memcpy(base + address, &x, 4); };
+  // A store into an operand word of the instruction at ip, which lies in the arena.
+  auto putAt = [base](uint64_t address, uint32_t x) { std::memcpy(base + address, &x, 4); };
   auto good = [&span4](uint32_t address) { return __builtin_expect(address - kNull <= span4, 1); };
   uint64_t s0 = 0, s1 = 0;
   auto code8 = [base](uint64_t address) {
@@ -630,7 +632,7 @@ tDeref:  // a: the pointer's address, b: the destination
 tMoveJz:  // a: the move's source, b: the jump's target
   BW_EXPECT(BW_SAME8(0) && BW_SAME8(8) && BW_SAME4(20), 2);
   v = word(e->a);
-  put(ip + 16, v);
+  putAt(ip + 16, v);
   if (v == 0) BW_JUMP(e->b, e->target);
   ip += 24;
   e += 2;
@@ -653,7 +655,7 @@ tIncJump:  // a: the counter, b: the jump's target
 #define BW_SHAPE_MoveBin(opcode, F)                         \
   BW_EXPECT(BW_SAME8(0) && BW_SAME8(8) && BW_SAME4(24), 2); \
   a = word(e->a);                                           \
-  put(ip + 16, a);                                          \
+  putAt(ip + 16, a);                                        \
   b = word(ip + 20);                                        \
   put(e->b, F(a, b));                                       \
   ip += 28;                                                 \
@@ -662,7 +664,7 @@ tIncJump:  // a: the counter, b: the jump's target
 #define BW_SHAPE_Move2Bin(opcode, F)                        \
   BW_EXPECT(BW_SAME8(0) && BW_SAME8(8) && BW_SAME4(24), 2); \
   b = word(e->a);                                           \
-  put(ip + 20, b);                                          \
+  putAt(ip + 20, b);                                        \
   a = word(ip + 16);                                        \
   put(e->b, F(a, b));                                       \
   ip += 28;                                                 \
@@ -671,14 +673,15 @@ tIncJump:  // a: the counter, b: the jump's target
 #define BW_SHAPE_MovesBin(opcode, F)                                                               \
   s0 = snap8(ip, codeSnapshot);                                                                    \
   s1 = snap8(ip + 16, codeSnapshot);                                                               \
+  w = snap4(ip + 36, codeSnapshot);                                                                \
   BW_EXPECT(code8(ip) == s0 && BW_SAME8(8) && code8(ip + 16) == s1 && word(ip + 24) == (opcode) && \
-                BW_SAME4(36),                                                                      \
+                word(ip + 36) == w,                                                                \
             3);                                                                                    \
   a = word(s0 >> 32);                                                                              \
-  put(ip + 28, a);                                                                                 \
+  putAt(ip + 28, a);                                                                               \
   b = word(static_cast<uint32_t>(s1));                                                             \
-  put(ip + 32, b);                                                                                 \
-  put(snap4(ip + 36, codeSnapshot), F(a, b));                                                      \
+  putAt(ip + 32, b);                                                                               \
+  put(w, F(a, b));                                                                                 \
   ip += 40;                                                                                        \
   e += 3;                                                                                          \
   BW_GO();
@@ -690,22 +693,23 @@ tIncJump:  // a: the counter, b: the jump's target
   b = word(ip + 8);                                                 \
   v = F(a, b);                                                      \
   put(e->a, v);                                                     \
-  put(ip + 32, v);                                                  \
+  putAt(ip + 32, v);                                                \
   if (v == 0) BW_JUMP(e->b, e->target);                             \
   ip += 40;                                                         \
   e += 3;                                                           \
   BW_GO();
 #define BW_SHAPE_MoveBinJz(opcode, F)                                     \
+  w = snap4(ip + 48, codeSnapshot);                                       \
   BW_EXPECT(BW_SAME8(0) && BW_SAME8(8) && BW_SAME8(24) && BW_SAME8(32) && \
-                word(ip + 40) == kOpJumpIfZero && BW_SAME4(48),           \
+                word(ip + 40) == kOpJumpIfZero && word(ip + 48) == w,     \
             4);                                                           \
   a = word(e->a);                                                         \
-  put(ip + 16, a);                                                        \
+  putAt(ip + 16, a);                                                      \
   b = word(ip + 20);                                                      \
   v = F(a, b);                                                            \
   put(e->b, v);                                                           \
-  put(ip + 44, v);                                                        \
-  if (v == 0) BW_JUMP(snap4(ip + 48, codeSnapshot), e->target);           \
+  putAt(ip + 44, v);                                                      \
+  if (v == 0) BW_JUMP(w, e->target);                                      \
   ip += 52;                                                               \
   e += 4;                                                                 \
   BW_GO();

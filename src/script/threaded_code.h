@@ -16,28 +16,48 @@
 
 namespace bw {
 
+// clang-format off
 // The binary instructions a handler shape can stand for: name and opcode.
-#define BW_THREADED_BINARY(X, shape)                                                    \
-  X(shape, Add, kOpAdd)                                                                 \
-  X(shape, Sub, kOpSub)                                                                 \
-  X(shape, Mul, kOpMul)                                                                 \
-  X(shape, And, kOpAnd)                                                                 \
-  X(shape, Or, kOpOr) X(shape, Xor, kOpXor) X(shape, Sar, kOpShiftRight)                \
-      X(shape, Shl, kOpShiftLeft) X(shape, Lt, kOpLess) X(shape, Le, kOpLessEqual)      \
-          X(shape, Gt, kOpGreater) X(shape, Ge, kOpGreaterEqual) X(shape, Eq, kOpEqual) \
-              X(shape, Ne, kOpNotEqual)
+#define BW_THREADED_BINARY(X, shape) \
+  X(shape, Add, kOpAdd)              \
+  X(shape, Sub, kOpSub)              \
+  X(shape, Mul, kOpMul)              \
+  X(shape, And, kOpAnd)              \
+  X(shape, Or, kOpOr)                \
+  X(shape, Xor, kOpXor)              \
+  X(shape, Sar, kOpShiftRight)       \
+  X(shape, Shl, kOpShiftLeft)        \
+  X(shape, Lt, kOpLess)              \
+  X(shape, Le, kOpLessEqual)         \
+  X(shape, Gt, kOpGreater)           \
+  X(shape, Ge, kOpGreaterEqual)      \
+  X(shape, Eq, kOpEqual)             \
+  X(shape, Ne, kOpNotEqual)
 // The shapes built around one binary instruction (B); M is a move into B's first operand word,
 // M2 one into its second, J a move of B's result into a jump-if-zero's test word and the jump:
 // B; M B; M2 B; M M2 B; B J; M B J.
-#define BW_THREADED_SHAPES(X)     \
-  BW_THREADED_BINARY(X, Bin)      \
-  BW_THREADED_BINARY(X, MoveBin)  \
-  BW_THREADED_BINARY(X, Move2Bin) \
-  BW_THREADED_BINARY(X, MovesBin) BW_THREADED_BINARY(X, BinJz) BW_THREADED_BINARY(X, MoveBinJz)
+#define BW_THREADED_SHAPES(X)       \
+  BW_THREADED_BINARY(X, Bin)        \
+  BW_THREADED_BINARY(X, MoveBin)    \
+  BW_THREADED_BINARY(X, Move2Bin)   \
+  BW_THREADED_BINARY(X, MovesBin)   \
+  BW_THREADED_BINARY(X, BinJz)      \
+  BW_THREADED_BINARY(X, MoveBinJz)
 // The other handlers. Raw runs the instruction as the plain loop does.
 #define BW_THREADED_OTHERS(X) \
   X(Raw)                      \
-  X(Move) X(Set) X(Inc) X(Dec) X(Jz) X(Jump) X(Call) X(StoreIndirect) X(Deref) X(MoveJz) X(IncJump)
+  X(Move)                     \
+  X(Set)                      \
+  X(Inc)                      \
+  X(Dec)                      \
+  X(Jz)                       \
+  X(Jump)                     \
+  X(Call)                     \
+  X(StoreIndirect)            \
+  X(Deref)                    \
+  X(MoveJz)                   \
+  X(IncJump)
+// clang-format on
 
 enum ThreadedHandler : uint16_t {
 #define BW_THREADED_OTHER_ID(name) kThreaded##name,
