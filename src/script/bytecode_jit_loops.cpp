@@ -282,7 +282,11 @@ class LoopTranslator {
       const uint32_t op = list_[k].opcode;
       if (op != kOpJump && op != kOpJumpIfZero) continue;
       auto it = indexOf_.find(Operand(k, op == kOpJump ? 1 : 2));
-      if (it != indexOf_.end()) targets.insert(it->second);
+      if (it != indexOf_.end() && it->second >= first && it->second <= last)
+        targets.insert(it->second);
+    }
+    if (!counted) {
+      for (size_t k : targets) as.Overwrites(labels_[k - first], Overwritten(k));
     }
     in_.clear();
     for (auto [address, reg] : variables_) in_[address] = reg;
@@ -321,6 +325,37 @@ class LoopTranslator {
     as.EmitPads();
     as.Finish();
     return std::move(as.code);
+  }
+
+  // The words that the instructions from k on store to before anything could see the word:
+  // before a jump, a fault or a read through a pointer, and before a read of the word itself.
+  std::vector<uint32_t> Overwritten(size_t k) const {
+    std::vector<uint32_t> read, written;
+    auto seen = [](const std::vector<uint32_t>& words, uint32_t address) {
+      for (uint32_t w : words) {
+        if (Overlap(w, address)) return true;
+      }
+      return false;
+    };
+    for (size_t m = k; m <= last_; ++m) {
+      const uint32_t op = list_[m].opcode;
+      const bool divides = op >= kOpDiv && op <= kOpModPositive;
+      if (op == kOpJump || op == kOpJumpIfZero || op == kOpStoreIndirect || op == kOpDeref ||
+          divides)
+        break;
+      for (uint32_t w = 1; w <= kOpcodeOperands[op]; ++w) {
+        const uint32_t at = list_[m].address + 4 * w;
+        if (IsValueWord(op, w) && Written(at)) read.push_back(at);
+      }
+      if (ReadWord(op)) read.push_back(Operand(m, ReadWord(op)));
+      if (!StoredWord(op)) continue;
+      const uint32_t to = Operand(m, StoredWord(op));
+      // Only a store of the whole word, to a word no earlier instruction of the run read.
+      bool clean = !seen(read, to);
+      for (uint32_t w : written) clean = clean && (w == to || !Overlap(w, to));
+      if (clean) written.push_back(to);
+    }
+    return written;
   }
 
   // The label a jump to address takes: the instruction's own inside the loop, else a way out.

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <map>
 #include <utility>
 #include <vector>
 
@@ -67,8 +68,14 @@ class Assembler {
   }
   // Code reached by jumps too: every path arrives with its stores made.
   void Bind(int label) {
+    Drop(label);
     FlushStores();
     labels_[label] = Here();
+  }
+  // The code at label stores to these words before anything could see them: a waiting store
+  // to one of them is dropped on the way there.
+  void Overwrites(int label, std::vector<uint32_t> words) {
+    overwritten_[label] = std::move(words);
   }
   // A label nothing jumps to (yet): the stores keep waiting.
   void Mark(int label) { labels_[label] = Here(); }
@@ -303,9 +310,13 @@ class Assembler {
   void Jcc(int condition, int label) {
     Byte(0x0F);
     Byte(0x80 | condition);
+    std::vector<PendingStore> waiting = pending_;
+    Drop(label);
     Local(Pad({false, CodeFixup::kExit, static_cast<uint32_t>(label)}));
+    pending_ = std::move(waiting);
   }
   void Jmp(int label) {
+    Drop(label);
     FlushStores();
     Byte(0xE9);
     Local(label);
@@ -412,6 +423,13 @@ class Assembler {
     pads_.push_back({NewLabel(), pending_, to});
     return pads_.back().label;
   }
+  void Drop(int label) {
+    auto it = overwritten_.find(label);
+    if (it == overwritten_.end()) return;
+    std::erase_if(pending_, [&](const PendingStore& p) {
+      return std::find(it->second.begin(), it->second.end(), p.address) != it->second.end();
+    });
+  }
   // Makes the stores of reg's value before reg changes.
   void Before(int reg) {
     bool uses = false;
@@ -442,6 +460,7 @@ class Assembler {
   int condition_ = 0;
   std::vector<PendingStore> pending_;
   std::vector<PadCode> pads_;
+  std::map<int, std::vector<uint32_t>> overwritten_;
 };
 
 }  // namespace bw::jit
