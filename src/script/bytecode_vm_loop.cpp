@@ -206,15 +206,12 @@ int BytecodeVm::Execute(uint64_t budget, bool enter) {
   } while (0)
 #define BW_EXPECT(words, count) \
   if (__builtin_expect(!(words), 0)) BW_DEOPT(count)
-// To a decoded jump's target: its record when the decoding found one, else wherever it is.
+// To a decoded jump's target, by its record.
 #define BW_JUMP(to, record) \
   do {                      \
     ip = (to);              \
-    if (record) {           \
-      e = (record);         \
-      BW_GO();              \
-    }                       \
-    BW_NEXT();              \
+    e = (record);           \
+    BW_GO();                \
   } while (0)
 // Whether the 8 or 4 bytes k bytes into the instruction read as decoded.
 #define BW_SAME8(k) same8(ip + (k), codeSnapshot)
@@ -577,6 +574,8 @@ op40:
   // decoded.
 tRaw:
   BW_DEOPT(1);
+tLookup:  // ip: where a jump out of the block leads
+  BW_NEXT();
 tMove:  // a: the source, b: the destination
   BW_EXPECT(BW_SAME8(0) && BW_SAME4(8), 1);
   put(e->b, word(e->a));
@@ -698,20 +697,22 @@ tIncJump:  // a: the counter, b: the jump's target
   ip += 40;                                                         \
   e += 3;                                                           \
   BW_GO();
-#define BW_SHAPE_MoveBinJz(opcode, F)                                     \
-  w = snap4(ip + 48, codeSnapshot);                                       \
-  BW_EXPECT(BW_SAME8(0) && BW_SAME8(8) && BW_SAME8(24) && BW_SAME8(32) && \
-                word(ip + 40) == kOpJumpIfZero && word(ip + 48) == w,     \
-            4);                                                           \
-  a = word(e->a);                                                         \
-  putAt(ip + 16, a);                                                      \
-  b = word(ip + 20);                                                      \
-  v = F(a, b);                                                            \
-  put(e->b, v);                                                           \
-  putAt(ip + 44, v);                                                      \
-  if (v == 0) BW_JUMP(w, e->target);                                      \
-  ip += 52;                                                               \
-  e += 4;                                                                 \
+#define BW_SHAPE_MoveBinJz(opcode, F)                                                 \
+  s0 = snap8(ip, codeSnapshot);                                                       \
+  s1 = snap8(ip + 24, codeSnapshot);                                                  \
+  w = snap4(ip + 48, codeSnapshot);                                                   \
+  BW_EXPECT(code8(ip) == s0 && BW_SAME8(8) && code8(ip + 24) == s1 && BW_SAME8(32) && \
+                word(ip + 40) == kOpJumpIfZero && word(ip + 48) == w,                 \
+            4);                                                                       \
+  a = word(s0 >> 32);                                                                 \
+  putAt(ip + 16, a);                                                                  \
+  b = word(ip + 20);                                                                  \
+  v = F(a, b);                                                                        \
+  put(static_cast<uint32_t>(s1), v);                                                  \
+  putAt(ip + 44, v);                                                                  \
+  if (v == 0) BW_JUMP(w, e->target);                                                  \
+  ip += 52;                                                                           \
+  e += 4;                                                                             \
   BW_GO();
 #define BW_SHAPE_HANDLER(shape, name, opcode) \
   t##shape##name : BW_SHAPE_##shape(opcode, BW_BINARY_##name)

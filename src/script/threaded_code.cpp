@@ -70,7 +70,7 @@ class Decoder {
       if (moved == At(1) + 4 && Is(2, kOpMove) && Is(3, kOpJumpIfZero) && Word(2, 1) == d &&
           Word(2, 2) == At(3) + 4 && Outside(d, At(0), End(3))) {
         Set(op, kThreadedMoveBinJzAdd + bin, 4, x, d);
-        op.target = code_.At(Word(3, 2));
+        op.target = code_.Target(Word(3, 2));
         return true;
       }
       if (moved == At(1) + 4 || moved == At(1) + 8) {
@@ -85,19 +85,19 @@ class Decoder {
     }
     if (Is(0, kOpIncrement) && Is(1, kOpJump) && Good(x)) {
       Set(op, kThreadedIncJump, 2, x, Word(1, 1));
-      op.target = code_.At(op.b);
+      op.target = code_.Target(op.b);
       return true;
     }
     if (moveIn && Is(1, kOpJumpIfZero) && moved == At(1) + 4) {
       Set(op, kThreadedMoveJz, 2, x, Word(1, 2));
-      op.target = code_.At(op.b);
+      op.target = code_.Target(op.b);
       return true;
     }
     if (Binary(0) >= 0 && Is(1, kOpMove) && Is(2, kOpJumpIfZero)) {
       const uint32_t d = Word(0, 3);
       if (Good(d) && Word(1, 1) == d && Word(1, 2) == At(2) + 4 && Outside(d, At(0), End(2))) {
         Set(op, kThreadedBinJzAdd + Binary(0), 3, d, Word(2, 2));
-        op.target = code_.At(op.b);
+        op.target = code_.Target(op.b);
         return true;
       }
     }
@@ -121,12 +121,12 @@ class Decoder {
         break;
       case kOpJumpIfZero:
         Set(op, kThreadedJz, 1, w2);
-        op.target = code_.At(w2);
+        op.target = code_.Target(w2);
         break;
       case kOpJump:
       case kOpCall:
         Set(op, list_[i_].opcode == kOpJump ? kThreadedJump : kThreadedCall, 1, w1);
-        op.target = code_.At(w1);
+        op.target = code_.Target(w1);
         break;
       case kOpStoreIndirect:
         if (Good(w2)) Set(op, kThreadedStoreIndirect, 1, w2);
@@ -185,9 +185,12 @@ ThreadedCode::ThreadedCode(GuestMemory& memory, uint32_t start, uint32_t bytes)
   memory.Read(start, snapshot_.data(), bytes_);
   for (size_t i = 0; i < list.size(); ++i)
     index_[(list[i].address - start) / 4] = static_cast<uint32_t>(i + 1);
-  // Behind the last instruction a record that hands whatever follows to the plain loop.
-  ops_.resize(list.size() + 1);
-  ops_.back().ip = list.back().next;
+  // Behind the last instruction a record that hands whatever follows to the plain loop, and
+  // one for jumps out of the block.
+  ops_.resize(list.size() + 2);
+  ops_[list.size()].ip = list.back().next;
+  ops_.back().handler = kThreadedLookup;
+  ops_.back().count = 0;
   Decoder decoder(memory, list, *this);
   for (size_t i = 0; i < list.size(); ++i) decoder.Decode(i, ops_[i]);
   memory_.ThreadedBlocks().Add(this, start_, bytes_);

@@ -43,7 +43,8 @@ namespace bw {
   BW_THREADED_BINARY(X, MovesBin)   \
   BW_THREADED_BINARY(X, BinJz)      \
   BW_THREADED_BINARY(X, MoveBinJz)
-// The other handlers. Raw runs the instruction as the plain loop does.
+// The other handlers. Raw runs the instruction as the plain loop does; Lookup goes on wherever
+// a jump whose target the decoding did not find leads.
 #define BW_THREADED_OTHERS(X) \
   X(Raw)                      \
   X(Move)                     \
@@ -56,7 +57,8 @@ namespace bw {
   X(StoreIndirect)            \
   X(Deref)                    \
   X(MoveJz)                   \
-  X(IncJump)
+  X(IncJump)                  \
+  X(Lookup)
 // clang-format on
 
 enum ThreadedHandler : uint16_t {
@@ -76,7 +78,7 @@ struct ThreadedOp {
   uint16_t handler = kThreadedRaw;  // runs this instruction and count - 1 behind it
   uint8_t count = 1;
   uint32_t a = 0, b = 0;
-  const ThreadedOp* target = nullptr;  // the record of a jump's decoded target, when in the block
+  const ThreadedOp* target = nullptr;  // the record of a jump's decoded target
 };
 static_assert(sizeof(ThreadedOp) == 32);
 
@@ -114,7 +116,12 @@ class ThreadedCode {
   void Link(void* const* table);
   void* const* Linked() const { return linked_; }
   // The record behind the last instruction, which hands what follows to the plain loop.
-  const ThreadedOp* Behind() const { return &ops_.back(); }
+  const ThreadedOp* Behind() const { return &ops_[ops_.size() - 2]; }
+  // The record a jump to address goes to: the instruction's, else one that looks it up.
+  const ThreadedOp* Target(uint32_t address) const {
+    const ThreadedOp* op = At(address);
+    return op ? op : &ops_.back();
+  }
   const uint32_t* Index() const { return index_.data(); }
   // The block's words as decoded, placed so that the decoded word of address a is at Snapshot()
   // + a: a handler compares two neighbouring words at once.
