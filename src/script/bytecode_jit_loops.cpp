@@ -328,7 +328,8 @@ class LoopTranslator {
   }
 
   // The words that the instructions from k on store to before anything could see the word:
-  // before a jump, a fault or a read through a pointer, and before a read of the word itself.
+  // before a test, a jump out, a fault or a read through a pointer, and before a read of the
+  // word itself. Jumps inside the loop are followed.
   std::vector<uint32_t> Overwritten(size_t k) const {
     std::vector<uint32_t> read, written;
     auto seen = [](const std::vector<uint32_t>& words, uint32_t address) {
@@ -337,12 +338,17 @@ class LoopTranslator {
       }
       return false;
     };
-    for (size_t m = k; m <= last_; ++m) {
+    std::set<size_t> visited;
+    for (size_t m = k; m <= last_ && visited.insert(m).second; ++m) {
       const uint32_t op = list_[m].opcode;
+      if (op == kOpJump) {
+        auto it = indexOf_.find(Operand(m, 1));
+        if (it == indexOf_.end() || it->second < first_ || it->second > last_) break;
+        m = it->second - 1;
+        continue;
+      }
       const bool divides = op >= kOpDiv && op <= kOpModPositive;
-      if (op == kOpJump || op == kOpJumpIfZero || op == kOpStoreIndirect || op == kOpDeref ||
-          divides)
-        break;
+      if (op == kOpJumpIfZero || op == kOpStoreIndirect || op == kOpDeref || divides) break;
       for (uint32_t w = 1; w <= kOpcodeOperands[op]; ++w) {
         const uint32_t at = list_[m].address + 4 * w;
         if (IsValueWord(op, w) && Written(at)) read.push_back(at);
