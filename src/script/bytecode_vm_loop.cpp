@@ -110,12 +110,6 @@ int BytecodeVm::Execute(uint64_t budget, bool enter) {
     std::memcpy(&y, decoded + address, 8);
     return x == y;
   };
-  auto same4 = [base](uint64_t address, const uint8_t* decoded) {
-    uint32_t x, y;
-    std::memcpy(&x, base + address, 4);
-    std::memcpy(&y, decoded + address, 4);
-    return x == y;
-  };
   // The opcode of the instruction at address when the whole instruction lies in the arena, else
   // -1. A translated instruction's word reads back as its opcode, on the bad-opcode path. Called
   // out of line, it takes its values as arguments: a captured local would live in memory, and
@@ -213,9 +207,11 @@ int BytecodeVm::Execute(uint64_t budget, bool enter) {
     e = (record);           \
     BW_GO();                \
   } while (0)
-// Whether the 8 or 4 bytes k bytes into the instruction read as decoded.
+// Whether the 8 (or 4) bytes k bytes into the instruction read as decoded; the DECODED forms
+// keep the decoded bytes in var.
 #define BW_SAME8(k) same8(ip + (k), codeSnapshot)
-#define BW_SAME4(k) same4(ip + (k), codeSnapshot)
+#define BW_DECODED8(k, var) ((var) = snap8(ip + (k), codeSnapshot), code8(ip + (k)) == (var))
+#define BW_DECODED4(k, var) ((var) = snap4(ip + (k), codeSnapshot), word(ip + (k)) == (var))
 
   // The tables are static: label addresses are fixed, so each call dispatches with no setup.
   static void* const handlers[kOpcodeCount] = {
@@ -576,143 +572,137 @@ tRaw:
   BW_DEOPT(1);
 tLookup:  // ip: where a jump out of the block leads
   BW_NEXT();
-tMove:  // a: the source, b: the destination
-  BW_EXPECT(BW_SAME8(0) && BW_SAME4(8), 1);
-  put(e->b, word(e->a));
+tMove:
+  BW_EXPECT(BW_DECODED8(0, s0) && BW_DECODED4(8, w), 1);
+  put(w, word(s0 >> 32));
   ip += 12;
   ++e;
   BW_GO();
 tSet:
-  BW_EXPECT(word(ip) == kOpSet && BW_SAME4(8), 1);
-  put(e->a, word(ip + 4));
+  BW_EXPECT(word(ip) == kOpSet && BW_DECODED4(8, w), 1);
+  put(w, word(ip + 4));
   ip += 12;
   ++e;
   BW_GO();
 tInc:
-  BW_EXPECT(BW_SAME8(0), 1);
-  put(e->a, word(e->a) + 1);
+  BW_EXPECT(BW_DECODED8(0, s0), 1);
+  put(static_cast<uint32_t>(s0 >> 32), word(s0 >> 32) + 1);
   ip += 8;
   ++e;
   BW_GO();
 tDec:
-  BW_EXPECT(BW_SAME8(0), 1);
-  put(e->a, word(e->a) - 1);
+  BW_EXPECT(BW_DECODED8(0, s0), 1);
+  put(static_cast<uint32_t>(s0 >> 32), word(s0 >> 32) - 1);
   ip += 8;
   ++e;
   BW_GO();
 tJz:
-  BW_EXPECT(word(ip) == kOpJumpIfZero && BW_SAME4(8), 1);
-  if (word(ip + 4) == 0) BW_JUMP(e->a, e->target);
+  BW_EXPECT(word(ip) == kOpJumpIfZero && BW_DECODED4(8, w), 1);
+  if (word(ip + 4) == 0) BW_JUMP(w, e->target);
   ip += 12;
   ++e;
   BW_GO();
 tJump:
-  BW_EXPECT(BW_SAME8(0), 1);
-  BW_JUMP(e->a, e->target);
+  BW_EXPECT(BW_DECODED8(0, s0), 1);
+  BW_JUMP(s0 >> 32, e->target);
 tCall:
-  BW_EXPECT(BW_SAME8(0), 1);
+  BW_EXPECT(BW_DECODED8(0, s0), 1);
   ip += 8;
   BW_PUSH(static_cast<uint32_t>(ip));
-  BW_JUMP(e->a, e->target);
-tStoreIndirect:  // a: the pointer's address
-  BW_EXPECT(word(ip) == kOpStoreIndirect && BW_SAME4(8), 1);
+  BW_JUMP(s0 >> 32, e->target);
+tStoreIndirect:
+  BW_EXPECT(word(ip) == kOpStoreIndirect && BW_DECODED4(8, w), 1);
   a = word(ip + 4);
   ip += 12;
-  BW_STORE(word(e->a), a);
+  BW_STORE(word(w), a);
   ++e;
   BW_GO();
-tDeref:  // a: the pointer's address, b: the destination
-  BW_EXPECT(BW_SAME8(0) && BW_SAME4(8), 1);
+tDeref:
+  BW_EXPECT(BW_DECODED8(0, s0) && BW_DECODED4(8, w), 1);
   ip += 12;
-  BW_LOAD(word(e->a), v);
-  put(e->b, v);
+  BW_LOAD(word(s0 >> 32), v);
+  put(w, v);
   ++e;
   BW_GO();
-tMoveJz:  // a: the move's source, b: the jump's target
-  BW_EXPECT(BW_SAME8(0) && BW_SAME8(8) && BW_SAME4(20), 2);
-  v = word(e->a);
+tMoveJz:
+  BW_EXPECT(BW_DECODED8(0, s0) && BW_SAME8(8) && BW_DECODED4(20, w), 2);
+  v = word(s0 >> 32);
   putAt(ip + 16, v);
-  if (v == 0) BW_JUMP(e->b, e->target);
+  if (v == 0) BW_JUMP(w, e->target);
   ip += 24;
   e += 2;
   BW_GO();
-tIncJump:  // a: the counter, b: the jump's target
-  BW_EXPECT(BW_SAME8(0) && BW_SAME8(8), 2);
-  put(e->a, word(e->a) + 1);
-  BW_JUMP(e->b, e->target);
+tIncJump:
+  BW_EXPECT(BW_DECODED8(0, s0) && BW_DECODED8(8, s1), 2);
+  put(static_cast<uint32_t>(s0 >> 32), word(s0 >> 32) + 1);
+  BW_JUMP(s1 >> 32, e->target);
 
-// The shapes around one binary instruction of the given opcode and result F. a, b and c are the
-// moves' sources, then the binary's destination, then the jump's target.
-#define BW_SHAPE_Bin(opcode, F)                       \
-  BW_EXPECT(word(ip) == (opcode) && BW_SAME4(12), 1); \
-  a = word(ip + 4);                                   \
-  b = word(ip + 8);                                   \
-  put(e->a, F(a, b));                                 \
-  ip += 16;                                           \
-  ++e;                                                \
+// The shapes around one binary instruction of the given opcode and result F. Their addresses
+// are the decoded words they compare.
+#define BW_SHAPE_Bin(opcode, F)                             \
+  BW_EXPECT(word(ip) == (opcode) && BW_DECODED4(12, w), 1); \
+  a = word(ip + 4);                                         \
+  b = word(ip + 8);                                         \
+  put(w, F(a, b));                                          \
+  ip += 16;                                                 \
+  ++e;                                                      \
   BW_GO();
-#define BW_SHAPE_MoveBin(opcode, F)                         \
-  BW_EXPECT(BW_SAME8(0) && BW_SAME8(8) && BW_SAME4(24), 2); \
-  a = word(e->a);                                           \
-  putAt(ip + 16, a);                                        \
-  b = word(ip + 20);                                        \
-  put(e->b, F(a, b));                                       \
-  ip += 28;                                                 \
-  e += 2;                                                   \
+#define BW_SHAPE_MoveBin(opcode, F)                                      \
+  BW_EXPECT(BW_DECODED8(0, s0) && BW_SAME8(8) && BW_DECODED4(24, w), 2); \
+  a = word(s0 >> 32);                                                    \
+  putAt(ip + 16, a);                                                     \
+  b = word(ip + 20);                                                     \
+  put(w, F(a, b));                                                       \
+  ip += 28;                                                              \
+  e += 2;                                                                \
   BW_GO();
-#define BW_SHAPE_Move2Bin(opcode, F)                        \
-  BW_EXPECT(BW_SAME8(0) && BW_SAME8(8) && BW_SAME4(24), 2); \
-  b = word(e->a);                                           \
-  putAt(ip + 20, b);                                        \
-  a = word(ip + 16);                                        \
-  put(e->b, F(a, b));                                       \
-  ip += 28;                                                 \
-  e += 2;                                                   \
+#define BW_SHAPE_Move2Bin(opcode, F)                                     \
+  BW_EXPECT(BW_DECODED8(0, s0) && BW_SAME8(8) && BW_DECODED4(24, w), 2); \
+  b = word(s0 >> 32);                                                    \
+  putAt(ip + 20, b);                                                     \
+  a = word(ip + 16);                                                     \
+  put(w, F(a, b));                                                       \
+  ip += 28;                                                              \
+  e += 2;                                                                \
   BW_GO();
-#define BW_SHAPE_MovesBin(opcode, F)                                                               \
-  s0 = snap8(ip, codeSnapshot);                                                                    \
-  s1 = snap8(ip + 16, codeSnapshot);                                                               \
-  w = snap4(ip + 36, codeSnapshot);                                                                \
-  BW_EXPECT(code8(ip) == s0 && BW_SAME8(8) && code8(ip + 16) == s1 && word(ip + 24) == (opcode) && \
-                word(ip + 36) == w,                                                                \
-            3);                                                                                    \
-  a = word(s0 >> 32);                                                                              \
-  putAt(ip + 28, a);                                                                               \
-  b = word(static_cast<uint32_t>(s1));                                                             \
-  putAt(ip + 32, b);                                                                               \
-  put(w, F(a, b));                                                                                 \
-  ip += 40;                                                                                        \
-  e += 3;                                                                                          \
+#define BW_SHAPE_MovesBin(opcode, F)                                    \
+  BW_EXPECT(BW_DECODED8(0, s0) && BW_SAME8(8) && BW_DECODED8(16, s1) && \
+                word(ip + 24) == (opcode) && BW_DECODED4(36, w),        \
+            3);                                                         \
+  a = word(s0 >> 32);                                                   \
+  putAt(ip + 28, a);                                                    \
+  b = word(static_cast<uint32_t>(s1));                                  \
+  putAt(ip + 32, b);                                                    \
+  put(w, F(a, b));                                                      \
+  ip += 40;                                                             \
+  e += 3;                                                               \
   BW_GO();
-#define BW_SHAPE_BinJz(opcode, F)                                   \
-  BW_EXPECT(word(ip) == (opcode) && BW_SAME8(12) && BW_SAME8(20) && \
-                word(ip + 28) == kOpJumpIfZero && BW_SAME4(36),     \
-            3);                                                     \
-  a = word(ip + 4);                                                 \
-  b = word(ip + 8);                                                 \
-  v = F(a, b);                                                      \
-  put(e->a, v);                                                     \
-  putAt(ip + 32, v);                                                \
-  if (v == 0) BW_JUMP(e->b, e->target);                             \
-  ip += 40;                                                         \
-  e += 3;                                                           \
+#define BW_SHAPE_BinJz(opcode, F)                                          \
+  BW_EXPECT(word(ip) == (opcode) && BW_DECODED8(12, s0) && BW_SAME8(20) && \
+                word(ip + 28) == kOpJumpIfZero && BW_DECODED4(36, w),      \
+            3);                                                            \
+  a = word(ip + 4);                                                        \
+  b = word(ip + 8);                                                        \
+  v = F(a, b);                                                             \
+  put(static_cast<uint32_t>(s0), v);                                       \
+  putAt(ip + 32, v);                                                       \
+  if (v == 0) BW_JUMP(w, e->target);                                       \
+  ip += 40;                                                                \
+  e += 3;                                                                  \
   BW_GO();
-#define BW_SHAPE_MoveBinJz(opcode, F)                                                 \
-  s0 = snap8(ip, codeSnapshot);                                                       \
-  s1 = snap8(ip + 24, codeSnapshot);                                                  \
-  w = snap4(ip + 48, codeSnapshot);                                                   \
-  BW_EXPECT(code8(ip) == s0 && BW_SAME8(8) && code8(ip + 24) == s1 && BW_SAME8(32) && \
-                word(ip + 40) == kOpJumpIfZero && word(ip + 48) == w,                 \
-            4);                                                                       \
-  a = word(s0 >> 32);                                                                 \
-  putAt(ip + 16, a);                                                                  \
-  b = word(ip + 20);                                                                  \
-  v = F(a, b);                                                                        \
-  put(static_cast<uint32_t>(s1), v);                                                  \
-  putAt(ip + 44, v);                                                                  \
-  if (v == 0) BW_JUMP(w, e->target);                                                  \
-  ip += 52;                                                                           \
-  e += 4;                                                                             \
+#define BW_SHAPE_MoveBinJz(opcode, F)                                                   \
+  BW_EXPECT(BW_DECODED8(0, s0) && BW_SAME8(8) && BW_DECODED8(24, s1) && BW_SAME8(32) && \
+                word(ip + 40) == kOpJumpIfZero && BW_DECODED4(48, w),                   \
+            4);                                                                         \
+  a = word(s0 >> 32);                                                                   \
+  putAt(ip + 16, a);                                                                    \
+  b = word(ip + 20);                                                                    \
+  v = F(a, b);                                                                          \
+  put(static_cast<uint32_t>(s1), v);                                                    \
+  putAt(ip + 44, v);                                                                    \
+  if (v == 0) BW_JUMP(w, e->target);                                                    \
+  ip += 52;                                                                             \
+  e += 4;                                                                               \
   BW_GO();
 #define BW_SHAPE_HANDLER(shape, name, opcode) \
   t##shape##name : BW_SHAPE_##shape(opcode, BW_BINARY_##name)
@@ -756,7 +746,8 @@ plainAtRecord:  // the plain loop runs the instruction at e, then goes back to t
 #undef BW_EXPECT
 #undef BW_JUMP
 #undef BW_SAME8
-#undef BW_SAME4
+#undef BW_DECODED8
+#undef BW_DECODED4
 
 fault:
   ip_ = static_cast<uint32_t>(ip);

@@ -52,52 +52,51 @@ class Decoder {
   bool Outside(uint32_t address, uint32_t from, uint32_t to) const {
     return address >= to || uint64_t{address} + 4 <= from;
   }
-  static void Set(ThreadedOp& op, uint32_t handler, uint8_t count, uint32_t a, uint32_t b = 0) {
+  // The record runs count instructions by handler; a jump among them goes to target.
+  void Set(ThreadedOp& op, uint32_t handler, uint8_t count, const uint32_t* target = nullptr) {
     op.handler = static_cast<uint16_t>(handler);
     op.count = count;
-    op.a = a;
-    op.b = b;
+    if (target) op.target = code_.Target(*target);
   }
 
   bool Sequence(ThreadedOp& op) {
     // A move into the next instruction's operand word and that instruction.
     const bool moveIn = Is(0, kOpMove) && Good(Word(0, 1));
     const uint32_t moved = moveIn ? Word(0, 2) : 0;
-    const uint32_t x = Word(0, 1);
     if (moveIn && Binary(1) >= 0 && Good(Word(1, 3))) {
       const int bin = Binary(1);
       const uint32_t d = Word(1, 3);
       if (moved == At(1) + 4 && Is(2, kOpMove) && Is(3, kOpJumpIfZero) && Word(2, 1) == d &&
           Word(2, 2) == At(3) + 4 && Outside(d, At(0), End(3))) {
-        Set(op, kThreadedMoveBinJzAdd + bin, 4, x, d);
-        op.target = code_.Target(Word(3, 2));
+        const uint32_t target = Word(3, 2);
+        Set(op, kThreadedMoveBinJzAdd + bin, 4, &target);
         return true;
       }
       if (moved == At(1) + 4 || moved == At(1) + 8) {
-        Set(op, (moved == At(1) + 4 ? kThreadedMoveBinAdd : kThreadedMove2BinAdd) + bin, 2, x, d);
+        Set(op, (moved == At(1) + 4 ? kThreadedMoveBinAdd : kThreadedMove2BinAdd) + bin, 2);
         return true;
       }
     }
     if (moveIn && Is(1, kOpMove) && Binary(2) >= 0 && moved == At(2) + 4 &&
         Word(1, 2) == At(2) + 8 && Good(Word(1, 1)) && Good(Word(2, 3))) {
-      Set(op, kThreadedMovesBinAdd + Binary(2), 3, x, Word(1, 1));
+      Set(op, kThreadedMovesBinAdd + Binary(2), 3);
       return true;
     }
-    if (Is(0, kOpIncrement) && Is(1, kOpJump) && Good(x)) {
-      Set(op, kThreadedIncJump, 2, x, Word(1, 1));
-      op.target = code_.Target(op.b);
+    if (Is(0, kOpIncrement) && Is(1, kOpJump) && Good(Word(0, 1))) {
+      const uint32_t target = Word(1, 1);
+      Set(op, kThreadedIncJump, 2, &target);
       return true;
     }
     if (moveIn && Is(1, kOpJumpIfZero) && moved == At(1) + 4) {
-      Set(op, kThreadedMoveJz, 2, x, Word(1, 2));
-      op.target = code_.Target(op.b);
+      const uint32_t target = Word(1, 2);
+      Set(op, kThreadedMoveJz, 2, &target);
       return true;
     }
     if (Binary(0) >= 0 && Is(1, kOpMove) && Is(2, kOpJumpIfZero)) {
       const uint32_t d = Word(0, 3);
       if (Good(d) && Word(1, 1) == d && Word(1, 2) == At(2) + 4 && Outside(d, At(0), End(2))) {
-        Set(op, kThreadedBinJzAdd + Binary(0), 3, d, Word(2, 2));
-        op.target = code_.Target(op.b);
+        const uint32_t target = Word(2, 2);
+        Set(op, kThreadedBinJzAdd + Binary(0), 3, &target);
         return true;
       }
     }
@@ -105,37 +104,31 @@ class Decoder {
   }
 
   void Single(ThreadedOp& op) {
+    const uint32_t opcode = list_[i_].opcode;
     const uint32_t w1 = Word(0, 1);
-    const uint32_t w2 = kOpcodeOperands[list_[i_].opcode] >= 2 ? Word(0, 2) : 0;
-    switch (list_[i_].opcode) {
+    const uint32_t w2 = kOpcodeOperands[opcode] >= 2 ? Word(0, 2) : 0;
+    switch (opcode) {
       case kOpMove:
-        if (Good(w1) && Good(w2)) Set(op, kThreadedMove, 1, w1, w2);
+      case kOpDeref:
+        if (Good(w1) && Good(w2)) Set(op, opcode == kOpMove ? kThreadedMove : kThreadedDeref, 1);
         break;
       case kOpSet:
-        if (Good(w2)) Set(op, kThreadedSet, 1, w2);
+      case kOpStoreIndirect:
+        if (Good(w2)) Set(op, opcode == kOpSet ? kThreadedSet : kThreadedStoreIndirect, 1);
         break;
       case kOpIncrement:
       case kOpDecrement:
-        if (Good(w1))
-          Set(op, list_[i_].opcode == kOpIncrement ? kThreadedInc : kThreadedDec, 1, w1);
+        if (Good(w1)) Set(op, opcode == kOpIncrement ? kThreadedInc : kThreadedDec, 1);
         break;
       case kOpJumpIfZero:
-        Set(op, kThreadedJz, 1, w2);
-        op.target = code_.Target(w2);
+        Set(op, kThreadedJz, 1, &w2);
         break;
       case kOpJump:
       case kOpCall:
-        Set(op, list_[i_].opcode == kOpJump ? kThreadedJump : kThreadedCall, 1, w1);
-        op.target = code_.Target(w1);
-        break;
-      case kOpStoreIndirect:
-        if (Good(w2)) Set(op, kThreadedStoreIndirect, 1, w2);
-        break;
-      case kOpDeref:
-        if (Good(w1) && Good(w2)) Set(op, kThreadedDeref, 1, w1, w2);
+        Set(op, opcode == kOpJump ? kThreadedJump : kThreadedCall, 1, &w1);
         break;
       default:
-        if (Binary(0) >= 0 && Good(Word(0, 3))) Set(op, kThreadedBinAdd + Binary(0), 1, Word(0, 3));
+        if (Binary(0) >= 0 && Good(Word(0, 3))) Set(op, kThreadedBinAdd + Binary(0), 1);
         break;
     }
   }

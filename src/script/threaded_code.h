@@ -1,5 +1,5 @@
 // The interpreter's decoded form of a loaded code block: one record per instruction, naming the
-// handler that runs it and the address operands it was decoded with. A handler may run the
+// handler that runs it, and a copy of the block's words as decoded. A handler may run the
 // instructions behind its own too, where the script compiler's common sequences stand (moves
 // into the next instruction's operands, a compare whose result a jump tests). Code is data that
 // scripts rewrite, so a handler trusts nothing of the decoding: it first compares every opcode
@@ -70,17 +70,15 @@ enum ThreadedHandler : uint16_t {
       kThreadedHandlerCount
 };
 
-// One instruction as decoded. The meaning of a and b is the handler's (the addresses it uses;
-// further words it takes from the decoded snapshot).
+// One instruction as decoded; the addresses its handler uses are the decoded words it compares.
 struct ThreadedOp {
   const void* go = nullptr;  // the handler's address in the interpreter, once linked
   uint32_t ip = 0;
   uint16_t handler = kThreadedRaw;  // runs this instruction and count - 1 behind it
   uint8_t count = 1;
-  uint32_t a = 0, b = 0;
   const ThreadedOp* target = nullptr;  // the record of a jump's decoded target
 };
-static_assert(sizeof(ThreadedOp) == 32);
+static_assert(sizeof(ThreadedOp) == 24);
 
 // An instruction of a code block: where it starts, its opcode and where the next one starts.
 struct ListedInstruction {
