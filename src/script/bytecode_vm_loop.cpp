@@ -77,6 +77,7 @@ int BytecodeVm::Execute(uint64_t budget, bool enter) {
   const uint32_t stackSpan4 = stackTop_ - stackBottom_ >= 4 ? stackTop_ - stackBottom_ - 4 : 0;
   const bool hasStack = stackTop_ - stackBottom_ >= 4;
   uint32_t op = 0, a = 0, b = 0, c = 0, v = 0, w = 0;
+  uint64_t s0 = 0, s1 = 0;  // decoded words a handler keeps, two at a time
   int result = kRunFault;
 
   auto word = [base](uint64_t address) {
@@ -88,7 +89,6 @@ int BytecodeVm::Execute(uint64_t budget, bool enter) {
   // A store into an operand word of the instruction at ip, which lies in the arena.
   auto putAt = [base](uint64_t address, uint32_t x) { std::memcpy(base + address, &x, 4); };
   auto good = [&span4](uint32_t address) { return __builtin_expect(address - kNull <= span4, 1); };
-  uint64_t s0 = 0, s1 = 0;
   auto code8 = [base](uint64_t address) {
     uint64_t x;
     std::memcpy(&x, base + address, 8);
@@ -758,6 +758,21 @@ leave:
   sp_ = sp;
   return result;
 }
+
+#undef BW_BINARY_Add
+#undef BW_BINARY_Sub
+#undef BW_BINARY_Mul
+#undef BW_BINARY_And
+#undef BW_BINARY_Or
+#undef BW_BINARY_Xor
+#undef BW_BINARY_Sar
+#undef BW_BINARY_Shl
+#undef BW_BINARY_Lt
+#undef BW_BINARY_Le
+#undef BW_BINARY_Gt
+#undef BW_BINARY_Ge
+#undef BW_BINARY_Eq
+#undef BW_BINARY_Ne
 
 template int BytecodeVm::Execute<false>(uint64_t, bool);
 template int BytecodeVm::Execute<true>(uint64_t, bool);
