@@ -104,12 +104,6 @@ int BytecodeVm::Execute(uint64_t budget, bool enter) {
     std::memcpy(&x, decoded + address, 8);
     return x;
   };
-  auto same8 = [base](uint64_t address, const uint8_t* decoded) {
-    uint64_t x, y;
-    std::memcpy(&x, base + address, 8);
-    std::memcpy(&y, decoded + address, 8);
-    return x == y;
-  };
   // The opcode of the instruction at address when the whole instruction lies in the arena, else
   // -1. A translated instruction's word reads back as its opcode, on the bad-opcode path. Called
   // out of line, it takes its values as arguments: a captured local would live in memory, and
@@ -207,10 +201,14 @@ int BytecodeVm::Execute(uint64_t budget, bool enter) {
     e = (record);           \
     BW_GO();                \
   } while (0)
-// Whether the 8 (or 4) bytes k bytes into the instruction read as decoded; the DECODED forms
-// keep the decoded bytes in var.
-#define BW_SAME8(k) same8(ip + (k), codeSnapshot)
+// Whether the 8 (or 4) bytes k bytes into the instruction read as decoded, keeping the decoded
+// bytes in var.
 #define BW_DECODED8(k, var) ((var) = snap8(ip + (k), codeSnapshot), code8(ip + (k)) == (var))
+// Whether the two words k bytes into the instruction are low and high, which the handler knows
+// without the snapshot: a word at a fixed place from the instruction (BW_INTO), an opcode, or a
+// word it compared before.
+#define BW_PAIR(k, low, high) (code8(ip + (k)) == (uint64_t{low} | uint64_t{high} << 32))
+#define BW_INTO(k) static_cast<uint32_t>(ip + (k))
 #define BW_DECODED4(k, var) ((var) = snap4(ip + (k), codeSnapshot), word(ip + (k)) == (var))
 
   // The tables are static: label addresses are fixed, so each call dispatches with no setup.
@@ -625,7 +623,7 @@ tDeref:
   ++e;
   BW_GO();
 tMoveJz:
-  BW_EXPECT(BW_DECODED8(0, s0) && BW_SAME8(8) && BW_DECODED4(20, w), 2);
+  BW_EXPECT(BW_DECODED8(0, s0) && BW_PAIR(8, BW_INTO(16), kOpJumpIfZero) && BW_DECODED4(20, w), 2);
   v = word(s0 >> 32);
   putAt(ip + 16, v);
   if (v == 0) BW_JUMP(w, e->target);
@@ -647,62 +645,64 @@ tIncJump:
   ip += 16;                                                 \
   ++e;                                                      \
   BW_GO();
-#define BW_SHAPE_MoveBin(opcode, F)                                      \
-  BW_EXPECT(BW_DECODED8(0, s0) && BW_SAME8(8) && BW_DECODED4(24, w), 2); \
-  a = word(s0 >> 32);                                                    \
-  putAt(ip + 16, a);                                                     \
-  b = word(ip + 20);                                                     \
-  put(w, F(a, b));                                                       \
-  ip += 28;                                                              \
-  e += 2;                                                                \
+#define BW_SHAPE_MoveBin(opcode, F)                                                            \
+  BW_EXPECT(BW_DECODED8(0, s0) && BW_PAIR(8, BW_INTO(16), (opcode)) && BW_DECODED4(24, w), 2); \
+  a = word(s0 >> 32);                                                                          \
+  putAt(ip + 16, a);                                                                           \
+  b = word(ip + 20);                                                                           \
+  put(w, F(a, b));                                                                             \
+  ip += 28;                                                                                    \
+  e += 2;                                                                                      \
   BW_GO();
-#define BW_SHAPE_Move2Bin(opcode, F)                                     \
-  BW_EXPECT(BW_DECODED8(0, s0) && BW_SAME8(8) && BW_DECODED4(24, w), 2); \
-  b = word(s0 >> 32);                                                    \
-  putAt(ip + 20, b);                                                     \
-  a = word(ip + 16);                                                     \
-  put(w, F(a, b));                                                       \
-  ip += 28;                                                              \
-  e += 2;                                                                \
+#define BW_SHAPE_Move2Bin(opcode, F)                                                           \
+  BW_EXPECT(BW_DECODED8(0, s0) && BW_PAIR(8, BW_INTO(20), (opcode)) && BW_DECODED4(24, w), 2); \
+  b = word(s0 >> 32);                                                                          \
+  putAt(ip + 20, b);                                                                           \
+  a = word(ip + 16);                                                                           \
+  put(w, F(a, b));                                                                             \
+  ip += 28;                                                                                    \
+  e += 2;                                                                                      \
   BW_GO();
-#define BW_SHAPE_MovesBin(opcode, F)                                    \
-  BW_EXPECT(BW_DECODED8(0, s0) && BW_SAME8(8) && BW_DECODED8(16, s1) && \
-                word(ip + 24) == (opcode) && BW_DECODED4(36, w),        \
-            3);                                                         \
-  a = word(s0 >> 32);                                                   \
-  putAt(ip + 28, a);                                                    \
-  b = word(static_cast<uint32_t>(s1));                                  \
-  putAt(ip + 32, b);                                                    \
-  put(w, F(a, b));                                                      \
-  ip += 40;                                                             \
-  e += 3;                                                               \
+#define BW_SHAPE_MovesBin(opcode, F)                                                         \
+  BW_EXPECT(BW_DECODED8(0, s0) && BW_PAIR(8, BW_INTO(28), kOpMove) && BW_DECODED8(16, s1) && \
+                word(ip + 24) == (opcode) && BW_DECODED4(36, w),                             \
+            3);                                                                              \
+  a = word(s0 >> 32);                                                                        \
+  putAt(ip + 28, a);                                                                         \
+  b = word(static_cast<uint32_t>(s1));                                                       \
+  putAt(ip + 32, b);                                                                         \
+  put(w, F(a, b));                                                                           \
+  ip += 40;                                                                                  \
+  e += 3;                                                                                    \
   BW_GO();
-#define BW_SHAPE_BinJz(opcode, F)                                          \
-  BW_EXPECT(word(ip) == (opcode) && BW_DECODED8(12, s0) && BW_SAME8(20) && \
-                word(ip + 28) == kOpJumpIfZero && BW_DECODED4(36, w),      \
-            3);                                                            \
-  a = word(ip + 4);                                                        \
-  b = word(ip + 8);                                                        \
-  v = F(a, b);                                                             \
-  put(static_cast<uint32_t>(s0), v);                                       \
-  putAt(ip + 32, v);                                                       \
-  if (v == 0) BW_JUMP(w, e->target);                                       \
-  ip += 40;                                                                \
-  e += 3;                                                                  \
+#define BW_SHAPE_BinJz(opcode, F)                                      \
+  BW_EXPECT(word(ip) == (opcode) && BW_DECODED8(12, s0) &&             \
+                BW_PAIR(20, static_cast<uint32_t>(s0), BW_INTO(32)) && \
+                word(ip + 28) == kOpJumpIfZero && BW_DECODED4(36, w),  \
+            3);                                                        \
+  a = word(ip + 4);                                                    \
+  b = word(ip + 8);                                                    \
+  v = F(a, b);                                                         \
+  put(static_cast<uint32_t>(s0), v);                                   \
+  putAt(ip + 32, v);                                                   \
+  if (v == 0) BW_JUMP(w, e->target);                                   \
+  ip += 40;                                                            \
+  e += 3;                                                              \
   BW_GO();
-#define BW_SHAPE_MoveBinJz(opcode, F)                                                   \
-  BW_EXPECT(BW_DECODED8(0, s0) && BW_SAME8(8) && BW_DECODED8(24, s1) && BW_SAME8(32) && \
-                word(ip + 40) == kOpJumpIfZero && BW_DECODED4(48, w),                   \
-            4);                                                                         \
-  a = word(s0 >> 32);                                                                   \
-  putAt(ip + 16, a);                                                                    \
-  b = word(ip + 20);                                                                    \
-  v = F(a, b);                                                                          \
-  put(static_cast<uint32_t>(s1), v);                                                    \
-  putAt(ip + 44, v);                                                                    \
-  if (v == 0) BW_JUMP(w, e->target);                                                    \
-  ip += 52;                                                                             \
-  e += 4;                                                                               \
+#define BW_SHAPE_MoveBinJz(opcode, F)                                                         \
+  BW_EXPECT(BW_DECODED8(0, s0) && BW_PAIR(8, BW_INTO(16), (opcode)) && BW_DECODED8(24, s1) && \
+                BW_PAIR(32, static_cast<uint32_t>(s1), BW_INTO(44)) &&                        \
+                word(ip + 40) == kOpJumpIfZero && BW_DECODED4(48, w),                         \
+            4);                                                                               \
+  a = word(s0 >> 32);                                                                         \
+  putAt(ip + 16, a);                                                                          \
+  b = word(ip + 20);                                                                          \
+  v = F(a, b);                                                                                \
+  put(static_cast<uint32_t>(s1), v);                                                          \
+  putAt(ip + 44, v);                                                                          \
+  if (v == 0) BW_JUMP(w, e->target);                                                          \
+  ip += 52;                                                                                   \
+  e += 4;                                                                                     \
   BW_GO();
 #define BW_SHAPE_HANDLER(shape, name, opcode) \
   t##shape##name : BW_SHAPE_##shape(opcode, BW_BINARY_##name)
@@ -745,9 +745,10 @@ plainAtRecord:  // the plain loop runs the instruction at e, then goes back to t
 #undef BW_DEOPT
 #undef BW_EXPECT
 #undef BW_JUMP
-#undef BW_SAME8
 #undef BW_DECODED8
 #undef BW_DECODED4
+#undef BW_PAIR
+#undef BW_INTO
 
 fault:
   ip_ = static_cast<uint32_t>(ip);
