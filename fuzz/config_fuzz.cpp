@@ -1,5 +1,6 @@
 // The configuration readers on arbitrary bytes, taken as each of the five files. Nothing may
-// crash, and whatever a reader makes of the bytes must survive being written and read again.
+// crash, a refused file changes nothing, and whatever a reader takes from the bytes must
+// survive being written and read again.
 #include <cstdint>
 #include <cstdlib>
 #include <span>
@@ -29,29 +30,33 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace bw;
   std::span<const uint8_t> in(data, size);
 
-  // Reading puts in the engine's style and resources, so a record read twice stays put.
+  // A refused file changes nothing; a taken one survives being written and read again (reading
+  // puts in the engine's style and resources, so a record read twice stays put).
   AppRecord record;
-  if (ReadAppRecord(in, record) == kConfigTruncated)
+  if (!ConfigTaken(ReadAppRecord(in, record))) {
+    Check(record == AppRecord{});
     ReadAppRecord(tools::WriteAppSys(record), record);
+  }
   AppRecord recordAgain;
   Check(ReadAppRecord(tools::WriteAppSys(record), recordAgain) == kConfigOk &&
         recordAgain == record);
 
   EngineConfig config;
   int status = ReadEngineConfig(in, config);
-  Check(status >= kConfigOk && status <= kConfigTruncated);
+  Check(status >= kConfigOk && status <= kConfigBadText);
+  if (!ConfigTaken(status)) Check(config == EngineConfig{});
   EngineConfig configAgain;
   Check(ReadEngineConfig(EncodeEngineConfig(config), configAgain) == kConfigOk &&
         configAgain == config);
 
   UserConfig user;
-  ReadUserConfig(in, user);
+  if (!ConfigTaken(ReadUserConfig(in, user))) Check(user == UserConfig{});
   Check(user.FontFaceName().size() < sizeof user.fontFace);
   UserConfig userAgain;
   Check(ReadUserConfig(EncodeUserConfig(user), userAgain) == kConfigOk && userAgain == user);
 
   AppInfo info;
-  ReadAppInfo(in, info);
+  if (!ConfigTaken(ReadAppInfo(in, info))) Check(info == AppInfo{});
   if (FitsU8Record(info.appName) && FitsU8Record(info.productTitle) && FitsU8Record(info.notice) &&
       FitsU8Record(info.webAddress) && FitsU8Record(info.saveFolderName.value_or(""))) {
     AppInfo infoAgain;
@@ -60,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   SetupInfo setup;
   status = ReadSetupInfo(in, setup);
-  if (status > kConfigMended) Check(setup == SetupInfo{});
+  if (!ConfigTaken(status)) Check(setup == SetupInfo{});
   if (FitsU8Record(setup.uninstallKey.value_or(""))) {
     SetupInfo setupAgain;
     Check(ReadSetupInfo(tools::WriteSetupIfg(setup), setupAgain) == kConfigOk &&

@@ -1,5 +1,6 @@
 // Opening a VFA pack and reading everything in it, with and without the name tables. The
-// input is the pack file, stored as SCRIPT.VFA (its name makes the key).
+// input is the pack file, stored as SCRIPT.VFA (its name makes the key). Both settings give one
+// verdict, and every named member is found under its name at its own index.
 #include <unistd.h>
 
 #include <cstddef>
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "common/sjis.h"
 #include "platform/stream.h"
 #include "resource/packs/vfa_archive.h"
 #include "resource/packs/vfa_decoder.h"
@@ -55,7 +57,14 @@ void Exercise(bw::Archive& archive) {
   uint32_t count = archive.GetEntryCount();
   for (uint32_t i = 0; i < count && i < kMaxMembers; ++i) {
     const char* name = nullptr;
-    if (archive.GetEntryInfo(i, &name) && name) archive.ReadByName(name, AllocateCapped, &buffer, nullptr, nullptr);
+    if (archive.GetEntryInfo(i, &name) && name) {
+      // Names are found lower-cased: a stored name with an upper-case letter is never found.
+      const bw::ArchiveEntryInfo* found = archive.FindEntryInfo(name);
+      if (archive.Exists(name) != (found != nullptr)) std::abort();
+      if (bw::sjis::ToLower(name) == name && archive.Exists(name) && found->index != i)
+        std::abort();
+      archive.ReadByName(name, AllocateCapped, &buffer, nullptr, nullptr);
+    }
     archive.ReadByIndex(i, AllocateCapped, &buffer, nullptr, nullptr);
     int error = 0;
     bw::StreamRef stream(archive.OpenStreamByIndex(i, &error));
@@ -76,10 +85,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::ofstream out(PackPath(), std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
   }
+  int verdicts[2] = {};
   for (uint32_t tables : {0u, 1u}) {
     bw::VfaDecoderAssist(bw::kVfaAssistTables, tables, 0);
-    int error = 0;
-    bw::Archive* archive = bw::OpenVfaPack(PackPath().c_str(), bw::host::HostFile(), &error);
+    bw::Archive* archive =
+        bw::OpenVfaPack(PackPath().c_str(), bw::host::HostFile(), &verdicts[tables]);
+    if (tables == 1 && verdicts[0] != verdicts[1]) std::abort();
     if (!archive) continue;
     Exercise(*archive);
     archive->Release();

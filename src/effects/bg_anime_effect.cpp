@@ -65,7 +65,7 @@ BgAnimeEffect::~BgAnimeEffect() {
   if (pool_) pool_->Free();
 }
 
-int BgAnimeEffect::Setup(TimerService* timers, void* target, ArgWords args) {
+int BgAnimeEffect::Setup(TimerService* timers, EffectTarget target, ArgWords args) {
   auto* anim = args.Pointer<HvdAnimation>(0);
   const char* folder = args.Text(1);
   if (timers == nullptr || !BindTarget(target) || anim == nullptr || folder == nullptr ||

@@ -56,7 +56,7 @@ class BgAnimeEffect final : public LayerEffect {
   void Unbind(const void* object) override;
   // Words: the HvdAnimation, the cell folder text, start block (negative: not prepared), start
   // frame, loop flag, play-at-once flag.
-  int Setup(TimerService* timers, void* target, ArgWords args) override;
+  int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
   // Word 0: 0 prepare block word 1 at frame word 2, 1 start, 2 pause, 3 resume, 4 stop, 5 end
   // the loop.
   int Command(ArgWords args) override;

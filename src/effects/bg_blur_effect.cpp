@@ -49,7 +49,7 @@ int BgBlurEffect::ComputeView(int32_t x, int32_t y, double zoom, int32_t targetW
 }
 
 int BgBlurEffect::ApplyCommand(ArgWords args) {
-  CompositionLayer* layer = LayerOf(args.Pointer<void>(0));
+  CompositionLayer* layer = LayerOf(args.Pointer<SurfaceLayer>(0));
   if (layer == nullptr) return kBgNoLayer;
   const double zoom = DoubleOfWords(args, 3);
   const double angle = DoubleOfWords(args, 5);
@@ -75,7 +75,7 @@ int BgBlurEffect::ApplyCommand(ArgWords args) {
   return rc == 0 ? 0 : kBgBlurCommandNoSurface;
 }
 
-int BgBlurEffect::Setup(TimerService* timers, void* target, ArgWords args) {
+int BgBlurEffect::Setup(TimerService* timers, EffectTarget target, ArgWords args) {
   TrigTables* trig = Global<TrigTables>::Get();
   if (trig == nullptr || !trig->EnsureCosineDoubles()) return kBgBlurNoCosine;
   if (timers == nullptr || !BindTarget(target)) return kBgBlurBadArguments;

@@ -46,7 +46,7 @@ class BgBlurEffect final : public LayerEffect {
   // point text "(x,y,zoom)..." and a smooth flag; then duration, opacity, ease text, source
   // picture name, two filter flags, draw-into-the-picture flag, pass-through byte, start
   // delay, leave-out-the-final-frame flag.
-  int Setup(TimerService* timers, void* target, ArgWords args) override;
+  int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
 
  private:
   struct View {

@@ -33,8 +33,8 @@ double DecimalArg(const char* text, double fallback) {
   return text == nullptr ? fallback : std::strtod(text, nullptr);
 }
 
-CompositionLayer* LayerOf(const void* item) {
-  return item ? static_cast<const SurfaceLayer*>(item)->GetCompositionLayer() : nullptr;
+CompositionLayer* LayerOf(const SurfaceLayer* item) {
+  return item ? item->GetCompositionLayer() : nullptr;
 }
 
 int32_t Sine16(const TrigTables& trig, int64_t i) {
@@ -57,9 +57,9 @@ LayerEffect::~LayerEffect() {
   DropWorkSurface();
 }
 
-bool LayerEffect::BindTarget(void* item) {
-  item_ = static_cast<SurfaceLayer*>(item);
-  layer_ = LayerOf(item);
+bool LayerEffect::BindTarget(EffectTarget target) {
+  item_ = target.Layer();
+  layer_ = LayerOf(item_);
   if (layer_ == nullptr) item_ = nullptr;
   return layer_ != nullptr;
 }

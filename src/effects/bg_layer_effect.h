@@ -28,7 +28,7 @@ double EasedProgress(uint32_t elapsedMs, uint32_t durationMs, double exponent);
 // A decimal argument text; fallback when the text is not given.
 double DecimalArg(const char* text, double fallback);
 // The composition layer of a layer item (a SurfaceLayer); null when the item holds none.
-CompositionLayer* LayerOf(const void* item);
+CompositionLayer* LayerOf(const SurfaceLayer* item);
 // sin(i · pi / 256) in 16.16 from the shared table, i taken modulo 512.
 int32_t Sine16(const TrigTables& trig, int64_t i);
 
@@ -59,8 +59,8 @@ class LayerEffect : public DisplayEffect {
   bool Started() const { return started_; }
 
  protected:
-  // Keeps the item and its composition layer; false when it holds none.
-  bool BindTarget(void* item);
+  // Keeps the target's layer item and its composition layer; false when it names none.
+  bool BindTarget(EffectTarget target);
   // Adds the effect to timers (start delay in ms); false when refused.
   bool Register(TimerService* timers, uint32_t delayMs = 0);
   // The elapsed time since the first update, which starts the clock.

@@ -46,7 +46,7 @@ DisplayEffect* BgLoopEffect::Create(uint32_t) {
   return new (std::nothrow) BgLoopEffect;
 }
 
-int BgLoopEffect::Setup(TimerService* timers, void* target, ArgWords args) {
+int BgLoopEffect::Setup(TimerService* timers, EffectTarget target, ArgWords args) {
   if (timers == nullptr || !BindTarget(target)) return kBgLoopBadArguments;
   source_ = Picture();
   if (source_ == nullptr || source_->GetBitsPerPixel() != 32) return kBgLoopBadArguments;
@@ -125,7 +125,7 @@ int BgCrossEffect::Level(uint32_t elapsedMs, uint32_t periodMs) {
   return level > 255 ? 510 - level : level;
 }
 
-int BgCrossEffect::Setup(TimerService* timers, void* target, ArgWords args) {
+int BgCrossEffect::Setup(TimerService* timers, EffectTarget target, ArgWords args) {
   if (timers == nullptr || !BindTarget(target)) return kBgCrossBadArguments;
   mine_ = PictureOf(layer_);
   if (mine_ == nullptr) return kBgCrossBadArguments;

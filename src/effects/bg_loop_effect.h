@@ -49,7 +49,7 @@ class BgLoopEffect final : public LayerEffect {
   const char* GetKeyword() const override { return "bg_loop"; }
   // Words: direction (0 left, 1 right, 2 up, 3 down), period ms, loop count (0 endless),
   // notify flag.
-  int Setup(TimerService* timers, void* target, ArgWords args) override;
+  int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
   using DisplayEffect::Command;
   // Word 0 = 0: stop at the next period boundary.
   int Command(ArgWords args) override;
@@ -74,7 +74,7 @@ class BgCrossEffect final : public LayerEffect {
   void Unbind(const void* object) override;
   // Words: period ms, repeat count (0 endless), snapshot mode (0 none, 1 the partner layer, 2
   // this layer), swap flag (draw into the partner), notify flag.
-  int Setup(TimerService* timers, void* target, ArgWords args) override;
+  int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
   using DisplayEffect::Command;
   // Stops at the next period boundary.
   int Command(ArgWords args) override;

@@ -40,8 +40,8 @@ BgMovieEffect::~BgMovieEffect() {
   if (movie_) movie_->Reset();
 }
 
-int BgMovieEffect::Setup(TimerService* timers, void* target, ArgWords args) {
-  auto* layer = static_cast<CompositionLayer*>(target);
+int BgMovieEffect::Setup(TimerService* timers, EffectTarget target, ArgWords args) {
+  CompositionLayer* layer = target.Composition();
   const char* name = args.Text(0);
   EffectMovieSource* source = Global<EffectMovieSource>::Get();
   if (timers == nullptr || layer == nullptr || name == nullptr || source == nullptr ||

@@ -41,7 +41,7 @@ class BgMovieEffect final : public DisplayEffect {
   const char* GetKeyword() const override { return "bg_movie"; }
   uint8_t GetType() const override { return kEffectTypeLayer; }
   // Target: the composition layer. Words: movie name, loop flag, play-at-once flag.
-  int Setup(TimerService* timers, void* target, ArgWords args) override;
+  int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
   using DisplayEffect::Command;
   using DisplayEffect::Query;
   // Word 0: 0 seek to word 1 ms, 1 play, 2 pause, 3 resume, 4 stop, 5 clear the loop flag,

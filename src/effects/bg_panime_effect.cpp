@@ -27,7 +27,7 @@ BgPanimeEffect::~BgPanimeEffect() {
 }
 
 int BgPanimeEffect::ApplyCommand(ArgWords args) {
-  CompositionLayer* layer = LayerOf(args.Pointer<void>(0));
+  CompositionLayer* layer = LayerOf(args.Pointer<SurfaceLayer>(0));
   if (layer == nullptr) return kBgNoLayer;
   int32_t x = 0, y = 0;
   const int rc = ReadPathEndState(args.Text(1), &x, &y, nullptr, layer, nullptr, nullptr, nullptr,
@@ -42,7 +42,7 @@ int BgPanimeEffect::ApplyCommand(ArgWords args) {
   return 0;
 }
 
-int BgPanimeEffect::Setup(TimerService* timers, void* target, ArgWords args) {
+int BgPanimeEffect::Setup(TimerService* timers, EffectTarget target, ArgWords args) {
   if (timers == nullptr || !BindTarget(target)) return kBgPanimeBadArguments;
   defaultDuration_ = args.Uint(1);
   const bool snapshot = args.Int(3) != 0 && defaultDuration_ != 0;

@@ -38,7 +38,7 @@ class BgPanimeEffect final : public LayerEffect {
   // Words: path text, default record duration (0: the end at once), surface mode (65535 none,
   // else non-zero draws through the work surface), snapshot flag, a flag kept unused, loop
   // flag, notify flag.
-  int Setup(TimerService* timers, void* target, ArgWords args) override;
+  int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
   using DisplayEffect::Query;
   // The current record's position through two out-pointers.
   int Query(ArgWords args) override;

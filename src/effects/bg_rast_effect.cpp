@@ -39,7 +39,7 @@ void ShiftRow(uint32_t* dst, int32_t width, const uint32_t* src, int32_t srcWidt
   }
 }
 
-int WaveLayerEffect::Prepare(TimerService* timers, void* target) {
+int WaveLayerEffect::Prepare(TimerService* timers, EffectTarget target) {
   if (Global<TrigTables>::Get() == nullptr) return kBgWaveNoSine;
   if (timers == nullptr || !BindTarget(target)) return kBgWaveBadArguments;
   source_ = Picture();
@@ -100,7 +100,7 @@ DisplayEffect* BgRastEffect::Create(uint32_t) {
   return new (std::nothrow) BgRastEffect;
 }
 
-int BgRastEffect::Setup(TimerService* timers, void* target, ArgWords args) {
+int BgRastEffect::Setup(TimerService* timers, EffectTarget target, ArgWords args) {
   if (int code = Prepare(timers, target); code != 0) return code;
   // Rows and period of 0 would divide by zero.
   rows_ = std::max<uint32_t>(args.Uint(1), 1);
@@ -178,7 +178,7 @@ std::vector<int32_t> BgHazeEffect::BuildTable(const TrigTables& trig,
   return table;
 }
 
-int BgHazeEffect::Setup(TimerService* timers, void* target, ArgWords args) {
+int BgHazeEffect::Setup(TimerService* timers, EffectTarget target, ArgWords args) {
   if (int code = Prepare(timers, target); code != 0) return code;
   std::vector<WaveTriple> waves;
   // A table of no entries would divide by zero.

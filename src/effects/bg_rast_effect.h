@@ -43,7 +43,7 @@ class WaveLayerEffect : public LayerEffect {
 
  protected:
   // The layer, the tables and the work surface; 0 or a set-up result.
-  int Prepare(TimerService* timers, void* target);
+  int Prepare(TimerService* timers, EffectTarget target);
   // Fills the envelope from the timing words: hold, fade-in, fade-out.
   void SetTiming(int32_t full, ArgWords timing);
   virtual void Redraw(uint32_t elapsedMs, int32_t level) = 0;
@@ -64,7 +64,7 @@ class BgRastEffect final : public WaveLayerEffect {
   const char* GetKeyword() const override { return "bg_rast"; }
   // Words: amplitude (pixels), rows per wave, period ms, hold ms (0 endless), fade-in ms,
   // fade-out ms, fill flag, notify flag.
-  int Setup(TimerService* timers, void* target, ArgWords args) override;
+  int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
 
  private:
   void Redraw(uint32_t elapsedMs, int32_t level) override;
@@ -89,7 +89,7 @@ class BgHazeEffect final : public WaveLayerEffect {
   const char* GetKeyword() const override { return "bg_haze"; }
   // Words: wave text, table length n, period ms, hold ms, fade-in ms, fade-out ms, fill flag,
   // notify flag.
-  int Setup(TimerService* timers, void* target, ArgWords args) override;
+  int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
   const std::vector<int32_t>& Table() const { return table_; }
 
  private:

@@ -73,7 +73,7 @@ DisplayEffect* BgZoomEffect::Create(uint32_t) {
 }
 
 int BgZoomEffect::ApplyCommand(ArgWords args) {
-  CompositionLayer* layer = LayerOf(args.Pointer<void>(0));
+  CompositionLayer* layer = LayerOf(args.Pointer<SurfaceLayer>(0));
   if (layer == nullptr) return kBgNoLayer;
   const double zoom = DecimalArg(args.Text(3), 1.0);
   // A negative zoom would give a negative view.
@@ -90,7 +90,7 @@ int BgZoomEffect::ApplyCommand(ArgWords args) {
   return layer->SetBackgroundStretch(0, 0, 0, 0, &view) == 0 ? 0 : kBgZoomNoPicture;
 }
 
-int BgZoomEffect::Setup(TimerService* timers, void* target, ArgWords args) {
+int BgZoomEffect::Setup(TimerService* timers, EffectTarget target, ArgWords args) {
   const double zoom = DecimalArg(args.Text(2), 1.0);
   if (timers == nullptr || !BindTarget(target) || !(zoom > 0)) return kBgZoomBadArguments;
   ImageSurface* picture = nullptr;
@@ -129,7 +129,7 @@ DisplayEffect* BgRotEffect::Create(uint32_t) {
   return new (std::nothrow) BgRotEffect;
 }
 
-int BgRotEffect::Setup(TimerService* timers, void* target, ArgWords args) {
+int BgRotEffect::Setup(TimerService* timers, EffectTarget target, ArgWords args) {
   const double zoom = DecimalArg(args.Text(3), 1.0);
   if (timers == nullptr || !BindTarget(target) || zoom == 0) return kBgZoomBadArguments;
   if (Picture() == nullptr || layer_->GetTarget() == nullptr) return kBgZoomNoPicture;

@@ -42,7 +42,7 @@ class BgZoomEffect final : public EasedLayerEffect {
 
   const char* GetKeyword() const override { return "bg_zoom"; }
   // Words: x, y, zoom text (1.0), ease text (0.0), duration ms.
-  int Setup(TimerService* timers, void* target, ArgWords args) override;
+  int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
   using DisplayEffect::Query;
   // The end view through four out-pointers.
   int Query(ArgWords args) override;
@@ -62,7 +62,7 @@ class BgRotEffect final : public EasedLayerEffect {
 
   const char* GetKeyword() const override { return "bg_rot"; }
   // Words: centre x, y, angle (512ths), zoom text (1.0), ease text (0.0), duration ms.
-  int Setup(TimerService* timers, void* target, ArgWords args) override;
+  int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
 
  private:
   void ShowAt(double progress) override;

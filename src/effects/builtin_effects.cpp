@@ -39,9 +39,11 @@ void RegisterLayerEffects(DcpPluginManager& effects) {
        CommandAdapter<BgZoomEffect::ApplyCommand>, BgZoomEffect::ApplyCommand,
        "iitt||wwww|liitwwww"},
       {BgRotEffect::Create, "bg_rot", kEffectTypeLayer, nullptr, nullptr, "iiitt|||"},
+      // The zoom form (word 0 null) and the point form; the command's zoom and angle are doubles
+      // in two words each.
       {BgBlurEffect::Create, "bg_blur", kEffectTypeLayer,
        CommandAdapter<BgBlurEffect::ApplyCommand>, BgBlurEffect::ApplyCommand,
-       "tiittttiitt|||liiiiiiiwwww"},
+       "tiittttiitt/tiiitt|||liiiiiiwwww"},
       {BgRastEffect::Create, "bg_rast", kEffectTypeLayer, nullptr, nullptr, nullptr},
       {BgHazeEffect::Create, "bg_haze", kEffectTypeLayer, nullptr, nullptr, "t|||"},
       {BgLoopEffect::Create, "bg_loop", kEffectTypeLayer, nullptr, nullptr, nullptr},
@@ -51,9 +53,9 @@ void RegisterLayerEffects(DcpPluginManager& effects) {
       // The sprite path: its command's mode 0 sets the "F"/"B" priorities, the others read a path.
       {SpPanimeEffect::Create, "sp_panime", kEffectTypeSprite,
        CommandAdapter<SpPanimeEffect::PathCommand>, SpPanimeEffect::PathCommand,
-       "stiii||wwwwwwwww|"},
+       "stiii||wwwwwwwww|iii/istwwwwwwww"},
       {BgAnimeEffect::Create, "bg_anime", kEffectTypeLayer,
-       CommandAdapter<BgAnimeEffect::SetStallReset>, BgAnimeEffect::SetStallReset, nullptr},
+       CommandAdapter<BgAnimeEffect::SetStallReset>, BgAnimeEffect::SetStallReset, "at|||"},
       {BgMovieEffect::Create, "bg_movie", kEffectTypeLayer, nullptr, nullptr, "tii|||"},
   };
   for (const auto& layer : kLayer) {

@@ -2,6 +2,8 @@
 
 #include <atomic>
 
+#include "graphics/layers/surface_layer.h"
+
 namespace bw {
 
 namespace {
@@ -46,6 +48,11 @@ void RestoreFramePriority(uint8_t& state) {
   if (state != kPriorityHeld) return;
   state = kPriorityArmed;
   if (EffectHook hook = endHook) hook();
+}
+
+CompositionLayer* EffectTarget::Composition() const {
+  if (composition_) return composition_;
+  return layer_ ? layer_->GetCompositionLayer() : nullptr;
 }
 
 DisplayEffect::~DisplayEffect() {

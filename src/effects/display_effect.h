@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "effects/effect_args.h"
+#include "host/module.h"
 #include "platform/timed_task.h"
 
 namespace bw {
@@ -53,8 +54,8 @@ class DisplayEffect : public TimedTask {
   // The argument set-up of the registry's create-and-initialise operations.
   virtual int Init(ArgWords args);
   // 0 once the effect is set up and added to timers, else a failure code of the class.
-  virtual int Setup(TimerService* timers, void* target, ArgWords args) = 0;
-  int Start(TimerService* timers, void* target, ArgList args) {
+  virtual int Setup(TimerService* timers, EffectTarget target, ArgWords args) = 0;
+  int Start(TimerService* timers, EffectTarget target, ArgList args) {
     return Setup(timers, target, args);
   }
   virtual int Command(ArgWords args);
@@ -68,6 +69,10 @@ class DisplayEffect : public TimedTask {
   // Clears priorityState when the application runs in low-spec mode and the effect is armed.
   void DisarmIfLowSpec();
 
+  // The plug-in library whose factory made the effect; null for a built-in one.
+  host::HMODULE Module() const { return module_; }
+  void SetModule(host::HMODULE module) { module_ = module; }
+
   // A creator whose set-up failed deletes the effect only when this is 0, else lowers it.
   uint32_t keepCount = 0;
   uint8_t priorityState = kPriorityArmed;
@@ -75,6 +80,9 @@ class DisplayEffect : public TimedTask {
  protected:
   // Moves every clock reading the effect keeps on by spanMs.
   virtual void ShiftStartTimes(uint32_t /*spanMs*/) {}
+
+ private:
+  host::HMODULE module_ = nullptr;
 };
 
 // Drops one holder: the last one deletes the effect.

@@ -34,9 +34,19 @@ bool SameKeyword(const char* a, const char* b) {
 
 }  // namespace
 
-void StopPluginUsers() {
-  if (TimerService* timers = Global<TimerService>::Get()) timers->Clear();
-  if (DisplayManager* display = Global<DisplayManager>::Get()) display->DetachAllFilters();
+void StopPluginUsers(host::HMODULE module) {
+  if (TimerService* timers = Global<TimerService>::Get()) {
+    timers->ClearWhere([module](const TimedTask& task) {
+      const auto* effect = dynamic_cast<const DisplayEffect*>(&task);
+      return effect != nullptr && effect->Module() == module;
+    });
+  }
+  if (DisplayManager* display = Global<DisplayManager>::Get()) {
+    display->DetachFiltersWhere([module](const LayerFilter& filter) {
+      const auto* effect = dynamic_cast<const FilterEffect*>(&filter);
+      return effect != nullptr && effect->Module() == module;
+    });
+  }
 }
 
 template <typename Record>
@@ -58,7 +68,7 @@ void KeywordRecords<Record>::ReleaseModuleOf(const Record& record) {
     --(*it)->count;
     return;
   }
-  StopPluginUsers();
+  StopPluginUsers((*it)->module);
   host::FreeLibrary((*it)->module);
   modules_.erase(it);
 }
@@ -81,8 +91,10 @@ template <typename Record>
 void KeywordRecords<Record>::RemoveAll() {
   for (const std::unique_ptr<Record>& record : records_) Finalise(*record);
   records_.clear();
-  if (!modules_.empty()) StopPluginUsers();
-  for (const std::unique_ptr<PluginModuleRecord>& m : modules_) host::FreeLibrary(m->module);
+  for (const std::unique_ptr<PluginModuleRecord>& m : modules_) {
+    StopPluginUsers(m->module);
+    host::FreeLibrary(m->module);
+  }
   modules_.clear();
 }
 
@@ -176,9 +188,10 @@ EffectFactory DcpPluginManager::FindFactory(const char* keyword, uint32_t* extra
 }
 
 DisplayEffect* DcpPluginManager::Create(const char* keyword) const {
-  uint32_t extra = 0;
-  EffectFactory factory = FindFactory(keyword, &extra);
-  return factory ? factory(extra) : nullptr;
+  const EffectRecord* record = FindRecord(keyword);
+  DisplayEffect* effect = record ? record->factory(record->extra) : nullptr;
+  if (effect) effect->SetModule(record->module);
+  return effect;
 }
 
 DisplayEffect* DcpPluginManager::CreateAndSetUpArray(const char* keyword, ArgWords args) const {
@@ -234,7 +247,9 @@ FilterFactory TcpPluginManager::FindFactory(const char* keyword, uint32_t* extra
 FilterEffect* TcpPluginManager::Create(const char* keyword) {
   uint32_t extra = 0;
   FilterFactory factory = FindFactory(keyword, &extra);
-  return factory ? factory(extra) : nullptr;
+  FilterEffect* filter = factory ? factory(extra) : nullptr;
+  if (filter) filter->SetModule(FindRecord(keyword)->module);
+  return filter;
 }
 
 FilterEffect* TcpPluginManager::CreateAndSetUpArray(SurfaceLayer* target, const char* keyword,

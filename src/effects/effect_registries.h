@@ -159,8 +159,8 @@ class TcpPluginManager final : public KeywordRecords<TransitionRecord> {
   void Finalise(TransitionRecord& record) override;
 };
 
-// Stops what may run plug-in code before a library goes: the effects' timer service is cleared
-// and every layer's filter is detached.
-void StopPluginUsers();
+// Ends what runs a library's code before the library goes: its effects leave the effects' timer
+// service and its filters their layers; the others run on.
+void StopPluginUsers(host::HMODULE module);
 
 }  // namespace bw

@@ -7,6 +7,7 @@
 #include "effects/effect_args.h"
 #include "effects/transitions/named_transitions.h"
 #include "graphics/layers/layer_filter.h"
+#include "host/module.h"
 
 namespace bw {
 
@@ -56,7 +57,14 @@ class FilterEffect : public LayerFilter {
   bool IsDone() const final { return IsFinished() != 0; }
   void DrawBand(const FilterBand& band) final;
 
+  // The plug-in library whose factory made the filter; null for a built-in one.
+  host::HMODULE Module() const { return module_; }
+  void SetModule(host::HMODULE module) { module_ = module; }
+
   uint32_t durationMs = 0;
+
+ private:
+  host::HMODULE module_ = nullptr;
 };
 
 // Builds the draw request for one band of a layer's frame.

@@ -98,9 +98,9 @@ int ParticleOverlay::LoadPictures() {
   return kOverlaySetUp;
 }
 
-int ParticleOverlay::Setup(TimerService* timers, void* target, ArgWords args) {
+int ParticleOverlay::Setup(TimerService* timers, EffectTarget target, ArgWords args) {
   const int32_t count = args.Int(0);
-  if (Random() == nullptr || count < 1 || timers == nullptr || target == nullptr) {
+  if (Random() == nullptr || count < 1 || timers == nullptr || target.Layer() == nullptr) {
     return kOverlayBadArguments;
   }
   if (!Bind(target) || target_->GetImage() == nullptr) return kOverlayNoLinkedLayer;

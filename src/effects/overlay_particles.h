@@ -43,7 +43,7 @@ class ParticleOverlay : public ScreenOverlay {
   void Stop() override;
   // Words: count (1 or more), priority in A's list, in B's, spread over the screen at once, the
   // speed factor as a decimal text (null or 0 = 1.0), shown over A, shown over B.
-  int Setup(TimerService* timers, void* target, ArgWords args) override;
+  int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
   using DisplayEffect::Command;
   // Word 0 equal to 0: no more particles enter, and the effect ends once the screen is empty.
   // Otherwise words 1 and 2 show or hide the particles over A and over B.

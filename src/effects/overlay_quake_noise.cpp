@@ -26,8 +26,8 @@ bool LoadOverlayPicture(ImageSurface& into, const char* name) {
   return into.GetBitsPerPixel() == 32 || into.ConvertDepth(32) == 0;
 }
 
-bool ScreenOverlay::Bind(void* target) {
-  target_ = static_cast<SurfaceLayer*>(target);
+bool ScreenOverlay::Bind(EffectTarget target) {
+  target_ = target.Layer();
   linked_ = target_ ? target_->GetLinkedLayer() : nullptr;
   a_ = target_ ? target_->GetCompositionLayer() : nullptr;
   b_ = linked_ ? linked_->GetCompositionLayer() : nullptr;
@@ -47,7 +47,7 @@ DisplayEffect* QuakeOverlay::Create(uint32_t) {
   return new (std::nothrow) QuakeOverlay;
 }
 
-int QuakeOverlay::Setup(TimerService* timers, void* target, ArgWords args) {
+int QuakeOverlay::Setup(TimerService* timers, EffectTarget target, ArgWords args) {
   if (Random() == nullptr) return kOverlayRefused;
   if (timers == nullptr || args.Empty() || !Bind(target)) return kOverlayBadArguments;
   shake_.Read(args);
@@ -64,13 +64,22 @@ int QuakeOverlay::Setup(TimerService* timers, void* target, ArgWords args) {
   };
   baseA_ = base(*a_);
   baseB_ = base(*b_);
+  // The work surfaces this set-up makes go again when it fails: the layer would show them
+  // unfilled.
+  const bool madeA = useWork_ && applyToA_ && a_->GetWorkSurface() == nullptr;
+  const bool madeB = useWork_ && applyToB_ && b_->GetWorkSurface() == nullptr;
+  auto refuse = [&](int code) {
+    if (madeA) a_->DropWorkSurface();
+    if (madeB) b_->DropWorkSurface();
+    return code;
+  };
   if (useWork_) {
     if ((applyToA_ && a_->CreateWorkSurface(false) != 0) ||
         (applyToB_ && b_->CreateWorkSurface(false) != 0)) {
-      return kOverlayNoSurface;
+      return refuse(kOverlayNoSurface);
     }
   }
-  if (timers->Add(this, 0, 0, 0) != kTaskAdded) return kOverlayRefused;
+  if (timers->Add(this, 0, 0, 0) != kTaskAdded) return refuse(kOverlayRefused);
   running_ = true;
   if (args.Int(8) != 0) NotifyStart();
   return kOverlaySetUp;
@@ -131,8 +140,10 @@ DisplayEffect* NoiseOverlay::Create(uint32_t) {
   return new (std::nothrow) NoiseOverlay;
 }
 
-int NoiseOverlay::Setup(TimerService* timers, void* target, ArgWords args) {
-  if (Random() == nullptr || timers == nullptr || target == nullptr) return kOverlayBadArguments;
+int NoiseOverlay::Setup(TimerService* timers, EffectTarget target, ArgWords args) {
+  if (Random() == nullptr || timers == nullptr || target.Layer() == nullptr) {
+    return kOverlayBadArguments;
+  }
   if (!Bind(target) || target_->GetImage() == nullptr) return kOverlayNoLinkedLayer;
   // A picture without pixels would leave nothing to start from; an 8-bit one is widened.
   if (!LoadOverlayPicture(noise_, kNoisePicture)) return kOverlayNoPicture;

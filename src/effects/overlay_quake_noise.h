@@ -38,9 +38,8 @@ class ScreenOverlay : public DisplayEffect {
   void Unbind(const void* object) override;
 
  protected:
-  // target is a SurfaceLayer*: takes it, its composition layer A, its linked layer and that
-  // one's B.
-  bool Bind(void* target);
+  // Takes the target's layer, its composition layer A, its linked layer and that one's B.
+  bool Bind(EffectTarget target);
   bool Bound() const { return b_ != nullptr; }
 
   SurfaceLayer* target_ = nullptr;
@@ -61,7 +60,7 @@ class QuakeOverlay final : public ScreenOverlay {
   const char* GetKeyword() const override { return "quake"; }
   // Words 0 to 4 as Shake::Read; 5 shake through the work surfaces, 6 and 7 shake A and B, 8
   // lower the frame thread's priority.
-  int Setup(TimerService* timers, void* target, ArgWords args) override;
+  int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
   using DisplayEffect::Command;
   // Word 0 equal to 0 stops at the end of the current period.
   int Command(ArgWords args) override;
@@ -94,7 +93,7 @@ class NoiseOverlay final : public ScreenOverlay {
   void Stop() override;
   const char* GetKeyword() const override { return "noise"; }
   // Words: opacity, the priority in both lists, shown over A, shown over B.
-  int Setup(TimerService* timers, void* target, ArgWords args) override;
+  int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
   using DisplayEffect::Command;
   // Words: shown over A, shown over B.
   int Command(ArgWords args) override;

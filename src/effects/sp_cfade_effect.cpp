@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <new>
 
+#include "common/global.h"
+#include "graphics/device/display_manager.h"
 #include "graphics/surface/composition_layer.h"
 #include "graphics/surface/dirty_rect_list.h"
 #include "graphics/surface/pixel_library.h"
@@ -42,8 +44,13 @@ const ImageSurface* ShownPicture(const Sprite& sprite, Rect* shown) {
 void DeleteHandedSprite(Sprite* sprite) {
   if (sprite == nullptr) return;
   ImageSurface* picture = sprite->GetSource();
-  delete sprite;
-  delete picture;
+  // A script's sprite and picture belong to the display manager's lists: they go through it, so
+  // that the lists let go of them (and their handles go with them) instead of freeing them again.
+  DisplayManager* display = Global<DisplayManager>::Get();
+  if (display == nullptr || display->DestroySprite(sprite) != 0) delete sprite;
+  if (picture != nullptr && (display == nullptr || display->DestroyLayer(picture) != 0)) {
+    delete picture;
+  }
 }
 
 bool CrossFadeComposition::Build(const ImageSurface* a, const Rect& shownA, const Rect& placedA,
@@ -93,8 +100,8 @@ SpCfadeEffect::~SpCfadeEffect() {
   if (owned_) DeleteHandedSprite(old_);
 }
 
-int SpCfadeEffect::Setup(TimerService* timers, void* target, ArgWords args) {
-  auto* layer = static_cast<CompositionLayer*>(target);
+int SpCfadeEffect::Setup(TimerService* timers, EffectTarget target, ArgWords args) {
+  CompositionLayer* layer = target.Composition();
   auto* fresh = args.Pointer<Sprite>(0);
   auto* old = args.Pointer<Sprite>(1);
   // The effect would delete the sprite it is to show.
@@ -123,6 +130,8 @@ int SpCfadeEffect::Setup(TimerService* timers, void* target, ArgWords args) {
                           composition_.Union().top) != kSpriteDone) {
         return kSpCfadeNoSurface;
       }
+      // The first frame shows the blend in the old sprite's place: it starts as the old picture.
+      composition_.Compose(0);
       blend->SetDrawMode(static_cast<int>(kLibAlpha));
       blend->SetVisible(false);
       fresh->GetOwnerList()->Add(blend.get(), args.Uint(2), 0);

@@ -25,7 +25,8 @@ constexpr int kSpCfadeRefused = 6;
 // source; the rectangle of it that is shown.
 const ImageSurface* ShownPicture(const Sprite& sprite, Rect* shown);
 
-// Deletes a sprite handed over to an effect, then the source picture it showed.
+// Deletes a sprite handed over to an effect, then the source picture it showed; through the
+// display manager where its lists hold them.
 void DeleteHandedSprite(Sprite* sprite);
 
 // The blend of a picture A fading out under a picture B fading in, composed in a work surface
@@ -66,7 +67,7 @@ class SpCfadeEffect final : public DisplayEffect {
   uint8_t GetType() const override { return kEffectTypeSprite; }
   // Target: the composition layer. Words: new sprite, old sprite, priority of the blend sprite,
   // duration ms (0 taken as 1), notify.
-  int Setup(TimerService* timers, void* target, ArgWords args) override;
+  int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
   bool IsBoundTo(const void* object) const override;
   void Unbind(const void* object) override;
 

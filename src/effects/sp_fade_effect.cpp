@@ -23,7 +23,7 @@ SpFadeEffect::~SpFadeEffect() {
   Finish();
 }
 
-int SpFadeEffect::Setup(TimerService* timers, void*, ArgWords args) {
+int SpFadeEffect::Setup(TimerService* timers, EffectTarget, ArgWords args) {
   const int32_t count = args.Int(0);
   if (timers == nullptr || count < 1) return kSpFadeBadArguments;
   Finish();

@@ -35,7 +35,7 @@ class SpFadeEffect final : public DisplayEffect {
   const char* GetKeyword() const override { return "sp_fade"; }
   uint8_t GetType() const override { return kEffectTypeSprite; }
   // Words: slot count (> 0), remove flag, notify request. The target word is not read.
-  int Setup(TimerService* timers, void* target, ArgWords args) override;
+  int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
   using DisplayEffect::Command;
   using DisplayEffect::Query;
   // Words: mode (0 or less finishes all, 1 fades in, 2 or more fades out), slot, sprite,

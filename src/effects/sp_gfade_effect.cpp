@@ -31,7 +31,7 @@ DisplayEffect* SpGfadeEffect::Create(uint32_t) {
   return new (std::nothrow) SpGfadeEffect;
 }
 
-int SpGfadeEffect::Setup(TimerService* timers, void*, ArgWords args) {
+int SpGfadeEffect::Setup(TimerService* timers, EffectTarget, ArgWords args) {
   auto* sprite = args.Pointer<Sprite>(0);
   if (timers == nullptr || sprite == nullptr || sprite->IsBusy()) return kSpGfadeBadArguments;
   ImageSurface* picture = sprite->GetSource();

@@ -35,7 +35,7 @@ class SpGfadeEffect final : public DisplayEffect {
   uint8_t GetType() const override { return kEffectTypeSprite; }
   // Words: sprite, duration ms, direction (0 left to right, 1 right to left, 2 top to bottom,
   // 3 and above bottom to top), edge width, ease exponent text (given: notify at the start).
-  int Setup(TimerService* timers, void* target, ArgWords args) override;
+  int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
   bool IsBoundTo(const void* object) const override;
   void Unbind(const void* object) override;
 

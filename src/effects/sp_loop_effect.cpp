@@ -24,8 +24,8 @@ DisplayEffect* SpLoopEffect::Create(uint32_t) {
 // The sprites leave their list (as they die) before the picture they show goes.
 SpLoopEffect::~SpLoopEffect() = default;
 
-int SpLoopEffect::Setup(TimerService* timers, void* target, ArgWords args) {
-  auto* layer = static_cast<CompositionLayer*>(target);
+int SpLoopEffect::Setup(TimerService* timers, EffectTarget target, ArgWords args) {
+  CompositionLayer* layer = target.Composition();
   if (timers == nullptr || layer == nullptr) return kSpLoopBadArguments;
   auto picture = std::make_unique<ImageSurface>();
   if (args.Text(0) == nullptr || picture->Load(args.Text(0), nullptr, 0, 0) != 0 ||

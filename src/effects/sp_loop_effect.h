@@ -56,7 +56,7 @@ class SpLoopEffect final : public DisplayEffect {
   uint8_t GetType() const override { return kEffectTypeSprite; }
   // Target: the composition layer. Words: picture name, x, y, view, opacity, priority,
   // direction, period ms, count, notify.
-  int Setup(TimerService* timers, void* target, ArgWords args) override;
+  int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
   // The parts loader's set-up: picture (not owned) shown in list; not registered anywhere, the
   // caller updates the loop.
   int SetupOn(ImageSurface* picture, DisplayObjectList* list, const LoopPlacement& placement);

@@ -16,9 +16,9 @@ SpMovieEffect::~SpMovieEffect() {
   Close();
 }
 
-int SpMovieEffect::Setup(TimerService* timers, void* target, ArgWords args) {
+int SpMovieEffect::Setup(TimerService* timers, EffectTarget target, ArgWords args) {
   if (timers == nullptr || args.Text(0) == nullptr) return kSpMovieBadArguments;
-  auto* layer = static_cast<CompositionLayer*>(target);
+  CompositionLayer* layer = target.Composition();
   if (layer == nullptr) return kSpMovieNoLayer;
   Close();
   EffectMovieSource* source = Global<EffectMovieSource>::Get();

@@ -35,7 +35,7 @@ class SpMovieEffect final : public DisplayEffect {
   uint8_t GetType() const override { return kEffectTypeSprite; }
   // Target: the composition layer. Words: movie name, attach flag (the layer is marked as
   // showing a movie), x, y, priority, loop flag, notify.
-  int Setup(TimerService* timers, void* target, ArgWords args) override;
+  int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
   using DisplayEffect::Command;
   // Word 0 = 0 clears the loop flag (0); anything else 1.
   int Command(ArgWords args) override;

@@ -1,6 +1,7 @@
 #include "host/host_path.h"
 
 #include <algorithm>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -45,6 +46,96 @@ bool EndsWithSeparator(std::string_view path) {
   return !path.empty() && sjis::FindLastSeparator(path) == path.size() - 1;
 }
 
+bool IsDotStep(std::string_view name) {
+  return name == "." || name == "..";
+}
+
+// The names of an absolute path with empty names and "." left out and each ".." taking the name
+// before it (none above the root).
+std::vector<std::string_view> WithoutDotSteps(const std::vector<std::string_view>& names) {
+  std::vector<std::string_view> kept;
+  for (std::string_view name : names) {
+    if (name == "..") {
+      if (!kept.empty()) kept.pop_back();
+    } else if (!name.empty() && name != ".") {
+      kept.push_back(name);
+    }
+  }
+  return kept;
+}
+
+// A Linux path that entered the engine and would not come back by matching names alone: several
+// code points share one CP932 code (U+301C and U+FF5E are both 0x8160), so "a〜b" enters as the
+// code that decodes to "a～b", which may be another folder or none. Each keeps its components in
+// both forms; an engine path below the CP932 ones maps to the Linux ones byte for byte.
+struct EnteredPath {
+  std::vector<std::string> engine;
+  std::vector<std::string> linux;
+};
+
+class EnteredPaths {
+ public:
+  // The Linux components of the longest entered path that the engine components begin with
+  // (compared as the engine compares names); how many components it covers, 0 for none.
+  size_t Match(const std::vector<std::string_view>& engine, std::vector<std::string>& linux) {
+    std::lock_guard hold(lock_);
+    const EnteredPath* best = Longest(engine);
+    if (!best) return 0;
+    linux = best->linux;
+    return best->engine.size();
+  }
+
+  // Keeps what it takes for the path to come back as given: the part up to its last name that
+  // changes through CP932, or, when an earlier entry would send it elsewhere, the whole path.
+  void Remember(std::vector<std::string> engine, std::vector<std::string> linux, size_t lastLossy) {
+    std::lock_guard hold(lock_);
+    if (paths_.empty() && lastLossy == 0) return;  // nothing to keep, nothing to contradict
+    std::vector<std::string_view> key(engine.begin(), engine.end());
+    const EnteredPath* covering = Longest(key);
+    size_t keep = 0;
+    if (covering && !std::equal(covering->linux.begin(), covering->linux.end(), linux.begin())) {
+      keep = engine.size();
+    } else if (lastLossy != 0 && (!covering || lastLossy > covering->engine.size())) {
+      keep = lastLossy;
+    }
+    if (keep == 0) return;
+    engine.resize(keep);
+    linux.resize(keep);
+    auto same = std::find_if(paths_.begin(), paths_.end(), [&](const EnteredPath& p) {
+      return p.engine.size() == keep && Covers(p, key);
+    });
+    if (same != paths_.end()) {
+      same->linux = std::move(linux);
+    } else {
+      paths_.push_back({std::move(engine), std::move(linux)});
+    }
+  }
+
+ private:
+  static bool Covers(const EnteredPath& p, const std::vector<std::string_view>& engine) {
+    if (p.engine.size() > engine.size()) return false;
+    for (size_t i = 0; i < p.engine.size(); ++i) {
+      if (!sjis::EqualsNoCase(p.engine[i], engine[i])) return false;
+    }
+    return true;
+  }
+  const EnteredPath* Longest(const std::vector<std::string_view>& engine) const {
+    const EnteredPath* best = nullptr;
+    for (const EnteredPath& p : paths_) {
+      if (Covers(p, engine) && (!best || p.engine.size() > best->engine.size())) best = &p;
+    }
+    return best;
+  }
+
+  std::mutex lock_;  // guards paths_: paths are mapped on the frame and loader threads too
+  std::vector<EnteredPath> paths_;
+};
+
+EnteredPaths& Entered() {
+  static EnteredPaths paths;
+  return paths;
+}
+
 }  // namespace
 
 std::string FindEntryNoCase(const std::string& folder, std::string_view name) {
@@ -80,7 +171,9 @@ int LinuxPathToEnginePath(std::string_view linuxPath, std::string& enginePath) {
   if (linuxPath.find('\0') != std::string_view::npos) return kPathBadName;
   // Track the separators by count: a CP932 name may end in a 0x5C trail byte.
   std::string out{kRootDrive, ':', '\\'};
-  bool named = false;
+  std::vector<std::string> engineNames, linuxNames;
+  size_t lastLossy = 0;  // 1 + the index of the last name that CP932 does not give back
+  bool dotSteps = false;
   size_t start = 1;
   while (start < linuxPath.size()) {
     size_t end = std::min(linuxPath.find('/', start), linuxPath.size());
@@ -91,11 +184,16 @@ int LinuxPathToEnginePath(std::string_view linuxPath, std::string& enginePath) {
     // A name that encodes to a separator (U+00A5 to 0x5C) would split in two on the way back.
     Cp932Conversion encoded = Utf8ToCp932(name);
     if (!encoded.ok || sjis::FindFirstOf(encoded.text, "\\/") != sjis::npos) return kPathBadName;
-    if (named) out += '\\';
+    if (!engineNames.empty()) out += '\\';
     out += encoded.text;
-    named = true;
+    dotSteps = dotSteps || IsDotStep(name);
+    if (Cp932ToUtf8(encoded.text).text != name) lastLossy = engineNames.size() + 1;
+    engineNames.push_back(std::move(encoded.text));
+    linuxNames.emplace_back(name);
   }
-  if (named && linuxPath.back() == '/') out += '\\';
+  if (!engineNames.empty() && linuxPath.back() == '/') out += '\\';
+  // "." and ".." steps resolve differently on the two sides; such a path is taken by name.
+  if (!dotSteps) Entered().Remember(std::move(engineNames), std::move(linuxNames), lastLossy);
   enginePath = std::move(out);
   return kPathOk;
 }
@@ -130,8 +228,15 @@ int EnginePathToLinuxPath(std::string_view enginePath, std::string_view base,
     }
   }
 
+  std::vector<std::string_view> names = SplitEnginePath(rest);
+  size_t from = 0;
+  if (!relative) {
+    names = WithoutDotSteps(names);
+    from = Entered().Match(names, parts);
+  }
   size_t matched = parts.size();  // leading parts that are known entries (the base is trusted)
-  for (std::string_view component : SplitEnginePath(rest)) {
+  for (size_t i = from; i < names.size(); ++i) {
+    std::string_view component = names[i];
     if (component.empty() || component == ".") continue;
     if (component == "..") {
       if (!parts.empty()) parts.pop_back();

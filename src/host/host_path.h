@@ -20,16 +20,18 @@ constexpr char kRootDrive = 'Z';
 
 // UTF-8 Linux absolute path -> CP932 drive form. Repeated '/' count as one; a trailing '/' is
 // kept as a trailing '\'. A name fails when it has no CP932 form or when its form holds a
-// separator (U+00A5 becomes 0x5C). A name whose form decodes to other code points (U+301C
-// becomes 0x8160, which decodes as U+FF5E) is found again on the way back, which also compares
-// names in CP932.
+// separator (U+00A5 becomes 0x5C). A path whose form decodes to other code points (U+301C
+// becomes 0x8160, which decodes as U+FF5E) is remembered: engine paths at or below its form map
+// back to it byte for byte, not to a sibling spelled with the decoded points, until a later path
+// with the same form enters.
 int LinuxPathToEnginePath(std::string_view linuxPath, std::string& enginePath);
 
 // CP932 engine path -> UTF-8 Linux path. An absolute path is in drive form ("Z:\...", drive
 // letter in either case) or starts with one '\' (the root of drive Z:); anything else is
 // resolved against base, a Linux absolute folder (none given: kPathNotAbsolute). Both '\' and
 // '/' separate; repeated separators count as one; "." is skipped and ".." goes up, never above
-// the root. Each component takes the name of the matching entry of its folder: the exact name
+// the root. An absolute path below a remembered one (see above) starts from its Linux form.
+// Each further component takes the name of the matching entry of its folder: the exact name
 // when present, else the first case-insensitive match in byte order. From the first component
 // that matches nothing the rest is kept as given, so new files can be created. A trailing
 // separator stays.

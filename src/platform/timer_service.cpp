@@ -110,6 +110,17 @@ void TimerService::Clear() {
   SweepIfIdle();
 }
 
+void TimerService::ClearWhere(const std::function<bool(const TimedTask&)>& which) {
+  {
+    WalkScope walk(walkDepth_);
+    for (auto& task : tasks_) {
+      if (!task->finished_ && which(*task)) StopTask(*task);
+    }
+  }
+  sweepPending_ = true;
+  SweepIfIdle();
+}
+
 void TimerService::SweepIfIdle() {
   if (walkDepth_ == 0) Sweep();
 }

@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <list>
 #include <memory>
 
@@ -53,6 +54,9 @@ class TimerService {
   virtual void DropBoundTo(const void* object);
   // Stops every unfinished task, then deletes them all.
   virtual void Clear();
+  // Stops the unfinished tasks that which picks, then deletes them at once (with the finished
+  // ones) unless a pass is under way.
+  void ClearWhere(const std::function<bool(const TimedTask&)>& which);
   // True also for a removed task not yet deleted.
   virtual bool Contains(uint32_t handle) const;
   virtual void Postpone(uint32_t handle, uint32_t delayMs);

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <string_view>
 #include <vector>
 
 #include "effects/bg_blur_effect.h"
@@ -36,22 +35,6 @@ TEST(BgZoomView, StaysInsideThePicture) {
   EXPECT_EQ(ZoomView(128, 64, 0, 32, 2.0), (Rect{0, 16, 64, 48}));
   EXPECT_EQ(ZoomView(128, 64, 127, 63, 2.0), (Rect{64, 32, 128, 64}));
   EXPECT_EQ(ZoomView(128, 64, 10, 10, 0.5), (Rect{0, 0, 128, 64})) << "wider than the picture";
-}
-
-TEST_F(BgTransform, EveryLayerKeywordIsRegistered) {
-  for (const char* keyword : {"bg_zoom", "bg_rot", "bg_blur", "bg_rast", "bg_haze", "bg_loop",
-                              "bg_cross", "bg_panime", "bg_anime"}) {
-    std::unique_ptr<DisplayEffect> effect(effects.Create(keyword));
-    ASSERT_NE(effect, nullptr) << keyword;
-    EXPECT_STREQ(effect->GetKeyword(), keyword);
-    EXPECT_EQ(effect->GetType(), kEffectTypeLayer) << keyword;
-    const bool anime = std::string_view(keyword) == "bg_anime";
-    EXPECT_EQ(effect->GetKindId(), anime ? kTaskKindBackgroundAnimation : kTaskKindLayerEffect);
-  }
-  for (const char* keyword : {"bg_zoom", "bg_blur", "bg_panime", "bg_anime"}) {
-    EXPECT_NE(effects.FindArgsCommand(keyword), nullptr) << keyword;
-    EXPECT_NE(effects.FindCommand(keyword), nullptr) << keyword;
-  }
 }
 
 TEST_F(BgTransform, ZoomMovesTheViewFromClockZero) {

@@ -19,7 +19,7 @@ class PlainEffect final : public DisplayEffect {
   void Stop() override {}
   const char* GetKeyword() const override { return "plain"; }
   uint8_t GetType() const override { return kEffectTypeScreen; }
-  int Setup(TimerService*, void*, ArgWords) override { return 0; }
+  int Setup(TimerService*, EffectTarget, ArgWords) override { return 0; }
   uint32_t shifted = 0;
 
  protected:

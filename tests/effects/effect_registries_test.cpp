@@ -7,6 +7,8 @@
 #include <filesystem>
 
 #include "common/global.h"
+#include "graphics/device/display_manager.h"
+#include "graphics/layers/canvas_layer.h"
 #include "host/host_path.h"
 #include "platform/timer_service.h"
 #include "support/temp_dir.h"
@@ -32,7 +34,7 @@ class CountedEffect final : public DisplayEffect {
   const char* GetKeyword() const override { return "counted"; }
   uint8_t GetType() const override { return kEffectTypeLayer; }
   int Init(ArgWords args) override { return args.Int(0); }
-  int Setup(TimerService*, void*, ArgWords args) override { return args.Int(0); }
+  int Setup(TimerService*, EffectTarget, ArgWords args) override { return args.Int(0); }
 
  private:
   int* deleted_;
@@ -178,22 +180,40 @@ TEST_F(EffectRegistries, FailedLoadsLeaveNothingBehind) {
   EXPECT_EQ(effects.Records().size(), 4u);
 }
 
-TEST_F(EffectRegistries, UnloadingClearsTheEffectsBeforeTheirCodeGoes) {
+// A library that goes takes its own effects and filters with it, before their code goes; the
+// others keep running.
+TEST_F(EffectRegistries, UnloadingEndsOnlyTheLibrarysOwnObjects) {
   TimerService timers;
-  ScopedGlobal<TimerService> published(&timers);
+  ScopedGlobal<TimerService> publishedTimers(&timers);
+  DisplayManager display;
+  ScopedGlobal<DisplayManager> publishedDisplay(&display);
+  int deleted = 0;
   DcpPluginManager effects;
   ASSERT_EQ(effects.LoadPlugin(Plugin("TESTFX.DCP")), kEffectPluginLoaded);
-  DisplayEffect* running = effects.Create("fx_one");
-  ASSERT_EQ(timers.Add(running, 0, 0, 0), kTaskAdded);
+  ASSERT_EQ(timers.Add(effects.Create("fx_one"), 0, 0, 0), kTaskAdded);
+  ASSERT_EQ(timers.Add(new CountedEffect(&deleted), 0, 0, 0), kTaskAdded);
   effects.UnloadAll();
-  EXPECT_EQ(timers.Count(), 0u) << "the effect is gone before its code";
+  EXPECT_EQ(timers.Count(), 1u) << "the library's effect is gone before its code";
+  EXPECT_EQ(deleted, 0) << "the built-in one runs on";
 
   TcpPluginManager transitions;
   ASSERT_EQ(transitions.LoadPlugin(Plugin("TESTTR.TCP")), kEffectPluginLoaded);
+  CanvasLayer *theirs = nullptr, *ours = nullptr;
+  ASSERT_EQ(display.CreateCanvasLayer(&theirs, 8, 8, 32, kLayerComposed), 0);
+  ASSERT_EQ(display.CreateCanvasLayer(&ours, 8, 8, 32, kLayerComposed), 0);
+  ASSERT_EQ(theirs->SetLinkedLayer(ours), kLayerDone);
+  ASSERT_EQ(ours->SetLinkedLayer(theirs), kLayerDone);
   FilterEffect* filter = transitions.CreateAndSetUp(nullptr, "fx_one", {0});
   ASSERT_NE(filter, nullptr);
   EXPECT_EQ(filter->GetKind(), 1);
-  ReleaseFilter(filter);
+  ASSERT_EQ(theirs->AttachSource(filter, kAttachPlain, false, false), kLayerDone);
+  ASSERT_EQ(ours->AttachSource(new CountedFilter(&deleted), kAttachPlain, false, false),
+            kLayerDone);
+  transitions.UnloadAll();
+  EXPECT_FALSE(theirs->HasSource());
+  EXPECT_TRUE(ours->HasSource());
+  EXPECT_EQ(deleted, 0);
+  timers.Clear();
 }
 
 }  // namespace

@@ -132,6 +132,18 @@ TEST_F(Overlays, QuakeShakesWithinItsAmplitudeAndRestores) {
   EXPECT_EQ(OffsetOf(A()), std::pair(3, 4));
 }
 
+// A set-up that fails after it made a work surface takes it away again: the layer would draw the
+// unfilled surface.
+TEST_F(Overlays, AQuakeRefusedAtSetUpLeavesNoWorkSurface) {
+  DisplayEffect* quake = effects.Create("quake");
+  ASSERT_EQ(timers.Add(quake, 0, 0, 0), kTaskAdded) << "listed already, the service refuses it";
+  EXPECT_EQ(quake->Setup(&timers, static_cast<SurfaceLayer*>(&below), {0, 10, 10, 0, 0, 1, 1, 1}),
+            kOverlayRefused);
+  EXPECT_EQ(A()->GetWorkSurface(), nullptr);
+  EXPECT_EQ(B()->GetWorkSurface(), nullptr);
+  timers.Clear();
+}
+
 TEST_F(Overlays, NoiseCopiesItsPictureAndSwitchesVisibility) {
   int code = 0;
   EXPECT_EQ(Start("noise", {128, 5, 1, 1}, &code), nullptr);

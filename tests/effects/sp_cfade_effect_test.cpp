@@ -88,6 +88,17 @@ TEST_F(SpCfade, OverlappingPicturesBlendInTheWorkSurface) {
   EXPECT_EQ(timers.Count(), 0u);
 }
 
+// The blend sprite takes the old sprite's place on the first frame with the old picture in it.
+TEST_F(SpCfade, TheFirstOverlappingFrameShowsTheOldPicture) {
+  Sprite* fresh = AddSprite(30, 40, 0xFF00FF00, 30, 20);
+  Sprite* old = HandedSprite(40, 30, OldPixel, 10, 10);
+  SpCfadeEffect* effect = Make(fresh, old);
+  ASSERT_TRUE(effect->Overlapping());
+  At(0);
+  EXPECT_EQ(Pixel(*effect->WorkSurface(), 5, 5), OldPixel(5, 5));
+  EXPECT_EQ(Pixel(*effect->WorkSurface(), 30, 20), OldPixel(30, 20)) << "under the new one";
+}
+
 TEST_F(SpCfade, PicturesApartFadeByOpacity) {
   Sprite* fresh = AddSprite(20, 20, 0xFFFFFFFF, 300, 300);
   Sprite* old = HandedSprite(20, 20, OldPixel, 0, 0);

@@ -47,6 +47,36 @@ TEST(HostPathCp932, FoldersNamedWithVariantsMapToTheEngineAndBack) {
   }
 }
 
+// Two siblings the code page cannot tell apart: the one that entered the engine is the one its
+// paths lead back to, and a path from the other that enters later comes back as itself.
+TEST(HostPathCp932, APathThatEnteredComesBackAsGivenNotAsItsSibling) {
+  test::TempDir dir;
+  const std::string waveDash = "g\xE3\x80\x9C", fullWidth = "g\xEF\xBD\x9E";
+  dir.WriteFile(waveDash + "/Script/Main.sob", "");
+  dir.WriteFile(fullWidth + "/Script/Main.sob", "");
+  dir.WriteFile(fullWidth + "/dropped.txt", "");
+  const std::string game = (dir.path() / waveDash).string();
+  const std::string sibling = (dir.path() / fullWidth).string();
+
+  std::string engine, back;
+  ASSERT_EQ(LinuxPathToEnginePath(game, engine), kPathOk);
+  ASSERT_EQ(EnginePathToLinuxPath(engine + "\\SCRIPT\\main.SOB", back), kPathOk);
+  EXPECT_EQ(back, game + "/Script/Main.sob") << "below the folder, names match the entries";
+  ASSERT_EQ(EnginePathToLinuxPath(engine + "\\script\\..\\.\\", back), kPathOk);
+  EXPECT_EQ(back, game + "/");
+
+  std::string dropped;
+  ASSERT_EQ(LinuxPathToEnginePath(sibling + "/dropped.txt", dropped), kPathOk);
+  ASSERT_EQ(EnginePathToLinuxPath(dropped, back), kPathOk);
+  EXPECT_EQ(back, sibling + "/dropped.txt");
+  ASSERT_EQ(EnginePathToLinuxPath(engine, back), kPathOk);
+  EXPECT_EQ(back, game) << "a file from the sibling does not move the folder";
+
+  ASSERT_EQ(LinuxPathToEnginePath(sibling, engine), kPathOk);
+  ASSERT_EQ(EnginePathToLinuxPath(engine, back), kPathOk);
+  EXPECT_EQ(back, sibling) << "the sibling itself entering takes the name over";
+}
+
 TEST(HostPathCp932, TheExactNameWinsOverAVariantAndSeparatorsStayOut) {
   test::TempDir dir;
   const std::string fullWidth = "x\xEF\xBD\x9E", waveDash = "x\xE3\x80\x9C";

@@ -4,6 +4,7 @@
 // appcfg seeds DIR: writes the seed corpus of the configuration fuzz target.
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "host/cp932.h"
 #include "lib/config/config_writers.h"
 #include "lib/file_bytes.h"
+#include "lib/tool_args.h"
 #include "lib/tool_exit.h"
 
 namespace {
@@ -53,19 +55,8 @@ void PrintText(const char* name, const std::optional<std::string>& text) {
   }
 }
 
-const char* StatusName(int status) {
-  switch (status) {
-    case kConfigOk:
-      return "whole";
-    case kConfigMended:
-      return "mended (a record cut to its block or a text ended)";
-    case kConfigTruncated:
-      return "truncated (defaults kept for what was missing)";
-    default:
-      return "bad magic (skipped)";
-  }
-}
-
+// Reads the file as the engine does, then prints what the engine took; a file the engine
+// refuses is said on standard error, with where it broke, and fails.
 int Dump(const std::filesystem::path& path) {
   Bytes file;
   if (!tools::ReadFileBytes(path, file)) {
@@ -73,44 +64,58 @@ int Dump(const std::filesystem::path& path) {
     return kExitFailed;
   }
   const std::string leaf = sjis::ToUpper(path.filename().string());
+  std::string why;
+  std::function<void()> print;
   int status;
   if (leaf == "QZ_APP.SYS") {
     AppRecord record;
-    status = ReadAppRecord(file, record);
-    PrintBlock("application record", EncodeBlock(record));
+    status = ReadAppRecord(file, record, &why);
+    print = [record] { PrintBlock("application record", EncodeBlock(record)); };
   } else if (leaf == "QZ_APP.INF") {
     AppInfo info;
-    status = ReadAppInfo(file, info);
-    std::printf("version: %d.%02d revision %x\n", info.majorVersion, info.minorVersion,
-                info.revision);
-    PrintText("application name", info.appName);
-    PrintText("product title", info.productTitle);
-    PrintText("notice", info.notice);
-    PrintText("web address", info.webAddress);
-    PrintText("save-folder name", info.saveFolderName);
+    status = ReadAppInfo(file, info, &why);
+    print = [info] {
+      std::printf("version: %d.%02d revision %x\n", info.majorVersion, info.minorVersion,
+                  info.revision);
+      PrintText("application name", info.appName);
+      PrintText("product title", info.productTitle);
+      PrintText("notice", info.notice);
+      PrintText("web address", info.webAddress);
+      PrintText("save-folder name", info.saveFolderName);
+    };
   } else if (leaf == "USER.CFG") {
     EngineConfig config;
-    status = ReadEngineConfig(file, config);
-    PrintBlock("engine settings", EncodeBlock(config.engine));
-    PrintBlock("display settings", EncodeBlock(config.display));
-    PrintBlock("frame pacing", EncodeBlock(config.pacing));
-    PrintText("chosen save folder", config.chosenSaveFolder);
+    status = ReadEngineConfig(file, config, &why);
+    print = [config] {
+      PrintBlock("engine settings", EncodeBlock(config.engine));
+      PrintBlock("display settings", EncodeBlock(config.display));
+      PrintBlock("frame pacing", EncodeBlock(config.pacing));
+      PrintText("chosen save folder", config.chosenSaveFolder);
+    };
   } else if (leaf == "APP_CFG.DAT") {
     UserConfig user;
-    status = ReadUserConfig(file, user);
-    PrintBlock("user settings", EncodeBlock(user));
+    status = ReadUserConfig(file, user, &why);
+    print = [user] { PrintBlock("user settings", EncodeBlock(user)); };
   } else if (leaf == "SET_UP.IFG") {
     SetupInfo setup;
-    status = ReadSetupInfo(file, setup);
-    PrintText("uninstall key", setup.uninstallKey);
-    std::printf("per user: %d\n", setup.perUser);
+    status = ReadSetupInfo(file, setup, &why);
+    print = [setup] {
+      PrintText("uninstall key", setup.uninstallKey);
+      std::printf("per user: %d\n", setup.perUser);
+    };
   } else {
     std::fprintf(
         stderr, "appcfg: %s is none of QZ_APP.SYS, QZ_APP.INF, USER.CFG, APP_CFG.DAT, SET_UP.IFG\n",
         leaf.c_str());
     return kExitUsage;
   }
-  std::printf("file: %s\n", StatusName(status));
+  if (!ConfigTaken(status)) {
+    std::fprintf(stderr, "appcfg: the engine refuses %s: %s\n", path.c_str(), why.c_str());
+    return kExitFailed;
+  }
+  print();
+  std::printf("file: %s\n",
+              status == kConfigOk ? "whole" : "taken, with a text ended where it had no NUL");
   return kExitOk;
 }
 
@@ -183,10 +188,14 @@ int Seeds(const std::filesystem::path& folder) {
 
 int main(int argc, char** argv) {
   if (bw::tools::PrintHelpIfAsked(argc, argv, kUsage)) return kExitOk;
-  if (argc < 3) return Usage();
-  std::string_view command = argv[1];
-  if (command == "game" && argc <= 4) return Game(argv[2], argc == 4 ? argv[3] : nullptr);
-  if (command == "dump" && argc == 3) return Dump(argv[2]);
-  if (command == "seeds" && argc == 3) return Seeds(argv[2]);
-  return Usage();
+  if (argc == 1) return Usage();
+  const std::string_view command = argv[1];
+  auto wrong = [](std::string_view what) { return tools::UsageError("appcfg", kUsage, what); };
+  if (command == "game") {
+    return argc == 3 || argc == 4 ? Game(argv[2], argc == 4 ? argv[3] : nullptr)
+                                  : wrong("game takes DIR and, maybe, NAME");
+  }
+  if (command == "dump") return argc == 3 ? Dump(argv[2]) : wrong("dump takes one FILE");
+  if (command == "seeds") return argc == 3 ? Seeds(argv[2]) : wrong("seeds takes one DIR");
+  return wrong("unknown command " + std::string(command));
 }

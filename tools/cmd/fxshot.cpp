@@ -13,6 +13,7 @@
 #include "graphics/surface/pixel_library.h"
 #include "lib/file_bytes.h"
 #include "lib/textshot/text_sheet.h"
+#include "lib/tool_args.h"
 #include "lib/tool_exit.h"
 #include "platform/subtractive_random.h"
 #include "platform/trig_tables.h"
@@ -50,7 +51,8 @@ void Paint(bw::ImageSurface& s, bool fresh) {
 
 int main(int argc, char** argv) {
   if (bw::tools::PrintHelpIfAsked(argc, argv, kUsage)) return bw::tools::kExitOk;
-  if (argc != 2) return bw::tools::PrintUsage(kUsage);
+  if (argc == 1) return bw::tools::PrintUsage(kUsage);
+  if (argc != 2) return bw::tools::UsageError("fxshot", kUsage, "takes one OUT.bmp only");
   bw::BuildBlendTables();
   bw::TrigTables trig;
   bw::ScopedGlobal<bw::TrigTables> publishedTrig(&trig);

@@ -17,6 +17,7 @@ using bw::tools::kExitFailed;
 using bw::tools::kExitOk;
 using bw::tools::MovieContainer;
 using bw::tools::ParseNumber;
+using bw::tools::TakeNumber;
 
 constexpr bw::tools::ToolUsage kUsage = {
     "movgen: writes a small test movie: each second one colour with a moving bar, and one tone.",
@@ -47,26 +48,33 @@ bool ContainerOf(std::string_view path, MovieContainer* out) {
   return false;
 }
 
+int Wrong(std::string_view what) {
+  return bw::tools::UsageError("movgen", kUsage, what);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (bw::tools::PrintHelpIfAsked(argc, argv, kUsage)) return kExitOk;
+  if (argc == 1) return bw::tools::PrintUsage(kUsage);
   const char* outPath = nullptr;
   bw::tools::MovieWriterOptions options;
+  std::string error;
   for (int i = 1; i < argc; ++i) {
     std::string_view arg = argv[i];
-    const bool hasValue = i + 1 < argc;
     bool ok = true;
     if (arg == "--size") {
-      ok = hasValue && ParseSize(argv[++i], &options.width, &options.height);
+      if (i + 1 >= argc) return Wrong("--size needs WIDTHxHEIGHT after it");
+      ok = ParseSize(argv[++i], &options.width, &options.height);
+      if (!ok) error = "--size needs WIDTHxHEIGHT, not \"" + std::string(argv[i]) + "\"";
     } else if (arg == "--fps") {
-      ok = hasValue && ParseNumber(argv[++i], &options.framesPerSecond);
+      ok = TakeNumber(argc, argv, i, &options.framesPerSecond, &error);
     } else if (arg == "--ms") {
-      ok = hasValue && ParseNumber(argv[++i], &options.ms);
+      ok = TakeNumber(argc, argv, i, &options.ms, &error);
     } else if (arg == "--rate") {
-      ok = hasValue && ParseNumber(argv[++i], &options.soundRate);
+      ok = TakeNumber(argc, argv, i, &options.soundRate, &error);
     } else if (arg == "--keep") {
-      ok = hasValue && ParseNumber(argv[++i], &options.keepPercent);
+      ok = TakeNumber(argc, argv, i, &options.keepPercent, &error);
     } else if (arg == "--sound-only") {
       options.picture = false;
     } else if (arg == "--picture-only") {
@@ -75,19 +83,27 @@ int main(int argc, char** argv) {
       options.corrupt = true;
     } else if (arg == "--huge") {
       options.hugeSize = true;
-    } else if (arg.starts_with("--") || outPath != nullptr) {
-      ok = false;
+    } else if (arg.starts_with("--")) {
+      return Wrong("unknown option " + std::string(arg));
+    } else if (outPath != nullptr) {
+      return Wrong("one output file only, not also " + std::string(arg));
     } else {
       outPath = argv[i];
     }
-    if (!ok) return bw::tools::PrintUsage(kUsage);
+    if (!ok) return Wrong(error);
   }
-  if (outPath == nullptr || !ContainerOf(outPath, &options.container))
-    return bw::tools::PrintUsage(kUsage);
+  if (outPath == nullptr) return Wrong("no output file");
+  if (!ContainerOf(outPath, &options.container)) {
+    return Wrong(std::string(outPath) + " does not end in .MPG, .AVI, .MP4 or .WMV");
+  }
   std::vector<uint8_t> movie;
   if (int r = bw::tools::WriteMovie(options, &movie); r != bw::tools::kMovieWriteOk) {
-    std::fprintf(stderr, "movgen: the movie could not be made (code %d)\n", r);
-    return r == bw::tools::kMovieWriteBadOptions ? bw::tools::PrintUsage(kUsage) : kExitFailed;
+    if (r == bw::tools::kMovieWriteBadOptions) {
+      return Wrong("the options ask for a movie that cannot be made (code " + std::to_string(r) +
+                   ")");
+    }
+    return bw::tools::Failure("movgen",
+                              "the movie could not be made (code " + std::to_string(r) + ")");
   }
   return bw::tools::WriteFileBytes("movgen", outPath, movie) ? kExitOk : kExitFailed;
 }

@@ -1,6 +1,7 @@
 // oggtone OUT.ogg --freq HZ --ms MS [--rate HZ] [--channels 1|2]: writes a sine tone as Ogg Vorbis.
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <string_view>
 
 #include "lib/file_bytes.h"
@@ -12,48 +13,53 @@ namespace {
 
 using bw::tools::kExitFailed;
 using bw::tools::kExitOk;
-using bw::tools::ParseNumber;
+using bw::tools::TakeNumber;
 
 constexpr bw::tools::ToolUsage kUsage = {
     "oggtone: writes a sine tone as an Ogg Vorbis file, for test sounds and music.",
     "usage: oggtone OUT.ogg --freq HZ --ms MS [--rate HZ] [--channels 1|2]\n"};
 
-int Usage() {
-  return bw::tools::PrintUsage(kUsage);
+int Wrong(std::string_view what) {
+  return bw::tools::UsageError("oggtone", kUsage, what);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   if (bw::tools::PrintHelpIfAsked(argc, argv, kUsage)) return kExitOk;
+  if (argc == 1) return bw::tools::PrintUsage(kUsage);
   const char* outPath = nullptr;
   double freq = 0;
   uint32_t ms = 0, rate = 44100, channels = 2;
   bool haveFreq = false, haveMs = false;
+  std::string error;
   for (int i = 1; i < argc; ++i) {
     std::string_view arg = argv[i];
-    const bool hasValue = i + 1 < argc;
+    bool ok = true;
     if (arg == "--freq") {
-      if (!hasValue || !ParseNumber(argv[++i], &freq)) return Usage();
-      haveFreq = true;
+      ok = haveFreq = TakeNumber(argc, argv, i, &freq, &error);
     } else if (arg == "--ms") {
-      if (!hasValue || !ParseNumber(argv[++i], &ms)) return Usage();
-      haveMs = true;
+      ok = haveMs = TakeNumber(argc, argv, i, &ms, &error);
     } else if (arg == "--rate") {
-      if (!hasValue || !ParseNumber(argv[++i], &rate)) return Usage();
+      ok = TakeNumber(argc, argv, i, &rate, &error);
     } else if (arg == "--channels") {
-      if (!hasValue || !ParseNumber(argv[++i], &channels)) return Usage();
-    } else if (arg.starts_with("--") || outPath != nullptr) {
-      return Usage();
+      ok = TakeNumber(argc, argv, i, &channels, &error);
+    } else if (arg.starts_with("--")) {
+      return Wrong("unknown option " + std::string(arg));
+    } else if (outPath != nullptr) {
+      return Wrong("one output file only, not also " + std::string(arg));
     } else {
       outPath = argv[i];
     }
+    if (!ok) return Wrong(error);
   }
+  if (outPath == nullptr) return Wrong("no output file");
+  if (!haveFreq || !haveMs) return Wrong(haveFreq ? "--ms is missing" : "--freq is missing");
+  if (!(freq > 0)) return Wrong("--freq must be above 0");
   // An hour at most keeps the samples in memory within reason.
-  if (outPath == nullptr || !haveFreq || !haveMs || !(freq > 0) || ms > 3600000 || rate == 0 ||
-      rate > 192000 || (channels != 1 && channels != 2)) {
-    return Usage();
-  }
+  if (ms > 3600000) return Wrong("--ms must be at most 3600000 (an hour)");
+  if (rate == 0 || rate > 192000) return Wrong("--rate must be 1 to 192000");
+  if (channels != 1 && channels != 2) return Wrong("--channels must be 1 or 2");
 
   const int channelCount = static_cast<int>(channels);
   auto samples = bw::tools::MakeSineTone(freq, ms, rate, channelCount);

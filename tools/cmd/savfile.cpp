@@ -31,6 +31,10 @@ constexpr bw::tools::ToolUsage kUsage = {
     "           no-frame truncate=N\n"
     "       savfile seeds DIR\n"};
 
+int Wrong(std::string_view what) {
+  return bw::tools::UsageError("savfile", kUsage, what);
+}
+
 bool SetFault(std::string_view name, sav::Faults& f, sav::StateFaults& s) {
   if (name == "magic") return f.magic = true;
   if (name == "reserved") return f.reservedWord = true;
@@ -66,11 +70,12 @@ int Make(const char* textPath, const char* outPath, int argc, char** argv) {
   sav::Faults faults;
   sav::StateFaults stateFaults;
   for (int i = 0; i < argc; ++i) {
-    if (std::string_view(argv[i]) != "--fault" || i + 1 >= argc ||
-        !SetFault(argv[i + 1], faults, stateFaults)) {
-      return bw::tools::PrintUsage(kUsage);
+    const std::string_view arg = argv[i];
+    if (arg != "--fault") return Wrong("unknown option " + std::string(arg));
+    if (i + 1 >= argc) return Wrong("--fault needs a NAME after it");
+    if (!SetFault(argv[++i], faults, stateFaults)) {
+      return Wrong("no fault is called \"" + std::string(argv[i]) + "\"");
     }
-    ++i;
   }
   std::vector<uint8_t> textBytes;
   if (!tools::ReadFileBytes(textPath, textBytes)) {
@@ -134,9 +139,13 @@ int Seeds(const char* folder) {
 
 int main(int argc, char** argv) {
   if (bw::tools::PrintHelpIfAsked(argc, argv, kUsage)) return kExitOk;
-  if (argc == 3 && std::string_view(argv[1]) == "dump") return Dump(argv[2]);
-  if (argc >= 4 && std::string_view(argv[1]) == "make")
-    return Make(argv[2], argv[3], argc - 4, argv + 4);
-  if (argc == 3 && std::string_view(argv[1]) == "seeds") return Seeds(argv[2]);
-  return bw::tools::PrintUsage(kUsage);
+  if (argc == 1) return bw::tools::PrintUsage(kUsage);
+  const std::string_view command = argv[1];
+  if (command == "dump") return argc == 3 ? Dump(argv[2]) : Wrong("dump takes one FILE");
+  if (command == "make") {
+    return argc >= 4 ? Make(argv[2], argv[3], argc - 4, argv + 4)
+                     : Wrong("make needs TEXT and OUT");
+  }
+  if (command == "seeds") return argc == 3 ? Seeds(argv[2]) : Wrong("seeds takes one DIR");
+  return Wrong("unknown command " + std::string(command));
 }

@@ -7,6 +7,7 @@
 #include "lib/file_bytes.h"
 #include "lib/textshot/message_sheet.h"
 #include "lib/textshot/text_sheet.h"
+#include "lib/tool_args.h"
 #include "lib/tool_exit.h"
 
 namespace {
@@ -23,7 +24,10 @@ constexpr bw::tools::ToolUsage kUsage = {
 int main(int argc, char** argv) {
   if (bw::tools::PrintHelpIfAsked(argc, argv, kUsage)) return bw::tools::kExitOk;
   const bool messages = argc == 3 && std::string(argv[1]) == "messages";
-  if (argc != 2 && !messages) return bw::tools::PrintUsage(kUsage);
+  if (argc == 1) return bw::tools::PrintUsage(kUsage);
+  if (argc != 2 && !messages) {
+    return bw::tools::UsageError("textshot", kUsage, "takes OUT.bmp, or messages and OUT.bmp");
+  }
   const char* out = argv[argc - 1];
   bw::ImageSurface sheet;
   std::vector<bw::tools::TextSample> samples;

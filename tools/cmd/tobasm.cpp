@@ -6,10 +6,12 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "lib/file_bytes.h"
 #include "lib/tob/tob_assembler.h"
+#include "lib/tool_args.h"
 #include "lib/tool_exit.h"
 
 namespace {
@@ -26,10 +28,15 @@ constexpr bw::tools::ToolUsage kUsage = {
     "              [--truncate=N] SOURCE OUTPUT\n"
     "       tobasm -d FILE\n"};
 
-bool NumberArg(const char* arg, const char* name, unsigned long long& value) {
-  size_t n = std::strlen(name);
-  if (std::strncmp(arg, name, n) != 0) return false;
-  value = std::strtoull(arg + n, nullptr, 0);
+int Wrong(std::string_view what) {
+  return bw::tools::UsageError("tobasm", kUsage, what);
+}
+
+// "--name=N": false when arg is another switch; else *ok says whether N reads as a number.
+template <typename T>
+bool NumberArg(std::string_view arg, std::string_view name, T& value, bool* ok) {
+  if (!arg.starts_with(name)) return false;
+  *ok = bw::tools::ParseNumber(arg.substr(name.size()), &value);
   return true;
 }
 
@@ -56,40 +63,41 @@ int main(int argc, char** argv) {
                {"--link-place-outside", &f.linkPlaceOutside},
                {"--link-index-outside", &f.linkIndexOutside}};
   for (int i = 1; i < argc; ++i) {
-    const char* a = argv[i];
-    unsigned long long v = 0;
+    const std::string_view a = argv[i];
     bool matched = false;
     for (const auto& flag : flags) {
-      if (std::strcmp(a, flag.name) == 0) matched = *flag.flag = true;
+      if (a == flag.name) matched = *flag.flag = true;
     }
     if (matched) continue;
-    if (std::strcmp(a, "-d") == 0) {
+    bool number = true;
+    if (a == "-d") {
       disassemble = true;
-    } else if (NumberArg(a, "--oversize-s1=", v)) {
-      f.oversizeS1 = static_cast<uint32_t>(v);
-    } else if (NumberArg(a, "--oversize-s2=", v)) {
-      f.oversizeS2 = static_cast<uint32_t>(v);
-    } else if (NumberArg(a, "--oversize-n=", v)) {
-      f.oversizeN = static_cast<uint32_t>(v);
-    } else if (NumberArg(a, "--truncate=", v)) {
-      f.truncateTo = static_cast<size_t>(v);
-    } else if (a[0] == '-' && a[1] != '\0') {
-      return bw::tools::PrintUsage(kUsage);
+    } else if (NumberArg(a, "--oversize-s1=", f.oversizeS1, &number) ||
+               NumberArg(a, "--oversize-s2=", f.oversizeS2, &number) ||
+               NumberArg(a, "--oversize-n=", f.oversizeN, &number) ||
+               NumberArg(a, "--truncate=", f.truncateTo, &number)) {
+      if (!number) {
+        return Wrong(std::string(a.substr(0, a.find('=') + 1)) + " needs a number, not \"" +
+                     std::string(a.substr(a.find('=') + 1)) + "\"");
+      }
+    } else if (a.size() > 1 && a[0] == '-') {
+      return Wrong("unknown switch " + std::string(a));
     } else {
-      files.push_back(a);
+      files.push_back(argv[i]);
     }
   }
   std::vector<uint8_t> input;
-  if (files.size() != (disassemble ? 1u : 2u)) return bw::tools::PrintUsage(kUsage);
+  if (files.size() != (disassemble ? 1u : 2u)) {
+    return Wrong(disassemble ? "-d takes one FILE" : "give a SOURCE and an OUTPUT");
+  }
   if (!bw::tools::ReadFileBytes(files[0], input)) {
     std::fprintf(stderr, "tobasm: cannot read %s\n", files[0]);
     return bw::tools::kExitFailed;
   }
   if (disassemble) {
     std::string text = bw::tob::Disassemble(input);
-    if (text.rfind("error:", 0) == 0) {
-      std::fprintf(stderr, "tobasm: %s: %s\n", files[0], text.c_str());
-      return bw::tools::kExitFailed;
+    if (text.rfind("error: ", 0) == 0) {
+      return bw::tools::Failure("tobasm", std::string(files[0]) + ": " + text.substr(7));
     }
     std::fputs(text.c_str(), stdout);
     return bw::tools::kExitOk;

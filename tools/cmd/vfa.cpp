@@ -14,6 +14,7 @@
 #include "common/atomic_file.h"
 #include "common/sjis.h"
 #include "host/cp932.h"
+#include "lib/tool_args.h"
 #include "lib/tool_exit.h"
 #include "lib/vfa/vfa_writer.h"
 #include "platform/memory_stream.h"
@@ -42,6 +43,10 @@ constexpr bw::tools::ToolUsage kUsage = {
 
 int Usage() {
   return bw::tools::PrintUsage(kUsage);
+}
+
+int Wrong(std::string_view what) {
+  return bw::tools::UsageError("vfa", kUsage, what);
 }
 
 bool ParseWord(const char* text, uint32_t& value) {
@@ -95,7 +100,8 @@ int Pack(int argc, char** argv) {
   bw::tools::VfaPackOptions options;
   std::vector<std::string> args;
   bool nibbles = false;
-  if (!ParseOptions(argc, argv, true, options, nibbles, args) || args.size() != 2) return Usage();
+  if (!ParseOptions(argc, argv, true, options, nibbles, args)) return Usage();
+  if (args.size() != 2) return Wrong("pack needs FOLDER and OUT.VFA");
   std::vector<bw::tools::VfaMemberSource> members;
   std::string error;
   if (!bw::tools::CollectVfaMembers(args[0], members, &error)) {
@@ -116,27 +122,6 @@ int Pack(int argc, char** argv) {
   return 0;
 }
 
-// Why the engine's reader refused a pack or a member, in words.
-std::string ArchiveFailure(int code) {
-  switch (code) {
-    case bw::kArchiveBadFormat:
-      return "wrong key or not a pack";
-    case bw::kArchiveEmptyMember:
-      return "the member is empty";
-    case bw::kArchiveNotFound:
-      return "no such member";
-    case bw::kArchiveSeekFailed:
-    case bw::kArchiveReadFailed:
-      return "the pack is cut short or cannot be read";
-    case bw::kArchiveOutOfMemory:
-      return "out of memory";
-    case bw::kArchiveUnpackFailed:
-      return "the member's packed bytes are damaged";
-    default:
-      return "the reader failed with code " + std::to_string(code);
-  }
-}
-
 bw::Archive* OpenPack(const std::string& path, const bw::tools::VfaPackOptions& options) {
   std::error_code ec;
   if (!std::filesystem::is_regular_file(path, ec)) {
@@ -145,13 +130,11 @@ bw::Archive* OpenPack(const std::string& path, const bw::tools::VfaPackOptions& 
   }
   bw::VfaDecoderAssist(bw::kVfaAssistTables, 1, 0);
   bw::VfaDecoderAssist(bw::kVfaAssistKeyWords, options.keyWord1, options.keyWord2);
+  // The engine's own verdict and words: a pack it would not mount is not listed either.
   int error = 0;
-  bw::Archive* archive = bw::OpenVfaPack(path.c_str(), bw::host::HostFile(), &error);
-  if (!archive) {
-    std::fprintf(
-        stderr, "vfa: cannot open %s: %s\n", path.c_str(),
-        error == bw::kArchiveNotFound ? "cannot read the file" : ArchiveFailure(error).c_str());
-  }
+  std::string why;
+  bw::Archive* archive = bw::OpenVfaPack(path.c_str(), bw::host::HostFile(), &error, &why);
+  if (!archive) std::fprintf(stderr, "vfa: cannot open %s: %s\n", path.c_str(), why.c_str());
   return archive;
 }
 
@@ -159,7 +142,8 @@ int List(int argc, char** argv) {
   bw::tools::VfaPackOptions options;
   std::vector<std::string> args;
   bool nibbles = false;
-  if (!ParseOptions(argc, argv, false, options, nibbles, args) || args.size() != 1) return Usage();
+  if (!ParseOptions(argc, argv, false, options, nibbles, args)) return Usage();
+  if (args.size() != 1) return Wrong("list takes one PACK");
   bw::Archive* archive = OpenPack(args[0], options);
   if (!archive) return 1;
   std::printf("%-8s %10s %10s %10s %-6s %s\n", "index", "offset", "size", "unpacked", "flags",
@@ -179,7 +163,8 @@ int Extract(int argc, char** argv) {
   bw::tools::VfaPackOptions options;
   std::vector<std::string> args;
   bool nibbles = false;
-  if (!ParseOptions(argc, argv, false, options, nibbles, args) || args.size() != 3) return Usage();
+  if (!ParseOptions(argc, argv, false, options, nibbles, args)) return Usage();
+  if (args.size() != 3) return Wrong("extract needs PACK, NAME and OUT");
   bw::host::Cp932Conversion member = bw::host::Utf8ToCp932(args[1]);
   if (!member.ok) {
     std::fprintf(stderr, "vfa: %s: no such member (the name has no CP932 form)\n", args[1].c_str());
@@ -207,7 +192,7 @@ int Extract(int argc, char** argv) {
   if (code != bw::kArchiveOk) {
     bw::FreeGlobalBlock(&block);
     std::fprintf(stderr, "vfa: cannot extract %s from %s: %s\n", args[1].c_str(), args[0].c_str(),
-                 ArchiveFailure(code).c_str());
+                 bw::DescribeArchiveError(code).c_str());
     return 1;
   }
   const bool ok = !bw::WriteFileAtomically(
@@ -229,5 +214,5 @@ int main(int argc, char** argv) {
   if (command == "pack") return Pack(argc - 2, argv + 2);
   if (command == "list") return List(argc - 2, argv + 2);
   if (command == "extract") return Extract(argc - 2, argv + 2);
-  return Usage();
+  return Wrong("unknown command " + command);
 }

@@ -5,9 +5,11 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "lib/file_bytes.h"
+#include "lib/tool_args.h"
 #include "lib/tool_exit.h"
 #include "lib/wgx/wgx_writer.h"
 #include "resource/images/bmp_loader.h"
@@ -26,6 +28,10 @@ constexpr bw::tools::ToolUsage kUsage = {
 
 int Usage() {
   return bw::tools::PrintUsage(kUsage);
+}
+
+int Wrong(std::string_view what) {
+  return bw::tools::UsageError("wgx", kUsage, what);
 }
 
 // Pixel x of a DIB row as 0xAARRGGBB; pictures without alpha are opaque.
@@ -54,16 +60,16 @@ int Encode(const char* inPath, const char* outPath, int form, int depth) {
   Bytes file;
   if (!bw::tools::ReadFileBytes(inPath, file)) {
     std::fprintf(stderr, "wgx: cannot read %s\n", inPath);
-    return 1;
+    return bw::tools::kExitFailed;
   }
   bw::DibImage dib;
   if (int rc = bw::BmpLoader::LoadToBuffers(file, dib)) {
     std::fprintf(stderr, "wgx: %s is not a bitmap the engine reads (code %d)\n", inPath, rc);
-    return 1;
+    return bw::tools::kExitFailed;
   }
   if (dib.width > 0xFFFF || dib.Rows() > 0xFFFF) {
     std::fprintf(stderr, "wgx: %s is larger than 65535 pixels a side\n", inPath);
-    return 1;
+    return bw::tools::kExitFailed;
   }
   bw::tools::WgxPicture picture;
   picture.width = uint32_t(dib.width);
@@ -79,27 +85,29 @@ int Encode(const char* inPath, const char* outPath, int form, int depth) {
       if (added) picture.palette.push_back(p & 0xFFFFFF);
       if (index.size() > 256) {
         std::fprintf(stderr, "wgx: %s has more than 256 colours; use --depth 24\n", inPath);
-        return 1;
+        return bw::tools::kExitFailed;
       }
       p = it->second;
     }
   }
   bw::tools::WgxWriteOptions options;
   options.form = form;
-  return bw::tools::WriteFileBytes("wgx", outPath, bw::tools::WriteWgx(picture, options)) ? 0 : 1;
+  return bw::tools::WriteFileBytes("wgx", outPath, bw::tools::WriteWgx(picture, options))
+             ? bw::tools::kExitOk
+             : bw::tools::kExitFailed;
 }
 
 int Decode(const char* inPath, const char* outPath) {
   Bytes file;
   if (!bw::tools::ReadFileBytes(inPath, file)) {
     std::fprintf(stderr, "wgx: cannot read %s\n", inPath);
-    return 1;
+    return bw::tools::kExitFailed;
   }
   bw::WgxLoader loader;
   bw::DibImage dib;
   if (int rc = loader.LoadToBuffers(file, dib)) {
     std::fprintf(stderr, "wgx: %s is not a WGX picture the engine reads (code %d)\n", inPath, rc);
-    return 1;
+    return bw::tools::kExitFailed;
   }
   Bytes out;
   auto write = [&](const void* p, size_t n) {
@@ -111,30 +119,35 @@ int Decode(const char* inPath, const char* outPath) {
   if (int rc = bw::BmpLoader::Save(mode, dib.pixels, dib.width, -dib.height, dib.bits, dib.pitch,
                                    write, dib.palette.empty() ? nullptr : dib.palette.data())) {
     std::fprintf(stderr, "wgx: cannot make a bitmap of %s (code %d)\n", inPath, rc);
-    return 1;
+    return bw::tools::kExitFailed;
   }
-  return bw::tools::WriteFileBytes("wgx", outPath, out) ? 0 : 1;
+  return bw::tools::WriteFileBytes("wgx", outPath, out) ? bw::tools::kExitOk
+                                                        : bw::tools::kExitFailed;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   if (bw::tools::PrintHelpIfAsked(argc, argv, kUsage)) return bw::tools::kExitOk;
-  if (argc < 4) return Usage();
+  if (argc == 1) return Usage();
   std::string command = argv[1];
-  if (command == "decode" && argc == 4) return Decode(argv[2], argv[3]);
-  if (command != "encode") return Usage();
+  if (command != "encode" && command != "decode") return Wrong("unknown command " + command);
+  if (argc < 4) return Wrong(command + " needs an input and an output file");
+  if (command == "decode") {
+    return argc == 4 ? Decode(argv[2], argv[3]) : Wrong("decode takes no options");
+  }
   int form = 0, depth = 0;
+  std::string error;
   for (int i = 4; i < argc; ++i) {
     std::string option = argv[i];
-    if (i + 1 >= argc) return Usage();
-    std::string value = argv[++i];
-    if (option == "--form" && (value == "0" || value == "1" || value == "2")) {
-      form = std::stoi(value);
-    } else if (option == "--depth" && (value == "8" || value == "24" || value == "32")) {
-      depth = std::stoi(value);
+    if (option == "--form") {
+      if (!bw::tools::TakeNumber(argc, argv, i, &form, &error)) return Wrong(error);
+      if (form < 0 || form > 2) return Wrong("--form must be 0, 1 or 2");
+    } else if (option == "--depth") {
+      if (!bw::tools::TakeNumber(argc, argv, i, &depth, &error)) return Wrong(error);
+      if (depth != 8 && depth != 24 && depth != 32) return Wrong("--depth must be 8, 24 or 32");
     } else {
-      return Usage();
+      return Wrong("unknown option " + option);
     }
   }
   return Encode(argv[2], argv[3], form, depth);

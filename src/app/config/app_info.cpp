@@ -6,28 +6,29 @@
 
 namespace bw {
 
-int ReadAppInfo(std::span<const uint8_t> file, AppInfo& info) {
+int ReadAppInfo(std::span<const uint8_t> file, AppInfo& info, std::string* why) {
   ByteReader in(file);
-  int status = kConfigOk;
-  std::array<uint8_t, 3> version{};
-  for (uint8_t& b : version) {
-    if (!in.u8(b)) status = kConfigTruncated;
+  ConfigVerdict verdict;
+  AppInfo read;
+  if (!in.u8(read.majorVersion) || !in.u8(read.minorVersion) || !in.u8(read.revision)) {
+    verdict.Refuse(kConfigTruncated, "the file ends inside the version");
+    return verdict.Answer(why);
   }
-  info.majorVersion = version[0];
-  info.minorVersion = version[1];
-  info.revision = version[2];
-
-  std::array<std::string*, 4> texts = {&info.appName, &info.productTitle, &info.notice,
-                                       &info.webAddress};
+  const std::array<std::pair<std::string*, const char*>, 4> texts = {{
+      {&read.appName, "the application name"},
+      {&read.productTitle, "the product title"},
+      {&read.notice, "the notice"},
+      {&read.webAddress, "the web address"},
+  }};
   std::span<const uint8_t> body;
-  for (std::string* text : texts) {
-    *text = ReadConfigRecord(in, 1, body, status) ? ConfigRecordText(body, status) : std::string();
+  for (auto [text, what] : texts) {
+    if (!ReadConfigRecord(in, 1, body, verdict, what)) return verdict.Answer(why);
+    *text = ConfigRecordText(body, verdict, what);
   }
-  info.saveFolderName.reset();
-  if (ReadConfigRecord(in, 1, body, status) && !body.empty()) {
-    info.saveFolderName = ConfigRecordText(body, status);
-  }
-  return status;
+  if (!ReadConfigRecord(in, 1, body, verdict, "the save-folder name")) return verdict.Answer(why);
+  if (!body.empty()) read.saveFolderName = ConfigRecordText(body, verdict, "the save-folder name");
+  if (!verdict.Refused()) info = std::move(read);
+  return verdict.Answer(why);
 }
 
 }  // namespace bw

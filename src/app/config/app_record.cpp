@@ -6,15 +6,19 @@ namespace bw {
 
 static_assert(BlockSize<AppRecord>() == AppRecord::kSize);
 
-int ReadAppRecord(std::span<const uint8_t> file, AppRecord& record) {
+int ReadAppRecord(std::span<const uint8_t> file, AppRecord& record, std::string* why) {
   ByteReader in(file);
-  int status = kConfigOk;
-  if (!ReadBlockRecord(in, 2, record, status)) return status;
-  record.windowStyle = kAppWindowStyle;
-  record.iconId = kAppIconId;
-  if (record.menuId) record.menuId = kAppMenuId;
-  if (record.acceleratorsId) record.acceleratorsId = kAppAcceleratorsId;
-  return status;
+  ConfigVerdict verdict;
+  AppRecord read = record;
+  if (!ReadBlockRecord(in, 2, read, verdict, "the record")) {
+    return verdict.Answer(why);
+  }
+  read.windowStyle = kAppWindowStyle;
+  read.iconId = kAppIconId;
+  if (read.menuId) read.menuId = kAppMenuId;
+  if (read.acceleratorsId) read.acceleratorsId = kAppAcceleratorsId;
+  record = read;
+  return verdict.Answer(why);
 }
 
 }  // namespace bw

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 
 namespace bw {
 
@@ -48,7 +49,8 @@ struct AppRecord {
 };
 
 // Copies the file over record and then puts in the engine's own style and resource ids.
-// Answers a kConfig* code; a file too short for its length leaves the record as it was.
-int ReadAppRecord(std::span<const uint8_t> file, AppRecord& record);
+// Answers a kConfig* code; a refused file leaves the record as it was, and why says where it
+// broke.
+int ReadAppRecord(std::span<const uint8_t> file, AppRecord& record, std::string* why = nullptr);
 
 }  // namespace bw

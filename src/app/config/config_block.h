@@ -12,22 +12,55 @@
 #include <cstring>
 #include <span>
 #include <string>
+#include <string_view>
 #include <type_traits>
+#include <utility>
 
 #include "common/byte_reader.h"
 
 namespace bw {
 
-// Results of the configuration readers. Whatever they answer, the readers have taken what the
-// bytes give and kept the old values (the defaults) for the rest; a larger value is worse.
+// Results of the configuration readers. A file is taken (kConfigOk, kConfigMended) or refused
+// (the rest): a refused file changes nothing, and the reader says where it broke its layout.
+// Bytes after the last record are passed over, as the engine always has.
 constexpr int kConfigOk = 0;
-// The file broke its layout in a way that was mended: a record longer than its block was cut,
-// or a text without its NUL was ended at its record's end.
+// A text without its NUL was ended at its record's end, or a fixed text field was ended.
 constexpr int kConfigMended = 1;
 // The file ended before a length or before the bytes a length announced.
 constexpr int kConfigTruncated = 2;
-// The file does not begin with its magic; nothing was taken.
+// The file does not begin with its magic.
 constexpr int kConfigBadMagic = 3;
+// A record longer than its block.
+constexpr int kConfigTooLong = 4;
+// A text that is not CP932 text (a byte no character has, a control character), or that has
+// bytes other than NUL after its NUL.
+constexpr int kConfigBadText = 5;
+
+constexpr bool ConfigTaken(int status) {
+  return status == kConfigOk || status == kConfigMended;
+}
+
+// What a reader finds while it reads: the worst status and, for the first refusal, where.
+class ConfigVerdict {
+ public:
+  int Status() const { return status_; }
+  bool Refused() const { return !ConfigTaken(status_); }
+  const std::string& Why() const { return why_; }
+  void Mend() { status_ = std::max(status_, kConfigMended); }
+  void Refuse(int status, std::string why) {
+    if (!Refused()) why_ = std::move(why);
+    status_ = std::max(status_, status);
+  }
+  // Answers the status, with the words in *why when given.
+  int Answer(std::string* why) const {
+    if (why) *why = why_;
+    return status_;
+  }
+
+ private:
+  int status_ = kConfigOk;
+  std::string why_;
+};
 
 namespace config_detail {
 
@@ -99,36 +132,51 @@ void DecodeBlock(std::span<const uint8_t, Block::kSize> bytes, Block& block) {
   Block::Fields(block, decoder);
 }
 
-// Copies record over block from its first byte on; answers kConfigMended when the record was
-// longer than the block and had to be cut.
+// Copies record over block from its first byte on; false, refusing, when the record is longer
+// than the block.
 template <class Block>
-int OverlayBlock(Block& block, std::span<const uint8_t> record) {
+bool OverlayBlock(Block& block, std::span<const uint8_t> record, ConfigVerdict& verdict,
+                  std::string_view what) {
   auto bytes = EncodeBlock(block);
-  size_t n = std::min(record.size(), bytes.size());
-  if (n) std::memcpy(bytes.data(), record.data(), n);
+  if (record.size() > bytes.size()) {
+    verdict.Refuse(kConfigTooLong, std::string(what) + " is " + std::to_string(record.size()) +
+                                       " bytes long; its block holds " +
+                                       std::to_string(bytes.size()));
+    return false;
+  }
+  if (!record.empty()) std::memcpy(bytes.data(), record.data(), record.size());
   DecodeBlock<Block>(bytes, block);
-  return record.size() > bytes.size() ? kConfigMended : kConfigOk;
-}
-
-// Reads one record: a little-endian length of lengthBytes (1, 2 or 4) and its body. A body that
-// runs past the end is cut to the bytes present. Raises status to kConfigTruncated when the
-// length or part of the body is missing; false only when the length itself is missing.
-bool ReadConfigRecord(ByteReader& in, int lengthBytes, std::span<const uint8_t>& body, int& status);
-
-// Reads one record and copies it over block; false when the record's length is missing.
-template <class Block>
-bool ReadBlockRecord(ByteReader& in, int lengthBytes, Block& block, int& status) {
-  std::span<const uint8_t> body;
-  if (!ReadConfigRecord(in, lengthBytes, body, status)) return false;
-  status = std::max(status, OverlayBlock(block, body));
   return true;
 }
 
-// The text of a record that holds a text with its NUL: up to the first NUL. A record without
-// one is taken whole, or cut at a character boundary to maxBytes, and raises status to
-// kConfigMended.
-std::string ConfigRecordText(std::span<const uint8_t> body, int& status,
-                             size_t maxBytes = std::string::npos);
+// Reads one record, what it is named in a refusal: a little-endian length of lengthBytes (1, 2
+// or 4) and its body. False, refusing, when the file ends first.
+bool ReadConfigRecord(ByteReader& in, int lengthBytes, std::span<const uint8_t>& body,
+                      ConfigVerdict& verdict, std::string_view what);
+
+// Reads one record and copies it over block.
+template <class Block>
+bool ReadBlockRecord(ByteReader& in, int lengthBytes, Block& block, ConfigVerdict& verdict,
+                     std::string_view what) {
+  std::span<const uint8_t> body;
+  return ReadConfigRecord(in, lengthBytes, body, verdict, what) &&
+         OverlayBlock(block, body, verdict, what);
+}
+
+// The text of a record that holds a text with its NUL: up to the NUL, which only NULs may
+// follow. A record without one is taken whole, or cut at a character boundary to maxBytes, and
+// mends. A text that is not CP932 text is refused.
+std::string ConfigRecordText(std::span<const uint8_t> body, ConfigVerdict& verdict,
+                             std::string_view what, size_t maxBytes = std::string::npos);
+
+// Refuses a text that is not CP932 text: a byte no character has, or a control character other
+// than tab, carriage return and line feed.
+bool CheckConfigText(std::string_view text, ConfigVerdict& verdict, std::string_view what);
+
+// The engine's message (CP932) for a settings file it cannot take, then the file's name and, when
+// known, where the file broke: "MESSAGE\nFILE: WHY".
+std::string ConfigFailureText(std::string_view message, std::string_view file,
+                              std::string_view why);
 
 // Ends a fixed-size text field: when it has no NUL, it is cut at the last character boundary
 // that leaves room for one. Answers true when it had to be cut.

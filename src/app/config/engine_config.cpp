@@ -24,22 +24,24 @@ void AppendRecord(std::vector<uint8_t>& out, std::span<const uint8_t> body) {
 
 }  // namespace
 
-int ReadEngineConfig(std::span<const uint8_t> file, EngineConfig& config) {
+int ReadEngineConfig(std::span<const uint8_t> file, EngineConfig& config, std::string* why) {
   ByteReader in(file);
-  int status = kConfigOk;
-  if (!ReadBlockRecord(in, kLengthBytes, config.engine, status) ||
-      !ReadBlockRecord(in, kLengthBytes, config.display, status) ||
-      !ReadBlockRecord(in, kLengthBytes, config.pacing, status)) {
-    return status;
-  }
+  ConfigVerdict verdict;
+  EngineConfig read = config;
   std::span<const uint8_t> body;
-  if (!ReadConfigRecord(in, kLengthBytes, body, status)) return status;
-  if (body.empty()) {
-    config.chosenSaveFolder.reset();
-  } else {
-    config.chosenSaveFolder = ConfigRecordText(body, status, kMaxFolderBytes);
+  if (!ReadBlockRecord(in, kLengthBytes, read.engine, verdict, "the engine settings") ||
+      !ReadBlockRecord(in, kLengthBytes, read.display, verdict, "the display settings") ||
+      !ReadBlockRecord(in, kLengthBytes, read.pacing, verdict, "the third settings block") ||
+      !ReadConfigRecord(in, kLengthBytes, body, verdict, "the chosen save folder")) {
+    return verdict.Answer(why);
   }
-  return status;
+  read.chosenSaveFolder.reset();
+  if (!body.empty()) {
+    read.chosenSaveFolder =
+        ConfigRecordText(body, verdict, "the chosen save folder", kMaxFolderBytes);
+  }
+  if (!verdict.Refused()) config = std::move(read);
+  return verdict.Answer(why);
 }
 
 std::vector<uint8_t> EncodeEngineConfig(const EngineConfig& config) {

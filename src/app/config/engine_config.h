@@ -132,9 +132,11 @@ struct EngineConfig {
   bool operator==(const EngineConfig&) const = default;
 };
 
-// Copies the file's four records over config; a record the file does not reach keeps its
-// block, and a chosen folder the file does not reach stays as it was. Answers a kConfig* code.
-int ReadEngineConfig(std::span<const uint8_t> file, EngineConfig& config);
+// Copies the file's four records over config (a record shorter than its block leaves the rest
+// of the block as it was). Answers a kConfig* code; a refused file leaves config as it was, and
+// why says where it broke.
+int ReadEngineConfig(std::span<const uint8_t> file, EngineConfig& config,
+                     std::string* why = nullptr);
 
 std::vector<uint8_t> EncodeEngineConfig(const EngineConfig& config);
 

@@ -17,12 +17,17 @@ std::string UserConfig::FontFaceName() const {
   return std::string(reinterpret_cast<const char*>(fontFace), length);
 }
 
-int ReadUserConfig(std::span<const uint8_t> file, UserConfig& config) {
+int ReadUserConfig(std::span<const uint8_t> file, UserConfig& config, std::string* why) {
   ByteReader in(file);
-  int status = kConfigOk;
-  if (!ReadBlockRecord(in, 4, config, status)) return status;
-  if (TerminateTextField(config.fontFace)) status = std::max(status, kConfigMended);
-  return status;
+  ConfigVerdict verdict;
+  UserConfig read = config;
+  if (!ReadBlockRecord(in, 4, read, verdict, "the settings block")) {
+    return verdict.Answer(why);
+  }
+  // The face is only ever looked up by name: an odd one gets the default face, not a refusal.
+  if (TerminateTextField(read.fontFace)) verdict.Mend();
+  config = read;
+  return verdict.Answer(why);
 }
 
 std::vector<uint8_t> EncodeUserConfig(const UserConfig& config) {

@@ -164,8 +164,8 @@ struct UserConfig {
 };
 
 // Copies the file over config and makes sure the font face is ended. Answers a kConfig* code;
-// a file too short for its length leaves config as it was.
-int ReadUserConfig(std::span<const uint8_t> file, UserConfig& config);
+// a refused file leaves config as it was, and why says where it broke.
+int ReadUserConfig(std::span<const uint8_t> file, UserConfig& config, std::string* why = nullptr);
 
 std::vector<uint8_t> EncodeUserConfig(const UserConfig& config);
 

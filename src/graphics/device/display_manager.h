@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <list>
 #include <memory>
 #include <string>
@@ -34,6 +35,7 @@ class CompositionLayer;
 class DirectDrawSurface;
 class DisplayObject;
 class ImageSurface;
+class LayerFilter;
 class MovieFrameSurface;
 class OffscreenLayer;
 class SoftwareSurfaceLayer;
@@ -262,8 +264,9 @@ class DisplayManager : public Direct3DDevice, private SurfaceUser {
   // Every render item, then every sprite, then every surface and layer; the render list ends
   // empty.
   void DestroyAllLayers();
-  // Detaches every layer's filter unapplied (before the code behind the filters goes).
-  void DetachAllFilters();
+  // Detaches, unapplied, every layer's filter that which picks (before the code behind the
+  // filters goes).
+  void DetachFiltersWhere(const std::function<bool(const LayerFilter&)>& which);
   int RestoreLayers(int argument);
   // Draws the render list onto the back buffer; the list's first failure, or -1 without one.
   int DrawRenderList();
@@ -282,7 +285,8 @@ class DisplayManager : public Direct3DDevice, private SurfaceUser {
     textureRequest_ = request, textureInWindow_ = inWindow;
   }
   void SetPowerOfTwo(bool on) { powerOfTwo_ = on; }
-  void SetBilinearFilter(bool on) { bilinear_ = on; }
+  // Also how the window scales the picture the texture path presents.
+  void SetBilinearFilter(bool on);
   void SetCopyThroughDc(bool on) { copyThroughDc_ = on; }
   void SetBorderColor(uint8_t r, uint8_t g, uint8_t b) { border_[0] = r, border_[1] = g, border_[2] = b; }
   uint32_t SetLayerOwner(uint32_t owner);
@@ -312,6 +316,8 @@ class DisplayManager : public Direct3DDevice, private SurfaceUser {
   bool GdiOverFullScreen() const { return gdiOver_; }
   uint8_t ProbeResult() const { return probe_; }
   uint8_t TextureRequest() const { return textureRequest_; }
+  bool CopyThroughDc() const { return copyThroughDc_; }
+  bool UsesDirectDrawModes() const { return useDirectDrawModes_; }
   const QuadVertex* Quad() const { return quad_; }
   Lock& GetLock() { return lock_; }
   size_t LayerCount() const { return layers_.size(); }
@@ -324,6 +330,8 @@ class DisplayManager : public Direct3DDevice, private SurfaceUser {
   int CreateFullScreenSurfaces(bool direct3d, bool triple);
   int CreateBackBuffer(int32_t width, int32_t height, bool direct3d);
   int CopyCanvas(bool onlyChanged);
+  // The window's own picture for a canvas shown through GDI; null when the window takes none.
+  host::MemorySurface* WindowSurface();
   int DrawPresentationQuad();
   void RedrawCanvas();
   void WaitForBlank();
@@ -344,6 +352,7 @@ class DisplayManager : public Direct3DDevice, private SurfaceUser {
   std::unique_ptr<host::MemorySurface> primary_;
   host::MemorySurface* backBuffer_ = nullptr;  // owned below, or by a flipping primary
   std::unique_ptr<host::MemorySurface> ownBackBuffer_;
+  std::unique_ptr<host::MemorySurface> windowSurface_;  // GDI presentation only
   CanvasLayer* canvas_ = nullptr;
   Rect canvasRect_;
   int32_t canvasWidth_ = 0;

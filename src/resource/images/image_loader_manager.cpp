@@ -1,11 +1,15 @@
 #include "resource/images/image_loader_manager.h"
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <new>
+#include <set>
 
 #include "common/atomic_file.h"
 #include "common/sjis.h"
+#include "host/cp932.h"
 #include "host/module.h"
 #include "platform/app_paths.h"
 #include "resource/files/file.h"
@@ -30,6 +34,21 @@ bool HasExtension(const std::string& list, const std::string& extension) {
     if (list.compare(at, list.find('\0', at) - at, extension) == 0) return true;
   }
   return false;
+}
+
+// A picture the game asked for that is not to be had, said once per name on standard error: the
+// log a player or the game's maker reads when a picture does not show.
+void ReportUnloadedPicture(std::string_view name, uint32_t fileCode) {
+  static std::mutex lock;
+  static std::set<std::string> said;  // guarded by lock
+  const std::string why = fileCode == kFileOk ? "none of the picture loaders reads it"
+                          : fileCode == kFsNotFound
+                              ? "not found in the game's folder or its packs"
+                              : "it cannot be read (code " + std::to_string(fileCode) + ")";
+  std::lock_guard hold(lock);
+  if (!said.insert(sjis::ToLower(name)).second) return;
+  std::fprintf(stderr, "brimwold: picture %s: %s\n", host::Cp932ToUtf8Lenient(name).c_str(),
+               why.c_str());
 }
 
 void Fail(const ImageTarget& target) {
@@ -204,14 +223,19 @@ bool ImageLoaderManager::LoadWith(ImageLoader& loader, std::span<const uint8_t> 
 int ImageLoaderManager::LoadFromFile(std::string_view name, const ImageTarget& target,
                                      ImagePlacement* placement) {
   File file;
-  if (file.Load(std::string(name).c_str()) != kFileOk) return kGllFileUnreadable;
+  if (uint32_t code = file.Load(std::string(name).c_str()); code != kFileOk) {
+    ReportUnloadedPicture(name, code);
+    return kGllFileUnreadable;
+  }
   std::span<const uint8_t> data(static_cast<const uint8_t*>(file.GetData()), file.GetSize());
   const std::string key = sjis::ToLower(file.GetPath());
   // A name whose extension lies about its content still gets the loaders by content.
   int result = kGllFailed;
   ImageLoader* loader = FindLoaderByExtension(name, false);
   if (loader && LoadWith(*loader, data, key, target, placement, &result)) return result;
-  return LoadByContent(data, key, target, placement);
+  result = LoadByContent(data, key, target, placement);
+  if (result == kGllFailed) ReportUnloadedPicture(name, kFileOk);
+  return result;
 }
 
 int ImageLoaderManager::LoadIntoDestination(std::span<const uint8_t> data, ImageLoader* loader,
@@ -268,11 +292,15 @@ DecodedImage* ImageLoaderManager::FindCachedImage(std::string_view name) {
 DecodedImage* ImageLoaderManager::LoadImage(std::string_view name, bool useCache) {
   if (DecodedImage* cached = FindCachedImage(name)) return cached;
   File file;
-  if (file.Load(std::string(name).c_str()) != kFileOk) return nullptr;
+  if (uint32_t code = file.Load(std::string(name).c_str()); code != kFileOk) {
+    ReportUnloadedPicture(name, code);
+    return nullptr;
+  }
   std::span<const uint8_t> data(static_cast<const uint8_t*>(file.GetData()), file.GetSize());
   DecodedImage* image = nullptr;
   if (ImageLoader* loader = FindLoaderByExtension(name, false)) image = DecodeFromMemory(data, loader);
   if (!image) image = DecodeFromMemory(data, nullptr);
+  if (!image) ReportUnloadedPicture(name, kFileOk);
   if (image && useCache) Cache(image, sjis::ToLower(file.GetPath()));
   return image;
 }

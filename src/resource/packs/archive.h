@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <utility>
 
 #include "host/file/host_file.h"
 #include "platform/stream.h"
@@ -22,6 +24,9 @@ constexpr int kArchiveUnpackFailed = 12;
 constexpr int kArchiveUnexpected = 14;
 constexpr int kArchiveNotSupported = -2;
 constexpr int kArchiveNotStreamable = -3;  // stored packed: read it whole instead
+
+// A reader's code in words, for a message that names the pack or member.
+std::string DescribeArchiveError(int code);
 
 // allocate(size, argument, preallocated or null) -> buffer of size bytes, or null.
 using ArchiveAllocateFunc = void* (*)(uint32_t size, void* argument, void* preallocated);
@@ -91,6 +96,13 @@ class ArchiveLoader {
   // Opens the pack at path. With an open file the archive reads from it and keeps it on
   // success; with a closed one the loader opens path itself. Null with the code in error.
   virtual Archive* Open(const char* path, host::HostFile file, int* error) = 0;
+  // As Open, with words for a refusal in why; a loader that has none leaves why empty. (Kept
+  // in the header: plug-in loaders link none of the engine's libraries.)
+  virtual Archive* OpenExplained(const char* path, host::HostFile file, int* error,
+                                 std::string* why) {
+    if (why) why->clear();
+    return Open(path, std::move(file), error);
+  }
   virtual int Assist() { return kArchiveNotSupported; }
 };
 

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "common/sjis.h"
+#include "host/cp932.h"
 #include "host/file/file_system.h"
 #include "host/host_path.h"
 #include "host/module.h"
@@ -85,6 +86,16 @@ size_t SharedLength(std::string_view a, std::string_view b) {
   size_t i = 0;
   while (i < n && a[i] == b[i]) ++i;
   return i;
+}
+
+// A name of the application folder as the player knows it: the Linux path, in CP932 for a
+// message.
+std::string ShownPath(std::string_view name) {
+  std::string engine, linuxPath;
+  if (BuildAbsolutePath(engine, name) == kPathBuildFailed || !ToLinux(engine, linuxPath)) {
+    return std::string(name);
+  }
+  return host::Utf8ToCp932Lenient(linuxPath);
 }
 
 // The folder form of a search folder or mount path: absolute, lower-cased, ending with '\'.
@@ -337,21 +348,31 @@ void FileSystemManager::UnmountAll() {
 }
 
 int FileSystemManager::Mount(std::string_view packName, int32_t mountId, bool namedByPack,
-                             bool atEnd, Archive** out) {
+                             bool atEnd, Archive** out, std::string* why) {
   if (out) *out = nullptr;
+  auto refuse = [why](int code, std::string words) {
+    if (why) *why = std::move(words);
+    return code;
+  };
   std::string path;
   FileFindData data;
-  if (FindFileInfo(&path, packName, &data) != 0) return kMountNoFile;
+  if (FindFileInfo(&path, packName, &data) != 0) return refuse(kMountNoFile, "not found");
   host::HostFile file;
-  if (!OpenLoose(path, file)) return kMountCannotOpen;
+  if (data.folder) return refuse(kMountCannotOpen, "a folder, not a pack");
+  if (!OpenLoose(path, file)) return refuse(kMountCannotOpen, "the file cannot be opened");
 
   Archive* archive = nullptr;
   void* module = nullptr;
   const PluginRecord* byExtension = FindDecoderRecord(packName);
   if (byExtension) {
     int error = kMountNoDecoder;
-    archive = byExtension->decodeObject->Open(path.c_str(), std::move(file), &error);
-    if (!archive) return error != kArchiveOk ? error : kMountNoDecoder;
+    std::string words;
+    archive =
+        byExtension->decodeObject->OpenExplained(path.c_str(), std::move(file), &error, &words);
+    if (!archive) {
+      if (error == kArchiveOk) error = kMountNoDecoder;
+      return refuse(error, words.empty() ? DescribeArchiveError(error) : words);
+    }
     module = byExtension->module;
   } else {
     for (PluginRecord& decoder : decoders_) {
@@ -363,7 +384,7 @@ int FileSystemManager::Mount(std::string_view packName, int32_t mountId, bool na
         break;
       }
     }
-    if (!archive) return kMountNoDecoder;
+    if (!archive) return refuse(kMountNoDecoder, "no pack decoder takes it");
   }
 
   MountRecord record{archive, path, mountId, 0, module};
@@ -640,18 +661,25 @@ int RegisterPackDecoders(FileSystemManager& manager) {
   return manager.ScanDecoderPlugins(kPluginFolder);
 }
 
-int MountStartupPacks(FileSystemManager& manager) {
+int MountStartupPacks(FileSystemManager& manager, std::string* failure) {
   int mounted = 0;
-  if (manager.Mount("PATCH.VFA", kStartupMountId, false, true) == 0) {
-    ++mounted;
-    for (int n = 2;; ++n) {
-      char name[32];
-      std::snprintf(name, sizeof(name), "PATCH%d.VFA", n);
-      if (manager.Mount(name, kStartupMountId, false, false) != 0) break;
+  bool refused = false;
+  auto mount = [&](const std::string& name, bool namedByPack, bool atEnd) {
+    std::string why;
+    int code = manager.Mount(name, kStartupMountId, namedByPack, atEnd, nullptr, &why);
+    if (code == 0) {
       ++mounted;
+    } else if (code != kMountNoFile) {
+      refused = true;
+      if (failure) *failure = ShownPath(name) + ": " + why;
+    }
+    return code == 0;
+  };
+  if (mount("PATCH.VFA", false, true)) {
+    for (int n = 2; !refused && mount("PATCH" + std::to_string(n) + ".VFA", false, false); ++n) {
     }
   }
-  if (manager.Mount("SCRIPT.VFA", kStartupMountId, true, true) == 0) ++mounted;
+  if (!refused) mount("SCRIPT.VFA", true, true);
   return mounted;
 }
 

@@ -95,9 +95,10 @@ class FileSystemManager {
   virtual void UnmountAll();
   // Opens the pack with the decoder of its extension (or, when none has it, the first decoder
   // that accepts it) and puts it in the mount list. The mount name is the folder that holds the
-  // pack, or with namedByPack the pack's path without extension as a folder.
+  // pack, or with namedByPack the pack's path without extension as a folder. A pack that is
+  // refused leaves words for why in *why, when given.
   virtual int Mount(std::string_view packName, int32_t mountId, bool namedByPack, bool atEnd,
-                    Archive** archive = nullptr);
+                    Archive** archive = nullptr, std::string* why = nullptr);
   // By mount name (path given), by mount id (no path, id other than -2), or by position.
   virtual void Unmount(const char* path, int32_t mountId, int index);
   virtual const char* GetMountName(int32_t mountId, int index) const;
@@ -165,8 +166,9 @@ constexpr const char kPluginFolder[] = "plugin";
 int RegisterPackDecoders(FileSystemManager& manager);
 
 // Start-up: mounts "PATCH.VFA"; only when that mounted, "PATCH2.VFA", "PATCH3.VFA", ... each in
-// front of the last until one fails; then "SCRIPT.VFA", named by its folder. The packs are then
-// asked from the highest patch down to "SCRIPT.VFA". Answers the number of packs mounted.
-int MountStartupPacks(FileSystemManager& manager);
+// front of the last until one is missing; then "SCRIPT.VFA", named by its folder. The packs are
+// then asked from the highest patch down to "SCRIPT.VFA". Answers the number of packs mounted.
+// A pack that is there but refused stops the mounting: failure (CP932) names it and says why.
+int MountStartupPacks(FileSystemManager& manager, std::string* failure = nullptr);
 
 }  // namespace bw

@@ -63,22 +63,32 @@ int64_t VfaArchive::FindInNameTrie(std::span<const uint8_t> trie, bool wide, con
   return -1;
 }
 
-Archive* OpenVfaPack(const char* path, host::HostFile file, int* error) {
+Archive* OpenVfaPack(const char* path, host::HostFile file, int* error, std::string* why) {
   int code = kArchiveUnexpected;
+  std::string problem;
   try {
     auto archive = std::make_unique<VfaArchive>();
     VfaDecoderSettings settings = VfaDecoder::Settings();
     code = archive->Load(path, std::move(file), settings.tables, settings.keyWord1,
                          settings.keyWord2);
-    if (error) *error = code;
-    return code == kArchiveOk ? archive.release() : nullptr;
+    if (code == kArchiveOk) {
+      if (error) *error = code;
+      return archive.release();
+    }
+    problem = std::move(archive->problem_);
   } catch (const std::bad_alloc&) {
     code = kArchiveOutOfMemory;
   } catch (...) {
     code = kArchiveUnexpected;
   }
   if (error) *error = code;
+  if (why) *why = problem.empty() ? DescribeArchiveError(code) : problem;
   return nullptr;
+}
+
+int VfaArchive::Refuse(std::string problem) {
+  problem_ = std::move(problem);
+  return kArchiveBadFormat;
 }
 
 int VfaArchive::Load(const char* path, host::HostFile file, bool tables, uint32_t keyWord1,
@@ -94,14 +104,17 @@ int VfaArchive::Load(const char* path, host::HostFile file, bool tables, uint32_
 
   uint8_t header[kVfaHeaderSize];
   if (!file_.Seek(0, host::HostFile::Origin::kBegin)) return kArchiveSeekFailed;
-  if (file_.Read(header, sizeof(header)) != sizeof(header)) return kArchiveReadFailed;
+  if (file_.Read(header, sizeof(header)) != sizeof(header)) {
+    problem_ = "the file is too short for the pack's header";
+    return kArchiveReadFailed;
+  }
   ByteReader headerReader(header, sizeof(header));
   uint32_t magic = *headerReader.u32le();
   uint32_t sizeWord = *headerReader.u32le();
-  if (magic != kVfaMagic) return kArchiveBadFormat;
+  if (magic != kVfaMagic) return Refuse("the file is not a VFA pack (no VFA1 at its start)");
 
   std::string nameKey = VfaNameKey(path ? path : file_.Path().c_str());
-  if (nameKey.empty()) return kArchiveBadFormat;  // the key loop needs a name
+  if (nameKey.empty()) return Refuse("the pack's file name has nothing before its extension");
   VfaKeys keys = MakeVfaKeys(nameKey, keyWord1, keyWord2);
   memberKey_ = keys.member;
 
@@ -110,10 +123,12 @@ int VfaArchive::Load(const char* path, host::HostFile file, bool tables, uint32_
   uint64_t indexSize = h & kVfaIndexSizeMask;
   if (flags_ & kVfaSectorMode) {
     uint32_t sectors = h << kVfaSectorShift;
-    if (sectors < kVfaHeaderSize) return kArchiveBadFormat;
-    indexSize = sectors - kVfaHeaderSize;
+    indexSize = sectors < kVfaHeaderSize ? 0 : sectors - kVfaHeaderSize;
   }
-  if (indexSize < 4 || indexSize > fileSize_ - kVfaHeaderSize) return kArchiveBadFormat;
+  if (indexSize < 4 || indexSize > fileSize_ - kVfaHeaderSize) {
+    return Refuse(
+        "the index's size does not fit the file (a damaged pack, or not this title's key)");
+  }
 
   index_.resize(indexSize);
   if (file_.Read(index_.data(), static_cast<uint32_t>(indexSize)) != indexSize) {
@@ -121,7 +136,10 @@ int VfaArchive::Load(const char* path, host::HostFile file, bool tables, uint32_
   }
   ScrambleVfaIndex(index_.data(), indexSize / 4, keys.index);
   int code = ParseIndex(tables);
+  if (code == kArchiveOk) code = CheckRecords(kVfaHeaderSize + indexSize);
+  if (code == kArchiveOk && (flags_ & kVfaNameTrie)) code = WalkNameTrie();
   if (code != kArchiveOk) return code;
+  IndexNames(tables);
   path_ = path ? path : file_.Path().string();
   return kArchiveOk;
 }
@@ -129,37 +147,33 @@ int VfaArchive::Load(const char* path, host::HostFile file, bool tables, uint32_
 int VfaArchive::ParseIndex(bool tables) {
   ByteReader reader(index_.data(), index_.size());
   uint8_t prefixLength = 0;
-  if (!reader.u32le(count_) || !reader.u8(prefixLength)) return kArchiveBadFormat;
+  if (!reader.u32le(count_) || !reader.u8(prefixLength)) {
+    return Refuse("the index ends before its entry count");
+  }
   auto prefix = reader.bytes(prefixLength);
-  if (!prefix) return kArchiveBadFormat;
+  if (!prefix) return Refuse("the common prefix runs past the index");
   prefix_ = *prefix;
   if (flags_ & kVfaNameTrie) {
     uint8_t wide = 0;
     uint32_t trieSize = 0;
-    if (!reader.u8(wide) || !reader.u32le(trieSize)) return kArchiveBadFormat;
+    if (!reader.u8(wide) || !reader.u32le(trieSize))
+      return Refuse("the index ends before its trie");
     auto trie = reader.bytes(trieSize);
-    if (!trie) return kArchiveBadFormat;
+    if (!trie) return Refuse("the name trie runs past the index");
     wide_ = wide != 0;
     trie_ = *trie;
   }
   recordSize_ = (flags_ & kVfaUnpackedSizes) ? kVfaWideRecordSize : kVfaRecordSize;
   auto records = reader.bytes(uint64_t{count_} * recordSize_);
-  if (!records) return kArchiveBadFormat;
+  if (!records) {
+    return Refuse("the " + std::to_string(count_) + " entry records run past the index");
+  }
   records_ = *records;
   if (!tables) return kArchiveOk;
-
-  if (flags_ & kVfaNameTrie) {
-    names_.assign(count_, std::string());
-    int code = WalkNameTrie();
-    if (code != kArchiveOk) return code;
-  } else {
-    names_.reserve(count_);
-    for (uint32_t i = 0; i < count_; ++i) names_.push_back(GeneratedName(i));
-  }
   entries_.reserve(count_);
   for (uint32_t i = 0; i < count_; ++i) {
     Record record = GetRecord(i);
-    ArchiveEntry entry{names_[i].c_str(), {}};
+    ArchiveEntry entry{nullptr, {}};
     entry.info.index = i;
     entry.info.size = record.size;
     entry.info.unpackedSize = record.unpackedSize;
@@ -171,11 +185,40 @@ int VfaArchive::ParseIndex(bool tables) {
   return kArchiveOk;
 }
 
+// Each member's bytes lie after the index and inside the file, hold at least the common prefix,
+// and, packed, claim no more than LZSS can give: a group of at most 17 bytes yields at most 144.
+int VfaArchive::CheckRecords(uint64_t dataStart) {
+  constexpr uint64_t kMaxUnpackFactor = 9;
+  const uint32_t prefixLength = static_cast<uint32_t>(prefix_.size());
+  for (uint32_t i = 0; i < count_; ++i) {
+    const Record record = GetRecord(i);
+    if (record.size == 0 && record.unpackedSize == 0) continue;  // an empty member
+    auto member = [i] { return "member " + std::to_string(i); };
+    const bool packed = record.size != record.unpackedSize;
+    if (record.unpackedSize < prefixLength) {
+      return Refuse(member() + " is smaller than the common prefix");
+    }
+    const uint64_t unpacked = record.unpackedSize - prefixLength;
+    const uint64_t stored = packed ? record.size : unpacked;
+    if (record.offset < dataStart || record.offset > fileSize_ ||
+        stored > fileSize_ - record.offset) {
+      return Refuse(member() + "'s bytes lie outside the file (" + std::to_string(stored) +
+                    " bytes at " + std::to_string(record.offset) + " of " +
+                    std::to_string(fileSize_) + ")");
+    }
+    if (packed && unpacked > kMaxUnpackFactor * stored) {
+      return Refuse(member() + " claims to unpack to more than its bytes can hold");
+    }
+  }
+  return kArchiveOk;
+}
+
 int VfaArchive::WalkNameTrie() {
   // Depth first with an explicit stack. A sound trie visits each child once; a damaged one
-  // whose links share nodes could take exponential time, so the visits are bounded.
+  // whose links share nodes or loop could take exponential time, so the visits are bounded.
   const uint32_t childSize = wide_ ? 5 : 3;
   uint64_t budget = trie_.size() / childSize + 1;
+  names_.Reset(count_);
   struct Frame {
     size_t next;  // the next child's offset
     uint32_t left;
@@ -183,18 +226,32 @@ int VfaArchive::WalkNameTrie() {
   };
   std::vector<Frame> stack;
   std::string name;
+  // A node lies inside the trie with all its children, and has some (only an empty pack's root
+  // has none); no two of its children carry the same character.
   auto push = [&](size_t node, size_t depth) {
-    if (node >= trie_.size()) return;  // a link out of the trie leads nowhere
-    stack.push_back({node + 1, trie_[node], depth});
+    if (node >= trie_.size()) return false;
+    const uint32_t children = trie_[node];
+    if (node + 1 + uint64_t{children} * childSize > trie_.size()) return false;
+    if (children == 0 && !(depth == 0 && count_ == 0)) return false;
+    uint64_t seen[4] = {};
+    for (uint32_t c = 0; c < children; ++c) {
+      const uint8_t character = trie_[node + 1 + c * childSize];
+      const uint64_t bit = uint64_t{1} << (character % 64);
+      if (seen[character / 64] & bit) return false;
+      seen[character / 64] |= bit;
+    }
+    stack.push_back({node + 1, children, depth});
+    return true;
   };
-  push(0, 0);
+  if (trie_.empty() && count_ == 0) return kArchiveOk;
+  if (!push(0, 0)) return Refuse("the name trie's root is damaged");
   while (!stack.empty()) {
     Frame& frame = stack.back();
-    if (frame.left == 0 || frame.next + childSize > trie_.size()) {
+    if (frame.left == 0) {
       stack.pop_back();
       continue;
     }
-    if (budget-- == 0) return kArchiveBadFormat;
+    if (budget-- == 0) return Refuse("the name trie's links loop");
     ByteReader child(trie_.data() + frame.next, childSize);
     uint8_t character = *child.u8();
     uint32_t value = wide_ ? *child.u32le() : *child.u16le();
@@ -203,13 +260,35 @@ int VfaArchive::WalkNameTrie() {
     size_t depth = frame.depth;
     name.resize(depth);
     if (character == 0) {
-      if (value < count_) names_[value] = name;
+      if (value >= count_) {
+        return Refuse("the name trie names entry " + std::to_string(value) +
+                      ", which the pack does not have");
+      }
+      if (!names_.Name(value, name)) {
+        return Refuse("the name trie names entry " + std::to_string(value) + " twice");
+      }
       continue;
     }
     name.push_back(static_cast<char>(character));
-    push(frame.next + uint64_t{value}, depth + 1);
+    if (!push(frame.next + uint64_t{value}, depth + 1)) {
+      return Refuse("a link of the name trie leads to no node");
+    }
+  }
+  if (names_.NamedCount() != count_) {
+    return Refuse("the name trie names " + std::to_string(names_.NamedCount()) + " of " +
+                  std::to_string(count_) + " entries");
   }
   return kArchiveOk;
+}
+
+void VfaArchive::IndexNames(bool tables) {
+  if (flags_ & kVfaNameTrie) {
+    names_.Build();
+  } else if (tables) {
+    names_.Reset(count_);
+    for (uint32_t i = 0; i < count_; ++i) names_.Name(i, GeneratedName(i));
+  }
+  for (ArchiveEntry& entry : entries_) entry.name = names_.NameOf(entry.info.index);
 }
 
 VfaArchive::Record VfaArchive::GetRecord(uint32_t index) const {
@@ -236,9 +315,8 @@ int VfaArchive::SeekToEntry(uint32_t index, Record& record) {
 }
 
 int64_t VfaArchive::FindName(const char* name) const {
-  if (!(flags_ & kVfaNameTrie)) return -1;
-  int64_t index = FindInNameTrie(trie_, wide_, name, kCaseLower);
-  return index >= 0 && index < count_ ? index : -1;
+  const uint32_t index = names_.Find(name);
+  return index == PackNameIndex::kNone ? -1 : int64_t{index};
 }
 
 const ArchiveEntry* VfaArchive::GetEntryTable() {
@@ -247,14 +325,11 @@ const ArchiveEntry* VfaArchive::GetEntryTable() {
 
 bool VfaArchive::Exists(const char* name) { return FindName(name) >= 0; }
 
+// The table's names are the trie's: a generated name ("%06d.DAT") never equals a lower-cased one.
 const ArchiveEntryInfo* VfaArchive::FindEntryInfo(const char* name) {
-  if (entries_.empty() || !name) return nullptr;
-  std::string key(name);
-  sjis::ToLowerInPlace(key);
-  for (const ArchiveEntry& entry : entries_) {
-    if (key == entry.name) return &entry.info;
-  }
-  return nullptr;
+  if (entries_.empty()) return nullptr;
+  int64_t index = FindName(name);
+  return index < 0 ? nullptr : &entries_[static_cast<size_t>(index)].info;
 }
 
 const ArchiveEntryInfo* VfaArchive::GetEntryInfo(uint32_t index, const char** name) {

@@ -1,7 +1,9 @@
 // The reader of VFA packs: an 8-byte header, an index scrambled under a key made from the
 // pack's name and the title's key words, and the members (plain or LZSS-packed, optionally
 // nibble-scrambled, their first words optionally key-scrambled, a common prefix stored once).
-// Every count, offset and trie link of the index is checked before it is used.
+// Opening checks the whole index (every record inside the file, every trie link inside the
+// trie, every member named once) and refuses a pack that breaks it, saying where; it also
+// builds the look-up of the names, so finding a member costs the same in any size of pack.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +13,7 @@
 #include <vector>
 
 #include "resource/packs/archive.h"
+#include "resource/packs/pack_name_index.h"
 #include "resource/packs/vfa_format.h"
 
 namespace bw {
@@ -43,7 +46,7 @@ class VfaArchive final : public Archive {
                                 int caseMode);
 
  private:
-  friend Archive* OpenVfaPack(const char* path, host::HostFile file, int* error);
+  friend Archive* OpenVfaPack(const char* path, host::HostFile file, int* error, std::string* why);
 
   struct Record {
     uint8_t flag = 0;
@@ -56,7 +59,10 @@ class VfaArchive final : public Archive {
   int Load(const char* path, host::HostFile file, bool tables, uint32_t keyWord1,
            uint32_t keyWord2);
   int ParseIndex(bool tables);
+  int CheckRecords(uint64_t dataStart);
   int WalkNameTrie();
+  void IndexNames(bool tables);
+  int Refuse(std::string problem);
   Record GetRecord(uint32_t index) const;
   int SeekToEntry(uint32_t index, Record& record);
   int64_t FindName(const char* name) const;
@@ -79,13 +85,16 @@ class VfaArchive final : public Archive {
   uint32_t recordSize_ = kVfaRecordSize;
   bool wide_ = false;
   std::string path_;
-  std::vector<std::string> names_;      // with tables only
+  std::string problem_;  // why opening refused the pack
+  // The trie's names, looked up; with the tables and no trie, the generated names (which no
+  // look-up finds: it asks lower-cased names).
+  PackNameIndex names_;
   std::vector<ArchiveEntry> entries_;  // with tables only
 };
 
 // Opens the pack at path (whose leaf name makes the key). With an open file the archive reads
 // from it and keeps it; with a closed one it opens path itself as a host path. Null with the
-// code in error.
-Archive* OpenVfaPack(const char* path, host::HostFile file, int* error);
+// code in error and, when given, words in why for what is wrong with the pack.
+Archive* OpenVfaPack(const char* path, host::HostFile file, int* error, std::string* why = nullptr);
 
 }  // namespace bw

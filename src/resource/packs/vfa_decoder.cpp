@@ -19,6 +19,11 @@ Archive* VfaDecoder::Open(const char* path, host::HostFile file, int* error) {
   return OpenVfaPack(path, std::move(file), error);
 }
 
+Archive* VfaDecoder::OpenExplained(const char* path, host::HostFile file, int* error,
+                                   std::string* why) {
+  return OpenVfaPack(path, std::move(file), error, why);
+}
+
 VfaDecoderSettings VfaDecoder::Settings() {
   return {keyWord1.load(), keyWord2.load(), tables.load()};
 }

@@ -27,6 +27,8 @@ struct VfaDecoderSettings {
 class VfaDecoder final : public ArchiveLoader {
  public:
   Archive* Open(const char* path, host::HostFile file, int* error) override;
+  Archive* OpenExplained(const char* path, host::HostFile file, int* error,
+                         std::string* why) override;
 
   static VfaDecoderSettings Settings();
 };

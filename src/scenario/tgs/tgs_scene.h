@@ -157,6 +157,8 @@ class TgsPageLayer {
   CompositionLayer* GetCompositionLayer() const;
   // Attaches the transition (a: the exchange mode, b: apply on finish); 0 or the layer's code.
   int StartTransition(FilterEffect* transition, uint8_t a, bool b, bool notify);
+  // How many transitions have started on the page: each new one counts, wherever it lies.
+  uint32_t TransitionsStarted() const { return started_; }
   bool InTransition() const;
   // Finishes at once, applying as the start asked.
   void FinishTransition();
@@ -169,6 +171,7 @@ class TgsPageLayer {
  private:
   SurfaceLayer* layer_ = nullptr;
   int32_t value_ = 0;
+  uint32_t started_ = 0;
 };
 
 // What the scene reads of the frame.
@@ -198,6 +201,14 @@ class TgsScene {
   BW_TGS_SCENE_OPERATIONS(BW_TGS_SCENE_DECLARE)
 #undef BW_TGS_SCENE_DECLARE
 
+  // Ends everything the scene shows on both pages: the pending transition, the screen-effect
+  // slots, captures, backgrounds and their animations, quakes and sprites; the rule picture goes.
+  // A picture kept by KeepLastPicture stays on the shown page.
+  void EndScene();
+  // A copy of picture that the next EndScene leaves on the shown page; false when it cannot be
+  // made.
+  bool KeepLastPicture(const ImageSurface& picture);
+
   TgsBackgroundRecord& Background(int page) {
     return *backgrounds_[page ? 1 : 0];
   }
@@ -225,7 +236,7 @@ class TgsScene {
   bool MakeBackgroundPrivate(int page);
 
   // Effects (tgs_effect_commands.cpp).
-  int CreateEffectByKeyword(DisplayEffect** handle, const char* keyword, void* target,
+  int CreateEffectByKeyword(DisplayEffect** handle, const char* keyword, EffectTarget target,
                             ArgWords args);
   void ReleaseEffect(DisplayEffect** handle);
   int WaitEffect(DisplayEffect** handle, bool skippable);
@@ -315,7 +326,7 @@ class TgsScene {
   // Hands the old sprite to the effect that replaces it: 0, or 5 when the effect failed.
   // target: what the effect is set up on (null: the page's layer).
   int32_t StartReplaceEffect(TgsSpriteRecord& r, OldSprite& old, const char* keyword, uint8_t page,
-                             std::initializer_list<ArgWord> after, void* target = nullptr);
+                             std::initializer_list<ArgWord> after, EffectTarget target = nullptr);
   // Reads a sprite path's end state (the effect's Query or the command's out words) into the
   // record and moves the sprite to the front (order 1) or back (2) of its group.
   struct SpritePathEnd {
@@ -338,7 +349,8 @@ class TgsScene {
   // Stops and records the slot; the effect (on target, or the page's layer) is made only while
   // effects are shown.
   int32_t RunSlotEffect(int32_t slot, int kind, const char* keyword, TgsScreenSlot words,
-                        ArgWords args, int32_t failure, int page = 0, void* target = nullptr);
+                        ArgWords args, int32_t failure, int page = 0,
+                        EffectTarget target = nullptr);
   bool ReadRule(int32_t number);
   struct BlurEnd {
     int32_t x = 0, y = 0;
@@ -366,6 +378,8 @@ class TgsScene {
   bool quakeRecorded_ = false;
   ImageSurface rule_;
   int32_t ruleNumber_ = -1;
+  ImageSurface lastPicture_;  // the scene's last moment, shown after the scene ended
+  bool keepLast_ = false;
   bool ruleFlipH_ = false;
   bool ruleFlipV_ = false;
   bool forceImmediate_ = false;            // the sprite path's end state asked for directly

@@ -166,80 +166,101 @@ TEST(ConfigRead, ShortRecordsKeepTheDefaultsTheyDoNotReach) {
             std::tuple(1024, 480, 1));
 }
 
-TEST(ConfigRead, RecordsLongerThanTheirBlocksAreCutAndTheNextRecordsStillRead) {
+Bytes RandomBytes(size_t n, uint32_t seed) {
+  std::mt19937 rng(seed);
+  Bytes bytes(n);
+  for (auto& b : bytes) b = static_cast<uint8_t>(rng());
+  return bytes;
+}
+
+// What does not read as the files' records is refused whole: nothing of it is taken (the window
+// title and the boxes' title come from the application name), and the words say where it broke.
+TEST(ConfigRead, FilesThatBreakTheirRecordsAreRefusedAndChangeNothing) {
   EngineConfig config;
   config.display.screenMode = kSavedScreenWindow;
-  config.pacing.jit = 1;
   config.chosenSaveFolder = "Z:\\saves";
-  auto records = tools::UserCfgRecords(config);
-  records[0].body.resize(300, 0xEE);
-  EngineConfig readCfg;
-  EXPECT_EQ(ReadEngineConfig(tools::WriteUserCfg(records), readCfg), kConfigMended);
-  EXPECT_EQ(readCfg, config);
+  auto longEngine = tools::UserCfgRecords(config);
+  longEngine[0].body.resize(300, 0xEE);
+  Bytes cut = tools::WriteUserCfg(config);
+  cut.resize(2 + 72 + 2 + 1);
+  auto badFolder = tools::UserCfgRecords(config);
+  badFolder[3] = tools::TextRecord("Z:\\\x85\x40");  // a code no character has
+  struct UserCfgCase {
+    const char* name;
+    Bytes file;
+    int status;
+    const char* where;
+  };
+  const UserCfgCase userCfgCases[] = {
+      {"a record longer than its block", tools::WriteUserCfg(longEngine), kConfigTooLong,
+       "the engine settings is 300 bytes long"},
+      {"cut inside a record", cut, kConfigTruncated, "ends inside the display settings"},
+      {"a folder that is no CP932 text", tools::WriteUserCfg(badFolder), kConfigBadText,
+       "the chosen save folder"},
+      {"a megabyte of noise", RandomBytes(1 << 20, 7), 0, ""},
+  };
+  for (const UserCfgCase& c : userCfgCases) {
+    SCOPED_TRACE(c.name);
+    EngineConfig read;
+    std::string why;
+    int status = ReadEngineConfig(c.file, read, &why);
+    EXPECT_FALSE(ConfigTaken(status));
+    if (c.status) {
+      EXPECT_EQ(status, c.status);
+    }
+    EXPECT_NE(why.find(c.where), std::string::npos) << why;
+    EXPECT_EQ(read, EngineConfig{});
+  }
 
-  UserConfig user;
-  user.monitorNumber = 2;
-  auto body = tools::UserConfigBody(user);
-  body.body.resize(1000, 0xEE);
-  UserConfig readUser;
-  EXPECT_EQ(ReadUserConfig(tools::WriteAppCfg(body), readUser), kConfigMended);
-  EXPECT_EQ(readUser, user);
-}
+  auto texts = tools::AppInfTexts(AppInfo{});
+  texts[4] = tools::TextRecord(std::string_view("Sav\0ed", 6));
+  auto control = tools::AppInfTexts(AppInfo{});
+  control[0] = tools::TextRecord("Game\x1B");
+  for (const Bytes& file :
+       {RandomBytes(5000, 1), RandomBytes(105, 2), RandomBytes(105, 3),
+        tools::WriteAppInf({1, 2, 0}, texts), tools::WriteAppInf({1, 2, 0}, control), Bytes{4}}) {
+    AppInfo info;
+    info.appName = "kept";
+    std::string why;
+    EXPECT_FALSE(ConfigTaken(ReadAppInfo(file, info, &why))) << file.size();
+    EXPECT_FALSE(why.empty());
+    EXPECT_EQ(info.appName, "kept") << why;
+  }
 
-TEST(ConfigRead, LengthsPastTheEndTakeWhatIsThere) {
+  AppRecord record;
+  record.canvasWidth = 800;
+  auto longRecord = tools::AppRecordBody(AppRecord{});
+  longRecord.body.resize(40, 0xEE);
+  for (const Bytes& file : {tools::WriteAppSys(longRecord), Bytes{0x17}, RandomBytes(64, 4)}) {
+    EXPECT_FALSE(ConfigTaken(ReadAppRecord(file, record)));
+    EXPECT_EQ(record.canvasWidth, 800) << "nor are the engine's replacements made";
+  }
+
   UserConfig user;
   user.confirmWebPage = 9;
-  auto body = tools::UserConfigBody(user);
-  body.body.resize(10);
-  body.declaredLength = 0xFFFFFFFF;
-  UserConfig readUser;
-  EXPECT_EQ(ReadUserConfig(tools::WriteAppCfg(body), readUser), kConfigTruncated);
-  EXPECT_EQ(std::tuple(readUser.confirmWebPage, readUser.tooltipDelayMs), std::tuple(9, 750u));
-
-  // USER.CFG cut inside its display record: what came is taken, the rest keeps its values.
-  EngineConfig config;
-  config.engine.canvas = 0;
-  config.display.screenMode = kSavedScreenFull;
-  config.display.fullScreenDepth = 32;
-  Bytes file = tools::WriteUserCfg(config);
-  file.resize(2 + 72 + 2 + 1);
-  EngineConfig readCfg;
-  readCfg.chosenSaveFolder = "Z:\\kept";
-  EXPECT_EQ(ReadEngineConfig(file, readCfg), kConfigTruncated);
-  EXPECT_EQ(std::tuple(readCfg.engine.canvas, readCfg.display.screenMode,
-                       readCfg.display.fullScreenDepth, readCfg.chosenSaveFolder),
-            std::tuple(0, kSavedScreenFull, 3, "Z:\\kept"));
-
-  // Files too short for their first length change nothing.
-  AppRecord record;
-  EXPECT_EQ(ReadAppRecord(Bytes{0x17}, record), kConfigTruncated);
-  EXPECT_EQ(record, AppRecord{}) << "no replacements either";
-  EXPECT_EQ(ReadUserConfig(Bytes{1, 0, 0}, readUser), kConfigTruncated);
+  auto hugeLength = tools::UserConfigBody(UserConfig{});
+  hugeLength.body.resize(10);
+  hugeLength.declaredLength = 0xFFFFFFFF;
+  auto longUser = tools::UserConfigBody(UserConfig{});
+  longUser.body.resize(1000, 0xEE);
+  for (const Bytes& file :
+       {tools::WriteAppCfg(hugeLength), tools::WriteAppCfg(longUser), Bytes{1, 0, 0}}) {
+    EXPECT_FALSE(ConfigTaken(ReadUserConfig(file, user)));
+    EXPECT_EQ(user.confirmWebPage, 9);
+  }
 }
 
-TEST(ConfigRead, TextsAreBoundedAndEnded) {
+TEST(ConfigRead, TextsWithoutTheirNulAreEndedAndKept) {
   auto texts = tools::AppInfTexts(AppInfo{});
   texts[0] = tools::TextRecord("NoNul", false);
   texts[1] = tools::TextRecord("Title");
   texts[2] = ConfigRecord{};
-  texts[4] = tools::TextRecord(std::string_view("Sav\0ed", 6));
+  texts[4] = tools::TextRecord(std::string_view("Sav\0\0", 5));
   AppInfo info;
   EXPECT_EQ(ReadAppInfo(tools::WriteAppInf({1, 2, 0}, texts), info), kConfigMended);
   EXPECT_EQ(std::tuple(info.appName, info.productTitle, info.notice, info.saveFolderName),
             std::tuple("NoNul", "Title", "", "Sav"))
-      << "the text after an unended one is in its place";
-
-  // A length past the end: the text takes the rest, the ones after it are empty or unset.
-  texts = tools::AppInfTexts(AppInfo{});
-  texts[1].declaredLength = 200;
-  texts.resize(2);
-  info.saveFolderName = "old";
-  EXPECT_EQ(ReadAppInfo(tools::WriteAppInf({1, 2, 3}, texts), info), kConfigTruncated);
-  EXPECT_EQ(std::tuple(info.appName, info.productTitle, info.webAddress, info.saveFolderName),
-            std::tuple("KVR DX Application", "Brimwold DX", "", std::nullopt));
-
-  EXPECT_EQ(ReadAppInfo(Bytes{4}, info), kConfigTruncated);
-  EXPECT_EQ(std::tuple(info.majorVersion, info.minorVersion, info.appName), std::tuple(4, 0, ""));
+      << "the text after an unended one is in its place; NULs may pad a text";
 
   // A chosen folder that fills its record without a NUL is cut so that it can be saved again.
   auto records = tools::UserCfgRecords(EngineConfig{});

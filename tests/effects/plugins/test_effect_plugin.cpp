@@ -17,7 +17,7 @@ class PluginEffect final : public bw::DisplayEffect {
   const char* GetKeyword() const override { return kNames[index_]; }
   uint8_t GetType() const override { return static_cast<uint8_t>(kKinds[index_]); }
   int Init(bw::ArgWords args) override { return args.Int(0); }
-  int Setup(bw::TimerService*, void*, bw::ArgWords args) override { return args.Int(0); }
+  int Setup(bw::TimerService*, bw::EffectTarget, bw::ArgWords args) override { return args.Int(0); }
 
  private:
   uint32_t index_;

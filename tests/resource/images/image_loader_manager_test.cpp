@@ -55,13 +55,19 @@ TEST_F(ImageLoaderManagerTest, LoadsFilesIntoDestinationsWithOffsets) {
   EXPECT_EQ(eight.bits, 8);
   EXPECT_EQ(eight.pixels, (Bytes{0, 1, 2, 3})) << "rows top-down";
 
+  // A picture that is not to be had is named on standard error, once.
+  testing::internal::CaptureStderr();
   test::RecordingDestination missing;
-  EXPECT_EQ(manager_.LoadFromFile("SYS\\NONE.WGX", missing.Target(), nullptr),
+  EXPECT_EQ(manager_.LoadFromFile("SYS\\NOT_THERE.WGX", missing.Target(), nullptr),
             kGllFileUnreadable);
+  EXPECT_EQ(manager_.LoadImage("sys\\not_there.wgx", true), nullptr);
   Write("SYS/JUNK.DAT", Bytes{1, 2, 3, 4, 5});
   test::RecordingDestination junk;
   EXPECT_EQ(manager_.LoadFromFile("SYS\\JUNK.DAT", junk.Target(), nullptr), kGllFailed);
   EXPECT_EQ(junk.releases, 1);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "brimwold: picture SYS\\NOT_THERE.WGX: not found in the game's folder or its packs\n"
+            "brimwold: picture SYS\\JUNK.DAT: none of the picture loaders reads it\n");
 }
 
 TEST_F(ImageLoaderManagerTest, SharesOneCacheEntryAcrossSpellings) {

@@ -89,16 +89,44 @@ TEST_F(FileSystemTest, LooseFilesWinThenPatchesFromTheHighestDown) {
 }
 
 TEST_F(FileSystemTest, NamesFoldAsciiLettersOnly) {
+  // With the tables, a member's size comes from its entry record, looked up by the same rule.
+  VfaDecoderAssist(kVfaAssistTables, 1, 0);
   // "ア" is 0x83 0x41: its trail byte is an 'A' that must not become 'a' (0x83 0x61 is "ャ").
   WritePack("PATCH.VFA", {Member("\x83\x41.txt", "a-kana"), Member("\x83\x61.txt", "ya")});
   ASSERT_EQ(MountStartupPacks(manager_), 1);
+  VfaDecoderAssist(kVfaAssistTables, 0, 0);
   EXPECT_EQ(Load("\x83\x41.TXT"), "a-kana");
   EXPECT_EQ(Load("\x83\x61.Txt"), "ya");
+  FileFindData data;
+  ASSERT_EQ(manager_.FindFile(nullptr, "\x83\x61.TXT", &data), kFindInPack);
+  EXPECT_EQ(data.size, 2u);
   // Full-width letters differ by case: no folding.
   WritePack("SCRIPT.VFA", {Member("\x82\x81.txt", "full-width a")});
   ASSERT_EQ(manager_.Mount("SCRIPT.VFA", kStartupMountId, true, true), 0);
   EXPECT_EQ(Load("script\\\x82\x81.txt"), "full-width a");
   EXPECT_EQ(Load("script\\\x82\x60.txt"), "error 3");
+}
+
+// A pack that is there but broken stops the start-up mounts, named as the player knows it;
+// a missing one is no failure.
+TEST_F(FileSystemTest, ABrokenStartupPackIsNamedAndStopsTheMounts) {
+  WritePack("PATCH.VFA", {Member("a", "patch")});
+  std::vector<uint8_t> script;
+  ASSERT_TRUE(tools::BuildVfaPack("SCRIPT.VFA", {Member("main.sob", std::string(100, 'm'))}, {},
+                                  script, nullptr));
+  script.resize(script.size() - 44);
+  dir_.WriteFile("SCRIPT.VFA", std::string(script.begin(), script.end()));
+  std::string failure;
+  EXPECT_EQ(MountStartupPacks(manager_, &failure), 1);
+  EXPECT_EQ(failure, (dir_.path() / "SCRIPT.VFA").string() +
+                         ": member 0's bytes lie outside the file (100 bytes at 63 of 119)");
+
+  manager_.UnmountAll();
+  std::filesystem::remove(dir_.path() / "SCRIPT.VFA");
+  std::filesystem::create_directory(dir_.path() / "PATCH2.VFA");
+  failure.clear();
+  EXPECT_EQ(MountStartupPacks(manager_, &failure), 1) << "PATCH.VFA only";
+  EXPECT_EQ(failure, (dir_.path() / "PATCH2.VFA").string() + ": a folder, not a pack");
 }
 
 TEST_F(FileSystemTest, UnmountKeepsTheRestOfTheGroupReachable) {

@@ -38,7 +38,7 @@ class FakeLayerEffect final : public DisplayEffect {
   uint32_t GetKindId() const override { return kTaskKindLayerEffect; }
   const char* GetKeyword() const override { return "bg_zoom"; }
   uint8_t GetType() const override { return kEffectTypeLayer; }
-  int Setup(TimerService* timers, void*, ArgWords args) override {
+  int Setup(TimerService* timers, EffectTarget, ArgWords args) override {
     runMs_ = args.Uint(args.Count() - 1);
     return timers->Add(this, 0, 0, 0) == kTaskAdded ? 0 : 1;
   }

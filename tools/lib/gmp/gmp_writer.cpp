@@ -1,8 +1,11 @@
 #include "lib/gmp/gmp_writer.h"
 
+#include <cstdint>
 #include <sstream>
 
+#include "host/cp932.h"
 #include "lib/le_bytes.h"
+#include "lib/tool_args.h"
 
 namespace bw::tools {
 
@@ -61,16 +64,90 @@ std::vector<uint8_t> WriteGmp(const GmpFile& file, const GmpFaults& faults) {
   return out;
 }
 
+namespace {
+
+// The rest of the line after the words read so far: a picture name, which may hold spaces,
+// given in UTF-8 and stored in CP932.
+bool ReadName(std::istringstream& words, std::string* name, std::string* error) {
+  std::string rest;
+  std::getline(words >> std::ws, rest);
+  while (!rest.empty() && (rest.back() == ' ' || rest.back() == '\t' || rest.back() == '\r')) {
+    rest.pop_back();
+  }
+  if (rest.empty()) {
+    *error = "needs a picture name";
+    return false;
+  }
+  host::Cp932Conversion cp932 = host::Utf8ToCp932(rest);
+  if (!cp932.ok) {
+    *error = "the name " + rest + " holds a character that CP932 lacks";
+    return false;
+  }
+  if (cp932.text.size() > 255) {
+    *error = "the name " + rest + " is longer than the 255 bytes a GMP name holds";
+    return false;
+  }
+  *name = std::move(cp932.text);
+  return true;
+}
+
+// The next word as a number from low to high.
+bool ReadField(std::istringstream& words, const char* what, long low, long high, long* value,
+               std::string* error) {
+  std::string word;
+  if (!(words >> word)) {
+    *error = std::string("needs ") + what;
+    return false;
+  }
+  if (!ParseNumber(word, value) || *value < low || *value > high) {
+    *error = std::string(what) + " must be a number from " + std::to_string(low) + " to " +
+             std::to_string(high) + ", not " + word;
+    return false;
+  }
+  return true;
+}
+
+bool ReadPart(std::istringstream& words, GmpEntry* e, std::string* error) {
+  long kind, x, y, alpha, visible;
+  if (!ReadField(words, "kind", 0, 255, &kind, error) ||
+      !ReadField(words, "x", INT16_MIN, INT16_MAX, &x, error) ||
+      !ReadField(words, "y", INT16_MIN, INT16_MAX, &y, error) ||
+      !ReadField(words, "alpha", 0, 255, &alpha, error) ||
+      !ReadField(words, "visible", 0, 1, &visible, error)) {
+    return false;
+  }
+  e->kind = static_cast<uint8_t>(kind);
+  e->x = static_cast<int16_t>(x);
+  e->y = static_cast<int16_t>(y);
+  e->alpha = static_cast<uint8_t>(alpha);
+  e->visible = visible != 0;
+  if (kind != kGmpLayerOnly) {
+    long width, height, state;
+    if (!ReadField(words, "width", 0, UINT16_MAX, &width, error) ||
+        !ReadField(words, "height", 0, UINT16_MAX, &height, error) ||
+        !ReadField(words, "state", 0, 255, &state, error)) {
+      return false;
+    }
+    e->width = static_cast<uint16_t>(width);
+    e->height = static_cast<uint16_t>(height);
+    e->stateCode = static_cast<uint8_t>(state);
+  }
+  return ReadName(words, &e->name, error);
+}
+
+}  // namespace
+
 bool ParseGmpText(std::string_view text, GmpFile* file, GmpFaults* faults, std::string* error) {
   *file = {};
   *faults = {};
   std::istringstream lines{std::string(text)};
   std::string line;
   int number = 0;
-  auto fail = [&](const char* what) {
+  auto fail = [&](const std::string& what) {
     *error = "line " + std::to_string(number) + ": " + what;
     return false;
   };
+  std::string why;
   while (std::getline(lines, line)) {
     ++number;
     if (auto hash = line.find('#'); hash != std::string::npos) line.resize(hash);
@@ -78,25 +155,10 @@ bool ParseGmpText(std::string_view text, GmpFile* file, GmpFaults* faults, std::
     std::string word;
     if (!(words >> word)) continue;
     if (word == "background") {
-      if (!(words >> file->background)) return fail("background needs a name");
+      if (!ReadName(words, &file->background, &why)) return fail("background " + why);
     } else if (word == "part") {
-      int kind, x, y, alpha, visible;
-      if (!(words >> kind >> x >> y >> alpha >> visible))
-        return fail("part needs kind x y alpha visible");
       GmpEntry e;
-      e.kind = static_cast<uint8_t>(kind);
-      e.x = static_cast<int16_t>(x);
-      e.y = static_cast<int16_t>(y);
-      e.alpha = static_cast<uint8_t>(alpha);
-      e.visible = visible != 0;
-      if (kind != kGmpLayerOnly) {
-        int width, height, state;
-        if (!(words >> width >> height >> state)) return fail("part needs width height state");
-        e.width = static_cast<uint16_t>(width);
-        e.height = static_cast<uint16_t>(height);
-        e.stateCode = static_cast<uint8_t>(state);
-      }
-      if (!(words >> e.name)) return fail("part needs a picture name");
+      if (!ReadPart(words, &e, &why)) return fail("part " + why);
       file->entries.push_back(std::move(e));
     } else if (word == "fault") {
       std::string what;
@@ -121,12 +183,12 @@ bool ParseGmpText(std::string_view text, GmpFile* file, GmpFaults* faults, std::
         for (const auto& [name, cut] : kCuts) {
           if (word == name) faults->cut = cut, found = true;
         }
-        if (!found) return fail("unknown cut");
+        if (!found) return fail("unknown cut " + word);
       } else {
-        return fail("unknown fault");
+        return fail("unknown fault " + what);
       }
     } else {
-      return fail("unknown item");
+      return fail("unknown item " + word);
     }
   }
   return true;

@@ -38,8 +38,8 @@ std::vector<uint8_t> WriteGmp(const GmpFile& file, const GmpFaults& faults = {})
 //   part KIND X Y ALPHA VISIBLE WIDTH HEIGHT STATE NAME   (kind 0: part 0 X Y ALPHA VISIBLE NAME)
 //   fault magic | fault count N | fault cut WHERE | fault namelength N | fault kind N | fault
 //   layeronly
-// WHERE: magic, background, count, namelength, name, record. Names are CP932 bytes as given.
-// Answers false with a message for a line it cannot read.
+// WHERE: magic, background, count, namelength, name, record. A NAME is the rest of its line, in
+// UTF-8 (stored in CP932). Answers false with a message for a line it cannot read.
 bool ParseGmpText(std::string_view text, GmpFile* file, GmpFaults* faults, std::string* error);
 
 }  // namespace bw::tools

@@ -3,14 +3,18 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <sstream>
 
 #include "host/cp932.h"
+#include "lib/tool_args.h"
 #include "script/state_block.h"
 
 namespace bw::sav {
 
 namespace {
+
+using tools::ParseNumber;
 
 void PutU32(std::vector<uint8_t>& out, uint32_t v) {
   for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
@@ -48,6 +52,66 @@ std::string Shown(std::span<const uint8_t> field) {
       out += c;
   }
   return out;
+}
+
+// A text field as the lines gave it: as text (CP932) and as the field's bytes.
+struct FieldLines {
+  std::optional<std::string> text;
+  std::string line;  // the text line as written
+  std::optional<std::vector<uint8_t>> bytes;
+};
+
+// Takes a "title" or "comment" line: UTF-8, with "\r" and "\n" for line breaks ("\n" alone is
+// CR LF in a hand-written description).
+bool FieldLine(const std::string& key, const std::string& value, bool newlineIsCrLf,
+               FieldLines& field, std::string& error) {
+  std::string text;
+  for (size_t i = 0; i < value.size(); ++i) {
+    if (value[i] == '\\' && i + 1 < value.size() && (value[i + 1] == 'r' || value[i + 1] == 'n')) {
+      text += value[i + 1] == 'r' ? "\r" : (newlineIsCrLf ? "\r\n" : "\n");
+      ++i;
+    } else {
+      text += value[i];
+    }
+  }
+  host::Cp932Conversion cp932 = host::Utf8ToCp932(text);
+  if (!cp932.ok) {
+    error = key + " holds a character that CP932 lacks";
+    return false;
+  }
+  field.text = std::move(cp932.text);
+  field.line = value;
+  return true;
+}
+
+// Fills the field from its lines. A text line and a bytes line must agree (a dump has both);
+// a text longer than the field holds is refused.
+template <size_t N>
+bool SetField(const char* name, const FieldLines& lines, uint8_t (&field)[N], std::string& error) {
+  if (lines.bytes) {
+    // A dump shows the bytes as its text line does, characters CP932 cannot decode included.
+    if (lines.text && Shown(*lines.bytes) != lines.line) {
+      error = std::string("the ") + name + " line and the " + name +
+              "-bytes line disagree; change one and remove the other";
+      return false;
+    }
+    std::memcpy(field, lines.bytes->data(), N);
+    return true;
+  }
+  if (!lines.text) return true;
+  const size_t room = N == kTitleFieldBytes ? kTitleTextMax : kCommentBudget - 1;
+  if (lines.text->size() > room) {
+    error = std::string("the ") + name + " is " + std::to_string(lines.text->size()) +
+            " bytes in CP932; the field holds " + std::to_string(room);
+    return false;
+  }
+  std::memset(field, 0, N);
+  if constexpr (N == kTitleFieldBytes) {
+    PutTitle(field, *lines.text);
+  } else {
+    PutComment(field, *lines.text);
+  }
+  return true;
 }
 
 }  // namespace
@@ -123,7 +187,8 @@ bool DumpSaveFile(std::span<const uint8_t> file, std::string& text, std::string&
   std::ostringstream o;
   char digest[32];
   std::snprintf(digest, sizeof digest, "%016" PRIX64, Digest(h.thumbnail));
-  o << "# savfile dump: title and comment as UTF-8; the -bytes lines are what make reads\n";
+  o << "# savfile dump: title and comment as UTF-8 and as bytes; to change one, edit its text "
+       "line and remove its -bytes line\n";
   o << "title " << Shown(h.title) << "\n";
   o << "comment " << Shown(h.comment) << "\n";
   o << "title-bytes " << Hex(h.title) << "\n";
@@ -146,6 +211,7 @@ bool ParseSaveText(const std::string& text, SaveDescription& out, std::string& e
   std::string line;
   StateParts parts;
   bool haveParts = false, haveState = false;
+  FieldLines title, comment;
   while (std::getline(in, line)) {
     if (line.empty() || line[0] == '#') continue;
     const size_t space = line.find(' ');
@@ -161,19 +227,20 @@ bool ParseSaveText(const std::string& text, SaveDescription& out, std::string& e
     };
     if (key == "title-bytes") {
       if (!hex(kTitleFieldBytes)) return false;
-      std::memcpy(out.header.title, bytes.data(), bytes.size());
+      title.bytes = bytes;
     } else if (key == "comment-bytes") {
       if (!hex(kCommentFieldBytes)) return false;
-      std::memcpy(out.header.comment, bytes.data(), bytes.size());
-    } else if (key == "title-text") {
-      PutTitle(out.header.title, host::Utf8ToCp932Lenient(value));
-    } else if (key == "comment-text") {
-      std::string cp = host::Utf8ToCp932Lenient(value);
-      for (size_t at; (at = cp.find("\\n")) != std::string::npos;) cp.replace(at, 2, "\r\n");
-      std::memset(out.header.comment, 0, sizeof out.header.comment);
-      PutComment(out.header.comment, cp);
+      comment.bytes = bytes;
+    } else if (key == "title" || key == "title-text") {
+      if (!FieldLine(key, value, false, title, error)) return false;
+    } else if (key == "comment" || key == "comment-text") {
+      // A description's "\n" is a line break; a dump's "\r\n" is one too.
+      if (!FieldLine(key, value, key == "comment-text", comment, error)) return false;
     } else if (key == "protect") {
-      out.header.protect = static_cast<uint8_t>(std::atoi(value.c_str()));
+      if (!ParseNumber(value, &out.header.protect)) {
+        error = "protect needs a number from 0 to 255, not \"" + value + "\"";
+        return false;
+      }
     } else if (key == "thumbnail") {
       if (!hex(kThumbnailBytes)) return false;
       out.header.thumbnail = bytes;
@@ -189,8 +256,8 @@ bool ParseSaveText(const std::string& text, SaveDescription& out, std::string& e
       if (key == "history") parts.history = bytes, parts.historyFlag = 1;
       if (key == "snapshot") parts.snapshot = bytes;
       if (key == "frame") parts.frame = bytes;
-    } else if (key == "title" || key == "comment" || key == "thumbnail-digest" ||
-               key == "stored-size" || key == "unpacked-size" || key == "check") {
+    } else if (key == "thumbnail-digest" || key == "stored-size" || key == "unpacked-size" ||
+               key == "check") {
       // Shown for people; make computes them.
     } else {
       error = "unknown line: " + key;
@@ -198,7 +265,8 @@ bool ParseSaveText(const std::string& text, SaveDescription& out, std::string& e
     }
   }
   if (haveParts && !haveState) out.state = JoinState(parts, faults);
-  return true;
+  return SetField("title", title, out.header.title, error) &&
+         SetField("comment", comment, out.header.comment, error);
 }
 
 }  // namespace bw::sav

@@ -51,8 +51,9 @@ std::vector<uint8_t> MakeSaveFile(const SaveDescription& description, const Faul
 
 // The text of a file; false with error when the file is not a readable save.
 bool DumpSaveFile(std::span<const uint8_t> file, std::string& text, std::string& error);
-// Reads a dump (or a description written by hand, with "title-text", "comment-text" and the
-// state in parts) back; the state faults act on a state given in parts.
+// Reads a dump (or a description written by hand: "title" and "comment" lines, and the state in
+// parts) back; a text line and its -bytes line must agree. The state faults act on a state given
+// in parts.
 bool ParseSaveText(const std::string& text, SaveDescription& out, std::string& error,
                    const StateFaults& faults = {});
 

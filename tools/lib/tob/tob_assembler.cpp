@@ -961,7 +961,11 @@ std::string DisassembleTob(ByteReader r, bool version1) {
 
 std::string DisassembleTable(ByteReader r) {
   uint32_t count = 0;
-  if (!r.u32le(count) || count > r.remaining() / 10) return "error: not a read-flag table";
+  if (!r.u32le(count)) return "error: too short for a count of scripts";
+  if (count > r.remaining() / 10) {
+    return "error: a count of " + std::to_string(count) + " scripts, which " +
+           std::to_string(r.remaining()) + " bytes cannot hold";
+  }
   std::string out = ".init\n";
   for (uint32_t i = 0; i < count; ++i) {
     uint8_t length = 0;
@@ -1014,7 +1018,12 @@ std::string Disassemble(std::span<const uint8_t> file) {
     return DisassembleTob(r, file[3] == '1');
   }
   if (file.size() >= 4 && std::memcmp(file.data(), "TSLG", 4) == 0) return DisassembleLog(r);
-  return DisassembleTable(r);
+  // The read-flag table has no magic: what is none of the three is said so.
+  std::string table = DisassembleTable(r);
+  if (table.rfind("error:", 0) != 0) return table;
+  return "error: neither a scenario script (no TOB0 or TOB1 at its start), nor a read-text log "
+         "(no TSLG), nor a read-flag table (" +
+         table.substr(7) + ")";
 }
 
 }  // namespace bw::tob

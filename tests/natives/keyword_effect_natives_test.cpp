@@ -1,0 +1,515 @@
+// Every keyword of the two registries, started as a main script starts it: its objects made by
+// natives from the game folder's files and named by handles, its words in guest memory, started
+// through 218 (effects) or 256 (filters), stepped for some frames, sent each command through
+// 219, 220 and 221, removed, and its handle used again once it has gone.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "common/global.h"
+#include "effects/builtin_effects.h"
+#include "effects/effect_registries.h"
+#include "effects/sp_fade_effect.h"
+#include "graphics/device/display_manager.h"
+#include "graphics/layers/canvas_layer.h"
+#include "graphics/pixel/blend_tables.h"
+#include "graphics/surface/composition_layer.h"
+#include "graphics/surface/sprite.h"
+#include "host/gdi/memory_dc.h"
+#include "lib/bmp/bmp_builder.h"
+#include "lib/hva/hv_writer.h"
+#include "lib/wgx/wgx_writer.h"
+#include "movie_game.h"
+#include "native_rig.h"
+#include "natives/effect_movie_wrappers.h"
+#include "natives/object_casts.h"
+#include "natives/render_natives.h"
+#include "platform/subtractive_random.h"
+#include "platform/timer_service.h"
+#include "platform/trig_tables.h"
+#include "resource/images/builtin_loaders.h"
+#include "resource/images/image_loader_manager.h"
+
+namespace bw {
+namespace {
+
+using Words = std::vector<uint32_t>;
+
+constexpr uint32_t kUnwritten = 0xDEADBEEF;  // what an out word holds until the call writes it
+constexpr uint32_t kWholeImage = 65535;
+constexpr int32_t kWidth = 64, kHeight = 48;
+constexpr uint32_t kFrameMs = 16;
+
+std::string Wgx(uint32_t w, uint32_t h, uint32_t argb, int depth = 32) {
+  tools::WgxPicture p;
+  p.depth = depth;
+  p.width = w;
+  p.height = h;
+  for (uint32_t i = 0; i < w * h; ++i) p.pixels.push_back(depth == 8 ? i % 4 : argb + i % 7);
+  if (depth == 8) p.palette = {0x000000, 0x555555, 0xAAAAAA, 0xFFFFFF};
+  const std::vector<uint8_t> bytes = tools::WriteWgx(p);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+std::string Bmp(uint32_t rgb) {
+  tools::BmpFields bmp;
+  bmp.width = 4;
+  bmp.height = 4;
+  for (int i = 0; i < 16; ++i)
+    bmp.data.insert(bmp.data.end(), {uint8_t(rgb), uint8_t(rgb >> 8), uint8_t(rgb >> 16)});
+  const std::vector<uint8_t> bytes = tools::BuildBmp(bmp);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+// The files a game of these effects ships.
+void WriteGameFiles(const test::TempDir& dir) {
+  dir.WriteFile("BG/SKY.WGX", Wgx(2 * kWidth, 2 * kHeight, 0xFF203040));
+  dir.WriteFile("BG/SEA.WGX", Wgx(2 * kWidth, 2 * kHeight, 0xFF405060));
+  dir.WriteFile("FG/GIRL.WGX", Wgx(16, 24, 0xFFC08080));
+  dir.WriteFile("FG/BOY.WGX", Wgx(20, 24, 0xFF8080C0));
+  dir.WriteFile("BG/CLOUD.WGX", Wgx(96, 16, 0xFFE0E0E0));
+  dir.WriteFile("SYS/RULE001.WGX", Wgx(kWidth, kHeight, 0, 8));
+  dir.WriteFile("SYS/NOISE.WGX", Wgx(16, 16, 0xFF101010));
+  for (int i = 0; i < 8; ++i)
+    dir.WriteFile("SYS/PAPER_" + std::to_string(i) + ".WGX", Wgx(48, 4, 0xFFFFFFFF));
+  for (int i = 0; i < 3; ++i)
+    dir.WriteFile("SYS/GR_LT" + std::to_string(i) + ".WGX", Wgx(10, 4, 0xFFFFFF80));
+  for (int i = 0; i < 5; ++i)
+    dir.WriteFile("SYS/SNOW_" + std::to_string(i) + ".WGX", Wgx(3, 3, 0xFFFFFFFF));
+  dir.WriteFile("SYS/ARM.WGX", Wgx(8, 6, 0xFF336699));
+  dir.WriteFile("SYS/CA001.TXT", "*ARM.WGX\n0,0\nt 400\n20,10\n");
+  for (int i = 0; i < 2; ++i)
+    dir.WriteFile("CG/c" + std::to_string(i) + ".bmp", Bmp(0x112233 * (i + 1)));
+  tools::HvdFile hvd;
+  hvd.header[0] = 8;
+  hvd.header[2] = 4;
+  hvd.rangeCount = 1;
+  hvd.frames = {{0, 100, 0, 0}, {1, 100, 0, 0}, {-1, 0, 0, 0}};
+  hvd.entries = {{"c0.bmp", 0, 0}, {"c1.bmp", 0, 0}};
+  const std::vector<uint8_t> anime = tools::WriteHvd(hvd);
+  dir.WriteFile("CG/OPEN.HVD", std::string(anime.begin(), anime.end()));
+}
+
+// The game's scene, made through the natives: a composed layer showing a picture, linked to a
+// partner layer that shows another, and two standing sprites in the layer's list. Members go
+// in the application's order: the script host, then the effects' timer service, then the
+// display manager.
+class Scene {
+ public:
+  Scene() {
+    BuildBlendTables();
+    RegisterBuiltinLoaders(loaders);
+    WriteGameFiles(movies.game.dir());
+    random.Seed(7);
+    RegisterApplicationKeywords(filters, effects);
+    RegisterScriptHostKeywords(filters, effects, &random);
+    PublishWrapperMovies(true);
+    dc.Select(section.get());
+    layer = MakeCanvas("BG\\SKY.WGX");
+    partner = MakeCanvas("BG\\SEA.WGX");
+    EXPECT_EQ(Call(253, {layer, partner}), 0);
+    girlImage = Call(232, {Text("FG\\GIRL.WGX"), 0});
+    girl = Standing(girlImage, 10, 10);
+    boy = Standing(Call(232, {Text("FG\\BOY.WGX"), 0}), 14, 12);
+    rule = Call(233, {Text("SYS\\RULE001.WGX"), 0});
+    anime = Call(517, {Text("CG\\OPEN.HVD")});
+    EXPECT_TRUE(girlImage && girl && boy && rule && anime);
+  }
+  ~Scene() { PublishWrapperMovies(false); }
+
+  // The answer of a native called with these words; the block behind them reads as zeros.
+  uint32_t Call(uint32_t number, const Words& words) {
+    const uint32_t args = rig.Block(4 * 40);
+    for (uint32_t i = 0; i < 40; ++i)
+      rig.Memory().Write32(args + 4 * i, i < words.size() ? words[i] : 0);
+    NativeAnswer answer = rig.CallAt(number, args);
+    EXPECT_FALSE(answer.faulted) << "native " << number;
+    return uint32_t(answer.result);
+  }
+  uint32_t Text(const std::string& text) { return rig.Text(text); }
+  uint32_t Word(uint32_t at) { return rig.Word(at); }
+  // The words a script writes, in a short notation: numbers, 'texts' (made in guest memory), @
+  // for an out word the call is to write, dN for a double in two words (low first), and the
+  // scene's objects by name.
+  Words Parse(const std::string& notation);
+  // Moves the clock on a frame at a time, stepping the effects and drawing the filtered layer.
+  void Frames(int n) {
+    for (int i = 0; i < n; ++i) {
+      now += kFrameMs;
+      movies.clock.SetMilliseconds(now);
+      timers.RunDue(now);
+      if (CanvasLayer* canvas = Canvas(layer); canvas && canvas->HasSource())
+        canvas->PresentFrame(host::HWND{}, &dc, nullptr, 0, true);
+    }
+  }
+  CanvasLayer* Canvas(uint32_t handle) {
+    return dynamic_cast<CanvasLayer*>(GetObjectImageHolder(rig.host->Handles(), handle));
+  }
+  Sprite* SpriteOf(uint32_t handle) {
+    return dynamic_cast<Sprite*>(
+        rig.host->Handles().Get<DisplayObject>(handle, ScriptObjectType::kDisplayObject));
+  }
+
+  test::MovieGame movies;
+  uint32_t now = 1000;
+  TrigTables trig;
+  ScopedGlobal<TrigTables> publishedTrig{&trig};
+  ImageLoaderManager loaders;
+  ScopedGlobal<ImageLoaderManager> publishedLoaders{&loaders};
+  SubtractiveRandom random;
+  TcpPluginManager filters;
+  DcpPluginManager effects;
+  ScopedGlobal<TcpPluginManager> publishedFilters{&filters};
+  ScopedGlobal<DcpPluginManager> publishedEffects{&effects};
+  DisplayManager display;
+  ScopedGlobal<DisplayManager> publishedDisplay{&display};
+  TimerService timers;
+  ScopedGlobal<TimerService> publishedTimers{&timers};
+  NativeRig rig;
+  std::unique_ptr<host::DibSection> section = host::DibSection::Create(kWidth, kHeight, 32);
+  host::MemoryDc dc;
+  uint32_t layer = 0, partner = 0, girlImage = 0, girl = 0, boy = 0, rule = 0, anime = 0;
+
+ private:
+  uint32_t Named(const std::string& name) const;
+  uint32_t MakeCanvas(const char* picture) {
+    const uint32_t canvas = Call(238, {kWidth, kHeight, 32, kLayerComposed});
+    const uint32_t image = Call(232, {Text(picture), 0});
+    EXPECT_EQ(Call(418, {canvas, image, 0, 0, 1}), 1u) << picture;
+    return canvas;
+  }
+  uint32_t Standing(uint32_t image, uint32_t x, uint32_t y) {
+    const uint32_t sprite = Call(402, {image, kWholeImage, 0, 0, 0, x, y});
+    EXPECT_EQ(Call(409, {layer, sprite, 10, 0, 0}), 0u);
+    return sprite;
+  }
+};
+
+Words Scene::Parse(const std::string& notation) {
+  Words words;
+  for (size_t at = 0; at < notation.size();) {
+    if (notation[at] == ' ') {
+      ++at;
+      continue;
+    }
+    if (notation[at] == '\'') {
+      const size_t end = notation.find('\'', at + 1);
+      words.push_back(Text(notation.substr(at + 1, end - at - 1)));
+      at = end + 1;
+      continue;
+    }
+    const size_t end = std::min(notation.find(' ', at), notation.size());
+    const std::string token = notation.substr(at, end - at);
+    at = end;
+    if (token == "@") {
+      words.push_back(rig.Var(kUnwritten));
+    } else if (token[0] == 'd') {
+      const double value = std::stod(token.substr(1));
+      uint32_t halves[2];
+      std::memcpy(halves, &value, sizeof value);
+      words.insert(words.end(), {halves[0], halves[1]});
+    } else if (token[0] == '$') {
+      words.push_back(Named(token.substr(1)));
+    } else {
+      words.push_back(uint32_t(std::stoll(token, nullptr, 0)));
+    }
+  }
+  return words;
+}
+
+uint32_t Scene::Named(const std::string& name) const {
+  const std::pair<const char*, uint32_t> objects[] = {
+      {"layer", layer}, {"girl", girl}, {"boy", boy}, {"rule", rule}, {"anime", anime}};
+  for (const auto& [known, handle] : objects) {
+    if (name == known) return handle;
+  }
+  ADD_FAILURE() << "no object " << name;
+  return 0;
+}
+
+// A command a script sends a running effect: through 219 or 220 (the effect's handle first) or
+// 221 (the keyword's text first); the answer it must give, then what it must have done (the
+// words as they were sent, out words among them).
+struct Command {
+  uint32_t native;
+  const char* words;
+  int32_t answer;
+  std::function<void(Scene&, const Words&)> then = {};
+};
+
+struct KeywordRow {
+  const char* name;  // the keyword, or the keyword and the form tried
+  bool filter;       // started on the layer through 256
+  const char* setup;
+  std::vector<Command> commands;
+  std::function<void(Scene&)> gone = {};  // what holds once the effect has gone
+};
+
+constexpr bool kEffect = false, kFilter = true;
+
+std::string KeywordOf(const KeywordRow& row) {
+  const std::string name = row.name;
+  return name.substr(0, name.find(' '));
+}
+
+// The out words from first on, each written.
+std::function<void(Scene&, const Words&)> Written(size_t first, size_t count) {
+  return [first, count](Scene& s, const Words& words) {
+    for (size_t i = first; i < first + count; ++i)
+      EXPECT_NE(s.Word(words[i]), kUnwritten) << "out word " << i;
+  };
+}
+
+// A replacing effect takes the old sprite and its picture with it, through their owner.
+void TheNewSpriteStands(Scene& s) {
+  EXPECT_EQ(s.SpriteOf(s.girl), nullptr) << "the old sprite goes with the effect";
+  EXPECT_EQ(GetObjectSurface(s.rig.host->Handles(), s.girlImage), nullptr) << "and its picture";
+  ASSERT_NE(s.SpriteOf(s.boy), nullptr);
+  EXPECT_TRUE(s.SpriteOf(s.boy)->IsVisible());
+}
+
+const std::vector<KeywordRow>& Rows() {
+  static const std::vector<KeywordRow> rows = {
+      // Layer effects on the layer.
+      {"bg_zoom",
+       kEffect,
+       "32 24 '2.0' '0' 1000",
+       {{220, "@ @ @ @", 0,
+         [](Scene& s, const Words& w) {
+           EXPECT_EQ(s.Word(w[2]), uint32_t(kWidth)) << "the end view is half the picture";
+         }},
+        {221, "$layer 16 12 '4.0' @ @ @ @", 0,
+         [](Scene& s, const Words& w) { EXPECT_EQ(s.Word(w[6]), uint32_t(kWidth / 2)); }}}},
+      {"bg_rot",
+       kEffect,
+       "32 24 128 '1.5' '-2' 1000",
+       {{219, "0", kEffectUnsupported},
+        {220, "0", kEffectUnsupported},
+        {221, "$layer", kRenderNativeNull}}},
+      {"bg_blur zoom",
+       kEffect,
+       "0 32 24 '1.0' '0' '2.0' '0.5' 1000 200 '1' 0 0 0 0 0 0",
+       {{221, "$layer 32 24 d2.0 d0 @ @ @ @", 0, Written(7, 4)}}},
+      {"bg_blur points",
+       kEffect,
+       "'(0,0,1.0)(32,24,2.0)(64,48,1.5)' 1 1000 255 '-1' 'BG\\SEA.WGX' 1 1 0 7 16 0",
+       {}},
+      {"bg_rast", kEffect, "4 16 500 0 20 100 1 1", {{220, "", 1}, {219, "0", 0}, {220, "", 3}}},
+      {"bg_haze",
+       kEffect,
+       "'(1,0,4)(2,128,2)' 32 500 0 100 100 1 1",
+       {{219, "0", 0}, {220, "", 3}}},
+      {"bg_loop", kEffect, "1 1000 0 1", {{219, "0", 0}}},
+      {"bg_cross", kEffect, "1000 0 0 0 1", {{219, "0", 0}}},
+      {"bg_panime",
+       kEffect,
+       "'c 500 l' 10 65535 0 0 0 1",
+       {{220, "@ @", 0, Written(0, 2)},
+        {221, "$layer 'c 300 r' @ @", 0,
+         [](Scene& s, const Words& w) { EXPECT_EQ(s.Word(w[2]), uint32_t(kWidth)) << "right"; }}}},
+      {"bg_anime",
+       kEffect,
+       "$anime 'CG' 0 0 1 1",
+       {{220, "0", 1}, {219, "2", 0}, {219, "3", 0}, {221, "1", 0}, {221, "0", 0}}},
+      {"bg_movie",
+       kEffect,
+       "'OP.MPG' 1 1",
+       {{220, "", 1}, {219, "2", 0}, {219, "6 128", 0}, {219, "3", 0}}},
+      // Screen overlays on the layer and its partner.
+      {"quake", kEffect, "0 4 4 1000 '0.5' 0 1 1 1", {{219, "0", 0}}},
+      {"quake work", kEffect, "200 6 2 0 0 1 1 1 0", {{219, "1", 0}}},
+      {"noise", kEffect, "128 5 1 1", {{219, "0 1", 0}}},
+      {"paper", kEffect, "4 5 5 1 '1.0' 1 1", {{219, "1 1 0", 0}, {219, "0", 0}}},
+      {"light", kEffect, "3 5 5 1 '0.5' 1 0", {{219, "0", 0}}},
+      {"snow", kEffect, "6 5 5 0 0 0 1", {{219, "1 0 1", 0}}},
+      {"rain", kEffect, "5 5 5 1 '2' 1 1", {{219, "0", 0}}},
+      // Sprite effects on the standing sprites in the layer's list.
+      {"sp_fade",
+       kEffect,
+       "2 0 1",
+       {{219, "1 0 $girl 500 0 1 20 20 0", 0}, {219, "2 1 $boy 500 0 0", 0}, {220, "", 1}}},
+      {"sp_gfade", kEffect, "$girl 1000 2 8 '0'", {{219, "0", kEffectUnsupported}}},
+      {"sp_panime",
+       kEffect,
+       "$girl 'p10,0 O128 500 p20,5' 10 1 1",
+       {{220, "@ @ @ @ @ @ @ @ @", 0, Written(0, 9)},
+        {221, "0 30 2", 0},
+        {221, "1 $boy 'P40,4 O200' @ @ @ @ @ @ @ @", 0,
+         [](Scene& s, const Words& w) {
+           EXPECT_EQ(s.Word(w[3]), 40u);
+           EXPECT_EQ(s.Word(w[5]), 200u) << "the opacity";
+           EXPECT_EQ(s.SpriteOf(s.boy)->GetX(), 40);
+         }}}},
+      {"sp_cfade",
+       kEffect,
+       "$boy $girl 20 1000 1",
+       {{219, "0", kEffectUnsupported}, {220, "0", kEffectUnsupported}},
+       TheNewSpriteStands},
+      {"sp_change style 0",
+       kEffect,
+       "$boy $girl 'c' 0 20 0 1000 1",
+       {{220, "@ @ @ @ @ @ @ @ @", 0, Written(2, 2)}, {219, "0", kEffectUnsupported}},
+       TheNewSpriteStands},
+      {"sp_change style 1", kEffect, "$boy $girl 'Z1.5c' 1 20 0 1000 1", {}, TheNewSpriteStands},
+      {"sp_change style 2", kEffect, "$boy $girl 'c' 2 20 1 1000 0", {}, TheNewSpriteStands},
+      {"sp_parts",
+       kEffect,
+       "'SYS\\CA001.TXT' 5 6 40 0 0 0 1 1 0 1 0",
+       {{219, "1 1 0", 2}, {219, "2 0 0", 0}, {219, "0", 0}},
+       [](Scene& s) {
+         EXPECT_EQ(s.Canvas(s.layer)->GetCompositionLayer()->GetList().Count(), 2u)
+             << "the parts' own layer leaves the layer's list with the effect";
+       }},
+      {"sp_loop",
+       kEffect,
+       "'BG\\CLOUD.WGX' 0 4 32 255 5 0 1000 0 1",
+       {{219, "1 0", 0}, {219, "2 3 4", 0}, {219, "3 128", 0}, {219, "0", 0}}},
+      {"sp_movie", kEffect, "'OP.MPG' 1 4 4 7 1 1", {{219, "1", 1}, {219, "0", 0}}},
+      // Filters on the layer, drawn with its partner's picture.
+      {"cross", kFilter, "500", {}},
+      {"rule", kFilter, "500 $rule 16", {}},
+      {"scroll", kFilter, "500 2 2 '2.0'", {}},
+      {"wave", kFilter, "500 0 4 2 0xFF0000 0x0000FF", {}},
+      {"mosaic", kFilter, "500 0 8 1", {}},
+      {"rotaxis", kFilter, "500 1", {}},
+      {"trans", kFilter, "500 10 1", {}},
+      {"tone", kFilter, "500 0x808080 0", {}},
+      {"quake filter", kFilter, "0 4 4 500 '0.25' 1", {}},
+      {"zoomflip", kFilter, "500 4 0", {}},
+      {"rotcenter", kFilter, "500 1 0", {}},
+      {"addsub", kFilter, "500 3", {}},
+      {"hblur", kFilter, "500 1 4", {}},
+      {"ripple", kFilter, "500 -1 -1 32 '1.5' '6.0' 8", {}},
+  };
+  return rows;
+}
+
+// Layer effects, sprite effects and screen overlays answer their family's type and kind id.
+void ExpectFamily(const std::string& keyword, const DisplayEffect& effect) {
+  EXPECT_STREQ(effect.GetKeyword(), keyword.c_str());
+  const std::string family = keyword.substr(0, 3);
+  const uint8_t type = family == "bg_"   ? kEffectTypeLayer
+                       : family == "sp_" ? kEffectTypeSprite
+                                         : kEffectTypeScreen;
+  EXPECT_EQ(effect.GetType(), type);
+  const uint32_t kind = keyword == "bg_anime"       ? kTaskKindBackgroundAnimation
+                        : type == kEffectTypeLayer  ? kTaskKindLayerEffect
+                        : type == kEffectTypeSprite ? kTaskKindSpriteEffect
+                                                    : kTaskKindScreenOverlay;
+  EXPECT_EQ(effect.GetKindId(), kind);
+}
+
+class KeywordEffectNatives : public testing::TestWithParam<size_t> {
+ protected:
+  Scene scene;
+};
+
+TEST_P(KeywordEffectNatives, StartsRunsTakesItsCommandsAndGoes) {
+  const KeywordRow& row = Rows()[GetParam()];
+  const std::string keyword = KeywordOf(row);
+  Words start{scene.layer, scene.Text(keyword)};
+  if (row.filter) start.insert(start.end(), {kAttachPlain, 0});
+  for (uint32_t w : scene.Parse(row.setup)) start.push_back(w);
+  if (row.filter) {
+    ASSERT_EQ(scene.Call(256, start), 0u) << "attached";
+    EXPECT_EQ(scene.Call(258, {scene.layer}), 1u);
+    scene.Frames(4);
+    EXPECT_EQ(scene.Call(257, {scene.layer}), 1u);
+    EXPECT_EQ(scene.Call(258, {scene.layer}), 0u);
+    scene.Frames(1);
+    return;
+  }
+  const uint32_t effect = scene.Call(218, start);
+  ASSERT_NE(effect, 0u) << "started";
+  ExpectFamily(keyword,
+               *dynamic_cast<DisplayEffect*>(GetScriptTask(scene.rig.host->Handles(), effect)));
+  EXPECT_EQ(scene.Call(211, {effect}), 1u);
+  scene.Frames(3);
+  for (const Command& command : row.commands) {
+    SCOPED_TRACE(std::to_string(command.native) + " " + command.words);
+    const Words words = scene.Parse(command.words);
+    Words call = words;
+    call.insert(call.begin(), command.native == 221 ? scene.Text(keyword) : effect);
+    EXPECT_EQ(int32_t(scene.Call(command.native, call)), command.answer);
+    if (command.then) command.then(scene, words);
+    scene.Frames(1);
+  }
+  const uint32_t variable = scene.rig.Var(effect);
+  EXPECT_EQ(scene.Call(212, {variable}), 1u) << "removed while it runs";
+  EXPECT_EQ(scene.Word(variable), 0u);
+  scene.Frames(2);
+  EXPECT_EQ(scene.Call(211, {effect}), 0u);
+  EXPECT_EQ(int32_t(scene.Call(219, {effect, 0})), kRenderNativeNull) << "a gone effect's handle";
+  EXPECT_EQ(scene.timers.Count(), 0u);
+  if (row.gone) row.gone(scene);
+}
+
+std::string RowName(const testing::TestParamInfo<size_t>& info) {
+  std::string name = Rows()[info.param].name;
+  for (char& c : name) {
+    if (c == ' ') c = '_';
+  }
+  return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryKeyword, KeywordEffectNatives,
+                         testing::Range<size_t>(0, Rows().size()), RowName);
+
+// The table names every keyword the registries hold.
+TEST(KeywordEffectTable, CoversBothRegistries) {
+  Scene scene;
+  std::set<std::string> effects, filters;
+  for (const KeywordRow& row : Rows()) (row.filter ? filters : effects).insert(KeywordOf(row));
+  for (const auto& record : scene.effects.Records())
+    EXPECT_TRUE(effects.count(record->keyword)) << record->keyword;
+  for (const auto& record : scene.filters.Records())
+    EXPECT_TRUE(filters.count(record->keyword)) << record->keyword;
+}
+
+// A keyword's argument-array command that reports whether its first word reached it as a
+// pointer.
+int FirstWordIsAPointer(ArgWords args) {
+  return args.Pointer<int32_t>(0) != nullptr;
+}
+
+// Words become pointers only as the keyword's kinds say: a script's number stays a number, a
+// forged handle reads as no object, a text outside guest memory faults. A sprite destroyed under
+// a running effect takes the effect with it first.
+TEST(KeywordEffectWords, ReadAsTheirKindsSay) {
+  Scene scene;
+  scene.effects.Register(SpFadeEffect::Create, "fx_probe", kEffectTypeSprite, nullptr,
+                         FirstWordIsAPointer, 0);
+  const uint32_t guestWord = scene.rig.Var(7);
+  EXPECT_EQ(scene.Call(221, {scene.Text("fx_probe"), guestWord}), 0u) << "no kinds: a number";
+  scene.effects.DeclareArgKinds("fx_probe", "|||w");
+  EXPECT_EQ(scene.Call(221, {scene.Text("fx_probe"), guestWord}), 1u) << "an out word";
+
+  const uint32_t fade = scene.Call(218, {0, scene.Text("sp_fade"), 1, 0, 0});
+  ASSERT_NE(fade, 0u);
+  constexpr uint32_t kOtherGeneration = 1u << HandleTable::kIndexBits;
+  EXPECT_EQ(scene.Call(219, {fade, 1, 0, scene.girl + kOtherGeneration, 100, 0, 0}),
+            uint32_t(kSpFadeBadTarget))
+      << "a forged handle";
+  EXPECT_EQ(scene.Call(219, {fade, 1, 0, scene.girl, 100, 0, 0}), uint32_t(kSpFadeTargetSet));
+  EXPECT_EQ(scene.Call(408, {scene.rig.Var(scene.girl)}), 0u);
+  EXPECT_EQ(scene.Call(211, {fade}), 0u) << "the fade went before its sprite";
+  scene.Frames(2);
+  EXPECT_EQ(scene.timers.Count(), 0u);
+
+  EXPECT_EQ(int32_t(scene.Call(256, {scene.layer, scene.Text("nofilter"), 0, 0, 100})),
+            kRenderNativeWrongKind);
+  const uint32_t args = scene.rig.Block(8 * 4);
+  for (uint32_t i = 0; i < 8; ++i) scene.rig.Memory().Write32(args + 4 * i, 0);
+  const Words scroll{
+      scene.layer, scene.Text("scroll"), 0, 0, 100, 0, 0, PastTheArena(scene.rig.Memory())};
+  for (uint32_t i = 0; i < scroll.size(); ++i) scene.rig.Memory().Write32(args + 4 * i, scroll[i]);
+  EXPECT_TRUE(scene.rig.CallAt(256, args).faulted) << "the exponent is a text";
+}
+
+}  // namespace
+}  // namespace bw
