@@ -1,6 +1,6 @@
 // The console reporter every benchmark program shares: it keeps each run's throughput and time
 // per iteration by benchmark name, so that a program can print "ratio <name>: <ours/peer>" lines
-// once all runs are done.
+// (and "self <name>: <ours/ours>" for two of our own ways) once all runs are done.
 #pragma once
 
 #include <benchmark/benchmark.h>
@@ -66,19 +66,29 @@ class RatioReporter : public benchmark::ConsoleReporter {
   // nothing to compare, a ratio line that says which side and why.
   void PrintRatio(const std::string& label, const std::string& ours, const std::string& peer,
                   Compare by = Compare::kRate) const {
+    Print("ratio", label, ours, peer, by);
+  }
+  // The same for two of our own ways of doing one thing: "self <label>: <ours/other>".
+  void PrintSelf(const std::string& label, const std::string& ours, const std::string& other,
+                 Compare by = Compare::kRate) const {
+    Print("self", label, ours, other, by);
+  }
+
+ private:
+  void Print(const char* kind, const std::string& label, const std::string& ours,
+             const std::string& peer, Compare by) const {
     std::string problem = Problem(ours, by);
     if (problem.empty()) problem = Problem(peer, by);
     if (!problem.empty()) {
-      std::printf("ratio %s: unavailable (%s)\n", label.c_str(), problem.c_str());
+      std::printf("%s %s: unavailable (%s)\n", kind, label.c_str(), problem.c_str());
       return;
     }
     const RunResult& o = results_.at(ours);
     const RunResult& p = results_.at(peer);
     double ratio = by == Compare::kRate ? o.rate / p.rate : p.seconds / o.seconds;
-    std::printf("ratio %s: %.2f\n", label.c_str(), ratio);
+    std::printf("%s %s: %.2f\n", kind, label.c_str(), ratio);
   }
 
- private:
   // Why `name` cannot take part in a ratio, or "" when it can.
   std::string Problem(const std::string& name, Compare by) const {
     auto it = results_.find(name);

@@ -3,7 +3,8 @@
 // run ends with one of the three run results, and afterwards the same VM still loads and runs a
 // good script to its end: a faulting script never harms the host. (The good script touches
 // nothing the fuzzed code may have rewritten: scripts may rewrite any code, the library's too.)
-// Each input runs twice: interpreted, and translated to machine code.
+// Each input runs three ways: interpreted by the plain loop, interpreted from the block's decoding,
+// and translated to machine code.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -21,14 +22,15 @@ constexpr int kRuns = 4;
 constexpr uint64_t kInstructionsPerRun = 20000;
 constexpr uint32_t kAnswer = 0x5A5A;
 
-// The bytes as a code block. Translated, the whole words of the block count as instructions, so
-// that the compiler walks them (and refuses what is no instruction).
-std::vector<uint8_t> CodeFile(const uint8_t* data, size_t size, bool translate) {
+// The bytes as a code block. Decoded or translated, the whole words of the block count as
+// instructions, so that the decoder and the compiler walk them (and stop at or refuse what is no
+// instruction).
+std::vector<uint8_t> CodeFile(const uint8_t* data, size_t size, bool walked) {
   std::string source = ".sob0\n";
   for (size_t i = 0; i < size; ++i)
     source += (i % 32 == 0 ? "\n.byte " : ", ") + std::to_string(data[i]);
   std::vector<uint8_t> file = bw::fuzz::AssembleOrDie(source + "\n");
-  if (translate) {
+  if (walked) {
     bw::ByteReader r(file.data(), file.size());
     uint32_t area = 0;
     if (!r.seek(4) || !r.u32le(area) || file.size() < 12 + size_t{area}) std::abort();
@@ -39,7 +41,10 @@ std::vector<uint8_t> CodeFile(const uint8_t* data, size_t size, bool translate) 
   return file;
 }
 
-void RunOnce(const uint8_t* data, size_t size, bool translate) {
+enum class Way { kPlain, kDecoded, kTranslated };
+
+void RunOnce(const uint8_t* data, size_t size, Way way) {
+  const bool translate = way == Way::kTranslated;
   static const std::vector<uint8_t> table =
       bw::fuzz::AssembleOrDie(".table\n.script RUN 64 64\n.script GOOD 8 8\n");
   static const std::vector<uint8_t> good =
@@ -49,7 +54,7 @@ void RunOnce(const uint8_t* data, size_t size, bool translate) {
   files.Put("SCRIPT\\SOB_INIT.DAT", table);
   files.Put("SCRIPT\\USER_VAR.SOB", bw::fuzz::GoodVariableFile());
   files.Put("SCRIPT\\FUNC_LIB.SOB", bw::fuzz::GoodLibrary());
-  files.Put("SCRIPT\\RUN.SOB", CodeFile(data, size, translate));
+  files.Put("SCRIPT\\RUN.SOB", CodeFile(data, size, way != Way::kPlain));
   files.Put("SCRIPT\\GOOD.SOB", good);
   bw::ScriptVm vm(&files, kArena);
   if (translate && vm.Interpreter().EnableJit(true) != bw::kJitDone && bw::BytecodeJit::Supported())
@@ -80,7 +85,6 @@ void RunOnce(const uint8_t* data, size_t size, bool translate) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0 || size > kMaxCode) return 0;
-  RunOnce(data, size, false);
-  RunOnce(data, size, true);
+  for (Way way : {Way::kPlain, Way::kDecoded, Way::kTranslated}) RunOnce(data, size, way);
   return 0;
 }

@@ -11,6 +11,7 @@
 
 #include "script/bytecode_jit.h"
 #include "script/guest_memory.h"
+#include "script/opcodes.h"
 
 namespace bw {
 
@@ -20,15 +21,6 @@ using NativeFunction = std::function<int32_t(GuestMemory& memory, uint32_t args)
 constexpr int kRunEnded = 0;
 constexpr int kRunWaiting = 1;
 constexpr int kRunFault = 2;  // the script did something illegal
-
-constexpr uint32_t kOpcodeCount = 47;
-// Operand words behind each opcode (a switch's table not counted).
-inline constexpr uint8_t kOpcodeOperands[kOpcodeCount] = {
-    0, 0, 1, 1, 1, 3, 1, 1, 1, 1, 1, 1, 1,  // 0-12
-    3, 3, 3, 3, 3, 3, 3, 3, 3,              // 13-21
-    2, 2, 3, 3, 1, 1, 1, 1,                 // 22-29
-    2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2,        // 30-40
-    3, 3, 3, 3, 3, 3};                      // 41-46
 
 // EnableJit
 // AllocateStack
@@ -103,10 +95,10 @@ class BytecodeVm {
   // The address of stack word S(n); false when it falls outside the stack.
   bool StackWord(uint32_t n, uint32_t& address) const;
   bool CallNative(uint32_t token, uint32_t args, uint32_t dest);
-  // The interpreter loop; kCounted spends budget, the instructions it may still run; kEnter
+  // The interpreter loop; kCounted spends budget, the instructions it may still run; enter
   // pushes the end marker first.
-  template <bool kCounted, bool kEnter = false>
-  int Execute(uint64_t budget);
+  template <bool kCounted>
+  int Execute(uint64_t budget, bool enter = false);
   int RunTranslated();
   // CallAt's entry without a budget or translation.
   int CallStraight();

@@ -15,6 +15,7 @@
 
 #include "host/process/reserved_memory.h"
 #include "script/bytecode_jit_table.h"
+#include "script/threaded_code_table.h"
 
 namespace bw {
 
@@ -97,6 +98,8 @@ class GuestMemory {
   }
   // The machine-code translations of code in this address space.
   TranslationTable& Translations() { return translations_; }
+  // The interpreter's decoded forms of code in this address space.
+  ThreadedCodeTable& ThreadedBlocks() { return threaded_; }
 
  private:
   // Allocate, leaving the first keep bytes for the caller to fill at once; align is a power of
@@ -115,6 +118,7 @@ class GuestMemory {
   std::map<uint32_t, uint32_t> free_;      // address -> capacity of free ranges below top_
   bool faulted_ = false;
   TranslationTable translations_;
+  ThreadedCodeTable threaded_;
 };
 
 // Engine objects given to scripts: a 32-bit handle names an entry of a given type. A handle of

@@ -142,16 +142,22 @@ int ScriptVm::BindHostVariable(const char*, uint32_t address) {
 
 void ScriptVm::FreeLoadedScript(LoadedScript& script) {
   script.translation.reset();  // puts the opcode words back before the block goes
+  script.decoded.reset();
   memory_.Free(script.code);
   script.code = 0;
 }
 
 void ScriptVm::TranslateBlock(LoadedScript& script, const BytecodeVm& interpreter) {
   script.translation.reset();
-  if (!interpreter.TranslationEnabled()) return;
-  auto jit = std::unique_ptr<BytecodeJit>(new (std::nothrow) BytecodeJit(memory_));
-  if (jit && jit->Compile(script.code, script.instructionBytes) == kCompileDone)
-    script.translation = std::move(jit);
+  script.decoded.reset();
+  if (interpreter.TranslationEnabled()) {
+    auto jit = std::unique_ptr<BytecodeJit>(new (std::nothrow) BytecodeJit(memory_));
+    if (jit && jit->Compile(script.code, script.instructionBytes) == kCompileDone) {
+      script.translation = std::move(jit);
+      return;
+    }
+  }
+  script.decoded = std::make_unique<ThreadedCode>(memory_, script.code, script.instructionBytes);
 }
 
 void ScriptVm::FreeLoadedScriptsFrom(size_t first) {
@@ -282,7 +288,7 @@ int ScriptVm::ParseCode(ByteReader block, int32_t tableIndex, bool isLibrary) {
   if (!code) return kParseBadCode;
 
   loaded_.push_back(std::make_unique<LoadedScript>(
-      LoadedScript{code, codeSize, tableIndex, instructionBytes, nullptr}));
+      LoadedScript{code, codeSize, tableIndex, instructionBytes, nullptr, nullptr}));
   ScriptVmTables t = tables_;
   t.libraryBase = libraryCodeBase_;
   t.librarySize = librarySize_;

@@ -14,6 +14,7 @@
 #include "script/bytecode_vm.h"
 #include "script/guest_memory.h"
 #include "script/script_file_source.h"
+#include "script/threaded_code.h"
 
 namespace bw {
 
@@ -77,6 +78,7 @@ struct LoadedScript {
   int32_t tableIndex = -1;
   uint32_t instructionBytes = 0;
   std::unique_ptr<BytecodeJit> translation;  // machine code of the instructions, or none
+  std::unique_ptr<ThreadedCode> decoded;     // else the interpreter's decoding of them
 };
 
 // What scenario scripts need to link embedded main-script code: published at the start.
@@ -183,7 +185,7 @@ class ScriptVm {
   std::string StatePath(const char* name) const { return folderPrefix_ + name; }
   void FreeLoadedScript(LoadedScript& script);
   // Translates the block's instructions when interpreter runs translated code; a block whose
-  // translation fails stays as it is, to be interpreted.
+  // translation fails, or that is not to be translated, is decoded for the interpreter.
   void TranslateBlock(LoadedScript& script, const BytecodeVm& interpreter);
   // Frees every loaded block from position first on, without the unload hook.
   void FreeLoadedScriptsFrom(size_t first);

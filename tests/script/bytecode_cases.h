@@ -5,6 +5,8 @@
 #include <climits>
 #include <cstdint>
 #include <ostream>
+#include <random>
+#include <string>
 
 namespace bw {
 
@@ -107,6 +109,70 @@ inline const FaultCase kFaultCases[] = {
     {"native_not_registered", "native native:500, 0, host:0\n ret\n"},
     {"native_result_to_null", "native native:0, args, 0\n ret\nargs: .word 1\n"},
 };
+
+// A counted loop of the instructions loops can run as a whole, written as the script compiler
+// writes them, over six variables and a table: every binary (divisions by a variable fault at 0),
+// moves, counts, tests, a skip forward, reads and writes through a pointer, and now and then a
+// write through the pointer into the loop's own operands or into one of its variables. The answer
+// is the variables' sum.
+inline std::string LoopProgram(std::mt19937& rng) {
+  static const char* const kBinary[] = {"add", "sub", "mul", "and", "or", "xor", "sar", "shl", "lt",
+                                        "le",  "gt",  "ge",  "eq",  "ne", "div", "mod", "modp"};
+  auto pick = [&rng](uint32_t n) { return static_cast<uint32_t>(rng() % n); };
+  auto var = [&] { return "v" + std::to_string(pick(6)); };
+  auto number = [&](uint32_t n) { return std::to_string(pick(n)); };
+  std::string body;
+  const int statements = 1 + static_cast<int>(pick(12));
+  for (int i = 0; i < statements; ++i) {
+    const std::string at = "i" + std::to_string(i);
+    switch (pick(9)) {
+      case 0:
+        body += " mov " + var() + ", " + at + ".1\n mov " + var() + ", " + at + ".2\n" + at + ": " +
+                kBinary[pick(17)] + " 0, 0, " + var() + "\n";
+        break;
+      case 1:
+        body += " mov " + var() + ", " + at + ".1\n" + at + ": " + kBinary[pick(14)] + " 0, " +
+                std::to_string(static_cast<int32_t>(rng()) >> pick(32)) + ", " + var() + "\n";
+        break;
+      case 2:
+        body += pick(2)
+                    ? " set " + std::to_string(static_cast<int>(pick(9)) - 4) + ", " + var() + "\n"
+                    : " mov " + var() + ", " + var() + "\n";
+        break;
+      case 3:
+        body += std::string(pick(2) ? " inc " : " dec ") + var() + "\n" +
+                (pick(2) ? " not " : " lnot ") + var() + ", " + var() + "\n";
+        break;
+      case 4:  // a test skipping a count
+        body += " mov " + var() + ", " + at + ".1\n" + at + ": and 0, 1, t\n mov t, " + at +
+                "j.1\n" + at + "j: jz 0, " + at + "s\n inc " + var() + "\n" + at + "s:\n";
+        break;
+      case 5:  // the pointer onto one of the table's 16 words, then a write and a read
+        body += " mov " + var() + ", " + at + ".1\n" + at + ": and 0, 15, t\n mov t, " + at +
+                "h.1\n" + at + "h: shl 0, 2, t\n mov t, " + at + "a.1\n" + at +
+                "a: add 0, table, ptr\n stind " + number(100) + ", ptr\n deref ptr, " + var() +
+                "\n";
+        break;
+      case 6:  // through the pointer into the loop's bound, into a variable, or out of one
+        body += pick(3) == 0
+                    ? " set bound.2, ptr\n stind " + std::to_string(3 + pick(6)) + ", ptr\n"
+                : pick(2) == 0 ? " set " + var() + ", ptr\n stind " + number(50) + ", ptr\n"
+                               : " set " + var() + ", ptr\n deref ptr, " + var() + "\n";
+        break;
+      default:
+        body += " mov " + var() + ", " + at + ".1\n" + at + ": " + kBinary[pick(8)] + " 0, " +
+                number(40) + ", " + var() + "\n";
+        break;
+    }
+  }
+  std::string vars;
+  for (int v = 0; v < 6; ++v) vars += "v" + std::to_string(v) + ": .word " + number(97) + "\n";
+  return " set 0, n\ntop:\n" + body +
+         " inc n\n mov n, bound.1\nbound: lt 0, 7, t\n mov t, back.1\nback: jz 0, out\n jmp top\n"
+         "out: add v0, v1, t\n add t, v2, t\n add t, v3, t\n add t, v4, t\n add t, v5, host:0\n"
+         " ret\nn: .word 0\nt: .word 0\nptr: .word table\n" +
+         vars + "table: .space 64\n";
+}
 
 inline void PrintTo(const OpCase& c, std::ostream* os) {
   *os << c.name;

@@ -219,6 +219,39 @@ TEST(Translated, RandomProgramsAgreeUnderOneLimit) {
   }
 }
 
+TEST(Translated, LoopsRunAsInterpreted) {
+  // Loops compiled whole, freely and under limits that stop them anywhere; where a write
+  // through a pointer reaches the loop's code or data, the loop goes on as plain code.
+  std::mt19937 rng(7);
+  for (int seed = 0; seed < 120; ++seed) {
+    const std::string body = LoopProgram(rng);
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    for (uint64_t limit : {uint64_t{0}, uint64_t{50} + rng() % 150}) {
+      EXPECT_EQ(RunBoth(body, limit), Translating());
+      if (testing::Test::HasFailure()) return;
+    }
+  }
+  // A loop reading, as it starts again, the word its last turn wrote last, a read through a
+  // pointer of a word just written, a loop falling off the end of its block, one whose exit
+  // leaves the block, and variables that share bytes.
+  RunBoth(
+      " set 0, k\nl: add 0, 1, y\n mov y, l.1\n inc k\n mov k, c.1\nc: lt 0, 5, t\n mov t, z.1\n"
+      "z: jz 0, e\n jmp l\ne: mov y, host:0\n ret\nk: .word 0\nt: .word 0\ny: .word 0\n",
+      0);
+  RunBoth(
+      " set 0, k\nl: mov k, v\n set v, p\n deref p, host:0\n inc k\n mov k, c.1\nc: lt 0, 5, t\n"
+      " mov t, z.1\nz: jz 0, e\n jmp l\ne: ret\nk: .word 0\nt: .word 0\nv: .word 9\np: .word 0\n",
+      0);
+  RunBoth(" set 3, k\n jmp l\nk: .word 0\nl: dec k\n mov k, z.1\nz: jz 0, l\n", 0);
+  RunBoth(" set 3, k\nl: dec k\n mov k, z.1\nz: jz 0, lib:0\n jmp l\nk: .word 0\n", 0,
+          ".sob2\n set 9, host:0\n ret\n");
+  RunBoth(
+      " set 0, k\nl: mov a, y\n mov k, a+2\n mov a, host:0\n inc k\n mov k, c.1\n"
+      "c: lt 0, 70000, t\n mov t, z.1\nz: jz 0, e\n jmp l\ne: ret\nk: .word 0\nt: .word 0\n"
+      "y: .word 0\na: .word 0, 0\n",
+      0);
+}
+
 TEST(Translation, OfEmptyProgramIsTheStubAndABadOpcodeLeavesNothing) {
   BW_NEEDS_TRANSLATION();
   GuestMemory memory(kArena);
