@@ -1,6 +1,8 @@
 // The console reporter every benchmark program shares: it keeps each run's throughput and time
-// per iteration by benchmark name, so that a program can print "ratio <name>: <ours/peer>" lines
-// once all runs are done.
+// per iteration by benchmark name, so that a program can print its lines once all runs are done:
+// "ratio <name>: <ours/peer>" where ours is set beside a peer (another library, or the plain way
+// of doing the same work written here), "self <name>: <x/y>" where ours is set beside ours (cache
+// on and off, vector and plain kernels, one path of the engine and another).
 #pragma once
 
 #include <benchmark/benchmark.h>
@@ -66,19 +68,30 @@ class RatioReporter : public benchmark::ConsoleReporter {
   // nothing to compare, a ratio line that says which side and why.
   void PrintRatio(const std::string& label, const std::string& ours, const std::string& peer,
                   Compare by = Compare::kRate) const {
+    Print("ratio", label, ours, peer, by);
+  }
+
+  // "self <label>: <x/y>", greater meaning x is faster: two ways of ours.
+  void PrintSelf(const std::string& label, const std::string& x, const std::string& y,
+                 Compare by = Compare::kRate) const {
+    Print("self", label, x, y, by);
+  }
+
+ private:
+  void Print(const char* kind, const std::string& label, const std::string& ours,
+             const std::string& peer, Compare by) const {
     std::string problem = Problem(ours, by);
     if (problem.empty()) problem = Problem(peer, by);
     if (!problem.empty()) {
-      std::printf("ratio %s: unavailable (%s)\n", label.c_str(), problem.c_str());
+      std::printf("%s %s: unavailable (%s)\n", kind, label.c_str(), problem.c_str());
       return;
     }
     const RunResult& o = results_.at(ours);
     const RunResult& p = results_.at(peer);
     double ratio = by == Compare::kRate ? o.rate / p.rate : p.seconds / o.seconds;
-    std::printf("ratio %s: %.2f\n", label.c_str(), ratio);
+    std::printf("%s %s: %.2f\n", kind, label.c_str(), ratio);
   }
 
- private:
   // Why `name` cannot take part in a ratio, or "" when it can.
   std::string Problem(const std::string& name, Compare by) const {
     auto it = results_.find(name);
