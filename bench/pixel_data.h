@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_check.h"
 #include "bench_ratio.h"
 #include "host/surface/memory_surface.h"
 
@@ -69,6 +70,24 @@ inline std::vector<uint32_t> SpritePixels(int width, int height, uint32_t seed, 
   return out;
 }
 
+// The picture premultiplied as the alpha kernels weigh a pixel (colour x alpha / 256, an opaque
+// pixel's colour whole), clear pixels 0: pixman's OVER takes premultiplied pixels, and with these
+// it differs from our straight-alpha blend only in how the target's share rounds.
+inline std::vector<uint32_t> Premultiplied(const std::vector<uint32_t>& straight) {
+  std::vector<uint32_t> out(straight.size());
+  for (size_t i = 0; i < straight.size(); ++i) {
+    const uint32_t p = straight[i], a = p >> 24;
+    if (a == 255) {
+      out[i] = p;
+      continue;
+    }
+    uint32_t q = a << 24;
+    for (int shift = 0; shift < 24; shift += 8) q |= ((p >> shift & 0xFF) * a >> 8) << shift;
+    out[i] = q;
+  }
+  return out;
+}
+
 inline std::string SizeName(int size) {
   return std::to_string(size) + "x" + std::to_string(size);
 }
@@ -99,6 +118,32 @@ inline void PrintSized(const RatioReporter& reporter, const std::string& label,
 
 inline void CountPixels(benchmark::State& state, int64_t pixels) {
   state.SetItemsProcessed(int64_t(state.iterations()) * pixels);
+}
+
+// The check on a pair's picture and the timing: one pass of body over dst set to start, handed to
+// AgreesWithPair as `side` of `pair`; then the timed passes, each counted as `pixels`.
+struct CheckedPass {
+  std::string pair;
+  const char* side;
+  int width, height;
+  int tolerance = 0;
+  uint32_t channels = 0xFFFFFFFFu;
+};
+template <typename Body>
+void TimeChecked(benchmark::State& state, const CheckedPass& check,
+                 const std::vector<uint32_t>& start, std::vector<uint32_t>& dst, int64_t pixels,
+                 Body body) {
+  dst = start;
+  body();
+  if (!AgreesWithPair(state, check.pair, check.side, dst, check.width, check.height,
+                      check.tolerance, check.channels)) {
+    return;
+  }
+  for (auto _ : state) {
+    body();
+    benchmark::ClobberMemory();
+  }
+  CountPixels(state, pixels);
 }
 
 }  // namespace bw::bench
