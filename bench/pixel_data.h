@@ -88,6 +88,29 @@ inline std::vector<uint32_t> Premultiplied(const std::vector<uint32_t>& straight
   return out;
 }
 
+// The row pass of a separable box blur as it is usually written: a running sum per channel,
+// positions past the row's ends taking the end pixel, divided by the window through a
+// reciprocal (the same rounding as ours).
+inline void RunningSumBoxBlurRows(uint32_t* dst, const uint32_t* src, int width, int height,
+                                  int radius) {
+  const uint32_t reciprocal = 65536 / uint32_t(2 * radius + 1);
+  for (int y = 0; y < height; ++y) {
+    const uint32_t* row = src + size_t(y) * size_t(width);
+    uint32_t* out = dst + size_t(y) * size_t(width);
+    auto at = [&](int x) { return row[std::clamp(x, 0, width - 1)]; };
+    uint32_t sum[4] = {0, 0, 0, 0};
+    for (int k = -radius; k <= radius; ++k) {
+      for (int c = 0; c < 4; ++c) sum[c] += at(k) >> (8 * c) & 0xFF;
+    }
+    for (int x = 0; x < width; ++x) {
+      uint32_t v = 0;
+      for (int c = 0; c < 4; ++c) v |= ((sum[c] * reciprocal + 32768) >> 16) << (8 * c);
+      out[x] = v;
+      const uint32_t in = at(x + radius + 1), gone = at(x - radius);
+      for (int c = 0; c < 4; ++c) sum[c] += (in >> (8 * c) & 0xFF) - (gone >> (8 * c) & 0xFF);
+    }
+  }
+}
 inline std::string SizeName(int size) {
   return std::to_string(size) + "x" + std::to_string(size);
 }
