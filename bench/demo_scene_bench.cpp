@@ -13,8 +13,13 @@
 // primary.
 // Peer, pixman on copies of the same pictures (premultiplied, as pixman takes alpha), the same
 // passes: per page SRC of the background and OVER of each character; OVER of the new page
-// (x8r8g8b8) onto the old through a solid mask at the level ("cross") or through the rule picture
-// as an a8 mask ("rule"); OVER of the window; SRC of the frame into the locked primary.
+// (x8r8g8b8) onto the old through a solid mask at the level ("cross") or through an a8 mask made
+// each frame from the rule picture by the rule's table for the level ("rule"); OVER of the
+// window; SRC of the frame into the locked primary.
+// Before timing, the primaries of both sides' first frames are checked to agree in colour within
+// 4: pixman rounds each blend by 255ths where ours floors by 256ths, up to 1 apart per blend, a
+// pixel is blended up to three times (a character, the change, the window), and the premultiplied
+// copies pixman takes are rounded once more.
 // Throughput is screen pixels per second; prints "ratio demo <transition> <size>: <ours / peer
 // throughput>" and each side's microseconds per frame.
 #include <pixman.h>
@@ -27,6 +32,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_check.h"
 #include "bench_ratio.h"
 #include "common/global.h"
 #include "effects/builtin_effects.h"
@@ -54,8 +60,26 @@ struct FrameSize {
 constexpr FrameSize kSizes[] = {{800, 600}, {1280, 720}};
 constexpr uint32_t kDurationMs = 2000;
 constexpr int kLevel = 128;  // where the clock holds the change: half way
+// The change's progress there, in its steps of 255ths.
+constexpr int kProgress = int(int64_t{kDurationMs * kLevel / 256} * 255 / kDurationMs);
 constexpr int kVagueness = 32;
 constexpr int kCharacters = 3;
+constexpr int kTolerance = 4;
+constexpr uint32_t kColour = 0x00FFFFFFu;
+
+// The primary's pixels, row after row without padding.
+std::vector<uint32_t> PixelsOf(bw::host::MemorySurface& primary, int w, int h) {
+  std::vector<uint32_t> out;
+  bw::host::DdSurfaceDesc desc;
+  if (primary.Lock(&desc) != bw::host::kDdOk) return out;
+  out.resize(size_t(w) * size_t(h));
+  for (int y = 0; y < h; ++y) {
+    std::memcpy(out.data() + size_t(y) * size_t(w), desc.surface + ptrdiff_t{y} * desc.pitch,
+                size_t(w) * 4);
+  }
+  primary.Unlock();
+  return out;
+}
 
 double Cover(double distance) {
   return std::clamp(0.5 - distance, 0.0, 1.0);
@@ -173,8 +197,9 @@ struct Pictures {
     const uint32_t body[kCharacters] = {0xD06080, 0x4070C0, 0x60A060};
     for (int i = 0; i < kCharacters; ++i) figures[i] = Character(h, hair[i], body[i]);
   }
-  // Feet on the bottom edge, at a quarter, the middle and three quarters of the width.
-  int FigureX(int i) const { return w * (i + 1) / (kCharacters + 1) - figures[i].w / 2; }
+  // Feet on the bottom edge, side by side in the middles of three thirds of the width, so that no
+  // two soft edges meet.
+  int FigureX(int i) const { return w * (2 * i + 1) / (2 * kCharacters) - figures[i].w / 2; }
   int FigureY(int i) const { return h - figures[i].h; }
   int WindowX() const { return 20; }
   int WindowY() const { return h - window.h - 16; }
@@ -196,7 +221,7 @@ void Copy(bw::ImageSurface& into, const uint32_t* pixels, int w, int h, bool alp
 // The engine's side: the two pages, the window in the screen's upper list, the transition.
 class OurScene {
  public:
-  explicit OurScene(const Pictures& p) {
+  explicit OurScene(const Pictures& p) : w_(p.w), h_(p.h) {
     for (int page = 0; page < 2; ++page)
       Copy(backgrounds_[page], p.backgrounds[page].data(), p.w, p.h, false);
     for (int i = 0; i < kCharacters; ++i) {
@@ -254,6 +279,7 @@ class OurScene {
     return screen_.PresentFrame(bw::host::HWND{}, nullptr, primary_.get(), 0, false);
   }
   bool Running() const { return screen_.HasSource(); }
+  std::vector<uint32_t> Screen() { return PixelsOf(*primary_, w_, h_); }
 
  private:
   bw::host::VirtualClock clock_{1000};
@@ -273,6 +299,7 @@ class OurScene {
   bw::Sprite windowSprite_;
   bw::CanvasLayer back_, screen_;
   std::unique_ptr<bw::host::MemorySurface> primary_;
+  int w_, h_;
   bool ok_ = false;
 };
 
@@ -281,6 +308,11 @@ void Ours(benchmark::State& state, FrameSize size, const char* keyword) {
   const Pictures pictures(size);
   OurScene scene(pictures);
   if (!scene.Start(keyword)) return state.SkipWithError("the change cannot be started");
+  if (scene.Frame() != bw::kPresentDone) return state.SkipWithError("the frame was not presented");
+  if (!bw::bench::AgreesWithPair(state, std::string(keyword) + size.Name(), "ours", scene.Screen(),
+                                 size.w, size.h, kTolerance, kColour)) {
+    return;
+  }
   for (auto _ : state) {
     if (scene.Frame() != bw::kPresentDone || !scene.Running()) {
       state.SkipWithError("the frame was not presented");
@@ -326,11 +358,26 @@ void Peer(benchmark::State& state, FrameSize size, const char* keyword) {
   }
   pixman_image_t* box =
       Bits(PIXMAN_a8r8g8b8, p.window.w, p.window.h, window.data(), p.window.w * 4);
-  pixman_color_t level{0, 0, 0, uint16_t(kLevel * 257)};
-  pixman_image_t* mask = std::strcmp(keyword, "rule") == 0 ? Bits(PIXMAN_a8, w, h, p.rule.data(), w)
-                                                           : pixman_image_create_solid_fill(&level);
+  pixman_color_t level{0, 0, 0, uint16_t(kProgress * 257)};
+  const bool rule = std::strcmp(keyword, "rule") == 0;
+  const int ruleStride = (w + 3) & ~3;
+  std::vector<uint8_t> weights(size_t(ruleStride) * size_t(h));
+  pixman_image_t* mask = rule ? Bits(PIXMAN_a8, w, h, weights.data(), ruleStride)
+                              : pixman_image_create_solid_fill(&level);
+  // The rule's weight of each pixel at the level, as the rule blend takes it.
+  uint8_t table[256];
+  const int threshold = kProgress * (256 + kVagueness) / 255;
+  for (int r = 0; r < 256; ++r)
+    table[r] = uint8_t(std::clamp((threshold - r) * 255 / kVagueness, 0, 255));
   auto primary = bw::host::MemorySurface::Create(w, h, bw::bench::Bgra32());
-  for (auto _ : state) {
+  auto frame = [&] {
+    if (rule) {
+      for (int y = 0; y < h; ++y) {
+        const uint8_t* from = p.rule.data() + size_t(y) * size_t(w);
+        uint8_t* to = weights.data() + size_t(y) * size_t(ruleStride);
+        for (int x = 0; x < w; ++x) to[x] = table[from[x]];
+      }
+    }
     for (int i = 0; i < 2; ++i) {
       pixman_image_composite32(PIXMAN_OP_SRC, bg[i], nullptr, page[i], 0, 0, 0, 0, 0, 0, w, h);
       for (int c = 0; c < kCharacters; ++c) {
@@ -342,17 +389,26 @@ void Peer(benchmark::State& state, FrameSize size, const char* keyword) {
     pixman_image_composite32(PIXMAN_OP_OVER, box, nullptr, page[0], 0, 0, 0, 0, p.WindowX(),
                              p.WindowY(), p.window.w, p.window.h);
     bw::host::DdSurfaceDesc desc;
-    if (!primary || primary->Lock(&desc) != bw::host::kDdOk) {
-      state.SkipWithError("the primary cannot be locked");
-      break;
-    }
+    if (!primary || primary->Lock(&desc) != bw::host::kDdOk) return false;
     pixman_image_t* screen = Bits(PIXMAN_a8r8g8b8, w, h, desc.surface, int(desc.pitch));
     pixman_image_composite32(PIXMAN_OP_SRC, page[0], nullptr, screen, 0, 0, 0, 0, 0, 0, w, h);
     pixman_image_unref(screen);
     primary->Unlock();
-    benchmark::ClobberMemory();
+    return true;
+  };
+  if (!frame()) {
+    state.SkipWithError("the primary cannot be locked");
+  } else if (bw::bench::AgreesWithPair(state, std::string(keyword) + size.Name(), "pixman",
+                                       PixelsOf(*primary, w, h), w, h, kTolerance, kColour)) {
+    for (auto _ : state) {
+      if (!frame()) {
+        state.SkipWithError("the primary cannot be locked");
+        break;
+      }
+      benchmark::ClobberMemory();
+    }
+    bw::bench::CountPixels(state, int64_t{w} * h);
   }
-  bw::bench::CountPixels(state, int64_t{w} * h);
   for (pixman_image_t* image : {bg[0], bg[1], page[0], page[1], box, mask})
     pixman_image_unref(image);
   for (pixman_image_t* image : figure) pixman_image_unref(image);
