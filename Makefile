@@ -28,7 +28,10 @@ release: deps
 	cmake -S . -B $(BUILD_RELEASE) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(BUILD_RELEASE) -j $(JOBS)
 
-run: release
+# Builds the program, the tools and the demo game only: the tests wait for make test.
+run: deps
+	cmake -S . -B $(BUILD_RELEASE) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD_RELEASE) -j $(JOBS) --target player
 	$(BUILD_RELEASE)/src/brimwold /L "$(GAME)"
 
 test: deps

@@ -1,10 +1,10 @@
 // The demo's heaviest frame: a background change under way ("cross", and "rule" through a rule
 // picture) from one page to the other, each page a full-screen background with three standing
 // characters (32 bits, soft alpha), and the message window (a translucent box with a line of text,
-// its pixels drawn once by the outline renderer) above both, at 800x600 (the demo's screen) and
-// 1280x720. Each frame both pages are composed whole again (the worst frame: what the first
-// frame of a change, or characters that change on both pages, costs) and the screen is presented
-// to a 32-bit primary surface.
+// its pixels drawn once by the outline renderer) above both, at 800x600 (the demo's screen),
+// 1280x720 and 2560x1440 (a large full-screen window). Each frame both pages are composed whole
+// again (the worst frame: what the first frame of a change, or characters that change on both
+// pages, costs) and the screen is presented to a 32-bit primary surface.
 //
 // Ours: the screen canvas and its linked back page, the named transition attached as the canvas's
 // source exchanging the pages' objects, the window a sprite in the canvas's upper list, and
@@ -12,27 +12,25 @@
 // blended into the backing picture, the window drawn over each band, each band converted to the
 // primary.
 // Peer, pixman on copies of the same pictures (premultiplied, as pixman takes alpha), the same
-// passes: per page SRC of the background and OVER of each character; OVER of the new page
-// (x8r8g8b8) onto the old through a solid mask at the level ("cross") or through an a8 mask made
-// each frame from the rule picture by the rule's table for the level ("rule"); OVER of the
-// window; SRC of the frame into the locked primary.
-// Before timing, the primaries of both sides' first frames are checked to agree in colour within
-// 4: pixman rounds each blend by 255ths where ours floors by 256ths, up to 1 apart per blend, a
-// pixel is blended up to three times (a character, the change, the window), and the premultiplied
-// copies pixman takes are rounded once more.
+// passes: per page SRC of the background and OVER of each character, the first listed on top;
+// OVER of the new page (x8r8g8b8) onto the old through a solid mask at the level ("cross") or
+// through an a8 mask made each frame from the rule picture by the engine's ramp ("rule"); OVER of
+// the window; SRC of the frame into the locked primary. Before timing, both sides' screens must
+// agree (see kTolerance).
 // Throughput is screen pixels per second; prints "ratio demo <transition> <size>: <ours / peer
-// throughput>" and each side's microseconds per frame.
+// throughput>", each side's microseconds per frame, and "self demo <transition> 2560x1440
+// per-pixel cost over 1280x720: <x>" (1 when the cost grows with the pixels alone).
 #include <pixman.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "bench_check.h"
 #include "bench_ratio.h"
 #include "common/global.h"
 #include "effects/builtin_effects.h"
@@ -57,29 +55,15 @@ struct FrameSize {
   int w, h;
   std::string Name() const { return std::to_string(w) + "x" + std::to_string(h); }
 };
-constexpr FrameSize kSizes[] = {{800, 600}, {1280, 720}};
+constexpr FrameSize kSizes[] = {{800, 600}, {1280, 720}, {2560, 1440}};
+// The sizes whose cost per pixel the self lines compare: a large window against a 720p one.
+constexpr FrameSize kSmall = {1280, 720}, kLarge = {2560, 1440};
 constexpr uint32_t kDurationMs = 2000;
 constexpr int kLevel = 128;  // where the clock holds the change: half way
-// The change's progress there, in its steps of 255ths.
-constexpr int kProgress = int(int64_t{kDurationMs * kLevel / 256} * 255 / kDurationMs);
+// The level the change draws at there: its share of the duration in 255ths, truncated.
+constexpr int kDrawnLevel = int(int64_t{kDurationMs * kLevel / 256} * 255 / kDurationMs);
 constexpr int kVagueness = 32;
 constexpr int kCharacters = 3;
-constexpr int kTolerance = 4;
-constexpr uint32_t kColour = 0x00FFFFFFu;
-
-// The primary's pixels, row after row without padding.
-std::vector<uint32_t> PixelsOf(bw::host::MemorySurface& primary, int w, int h) {
-  std::vector<uint32_t> out;
-  bw::host::DdSurfaceDesc desc;
-  if (primary.Lock(&desc) != bw::host::kDdOk) return out;
-  out.resize(size_t(w) * size_t(h));
-  for (int y = 0; y < h; ++y) {
-    std::memcpy(out.data() + size_t(y) * size_t(w), desc.surface + ptrdiff_t{y} * desc.pitch,
-                size_t(w) * 4);
-  }
-  primary.Unlock();
-  return out;
-}
 
 double Cover(double distance) {
   return std::clamp(0.5 - distance, 0.0, 1.0);
@@ -197,9 +181,8 @@ struct Pictures {
     const uint32_t body[kCharacters] = {0xD06080, 0x4070C0, 0x60A060};
     for (int i = 0; i < kCharacters; ++i) figures[i] = Character(h, hair[i], body[i]);
   }
-  // Feet on the bottom edge, side by side in the middles of three thirds of the width, so that no
-  // two soft edges meet.
-  int FigureX(int i) const { return w * (2 * i + 1) / (2 * kCharacters) - figures[i].w / 2; }
+  // Feet on the bottom edge, at a quarter, the middle and three quarters of the width.
+  int FigureX(int i) const { return w * (i + 1) / (kCharacters + 1) - figures[i].w / 2; }
   int FigureY(int i) const { return h - figures[i].h; }
   int WindowX() const { return 20; }
   int WindowY() const { return h - window.h - 16; }
@@ -221,7 +204,7 @@ void Copy(bw::ImageSurface& into, const uint32_t* pixels, int w, int h, bool alp
 // The engine's side: the two pages, the window in the screen's upper list, the transition.
 class OurScene {
  public:
-  explicit OurScene(const Pictures& p) : w_(p.w), h_(p.h) {
+  explicit OurScene(const Pictures& p) {
     for (int page = 0; page < 2; ++page)
       Copy(backgrounds_[page], p.backgrounds[page].data(), p.w, p.h, false);
     for (int i = 0; i < kCharacters; ++i) {
@@ -279,7 +262,7 @@ class OurScene {
     return screen_.PresentFrame(bw::host::HWND{}, nullptr, primary_.get(), 0, false);
   }
   bool Running() const { return screen_.HasSource(); }
-  std::vector<uint32_t> Screen() { return PixelsOf(*primary_, w_, h_); }
+  const bw::host::MemorySurface& Primary() const { return *primary_; }
 
  private:
   bw::host::VirtualClock clock_{1000};
@@ -299,29 +282,8 @@ class OurScene {
   bw::Sprite windowSprite_;
   bw::CanvasLayer back_, screen_;
   std::unique_ptr<bw::host::MemorySurface> primary_;
-  int w_, h_;
   bool ok_ = false;
 };
-
-void Ours(benchmark::State& state, FrameSize size, const char* keyword) {
-  bw::BuildBlendTables();
-  const Pictures pictures(size);
-  OurScene scene(pictures);
-  if (!scene.Start(keyword)) return state.SkipWithError("the change cannot be started");
-  if (scene.Frame() != bw::kPresentDone) return state.SkipWithError("the frame was not presented");
-  if (!bw::bench::AgreesWithPair(state, std::string(keyword) + size.Name(), "ours", scene.Screen(),
-                                 size.w, size.h, kTolerance, kColour)) {
-    return;
-  }
-  for (auto _ : state) {
-    if (scene.Frame() != bw::kPresentDone || !scene.Running()) {
-      state.SkipWithError("the frame was not presented");
-      break;
-    }
-    benchmark::ClobberMemory();
-  }
-  bw::bench::CountPixels(state, int64_t{size.w} * size.h);
-}
 
 std::vector<uint32_t> Premultiplied(const std::vector<uint32_t>& straight) {
   std::vector<uint32_t> out(straight.size());
@@ -340,78 +302,146 @@ pixman_image_t* Bits(pixman_format_code_t format, int w, int h, const void* pixe
       format, w, h, const_cast<uint32_t*>(static_cast<const uint32_t*>(pixels)), stride);
 }
 
-void Peer(benchmark::State& state, FrameSize size, const char* keyword) {
-  const Pictures p(size);
-  const int w = p.w, h = p.h, stride = w * 4;
-  std::vector<uint32_t> figures[kCharacters], window = Premultiplied(p.window.pixels);
-  for (int i = 0; i < kCharacters; ++i) figures[i] = Premultiplied(p.figures[i].pixels);
-  std::vector<uint32_t> pages[2] = {std::vector<uint32_t>(size_t(w) * h),
-                                    std::vector<uint32_t>(size_t(w) * h)};
-  pixman_image_t *bg[2], *page[2], *figure[kCharacters];
-  for (int i = 0; i < 2; ++i) {
-    bg[i] = Bits(PIXMAN_x8r8g8b8, w, h, p.backgrounds[i].data(), stride);
-    page[i] = Bits(PIXMAN_x8r8g8b8, w, h, pages[i].data(), stride);
-  }
-  for (int i = 0; i < kCharacters; ++i) {
-    const Figure& f = p.figures[i];
-    figure[i] = Bits(PIXMAN_a8r8g8b8, f.w, f.h, figures[i].data(), f.w * 4);
-  }
-  pixman_image_t* box =
-      Bits(PIXMAN_a8r8g8b8, p.window.w, p.window.h, window.data(), p.window.w * 4);
-  pixman_color_t level{0, 0, 0, uint16_t(kProgress * 257)};
-  const bool rule = std::strcmp(keyword, "rule") == 0;
-  const int ruleStride = (w + 3) & ~3;
-  std::vector<uint8_t> weights(size_t(ruleStride) * size_t(h));
-  pixman_image_t* mask = rule ? Bits(PIXMAN_a8, w, h, weights.data(), ruleStride)
-                              : pixman_image_create_solid_fill(&level);
-  // The rule's weight of each pixel at the level, as the rule blend takes it.
-  uint8_t table[256];
-  const int threshold = kProgress * (256 + kVagueness) / 255;
-  for (int r = 0; r < 256; ++r)
-    table[r] = uint8_t(std::clamp((threshold - r) * 255 / kVagueness, 0, 255));
-  auto primary = bw::host::MemorySurface::Create(w, h, bw::bench::Bgra32());
-  auto frame = [&] {
-    if (rule) {
-      for (int y = 0; y < h; ++y) {
-        const uint8_t* from = p.rule.data() + size_t(y) * size_t(w);
-        uint8_t* to = weights.data() + size_t(y) * size_t(ruleStride);
-        for (int x = 0; x < w; ++x) to[x] = table[from[x]];
-      }
-    }
+// The peer's side: pixman on premultiplied copies of the same pictures, the same passes. The rule
+// change's mask is made each frame from the rule picture by the ramp the engine's rule blend uses
+// at the same level.
+class PeerScene {
+ public:
+  PeerScene(const Pictures& p, const char* keyword)
+      : p_(p), w_(p.w), h_(p.h), rule_(std::strcmp(keyword, "rule") == 0) {
+    const int stride = w_ * 4;
+    window_ = Premultiplied(p.window.pixels);
+    for (int i = 0; i < kCharacters; ++i) figures_[i] = Premultiplied(p.figures[i].pixels);
     for (int i = 0; i < 2; ++i) {
-      pixman_image_composite32(PIXMAN_OP_SRC, bg[i], nullptr, page[i], 0, 0, 0, 0, 0, 0, w, h);
-      for (int c = 0; c < kCharacters; ++c) {
-        pixman_image_composite32(PIXMAN_OP_OVER, figure[c], nullptr, page[i], 0, 0, 0, 0,
-                                 p.FigureX(c), p.FigureY(c), p.figures[c].w, p.figures[c].h);
-      }
+      pages_[i].assign(size_t(w_) * h_, 0);
+      bg_[i] = Bits(PIXMAN_x8r8g8b8, w_, h_, p.backgrounds[i].data(), stride);
+      page_[i] = Bits(PIXMAN_x8r8g8b8, w_, h_, pages_[i].data(), stride);
     }
-    pixman_image_composite32(PIXMAN_OP_OVER, page[1], mask, page[0], 0, 0, 0, 0, 0, 0, w, h);
-    pixman_image_composite32(PIXMAN_OP_OVER, box, nullptr, page[0], 0, 0, 0, 0, p.WindowX(),
-                             p.WindowY(), p.window.w, p.window.h);
-    bw::host::DdSurfaceDesc desc;
-    if (!primary || primary->Lock(&desc) != bw::host::kDdOk) return false;
-    pixman_image_t* screen = Bits(PIXMAN_a8r8g8b8, w, h, desc.surface, int(desc.pitch));
-    pixman_image_composite32(PIXMAN_OP_SRC, page[0], nullptr, screen, 0, 0, 0, 0, 0, 0, w, h);
-    pixman_image_unref(screen);
-    primary->Unlock();
-    return true;
-  };
-  if (!frame()) {
-    state.SkipWithError("the primary cannot be locked");
-  } else if (bw::bench::AgreesWithPair(state, std::string(keyword) + size.Name(), "pixman",
-                                       PixelsOf(*primary, w, h), w, h, kTolerance, kColour)) {
-    for (auto _ : state) {
-      if (!frame()) {
-        state.SkipWithError("the primary cannot be locked");
-        break;
-      }
-      benchmark::ClobberMemory();
+    for (int i = 0; i < kCharacters; ++i) {
+      const Figure& f = p.figures[i];
+      figure_[i] = Bits(PIXMAN_a8r8g8b8, f.w, f.h, figures_[i].data(), f.w * 4);
     }
-    bw::bench::CountPixels(state, int64_t{w} * h);
+    box_ = Bits(PIXMAN_a8r8g8b8, p.window.w, p.window.h, window_.data(), p.window.w * 4);
+    const int threshold = kDrawnLevel * (256 + kVagueness) / 255;
+    for (int r = 0; r < 256; ++r)
+      ramp_[r] = uint8_t(std::clamp((threshold - r) * 255 / kVagueness, 0, 255));
+    ruleMask_.assign(size_t(w_) * h_, 0);
+    pixman_color_t level{0, 0, 0, uint16_t(kDrawnLevel * 257)};
+    mask_ = rule_ ? Bits(PIXMAN_a8, w_, h_, ruleMask_.data(), w_)
+                  : pixman_image_create_solid_fill(&level);
+    primary_ = bw::host::MemorySurface::Create(w_, h_, bw::bench::Bgra32());
   }
-  for (pixman_image_t* image : {bg[0], bg[1], page[0], page[1], box, mask})
-    pixman_image_unref(image);
-  for (pixman_image_t* image : figure) pixman_image_unref(image);
+  ~PeerScene() {
+    for (pixman_image_t* image : {bg_[0], bg_[1], page_[0], page_[1], box_, mask_})
+      pixman_image_unref(image);
+    for (pixman_image_t* image : figure_) pixman_image_unref(image);
+  }
+
+  bool Frame() {
+    for (int i = 0; i < 2; ++i) {
+      pixman_image_composite32(PIXMAN_OP_SRC, bg_[i], nullptr, page_[i], 0, 0, 0, 0, 0, 0, w_, h_);
+      // The engine draws its list from the highest priority value down: the first one lies on top.
+      for (int c = kCharacters - 1; c >= 0; --c) {
+        pixman_image_composite32(PIXMAN_OP_OVER, figure_[c], nullptr, page_[i], 0, 0, 0, 0,
+                                 p_.FigureX(c), p_.FigureY(c), p_.figures[c].w, p_.figures[c].h);
+      }
+    }
+    if (rule_) {
+      for (size_t i = 0; i < ruleMask_.size(); ++i) ruleMask_[i] = ramp_[p_.rule[i]];
+    }
+    pixman_image_composite32(PIXMAN_OP_OVER, page_[1], mask_, page_[0], 0, 0, 0, 0, 0, 0, w_, h_);
+    pixman_image_composite32(PIXMAN_OP_OVER, box_, nullptr, page_[0], 0, 0, 0, 0, p_.WindowX(),
+                             p_.WindowY(), p_.window.w, p_.window.h);
+    bw::host::DdSurfaceDesc desc;
+    if (!primary_ || primary_->Lock(&desc) != bw::host::kDdOk) return false;
+    pixman_image_t* screen = Bits(PIXMAN_a8r8g8b8, w_, h_, desc.surface, int(desc.pitch));
+    pixman_image_composite32(PIXMAN_OP_SRC, page_[0], nullptr, screen, 0, 0, 0, 0, 0, 0, w_, h_);
+    pixman_image_unref(screen);
+    primary_->Unlock();
+    return true;
+  }
+  const bw::host::MemorySurface& Primary() const { return *primary_; }
+
+ private:
+  const Pictures& p_;
+  int w_, h_;
+  bool rule_;
+  std::vector<uint32_t> figures_[kCharacters], window_, pages_[2];
+  std::vector<uint8_t> ruleMask_;
+  uint8_t ramp_[256];
+  pixman_image_t *bg_[2], *page_[2], *figure_[kCharacters], *box_, *mask_;
+  std::unique_ptr<bw::host::MemorySurface> primary_;
+};
+
+// The largest difference of a colour channel between the two sides' screens.
+int LargestDifference(const bw::host::MemorySurface& a, const bw::host::MemorySurface& b) {
+  int largest = 0;
+  for (int y = 0; y < a.Height(); ++y) {
+    const uint8_t* ra = a.Pixels() + y * a.Pitch();
+    const uint8_t* rb = b.Pixels() + y * b.Pitch();
+    for (int x = 0; x < a.Width() * 4; ++x) {
+      if (x % 4 == 3) continue;  // the primary has no alpha
+      largest = std::max(largest, std::abs(int(ra[x]) - int(rb[x])));
+    }
+  }
+  return largest;
+}
+
+// Both sides draw one frame of each change and size before anything is timed; their screens must
+// agree within kTolerance per channel. They round differently: ours blends straight alpha with the
+// engine's truncating tables, pixman premultiplied alpha with rounding, and up to three blends lie
+// on one pixel (a character, the change, the window), each one apart, the rule's ramp one more.
+constexpr int kTolerance = 4;
+
+std::string CheckAgreement(FrameSize size, const char* keyword) {
+  bw::BuildBlendTables();
+  const Pictures pictures(size);
+  OurScene ours(pictures);
+  PeerScene peer(pictures, keyword);
+  if (!ours.Start(keyword)) return "the change cannot be started";
+  if (ours.Frame() != bw::kPresentDone || !peer.Frame()) return "a frame was not presented";
+  const int largest = LargestDifference(ours.Primary(), peer.Primary());
+  if (largest <= kTolerance) return "";
+  return "the screens differ by " + std::to_string(largest) + " in a channel";
+}
+
+// Why the two sides' screens disagree, "" when they agree; checked once per change and size.
+const std::string& Disagreement(FrameSize size, const char* keyword) {
+  static std::map<std::string, std::string> checked;
+  const std::string key = std::string(keyword) + size.Name();
+  auto it = checked.find(key);
+  if (it == checked.end()) it = checked.emplace(key, CheckAgreement(size, keyword)).first;
+  return it->second;
+}
+
+void Ours(benchmark::State& state, FrameSize size, const char* keyword) {
+  if (const std::string& why = Disagreement(size, keyword); !why.empty())
+    return state.SkipWithError(why.c_str());
+  bw::BuildBlendTables();
+  const Pictures pictures(size);
+  OurScene scene(pictures);
+  if (!scene.Start(keyword)) return state.SkipWithError("the change cannot be started");
+  for (auto _ : state) {
+    if (scene.Frame() != bw::kPresentDone || !scene.Running()) {
+      state.SkipWithError("the frame was not presented");
+      break;
+    }
+    benchmark::ClobberMemory();
+  }
+  bw::bench::CountPixels(state, int64_t{size.w} * size.h);
+}
+
+void Peer(benchmark::State& state, FrameSize size, const char* keyword) {
+  const Pictures pictures(size);
+  PeerScene scene(pictures, keyword);
+  for (auto _ : state) {
+    if (!scene.Frame()) {
+      state.SkipWithError("the primary cannot be locked");
+      break;
+    }
+    benchmark::ClobberMemory();
+  }
+  bw::bench::CountPixels(state, int64_t{size.w} * size.h);
 }
 
 std::string Name(const char* side, const char* keyword, FrameSize size) {
@@ -442,6 +472,13 @@ int main(int argc, char** argv) {
           std::printf("us per frame %s: %.0f\n", name.c_str(),
                       double(size.w) * size.h / r->rate * 1e6);
       }
+    }
+    // The large window's cost per pixel over the 720p one's: 1 when it scales with the pixels.
+    const bw::bench::RunResult* small = reporter.Find(Name("ours", keyword, kSmall));
+    const bw::bench::RunResult* large = reporter.Find(Name("ours", keyword, kLarge));
+    if (small && large && small->rate > 0 && large->rate > 0) {
+      std::printf("self demo %s %s per-pixel cost over %s: %.2f\n", keyword, kLarge.Name().c_str(),
+                  kSmall.Name().c_str(), small->rate / large->rate);
     }
   }
   benchmark::Shutdown();

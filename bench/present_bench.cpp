@@ -1,12 +1,14 @@
 // The copy that puts each frame on the primary surface: a 1280 x 720 and a 640 x 480 back buffer
-// copied 1:1, and scaled to 1920 x 1080 (the 4:3 frame letterboxed to 1440 x 1080, as the display
-// manager places it). A 1:1 copy is set beside memcpy of the bytes it writes (the machine's
-// bound); a scaled one beside pixman's SRC with the nearest filter, sampling where ours samples.
-// Each frame first changes a pixel of the back buffer through its lock, as a game draws into it:
-// a 1:1 present shares the back buffer's pixels with the primary, and the copy it stands for is
-// made at that next write, so it is counted there. Before timing, the primary ours presents is
-// checked to be exactly the peer's picture. Throughput is target pixels per second; prints
-// "ratio present <case>: <ours / peer throughput>".
+// presented 1:1, and scaled to 1920 x 1080 (the 4:3 frame letterboxed to 1440 x 1080, as the
+// display manager places it). Each frame first draws a whole new picture into the back buffer
+// through its lock (one of two pictures, by turns, so that every pixel changes), as a game that
+// changes the whole screen does; the present then shares the back buffer's pixels with the primary
+// (1:1) or scales them into it, and the copy a 1:1 present stands for is made, where needed, at the
+// next draw, so it is counted there. Peer, the same two steps on plain memory: memcpy of the new
+// picture into the back buffer, then memcpy of the frame into the primary (1:1) or pixman's SRC
+// with a nearest filter and the same scale (scaled). Before timing, both sides' primaries must hold
+// the same pixels. Throughput is target pixels per second; prints "ratio present <case>: <ours /
+// peer throughput>".
 #include <benchmark/benchmark.h>
 #include <pixman.h>
 
@@ -15,7 +17,6 @@
 #include <string>
 #include <vector>
 
-#include "bench_check.h"
 #include "bench_ratio.h"
 #include "host/surface/memory_surface.h"
 #include "pixel_data.h"
@@ -42,144 +43,131 @@ const Case kCases[] = {
 int64_t TargetPixels(const Case& c) {
   return int64_t{c.dest.right - c.dest.left} * (c.dest.bottom - c.dest.top);
 }
-bool Scaled(const Case& c) {
-  return c.srcW != c.dest.right - c.dest.left || c.srcH != c.dest.bottom - c.dest.top;
-}
 
-std::vector<uint32_t> BackPixels(const Case& c) {
-  return bw::bench::RandomPixels(c.srcW, c.srcH, 1);
-}
+// The two pictures the frames alternate between.
+struct Pictures {
+  explicit Pictures(const Case& c)
+      : frames{bw::bench::RandomPixels(c.srcW, c.srcH, 1),
+               bw::bench::RandomPixels(c.srcW, c.srcH, 2)} {}
+  std::vector<uint32_t> frames[2];
+};
 
-// The peer's scaled copy. Ours takes target pixel x from source floor((x + 1/2) * src / dst);
-// pixman's nearest filter takes floor(map(x + 1/2) - 1/65536). A step rounded up, moved on by
-// 1/65536, lands on the same pixels: its error stays below the nearest fraction at these sizes.
-class PixmanScaler {
+class OurPresent {
  public:
-  PixmanScaler(const Case& c, std::vector<uint32_t>& source, std::vector<uint32_t>& target)
-      : c_(c) {
-    src_ = pixman_image_create_bits(PIXMAN_a8r8g8b8, c.srcW, c.srcH, source.data(), c.srcW * 4);
-    dst_ = pixman_image_create_bits(PIXMAN_a8r8g8b8, c.dstW, c.dstH, target.data(), c.dstW * 4);
-    const auto step = [](int source, int target) {
-      return pixman_fixed_t(((int64_t{source} << 16) + target - 1) / target);
-    };
-    pixman_transform_t t;
-    pixman_transform_init_scale(&t, step(c.srcW, Width()), step(c.srcH, Height()));
-    t.matrix[0][2] = t.matrix[1][2] = pixman_fixed_e;
-    pixman_image_set_transform(src_, &t);
-    pixman_image_set_filter(src_, PIXMAN_FILTER_NEAREST, nullptr, 0);
-    pixman_image_set_repeat(src_, PIXMAN_REPEAT_PAD);
+  OurPresent(const Case& c, const Pictures& p)
+      : c_(c),
+        p_(p),
+        back_(MemorySurface::Create(c.srcW, c.srcH, bw::bench::Bgra32())),
+        primary_(MemorySurface::Create(c.dstW, c.dstH, bw::bench::Bgra32())) {}
+  bool Frame(int n) {
+    bw::host::DdSurfaceDesc desc;
+    if (!back_ || !primary_ || back_->Lock(&desc) != bw::host::kDdOk) return false;
+    const uint32_t* picture = p_.frames[n & 1].data();
+    for (int y = 0; y < c_.srcH; ++y) {
+      std::memcpy(desc.surface + ptrdiff_t{y} * desc.pitch, picture + size_t(y) * c_.srcW,
+                  size_t(c_.srcW) * 4);
+    }
+    back_->Unlock();
+    return primary_->Blt(&c_.dest, back_.get(), nullptr, 0, nullptr) == bw::host::kDdOk;
   }
-  ~PixmanScaler() {
-    pixman_image_unref(src_);
-    pixman_image_unref(dst_);
-  }
-  PixmanScaler(const PixmanScaler&) = delete;
-  PixmanScaler& operator=(const PixmanScaler&) = delete;
+  const uint8_t* Row(int y) const { return primary_->Pixels() + y * primary_->Pitch(); }
 
-  void Run() {
-    pixman_image_composite32(PIXMAN_OP_SRC, src_, nullptr, dst_, 0, 0, 0, 0, c_.dest.left,
-                             c_.dest.top, Width(), Height());
+ private:
+  const Case& c_;
+  const Pictures& p_;
+  std::unique_ptr<MemorySurface> back_, primary_;
+};
+
+class PeerPresent {
+ public:
+  PeerPresent(const Case& c, const Pictures& p)
+      : c_(c), p_(p), back_(size_t(c.srcW) * c.srcH), primary_(size_t(c.dstW) * c.dstH) {
+    source_ = pixman_image_create_bits(PIXMAN_x8r8g8b8, c.srcW, c.srcH, back_.data(), c.srcW * 4);
+    target_ =
+        pixman_image_create_bits(PIXMAN_x8r8g8b8, c.dstW, c.dstH, primary_.data(), c.dstW * 4);
+    // Each target pixel takes the source pixel under its centre; pixman's nearest filter takes
+    // the one below a centre that falls on a source pixel's edge, and its scale is a 16.16
+    // fraction: rounded up, and the centres moved up a step, it picks the same pixels here.
+    const int w = c.dest.right - c.dest.left, h = c.dest.bottom - c.dest.top;
+    pixman_transform_t scale;
+    pixman_transform_init_scale(&scale, (pixman_int_to_fixed(c.srcW) + w - 1) / w,
+                                (pixman_int_to_fixed(c.srcH) + h - 1) / h);
+    pixman_transform_translate(&scale, nullptr, pixman_fixed_e, pixman_fixed_e);
+    pixman_image_set_transform(source_, &scale);
+    pixman_image_set_filter(source_, PIXMAN_FILTER_NEAREST, nullptr, 0);
+  }
+  ~PeerPresent() {
+    pixman_image_unref(source_);
+    pixman_image_unref(target_);
+  }
+  void Frame(int n) {
+    std::memcpy(back_.data(), p_.frames[n & 1].data(), back_.size() * 4);
+    if (c_.srcW == c_.dstW && c_.srcH == c_.dstH) {
+      std::memcpy(primary_.data(), back_.data(), primary_.size() * 4);
+      return;
+    }
+    pixman_image_composite32(PIXMAN_OP_SRC, source_, nullptr, target_, 0, 0, 0, 0, c_.dest.left,
+                             c_.dest.top, c_.dest.right - c_.dest.left,
+                             c_.dest.bottom - c_.dest.top);
+  }
+  const uint8_t* Row(int y) const {
+    return reinterpret_cast<const uint8_t*>(primary_.data() + size_t(y) * c_.dstW);
   }
 
  private:
-  int Width() const { return c_.dest.right - c_.dest.left; }
-  int Height() const { return c_.dest.bottom - c_.dest.top; }
   const Case& c_;
-  pixman_image_t* src_ = nullptr;
-  pixman_image_t* dst_ = nullptr;
+  const Pictures& p_;
+  std::vector<uint32_t> back_, primary_;
+  pixman_image_t *source_, *target_;
 };
 
-// The peer's picture of the back buffer's pixels on the primary: the copy, or pixman's scaling.
-std::vector<uint32_t> PeerPicture(const Case& c, std::vector<uint32_t> back) {
-  std::vector<uint32_t> primary(size_t(c.dstW) * c.dstH);
-  if (!Scaled(c)) return back;
-  PixmanScaler(c, back, primary).Run();
-  return primary;
-}
-
-// "" when ours put on the primary what the peer puts there from the back buffer as it is.
-std::string CheckPresent(const Case& c, MemorySurface& back, MemorySurface& primary) {
-  bw::host::DdSurfaceDesc b, p;
-  if (back.Lock(&b) != bw::host::kDdOk) return "the back buffer cannot be locked";
-  std::vector<uint32_t> source(size_t(c.srcW) * c.srcH);
-  for (int y = 0; y < c.srcH; ++y) {
-    std::memcpy(source.data() + size_t(y) * c.srcW, b.surface + ptrdiff_t{y} * b.pitch,
-                size_t(c.srcW) * 4);
+// "" when both sides' primaries hold the same colours where the frame lands, after two frames.
+std::string Disagreement(const Case& c) {
+  const Pictures pictures(c);
+  OurPresent ours(c, pictures);
+  PeerPresent peer(c, pictures);
+  for (int n = 0; n < 2; ++n) {
+    if (!ours.Frame(n)) return "our present was refused";
+    peer.Frame(n);
   }
-  back.Unlock();
-  const std::vector<uint32_t> peer = PeerPicture(c, source);
-  if (primary.Lock(&p) != bw::host::kDdOk) return "the primary cannot be locked";
-  std::string answer = bw::bench::ComparePixels(reinterpret_cast<const uint32_t*>(p.surface),
-                                                p.pitch / 4, peer.data(), c.dstW, c.dstW, c.dstH);
-  primary.Unlock();
-  return answer;
-}
-
-// One frame: a pixel of the back buffer drawn through its lock, then the present.
-bool Present(benchmark::State& state, const Case& c, MemorySurface& back, MemorySurface& primary,
-             uint32_t frame) {
-  bw::host::DdSurfaceDesc desc;
-  if (back.Lock(&desc) != bw::host::kDdOk) {
-    state.SkipWithError("the back buffer cannot be locked");
-    return false;
+  for (int y = c.dest.top; y < c.dest.bottom; ++y) {
+    for (int x = c.dest.left; x < c.dest.right; ++x) {
+      uint32_t a, b;
+      std::memcpy(&a, ours.Row(y) + x * 4, 4);
+      std::memcpy(&b, peer.Row(y) + x * 4, 4);
+      if ((a ^ b) & 0xFFFFFF) {
+        return "the primaries differ at " + std::to_string(x) + "," + std::to_string(y);
+      }
+    }
   }
-  std::memcpy(desc.surface, &frame, sizeof frame);
-  back.Unlock();
-  if (primary.Blt(&c.dest, &back, nullptr, 0, nullptr) != bw::host::kDdOk) {
-    state.SkipWithError("the copy was refused");
-    return false;
-  }
-  return true;
+  return "";
 }
 
 void OursPresent(benchmark::State& state, const Case& c) {
-  auto back = MemorySurface::Create(c.srcW, c.srcH, bw::bench::Bgra32());
-  auto primary = MemorySurface::Create(c.dstW, c.dstH, bw::bench::Bgra32());
-  bw::host::DdSurfaceDesc desc;
-  if (!back || !primary || back->Lock(&desc) != bw::host::kDdOk) {
-    state.SkipWithError("the surfaces cannot be made");
-    return;
-  }
-  const std::vector<uint32_t> pixels = BackPixels(c);
-  for (int y = 0; y < c.srcH; ++y) {
-    std::memcpy(desc.surface + ptrdiff_t{y} * desc.pitch, pixels.data() + size_t(y) * c.srcW,
-                size_t(c.srcW) * 4);
-  }
-  back->Unlock();
-  uint32_t frame = 0;
-  if (!Present(state, c, *back, *primary, ++frame)) return;
-  if (!bw::bench::SidesAgree(state, c.name, [&] { return CheckPresent(c, *back, *primary); })) {
-    return;
-  }
+  if (const std::string why = Disagreement(c); !why.empty())
+    return state.SkipWithError(why.c_str());
+  const Pictures pictures(c);
+  OurPresent ours(c, pictures);
+  int n = 0;
   for (auto _ : state) {
-    if (!Present(state, c, *back, *primary, ++frame)) break;
+    if (!ours.Frame(n++)) {
+      state.SkipWithError("the present was refused");
+      break;
+    }
     benchmark::ClobberMemory();
   }
   bw::bench::CountPixels(state, TargetPixels(c));
 }
 
-void PeerMemcpy(benchmark::State& state, const Case& c) {
-  const size_t bytes = size_t(TargetPixels(c)) * 4;
-  std::vector<uint8_t> from(bytes, 0x5A), to(bytes);
+void Peer(benchmark::State& state, const Case& c) {
+  const Pictures pictures(c);
+  PeerPresent peer(c, pictures);
+  int n = 0;
   for (auto _ : state) {
-    std::memcpy(to.data(), from.data(), bytes);
+    peer.Frame(n++);
     benchmark::ClobberMemory();
   }
   bw::bench::CountPixels(state, TargetPixels(c));
-}
-
-void PeerPixman(benchmark::State& state, const Case& c) {
-  std::vector<uint32_t> source = BackPixels(c), primary(size_t(c.dstW) * c.dstH);
-  PixmanScaler scaler(c, source, primary);
-  for (auto _ : state) {
-    scaler.Run();
-    benchmark::ClobberMemory();
-  }
-  bw::bench::CountPixels(state, TargetPixels(c));
-}
-
-std::string PeerName(const Case& c) {
-  return std::string(Scaled(c) ? "peer/pixman-nearest/" : "peer/memcpy/") + c.name;
 }
 
 }  // namespace
@@ -188,7 +176,7 @@ int main(int argc, char** argv) {
   for (const Case& c : kCases) {
     benchmark::RegisterBenchmark((std::string("ours/present/") + c.name).c_str(), OursPresent, c)
         ->Unit(benchmark::kMicrosecond);
-    benchmark::RegisterBenchmark(PeerName(c).c_str(), Scaled(c) ? PeerPixman : PeerMemcpy, c)
+    benchmark::RegisterBenchmark((std::string("peer/present/") + c.name).c_str(), Peer, c)
         ->Unit(benchmark::kMicrosecond);
   }
   benchmark::Initialize(&argc, argv);
@@ -196,7 +184,7 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks(&reporter);
   for (const Case& c : kCases) {
     reporter.PrintRatio(std::string("present ") + c.name, std::string("ours/present/") + c.name,
-                        PeerName(c));
+                        std::string("peer/present/") + c.name);
   }
   benchmark::Shutdown();
   return 0;

@@ -92,7 +92,25 @@ constexpr char kUsage[] =
     "  -h, --help  this text\n"
     "\n"
     "Ctrl+C or SIGTERM closes the game as its window's close button does, saving the settings;\n"
-    "a second one ends it at once.\n";
+    "a second one ends it at once.\n"
+    "\n"
+    "Exit status:\n"
+    "  0      the game ended: its script's end, the window closed, quit from the menu, a stop\n"
+    "  1      the start was refused: the game's application or settings files, its save folder,\n"
+    "         or no display to open the window on\n"
+    "  2      a wrong command line or test switch; the game folder missing or too long\n"
+    "  3      the game runs already and allows one copy\n"
+    "  5      the screen has too few colours or is smaller than the game\n"
+    "  6      the start-up log could not be created\n"
+    "  7      the display canvas could not be made\n"
+    "  8      the window's handlers could not be set up\n"
+    "  11     the window could not be opened\n"
+    "  12     the screen mode could not be set\n"
+    "  13     the input devices or their action table could not be set up\n"
+    "  20     the script could not start or failed, or the display failed during the run\n"
+    "  21     the game ended, but its settings could not be saved\n"
+    "  30     (tests) the sound could not be written to BRIMWOLD_HEADLESS_WAVE's file\n"
+    "  128+N  ended at once by signal N: a second stop, or a game stuck for five seconds\n";
 
 void PrintUsage() {
   std::fputs(kUsage, stdout);

@@ -1,7 +1,8 @@
 // demo_files: the demo game's application files and the pictures its WGX files are made from.
 //
-//   demo_files config DIR             SCRIPT\QZ_APP.SYS, SCRIPT\QZ_APP.INF and USER.CFG below DIR,
-//                                     and the player's first settings, DIR/APP_CFG.DAT
+//   demo_files config DIR [NAME]      SCRIPT\QZ_APP.SYS, SCRIPT\QZ_APP.INF and USER.CFG below DIR,
+//                                     and the player's first settings, DIR/APP_CFG.DAT; NAME
+//                                     (UTF-8) names another game of the same shape
 //   demo_files backdrop OUT.bmp       the 800x600 background, 24 bits
 //   demo_files sprite OUT.bmp         a 96x96 sprite with a soft-edged alpha, 32 bits
 //   demo_files frame DIR              the scenario frame's pictures and button set in DIR/SYS,
@@ -35,7 +36,7 @@ using bw::tools::kExitOk;
 
 constexpr bw::tools::ToolUsage kUsage = {
     "demo_files: writes the demo game's application files and the bitmaps of its pictures.",
-    "usage: demo_files config DIR\n"
+    "usage: demo_files config DIR [NAME]   NAME: another game's name\n"
     "       demo_files backdrop OUT.bmp\n"
     "       demo_files sprite OUT.bmp\n"
     "       demo_files frame DIR\n"};
@@ -48,7 +49,7 @@ std::string Cp932(const char* utf8) {
   return bw::host::Utf8ToCp932(utf8).text;
 }
 
-int Config(const char* folder) {
+int Config(const char* folder, const char* name) {
   bw::AppRecord record;  // save-folder mode 1: everything stays in the game folder
   // The scenario frame's windows and buttons are laid out for 800 x 600.
   record.canvasWidth = 800;
@@ -64,6 +65,16 @@ int Config(const char* folder) {
   info.productTitle = Cp932("Brimwold DX デモ");
   info.notice = Cp932("エンジンの動作確認用の小さなゲーム");
   info.saveFolderName = Cp932("Brimwold デモ SaveData");
+  if (name) {
+    const bw::host::Cp932Conversion named = bw::host::Utf8ToCp932(name);
+    if (!named.ok || named.text.empty()) {
+      std::fprintf(stderr, "demo_files: the name has no CP932 form: %s\n", name);
+      return kExitFailed;
+    }
+    info.appName = info.productTitle = named.text;
+    info.notice.clear();
+    info.saveFolderName.reset();
+  }
 
   bw::EngineConfig config;
   config.display.screenMode = bw::kSavedScreenWindow;
@@ -213,6 +224,14 @@ bw::tools::WgxPicture Rule() {
 
 int Frame(const char* folder) {
   const std::string sys = std::string(folder) + "/SYS/";
+  std::error_code made;
+  for (const char* sub : {"SYS", "DATA"}) {
+    if (!std::filesystem::create_directories(std::filesystem::path(folder) / sub, made) && made) {
+      std::fprintf(stderr, "demo_files: cannot make %s/%s: %s\n", folder, sub,
+                   made.message().c_str());
+      return kExitFailed;
+    }
+  }
   struct Out {
     const char* name;
     bw::tools::WgxPicture picture;
@@ -278,9 +297,10 @@ int Frame(const char* folder) {
 
 int main(int argc, char** argv) {
   if (bw::tools::PrintHelpIfAsked(argc, argv, kUsage)) return kExitOk;
+  if (argc == 4 && std::string_view(argv[1]) == "config") return Config(argv[2], argv[3]);
   if (argc != 3) return Usage();
   std::string_view command = argv[1];
-  if (command == "config") return Config(argv[2]);
+  if (command == "config") return Config(argv[2], nullptr);
   if (command == "backdrop") return Picture(argv[2], 800, 600, 1, false);
   if (command == "sprite") return Picture(argv[2], 96, 96, 2, true);
   if (command == "frame") return Frame(argv[2]);

@@ -5,7 +5,9 @@
 //                              characters, two faces each, 32 bits with soft alpha and their
 //                              standing point as the picture's offsets), DIR/CG/TITLE.BMP
 //                              and the two characters for the title, DIR/CG/T_MINA.WGX and
-//                              T_SORA.WGX (without offsets)
+//                              T_SORA.WGX (without offsets), DIR/SYS/CA_EYE.WGX and CA_MOUTH.WGX
+//                              (Mina's closed eyes and open mouth for her parts animation, their
+//                              place in her picture as their offsets)
 //   story_files sounds DIR     DIR/VOICE/D101-D108.V_ and D201-D208.V_ (a short run of tones per
 //                              line, higher for the first speaker), DIR/BGM/TITLE_I.OGG and
 //                              TITLE_L.OGG (the title tune's intro and loop), the scenes' tunes
@@ -186,6 +188,9 @@ WgxPicture Forest() {
 }
 
 // A standing character, 260 x 500, on a clear ground: hair, face, eyes, mouth and body.
+constexpr uint32_t kCharacterWidth = 260;
+constexpr uint32_t kSkin = 0xF8DCC4;
+
 struct Look {
   uint32_t hair, body, trim, eyes;
   bool longHair;
@@ -193,7 +198,7 @@ struct Look {
 };
 
 WgxPicture Character(const Look& look) {
-  constexpr uint32_t kW = 260, kH = 500;
+  constexpr uint32_t kW = kCharacterWidth, kH = 500;
   WgxPicture p = Canvas(kW, kH, 32);
   const double cx = kW / 2.0;
   // Alpha from the union of the silhouette's shapes; colours painted over it.
@@ -219,7 +224,7 @@ WgxPicture Character(const Look& look) {
     return Box(x, y, cx - 60 - 50 * t, 190, cx + 60 + 50 * t, kH);
   });
   Paint(p, look.trim, [&](double x, double y) { return Box(x, y, cx - 60, 190, cx + 60, 206); });
-  Paint(p, 0xF8DCC4, [&](double x, double y) {
+  Paint(p, kSkin, [&](double x, double y) {
     return std::min(Ellipse(x, y, cx, 118, 52, 56), Box(x, y, cx - 20, 160, cx + 20, 196));
   });
   Paint(p, look.hair, [&](double x, double y) { return Box(x, y, cx - 56, 56, cx + 56, 84); });
@@ -242,6 +247,39 @@ WgxPicture Character(const Look& look) {
   p.offsetX = int16_t((kWidth - kW) / 2);
   p.offsetY = int16_t(kHeight - kH);
   return p;
+}
+
+// A patch of a character's face for its parts animation: skin over the box (left, top) to
+// (right, bottom) of the character picture, with what shape draws in colour; the patch's offsets
+// are its place in the picture, which the parts file counts from.
+WgxPicture FacePatch(int left, int top, int right, int bottom, uint32_t colour,
+                     const std::function<double(double, double)>& shape) {
+  WgxPicture p = Canvas(uint32_t(right - left), uint32_t(bottom - top), 32);
+  for (uint32_t& px : p.pixels) px = 0xFF000000u | kSkin;
+  Paint(p, colour, [&](double x, double y) { return shape(x + left, y + top); });
+  p.offsetX = int16_t(left);
+  p.offsetY = int16_t(top);
+  return p;
+}
+
+// Mina's eyes closed: two lids curved down where her open eyes are.
+WgxPicture ClosedEyes(const Look& look) {
+  constexpr double cx = kCharacterWidth / 2.0;
+  return FacePatch(94, 104, 166, 132, look.eyes, [&](double x, double y) {
+    double d = 1.0;
+    for (double side : {-1.0, 1.0}) {
+      const double ex = cx + side * 22;
+      d = std::min(d, y < 116 ? 1.0 : std::abs(Circle(x, y, ex, 108, 11)) - 1.5);
+    }
+    return d;
+  });
+}
+
+// Her mouth open, as she speaks.
+WgxPicture OpenMouth() {
+  constexpr double cx = kCharacterWidth / 2.0;
+  return FacePatch(114, 132, 146, 160, 0x8A2A2A,
+                   [&](double x, double y) { return Ellipse(x, y, cx, 147, 8, 5); });
 }
 
 // A 24-bit bitmap from a picture's colour words.
@@ -298,6 +336,8 @@ int Pictures(const fs::path& dir) {
       {"CHR/SORA2.WGX", Character(soraSmile), true},
       {"CG/T_MINA.WGX", Character(minaSmile), false},
       {"CG/T_SORA.WGX", Character(soraSmile), false},
+      {"SYS/CA_EYE.WGX", ClosedEyes(mina), true},
+      {"SYS/CA_MOUTH.WGX", OpenMouth(), true},
   };
   for (const Out& o : outs) {
     if (!Put(dir / o.name, bw::tools::WriteWgx(

@@ -40,6 +40,7 @@ class CrossTransition final : public NamedTransition {
   static FilterEffect* Create(uint32_t extra);
   uint8_t GetKind() const override { return kFilterKindTwoLayerBanded; }
   const char* GetKeyword() const override { return "cross"; }
+  bool ReadsOnlyItsRows() const override { return true; }
   int Draw(const FilterDrawRequest& request) override;
 
  private:
@@ -52,6 +53,7 @@ class RuleTransition final : public NamedTransition {
   static FilterEffect* Create(uint32_t extra);
   uint8_t GetKind() const override { return kFilterKindTwoLayerBanded; }
   const char* GetKeyword() const override { return "rule"; }
+  bool ReadsOnlyItsRows() const override { return true; }
   int Draw(const FilterDrawRequest& request) override;
 
  private:

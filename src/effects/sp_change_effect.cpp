@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <new>
+#include <numbers>
 
 #include "graphics/surface/composition_layer.h"
 #include "graphics/surface/pixel_library.h"
+#include "graphics/surface/rotated_bounds.h"
 #include "platform/timer_service.h"
 
 namespace bw {
@@ -25,8 +27,27 @@ Anchor AnchorOf(const ImageSurface* picture, const Rect& shown) {
   return {shown.Width() / 2, shown.Height()};
 }
 
+// The standing point of a sprite's own picture, whatever turns it.
+Anchor StandingPointOf(const Sprite& sprite) {
+  return AnchorOf(sprite.GetSource(), sprite.GetSourceRect());
+}
+
 Rect PlacedAt(int32_t px, int32_t py, Anchor a, const Rect& shown) {
   return {px - a.x, py - a.y, px - a.x + shown.Width(), py - a.y + shown.Height()};
+}
+
+struct TurnedPoint {
+  double x = 0;
+  double y = 0;
+};
+
+// Where point p of a picture lands, from its sprite's position, when the sprite turns it by
+// angle and scales it about (ax, ay): the turn the sprite renders.
+TurnedPoint Turned(Anchor p, double ax, double ay, int angle, double scale) {
+  const double turn = NegatedTurn(angle) * (2.0 * std::numbers::pi / 512.0);
+  const double c = std::cos(turn), s = std::sin(turn);
+  const double dx = (p.x - ax) * scale, dy = (p.y - ay) * scale;
+  return {ax + c * dx - s * dy, ay + s * dx + c * dy};
 }
 
 // The caller's parameter block; without one, the three words after the path text carry the same
@@ -61,59 +82,33 @@ int SpChangeEffect::Setup(TimerService* timers, EffectTarget target, ArgWords ar
     return kSpChangeBadArguments;
   }
   if (old->IsZoomed() && !old->IsRotated()) return kSpChangeOldZoomed;
-  CompositionLayer* layer = fresh->GetOwnerList()->GetLayer();
   fresh->SetVisible(false);
   style_ = params.style;
   zoom_ = params.zoom != 0;
-  Rect newShown, oldShown;
-  const ImageSurface* newPicture = ShownPicture(*fresh, &newShown);
-  const ImageSurface* oldPicture = ShownPicture(*old, &oldShown);
-  const Anchor newAnchor = AnchorOf(newPicture, newShown);
-  const Anchor oldAnchor = AnchorOf(oldPicture, oldShown);
+  const Anchor newAnchor = StandingPointOf(*fresh);
+  CompositionLayer* layer = fresh->GetOwnerList()->GetLayer();
   if (layer != nullptr && layer->GetTarget() != nullptr) {
     standX_ = layer->GetTarget()->GetWidth() / 2 - newAnchor.x;
     standY_ = layer->GetTarget()->GetHeight() - newAnchor.y;
   }
-  const double newWidth = std::max(newShown.Width(), 1);
-  const double oldWidth = std::max(oldShown.Width(), 1);
-  Sprite* moving = fresh;
-  ratio_ = 1.0;
-  if (style_ == kChangeMoveNew) {
-    // Both pictures stand on the same point.
-    fresh->SetPos(old->GetX() + oldAnchor.x - newAnchor.x, old->GetY() + oldAnchor.y - newAnchor.y);
-    if (zoom_) ratio_ = oldWidth / newWidth;
-    if (old->IsRotated()) fresh->SetRotation(old->GetAngle(), old->GetScale());
-  } else if (style_ == kChangeMoveOld) {
-    moving = old;
-    if (zoom_) ratio_ = newWidth / oldWidth;
-  } else {
-    if (int rc = BuildCombined(params, fresh, old); rc != kSpChangeSetUp) return rc;
-    moving = combined_.get();
-  }
+  Sprite* moving = PlaceForStyle(params, fresh, old, args.Text(2));
+  if (moving == nullptr) return kSpChangeBadArguments;
   // The finish puts the new picture where the path's end takes the moving one.
   offsetX_ = fresh->GetX() - moving->GetX();
   offsetY_ = fresh->GetY() - moving->GetY();
-  if (zoom_ && (style_ == kChangeMoveOld || style_ == kChangeBlendReversed)) {
-    driftX_ = offsetX_;
-    driftY_ = offsetY_;
-  }
   pathMs_ = std::max<uint32_t>(args.Uint(6), 1);
-  if (LoadPath(moving, args.Text(2), pathMs_, false) != kPathParsed) {
+  if (ReadPath(moving, args.Text(2), pathMs_, false) != kPathParsed) {
     path_.Clear();
     sprite_ = nullptr;
     combined_.reset();
     return kSpChangePathRefused;
   }
-  if (zoom_) {
-    const double largest = std::max(LargestZoom(), LargestZoom() * std::max(ratio_, 1.0));
-    if (!Transforms())
-      moving->CreateWorkSurface(static_cast<int32_t>(moving->GetWidth() * largest),
-                                static_cast<int32_t>(moving->GetHeight() * largest));
-  }
   new_ = fresh;
   old_ = old;
+  SettleOddStyle();
+  if (zoom_) RaiseZoom(ratio_);
+  PrepareWorkSurface();
   first_ = true;
-  last_ = -1;
   if (timers->Add(this, 0, 0, 0) != kTaskAdded) {
     sprite_ = nullptr;
     new_ = old_ = nullptr;
@@ -123,6 +118,76 @@ int SpChangeEffect::Setup(TimerService* timers, EffectTarget target, ArgWords ar
   owned_ = true;
   if (args.Int(7) != 0) NotifyStart();
   return kSpChangeSetUp;
+}
+
+Sprite* SpChangeEffect::PlaceForStyle(const SpChangeParams& params, Sprite* fresh, Sprite* old,
+                                      const char* path) {
+  ratio_ = 1.0;
+  last_ = -1;
+  const double newWidth = std::max(fresh->GetSourceRect().Width(), 1);
+  const double oldWidth = std::max(old->GetSourceRect().Width(), 1);
+  if (style_ == kChangeMoveNew) {
+    if (zoom_) ratio_ = oldWidth / newWidth;
+    if (old->IsRotated()) {
+      PlaceTurned(fresh, old, path);
+    } else {
+      // Both pictures stand on the same point.
+      const Anchor n = StandingPointOf(*fresh), o = StandingPointOf(*old);
+      fresh->SetPos(old->GetX() + o.x - n.x, old->GetY() + o.y - n.y);
+    }
+    return fresh;
+  }
+  if (style_ == kChangeMoveOld) {
+    if (zoom_) ratio_ = newWidth / oldWidth;
+    return old;
+  }
+  if (BuildCombined(params, fresh, old) != kSpChangeSetUp) {
+    combined_.reset();
+    return nullptr;
+  }
+  return combined_.get();
+}
+
+void SpChangeEffect::PlaceTurned(Sprite* fresh, const Sprite* old, const char* path) {
+  // The path turns the new sprite about its origin: the same point must stand where the old
+  // picture's standing point stands.
+  int32_t originX = 0, originY = 0;
+  CompositionLayer* layer = fresh->GetOwnerList()->GetLayer();
+  ReadPathEndState(path, nullptr, nullptr, fresh, layer, nullptr, nullptr, nullptr, nullptr,
+                   &originX, &originY);
+  fresh->SetAnchor(-1, originX, originY);
+  fresh->SetRotation(old->GetAngle(), old->GetScale());
+  const TurnedPoint o = Turned(StandingPointOf(*old), old->GetAnchorX(), old->GetAnchorY(),
+                               old->GetAngle(), old->GetScale());
+  const TurnedPoint n =
+      Turned(StandingPointOf(*fresh), originX, originY, old->GetAngle(), old->GetScale());
+  fresh->SetPos(old->GetX() + static_cast<int32_t>(std::lround(o.x - n.x)),
+                old->GetY() + static_cast<int32_t>(std::lround(o.y - n.y)));
+}
+
+void SpChangeEffect::SettleOddStyle() {
+  if (style_ != kChangeMoveOld && style_ != kChangeBlendReversed && style_ != kChangePlainBlend)
+    return;
+  const PathRecord& first = path_.Position(std::min(1, path_.LastPosition()));
+  const bool turned = static_cast<int>(first.rotation * 512) != 0;
+  if (!zoom_ && first.zoom == 1.0 && !turned) return;
+  zoom_ = true;
+  if (style_ == kChangePlainBlend) {
+    style_ = kChangeBlend;
+    return;
+  }
+  // At the end the moving picture, zoomed by the ratio over the path's zoom, must stand where
+  // the new picture then stands: it drifts there from the path's place.
+  const PathRecord& end = path_.Position(path_.LastPosition());
+  const int angle = static_cast<int>(end.rotation * 512);
+  const Anchor movingFoot =
+      combined_ ? Anchor{combinedFootX_, combinedFootY_} : StandingPointOf(*sprite_);
+  const TurnedPoint m =
+      Turned(movingFoot, path_.OriginX(), path_.OriginY(), angle, end.zoom * ratio_);
+  const TurnedPoint n =
+      Turned(StandingPointOf(*new_), path_.OriginX(), path_.OriginY(), angle, end.zoom);
+  driftX_ = offsetX_ + static_cast<int32_t>(std::lround(n.x - m.x));
+  driftY_ = offsetY_ + static_cast<int32_t>(std::lround(n.y - m.y));
 }
 
 int SpChangeEffect::BuildCombined(const SpChangeParams& params, Sprite* fresh, Sprite* old) {
@@ -139,6 +204,7 @@ int SpChangeEffect::BuildCombined(const SpChangeParams& params, Sprite* fresh, S
   Anchor anchorA = oldAnchor, anchorB = newAnchor;
   Sprite* standing = old;
   if (style_ > kChangeBlendReversed) style_ = kChangeBlend;
+  if (style_ == kChangeBlend && !zoom_ && !old->IsRotated()) style_ = kChangePlainBlend;
   if (zoom_) {
     // The narrower picture is stretched to the wider one's scale; the blend value runs
     // backwards when that is the new one, so the old picture still shows first.
@@ -182,7 +248,9 @@ int SpChangeEffect::BuildCombined(const SpChangeParams& params, Sprite* fresh, S
   if (combined->SetImage(composition_.Surface(), nullptr, area.left, area.top) != kSpriteDone)
     return kSpChangeBadArguments;
   combined->SetDrawMode(static_cast<int>(kLibAlpha));
-  combined->SetAnchor(-1, px - area.left, py - area.top);
+  combinedFootX_ = px - area.left;
+  combinedFootY_ = py - area.top;
+  combined->SetAnchor(-1, combinedFootX_, combinedFootY_);
   combined->SetVisible(false);
   if (fresh->GetOwnerList()->Add(combined.get(), params.priority, 0) != kAddDone)
     return kSpChangeBadArguments;
@@ -211,6 +279,20 @@ double SpChangeEffect::Progress() const {
   return std::min(static_cast<double>(now_ - startTime_) / pathMs_, 1.0);
 }
 
+double SpChangeEffect::ZoomAt(double t) const {
+  const double r = ratio_;
+  switch (style_) {
+    case kChangeMoveNew:
+      return r >= 1 ? (r - 1) * (1 - t) + 1 : (1 - r) * t + r;
+    case kChangeMoveOld:
+      return r >= 1 ? (r - 1) * t + 1 : 1 - (1 - r) * t;
+    case kChangeBlend:
+      return (1 - r) * t + r;
+    default:
+      return (1 - r) * (1 - t) + r;
+  }
+}
+
 void SpChangeEffect::ApplyStep(int32_t from, double p) {
   const double t = Progress();
   bool recomposed = false;
@@ -220,34 +302,14 @@ void SpChangeEffect::ApplyStep(int32_t from, double p) {
     if (v != last_) {
       last_ = v;
       composition_.Compose(static_cast<uint8_t>(v));
-      combined_->Refresh(nullptr);
       recomposed = true;
     }
   }
-  SpPanimeEffect::ApplyStep(from, p);
-  if (!zoom_ || sprite_ == nullptr || from < 0 || from + 1 >= path_.PositionCount()) return;
-  const double r = ratio_;
-  double z = 0;
-  switch (style_) {
-    case kChangeMoveNew:
-      z = r >= 1 ? (r - 1) * (1 - t) + 1 : (1 - r) * t + r;
-      break;
-    case kChangeMoveOld:
-      z = r >= 1 ? (r - 1) * t + 1 : 1 - (1 - r) * t;
-      break;
-    case kChangeBlend:
-      z = (1 - r) * t + r;
-      break;
-    default:
-      z = (1 - r) * (1 - t) + r;
-      break;
-  }
-  const PathRecord& ra = path_.Position(from);
-  const PathRecord& rb = path_.Position(from + 1);
-  const int angle = static_cast<int>((ra.rotation + (rb.rotation - ra.rotation) * p) * 512);
-  const double scale = (ra.zoom + (rb.zoom - ra.zoom) * p) * z;
-  if (sprite_->SetRotation(angle, scale) == kSpriteDone && recomposed) sprite_->Refresh(nullptr);
-  if (style_ == kChangeMoveOld || style_ == kChangeBlendReversed)
+  const bool placed = ApplyPlace(from, p);
+  // A turn renders the new blend itself; else the blend is redrawn where it stands.
+  const bool turned = placed && Transforms() && ApplyTurn(from, p, zoom_ ? ZoomAt(t) : 1.0);
+  if (recomposed && !turned) combined_->Refresh(nullptr);
+  if (placed && zoom_ && (style_ == kChangeMoveOld || style_ == kChangeBlendReversed))
     sprite_->MoveBy(static_cast<int32_t>(driftX_ * t), static_cast<int32_t>(driftY_ * t));
 }
 
@@ -261,8 +323,6 @@ void SpChangeEffect::Finish() {
     sprite_ = new_;
   }
   if (new_ != nullptr) new_->SetVisible(true);
-  // The new picture ends at its own size.
-  if (zoom_ && !Transforms()) sprite_->ReleaseWorkSurface();
   SpPanimeEffect::Finish();
 }
 
@@ -278,11 +338,11 @@ int SpChangeEffect::Query(ArgWords args) {
     put(2, int32_t{OpacityAt(Reached())});
     put(4, static_cast<float>(r.zoom));
     put(5, static_cast<float>(r.rotation));
-    put(8, zoom_ ? 1.0f : 0.0f);
+    put(8, Transforms() ? 1.0f : 0.0f);
   } else {
     put(2, int32_t{-1});
   }
-  put(3, int32_t{path_.OrderMode()});
+  put(3, ModeWord());
   put(6, standX_);
   put(7, standY_);
   return 0;

@@ -19,11 +19,13 @@ constexpr int kSpChangePathRefused = 3;
 constexpr int kSpChangeRefused = 4;
 
 // Styles: 0 the new sprite moves, 1 the old one, 2 and 3 a combined picture cross-fading from
-// the old to the new (3 with the blend value reversed).
+// the old to the new (3 with the blend value reversed); 5 is style 2 as a plain cross-fade, of
+// two unturned pictures that do not zoom.
 constexpr uint8_t kChangeMoveNew = 0;
 constexpr uint8_t kChangeMoveOld = 1;
 constexpr uint8_t kChangeBlend = 2;
 constexpr uint8_t kChangeBlendReversed = 3;
+constexpr uint8_t kChangePlainBlend = 5;
 
 // What the caller's scene command passes as the set-up's target.
 struct SpChangeParams {
@@ -58,6 +60,7 @@ class SpChangeEffect final : public SpPanimeEffect {
   void ApplyStep(int32_t from, double p) override;
 
   uint8_t Style() const { return style_; }
+  bool Zooms() const { return zoom_; }
   double Ratio() const { return ratio_; }
   const Sprite* Moving() const { return sprite_; }
   const Sprite* Combined() const { return combined_.get(); }
@@ -66,9 +69,18 @@ class SpChangeEffect final : public SpPanimeEffect {
   void ShiftStartTimes(uint32_t spanMs) override;
 
  private:
+  // Where the path starts: the style's set-up; the sprite that moves, or null on failure.
+  Sprite* PlaceForStyle(const SpChangeParams& params, Sprite* fresh, Sprite* old, const char* path);
+  // Puts the new sprite where the turned old one stands, turned alike about the path's origin.
+  void PlaceTurned(Sprite* fresh, const Sprite* old, const char* path);
   int BuildCombined(const SpChangeParams& params, Sprite* fresh, Sprite* old);
+  // Styles 1, 3 and 5 once the path is read: a zooming or turning path sets the zoom flag, and
+  // styles 1 and 3 drift so that the moving picture meets the new one at the end.
+  void SettleOddStyle();
   // The share of the path time gone, at most 1.
   double Progress() const;
+  // The zoom between the two pictures' sizes at t.
+  double ZoomAt(double t) const;
 
   Sprite* new_ = nullptr;
   Sprite* old_ = nullptr;
@@ -76,6 +88,9 @@ class SpChangeEffect final : public SpPanimeEffect {
   std::unique_ptr<ImageSurface> stretched_;
   CrossFadeComposition composition_;
   std::unique_ptr<Sprite> combined_;
+  // The combined picture's standing point, where both pictures' anchors meet.
+  int32_t combinedFootX_ = 0;
+  int32_t combinedFootY_ = 0;
   uint8_t style_ = kChangeMoveNew;
   bool zoom_ = false;
   double ratio_ = 1.0;

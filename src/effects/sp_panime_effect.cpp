@@ -48,6 +48,11 @@ DisplayEffect* SpPanimeEffect::Create(uint32_t) {
   return new (std::nothrow) SpPanimeEffect;
 }
 
+void SpPanimeEffect::PublishBand(uint32_t front, uint32_t back) {
+  frontPriority = front;
+  backPriority = back;
+}
+
 uint32_t SpPanimeEffect::FrontPriority() {
   return frontPriority;
 }
@@ -58,8 +63,7 @@ uint32_t SpPanimeEffect::BackPriority() {
 
 int SpPanimeEffect::PathCommand(ArgWords args) {
   if (args.Int(0) == 0) {
-    frontPriority = args.Uint(1);
-    backPriority = args.Uint(2);
+    PublishBand(args.Uint(1), args.Uint(2));
     return 0;
   }
   auto* sprite = args.Pointer<Sprite>(1);
@@ -89,16 +93,24 @@ int SpPanimeEffect::PathCommand(ArgWords args) {
 }
 
 int SpPanimeEffect::LoadPath(Sprite* sprite, const char* text, uint32_t defaultMs, bool loop) {
+  if (int rc = ReadPath(sprite, text, defaultMs, loop); rc != kPathParsed) return rc;
+  PrepareWorkSurface();
+  return kPathParsed;
+}
+
+int SpPanimeEffect::ReadPath(Sprite* sprite, const char* text, uint32_t defaultMs, bool loop) {
   if (int rc = path_.Parse(text, sprite, LayerOf(sprite)); rc != kPathParsed) return rc;
   Prepare(sprite, defaultMs, loop);
   sprite->SetAnchor(-1, path_.OriginX(), path_.OriginY());
-  PrepareWorkSurface();
   return kPathParsed;
 }
 
 void SpPanimeEffect::Prepare(Sprite* sprite, uint32_t defaultMs, bool loop) {
   sprite_ = sprite;
   loop_ = loop;
+  // A band published later belongs to the effects set up after it.
+  front_ = frontPriority;
+  back_ = backPriority;
   defaultMs_ = segmentMs_ = std::max<uint32_t>(defaultMs, 1);
   opacities_.assign(static_cast<size_t>(path_.PositionCount()), 0);
   zoomGiven_ = rotationGiven_ = false;
@@ -113,6 +125,15 @@ void SpPanimeEffect::Prepare(Sprite* sprite, uint32_t defaultMs, bool loop) {
     largestZoom_ = std::max(largestZoom_, std::fabs(r.zoom));
   }
   Restart();
+}
+
+void SpPanimeEffect::RaiseZoom(double factor) {
+  zoomGiven_ = true;
+  largestZoom_ = std::max(largestZoom_, largestZoom_ * factor);
+}
+
+int32_t SpPanimeEffect::ModeWord() const {
+  return path_.OrderMode() | (zoomGiven_ ? 1 << 8 : 0) | (rotationGiven_ ? 1 << 16 : 0);
 }
 
 void SpPanimeEffect::PrepareWorkSurface() {
@@ -220,9 +241,9 @@ void SpPanimeEffect::RunRecord(const PathRecord& r) {
     case kPathBack:
       if (DisplayObjectList* list = sprite_->GetOwnerList()) {
         if (r.kind == kPathFront)
-          list->SetPriority(sprite_, frontPriority, false);
+          list->SetPriority(sprite_, front_, false);
         else
-          list->SetPriorityAfterEqual(sprite_, backPriority, false);
+          list->SetPriorityAfterEqual(sprite_, back_, false);
       }
       break;
     case kPathSmoothOn:
@@ -251,7 +272,11 @@ double SpPanimeEffect::Progress(uint32_t elapsed, uint32_t duration) const {
 }
 
 void SpPanimeEffect::ApplyStep(int32_t from, double p) {
-  if (from < 0 || from + 1 >= path_.PositionCount()) return;
+  if (ApplyPlace(from, p) && Transforms()) ApplyTurn(from, p, 1.0);
+}
+
+bool SpPanimeEffect::ApplyPlace(int32_t from, double p) {
+  if (from < 0 || from + 1 >= path_.PositionCount()) return false;
   int32_t x = 0, y = 0;
   if (smooth_)
     path_.EvaluateCubic(from, p, &x, &y);
@@ -260,19 +285,26 @@ void SpPanimeEffect::ApplyStep(int32_t from, double p) {
   sprite_->SetPos(x, y);
   const int a = OpacityAt(from), b = OpacityAt(from + 1);
   sprite_->SetAlpha(a + static_cast<int>((b - a) * p));
-  if (!Transforms()) return;
+  return true;
+}
+
+bool SpPanimeEffect::ApplyTurn(int32_t from, double p, double factor) {
   const PathRecord& ra = path_.Position(from);
   const PathRecord& rb = path_.Position(from + 1);
-  const double rotation = ra.rotation + (rb.rotation - ra.rotation) * p;
-  const double zoom = ra.zoom + (rb.zoom - ra.zoom) * p;
-  sprite_->SetRotation(static_cast<int>(rotation * 512), zoom);
+  const int angle = static_cast<int>((ra.rotation + (rb.rotation - ra.rotation) * p) * 512);
+  const double scale = (ra.zoom + (rb.zoom - ra.zoom) * p) * factor;
+  const bool plain = angle % 512 == 0 && scale == 1.0;
+  if (sprite_->IsRotated() ? sprite_->GetAngle() == angle && sprite_->GetScale() == scale : plain) {
+    return false;
+  }
+  return sprite_->SetRotation(angle, scale) == kSpriteDone;
 }
 
 void SpPanimeEffect::ApplyOrder() {
   DisplayObjectList* list = sprite_->GetOwnerList();
   if (list == nullptr) return;
-  if (path_.OrderMode() == 1) list->SetPriority(sprite_, frontPriority, false);
-  if (path_.OrderMode() == 2) list->SetPriorityAfterEqual(sprite_, backPriority, false);
+  if (path_.OrderMode() == 1) list->SetPriority(sprite_, front_, false);
+  if (path_.OrderMode() == 2) list->SetPriorityAfterEqual(sprite_, back_, false);
 }
 
 void SpPanimeEffect::Finish() {
@@ -302,8 +334,7 @@ int SpPanimeEffect::Query(ArgWords args) {
   } else {
     Put<int32_t>(args, 2, -1);
   }
-  Put<int32_t>(args, 3,
-               path_.OrderMode() | (zoomGiven_ ? 1 << 8 : 0) | (rotationGiven_ ? 1 << 16 : 0));
+  Put<int32_t>(args, 3, ModeWord());
   Put<int32_t>(args, 6, path_.OriginX());
   Put<int32_t>(args, 7, path_.OriginY());
   Put<int32_t>(args, 8, Transforms() ? 1 : 0);

@@ -28,6 +28,9 @@ class SpPanimeEffect : public DisplayEffect {
   // any other mode (sprite, path text, out x, y, opacity, order, zoom, rotation, origin x, y)
   // puts the sprite at the path's end state at once.
   static int PathCommand(ArgWords args);
+  // The priorities "F" and "B" move a sprite to; each effect keeps those published when it is
+  // set up.
+  static void PublishBand(uint32_t front, uint32_t back);
   static uint32_t FrontPriority();
   static uint32_t BackPriority();
 
@@ -62,10 +65,20 @@ class SpPanimeEffect : public DisplayEffect {
   void ShiftStartTimes(uint32_t spanMs) override;
   // Reads the path for sprite and prepares it for the path's transform; a kPath code.
   int LoadPath(Sprite* sprite, const char* text, uint32_t defaultMs, bool loop);
+  // LoadPath without the work surface.
+  int ReadPath(Sprite* sprite, const char* text, uint32_t defaultMs, bool loop);
   // Takes the records already in the path for sprite.
   void Prepare(Sprite* sprite, uint32_t defaultMs, bool loop);
   // The work surface the path's largest zoom or its rotation needs.
   void PrepareWorkSurface();
+  // The position and opacity of ApplyStep; false when from starts no segment.
+  bool ApplyPlace(int32_t from, double p);
+  // The turn and zoom of ApplyStep, the zoom times factor; false when the sprite stood so.
+  bool ApplyTurn(int32_t from, double p, double factor);
+  // Zooms the sprite beyond the path: its largest zoom grows by factor where that is larger.
+  void RaiseZoom(double factor);
+  // The path's order mode in the low byte, the zoom and rotation flags in the next two.
+  int32_t ModeWord() const;
   // Walks the records up to nowMs; true once the path has ended without a loop.
   bool StepPath(uint32_t nowMs);
   // Opacity of position record i, unchanged values resolved.
@@ -86,6 +99,8 @@ class SpPanimeEffect : public DisplayEffect {
   double Progress(uint32_t elapsed, uint32_t duration) const;
 
   std::vector<uint8_t> opacities_;
+  uint32_t front_ = 0;
+  uint32_t back_ = 0;
   size_t index_ = 1;
   int32_t reached_ = -1;
   uint32_t defaultMs_ = kPathDefaultDurationMs;

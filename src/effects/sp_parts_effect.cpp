@@ -6,6 +6,7 @@
 #include <new>
 
 #include "graphics/surface/composition_layer.h"
+#include "graphics/surface/dirty_rect_list.h"
 #include "platform/timer_service.h"
 #include "resource/files/file.h"
 
@@ -60,6 +61,62 @@ PathRecord RecordOf(const PartsStep& step) {
 
 }  // namespace
 
+// Draws the list of an intermediate layer in the list it stands for, at its own place there:
+// what the parts compose is drawn wherever that list's layer redraws.
+class PartsStage final : public DisplayObject {
+ public:
+  PartsStage(CompositionLayer& parts, const Rect& area) : parts_(parts), area_(area) {}
+
+  // Nothing but the effect moves it.
+  bool IsBusy() const override { return true; }
+  int32_t GetWidth() const override { return area_.Width(); }
+  int32_t GetHeight() const override { return area_.Height(); }
+  bool IsColorRect() const override { return false; }
+  int SetDrawMode(int) override { return 1; }
+  int SetAlpha(int) override { return 0; }
+  bool SetPos(int32_t, int32_t) override { return false; }
+  bool MoveBy(int32_t, int32_t) override { return false; }
+  int SetZoom(int32_t, int32_t) override { return 1; }
+  bool SetZoomAndPos(int32_t, int32_t, int32_t, int32_t) override { return false; }
+  bool Refresh(const Rect* rect) override { return InvalidateInOwner(rect ? *rect : area_); }
+  bool HitTest(int32_t, int32_t, bool) const override { return false; }
+  bool Overlaps(const DisplayObject& other) const override {
+    Rect both;
+    return IntersectRects(&both, area_, *other.GetRectPtr());
+  }
+  const Rect* GetRectPtr() const override { return &area_; }
+  void GetRect(Rect* out) const override { *out = area_; }
+  int DrawOver(ImageSurface* target) override {
+    Rect ignored;
+    return DrawInto(target, &ignored);
+  }
+  int DrawInto(ImageSurface* target, Rect* out) override {
+    out->left = DisplayObjectList::kNoRect;
+    if (target == nullptr) return kDrawNoTarget;
+    const Rect whole{0, 0, target->GetWidth(), target->GetHeight()};
+    if (IntersectRects(out, area_, whole)) return Draw(target, *out);
+    out->left = DisplayObjectList::kNoRect;
+    return kDrawDone;
+  }
+  int Draw(ImageSurface* target, const Rect& clip) override {
+    if (!visible_) return kDrawDone;
+    if (target == nullptr) return kDrawNoTarget;
+    Rect inside;
+    if (!IntersectRects(&inside, clip, area_)) return kDrawDone;
+    // From the back, as a composition layer draws its list.
+    const auto& nodes = parts_.GetList().Nodes();
+    for (auto it = nodes.rbegin(); it != nodes.rend(); ++it) {
+      DisplayObject* object = it->object;
+      if (object->IsVisible() && object->GetAlpha() != 0) object->Draw(target, inside);
+    }
+    return kDrawDone;
+  }
+
+ private:
+  CompositionLayer& parts_;
+  Rect area_;
+};
+
 int SpPartsPiece::AttachPiece(Sprite* sprite, uint32_t timeUnit, uint8_t,
                               const std::vector<PartsStep>& steps, int32_t keyFrames, bool show) {
   if (sprite == nullptr || sprite->IsBusy() || timeUnit == 0) return kPieceBadSprite;
@@ -77,6 +134,12 @@ DisplayEffect* SpPartsEffect::Create(uint32_t) {
   return new (std::nothrow) SpPartsEffect;
 }
 
+SpPartsEffect::SpPartsEffect() = default;
+
+SpPartsEffect::~SpPartsEffect() {
+  Stop();
+}
+
 int SpPartsEffect::Setup(TimerService* timers, EffectTarget target, ArgWords args) {
   CompositionLayer* layer = target.Composition();
   if (timers == nullptr || layer == nullptr || args.Text(0) == nullptr) return kSpPartsBadArguments;
@@ -92,6 +155,10 @@ int SpPartsEffect::Setup(TimerService* timers, EffectTarget target, ArgWords arg
     }
     listVisible_[0] = args.Int(10) != 0;
     listVisible_[1] = args.Int(11) != 0;
+  }
+  if (args.Int(8) != 0 && !MakeStages(args.Uint(3))) {
+    Stop();
+    return kSpPartsBadArguments;
   }
   const uint64_t bits = uint64_t{args.Uint(5)} | uint64_t{args.Uint(6)} << 32;
   double scale = 0;
@@ -111,6 +178,43 @@ int SpPartsEffect::Setup(TimerService* timers, EffectTarget target, ArgWords arg
   return kSpPartsSetUp;
 }
 
+bool SpPartsEffect::MakeStages(uint32_t priority) {
+  for (int i = 0; i < 2 && lists_[i] != nullptr; ++i) {
+    CompositionLayer* replaced = lists_[i]->GetLayer();
+    ImageSurface* target = replaced ? replaced->GetTarget() : nullptr;
+    if (target == nullptr) return false;
+    Stage& stage = stages_[i];
+    stage.layer = std::make_unique<CompositionLayer>();
+    if (stage.layer->SetTarget(target, false) != 0) return false;
+    stage.stage = std::make_unique<PartsStage>(*stage.layer,
+                                               Rect{0, 0, target->GetWidth(), target->GetHeight()});
+    stage.stage->SetVisible(listVisible_[i]);
+    if (lists_[i]->Add(stage.stage.get(), priority, 0) != kAddDone) return false;
+    lists_[i] = &stage.layer->GetList();
+  }
+  return true;
+}
+
+void SpPartsEffect::HandOnChanges(Stage& stage) {
+  // The list's layer is gone when the list let go of the stage.
+  DisplayObjectList* list = stage.stage->GetOwnerList();
+  CompositionLayer* replaced = list ? list->GetLayer() : nullptr;
+  if (replaced == nullptr || replaced->GetTarget() == nullptr) return;
+  // The layer's picture may have been made anew since.
+  if (stage.layer->GetTarget() != replaced->GetTarget())
+    stage.layer->SetTarget(replaced->GetTarget(), false);
+  stage.layer->CollectChanges(nullptr, nullptr);
+  const Rect& area = *stage.stage->GetRectPtr();
+  if (const RectNode* node = stage.layer->Dirty().Head()) {
+    do {
+      Rect r;
+      if (IntersectRects(&r, node->rect, area)) replaced->InvalidateClippedRect(r);
+      node = node->next;
+    } while (node != stage.layer->Dirty().Head());
+  }
+  stage.layer->DiscardDirty();
+}
+
 int SpPartsEffect::Load(const char* name, int32_t offsetX, int32_t offsetY, uint32_t basePriority,
                         bool readHidden, double scale) {
   File file;
@@ -119,6 +223,8 @@ int SpPartsEffect::Load(const char* name, int32_t offsetX, int32_t offsetY, uint
   const std::string text(static_cast<const char*>(file.GetData()), file.GetSize());
   std::vector<PartsPart> definitions;
   if (int rc = CountParts(text, readHidden, &definitions); rc != kPartsRead) return rc;
+  SpPanimeEffect::PublishBand(basePriority,
+                              basePriority - static_cast<uint32_t>(definitions.size()));
   const std::string folder = FolderOf(name);
   uint32_t priority = basePriority;
   for (PartsPart& definition : definitions) {
@@ -231,7 +337,11 @@ int32_t SpPartsEffect::Update(uint32_t nowMs) {
         break;
     }
   }
-  return ran ? kTaskStepContinue : kTaskStepFinished;
+  if (!ran) return kTaskStepFinished;
+  for (int i = 0; i < 2; ++i) {
+    if (stages_[i].stage && listVisible_[i]) HandOnChanges(stages_[i]);
+  }
+  return kTaskStepContinue;
 }
 
 int SpPartsEffect::Command(ArgWords args) {
@@ -252,6 +362,9 @@ int SpPartsEffect::Command(ArgWords args) {
       if (parts_.empty()) return 1;
       listVisible_[0] = args.Int(1) != 0;
       listVisible_[1] = args.Int(2) != 0;
+      for (int i = 0; i < 2; ++i) {
+        if (stages_[i].stage) stages_[i].stage->SetVisible(listVisible_[i]);
+      }
       for (auto& part : parts_) {
         if (part->state != kPartDone) ShowPart(*part);
       }
@@ -278,6 +391,11 @@ void SpPartsEffect::Stop() {
     part->loops[1].reset();
   }
   parts_.clear();
+  // The stage leaves its list, which redraws where the parts were.
+  for (Stage& stage : stages_) {
+    stage.stage.reset();
+    stage.layer.reset();
+  }
 }
 
 }  // namespace bw

@@ -40,12 +40,14 @@ class SpPartsPiece final : public SpPanimeEffect {
                   const std::vector<PartsStep>& steps, int32_t keyFrames, bool show);
 };
 
+class PartsStage;
+
 class SpPartsEffect final : public DisplayEffect {
  public:
   static DisplayEffect* Create(uint32_t extra);
 
-  SpPartsEffect() = default;
-  ~SpPartsEffect() override { Stop(); }
+  SpPartsEffect();
+  ~SpPartsEffect() override;
 
   uint32_t GetKindId() const override { return kTaskKindSpriteEffect; }
   int32_t Update(uint32_t nowMs) override;
@@ -55,8 +57,10 @@ class SpPartsEffect final : public DisplayEffect {
   uint8_t GetType() const override { return kEffectTypeSprite; }
   // Target: the composition layer. Words: definition file, x and y offset, base priority,
   // read-hidden-blocks flag, image scale (a double in two words, low first; 0 = 1.0), notify,
-  // intermediate targets (the parts draw straight into the lists), second list, visibility of
-  // the first and the second list.
+  // intermediate layers, second list, visibility of the first and the second list. The parts
+  // take the priorities from the base down, one each, and their "f" and "b" steps the band
+  // from the base to the base less the part count. With intermediate layers the parts of each
+  // list compose in a layer of their own, which the list draws at the base priority.
   int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
   using DisplayEffect::Command;
   // 0 stops every path and loop (the parts stand), 1 sets the two lists' visibility, 2 shows
@@ -86,9 +90,20 @@ class SpPartsEffect final : public DisplayEffect {
            bool readHidden, double scale);
   int MakePart(PartsPart& definition, const std::string& folder, uint32_t priority, int32_t offsetX,
                int32_t offsetY, double scale);
+  // An intermediate layer over a list: the parts compose in its list, and a stage in the list
+  // it stands for draws them there.
+  struct Stage {
+    std::unique_ptr<CompositionLayer> layer;
+    std::unique_ptr<PartsStage> stage;
+  };
+
   void ShowPart(Part& part);
+  bool MakeStages(uint32_t priority);
+  // Hands what the parts changed in an intermediate layer on to the list it stands for.
+  void HandOnChanges(Stage& stage);
 
   std::deque<std::unique_ptr<Part>> parts_;
+  Stage stages_[2];
   DisplayObjectList* lists_[2] = {nullptr, nullptr};
   bool listVisible_[2] = {true, true};
   int readError_ = 0;

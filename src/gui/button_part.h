@@ -27,6 +27,9 @@ uint32_t ShiftColor(uint32_t color, int shift);
 
 class ButtonPartBase : public ClickablePart {
  public:
+  void ForgetGone(const void* object) override {
+    if (labelFont_ == object) labelFont_ = nullptr;
+  }
   bool SetEnabled(bool enabled) override;
   bool HitTest(int32_t x, int32_t y) const override;
   bool OnKeyInput(InputBindingTable* bindings) override;
@@ -56,6 +59,10 @@ class ButtonPart : public ButtonPartBase {
  public:
   ButtonPart();
   ~ButtonPart() override;
+  void ForgetGone(const void* object) override {
+    ButtonPartBase::ForgetGone(object);
+    if (target_ == object) target_ = nullptr;
+  }
 
   int GetKind() const override { return kKindPushButton; }
   int32_t GetX() const override { return sprite_.GetX(); }

@@ -83,6 +83,8 @@ class CellImagePart : public UiControl {
 
   bool IsLocked() const { return locked_; }
   int32_t GetActiveCell() const { return activeCell_; }
+  // The map of cell numbers, never shown.
+  ImageSurface& Map() { return map_; }
   int32_t GetCellCount() const { return static_cast<int32_t>(cells_.size()); }
   uint8_t GetState() const { return state_; }
 

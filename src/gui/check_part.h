@@ -73,6 +73,9 @@ class CheckPartBase : public ClickablePart {
   int32_t GetSelectedIndex() const { return selectedIndex_; }
   const std::vector<CheckPartBase*>& Members() const { return members_; }
   void SetStateVar(uint32_t address) { stateVar_ = address; }
+  // The cell rectangle decides a hit instead of the pixels.
+  void SetBoxHit(bool on) { boxHit_ = on; }
+  bool IsBoxHit() const { return boxHit_; }
 
  protected:
   // The leader of the part's group, the part itself when it leads or stands alone.
@@ -102,6 +105,9 @@ class CheckPartBase : public ClickablePart {
 class CheckPart : public CheckPartBase {
  public:
   ~CheckPart() override;
+  void ForgetGone(const void* object) override {
+    if (target_ == object) target_ = nullptr;
+  }
 
   int GetKind() const override { return kKindCheckButton; }
   int32_t GetX() const override { return sprite_.GetX(); }
@@ -132,6 +138,9 @@ class CheckPart : public CheckPartBase {
                         int32_t group);
 
   const Sprite& GetSprite() const { return sprite_; }
+  Sprite& GetSprite() { return sprite_; }
+  // The picture loaded from a file; null for one made from the script's surface.
+  ImageSurface* GetPicture() { return picture_.get(); }
   uint8_t GetShownCell() const { return static_cast<uint8_t>(CellOf(state_)); }
 
  private:

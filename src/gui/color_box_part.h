@@ -30,6 +30,9 @@ class ColorBoxPartBase : public ClickablePart {
 class ColorBoxPart : public ColorBoxPartBase {
  public:
   ~ColorBoxPart() override;
+  void ForgetGone(const void* object) override {
+    if (target_ == object) target_ = nullptr;
+  }
 
   int GetKind() const override { return kKindColorBox; }
   int32_t GetX() const override { return rect_.GetX(); }

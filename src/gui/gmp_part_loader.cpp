@@ -1,6 +1,7 @@
 #include "gui/gmp_part_loader.h"
 
 #include "graphics/device/display_manager.h"
+#include "graphics/surface/image_surface.h"
 #include "gui/part_manager.h"
 #include "gui/pointer_manager.h"
 
@@ -93,10 +94,11 @@ int GmpPartLoader::Load(CompositionLayer* owner, DisplayManager* display, PartMa
   return kGmpLoaded;
 }
 
-void GmpPartLoader::Forget(const void* part) {
+void GmpPartLoader::Forget(const void* object) {
   for (UiControl*& kept : parts_) {
-    if (kept == part) kept = nullptr;
+    if (kept == object) kept = nullptr;
   }
+  if (background_ && static_cast<const Surface*>(background_) == object) background_ = nullptr;
 }
 
 }  // namespace bw

@@ -32,8 +32,8 @@ class GmpPartLoader {
   void Clear();
 
   // A part destroyed since the load (deleted alone, with its group or with all) is no part of
-  // the screen any more: its entry reads null.
-  void Forget(const void* part);
+  // the screen any more: its entry reads null. A background destroyed since is not freed again.
+  void Forget(const void* object);
 
   ImageSurface* Background() const { return background_; }
   size_t Count() const { return parts_.size(); }

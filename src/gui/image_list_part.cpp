@@ -182,6 +182,8 @@ void ImageListPartBase::LeaveCurrent() {
   const ChoiceAction* item = GetItem(cursor_);
   bool hadTooltip = item && !item->tooltip.empty();
   LeaveItem(cursor_);
+  // Left once: a key move leaves before it moves, and the move itself leaves in some modes.
+  cursor_ = -1;
   if (hadTooltip && GetOwner()) {
     GetOwner()->HideTooltip();
     GetOwner()->RestartTooltipTimer();
@@ -380,18 +382,15 @@ void ImageListPart::Place(Sprite* sprite) {
 
 void ImageListPart::UpdateSize() {
   width_ = cellWidth_;
-  height_ = head_.height + Count() * RowPitch() + tail_.height;
+  height_ = ClampedSum(int64_t{head_.height} + tail_.height, Count() * RowPitch());
 }
 
 void ImageListPart::LayOut() {
-  int32_t y = y_;
-  if (head_.sprite) head_.sprite->SetPos(x_, y);
-  y += head_.height;
-  for (Cell& cell : cells_) {
-    cell.sprite->SetPos(x_, y);
-    y += RowPitch();
+  if (head_.sprite) head_.sprite->SetPos(x_, y_);
+  for (size_t i = 0; i < cells_.size(); ++i) {
+    cells_[i].sprite->SetPos(x_, RowTop(static_cast<int32_t>(i)));
   }
-  if (tail_.sprite) tail_.sprite->SetPos(x_, y);
+  if (tail_.sprite) tail_.sprite->SetPos(x_, RowTop(static_cast<int32_t>(cells_.size())));
   UpdateSize();
 }
 
@@ -399,7 +398,8 @@ int ImageListPart::SetPosition(int32_t x, int32_t y) {
   x_ = x;
   y_ = y;
   LayOut();
-  return 0;
+  // Kept for the cells to come, but there was nothing to move.
+  return cells_.empty() ? 1 : 0;
 }
 
 void ImageListPart::SetVisible(bool visible) {
@@ -437,7 +437,7 @@ int ImageListPart::SetItemState(int32_t index, int state) {
   if (index < 0 || index >= static_cast<int32_t>(cells_.size())) return 1;
   Sprite& sprite = *cells_[index].sprite;
   if (!hasPressedLook_ && !HasFramePictures() && (pressedX_ || pressedY_)) {
-    int32_t rowY = y_ + head_.height + index * RowPitch();
+    const int32_t rowY = RowTop(index);
     bool pressed = state == kLookPressed;
     sprite.SetPos(x_ + (pressed ? pressedX_ : 0), rowY + (pressed ? pressedY_ : 0));
   }
@@ -468,24 +468,25 @@ bool ImageListPart::IsOnHandle(int32_t x, int32_t y) const {
     return false;
   }
   const ImageSurface* picture = nullptr;
-  int32_t px = x;
-  int32_t py = y;
+  const int64_t pitch = RowPitch();
+  int64_t py = y;
   if (y < head_.height) {
     picture = head_.surface.get();
   } else {
+    if (pitch < 1) return false;  // a template brought the rows together
     py = y - head_.height;
-    int32_t row = py / RowPitch();
+    const int64_t row = py / pitch;
     if (row < Count()) {
-      py -= row * RowPitch();
+      py -= row * pitch;
       if (py >= cellHeight_) return false;  // between two rows
       picture = cellTemplate_.get();
     } else {
-      py -= Count() * RowPitch();
+      py -= Count() * pitch;
       picture = tail_.surface.get();
     }
   }
   if (!picture) return false;
-  uint32_t pixel = picture->GetPixel(px, py);
+  uint32_t pixel = picture->GetPixel(x, static_cast<int32_t>(py));
   // Outside the picture is not on the handle.
   if (pixel == kNoPixel) return false;
   return (pixel >> 24) >= draggable_;
@@ -494,12 +495,14 @@ bool ImageListPart::IsOnHandle(int32_t x, int32_t y) const {
 int32_t ImageListPart::ItemAt(int32_t x, int32_t y) const {
   if (PointerGuarded() || cells_.empty()) return -1;
   if (x < marginLeft_ || x >= width_ - marginRight_) return -1;
-  int32_t rowY = y - head_.height;
-  if (rowY < 0) return -1;
-  int32_t index = rowY / RowPitch();
-  if (index >= static_cast<int32_t>(cells_.size())) return -1;
-  int32_t inRow = rowY - index * RowPitch();
-  if (inRow < marginTop_ || inRow >= cellHeight_ - marginBottom_) return -1;
+  const int64_t rowY = int64_t{y} - head_.height;
+  const int64_t pitch = RowPitch();
+  if (rowY < 0 || pitch < 1) return -1;  // a template may bring the rows together
+  const int64_t row = rowY / pitch;
+  if (row >= static_cast<int64_t>(cells_.size())) return -1;
+  const auto index = static_cast<int32_t>(row);
+  const int64_t inRow = rowY - row * pitch;
+  if (inRow < marginTop_ || inRow >= int64_t{cellHeight_} - marginBottom_) return -1;
   if (lastLookX_ != 0 && cells_[index].sprite->GetSourceRect().left == lastLookX_) return -1;
   if (!IsItemEnabled(index)) return -1;
   return index;
@@ -510,6 +513,8 @@ int ImageListPart::Setup(DisplayObjectList* target, int32_t order, int32_t value
                          TextRenderer* renderer, int32_t group) {
   ReleaseCells();
   if (!renderer) return 1;
+  // Rows closer than a pixel would never advance: the hit tests divide by the pitch.
+  if (int64_t{cellHeight} + (HasFramePictures() ? 0 : int64_t{spacing}) < 1) return 1;
   target_ = target;
   order_ = order;
   valueA_ = valueA;
@@ -773,7 +778,7 @@ int ImageListPart::AddCell(const char* label, const char* tooltip, bool disabled
   DrawCell(index, surface.get());
   auto sprite = std::make_unique<Sprite>();
   Rect first{0, 0, cellWidth_, cellHeight_};
-  sprite->SetImage(surface.get(), &first, x_, y_ + head_.height + index * RowPitch());
+  sprite->SetImage(surface.get(), &first, x_, RowTop(index));
   sprite->SetDrawMode(kBlendAlpha);
   cells_.push_back({std::move(surface), std::move(sprite)});
   Place(cells_.back().sprite.get());

@@ -50,6 +50,9 @@ constexpr int32_t kPointerGuard = 3;
 class ImageListPartBase : public UiControl {
  public:
   ~ImageListPartBase() override;
+  void ForgetGone(const void* object) override {
+    if (renderer_ == object) renderer_ = nullptr;
+  }
 
   int32_t GetWidth() const override { return width_; }
   int32_t GetHeight() const override { return height_; }
@@ -90,6 +93,7 @@ class ImageListPartBase : public UiControl {
     fillColor_ = color;
   }
   void SetFillMode(uint8_t mode) { fillMode_ = mode; }
+  void SetRenderer(TextRenderer* renderer) { renderer_ = renderer; }
   void SetShowReadColors(bool show) { showReadColors_ = show; }
   bool ShowsReadColors() const { return showReadColors_; }
   // The first of the two values given at set-up, kept for the script.
@@ -101,6 +105,8 @@ class ImageListPartBase : public UiControl {
   }
   void StopDragging() { dragging_ = false; }
   void SetLocked(bool locked) { locked_ = locked; }
+  // The items take the pointer where it rests, without waiting for it to move.
+  void ClearPointerGuard() { pointerGuard_ = false; }
   bool IsLocked() const { return locked_; }
   int AddItem(const char* label, bool disabled, int32_t key, const char* actionText1,
               int32_t actionValue, const char* actionText2, const char* tooltip,
@@ -118,7 +124,7 @@ class ImageListPartBase : public UiControl {
   bool IsItemEnabled(int32_t index) const;
   bool IsRead(int32_t itemIndex, int32_t cellIndex) const;
   void WriteWord(uint32_t address, int32_t value);
-  // Leaves the current item, hiding its tooltip and restarting the wait.
+  // Leaves the current item, hiding its tooltip and restarting the wait; then there is none.
   void LeaveCurrent();
   int32_t NextEnabled(int32_t from, int step) const;
   bool PointerGuarded() const { return pointerGuard_; }
@@ -148,10 +154,10 @@ class ImageListPartBase : public UiControl {
   struct Gradation {
     uint32_t top, bottom;
   };
-  Gradation normalGradation_{0xFFFFFF, 0xFFFFFF};
-  Gradation readGradation_{0x8FDFDF, 0x8FDFDF};
-  Gradation hoverGradation_{0xFFF000, 0xFFF000};
-  Gradation disabledGradation_{0x909090, 0x909090};
+  Gradation normalGradation_{0xFFEB00, 0xFF4646};
+  Gradation readGradation_{0x00FFEB, 0x26DD26};
+  Gradation hoverGradation_{0xFFFF46, 0xFF9292};
+  Gradation disabledGradation_{0xB0B0B0, 0x595959};
   std::vector<std::unique_ptr<ChoiceAction>> items_;
   BitSet* readFlags_ = nullptr;
   int32_t readBase_ = 0;
@@ -179,6 +185,10 @@ class ImageListPartBase : public UiControl {
 class ImageListPart : public ImageListPartBase {
  public:
   ~ImageListPart() override;
+  void ForgetGone(const void* object) override {
+    ImageListPartBase::ForgetGone(object);
+    if (target_ == object) target_ = nullptr;
+  }
 
   int GetKind() const override { return kKindImageList; }
   int32_t GetX() const override { return x_; }
@@ -232,7 +242,14 @@ class ImageListPart : public ImageListPartBase {
     std::unique_ptr<ImageSurface> overlay, mask, mask0;
   };
   bool HasFramePictures() const { return head_.sprite || tail_.sprite; }
-  int32_t RowPitch() const { return cellHeight_ + (HasFramePictures() ? 0 : spacing_); }
+  // From one row's top to the next: the cell height, and the spacing without head and tail.
+  int64_t RowPitch() const {
+    return int64_t{cellHeight_} + (HasFramePictures() ? 0 : int64_t{spacing_});
+  }
+  // The top of a row on the screen, kept in 32 bits.
+  int32_t RowTop(int32_t index) const {
+    return ClampedSum(int64_t{y_} + head_.height, index * RowPitch());
+  }
   void DrawCell(int32_t index, ImageSurface* surface);
   void RedrawPlain();
   void Compose(ImageSurface* picture, const Sources& sources) const;

@@ -37,6 +37,10 @@ std::string ImeModeLabel(bool open, uint32_t conversion, uint32_t sentence);
 class ImeIndicatorBase {
  public:
   virtual ~ImeIndicatorBase() = default;
+  // As the parts do: the font or the list is being destroyed.
+  virtual void ForgetGone(const void* object) {
+    if (font_ == object) font_ = nullptr;
+  }
   virtual void Release() = 0;
   virtual int32_t GetX() const = 0;
   virtual int32_t GetY() const = 0;
@@ -65,6 +69,10 @@ class ImeIndicatorBase {
 class ImeIndicator : public ImeIndicatorBase {
  public:
   ~ImeIndicator() override;
+  void ForgetGone(const void* object) override {
+    ImeIndicatorBase::ForgetGone(object);
+    if (list_ == object) list_ = nullptr;
+  }
 
   void Release() override;
   int32_t GetX() const override { return sprite_.GetX(); }

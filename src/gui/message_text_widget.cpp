@@ -633,6 +633,7 @@ void MessageTextWidget::PlaceGlyph(const TypedGlyph& glyph, ImageSurface* target
 
 int MessageTextWidget::PlaceTyped(const TypedGlyph& glyph, ImageSurface* target, bool draw) {
   int result = kBreakNone;
+  if (!mainRenderer_) return result;  // its renderer was destroyed
   if (autoWrap_) {
     result = ApplyLineBreak(glyph.kinsokuChar, glyph.wide);
     if (result == kBreakPageFull) return result;

@@ -77,6 +77,10 @@ class MessageTextWidget : public MessageTextWidgetBase {
  public:
   MessageTextWidget();
   ~MessageTextWidget() override;
+  void ForgetGone(const void* object) override {
+    MessageTextWidgetBase::ForgetGone(object);
+    if (list_ == object) list_ = nullptr;
+  }
 
   int32_t GetX() const override { return sprite_.GetX(); }
   int32_t GetY() const override { return sprite_.GetY(); }

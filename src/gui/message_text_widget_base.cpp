@@ -51,6 +51,11 @@ const char* TextOrNull(const std::string& text) {
 
 }  // namespace
 
+void MessageTextWidgetBase::ForgetGone(const void* object) {
+  if (mainRenderer_ == object) mainRenderer_ = nullptr;
+  if (rubyRenderer_ == object) rubyRenderer_ = nullptr;
+}
+
 MessageTextWidgetBase::~MessageTextWidgetBase() {
   RemoveAllItems();
 }

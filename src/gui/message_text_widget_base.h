@@ -62,6 +62,7 @@ class MessageTextWidgetBase : public UiControl {
  public:
   MessageTextWidgetBase() = default;
   ~MessageTextWidgetBase() override;
+  void ForgetGone(const void* object) override;
 
   int GetKind() const override { return kKindTextWindow; }
   int32_t GetWidth() const override { return width_; }

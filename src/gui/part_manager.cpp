@@ -2,13 +2,27 @@
 
 #include <algorithm>
 
+#include "common/gone_notice.h"
 #include "graphics/surface/composition_layer.h"
 #include "gui/pointer_manager.h"
 
 namespace bw {
 
+PartManager::PartManager() : listenThread_(std::this_thread::get_id()) {
+  AddGoneListener(&PartManager::OnGone, this);
+}
+
 PartManager::~PartManager() {
+  RemoveGoneListener(&PartManager::OnGone, this);
   DeleteAll();
+}
+
+void PartManager::OnGone(const void* object, void* self) {
+  auto* manager = static_cast<PartManager*>(self);
+  if (std::this_thread::get_id() != manager->listenThread_) return;
+  if (object == manager->targetLayer_) manager->SetTarget(nullptr);
+  for (const auto& part : manager->parts_) part->ForgetGone(object);
+  if (manager->imeIndicator_) manager->imeIndicator_->ForgetGone(object);
 }
 
 void PartManager::SetTarget(CompositionLayer* layer) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <list>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "common/global.h"
@@ -42,7 +43,7 @@ constexpr int kDeleteNotListed = 2;
 
 class PartManager {
  public:
-  PartManager() = default;
+  PartManager();
   PartManager(const PartManager&) = delete;
   PartManager& operator=(const PartManager&) = delete;
   virtual ~PartManager();
@@ -134,14 +135,6 @@ class PartManager {
   void DeleteGroup(int32_t group, bool invert);
   void DeleteAll();
   size_t PartCount() const { return parts_.size(); }
-  // The first part that match accepts, or null.
-  template <typename Match>
-  UiControl* FindPart(Match&& match) const {
-    for (const auto& part : parts_) {
-      if (match(*part)) return part.get();
-    }
-    return nullptr;
-  }
   bool Holds(const UiControl* part) const;
 
  protected:
@@ -159,6 +152,11 @@ class PartManager {
   // Destroys the parts, then clears them as the neighbours of the parts left and of the other
   // controls of their pointer managers, so no control keeps a destroyed neighbour.
   void DestroyParts(std::list<std::unique_ptr<UiControl>> doomed);
+  // The manager lets go of its target layer, the parts and the mode indicator of a text
+  // renderer or display list, as it is destroyed. Heard on the thread that made the manager,
+  // which runs the parts.
+  static void OnGone(const void* object, void* self);
+  std::thread::id listenThread_;
   void ApplyScrollSettings(ScrollContainerBase* bar) const;
 
   uint8_t scrollArrowByteA_ = kPageBackAction;

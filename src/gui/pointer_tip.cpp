@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/gone_notice.h"
 #include "graphics/surface/composition_layer.h"
 #include "graphics/text/text_renderer.h"
 #include "gui/click_action.h"
@@ -42,10 +43,20 @@ constexpr int kBlendAlpha = 2;
 
 }  // namespace
 
-PointerTip::PointerTip() = default;
+PointerTip::PointerTip() : listenThread_(std::this_thread::get_id()) {
+  AddGoneListener(&PointerTip::OnGone, this);
+}
 
 PointerTip::~PointerTip() {
+  RemoveGoneListener(&PointerTip::OnGone, this);
   if (DisplayObjectList* list = tooltipSprite_.GetOwnerList()) list->Remove(&tooltipSprite_);
+}
+
+void PointerTip::OnGone(const void* object, void* self) {
+  auto* tip = static_cast<PointerTip*>(self);
+  if (std::this_thread::get_id() != tip->listenThread_) return;
+  if (tip->tooltipFont_ == object) tip->tooltipFont_ = nullptr;
+  if (tip->tooltipLayer_ == object) tip->tooltipLayer_ = nullptr;
 }
 
 void PointerTip::OnFired(UiControl* control, int32_t /*value*/) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <thread>
 
 #include "common/global.h"
 #include "graphics/surface/image_surface.h"
@@ -31,7 +32,8 @@ class ControlEventSink {
  public:
   virtual ~ControlEventSink() = default;
   virtual void OnFired(UiControl* control, int32_t value) = 0;
-  virtual void OnNotice(int32_t /*value*/) {}
+  // A bar asked to step on past its end, or with nothing to scroll.
+  virtual void OnScrollEnd(UiControl* /*bar*/) {}
 };
 
 class PointerTip : public PointerManager, public ControlEventSink {
@@ -79,10 +81,14 @@ class PointerTip : public PointerManager, public ControlEventSink {
 
  private:
   void PlaceTooltip(int32_t x, int32_t y);
+  // The tooltip's font and layer go as they are destroyed; heard on the thread that made the
+  // tip.
+  static void OnGone(const void* object, void* self);
 
   GuiServices* services_ = nullptr;
   CompositionLayer* tooltipLayer_ = nullptr;
   TextRenderer* tooltipFont_ = nullptr;
+  std::thread::id listenThread_;
   ImageSurface tooltipSurface_;
   Sprite tooltipSprite_;
   int cursorState_ = 0;

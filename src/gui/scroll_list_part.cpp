@@ -79,6 +79,11 @@ bool LoadPicture(ImageSurface* picture, const char* file) {
 
 ScrollContainerBase::~ScrollContainerBase() = default;
 
+void ScrollContainerBase::ForgetGone(const void* object) {
+  if (backButton_) backButton_->ForgetGone(object);
+  if (forwardButton_) forwardButton_->ForgetGone(object);
+}
+
 int32_t ScrollContainerBase::BackLength() const {
   if (!backButton_) return 0;
   return vertical_ ? backButton_->GetHeight() : backButton_->GetWidth();
@@ -458,8 +463,12 @@ int ScrollListPart::SetThumbPosition(int64_t pixels) {
 }
 
 int ScrollListPart::Step(bool forward) {
-  if (thumbPos_ < 0) return kScrollUnchanged;
+  if (thumbPos_ < 0) {
+    if (forward && eventSink_) eventSink_->OnScrollEnd(this);
+    return kScrollUnchanged;
+  }
   const int32_t pos = forward ? std::min(scrollPos_ + 1, scrollMax_) : std::max(scrollPos_ - 1, 0);
+  if (forward && pos == scrollPos_ && eventSink_) eventSink_->OnScrollEnd(this);
   const int32_t thumb = Scale(thumbMax_, pos, scrollMax_);
   if (thumb != thumbPos_) {
     thumbPos_ = thumb;

@@ -48,6 +48,8 @@ constexpr uint8_t kPageForwardAction = 19;
 class ScrollContainerBase : public UiControl {
  public:
   ~ScrollContainerBase() override;
+  // Its arrows borrow what it borrows.
+  void ForgetGone(const void* object) override;
 
   int GetKind() const override { return kKindScrollList; }
   int32_t GetX() const override { return x_; }
@@ -151,6 +153,10 @@ class ScrollListPart : public ScrollContainerBase {
  public:
   ScrollListPart();
   ~ScrollListPart() override;
+  void ForgetGone(const void* object) override {
+    ScrollContainerBase::ForgetGone(object);
+    if (target_ == object) target_ = nullptr;
+  }
 
   int SetPosition(int32_t x, int32_t y) override;
   void SetVisible(bool visible) override;

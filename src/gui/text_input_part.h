@@ -51,6 +51,9 @@ struct TextResultBuffer {
 
 class TextEditBase : public UiControl {
  public:
+  void ForgetGone(const void* object) override {
+    if (font_ == object) font_ = nullptr;
+  }
   int GetKind() const override { return kKindTextInput; }
   int32_t GetWidth() const override { return fieldWidth_; }
   int32_t GetHeight() const override { return fieldHeight_; }
@@ -175,6 +178,10 @@ class TextInputPart : public TextEditBase {
  public:
   TextInputPart();
   ~TextInputPart() override;
+  void ForgetGone(const void* object) override {
+    TextEditBase::ForgetGone(object);
+    if (target_ == object) target_ = nullptr;
+  }
 
   int32_t GetX() const override { return textSprite_.GetX(); }
   int32_t GetY() const override { return textSprite_.GetY(); }
@@ -203,7 +210,9 @@ class TextInputPart : public TextEditBase {
                       int32_t lineSpacing, bool border, int32_t group);
 
   const ImageSurface& TextSurface() const { return textSurface_; }
+  ImageSurface& TextSurface() { return textSurface_; }
   const Sprite& TextSprite() const { return textSprite_; }
+  Sprite& TextSprite() { return textSprite_; }
   const ColorRectObject& CaretRect() const { return caretRect_; }
   // Null without an input method context.
   const ImageSurface* CompositionSurface() const { return compositionSurface_.get(); }

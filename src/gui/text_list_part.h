@@ -29,6 +29,9 @@ constexpr uint32_t kTextListSelection = 0xC00B2BD7;
 // The picture half of the list: a 32-bit view shown by a sprite.
 class TextListView : public UiControl {
  public:
+  void ForgetGone(const void* object) override {
+    if (target_ == object) target_ = nullptr;
+  }
   ~TextListView() override;
 
   int GetKind() const override { return kKindTextListView; }
@@ -47,6 +50,8 @@ class TextListView : public UiControl {
   void OnFocusGot(UiControl* previous, bool forward) override;
 
   const ImageSurface& View() const { return view_; }
+  ImageSurface& View() { return view_; }
+  Sprite& ViewSprite() { return sprite_; }
 
  protected:
   DisplayObjectList* target_ = nullptr;
@@ -59,6 +64,11 @@ class TextListPart : public TextListView {
  public:
   TextListPart();
   ~TextListPart() override;
+  void ForgetGone(const void* object) override {
+    TextListView::ForgetGone(object);
+    scrollList_.ForgetGone(object);
+    if (renderer_ == object) renderer_ = nullptr;
+  }
 
   int GetKind() const override { return kKindTextList; }
   int SetPosition(int32_t x, int32_t y) override;

@@ -97,14 +97,20 @@ int32_t TextPanel::ShowCaption(const char* text, uint32_t duration) {
   // A GDI caption without smoothing is keyed on its back colour, not drawn with alpha.
   captionSprite_.SetDrawMode(captionImage_.GetColorKey() != kNoColorKey ? kLibOpacity
                                                                         : kCaptionBlendMode);
-  // The screen may have changed since the last caption: the sprite follows it.
+  // The screen may have changed since the last caption: the sprite follows it. Its upper list,
+  // where the scenario frame's windows and buttons stand at the front priority, is drawn last:
+  // the caption goes in front of all that stand there as it is shown.
   DisplayObjectList* shownIn = captionSprite_.GetOwnerList();
-  if (!layer || shownIn != &layer->GetList()) {
+  DisplayObjectList* upper = layer ? layer->GetSecondList() : nullptr;
+  DisplayObjectList* list = upper ? upper : layer ? &layer->GetList() : nullptr;
+  if (!list || shownIn != list || list == upper) {
     if (shownIn) shownIn->Remove(&captionSprite_);
     captionSprite_.SetAlpha(kCaptionOpacity);
-    if (!layer ||
-        layer->GetList().AddAfterEqual(&captionSprite_, kCaptionPriority, kCaptionUser) != kAddDone)
-      return kCaptionNotRendered;
+    const int added = !list ? kAddNoObject
+                      : list == upper
+                          ? list->Add(&captionSprite_, kCaptionPriority, kCaptionUser)
+                          : list->AddAfterEqual(&captionSprite_, kCaptionPriority, kCaptionUser);
+    if (added != kAddDone) return kCaptionNotRendered;
   }
   captionSprite_.SetVisible(true);
 

@@ -10,7 +10,6 @@
 namespace bw {
 
 class InputBindingTable;
-class SurfaceLayer;
 class Mouse;
 class PointerManager;
 
@@ -40,9 +39,6 @@ class UiControl : public TextInputTarget {
   ~UiControl() override;
 
   virtual int GetKind() const = 0;
-  // The surface layer that parts of kinds 7 to 10 draw into and place sprites on; null for
-  // parts without one.
-  virtual SurfaceLayer* GetImageHolder() { return nullptr; }
   virtual int32_t GetX() const = 0;
   virtual int32_t GetY() const = 0;
   virtual int32_t GetWidth() const = 0;
@@ -70,6 +66,9 @@ class UiControl : public TextInputTarget {
   uint8_t OnTextKey(uint32_t /*virtualKey*/) override { return 0; }
   uint8_t OnTextInput(const char* /*text*/, int32_t /*length*/) override { return 0; }
   virtual int OnTick(uint32_t /*now*/) { return 0; }
+  // An object the control borrows is being destroyed (the text renderer it draws with, the
+  // display list its pictures are shown in): the control lets go of it.
+  virtual void ForgetGone(const void* /*object*/) {}
 
   bool IsEnabled() const { return enabled_; }
   // Null when there is none.

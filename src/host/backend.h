@@ -110,6 +110,9 @@ class Backend {
   virtual bool MinimizeWindow(HWND /*hwnd*/, bool /*minimize*/) { return false; }
   // Keeps the window above the other windows of the desktop, or lets it go back among them.
   virtual bool SetWindowTopmost(HWND /*hwnd*/, bool /*topmost*/) { return false; }
+  // Whether the window offers to be maximised. A maximise the player asks for there reaches the
+  // window as its system command, and the window keeps its size.
+  virtual bool SetWindowMaximizable(HWND /*hwnd*/, bool /*maximizable*/) { return false; }
   // The window's sink, or null for a window the backend does not know.
   virtual PresentationSink* Sink(HWND hwnd) = 0;
 
@@ -130,6 +133,9 @@ class Backend {
   virtual bool ScreenSaverActive() { return false; }
   virtual bool SetScreenSaverActive(bool /*active*/) { return false; }
 
+  // Whether the key (a virtual key) is down on the keyboard now, as the platform knows it with
+  // the events not yet taken; false where it cannot tell. Event thread only.
+  virtual bool KeyDownNow(int /*virtualKey*/) { return false; }
   // Event thread: gives the platform the cursor's shape, visibility and keyboard grab.
   virtual void ApplyCursor(const CursorState& state) = 0;
   // Turns the platform's text input (and its input method) on or off.

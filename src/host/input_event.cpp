@@ -78,6 +78,8 @@ bool DeliverInputEvent(HWND hwnd, const InputEvent& event) {
       return InvalidateWindow(hwnd);
     case InputEventKind::kClose:
       return PostMessage(hwnd, WM_CLOSE, 0, 0);
+    case InputEventKind::kMaximize:
+      return PostMessage(hwnd, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
     case InputEventKind::kDropFiles: {
       HDROP drop = CreateDrop(event.files);
       if (!drop) return false;

@@ -21,6 +21,7 @@ enum class InputEventKind {
   kActivate,
   kPaint,
   kClose,
+  kMaximize,  // the platform's maximise: the window's system command
   kQuit,
   kDropFiles,
 };

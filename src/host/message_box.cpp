@@ -24,10 +24,15 @@ int MessageBoxDefaultAnswer(uint32_t style) {
   return buttons[index < buttons.size() ? index : 0];
 }
 
+void EchoMessage(std::string_view titleCp932, std::string_view textCp932) {
+  std::fprintf(stderr, "[%s] %s\n", Cp932ToUtf8Lenient(titleCp932).c_str(),
+               Cp932ToUtf8Lenient(textCp932).c_str());
+  std::fflush(stderr);
+}
+
 int MessageBox(HWND owner, std::string_view textCp932, std::string_view titleCp932, uint32_t style) {
   MessageBoxRequest request{owner, Cp932ToUtf8Lenient(titleCp932), Cp932ToUtf8Lenient(textCp932), style};
-  std::fprintf(stderr, "[%s] %s\n", request.title.c_str(), request.text.c_str());
-  std::fflush(stderr);
+  EchoMessage(titleCp932, textCp932);
   // Our own dialog host draws the box where it can; the backend's box is the fall-back.
   int answer = 0;
   DialogHost* dialogs = CurrentDialogHost();

@@ -12,4 +12,7 @@ namespace bw::host {
 
 int MessageBox(HWND owner, std::string_view textCp932, std::string_view titleCp932, uint32_t style);
 
+// What every box says also goes to standard error, as "[title] text" in UTF-8.
+void EchoMessage(std::string_view titleCp932, std::string_view textCp932);
+
 }  // namespace bw::host

@@ -509,8 +509,9 @@ LRESULT DispatchMessage(const MSG& msg) {
   return CallProc(msg.hwnd, msg.message, msg.wParam, msg.lParam);
 }
 
-LRESULT DefWindowProc(HWND hwnd, uint32_t message, WPARAM, LPARAM) {
+LRESULT DefWindowProc(HWND hwnd, uint32_t message, WPARAM wParam, LPARAM) {
   if (message == WM_CLOSE) DestroyWindow(hwnd);
+  if (message == WM_HOST_SET_MAXIMIZABLE) SetWindowMaximizable(hwnd, wParam != 0);
   return 0;
 }
 
@@ -582,6 +583,15 @@ bool GetWindowRect(HWND hwnd, Rect* rect) {
 bool SetWindowTopmost(HWND hwnd, bool topmost) {
   Backend* backend = NativeBackendFor(hwnd);
   return backend && backend->SetWindowTopmost(hwnd, topmost);
+}
+
+bool SetWindowMaximizable(HWND hwnd, bool maximizable) {
+  if (Backend* backend = NativeBackendFor(hwnd))
+    return backend->SetWindowMaximizable(hwnd, maximizable);
+  bool native = false;
+  WithWindow(hwnd, [&native](WindowEntry& window) { native = window.native; });
+  return native && !IsEventThread() &&
+         PostMessage(hwnd, WM_HOST_SET_MAXIMIZABLE, maximizable ? 1 : 0, 0);
 }
 
 bool MinimizeWindow(HWND hwnd, bool minimize) {

@@ -45,6 +45,8 @@ bool GetWindowRect(HWND hwnd, Rect* rect);
 bool MinimizeWindow(HWND hwnd, bool minimize);
 // False where the platform cannot keep a window above the others.
 bool SetWindowTopmost(HWND hwnd, bool topmost);
+// From any thread: another thread's request is carried out on the window's thread.
+bool SetWindowMaximizable(HWND hwnd, bool maximizable);
 bool IsIconic(HWND hwnd);
 
 // A small id of the calling thread, never 0.

@@ -88,6 +88,9 @@ constexpr uint32_t WM_APP_MOVIE = 0x9006;
 constexpr uint32_t WM_APP_IME = 0x9007;
 constexpr uint32_t WM_APP_TEXT_INPUT = 0x9008;
 constexpr uint32_t WM_APP_MESSAGE_DIALOG = 0x9009;
+// The host's own request, posted by a thread other than the window's and carried out there by
+// the default procedure: wParam 1 offers maximising, 0 takes it away.
+constexpr uint32_t WM_HOST_SET_MAXIMIZABLE = 0x9100;
 
 // WM_SYSCOMMAND's commands (low four bits are the system's own).
 constexpr uint32_t SC_SIZE = 0xF000;

@@ -4,11 +4,17 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <system_error>
 
 namespace bw::host {
 
 namespace {
+
+constexpr const char* kElfMagic =
+    "\x7f"
+    "ELF";
 
 // Reads the first bytes; a file that cannot be read answers empty.
 std::string FileMagic(const std::string& path) {
@@ -32,7 +38,7 @@ bool HasDllSuffix(const std::string& path) {
 HMODULE LoadLibrary(const std::string& path) {
   if (path.empty()) return nullptr;
   std::string magic = FileMagic(path);
-  bool elf = magic == "\x7f" "ELF";
+  bool elf = magic == kElfMagic;
   // A Windows module is never handed to the loader: some of them look enough like a library to
   // get far before failing.
   if (magic.compare(0, 2, "MZ") == 0 || (HasDllSuffix(path) && !elf)) {
@@ -57,5 +63,11 @@ FARPROC GetProcAddress(HMODULE module, const char* name) {
 }
 
 bool FreeLibrary(HMODULE module) { return module && dlclose(module) == 0; }
+
+ModuleFile ClassifyModuleFile(const std::string& path) {
+  std::error_code ec;
+  if (path.empty() || !std::filesystem::is_regular_file(path, ec)) return ModuleFile::kMissing;
+  return FileMagic(path) == kElfMagic ? ModuleFile::kNative : ModuleFile::kForeign;
+}
 
 }  // namespace bw::host

@@ -17,4 +17,9 @@ HMODULE LoadLibrary(const std::string& path);
 FARPROC GetProcAddress(HMODULE module, const char* name);
 bool FreeLibrary(HMODULE module);
 
+// What a file is to the loader: missing (or not a regular file), a native shared object, or
+// any other file (a Windows module among them).
+enum class ModuleFile { kMissing, kNative, kForeign };
+ModuleFile ClassifyModuleFile(const std::string& path);
+
 }  // namespace bw::host

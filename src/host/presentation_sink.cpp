@@ -1,5 +1,6 @@
 #include "host/presentation_sink.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace bw::host {
@@ -18,6 +19,10 @@ size_t FrameBytes(int32_t width, int32_t height, int32_t pitch) {
   const size_t row = static_cast<size_t>(width) * kBytesPerPixel;
   if (pitch < 0 || static_cast<size_t>(pitch) < row) return 0;
   return static_cast<size_t>(pitch) * static_cast<size_t>(height - 1) + row;
+}
+Rect Bounds(const Rect& a, const Rect& b) {
+  return Rect{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+              std::max(a.bottom, b.bottom)};
 }
 }  // namespace
 
@@ -89,7 +94,7 @@ bool PresentationSink::HandOver(const uint8_t* bgra, int32_t width, int32_t heig
 }
 
 bool PresentationSink::HandOver(SharedPixels pixels, int32_t width, int32_t height, int32_t pitch,
-                                ScaleFilter filter) {
+                                ScaleFilter filter, const Rect& changed) {
   const size_t bytes = FrameBytes(width, height, pitch);
   if (bytes == 0 || pixels.Size() < bytes) return false;
   FrameView replaced;
@@ -97,7 +102,9 @@ bool PresentationSink::HandOver(SharedPixels pixels, int32_t width, int32_t heig
     std::lock_guard<std::mutex> guard(pendingLock_);
     replaced = std::move(pending_);
     const uint8_t* bgra = pixels.Data();
-    pending_ = FrameView{bgra, width, height, pitch, filter, std::move(pixels)};
+    // A frame replaced before it was shown leaves its changes to the one that replaces it.
+    const Rect reaches = hasPending_ ? Bounds(replaced.changed, changed) : changed;
+    pending_ = FrameView{bgra, width, height, pitch, filter, std::move(pixels), reaches};
     hasPending_ = true;
   }
   NotifyPending();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <mutex>
 #include <vector>
 
@@ -20,8 +21,13 @@ struct Frame {
   ScaleFilter filter = ScaleFilter::kNearest;
 };
 
+// Where a frame may differ from the one shown before it, when nothing narrower is known.
+constexpr Rect kWholeFrame{0, 0, std::numeric_limits<int32_t>::max(),
+                           std::numeric_limits<int32_t>::max()};
+
 // A frame as a sink is shown it: rows pitch bytes apart. With pixels, the bytes stay as they are
-// for as long as the sink holds that handle; without, they are good only while Show runs.
+// for as long as the sink holds that handle; without, they are good only while Show runs. Outside
+// changed it is the frame shown before (when that had the same size).
 struct FrameView {
   const uint8_t* bgra = nullptr;
   int32_t width = 0;
@@ -29,6 +35,7 @@ struct FrameView {
   int32_t pitch = 0;
   ScaleFilter filter = ScaleFilter::kNearest;
   SharedPixels pixels;
+  Rect changed = kWholeFrame;
 };
 
 // The largest rectangle of the source's aspect that fits the target, centred; empty when either
@@ -55,9 +62,10 @@ class PresentationSink {
   // not yet shown is replaced. False for a size or pitch that does not fit.
   bool HandOver(const uint8_t* bgra, int32_t width, int32_t height, int32_t pitch, ScaleFilter filter);
   // The same without a copy: the pixels are held, and whoever drew them writes the next frame
-  // elsewhere while they are. False also when the block is too small for the frame.
+  // elsewhere while they are. changed bounds where the frame differs from the one handed over
+  // before. False also when the block is too small for the frame.
   bool HandOver(SharedPixels pixels, int32_t width, int32_t height, int32_t pitch,
-                ScaleFilter filter);
+                ScaleFilter filter, const Rect& changed = kWholeFrame);
   // Any thread: the frame on screen stays for another turn because nothing in it changed. A sink
   // that counts frames counts it at the next pump like a frame shown; a frame handed over and not
   // yet shown stands for it.

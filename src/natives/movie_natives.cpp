@@ -167,17 +167,19 @@ int32_t MovieResume(NativeArgs& a) {
   });
 }
 
-// 639
+// 639: a size past 32 bits stops at the largest.
 int32_t MovieSetRect(NativeArgs& a) {
   const Rect r{a.I32(0), a.I32(1), a.I32(2), a.I32(3)};
+  const int32_t width = ClampedSum(r.right, -int64_t{r.left});
+  const int32_t height = ClampedSum(r.bottom, -int64_t{r.top});
   return OnMovie(a, kMovieNone, [&]<typename M>(M& m) -> int32_t {
     if constexpr (std::is_same_v<M, MovieObject>) {
       return m.SetRect(r);
     } else if constexpr (std::is_same_v<M, MoviePrimControl>) {
-      m.SetSizeAndPosition(r.right - r.left, r.bottom - r.top, r.left, r.top);
+      m.SetSizeAndPosition(width, height, r.left, r.top);
       return 0;
     } else {
-      m.SetZoomAndPos(r.right - r.left, r.bottom - r.top, r.left, r.top);
+      m.SetZoomAndPos(width, height, r.left, r.top);
       return 0;
     }
   });
@@ -247,11 +249,13 @@ int32_t MovieSetRate(NativeArgs& a) {
   return OnMovie(a, kMovieNone, [&](MovieWrapper& m) { return m.SetRate(rate); });
 }
 
-// 651: the sprite movie for the sprite natives.
+// 651: the sprite movie as a display object for the sprite natives, which place, show and list
+// it like any; it stays the movie natives' own, so no destroy native reaches it (it is none of
+// the display manager's) and its handle reads null once the movie closes.
 int32_t MovieGetSprite(NativeArgs& a) {
   MovieSpriteControl* sprite = State(a).sprite.get();
   if (!sprite) return 0;
-  return static_cast<int32_t>(a.Host().Handles().HandleOf(ScriptObjectType::kMovieSprite,
+  return static_cast<int32_t>(a.Host().Handles().HandleOf(ScriptObjectType::kDisplayObject,
                                                           static_cast<DisplayObject*>(sprite)));
 }
 

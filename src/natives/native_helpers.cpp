@@ -10,6 +10,7 @@
 #include "graphics/surface/composition_layer.h"
 #include "graphics/surface/sprite.h"
 #include "gui/button_part.h"
+#include "gui/cell_image_part.h"
 #include "gui/check_part.h"
 #include "gui/color_box_part.h"
 #include "gui/image_list_part.h"
@@ -17,6 +18,7 @@
 #include "gui/message_text_widget_base.h"
 #include "gui/script_text.h"
 #include "gui/scroll_list_part.h"
+#include "gui/text_input_part.h"
 #include "gui/text_list_part.h"
 #include "input/pointer_move_task.h"
 #include "platform/timer_service.h"
@@ -182,8 +184,12 @@ DisplayObject* GetPartSprite(UiControl* part, int32_t index) {
   switch (KindOf(part)) {
     case kKindPushButton:
       return &static_cast<ButtonPart*>(part)->GetSprite();
+    case kKindCheckButton:
+      return &static_cast<CheckPart*>(part)->GetSprite();
     case kKindColorBox:
       return &static_cast<ColorBoxPart*>(part)->Rect();
+    case kKindTextInput:
+      return &static_cast<TextInputPart*>(part)->TextSprite();
     case kKindTextWindow:
     case kKindScriptText: {
       MessageTextWidget* window = PagedWindow(part);
@@ -193,6 +199,9 @@ DisplayObject* GetPartSprite(UiControl* part, int32_t index) {
       // The list owns its sprites; only the query is const.
       return const_cast<Sprite*>(
           static_cast<ImageListPart*>(part)->GetCellSprite(ListIndex(index)));
+    case kKindTextListView:
+    case kKindTextList:
+      return &static_cast<TextListView*>(part)->ViewSprite();
     default:
       return nullptr;
   }
@@ -202,6 +211,10 @@ ImageSurface* GetPartSurface(UiControl* part, int32_t index) {
   switch (KindOf(part)) {
     case kKindPushButton:
       return static_cast<ButtonPart*>(part)->GetCells();
+    case kKindCheckButton:
+      return static_cast<CheckPart*>(part)->GetPicture();
+    case kKindTextInput:
+      return &static_cast<TextInputPart*>(part)->TextSurface();
     case kKindTextWindow:
     case kKindScriptText: {
       MessageTextWidget* window = PagedWindow(part);
@@ -211,7 +224,9 @@ ImageSurface* GetPartSurface(UiControl* part, int32_t index) {
       return const_cast<ImageSurface*>(static_cast<ImageListPart*>(part)->GetCellSurface(index));
     case kKindTextListView:
     case kKindTextList:
-      return const_cast<ImageSurface*>(&static_cast<TextListView*>(part)->View());
+      return &static_cast<TextListView*>(part)->View();
+    case kKindCellImage:
+      return &static_cast<CellImagePart*>(part)->Map();
     default:
       return nullptr;
   }
@@ -221,6 +236,8 @@ int32_t SetPartValue(UiControl* part, int32_t value, const char* text) {
   switch (KindOf(part)) {
     case kKindCheckButton:
       return static_cast<CheckPart*>(part)->SetChecked(value != 0) ? 1 : 0;
+    case kKindTextInput:
+      return static_cast<TextInputPart*>(part)->SetText(text);
     case kKindScrollList:
       return static_cast<ScrollListPart*>(part)->SetScrollPosition(value);
     case kKindTextWindow:
@@ -228,6 +245,8 @@ int32_t SetPartValue(UiControl* part, int32_t value, const char* text) {
       return 0;
     case kKindTextList:
       return static_cast<TextListPart*>(part)->SelectLine(value);
+    case kKindCellImage:
+      return static_cast<CellImagePart*>(part)->FocusCellByIndex(static_cast<uint32_t>(value));
     default:
       return kPartRefused;
   }
@@ -242,31 +261,60 @@ int32_t GetPartValue(UiControl* part) {
     case kKindScrollList:
       return static_cast<ScrollListPart*>(part)->GetScrollPos();
     case kKindImageList:
-      return static_cast<ImageListPart*>(part)->GetValueA();
+      return static_cast<ImageListPartBase*>(part)->GetValueA();
     case kKindTextList:
       return static_cast<TextListPart*>(part)->GetSelectedLine();
+    case kKindCellImage:
+      return static_cast<CellImagePart*>(part)->GetActiveCell();
     default:
       return kPartRefused;
   }
 }
 
+const std::string* GetPartText(UiControl* part) {
+  if (KindOf(part) != kKindTextInput) return nullptr;
+  const auto* field = static_cast<TextInputPart*>(part);
+  return field->HasText() ? &field->Text() : nullptr;
+}
+
 int32_t SetPartFlag(UiControl* part, uint32_t flag) {
-  if (KindOf(part) != kKindPushButton) return kPartRefused;
-  static_cast<ButtonPart*>(part)->SetBoxHit(flag != 0);
-  return 0;
+  switch (KindOf(part)) {
+    case kKindPushButton:
+      static_cast<ButtonPart*>(part)->SetBoxHit(flag != 0);
+      return 0;
+    case kKindCheckButton:
+      static_cast<CheckPart*>(part)->SetBoxHit(flag != 0);
+      return 0;
+    case kKindScrollList:
+      static_cast<ScrollListPart*>(part)->SetRectHitTest(flag != 0);
+      return 0;
+    default:
+      return kPartRefused;
+  }
 }
 
 int32_t SetPartOption(UiControl* part, uint32_t flag) {
-  const int kind = KindOf(part);
-  if (IsTextWindowKind(kind)) {
-    static_cast<MessageTextWidgetBase*>(part)->SetDecided(flag != 0);
-    return 0;
+  const bool on = flag != 0;
+  switch (KindOf(part)) {
+    case kKindCheckButton:
+      static_cast<CheckPart*>(part)->SetChecked(on);
+      return 0;
+    case kKindTextInput:
+      static_cast<TextInputPart*>(part)->SetLocked(on);
+      return 0;
+    case kKindTextWindow:
+    case kKindScriptText:
+      static_cast<MessageTextWidgetBase*>(part)->SetDecided(on);
+      return 0;
+    case kKindImageList:
+      static_cast<ImageListPart*>(part)->SetShowReadColors(on);
+      return 0;
+    case kKindCellImage:
+      static_cast<CellImagePart*>(part)->SetLocked(on);
+      return 0;
+    default:
+      return kPartRefused;
   }
-  if (kind == kKindImageList) {
-    static_cast<ImageListPart*>(part)->SetShowReadColors(flag != 0);
-    return 0;
-  }
-  return kPartRefused;
 }
 
 void FeedTextWindow(MessageTextWidgetBase& window, const char* text) {

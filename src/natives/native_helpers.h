@@ -96,24 +96,32 @@ int32_t LoadSpriteImage(Sprite* sprite, ImageSurface* surface, const char* file,
 int32_t SetupSpriteFromSurface(Sprite* sprite, ImageSurface* surface, int32_t blendMode,
                                int32_t alpha, const SpritePlacement& place);
 
-// Per-kind access to a GUI part for kinds 0, 2, 5, 6 and the script text (111), which answers as
-// a text window; a null part and the other kinds answer null or -1.
+// Per-kind access to a GUI part; the script text (111) answers as a text window, and a null
+// part or a kind a row does not name answers null or -1.
 constexpr int32_t kPartRefused = -1;
-// The part's display object (a text window's page sprite); for an image list -1 its head's
-// sprite, -2 its tail's, else a cell's.
+// The part's display object: a button's, check's, colour box's or list box's, a text field's
+// text sprite, a text window's page sprite; for an image list -1 its head's sprite, -2 its
+// tail's, else a cell's.
 DisplayObject* GetPartSprite(UiControl* part, int32_t index);
+// The part's picture: a button's cells, a check's file picture, a text field's text, a text
+// window's page, an image list's cell, a list box's view, a cell image's map.
 ImageSurface* GetPartSurface(UiControl* part, int32_t index);
 // The part's kind; -1 for no part.
 int KindOf(const UiControl* part);
-// A check part is checked or cleared, a scroll bar moved, a list box's line selected; a text
+// A check part is checked or cleared, a text field given text (a null text is refused), a scroll
+// bar moved, a list box's line selected, a cell image's cell entered by its number; a text
 // window takes text (a null text feeds nothing) and answers 0.
 int32_t SetPartValue(UiControl* part, int32_t value, const char* text);
 // Whether a check part is checked, a scroll bar's position, an image list's first set-up value,
-// a list box's selected line.
+// a list box's selected line, a cell image's entered cell (-1: none).
 int32_t GetPartValue(UiControl* part);
-// A button's box hit: the cell rectangle instead of the pixels.
+// A text field's text, which the script reads in place of a value; null for other parts and a
+// field not created.
+const std::string* GetPartText(UiControl* part);
+// A button's, a check's or a scroll bar's box hit: the rectangle instead of the pixels.
 int32_t SetPartFlag(UiControl* part, uint32_t flag);
-// A text window's decided flag; an image list's read colours.
+// A check part checked, a text field's or a cell image's lock, a text window's decided flag, an
+// image list's read colours.
 int32_t SetPartOption(UiControl* part, uint32_t flag);
 
 // Feeds text to the window a character at a time: CR, LF and CR LF ask for one new line, any other

@@ -8,7 +8,6 @@
 #include "graphics/layers/surface_layer.h"
 #include "graphics/surface/image_surface.h"
 #include "graphics/surface/surface.h"
-#include "gui/ui_control.h"
 #include "platform/timer_service.h"
 
 namespace bw {
@@ -31,17 +30,8 @@ Cast FromHolder(SurfaceLayer* holder) {
 }
 
 Cast Resolve(const ScriptHandles& handles, uint32_t handle) {
-  ScriptObjectType type{};
-  void* object = handles.Lookup(handle, &type);
-  if (!object) return {};
-  if (type == ScriptObjectType::kGuiPart) {
-    auto* part = static_cast<UiControl*>(object);
-    int kind = part->GetKind() & 0xFF;
-    if (kind < kKindHitArea || kind > kKindHitArea + 3) return {};
-    return FromHolder(part->GetImageHolder());
-  }
-  if (type != ScriptObjectType::kSurface) return {};
-  auto* surface = static_cast<Surface*>(object);
+  auto* surface = handles.Get<Surface>(handle, ScriptObjectType::kSurface);
+  if (!surface) return {};
   switch (surface->GetKind() & 0xFF) {
     case kKindDibSurface: {
       Cast c;
@@ -56,13 +46,9 @@ Cast Resolve(const ScriptHandles& handles, uint32_t handle) {
       if (c.holder) c.surface = dynamic_cast<ImageSurface*>(surface);
       return c;
     }
-    case kKindTextureLayer: {
-      Cast c;
-      if (auto* layer = dynamic_cast<SurfaceLayer*>(surface)) {
-        c.container = layer->GetCompositionLayer();
-      }
-      return c;
-    }
+    case kKindTextureLayer:
+      // The texture is refreshed from the picture the holder keeps.
+      return FromHolder(dynamic_cast<SurfaceLayer*>(surface));
     default:
       return {};
   }

@@ -1,9 +1,9 @@
-// How graphics natives turn a handle into what they work on. The handle's type decides first:
-// a surface handle names a picture or a layer, a GUI-part handle a part whose image holder
-// stands in for it. Then the object's kind: an image surface (4) is its own picture; a software
-// surface, canvas or offscreen layer (7, 9, 10) is its own picture, image holder and container;
-// a texture layer (8) gives its container only. Anything else, a null, stale or mistyped handle
-// among them, casts to null.
+// How graphics natives turn a handle into what they work on: a surface handle whose object's
+// kind is an image surface (4) is its own picture; a layer built on a surface layer (the
+// software surface layer 7, the texture layer 8, the canvas 9 and the offscreen layer 10) is its
+// own image holder, with its picture and its container. GUI parts own no image holder: their
+// pictures are reached through the part natives. Anything else, a null, stale or mistyped
+// handle among them, casts to null.
 #pragma once
 
 #include <cstdint>

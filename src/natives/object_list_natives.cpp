@@ -491,11 +491,24 @@ ObjectListNativeState::~ObjectListNativeState() {
                         kTaskKindBackgroundAnimation}) {
     RemoveKind(kind);
   }
+  // The screens' pictures and sprites go with the loaders: the tasks on them end first, whether
+  // or not the host's sweeper of bound tasks is still there.
+  TimerService* timers = EffectTimers();
+  auto drop = [timers](const void* object) {
+    if (timers && object) timers->DropBoundTo(object);
+  };
+  for (size_t i = 0; i < layerLoader_.Count(); ++i) {
+    drop(static_cast<const DisplayObject*>(layerLoader_.GetSprite(i)));
+    drop(static_cast<const Surface*>(layerLoader_.GetSurface(i)));
+  }
+  drop(static_cast<const Surface*>(layerLoader_.Background()));
+  drop(static_cast<const Surface*>(partLoader_.Background()));
 }
 
 void ObjectListNativeState::OnGone(const void* object, void* self) {
   auto* state = static_cast<ObjectListNativeState*>(self);
   state->cells_.ForEach([object](CellImage& image) { image.Forget(object); });
+  state->layerLoader_.Forget(object);
   state->partLoader_.Forget(object);
 }
 

@@ -27,7 +27,8 @@ class ObjectListNativeState : public ScriptHostExtension {
   GmpPartLoader& PartLoader() { return partLoader_; }
 
  private:
-  // A listed cell image lets go of a sprite or picture as it dies, the GMP screen of a part.
+  // A listed cell image lets go of a sprite or picture as it dies, the GMP screens of their
+  // pictures, sprites and parts.
   static void OnGone(const void* object, void* self);
 
   ScriptObjectList<HvaData> hva_;

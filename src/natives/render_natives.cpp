@@ -21,13 +21,11 @@
 #include "graphics/surface/directdraw_image_surface.h"
 #include "graphics/surface/image_surface.h"
 #include "graphics/surface/sprite.h"
-#include "gui/part_manager.h"
-#include "host/d3d/rasteriser.h"
-#include "natives/display_object_natives.h"
 #include "natives/guest_format.h"
 #include "natives/keyword_effect_natives.h"
 #include "natives/native_families.h"
 #include "natives/object_casts.h"
+#include "natives/render_native_support.h"
 #include "natives/system_file_natives.h"
 #include "platform/rect.h"
 #include "platform/timer_service.h"
@@ -44,87 +42,14 @@ TextRenderer* RenderNativeState::DefaultRenderer() const {
 
 namespace {
 
-constexpr uint32_t kWholeSurface = 65535;  // a left of this: the whole picture
-constexpr uint32_t kAnyPriority = 65535;
-constexpr int32_t kDefaultsSwitch = -1;
-
-DisplayManager* Display() {
-  return Global<DisplayManager>::Get();
-}
-
-RenderNativeState& State(NativeArgs& a) {
-  return a.Host().Extension<RenderNativeState>();
-}
-
-ScriptHandles& Handles(NativeArgs& a) {
-  return a.Host().Handles();
-}
-
-uint32_t Give(NativeArgs& a, ScriptObjectType type, const void* object) {
-  return Handles(a).HandleOf(type, object);
-}
-
-// The factories' answer: the new object's handle, or 0 when creation failed. The object is
-// taken by reference: it is read after the factory call in the same argument list has set it.
-template <typename T>
-int32_t Made(NativeArgs& a, int code, T* const& object) {
-  if (code != 0 || !object) return 0;
-  if constexpr (std::is_base_of_v<RenderItem, T>) {
-    return static_cast<int32_t>(
-        Give(a, ScriptObjectType::kRenderItem, static_cast<RenderItem*>(object)));
-  } else if constexpr (std::is_base_of_v<Surface, T>) {
-    return static_cast<int32_t>(Give(a, ScriptObjectType::kSurface, static_cast<Surface*>(object)));
-  } else {
-    return static_cast<int32_t>(Give(a, ScriptObjectType::kTextRenderer, object));
-  }
-}
+using namespace render_support;
 
 TextRenderer* Renderer(NativeArgs& a, uint32_t k) {
   return a.Handle<TextRenderer>(k, ScriptObjectType::kTextRenderer);
 }
 
-Surface* AnySurface(NativeArgs& a, uint32_t k) {
-  return a.Handle<Surface>(k, ScriptObjectType::kSurface);
-}
-
-RenderItem* Item(NativeArgs& a, uint32_t k) {
-  return a.Handle<RenderItem>(k, ScriptObjectType::kRenderItem);
-}
-
-// The item at word k when it is of class T, else null.
-template <typename T>
-T* ItemAs(NativeArgs& a, uint32_t k) {
-  return dynamic_cast<T*>(Item(a, k));
-}
-
-// A release native's variable: the handle it holds (0 for none or a bad address).
-struct Variable {
-  uint32_t address = 0;
-  uint32_t handle = 0;
-};
-
-Variable ReadVariable(NativeArgs& a, uint32_t k) {
-  Variable v{a.U32(k), 0};
-  if (v.address) a.Memory().Read32(v.address, v.handle);
-  return v;
-}
-
-void ClearVariable(NativeArgs& a, const Variable& v) {
-  a.Memory().Write32(v.address, 0);
-}
-
-// Takes the object out of a release native's variable: 1 for none, 2 for one not listed,
-// else destroy's code, the variable cleared on 0.
-template <typename T, typename Destroy>
-int32_t Release(NativeArgs& a, ScriptObjectType type, Destroy destroy) {
-  Variable v = ReadVariable(a, 0);
-  if (a.Faulted()) return 0;
-  if (v.handle == 0) return kDestroyNull;
-  T* object = Handles(a).Get<T>(v.handle, type);
-  if (!object) return kDestroyNotListed;
-  int32_t r = destroy(object);
-  if (r == 0) ClearVariable(a, v);
-  return r;
+RenderNativeState& State(NativeArgs& a) {
+  return a.Host().Extension<RenderNativeState>();
 }
 
 // Picture data a script hands over: false (and a fault) when it does not lie in guest memory.
@@ -402,13 +327,18 @@ int32_t DisplayGetOption(NativeArgs& a) {
   return static_cast<int32_t>(State(a).displayOption);
 }
 
+// 198: the bytes the back buffer is cleared with.
 int32_t DisplaySetColorBytes(NativeArgs& a) {
-  for (uint32_t i = 0; i < 3; ++i) State(a).colorBytes[i] = uint8_t(a.U32(i));
+  const auto b1 = uint8_t(a.U32(0)), b2 = uint8_t(a.U32(1)), b3 = uint8_t(a.U32(2));
+  if (DisplayManager* d = Display(); d && !a.Faulted()) d->SetBorderColor(b1, b2, b3);
   return 0;
 }
 
+// 199: whether each frame of the render list starts from a cleared back buffer.
 int32_t AppSetDrawFlag(NativeArgs& a) {
-  State(a).drawFlag = (a.U32(0) & 1) != 0;
+  const bool on = (a.U32(0) & 1) != 0;
+  ScriptApplication* app = a.Host().Application();
+  if (app && !a.Faulted()) app->SetClearBackBuffer(on);
   return 0;
 }
 
@@ -463,10 +393,12 @@ int32_t TaskIsAlive(NativeArgs& a) {
 }
 
 int32_t TaskRemove(NativeArgs& a) {
-  Variable v = ReadVariable(a, 0);
-  if (a.Faulted() || v.address == 0) return 0;
-  TimedTask* task = GetScriptTask(Handles(a), v.handle);
-  ClearVariable(a, v);
+  const uint32_t address = a.U32(0);
+  uint32_t handle = 0;
+  if (address) a.Memory().Read32(address, handle);
+  if (a.Faulted() || address == 0) return 0;
+  TimedTask* task = GetScriptTask(Handles(a), handle);
+  a.Memory().Write32(address, 0);
   TimerService* timers = EffectTimers();
   return task && timers && timers->RemoveByHandle(task->Handle());
 }
@@ -490,11 +422,6 @@ int32_t TaskKind(NativeArgs& a) {
 }
 
 // ---- Factories and surfaces (222-259) ----
-
-bool IsDirectDraw(Surface* s) {
-  return s &&
-         (s->GetKind() == kKindDirectDrawImageSurface || s->GetKind() == kKindDirectDrawSurface);
-}
 
 int32_t CreateDirectDrawImage(NativeArgs& a) {
   DisplayManager* d = Display();
@@ -754,16 +681,10 @@ int32_t LayerSetSourceLink(NativeArgs& a) {
   return 1;
 }
 
-// 254: the part whose offscreen picture is the holder's linked layer.
-int32_t ImageHolderGetLinkedPart(NativeArgs& a) {
-  SurfaceLayer* holder = GetObjectImageHolder(Handles(a), a.U32(0));
-  SurfaceLayer* linked = holder ? holder->GetLinkedLayer() : nullptr;
-  ScriptApplication* app = a.Host().Application();
-  PartManager* parts = app ? app->ScriptPartManager() : nullptr;
-  if (!linked || !parts || (linked->GetKind() & 0xFF) != kKindOffscreenLayer) return 0;
-  UiControl* part =
-      parts->FindPart([linked](UiControl& p) { return p.GetImageHolder() == linked; });
-  return part ? static_cast<int32_t>(Give(a, ScriptObjectType::kGuiPart, part)) : 0;
+// 254: the part whose picture is the holder's linked layer. Parts draw into plain pictures and
+// own no layer, so a holder's linked layer is never a part's.
+int32_t ImageHolderGetLinkedPart(NativeArgs&) {
+  return 0;
 }
 
 int32_t ImageHolderApplyLinked(NativeArgs& a) {
@@ -789,456 +710,10 @@ int32_t FilterIsAttached(NativeArgs& a) {
   return holder && holder->HasSource();
 }
 
-// ---- Render items (260-314) ----
-
-Rect SourceRect(NativeArgs& a, uint32_t k, bool* whole) {
-  *whole = a.U32(k) == kWholeSurface;
-  return {a.I32(k), a.I32(k + 1), a.I32(k + 2), a.I32(k + 3)};
-}
-
-template <bool kTexture>
-int32_t CreateSpriteItem(NativeArgs& a) {
-  DisplayManager* d = Display();
-  Surface* source = AnySurface(a, 0);
-  if (!d || !source) return 0;
-  bool whole = false;
-  Rect rect = SourceRect(a, 1, &whole);
-  int32_t x = whole ? 0 : a.I32(5), y = whole ? 0 : a.I32(6);
-  if constexpr (kTexture) {
-    auto* texture = dynamic_cast<Layer*>(source);
-    if (!texture) return 0;
-    D3DSpritePrimitive* item = nullptr;
-    return Made(a, d->CreateD3DSpritePrimitive(&item, texture, whole ? nullptr : &rect, x, y),
-                item);
-  } else {
-    SpritePrimitive* item = nullptr;
-    return Made(a, d->CreateSpritePrimitive(&item, source, whole ? nullptr : &rect, x, y), item);
-  }
-}
-
-template <bool kTexture>
-int32_t CreateLayerSpriteItem(NativeArgs& a) {
-  DisplayManager* d = Display();
-  Surface* source = AnySurface(a, 0);
-  if (!d || !source) return 0;
-  bool whole = false;
-  Rect rect = SourceRect(a, 1, &whole);
-  int32_t x = whole ? 0 : a.I32(5), y = whole ? 0 : a.I32(6);
-  if constexpr (kTexture) {
-    auto* layer =
-        source->GetKind() == kKindTextureLayer ? dynamic_cast<TextureLayer*>(source) : nullptr;
-    if (!layer) return 0;
-    LayerD3DSpritePrimitive* item = nullptr;
-    return Made(a, d->CreateLayerD3DSpritePrimitive(&item, layer, whole ? nullptr : &rect, x, y),
-                item);
-  } else {
-    auto* layer = source->GetKind() == kKindSoftwareSurfaceLayer
-                      ? dynamic_cast<SoftwareSurfaceLayer*>(source)
-                      : nullptr;
-    if (!layer) return 0;
-    LayerSpritePrimitive* item = nullptr;
-    return Made(a, d->CreateLayerSpritePrimitive(&item, layer, whole ? nullptr : &rect, x, y),
-                item);
-  }
-}
-
-// 262: the pairs are checked in guest memory before anything is allocated, and the item keeps
-// its own copies.
-constexpr uint32_t kPolygonTypes = 6;
-constexpr uint8_t kPolygonTypeOf[kPolygonTypes] = {
-    host::kPrimitiveTriangleList, host::kPrimitiveTriangleStrip, host::kPrimitiveTriangleFan,
-    host::kPrimitiveLineList,     host::kPrimitiveLineStrip,     host::kPrimitivePointList};
-
-int32_t CreatePolygonItem(NativeArgs& a) {
-  uint32_t type = a.U32(0);
-  uint32_t argb = a.U32(1);
-  int64_t count = a.I32(2);
-  if (type >= kPolygonTypes || count < 1) return 0;
-  uint32_t pairs = a.WordAddress(3);
-  if (!GuestRange(a.Memory(), pairs, count * 8)) return 0;
-  DisplayManager* d = Display();
-  if (!d) return 0;
-  std::vector<int32_t> xs(static_cast<size_t>(count)), ys(static_cast<size_t>(count));
-  for (size_t i = 0; i < xs.size(); ++i) {
-    uint32_t x = 0, y = 0;
-    a.Memory().Read32(pairs + uint32_t(i) * 8, x);
-    a.Memory().Read32(pairs + uint32_t(i) * 8 + 4, y);
-    xs[i] = int32_t(x), ys[i] = int32_t(y);
-  }
-  D3DPolygonPrimitive* item = nullptr;
-  int code = d->CreateD3DPolygonPrimitive(&item, xs.size(), xs.data(), ys.data(), argb,
-                                          kPolygonTypeOf[type], false);
-  return Made(a, code, item);
-}
-
-int32_t CreateRectItem(NativeArgs& a) {
-  DisplayManager* d = Display();
-  D3DRectPrimitive* item = nullptr;
-  if (!d) return 0;
-  return Made(a, d->CreateD3DRectPrimitive(&item, a.I32(0), a.I32(1), a.U32(2), a.I32(3), a.I32(4)),
-              item);
-}
-
-int32_t CreateTriangleItem(NativeArgs& a) {
-  DisplayManager* d = Display();
-  if (!d) return 0;
-  const int32_t xs[3] = {a.I32(0), a.I32(2), a.I32(4)};
-  const int32_t ys[3] = {a.I32(1), a.I32(3), a.I32(5)};
-  D3DTrianglePrimitive* item = nullptr;
-  return Made(a, d->CreateD3DTrianglePrimitive(&item, xs, ys, a.U32(6), a.I32(7), a.I32(8)), item);
-}
-
-int32_t CreateRenderStateItem(NativeArgs& a) {
-  DisplayManager* d = Display();
-  D3DRenderStatePrimitive* item = nullptr;
-  return d ? Made(a, d->CreateD3DRenderStatePrimitive(&item), item) : 0;
-}
-
-int32_t CreateBlendStateItem(NativeArgs& a) {
-  DisplayManager* d = Display();
-  D3DBlendStatePrimitive* item = nullptr;
-  return d ? Made(a, d->CreateD3DBlendStatePrimitive(&item), item) : 0;
-}
-
-int32_t CreateTransitionItem(NativeArgs& a) {
-  DisplayManager* d = Display();
-  Surface* source = AnySurface(a, 0);
-  Surface* target = AnySurface(a, 1);
-  if (!d || !IsDirectDraw(target) || (a.U32(0) != 0 && !IsDirectDraw(source))) return 0;
-  bool noRect = a.U32(3) == kWholeSurface;
-  TransitionPrimitive* item = nullptr;
-  int code = d->CreateTransitionPrimitive(&item, source, target, a.I32(2), noRect ? 0 : a.I32(3),
-                                          noRect ? 0 : a.I32(4), noRect ? 0 : a.I32(5));
-  return Made(a, code, item);
-}
-
-int32_t RenderItemDestroy(NativeArgs& a) {
-  return Release<RenderItem>(a, ScriptObjectType::kRenderItem, [](RenderItem* item) {
-    DisplayManager* d = Display();
-    return d ? d->DestroyRenderItem(item) : kDestroyNotListed;
-  });
-}
-
-RenderList* List() {
-  DisplayManager* d = Display();
-  return d ? &d->GetRenderList() : nullptr;
-}
-
-template <bool kBeforeEqual>
-int32_t RenderListInsert(NativeArgs& a) {
-  RenderItem* item = Item(a, 0);
-  RenderList* list = List();
-  if (!item || !list) return kRenderNativeNull;
-  int32_t priority = a.I32(1);
-  uint8_t type = uint8_t(a.U32(2));
-  if (priority == kDefaultsSwitch) priority = 0, type = 0;
-  return kBeforeEqual ? list->InsertBeforeEqual(item, uint32_t(priority), type)
-                      : list->Insert(item, uint32_t(priority), type);
-}
-
-int32_t RenderListRemove(NativeArgs& a) {
-  RenderItem* item = Item(a, 0);
-  if (RenderList* list = List(); list && item) list->Remove(item);
-  return 0;
-}
-
-int32_t RenderListRemoveByPriority(NativeArgs& a) {
-  if (RenderList* list = List()) list->RemoveByPriority(a.U32(0));
-  return 0;
-}
-
-int32_t RenderListRemoveByType(NativeArgs& a) {
-  if (RenderList* list = List()) list->RemoveByType(uint8_t(a.U32(0)));
-  return 0;
-}
-
-int32_t RenderItemSetEnabled(NativeArgs& a) {
-  RenderItem* item = Item(a, 0);
-  if (!item) return 0;
-  item->SetEnabled((a.U32(1) & 1) != 0);
-  return 1;
-}
-
-int32_t RenderItemIsEnabled(NativeArgs& a) {
-  RenderItem* item = Item(a, 0);
-  return item && item->IsEnabled();
-}
-
-int32_t RenderListSetEnabledWhere(NativeArgs& a) {
-  RenderList* list = List();
-  if (!list) return 0;
-  bool all = a.U32(1) == kAnyPriority;
-  list->SetEnabledWhere((a.U32(0) & 1) != 0, all ? kAnyValue : int64_t{a.U32(1)},
-                        all ? kAnyValue : int64_t{a.U32(2)});
-  return 0;
-}
-
-template <bool kBeforeEqual>
-int32_t RenderListSetPriority(NativeArgs& a) {
-  RenderItem* item = Item(a, 0);
-  RenderList* list = List();
-  if (!item || !list) return 0;
-  bool skip = (a.U32(2) & 1) != 0;
-  return kBeforeEqual ? list->SetPriorityBeforeEqual(item, a.U32(1), skip)
-                      : list->SetPriority(item, a.U32(1), skip);
-}
-
-int32_t RenderItemSetTarget(NativeArgs& a) {
-  RenderItem* item = Item(a, 0);
-  Surface* s = AnySurface(a, 1);
-  if (!item) return kRenderNativeNull;
-  if (auto* t = dynamic_cast<TransitionPrimitive*>(item)) {
-    t->SetTarget(s);
-    return 1;
-  }
-  if (auto* sprite = dynamic_cast<SpritePrimitive*>(item)) {
-    sprite->SetSource(s);
-    return 1;
-  }
-  if (auto* sprite = dynamic_cast<D3DSpritePrimitive*>(item)) {
-    auto* texture = dynamic_cast<Layer*>(s);
-    if (s && !texture) return kRenderNativeNull;
-    return sprite->Init(texture, nullptr, sprite->GetX(), sprite->GetY()) == 0 ? 1 : 0;
-  }
-  return kRenderNativeNull;
-}
-
-int32_t RenderItemSetSourceRect(NativeArgs& a) {
-  RenderItem* item = Item(a, 0);
-  bool whole = false;
-  Rect rect = SourceRect(a, 3, &whole);
-  const Rect* r = whole ? nullptr : &rect;
-  if (auto* sprite = dynamic_cast<SpritePrimitive*>(item)) {
-    sprite->SetSourceRect(a.I32(1), a.I32(2), r);
-    return 1;
-  }
-  if (auto* sprite = dynamic_cast<D3DSpritePrimitive*>(item)) {
-    sprite->SetSourceRect(a.I32(1), a.I32(2), r);
-    return 1;
-  }
-  return 0;
-}
-
-int32_t RenderItemSetPosition(NativeArgs& a) {
-  RenderItem* item = Item(a, 0);
-  if (!item) return 0;
-  item->SetPosition(a.I32(1), a.I32(2));
-  return 1;
-}
-
-int32_t RenderItemSetSize(NativeArgs& a) {
-  RenderItem* item = Item(a, 0);
-  if (!item) return 0;
-  item->SetSize(a.I32(1), a.I32(2));
-  return 1;
-}
-
-int32_t RenderItemSetSizeAndPosition(NativeArgs& a) {
-  RenderItem* item = Item(a, 0);
-  if (!item) return 0;
-  item->SetSizeAndPosition(a.I32(1), a.I32(2), a.I32(3), a.I32(4));
-  return 1;
-}
-
-int32_t RenderItemMoveBy(NativeArgs& a) {
-  RenderItem* item = Item(a, 0);
-  if (!item) return 0;
-  item->MoveBy(a.I32(1), a.I32(2));
-  return 1;
-}
-
-int32_t RenderItemHitTest(NativeArgs& a) {
-  RenderItem* item = Item(a, 0);
-  return item && item->HitTest(a.I32(1), a.I32(2), a.U32(3) != 0);
-}
-
-int32_t RenderItemOverlaps(NativeArgs& a) {
-  RenderItem* item = Item(a, 0);
-  RenderItem* other = Item(a, 1);
-  return item && other && item->Overlaps(*other);
-}
-
-int32_t RenderItemSetRotation(NativeArgs& a) {
-  RenderItem* item = Item(a, 0);
-  int angle = a.I32(1), anchor = a.I32(2);
-  if (auto* s = dynamic_cast<D3DSpritePrimitive*>(item)) return s->SetRotation(angle, anchor), 1;
-  if (auto* r = dynamic_cast<D3DRectPrimitive*>(item)) return r->SetRotation(angle, anchor), 1;
-  if (auto* p = dynamic_cast<D3DPolygonPrimitive*>(item)) return p->SetRotation(angle, anchor), 1;
-  return 0;
-}
-
-// The colour setters reach the textured sprite and the coloured items alike.
-template <typename Op>
-int32_t ColorOp(NativeArgs& a, bool sprites, bool rects, bool polygons, bool triangles, Op op) {
-  RenderItem* item = Item(a, 0);
-  if (!item) return 0;
-  uint8_t kind = item->GetKind();
-  if (auto* s = dynamic_cast<D3DSpritePrimitive*>(item); s && sprites) return op(*s), 1;
-  auto* c = dynamic_cast<D3DColorItem*>(item);
-  if (!c) return 0;
-  bool allowed = (kind == kItemD3DRect && rects) || (kind == kItemD3DPolygon && polygons) ||
-                 (kind == kItemD3DTriangle && triangles);
-  if (!allowed) return 0;
-  op(*c);
-  return 1;
-}
-
-int32_t RenderItemSetBlendStates(NativeArgs& a) {
-  uint8_t e = uint8_t(a.U32(1)), s = uint8_t(a.U32(2)), d = uint8_t(a.U32(3));
-  return ColorOp(a, true, true, true, true, [&](auto& i) { i.SetBlendStates(e, s, d); });
-}
-
-int32_t RenderItemSetBlendMode(NativeArgs& a) {
-  bool additive = a.U32(1) != 0;
-  int alpha = a.I32(2), level = a.I32(3);
-  auto* sprite = ItemAs<D3DSpritePrimitive>(a, 0);
-  if (sprite) return sprite->SetToneBlend(additive, alpha, level), 1;
-  return ColorOp(a, false, true, true, true, [&](auto& i) { i.SetBlendMode(additive, alpha); });
-}
-
-int32_t RenderItemSetColor(NativeArgs& a) {
-  uint32_t rgb = a.U32(1);
-  return ColorOp(a, true, true, true, true, [&](auto& i) { i.SetColor(rgb); });
-}
-
-int32_t RenderItemSetVertexColor(NativeArgs& a) {
-  uint32_t index = a.U32(1), rgb = a.U32(2);
-  if (index > 3) return 0;
-  return ColorOp(a, true, true, true, true, [&](auto& i) { i.SetVertexColor(index, rgb); });
-}
-
-int32_t RenderItemSetVertexColors(NativeArgs& a) {
-  std::vector<uint32_t> rgbs = {a.U32(1), a.U32(2), a.U32(3), a.U32(4)};
-  return ColorOp(a, true, true, false, false, [&](auto& i) { i.SetVertexColors(rgbs); });
-}
-
-int32_t TriangleSetVertexColors(NativeArgs& a) {
-  std::vector<uint32_t> rgbs = {a.U32(1), a.U32(2), a.U32(3)};
-  return ColorOp(a, false, false, false, true, [&](auto& i) { i.SetVertexColors(rgbs); });
-}
-
-int32_t RenderItemSetAlpha(NativeArgs& a) {
-  int alpha = a.I32(1);
-  return ColorOp(a, true, true, true, true, [&](auto& i) { i.SetAlpha(alpha); });
-}
-
-int32_t RenderItemSetVertexAlpha(NativeArgs& a) {
-  uint32_t index = a.U32(1);
-  int alpha = a.I32(2);
-  return ColorOp(a, true, true, true, true, [&](auto& i) { i.SetVertexAlpha(index, alpha); });
-}
-
-int32_t RenderItemSetVertexAlphas(NativeArgs& a) {
-  std::vector<int> alphas = {a.I32(1), a.I32(2), a.I32(3), a.I32(4)};
-  return ColorOp(a, true, true, false, false, [&](auto& i) { i.SetVertexAlphas(alphas); });
-}
-
-int32_t TriangleSetVertexAlphas(NativeArgs& a) {
-  std::vector<int> alphas = {a.I32(1), a.I32(2), a.I32(3)};
-  return ColorOp(a, false, false, false, true, [&](auto& i) { i.SetVertexAlphas(alphas); });
-}
-
-template <void (D3DSpritePrimitive::*Stage)(uint8_t, uint8_t, uint8_t)>
-int32_t SpriteItemSetStage(NativeArgs& a) {
-  auto* s = ItemAs<D3DSpritePrimitive>(a, 0);
-  if (!s) return 0;
-  (s->*Stage)(uint8_t(a.U32(1)), uint8_t(a.U32(2)), uint8_t(a.U32(3)));
-  return 1;
-}
-
-int32_t SpriteItemSetCorners(NativeArgs& a) {
-  auto* s = ItemAs<D3DSpritePrimitive>(a, 0);
-  if (!s) return 0;
-  s->SetCorners(a.I32(1), a.I32(2), a.I32(3), a.I32(4), a.I32(5), a.I32(6), a.I32(7), a.I32(8));
-  return 1;
-}
-
-int32_t RectItemSetPosition(NativeArgs& a) {
-  auto* r = ItemAs<D3DRectPrimitive>(a, 0);
-  if (!r) return 0;
-  r->SetPosition(a.I32(1), a.I32(2));
-  return 1;
-}
-
-int32_t RectItemSetSizeAndPosition(NativeArgs& a) {
-  auto* r = ItemAs<D3DRectPrimitive>(a, 0);
-  if (!r) return 0;
-  r->SetSizeAndPosition(a.I32(1), a.I32(2), a.I32(3), a.I32(4));
-  return 1;
-}
-
-int32_t PolygonSetType(NativeArgs& a) {
-  auto* p = ItemAs<D3DPolygonPrimitive>(a, 0);
-  uint32_t type = a.U32(1);
-  if (!p || type >= kPolygonTypes) return 0;
-  p->SetPrimitiveType(kPolygonTypeOf[type]);
-  return 1;
-}
-
-int32_t PrimitiveSetPoint(NativeArgs& a) {
-  RenderItem* item = Item(a, 0);
-  uint32_t index = a.U32(1);
-  int32_t x = a.I32(2), y = a.I32(3);
-  if (auto* p = dynamic_cast<D3DPolygonPrimitive*>(item)) return p->SetPoint(index, x, y);
-  if (auto* t = dynamic_cast<D3DTrianglePrimitive*>(item)) {
-    return index <= 2 && t->SetPoint(int(index), x, y);
-  }
-  return 0;
-}
-
-int32_t PolygonSetLine(NativeArgs& a) {
-  auto* p = ItemAs<D3DPolygonPrimitive>(a, 0);
-  return p && p->SetLine(a.I32(1), a.I32(2), a.I32(3), a.I32(4));
-}
-
-int32_t TriangleSetPoints(NativeArgs& a) {
-  auto* t = ItemAs<D3DTrianglePrimitive>(a, 0);
-  if (!t) return 0;
-  t->SetPoints(a.I32(1), a.I32(2), a.I32(3), a.I32(4), a.I32(5), a.I32(6));
-  return 1;
-}
-
-int32_t TransitionItemSetProgress(NativeArgs& a) {
-  auto* t = ItemAs<TransitionPrimitive>(a, 0);
-  return t ? t->SetProgress(a.I32(1)) : kRenderNativeNull;
-}
-
-// 310
-int32_t TransitionItemSetValue(NativeArgs& a) {
-  auto* t = ItemAs<TransitionPrimitive>(a, 0);
-  if (!t) return kRenderNativeNull;
-  t->SetValue(a.I32(1));
-  return 1;
-}
-
-// 312, 313
-template <bool kAdd>
-int32_t RenderItemOffset(NativeArgs& a) {
-  RenderItem* item = Item(a, 0);
-  if (!item) return kRenderNativeNull;
-  const int32_t dx = a.I32(1), dy = a.I32(2);
-  if constexpr (kAdd) {
-    item->SetDrawOffset(ClampedSum(item->DrawOffsetX(), dx), ClampedSum(item->DrawOffsetY(), dy));
-  } else {
-    item->SetDrawOffset(dx, dy);
-  }
-  return 1;
-}
-
-int32_t TransitionItemSetSource(NativeArgs& a) {
-  auto* t = ItemAs<TransitionPrimitive>(a, 0);
-  if (!t) return kRenderNativeNull;
-  t->SetSource(AnySurface(a, 1));
-  return 1;
-}
-
-int32_t RenderItemGetRect(NativeArgs& a) {
-  RenderItem* item = Item(a, 0);
-  Rect r{};
-  if (!item || !item->GetRect(&r)) return 0;
-  a.Out32(1, uint32_t(r.left)) && a.Out32(2, uint32_t(r.top)) && a.Out32(3, uint32_t(r.right)) &&
-      a.Out32(4, uint32_t(r.bottom));
-  return 1;
+// 259: the owner word the display manager gave the holder's layer, as 319 reads an image's.
+int32_t ImageHolderGetValue(NativeArgs& a) {
+  auto* layer = dynamic_cast<Surface*>(GetObjectImageHolder(Handles(a), a.U32(0)));
+  return layer ? static_cast<int32_t>(layer->GetWord3()) : 0;
 }
 
 constexpr NativeEntry kEntries[] = {
@@ -1335,66 +810,10 @@ constexpr NativeEntry kEntries[] = {
     {256, FilterStart},
     {257, FilterStop},
     {258, FilterIsAttached},
-    {260, CreateSpriteItem<false>},
-    {261, CreateSpriteItem<true>},
-    {262, CreatePolygonItem},
-    {263, CreateRectItem},
-    {264, CreateTriangleItem},
-    {265, CreateRenderStateItem},
-    {266, CreateBlendStateItem},
-    {267, CreateLayerSpriteItem<false>},
-    {268, CreateLayerSpriteItem<true>},
-    {269, CreateTransitionItem},
-    {270, RenderItemDestroy},
-    {271, RenderListInsert<false>},
-    {272, RenderListInsert<true>},
-    {273, RenderListRemove},
-    {274, RenderListRemoveByPriority},
-    {275, RenderListRemoveByType},
-    {276, RenderItemSetEnabled},
-    {277, RenderItemIsEnabled},
-    {278, RenderListSetEnabledWhere},
-    {279, RenderListSetPriority<false>},
-    {280, RenderListSetPriority<true>},
-    {281, RenderItemSetTarget},
-    {282, RenderItemSetSourceRect},
-    {283, RenderItemSetPosition},
-    {284, RenderItemSetSize},
-    {285, RenderItemSetSizeAndPosition},
-    {286, RenderItemMoveBy},
-    {287, RenderItemHitTest},
-    {288, RenderItemOverlaps},
-    {289, RenderItemSetRotation},
-    {290, RenderItemSetBlendStates},
-    {291, RenderItemSetBlendMode},
-    {292, RenderItemSetColor},
-    {293, RenderItemSetVertexColor},
-    {294, RenderItemSetVertexColors},
-    {295, TriangleSetVertexColors},
-    {296, RenderItemSetAlpha},
-    {297, RenderItemSetVertexAlpha},
-    {298, RenderItemSetVertexAlphas},
-    {299, TriangleSetVertexAlphas},
-    {300, SpriteItemSetStage<&D3DSpritePrimitive::SetColorStage>},
-    {301, SpriteItemSetStage<&D3DSpritePrimitive::SetAlphaStage>},
-    {302, SpriteItemSetCorners},
-    {303, RectItemSetPosition},
-    {304, RectItemSetSizeAndPosition},
-    {305, PolygonSetType},
-    {306, PrimitiveSetPoint},
-    {307, PolygonSetLine},
-    {308, TriangleSetPoints},
-    {309, TransitionItemSetProgress},
-    {310, TransitionItemSetValue},
-    {311, TransitionItemSetSource},
-    {312, RenderItemOffset<false>},
-    {313, RenderItemOffset<true>},
-    {314, RenderItemGetRect},
-    {315, RenderItemMovePath},
-    {316, RenderItemMovePoints},
+    {259, ImageHolderGetValue},
 };
 
-constexpr NativeRange kNumbers[] = {{166, 316}};
+constexpr NativeRange kNumbers[] = {{166, 259}};
 
 }  // namespace
 

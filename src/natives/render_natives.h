@@ -25,12 +25,10 @@ class RenderNativeState : public ScriptHostExtension {
   TextRenderer* DefaultRenderer() const;
   void SetDefaultRenderer(uint32_t handle) { defaultRenderer_ = handle; }
 
-  uint32_t displayOption = 0;         // 196, 197
-  uint8_t colorBytes[3] = {0, 0, 0};  // 198
-  bool drawFlag = false;              // 199
-  uint32_t loaderValueA = 0;          // 205
-  uint32_t loaderValueB = 0;          // 206
-  int32_t loaderSelection = -1;       // 207 (-1: reset)
+  uint32_t displayOption = 0;    // 196, 197
+  uint32_t loaderValueA = 0;     // 205
+  uint32_t loaderValueB = 0;     // 206
+  int32_t loaderSelection = -1;  // 207 (-1: reset)
 
  private:
   ScriptHost& host_;

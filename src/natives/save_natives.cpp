@@ -48,6 +48,7 @@ int32_t SetSaveBootValues(NativeArgs& a) {
   const uint16_t value = static_cast<uint16_t>(boot);
   Save(a).SetSaveContext(value, a.U32(1), a.U32(2));
   a.Host().SetBootValue(value);
+  a.Host().ClearMarkedVariables();
   return 1;
 }
 

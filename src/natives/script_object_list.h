@@ -18,7 +18,7 @@ namespace bw {
 
 // Create.
 constexpr int kObjectListCreated = 0;
-constexpr int kObjectListOutOfMemory = 1;
+constexpr int kObjectListOutOfMemory = -1;
 // Release.
 constexpr int kObjectListReleased = 0;
 constexpr int kObjectListNullObject = 1;

@@ -86,19 +86,20 @@ int32_t PlayBgmNumber(ScriptHost& host, int32_t number, uint32_t fadeMs, bool lo
     file = BgmName(number, "B");
   }
   const char* introFile = intro.empty() ? nullptr : intro.c_str();
+  // Nothing new plays: the number follows the music that still does, so a retry plays.
+  auto keepPlaying = [&] { current = channels->IsBgmPlaying() ? previous : 0; };
   if (fadeMs == 0) {
     if (channels->PlayBgm(file.c_str(), introFile, loop) <= 0) return kBgmNumberDone;
-    // Nothing new plays: the number follows the music that still does, so a retry plays.
-    current = channels->IsBgmPlaying() ? previous : 0;
+    keepPlaying();
     return kBgmNumberFailed;
   }
-  if (previous == 0) {
-    StartOwned(std::make_unique<BgmFadeInTask>(fadeMs), timers, channels,
-               channels->CurrentBgmTrack(), file.c_str(), introFile, loop);
-  } else {
-    StartOwned(std::make_unique<BgmCrossFadeTask>(fadeMs, fadeMs), timers, channels, file.c_str(),
-               introFile, loop, -1);
-  }
+  const int32_t started =
+      previous == 0 ? StartOwned(std::make_unique<BgmFadeInTask>(fadeMs), timers, channels,
+                                 channels->CurrentBgmTrack(), file.c_str(), introFile, loop)
+                    : StartOwned(std::make_unique<BgmCrossFadeTask>(fadeMs, fadeMs), timers,
+                                 channels, file.c_str(), introFile, loop, -1);
+  // As without a fade, only a positive code means the new music did not start.
+  if (started > 0) keepPlaying();
   return kBgmNumberDone;
 }
 

@@ -153,14 +153,15 @@ int32_t CreateStream(NativeArgs& a) {
   return Device()->CreateStream(&made, file, loopFile) == kListOk ? Give(a, made) : 0;
 }
 
-// 607: buffers the channel manager owns are not listed and stay.
+// 607: buffers the channel manager owns are not listed and stay; a handle whose buffer is gone
+// is not listed either.
 int32_t Destroy(NativeArgs& a) {
   uint32_t variable = a.U32(0);
   uint32_t handle = 0;
   if (a.Faulted() || variable == 0) return kListNullBuffer;
-  if (!a.Memory().Read32(variable, handle)) return kListNullBuffer;
+  if (!a.Memory().Read32(variable, handle) || handle == 0) return kListNullBuffer;
   auto* buffer = a.Host().Handles().Get<SoundBuffer>(handle, ScriptObjectType::kSoundBuffer);
-  if (!buffer) return kListNullBuffer;
+  if (!buffer) return kListNotListed;
   int32_t r = Device() ? Device()->RemoveBuffer(buffer) : kListNotListed;
   if (r == kListOk) a.Memory().Write32(variable, 0);
   return r;

@@ -155,6 +155,21 @@ int32_t NativeGetVoiceInfo(NativeArgs& a) {
   }
 }
 
+// The player's text settings put into the script's text: its message window (a0), its choice
+// list (a1) and the renderer it names (a2; 0 the shared default one), with the history, once
+// after each change; whether they had changed.
+int32_t NativeApplyTextSettings(NativeArgs& a) {
+  const TextSettingsRequest request{.changedOnly = true,
+                                    .clearFlag = true,
+                                    .firstWidget = a.U32(0),
+                                    .secondWidget = a.U32(1),
+                                    .renderer = a.U32(2),
+                                    .useRenderer = true,
+                                    .history = true};
+  if (a.Faulted()) return 0;
+  return a.Host().ApplyTextSettings(request) ? 1 : 0;
+}
+
 int32_t NativeSetScreenMode(NativeArgs& a) {
   int32_t mode = a.I32(0);
   if (a.Faulted() || !App(a)) return kScreenModeRefused;
@@ -209,7 +224,7 @@ int32_t NativeGetInterruptArgument(NativeArgs& a) {
 }
 
 int32_t NativeSavePersistentData(NativeArgs& a) {
-  return a.Host().SavePersistentState();
+  return a.Host().SavePersistentData();
 }
 
 int32_t NativeTakeWindowRestoredFlag(NativeArgs& a) {

@@ -15,6 +15,7 @@ int32_t NativeSetUserSetting(NativeArgs& a);
 int32_t NativeGetUserSetting(NativeArgs& a);
 int32_t NativeSetVoiceSetting(NativeArgs& a);
 int32_t NativeGetVoiceInfo(NativeArgs& a);
+int32_t NativeApplyTextSettings(NativeArgs& a);
 int32_t NativeSetScreenMode(NativeArgs& a);
 // Flags 0 and 1 of the application (bit 0 of a0).
 template <uint32_t kWhich>

@@ -42,17 +42,24 @@ ScriptFile::~ScriptFile() {
 }
 
 void ScriptFile::Close() {
+  CloseWritten();
+}
+
+uint32_t ScriptFile::CloseWritten() {
   std::string temporary = std::move(temporary_);
   temporary_.clear();
   File::Close();
+  uint32_t result = kFileOk;
   if (!temporary.empty() && (writeFailed_ || !host::ReplaceWithFile(temporary, targetLinux_))) {
     host::RemoveFile(temporary);
+    result = kFileNotWritten;
   }
   target_.clear();
   targetLinux_.clear();
   writeFailed_ = false;
   data_.Free(memory_);
   path_.Free(memory_);
+  return result;
 }
 
 const char* ScriptFile::GetPath() const {
@@ -510,8 +517,7 @@ int32_t FileCreateDisk(NativeArgs& a) {
 int32_t FileClose(NativeArgs& a) {
   ScriptFile* f = FileOf(a);
   if (!f) return kNullFile;
-  f->Close();
-  return 0;
+  return static_cast<int32_t>(f->CloseWritten());
 }
 
 // 133, 135

@@ -40,12 +40,17 @@ class GuestCopy {
 // A File of the script's. Its content is handed to the script as a guest copy, and a file it
 // creates or opens for writing is written to a temporary beside the target, which replaces the
 // target when the file is closed or released: a failed write leaves the old file as it was.
+// CloseWritten: a write or the replacement of the target failed; the target keeps what it held.
+constexpr uint32_t kFileNotWritten = kFileNotOpen;
+
 class ScriptFile : public File {
  public:
   explicit ScriptFile(GuestMemory& memory) : memory_(memory) {}
   ~ScriptFile() override;
 
   void Close() override;
+  // Close, answering kFileOk or kFileNotWritten.
+  uint32_t CloseWritten();
   // The target's path while a temporary stands in for it.
   const char* GetPath() const override;
   uint32_t Create(const char* path, bool overwrite) override;

@@ -542,6 +542,7 @@ constexpr NativeEntry kEntries[] = {
     {9, NativeGetUserSetting},
     {10, NativeSetVoiceSetting},
     {11, NativeGetVoiceInfo},
+    {12, NativeApplyTextSettings},
     {13, NativeSetScreenMode},
     {14, NativeSetScriptFlag<0>},
     {15, NativePacing<&ScriptApplication::PushVSyncWait>},

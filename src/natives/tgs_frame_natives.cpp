@@ -1,6 +1,8 @@
 #include "natives/tgs_frame_natives.h"
 
 #include <cstdio>
+#include <cstring>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -15,11 +17,15 @@
 #include "input/input_binding_table.h"
 #include "input/keyboard_device.h"
 #include "input/mouse.h"
+#include "input/pointer_move_task.h"
 #include "input/skip_modifier.h"
 #include "natives/native_families.h"
+#include "natives/native_helpers.h"
 #include "natives/sound_helpers.h"
+#include "platform/timer_service.h"
 #include "savedata/save_data.h"
 #include "savedata/save_sources.h"
+#include "scenario/font_list.h"
 #include "scenario/tgs/tgs_frame.h"
 #include "scenario/tgs/tgs_frame_host.h"
 #include "script/guest_memory.h"
@@ -114,9 +120,18 @@ class AppTgsHost : public TgsFrameHost {
     if (SoundChannelManager* sound = host_.SoundChannels()) sound->StopChannel(kVoiceChannel);
   }
   bool SnapshotKept() override { return SaveDataOf(host_).HasSnapshot(); }
+  bool TakeSnapshot() override { return SaveDataOf(host_).TakeSnapshot() == 0; }
+  // The automatic ring's next slot.
+  bool AutoSave() override { return SaveDataOf(host_).WriteSaveData(kAutoPage, -1) == 0; }
   // Quick slots 1-5 are the quick ring's files 5-9; slot 0 the ring's next one.
+  // A failed save is also told in a box, with its reason: the caption alone is easily missed.
   bool QuickSave(int slot) override {
-    return SaveDataOf(host_).WriteSaveData(kQuickPage, QuickFile(slot)) == 0;
+    const int r = SaveDataOf(host_).WriteSaveData(kQuickPage, QuickFile(slot));
+    if (r != 0 && App()) {
+      App()->ShowMessage(host::Cp932Literal("セーブデータの作成に失敗しました。ErrNo:") +
+                         std::to_string(r));
+    }
+    return r == 0;
   }
   // Quick slot 0 is the quick ring's newest. The save is read once the run has ended
   // (StepFrame): here it is only found.
@@ -214,6 +229,18 @@ class AppTgsHost : public TgsFrameHost {
     return input && input->Pointer().y >= kLowPointerTop;
   }
 
+  bool StartPointerMove(int32_t x, int32_t y, uint32_t ms) override {
+    TimedTask* task = nullptr;
+    return bw::StartPointerMove(App(), x, y, ms, false, kPointerMoveStay, &task) == 0 && task;
+  }
+  bool PointerMoving() override {
+    TimerService* timers = App() ? App()->GeneralTimers() : nullptr;
+    return timers && timers->FindById(kTaskKindPointerMove);
+  }
+  void RemoveTasks(uint32_t kind) override {
+    if (TimerService* timers = App() ? App()->GeneralTimers() : nullptr) timers->RemoveById(kind);
+  }
+
   int TakePointerEvent() override { return Screen() ? Screen()->TakePointerEvent() : -1; }
   TgsSceneHost* SceneHost() override { return App() ? App()->TgsPages() : nullptr; }
   TgsHistoryView* HistoryView() override { return App() ? App()->TgsHistory() : nullptr; }
@@ -270,6 +297,18 @@ class AppTgsHost : public TgsFrameHost {
     return Screen() ? Screen()->ViewDrawRuby(ruby) : kTgsViewNotBuilt;
   }
   Sprite* WindowSprite() override { return Screen() ? Screen()->WindowSprite() : nullptr; }
+  void SetHitAreaEnabled(bool enabled) override {
+    if (Screen()) Screen()->SetHitAreaEnabled(enabled);
+  }
+  void SetWindowFrame(int kind, uint32_t rgb, uint8_t alpha) override {
+    if (Screen()) Screen()->SetWindowFrame(kind, rgb, alpha);
+  }
+  void RelayoutPage() override {
+    if (Screen()) Screen()->RelayoutPage();
+  }
+  bool ChoicePoint(int32_t& x, int32_t& y) const override {
+    return Screen() && Screen()->ChoicePoint(x, y);
+  }
 
  private:
   static constexpr int32_t kVoiceChannel = 6;
@@ -299,15 +338,45 @@ TgsFrameNativeState& State(NativeArgs& a) {
   return a.Host().Extension<TgsFrameNativeState>();
 }
 
-void Tell(NativeArgs& a, const std::string& cp932) {
-  if (ScriptApplication* app = a.Host().Application()) {
+// The application's message box (error icon); without an application, standard error.
+void Tell(ScriptHost& host, const std::string& cp932) {
+  if (ScriptApplication* app = host.Application()) {
     app->ShowMessage(cp932);
   } else {
     std::fprintf(stderr, "%s\n", host::Cp932ToUtf8Lenient(cp932).c_str());
   }
 }
 
+// The faces of the application's font list (filled with the Japanese faces when empty), compared
+// without the "@" of vertical faces; without a list every face is taken.
+std::function<bool(std::string_view)> InstalledFaces(ScriptApplication* app) {
+  return [app](std::string_view face) {
+    FontList* fonts = app ? app->Fonts() : nullptr;
+    if (!fonts) return true;
+    if (fonts->Count() == 0) fonts->Enumerate(FontList::kJapaneseFilter, host::SHIFTJIS_CHARSET);
+    for (int i = 0; i < fonts->Count(); ++i) {
+      const host::LOGFONTA* font = fonts->Get(i);
+      std::string_view name(font->lfFaceName, strnlen(font->lfFaceName, sizeof font->lfFaceName));
+      if (name.starts_with('@')) name.remove_prefix(1);
+      if (name == face) return true;
+    }
+    return false;
+  };
+}
+
+// A statement of the running scenario links every native: the frame it runs in must not be made
+// anew, destroyed or stepped again under it.
+bool RefusedWhileStepping(NativeArgs& a, uint32_t native) {
+  if (!State(a).Stepping()) return false;
+  std::fprintf(stderr,
+               "brimwold: native %u refused: the scenario frame is running a step (a statement of "
+               "its scenario called it)\n",
+               native);
+  return true;
+}
+
 int32_t CreateFrame(NativeArgs& a) {
+  if (RefusedWhileStepping(a, 791)) return kTgsFrameBusy;
   TgsFrameNativeState& s = State(a);
   s.Destroy();
   CanvasLayer* canvas = nullptr;
@@ -326,6 +395,10 @@ int32_t CreateFrame(NativeArgs& a) {
     if (frame->Setup({reinterpret_cast<const char*>(table.data()), table.size()}) != 0) {
       return kTgsCreateSetup;
     }
+    frame->SetInstalledFaces(InstalledFaces(app));
+    // The nested run's load and Jump messages go to the player, as the step's own do.
+    ScriptHost& host = a.Host();
+    frame->SetMessageSink([&host](const std::string& cp932) { Tell(host, cp932); });
     frame->SetScriptFolder("SCRIPT\\");
     if (frame->LoadInitTable("TGS_INIT.DAT") > kTgsTableMissing) return kTgsCreateInitTable;
     frame->SetLogFolder(app ? app->SaveFolder() : std::string());
@@ -340,14 +413,16 @@ int32_t CreateFrame(NativeArgs& a) {
 }
 
 int32_t DestroyFrame(NativeArgs& a) {
+  if (RefusedWhileStepping(a, 792)) return kTgsFrameBusy;
   State(a).Destroy();
   return 0;
 }
 
 int32_t StepFrame(NativeArgs& a) {
+  if (RefusedWhileStepping(a, 793)) return kTgsFrameBusy;
   TgsFrame* frame = State(a).Frame();
   if (!frame) {
-    Tell(a, host::Cp932Literal("TGSフレームが初期化されていません。"));
+    Tell(a.Host(), host::Cp932Literal("TGSフレームが初期化されていません。"));
     return kTgsStepNoFrame;
   }
   std::string name;
@@ -357,18 +432,27 @@ int32_t StepFrame(NativeArgs& a) {
   if (named && frame->Start(name) != 0) {
     std::string text = host::Cp932Literal("TGSスクリプト「%s」のロードに失敗。");
     text.replace(text.find("%s"), 2, name);
-    Tell(a, text);
+    Tell(a.Host(), text);
     return kTgsStepLoadFailed;
   }
+  const TgsFrameNativeState::StepScope stepping(State(a));
   int r = frame->BeginRun(!named);
   if (r == 0) r = TgsRunStep(*frame);
   TgsAppState& state = State(a).FrameHost()->AppState();
-  // A game loaded from inside the scenario ends the run (result 2) with the save only chosen: it
-  // is read now, between two runs, and the run goes on from it with the scene rebuilt. A save
-  // that does not read leaves the frame as it was, and the run goes on where it stopped.
-  while (r == 2 && state.loadedGame != 0) {
-    state.loadedGame = 0;
-    SaveDataOf(a.Host()).LoadSaveData(-1, 0);
+  SaveData& saves = SaveDataOf(a.Host());
+  // A game loaded from inside the scenario, or the way back to the previous choice, ends the run
+  // (result 2 or 3) with the state only chosen: it is read now, between two runs, and the run
+  // goes on from it with the scene rebuilt. A state that does not read leaves the frame as it
+  // was, and the run goes on where it stopped.
+  for (;;) {
+    if (r == 2 && state.loadedGame != 0) {
+      state.loadedGame = 0;
+      saves.LoadSaveData(-1, 0);
+    } else if (r == 3 && frame->ExitCode() == 3 && saves.HasSnapshot()) {
+      saves.RestoreSnapshot();
+    } else {
+      break;
+    }
     r = frame->BeginRun(true);
     if (r == 0) r = TgsRunStep(*frame);
   }
@@ -460,6 +544,10 @@ TgsFrameNativeState::TgsFrameNativeState(ScriptHost& host)
 TgsFrameNativeState::~TgsFrameNativeState() {
   Destroy();
   canvas_.Release(Global<DisplayManager>::Get());
+}
+
+void TgsFrameNativeState::SavePersistentData() {
+  if (frame_) frame_->WriteLogFile(nullptr);
 }
 
 int TgsFrameNativeState::UseCanvas(CanvasLayer* given) {

@@ -25,6 +25,8 @@ constexpr int32_t kTgsCreateOther = -1;
 // NativeTgsStep
 constexpr int32_t kTgsStepNoFrame = 1;
 constexpr int32_t kTgsStepLoadFailed = 2;
+// Natives 791-793 called from inside a running step (by a statement of the scenario).
+constexpr int32_t kTgsFrameBusy = 4;
 
 const NativeFamily& TgsFrameNativeFamily();
 
@@ -58,6 +60,8 @@ class TgsFrameNativeState : public ScriptHostExtension {
  public:
   explicit TgsFrameNativeState(ScriptHost& host);
   ~TgsFrameNativeState() override;
+  // The frame's read-text log.
+  void SavePersistentData() override;
 
   // Replaces the frame's host (tests); null restores the application's.
   void SetFrameHost(TgsFrameHost* host);
@@ -69,11 +73,25 @@ class TgsFrameNativeState : public ScriptHostExtension {
   int UseCanvas(CanvasLayer* given);
   const TgsFrameCanvas& Canvas() const { return canvas_; }
 
+  // Marks the frame as running a step while it lives.
+  class StepScope {
+   public:
+    explicit StepScope(TgsFrameNativeState& state) : state_(state) { ++state_.stepping_; }
+    ~StepScope() { --state_.stepping_; }
+    StepScope(const StepScope&) = delete;
+    StepScope& operator=(const StepScope&) = delete;
+
+   private:
+    TgsFrameNativeState& state_;
+  };
+  bool Stepping() const { return stepping_ > 0; }
+
  private:
   std::unique_ptr<TgsFrameHost> appHost_;
   TgsFrameHost* frameHost_;
   TgsFrameCanvas canvas_;
   std::unique_ptr<TgsFrame> frame_;
+  int stepping_ = 0;
 };
 
 }  // namespace bw

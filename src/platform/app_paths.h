@@ -12,10 +12,11 @@ namespace bw {
 
 // Longest path with its terminator.
 constexpr size_t kMaxPath = 260;
-// The longest name start-up builds inside the application folder: the settings of the save-data
-// folder that mode 1 keeps there ("SAVEDATA\APP_CFG.DAT"; the scripts' "SCRIPT\SOB_INIT.DAT" and
-// its kin are shorter).
-constexpr size_t kLongestStartName = sizeof("SAVEDATA\\APP_CFG.DAT") - 1;
+// The longest name the engine builds inside the application folder: the saves and the read-text
+// log of the save-data folder that mode 1 keeps there ("SAVEDATA\DATA10-1.SAV",
+// "SAVEDATA\TEXT_LOG.DAT"; the settings and the scripts' "SCRIPT\SOB_INIT.DAT" and its kin are
+// shorter).
+constexpr size_t kLongestStartName = sizeof("SAVEDATA\\TEXT_LOG.DAT") - 1;
 // The longest application folder, with its trailing separator, that leaves room for those names.
 constexpr size_t kMaxAppFolder = kMaxPath - 1 - kLongestStartName;
 

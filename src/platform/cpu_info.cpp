@@ -178,8 +178,9 @@ double CpuIdentifier::MeasureClock() {
   host::Sleep(500);
   const int64_t elapsed = host::QueryPerformanceCounter() - start;
   const uint32_t cycles = uint32_t(probe_.ReadTimeStampCounter()) - before;
+  // Microseconds slept: half a second and whatever the sleep overran (or fell short) by.
   const double mhz =
-      cycles / (500000.0 + 500000.0 * double(elapsed - frequency / 2) / double(frequency));
+      cycles / (500000.0 + 1000000.0 * double(elapsed - frequency / 2) / double(frequency));
   record_.clockMhz = float(mhz);
   return record_.clockMhz;
 }

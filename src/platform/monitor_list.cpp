@@ -125,11 +125,12 @@ MonitorHandle MonitorList::MonitorFromRect(const host::Rect& rect) const {
     }
   }
   if (best != kNoMonitor) return best;
-  int64_t bestDistance = std::numeric_limits<int64_t>::max();
+  // Gaps reach 2^32 on the coordinate range: their squares are summed as doubles.
+  double bestDistance = std::numeric_limits<double>::max();
   for (const MonitorRecord& r : records_) {
-    int64_t dx = Gap(rect.left, rect.right, r.bounds.left, r.bounds.right);
-    int64_t dy = Gap(rect.top, rect.bottom, r.bounds.top, r.bounds.bottom);
-    int64_t distance = dx * dx + dy * dy;
+    const double dx = double(Gap(rect.left, rect.right, r.bounds.left, r.bounds.right));
+    const double dy = double(Gap(rect.top, rect.bottom, r.bounds.top, r.bounds.bottom));
+    const double distance = dx * dx + dy * dy;
     if (distance < bestDistance) {
       bestDistance = distance;
       best = r.handle;

@@ -298,7 +298,7 @@ int SaveData::MakeThumbnail(std::vector<uint8_t>& rows, SaveFrameState* frame,
     if (!target || work.Create(target->GetWidth(), target->GetHeight(), 32, 0) != 0) {
       return kWriteNoWorkSurface;
     }
-    layer->RenderTo(&work, kRenderTagDiffers, kNoTag, false);
+    layer->RenderTo(&work, kRenderTagDiffers, kNoTag, settings.thumbnailWithoutFrame == 0);
     thumbnail.StretchBlit(&work, &size, 0, 0, nullptr, false);
   }
   TakeThumbnailRows(thumbnail, rows);
@@ -491,13 +491,6 @@ int SaveData::DeleteSaveSlot(int32_t page, int32_t slot) {
   std::string path;
   if (SlotFile(page, slot, path) != 0) return kDeleteNoFile;
   return host::RemoveFile(path) ? 0 : kDeleteFailed;
-}
-
-int SaveData::RestartMain(bool flag) {
-  const uint32_t value = bootValue_;
-  if (host_.Interrupt(flag ? value : 0u - value) != 0) return kRestartNoMain;
-  if (ScriptApplication* app = host_.Application()) app->PopPacingOverrides();
-  return 0;
 }
 
 }  // namespace bw

@@ -62,8 +62,6 @@ constexpr int kCopyNoSource = 1;
 constexpr int kCopyFailedCode = 3;
 constexpr int kDeleteNoFile = 1;
 constexpr int kDeleteFailed = 2;
-// RestartMain
-constexpr int kRestartNoMain = 1;
 
 constexpr int32_t kAutoPage = 0;
 constexpr int32_t kQuickPage = 1;
@@ -97,10 +95,6 @@ class SaveData : public ScriptHostExtension {
   int SetSaveSlotComment(int32_t page, int32_t slot, std::string_view text);
   int CopySaveSlot(int32_t fromPage, int32_t fromSlot, int32_t toPage, int32_t toSlot);
   int DeleteSaveSlot(int32_t page, int32_t slot);
-
-  // The interrupt: the scripts restart with the boot value (flag set) or its negation, and the
-  // pacing overrides the scripts still hold are undone. 0, or kRestartNoMain.
-  int RestartMain(bool flag);
 
   // The save context (guest addresses, read when a save is written).
   void SetSaveContext(uint16_t bootValue, uint32_t title, uint32_t commentSource) {

@@ -26,6 +26,10 @@ constexpr uint8_t kStateEmpty = 2;
 constexpr int kFirstNumberedPage = 2;
 constexpr uint8_t kPendingComment = 1;
 constexpr uint8_t kPendingProtect = 2;
+// Why the pending edits did not reach the slot's file.
+constexpr int kEditsNotRead = 1;
+constexpr int kEditsNotSaveFile = 2;
+constexpr int kEditsNotWritten = 3;
 constexpr uint32_t kJoystickTickMs = 16;
 constexpr int kJoystickUp = 0;
 constexpr int kJoystickDown = 1;
@@ -72,6 +76,7 @@ class SaveLoadDialog {
     Fill(shownPage_);
     dialog_.tabs->selected = shownPage_;
     ShowCurrent();
+    dialog_.list->pointerToSelected = host_.MovesPointer() && dialog_.list->selected >= 0;
     if (settings_.joystickEnabled != 0) {
       dialog_.onJoystick = [this](host::Dialog&, int event) { Joystick(event); };
       if (host_.OpenJoystick()) {
@@ -301,16 +306,26 @@ class SaveLoadDialog {
 
   // The changed comment and protect flag go into the slot's file, rewritten whole: a failure
   // leaves the file as it was.
+  // The pending comment and protection into the current slot's file; a failure says so, and the
+  // file keeps what it held.
   void WriteBack() {
     const uint8_t bits = std::exchange(pending_, 0);
     if (bits == 0 || currentSlot_ == kNoSlot) return;
+    if (const int code = WriteEdits(bits)) {
+      Failure("セーブデータへのコメントと保護の書き込みに失敗しました。ErrNo:", code);
+    }
+  }
+
+  int WriteEdits(uint8_t bits) {
     std::string path;
-    if (!ResolveLinuxPath(save_.SlotPath(currentPage_, currentSlot_), nullptr, path)) return;
     std::vector<uint8_t> bytes;
-    if (!host::ReadWholeFile(path, bytes)) return;
+    if (!ResolveLinuxPath(save_.SlotPath(currentPage_, currentSlot_), nullptr, path) ||
+        !host::ReadWholeFile(path, bytes)) {
+      return kEditsNotRead;
+    }
     ByteReader in(bytes);
     SaveHeader header;
-    if (ReadSaveHeader(in, header) != 0) return;
+    if (ReadSaveHeader(in, header) != 0) return kEditsNotSaveFile;
     if (bits & kPendingComment) {
       // The text, its NUL and zeros to the field's end.
       const std::string text = host::ClipCp932(current_.comment, kCommentEditMax);
@@ -318,7 +333,7 @@ class SaveLoadDialog {
       std::copy(text.begin(), text.end(), bytes.begin() + kCommentOffset);
     }
     if (bits & kPendingProtect) bytes[kProtectOffset] = current_.state;
-    WriteFileAtomically(path, bytes);
+    return WriteFileAtomically(path, bytes) ? kEditsNotWritten : 0;
   }
 
   void RowSelected() {

@@ -56,6 +56,8 @@ class SaveLoadHost {
   // The joystick the dialog polls: false when none opens; an event (0 up, 1 down, 2 left,
   // 3 right, else a button code) or -1.
   virtual bool OpenJoystick() { return false; }
+  // The game's automatic pointer move: the pointer goes onto the selected row as the dialog opens.
+  virtual bool MovesPointer() { return false; }
   virtual int PollJoystick() { return -1; }
 };
 

@@ -1,5 +1,6 @@
 #include "script/script_engine.h"
 
+#include <cstdio>
 #include <cstring>
 #include <new>
 
@@ -163,7 +164,10 @@ int ScriptEngine::LoadVoiceInfo(const std::string& file) {
   voices_.Clear();
   std::vector<uint8_t> bytes;
   if (!Files() || !Files()->Load(file, bytes)) return kVoiceInfoDone;
-  return voices_.Parse(bytes);
+  // A broken table plays no voices but does not stop the game; it is named once here.
+  if (voices_.Parse(bytes) != kVoiceInfoDone)
+    std::fprintf(stderr, "%s: broken voice table\n", file.c_str());
+  return kVoiceInfoDone;
 }
 
 void ScriptEngine::SetSystemStateFileName(const char* name) {

@@ -20,7 +20,6 @@ enum class ScriptObjectType : uint16_t {
   kSoundBuffer,
   kTextRenderer,
   kGuiPart,
-  kMovieSprite,
   kHvaData,
   kHvdAnimation,
   kCellImage,

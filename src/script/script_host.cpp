@@ -40,6 +40,11 @@ ScriptHost::~ScriptHost() {
   if (Global<ScriptHost>::Get() == this) Global<ScriptHost>::Clear();
 }
 
+int ScriptHost::SavePersistentData() {
+  for (auto& [key, extension] : extensions_) extension->SavePersistentData();
+  return SavePersistentState();
+}
+
 void ScriptHost::OnUnloadScript() {
   if (messageText_) messageText_->StorePendingChoices();
 }

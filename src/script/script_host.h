@@ -83,6 +83,8 @@ constexpr int32_t kNativeNotBuilt = -1;
 class ScriptHostExtension {
  public:
   virtual ~ScriptHostExtension() = default;
+  // Writes what the family keeps across runs (SavePersistentData asks).
+  virtual void SavePersistentData() {}
 };
 
 class ScriptHost : public ScriptEngine {
@@ -112,6 +114,9 @@ class ScriptHost : public ScriptEngine {
   uint32_t RejectedNativeEntries() const { return rejected_; }
 
   ScriptHandles& Handles() { return handles_; }
+  // What native 35 and the end of a session save: each family's persistent data (the scenario
+  // frame's read-text log), then the engine's persistent state; the engine's result.
+  int SavePersistentData();
   // The family state of type T (constructed from the host on first use).
   template <typename T>
   T& Extension() {
@@ -309,14 +314,14 @@ class ScriptApplication {
   virtual FontList* Fonts() { return nullptr; }
   // The image cache's budget in megabytes from the settings; below 0 the automatic one.
   virtual int64_t ConfiguredImageCacheBudget() { return -1; }
+  // Whether each frame drawn from the render list starts from a cleared back buffer.
+  virtual void SetClearBackBuffer(bool /*on*/) {}
 
   // Save data: the user block's save settings, the running scenario frame and the text panel
-  // (null: none, and the save data keeps its own settings); a restarted MAIN drops the pacing
-  // overrides the old one pushed.
+  // (null: none, and the save data keeps its own settings).
   virtual SaveSettingsStore* SaveSettingsSource() { return nullptr; }
   virtual SaveFrameState* SaveFrame() { return nullptr; }
   virtual SaveTextPanel* SaveTextPanelSource() { return nullptr; }
-  virtual void PopPacingOverrides() {}
   // The scenario frame: the application's state words (null: none), the player's settings it
   // reads (false: defaults), and one turn of the frame loop for its waits (0: quitting).
   virtual TgsAppState* TgsState() { return nullptr; }

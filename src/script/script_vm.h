@@ -128,6 +128,7 @@ class ScriptVm {
   int RestoreFromSnapshotB(int classFilter, int kindFilter);
   int FindVariableIndex(uint32_t address) const;
   int AddMarkedVariable(uint32_t address);
+  void ClearMarkedVariables() { marked_.clear(); }
   int SaveVariableToSnapshotB(uint32_t address);
 
   uint32_t GetVariableSetSize(int set, bool fromSnapshotB) const;

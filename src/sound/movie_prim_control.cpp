@@ -112,7 +112,7 @@ void MoviePrimControl::SetSizeAndPosition(int32_t width, int32_t height, int32_t
 bool MoviePrimControl::GetRect(Rect* out) const {
   if (!out) return false;
   const int32_t w = width_ > 0 ? width_ : videoWidth_, h = height_ > 0 ? height_ : videoHeight_;
-  *out = {x_, y_, x_ + w, y_ + h};
+  *out = {x_, y_, ClampedSum(x_, w), ClampedSum(y_, h)};
   return true;
 }
 

@@ -91,9 +91,7 @@ int32_t MovieSpriteControl::Open(const char* file, int32_t x, int32_t y,
 }
 
 void MovieSpriteControl::UpdateDest() {
-  const int32_t w = displayWidth_ > 0 ? displayWidth_ : videoWidth_;
-  const int32_t h = displayHeight_ > 0 ? displayHeight_ : videoHeight_;
-  dest_ = {x_, y_, x_ + w, y_ + h};
+  dest_ = {x_, y_, ClampedSum(x_, GetWidth()), ClampedSum(y_, GetHeight())};
   SetChanged(true);
 }
 
@@ -122,10 +120,6 @@ bool MovieSpriteControl::SetPos(int32_t x, int32_t y) {
   return true;
 }
 
-bool MovieSpriteControl::MoveBy(int32_t dx, int32_t dy) {
-  return SetPos(x_ + dx, y_ + dy);
-}
-
 int MovieSpriteControl::SetZoom(int32_t width, int32_t height) {
   // One side below 1 takes the video's; both below 1 go back to the video's size.
   const int32_t w = width < 1 ? 0 : width, h = height < 1 ? 0 : height;
@@ -152,23 +146,11 @@ bool MovieSpriteControl::SetZoomAndPos(int32_t width, int32_t height, int32_t x,
 }
 
 bool MovieSpriteControl::Refresh(const Rect* rect) {
-  if (!GetOwnerList()) return false;
-  Rect part = dest_;
-  if (rect) {
-    const Rect moved{rect->left + x_, rect->top + y_, rect->right + x_, rect->bottom + y_};
-    if (!IntersectRects(&part, part, moved)) return false;
-  }
-  return InvalidateInOwner(part);
+  return InvalidatePart(rect, GetWidth(), GetHeight());
 }
 
 bool MovieSpriteControl::HitTest(int32_t x, int32_t y, bool) const {
   return x >= dest_.left && x < dest_.right && y >= dest_.top && y < dest_.bottom;
-}
-
-bool MovieSpriteControl::Overlaps(const DisplayObject& other) const {
-  const Rect* o = other.GetRectPtr();
-  return dest_.left < o->right && o->left < dest_.right && dest_.top < o->bottom &&
-         o->top < dest_.bottom;
 }
 
 int MovieSpriteControl::DrawFrame(ImageSurface* target) {

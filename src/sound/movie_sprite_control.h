@@ -26,8 +26,9 @@ class MovieSpriteControl : public DisplayObject, public MovieWrapper {
   int32_t VideoHeight() const { return videoHeight_; }
   MemoryBitmap& FrameBuffer(int index) { return frames_[index & 1]; }
 
-  int32_t GetWidth() const override { return dest_.right - dest_.left; }
-  int32_t GetHeight() const override { return dest_.bottom - dest_.top; }
+  // The size it is shown at: the one set, else the video's.
+  int32_t GetWidth() const override { return displayWidth_ > 0 ? displayWidth_ : videoWidth_; }
+  int32_t GetHeight() const override { return displayHeight_ > 0 ? displayHeight_ : videoHeight_; }
   bool IsColorRect() const override { return false; }
   // A shown frame the composition has not collected yet is a change: a playing movie is redrawn
   // as its frames come, and only then.
@@ -36,12 +37,10 @@ class MovieSpriteControl : public DisplayObject, public MovieWrapper {
   int SetDrawMode(int mode) override;
   int SetAlpha(int alpha) override;
   bool SetPos(int32_t x, int32_t y) override;
-  bool MoveBy(int32_t dx, int32_t dy) override;
   int SetZoom(int32_t width, int32_t height) override;
   bool SetZoomAndPos(int32_t width, int32_t height, int32_t x, int32_t y) override;
   bool Refresh(const Rect* rect) override;
   bool HitTest(int32_t x, int32_t y, bool testPixel) const override;
-  bool Overlaps(const DisplayObject& other) const override;
   const Rect* GetRectPtr() const override { return &dest_; }
   void GetRect(Rect* out) const override { *out = dest_; }
   int DrawOver(ImageSurface* target) override;

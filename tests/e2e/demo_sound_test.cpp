@@ -97,6 +97,8 @@ class DemoSound : public ::testing::Test {
  protected:
   void SetUp() override {
     test::CopyDemoGame(kGame, game_.path());
+    // The game's voices are on in the player's settings it ships.
+    test::PutShippedSettings(game_.path());
     test::PutAssembled(game_, "SCRIPT/MAIN.SOB", kSoundMain);
   }
 

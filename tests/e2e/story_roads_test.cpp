@@ -43,9 +43,10 @@ std::string Shown(const std::vector<std::pair<uint32_t, uint32_t>>& ranges) {
 }
 
 // The first play: start at 60, then a click every 120 frames from 200, each finding its line
-// typed out and waiting; Ctrl+F1 saves at 905 while the second scene's third line waits. The
-// story is back at the title by kFirstEnd, after the movie (its frames come 25 a second).
-constexpr uint32_t kFirstEnd = 2540, kSaved = 906, kSavedUntil = 919;
+// typed out and waiting; Ctrl+F1 saves at 785 while the second scene's second line waits (its
+// caption is gone before the choice list). The story is back at the title by kFirstEnd, after
+// the movie (its frames come 25 a second).
+constexpr uint32_t kFirstEnd = 2540, kSaved = 786, kSavedUntil = 799;
 // Moments of every scene, each its own picture: the hill coming in, Mina's walk, the town's two
 // characters coming in, the quake, the choice list (shown from 1040 until a later click takes
 // it), the sea scrolling in, the rain over Mina coming
@@ -57,7 +58,8 @@ constexpr uint32_t kTitle = 40, kChoiceList = 1130;
 constexpr uint32_t kDefaultSpeedLine = 1760;
 
 // The second play: the settings button at 60 (the sheet is answered: an unread character every
-// 4 ms; the skip key passes read text only), start at 100, Ctrl held from 110. The forest line
+// 4 ms; the skip key passes read text only), start at 100, the pointer resting where the first
+// play's did (on the list's first line, which it lights), Ctrl held from 110. The forest line
 // "こっちの道、近道なんだ。" (twelve characters) comes at the click at 260; Ctrl is let go at 280,
 // F1 at 290 loads the quick save (answered yes), shown from kLoaded; Ctrl again at 420 skips to
 // the choice, the forest once more, and the end. (Ctrl is also the quick keys' modifier, so a
@@ -83,7 +85,7 @@ TEST(StoryRoads, BothRoadsPlayToTheEndWithSkipSpeedAndAQuickLoad) {
 
   std::string input = "BRIMWOLD_HEADLESS_INPUT=55:move:400:352,60:click:400:352";
   for (uint32_t f = 200; f < kFirstEnd - 40; f += 120) input += ClickOn(f, 268);
-  input += ",905:keydown:Left Ctrl,905:key:F1,906:keyup:Left Ctrl";
+  input += ",785:keydown:Left Ctrl,785:key:F1,786:keyup:Left Ctrl";
   std::vector<std::pair<uint32_t, uint32_t>> seaFrames = {
       {kTitle, kTitle},
       {kSaved, kSavedUntil},
@@ -118,7 +120,7 @@ TEST(StoryRoads, BothRoadsPlayToTheEndWithSkipSpeedAndAQuickLoad) {
 
   input =
       "BRIMWOLD_HEADLESS_INPUT=55:move:400:472,60:click:400:472,95:move:400:352,"
-      "100:click:400:352,110:keydown:Left Ctrl,280:keyup:Left Ctrl,290:key:F1,"
+      "100:click:400:352,102:move:400:268,110:keydown:Left Ctrl,280:keyup:Left Ctrl,290:key:F1,"
       "420:keydown:Left Ctrl";
   for (uint32_t f : {200u, 260u}) input += ClickOn(f, 318);
   for (uint32_t f = 440; f < kSecondEnd - 40; f += 60) input += ClickOn(f, 318);

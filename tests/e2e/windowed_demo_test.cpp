@@ -25,10 +25,12 @@ constexpr int kStartRefused = 1;
 // A run that has not ended by then has hung: it is killed with its X server.
 constexpr const char* kRunLimit = "120";
 
-// Open the menu, switch to full screen and back, then close with "はい" to the close question.
+// Open the menu, switch to full screen (filling the display, with no window manager to grant it)
+// and back, then back and forth with Alt+Enter alone (its Alt leaving the menu closed), then close
+// with "はい" to the close question.
 constexpr const char* kMenuAndClose =
-    "click:システム,click:画面モード変更,screen:full,key:Alt+Return,screen:window,click:終了,click:"
-    "はい";
+    "click:システム,click:画面モード変更,screen:full,key:Alt+Return,screen:window,"
+    "key:Alt+Return,screen:full,key:Alt+Return,screen:window,click:終了,click:はい";
 
 struct WindowedRun {
   int status = -1;  // -1: killed or not started

@@ -1,9 +1,10 @@
-// "sp_change" on real sprites: style 0 aligned by the anchors and zooming from ratio 2, style 2
-// at ratio 2 through the combined picture, the clamp after the path time, and the refusals.
+// "sp_change" on real sprites, checked on the drawn layer: style 0 aligned by the anchors, zooming
+// from ratio 2, and standing where a turned old picture stood; style 1 zooming the old picture to
+// the new one's size; a zooming path that makes the odd styles drift to the new picture's feet;
+// style 2 at ratio 2 through the combined picture; the clamp after the path time; the refusals.
 #include "effects/sp_change_effect.h"
 
 #include "effects/sp_effect_rig.h"
-#include "graphics/pixel/blend_tables.h"
 
 namespace bw {
 namespace {
@@ -14,10 +15,6 @@ uint32_t Opaque(int32_t, int32_t) {
 
 class SpChange : public SpriteEffectRig {
  protected:
-  void SetUp() override {
-    SpriteEffectRig::SetUp();
-    BuildBlendTables();
-  }
   SpChangeEffect* Make(const SpChangeParams& params, Sprite* fresh, Sprite* old,
                        const char* path = "c") {
     auto* effect = new SpChangeEffect;
@@ -75,6 +72,89 @@ TEST_F(SpChange, StyleZeroAtRatioTwoShrinksFromTheOldWidth) {
   EXPECT_EQ(fresh->GetRectPtr()->Width(), 60);
   At(1000);
   EXPECT_EQ(fresh->GetRectPtr()->Width(), 40) << "ends at its own width";
+}
+
+constexpr uint32_t kRed = 0xFF0000, kGreen = 0x00FF00, kNone = 0;
+constexpr int32_t kZoomUsed = 1 << 8;  // in the mode word of the query
+
+// The old picture is turned a quarter about its feet (20, 20): they stand at (220, 220), and so
+// must the new picture's feet (30, 30) once turned alike. A quarter turn takes (x, y) from the
+// turning point to (y, -x), so about its origin (0, 0) the new sprite stands at (190, 250) and
+// covers (190, 190)-(220, 250).
+TEST_F(SpChange, StyleZeroStandsTheNewPictureWhereTheTurnedOldOneStood) {
+  Sprite* old = HandedSprite(40, 20, Opaque, 200, 200);
+  old->SetAnchor(-1, 20, 20);
+  ASSERT_EQ(old->SetRotation(128, 1.0), kSpriteDone);
+  Sprite* fresh = AddSprite(60, 30, 0xFF00FF00, 0, 0);
+  Make({kChangeMoveNew, 0, 0}, fresh, old);
+  EXPECT_EQ(fresh->GetAngle(), 128);
+  At(0);
+  EXPECT_EQ(Shown(191, 191), kGreen);
+  EXPECT_EQ(Shown(219, 249), kGreen);
+  EXPECT_EQ(Shown(205, 187), kNone) << "not above the old picture's place";
+  EXPECT_EQ(Shown(222, 220), kNone);
+}
+
+// Style 1 with the zoom flag: the old 40 x 40 picture grows to the new one's 80 x 80 while its
+// feet stay at (120, 140), where the new picture stands when it takes over.
+TEST_F(SpChange, StyleOneZoomsTheOldPictureToTheNewOne) {
+  Sprite* old = HandedSprite(
+      40, 40, [](int32_t, int32_t) { return 0xFFFF0000u; }, 100, 100);
+  Sprite* fresh = AddSprite(80, 80, 0xFF00FF00, 80, 60);
+  SpChangeEffect* effect = Make({kChangeMoveOld, 0, 1}, fresh, old);
+  EXPECT_DOUBLE_EQ(effect->Ratio(), 2.0);
+  int32_t modes = 0;
+  effect->Query({0, 0, 0, Word(&modes)});
+  EXPECT_NE(modes & kZoomUsed, 0) << "the zoom between the pictures is the path's too";
+  At(0);
+  At(500);
+  // Zoom 1.5: 60 x 60 from (90, 80).
+  EXPECT_EQ(Shown(91, 81), kRed);
+  EXPECT_EQ(Shown(149, 139), kRed);
+  EXPECT_EQ(Shown(89, 100), kNone);
+  EXPECT_EQ(Shown(120, 141), kNone) << "the feet stay";
+  EXPECT_EQ(Shown(81, 61), kNone) << "the new picture waits";
+  At(1000);
+  EXPECT_EQ(Shown(81, 61), kGreen);
+  EXPECT_EQ(Shown(159, 139), kGreen);
+}
+
+// A path that zooms or turns from its first point sets the zoom flag: style 5 goes back to 2, and
+// style 1 drifts so that the old picture's feet meet the new one's. Here the old 40 x 40 and the
+// new 80 x 40 stand on (120, 140); "Z2" doubles both about their top left, so the old one drifts
+// by 20 to the right to end with its feet at (160, 180), where the new one's are.
+TEST_F(SpChange, AZoomingPathSetsTheZoomFlagOfTheOddStyles) {
+  Sprite* old = HandedSprite(
+      40, 40, [](int32_t, int32_t) { return 0xFFFF0000u; }, 100, 100);
+  Sprite* fresh = AddSprite(80, 40, 0xFF00FF00, 80, 100);
+  SpChangeEffect* effect = Make({kChangeMoveOld, 0, 0}, fresh, old, "Z2c");
+  EXPECT_TRUE(effect->Zooms());
+  At(0);
+  At(500);
+  // Zoom 1.5: 60 x 60 from (110, 100).
+  EXPECT_EQ(Shown(105, 120), kNone);
+  EXPECT_EQ(Shown(165, 120), kRed);
+  At(1000);
+  EXPECT_EQ(Shown(81, 101), kGreen) << "the new picture at its place, zoomed as the path ends";
+  EXPECT_EQ(Shown(239, 179), kGreen);
+
+  struct Case {
+    const char* path;
+    uint8_t style;
+    bool zooms;
+  } const cases[] = {{"c", kChangePlainBlend, false},
+                     {"Z1.5c", kChangeBlend, true},
+                     {"R0.25c", kChangeBlend, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    Sprite* was = HandedSprite(40, 40, Opaque, 100, 100);
+    Sprite* now = AddSprite(40, 40, 0xFF00FF00, 100, 100);
+    SpChangeEffect* blend = Make({kChangeBlend, 30, 0}, now, was, c.path);
+    EXPECT_EQ(blend->Style(), c.style);
+    EXPECT_EQ(blend->Zooms(), c.zooms);
+    timers.Clear();
+    layer.GetList().Remove(now);
+  }
 }
 
 TEST_F(SpChange, StyleTwoAtRatioTwoBlendsThroughTheCombinedPicture) {

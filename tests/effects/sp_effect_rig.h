@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/global.h"
+#include "graphics/pixel/blend_tables.h"
 #include "graphics/surface/composition_layer.h"
 #include "graphics/surface/image_surface.h"
 #include "graphics/surface/pixel_library.h"
@@ -27,6 +28,7 @@ namespace bw {
 class SpriteEffectRig : public ::testing::Test {
  protected:
   void SetUp() override {
+    BuildBlendTables();
     ASSERT_EQ(area.Create(640, 480, 32, 0), 0);
     ASSERT_EQ(layer.SetTarget(&area, false), 0);
   }
@@ -83,6 +85,11 @@ class SpriteEffectRig : public ::testing::Test {
   }
   uint32_t Pixel(const ImageSurface& s, int32_t x, int32_t y) const {
     return reinterpret_cast<const uint32_t*>(s.GetRowPointer(y))[x];
+  }
+  // The colour (no alpha) the layer shows at (x, y) once it has redrawn what changed.
+  uint32_t Shown(int32_t x, int32_t y) {
+    layer.RedrawDirty(nullptr, nullptr, 0, 0);
+    return Pixel(area, x, y) & 0xFFFFFF;
   }
 
   test::GameFolder game;

@@ -1,9 +1,11 @@
 // "sp_parts" on definition files in a game folder: static, path and looping parts, the
-// priorities, both lists, Stop, every failure of the reader and of the set-up; the reader's
-// guard against steps the counting pass did not see; the fuzz seeds.
+// priorities and the band of the "f" and "b" steps as the drawn layer shows them, intermediate
+// layers, both lists, Stop, every failure of the reader and of the set-up; the reader's guard
+// against steps the counting pass did not see; the fuzz seeds.
 #include "effects/sp_parts_effect.h"
 
 #include "effects/sp_effect_rig.h"
+#include "effects/sp_panime_effect.h"
 #include "support/fuzz_seeds.h"
 
 namespace bw {
@@ -17,11 +19,13 @@ class SpParts : public SpriteEffectRig {
     WritePicture("SYS/SKY.WGX", 40, 8, std::vector<uint32_t>(320, 0xFF445566));
   }
   // Writes the definition and sets the effect up on it; the set-up's result.
-  int Make(const std::string& text, SpPartsEffect** out = nullptr, int32_t second = 0) {
+  int Make(const std::string& text, SpPartsEffect** out = nullptr, int32_t second = 0,
+           int32_t intermediate = 0) {
     game.dir().WriteFile("SYS/CA001.TXT", text);
     auto* effect = new SpPartsEffect;
-    const int rc = effect->Start(&timers, &layer,
-                                 {Word("SYS\\CA001.TXT"), 5, 6, 40, 0, 0, 0, 0, 0, second, 1, 0});
+    const int rc =
+        effect->Start(&timers, &layer,
+                      {Word("SYS\\CA001.TXT"), 5, 6, 40, 0, 0, 0, 0, intermediate, second, 1, 0});
     lastError = effect->LastReadError();
     if (rc != kSpPartsSetUp) {
       delete effect;
@@ -84,6 +88,58 @@ TEST_F(SpParts, PathsLoopsAndPriorities) {
   At(400);
   EXPECT_EQ(effect->PlayState(1), kPartDone) << "a stopped loop ends at its period";
   EXPECT_EQ(timers.Count(), 1u);
+}
+
+constexpr uint32_t kRed = 0xFF0000, kGreen = 0x00FF00, kBlue = 0x0000FF, kYellow = 0xFFFF00;
+
+// Three overlapping 10 x 10 parts at x = 0, 4 and 8 take the priorities 40, 39, 38 (the later on
+// top). Red's "b" puts it at the back of the band, 40 - 3, after its equals: in front of all;
+// blue's "f" at its front, 40, before its equals: behind green. A band published after the set-up
+// is not theirs.
+TEST_F(SpParts, StepsFAndBTakeTheBandOfTheParts) {
+  WritePicture("SYS/RED.WGX", 10, 10, std::vector<uint32_t>(100, 0xFFFF0000));
+  WritePicture("SYS/GRN.WGX", 10, 10, std::vector<uint32_t>(100, 0xFF00FF00));
+  WritePicture("SYS/BLU.WGX", 10, 10, std::vector<uint32_t>(100, 0xFF0000FF));
+  ASSERT_EQ(Make("*RED.WGX\n0,0\nt 100\nb\n0,0\n*GRN.WGX\n4,0\n"
+                 "*BLU.WGX\n8,0\nt 100\nf\n8,0\n"),
+            kSpPartsSetUp);
+  EXPECT_EQ(Shown(9, 5), kBlue) << "before the steps the file's order holds";
+  SpPanimeEffect::PathCommand({0, 5, 6});
+  At(0);
+  At(50);
+  EXPECT_EQ(Shown(9, 5), kRed);
+  EXPECT_EQ(Shown(12, 5), kGreen);
+  EXPECT_EQ(Shown(15, 5), kBlue);
+}
+
+// With intermediate layers the parts compose in a layer of their own, which the list draws at
+// the base priority: a sprite of the list at 39 lies over every part, though the green part
+// has 39 too. What a moving part leaves is redrawn.
+TEST_F(SpParts, IntermediateLayersDrawThePartsAsOneGroup) {
+  WritePicture("SYS/RED.WGX", 10, 10, std::vector<uint32_t>(100, 0xFFFF0000));
+  WritePicture("SYS/GRN.WGX", 10, 10, std::vector<uint32_t>(100, 0xFF00FF00));
+  layer.SetBackgroundColor(0x000040, false);
+  AddSprite(10, 10, 0xFFFFFF00, 5, 0, 39);
+  SpPartsEffect* effect = nullptr;
+  ASSERT_EQ(Make("*RED.WGX\n0,0\n*GRN.WGX\n10,0\nt 100\n30,0\n", &effect, 0, 1), kSpPartsSetUp);
+  EXPECT_EQ(layer.GetList().Count(), 2u) << "the yellow sprite and the parts' layer";
+  const DisplayObjectList* parts = effect->PartSprite(0)->GetOwnerList();
+  ASSERT_NE(parts->GetLayer(), &layer);
+  EXPECT_EQ(parts->Count(), 2u);
+  At(0);
+  EXPECT_EQ(Shown(2, 5), kRed);
+  EXPECT_EQ(Shown(12, 5), kYellow) << "over the green part";
+  EXPECT_EQ(Shown(17, 5), kGreen);
+  At(50);
+  EXPECT_EQ(Shown(17, 5), 0x000040u) << "where green was";
+  EXPECT_EQ(Shown(22, 5), kGreen);
+  EXPECT_EQ(effect->Command({2, 0, 0}), 0);
+  At(60);
+  EXPECT_EQ(Shown(2, 5), 0x000040u) << "a part hidden by command";
+  timers.Clear();
+  EXPECT_EQ(Shown(25, 5), 0x000040u) << "stopped, the parts are gone";
+  EXPECT_EQ(Shown(7, 5), kYellow);
+  EXPECT_EQ(layer.GetList().Count(), 1u);
 }
 
 TEST_F(SpParts, BothListsShowTheParts) {

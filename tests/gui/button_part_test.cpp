@@ -1,5 +1,6 @@
 #include "gui/button_part.h"
 
+#include "graphics/pixel/blend_tables.h"
 #include "part_fixture.h"
 #include "text_widget_fixture.h"
 
@@ -110,15 +111,111 @@ TEST_F(Buttons, DrawnCellsTakeTheFaceAlphaAndRefuseTooSmallAFace) {
     ButtonPart button;
     button.SetFaceColors(face, kDefaultAccentColor);
     ASSERT_EQ(button.CreateDrawn(&list_, 1, nullptr, nullptr, 4, 4, 12, 9, true, 0), kCreateDone);
-    ASSERT_EQ(button.GetCells()->GetWidth(), 4 * 12);
-    EXPECT_EQ(PagePixel(*button.GetCells(), 5, 4) & 0xFFFFFF, face & 0xFFFFFF) << "the face";
-    EXPECT_EQ(PagePixel(*button.GetCells(), 0, 4) & 0xFFFFFF, BrightenColor(face, 3) & 0xFFFFFF);
     EXPECT_EQ(button.GetSprite().GetAlpha(), face == 0x80305070u ? 0x80 : 255);
     EXPECT_TRUE(button.IsBoxHit());
   }
   ButtonPart small;
   EXPECT_EQ(small.CreateDrawn(&list_, 1, "x", nullptr, 0, 0, 7, 20, false, 0), kCreateBadArguments);
   EXPECT_EQ(BrightenColor(0xFF102060, 3), 0x3060CAu) << "tripled, or two thirds of the way to 255";
+}
+
+// The drawn cells painted pixel by pixel from the drawing rules, with nothing on the faces: the
+// slow reference of the fills, copies and blends CreateDrawn makes.
+class PaintedCells {
+ public:
+  PaintedCells(int32_t w, int32_t h, bool disabledCell, uint32_t face, uint32_t accent)
+      : w_(w), h_(h), n_(disabledCell ? 4 : 3), px_(size_t(n_ * w) * size_t(h), 0) {
+    auto channels = [](uint32_t c, auto f) {
+      uint32_t out = 0;
+      for (int k = 0; k < 3; ++k) out |= uint32_t(f(int(c >> (8 * k)) & 0xFF)) << (8 * k);
+      return out;
+    };
+    const uint32_t light =
+        channels(face, [](int v) { return v > 85 ? v + (255 - v) * 2 / 3 : v * 3; });
+    const uint32_t mid = channels(face, [](int v) { return v >> 1; });
+    const uint32_t dark = channels(face, [](int v) { return v >> 2; });
+    Fill(1, 1, w - 2, h - 2, face);
+    for (int32_t i = 0; i < n_; ++i) {
+      const int32_t cx = i * w;
+      if (i == 1) {
+        Copy(w - 2, h - 2, cx + 1, 1);
+        Blend(cx + 2, 2, cx + w - 3, h - 3, accent);
+      } else if (i == 2) {
+        Copy(w - 3, h - 3, cx + 2, 2);
+        Fill(cx + 1, 1, cx + w - 1, 2, mid);
+        Fill(cx + 1, 2, cx + 2, h - 1, mid);
+        Blend(cx + 3, 3, cx + w - 3, h - 3, accent);
+      } else if (i == 3) {
+        Fill(cx + 1, 1, cx + w - 2, h - 2, face);
+      }
+      const uint32_t a = i == 2 ? 0 : light, b = i == 2 ? 0 : dark;
+      Fill(cx, 0, cx + w - 1, 1, a);
+      Fill(cx, 1, cx + 1, h - 1, a);
+      Fill(cx, h - 1, cx + w, h, b);
+      Fill(cx + w - 1, 0, cx + w, h - 1, b);
+      Fill(cx + 1, h - 2, cx + w - 1, h - 1, mid);
+      Fill(cx + w - 2, 1, cx + w - 1, h - 2, mid);
+    }
+  }
+  uint32_t At(int32_t x, int32_t y) const { return px_[size_t(y) * size_t(n_ * w_) + size_t(x)]; }
+
+ private:
+  uint32_t& Pixel(int32_t x, int32_t y) { return px_[size_t(y) * size_t(n_ * w_) + size_t(x)]; }
+  void Fill(int32_t l, int32_t t, int32_t r, int32_t b, uint32_t c) {
+    for (int32_t y = t; y < b; ++y)
+      for (int32_t x = l; x < r; ++x) Pixel(x, y) = c;
+  }
+  // Cell 0's pixels from (1, 1) up to (right, bottom), to (dx, dy).
+  void Copy(int32_t right, int32_t bottom, int32_t dx, int32_t dy) {
+    for (int32_t y = 1; y < bottom; ++y)
+      for (int32_t x = 1; x < right; ++x) Pixel(dx + x - 1, dy + y - 1) = At(x, y);
+  }
+  // The accent's colour at the opacity of its alpha byte; the pixel's alpha stays.
+  void Blend(int32_t l, int32_t t, int32_t r, int32_t b, uint32_t accent) {
+    const int o = int(accent >> 24);
+    for (int32_t y = t; y < b; ++y) {
+      for (int32_t x = l; x < r; ++x) {
+        uint32_t& p = Pixel(x, y);
+        uint32_t out = p & 0xFF000000u;
+        for (int k = 0; k < 3; ++k) {
+          const int v = int(p >> (8 * k)) & 0xFF, c = int(accent >> (8 * k)) & 0xFF;
+          out |= uint32_t(ProductTable[255 - o][v] + ProductTable[c][o]) << (8 * k);
+        }
+        p = out;
+      }
+    }
+  }
+
+  int32_t w_, h_, n_;
+  std::vector<uint32_t> px_;
+};
+
+TEST_F(Buttons, DrawnCellsMatchTheSlowReference) {
+  const struct {
+    int32_t w, h;
+    bool disabledCell;
+    uint32_t face, accent;
+  } cases[] = {{12, 9, true, 0x00D4D0C8, kDefaultAccentColor},
+               {8, 8, false, 0x80305070, 0xFF102030},
+               {31, 17, true, 0x00FFFFFF, 0x01FF00FF}};
+  for (const auto& c : cases) {
+    ButtonPart button;
+    button.SetFaceColors(c.face, c.accent);
+    ASSERT_EQ(button.CreateDrawn(&list_, 1, nullptr, nullptr, 0, 0, c.w, c.h, c.disabledCell, 0),
+              kCreateDone);
+    const ImageSurface& cells = *button.GetCells();
+    const PaintedCells want(c.w, c.h, c.disabledCell, c.face, c.accent);
+    ASSERT_EQ(cells.GetWidth(), c.w * (c.disabledCell ? 4 : 3));
+    int wrong = 0;
+    for (int32_t y = 0; y < c.h; ++y) {
+      for (int32_t x = 0; x < cells.GetWidth(); ++x) {
+        if (PagePixel(cells, x, y) != want.At(x, y) && ++wrong <= 3)
+          ADD_FAILURE() << c.w << "x" << c.h << " at " << x << "," << y << ": " << std::hex
+                        << PagePixel(cells, x, y) << " for " << want.At(x, y);
+      }
+    }
+    EXPECT_EQ(wrong, 0) << c.w << "x" << c.h;
+  }
 }
 
 }  // namespace

@@ -118,16 +118,59 @@ TEST_F(Menu, APointerRestingWhenItemsChangeIsIgnoredUntilItMovesThreePixels) {
   EXPECT_EQ(tip_.TakeFiredId(), 40) << "moved more than 3 pixels";
 }
 
+// The tip parks the pointer for key moves: the item left sounds once, the one entered once.
 TEST_F(Menu, KeysSkipDisabledItemsAndTheDecideKeyChooses) {
   ASSERT_EQ(tip_.SetFocus(&menu), kFocusDone);
   EXPECT_EQ(menu.Cursor(), 0);
+  tip_.sounds.clear();
   services_.Key(kDown, true);
   EXPECT_EQ(tip_.Update(services_.now), kUpdateKeyTaken);
   EXPECT_EQ(menu.Cursor(), 2) << "B is disabled";
+  EXPECT_EQ(tip_.sounds, (std::vector<int32_t>{kDefaultLeaveSound, kDefaultEnterSound}));
   services_.Key(kDown, false);
   services_.Key(kReturn, true);
   tip_.Update(services_.now);
   EXPECT_EQ(tip_.TakeFiredId(), 42) << "no pressed look: chosen at once";
+}
+
+// Rows must lie a pixel apart or more: the set-up refuses a cell height that with the spacing
+// (which counts only without a head and a tail) comes below that, and such a list takes no cells.
+TEST_F(Menu, RowsLessThanAPixelApartAreRefused) {
+  ImageListPart flat;
+  EXPECT_EQ(flat.Setup(&list_, 0, 0, 0, 60, 0, 0, &gdi, 0), 1);
+  EXPECT_EQ(flat.Setup(&list_, 0, 0, 0, 60, 5, -5, &gdi, 0), 1);
+  EXPECT_EQ(flat.Setup(&list_, 0, 0, 0, 60, 20, INT32_MIN, &gdi, 0), 1);
+  ASSERT_EQ(flat.SetSize(60, 20, 10, 10), 0);
+  EXPECT_EQ(flat.Setup(&list_, 0, 0, 0, 60, 0, 5, &gdi, 0), 1) << "with a head, spacing counts not";
+  flat.SetPosition(100, 100);
+  flat.SetDraggable(1);
+  for (const char* label : {"P", "Q"})
+    flat.AddCell(label, nullptr, false, -1, nullptr, -1, nullptr, 0, 0, 0);
+  EXPECT_EQ(flat.Count(), 0);
+  tip_.AddControl(&flat, -1);
+  for (int32_t y = 95; y < 135; ++y) MoveTo(110, y);
+  tip_.RemoveControl(&flat);
+}
+
+// A template lower than the spacing takes back brings the rows closer than a pixel after the
+// set-up: then no row takes the pointer.
+TEST_F(Menu, RowsALowTemplateBringsTogetherTakeNoPointer) {
+  ImageListPart low;
+  ASSERT_EQ(low.Setup(&list_, 0, 0, 0, 60, 20, -16, &gdi, 0), 0);
+  low.SetPosition(100, 100);
+  for (const char* label : {"P", "Q", "R"})
+    ASSERT_EQ(low.AddCell(label, nullptr, false, -1, nullptr, -1, nullptr, 0, 0, 0), 0);
+  ImageSurface looks;
+  ASSERT_EQ(looks.Create(180, 10, 32, kImageDibSection), 0);
+  looks.Fill(0xFF000000, nullptr);
+  const ImageSurface* sources[9] = {&looks};
+  ASSERT_EQ(low.CreateFromSurfaces(3, false, true, sources), 0);
+  tip_.AddControl(&low, -1);
+  for (int32_t y = 90; y < 140; ++y) {
+    MoveTo(110, y);
+    EXPECT_EQ(low.Cursor(), -1) << y;
+  }
+  tip_.RemoveControl(&low);
 }
 
 TEST_F(Menu, ReadItemsAreDrawnInTheReadColour) {
@@ -161,6 +204,27 @@ TEST_F(Menu, WithTheRampOnTheGradationPairsColourTheLooksAndTheRampIsRestored) {
   EXPECT_TRUE(outline.GradationOn());
   EXPECT_EQ(outline.GradationTop(), 0x102030u);
   EXPECT_EQ(outline.GradationBottom(), 0x405060u);
+
+  // The default pairs run from yellow to red for the items (full red, little blue), and from
+  // yellow to pink under the pointer.
+  ImageListPart plain;
+  ASSERT_EQ(plain.Setup(&list_, 0, 0, 0, 60, 20, 0, &outline, 0), 0);
+  ASSERT_EQ(plain.AddCell("A", nullptr, false, -1, nullptr, -1, nullptr, 0, 0, 0), 0);
+  const uint32_t item = Strongest(plain.GetCellSurface(0), kLookNormal, 0xFF0000);
+  const uint32_t under = Strongest(plain.GetCellSurface(0), kLookHover, 0xFF0000);
+  EXPECT_TRUE(item >> 16 > 0xC0 && (item & 0xFF) < 0x50) << std::hex << item;
+  EXPECT_TRUE(under >> 16 > 0xC0 && (under & 0xFF) > 0x30 && (under & 0xFF) < 0xA0)
+      << std::hex << under;
+}
+
+TEST_F(Menu, AMenuWithoutCellsKeepsItsPlaceButAnswersThatNothingMoved) {
+  ImageListPart empty;
+  ASSERT_EQ(empty.Setup(&list_, 0, 0, 0, 60, 20, 0, &gdi, 0), 0);
+  EXPECT_EQ(empty.SetPosition(30, 40), 1);
+  EXPECT_EQ(empty.SetAlpha(10), 1);
+  ASSERT_EQ(empty.AddCell("A", nullptr, false, -1, nullptr, -1, nullptr, 0, 0, 0), 0);
+  EXPECT_EQ(empty.GetCellSprite(0)->GetX(), 30) << "the first cell comes where it was put";
+  EXPECT_EQ(empty.SetPosition(30, 50), 0);
 }
 
 TEST_F(Menu, TheFrameHandleDragsTheMenu) {

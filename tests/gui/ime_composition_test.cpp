@@ -1,6 +1,8 @@
 // The input method around the text fields: opening and closing it with the focus, the
 // composition box at the caret, and the mode indicator.
+#include "graphics/surface/composition_layer.h"
 #include "gui/ime_indicator.h"
+#include "gui/part_manager.h"
 #include "host/input/text_input.h"
 #include "input/ime_context.h"
 #include "text_input_fixture.h"
@@ -139,6 +141,29 @@ TEST(ImeModeLabels, EachModeWordGivesItsString) {
     EXPECT_EQ(ImeModeLabel(c.open, c.conversion, c.sentence), c.want)
         << std::hex << c.conversion << " " << c.sentence;
   }
+}
+
+// The part manager's indicator serves the fields made before it as well as those made after,
+// and no field keeps it once it is taken down (checked by the sanitizer build).
+TEST_F(ImeTest, AnIndicatorMadeLaterServesTheFieldsAlreadyThere) {
+  ImageSurface screen;
+  ASSERT_EQ(screen.Create(400, 100, 32, kImageDibSection), 0);
+  CompositionLayer layer;
+  layer.SetTarget(&screen, true);
+  PartManager parts;
+  parts.SetTarget(&layer);
+  parts.SetTextInputServices(&timers, &ime);
+  TextInputPart* field = nullptr;
+  ASSERT_EQ(parts.CreateTextInput(&field, 1, &font, 100, 0, 0, 1, false), kTextInputDone);
+  requestTip.AddControl(field, -1);
+  ASSERT_EQ(parts.CreateImeIndicator(&font, 300, 5), kIndicatorDone);
+  requestTip.SetFocus(field);
+  EXPECT_TRUE(parts.GetImeIndicator()->IsVisible()) << "the field shows it while focused";
+  requestTip.SetFocus(nullptr);
+  EXPECT_FALSE(parts.GetImeIndicator()->IsVisible());
+  parts.DestroyImeIndicator();
+  requestTip.SetFocus(field);
+  requestTip.RemoveAll();
 }
 
 TEST_F(ImeTest, TheIndicatorRedrawsOnChangeOnlyAndKeepsItsRightEdge) {

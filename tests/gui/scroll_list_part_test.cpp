@@ -8,7 +8,9 @@ namespace {
 class RecordingSink : public ControlEventSink {
  public:
   void OnFired(UiControl*, int32_t value) override { values.push_back(value); }
+  void OnScrollEnd(UiControl*) override { ++ends; }
   std::vector<int32_t> values;
+  int ends = 0;
 };
 
 // A drawn vertical bar of size 16 at the origin over 116 pixels: the track runs from 16 to 100,
@@ -122,6 +124,7 @@ TEST_F(ScrollBars, TheWheelStepsByUnitsOrByThumbPixels) {
     EXPECT_EQ(bar_.GetScrollPos(), c.scrollPos) << "step " << c.step << " from " << c.start;
     EXPECT_EQ(bar_.GetThumbPos(), c.thumbPos) << "step " << c.step << " from " << c.start;
   }
+  EXPECT_EQ(sink_.ends, 1) << "one unit step on from the end";
 }
 
 TEST_F(ScrollBars, AHeldArrowStepsOnThePressThenRepeats) {
@@ -163,7 +166,10 @@ TEST_F(ScrollBars, RangesWorkIn64BitsAndBadRangesScrollNothing) {
   EXPECT_EQ(bar_.GetScrollPos(), -1);
   EXPECT_FALSE(bar_.IsEnabled() || bar_.GetForwardButton()->IsEnabled());
   EXPECT_EQ(bar_.SetScrollPosition(3), kScrollNothing);
+  EXPECT_EQ(bar_.Step(false), kScrollUnchanged);
+  EXPECT_EQ(sink_.ends, 0) << "a step back ends nothing";
   EXPECT_EQ(bar_.Step(true), kScrollUnchanged);
+  EXPECT_EQ(sink_.ends, 1) << "nothing to scroll is the end";
 
   // A thumb picture of fixed length taller than the track has nothing to scroll.
   Write("CG/THUMB.BMP", GreyCells(16, 3, 100));

@@ -95,6 +95,28 @@ TEST_F(TextPanelTest, CaptionPathFollowsTheCanvasBottom) {
   EXPECT_EQ(host.sounds, 2);
 }
 
+// A screen with an upper list (the scenario frame's windows and button bar stand there, the
+// buttons at the front priority) shows the caption in it, drawn over them all, not under.
+TEST_F(TextPanelTest, TheCaptionGoesOverTheScreensUpperList) {
+  DisplayObjectList upper;
+  Sprite button, laterButton;
+  ASSERT_EQ(upper.Add(&button, 0, 1), kAddDone);
+  host.layer.SetSecondList(&upper);
+  ASSERT_EQ(panel.ShowCaption("Saved", kStep), kCaptionDone);
+  EXPECT_EQ(std::pair(upper.Count(), host.layer.GetList().Count()),
+            std::pair(size_t{2}, size_t{0}));
+  EXPECT_EQ(upper.Nodes().front().object, &panel.CaptionSprite()) << "drawn last, in front";
+  // A button that came after it is passed by the next caption.
+  ASSERT_EQ(upper.Add(&laterButton, 0, 1), kAddDone);
+  ASSERT_EQ(panel.ShowCaption("Saved", kStep), kCaptionDone);
+  EXPECT_EQ(upper.Nodes().front().object, &panel.CaptionSprite());
+  upper.Remove(&button), upper.Remove(&laterButton);
+  host.layer.SetSecondList(nullptr);
+  ASSERT_EQ(panel.ShowCaption("Saved", kStep), kCaptionDone);
+  EXPECT_EQ(std::pair(upper.Count(), host.layer.GetList().Count()),
+            std::pair(size_t{0}, size_t{1}));
+}
+
 TEST_F(TextPanelTest, NewCaptionReplacesTheRunningOneAndNullOnlyRemovesIt) {
   ASSERT_EQ(panel.ShowCaption("one", kStep), kCaptionDone);
   const uint32_t first = panel.GetCaptionTask()->Handle();

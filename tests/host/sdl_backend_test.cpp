@@ -137,6 +137,33 @@ TEST_F(SdlEvents, AWindowsEndIsToldBeforeItsSinkGoes) {
   EXPECT_TRUE(kept->PresentPending());
 }
 
+// The maximise box makes the window one its player may size (where the driver can): the
+// platform's maximise is the window's system command, and a size dragged by the player springs
+// back to the engine's.
+TEST_F(SdlEvents, AMaximisableWindowMaximisesByCommandAndKeepsItsSize) {
+  SDL_Window* window = backend_->SdlWindowOf(window_);
+  ASSERT_TRUE(SetWindowMaximizable(window_, true));
+  const uint32_t id = backend_->SdlWindowId(window_);
+  Push(SDL_Event{
+      .window = {.type = SDL_WINDOWEVENT, .windowID = id, .event = SDL_WINDOWEVENT_MAXIMIZED}});
+  SDL_SetWindowSize(window, 400, 300);
+  Push(SDL_Event{.window = {.type = SDL_WINDOWEVENT,
+                            .windowID = id,
+                            .event = SDL_WINDOWEVENT_RESIZED,
+                            .data1 = 400,
+                            .data2 = 300}});
+  std::vector<MSG> commands;
+  for (const MSG& msg : Drain()) {
+    if (msg.message != WM_PAINT) commands.push_back(msg);
+  }
+  ASSERT_EQ(commands.size(), 1u);
+  EXPECT_EQ(std::tuple(commands[0].message, commands[0].wParam),
+            std::tuple(WM_SYSCOMMAND, WPARAM{SC_MAXIMIZE}));
+  int w = 0, h = 0;
+  SDL_GetWindowSize(window, &w, &h);
+  EXPECT_EQ(std::tuple(w, h), std::tuple(320, 240));
+}
+
 class SdlEventsThread : public SdlEvents {};
 
 TEST_F(SdlEventsThread, AnSdlEventPushedByAnotherThreadWakesGetMessage) {

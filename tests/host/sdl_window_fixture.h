@@ -16,7 +16,8 @@ namespace bw::host {
 
 class SdlWindowFixture : public testing::Test {
  protected:
-  SdlWindowFixture(WindowProc proc, const char* title) : proc_(proc), title_(title) {}
+  SdlWindowFixture(WindowProc proc, const char* title, int32_t width = 320, int32_t height = 240)
+      : proc_(proc), title_(title), width_(width), height_(height) {}
 
   void SetUp() override {
     std::string error;
@@ -26,7 +27,7 @@ class SdlWindowFixture : public testing::Test {
     WindowDesc desc;
     desc.proc = proc_;
     desc.native = true;
-    desc.nativeDesc = NativeWindowDesc{title_, 320, 240, true};
+    desc.nativeDesc = NativeWindowDesc{title_, width_, height_, true};
     window_ = CreateWindow(desc);
     ASSERT_TRUE(window_);
     Drain();  // what the window's opening produced
@@ -47,6 +48,8 @@ class SdlWindowFixture : public testing::Test {
  private:
   WindowProc proc_;
   const char* title_;
+  int32_t width_;
+  int32_t height_;
 };
 
 }  // namespace bw::host

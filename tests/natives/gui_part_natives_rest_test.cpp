@@ -34,6 +34,10 @@ class GuiPartNativesRest : public test::PartTest, public testing_text::FakeFaceR
     parts.DeleteAll();
     panel.Clear();
   }
+  // A part's handle from its factory native.
+  uint32_t Made(uint32_t number, std::initializer_list<uint32_t> words) {
+    return static_cast<uint32_t>(rig.Answer(number, words));
+  }
   template <typename T = UiControl>
   T* PartOf(uint32_t handle) {
     return static_cast<T*>(rig.host->Handles().Get<UiControl>(handle, ScriptObjectType::kGuiPart));
@@ -139,6 +143,61 @@ TEST_F(GuiPartNativesRest, TextWindowsAndAScriptTextThatForgetsPartsDeletedBefor
   script->SetSecondName("Ann");
   EXPECT_EQ(rig.Answer(780, {text, name}), 1);
   EXPECT_EQ(rig.Read(name), "Ann");
+}
+
+// The part-access natives 736-741 on a part of each kind: which have a display object and a
+// picture, which take the flag and the option, and what their values are.
+TEST_F(GuiPartNativesRest, EachKindAnswersThePartAccessItHas) {
+  Write("CG/MAP.BMP", test::IndexPicture({{0, 1}, {0, 1}}));
+  const uint32_t map = rig.Text("cg\\map.bmp"), check = rig.Text("cg\\check.bmp");
+  auto field = [&]() -> uint32_t { return rig.Answer(691, {font, 60, 0, 0, 65535}); };
+  auto cells = [&]() -> uint32_t { return rig.Answer(701, {map, 2, 0, 0, 1}); };
+  auto box = [&]() -> uint32_t { return rig.Answer(688, {check, 0, 0, 0, 65535, 0, 0, 0, 0, 0}); };
+  const struct {
+    const char* kind;
+    uint32_t part;
+    bool sprite, picture;
+    int32_t flag, option;
+  } rows[] = {
+      {"button", Made(685, {0, 0, 40, 16, 65535}), true, true, 0, -1},
+      {"check box", box(), true, true, 0, 0},
+      {"colour box", Box(), true, false, -1, -1},
+      {"text field", field(), true, true, -1, 0},
+      {"scroll bar", Made(693, {5, 5, 1, 65535}), false, false, 0, -1},
+      {"text window", Window(), true, true, -1, 0},
+      {"image list without items", Made(698, {0, 0, 60, 20, 0, font, 0}), false, false, -1, 0},
+      {"hit area", Made(699, {0, 0, 9, 9, uint32_t(-1)}), false, false, -1, -1},
+      {"list box", Lines(), true, true, -1, -1},
+      {"cell image", cells(), false, true, -1, 0},
+  };
+  for (const auto& row : rows) {
+    ASSERT_NE(row.part, 0u) << row.kind;
+    EXPECT_EQ(rig.Answer(736, {row.part, 0}) != 0, row.sprite) << row.kind;
+    EXPECT_EQ(rig.Answer(737, {row.part, 0}) != 0, row.picture) << row.kind;
+    EXPECT_EQ(rig.Answer(740, {row.part, 2}), row.flag) << row.kind;
+    EXPECT_EQ(rig.Answer(741, {row.part, 1}), row.option) << row.kind;
+  }
+  EXPECT_TRUE(PartOf<CheckPart>(rows[1].part)->IsBoxHit());
+  EXPECT_TRUE(PartOf<TextInputPart>(rows[3].part)->IsLocked());
+
+  // A text field takes its text as its value and gives the script a copy of what it holds.
+  const uint32_t typed = field();
+  EXPECT_EQ(rig.Answer(738, {typed, rig.Text("abc")}), 0);
+  EXPECT_EQ(rig.Read(uint32_t(rig.Answer(739, {typed}))), "abc");
+  ASSERT_EQ(rig.Answer(715, {rig.Var(typed)}), kDeleteDone);
+  EXPECT_EQ(rig.Answer(739, {typed}), -1) << "gone with its copy";
+  // A cell image's value is the cell entered, by number; locked it takes none.
+  const uint32_t map2 = cells();
+  ASSERT_EQ(rig.Answer(716, {map2, uint32_t(-1)}), 0);
+  EXPECT_EQ(rig.Answer(739, {map2}), -1) << "no cell entered";
+  EXPECT_EQ(rig.Answer(738, {map2, 1}), 0);
+  EXPECT_EQ(rig.Answer(739, {map2}), 1);
+  EXPECT_EQ(rig.Answer(741, {map2, 1}), 0);
+  EXPECT_EQ(rig.Answer(738, {map2, 0}), 1) << "locked";
+  // A check box is checked as its value.
+  const uint32_t ticked = box();
+  EXPECT_EQ(rig.Answer(738, {ticked, 1}), 1);
+  EXPECT_EQ(rig.Answer(739, {ticked}), 1);
 }
 
 TEST_F(GuiPartNativesRest, ListSettingsReachTheirPictures) {

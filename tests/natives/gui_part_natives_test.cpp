@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "common/global.h"
+#include "graphics/device/display_manager.h"
 #include "graphics/surface/composition_layer.h"
 #include "gui/gui_fixture.h"
 #include "gui/part_manager.h"
@@ -82,7 +84,7 @@ TEST_F(GuiPartNatives, NullStaleAndMistypedPartsGetTheNativesRefusal) {
     EXPECT_EQ(rig.Answer(number, {stale, 0, 0, 0, 0}), 0) << "native " << number;
   }
   EXPECT_EQ(rig.Answer(716, {stale, 0}), -1);
-  EXPECT_EQ(rig.Answer(715, {rig.Var(stale)}), kDeleteNull);
+  EXPECT_EQ(rig.Answer(715, {rig.Var(stale)}), kDeleteNotListed) << "deleted a second time";
 }
 
 TEST_F(GuiPartNatives, SwitchedOffGroupsTakeTheDefaults) {
@@ -161,6 +163,21 @@ TEST_F(GuiPartNatives, DeletedPartsLeaveNoHandleNeighbourOrCurrentList) {
   EXPECT_EQ(rig.Answer(711, {}), 0);
   EXPECT_EQ(PartOf(keep), nullptr);
   EXPECT_EQ(parts.PartCount(), 0u);
+}
+
+// 752 gives a choice list the renderer its next items are drawn with; once that renderer is
+// destroyed the list draws no more items rather than drawing with a dead one.
+TEST_F(GuiPartNatives, AChoiceListDrawsWithTheRendererItIsGiven) {
+  DisplayManager display;
+  ScopedGlobal<DisplayManager> publishDisplay(&display);
+  ScopedGlobal<TextRendererFactory> publishFactory(&factory);
+  const uint32_t list = List();
+  const uint32_t other = uint32_t(rig.Answer(168, {0, 16}));
+  ASSERT_NE(other, 0u);
+  EXPECT_EQ(rig.Answer(752, {list, other, 0}), 0);
+  EXPECT_EQ(rig.Answer(787, {list, rig.Text("A"), 0, uint32_t(-1)}), 0);
+  ASSERT_EQ(rig.Answer(169, {rig.Var(other)}), 0);
+  EXPECT_EQ(rig.Answer(787, {list, rig.Text("B"), 0, uint32_t(-1)}), 1) << "no renderer left";
 }
 
 TEST_F(GuiPartNatives, AClickIsThePendingEventUntilTakenOrReset) {

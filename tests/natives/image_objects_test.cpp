@@ -123,18 +123,16 @@ TEST_F(ImageObjects, SpritesDieCleanlyUnderTasksAndTheCursor) {
   mouse->SetPointerPosition(nullptr);
 }
 
-// The list natives on containers of each kind: a canvas layer with its second list, an
-// offscreen layer without one, and a part through its image holder.
+// The list natives on containers of each kind: a canvas layer with its second list and an
+// offscreen layer without one.
 TEST_F(ImageObjects, ContainersOfEachKind) {
   CanvasLayer* canvas = nullptr;
   OffscreenLayer* offscreen = nullptr;
   ASSERT_EQ(display.CreateCanvasLayer(&canvas, 64, 48, 32, kLayerComposedWithUpperList), 0);
   ASSERT_EQ(display.CreateOffscreenLayer(&offscreen, 64, 48, 32, true), 0);
-  HolderPart part(kKindHitArea + 2, offscreen);
   const uint32_t canvasHandle = Give(ScriptObjectType::kSurface, dynamic_cast<Surface*>(canvas));
   const uint32_t offscreenHandle =
       Give(ScriptObjectType::kSurface, dynamic_cast<Surface*>(offscreen));
-  const uint32_t partHandle = Give(ScriptObjectType::kGuiPart, static_cast<UiControl*>(&part));
   CompositionLayer* withSecond = canvas->GetCompositionLayer();
   CompositionLayer* ownOnly = offscreen->GetCompositionLayer();
   ASSERT_NE(withSecond->GetSecondList(), nullptr);
@@ -149,7 +147,7 @@ TEST_F(ImageObjects, ContainersOfEachKind) {
   EXPECT_EQ(std::pair(node->priority, node->user), std::pair(0u, 0u));
   EXPECT_EQ(Call(409, {canvasHandle, W(s[1]), 4, 2, 1}), kAddDone);
   EXPECT_EQ(Call(409, {offscreenHandle, W(s[2]), 4, 0, 1}), 4) << "no second list";
-  EXPECT_EQ(Call(409, {partHandle, W(s[2]), 4, 0, 0}), kAddDone) << "the part's container";
+  EXPECT_EQ(Call(409, {offscreenHandle, W(s[2]), 4, 0, 0}), kAddDone);
   EXPECT_NE(ownOnly->GetList().Find(Object(s[2])), nullptr);
   EXPECT_EQ(Call(410, {canvasHandle, W(s[3]), 2, 0, 0}), kAddDone);
   EXPECT_EQ(Call(434, {W(s[3])}), 2) << "listed and shown";
@@ -162,7 +160,7 @@ TEST_F(ImageObjects, ContainersOfEachKind) {
 
   EXPECT_EQ(Call(413, {canvasHandle, W(kAny), W(kAny), 0}), 0);
   EXPECT_TRUE(withSecond->GetList().IsEmpty());
-  EXPECT_EQ(Call(416, {partHandle}), 0);
+  EXPECT_EQ(Call(416, {offscreenHandle}), 0);
   EXPECT_TRUE(ownOnly->GetList().IsEmpty());
 
   // Background, flags and rendering.
@@ -174,7 +172,7 @@ TEST_F(ImageObjects, ContainersOfEachKind) {
   EXPECT_EQ(shot->GetPixel(2, 3), image->GetPixel(0, 0)) << "the background picture at (2, 3)";
   EXPECT_EQ(Call(430, {canvasHandle, 1, 0x100}), 0);
   EXPECT_FALSE(withSecond->SkipsSecond()) << "a byte";
-  EXPECT_EQ(Call(427, {partHandle, 0}), 1) << "the holder's previous flag";
+  EXPECT_EQ(Call(427, {offscreenHandle, 0}), 1) << "the holder's previous flag";
 }
 
 }  // namespace

@@ -355,11 +355,16 @@ const std::vector<KeywordRow>& Rows() {
        "$boy $girl 'c' 0 20 0 1000 1",
        {{220, "@ @ @ @ @ @ @ @ @", 0, Written(2, 2)}, {219, "0", kEffectUnsupported}},
        TheNewSpriteStands},
+      {"sp_change style 1", kEffect, "$boy $girl 'Z1.5c' 1 20 0 1000 1", {}, TheNewSpriteStands},
       {"sp_change style 2", kEffect, "$boy $girl 'c' 2 20 1 1000 0", {}, TheNewSpriteStands},
       {"sp_parts",
        kEffect,
-       "'SYS\\CA001.TXT' 5 6 40 0 0 0 1 0 0 1 0",
-       {{219, "1 1 0", 2}, {219, "2 0 0", 0}, {219, "0", 0}}},
+       "'SYS\\CA001.TXT' 5 6 40 0 0 0 1 1 0 1 0",
+       {{219, "1 1 0", 2}, {219, "2 0 0", 0}, {219, "0", 0}},
+       [](Scene& s) {
+         EXPECT_EQ(s.Canvas(s.layer)->GetCompositionLayer()->GetList().Count(), 2u)
+             << "the parts' own layer leaves the layer's list with the effect";
+       }},
       {"sp_loop",
        kEffect,
        "'BG\\CLOUD.WGX' 0 4 32 255 5 0 1000 0 1",

@@ -41,7 +41,7 @@ class MovieNatives : public ::testing::Test {
   int32_t Open(const char* file, uint32_t form) { return Call(632, {rig_.Text(file), form, 0}); }
   MovieSpriteControl* Sprite(uint32_t handle) {
     return static_cast<MovieSpriteControl*>(
-        rig_.host->Handles().Get<DisplayObject>(handle, ScriptObjectType::kMovieSprite));
+        rig_.host->Handles().Get<DisplayObject>(handle, ScriptObjectType::kDisplayObject));
   }
 
   test::MovieGame movies_;
@@ -82,6 +82,25 @@ TEST_F(MovieNatives, ASpriteMovieOpenedByNamePlaysAndSeeks) {
   EXPECT_TRUE(test::ColourNear(colour(), tools::MovieColourOfSecond(0)));
   ASSERT_EQ(Call(643, {uint32_t(-300)}), 0);
   EXPECT_EQ(Call(644), 0) << "a negative time seeks to the start";
+}
+
+// A script's far-off rectangle, and moves past the end of 32 bits, stop at the edge instead of
+// wrapping round (or overflowing: the sanitizer build checks).
+TEST_F(MovieNatives, ASpriteMoviePlacedFarOffStopsAtTheEdge) {
+  ASSERT_EQ(Open("OP.MPG", 0), 0);
+  MovieSpriteControl* sprite = Sprite(Call(651));
+  ASSERT_NE(sprite, nullptr);
+  EXPECT_EQ(Call(639, {0x7FFFFFF0, 0, 0x7FFFFFF0, 10}), 0) << "no width: the video's";
+  EXPECT_EQ(*sprite->GetRectPtr(), (Rect{0x7FFFFFF0, 0, INT32_MAX, 10}));
+  EXPECT_TRUE(sprite->Overlaps(*sprite));
+  EXPECT_EQ(Call(639, {uint32_t(INT32_MIN), uint32_t(INT32_MIN), 0x7FFFFFFF, 0x7FFFFFFF}), 0);
+  EXPECT_EQ(sprite->GetWidth(), INT32_MAX) << "the largest width";
+  EXPECT_EQ(*sprite->GetRectPtr(), (Rect{INT32_MIN, INT32_MIN, -1, -1}));
+  EXPECT_FALSE(sprite->MoveBy(-1, -1)) << "already at the edge";
+  EXPECT_TRUE(sprite->SetPos(INT32_MAX - 8, 0));
+  EXPECT_TRUE(sprite->MoveBy(INT32_MAX, INT32_MAX));
+  EXPECT_EQ(*sprite->GetRectPtr(), (Rect{INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX}));
+  EXPECT_FALSE(sprite->Overlaps(*sprite)) << "nothing of it is left on the plane";
 }
 
 // Past 214,748 ms the units no longer fit 32 bits.

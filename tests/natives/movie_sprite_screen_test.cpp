@@ -69,6 +69,24 @@ TEST_F(MovieSpriteScreen, PlaysInTheScreenCompositionUntilClosed) {
   ASSERT_EQ(Screen()->GetList().Nodes().size(), 1u);
 }
 
+// The sprite movie's handle is a display object's: the sprite natives move it like any, but it
+// stays the movie natives' own, so no destroy native ends it; it goes with the close.
+TEST_F(MovieSpriteScreen, TheSpriteNativesMoveTheMovieButDoNotDestroyIt) {
+  ASSERT_EQ(Open("OP.MPG", 5), 0);
+  ASSERT_EQ(Call(639, {0, 0, 32, 24}), 0);
+  ASSERT_EQ(Call(635), 0);
+  const uint32_t movie = uint32_t(Call(651));
+  ASSERT_NE(movie, 0u);
+  EXPECT_EQ(Call(439, {movie, 64, 48}), 1);
+  clock_.AdvanceMilliseconds(500);
+  EXPECT_TRUE(test::ColourNear(Shown(80, 60), tools::MovieColourOfSecond(0)));
+  EXPECT_EQ(Shown(8, 8), kBackground) << "moved away";
+  EXPECT_EQ(Call(408, {rig_.Var(movie)}), kDestroyNotListed);
+  EXPECT_TRUE(test::ColourNear(Shown(80, 60), tools::MovieColourOfSecond(0))) << "still playing";
+  ASSERT_EQ(Call(633), 0);
+  EXPECT_EQ(Call(439, {movie, 0, 0}), 0) << "its handle went with the movie";
+}
+
 // Whichever way a movie ends, no list keeps it: a failed open, a new open, or the screen going
 // first (checked by the sanitizer build).
 TEST_F(MovieSpriteScreen, NoListKeepsAClosedOrFailedMovie) {

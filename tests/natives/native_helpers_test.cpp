@@ -11,8 +11,6 @@
 #include "graphics/surface/display_object.h"
 #include "graphics/surface/pixel_library.h"
 #include "graphics/surface/sprite.h"
-#include "gui/button_part.h"
-#include "gui/color_box_part.h"
 #include "gui/message_text_widget.h"
 #include "gui/message_text_widget_base.h"
 #include "gui/script_text.h"
@@ -68,19 +66,6 @@ TEST(TextWindowFeed, LineEndsCharactersAndWhereItStops) {
 }
 
 class PartAccess : public ::testing::Test, public testing_text::FakeFaceRenderers {};
-
-TEST_F(PartAccess, ButtonsAndColorBoxes) {
-  ButtonPart button;
-  ColorBoxPart box;
-  EXPECT_EQ(SetPartFlag(&button, 0x100), 0);
-  EXPECT_TRUE(button.IsBoxHit()) << "any non-zero flag counts, not its low byte";
-  EXPECT_EQ(SetPartValue(&button, 1, "x"), kPartRefused);
-  EXPECT_EQ(GetPartValue(&box), kPartRefused);
-
-  EXPECT_EQ(GetPartSprite(nullptr, 0), nullptr);
-  EXPECT_EQ(SetPartValue(nullptr, 1, "x"), kPartRefused);
-  EXPECT_EQ(SetPartOption(nullptr, 1), kPartRefused);
-}
 
 TEST_F(PartAccess, TextWindowsAndTheScriptText) {
   // A window without a page of its own has neither display object nor surface.

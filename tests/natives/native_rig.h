@@ -11,7 +11,6 @@
 #include <utility>
 #include <vector>
 
-#include "gui/ui_control.h"
 #include "input/engine_input.h"
 #include "input/input_manager.h"
 #include "natives/native_families.h"
@@ -19,7 +18,6 @@
 #include "platform/timer_service.h"
 #include "script/script_host.h"
 #include "script/script_test_util.h"
-#include "support/still_control.h"
 
 namespace bw {
 
@@ -37,7 +35,8 @@ class NativeRigApp : public ScriptApplication {
   std::string SaveFolder() override { return saveFolder; }
   bool TranslationOption() override { return false; }
   uint32_t Clock() override { return clock; }
-  void ShowMessage(const std::string&) override {}
+  std::vector<std::string> messages;  // the message boxes shown, CP932
+  void ShowMessage(const std::string& text) override { messages.push_back(text); }
   void SetAppOption(uint32_t, uint32_t) override {}
   uint32_t GetAppOption(uint32_t) override { return 0; }
   std::span<const NativeFamily> NativeFamilies() override { return AllNativeFamilies(); }
@@ -193,19 +192,23 @@ class NativeRigApp : public ScriptApplication {
   TextPanel* ScriptTextPanel() override { return textPanel; }
   FontList* Fonts() override { return fonts; }
   int64_t ConfiguredImageCacheBudget() override { return cacheBudget; }
-  // Save data: the folder, the scenario frame and text panel the tests set; pacing pops counted.
+  // Save data: the folder, the scenario frame and text panel the tests set.
   std::string saveFolder = "SAVE\\";
   SaveFrameState* frame = nullptr;
   SaveTextPanel* panel = nullptr;
-  int pacingPops = 0;
   SaveFrameState* SaveFrame() override { return frame; }
   SaveTextPanel* SaveTextPanelSource() override { return panel; }
-  void PopPacingOverrides() override { ++pacingPops; }
   // GUI part natives: the pointer manager they drive and the text input's attachment.
   PointerManager* pointers = nullptr;
   bool textInputAttached = false;
   PointerManager* ScriptPointerManager() override { return pointers; }
   void AttachTextInput(bool on) override { textInputAttached = on; }
+  // The flag the settings sheet raises when a text setting changed.
+  uint8_t textSettingsChanged = 0;
+  uint8_t* TextSettingsChangedFlag() override { return &textSettingsChanged; }
+  // Render natives: whether frames start from a cleared back buffer.
+  bool clearBackBuffer = false;
+  void SetClearBackBuffer(bool on) override { clearBackBuffer = on; }
 };
 
 class NativeRig {
@@ -268,21 +271,6 @@ class NativeRig {
     EXPECT_TRUE(Memory().ReadCString(address, s, Memory().Top())) << address;
     return s;
   }
-};
-
-// A GUI part of a chosen kind whose picture is an image holder.
-class HolderPart : public test::StillControl<UiControl> {
- public:
-  HolderPart(int kind, SurfaceLayer* holder) : kind_(kind), holder_(holder) {}
-  int GetKind() const override { return kind_; }
-  SurfaceLayer* GetImageHolder() override { return holder_; }
-  int32_t GetWidth() const override { return 0; }
-  int32_t GetHeight() const override { return 0; }
-  bool HitTest(int32_t, int32_t) const override { return false; }
-
- private:
-  int kind_;
-  SurfaceLayer* holder_;
 };
 
 // Past the arena's used end: any access there faults.

@@ -13,11 +13,13 @@
 #include "graphics/device/direct3d_fixture.h"
 #include "graphics/device/display_manager.h"
 #include "graphics/layers/canvas_layer.h"
+#include "graphics/layers/texture_layer.h"
+#include "graphics/pixel/surface_rows.h"
 #include "graphics/surface/color_rect_object.h"
 #include "graphics/surface/image_surface.h"
 #include "graphics/surface/sprite.h"
+#include "gui/hit_area_part.h"
 #include "gui/part_manager.h"
-#include "gui/ui_control.h"
 #include "host/clock.h"
 #include "native_rig.h"
 #include "natives/object_casts.h"
@@ -57,7 +59,7 @@ TEST(ObjectCasts, DecideByHandleTypeThenKind) {
   uint32_t imageHandle = rig.Give(image);
   EXPECT_EQ(GetObjectSurface(h, imageHandle), image);
 
-  // Kinds 9 and 10 are also GUI-part kinds: a layer handle must still cast as a layer.
+  // Kinds 7 to 10 are also GUI-part kinds: a layer handle casts as a layer, a part as nothing.
   for (SurfaceLayer* layer :
        {static_cast<SurfaceLayer*>(canvas), static_cast<SurfaceLayer*>(offscreen)}) {
     SCOPED_TRACE(layer->GetKind());
@@ -68,17 +70,14 @@ TEST(ObjectCasts, DecideByHandleTypeThenKind) {
     EXPECT_EQ(container, layer->GetCompositionLayer());
   }
 
-  HolderPart part(9, offscreen), plainPart(5, offscreen);
-  uint32_t partHandle = h.HandleOf(ScriptObjectType::kGuiPart, &part);
-  EXPECT_EQ(GetObjectSurface(h, partHandle), offscreen->GetImage()) << "through the holder";
-  EXPECT_EQ(GetObjectImageHolder(h, h.HandleOf(ScriptObjectType::kGuiPart, &plainPart)), nullptr)
-      << "a part of kind 5 has no image holder";
+  HitAreaPart area;
+  const uint32_t partHandle = h.HandleOf(ScriptObjectType::kGuiPart, &area);
 
   ColorRectObject* sprite = nullptr;
   ASSERT_EQ(rig.display.CreateColorRect(&sprite, 2, 2, 0, 0, 0), 0);
   uint32_t spriteHandle = h.HandleOf(ScriptObjectType::kDisplayObject, sprite);
   CompositionLayer* container = offscreen->GetCompositionLayer();
-  for (uint32_t bad : {spriteHandle, imageHandle + kOtherGeneration, 0u, 12345u}) {
+  for (uint32_t bad : {partHandle, spriteHandle, imageHandle + kOtherGeneration, 0u, 12345u}) {
     EXPECT_EQ(GetObjectSurface(h, bad), nullptr) << bad;
     EXPECT_EQ(GetObjectImageHolderAndContainer(h, bad, &container), nullptr) << bad;
     EXPECT_EQ(container, nullptr);
@@ -132,24 +131,19 @@ TEST(TaskHandles, ABoundTaskGoesBeforeItsTargetAndReadsAsGone) {
   EXPECT_EQ(rig.Call(211, {other}).result, 0);
   rig.timers.RunDue(20);
   EXPECT_EQ(rig.timers.Count(), 0u);
-
-  auto* removed = new TouchingTask(nullptr, [](void*) {});
-  ASSERT_EQ(rig.timers.Add(removed, 0, 0, 0), kTaskAdded);
-  uint32_t var = rig.Var(TaskHandleOf(*rig.host, removed));
-  EXPECT_EQ(rig.Call(212, {var}).result, 1);
-  EXPECT_EQ(rig.Word(var), 0u);
-  EXPECT_EQ(rig.Call(212, {var}).result, 0);
 }
 
 // Image holders: links refuse another shape, a filter runs between linked layers, and a link to
-// a destroyed layer is dropped with it.
+// a destroyed layer is dropped with it; each holder keeps the owner it was made for.
 TEST(RenderNatives, ImageHoldersLinkExchangeAndFilter) {
   RenderRig rig;
   TcpPluginManager filters;
   DcpPluginManager effects;
   RegisterApplicationKeywords(filters, effects);
   ScopedGlobal<TcpPluginManager> publishFilters(&filters);
+  rig.Call(201, {7});
   uint32_t a = uint32_t(rig.Call(238, {8, 8, 32, kLayerComposed}).result);
+  rig.Call(201, {0});
   uint32_t b = uint32_t(rig.Call(238, {8, 8, 32, kLayerComposed}).result);
   uint32_t small = uint32_t(rig.Call(238, {4, 4, 32, kLayerComposed}).result);
   uint32_t image = uint32_t(rig.Call(231, {8, 8, 32, 0}).result);
@@ -159,6 +153,10 @@ TEST(RenderNatives, ImageHoldersLinkExchangeAndFilter) {
   SurfaceLayer* holderA = GetObjectImageHolder(rig.Handles(), a);
   EXPECT_EQ(rig.Call(240, {a, 1}).result, 1);
   EXPECT_EQ(holderA->GetLinkedLayer(), GetObjectImageHolder(rig.Handles(), b));
+  EXPECT_EQ(rig.Call(254, {a}).result, 0) << "no part owns a layer";
+  EXPECT_EQ(rig.Call(259, {a}).result, 7) << "its owner";
+  EXPECT_EQ(rig.Call(259, {b}).result, 0);
+  EXPECT_EQ(rig.Call(259, {image}).result, 0) << "an image is no holder";
 
   CompositionLayer* theirs = GetObjectContainer(rig.Handles(), b);
   EXPECT_EQ(rig.Call(255, {a, 0}).result, 1);
@@ -170,34 +168,6 @@ TEST(RenderNatives, ImageHoldersLinkExchangeAndFilter) {
 
   EXPECT_EQ(rig.Call(243, {rig.Var(b)}).result, 0);
   EXPECT_EQ(GetObjectImageHolder(rig.Handles(), a)->GetLinkedLayer(), nullptr);
-}
-
-// A part manager that takes test parts.
-struct HoldingParts : PartManager {
-  void Hold(std::unique_ptr<UiControl> part) {
-    UiControl* out = nullptr;
-    Finish(std::move(part), 0, &out);
-  }
-};
-
-// 254 names the part whose offscreen picture a holder is linked to, found through the part
-// manager; a canvas partner or no part manager gives 0.
-TEST(RenderNatives, AHolderNamesThePartOfItsLinkedLayer) {
-  RenderRig rig;
-  HoldingParts parts;
-  OffscreenLayer* offscreen = nullptr;
-  ASSERT_EQ(rig.display.CreateOffscreenLayer(&offscreen, 8, 8, 32, true), 0);
-  parts.Hold(std::make_unique<HolderPart>(9, offscreen));
-  uint32_t layer = uint32_t(rig.Call(238, {8, 8, 32, kLayerComposed}).result);
-  uint32_t canvas = uint32_t(rig.Call(238, {8, 8, 32, kLayerComposed}).result);
-  ASSERT_EQ(GetObjectImageHolder(rig.Handles(), layer)->SetLinkedLayer(offscreen), 0);
-  EXPECT_EQ(rig.Call(254, {layer}).result, 0) << "no part manager";
-  rig.app.parts = &parts;
-  auto* part = rig.Handles().Get<UiControl>(uint32_t(rig.Call(254, {layer}).result),
-                                            ScriptObjectType::kGuiPart);
-  ASSERT_NE(part, nullptr);
-  EXPECT_EQ(rig.Call(253, {layer, canvas}).result, 0);
-  EXPECT_EQ(rig.Call(254, {layer}).result, 0) << "a canvas belongs to no part";
 }
 
 // The font list's names: copied bounded into a buffer, or handed out as guest copies.
@@ -235,7 +205,8 @@ TEST(RenderNatives, ImageCacheBudget) {
   }
 }
 
-TEST(RenderNatives, FactoriesHandOutHandlesAndReleaseClearsTheVariable) {
+// A release clears the variable; one of another kind of object is not listed.
+TEST(RenderNatives, ReleasesClearTheVariableAndKeepToTheirKind) {
   RenderRig rig;
   int32_t image = rig.Call(231, {6, 5, 32, 0}).result;
   ASSERT_NE(image, 0);
@@ -243,7 +214,6 @@ TEST(RenderNatives, FactoriesHandOutHandlesAndReleaseClearsTheVariable) {
   uint32_t var = rig.Var(uint32_t(image));
   EXPECT_EQ(rig.Call(243, {var}).result, 0);
   EXPECT_EQ(rig.Call(243, {var}).result, kDestroyNull) << "the variable was cleared";
-  EXPECT_EQ(rig.Call(243, {rig.Var(uint32_t(image))}).result, kDestroyNotListed) << "stale";
   EXPECT_TRUE(rig.Call(243, {PastTheArena(rig.Memory())}).faulted);
 
   int32_t item = rig.Call(263, {4, 4, 0xFF0000FFu, 1, 2}).result;
@@ -299,6 +269,47 @@ TEST_F(RenderItemNatives, SettersRefuseTheWrongItemType) {
       << "offsets add up to the edge of the range";
   EXPECT_EQ(rig.Call(292, {sprite, 0x123456}).result, 0) << "a plain sprite has no colour";
   EXPECT_EQ(rig.Call(292, {image, 0x123456}).result, 0) << "a surface is no item";
+}
+
+// Items placed, sized and moved past the ends of 32 bits stop at the edge (the sanitizer build
+// checks that no sum overflows on the way), turned or not.
+TEST_F(RenderItemNatives, ItemsPlacedFarOffStopAtTheEdge) {
+  uint32_t rect = uint32_t(rig.Call(263, {4, 4, 0xFF000000u, 0, 0}).result);
+  uint32_t image = uint32_t(rig.Call(222, {8, 8}).result);
+  uint32_t sprite = uint32_t(rig.Call(260, {image, 0, 0, 4, 4, 9, 9}).result);
+  ASSERT_TRUE(rect && sprite);
+  const uint32_t out = rig.Block(16);
+  auto edges = [&](uint32_t item) {
+    EXPECT_EQ(rig.Call(314, {item, out, out + 4, out + 8, out + 12}).result, 1);
+    return Rect{int32_t(rig.Word(out)), int32_t(rig.Word(out + 4)), int32_t(rig.Word(out + 8)),
+                int32_t(rig.Word(out + 12))};
+  };
+  for (uint32_t item : {rect, sprite}) {
+    EXPECT_EQ(rig.Call(283, {item, 0x7FFFFFF0, uint32_t(INT32_MIN)}).result, 1);
+    EXPECT_EQ(rig.Call(286, {item, 0x100, uint32_t(-1)}).result, 1);
+    EXPECT_EQ(edges(item), (Rect{INT32_MAX, INT32_MIN, INT32_MAX, INT32_MIN + 4}));
+    EXPECT_EQ(rig.Call(285, {item, 0x7FFFFFFF, 8, 0x7FFFFFF0, 0}).result, 1);
+    EXPECT_EQ(edges(item).right, INT32_MAX);
+  }
+  EXPECT_EQ(rig.Call(289, {rect, 64, 3}).result, 1) << "turned about its far corner";
+}
+
+// A texture layer is an image holder as the other layers are: its picture takes fills, its
+// container takes sprites, and new parts and the tooltips are placed on it.
+TEST_F(RenderItemNatives, ATextureLayerHoldsItsPictureAndContainer) {
+  const uint32_t layer = uint32_t(rig.Call(230, {kFormatX888, 8, 8, 32, kLayerComposed}).result);
+  auto* texture =
+      dynamic_cast<TextureLayer*>(rig.Handles().Get<Surface>(layer, ScriptObjectType::kSurface));
+  ASSERT_NE(texture, nullptr);
+  EXPECT_EQ(rig.Call(251, {layer, 0x10, 0x20, 0x30}).result, 1);
+  EXPECT_EQ(texture->GetImage()->GetPixel(3, 3) & 0xFFFFFF, 0x102030u);
+  const uint32_t rect = uint32_t(rig.Call(404, {2, 2, 0xFFFFFFFF, 0, 0}).result);
+  EXPECT_EQ(rig.Call(409, {layer, rect, 1, 0, 0}).result, kAddDone);
+  PartManager parts;
+  rig.app.parts = &parts;
+  EXPECT_EQ(rig.Call(702, {layer}).result, 0);
+  EXPECT_EQ(parts.GetTargetLayer(), texture->GetCompositionLayer());
+  rig.app.parts = nullptr;
 }
 
 // Render items move along paths as sprites do, from text or a point array.

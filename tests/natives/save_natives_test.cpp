@@ -70,6 +70,22 @@ TEST_F(SaveNatives, SaveContextAndMarkedVariables) {
   EXPECT_EQ(Call(40, {word}), 1) << "an address that is no variable still answers 1";
 }
 
+// Each save context starts a new list of marked variables: 39 empties it, so the list does not
+// grow with every save a game makes; a first word of 0 leaves it.
+TEST_F(SaveNatives, EachSaveContextStartsANewMarkedList) {
+  rig.app.files.Put("SCRIPT\\USER_VAR.SOB", Sob(".sob1\nv: .word 0\n.var 0 1 v 4\n"));
+  ASSERT_EQ(StartScriptHost(rig.app, rig.host), 0);
+  const uint32_t variable = rig.host->VariableValueAddress(0), title = rig.Text("T");
+  for (int save = 0; save < 3; ++save) {
+    EXPECT_EQ(Call(39, {1, title, 0}), 1);
+    EXPECT_EQ(Call(40, {variable}), 1);
+    EXPECT_EQ(Call(40, {variable}), 1);
+    EXPECT_EQ(rig.host->MarkedVariables().size(), 2u) << "save " << save;
+  }
+  EXPECT_EQ(Call(39, {0, title, 0}), 0);
+  EXPECT_EQ(rig.host->MarkedVariables().size(), 2u);
+}
+
 // Automatic saves to slots 0-3, then 42 finds the newest and 44 with page -1 loads it.
 TEST_F(SaveNatives, FindTheNewestAutomaticSaveAndLoadIt) {
   for (int i = 0; i < 4; ++i) ASSERT_EQ(Call(43, {0, Neg(-1)}), 0) << i;

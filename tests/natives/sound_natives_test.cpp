@@ -6,6 +6,8 @@
 
 #include <cstring>
 
+#include "gui/click_action.h"
+#include "gui/pointer_tip.h"
 #include "host/host_path.h"
 #include "lib/sob/voice_info_writer.h"
 #include "native_rig.h"
@@ -80,7 +82,7 @@ TEST_F(SoundNatives, BufferRowsAnswerTheirNullValueForEveryBadHandle) {
     for (const auto& row : rows)
       EXPECT_EQ(Call(row.number, {bad, 0, 0, 0}), row.null) << row.number << " with " << bad;
     rig.Memory().Write32(var, bad);
-    EXPECT_EQ(Call(607, {var}), kListNullBuffer) << bad;
+    EXPECT_EQ(Call(607, {var}), bad == 0 ? kListNullBuffer : kListNotListed) << bad;
   }
   EXPECT_TRUE(rig.Call(607, {PastTheArena(rig.Memory())}).faulted);
 }
@@ -260,6 +262,22 @@ TEST_F(SoundNatives, ChannelsPlayAndKeepTheirBuffers) {
   EXPECT_NE(Call(682, {3}), 0) << "a streaming channel gives its stream";
 }
 
+// The pointer plays the parts' sounds on the channels of its player, once each; the default
+// sounds stay none.
+TEST_F(SoundNatives, ThePointerPlaysPartSoundsOnTheChannels) {
+  PointerTip tip;
+  const std::vector<int16_t> ramp = w.PutRamp("SE\\A.PCMT", 2000, kRate, 10);
+  ASSERT_EQ(Call(672, {2, Text("SE\\A.PCMT")}), 0);
+  EXPECT_EQ(tip.PlaySound(nullptr, 2, 0, 0), kSoundNotPlayed) << "no player yet";
+  tip.SetSoundPlayer(m);
+  EXPECT_EQ(tip.PlaySound("OTHER.OGG", 2, 0, 0), 0) << "the name is not the sound";
+  EXPECT_EQ(w.Pull(2000), ramp);
+  EXPECT_EQ(w.Pull(100), std::vector<int16_t>(100, 0)) << "once, not looped";
+  EXPECT_EQ(tip.PlaySound(nullptr, kDefaultClickSound, 0, 0), kSoundNotPlayed);
+  EXPECT_EQ(tip.PlaySound(nullptr, 8, 0, 0), kBadChannel);
+  tip.SetSoundPlayer(nullptr);
+}
+
 // The music's buffer, fades and the cross-fade of the 65535 switch.
 TEST_F(SoundNatives, MusicFadesAndCrossFades) {
   w.PutTone("BGM\\A.OGG", 3000, kRate);
@@ -342,9 +360,18 @@ TEST_F(SoundNatives, MusicByNumber) {
   At(1600);
   EXPECT_FALSE(m->IsBgmPlaying());
 
+  // A fade that cannot start its music leaves the number as the music that plays, so that a
+  // retry with the same number plays once the file is there.
+  EXPECT_EQ(PlayBgmNumber(host, 9, 300, true), kBgmNumberDone);
+  EXPECT_EQ(CurrentBgmNumber(host), 0) << "the fade-in found no file";
   EXPECT_EQ(PlayBgmNumber(host, 7, 300, true), kBgmNumberDone);
   EXPECT_EQ(m->BgmFadeState(), kFadeIn) << "no music before: a fade-in";
   EXPECT_EQ(m->CurrentBgmTrack()->intro, "BGM\\BGM07A.OGG");
+  EXPECT_EQ(PlayBgmNumber(host, 9, 300, true), kBgmNumberDone);
+  EXPECT_EQ(CurrentBgmNumber(host), 7) << "the cross-fade found no file";
+  w.PutTone("BGM\\BGM09.OGG", 3000, kRate);
+  EXPECT_EQ(PlayBgmNumber(host, 9, 300, true), kBgmNumberDone);
+  EXPECT_EQ(m->BgmFadeState(), kCrossFading) << "the retry cross-fades";
   EXPECT_EQ(PlayBgmNumber(host, 3, 300, true), kBgmNumberDone);
   EXPECT_EQ(m->BgmFadeState(), kCrossFading);
 

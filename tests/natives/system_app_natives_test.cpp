@@ -8,6 +8,7 @@
 #include <memory>
 #include <tuple>
 #include <utility>
+#include <vector>
 
 #include "graphics/surface/pixel_library.h"
 #include "graphics/surface/sprite.h"
@@ -67,6 +68,29 @@ TEST(AppNatives, VoiceCharactersByIndexAndField) {
   EXPECT_EQ(rig.Read(uint32_t(rig.Call(11, {0, 3}).result)), "AKI");
   voices.characters[0].name = "CHI";
   EXPECT_EQ(rig.Read(uint32_t(rig.Call(11, {0, 3}).result)), "CHI");
+}
+
+// Native 12 hands the script's message window, choice list and renderer to the text settings,
+// with the renderer and history switched on, once after each change of the settings.
+TEST(AppNatives, TextSettingsReachTheScriptsTextOnceAfterEachChange) {
+  struct Recorder : TextSettingsTarget {
+    std::vector<TextSettingsRequest> seen;
+    void ApplyTextSettings(const TextSettingsRequest& r) override { seen.push_back(r); }
+  } target;
+  NativeRig rig;
+  rig.host->SetTextSettingsTarget(&target);
+  EXPECT_EQ(rig.Call(12, {11, 22, 33}).result, 0);
+  EXPECT_TRUE(target.seen.empty()) << "nothing changed yet";
+
+  rig.app.textSettingsChanged = 1;
+  EXPECT_EQ(rig.Call(12, {11, 22, 0}).result, 1);
+  ASSERT_EQ(target.seen.size(), 1u);
+  const TextSettingsRequest& r = target.seen[0];
+  EXPECT_EQ(std::tuple(r.firstWidget, r.secondWidget, r.renderer), std::tuple(11u, 22u, 0u));
+  EXPECT_TRUE(r.useRenderer && r.history) << "0 names the shared renderer";
+  EXPECT_EQ(rig.app.textSettingsChanged, 0) << "taken";
+  EXPECT_EQ(rig.Call(12, {11, 22, 0}).result, 0);
+  EXPECT_EQ(target.seen.size(), 1u);
 }
 
 TEST(AppNatives, FlagsPacingAndCommands) {

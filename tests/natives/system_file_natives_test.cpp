@@ -77,7 +77,8 @@ TEST_F(FileNativesTest, WrittenFilesRoundTripAndReplaceTheOldOneOnlyWhenClosed) 
   EXPECT_EQ(Entries(), 1u);
 }
 
-// A write the disk refuses (here: past the file-size limit) leaves the old file as it was.
+// A write the disk refuses (here: past the file-size limit), or a target that cannot be replaced,
+// leaves the old file as it was, and the close tells the script so.
 TEST_F(FileNativesTest, AFailedWriteKeepsTheOldFile) {
   game.dir().WriteFile("KEEP.DAT", "precious");
   uint32_t f = NewFile();
@@ -92,9 +93,16 @@ TEST_F(FileNativesTest, AFailedWriteKeepsTheOldFile) {
   setrlimit(RLIMIT_FSIZE, &old);
   std::signal(SIGXFSZ, previous);
   EXPECT_LT(written, 10);
-  EXPECT_EQ(rig.Call(132, {f}).result, 0);
+  EXPECT_EQ(rig.Call(132, {f}).result, int32_t(kFileNotWritten));
   EXPECT_EQ(Disk("KEEP.DAT"), "precious");
   EXPECT_EQ(Entries(), 1u) << "the temporary is gone";
+
+  ASSERT_EQ(rig.Call(130, {f, rig.Text("GONE.DAT"), 1}).result, 0);
+  EXPECT_EQ(rig.Call(141, {f, Bytes("0123456789"), 10}).result, 10);
+  game.dir().WriteFile("GONE.DAT/inside", "a folder took its place");
+  EXPECT_EQ(rig.Call(132, {f}).result, int32_t(kFileNotWritten));
+  EXPECT_EQ(Disk("GONE.DAT/inside"), "a folder took its place");
+  EXPECT_EQ(Entries(), 2u) << "the temporary is gone";
 }
 
 // Every File row with a null, forged and stale handle, and the release answers.

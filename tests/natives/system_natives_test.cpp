@@ -28,6 +28,10 @@ TEST(StringNatives, CopyJoinMeasureAndCompare) {
   EXPECT_EQ(rig.Read(dest), "cde");
   rig.Call(60, {dest, 40, abc, 5});
   EXPECT_EQ(rig.Read(dest), "") << "a start past the terminator copies nothing";
+  rig.Call(59, {dest, abc});
+  EXPECT_EQ(rig.Call(60, {dest, 0, abc, 0}).result, 0);
+  EXPECT_EQ(rig.Read(dest), "") << "max 0 writes only the terminator";
+  EXPECT_EQ(rig.Read(dest + 1), "bcdef") << "and nothing after it";
   rig.Call(61, {dest, 1, abc, 'e'});
   EXPECT_EQ(rig.Read(dest), "bcd");
 
@@ -136,6 +140,8 @@ TEST(NumberNatives, TablesAndCirclesAtTheirEdges) {
   EXPECT_EQ(rig.Call(83, {0, 1, 0, 0, 0, 0}).faulted, false) << "outs of 0 are skipped";
 
   EXPECT_TRUE(rig.Call(92, {0x7FFFFFFF, 1, 2}).faulted);
+  EXPECT_EQ(rig.Call(92, {3, 3, 7, 7}).result, 1) << "the first of two largest";
+  EXPECT_EQ(rig.Call(93, {3, 7, 3, 3}).result, 1) << "the first of two smallest";
 
   EXPECT_EQ(uint32_t(rig.Call(91, {Bits(1.0f), Bits(4.0f)}).result), Bits(0.25f));
   EXPECT_EQ(rig.Call(87, {5489}).result, 1);

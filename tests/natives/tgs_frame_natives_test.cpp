@@ -2,11 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
+#include <cstring>
+
 #include "graphics/device/display_manager.h"
 #include "graphics/layers/canvas_layer.h"
+#include "host/cp932.h"
 #include "lib/tob/tob_assembler.h"
 #include "native_rig.h"
+#include "scenario/font_list.h"
 #include "scenario/tgs/tgs_frame.h"
+#include "scenario/tgs/tgs_interpreter.h"
 
 namespace bw {
 namespace {
@@ -32,6 +39,12 @@ class TgsFrameNativesTest : public ::testing::Test {
     rig.app.files.Put("SCRIPT\\RUN.TOB", r.bytes);
   }
   TgsFrameNativeState& State() { return rig.host->Extension<TgsFrameNativeState>(); }
+  void PutScenario(const std::string& lines) {
+    tob::AssembleResult r = tob::Assemble(".tob1\n" + lines);
+    ASSERT_TRUE(r.ok) << r.error;
+    rig.app.files.Put("SCRIPT\\RUN.TOB", r.bytes);
+  }
+  uint32_t HostVariable(uint32_t i) { return rig.Word(rig.host->HostVariableAddress(i)); }
 
   NativeRig rig;
   QuietHost fake;
@@ -64,6 +77,59 @@ TEST_F(TgsFrameNativesTest, CreateConfigureStepDestroy) {
   ASSERT_EQ(rig.Call(791, {0}).result, 0);
   rig.host.reset();
   EXPECT_EQ(TheTgsFrame::Get(), nullptr);
+}
+
+// Statements of the running scenario reach every native: the frame they run in is neither made
+// anew, destroyed nor stepped again under them, and the step goes on to the scenario's end.
+TEST_F(TgsFrameNativesTest, TheFrameNativesAreRefusedFromInsideItsStep) {
+  State().SetFrameHost(&fake);
+  ASSERT_EQ(rig.Call(791, {0}).result, 0);
+  TgsFrame* frame = State().Frame();
+  for (const char* call :
+       {"native native:791, a, host:2 | ret | a: .word 0", "native native:792, 0, host:2 | ret",
+        "native native:793, a, host:2 | ret | a: .word n | n: .string \"RUN\""}) {
+    PutScenario(std::string("  stmt{") + call + "}\n  MessageBegin 0\n  .end\n");
+    EXPECT_EQ(rig.Call(793, {rig.Text("RUN")}).result, 0) << call;
+    EXPECT_EQ(HostVariable(2), uint32_t(kTgsFrameBusy)) << call;
+    EXPECT_EQ(State().Frame(), frame) << call;
+    EXPECT_EQ(fake.state.lastTgsResult, kTgsStepEnded) << call;
+  }
+  // Once the step is over they act again.
+  EXPECT_EQ(rig.Call(792, {}).result, 0);
+  EXPECT_EQ(State().Frame(), nullptr);
+}
+
+// A face list of the system: one Japanese face and its vertical twin.
+int ReportFaces(const host::LOGFONTA&, host::FONTENUMPROCA proc, host::LPARAM param, uint32_t) {
+  int answer = 1;
+  for (const char* face : {"Present Face", "@Present Face"}) {
+    host::ENUMLOGFONTEXA font;
+    std::memcpy(font.elfLogFont.lfFaceName, face, std::strlen(face));
+    font.elfLogFont.lfCharSet = host::SHIFTJIS_CHARSET;
+    answer = proc(&font, host::TRUETYPE_FONTTYPE, param);
+  }
+  return answer;
+}
+
+// The frame made by 791 checks a scenario's faces against the application's font list, which it
+// fills when it is empty; and the nested run's failures reach the application's message box.
+TEST_F(TgsFrameNativesTest, FacesComeFromTheFontListAndNestedFailuresAreShown) {
+  FontList fonts(ReportFaces);
+  rig.app.fonts = &fonts;
+  State().SetFrameHost(&fake);
+  ASSERT_EQ(rig.Call(791, {0}).result, 0);
+  PutScenario(R"(
+  TextFont 30, -, -, "Missing Face, @Present Face"
+  stmt{native native:0, a, host:2 | wait | ret | a: .word n | n: .string "NONE"}
+  .end
+)");
+  // The failed statement stops the step (1) and leaves the frame.
+  EXPECT_EQ(rig.Call(793, {rig.Text("RUN")}).result, 1);
+  EXPECT_EQ(State().Frame()->Font().face, "@Present Face");
+  EXPECT_EQ(fonts.Count(), 1) << "the list was filled with the horizontal faces";
+  ASSERT_EQ(rig.app.messages.size(), 1u);
+  EXPECT_EQ(rig.app.messages[0], host::Cp932Literal("Call命令でスクリプトのロードに失敗"));
+  EXPECT_EQ(rig.Call(792, {}).result, 0);
 }
 
 // Without a canvas the frame's own is the screen, the offscreen layer linked to it as the back

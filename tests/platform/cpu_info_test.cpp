@@ -96,6 +96,23 @@ TEST(CpuIdentifier, ClockMeasuredOnceOverHalfASecond) {
   EXPECT_TRUE(cpu.Record().clockMeasured);
 }
 
+// A sleep that overruns its half second: the cycles are counted over the time that really passed.
+TEST(CpuIdentifier, ClockCountsAnOverlongSleepWhole) {
+  class OversleepingClock final : public host::ClockSource {
+   public:
+    uint64_t NowNanoseconds() override { return inner.NowNanoseconds(); }
+    void Sleep(uint32_t ms) override { inner.AdvanceMilliseconds(ms + 100); }
+    bool MovesOnItsOwn() const override { return false; }
+    host::VirtualClock inner;
+  } clock;
+  ScopedGlobal<host::ClockSource> useClock(&clock);
+  FakeProbe probe = Intel(kTsc);
+  probe.counter = {0, 1'200'000'000ull};
+  CpuIdentifier cpu(probe);
+  cpu.Identify();
+  EXPECT_DOUBLE_EQ(cpu.MeasureClock(), 2000.0) << "1.2 x 10^9 cycles in 600 ms";
+}
+
 // A switched-off counter is as good as none: the clock is 0 and the counter is never read.
 TEST(CpuIdentifier, ClockIsZeroWithTheTimeStampCounterSwitchedOff) {
   host::VirtualClock clock;

@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -65,6 +66,13 @@ TEST(Program, HelpSaysWhatTheProgramIsForAndWithoutLWhereItLooked) {
   ProgramProcess help(BW_PROGRAM, {"-h"}, {});
   EXPECT_EQ(ExitCode(RunToEnd(help)), 0);
   EXPECT_NE(help.Output().find("usage: brimwold [/L game-folder]"), std::string::npos);
+  // Every status the program ends with has its line.
+  for (int status : {kExitNormal, kStartupInitInstance, kStartupOtherInstance, kStartupDisplay,
+                     kStartupLog, kStartupCanvas, kStartupBindings, kStartupWindow, kStartupScreen,
+                     kStartupDevices, kExitScriptFailed, kExitSettingsNotSaved}) {
+    EXPECT_NE(help.Output().find("\n  " + std::to_string(status) + " "), std::string::npos)
+        << status;
+  }
   ProgramProcess wrong(BW_PROGRAM, {"--frobnicate"}, {});
   EXPECT_EQ(ExitCode(RunToEnd(wrong)), 2);
   EXPECT_NE(wrong.Errors().find("usage: brimwold"), std::string::npos);
@@ -80,7 +88,7 @@ TEST(Program, HelpSaysWhatTheProgramIsForAndWithoutLWhereItLooked) {
 }
 
 // A settings file that is a folder is reported as the engine reports an unreadable one, and the
-// folder keeps what it holds.
+// folder keeps what it holds; the run that cannot save its settings says so in its status.
 TEST(Program, ASettingsFileThatIsAFolderIsReportedAndKept) {
   test::TempDir home;
   test::TempDir game;
@@ -97,7 +105,8 @@ TEST(Program, ASettingsFileThatIsAFolderIsReportedAndKept) {
   WriteGame(second, " wait\n ret\n");
   second.WriteFile("SAVEDATA/APP_CFG.DAT/inside", "keep");
   ProgramProcess player(BW_PROGRAM, {"/L", second.path().string()}, HeadlessEnvironment(home));
-  EXPECT_EQ(ExitCode(RunToEnd(player)), 0) << "the game runs on its defaults";
+  EXPECT_EQ(ExitCode(RunToEnd(player)), kExitSettingsNotSaved)
+      << "the game ran on its defaults, but its settings were not saved";
   EXPECT_NE(player.Errors().find("アプリケーション設定ファイルの保存に失敗"), std::string::npos)
       << player.Errors();
   EXPECT_EQ(test::ReadFile(second.path() / "SAVEDATA" / "APP_CFG.DAT" / "inside"), "keep");
@@ -154,6 +163,28 @@ TEST(Program, StopSignalsCloseTheGameOrEndIt) {
       << "the settings were saved";
 }
 
+// A stop that comes while a dialog waits for its answer closes the dialog as the window's close
+// button does, then the game: the run ends at once, with its settings saved. The dialog is drawn
+// on SDL's own invisible driver, where it waits as it does on a screen.
+TEST(Program, AStopWhileADialogWaitsClosesItAndTheGame) {
+  test::TempDir home;
+  test::TempDir game;
+  WriteGame(game,
+            " native native:799, ask, status\n wait\n ret\n"
+            "ask: .word 1, 0, question\nquestion: .string \"Stop here?\"\nstatus: .word 0\n");
+  ProgramProcess program(
+      BW_PROGRAM, {"/L", game.path().string()},
+      {"BRIMWOLD_HEADLESS", "SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy",
+       "XDG_RUNTIME_DIR=" + home.path().string(), "XDG_DATA_HOME=" + home.path().string()});
+  ASSERT_TRUE(program.WaitForOutput("Stop here?", kStartLimit)) << program.Errors();
+  program.Signal(SIGTERM);
+  std::optional<int> status = program.WaitForEnd(4s);
+  ASSERT_TRUE(status) << "still running 4 s after SIGTERM: " << program.Errors();
+  EXPECT_EQ(ExitCode(status), 0) << program.Errors();
+  EXPECT_TRUE(std::filesystem::exists(game.path() / "SAVEDATA" / "APP_CFG.DAT"))
+      << "the settings were saved";
+}
+
 // The lock lives in the user's runtime folder, else in the user's cache folder, and is the game's
 // own: a second copy of one game stops and says why, another game runs beside it.
 TEST(Program, ASecondCopyOfAGameStopsAndSaysWhy) {
@@ -200,7 +231,7 @@ std::filesystem::path FolderOfLength(const std::filesystem::path& base, size_t n
   return folder;
 }
 
-TEST(Program, AGameFolderTooLongForTheEnginesBuffersIsRefusedSayingSo) {
+TEST(Program, AGameOrSaveFolderTooLongForTheEnginesBuffersIsRefusedSayingSo) {
   test::TempDir home;
   test::TempDir base;
   const size_t longest = kMaxAppFolder - 3;
@@ -211,19 +242,42 @@ TEST(Program, AGameFolderTooLongForTheEnginesBuffersIsRefusedSayingSo) {
   for (const auto& folder : {fits, over}) {
     std::filesystem::create_directories(folder);
     test::TempDir dir;  // the writers' folder; the game is copied into place
-    WriteGame(dir, " wait\n ret\n");
+    // The save of page 10's extra slot, "DATA10-1.SAV", a canvas for its thumbnail.
+    WriteGame(dir,
+              " native native:238, canvas, thumbnail\n native native:41, thumbnail, status\n"
+              " native native:43, slot, status\n wait\n ret\n"
+              "canvas: .word 160, 120, 32, 2\nthumbnail: .word 0, 0\nslot: .word 10, -1\n"
+              "status: .word 0\n");
     std::filesystem::copy(dir.path(), folder, std::filesystem::copy_options::recursive);
   }
   ProgramProcess runs(BW_PROGRAM, {"/L", fits.string()}, HeadlessEnvironment(home));
   EXPECT_EQ(ExitCode(RunToEnd(runs)), 0) << runs.Errors();
-  EXPECT_TRUE(std::filesystem::exists(fits / "SAVEDATA" / "APP_CFG.DAT"))
-      << "the longest name start-up builds fits";
+  EXPECT_TRUE(std::filesystem::exists(fits / "SAVEDATA" / "DATA10-1.SAV"))
+      << "the longest name the engine builds fits: " << runs.Errors();
 
   ProgramProcess refused(BW_PROGRAM, {"/L", over.string()}, HeadlessEnvironment(home));
   EXPECT_EQ(ExitCode(RunToEnd(refused)), 2);
   EXPECT_NE(refused.Errors().find("too long for the engine"), std::string::npos)
       << refused.Errors();
   EXPECT_FALSE(std::filesystem::exists(over / "SAVEDATA"));
+
+  // A save folder of its own (mode 3, in the data folder) too long for the saves' names, though
+  // not for the settings' "USER.CFG": its engine form "Z:" + data + "\\S\\" is 250 bytes.
+  test::TempDir far;
+  const std::filesystem::path data = FolderOfLength(far.path(), 245);
+  std::filesystem::create_directories(data);
+  AppRecord record;
+  record.saveFolderMode = 3;
+  AppInfo info;
+  info.saveFolderName = "S";
+  test::TempDir own;
+  test::WriteGameFolder(own, record, info, EngineConfig{}, " wait\n ret\n");
+  ProgramProcess saves(BW_PROGRAM, {"/L", own.path().string()},
+                       {"BRIMWOLD_HEADLESS=1", "XDG_RUNTIME_DIR=" + home.path().string(),
+                        "XDG_DATA_HOME=" + data.string()});
+  EXPECT_EQ(ExitCode(RunToEnd(saves)), kStartupInitInstance);
+  EXPECT_NE(saves.Errors().find("The save folder's path is too long"), std::string::npos)
+      << saves.Errors();
 }
 
 // A start removes what a killed save left beside the settings, and only that.
@@ -240,6 +294,24 @@ TEST(Program, AStartRemovesStaleTemporaries) {
   EXPECT_FALSE(std::filesystem::exists(game.path() / "USER.CFG.tmp.aB3dE6"));
   EXPECT_TRUE(std::filesystem::exists(game.path() / "OPENING.OGG.tmp.aB3dE6"))
       << "only beside the files it writes";
+}
+
+// What `make run` builds before the window opens: the program, the tools and the demo game, and
+// none of the tests, which take many times longer to build. Read from the build tree's own rules.
+TEST(Program, TheRunTargetBuildsTheProgramToolsAndDemoAndNoTest) {
+  const std::filesystem::path tree = BW_BUILD_DIR;
+  if (!std::filesystem::exists(tree / "build.ninja")) GTEST_SKIP() << "not a Ninja build tree";
+  const std::string command = "ninja -C '" + tree.string() + "' -t commands player 2>&1";
+  std::string commands;
+  if (FILE* pipe = popen(command.c_str(), "r")) {
+    char chunk[4096];
+    for (size_t n; (n = fread(chunk, 1, sizeof chunk, pipe)) > 0;) commands.append(chunk, n);
+    EXPECT_EQ(pclose(pipe), 0) << commands;
+  }
+  for (const char* made : {"-o src/brimwold ", "-o tools/sobasm ", "SCRIPT.VFA"})
+    EXPECT_NE(commands.find(made), std::string::npos) << made;
+  for (const char* test : {"tests/", "bench/", "fuzz/"})
+    EXPECT_EQ(commands.find(test), std::string::npos) << test;
 }
 
 }  // namespace

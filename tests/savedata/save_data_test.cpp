@@ -296,16 +296,58 @@ TEST(SaveSlots, CommentCopyAndDelete) {
   EXPECT_EQ(rig.Save().DeleteSaveSlot(3, 4), kDeleteNoFile);
 }
 
-TEST(SaveRestart, MainRestartsWithTheSignedBootValue) {
+// The file's fields at their absolute offsets, from bytes laid out here by hand: the engine
+// reads them where they stand, writes its own there, and edits the comment in place.
+TEST(SaveFileLayout, FieldsSitAtTheirOffsetsForTheReaderTheWriterAndTheEdit) {
   SaveRig rig;
-  rig.Save().SetSaveContext(5, 0, 0);
-  ASSERT_EQ(rig.Save().RestartMain(true), 0);
-  EXPECT_EQ(GuestWord(rig.host->GetMemory(), rig.host->HostVariableAddress(1)), 5u);
-  ASSERT_EQ(rig.Save().RestartMain(false), 0);
-  EXPECT_EQ(GuestWord(rig.host->GetMemory(), rig.host->HostVariableAddress(1)), 0u - 5u);
-  EXPECT_EQ(rig.app.pacingPops, 2);
-  rig.app.files.Remove("SCRIPT\\MAIN.SOB");
-  EXPECT_EQ(rig.Save().RestartMain(true), kRestartNoMain);
+  std::string file(32715 + 5, '\0');
+  file.replace(0, 4, "DJN2");
+  for (int y = 0; y < 90; ++y) {
+    for (int x = 0; x < 120; ++x) {
+      const size_t at = 8 + size_t(y) * 360 + size_t(x) * 3;
+      file[at] = char(x), file[at + 1] = char(y), file[at + 2] = 0x5A;  // blue, green, red
+    }
+  }
+  file.replace(32408, 4, "HAND");
+  file.replace(32452, 9, "NOTE\r\nTWO");
+  file[32705] = 1;
+  file[32706] = 5;  // the stored size, then an unpacked size of 0
+  file.replace(32715, 5, "ABCDE");
+  file[32714] = char('A' + 'B' + 'C' + 'D' + 'E');
+  rig.dir.WriteFile("DATA0203.SAV", file);
+
+  ImageSurface thumbnail;
+  ASSERT_EQ(thumbnail.Create(120, 90, 32, 0), 0);
+  std::string title, comment;
+  uint8_t protect = 0;
+  ASSERT_EQ(
+      rig.Save().ReadSaveSlotInfo(2, 3, &thumbnail, &title, &comment, &protect, nullptr, false), 0);
+  EXPECT_EQ(std::tuple(title, comment, protect), std::tuple("HAND", "NOTE\r\nTWO", 1));
+  const uint8_t* pixel = thumbnail.GetRowPointer(89) + 119 * 4;
+  EXPECT_EQ(std::tuple(pixel[0], pixel[1], pixel[2]), std::tuple(119, 89, 0x5A));
+  SaveFileContents contents;
+  const std::vector<uint8_t> bytes(file.begin(), file.end());
+  ASSERT_EQ(ReadSaveFile(bytes, contents), 0);
+  EXPECT_EQ(std::string(contents.stored.begin(), contents.stored.end()), "ABCDE");
+
+  ASSERT_EQ(rig.Save().SetSaveSlotComment(2, 3, "EDIT"), 0);
+  const std::string edited = test::ReadFile(rig.File(2, 3));
+  EXPECT_EQ(edited.substr(32452, 5), std::string("EDIT\0", 5));
+  EXPECT_EQ(edited.substr(32705), file.substr(32705)) << "the rest as it was";
+
+  const uint32_t titleText = rig.GuestText("WRITTEN");
+  rig.Save().SetSaveContext(1, titleText, 0);
+  ASSERT_EQ(rig.Save().WriteSaveData(2, 4), 0);
+  const std::string written = test::ReadFile(rig.File(2, 4));
+  EXPECT_EQ(written.substr(0, 8), std::string("DJN2\0\0\0\0", 8));
+  EXPECT_EQ(written.substr(32408, 8), std::string("WRITTEN\0", 8));
+  EXPECT_EQ(written[32705], 0) << "not protected";
+  const uint32_t stored = uint8_t(written[32706]) | uint8_t(written[32707]) << 8 |
+                          uint8_t(written[32708]) << 16 | uint32_t(uint8_t(written[32709])) << 24;
+  ASSERT_EQ(written.size(), 32715 + stored);
+  uint8_t sum = 0;
+  for (size_t i = 32715; i < written.size(); ++i) sum = uint8_t(sum + uint8_t(written[i]));
+  EXPECT_EQ(uint8_t(written[32714]), sum) << "the check byte over the stored state";
 }
 
 }  // namespace

@@ -52,6 +52,8 @@ class FakeSaveLoadHost : public SaveLoadHost {
   }
   void RequestLoad(const std::string& name) override { loadName = name, loadInGame = inGame; }
   bool EmptyThumbnail(host::DialogImage&) override { return ++emptyThumbnails, true; }
+  bool MovesPointer() override { return movesPointer; }
+  bool movesPointer = false;
 };
 
 struct DialogRig : SaveRig {
@@ -164,7 +166,7 @@ TEST(SaveDialog, ACommentReachesItsOwnSlotWhenAnotherRowIsChosen) {
   EXPECT_EQ(rig.Bytes(2, 2), expected) << "248 bytes, a NUL and zeros; nothing else changed";
   EXPECT_EQ(rig.Bytes(2, 3), slot3);
 
-  // A write-back that cannot write leaves the file as it was.
+  // A write-back that cannot write (a full disk) leaves the file as it was, and says so.
   const std::string now = rig.Bytes(2, 2);
   const pid_t pid = fork();
   if (pid == 0) {
@@ -172,11 +174,12 @@ TEST(SaveDialog, ACommentReachesItsOwnSlotWhenAnotherRowIsChosen) {
     rlimit limit{4096, 4096};
     setrlimit(RLIMIT_FSIZE, &limit);
     rig.Run(true, "row:2;text:1056:x;commit:1056;2");
-    _exit(0);
+    const bool told = rig.app.told.size() == 1 && rig.app.told[0].ends_with("ErrNo:3");
+    _exit(told ? 0 : 1);
   }
   int status = -1;
   waitpid(pid, &status, 0);
-  EXPECT_EQ(status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the failure was not told";
   EXPECT_EQ(rig.Bytes(2, 2), now);
 }
 
@@ -245,6 +248,18 @@ TEST(LoadDialog, TheJoystickMovesRowsAndTabsAndPressesButtons) {
   EXPECT_EQ(result, kSaveLoadLoadRequested) << "the decide button loads the row shown last";
   rig.Run(false, "joy:5;joy:4;2", &result);
   EXPECT_EQ(result, kSaveLoadClosed) << "the cancel button closes before anything else";
+}
+
+// With the game's automatic pointer move on, the pointer goes onto the row shown selected as the
+// dialog opens; with it off, or no row selected, it stays where it is.
+TEST(LoadDialog, ThePointerGoesOntoTheSelectedRowWhenTheGameMovesIt) {
+  DialogRig rig;
+  rig.app.settings.lastDialogSlot = 4;
+  EXPECT_EQ(rig.Run(false, "2").pointerRow, -1);
+  rig.app.movesPointer = true;
+  EXPECT_EQ(rig.Run(false, "2").pointerRow, 4);
+  rig.app.settings.lastDialogSlot = 200;
+  EXPECT_EQ(rig.Run(false, "2").pointerRow, -1) << "no row selected";
 }
 
 }  // namespace

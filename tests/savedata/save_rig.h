@@ -67,7 +67,6 @@ class SaveRigApp : public ScriptApplication {
   std::string folder;  // engine path with its '\'
   FakeSaveSettings settings;
   FakeFrame* frame = nullptr;
-  int pacingPops = 0;
 
   ScriptFileSource* ScriptFiles() override { return &files; }
   std::string SaveFolder() override { return folder; }
@@ -81,7 +80,6 @@ class SaveRigApp : public ScriptApplication {
   }
   SaveSettingsStore* SaveSettingsSource() override { return &settings; }
   SaveFrameState* SaveFrame() override { return frame; }
-  void PopPacingOverrides() override { ++pacingPops; }
 };
 
 // Variables 0 and 1 are saved (class 1); 2 is not.

@@ -51,11 +51,20 @@ inline TimedTask* Once(std::function<void()> run) {
   return new CountingTask([run = std::move(run)](int) { run(); }, true);
 }
 
-// The configuration files and a MAIN assembled from mainBody, written into dir.
+// The file that makes a game folder ship the pixel-operation library: the engine's built-in table
+// stands in for it.
+inline void WritePixelLibraryFile(const TempDir& dir) {
+  dir.WriteFile("tvpgl.dll",
+                "The pixel-operation library: the engine's built-in table stands in for it.\n");
+}
+
+// The configuration files, the pixel library's file and a MAIN assembled from mainBody, written
+// into dir.
 inline void WriteGameFolder(const TempDir& dir, const AppRecord& record, const AppInfo& info,
                             const EngineConfig& config, const std::string& mainBody) {
   std::string error;
   ASSERT_TRUE(tools::WriteGameConfig(dir.path(), record, info, config, &error)) << error;
+  WritePixelLibraryFile(dir);
   sob::AssembleResult main = sob::Assemble(".sob0\n" + mainBody);
   ASSERT_TRUE(main.ok) << main.error;
   dir.WriteFile("SCRIPT/MAIN.SOB", std::string(main.bytes.begin(), main.bytes.end()));

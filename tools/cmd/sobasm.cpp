@@ -35,7 +35,8 @@ bool NumberArg(const char* arg, const char* name, unsigned long long& value) {
 
 constexpr bw::tools::ToolUsage kUsage = {
     "sobasm: assembles the text form of compiled main scripts into their files, or shows such a\n"
-    "file as text; the switches spoil the output on purpose, to test readers.",
+    "file as text; the switches spoil the output on purpose, to test readers. The text form, the\n"
+    "natives a script calls and a whole small game are in docs/making-a-game.md.",
     "usage: sobasm [--bad-magic] [--bad-terminator] [--unterminated-names]\n"
     "              [--misplaced-relocation] [--oversize-count=N] [--oversize-size=N]\n"
     "              [--truncate=N] SOURCE OUTPUT\n"

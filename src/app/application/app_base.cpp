@@ -1,9 +1,10 @@
 #include "app/application/app_base.h"
 
 #include "app/application/engine_app.h"
+#include "host/cp932.h"
+#include "host/dialog/dialog_host.h"
 #include "host/message_box.h"
 #include "host/message_queue.h"
-#include "host/cp932.h"
 
 namespace bw {
 
@@ -49,7 +50,11 @@ int AppBase::Run(const std::string& commandLine) {
 
 bool AppBase::AskToClose() {
   const uint32_t thread = runThread_.load();
-  return thread != 0 && host::PostThreadMessage(thread, kMsgCloseAsked, 0, 0);
+  if (thread == 0 || !host::PostThreadMessage(thread, kMsgCloseAsked, 0, 0)) return false;
+  // An open dialog (a start-up box, a script's question) would hold the request back until
+  // answered: it closes as the window's close button closes it.
+  if (host::DialogHost* dialogs = host::CurrentDialogHost()) dialogs->CloseForStop();
+  return true;
 }
 
 bool AppBase::TakeCloseAsked(const host::MSG& msg) {

@@ -7,7 +7,6 @@
 #include "graphics/device/render_item_sprite.h"
 #include "graphics/layers/canvas_layer.h"
 #include "graphics/pixel/blend_tables.h"
-#include "graphics/surface/pixel_library.h"
 #include "host/backend.h"
 #include "host/clock.h"
 #include "host/cp932.h"
@@ -185,7 +184,8 @@ int EngineApp::AppStartup() {
     StartLog();
   }
   ApplyCpuFeatureSwitches(config_.engine.cpuFeatures);
-  if (display_.EnumerateDisplayDevices(&monitors_, record_.canvasWidth, record_.canvasHeight, false) != 0) {
+  if (display_.EnumerateDisplayDevices(&monitors_, record_.canvasWidth, record_.canvasHeight,
+                                       directDrawModes_) != 0) {
     if (record_.defaultScreenMode == kScreenFullOnly) {
       ShowMessage(host::Cp932Literal("ディスプレイデバイスの情報を取得できません。"), kIconError);
       return kStartupDisplay;
@@ -268,7 +268,6 @@ int EngineApp::AppStartup() {
   Global<DirectDrawDevice>::Set(&display_);
   Global<Direct3DDevice>::Set(&display_);
   BuildBlendTables();
-  SetPixelLibrary(&BuiltInPixelLibrary());
   InstallTransitionDispatch();
   TransitionScreen().Attach(&display_);
   SetTransitionScreen(&TransitionScreen());
@@ -419,6 +418,9 @@ int EngineApp::OnSysKeyUp(WindowMessage& record) {
   if (config_.display.screenMode != kSavedScreenFull) return kNotHandled;
   if ((displayFlags_ & kSystemKeyBits) == 0) return kHandled;
   if (record.wParam != host::VK_MENU && record.wParam != host::VK_F10) return kNotHandled;
+  // Alt opens the menu only when no other key went down while it was held, as the system's menu
+  // key does: the Alt of Alt+Enter leaves it closed.
+  if (record.wParam == host::VK_MENU && altChord_) return kHandled;
   // The key that closed the menu comes back up as the key that would open it again.
   const bool justClosed = menuClosedOnce_ && host::GetTickCount() - lastMenuClose_ <= kMenuReopenMs;
   if (!HasMenu() || record_.menuWindowKind == 0 || modalDepth_ > 0 || !active_ || justClosed) return kHandled;
@@ -589,13 +591,15 @@ int EngineApp::SwitchScreenMode(int mode, int depth, int force) {
       if (force == kSwitchShowOnly) {
         host::ShowWindow(window, true);
       } else {
+        // Out of full screen first: the menu bar then takes its place above the picture.
+        host::SetFullScreen(window, false);
         if (record_.menuId != 0) {
           DestroyMenuWindow();
           if (menu) host::AttachMenu(window, menu);
         }
         mainWindow_.ResetSystemMenu();
         mainWindow_.SetStyle(MainWindowStyle(), record_.windowExStyle);
-        host::SetFullScreen(window, false);
+        RemoveMaximizeBox();
         const host::Rect outer = mainWindow_.ComputeWindowRect(
             record_.canvasWidth, record_.canvasHeight, mainWindow_.GetStyle(), mainWindow_.GetExStyle(),
             menu != nullptr, true, config_.display.windowLeft, config_.display.windowTop);
@@ -758,6 +762,7 @@ void EngineApp::AppShutdown(int code) {
 }
 
 bool EngineApp::PreTranslateMessage(const host::MSG& msg) {
+  NoteKeyWithAlt(msg);
   if (msg.message == host::WM_SYSKEYUP && msg.wParam == host::VK_F10) return true;
   if ((displayFlags_ & kSystemKeyBits) == 0) {
     if (msg.message == host::WM_SYSKEYUP) return true;
@@ -773,6 +778,16 @@ bool EngineApp::PreTranslateMessage(const host::MSG& msg) {
   return false;
 }
 
+// Seen before the accelerators take a chord: Alt+Enter never reaches the handlers.
+void EngineApp::NoteKeyWithAlt(const host::MSG& msg) {
+  if (msg.message != host::WM_KEYDOWN && msg.message != host::WM_SYSKEYDOWN) return;
+  if (msg.wParam != host::VK_MENU) {
+    altChord_ = true;
+  } else if ((static_cast<uint32_t>(msg.lParam) & host::kKeyPreviousStateBit) == 0) {
+    altChord_ = false;
+  }
+}
+
 int EngineApp::ModalMessageBox(const std::string& textCp932, uint32_t buttons, int icon,
                                const std::string& titleCp932) {
   BeginModal();
@@ -782,6 +797,11 @@ int EngineApp::ModalMessageBox(const std::string& textCp932, uint32_t buttons, i
   int answer = host::MessageBox(owner, textCp932, title, buttons | IconStyle(icon));
   EndModal();
   return answer;
+}
+
+void EngineApp::Note(const std::string& textCp932) {
+  host::EchoMessage(info_.appName, textCp932);
+  log_.WriteNote(textCp932);
 }
 
 int EngineApp::ShowMessage(const std::string& textCp932, int icon) {

@@ -138,6 +138,8 @@ class EngineApp : public AppBase {
   bool AskOkCancel(const std::string& textCp932, int icon);
   // From any thread: the window thread shows the box. 0 without a main window.
   uint8_t RequestMessageBox(int kind, const std::string& textCp932, int icon, const std::string& title = {});
+  // Said without a box to answer: on standard error, and in this start's log when there is one.
+  void Note(const std::string& textCp932);
   // The bracket around every dialog and box: the frame loop stands, the system cursor shows, and
   // over an own display mode the desktop's windows show and the screen saver stays off. Nested
   // brackets act only at the outermost.
@@ -249,6 +251,8 @@ class EngineApp : public AppBase {
   AppInfo info_;
   EngineConfig config_;
   uint8_t displayFlags_ = 0x05;
+  // The device list takes its full-screen modes from DirectDraw (else from the desktop's list).
+  bool directDrawModes_ = true;
   // Written on the window thread, read by the frame thread's turns.
   std::atomic<uint8_t> displayFailure_{kDisplayOk};
   std::atomic<bool> active_{true};
@@ -266,6 +270,7 @@ class EngineApp : public AppBase {
                       const std::string& titleCp932 = {});
 
   void StartLog();
+  void NoteKeyWithAlt(const host::MSG& msg);
   void BindInputMessages();
   int SetUpInput();
 
@@ -332,6 +337,8 @@ class EngineApp : public AppBase {
   // A movie is showing (the game application plays them).
   virtual bool MovieShowing() { return false; }
   virtual void ApplyDeferredClose() {}
+  // After a switch back to a window: the game takes the maximise box away unless it keeps it.
+  virtual void RemoveMaximizeBox() {}
   virtual void CloseMovieObject() {}
   virtual int OnDisplayChange(WindowMessage& record);
   int OnAppActivate(WindowMessage& record);
@@ -360,6 +367,7 @@ class EngineApp : public AppBase {
   bool menuModal_ = false;
   bool menuClosedOnce_ = false;
   uint32_t lastMenuClose_ = 0;
+  bool altChord_ = false;  // a key other than Alt went down since Alt last did
   bool switchRunning_ = false;
   bool sizeMove_ = false;
   bool modalScreenSaverOff_ = false;

@@ -10,6 +10,7 @@
 #include "app/config/app_record.h"
 #include "app/config/config_block.h"
 #include "app/config/engine_config.h"
+#include "app/dialogs/settings_sheet.h"
 #include "common/atomic_file.h"
 #include "effects/builtin_effects.h"
 #include "effects/display_effect.h"
@@ -23,6 +24,7 @@
 #include "host/input/key_state.h"
 #include "host/message_queue.h"
 #include "platform/app_paths.h"
+#include "platform/cpu_info.h"
 #include "platform/file_dialogs.h"
 #include "resource/files/file_utils.h"
 #include "resource/images/susie_bridge.h"
@@ -32,12 +34,14 @@ namespace bw {
 
 namespace {
 
-constexpr int kMessageWithCheckBox = 1;  // the message dialog with its "don't show again" box
 // Start-up results after which the two display words of the engine settings are cleared: the
 // screen's initialisation, and 9, which no step of this start-up gives.
 constexpr int kStartupClearsDisplayWords9 = 9;
 // The depth the display block keeps after a switch to a window.
 constexpr uint8_t kDepthAfterWindowSwitch = 3;
+// The longest names the engine builds in the save folder: a page's extra save ("DATA10-1.SAV") and
+// the read-text log.
+constexpr size_t kLongestSaveName = sizeof("TEXT_LOG.DAT") - 1;
 
 std::filesystem::path HostPath(const std::string& enginePath) {
   std::string linux;
@@ -123,6 +127,7 @@ GameApp::~GameApp() {
   host_.reset();
   tgsPages_.reset();  // after the frame that drew on them
   sound_.reset();
+  if (pixelLibrary_ && GetPixelLibrary() == pixelLibrary_) SetPixelLibrary(nullptr);
   if (defaultRenderer_ && TheDefaultTextRenderer::Get() == defaultRenderer_.get())
     TheDefaultTextRenderer::Clear();
   if (Global<TextRendererFactory>::Get() == &rendererFactory_) Global<TextRendererFactory>::Clear();
@@ -235,6 +240,7 @@ int GameApp::ReadConfiguration() {
   chosenFolder_ = config_.chosenSaveFolder;
   SaveFolderChoice choice = FindSaveFolder(plan_, folderInputs_, chosenFolder_, folders);
   if (choice.result != kSaveFolderOk) return choice.result;
+  if (!SaveNamesFit(choice.saveFolder)) return kInitNoSaveFolder;
   saveFolder_ = choice.saveFolder;
   folderChosenNow_ = choice.chosenNow;
   if (folderChosenNow_) config_.chosenSaveFolder = chosenFolder_;
@@ -267,7 +273,45 @@ int GameApp::ReadConfiguration() {
   // The install values live in the registry, which reads as not found.
 
   if (folderChosenNow_) SaveConfig(0);
+  ApplyDisplayOptions();
   return 0;
+}
+
+namespace {
+
+constexpr uint8_t kDirectDrawModes = 2;
+
+}  // namespace
+
+void GameApp::ApplyDisplayOptions() {
+  SetDisplayDefaults(user_);
+  directDrawModes_ = user_.displayOption1 == kDirectDrawModes;
+  ApplyDisplaySettings();
+}
+
+void GameApp::TakeBackDisplayOptions() {
+  if (user_.displayOption2 != GetDisplayManager().TextureRequest()) {
+    if (config_.display.screenMode == kSavedScreenWindow) user_.drawingMethodAlways = 0;
+    user_.displayOption2 = kDirectDrawDrawing;
+  }
+  // Start-up fell back to the window after a failed switch: the game goes on there.
+  if (displayFailure_ == kDisplaySwitchFailed) {
+    displayFailure_ = kDisplayOk;
+    user_.drawingMethodAlways = 0;
+    user_.displayOption2 = kDirectDrawDrawing;
+  }
+}
+
+// The engine builds the names of the saves and the read-text log in 260-byte buffers: a save
+// folder that leaves no room for them is refused, saying so, instead of every save failing.
+bool GameApp::SaveNamesFit(const std::string& folder) {
+  if (folder.size() + kLongestSaveName <= kMaxPath - 1) return true;
+  const std::string text =
+      "The save folder's path is too long for the engine: " + std::to_string(folder.size()) +
+      " bytes in its form, at most " + std::to_string(kMaxPath - 1 - kLongestSaveName) +
+      " leave room for the saves.\n" + folder;
+  EngineApp::ShowMessage(text, kIconError);
+  return false;
 }
 
 void GameApp::SaveConfig(int code) {
@@ -275,14 +319,24 @@ void GameApp::SaveConfig(int code) {
   EngineConfig saved = EngineConfigForSave(config_, configuredVSync_, configuredPreciseTiming_,
                                            user_.rememberWindowPosition != 0);
   std::filesystem::path userCfg = HostPath(plan_.userCfgPath);
-  if (userCfg.empty() || SaveEngineConfig(userCfg, saved)) {
+  bool written = !userCfg.empty() && !SaveEngineConfig(userCfg, saved);
+  if (written) {
+    written = SaveUserSettings();
+  } else {
     EngineApp::ShowMessage(host::Cp932Literal("環境設定ファイルの保存に失敗"), kIconError);
-    return;
   }
+  // The status tells of the last save: one that failed at the start may succeed at the exit.
+  int before = written ? kExitSettingsNotSaved : kExitNormal;
+  exitStatus_.compare_exchange_strong(before, written ? kExitNormal : kExitSettingsNotSaved);
+}
+
+bool GameApp::SaveUserSettings() {
   std::filesystem::path appCfg = HostPath(saveFolder_ + "APP_CFG.DAT");
   if (appCfg.empty() || userConfigUnreadable_ || SaveUserConfig(appCfg, user_)) {
     EngineApp::ShowMessage(host::Cp932Literal("アプリケーション設定ファイルの保存に失敗"), kIconError);
+    return false;
   }
+  return true;
 }
 
 namespace {
@@ -307,8 +361,11 @@ constexpr DefaultBinding kDefaultBindings[] = {
 }  // namespace
 
 int GameApp::BindWindowMessages() {
-  // Ctrl held at start asks for a window.
-  if (host::GetKeyState(host::VK_CONTROL) < 0) config_.display.screenMode = kSavedScreenWindow;
+  // Ctrl held at start asks for a window. No key has come through a queue yet: the keyboard is
+  // asked as it is.
+  host::Backend* backend = host::CurrentBackend();
+  if (backend && backend->KeyDownNow(host::VK_CONTROL))
+    config_.display.screenMode = kSavedScreenWindow;
   MainWindow().Bind(host::WM_CREATE, BindMember(this, &GameApp::OnCreate));
   MainWindow().Bind(host::WM_DROPFILES, BindMember(this, &GameApp::OnDropFiles));
   BindGameWindowHandlers();
@@ -337,8 +394,8 @@ int GameApp::OnDropFiles(WindowMessage& record) {
 }
 
 int GameApp::CreateDevices() {
-  // Start-up fell back to the window after a failed switch: the game goes on there.
-  if (displayFailure_ == kDisplaySwitchFailed) displayFailure_ = kDisplayOk;
+  TakeBackDisplayOptions();
+  BindPixelLibrary();
   Images().SetCacheBudget(ConfiguredImageCacheBudget());
 
   if (GetInputManager().Keyboard() == nullptr || GetInputManager().GetMouse() == nullptr) {
@@ -359,12 +416,9 @@ int GameApp::CreateDevices() {
 
   sound_ = std::make_unique<GameSound>(playAloud_);
   if (!sound_->Create(MainWindow().GetHandle(), config_.engine.soundGlobalFocus != 0,
-                      config_.engine.soundSoftware != 0)) {
-    if (config_.pacing.soundWarning) {
-      bool dontShowAgain = false;
-      ShowMessageDialog(GameSound::WarningText(), kMessageWithCheckBox, &dontShowAgain);
-      config_.pacing.soundWarning = dontShowAgain ? 0 : 1;
-    }
+                      config_.engine.soundSoftware != 0) &&
+      config_.pacing.soundWarning) {
+    TellNoSound(GameSound::WarningText());
   }
   // The frame clock takes the configured sync mode and precise timing.
   UpdateFramePacing(-1);
@@ -378,6 +432,19 @@ int GameApp::CreateDevices() {
     TheDefaultTextRenderer::Set(defaultRenderer_.get());
   }
   return 0;
+}
+
+void GameApp::BindPixelLibrary() {
+  std::string folder;
+  if (host::EnginePathToLinuxPath(GetAppFolder(), folder) != host::kPathOk) return;
+  pixelLibrary_ = BindFolderPixelLibrary(folder, &TheCpuRecord(), loadedPixelLibrary_);
+  if (pixelLibrary_) {
+    SetPixelLibrary(pixelLibrary_);
+    return;
+  }
+  // Nothing is published: every operation takes its path without a library.
+  Note(std::string("The game folder has no usable pixel-operation library (") + kLibraryFileName +
+       "): sprites refuse their pictures and the library's own operations are unavailable.");
 }
 
 void GameApp::OnAppExit(int code) {

@@ -25,6 +25,7 @@
 #include "app/dialogs/menu_requests.h"
 #include "app/dialogs/message_dialog.h"
 #include "effects/transitions/wipe_transitions.h"
+#include "graphics/surface/pixel_library.h"
 #include "platform/file_dialogs.h"
 #include "platform/file_drop_target.h"
 #include "platform/frame_clock.h"
@@ -76,6 +77,7 @@ constexpr uint8_t kEffectsResumeRequested = 3;
 // The process's exit status after a run.
 constexpr int kExitNormal = 0;
 constexpr int kExitScriptFailed = 20;
+constexpr int kExitSettingsNotSaved = 21;  // the run ended, but its settings were not written
 
 // SetMenuItemEnabled: an item past the screen-mode permission.
 constexpr int kMenuItemUnknown = -1;
@@ -163,6 +165,9 @@ class GameApp : public EngineApp, public ScriptApplication {
   // The settings sheet answers 1 when its OK stored the pages, else 2; the save and load dialog
   // a RunSaveLoadDialog result, or kDialogNotAvailable without a script host.
   int ShowSettingsSheet();
+  // The player's display options handed to the display manager, and the full-screen topmost
+  // switch (start-up and the settings sheet's OK).
+  void ApplyDisplaySettings();
   int ShowSaveLoadDialog();
   void ShowVersionDialog();
   // Dialog 116 with the record's inputs; true when OK ended it.
@@ -230,6 +235,16 @@ class GameApp : public EngineApp, public ScriptApplication {
 
  private:
   int ReadConfiguration();
+  // The window page's display options as start-up hands them over: defaults for the two that
+  // are 0, the modes the full screen is set through, and the presentation's options.
+  void ApplyDisplayOptions();
+  // The device set-up takes back the drawing method the display manager had to give up.
+  void TakeBackDisplayOptions();
+  // The game folder's pixel library, published when the folder ships one.
+  void BindPixelLibrary();
+  bool SaveNamesFit(const std::string& folder);
+  // APP_CFG.DAT; false after the failure's message.
+  bool SaveUserSettings();
   int OnClose(WindowMessage& record) override;
   int OnDropFiles(WindowMessage& record);
   bool ServePendingInterrupt();
@@ -278,7 +293,11 @@ class GameApp : public EngineApp, public ScriptApplication {
   WipeTransitions wipes_{&secondTimers_};
   ScopedGlobal<WipeTransitions> publishedWipes_{&wipes_};
   bool playAloud_ = false;
+  bool noSoundTold_ = false;
   std::unique_ptr<GameSound> sound_;
+  // The game folder's pixel library as published: a loaded one is owned here.
+  std::unique_ptr<PixelLibrary> loadedPixelLibrary_;
+  PixelLibrary* pixelLibrary_ = nullptr;
   InputBindingTable* bindings_ = nullptr;  // owned by the input manager
   FileDropTarget dropTarget_;
   FontList fontList_;
@@ -321,7 +340,7 @@ class GameApp : public EngineApp, public ScriptApplication {
   // Threaded or not, canvas or render list: the loop FrameLoop runs from now on.
   void ChooseFrameLoop();
   void SleepToNextFrame();
-  void SetClearBackBuffer(bool on) { clearBackBuffer_ = on; }
+  void SetClearBackBuffer(bool on) override { clearBackBuffer_ = on; }
   // Sleep 0 instead of 3 ms before a frame the vertical blank paces.
   void SetYieldBeforeFrame(bool on) { yieldBeforeFrame_ = on; }
   void RequestEffectsPause(uint8_t request) { effectsPause_ = request; }
@@ -382,16 +401,21 @@ class GameApp : public EngineApp, public ScriptApplication {
  protected:
   int OnDisplayChange(WindowMessage& record) override;
   void ApplyDeferredClose() override;
+  void RemoveMaximizeBox() override;
   void CloseMovieObject() override;
   int OnCloseRequest(WindowMessage& record);
   void OnAskedToClose() override;
   int OnSysCommand(WindowMessage& record);
   int OnDestroy(WindowMessage& record);
   int OnQueryEndSession(WindowMessage& record);
+  // Native 35's work for the end of a session: the read-text log and the scripts' state.
+  void SaveScriptPersistentData();
   int OnMovieRequest(WindowMessage& record);
 
  private:
   void BindGameWindowHandlers();
+  // The maximise box of the main window and, where it carries one, of the menu window.
+  void ShowMaximizeBox(bool shown);
 
   bool deferredClose_ = false;
   Lock movieLock_;
@@ -451,6 +475,7 @@ class GameApp : public EngineApp, public ScriptApplication {
   uint8_t SoundWarnOnce() override { return config_.pacing.soundWarning; }
   void SetSoundWarnOnce(uint8_t value) override { config_.pacing.soundWarning = value; }
   bool ShowSoundWarning(const std::string& cp932Text, uint8_t* checkState) override;
+  void TellNoSound(const std::string& cp932Text);
   uint8_t BgmDuckSetting() override { return user_.duckPercent; }
   // The movie natives' window-level movie: an emptied slot clears the showing state.
  public:
@@ -470,7 +495,6 @@ class GameApp : public EngineApp, public ScriptApplication {
   SaveFrameState* SaveFrame() override {
     return TgsFrameSaveState::Frame() ? &tgsSaveState_ : nullptr;
   }
-  void PopPacingOverrides() override { DropPacingOverrides(); }
 
  private:
   class UserSaveSettings final : public SaveSettingsStore {

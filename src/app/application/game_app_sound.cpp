@@ -1,7 +1,8 @@
 // What the sound natives ask of the game application.
+#include <utility>
+
 #include "app/application/game_app.h"
 #include "app/dialogs/menu_requests.h"
-#include "app/dialogs/message_dialog.h"
 
 namespace bw {
 
@@ -17,9 +18,17 @@ int32_t GameApp::StartSoundDevice(bool useGiven, uint8_t channels, uint32_t rate
   return request.answer;
 }
 
+// A game without sound goes on silent: the player is told once a run, without a box to answer
+// (whose "don't show again" box is left unticked).
+void GameApp::TellNoSound(const std::string& cp932Text) {
+  if (std::exchange(noSoundTold_, true)) return;
+  Note(cp932Text);
+}
+
 bool GameApp::ShowSoundWarning(const std::string& cp932Text, uint8_t* checkState) {
   if (!MainWindow().IsWindow()) return false;
-  ShowMessageDialog(cp932Text.c_str(), kMessageOkCheck, nullptr, checkState, 0);
+  if (checkState != nullptr) *checkState = 0;
+  TellNoSound(cp932Text);
   return true;
 }
 

@@ -49,6 +49,7 @@ class GameSaveLoadHost final : public SaveLoadHost {
   bool EmptyThumbnail(host::DialogImage& image) override {
     return LoadDialogPicture("SYS\\NO_DATA.WGX", image);
   }
+  bool MovesPointer() override { return app_.PointerMovesAllowed(); }
 
  private:
   GameApp& app_;
@@ -76,9 +77,13 @@ void GameApp::RunBetweenSteps(const std::function<void()>& work) {
 void GameApp::RequestLoadFromDialog(const std::string& saveName) {
   if (!host_) return;
   host_->SetCurrentSaveName(saveName);
-  WriteConfiguredWord(kConfigLoadWord, 1);
-  // A frame that asked for the dialog ends its scenario so that the main script loads.
-  tgsState_.loadedGame = 1;
+  // A running scenario ends its run and its step native loads the save; without one the main
+  // script loads it when it sees its load word. Never both: the save would load twice.
+  if (TgsFrameSaveState::Frame()) {
+    tgsState_.loadedGame = 1;
+  } else {
+    WriteConfiguredWord(kConfigLoadWord, 1);
+  }
 }
 
 bool GameApp::FrameAllowsSaving() {

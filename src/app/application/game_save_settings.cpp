@@ -1,6 +1,5 @@
 // The save data's fields of the user block.
 #include "app/application/game_app.h"
-#include "host/host_path.h"
 
 namespace bw {
 
@@ -20,14 +19,12 @@ void GameApp::UserSaveSettings::SetSaveSettings(const SaveSettings& s, bool writ
   u.savedOnce = s.savedOnce;
   u.lastAutoSlot = s.lastAutoSlot;
   u.lastQuickSlot = s.lastQuickSlot;
+  // A settings file that could not be read is kept as it is: it is not written here either.
   if (!write || app_.saveFolder_.empty() || app_.userConfigUnreadable_ ||
       !app_.plan_.writesSettings) {
     return;
   }
-  std::string appCfg;
-  if (host::EnginePathToLinuxPath(app_.saveFolder_ + "APP_CFG.DAT", appCfg) == host::kPathOk) {
-    SaveUserConfig(appCfg, u);
-  }
+  app_.SaveUserSettings();
 }
 
 }  // namespace bw

@@ -59,9 +59,10 @@ bool GameApp::ApplySoundSettings(const UserConfig& from) {
   channels->SetDefaultFactor(0, static_cast<int32_t>(from.seVolume));
   channels->SetKindSwitch(kSystemSoundEffect, from.systemSeOn != 0);
   channels->SetDefaultFactor(1, static_cast<int32_t>(from.systemSeVolume));
-  // The voice switch stays the channels' own: the stored byte is 0 by default and its page
-  // control is disabled, so pushing it would silence every voice.
   channels->SetDefaultFactor(2, static_cast<int32_t>(from.voiceVolume));
+  // Off by default and disabled on the settings sheet: a game turns its voices on through its
+  // shipped settings or its scripts.
+  channels->SetKindSwitch(kVoice, from.voiceOn != 0);
   return true;
 }
 

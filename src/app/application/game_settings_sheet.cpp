@@ -3,7 +3,9 @@
 #include <algorithm>
 
 #include "app/application/game_app.h"
+#include "app/dialogs/main_menu.h"
 #include "app/dialogs/settings_sheet.h"
+#include "graphics/device/display_manager.h"
 #include "gui/image_list_part.h"
 #include "gui/message_text_widget.h"
 #include "gui/pointer_tip.h"
@@ -24,6 +26,30 @@ class GameSheetHost final : public SettingsSheetHost {
   void ApplySound(const UserConfig& config) override { app_.ApplySoundSettings(config); }
   void ApplyKeys() override { app_.ApplyKeyAssignments(); }
   void ApplyJoystick() override { app_.ApplyJoystickAssignments(); }
+  void ApplyDisplay(const UserConfig&) override { app_.ApplyDisplaySettings(); }
+  bool FullScreen() override { return app_.Config().display.screenMode == kSavedScreenFull; }
+  // As the menu's command, which the window's own thread runs.
+  void ToggleScreenMode() override {
+    app_.MainWindow().SendMessage(host::WM_COMMAND, kCmdScreenMode, 0);
+  }
+  // The faces the scripts' font list holds; the list is the frame thread's.
+  std::vector<std::string> FontFaces() override {
+    std::vector<std::string> faces;
+    app_.RunBetweenSteps([&] {
+      const FontList& fonts = app_.GetFontList();
+      for (int i = 0; i < fonts.Count(); ++i) {
+        const std::string face = fonts.Get(i)->lfFaceName;
+        if (std::find(faces.begin(), faces.end(), face) == faces.end()) faces.push_back(face);
+      }
+    });
+    return faces;
+  }
+  std::vector<std::string> Monitors() override {
+    std::vector<std::string> monitors;
+    for (const MonitorRecord& monitor : app_.GetMonitorList().Records())
+      monitors.push_back(monitor.description);
+    return monitors;
+  }
   bool PointerMoves() override { return app_.PointerMovesAllowed(); }
   void SetPointerMoves(bool on) override { app_.SetPointerToDefaultButton(on); }
   void PlayTest(int which, const VoiceCharacter* character) override {
@@ -110,6 +136,19 @@ class GameTextLook final : public TextSettingsTarget {
 };
 
 }  // namespace
+
+void GameApp::ApplyDisplaySettings() {
+  DisplayManager& display = GetDisplayManager();
+  {
+    // The frame thread presents with these.
+    ScopedLock hold(display.GetLock());
+    display.SetTextureRequest(user_.displayOption2, user_.drawingMethodAlways != 0);
+    display.SetPowerOfTwo(user_.powerOfTwoTextures != 0);
+    display.SetBilinearFilter(user_.bilinearFilter != 0);
+    display.SetCopyThroughDc(user_.transferThroughDc != 0);
+  }
+  SetTopmostInFullScreen(user_.topmostInFullScreen != 0);
+}
 
 std::unique_ptr<TextSettingsTarget> GameApp::MakeTextLook() {
   return std::make_unique<GameTextLook>(*this);

@@ -53,6 +53,9 @@ bool GameApp::ReadTgsSettings(TgsUserSettings& out) {
   out.menuRow = u.systemMenuStartItem;
   out.noMenuFade = u.fastSystemScreens != 0;
   out.fadeOutOnQuit = u.systemSeOn != 0;
+  out.drawTextFrame = u.drawTextFrame;
+  out.frameColor = u.frameColor & 0xFFFFFF;
+  out.frameAlpha = u.frameAlpha;
   return true;
 }
 

@@ -33,7 +33,17 @@ int GameApp::OnCloseRequest(WindowMessage& record) {
   return OnClose(record);
 }
 
+void GameApp::SaveScriptPersistentData() {
+  // In the threaded mode the scripts run on the frame thread: it is parked while their state is
+  // written (or has ended already).
+  const int wait = WaitForFrameThread(nullptr);
+  if (host_ && (wait == kWaitParked || wait == kWaitThreadGone)) host_->SavePersistentData();
+  if (wait == kWaitParked) ReleaseFrameThreadWait(nullptr);
+}
+
 void GameApp::OnAskedToClose() {
+  // The close may not get as far as the frame's end: the read flags are written now.
+  SaveScriptPersistentData();
   if (MainWindow().IsWindow()) MainWindow().PostMessage(host::WM_CLOSE, kCloseUnasked, 0);
 }
 
@@ -41,6 +51,23 @@ void GameApp::ApplyDeferredClose() {
   if (!deferredClose_) return;
   deferredClose_ = false;
   MainWindow().PostMessage(host::WM_CLOSE, 0, 0);
+}
+
+void GameApp::ShowMaximizeBox(bool shown) {
+  auto follow = [shown](Window& window) {
+    const uint32_t style = window.GetStyle();
+    window.SetStyle(shown ? style | WS_MAXIMIZEBOX : style & ~WS_MAXIMIZEBOX, window.GetExStyle());
+  };
+  if (MainWindow().IsWindow()) follow(MainWindow());
+  if (record_.defaultScreenMode == kScreenBoth && record_.menuWindowKind != kMenuWindowPopup &&
+      GetMenuWindow().IsWindow()) {
+    follow(GetMenuWindow());
+  }
+}
+
+// Unless the scripts keep the box, a window comes back without it.
+void GameApp::RemoveMaximizeBox() {
+  if (maximiseAllowed_ == 0) ShowMaximizeBox(false);
 }
 
 int GameApp::OnSysCommand(WindowMessage& record) {
@@ -68,11 +95,7 @@ int GameApp::OnDestroy(WindowMessage& record) {
 }
 
 int GameApp::OnQueryEndSession(WindowMessage& record) {
-  // In the threaded mode the scripts run on the frame thread: it is parked while their state is
-  // written (or has ended already).
-  const int wait = WaitForFrameThread(nullptr);
-  if (host_ && (wait == kWaitParked || wait == kWaitThreadGone)) host_->SavePersistentState();
-  if (wait == kWaitParked) ReleaseFrameThreadWait(nullptr);
+  SaveScriptPersistentData();
   SaveConfig(0);
   record.result = 1;
   return kHandled;

@@ -1,6 +1,8 @@
 // The menu commands of the main window, the requests other threads send through them, and the
 // menu permissions and the nested lowering of the frame thread's priority.
+#include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <cstring>
 
 #include "app/application/game_app.h"
@@ -32,6 +34,7 @@ int GameApp::SetMenuItemEnabled(int item, bool enabled) {
   if (permission.load() == value) return 0;
   EnableMenuPermission(menu_, item, enabled);
   permission.store(value);
+  if (item == kPermissionScreenMode) ShowMaximizeBox(enabled);
   return 0;
 }
 
@@ -268,8 +271,14 @@ int GameApp::SelectMonitor(host::HWND window, int bits) {
   if (user_.monitorNumber != 0) {
     index = user_.monitorNumber - 1;
   } else {
+    // The saved position comes from the settings file: the far edges are added in 64 bits and
+    // kept on the coordinate range.
+    auto farEdge = [](int32_t near, int32_t size) {
+      return static_cast<int32_t>(std::min<int64_t>(int64_t{near} + size, INT32_MAX));
+    };
     host::Rect rect{config_.display.windowLeft, config_.display.windowTop,
-                    config_.display.windowLeft + record_.canvasWidth, config_.display.windowTop + record_.canvasHeight};
+                    farEdge(config_.display.windowLeft, record_.canvasWidth),
+                    farEdge(config_.display.windowTop, record_.canvasHeight)};
     int32_t width = 0;
     int32_t height = 0;
     if (window && host::GetClientSize(window, &width, &height)) {

@@ -1,10 +1,13 @@
 #include "app/application/tgs_windows.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
 #include "common/global.h"
+#include "common/sjis.h"
 #include "effects/display_effect.h"
 #include "effects/effect_registries.h"
 #include "graphics/surface/composition_layer.h"
@@ -24,6 +27,15 @@ constexpr uint32_t kGradationTop = 0xFFEB00;
 constexpr uint32_t kGradationBottom = 0xFF4646;
 constexpr uint32_t kWaitMarkMs = 100;
 constexpr int32_t kWaitMarkCells = 5;
+// Sizes of the pieces whose pictures are missing.
+constexpr int32_t kWindowWidth = 770, kWindowHeight = 112;
+constexpr int32_t kNameWidth = 200, kNameHeight = 48;
+constexpr int32_t kPlainChoiceWidth = 400, kPlainChoiceHeight = 40;
+constexpr uint32_t kPlainChoiceColor = 0x203050;
+constexpr uint8_t kPlainChoiceAlpha = 0xE0;
+// The buttons' labels: font heights tried, room kept round the text, and the cells drawn apart.
+constexpr int32_t kLabelLargest = 12, kLabelTwoLines = 9, kLabelSmallest = 8, kLabelInset = 4;
+constexpr int32_t kPressedCell = 2, kDisabledCell = 3;
 
 const char* const kButtonLabels[] = {
     "クイックセーブ",         "クイックロード", "前の選択肢に戻る", "セーブ",   "ロード",
@@ -57,6 +69,9 @@ TgsWindows::TgsWindows(const host::GlyphSource& glyphs, const TgsWindowsPlace& p
     r.SetStyle(kTextEdge);
     r.SetShadowOffset(2, 2);
   }
+  labelFont_ = std::make_unique<OutlineTextRenderer>(glyphs, 256);
+  labelFont_->SetStyle(kTextShadow);
+  labelFont_->SetShadowOffset(1, 1);
 }
 
 TgsWindows::~TgsWindows() {
@@ -77,13 +92,40 @@ int TgsWindows::PrepareWindows() {
   if (!place_.layer || !place_.parts || !place_.pointers || !place_.timers) {
     return kTgsWindowsMissing;
   }
-  if (MakeWindows() != 0 || MakeChoiceList() != 0 || MakeButtons() != 0) {
+  missing_.clear();
+  // A picture that is missing leaves its piece out: the player still reads the scenario.
+  if (MakeMessageWindow() != 0 || MakeNameBox() != 0 || MakeChoiceList() != 0) {
     Release();
     return kTgsWindowsMissing;
   }
+  MakeWaitMark();
+  MakeBar();
+  MakeButtons();
   MakeButtonFade();
+  // Listed after the buttons: it takes the pointer from whatever lies under the windows.
+  hitArea_.SetEnabled(true);
+  place_.pointers->AddControl(&hitArea_, -1);
+  view_.SetVisible(false);
+  name_.SetVisible(false);
   prepared_ = true;
   return 0;
+}
+
+bool TgsWindows::Have(ImageSurface& into, const char* name) {
+  if (LoadPicture(into, name)) return true;
+  missing_.emplace_back(name);
+  std::fprintf(stderr, "brimwold: %s is missing; the scenario's windows are drawn without it\n",
+               name);
+  return false;
+}
+
+bool TgsWindows::HaveAll(std::initializer_list<const char*> names) {
+  bool all = true;
+  for (const char* name : names) {
+    ImageSurface probe;
+    all = Have(probe, name) && all;
+  }
+  return all;
 }
 
 // Without the keyword the buttons show at once.
@@ -99,18 +141,23 @@ void TgsWindows::MakeButtonFade() {
   buttonFade_ = fade;
 }
 
-int TgsWindows::MakeWindows() {
-  DisplayObjectList* list = List();
+int TgsWindows::MakeMessageWindow() {
   // A message is fitted to its text, and only a window with frame tiles can be resized: the whole
   // frame picture is the one tile, so the window keeps the picture's size and grows by whole
   // pictures only for a text that does not fit.
   ImageSurface frame;
-  if (!LoadPicture(frame, "SYS\\MS_FRM_B.WGX") ||
-      !view_.SetFrameSlices(0, 0, frame.GetWidth(), frame.GetHeight()) ||
-      view_.SetBackground("SYS\\MS_FRM_B.WGX", "SYS\\MS_FRM_A.WGX", "SYS\\MS_FRM_G.WGX", true) !=
-          kWidgetDone ||
-      view_.Create(list, kTgsWindowPriority, frame.GetWidth(), frame.GetHeight(), 15, 475,
-                   renderers_[0].get(), renderers_[1].get(), 0) != kWidgetDone) {
+  int32_t width = kWindowWidth, height = kWindowHeight;
+  if (HaveAll({"SYS\\MS_FRM_B.WGX", "SYS\\MS_FRM_A.WGX", "SYS\\MS_FRM_G.WGX"}) &&
+      LoadPicture(frame, "SYS\\MS_FRM_B.WGX")) {
+    width = frame.GetWidth(), height = frame.GetHeight();
+    if (!view_.SetFrameSlices(0, 0, width, height) ||
+        view_.SetBackground("SYS\\MS_FRM_B.WGX", "SYS\\MS_FRM_A.WGX", "SYS\\MS_FRM_G.WGX", true) !=
+            kWidgetDone) {
+      return kTgsWindowsMissing;
+    }
+  }
+  if (view_.Create(List(), kTgsWindowPriority, width, height, 15, 475, renderers_[0].get(),
+                   renderers_[1].get(), 0) != kWidgetDone) {
     return kTgsWindowsMissing;
   }
   view_.SetMargins(13, 13, 13, 13, false);
@@ -118,20 +165,32 @@ int TgsWindows::MakeWindows() {
   view_.SetPlacement(1, 15, 475, 0, 0, place_.width, place_.height);
   view_.SetIndentChars(host::Cp932Literal("「").c_str());
   view_.SetFrame(this);
-  if (name_.SetBackground("SYS\\NM_FRM_B.WGX", "SYS\\NM_FRM_A.WGX", "SYS\\NM_FRM_G.WGX", true) !=
-          kWidgetDone ||
-      name_.Create(list, kTgsWindowPriority, 0, 0, 15, 425, renderers_[0].get(), nullptr, 0) !=
-          kWidgetDone) {
+  return 0;
+}
+
+int TgsWindows::MakeNameBox() {
+  int32_t width = 0, height = 0;
+  if (HaveAll({"SYS\\NM_FRM_B.WGX", "SYS\\NM_FRM_A.WGX", "SYS\\NM_FRM_G.WGX"})) {
+    if (name_.SetBackground("SYS\\NM_FRM_B.WGX", "SYS\\NM_FRM_A.WGX", "SYS\\NM_FRM_G.WGX", true) !=
+        kWidgetDone) {
+      return kTgsWindowsMissing;
+    }
+  } else {
+    width = kNameWidth, height = kNameHeight;
+  }
+  if (name_.Create(List(), kTgsWindowPriority, width, height, 15, 425, renderers_[0].get(), nullptr,
+                   0) != kWidgetDone) {
     return kTgsWindowsMissing;
   }
   name_.SetMargins(13, 13, 13, 13, false);
   view_.SetNameBox(&name_, 0);
+  return 0;
+}
 
-  // The wait mark's two strips: normal, and the one shown during auto play.
-  if (!LoadPicture(markNormal_, "SYS\\MS_CUR0.WGX") ||
-      !LoadPicture(markAuto_, "SYS\\MS_CUR1.WGX")) {
-    return kTgsWindowsMissing;
-  }
+// The wait mark's two strips: normal, and the one shown during auto play.
+void TgsWindows::MakeWaitMark() {
+  if (!Have(markNormal_, "SYS\\MS_CUR0.WGX")) return;
+  if (!Have(markAuto_, "SYS\\MS_CUR1.WGX")) markAuto_.Release();
   CellLayout mark;
   mark.cellCount = kWaitMarkCells;
   mark.interval = kWaitMarkMs;
@@ -145,28 +204,30 @@ int TgsWindows::MakeWindows() {
   mark.background = true;
   if (waitMark_.SetImage(&markNormal_, mark) != kCellDone ||
       view_.SetWaitMark(&waitMark_, place_.timers, true) != kWidgetDone) {
-    return kTgsWindowsMissing;
+    waitMark_.Reset();
   }
+}
 
-  if (!LoadPicture(barImage_, "SYS\\MS_BAR.WGX") ||
-      bar_.SetImage(&barImage_, nullptr, 0, 577) != 0 ||
-      list->Add(&bar_, kTgsWindowPriority, 0) != 0) {
-    return kTgsWindowsMissing;
+void TgsWindows::MakeBar() {
+  if (!Have(barImage_, "SYS\\MS_BAR.WGX") || bar_.SetImage(&barImage_, nullptr, 0, 577) != 0 ||
+      List()->Add(&bar_, kTgsWindowPriority, 0) != 0) {
+    bar_.Reset();
   }
-  if (hitArea_.Create(0, 0, place_.width, place_.height, -1, -1, true, false, 0) != 0) {
-    return kTgsWindowsMissing;
-  }
-  view_.SetVisible(false);
-  name_.SetVisible(false);
-  return 0;
+  hitArea_.Create(0, 0, place_.width, place_.height, -1, -1, true, false, 0);
 }
 
 int TgsWindows::MakeChoiceList() {
   auto choices = std::make_unique<ImageListPart>();
   const char* const files[9] = {"SYS\\MS_SEL_B.WGX", "SYS\\MS_SEL_A.WGX", "SYS\\MS_SEL_G.WGX"};
-  if (choices->Setup(List(), kTgsWindowPriority, 46, 200, 0, 0, 10, renderers_[0].get(), 0) != 0 ||
-      choices->CreateFromImages(1, false, false, files) != 0) {
+  if (choices->Setup(List(), kTgsWindowPriority, 46, 200, 0, 0, 10, renderers_[0].get(), 0) != 0) {
     return kTgsWindowsMissing;
+  }
+  // Without its pictures the list draws plain cells in the frame's colour.
+  if (!HaveAll({files[0], files[1], files[2]}) ||
+      choices->CreateFromImages(1, false, false, files) != 0) {
+    if (choices->SetSize(kPlainChoiceWidth, kPlainChoiceHeight, 0, 0) != 0)
+      return kTgsWindowsMissing;
+    choices->SetBackground(1, kPlainChoiceColor, kPlainChoiceAlpha);
   }
   choices->SetTextColors(0xFFFFFF, 0x8FDFDF, 0xFFF000, 0x909090);
   choices->SetGradations(0xFFEB00, 0xFF4646, 0x00FFEB, 0x26DD26, 0xFFFF46, 0xFF9292, 0xB0B0B0,
@@ -181,7 +242,7 @@ int TgsWindows::MakeChoiceList() {
   return 0;
 }
 
-int TgsWindows::MakeButtons() {
+void TgsWindows::MakeButtons() {
   PartManager& parts = *place_.parts;
   // The buttons go on the windows' layer in their own group, whatever the scripts use.
   const int32_t group = parts.GetDefaultGroup();
@@ -194,14 +255,88 @@ int TgsWindows::MakeButtons() {
   parts.SetUseAltList(alt);
   parts.SetDefaultGroup(group);
   if (target) parts.SetTarget(target);
-  if (r != 0 || buttons_.Count() < kTgsButtonCount) return kTgsWindowsMissing;
+  if (r != 0) {
+    std::fprintf(stderr,
+                 "brimwold: SYS\\MS_FRAME.GMP or a picture it names is missing; the scenario runs "
+                 "without its system buttons\n");
+    missing_.emplace_back("SYS\\MS_FRAME.GMP");
+    return;
+  }
   for (size_t i = 0; i < buttons_.Count(); ++i) {
     UiControl* b = buttons_.GetPart(i);
-    if (i < std::size(kButtonLabels))
-      b->SetTooltipText(host::Cp932Literal(kButtonLabels[i]).c_str());
+    if (i < std::size(kButtonLabels)) {
+      const std::string label = host::Cp932Literal(kButtonLabels[i]);
+      b->SetTooltipText(label.c_str());
+      if (auto* button = dynamic_cast<ButtonPart*>(b)) DrawButtonLabel(*button, label);
+    }
     b->SetVisible(false);
   }
-  return 0;
+}
+
+namespace {
+
+// A label in two lines: broken after the particle nearest its middle, else at the middle.
+std::string TwoLines(const std::string& label) {
+  static const std::string particles = host::Cp932Literal("のをにでへとは");
+  auto isParticle = [&](std::string_view c) {
+    for (size_t i = 0; c.size() == 2 && i + 1 < particles.size(); i += 2) {
+      if (particles.compare(i, 2, c) == 0) return true;
+    }
+    return false;
+  };
+  std::vector<size_t> ends;  // the byte after each character
+  for (size_t i = 0; i < label.size(); i = sjis::Next(label, i))
+    ends.push_back(sjis::Next(label, i));
+  const size_t middle = (ends.size() + 1) / 2;
+  auto distance = [&](size_t k) { return k > middle ? k - middle : middle - k; };
+  std::optional<size_t> after;  // characters on the first line
+  for (size_t k = 1; k < ends.size(); ++k) {
+    const size_t start = k > 1 ? ends[k - 2] : 0;
+    if (isParticle(std::string_view(label).substr(start, ends[k - 1] - start)) &&
+        (!after || distance(k) < distance(*after))) {
+      after = k;
+    }
+  }
+  const size_t k = after.value_or(middle);
+  const size_t at = k > 0 ? ends[k - 1] : 0;
+  return label.substr(0, at) + "\n" + label.substr(at);
+}
+
+}  // namespace
+
+// The label goes onto each of the button's own cells (normal, hover, pressed, disabled), in the
+// largest font that fits the cell: one line, else two.
+void TgsWindows::DrawButtonLabel(ButtonPart& button, const std::string& label) {
+  ImageSurface* cells = button.GetCells();
+  const int32_t w = button.GetWidth(), h = button.GetHeight();
+  if (!cells || !cells->GetPixels() || w <= kLabelInset || h <= kLabelInset) return;
+  OutlineTextRenderer& font = *labelFont_;
+  std::string text;
+  Size size;
+  int32_t left = 0, top = 0;
+  auto fits = [&](const std::string& candidate, int32_t height) {
+    text = candidate;
+    font.SetFont(height, false, false, defaultFace_.c_str());
+    font.MeasureText(text.c_str(), &size, &left, &top, true, nullptr);
+    return size.width <= w - kLabelInset && size.height <= h - kLabelInset / 2;
+  };
+  // One line while it reads well, then two, then one line in the smallest sizes.
+  bool fitted = false;
+  for (int32_t px = kLabelLargest; px > kLabelTwoLines && !fitted; --px) fitted = fits(label, px);
+  for (int32_t px = (h - 2) / 2; px >= kLabelSmallest && !fitted; --px)
+    fitted = fits(TwoLines(label), px);
+  for (int32_t px = kLabelTwoLines; px >= kLabelSmallest && !fitted; --px) fitted = fits(label, px);
+  // A button too small for its label keeps its picture; the tooltip still names it.
+  if (!fitted) return;
+  const int32_t cellCount = cells->GetWidth() / w;
+  for (int32_t i = 0; i < cellCount; ++i) {
+    const bool disabled = i == kDisabledCell, pressed = i == kPressedCell;
+    font.SetTextColor(disabled ? 0x90 : 0xFF, disabled ? 0x90 : 0xFF, disabled ? 0x90 : 0xFF);
+    const int32_t x = i * w + (w - size.width) / 2 - left + (pressed ? 1 : 0);
+    const int32_t y = (h - size.height) / 2 - top + (pressed ? 1 : 0);
+    font.DrawText(cells, x, y, text.c_str(), nullptr, nullptr);
+  }
+  button.GetSprite().SetChanged(true);
 }
 
 void TgsWindows::Release() {
@@ -216,6 +351,7 @@ void TgsWindows::Release() {
     if (place_.pointers) place_.pointers->RemoveControl(choices_.get());
     choices_.reset();
   }
+  if (place_.pointers) place_.pointers->RemoveControl(&hitArea_);
   if (place_.layer) List()->Remove(&bar_);
   bar_.Reset();
   view_.Destroy();
@@ -249,7 +385,11 @@ void TgsWindows::SetMessage(std::string_view text, const std::string& name, uint
 }
 
 void TgsWindows::ShowPage() {
-  if (prepared_) view_.ShowMessage(true);
+  if (!prepared_) return;
+  // A message that ended at a choice list kept its page's mark: the new page's mark comes at
+  // the new text's end, not over it.
+  view_.ShowWaitMark(false);
+  view_.ShowMessage(true);
 }
 
 bool TgsWindows::Typing() {
@@ -286,9 +426,42 @@ void TgsWindows::SetWindowAlpha(uint8_t alpha, bool withButtons) {
 }
 
 void TgsWindows::SetWaitMarkAuto(bool autoPlay) {
-  if (!prepared_ || autoPlay == autoMark_) return;
+  if (!prepared_ || autoPlay == autoMark_ || !markAuto_.GetPixels()) return;
   autoMark_ = autoPlay;
   waitMark_.SwitchImage(autoPlay ? &markAuto_ : &markNormal_);
+}
+
+void TgsWindows::SetHitAreaEnabled(bool enabled) {
+  if (prepared_) hitArea_.SetEnabled(enabled);
+}
+
+void TgsWindows::SetWindowFrame(int kind, uint32_t rgb, uint8_t alpha) {
+  if (!prepared_) return;
+  // The page shown keeps its text; the next one is drawn on the new frame.
+  view_.SetBackgroundColor(kind, rgb, alpha, false);
+  if (choices_) choices_->SetBackground(static_cast<uint8_t>(kind), rgb, alpha);
+}
+
+void TgsWindows::RelayoutPage() {
+  if (!prepared_ || message_.empty()) return;
+  const std::string name = view_.GetName();
+  view_.SetRevealTime(0);
+  view_.SetMessage(message_.data(), message_.size());
+  view_.SetName(name.c_str(), nullptr);
+  view_.ShowMessage(true);
+  view_.StopReveal();
+}
+
+bool TgsWindows::ChoicePoint(int32_t& x, int32_t& y) const {
+  if (!choices_ || !choices_->IsVisible()) return false;
+  for (int32_t i = 0; i < choiceCount_; ++i) {
+    const Sprite* cell = choices_->GetCellSprite(i);
+    if (!cell || !choiceEnabled_[size_t(i)]) continue;
+    x = cell->GetX() + cell->GetWidth() / 2;
+    y = cell->GetY() + cell->GetHeight() / 2;
+    return true;
+  }
+  return false;
 }
 
 void TgsWindows::SetButtonState(int button, int state) {
@@ -331,10 +504,12 @@ void TgsWindows::ShowChoiceList(bool show) {
   choiceCount_ = 0;
   const std::vector<TgsChoiceLine> lines =
       choiceSource_ ? choiceSource_() : std::vector<TgsChoiceLine>{};
+  choiceEnabled_.clear();
   for (const TgsChoiceLine& line : lines) {
     if (choices_->AddCell(line.text.c_str(), nullptr, !line.enabled, -1, nullptr, -1, nullptr, 0, 0,
                           0) == 0) {
       ++choiceCount_;
+      choiceEnabled_.push_back(line.enabled);
     }
   }
   // The column stands in the middle of the screen.
@@ -343,6 +518,11 @@ void TgsWindows::ShowChoiceList(bool show) {
   choices_->SetLocked(false);
   choices_->SetVisible(true);
   place_.pointers->AddControl(choices_.get(), -1);
+  // The list came under a pointer that may rest: the next update finds what it is over, and a
+  // click there takes the choice without a move first. The list follows a message that waits
+  // for no click, so no click meant for the text can land on it.
+  choices_->ClearPointerGuard();
+  place_.pointers->ForgetPointer();
 }
 
 void TgsWindows::FadeOtherChoices(int chosen) {

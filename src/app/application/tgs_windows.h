@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <span>
 #include <string>
@@ -23,6 +24,7 @@
 
 namespace bw {
 
+class ButtonPart;
 class CompositionLayer;
 class DisplayEffect;
 class DisplayManager;
@@ -66,9 +68,11 @@ class TgsWindows : public TgsPresentation, public TgsCallRunner {
   TgsWindows(const TgsWindows&) = delete;
   TgsWindows& operator=(const TgsWindows&) = delete;
 
-  // Loads every picture and makes the windows, hidden; 0 or kTgsWindowsMissing with nothing
-  // left made.
+  // Loads the pictures and makes the windows, hidden. A missing picture is named on standard
+  // error and in MissingPictures(), and its piece is left out or drawn plainly; 0, or
+  // kTgsWindowsMissing with nothing left made when the windows cannot be made at all.
   int PrepareWindows() override;
+  const std::vector<std::string>& MissingPictures() const { return missing_; }
   void Release();
   bool Prepared() const { return prepared_; }
   // The list the windows draw in; it stays with its canvas through a page exchange.
@@ -102,6 +106,10 @@ class TgsWindows : public TgsPresentation, public TgsCallRunner {
   int ViewBeginRuby() override;
   int ViewDrawRuby(std::string_view ruby) override;
   Sprite* WindowSprite() override { return prepared_ ? &view_.PageSprite() : nullptr; }
+  void SetHitAreaEnabled(bool enabled) override;
+  void SetWindowFrame(int kind, uint32_t rgb, uint8_t alpha) override;
+  void RelayoutPage() override;
+  bool ChoicePoint(int32_t& x, int32_t& y) const override;
 
   void SetClock(std::function<uint32_t()> clock) { clock_ = std::move(clock); }
   void SetChoiceSource(std::function<std::vector<TgsChoiceLine>()> source) {
@@ -121,19 +129,29 @@ class TgsWindows : public TgsPresentation, public TgsCallRunner {
   ImageListPart* Choices() const { return choices_.get(); }
   UiControl* Button(int i) const;
   const Sprite& Bar() const { return bar_; }
+  const HitAreaPart& HitArea() const { return hitArea_; }
   OutlineTextRenderer& Renderer(size_t i) { return *renderers_[i]; }
 
  private:
   // Message renderer i at that size and face (empty: the default) in the user's weight.
   void UseFont(size_t i, int32_t size, const std::string& face);
-  int MakeWindows();
+  // Loads name into into; a missing picture is noted and named.
+  bool Have(ImageSurface& into, const char* name);
+  bool HaveAll(std::initializer_list<const char*> names);
+  int MakeMessageWindow();
+  int MakeNameBox();
   int MakeChoiceList();
-  int MakeButtons();
+  void MakeWaitMark();
+  void MakeBar();
+  void MakeButtons();
   void MakeButtonFade();
+  void DrawButtonLabel(ButtonPart& button, const std::string& label);
   DisplayObjectList* List() const;
 
   TgsWindowsPlace place_;
   std::array<std::unique_ptr<OutlineTextRenderer>, 4> renderers_;
+  std::unique_ptr<OutlineTextRenderer> labelFont_;  // the buttons' labels
+  std::vector<std::string> missing_;
   TextView view_;
   MessageTextWidget name_;
   ImageSurface markNormal_;
@@ -152,6 +170,7 @@ class TgsWindows : public TgsPresentation, public TgsCallRunner {
   std::string defaultFace_;
   std::array<bool, 2> bold_{};  // the user's weights of the two message renderers
   int32_t choiceCount_ = 0;
+  std::vector<bool> choiceEnabled_;  // of the cells shown
   int32_t fadeChosen_ = -1;
   uint32_t fadeStart_ = 0;
   bool prepared_ = false;

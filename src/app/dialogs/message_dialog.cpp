@@ -1,9 +1,10 @@
 #include "app/dialogs/message_dialog.h"
 
 #include "app/sysinfo/report_text.h"
-#include "host/dialog/dialog_host.h"
-#include "host/message_queue.h"
 #include "host/cp932.h"
+#include "host/dialog/dialog_host.h"
+#include "host/message_box.h"
+#include "host/message_queue.h"
 
 namespace bw {
 
@@ -35,6 +36,7 @@ uint32_t ShowMessageDialog(const DialogContext& context, const char* text, uint8
                            uint8_t* checkState, uint8_t layout) {
   if (!text || kind > kMessageYesNoCheck) return 0;
   host::Dialog dialog = MakeMessageDialog(context, kind, text, title, layout);
+  host::EchoMessage(dialog.title, text);
   if (checkState) *checkState = 0;
   int answer = InModal(context, [&] { return host::RunDialog(context.owner, dialog); });
   if (const host::DialogCheckBox* box = dialog.CheckBox(kIdDontShowAgain); box && checkState) {

@@ -5,13 +5,10 @@
 #include <cstring>
 #include <functional>
 
-#include "common/global.h"
-#include "graphics/surface/image_surface.h"
-#include "graphics/text/text_renderer.h"
+#include "app/dialogs/settings_sheet_previews.h"
 #include "host/cp932.h"
 #include "host/dialog/dialog_host.h"
 #include "input/joystick_device.h"
-#include "scenario/text/outline_text_renderer.h"
 #include "sound/sound_channel_manager.h"
 
 namespace bw {
@@ -38,6 +35,7 @@ struct Binding {
   bool inverted = false;
   int shift = -1;
   std::vector<const char*> items = {};
+  const char* unit = nullptr;  // after a slider's value; " ms" for sliders of tens and hundreds
 };
 
 // The system menu's rows and the mouse buttons' actions, as the lists show them.
@@ -72,7 +70,7 @@ const std::vector<Binding>& Bindings() {
       {kSystem, 1082, Kind::kCombo, "システムメニュー初期位置", &U::systemMenuStartItem, nullptr,
        11, 1, 0, false, -1, kMenuItems},
       {kSystem, 1109, Kind::kCheck, "ポップアップヒントを表示する", &U::tooltipsOn},
-      {kSystem, 1051, Kind::kSlider, "", nullptr, &U::tooltipDelayMs, 30, 10},
+      {kSystem, 1051, Kind::kSlider, "", nullptr, &U::tooltipDelayMs, 300, 10},
       {kText1, 1070, Kind::kCheck, "ウェイト無し", &U::unreadNoWait},
       {kText1, 1051, Kind::kSlider, "未読テキスト表示速度(１文字表示時間）", &U::unreadCharMs,
        nullptr, 255},
@@ -116,8 +114,14 @@ const std::vector<Binding>& Bindings() {
       {kSound, 1054, Kind::kSlider, "", nullptr, &U::systemSeVolume, 256},
       {kSound, 1074, Kind::kCheck, "音声", &U::voiceOn},
       {kSound, 1075, Kind::kCheck, "全キャラクターの音量を統一", &U::unifyVoiceVolume},
-      {kSound, 1142, Kind::kCheck, "音声再生中にBGM音量を下げる", &U::duckBgm},
-      {kSound, 1061, Kind::kSlider, "％ にする", &U::duckPercent, nullptr, 100},
+      {kSound, 1142, Kind::kCheck, "音声再生中にBGM音量を下げる（音量を", &U::duckBgm},
+      {.page = kSound,
+       .id = 1061,
+       .kind = Kind::kSlider,
+       .label = "",
+       .byte = &U::duckPercent,
+       .maximum = 100,
+       .unit = "％ にする）"},
       {kSound, 1143, Kind::kCheck, "次テキスト表示時に音声を停止する", &U::stopVoiceOnNextText},
       {kInput1,
        1080,
@@ -271,11 +275,21 @@ void SetFace(UserConfig& config, const std::string& face) {
 constexpr int kUnreadPreview = 1085;
 constexpr int kReadPreview = 1086;
 constexpr int kFontSample = 1084;
-constexpr int32_t kPreviewWidth = 240;
-constexpr int32_t kPreviewHeight = 12;
-constexpr int32_t kSampleWidth = 240;
-constexpr int32_t kSampleHeight = 48;
 constexpr uint32_t kPreviewTickMs = 16;
+
+// The pages' size, in the dialog face's pixels, and where each page's second column starts.
+constexpr int32_t kPageWidth = 740;
+constexpr int32_t kPageHeight = 470;
+constexpr int32_t kKeyLabelWidth = 190;
+struct ColumnStart {
+  int page;
+  int id;
+};
+constexpr ColumnStart kColumnStarts[] = {{kSystem, 1070}, {kText1, 0},     {kText2, 1070},
+                                         {kSound, 1074},  {kInput1, 1080}, {kInput2, 1082}};
+
+// The quick-save keys: the fast-forward key's name with F1 to F5.
+constexpr int kQuickSaveNote = 1084;
 
 // The sound page's voice controls.
 constexpr int kVoiceSlider = 1055;
@@ -283,105 +297,14 @@ constexpr int kVoiceList = 1141;
 constexpr int kVoicePlays = 1076;
 constexpr int32_t kMaxVoiceVolume = 256;
 
-void PutPixel(host::DialogImage& image, int32_t x, int32_t y, uint32_t rgb) {
-  uint8_t* p = &image.pixels[(size_t(y) * size_t(image.width) + size_t(x)) * 4];
-  p[0] = uint8_t(rgb), p[1] = uint8_t(rgb >> 8), p[2] = uint8_t(rgb >> 16), p[3] = 0xFF;
-}
-
-// Lays rgb over the pixel with the given opacity (0-255).
-void BlendPixel(uint8_t* p, uint32_t rgb, uint32_t alpha) {
-  for (int i = 0; i < 3; ++i) {
-    const uint32_t over = (rgb >> (8 * i)) & 0xFF;
-    p[i] = uint8_t((over * alpha + p[i] * (255 - alpha) + 127) / 255);
-  }
-}
-
-// Replaces the picture's pixels, counting a change only when they differ.
-void ShowPicture(host::DialogImage& image, std::vector<uint8_t> pixels) {
-  if (pixels == image.pixels) return;
-  image.pixels = std::move(pixels);
-  ++image.changes;
-}
-
-// A text speed: the bar fills one of sixteen cells per character time, stays full a while and
-// starts again; without a wait it is full at once.
-void DrawSpeedBar(host::DialogImage& image, int32_t charMs, bool noWait, uint32_t elapsedMs) {
-  host::DialogImage next{.width = kPreviewWidth, .height = kPreviewHeight};
-  next.pixels.resize(size_t(kPreviewWidth) * kPreviewHeight * 4);
-  for (int32_t y = 0; y < kPreviewHeight; ++y) {
-    for (int32_t x = 0; x < kPreviewWidth; ++x) {
-      PutPixel(next, x, y, x > 0 && x % (kPreviewWidth / 16) == 0 ? 0x808080 : 0xD4D0C8);
-    }
-  }
-  const uint32_t cellMs = uint32_t(std::max(charMs, 1));
-  const uint32_t cells = noWait ? 16 : std::min<uint32_t>(16, elapsedMs % (24 * cellMs) / cellMs);
-  const int32_t barWidth = int32_t(cells) * kPreviewWidth / 16;
-  for (int32_t y = 0; y < kPreviewHeight; ++y) {
-    for (int32_t x = 0; x < barWidth; ++x) {
-      BlendPixel(&next.pixels[(size_t(y) * kPreviewWidth + size_t(x)) * 4], 0x0000FF, 0x30);
-    }
-  }
-  image.width = next.width, image.height = next.height;
-  ShowPicture(image, std::move(next.pixels));
-}
-
-constexpr int32_t kSampleFontHeight = 24;
-
-}  // namespace
-
-bool ApplyFontLook(TextRenderer& renderer, const UserConfig& look, int32_t height, bool italic) {
-  auto* outline = dynamic_cast<OutlineTextRenderer*>(&renderer);
-  if (!outline) return false;
-  const std::string face = look.FontFaceName();
-  const bool bold = look.fontBold != 0;
-  const host::LOGFONTA& now = renderer.GetLogFont();
-  const bool wasBold = now.lfWeight >= host::FW_BOLD;
-  if (!renderer.HasFont() || bold != wasBold ||
-      std::strncmp(now.lfFaceName, face.c_str(), sizeof now.lfFaceName) != 0) {
-    if (renderer.SetFont(height, bold, italic, face.c_str()) != 0) return false;
-  }
-  renderer.SetAntialiasLevel(look.fontAntialias * 2);
-  renderer.SetStyle(std::min<int>(look.fontDecoration, kTextEdge));
-  outline->SetGradation(look.fontGradation != 0, outline->GradationTop(),
-                        outline->GradationBottom(), true);
-  return true;
-}
-
-namespace {
-
-// The message font over the text frame's colour, with a checkerboard under the frame so that
-// its transparency shows. Without a renderer or the font the sample has no text.
-void DrawFontSample(host::DialogImage& image, const UserConfig& look) {
-  ImageSurface picture;
-  if (picture.Create(kSampleWidth, kSampleHeight, 32, 0) != 0 || !picture.GetPixels()) return;
-  for (int32_t y = 0; y < kSampleHeight; ++y) {
-    uint8_t* row = picture.GetRowPointer(y);
-    for (int32_t x = 0; x < kSampleWidth; ++x) {
-      const uint32_t square = ((x / 8 + y / 8) & 1) != 0 ? 0xFFFFFF : 0xCCCCCC;
-      uint8_t* p = row + size_t(x) * 4;
-      p[0] = uint8_t(square), p[1] = uint8_t(square >> 8), p[2] = uint8_t(square >> 16);
-      p[3] = 0xFF;
-      if (look.drawTextFrame) BlendPixel(p, look.frameColor & 0xFFFFFF, look.frameAlpha);
-    }
-  }
-  TextRendererFactory* factory = Global<TextRendererFactory>::Get();
-  std::unique_ptr<TextRenderer> renderer = factory ? factory->CreateOutlineTextRenderer() : nullptr;
-  if (renderer && ApplyFontLook(*renderer, look, kSampleFontHeight, false)) {
-    renderer->SetTextColor(255, 255, 255);
-    renderer->SetDecorationColor(0, 0, 0);
-    renderer->SetShadowOffset(2, 2);
-    const std::string text = Cp932Literal("サンプル Sample");
-    renderer->DrawText(&picture, 12, 12, text.c_str(), nullptr, nullptr);
-  }
-  std::vector<uint8_t> pixels(size_t(kSampleWidth) * kSampleHeight * 4);
-  for (int32_t y = 0; y < kSampleHeight; ++y) {
-    std::memcpy(&pixels[size_t(y) * kSampleWidth * 4], picture.GetRowPointer(y),
-                size_t(kSampleWidth) * 4);
-    for (int32_t x = 0; x < kSampleWidth; ++x)
-      pixels[(size_t(y) * kSampleWidth + x) * 4 + 3] = 0xFF;
-  }
-  image.width = kSampleWidth, image.height = kSampleHeight;
-  ShowPicture(image, std::move(pixels));
+// What "デフォルト設定に戻す" shows: the record's defaults, the display options the engine starts
+// with, and the ducking the sheet proposes.
+UserConfig SheetDefaults() {
+  constexpr uint8_t kDuckPercent = 65;
+  UserConfig defaults;
+  SetDisplayDefaults(defaults);
+  defaults.duckPercent = kDuckPercent;
+  return defaults;
 }
 
 class SettingsSheet {
@@ -407,10 +330,15 @@ class SettingsSheet {
 
   void Add(host::DialogControl control) { dialog_.controls.push_back(std::move(control)); }
   void InsertAfter(int page, int id, host::DialogControl control) {
-    const auto at =
-        std::find_if(dialog_.controls.begin(), dialog_.controls.end(),
-                     [&](const host::DialogControl& c) { return c.page == page && c.id == id; });
+    const auto at = Where(page, id);
     dialog_.controls.insert(at == dialog_.controls.end() ? at : at + 1, std::move(control));
+  }
+  void InsertBefore(int page, int id, host::DialogControl control) {
+    dialog_.controls.insert(Where(page, id), std::move(control));
+  }
+  std::vector<host::DialogControl>::iterator Where(int page, int id) {
+    return std::find_if(dialog_.controls.begin(), dialog_.controls.end(),
+                        [&](const host::DialogControl& c) { return c.page == page && c.id == id; });
   }
 
   // The pages' controls as they would be stored.
@@ -447,6 +375,9 @@ class SettingsSheet {
                        {kSettingsSheetCancel, Cp932Literal("キャンセル")}};
     dialog_.okButton = kSettingsSheetOk;
     dialog_.closeAnswer = kSettingsSheetCancel;
+    dialog_.pageWidth = kPageWidth;
+    dialog_.pageHeight = kPageHeight;
+    dialog_.cursorToCentre = host_.PointerMoves();
     dialog_.onPageNotice = [this](host::Dialog&, int page, host::PageNotice notice) {
       Notice(page, notice);
     };
@@ -456,7 +387,7 @@ class SettingsSheet {
                                  .label = Cp932Literal("デフォルト設定に戻す"),
                                  .leftOfButtons = true};
     defaults.onChange = [this](host::Dialog& d, host::DialogControl&) {
-      Fill(d.shownPage, UserConfig{}, true);
+      Fill(d.shownPage, SheetDefaults(), true);
     };
     Add(std::move(defaults));
 
@@ -490,41 +421,56 @@ class SettingsSheet {
       previewMs_ += kPreviewTickMs;
       DrawSpeedBars();
     };
-    Add({.id = 1121, .kind = Kind::kListBox, .page = kText2});
-    dialog_.controls.back().onChange = [this](host::Dialog&, host::DialogControl&) {
-      DrawSample();
-    };
+    host::DialogControl faces{.id = 1121, .kind = Kind::kListBox, .page = kText2};
+    faces.onChange = [this](host::Dialog&, host::DialogControl&) { DrawSample(); };
     for (const std::string& face : host_.FontFaces()) {
-      if (face.size() < sizeof config_.fontFace) dialog_.controls.back().items.push_back(face);
+      if (face.size() < sizeof config_.fontFace) faces.items.push_back(face);
     }
-    Add({.id = 1082,
-         .kind = Kind::kCombo,
-         .label = Cp932Literal("対象モニタ"),
-         .page = kWindow,
-         .items = {Cp932Literal("ウィンドウがあるモニタ")}});
-    for (const std::string& monitor : host_.Monitors())
-      dialog_.controls.back().items.push_back(monitor);
-    Add({.id = 1161,
-         .kind = Kind::kCheck,
-         .label = Cp932Literal("マウスカーソルを自動的に既定位置に移動する"),
-         .page = kInput2});
+    InsertBefore(kText2, 1122, std::move(faces));
+    host::DialogControl monitors{.id = 1082,
+                                 .kind = Kind::kCombo,
+                                 .label = Cp932Literal("対象モニタ"),
+                                 .page = kWindow,
+                                 .items = {Cp932Literal("ウィンドウがあるモニタ")}};
+    for (const std::string& monitor : host_.Monitors()) monitors.items.push_back(monitor);
+    InsertAfter(kWindow, 1183, std::move(monitors));
+    InsertBefore(kWindow, 1181,
+                 {.kind = Kind::kLabel,
+                  .label = Cp932Literal("画面モード設定（※次回変更時に反映）"),
+                  .page = kWindow});
+    InsertAfter(kInput2, 1072,
+                {.id = 1161,
+                 .kind = Kind::kCheck,
+                 .label = Cp932Literal("マウスカーソルを自動的に既定位置に移動する"),
+                 .page = kInput2});
+    // Each TEST beside the volume it is heard at.
+    constexpr int kTestedSliders[] = {1053, 1054, kVoiceSlider};
     for (int i = 0; i < 3; ++i) {
-      host::DialogControl test{.id = 1077 + i,
-                               .kind = Kind::kAction,
-                               .label = "TEST",
-                               .page = kSound,
-                               .sameLine = i > 0};
+      host::DialogControl test{
+          .id = 1077 + i, .kind = Kind::kAction, .label = "TEST", .page = kSound, .sameLine = true};
       test.onChange = [this, i](host::Dialog&, host::DialogControl&) {
         host_.PlayTest(i, i == 2 && !Unified() ? ChosenVoice() : nullptr);
       };
-      Add(std::move(test));
+      InsertAfter(kSound, kTestedSliders[i], std::move(test));
     }
+    InsertBefore(
+        kText1, 1053,
+        {.kind = Kind::kLabel,
+         .label = Cp932Literal("オートプレイ：待ち時間 ＝ 表示した文字数 × 文字時間 ＋ 最小時間"),
+         .page = kText1});
+    Add({.kind = Kind::kLabel,
+         .label = Cp932Literal("F1～F5：クイックロード（1～5）"),
+         .page = kInput1});
+    Add({.id = kQuickSaveNote, .kind = Kind::kLabel, .page = kInput1});
     for (int page : {kInput1, kInput2}) {
+      // The fields stand first on their page (after the joystick switch).
+      int after = page == kInput2 ? 1070 : 0;
       for (int i = 0; i < kKeyFieldCount; ++i) {
         host::DialogControl field{.id = kFirstKeyField + i,
                                   .kind = Kind::kKeyField,
                                   .label = Cp932Literal(kActionNames[i]),
-                                  .page = page};
+                                  .page = page,
+                                  .labelWidth = kKeyLabelWidth};
         field.onKey = [this, page](host::Dialog& d, host::DialogControl& c, int code) {
           if (page == kInput1) {
             KeyPressed(d, c, code);
@@ -532,9 +478,15 @@ class SettingsSheet {
             c.value = 0, c.text.clear();
           }
         };
-        Add(std::move(field));
+        if (after != 0) {
+          InsertAfter(page, after, std::move(field));
+        } else {
+          InsertBefore(page, 1080, std::move(field));
+        }
+        if (after != 0) after = kFirstKeyField + i;
       }
     }
+    for (const auto [page, id] : kColumnStarts) Where(page, id)->newColumn = true;
   }
 
   // The voice slider, the character list and the chosen character's switch.
@@ -630,7 +582,13 @@ class SettingsSheet {
   }
 
   static void ShowValue(const Binding& b, host::DialogControl& c, int64_t stored) {
-    if (b.kind == Kind::kSlider) c.valueText = std::to_string(stored) + (b.scale > 1 ? " ms" : "");
+    if (b.kind != Kind::kSlider) return;
+    c.valueText = std::to_string(stored);
+    if (b.unit) {
+      c.valueText += Cp932Literal(b.unit);
+    } else if (b.scale > 1) {
+      c.valueText += " ms";
+    }
   }
 
   // Controls that follow a check box of their page.
@@ -644,6 +602,10 @@ class SettingsSheet {
     if (page == kInput2) {
       for (int i = 0; i < kKeyFieldCount; ++i)
         Find(kInput2, kFirstKeyField + i)->enabled = on(1070);
+    }
+    if (page == kInput1) {
+      Find(kInput1, kQuickSaveNote)->label = Cp932Literal(on(1080) ? "Ctrl" : "Shift") +
+                                             Cp932Literal("＋F1～F5：クイックセーブ（1～5）");
     }
   }
 
@@ -769,6 +731,7 @@ class SettingsSheet {
         break;
       case kWindow:
         config_.monitorNumber = static_cast<uint8_t>(std::max(0, Find(kWindow, 1082)->value));
+        host_.ApplyDisplay(config_);
         break;
     }
   }
@@ -786,6 +749,12 @@ class SettingsSheet {
 };
 
 }  // namespace
+
+void SetDisplayDefaults(UserConfig& config) {
+  constexpr uint8_t kThroughDeviceModes = 2;
+  if (config.displayOption1 == 0) config.displayOption1 = kThroughDeviceModes;
+  if (config.displayOption2 == 0) config.displayOption2 = kDirectDrawDrawing;
+}
 
 std::string KeyName(int code) {
   for (const KeyNameRange& range : kKeyNames) {

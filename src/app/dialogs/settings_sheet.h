@@ -28,6 +28,8 @@ class SettingsSheetHost {
   virtual std::vector<std::string> FontFaces() { return {}; }
   // The monitors the window page offers (CP932).
   virtual std::vector<std::string> Monitors() { return {}; }
+  // Hands the window page's drawing and full-screen options to the display.
+  virtual void ApplyDisplay(const UserConfig& /*config*/) {}
   virtual bool FullScreen() { return false; }
   virtual void ToggleScreenMode() {}
   virtual bool PointerMoves() { return false; }
@@ -57,6 +59,13 @@ constexpr int kSettingsPageCount = 7;
 
 // Runs the sheet over config, starting at its remembered page (page 0 when out of range).
 SettingsSheetResult RunSettingsSheet(UserConfig& config, SettingsSheetHost& host, host::HWND owner);
+
+// The display options of 0 take what the engine starts with: full-screen modes through the
+// device's own modes, and DirectDraw drawing when the screen is enlarged.
+void SetDisplayDefaults(UserConfig& config);
+
+// Display option 2's default: DirectDraw drawing when the screen is enlarged.
+inline constexpr uint8_t kDirectDrawDrawing = 2;
 
 // The name of a DirectInput key code as the key fields show it; empty for a key that cannot be
 // assigned.

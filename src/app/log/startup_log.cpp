@@ -41,6 +41,7 @@ int StartupLog::Start(bool logSwitch, const std::string& folder) {
       !file_.Open(linuxPath, host::HostFile::Access::kCreateAlways)) {
     return kStartupLogCreateFailed;
   }
+  linuxPath_ = std::move(linuxPath);
   Write(TimeStamp("< Initialize Start...  %04d/%02d/%02d  %02d:%02d:%02d >\r\n\r\n"));
   return kStartupLogOk;
 }
@@ -149,6 +150,26 @@ void StartupLog::WriteInput(const InputFacts& input) {
   }
   text += "\r\n\r\n\r\n";
   Write(text);
+}
+
+void StartupLog::WriteNote(const std::string& text) {
+  std::string lines;
+  for (char c : text) {
+    if (c == '\n' && (lines.empty() || lines.back() != '\r')) lines += '\r';
+    lines += c;
+  }
+  lines += "\r\n\r\n";
+  if (IsOpen()) {
+    Write(lines);
+    return;
+  }
+  // After the start-up the note goes at the end of this start's log.
+  host::HostFile later;
+  if (linuxPath_.empty() || !later.Open(linuxPath_, host::HostFile::Access::kReadWrite) ||
+      !later.Seek(0, host::HostFile::Origin::kEnd)) {
+    return;
+  }
+  later.Write(lines.data(), static_cast<uint32_t>(lines.size()));
 }
 
 void StartupLog::WriteSound(const SoundFacts& sound) {

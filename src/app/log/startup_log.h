@@ -68,6 +68,9 @@ class StartupLog {
   void WriteInput(const InputFacts& input);
   void WriteSound(const SoundFacts& sound);
   void WriteDisplay(const DisplayFacts& display, bool direct3DReport, bool zBufferOption);
+  // A notice of the run (CP932, lines split by '\n'), set off by a blank line; after the start-up
+  // it goes at the end of the log this start wrote (none when the switch was off).
+  void WriteNote(const std::string& text);
   // The drive, application and process sections and the closing time stamp; closes the file.
   void Finish(const std::vector<DriveFacts>& drives,
               const std::optional<std::vector<ProcessFacts>>& processes);
@@ -79,6 +82,7 @@ class StartupLog {
 
   TimeSource now_;
   host::HostFile file_;
+  std::string linuxPath_;  // the log this start created
 };
 
 }  // namespace bw

@@ -106,7 +106,15 @@ int Window::Create(const WindowCreateRecord& record, bool quitOnDestroy, bool re
   if (!hwnd) return kCreateFailed;
   handle_ = hwnd;
   if (desc.native || owner) host::MoveWindow(hwnd, placed.left, placed.top);
+  if (style_ & WS_MAXIMIZEBOX) host::SetWindowMaximizable(hwnd, true);
   return kCreated;
+}
+
+void Window::SetStyle(uint32_t style, uint32_t exStyle) {
+  const bool boxChanged = ((style ^ style_) & WS_MAXIMIZEBOX) != 0;
+  style_ = style;
+  exStyle_ = exStyle;
+  if (boxChanged && IsWindow()) host::SetWindowMaximizable(handle_, (style & WS_MAXIMIZEBOX) != 0);
 }
 
 void Window::DeleteSystemMenuItem(uint32_t command) {

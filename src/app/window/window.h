@@ -119,13 +119,11 @@ class Window {
   bool IsWindow() const;
   host::HWND GetHandle() const { return handle_; }
 
-  // The styles are the window's own record: the platform window draws no frame of ours.
+  // The styles are the window's own record: the platform window draws no frame of ours, and
+  // follows only the maximise box.
   uint32_t GetStyle() const { return style_; }
   uint32_t GetExStyle() const { return exStyle_; }
-  void SetStyle(uint32_t style, uint32_t exStyle) {
-    style_ = style;
-    exStyle_ = exStyle;
-  }
+  void SetStyle(uint32_t style, uint32_t exStyle);
   // The system menu's commands (SC_MOVE ...), all present until deleted or reset.
   void DeleteSystemMenuItem(uint32_t command);
   void ResetSystemMenu() { deletedSystemItems_.clear(); }

@@ -325,6 +325,7 @@ void DisplayManager::ReleaseSurfaces() {
   backBuffer_ = nullptr;
   ownBackBuffer_.reset();
   primary_.reset();
+  windowSurface_.reset();
   flipChain_ = false;
 }
 
@@ -532,10 +533,15 @@ int DisplayManager::CreatePresentationTexture() {
   quad_[1] = {farX, -0.5f, 1.0f, 1.0f, farU, 0.0f};
   quad_[2] = {-0.5f, farY, 1.0f, 1.0f, 0.0f, farV};
   quad_[3] = {farX, farY, 1.0f, 1.0f, farU, farV};
-  // The texture path scales smoothly all the way to the window.
-  if (primary_) primary_->SetPresentLinear(true);
+  // The texture path scales as the filter does all the way to the window.
+  if (primary_) primary_->SetPresentLinear(bilinear_);
   RedrawCanvas();
   return 0;
+}
+
+void DisplayManager::SetBilinearFilter(bool on) {
+  bilinear_ = on;
+  if (textured_ && primary_) primary_->SetPresentLinear(on);
 }
 
 int DisplayManager::SetMode(host::HWND window, bool windowed, bool tripleBuffer) {
@@ -704,22 +710,55 @@ host::HResult DisplayManager::BltToPrimary(const Rect& dest, const Rect& source,
   return primary_->Blt(&d, backBuffer_, &s, flags, nullptr);
 }
 
+host::MemorySurface* DisplayManager::WindowSurface() {
+  host::PresentationSink* sink = host::GetPresentationSink(window_);
+  if (!sink || canvas_->GetBitsPerPixel() != 32) {
+    windowSurface_.reset();
+    return nullptr;
+  }
+  if (windowSurface_ && windowSurface_->Width() == canvasWidth_ &&
+      windowSurface_->Height() == canvasHeight_) {
+    windowSurface_->SetPresentationSink(sink, false);
+    return windowSurface_.get();
+  }
+  host::DdPixelFormat bgra;
+  bgra.flags = host::kDdpfRgb;
+  bgra.rgbBitCount = 32;
+  bgra.rBitMask = 0xFF0000;
+  bgra.gBitMask = 0xFF00;
+  bgra.bBitMask = 0xFF;
+  windowSurface_ = host::MemorySurface::Create(canvasWidth_, canvasHeight_, bgra);
+  if (!windowSurface_) return nullptr;
+  windowSurface_->SetPresentationSink(sink, false);
+  // It starts black: the first frame copies the whole canvas.
+  RedrawCanvas();
+  return windowSurface_.get();
+}
+
 // The lock is held by the caller.
 int DisplayManager::CopyCanvas(bool onlyChanged) {
   if (!canvas_) return kPresentNothingChanged;
   host::MemorySurface* target = texture_ ? texture_.get() : backBuffer_;
+  // Shown through GDI, the canvas goes to the window as to a surface of the window's own: what
+  // changed is copied there, and the window holds those pixels instead of a copy of them.
+  if (!target) target = WindowSurface();
   if (!target) return canvas_->PresentFrame(window_, nullptr, nullptr, 0, onlyChanged);
   const bool throughDc = texture_ ? (copyThroughDc_ || !texture32_) : copyThroughDc_;
   if (!throughDc) return canvas_->PresentFrame(host::HWND{}, nullptr, target, 0, onlyChanged);
+  // A filter writes the whole frame without looking at what the target held, so the target
+  // need not bring that up to date; otherwise the canvas copies only what changed, and that
+  // is all the target hands on to the window.
+  const host::DcUse use = canvas_->HasSource() ? host::kDcOverwrites : host::kDcReadsAndWrites;
   host::MemoryDc* dc = nullptr;
-  host::HResult hr = target->GetDC(&dc);
+  host::HResult hr = target->GetDC(&dc, use);
   if (IsLostOrWrongMode(hr)) {
     target->Restore();
-    hr = target->GetDC(&dc);
+    hr = target->GetDC(&dc, use);
   }
   if (hr != host::kDdOk || !dc) return texture_ ? kUpdateTextureDcFailed : kUpdateBackBufferDcFailed;
-  const int result = canvas_->PresentFrame(host::HWND{}, dc, nullptr, 0, onlyChanged);
-  target->ReleaseDC(dc);
+  DirtyRectList drawn;
+  const int result = canvas_->PresentFrame(host::HWND{}, dc, nullptr, 0, onlyChanged, &drawn);
+  target->ReleaseDC(dc, DdRectsOf(drawn));
   return result;
 }
 

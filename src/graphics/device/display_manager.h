@@ -285,7 +285,8 @@ class DisplayManager : public Direct3DDevice, private SurfaceUser {
     textureRequest_ = request, textureInWindow_ = inWindow;
   }
   void SetPowerOfTwo(bool on) { powerOfTwo_ = on; }
-  void SetBilinearFilter(bool on) { bilinear_ = on; }
+  // Also how the window scales the picture the texture path presents.
+  void SetBilinearFilter(bool on);
   void SetCopyThroughDc(bool on) { copyThroughDc_ = on; }
   void SetBorderColor(uint8_t r, uint8_t g, uint8_t b) { border_[0] = r, border_[1] = g, border_[2] = b; }
   uint32_t SetLayerOwner(uint32_t owner);
@@ -315,6 +316,8 @@ class DisplayManager : public Direct3DDevice, private SurfaceUser {
   bool GdiOverFullScreen() const { return gdiOver_; }
   uint8_t ProbeResult() const { return probe_; }
   uint8_t TextureRequest() const { return textureRequest_; }
+  bool CopyThroughDc() const { return copyThroughDc_; }
+  bool UsesDirectDrawModes() const { return useDirectDrawModes_; }
   const QuadVertex* Quad() const { return quad_; }
   Lock& GetLock() { return lock_; }
   size_t LayerCount() const { return layers_.size(); }
@@ -327,6 +330,8 @@ class DisplayManager : public Direct3DDevice, private SurfaceUser {
   int CreateFullScreenSurfaces(bool direct3d, bool triple);
   int CreateBackBuffer(int32_t width, int32_t height, bool direct3d);
   int CopyCanvas(bool onlyChanged);
+  // The window's own picture for a canvas shown through GDI; null when the window takes none.
+  host::MemorySurface* WindowSurface();
   int DrawPresentationQuad();
   void RedrawCanvas();
   void WaitForBlank();
@@ -347,6 +352,7 @@ class DisplayManager : public Direct3DDevice, private SurfaceUser {
   std::unique_ptr<host::MemorySurface> primary_;
   host::MemorySurface* backBuffer_ = nullptr;  // owned below, or by a flipping primary
   std::unique_ptr<host::MemorySurface> ownBackBuffer_;
+  std::unique_ptr<host::MemorySurface> windowSurface_;  // GDI presentation only
   CanvasLayer* canvas_ = nullptr;
   Rect canvasRect_;
   int32_t canvasWidth_ = 0;

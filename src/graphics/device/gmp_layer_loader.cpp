@@ -2,6 +2,7 @@
 
 #include "graphics/device/display_manager.h"
 #include "graphics/surface/composition_layer.h"
+#include "graphics/surface/image_surface.h"
 #include "graphics/surface/sprite.h"
 #include "platform/app_paths.h"
 #include "resource/files/file.h"
@@ -39,8 +40,12 @@ void ShowGmpBackground(CompositionLayer* owner, ImageSurface* background) {
 
 void GmpLayerLoader::Clear() {
   if (display_) {
-    for (Sprite* sprite : sprites_) display_->DestroySprite(sprite);
-    for (ImageSurface* surface : surfaces_) display_->DestroyLayer(surface);
+    for (Sprite* sprite : sprites_) {
+      if (sprite) display_->DestroySprite(sprite);
+    }
+    for (ImageSurface* surface : surfaces_) {
+      if (surface) display_->DestroyLayer(surface);
+    }
     if (background_) display_->DestroyLayer(background_);
   }
   sprites_.clear();
@@ -91,6 +96,18 @@ int GmpLayerLoader::Load(CompositionLayer* owner, DisplayManager* display, const
   }
   ShowGmpBackground(owner, background_);
   return kGmpLoaded;
+}
+
+void GmpLayerLoader::Forget(const void* object) {
+  // The notice names the object by its base: a sprite as a display object, a picture as a
+  // surface.
+  for (Sprite*& sprite : sprites_) {
+    if (sprite && static_cast<const DisplayObject*>(sprite) == object) sprite = nullptr;
+  }
+  for (ImageSurface*& surface : surfaces_) {
+    if (surface && static_cast<const Surface*>(surface) == object) surface = nullptr;
+  }
+  if (background_ && static_cast<const Surface*>(background_) == object) background_ = nullptr;
 }
 
 }  // namespace bw

@@ -43,8 +43,11 @@ class GmpLayerLoader {
   // list null: the sprites are made but listed nowhere. A failure leaves nothing made.
   int Load(CompositionLayer* owner, DisplayManager* display, const char* name,
            DisplayObjectList* list, uint32_t priority, bool eightBit, bool withBackground);
-  // Destroys what the last load made.
+  // Destroys what the last load made and still lives.
   void Clear();
+  // A surface or sprite destroyed since the load (by a script, or with all of them) is no part
+  // of the screen any more: its entry reads null, and Clear leaves it alone.
+  void Forget(const void* object);
 
   ImageSurface* Background() const { return background_; }
   size_t Count() const { return sprites_.size(); }

@@ -161,7 +161,7 @@ void D3DRectPrimitive::Lay() {
   vertices_[3].x = r, vertices_[3].y = b;
   int32_t ox, oy;
   AnchorOffset(anchor_, width_, height_, &ox, &oy);
-  Turn(&vertices_, angle_, x_ + ox, y_ + oy);
+  Turn(&vertices_, angle_, ClampedSum(x_, ox), ClampedSum(y_, oy));
 }
 
 void D3DRectPrimitive::SetPosition(int32_t x, int32_t y) {
@@ -180,7 +180,7 @@ void D3DRectPrimitive::SetSizeAndPosition(int32_t width, int32_t height, int32_t
 }
 
 bool D3DRectPrimitive::GetRect(Rect* out) const {
-  *out = {x_, y_, x_ + width_, y_ + height_};
+  *out = {x_, y_, ClampedSum(x_, width_), ClampedSum(y_, height_)};
   return true;
 }
 
@@ -225,11 +225,11 @@ void D3DPointsItem::Lay() {
   // The box the points span, at its laid-out place.
   const int32_t w = int32_t(((int64_t{maxX} - minX) * scale_) >> 16);
   const int32_t h = int32_t(((int64_t{maxY} - minY) * scale_) >> 16);
-  const int32_t left = scale_ != kUnitScale ? x_ : x_ + minX;
-  const int32_t top = scale_ != kUnitScale ? y_ : y_ + minY;
+  const int32_t left = scale_ != kUnitScale ? x_ : ClampedSum(x_, minX);
+  const int32_t top = scale_ != kUnitScale ? y_ : ClampedSum(y_, minY);
   int32_t ox, oy;
   AnchorOffset(anchor_, w, h, &ox, &oy);
-  Turn(&vertices_, angle_, left + ox, top + oy);
+  Turn(&vertices_, angle_, ClampedSum(left, ox), ClampedSum(top, oy));
 }
 
 D3DTrianglePrimitive::D3DTrianglePrimitive() { vertices_.resize(3); }

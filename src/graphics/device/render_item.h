@@ -109,7 +109,10 @@ class RenderItem {
   virtual void SetPosition(int32_t, int32_t) {}
   virtual void SetSize(int32_t, int32_t) {}
   virtual void SetSizeAndPosition(int32_t, int32_t, int32_t, int32_t) {}
-  virtual void MoveBy(int32_t dx, int32_t dy) { SetPosition(GetX() + dx, GetY() + dy); }
+  // Stops at the ends of 32 bits, as display objects do.
+  virtual void MoveBy(int32_t dx, int32_t dy) {
+    SetPosition(ClampedSum(GetX(), dx), ClampedSum(GetY(), dy));
+  }
   // Inside GetRect, signed, so that items placed partly off screen still hit.
   virtual bool HitTest(int32_t x, int32_t y, bool testPixel) const;
   virtual bool Overlaps(const RenderItem& other) const;

@@ -107,7 +107,7 @@ bool SpritePrimitive::GetRect(Rect* out) const {
   if (!source_) return false;
   const int32_t w = width_ ? width_ : rect_.Width();
   const int32_t h = height_ ? height_ : rect_.Height();
-  *out = {x_, y_, x_ + w, y_ + h};
+  *out = {x_, y_, ClampedSum(x_, w), ClampedSum(y_, h)};
   return true;
 }
 
@@ -147,13 +147,15 @@ int SpritePrimitive::Blit(host::MemorySurface* dest, const Rect* clip) const {
   const int32_t w = width_ ? width_ : src.Width(), h = height_ ? height_ : src.Height();
   if (w <= 0 || h <= 0 || src.IsEmpty()) return kRenderDone;
   // Cut the destination to the clip and the source in proportion.
-  Rect d{x_, y_, x_ + w, y_ + h};
+  Rect d{x_, y_, ClampedSum(x_, w), ClampedSum(y_, h)};
   Rect cut{std::max(d.left, clip->left), std::max(d.top, clip->top), std::min(d.right, clip->right),
            std::min(d.bottom, clip->bottom)};
   if (cut.IsEmpty()) return kRenderDone;
   const int64_t sw = src.Width(), sh = src.Height();
-  const Rect s{int32_t(src.left + (cut.left - d.left) * sw / w), int32_t(src.top + (cut.top - d.top) * sh / h),
-               int32_t(src.left + (cut.right - d.left) * sw / w), int32_t(src.top + (cut.bottom - d.top) * sh / h)};
+  const Rect s{int32_t(src.left + (int64_t{cut.left} - d.left) * sw / w),
+               int32_t(src.top + (int64_t{cut.top} - d.top) * sh / h),
+               int32_t(src.left + (int64_t{cut.right} - d.left) * sw / w),
+               int32_t(src.top + (int64_t{cut.bottom} - d.top) * sh / h)};
   if (s.IsEmpty()) return kRenderDone;
   const host::DdRect dd = ToDd(cut), ss = ToDd(s);
   return dest->Blt(&dd, source, &ss, keyed ? host::kDdBltKeySrc : 0, nullptr) == host::kDdOk

@@ -97,7 +97,8 @@ void D3DSpritePrimitive::Lay() {
   vertices_[3].x = r, vertices_[3].y = b;
   int32_t ox, oy;
   AnchorOffset(anchor_, w, h, &ox, &oy);
-  for (TexturedVertex& v : vertices_) TurnPoint(angle_, x_ + ox, y_ + oy, &v.x, &v.y);
+  for (TexturedVertex& v : vertices_)
+    TurnPoint(angle_, ClampedSum(x_, ox), ClampedSum(y_, oy), &v.x, &v.y);
 }
 
 void D3DSpritePrimitive::SetPosition(int32_t x, int32_t y) {
@@ -129,7 +130,7 @@ void D3DSpritePrimitive::SetCorners(int32_t x0, int32_t y0, int32_t x1, int32_t 
 bool D3DSpritePrimitive::GetRect(Rect* out) const {
   if (!texture_) return false;
   const int32_t w = width_ ? width_ : rect_.Width(), h = height_ ? height_ : rect_.Height();
-  *out = {x_, y_, x_ + w, y_ + h};
+  *out = {x_, y_, ClampedSum(x_, w), ClampedSum(y_, h)};
   return true;
 }
 

@@ -80,7 +80,8 @@ void CanvasLayer::RedrawAll() {
 }
 
 int CanvasLayer::PresentFiltered(host::HWND window, host::MemoryDc* dc,
-                                 host::MemorySurface* surface, int formatFlag) {
+                                 host::MemorySurface* surface, int formatFlag,
+                                 DirtyRectList* drawn) {
   if (int started = StartFilterFrame(); started != 0) return started;
   host::DdSurfaceDesc desc;
   int format = 0;
@@ -102,19 +103,21 @@ int CanvasLayer::PresentFiltered(host::HWND window, host::MemoryDc* dc,
       ConvertRect(backing, format, desc, band, GetPalette());
     }
   });
+  // The filter draws the whole picture, band after band.
   if (!dc && !window) surface->Unlock();
+  if (dc && drawn && frame) drawn->Add(Rect{0, 0, frame->GetWidth(), frame->GetHeight()});
   // A window without a context takes the finished frame whole.
   if (window && !dc && frame && !HandToWindow(window, *frame)) return kPresentNoDc;
   return EndFilterFrame();
 }
 
 int CanvasLayer::PresentFrame(host::HWND window, host::MemoryDc* dc, host::MemorySurface* surface,
-                              int formatFlag, bool onlyChanged) {
-  if (HasSource()) return PresentFiltered(window, dc, surface, formatFlag);
+                              int formatFlag, bool onlyChanged, DirtyRectList* drawn) {
+  if (HasSource()) return PresentFiltered(window, dc, surface, formatFlag, drawn);
   CompositionLayer* composition = GetCompositionLayer();
   if (composition && IsComposing()) {
     if (!onlyChanged) composition->InvalidateAll();
-    if (dc) return composition->RedrawIntoDc(dc, 0, 0);
+    if (dc) return composition->RedrawIntoDc(dc, 0, 0, drawn);
     if (window) return composition->RedrawToDc(nullptr, 0, 0, window);
     return composition->RedrawToSurface(surface, 0, 0);
   }
@@ -130,12 +133,16 @@ int CanvasLayer::PresentFrame(host::HWND window, host::MemoryDc* dc, host::Memor
                                                      *GetDc(), 0, 0))) {
         return kPresentNoDc;
       }
+      if (!onlyChanged && drawn) drawn->Add(whole);
     } else {
       if (!GetDc()) return kPresentNoDc;
       const RectNode* node = dirty->Head();
       do {
         const Rect& r = node->rect;
-        host::BitBlt(*dc, r.left, r.top, r.Width(), r.Height(), *GetDc(), r.left, r.top);
+        int first = 0, end = 0;
+        host::BitBltChanged(*dc, r.left, r.top, r.Width(), r.Height(), *GetDc(), r.left, r.top,
+                            &first, &end);
+        if (drawn && first < end) drawn->Add(Rect{r.left, first, r.right, end});
         node = node->next;
       } while (node != dirty->Head());
     }
@@ -146,13 +153,16 @@ int CanvasLayer::PresentFrame(host::HWND window, host::MemoryDc* dc, host::Memor
     if (surface->Lock(&desc) != host::kDdOk) return onlyChanged ? kPresentLockFailed : kPresentNoDc;
     if (!onlyChanged) {
       ConvertRect(*this, format, desc, whole);
-    } else if (const RectNode* node = dirty->Head()) {
-      do {
-        ConvertRect(*this, format, desc, node->rect);
-        node = node->next;
-      } while (node != dirty->Head());
+      surface->Unlock();
+    } else {
+      if (const RectNode* node = dirty->Head()) {
+        do {
+          ConvertRect(*this, format, desc, node->rect);
+          node = node->next;
+        } while (node != dirty->Head());
+      }
+      surface->Unlock(DdRectsOf(*dirty));
     }
-    surface->Unlock();
   }
   if (onlyChanged) {
     dirty->Clear();

@@ -42,16 +42,18 @@ class CanvasLayer : public ImageSurface, public SurfaceLayer {
   int SetDepth(int bits);
   // Copies the canvas (only what changed, when asked) to the window, a device context or a
   // locked DirectDraw surface; formatFlag 0 reads the surface's own format. While a filter is
-  // attached the filter draws the whole frame at the current time instead.
+  // attached the filter draws the whole frame at the current time instead. drawn, when given,
+  // receives what changed in the device context (a surface is told itself). The context is
+  // read, to leave alone what it holds already, unless a filter draws: that writes every pixel.
   int PresentFrame(host::HWND window, host::MemoryDc* dc, host::MemorySurface* surface,
-                   int formatFlag, bool onlyChanged);
+                   int formatFlag, bool onlyChanged, DirtyRectList* drawn = nullptr);
   // The whole canvas is copied by the next frame.
   void RedrawAll();
 
  private:
   // The frame drawn band by band by the attached filter straight into the destination.
   int PresentFiltered(host::HWND window, host::MemoryDc* dc, host::MemorySurface* surface,
-                      int formatFlag);
+                      int formatFlag, DirtyRectList* drawn);
 
   int options_ = kLayerPlain;
 };

@@ -31,6 +31,9 @@ class LayerFilter {
   virtual int Update(uint32_t nowMs) = 0;
   virtual bool IsDone() const = 0;
   virtual void DrawBand(const FilterBand& band) = 0;
+  // True when a band reads only the same rows of the pictures it draws from: those may then be
+  // brought up to date a band at a time, just before it.
+  virtual bool ReadsOnlyItsRows() const { return false; }
 
   // 0: one owner; each further owner adds one.
   int32_t shareCount = 0;

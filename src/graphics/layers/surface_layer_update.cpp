@@ -121,11 +121,21 @@ void SurfaceLayer::DrawFilterFrame(const BandSink& sink) {
   const bool composed = composing_ && composition;
   FilterBand band{backing, {}, picture, twoLayer && linked_ ? linked_->GetImage() : nullptr};
   DisplayObjectList* lists[2] = {nullptr, nullptr};
+  // The pages the filter reads, brought up to date band by band when it reads only its band's
+  // rows: each band of them is then drawn and read while it is still in the cache.
+  CompositionLayer* pages[2] = {nullptr, nullptr};
   if (attachMode_ == kAttachPlain) {
     if (composed && !composition->SkipsSecond()) lists[0] = upper_.get();
   } else if (attachMode_ == kAttachExchangeObjects) {
-    if (twoLayer && linked_) RedrawWithoutUpper(linked_->GetCompositionLayer());
-    if (composed) RedrawWithoutUpper(composition);
+    CompositionLayer* linkedPage = twoLayer && linked_ ? linked_->GetCompositionLayer() : nullptr;
+    CompositionLayer* ownPage = composed ? composition : nullptr;
+    if (filter->ReadsOnlyItsRows()) {
+      if (linkedPage && linkedPage->StartRows(false)) pages[0] = linkedPage;
+      if (ownPage && ownPage->StartRows(false)) pages[1] = ownPage;
+    } else {
+      RedrawWithoutUpper(linkedPage);
+      RedrawWithoutUpper(ownPage);
+    }
     if (composition && !composition->SkipsSecond()) lists[0] = upper_.get();
   } else {
     band.first = BackgroundOf(this);
@@ -139,8 +149,14 @@ void SurfaceLayer::DrawFilterFrame(const BandSink& sink) {
   const int32_t rows = !(filter->GetKind() & 1) && BandedRedraw() ? BandHeight(width) : height;
   for (int32_t top = 0; top < height; top += rows) {
     band.band = {0, top, width, std::min(height, top + rows)};
+    for (CompositionLayer* page : pages) {
+      if (page) page->RedrawRows(band.band.top, band.band.bottom, false);
+    }
     DrawFilterBand(filter, band, lists);
     sink(*backing, band.band);
+  }
+  for (CompositionLayer* page : pages) {
+    if (page) page->FinishRows();
   }
 }
 

@@ -91,11 +91,6 @@ bool ColorRectObject::SetPos(int32_t x, int32_t y) {
   return true;
 }
 
-bool ColorRectObject::MoveBy(int32_t dx, int32_t dy) {
-  if (dx == 0 && dy == 0) return false;
-  return SetPos(ClampedSum(x_, dx), ClampedSum(y_, dy));
-}
-
 int ColorRectObject::SetZoom(int32_t width, int32_t height) {
   if (width < 0 || height < 0) return 1;
   zoomWidth_ = width;
@@ -111,22 +106,12 @@ bool ColorRectObject::SetZoomAndPos(int32_t width, int32_t height, int32_t x, in
 }
 
 bool ColorRectObject::Refresh(const Rect* rect) {
-  if (!GetOwnerList()) return false;
-  const Rect whole{0, 0, ShownWidth(), ShownHeight()};
-  Rect part = rect ? *rect : whole;
-  if (!IntersectRects(&part, part, whole)) return false;
-  return InvalidateInOwner({part.left + x_, part.top + y_, part.right + x_, part.bottom + y_});
+  return InvalidatePart(rect, ShownWidth(), ShownHeight());
 }
 
 bool ColorRectObject::HitTest(int32_t x, int32_t y, bool) const {
   return width_ != 0 && x >= placed_.left && x < placed_.right && y >= placed_.top &&
          y < placed_.bottom;
-}
-
-bool ColorRectObject::Overlaps(const DisplayObject& other) const {
-  const Rect* o = other.GetRectPtr();
-  return placed_.left < o->right && o->left < placed_.right && placed_.top < o->bottom &&
-         o->top < placed_.bottom;
 }
 
 int ColorRectObject::DrawRect(ImageSurface* target, const Rect& area) {

@@ -22,12 +22,10 @@ class ColorRectObject : public DisplayObject {
   int SetDrawMode(int mode) override;
   int SetAlpha(int alpha) override;
   bool SetPos(int32_t x, int32_t y) override;
-  bool MoveBy(int32_t dx, int32_t dy) override;
   int SetZoom(int32_t width, int32_t height) override;
   bool SetZoomAndPos(int32_t width, int32_t height, int32_t x, int32_t y) override;
   bool Refresh(const Rect* rect) override;
   bool HitTest(int32_t x, int32_t y, bool testPixel) const override;
-  bool Overlaps(const DisplayObject& other) const override;
   const Rect* GetRectPtr() const override { return &placed_; }
   void GetRect(Rect* out) const override { *out = placed_; }
   int DrawOver(ImageSurface* target) override;

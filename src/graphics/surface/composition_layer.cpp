@@ -45,6 +45,17 @@ int32_t BandHeight(int32_t width) {
   return 8;
 }
 
+std::vector<host::DdRect> DdRectsOf(const DirtyRectList& list) {
+  std::vector<host::DdRect> out;
+  if (const RectNode* node = list.Head()) {
+    do {
+      out.push_back({node->rect.left, node->rect.top, node->rect.right, node->rect.bottom});
+      node = node->next;
+    } while (node != list.Head());
+  }
+  return out;
+}
+
 CompositionLayer::CompositionLayer() : list_(this) {}
 
 CompositionLayer::~CompositionLayer() {
@@ -392,6 +403,47 @@ int CompositionLayer::Compose(DirtyRectList* out, const Rect* clip, int32_t dx, 
   return kComposeDone;
 }
 
+bool CompositionLayer::StartRows(bool withSecond) {
+  if (suspended_ || !target_) return false;
+  DisplayObjectList* second = second_;
+  if (!withSecond) second_ = nullptr;
+  CollectChanges(nullptr, nullptr);
+  int64_t bytes = 0;
+  if (const RectNode* node = dirty_.Head()) {
+    do {
+      bytes += int64_t{node->rect.Width()} * node->rect.Height() * (target_->GetBitsPerPixel() / 8);
+      node = node->next;
+    } while (node != dirty_.Head());
+  }
+  // What the cache holds anyway is drawn at once: cut into the caller's bands it would only cost
+  // more passes over the lists.
+  constexpr int64_t kCachedBytes = int64_t{1} << 20;
+  const bool byRows = bytes > kCachedBytes;
+  if (!byRows && bytes > 0) Compose(nullptr, nullptr, 0, 0, nullptr, nullptr);
+  second_ = second;
+  return byRows;
+}
+
+void CompositionLayer::RedrawRows(int32_t top, int32_t bottom, bool withSecond) {
+  const bool own = !skipOwn_ && !list_.IsEmpty();
+  const bool second = withSecond && !skipSecond_ && second_ && !second_->IsEmpty();
+  const Rect rows{INT32_MIN, top, INT32_MAX, bottom};
+  const RectNode* node = dirty_.Head();
+  if (!node) return;
+  do {
+    Rect part;
+    if (IntersectRects(&part, node->rect, rows)) {
+      DrawBackground(target_, part);
+      DrawLists(target_, part, own, second, kRenderAll, 0);
+    }
+    node = node->next;
+  } while (node != dirty_.Head());
+}
+
+void CompositionLayer::FinishRows() {
+  dirty_.Clear();
+}
+
 int CompositionLayer::AttachMovie(DisplayObject* movie, uint32_t priority, bool mark) {
   const int added = list_.Add(movie, priority, 0);
   if (mark) showsMovie_ = true;
@@ -429,16 +481,37 @@ int CompositionLayer::RenderTo(ImageSurface* destination, int filter, uint32_t v
 
 namespace {
 
+// Copies the composed bands to a device context and collects what that changed there: the
+// bands of one rectangle, from the first row changed to the last, as one rectangle.
 struct DcCopy {
   host::MemoryDc* from;
   host::MemoryDc* to;
   int32_t dx, dy;
+  DirtyRectList* changed;
+  Rect run{};
+
+  void Flush() {
+    if (changed && run.top < run.bottom) changed->Add(run);
+    run = {};
+  }
 };
 
+// Rows the context already holds are left alone: a picture composed again as it was changes
+// nothing on its way out.
 void CopyToDc(void* context, const Rect& r) {
   auto* copy = static_cast<DcCopy*>(context);
-  host::BitBlt(*copy->to, r.left + copy->dx, r.top + copy->dy, r.Width(), r.Height(), *copy->from,
-               r.left, r.top);
+  int first = 0, end = 0;
+  const int32_t left = r.left + copy->dx, right = r.right + copy->dx;
+  host::BitBltChanged(*copy->to, left, r.top + copy->dy, r.Width(), r.Height(), *copy->from, r.left,
+                      r.top, &first, &end);
+  if (first >= end) return;
+  Rect& run = copy->run;
+  if (run.top < run.bottom && run.left == left && run.right == right && run.bottom <= first) {
+    run.bottom = end;
+    return;
+  }
+  copy->Flush();
+  run = Rect{left, first, right, end};
 }
 
 struct SurfaceCopy {
@@ -486,16 +559,20 @@ int CompositionLayer::RedrawToDc(host::MemorySurface* surface, int32_t dx, int32
   if (!surface || !target_->GetDc()) return kComposeNoDc;
   host::MemoryDc* dc = nullptr;
   if (surface->GetDC(&dc) != host::kDdOk || !dc) return kComposeNoDc;
-  const int result = RedrawIntoDc(dc, dx, dy);
-  if (surface->ReleaseDC(dc) != host::kDdOk) return kComposeDcNotReturned;
+  DirtyRectList drawn;
+  const int result = RedrawIntoDc(dc, dx, dy, &drawn);
+  if (surface->ReleaseDC(dc, DdRectsOf(drawn)) != host::kDdOk) return kComposeDcNotReturned;
   return result;
 }
 
-int CompositionLayer::RedrawIntoDc(host::MemoryDc* dc, int32_t dx, int32_t dy) {
+int CompositionLayer::RedrawIntoDc(host::MemoryDc* dc, int32_t dx, int32_t dy,
+                                   DirtyRectList* drawn) {
   if (!target_) return kComposeNoTarget;
   if (!dc || !target_->GetDc()) return kComposeNoDc;
-  DcCopy copy{target_->GetDc(), dc, dx, dy};
-  return Compose(nullptr, nullptr, 0, 0, CopyToDc, &copy);
+  DcCopy copy{target_->GetDc(), dc, dx, dy, drawn};
+  const int result = Compose(nullptr, nullptr, 0, 0, CopyToDc, &copy);
+  copy.Flush();
+  return result;
 }
 
 int CompositionLayer::RedrawToSurface(host::MemorySurface* surface, int32_t dx, int32_t dy) {
@@ -511,8 +588,10 @@ int CompositionLayer::RedrawToSurface(host::MemorySurface* surface, int32_t dx, 
   if (surface->Lock(&desc) != host::kDdOk) return kComposeNoDc;
   SurfaceCopy copy{target_, format, desc.surface, desc.pitch,
                    int32_t(desc.width), int32_t(desc.height), dx, dy};
-  const int result = Compose(nullptr, nullptr, 0, 0, CopyToSurface, &copy);
-  surface->Unlock();
+  DirtyRectList drawn;
+  const Rect bounds{0, 0, int32_t(desc.width), int32_t(desc.height)};
+  const int result = Compose(&drawn, &bounds, dx, dy, CopyToSurface, &copy);
+  surface->Unlock(DdRectsOf(drawn));
   return result;
 }
 

@@ -4,16 +4,17 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "graphics/surface/dirty_rect_list.h"
 #include "graphics/surface/display_object.h"
 #include "graphics/surface/image_surface.h"
 
 #include "host/messages.h"
+#include "host/surface/memory_surface.h"
 
 namespace bw::host {
 class MemoryDc;
-class MemorySurface;
 }  // namespace bw::host
 
 namespace bw {
@@ -42,6 +43,9 @@ bool CoalesceDirty();
 
 // Rows per band for a rectangle of this width.
 int32_t BandHeight(int32_t width);
+
+// The list's rectangles as a DirectDraw surface is told what was drawn into it.
+std::vector<host::DdRect> DdRectsOf(const DirtyRectList& list);
 
 class CompositionLayer : private SurfaceUser {
  public:
@@ -78,11 +82,22 @@ class CompositionLayer : private SurfaceUser {
   void CollectChanges(const DisplayObjectList::Node** lastOwn,
                       const DisplayObjectList::Node** lastSecond);
   int RedrawDirty(DirtyRectList* out, const Rect* clip, int32_t dx, int32_t dy);
+  // For a caller that uses the picture a band of rows at a time, top to bottom, each right after
+  // it is drawn, so that the band is still in the cache: StartRows collects what changed and
+  // answers whether it is left for RedrawRows, which redraws what is dirty within rows
+  // top..bottom - 1; FinishRows forgets it once every row was redrawn. What changed in too small
+  // an area to leave the cache is redrawn by StartRows at once (false). Without the second list,
+  // that list is neither collected nor drawn.
+  bool StartRows(bool withSecond);
+  void RedrawRows(int32_t top, int32_t bottom, bool withSecond);
+  void FinishRows();
   int RenderTo(ImageSurface* destination, int filter, uint32_t value, bool includeSecond);
   // Each composed rectangle goes on to the DirectDraw surface's context, or to the window.
   int RedrawToDc(host::MemorySurface* surface, int32_t dx, int32_t dy, host::HWND window);
   int RedrawToSurface(host::MemorySurface* surface, int32_t dx, int32_t dy);
-  int RedrawIntoDc(host::MemoryDc* dc, int32_t dx, int32_t dy);
+  // drawn, when given, receives what the copy changed in the context (which is read: it must
+  // hold the picture drawn before).
+  int RedrawIntoDc(host::MemoryDc* dc, int32_t dx, int32_t dy, DirtyRectList* drawn = nullptr);
 
   const DirtyRectList& Dirty() const { return dirty_; }
   void SetSuspended(bool on) { suspended_ = on; }

@@ -4,6 +4,7 @@
 
 #include "common/gone_notice.h"
 #include "graphics/surface/composition_layer.h"
+#include "graphics/surface/dirty_rect_list.h"
 
 namespace bw {
 
@@ -18,11 +19,32 @@ void DisplayObject::SetVisible(bool visible) {
   SetChanged(true);
 }
 
+bool DisplayObject::MoveBy(int32_t dx, int32_t dy) {
+  if (dx == 0 && dy == 0) return false;
+  return SetPos(ClampedSum(GetX(), dx), ClampedSum(GetY(), dy));
+}
+
+bool DisplayObject::Overlaps(const DisplayObject& other) const {
+  return IntersectRects(nullptr, *GetRectPtr(), *other.GetRectPtr());
+}
+
 bool DisplayObject::InvalidateInOwner(const Rect& rect) const {
   return owner_ && owner_->InvalidateRect(&rect);
 }
 
-DisplayObjectList::~DisplayObjectList() { Clear(); }
+bool DisplayObject::InvalidatePart(const Rect* part, int32_t width, int32_t height) const {
+  const Rect whole{0, 0, width, height};
+  Rect area = part ? *part : whole;
+  if (!IntersectRects(&area, area, whole)) return false;
+  return InvalidateInOwner({ClampedSum(x_, area.left), ClampedSum(y_, area.top),
+                            ClampedSum(x_, area.right), ClampedSum(y_, area.bottom)});
+}
+
+// Those who place objects in the list hear of its end.
+DisplayObjectList::~DisplayObjectList() {
+  NotifyGone(this);
+  Clear();
+}
 
 std::list<DisplayObjectList::Node>::iterator DisplayObjectList::PlaceFor(uint32_t priority,
                                                                         bool afterEqual) {

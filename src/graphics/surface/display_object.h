@@ -47,12 +47,14 @@ class DisplayObject {
   virtual int SetDrawMode(int mode) = 0;
   virtual int SetAlpha(int alpha) = 0;
   virtual bool SetPos(int32_t x, int32_t y) = 0;
-  virtual bool MoveBy(int32_t dx, int32_t dy) = 0;
+  // Moves by (dx, dy), stopping at the ends of 32 bits; false when nothing moved.
+  virtual bool MoveBy(int32_t dx, int32_t dy);
   virtual int SetZoom(int32_t width, int32_t height) = 0;
   virtual bool SetZoomAndPos(int32_t width, int32_t height, int32_t x, int32_t y) = 0;
   virtual bool Refresh(const Rect* rect) = 0;
   virtual bool HitTest(int32_t x, int32_t y, bool testPixel) const = 0;
-  virtual bool Overlaps(const DisplayObject& other) const = 0;
+  // Whether the two placed rectangles share a pixel.
+  virtual bool Overlaps(const DisplayObject& other) const;
   virtual const Rect* GetRectPtr() const = 0;
   virtual void GetRect(Rect* out) const = 0;
   // DrawInto without the drawn rectangle; the changed byte stays as it was.
@@ -68,6 +70,9 @@ class DisplayObject {
  protected:
   // Marks the given part (in target coordinates) dirty in the owner list's layer.
   bool InvalidateInOwner(const Rect& rect) const;
+  // The same for a part in the object's own coordinates (null: all of it) of the width x height
+  // the object shows at its position; false when the part misses the object.
+  bool InvalidatePart(const Rect* part, int32_t width, int32_t height) const;
 
   uint32_t tag_ = 0;
   bool visible_ = true;

@@ -11,6 +11,7 @@
 #include "graphics/pixel/source_blend_kernels.h"
 #include "graphics/surface/affine_mapper.h"
 #include "graphics/surface/image_surface_ops.h"
+#include "host/host_path.h"
 #include "host/module.h"
 #include "platform/mmx_flag.h"
 
@@ -332,10 +333,19 @@ PixelLibrary::PixelLibrary() : builtIn_(true) {
   table_ = &TheBuiltInTable();
 }
 
+namespace {
+
+std::string LibraryPath(const std::string& folder) {
+  const std::string name = host::FindEntryNoCase(folder, kLibraryFileName);
+  if (name.empty()) return {};
+  return folder.empty() || folder.back() == '/' ? folder + name : folder + '/' + name;
+}
+
+}  // namespace
+
 PixelLibrary::PixelLibrary(const std::string& folder, const CpuRecord* cpu) {
-  std::string path = folder;
-  if (!path.empty() && path.back() != '/') path += '/';
-  path += kLibraryFileName;
+  const std::string path = LibraryPath(folder);
+  if (path.empty()) return;
   module_ = host::LoadLibrary(path);
   if (!module_) return;
   try {
@@ -386,6 +396,22 @@ PixelLibrary* GetPixelLibrary() {
 PixelLibrary& BuiltInPixelLibrary() {
   static PixelLibrary library;
   return library;
+}
+
+PixelLibrary* BindFolderPixelLibrary(const std::string& folder, const CpuRecord* cpu,
+                                     std::unique_ptr<PixelLibrary>& owned) {
+  switch (host::ClassifyModuleFile(LibraryPath(folder))) {
+    case host::ModuleFile::kMissing:
+      return nullptr;
+    case host::ModuleFile::kForeign:
+      return &BuiltInPixelLibrary();
+    case host::ModuleFile::kNative:
+      break;
+  }
+  owned = std::make_unique<PixelLibrary>(folder, cpu);
+  if (owned->GetModule()) return owned.get();
+  owned.reset();
+  return nullptr;
 }
 
 }  // namespace bw

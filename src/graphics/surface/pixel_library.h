@@ -1,8 +1,9 @@
 // The pixel-operation library: a table of routines at fixed positions that the surfaces, sprites,
 // layers and effects call for stretched blits, blends, affine blits, fills and transitions, plus
-// the 256 x 256 multiply table. The engine carries its own (the built-in table, always published)
-// and accepts a same-shaped shared object in its place. A null published library means "absent":
-// every caller then uses its own kernels (tests switch it off that way).
+// the 256 x 256 multiply table. A game ships the library in its folder; the engine carries its
+// own table (the built-in one), which stands in for a library it cannot load, and loads a
+// same-shaped shared object. A null published library means "absent": every caller then takes
+// its own path without it, as a game folder without the library runs.
 #pragma once
 
 #include <cstddef>
@@ -128,8 +129,8 @@ class PixelLibrary {
  public:
   // The built-in table.
   PixelLibrary();
-  // The shared object in folder; without one (or when it fails) the handle stays null and the
-  // object holds no table.
+  // The shared object in folder (a Linux path; the name matched without regard to case); without
+  // one (or when it fails) the handle stays null and the object holds no table.
   PixelLibrary(const std::string& folder, const CpuRecord* cpu);
   ~PixelLibrary();
   PixelLibrary(const PixelLibrary&) = delete;
@@ -159,6 +160,12 @@ bool SetPixelLibrary(PixelLibrary* library);
 PixelLibrary* GetPixelLibrary();
 // The engine's own library, built once.
 PixelLibrary& BuiltInPixelLibrary();
+// The library a game folder (a Linux path) ships: a same-shaped shared object there is loaded
+// into owned; any other file of the library's name (the game's own Windows module) has the
+// built-in table stand in for it. Null, to run without a library, when the folder has no such
+// file or its shared object does not bind.
+PixelLibrary* BindFolderPixelLibrary(const std::string& folder, const CpuRecord* cpu,
+                                     std::unique_ptr<PixelLibrary>& owned);
 
 // Switches the process-wide library for a scope (null: the engine's own kernels).
 class ScopedPixelLibrary {

@@ -191,11 +191,6 @@ bool Sprite::SetPos(int32_t x, int32_t y) {
   return true;
 }
 
-bool Sprite::MoveBy(int32_t dx, int32_t dy) {
-  if (dx == 0 && dy == 0) return false;
-  return SetPos(ClampedSum(x_, dx), ClampedSum(y_, dy));
-}
-
 int Sprite::RenderZoom() {
   if (!source_) return kSpriteNoSurface;
   const int bits = source_->GetBitsPerPixel();
@@ -382,9 +377,7 @@ bool Sprite::Refresh(const Rect* rect) {
     SetChanged(true);
     return true;
   }
-  Rect part = rect ? *rect : Rect{0, 0, ShownWidth(), ShownHeight()};
-  if (!IntersectRects(&part, part, Rect{0, 0, ShownWidth(), ShownHeight()})) return false;
-  return InvalidateInOwner({part.left + x_, part.top + y_, part.right + x_, part.bottom + y_});
+  return InvalidatePart(rect, ShownWidth(), ShownHeight());
 }
 
 bool Sprite::HitTest(int32_t x, int32_t y, bool testPixel) const {
@@ -404,12 +397,6 @@ bool Sprite::HitTest(int32_t x, int32_t y, bool testPixel) const {
     return (pixel >> 24) != 0;
   }
   return key == kNoColorKey || pixel != key;
-}
-
-bool Sprite::Overlaps(const DisplayObject& other) const {
-  const Rect* o = other.GetRectPtr();
-  return placed_.left < o->right && o->left < placed_.right && placed_.top < o->bottom &&
-         o->top < placed_.bottom;
 }
 
 void Sprite::CopyStateFrom(const Sprite& other) {

@@ -38,12 +38,10 @@ class Sprite : public DisplayObject, private SurfaceUser {
   int SetDrawMode(int mode) override;
   int SetAlpha(int alpha) override;
   bool SetPos(int32_t x, int32_t y) override;
-  bool MoveBy(int32_t dx, int32_t dy) override;
   int SetZoom(int32_t width, int32_t height) override;
   bool SetZoomAndPos(int32_t width, int32_t height, int32_t x, int32_t y) override;
   bool Refresh(const Rect* rect) override;
   bool HitTest(int32_t x, int32_t y, bool testPixel) const override;
-  bool Overlaps(const DisplayObject& other) const override;
   const Rect* GetRectPtr() const override { return &placed_; }
   void GetRect(Rect* out) const override { *out = placed_; }
   int DrawOver(ImageSurface* target) override;
@@ -76,6 +74,9 @@ class Sprite : public DisplayObject, private SurfaceUser {
   int32_t GetScrollY() const { return scrollY_; }
   int GetAngle() const { return angle_; }
   double GetScale() const { return scale_; }
+  // The point of the shown rectangle that rotation and zoom keep in place.
+  double GetAnchorX() const { return anchorX_; }
+  double GetAnchorY() const { return anchorY_; }
   int GetMirrorMode() const { return mirror_; }
   bool IsRotated() const { return rotatedWidth_ != 0; }
   bool IsZoomed() const { return zoomWidth_ != 0; }

@@ -80,8 +80,10 @@ struct DialogControl {
   std::string label{};
   int page = -1;  // the property page it stands on; -1 for every page
   bool enabled = true;
-  bool sameLine = false;  // beside the control before it
-  bool column = false;    // with the column controls after it: one column beside the one before
+  bool sameLine = false;   // beside the control before it
+  bool column = false;     // with the column controls after it: one column beside the one before
+  bool newColumn = false;  // starts a new column of its page, beside the one before
+  int32_t labelWidth = 0;  // the label left of the control, this wide (pixels); 0: above it
   bool leftOfButtons = false;  // an action drawn on the buttons' row, before them
   std::string text{};
   size_t maxBytes = 255;  // edits, in CP932 bytes
@@ -110,6 +112,7 @@ struct DialogList {
   std::vector<std::vector<std::string>> rows{};
   int selected = -1;
   bool scrollToSelected = false;              // the drawer shows the selected row once
+  bool pointerToSelected = false;             // the pointer moves onto the selected row once
   std::function<void(Dialog&)> onSelect{};    // after selected changed
   std::function<void(Dialog&)> onActivate{};  // Enter or a double-click on a row
 };
@@ -144,6 +147,7 @@ struct Dialog {
   bool growToText = false;         // otherwise the text wraps inside textWidth
   bool centreSingleLine = false;   // a one-line text stands in the middle of textHeight
   bool cursorToDefault = false;    // the pointer moves onto the default button
+  bool cursorToCentre = false;     // the pointer moves to the dialog's centre once it stands
   // Set by an action to end the dialog with that answer once the action returns.
   std::optional<int> endAnswer;
   // Top-left corner in the owner's client area; -1 centres.
@@ -157,6 +161,10 @@ struct Dialog {
   // applies every page, any other end resets them.
   std::vector<std::string> pages;
   int shownPage = 0;
+  // Every page takes this size (pixels), so the sheet keeps its size and place from page to
+  // page; 0 lets each page take its own. What does not fit the window scrolls.
+  int32_t pageWidth = 0;
+  int32_t pageHeight = 0;
   int okButton = 1;
   std::function<void(Dialog&, int page, PageNotice notice)> onPageNotice;
   // Called every tickMs while the dialog runs (0: never).

@@ -69,6 +69,9 @@ class DialogHost {
   virtual bool ShowMessageBox(const MessageBoxRequest& /*request*/, int* /*answer*/) {
     return false;
   }
+  // From any thread, when the program is asked to stop: the dialogs open now end with their
+  // close answers, as the window's close button ends them, and those opened later end at once.
+  virtual void CloseForStop() {}
 };
 
 // The host in force, installed through the registry (ScopedGlobal<DialogHost>).

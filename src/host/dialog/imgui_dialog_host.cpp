@@ -2,25 +2,19 @@
 
 #include <SDL.h>
 #include <imgui.h>
+#include <imgui_internal.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <map>
 #include <mutex>
 #include <optional>
 #include <utility>
 
-#include "common/sjis.h"
 #include "host/cp932.h"
-#include "host/file/file_system.h"
+#include "host/dialog/imgui_dialog_parts.h"
 #include "host/font/font_library.h"
 #include "host/font/host_faces.h"
-#include "host/host_path.h"
 #include "host/message_queue.h"
-#include "host/sdl/sdl_keys.h"
 #include "imgui_impl_sdl.h"
 #include "imgui_impl_sdlrenderer.h"
 
@@ -29,20 +23,10 @@ namespace bw::host {
 namespace {
 
 constexpr float kFontPixels = 16.0f;
-constexpr float kVersionScale = 1.25f;
-// The report area's background, 0x353505 as the system's BGR colour word.
-const ImVec4 kReportBackground{0x05 / 255.0f, 0x35 / 255.0f, 0x35 / 255.0f, 1.0f};
-constexpr float kReportWidth = 560.0f;
-constexpr float kReportHeight = 260.0f;
-// Where the pointer lands on the default button, from its top-left corner.
-const ImVec2 kCursorOffset{56.0f, 8.0f};
 // The pointer this close to the top edge shows the menu in full screen.
 constexpr int kTopEdgeRows = 2;
 // A message number nothing posts: peeking with it serves sends and pumps without taking any.
 constexpr uint32_t kNoMessage = WM_USER - 1;
-constexpr int kWaitMs = 50;
-// Text without a width of its own wraps here.
-constexpr float kPlainTextWrap = 520.0f;
 // A box's own window starts this large, hidden, and then takes the box's size.
 constexpr int32_t kBoxWindowWidth = 800;
 constexpr int32_t kBoxWindowHeight = 600;
@@ -50,8 +34,6 @@ constexpr int32_t kBoxWindowHeight = 600;
 // be carried out in this many pumps is given up.
 constexpr int kStillFrames = 2;
 constexpr int kGiveUpTurns = 3000;
-
-std::string Utf8(std::string_view cp932) { return Cp932ToUtf8Lenient(cp932); }
 
 // The label a player reads: ImGui's id part ("##...") cut off.
 std::string VisibleLabel(const std::string& label) {
@@ -106,36 +88,35 @@ Dialog MessageBoxDialog(const MessageBoxRequest& request) {
   return dialog;
 }
 
-struct IconLook {
-  ImU32 colour;
-  const char* glyph;  // UTF-8
-};
-
-IconLook LookOf(DialogIcon icon) {
-  switch (icon) {
-    case DialogIcon::kError:
-      return {IM_COL32(200, 40, 40, 255), "\xC3\x97"};  // multiplication sign
-    case DialogIcon::kWarning:
-      return {IM_COL32(230, 160, 0, 255), "!"};
-    case DialogIcon::kQuestion:
-      return {IM_COL32(40, 100, 200, 255), "?"};
-    default:
-      return {IM_COL32(40, 100, 200, 255), "i"};
-  }
-}
-
-// A coloured disc with its sign, two lines high, as the platform's boxes show.
-void DrawIcon(DialogIcon icon) {
-  const auto [colour, glyph] = LookOf(icon);
-  const float size = ImGui::GetTextLineHeight() * 2;
-  const ImVec2 corner = ImGui::GetCursorScreenPos();
-  ImGui::Dummy(ImVec2(size, size));
-  const ImVec2 centre(corner.x + size / 2, corner.y + size / 2);
-  ImDrawList* list = ImGui::GetWindowDrawList();
-  list->AddCircleFilled(centre, size / 2, colour);
-  const ImVec2 glyphSize = ImGui::CalcTextSize(glyph);
-  list->AddText(ImVec2(centre.x - glyphSize.x / 2, centre.y - glyphSize.y / 2), IM_COL32_WHITE,
-                glyph);
+// Every character CP932 can write (the user-defined area aside, which no face draws), so no
+// text of the engine's falls back to "?": ImGui's own Japanese ranges leave out symbols such as
+// "↓" and "※" and the less common kanji.
+const ImWchar* DialogGlyphRanges() {
+  static const ImVector<ImWchar> ranges = [] {
+    ImFontGlyphRangesBuilder builder;
+    builder.AddRanges(ImGui::GetIO().Fonts->GetGlyphRangesJapanese());
+    char bytes[3] = {};
+    auto add = [&](std::string_view cp932) {
+      const Cp932Conversion decoded = Cp932ToUtf8(cp932);
+      if (decoded.ok) builder.AddText(decoded.text.c_str());
+    };
+    for (int single = 0x20; single <= 0xDF; ++single) {
+      bytes[0] = static_cast<char>(single);
+      if (single < 0x7F || single >= 0xA1) add(std::string_view(bytes, 1));
+    }
+    for (int lead = 0x81; lead <= 0xFC; ++lead) {
+      if ((lead > 0x9F && lead < 0xE0) || (lead >= 0xF0 && lead <= 0xF9)) continue;
+      for (int trail = 0x40; trail <= 0xFC; ++trail) {
+        if (trail == 0x7F) continue;
+        bytes[0] = static_cast<char>(lead), bytes[1] = static_cast<char>(trail);
+        add(std::string_view(bytes, 2));
+      }
+    }
+    ImVector<ImWchar> built;
+    builder.BuildRanges(&built);
+    return built;
+  }();
+  return ranges.Data;
 }
 
 // The menu font: the proportional Gothic the system's dialogs use.
@@ -144,10 +125,6 @@ std::string DialogFontPath() {
   std::lock_guard<std::mutex> guard(library.Mutex());
   const HostFace& face = MapFaceName(Utf8ToCp932Lenient("ＭＳ Ｐゴシック"));
   return library.Open(std::string(face.family)).path;
-}
-
-bool IsFullScreen(SDL_Window* window) {
-  return (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN_DESKTOP) != 0;
 }
 
 bool IsInputEvent(const SDL_Event& event) {
@@ -166,531 +143,18 @@ bool IsInputEvent(const SDL_Event& event) {
   }
 }
 
-// UTF-8 edit buffer with the field's CP932 limit.
-struct EditBuffer {
-  std::vector<char> bytes;
-  size_t maxBytes = 0;
-
-  void Set(std::string_view cp932) {
-    std::string utf8 = Utf8(cp932);
-    bytes.assign(maxBytes * 3 + 1, '\0');
-    std::memcpy(bytes.data(), utf8.data(), std::min(utf8.size(), bytes.size() - 1));
-  }
-  std::string Cp932() const { return Utf8ToCp932Lenient(bytes.data()); }
-};
-
-// The larger dialogs' parts: tabs or pages, the list, and the controls. Whatever the player
-// changes is queued as a callback that runs between frames, where it may open dialogs of its own.
-class ControlDrawer {
- public:
-  ControlDrawer(Dialog& dialog, SDL_Renderer* renderer) : dialog_(dialog), renderer_(renderer) {}
-  ~ControlDrawer() {
-    for (auto& [id, texture] : textures_) SDL_DestroyTexture(texture.texture);
-  }
-  ControlDrawer(const ControlDrawer&) = delete;
-  ControlDrawer& operator=(const ControlDrawer&) = delete;
-
-  std::vector<std::function<void()>>& Pending() { return pending_; }
-
-  void DrawTabs() {
-    if (dialog_.tabs) {
-      DialogTabs& tabs = *dialog_.tabs;
-      DrawTabBar("##tabs", tabs.labels, tabs.selected, &drawnTab_, [this](int chosen) {
-        dialog_.tabs->selected = chosen;
-        if (dialog_.tabs->onChange) dialog_.tabs->onChange(dialog_);
-      });
-    }
-    if (!dialog_.pages.empty()) {
-      DrawTabBar("##pages", dialog_.pages, dialog_.shownPage, &drawnPage_,
-                 [this](int chosen) { ShowDialogPage(dialog_, chosen); });
-    }
-  }
-
-  void DrawList() {
-    if (!dialog_.list || dialog_.list->columns.empty()) return;
-    DialogList& list = *dialog_.list;
-    // Column widths are given for the system's 12-pixel face; the list grows with ours as far as
-    // the window lets it.
-    float given = 0;
-    for (const DialogListColumn& column : list.columns)
-      given += static_cast<float>(column.width) + 8;
-    const float room = ImGui::GetMainViewport()->Size.x - 4 * ImGui::GetStyle().WindowPadding.x;
-    const float scale = std::max(1.0f, std::min(ImGui::GetFontSize() / 12.0f, room / given));
-    float width = 0;
-    for (const DialogListColumn& column : list.columns)
-      width += static_cast<float>(column.width) * scale + 8;
-    const float rowHeight = ImGui::GetTextLineHeightWithSpacing();
-    const ImVec2 size(width, rowHeight * static_cast<float>(list.rows.size() + 1) + 4);
-    const ImGuiTableFlags flags = ImGuiTableFlags_Borders | ImGuiTableFlags_RowBg |
-                                  ImGuiTableFlags_ScrollY | ImGuiTableFlags_SizingFixedFit;
-    if (!ImGui::BeginTable(("##list" + std::to_string(list.id)).c_str(),
-                           static_cast<int>(list.columns.size()), flags, size)) {
-      return;
-    }
-    for (const DialogListColumn& column : list.columns)
-      ImGui::TableSetupColumn(Utf8(column.title).c_str(), ImGuiTableColumnFlags_WidthFixed,
-                              static_cast<float>(column.width) * scale);
-    ImGui::TableHeadersRow();
-    for (size_t row = 0; row < list.rows.size(); ++row) {
-      ImGui::TableNextRow();
-      const int index = static_cast<int>(row);
-      for (size_t column = 0; column < list.columns.size(); ++column) {
-        ImGui::TableSetColumnIndex(static_cast<int>(column));
-        std::string cell =
-            column < list.rows[row].size() ? Utf8(list.rows[row][column]) : std::string();
-        if (column == 0) {
-          const std::string label = cell + "##row" + std::to_string(row);
-          if (ImGui::Selectable(
-                  label.c_str(), list.selected == index,
-                  ImGuiSelectableFlags_SpanAllColumns | ImGuiSelectableFlags_AllowDoubleClick)) {
-            pending_.push_back([this, index] { Select(index); });
-            if (ImGui::IsMouseDoubleClicked(ImGuiMouseButton_Left))
-              pending_.push_back([this] { Activate(); });
-          }
-          if (list.scrollToSelected && list.selected == index) {
-            ImGui::SetScrollHereY();
-            ImGui::SetItemDefaultFocus();
-            list.scrollToSelected = false;
-          }
-          if (ImGui::IsItemFocused() && ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Enter))) {
-            pending_.push_back([this, index] {
-              Select(index);
-              Activate();
-            });
-          }
-          continue;
-        }
-        if (list.columns[column].centred) {
-          const float space = static_cast<float>(list.columns[column].width) * scale -
-                              ImGui::CalcTextSize(cell.c_str()).x;
-          if (space > 0) ImGui::SetCursorPosX(ImGui::GetCursorPosX() + space / 2);
-        }
-        ImGui::TextUnformatted(cell.c_str());
-      }
-    }
-    ImGui::EndTable();
-  }
-
-  // Every control of the shown page; with buttonsRow, the actions that stand left of the buttons
-  // (whether any did).
-  bool DrawControls(bool buttonsRow) {
-    bool drawn = false;
-    bool inColumn = false;
-    for (size_t i = 0; i < dialog_.controls.size(); ++i) {
-      DialogControl& control = dialog_.controls[i];
-      if (control.page >= 0 && control.page != dialog_.shownPage) continue;
-      if (control.leftOfButtons != buttonsRow) continue;
-      if (inColumn && !control.column) {
-        ImGui::EndGroup();
-        inColumn = false;
-      }
-      if ((control.column && !inColumn) || (!control.column && control.sameLine) ||
-          (buttonsRow && drawn))
-        ImGui::SameLine();
-      if (control.column && !inColumn) {
-        ImGui::BeginGroup();
-        inColumn = true;
-      }
-      drawn = true;
-      ImGui::BeginDisabled(!control.enabled);
-      ImGui::PushID(control.id);
-      DrawControl(control);
-      ImGui::PopID();
-      ImGui::EndDisabled();
-    }
-    if (inColumn) ImGui::EndGroup();
-    return drawn;
-  }
-
-  // A key pressed while a key field has the focus; the field takes its DirectInput code.
-  void TakeKey(int scancode) {
-    DialogControl* control = dialog_.Control(dialog_.focusedId);
-    if (!control || control->kind != DialogControlKind::kKeyField ||
-        !ControlUsable(dialog_, *control))
-      return;
-    const int code = KeyCodesOf(scancode).scanCode;
-    if (code == 0) return;
-    const int id = control->id;
-    pending_.push_back([this, id, code] {
-      DialogControl* field = dialog_.Control(id);
-      if (field && field->onKey) field->onKey(dialog_, *field, code);
-    });
-  }
-
- private:
-  struct Texture {
-    SDL_Texture* texture = nullptr;
-    uint32_t changes = 0;
-    int32_t width = 0;
-    int32_t height = 0;
-  };
-
-  void DrawTabBar(const char* id, const std::vector<std::string>& labels, int selected, int* drawn,
-                  std::function<void(int)> choose) {
-    if (!ImGui::BeginTabBar(id, ImGuiTabBarFlags_FittingPolicyScroll)) return;
-    const bool forced = selected != *drawn;
-    int active = -1;
-    for (size_t i = 0; i < labels.size(); ++i) {
-      const int index = static_cast<int>(i);
-      const std::string label = Utf8(labels[i]) + "##tab" + std::to_string(i);
-      const ImGuiTabItemFlags flags =
-          forced && index == selected ? ImGuiTabItemFlags_SetSelected : 0;
-      if (ImGui::BeginTabItem(label.c_str(), nullptr, flags)) {
-        active = index;
-        ImGui::EndTabItem();
-      }
-    }
-    ImGui::EndTabBar();
-    *drawn = selected;
-    // The bar shows the dialog's choice first; a click on another tab is the player's.
-    if (!forced && active >= 0 && active != selected) {
-      *drawn = active;
-      pending_.push_back([choose, active] { choose(active); });
-    }
-  }
-
-  void Select(int row) {
-    if (!dialog_.list || row == dialog_.list->selected) return;
-    dialog_.list->selected = row;
-    if (dialog_.list->onSelect) dialog_.list->onSelect(dialog_);
-  }
-
-  void Activate() {
-    if (dialog_.list && dialog_.list->selected >= 0 && dialog_.list->onActivate)
-      dialog_.list->onActivate(dialog_);
-  }
-
-  void Changed(int id, std::function<void(DialogControl&)> set) {
-    pending_.push_back([this, id, set = std::move(set)] {
-      DialogControl* control = dialog_.Control(id);
-      if (!control) return;
-      if (set) set(*control);
-      if (control->onChange) control->onChange(dialog_, *control);
-    });
-  }
-
-  void DrawControl(DialogControl& control) {
-    const std::string label = Utf8(control.label);
-    switch (control.kind) {
-      case DialogControlKind::kLabel:
-        ImGui::TextUnformatted((label + Utf8(control.text)).c_str());
-        break;
-      case DialogControlKind::kCheck: {
-        bool checked = control.value != 0;
-        if (ImGui::Checkbox(label.c_str(), &checked))
-          Changed(control.id, [checked](DialogControl& c) { c.value = checked; });
-        break;
-      }
-      case DialogControlKind::kEdit:
-      case DialogControlKind::kKeyField:
-        DrawEdit(control, label);
-        break;
-      case DialogControlKind::kSlider: {
-        int value = control.value;
-        std::string format = "%d";
-        if (!control.valueText.empty()) {
-          format.clear();
-          for (char c : Utf8(control.valueText))
-            format += c == '%' ? std::string("%%") : std::string(1, c);
-        }
-        if (!label.empty()) ImGui::TextUnformatted(label.c_str());
-        ImGui::SetNextItemWidth(220);
-        if (ImGui::SliderInt("##slider", &value, control.minimum, control.maximum,
-                             format.c_str())) {
-          control.value = value;
-          Changed(control.id, nullptr);
-        }
-        break;
-      }
-      case DialogControlKind::kCombo: {
-        const std::string preview =
-            control.value >= 0 && static_cast<size_t>(control.value) < control.items.size()
-                ? Utf8(control.items[control.value])
-                : "";
-        ImGui::SetNextItemWidth(220);
-        if (ImGui::BeginCombo(label.c_str(), preview.c_str())) {
-          DrawItems(control);
-          ImGui::EndCombo();
-        }
-        break;
-      }
-      case DialogControlKind::kListBox:
-        if (!label.empty()) ImGui::TextUnformatted(label.c_str());
-        if (ImGui::BeginListBox("##items", ImVec2(220, 0))) {
-          DrawItems(control);
-          ImGui::EndListBox();
-        }
-        break;
-      case DialogControlKind::kRadio:
-        if (!label.empty()) ImGui::TextUnformatted(label.c_str());
-        for (size_t i = 0; i < control.items.size(); ++i) {
-          const int item = static_cast<int>(i);
-          if (i > 0) ImGui::SameLine();
-          if (ImGui::RadioButton((Utf8(control.items[i]) + "##radio" + std::to_string(i)).c_str(),
-                                 control.value == item) &&
-              control.value != item) {
-            Changed(control.id, [item](DialogControl& c) { c.value = item; });
-          }
-        }
-        break;
-      case DialogControlKind::kImage:
-        DrawImage(control);
-        break;
-      case DialogControlKind::kAction:
-        if (ImGui::Button(label.c_str())) Changed(control.id, nullptr);
-        break;
-    }
-  }
-
-  void DrawItems(DialogControl& control) {
-    for (size_t i = 0; i < control.items.size(); ++i) {
-      const int item = static_cast<int>(i);
-      const bool chosen = control.value == item;
-      if (ImGui::Selectable((Utf8(control.items[i]) + "##item" + std::to_string(i)).c_str(),
-                            chosen) &&
-          !chosen)
-        Changed(control.id, [item](DialogControl& c) { c.value = item; });
-      if (chosen) ImGui::SetItemDefaultFocus();
-    }
-  }
-
-  void DrawEdit(DialogControl& control, const std::string& label) {
-    Edit& edit = edits_[control.id];
-    // The dialog may change the text itself (another row shown): the field follows.
-    if (edit.buffer.bytes.empty() || edit.synced != control.text) {
-      edit.buffer.maxBytes = control.maxBytes;
-      edit.buffer.Set(control.text);
-      edit.synced = control.text;
-    }
-    if (!label.empty()) ImGui::TextUnformatted(label.c_str());
-    const bool keyField = control.kind == DialogControlKind::kKeyField;
-    ImGuiInputTextFlags flags = control.readOnly || keyField ? ImGuiInputTextFlags_ReadOnly : 0;
-    bool edited = false;
-    if (control.multiLine) {
-      edited = ImGui::InputTextMultiline("##edit", edit.buffer.bytes.data(),
-                                         edit.buffer.bytes.size(), ImVec2(360, 64), flags);
-    } else {
-      ImGui::SetNextItemWidth(keyField ? 120 : 220);
-      edited =
-          ImGui::InputText("##edit", edit.buffer.bytes.data(), edit.buffer.bytes.size(), flags);
-    }
-    if (ImGui::IsItemActive()) dialog_.focusedId = control.id;
-    if (edited) {
-      std::string cp932 = ClipCp932(edit.buffer.Cp932(), control.maxBytes);
-      control.text = cp932;
-      edit.synced = cp932;
-    }
-    if (ImGui::IsItemDeactivated()) {
-      if (dialog_.focusedId == control.id) dialog_.focusedId = 0;
-      if (!keyField) Changed(control.id, nullptr);
-    }
-  }
-
-  void DrawImage(DialogControl& control) {
-    const DialogImage& image = control.image;
-    if (image.width <= 0 || image.height <= 0 ||
-        image.pixels.size() < size_t(image.width) * image.height * 4) {
-      ImGui::Dummy(ImVec2(static_cast<float>(std::max(image.width, 0)),
-                          static_cast<float>(std::max(image.height, 0))));
-      return;
-    }
-    Texture& texture = textures_[control.id];
-    if (texture.texture && (texture.width != image.width || texture.height != image.height)) {
-      SDL_DestroyTexture(texture.texture);
-      texture = Texture{};
-    }
-    if (!texture.texture) {
-      // ARGB8888 is B, G, R, A in memory on this machine's byte order.
-      texture.texture = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888,
-                                          SDL_TEXTUREACCESS_STATIC, image.width, image.height);
-      texture.width = image.width;
-      texture.height = image.height;
-      texture.changes = image.changes - 1;
-    }
-    if (texture.texture && texture.changes != image.changes) {
-      SDL_UpdateTexture(texture.texture, nullptr, image.pixels.data(), image.width * 4);
-      texture.changes = image.changes;
-    }
-    const ImVec2 size(static_cast<float>(image.width), static_cast<float>(image.height));
-    if (texture.texture) {
-      ImGui::Image(texture.texture, size);
-    } else {
-      ImGui::Dummy(size);
-    }
-  }
-
-  struct Edit {
-    EditBuffer buffer;
-    std::string synced;  // the control's text the buffer was last set from
-  };
-
-  Dialog& dialog_;
-  SDL_Renderer* renderer_;
-  std::vector<std::function<void()>> pending_;
-  std::map<int, Edit> edits_;
-  std::map<int, Texture> textures_;
-  int drawnTab_ = -1;
-  int drawnPage_ = -1;
-};
-
-// An entry of the chooser's list.
-struct ListEntry {
-  std::string name;  // UTF-8, as the folder has it
-  bool folder = false;
-};
-
-bool MatchesPattern(std::string_view name, std::string_view pattern) {
-  // Patterns are "*.EXT" or "*.*", several joined by ';', compared without case.
-  size_t start = 0;
-  while (start <= pattern.size()) {
-    size_t end = pattern.find(';', start);
-    if (end == std::string_view::npos) end = pattern.size();
-    std::string_view one = pattern.substr(start, end - start);
-    if (one == "*.*" || one == "*") return true;
-    if (one.size() > 1 && one[0] == '*') {
-      std::string_view tail = one.substr(1);
-      if (name.size() >= tail.size()) {
-        bool same = true;
-        for (size_t i = 0; i < tail.size() && same; ++i) {
-          same = std::tolower(static_cast<unsigned char>(name[name.size() - tail.size() + i])) ==
-                 std::tolower(static_cast<unsigned char>(tail[i]));
-        }
-        if (same) return true;
-      }
-    }
-    start = end + 1;
-  }
-  return false;
-}
-
-std::vector<ListEntry> ChooserEntries(const std::string& folder, std::string_view pattern,
-                                      bool foldersOnly) {
-  std::vector<ListEntry> entries;
-  for (std::string& name : ListFolder(folder).value_or(std::vector<std::string>{})) {
-    if (!name.empty() && name[0] == '.') continue;
-    const std::optional<FileStatus> status = QueryFile(std::filesystem::path(folder) / name);
-    const bool isFolder = status && status->IsFolder();
-    if (!isFolder && (foldersOnly || !MatchesPattern(name, pattern))) continue;
-    entries.push_back({std::move(name), isFolder});
-  }
-  std::sort(entries.begin(), entries.end(), [](const ListEntry& a, const ListEntry& b) {
-    return a.folder != b.folder ? a.folder : a.name < b.name;
-  });
-  return entries;
-}
-
-// The asked folder when it names one, else the working folder; empty when neither can be
-// reached (the working folder may have been removed), and the chooser then lists nothing.
-std::string StartFolder(const std::string& engineFolder) {
-  const std::string working = CurrentFolder();
-  std::string linux;
-  if (!engineFolder.empty() && EnginePathToLinuxPath(engineFolder, working, linux) == kPathOk) {
-    const std::optional<FileStatus> status = QueryFile(linux);
-    if (status && status->IsFolder()) {
-      return std::filesystem::path(linux).lexically_normal().string();
-    }
-  }
-  return working;
-}
-
-std::string ParentOf(const std::string& folder) {
-  std::filesystem::path path(folder);
-  return path.has_relative_path() ? path.parent_path().string() : folder;
-}
-
-// Keeps the chooser's state between frames and draws it.
-struct Chooser {
-  bool save = false;
-  bool foldersOnly = false;
-  std::string folder;  // UTF-8 Linux path
-  std::vector<ListEntry> entries;
-  std::vector<FileFilter> filters;
-  int filter = 0;
-  EditBuffer name;
-  std::string defaultExtension;
-  bool chosen = false;
-  bool done = false;
-  std::string result;  // UTF-8 Linux path
-
-  void Refresh() {
-    std::string pattern = filters.empty() ? std::string("*.*") : filters[static_cast<size_t>(filter)].pattern;
-    entries = ChooserEntries(folder, pattern, foldersOnly);
-  }
-  void Enter(const std::string& next) {
-    folder = next;
-    Refresh();
-  }
-  void Accept() {
-    if (foldersOnly) {
-      result = folder;
-    } else {
-      std::string typed = name.bytes.data();
-      if (typed.empty()) return;
-      std::filesystem::path path = std::filesystem::path(folder) / typed;
-      if (save && !defaultExtension.empty() && !path.has_extension()) path += "." + defaultExtension;
-      result = path.string();
-    }
-    chosen = true;
-    done = true;
-  }
-  bool Draw(const std::string& title) {
-    bool open = true;
-    ImGuiViewport* viewport = ImGui::GetMainViewport();
-    ImGui::SetNextWindowPos(viewport->GetCenter(), ImGuiCond_Appearing, ImVec2(0.5f, 0.5f));
-    ImGui::SetNextWindowSize(ImVec2(480, 360), ImGuiCond_Appearing);
-    ImGui::Begin((title + "###chooser").c_str(), &open, ImGuiWindowFlags_NoCollapse | ImGuiWindowFlags_NoSavedSettings);
-    ImGui::TextUnformatted(folder.c_str());
-    float listHeight = ImGui::GetContentRegionAvail().y - ImGui::GetFrameHeightWithSpacing() * (foldersOnly ? 1 : 3);
-    ImGui::BeginChild("entries", ImVec2(0, listHeight), true);
-    if (ImGui::Selectable("..", false, ImGuiSelectableFlags_AllowDoubleClick) && ImGui::IsMouseDoubleClicked(0)) {
-      Enter(ParentOf(folder));
-    }
-    std::string enter;
-    for (const ListEntry& entry : entries) {
-      std::string label = entry.folder ? "[" + entry.name + "]" : entry.name;
-      if (ImGui::Selectable(label.c_str(), !entry.folder && entry.name == name.bytes.data(),
-                            ImGuiSelectableFlags_AllowDoubleClick)) {
-        if (entry.folder && ImGui::IsMouseDoubleClicked(0)) {
-          enter = (std::filesystem::path(folder) / entry.name).string();
-        } else if (!entry.folder) {
-          name.Set(Utf8ToCp932Lenient(entry.name));
-          if (ImGui::IsMouseDoubleClicked(0)) Accept();
-        }
-      }
-    }
-    ImGui::EndChild();
-    if (!enter.empty()) Enter(enter);
-    if (!foldersOnly) {
-      ImGui::InputText("##name", name.bytes.data(), name.bytes.size());
-      if (!filters.empty()) {
-        std::string preview = Utf8(filters[static_cast<size_t>(filter)].description);
-        if (ImGui::BeginCombo("##filter", preview.c_str())) {
-          for (size_t i = 0; i < filters.size(); ++i) {
-            if (ImGui::Selectable(Utf8(filters[i].description).c_str(), static_cast<int>(i) == filter)) {
-              filter = static_cast<int>(i);
-              Refresh();
-            }
-          }
-          ImGui::EndCombo();
-        }
-      }
-    }
-    if (ImGui::Button("OK")) Accept();
-    ImGui::SameLine();
-    if (ImGui::Button(Utf8(Utf8ToCp932Lenient("キャンセル")).c_str()) || !open ||
-        ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Escape))) {
-      done = true;
-    }
-    ImGui::End();
-    return done;
-  }
-};
-
 }  // namespace
 
 ImGuiDialogHost::ImGuiDialogHost(SdlBackend* backend) : backend_(backend) {
   backend_->SetEventFilter([this](const SDL_Event& event) { return Filter(event); });
   backend_->SetWindowClosing([this](HWND hwnd) { WindowClosing(hwnd); });
+  backend_->SetPumpHook([this] { Pump(); });
+}
+
+void ImGuiDialogHost::Pump() {
+  // The game greys and checks items from its own thread; the bar shows them at the next pump.
+  if (menu_ && menu_->Changes() != drawnMenuChanges_) RefreshMenu();
+  PlayTurn();
 }
 
 ImGuiDialogHost::~ImGuiDialogHost() {
@@ -726,7 +190,8 @@ bool ImGuiDialogHost::Bind(HWND owner) {
   std::string fontPath = DialogFontPath();
   ImFont* font = nullptr;
   if (!fontPath.empty()) {
-    font = io.Fonts->AddFontFromFileTTF(fontPath.c_str(), kFontPixels, nullptr, io.Fonts->GetGlyphRangesJapanese());
+    font =
+        io.Fonts->AddFontFromFileTTF(fontPath.c_str(), kFontPixels, nullptr, DialogGlyphRanges());
   }
   if (!font) {
     std::fprintf(stderr, "brimwold: no Japanese face for the dialogs; using the built-in face\n");
@@ -786,7 +251,7 @@ bool ImGuiDialogHost::Filter(const SDL_Event& event) {
     return true;  // modal: the game sees none of it
   }
   if (!menu_ || !IsInputEvent(event)) return false;
-  bool fullScreen = IsFullScreen(sdlWindow_);
+  bool fullScreen = backend_->IsFullScreen(sdlWindow_);
   float barHeight = ImGui::GetFrameHeight();
   bool popupOpen = ImGui::IsPopupOpen("", ImGuiPopupFlags_AnyPopupId);
   bool take = popupOpen;
@@ -816,7 +281,9 @@ bool ImGuiDialogHost::Filter(const SDL_Event& event) {
 }
 
 void ImGuiDialogHost::UpdateInset() {
-  int32_t wanted = menu_ && !IsFullScreen(sdlWindow_) ? static_cast<int32_t>(ImGui::GetFrameHeight()) : 0;
+  int32_t wanted = menu_ && !backend_->IsFullScreen(sdlWindow_)
+                       ? static_cast<int32_t>(ImGui::GetFrameHeight())
+                       : 0;
   int32_t inset = sink_->TopInset();
   if (wanted == inset) return;
   int w = 0;
@@ -824,7 +291,7 @@ void ImGuiDialogHost::UpdateInset() {
   SDL_GetWindowSize(sdlWindow_, &w, &h);
   sink_->SetTopInset(wanted);
   // The picture keeps its size: the window grows or shrinks by the bar.
-  if (!IsFullScreen(sdlWindow_)) SDL_SetWindowSize(sdlWindow_, w, h - inset + wanted);
+  if (!backend_->IsFullScreen(sdlWindow_)) SDL_SetWindowSize(sdlWindow_, w, h - inset + wanted);
 }
 
 void ImGuiDialogHost::DrawMenuBar() {
@@ -835,9 +302,10 @@ void ImGuiDialogHost::DrawMenuBar() {
     menuLoop_ = false;
   }
   if (!menu_) return;
+  drawnMenuChanges_ = menu_->Changes();
   const bool popupShown = menuWindow_ != window_ && IsWindowVisible(menuWindow_);
-  if (IsFullScreen(sdlWindow_) && !menuShown_ && !popupShown && !inDialog_) return;
-  if (IsFullScreen(sdlWindow_) && inDialog_) return;
+  if (backend_->IsFullScreen(sdlWindow_) && !menuShown_ && !popupShown && !inDialog_) return;
+  if (backend_->IsFullScreen(sdlWindow_) && inDialog_) return;
   if (!ImGui::BeginMainMenuBar()) return;
   bool first = true;
   for (const MenuItem& top : menu_->Items()) {
@@ -918,6 +386,11 @@ void ImGuiDialogHost::OpenMenu() {
   RefreshMenu();
 }
 
+void ImGuiDialogHost::CloseForStop() {
+  stopping_.store(true);
+  backend_->Wake();  // a dialog loop waiting for events sees it now
+}
+
 void ImGuiDialogHost::EndDialog(int id) {
   endRequested_ = true;
   endId_ = id;
@@ -933,7 +406,7 @@ bool ImGuiDialogHost::RunLoop(const std::function<bool()>& draw) {
   for (int frame = 0; !done && !endRequested_ && !closeRequested_; ++frame) {
     MSG msg;
     PeekMessage(&msg, HWND{}, kNoMessage, kNoMessage, PM_NOREMOVE);
-    if (!IsWindow(window_) || backend_->SdlWindowOf(window_) != sdlWindow_) {
+    if (stopping_.load() || !IsWindow(window_) || backend_->SdlWindowOf(window_) != sdlWindow_) {
       closeRequested_ = true;
       break;
     }
@@ -946,259 +419,11 @@ bool ImGuiDialogHost::RunLoop(const std::function<bool()>& draw) {
   return true;
 }
 
-int ImGuiDialogHost::RunDialog(HWND owner, Dialog& dialog) {
-  if (!IsEventThread() || !Bind(owner)) return dialog.closeAnswer;
-  int answer = dialog.closeAnswer;
-  EditBuffer edit;
-  if (dialog.edit) {
-    edit.maxBytes = dialog.edit->maxBytes;
-    edit.Set(dialog.edit->text);
-  }
-  std::vector<int> pendingActions;
-  std::vector<int> pendingToggles;
-  ControlDrawer controls(dialog, renderer_);
-  std::vector<std::function<void()>>& pendingControls = controls.Pending();
-  // Nested dialogs take the keys while they run.
-  std::function<void(int)> outerKeyTaker =
-      std::exchange(keyTaker_, [&controls](int scancode) { controls.TakeKey(scancode); });
-  const int outerWaitMs = std::exchange(
-      waitMs_,
-      dialog.tickMs > 0 ? static_cast<int>(std::min<uint32_t>(dialog.tickMs, kWaitMs)) : kWaitMs);
-  uint32_t lastTick = SDL_GetTicks();
-  bool tickDue = false;
-  OpenDialogPages(dialog);
-  bool cursorMoved = !dialog.cursorToDefault;
-  int frames = 0;
-  const std::string windowName = Utf8(dialog.title) + "###dialog" + std::to_string(dialog.templateId);
-  auto draw = [&]() -> bool {
-    ++frames;
-    ImGuiViewport* viewport = ImGui::GetMainViewport();
-    int32_t inset = sink_->TopInset();
-    const bool ownWindow = boxWindow_ && window_ == boxWindow_;
-    ImGuiWindowFlags flags = ImGuiWindowFlags_AlwaysAutoResize | ImGuiWindowFlags_NoCollapse |
-                             ImGuiWindowFlags_NoSavedSettings;
-    if (ownWindow) {
-      // The window is the box: its frame carries the title.
-      ImGui::SetNextWindowPos(ImVec2(0, 0), ImGuiCond_Always);
-      flags |= ImGuiWindowFlags_NoTitleBar | ImGuiWindowFlags_NoMove;
-    } else if (dialog.x >= 0 && dialog.y >= 0) {
-      ImGui::SetNextWindowPos(ImVec2(static_cast<float>(dialog.x), static_cast<float>(dialog.y + inset)),
-                              ImGuiCond_Appearing);
-    } else {
-      ImGui::SetNextWindowPos(viewport->GetCenter(), ImGuiCond_Always, ImVec2(0.5f, 0.5f));
-    }
-    bool open = true;
-    ImGui::Begin(windowName.c_str(), ownWindow ? nullptr : &open, flags);
-    // Keep a placed dialog inside the window.
-    ImVec2 pos = ImGui::GetWindowPos();
-    ImVec2 size = ImGui::GetWindowSize();
-    if (ownWindow) FitBoxWindow(size.x, size.y);
-    if (dialog.icon != DialogIcon::kNone) {
-      DrawIcon(dialog.icon);
-      ImGui::SameLine();
-      ImGui::BeginGroup();
-    }
-    ImVec2 limit(viewport->Size.x - size.x, viewport->Size.y - size.y);
-    if (dialog.x >= 0 && (pos.x > limit.x || pos.y > limit.y)) {
-      ImGui::SetWindowPos(ImVec2(std::max(0.0f, std::min(pos.x, limit.x)), std::max(0.0f, std::min(pos.y, limit.y))));
-    }
-    for (const DialogText& text : dialog.texts) {
-      std::string utf8 = Utf8(text.text);
-      if (text.emphasised) {
-        ImGui::SetWindowFontScale(kVersionScale);
-        ImGui::TextUnformatted(utf8.c_str());
-        ImGui::SetWindowFontScale(1.0f);
-        continue;
-      }
-      if (dialog.textWidth <= 0) {
-        ImGui::PushTextWrapPos(ImGui::GetCursorPosX() + kPlainTextWrap);
-        ImGui::TextUnformatted(utf8.c_str());
-        ImGui::PopTextWrapPos();
-        continue;
-      }
-      ImVec2 measured = ImGui::CalcTextSize(utf8.c_str());
-      float width = static_cast<float>(dialog.textWidth);
-      float height = static_cast<float>(dialog.textHeight);
-      if (dialog.growToText) {
-        width = std::max(width, measured.x);
-      } else {
-        // The text wraps inside the box's width; the box grows down rather than cut lines off.
-        measured = ImGui::CalcTextSize(utf8.c_str(), nullptr, false, width);
-      }
-      height = std::max(height, measured.y);
-      ImGuiStyle& style = ImGui::GetStyle();
-      ImGui::BeginChild(text.id, ImVec2(width + style.WindowPadding.x * 2, height + style.WindowPadding.y * 2), true,
-                        ImGuiWindowFlags_NoScrollbar);
-      bool oneLine = measured.y <= ImGui::GetTextLineHeight() + 0.5f;
-      if (dialog.centreSingleLine && oneLine) ImGui::Dummy(ImVec2(0, measured.y / 2));
-      ImGui::PushTextWrapPos(dialog.growToText ? 0.0f : ImGui::GetCursorPosX() + width);
-      ImGui::TextUnformatted(utf8.c_str());
-      ImGui::PopTextWrapPos();
-      ImGui::EndChild();
-    }
-    if (dialog.icon != DialogIcon::kNone) ImGui::EndGroup();
-    controls.DrawTabs();
-    controls.DrawList();
-    controls.DrawControls(false);
-    if (dialog.report) {
-      ImGui::TextUnformatted(Utf8(dialog.report->label).c_str());
-      std::string utf8 = Utf8(dialog.report->text);
-      ImGui::PushStyleColor(ImGuiCol_FrameBg, kReportBackground);
-      ImGui::PushStyleColor(ImGuiCol_Text, ImVec4(1, 1, 1, 1));
-      ImGui::InputTextMultiline("##report", utf8.data(), utf8.size() + 1, ImVec2(kReportWidth, kReportHeight),
-                                ImGuiInputTextFlags_ReadOnly);
-      ImGui::PopStyleColor(2);
-    }
-    if (dialog.edit) {
-      if (frames == 1) ImGui::SetKeyboardFocusHere();
-      if (ImGui::InputText("##edit", edit.bytes.data(), edit.bytes.size())) {
-        std::string cp932 = edit.Cp932();
-        std::string clipped = ClipCp932(cp932, edit.maxBytes);
-        if (clipped.size() != cp932.size()) edit.Set(clipped);
-      }
-    }
-    for (const DialogCheckBox& box : dialog.checkBoxes) {
-      bool checked = box.checked;
-      if (ImGui::Checkbox(Utf8(box.label).c_str(), &checked)) pendingToggles.push_back(box.id);
-    }
-    for (size_t i = 0; i < dialog.actions.size(); ++i) {
-      if (i > 0) ImGui::SameLine();
-      std::string label = Utf8(dialog.actions[i].label);
-      if (ImGui::Button(label.c_str())) pendingActions.push_back(dialog.actions[i].id);
-      NoteItem(label);
-    }
-    bool ended = false;
-    const DialogButton* defaultButton = DefaultButton(dialog);
-    const bool leftActions = controls.DrawControls(true);
-    for (size_t i = 0; i < dialog.buttons.size(); ++i) {
-      if (i > 0 || leftActions) ImGui::SameLine();
-      std::string label = Utf8(dialog.buttons[i].label);
-      if (ImGui::Button(label.c_str(), ImVec2(std::max(80.0f, ImGui::CalcTextSize(label.c_str()).x + 16), 0))) {
-        answer = dialog.buttons[i].id;
-        ended = true;
-      }
-      NoteItem(label);
-      if (&dialog.buttons[i] == defaultButton && !cursorMoved && frames > 2) {
-        ImVec2 corner = ImGui::GetItemRectMin();
-        SDL_WarpMouseInWindow(sdlWindow_, static_cast<int>(corner.x + kCursorOffset.x),
-                              static_cast<int>(corner.y + kCursorOffset.y));
-        cursorMoved = true;
-      }
-    }
-    if (defaultButton && ImGui::IsWindowFocused(ImGuiFocusedFlags_RootAndChildWindows) &&
-        ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Enter)) && !ImGui::GetIO().WantTextInput) {
-      answer = defaultButton->id;
-      ended = true;
-    }
-    if (dialog.edit && ImGui::IsItemDeactivated() && ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Enter))) {
-      answer = defaultButton ? defaultButton->id : answer;
-      ended = true;
-    }
-    if (!open || ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Escape))) {
-      answer = dialog.closeAnswer;
-      ended = true;
-    }
-    ImGui::End();
-    return ended;
-  };
-  // Callbacks run between frames: they may open dialogs of their own.
-  auto step = [&]() -> bool {
-    bool ended = draw();
-    if (dialog.tickMs > 0 && SDL_GetTicks() - lastTick >= dialog.tickMs) {
-      lastTick = SDL_GetTicks();
-      tickDue = true;
-    }
-    return ended || tickDue || !pendingActions.empty() || !pendingToggles.empty() ||
-           !pendingControls.empty();
-  };
-  for (;;) {
-    RunLoop(step);
-    if (endRequested_) {
-      for (const DialogButton& button : dialog.buttons) {
-        if (button.id == endId_) answer = endId_;
-      }
-      break;
-    }
-    if (closeRequested_) {
-      answer = dialog.closeAnswer;
-      break;
-    }
-    if (pendingActions.empty() && pendingToggles.empty() && pendingControls.empty() && !tickDue)
-      break;
-    std::vector<std::function<void()>> changes;
-    changes.swap(pendingControls);
-    for (const std::function<void()>& change : changes) {
-      change();
-      if (dialog.endAnswer) break;
-    }
-    if (tickDue && !dialog.endAnswer && dialog.onTick) dialog.onTick(dialog);
-    tickDue = false;
-    std::vector<int> toggles;
-    toggles.swap(pendingToggles);
-    for (int id : toggles) {
-      if (DialogCheckBox* box = dialog.CheckBox(id)) SetDialogCheck(dialog, *box, !box->checked);
-    }
-    std::vector<int> actions;
-    actions.swap(pendingActions);
-    for (int id : actions) {
-      DialogAction* action = dialog.Action(id);
-      if (action && action->onPress) action->onPress(dialog);
-    }
-    if (dialog.endAnswer) {
-      answer = *dialog.endAnswer;
-      break;
-    }
-  }
-  if (dialog.edit) dialog.edit->text = ClipCp932(edit.Cp932(), dialog.edit->maxBytes);
-  keyTaker_ = std::move(outerKeyTaker);
-  waitMs_ = outerWaitMs;
-  CloseDialogPages(dialog, answer);
-  TakeDialogOffTheWindow();
-  return answer;
-}
-
 // The window shows the last frame's draw data over every frame the game presents: once the
 // outermost dialog ends, a frame without it replaces that data, or the dialog would stay drawn
 // until some input happened to bring a new frame.
 void ImGuiDialogHost::TakeDialogOffTheWindow() {
   if (loopDepth_ == 0 && context_) RefreshMenu();
-}
-
-FileChoice ImGuiDialogHost::ChooseFile(HWND owner, const FileChooserRequest& request) {
-  if (!IsEventThread() || !Bind(owner)) return FileChoice{};
-  Chooser chooser;
-  chooser.save = request.save;
-  chooser.folder = StartFolder(request.folder);
-  chooser.filters = request.filters;
-  chooser.name.maxBytes = 255;
-  chooser.name.Set(request.fileName);
-  chooser.defaultExtension = Utf8(request.defaultExtension);
-  chooser.Refresh();
-  std::string title = Utf8(request.title);
-  RunLoop([&] { return chooser.Draw(title); });
-  TakeDialogOffTheWindow();
-  FileChoice choice;
-  choice.filterIndex = static_cast<uint32_t>(chooser.filter) + 1;
-  if (endRequested_ && endId_ != 0) chooser.Accept();
-  if (closeRequested_ || !chooser.chosen) return choice;
-  choice.chosen = LinuxPathToEnginePath(chooser.result, choice.path) == kPathOk;
-  return choice;
-}
-
-FolderChoice ImGuiDialogHost::ChooseFolder(HWND owner, const FolderChooserRequest& request) {
-  if (!IsEventThread() || !Bind(owner)) return FolderChoice{};
-  Chooser chooser;
-  chooser.foldersOnly = true;
-  chooser.folder = StartFolder(request.folder);
-  chooser.Refresh();
-  std::string title = Utf8(request.title);
-  RunLoop([&] { return chooser.Draw(title); });
-  TakeDialogOffTheWindow();
-  if (endRequested_ && endId_ != 0) chooser.Accept();
-  FolderChoice choice;
-  if (closeRequested_ || !chooser.chosen) return choice;
-  choice.chosen = LinuxPathToEnginePath(chooser.result, choice.path) == kPathOk;
-  return choice;
 }
 
 bool ImGuiDialogHost::SetClipboardText(std::string_view cp932) {
@@ -1285,8 +510,34 @@ void ImGuiDialogHost::FitBoxWindow(float width, float height) {
   boxWindowShown_ = true;
 }
 
+std::string ImGuiDialogHost::MissingGlyphs(std::string_view cp932) const {
+  const std::string utf8 = Utf8(cp932);
+  if (!context_) return utf8;
+  ImGuiContext* outer = ImGui::GetCurrentContext();
+  ImGui::SetCurrentContext(context_);
+  const ImFont* font =
+      ImGui::GetIO().Fonts->Fonts.empty() ? nullptr : ImGui::GetIO().Fonts->Fonts[0];
+  std::string missing;
+  for (const char* at = utf8.c_str(); *at != '\0';) {
+    unsigned int c = 0;
+    const int length = ImTextCharFromUtf8(&c, at, nullptr);
+    if (c >= 0x20 && (!font || !font->FindGlyphNoFallback(static_cast<ImWchar>(c))))
+      missing.append(at, static_cast<size_t>(length));
+    at += length;
+  }
+  ImGui::SetCurrentContext(outer);
+  return missing;
+}
+
+std::optional<std::array<float, 4>> ImGuiDialogHost::ShownItem(std::string_view utf8Label) const {
+  for (const DrawnItem& item : shownItems_) {
+    if (item.label.starts_with(utf8Label))
+      return std::array<float, 4>{item.left, item.top, item.right, item.bottom};
+  }
+  return std::nullopt;
+}
+
 void ImGuiDialogHost::NoteItem(const std::string& utf8Label) {
-  if (InputDone()) return;
   const ImVec2 min = ImGui::GetItemRectMin();
   const ImVec2 max = ImGui::GetItemRectMax();
   frameItems_.push_back({VisibleLabel(utf8Label), min.x, min.y, max.x, max.y});
@@ -1298,7 +549,6 @@ void ImGuiDialogHost::PlayInput(std::vector<InputStep> steps) {
   stepTurns_ = 0;
   clickPhase_ = ClickPhase::kFind;
   clickStillFrames_ = 0;
-  backend_->SetPumpHook([this] { PlayTurn(); });
 }
 
 void ImGuiDialogHost::NextInputStep(const char* what) {
@@ -1340,7 +590,9 @@ void ImGuiDialogHost::PlayTurn() {
       if (PlayKey(step, stepTurns_ - 1)) NextInputStep("played");
       return;
     case InputStep::Kind::kScreen:
-      if (sdlWindow_ && IsFullScreen(sdlWindow_) == step.fullScreen) {
+      // Full screen is seen once the window fills its display, not when it was only asked for.
+      if (sdlWindow_ && (step.fullScreen ? backend_->FillsDisplay(sdlWindow_)
+                                         : !backend_->IsFullScreen(sdlWindow_))) {
         NextInputStep("saw");
       } else if (stepTurns_ > kGiveUpTurns) {
         GiveUpInput();
@@ -1424,7 +676,7 @@ bool ImGuiDialogHost::PlayClick(const InputStep& step) {
         int width = 0;
         int height = 0;
         SDL_GetWindowSize(sdlWindow_, &width, &height);
-        if (IsFullScreen(sdlWindow_) && !menuShown_)
+        if (backend_->IsFullScreen(sdlWindow_) && !menuShown_)
           SDL_WarpMouseInWindow(sdlWindow_, width / 2, 0);
         return false;
       }

@@ -3,7 +3,10 @@
 // other threads are served, events pumped, and the last frame is shown with the dialog over it.
 #pragma once
 
+#include <array>
+#include <atomic>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,6 +35,7 @@ class ImGuiDialogHost final : public DialogHost {
   // In the owner's window when it is shown, else in a small window of its own; false without a
   // display or off the window thread.
   bool ShowMessageBox(const MessageBoxRequest& request, int* answer) override;
+  void CloseForStop() override;
 
   // Message boxes are drawn on SDL's invisible drivers too (tests on the dummy driver).
   void DrawBoxesWithoutDisplay(bool draw) { boxesWithoutDisplay_ = draw; }
@@ -55,6 +59,12 @@ class ImGuiDialogHost final : public DialogHost {
   bool IsMenuOpen() const;
   // The window the host draws in now; none when unbound.
   HWND DrawnIn() const { return window_; }
+  // The characters of the CP932 text that the dialogs' face has no glyph for (UTF-8); all of
+  // them while the host is unbound.
+  std::string MissingGlyphs(std::string_view cp932) const;
+  // Where the last frame drew the clickable item whose label starts with the UTF-8 text:
+  // left, top, right, bottom in the window's pixels.
+  std::optional<std::array<float, 4>> ShownItem(std::string_view utf8Label) const;
 
  private:
   bool Bind(HWND owner);  // false when the owner has no SDL window
@@ -76,7 +86,9 @@ class ImGuiDialogHost final : public DialogHost {
   void FitBoxWindow(float width, float height);
   // Where an item with a label was drawn in the frame being built.
   void NoteItem(const std::string& utf8Label);
-  // One turn of the input being played, at the start of a pump.
+  // At the start of each pump: the menu bar drawn again when its items changed, and one turn of
+  // the input being played.
+  void Pump();
   void PlayTurn();
   bool PlayClick(const InputStep& step);
   // Pushes the key event of the turn (from 0); true after the last.
@@ -106,11 +118,13 @@ class ImGuiDialogHost final : public DialogHost {
   bool endRequested_ = false;
   int endId_ = 0;
   bool closeRequested_ = false;
+  std::atomic<bool> stopping_{false};  // set from another thread by CloseForStop
   bool menuShown_ = false;  // full screen: after Alt/F10 or the pointer on the top edge
   bool openFirstMenu_ = false;
   bool closeMenu_ = false;
   bool menuHot_ = false;
-  bool altAlone_ = false;  // Alt is down and no other key went down since
+  uint64_t drawnMenuChanges_ = 0;  // the menu's change count when the bar was last drawn
+  bool altAlone_ = false;          // Alt is down and no other key went down since
   std::function<void(int frame)> frameHook_;
   bool boxesWithoutDisplay_ = false;
   // The running dialog's key fields take key presses through this; the event wait between frames.

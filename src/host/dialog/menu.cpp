@@ -34,11 +34,22 @@ std::vector<MenuItem> Menu::Items() const {
 }
 
 bool Menu::EnableItem(int id, bool enabled) {
-  return ForEach(id, [enabled](MenuItem& item) { item.enabled = enabled; });
+  return ForEach(id, [this, enabled](MenuItem& item) {
+    if (item.enabled != enabled) ++changes_;
+    item.enabled = enabled;
+  });
 }
 
 bool Menu::CheckItem(int id, bool checked) {
-  return ForEach(id, [checked](MenuItem& item) { item.checked = checked; });
+  return ForEach(id, [this, checked](MenuItem& item) {
+    if (item.checked != checked) ++changes_;
+    item.checked = checked;
+  });
+}
+
+uint64_t Menu::Changes() const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return changes_;
 }
 
 bool Menu::IsEnabled(int id) const {

@@ -32,6 +32,9 @@ class Menu {
   bool EnableItem(int id, bool enabled);
   bool CheckItem(int id, bool checked);
   bool IsEnabled(int id) const;
+  // Counts the changes of the items' states: a drawer that drew at one count draws again when
+  // it moved.
+  uint64_t Changes() const;
   // Posts WM_COMMAND (id) to the owner when the item exists and is enabled.
   bool Choose(int id);
 
@@ -42,6 +45,7 @@ class Menu {
   HWND owner_;
   mutable std::mutex lock_;
   std::vector<MenuItem> bar_;  // guarded by lock_
+  uint64_t changes_ = 0;       // guarded by lock_
 };
 
 // The label as shown: "&" markers dropped ("&&" stays one "&"), the shortcut after the tab apart.

@@ -278,6 +278,7 @@ int ScriptedDialogHost::RunDialog(HWND, Dialog& dialog) {
   if (const DialogButton* button = DefaultButton(dialog); takeDefault && button)
     answer = button->id;
   OpenDialogPages(dialog);
+  const int pointerRow = dialog.list && dialog.list->pointerToSelected ? dialog.list->selected : -1;
   if (script) {
     // The callbacks may open dialogs of their own, so no lock is held here.
     for (const auto& [id, checked] : script->checks) {
@@ -313,11 +314,13 @@ int ScriptedDialogHost::RunDialog(HWND, Dialog& dialog) {
   if (dialog.tabs) record.tab = dialog.tabs->selected;
   if (!dialog.pages.empty()) record.page = dialog.shownPage;
   if (dialog.list) record.row = dialog.list->selected, record.rows = dialog.list->rows;
+  record.pointerRow = pointerRow;
   record.title = dialog.title;
   for (const DialogText& text : dialog.texts) record.texts.push_back(text.text);
   if (dialog.report) record.report = dialog.report->text;
   for (const DialogCheckBox& box : dialog.checkBoxes) record.checks[box.id] = box.checked;
   if (dialog.edit) record.editText = dialog.edit->text;
+  record.cursorToCentre = dialog.cursorToCentre;
   record.answer = answer;
   record.threadId = GetCurrentThreadId();
   std::lock_guard<std::mutex> guard(lock_);

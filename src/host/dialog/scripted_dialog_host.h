@@ -77,7 +77,9 @@ struct DialogRecord {
   int tab = -1;
   int page = -1;
   int row = -1;
+  int pointerRow = -1;  // the row the pointer was put on as the dialog opened
   std::vector<std::vector<std::string>> rows;
+  bool cursorToCentre = false;
   int answer = 0;
   uint32_t threadId = 0;
 };

@@ -233,19 +233,35 @@ bool MemoryDc::TextOutA(int x, int y, const char* text, int count) {
 namespace {
 
 bool Compatible(const DibSection* d, const DibSection* s) {
-  return d && s && (d->Bits() == s->Bits() || (d->Bits() == 32 && s->Bits() == 8));
+  return d && s;
 }
 
-// Writes source pixel (sx, sy) into destination pixel (x, y), converting 8 to 32 bits.
+// Writes source pixel (sx, sy) into destination pixel (x, y) as the system's copies do: equal
+// depths copy bytes, an 8-bit source reads its colour table into 32 bits, and every other pair
+// goes through the colour, an 8-bit destination taking its table's nearest entry.
 void CopyPixel(DibSection& d, int x, int y, const DibSection& s, int sx, int sy) {
   const uint8_t* from = s.Pixels() + sy * s.Pitch() + sx * (s.Bits() / 8);
   uint8_t* to = d.Pixels() + y * d.Pitch() + x * (d.Bits() / 8);
   if (d.Bits() == s.Bits()) {
     std::memcpy(to, from, size_t(d.Bits() / 8));
-  } else {
+  } else if (s.Bits() == 8 && d.Bits() == 32) {
     uint32_t c = s.ColorTable()[*from];
     std::memcpy(to, &c, 4);
+  } else {
+    d.Write(x, y, d.Encode(s.Decode(s.Read(sx, sy))));
   }
+}
+
+// Clips the rectangle against both sections, moving the other side along.
+void ClipCopy(const DibSection& d, const DibSection& s, int& x, int& y, int& w, int& h, int& sx,
+              int& sy) {
+  auto clip = [](int& pos, int& spos, int& len, int dlimit, int slimit) {
+    int cut = std::max(0 - pos, 0 - spos);
+    if (cut > 0) pos += cut, spos += cut, len -= cut;
+    len = std::min({len, dlimit - pos, slimit - spos});
+  };
+  clip(x, sx, w, d.Width(), s.Width());
+  clip(y, sy, h, d.Height(), s.Height());
 }
 
 }  // namespace
@@ -254,14 +270,7 @@ bool BitBlt(MemoryDc& dst, int x, int y, int w, int h, const MemoryDc& src, int 
   DibSection* d = dst.Selected();
   const DibSection* s = src.Selected();
   if (!Compatible(d, s)) return false;
-  // Clip the rectangle against both sections, moving the other side along.
-  auto clip = [](int& pos, int& spos, int& len, int dlimit, int slimit) {
-    int cut = std::max(0 - pos, 0 - spos);
-    if (cut > 0) pos += cut, spos += cut, len -= cut;
-    len = std::min({len, dlimit - pos, slimit - spos});
-  };
-  clip(x, sx, w, d->Width(), s->Width());
-  clip(y, sy, h, d->Height(), s->Height());
+  ClipCopy(*d, *s, x, y, w, h, sx, sy);
   if (w <= 0 || h <= 0) return true;
   for (int j = 0; j < h; ++j) {
     if (d->Bits() == s->Bits()) {
@@ -276,6 +285,33 @@ bool BitBlt(MemoryDc& dst, int x, int y, int w, int h, const MemoryDc& src, int 
     } else {
       for (int i = 0; i < w; ++i) CopyPixel(*d, x + i, y + j, *s, sx + i, sy + j);
     }
+  }
+  return true;
+}
+
+bool BitBltChanged(MemoryDc& dst, int x, int y, int w, int h, const MemoryDc& src, int sx, int sy,
+                   int* firstRow, int* endRow) {
+  DibSection* d = dst.Selected();
+  const DibSection* s = src.Selected();
+  *firstRow = *endRow = 0;
+  if (!Compatible(d, s)) return false;
+  if (d == s || d->Bits() != s->Bits()) {
+    if (!BitBlt(dst, x, y, w, h, src, sx, sy)) return false;
+    ClipCopy(*d, *s, x, y, w, h, sx, sy);
+    if (w > 0 && h > 0) *firstRow = y, *endRow = y + h;
+    return true;
+  }
+  ClipCopy(*d, *s, x, y, w, h, sx, sy);
+  const size_t bytes = size_t(w) * size_t(d->Bits() / 8);
+  bool any = false;
+  for (int j = 0; j < h; ++j) {
+    uint8_t* to = d->Pixels() + (y + j) * d->Pitch() + x * (d->Bits() / 8);
+    const uint8_t* from = s->Pixels() + (sy + j) * s->Pitch() + sx * (s->Bits() / 8);
+    if (std::memcmp(to, from, bytes) == 0) continue;
+    std::memcpy(to, from, bytes);
+    if (!any) *firstRow = y + j;
+    any = true;
+    *endRow = y + j + 1;
   }
   return true;
 }

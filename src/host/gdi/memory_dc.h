@@ -124,12 +124,18 @@ class MemoryDc {
   int bkMode_ = OPAQUE;
 };
 
-// Copies a w x h rectangle, clipped to both sections. Same depths copy bytes; 8 to 32 bits
-// looks each index up in the source's colour table (alpha 0). Other pairs, or a context
-// without a section, answer false.
+// Copies a w x h rectangle, clipped to both sections. Same depths copy bytes; other depths are
+// converted through the colour (an 8-bit source through its colour table, an 8-bit destination
+// to its table's nearest entry; the fourth byte of 32-bit pixels comes out 0). A context
+// without a section answers false.
 bool BitBlt(MemoryDc& dst, int x, int y, int w, int h, const MemoryDc& src, int sx, int sy);
-// Nearest-neighbour scaling of the sw x sh source rectangle onto w x h, for the pairs BitBlt
-// takes; pixels that would read outside the source are left alone.
+// The same copy, leaving the rows that already hold what it would write untouched: a frame drawn
+// again as it was costs reads alone. The rows it wrote in dst run from firstRow up to endRow
+// (equal when it wrote none).
+bool BitBltChanged(MemoryDc& dst, int x, int y, int w, int h, const MemoryDc& src, int sx, int sy,
+                   int* firstRow, int* endRow);
+// Nearest-neighbour scaling of the sw x sh source rectangle onto w x h, converting as BitBlt
+// does; pixels that would read outside the source are left alone.
 bool StretchBlt(MemoryDc& dst, int x, int y, int w, int h, const MemoryDc& src, int sx, int sy,
                 int sw, int sh);
 

@@ -33,6 +33,7 @@ void HeadlessSink::Show(const FrameView& frame) {
   }
   madeCurrent_ = false;
   ++framesShown_;
+  ++framesDrawn_;
   if (onShow_) onShow_();
 }
 
@@ -94,6 +95,20 @@ void HeadlessBackend::QueueComposition(std::string utf8, int32_t cursor) {
 }
 
 void HeadlessBackend::SetDesktop(DesktopInfo desktop) { desktop_ = std::move(desktop); }
+
+void HeadlessBackend::HoldKey(int virtualKey, bool down) {
+  std::lock_guard<std::mutex> guard(lock_);
+  if (down) {
+    keysHeld_.insert(virtualKey);
+  } else {
+    keysHeld_.erase(virtualKey);
+  }
+}
+
+bool HeadlessBackend::KeyDownNow(int virtualKey) {
+  std::lock_guard<std::mutex> guard(lock_);
+  return keysHeld_.count(virtualKey) != 0;
+}
 
 void HeadlessBackend::SetFileSystemType(const std::string& folder, std::string type) {
   fileSystems_[folder] = std::move(type);
@@ -207,6 +222,13 @@ bool HeadlessBackend::SetWindowTopmost(HWND hwnd, bool topmost) {
   auto it = windows_.find(hwnd.id);
   if (it == windows_.end()) return false;
   it->second.topmost = topmost;
+  return true;
+}
+
+bool HeadlessBackend::SetWindowMaximizable(HWND hwnd, bool maximizable) {
+  auto it = windows_.find(hwnd.id);
+  if (it == windows_.end()) return false;
+  it->second.maximizable = maximizable;
   return true;
 }
 

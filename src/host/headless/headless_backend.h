@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,10 @@ class HeadlessSink final : public PresentationSink {
   uint64_t FrameHash() const;
   // Frames shown, a turn that showed the last frame again included.
   uint32_t FramesShown() const { return framesShown_; }
+  // Of those, the frames a window would draw anew: a turn with the same frame again is not one.
+  uint32_t FramesDrawn() const { return framesDrawn_; }
+  // Where the last frame drawn anew may differ from the one drawn before it.
+  const Rect& LastChanged() const { return last_.changed; }
   void SetOnShow(std::function<void()> onShow) { onShow_ = std::move(onShow); }
   void SetOnPending(std::function<void()> onPending) { onPending_ = std::move(onPending); }
   // The window has gone: the sink forgets its callbacks and shows nothing from now on, so a user
@@ -49,6 +54,7 @@ class HeadlessSink final : public PresentationSink {
   mutable Frame made_;
   mutable bool madeCurrent_ = true;
   uint32_t framesShown_ = 0;
+  uint32_t framesDrawn_ = 0;
   std::function<void()> onShow_;
   std::function<void()> onPending_;
   bool detached_ = false;
@@ -70,6 +76,8 @@ class HeadlessBackend final : public Backend {
   void QueueTypedText(std::string utf8);
   void QueueComposition(std::string utf8, int32_t cursor = -1);
   void SetDesktop(DesktopInfo desktop);
+  // The keyboard as the platform tells it outside the events (keys held before the game began).
+  void HoldKey(int virtualKey, bool down);
   void SetFileSystemType(const std::string& folder, std::string type);
   // Answers for the coming message boxes, in order; when they run out a box answers its default.
   // Boxes may come from any thread.
@@ -89,6 +97,7 @@ class HeadlessBackend final : public Backend {
     bool fullScreen = false;
     bool minimized = false;
     bool topmost = false;
+    bool maximizable = false;
     std::unique_ptr<HeadlessSink> sink;
   };
   const WindowState* Window(HWND hwnd) const;
@@ -120,6 +129,7 @@ class HeadlessBackend final : public Backend {
   bool GetWindowPosition(HWND hwnd, int32_t* left, int32_t* top) override;
   bool MinimizeWindow(HWND hwnd, bool minimize) override;
   bool SetWindowTopmost(HWND hwnd, bool topmost) override;
+  bool SetWindowMaximizable(HWND hwnd, bool maximizable) override;
   PresentationSink* Sink(HWND hwnd) override;
   void PumpEvents() override;
   void WaitEvents() override;
@@ -133,6 +143,7 @@ class HeadlessBackend final : public Backend {
     screenSaverActive_ = active;
     return true;
   }
+  bool KeyDownNow(int virtualKey) override;
   void ApplyCursor(const CursorState& state) override;
   void SetTextInput(bool on) override;
   std::unique_ptr<AudioOutput> MakeAudioOutput(SoundDevice& device) override;
@@ -157,6 +168,7 @@ class HeadlessBackend final : public Backend {
   bool woken_ = false;             // guarded by lock_
   std::deque<int> answers_;                      // guarded by lock_
   std::vector<MessageBoxRequest> messageBoxes_;  // guarded by lock_
+  std::set<int> keysHeld_;                       // guarded by lock_
 
   // Event thread only.
   std::map<uint32_t, WindowState> windows_;

@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -11,6 +12,7 @@
 #include "host/input/text_input.h"
 #include "host/message_queue.h"
 #include "host/sdl/file_system_type.h"
+#include "host/sdl/native_window_size.h"
 #include "host/sdl/sdl_audio_output.h"
 #include "host/sdl/sdl_cursors.h"
 #include "host/sdl/sdl_joysticks.h"
@@ -63,7 +65,12 @@ void SdlSink::Detach() {
 
 void SdlSink::Show(const FrameView& frame) {
   if (!renderer_) return;
+  // The texture holds the frame shown before: only what changed since goes up.
+  Rect changed{std::max(frame.changed.left, 0), std::max(frame.changed.top, 0),
+               std::min(frame.changed.right, frame.width),
+               std::min(frame.changed.bottom, frame.height)};
   if (!texture_ || textureWidth_ != frame.width || textureHeight_ != frame.height) {
+    changed = Rect{0, 0, frame.width, frame.height};
     if (texture_) SDL_DestroyTexture(texture_);
     // ARGB8888 is the word 0xAARRGGBB: bytes B, G, R, A on this little-endian machine.
     texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
@@ -80,18 +87,23 @@ void SdlSink::Show(const FrameView& frame) {
   }
   filter_ = frame.filter;
   SDL_SetTextureScaleMode(texture_, filter_ == ScaleFilter::kLinear ? SDL_ScaleModeLinear : SDL_ScaleModeNearest);
-  // The rows go straight into the texture's memory: no staging copy on our side.
-  void* texels = nullptr;
-  int texturePitch = 0;
-  if (SDL_LockTexture(texture_, nullptr, &texels, &texturePitch) == 0) {
-    const size_t row = size_t(frame.width) * kBytesPerPixel;
-    for (int32_t y = 0; y < frame.height; ++y) {
-      std::memcpy(static_cast<uint8_t*>(texels) + size_t(texturePitch) * size_t(y),
-                  frame.bgra + size_t(frame.pitch) * size_t(y), row);
+  if (changed.left < changed.right && changed.top < changed.bottom) {
+    // The rows go straight into the texture's memory: no staging copy on our side.
+    const SDL_Rect area{changed.left, changed.top, changed.Width(), changed.Height()};
+    const uint8_t* from = frame.bgra + size_t(frame.pitch) * size_t(changed.top) +
+                          size_t(changed.left) * kBytesPerPixel;
+    void* texels = nullptr;
+    int texturePitch = 0;
+    if (SDL_LockTexture(texture_, &area, &texels, &texturePitch) == 0) {
+      const size_t row = size_t(area.w) * kBytesPerPixel;
+      for (int32_t y = 0; y < area.h; ++y) {
+        std::memcpy(static_cast<uint8_t*>(texels) + size_t(texturePitch) * size_t(y),
+                    from + size_t(frame.pitch) * size_t(y), row);
+      }
+      SDL_UnlockTexture(texture_);
+    } else {
+      SDL_UpdateTexture(texture_, &area, from, frame.pitch);
     }
-    SDL_UnlockTexture(texture_);
-  } else {
-    SDL_UpdateTexture(texture_, nullptr, frame.bgra, frame.pitch);
   }
   Redraw();
 }
@@ -214,6 +226,8 @@ bool SdlBackend::OpenWindow(HWND hwnd, const NativeWindowDesc& desc) {
   native.window = window;
   native.renderer = renderer;
   native.sink = std::make_unique<SdlSink>(window, renderer, this);
+  native.clientWidth = desc.width;
+  native.clientHeight = desc.height;
   native.sink->Redraw();
   return true;
 }
@@ -239,6 +253,8 @@ bool SdlBackend::ShowWindow(HWND hwnd, bool show) {
 bool SdlBackend::SetClientSize(HWND hwnd, int32_t width, int32_t height) {
   NativeWindow* native = Find(hwnd);
   if (!native) return false;
+  native->clientWidth = width;
+  native->clientHeight = height;
   SDL_SetWindowSize(native->window, width, height + native->sink->TopInset());
   return true;
 }
@@ -253,12 +269,63 @@ bool SdlBackend::MoveWindow(HWND hwnd, int32_t left, int32_t top) {
 bool SdlBackend::SetFullScreen(HWND hwnd, bool fullScreen) {
   NativeWindow* native = Find(hwnd);
   if (!native) return false;
+  if (native->coversDisplay) {
+    if (!fullScreen) UncoverDisplay(*native);
+    return true;
+  }
+  int x = 0, y = 0, w = 0, h = 0;
+  SDL_GetWindowPosition(native->window, &x, &y);
+  SDL_GetWindowSize(native->window, &w, &h);
+  const Rect windowed{x, y, x + w, y + h};
   // The desktop's own mode: the sink letterboxes the picture into it.
   if (SDL_SetWindowFullscreen(native->window, fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0) {
     std::fprintf(stderr, "brimwold: cannot switch the screen mode: %s\n", SDL_GetError());
     return false;
   }
+  // Only a window manager grants that mode (SDL waits a moment for it, then records the
+  // display's size whatever the window's is): without one the window keeps its size, and then
+  // covers its display itself.
+  const int display = SDL_GetWindowDisplayIndex(native->window);
+  SDL_Rect bounds{};
+  if (fullScreen && display >= 0 && SDL_GetDisplayBounds(display, &bounds) == 0 &&
+      NativeWindowSize(native->window, &w, &h) && (w != bounds.w || h != bounds.h)) {
+    SDL_SetWindowFullscreen(native->window, 0);
+    CoverDisplay(*native, windowed,
+                 Rect{bounds.x, bounds.y, bounds.x + bounds.w, bounds.y + bounds.h});
+  }
   return true;
+}
+
+void SdlBackend::CoverDisplay(NativeWindow& native, const Rect& windowed, const Rect& display) {
+  native.windowed = windowed;
+  native.coversDisplay = true;
+  SDL_SetWindowBordered(native.window, SDL_FALSE);
+  SDL_SetWindowPosition(native.window, display.left, display.top);
+  SDL_SetWindowSize(native.window, display.Width(), display.Height());
+  SDL_RaiseWindow(native.window);
+}
+
+void SdlBackend::UncoverDisplay(NativeWindow& native) {
+  native.coversDisplay = false;
+  SDL_SetWindowBordered(native.window, SDL_TRUE);
+  SDL_SetWindowSize(native.window, native.windowed.Width(), native.windowed.Height());
+  SDL_SetWindowPosition(native.window, native.windowed.left, native.windowed.top);
+}
+
+bool SdlBackend::FillsDisplay(SDL_Window* window) const {
+  if (!IsFullScreen(window)) return false;
+  SDL_Rect bounds{};
+  int w = 0, h = 0;
+  return SDL_GetDisplayBounds(SDL_GetWindowDisplayIndex(window), &bounds) != 0 ||
+         !NativeWindowSize(window, &w, &h) || (w == bounds.w && h == bounds.h);
+}
+
+bool SdlBackend::IsFullScreen(SDL_Window* window) const {
+  if ((SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN_DESKTOP) != 0) return true;
+  for (const auto& [id, native] : windows_) {
+    if (native.window == window) return native.coversDisplay;
+  }
+  return false;
 }
 
 bool SdlBackend::GetWindowPosition(HWND hwnd, int32_t* left, int32_t* top) {
@@ -289,6 +356,14 @@ bool SdlBackend::SetWindowTopmost(HWND hwnd, bool topmost) {
   return true;
 }
 
+bool SdlBackend::SetWindowMaximizable(HWND hwnd, bool maximizable) {
+  NativeWindow* native = Find(hwnd);
+  if (!native) return false;
+  native->maximizable = maximizable;
+  SDL_SetWindowResizable(native->window, maximizable ? SDL_TRUE : SDL_FALSE);
+  return true;
+}
+
 bool SdlBackend::SetTitle(HWND hwnd, std::string_view cp932) {
   NativeWindow* native = Find(hwnd);
   if (!native) return false;
@@ -312,6 +387,18 @@ PresentationSink* SdlBackend::Sink(HWND hwnd) {
   return native ? native->sink.get() : nullptr;
 }
 
+bool SdlBackend::KeyDownNow(int virtualKey) {
+  // SDL learns of keys held before its windows had the focus from the platform as it starts and
+  // as it pumps: the keyboard's state then holds them.
+  SDL_PumpEvents();
+  int count = 0;
+  const Uint8* keys = SDL_GetKeyboardState(&count);
+  for (int scancode = 0; scancode < count; ++scancode) {
+    if (keys[scancode] && KeyCodesOf(scancode).virtualKey == virtualKey) return true;
+  }
+  return false;
+}
+
 uint32_t SdlBackend::KeyState() const {
   uint32_t state = buttonsHeld_;
   SDL_Keymod mods = SDL_GetModState();
@@ -331,6 +418,38 @@ void SdlBackend::DeliverDrop() {
   drop.kind = InputEventKind::kDropFiles;
   drop.files.swap(dropFiles_);
   DeliverInputEvent(dropWindow_, drop);
+}
+
+bool SdlBackend::TranslateWindowEvent(const SDL_Event& event, InputEvent& out) {
+  NativeWindow* native = Find(WindowOf(event.window.windowID));
+  switch (event.window.event) {
+    case SDL_WINDOWEVENT_FOCUS_GAINED:
+    case SDL_WINDOWEVENT_FOCUS_LOST:
+      out.kind = InputEventKind::kActivate;
+      out.active = event.window.event == SDL_WINDOWEVENT_FOCUS_GAINED;
+      return true;
+    case SDL_WINDOWEVENT_EXPOSED:
+    case SDL_WINDOWEVENT_SIZE_CHANGED:
+      if (native) native->sink->Redraw();
+      out.kind = InputEventKind::kPaint;
+      return true;
+    case SDL_WINDOWEVENT_MAXIMIZED:
+      // The maximise box switches the screen mode, as the game's system command says.
+      if (native) SDL_RestoreWindow(native->window);
+      out.kind = InputEventKind::kMaximize;
+      return true;
+    case SDL_WINDOWEVENT_RESIZED:
+      if (native && native->maximizable && !IsFullScreen(native->window)) {
+        SDL_SetWindowSize(native->window, native->clientWidth,
+                          native->clientHeight + native->sink->TopInset());
+      }
+      return false;
+    case SDL_WINDOWEVENT_CLOSE:
+      out.kind = InputEventKind::kClose;
+      return true;
+    default:
+      return false;
+  }
 }
 
 void SdlBackend::Translate(const SDL_Event& event) {
@@ -402,28 +521,9 @@ void SdlBackend::Translate(const SDL_Event& event) {
       DeliverInputEvent(WindowOf(event.wheel.windowID), out);
       return;
     }
-    case SDL_WINDOWEVENT: {
-      HWND hwnd = WindowOf(event.window.windowID);
-      switch (event.window.event) {
-        case SDL_WINDOWEVENT_FOCUS_GAINED:
-        case SDL_WINDOWEVENT_FOCUS_LOST:
-          out.kind = InputEventKind::kActivate;
-          out.active = event.window.event == SDL_WINDOWEVENT_FOCUS_GAINED;
-          break;
-        case SDL_WINDOWEVENT_EXPOSED:
-        case SDL_WINDOWEVENT_SIZE_CHANGED:
-          if (NativeWindow* native = Find(hwnd)) native->sink->Redraw();
-          out.kind = InputEventKind::kPaint;
-          break;
-        case SDL_WINDOWEVENT_CLOSE:
-          out.kind = InputEventKind::kClose;
-          break;
-        default:
-          return;
-      }
-      DeliverInputEvent(hwnd, out);
+    case SDL_WINDOWEVENT:
+      if (TranslateWindowEvent(event, out)) DeliverInputEvent(WindowOf(event.window.windowID), out);
       return;
-    }
     case SDL_DROPBEGIN:
       dropOpen_ = true;
       dropWindow_ = WindowOf(event.drop.windowID);

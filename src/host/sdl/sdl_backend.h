@@ -65,6 +65,10 @@ class SdlBackend final : public Backend {
 
   // Whether SDL's video driver shows anything (not the dummy or offscreen driver).
   static bool HasDisplay();
+  // Whether the window is in full screen: the desktop's own, or covering its display itself.
+  bool IsFullScreen(SDL_Window* window) const;
+  // Full screen, and (where the platform tells a window's real size) as large as its display.
+  bool FillsDisplay(SDL_Window* window) const;
 
   // The SDL id of a window's native window, 0 when unknown (tests address events with it).
   uint32_t SdlWindowId(HWND hwnd) const;
@@ -89,6 +93,7 @@ class SdlBackend final : public Backend {
   bool GetWindowPosition(HWND hwnd, int32_t* left, int32_t* top) override;
   bool MinimizeWindow(HWND hwnd, bool minimize) override;
   bool SetWindowTopmost(HWND hwnd, bool topmost) override;
+  bool SetWindowMaximizable(HWND hwnd, bool maximizable) override;
   bool SetTitle(HWND hwnd, std::string_view cp932) override;
   bool GetClientSize(HWND hwnd, int32_t* width, int32_t* height) override;
   PresentationSink* Sink(HWND hwnd) override;
@@ -100,6 +105,7 @@ class SdlBackend final : public Backend {
   int ShowMessageBox(const MessageBoxRequest& request) override;
   bool ScreenSaverActive() override;
   bool SetScreenSaverActive(bool active) override;
+  bool KeyDownNow(int virtualKey) override;
   void ApplyCursor(const CursorState& state) override;
   void SetTextInput(bool on) override;
   JoystickSource& Joysticks() override;
@@ -110,6 +116,15 @@ class SdlBackend final : public Backend {
     SDL_Window* window = nullptr;
     SDL_Renderer* renderer = nullptr;
     std::unique_ptr<SdlSink> sink;
+    // Full screen that no window manager granted: the window covers its display without a frame,
+    // and goes back to this place and size.
+    bool coversDisplay = false;
+    Rect windowed;
+    // The platform offers maximising only on a window its player may also size: the size the
+    // engine gave it comes back after a drag.
+    bool maximizable = false;
+    int32_t clientWidth = 0;
+    int32_t clientHeight = 0;
   };
 
   explicit SdlBackend(uint32_t wakeEvent);
@@ -121,8 +136,12 @@ class SdlBackend final : public Backend {
   void TrackPointer();
   // Tells the user of the window, detaches its sink and destroys its SDL objects.
   void Dispose(HWND hwnd, NativeWindow& native);
+  static void CoverDisplay(NativeWindow& native, const Rect& windowed, const Rect& display);
+  static void UncoverDisplay(NativeWindow& native);
   uint32_t KeyState() const;
   int32_t TopInsetOf(uint32_t sdlWindowId);
+  // A window event: false when it is not one the engine hears of.
+  bool TranslateWindowEvent(const SDL_Event& event, InputEvent& out);
 
   uint32_t wakeEvent_;
   std::function<bool(const SDL_Event&)> eventFilter_;

@@ -242,6 +242,94 @@ void FillArea(uint8_t* pixels, ptrdiff_t pitch, const DdRect& r, uint32_t value)
   }
 }
 
+// Where the spares of a surface fall behind: a few rectangles, folded into their bounds once there
+// would be more, as copying a little too much is cheaper than keeping count of every piece.
+constexpr size_t kMaxBehind = 8;
+
+int64_t AreaOf(const std::vector<DdRect>& areas) {
+  int64_t sum = 0;
+  for (const DdRect& r : areas) sum += int64_t{r.right - r.left} * (r.bottom - r.top);
+  return sum;
+}
+
+bool Contains(const DdRect& outer, const DdRect& inner) {
+  return outer.left <= inner.left && outer.top <= inner.top && outer.right >= inner.right &&
+         outer.bottom >= inner.bottom;
+}
+
+DdRect Bounds(const DdRect& a, const DdRect& b) {
+  return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+          std::max(a.bottom, b.bottom)};
+}
+
+void AddArea(std::vector<DdRect>* areas, const DdRect& r) {
+  if (r.left >= r.right || r.top >= r.bottom) return;
+  for (const DdRect& kept : *areas) {
+    if (Contains(kept, r)) return;
+  }
+  std::erase_if(*areas, [&](const DdRect& kept) { return Contains(r, kept); });
+  areas->push_back(r);
+  if (areas->size() <= kMaxBehind) return;
+  DdRect all = areas->front();
+  for (const DdRect& kept : *areas) all = Bounds(all, kept);
+  *areas = {all};
+}
+
+// The parts of areas that none of cuts covers.
+std::vector<DdRect> Outside(std::vector<DdRect> areas, std::span<const DdRect> cuts) {
+  for (const DdRect& c : cuts) {
+    std::vector<DdRect> left;
+    for (const DdRect& r : areas) {
+      const DdRect in = Intersect(r, c);
+      if (in.left >= in.right || in.top >= in.bottom) {
+        left.push_back(r);
+        continue;
+      }
+      // Above, below, then beside the cut within its rows.
+      if (r.top < in.top) left.push_back({r.left, r.top, r.right, in.top});
+      if (in.bottom < r.bottom) left.push_back({r.left, in.bottom, r.right, r.bottom});
+      if (r.left < in.left) left.push_back({r.left, in.top, in.left, in.bottom});
+      if (in.right < r.right) left.push_back({in.right, in.top, r.right, in.bottom});
+    }
+    areas = std::move(left);
+  }
+  return areas;
+}
+
+// An empty rectangle for no areas.
+DdRect BoundsOf(std::span<const DdRect> areas) {
+  DdRect all{};
+  for (const DdRect& r : areas) {
+    if (r.left >= r.right || r.top >= r.bottom) continue;
+    all = all.left < all.right ? Bounds(all, r) : r;
+  }
+  return all;
+}
+
+// Rows top..bottom - 1 of two blocks alike in shape, compared over columns left..right - 1.
+struct RowCompare {
+  const uint8_t* a;
+  const uint8_t* b;
+  ptrdiff_t pitch;
+  int bytesPerPixel;
+  bool Same(int y, int left, int right) const {
+    const ptrdiff_t at = ptrdiff_t{y} * pitch + ptrdiff_t{left} * bytesPerPixel;
+    return std::memcmp(a + at, b + at, size_t(right - left) * size_t(bytesPerPixel)) == 0;
+  }
+};
+
+// The rows of each area where the two blocks differ, each area narrowed to its first and last
+// such row; empty when they agree everywhere in the areas.
+std::vector<DdRect> Differences(const RowCompare& rows, const std::vector<DdRect>& areas) {
+  std::vector<DdRect> out;
+  for (DdRect r : areas) {
+    while (r.top < r.bottom && rows.Same(r.top, r.left, r.right)) ++r.top;
+    while (r.bottom > r.top && rows.Same(r.bottom - 1, r.left, r.right)) --r.bottom;
+    AddArea(&out, r);
+  }
+  return out;
+}
+
 // Calls f with the pixel size as a compile-time constant.
 template <typename F>
 void ByPixelSize(int bytes, F f) {
@@ -383,14 +471,89 @@ HResult MemorySurface::CheckUsable() const {
   return kDdOk;
 }
 
-uint8_t* MemorySurface::Writable(bool keep) {
+uint8_t* MemorySurface::Writable(Keep keep) {
   if (pixels_.Sole()) return pixels_.Data();
-  SharedPixels fresh = spare_.Sole() ? std::move(spare_) : SharedPixels::Make(pixels_.Size());
-  if (!fresh) return nullptr;
-  if (keep) std::memcpy(fresh.Data(), pixels_.Data(), pixels_.Size());
-  spare_ = std::move(pixels_);
-  pixels_ = std::move(fresh);
+  // Someone still shows these pixels: the write goes to the spare nobody else holds that is
+  // least behind, or to a new block.
+  auto best = spares_.end();
+  for (auto it = spares_.begin(); it != spares_.end(); ++it) {
+    if (!it->pixels.Sole() || it->pixels.Size() != pixels_.Size()) continue;
+    if (best == spares_.end() || AreaOf(it->behind) < AreaOf(best->behind)) best = it;
+  }
+  Spare next;
+  if (best != spares_.end()) {
+    next = std::move(*best);
+    spares_.erase(best);
+  } else {
+    next.pixels = SharedPixels::Make(pixels_.Size());
+    if (!next.pixels) return nullptr;
+    next.behind = {DdRect{0, 0, width_, height_}};
+  }
+  if (keep == Keep::kAll) CopyAreas(next.pixels.Data(), pixels_.Data(), next.behind);
+  if (keep == Keep::kUnwritten) {
+    unwrittenBehind_ = std::move(next.behind);
+    unwrittenFrom_ = pixels_;
+  }
+  // The pixels left behind match the new ones until the write lands.
+  constexpr size_t kMaxSpares = 2;
+  if (spares_.size() == kMaxSpares) spares_.erase(spares_.begin());
+  spares_.push_back(Spare{std::move(pixels_), {}});
+  pixels_ = std::move(next.pixels);
   return pixels_.Data();
+}
+
+void MemorySurface::CopyAreas(uint8_t* to, const uint8_t* from,
+                              std::span<const DdRect> areas) const {
+  const size_t bytesPerPixel = size_t(BytesPerPixel());
+  for (const DdRect& r : areas) {
+    for (int y = r.top; y < r.bottom; ++y) {
+      const ptrdiff_t at = ptrdiff_t{y} * pitch_ + ptrdiff_t{r.left} * BytesPerPixel();
+      std::memcpy(to + at, from + at, size_t(r.right - r.left) * bytesPerPixel);
+    }
+  }
+}
+
+void MemorySurface::Wrote(std::span<const DdRect> areas) {
+  const DdRect whole{0, 0, width_, height_};
+  if (unwrittenFrom_) {
+    CopyAreas(pixels_.Data(), unwrittenFrom_.Data(), Outside(unwrittenBehind_, areas));
+    unwrittenBehind_.clear();
+    unwrittenFrom_.Reset();
+  }
+  for (Spare& spare : spares_) {
+    for (const DdRect& r : areas) AddArea(&spare.behind, Intersect(r, whole));
+  }
+}
+
+void MemorySurface::WroteAll() {
+  const DdRect whole{0, 0, width_, height_};
+  Wrote({&whole, 1});
+}
+
+void MemorySurface::Take(MemorySurface* src) {
+  const DdRect whole{0, 0, width_, height_};
+  spares_.clear();
+  if (pixels_.Data() == src->pixels_.Data()) {
+    if (sink_) sink_->HandOverSame();
+    return;
+  }
+  // Where the held pixels may differ from the new ones is known when they are one of the
+  // source's spares; the rows that really differ are what the window must be shown.
+  std::vector<DdRect> changed = {whole};
+  for (Spare& spare : src->spares_) {
+    if (spare.pixels.Data() != pixels_.Data()) continue;
+    changed =
+        Differences({pixels_.Data(), src->pixels_.Data(), pitch_, BytesPerPixel()}, spare.behind);
+    spare.behind = changed;
+    break;
+  }
+  if (changed.empty()) {
+    // The same picture: the source may go on writing its pixels in place.
+    if (sink_) sink_->HandOverSame();
+    return;
+  }
+  pixels_ = src->pixels_;
+  Present(BoundsOf(changed));
 }
 
 HResult MemorySurface::Blt(const DdRect* dest, uint32_t flags, const DdBltFx* fx) {
@@ -446,12 +609,12 @@ HResult MemorySurface::Blt(const DdRect* dest, MemorySurface* src, const DdRect*
   const DdRect all{0, 0, width_, height_};
   if (whole && src && src != this && SameRect(d, all) && SameRect(s, all) &&
       src->width_ == width_ && src->height_ == height_ && src->pitch_ == pitch_) {
-    pixels_ = src->pixels_;
-    Present();
+    Take(src);
     return kDdOk;
   }
-  uint8_t* pixels = Writable(!whole);
+  uint8_t* pixels = Writable(whole ? Keep::kNothing : Keep::kAll);
   if (!pixels) return kDdErrGeneric;
+  std::vector<DdRect> written;
   ByPixelSize(BytesPerPixel(), [&](auto bytes) {
     for (const DdRect& clip : clips) {
       const DdRect r = Intersect(d, clip);
@@ -461,9 +624,11 @@ HResult MemorySurface::Blt(const DdRect* dest, MemorySurface* src, const DdRect*
       } else {
         FillArea<bytes()>(pixels, pitch_, r, fx->fillColor);
       }
+      written.push_back(r);
     }
   });
-  Present();
+  Wrote(written);
+  Present(BoundsOf(written));
   return kDdOk;
 }
 
@@ -492,7 +657,7 @@ HResult MemorySurface::Lock(DdSurfaceDesc* out) {
   if (lost_) return kDdErrSurfaceLost;
   if (!out) return kDdErrInvalidParams;
   if (locked_) return kDdErrSurfaceBusy;
-  uint8_t* pixels = Writable(true);
+  uint8_t* pixels = Writable(Keep::kAll);
   if (!pixels) return kDdErrGeneric;
   locked_ = true;
   out->width = uint32_t(width_);
@@ -518,9 +683,15 @@ HResult MemorySurface::GetSurfaceDesc(DdSurfaceDesc* out) const {
 }
 
 HResult MemorySurface::Unlock() {
+  const DdRect whole{0, 0, width_, height_};
+  return Unlock({&whole, 1});
+}
+
+HResult MemorySurface::Unlock(std::span<const DdRect> written) {
   if (!locked_ || dc_) return kDdErrNotLocked;
   locked_ = false;
-  Present();
+  Wrote(written);
+  Present(BoundsOf(written));
   return kDdOk;
 }
 
@@ -544,11 +715,11 @@ HResult MemorySurface::SetClipper(MemoryClipper* clipper) {
   return kDdOk;
 }
 
-HResult MemorySurface::GetDC(MemoryDc** out) {
+HResult MemorySurface::GetDC(MemoryDc** out, DcUse use) {
   if (!out) return kDdErrInvalidParams;
   if (dc_) return kDdErrDcAlreadyCreated;
   if (HResult hr = CheckUsable(); hr != kDdOk) return hr;
-  uint8_t* pixels = Writable(true);
+  uint8_t* pixels = Writable(use == kDcOverwrites ? Keep::kUnwritten : Keep::kAll);
   if (!pixels) return kDdErrGeneric;
   auto section = DibSection::Over(pixels, width_, height_, int(format_.rgbBitCount));
   if (!section || section->Pitch() != pitch_) return kDdErrGeneric;
@@ -563,11 +734,17 @@ HResult MemorySurface::GetDC(MemoryDc** out) {
 }
 
 HResult MemorySurface::ReleaseDC(MemoryDc* dc) {
+  const DdRect whole{0, 0, width_, height_};
+  return ReleaseDC(dc, {&whole, 1});
+}
+
+HResult MemorySurface::ReleaseDC(MemoryDc* dc, std::span<const DdRect> written) {
   if (!dc_ || dc != dc_.get()) return kDdErrNoDc;
   dc_.reset();
   dcSection_.reset();
   locked_ = false;
-  Present();
+  Wrote(written);
+  Present(BoundsOf(written));
   return kDdOk;
 }
 
@@ -588,15 +765,19 @@ HResult MemorySurface::Flip(uint32_t) {
     backBuffers_[i]->pixels_ = std::move(backBuffers_[i + 1]->pixels_);
   }
   backBuffers_.back()->pixels_ = std::move(old);
+  // Each surface of the chain holds other pixels now: its spares may differ anywhere.
+  WroteAll();
+  for (const auto& back : backBuffers_) back->WroteAll();
   Present();
   return kDdOk;
 }
 
 HResult MemorySurface::Restore() {
   if (lost_) {
-    uint8_t* pixels = Writable(false);
+    uint8_t* pixels = Writable(Keep::kNothing);
     if (!pixels) return kDdErrGeneric;
     std::memset(pixels, 0, size_t(pitch_) * size_t(height_));
+    WroteAll();
   }
   lost_ = false;
   for (const auto& back : backBuffers_) back->Restore();
@@ -622,13 +803,22 @@ bool MemorySurface::PresentsLinear() const {
 }
 
 void MemorySurface::Present() {
+  Present(DdRect{0, 0, width_, height_});
+}
+
+void MemorySurface::Present(const DdRect& damage) {
   if (!sink_) return;
+  if (damage.left >= damage.right || damage.top >= damage.bottom) {
+    sink_->HandOverSame();
+    return;
+  }
   const ScaleFilter filter = linear_ ? ScaleFilter::kLinear : ScaleFilter::kNearest;
   const bool bgra = format_.rgbBitCount == 32 && format_.rBitMask == 0xFF0000 &&
                     format_.gBitMask == 0xFF00 && format_.bBitMask == 0xFF;
   if (bgra) {
     // Shared, not copied: the next change is written elsewhere while the sink holds these.
-    sink_->HandOver(pixels_, width_, height_, int32_t(pitch_), filter);
+    sink_->HandOver(pixels_, width_, height_, int32_t(pitch_), filter,
+                    Rect{damage.left, damage.top, damage.right, damage.bottom});
     return;
   }
   // Other depths become BGRA here, so the window only ever sees one layout.

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "host/messages.h"
@@ -128,6 +129,11 @@ class MemoryClipper {
   bool hasList_ = false;
 };
 
+// How drawing through a surface's device context treats what the surface held: read and drawn
+// over, or only written (copies into it), so that what the drawing leaves alone is all the surface
+// must carry over from before.
+enum DcUse { kDcReadsAndWrites, kDcOverwrites };
+
 class MemorySurface {
  public:
   ~MemorySurface();
@@ -149,6 +155,9 @@ class MemorySurface {
   HResult BltFast(int x, int y, MemorySurface* src, const DdRect* srcRect, uint32_t flags);
   HResult Lock(DdSurfaceDesc* out);
   HResult Unlock();
+  // The same, where the caller wrote only inside written since the lock: what changed is known,
+  // so that the next frame and the window need copy only that.
+  HResult Unlock(std::span<const DdRect> written);
   // Size, pitch, format and the capabilities the surface was made with; no pixel pointer.
   HResult GetSurfaceDesc(DdSurfaceDesc* out) const;
   void SetCaps(uint32_t caps, uint32_t caps2) { caps_ = caps, caps2_ = caps2; }
@@ -159,8 +168,10 @@ class MemorySurface {
   MemoryClipper* GetClipper() const { return clipper_; }
 
   // A device context over the pixels; drawing through it lands in the surface at ReleaseDC.
-  HResult GetDC(MemoryDc** out);
+  HResult GetDC(MemoryDc** out, DcUse use = kDcReadsAndWrites);
   HResult ReleaseDC(MemoryDc* dc);
+  // The drawing through the context stayed inside written.
+  HResult ReleaseDC(MemoryDc* dc, std::span<const DdRect> written);
 
   // The first back buffer of a flip chain (owned by the front), or null.
   MemorySurface* GetAttachedSurface() const;
@@ -193,16 +204,40 @@ class MemorySurface {
  private:
   MemorySurface() = default;
 
+  // A block this surface wrote before, kept to write into again once nobody else holds it, so
+  // that presenting frame after frame needs no new memory; behind holds where it may differ from
+  // the current pixels, which is all that must be copied to bring it up to date.
+  struct Spare {
+    SharedPixels pixels;
+    std::vector<DdRect> behind;
+  };
+
+  // What a write keeps of the pixels: nothing (it writes them all), all of them, or all it does
+  // not write (it never reads what was there, and says at Wrote what it wrote).
+  enum class Keep { kNothing, kAll, kUnwritten };
+
   HResult CheckUsable() const;
-  // The pixels to write, made this surface's own first when a sink still holds them (with their
-  // content when keep is set); null when memory runs out.
-  uint8_t* Writable(bool keep);
+  // The pixels to write, made this surface's own first when another holder still has them;
+  // null when memory runs out. The writer then says where it wrote, through Wrote.
+  uint8_t* Writable(Keep keep);
+  void Wrote(std::span<const DdRect> areas);
+  void WroteAll();
+  // Rows of areas from one block of this surface's shape to another.
+  void CopyAreas(uint8_t* to, const uint8_t* from, std::span<const DdRect> areas) const;
+  // A whole frame 1:1 from src: its pixels are shared, not copied. Unless they show the same
+  // picture as those held now: then the surface keeps its own and the window is not shown it
+  // again.
+  void Take(MemorySurface* src);
+  // Hands the pixels to the sink; damage bounds what changed since the last frame handed over.
   void Present();
+  void Present(const DdRect& damage);
 
   SharedPixels pixels_;
-  // A block a sink held when this surface last had to write elsewhere; written again once the
-  // sink lets go of it, so that presenting frame after frame needs no new memory.
-  SharedPixels spare_;
+  std::vector<Spare> spares_;
+  // For a write that keeps what it does not write: where the pixels still lag, and the pixels
+  // that hold it.
+  std::vector<DdRect> unwrittenBehind_;
+  SharedPixels unwrittenFrom_;
   int width_ = 0;
   int height_ = 0;
   ptrdiff_t pitch_ = 0;

@@ -231,7 +231,8 @@ BW_ROW(22) {
   return 0;
 }
 BW_ROW(23) {
-  o.SetMessageWindowPlace(a.Int(0), a.Int(1), a.Int(2), a.Int(3), a.Int(4), a.Int(5));
+  // The frame's style and opacity act only when given.
+  o.SetMessageWindowPlace(a.Int(0), a.Int(1), a.Int(2), a.Int(3, -1), a.Int(4, -1), a.Int(5));
   return 0;
 }
 BW_ROW(24) {
@@ -458,7 +459,7 @@ BW_ROW(68) {
       a, a.Flag(1), [&] { return o.WaitScreenEffect(slot, a.Flag(1)); }, stop);
 }
 BW_ROW(69) {
-  o.LoadBackgroundAnime(a.Text(0), a.Int(1), a.Byte(2));
+  o.LoadBackgroundAnime(a.Text(0), a.Int(1), 0, a.Byte(2));
   return 0;
 }
 BW_ROW(70) {
@@ -466,7 +467,7 @@ BW_ROW(70) {
   return 0;
 }
 BW_ROW(71) {
-  o.LoadBackgroundAnime(std::nullopt, 0, a.Byte(0));
+  o.LoadBackgroundAnime(std::nullopt, 0, 0, a.Byte(0));
   return 0;
 }
 BW_ROW(72) {

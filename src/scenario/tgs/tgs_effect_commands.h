@@ -40,6 +40,7 @@ constexpr int32_t kSlotRefusesArgs = 2;
 constexpr int32_t kRuleNotLoaded = -1;
 constexpr int32_t kBadTransitionIndex = -1;
 constexpr int32_t kWindowNotReady = 2;
+constexpr int32_t kPartsBadCharacter = 3;  // a standing picture's parts: no character 0-6
 
 struct TgsScreenSlot {
   std::array<int32_t, 7> words{};  // 0 kind, 1-6 what the rebuild needs

@@ -145,6 +145,8 @@ TgsFrame::TgsFrame(ScriptEngine* host, ScriptFileSource* files, TgsFrameHost* fr
   SetOperations(this);
   SetFrameStep([this] { return host_ ? host_->FrameTurn() : 0; });
   buttons_.fill(1);
+  // The words as the main script set them now: a later 794 is for the next frame.
+  if (host_) std::copy_n(App().config.begin(), config_.size(), config_.begin());
   recordScratch_ = Memory().Allocate(kCallRecordScratch);
   TgsSceneLinks links;
   links.host = host_ ? host_->SceneHost() : nullptr;
@@ -188,6 +190,7 @@ int TgsFrame::BeginRun(bool resume) {
     speaker_.clear(), shownName_.clear(), voiceName_.clear(), pendingVoice_.clear();
     disabled_.fill(0);
     placeAlignment_ = 0, placeX_ = 400, placeY_ = 561;
+    styleGiven_ = 0;
     windowShown_ = false;
     historyOn_ = true;
     Text().clear();
@@ -199,21 +202,30 @@ int TgsFrame::BeginRun(bool resume) {
     // The windows are new: they take the user's look and the saved font before the rebuild.
     H().SetMessageLook(S());
     ShowFont();
+    ApplyWindowFrame();
     if (RebuildPending() && RebuildScene() < 0) return -1;
   }
+  H().SetHitAreaEnabled(true);
+  // The buttons were hidden: where the pointer is decides again.
+  pointerLow_.reset();
   return 0;
 }
 
 int TgsFrame::End() {
   if (!setUp_) return 0;
   RestoreCursor();
+  scene_->EndPendingTransition();
   EndWindowTasks();
   EndWindowAnimation();
   H().SetWindowVisible(false);
   H().ShowChoiceList(false);
+  H().SetHitAreaEnabled(true);
   H().ShowButtons(false);
   choices_.clear();
+  choicesPending_ = false;
   windowShown_ = false;
+  // Nothing of the scene outlives its scenario: effects, pictures, quakes and the rule.
+  scene_->EndScene();
   UnloadAll();
   history_.Clear();
   choiceSerial_.reset();
@@ -227,9 +239,10 @@ bool TgsFrame::RestoreCursor() {
   return true;
 }
 
-void TgsFrame::ApplyTextConfig(bool /*window*/, bool font, bool history, bool onlyWhenChanged,
+void TgsFrame::ApplyTextConfig(bool window, bool font, bool history, bool onlyWhenChanged,
                                bool clear) {
   if (onlyWhenChanged && !App().textSettingsChanged) return;
+  if (window) ApplyWindowFrame();
   if (history) {
     const uint32_t pages = S().historyCapacity;
     const int32_t capacity = pages == 0 ? 0 : static_cast<int32_t>(std::min(pages, 0xFFFFu) + 1);
@@ -242,6 +255,13 @@ void TgsFrame::ApplyTextConfig(bool /*window*/, bool font, bool history, bool on
     ShowFont();
   }
   if (clear) App().textSettingsChanged = 0;
+}
+
+// The placement record's style and opacity where a script gave them, else the user's.
+void TgsFrame::ApplyWindowFrame() {
+  const int kind = (styleGiven_ & kStyleGiven) ? frameStyle_ : S().drawTextFrame;
+  const uint8_t alpha = (styleGiven_ & kOpacityGiven) ? frameOpacity_ : S().frameAlpha;
+  H().SetWindowFrame(kind, S().frameColor, alpha);
 }
 
 int TgsFrame::GetMessageSummary(std::string& out) const {

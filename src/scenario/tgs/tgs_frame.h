@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "common/global.h"
+#include "platform/timed_task.h"
 #include "scenario/message/text_history_log.h"
 #include "scenario/tgs/tgs_crossfade.h"
 #include "scenario/tgs/tgs_frame_base.h"
@@ -67,7 +68,14 @@ constexpr int kDispatchLoaded = 6;
 constexpr int kDispatchTitle = 7;
 
 constexpr int kTgsButtonCount = 10;
+// The message window's placement: which of its frame's looks a script gave.
+constexpr uint8_t kStyleGiven = 1;
+constexpr uint8_t kOpacityGiven = 2;
 constexpr uint32_t kChoiceFadeMs = 400;
+// The pointer's move onto a choice list as it appears.
+constexpr uint32_t kChoicePointerMs = 140;
+// Path tasks of sprites in a layer's upper list: a choice taken ends them.
+constexpr uint32_t kChoicePathTaskKind = kTaskKindSpriteMovePath + 1;
 
 // Parses "DATA/BG.TXT": plain numbers, "[name k]" sections stored as -k and "*" repeating the
 // section's marker; the list ends with 0. 0 or a kBgTable* code.
@@ -220,7 +228,8 @@ class TgsFrame : public TgsFrameBase, public TgsSceneOperations {
   // Renders the shown page into the host's canvas so that the last picture stays: 0, or 1 when
   // there is nothing to render into.
   int RenderSceneToHost();
-  const std::string& SceneLabel() const { return sceneLabel_; }
+  // The scene's name that saves carry as their title: built-in 18's text.
+  const std::string& SceneLabel() const { return speaker_; }
 
   // TgsOperations: sound.
   TgsSound& Sound() { return sound_; }
@@ -260,6 +269,7 @@ class TgsFrame : public TgsFrameBase, public TgsSceneOperations {
   // With the hide setting the buttons follow the pointer: shown while it is low on the screen.
   void FollowPointer();
   void ResetFont();
+  void ApplyWindowFrame();
   void ShowFont();  // hands the font state to the host's message renderer
   void RestartAutoTimer() {
     autoStart_ = H().Clock();
@@ -268,11 +278,16 @@ class TgsFrame : public TgsFrameBase, public TgsSceneOperations {
     return window <= 0;
   }
   int Caption(const std::string& cp932);
+  // The choice taken: its read bit, the others faded out, the index written, the buttons; 0, or
+  // -1 when the application quits during the fade.
+  int ChooseChoice(int chosen, bool skipBefore, bool snapshot);
   int DispatchCommand(int command, int slot);
   int QuickSaveCommand(int slot);
   int QuickLoadCommand(int slot);
   int AskYesNo(const std::string& text);
   void MarkCurrentRead();
+  // While a loaded game resumes, the text collected again is the one the restore shows: it goes.
+  void DropRestoredText();
   // Whether the settings indicator at configuration word word is raised (checked guest read).
   bool TakeIndicator(size_t word);
   TgsCrossFade CrossFades();
@@ -282,6 +297,8 @@ class TgsFrame : public TgsFrameBase, public TgsSceneOperations {
 
   TgsFrameHost* host_;
   bool setUp_ = false;
+  // Native 794's words 0-5 as they were when the frame was made.
+  std::array<int32_t, 6> config_{};
   std::vector<int32_t> backgrounds_;
   TgsFontState font_;
   std::function<bool(std::string_view)> installed_;
@@ -315,7 +332,7 @@ class TgsFrame : public TgsFrameBase, public TgsSceneOperations {
   uint8_t pageCounter_ = 1;
   bool cursorHidden_ = false;
   bool buttonsHidden_ = false;
-  bool pointerLow_ = false;
+  std::optional<bool> pointerLow_;  // as last seen; none: the next look decides
   bool historyOn_ = true;
   uint32_t autoStart_ = 0;
   std::array<int, kTgsButtonCount> buttons_{};
@@ -337,11 +354,10 @@ class TgsFrame : public TgsFrameBase, public TgsSceneOperations {
   std::unique_ptr<TgsSceneBlock> loadedScene_;  // the loaded block until the rebuild
   std::array<uint8_t, 4> sceneSwitches_{};
   int32_t currentWindow_ = 0;
-  uint8_t styleGiven_ = 0;
-  uint8_t windowByte51_ = 0;
-  int32_t frameStyle_ = 0;
+  uint8_t styleGiven_ = 0;    // kStyleGiven, kOpacityGiven
+  uint8_t frameOpacity_ = 0;  // the window's frame opacity, where a script gave it
+  int32_t frameStyle_ = 0;    // the window's frame kind, where a script gave it
   std::array<uint8_t, 48> windowTransform_{};
-  std::string sceneLabel_;
   TextHistoryLog history_;
   std::optional<uint32_t> choiceSerial_;  // the history's entry of the choices shown
 };

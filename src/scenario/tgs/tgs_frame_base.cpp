@@ -299,6 +299,8 @@ int TgsFrameBase::LoadTgsScript(const std::string& name, bool ontoStack) {
   int r = files_ ? TgsScript::Load(memory_, *files_, FolderPath(name) + ".TOB", name, script)
                  : kTobNotFound;
   if (r == kTobNotFound) return kTgsLoadNotFound;
+  // The magic is judged before the table: a bad file is bad whether it is listed or not.
+  if (r != kTobDone) return r == kTobBadFile ? kTgsLoadBadFile : kTgsLoadNotFound;
   int32_t index = -1;
   if (!table_.empty()) {
     std::string key = sjis::ToUpper(name);
@@ -307,7 +309,6 @@ int TgsFrameBase::LoadTgsScript(const std::string& name, bool ontoStack) {
     }
     if (index < 0) return kTgsLoadNotListed;
   }
-  if (r != kTobDone) return r == kTobBadFile ? kTgsLoadBadFile : kTgsLoadNotFound;
   script->SetFlagIndex(index);
   (ontoStack ? stack_ : resident_).push_back(std::move(script));
   return 0;

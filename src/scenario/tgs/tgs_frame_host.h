@@ -86,6 +86,9 @@ struct TgsUserSettings {
   uint8_t menuRow = 5;        // the system menu's button the pointer starts on
   bool noMenuFade = false;    // the system menu opens and closes without its fade
   bool fadeOutOnQuit = true;  // a quit from the system menu fades the scene and music out
+  uint8_t drawTextFrame = 1;  // the frame of the message window: its kind, colour and opacity
+  uint32_t frameColor = 0x106EA8;
+  uint8_t frameAlpha = 140;
 };
 
 // The fonts and colours of the two message renderers (faces CP932, empty: the renderer's own).
@@ -159,6 +162,15 @@ class TgsPresentation {
   virtual int ViewDrawRuby(std::string_view /*ruby*/) { return kTgsViewNotBuilt; }
   // The message window's display object, which its face animation moves; null until it is made.
   virtual Sprite* WindowSprite() { return nullptr; }
+  // The hit area over the whole screen, which keeps the pointer from what lies under the windows.
+  virtual void SetHitAreaEnabled(bool /*enabled*/) {}
+  // The frame of the message window and the choice list: the background kind (0 the plain
+  // picture, 1 the frame over the colour), its colour 0xRRGGBB and opacity.
+  virtual void SetWindowFrame(int /*kind*/, uint32_t /*rgb*/, uint8_t /*alpha*/) {}
+  // The page shown is laid out again, whole, with the renderers as they are now.
+  virtual void RelayoutPage() {}
+  // Where the pointer goes to take the shown list's first choice that can be taken.
+  virtual bool ChoicePoint(int32_t& /*x*/, int32_t& /*y*/) const { return false; }
 };
 
 class TgsFrameHost : public TgsPresentation {
@@ -183,6 +195,12 @@ class TgsFrameHost : public TgsPresentation {
   virtual bool KeyDown(int /*code*/) { return false; }
   virtual bool SkipModifierDown() { return false; }
   virtual bool PointerLow() { return false; }  // in the screen's lowest 23 lines
+  // Moves the pointer to (x, y) of the screen over ms; false when it does not move (the
+  // application's switch is off, or the pointer rests in the screen's corner).
+  virtual bool StartPointerMove(int32_t /*x*/, int32_t /*y*/, uint32_t /*ms*/) { return false; }
+  virtual bool PointerMoving() { return false; }
+  // Removes the timed tasks of that kind from the application's general timer service.
+  virtual void RemoveTasks(uint32_t /*kind*/) {}
 
   // Sound: the voice on channel 6 answers the speaking picture's index among characterIds, the
   // character ids of the shown character pictures (-1 none; below -1 nothing played).
@@ -220,6 +238,8 @@ class TgsFrameHost : public TgsPresentation {
   virtual bool QuickLoad(int /*slot*/) { return false; }
   virtual bool SlotText(int /*slot*/, std::string& /*text*/) { return false; }
   virtual bool AutoSave() { return false; }
+  // Keeps the game as it stands now to go back to (the previous choice); false when it cannot.
+  virtual bool TakeSnapshot() { return false; }
   // Whether the save data keeps a snapshot to go back to the previous choice.
   virtual bool SnapshotKept() { return false; }
 

@@ -172,6 +172,14 @@ inline Outcome TgsInstruction::Fragment(bool expression, int32_t* value) {
   const uint64_t listsAt = at_;
   at_ += area;
   const uint32_t code = script_.CodeStart() + static_cast<uint32_t>(bytecodeAt);
+  if (record_) {
+    // The bytecode runs as it stands each time: what a decoded step keeps leaves it out.
+    if (record_->bodyCount < TgsDecodedStep::kMaxBodies) {
+      record_->bodies[record_->bodyCount] = {static_cast<uint32_t>(bytecodeAt),
+                                             static_cast<uint32_t>(bytecodeAt + length)};
+    }
+    ++record_->bodyCount;
+  }
   if (linked == 0) {
     ByteReader lists(code_ + listsAt, area);
     if (!TgsLinkBytecode(f_.memory_, lists, code, length, expression)) return Outcome::kMalformed;

@@ -143,9 +143,19 @@ int TgsFrame::CommitMessageText() {
   return 0;
 }
 
+void TgsFrame::DropRestoredText() {
+  Text().clear();
+  shownName_.clear();
+  voiceName_.clear();
+  SetCollectingText(false);
+}
+
 int32_t TgsFrame::MessageWait() {
   bool withVoice = showing_;
-  if (!restoring_) {
+  if (restoring_) {
+    // The restore shows this message already: what the script collected again goes.
+    DropRestoredText();
+  } else {
     if (pageChanged_ && !rebuilding_ && GetRevealTime() == 0) FinishBothViews();
     withVoice = CommitMessageText() == 0;
   }
@@ -175,7 +185,7 @@ bool TgsFrame::SkipKeysCount() {
 
 void TgsFrame::FollowPointer() {
   const bool low = H().PointerLow();
-  if (low == pointerLow_) return;
+  if (pointerLow_ == low) return;
   pointerLow_ = low;
   if (S().hideButtonsUnlessLow && !buttonsHidden_) H().ShowButtons(low);
 }
@@ -301,7 +311,10 @@ int TgsFrame::ShowMessage(int waitMode, bool withVoice) {
 // Choices.
 
 int32_t TgsFrame::ShowChoices(std::span<const std::string_view> choices, int32_t firstBit) {
-  if (!Text().empty()) {
+  if (restoring_) {
+    DropRestoredText();
+    if (int r = ShowMessage(0, true); r != 0) return r;
+  } else if (!Text().empty()) {
     CommitMessageText();
     if (int r = ShowMessage(0, true); r != 0) return r;
   } else {
@@ -342,51 +355,71 @@ int TgsFrame::SelectChoice() {
   systemSkip_ = false;
   SetButtonState(5, 0);
   SetButtonState(6, 0);
+  if (history_.Count() > 1) SetButtonState(7, 1);
   H().ShowChoiceList(true);
-  if (!buttonsHidden_) H().ShowButtons(true);
+  if (!buttonsHidden_ && !S().hideButtonsUnlessLow) H().ShowButtons(true);
+  if (int32_t x = 0, y = 0; H().ChoicePoint(x, y) && H().StartPointerMove(x, y, kChoicePointerMs)) {
+    while (H().PointerMoving()) {
+      if (!Turn()) return -1;
+    }
+  }
+  bool snapshot = false;
   if (restoring_) {
     restoring_ = false;
-  } else if (buttons_[3] != 0 && S().saveBeforeChoice) {
-    H().AutoSave();  // save data is not built: its failure leaves the choice as it is
+  } else {
+    // A failed save or snapshot leaves the choice as it is: the player still chooses.
+    if (buttons_[3] != 0 && S().saveBeforeChoice) H().AutoSave();
+    if (S().keepBackToChoice) snapshot = H().TakeSnapshot();
   }
+  // The list takes the pointer now, not the window's hit area.
+  H().SetHitAreaEnabled(false);
   for (;;) {
     if (!Turn()) return -1;
+    FollowPointer();
     const int event = H().TakePointerEvent();
     if (event >= 20 && static_cast<size_t>(event - 20) < choices_.size()) {
       const int chosen = event - 20;
       if (!choices_[chosen].enabled) continue;
-      if (S().acceptSoundAtChoice) H().PlaySystemSound(kTgsSoundAccept);
-      if (TgsReadFlagRecord* record = CurrentRecord()) {
-        const int64_t bit = int64_t{choiceFirstBit_} + chosen;
-        if (bit >= 0 && bit <= UINT32_MAX) record->secondSet.Set(bit, true);
-      }
-      choices_[chosen].taken = true;
-      H().FadeOtherChoices(chosen);
-      while (H().ChoiceFadesRunning()) {
-        if (!Turn()) return -1;
-      }
-      if (App().config[0] != 0) H().WriteGuestWord(static_cast<uint32_t>(App().config[0]), chosen);
-      if (choiceSerial_) history_.SetChosenIndex(*choiceSerial_, chosen);
-      choiceSerial_.reset();
-      if (S().stopVoice) H().StopVoice();
-      if (skipBefore && S().keepSkipAfterChoice) {
-        systemSkip_ = true;
-        SetButtonState(5, 2);
-      } else {
-        SetButtonState(5, 1);
-      }
-      SetButtonState(6, autoPlay_ ? 2 : 1);
-      H().ShowChoiceList(false);
-      choices_.clear();
-      choicesPending_ = false;
-      ApplyTextConfig(false, false, true, true, true);
-      MarkCurrentRead();
+      if (ChooseChoice(chosen, skipBefore, snapshot) != 0) return -1;
       return 0;
     }
     const int d = DispatchInput(event < 20 ? event : -1);
     if ((d == 1 && exitCode_) || d > 4) return exitCode_;
     if (d < -1) return -1;
   }
+}
+
+int TgsFrame::ChooseChoice(int chosen, bool skipBefore, bool snapshot) {
+  if (S().acceptSoundAtChoice) H().PlaySystemSound(kTgsSoundAccept);
+  if (TgsReadFlagRecord* record = CurrentRecord()) {
+    const int64_t bit = int64_t{choiceFirstBit_} + chosen;
+    if (bit >= 0 && bit <= UINT32_MAX) record->secondSet.Set(bit, true);
+  }
+  choices_[chosen].taken = true;
+  H().FadeOtherChoices(chosen);
+  while (H().ChoiceFadesRunning()) {
+    if (!Turn()) return -1;
+  }
+  H().RemoveTasks(kChoicePathTaskKind);
+  if (S().keepBackToChoice && snapshot) SetButtonState(2, 1);
+  if (config_[0] != 0) H().WriteGuestWord(static_cast<uint32_t>(config_[0]), chosen);
+  if (choiceSerial_) history_.SetChosenIndex(*choiceSerial_, chosen);
+  choiceSerial_.reset();
+  if (S().stopVoice) H().StopVoice();
+  if (skipBefore && S().keepSkipAfterChoice) {
+    systemSkip_ = true;
+    SetButtonState(5, 2);
+  } else {
+    SetButtonState(5, 1);
+  }
+  SetButtonState(6, autoPlay_ ? 2 : 1);
+  H().ShowChoiceList(false);
+  choices_.clear();
+  choicesPending_ = false;
+  H().SetHitAreaEnabled(true);
+  ApplyTextConfig(false, false, true, true, true);
+  MarkCurrentRead();
+  return 0;
 }
 
 // The system buttons, their keys and actions.
@@ -402,6 +435,11 @@ int TgsFrame::AskYesNo(const std::string& text) {
 }
 
 int TgsFrame::DispatchInput(int button) {
+  // A game chosen in the menu bar's load dialog: the run ends, and the step native loads it.
+  if (App().loadedGame != 0 && App().pendingWindowRequest == 0) {
+    exitCode_ = 2;
+    return kDispatchLoaded;
+  }
   int slot = 0;
   if (button < 0) {
     if (App().fullScreenMenuMode == 2 && S().hideWindowForMenu) return DispatchCommand(9, 0);
@@ -530,8 +568,13 @@ int TgsFrame::DispatchCommand(int command, int slot) {
       const bool fonts = TakeIndicator(4), window = TakeIndicator(5);
       if (fonts) ApplyTextConfig(false, true, false, false, false);
       if (window) ApplyTextConfig(true, false, false, false, false);
-      if ((fonts || window) && readOnlySkip != S().systemSkipReadOnly) {
-        SetButtonState(5, !S().systemSkipReadOnly || messageRead_ ? 1 : 0);
+      if (fonts || window) {
+        // What is on the screen takes the new look at once: the page and the choices.
+        H().RelayoutPage();
+        if (choicesPending_ && !choices_.empty()) H().ShowChoiceList(true);
+        if (readOnlySkip != S().systemSkipReadOnly) {
+          SetButtonState(5, !S().systemSkipReadOnly || messageRead_ ? 1 : 0);
+        }
       }
       return kDispatchRan;
     }
@@ -569,7 +612,7 @@ int TgsFrame::DispatchCommand(int command, int slot) {
 }
 
 bool TgsFrame::TakeIndicator(size_t word) {
-  const int32_t address = App().config[word];
+  const int32_t address = config_[word];
   int32_t value = 0;
   if (address == 0 || !H().ReadGuestWord(static_cast<uint32_t>(address), value)) return false;
   return value != 0;
@@ -634,6 +677,8 @@ int32_t TgsFrame::WaitTimeSkippable(int32_t ms, bool click) {
 }
 
 int32_t TgsFrame::WaitTimeFixed(int32_t ms) {
+  // A wait that may not be skipped ends the skipping too, as a click would.
+  StopSkipping();
   return WaitTime(static_cast<uint32_t>(std::max(ms, 0)));
 }
 
@@ -643,8 +688,8 @@ int32_t TgsFrame::SelectMessageWindow(int32_t window) {
   return window == 0 ? 0 : kBadWindow;
 }
 
-int32_t TgsFrame::SetMessageWindowPlace(int32_t alignment, int32_t x, int32_t y, int32_t /*style*/,
-                                        int32_t /*frame*/, int32_t window) {
+int32_t TgsFrame::SetMessageWindowPlace(int32_t alignment, int32_t x, int32_t y, int32_t style,
+                                        int32_t frame, int32_t window) {
   if (!AcceptWindowArgument(window)) return kBadWindow;
   if (alignment >= 0) {
     placeAlignment_ = alignment;
@@ -652,7 +697,19 @@ int32_t TgsFrame::SetMessageWindowPlace(int32_t alignment, int32_t x, int32_t y,
     placeX_ = x < 0 ? alignedX : x;
     placeY_ = y < 0 ? 561 : y;
   }
-  if (!restoring_) H().PlaceWindow(placeAlignment_, placeX_, placeY_);
+  // The frame's kind and opacity where given; the user's settings fill in the rest.
+  if (style >= 0) {
+    styleGiven_ |= kStyleGiven;
+    frameStyle_ = style;
+  }
+  if (frame >= 0) {
+    styleGiven_ |= kOpacityGiven;
+    frameOpacity_ = static_cast<uint8_t>(std::min(frame, 255));
+  }
+  if (!restoring_) {
+    H().PlaceWindow(placeAlignment_, placeX_, placeY_);
+    if (style >= 0 || frame >= 0) ApplyWindowFrame();
+  }
   return 0;
 }
 

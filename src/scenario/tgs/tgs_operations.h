@@ -75,8 +75,8 @@ using TgsText = std::optional<std::string_view>;
     (x, y, zoom, page))                                                                          \
   X(RotateBackground, (int32_t angle, TgsText scale, int32_t x, int32_t y, uint8_t page),        \
     (angle, scale, x, y, page))                                                                  \
-  X(LoadBackgroundAnime, (TgsText name, int32_t startFrame, uint8_t page),                       \
-    (name, startFrame, page))                                                                    \
+  X(LoadBackgroundAnime, (TgsText name, int32_t startFrame, uint32_t argument, uint8_t page),    \
+    (name, startFrame, argument, page))                                                          \
   X(LoadBackgroundMovie, (TgsText name, uint8_t page, uint8_t flag), (name, page, flag))         \
   X(ControlBackgroundAnime, (uint8_t page, int32_t op), (page, op))                              \
   X(WaitBackgroundAnime, (uint8_t page), (page))                                                 \

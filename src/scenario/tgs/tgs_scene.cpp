@@ -112,7 +112,9 @@ CompositionLayer* TgsPageLayer::GetCompositionLayer() const {
 
 int TgsPageLayer::StartTransition(FilterEffect* transition, uint8_t a, bool b, bool notify) {
   if (!layer_) return kAttachNoComposition;
-  return layer_->AttachSource(transition, a, b, notify);
+  const int r = layer_->AttachSource(transition, a, b, notify);
+  if (r == 0) ++started_;
+  return r;
 }
 
 bool TgsPageLayer::InTransition() const {
@@ -208,6 +210,37 @@ TgsScene::~TgsScene() {
     for (int i = 0; i < kTgsSpriteSlots; ++i) ClearSlot(page, i);
     if (CompositionLayer* c = Composition(page)) c->SetBackgroundImage(nullptr, 0, 0, true);
   }
+}
+
+void TgsScene::EndScene() {
+  EndPendingTransition();
+  for (int slot = 0; slot < kTgsScreenSlots; ++slot) StopScreenEffect(slot, 1, 0);
+  ReleaseEffect(&windowEffect_);
+  for (int page = 0; page < 2; ++page) {
+    const uint8_t p = static_cast<uint8_t>(page);
+    if (Background(page).captured) CaptureBackground(false, p, false);
+    LoadBackgroundAnime(std::nullopt, 0, 0, p);
+    ReleaseQuake(p);
+    ClearSprites(p, -1);
+    LoadBackground(std::nullopt, p);
+  }
+  rule_.Release();
+  ruleNumber_ = -1;
+  // The picture kept from the scene's last moment stays on the shown page, alone; one kept
+  // before is let go of only once the page no longer shows it.
+  CompositionLayer* c = Composition(0);
+  if (c) c->SetBackgroundColor(0, true);
+  if (c && keepLast_) {
+    c->SetBackgroundImage(&lastPicture_, 0, 0, true);
+  } else {
+    lastPicture_.Release();
+  }
+  keepLast_ = false;
+}
+
+bool TgsScene::KeepLastPicture(const ImageSurface& picture) {
+  keepLast_ = lastPicture_.CopyFrom(&picture, kCopyLikeSource) == 0;
+  return keepLast_;
 }
 
 CompositionLayer* TgsScene::Composition(int page) const {
@@ -493,7 +526,8 @@ int32_t TgsScene::RotateBackground(int32_t angle, TgsText scale, int32_t x, int3
   return r > 0 ? 1 : 0;
 }
 
-int32_t TgsScene::LoadBackgroundAnime(TgsText name, int32_t startFrame, uint8_t page) {
+int32_t TgsScene::LoadBackgroundAnime(TgsText name, int32_t startFrame, uint32_t argument,
+                                      uint8_t page) {
   const int p = P(page);
   if (name && name->size() > kTgsNameMax) return kSceneAnimeFailed;
   TgsBackgroundRecord& bg = Background(p);
@@ -508,7 +542,7 @@ int32_t TgsScene::LoadBackgroundAnime(TgsText name, int32_t startFrame, uint8_t 
   bg.animData = data;
   const int r =
       CreateEffectByKeyword(&bg.animEffect, "bg_anime", LayerOf(p),
-                            {Word(data.get()), Word("ANIME"), std::max(startFrame, 0), 0});
+                            {Word(data.get()), Word("ANIME"), std::max(startFrame, 0), argument});
   return r == 0 ? 0 : kEffectSetUpFailed;
 }
 

@@ -157,6 +157,8 @@ class TgsPageLayer {
   CompositionLayer* GetCompositionLayer() const;
   // Attaches the transition (a: the exchange mode, b: apply on finish); 0 or the layer's code.
   int StartTransition(FilterEffect* transition, uint8_t a, bool b, bool notify);
+  // How many transitions have started on the page: each new one counts, wherever it lies.
+  uint32_t TransitionsStarted() const { return started_; }
   bool InTransition() const;
   // Finishes at once, applying as the start asked.
   void FinishTransition();
@@ -169,6 +171,7 @@ class TgsPageLayer {
  private:
   SurfaceLayer* layer_ = nullptr;
   int32_t value_ = 0;
+  uint32_t started_ = 0;
 };
 
 // What the scene reads of the frame.
@@ -197,6 +200,14 @@ class TgsScene {
 #define BW_TGS_SCENE_DECLARE(name, params, args) int32_t name params;
   BW_TGS_SCENE_OPERATIONS(BW_TGS_SCENE_DECLARE)
 #undef BW_TGS_SCENE_DECLARE
+
+  // Ends everything the scene shows on both pages: the pending transition, the screen-effect
+  // slots, captures, backgrounds and their animations, quakes and sprites; the rule picture goes.
+  // A picture kept by KeepLastPicture stays on the shown page.
+  void EndScene();
+  // A copy of picture that the next EndScene leaves on the shown page; false when it cannot be
+  // made.
+  bool KeepLastPicture(const ImageSurface& picture);
 
   TgsBackgroundRecord& Background(int page) {
     return *backgrounds_[page ? 1 : 0];
@@ -367,6 +378,8 @@ class TgsScene {
   bool quakeRecorded_ = false;
   ImageSurface rule_;
   int32_t ruleNumber_ = -1;
+  ImageSurface lastPicture_;  // the scene's last moment, shown after the scene ended
+  bool keepLast_ = false;
   bool ruleFlipH_ = false;
   bool ruleFlipV_ = false;
   bool forceImmediate_ = false;            // the sprite path's end state asked for directly

@@ -273,7 +273,7 @@ void WriteSceneBlock(const TgsSceneBlock& b, std::vector<uint8_t>& out) {
   w.u8(b.alignment);
   w.u8(b.shown);
   w.u8(b.styleGiven);
-  w.u8(b.windowByte51);
+  w.u8(b.frameOpacity);
   w.i32le(b.frameStyle);
   for (const TgsScreenSlot& s : b.slots) {
     for (int32_t v : s.words) w.i32le(v);
@@ -327,7 +327,7 @@ int ReadSceneBlock(ByteReader& cursor, TgsSceneBlock& b) {
   r.U8(b.alignment);
   r.U8(b.shown);
   r.U8(b.styleGiven);
-  r.U8(b.windowByte51);
+  r.U8(b.frameOpacity);
   r.I32(b.frameStyle);
   for (TgsScreenSlot& s : b.slots) {
     for (int32_t& v : s.words) r.I32(v);
@@ -495,7 +495,8 @@ class TgsFrameRebuild : public TgsRebuildTarget {
       if (saved.animFrame < 0) {
         scene_.LoadBackgroundMovie(std::string_view(saved.animName), page, 1);
       } else {
-        scene_.LoadBackgroundAnime(std::string_view(saved.animName), saved.animFrame, page);
+        scene_.LoadBackgroundAnime(std::string_view(saved.animName), saved.animFrame, saved.animArg,
+                                   page);
       }
       bg.animArg = saved.animArg;
     } else if (saved.name.empty()) {
@@ -648,7 +649,7 @@ int TgsFrame::CaptureScene(TgsSceneBlock& b, bool withHistory) {
   b.alignment = static_cast<uint8_t>(placeAlignment_);
   b.shown = windowShown_ ? 1 : 0;
   b.styleGiven = styleGiven_;
-  b.windowByte51 = windowByte51_;
+  b.frameOpacity = frameOpacity_;
   b.frameStyle = frameStyle_;
   for (int i = 0; i < kTgsScreenSlots; ++i) {
     b.slots[i].words = scene.ScreenSlot(i).words;
@@ -669,8 +670,12 @@ int TgsFrame::CaptureScene(TgsSceneBlock& b, bool withHistory) {
     const uint32_t last = n ? history_.GetEntry(n - 1)->serial : 0;
     if (history_.Save(b.history, first, last) != 0) return kSceneSaveHistoryFailed;
   }
+  // A channel that no longer loops (stopped, faded out, unloaded) does not come back.
   b.replay = sound_.ReplayRecords();
-  b.label = sceneLabel_;
+  for (int i = 0; i < kTgsEffectChannels; ++i) {
+    if (!sound_.Looping(kTgsFirstEffectChannel + i)) b.replay[size_t(i)] = {};
+  }
+  b.label = speaker_;
   b.tail = {};
   if (choicesPending_ && !choices_.empty()) {
     b.tail.listValue = static_cast<uint32_t>(choiceFirstBit_);
@@ -753,7 +758,7 @@ void TgsFrame::ApplyScene(const TgsSceneBlock& b) {
   placeAlignment_ = b.alignment;
   windowShown_ = b.shown != 0;
   styleGiven_ = b.styleGiven;
-  windowByte51_ = b.windowByte51;
+  frameOpacity_ = b.frameOpacity;
   frameStyle_ = b.frameStyle;
   for (int i = 0; i < kTgsScreenSlots; ++i) {
     scene.ScreenSlot(i).words = b.slots[i].words;
@@ -766,7 +771,7 @@ void TgsFrame::ApplyScene(const TgsSceneBlock& b) {
   }
   windowTransform_ = b.transform;
   sound_.SetReplayRecords(b.replay);
-  sceneLabel_ = b.label;
+  speaker_ = b.label;
   choices_.clear();
   choicesPending_ = false;
   for (const TgsSavedChoice& c : b.tail.choices) {
@@ -785,7 +790,14 @@ int TgsFrame::RenderSceneToHost() {
   CompositionLayer* layer = screen ? screen->GetCompositionLayer() : nullptr;
   ImageSurface* own = screen ? screen->GetImage() : nullptr;
   if (!layer || !own) return 1;
-  return layer->RenderTo(own, kRenderTagDiffers, kNoSceneTag, true) == 0 ? 0 : 1;
+  // The scene alone: the windows are going with the frame's end.
+  H().SetWindowVisible(false);
+  H().ShowChoiceList(false);
+  H().ShowButtons(false);
+  if (layer->RenderTo(own, kRenderTagDiffers, kNoSceneTag, true) != 0) return 1;
+  // The end tears the scene down: the picture stays as the shown page's background.
+  scene_->KeepLastPicture(*own);
+  return 0;
 }
 
 int TgsFrame::RebuildScene() {

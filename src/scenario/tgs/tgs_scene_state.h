@@ -66,7 +66,7 @@ struct TgsSceneBlock {
   uint8_t alignment = 0;
   uint8_t shown = 0;
   uint8_t styleGiven = 0;
-  uint8_t windowByte51 = 0;
+  uint8_t frameOpacity = 0;
   int32_t frameStyle = 0;
   std::array<TgsScreenSlot, kTgsScreenSlots> slots;
   std::array<TgsBackgroundRecord, 2> backgrounds;

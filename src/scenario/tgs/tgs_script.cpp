@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "common/byte_reader.h"
-#include "common/sjis.h"
 #include "script/guest_memory.h"
 #include "script/script_file_source.h"
 
@@ -12,13 +11,11 @@ namespace bw {
 
 namespace {
 
-// Names compare with ASCII letters case-blind. The hash is coarser still: it drops bit 0x20 of
-// every byte, so names that compare equal always hash alike, and it takes eight bytes a step.
-constexpr uint64_t kFoldMask = 0xDFDFDFDFDFDFDFDFull;
+// Names compare byte for byte; the hash takes eight bytes a step.
 constexpr uint64_t kHashMultiplier = 0x9E3779B97F4A7C15ull;
 constexpr uint64_t kOnes = 0x0101010101010101ull;
 uint64_t HashMix(uint64_t h, uint64_t w) {
-  h = (h ^ (w & kFoldMask)) * kHashMultiplier;
+  h = (h ^ w) * kHashMultiplier;
   return h ^ (h >> 29);
 }
 uint32_t HashEnd(uint64_t h, size_t length) {
@@ -160,7 +157,7 @@ void TgsScript::IndexLabel(uint32_t hash, uint32_t index) {
       ++labelCount_;
       return;
     }
-    if (slot.hash == hash && sjis::EqualsNoCase(LabelName(labels_[slot.label - 1]), name))
+    if (slot.hash == hash && LabelName(labels_[slot.label - 1]) == name)
       return;  // the first of a name wins
   }
 }
@@ -176,8 +173,27 @@ int32_t TgsScript::FindLabel(const char* label) const {
     if (slot.label == 0) return -1;
     if (slot.hash != h) continue;
     const Label& found = labels_[slot.label - 1];
-    if (sjis::EqualsNoCase(LabelName(found), name)) return static_cast<int32_t>(found.offset);
+    if (LabelName(found) == name) return static_cast<int32_t>(found.offset);
   }
+}
+
+uint64_t TgsScript::Fingerprint(const TgsDecodedStep& step) const {
+  uint64_t h = 0;
+  uint32_t from = step.position;
+  auto mix = [&](uint32_t to) {
+    if (to > codeSize_ || to < from) to = from;  // a step read again will say what is wrong
+    for (; to - from >= 8; from += 8) h = HashMix(h, Le64(code_ + from));
+    uint64_t tail = 0;
+    for (uint32_t k = 0; from + k < to; ++k) tail |= uint64_t{code_[from + k]} << (8 * k);
+    h = HashMix(h, tail);
+    from = to;
+  };
+  for (size_t i = 0; i < step.bodyCount; ++i) {
+    mix(step.bodies[i][0]);
+    from = std::max(from, step.bodies[i][1]);
+  }
+  mix(step.next);
+  return h;
 }
 
 int32_t TgsScript::GetMessageOffset(uint32_t i) const {

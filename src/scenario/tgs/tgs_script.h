@@ -35,6 +35,7 @@ struct TgsDecodedOperand {
 };
 struct TgsDecodedStep {
   static constexpr uint32_t kEmpty = 0xFFFFFFFF;
+  static constexpr size_t kMaxBodies = 2;
   uint32_t position = kEmpty;  // of the "["
   uint32_t next = 0;           // behind a statement; a jump's end
   bool statement = false;
@@ -42,6 +43,11 @@ struct TgsDecodedStep {
   bool hasTarget = false;       // the jump has its slot
   TgsDecodedOperand condition;  // a statement's code is condition.a
   TgsDecodedOperand target;
+  // The bytecode the step runs as it stands, [from, to) of the code, in order: its fingerprint
+  // leaves them out, since main-script code rewrites its own operands.
+  std::array<std::array<uint32_t, 2>, kMaxBodies> bodies{};
+  uint8_t bodyCount = 0;
+  uint64_t fingerprint = 0;  // of the rest of its bytes, as they were read
 };
 
 class TgsScript {
@@ -66,21 +72,25 @@ class TgsScript {
   // The code as host bytes (the block never moves while the script lives).
   const uint8_t* Code() const { return code_; }
 
-  // The label's code offset; -1 when absent, 0 for a null label. Names compare with ASCII
-  // letters case-blind (never a trail byte); the first of a name wins.
+  // The label's code offset; -1 when absent, 0 for a null label. Names compare byte for byte;
+  // the first of a name wins.
   int32_t FindLabel(const char* label) const;
   // Entry i of the message table; -1 when i is not below the count.
   int32_t GetMessageOffset(uint32_t i) const;
   uint32_t MessageCount() const { return messageCount_; }
 
   // The decoded step at position, or null. The cache is direct-mapped: a step may be replaced by
-  // another whose position maps to the same entry. Scenario code is not rewritten after it was
-  // linked, so a step read once stays right for the script's life.
+  // another whose position maps to the same entry. Main-script code run by the scenario may write
+  // anywhere in the scenario's bytes: a step whose bytes changed since it was read is read again.
   const TgsDecodedStep* FindDecoded(uint32_t position) const {
     const TgsDecodedStep& d = decoded_[DecodedIndex(position)];
-    return d.position == position ? &d : nullptr;
+    return d.position == position && Fingerprint(d) == d.fingerprint ? &d : nullptr;
   }
-  void KeepDecoded(const TgsDecodedStep& step) { decoded_[DecodedIndex(step.position)] = step; }
+  void KeepDecoded(TgsDecodedStep step) {
+    if (step.bodyCount > TgsDecodedStep::kMaxBodies) return;
+    step.fingerprint = Fingerprint(step);
+    decoded_[DecodedIndex(step.position)] = step;
+  }
   // Counts the scripts released so far: a step that ran foreign code keeps what it decoded only
   // when no script went meanwhile, as its own may have been the one.
   static uint32_t Releases() { return releases_.load(std::memory_order_relaxed); }
@@ -101,6 +111,8 @@ class TgsScript {
     uint32_t hash;
     uint32_t label;  // 1 + the label's number; 0 empty
   };
+  // The hash of a decoded step's bytes, its bodies left out.
+  uint64_t Fingerprint(const TgsDecodedStep& step) const;
   // A label's name, as long as it was at load: scripts may rewrite the block since.
   std::string_view LabelName(const Label& label) const;
   // Adds label number index unless its name is there already.

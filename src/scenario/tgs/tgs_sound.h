@@ -82,8 +82,11 @@ class TgsSound {
   const std::array<TgsReplayRecord, kTgsEffectChannels>& ReplayRecords() const {
     return replay_;
   }
+  // Loaded records: their channels loop, as when they were saved.
   void SetReplayRecords(const std::array<TgsReplayRecord, kTgsEffectChannels>& records) {
     replay_ = records;
+    for (size_t i = 0; i < records.size(); ++i)
+      SetLooping(kTgsFirstEffectChannel + int32_t(i), !records[i].name.empty());
   }
   bool Looping(int32_t channel) const {
     return channel >= 0 && channel < kTgsLoopingChannels && looping_[channel] != 0;

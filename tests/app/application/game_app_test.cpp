@@ -55,6 +55,24 @@ TEST_F(GameRun, RunsMainToItsEndAndSavesTheSettingsInTheRebasedFolder) {
   EXPECT_EQ(app.GetSaveFolder().back(), '\\');
 }
 
+// The settings written between saves (the rings' counters) and at the end: a write that fails
+// is told each time, and the run ends with the status that says its settings were not saved.
+TEST_F(GameRun, SettingsThatCannotBeWrittenAreToldAndTheRunSaysSo) {
+  WriteGame(kLoopForever);
+  GameApp app;
+  ASSERT_TRUE(Start(app));
+  std::filesystem::remove(dir.path() / "SAVEDATA/APP_CFG.DAT");
+  dir.WriteFile("SAVEDATA/APP_CFG.DAT/inside", "a folder took its place");
+  MessageTexts();
+  SaveSettings ring = app.SaveSettingsSource()->GetSaveSettings();
+  ring.nextQuickSlot = 6;
+  app.SaveSettingsSource()->SetSaveSettings(ring, true);
+  EXPECT_EQ(MessageTexts(), std::vector<std::string>{"アプリケーション設定ファイルの保存に失敗"});
+  app.AppShutdown(0);
+  EXPECT_EQ(MessageTexts(), std::vector<std::string>{"アプリケーション設定ファイルの保存に失敗"});
+  EXPECT_EQ(app.ExitStatus(), kExitSettingsNotSaved);
+}
+
 // A game torn down without its shut-down (a failed test, an exception) closes its windows with
 // none of its handlers called on the half-destroyed object (the sanitizer would report it).
 TEST_F(GameRun, AStartedGameDestroyedWithoutItsShutDownCallsNoHandlerOfIts) {

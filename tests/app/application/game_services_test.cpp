@@ -4,10 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "app/application/game_app.h"
 #include "effects/transitions/wipe_transitions.h"
 #include "graphics/surface/image_surface.h"
+#include "graphics/surface/pixel_library.h"
+#include "graphics/surface/sprite.h"
 #include "input/input_binding_table.h"
 #include "lib/config/config_writers.h"
 #include "sound/movie_control.h"
@@ -68,6 +71,58 @@ TEST_F(ServicesRun, TheApplicationPublishesMoviesAndWipesForItsLifetime) {
   app.reset();
   EXPECT_EQ(Global<WipeTransitions>::Get(), nullptr);
   EXPECT_EQ(GetMovieLibrary(MovieLibraryKind::kWindow), nullptr);
+}
+
+// The pixel library follows the game folder: a file of its name that cannot load as a shared
+// object has the built-in table stand in, a same-shaped shared object is loaded, and without the
+// file the game runs without one: sprites refuse their pictures, the library's own operations
+// answer "no library" and an alpha blit clears the target's alpha.
+TEST_F(ServicesRun, TheGameFoldersPixelLibraryIsPublishedOnlyWhenTheFolderShipsOne) {
+  WriteGame("l:\n wait\n jmp l\n");
+  namespace fs = std::filesystem;
+  fs::remove(dir.path() / "tvpgl.dll");
+  struct Shipped {
+    const char* what;
+    std::function<void()> ship;
+    int libOpLevel;  // 2: no library; 3: the routine is not in the table
+    uint32_t alphaAfterBlit;
+    int sprite;
+  };
+  const Shipped cases[] = {
+      {"none", [] {}, ImageSurface::kOpBadFormat, 0, kSpriteNoLibrary},
+      {"the game's Windows module",
+       [&] { dir.WriteFile("TVPGL.DLL", std::string("MZ\x90\0\3\0\0\0", 8)); }, 3, 0x80, 0},
+  };
+  for (const Shipped& c : cases) {
+    SCOPED_TRACE(c.what);
+    c.ship();
+    auto app = std::make_unique<GameApp>();
+    ASSERT_TRUE(Start(*app));
+    EXPECT_EQ(GetPixelLibrary(), c.libOpLevel == 3 ? &BuiltInPixelLibrary() : nullptr);
+    ImageSurface target, source;
+    ASSERT_EQ(target.Create(4, 4, 32, 0) | source.Create(4, 4, 32, 0), 0);
+    target.Fill(0x80102030, nullptr);
+    source.Fill(0x80FFFFFF, nullptr);
+    EXPECT_EQ(target.LibOpLevel(1, 5, 0, nullptr), c.libOpLevel);
+    ASSERT_EQ(target.AlphaBlit(&source, 0, 0, nullptr, false), 0);
+    EXPECT_EQ(target.GetRowPointer(0)[3], c.alphaAfterBlit);
+    Sprite sprite;
+    EXPECT_EQ(sprite.SetImage(&source, nullptr, 0, 0), c.sprite);
+    app->AppShutdown(0);
+    app.reset();
+    EXPECT_EQ(GetPixelLibrary(), nullptr) << "given back with the application";
+  }
+#ifdef BW_TEST_PIXEL_LIBRARY_DIR
+  fs::remove(dir.path() / "TVPGL.DLL");
+  fs::copy_file(fs::path(BW_TEST_PIXEL_LIBRARY_DIR) / "tvpgl.dll", dir.path() / "tvpgl.dll");
+  auto app = std::make_unique<GameApp>();
+  ASSERT_TRUE(Start(*app));
+  ASSERT_NE(GetPixelLibrary(), nullptr);
+  EXPECT_NE(GetPixelLibrary()->GetModule(), nullptr) << "the folder's own shared object";
+  app->AppShutdown(0);
+  app.reset();
+  EXPECT_EQ(GetPixelLibrary(), nullptr);
+#endif
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include "app/application/game_app.h"
+#include "app/application/started_game.h"
 #include "app/dialogs/settings_sheet.h"
+#include "graphics/device/display_manager.h"
 #include "gui/image_list_part.h"
 #include "gui/message_text_widget.h"
 #include "input/input_binding_table.h"
@@ -97,6 +99,7 @@ TEST_F(SettingsApply, WithoutAFrameTheScriptsWindowAndChoiceListTakeTheFrameLook
 
 TEST_F(SettingsApply, EachCharactersSwitchAndVolumeReachTheVoicesOnOk) {
   ScriptHost& host = *app.GetScriptHost();
+  app.GetUserConfig().voiceOn = 1;
   VoiceTable& voices = host.GetVoices();
   voices.prefix = "OGG";
   voices.characters.resize(2);
@@ -112,6 +115,96 @@ TEST_F(SettingsApply, EachCharactersSwitchAndVolumeReachTheVoicesOnOk) {
   SoundChannelManager& channels = *host.SoundChannels();
   EXPECT_EQ(channels.PlayVoiceByName(0, "SORA001", 0, nullptr), kVoiceSwitchedOff);
   EXPECT_NE(channels.PlayVoiceByName(0, "MINA001", 0, nullptr), kVoiceSwitchedOff);
+
+  // The voice switch, which the page shows but cannot change, is the game's to set.
+  app.GetUserConfig().voiceOn = 0;
+  dialogs.scripted.QueueAnswer(test::Steps("page:3;1"));
+  ASSERT_EQ(app.ShowSettingsSheet(), kSettingsSheetOk);
+  EXPECT_EQ(channels.PlayVoiceByName(0, "MINA001", 0, nullptr), kVoiceSwitchedOff);
+}
+
+// The text page offers the faces the game's font list holds.
+TEST_F(SettingsApply, TheFontListIsTheGamesOwn) {
+  std::vector<std::string> faces;
+  const FontList& fonts = app.GetFontList();
+  for (int i = 0; i < fonts.Count(); ++i) {
+    const std::string face = fonts.Get(i)->lfFaceName;
+    if (std::find(faces.begin(), faces.end(), face) == faces.end()) faces.push_back(face);
+  }
+  ASSERT_GE(faces.size(), 2u) << "the installed Japanese faces";
+  dialogs.scripted.QueueAnswer(
+      test::Steps("page:2;item:1121:" + std::to_string(faces.size() - 1) + ";1"));
+  ASSERT_EQ(app.ShowSettingsSheet(), kSettingsSheetOk);
+  EXPECT_EQ(app.GetUserConfig().FontFaceName(), faces.back());
+}
+
+// The window page's drawing options as the next switch presents with them, on a game with a
+// screen canvas: the drawing method when the screen is enlarged (texture or DirectDraw), the
+// same in a window, the texture's size, the filter, the copy and the full screen's top place.
+class DisplayOptions : public test::StartedGame {
+ protected:
+  // A wide desktop: full screen enlarges the 4:3 canvas between bars.
+  DisplayOptions() {
+    config.engine.canvas = 1;
+    backend.SetDesktop({1280, 720, 32, {{{0, 0, 1280, 720}, {0, 0, 1280, 690}}}});
+  }
+
+  struct Presented {
+    int backend = -1;
+    int32_t textureWidth = 0;
+    bool linear = false;
+    bool topmost = false;
+  };
+  Presented InFullScreen() {
+    Presented shown;
+    EXPECT_EQ(app->SwitchScreenMode(kSavedScreenFull, 32, kSwitchUnforced), kSwitchDone);
+    const DisplayManager& display = app->GetDisplayManager();
+    shown.backend = display.GetBackend();
+    if (display.GetPresentationTexture())
+      shown.textureWidth = display.GetPresentationTexture()->Width();
+    shown.linear = display.GetPrimary() && display.GetPrimary()->PresentsLinear();
+    shown.topmost = (app->MainWindow().GetExStyle() & WS_EX_TOPMOST) != 0;
+    EXPECT_EQ(app->SwitchScreenMode(kSavedScreenWindow, 0, kSwitchUnforced), kSwitchDone);
+    return shown;
+  }
+};
+
+TEST_F(DisplayOptions, TheWindowPageDecidesHowTheNextSwitchPresents) {
+  Start();
+  const DisplayManager& display = app->GetDisplayManager();
+  Presented shown = InFullScreen();
+  EXPECT_EQ(std::tuple(shown.backend, shown.topmost), std::tuple(kBackendDirectDraw, true))
+      << "as the engine starts: DirectDraw enlarges";
+  EXPECT_EQ(display.GetBackend(), kBackendGdi) << "a window shows the canvas as it is";
+
+  dialogs.scripted.QueueAnswer(
+      test::Steps("page:6;item:1083:2;check:1185:0;check:1186:0;check:1187:0;check:1182:0;1"));
+  ASSERT_EQ(app->ShowSettingsSheet(), kSettingsSheetOk);
+  EXPECT_FALSE(display.CopyThroughDc());
+  shown = InFullScreen();
+  EXPECT_EQ(std::tuple(shown.backend, shown.textureWidth, shown.linear, shown.topmost),
+            std::tuple(kBackendDirect3D, 640, false, false));
+  EXPECT_EQ(display.GetBackend(), kBackendGdi) << "the method changes only when enlarged";
+
+  dialogs.scripted.QueueAnswer(test::Steps("page:6;check:1184:1;check:1185:1;check:1186:1;1"));
+  ASSERT_EQ(app->ShowSettingsSheet(), kSettingsSheetOk);
+  ASSERT_EQ(app->SwitchScreenMode(kSavedScreenWindow, 0, kSwitchForced), kSwitchDone);
+  EXPECT_EQ(display.GetBackend(), kBackendDirect3D) << "and now in a window too";
+  EXPECT_EQ(display.GetPresentationTexture()->Width(), 1024) << "a power of two";
+  EXPECT_TRUE(display.GetPrimary()->PresentsLinear());
+}
+
+// The system page's screen mode switches at once, as the menu's command does, whatever the
+// sheet's end; the radio shows the mode that came of it.
+TEST_F(SettingsApply, TheScreenModeRadioSwitchesAtOnce) {
+  ASSERT_EQ(app.Config().display.screenMode, kSavedScreenWindow);
+  dialogs.scripted.QueueAnswer(test::Steps("page:0;radio:1080:1;2"));
+  app.ShowSettingsSheet();
+  EXPECT_EQ(app.Config().display.screenMode, kSavedScreenFull);
+  EXPECT_EQ(Dialogs().back().controls.at(1080).value, 1);
+  dialogs.scripted.QueueAnswer(test::Steps("page:0;radio:1080:0;1"));
+  app.ShowSettingsSheet();
+  EXPECT_EQ(app.Config().display.screenMode, kSavedScreenWindow);
 }
 
 TEST_F(SettingsApply, ARunningFrameForbidsSavingThroughItsWord) {

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include "app/application/game_app.h"
 #include "effects/display_effect.h"
@@ -151,6 +152,41 @@ TEST_F(MenuCommands, TheScreenModeTogglesAndAFailedMonitorChoiceKeepsTheWindow) 
   app.SetMenuItemEnabled(4, false);
   Command(app, kCmdScreenMode);
   EXPECT_EQ(saved.screenMode, kSavedScreenWindow) << "the permission is off";
+  app.AppShutdown(0);
+}
+
+// The screen-mode permission shows the maximise box, on the platform's window too, from any
+// thread; the player's maximise there is the screen-mode switch, and a window comes back without
+// the box unless the scripts keep it.
+TEST_F(MenuCommands, TheScreenModePermissionShowsTheMaximiseBoxThatSwitchesTheMode) {
+  WriteGame(kLoopForever);
+  GameApp app;
+  ASSERT_TRUE(Start(app));
+  const host::HWND main = app.MainWindow().GetHandle();
+  auto boxShown = [&] {
+    const bool style = (app.MainWindow().GetStyle() & WS_MAXIMIZEBOX) != 0;
+    EXPECT_EQ(backend.Window(main)->maximizable, style) << "the platform's window follows";
+    return style;
+  };
+  ASSERT_TRUE(boxShown()) << "every game's style has it, and the window is made with it";
+  app.SetMenuItemEnabled(4, false);
+  EXPECT_FALSE(boxShown());
+  std::thread([&] { app.SetMenuItemEnabled(4, true); }).join();
+  app.PumpMessages(true);
+  EXPECT_TRUE(boxShown()) << "set on the window's thread";
+
+  host::InputEvent maximise;
+  maximise.kind = host::InputEventKind::kMaximize;
+  backend.QueueEvent(maximise);
+  app.PumpMessages(true);
+  EXPECT_EQ(app.Config().display.screenMode, kSavedScreenFull);
+  Command(app, kCmdScreenMode);
+  ASSERT_EQ(app.Config().display.screenMode, kSavedScreenWindow);
+  EXPECT_FALSE(boxShown()) << "taken away on the way back";
+  app.SetWindowFeature(0, 1);
+  Command(app, kCmdScreenMode);
+  Command(app, kCmdScreenMode);
+  EXPECT_TRUE(boxShown()) << "kept by the scripts' choice";
   app.AppShutdown(0);
 }
 

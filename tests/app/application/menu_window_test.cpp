@@ -3,9 +3,12 @@
 // commands and movie requests.
 #include "app/application/started_game.h"
 #include "host/input/key_state.h"
+#include "host/input_event.h"
 
 namespace bw {
 namespace {
+
+constexpr uint8_t kVkReturn = 0x0D;
 
 class MenuWindow : public test::StartedGame {
  protected:
@@ -18,7 +21,33 @@ class MenuWindow : public test::StartedGame {
            host::IsWindowVisible(app->GetMenuWindow().GetHandle());
   }
   void AltUp() { Send(host::WM_SYSKEYUP, host::VK_MENU); }
+  // The key goes down or up as the backend delivers it, and the pump takes it (accelerators too).
+  void Key(uint8_t virtualKey, bool down, bool altHeld) {
+    host::InputEvent key;
+    key.kind = down ? host::InputEventKind::kKeyDown : host::InputEventKind::kKeyUp;
+    key.virtualKey = virtualKey;
+    key.altDown = altHeld;
+    host::DeliverInputEvent(main(), key);
+    app->PumpMessages(true);
+  }
 };
+
+// Alt+Enter switches the screen (here it only reaches the game as its command) and its Alt, let
+// go in full screen, leaves the menu closed; Alt alone opens it.
+TEST_F(MenuWindow, AltOpensItOnlyWhenNoOtherKeyWentDownWithIt) {
+  record.acceleratorsId = 102;
+  StartInFullScreen();
+  Key(host::VK_MENU, true, true);
+  Key(kVkReturn, true, true);
+  Key(kVkReturn, false, true);
+  Key(host::VK_MENU, false, true);
+  ASSERT_EQ(app->commands.size(), 1u);
+  EXPECT_EQ(app->commands[0].id, kCmdScreenMode);
+  EXPECT_FALSE(app->MenuOpen() || MenuShown()) << "the menu stayed open after Alt+Enter";
+  Key(host::VK_MENU, true, true);
+  Key(host::VK_MENU, false, true);
+  EXPECT_TRUE(app->MenuOpen() && MenuShown());
+}
 
 TEST_F(MenuWindow, AltOpensItOverThePictureWithTheGamesMenu) {
   StartInFullScreen();

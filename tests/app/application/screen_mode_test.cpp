@@ -36,7 +36,9 @@ TEST_F(ScreenMode, FullScreenAndBackMoveTheMenuAndTheStylesAndKeepThePlace) {
   ASSERT_EQ(app->SwitchScreenMode(kSavedScreenWindow, 0, kSwitchUnforced), kSwitchDone);
   EXPECT_FALSE(app->GetMenuWindow().IsWindow());
   EXPECT_EQ(dialogs.scripted.AttachedMenu(main()), menu());
-  EXPECT_EQ(std::tuple(window.GetStyle(), window.GetExStyle()), std::tuple(windowStyle, 0u));
+  EXPECT_EQ(std::tuple(window.GetStyle(), window.GetExStyle()),
+            std::tuple(windowStyle & ~WS_MAXIMIZEBOX, 0u))
+      << "the maximise box stays only when the scripts keep it";
   const auto* state = backend.Window(main());
   EXPECT_EQ(std::tuple(state->fullScreen, state->left, state->top), std::tuple(false, 40, 50));
   EXPECT_EQ(std::tuple(saved.screenMode, saved.fullScreenDepth), std::tuple(kSavedScreenWindow, 3));
@@ -128,6 +130,26 @@ TEST_F(ScreenMode, DeactivationMinimisesAndActivationSetsTheModeAgain) {
   host::DispatchMessage(posted[0]);
   EXPECT_EQ(Dialogs().size(), 1u);
   EXPECT_TRUE(!app->CloseDeferred() && app->MainWindow().IsWindow());
+}
+
+// A saved place at the ends of the coordinate range (a settings file written by hand) still
+// finds the nearest of two monitors at start-up and at the switch.
+TEST_F(ScreenMode, ASavedPlaceAtTheEndsOfTheRangeFindsTheNearestMonitor) {
+  backend.SetDesktop({2048,
+                      1536,
+                      32,
+                      {{{0, 0, 1024, 768}, {0, 0, 1024, 738}},
+                       {{1024, 768, 2048, 1536}, {1024, 768, 2048, 1506}}}});
+  for (const int32_t place : {INT32_MAX - 5, INT32_MIN}) {
+    SCOPED_TRACE(place);
+    config.display.windowLeft = config.display.windowTop = place;
+    Start();
+    EXPECT_EQ(app->SelectMonitor(host::HWND{}, 0), kDisplayDone);
+    EXPECT_EQ(app->GetDisplayManager().SelectedDevice()->monitor,
+              app->GetMonitorList().Records()[place > 0 ? 1 : 0].handle);
+    app->AppShutdown(1);
+    app.reset();
+  }
 }
 
 TEST_F(ScreenMode, ADisplayChangeListsTheMonitorsAgainOnlyInAWindow) {

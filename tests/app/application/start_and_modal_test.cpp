@@ -3,6 +3,7 @@
 #include "app/application/started_game.h"
 #include "app/dialogs/message_dialog.h"
 #include "host/input/key_state.h"
+#include "lib/config/config_writers.h"
 
 namespace bw {
 namespace {
@@ -122,10 +123,30 @@ TEST_F(StartAndModal, TheScreenSaverIsOffWhileRunningOnlyWhenTheSettingSaysSo) {
 TEST_F(StartAndModal, CtrlHeldAtStartGivesAWindow) {
   config.display.screenMode = kSavedScreenFull;
   config.display.fullScreenDepth = 32;
-  host::RecordInputMessage(host::WM_KEYDOWN, host::VK_CONTROL);
+  backend.HoldKey(host::VK_CONTROL, true);
   Start();
-  host::ResetKeyState();
   EXPECT_EQ(app->Config().display.screenMode, kSavedScreenWindow);
+}
+
+// The window page's display options reach the display manager at start: the two that are 0 take
+// DirectDraw's modes and drawing, and the full-screen modes follow the first.
+TEST_F(StartAndModal, TheDisplayOptionsReachTheDisplayManager) {
+  Start();
+  EXPECT_EQ(std::tuple(app->GetUserConfig().displayOption1, app->GetUserConfig().displayOption2,
+                       app->GetDisplayManager().UsesDirectDrawModes(),
+                       app->GetDisplayManager().TextureRequest()),
+            std::tuple(2, 2, true, 2));
+  ShutDown();
+
+  UserConfig user;
+  user.displayOption1 = 1;
+  user.displayOption2 = 3;
+  const std::vector<uint8_t> appCfg = tools::WriteAppCfg(user);
+  dir.WriteFile("SAVEDATA/APP_CFG.DAT", std::string(appCfg.begin(), appCfg.end()));
+  Start();
+  EXPECT_EQ(std::tuple(app->GetDisplayManager().UsesDirectDrawModes(),
+                       app->GetDisplayManager().TextureRequest()),
+            std::tuple(false, 3));
 }
 
 TEST_F(StartAndModal, TheDisplayWordsAreClearedAfterFailures9And12Only) {

@@ -1,11 +1,14 @@
 #include "app/application/tgs_windows.h"
 
+#include <algorithm>
+#include <list>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "graphics/device/display_manager.h"
 #include "graphics/surface/composition_layer.h"
+#include "gui/button_part.h"
 #include "gui/gui_fixture.h"
 #include "gui/image_list_part.h"
 #include "gui/part_manager.h"
@@ -201,23 +204,87 @@ TEST_F(TgsWindowsTest, AMessageIsDrawnIntoTheWindowAtItsPictureSize) {
   const std::vector<uint8_t> text = Rows(page);
   w.NextPage();
   EXPECT_NE(Rows(page), text) << "the text was not drawn";
+
+  // A message shown before a choice list keeps its mark; the next message, longer, brings the
+  // mark to its own end rather than leaving it over its text.
+  w.SetMessage("ab", "", 0);
+  w.ShowPage();
+  w.SetMessage("abcdefgh", "", 0);
+  w.ShowPage();
+  EXPECT_EQ(w.WaitMark().GetX(), view.Lines().back().box.right);
 }
 
-TEST_F(TgsWindowsTest, AMissingPictureFailsThePreparationAndLeavesNothing) {
+// A missing picture leaves its piece out (the buttons go with any of theirs) and is named; the
+// message is still shown, the choices drawn plainly, and nothing is left behind at the release.
+TEST_F(TgsWindowsTest, AMissingPictureLeavesItsPieceOutAndIsNamed) {
   for (const char* missing : kPictures) {
     SCOPED_TRACE(missing);
     WriteAll(missing);
     std::filesystem::remove(dir_.path() / missing);
     TgsWindows w(testing_text::FakeSource(), place_);
-    EXPECT_EQ(w.PrepareWindows(), kTgsWindowsMissing);
-    EXPECT_FALSE(w.Prepared());
+    ASSERT_EQ(w.PrepareWindows(), 0);
+    const bool buttonPicture = std::string(missing) == "SYS/BTN.WGX";
+    std::string named = buttonPicture ? "SYS/MS_FRAME.GMP" : missing;
+    std::replace(named.begin(), named.end(), '/', '\\');
+    EXPECT_EQ(w.MissingPictures(), std::vector<std::string>{named});
+    const bool buttons = buttonPicture || named == "SYS\\MS_FRAME.GMP";
+    EXPECT_EQ(parts_.PartCount(), buttons ? 0u : 10u);
+    w.SetMessage(host::Cp932Literal("こんにちは"), host::Cp932Literal("アリス"), 30);
+    w.ShowPage();
+    w.SetWindowVisible(true);
+    EXPECT_TRUE(w.View().IsVisible());
+    EXPECT_FALSE(w.View().Lines().empty());
+    w.SetChoiceSource([] { return std::vector<TgsChoiceLine>{{"yes", true}}; });
+    w.ShowChoiceList(true);
+    EXPECT_EQ(w.Choices()->Count(), 1);
+    w.Release();
     EXPECT_EQ(parts_.PartCount(), 0u);
     EXPECT_TRUE(tip_.Controls().empty());
     EXPECT_TRUE(layer_.GetList().IsEmpty());
-    // Nothing drawn answers as drawn.
-    EXPECT_FALSE(w.Typing());
-    EXPECT_EQ(w.TakePointerEvent(), -1);
   }
+}
+
+// Buttons of the bar's size carry their labels on every cell, greyed on the disabled one; the hit
+// area over the screen comes after them in the pointer's list, and a shown list gives the point
+// its first choice is taken at.
+TEST_F(TgsWindowsTest, ButtonsCarryTheirLabelsAndTheHitAreaStandsBehindThem) {
+  WriteAll();
+  Write("SYS/BTN.WGX", Picture(4 * 76, 21, 0xFF304870));
+  GmpFile gmp;
+  for (int16_t i = 0; i < 10; ++i)
+    gmp.entries.push_back(
+        {"BTN.WGX", 1, int16_t(2 + 79 * i), 578, 255, true, 76, 21, GmpFullStateCode(1)});
+  Write("SYS/MS_FRAME.GMP", tools::WriteGmp(gmp));
+  TgsWindows w(testing_text::FakeSource(), place_);
+  ASSERT_EQ(w.PrepareWindows(), 0);
+  for (int b : {0, 5, 9}) {
+    const ImageSurface& cells = *dynamic_cast<ButtonPart*>(w.Button(b))->GetCells();
+    // The brightest pixel of each cell: the label, white, or grey where disabled.
+    auto brightest = [&](int cell) {
+      uint32_t most = 0;
+      for (int32_t y = 0; y < 21; ++y) {
+        for (int32_t x = cell * 76; x < cell * 76 + 76; ++x)
+          most = std::max(most, cells.GetPixel(x, y) & 0xFF);
+      }
+      return most;
+    };
+    EXPECT_GT(brightest(0), 0x70u) << "button " << b << " has no label";
+    EXPECT_GT(brightest(0), brightest(3)) << "button " << b;
+  }
+  const std::list<UiControl*>& controls = tip_.Controls();
+  ASSERT_EQ(controls.size(), 11u);
+  EXPECT_EQ(controls.back(), &w.HitArea());
+  EXPECT_TRUE(w.HitArea().IsEnabled());
+  w.SetHitAreaEnabled(false);
+  EXPECT_FALSE(w.HitArea().IsEnabled());
+  int32_t x = 0, y = 0;
+  EXPECT_FALSE(w.ChoicePoint(x, y)) << "no list shown";
+  w.SetChoiceSource([] { return std::vector<TgsChoiceLine>{{"no", false}, {"yes", true}}; });
+  w.ShowChoiceList(true);
+  ASSERT_TRUE(w.ChoicePoint(x, y));
+  const Sprite& second = *w.Choices()->GetCellSprite(1);
+  EXPECT_EQ(std::tuple(x, y), std::tuple(second.GetX() + second.GetWidth() / 2,
+                                         second.GetY() + second.GetHeight() / 2));
 }
 
 // Choice cells: the hover look filled with the background's complement, the text 5 pixels in (its

@@ -1,5 +1,5 @@
 // Label: threads
-// The message dialogs: each kind's answers and the modal bracket.
+// The message dialogs: each kind's answers, their copy on standard error and the modal bracket.
 #include "app/dialogs/message_dialog.h"
 
 #include <gtest/gtest.h>
@@ -36,6 +36,7 @@ TEST_F(MessageDialogTest, EachKindAnswersAsItsButtonsSay) {
       {kMessageYesNoCheck, {kIdNo, {{kIdDontShowAgain, true}}, {}, {}, false}, 0, 115, 1},
       {kMessageYesNoCheck, {kIdYes, {}, {}, {}, false}, 1, 115, 0},
   };
+  testing::internal::CaptureStderr();
   for (const Case& c : cases) {
     dialogs_.QueueAnswer(c.answer);
     uint8_t check = 9;  // cleared by the dialog whatever happens
@@ -45,6 +46,11 @@ TEST_F(MessageDialogTest, EachKindAnswersAsItsButtonsSay) {
     EXPECT_EQ(shown.templateId, c.templateId);
     EXPECT_EQ(shown.checks.count(kIdDontShowAgain), c.kind == kMessageOkCheck || c.kind == kMessageYesNoCheck ? 1u : 0u);
   }
+  // Each box also goes to standard error, titled, for a player at a terminal and for logs.
+  std::string echoed = testing::internal::GetCapturedStderr();
+  std::string expected;
+  for (size_t i = 0; i < std::size(cases); ++i) expected += "[Game] text\n";
+  EXPECT_EQ(echoed, expected);
 }
 
 TEST_F(MessageDialogTest, TheModalBracketIsEnteredOnceAndOnlyWhenNotModal) {

@@ -11,10 +11,14 @@ namespace {
 
 struct FakeSheetHost : SettingsSheetHost {
   std::vector<UserConfig> sounds;
+  std::vector<UserConfig> displays;
   int keys = 0, joysticks = 0;
+  bool pointerMoves = false;
   void ApplySound(const UserConfig& config) override { sounds.push_back(config); }
   void ApplyKeys() override { ++keys; }
   void ApplyJoystick() override { ++joysticks; }
+  void ApplyDisplay(const UserConfig& config) override { displays.push_back(config); }
+  bool PointerMoves() override { return pointerMoves; }
   std::vector<std::string> FontFaces() override {
     return {host::Cp932Literal("ＭＳ ゴシック"), "Sans", std::string(40, 'L')};
   }
@@ -32,6 +36,11 @@ struct SheetRig {
     EXPECT_TRUE(host::ParseDialogAnswer(steps, &answer, &error)) << error;
     dialogs.QueueAnswer(answer);
     return RunSettingsSheet(config, app, host::HWND{});
+  }
+  // The sheet as it ended.
+  host::DialogRecord Shown(const std::string& steps) {
+    Run(steps);
+    return dialogs.Dialogs().back();
   }
 };
 
@@ -97,6 +106,54 @@ TEST(SettingsSheet, TextPageGivesItsNoticesAndSoundIsPutBackOnCancel) {
   EXPECT_EQ(rig.app.sounds[rig.app.sounds.size() - 2].masterVolume, 10u) << "heard at once";
   EXPECT_EQ(rig.app.sounds.back(), stored) << "cancel pushes the stored fields again";
   EXPECT_EQ(rig.config.masterVolume, 256u);
+}
+
+// What "デフォルト設定に戻す" shows is what a new player starts with: the drawing method the engine
+// takes for a stored 0 (never a blank choice) and the ducking the page proposes.
+TEST(SettingsSheet, DefaultsShowTheStartingDrawingMethodAndDucking) {
+  SheetRig rig;
+  rig.config.displayOption2 = 3;
+  EXPECT_EQ(rig.Shown("page:6;2").controls.at(1083).value, 2) << "Direct3D";
+  EXPECT_EQ(rig.Shown("page:6;press:1301;2").controls.at(1083).value, 1) << "DirectDraw";
+  EXPECT_EQ(rig.Shown("page:3;press:1301;2").controls.at(1061).valueText,
+            host::Cp932Literal("65％ にする）"));
+  SetDisplayDefaults(rig.config);
+  EXPECT_EQ(rig.config.displayOption2, 3) << "a chosen method stays";
+  UserConfig fresh;
+  fresh.displayOption1 = fresh.displayOption2 = 0;
+  SetDisplayDefaults(fresh);
+  EXPECT_EQ(std::tuple(fresh.displayOption1, fresh.displayOption2), std::tuple(2, 2));
+}
+
+// The window page's options reach the display on OK only; the tooltip delay goes in tens of
+// milliseconds up to three seconds, its default among them; the pointer starts at the sheet's
+// centre when the player lets it be moved.
+TEST(SettingsSheet, WindowOptionsTooltipDelayAndThePointer) {
+  SheetRig rig;
+  rig.Run("page:6;item:1083:2;check:1186:0;2");
+  EXPECT_TRUE(rig.app.displays.empty()) << "cancel hands nothing over";
+  rig.Run("page:6;item:1083:2;check:1184:1;check:1186:0;1");
+  ASSERT_EQ(rig.app.displays.size(), 1u);
+  const UserConfig& shown = rig.app.displays.back();
+  EXPECT_EQ(std::tuple(shown.displayOption2, shown.drawingMethodAlways, shown.bilinearFilter),
+            std::tuple(3, 1, 0));
+  EXPECT_EQ(rig.config.displayOption2, 3);
+
+  EXPECT_EQ(rig.Shown("page:0;2").controls.at(1051).value, 75) << "750 ms";
+  rig.Run("page:0;slider:1051:300;1");
+  EXPECT_EQ(rig.config.tooltipDelayMs, 3000u);
+  rig.Run("page:0;slider:1051:75;1");
+  EXPECT_EQ(rig.config.tooltipDelayMs, 750u);
+  // A delay past the slider's end is shown and kept while the slider is left alone.
+  rig.config.tooltipDelayMs = 5000;
+  EXPECT_EQ(rig.Shown("page:0;1").controls.at(1051).valueText, "5000 ms");
+  EXPECT_EQ(rig.config.tooltipDelayMs, 5000u);
+  rig.Run("page:0;press:1301;1");
+  EXPECT_EQ(rig.config.tooltipDelayMs, 750u) << "the default, not the slider's end";
+
+  EXPECT_FALSE(rig.Shown("2").cursorToCentre);
+  rig.app.pointerMoves = true;
+  EXPECT_TRUE(rig.Shown("2").cursorToCentre);
 }
 
 }  // namespace

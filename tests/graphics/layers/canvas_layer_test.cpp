@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "graphics/layers/fake_filter.h"
 #include "graphics/layers/layer.h"
 #include "graphics/surface/color_rect_object.h"
+#include "graphics/surface/composition_layer.h"
 #include "graphics/surface/pixel_library.h"
 #include "graphics/surface/surface_fixture.h"
 #include "host/clock.h"
@@ -143,6 +146,51 @@ TEST(CanvasLayer, AFilteredCanvasIsDrawnBandByBandUntilTheFilterEnds) {
   EXPECT_TRUE(canvas.HasSource());
   EXPECT_EQ(canvas.PresentFrame(host::HWND{}, &dc, nullptr, 0, true), 1) << "the filter ended";
   EXPECT_FALSE(canvas.HasSource());
+}
+
+// A change that reads the page it brings in shows that page as it is now, whether the page is
+// redrawn whole before the change's bands or, being too large for the cache, band by band just
+// before each.
+TEST(CanvasLayer, TheIncomingPageIsUpToDateInEveryBandOfAChange) {
+  host::VirtualClock clock;
+  ScopedGlobal<host::ClockSource> useClock(&clock);
+  ScopedPixelLibrary library{&BuiltInPixelLibrary()};
+  constexpr int32_t kW = 640, kH = 480;
+  for (const bool byRows : {false, true}) {
+    SCOPED_TRACE(byRows);
+    CanvasLayer canvas, page;
+    ASSERT_EQ(canvas.Create(kW, kH, 32, kLayerComposed), kLayerDone);
+    ASSERT_EQ(page.Create(kW, kH, 32, kLayerComposed), kLayerDone);
+    ASSERT_EQ(canvas.SetLinkedLayer(&page), kLayerDone);
+    CompositionLayer& pageComposition = *page.GetCompositionLayer();
+    pageComposition.SetBackgroundColor(0x203040, true);
+    ColorRectObject box;
+    box.Create(300, 250, 0xC0E08020u, 0, 0);
+    pageComposition.GetList().Add(&box, 1, 0);
+    auto* filter = new FakeFilter(0);
+    filter->copiesSecond = true;
+    filter->readsOnlyItsRows = byRows;
+    ASSERT_EQ(canvas.AttachSource(filter, kAttachExchangeObjects, false, false), kLayerDone);
+    auto section = host::DibSection::Create(kW, kH, 32);
+    host::MemoryDc dc;
+    dc.Select(section.get());
+    ImageSurface expected;
+    ASSERT_EQ(expected.Create(kW, kH, 32, 0), kSurfaceDone);
+    for (int frame = 0; frame < 4; ++frame) {
+      box.SetPos(frame * 101, frame * 53);
+      // The whole page at times: too much for the cache, so drawn by rows.
+      if (frame % 2 == 1) pageComposition.InvalidateAll();
+      ASSERT_EQ(canvas.PresentFrame(host::HWND{}, &dc, nullptr, 0, true), kPresentDone);
+      ASSERT_EQ(pageComposition.RenderTo(&expected, kRenderAll, 0, false), kComposeDone);
+      for (int y = 0; y < kH; ++y) {
+        ASSERT_EQ(std::memcmp(section->Pixels() + y * section->Pitch(), expected.GetRowPointer(y),
+                              size_t(kW) * 4),
+                  0)
+            << "frame " << frame << ", row " << y;
+      }
+    }
+    canvas.DetachSource(false);
+  }
 }
 
 }  // namespace

@@ -1,10 +1,11 @@
-// A filter for the layer tests: paints each band with its top row index, counts its deletion and
-// reports done after framesToFinish whole frames.
+// A filter for the layer tests: paints each band with its top row index (or copies it from the
+// second picture), counts its deletion and reports done after framesToFinish whole frames.
 #pragma once
 
 #include <climits>
 
 #include "graphics/layers/layer_filter.h"
+#include "graphics/surface/image_surface.h"
 
 namespace bw::testing_layers {
 
@@ -15,15 +16,23 @@ class FakeFilter : public LayerFilter {
     if (deleted_) ++*deleted_;
   }
   uint8_t GetKind() const override { return kind_; }
+  bool ReadsOnlyItsRows() const override { return readsOnlyItsRows; }
   int Update(uint32_t) override { return 0; }
   bool IsDone() const override { return drawnFrames >= framesToFinish; }
   void DrawBand(const FilterBand& band) override {
-    band.target->Fill(0xFF000000u | uint32_t(band.band.top), &band.band);
+    if (copiesSecond && band.second) {
+      band.target->Blit(band.second, band.band.left, band.band.top, &band.band, false);
+    } else {
+      band.target->Fill(0xFF000000u | uint32_t(band.band.top), &band.band);
+    }
     if (band.band.bottom == band.target->GetHeight()) ++drawnFrames;
   }
 
   int framesToFinish = INT_MAX;
   int drawnFrames = 0;
+  // Draws each band as the same rows of the second picture instead.
+  bool copiesSecond = false;
+  bool readsOnlyItsRows = false;
 
  private:
   uint8_t kind_;

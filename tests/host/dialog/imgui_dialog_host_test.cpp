@@ -180,6 +180,56 @@ Menu OneEntryMenu(HWND owner) {
   return Menu(owner, {popup});
 }
 
+// What the window shows in its top rows (the menu bar), drawn again from the last frame.
+std::vector<uint32_t> BarPixels(SdlBackend& backend, HWND window) {
+  backend.SdlSinkOf(window)->Redraw();
+  SDL_Renderer* renderer = backend.SdlRendererOf(window);
+  int w = 0, h = 0;
+  SDL_GetRendererOutputSize(renderer, &w, &h);
+  constexpr int kRows = 16;
+  std::vector<uint32_t> shown(size_t(w) * kRows);
+  const SDL_Rect bar{0, 0, w, kRows};
+  SDL_RenderReadPixels(renderer, &bar, SDL_PIXELFORMAT_ARGB8888, shown.data(), w * 4);
+  return shown;
+}
+
+// The game greys its menu items from its own thread, with no input to bring a new frame.
+TEST_F(ImGuiDialogHostTest, AnItemGreyedByTheGameShowsGreyAtTheNextPump) {
+  Menu menu(window_, {MenuItem{40007, Utf8ToCp932Lenient("セーブ(&S)"), false, true, false, {}}});
+  host_->AttachMenu(window_, &menu);
+  const std::vector<uint32_t> enabled = BarPixels(*backend_, window_);
+  std::thread([&] { menu.EnableItem(40007, false); }).join();
+  backend_->PumpEvents();
+  const std::vector<uint32_t> greyed = BarPixels(*backend_, window_);
+  EXPECT_NE(greyed, enabled);
+  std::thread([&] { menu.EnableItem(40007, true); }).join();
+  backend_->PumpEvents();
+  EXPECT_EQ(BarPixels(*backend_, window_), enabled);
+  host_->AttachMenu(window_, nullptr);
+}
+
+// Every character a CP932 text can hold in the system's Japanese face (its symbols, both kanji
+// levels) has its glyph: none is drawn as "?".
+TEST_F(ImGuiDialogHostTest, TheFaceDrawsEveryCharacterOfTheEnginesTexts) {
+  std::string every;
+  for (int lead : {0x81, 0x82, 0x83, 0x84, 0x88, 0x89, 0x90, 0x98, 0x99, 0x9F, 0xE0, 0xEA}) {
+    for (int trail = 0x40; trail <= 0xFC; ++trail) {
+      const char pair[2] = {char(lead), char(trail)};
+      if (Cp932ToUtf8(std::string_view(pair, 2)).ok) every.append(pair, 2);
+    }
+  }
+  std::string missing = "?";
+  host_->SetFrameHook([&](int frame) {
+    missing = host_->MissingGlyphs(every);
+    if (frame == 1) host_->EndDialog(1);
+  });
+  Dialog dialog = TwoButtons();
+  host_->RunDialog(window_, dialog);
+  EXPECT_TRUE(missing.empty()) << missing.size() << " bytes of characters without a glyph, from "
+                               << missing.substr(0, 30);
+  EXPECT_EQ(host_->MissingGlyphs(Utf8ToCp932Lenient("ホイール↓回転 ※次回")), "");
+}
+
 TEST_F(ImGuiDialogHostTest, LetsGoOfAWindowBeforeItIsDestroyed) {
   Menu menu = OneEntryMenu(window_);
   host_->AttachMenu(window_, &menu);

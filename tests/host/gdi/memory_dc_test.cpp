@@ -46,10 +46,6 @@ TEST(BitBlt, CopiesClippedAndConvertsThroughTheColourTable) {
                        Pixel32(*dst32, 3, 2)),
             std::tuple(0x00445566u, 0x00112233u, 0u, 0u));
 
-  MemoryDc back;
-  back.Select(src8.get());
-  EXPECT_FALSE(BitBlt(back, 0, 0, 2, 2, to, 0, 0)) << "32 to 8 bits is not a memory copy";
-
   auto big = DibSection::Create(4, 4, 32);
   MemoryDc stretched;
   stretched.Select(big.get());
@@ -57,6 +53,73 @@ TEST(BitBlt, CopiesClippedAndConvertsThroughTheColourTable) {
   EXPECT_EQ(std::tuple(Pixel32(*big, 0, 0), Pixel32(*big, 1, 1), Pixel32(*big, 2, 0),
                        Pixel32(*big, 3, 3)),
             std::tuple(0x00445566u, 0x00445566u, 0x00112233u, Pixel32(*dst32, 4, 1)));
+}
+
+// The changed-rows copy must leave the target as BitBlt leaves it, clipped alike, and name the
+// rows it had to write: those between the first and the last that differed.
+TEST(BitBlt, TheChangedRowsCopyMatchesBitBltAndNamesTheRowsItWrote) {
+  auto src = DibSection::Create(6, 8, 32);
+  auto expected = DibSection::Create(7, 9, 32);
+  auto actual = DibSection::Create(7, 9, 32);
+  ASSERT_TRUE(src && expected && actual);
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 6; ++x) src->Write(x, y, uint32_t(0x00010203 * (y + 1) + x));
+  MemoryDc from, reference, changed;
+  from.Select(src.get());
+  reference.Select(expected.get());
+  changed.Select(actual.get());
+  ASSERT_TRUE(BitBlt(reference, 2, -1, 6, 8, from, 0, 0));
+  std::memcpy(actual->Pixels(), expected->Pixels(), size_t(actual->Pitch()) * 9);
+  int first = -1, end = -1;
+  ASSERT_TRUE(BitBltChanged(changed, 2, -1, 6, 8, from, 0, 0, &first, &end));
+  EXPECT_EQ(std::tie(first, end), std::tuple(0, 0)) << "the same copy again writes nothing";
+  // Rows 2 and 4 of the target differ (one pixel at each edge of the copy), the rest agree.
+  actual->Write(2, 2, 0xDEAD);
+  actual->Write(6, 4, 0xBEEF);
+  actual->Write(0, 5, 0xCAFE);  // left of the copy: stays
+  expected->Write(0, 5, 0xCAFE);
+  ASSERT_TRUE(BitBltChanged(changed, 2, -1, 6, 8, from, 0, 0, &first, &end));
+  EXPECT_EQ(std::tie(first, end), std::tuple(2, 5));
+  EXPECT_EQ(std::memcmp(actual->Pixels(), expected->Pixels(), size_t(actual->Pitch()) * 9), 0);
+}
+
+// A text surface drawn at 32 bits reaches a 16-bit display surface, and a 16-bit surface is
+// read back, through the colour as the system converts: 565 or 555 fields, an 8-bit target's
+// nearest table entry.
+TEST(BitBlt, ConvertsBetweenDepthsThroughTheColour) {
+  auto src32 = DibSection::Create(4, 1, 32);
+  const uint32_t colors[4] = {0xAAFF0000, 0x0000FF00, 0x000000FF, 0x00808080};
+  std::memcpy(src32->Pixels(), colors, sizeof colors);
+  auto d565 = DibSection::Create(4, 1, 16);
+  auto d555 = DibSection::Create(4, 1, 16);
+  ASSERT_TRUE(d565->SetMasks(0xF800, 0x07E0, 0x001F));
+  MemoryDc from, to565, to555;
+  from.Select(src32.get());
+  to565.Select(d565.get());
+  to555.Select(d555.get());
+  ASSERT_TRUE(BitBlt(to565, 0, 0, 4, 1, from, 0, 0));
+  ASSERT_TRUE(StretchBlt(to555, 0, 0, 4, 1, from, 0, 0, 4, 1));
+  EXPECT_EQ(std::tuple(d565->Read(0, 0), d565->Read(1, 0), d565->Read(2, 0), d565->Read(3, 0)),
+            std::tuple(0xF800u, 0x07E0u, 0x001Fu, 0x8410u));
+  EXPECT_EQ(std::tuple(d555->Read(0, 0), d555->Read(1, 0), d555->Read(3, 0)),
+            std::tuple(0x7C00u, 0x03E0u, 0x4210u));
+
+  auto back32 = DibSection::Create(4, 1, 32);
+  std::memset(back32->Pixels(), 0xFF, 16);
+  MemoryDc back;
+  back.Select(back32.get());
+  ASSERT_TRUE(BitBlt(back, 0, 0, 4, 1, to565, 0, 0));
+  EXPECT_EQ(std::tuple(Pixel32(*back32, 0, 0), Pixel32(*back32, 2, 0), Pixel32(*back32, 3, 0)),
+            std::tuple(0x00FF0000u, 0x000000FFu, 0x00848284u))
+      << "fields widened with rounding, the fourth byte 0";
+
+  auto d8 = DibSection::Create(4, 1, 8);
+  uint32_t table[256] = {0x00000000, 0x00F00000, 0x00707070};  // the rest black
+  d8->SetColorTable(0, 256, table);
+  MemoryDc to8;
+  to8.Select(d8.get());
+  ASSERT_TRUE(BitBlt(to8, 0, 0, 4, 1, from, 0, 0));
+  EXPECT_EQ(std::tuple(d8->Pixels()[0], d8->Pixels()[3]), std::tuple(1, 2)) << "nearest entries";
 }
 
 LOGFONTA Describe(int32_t height, int32_t escapement = 0,

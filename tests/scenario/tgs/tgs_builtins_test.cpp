@@ -1,3 +1,4 @@
+// Label: optimised
 #include "scenario/tgs/tgs_builtins.h"
 
 #include <gtest/gtest.h>
@@ -147,7 +148,7 @@ constexpr const char* kRows = R"(
 20 i | WaitTimeSkippable(700, 1) | WaitTimeSkippable(0, 1)
 21 i | WaitTimeFixed
 22 i | SelectMessageWindow
-23 iiiiii | SetMessageWindowPlace
+23 iiiiii | SetMessageWindowPlace | SetMessageWindowPlace(0, 0, 0, -1, -1, 0)
 24 iiii | SetFaceWindowPlace
 25 tt | SetNameAndVoice
 26  | BeginRuby
@@ -195,9 +196,9 @@ constexpr const char* kRows = R"(
 67 iii | StopScreenEffect
 68 ii | StopScreenEffect(700, 1, 0) | WaitScreenEffect(0, 0)
 68 n | StopScreenEffect(-1, 1, 0) | -
-69 tii | LoadBackgroundAnime("s0", 701, 190)
+69 tii | LoadBackgroundAnime("s0", 701, 0, 190)
 70 tii | LoadBackgroundMovie("s0", 190, 189)
-71 i | LoadBackgroundAnime(null, 0, 188)
+71 i | LoadBackgroundAnime(null, 0, 0, 188)
 72 i | ControlBackgroundAnime(188, 1) | ControlBackgroundAnime(0, 1)
 73 i | WaitBackgroundAnime(188)
 74 i | ControlBackgroundAnime(188, 5) | ControlBackgroundAnime(0, 5)

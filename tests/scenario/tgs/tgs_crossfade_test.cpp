@@ -1,3 +1,4 @@
+// Label: optimised
 // The waited cross-fades: their lengths, the page exchange they leave, skipping and the
 // transitions that never start.
 #include "scenario/tgs/tgs_crossfade.h"
@@ -22,9 +23,11 @@ class CrossFadeTest : public SceneWorld {
     TgsCrossFadeLinks links;
     links.turn = [this] {
       if (beforeTurn_) beforeTurn_();
-      // Each new transition's length, as the virtual clock runs it.
-      if (auto* f = static_cast<FilterEffect*>(shown_.GetSource()); f && f != last_)
-        lengths_.push_back(f->durationMs), last_ = f;
+      // Each new transition's length, as the virtual clock runs it. A transition is new by the
+      // page's count: the next one may well take the place the last one freed.
+      const uint32_t started = scene_->Page(0).TransitionsStarted();
+      if (auto* f = static_cast<FilterEffect*>(shown_.GetSource()); f && started != counted_)
+        lengths_.push_back(f->durationMs), counted_ = started;
       return Turn();
     };
     links.skipIf = [this](int bits) { return skipHeld_ && bits == kFadeSkipAny; };
@@ -52,7 +55,7 @@ class CrossFadeTest : public SceneWorld {
   std::function<void()> beforeTurn_;
   std::unique_ptr<TgsCrossFade> fades_;
   std::vector<uint32_t> lengths_;
-  const void* last_ = nullptr;
+  uint32_t counted_ = 0;
   bool skipHeld_ = false;
 };
 

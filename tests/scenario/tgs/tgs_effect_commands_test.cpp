@@ -1,3 +1,4 @@
+// Label: optimised
 // The scene's effects and transitions: recorded and immediate forms, waits, skipping, the page
 // swap with its screen-slot rules, the copy of the shown page and the rule pictures.
 #include "scenario/tgs/tgs_effect_commands.h"

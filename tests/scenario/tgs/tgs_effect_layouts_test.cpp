@@ -1,3 +1,4 @@
+// Label: optimised
 // The scene commands against the registry's real effect and transition classes: each must hand
 // its class the words where the class reads them (texts as texts, doubles in two words, the
 // right target), animated and in the immediate form.

@@ -1,3 +1,4 @@
+// Label: optimised
 #include "scenario/tgs/tgs_frame_base.h"
 
 #include <gtest/gtest.h>
@@ -18,16 +19,19 @@ TEST(TgsScriptFiles, BothMagicsLoadWithLabelsAndMessageOffsets) {
 here:
   MessageBegin 0
   "x"
-here:
+HERE:
   MessageBegin 1
+here:
   .end
 .label far, 1
 )");
     ASSERT_EQ(w.Frame().Start("a"), 0) << magic;  // any case, ".TOB" appended
     const TgsScript& s = *w.Frame().CurrentScript();
     EXPECT_EQ(s.IsVersion1(), magic[4] == '1');
-    EXPECT_EQ(std::tuple(s.FindLabel("HERE"), s.FindLabel("far"), s.FindLabel(nullptr)),
-              std::tuple(2, 1, 0));
+    // Labels compare byte for byte: "here" and "HERE" are two labels; the first "here" wins.
+    EXPECT_EQ(std::tuple(s.FindLabel("here"), s.FindLabel("HERE"), s.FindLabel("Here"),
+                         s.FindLabel("far"), s.FindLabel(nullptr)),
+              std::tuple(2, 2 + 18 + 1, -1, 1, 0));
     ASSERT_EQ(s.MessageCount(), 2u);
     // An instruction of one number is 18 bytes.
     EXPECT_EQ(std::tuple(s.GetMessageOffset(0), s.GetMessageOffset(1), s.GetMessageOffset(2)),
@@ -36,10 +40,9 @@ here:
 }
 
 // Enough labels to grow the index well past its first size, names that prefix each other or fill
-// whole words, a script that rewrites its own label area after the load, and case folding that
-// touches single-byte letters only: a trail byte that looks like a letter stays as it is (0x8361 is
-// not 0x8341), and a trail byte in the lead range does not make the next byte a trail.
-TEST(TgsScriptFiles, ManyLabelsCaseBlindOutsideDoubleByteCharacters) {
+// whole words, names that differ in case only, double-byte names, and a script that rewrites its
+// own label area after the load.
+TEST(TgsScriptFiles, ManyLabelsComparedByteForByte) {
   TgsWorld w;
   std::string source = ".tob0\n\"abcdefgh\"\n.end\n";
   for (int i = 0; i < 3000; ++i)
@@ -51,16 +54,18 @@ TEST(TgsScriptFiles, ManyLabelsCaseBlindOutsideDoubleByteCharacters) {
   const TgsScript& s = *w.Frame().CurrentScript();
   for (int i = 0; i < 3000; i += 7)
     ASSERT_EQ(s.FindLabel(("L" + std::to_string(i)).c_str()), i % 8) << i;
-  EXPECT_EQ(s.FindLabel("l7"), 7) << "the first of a name wins across cases";
+  EXPECT_EQ(std::tuple(s.FindLabel("L7"), s.FindLabel("l7")), std::tuple(7, 3));
   EXPECT_EQ(s.FindLabel("L"), -1);
   EXPECT_EQ(s.FindLabel("L30000"), -1);
   // Octal escapes, so that a letter may follow a byte: \203 is 0x83, \213 is 0x8B.
   EXPECT_EQ(s.FindLabel("\203\101"), 3);
-  EXPECT_EQ(s.FindLabel("\203\141"), -1) << "a trail byte is no letter";
-  EXPECT_EQ(s.FindLabel("\203\203A"), 4);
-  EXPECT_EQ(s.FindLabel("\203\213x"), 5);
-  EXPECT_EQ(s.FindLabel("sixteen_letters_"), 3);
-  EXPECT_EQ(s.FindLabel("ninechars"), 4);
+  EXPECT_EQ(s.FindLabel("\203\141"), -1);
+  EXPECT_EQ(s.FindLabel("\203\203a"), 4);
+  EXPECT_EQ(s.FindLabel("\203\203A"), -1);
+  EXPECT_EQ(std::tuple(s.FindLabel("\203\213x"), s.FindLabel("\203\213X")), std::tuple(5, 6));
+  EXPECT_EQ(std::tuple(s.FindLabel("Sixteen_Letters_"), s.FindLabel("sixteen_letters_")),
+            std::tuple(3, -1));
+  EXPECT_EQ(std::tuple(s.FindLabel("NineChars"), s.FindLabel("ninechars")), std::tuple(4, -1));
   EXPECT_EQ(s.FindLabel("Sixteen_Letters"), -1);
   // The first entry's name "L0" follows the header words and its length byte.
   GuestMemory& m = w.Host().GetMemory();
@@ -78,6 +83,9 @@ TEST(TgsScriptFiles, TableLookupAndMissingFiles) {
   w.PutTob("OTHER", ".tob0\n.end\n");
   EXPECT_EQ(w.Frame().Preload("OTHER"), kTgsLoadNotListed);
   EXPECT_EQ(w.Frame().Preload("NONE"), kTgsLoadNotFound);
+  // A bad magic is judged first, listed or not.
+  w.PutTob("BAD", ".tob0\n.end\n", {.badMagic = true});
+  EXPECT_EQ(w.Frame().Preload("BAD"), kTgsLoadBadFile);
   EXPECT_EQ(w.Frame().Start("NONE"), kTgsLoadNotFound + 1);
   EXPECT_EQ(w.StartScenario(".end\n"), 0);
   EXPECT_EQ(w.Frame().CurrentRecord(), &w.Frame().ReadFlagTable()[0]);

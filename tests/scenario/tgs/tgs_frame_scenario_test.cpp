@@ -1,3 +1,4 @@
+// Label: optimised
 // A scenario of real built-ins on the frame: messages wait for clicks, the choice's index goes
 // through the configuration word, read flags and taken bits land in the log record, and built-ins
 // kept in message text run in direct mode.

@@ -1,3 +1,4 @@
+// Label: optimised
 #include "scenario/tgs/tgs_frame.h"
 #include "scenario/tgs/tgs_test_world.h"
 
@@ -17,9 +18,18 @@
 namespace bw {
 namespace {
 
+// Native 794's words as the frame finds them when it is made: where the chosen index goes and
+// where the settings sheet raises the text indicator.
+constexpr int32_t kChoiceWord = 0x4000, kFontIndicator = 0x100;
+
 class TgsFrameTest : public ::testing::Test {
  protected:
-  TgsFrameTest() : frame(nullptr, &files, &host) {}
+  TgsFrameTest() : frame(nullptr, &files, &Configured(host)) {}
+  static FakeFrameHost& Configured(FakeFrameHost& h) {
+    h.state.config[0] = kChoiceWord;
+    h.state.config[4] = kFontIndicator;
+    return h;
+  }
 
   // Collects a message and shows it as built-in 16 does.
   int Message(const std::string& text, int32_t number = 0) {
@@ -149,14 +159,15 @@ TEST_F(TgsFrameTest, WaitModesFinishTheirViewsTyping) {
   EXPECT_EQ(host.finishSecondCalls, 2);
 }
 
-// With the hide setting the buttons come while the pointer is low and go when it leaves; without
-// it they stand from the start and the pointer changes nothing.
+// With the hide setting the first look at the pointer decides, then the buttons come while the
+// pointer is low and go when it leaves; without it they stand from the start and the pointer
+// changes nothing.
 TEST_F(TgsFrameTest, ButtonsFollowThePointerOnlyWithTheHideSetting) {
   host.lowTurns = {3, 4};
   host.clickTurns = {6};
   host.settings.hideButtonsUnlessLow = true;
   EXPECT_EQ(Message("hello"), 0);
-  EXPECT_EQ(host.buttonsShown, (std::vector<bool>{true, false}));
+  EXPECT_EQ(host.buttonsShown, (std::vector<bool>{false, true, false}));
   host.buttonsShown.clear();
   host.turns = 0;
   host.settings.hideButtonsUnlessLow = false;
@@ -319,7 +330,6 @@ TEST_F(TgsFrameTest, WindowRequests) {
 }
 
 TEST_F(TgsFrameTest, ChoicesTakeBitsDisableFlagsAndWriteTheIndex) {
-  host.state.config[0] = 0x4000;
   for (uint8_t i : {0, 2, 5, 7}) frame.DisableChoice(i);  // 5 and 7 are past the flags
   std::vector<std::string_view> choices = {"a", "b", "c", "d", "e", "f", "g"};
   frame.BeginMessage(0);
@@ -329,10 +339,19 @@ TEST_F(TgsFrameTest, ChoicesTakeBitsDisableFlagsAndWriteTheIndex) {
   std::vector<bool> enabled;
   for (uint32_t i = 0; i < 7; ++i) enabled.push_back(frame.ChoiceEnabled(i));
   EXPECT_EQ(enabled, (std::vector<bool>{false, true, false, true, true, true, true}));
-  host.pointerEvents[2] = 20;  // the disabled first choice: ignored
-  host.pointerEvents[4] = 21;
+  // The pointer goes onto the list over 140 ms (14 turns); the list takes clicks after that, while
+  // the window's hit area lets it.
+  host.choicePoint = true;
+  host.snapshotWorks = true;
+  host.pointerEvents[16] = 20;  // the disabled first choice: ignored
+  host.pointerEvents[18] = 21;
   EXPECT_EQ(frame.ChoiceWait(), 0);
-  EXPECT_EQ(host.guest[0x4000], 1);
+  EXPECT_EQ(host.pointerMoves, (std::vector<std::array<int32_t, 3>>{{400, 280, 140}}));
+  EXPECT_EQ(host.turns, 18);
+  EXPECT_EQ(host.hitArea, (std::vector<bool>{false, true}));
+  EXPECT_EQ(host.removedKinds, std::vector<uint32_t>{kChoicePathTaskKind});
+  EXPECT_EQ(host.buttonStates[2], 1) << "the way back to this choice is kept";
+  EXPECT_EQ(host.guest[kChoiceWord], 1);
   EXPECT_EQ(frame.ChoiceCount(), 0u);
   // The flags were cleared with the list.
   ASSERT_EQ(frame.ShowChoices(choices, 9), 0);
@@ -367,7 +386,7 @@ TEST_F(TgsFrameTest, PlacementAndWindowArguments) {
       {7, 120, 5, 7, 120, 5}, {-1, 9, 9, 7, 120, 5},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(frame.SetMessageWindowPlace(c.alignment, c.x, c.y, 0, 0, -1), 0);
+    EXPECT_EQ(frame.SetMessageWindowPlace(c.alignment, c.x, c.y, -1, -1, -1), 0);
     EXPECT_EQ(std::tuple(frame.WindowAlignment(), frame.WindowX(), frame.WindowY()),
               std::tuple(c.wantAlignment, c.wantX, c.wantY));
   }
@@ -376,6 +395,19 @@ TEST_F(TgsFrameTest, PlacementAndWindowArguments) {
   EXPECT_TRUE(frame.WindowShown());
   EXPECT_EQ(frame.SelectMessageWindow(-1), kBadWindow);
   EXPECT_EQ(frame.SelectMessageWindow(0), 0);
+
+  // The window's frame: the user's kind, colour and opacity, where the placement gives none of
+  // its own; given, its kind and opacity stay through later settings.
+  EXPECT_TRUE(host.frames.empty()) << "no frame given, none applied";
+  host.settings.drawTextFrame = 1, host.settings.frameColor = 0x102030;
+  host.settings.frameAlpha = 140;
+  frame.ApplyTextConfig(true, false, false, false, false);
+  EXPECT_EQ(host.frames.back(), (std::array<uint32_t, 3>{1, 0x102030, 140}));
+  EXPECT_EQ(frame.SetMessageWindowPlace(-1, 0, 0, 0, 200, -1), 0);
+  EXPECT_EQ(host.frames.back(), (std::array<uint32_t, 3>{0, 0x102030, 200}));
+  host.settings.frameAlpha = 90;
+  frame.ApplyTextConfig(true, false, false, false, false);
+  EXPECT_EQ(host.frames.back(), (std::array<uint32_t, 3>{0, 0x102030, 200}));
 }
 
 TEST_F(TgsFrameTest, TimedWaits) {
@@ -400,12 +432,16 @@ TEST_F(TgsFrameTest, TimedWaits) {
     EXPECT_EQ(frame.WaitTimeSkippable(100u, true), c.answer) << c.turns;
     EXPECT_EQ(host.turns, c.turns);
   }
+  // The wait that may not be skipped ends the skipping and ignores input.
   frame.DispatchInput(5);
+  ASSERT_TRUE(frame.SystemSkip());
   host.turns = 0;
   host.quitAtTurn = -1;
   host.clickTurns = {1};
-  EXPECT_EQ(frame.WaitTime(50u), 0);  // input is ignored
+  EXPECT_EQ(frame.WaitTimeFixed(50), 0);
   EXPECT_EQ(host.turns, 5);
+  EXPECT_FALSE(frame.SystemSkip());
+  EXPECT_EQ(host.buttonStates[5], 1);
 }
 
 TEST_F(TgsFrameTest, ModesButtonsAndSettingsIndicators) {
@@ -418,13 +454,20 @@ TEST_F(TgsFrameTest, ModesButtonsAndSettingsIndicators) {
   EXPECT_EQ(frame.SetButtonState(10, 1), kBadButton);
   EXPECT_EQ(frame.SetButtonState(-1, 1), kBadButton);
 
-  // The settings sheet raised the text indicator: the user's face is applied.
-  host.state.config[4] = 0x100;
-  host.guest[0x100] = 1;
+  // A 794 after the frame was made is for the next frame: this one reads the indicator whose
+  // address it was made with.
+  host.state.config[4] = 0x200;
+  host.guest[0x200] = 1;
   host.settings.face = "Sheet";
+  EXPECT_EQ(frame.DispatchInput(8), kDispatchRan);
+  EXPECT_EQ(frame.Font().face, "");
+  // The settings sheet raised the text indicator: the user's face is applied, and the page on
+  // the screen is laid out again with it.
+  host.guest[kFontIndicator] = 1;
   EXPECT_EQ(frame.DispatchInput(8), kDispatchRan);
   EXPECT_EQ(frame.Font().face, "Sheet");
   EXPECT_EQ(host.requests.back(), "0:");
+  EXPECT_EQ(host.relayouts, 1);
 }
 
 }  // namespace

@@ -1,3 +1,4 @@
+// Label: optimised
 #include "scenario/tgs/tgs_history.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +8,7 @@
 #include <tuple>
 #include <vector>
 
+#include "graphics/pixel/blend_tables.h"
 #include "graphics/surface/image_surface.h"
 #include "scenario/tgs/tgs_scene_host.h"
 #include "scenario/tgs/tgs_test_world.h"
@@ -231,6 +233,7 @@ uint32_t PixelAt(const ImageSurface& s, int x, int y) {
 }
 
 TEST(SceneSnapshotDrawing, BackToFrontOnAMemorySurface) {
+  BuildBlendTables();
   TextHistoryLog log;
   log.SetCapacity(4);
   SceneSpriteValues front{"FRONT", 1, 30000, 10, 10, {0, 0, 255}};

@@ -1,3 +1,4 @@
+// Label: optimised
 #include "scenario/tgs/tgs_interpreter.h"
 
 #include <gtest/gtest.h>

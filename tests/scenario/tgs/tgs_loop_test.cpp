@@ -1,3 +1,4 @@
+// Label: optimised
 // Loops run their jumps and statements from what the first turn read: each turn must still see
 // the variables and expressions as they are now.
 #include <gtest/gtest.h>
@@ -62,6 +63,31 @@ b:
     EXPECT_EQ(TgsRunStep(w.Frame()), kTgsStepEnded);
     EXPECT_EQ(w.Frame().Text(), "AB");
   }
+}
+
+// A statement writes into the scenario's own bytes, at the address in variable word 1: the jump
+// it rewrites is read again, not run as it was first read. Its condition's constant lies 7 bytes
+// into the instruction.
+TEST(TgsLoops, AJumpRewrittenByTheScenariosOwnCodeIsReadAgain) {
+  TgsWorld w;
+  ASSERT_EQ(w.StartScenario(R"(
+top:
+  JumpIf if(1) @skip
+  "n"
+skip:
+  stmt{add var:0, 4, s.1 | s: mov 0, d.2 | d: set 0, 0 | ret}
+  "s"
+  JumpIf if(var 0 0) @again
+  .end
+again:
+  stmt{set 0, var:0 | ret}
+  JumpIf @top
+)"),
+            0);
+  SetVariable(w, 0, 1);
+  SetVariable(w, 1, w.Frame().CurrentScript()->CodeStart() + 7);
+  EXPECT_EQ(TgsRunStep(w.Frame()), kTgsStepEnded);
+  EXPECT_EQ(w.Frame().Text(), "sns");
 }
 
 TEST(TgsLoops, AStatementThatFailsOnALaterTurnStillFails) {

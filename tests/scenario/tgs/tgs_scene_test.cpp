@@ -1,3 +1,4 @@
+// Label: optimised
 // The scene pages: standing-picture groups and their priorities, the BG table's time of day, the
 // tones, copy-on-write between the pages, and names that would not fit their fields.
 #include "scenario/tgs/tgs_scene.h"
@@ -175,7 +176,7 @@ TEST_F(SceneTest, NamesThatFillTheirFieldAreRefusedBeforeAnythingChanges) {
   EXPECT_NE(scene_->Background(0).picture, nullptr);
   EXPECT_EQ(scene_->LoadSprite(0, full, 0, 0, false), kSceneSpriteLoadFailed);
   EXPECT_EQ(scene_->SpriteRecord(0, 0, 0)->name, "CH_A");
-  EXPECT_EQ(scene_->LoadBackgroundAnime(full, 0, 0), kSceneAnimeFailed);
+  EXPECT_EQ(scene_->LoadBackgroundAnime(full, 0, 0, 0), kSceneAnimeFailed);
   EXPECT_EQ(scene_->LoadBackgroundMovie(full, 0, 0), kSceneAnimeFailed);
   EXPECT_EQ(scene_->Background(0).animName, "");
   EXPECT_EQ(scene_->LoadBackground(fits, 0), 0);

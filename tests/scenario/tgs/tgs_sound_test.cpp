@@ -1,3 +1,4 @@
+// Label: optimised
 // The scenario's sound commands over a recording sound port and the fake frame host.
 #include "scenario/tgs/tgs_sound.h"
 

@@ -1,3 +1,4 @@
+// Label: optimised
 // The system menu: where it opens, which buttons it disables, what each button answers, how it
 // closes, and the quit question.
 #include "scenario/tgs/tgs_system_menu.h"

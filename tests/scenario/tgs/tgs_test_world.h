@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <map>
 #include <set>
 #include <string>
@@ -244,6 +245,33 @@ class FakeFrameHost : public TgsFrameHost {
   void SetMessage(std::string_view text, const std::string& name, uint32_t) override {
     shown.push_back(name + "|" + std::string(text));
   }
+  void RelayoutPage() override { ++relayouts; }
+  std::vector<std::array<uint32_t, 3>> frames;  // the window's frames: kind, colour, opacity
+  void SetWindowFrame(int kind, uint32_t rgb, uint8_t alpha) override {
+    frames.push_back({uint32_t(kind), rgb, alpha});
+  }
+  int relayouts = 0;
+  // The choice list's point, the pointer's moves (x, y, ms; each lasts its time), the hit area's
+  // switches, the task kinds removed and the snapshots taken.
+  bool choicePoint = false;
+  std::vector<std::array<int32_t, 3>> pointerMoves;
+  uint32_t moveEnd = 0;
+  std::vector<bool> hitArea;
+  std::vector<uint32_t> removedKinds;
+  bool snapshotWorks = false;
+  bool ChoicePoint(int32_t& x, int32_t& y) const override {
+    x = 400, y = 280;
+    return choicePoint;
+  }
+  bool StartPointerMove(int32_t x, int32_t y, uint32_t ms) override {
+    pointerMoves.push_back({x, y, int32_t(ms)});
+    moveEnd = clock + ms;
+    return true;
+  }
+  bool PointerMoving() override { return clock < moveEnd; }
+  void SetHitAreaEnabled(bool enabled) override { hitArea.push_back(enabled); }
+  void RemoveTasks(uint32_t kind) override { removedKinds.push_back(kind); }
+  bool TakeSnapshot() override { return snapshotWorks; }
   void TraceBuiltin(uint32_t number) override { traced.push_back(number); }
   TgsHistoryView* HistoryView() override { return historyView; }
   TgsHistoryView* historyView = nullptr;

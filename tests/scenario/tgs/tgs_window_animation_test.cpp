@@ -1,3 +1,4 @@
+// Label: optimised
 // The message window's face animation on the real path effect: its end kept as the window's
 // transform, animated and at once, the built-ins' window rules, and the talk that commits, moves
 // and waits.

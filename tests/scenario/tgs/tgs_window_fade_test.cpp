@@ -1,3 +1,4 @@
+// Label: optimised
 // The message windows' fade as a task on the effects' timer service: its alphas and end states,
 // the built-in that waits for it, and the closing, the click and the end that cut it short.
 #include "scenario/tgs/tgs_window_fade.h"

@@ -1,3 +1,4 @@
+// Label: optimised
 #include "lib/tob/tob_assembler.h"
 
 #include <gtest/gtest.h>

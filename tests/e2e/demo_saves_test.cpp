@@ -1,0 +1,121 @@
+// Saving and loading in the demo as a player does, headless on the virtual clock: a save made with
+// the menu bar's "セーブ" during the story comes back in a later run from the title's "つづきから"
+// and from the menu bar's "ロード" during the story; a quick save that fails says so.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/dialogs/main_menu.h"
+#include "e2e/demo_scene.h"
+#include "support/demo_copy.h"
+#include "support/temp_dir.h"
+
+namespace bw {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::chrono::seconds kRunLimit{120};
+
+std::string Frames(uint32_t first, uint32_t last) {
+  std::string list = "BRIMWOLD_HEADLESS_HASHES=";
+  for (uint32_t f = first; f <= last; ++f) list += std::to_string(f) + ",";
+  list.pop_back();
+  return list;
+}
+
+std::string Command(uint32_t frame, int id) {
+  return "BRIMWOLD_HEADLESS_COMMANDS=" + std::to_string(frame) + ":" + std::to_string(id);
+}
+
+// The frames of run from first on that show one of the pictures in shown.
+std::vector<uint32_t> Showing(const test::PlayedRun& run, const std::set<uint64_t>& shown,
+                              uint32_t first) {
+  std::vector<uint32_t> frames;
+  for (auto [frame, hash] : run.hashes) {
+    if (frame >= first && shown.contains(hash)) frames.push_back(frame);
+  }
+  return frames;
+}
+
+// The story starts at 60 ("はじめから"); each click finds its line typed out and waiting. The
+// save is made at 905, while the second scene's third line waits; its picture (the wait mark
+// turning) is held from 910 on.
+constexpr uint32_t kSaveAt = 905, kSavedFrom = 910, kSavedUntil = 960;
+// The load dialog's first row of "Page.1", where the save went.
+constexpr char kLoadFirstRow[] = "row:0;activate;2";
+
+// The story started and its lines clicked through until kSaveAt, and more input after.
+std::string StoryUntilTheSave(const std::string& more = "") {
+  std::string input = "BRIMWOLD_HEADLESS_INPUT=55:move:400:352,60:click:400:352";
+  for (uint32_t f = 200; f < kSaveAt; f += 120) {
+    input += "," + std::to_string(f - 3) + ":move:390:262," + std::to_string(f - 2) +
+             ":move:400:268," + std::to_string(f) + ":click:400:268";
+  }
+  return input + more;
+}
+
+TEST(DemoSaves, TheTitleAndTheMenuBarBringBackTheSavedLine) {
+  test::TempDir game, home;
+  test::CopyDemoGame(BRIMWOLD_DEMO_GAME, game.path());
+  test::PutShippedSettings(game.path());
+
+  const test::PlayedRun saving =
+      test::PlayHeadless(game.path(), home.path(),
+                         {StoryUntilTheSave(), Command(kSaveAt, kCmdSave),
+                          "BRIMWOLD_HEADLESS_ANSWERS=row:0;check:1073:0;press:1204;2",
+                          Frames(kSavedFrom, kSavedUntil), "BRIMWOLD_HEADLESS_FRAMES=970"},
+                         kRunLimit);
+  ASSERT_EQ(saving.status, 0) << saving.errors;
+  ASSERT_TRUE(fs::is_regular_file(game.path() / "SAVEDATA" / "DATA0200.SAV")) << saving.errors;
+  std::set<uint64_t> saved;
+  for (auto [frame, hash] : saving.hashes) saved.insert(hash);
+
+  // "つづきから" at 60 is cancelled: the title stays. Again at 100, the first row is loaded.
+  const test::PlayedRun title = test::PlayHeadless(
+      game.path(), home.path(),
+      {"BRIMWOLD_HEADLESS_INPUT=55:move:400:412,60:click:400:412,100:click:400:412",
+       "BRIMWOLD_HEADLESS_ANSWERS=2," + std::string(kLoadFirstRow), Frames(40, 250),
+       "BRIMWOLD_HEADLESS_FRAMES=260"},
+      kRunLimit);
+  ASSERT_EQ(title.status, 0) << title.errors;
+  EXPECT_EQ(title.hashes.at(90), title.hashes.at(58)) << "a cancelled dialog leaves the title";
+  EXPECT_TRUE(Showing(title, saved, 40) == Showing(title, saved, 101))
+      << "nothing loaded before the second click";
+  EXPECT_FALSE(Showing(title, saved, 101).empty()) << "the title's load shows the saved line";
+
+  // During the story's first scene, the menu bar's load at 300.
+  const test::PlayedRun story = test::PlayHeadless(
+      game.path(), home.path(),
+      {"BRIMWOLD_HEADLESS_INPUT=55:move:400:352,60:click:400:352", Command(300, kCmdLoad),
+       std::string("BRIMWOLD_HEADLESS_ANSWERS=") + kLoadFirstRow, Frames(280, 450),
+       "BRIMWOLD_HEADLESS_FRAMES=460"},
+      kRunLimit);
+  ASSERT_EQ(story.status, 0) << story.errors;
+  EXPECT_TRUE(Showing(story, saved, 280) == Showing(story, saved, 301));
+  EXPECT_FALSE(Showing(story, saved, 301).empty()) << "the menu bar's load shows the saved line";
+}
+
+// Ctrl+F1 where the quick save's file cannot be written (a folder took its place): the player
+// is told, with the reason, and the game goes on.
+TEST(DemoSaves, AQuickSaveThatCannotBeWrittenSaysSo) {
+  test::TempDir game, home;
+  test::CopyDemoGame(BRIMWOLD_DEMO_GAME, game.path());
+  test::PutShippedSettings(game.path());
+  fs::create_directories(game.path() / "SAVEDATA" / "DATA0105.SAV" / "inside");
+  const test::PlayedRun run = test::PlayHeadless(
+      game.path(), home.path(),
+      {StoryUntilTheSave(",905:keydown:Left Ctrl,905:key:F1,906:keyup:Left Ctrl"),
+       "BRIMWOLD_HEADLESS_FRAMES=940"},
+      kRunLimit);
+  EXPECT_EQ(run.status, 0) << run.errors;
+  EXPECT_NE(run.errors.find("セーブデータの作成に失敗しました。ErrNo:5"), std::string::npos)
+      << run.errors;
+}
+
+}  // namespace
+}  // namespace bw
