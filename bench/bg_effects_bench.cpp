@@ -262,7 +262,7 @@ void PeerCross(benchmark::State& state, FrameSize size) {
   pixman_image_t* mine = Wrap(scene.pixels, size.w, size.h);
   pixman_image_t* theirs = Wrap(scene.otherPixels, size.w, size.h, PIXMAN_x8r8g8b8);
   pixman_image_t* dst = Wrap(work, size.w, size.h);
-  Peer(state, size, "bg_cross", {2, kColour}, work, [&](uint32_t now) {
+  Peer(state, size, "bg_cross", {2, kColour, {}}, work, [&](uint32_t now) {
     const int level = bw::BgCrossEffect::Level(now, kCrossPeriod);
     pixman_color_t color{0, 0, 0, uint16_t(level * 257)};
     pixman_image_t* mask = pixman_image_create_solid_fill(&color);
@@ -367,7 +367,7 @@ int main(int argc, char** argv) {
   });
   Register("pixman/bg_loop", PeerLoop);
   Register("ours/bg_cross", [](benchmark::State& s, FrameSize size) {
-    Ours(s, size, "bg_cross", "bg_cross", {kCrossPeriod, 0, 0, 0, 0}, {2, kColour});
+    Ours(s, size, "bg_cross", "bg_cross", {kCrossPeriod, 0, 0, 0, 0}, {2, kColour, {}});
   });
   Register("pixman/bg_cross", PeerCross);
   for (bool opaque : {false, true}) {

@@ -490,7 +490,7 @@ int Draw(Scene& s, int mode, int kind, int32_t progress) {
 class PieceList : public bw::PieceSink {
  public:
   int DrawWhole(bw::TransitionFrame& f) override {
-    pieces.push_back({{0, 0, f.source->GetWidth(), f.source->GetHeight()}, f.x, f.y});
+    pieces.push_back({{0, 0, f.source->GetWidth(), f.source->GetHeight()}, f.x, f.y, false, {}});
     return 0;
   }
   void DrawPiece(bw::TransitionFrame&, const bw::TransitionPiece& p) override {
