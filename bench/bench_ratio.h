@@ -1,6 +1,8 @@
 // The console reporter every benchmark program shares: it keeps each run's throughput and time
-// per iteration by benchmark name, so that a program can print "ratio <name>: <ours/peer>" lines
-// (and "self <name>: <ours/ours>" for two of our own ways) once all runs are done.
+// per iteration by benchmark name, so that a program can print its lines once all runs are done:
+// "ratio <name>: <ours/peer>" where ours is set beside a peer (another library, or the plain way
+// of doing the same work written here), "self <name>: <x/y>" where ours is set beside ours (cache
+// on and off, vector and plain kernels, one path of the engine and another).
 #pragma once
 
 #include <benchmark/benchmark.h>
@@ -68,10 +70,11 @@ class RatioReporter : public benchmark::ConsoleReporter {
                   Compare by = Compare::kRate) const {
     Print("ratio", label, ours, peer, by);
   }
-  // The same for two of our own ways of doing one thing: "self <label>: <ours/other>".
-  void PrintSelf(const std::string& label, const std::string& ours, const std::string& other,
+
+  // "self <label>: <x/y>", greater meaning x is faster: two ways of ours.
+  void PrintSelf(const std::string& label, const std::string& x, const std::string& y,
                  Compare by = Compare::kRate) const {
-    Print("self", label, ours, other, by);
+    Print("self", label, x, y, by);
   }
 
  private:

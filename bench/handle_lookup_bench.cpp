@@ -1,7 +1,8 @@
 // The script handle registry's lookup (handle -> type and object) against the obvious
 // alternative: a std::unordered_map from handle to type and object. Both sides are guarded by a
 // std::mutex, as the registry must be (objects die on any thread), and look up the same live
-// handles in the same shuffled order.
+// handles in the same shuffled order; before timing, both are checked to answer every handle
+// with the same type and object.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -9,10 +10,12 @@
 #include <memory>
 #include <mutex>
 #include <random>
+#include <string>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
+#include "bench_check.h"
 #include "bench_ratio.h"
 #include "script/script_handles.h"
 
@@ -45,7 +48,24 @@ Fixture& TheFixture() {
   return fixture;
 }
 
+std::string SameAnswers() {
+  Fixture& f = TheFixture();
+  for (uint32_t h : f.order) {
+    bw::ScriptObjectType type{};
+    void* object = f.handles.Lookup(h, &type);
+    auto it = f.peer.find(h);
+    if (it == f.peer.end() || it->second.first != type || it->second.second != object)
+      return "handle " + std::to_string(h) + " answers differently";
+  }
+  return "";
+}
+
+bool Agree(benchmark::State& state) {
+  return bw::bench::SidesAgree(state, "lookups", SameAnswers);
+}
+
 void BM_RegistryLookup(benchmark::State& state) {
+  if (!Agree(state)) return;
   Fixture& f = TheFixture();
   size_t i = 0;
   uintptr_t sum = 0;
@@ -60,6 +80,7 @@ void BM_RegistryLookup(benchmark::State& state) {
 }
 
 void BM_UnorderedMapLookup(benchmark::State& state) {
+  if (!Agree(state)) return;
   Fixture& f = TheFixture();
   size_t i = 0;
   uintptr_t sum = 0;

@@ -1,12 +1,17 @@
 // The kernels that move whole pixels, and alpha-over, at every size of pixel_data.h, each beside
 // a peer doing the same work on the same pixels in the same run:
-//   copy        memcpy of the same rows, and pixman SRC a8r8g8b8 -> a8r8g8b8;
+//   copy        memcpy of the same rows (the machine's bound for a copy), and pixman SRC
+//               a8r8g8b8 -> a8r8g8b8;
 //   fill        pixman_fill of the same 32-bit rectangle;
-//   alpha-over  pixman OVER of an a8r8g8b8 source, on random alpha and on sprite-like alpha
-//               (where pixman's own skipping of clear and opaque pixels counts); ours also with
-//               the 128-bit forms only, printed as its own line;
+//   alpha-over  pixman OVER onto the x8r8g8b8 target, of the same picture premultiplied as our
+//               kernel weighs it (clear pixels 0, so pixman skips them and copies opaque ones as
+//               ours does), on random alpha and on sprite-like alpha; ours also with the 128-bit
+//               forms only, printed as its own line;
 //   keyed copy  SDL2's colour-keyed SDL_BlitSurface between the same two x8r8g8b8 surfaces, the
 //               source a sprite with the key colour around it.
+// Before timing, each side's pass over a copy of the target is checked against the other's:
+// exactly, except alpha-over's colour within 1 per channel (pixman rounds the target's share by
+// 255ths, ours floors it by 256ths; ours leaves alpha 0 on the target, pixman's target has none).
 // Prints "ratio <name> <size>: <ours / peer throughput>" per pair.
 #include <SDL.h>
 #include <benchmark/benchmark.h>
@@ -16,6 +21,7 @@
 #include <map>
 #include <vector>
 
+#include "bench_check.h"
 #include "bench_ratio.h"
 #include "graphics/pixel/alpha_kernels.h"
 #include "graphics/pixel/blend_tables.h"
@@ -28,9 +34,11 @@ namespace {
 using bw::bench::Alpha;
 
 constexpr uint32_t kKey = 0x00FF00FFu;
+constexpr uint32_t kColour = 0x00FFFFFFu;
 
 struct Planes {
   std::vector<uint32_t> random, sprite, keyed, dst;
+  std::vector<uint32_t> premultiplied[2];  // random, sprite
 };
 
 Planes& PlanesOf(int size) {
@@ -41,6 +49,8 @@ Planes& PlanesOf(int size) {
     p.sprite = bw::bench::SpritePixels(size, size, 2);
     p.keyed = bw::bench::SpritePixels(size, size, 3, true, kKey);
     p.dst = bw::bench::RandomPixels(size, size, 4);
+    p.premultiplied[0] = bw::bench::Premultiplied(p.random);
+    p.premultiplied[1] = bw::bench::Premultiplied(p.sprite);
   }
   return p;
 }
@@ -54,25 +64,32 @@ pixman_image_t* Wrap(std::vector<uint32_t>& pixels, int size,
   return bw::bench::WrapPixman(format, pixels.data(), size, size, size * 4);
 }
 
+pixman_image_t* WrapConst(const std::vector<uint32_t>& pixels, int size,
+                          pixman_format_code_t format = PIXMAN_a8r8g8b8) {
+  return Wrap(const_cast<std::vector<uint32_t>&>(pixels), size, format);
+}
+
+// One checked pass over a fresh copy of the target, then the timed ones.
 template <typename Body>
-void Loop(benchmark::State& state, int size, Body body) {
-  for (auto _ : state) {
-    body();
-    benchmark::ClobberMemory();
-  }
-  bw::bench::CountPixels(state, int64_t{size} * size);
+void Run(benchmark::State& state, const std::string& pair, const char* side, int size,
+         std::vector<uint32_t>& dst, Body body, int tolerance = 0, uint32_t channels = ~0u) {
+  bw::bench::TimeChecked(
+      state, {pair + '/' + bw::bench::SizeName(size), side, size, size, tolerance, channels},
+      PlanesOf(size).dst, dst, int64_t{size} * size, body);
 }
 
 void OursCopy(benchmark::State& state, int size) {
   Planes& p = PlanesOf(size);
-  std::vector<uint32_t> dst = p.dst;
-  Loop(state, size, [&] { bw::CopyRows32Mmx(dst.data(), p.random.data(), 0, 0, size, size); });
+  std::vector<uint32_t> dst;
+  Run(state, "copy", "ours", size, dst,
+      [&] { bw::CopyRows32Mmx(dst.data(), p.random.data(), 0, 0, size, size); });
 }
 
 void PeerMemcpy(benchmark::State& state, int size) {
   Planes& p = PlanesOf(size);
-  std::vector<uint32_t> dst = p.dst;
-  Loop(state, size, [&] { std::memcpy(dst.data(), p.random.data(), size_t(size) * size * 4); });
+  std::vector<uint32_t> dst;
+  Run(state, "copy", "memcpy", size, dst,
+      [&] { std::memcpy(dst.data(), p.random.data(), size_t(size) * size * 4); });
 }
 
 void PeerPixmanSrc(benchmark::State& state, int size) {
@@ -80,7 +97,7 @@ void PeerPixmanSrc(benchmark::State& state, int size) {
   std::vector<uint32_t> dstPixels = p.dst;
   pixman_image_t* src = Wrap(p.random, size);
   pixman_image_t* dst = Wrap(dstPixels, size);
-  Loop(state, size, [&] {
+  Run(state, "copy", "pixman", size, dstPixels, [&] {
     pixman_image_composite32(PIXMAN_OP_SRC, src, nullptr, dst, 0, 0, 0, 0, 0, 0, size, size);
   });
   pixman_image_unref(src);
@@ -88,41 +105,50 @@ void PeerPixmanSrc(benchmark::State& state, int size) {
 }
 
 void OursFill(benchmark::State& state, int size) {
-  std::vector<uint32_t> dst = PlanesOf(size).dst;
-  Loop(state, size, [&] { bw::FillRows32(dst.data(), 0, size, size, 0x80402010u); });
+  std::vector<uint32_t> dst;
+  Run(state, "fill", "ours", size, dst,
+      [&] { bw::FillRows32(dst.data(), 0, size, size, 0x80402010u); });
 }
 
 void PeerFill(benchmark::State& state, int size) {
-  std::vector<uint32_t> dst = PlanesOf(size).dst;
-  Loop(state, size, [&] { pixman_fill(dst.data(), size, 32, 0, 0, size, size, 0x80402010u); });
+  std::vector<uint32_t> dst;
+  Run(state, "fill", "pixman", size, dst,
+      [&] { pixman_fill(dst.data(), size, 32, 0, 0, size, size, 0x80402010u); });
+}
+
+std::string AlphaPair(Alpha alpha) {
+  return std::string("alpha_over/") + bw::bench::AlphaName(alpha);
 }
 
 void OursAlphaOver(benchmark::State& state, int size, Alpha alpha, bool wide) {
-  Planes& p = PlanesOf(size);
-  std::vector<uint32_t> dst = p.dst;
-  const std::vector<uint32_t>& src = Source(p, alpha);
+  const std::vector<uint32_t>& src = Source(PlanesOf(size), alpha);
+  std::vector<uint32_t> dst;
   bw::ScopedWideVectors pin(wide);
-  Loop(state, size, [&] { bw::AlphaOverRowsMmx(dst.data(), src.data(), 0, 0, size, size); });
+  Run(
+      state, AlphaPair(alpha), wide ? "ours" : "ours128", size, dst,
+      [&] { bw::AlphaOverRowsMmx(dst.data(), src.data(), 0, 0, size, size); }, 1, kColour);
 }
 
 void PeerAlphaOver(benchmark::State& state, int size, Alpha alpha) {
   Planes& p = PlanesOf(size);
   std::vector<uint32_t> dstPixels = p.dst;
-  std::vector<uint32_t> srcPixels = Source(p, alpha);
-  pixman_image_t* src = Wrap(srcPixels, size);
-  pixman_image_t* dst = Wrap(dstPixels, size);
-  Loop(state, size, [&] {
-    pixman_image_composite32(PIXMAN_OP_OVER, src, nullptr, dst, 0, 0, 0, 0, 0, 0, size, size);
-  });
+  pixman_image_t* src = WrapConst(p.premultiplied[alpha == Alpha::kSprite], size);
+  pixman_image_t* dst = Wrap(dstPixels, size, PIXMAN_x8r8g8b8);
+  Run(
+      state, AlphaPair(alpha), "pixman", size, dstPixels,
+      [&] {
+        pixman_image_composite32(PIXMAN_OP_OVER, src, nullptr, dst, 0, 0, 0, 0, 0, 0, size, size);
+      },
+      1, kColour);
   pixman_image_unref(src);
   pixman_image_unref(dst);
 }
 
 void OursKeyedCopy(benchmark::State& state, int size) {
   Planes& p = PlanesOf(size);
-  std::vector<uint32_t> dst = p.dst;
-  Loop(state, size,
-       [&] { bw::CopyRows32Keyed(dst.data(), p.keyed.data(), 0, 0, size, size, kKey); });
+  std::vector<uint32_t> dst;
+  Run(state, "keyed_copy", "ours", size, dst,
+      [&] { bw::CopyRows32Keyed(dst.data(), p.keyed.data(), 0, 0, size, size, kKey); });
 }
 
 void PeerSdlKeyedCopy(benchmark::State& state, int size) {
@@ -136,7 +162,10 @@ void PeerSdlKeyedCopy(benchmark::State& state, int size) {
       SDL_SetSurfaceBlendMode(src, SDL_BLENDMODE_NONE) != 0) {
     state.SkipWithError(SDL_GetError());
   } else {
-    Loop(state, size, [&] { SDL_BlitSurface(src, nullptr, dst, nullptr); });
+    // SDL writes the x of an x8r8g8b8 target as it likes.
+    Run(
+        state, "keyed_copy", "sdl", size, dstPixels,
+        [&] { SDL_BlitSurface(src, nullptr, dst, nullptr); }, 0, kColour);
   }
   SDL_FreeSurface(src);
   SDL_FreeSurface(dst);
@@ -153,7 +182,7 @@ int main(int argc, char** argv) {
   RegisterSized("ours", "fill", OursFill);
   RegisterSized("peer", "pixman_fill", PeerFill);
   for (Alpha a : {Alpha::kRandom, Alpha::kSprite}) {
-    const std::string name = std::string("alpha_over/") + bw::bench::AlphaName(a);
+    const std::string name = AlphaPair(a);
     RegisterSized("ours", name, [a](benchmark::State& s, int n) { OursAlphaOver(s, n, a, true); });
     RegisterSized("ours128", name,
                   [a](benchmark::State& s, int n) { OursAlphaOver(s, n, a, false); });

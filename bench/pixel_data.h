@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_check.h"
 #include "bench_ratio.h"
 #include "host/surface/memory_surface.h"
 
@@ -69,6 +70,47 @@ inline std::vector<uint32_t> SpritePixels(int width, int height, uint32_t seed, 
   return out;
 }
 
+// The picture premultiplied as the alpha kernels weigh a pixel (colour x alpha / 256, an opaque
+// pixel's colour whole), clear pixels 0: pixman's OVER takes premultiplied pixels, and with these
+// it differs from our straight-alpha blend only in how the target's share rounds.
+inline std::vector<uint32_t> Premultiplied(const std::vector<uint32_t>& straight) {
+  std::vector<uint32_t> out(straight.size());
+  for (size_t i = 0; i < straight.size(); ++i) {
+    const uint32_t p = straight[i], a = p >> 24;
+    if (a == 255) {
+      out[i] = p;
+      continue;
+    }
+    uint32_t q = a << 24;
+    for (int shift = 0; shift < 24; shift += 8) q |= ((p >> shift & 0xFF) * a >> 8) << shift;
+    out[i] = q;
+  }
+  return out;
+}
+
+// The row pass of a separable box blur as it is usually written: a running sum per channel,
+// positions past the row's ends taking the end pixel, divided by the window through a
+// reciprocal (the same rounding as ours).
+inline void RunningSumBoxBlurRows(uint32_t* dst, const uint32_t* src, int width, int height,
+                                  int radius) {
+  const uint32_t reciprocal = 65536 / uint32_t(2 * radius + 1);
+  for (int y = 0; y < height; ++y) {
+    const uint32_t* row = src + size_t(y) * size_t(width);
+    uint32_t* out = dst + size_t(y) * size_t(width);
+    auto at = [&](int x) { return row[std::clamp(x, 0, width - 1)]; };
+    uint32_t sum[4] = {0, 0, 0, 0};
+    for (int k = -radius; k <= radius; ++k) {
+      for (int c = 0; c < 4; ++c) sum[c] += at(k) >> (8 * c) & 0xFF;
+    }
+    for (int x = 0; x < width; ++x) {
+      uint32_t v = 0;
+      for (int c = 0; c < 4; ++c) v |= ((sum[c] * reciprocal + 32768) >> 16) << (8 * c);
+      out[x] = v;
+      const uint32_t in = at(x + radius + 1), gone = at(x - radius);
+      for (int c = 0; c < 4; ++c) sum[c] += (in >> (8 * c) & 0xFF) - (gone >> (8 * c) & 0xFF);
+    }
+  }
+}
 inline std::string SizeName(int size) {
   return std::to_string(size) + "x" + std::to_string(size);
 }
@@ -99,6 +141,32 @@ inline void PrintSized(const RatioReporter& reporter, const std::string& label,
 
 inline void CountPixels(benchmark::State& state, int64_t pixels) {
   state.SetItemsProcessed(int64_t(state.iterations()) * pixels);
+}
+
+// The check on a pair's picture and the timing: one pass of body over dst set to start, handed to
+// AgreesWithPair as `side` of `pair`; then the timed passes, each counted as `pixels`.
+struct CheckedPass {
+  std::string pair;
+  const char* side;
+  int width, height;
+  int tolerance = 0;
+  uint32_t channels = 0xFFFFFFFFu;
+};
+template <typename Body>
+void TimeChecked(benchmark::State& state, const CheckedPass& check,
+                 const std::vector<uint32_t>& start, std::vector<uint32_t>& dst, int64_t pixels,
+                 Body body) {
+  dst = start;
+  body();
+  if (!AgreesWithPair(state, check.pair, check.side, dst, check.width, check.height,
+                      check.tolerance, check.channels)) {
+    return;
+  }
+  for (auto _ : state) {
+    body();
+    benchmark::ClobberMemory();
+  }
+  CountPixels(state, pixels);
 }
 
 }  // namespace bw::bench

@@ -1,18 +1,24 @@
-// The kernels of text rendering, each vector set beside the plain set on the same glyphs:
+// The kernels of text rendering:
 //   edge mask   the soft edge (radius 2, strength 1024, the renderer's defaults) around 32 x 32
-//               glyphs of strokes with soft borders; the vector set as the processor chooses and
-//               with the 128-bit forms only, printed as its own line.
+//               glyphs of strokes with soft borders: the vector set as the processor chooses and
+//               with the 128-bit forms only beside the plain set ("self" lines), checked before
+//               timing to give the same masks;
 //   glyph cache a 40-character Japanese line drawn by the outline renderer with a warm cache,
-//               against the same renderer with capacity 0, whose every glyph FreeType renders.
+//               beside the same renderer with capacity 0, whose every glyph FreeType renders (a
+//               "self" line), checked to draw the same line;
 //   cache hits  the line's 40 glyphs looked up in our warm cache, against FreeType's own cache
 //               of small bitmaps (FTC_SBitCache) handing out the same 40 glyphs: every glyph is
-//               rendered into it before the timing, so both loops time lookups only.
+//               rendered into it before the timing, so both loops time lookups only; checked to
+//               load the same face file as ours;
 //   mask blend  the line's glyph masks (as the renderer makes them: mostly 0 and 255, soft at
 //               the edges) at 16, 24 and 48 pixels blended in one colour into a 32-bit picture,
 //               one call per glyph, against pixman compositing a solid opaque colour OVER the
 //               x8r8g8b8 picture through each a8 mask, one composite per glyph, same boxes;
-//               ours also with the 128-bit forms only, printed as its own line.
-// Prints "ratio <name>: <ours / peer throughput>" per pair.
+//               ours also with the 128-bit forms only, printed as its own line; the pictures
+//               checked to agree within 2 per channel (pixman rounds by 255ths, ours floors by
+//               256ths; see pixel_ops_bench).
+// Prints "ratio <name>: <ours / peer throughput>" per pair and "self <name>: <x / y>" for ours
+// beside ours.
 #include <benchmark/benchmark.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -22,17 +28,21 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "bench_check.h"
 #include "bench_ratio.h"
 #include "common/global.h"
 #include "graphics/pixel/blend_tables.h"
 #include "graphics/pixel/text_kernels.h"
 #include "graphics/surface/dib_surface.h"
 #include "host/cp932.h"
+#include "host/font/font_library.h"
 #include "platform/mmx_flag.h"
 #include "platform/trig_tables.h"
 #include "scenario/text/outline_text_renderer.h"
@@ -67,11 +77,18 @@ std::vector<uint8_t> MakeGlyphs() {
 }
 
 template <typename Kernel>
-void EdgeMask(benchmark::State& state, Kernel kernel, bool wideVectors) {
+void EdgeMask(benchmark::State& state, const char* side, Kernel kernel, bool wideVectors) {
   bw::ScopedWideVectors wide(wideVectors);
   static const std::vector<uint8_t> glyphs = MakeGlyphs();
   constexpr int kOut = kGlyphSize + 2 * kRadius;
   std::vector<uint8_t> out(size_t(kOut) * kOut);
+  std::vector<uint32_t> all;  // every glyph's mask, a byte a word
+  for (int g = 0; g < kGlyphs; ++g) {
+    kernel(out.data(), kOut, glyphs.data() + size_t(g) * kGlyphSize * kGlyphSize, kGlyphSize,
+           kGlyphSize, kGlyphSize, kRadius, kStrength);
+    all.insert(all.end(), out.begin(), out.end());
+  }
+  if (!bw::bench::AgreesWithPair(state, "edge_mask", side, all, int(all.size()), 1)) return;
   for (auto _ : state) {
     for (int g = 0; g < kGlyphs; ++g) {
       kernel(out.data(), kOut, glyphs.data() + size_t(g) * kGlyphSize * kGlyphSize, kGlyphSize,
@@ -110,6 +127,15 @@ void DrawLine(benchmark::State& state, uint32_t capacity) {
   bw::DibSurface picture;
   picture.Create(40 * kLineHeight + 8, kLineHeight + 8, 32, false);
   renderer->DrawText(&picture, 4, 4, line.c_str(), nullptr, nullptr);  // warms the cache
+  std::vector<uint32_t> drawn(size_t(picture.GetWidth()) * picture.GetHeight());
+  for (int y = 0; y < picture.GetHeight(); ++y) {
+    std::memcpy(drawn.data() + size_t(y) * picture.GetWidth(), picture.GetRowPointer(y),
+                size_t(picture.GetWidth()) * 4);
+  }
+  if (!bw::bench::AgreesWithPair(state, "line", capacity ? "cached" : "uncached", drawn,
+                                 picture.GetWidth(), picture.GetHeight())) {
+    return;
+  }
   for (auto _ : state) {
     renderer->DrawText(&picture, 4, 4, line.c_str(), nullptr, nullptr);
     benchmark::ClobberMemory();
@@ -154,21 +180,30 @@ struct FreeTypeCache {
   std::vector<FT_UInt> glyphs;
   std::string error;
 
+  int index = 0;
+
   static FT_Error Request(FTC_FaceID id, FT_Library lib, FT_Pointer, FT_Face* face) {
-    return FT_New_Face(lib, static_cast<FreeTypeCache*>(id)->path.c_str(), 0, face);
+    const auto* cache = static_cast<FreeTypeCache*>(id);
+    return FT_New_Face(lib, cache->path.c_str(), cache->index, face);
   }
-  // The face's file as fontconfig's own tool names it, without starting fontconfig here.
-  static std::string FaceFile() {
-    std::string file;
-    if (FILE* pipe = popen("fc-match -f '%{file}' IPAGothic:lang=ja 2>/dev/null", "r")) {
+  // The face's file and number as fontconfig's own tool names them for the query the engine's
+  // font library makes (the family, Japanese, scalable), without starting fontconfig here.
+  void FindFace() {
+    std::string found;
+    if (FILE* pipe = popen("fc-match -f '%{index}:%{file}' 'IPAGothic:lang=ja:scalable=true' "
+                           "2>/dev/null",
+                           "r")) {
       char buffer[512];
-      while (size_t n = fread(buffer, 1, sizeof buffer, pipe)) file.append(buffer, n);
+      while (size_t n = fread(buffer, 1, sizeof buffer, pipe)) found.append(buffer, n);
       pclose(pipe);
     }
-    return file;
+    const size_t colon = found.find(':');
+    if (colon == std::string::npos) return;
+    index = std::atoi(found.substr(0, colon).c_str());
+    path = found.substr(colon + 1);
   }
   void Fill() {
-    path = FaceFile();
+    FindFace();
     FT_Face face = nullptr;
     if (path.empty() || FT_Init_FreeType(&library) != 0 ||
         FTC_Manager_New(library, 0, 0, 0, Request, this, &manager) != 0 ||
@@ -208,9 +243,18 @@ FreeTypeCache& PeerCache() {
   return cache;
 }
 
+// The engine's font library is asked for the face only now: fontconfig starts with it.
+std::string SameFace() {
+  const FreeTypeCache& cache = PeerCache();
+  const bw::host::FontLibrary::Face& ours = bw::host::FontLibrary::Instance().Open("IPAGothic");
+  if (ours.path == cache.path && ours.index == cache.index) return "";
+  return "the peer's face " + cache.path + " is not ours, " + ours.path;
+}
+
 void FreeTypeCacheHits(benchmark::State& state) {
   FreeTypeCache& cache = PeerCache();
   if (!cache.error.empty()) return state.SkipWithError(cache.error.c_str());
+  if (!bw::bench::SidesAgree(state, "face", SameFace)) return;
   FTC_SBit sbit = nullptr;
   for (auto _ : state) {
     for (FT_UInt g : cache.glyphs) {
@@ -240,6 +284,18 @@ std::vector<PlacedMask> LineMasks(int32_t height) {
   return out;
 }
 
+// A picture after one pass of blending, checked against the other sides'.
+bool BlendAgrees(benchmark::State& state, int32_t height, const char* side,
+                 const bw::DibSurface& picture) {
+  std::vector<uint32_t> pixels(size_t(picture.GetWidth()) * picture.GetHeight());
+  for (int y = 0; y < picture.GetHeight(); ++y) {
+    std::memcpy(pixels.data() + size_t(y) * picture.GetWidth(), picture.GetRowPointer(y),
+                size_t(picture.GetWidth()) * 4);
+  }
+  return bw::bench::AgreesWithPair(state, "mask_blend/" + std::to_string(height), side, pixels,
+                                   picture.GetWidth(), picture.GetHeight(), 2, 0x00FFFFFF);
+}
+
 void OurMaskBlend(benchmark::State& state, int32_t height, bool wideVectors) {
   bw::ScopedWideVectors wide(wideVectors);
   const std::vector<PlacedMask> masks = LineMasks(height);
@@ -252,12 +308,17 @@ void OurMaskBlend(benchmark::State& state, int32_t height, bool wideVectors) {
   const bw::MaskColors colors{&color, bw::ColorRamp::kNone};
   int64_t pixels = 0;
   for (const PlacedMask& m : masks) pixels += int64_t(m.glyph->width) * m.glyph->height;
-  for (auto _ : state) {
+  auto pass = [&] {
     for (const PlacedMask& m : masks) {
       bw::BlendTextMask(target, m.x, m.y,
                         {m.glyph->pixels.data(), m.glyph->width, m.glyph->height, m.glyph->pitch},
                         bw::MaskBlend::kBlended, colors, nullptr);
     }
+  };
+  pass();
+  if (!BlendAgrees(state, height, wideVectors ? "ours" : "ours128", picture)) return;
+  for (auto _ : state) {
+    pass();
     benchmark::ClobberMemory();
   }
   state.SetItemsProcessed(state.iterations() * pixels);
@@ -281,14 +342,20 @@ void PixmanMaskBlend(benchmark::State& state, int32_t height) {
         reinterpret_cast<uint32_t*>(const_cast<uint8_t*>(m.glyph->pixels.data())), m.glyph->pitch));
     pixels += int64_t(m.glyph->width) * m.glyph->height;
   }
-  for (auto _ : state) {
+  auto pass = [&] {
     for (size_t i = 0; i < masks.size(); ++i) {
       pixman_image_composite32(PIXMAN_OP_OVER, solid, images[i], dst, 0, 0, 0, 0, masks[i].x,
                                masks[i].y, masks[i].glyph->width, masks[i].glyph->height);
     }
-    benchmark::ClobberMemory();
+  };
+  pass();
+  if (BlendAgrees(state, height, "pixman", picture)) {
+    for (auto _ : state) {
+      pass();
+      benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * pixels);
   }
-  state.SetItemsProcessed(state.iterations() * pixels);
   for (pixman_image_t* image : images) pixman_image_unref(image);
   pixman_image_unref(solid);
   pixman_image_unref(dst);
@@ -303,7 +370,7 @@ int main(int argc, char** argv) {
   bw::ScopedGlobal<bw::TrigTables> trigScope(&trig);
   benchmark::RegisterBenchmark("ours/warm_cache_line",
                                [](benchmark::State& s) { DrawLine(s, 512); });
-  benchmark::RegisterBenchmark("peer/uncached_line", [](benchmark::State& s) { DrawLine(s, 0); });
+  benchmark::RegisterBenchmark("ours/uncached_line", [](benchmark::State& s) { DrawLine(s, 0); });
   benchmark::RegisterBenchmark("ours/cache_hits", OurCacheHits);
   benchmark::RegisterBenchmark("peer/freetype_sbit_cache_hits", FreeTypeCacheHits);
   for (int32_t h : kBlendHeights) {
@@ -317,18 +384,20 @@ int main(int argc, char** argv) {
                                  [h](benchmark::State& s) { PixmanMaskBlend(s, h); });
   }
   benchmark::RegisterBenchmark("ours/edge_mask", [](benchmark::State& s) {
-    EdgeMask(s, bw::BuildEdgeMaskMmx, bw::WideVectorsEnabled());
+    EdgeMask(s, "ours", bw::BuildEdgeMaskMmx, bw::WideVectorsEnabled());
   });
-  benchmark::RegisterBenchmark(
-      "ours128/edge_mask", [](benchmark::State& s) { EdgeMask(s, bw::BuildEdgeMaskMmx, false); });
-  benchmark::RegisterBenchmark("plain/edge_mask",
-                               [](benchmark::State& s) { EdgeMask(s, bw::BuildEdgeMask, false); });
+  benchmark::RegisterBenchmark("ours128/edge_mask", [](benchmark::State& s) {
+    EdgeMask(s, "ours128", bw::BuildEdgeMaskMmx, false);
+  });
+  benchmark::RegisterBenchmark("plain/edge_mask", [](benchmark::State& s) {
+    EdgeMask(s, "plain", bw::BuildEdgeMask, false);
+  });
   benchmark::Initialize(&argc, argv);
   bw::bench::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.PrintRatio("edge-mask-sse-vs-plain", "ours/edge_mask", "plain/edge_mask");
-  reporter.PrintRatio("edge-mask-sse-vs-plain 128-bit", "ours128/edge_mask", "plain/edge_mask");
-  reporter.PrintRatio("warm-cache-vs-capacity-0", "ours/warm_cache_line", "peer/uncached_line");
+  reporter.PrintSelf("edge-mask-sse-vs-plain", "ours/edge_mask", "plain/edge_mask");
+  reporter.PrintSelf("edge-mask-sse-vs-plain 128-bit", "ours128/edge_mask", "plain/edge_mask");
+  reporter.PrintSelf("warm-cache-vs-capacity-0", "ours/warm_cache_line", "ours/uncached_line");
   reporter.PrintRatio("cache-hits-vs-freetype-sbit-cache", "ours/cache_hits",
                       "peer/freetype_sbit_cache_hits");
   for (int32_t h : kBlendHeights) {

@@ -8,7 +8,7 @@ packages=(
   libsdl2-dev libvorbis-dev libogg-dev
   libfreetype-dev libfontconfig-dev libharfbuzz-dev fonts-ipafont-gothic fonts-ipafont-mincho
   libgtest-dev libgmock-dev libbenchmark-dev
-  libpixman-1-dev zlib1g-dev liblua5.4-dev
+  libpixman-1-dev libpng-dev liblua5.4-dev
   clang lld
   xvfb x11-apps imagemagick xauth
   libimgui-dev

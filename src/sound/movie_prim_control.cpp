@@ -7,7 +7,8 @@
 namespace bw {
 
 // One frame surface as the decoder writes it: its address and pitch read under its lock, which
-// a restore also takes.
+// a restore also takes. A restore makes the surface again, blank: its generation tells the
+// player that what it converted there is gone.
 class MoviePrimControl::Buffer final : public host::MovieFrameBuffer {
  public:
   explicit Buffer(MovieFrameSurface* frame) : frame_(frame) {}
@@ -36,11 +37,13 @@ class MoviePrimControl::Buffer final : public host::MovieFrameBuffer {
       frame_->GetLock().Release();
       return false;
     }
-    *memory = {frame_->GetMemory(), frame_->GetPitch(), frame_->GetWidth(), frame_->GetHeight(),
-               format};
+    *memory = {
+        frame_->GetMemory(),    frame_->GetPitch(), frame_->GetWidth(), frame_->GetHeight(), format,
+        frame_->GetGeneration()};
     return true;
   }
   void UnlockFrame() override { frame_->GetLock().Release(); }
+  bool KeepsPixels() const override { return true; }
 
  private:
   MovieFrameSurface* frame_;

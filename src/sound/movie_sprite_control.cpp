@@ -11,7 +11,8 @@ constexpr int kModeAdd = 4;
 constexpr int kModeSubtract = 5;
 }  // namespace
 
-// One memory bitmap as the decoder writes it: under the bitmap's own lock.
+// One memory bitmap as the decoder writes it: under the bitmap's own lock. Only the player
+// writes it between the control's open and reset, so what it converted stays.
 class MovieSpriteControl::Buffer final : public host::MovieFrameBuffer {
  public:
   explicit Buffer(MemoryBitmap* bitmap) : bitmap_(bitmap) {}
@@ -26,6 +27,7 @@ class MovieSpriteControl::Buffer final : public host::MovieFrameBuffer {
     return true;
   }
   void UnlockFrame() override { bitmap_->GetLock().unlock(); }
+  bool KeepsPixels() const override { return true; }
 
  private:
   MemoryBitmap* bitmap_;

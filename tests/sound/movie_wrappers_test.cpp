@@ -28,6 +28,24 @@ using tools::MovieToneOfSecond;
 constexpr uint32_t kRate = 22050;
 constexpr int64_t kUnitsPerMs = 10000;
 
+// A DirectDraw device for frame surfaces, a display manager and the primitive movie library.
+struct PrimStage {
+  explicit PrimStage(FileSystemManager& files)
+      : ok(StartDevice()), libraries(MakeMovieLibraries(true, false, &files)) {
+    PublishMovieLibraries(&libraries);
+  }
+  bool StartDevice() {
+    const bool made = device.Create(false, false, nullptr, nullptr, 0, true, 640, 480) == 0;
+    Global<DirectDrawDevice>::Set(&device);
+    return made;
+  }
+  ScopedGlobal<DirectDrawDevice> display{nullptr};
+  DirectDrawDevice device;
+  bool ok;
+  DisplayManager manager;  // made after the device is published, as the engine makes it
+  MovieLibrarySet libraries;
+};
+
 class MovieWrappers : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -180,13 +198,9 @@ TEST_F(MovieWrappers, SoundOnlyMovieHasNoPicture) {
 // The primitive writes its frame surfaces; its decoder works on other threads while the frame
 // thread draws and restores.
 TEST_F(MovieWrappers, PrimitiveWritesItsFramesAndDecodingRacesNothing) {
-  DirectDrawDevice device;
-  ScopedGlobal<DirectDrawDevice> display{nullptr};
-  ASSERT_EQ(device.Create(false, false, nullptr, nullptr, 0, true, 640, 480), 0);
-  Global<DirectDrawDevice>::Set(&device);
-  DisplayManager manager;
-  MovieLibrarySet libraries = MakeMovieLibraries(true, false, &game_.manager());
-  PublishMovieLibraries(&libraries);
+  PrimStage stage(game_.manager());
+  ASSERT_TRUE(stage.ok);
+  DisplayManager& manager = stage.manager;
   MoviePrimControl prim;
   EXPECT_EQ(prim.GetKind(), kItemMovie);
   ASSERT_EQ(prim.Open(&manager, "OP.MPG", 0, 0), kMovieOpened);
@@ -216,6 +230,35 @@ TEST_F(MovieWrappers, PrimitiveWritesItsFramesAndDecodingRacesNothing) {
   prim.Reset();
   EXPECT_EQ(prim.Open(&manager, "NONE.MPG", 0, 0), kMovieNotFound);
   EXPECT_EQ(prim.FrameSurface(0), nullptr);
+}
+
+// A lost frame surface comes back blank: the frames after its restore are converted into it
+// whole, not only where the picture changed.
+TEST_F(MovieWrappers, PrimitiveFillsRestoredFrameSurfacesWhole) {
+  PrimStage stage(game_.manager());
+  ASSERT_TRUE(stage.ok);
+  DisplayManager& manager = stage.manager;
+  MoviePrimControl prim;
+  ASSERT_EQ(prim.Open(&manager, "OP.MPG", 0, 0), kMovieOpened);
+  prim.Play();
+  auto step = [&] {
+    clock_.AdvanceMilliseconds(40);
+    prim.Draw(nullptr, nullptr, nullptr);
+    const int32_t shown = prim.Control()->Player().PrepareFrame();
+    prim.Control()->Player().DoneWithFrame();
+    const MovieFrameSurface* frame = prim.FrameSurface(shown);
+    uint32_t pixel = 0;
+    std::memcpy(&pixel, frame->GetMemory() + 16 * frame->GetPitch() + 32 * 4, 4);
+    return pixel & 0xFFFFFF;
+  };
+  for (int i = 0; i < 4; ++i) step();
+  for (int i = 0; i < 2; ++i) prim.FrameSurface(i)->GetDirectDrawSurface()->SetLost(true);
+  ASSERT_EQ(prim.Restore(), 0);
+  for (int i = 0; i < 2; ++i) {
+    const uint32_t pixel = step();
+    EXPECT_TRUE(test::ColourNear(pixel, MovieColourOfSecond(0)))
+        << "frame " << i << std::hex << " shows " << pixel;
+  }
 }
 
 TEST_F(MovieWrappers, WindowMovieTellsTheWindowAndStopsOrLoopsAtTheEnd) {

@@ -141,6 +141,32 @@ __attribute__((target("avx2"))) void SaturatedRowAvx2(uint32_t* dst, const uint3
   }
 }
 
+template <bool kAdd>
+inline __m128i Saturated4(const uint32_t* dst, const uint32_t* src) {
+  __m128i d = _mm_load_si128(reinterpret_cast<const __m128i*>(dst));
+  __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
+  return kAdd ? _mm_adds_epu8(d, s) : _mm_subs_epu8(d, s);
+}
+template <bool kAdd>
+void SaturatedRowSse2(uint32_t* dst, const uint32_t* src, int width) {
+  int x = 0;
+  for (; x < width && reinterpret_cast<uintptr_t>(dst + x) % 16 != 0; ++x) {
+    dst[x] = kAdd ? AddBytesSaturated(dst[x], src[x]) : SubtractBytesSaturated(dst[x], src[x]);
+  }
+  for (; x + 8 <= width; x += 8) {
+    __m128i a = Saturated4<kAdd>(dst + x, src + x);
+    __m128i b = Saturated4<kAdd>(dst + x + 4, src + x + 4);
+    _mm_store_si128(reinterpret_cast<__m128i*>(dst + x), a);
+    _mm_store_si128(reinterpret_cast<__m128i*>(dst + x + 4), b);
+  }
+  for (; x + 4 <= width; x += 4) {
+    _mm_store_si128(reinterpret_cast<__m128i*>(dst + x), Saturated4<kAdd>(dst + x, src + x));
+  }
+  for (; x < width; ++x) {
+    dst[x] = kAdd ? AddBytesSaturated(dst[x], src[x]) : SubtractBytesSaturated(dst[x], src[x]);
+  }
+}
+
 // Three-operand lerps with one weight for the whole row.
 __attribute__((target("avx2"))) void OpacityRowOfAvx2(uint32_t* dst, const uint32_t* from,
                                                       const uint32_t* src, int width, uint32_t w) {
@@ -168,16 +194,20 @@ void VectorRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t
                 int height) {
   BlendRows<true, false>(dst, src, dstSkip, srcSkip, width, height, Op{});
 }
-// With 256-bit vectors, rows without padding are one long run.
+// Rows without padding are one long run.
 template <typename Op>
 void SaturatedRowsMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
                       int width, int height) {
-  if (!WideVectorsEnabled()) return VectorRows<Op>(dst, src, dstSkip, srcSkip, width, height);
   if (dstSkip == 0 && srcSkip == 0 && int64_t{width} * height <= INT32_MAX) {
     width *= height;
     height = 1;
   }
-  EachRow(dst, src, dstSkip, srcSkip, width, height, SaturatedRowAvx2<std::is_same_v<Op, Add>>);
+  constexpr bool kAdd = std::is_same_v<Op, Add>;
+  if (WideVectorsEnabled()) {
+    EachRow(dst, src, dstSkip, srcSkip, width, height, SaturatedRowAvx2<kAdd>);
+  } else {
+    EachRow(dst, src, dstSkip, srcSkip, width, height, SaturatedRowSse2<kAdd>);
+  }
 }
 
 }  // namespace

@@ -39,6 +39,7 @@ int MovieFrameSurface::Create(int32_t width, int32_t height) {
     return kFrameLockFailed;
   }
   memory_ = locked.surface;
+  ++generation_;
   pitch_ = locked.pitch;
   surface_->Unlock();
   width_ = width;

@@ -40,6 +40,8 @@ class MovieFrameSurface : public KeylessDirectDrawSurface {
   // Valid only while the lock is held, or on the thread that creates and restores.
   uint8_t* GetMemory() const { return memory_; }
   int GetFormatCode() const { return formatCode_; }
+  // Counts the memories the surface has had: each Create gives a new, blank one.
+  uint64_t GetGeneration() const { return generation_; }
   Lock& GetLock() { return lock_; }
 
  private:
@@ -47,6 +49,7 @@ class MovieFrameSurface : public KeylessDirectDrawSurface {
   std::unique_ptr<host::MemorySurface> surface_;
   uint8_t* memory_ = nullptr;
   int formatCode_ = 0;
+  uint64_t generation_ = 0;
   Lock lock_;
 };
 

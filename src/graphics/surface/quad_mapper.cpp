@@ -16,9 +16,9 @@ namespace {
 constexpr int kFractionBits = 20;
 constexpr int64_t kOne = int64_t{1} << kFractionBits;
 
-// The neighbours and the opposite of each corner.
+// The neighbours of each corner, and the corners in order round the quad.
 constexpr int kNeighbours[4][2] = {{1, 2}, {0, 3}, {0, 3}, {1, 2}};
-constexpr int kOpposite[4] = {3, 2, 1, 0};
+constexpr int kRound[4] = {0, 1, 3, 2};
 
 struct Record {
   int point;
@@ -51,12 +51,25 @@ Edge MakeEdge(const Corner& upper, const Corner& lower) {
   return e;
 }
 
-// A left or right chain: the top corner, its neighbour on that side, then the opposite corner.
+// A left or right chain: the corners round the quad from the top one, by its neighbour on that
+// side, to the lowest one (the opposite corner, or beyond it when the other neighbour is lowest).
 struct Chain {
-  int corners[3];
+  int corners[4];
+  int last = 0;  // the index of the lowest corner
   int segment = 0;
   Edge edge{};
 };
+
+Chain MakeChain(int top, int neighbour, int bottom) {
+  int at = 0;
+  while (kRound[at] != top) ++at;
+  const int step = kRound[(at + 1) % 4] == neighbour ? 1 : 3;
+  Chain c;
+  c.corners[0] = top;
+  while (c.corners[c.last] != bottom)
+    c.corners[c.last + 1] = kRound[(at + (c.last + 1) * step) % 4], ++c.last;
+  return c;
+}
 
 template <typename Write>
 int MapQuad(ImageSurface* target, ImageSurface* source, const Point tp[4], const Point sp[4],
@@ -82,7 +95,8 @@ int MapQuad(ImageSurface* target, ImageSurface* source, const Point tp[4], const
   const int left = cross < 0 ? n2 : n1;
   if (records[1].point != n1 && records[1].point != n2) return kQuadDone;
 
-  Chain chains[2] = {{{top, left, kOpposite[top]}}, {{top, right, kOpposite[top]}}};
+  Chain chains[2] = {MakeChain(top, left, records[3].point),
+                     MakeChain(top, right, records[3].point)};
   for (Chain& c : chains) c.edge = MakeEdge(corners[c.corners[0]], corners[c.corners[1]]);
 
   Rect area{0, 0, target->GetWidth(), target->GetHeight()};
@@ -95,12 +109,14 @@ int MapQuad(ImageSurface* target, ImageSurface* source, const Point tp[4], const
     const int32_t bandTop = records[band].y, bandBottom = records[band + 1].y;
     // A chain whose segment ended at this band's top continues from that corner.
     for (Chain& c : chains) {
-      while (c.segment < 2 && corners[c.corners[c.segment + 1]].y <= bandTop) {
+      while (c.segment < c.last && corners[c.corners[c.segment + 1]].y <= bandTop) {
         ++c.segment;
-        if (c.segment < 2) c.edge = MakeEdge(corners[c.corners[1]], corners[c.corners[2]]);
+        if (c.segment < c.last) {
+          c.edge = MakeEdge(corners[c.corners[c.segment]], corners[c.corners[c.segment + 1]]);
+        }
       }
     }
-    if (chains[0].segment >= 2 || chains[1].segment >= 2) break;
+    if (chains[0].segment >= chains[0].last || chains[1].segment >= chains[1].last) break;
     for (int32_t row = bandTop; row < bandBottom; ++row) {
       ++y;
       for (Chain& c : chains) {

@@ -1,5 +1,7 @@
 #include "host/audio/sound_mixer.h"
 
+#include <emmintrin.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -109,6 +111,26 @@ uint64_t RunVoice(const uint8_t* data, uint32_t n, bool looping, uint64_t& posit
   return laps * n + (position >> 32) - start;
 }
 
+// The sums as 16-bit samples: clamped, then rounded to nearest (even on a tie, as lrint rounds),
+// eight at a time. Clamping before the conversion keeps a huge sum from wrapping to the most
+// negative 32-bit value.
+void ToPcm(const float* sums, int16_t* out, size_t count) {
+  const __m128 low = _mm_set1_ps(INT16_MIN);
+  const __m128 high = _mm_set1_ps(INT16_MAX);
+  auto convert = [&](const float* four) {
+    return _mm_cvtps_epi32(_mm_min_ps(_mm_max_ps(_mm_loadu_ps(four), low), high));
+  };
+  size_t i = 0;
+  for (; i + 8 <= count; i += 8) {
+    const __m128i a = convert(sums + i);
+    const __m128i b = convert(sums + i + 4);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packs_epi32(a, b));
+  }
+  for (; i < count; ++i) {
+    out[i] = static_cast<int16_t>(std::clamp<long>(std::lrint(sums[i]), INT16_MIN, INT16_MAX));
+  }
+}
+
 using RunFunction = uint64_t (*)(const uint8_t*, uint32_t, bool, uint64_t&, uint64_t, float, float,
                                  float*, size_t, bool&);
 
@@ -154,10 +176,7 @@ void SoundMixer::Mix(int16_t* out, size_t frames, uint32_t outputRate) {
       if (voice->playing) MixVoice(*voice, accum_.data(), frames, outputRate, fired);
     }
   }
-  for (size_t i = 0; i < frames * 2; ++i) {
-    long v = std::lrint(accum_[i]);
-    out[i] = static_cast<int16_t>(std::clamp<long>(v, INT16_MIN, INT16_MAX));
-  }
+  ToPcm(accum_.data(), out, frames * 2);
   if (!fired.empty()) Deliver(lock, fired, mixesInStep);
 }
 

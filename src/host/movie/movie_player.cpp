@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "host/clock.h"
-#include "host/movie/yuv_rows.h"
+#include "host/movie/movie_frame_converter.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -25,8 +25,6 @@ constexpr int kIoBufferBytes = 32 * 1024;
 // Probing reads at most this much, so a hostile file cannot make the open slow.
 constexpr int64_t kProbeBytes = 1 << 20;
 constexpr int64_t kAnalyzeMicroseconds = 2 * AV_TIME_BASE;
-// A converted frame larger than this goes past the caches, which keep the decoder's pictures.
-constexpr int64_t kCachedFrameBytes = int64_t{1} << 20;
 constexpr AVRational kUnits = {1, static_cast<int>(kMovieUnitsPerSecond)};
 
 // Nested opens (playlists, concatenation, image sequences, references) are refused: everything
@@ -152,12 +150,7 @@ struct MoviePlayer::Impl {
   bool inUse = false;
   int64_t shownTime = -1;
   SwsContext* scaler = nullptr;
-  // What a buffer that keeps its pixels holds: the frame converted into it, where and how.
-  struct Converted {
-    AVFrame* frame = nullptr;
-    MovieFrameMemory memory;
-  };
-  Converted converted[2];
+  MovieFrameConverter converter;
 
   // Sound.
   SwrContext* resampler = nullptr;
@@ -174,8 +167,6 @@ struct MoviePlayer::Impl {
     av_frame_free(&candidate);
     av_frame_free(&ahead);
     av_frame_free(&soundFrame);
-    av_frame_free(&converted[0].frame);
-    av_frame_free(&converted[1].frame);
     av_packet_free(&packet);
     sws_freeContext(scaler);
     swr_free(&resampler);
@@ -391,53 +382,7 @@ struct MoviePlayer::Impl {
     return !main.atEnd || lastEnd > clock;
   }
 
-  // The common case, 4:2:0 into 32 bits at the same size, by our own rows, two at a time over
-  // their shared chroma row. Rows whose picture equals the one the buffer kept are not converted
-  // again: a still part of a movie costs only the comparison.
-  static void ConvertYuv420(const AVFrame* frame, const MovieFrameMemory& memory,
-                            const AVFrame* kept) {
-    const bool large = int64_t{memory.pitch} * memory.height > kCachedFrameBytes;
-    const size_t width = static_cast<size_t>(memory.width);
-    const size_t chromaBytes = (width + 1) / 2;
-    auto plane = [](const AVFrame* f, int index, int32_t line) {
-      return f->data[index] + ptrdiff_t{line} * f->linesize[index];
-    };
-    for (int32_t row = 0; row < memory.height; row += 2) {
-      const bool pair = row + 1 < memory.height;
-      const uint8_t* y0 = plane(frame, 0, row);
-      const uint8_t* y1 = pair ? plane(frame, 0, row + 1) : nullptr;
-      const uint8_t* u = plane(frame, 1, row / 2);
-      const uint8_t* v = plane(frame, 2, row / 2);
-      bool first = true, second = pair;
-      if (kept && std::memcmp(u, plane(kept, 1, row / 2), chromaBytes) == 0 &&
-          std::memcmp(v, plane(kept, 2, row / 2), chromaBytes) == 0) {
-        first = std::memcmp(y0, plane(kept, 0, row), width) != 0;
-        second = pair && std::memcmp(y1, plane(kept, 0, row + 1), width) != 0;
-      }
-      auto* out0 = reinterpret_cast<uint32_t*>(memory.pixels + ptrdiff_t{row} * memory.pitch);
-      auto* out1 = reinterpret_cast<uint32_t*>(reinterpret_cast<uint8_t*>(out0) + memory.pitch);
-      if (first && second) {
-        YuvRowPairToXrgb(y0, y1, u, v, out0, out1, memory.width, large);
-      } else if (first || second) {
-        YuvRowToXrgb(first ? y0 : y1, u, v, first ? out0 : out1, memory.width, large);
-      }
-    }
-  }
-
-  // The frame a buffer keeps, when it still holds it where it held it.
-  const AVFrame* KeptIn(int32_t index, const MovieFrameMemory& memory) const {
-    const Converted& c = converted[index];
-    if (!c.frame || !c.frame->data[0] || !buffers[index]->KeepsPixels()) return nullptr;
-    const MovieFrameMemory& was = c.memory;
-    const bool same = was.pixels == memory.pixels && was.pitch == memory.pitch &&
-                      was.width == memory.width && was.height == memory.height &&
-                      was.format == memory.format;
-    return same ? c.frame : nullptr;
-  }
-
-  void Forget(int32_t index) {
-    if (converted[index].frame) av_frame_unref(converted[index].frame);
-  }
+  void Forget(int32_t index) { converter.Forget(index); }
 
   void Convert(AVFrame* frame) {
     const int32_t back = 1 - shown;
@@ -452,14 +397,14 @@ struct MoviePlayer::Impl {
       return;
     }
     if (memory.pixels && memory.width > 0 && memory.height > 0) {
-      const bool same = frame->width == memory.width && frame->height == memory.height;
-      if (same && frame->format == AV_PIX_FMT_YUV420P &&
-          memory.format == MovieFrameFormat::kXrgb8888) {
-        ConvertYuv420(frame, memory, KeptIn(back, memory));
-        Keep(back, frame, memory);
+      if (MovieFrameConverter::Takes(frame, memory)) {
+        // The common case by our own rows; a buffer that keeps its pixels gets only the changes.
+        const bool anyKeeps =
+            (buffers[0] && buffers[0]->KeepsPixels()) || (buffers[1] && buffers[1]->KeepsPixels());
+        converter.Convert(frame, back, memory, target->KeepsPixels(), anyKeeps);
       } else {
         Forget(back);
-        Scale(frame, memory, same);
+        Scale(frame, memory, frame->width == memory.width && frame->height == memory.height);
       }
     } else {
       Forget(back);
@@ -467,14 +412,6 @@ struct MoviePlayer::Impl {
     target->UnlockFrame();
     shown = back;
     shownTime = frame->pts;
-  }
-
-  void Keep(int32_t index, const AVFrame* frame, const MovieFrameMemory& memory) {
-    Converted& c = converted[index];
-    Forget(index);
-    if (!buffers[index]->KeepsPixels()) return;
-    if (!c.frame) c.frame = av_frame_alloc();
-    if (c.frame && av_frame_ref(c.frame, frame) == 0) c.memory = memory;
   }
 
   // Without scaling the cheapest filter gives the same pixels.

@@ -33,6 +33,9 @@ struct MovieFrameMemory {
   int32_t width = 0;
   int32_t height = 0;
   MovieFrameFormat format = MovieFrameFormat::kXrgb8888;
+  // Changes whenever the memory may have lost what was written into it (made again, restored),
+  // also where its address stays the same.
+  uint64_t generation = 0;
 };
 
 // A frame buffer the decoder writes into: its memory is valid from LockFrame to UnlockFrame.
@@ -42,8 +45,9 @@ class MovieFrameBuffer {
   // False when the buffer has no memory now (lost, not made); then no unlock follows.
   virtual bool LockFrame(MovieFrameMemory* memory) = 0;
   virtual void UnlockFrame() = 0;
-  // True when only the player writes the pixels and they outlive the locks: rows of a picture
-  // that did not change since the frame last converted into this buffer are then left as they are.
+  // True when only the player writes the pixels and they outlive the locks (while the memory and
+  // its generation stay the same): parts of a picture that did not change since the frame last
+  // converted into this buffer are then left as they are.
   virtual bool KeepsPixels() const { return false; }
 };
 

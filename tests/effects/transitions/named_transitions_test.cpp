@@ -223,7 +223,7 @@ TEST_F(NamedTransitionTest, GoldenFramesAtFiveProgressPoints) {
       {"mosaic", [](const auto& a, int q) { return DrawMosaicTransition(a, q * 4, 16, 0, true); },
        0x5771e02d26e52e93ull},
       {"rotaxis", [](const auto& a, int q) { return DrawRotaxisTransition(a, q * 64, q % 4); },
-       0xde3cad4c89032bceull},
+       0xba7fb34552ff25adull},
       {"scroll",
        [](const auto& a, int q) { return DrawScrollTransition(a, q % 4, 3, q * 8, q * 60); },
        0xff56232740ab2bb3ull, 0xa6652696865d125dull},

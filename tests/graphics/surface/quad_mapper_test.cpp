@@ -47,6 +47,18 @@ TEST_F(QuadMapper, FarPointsKeepTheirFractions) {
   }
 }
 
+// A quad turned so that the top corner's neighbour lies lowest: below the opposite corner the
+// left edge goes on toward that lowest corner, and the last band is drawn too.
+TEST_F(QuadMapper, DrawsTheBandBelowTheOppositeCorner) {
+  const Point turned[4] = {{1, 3}, {14, 0}, {1, 6}, {14, 9}};
+  ASSERT_EQ(QuadTextureMap(&target, &source, turned, corners, all, true), kQuadDone);
+  EXPECT_NE(target.GetPixel(4, 4), kBackground) << "the middle band";
+  for (int y : {6, 7}) {
+    EXPECT_NE(target.GetPixel(12, y), kBackground) << "row " << y << " of the last band";
+  }
+  EXPECT_EQ(target.GetPixel(2, 8), kBackground) << "left of the lower edge";
+}
+
 TEST_F(QuadMapper, KeyedAndOpacityWrites) {
   const uint32_t key = source.GetPixel(4, 1);
   ASSERT_EQ(QuadTextureMapKeyed(&target, &source, corners, corners, all, true, key), kQuadDone);

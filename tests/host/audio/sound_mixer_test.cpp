@@ -38,6 +38,10 @@ TEST(SoundMixerMixing, SaturatesAndWidensEightBitMonoSamples) {
   a->Play(kPlayLooping);
   b->Play(kPlayLooping);
   EXPECT_EQ(rig.device.Pull(1), (std::vector<int16_t>{32767, -32768}));
+  // Long enough a period that the samples go out eight at a time.
+  std::vector<int16_t> clipped;
+  for (int i = 0; i < 9; ++i) clipped.insert(clipped.end(), {32767, -32768});
+  EXPECT_EQ(rig.device.Pull(9), clipped);
   a->Stop();
   b->Stop();
   const uint8_t bytes[] = {0xC0, 0x00};

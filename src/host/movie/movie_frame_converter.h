@@ -1,0 +1,59 @@
+// Converts a movie's 4:2:0 frames into the player's two frame buffers, which it fills in turn. A
+// buffer that keeps its pixels holds one of the last two frames converted: it gets only the parts
+// of rows that changed since, found by comparing each frame with the one converted just before it
+// (the decoder has just read that one as its reference, so it is still in the caches).
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "host/movie/movie_player.h"
+#include "host/movie/yuv_frame.h"
+
+struct AVFrame;
+
+namespace bw::host {
+
+class MovieFrameConverter {
+ public:
+  MovieFrameConverter() = default;
+  ~MovieFrameConverter();
+  MovieFrameConverter(const MovieFrameConverter&) = delete;
+  MovieFrameConverter& operator=(const MovieFrameConverter&) = delete;
+
+  // Whether frame goes this way into memory: 4:2:0 at the same size, into 32 bits.
+  static bool Takes(const AVFrame* frame, const MovieFrameMemory& memory);
+  // Converts frame (one Takes) into buffer index's memory. keeps: the buffer keeps its pixels;
+  // compare: some buffer does, so frames are compared for the conversions that follow.
+  void Convert(const AVFrame* frame, int32_t index, const MovieFrameMemory& memory, bool keeps,
+               bool compare);
+  // Buffer index no longer holds what this converted into it.
+  void Forget(int32_t index) { held_[index] = {}; }
+
+ private:
+  struct Held {
+    uint64_t conversion = 0;  // the number of the conversion the buffer holds, 0 for none
+    MovieFrameMemory memory;
+  };
+  // The rows buffer index needs to show frame, whose changes from the last frame are in
+  // changes_; null when every row must be converted.
+  const RowSpan* RowsToConvert(int32_t index, const MovieFrameMemory& memory, bool known);
+  // What frame changes from the last one, into changes_.
+  void FindChanges(const AVFrame* frame, const MovieFrameMemory& memory);
+
+  Held held_[2];
+  uint64_t conversions_ = 0;
+  AVFrame* last_ = nullptr;           // the frame of the last conversion
+  std::vector<RowSpan> lastChanges_;  // what that one changed; empty when unknown
+  std::vector<RowSpan> changes_;      // what this one changes from the last
+  std::vector<RowSpan> both_;
+  // A movie that changes every row of every frame (a filmed one) gains nothing from comparing,
+  // which reads the last frame a little at each row end, scattered: after a comparison finds
+  // every row changed, the next ones are taken as changed without comparing, for twice as many
+  // frames each time, up to kMaxSkipped.
+  static constexpr int32_t kMaxSkipped = 16;
+  int32_t skipped_ = 0;  // comparisons still to skip
+  int32_t nextSkip_ = 1;
+};
+
+}  // namespace bw::host
