@@ -90,6 +90,22 @@ int32_t TextRendererDestroy(NativeArgs& a) {
   });
 }
 
+// A setter on the renderer of argument 0: 1 once set, 0 without a renderer (its arguments unread).
+template <typename Set>
+int32_t SetOnRenderer(NativeArgs& a, Set set) {
+  TextRenderer* r = Renderer(a, 0);
+  if (!r) return 0;
+  set(*r);
+  return 1;
+}
+
+// The renderer's own answer, or kRenderNativeNull without a renderer (its arguments unread).
+template <typename Call>
+int32_t RendererAnswer(NativeArgs& a, Call call) {
+  TextRenderer* r = Renderer(a, 0);
+  return r ? call(*r) : kRenderNativeNull;
+}
+
 int32_t TextRendererSetDefault(NativeArgs& a) {
   uint32_t handle = a.U32(0);
   if (handle == 0) return 0;
@@ -106,8 +122,7 @@ int32_t TextRendererSetFaceName(NativeArgs& a) {
 }
 
 int32_t TextRendererSetHeight(NativeArgs& a) {
-  TextRenderer* r = Renderer(a, 0);
-  return r ? r->SetHeight(a.I32(1)) : kRenderNativeNull;
+  return RendererAnswer(a, [&](TextRenderer& r) { return r.SetHeight(a.I32(1)); });
 }
 
 int32_t TextRendererSetBoldItalic(NativeArgs& a) {
@@ -118,52 +133,41 @@ int32_t TextRendererSetBoldItalic(NativeArgs& a) {
 }
 
 int32_t TextRendererSetOrientation(NativeArgs& a) {
-  TextRenderer* r = Renderer(a, 0);
-  return r ? r->SetOrientation(a.I32(1)) : kRenderNativeNull;
+  return RendererAnswer(a, [&](TextRenderer& r) { return r.SetOrientation(a.I32(1)); });
 }
 
 int32_t TextRendererSetFlag(NativeArgs& a) {
-  TextRenderer* r = Renderer(a, 0);
-  if (!r) return 0;
-  r->SetSmoothing(static_cast<uint8_t>(a.U32(1)));
-  return 1;
+  return SetOnRenderer(a, [&](TextRenderer& r) { r.SetSmoothing(static_cast<uint8_t>(a.U32(1))); });
 }
 
 int32_t TextRendererSetColor(NativeArgs& a) {
-  TextRenderer* r = Renderer(a, 0);
-  if (!r) return 0;
-  r->SetTextColor(uint8_t(a.U32(1)), uint8_t(a.U32(2)), uint8_t(a.U32(3)));
-  return 1;
+  return SetOnRenderer(a, [&](TextRenderer& r) {
+    r.SetTextColor(uint8_t(a.U32(1)), uint8_t(a.U32(2)), uint8_t(a.U32(3)));
+  });
 }
 
 int32_t TextRendererSetDecoration(NativeArgs& a) {
-  TextRenderer* r = Renderer(a, 0);
-  if (!r) return 0;
-  uint8_t mode = static_cast<uint8_t>(a.U32(1));
-  r->SetStyle(mode == 0 ? kTextPlain : mode == 1 ? kTextShadow : kTextEdge);
-  r->SetShadowOffset(a.I32(2), a.I32(3));
-  return 1;
+  return SetOnRenderer(a, [&](TextRenderer& r) {
+    uint8_t mode = static_cast<uint8_t>(a.U32(1));
+    r.SetStyle(mode == 0 ? kTextPlain : mode == 1 ? kTextShadow : kTextEdge);
+    r.SetShadowOffset(a.I32(2), a.I32(3));
+  });
 }
 
 int32_t TextRendererSetDecorationColor(NativeArgs& a) {
-  TextRenderer* r = Renderer(a, 0);
-  if (!r) return 0;
-  r->SetDecorationColor(uint8_t(a.U32(1)), uint8_t(a.U32(2)), uint8_t(a.U32(3)));
-  return 1;
+  return SetOnRenderer(a, [&](TextRenderer& r) {
+    r.SetDecorationColor(uint8_t(a.U32(1)), uint8_t(a.U32(2)), uint8_t(a.U32(3)));
+  });
 }
 
 int32_t TextRendererSetBackColor(NativeArgs& a) {
-  TextRenderer* r = Renderer(a, 0);
-  if (!r) return 0;
-  r->SetBackColor(a.U32(1) != 0, uint8_t(a.U32(2)), uint8_t(a.U32(3)), uint8_t(a.U32(4)));
-  return 1;
+  return SetOnRenderer(a, [&](TextRenderer& r) {
+    r.SetBackColor(a.U32(1) != 0, uint8_t(a.U32(2)), uint8_t(a.U32(3)), uint8_t(a.U32(4)));
+  });
 }
 
 int32_t TextRendererSetParam(NativeArgs& a) {
-  TextRenderer* r = Renderer(a, 0);
-  if (!r) return 0;
-  r->SetLineSpacing(a.I32(1));
-  return 1;
+  return SetOnRenderer(a, [&](TextRenderer& r) { r.SetLineSpacing(a.I32(1)); });
 }
 
 int32_t TextRendererSetUnderline(NativeArgs& a) {
