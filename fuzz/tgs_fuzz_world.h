@@ -23,17 +23,23 @@ inline std::vector<uint8_t> TobOrDie(const std::string& source) {
   return r.bytes;
 }
 
+// When set, each built-in call appends its slots and texts here.
+inline std::string* builtinLog = nullptr;
+
 inline int32_t ReadingBuiltin(TgsBuiltinCall& call) {
-  int32_t sum = 0;
+  uint32_t sum = 0;  // wraps: slot values are arbitrary
   for (const TgsSlot& s : call.slots) {
     std::string text;
     if ((s.flags & kTgsSlotText) && s.value)
       call.interpreter.Memory().ReadCString(s.value, text, 4095);
     call.interpreter.Memory().TakeFault();
-    sum += static_cast<int32_t>(text.size()) + s.value;
+    sum += static_cast<uint32_t>(text.size()) + static_cast<uint32_t>(s.value);
+    if (builtinLog)
+      *builtinLog += std::to_string(s.flags) + ":" + std::to_string(s.value) + ":" + text + ",";
   }
+  if (builtinLog) *builtinLog += ";";
   if (call.interpreter.CollectingText()) call.interpreter.AppendCallRecord(14, call.slots);
-  return sum == 0x7FFFFFFF ? 1 : 0;
+  return sum == 0x7FFFFFFFu ? 1 : 0;
 }
 
 class TgsFuzzWorld {

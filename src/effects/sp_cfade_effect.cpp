@@ -133,6 +133,7 @@ int SpCfadeEffect::Setup(TimerService* timers, EffectTarget target, ArgWords arg
       // The first frame shows the blend in the old sprite's place: it starts as the old picture.
       composition_.Compose(0);
       blend->SetDrawMode(static_cast<int>(kLibAlpha));
+      blend->SetMirrorMode(1);
       blend->SetVisible(false);
       fresh->GetOwnerList()->Add(blend.get(), args.Uint(2), 0);
       blend_ = std::move(blend);

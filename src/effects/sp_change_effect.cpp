@@ -19,17 +19,26 @@ struct Anchor {
   int32_t y = 0;
 };
 
-// The standing point of a picture: its surface's anchor words, or its bottom centre when the
-// picture carries none.
-Anchor AnchorOf(const ImageSurface* picture, const Rect& shown) {
-  if (picture != nullptr && (picture->GetWord1() != 0 || picture->GetWord2() != 0))
-    return {static_cast<int32_t>(picture->GetWord1()), static_cast<int32_t>(picture->GetWord2())};
+// The point a picture stands on, in its own coordinates. Its placement offsets are its corner
+// when it stands in the middle of the layer, its feet on the layer's bottom centre; a picture
+// without offsets, or without a layer to stand in, stands on its own bottom centre.
+Anchor AnchorOf(const ImageSurface* picture, const Rect& shown, const Size& layer) {
+  if (picture != nullptr && layer.width > 0 &&
+      (picture->GetWord1() != 0 || picture->GetWord2() != 0))
+    return {layer.width / 2 - static_cast<int32_t>(picture->GetWord1()),
+            layer.height - static_cast<int32_t>(picture->GetWord2())};
   return {shown.Width() / 2, shown.Height()};
 }
 
 // The standing point of a sprite's own picture, whatever turns it.
-Anchor StandingPointOf(const Sprite& sprite) {
-  return AnchorOf(sprite.GetSource(), sprite.GetSourceRect());
+Anchor StandingPointOf(const Sprite& sprite, const Size& layer) {
+  return AnchorOf(sprite.GetSource(), sprite.GetSourceRect(), layer);
+}
+
+// Whether a path sets its own turning point ("o", "z").
+bool GivesOrigin(const MotionPath& path) {
+  return std::any_of(path.Records().begin(), path.Records().end(),
+                     [](const PathRecord& r) { return r.kind == kPathOrigin; });
 }
 
 Rect PlacedAt(int32_t px, int32_t py, Anchor a, const Rect& shown) {
@@ -85,14 +94,14 @@ int SpChangeEffect::Setup(TimerService* timers, EffectTarget target, ArgWords ar
   fresh->SetVisible(false);
   style_ = params.style;
   zoom_ = params.zoom != 0;
-  const Anchor newAnchor = StandingPointOf(*fresh);
-  CompositionLayer* layer = fresh->GetOwnerList()->GetLayer();
-  if (layer != nullptr && layer->GetTarget() != nullptr) {
-    standX_ = layer->GetTarget()->GetWidth() / 2 - newAnchor.x;
-    standY_ = layer->GetTarget()->GetHeight() - newAnchor.y;
-  }
+  TakeStanding(fresh, args.Text(2));
   Sprite* moving = PlaceForStyle(params, fresh, old, args.Text(2));
   if (moving == nullptr) return kSpChangeBadArguments;
+  if (!combined_) {
+    const Anchor feet = StandingPointOf(*moving, layer_);
+    footX_ = feet.x;
+    footY_ = feet.y;
+  }
   // The finish puts the new picture where the path's end takes the moving one.
   offsetX_ = fresh->GetX() - moving->GetX();
   offsetY_ = fresh->GetY() - moving->GetY();
@@ -106,6 +115,7 @@ int SpChangeEffect::Setup(TimerService* timers, EffectTarget target, ArgWords ar
   new_ = fresh;
   old_ = old;
   SettleOddStyle();
+  if (FeetPivot()) moving->SetAnchor(-1, footX_, footY_);
   if (zoom_) RaiseZoom(ratio_);
   PrepareWorkSurface();
   first_ = true;
@@ -120,6 +130,18 @@ int SpChangeEffect::Setup(TimerService* timers, EffectTarget target, ArgWords ar
   return kSpChangeSetUp;
 }
 
+void SpChangeEffect::TakeStanding(const Sprite* fresh, const char* path) {
+  CompositionLayer* layer = fresh->GetOwnerList()->GetLayer();
+  layer_ = {};
+  if (layer != nullptr && layer->GetTarget() != nullptr)
+    layer_ = {layer->GetTarget()->GetWidth(), layer->GetTarget()->GetHeight()};
+  const Anchor standing = StandingPointOf(*fresh, layer_);
+  standX_ = standing.x;
+  standY_ = standing.y;
+  MotionPath probe;
+  pathOrigin_ = probe.Parse(path, fresh, layer) == kPathParsed && GivesOrigin(probe);
+}
+
 Sprite* SpChangeEffect::PlaceForStyle(const SpChangeParams& params, Sprite* fresh, Sprite* old,
                                       const char* path) {
   ratio_ = 1.0;
@@ -132,7 +154,7 @@ Sprite* SpChangeEffect::PlaceForStyle(const SpChangeParams& params, Sprite* fres
       PlaceTurned(fresh, old, path);
     } else {
       // Both pictures stand on the same point.
-      const Anchor n = StandingPointOf(*fresh), o = StandingPointOf(*old);
+      const Anchor n = StandingPointOf(*fresh, layer_), o = StandingPointOf(*old, layer_);
       fresh->SetPos(old->GetX() + o.x - n.x, old->GetY() + o.y - n.y);
     }
     return fresh;
@@ -149,18 +171,19 @@ Sprite* SpChangeEffect::PlaceForStyle(const SpChangeParams& params, Sprite* fres
 }
 
 void SpChangeEffect::PlaceTurned(Sprite* fresh, const Sprite* old, const char* path) {
-  // The path turns the new sprite about its origin: the same point must stand where the old
-  // picture's standing point stands.
+  // The path turns the new sprite about its pivot: its standing point must stand where the old
+  // picture's stands.
   int32_t originX = 0, originY = 0;
   CompositionLayer* layer = fresh->GetOwnerList()->GetLayer();
   ReadPathEndState(path, nullptr, nullptr, fresh, layer, nullptr, nullptr, nullptr, nullptr,
                    &originX, &originY);
+  const Anchor feet = StandingPointOf(*fresh, layer_);
+  if (FeetPivot()) originX = feet.x, originY = feet.y;
   fresh->SetAnchor(-1, originX, originY);
   fresh->SetRotation(old->GetAngle(), old->GetScale());
-  const TurnedPoint o = Turned(StandingPointOf(*old), old->GetAnchorX(), old->GetAnchorY(),
+  const TurnedPoint o = Turned(StandingPointOf(*old, layer_), old->GetAnchorX(), old->GetAnchorY(),
                                old->GetAngle(), old->GetScale());
-  const TurnedPoint n =
-      Turned(StandingPointOf(*fresh), originX, originY, old->GetAngle(), old->GetScale());
+  const TurnedPoint n = Turned(feet, originX, originY, old->GetAngle(), old->GetScale());
   fresh->SetPos(old->GetX() + static_cast<int32_t>(std::lround(o.x - n.x)),
                 old->GetY() + static_cast<int32_t>(std::lround(o.y - n.y)));
 }
@@ -177,15 +200,14 @@ void SpChangeEffect::SettleOddStyle() {
     return;
   }
   // At the end the moving picture, zoomed by the ratio over the path's zoom, must stand where
-  // the new picture then stands: it drifts there from the path's place.
+  // the new picture, turned about its standing point, then stands: it drifts there from the
+  // path's place. Both turning about their feet, it needs no drift where both stood alike.
   const PathRecord& end = path_.Position(path_.LastPosition());
   const int angle = static_cast<int>(end.rotation * 512);
-  const Anchor movingFoot =
-      combined_ ? Anchor{combinedFootX_, combinedFootY_} : StandingPointOf(*sprite_);
-  const TurnedPoint m =
-      Turned(movingFoot, path_.OriginX(), path_.OriginY(), angle, end.zoom * ratio_);
-  const TurnedPoint n =
-      Turned(StandingPointOf(*new_), path_.OriginX(), path_.OriginY(), angle, end.zoom);
+  const Anchor movingFoot{footX_, footY_};
+  const Anchor pivot = FeetPivot() ? movingFoot : Anchor{path_.OriginX(), path_.OriginY()};
+  const TurnedPoint m = Turned(movingFoot, pivot.x, pivot.y, angle, end.zoom * ratio_);
+  const TurnedPoint n{static_cast<double>(standX_), static_cast<double>(standY_)};
   driftX_ = offsetX_ + static_cast<int32_t>(std::lround(n.x - m.x));
   driftY_ = offsetY_ + static_cast<int32_t>(std::lround(n.y - m.y));
 }
@@ -195,8 +217,8 @@ int SpChangeEffect::BuildCombined(const SpChangeParams& params, Sprite* fresh, S
   const ImageSurface* newPicture = ShownPicture(*fresh, &newShown);
   const ImageSurface* oldPicture = ShownPicture(*old, &oldShown);
   if (newPicture == nullptr || oldPicture == nullptr) return kSpChangeBadArguments;
-  const Anchor newAnchor = AnchorOf(newPicture, newShown);
-  const Anchor oldAnchor = AnchorOf(oldPicture, oldShown);
+  const Anchor newAnchor = AnchorOf(newPicture, newShown, layer_);
+  const Anchor oldAnchor = AnchorOf(oldPicture, oldShown, layer_);
   // A fades out under B; without the zoom A is the old picture.
   const ImageSurface* a = oldPicture;
   const ImageSurface* b = newPicture;
@@ -248,9 +270,9 @@ int SpChangeEffect::BuildCombined(const SpChangeParams& params, Sprite* fresh, S
   if (combined->SetImage(composition_.Surface(), nullptr, area.left, area.top) != kSpriteDone)
     return kSpChangeBadArguments;
   combined->SetDrawMode(static_cast<int>(kLibAlpha));
-  combinedFootX_ = px - area.left;
-  combinedFootY_ = py - area.top;
-  combined->SetAnchor(-1, combinedFootX_, combinedFootY_);
+  combined->SetMirrorMode(1);
+  footX_ = px - area.left;
+  footY_ = py - area.top;
   combined->SetVisible(false);
   if (fresh->GetOwnerList()->Add(combined.get(), params.priority, 0) != kAddDone)
     return kSpChangeBadArguments;
@@ -324,6 +346,9 @@ void SpChangeEffect::Finish() {
   }
   if (new_ != nullptr) new_->SetVisible(true);
   SpPanimeEffect::Finish();
+  // Changed between sizes, the new picture keeps its standing point as the point it turns and
+  // zooms about.
+  if (zoom_ && sprite_ != nullptr) sprite_->SetAnchor(-1, standX_, standY_);
 }
 
 int SpChangeEffect::Query(ArgWords args) {

@@ -8,6 +8,7 @@
 
 #include "effects/sp_cfade_effect.h"
 #include "effects/sp_panime_effect.h"
+#include "platform/rect.h"
 
 namespace bw {
 
@@ -69,14 +70,19 @@ class SpChangeEffect final : public SpPanimeEffect {
   void ShiftStartTimes(uint32_t spanMs) override;
 
  private:
+  // The layer's size, the new picture's standing place, whether the path sets an origin.
+  void TakeStanding(const Sprite* fresh, const char* path);
   // Where the path starts: the style's set-up; the sprite that moves, or null on failure.
   Sprite* PlaceForStyle(const SpChangeParams& params, Sprite* fresh, Sprite* old, const char* path);
-  // Puts the new sprite where the turned old one stands, turned alike about the path's origin.
+  // Puts the new sprite where the turned old one stands, turned alike about its pivot.
   void PlaceTurned(Sprite* fresh, const Sprite* old, const char* path);
   int BuildCombined(const SpChangeParams& params, Sprite* fresh, Sprite* old);
   // Styles 1, 3 and 5 once the path is read: a zooming or turning path sets the zoom flag, and
   // styles 1 and 3 drift so that the moving picture meets the new one at the end.
   void SettleOddStyle();
+  // Changed between sizes, the moving picture turns and zooms about its standing point, so that
+  // it keeps standing, unless the path gives its own origin.
+  bool FeetPivot() const { return zoom_ && !pathOrigin_; }
   // The share of the path time gone, at most 1.
   double Progress() const;
   // The zoom between the two pictures' sizes at t.
@@ -88,9 +94,13 @@ class SpChangeEffect final : public SpPanimeEffect {
   std::unique_ptr<ImageSurface> stretched_;
   CrossFadeComposition composition_;
   std::unique_ptr<Sprite> combined_;
-  // The combined picture's standing point, where both pictures' anchors meet.
-  int32_t combinedFootX_ = 0;
-  int32_t combinedFootY_ = 0;
+  // The moving picture's standing point; a combined picture's is where both pictures' meet.
+  int32_t footX_ = 0;
+  int32_t footY_ = 0;
+  // The layer the pictures stand in; empty without one.
+  Size layer_;
+  // The path sets the point it turns about ("o", "z").
+  bool pathOrigin_ = false;
   uint8_t style_ = kChangeMoveNew;
   bool zoom_ = false;
   double ratio_ = 1.0;

@@ -270,6 +270,7 @@ int SpPartsEffect::MakePart(PartsPart& definition, const std::string& folder, ui
     auto& sprite = i == 0 ? part->first : part->second;
     sprite = std::make_unique<Sprite>();
     if (sprite->SetImage(image, nullptr, 0, 0) != kSpriteDone) return kPartsNoImage;
+    sprite->SetMirrorMode(1);
     lists_[i]->Add(sprite.get(), priority, 0);
   }
   const PartsStep& first = definition.first;

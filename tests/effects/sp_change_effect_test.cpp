@@ -1,8 +1,11 @@
 // "sp_change" on real sprites, checked on the drawn layer: style 0 aligned by the anchors, zooming
 // from ratio 2, and standing where a turned old picture stood; style 1 zooming the old picture to
-// the new one's size; a zooming path that makes the odd styles drift to the new picture's feet;
-// style 2 at ratio 2 through the combined picture; the clamp after the path time; the refusals.
+// the new one's size; a zooming path that sets the zoom flag of the odd styles; pictures with
+// placement offsets changed between sizes on their feet; style 2 at ratio 2 through the combined
+// picture; the clamp after the path time; the refusals.
 #include "effects/sp_change_effect.h"
+
+#include <tuple>
 
 #include "effects/sp_effect_rig.h"
 
@@ -120,9 +123,8 @@ TEST_F(SpChange, StyleOneZoomsTheOldPictureToTheNewOne) {
 }
 
 // A path that zooms or turns from its first point sets the zoom flag: style 5 goes back to 2, and
-// style 1 drifts so that the old picture's feet meet the new one's. Here the old 40 x 40 and the
-// new 80 x 40 stand on (120, 140); "Z2" doubles both about their top left, so the old one drifts
-// by 20 to the right to end with its feet at (160, 180), where the new one's are.
+// style 1 zooms the old picture about its feet. Here the old 40 x 40 and the new 80 x 40 stand
+// on (120, 140); "Z2" doubles both about their feet, where they still stand at the end.
 TEST_F(SpChange, AZoomingPathSetsTheZoomFlagOfTheOddStyles) {
   Sprite* old = HandedSprite(
       40, 40, [](int32_t, int32_t) { return 0xFFFF0000u; }, 100, 100);
@@ -131,12 +133,14 @@ TEST_F(SpChange, AZoomingPathSetsTheZoomFlagOfTheOddStyles) {
   EXPECT_TRUE(effect->Zooms());
   At(0);
   At(500);
-  // Zoom 1.5: 60 x 60 from (110, 100).
-  EXPECT_EQ(Shown(105, 120), kNone);
-  EXPECT_EQ(Shown(165, 120), kRed);
+  // Zoom 1.5: 60 x 60 from (90, 80).
+  EXPECT_EQ(Shown(91, 81), kRed);
+  EXPECT_EQ(Shown(149, 139), kRed);
+  EXPECT_EQ(Shown(120, 141), kNone);
   At(1000);
-  EXPECT_EQ(Shown(81, 101), kGreen) << "the new picture at its place, zoomed as the path ends";
-  EXPECT_EQ(Shown(239, 179), kGreen);
+  EXPECT_EQ(Shown(41, 61), kGreen) << "the new picture at its place, zoomed as the path ends";
+  EXPECT_EQ(Shown(199, 139), kGreen);
+  EXPECT_EQ(Shown(120, 141), kNone);
 
   struct Case {
     const char* path;
@@ -154,6 +158,49 @@ TEST_F(SpChange, AZoomingPathSetsTheZoomFlagOfTheOddStyles) {
     EXPECT_EQ(blend->Zooms(), c.zooms);
     timers.Clear();
     layer.GetList().Remove(now);
+  }
+}
+
+// Placement offsets put a picture where it stands in the middle of the 640 x 480 layer, its feet on
+// (320, 480): the old 40 x 40 at (300, 440) and the new 80 x 80 at (280, 400) both stand on their
+// bottom centres. Shown elsewhere, the new picture is aligned by the offsets; changed between
+// sizes, style 0 and style 2's combined picture grow from the old size about those feet, never
+// past them, and the new sprite keeps its standing point as its anchor.
+TEST_F(SpChange, PicturesChangedBetweenSizesKeepStandingOnTheirFeet) {
+  uint32_t now = 0;
+  for (uint8_t style : {kChangeMoveNew, kChangeBlend}) {
+    SCOPED_TRACE(int(style));
+    Sprite* old = HandedSprite(
+        40, 40, [](int32_t, int32_t) { return 0xFFFF0000u; }, 100, 100);
+    old->GetSource()->SetWord1(300);
+    old->GetSource()->SetWord2(440);
+    // Style 0 places the new sprite itself; style 2 takes the caller's place.
+    const int32_t at = style == kChangeMoveNew ? 0 : 80;
+    Sprite* fresh = AddSprite(80, 80, 0xFF00FF00, at, at - 20);
+    fresh->GetSource()->SetWord1(280);
+    fresh->GetSource()->SetWord2(400);
+    SpChangeEffect* effect = Make({style, 30, 1}, fresh, old);
+    EXPECT_EQ(std::tuple(fresh->GetX(), fresh->GetY()), std::tuple(80, 60))
+        << "the offsets' difference, new less old";
+    int32_t standX = 0, standY = 0;
+    effect->Query({0, 0, 0, 0, 0, 0, Word(&standX), Word(&standY)});
+    EXPECT_EQ(std::tuple(standX, standY), std::tuple(40, 80));
+    At(now);
+    EXPECT_NE(Shown(101, 101), kNone) << "starts where the old picture stood";
+    EXPECT_NE(Shown(139, 139), kNone);
+    EXPECT_EQ(Shown(99, 120), kNone);
+    EXPECT_EQ(Shown(120, 99), kNone);
+    At(now + 500);
+    // Zoom 0.75 of the new size: 60 x 60 from (90, 80).
+    EXPECT_NE(Shown(91, 81), kNone);
+    EXPECT_NE(Shown(149, 139), kNone);
+    EXPECT_EQ(Shown(120, 141), kNone) << "not below the feet";
+    At(now + 1000);
+    EXPECT_EQ(Shown(81, 61), kGreen);
+    EXPECT_EQ(Shown(159, 139), kGreen);
+    EXPECT_EQ(std::tuple(fresh->GetAnchorX(), fresh->GetAnchorY()), std::tuple(40.0, 80.0));
+    layer.GetList().Remove(fresh);
+    now += 2000;
   }
 }
 

@@ -471,6 +471,58 @@ TEST(KeywordEffectTable, CoversBothRegistries) {
     EXPECT_TRUE(filters.count(record->keyword)) << record->keyword;
 }
 
+// The sprites an effect put into the layer's list beside the scene's own two.
+std::vector<const Sprite*> EffectSprites(Scene& s) {
+  std::vector<const Sprite*> own;
+  for (const auto& node : s.Canvas(s.layer)->GetCompositionLayer()->GetList().Nodes()) {
+    const auto* sprite = dynamic_cast<const Sprite*>(node.object);
+    if (sprite != nullptr && sprite != s.SpriteOf(s.girl) && sprite != s.SpriteOf(s.boy))
+      own.push_back(sprite);
+  }
+  return own;
+}
+
+// The blend sprite of "sp_cfade", the combined one of "sp_change" and the parts of "sp_parts"
+// carry mirror mode 1. A part turned a quarter about its centre (50, 30) shows its red left
+// half below, not mirrored above, and its right half keeps its own half alpha over the sky.
+TEST(KeywordEffectSprites, CarryMirrorMode1AndTurnAsTheyAre) {
+  const std::pair<const char*, const char*> starts[] = {
+      {"sp_cfade", "$boy $girl 20 1000 1"},
+      {"sp_change", "$boy $girl 'c' 2 20 1 1000 0"},
+      {"sp_parts", "'SYS\\CA002.TXT' 0 0 40 0 0 0 0 0 0 1 0"}};
+  for (const auto& [keyword, setup] : starts) {
+    SCOPED_TRACE(keyword);
+    Scene scene;
+    tools::WgxPicture half;
+    half.depth = 32;
+    half.width = 20;
+    half.height = 10;
+    for (uint32_t i = 0; i < 200; ++i) half.pixels.push_back(i % 20 < 10 ? 0xFFFF0000 : 0x8000FF00);
+    const std::vector<uint8_t> bytes = tools::WriteWgx(half);
+    scene.movies.game.dir().WriteFile("SYS/HALF.WGX", std::string(bytes.begin(), bytes.end()));
+    scene.movies.game.dir().WriteFile("SYS/CA002.TXT",
+                                      "*HALF.WGX\n40,25,255,1,0.25\nt 100\n40,25,255,1,0.25\n");
+    Words start{scene.layer, scene.Text(keyword)};
+    for (uint32_t w : scene.Parse(setup)) start.push_back(w);
+    ASSERT_NE(scene.Call(218, start), 0u) << "started";
+    scene.Frames(3);
+    const std::vector<const Sprite*> own = EffectSprites(scene);
+    ASSERT_EQ(own.size(), 1u);
+    EXPECT_EQ(own[0]->GetMirrorMode(), 1);
+    if (std::string(keyword) != "sp_parts") continue;
+    CanvasLayer& canvas = *scene.Canvas(scene.layer);
+    canvas.GetCompositionLayer()->RedrawDirty(nullptr, nullptr, 0, 0);
+    auto shown = [&](int32_t x, int32_t y) {
+      return reinterpret_cast<const uint32_t*>(canvas.GetRowPointer(y))[x] & 0xFFFFFF;
+    };
+    EXPECT_EQ(shown(50, 35), 0xFF0000u) << "the left half turned down";
+    const uint32_t above = shown(50, 25);
+    EXPECT_LT(above >> 16, 0x20u) << "no red above";
+    EXPECT_NEAR(double(above >> 8 & 0xFF), 0x30 + (0xFF - 0x30) * 128 / 255.0, 3.0)
+        << "half of the green over the sky";
+  }
+}
+
 // A keyword's argument-array command that reports whether its first word reached it as a
 // pointer.
 int FirstWordIsAPointer(ArgWords args) {

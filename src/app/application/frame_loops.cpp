@@ -19,6 +19,17 @@ constexpr uint32_t kIdleWaitMs = 50;   // the frame thread's turn while parked, 
 constexpr uint32_t kBlankWaitMs = 3;   // before a frame the vertical blank paces
 constexpr uint32_t kColorKeyOn = 1;
 
+// How long a turn on which no frame is due sleeps. With the performance counter the clock's own
+// hint sleeps through the first half of a frame only and leaves the second to yields, a hundred
+// turns a frame that each pump the window: an idle screen would keep a tenth of a core busy.
+// Sleeping whole milliseconds to within one of the frame, and yielding only through that last
+// one, keeps the frame on time as well.
+uint32_t IdleSleepMs(const FrameClock& clock) {
+  if (!clock.UsesPerformanceCounter()) return clock.WaitHint();
+  const uint32_t left = clock.MsToNextFrame();
+  return left > 1 ? left - 1 : 0;
+}
+
 }  // namespace
 
 void GameApp::ChooseFrameLoop() {
@@ -116,7 +127,7 @@ int GameApp::PumpedLoop(bool canvas) {
     }
     if (!frameClock_.Tick()) {
       if (priorityLowerings_ == 0) {
-        host::Sleep(frameClock_.WaitHint());
+        host::Sleep(IdleSleepMs(frameClock_));
       } else if (!host::CurrentClock().MovesOnItsOwn()) {
         SleepToNextFrame();
       } else if (movieShowing_ == 0) {
@@ -180,7 +191,7 @@ bool GameApp::FrameDueOnFrameThread(bool canvas, bool tickAgainAfterDrawing) {
   if (pacingUpdateRequested_.exchange(false)) UpdateFramePacing(-1);
   while (!frameClock_.Tick()) {
     if (priorityLowerings_ == 0) {
-      FrameThreadWait(frameClock_.WaitHint());
+      FrameThreadWait(IdleSleepMs(frameClock_));
       return false;
     }
     if (host::CurrentClock().MovesOnItsOwn()) {

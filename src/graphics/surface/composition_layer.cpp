@@ -30,6 +30,32 @@ bool Visible(const DisplayObject* object) {
   return object->IsVisible() && object->GetAlpha() != 0;
 }
 
+bool Meet(const Rect& a, const Rect& b) {
+  return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+}
+
+template <typename PlacedList>
+bool AnyIn(const PlacedList& placed, const Rect& r) {
+  for (const auto& object : placed) {
+    if (Meet(object.rect, r)) return true;
+  }
+  return false;
+}
+
+// Draws the objects that reach r, those of the second list only with second.
+template <typename PlacedList>
+void DrawPlaced(const PlacedList& placed, ImageSurface* into, const Rect& r, bool second) {
+  for (const auto& object : placed) {
+    if ((second || !object.second) && Meet(object.rect, r)) object.object->Draw(into, r);
+  }
+}
+
+// What one more dirty rectangle costs beyond its area, counted in pixels redrawn: the redraw's
+// fixed steps for it, and the cold start of each of its rows in the pictures read and written.
+constexpr int64_t kRectPixels = 2048;
+constexpr int64_t kRowPixels = 256;
+constexpr int kFewRects = 8;
+
 }  // namespace
 
 void SetBandedRedraw(bool on) { bandedRedraw = on; }
@@ -359,19 +385,39 @@ void CompositionLayer::DrawBackground(ImageSurface* into, const Rect& r) {
   }
 }
 
-void CompositionLayer::DrawLists(ImageSurface* into, const Rect& r, bool own, bool second,
-                                 int filter, uint32_t value) {
-  const auto drawList = [&](DisplayObjectList& list) {
+void CompositionLayer::Gather(std::vector<Placed>& placed, bool own, bool second, int filter,
+                              uint32_t value) const {
+  placed.clear();
+  const auto gather = [&](const DisplayObjectList& list, bool isSecond) {
     for (auto it = list.Nodes().rbegin(); it != list.Nodes().rend(); ++it) {
       DisplayObject* object = it->object;
       if (!Visible(object)) continue;
       if (filter == kRenderTagEquals && object->GetTag() != value) continue;
       if (filter == kRenderTagDiffers && object->GetTag() == value) continue;
-      object->Draw(into, r);
+      Rect rect;
+      object->GetRect(&rect);
+      if (!rect.IsEmpty()) placed.push_back({rect, object, isSecond});
     }
   };
-  if (own) drawList(list_);
-  if (second && second_) drawList(*second_);
+  if (own) gather(list_, false);
+  if (second && second_) gather(*second_, true);
+}
+
+void CompositionLayer::MergeScattered() {
+  if (dirty_.Count() < kFewRects) return;
+  const RectNode* node = dirty_.Head();
+  Rect bounds = node->rect;
+  int64_t cost = 0;
+  do {
+    const Rect& r = node->rect;
+    bounds = {std::min(bounds.left, r.left), std::min(bounds.top, r.top),
+              std::max(bounds.right, r.right), std::max(bounds.bottom, r.bottom)};
+    cost += int64_t{r.Width()} * r.Height() + kRectPixels + kRowPixels * r.Height();
+    node = node->next;
+  } while (node != dirty_.Head());
+  if (cost <= int64_t{bounds.Width()} * bounds.Height()) return;
+  dirty_.Clear();
+  dirty_.Add(bounds);
 }
 
 int CompositionLayer::Compose(DirtyRectList* out, const Rect* clip, int32_t dx, int32_t dy,
@@ -381,16 +427,18 @@ int CompositionLayer::Compose(DirtyRectList* out, const Rect* clip, int32_t dx, 
   CollectChanges(nullptr, nullptr);
   const Rect outClip = clip ? *clip : Rect{0, 0, target_->GetWidth(), target_->GetHeight()};
   if (!dirty_.Head()) return kComposeNothingDirty;
-  const bool own = !skipOwn_ && !list_.IsEmpty();
-  const bool second = !skipSecond_ && second_ && !second_->IsEmpty();
+  MergeScattered();
+  std::vector<Placed> placed;
+  Gather(placed, !skipOwn_, !skipSecond_, kRenderAll, 0);
   const RectNode* node = dirty_.Head();
   do {
     const Rect r = node->rect;
-    const int32_t band = BandedRedraw() && (own || second) ? BandHeight(r.Width()) : r.Height();
+    // Without an object over it a rectangle is one blit of the background.
+    const int32_t band = BandedRedraw() && AnyIn(placed, r) ? BandHeight(r.Width()) : r.Height();
     for (int32_t top = r.top; top < r.bottom; top += band) {
       const Rect part{r.left, top, r.right, std::min(r.bottom, top + band)};
       DrawBackground(target_, part);
-      DrawLists(target_, part, own, second, kRenderAll, 0);
+      DrawPlaced(placed, target_, part, true);
       if (sink) sink(context, part);
     }
     if (out) {
@@ -420,13 +468,12 @@ bool CompositionLayer::StartRows(bool withSecond) {
   constexpr int64_t kCachedBytes = int64_t{1} << 20;
   const bool byRows = bytes > kCachedBytes;
   if (!byRows && bytes > 0) Compose(nullptr, nullptr, 0, 0, nullptr, nullptr);
+  if (byRows) Gather(rowsPlaced_, !skipOwn_, !skipSecond_, kRenderAll, 0);
   second_ = second;
   return byRows;
 }
 
 void CompositionLayer::RedrawRows(int32_t top, int32_t bottom, bool withSecond) {
-  const bool own = !skipOwn_ && !list_.IsEmpty();
-  const bool second = withSecond && !skipSecond_ && second_ && !second_->IsEmpty();
   const Rect rows{INT32_MIN, top, INT32_MAX, bottom};
   const RectNode* node = dirty_.Head();
   if (!node) return;
@@ -434,7 +481,7 @@ void CompositionLayer::RedrawRows(int32_t top, int32_t bottom, bool withSecond) 
     Rect part;
     if (IntersectRects(&part, node->rect, rows)) {
       DrawBackground(target_, part);
-      DrawLists(target_, part, own, second, kRenderAll, 0);
+      DrawPlaced(rowsPlaced_, target_, part, withSecond);
     }
     node = node->next;
   } while (node != dirty_.Head());
@@ -442,6 +489,7 @@ void CompositionLayer::RedrawRows(int32_t top, int32_t bottom, bool withSecond) 
 
 void CompositionLayer::FinishRows() {
   dirty_.Clear();
+  rowsPlaced_.clear();
 }
 
 int CompositionLayer::AttachMovie(DisplayObject* movie, uint32_t priority, bool mark) {
@@ -469,12 +517,13 @@ int CompositionLayer::RenderTo(ImageSurface* destination, int filter, uint32_t v
     return kComposeSizeDiffers;
   }
   const Rect whole{0, 0, destination->GetWidth(), destination->GetHeight()};
-  const bool second = includeSecond && !skipSecond_;
+  std::vector<Placed> placed;
+  Gather(placed, true, includeSecond && !skipSecond_, filter, value);
   const int32_t band = BandedRedraw() ? BandHeight(whole.Width()) : whole.Height();
   for (int32_t top = 0; top < whole.bottom; top += band) {
     const Rect part{0, top, whole.right, std::min(whole.bottom, top + band)};
     DrawBackground(destination, part);
-    DrawLists(destination, part, true, second, filter, value);
+    DrawPlaced(placed, destination, part, true);
   }
   return kComposeDone;
 }

@@ -128,8 +128,18 @@ class CompositionLayer : private SurfaceUser {
   void DetachSurface(const Surface* surface) override;
   void SetPicture(ImageSurface* picture);
   void DrawBackground(ImageSurface* into, const Rect& r);
-  void DrawLists(ImageSurface* into, const Rect& r, bool own, bool second, int filter,
-                 uint32_t value);
+  struct Placed {
+    Rect rect;
+    DisplayObject* object;
+    bool second;
+  };
+  // The objects a redraw draws, in drawing order, with where each lies: gathered once a redraw,
+  // so that each rectangle or band draws only the objects that reach it.
+  void Gather(std::vector<Placed>& placed, bool own, bool second, int filter, uint32_t value) const;
+  // Many small rectangles scattered over the picture cost more than their area: each starts cold
+  // rows in every picture the redraw reads and writes. Their bounds replace them when redrawing
+  // those costs less.
+  void MergeScattered();
   // Composes every dirty rectangle (band by band), handing each finished one to sink.
   int Compose(DirtyRectList* out, const Rect* clip, int32_t dx, int32_t dy, RectSink sink,
               void* context);
@@ -157,6 +167,7 @@ class CompositionLayer : private SurfaceUser {
   bool hasView_ = false;
   int32_t turnX_ = 0;
   int32_t turnY_ = 0;
+  std::vector<Placed> rowsPlaced_;  // from StartRows to FinishRows
 };
 
 }  // namespace bw

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 
 #include "graphics/pixel/alpha_kernels.h"
 #include "graphics/pixel/blend_kernels.h"
@@ -154,18 +155,72 @@ int Stretch(ImageSurface* target, const Surface* source, const Size* size, int32
   return Finish(result, area);
 }
 
+// The box of the parallelogram's pixels that the target's clip rectangle leaves; false for none.
+bool AffineBox(const ImageSurface* target, const LibPoint points[3], Rect* box) {
+  const double xs[4] = {points[0].x, points[1].x, points[2].x,
+                        points[1].x + points[2].x - points[0].x};
+  const double ys[4] = {points[0].y, points[1].y, points[2].y,
+                        points[1].y + points[2].y - points[0].y};
+  const auto [left, right] = std::minmax_element(xs, xs + 4);
+  const auto [top, bottom] = std::minmax_element(ys, ys + 4);
+  const Rect& clip = *target->GetClipRectPtr();
+  // Far outside, the clip decides; the clamp keeps the conversions in range.
+  auto edge = [](double v, int32_t low, int32_t high) {
+    return static_cast<int32_t>(std::clamp(v, double(low), double(high)));
+  };
+  *box = {edge(std::floor(*left), clip.left, clip.right),
+          edge(std::floor(*top), clip.top, clip.bottom),
+          edge(std::ceil(*right) + 1, clip.left, clip.right),
+          edge(std::ceil(*bottom) + 1, clip.top, clip.bottom)};
+  return !box->IsEmpty();
+}
+
+// Alpha-over onto the target's own alpha: the picture is mapped into a clear scratch over the
+// shape's box and laid onto the target from there, so a clear sample acts as AlphaBlitOntoAlpha
+// has it act.
+int AffineOntoAlpha(ImageSurface* target, const ImageSurface* from, const LibPoint points[3],
+                    const Rect& r, uint32_t mirror, int opacity) {
+  for (int i = 0; i < 3; ++i) {
+    if (!std::isfinite(points[i].x) || !std::isfinite(points[i].y)) return kAffineBadArguments;
+  }
+  Rect box;
+  if (!AffineBox(target, points, &box)) return kAffineDone;
+  ImageSurface scratch;
+  if (scratch.Create(box.Width(), box.Height(), 32, kImagePlain) != kSurfaceDone)
+    return kAffineBadArguments;
+  scratch.Fill(0, nullptr);
+  LibPoint shifted[3];
+  for (int i = 0; i < 3; ++i) shifted[i] = {points[i].x - box.left, points[i].y - box.top};
+  Rect drawn;
+  if (int result = AffineTextureMap(&scratch, from, shifted, r, mirror, &drawn);
+      result != kAffineDone || drawn.IsEmpty()) {
+    return result;
+  }
+  if (target->AlphaBlitOntoAlpha(&scratch, opacity, box.left + drawn.left, box.top + drawn.top,
+                                 &drawn) != ImageSurface::kOpDone) {
+    return kAffineBadArguments;
+  }
+  TouchedRect() = {box.left + drawn.left, box.top + drawn.top, box.left + drawn.right,
+                   box.top + drawn.bottom};
+  return kAffineDone;
+}
+
 int Affine(ImageSurface* target, const Surface* source, const LibPoint points[3], const Rect* rect,
            uint32_t operation, uint32_t, int opacity, const uint32_t*) {
   TouchedRect() = {};
   if (!target || !source || !points || !ValidOperation(operation, true)) return kRoutineRefused;
   const uint32_t blend = BlendOf(operation), mirror = MirrorOf(operation) & 3;
   const bool copy = blend == kLibCopy || (blend == kLibOpacity && (opacity & 0xFF) == 255);
-  if (!copy && blend != kLibAlpha && blend != kLibOpacity) return kRoutineRefused;
+  if (!copy && blend != kLibAlpha && blend != kLibOpacity && blend != kLibOntoAlpha)
+    return kRoutineRefused;
   const auto* from = dynamic_cast<const ImageSurface*>(source);
   if (!from) return kRoutineRefused;
   const Rect r = rect ? *rect : *source->GetClipRectPtr();
   int result = kAffineDone;
-  if (copy) {
+  if (blend == kLibOntoAlpha) {
+    LibraryBypass own;
+    result = AffineOntoAlpha(target, from, points, r, mirror, opacity & 0xFF);
+  } else if (copy) {
     result = AffineTextureMap(target, from, points, r, mirror, &TouchedRect());
   } else if (blend == kLibOpacity) {
     if ((opacity & 0xFF) != 0) {

@@ -45,10 +45,10 @@ constexpr int kLibRowCrossBlend = 93;  // RowCrossBlendRoutine ("wave")
 
 // The operation word of the blend, stretch and affine routines: the blend in bits 0-7, the
 // mirror byte in bits 8-15, nothing above. Blends: the blit API passes 0, 2, 3 and 4, a sprite
-// its draw mode (0, 2, 4, 5; 3 for a target with its own alpha) or 1 for a plain copy into its
-// work surface. Mirror byte (stretch and affine only): low nibble 0 none, 1 left-right, 2 upside
-// down, 3 both; the high nibble may be 0x10 (a sprite's own flag, carried but not used by the
-// built-in routines). Any other value is refused.
+// its draw mode (0, 2, 4, 5; 3 for a target with its own alpha), and into its work surface 1
+// for a plain copy or its mirror mode 2 or 3. Mirror byte (stretch and affine only, for the
+// callers that pass whole words): low nibble 0 none, 1 left-right, 2 upside down, 3 both; the
+// high nibble may be 0x10, carried but not used. Any other value is refused.
 constexpr uint32_t kLibOpacity = 0;    // crossfade by the opacity, target alpha kept
 constexpr uint32_t kLibCopy = 1;       // all four bytes copied; the opacity is not used
 constexpr uint32_t kLibAlpha = 2;      // alpha x opacity over, target alpha kept

@@ -20,6 +20,14 @@ constexpr int kValidMirrorBits = 0x13;
 // The surfaces' mirrored modes for the mirror nibble 1, 2, 3.
 int SurfaceMirrorMode(int nibble) { return nibble == 1 ? 0 : nibble == 2 ? 1 : 2; }
 
+// A 32-bit picture is not mirrored: the library renders it into the work surface with the
+// nibble as its operation, 0 standing for the plain copy of all four bytes as 1 does, so that a
+// zoomed or turned picture keeps its alpha. The flag of the high nibble is carried only.
+uint32_t RenderOperation(uint8_t mirror) {
+  const uint32_t nibble = mirror & kMirrorNibble;
+  return nibble == 0 ? kLibCopy : nibble;
+}
+
 bool EnsureWork(std::shared_ptr<ImageSurface>& work, int32_t width, int32_t height, int bits) {
   if (width < 1 || height < 1) return false;
   if (work && work->GetWidth() == width && work->GetHeight() == height &&
@@ -198,10 +206,13 @@ int Sprite::RenderZoom() {
   if (!EnsureWork(work_, zoomWidth_, zoomHeight_, bits)) return kSpriteNoSurface;
   const Size size{zoomWidth_, zoomHeight_};
   if (bits == 32) {
+    const uint32_t operation = RenderOperation(mirror_);
+    // A blend lands on a clear picture, as a turned one does, not on the last rendering.
+    if (operation != kLibCopy) work_->Fill(0, nullptr);
     PixelLibrary* library = GetPixelLibrary();
     auto stretch = library ? library->Get<StretchRoutine>(kLibStretch) : nullptr;
-    if (!stretch || stretch(work_.get(), source_, &size, 0, 0, &sourceRect_,
-                            LibraryOperation(kLibCopy, mirror_), 0, 255, 0) != 0) {
+    if (!stretch ||
+        stretch(work_.get(), source_, &size, 0, 0, &sourceRect_, operation, 0, 255, 0) != 0) {
       return kSpriteNoSurface;
     }
     return kSpriteDone;
@@ -273,8 +284,8 @@ int Sprite::RenderRotation(uint32_t fill) {
   const uint32_t extras[4] = {};
   PixelLibrary* library = GetPixelLibrary();
   auto affine = library ? library->Get<AffineRoutine>(kLibAffine) : nullptr;
-  if (!affine || affine(work_.get(), source_, points, &sourceRect_,
-                        LibraryOperation(kLibCopy, mirror_), 0, 255, extras) != 0) {
+  if (!affine || affine(work_.get(), source_, points, &sourceRect_, RenderOperation(mirror_), 0,
+                        255, extras) != 0) {
     return kSpriteRenderFailed;
   }
   rotatedX_ = boxX;

@@ -61,6 +61,9 @@ class Sprite : public DisplayObject, private SurfaceUser {
   // Drops the zoom or rotation with the work surface that holds it.
   void ReleaseWorkSurface();
   bool SetAnchor(int mode, int32_t x, int32_t y);
+  // Low nibble: an 8-bit picture's flip (1 left-right, 2 upside down, 3 both); the library
+  // operation that renders a 32-bit one (0 and 1 copy all four bytes, 2 alpha-over, 3 onto
+  // alpha). The flag 0x10 is carried along.
   int SetMirrorMode(int mode);
   void CopyFrom(const Sprite& other);
   void CopyStateFrom(const Sprite& other);

@@ -146,6 +146,9 @@ class TgsFrameBase : public TgsInterpreterContext {
   // Bounds each step to n characters and instructions (0: no bound); past it the step ends as for
   // malformed code. Untrusted scripts run this way in fuzzing, where an endless loop must end.
   void SetStepBudget(uint64_t n) { stepBudget_ = n; }
+  // Whether steps read once are kept decoded for their next turns (on by default); off, every
+  // turn reads every step afresh. The two must behave alike: fuzzing compares them.
+  void SetStepDecoding(bool on) { decoding_ = on; }
   ScriptEngine* Host() const { return host_; }
   uint32_t ValueStackTop() const { return valueTop_; }
   // One turn of the application's frame loop for nested waits; answers 0 when it is quitting.
@@ -220,6 +223,7 @@ class TgsFrameBase : public TgsInterpreterContext {
   bool malformed_ = false;  // the step met code it cannot run
   bool trace_ = false;
   uint64_t stepBudget_ = 0;
+  bool decoding_ = true;
   std::vector<TgsSlot> slotRow_;  // the instruction's arguments while they are read
   TgsOperations* operations_ = nullptr;
   const std::vector<NativeFunction> noNatives_;

@@ -1,13 +1,12 @@
 #include "scenario/tgs/tgs_interpreter.h"
 
-#include <array>
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <span>
 #include <string>
 #include <vector>
 
-#include "common/global.h"
 #include "common/sjis.h"
 #include "host/cp932.h"
 #include "scenario/tgs/tgs_call_record.h"
@@ -29,7 +28,6 @@ class Next {
  public:
   Next(uint32_t position) : v_(position) {}  // NOLINT(google-explicit-constructor)
   Next(std::nullopt_t) : v_(kNone) {}        // NOLINT(google-explicit-constructor)
-  Next(std::optional<uint32_t> next) : v_(next ? *next : kNone) {}  // NOLINT
   explicit operator bool() const { return v_ != kNone; }
   uint32_t operator*() const { return static_cast<uint32_t>(v_); }
   std::optional<uint32_t> Optional() const {
@@ -41,19 +39,46 @@ class Next {
   uint64_t v_;
 };
 
+// The code of the script a step reads, taken as the step starts: the step may release the script.
+struct TgsCode {
+  explicit TgsCode(const TgsScript& script)
+      : bytes(script.Code()), size(script.CodeSize()), start(script.CodeStart()) {}
+  const uint8_t* bytes;
+  uint64_t size;
+  uint32_t start;  // its guest address
+};
+
+// Where a reading goes on inside an instruction, behind the fields a decoded step took.
+enum class Phase { kSkip, kCount, kArgument };
+struct Resumption {
+  Phase phase;
+  uint32_t at;  // the code offset the reading goes on from
+  uint32_t function;
+  bool truth;
+  uint32_t end;
+  uint32_t count;
+  uint32_t argument;  // the argument read next
+};
+
 }  // namespace
 
-// Runs what needs no code read: linked main-script code, variables, and the steps decoded on an
-// earlier turn.
+// What a step does once its fields are known, read now or decoded on an earlier turn.
 class TgsRunner {
  public:
   explicit TgsRunner(TgsFrameBase& frame) : f_(frame) {}
-  // Runs a step decoded on an earlier turn, as TgsInstruction's Execute or Statement would.
-  [[gnu::always_inline]] Next RunDecoded(const TgsDecodedStep& step);
+  // Runs a step decoded on an earlier turn whose first stage is intact. Where embedded code
+  // rewrote what the step reads next, the step is read on from there, and kept as it now reads.
+  [[gnu::always_inline]] Next RunDecoded(const TgsDecodedStep& step, TgsScript& script);
 
  protected:
   std::nullopt_t Malformed() {
     f_.malformed_ = true;
+    return std::nullopt;
+  }
+  // An instruction's operand did not give a value.
+  std::nullopt_t Stop(Outcome o) {
+    if (o == Outcome::kMalformed) return Malformed();
+    f_.result_ = -1;
     return std::nullopt;
   }
   Outcome ReadVariable(uint32_t bank, uint32_t index, int32_t& value);
@@ -61,27 +86,58 @@ class TgsRunner {
   // Runs linked bytecode at code.
   [[gnu::always_inline]] Outcome RunFragment(uint32_t code, bool expression, int32_t* value);
   [[gnu::noinline]] Outcome RunBeside(uint32_t code, bool expression, int32_t* value);
+  bool Text(const TgsSlot& slot, std::string& out, bool& given);
+  Next Control(uint32_t function, std::span<const TgsSlot> slots, uint32_t end);
+  // Lays the first count slots of the frame's row on the value stack and runs the function.
+  [[gnu::always_inline]] Next Dispatch(uint32_t function, uint32_t count, uint32_t end,
+                                       uint32_t start);
+  // Runs a control function or built-in whose count slots are laid at laidAt.
+  [[gnu::noinline]] Next Call(uint32_t function, uint32_t count, const uint8_t* laidAt,
+                              uint32_t end, uint32_t start);
 
   TgsFrameBase& f_;
+
+ private:
+  // Reads the rest of step's instruction from r, in stage k, and keeps it as it now reads unless
+  // script (null when it went) is gone.
+  [[gnu::noinline]] Next ReadOn(const Resumption& r, const TgsCode& code, uint32_t start,
+                                TgsScript* script, const TgsDecodedStep& step, size_t k);
 };
 
-// Reads one instruction's fields from the current script's code and evaluates its operands. The
-// cursor is a plain offset beside the code pointer, so that reads stay in registers; every read
-// checks what remains of the code first.
+// Reads one instruction's fields from the code, and runs it. The cursor is a plain offset beside
+// the code pointer, so that reads stay in registers; every read checks what remains of the code
+// first. A record, when given, takes what was read as a decoded step: the operands and every byte
+// the reading relied on, in stages split where embedded code ran.
 class TgsInstruction : public TgsRunner {
  public:
-  // record, when given, takes the step's fields as they are read, for a jump or a statement.
-  TgsInstruction(TgsFrameBase& frame, uint32_t position, TgsDecodedStep* record = nullptr)
+  // start: the offset of the "[ " or "[s"; at: where the reading begins.
+  TgsInstruction(TgsFrameBase& frame, const TgsCode& code, uint32_t start, uint32_t at,
+                 TgsDecodedStep* record = nullptr)
       : TgsRunner(frame),
-        script_(*frame.current_),
-        code_(script_.Code()),
-        size_(script_.CodeSize()),
-        at_(position <= size_ ? position : 0),
-        start_(position - 2),
-        record_(record) {}
+        code_(code.bytes),
+        size_(code.size),
+        codeStart_(code.start),
+        at_(at <= size_ ? at : 0),
+        start_(start),
+        record_(record) {
+    if (record_) record_->position = TgsDecodedStep::kEmpty;
+  }
 
-  [[gnu::always_inline]] Next Execute();
-  [[gnu::always_inline]] Next Statement();
+  // Reads a fresh record from the "[ " or "[s" on.
+  void BeginRecord() {
+    if (!record_) return;
+    *record_ = {};
+    record_->stages.push_back({0, 0, -1});
+    Note(start_, code_ + start_, 2);
+  }
+  // Reads the step at the "[" at pos in script and runs it, keeping it decoded for its next turns.
+  [[gnu::noinline]] static Next ReadStep(TgsFrameBase& frame, TgsScript& script, uint32_t pos,
+                                         bool& statement);
+  Next Execute();
+  Next Statement();
+  // Goes on with an instruction whose fields in front of r.at are taken; the record, when given,
+  // holds what was read of them.
+  Next Resume(const Resumption& r);
 
  private:
   bool Get8(uint8_t& v) {
@@ -96,34 +152,67 @@ class TgsInstruction : public TgsRunner {
     at_ += sizeof(T);
     return true;
   }
-  // Inlined into the instruction: a condition and an argument or two are on every turn of a
-  // loop, and a call to each would save and restore the instruction's registers.
-  [[gnu::always_inline]] Outcome Condition(uint8_t kind, bool& truth);
-  [[gnu::always_inline]] Outcome Argument(TgsSlot& slot);
-  Outcome Variable(int32_t& value);
-  void Record(TgsDecodedOperand::Form form, uint32_t a, uint32_t b = 0) {
-    if (recordInto_) *recordInto_ = {form, a, b};
+  // Get, noting the bytes read.
+  template <typename T>
+  bool Take(T& v) {
+    const uint64_t at = at_;
+    if (!Get(v)) return false;
+    Note(at, &v, sizeof(T));
+    return true;
   }
-  [[gnu::always_inline]] Outcome Expression(int32_t& value);
-  // Links (once) and runs L bytes of bytecode at the cursor, with the link area behind it.
-  [[gnu::always_inline]] Outcome Fragment(bool expression, int32_t* value);
-  bool Text(const TgsSlot& slot, std::string& out, bool& given);
-  Next Control(uint32_t function, std::span<const TgsSlot> slots, uint32_t end);
+  Outcome Condition(uint8_t kind, TgsDecodedOperand& operand);
+  Outcome Argument(TgsDecodedOperand& operand);
+  // Reads a fragment's framing and links it once: L bytes of bytecode at the cursor, with the
+  // link area behind them.
+  Outcome Fragment(bool expression, TgsDecodedOperand& operand);
+  // Evaluates an operand just read; argument: the one read after it (-1: the skip).
+  Outcome Evaluate(const TgsDecodedOperand& operand, int32_t& value, int32_t argument);
+  Next Skip(uint32_t function, bool truth);
+  Next Count(uint32_t function, uint32_t end);
+  Next Arguments(uint32_t function, uint32_t end, uint32_t count, uint32_t from);
 
-  TgsScript& script_;
+  // The record.
+  void Note(uint64_t at, const void* bytes, size_t n);
+  void Flush();
+  void Recorded() {
+    if (!record_) return;
+    Flush();
+    TgsDecodedStep& r = *record_;
+    r.jump = r.complete && r.function <= kControlJumpLast && r.count <= 1 &&
+             (r.count == 0 || r.arguments[0].form != TgsDecodedOperand::kExpression);
+    r.position = start_;
+  }
+
   const uint8_t* const code_;
   const uint64_t size_;
+  const uint32_t codeStart_;
   uint64_t at_;     // never past size_
   uint32_t start_;  // the offset of "[ " or "[s"
   TgsDecodedStep* record_;
-  TgsDecodedOperand* recordInto_ = nullptr;  // the operand being read, while recording
+  // Bytes read one after another, not yet in the record: at most 8.
+  uint64_t runAt_ = 0;
+  uint64_t runBytes_ = 0;
+  uint32_t runLength_ = 0;
 };
 
-Outcome TgsInstruction::Variable(int32_t& value) {
-  uint32_t bank = 0, index = 0;
-  if (!Get(bank) || !Get(index)) return Outcome::kMalformed;
-  Record(TgsDecodedOperand::kVariable, bank, index);
-  return ReadVariable(bank, index, value);
+void TgsInstruction::Note(uint64_t at, const void* bytes, size_t n) {
+  if (!record_) return;
+  const auto* b = static_cast<const uint8_t*>(bytes);
+  for (size_t i = 0; i < n; ++i, ++at) {
+    if (runLength_ == 8 || (runLength_ && at != runAt_ + runLength_)) Flush();
+    if (runLength_ == 0) runAt_ = at;
+    runBytes_ |= uint64_t{b[i]} << (8 * runLength_++);
+  }
+}
+
+void TgsInstruction::Flush() {
+  if (runLength_ == 0) return;
+  const uint32_t shift = 8 * (8 - runLength_);
+  record_->reads.push_back(
+      {static_cast<int32_t>(runAt_ + runLength_) - 8, runBytes_ << shift, ~uint64_t{0} << shift});
+  record_->stages.back().readsEnd = static_cast<uint32_t>(record_->reads.size());
+  runLength_ = 0;
+  runBytes_ = 0;
 }
 
 Outcome TgsRunner::ReadVariable(uint32_t bank, uint32_t index, int32_t& value) {
@@ -141,53 +230,16 @@ Outcome TgsRunner::ReadVariable(uint32_t bank, uint32_t index, int32_t& value) {
   return Outcome::kOk;
 }
 
-inline Outcome TgsInstruction::Expression(int32_t& value) {
-  return Fragment(true, &value);
-}
-
-inline Outcome TgsInstruction::Fragment(bool expression, int32_t* value) {
-  // An expression counts its bytecode and link area in 16 bits, a statement in 32.
-  uint32_t length = 0, area = 0;
-  if (expression) {
-    uint16_t l16 = 0;
-    if (!Get(l16)) return Outcome::kMalformed;
-    length = l16;
-  } else if (!Get(length)) {
-    return Outcome::kMalformed;
+inline Outcome TgsRunner::Operand(const TgsDecodedOperand& operand, int32_t& value) {
+  switch (operand.form) {
+    case TgsDecodedOperand::kConstant:
+      value = static_cast<int32_t>(operand.a);
+      return Outcome::kOk;
+    case TgsDecodedOperand::kVariable:
+      return ReadVariable(operand.a, operand.b, value);
+    default:
+      return RunFragment(operand.a, true, &value);
   }
-  const uint64_t bytecodeAt = at_;
-  if (size_ - at_ <= length) return Outcome::kMalformed;  // the bytecode and its linked byte
-  at_ += length;
-  const uint64_t linkedAt = at_;
-  const uint8_t linked = code_[at_++];
-  if (expression) {
-    uint16_t m = 0;
-    if (!Get(m) || m < 2) return Outcome::kMalformed;
-    area = m - 2u;
-  } else {
-    if (!Get(area) || area < 4) return Outcome::kMalformed;
-    area -= 4;
-  }
-  if (size_ - at_ < area) return Outcome::kMalformed;
-  const uint64_t listsAt = at_;
-  at_ += area;
-  const uint32_t code = script_.CodeStart() + static_cast<uint32_t>(bytecodeAt);
-  if (record_) {
-    // The bytecode runs as it stands each time: what a decoded step keeps leaves it out.
-    if (record_->bodyCount < TgsDecodedStep::kMaxBodies) {
-      record_->bodies[record_->bodyCount] = {static_cast<uint32_t>(bytecodeAt),
-                                             static_cast<uint32_t>(bytecodeAt + length)};
-    }
-    ++record_->bodyCount;
-  }
-  if (linked == 0) {
-    ByteReader lists(code_ + listsAt, area);
-    if (!TgsLinkBytecode(f_.memory_, lists, code, length, expression)) return Outcome::kMalformed;
-    uint8_t one = 1;
-    f_.memory_.Write(script_.CodeStart() + static_cast<uint32_t>(linkedAt), &one, 1);
-  }
-  Record(TgsDecodedOperand::kExpression, code);
-  return RunFragment(code, expression, value);
 }
 
 inline Outcome TgsRunner::RunFragment(uint32_t code, bool expression, int32_t* value) {
@@ -225,81 +277,136 @@ Outcome TgsRunner::RunBeside(uint32_t code, bool expression, int32_t* value) {
   return o;
 }
 
-inline Outcome TgsInstruction::Condition(uint8_t kind, bool& truth) {
-  int32_t value = 0;
-  Outcome o = Outcome::kOk;
+Outcome TgsInstruction::Fragment(bool expression, TgsDecodedOperand& operand) {
+  // An expression counts its bytecode and link area in 16 bits, a statement in 32.
+  uint32_t length = 0, area = 0;
+  if (expression) {
+    uint16_t l16 = 0;
+    if (!Take(l16)) return Outcome::kMalformed;
+    length = l16;
+  } else if (!Take(length)) {
+    return Outcome::kMalformed;
+  }
+  const uint64_t bytecodeAt = at_;
+  if (size_ - at_ <= length) return Outcome::kMalformed;  // the bytecode and its linked byte
+  at_ += length;
+  const uint64_t linkedAt = at_;
+  uint8_t linked = code_[at_++];
+  uint16_t m = 0;
+  if (expression) {
+    if (!Get(m) || m < 2) return Outcome::kMalformed;
+    area = m - 2u;
+  } else {
+    if (!Get(area) || area < 4) return Outcome::kMalformed;
+    area -= 4;
+  }
+  if (size_ - at_ < area) return Outcome::kMalformed;
+  const uint64_t listsAt = at_;
+  at_ += area;
+  const uint32_t code = codeStart_ + static_cast<uint32_t>(bytecodeAt);
+  if (linked == 0) {
+    ByteReader lists(code_ + listsAt, area);
+    if (!TgsLinkBytecode(f_.memory_, lists, code, length, expression)) return Outcome::kMalformed;
+    linked = 1;
+    f_.memory_.Write(codeStart_ + static_cast<uint32_t>(linkedAt), &linked, 1);
+  }
+  // The bytecode runs as it stands each time: main-script code rewrites its own operands. Once
+  // linked, the link lists are not read again.
+  Note(linkedAt, &linked, 1);
+  if (expression) {
+    Note(linkedAt + 1, &m, 2);
+  } else {
+    const uint32_t stored = area + 4;
+    Note(linkedAt + 1, &stored, 4);
+  }
+  operand = {TgsDecodedOperand::kExpression, 0, code, 0};
+  return Outcome::kOk;
+}
+
+Outcome TgsInstruction::Condition(uint8_t kind, TgsDecodedOperand& operand) {
   switch (kind) {
     case 0: {
       uint32_t c = 0;
-      if (!Get(c)) return Outcome::kMalformed;
-      value = static_cast<int32_t>(c);
-      Record(TgsDecodedOperand::kConstant, c);
-      break;
+      if (!Take(c)) return Outcome::kMalformed;
+      operand = {TgsDecodedOperand::kConstant, 0, c, 0};
+      return Outcome::kOk;
     }
     case 1:
-      value = 1;
-      Record(TgsDecodedOperand::kConstant, 1);
-      break;
-    case 2:
-      o = Variable(value);
-      break;
+      operand = {TgsDecodedOperand::kConstant, 0, 1, 0};
+      return Outcome::kOk;
+    case 2: {
+      uint32_t bank = 0, index = 0;
+      if (!Take(bank) || !Take(index)) return Outcome::kMalformed;
+      operand = {TgsDecodedOperand::kVariable, 0, bank, index};
+      return Outcome::kOk;
+    }
     case 3:
-      o = Expression(value);
-      break;
+      return Fragment(true, operand);
     default:
       return Outcome::kMalformed;
   }
-  truth = value != 0;
-  return o;
 }
 
-inline Outcome TgsInstruction::Argument(TgsSlot& slot) {
+Outcome TgsInstruction::Argument(TgsDecodedOperand& operand) {
   uint8_t a = 0, v = 0;
-  if (!Get8(a)) return Outcome::kMalformed;
-  slot = {};
-  if (a == 0) {
-    Record(TgsDecodedOperand::kConstant, 0);
-    return Outcome::kOk;
-  }
+  if (!Take(a)) return Outcome::kMalformed;
   uint32_t word = 0;
-  if (a == 2) {
-    if (!Get(word)) return Outcome::kMalformed;
-    slot.value = static_cast<int32_t>(word);
-    Record(TgsDecodedOperand::kConstant, word);
+  if (a == 0) {
+    operand = {};
     return Outcome::kOk;
   }
-  slot.flags = a;
-  if (!Get8(v)) return Outcome::kMalformed;
+  if (a == 2) {
+    if (!Take(word)) return Outcome::kMalformed;
+    operand = {TgsDecodedOperand::kConstant, 0, word, 0};
+    return Outcome::kOk;
+  }
+  if (!Take(v)) return Outcome::kMalformed;
   switch (v) {
     case 0:
-      if (!Get(word)) return Outcome::kMalformed;
-      slot.value = static_cast<int32_t>(word);
-      Record(TgsDecodedOperand::kConstant, word);
+      if (!Take(word)) return Outcome::kMalformed;
+      operand = {TgsDecodedOperand::kConstant, a, word, 0};
       return Outcome::kOk;
     case 1: {
       uint16_t length = 0;
-      if (!Get(length)) return Outcome::kMalformed;
+      if (!Take(length)) return Outcome::kMalformed;
       const uint64_t at = at_;
       if (size_ - at_ < length || (length && code_[at_ + length - 1] != 0))
         return Outcome::kMalformed;
+      if (length) Note(at_ + length - 1, code_ + at_ + length - 1, 1);
       at_ += length;
-      slot.flags |= kTgsSlotText;
-      slot.value = length ? static_cast<int32_t>(script_.CodeStart() + at) : 0;
-      Record(TgsDecodedOperand::kConstant, static_cast<uint32_t>(slot.value));
+      const uint32_t text = length ? codeStart_ + static_cast<uint32_t>(at) : 0;
+      operand = {TgsDecodedOperand::kConstant, static_cast<uint8_t>(a | kTgsSlotText), text, 0};
       return Outcome::kOk;
     }
-    case 2:
-      return Variable(slot.value);
-    case 3:
-      return Expression(slot.value);
+    case 2: {
+      uint32_t bank = 0, index = 0;
+      if (!Take(bank) || !Take(index)) return Outcome::kMalformed;
+      operand = {TgsDecodedOperand::kVariable, a, bank, index};
+      return Outcome::kOk;
+    }
+    case 3: {
+      Outcome o = Fragment(true, operand);
+      operand.flags = a;
+      return o;
+    }
     default:
       return Outcome::kMalformed;
   }
+}
+
+Outcome TgsInstruction::Evaluate(const TgsDecodedOperand& operand, int32_t& value,
+                                 int32_t argument) {
+  if (operand.form == TgsDecodedOperand::kExpression && record_) {
+    Flush();
+    const auto readsEnd = static_cast<uint32_t>(record_->reads.size());
+    record_->stages.push_back({readsEnd, static_cast<uint32_t>(at_), argument});
+  }
+  return Operand(operand, value);
 }
 
 // A text slot's contents; false when the slot is given but holds no text or the text cannot be
 // read.
-bool TgsInstruction::Text(const TgsSlot& slot, std::string& out, bool& given) {
+bool TgsRunner::Text(const TgsSlot& slot, std::string& out, bool& given) {
   out.clear();
   given = slot.flags != 0;
   if (!given) return true;
@@ -312,7 +419,7 @@ bool TgsInstruction::Text(const TgsSlot& slot, std::string& out, bool& given) {
   return true;
 }
 
-Next TgsInstruction::Control(uint32_t function, std::span<const TgsSlot> slots, uint32_t end) {
+Next TgsRunner::Control(uint32_t function, std::span<const TgsSlot> slots, uint32_t end) {
   static const TgsSlot kNone{};
   const TgsSlot& s0 = slots.size() > 0 ? slots[0] : kNone;
   const TgsSlot& s1 = slots.size() > 1 ? slots[1] : kNone;
@@ -373,47 +480,22 @@ Next TgsInstruction::Control(uint32_t function, std::span<const TgsSlot> slots, 
       if (!next) f_.result_ = kTgsScriptEnded;
       break;
   }
-  return next;
+  return next ? Next(*next) : Next(std::nullopt);
 }
 
-inline Next TgsInstruction::Execute() {
-  uint32_t function = 0, skip = 0;
-  uint8_t kind = 0, count = 0;
-  bool truth = false;
-  if (!Get(function) || function > kLastFunction || function >= f_.builtins_.size() ||
-      !Get8(kind)) {
-    return Malformed();
-  }
-  if (record_) recordInto_ = &record_->condition;
-  Outcome o = Condition(kind, truth);
-  recordInto_ = nullptr;
-  if (o != Outcome::kOk)
-    return o == Outcome::kMalformed ? Malformed() : (f_.result_ = -1, std::nullopt);
-  if (function == 0) truth = !truth;
-  const uint64_t skipAt = at_;
-  if (!Get(skip) || skip < 5 || skipAt + skip > size_) return Malformed();
-  const uint32_t end = static_cast<uint32_t>(skipAt + skip);
-  if (!truth) return end;
-  if (!Get8(count)) return Malformed();
-  std::vector<TgsSlot>& row = f_.slotRow_;  // laid on the value stack before anything may reuse it
-  if (row.size() < count) row.resize(count);
-  std::span<TgsSlot> slots(row.data(), count);
-  for (TgsSlot& slot : slots) {
-    if (record_ && &slot == slots.data()) recordInto_ = &record_->target;
-    o = Argument(slot);
-    recordInto_ = nullptr;
-    if (o != Outcome::kOk)
-      return o == Outcome::kMalformed ? Malformed() : (f_.result_ = -1, std::nullopt);
-  }
-  if (at_ > end) return Malformed();
-
+inline Next TgsRunner::Dispatch(uint32_t function, uint32_t count, uint32_t end, uint32_t start) {
+  const TgsSlot* slots = f_.slotRow_.data();
   const uint32_t top = f_.valueTop_;
   if (uint64_t{top} + 2u * count > TgsFrameBase::kValueStackWords) return Malformed();
-  const uint32_t at = f_.valueStack_ + top * 4;
-  std::span<uint8_t> stack = f_.memory_.View(at, count * 8u);
+  // A jump takes only the room: its position is its first slot, which nothing reads from the stack.
+  if (function <= kControlJumpLast) {
+    f_.result_ = 0;
+    return static_cast<uint32_t>(count ? slots[0].value : 0);
+  }
+  std::span<uint8_t> stack = f_.memory_.View(f_.valueStack_ + top * 4, count * 8u);
   // Slot by slot: a row is a few slots, too short for a block copy to pay its start. Each field
-  // is read on its own, as Argument wrote it: a wider read of two just-stored words waits for
-  // both stores to retire.
+  // is read on its own, as it was written: a wider read of two just-stored words waits for both
+  // stores to retire.
   for (uint32_t i = 0; i < stack.size() / 8; ++i) {
     uint32_t flags = slots[i].flags;
     int32_t value = slots[i].value;
@@ -422,27 +504,22 @@ inline Next TgsInstruction::Execute() {
     std::memcpy(stack.data() + 8 * i + 4, &value, 4);
   }
   f_.valueTop_ = top + 2u * count;
-  if (function <= kControlJumpLast) {  // a jump: the position is its first slot
-    if (record_ && count <= 1) {
-      record_->position = start_;
-      record_->next = end;
-      record_->invert = function == 0;
-      record_->hasTarget = count == 1;
-    }
-    f_.result_ = 0;
-    f_.valueTop_ = top;
-    return static_cast<uint32_t>(count ? slots[0].value : 0);
-  }
+  return Call(function, count, stack.data(), end, start);
+}
+
+Next TgsRunner::Call(uint32_t function, uint32_t count, const uint8_t* laidAt, uint32_t end,
+                     uint32_t start) {
+  const uint32_t top = f_.valueTop_ - 2u * count;
   if (function < TgsFrameBase::kControlCount) {
-    Next next = Control(function, slots, end);
+    Next next = Control(function, {f_.slotRow_.data(), count}, end);
     f_.valueTop_ = top;
     return next;
   }
   std::span<const TgsSlot> laid;
-  if (count) laid = {reinterpret_cast<const TgsSlot*>(stack.data()), count};
+  if (count) laid = {reinterpret_cast<const TgsSlot*>(laidAt), count};
   if (f_.trace_) {
-    std::fprintf(stderr, "tgs %s +%u built-in %u", script_.Name().c_str(),
-                 static_cast<unsigned>(start_), function);
+    std::fprintf(stderr, "tgs %s +%u built-in %u", f_.current_ ? f_.current_->Name().c_str() : "",
+                 static_cast<unsigned>(start), function);
     for (const TgsSlot& s : laid)
       std::fprintf(stderr, " (%u,%d)", static_cast<unsigned>(s.flags), static_cast<int>(s.value));
     std::fprintf(stderr, "\n");
@@ -464,149 +541,230 @@ inline Next TgsInstruction::Execute() {
   return end;
 }
 
-inline Next TgsInstruction::Statement() {
-  if (record_) recordInto_ = &record_->condition;
-  Outcome o = Fragment(false, nullptr);
-  recordInto_ = nullptr;
+Next TgsInstruction::Execute() {
+  uint32_t function = 0;
+  uint8_t kind = 0;
+  if (!Take(function) || function > kLastFunction || function >= f_.builtins_.size() ||
+      !Take(kind)) {
+    return Malformed();
+  }
+  if (record_) {
+    record_->function = function;
+    record_->invert = function == 0;
+  }
+  TgsDecodedOperand condition;
+  int32_t value = 0;
+  Outcome o = Condition(kind, condition);
+  if (o != Outcome::kOk) return Malformed();
+  if (record_) record_->condition = condition;
+  o = Evaluate(condition, value, -1);
+  if (o != Outcome::kOk) return Stop(o);
+  return Skip(function, (value != 0) != (function == 0));
+}
+
+Next TgsInstruction::Skip(uint32_t function, bool truth) {
+  const uint64_t skipAt = at_;
+  uint32_t skip = 0;
+  if (!Take(skip) || skip < 5 || skipAt + skip > size_) return Malformed();
+  const uint32_t end = static_cast<uint32_t>(skipAt + skip);
+  if (record_) {
+    record_->next = end;
+    record_->countAt = static_cast<uint32_t>(at_);
+  }
+  if (!truth) {
+    Recorded();
+    return end;
+  }
+  return Count(function, end);
+}
+
+Next TgsInstruction::Count(uint32_t function, uint32_t end) {
+  uint8_t count = 0;
+  if (!Take(count)) return Malformed();
+  return Arguments(function, end, count, 0);
+}
+
+Next TgsInstruction::Arguments(uint32_t function, uint32_t end, uint32_t count, uint32_t from) {
+  std::vector<TgsSlot>& row = f_.slotRow_;  // laid on the value stack before anything may reuse it
+  if (row.size() < count) row.resize(count);
+  for (uint32_t i = from; i < count; ++i) {
+    TgsDecodedOperand operand;
+    if (Argument(operand) == Outcome::kMalformed) return Malformed();
+    if (record_) record_->arguments.push_back(operand);
+    row[i].flags = operand.flags;
+    Outcome o = Evaluate(operand, row[i].value, static_cast<int32_t>(i + 1));
+    if (o != Outcome::kOk) return Stop(o);
+  }
+  if (at_ > end) return Malformed();
+  if (record_) {
+    record_->complete = true;
+    record_->count = count;
+  }
+  Recorded();
+  return Dispatch(function, count, end, start_);
+}
+
+Next TgsInstruction::Resume(const Resumption& r) {
+  at_ = r.at <= size_ ? r.at : size_;
+  switch (r.phase) {
+    case Phase::kSkip:
+      return Skip(r.function, r.truth);
+    case Phase::kCount:
+      return Count(r.function, r.end);
+    default:
+      return Arguments(r.function, r.end, r.count, r.argument);
+  }
+}
+
+Next TgsInstruction::Statement() {
+  if (record_) record_->function = TgsDecodedStep::kStatement;
+  TgsDecodedOperand code;
+  if (Fragment(false, code) != Outcome::kOk) return Malformed();
+  const auto next = static_cast<uint32_t>(at_);
+  if (record_) {
+    record_->condition = code;
+    record_->next = next;
+    record_->complete = true;
+  }
+  Recorded();
+  Outcome o = RunFragment(code.a, false, nullptr);
   if (o == Outcome::kMalformed) return Malformed();
   if (o == Outcome::kFailed) return std::nullopt;
-  if (record_) {
-    record_->position = start_;
-    record_->next = static_cast<uint32_t>(at_);
-    record_->statement = true;
-  }
-  return static_cast<uint32_t>(at_);
+  return next;
 }
 
-inline Outcome TgsRunner::Operand(const TgsDecodedOperand& operand, int32_t& value) {
-  switch (operand.form) {
-    case TgsDecodedOperand::kConstant:
-      value = static_cast<int32_t>(operand.a);
-      return Outcome::kOk;
-    case TgsDecodedOperand::kVariable:
-      return ReadVariable(operand.a, operand.b, value);
-    default:
-      return RunFragment(operand.a, true, &value);
+Next TgsRunner::ReadOn(const Resumption& r, const TgsCode& code, uint32_t start, TgsScript* script,
+                       const TgsDecodedStep& step, size_t stage) {
+  TgsDecodedStep fresh;
+  TgsDecodedStep* record = script && f_.decoding_ ? &fresh : nullptr;
+  if (record) {
+    // What the stages in front of this one read stands. Behind the skip, the reading goes on in
+    // the stage that read the skip; anywhere else embedded code ran first, and it starts anew.
+    fresh = step;
+    fresh.stages.resize(stage + 1);
+    if (r.phase != Phase::kCount) {
+      fresh.stages[stage].readsEnd = stage ? fresh.stages[stage - 1].readsEnd : 0;
+      fresh.reads.resize(fresh.stages[stage].readsEnd);
+    }
+    fresh.arguments.resize(r.phase == Phase::kArgument ? r.argument : 0);
+    fresh.complete = false;
   }
+  const uint32_t releases = TgsScript::Releases();
+  TgsInstruction reader(f_, code, start, r.at, record);
+  Next next = reader.Resume(r);
+  if (record && fresh.position == start && TgsScript::Releases() == releases)
+    script->KeepDecoded(fresh);
+  return next;
 }
 
-inline Next TgsRunner::RunDecoded(const TgsDecodedStep& step) {
-  if (step.statement) {
+inline Next TgsRunner::RunDecoded(const TgsDecodedStep& step, TgsScript& script) {
+  if (step.function == TgsDecodedStep::kStatement) {
     Outcome o = RunFragment(step.condition.a, false, nullptr);
     if (o == Outcome::kMalformed) return Malformed();
     if (o == Outcome::kFailed) return std::nullopt;
     return step.next;
   }
+  // Taken before any embedded code runs, which may release the script and the step with it.
+  const uint32_t function = step.function;
+  const uint32_t end = step.next;
+  const uint32_t start = step.position;
+  const uint32_t count = step.count;
+  const uint32_t releases = TgsScript::Releases();
+  size_t stage = 1;
+  // After embedded code ran, reads the rest afresh where what the step reads next changed.
+  auto changed = [&](const TgsDecodedStep& decoded) {
+    return TgsScript::Releases() != releases || !script.StageIntact(decoded, stage);
+  };
+  auto readOn = [&](Phase phase, uint32_t at, bool truth, uint32_t argument) {
+    const bool gone = TgsScript::Releases() != releases;
+    return ReadOn({phase, at, function, truth, end, count, argument}, TgsCode(script), start,
+                  gone ? nullptr : &script, step, stage);
+  };
   int32_t value = 0;
-  Outcome o = Operand(step.condition, value);
-  if (o != Outcome::kOk)
-    return o == Outcome::kMalformed ? Malformed() : (f_.result_ = -1, std::nullopt);
-  if ((value != 0) == step.invert) return step.next;
-  int32_t target = 0;
-  if (step.hasTarget) {
-    o = Operand(step.target, target);
-    if (o != Outcome::kOk)
-      return o == Outcome::kMalformed ? Malformed() : (f_.result_ = -1, std::nullopt);
+  bool truth = false;
+  if (step.condition.form == TgsDecodedOperand::kExpression) {
+    const uint32_t at = step.stages[stage].resumeAt;
+    Outcome o = RunFragment(step.condition.a, true, &value);
+    if (o != Outcome::kOk) return Stop(o);
+    truth = (value != 0) != (function == 0);
+    if (changed(step)) return readOn(Phase::kSkip, at, truth, 0);
+    ++stage;
+  } else {
+    Outcome o = Operand(step.condition, value);
+    if (o != Outcome::kOk) return Stop(o);
+    truth = (value != 0) != (function == 0);
   }
-  // The slot is laid on the value stack only while the jump runs; what counts is the room.
-  if (uint64_t{f_.valueTop_} + (step.hasTarget ? 2u : 0u) > TgsFrameBase::kValueStackWords)
-    return Malformed();
-  f_.result_ = 0;
-  return static_cast<uint32_t>(target);
+  if (!truth) return end;
+  if (step.jump) {
+    // As Dispatch runs it, with the one slot.
+    int32_t target = 0;
+    if (count) {
+      Outcome o = Operand(step.arguments[0], target);
+      if (o != Outcome::kOk) return Stop(o);
+    }
+    if (uint64_t{f_.valueTop_} + 2u * count > TgsFrameBase::kValueStackWords) return Malformed();
+    f_.result_ = 0;
+    return static_cast<uint32_t>(target);
+  }
+  if (!step.complete) {
+    // The first turn found the condition false and read no further.
+    stage = step.stages.size() - 1;
+    return readOn(Phase::kCount, step.countAt, truth, 0);
+  }
+  std::vector<TgsSlot>& row = f_.slotRow_;
+  if (row.size() < count) row.resize(count);
+  for (uint32_t i = 0; i < count; ++i) {
+    const TgsDecodedOperand& operand = step.arguments[i];
+    row[i].flags = operand.flags;
+    if (operand.form != TgsDecodedOperand::kExpression) {
+      Outcome o = Operand(operand, row[i].value);
+      if (o != Outcome::kOk) return Stop(o);
+      continue;
+    }
+    const uint32_t at = step.stages[stage].resumeAt;
+    Outcome o = RunFragment(operand.a, true, &row[i].value);
+    if (o != Outcome::kOk) return Stop(o);
+    if (changed(step)) return readOn(Phase::kArgument, at, truth, i + 1);
+    ++stage;
+  }
+  return Dispatch(function, count, end, start);
+}
+
+Next TgsInstruction::ReadStep(TgsFrameBase& frame, TgsScript& script, uint32_t pos,
+                              bool& statement) {
+  const uint8_t* code = script.Code();
+  if (pos + 1 >= script.CodeSize()) {
+    frame.malformed_ = true;
+    return std::nullopt;
+  }
+  if (code[pos + 1] != ' ' && code[pos + 1] != 's') return pos + 1;  // the "[" is dropped
+  statement = code[pos + 1] == 's';
+  TgsDecodedStep fresh;
+  TgsDecodedStep* record = frame.decoding_ ? &fresh : nullptr;
+  const uint32_t releases = TgsScript::Releases();
+  TgsInstruction reader(frame, TgsCode(script), pos, pos + 2, record);
+  reader.BeginRecord();
+  Next next = statement ? reader.Statement() : reader.Execute();
+  if (record && fresh.position == pos && TgsScript::Releases() == releases)
+    script.KeepDecoded(fresh);
+  return next;
 }
 
 std::optional<uint32_t> TgsExecuteInstruction(TgsFrameBase& frame, uint32_t position) {
-  return TgsInstruction(frame, position).Execute().Optional();
+  return TgsInstruction(frame, TgsCode(*frame.current_), position - 2, position)
+      .Execute()
+      .Optional();
 }
 
 std::optional<uint32_t> TgsRunStatement(TgsFrameBase& frame, uint32_t position) {
-  return TgsInstruction(frame, position).Statement().Optional();
+  return TgsInstruction(frame, TgsCode(*frame.current_), position - 2, position)
+      .Statement()
+      .Optional();
 }
 
 int TgsRegisterFunction(TgsFrameBase& frame, TgsBuiltin function) {
   frame.builtins_.push_back(function);
   return static_cast<int>(frame.builtins_.size()) - 1;
-}
-
-bool TgsLinkBytecode(GuestMemory& memory, ByteReader& lists, uint32_t code, uint32_t codeSize,
-                     bool oneByteCounts) {
-  const ScriptVmTables* tables = Global<ScriptVmTables>::Get();
-  if (!tables || tables->memory != &memory) return false;
-  for (int list = 1; list <= 5; ++list) {
-    uint32_t count = 0;
-    uint8_t small = 0;
-    if (oneByteCounts ? !lists.u8(small) : !lists.u32le(count)) return false;
-    if (oneByteCounts) count = small;
-    if (!lists.has(uint64_t{count} * 8)) return false;
-    for (uint32_t i = 0; i < count; ++i) {
-      uint32_t at = 0, value = 0, word = 0;
-      lists.u32le(at);
-      lists.u32le(value);
-      if (at > codeSize || codeSize - at < 4) return false;
-      if (!RelocationWord(list, value, code, codeSize, *tables, word) ||
-          !memory.Write32(code + at, word)) {
-        memory.TakeFault();
-        return false;
-      }
-    }
-  }
-  return true;
-}
-
-int TgsRunNested(TgsFrameBase& frame, bool jumpAllowed, bool alreadyRunning) {
-  ScriptEngine* host = frame.host_;
-  if (!host) return kTgsNestedNoHost;
-  BytecodeVm& runner = frame.runner_;
-  ScriptRequest& request = host->Request();
-  int nested = 0;
-  int r = alreadyRunning ? frame.lastRun_ : runner.Run();
-  // Scripts this run loaded go again whichever way it ends.
-  auto finish = [&](int answer) {
-    for (; nested > 0; --nested) host->UnloadLastScript();
-    request.word = kRequestNone;
-    return answer;
-  };
-  for (;;) {
-    if (r == kRunFault) return finish(kTgsNestedFault);
-    switch (request.word) {
-      case kRequestNone:
-        if (r == kRunWaiting) {
-          if (!frame.frameStep_ || frame.frameStep_() == 0) return finish(kTgsNestedQuit);
-        } else {
-          if (nested == 0) return finish(0);
-          --nested;
-          host->UnloadLastScript();
-          if (runner.PopInstructionPointer() != 0) return finish(kTgsNestedFault);
-        }
-        break;
-      case kRequestCall:
-        if (runner.PushInstructionPointer() != 0) return finish(kTgsNestedFault);
-        if (request.nameTooLong || host->LoadScript(request.name, &runner) != 0) {
-          frame.ShowMessage(host::Cp932Literal("Call命令でスクリプトのロードに失敗"));
-          return finish(kTgsNestedCallFailed);
-        }
-        ++nested;
-        request.word = kRequestNone;
-        break;
-      case kRequestJump:
-        if (!jumpAllowed) {
-          frame.ShowMessage(host::Cp932Literal("システムスクリプト中でJump命令は使用できません"));
-          return finish(kTgsNestedJumpRefused);
-        }
-        host->UnloadLastScript();
-        if (nested > 0) --nested;
-        if (request.nameTooLong || host->LoadScript(request.name, &runner) != 0) {
-          frame.ShowMessage(host::Cp932Literal("Jump命令でスクリプトのロードに失敗"));
-          return finish(kTgsNestedJumpFailed);
-        }
-        ++nested;
-        request.word = kRequestNone;
-        break;
-      default:
-        return finish(kTgsNestedQuit);
-    }
-    r = runner.Run();
-  }
 }
 
 namespace {
@@ -618,58 +776,66 @@ void CopyText(TgsFrameBase& frame, std::string_view chars) {
   text.append(chars.substr(0, sjis::FitLength(chars, room)));
 }
 
+// Copies the character at pos; the position after it.
+[[gnu::noinline]] uint32_t CopyCharacter(TgsFrameBase& frame, const TgsScript& script,
+                                         uint32_t pos) {
+  const uint8_t* code = script.Code();
+  const bool pair =
+      sjis::IsLeadByte(code[pos]) && pos + 1 < script.CodeSize() && code[pos + 1] != 0;
+  CopyText(frame, {reinterpret_cast<const char*>(code + pos), pair ? 2u : 1u});
+  return pos + (pair ? 2 : 1);
+}
+
+[[gnu::noinline]] void CopyPendingText(TgsFrameBase& frame, uint32_t address) {
+  std::string pending;
+  if (frame.Memory().ReadCString(address, pending, TgsFrameBase::kTextBufferBytes))
+    CopyText(frame, pending);
+  frame.Memory().TakeFault();
+}
+
+[[gnu::noinline]] int Spent(TgsFrameBase& frame) {
+  std::fprintf(stderr, "TGS script %s: the step's budget is spent\n",
+               host::Cp932ToUtf8Lenient(frame.CurrentScript()->Name()).c_str());
+  return kTgsStepMalformed;
+}
+
 }  // namespace
 
 int TgsRunStep(TgsFrameBase& frame) {
   if (!frame.current_) return kTgsStepNoScript;
   frame.malformed_ = false;
+  // The decoded step run last, while its script is current and no script went since.
+  const TgsDecodedStep* last = nullptr;
+  uint32_t releases = 0;
   for (uint64_t spent = 0;; ++spent) {
-    if (frame.stepBudget_ && spent == frame.stepBudget_) {
-      std::fprintf(stderr, "TGS script %s: the step's budget is spent\n",
-                   host::Cp932ToUtf8Lenient(frame.current_->Name()).c_str());
+    if (__builtin_expect(frame.stepBudget_ != 0, 0) && spent == frame.stepBudget_) {
       frame.valueTop_ = 0;
-      return kTgsStepMalformed;
+      return Spent(frame);
     }
-    if (frame.pendingText_) {
-      std::string pending;
-      if (frame.memory_.ReadCString(frame.pendingText_, pending, TgsFrameBase::kTextBufferBytes)) {
-        CopyText(frame, pending);
-      }
-      frame.memory_.TakeFault();
+    if (__builtin_expect(frame.pendingText_ != 0, 0)) {
+      CopyPendingText(frame, frame.pendingText_);
       frame.pendingText_ = 0;
     }
     TgsScript* script = frame.current_;
-    const uint8_t* code = script->Code();
-    const uint32_t size = script->CodeSize();
     const uint32_t pos = frame.position_;
     Next next = std::nullopt;
     bool statement = false;
-    if (const TgsDecodedStep* decoded = script->FindDecoded(pos)) {
-      statement = decoded->statement;
-      next = TgsRunner(frame).RunDecoded(*decoded);
-    } else if (pos >= size) {
+    if (pos >= script->CodeSize()) {
       frame.malformed_ = true;
-    } else if (code[pos] == 0) {
-      return kTgsStepEnded;
-    } else if (code[pos] != '[') {
-      const bool pair = sjis::IsLeadByte(code[pos]) && pos + 1 < size && code[pos + 1] != 0;
-      CopyText(frame, {reinterpret_cast<const char*>(code + pos), pair ? 2u : 1u});
-      frame.position_ = pos + (pair ? 2 : 1);
+    } else if (script->Code()[pos] != '[') {
+      if (script->Code()[pos] == 0) return kTgsStepEnded;
+      frame.position_ = CopyCharacter(frame, *script, pos);
       continue;
-    } else if (pos + 1 >= size) {
-      frame.malformed_ = true;
-    } else if (code[pos + 1] == ' ' || code[pos + 1] == 's') {
-      statement = code[pos + 1] == 's';
-      TgsDecodedStep step;
-      const uint32_t releases = TgsScript::Releases();
-      TgsInstruction instruction(frame, pos + 2, &step);
-      next = statement ? instruction.Statement() : instruction.Execute();
-      if (step.position == pos && TgsScript::Releases() == releases) script->KeepDecoded(step);
+    } else if (const TgsDecodedStep* decoded = script->FindDecoded(pos, last)) {
+      statement = decoded->function == TgsDecodedStep::kStatement;
+      releases = TgsScript::Releases();
+      next = TgsRunner(frame).RunDecoded(*decoded, *script);
+      last = decoded;
     } else {
-      frame.position_ = pos + 1;
-      continue;
+      next = TgsInstruction::ReadStep(frame, *script, pos, statement);
+      last = nullptr;
     }
-    if (frame.malformed_) {
+    if (__builtin_expect(frame.malformed_, 0)) {
       std::fprintf(stderr, "TGS script %s: malformed code at offset %u\n",
                    host::Cp932ToUtf8Lenient(script->Name()).c_str(), static_cast<unsigned>(pos));
       frame.valueTop_ = 0;
@@ -682,6 +848,7 @@ int TgsRunStep(TgsFrameBase& frame) {
       return result >= -1 ? result : kTgsStepBadResult;
     }
     if (!frame.current_) return kTgsStepEnded;
+    if (frame.current_ != script || TgsScript::Releases() != releases) last = nullptr;
     frame.position_ = *next;
   }
 }

@@ -177,23 +177,31 @@ int32_t TgsScript::FindLabel(const char* label) const {
   }
 }
 
-uint64_t TgsScript::Fingerprint(const TgsDecodedStep& step) const {
-  uint64_t h = 0;
-  uint32_t from = step.position;
-  auto mix = [&](uint32_t to) {
-    if (to > codeSize_ || to < from) to = from;  // a step read again will say what is wrong
-    for (; to - from >= 8; from += 8) h = HashMix(h, Le64(code_ + from));
-    uint64_t tail = 0;
-    for (uint32_t k = 0; from + k < to; ++k) tail |= uint64_t{code_[from + k]} << (8 * k);
-    h = HashMix(h, tail);
-    from = to;
-  };
-  for (size_t i = 0; i < step.bodyCount; ++i) {
-    mix(step.bodies[i][0]);
-    from = std::max(from, step.bodies[i][1]);
+void TgsScript::KeepDecoded(const TgsDecodedStep& step) {
+  if (!stepSlots_.empty()) {
+    StepSlot& slot = Slot(step.position);
+    if (slot.step) {
+      const TgsDecodedStep* follower = slot.step->follower;
+      *slot.step = step;
+      slot.step->follower = follower;
+      return;
+    }
   }
-  mix(step.next);
-  return h;
+  if (steps_.size() >= codeSize_ / 8 + 64) return;  // an instruction takes 12 bytes at least
+  steps_.push_back(std::make_unique<TgsDecodedStep>(step));
+  if (steps_.size() * 4 <= stepSlots_.size() * 3) {
+    Slot(step.position) = {step.position, steps_.back().get()};
+    return;
+  }
+  stepSlots_.assign(std::max<size_t>(16, stepSlots_.size() * 2), StepSlot{0, nullptr});
+  for (const auto& kept : steps_) Slot(kept->position) = {kept->position, kept.get()};
+}
+
+TgsScript::StepSlot& TgsScript::Slot(uint32_t position) {
+  const uint32_t mask = static_cast<uint32_t>(stepSlots_.size()) - 1;
+  for (uint32_t i = StepHash(position) & mask;; i = (i + 1) & mask) {
+    if (!stepSlots_[i].step || stepSlots_[i].position == position) return stepSlots_[i];
+  }
 }
 
 int32_t TgsScript::GetMessageOffset(uint32_t i) const {

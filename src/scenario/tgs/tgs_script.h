@@ -4,9 +4,9 @@
 // interpreter later takes from the header (labels, message offsets) lies inside the code.
 #pragma once
 
-#include <array>
 #include <atomic>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <span>
 #include <string>
@@ -24,30 +24,51 @@ constexpr int kTobNotFound = 1;
 constexpr int kTobBadFile = 2;  // another magic, or a header that does not fit the file
 constexpr int kTobNoMemory = 3;
 
-// A jump (control functions 0-3) or a "[s" statement as read on an earlier turn, so that a loop
-// reads its fields once. Operands that change from turn to turn (variables, expressions) are
-// kept as where to find them, not as values.
+// What a scenario instruction or "[s" statement was read as, so that each later turn runs it
+// without reading its fields again. Operands that change from turn to turn (variables,
+// expressions) are kept as where to find them, not as values.
 struct TgsDecodedOperand {
   enum Form : uint8_t { kConstant, kVariable, kExpression };
   Form form = kConstant;
-  uint32_t a = 0;  // the constant, the variable's bank or the expression's linked code
-  uint32_t b = 0;  // the variable's index
+  uint8_t flags = 0;  // an argument's slot flags, the text bit included
+  uint32_t a = 0;     // the constant, the variable's bank or the expression's linked code
+  uint32_t b = 0;     // the variable's index
+};
+// Up to 8 bytes the reading took from the code, as it took them: in the top bytes of the word of
+// 8 that ends where they end. The word may start up to 7 bytes in front of the code, inside the
+// file's header.
+struct TgsReadBytes {
+  int32_t wordAt;  // code offset
+  uint64_t word;
+  uint64_t mask;  // of the bytes read in the word
+};
+// Embedded code may rewrite anything, the instruction that runs it too: what was read after a run
+// is checked again after that run on each turn. Stage 0 is what was read before any.
+struct TgsDecodedStage {
+  uint32_t readsEnd;     // this stage's reads end here; they begin where the stage before ends
+  uint32_t resumeAt;     // the code offset the reading went on from
+  int32_t nextArgument;  // the argument read next; -1: the skip behind the condition
 };
 struct TgsDecodedStep {
   static constexpr uint32_t kEmpty = 0xFFFFFFFF;
-  static constexpr size_t kMaxBodies = 2;
-  uint32_t position = kEmpty;  // of the "["
-  uint32_t next = 0;           // behind a statement; a jump's end
-  bool statement = false;
-  bool invert = false;          // function 0 runs when its condition is false
-  bool hasTarget = false;       // the jump has its slot
+  static constexpr uint32_t kStatement = 0xFFFFFFFF;  // function of a "[s" statement
+  uint32_t position = kEmpty;                         // of the "["
+  uint32_t function = kStatement;
+  uint32_t next = 0;     // behind a statement; an instruction's end
+  uint32_t countAt = 0;  // where the argument count lies
+  bool invert = false;   // function 0 runs when its condition is false
+  // The arguments are read too: a condition false on the first turn leaves them unread, since
+  // reading links their code.
+  bool complete = false;
+  uint32_t count = 0;  // of the arguments read
+  bool jump = false;   // functions 0-3 with their slot, if any, no expression: the loops' kind
   TgsDecodedOperand condition;  // a statement's code is condition.a
-  TgsDecodedOperand target;
-  // The bytecode the step runs as it stands, [from, to) of the code, in order: its fingerprint
-  // leaves them out, since main-script code rewrites its own operands.
-  std::array<std::array<uint32_t, 2>, kMaxBodies> bodies{};
-  uint8_t bodyCount = 0;
-  uint64_t fingerprint = 0;  // of the rest of its bytes, as they were read
+  std::vector<TgsDecodedOperand> arguments;
+  std::vector<TgsReadBytes> reads;
+  std::vector<TgsDecodedStage> stages;
+  // The step the scenario went on to from this one last time, in the same script: a loop goes
+  // from step to step without looking them up.
+  mutable const TgsDecodedStep* follower = nullptr;
 };
 
 class TgsScript {
@@ -79,18 +100,34 @@ class TgsScript {
   int32_t GetMessageOffset(uint32_t i) const;
   uint32_t MessageCount() const { return messageCount_; }
 
-  // The decoded step at position, or null. The cache is direct-mapped: a step may be replaced by
-  // another whose position maps to the same entry. Main-script code run by the scenario may write
-  // anywhere in the scenario's bytes: a step whose bytes changed since it was read is read again.
-  const TgsDecodedStep* FindDecoded(uint32_t position) const {
-    const TgsDecodedStep& d = decoded_[DecodedIndex(position)];
-    return d.position == position && Fingerprint(d) == d.fingerprint ? &d : nullptr;
+  // The step decoded at position whose first stage still reads as it did, or null. after: a
+  // step of this script that ran just before, or null.
+  const TgsDecodedStep* FindDecoded(uint32_t position,
+                                    const TgsDecodedStep* after = nullptr) const {
+    const TgsDecodedStep* found = after ? after->follower : nullptr;
+    if (!found || found->position != position) {
+      found = Lookup(position);
+      if (!found) return nullptr;
+      if (after) after->follower = found;
+    }
+    return StageIntact(*found, 0) ? found : nullptr;
   }
-  void KeepDecoded(TgsDecodedStep step) {
-    if (step.bodyCount > TgsDecodedStep::kMaxBodies) return;
-    step.fingerprint = Fingerprint(step);
-    decoded_[DecodedIndex(step.position)] = step;
+  // Whether the bytes stage k of step read are as they were.
+  bool StageIntact(const TgsDecodedStep& step, size_t k) const {
+    const TgsReadBytes* r = step.reads.data();
+    const TgsReadBytes* end = r + step.stages[k].readsEnd;
+    if (k) r += step.stages[k - 1].readsEnd;
+    uint64_t changed = 0;
+    for (; r != end; ++r) {
+      uint64_t word;
+      std::memcpy(&word, code_ + r->wordAt, 8);
+      changed |= (word ^ r->word) & r->mask;
+    }
+    return changed == 0;
   }
+  // Keeps step in place of any decoded at its position. Steps are kept up to a number the code's
+  // size bounds, so code that keeps rewriting itself cannot grow the table without end.
+  void KeepDecoded(const TgsDecodedStep& step);
   // Counts the scripts released so far: a step that ran foreign code keeps what it decoded only
   // when no script went meanwhile, as its own may have been the one.
   static uint32_t Releases() { return releases_.load(std::memory_order_relaxed); }
@@ -111,8 +148,6 @@ class TgsScript {
     uint32_t hash;
     uint32_t label;  // 1 + the label's number; 0 empty
   };
-  // The hash of a decoded step's bytes, its bodies left out.
-  uint64_t Fingerprint(const TgsDecodedStep& step) const;
   // A label's name, as long as it was at load: scripts may rewrite the block since.
   std::string_view LabelName(const Label& label) const;
   // Adds label number index unless its name is there already.
@@ -132,11 +167,25 @@ class TgsScript {
   uint32_t labelCount_ = 0;
   std::unique_ptr<Label[]> labels_;
   std::vector<LabelSlot> slots_;
-  static constexpr uint32_t kDecodedSteps = 64;
-  static uint32_t DecodedIndex(uint32_t position) {
-    return (position * 2654435761u) >> 26;  // the top 6 bits of a Fibonacci hash
+  struct StepSlot {
+    uint32_t position;
+    TgsDecodedStep* step;  // null: empty
+  };
+  static uint32_t StepHash(uint32_t position) {
+    return static_cast<uint32_t>((position * 0x9E3779B97F4A7C15ull) >> 40);
   }
-  std::array<TgsDecodedStep, kDecodedSteps> decoded_{};
+  // The slot of position, or the empty one it would take.
+  StepSlot& Slot(uint32_t position);
+  const TgsDecodedStep* Lookup(uint32_t position) const {
+    if (stepSlots_.empty()) return nullptr;
+    const uint32_t mask = static_cast<uint32_t>(stepSlots_.size()) - 1;
+    for (uint32_t i = StepHash(position) & mask;; i = (i + 1) & mask) {
+      const StepSlot& slot = stepSlots_[i];
+      if (!slot.step || slot.position == position) return slot.step;
+    }
+  }
+  std::vector<std::unique_ptr<TgsDecodedStep>> steps_;
+  std::vector<StepSlot> stepSlots_;  // open addressing, a power of two
   static std::atomic<uint32_t> releases_;
 };
 

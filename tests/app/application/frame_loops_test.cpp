@@ -123,6 +123,25 @@ TEST_F(FrameLoopTest, EachLoopTakesItsStepsFromTheFramesBehind) {
   }
 }
 
+// Paced by the performance counter, a turn without a frame due sleeps to within a millisecond of
+// the frame and yields only through that one: an idle window turns a few times a frame, not the
+// hundred times that yielding through the second half of every frame takes.
+TEST_F(FrameLoopTest, EachLoopSleepsThroughAnIdleFrameOnThePerformanceCounter) {
+  constexpr uint64_t kMostTurnsPerIdleFrame = 12;
+  for (const LoopKind& kind : kLoops) {
+    SCOPED_TRACE(kind.name);
+    auto app = Start(kEndless, kind);
+    app->GetFrameClock().SetRate(60, true);
+    ASSERT_TRUE(app->GetFrameClock().UsesPerformanceCounter());
+    for (int frame = 0; frame < 3; ++frame) {
+      const uint64_t before = app->FrameTurns();
+      EXPECT_EQ(app->FrameLoop(), kFrameOneStep);
+      EXPECT_LE(app->FrameTurns() - before, kMostTurnsPerIdleFrame) << "frame " << frame;
+    }
+    app->AppShutdown(1);
+  }
+}
+
 TEST_F(FrameLoopTest, TheFrameThreadStepsOnceMoreThanTheFramesBehind) {
   struct Case {
     const char* name;

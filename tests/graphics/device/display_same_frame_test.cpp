@@ -73,10 +73,10 @@ TEST_F(CanvasFrameTurns, AnUnchangedCanvasStillCountsAsAShownFrame) {
   }
 }
 
-// A title that asks for its whole screen to be drawn again every turn, as the demo's does, shows
-// the same picture: whether the canvas goes to the window through GDI or through a DirectDraw
-// back buffer, the window must not draw it anew, and when a box then moves it is told the box's
-// old and new places, not the whole frame.
+// A title that asks for its whole screen to be drawn again every turn shows the same picture:
+// whether the canvas goes to the window through GDI or through a DirectDraw back buffer, the window
+// must not draw it anew, and when a box then moves it is told the box's old and new places, not the
+// whole frame.
 TEST_F(CanvasFrameTurns, AScreenDrawnAgainAsItWasIsNotDrawnAnew) {
   ASSERT_NE(sink, nullptr);
   for (const int backend_wanted : {kBackendGdi, kBackendDirectDraw}) {

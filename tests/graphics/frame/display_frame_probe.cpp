@@ -31,7 +31,7 @@ constexpr int kCaptureAttempts = 20;
 constexpr int kPassed = 0;
 constexpr int kFailed = 1;
 
-// Everything the frame is made of: a gradient backdrop and a translucent, mirrored, zoomed
+// Everything the frame is made of: a gradient backdrop and a translucent, zoomed (mode 1)
 // sprite; the display manager owns the canvas.
 struct Scene {
   DisplayManager manager;

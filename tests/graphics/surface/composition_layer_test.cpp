@@ -75,6 +75,48 @@ TEST_F(CompositionTest, DirtyRedrawWholeOrByRowsMatchesAFullRedraw) {
   layer_.SetSecondList(nullptr);
 }
 
+// A colour rectangle that counts how often a redraw asks it to draw.
+class CountedRect : public ColorRectObject {
+ public:
+  int Draw(ImageSurface* target, const Rect& clip) override {
+    ++draws;
+    return ColorRectObject::Draw(target, clip);
+  }
+  int draws = 0;
+};
+
+// Drops of rain over the picture: one that moves redraws only what lies where it was and is; when
+// all of them move, their many small rectangles are redrawn as one, and the picture is the same.
+TEST_F(CompositionTest, ARedrawDrawsOnlyWhatItsRectanglesReachAndJoinsScatteredOnes) {
+  std::vector<std::unique_ptr<CountedRect>> drops;
+  for (int i = 0; i < 40; ++i) {
+    drops.push_back(std::make_unique<CountedRect>());
+    drops.back()->Create(2, 6, 0xC08090A0u, (i * 37) % 96, (i * 53) % 62);
+    layer_.GetList().Add(drops.back().get(), uint32_t(i), 0);
+  }
+  layer_.RedrawDirty(nullptr, nullptr, 0, 0);
+  for (auto& drop : drops) drop->draws = 0;
+  const Rect was = *drops[0]->GetRectPtr();
+  drops[0]->MoveBy(1, 2);
+  ASSERT_EQ(layer_.RedrawDirty(nullptr, nullptr, 0, 0), kComposeDone);
+  EXPECT_GT(drops[0]->draws, 0);
+  for (size_t i = 1; i < drops.size(); ++i) {
+    const Rect& at = *drops[i]->GetRectPtr();
+    const bool near =
+        IntersectRects(nullptr, at, was) || IntersectRects(nullptr, at, *drops[0]->GetRectPtr());
+    EXPECT_TRUE(near || drops[i]->draws == 0) << "drop " << i << " lies elsewhere";
+  }
+
+  for (auto& drop : drops) drop->MoveBy(1, 2);
+  DirtyRectList redrawn;
+  ASSERT_EQ(layer_.RedrawDirty(&redrawn, nullptr, 0, 0), kComposeDone);
+  EXPECT_EQ(redrawn.Count(), 1);
+  ImageSurface full;
+  ASSERT_EQ(full.Create(100, 70, 32, 0), kSurfaceDone);
+  ASSERT_EQ(layer_.RenderTo(&full, kRenderAll, 0, true), kComposeDone);
+  EXPECT_TRUE(SamePixels(target_, full));
+}
+
 TEST_F(CompositionTest, ASpriteReportsWhatChangedInItsSourceWhereItShowsIt) {
   ImageSurface source;
   ASSERT_EQ(source.Create(20, 20, 32, kImageDirtyList), kSurfaceDone);

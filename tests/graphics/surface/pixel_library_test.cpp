@@ -83,6 +83,34 @@ TEST(PixelLibrary, BuiltInRefusesUnknownOperationWordsAndMarksNothing) {
   EXPECT_EQ(dst->LibFilterA(nullptr), ImageSurface::kOpBadFormat);
 }
 
+// Operation 3 of the affine routine: a quarter turn, whose samples are exact, lands as the
+// turned picture laid onto the target's own alpha would, inside the clip only.
+TEST(PixelLibrary, TheAffineRoutineLaysATurnOntoTheTargetsAlpha) {
+  ScopedPixelLibrary on(&BuiltInPixelLibrary());
+  std::mt19937 rng(37);
+  auto src = Random(rng, 6, 4, 32);
+  auto dst = Random(rng, 12, 10, 32);
+  ImageSurface turned;
+  ASSERT_EQ(turned.Create(4, 6, 32, 0), kSurfaceDone);
+  for (int y = 0; y < 6; ++y) {
+    for (int x = 0; x < 4; ++x) SetPixel32(turned, x, y, Pixel(*src, 5 - y, x));
+  }
+  const Rect clip{6, 2, 12, 8};
+  dst->SetClipRect(&clip);
+  auto expected = Copy(*dst);
+  expected->SetClipRect(&clip);
+  ASSERT_EQ(expected->AlphaBlitOntoAlpha(&turned, 200, 5, 3, nullptr), ImageSurface::kOpDone);
+  const LibPoint corners[3] = {{5, 9}, {5, 3}, {9, 9}};
+  const uint32_t extras[4] = {};
+  auto affine = BuiltInPixelLibrary().Get<AffineRoutine>(kLibAffine);
+  ASSERT_EQ(affine(dst.get(), src.get(), corners, nullptr, kLibOntoAlpha, 0, 200, extras), 0);
+  for (int y = 0; y < 10; ++y) {
+    for (int x = 0; x < 12; ++x)
+      ASSERT_EQ(Pixel(*dst, x, y), Pixel(*expected, x, y)) << x << "," << y;
+  }
+  EXPECT_EQ(*BuiltInPixelLibrary().Touched(), (Rect{6, 3, 9, 8}));
+}
+
 #ifdef BW_TEST_PIXEL_LIBRARY_DIR
 TEST(PixelLibrary, ASharedObjectReplacesTheBuiltInTable) {
   PixelLibrary loaded(BW_TEST_PIXEL_LIBRARY_DIR, nullptr);

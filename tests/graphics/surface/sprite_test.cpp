@@ -112,12 +112,18 @@ TEST(Sprite, AQuarterTurnSwapsThePlacedSizeAndAWholeTurnDropsIt) {
   const Rect placed = *sprite.GetRectPtr();
   EXPECT_EQ(std::tuple(placed.left, placed.Width(), placed.Height()), std::tuple(11, 4, 6))
       << "turned about the centre (3, 2)";
-  const ImageSurface* work = sprite.GetWorkSurface();
-  ASSERT_NE(work, nullptr);
-  // Every source pixel shows once: the top-left lands bottom-left, the top-right top-left.
-  for (int y = 0; y < 6; ++y) {
-    for (int x = 0; x < 4; ++x) {
-      ASSERT_EQ(Pixel(*work, x, y), Pixel(*source, 5 - y, x)) << x << "," << y;
+  // A 32-bit picture is never mirrored: modes 0 and 1 (with or without the flag 0x10) copy it
+  // whole, and 3 lays it onto the clear work surface, which gives the same bytes.
+  for (int mode : {0, 1, 0x11, 3}) {
+    sprite.SetMirrorMode(mode);
+    const ImageSurface* work = sprite.GetWorkSurface();
+    ASSERT_NE(work, nullptr);
+    // Every source pixel shows once: the top-left lands bottom-left, the top-right top-left.
+    for (int y = 0; y < 6; ++y) {
+      for (int x = 0; x < 4; ++x) {
+        ASSERT_EQ(Pixel(*work, x, y), Pixel(*source, 5 - y, x))
+            << "mode " << mode << " at " << x << "," << y;
+      }
     }
   }
   sprite.SetChanged(false);
@@ -132,6 +138,46 @@ TEST(Sprite, AQuarterTurnSwapsThePlacedSizeAndAWholeTurnDropsIt) {
   Sprite flat;
   ASSERT_EQ(flat.SetImage(&indexed, nullptr, 0, 0), kSpriteDone);
   EXPECT_EQ(flat.SetRotation(128, 1.0), kSpriteNoSurface) << "only 32-bit pictures turn";
+}
+
+// The mirror byte of a zoomed picture: 8-bit pictures flip; a 32-bit one is copied whole in modes
+// 0 and 1, and 2 lays it alpha-over onto a clear picture whose alpha stays 0, afresh each time.
+TEST(Sprite, TheMirrorByteFlipsAZoomed8BitPictureAndBlendsA32BitOne) {
+  ScopedPixelLibrary library(&BuiltInPixelLibrary());
+  ImageSurface wide;
+  ASSERT_EQ(wide.Create(2, 2, 32, 0), kSurfaceDone);
+  const uint32_t left = 0x80102030, right = 0xFFC0B0A0;
+  for (int y = 0; y < 2; ++y) {
+    testing_surfaces::SetPixel32(wide, 0, y, left);
+    testing_surfaces::SetPixel32(wide, 1, y, right);
+  }
+  Sprite sprite;
+  ASSERT_EQ(sprite.SetImage(&wide, nullptr, 0, 0), kSpriteDone);
+  for (int mode : {1, 0x10, 0}) {
+    sprite.SetMirrorMode(mode);
+    ASSERT_EQ(sprite.SetZoom(5, 3), kSpriteDone);
+    const ImageSurface& work = *sprite.GetWorkSurface();
+    EXPECT_EQ(Pixel(work, 0, 2), left) << "mode " << mode;
+    EXPECT_EQ(Pixel(work, 4, 0), right) << "mode " << mode;
+  }
+  sprite.SetMirrorMode(2);
+  const uint32_t blended = Pixel(*sprite.GetWorkSurface(), 0, 0);
+  EXPECT_EQ(blended >> 24, 0u);
+  EXPECT_LT(blended & 0xFF, 0x30u) << "weighted by its alpha";
+  sprite.Refresh(nullptr);
+  EXPECT_EQ(Pixel(*sprite.GetWorkSurface(), 0, 0), blended) << "not blended over the last one";
+  EXPECT_EQ(Pixel(*sprite.GetWorkSurface(), 4, 0), right & 0xFFFFFF);
+
+  ImageSurface indexed;
+  ASSERT_EQ(indexed.Create(2, 1, 8, 0), kSurfaceDone);
+  indexed.GetRowPointer(0)[0] = 7;
+  indexed.GetRowPointer(0)[1] = 9;
+  Sprite flat;
+  ASSERT_EQ(flat.SetImage(&indexed, nullptr, 0, 0), kSpriteDone);
+  flat.SetMirrorMode(1);
+  ASSERT_EQ(flat.SetZoom(4, 1), kSpriteDone);
+  EXPECT_EQ(flat.GetWorkSurface()->GetRowPointer(0)[0], 9) << "left-right";
+  EXPECT_EQ(flat.GetWorkSurface()->GetRowPointer(0)[3], 7);
 }
 
 }  // namespace

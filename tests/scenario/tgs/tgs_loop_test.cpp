@@ -90,6 +90,56 @@ again:
   EXPECT_EQ(w.Frame().Text(), "sns");
 }
 
+// Code that writes variable word j at the address in word i.
+std::string Write(int i, int j) {
+  return "add var:0, " + std::to_string(4 * j) + ", v.1 | v: mov 0, d.1 | add var:0, " +
+         std::to_string(4 * i) + ", p.1 | p: mov 0, d.2 | d: set 0, 0";
+}
+
+// Expressions rewrite the instruction that runs them: the value of the built-in's next argument,
+// and the jump's own target. On every turn the rest of the instruction reads as rewritten. A
+// built-in whose condition held on no turn before runs with its arguments too.
+TEST(TgsLoops, WhatAnExpressionRewritesOfItsInstructionCountsOnThatTurn) {
+  TgsWorld w;
+  ASSERT_EQ(w.StartScenario(R"(
+top:
+  MessageWait
+  WaitTime {)" + Write(1, 0) +
+                            R"( | set 5, host:0 | ret}, 1
+wait:
+  SetNameAndVoice if{mov var:0, c.1 | c: gt 0, 12, host:0 | ret} "n", var(0 0)
+  JumpIf2 if{)" + Write(3, 2) +
+                            R"( | set 1, host:0 | ret} @top
+jump:
+a:
+  "a"
+  JumpIf2 @top
+b:
+  "b"
+  JumpIf2 @top
+)"),
+            0);
+  const TgsScript& script = *w.Frame().CurrentScript();
+  SetVariable(w, 1, script.CodeStart() + static_cast<uint32_t>(script.FindLabel("wait")) - 4);
+  SetVariable(w, 3, script.CodeStart() + static_cast<uint32_t>(script.FindLabel("jump")) - 4);
+  w.Mock().results[16] = 1;  // MessageWait stops each step: one turn a step
+  ASSERT_EQ(TgsRunStep(w.Frame()), 1);
+  const std::string turns = "abbab";
+  for (size_t t = 0; t < turns.size(); ++t) {
+    SetVariable(w, 0, 10 + static_cast<uint32_t>(t));
+    SetVariable(w, 2, static_cast<uint32_t>(script.FindLabel(turns.substr(t, 1).c_str())));
+    ASSERT_EQ(TgsRunStep(w.Frame()), 1) << t;
+  }
+  EXPECT_EQ(w.Frame().Text(), turns);
+  std::vector<int32_t> waits, names;
+  for (const RecordedCall& c : w.Mock().calls) {
+    if (c.number == 20) waits.push_back(c.slots[1].value);
+    if (c.number != 16 && c.number != 20) names.push_back(c.slots[1].value);
+  }
+  EXPECT_EQ(waits, (std::vector<int32_t>{10, 11, 12, 13, 14}));
+  EXPECT_EQ(names, (std::vector<int32_t>{13, 14}));
+}
+
 TEST(TgsLoops, AStatementThatFailsOnALaterTurnStillFails) {
   TgsWorld w;
   ASSERT_EQ(w.StartScenario(R"(

@@ -5,7 +5,7 @@ set -e
 here=$(dirname "$0")
 out=$3
 mkdir -p "$out/tgs_load" "$out/tgs_run" "$out/tgs_log" "$out/tgs_state" "$out/tgs_call_record"
-for name in story plain; do
+for name in story plain loop; do
   "$1" "$here/$name.tobs" "$out/tgs_load/$name.tob"
   # The code alone: what follows the 20 bytes of a header without labels or messages.
   grep -v -e '^start:' -e '^sub:' -e '^end:' "$here/$name.tobs" | sed -e 's/@end/@0/' -e 's/@start/@0/' \
