@@ -10,6 +10,7 @@
 #include "graphics/surface/sprite.h"
 #include "gui/click_action.h"
 #include "gui/color_box_part.h"
+#include "gui/shown_by_object.h"
 
 namespace bw {
 
@@ -55,7 +56,7 @@ class ButtonPartBase : public ClickablePart {
   uint32_t accentColor_ = kDefaultAccentColor;
 };
 
-class ButtonPart : public ButtonPartBase {
+class ButtonPart : public ShownByObject<ButtonPartBase> {
  public:
   ButtonPart();
   ~ButtonPart() override;
@@ -65,17 +66,12 @@ class ButtonPart : public ButtonPartBase {
   }
 
   int GetKind() const override { return kKindPushButton; }
-  int32_t GetX() const override { return sprite_.GetX(); }
-  int32_t GetY() const override { return sprite_.GetY(); }
   int32_t GetWidth() const override { return width_; }
   int32_t GetHeight() const override { return height_; }
   int SetPosition(int32_t x, int32_t y) override;
   void SetVisible(bool visible) override;
-  bool IsVisible() const override { return sprite_.IsVisible(); }
   int SetOrder(int32_t order, int32_t tag, bool keepWhenEqual) override;
   int32_t GetOrder() const override { return order_; }
-  int SetAlpha(int alpha) override { return sprite_.SetAlpha(alpha); }
-  int GetAlpha() const override { return sprite_.GetAlpha(); }
   int SetState(uint32_t state) override;
   bool PixelHitTest(int32_t x, int32_t y) const override;
 
@@ -101,6 +97,7 @@ class ButtonPart : public ButtonPartBase {
   ImageSurface* GetCells() { return cells_.get(); }
 
  private:
+  DisplayObject& ShownBy() override { return sprite_; }
   bool BeginCreate(DisplayObjectList* list);
   // The cells of a file or surface picture, shown at (x, y) and listed.
   void ShowPicture(ImageSurface& picture, int32_t x, int32_t y, int blendMode, int alpha,

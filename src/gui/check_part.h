@@ -11,6 +11,7 @@
 #include "graphics/surface/image_surface.h"
 #include "graphics/surface/sprite.h"
 #include "gui/click_action.h"
+#include "gui/shown_by_object.h"
 
 namespace bw {
 
@@ -102,7 +103,7 @@ class CheckPartBase : public ClickablePart {
   CheckPartBase* leader_ = nullptr;
 };
 
-class CheckPart : public CheckPartBase {
+class CheckPart : public ShownByObject<CheckPartBase> {
  public:
   ~CheckPart() override;
   void ForgetGone(const void* object) override {
@@ -110,18 +111,13 @@ class CheckPart : public CheckPartBase {
   }
 
   int GetKind() const override { return kKindCheckButton; }
-  int32_t GetX() const override { return sprite_.GetX(); }
-  int32_t GetY() const override { return sprite_.GetY(); }
   int32_t GetWidth() const override { return width_; }
   int32_t GetHeight() const override { return height_; }
   // A leader takes its members along.
   int SetPosition(int32_t x, int32_t y) override;
   void SetVisible(bool visible) override;
-  bool IsVisible() const override { return sprite_.IsVisible(); }
   int SetOrder(int32_t order, int32_t tag, bool keepWhenEqual) override;
   int32_t GetOrder() const override { return order_; }
-  int SetAlpha(int alpha) override { return sprite_.SetAlpha(alpha); }
-  int GetAlpha() const override { return sprite_.GetAlpha(); }
   int SetState(uint32_t state) override;
   bool PixelHitTest(int32_t x, int32_t y) const override;
 
@@ -144,6 +140,7 @@ class CheckPart : public CheckPartBase {
   uint8_t GetShownCell() const { return static_cast<uint8_t>(CellOf(state_)); }
 
  private:
+  DisplayObject& ShownBy() override { return sprite_; }
   bool BeginCreate(DisplayObjectList* list, int layout);
   int Finish(ImageSurface& picture, uint32_t stateVar, bool hasDisabledCell,
              CheckPartBase* groupLeader, int32_t x, int32_t y, int blendMode, int alpha,

@@ -5,6 +5,7 @@
 
 #include "graphics/surface/color_rect_object.h"
 #include "gui/click_action.h"
+#include "gui/shown_by_object.h"
 
 namespace bw {
 
@@ -27,7 +28,7 @@ class ColorBoxPartBase : public ClickablePart {
   uint32_t pressedColor_ = 0x40FF8000;
 };
 
-class ColorBoxPart : public ColorBoxPartBase {
+class ColorBoxPart : public ShownByObject<ColorBoxPartBase> {
  public:
   ~ColorBoxPart() override;
   void ForgetGone(const void* object) override {
@@ -35,17 +36,12 @@ class ColorBoxPart : public ColorBoxPartBase {
   }
 
   int GetKind() const override { return kKindColorBox; }
-  int32_t GetX() const override { return rect_.GetX(); }
-  int32_t GetY() const override { return rect_.GetY(); }
   int32_t GetWidth() const override { return width_; }
   int32_t GetHeight() const override { return height_; }
   int SetPosition(int32_t x, int32_t y) override;
   void SetVisible(bool visible) override;
-  bool IsVisible() const override { return rect_.IsVisible(); }
   int SetOrder(int32_t order, int32_t tag, bool keepWhenEqual) override;
   int32_t GetOrder() const override { return order_; }
-  int SetAlpha(int alpha) override { return rect_.SetAlpha(alpha); }
-  int GetAlpha() const override { return rect_.GetAlpha(); }
   int SetState(uint32_t state) override;
   void DetachFromTarget() override;
 
@@ -59,6 +55,7 @@ class ColorBoxPart : public ColorBoxPartBase {
   ColorRectObject& Rect() { return rect_; }
 
  private:
+  DisplayObject& ShownBy() override { return rect_; }
   DisplayObjectList* target_ = nullptr;
   int32_t order_ = 0;
   ColorRectObject rect_;

@@ -8,6 +8,7 @@
 
 #include "graphics/surface/image_surface.h"
 #include "graphics/surface/sprite.h"
+#include "gui/shown_by_object.h"
 
 namespace bw {
 
@@ -66,7 +67,7 @@ class ImeIndicatorBase {
   bool dirty_ = false;
 };
 
-class ImeIndicator : public ImeIndicatorBase {
+class ImeIndicator : public PlacedByObject<ImeIndicatorBase> {
  public:
   ~ImeIndicator() override;
   void ForgetGone(const void* object) override {
@@ -75,11 +76,8 @@ class ImeIndicator : public ImeIndicatorBase {
   }
 
   void Release() override;
-  int32_t GetX() const override { return sprite_.GetX(); }
-  int32_t GetY() const override { return sprite_.GetY(); }
   int Move(int32_t x, int32_t y) override;
   void SetVisible(bool visible) override { sprite_.SetVisible(visible); }
-  bool IsVisible() const override { return sprite_.IsVisible(); }
   void Refresh() override;
 
   int Create(DisplayObjectList* list, ImeContext* inputHost, TextRenderer* font, int32_t x,
@@ -92,6 +90,7 @@ class ImeIndicator : public ImeIndicatorBase {
   uint32_t DrawCount() const { return drawCount_; }
 
  private:
+  DisplayObject& ShownBy() override { return sprite_; }
   int32_t PictureWidth() const { return sprite_.GetSourceRect().right; }
 
   DisplayObjectList* list_ = nullptr;

@@ -12,6 +12,7 @@
 #include "graphics/surface/image_surface.h"
 #include "graphics/surface/sprite.h"
 #include "gui/message_text_widget_base.h"
+#include "gui/shown_by_object.h"
 
 namespace bw {
 
@@ -73,7 +74,7 @@ struct TypedGlyph {
   size_t consumed = 0;
 };
 
-class MessageTextWidget : public MessageTextWidgetBase {
+class MessageTextWidget : public PlacedByObject<MessageTextWidgetBase> {
  public:
   MessageTextWidget();
   ~MessageTextWidget() override;
@@ -82,11 +83,8 @@ class MessageTextWidget : public MessageTextWidgetBase {
     if (list_ == object) list_ = nullptr;
   }
 
-  int32_t GetX() const override { return sprite_.GetX(); }
-  int32_t GetY() const override { return sprite_.GetY(); }
   int SetPosition(int32_t x, int32_t y) override;
   void SetVisible(bool visible) override;
-  bool IsVisible() const override { return sprite_.IsVisible(); }
   // The sprite's priority in its list.
   int SetOrder(int32_t order, int32_t group, bool keepWhenEqual) override;
   int32_t GetOrder() const override { return priority_; }
@@ -163,6 +161,7 @@ class MessageTextWidget : public MessageTextWidgetBase {
   int32_t GetCharGap() const { return charGap_; }
 
  protected:
+  DisplayObject& ShownBy() override { return sprite_; }
   // The glyph placed at the pen on target (drawn unless measuring); the pen advances.
   void PlaceGlyph(const TypedGlyph& glyph, ImageSurface* target, bool draw);
   // The breaking rule, then the glyph placed (drawn unless measuring).

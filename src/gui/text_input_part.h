@@ -12,6 +12,7 @@
 #include "graphics/surface/color_rect_object.h"
 #include "graphics/surface/image_surface.h"
 #include "graphics/surface/sprite.h"
+#include "gui/shown_by_object.h"
 #include "gui/ui_control.h"
 
 namespace bw {
@@ -174,7 +175,7 @@ class TextEditBase : public UiControl {
   void Delete();
 };
 
-class TextInputPart : public TextEditBase {
+class TextInputPart : public ShownByObject<TextEditBase> {
  public:
   TextInputPart();
   ~TextInputPart() override;
@@ -183,15 +184,10 @@ class TextInputPart : public TextEditBase {
     if (target_ == object) target_ = nullptr;
   }
 
-  int32_t GetX() const override { return textSprite_.GetX(); }
-  int32_t GetY() const override { return textSprite_.GetY(); }
   int SetPosition(int32_t x, int32_t y) override;
   void SetVisible(bool visible) override;
-  bool IsVisible() const override { return textSprite_.IsVisible(); }
   int SetOrder(int32_t order, int32_t tag, bool keepWhenEqual) override;
   int32_t GetOrder() const override { return order_; }
-  int SetAlpha(int alpha) override { return textSprite_.SetAlpha(alpha); }
-  int GetAlpha() const override { return textSprite_.GetAlpha(); }
 
   void Release() override;
   void DrawText() override;
@@ -220,6 +216,7 @@ class TextInputPart : public TextEditBase {
   bool IsBlinking() const;
 
  private:
+  DisplayObject& ShownBy() override { return textSprite_; }
   int Build(DisplayObjectList* target, int32_t order, TimerService* timer, ImeContext* ime,
             TextRenderer* font, int32_t lines, int32_t width, const TextResultBuffer& result,
             int32_t x, int32_t y, int32_t margin, int32_t lineSpacing, bool border, int32_t group);

@@ -13,6 +13,7 @@
 #include "gui/cell_image_part.h"
 #include "gui/pointer_tip.h"
 #include "gui/scroll_list_part.h"
+#include "gui/shown_by_object.h"
 
 namespace bw {
 
@@ -27,7 +28,7 @@ constexpr uint32_t kTextListHoverFrame = 0xFFFF9CBF;
 constexpr uint32_t kTextListSelection = 0xC00B2BD7;
 
 // The picture half of the list: a 32-bit view shown by a sprite.
-class TextListView : public UiControl {
+class TextListView : public ShownByObject<UiControl> {
  public:
   void ForgetGone(const void* object) override {
     if (target_ == object) target_ = nullptr;
@@ -35,17 +36,12 @@ class TextListView : public UiControl {
   ~TextListView() override;
 
   int GetKind() const override { return kKindTextListView; }
-  int32_t GetX() const override { return sprite_.GetX(); }
-  int32_t GetY() const override { return sprite_.GetY(); }
   int32_t GetWidth() const override { return sprite_.GetWidth(); }
   int32_t GetHeight() const override { return sprite_.GetHeight(); }
   int SetPosition(int32_t x, int32_t y) override;
   void SetVisible(bool visible) override;
-  bool IsVisible() const override { return sprite_.IsVisible(); }
   int SetOrder(int32_t order, int32_t tag, bool keepWhenEqual) override;
   int32_t GetOrder() const override { return order_; }
-  int SetAlpha(int alpha) override { return sprite_.SetAlpha(alpha); }
-  int GetAlpha() const override { return sprite_.GetAlpha(); }
   bool HitTest(int32_t x, int32_t y) const override { return sprite_.HitTest(x, y, true); }
   void OnFocusGot(UiControl* previous, bool forward) override;
 
@@ -54,6 +50,7 @@ class TextListView : public UiControl {
   Sprite& ViewSprite() { return sprite_; }
 
  protected:
+  DisplayObject& ShownBy() override { return sprite_; }
   DisplayObjectList* target_ = nullptr;
   int32_t order_ = 0;
   ImageSurface view_;

@@ -73,6 +73,44 @@ bool Off(NativeArgs& a, uint32_t k) {
   return a.U32(k) == kSwitchOff;
 }
 
+// Where a button factory's optional words stand; -1 for a word the native does not take.
+struct ButtonWordsAt {
+  int disabled = -1;
+  int pressed = -1;
+  int blend = -1;
+  int keys = -1;  // colour keys a and b
+  int order = -1;
+  int stateVar = -1;
+};
+
+// A button's optional words, or their defaults when the group is switched off: no disabled
+// cell, a pressed cell, blend 2, no colour keys, order and state variable 0.
+struct ButtonWords {
+  bool disabledCell = false;
+  bool pressedCell = true;
+  int blend = 2;
+  int32_t keyA = -1;
+  int32_t keyB = -1;
+  int32_t order = 0;
+  uint32_t stateVar = 0;
+};
+
+ButtonWords ReadButtonWords(NativeArgs& a, bool off, const ButtonWordsAt& at) {
+  ButtonWords words;
+  if (off) return words;
+  auto word = [&a](int k) { return a.U32(static_cast<uint32_t>(k)); };
+  words.disabledCell = word(at.disabled) != 0;
+  if (at.pressed >= 0) words.pressedCell = word(at.pressed) != 0;
+  words.blend = static_cast<int>(word(at.blend) & 0xFF);
+  if (at.keys >= 0) {
+    words.keyA = static_cast<int32_t>(word(at.keys));
+    words.keyB = static_cast<int32_t>(word(at.keys + 1));
+  }
+  if (at.order >= 0) words.order = static_cast<int32_t>(word(at.order));
+  if (at.stateVar >= 0) words.stateVar = word(at.stateVar);
+  return words;
+}
+
 // --- Factories. Each answers the new part's handle, 0 when the factory refuses.
 
 // 685: x, y, width, height, disabled-cell flag (65535: it and the rest 0), label, font, order.
@@ -97,11 +135,10 @@ int32_t CreateFileButton(NativeArgs& a) {
   PartManager* parts = Parts(a);
   if (a.Faulted() || !parts) return kNoPart;
   ButtonPart* part = nullptr;
-  int result = off ? parts->CreateFileButton(&part, 0, file.c_str(), false, true, a.I32(1),
-                                             a.I32(2), 2, kOpaque, -1, -1)
-                   : parts->CreateFileButton(&part, a.I32(8), file.c_str(), a.U32(3) != 0,
-                                             a.U32(4) != 0, a.I32(1), a.I32(2), a.U32(5) & 0xFF,
-                                             kOpaque, a.I32(6), a.I32(7));
+  const ButtonWords w =
+      ReadButtonWords(a, off, {.disabled = 3, .pressed = 4, .blend = 5, .keys = 6, .order = 8});
+  int result = parts->CreateFileButton(&part, w.order, file.c_str(), w.disabledCell, w.pressedCell,
+                                       a.I32(1), a.I32(2), w.blend, kOpaque, w.keyA, w.keyB);
   return Made(a, result, part);
 }
 
@@ -114,11 +151,10 @@ int32_t CreateSurfaceButton(NativeArgs& a) {
   if (!parts) return kNoPart;
   const bool off = Off(a, 3);
   ButtonPart* part = nullptr;
-  int result =
-      off ? parts->CreateSurfaceButton(&part, 0, surface, false, true, a.I32(0), a.I32(1), 2,
-                                       kOpaque)
-          : parts->CreateSurfaceButton(&part, a.I32(6), surface, a.U32(3) != 0, a.U32(4) != 0,
-                                       a.I32(0), a.I32(1), a.U32(5) & 0xFF, kOpaque);
+  const ButtonWords w =
+      ReadButtonWords(a, off, {.disabled = 3, .pressed = 4, .blend = 5, .order = 6});
+  int result = parts->CreateSurfaceButton(&part, w.order, surface, w.disabledCell, w.pressedCell,
+                                          a.I32(0), a.I32(1), w.blend, kOpaque);
   return Made(a, result, part);
 }
 
@@ -132,11 +168,11 @@ int32_t CreateFileCheckButton(NativeArgs& a) {
   if (a.Faulted() || !parts) return kNoPart;
   CheckPart* part = nullptr;
   const int layout = static_cast<int>(a.U32(3) & 0xFF);
-  int result = off ? parts->CreateFileCheckButton(&part, 0, 0, file.c_str(), layout, false, nullptr,
-                                                  a.I32(1), a.I32(2), 2, kOpaque, -1, -1)
-                   : parts->CreateFileCheckButton(&part, 0, a.U32(9), file.c_str(), layout,
-                                                  a.U32(4) != 0, leader, a.I32(1), a.I32(2),
-                                                  a.U32(6) & 0xFF, kOpaque, a.I32(7), a.I32(8));
+  const ButtonWords w =
+      ReadButtonWords(a, off, {.disabled = 4, .blend = 6, .keys = 7, .stateVar = 9});
+  int result =
+      parts->CreateFileCheckButton(&part, 0, w.stateVar, file.c_str(), layout, w.disabledCell,
+                                   leader, a.I32(1), a.I32(2), w.blend, kOpaque, w.keyA, w.keyB);
   return Made(a, result, part);
 }
 
@@ -151,11 +187,10 @@ int32_t CreateSurfaceCheckButton(NativeArgs& a) {
   auto* leader = off ? nullptr : dynamic_cast<CheckPartBase*>(Part(a, 5));
   const int layout = static_cast<int>(a.U32(3) & 0xFF);
   CheckPart* part = nullptr;
+  const ButtonWords w = ReadButtonWords(a, off, {.disabled = 4, .blend = 6, .stateVar = 7});
   int result =
-      off ? parts->CreateSurfaceCheckButton(&part, 0, 0, surface, layout, false, nullptr, a.I32(0),
-                                            a.I32(1), 2, kOpaque)
-          : parts->CreateSurfaceCheckButton(&part, 0, a.U32(7), surface, layout, a.U32(4) != 0,
-                                            leader, a.I32(0), a.I32(1), a.U32(6) & 0xFF, kOpaque);
+      parts->CreateSurfaceCheckButton(&part, 0, w.stateVar, surface, layout, w.disabledCell, leader,
+                                      a.I32(0), a.I32(1), w.blend, kOpaque);
   return Made(a, result, part);
 }
 

@@ -1,14 +1,16 @@
-// What the render natives and the render item natives share: the display manager, the factories'
-// answer and the release through a script's variable.
+// What the render natives' sources and the render item natives share: the display manager, the
+// factories' answer, the release through a script's variable and the text renderer of an argument.
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <type_traits>
 
 #include "common/global.h"
 #include "graphics/device/display_manager.h"
 #include "graphics/device/render_item.h"
 #include "graphics/surface/surface.h"
+#include "natives/render_natives.h"
 #include "script/native_args.h"
 #include "script/script_host.h"
 
@@ -69,5 +71,17 @@ int32_t Release(NativeArgs& a, ScriptObjectType type, Destroy destroy) {
   if (r == 0) a.Memory().Write32(address, 0);
   return r;
 }
+
+inline TextRenderer* Renderer(NativeArgs& a, uint32_t k) {
+  return a.Handle<TextRenderer>(k, ScriptObjectType::kTextRenderer);
+}
+
+inline RenderNativeState& State(NativeArgs& a) {
+  return a.Host().Extension<RenderNativeState>();
+}
+
+// The render family's rows for the text renderers, the text drawn into images and the font list
+// (166-195), which it puts before its own.
+std::span<const NativeEntry> TextRendererNativeEntries();
 
 }  // namespace bw::render_support

@@ -21,18 +21,13 @@
 #include "graphics/surface/directdraw_image_surface.h"
 #include "graphics/surface/image_surface.h"
 #include "graphics/surface/sprite.h"
-#include "natives/guest_format.h"
 #include "natives/keyword_effect_natives.h"
 #include "natives/native_families.h"
 #include "natives/object_casts.h"
 #include "natives/render_native_support.h"
-#include "natives/system_file_natives.h"
 #include "platform/rect.h"
 #include "platform/timer_service.h"
 #include "resource/images/image_loader_manager.h"
-#include "scenario/font_list.h"
-#include "scenario/text/gdi_text_renderer.h"
-#include "scenario/text/outline_text_renderer.h"
 
 namespace bw {
 
@@ -44,14 +39,6 @@ namespace {
 
 using namespace render_support;
 
-TextRenderer* Renderer(NativeArgs& a, uint32_t k) {
-  return a.Handle<TextRenderer>(k, ScriptObjectType::kTextRenderer);
-}
-
-RenderNativeState& State(NativeArgs& a) {
-  return a.Host().Extension<RenderNativeState>();
-}
-
 // Picture data a script hands over: false (and a fault) when it does not lie in guest memory.
 bool GuestBytes(NativeArgs& a, uint32_t addressWord, uint32_t sizeWord, std::vector<uint8_t>& out) {
   uint32_t at = a.U32(addressWord);
@@ -59,261 +46,6 @@ bool GuestBytes(NativeArgs& a, uint32_t addressWord, uint32_t sizeWord, std::vec
   if (a.Faulted() || !GuestRange(a.Memory(), at, size)) return false;
   out.resize(static_cast<size_t>(size));
   return a.Memory().Read(at, out.data(), static_cast<uint32_t>(size));
-}
-
-// ---- Text renderers and text (166-192) ----
-
-int32_t TextRendererDestroyAll(NativeArgs&) {
-  if (DisplayManager* d = Display()) d->DestroyAllTextRenderers();
-  return 0;
-}
-
-template <bool kOutline>
-int32_t TextRendererCreate(NativeArgs& a) {
-  std::string face;
-  bool noFace = false;
-  int32_t height = a.I32(1);
-  if (!a.Text(0, face, &noFace)) return 0;
-  DisplayManager* d = Display();
-  if (!d) return 0;
-  TextRenderer* r = nullptr;
-  const char* name = noFace ? nullptr : face.c_str();
-  int code = kOutline ? d->CreateOutlineTextRenderer(&r, name, height)
-                      : d->CreateGdiTextRenderer(&r, name, height);
-  return Made(a, code, r);
-}
-
-int32_t TextRendererDestroy(NativeArgs& a) {
-  return Release<TextRenderer>(a, ScriptObjectType::kTextRenderer, [](TextRenderer* r) {
-    DisplayManager* d = Display();
-    return d ? d->DestroyTextRenderer(&r) : kDestroyNotListed;
-  });
-}
-
-int32_t TextRendererSetDefault(NativeArgs& a) {
-  uint32_t handle = a.U32(0);
-  if (handle == 0) return 0;
-  State(a).SetDefaultRenderer(handle);
-  return 1;
-}
-
-int32_t TextRendererSetFaceName(NativeArgs& a) {
-  TextRenderer* r = Renderer(a, 0);
-  std::string face;
-  bool noFace = false;
-  if (!a.Text(1, face, &noFace) || !r) return kRenderNativeNull;
-  return r->SetFaceName(noFace ? nullptr : face.c_str());
-}
-
-int32_t TextRendererSetHeight(NativeArgs& a) {
-  TextRenderer* r = Renderer(a, 0);
-  return r ? r->SetHeight(a.I32(1)) : kRenderNativeNull;
-}
-
-int32_t TextRendererSetBoldItalic(NativeArgs& a) {
-  TextRenderer* r = Renderer(a, 0);
-  int8_t bold = static_cast<int8_t>(a.U32(1));
-  uint8_t italic = static_cast<uint8_t>(a.U32(2));
-  return r ? r->SetBoldItalic(bold > 0, italic != 0) : kRenderNativeNull;
-}
-
-int32_t TextRendererSetOrientation(NativeArgs& a) {
-  TextRenderer* r = Renderer(a, 0);
-  return r ? r->SetOrientation(a.I32(1)) : kRenderNativeNull;
-}
-
-int32_t TextRendererSetFlag(NativeArgs& a) {
-  TextRenderer* r = Renderer(a, 0);
-  if (!r) return 0;
-  r->SetSmoothing(static_cast<uint8_t>(a.U32(1)));
-  return 1;
-}
-
-int32_t TextRendererSetColor(NativeArgs& a) {
-  TextRenderer* r = Renderer(a, 0);
-  if (!r) return 0;
-  r->SetTextColor(uint8_t(a.U32(1)), uint8_t(a.U32(2)), uint8_t(a.U32(3)));
-  return 1;
-}
-
-int32_t TextRendererSetDecoration(NativeArgs& a) {
-  TextRenderer* r = Renderer(a, 0);
-  if (!r) return 0;
-  uint8_t mode = static_cast<uint8_t>(a.U32(1));
-  r->SetStyle(mode == 0 ? kTextPlain : mode == 1 ? kTextShadow : kTextEdge);
-  r->SetShadowOffset(a.I32(2), a.I32(3));
-  return 1;
-}
-
-int32_t TextRendererSetDecorationColor(NativeArgs& a) {
-  TextRenderer* r = Renderer(a, 0);
-  if (!r) return 0;
-  r->SetDecorationColor(uint8_t(a.U32(1)), uint8_t(a.U32(2)), uint8_t(a.U32(3)));
-  return 1;
-}
-
-int32_t TextRendererSetBackColor(NativeArgs& a) {
-  TextRenderer* r = Renderer(a, 0);
-  if (!r) return 0;
-  r->SetBackColor(a.U32(1) != 0, uint8_t(a.U32(2)), uint8_t(a.U32(3)), uint8_t(a.U32(4)));
-  return 1;
-}
-
-int32_t TextRendererSetParam(NativeArgs& a) {
-  TextRenderer* r = Renderer(a, 0);
-  if (!r) return 0;
-  r->SetLineSpacing(a.I32(1));
-  return 1;
-}
-
-int32_t TextRendererSetUnderline(NativeArgs& a) {
-  TextRenderer* r = Renderer(a, 0);
-  if (!r) return kRenderNativeNull;
-  auto* gdi = dynamic_cast<GdiTextRenderer*>(r);
-  return gdi ? gdi->SetUnderlineStrikeOut(a.U32(1) != 0, a.U32(2) != 0) : kRenderNativeWrongKind;
-}
-
-// 183: 174 for outline renderers only, answering 1; 0 for anything else.
-int32_t OutlineRendererSetOrientation(NativeArgs& a) {
-  auto* outline = dynamic_cast<OutlineTextRenderer*>(Renderer(a, 0));
-  if (!outline) return 0;
-  outline->SetOrientation(a.I32(1));
-  return 1;
-}
-
-// 193-195: the application's font list. Names go to scripts as guest copies that live until the
-// list is filled again.
-class FontNameCopies : public ScriptHostExtension {
- public:
-  explicit FontNameCopies(ScriptHost& host) : memory_(host.GetMemory()) {}
-  ~FontNameCopies() override { Clear(); }
-  uint32_t Of(int index, std::string_view name) { return copies_[index].Of(memory_, name); }
-  void Clear() {
-    for (auto& [index, copy] : copies_) copy.Free(memory_);
-    copies_.clear();
-  }
-
- private:
-  GuestMemory& memory_;
-  std::map<int, GuestCopy> copies_;
-};
-
-FontList* Fonts(NativeArgs& a) {
-  ScriptApplication* app = a.Host().Application();
-  return app ? app->Fonts() : nullptr;
-}
-// The face name of entry index, at most the 32 bytes of the record; nullopt out of range.
-std::optional<std::string_view> FaceName(NativeArgs& a, int32_t index) {
-  FontList* fonts = Fonts(a);
-  const host::LOGFONTA* font = fonts ? fonts->Get(index) : nullptr;
-  if (!font) return std::nullopt;
-  const char* face = font->lfFaceName;
-  return std::string_view(face, strnlen(face, sizeof font->lfFaceName));
-}
-
-int32_t FontListEnumerate(NativeArgs& a) {
-  FontList* fonts = Fonts(a);
-  const auto filter = uint8_t(a.U32(0)), charSet = uint8_t(a.U32(1));
-  if (!fonts) return 0;
-  a.Host().Extension<FontNameCopies>().Clear();
-  return fonts->Enumerate(filter, charSet);
-}
-
-// 194: the name with its terminator into the script's buffer; out of range empties it.
-int32_t FontListGetName(NativeArgs& a) {
-  const std::optional<std::string_view> name = FaceName(a, a.I32(0));
-  const uint32_t buffer = a.U32(1);
-  if (a.Faulted() || buffer == 0) return name ? 1 : 0;
-  const std::string text(name.value_or(std::string_view{}));
-  a.Memory().Write(buffer, text.c_str(), static_cast<uint32_t>(text.size() + 1));
-  return name ? 1 : 0;
-}
-
-int32_t FontListGetNamePtr(NativeArgs& a) {
-  const int32_t index = a.I32(0);
-  const std::optional<std::string_view> name = FaceName(a, index);
-  if (!name) return 0;
-  return static_cast<int32_t>(a.Host().Extension<FontNameCopies>().Of(index, *name));
-}
-
-int32_t TextRendererSetQuality(NativeArgs& a) {
-  TextRenderer* r = Renderer(a, 0);
-  if (!r) return kRenderNativeNull;
-  auto* gdi = dynamic_cast<GdiTextRenderer*>(r);
-  return gdi ? gdi->SetQuality(uint8_t(a.U32(1))) : kRenderNativeWrongKind;
-}
-
-int32_t TextRendererSetTexture(NativeArgs& a) {
-  TextRenderer* r = Renderer(a, 0);
-  std::string file;
-  bool noFile = false;
-  if (!a.Text(1, file, &noFile) || !r) return kRenderNativeNull;
-  auto* outline = dynamic_cast<OutlineTextRenderer*>(r);
-  if (!outline) return kRenderNativeWrongKind;
-  return outline->SetTexture(noFile ? nullptr : file.c_str(), a.I32(2), a.I32(3), a.I32(4),
-                             uint8_t(a.U32(5)));
-}
-
-int32_t TextRendererSetGradation(NativeArgs& a) {
-  auto* outline = dynamic_cast<OutlineTextRenderer*>(Renderer(a, 0));
-  if (!outline) return Renderer(a, 0) ? kRenderNativeWrongKind : kRenderNativeNull;
-  return outline->SetGradation(a.U32(1) != 0, a.U32(2), a.U32(3), true);
-}
-
-int32_t TextRendererSetEdge(NativeArgs& a) {
-  auto* outline = dynamic_cast<OutlineTextRenderer*>(Renderer(a, 0));
-  if (!outline) return 0;
-  outline->SetEdge(a.I32(1), a.I32(2));
-  return 1;
-}
-
-int32_t TextRendererMeasure(NativeArgs& a) {
-  TextRenderer* r = Renderer(a, 0);
-  std::string text;
-  if (!a.Text(1, text) || !r) return kRenderNativeNull;
-  Size size{};
-  int32_t ox = 0, oy = 0;
-  int lines = r->MeasureText(text.c_str(), &size, &ox, &oy, true, nullptr);
-  a.Out32(2, uint32_t(size.width)) && a.Out32(3, uint32_t(size.height)) &&
-      a.Out32(4, uint32_t(ox)) && a.Out32(5, uint32_t(oy));
-  return lines;
-}
-
-int32_t TextRendererMeasureRotated(NativeArgs& a) {
-  TextRenderer* r = Renderer(a, 0);
-  std::string text;
-  if (!a.Text(1, text) || !r) return kRenderNativeNull;
-  Size size{};
-  int32_t ox = 0, oy = 0;
-  int lines = r->MeasureText(text.c_str(), &size, &ox, &oy, true, nullptr);
-  Rect box{};
-  r->GetRotatedRect(&box, ox, oy, size.width, size.height);
-  a.Out32(2, uint32_t(box.right - box.left)) && a.Out32(3, uint32_t(box.bottom - box.top)) &&
-      a.Out32(4, uint32_t(box.left)) && a.Out32(5, uint32_t(box.top));
-  return lines;
-}
-
-// 189: the guest formatter, bounded like every script format.
-int32_t ImageDrawTextFormat(NativeArgs& a) {
-  ImageSurface* image = GetObjectSurface(Handles(a), a.U32(0));
-  std::string format, text;
-  if (!a.Text(3, format)) return kRenderNativeNull;
-  if (!image) return kRenderNativeNull;
-  if (!FormatGuestText(a.Memory(), format, a.WordAddress(4), kGuestFormatCapacity, text)) {
-    return kRenderNativeNull;
-  }
-  return image->DrawTextGdi(a.I32(1), a.I32(2), text.c_str(), State(a).DefaultRenderer());
-}
-
-template <int (ImageSurface::*Draw)(int32_t, int32_t, const char*, TextRenderer*)>
-int32_t ImageDrawText(NativeArgs& a) {
-  ImageSurface* image = GetObjectSurface(Handles(a), a.U32(0));
-  std::string text;
-  bool noText = false;
-  if (!a.Text(3, text, &noText) || !image) return kRenderNativeNull;
-  TextRenderer* r = Renderer(a, 4);
-  if (!r) r = State(a).DefaultRenderer();
-  return (image->*Draw)(a.I32(1), a.I32(2), noText ? nullptr : text.c_str(), r);
 }
 
 // ---- Display settings, loader settings, timer service (196-217) ----
@@ -717,36 +449,6 @@ int32_t ImageHolderGetValue(NativeArgs& a) {
 }
 
 constexpr NativeEntry kEntries[] = {
-    {166, TextRendererDestroyAll},
-    {167, TextRendererCreate<false>},
-    {168, TextRendererCreate<true>},
-    {169, TextRendererDestroy},
-    {170, TextRendererSetDefault},
-    {171, TextRendererSetFaceName},
-    {172, TextRendererSetHeight},
-    {173, TextRendererSetBoldItalic},
-    {174, TextRendererSetOrientation},
-    {175, TextRendererSetFlag},
-    {176, TextRendererSetColor},
-    {177, TextRendererSetDecoration},
-    {178, TextRendererSetDecorationColor},
-    {179, TextRendererSetBackColor},
-    {180, TextRendererSetParam},
-    {181, TextRendererSetUnderline},
-    {182, TextRendererSetQuality},
-    {183, OutlineRendererSetOrientation},
-    {184, TextRendererSetTexture},
-    {185, TextRendererSetGradation},
-    {186, TextRendererSetEdge},
-    {187, TextRendererMeasure},
-    {188, TextRendererMeasureRotated},
-    {189, ImageDrawTextFormat},
-    {190, ImageDrawText<&ImageSurface::DrawTextGdi>},
-    {191, ImageDrawText<&ImageSurface::DrawTextWithRenderer>},
-    {192, ImageDrawText<&ImageSurface::DrawTextOutline>},
-    {193, FontListEnumerate},
-    {194, FontListGetName},
-    {195, FontListGetNamePtr},
     {196, DisplaySetOption},
     {197, DisplayGetOption},
     {198, DisplaySetColorBytes},
@@ -818,7 +520,14 @@ constexpr NativeRange kNumbers[] = {{166, 259}};
 }  // namespace
 
 const NativeFamily& RenderNativeFamily() {
-  static const NativeFamily family{"render", kEntries, kNumbers};
+  // The family's rows come in parts: the text renderers' (166-195), then this table.
+  static const std::vector<NativeEntry> entries = [] {
+    std::span<const NativeEntry> text = TextRendererNativeEntries();
+    std::vector<NativeEntry> all(text.begin(), text.end());
+    all.insert(all.end(), std::begin(kEntries), std::end(kEntries));
+    return all;
+  }();
+  static const NativeFamily family{"render", entries, kNumbers};
   return family;
 }
 

@@ -48,136 +48,130 @@ const std::vector<const char*> kMouseActions = {
     "オートプレイ", "次の選択肢までスキップ", "セーブ",
     "ロード"};
 
-const std::vector<Binding>& Bindings() {
-  using U = UserConfig;
-  static const std::vector<Binding> table = {
-      {kSystem, 1101, Kind::kCheck, "画面演出を素早く表示する", &U::fastEffects},
-      {kSystem, 1102, Kind::kCheck, "クリックで画面演出をスキップする", &U::clickSkipsEffects},
-      {kSystem, 1103, Kind::kCheck, "システム画面を素早く表示する", &U::fastSystemScreens},
-      {kSystem, 1104, Kind::kCheck, "未読テキストはスキップしない", &U::skipReadOnly},
-      {kSystem, 1105, Kind::kCheck, "選択肢でテキストスキップを解除する", &U::keepSkipAtChoices,
-       nullptr, 1, 1, 0, true},
-      {kSystem, 1106, Kind::kCheck, "一度選択した選択肢の色を変えて表示する",
-       &U::markChosenChoices},
-      {kSystem, 1107, Kind::kCheck, "選択肢表示時にオートセーブを行う", &U::autoSaveAtChoices},
-      {kSystem, 1108, Kind::kCheck, "「前の選択肢に戻る」データを作成する",
-       &U::keepPreviousChoiceData},
-      {kSystem, 1070, Kind::kCheck, "「前の選択肢に戻る」確認ダイアログを表示する",
-       &U::confirmPreviousChoice},
-      {kSystem, 1071, Kind::kCheck, "Webページ表示時に確認ダイアログを表示する",
-       &U::confirmWebPage},
-      {kSystem, 1072, Kind::kCheck, "システムボタンを自動的に隠す", &U::autoHideSystemButtons},
-      {kSystem, 1082, Kind::kCombo, "システムメニュー初期位置", &U::systemMenuStartItem, nullptr,
-       11, 1, 0, false, -1, kMenuItems},
-      {kSystem, 1109, Kind::kCheck, "ポップアップヒントを表示する", &U::tooltipsOn},
-      {kSystem, 1051, Kind::kSlider, "", nullptr, &U::tooltipDelayMs, 300, 10},
-      {kText1, 1070, Kind::kCheck, "ウェイト無し", &U::unreadNoWait},
-      {kText1, 1051, Kind::kSlider, "未読テキスト表示速度(１文字表示時間）", &U::unreadCharMs,
-       nullptr, 255},
-      {kText1, 1071, Kind::kCheck, "ウェイト無し", &U::readNoWait},
-      {kText1, 1052, Kind::kSlider, "既読テキスト表示速度(１文字表示時間）", &U::readCharMs,
-       nullptr, 255},
-      {kText1, 1053, Kind::kSlider, "文字時間", &U::autoCharMs, nullptr, 255},
-      {kText1, 1054, Kind::kSlider, "最小時間", nullptr, &U::autoMinMs, 90, 100},
-      {kText1, 1055, Kind::kSlider, "テキスト履歴 保存ページ数 (音声有りテキストは２ページ換算)",
-       &U::historyPages, nullptr, 255},
-      {kText1, 1072, Kind::kCheck, "テキスト履歴データのセーブ・ロードを行う",
-       &U::keepHistoryInSaves},
-      {kText2, 1122, Kind::kCheck, "アンチエイリアス", &U::fontAntialias},
-      {kText2, 1123, Kind::kCheck, "グラデーション", &U::fontGradation},
-      {kText2,
-       1124,
-       Kind::kRadio,
-       "",
-       &U::fontDecoration,
-       nullptr,
-       2,
-       1,
-       0,
-       false,
-       -1,
-       {"なし", "影付き", "縁取り"}},
-      {kText2, 1126, Kind::kCheck, "太字", &U::fontBold},
-      {kText2, 1127, Kind::kCheck, "太字（ルビ）", &U::rubyBold},
-      {kText2, 1070, Kind::kCheck, "テキストフレームを描画する", &U::drawTextFrame},
-      {kText2, 1051, Kind::kSlider, "Ｒ（赤）", nullptr, &U::frameColor, 255, 1, 0, false, 16},
-      {kText2, 1052, Kind::kSlider, "Ｇ（緑）", nullptr, &U::frameColor, 255, 1, 0, false, 8},
-      {kText2, 1053, Kind::kSlider, "Ｂ（青）", nullptr, &U::frameColor, 255, 1, 0, false, 0},
-      {kText2, 1054, Kind::kSlider, "透明度", &U::frameAlpha, nullptr, 255},
-      {kSound, 1070, Kind::kCheck, "全ミュート", &U::soundOn, nullptr, 1, 1, 0, true},
-      {kSound, 1051, Kind::kSlider, "", nullptr, &U::masterVolume, 256},
-      {kSound, 1071, Kind::kCheck, "BGM", &U::bgmOn},
-      {kSound, 1052, Kind::kSlider, "", nullptr, &U::bgmVolume, 256},
-      {kSound, 1072, Kind::kCheck, "ＳＥ", &U::seOn},
-      {kSound, 1053, Kind::kSlider, "", nullptr, &U::seVolume, 256},
-      {kSound, 1073, Kind::kCheck, "システムＳＥ", &U::systemSeOn},
-      {kSound, 1054, Kind::kSlider, "", nullptr, &U::systemSeVolume, 256},
-      {kSound, 1074, Kind::kCheck, "音声", &U::voiceOn},
-      {kSound, 1075, Kind::kCheck, "全キャラクターの音量を統一", &U::unifyVoiceVolume},
-      {kSound, 1142, Kind::kCheck, "音声再生中にBGM音量を下げる（音量を", &U::duckBgm},
-      {.page = kSound,
-       .id = 1061,
-       .kind = Kind::kSlider,
-       .label = "",
-       .byte = &U::duckPercent,
-       .maximum = 100,
-       .unit = "％ にする）"},
-      {kSound, 1143, Kind::kCheck, "次テキスト表示時に音声を停止する", &U::stopVoiceOnNextText},
-      {kInput1,
-       1080,
-       Kind::kRadio,
-       "強制早送りキー設定",
-       &U::fastForwardKey,
-       nullptr,
-       1,
-       1,
-       0,
-       false,
-       -1,
-       {"Shift", "Ctrl"}},
-      {kInput1, 1070, Kind::kCheck, "未読テキストは早送りしない", &U::fastForwardReadOnly},
-      {kInput2, 1070, Kind::kCheck, "ジョイスティックを使用する", &U::joystickEnabled},
-      {kInput2, 1082, Kind::kCombo, "＜右ボタン＞", &U::rightButtonAction, nullptr, 6, 1, 0, false,
-       -1, kMouseActions},
-      {kInput2, 1083, Kind::kCombo, "＜ホイールボタン＞", &U::wheelButtonAction, nullptr, 6, 1, 0,
-       false, -1, kMouseActions},
-      {kInput2, 1071, Kind::kCheck, "右クリックでオートプレイを解除する", &U::rightClickStopsAuto},
-      {kInput2, 1072, Kind::kCheck, "ホイール↓回転でテキストを読み進める", &U::wheelAdvancesText},
-      {kInput2, 1162, Kind::kCheck, "マウスカーソルを自動的に隠す", &U::autoHideCursor},
-      {kInput2, 1163, Kind::kCheck, "画面下にマウスカーソル移動でフレームを消去する",
-       &U::hideFrameAtBottom},
-      {kWindow, 1181, Kind::kCheck, "フルスクリーン時に解像度を変更する", &U::fullScreenMonitor},
-      {kWindow, 1182, Kind::kCheck, "フルスクリーン時に最前面ウィンドウに変更する",
-       &U::topmostInFullScreen},
-      {kWindow, 1183, Kind::kCheck, "解像度変更にDirectDrawを使用する（※次回起動時に反映）",
-       &U::displayOption1, nullptr, 1, 2},
-      {kWindow,
-       1083,
-       Kind::kCombo,
-       "画面拡大時の描画方式",
-       &U::displayOption2,
-       nullptr,
-       2,
-       1,
-       1,
-       false,
-       -1,
-       {"自動設定", "DirectDraw", "Direct3D"}},
-      {kWindow, 1184, Kind::kCheck, "画面拡大時以外にも描画方式を変更する",
-       &U::drawingMethodAlways},
-      {kWindow, 1185, Kind::kCheck, "テクスチャは２の累乗サイズで作成する", &U::powerOfTwoTextures},
-      {kWindow, 1186, Kind::kCheck, "バイリニアフィルタ補間を行う", &U::bilinearFilter},
-      {kWindow, 1187, Kind::kCheck, "VRAM転送時にデバイスコンテキストを経由する",
-       &U::transferThroughDc},
-      {kWindow, 1188, Kind::kCheck, "ウィンドウモードで起動する", &U::startWindowed},
-      {kWindow, 1189, Kind::kCheck, "終了時にウィンドウの位置を保存する",
-       &U::rememberWindowPosition},
-      {kWindow, 1190, Kind::kCheck, "ムービーを再生する", &U::playMovies},
-      {kWindow, 1191, Kind::kCheck, "DirectShowウィンドウを使用する", &U::useDirectShowWindow},
-      {kWindow, 1051, Kind::kSlider, "", nullptr, &U::movieVolume, 256},
-  };
-  return table;
-}
+using U = UserConfig;
+// The controls bound to a field, page by page.
+const std::vector<Binding> kBindings = {
+    {kSystem, 1101, Kind::kCheck, "画面演出を素早く表示する", &U::fastEffects},
+    {kSystem, 1102, Kind::kCheck, "クリックで画面演出をスキップする", &U::clickSkipsEffects},
+    {kSystem, 1103, Kind::kCheck, "システム画面を素早く表示する", &U::fastSystemScreens},
+    {kSystem, 1104, Kind::kCheck, "未読テキストはスキップしない", &U::skipReadOnly},
+    {kSystem, 1105, Kind::kCheck, "選択肢でテキストスキップを解除する", &U::keepSkipAtChoices,
+     nullptr, 1, 1, 0, true},
+    {kSystem, 1106, Kind::kCheck, "一度選択した選択肢の色を変えて表示する", &U::markChosenChoices},
+    {kSystem, 1107, Kind::kCheck, "選択肢表示時にオートセーブを行う", &U::autoSaveAtChoices},
+    {kSystem, 1108, Kind::kCheck, "「前の選択肢に戻る」データを作成する",
+     &U::keepPreviousChoiceData},
+    {kSystem, 1070, Kind::kCheck, "「前の選択肢に戻る」確認ダイアログを表示する",
+     &U::confirmPreviousChoice},
+    {kSystem, 1071, Kind::kCheck, "Webページ表示時に確認ダイアログを表示する", &U::confirmWebPage},
+    {kSystem, 1072, Kind::kCheck, "システムボタンを自動的に隠す", &U::autoHideSystemButtons},
+    {kSystem, 1082, Kind::kCombo, "システムメニュー初期位置", &U::systemMenuStartItem, nullptr, 11,
+     1, 0, false, -1, kMenuItems},
+    {kSystem, 1109, Kind::kCheck, "ポップアップヒントを表示する", &U::tooltipsOn},
+    {kSystem, 1051, Kind::kSlider, "", nullptr, &U::tooltipDelayMs, 300, 10},
+    {kText1, 1070, Kind::kCheck, "ウェイト無し", &U::unreadNoWait},
+    {kText1, 1051, Kind::kSlider, "未読テキスト表示速度(１文字表示時間）", &U::unreadCharMs,
+     nullptr, 255},
+    {kText1, 1071, Kind::kCheck, "ウェイト無し", &U::readNoWait},
+    {kText1, 1052, Kind::kSlider, "既読テキスト表示速度(１文字表示時間）", &U::readCharMs, nullptr,
+     255},
+    {kText1, 1053, Kind::kSlider, "文字時間", &U::autoCharMs, nullptr, 255},
+    {kText1, 1054, Kind::kSlider, "最小時間", nullptr, &U::autoMinMs, 90, 100},
+    {kText1, 1055, Kind::kSlider, "テキスト履歴 保存ページ数 (音声有りテキストは２ページ換算)",
+     &U::historyPages, nullptr, 255},
+    {kText1, 1072, Kind::kCheck, "テキスト履歴データのセーブ・ロードを行う",
+     &U::keepHistoryInSaves},
+    {kText2, 1122, Kind::kCheck, "アンチエイリアス", &U::fontAntialias},
+    {kText2, 1123, Kind::kCheck, "グラデーション", &U::fontGradation},
+    {kText2,
+     1124,
+     Kind::kRadio,
+     "",
+     &U::fontDecoration,
+     nullptr,
+     2,
+     1,
+     0,
+     false,
+     -1,
+     {"なし", "影付き", "縁取り"}},
+    {kText2, 1126, Kind::kCheck, "太字", &U::fontBold},
+    {kText2, 1127, Kind::kCheck, "太字（ルビ）", &U::rubyBold},
+    {kText2, 1070, Kind::kCheck, "テキストフレームを描画する", &U::drawTextFrame},
+    {kText2, 1051, Kind::kSlider, "Ｒ（赤）", nullptr, &U::frameColor, 255, 1, 0, false, 16},
+    {kText2, 1052, Kind::kSlider, "Ｇ（緑）", nullptr, &U::frameColor, 255, 1, 0, false, 8},
+    {kText2, 1053, Kind::kSlider, "Ｂ（青）", nullptr, &U::frameColor, 255, 1, 0, false, 0},
+    {kText2, 1054, Kind::kSlider, "透明度", &U::frameAlpha, nullptr, 255},
+    {kSound, 1070, Kind::kCheck, "全ミュート", &U::soundOn, nullptr, 1, 1, 0, true},
+    {kSound, 1051, Kind::kSlider, "", nullptr, &U::masterVolume, 256},
+    {kSound, 1071, Kind::kCheck, "BGM", &U::bgmOn},
+    {kSound, 1052, Kind::kSlider, "", nullptr, &U::bgmVolume, 256},
+    {kSound, 1072, Kind::kCheck, "ＳＥ", &U::seOn},
+    {kSound, 1053, Kind::kSlider, "", nullptr, &U::seVolume, 256},
+    {kSound, 1073, Kind::kCheck, "システムＳＥ", &U::systemSeOn},
+    {kSound, 1054, Kind::kSlider, "", nullptr, &U::systemSeVolume, 256},
+    {kSound, 1074, Kind::kCheck, "音声", &U::voiceOn},
+    {kSound, 1075, Kind::kCheck, "全キャラクターの音量を統一", &U::unifyVoiceVolume},
+    {kSound, 1142, Kind::kCheck, "音声再生中にBGM音量を下げる（音量を", &U::duckBgm},
+    {.page = kSound,
+     .id = 1061,
+     .kind = Kind::kSlider,
+     .label = "",
+     .byte = &U::duckPercent,
+     .maximum = 100,
+     .unit = "％ にする）"},
+    {kSound, 1143, Kind::kCheck, "次テキスト表示時に音声を停止する", &U::stopVoiceOnNextText},
+    {kInput1,
+     1080,
+     Kind::kRadio,
+     "強制早送りキー設定",
+     &U::fastForwardKey,
+     nullptr,
+     1,
+     1,
+     0,
+     false,
+     -1,
+     {"Shift", "Ctrl"}},
+    {kInput1, 1070, Kind::kCheck, "未読テキストは早送りしない", &U::fastForwardReadOnly},
+    {kInput2, 1070, Kind::kCheck, "ジョイスティックを使用する", &U::joystickEnabled},
+    {kInput2, 1082, Kind::kCombo, "＜右ボタン＞", &U::rightButtonAction, nullptr, 6, 1, 0, false,
+     -1, kMouseActions},
+    {kInput2, 1083, Kind::kCombo, "＜ホイールボタン＞", &U::wheelButtonAction, nullptr, 6, 1, 0,
+     false, -1, kMouseActions},
+    {kInput2, 1071, Kind::kCheck, "右クリックでオートプレイを解除する", &U::rightClickStopsAuto},
+    {kInput2, 1072, Kind::kCheck, "ホイール↓回転でテキストを読み進める", &U::wheelAdvancesText},
+    {kInput2, 1162, Kind::kCheck, "マウスカーソルを自動的に隠す", &U::autoHideCursor},
+    {kInput2, 1163, Kind::kCheck, "画面下にマウスカーソル移動でフレームを消去する",
+     &U::hideFrameAtBottom},
+    {kWindow, 1181, Kind::kCheck, "フルスクリーン時に解像度を変更する", &U::fullScreenMonitor},
+    {kWindow, 1182, Kind::kCheck, "フルスクリーン時に最前面ウィンドウに変更する",
+     &U::topmostInFullScreen},
+    {kWindow, 1183, Kind::kCheck, "解像度変更にDirectDrawを使用する（※次回起動時に反映）",
+     &U::displayOption1, nullptr, 1, 2},
+    {kWindow,
+     1083,
+     Kind::kCombo,
+     "画面拡大時の描画方式",
+     &U::displayOption2,
+     nullptr,
+     2,
+     1,
+     1,
+     false,
+     -1,
+     {"自動設定", "DirectDraw", "Direct3D"}},
+    {kWindow, 1184, Kind::kCheck, "画面拡大時以外にも描画方式を変更する", &U::drawingMethodAlways},
+    {kWindow, 1185, Kind::kCheck, "テクスチャは２の累乗サイズで作成する", &U::powerOfTwoTextures},
+    {kWindow, 1186, Kind::kCheck, "バイリニアフィルタ補間を行う", &U::bilinearFilter},
+    {kWindow, 1187, Kind::kCheck, "VRAM転送時にデバイスコンテキストを経由する",
+     &U::transferThroughDc},
+    {kWindow, 1188, Kind::kCheck, "ウィンドウモードで起動する", &U::startWindowed},
+    {kWindow, 1189, Kind::kCheck, "終了時にウィンドウの位置を保存する", &U::rememberWindowPosition},
+    {kWindow, 1190, Kind::kCheck, "ムービーを再生する", &U::playMovies},
+    {kWindow, 1191, Kind::kCheck, "DirectShowウィンドウを使用する", &U::useDirectShowWindow},
+    {kWindow, 1051, Kind::kSlider, "", nullptr, &U::movieVolume, 256},
+};
 
 int32_t StoredValue(const Binding& b, const UserConfig& config) {
   if (b.byte) return config.*b.byte;
@@ -344,7 +338,7 @@ class SettingsSheet {
   // The pages' controls as they would be stored.
   UserConfig Shown(int page) {
     UserConfig live = config_;
-    for (const Binding& b : Bindings()) {
+    for (const Binding& b : kBindings) {
       if (b.page == page) Store(b, Find(page, b.id)->value, live);
     }
     return live;
@@ -400,7 +394,7 @@ class SettingsSheet {
       host_.ToggleScreenMode();
       c.value = host_.FullScreen() ? 1 : 0;
     };
-    for (const Binding& b : Bindings()) {
+    for (const Binding& b : kBindings) {
       host::DialogControl control{.id = b.id,
                                   .kind = b.kind,
                                   .label = Cp932Literal(b.label),
@@ -443,16 +437,7 @@ class SettingsSheet {
                  .kind = Kind::kCheck,
                  .label = Cp932Literal("マウスカーソルを自動的に既定位置に移動する"),
                  .page = kInput2});
-    // Each TEST beside the volume it is heard at.
-    constexpr int kTestedSliders[] = {1053, 1054, kVoiceSlider};
-    for (int i = 0; i < 3; ++i) {
-      host::DialogControl test{
-          .id = 1077 + i, .kind = Kind::kAction, .label = "TEST", .page = kSound, .sameLine = true};
-      test.onChange = [this, i](host::Dialog&, host::DialogControl&) {
-        host_.PlayTest(i, i == 2 && !Unified() ? ChosenVoice() : nullptr);
-      };
-      InsertAfter(kSound, kTestedSliders[i], std::move(test));
-    }
+    BuildSoundTests();
     InsertBefore(
         kText1, 1053,
         {.kind = Kind::kLabel,
@@ -462,6 +447,25 @@ class SettingsSheet {
          .label = Cp932Literal("F1～F5：クイックロード（1～5）"),
          .page = kInput1});
     Add({.id = kQuickSaveNote, .kind = Kind::kLabel, .page = kInput1});
+    BuildKeyFields();
+    for (const auto [page, id] : kColumnStarts) Where(page, id)->newColumn = true;
+  }
+
+  // Each TEST beside the volume it is heard at.
+  void BuildSoundTests() {
+    constexpr int kTestedSliders[] = {1053, 1054, kVoiceSlider};
+    for (int i = 0; i < 3; ++i) {
+      host::DialogControl test{
+          .id = 1077 + i, .kind = Kind::kAction, .label = "TEST", .page = kSound, .sameLine = true};
+      test.onChange = [this, i](host::Dialog&, host::DialogControl&) {
+        host_.PlayTest(i, i == 2 && !Unified() ? ChosenVoice() : nullptr);
+      };
+      InsertAfter(kSound, kTestedSliders[i], std::move(test));
+    }
+  }
+
+  // The key fields of both input pages; the second page's fields only clear, with Delete.
+  void BuildKeyFields() {
     for (int page : {kInput1, kInput2}) {
       // The fields stand first on their page (after the joystick switch).
       int after = page == kInput2 ? 1070 : 0;
@@ -486,7 +490,6 @@ class SettingsSheet {
         if (after != 0) after = kFirstKeyField + i;
       }
     }
-    for (const auto [page, id] : kColumnStarts) Where(page, id)->newColumn = true;
   }
 
   // The voice slider, the character list and the chosen character's switch.
@@ -539,7 +542,7 @@ class SettingsSheet {
   void Fill(int page, const UserConfig& from, bool defaults = false) {
     filledFrom_[page] = from;
     std::erase_if(touched_, [page](int key) { return key / 10000 == page; });
-    for (const Binding& b : Bindings()) {
+    for (const Binding& b : kBindings) {
       if (b.page != page) continue;
       host::DialogControl* c = Find(page, b.id);
       c->value = ControlValue(b, from);
@@ -621,7 +624,7 @@ class SettingsSheet {
   // The sound page is heard as it is set.
   void PushSound() {
     UserConfig live = config_;
-    for (const Binding& b : Bindings()) {
+    for (const Binding& b : kBindings) {
       if (b.page == kSound) Store(b, Find(kSound, b.id)->value, live);
     }
     live.voiceVolume = voiceVolume_;
@@ -670,7 +673,7 @@ class SettingsSheet {
 
   void Apply(int page) {
     const UserConfig before = config_;
-    for (const Binding& b : Bindings()) {
+    for (const Binding& b : kBindings) {
       if (b.page != page) continue;
       const host::DialogControl& c = *Find(page, b.id);
       // A slider left alone stores what it showed, also a value outside its range.

@@ -86,6 +86,13 @@ class ImGuiDialogHost final : public DialogHost {
   void FitBoxWindow(float width, float height);
   // Where an item with a label was drawn in the frame being built.
   void NoteItem(const std::string& utf8Label);
+  // One frame of the dialog RunDialog shows; true when the player ended it.
+  struct DialogRun;
+  bool DrawDialogFrame(DialogRun& run);
+  void DrawDialogFields(DialogRun& run);
+  bool DrawDialogButtons(DialogRun& run);
+  // Between frames: what the player changed, the tick, the toggles and the actions.
+  void RunDialogChanges(DialogRun& run);
   // At the start of each pump: the menu bar drawn again when its items changed, and one turn of
   // the input being played.
   void Pump();

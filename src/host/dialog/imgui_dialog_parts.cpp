@@ -1,12 +1,10 @@
-// The larger dialogs drawn by the dialog host: tabs and property pages, the list, the controls of
-// each page laid out in columns, and the file and folder choosers.
+// The larger dialogs drawn by the dialog host: tabs and property pages, the list, and the controls
+// of each page laid out in columns.
 #include <SDL.h>
 #include <imgui.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
-#include <filesystem>
 #include <map>
 #include <optional>
 #include <utility>
@@ -14,8 +12,6 @@
 #include "host/cp932.h"
 #include "host/dialog/imgui_dialog_host.h"
 #include "host/dialog/imgui_dialog_parts.h"
-#include "host/file/file_system.h"
-#include "host/host_path.h"
 #include "host/message_queue.h"
 #include "host/sdl/sdl_keys.h"
 
@@ -23,6 +19,16 @@ namespace bw::host {
 
 std::string Utf8(std::string_view cp932) {
   return Cp932ToUtf8Lenient(cp932);
+}
+
+void EditBuffer::Set(std::string_view cp932) {
+  std::string utf8 = Utf8(cp932);
+  bytes.assign(maxBytes * 3 + 1, '\0');
+  std::memcpy(bytes.data(), utf8.data(), std::min(utf8.size(), bytes.size() - 1));
+}
+
+std::string EditBuffer::Cp932() const {
+  return Utf8ToCp932Lenient(bytes.data());
 }
 
 namespace {
@@ -71,19 +77,6 @@ void DrawIcon(DialogIcon icon) {
   list->AddText(ImVec2(centre.x - glyphSize.x / 2, centre.y - glyphSize.y / 2), IM_COL32_WHITE,
                 glyph);
 }
-
-// UTF-8 edit buffer with the field's CP932 limit.
-struct EditBuffer {
-  std::vector<char> bytes;
-  size_t maxBytes = 0;
-
-  void Set(std::string_view cp932) {
-    std::string utf8 = Utf8(cp932);
-    bytes.assign(maxBytes * 3 + 1, '\0');
-    std::memcpy(bytes.data(), utf8.data(), std::min(utf8.size(), bytes.size() - 1));
-  }
-  std::string Cp932() const { return Utf8ToCp932Lenient(bytes.data()); }
-};
 
 // The larger dialogs' parts: tabs or pages, the list, and the controls. Whatever the player
 // changes is queued as a callback that runs between frames, where it may open dialogs of its own.
@@ -477,165 +470,6 @@ class ControlDrawer {
   int drawnPage_ = -1;
 };
 
-// An entry of the chooser's list.
-struct ListEntry {
-  std::string name;  // UTF-8, as the folder has it
-  bool folder = false;
-};
-
-bool MatchesPattern(std::string_view name, std::string_view pattern) {
-  // Patterns are "*.EXT" or "*.*", several joined by ';', compared without case.
-  size_t start = 0;
-  while (start <= pattern.size()) {
-    size_t end = pattern.find(';', start);
-    if (end == std::string_view::npos) end = pattern.size();
-    std::string_view one = pattern.substr(start, end - start);
-    if (one == "*.*" || one == "*") return true;
-    if (one.size() > 1 && one[0] == '*') {
-      std::string_view tail = one.substr(1);
-      if (name.size() >= tail.size()) {
-        bool same = true;
-        for (size_t i = 0; i < tail.size() && same; ++i) {
-          same = std::tolower(static_cast<unsigned char>(name[name.size() - tail.size() + i])) ==
-                 std::tolower(static_cast<unsigned char>(tail[i]));
-        }
-        if (same) return true;
-      }
-    }
-    start = end + 1;
-  }
-  return false;
-}
-
-std::vector<ListEntry> ChooserEntries(const std::string& folder, std::string_view pattern,
-                                      bool foldersOnly) {
-  std::vector<ListEntry> entries;
-  for (std::string& name : ListFolder(folder).value_or(std::vector<std::string>{})) {
-    if (!name.empty() && name[0] == '.') continue;
-    const std::optional<FileStatus> status = QueryFile(std::filesystem::path(folder) / name);
-    const bool isFolder = status && status->IsFolder();
-    if (!isFolder && (foldersOnly || !MatchesPattern(name, pattern))) continue;
-    entries.push_back({std::move(name), isFolder});
-  }
-  std::sort(entries.begin(), entries.end(), [](const ListEntry& a, const ListEntry& b) {
-    return a.folder != b.folder ? a.folder : a.name < b.name;
-  });
-  return entries;
-}
-
-// The asked folder when it names one, else the working folder; empty when neither can be
-// reached (the working folder may have been removed), and the chooser then lists nothing.
-std::string StartFolder(const std::string& engineFolder) {
-  const std::string working = CurrentFolder();
-  std::string linux;
-  if (!engineFolder.empty() && EnginePathToLinuxPath(engineFolder, working, linux) == kPathOk) {
-    const std::optional<FileStatus> status = QueryFile(linux);
-    if (status && status->IsFolder()) {
-      return std::filesystem::path(linux).lexically_normal().string();
-    }
-  }
-  return working;
-}
-
-std::string ParentOf(const std::string& folder) {
-  std::filesystem::path path(folder);
-  return path.has_relative_path() ? path.parent_path().string() : folder;
-}
-
-// Keeps the chooser's state between frames and draws it.
-struct Chooser {
-  bool save = false;
-  bool foldersOnly = false;
-  std::string folder;  // UTF-8 Linux path
-  std::vector<ListEntry> entries;
-  std::vector<FileFilter> filters;
-  int filter = 0;
-  EditBuffer name;
-  std::string defaultExtension;
-  bool chosen = false;
-  bool done = false;
-  std::string result;  // UTF-8 Linux path
-
-  void Refresh() {
-    std::string pattern =
-        filters.empty() ? std::string("*.*") : filters[static_cast<size_t>(filter)].pattern;
-    entries = ChooserEntries(folder, pattern, foldersOnly);
-  }
-  void Enter(const std::string& next) {
-    folder = next;
-    Refresh();
-  }
-  void Accept() {
-    if (foldersOnly) {
-      result = folder;
-    } else {
-      std::string typed = name.bytes.data();
-      if (typed.empty()) return;
-      std::filesystem::path path = std::filesystem::path(folder) / typed;
-      if (save && !defaultExtension.empty() && !path.has_extension())
-        path += "." + defaultExtension;
-      result = path.string();
-    }
-    chosen = true;
-    done = true;
-  }
-  bool Draw(const std::string& title) {
-    bool open = true;
-    ImGuiViewport* viewport = ImGui::GetMainViewport();
-    ImGui::SetNextWindowPos(viewport->GetCenter(), ImGuiCond_Appearing, ImVec2(0.5f, 0.5f));
-    ImGui::SetNextWindowSize(ImVec2(480, 360), ImGuiCond_Appearing);
-    ImGui::Begin((title + "###chooser").c_str(), &open,
-                 ImGuiWindowFlags_NoCollapse | ImGuiWindowFlags_NoSavedSettings);
-    ImGui::TextUnformatted(folder.c_str());
-    float listHeight = ImGui::GetContentRegionAvail().y -
-                       ImGui::GetFrameHeightWithSpacing() * (foldersOnly ? 1 : 3);
-    ImGui::BeginChild("entries", ImVec2(0, listHeight), true);
-    if (ImGui::Selectable("..", false, ImGuiSelectableFlags_AllowDoubleClick) &&
-        ImGui::IsMouseDoubleClicked(0)) {
-      Enter(ParentOf(folder));
-    }
-    std::string enter;
-    for (const ListEntry& entry : entries) {
-      std::string label = entry.folder ? "[" + entry.name + "]" : entry.name;
-      if (ImGui::Selectable(label.c_str(), !entry.folder && entry.name == name.bytes.data(),
-                            ImGuiSelectableFlags_AllowDoubleClick)) {
-        if (entry.folder && ImGui::IsMouseDoubleClicked(0)) {
-          enter = (std::filesystem::path(folder) / entry.name).string();
-        } else if (!entry.folder) {
-          name.Set(Utf8ToCp932Lenient(entry.name));
-          if (ImGui::IsMouseDoubleClicked(0)) Accept();
-        }
-      }
-    }
-    ImGui::EndChild();
-    if (!enter.empty()) Enter(enter);
-    if (!foldersOnly) {
-      ImGui::InputText("##name", name.bytes.data(), name.bytes.size());
-      if (!filters.empty()) {
-        std::string preview = Utf8(filters[static_cast<size_t>(filter)].description);
-        if (ImGui::BeginCombo("##filter", preview.c_str())) {
-          for (size_t i = 0; i < filters.size(); ++i) {
-            if (ImGui::Selectable(Utf8(filters[i].description).c_str(),
-                                  static_cast<int>(i) == filter)) {
-              filter = static_cast<int>(i);
-              Refresh();
-            }
-          }
-          ImGui::EndCombo();
-        }
-      }
-    }
-    if (ImGui::Button("OK")) Accept();
-    ImGui::SameLine();
-    if (ImGui::Button(Utf8(Utf8ToCp932Lenient("キャンセル")).c_str()) || !open ||
-        ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Escape))) {
-      done = true;
-    }
-    ImGui::End();
-    return done;
-  }
-};
-
 // The dialog's static texts: the version line larger, the others wrapped in their area.
 void DrawTexts(const Dialog& dialog) {
   for (const DialogText& text : dialog.texts) {
@@ -696,17 +530,33 @@ void DrawControls(const Dialog& dialog, ControlDrawer& controls, float inset) {
 
 }  // namespace
 
-int ImGuiDialogHost::RunDialog(HWND owner, Dialog& dialog) {
-  if (!IsEventThread() || !Bind(owner)) return dialog.closeAnswer;
-  int answer = dialog.closeAnswer;
+// A dialog's state between its frames while RunDialog draws it.
+struct ImGuiDialogHost::DialogRun {
+  DialogRun(Dialog& shown, ControlDrawer& drawer) : dialog(shown), controls(drawer) {}
+  Dialog& dialog;
+  ControlDrawer& controls;
   EditBuffer edit;
-  if (dialog.edit) {
-    edit.maxBytes = dialog.edit->maxBytes;
-    edit.Set(dialog.edit->text);
-  }
+  int answer = 0;
   std::vector<int> pendingActions;
   std::vector<int> pendingToggles;
+  bool cursorMoved = false;
+  bool rowPointerMoved = false;
+  bool centreMoved = false;
+  int frames = 0;
+  uint32_t lastTick = 0;
+  bool tickDue = false;
+  std::string windowName;
+};
+
+int ImGuiDialogHost::RunDialog(HWND owner, Dialog& dialog) {
+  if (!IsEventThread() || !Bind(owner)) return dialog.closeAnswer;
   ControlDrawer controls(dialog, renderer_, [this](const std::string& label) { NoteItem(label); });
+  DialogRun run(dialog, controls);
+  run.answer = dialog.closeAnswer;
+  if (dialog.edit) {
+    run.edit.maxBytes = dialog.edit->maxBytes;
+    run.edit.Set(dialog.edit->text);
+  }
   std::vector<std::function<void()>>& pendingControls = controls.Pending();
   // Nested dialogs take the keys while they run.
   std::function<void(int)> outerKeyTaker =
@@ -714,218 +564,199 @@ int ImGuiDialogHost::RunDialog(HWND owner, Dialog& dialog) {
   const int outerWaitMs = std::exchange(
       waitMs_,
       dialog.tickMs > 0 ? static_cast<int>(std::min<uint32_t>(dialog.tickMs, kWaitMs)) : kWaitMs);
-  uint32_t lastTick = SDL_GetTicks();
-  bool tickDue = false;
+  run.lastTick = SDL_GetTicks();
   OpenDialogPages(dialog);
-  bool cursorMoved = !dialog.cursorToDefault;
-  bool rowPointerMoved = !dialog.list || !dialog.list->pointerToSelected;
-  bool centreMoved = false;
-  int frames = 0;
-  const std::string windowName =
-      Utf8(dialog.title) + "###dialog" + std::to_string(dialog.templateId);
-  auto draw = [&]() -> bool {
-    ++frames;
-    ImGuiViewport* viewport = ImGui::GetMainViewport();
-    int32_t inset = sink_->TopInset();
-    const bool ownWindow = boxWindow_ && window_ == boxWindow_;
-    ImGuiWindowFlags flags = ImGuiWindowFlags_AlwaysAutoResize | ImGuiWindowFlags_NoCollapse |
-                             ImGuiWindowFlags_NoSavedSettings;
-    if (ownWindow) {
-      // The window is the box: its frame carries the title.
-      ImGui::SetNextWindowPos(ImVec2(0, 0), ImGuiCond_Always);
-      flags |= ImGuiWindowFlags_NoTitleBar | ImGuiWindowFlags_NoMove;
-    } else if (dialog.x >= 0 && dialog.y >= 0) {
-      ImGui::SetNextWindowPos(
-          ImVec2(static_cast<float>(dialog.x), static_cast<float>(dialog.y + inset)),
-          ImGuiCond_Appearing);
-    } else {
-      ImGui::SetNextWindowPos(viewport->GetCenter(), ImGuiCond_Always, ImVec2(0.5f, 0.5f));
-    }
-    bool open = true;
-    ImGui::Begin(windowName.c_str(), ownWindow ? nullptr : &open, flags);
-    // Keep a placed dialog inside the window.
-    ImVec2 pos = ImGui::GetWindowPos();
-    ImVec2 size = ImGui::GetWindowSize();
-    if (ownWindow) FitBoxWindow(size.x, size.y);
-    if (dialog.icon != DialogIcon::kNone) {
-      DrawIcon(dialog.icon);
-      ImGui::SameLine();
-      ImGui::BeginGroup();
-    }
-    ImVec2 limit(viewport->Size.x - size.x, viewport->Size.y - size.y);
-    if (dialog.x >= 0 && (pos.x > limit.x || pos.y > limit.y)) {
-      ImGui::SetWindowPos(ImVec2(std::max(0.0f, std::min(pos.x, limit.x)),
-                                 std::max(0.0f, std::min(pos.y, limit.y))));
-    }
-    DrawTexts(dialog);
-    if (dialog.icon != DialogIcon::kNone) ImGui::EndGroup();
-    controls.DrawTabs();
-    controls.DrawList();
-    if (const auto& row = controls.SelectedRowCorner(); row && !rowPointerMoved && frames > 2) {
-      SDL_WarpMouseInWindow(sdlWindow_, static_cast<int>(row->x + kCursorOffset.x),
-                            static_cast<int>(row->y + kCursorOffset.y));
-      rowPointerMoved = true;
-    }
-    DrawControls(dialog, controls, static_cast<float>(inset));
-    if (dialog.report) {
-      ImGui::TextUnformatted(Utf8(dialog.report->label).c_str());
-      std::string utf8 = Utf8(dialog.report->text);
-      ImGui::PushStyleColor(ImGuiCol_FrameBg, kReportBackground);
-      ImGui::PushStyleColor(ImGuiCol_Text, ImVec4(1, 1, 1, 1));
-      ImGui::InputTextMultiline("##report", utf8.data(), utf8.size() + 1,
-                                ImVec2(kReportWidth, kReportHeight), ImGuiInputTextFlags_ReadOnly);
-      ImGui::PopStyleColor(2);
-    }
-    if (dialog.edit) {
-      if (frames == 1) ImGui::SetKeyboardFocusHere();
-      if (ImGui::InputText("##edit", edit.bytes.data(), edit.bytes.size())) {
-        std::string cp932 = edit.Cp932();
-        std::string clipped = ClipCp932(cp932, edit.maxBytes);
-        if (clipped.size() != cp932.size()) edit.Set(clipped);
-      }
-    }
-    for (const DialogCheckBox& box : dialog.checkBoxes) {
-      bool checked = box.checked;
-      if (ImGui::Checkbox(Utf8(box.label).c_str(), &checked)) pendingToggles.push_back(box.id);
-    }
-    for (size_t i = 0; i < dialog.actions.size(); ++i) {
-      if (i > 0) ImGui::SameLine();
-      std::string label = Utf8(dialog.actions[i].label);
-      if (ImGui::Button(label.c_str())) pendingActions.push_back(dialog.actions[i].id);
-      NoteItem(label);
-    }
-    bool ended = false;
-    const DialogButton* defaultButton = DefaultButton(dialog);
-    const bool leftActions = controls.DrawControls(true);
-    for (size_t i = 0; i < dialog.buttons.size(); ++i) {
-      if (i > 0 || leftActions) ImGui::SameLine();
-      std::string label = Utf8(dialog.buttons[i].label);
-      if (ImGui::Button(label.c_str(),
-                        ImVec2(std::max(80.0f, ImGui::CalcTextSize(label.c_str()).x + 16), 0))) {
-        answer = dialog.buttons[i].id;
-        ended = true;
-      }
-      NoteItem(label);
-      if (&dialog.buttons[i] == defaultButton && !cursorMoved && frames > 2) {
-        ImVec2 corner = ImGui::GetItemRectMin();
-        SDL_WarpMouseInWindow(sdlWindow_, static_cast<int>(corner.x + kCursorOffset.x),
-                              static_cast<int>(corner.y + kCursorOffset.y));
-        cursorMoved = true;
-      }
-    }
-    if (defaultButton && ImGui::IsWindowFocused(ImGuiFocusedFlags_RootAndChildWindows) &&
-        ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Enter)) && !ImGui::GetIO().WantTextInput) {
-      answer = defaultButton->id;
-      ended = true;
-    }
-    if (dialog.edit && ImGui::IsItemDeactivated() &&
-        ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Enter))) {
-      answer = defaultButton ? defaultButton->id : answer;
-      ended = true;
-    }
-    if (!open || ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Escape))) {
-      answer = dialog.closeAnswer;
-      ended = true;
-    }
-    if (dialog.cursorToCentre && !centreMoved && frames > 2) {
-      SDL_WarpMouseInWindow(sdlWindow_, static_cast<int>(pos.x + size.x / 2),
-                            static_cast<int>(pos.y + size.y / 2));
-      centreMoved = true;
-    }
-    ImGui::End();
-    return ended;
-  };
+  run.cursorMoved = !dialog.cursorToDefault;
+  run.rowPointerMoved = !dialog.list || !dialog.list->pointerToSelected;
+  run.windowName = Utf8(dialog.title) + "###dialog" + std::to_string(dialog.templateId);
   // Callbacks run between frames: they may open dialogs of their own.
   auto step = [&]() -> bool {
-    bool ended = draw();
-    if (dialog.tickMs > 0 && SDL_GetTicks() - lastTick >= dialog.tickMs) {
-      lastTick = SDL_GetTicks();
-      tickDue = true;
+    bool ended = DrawDialogFrame(run);
+    if (dialog.tickMs > 0 && SDL_GetTicks() - run.lastTick >= dialog.tickMs) {
+      run.lastTick = SDL_GetTicks();
+      run.tickDue = true;
     }
-    return ended || tickDue || !pendingActions.empty() || !pendingToggles.empty() ||
+    return ended || run.tickDue || !run.pendingActions.empty() || !run.pendingToggles.empty() ||
            !pendingControls.empty();
   };
   for (;;) {
     RunLoop(step);
     if (endRequested_) {
       for (const DialogButton& button : dialog.buttons) {
-        if (button.id == endId_) answer = endId_;
+        if (button.id == endId_) run.answer = endId_;
       }
       break;
     }
     if (closeRequested_) {
-      answer = dialog.closeAnswer;
+      run.answer = dialog.closeAnswer;
       break;
     }
-    if (pendingActions.empty() && pendingToggles.empty() && pendingControls.empty() && !tickDue)
+    if (run.pendingActions.empty() && run.pendingToggles.empty() && pendingControls.empty() &&
+        !run.tickDue)
       break;
-    std::vector<std::function<void()>> changes;
-    changes.swap(pendingControls);
-    for (const std::function<void()>& change : changes) {
-      change();
-      if (dialog.endAnswer) break;
-    }
-    if (tickDue && !dialog.endAnswer && dialog.onTick) dialog.onTick(dialog);
-    tickDue = false;
-    std::vector<int> toggles;
-    toggles.swap(pendingToggles);
-    for (int id : toggles) {
-      if (DialogCheckBox* box = dialog.CheckBox(id)) SetDialogCheck(dialog, *box, !box->checked);
-    }
-    std::vector<int> actions;
-    actions.swap(pendingActions);
-    for (int id : actions) {
-      DialogAction* action = dialog.Action(id);
-      if (action && action->onPress) action->onPress(dialog);
-    }
+    RunDialogChanges(run);
     if (dialog.endAnswer) {
-      answer = *dialog.endAnswer;
+      run.answer = *dialog.endAnswer;
       break;
     }
   }
-  if (dialog.edit) dialog.edit->text = ClipCp932(edit.Cp932(), dialog.edit->maxBytes);
+  if (dialog.edit) dialog.edit->text = ClipCp932(run.edit.Cp932(), dialog.edit->maxBytes);
   keyTaker_ = std::move(outerKeyTaker);
   waitMs_ = outerWaitMs;
-  CloseDialogPages(dialog, answer);
+  CloseDialogPages(dialog, run.answer);
   TakeDialogOffTheWindow();
-  return answer;
+  return run.answer;
 }
 
-FileChoice ImGuiDialogHost::ChooseFile(HWND owner, const FileChooserRequest& request) {
-  if (!IsEventThread() || !Bind(owner)) return FileChoice{};
-  Chooser chooser;
-  chooser.save = request.save;
-  chooser.folder = StartFolder(request.folder);
-  chooser.filters = request.filters;
-  chooser.name.maxBytes = 255;
-  chooser.name.Set(request.fileName);
-  chooser.defaultExtension = Utf8(request.defaultExtension);
-  chooser.Refresh();
-  std::string title = Utf8(request.title);
-  RunLoop([&] { return chooser.Draw(title); });
-  TakeDialogOffTheWindow();
-  FileChoice choice;
-  choice.filterIndex = static_cast<uint32_t>(chooser.filter) + 1;
-  if (endRequested_ && endId_ != 0) chooser.Accept();
-  if (closeRequested_ || !chooser.chosen) return choice;
-  choice.chosen = LinuxPathToEnginePath(chooser.result, choice.path) == kPathOk;
-  return choice;
+void ImGuiDialogHost::RunDialogChanges(DialogRun& run) {
+  Dialog& dialog = run.dialog;
+  std::vector<std::function<void()>> changes;
+  changes.swap(run.controls.Pending());
+  for (const std::function<void()>& change : changes) {
+    change();
+    if (dialog.endAnswer) break;
+  }
+  if (run.tickDue && !dialog.endAnswer && dialog.onTick) dialog.onTick(dialog);
+  run.tickDue = false;
+  std::vector<int> toggles;
+  toggles.swap(run.pendingToggles);
+  for (int id : toggles) {
+    if (DialogCheckBox* box = dialog.CheckBox(id)) SetDialogCheck(dialog, *box, !box->checked);
+  }
+  std::vector<int> actions;
+  actions.swap(run.pendingActions);
+  for (int id : actions) {
+    DialogAction* action = dialog.Action(id);
+    if (action && action->onPress) action->onPress(dialog);
+  }
 }
 
-FolderChoice ImGuiDialogHost::ChooseFolder(HWND owner, const FolderChooserRequest& request) {
-  if (!IsEventThread() || !Bind(owner)) return FolderChoice{};
-  Chooser chooser;
-  chooser.foldersOnly = true;
-  chooser.folder = StartFolder(request.folder);
-  chooser.Refresh();
-  std::string title = Utf8(request.title);
-  RunLoop([&] { return chooser.Draw(title); });
-  TakeDialogOffTheWindow();
-  if (endRequested_ && endId_ != 0) chooser.Accept();
-  FolderChoice choice;
-  if (closeRequested_ || !chooser.chosen) return choice;
-  choice.chosen = LinuxPathToEnginePath(chooser.result, choice.path) == kPathOk;
-  return choice;
+bool ImGuiDialogHost::DrawDialogFrame(DialogRun& run) {
+  Dialog& dialog = run.dialog;
+  ++run.frames;
+  ImGuiViewport* viewport = ImGui::GetMainViewport();
+  int32_t inset = sink_->TopInset();
+  const bool ownWindow = boxWindow_ && window_ == boxWindow_;
+  ImGuiWindowFlags flags = ImGuiWindowFlags_AlwaysAutoResize | ImGuiWindowFlags_NoCollapse |
+                           ImGuiWindowFlags_NoSavedSettings;
+  if (ownWindow) {
+    // The window is the box: its frame carries the title.
+    ImGui::SetNextWindowPos(ImVec2(0, 0), ImGuiCond_Always);
+    flags |= ImGuiWindowFlags_NoTitleBar | ImGuiWindowFlags_NoMove;
+  } else if (dialog.x >= 0 && dialog.y >= 0) {
+    ImGui::SetNextWindowPos(
+        ImVec2(static_cast<float>(dialog.x), static_cast<float>(dialog.y + inset)),
+        ImGuiCond_Appearing);
+  } else {
+    ImGui::SetNextWindowPos(viewport->GetCenter(), ImGuiCond_Always, ImVec2(0.5f, 0.5f));
+  }
+  bool open = true;
+  ImGui::Begin(run.windowName.c_str(), ownWindow ? nullptr : &open, flags);
+  // Keep a placed dialog inside the window.
+  ImVec2 pos = ImGui::GetWindowPos();
+  ImVec2 size = ImGui::GetWindowSize();
+  if (ownWindow) FitBoxWindow(size.x, size.y);
+  if (dialog.icon != DialogIcon::kNone) {
+    DrawIcon(dialog.icon);
+    ImGui::SameLine();
+    ImGui::BeginGroup();
+  }
+  ImVec2 limit(viewport->Size.x - size.x, viewport->Size.y - size.y);
+  if (dialog.x >= 0 && (pos.x > limit.x || pos.y > limit.y)) {
+    ImGui::SetWindowPos(
+        ImVec2(std::max(0.0f, std::min(pos.x, limit.x)), std::max(0.0f, std::min(pos.y, limit.y))));
+  }
+  DrawTexts(dialog);
+  if (dialog.icon != DialogIcon::kNone) ImGui::EndGroup();
+  run.controls.DrawTabs();
+  run.controls.DrawList();
+  if (const auto& row = run.controls.SelectedRowCorner();
+      row && !run.rowPointerMoved && run.frames > 2) {
+    SDL_WarpMouseInWindow(sdlWindow_, static_cast<int>(row->x + kCursorOffset.x),
+                          static_cast<int>(row->y + kCursorOffset.y));
+    run.rowPointerMoved = true;
+  }
+  DrawControls(dialog, run.controls, static_cast<float>(inset));
+  DrawDialogFields(run);
+  bool ended = DrawDialogButtons(run);
+  if (!open || ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Escape))) {
+    run.answer = dialog.closeAnswer;
+    ended = true;
+  }
+  if (dialog.cursorToCentre && !run.centreMoved && run.frames > 2) {
+    SDL_WarpMouseInWindow(sdlWindow_, static_cast<int>(pos.x + size.x / 2),
+                          static_cast<int>(pos.y + size.y / 2));
+    run.centreMoved = true;
+  }
+  ImGui::End();
+  return ended;
+}
+
+void ImGuiDialogHost::DrawDialogFields(DialogRun& run) {
+  const Dialog& dialog = run.dialog;
+  if (dialog.report) {
+    ImGui::TextUnformatted(Utf8(dialog.report->label).c_str());
+    std::string utf8 = Utf8(dialog.report->text);
+    ImGui::PushStyleColor(ImGuiCol_FrameBg, kReportBackground);
+    ImGui::PushStyleColor(ImGuiCol_Text, ImVec4(1, 1, 1, 1));
+    ImGui::InputTextMultiline("##report", utf8.data(), utf8.size() + 1,
+                              ImVec2(kReportWidth, kReportHeight), ImGuiInputTextFlags_ReadOnly);
+    ImGui::PopStyleColor(2);
+  }
+  if (dialog.edit) {
+    EditBuffer& edit = run.edit;
+    if (run.frames == 1) ImGui::SetKeyboardFocusHere();
+    if (ImGui::InputText("##edit", edit.bytes.data(), edit.bytes.size())) {
+      std::string cp932 = edit.Cp932();
+      std::string clipped = ClipCp932(cp932, edit.maxBytes);
+      if (clipped.size() != cp932.size()) edit.Set(clipped);
+    }
+  }
+  for (const DialogCheckBox& box : dialog.checkBoxes) {
+    bool checked = box.checked;
+    if (ImGui::Checkbox(Utf8(box.label).c_str(), &checked)) run.pendingToggles.push_back(box.id);
+  }
+  for (size_t i = 0; i < dialog.actions.size(); ++i) {
+    if (i > 0) ImGui::SameLine();
+    std::string label = Utf8(dialog.actions[i].label);
+    if (ImGui::Button(label.c_str())) run.pendingActions.push_back(dialog.actions[i].id);
+    NoteItem(label);
+  }
+}
+
+// The page's left-hand actions, then the dialog's buttons; true when one ends the dialog.
+bool ImGuiDialogHost::DrawDialogButtons(DialogRun& run) {
+  const Dialog& dialog = run.dialog;
+  bool ended = false;
+  const DialogButton* defaultButton = DefaultButton(dialog);
+  const bool leftActions = run.controls.DrawControls(true);
+  for (size_t i = 0; i < dialog.buttons.size(); ++i) {
+    if (i > 0 || leftActions) ImGui::SameLine();
+    std::string label = Utf8(dialog.buttons[i].label);
+    if (ImGui::Button(label.c_str(),
+                      ImVec2(std::max(80.0f, ImGui::CalcTextSize(label.c_str()).x + 16), 0))) {
+      run.answer = dialog.buttons[i].id;
+      ended = true;
+    }
+    NoteItem(label);
+    if (&dialog.buttons[i] == defaultButton && !run.cursorMoved && run.frames > 2) {
+      ImVec2 corner = ImGui::GetItemRectMin();
+      SDL_WarpMouseInWindow(sdlWindow_, static_cast<int>(corner.x + kCursorOffset.x),
+                            static_cast<int>(corner.y + kCursorOffset.y));
+      run.cursorMoved = true;
+    }
+  }
+  if (defaultButton && ImGui::IsWindowFocused(ImGuiFocusedFlags_RootAndChildWindows) &&
+      ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Enter)) && !ImGui::GetIO().WantTextInput) {
+    run.answer = defaultButton->id;
+    ended = true;
+  }
+  if (dialog.edit && ImGui::IsItemDeactivated() &&
+      ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Enter))) {
+    run.answer = defaultButton ? defaultButton->id : run.answer;
+    ended = true;
+  }
+  return ended;
 }
 
 }  // namespace bw::host
