@@ -21,6 +21,7 @@
 #include "input/skip_modifier.h"
 #include "natives/native_families.h"
 #include "natives/native_helpers.h"
+#include "natives/native_names.h"
 #include "natives/sound_helpers.h"
 #include "platform/timer_service.h"
 #include "savedata/save_data.h"
@@ -483,10 +484,10 @@ int32_t SetFrameConfig(NativeArgs& a) {
 }
 
 constexpr NativeEntry kEntries[] = {
-    {791, CreateFrame},
-    {792, DestroyFrame},
-    {793, StepFrame},
-    {794, SetFrameConfig},
+    {Native::kTgsCreate, CreateFrame},
+    {Native::kTgsDestroy, DestroyFrame},
+    {Native::kTgsStep, StepFrame},
+    {Native::kTgsSetConfig, SetFrameConfig},
 };
 
 constexpr NativeRange kNumbers[] = {{791, 794}};
