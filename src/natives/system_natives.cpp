@@ -12,6 +12,7 @@
 
 #include "common/global.h"
 #include "common/sjis.h"
+#include "input/key_codes.h"
 #include "input/keyboard_device.h"
 #include "input/mouse.h"
 #include "natives/guest_format.h"

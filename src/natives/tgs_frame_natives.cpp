@@ -15,6 +15,7 @@
 #include "host/cp932.h"
 #include "input/engine_input.h"
 #include "input/input_binding_table.h"
+#include "input/key_codes.h"
 #include "input/keyboard_device.h"
 #include "input/mouse.h"
 #include "input/pointer_move_task.h"
@@ -313,7 +314,6 @@ class AppTgsHost : public TgsFrameHost {
 
  private:
   static constexpr int32_t kVoiceChannel = 6;
-  static constexpr int kKeyF1 = 0x3B;
   static constexpr int kQuickSlots = 5;
   static constexpr uint8_t kQuickCaptionStyle = 0;
 
