@@ -12,6 +12,7 @@
 #include "graphics/surface/color_rect_object.h"
 #include "graphics/surface/image_surface.h"
 #include "graphics/surface/sprite.h"
+#include "natives/native_constants.h"
 #include "natives/native_families.h"
 #include "natives/native_names.h"
 #include "natives/object_casts.h"
@@ -22,7 +23,6 @@ namespace bw {
 
 namespace {
 
-constexpr uint32_t kDefaultsSwitch = 65535;
 constexpr int32_t kNotASpriteMinus1 = -1;
 constexpr int32_t kNotASpriteMinus2 = -2;
 constexpr int32_t kImageWithoutSurface = -1;  // 445

@@ -9,6 +9,7 @@
 #include "gui/pointer_tip.h"
 #include "gui/text_panel.h"
 #include "natives/gui_part_native_support.h"
+#include "natives/native_constants.h"
 #include "natives/native_helpers.h"
 #include "natives/native_names.h"
 #include "natives/object_casts.h"
@@ -28,8 +29,6 @@ constexpr int kOpaque = 255;
 
 // What creation answers when the factory refuses: no handle.
 constexpr int32_t kNoPart = 0;
-// The surface natives' answer when the image object has no picture.
-constexpr int32_t kNoSurface = -1;
 // 702: the object has no image holder.
 constexpr int32_t kNoImageHolder = 1;
 // 720: the word names no text renderer.
@@ -111,7 +110,7 @@ int32_t CreateFileButton(NativeArgs& a) {
 int32_t CreateSurfaceButton(NativeArgs& a) {
   ImageSurface* surface = GetObjectSurface(a.Host().Handles(), a.U32(2));
   PartManager* parts = Parts(a);
-  if (!surface) return kNoSurface;
+  if (!surface) return kPartNoSurface;
   if (!parts) return kNoPart;
   const bool off = Off(a, 3);
   ButtonPart* part = nullptr;
@@ -146,7 +145,7 @@ int32_t CreateFileCheckButton(NativeArgs& a) {
 int32_t CreateSurfaceCheckButton(NativeArgs& a) {
   ImageSurface* surface = GetObjectSurface(a.Host().Handles(), a.U32(2));
   PartManager* parts = Parts(a);
-  if (!surface) return kNoSurface;
+  if (!surface) return kPartNoSurface;
   if (!parts) return kNoPart;
   const bool off = Off(a, 4);
   auto* leader = off ? nullptr : dynamic_cast<CheckPartBase*>(Part(a, 5));

@@ -17,6 +17,7 @@
 #include "graphics/surface/image_surface.h"
 #include "graphics/surface/sprite.h"
 #include "natives/image_transfer.h"
+#include "natives/native_constants.h"
 #include "natives/native_families.h"
 #include "natives/object_casts.h"
 #include "natives/system_natives.h"
@@ -83,8 +84,7 @@ int32_t WipeIsRunning(NativeArgs& a) {
 }
 
 constexpr int32_t kNoImage = -1;
-constexpr int32_t kNoSurface = -2;  // 320, 321, 383
-constexpr int32_t kNoObject = -2;   // 437, 438
+constexpr int32_t kNoObject = -2;  // 437, 438
 constexpr int32_t kNoContainer = -1;
 constexpr int32_t kNoSecondList = 4;
 constexpr int32_t kNoStoredWord = 0;  // 319
@@ -193,7 +193,7 @@ int32_t DrawFile(NativeArgs& a) {
   const bool palette = a.U32(4) != 0;
   ImageSurface* image = ImageOf(a, 0);
   if (a.Faulted()) return 0;
-  return image ? image->DrawImageFile(name.c_str(), nullptr, 0, x, y, palette) : kNoSurface;
+  return image ? image->DrawImageFile(name.c_str(), nullptr, 0, x, y, palette) : kImageNoSurface;
 }
 
 // 321: image, data, size, x, y, flag; the data is copied out of guest memory first.
@@ -203,7 +203,7 @@ int32_t DrawFileFromMemory(NativeArgs& a) {
   const bool palette = a.U32(5) != 0;
   ImageSurface* image = ImageOf(a, 0);
   if (a.Faulted()) return 0;
-  if (!image) return kNoSurface;
+  if (!image) return kImageNoSurface;
   if (!GuestRange(a.Memory(), data, size)) return 0;
   std::vector<uint8_t> bytes(size);
   if (size && !a.Memory().Read(data, bytes.data(), size)) return 0;
@@ -760,7 +760,7 @@ int32_t RenderTo(NativeArgs& a) {
   const bool second = a.U32(4) != 0;
   if (a.Faulted()) return 0;
   if (!container) return kNoContainer;
-  if (!image) return kNoSurface;
+  if (!image) return kImageNoSurface;
   return container->RenderTo(image, filter, value, second);
 }
 
@@ -835,7 +835,7 @@ constexpr NativeEntry kEntries[] = {
     {380, Single<1, [](ImageSurface& i, const uint32_t* v, const Rect* r) { return i.Invert(B(v, 0), r); }>},
     {381, Single<1, [](ImageSurface& i, const uint32_t* v, const Rect* r) { return i.Blur(B(v, 0), r); }>},
     {382, Single<2, [](ImageSurface& i, const uint32_t* v, const Rect* r) { return i.Mosaic(V(v, 0), B(v, 1), r); }>},
-    {383, Single<7, Gradient, kNoSurface>},
+    {383, Single<7, Gradient, kImageNoSurface>},
     {384, Single<1, [](ImageSurface& i, const uint32_t* v, const Rect* r) { return int(i.ScaleAlpha(int(v[0] & 0xFFFF), r)); }>},
     {385, Single<2, [](ImageSurface& i, const uint32_t* v, const Rect* r) { return int(i.ToneAlpha(V(v, 0), V(v, 1), r)); }>},
     {386, WipeStart},

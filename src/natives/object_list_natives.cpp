@@ -12,6 +12,7 @@
 #include "graphics/surface/sprite.h"
 #include "gui/part_manager.h"
 #include "gui/ui_control.h"
+#include "natives/native_constants.h"
 #include "natives/native_families.h"
 #include "natives/native_helpers.h"
 #include "natives/native_names.h"
@@ -23,9 +24,7 @@ namespace bw {
 
 namespace {
 
-constexpr int32_t kNullObject = -2;  // the load natives' answer for a null handle
-constexpr int32_t kNoSurface = 1;    // 532, 537: the surface object has no picture
-constexpr uint32_t kDefaultsSwitch = 65535;
+constexpr int32_t kNullObject = -2;       // the load natives' answer for a null handle
 constexpr int32_t kDefaultPriority = -1;  // 514
 constexpr uint32_t kNoColorKeyWord = 0xFFFFFFFF;
 
@@ -375,7 +374,7 @@ CellArgs ReadCellArgs(NativeArgs& a, uint32_t k, uint32_t switchWord) {
 int32_t CellImageCreate(NativeArgs& a) {
   CellArgs c = ReadCellArgs(a, 0, 9);
   if (a.Faulted()) return 0;
-  if (!c.hasSurface) return kNoSurface;
+  if (!c.hasSurface) return kListNoSurface;
   return CreateListed(State(a).CellImages(), [&](CellImage& image) {
     return image.Load(c.file.c_str(), c.layout, c.alpha, c.colorKey);
   });
@@ -414,7 +413,7 @@ int32_t CellImageLoad(NativeArgs& a) {
   if (a.Faulted()) return 0;
   if (!image) return kNullObject;
   for (uint32_t kind : kCellTaskKinds) RemoveBound(kind, image);
-  if (!c.hasSurface) return kNoSurface;
+  if (!c.hasSurface) return kListNoSurface;
   return image->Load(c.file.c_str(), c.layout, c.alpha, c.colorKey);
 }
 

@@ -175,7 +175,7 @@ int32_t RenderListInsert(NativeArgs& a) {
   if (!item || !list) return kRenderNativeNull;
   int32_t priority = a.I32(1);
   uint8_t type = uint8_t(a.U32(2));
-  if (priority == kDefaultsSwitch) priority = 0, type = 0;
+  if (priority == kDefaultsWord) priority = 0, type = 0;
   return kBeforeEqual ? list->InsertBeforeEqual(item, uint32_t(priority), type)
                       : list->Insert(item, uint32_t(priority), type);
 }

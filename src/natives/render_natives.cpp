@@ -370,7 +370,7 @@ int32_t ImageLoaderCallB(NativeArgs& a) {
 }
 
 int32_t ImageLoaderSelect(NativeArgs& a) {
-  State(a).loaderSelection = a.I32(0) == kDefaultsSwitch ? -1 : a.I32(0);
+  State(a).loaderSelection = a.I32(0) == kDefaultsWord ? -1 : a.I32(0);
   return 0;
 }
 

@@ -7,6 +7,7 @@
 
 #include "common/global.h"
 #include "host/host_path.h"
+#include "natives/native_constants.h"
 #include "natives/native_names.h"
 #include "natives/sound_helpers.h"
 #include "platform/app_paths.h"
@@ -20,8 +21,6 @@
 namespace bw {
 
 namespace {
-
-constexpr uint32_t kDefaultsSwitch = 65535;  // a loop switch that takes the defaults
 
 SoundBuffer* Buffer(NativeArgs& a, uint32_t k) {
   return a.Handle<SoundBuffer>(k, ScriptObjectType::kSoundBuffer);
