@@ -21,6 +21,7 @@
 #include "gui/scroll_list_part.h"
 #include "gui/text_input_part.h"
 #include "gui/text_list_part.h"
+#include "input/key_codes.h"
 
 namespace bw {
 
@@ -159,8 +160,8 @@ class PartManager {
   std::thread::id listenThread_;
   void ApplyScrollSettings(ScrollContainerBase* bar) const;
 
-  uint8_t scrollArrowByteA_ = kPageBackAction;
-  uint8_t scrollArrowByteB_ = kPageForwardAction;
+  uint8_t scrollArrowByteA_ = kActionBack;
+  uint8_t scrollArrowByteB_ = kActionAdvance;
   uint8_t listByte_ = 0;
   int32_t listValue_ = 0;
   uint32_t listBackground_ = kTextListBackground;

@@ -39,10 +39,6 @@ constexpr uint8_t kBarHover = 1;
 constexpr uint8_t kBarPressed = 2;
 constexpr uint8_t kBarDisabled = 3;
 
-// The part manager's default page actions of a bar.
-constexpr uint8_t kPageBackAction = 18;
-constexpr uint8_t kPageForwardAction = 19;
-
 // The pointer, wheel, key and focus behaviour of a bar, its scroll arithmetic and sounds, and its
 // registration together with its buttons.
 class ScrollContainerBase : public UiControl {

@@ -11,20 +11,13 @@
 #include "gui/text_input_part.h"
 #include "input/ime_context.h"
 #include "input/input_binding_table.h"
+#include "input/key_codes.h"
 #include "input/mouse.h"
 #include "script/guest_memory.h"
 
 namespace bw {
 
 namespace {
-
-constexpr uint32_t kVkEnd = 0x23;
-constexpr uint32_t kVkHome = 0x24;
-constexpr uint32_t kVkLeft = 0x25;
-constexpr uint32_t kVkUp = 0x26;
-constexpr uint32_t kVkRight = 0x27;
-constexpr uint32_t kVkDown = 0x28;
-constexpr uint32_t kVkDelete = 0x2E;
 
 constexpr char kBackspace = 8;
 constexpr char kTab = 9;

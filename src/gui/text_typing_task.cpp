@@ -7,6 +7,7 @@
 #include "gui/pointer_manager.h"
 #include "gui/script_text.h"
 #include "input/input_binding_table.h"
+#include "input/key_codes.h"
 #include "input/mouse.h"
 #include "scenario/message/message_text_engine.h"
 
@@ -16,7 +17,6 @@ namespace {
 
 using Engine = MessageTextEngine;
 
-constexpr uint32_t kActionAdvance = 19;
 constexpr size_t kSecondNameField = 16;  // with its NUL
 constexpr size_t kNameBuffer = 256;
 

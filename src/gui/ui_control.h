@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "input/key_codes.h"
 #include "input/text_input_target.h"
 
 namespace bw {
@@ -28,7 +29,6 @@ constexpr uint32_t kNavigateUp = 0;
 constexpr uint32_t kNavigateDown = 1;
 constexpr uint32_t kNavigateLeft = 2;
 constexpr uint32_t kNavigateRight = 3;
-constexpr uint32_t kActionDecide = 4;
 
 class UiControl : public TextInputTarget {
  public:

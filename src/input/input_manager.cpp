@@ -1,4 +1,5 @@
 #include "input/input_manager.h"
+#include "input/key_codes.h"
 
 #include <new>
 

@@ -2,6 +2,7 @@
 
 #include "host/input/key_state.h"
 #include "input/key_code_table.h"
+#include "input/key_codes.h"
 
 namespace bw {
 

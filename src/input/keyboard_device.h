@@ -21,9 +21,6 @@ constexpr uint32_t kPollNoDevice = 1;
 constexpr uint32_t kPollDeviceLost = 2;
 
 constexpr uint8_t kKeyDownBit = 0x80;
-constexpr int kVkCapital = 20;
-constexpr int kVkNumLock = 144;
-constexpr int kVkScroll = 145;
 
 class KeyboardDevice {
  public:

@@ -6,14 +6,10 @@
 #include <cstdint>
 #include <optional>
 
+#include "input/key_codes.h"
 #include "input/keyboard_device.h"
 
 namespace bw {
-
-constexpr int kKeyLeftControl = 29;
-constexpr int kKeyRightControl = 157;
-constexpr int kKeyLeftShift = 42;
-constexpr int kKeyRightShift = 54;
 
 // Either key of the pair held.
 inline bool IsSkipModifierDown(const KeyboardDevice* keyboard, bool controlKeys) {

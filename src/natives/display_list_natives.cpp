@@ -11,6 +11,7 @@
 #include "graphics/surface/sprite.h"
 #include "natives/image_native_support.h"
 #include "natives/image_transfer.h"
+#include "natives/native_names.h"
 #include "natives/object_casts.h"
 #include "natives/system_natives.h"
 #include "script/script_host.h"
@@ -385,7 +386,7 @@ int32_t RenderTo(NativeArgs& a) {
   const bool second = a.U32(4) != 0;
   if (a.Faulted()) return 0;
   if (!container) return kNoContainer;
-  if (!image) return kNoSurface;
+  if (!image) return kImageNoSurface;
   return container->RenderTo(image, filter, value, second);
 }
 
@@ -419,43 +420,43 @@ int32_t SetGlobalFlag(NativeArgs& a) {
 
 // clang-format off
 constexpr NativeEntry kEntries[] = {
-    {402, SpriteCreate},
-    {403, SpriteCreateCopy},
-    {404, ColorRectCreate},
-    {405, SpriteDestroyAll},
-    {406, SpriteSetOwner},
-    {407, SpriteDestroyOwned},
-    {408, SpriteDestroy},
-    {409, ContainerAdd<false>},
-    {410, ContainerAdd<true>},
-    {411, ContainerRemove},
-    {412, ContainerRemoveByPriority},
-    {413, ContainerRemoveWhere},
-    {414, ContainerSetPriority<false>},
-    {415, ContainerSetPriority<true>},
-    {416, ContainerClear},
-    {417, ContainerSetVisibleWhere},
-    {418, SetBackgroundImage},
-    {419, SetBackgroundColor},
-    {420, InvalidateAll},
-    {421, SetBackgroundStretch},
-    {422, SetBackgroundAnchor},
-    {423, SetBackgroundRotation},
-    {424, GetBackground},
-    {425, InvalidateAll},
-    {426, InvalidateRect},
-    {427, HolderSetFlag},
-    {428, RedrawDirty},
-    {429, RenderTo},
-    {430, ContainerSetFlags},
-    {431, ContainerSetFlag},
-    {432, SetGlobalFlag},
-    {433, ObjectSetVisible},
-    {434, ObjectGetState},
-    {435, ObjectMarkChanged},
-    {436, ObjectSetRect},
-    {437, ObjectSetByte<false>},
-    {438, ObjectSetByte<true>},
+    {Native::kSpriteCreate, SpriteCreate},
+    {Native::kSpriteCreateCopy, SpriteCreateCopy},
+    {Native::kColorRectCreate, ColorRectCreate},
+    {Native::kSpriteDestroyAll, SpriteDestroyAll},
+    {Native::kSpriteSetOwner, SpriteSetOwner},
+    {Native::kSpriteDestroyOwned, SpriteDestroyOwned},
+    {Native::kSpriteDestroy, SpriteDestroy},
+    {Native::kContainerAdd, ContainerAdd<false>},
+    {Native::kContainerAddAfterEqual, ContainerAdd<true>},
+    {Native::kContainerRemove, ContainerRemove},
+    {Native::kContainerRemoveByPriority, ContainerRemoveByPriority},
+    {Native::kContainerListCall, ContainerRemoveWhere},
+    {Native::kContainerSetPriority, ContainerSetPriority<false>},
+    {Native::kContainerSetPriorityAfterEqual, ContainerSetPriority<true>},
+    {Native::kContainerClear, ContainerClear},
+    {Native::kContainerSetVisibleWhere, ContainerSetVisibleWhere},
+    {Native::kCompositionSetBackgroundImage, SetBackgroundImage},
+    {Native::kCompositionSetBackgroundColor, SetBackgroundColor},
+    {Native::kCompositionInvalidateAll, InvalidateAll},
+    {Native::kCompositionSetBackgroundStretch, SetBackgroundStretch},
+    {Native::kCompositionSetBackgroundAnchor, SetBackgroundAnchor},
+    {Native::kCompositionSetBackgroundRotation, SetBackgroundRotation},
+    {Native::kCompositionGetBackground, GetBackground},
+    {Native::kCompositionInvalidateAllB, InvalidateAll},
+    {Native::kCompositionInvalidateRect, InvalidateRect},
+    {Native::kImageHolderSetFlag, HolderSetFlag},
+    {Native::kCompositionRedrawDirty, RedrawDirty},
+    {Native::kCompositionRenderTo, RenderTo},
+    {Native::kContainerSetFlags, ContainerSetFlags},
+    {Native::kContainerSetFlag, ContainerSetFlag},
+    {Native::kDisplaySetGlobalFlag, SetGlobalFlag},
+    {Native::kDisplayObjectSetVisible, ObjectSetVisible},
+    {Native::kDisplayObjectGetState, ObjectGetState},
+    {Native::kDisplayObjectMarkChanged, ObjectMarkChanged},
+    {Native::kDisplayObjectSetRect, ObjectSetRect},
+    {Native::kDisplayObjectSetBlendMode, ObjectSetByte<false>},
+    {Native::kDisplayObjectSetAlpha, ObjectSetByte<true>},
 };
 // clang-format on
 

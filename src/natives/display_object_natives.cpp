@@ -12,7 +12,9 @@
 #include "graphics/surface/color_rect_object.h"
 #include "graphics/surface/image_surface.h"
 #include "graphics/surface/sprite.h"
+#include "natives/native_constants.h"
 #include "natives/native_families.h"
+#include "natives/native_names.h"
 #include "natives/object_casts.h"
 #include "natives/system_natives.h"
 #include "platform/timer_service.h"
@@ -21,7 +23,6 @@ namespace bw {
 
 namespace {
 
-constexpr uint32_t kDefaultsSwitch = 65535;
 constexpr int32_t kNotASpriteMinus1 = -1;
 constexpr int32_t kNotASpriteMinus2 = -2;
 constexpr int32_t kImageWithoutSurface = -1;  // 445
@@ -388,33 +389,33 @@ int32_t ColorRectSetPosAndSize(NativeArgs& a) {
 }
 
 constexpr NativeEntry kEntries[] = {
-    {439, SetPosition},
-    {440, SetTag},
-    {441, MoveBy},
-    {442, HitTest},
-    {443, Overlaps},
-    {444, GetRect},
-    {445, DrawTo},
-    {446, MovePath<true>},
-    {447, MovePath<false>},
-    {448, SizePath<true>},
-    {449, SizePath<false>},
-    {450, RotateZoomPath},
-    {451, SetZoomSize},
-    {452, SetZoomRect},
-    {453, CreateWorkSurface},
-    {454, SetSourceRect},
-    {455, ScrollSource},
-    {456, SetMirrorMode},
-    {457, SetAnchor},
-    {458, SetRotation},
-    {459, CreateRotationWorkSurface},
-    {460, ReleaseWorkSurface},
-    {461, SetImage},
-    {462, SyncWithSource},
-    {463, ColorRectSetRgb},
-    {464, ColorRectResize},
-    {465, ColorRectSetPosAndSize},
+    {Native::kDisplayObjectSetPosition, SetPosition},
+    {Native::kDisplayObjectSetTag, SetTag},
+    {Native::kDisplayObjectMoveBy, MoveBy},
+    {Native::kDisplayObjectHitTest, HitTest},
+    {Native::kDisplayObjectOverlaps, Overlaps},
+    {Native::kDisplayObjectGetRect, GetRect},
+    {Native::kDisplayObjectDrawTo, DrawTo},
+    {Native::kSpriteMovePath, MovePath<true>},
+    {Native::kSpriteMovePoints, MovePath<false>},
+    {Native::kSpriteSizePath, SizePath<true>},
+    {Native::kSpriteSizePoints, SizePath<false>},
+    {Native::kSpriteRotateZoomPath, RotateZoomPath},
+    {Native::kSpriteSetZoomSize, SetZoomSize},
+    {Native::kSpriteSetZoomRect, SetZoomRect},
+    {Native::kSpriteCreateWorkSurface, CreateWorkSurface},
+    {Native::kSpriteSetSourceRect, SetSourceRect},
+    {Native::kSpriteScrollSource, ScrollSource},
+    {Native::kSpriteSetMirrorMode, SetMirrorMode},
+    {Native::kSpriteSetAnchor, SetAnchor},
+    {Native::kSpriteSetRotation, SetRotation},
+    {Native::kSpriteCreateRotationWorkSurface, CreateRotationWorkSurface},
+    {Native::kSpriteReleaseWorkSurface, ReleaseWorkSurface},
+    {Native::kSpriteSetImage, SetImage},
+    {Native::kSpriteSyncWithSource, SyncWithSource},
+    {Native::kColorRectSetRgb, ColorRectSetRgb},
+    {Native::kColorRectResize, ColorRectResize},
+    {Native::kColorRectSetPosAndSize, ColorRectSetPosAndSize},
 };
 
 constexpr NativeRange kNumbers[] = {{439, 465}};

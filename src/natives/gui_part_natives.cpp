@@ -9,7 +9,9 @@
 #include "gui/pointer_tip.h"
 #include "gui/text_panel.h"
 #include "natives/gui_part_native_support.h"
+#include "natives/native_constants.h"
 #include "natives/native_helpers.h"
+#include "natives/native_names.h"
 #include "natives/object_casts.h"
 #include "natives/system_file_natives.h"
 #include "scenario/message/script_message_text.h"
@@ -27,8 +29,6 @@ constexpr int kOpaque = 255;
 
 // What creation answers when the factory refuses: no handle.
 constexpr int32_t kNoPart = 0;
-// The surface natives' answer when the image object has no picture.
-constexpr int32_t kNoSurface = -1;
 // 702: the object has no image holder.
 constexpr int32_t kNoImageHolder = 1;
 // 720: the word names no text renderer.
@@ -147,7 +147,7 @@ int32_t CreateFileButton(NativeArgs& a) {
 int32_t CreateSurfaceButton(NativeArgs& a) {
   ImageSurface* surface = GetObjectSurface(a.Host().Handles(), a.U32(2));
   PartManager* parts = Parts(a);
-  if (!surface) return kNoSurface;
+  if (!surface) return kPartNoSurface;
   if (!parts) return kNoPart;
   const bool off = Off(a, 3);
   ButtonPart* part = nullptr;
@@ -181,7 +181,7 @@ int32_t CreateFileCheckButton(NativeArgs& a) {
 int32_t CreateSurfaceCheckButton(NativeArgs& a) {
   ImageSurface* surface = GetObjectSurface(a.Host().Handles(), a.U32(2));
   PartManager* parts = Parts(a);
-  if (!surface) return kNoSurface;
+  if (!surface) return kPartNoSurface;
   if (!parts) return kNoPart;
   const bool off = Off(a, 4);
   auto* leader = off ? nullptr : dynamic_cast<CheckPartBase*>(Part(a, 5));
@@ -741,69 +741,69 @@ int32_t ImageGetStoredPoint(NativeArgs& a) {
 // --- Check parts and hit areas.
 
 constexpr NativeEntry kEntries[] = {
-    {685, CreateDrawnButton},
-    {686, CreateFileButton},
-    {687, CreateSurfaceButton},
-    {688, CreateFileCheckButton},
-    {689, CreateSurfaceCheckButton},
-    {690, CreateColorBox},
-    {691, CreateTextInput},
-    {692, CreateTextInputEx},
-    {693, CreateScrollList},
-    {694, CreateImageScrollList},
-    {695, ScrollListSetRange},
-    {696, CreateTextWidget},
-    {697, CreateScriptText},
-    {698, CreateImageList},
-    {699, CreateHitArea},
-    {700, CreateTextList},
-    {701, CreateCellImage},
-    {702, SetTarget},
-    {703, SetTooltipOptions},
-    {704, SetCursorState},
-    {705, ResetPointerState},
-    {706, UpdatePointer},
-    {707, TakePointerEvent},
-    {708, SetFocus},
-    {709, GetFocus},
-    {710, GetHover},
-    {711, DeleteAllParts},
-    {712, SetListChoice},
-    {713, SetCurrentGroup},
-    {714, DeleteGroup},
-    {715, DeletePart},
-    {716, AddControl},
-    {717, RemoveControl},
-    {718, RemoveAllControls},
-    {719, AttachTextInput},
-    {720, SetImeIndicator},
-    {721, PushControls},
-    {722, PopControls},
-    {723, SetId},
-    {724, SetTooltip},
-    {725, SetNeighbours},
-    {726, SetPartSounds},
-    {727, SetEnabled},
-    {728, IsEnabled},
-    {729, SetVisible},
-    {730, IsVisible},
-    {731, SetPosition},
-    {732, SetPriority},
-    {733, SetAlpha},
-    {734, GetWidth},
-    {735, GetHeight},
-    {736, GetSprite},
-    {737, GetSurface},
-    {738, SetValue},
-    {739, GetValue},
-    {740, SetFlag},
-    {741, SetOption},
-    {742, SetButtonColors},
-    {745, SetTextInputColors},
-    {746, SetTextInputStyle},
-    {747, SetScrollStyle},
-    {748, SetListColors},
-    {749, ImageGetStoredPoint},
+    {Native::kPartCreateDrawnButton, CreateDrawnButton},
+    {Native::kPartCreateFileButton, CreateFileButton},
+    {Native::kPartCreateSurfaceButton, CreateSurfaceButton},
+    {Native::kPartCreateFileCheckButton, CreateFileCheckButton},
+    {Native::kPartCreateSurfaceCheckButton, CreateSurfaceCheckButton},
+    {Native::kPartCreateColorBox, CreateColorBox},
+    {Native::kPartCreateTextInput, CreateTextInput},
+    {Native::kPartCreateTextInputEx, CreateTextInputEx},
+    {Native::kPartCreateScrollList, CreateScrollList},
+    {Native::kPartCreateImageScrollList, CreateImageScrollList},
+    {Native::kScrollListSetImages, ScrollListSetRange},
+    {Native::kPartCreateTextWidget, CreateTextWidget},
+    {Native::kScriptTextCreate, CreateScriptText},
+    {Native::kPartCreateImageList, CreateImageList},
+    {Native::kPartCreateHitArea, CreateHitArea},
+    {Native::kPartCreateTextList, CreateTextList},
+    {Native::kPartCreateCellImage, CreateCellImage},
+    {Native::kPartSetTarget, SetTarget},
+    {Native::kPointerSetTooltipOptions, SetTooltipOptions},
+    {Native::kPointerSetCursorState, SetCursorState},
+    {Native::kPointerResetState, ResetPointerState},
+    {Native::kPointerUpdate, UpdatePointer},
+    {Native::kPointerTakeEvent, TakePointerEvent},
+    {Native::kPointerSetFocus, SetFocus},
+    {Native::kPointerGetFocus, GetFocus},
+    {Native::kPointerGetHover, GetHover},
+    {Native::kPartDeleteAll, DeleteAllParts},
+    {Native::kPartSetListChoice, SetListChoice},
+    {Native::kPartSetCurrentGroup, SetCurrentGroup},
+    {Native::kPartDeleteGroup, DeleteGroup},
+    {Native::kPartDelete, DeletePart},
+    {Native::kPointerAddControl, AddControl},
+    {Native::kPointerRemoveControl, RemoveControl},
+    {Native::kPointerRemoveAll, RemoveAllControls},
+    {Native::kTextInputAttach, AttachTextInput},
+    {Native::kImeIndicatorSet, SetImeIndicator},
+    {Native::kPointerPushControls, PushControls},
+    {Native::kPointerPopControls, PopControls},
+    {Native::kPartSetId, SetId},
+    {Native::kPartSetTooltip, SetTooltip},
+    {Native::kPartSetNeighbours, SetNeighbours},
+    {Native::kPartSetStateImages, SetPartSounds},
+    {Native::kPartSetEnabled, SetEnabled},
+    {Native::kPartIsEnabled, IsEnabled},
+    {Native::kPartSetVisible, SetVisible},
+    {Native::kPartIsVisible, IsVisible},
+    {Native::kPartSetPosition, SetPosition},
+    {Native::kPartSetPriority, SetPriority},
+    {Native::kPartSetAlpha, SetAlpha},
+    {Native::kPartGetWidth, GetWidth},
+    {Native::kPartGetHeight, GetHeight},
+    {Native::kPartGetSprite, GetSprite},
+    {Native::kPartGetSurface, GetSurface},
+    {Native::kPartSetValue, SetValue},
+    {Native::kPartGetValue, GetValue},
+    {Native::kPartSetFlag, SetFlag},
+    {Native::kPartSetOption, SetOption},
+    {Native::kPartSetButtonColors, SetButtonColors},
+    {Native::kPartSetTextInputColors, SetTextInputColors},
+    {Native::kPartSetTextInputStyle, SetTextInputStyle},
+    {Native::kPartSetScrollStyle, SetScrollStyle},
+    {Native::kPartSetListColors, SetListColors},
+    {Native::kImageGetStoredPoint, ImageGetStoredPoint},
 };
 
 constexpr NativeRange kNumbers[] = {{685, 742}, {745, 749}};

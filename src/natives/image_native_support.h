@@ -9,6 +9,7 @@
 #include "graphics/device/display_manager.h"
 #include "graphics/surface/image_surface.h"
 #include "natives/image_transfer.h"
+#include "natives/native_constants.h"
 #include "natives/object_casts.h"
 #include "script/native_args.h"
 #include "script/script_host.h"
@@ -16,7 +17,6 @@
 namespace bw::image_support {
 
 constexpr int32_t kNoImage = -1;
-constexpr int32_t kNoSurface = -2;  // 320, 321, 383, 429
 constexpr uint32_t kSwitch = kTransferSwitch;
 
 inline int32_t LowByte(int value) {

@@ -16,7 +16,9 @@
 #include "graphics/surface/image_surface.h"
 #include "natives/image_native_support.h"
 #include "natives/image_transfer.h"
+#include "natives/native_constants.h"
 #include "natives/native_families.h"
+#include "natives/native_names.h"
 #include "natives/object_casts.h"
 #include "natives/system_natives.h"
 #include "platform/timed_task.h"
@@ -156,7 +158,7 @@ int32_t DrawFile(NativeArgs& a) {
   const bool palette = a.U32(4) != 0;
   ImageSurface* image = ImageOf(a, 0);
   if (a.Faulted()) return 0;
-  return image ? image->DrawImageFile(name.c_str(), nullptr, 0, x, y, palette) : kNoSurface;
+  return image ? image->DrawImageFile(name.c_str(), nullptr, 0, x, y, palette) : kImageNoSurface;
 }
 
 // 321: image, data, size, x, y, flag; the data is copied out of guest memory first.
@@ -166,7 +168,7 @@ int32_t DrawFileFromMemory(NativeArgs& a) {
   const bool palette = a.U32(5) != 0;
   ImageSurface* image = ImageOf(a, 0);
   if (a.Faulted()) return 0;
-  if (!image) return kNoSurface;
+  if (!image) return kImageNoSurface;
   if (!GuestRange(a.Memory(), data, size)) return 0;
   std::vector<uint8_t> bytes(size);
   if (size && !a.Memory().Read(data, bytes.data(), size)) return 0;
@@ -379,66 +381,66 @@ int32_t RotateZoomOpacityBlit(NativeArgs& a) {
 
 // clang-format off
 constexpr NativeEntry kEntries[] = {
-    {317, ConvertDepth},
-    {318, Save},
-    {319, StoredWord},
-    {320, DrawFile},
-    {321, DrawFileFromMemory},
-    {322, FillRgb},
-    {323, Single<1, [](ImageSurface& i, const uint32_t* v, const Rect* r) { return LowByte(i.Fill(v[0], r)); }>},
-    {324, Single<3, [](ImageSurface& i, const uint32_t* v, const Rect* r) { return int(i.FillColorKeepAlpha(B(v, 0), B(v, 1), B(v, 2), r)); }>},
-    {325, Single<1, [](ImageSurface& i, const uint32_t* v, const Rect* r) { return i.LibOpByte(V(v, 0), r); }>},
-    {326, SetAlpha},
-    {327, SetPixel},
-    {328, GetPixel},
-    {329, FindPaletteIndex},
-    {330, CopyPalette},
-    {331, SetPaletteEntry},
-    {332, FillPalette},
-    {333, Transfer<333>}, {334, Transfer<334>}, {335, Transfer<335>}, {336, Transfer<336>},
-    {337, Transfer<337>}, {338, Transfer<338>}, {339, Transfer<339>}, {340, Transfer<340>},
-    {341, Transfer<341>}, {342, Transfer<342>}, {343, Transfer<343>}, {344, Transfer<344>},
-    {345, Transfer<345>}, {346, Transfer<346>}, {347, Transfer<347>}, {348, Transfer<348>},
-    {349, Transfer<349>}, {350, Transfer<350>},
-    {351, Single<1, [](ImageSurface& i, const uint32_t* v, const Rect* r) { return i.SetBrightness(int(v[0] & 0xFFFF), r); }>},
-    {352, Single<4, [](ImageSurface& i, const uint32_t* v, const Rect* r) { return i.FillColorBlend(B(v, 0), B(v, 1), B(v, 2), B(v, 3), r); }>},
-    {353, Single<3, [](ImageSurface& i, const uint32_t* v, const Rect* r) { return i.AddColor(B(v, 0), B(v, 1), B(v, 2), r); }>},
-    {354, Single<3, [](ImageSurface& i, const uint32_t* v, const Rect* r) { return i.SubtractColor(B(v, 0), B(v, 1), B(v, 2), r); }>},
-    {355, Single<3, [](ImageSurface& i, const uint32_t* v, const Rect* r) { return i.LibOpLevel(v[0], B(v, 1), V(v, 2), r); }>},
-    {356, MaskColorFill},
-    {357, Transfer<357>}, {358, Transfer<358>}, {359, Transfer<359>}, {360, Transfer<360>},
-    {361, Transfer<361>}, {362, Transfer<362>}, {363, Transfer<363>}, {364, Transfer<364>},
-    {365, Transfer<365>}, {366, Transfer<366>}, {367, Transfer<367>}, {368, Transfer<368>},
-    {369, Transfer<369>}, {370, Transfer<370>}, {371, Transfer<371>}, {372, Transfer<372>},
-    {373, Transfer<373>},
-    {374, QuadBlit},
-    {375, QuadAlphaBlit},
-    {376, RotateZoomBlit},
-    {377, RotateZoomOpacityBlit},
-    {378, Single<0, [](ImageSurface& i, const uint32_t*, const Rect* r) { return i.Greyscale(r); }>},
-    {379, Single<6, ColorTone>},
-    {380, Single<1, [](ImageSurface& i, const uint32_t* v, const Rect* r) { return i.Invert(B(v, 0), r); }>},
-    {381, Single<1, [](ImageSurface& i, const uint32_t* v, const Rect* r) { return i.Blur(B(v, 0), r); }>},
-    {382, Single<2, [](ImageSurface& i, const uint32_t* v, const Rect* r) { return i.Mosaic(V(v, 0), B(v, 1), r); }>},
-    {383, Single<7, Gradient, kNoSurface>},
-    {384, Single<1, [](ImageSurface& i, const uint32_t* v, const Rect* r) { return int(i.ScaleAlpha(int(v[0] & 0xFFFF), r)); }>},
-    {385, Single<2, [](ImageSurface& i, const uint32_t* v, const Rect* r) { return int(i.ToneAlpha(V(v, 0), V(v, 1), r)); }>},
-    {386, WipeStart},
-    {387, WipeFinish},
-    {388, WipeCancel},
-    {389, WipeIsRunning},
-    {390, Transfer<390>},
-    {391, Transfer<391>},
-    {392, LibTwoImageWords<true>},
-    {393, LibTwoImageWords<false>},
-    {394, LibOpFour},
-    {395, Single<0, [](ImageSurface& i, const uint32_t*, const Rect* r) { return i.LibFilterA(r); }>},
-    {396, Single<0, [](ImageSurface& i, const uint32_t*, const Rect* r) { return i.LibFilterB(r); }>},
-    {397, LibFilterChoice},
-    {398, LibFilterValue<true>},
-    {399, LibFilterValue<false>},
-    {400, LibBlendA},
-    {401, LibBlendB},
+    {Native::kImageConvertDepth, ConvertDepth},
+    {Native::kImageSave, Save},
+    {Native::kObjectGetStoredWord, StoredWord},
+    {Native::kImageDrawFile, DrawFile},
+    {Native::kImageDrawFileFromMemory, DrawFileFromMemory},
+    {Native::kImageFillRgb, FillRgb},
+    {Native::kImageFill, Single<1, [](ImageSurface& i, const uint32_t* v, const Rect* r) { return LowByte(i.Fill(v[0], r)); }>},
+    {Native::kImageFillKeepAlpha, Single<3, [](ImageSurface& i, const uint32_t* v, const Rect* r) { return int(i.FillColorKeepAlpha(B(v, 0), B(v, 1), B(v, 2), r)); }>},
+    {Native::kImageLibOpByte, Single<1, [](ImageSurface& i, const uint32_t* v, const Rect* r) { return i.LibOpByte(V(v, 0), r); }>},
+    {Native::kImageSetAlpha, SetAlpha},
+    {Native::kImageSetPixel, SetPixel},
+    {Native::kImageGetPixel, GetPixel},
+    {Native::kImageFindPaletteIndex, FindPaletteIndex},
+    {Native::kImageCopyPalette, CopyPalette},
+    {Native::kImageSetPaletteEntry, SetPaletteEntry},
+    {Native::kImageFillPalette, FillPalette},
+    {Native::kImageBlit, Transfer<333>}, {334, Transfer<334>}, {335, Transfer<335>}, {336, Transfer<336>},
+    {Native::kImageAlphaBlit, Transfer<337>}, {338, Transfer<338>}, {339, Transfer<339>}, {340, Transfer<340>},
+    {Native::kImageCopyAlphaPlane, Transfer<341>}, {342, Transfer<342>}, {343, Transfer<343>}, {344, Transfer<344>},
+    {Native::kImageBlitColor, Transfer<345>}, {346, Transfer<346>}, {347, Transfer<347>}, {348, Transfer<348>},
+    {Native::kImageBlitFromObject, Transfer<349>}, {350, Transfer<350>},
+    {Native::kImageSetBrightness, Single<1, [](ImageSurface& i, const uint32_t* v, const Rect* r) { return i.SetBrightness(int(v[0] & 0xFFFF), r); }>},
+    {Native::kImageFillColorBlend, Single<4, [](ImageSurface& i, const uint32_t* v, const Rect* r) { return i.FillColorBlend(B(v, 0), B(v, 1), B(v, 2), B(v, 3), r); }>},
+    {Native::kImageAddColor, Single<3, [](ImageSurface& i, const uint32_t* v, const Rect* r) { return i.AddColor(B(v, 0), B(v, 1), B(v, 2), r); }>},
+    {Native::kImageSubtractColor, Single<3, [](ImageSurface& i, const uint32_t* v, const Rect* r) { return i.SubtractColor(B(v, 0), B(v, 1), B(v, 2), r); }>},
+    {Native::kImageLibOpLevel, Single<3, [](ImageSurface& i, const uint32_t* v, const Rect* r) { return i.LibOpLevel(v[0], B(v, 1), V(v, 2), r); }>},
+    {Native::kImageMaskColorFill, MaskColorFill},
+    {Native::kImageOpacityBlit, Transfer<357>}, {358, Transfer<358>}, {359, Transfer<359>}, {360, Transfer<360>},
+    {Native::kImageBlendBlit, Transfer<361>}, {362, Transfer<362>}, {363, Transfer<363>}, {364, Transfer<364>},
+    {Native::kImageAlphaOpacityBlit, Transfer<365>}, {366, Transfer<366>}, {367, Transfer<367>}, {368, Transfer<368>},
+    {Native::kImageRuleBlit, Transfer<369>}, {370, Transfer<370>}, {371, Transfer<371>}, {372, Transfer<372>},
+    {Native::kImageSmoothStretchBlit, Transfer<373>},
+    {Native::kImageQuadBlit, QuadBlit},
+    {Native::kImageQuadAlphaBlit, QuadAlphaBlit},
+    {Native::kImageRotateZoomBlit, RotateZoomBlit},
+    {Native::kImageRotateZoomOpacityBlit, RotateZoomOpacityBlit},
+    {Native::kImageGreyscale, Single<0, [](ImageSurface& i, const uint32_t*, const Rect* r) { return i.Greyscale(r); }>},
+    {Native::kImageColorTone, Single<6, ColorTone>},
+    {Native::kImageInvert, Single<1, [](ImageSurface& i, const uint32_t* v, const Rect* r) { return i.Invert(B(v, 0), r); }>},
+    {Native::kImageBlur, Single<1, [](ImageSurface& i, const uint32_t* v, const Rect* r) { return i.Blur(B(v, 0), r); }>},
+    {Native::kImageMosaic, Single<2, [](ImageSurface& i, const uint32_t* v, const Rect* r) { return i.Mosaic(V(v, 0), B(v, 1), r); }>},
+    {Native::kImageApplyAlphaGradient, Single<7, Gradient, kImageNoSurface>},
+    {Native::kImageScaleAlpha, Single<1, [](ImageSurface& i, const uint32_t* v, const Rect* r) { return int(i.ScaleAlpha(int(v[0] & 0xFFFF), r)); }>},
+    {Native::kImageToneAlpha, Single<2, [](ImageSurface& i, const uint32_t* v, const Rect* r) { return int(i.ToneAlpha(V(v, 0), V(v, 1), r)); }>},
+    {Native::kWipeStart, WipeStart},
+    {Native::kWipeFinish, WipeFinish},
+    {Native::kWipeCancel, WipeCancel},
+    {Native::kWipeIsRunning, WipeIsRunning},
+    {Native::kImageLibBlitOpB, Transfer<390>},
+    {Native::kImageLibStretchBlit, Transfer<391>},
+    {Native::kImageLibAffineBlit, LibTwoImageWords<true>},
+    {Native::kImageLibBlitOpC, LibTwoImageWords<false>},
+    {Native::kImageLibOpFour, LibOpFour},
+    {Native::kImageLibFilterA, Single<0, [](ImageSurface& i, const uint32_t*, const Rect* r) { return i.LibFilterA(r); }>},
+    {Native::kImageLibFilterB, Single<0, [](ImageSurface& i, const uint32_t*, const Rect* r) { return i.LibFilterB(r); }>},
+    {Native::kImageLibFilterChoice, LibFilterChoice},
+    {Native::kImageLibFilterC, LibFilterValue<true>},
+    {Native::kImageLibFilterD, LibFilterValue<false>},
+    {Native::kImageLibBlendA, LibBlendA},
+    {Native::kImageLibBlendB, LibBlendB},
 };
 // clang-format on
 constexpr NativeRange kNumbers[] = {{317, 438}};

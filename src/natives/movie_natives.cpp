@@ -11,6 +11,7 @@
 #include "graphics/device/display_manager.h"
 #include "graphics/surface/composition_layer.h"
 #include "natives/native_families.h"
+#include "natives/native_names.h"
 #include "sound/movie_object.h"
 #include "sound/movie_prim_control.h"
 #include "sound/movie_sprite_control.h"
@@ -260,26 +261,26 @@ int32_t MovieGetSprite(NativeArgs& a) {
 }
 
 constexpr NativeEntry kEntries[] = {
-    {632, MovieOpen},
-    {633, MovieClose},
-    {634, MovieSetLoop},
-    {635, MoviePlay},
-    {636, MovieStop},
-    {637, MoviePause},
-    {638, MovieResume},
-    {639, MovieSetRect},
-    {640, MovieTime<&MovieWrapper::GetLength>},
-    {641, MovieWidth},
-    {642, MovieHeight},
-    {643, MovieSeek},
-    {644, MovieTime<&MovieWrapper::GetPosition>},
-    {645, MovieState},
-    {646, MovieSetVolume},
-    {647, MovieQuery},
-    {648, MovieCommand},
-    {649, MovieSetBalance},
-    {650, MovieSetRate},
-    {651, MovieGetSprite},
+    {Native::kMovieOpen, MovieOpen},
+    {Native::kMovieClose, MovieClose},
+    {Native::kMovieSetLoop, MovieSetLoop},
+    {Native::kMoviePlay, MoviePlay},
+    {Native::kMovieStop, MovieStop},
+    {Native::kMoviePause, MoviePause},
+    {Native::kMovieResume, MovieResume},
+    {Native::kMovieSetRect, MovieSetRect},
+    {Native::kMovieGetLength, MovieTime<&MovieWrapper::GetLength>},
+    {Native::kMovieGetWidth, MovieWidth},
+    {Native::kMovieGetHeight, MovieHeight},
+    {Native::kMovieSeek, MovieSeek},
+    {Native::kMovieGetPosition, MovieTime<&MovieWrapper::GetPosition>},
+    {Native::kMovieGetState, MovieState},
+    {Native::kMovieSetVolume, MovieSetVolume},
+    {Native::kMovieQuery, MovieQuery},
+    {Native::kMovieCommand, MovieCommand},
+    {Native::kMovieSetBalance, MovieSetBalance},
+    {Native::kMovieSetRate, MovieSetRate},
+    {Native::kMovieGetSprite, MovieGetSprite},
 };
 
 constexpr NativeRange kNumbers[] = {{632, 651}};

@@ -12,8 +12,10 @@
 #include "graphics/surface/sprite.h"
 #include "gui/part_manager.h"
 #include "gui/ui_control.h"
+#include "natives/native_constants.h"
 #include "natives/native_families.h"
 #include "natives/native_helpers.h"
+#include "natives/native_names.h"
 #include "natives/object_casts.h"
 #include "platform/timer_service.h"
 #include "sound/direct_sound_buffer.h"
@@ -22,9 +24,7 @@ namespace bw {
 
 namespace {
 
-constexpr int32_t kNullObject = -2;  // the load natives' answer for a null handle
-constexpr int32_t kNoSurface = 1;    // 532, 537: the surface object has no picture
-constexpr uint32_t kDefaultsSwitch = 65535;
+constexpr int32_t kNullObject = -2;       // the load natives' answer for a null handle
 constexpr int32_t kDefaultPriority = -1;  // 514
 constexpr uint32_t kNoColorKeyWord = 0xFFFFFFFF;
 
@@ -374,7 +374,7 @@ CellArgs ReadCellArgs(NativeArgs& a, uint32_t k, uint32_t switchWord) {
 int32_t CellImageCreate(NativeArgs& a) {
   CellArgs c = ReadCellArgs(a, 0, 9);
   if (a.Faulted()) return 0;
-  if (!c.hasSurface) return kNoSurface;
+  if (!c.hasSurface) return kListNoSurface;
   return CreateListed(State(a).CellImages(), [&](CellImage& image) {
     return image.Load(c.file.c_str(), c.layout, c.alpha, c.colorKey);
   });
@@ -413,7 +413,7 @@ int32_t CellImageLoad(NativeArgs& a) {
   if (a.Faulted()) return 0;
   if (!image) return kNullObject;
   for (uint32_t kind : kCellTaskKinds) RemoveBound(kind, image);
-  if (!c.hasSurface) return kNoSurface;
+  if (!c.hasSurface) return kListNoSurface;
   return image->Load(c.file.c_str(), c.layout, c.alpha, c.colorKey);
 }
 
@@ -456,22 +456,37 @@ int32_t CellImageGetSurface(NativeArgs& a) {
 }
 
 constexpr NativeEntry kEntries[] = {
-    {510, HvaDataCreate},         {511, HvaDataRelease},
-    {512, HvaDataReleaseAll},     {513, HvaDataLoad},
-    {514, SpriteAnimStart},       {515, SpriteAnimGetState},
-    {516, SpriteAnimQueueNext},   {517, HvdAnimationCreate},
-    {518, HvdAnimationRelease},   {519, HvdAnimationReleaseAll},
-    {520, HvdAnimationLoad},      {521, HvdAnimationGetInfo},
-    {522, GmpLayerLoad},          {523, GmpLayerClear},
-    {524, GmpLayerGetCount},      {525, GmpLayerGetPart},
-    {526, GmpLayerGetParts},      {527, GmpPartLoad},
-    {528, GmpPartClear},          {529, GmpPartGetCount},
-    {530, GmpPartGetPart},        {531, GmpPartGetParts},
-    {532, CellImageCreate},       {533, CellImageAttachTarget},
-    {534, CellImageDetachTarget}, {535, CellImageRelease},
-    {536, CellImageReleaseAll},   {537, CellImageLoad},
-    {538, FrameAnimStart},        {539, AmplitudeCellStart},
-    {540, CellImageGetSurface},
+    {Native::kHvaDataCreate, HvaDataCreate},
+    {Native::kHvaDataRelease, HvaDataRelease},
+    {Native::kHvaDataReleaseAll, HvaDataReleaseAll},
+    {Native::kHvaDataLoad, HvaDataLoad},
+    {Native::kSpriteAnimStart, SpriteAnimStart},
+    {Native::kSpriteAnimGetState, SpriteAnimGetState},
+    {Native::kSpriteAnimQueueNext, SpriteAnimQueueNext},
+    {Native::kHvdAnimationCreate, HvdAnimationCreate},
+    {Native::kHvdAnimationRelease, HvdAnimationRelease},
+    {Native::kHvdAnimationReleaseAll, HvdAnimationReleaseAll},
+    {Native::kHvdAnimationLoad, HvdAnimationLoad},
+    {Native::kHvdAnimationGetInfo, HvdAnimationGetInfo},
+    {Native::kGmpLayerLoad, GmpLayerLoad},
+    {Native::kGmpLayerClear, GmpLayerClear},
+    {Native::kGmpLayerGetCount, GmpLayerGetCount},
+    {Native::kGmpLayerGetPart, GmpLayerGetPart},
+    {Native::kGmpLayerGetParts, GmpLayerGetParts},
+    {Native::kGmpPartLoad, GmpPartLoad},
+    {Native::kGmpPartClear, GmpPartClear},
+    {Native::kGmpPartGetCount, GmpPartGetCount},
+    {Native::kGmpPartGetPart, GmpPartGetPart},
+    {Native::kGmpPartGetParts, GmpPartGetParts},
+    {Native::kCellImageCreate, CellImageCreate},
+    {Native::kCellImageAttachTarget, CellImageAttachTarget},
+    {Native::kCellImageDetachTarget, CellImageDetachTarget},
+    {Native::kCellImageRelease, CellImageRelease},
+    {Native::kCellImageReleaseAll, CellImageReleaseAll},
+    {Native::kCellImageLoad, CellImageLoad},
+    {Native::kFrameAnimStart, FrameAnimStart},
+    {Native::kAmplitudeCellStart, AmplitudeCellStart},
+    {Native::kCellImageGetSurface, CellImageGetSurface},
 };
 
 constexpr NativeRange kNumbers[] = {{510, 540}};

@@ -10,14 +10,12 @@
 #include "graphics/device/display_manager.h"
 #include "graphics/device/render_item.h"
 #include "graphics/surface/surface.h"
+#include "natives/native_constants.h"
 #include "natives/render_natives.h"
 #include "script/native_args.h"
 #include "script/script_host.h"
 
 namespace bw::render_support {
-
-// Switches off an optional group of words.
-constexpr int32_t kDefaultsSwitch = -1;
 
 inline DisplayManager* Display() {
   return Global<DisplayManager>::Get();

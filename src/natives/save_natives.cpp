@@ -9,6 +9,7 @@
 #include "graphics/surface/sprite.h"
 #include "natives/native_families.h"
 #include "natives/native_helpers.h"
+#include "natives/native_names.h"
 #include "natives/object_casts.h"
 #include "natives/sound_helpers.h"
 #include "natives/system_natives.h"
@@ -239,11 +240,24 @@ int32_t MultiPurpose(NativeArgs& a) {
 }
 
 constexpr NativeEntry kEntries[] = {
-    {39, SetSaveBootValues}, {40, MarkVariable}, {41, SetThumbnailSource}, {42, SelectSaveFile},
-    {43, WriteSave},         {44, LoadSave},     {45, ReadCaption},        {46, ReadSlotInfo},
-    {47, SetSlotComment},    {48, CopySlot},     {49, DeleteSlot},         {50, TakeSnapshot},
-    {51, RestoreSnapshot},   {52, HasSnapshot},  {53, DropSnapshot},       {54, SizePulse},
-    {57, PanelRenderer},     {58, MultiPurpose},
+    {Native::kSetSaveBootValues, SetSaveBootValues},
+    {Native::kMarkVariable, MarkVariable},
+    {Native::kSetSaveSettings, SetThumbnailSource},
+    {Native::kSelectSaveFile, SelectSaveFile},
+    {Native::kWriteSaveData, WriteSave},
+    {Native::kReadSaveData, LoadSave},
+    {Native::kReadSavePart, ReadCaption},
+    {Native::kReadSaveInfo, ReadSlotInfo},
+    {Native::kUpdateSaveFile, SetSlotComment},
+    {Native::kCopySaveFile, CopySlot},
+    {Native::kDeleteSaveFile, DeleteSlot},
+    {Native::kTakeSnapshot, TakeSnapshot},
+    {Native::kRestoreSnapshot, RestoreSnapshot},
+    {Native::kHasSnapshot, HasSnapshot},
+    {Native::kDropSnapshot, DropSnapshot},
+    {Native::kTimedObjectOperation, SizePulse},
+    {Native::kGetGlobalObject, PanelRenderer},
+    {Native::kSystemSoundCommand, MultiPurpose},
 };
 constexpr NativeRange kNumbers[] = {{39, 54}, {57, 58}};
 

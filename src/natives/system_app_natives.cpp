@@ -15,6 +15,7 @@
 #include "input/engine_input.h"
 #include "input/input_binding_table.h"
 #include "input/joystick_device.h"
+#include "input/key_codes.h"
 #include "input/keyboard_device.h"
 #include "input/mouse.h"
 #include "natives/native_helpers.h"

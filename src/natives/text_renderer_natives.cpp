@@ -8,6 +8,7 @@
 #include "graphics/device/display_manager.h"
 #include "graphics/surface/image_surface.h"
 #include "natives/guest_format.h"
+#include "natives/native_names.h"
 #include "natives/object_casts.h"
 #include "natives/render_native_support.h"
 #include "natives/render_natives.h"
@@ -281,36 +282,36 @@ int32_t ImageDrawText(NativeArgs& a) {
 
 // clang-format off
 constexpr NativeEntry kEntries[] = {
-    {166, TextRendererDestroyAll},
-    {167, TextRendererCreate<false>},
-    {168, TextRendererCreate<true>},
-    {169, TextRendererDestroy},
-    {170, TextRendererSetDefault},
-    {171, TextRendererSetFaceName},
-    {172, TextRendererSetHeight},
-    {173, TextRendererSetBoldItalic},
-    {174, TextRendererSetOrientation},
-    {175, TextRendererSetFlag},
-    {176, TextRendererSetColor},
-    {177, TextRendererSetDecoration},
-    {178, TextRendererSetDecorationColor},
-    {179, TextRendererSetBackColor},
-    {180, TextRendererSetParam},
-    {181, TextRendererSetUnderline},
-    {182, TextRendererSetQuality},
-    {183, OutlineRendererSetOrientation},
-    {184, TextRendererSetTexture},
-    {185, TextRendererSetGradation},
-    {186, TextRendererSetEdge},
-    {187, TextRendererMeasure},
-    {188, TextRendererMeasureRotated},
-    {189, ImageDrawTextFormat},
-    {190, ImageDrawText<&ImageSurface::DrawTextGdi>},
-    {191, ImageDrawText<&ImageSurface::DrawTextWithRenderer>},
-    {192, ImageDrawText<&ImageSurface::DrawTextOutline>},
-    {193, FontListEnumerate},
-    {194, FontListGetName},
-    {195, FontListGetNamePtr},
+    {Native::kTextRendererDestroyAll, TextRendererDestroyAll},
+    {Native::kTextRendererCreateGdi, TextRendererCreate<false>},
+    {Native::kTextRendererCreateOutline, TextRendererCreate<true>},
+    {Native::kTextRendererDestroy, TextRendererDestroy},
+    {Native::kTextRendererSetDefault, TextRendererSetDefault},
+    {Native::kTextRendererSetFaceName, TextRendererSetFaceName},
+    {Native::kTextRendererSetHeight, TextRendererSetHeight},
+    {Native::kTextRendererSetBoldItalic, TextRendererSetBoldItalic},
+    {Native::kTextRendererSetOrientation, TextRendererSetOrientation},
+    {Native::kTextRendererSetFlag, TextRendererSetFlag},
+    {Native::kTextRendererSetColor, TextRendererSetColor},
+    {Native::kTextRendererSetDecoration, TextRendererSetDecoration},
+    {Native::kTextRendererSetDecorationColor, TextRendererSetDecorationColor},
+    {Native::kTextRendererSetBackColor, TextRendererSetBackColor},
+    {Native::kTextRendererSetParam, TextRendererSetParam},
+    {Native::kTextRendererSetUnderline, TextRendererSetUnderline},
+    {Native::kTextRendererSetQuality, TextRendererSetQuality},
+    {Native::kOutlineRendererSetOrientation, OutlineRendererSetOrientation},
+    {Native::kTextRendererSetTexture, TextRendererSetTexture},
+    {Native::kTextRendererSetGradation, TextRendererSetGradation},
+    {Native::kTextRendererSetEdge, TextRendererSetEdge},
+    {Native::kTextRendererMeasure, TextRendererMeasure},
+    {Native::kTextRendererMeasureRotated, TextRendererMeasureRotated},
+    {Native::kImageDrawTextFormat, ImageDrawTextFormat},
+    {Native::kImageDrawTextGdi, ImageDrawText<&ImageSurface::DrawTextGdi>},
+    {Native::kImageDrawText, ImageDrawText<&ImageSurface::DrawTextWithRenderer>},
+    {Native::kImageDrawTextOutline, ImageDrawText<&ImageSurface::DrawTextOutline>},
+    {Native::kFontListEnumerate, FontListEnumerate},
+    {Native::kFontListGetName, FontListGetName},
+    {Native::kFontListGetNamePtr, FontListGetNamePtr},
 };
 // clang-format on
 

@@ -15,12 +15,14 @@
 #include "host/cp932.h"
 #include "input/engine_input.h"
 #include "input/input_binding_table.h"
+#include "input/key_codes.h"
 #include "input/keyboard_device.h"
 #include "input/mouse.h"
 #include "input/pointer_move_task.h"
 #include "input/skip_modifier.h"
 #include "natives/native_families.h"
 #include "natives/native_helpers.h"
+#include "natives/native_names.h"
 #include "natives/sound_helpers.h"
 #include "platform/timer_service.h"
 #include "savedata/save_data.h"
@@ -312,7 +314,6 @@ class AppTgsHost : public TgsFrameHost {
 
  private:
   static constexpr int32_t kVoiceChannel = 6;
-  static constexpr int kKeyF1 = 0x3B;
   static constexpr int kQuickSlots = 5;
   static constexpr uint8_t kQuickCaptionStyle = 0;
 
@@ -483,10 +484,10 @@ int32_t SetFrameConfig(NativeArgs& a) {
 }
 
 constexpr NativeEntry kEntries[] = {
-    {791, CreateFrame},
-    {792, DestroyFrame},
-    {793, StepFrame},
-    {794, SetFrameConfig},
+    {Native::kTgsCreate, CreateFrame},
+    {Native::kTgsDestroy, DestroyFrame},
+    {Native::kTgsStep, StepFrame},
+    {Native::kTgsSetConfig, SetFrameConfig},
 };
 
 constexpr NativeRange kNumbers[] = {{791, 794}};

@@ -11,7 +11,16 @@ namespace bw {
 
 namespace {
 
-constexpr uint32_t kNoOperationNatives[] = {37, 55, 56, 795, 800, 801};
+// Slots the registration order keeps, since compiled scripts name natives by position, but whose
+// one shared function does nothing and answers 0.
+constexpr uint32_t kNoOperationNatives[] = {
+    37,   // closes the script-variable and state-file group with no operation of its own
+    55,   // sits between the save natives and belongs to none of them
+    56,   // likewise
+    795,  // opens the message-box, shell and desktop group with no operation of its own
+    800,  // a gap in that group
+    801,  // likewise
+};
 constexpr uint32_t kNativeSetAppOption = 4;
 constexpr uint32_t kNativeGetAppOption = 5;
 constexpr uint32_t kNativeRandom = 84;

@@ -1,14 +1,11 @@
 #include "gui/text_input_part.h"
 
 #include "common/sjis.h"
+#include "input/key_codes.h"
 #include "text_input_fixture.h"
 
 namespace bw::test {
 namespace {
-
-constexpr uint32_t kVkLeft = 0x25;
-constexpr uint32_t kVkRight = 0x27;
-constexpr uint32_t kVkEnd = 0x23;
 
 TEST_F(TextFieldTest, CapacityTakesWholeCharactersOnly) {
   // A two-byte character needs length + 1 < limit.

@@ -14,6 +14,7 @@
 #include "graphics/surface/sprite.h"
 #include "host/clock.h"
 #include "native_rig.h"
+#include "natives/native_names.h"
 #include "platform/timer_service.h"
 #include "platform/trig_tables.h"
 
@@ -64,34 +65,37 @@ class DisplayObjectNatives : public ::testing::Test {
 };
 
 TEST_F(DisplayObjectNatives, ObjectsMoveTagTestAndDraw) {
-  EXPECT_EQ(Call(439, {spriteHandle, 5, 6}), 1);
+  EXPECT_EQ(Call(Native::kDisplayObjectSetPosition, {spriteHandle, 5, 6}), 1);
   for (uint32_t bad : {0u, staleHandle, imageHandle, spriteHandle ^ 0x100000u})
-    EXPECT_EQ(Call(439, {bad, 1, 1}), 0) << "null, stale, mistyped or forged: " << bad;
-  Call(440, {rectHandle, 7});
-  EXPECT_EQ(Call(440, {rectHandle, 9}), 7) << "the previous tag";
-  EXPECT_EQ(Call(441, {spriteHandle, 95, 90}), 1);
-  EXPECT_EQ(Call(442, {spriteHandle, 101, 97, 0}), 1);
-  EXPECT_EQ(Call(442, {spriteHandle, 99, 97, 0}), 0);
+    EXPECT_EQ(Call(Native::kDisplayObjectSetPosition, {bad, 1, 1}), 0)
+        << "null, stale, mistyped or forged: " << bad;
+  Call(Native::kDisplayObjectSetTag, {rectHandle, 7});
+  EXPECT_EQ(Call(Native::kDisplayObjectSetTag, {rectHandle, 9}), 7) << "the previous tag";
+  EXPECT_EQ(Call(Native::kDisplayObjectMoveBy, {spriteHandle, 95, 90}), 1);
+  EXPECT_EQ(Call(Native::kDisplayObjectHitTest, {spriteHandle, 101, 97, 0}), 1);
+  EXPECT_EQ(Call(Native::kDisplayObjectHitTest, {spriteHandle, 99, 97, 0}), 0);
 
   const uint32_t out = rig.Block(16);
-  EXPECT_EQ(Call(444, {rectHandle, out, 0, out + 8, out + 12}), 1);
+  EXPECT_EQ(Call(Native::kDisplayObjectGetRect, {rectHandle, out, 0, out + 8, out + 12}), 1);
   EXPECT_EQ(rig.Word(out + 12), 110u);
-  EXPECT_TRUE(rig.Call(444, {rectHandle, PastTheArena(rig.Memory()), 0, 0, 0}).faulted);
+  EXPECT_TRUE(
+      rig.Call(Native::kDisplayObjectGetRect, {rectHandle, PastTheArena(rig.Memory()), 0, 0, 0})
+          .faulted);
 
   ImageSurface canvas;
   ASSERT_EQ(canvas.Create(200, 200, 32, kImagePlain), kSurfaceDone);
   const uint32_t canvasHandle =
       rig.Give(ScriptObjectType::kSurface, static_cast<Surface*>(&canvas));
   rect.SetChanged(true);
-  EXPECT_EQ(Call(445, {canvasHandle, rectHandle}), kDrawDone);
+  EXPECT_EQ(Call(Native::kDisplayObjectDrawTo, {canvasHandle, rectHandle}), kDrawDone);
   EXPECT_TRUE(rect.IsChanged()) << "drawing keeps the changed flag";
-  EXPECT_EQ(Call(445, {canvasHandle, 0}), -2);
+  EXPECT_EQ(Call(Native::kDisplayObjectDrawTo, {canvasHandle, 0}), -2);
 
   // Far-off positions stop at the edge of 32 bits instead of wrapping round.
   for (uint32_t object : {spriteHandle, rectHandle}) {
-    EXPECT_EQ(Call(439, {object, 0x7FFFFFF0, Word(INT32_MIN)}), 1);
-    EXPECT_EQ(Call(441, {object, 0x100, Word(-1)}), 1);
-    EXPECT_EQ(Call(444, {object, out, out + 4, out + 8, out + 12}), 1);
+    EXPECT_EQ(Call(Native::kDisplayObjectSetPosition, {object, 0x7FFFFFF0, Word(INT32_MIN)}), 1);
+    EXPECT_EQ(Call(Native::kDisplayObjectMoveBy, {object, 0x100, Word(-1)}), 1);
+    EXPECT_EQ(Call(Native::kDisplayObjectGetRect, {object, out, out + 4, out + 8, out + 12}), 1);
     EXPECT_EQ(std::pair(rig.Word(out), rig.Word(out + 4)),
               std::pair(Word(INT32_MAX), Word(INT32_MIN)));
   }
@@ -100,25 +104,31 @@ TEST_F(DisplayObjectNatives, ObjectsMoveTagTestAndDraw) {
 // The sprite natives answer their row's value for a colour rectangle and the rectangle's for a
 // sprite; the scale of 458 and 459 is refused when the turned box does not fit 32 bits.
 TEST_F(DisplayObjectNatives, SpriteAndRectangleSettersKeepToTheirType) {
-  const std::pair<uint32_t, int32_t> refusals[] = {{453, -2}, {454, -1}, {455, -1}, {456, 0},
-                                                   {457, 0},  {459, -2}, {460, 0},  {461, -1},
-                                                   {462, 0},  {458, 0}};
+  const std::pair<uint32_t, int32_t> refusals[] = {
+      {Native::kSpriteCreateWorkSurface, -2}, {Native::kSpriteSetSourceRect, -1},
+      {Native::kSpriteScrollSource, -1},      {Native::kSpriteSetMirrorMode, 0},
+      {Native::kSpriteSetAnchor, 0},          {Native::kSpriteCreateRotationWorkSurface, -2},
+      {Native::kSpriteReleaseWorkSurface, 0}, {Native::kSpriteSetImage, -1},
+      {Native::kSpriteSyncWithSource, 0},     {Native::kSpriteSetRotation, 0}};
   for (auto [number, value] : refusals)
     EXPECT_EQ(Call(number, {rectHandle, 0, 0, 0, 0, 0, 0, 0}), value) << number;
-  for (uint32_t number : {463u, 464u, 465u})
+  for (uint32_t number :
+       {Native::kColorRectSetRgb, Native::kColorRectResize, Native::kColorRectSetPosAndSize})
     EXPECT_EQ(Call(number, {spriteHandle, 1, 2, 3, 4}), 0) << number;
 
-  EXPECT_EQ(Call(451, {spriteHandle, 20, 0}), 0);
+  EXPECT_EQ(Call(Native::kSpriteSetZoomSize, {spriteHandle, 20, 0}), 0);
   EXPECT_EQ(std::pair(sprite.GetWidth(), sprite.GetHeight()), std::pair(20, 30))
       << "a side below 1 keeps its natural length";
 
-  EXPECT_EQ(Call(458, {spriteHandle, 64, rig.Text("1e30")}), kSpriteRenderFailed);
-  EXPECT_EQ(Call(459, {spriteHandle, rig.Text("1e30")}), kSpriteRenderFailed);
-  EXPECT_EQ(Call(458, {spriteHandle, 32, 0}), 0);
-  EXPECT_EQ(Call(460, {spriteHandle}), 1);
+  EXPECT_EQ(Call(Native::kSpriteSetRotation, {spriteHandle, 64, rig.Text("1e30")}),
+            kSpriteRenderFailed);
+  EXPECT_EQ(Call(Native::kSpriteCreateRotationWorkSurface, {spriteHandle, rig.Text("1e30")}),
+            kSpriteRenderFailed);
+  EXPECT_EQ(Call(Native::kSpriteSetRotation, {spriteHandle, 32, 0}), 0);
+  EXPECT_EQ(Call(Native::kSpriteReleaseWorkSurface, {spriteHandle}), 1);
   EXPECT_EQ(sprite.GetWorkSurface(), nullptr);
 
-  EXPECT_EQ(Call(461, {spriteHandle, imageHandle, 65535, 0, 0, 0, 9, 9}), 0);
+  EXPECT_EQ(Call(Native::kSpriteSetImage, {spriteHandle, imageHandle, 65535, 0, 0, 0, 9, 9}), 0);
   EXPECT_EQ(std::pair(sprite.GetWidth(), sprite.GetX()), std::pair(40, 0)) << "the whole picture";
 }
 
@@ -126,37 +136,44 @@ TEST_F(DisplayObjectNatives, SpriteAndRectangleSettersKeepToTheirType) {
 // every refusal answers 0 and leaves nothing in the service.
 TEST_F(DisplayObjectNatives, PathNativesStartTasksOrLeaveNothing) {
   const uint32_t path = rig.Text("(100,0,255)");
-  const int32_t move = Call(446, {spriteHandle, 100, path, 0, 0, 65535, 0, 0, 0, 0});
+  const int32_t move =
+      Call(Native::kSpriteMovePath, {spriteHandle, 100, path, 0, 0, 65535, 0, 0, 0, 0});
   ASSERT_NE(Task(move), nullptr);
   timers.RunDue(1000);
   timers.RunDue(1100);
   EXPECT_EQ(sprite.GetX(), 100);
 
-  const int32_t eased = Call(446, {spriteHandle, 100, path, 0, 0, 1, 0, rig.Text("-2.5"), 1, 0});
+  const int32_t eased =
+      Call(Native::kSpriteMovePath, {spriteHandle, 100, path, 0, 0, 1, 0, rig.Text("-2.5"), 1, 0});
   ASSERT_NE(Task(eased), nullptr);
   EXPECT_EQ(Task(eased)->Easing(), -2.5);
   timers.Clear();
 
   const uint32_t points = rig.Block(24);
   for (uint32_t k = 0; k < 6; ++k) rig.Memory().Write32(points + 4 * k, 10 * (k + 1));
-  EXPECT_NE(Call(449, {spriteHandle, 50, 2, points, 0, 0, 0, 2, 1, 1, 0, 0, 1}), 0);
+  EXPECT_NE(
+      Call(Native::kSpriteSizePoints, {spriteHandle, 50, 2, points, 0, 0, 0, 2, 1, 1, 0, 0, 1}), 0);
   timers.Clear();
 
   const uint32_t huge = rig.Text("(0,90000000000000000000,255)");
   const std::pair<uint32_t, std::vector<uint32_t>> refused[] = {
-      {446, {spriteHandle, 0, path, 0, 0, 65535, 0, 0, 0, 0}},               // duration 0
-      {446, {spriteHandle, 100, rig.Text("(1,2,3)"), 0, 0, 1, 1, 0, 0, 0}},  // one spline point
-      {447, {spriteHandle, 100, 0, points, 0, 0, 65535, 0, 0, 0, 0}},
-      {450, {spriteHandle, 100, huge, 0, 0, 65535, 0, 0, 0, 0}},
+      {Native::kSpriteMovePath, {spriteHandle, 0, path, 0, 0, 65535, 0, 0, 0, 0}},  // duration 0
+      {Native::kSpriteMovePath,
+       {spriteHandle, 100, rig.Text("(1,2,3)"), 0, 0, 1, 1, 0, 0, 0}},  // one spline point
+      {Native::kSpriteMovePoints, {spriteHandle, 100, 0, points, 0, 0, 65535, 0, 0, 0, 0}},
+      {Native::kSpriteRotateZoomPath, {spriteHandle, 100, huge, 0, 0, 65535, 0, 0, 0, 0}},
   };
   for (const auto& [number, words] : refused) {
     EXPECT_EQ(CallWords(number, words).result, 0) << number;
     EXPECT_EQ(timers.Count(), 0u) << number;
   }
   EXPECT_EQ(sprite.GetX(), 100) << "a zero duration jumps to the end before it is refused";
-  EXPECT_TRUE(rig.Call(447, {spriteHandle, 100, 0x10000000, points, 0, 0, 65535}).faulted)
+  EXPECT_TRUE(
+      rig.Call(Native::kSpriteMovePoints, {spriteHandle, 100, 0x10000000, points, 0, 0, 65535})
+          .faulted)
       << "the points must lie in guest memory";
-  EXPECT_TRUE(rig.Call(446, {spriteHandle, 100, PastTheArena(rig.Memory())}).faulted);
+  EXPECT_TRUE(
+      rig.Call(Native::kSpriteMovePath, {spriteHandle, 100, PastTheArena(rig.Memory())}).faulted);
 }
 
 // Every native of the family from one script, with words it can use: each stores its answer and
@@ -165,18 +182,21 @@ TEST_F(DisplayObjectNatives, EachNativeAnswersFromAScript) {
   const std::string s = std::to_string(spriteHandle), r = std::to_string(rectHandle),
                     i = std::to_string(imageHandle);
   const std::string path = ", 100, path, 0, 0, 65535", points = ", 100, 2, points, 0, 0, 65535";
-  std::map<uint32_t, std::string> words = {{443, s + ", " + r},
-                                           {444, s + ", buf, buf+4, buf+8, buf+12"},
-                                           {445, i + ", " + s},
-                                           {446, s + path},
-                                           {447, s + points},
-                                           {448, s + path},
-                                           {449, s + points},
-                                           {450, s + path},
-                                           {458, s + ", 64, scale"},
-                                           {459, s + ", scale"},
-                                           {461, s + ", " + i + ", 65535, 0, 0, 0, 0, 0"}};
-  for (uint32_t n : {463u, 464u, 465u}) words[n] = r + ", 1, 2, 3, 4";
+  std::map<uint32_t, std::string> words = {
+      {Native::kDisplayObjectOverlaps, s + ", " + r},
+      {Native::kDisplayObjectGetRect, s + ", buf, buf+4, buf+8, buf+12"},
+      {Native::kDisplayObjectDrawTo, i + ", " + s},
+      {Native::kSpriteMovePath, s + path},
+      {Native::kSpriteMovePoints, s + points},
+      {Native::kSpriteSizePath, s + path},
+      {Native::kSpriteSizePoints, s + points},
+      {Native::kSpriteRotateZoomPath, s + path},
+      {Native::kSpriteSetRotation, s + ", 64, scale"},
+      {Native::kSpriteCreateRotationWorkSurface, s + ", scale"},
+      {Native::kSpriteSetImage, s + ", " + i + ", 65535, 0, 0, 0, 0, 0"}};
+  for (uint32_t n :
+       {Native::kColorRectSetRgb, Native::kColorRectResize, Native::kColorRectSetPosAndSize})
+    words[n] = r + ", 1, 2, 3, 4";
   std::string code, data;
   for (uint32_t n = 439; n <= 465; ++n) {
     const std::string k = std::to_string(n - 439), args = "args" + k;

@@ -7,6 +7,7 @@
 #include "gui/text_panel.h"
 #include "native_rig.h"
 #include "natives/native_helpers.h"
+#include "natives/native_names.h"
 #include "platform/timer_service.h"
 #include "support/text_renderers.h"
 
@@ -42,13 +43,15 @@ class GuiPartNativesRest : public test::PartTest, public testing_text::FakeFaceR
   T* PartOf(uint32_t handle) {
     return static_cast<T*>(rig.host->Handles().Get<UiControl>(handle, ScriptObjectType::kGuiPart));
   }
-  uint32_t Box() { return rig.Answer(690, {0, 0, 20, 10, 1, 2, 3, 0}); }
+  uint32_t Box() { return rig.Answer(Native::kPartCreateColorBox, {0, 0, 20, 10, 1, 2, 3, 0}); }
   uint32_t Window(uint32_t off = uint32_t(-1)) {
-    return rig.Answer(696, {0, 0, 120, 80, font, off, 3, 5, 7, 9});
+    return rig.Answer(Native::kPartCreateTextWidget, {0, 0, 120, 80, font, off, 3, 5, 7, 9});
   }
-  uint32_t ScriptTextPart() { return rig.Answer(697, {0, 0, 120, 80, 0, uint32_t(-1)}); }
+  uint32_t ScriptTextPart() {
+    return rig.Answer(Native::kScriptTextCreate, {0, 0, 120, 80, 0, uint32_t(-1)});
+  }
   uint32_t Lines() {
-    return rig.Answer(700,
+    return rig.Answer(Native::kPartCreateTextList,
                       {10, 10, font, 60, 80, rig.Text("cg\\thumb.bmp"), 2, 2, 60, 100, 10, 65535});
   }
 
@@ -64,12 +67,17 @@ struct Refusal {
   uint32_t number;
   int32_t answer;
 };
-constexpr Refusal kRefusals[] = {{695, -1}, {763, 0}, {764, 0}, {770, 0}, {776, 1}, {777, 1},
-                                 {778, 0},  {779, 0}, {780, 0}, {783, 0}, {754, 0}};
+constexpr Refusal kRefusals[] = {
+    {Native::kScrollListSetImages, -1}, {Native::kTextWindowSetLayout, 0},
+    {Native::kTextWindowSetValue, 0},   {Native::kScriptTextSetFlag, 0},
+    {Native::kScriptTextBindWindow, 1}, {Native::kScriptTextBindCheck, 1},
+    {Native::kScriptTextGetStateA, 0},  {Native::kScriptTextGetStateB, 0},
+    {Native::kScriptTextGetName, 0},    {Native::kImageListSetSpacing, 0},
+    {Native::kTextWindowSetFlag, 0}};
 
 TEST_F(GuiPartNativesRest, NullStaleAndOtherKindsGetTheRefusal) {
   const uint32_t stale = Box();
-  ASSERT_EQ(rig.Answer(715, {rig.Var(stale)}), kDeleteDone);
+  ASSERT_EQ(rig.Answer(Native::kPartDelete, {rig.Var(stale)}), kDeleteDone);
   const uint32_t box = Box(), text = ScriptTextPart();
   for (const Refusal& r : kRefusals) {
     for (uint32_t handle : {0u, stale, font, box}) {
@@ -77,28 +85,32 @@ TEST_F(GuiPartNativesRest, NullStaleAndOtherKindsGetTheRefusal) {
           << "native " << r.number << " handle " << handle;
     }
   }
-  EXPECT_EQ(rig.Answer(776, {text, box, 0, 0, 0, 0, 0, 0, 1}), 2) << "no text window";
-  EXPECT_EQ(rig.Answer(776, {text, text, 0, 0, 0, 0, 0, 0, 1}), 2) << "its own name box";
-  EXPECT_EQ(rig.Answer(777, {text, stale}), 2);
+  EXPECT_EQ(rig.Answer(Native::kScriptTextBindWindow, {text, box, 0, 0, 0, 0, 0, 0, 1}), 2)
+      << "no text window";
+  EXPECT_EQ(rig.Answer(Native::kScriptTextBindWindow, {text, text, 0, 0, 0, 0, 0, 0, 1}), 2)
+      << "its own name box";
+  EXPECT_EQ(rig.Answer(Native::kScriptTextBindCheck, {text, stale}), 2);
   // No picture: zeros; a picture: its placement offsets. Outputs past the arena fault.
   const uint32_t x = rig.Var(7);
-  EXPECT_EQ(rig.Answer(749, {box, x, 0}), 0);
+  EXPECT_EQ(rig.Answer(Native::kImageGetStoredPoint, {box, x, 0}), 0);
   EXPECT_EQ(rig.Word(x), 0u);
   screen.SetWord1(uint32_t(-4));
   EXPECT_EQ(
-      rig.Answer(749, {rig.Give(ScriptObjectType::kSurface, static_cast<Surface*>(&screen)), x, 0}),
+      rig.Answer(Native::kImageGetStoredPoint,
+                 {rig.Give(ScriptObjectType::kSurface, static_cast<Surface*>(&screen)), x, 0}),
       1);
   EXPECT_EQ(rig.Word(x), uint32_t(-4));
   const uint32_t bad = PastTheArena(rig.Memory());
-  EXPECT_TRUE(rig.Call(749, {box, bad, 0}).faulted);
-  EXPECT_TRUE(rig.Call(780, {text, bad}).faulted);
+  EXPECT_TRUE(rig.Call(Native::kImageGetStoredPoint, {box, bad, 0}).faulted);
+  EXPECT_TRUE(rig.Call(Native::kScriptTextGetName, {text, bad}).faulted);
 }
 
 TEST_F(GuiPartNativesRest, PictureScrollBarsTakeTheirGroupsAndLayOut) {
   const uint32_t thumb = rig.Text("cg\\thumb.bmp"), arrow = rig.Text("cg\\arrow.bmp");
-  const uint32_t plain =
-      rig.Answer(694, {5, 5, 0, 0, thumb, 65535, 9, arrow, 9, 9, arrow, 9, 1, 0});
-  const uint32_t full = rig.Answer(694, {5, 5, 0, 0, thumb, 0, 0, 0, 0, 0, arrow, arrow, 65535, 0});
+  const uint32_t plain = rig.Answer(Native::kPartCreateImageScrollList,
+                                    {5, 5, 0, 0, thumb, 65535, 9, arrow, 9, 9, arrow, 9, 1, 0});
+  const uint32_t full = rig.Answer(Native::kPartCreateImageScrollList,
+                                   {5, 5, 0, 0, thumb, 0, 0, 0, 0, 0, arrow, arrow, 65535, 0});
   auto *a = PartOf<ScrollListPart>(plain), *b = PartOf<ScrollListPart>(full);
   ASSERT_TRUE(a && b);
   EXPECT_EQ(a->GetBackButton(), nullptr) << "65535: no track and no arrows";
@@ -106,11 +118,13 @@ TEST_F(GuiPartNativesRest, PictureScrollBarsTakeTheirGroupsAndLayOut) {
   ASSERT_NE(b->GetBackButton(), nullptr);
 
   // 695 lays it out; the script then reads and sets the position as the part's value.
-  EXPECT_EQ(rig.Answer(695, {full, 100, 1000, 100, 5000, 0, 1}), 0);
-  EXPECT_EQ(rig.Answer(739, {full}), 900) << "the position clamps to total - visible";
-  EXPECT_EQ(rig.Answer(738, {full, 450}), 0);
-  EXPECT_EQ(rig.Answer(739, {full}), 450);
-  EXPECT_EQ(rig.Answer(695, {full, 100, 50, 100, 0, 0, 1}), -1) << "nothing to scroll";
+  EXPECT_EQ(rig.Answer(Native::kScrollListSetImages, {full, 100, 1000, 100, 5000, 0, 1}), 0);
+  EXPECT_EQ(rig.Answer(Native::kPartGetValue, {full}), 900)
+      << "the position clamps to total - visible";
+  EXPECT_EQ(rig.Answer(Native::kPartSetValue, {full, 450}), 0);
+  EXPECT_EQ(rig.Answer(Native::kPartGetValue, {full}), 450);
+  EXPECT_EQ(rig.Answer(Native::kScrollListSetImages, {full, 100, 50, 100, 0, 0, 1}), -1)
+      << "nothing to scroll";
 }
 
 TEST_F(GuiPartNativesRest, TextWindowsAndAScriptTextThatForgetsPartsDeletedBeforeIt) {
@@ -121,27 +135,27 @@ TEST_F(GuiPartNativesRest, TextWindowsAndAScriptTextThatForgetsPartsDeletedBefor
   EXPECT_EQ(plain->GetPenX(), 0) << "-1 leaves no margins";
   EXPECT_EQ(b->GetPenY(), 5);
   // Hang count 2 keeps room for two hanging characters.
-  ASSERT_EQ(rig.Answer(763, {framed, 1, 2, 1, 0, 4, 6}), 1);
+  ASSERT_EQ(rig.Answer(Native::kTextWindowSetLayout, {framed, 1, 2, 1, 0, 4, 6}), 1);
   EXPECT_EQ(b->GetWrapLimit(), 120 - 2 * b->FontSize() - 7);
-  const uint32_t check =
-      rig.Answer(688, {rig.Text("cg\\check.bmp"), 0, 0, 0, 65535, 0, 0, 0, 0, 0});
+  const uint32_t check = rig.Answer(Native::kPartCreateFileCheckButton,
+                                    {rig.Text("cg\\check.bmp"), 0, 0, 0, 65535, 0, 0, 0, 0, 0});
   ASSERT_TRUE(box && check);
-  ASSERT_EQ(rig.Answer(776, {text, box, 0, 0, 0, 0, 0, 0, 4}), 0);
+  ASSERT_EQ(rig.Answer(Native::kScriptTextBindWindow, {text, box, 0, 0, 0, 0, 0, 0, 4}), 0);
   EXPECT_EQ(script->GetNameAlignment(), 4);
-  ASSERT_EQ(rig.Answer(777, {text, check}), 0);
+  ASSERT_EQ(rig.Answer(Native::kScriptTextBindCheck, {text, check}), 0);
   MessageWindowState* state = script->GetWindowState();
   ASSERT_NE(state, nullptr);
   PartOf<CheckPart>(check)->SetChecked(true);
   EXPECT_TRUE(state->IsBusy()) << "a checked box is a busy window";
-  ASSERT_EQ(rig.Answer(715, {rig.Var(box)}), kDeleteDone);
-  ASSERT_EQ(rig.Answer(714, {0, 0}), 0);
+  ASSERT_EQ(rig.Answer(Native::kPartDelete, {rig.Var(box)}), kDeleteDone);
+  ASSERT_EQ(rig.Answer(Native::kPartDeleteGroup, {0, 0}), 0);
   EXPECT_EQ(script->GetNameBox(), nullptr);
   EXPECT_EQ(script->GetWindowState(), nullptr);
   script->SetPosition(10, 10);  // would move the deleted box
 
   const uint32_t name = rig.Var(0x41414141);
   script->SetSecondName("Ann");
-  EXPECT_EQ(rig.Answer(780, {text, name}), 1);
+  EXPECT_EQ(rig.Answer(Native::kScriptTextGetName, {text, name}), 1);
   EXPECT_EQ(rig.Read(name), "Ann");
 }
 
@@ -150,9 +164,15 @@ TEST_F(GuiPartNativesRest, TextWindowsAndAScriptTextThatForgetsPartsDeletedBefor
 TEST_F(GuiPartNativesRest, EachKindAnswersThePartAccessItHas) {
   Write("CG/MAP.BMP", test::IndexPicture({{0, 1}, {0, 1}}));
   const uint32_t map = rig.Text("cg\\map.bmp"), check = rig.Text("cg\\check.bmp");
-  auto field = [&]() -> uint32_t { return rig.Answer(691, {font, 60, 0, 0, 65535}); };
-  auto cells = [&]() -> uint32_t { return rig.Answer(701, {map, 2, 0, 0, 1}); };
-  auto box = [&]() -> uint32_t { return rig.Answer(688, {check, 0, 0, 0, 65535, 0, 0, 0, 0, 0}); };
+  auto field = [&]() -> uint32_t {
+    return rig.Answer(Native::kPartCreateTextInput, {font, 60, 0, 0, 65535});
+  };
+  auto cells = [&]() -> uint32_t {
+    return rig.Answer(Native::kPartCreateCellImage, {map, 2, 0, 0, 1});
+  };
+  auto box = [&]() -> uint32_t {
+    return rig.Answer(Native::kPartCreateFileCheckButton, {check, 0, 0, 0, 65535, 0, 0, 0, 0, 0});
+  };
   const struct {
     const char* kind;
     uint32_t part;
@@ -172,46 +192,46 @@ TEST_F(GuiPartNativesRest, EachKindAnswersThePartAccessItHas) {
   };
   for (const auto& row : rows) {
     ASSERT_NE(row.part, 0u) << row.kind;
-    EXPECT_EQ(rig.Answer(736, {row.part, 0}) != 0, row.sprite) << row.kind;
-    EXPECT_EQ(rig.Answer(737, {row.part, 0}) != 0, row.picture) << row.kind;
-    EXPECT_EQ(rig.Answer(740, {row.part, 2}), row.flag) << row.kind;
-    EXPECT_EQ(rig.Answer(741, {row.part, 1}), row.option) << row.kind;
+    EXPECT_EQ(rig.Answer(Native::kPartGetSprite, {row.part, 0}) != 0, row.sprite) << row.kind;
+    EXPECT_EQ(rig.Answer(Native::kPartGetSurface, {row.part, 0}) != 0, row.picture) << row.kind;
+    EXPECT_EQ(rig.Answer(Native::kPartSetFlag, {row.part, 2}), row.flag) << row.kind;
+    EXPECT_EQ(rig.Answer(Native::kPartSetOption, {row.part, 1}), row.option) << row.kind;
   }
   EXPECT_TRUE(PartOf<CheckPart>(rows[1].part)->IsBoxHit());
   EXPECT_TRUE(PartOf<TextInputPart>(rows[3].part)->IsLocked());
 
   // A text field takes its text as its value and gives the script a copy of what it holds.
   const uint32_t typed = field();
-  EXPECT_EQ(rig.Answer(738, {typed, rig.Text("abc")}), 0);
-  EXPECT_EQ(rig.Read(uint32_t(rig.Answer(739, {typed}))), "abc");
-  ASSERT_EQ(rig.Answer(715, {rig.Var(typed)}), kDeleteDone);
-  EXPECT_EQ(rig.Answer(739, {typed}), -1) << "gone with its copy";
+  EXPECT_EQ(rig.Answer(Native::kPartSetValue, {typed, rig.Text("abc")}), 0);
+  EXPECT_EQ(rig.Read(uint32_t(rig.Answer(Native::kPartGetValue, {typed}))), "abc");
+  ASSERT_EQ(rig.Answer(Native::kPartDelete, {rig.Var(typed)}), kDeleteDone);
+  EXPECT_EQ(rig.Answer(Native::kPartGetValue, {typed}), -1) << "gone with its copy";
   // A cell image's value is the cell entered, by number; locked it takes none.
   const uint32_t map2 = cells();
-  ASSERT_EQ(rig.Answer(716, {map2, uint32_t(-1)}), 0);
-  EXPECT_EQ(rig.Answer(739, {map2}), -1) << "no cell entered";
-  EXPECT_EQ(rig.Answer(738, {map2, 1}), 0);
-  EXPECT_EQ(rig.Answer(739, {map2}), 1);
-  EXPECT_EQ(rig.Answer(741, {map2, 1}), 0);
-  EXPECT_EQ(rig.Answer(738, {map2, 0}), 1) << "locked";
+  ASSERT_EQ(rig.Answer(Native::kPointerAddControl, {map2, uint32_t(-1)}), 0);
+  EXPECT_EQ(rig.Answer(Native::kPartGetValue, {map2}), -1) << "no cell entered";
+  EXPECT_EQ(rig.Answer(Native::kPartSetValue, {map2, 1}), 0);
+  EXPECT_EQ(rig.Answer(Native::kPartGetValue, {map2}), 1);
+  EXPECT_EQ(rig.Answer(Native::kPartSetOption, {map2, 1}), 0);
+  EXPECT_EQ(rig.Answer(Native::kPartSetValue, {map2, 0}), 1) << "locked";
   // A check box is checked as its value.
   const uint32_t ticked = box();
-  EXPECT_EQ(rig.Answer(738, {ticked, 1}), 1);
-  EXPECT_EQ(rig.Answer(739, {ticked}), 1);
+  EXPECT_EQ(rig.Answer(Native::kPartSetValue, {ticked, 1}), 1);
+  EXPECT_EQ(rig.Answer(Native::kPartGetValue, {ticked}), 1);
 }
 
 TEST_F(GuiPartNativesRest, ListSettingsReachTheirPictures) {
   // 748: a new list box starts in the script's background colour.
-  rig.Answer(748, {0xFF102030, 0, 0, 0});
+  rig.Answer(Native::kPartSetListColors, {0xFF102030, 0, 0, 0});
   const ImageSurface* view = GetPartSurface(PartOf(Lines()), 0);
   ASSERT_NE(view, nullptr);
   EXPECT_EQ(view->GetPixel(1, 1), 0xFF102030u);
 
   // 751's last words move the text; 783 fills the second look in the colour as it stands.
-  const uint32_t list = rig.Answer(698, {0, 0, 60, 20, 0, font, 0});
-  ASSERT_EQ(rig.Answer(751, {list, 4, 4, 4, 4, 5, 5}), 1);
-  ASSERT_EQ(rig.Answer(783, {list, 0, 2, 0, 0xFF123456}), 1);
-  ASSERT_EQ(rig.Answer(787, {list, rig.Text("A"), 0, uint32_t(-1)}), 0);
+  const uint32_t list = rig.Answer(Native::kPartCreateImageList, {0, 0, 60, 20, 0, font, 0});
+  ASSERT_EQ(rig.Answer(Native::kTextWindowSetMargins, {list, 4, 4, 4, 4, 5, 5}), 1);
+  ASSERT_EQ(rig.Answer(Native::kImageListSetSpacing, {list, 0, 2, 0, 0xFF123456}), 1);
+  ASSERT_EQ(rig.Answer(Native::kImageListSetItemText, {list, rig.Text("A"), 0, uint32_t(-1)}), 0);
   const ImageSurface* cell = GetPartSurface(PartOf(list), 0);
   EXPECT_EQ(cell->GetPixel(60 + 4, 4), 0xFF123456u);
   EXPECT_NE(cell->GetPixel(60 + 2, 2), 0xFF123456u) << "inside the margins only";
@@ -219,13 +239,14 @@ TEST_F(GuiPartNativesRest, ListSettingsReachTheirPictures) {
 
 TEST_F(GuiPartNativesRest, AListBoxTakesTheHoverAsThePointerEnters) {
   const uint32_t list = Lines();
-  for (const char* line : {"a", "b", "c"}) rig.Answer(757, {list, rig.Text(line), 0, 1});
-  ASSERT_EQ(rig.Answer(716, {list, uint32_t(-1)}), 0);
+  for (const char* line : {"a", "b", "c"})
+    rig.Answer(Native::kTextListAddLine, {list, rig.Text(line), 0, 1});
+  ASSERT_EQ(rig.Answer(Native::kPointerAddControl, {list, uint32_t(-1)}), 0);
   auto* part = PartOf<TextListPart>(list);
   // Into the second line: the pitch is the line height and 3 pixels of spacing.
   services_.x = 20, services_.y = 10 + part->GetLineHeight() + 3 + 1;
-  rig.Answer(706, {});
-  EXPECT_EQ(rig.Answer(710, {}), static_cast<int32_t>(list));
+  rig.Answer(Native::kPointerUpdate, {});
+  EXPECT_EQ(rig.Answer(Native::kPointerGetHover, {}), static_cast<int32_t>(list));
   EXPECT_EQ(part->GetHoverLine(), 1) << "on the first update";
 }
 

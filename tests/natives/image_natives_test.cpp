@@ -13,6 +13,7 @@
 #include "graphics/surface/sprite.h"
 #include "host/clock.h"
 #include "native_rig.h"
+#include "natives/native_names.h"
 #include "platform/timer_service.h"
 #include "resource/files/file.h"
 
@@ -53,26 +54,27 @@ class WipeNatives : public testing::Test {
 // it; the finish and cancel of a gone wipe touch nothing. Images without a surface, a source
 // kind without a source and a missing manager start nothing.
 TEST_F(WipeNatives, AWipeIsATaskHandleThatGoesWithTheWipe) {
-  const uint32_t wipe = Call(386, {10, 100, targetHandle_, 0, kNotGiven, 0, 4, 0, 300, 200});
+  const uint32_t wipe =
+      Call(Native::kWipeStart, {10, 100, targetHandle_, 0, kNotGiven, 0, 4, 0, 300, 200});
   ASSERT_NE(wipe, 0u);
-  EXPECT_EQ(Call(389, {wipe}), 1);
-  EXPECT_EQ(Call(387, {wipe}), kWipeDone);
-  EXPECT_EQ(Call(389, {wipe}), 0) << "finished";
+  EXPECT_EQ(Call(Native::kWipeIsRunning, {wipe}), 1);
+  EXPECT_EQ(Call(Native::kWipeFinish, {wipe}), kWipeDone);
+  EXPECT_EQ(Call(Native::kWipeIsRunning, {wipe}), 0) << "finished";
   const uint32_t corner = target_.GetPixel(15, 11);
   EXPECT_TRUE((corner & 0xFF) == ((corner >> 16) & 0xFF) && (corner & 0xFF) < 0xFF)
       << std::hex << corner << ": the whole target, without the colour words";
   timers_.RunDue(host::TimeGetTime() + 200);
   EXPECT_EQ(rig_.host->Handles().Get(wipe, ScriptObjectType::kTimedTask), nullptr);
-  EXPECT_EQ(Call(387, {wipe}), kWipeDone);
+  EXPECT_EQ(Call(Native::kWipeFinish, {wipe}), kWipeDone);
 
   File file;
   const uint32_t notAnImage = rig_.host->Handles().HandleOf(ScriptObjectType::kFile, &file);
-  EXPECT_EQ(Call(386, {0, 100, 0, 0, kNotGiven}), 0);
-  EXPECT_EQ(Call(386, {2, 100, targetHandle_, notAnImage, kNotGiven}), 0);
+  EXPECT_EQ(Call(Native::kWipeStart, {0, 100, 0, 0, kNotGiven}), 0);
+  EXPECT_EQ(Call(Native::kWipeStart, {2, 100, targetHandle_, notAnImage, kNotGiven}), 0);
   EXPECT_EQ(timers_.Count(), 0u);
   ScopedGlobal<WipeTransitions> none{nullptr};
-  EXPECT_EQ(Call(386, {0, 100, targetHandle_, 0, kNotGiven}), 0);
-  EXPECT_EQ(Call(387, {1}), kWipeNoService);
+  EXPECT_EQ(Call(Native::kWipeStart, {0, 100, targetHandle_, 0, kNotGiven}), 0);
+  EXPECT_EQ(Call(Native::kWipeFinish, {1}), kWipeNoService);
 }
 
 // A host with a 32-bit picture and a grey-palette 8-bit one behind handles.
@@ -100,28 +102,29 @@ TEST_F(SingleImageNatives, DepthPixelsAndPalettes) {
   ImageSurface converted, empty;
   ASSERT_EQ(converted.CopyFrom(&wide, kCopyLikeSource), 0);
   const uint32_t convertedHandle = Give(converted);
-  EXPECT_EQ(Call(317, {convertedHandle, 8}), 0);
+  EXPECT_EQ(Call(Native::kImageConvertDepth, {convertedHandle, 8}), 0);
   EXPECT_EQ(converted.GetBitsPerPixel(), 8);
   EXPECT_EQ(converted.GetPalette()[100], 0x646464u) << "a grey palette";
-  EXPECT_EQ(Call(317, {convertedHandle, 32}), 0);
-  EXPECT_EQ(Call(317, {Give(empty), 32}), 1) << "no pixels";
+  EXPECT_EQ(Call(Native::kImageConvertDepth, {convertedHandle, 32}), 0);
+  EXPECT_EQ(Call(Native::kImageConvertDepth, {Give(empty), 32}), 1) << "no pixels";
 
-  EXPECT_EQ(Call(327, {wideHandle, 20, 0, 5}), 1) << "outside";
-  EXPECT_EQ(Call(327, {wideHandle, 19, 15, 0x12345678}), 0);
-  EXPECT_EQ(Call(328, {wideHandle, 19, 15}), 0x12345678);
-  EXPECT_EQ(Call(327, {narrowHandle, 1, 1, 0x1FE}), 0);
+  EXPECT_EQ(Call(Native::kImageSetPixel, {wideHandle, 20, 0, 5}), 1) << "outside";
+  EXPECT_EQ(Call(Native::kImageSetPixel, {wideHandle, 19, 15, 0x12345678}), 0);
+  EXPECT_EQ(Call(Native::kImageGetPixel, {wideHandle, 19, 15}), 0x12345678);
+  EXPECT_EQ(Call(Native::kImageSetPixel, {narrowHandle, 1, 1, 0x1FE}), 0);
   EXPECT_EQ(narrow.GetPixel(1, 1), 0xFEu) << "a palette index";
 
-  EXPECT_EQ(Call(332, {narrowHandle, 1, 2, 3, 1000}), 0);
+  EXPECT_EQ(Call(Native::kImageFillPalette, {narrowHandle, 1, 2, 3, 1000}), 0);
   EXPECT_EQ(narrow.GetPalette()[255], 0x010203u);
-  EXPECT_EQ(Call(322, {wideHandle, 0, 0, 2, 2, 9, 8, 7}), 1) << "the rectangle comes first";
+  EXPECT_EQ(Call(Native::kImageFillRgb, {wideHandle, 0, 0, 2, 2, 9, 8, 7}), 1)
+      << "the rectangle comes first";
   EXPECT_EQ(wide.GetPixel(1, 1) & 0xFFFFFFu, 0x090807u);
 
   ScopedPixelLibrary library{&BuiltInPixelLibrary()};
   ImageSurface byCall;
   ASSERT_EQ(byCall.CopyFrom(&wide, kCopyLikeSource), 0);
   const uint32_t zeros[4] = {};
-  EXPECT_EQ(Call(394, {wideHandle, 65535, 2, 3, 4}), byCall.LibOpFour(zeros));
+  EXPECT_EQ(Call(Native::kImageLibOpFour, {wideHandle, 65535, 2, 3, 4}), byCall.LibOpFour(zeros));
   EXPECT_EQ(std::memcmp(wide.GetPixels(), byCall.GetPixels(), 20 * 16 * 4), 0);
 }
 

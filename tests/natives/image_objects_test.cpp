@@ -17,6 +17,7 @@
 #include "gui/ui_control.h"
 #include "input/input_manager.h"
 #include "native_rig.h"
+#include "natives/native_names.h"
 #include "platform/timer_service.h"
 #include "platform/trig_tables.h"
 
@@ -65,14 +66,14 @@ class ImageObjects : public testing::Test {
 // service and the cursor lets go before each dies (the address sanitizer watches the frames
 // that follow).
 TEST_F(ImageObjects, SpritesDieCleanlyUnderTasksAndTheCursor) {
-  EXPECT_EQ(Call(406, {7}), 0);
-  const int32_t a = Call(402, {imageHandle, 0, 0, 16, 16, 5, 6});
-  const int32_t b = Call(402, {imageHandle, kOff, 0, 0, 0, 1, 2});
-  EXPECT_EQ(Call(406, {9}), 7) << "the previous owner";
-  const int32_t c = Call(403, {W(a)});
-  const int32_t d = Call(404, {8, 4, 0x80FF0000u, 3, 3});
+  EXPECT_EQ(Call(Native::kSpriteSetOwner, {7}), 0);
+  const int32_t a = Call(Native::kSpriteCreate, {imageHandle, 0, 0, 16, 16, 5, 6});
+  const int32_t b = Call(Native::kSpriteCreate, {imageHandle, kOff, 0, 0, 0, 1, 2});
+  EXPECT_EQ(Call(Native::kSpriteSetOwner, {9}), 7) << "the previous owner";
+  const int32_t c = Call(Native::kSpriteCreateCopy, {W(a)});
+  const int32_t d = Call(Native::kColorRectCreate, {8, 4, 0x80FF0000u, 3, 3});
   ASSERT_TRUE(a && b && c && d);
-  EXPECT_EQ(Call(403, {W(d)}), 0) << "a colour rectangle is no sprite";
+  EXPECT_EQ(Call(Native::kSpriteCreateCopy, {W(d)}), 0) << "a colour rectangle is no sprite";
 
   Mouse* mouse = input.GetMouse();
   PointerPosition at{40, 40};
@@ -87,32 +88,34 @@ TEST_F(ImageObjects, SpritesDieCleanlyUnderTasksAndTheCursor) {
   const uint32_t noEasing = 65535;
   for (int round = 0; round < 3; ++round) {
     SCOPED_TRACE(round);
-    const int32_t s1 = round ? Call(402, {imageHandle, 0, 0, 16, 16, 0, 0}) : a;
-    const int32_t s2 = round ? Call(402, {imageHandle, 0, 0, 16, 16, 0, 0}) : c;
+    const int32_t s1 = round ? Call(Native::kSpriteCreate, {imageHandle, 0, 0, 16, 16, 0, 0}) : a;
+    const int32_t s2 = round ? Call(Native::kSpriteCreate, {imageHandle, 0, 0, 16, 16, 0, 0}) : c;
     ASSERT_TRUE(s1 && s2);
     moveTask(s1);
     // The first round's tasks have no script handle: the destroy itself sets the sweeper up.
     if (round == 0) {
       moveTask(s2);
     } else {
-      EXPECT_NE(rig.Call(446, {W(s2), 100, path, 0, 0, noEasing, 0, 0, 0, 0}).result, 0);
+      EXPECT_NE(
+          rig.Call(Native::kSpriteMovePath, {W(s2), 100, path, 0, 0, noEasing, 0, 0, 0, 0}).result,
+          0);
     }
-    EXPECT_EQ(Call(580, {W(s1), 4, 100, 0, 3, 2}), 0);
+    EXPECT_EQ(Call(Native::kSetAnimatedCursor, {W(s1), 4, 100, 0, 3, 2}), 0);
     ASSERT_TRUE(mouse->HasAnimatedCursor());
     timers.RunDue(1000);
     mouse->UpdateAnimatedCursor();
     if (round == 0) {
-      EXPECT_EQ(Call(408, {Var(s1)}), 0);
+      EXPECT_EQ(Call(Native::kSpriteDestroy, {Var(s1)}), 0);
       const uint32_t var = Var(s2);
-      EXPECT_EQ(Call(408, {var}), 0);
-      EXPECT_EQ(Call(408, {var}), kDestroyNull) << "the variable is cleared";
-      EXPECT_EQ(Call(408, {Var(s1)}), kDestroyNotListed) << "stale";
+      EXPECT_EQ(Call(Native::kSpriteDestroy, {var}), 0);
+      EXPECT_EQ(Call(Native::kSpriteDestroy, {var}), kDestroyNull) << "the variable is cleared";
+      EXPECT_EQ(Call(Native::kSpriteDestroy, {Var(s1)}), kDestroyNotListed) << "stale";
     } else if (round == 1) {
-      EXPECT_EQ(Call(407, {9, 0}), 0);
+      EXPECT_EQ(Call(Native::kSpriteDestroyOwned, {9, 0}), 0);
       EXPECT_NE(Object(b), nullptr) << "owner 7 stays";
       EXPECT_EQ(Object(d), nullptr) << "owner 9";
     } else {
-      EXPECT_EQ(Call(405, {}), 0);
+      EXPECT_EQ(Call(Native::kSpriteDestroyAll, {}), 0);
     }
     EXPECT_EQ(Object(s1), nullptr);
     EXPECT_EQ(Object(s2), nullptr);
@@ -139,40 +142,45 @@ TEST_F(ImageObjects, ContainersOfEachKind) {
   ASSERT_EQ(ownOnly->GetSecondList(), nullptr);
 
   std::vector<int32_t> s;
-  for (uint32_t k = 0; k < 4; ++k) s.push_back(Call(402, {imageHandle, 0, 0, 8, 8, 8 * k, 0}));
+  for (uint32_t k = 0; k < 4; ++k)
+    s.push_back(Call(Native::kSpriteCreate, {imageHandle, 0, 0, 8, 8, 8 * k, 0}));
   // Priority -1: the first list at priority 0, user value 0, whatever the flag says.
-  EXPECT_EQ(Call(409, {canvasHandle, W(s[0]), W(-1), 5, 1}), kAddDone);
+  EXPECT_EQ(Call(Native::kContainerAdd, {canvasHandle, W(s[0]), W(-1), 5, 1}), kAddDone);
   const DisplayObjectList::Node* node = withSecond->GetList().Find(Object(s[0]));
   ASSERT_NE(node, nullptr);
   EXPECT_EQ(std::pair(node->priority, node->user), std::pair(0u, 0u));
-  EXPECT_EQ(Call(409, {canvasHandle, W(s[1]), 4, 2, 1}), kAddDone);
-  EXPECT_EQ(Call(409, {offscreenHandle, W(s[2]), 4, 0, 1}), 4) << "no second list";
-  EXPECT_EQ(Call(409, {offscreenHandle, W(s[2]), 4, 0, 0}), kAddDone);
+  EXPECT_EQ(Call(Native::kContainerAdd, {canvasHandle, W(s[1]), 4, 2, 1}), kAddDone);
+  EXPECT_EQ(Call(Native::kContainerAdd, {offscreenHandle, W(s[2]), 4, 0, 1}), 4)
+      << "no second list";
+  EXPECT_EQ(Call(Native::kContainerAdd, {offscreenHandle, W(s[2]), 4, 0, 0}), kAddDone);
   EXPECT_NE(ownOnly->GetList().Find(Object(s[2])), nullptr);
-  EXPECT_EQ(Call(410, {canvasHandle, W(s[3]), 2, 0, 0}), kAddDone);
-  EXPECT_EQ(Call(434, {W(s[3])}), 2) << "listed and shown";
+  EXPECT_EQ(Call(Native::kContainerAddAfterEqual, {canvasHandle, W(s[3]), 2, 0, 0}), kAddDone);
+  EXPECT_EQ(Call(Native::kDisplayObjectGetState, {W(s[3])}), 2) << "listed and shown";
 
   // Priorities in whichever list holds the object; removal from either.
-  EXPECT_EQ(Call(415, {canvasHandle, W(s[1]), 7, 0}), 1);
+  EXPECT_EQ(Call(Native::kContainerSetPriorityAfterEqual, {canvasHandle, W(s[1]), 7, 0}), 1);
   EXPECT_EQ(withSecond->GetSecondList()->Find(Object(s[1]))->priority, 7u);
-  EXPECT_EQ(Call(414, {canvasHandle, W(s[2]), 1, 0}), 0) << "not in this container";
-  EXPECT_EQ(Call(411, {canvasHandle, W(s[1])}), 1) << "found in the second list";
+  EXPECT_EQ(Call(Native::kContainerSetPriority, {canvasHandle, W(s[2]), 1, 0}), 0)
+      << "not in this container";
+  EXPECT_EQ(Call(Native::kContainerRemove, {canvasHandle, W(s[1])}), 1)
+      << "found in the second list";
 
-  EXPECT_EQ(Call(413, {canvasHandle, W(kAny), W(kAny), 0}), 0);
+  EXPECT_EQ(Call(Native::kContainerListCall, {canvasHandle, W(kAny), W(kAny), 0}), 0);
   EXPECT_TRUE(withSecond->GetList().IsEmpty());
-  EXPECT_EQ(Call(416, {offscreenHandle}), 0);
+  EXPECT_EQ(Call(Native::kContainerClear, {offscreenHandle}), 0);
   EXPECT_TRUE(ownOnly->GetList().IsEmpty());
 
   // Background, flags and rendering.
-  EXPECT_EQ(Call(418, {canvasHandle, imageHandle, 2, 3, 1}), 1);
+  EXPECT_EQ(Call(Native::kCompositionSetBackgroundImage, {canvasHandle, imageHandle, 2, 3, 1}), 1);
   ImageSurface* shot = nullptr;
   ASSERT_EQ(display.CreateImageSurface(&shot, 64, 48, 32, 0), 0);
   const uint32_t shotHandle = Give(ScriptObjectType::kSurface, static_cast<Surface*>(shot));
-  EXPECT_EQ(Call(429, {canvasHandle, shotHandle, 0, 0, 1}), kComposeDone);
+  EXPECT_EQ(Call(Native::kCompositionRenderTo, {canvasHandle, shotHandle, 0, 0, 1}), kComposeDone);
   EXPECT_EQ(shot->GetPixel(2, 3), image->GetPixel(0, 0)) << "the background picture at (2, 3)";
-  EXPECT_EQ(Call(430, {canvasHandle, 1, 0x100}), 0);
+  EXPECT_EQ(Call(Native::kContainerSetFlags, {canvasHandle, 1, 0x100}), 0);
   EXPECT_FALSE(withSecond->SkipsSecond()) << "a byte";
-  EXPECT_EQ(Call(427, {offscreenHandle, 0}), 1) << "the holder's previous flag";
+  EXPECT_EQ(Call(Native::kImageHolderSetFlag, {offscreenHandle, 0}), 1)
+      << "the holder's previous flag";
 }
 
 }  // namespace

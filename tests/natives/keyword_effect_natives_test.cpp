@@ -27,6 +27,7 @@
 #include "movie_game.h"
 #include "native_rig.h"
 #include "natives/effect_movie_wrappers.h"
+#include "natives/native_names.h"
 #include "natives/object_casts.h"
 #include "natives/render_natives.h"
 #include "platform/subtractive_random.h"
@@ -112,12 +113,12 @@ class Scene {
     dc.Select(section.get());
     layer = MakeCanvas("BG\\SKY.WGX");
     partner = MakeCanvas("BG\\SEA.WGX");
-    EXPECT_EQ(Call(253, {layer, partner}), 0);
-    girlImage = Call(232, {Text("FG\\GIRL.WGX"), 0});
+    EXPECT_EQ(Call(Native::kImageHolderLink, {layer, partner}), 0);
+    girlImage = Call(Native::kCreateImageFromFile, {Text("FG\\GIRL.WGX"), 0});
     girl = Standing(girlImage, 10, 10);
-    boy = Standing(Call(232, {Text("FG\\BOY.WGX"), 0}), 14, 12);
-    rule = Call(233, {Text("SYS\\RULE001.WGX"), 0});
-    anime = Call(517, {Text("CG\\OPEN.HVD")});
+    boy = Standing(Call(Native::kCreateImageFromFile, {Text("FG\\BOY.WGX"), 0}), 14, 12);
+    rule = Call(Native::kCreateImageFromFile8, {Text("SYS\\RULE001.WGX"), 0});
+    anime = Call(Native::kHvdAnimationCreate, {Text("CG\\OPEN.HVD")});
     EXPECT_TRUE(girlImage && girl && boy && rule && anime);
   }
   ~Scene() { PublishWrapperMovies(false); }
@@ -178,14 +179,15 @@ class Scene {
  private:
   uint32_t Named(const std::string& name) const;
   uint32_t MakeCanvas(const char* picture) {
-    const uint32_t canvas = Call(238, {kWidth, kHeight, 32, kLayerComposed});
-    const uint32_t image = Call(232, {Text(picture), 0});
-    EXPECT_EQ(Call(418, {canvas, image, 0, 0, 1}), 1u) << picture;
+    const uint32_t canvas = Call(Native::kCreateCanvasLayer, {kWidth, kHeight, 32, kLayerComposed});
+    const uint32_t image = Call(Native::kCreateImageFromFile, {Text(picture), 0});
+    EXPECT_EQ(Call(Native::kCompositionSetBackgroundImage, {canvas, image, 0, 0, 1}), 1u)
+        << picture;
     return canvas;
   }
   uint32_t Standing(uint32_t image, uint32_t x, uint32_t y) {
-    const uint32_t sprite = Call(402, {image, kWholeImage, 0, 0, 0, x, y});
-    EXPECT_EQ(Call(409, {layer, sprite, 10, 0, 0}), 0u);
+    const uint32_t sprite = Call(Native::kSpriteCreate, {image, kWholeImage, 0, 0, 0, x, y});
+    EXPECT_EQ(Call(Native::kContainerAdd, {layer, sprite, 10, 0, 0}), 0u);
     return sprite;
   }
 };
@@ -416,19 +418,19 @@ TEST_P(KeywordEffectNatives, StartsRunsTakesItsCommandsAndGoes) {
   if (row.filter) start.insert(start.end(), {kAttachPlain, 0});
   for (uint32_t w : scene.Parse(row.setup)) start.push_back(w);
   if (row.filter) {
-    ASSERT_EQ(scene.Call(256, start), 0u) << "attached";
-    EXPECT_EQ(scene.Call(258, {scene.layer}), 1u);
+    ASSERT_EQ(scene.Call(Native::kFilterStart, start), 0u) << "attached";
+    EXPECT_EQ(scene.Call(Native::kFilterIsAttached, {scene.layer}), 1u);
     scene.Frames(4);
-    EXPECT_EQ(scene.Call(257, {scene.layer}), 1u);
-    EXPECT_EQ(scene.Call(258, {scene.layer}), 0u);
+    EXPECT_EQ(scene.Call(Native::kFilterStop, {scene.layer}), 1u);
+    EXPECT_EQ(scene.Call(Native::kFilterIsAttached, {scene.layer}), 0u);
     scene.Frames(1);
     return;
   }
-  const uint32_t effect = scene.Call(218, start);
+  const uint32_t effect = scene.Call(Native::kEffectStart, start);
   ASSERT_NE(effect, 0u) << "started";
   ExpectFamily(keyword,
                *dynamic_cast<DisplayEffect*>(GetScriptTask(scene.rig.host->Handles(), effect)));
-  EXPECT_EQ(scene.Call(211, {effect}), 1u);
+  EXPECT_EQ(scene.Call(Native::kTaskIsAlive, {effect}), 1u);
   scene.Frames(3);
   for (const Command& command : row.commands) {
     SCOPED_TRACE(std::to_string(command.native) + " " + command.words);
@@ -440,11 +442,12 @@ TEST_P(KeywordEffectNatives, StartsRunsTakesItsCommandsAndGoes) {
     scene.Frames(1);
   }
   const uint32_t variable = scene.rig.Var(effect);
-  EXPECT_EQ(scene.Call(212, {variable}), 1u) << "removed while it runs";
+  EXPECT_EQ(scene.Call(Native::kTaskRemove, {variable}), 1u) << "removed while it runs";
   EXPECT_EQ(scene.Word(variable), 0u);
   scene.Frames(2);
-  EXPECT_EQ(scene.Call(211, {effect}), 0u);
-  EXPECT_EQ(int32_t(scene.Call(219, {effect, 0})), kRenderNativeNull) << "a gone effect's handle";
+  EXPECT_EQ(scene.Call(Native::kTaskIsAlive, {effect}), 0u);
+  EXPECT_EQ(int32_t(scene.Call(Native::kEffectCommandA, {effect, 0})), kRenderNativeNull)
+      << "a gone effect's handle";
   EXPECT_EQ(scene.timers.Count(), 0u);
   if (row.gone) row.gone(scene);
 }
@@ -537,30 +540,35 @@ TEST(KeywordEffectWords, ReadAsTheirKindsSay) {
   scene.effects.Register(SpFadeEffect::Create, "fx_probe", kEffectTypeSprite, nullptr,
                          FirstWordIsAPointer, 0);
   const uint32_t guestWord = scene.rig.Var(7);
-  EXPECT_EQ(scene.Call(221, {scene.Text("fx_probe"), guestWord}), 0u) << "no kinds: a number";
+  EXPECT_EQ(scene.Call(Native::kEffectCommand, {scene.Text("fx_probe"), guestWord}), 0u)
+      << "no kinds: a number";
   scene.effects.DeclareArgKinds("fx_probe", "|||w");
-  EXPECT_EQ(scene.Call(221, {scene.Text("fx_probe"), guestWord}), 1u) << "an out word";
+  EXPECT_EQ(scene.Call(Native::kEffectCommand, {scene.Text("fx_probe"), guestWord}), 1u)
+      << "an out word";
 
-  const uint32_t fade = scene.Call(218, {0, scene.Text("sp_fade"), 1, 0, 0});
+  const uint32_t fade = scene.Call(Native::kEffectStart, {0, scene.Text("sp_fade"), 1, 0, 0});
   ASSERT_NE(fade, 0u);
   constexpr uint32_t kOtherGeneration = 1u << HandleTable::kIndexBits;
-  EXPECT_EQ(scene.Call(219, {fade, 1, 0, scene.girl + kOtherGeneration, 100, 0, 0}),
-            uint32_t(kSpFadeBadTarget))
+  EXPECT_EQ(
+      scene.Call(Native::kEffectCommandA, {fade, 1, 0, scene.girl + kOtherGeneration, 100, 0, 0}),
+      uint32_t(kSpFadeBadTarget))
       << "a forged handle";
-  EXPECT_EQ(scene.Call(219, {fade, 1, 0, scene.girl, 100, 0, 0}), uint32_t(kSpFadeTargetSet));
-  EXPECT_EQ(scene.Call(408, {scene.rig.Var(scene.girl)}), 0u);
-  EXPECT_EQ(scene.Call(211, {fade}), 0u) << "the fade went before its sprite";
+  EXPECT_EQ(scene.Call(Native::kEffectCommandA, {fade, 1, 0, scene.girl, 100, 0, 0}),
+            uint32_t(kSpFadeTargetSet));
+  EXPECT_EQ(scene.Call(Native::kSpriteDestroy, {scene.rig.Var(scene.girl)}), 0u);
+  EXPECT_EQ(scene.Call(Native::kTaskIsAlive, {fade}), 0u) << "the fade went before its sprite";
   scene.Frames(2);
   EXPECT_EQ(scene.timers.Count(), 0u);
 
-  EXPECT_EQ(int32_t(scene.Call(256, {scene.layer, scene.Text("nofilter"), 0, 0, 100})),
-            kRenderNativeWrongKind);
+  EXPECT_EQ(
+      int32_t(scene.Call(Native::kFilterStart, {scene.layer, scene.Text("nofilter"), 0, 0, 100})),
+      kRenderNativeWrongKind);
   const uint32_t args = scene.rig.Block(8 * 4);
   for (uint32_t i = 0; i < 8; ++i) scene.rig.Memory().Write32(args + 4 * i, 0);
   const Words scroll{
       scene.layer, scene.Text("scroll"), 0, 0, 100, 0, 0, PastTheArena(scene.rig.Memory())};
   for (uint32_t i = 0; i < scroll.size(); ++i) scene.rig.Memory().Write32(args + 4 * i, scroll[i]);
-  EXPECT_TRUE(scene.rig.CallAt(256, args).faulted) << "the exponent is a text";
+  EXPECT_TRUE(scene.rig.CallAt(Native::kFilterStart, args).faulted) << "the exponent is a text";
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "graphics/surface/sprite.h"
 #include "gui/image_list_part.h"
 #include "native_rig.h"
+#include "natives/native_names.h"
 #include "scenario/message/script_message_text.h"
 #include "support/text_renderers.h"
 
@@ -48,9 +49,18 @@ TEST(MessageNativesWithoutText, EveryNativeGivesItsNullAnswer) {
   const struct {
     int32_t answer;
     std::vector<uint32_t> numbers;
-  } answers[] = {{kMessageNoText, {466, 468, 470, 472, 473, 485, 489, 493, 497, 501, 504, 505}},
-                 {0, {471, 474, 476, 478, 480, 482, 494, 499, 503, 506, 509}},
-                 {kNoChoiceMode, {508}}};
+  } answers[] = {
+      {kMessageNoText,
+       {Native::kMessageSetHistoryCapacity, Native::kMessageSet, Native::kMessageSetOutput,
+        Native::kMessageDrawTextPart, Native::kMessageAdvance, Native::kMessageShowPrevious,
+        Native::kMessageShowAt, Native::kClearMessageText, Native::kMessageSetChoices,
+        Native::kMessageAddChoice, Native::kMessageDrawChoice, Native::kMessageCopyChoiceText}},
+      {0,
+       {Native::kMessageGetTextPart, Native::kMessageDrawAll, Native::kMessageRedraw,
+        Native::kMessageGetTagText, Native::kMessageHasPrevious, Native::kMessageGetPlainText,
+        Native::kMessageGetRenderer, Native::kMessageSetMaxChoices, Native::kMessageGetChoiceCount,
+        Native::kMessageGetChoiceText, Native::kMessageIsChoiceRead}},
+      {kNoChoiceMode, {Native::kMessageGetChoiceMode}}};
   const uint32_t buffer = rig.Block(16);
   for (const auto& group : answers) {
     for (uint32_t number : group.numbers)
@@ -74,50 +84,54 @@ TEST_F(MessageNatives, OutputAndDrawsCheckTheirPictureAndRenderer) {
                {notPicture, outlineFont, kOutputBadImage, kDrawBadImage},
                {image, gdiFont, kOutputBadRenderer, kDrawBadRenderer},
                {image, 0, kOutputBadRenderer, 0}};
-  ASSERT_EQ(Call(468, {Block({0, 5, 0}, "#Ann$Hello")}), 0);
+  ASSERT_EQ(Call(Native::kMessageSet, {Block({0, 5, 0}, "#Ann$Hello")}), 0);
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.image << "/" << c.renderer);
-    EXPECT_EQ(Call(470, {c.image, 0, 4, 4, c.renderer, 0, 0, 0}), c.output);
-    EXPECT_EQ(Call(472, {0, 0, 0, c.image, 0, c.renderer}), c.draw);
-    EXPECT_EQ(Call(504, {0, 0, 0, c.image, 0, c.renderer}), c.draw == 0 ? 2 : c.draw)
+    EXPECT_EQ(Call(Native::kMessageSetOutput, {c.image, 0, 4, 4, c.renderer, 0, 0, 0}), c.output);
+    EXPECT_EQ(Call(Native::kMessageDrawTextPart, {0, 0, 0, c.image, 0, c.renderer}), c.draw);
+    EXPECT_EQ(Call(Native::kMessageDrawChoice, {0, 0, 0, c.image, 0, c.renderer}),
+              c.draw == 0 ? 2 : c.draw)
         << "no choice 0";
   }
-  EXPECT_EQ(Call(494, {}), static_cast<int32_t>(outlineFont));
+  EXPECT_EQ(Call(Native::kMessageGetRenderer, {}), static_cast<int32_t>(outlineFont));
 
   // A renderer the script destroyed is forgotten, not drawn with.
   auto doomed = std::make_unique<OutlineTextRenderer>(testing_text::FakeSource(), 16);
   doomed->SetFont(16, false, false, nullptr);
   const uint32_t doomedFont = rig.Give(ScriptObjectType::kTextRenderer, doomed.get());
-  ASSERT_EQ(Call(470, {image, 0, 4, 4, doomedFont, 0, 0, 0}), 0);
+  ASSERT_EQ(Call(Native::kMessageSetOutput, {image, 0, 4, 4, doomedFont, 0, 0, 0}), 0);
   doomed.reset();
-  EXPECT_EQ(Call(472, {0, 0, 0, 0, 255, 0}), 1) << "the stored output is gone";
-  EXPECT_EQ(Call(474, {}), 0);
-  EXPECT_EQ(Call(494, {}), 0);
+  EXPECT_EQ(Call(Native::kMessageDrawTextPart, {0, 0, 0, 0, 255, 0}), 1)
+      << "the stored output is gone";
+  EXPECT_EQ(Call(Native::kMessageDrawAll, {}), 0);
+  EXPECT_EQ(Call(Native::kMessageGetRenderer, {}), 0);
 }
 
 // Texts go into the script's buffers with their terminators; sizes and addresses the script
 // gives are checked; a choice's text comes back as a guest copy.
 TEST_F(MessageNatives, TextsReachTheScriptsBuffers) {
-  ASSERT_EQ(Call(468, {Block({0, 1, 0}, "#Dee\\Eve$th\\ree<\"tag\">")}), 0);
+  ASSERT_EQ(Call(Native::kMessageSet, {Block({0, 1, 0}, "#Dee\\Eve$th\\ree<\"tag\">")}), 0);
   const uint32_t buffer = rig.Block(32);
-  EXPECT_EQ(Call(471, {2, buffer}), 4);
+  EXPECT_EQ(Call(Native::kMessageGetTextPart, {2, buffer}), 4);
   EXPECT_EQ(rig.Read(buffer), "Eve");
-  EXPECT_EQ(Call(482, {buffer}), 7);
+  EXPECT_EQ(Call(Native::kMessageGetPlainText, {buffer}), 7);
   EXPECT_EQ(rig.Read(buffer), "th\r\nree");
   int32_t token = 0;
-  for (int i = 0; i < 8 && token != MessageTextEngine::kQuotedTag; ++i) token = Call(473, {0});
-  EXPECT_EQ(Call(478, {buffer}), 1);
+  for (int i = 0; i < 8 && token != MessageTextEngine::kQuotedTag; ++i)
+    token = Call(Native::kMessageAdvance, {0});
+  EXPECT_EQ(Call(Native::kMessageGetTagText, {buffer}), 1);
   EXPECT_EQ(rig.Read(buffer), "tag");
-  EXPECT_TRUE(rig.Call(468, {PastTheArena(Mem())}).faulted);
+  EXPECT_TRUE(rig.Call(Native::kMessageSet, {PastTheArena(Mem())}).faulted);
 
   const std::string list{'\x02', '\x04', '\x01', 'a', '\0', '\x05', '\x01', 'b', 'c', '\0'};
-  ASSERT_EQ(Call(497, {Block({1, 10, 0}, list)}), 0);
-  EXPECT_EQ(Call(505, {1, buffer, 3}), 0);
+  ASSERT_EQ(Call(Native::kMessageSetChoices, {Block({1, 10, 0}, list)}), 0);
+  EXPECT_EQ(Call(Native::kMessageCopyChoiceText, {1, buffer, 3}), 0);
   EXPECT_EQ(rig.Read(buffer), "bc");
-  EXPECT_EQ(Call(505, {1, buffer, 2}), 3);
-  EXPECT_TRUE(rig.Call(505, {1, PastTheArena(Mem()), 8}).faulted) << "a buffer outside the arena";
-  EXPECT_EQ(rig.Read(static_cast<uint32_t>(Call(506, {0}))), "a");
-  EXPECT_EQ(Call(499, {0x7FFFFFFF}), 1);
+  EXPECT_EQ(Call(Native::kMessageCopyChoiceText, {1, buffer, 2}), 3);
+  EXPECT_TRUE(rig.Call(Native::kMessageCopyChoiceText, {1, PastTheArena(Mem()), 8}).faulted)
+      << "a buffer outside the arena";
+  EXPECT_EQ(rig.Read(static_cast<uint32_t>(Call(Native::kMessageGetChoiceText, {0}))), "a");
+  EXPECT_EQ(Call(Native::kMessageSetMaxChoices, {0x7FFFFFFF}), 1);
   EXPECT_EQ(Text().MaxChoices(), kMostChoices) << "bounded, not billions of slots";
 }
 
@@ -133,31 +147,34 @@ TEST_F(MessageNatives, ChoiceListIsRefreshed) {
   EXPECT_EQ(current.Set(nullptr), 1);
   ASSERT_EQ(current.Set(menu.get()), 0);
 
-  Call(467, {1});
-  Call(466, {4});
+  Call(Native::kMessageSetHistoryEnabled, {1});
+  Call(Native::kMessageSetHistoryCapacity, {4});
   const std::string two{'\x02', '\x04', '\x01', 'a', '\0', '\x04', '\x01', 'b', '\0'};
-  ASSERT_EQ(Call(468, {Block({0, 1, 0}, "Q")}), 0);
-  ASSERT_EQ(Call(497, {Block({1, 10, 0}, two)}), 0);
+  ASSERT_EQ(Call(Native::kMessageSet, {Block({0, 1, 0}, "Q")}), 0);
+  ASSERT_EQ(Call(Native::kMessageSetChoices, {Block({1, 10, 0}, two)}), 0);
   menu->Choose(1);
-  EXPECT_EQ(Call(509, {1}), 1) << "the list marked the choice read at the message's bits";
-  EXPECT_EQ(Call(509, {0}), 0);
+  EXPECT_EQ(Call(Native::kMessageIsChoiceRead, {1}), 1)
+      << "the list marked the choice read at the message's bits";
+  EXPECT_EQ(Call(Native::kMessageIsChoiceRead, {0}), 0);
 
-  Call(500, {});
+  Call(Native::kMessageClearChoiceState, {});
   menu->Choose(0);
-  EXPECT_EQ(Call(509, {0}), 0) << "a cleared selection marks nothing";
-  ASSERT_EQ(Call(468, {Block({0, 2, 0}, "R")}), 0);  // the choices go into the history
-  ASSERT_EQ(Call(485, {}), 0);
+  EXPECT_EQ(Call(Native::kMessageIsChoiceRead, {0}), 0) << "a cleared selection marks nothing";
+  ASSERT_EQ(Call(Native::kMessageSet, {Block({0, 2, 0}, "R")}),
+            0);  // the choices go into the history
+  ASSERT_EQ(Call(Native::kMessageShowPrevious, {}), 0);
   menu->Choose(0);
   EXPECT_TRUE(rig.host->TestReadFlagB(10, true)) << "the shown message's choices again";
 
   // Mode 2 keeps no flags: the list is given none.
-  ASSERT_EQ(Call(502, {}), 0);
-  ASSERT_EQ(Call(497, {Block({2, 20, 0}, two)}), 0);
+  ASSERT_EQ(Call(Native::kMessageClearChoices, {}), 0);
+  ASSERT_EQ(Call(Native::kMessageSetChoices, {Block({2, 20, 0}, two)}), 0);
   menu->Choose(0);
   EXPECT_FALSE(rig.host->TestReadFlagB(20, true));
   menu.reset();
   EXPECT_EQ(current.Get(), nullptr);
-  EXPECT_EQ(Call(497, {Block({1, 30, 0}, two)}), 0) << "a deleted list is not refreshed";
+  EXPECT_EQ(Call(Native::kMessageSetChoices, {Block({1, 30, 0}, two)}), 0)
+      << "a deleted list is not refreshed";
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "host/message_queue.h"
 #include "movie_game.h"
 #include "native_rig.h"
+#include "natives/native_names.h"
 #include "sound/movie_object.h"
 #include "sound/movie_sprite_control.h"
 #include "support/movie_samples.h"
@@ -38,7 +39,9 @@ class MovieNatives : public ::testing::Test {
   void SetUp() override { rig_.host->SetApplication(&app_); }
   void TearDown() override { Call(633); }
   int32_t Call(uint32_t n, std::initializer_list<uint32_t> w = {}) { return rig_.Answer(n, w); }
-  int32_t Open(const char* file, uint32_t form) { return Call(632, {rig_.Text(file), form, 0}); }
+  int32_t Open(const char* file, uint32_t form) {
+    return Call(Native::kMovieOpen, {rig_.Text(file), form, 0});
+  }
   MovieSpriteControl* Sprite(uint32_t handle) {
     return static_cast<MovieSpriteControl*>(
         rig_.host->Handles().Get<DisplayObject>(handle, ScriptObjectType::kDisplayObject));
@@ -52,11 +55,15 @@ class MovieNatives : public ::testing::Test {
 };
 
 TEST_F(MovieNatives, WithoutAMovieCommandsAnswerMinusOneQueriesZeroAndTheWindowOnesTwo) {
-  for (uint32_t n : {635u, 636u, 637u, 638u, 639u, 643u, 646u, 649u, 650u})
+  for (uint32_t n : {Native::kMoviePlay, Native::kMovieStop, Native::kMoviePause,
+                     Native::kMovieResume, Native::kMovieSetRect, Native::kMovieSeek,
+                     Native::kMovieSetVolume, Native::kMovieSetBalance, Native::kMovieSetRate})
     EXPECT_EQ(Call(n, {1, 2, 3, 4}), -1) << n;
-  for (uint32_t n : {640u, 641u, 642u, 644u, 645u, 651u}) EXPECT_EQ(Call(n), 0) << n;
+  for (uint32_t n : {Native::kMovieGetLength, Native::kMovieGetWidth, Native::kMovieGetHeight,
+                     Native::kMovieGetPosition, Native::kMovieGetState, Native::kMovieGetSprite})
+    EXPECT_EQ(Call(n), 0) << n;
   EXPECT_EQ(Call(647), 2);
-  EXPECT_EQ(Call(648, {5}), 2);
+  EXPECT_EQ(Call(Native::kMovieCommand, {5}), 2);
 }
 
 // The sprite form opened by name plays on the virtual clock; seeks move the picture, a
@@ -78,9 +85,9 @@ TEST_F(MovieNatives, ASpriteMovieOpenedByNamePlaysAndSeeks) {
   clock_.AdvanceMilliseconds(1500);
   EXPECT_NEAR(Call(644), 1500, 1);
   EXPECT_TRUE(test::ColourNear(colour(), tools::MovieColourOfSecond(1)));
-  ASSERT_EQ(Call(643, {200}), 0);
+  ASSERT_EQ(Call(Native::kMovieSeek, {200}), 0);
   EXPECT_TRUE(test::ColourNear(colour(), tools::MovieColourOfSecond(0)));
-  ASSERT_EQ(Call(643, {uint32_t(-300)}), 0);
+  ASSERT_EQ(Call(Native::kMovieSeek, {uint32_t(-300)}), 0);
   EXPECT_EQ(Call(644), 0) << "a negative time seeks to the start";
 }
 
@@ -90,10 +97,13 @@ TEST_F(MovieNatives, ASpriteMoviePlacedFarOffStopsAtTheEdge) {
   ASSERT_EQ(Open("OP.MPG", 0), 0);
   MovieSpriteControl* sprite = Sprite(Call(651));
   ASSERT_NE(sprite, nullptr);
-  EXPECT_EQ(Call(639, {0x7FFFFFF0, 0, 0x7FFFFFF0, 10}), 0) << "no width: the video's";
+  EXPECT_EQ(Call(Native::kMovieSetRect, {0x7FFFFFF0, 0, 0x7FFFFFF0, 10}), 0)
+      << "no width: the video's";
   EXPECT_EQ(*sprite->GetRectPtr(), (Rect{0x7FFFFFF0, 0, INT32_MAX, 10}));
   EXPECT_TRUE(sprite->Overlaps(*sprite));
-  EXPECT_EQ(Call(639, {uint32_t(INT32_MIN), uint32_t(INT32_MIN), 0x7FFFFFFF, 0x7FFFFFFF}), 0);
+  EXPECT_EQ(Call(Native::kMovieSetRect,
+                 {uint32_t(INT32_MIN), uint32_t(INT32_MIN), 0x7FFFFFFF, 0x7FFFFFFF}),
+            0);
   EXPECT_EQ(sprite->GetWidth(), INT32_MAX) << "the largest width";
   EXPECT_EQ(*sprite->GetRectPtr(), (Rect{INT32_MIN, INT32_MIN, -1, -1}));
   EXPECT_FALSE(sprite->MoveBy(-1, -1)) << "already at the edge";

@@ -7,6 +7,7 @@
 #include "graphics/surface/composition_layer.h"
 #include "movie_game.h"
 #include "native_rig.h"
+#include "natives/native_names.h"
 
 namespace bw {
 namespace {
@@ -27,7 +28,7 @@ class MovieSpriteScreen : public ::testing::Test {
   }
   int32_t Call(uint32_t n, std::initializer_list<uint32_t> w = {}) { return rig_.Answer(n, w); }
   int32_t Open(const char* file, uint32_t priority) {
-    return Call(632, {rig_.Text(file), 0, priority});
+    return Call(Native::kMovieOpen, {rig_.Text(file), 0, priority});
   }
   CompositionLayer* Screen() { return canvas_->GetCompositionLayer(); }
   // The screen as the frame presents it: composed, then read at (x, y).
@@ -52,7 +53,7 @@ TEST_F(MovieSpriteScreen, PlaysInTheScreenCompositionUntilClosed) {
   ASSERT_EQ(front->SetDrawMode(2), 0);
   ASSERT_EQ(Screen()->GetList().Add(front, 4, 0), 0);
   ASSERT_EQ(Open("OP.MPG", 5), 0);
-  ASSERT_EQ(Call(639, {32, 24, 96, 72}), 0);
+  ASSERT_EQ(Call(Native::kMovieSetRect, {32, 24, 96, 72}), 0);
   ASSERT_EQ(Call(635), 0);
 
   clock_.AdvanceMilliseconds(500);
@@ -73,18 +74,19 @@ TEST_F(MovieSpriteScreen, PlaysInTheScreenCompositionUntilClosed) {
 // stays the movie natives' own, so no destroy native ends it; it goes with the close.
 TEST_F(MovieSpriteScreen, TheSpriteNativesMoveTheMovieButDoNotDestroyIt) {
   ASSERT_EQ(Open("OP.MPG", 5), 0);
-  ASSERT_EQ(Call(639, {0, 0, 32, 24}), 0);
+  ASSERT_EQ(Call(Native::kMovieSetRect, {0, 0, 32, 24}), 0);
   ASSERT_EQ(Call(635), 0);
   const uint32_t movie = uint32_t(Call(651));
   ASSERT_NE(movie, 0u);
-  EXPECT_EQ(Call(439, {movie, 64, 48}), 1);
+  EXPECT_EQ(Call(Native::kDisplayObjectSetPosition, {movie, 64, 48}), 1);
   clock_.AdvanceMilliseconds(500);
   EXPECT_TRUE(test::ColourNear(Shown(80, 60), tools::MovieColourOfSecond(0)));
   EXPECT_EQ(Shown(8, 8), kBackground) << "moved away";
-  EXPECT_EQ(Call(408, {rig_.Var(movie)}), kDestroyNotListed);
+  EXPECT_EQ(Call(Native::kSpriteDestroy, {rig_.Var(movie)}), kDestroyNotListed);
   EXPECT_TRUE(test::ColourNear(Shown(80, 60), tools::MovieColourOfSecond(0))) << "still playing";
   ASSERT_EQ(Call(633), 0);
-  EXPECT_EQ(Call(439, {movie, 0, 0}), 0) << "its handle went with the movie";
+  EXPECT_EQ(Call(Native::kDisplayObjectSetPosition, {movie, 0, 0}), 0)
+      << "its handle went with the movie";
 }
 
 // Whichever way a movie ends, no list keeps it: a failed open, a new open, or the screen going

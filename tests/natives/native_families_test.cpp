@@ -11,6 +11,7 @@
 #include "common/gone_notice.h"
 #include "graphics/device/display_manager.h"
 #include "native_rig.h"
+#include "natives/native_names.h"
 #include "platform/timer_service.h"
 #include "resource/files/file.h"
 #include "sound/sound_channel_manager.h"
@@ -113,25 +114,25 @@ TEST(NativesFromScripts, BadAddressesEndTheStep) {
   ScopedGlobal<TimerService> publishTimers(&timers);
   ScopedGlobal<DisplayManager> publishDisplay(&display);
   const std::pair<uint32_t, std::string> calls[] = {
-      {59, "@, @"},
-      {63, "@"},
-      {67, "@, @"},
-      {83, "0, 1, 0, 0, @, @"},
-      {72, "@, 4"},
-      {74, "@, @, 0, 16"},
-      {542, "@, @"},
-      {796, "@, @, 0"},
-      {243, "@"},
-      {270, "@"},
-      {262, "0, 0, 0x40000000"},
-      {510, "@, 0"},
-      {513, "0, @"},
-      {535, "@"},
-      {603, "@, 0"},
-      {607, "@"},
-      {631, "@, @"},
-      {684, "6, @"},
-      {683, "0, name, 0x7FFFFFFF, 1"}};  // an id count past the arena
+      {Native::kStrCopy, "@, @"},
+      {Native::kStrLen, "@"},
+      {Native::kStrFormat, "@, @"},
+      {Native::kPointOnCircle, "0, 1, 0, 0, @, @"},
+      {Native::kStrHelper, "@, 4"},
+      {Native::kSetupInputDialog, "@, @, 0, 16"},
+      {Native::kGetLocalTime, "@, @"},
+      {Native::kMessageBox, "@, @, 0"},
+      {Native::kDisplayDestroyLayer, "@"},
+      {Native::kRenderItemDestroy, "@"},
+      {Native::kCreateD3DPolygonPrimitive, "0, 0, 0x40000000"},
+      {Native::kHvaDataCreate, "@, 0"},
+      {Native::kHvaDataLoad, "0, @"},
+      {Native::kCellImageRelease, "@"},
+      {Native::kSoundCreate, "@, 0"},
+      {Native::kSoundDestroy, "@"},
+      {Native::kSoundExportWave, "@, @"},
+      {Native::kBgmDuck, "6, @"},
+      {Native::kVoicePlay, "0, name, 0x7FFFFFFF, 1"}};  // an id count past the arena
   for (const auto& [number, words] : calls) {
     NativeRig rig(" native native:" + std::to_string(number) +
                   ", args, host:0\n ret\nargs: .word " +

@@ -18,6 +18,7 @@
 #include "lib/gmp/gmp_writer.h"
 #include "lib/hva/hv_writer.h"
 #include "native_rig.h"
+#include "natives/native_names.h"
 #include "natives/object_casts.h"
 #include "object_world.h"
 #include "platform/timer_service.h"
@@ -63,8 +64,8 @@ class ObjectListNatives : public ::testing::Test {
   uint32_t Word(uint32_t at) { return rig.Word(at); }
   // A cell image of three 4-pixel cells drawn on the canvas.
   int32_t MakeCells(uint32_t switchWord = 0) {
-    return Call(532, {rig.Text("CELLS.BMP"), 3, 100, 0, canvasHandle, 1, 1, 0, 0, switchWord, 0,
-                      0xFFFFFFFF});
+    return Call(Native::kCellImageCreate, {rig.Text("CELLS.BMP"), 3, 100, 0, canvasHandle, 1, 1, 0,
+                                           0, switchWord, 0, 0xFFFFFFFF});
   }
 
   host::VirtualClock clock{1000};
@@ -87,48 +88,57 @@ class ObjectListNatives : public ::testing::Test {
 
 // A null variable, ReleaseAll on an empty list and a variable past the arena.
 TEST_F(ObjectListNatives, ReleasesOfNothing) {
-  for (uint32_t release : {511u, 518u, 535u}) EXPECT_EQ(Call(release, {0}), 1) << release;
-  for (uint32_t releaseAll : {512u, 519u, 536u}) EXPECT_EQ(Call(releaseAll, {}), 0) << releaseAll;
-  EXPECT_TRUE(rig.Call(511, {PastTheArena(rig.Memory())}).faulted);
+  for (uint32_t release :
+       {Native::kHvaDataRelease, Native::kHvdAnimationRelease, Native::kCellImageRelease})
+    EXPECT_EQ(Call(release, {0}), 1) << release;
+  for (uint32_t releaseAll :
+       {Native::kHvaDataReleaseAll, Native::kHvdAnimationReleaseAll, Native::kCellImageReleaseAll})
+    EXPECT_EQ(Call(releaseAll, {}), 0) << releaseAll;
+  EXPECT_TRUE(rig.Call(Native::kHvaDataRelease, {PastTheArena(rig.Memory())}).faulted);
 }
 
 TEST_F(ObjectListNatives, BackgroundAnimationInfo) {
-  const uint32_t h = static_cast<uint32_t>(Call(517, {rig.Text("A.HVD")}));
+  const uint32_t h = static_cast<uint32_t>(Call(Native::kHvdAnimationCreate, {rig.Text("A.HVD")}));
   HvdAnimation direct;
   ASSERT_EQ(direct.Load("A.HVD"), kHvdLoaded);
-  EXPECT_EQ(Call(521, {h, 0}), 2);
-  EXPECT_EQ(Call(521, {h, 1}), static_cast<int32_t>(direct.Frames().size()));
-  EXPECT_EQ(Call(521, {h, 2}), 0x0201);
-  EXPECT_EQ(Call(521, {h, 3}), 0x0403);
-  EXPECT_EQ(Call(521, {h, 4}), 0);
+  EXPECT_EQ(Call(Native::kHvdAnimationGetInfo, {h, 0}), 2);
+  EXPECT_EQ(Call(Native::kHvdAnimationGetInfo, {h, 1}),
+            static_cast<int32_t>(direct.Frames().size()));
+  EXPECT_EQ(Call(Native::kHvdAnimationGetInfo, {h, 2}), 0x0201);
+  EXPECT_EQ(Call(Native::kHvdAnimationGetInfo, {h, 3}), 0x0403);
+  EXPECT_EQ(Call(Native::kHvdAnimationGetInfo, {h, 4}), 0);
 }
 
 // 514's refusals give 0; a started task plays, queues the next sequence, and goes with its
 // data, after which the script's handle reads as gone.
 TEST_F(ObjectListNatives, SpriteAnimationsStartQueueAndGoWithTheirData) {
-  const uint32_t data = static_cast<uint32_t>(Call(510, {rig.Text("A.HVA"), 0}));
-  EXPECT_EQ(Call(514, {canvasHandle, data, 0, 1, 5, 0, 0, 0, 0, 0}), 0) << "an image holds no list";
-  EXPECT_EQ(Call(514, {containerHandle, 0, 0, 1, 5, 0, 0, 0, 0, 0}), 0) << "no data";
-  EXPECT_EQ(Call(514, {containerHandle, data, 2, 1, 5, 0, 0, 0, 0, 0}), 0) << "no such sequence";
-  const uint32_t task =
-      static_cast<uint32_t>(Call(514, {containerHandle, data, 0, 0xFFFFFFFF, 5, 0, 0, 0, 0, 0}));
+  const uint32_t data = static_cast<uint32_t>(Call(Native::kHvaDataCreate, {rig.Text("A.HVA"), 0}));
+  EXPECT_EQ(Call(Native::kSpriteAnimStart, {canvasHandle, data, 0, 1, 5, 0, 0, 0, 0, 0}), 0)
+      << "an image holds no list";
+  EXPECT_EQ(Call(Native::kSpriteAnimStart, {containerHandle, 0, 0, 1, 5, 0, 0, 0, 0, 0}), 0)
+      << "no data";
+  EXPECT_EQ(Call(Native::kSpriteAnimStart, {containerHandle, data, 2, 1, 5, 0, 0, 0, 0, 0}), 0)
+      << "no such sequence";
+  const uint32_t task = static_cast<uint32_t>(
+      Call(Native::kSpriteAnimStart, {containerHandle, data, 0, 0xFFFFFFFF, 5, 0, 0, 0, 0, 0}));
   ASSERT_NE(task, 0u);
   timers.RunDue(1000);
-  EXPECT_EQ(Call(515, {task}), SpriteAnimTask::kRunning);
-  EXPECT_EQ(Call(516, {task, 0, 2}), 0);
-  EXPECT_EQ(Call(511, {Var(data)}), 0);
-  EXPECT_EQ(Call(515, {task}), 0) << "the task went before its data";
-  EXPECT_EQ(Call(516, {task, 0, 0}), -2);
+  EXPECT_EQ(Call(Native::kSpriteAnimGetState, {task}), SpriteAnimTask::kRunning);
+  EXPECT_EQ(Call(Native::kSpriteAnimQueueNext, {task, 0, 2}), 0);
+  EXPECT_EQ(Call(Native::kHvaDataRelease, {Var(data)}), 0);
+  EXPECT_EQ(Call(Native::kSpriteAnimGetState, {task}), 0) << "the task went before its data";
+  EXPECT_EQ(Call(Native::kSpriteAnimQueueNext, {task, 0, 0}), -2);
 }
 
 // A screen in the game's own folder names its pictures bare (they were once looked for under the
 // screen's own name). Range copies: count 0 copies all; from the end nothing (526 answers 1, 531
 // would answer 0); past the end both answer 1. Records read back signed x, y and an unsigned flag.
 TEST_F(ObjectListNatives, LayerLoaderPartsReadBack) {
-  EXPECT_EQ(Call(522, {canvasHandle, rig.Text("S.GMP"), 5, 0, 1}), -2) << "an image has no list";
-  ASSERT_EQ(Call(522, {containerHandle, rig.Text("S.GMP"), 5, 0, 1}), 0);
+  EXPECT_EQ(Call(Native::kGmpLayerLoad, {canvasHandle, rig.Text("S.GMP"), 5, 0, 1}), -2)
+      << "an image has no list";
+  ASSERT_EQ(Call(Native::kGmpLayerLoad, {containerHandle, rig.Text("S.GMP"), 5, 0, 1}), 0);
   const uint32_t outs = rig.Block(5 * 4);
-  EXPECT_EQ(Call(525, {1, outs, outs + 4, outs + 8, outs + 12, outs + 16}), 1);
+  EXPECT_EQ(Call(Native::kGmpLayerGetPart, {1, outs, outs + 4, outs + 8, outs + 12, outs + 16}), 1);
   EXPECT_NE(rig.host->Handles().Get(Word(outs + 4), ScriptObjectType::kDisplayObject), nullptr);
   EXPECT_EQ(std::tuple(Word(outs + 8), Word(outs + 12), Word(outs + 16)),
             std::tuple(uint32_t(-15), 6u, 201u));
@@ -138,13 +148,16 @@ TEST_F(ObjectListNatives, LayerLoaderPartsReadBack) {
        {std::tuple{0, 0, 3}, std::tuple{1, 0, 2}, std::tuple{-4, 2, 2}, std::tuple{3, 1, 0},
         std::tuple{5, 0, 0}}) {
     for (uint32_t i = 0; i < 4; ++i) rig.Memory().Write32(xs + 4 * i, 0xEEEE);
-    EXPECT_EQ(Call(526, {uint32_t(first), uint32_t(count), 0, 0, xs, 0, 0}), 1);
+    EXPECT_EQ(Call(Native::kGmpLayerGetParts, {uint32_t(first), uint32_t(count), 0, 0, xs, 0, 0}),
+              1);
     for (int i = 0; i < 4; ++i) {
       const uint32_t want = i < copied ? uint32_t(-16 + std::max(first, 0) + i) : 0xEEEEu;
       EXPECT_EQ(Word(xs + 4 * uint32_t(i)), want) << first << " " << count << " " << i;
     }
   }
-  EXPECT_TRUE(rig.Call(526, {0, 0, 0, 0, PastTheArena(rig.Memory()) - 4, 0, 0}).faulted)
+  EXPECT_TRUE(
+      rig.Call(Native::kGmpLayerGetParts, {0, 0, 0, 0, PastTheArena(rig.Memory()) - 4, 0, 0})
+          .faulted)
       << "the array is checked whole";
 }
 
@@ -168,15 +181,16 @@ TEST_F(ObjectListNatives, ATaskOnAScreenSpriteEndsWhenTheHostGoes) {
 }
 
 TEST_F(ObjectListNatives, PartLoaderWithoutAPartManagerAndItsEmptyRanges) {
-  EXPECT_EQ(Call(527, {rig.Text("S.GMP"), 0, 0, 0}), 1) << "no part manager";
-  EXPECT_EQ(Call(531, {0, 0, 0, 0, 0, 0}), 0) << "nothing to copy";
-  EXPECT_EQ(Call(531, {5, 0, 0, 0, 0, 0}), 1) << "past the end";
+  EXPECT_EQ(Call(Native::kGmpPartLoad, {rig.Text("S.GMP"), 0, 0, 0}), 1) << "no part manager";
+  EXPECT_EQ(Call(Native::kGmpPartGetParts, {0, 0, 0, 0, 0, 0}), 0) << "nothing to copy";
+  EXPECT_EQ(Call(Native::kGmpPartGetParts, {5, 0, 0, 0, 0, 0}), 1) << "past the end";
 }
 
 // Cell images: the 65535 switch, the surface answer 1 in place of a handle, targets, reloads,
 // and a frame task removed before its image goes.
 TEST_F(ObjectListNatives, CellImagesAndTheirTasks) {
-  EXPECT_EQ(Call(532, {rig.Text("CELLS.BMP"), 3, 100, 0, 0, 1, 1, 0, 0, 0, 0, 0}), 1)
+  EXPECT_EQ(
+      Call(Native::kCellImageCreate, {rig.Text("CELLS.BMP"), 3, 100, 0, 0, 1, 1, 0, 0, 0, 0, 0}), 1)
       << "no surface";
   const uint32_t image = static_cast<uint32_t>(MakeCells(65535));
   ASSERT_GT(image, 1u);
@@ -184,23 +198,24 @@ TEST_F(ObjectListNatives, CellImagesAndTheirTasks) {
   ASSERT_NE(cells, nullptr);
   EXPECT_EQ(cells->Backing(), nullptr) << "the switch turns the background off";
 
-  const uint32_t surface = static_cast<uint32_t>(Call(540, {image}));
+  const uint32_t surface = static_cast<uint32_t>(Call(Native::kCellImageGetSurface, {image}));
   EXPECT_EQ(GetObjectSurface(rig.host->Handles(), surface), cells->Source());
 
-  const uint32_t task = static_cast<uint32_t>(Call(538, {image, 0, 100, 0, 0}));
+  const uint32_t task = static_cast<uint32_t>(Call(Native::kFrameAnimStart, {image, 0, 100, 0, 0}));
   ASSERT_NE(task, 0u);
-  EXPECT_EQ(Call(537, {image, rig.Text("CELLS.BMP"), 2, 100, 0, canvasHandle, 0, 0, 0, 0, 1, 0,
-                       0xFFFFFFFF}),
+  EXPECT_EQ(Call(Native::kCellImageLoad, {image, rig.Text("CELLS.BMP"), 2, 100, 0, canvasHandle, 0,
+                                          0, 0, 0, 1, 0, 0xFFFFFFFF}),
             0);
   EXPECT_EQ(GetScriptTask(rig.host->Handles(), task), nullptr) << "a reload removes the task";
 
-  const uint32_t again = static_cast<uint32_t>(Call(538, {image, 0, 100, 0, 0}));
+  const uint32_t again =
+      static_cast<uint32_t>(Call(Native::kFrameAnimStart, {image, 0, 100, 0, 0}));
   ASSERT_NE(again, 0u);
-  EXPECT_EQ(Call(535, {Var(image)}), 0);
+  EXPECT_EQ(Call(Native::kCellImageRelease, {Var(image)}), 0);
   EXPECT_EQ(GetScriptTask(rig.host->Handles(), again), nullptr);
   EXPECT_EQ(rig.host->Handles().Get(surface, ScriptObjectType::kSurface), nullptr)
       << "the picture went with the image";
-  EXPECT_EQ(Call(535, {Var(image)}), 2);
+  EXPECT_EQ(Call(Native::kCellImageRelease, {Var(image)}), 2);
 }
 
 // A sprite attached as a target, or drawn on, may be destroyed before the image: the image lets
@@ -215,12 +230,13 @@ TEST_F(ObjectListNatives, ACellImageForgetsADyingTarget) {
   const uint32_t shownHandle =
       rig.Give(ScriptObjectType::kDisplayObject, static_cast<DisplayObject*>(shown.get()));
   const uint32_t image = static_cast<uint32_t>(
-      Call(532, {rig.Text("CELLS.BMP"), 3, 100, 0, targetHandle, 0, 0, 0, 0, 1, 0, 0xFFFFFFFF}));
+      Call(Native::kCellImageCreate,
+           {rig.Text("CELLS.BMP"), 3, 100, 0, targetHandle, 0, 0, 0, 0, 1, 0, 0xFFFFFFFF}));
   ASSERT_GT(image, 1u);
-  EXPECT_EQ(Call(533, {image, shownHandle}), 0);
+  EXPECT_EQ(Call(Native::kCellImageAttachTarget, {image, shownHandle}), 0);
   CellImage* cells = rig.host->Handles().Get<CellImage>(image, ScriptObjectType::kCellImage);
   ASSERT_NE(cells, nullptr);
-  ASSERT_NE(Call(538, {image, 0, 100, 0, 0}), 0);
+  ASSERT_NE(Call(Native::kFrameAnimStart, {image, 0, 100, 0, 0}), 0);
   timers.RunDue(1100);
   shown.reset();
   target.reset();

@@ -22,6 +22,7 @@
 #include "gui/part_manager.h"
 #include "host/clock.h"
 #include "native_rig.h"
+#include "natives/native_names.h"
 #include "natives/object_casts.h"
 #include "platform/timer_service.h"
 #include "resource/images/image_loader_manager.h"
@@ -106,9 +107,11 @@ class TouchingTask : public TimedTask {
 // first, untouched, so the next pass does not write into freed memory (checked by the sanitizer).
 TEST(TaskHandles, ABoundTaskGoesBeforeItsTargetAndReadsAsGone) {
   RenderRig rig;
-  EXPECT_EQ(rig.Call(201, {5}).result, 0) << "the owner of what follows";
-  uint32_t item = uint32_t(rig.Call(263, {4, 4, 0xFF000000u, 0, 0}).result);
-  uint32_t canvas = uint32_t(rig.Call(238, {8, 8, 32, kLayerComposed}).result);
+  EXPECT_EQ(rig.Call(Native::kDisplaySetOwner, {5}).result, 0) << "the owner of what follows";
+  uint32_t item =
+      uint32_t(rig.Call(Native::kCreateD3DRectPrimitive, {4, 4, 0xFF000000u, 0, 0}).result);
+  uint32_t canvas =
+      uint32_t(rig.Call(Native::kCreateCanvasLayer, {8, 8, 32, kLayerComposed}).result);
   ASSERT_TRUE(item && canvas);
   auto* itemTask = new TouchingTask(rig.Handles().Get(item, ScriptObjectType::kRenderItem),
                                     [](void* t) { static_cast<RenderItem*>(t)->MoveBy(1, 1); });
@@ -119,16 +122,18 @@ TEST(TaskHandles, ABoundTaskGoesBeforeItsTargetAndReadsAsGone) {
   ASSERT_EQ(rig.timers.Add(containerTask, 0, 0, 0), kTaskAdded);
   uint32_t handle = TaskHandleOf(*rig.host, itemTask);
   uint32_t other = TaskHandleOf(*rig.host, containerTask);
-  EXPECT_EQ(rig.Call(214, {handle}).result, 1);
+  EXPECT_EQ(rig.Call(Native::kTaskPause, {handle}).result, 1);
   EXPECT_EQ(itemTask->PauseCount(), 1u);
-  EXPECT_EQ(rig.Call(216, {handle}).result, 1);
+  EXPECT_EQ(rig.Call(Native::kTaskResume, {handle}).result, 1);
   rig.timers.RunDue(10);
 
-  EXPECT_EQ(rig.Call(202, {5, 0}).result, 0) << "destroy the owner's items";
-  EXPECT_EQ(rig.Call(211, {handle}).result, 0) << "a finished task reads as gone";
-  EXPECT_EQ(rig.Call(211, {other}).result, 1);
-  EXPECT_EQ(rig.Call(202, {5, kOwnerAlsoLayers}).result, 0) << "and its layers";
-  EXPECT_EQ(rig.Call(211, {other}).result, 0);
+  EXPECT_EQ(rig.Call(Native::kDisplayDestroyOwned, {5, 0}).result, 0)
+      << "destroy the owner's items";
+  EXPECT_EQ(rig.Call(Native::kTaskIsAlive, {handle}).result, 0) << "a finished task reads as gone";
+  EXPECT_EQ(rig.Call(Native::kTaskIsAlive, {other}).result, 1);
+  EXPECT_EQ(rig.Call(Native::kDisplayDestroyOwned, {5, kOwnerAlsoLayers}).result, 0)
+      << "and its layers";
+  EXPECT_EQ(rig.Call(Native::kTaskIsAlive, {other}).result, 0);
   rig.timers.RunDue(20);
   EXPECT_EQ(rig.timers.Count(), 0u);
 }
@@ -141,32 +146,34 @@ TEST(RenderNatives, ImageHoldersLinkExchangeAndFilter) {
   DcpPluginManager effects;
   RegisterApplicationKeywords(filters, effects);
   ScopedGlobal<TcpPluginManager> publishFilters(&filters);
-  rig.Call(201, {7});
-  uint32_t a = uint32_t(rig.Call(238, {8, 8, 32, kLayerComposed}).result);
-  rig.Call(201, {0});
-  uint32_t b = uint32_t(rig.Call(238, {8, 8, 32, kLayerComposed}).result);
-  uint32_t small = uint32_t(rig.Call(238, {4, 4, 32, kLayerComposed}).result);
-  uint32_t image = uint32_t(rig.Call(231, {8, 8, 32, 0}).result);
+  rig.Call(Native::kDisplaySetOwner, {7});
+  uint32_t a = uint32_t(rig.Call(Native::kCreateCanvasLayer, {8, 8, 32, kLayerComposed}).result);
+  rig.Call(Native::kDisplaySetOwner, {0});
+  uint32_t b = uint32_t(rig.Call(Native::kCreateCanvasLayer, {8, 8, 32, kLayerComposed}).result);
+  uint32_t small =
+      uint32_t(rig.Call(Native::kCreateCanvasLayer, {4, 4, 32, kLayerComposed}).result);
+  uint32_t image = uint32_t(rig.Call(Native::kCreateImage, {8, 8, 32, 0}).result);
   ASSERT_TRUE(a && b && small && image);
-  EXPECT_EQ(rig.Call(253, {a, small}).result, kLinkRefused);
-  EXPECT_EQ(rig.Call(253, {a, b}).result, 0);
+  EXPECT_EQ(rig.Call(Native::kImageHolderLink, {a, small}).result, kLinkRefused);
+  EXPECT_EQ(rig.Call(Native::kImageHolderLink, {a, b}).result, 0);
   SurfaceLayer* holderA = GetObjectImageHolder(rig.Handles(), a);
-  EXPECT_EQ(rig.Call(240, {a, 1}).result, 1);
+  EXPECT_EQ(rig.Call(Native::kLayerSetSourceLink, {a, 1}).result, 1);
   EXPECT_EQ(holderA->GetLinkedLayer(), GetObjectImageHolder(rig.Handles(), b));
-  EXPECT_EQ(rig.Call(254, {a}).result, 0) << "no part owns a layer";
-  EXPECT_EQ(rig.Call(259, {a}).result, 7) << "its owner";
-  EXPECT_EQ(rig.Call(259, {b}).result, 0);
-  EXPECT_EQ(rig.Call(259, {image}).result, 0) << "an image is no holder";
+  EXPECT_EQ(rig.Call(Native::kImageHolderGetLinkedPart, {a}).result, 0) << "no part owns a layer";
+  EXPECT_EQ(rig.Call(Native::kImageHolderGetValue, {a}).result, 7) << "its owner";
+  EXPECT_EQ(rig.Call(Native::kImageHolderGetValue, {b}).result, 0);
+  EXPECT_EQ(rig.Call(Native::kImageHolderGetValue, {image}).result, 0) << "an image is no holder";
 
   CompositionLayer* theirs = GetObjectContainer(rig.Handles(), b);
-  EXPECT_EQ(rig.Call(255, {a, 0}).result, 1);
+  EXPECT_EQ(rig.Call(Native::kImageHolderApplyLinked, {a, 0}).result, 1);
   EXPECT_EQ(GetObjectContainer(rig.Handles(), a), theirs) << "the compositions change places";
 
-  EXPECT_EQ(rig.Call(256, {a, rig.Text("cross"), 0, 0, 100}).result, 0);
-  EXPECT_EQ(rig.Call(256, {a, rig.Text("cross"), 0, 0, 0}).result, kRenderNativeWrongKind)
+  EXPECT_EQ(rig.Call(Native::kFilterStart, {a, rig.Text("cross"), 0, 0, 100}).result, 0);
+  EXPECT_EQ(rig.Call(Native::kFilterStart, {a, rig.Text("cross"), 0, 0, 0}).result,
+            kRenderNativeWrongKind)
       << "a duration of 0 makes no filter";
 
-  EXPECT_EQ(rig.Call(243, {rig.Var(b)}).result, 0);
+  EXPECT_EQ(rig.Call(Native::kDisplayDestroyLayer, {rig.Var(b)}).result, 0);
   EXPECT_EQ(GetObjectImageHolder(rig.Handles(), a)->GetLinkedLayer(), nullptr);
 }
 
@@ -183,14 +190,14 @@ TEST(RenderNatives, FontNames) {
     return answer;
   });
   rig.app.fonts = &fonts;
-  EXPECT_EQ(rig.Call(193, {0, 0}).result, 2);
+  EXPECT_EQ(rig.Call(Native::kFontListEnumerate, {0, 0}).result, 2);
   uint32_t buffer = rig.Block(40);
-  EXPECT_EQ(rig.Call(194, {1, buffer}).result, 1);
+  EXPECT_EQ(rig.Call(Native::kFontListGetName, {1, buffer}).result, 1);
   EXPECT_EQ(rig.Read(buffer), "0123456789ABCDEF0123456789ABCDEF")
       << "all 32 bytes of an unterminated face";
-  uint32_t name = uint32_t(rig.Call(195, {0}).result);
+  uint32_t name = uint32_t(rig.Call(Native::kFontListGetNamePtr, {0}).result);
   EXPECT_EQ(rig.Read(name), "GOTHIC");
-  EXPECT_TRUE(rig.Call(194, {0, PastTheArena(rig.Memory())}).faulted);
+  EXPECT_TRUE(rig.Call(Native::kFontListGetName, {0, PastTheArena(rig.Memory())}).faulted);
 }
 
 // 203: below -1 the settings' budget, else the script's own.
@@ -200,7 +207,7 @@ TEST(RenderNatives, ImageCacheBudget) {
   ScopedGlobal<ImageLoaderManager> published(&images);
   rig.app.cacheBudget = 12;
   for (auto [word, megabytes] : {std::pair{uint32_t(-2), 12u}, {3u, 3u}}) {
-    EXPECT_EQ(rig.Call(203, {word}).result, 0);
+    EXPECT_EQ(rig.Call(Native::kImageCacheSetBudget, {word}).result, 0);
     EXPECT_EQ(images.GetCache().GetBudget(), uint64_t{megabytes} << 20);
   }
 }
@@ -208,32 +215,36 @@ TEST(RenderNatives, ImageCacheBudget) {
 // A release clears the variable; one of another kind of object is not listed.
 TEST(RenderNatives, ReleasesClearTheVariableAndKeepToTheirKind) {
   RenderRig rig;
-  int32_t image = rig.Call(231, {6, 5, 32, 0}).result;
+  int32_t image = rig.Call(Native::kCreateImage, {6, 5, 32, 0}).result;
   ASSERT_NE(image, 0);
 
   uint32_t var = rig.Var(uint32_t(image));
-  EXPECT_EQ(rig.Call(243, {var}).result, 0);
-  EXPECT_EQ(rig.Call(243, {var}).result, kDestroyNull) << "the variable was cleared";
-  EXPECT_TRUE(rig.Call(243, {PastTheArena(rig.Memory())}).faulted);
+  EXPECT_EQ(rig.Call(Native::kDisplayDestroyLayer, {var}).result, 0);
+  EXPECT_EQ(rig.Call(Native::kDisplayDestroyLayer, {var}).result, kDestroyNull)
+      << "the variable was cleared";
+  EXPECT_TRUE(rig.Call(Native::kDisplayDestroyLayer, {PastTheArena(rig.Memory())}).faulted);
 
-  int32_t item = rig.Call(263, {4, 4, 0xFF0000FFu, 1, 2}).result;
+  int32_t item = rig.Call(Native::kCreateD3DRectPrimitive, {4, 4, 0xFF0000FFu, 1, 2}).result;
   ASSERT_NE(item, 0);
-  EXPECT_EQ(rig.Call(243, {rig.Var(uint32_t(item))}).result, kDestroyNotListed)
+  EXPECT_EQ(rig.Call(Native::kDisplayDestroyLayer, {rig.Var(uint32_t(item))}).result,
+            kDestroyNotListed)
       << "an item is not a layer";
-  EXPECT_EQ(rig.Call(200, {}).result, 0);
-  EXPECT_EQ(rig.Call(283, {uint32_t(item), 0, 0}).result, 0) << "gone with every item";
+  EXPECT_EQ(rig.Call(Native::kDisplayDestroyAll, {}).result, 0);
+  EXPECT_EQ(rig.Call(Native::kRenderItemSetPosition, {uint32_t(item), 0, 0}).result, 0)
+      << "gone with every item";
 }
 
 TEST(RenderNatives, OnlyACanvasLayerBecomesTheScreen) {
   RenderRig rig;
-  uint32_t image = uint32_t(rig.Call(231, {8, 8, 32, 0}).result);
-  uint32_t canvas = uint32_t(rig.Call(238, {16, 12, 32, kLayerComposed}).result);
+  uint32_t image = uint32_t(rig.Call(Native::kCreateImage, {8, 8, 32, 0}).result);
+  uint32_t canvas =
+      uint32_t(rig.Call(Native::kCreateCanvasLayer, {16, 12, 32, kLayerComposed}).result);
   ASSERT_NE(canvas, 0u);
   uint32_t rect[4] = {rig.Block(4), rig.Block(4), rig.Block(4), rig.Block(4)};
-  EXPECT_EQ(rig.Call(242, {image}).result, kRenderNativeNull);
-  EXPECT_EQ(rig.Call(242, {canvas}).result, 0);
-  EXPECT_EQ(uint32_t(rig.Call(241, {}).result), canvas);
-  EXPECT_EQ(rig.Call(210, {rect[0], 0, rect[2], rect[3]}).result, 1);
+  EXPECT_EQ(rig.Call(Native::kDisplaySetScreen, {image}).result, kRenderNativeNull);
+  EXPECT_EQ(rig.Call(Native::kDisplaySetScreen, {canvas}).result, 0);
+  EXPECT_EQ(uint32_t(rig.Call(Native::kDisplayGetScreen, {}).result), canvas);
+  EXPECT_EQ(rig.Call(Native::kDisplayGetScreenRect, {rect[0], 0, rect[2], rect[3]}).result, 1);
   EXPECT_EQ(std::pair(rig.Word(rect[2]), rig.Word(rect[3])), std::pair(16u, 12u));
   rig.display.SetScreenSurface(nullptr);
 }
@@ -246,68 +257,82 @@ class RenderItemNatives : public testing_devices::Direct3DTarget {
 
 // Each setter acts on its own item types only; the others answer the row's value untouched.
 TEST_F(RenderItemNatives, SettersRefuseTheWrongItemType) {
-  uint32_t rect = uint32_t(rig.Call(263, {4, 4, 0xFF000000u, 0, 0}).result);
-  uint32_t image = uint32_t(rig.Call(222, {8, 8}).result);
-  uint32_t sprite = uint32_t(rig.Call(260, {image, 0, 0, 4, 4, 9, 9}).result);
+  uint32_t rect =
+      uint32_t(rig.Call(Native::kCreateD3DRectPrimitive, {4, 4, 0xFF000000u, 0, 0}).result);
+  uint32_t image = uint32_t(rig.Call(Native::kCreateDirectDrawImage, {8, 8}).result);
+  uint32_t sprite =
+      uint32_t(rig.Call(Native::kCreateSpritePrimitive, {image, 0, 0, 4, 4, 9, 9}).result);
   ASSERT_TRUE(rect && image && sprite);
   auto* rectItem = rig.Handles().Get<D3DRectPrimitive>(rect, ScriptObjectType::kRenderItem);
 
-  EXPECT_EQ(rig.Call(292, {rect, 0x123456}).result, 1);
+  EXPECT_EQ(rig.Call(Native::kRenderItemSetColor, {rect, 0x123456}).result, 1);
   EXPECT_EQ(rectItem->Vertices()[0].diffuse, 0xFF123456u);
-  EXPECT_EQ(rig.Call(296, {rect, 300}).result, 1);
+  EXPECT_EQ(rig.Call(Native::kRenderItemSetAlpha, {rect, 300}).result, 1);
   EXPECT_EQ(rectItem->Vertices()[3].diffuse >> 24, 255u) << "alpha clamped";
 
   // Rows for other item types answer their value untouched.
-  EXPECT_EQ(rig.Call(300, {rect, 1, 2, 3}).result, 0);
-  EXPECT_EQ(rig.Call(305, {rect, 1}).result, 0);
-  EXPECT_EQ(rig.Call(309, {rect, 5}).result, -1);
-  EXPECT_EQ(rig.Call(311, {rect, image}).result, -1);
-  EXPECT_EQ(rig.Call(312, {rect, 5, uint32_t(-6)}).result, 1);
-  EXPECT_EQ(rig.Call(313, {rect, 0x7FFFFFFF, 2}).result, 1);
+  EXPECT_EQ(rig.Call(Native::kSpriteItemSetColorStage, {rect, 1, 2, 3}).result, 0);
+  EXPECT_EQ(rig.Call(Native::kPolygonSetType, {rect, 1}).result, 0);
+  EXPECT_EQ(rig.Call(Native::kTransitionItemSetProgress, {rect, 5}).result, -1);
+  EXPECT_EQ(rig.Call(Native::kTransitionItemSetSource, {rect, image}).result, -1);
+  EXPECT_EQ(rig.Call(Native::kRenderItemSetOffset, {rect, 5, uint32_t(-6)}).result, 1);
+  EXPECT_EQ(rig.Call(Native::kRenderItemAddOffset, {rect, 0x7FFFFFFF, 2}).result, 1);
   EXPECT_EQ(std::pair(rectItem->DrawOffsetX(), rectItem->DrawOffsetY()),
             std::pair(int32_t{0x7FFFFFFF}, -4))
       << "offsets add up to the edge of the range";
-  EXPECT_EQ(rig.Call(292, {sprite, 0x123456}).result, 0) << "a plain sprite has no colour";
-  EXPECT_EQ(rig.Call(292, {image, 0x123456}).result, 0) << "a surface is no item";
+  EXPECT_EQ(rig.Call(Native::kRenderItemSetColor, {sprite, 0x123456}).result, 0)
+      << "a plain sprite has no colour";
+  EXPECT_EQ(rig.Call(Native::kRenderItemSetColor, {image, 0x123456}).result, 0)
+      << "a surface is no item";
 }
 
 // Items placed, sized and moved past the ends of 32 bits stop at the edge (the sanitizer build
 // checks that no sum overflows on the way), turned or not.
 TEST_F(RenderItemNatives, ItemsPlacedFarOffStopAtTheEdge) {
-  uint32_t rect = uint32_t(rig.Call(263, {4, 4, 0xFF000000u, 0, 0}).result);
-  uint32_t image = uint32_t(rig.Call(222, {8, 8}).result);
-  uint32_t sprite = uint32_t(rig.Call(260, {image, 0, 0, 4, 4, 9, 9}).result);
+  uint32_t rect =
+      uint32_t(rig.Call(Native::kCreateD3DRectPrimitive, {4, 4, 0xFF000000u, 0, 0}).result);
+  uint32_t image = uint32_t(rig.Call(Native::kCreateDirectDrawImage, {8, 8}).result);
+  uint32_t sprite =
+      uint32_t(rig.Call(Native::kCreateSpritePrimitive, {image, 0, 0, 4, 4, 9, 9}).result);
   ASSERT_TRUE(rect && sprite);
   const uint32_t out = rig.Block(16);
   auto edges = [&](uint32_t item) {
-    EXPECT_EQ(rig.Call(314, {item, out, out + 4, out + 8, out + 12}).result, 1);
+    EXPECT_EQ(rig.Call(Native::kRenderItemGetRect, {item, out, out + 4, out + 8, out + 12}).result,
+              1);
     return Rect{int32_t(rig.Word(out)), int32_t(rig.Word(out + 4)), int32_t(rig.Word(out + 8)),
                 int32_t(rig.Word(out + 12))};
   };
   for (uint32_t item : {rect, sprite}) {
-    EXPECT_EQ(rig.Call(283, {item, 0x7FFFFFF0, uint32_t(INT32_MIN)}).result, 1);
-    EXPECT_EQ(rig.Call(286, {item, 0x100, uint32_t(-1)}).result, 1);
+    EXPECT_EQ(
+        rig.Call(Native::kRenderItemSetPosition, {item, 0x7FFFFFF0, uint32_t(INT32_MIN)}).result,
+        1);
+    EXPECT_EQ(rig.Call(Native::kRenderItemMoveBy, {item, 0x100, uint32_t(-1)}).result, 1);
     EXPECT_EQ(edges(item), (Rect{INT32_MAX, INT32_MIN, INT32_MAX, INT32_MIN + 4}));
-    EXPECT_EQ(rig.Call(285, {item, 0x7FFFFFFF, 8, 0x7FFFFFF0, 0}).result, 1);
+    EXPECT_EQ(rig.Call(Native::kRenderItemSetSizeAndPosition, {item, 0x7FFFFFFF, 8, 0x7FFFFFF0, 0})
+                  .result,
+              1);
     EXPECT_EQ(edges(item).right, INT32_MAX);
   }
-  EXPECT_EQ(rig.Call(289, {rect, 64, 3}).result, 1) << "turned about its far corner";
+  EXPECT_EQ(rig.Call(Native::kRenderItemSetRotation, {rect, 64, 3}).result, 1)
+      << "turned about its far corner";
 }
 
 // A texture layer is an image holder as the other layers are: its picture takes fills, its
 // container takes sprites, and new parts and the tooltips are placed on it.
 TEST_F(RenderItemNatives, ATextureLayerHoldsItsPictureAndContainer) {
-  const uint32_t layer = uint32_t(rig.Call(230, {kFormatX888, 8, 8, 32, kLayerComposed}).result);
+  const uint32_t layer = uint32_t(
+      rig.Call(Native::kCreateTextureLayer, {kFormatX888, 8, 8, 32, kLayerComposed}).result);
   auto* texture =
       dynamic_cast<TextureLayer*>(rig.Handles().Get<Surface>(layer, ScriptObjectType::kSurface));
   ASSERT_NE(texture, nullptr);
-  EXPECT_EQ(rig.Call(251, {layer, 0x10, 0x20, 0x30}).result, 1);
+  EXPECT_EQ(rig.Call(Native::kObjectFill, {layer, 0x10, 0x20, 0x30}).result, 1);
   EXPECT_EQ(texture->GetImage()->GetPixel(3, 3) & 0xFFFFFF, 0x102030u);
-  const uint32_t rect = uint32_t(rig.Call(404, {2, 2, 0xFFFFFFFF, 0, 0}).result);
-  EXPECT_EQ(rig.Call(409, {layer, rect, 1, 0, 0}).result, kAddDone);
+  const uint32_t rect =
+      uint32_t(rig.Call(Native::kColorRectCreate, {2, 2, 0xFFFFFFFF, 0, 0}).result);
+  EXPECT_EQ(rig.Call(Native::kContainerAdd, {layer, rect, 1, 0, 0}).result, kAddDone);
   PartManager parts;
   rig.app.parts = &parts;
-  EXPECT_EQ(rig.Call(702, {layer}).result, 0);
+  EXPECT_EQ(rig.Call(Native::kPartSetTarget, {layer}).result, 0);
   EXPECT_EQ(parts.GetTargetLayer(), texture->GetCompositionLayer());
   rig.app.parts = nullptr;
 }
@@ -316,27 +341,33 @@ TEST_F(RenderItemNatives, ATextureLayerHoldsItsPictureAndContainer) {
 TEST_F(RenderItemNatives, ItemsMoveAlongPaths) {
   host::VirtualClock clock{1000};
   ScopedGlobal<host::ClockSource> published(&clock);
-  uint32_t rect = uint32_t(rig.Call(263, {4, 4, 0xFF000000u, 0, 0}).result);
+  uint32_t rect =
+      uint32_t(rig.Call(Native::kCreateD3DRectPrimitive, {4, 4, 0xFF000000u, 0, 0}).result);
   auto* item = rig.Handles().Get<D3DRectPrimitive>(rect, ScriptObjectType::kRenderItem);
   ASSERT_NE(item, nullptr);
   const int32_t points[] = {7, 8, 255};
   uint32_t array = rig.Block(sizeof points);
   rig.Memory().Write(array, points, sizeof points);
-  ASSERT_NE(rig.Call(316, {rect, 100, 1, array, 0, 0, 65535, 0, 0, 0, 0}).result, 0);
+  ASSERT_NE(rig.Call(Native::kRenderItemMovePoints, {rect, 100, 1, array, 0, 0, 65535, 0, 0, 0, 0})
+                .result,
+            0);
   rig.timers.RunDue(1200);
   rig.timers.RunDue(1400);
   EXPECT_EQ(std::pair(item->GetX(), item->GetY()), std::pair(7, 8));
-  EXPECT_TRUE(rig.Call(316, {rect, 100, 1, PastTheArena(rig.Memory()), 0, 0, 65535}).faulted);
+  EXPECT_TRUE(rig.Call(Native::kRenderItemMovePoints,
+                       {rect, 100, 1, PastTheArena(rig.Memory()), 0, 0, 65535})
+                  .faulted);
 }
 
 // The pairs are checked in guest memory before anything is made.
 TEST_F(RenderItemNatives, PolygonPairsMustLieInGuestMemory) {
-  EXPECT_EQ(rig.Call(262, {6, 0, 1, 0, 0}).result, 0) << "type index above 5";
+  EXPECT_EQ(rig.Call(Native::kCreateD3DPolygonPrimitive, {6, 0, 1, 0, 0}).result, 0)
+      << "type index above 5";
   uint32_t args = rig.Block(12);
   rig.Memory().Write32(args, 0);
   rig.Memory().Write32(args + 4, 0xFF000000u);
   rig.Memory().Write32(args + 8, 0x40000000);  // pairs far past the words given
-  NativeAnswer huge = rig.CallAt(262, args);
+  NativeAnswer huge = rig.CallAt(Native::kCreateD3DPolygonPrimitive, args);
   EXPECT_EQ(huge.result, 0);
   EXPECT_TRUE(huge.faulted);
   EXPECT_EQ(rig.display.RenderItemCount(), 0u);
@@ -344,14 +375,14 @@ TEST_F(RenderItemNatives, PolygonPairsMustLieInGuestMemory) {
   uint32_t pairs[] = {1, 0xFF00FF00u, 3, 0, 0, 4, 0, 4, 4};
   uint32_t good = rig.Block(sizeof pairs);
   rig.Memory().Write(good, pairs, sizeof pairs);
-  uint32_t polygon = uint32_t(rig.CallAt(262, good).result);
+  uint32_t polygon = uint32_t(rig.CallAt(Native::kCreateD3DPolygonPrimitive, good).result);
   ASSERT_NE(polygon, 0u);
   auto* item = rig.Handles().Get<D3DPolygonPrimitive>(polygon, ScriptObjectType::kRenderItem);
   ASSERT_EQ(item->Vertices().size(), 3u);
   EXPECT_LT(item->Vertices()[0].x, item->Vertices()[1].x) << "points (0, 0), (4, 0), (4, 4)";
   EXPECT_LT(item->Vertices()[1].y, item->Vertices()[2].y);
   // Borrowed arrays would be gone with the native's call: moving a point reads them again.
-  EXPECT_EQ(rig.Call(306, {polygon, 2, 7, 7}).result, 1);
+  EXPECT_EQ(rig.Call(Native::kPrimitiveSetPoint, {polygon, 2, 7, 7}).result, 1);
   EXPECT_GT(item->Vertices()[2].x, item->Vertices()[1].x);
 }
 
@@ -361,23 +392,28 @@ TEST(RenderNatives, TextRenderersByKind) {
   } fonts;
   RenderRig rig;
   ScopedGlobal<TextRendererFactory> factory(fonts.Factory());
-  uint32_t gdi = uint32_t(rig.Call(167, {rig.Text("FACE"), 16}).result);
-  uint32_t outline = uint32_t(rig.Call(168, {0, 16}).result);
+  uint32_t gdi = uint32_t(rig.Call(Native::kTextRendererCreateGdi, {rig.Text("FACE"), 16}).result);
+  uint32_t outline = uint32_t(rig.Call(Native::kTextRendererCreateOutline, {0, 16}).result);
   ASSERT_TRUE(gdi && outline);
-  EXPECT_EQ(rig.Call(176, {outline + kOtherGeneration, 1, 2, 3}).result, 0) << "forged";
-  EXPECT_EQ(rig.Call(171, {gdi, 0}).result, 2) << "a null face name";
-  EXPECT_EQ(rig.Call(183, {gdi, 900}).result, 0) << "outline renderers only";
+  EXPECT_EQ(rig.Call(Native::kTextRendererSetColor, {outline + kOtherGeneration, 1, 2, 3}).result,
+            0)
+      << "forged";
+  EXPECT_EQ(rig.Call(Native::kTextRendererSetFaceName, {gdi, 0}).result, 2) << "a null face name";
+  EXPECT_EQ(rig.Call(Native::kOutlineRendererSetOrientation, {gdi, 900}).result, 0)
+      << "outline renderers only";
 
   // 189 formats through the bounded guest formatter: a huge width stays inside its buffer.
-  uint32_t image = uint32_t(rig.Call(231, {32, 32, 32, 0}).result);
-  EXPECT_EQ(rig.Call(170, {gdi}).result, 1);
-  EXPECT_FALSE(rig.Call(189, {image, 0, 0, rig.Text("%5000d"), 7}).faulted);
-  EXPECT_TRUE(rig.Call(189, {image, 0, 0, PastTheArena(rig.Memory())}).faulted);
+  uint32_t image = uint32_t(rig.Call(Native::kCreateImage, {32, 32, 32, 0}).result);
+  EXPECT_EQ(rig.Call(Native::kTextRendererSetDefault, {gdi}).result, 1);
+  EXPECT_FALSE(
+      rig.Call(Native::kImageDrawTextFormat, {image, 0, 0, rig.Text("%5000d"), 7}).faulted);
+  EXPECT_TRUE(
+      rig.Call(Native::kImageDrawTextFormat, {image, 0, 0, PastTheArena(rig.Memory())}).faulted);
 
   uint32_t var = rig.Var(gdi);
-  EXPECT_EQ(rig.Call(169, {var}).result, 0);
+  EXPECT_EQ(rig.Call(Native::kTextRendererDestroy, {var}).result, 0);
   EXPECT_EQ(rig.Word(var), 0u);
-  EXPECT_EQ(rig.Call(176, {gdi, 1, 2, 3}).result, 0) << "stale";
+  EXPECT_EQ(rig.Call(Native::kTextRendererSetColor, {gdi, 1, 2, 3}).result, 0) << "stale";
 }
 
 }  // namespace

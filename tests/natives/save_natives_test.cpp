@@ -12,6 +12,7 @@
 #include "graphics/surface/sprite.h"
 #include "host/clock.h"
 #include "native_rig.h"
+#include "natives/native_names.h"
 #include "platform/timer_service.h"
 #include "savedata/save_rig.h"
 
@@ -61,13 +62,14 @@ class SaveNatives : public ::testing::Test {
 
 TEST_F(SaveNatives, SaveContextAndMarkedVariables) {
   const uint32_t title = rig.Text("T"), word = rig.Block(4);
-  EXPECT_EQ(Call(39, {0, title, word}), 0);
+  EXPECT_EQ(Call(Native::kSetSaveBootValues, {0, title, word}), 0);
   EXPECT_EQ(Save().TitleAddress(), 0u) << "a first word of 0 changes nothing";
-  EXPECT_EQ(Call(39, {0x12345, title, word}), 1);
+  EXPECT_EQ(Call(Native::kSetSaveBootValues, {0x12345, title, word}), 1);
   EXPECT_EQ(Save().TitleAddress(), title);
   EXPECT_EQ(rig.host->BootValue(), 0x2345) << "the interrupt restarts with it";
-  EXPECT_EQ(Call(40, {0}), 0);
-  EXPECT_EQ(Call(40, {word}), 1) << "an address that is no variable still answers 1";
+  EXPECT_EQ(Call(Native::kMarkVariable, {0}), 0);
+  EXPECT_EQ(Call(Native::kMarkVariable, {word}), 1)
+      << "an address that is no variable still answers 1";
 }
 
 // Each save context starts a new list of marked variables: 39 empties it, so the list does not
@@ -77,74 +79,76 @@ TEST_F(SaveNatives, EachSaveContextStartsANewMarkedList) {
   ASSERT_EQ(StartScriptHost(rig.app, rig.host), 0);
   const uint32_t variable = rig.host->VariableValueAddress(0), title = rig.Text("T");
   for (int save = 0; save < 3; ++save) {
-    EXPECT_EQ(Call(39, {1, title, 0}), 1);
-    EXPECT_EQ(Call(40, {variable}), 1);
-    EXPECT_EQ(Call(40, {variable}), 1);
+    EXPECT_EQ(Call(Native::kSetSaveBootValues, {1, title, 0}), 1);
+    EXPECT_EQ(Call(Native::kMarkVariable, {variable}), 1);
+    EXPECT_EQ(Call(Native::kMarkVariable, {variable}), 1);
     EXPECT_EQ(rig.host->MarkedVariables().size(), 2u) << "save " << save;
   }
-  EXPECT_EQ(Call(39, {0, title, 0}), 0);
+  EXPECT_EQ(Call(Native::kSetSaveBootValues, {0, title, 0}), 0);
   EXPECT_EQ(rig.host->MarkedVariables().size(), 2u);
 }
 
 // Automatic saves to slots 0-3, then 42 finds the newest and 44 with page -1 loads it.
 TEST_F(SaveNatives, FindTheNewestAutomaticSaveAndLoadIt) {
-  for (int i = 0; i < 4; ++i) ASSERT_EQ(Call(43, {0, Neg(-1)}), 0) << i;
-  EXPECT_EQ(Call(42, {0, Neg(-1)}), 0);
+  for (int i = 0; i < 4; ++i) ASSERT_EQ(Call(Native::kWriteSaveData, {0, Neg(-1)}), 0) << i;
+  EXPECT_EQ(Call(Native::kSelectSaveFile, {0, Neg(-1)}), 0);
   EXPECT_EQ(rig.host->CurrentSaveName(), rig.app.saveFolder + "DATA0003.SAV");
   frame.state = {'a', 'b', 'c'};
-  EXPECT_EQ(Call(44, {Neg(-1), 0}), 0);
+  EXPECT_EQ(Call(Native::kReadSaveData, {Neg(-1), 0}), 0);
   EXPECT_EQ(frame.state, (std::vector<uint8_t>{'F', '0', '1'}));
-  EXPECT_EQ(Call(44, {2, 2}), kLoadNoFile);
+  EXPECT_EQ(Call(Native::kReadSaveData, {2, 2}), kLoadNoFile);
 }
 
 TEST_F(SaveNatives, CaptionsAndSlotInfoFitTheirBuffers) {
   frame.title = std::string(60, 'T');
   frame.comment = std::string(200, 'c');
-  ASSERT_EQ(Call(43, {2, 4}), 0);
+  ASSERT_EQ(Call(Native::kWriteSaveData, {2, 4}), 0);
   const uint32_t caption = rig.Block(200);
-  EXPECT_EQ(Call(45, {0, 2, 4, 0}), kSlotNullBuffer);
-  EXPECT_EQ(Call(45, {caption, 2, 4, 1}), 0);
+  EXPECT_EQ(Call(Native::kReadSavePart, {0, 2, 4, 0}), kSlotNullBuffer);
+  EXPECT_EQ(Call(Native::kReadSavePart, {caption, 2, 4, 1}), 0);
   const std::string text = rig.Read(caption);
   EXPECT_LE(text.size(), kCaptionBufferBytes - 1);
   EXPECT_EQ(text.substr(0, 44), "\x81\x77" + std::string(40, 'T') + "\x81\x78");
-  EXPECT_TRUE(rig.Call(45, {PastTheArena(rig.Memory()), 2, 4, 1}).faulted);
+  EXPECT_TRUE(rig.Call(Native::kReadSavePart, {PastTheArena(rig.Memory()), 2, 4, 1}).faulted);
 
   const uint32_t title = rig.Block(64), comment = rig.Block(400), date = rig.Block(64);
-  EXPECT_EQ(Call(46, {2, 4, 0, title, comment, date, 1}), 0);
+  EXPECT_EQ(Call(Native::kReadSaveInfo, {2, 4, 0, title, comment, date, 1}), 0);
   EXPECT_EQ(rig.Read(title), std::string(40, 'T'));
   EXPECT_EQ(rig.Read(comment),
             std::string(82, 'c') + "\n" + std::string(82, 'c') + "\n" + std::string(36, 'c'));
   EXPECT_LE(rig.Read(date).size(), kDateBufferBytes - 1);
-  EXPECT_TRUE(rig.Call(46, {2, 4, 0, 0, PastTheArena(rig.Memory()), 0, 0}).faulted);
+  EXPECT_TRUE(
+      rig.Call(Native::kReadSaveInfo, {2, 4, 0, 0, PastTheArena(rig.Memory()), 0, 0}).faulted);
 }
 
 TEST_F(SaveNatives, SnapshotNatives) {
-  EXPECT_EQ(Call(51, {}), kNoSnapshot);
-  EXPECT_EQ(Call(50, {}), 0);
-  EXPECT_EQ(Call(52, {}), 1);
-  EXPECT_EQ(Call(51, {}), 0);
-  EXPECT_EQ(Call(52, {}), 0) << "restoring takes the snapshot";
+  EXPECT_EQ(Call(Native::kRestoreSnapshot, {}), kNoSnapshot);
+  EXPECT_EQ(Call(Native::kTakeSnapshot, {}), 0);
+  EXPECT_EQ(Call(Native::kHasSnapshot, {}), 1);
+  EXPECT_EQ(Call(Native::kRestoreSnapshot, {}), 0);
+  EXPECT_EQ(Call(Native::kHasSnapshot, {}), 0) << "restoring takes the snapshot";
 }
 
 TEST_F(SaveNatives, PanelAndMultiPurposeSubCommands) {
-  EXPECT_EQ(Call(57, {0, 0}), 0) << "no panel";
-  EXPECT_EQ(Call(58, {5, rig.Text("cap"), 300}), kNoPanelCaption);
+  EXPECT_EQ(Call(Native::kGetGlobalObject, {0, 0}), 0) << "no panel";
+  EXPECT_EQ(Call(Native::kSystemSoundCommand, {5, rig.Text("cap"), 300}), kNoPanelCaption);
   FakePanel panel;
   rig.app.panel = &panel;
-  const int32_t renderer = Call(57, {0, 1});
+  const int32_t renderer = Call(Native::kGetGlobalObject, {0, 1});
   EXPECT_EQ(rig.host->Handles().Get<TextRenderer>(static_cast<uint32_t>(renderer),
                                                   ScriptObjectType::kTextRenderer),
             panel.renderers[1]);
-  EXPECT_EQ(Call(58, {5, rig.Text("cap"), 300}), 0);
+  EXPECT_EQ(Call(Native::kSystemSoundCommand, {5, rig.Text("cap"), 300}), 0);
   EXPECT_EQ(panel.captions, std::vector<std::string>{"cap/300"});
-  EXPECT_EQ(Call(58, {6, 9, 5, 2}), 7);
+  EXPECT_EQ(Call(Native::kSystemSoundCommand, {6, 9, 5, 2}), 7);
   EXPECT_EQ(panel.moves, std::vector<int32_t>{1011});
 
-  for (uint32_t sub : {7u, 11u, 0xFFFFFFFFu}) EXPECT_EQ(Call(58, {sub}), kUnknownSubCommand) << sub;
-  EXPECT_EQ(Call(58, {9, 2, rig.Text("SCENE")}), 205);
-  EXPECT_TRUE(rig.Call(58, {5, PastTheArena(rig.Memory()), 0}).faulted);
+  for (uint32_t sub : {7u, 11u, 0xFFFFFFFFu})
+    EXPECT_EQ(Call(Native::kSystemSoundCommand, {sub}), kUnknownSubCommand) << sub;
+  EXPECT_EQ(Call(Native::kSystemSoundCommand, {9, 2, rig.Text("SCENE")}), 205);
+  EXPECT_TRUE(rig.Call(Native::kSystemSoundCommand, {5, PastTheArena(rig.Memory()), 0}).faulted);
   rig.app.frame = nullptr;
-  EXPECT_EQ(Call(58, {9, 0, 0}), 0);
+  EXPECT_EQ(Call(Native::kSystemSoundCommand, {9, 0, 0}), 0);
 }
 
 // 54 grows a 40 x 30 sprite to 1.5 times its size in half the time and brings it back.
@@ -190,7 +194,7 @@ TEST_F(SizePulse, GrowsAndComesBackUnderEveryLocale) {
     }
     const std::string old = std::setlocale(LC_NUMERIC, nullptr);
     ASSERT_NE(std::setlocale(LC_NUMERIC, locale), nullptr) << locale;
-    const int32_t task = Call(54, {handle, 0, 1000, rig.Text("1.5"), 0});
+    const int32_t task = Call(Native::kTimedObjectOperation, {handle, 0, 1000, rig.Text("1.5"), 0});
     std::setlocale(LC_NUMERIC, old.c_str());
     ASSERT_NE(task, 0) << locale;
     timers.RunDue(1000);
@@ -210,7 +214,9 @@ TEST_F(SizePulse, RefusalsAnswerZero) {
     const char* factor;
   } cases[] = {{0, 0, "1.5"}, {handle, 2, "1.5"}, {handle, 0, "1e400"}, {handle, 0, "-1"}};
   for (const auto& c : cases)
-    EXPECT_EQ(Call(54, {c.object, c.mode, 1000, rig.Text(c.factor), 0}), 0) << c.factor;
+    EXPECT_EQ(Call(Native::kTimedObjectOperation, {c.object, c.mode, 1000, rig.Text(c.factor), 0}),
+              0)
+        << c.factor;
   EXPECT_EQ(timers.Count(), 0u);
 }
 

@@ -11,6 +11,7 @@
 #include "host/host_path.h"
 #include "lib/sob/voice_info_writer.h"
 #include "native_rig.h"
+#include "natives/native_names.h"
 #include "natives/sound_helpers.h"
 #include "resource/files/file.h"
 #include "resource/packs/archive.h"
@@ -35,7 +36,7 @@ class SoundNatives : public ::testing::Test {
   int32_t Call(uint32_t n, std::initializer_list<uint32_t> w) { return rig.Answer(n, w); }
   uint32_t Text(const std::string& text) { return rig.Text(text); }
   uint32_t Create(const std::string& file, uint32_t lipSync = 0) {
-    return static_cast<uint32_t>(Call(603, {Text(file), lipSync}));
+    return static_cast<uint32_t>(Call(Native::kSoundCreate, {Text(file), lipSync}));
   }
   void At(uint32_t ms) {
     clock.SetMilliseconds(ms);
@@ -43,7 +44,7 @@ class SoundNatives : public ::testing::Test {
   }
   int32_t VolumeOf(uint32_t buffer) {
     uint32_t out = rig.Block(12);
-    EXPECT_EQ(Call(627, {buffer, out, out + 4, out + 8}), 0);
+    EXPECT_EQ(Call(Native::kSoundGetVolumePanFrequency, {buffer, out, out + 4, out + 8}), 0);
     return static_cast<int32_t>(rig.Word(out));
   }
 
@@ -68,23 +69,32 @@ TEST_F(SoundNatives, BufferRowsAnswerTheirNullValueForEveryBadHandle) {
   uint32_t stale = Create("SE\\A.OGG");
   ASSERT_NE(live, 0u);
   uint32_t var = rig.Var(stale);
-  ASSERT_EQ(Call(607, {var}), 0);
+  ASSERT_EQ(Call(Native::kSoundDestroy, {var}), 0);
   EXPECT_EQ(rig.Word(var), 0u) << "the variable is cleared";
   File file;
   uint32_t mistyped = rig.host->Handles().HandleOf(ScriptObjectType::kFile, &file);
   const struct {
     uint32_t number;
     int32_t null;
-  } rows[] = {{604, 0},  {608, -1}, {609, -1}, {610, -1}, {611, -1}, {612, -1}, {613, -2},
-              {614, -2}, {618, -1}, {619, -1}, {620, 0},  {621, 0},  {622, 0},  {623, -2},
-              {624, -1}, {625, -1}, {626, -1}, {627, -1}, {628, 0},  {629, 0},  {630, 0}};
+  } rows[] = {{Native::kSoundCreateDuplicate, 0}, {Native::kSoundPlay, -1},
+              {Native::kSoundPlayLoop, -1},       {Native::kSoundPause, -1},
+              {Native::kSoundResume, -1},         {Native::kSoundStop, -1},
+              {Native::kSoundFadeIn, -2},         {Native::kSoundFadeOut, -2},
+              {Native::kSoundSeek, -1},           {Native::kSoundGetFormat, -1},
+              {Native::kSoundGetLength, 0},       {Native::kSoundGetPosition, 0},
+              {Native::kSoundIsPlaying, 0},       {Native::kSoundSetVolume, -2},
+              {Native::kSoundSetPan, -1},         {Native::kSoundSetFrequency, -1},
+              {Native::kSoundAdjust, -1},         {Native::kSoundGetVolumePanFrequency, -1},
+              {Native::kSoundGetDataSize, 0},     {Native::kSoundGetSample, 0},
+              {Native::kSoundGetLevel, 0}};
   for (uint32_t bad : {0u, live ^ 0x00100000u, stale, mistyped}) {
     for (const auto& row : rows)
       EXPECT_EQ(Call(row.number, {bad, 0, 0, 0}), row.null) << row.number << " with " << bad;
     rig.Memory().Write32(var, bad);
-    EXPECT_EQ(Call(607, {var}), bad == 0 ? kListNullBuffer : kListNotListed) << bad;
+    EXPECT_EQ(Call(Native::kSoundDestroy, {var}), bad == 0 ? kListNullBuffer : kListNotListed)
+        << bad;
   }
-  EXPECT_TRUE(rig.Call(607, {PastTheArena(rig.Memory())}).faulted);
+  EXPECT_TRUE(rig.Call(Native::kSoundDestroy, {PastTheArena(rig.Memory())}).faulted);
 }
 
 // Play, pause, resume, seek, loop and stop, heard on the pulled mix.
@@ -92,47 +102,47 @@ TEST_F(SoundNatives, BuffersPlayOnTheMix) {
   const std::vector<int16_t> tone = w.PutTone("SE\\TONE.OGG", 250, kRate);
   uint32_t b = Create("SE\\TONE.OGG");
   ASSERT_NE(b, 0u);
-  EXPECT_EQ(Call(628, {b}), 4000);
+  EXPECT_EQ(Call(Native::kSoundGetDataSize, {b}), 4000);
 
-  ASSERT_EQ(Call(608, {b}), 0);
+  ASSERT_EQ(Call(Native::kSoundPlay, {b}), 0);
   EXPECT_EQ(w.Pull(1000), Part(tone, 0, 1000));
-  EXPECT_EQ(Call(622, {b}), 1);
-  ASSERT_EQ(Call(610, {b}), 0);
+  EXPECT_EQ(Call(Native::kSoundIsPlaying, {b}), 1);
+  ASSERT_EQ(Call(Native::kSoundPause, {b}), 0);
   EXPECT_EQ(w.Pull(400), std::vector<int16_t>(400, 0)) << "paused";
-  EXPECT_EQ(Call(622, {b}), 0);
-  ASSERT_EQ(Call(611, {b}), 0);
+  EXPECT_EQ(Call(Native::kSoundIsPlaying, {b}), 0);
+  ASSERT_EQ(Call(Native::kSoundResume, {b}), 0);
   EXPECT_EQ(w.Pull(1000), Part(tone, 1000, 1000));
 
-  ASSERT_EQ(Call(609, {b}), 0);
+  ASSERT_EQ(Call(Native::kSoundPlayLoop, {b}), 0);
   std::vector<int16_t> looped = w.Pull(3000);
   EXPECT_EQ(Part(looped, 2000, 1000), Part(tone, 0, 1000)) << "looped";
-  ASSERT_EQ(Call(618, {b, 200}), 0);
+  ASSERT_EQ(Call(Native::kSoundSeek, {b, 200}), 0);
   EXPECT_EQ(w.Pull(400), Part(tone, 1600, 400));
-  ASSERT_EQ(Call(612, {b}), 0);
+  ASSERT_EQ(Call(Native::kSoundStop, {b}), 0);
   EXPECT_EQ(w.Pull(100), std::vector<int16_t>(100, 0));
 
   // Every listed buffer at once.
-  ASSERT_EQ(Call(609, {b}), 0);
-  EXPECT_EQ(Call(615, {}), 0);
-  EXPECT_EQ(Call(616, {}), 0);
-  EXPECT_EQ(Call(622, {b}), 1) << "paused and resumed";
+  ASSERT_EQ(Call(Native::kSoundPlayLoop, {b}), 0);
+  EXPECT_EQ(Call(Native::kSoundPauseAll, {}), 0);
+  EXPECT_EQ(Call(Native::kSoundResumeAll, {}), 0);
+  EXPECT_EQ(Call(Native::kSoundIsPlaying, {b}), 1) << "paused and resumed";
 }
 
 TEST_F(SoundNatives, BuffersFadeInAndOutOnTheGeneralTimers) {
   w.PutTone("SE\\TONE.OGG", 1000, kRate);
   uint32_t b = Create("SE\\TONE.OGG");
   At(1000);
-  ASSERT_EQ(Call(613, {b, 400, 1}), 0);
-  EXPECT_EQ(Call(622, {b}), 1);
+  ASSERT_EQ(Call(Native::kSoundFadeIn, {b, 400, 1}), 0);
+  EXPECT_EQ(Call(Native::kSoundIsPlaying, {b}), 1);
   At(1000);
   EXPECT_LT(VolumeOf(b), 40) << "starts near silence";
   At(1500);
   EXPECT_EQ(VolumeOf(b), 256);
 
-  ASSERT_EQ(Call(614, {b, 400}), 0);
+  ASSERT_EQ(Call(Native::kSoundFadeOut, {b, 400}), 0);
   At(1500);
   At(2000);
-  EXPECT_EQ(Call(622, {b}), 0) << "faded out and paused";
+  EXPECT_EQ(Call(Native::kSoundIsPlaying, {b}), 0) << "faded out and paused";
   EXPECT_EQ(VolumeOf(b), 256) << "the factor comes back for the next fade-in";
 }
 
@@ -140,16 +150,16 @@ TEST_F(SoundNatives, BuffersFadeInAndOutOnTheGeneralTimers) {
 TEST_F(SoundNatives, DuplicatesAndStreams) {
   const std::vector<int16_t> tone = w.PutTone("SE\\TONE.OGG", 250, kRate);
   uint32_t b = Create("SE\\TONE.OGG");
-  uint32_t copy = static_cast<uint32_t>(Call(604, {b}));
+  uint32_t copy = static_cast<uint32_t>(Call(Native::kSoundCreateDuplicate, {b}));
   ASSERT_NE(copy, 0u);
-  ASSERT_EQ(Call(608, {copy}), 0);
+  ASSERT_EQ(Call(Native::kSoundPlay, {copy}), 0);
   EXPECT_EQ(w.Pull(500), Part(tone, 0, 500));
 
-  uint32_t stream = static_cast<uint32_t>(Call(605, {Text("SE\\TONE.OGG")}));
+  uint32_t stream = static_cast<uint32_t>(Call(Native::kSoundCreateStream, {Text("SE\\TONE.OGG")}));
   ASSERT_GT(stream, 2u);
-  EXPECT_EQ(Call(604, {stream}), 2);
-  EXPECT_EQ(Call(629, {stream, 0}), 0) << "streams keep no samples";
-  EXPECT_EQ(Call(603, {Text("SE\\NONE.OGG"), 0}), 0);
+  EXPECT_EQ(Call(Native::kSoundCreateDuplicate, {stream}), 2);
+  EXPECT_EQ(Call(Native::kSoundGetSample, {stream, 0}), 0) << "streams keep no samples";
+  EXPECT_EQ(Call(Native::kSoundCreate, {Text("SE\\NONE.OGG"), 0}), 0);
   EXPECT_EQ(w.device.BufferCount(), 3u) << "failures list nothing";
 }
 
@@ -157,13 +167,13 @@ TEST_F(SoundNatives, DuplicatesAndStreams) {
 TEST_F(SoundNatives, SamplesAndLevelsForLipSync) {
   w.PutRamp("V.PCMT", 400, kRate, -200);
   uint32_t kept = Create("V.PCMT", kLipSyncSamples);
-  EXPECT_EQ(Call(629, {kept, 0}), -200);
-  EXPECT_EQ(Call(629, {kept, 2 * 399}), 199);
-  EXPECT_EQ(Call(629, {kept, 2 * 400}), 0) << "past the data";
+  EXPECT_EQ(Call(Native::kSoundGetSample, {kept, 0}), -200);
+  EXPECT_EQ(Call(Native::kSoundGetSample, {kept, 2 * 399}), 199);
+  EXPECT_EQ(Call(Native::kSoundGetSample, {kept, 2 * 400}), 0) << "past the data";
 
   uint32_t envelope = Create("V.PCMT", kLipSyncEnvelope);
-  EXPECT_EQ(Call(630, {envelope, 0, 4}), 3) << "the loudest block";
-  EXPECT_EQ(Call(630, {envelope, 2 * 200, 4}), 0) << "the quiet middle";
+  EXPECT_EQ(Call(Native::kSoundGetLevel, {envelope, 0, 4}), 3) << "the loudest block";
+  EXPECT_EQ(Call(Native::kSoundGetLevel, {envelope, 2 * 200, 4}), 0) << "the quiet middle";
 }
 
 // The export writes the decoded samples behind a WAVE header, and a failed one keeps the old
@@ -173,13 +183,13 @@ TEST_F(SoundNatives, ExportWritesTheDecodedSamples) {
   test::TempDir dir;
   std::string target;
   ASSERT_EQ(host::LinuxPathToEnginePath((dir.path() / "out.wav").string(), target), host::kPathOk);
-  ASSERT_EQ(Call(631, {Text("SE\\TONE.OGG"), Text(target)}), kExportDone);
+  ASSERT_EQ(Call(Native::kSoundExportWave, {Text("SE\\TONE.OGG"), Text(target)}), kExportDone);
   std::string wave = test::ReadFile(dir.path() / "out.wav");
   ASSERT_EQ(wave.size(), kWaveHeaderBytes + tone.size() * 2);
   EXPECT_EQ(wave.substr(0, 4), "RIFF");
   EXPECT_EQ(std::memcmp(wave.data() + kWaveHeaderBytes, tone.data(), tone.size() * 2), 0);
 
-  EXPECT_NE(Call(631, {Text("SE\\NONE.OGG"), Text(target)}), kExportDone);
+  EXPECT_NE(Call(Native::kSoundExportWave, {Text("SE\\NONE.OGG"), Text(target)}), kExportDone);
   EXPECT_EQ(test::ReadFile(dir.path() / "out.wav"), wave);
 }
 
@@ -191,49 +201,53 @@ TEST_F(SoundNatives, DeviceStartWarnsOnce) {
   for (uint32_t k = 0; k < 4; ++k) rig.Memory().Write32(args + 4 * k, words[k]);
   for (int32_t quiet : {0, kPrimaryFormatRefused}) {
     rig.app.soundDeviceAnswer = quiet;
-    EXPECT_EQ(rig.CallAt(596, args).result, quiet);
+    EXPECT_EQ(rig.CallAt(Native::kSoundDeviceStart, args).result, quiet);
   }
   EXPECT_EQ(rig.app.soundWarningsShown, 0);
   rig.app.soundDeviceAnswer = kDeviceNotMade;
-  EXPECT_EQ(rig.CallAt(596, args).result, kDeviceNotMade);
+  EXPECT_EQ(rig.CallAt(Native::kSoundDeviceStart, args).result, kDeviceNotMade);
   EXPECT_EQ(rig.Word(args), uint32_t(kDeviceNotMade));
   EXPECT_EQ(rig.app.soundWarningsShown, 1);
-  EXPECT_EQ(rig.CallAt(596, args).result, kDeviceNotMade);
+  EXPECT_EQ(rig.CallAt(Native::kSoundDeviceStart, args).result, kDeviceNotMade);
   EXPECT_EQ(rig.app.soundWarningsShown, 1) << "never again";
-  EXPECT_TRUE(rig.CallAt(596, PastTheArena(rig.Memory())).faulted);
+  EXPECT_TRUE(rig.CallAt(Native::kSoundDeviceStart, PastTheArena(rig.Memory())).faulted);
 }
 
 // The switches read back as they were set, the sound effects' too; words outside 0-2 change
 // nothing.
 TEST_F(SoundNatives, SwitchesAndFactorsReadBack) {
-  EXPECT_EQ(Call(652, {2, 1, 0, 0, 0}), 0);
-  EXPECT_EQ(Call(653, {2, 1}), 0) << "system sound effects off";
-  EXPECT_EQ(Call(653, {2, 2}), 1) << "voices untouched";
-  Call(652, {1, 1, kEveryKind, 0, 0});
-  EXPECT_EQ(Call(653, {2, 1}), 1);
+  EXPECT_EQ(Call(Native::kSoundSetting, {2, 1, 0, 0, 0}), 0);
+  EXPECT_EQ(Call(Native::kSoundGetSetting, {2, 1}), 0) << "system sound effects off";
+  EXPECT_EQ(Call(Native::kSoundGetSetting, {2, 2}), 1) << "voices untouched";
+  Call(Native::kSoundSetting, {1, 1, kEveryKind, 0, 0});
+  EXPECT_EQ(Call(Native::kSoundGetSetting, {2, 1}), 1);
 
-  Call(652, {3, 1, 180, 0, 0});
-  EXPECT_EQ(Call(653, {3, 1}), 180);
-  Call(652, {3, 3, 99, 0, 0});
-  EXPECT_EQ(Call(653, {3, 0}), kFullVolumeFactor) << "a word index outside 0-2 does nothing";
-  EXPECT_EQ(Call(653, {9, 0}), 0);
+  Call(Native::kSoundSetting, {3, 1, 180, 0, 0});
+  EXPECT_EQ(Call(Native::kSoundGetSetting, {3, 1}), 180);
+  Call(Native::kSoundSetting, {3, 3, 99, 0, 0});
+  EXPECT_EQ(Call(Native::kSoundGetSetting, {3, 0}), kFullVolumeFactor)
+      << "a word index outside 0-2 does nothing";
+  EXPECT_EQ(Call(Native::kSoundGetSetting, {9, 0}), 0);
 }
 
 // Counts below 1 and beyond what a script can use are refused and the channels stay; every
 // channel row answers its bad-index value.
 TEST_F(SoundNatives, ChannelCountsAndBadIndexes) {
   for (uint32_t refused : {0u, uint32_t(-3), 1025u, kMaxWord}) {
-    EXPECT_EQ(Call(668, {refused}), kCountRefused) << refused;
+    EXPECT_EQ(Call(Native::kChannelSetCount, {refused}), kCountRefused) << refused;
     EXPECT_EQ(m->ChannelCount(), 8) << refused;
   }
-  EXPECT_EQ(Call(668, {12}), 0);
+  EXPECT_EQ(Call(Native::kChannelSetCount, {12}), 0);
   EXPECT_EQ(m->ChannelCount(), 12);
   for (uint32_t bad : {12u, uint32_t(-1)}) {
-    EXPECT_EQ(Call(672, {bad, Text("SE\\A.PCMT")}), kBadChannel);
-    for (uint32_t n : {669u, 670u, 671u, 675u, 676u})
+    EXPECT_EQ(Call(Native::kChannelLoad, {bad, Text("SE\\A.PCMT")}), kBadChannel);
+    for (uint32_t n : {Native::kChannelSetVolume, Native::kChannelSetPan, Native::kChannelSetKind,
+                       Native::kChannelPlay, Native::kChannelStop})
       EXPECT_EQ(Call(n, {bad, kVoice, 100}), kBadChannel) << n << " " << bad;
-    for (uint32_t n : {674u, 680u, 681u, 682u}) EXPECT_EQ(Call(n, {bad}), 0) << n << " " << bad;
-    EXPECT_NE(Call(679, {100, bad}), 0);
+    for (uint32_t n : {Native::kChannelUnload, Native::kChannelIsPlaying,
+                       Native::kChannelGetFadeState, Native::kChannelGetBuffer})
+      EXPECT_EQ(Call(n, {bad}), 0) << n << " " << bad;
+    EXPECT_NE(Call(Native::kChannelFadeOut, {100, bad}), 0);
   }
 }
 
@@ -241,25 +255,25 @@ TEST_F(SoundNatives, ChannelCountsAndBadIndexes) {
 // the manager's: the script cannot delete it, and it plays on.
 TEST_F(SoundNatives, ChannelsPlayAndKeepTheirBuffers) {
   const std::vector<int16_t> ramp = w.PutRamp("SE\\A.PCMT", 2000, kRate, 10);
-  ASSERT_EQ(Call(672, {2, Text("SE\\A.PCMT")}), 0);
-  ASSERT_EQ(Call(675, {2, 1}), 0);
+  ASSERT_EQ(Call(Native::kChannelLoad, {2, Text("SE\\A.PCMT")}), 0);
+  ASSERT_EQ(Call(Native::kChannelPlay, {2, 1}), 0);
   EXPECT_EQ(w.Pull(1000), Part(ramp, 0, 1000));
 
-  uint32_t buffer = static_cast<uint32_t>(Call(682, {2}));
+  uint32_t buffer = static_cast<uint32_t>(Call(Native::kChannelGetBuffer, {2}));
   ASSERT_NE(buffer, 0u);
   uint32_t var = rig.Var(buffer);
-  EXPECT_EQ(Call(607, {var}), kListNotListed);
+  EXPECT_EQ(Call(Native::kSoundDestroy, {var}), kListNotListed);
   EXPECT_EQ(rig.Word(var), buffer);
-  EXPECT_EQ(Call(602, {}), 0);
-  EXPECT_EQ(Call(680, {2}), 1) << "still playing";
+  EXPECT_EQ(Call(Native::kSoundDeleteAll, {}), 0);
+  EXPECT_EQ(Call(Native::kChannelIsPlaying, {2}), 1) << "still playing";
 
-  Call(676, {2});
-  Call(652, {2, 0, 0, 0, 0});
-  EXPECT_EQ(Call(675, {2, 0}), kSwitchedOff);
+  Call(Native::kChannelStop, {2});
+  Call(Native::kSoundSetting, {2, 0, 0, 0, 0});
+  EXPECT_EQ(Call(Native::kChannelPlay, {2, 0}), kSwitchedOff);
   EXPECT_EQ(w.Pull(100), std::vector<int16_t>(100, 0));
 
-  EXPECT_EQ(Call(673, {3, Text("SE\\A.PCMT")}), 0);
-  EXPECT_NE(Call(682, {3}), 0) << "a streaming channel gives its stream";
+  EXPECT_EQ(Call(Native::kChannelLoadStream, {3, Text("SE\\A.PCMT")}), 0);
+  EXPECT_NE(Call(Native::kChannelGetBuffer, {3}), 0) << "a streaming channel gives its stream";
 }
 
 // The pointer plays the parts' sounds on the channels of its player, once each; the default
@@ -267,7 +281,7 @@ TEST_F(SoundNatives, ChannelsPlayAndKeepTheirBuffers) {
 TEST_F(SoundNatives, ThePointerPlaysPartSoundsOnTheChannels) {
   PointerTip tip;
   const std::vector<int16_t> ramp = w.PutRamp("SE\\A.PCMT", 2000, kRate, 10);
-  ASSERT_EQ(Call(672, {2, Text("SE\\A.PCMT")}), 0);
+  ASSERT_EQ(Call(Native::kChannelLoad, {2, Text("SE\\A.PCMT")}), 0);
   EXPECT_EQ(tip.PlaySound(nullptr, 2, 0, 0), kSoundNotPlayed) << "no player yet";
   tip.SetSoundPlayer(m);
   EXPECT_EQ(tip.PlaySound("OTHER.OGG", 2, 0, 0), 0) << "the name is not the sound";
@@ -283,25 +297,26 @@ TEST_F(SoundNatives, MusicFadesAndCrossFades) {
   w.PutTone("BGM\\A.OGG", 3000, kRate);
   w.PutTone("BGM\\B.OGG", 3000, kRate, 660);
   At(1000);
-  ASSERT_EQ(Call(662, {400, Text("BGM\\A.OGG"), 65535, 0}), 0);
-  EXPECT_EQ(Call(666, {}), kFadeIn);
+  ASSERT_EQ(Call(Native::kBgmFadeIn, {400, Text("BGM\\A.OGG"), 65535, 0}), 0);
+  EXPECT_EQ(Call(Native::kBgmGetFadeState, {}), kFadeIn);
   At(1000);
   At(1500);
-  EXPECT_EQ(Call(666, {}), kNoFade);
+  EXPECT_EQ(Call(Native::kBgmGetFadeState, {}), kNoFade);
 
-  uint32_t track = static_cast<uint32_t>(Call(667, {}));
+  uint32_t track = static_cast<uint32_t>(Call(Native::kBgmGetBuffer, {}));
   ASSERT_NE(track, 0u);
   uint32_t var = rig.Var(track);
-  EXPECT_EQ(Call(607, {var}), kListNotListed);
-  EXPECT_EQ(Call(665, {}), 1) << "the music plays on";
+  EXPECT_EQ(Call(Native::kSoundDestroy, {var}), kListNotListed);
+  EXPECT_EQ(Call(Native::kBgmIsPlaying, {}), 1) << "the music plays on";
 
-  ASSERT_EQ(Call(664, {1000, Text("BGM\\B.OGG"), 65535, Text("BGM\\A.OGG"), 0, 10}), 0);
+  ASSERT_EQ(
+      Call(Native::kBgmCrossFade, {1000, Text("BGM\\B.OGG"), 65535, Text("BGM\\A.OGG"), 0, 10}), 0);
   BgmTrack* next = m->OtherBgmTrack();
   EXPECT_FALSE(next->intro) << "no intro with the 65535 switch";
   At(1500);
   EXPECT_TRUE(next->IsPlaying()) << "the overlap is the whole fade: both play at once";
   At(2600);
-  EXPECT_EQ(Call(666, {}), kNoFade);
+  EXPECT_EQ(Call(Native::kBgmGetFadeState, {}), kNoFade);
   EXPECT_EQ(m->CurrentBgmTrack(), next);
   EXPECT_FALSE(m->OtherBgmTrack()->IsPlaying());
 }
@@ -314,25 +329,25 @@ TEST_F(SoundNatives, VoicesByName) {
       kVoiceInfoDone);
   w.PutRamp("VOICE\\abc01.OGX", 800, kRate);
   uint32_t name = Text("abc01");
-  EXPECT_EQ(Call(683, {6, name, 0}), 0) << "the alias index";
-  EXPECT_EQ(Call(683, {6, name, 2, 5, 0}), 1) << "its place among the ids";
-  EXPECT_EQ(Call(683, {6, Text("zz"), 0}), kVoiceUnknown);
-  Call(652, {2, 2, 0, 0, 0});
-  EXPECT_EQ(Call(683, {6, name, 0}), kVoiceSwitchedOff);
+  EXPECT_EQ(Call(Native::kVoicePlay, {6, name, 0}), 0) << "the alias index";
+  EXPECT_EQ(Call(Native::kVoicePlay, {6, name, 2, 5, 0}), 1) << "its place among the ids";
+  EXPECT_EQ(Call(Native::kVoicePlay, {6, Text("zz"), 0}), kVoiceUnknown);
+  Call(Native::kSoundSetting, {2, 2, 0, 0, 0});
+  EXPECT_EQ(Call(Native::kVoicePlay, {6, name, 0}), kVoiceSwitchedOff);
   m->SetVoiceTable(nullptr);
-  EXPECT_EQ(Call(683, {6, name, 0}), kVoiceNoTable);
+  EXPECT_EQ(Call(Native::kVoicePlay, {6, name, 0}), kVoiceNoTable);
 }
 
 // The duck without a text takes the player's setting: 50 halves the music.
 TEST_F(SoundNatives, DuckHalvesTheMusicUnderAVoice) {
   w.PutTone("BGM\\A.OGG", 3000, kRate);
   w.PutTone("V.OGG", 3000, kRate);
-  ASSERT_EQ(Call(657, {Text("BGM\\A.OGG"), 65535, 0}), 0);
-  ASSERT_EQ(Call(672, {6, Text("V.OGG")}), 0);
-  ASSERT_EQ(Call(675, {6, 0}), 0);
+  ASSERT_EQ(Call(Native::kBgmPlay, {Text("BGM\\A.OGG"), 65535, 0}), 0);
+  ASSERT_EQ(Call(Native::kChannelLoad, {6, Text("V.OGG")}), 0);
+  ASSERT_EQ(Call(Native::kChannelPlay, {6, 0}), 0);
   rig.app.duckSetting = 50;
   At(1000);
-  EXPECT_NE(Call(684, {6, 0}), 0);
+  EXPECT_NE(Call(Native::kBgmDuck, {6, 0}), 0);
   At(1000);
   At(1600);
   EXPECT_EQ(m->BgmFactor(), kFullVolumeFactor / 2);
@@ -376,7 +391,7 @@ TEST_F(SoundNatives, MusicByNumber) {
   EXPECT_EQ(m->BgmFadeState(), kCrossFading);
 
   ASSERT_EQ(PlayBgmNumber(host, 0, 0, true), kBgmNumberDone);
-  ASSERT_EQ(Call(657, {Text("BGM\\BGM03.OGG"), 65535, 0}), 0);
+  ASSERT_EQ(Call(Native::kBgmPlay, {Text("BGM\\BGM03.OGG"), 65535, 0}), 0);
   EXPECT_EQ(PlayBgmNumber(host, 0, 0, true), kBgmNumberDone);
   EXPECT_FALSE(m->IsBgmPlaying()) << "0 while 0 is current still stops the music";
 }
@@ -388,12 +403,13 @@ int AddWords(const AdlAssistArgs* args) {
 
 TEST_F(SoundNatives, DecoderSettings) {
   rig.app.loadWholeSetting = true;
-  Call(597, {2});
+  Call(Native::kSoundDecoderSetOption, {2});
   EXPECT_TRUE(w.manager.LoadsWhole()) << "the application's setting";
-  EXPECT_EQ(Call(601, {1234, 1, 2, 3}), kSllAssistUnsupported) << "no such type";
+  EXPECT_EQ(Call(Native::kSoundDecoderAssist, {1234, 1, 2, 3}), kSllAssistUnsupported)
+      << "no such type";
   w.manager.AddDecoder(new soundtest::PcmtDecodeObject, "PCMX\0", "assisted", 77, nullptr,
                        reinterpret_cast<host::FARPROC>(&AddWords));
-  EXPECT_EQ(Call(601, {77, 1, 20, 300}), 321);
+  EXPECT_EQ(Call(Native::kSoundDecoderAssist, {77, 1, 20, 300}), 321);
 }
 
 }  // namespace

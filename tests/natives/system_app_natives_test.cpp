@@ -16,6 +16,7 @@
 #include "input/pointer_move_task.h"
 #include "native_rig.h"
 #include "natives/native_helpers.h"
+#include "natives/native_names.h"
 #include "platform/timed_task.h"
 #include "sound/voice_table.h"
 
@@ -28,27 +29,29 @@ constexpr int kCodeLeftShift = 0x2A;
 TEST(AppNatives, StateTextsAndUserSettings) {
   NativeRig rig;
   rig.app.states[22] = 7;
-  EXPECT_EQ(rig.Call(6, {22}).result, 7);
+  EXPECT_EQ(rig.Call(Native::kGetAppState, {22}).result, 7);
 
   // "ゲーム" and a letter: a cut never splits the last character.
   rig.app.appTexts[1] = "\x83\x51\x81\x5B\x83\x80X";
   uint32_t buf = rig.Block(16);
-  EXPECT_EQ(rig.Call(7, {1, buf, 0}).result, 8) << "length + 1, nothing written";
-  rig.Call(7, {1, buf, 4});
+  EXPECT_EQ(rig.Call(Native::kGetAppText, {1, buf, 0}).result, 8) << "length + 1, nothing written";
+  rig.Call(Native::kGetAppText, {1, buf, 4});
   EXPECT_EQ(rig.Read(buf), "\x83\x51");
-  EXPECT_EQ(rig.Call(7, {4, buf, 16}).result, -1);
-  EXPECT_TRUE(rig.Call(7, {1, PastTheArena(rig.Memory()), 16}).faulted);
+  EXPECT_EQ(rig.Call(Native::kGetAppText, {4, buf, 16}).result, -1);
+  EXPECT_TRUE(rig.Call(Native::kGetAppText, {1, PastTheArena(rig.Memory()), 16}).faulted);
 
-  EXPECT_EQ(rig.Call(8, {0, 7, 1}).result, 1) << "a setting the scripts may not set";
-  EXPECT_EQ(rig.Call(8, {2, 0, rig.Text("Face")}).result, 0);
-  uint32_t face = uint32_t(rig.Call(9, {2, 0}).result);
+  EXPECT_EQ(rig.Call(Native::kSetUserSetting, {0, 7, 1}).result, 1)
+      << "a setting the scripts may not set";
+  EXPECT_EQ(rig.Call(Native::kSetUserSetting, {2, 0, rig.Text("Face")}).result, 0);
+  uint32_t face = uint32_t(rig.Call(Native::kGetUserSetting, {2, 0}).result);
   EXPECT_EQ(rig.Read(face), "Face");
-  EXPECT_EQ(uint32_t(rig.Call(9, {2, 0}).result), face) << "one copy while the text stays";
+  EXPECT_EQ(uint32_t(rig.Call(Native::kGetUserSetting, {2, 0}).result), face)
+      << "one copy while the text stays";
 }
 
 TEST(AppNatives, VoiceCharactersByIndexAndField) {
   NativeRig rig;
-  EXPECT_EQ(rig.Call(10, {0, 0, 5}).result, -1) << "no table";
+  EXPECT_EQ(rig.Call(Native::kSetVoiceSetting, {0, 0, 5}).result, -1) << "no table";
   VoiceTable& voices = rig.host->GetVoices();
   voices.characters.resize(2);
   voices.characters[0].name = "AKI";
@@ -56,18 +59,20 @@ TEST(AppNatives, VoiceCharactersByIndexAndField) {
   voices.characters[1].secondText = "Ben";
   voices.aliases = {{"A1", 0}, {"B1", 1}, {"B2", 1}};
 
-  EXPECT_EQ(rig.Call(10, {1, 3, 0}).result, -1) << "a bad field";
-  EXPECT_EQ(rig.Call(11, {5, 0}).result, 2) << "out of range answers the count";
-  EXPECT_EQ(rig.Call(10, {1, 2, 1}).result, 0);
-  EXPECT_EQ(rig.Read(uint32_t(rig.Call(11, {1, 5}).result)), "Ben");
-  rig.Call(10, {0, 2, 1});
-  EXPECT_EQ(rig.Read(uint32_t(rig.Call(11, {0, 5}).result)), "\x81\x48\x81\x48\x81\x48");
-  EXPECT_EQ(rig.Read(uint32_t(rig.Call(11, {1, 6}).result)), "B1") << "the first alias";
+  EXPECT_EQ(rig.Call(Native::kSetVoiceSetting, {1, 3, 0}).result, -1) << "a bad field";
+  EXPECT_EQ(rig.Call(Native::kGetVoiceInfo, {5, 0}).result, 2) << "out of range answers the count";
+  EXPECT_EQ(rig.Call(Native::kSetVoiceSetting, {1, 2, 1}).result, 0);
+  EXPECT_EQ(rig.Read(uint32_t(rig.Call(Native::kGetVoiceInfo, {1, 5}).result)), "Ben");
+  rig.Call(Native::kSetVoiceSetting, {0, 2, 1});
+  EXPECT_EQ(rig.Read(uint32_t(rig.Call(Native::kGetVoiceInfo, {0, 5}).result)),
+            "\x81\x48\x81\x48\x81\x48");
+  EXPECT_EQ(rig.Read(uint32_t(rig.Call(Native::kGetVoiceInfo, {1, 6}).result)), "B1")
+      << "the first alias";
 
   // A reloaded table replaces the copy the script was given.
-  EXPECT_EQ(rig.Read(uint32_t(rig.Call(11, {0, 3}).result)), "AKI");
+  EXPECT_EQ(rig.Read(uint32_t(rig.Call(Native::kGetVoiceInfo, {0, 3}).result)), "AKI");
   voices.characters[0].name = "CHI";
-  EXPECT_EQ(rig.Read(uint32_t(rig.Call(11, {0, 3}).result)), "CHI");
+  EXPECT_EQ(rig.Read(uint32_t(rig.Call(Native::kGetVoiceInfo, {0, 3}).result)), "CHI");
 }
 
 // Native 12 hands the script's message window, choice list and renderer to the text settings,
@@ -79,36 +84,36 @@ TEST(AppNatives, TextSettingsReachTheScriptsTextOnceAfterEachChange) {
   } target;
   NativeRig rig;
   rig.host->SetTextSettingsTarget(&target);
-  EXPECT_EQ(rig.Call(12, {11, 22, 33}).result, 0);
+  EXPECT_EQ(rig.Call(Native::kApplyTextSettings, {11, 22, 33}).result, 0);
   EXPECT_TRUE(target.seen.empty()) << "nothing changed yet";
 
   rig.app.textSettingsChanged = 1;
-  EXPECT_EQ(rig.Call(12, {11, 22, 0}).result, 1);
+  EXPECT_EQ(rig.Call(Native::kApplyTextSettings, {11, 22, 0}).result, 1);
   ASSERT_EQ(target.seen.size(), 1u);
   const TextSettingsRequest& r = target.seen[0];
   EXPECT_EQ(std::tuple(r.firstWidget, r.secondWidget, r.renderer), std::tuple(11u, 22u, 0u));
   EXPECT_TRUE(r.useRenderer && r.history) << "0 names the shared renderer";
   EXPECT_EQ(rig.app.textSettingsChanged, 0) << "taken";
-  EXPECT_EQ(rig.Call(12, {11, 22, 0}).result, 0);
+  EXPECT_EQ(rig.Call(Native::kApplyTextSettings, {11, 22, 0}).result, 0);
   EXPECT_EQ(target.seen.size(), 1u);
 }
 
 TEST(AppNatives, FlagsPacingAndCommands) {
   NativeRig rig;
-  EXPECT_EQ(rig.Call(14, {3}).result, 0);
-  EXPECT_EQ(rig.Call(23, {2}).result, 0);
+  EXPECT_EQ(rig.Call(Native::kSetAppFlagA, {3}).result, 0);
+  EXPECT_EQ(rig.Call(Native::kSetAppFlagB, {2}).result, 0);
   EXPECT_EQ(rig.app.flags[0], 1) << "bit 0 only";
-  EXPECT_EQ(rig.Call(15, {}).result, 1);
-  EXPECT_EQ(rig.Call(15, {}).result, 0) << "nested";
-  EXPECT_EQ(rig.Call(16, {}).result, 0);
-  EXPECT_EQ(rig.Call(16, {}).result, 1);
-  rig.Call(21, {30});
-  rig.Call(21, {uint32_t(-1)});
-  EXPECT_EQ(rig.Call(22, {}).result, 30) << "-1 keeps the rate";
+  EXPECT_EQ(rig.Call(Native::kPushVSyncWait, {}).result, 1);
+  EXPECT_EQ(rig.Call(Native::kPushVSyncWait, {}).result, 0) << "nested";
+  EXPECT_EQ(rig.Call(Native::kPopVSyncWait, {}).result, 0);
+  EXPECT_EQ(rig.Call(Native::kPopVSyncWait, {}).result, 1);
+  rig.Call(Native::kSetFrameRate, {30});
+  rig.Call(Native::kSetFrameRate, {uint32_t(-1)});
+  EXPECT_EQ(rig.Call(Native::kGetFrameRate, {}).result, 30) << "-1 keeps the rate";
 
   // Request and send flag count by their low bytes; a script's private request sends nothing.
-  EXPECT_EQ(rig.Call(24, {0x101, 0x100}).result, 1);
-  EXPECT_EQ(rig.Call(24, {7, 1}).result, 0);
+  EXPECT_EQ(rig.Call(Native::kPostAppCommand, {0x101, 0x100}).result, 1);
+  EXPECT_EQ(rig.Call(Native::kPostAppCommand, {7, 1}).result, 0);
   ASSERT_EQ(rig.app.posted.size(), 1u);
   EXPECT_EQ(std::pair(rig.app.posted[0].request, rig.app.posted[0].send),
             (std::pair<uint8_t, bool>(1, false)));
@@ -123,50 +128,53 @@ TEST(AppNatives, FlagsPacingAndCommands) {
 TEST(AppNatives, ClipboardTakesTheTextUpToItsEnd) {
   NativeRig rig;
   uint32_t t = rig.Text("hello");
-  EXPECT_EQ(rig.Call(72, {t, 0}).result, kClipboardDone);
+  EXPECT_EQ(rig.Call(Native::kStrHelper, {t, 0}).result, kClipboardDone);
   EXPECT_EQ(rig.app.clipboard, "hello");
-  rig.Call(72, {t, 3});
+  rig.Call(Native::kStrHelper, {t, 3});
   EXPECT_EQ(rig.app.clipboard, "hel");
-  NativeAnswer past = rig.Call(72, {t, 0x10000000});
+  NativeAnswer past = rig.Call(Native::kStrHelper, {t, 0x10000000});
   EXPECT_FALSE(past.faulted) << "nothing is read past the terminator";
   EXPECT_EQ(rig.app.clipboard, "hello");
   rig.app.clipboardWorks = false;
-  EXPECT_EQ(rig.Call(72, {t, 0}).result, kClipboardFailed) << "a refusal is not reported as done";
-  EXPECT_TRUE(rig.Call(72, {PastTheArena(rig.Memory()), 4}).faulted);
+  EXPECT_EQ(rig.Call(Native::kStrHelper, {t, 0}).result, kClipboardFailed)
+      << "a refusal is not reported as done";
+  EXPECT_TRUE(rig.Call(Native::kStrHelper, {PastTheArena(rig.Memory()), 4}).faulted);
 }
 
 TEST(AppNatives, InputDialogBoxesAndDesktop) {
   NativeRig rig;
   // "名前" as the default.
-  EXPECT_EQ(rig.Call(74, {rig.Text("Name?"), rig.Text("\x96\xBC\x91\x4F"), 1, 16, 20, 30}).result,
+  EXPECT_EQ(rig.Call(Native::kSetupInputDialog,
+                     {rig.Text("Name?"), rig.Text("\x96\xBC\x91\x4F"), 1, 16, 20, 30})
+                .result,
             0);
   EXPECT_EQ(rig.app.defaultText, "\x96\xBC\x91\x4F");
 
   uint32_t buf = rig.Block(300);
-  EXPECT_EQ(rig.Call(73, {buf}).result, 1) << "an empty text";
+  EXPECT_EQ(rig.Call(Native::kGetInputText, {buf}).result, 1) << "an empty text";
   rig.app.typed = "a";
   for (int i = 0; i < 200; ++i) rig.app.typed += "\x88\x9F";
-  EXPECT_EQ(rig.Call(73, {buf}).result, 0);
+  EXPECT_EQ(rig.Call(Native::kGetInputText, {buf}).result, 0);
   EXPECT_EQ(rig.Read(buf), rig.app.typed.substr(0, 255)) << "255 bytes, on a character boundary";
   rig.app.typed = "b" + rig.app.typed;
-  rig.Call(73, {buf});
+  rig.Call(Native::kGetInputText, {buf});
   EXPECT_EQ(rig.Read(buf), rig.app.typed.substr(0, 254));
 
   rig.app.boxAnswer = 1;
-  EXPECT_EQ(rig.Call(796, {rig.Text("T"), rig.Text("msg"), 2}).result, 0);
-  EXPECT_EQ(rig.Call(797, {rig.Text("T"), rig.Text("yes?"), 3}).result, 1);
+  EXPECT_EQ(rig.Call(Native::kMessageBox, {rig.Text("T"), rig.Text("msg"), 2}).result, 0);
+  EXPECT_EQ(rig.Call(Native::kYesNoBox, {rig.Text("T"), rig.Text("yes?"), 3}).result, 1);
   rig.app.boxAnswer = 0;
-  EXPECT_EQ(rig.Call(798, {0, rig.Text("ok?"), 3}).result, 0);
-  EXPECT_EQ(rig.Call(799, {1, 0, rig.Text("ask")}).result, 0);
-  EXPECT_EQ(rig.Call(799, {0, 0, rig.Text("tell")}).result, 0);
+  EXPECT_EQ(rig.Call(Native::kOkCancelBox, {0, rig.Text("ok?"), 3}).result, 0);
+  EXPECT_EQ(rig.Call(Native::kMessageDialog, {1, 0, rig.Text("ask")}).result, 0);
+  EXPECT_EQ(rig.Call(Native::kMessageDialog, {0, 0, rig.Text("tell")}).result, 0);
   ASSERT_EQ(rig.app.boxes.size(), 5u);
   EXPECT_EQ(rig.app.boxes[2].title, "") << "a null title reads empty";
   EXPECT_EQ(rig.app.boxes[3].kind, 12u) << "a positive style asks";
   EXPECT_EQ(rig.app.boxes[4].kind, 10u);
-  EXPECT_TRUE(rig.Call(797, {rig.Text("T"), PastTheArena(rig.Memory()), 0}).faulted);
+  EXPECT_TRUE(rig.Call(Native::kYesNoBox, {rig.Text("T"), PastTheArena(rig.Memory()), 0}).faulted);
 
-  EXPECT_EQ(rig.Call(804, {rig.Text("C:\\DIR")}).result, 0);
-  EXPECT_EQ(rig.Call(804, {0}).result, 1) << "no folder";
+  EXPECT_EQ(rig.Call(Native::kOpenFolder, {rig.Text("C:\\DIR")}).result, 0);
+  EXPECT_EQ(rig.Call(Native::kOpenFolder, {0}).result, 1) << "no folder";
   ASSERT_EQ(rig.app.opened.size(), 1u);
   EXPECT_TRUE(rig.app.opened[0].second);
 }
@@ -177,7 +185,7 @@ TEST(AppNatives, SpecialFoldersEndInASeparator) {
   std::filesystem::remove_all(data);
   setenv("XDG_DATA_HOME", data.c_str(), 1);
   uint32_t buf = rig.Block(260);
-  EXPECT_EQ(rig.Call(803, {buf, 3}).result, 1);
+  EXPECT_EQ(rig.Call(Native::kGetSpecialFolder, {buf, 3}).result, 1);
   std::string folder = rig.Read(buf);
   EXPECT_EQ(folder.rfind("Z:\\", 0), 0u) << folder;
   EXPECT_EQ(folder.back(), '\\');
@@ -192,19 +200,19 @@ TEST(AppNatives, WallClockAndStopwatches) {
   ScopedGlobal<host::ClockSource> use(&clock);
   NativeRig rig;
   uint32_t out = rig.Block(20);
-  EXPECT_EQ(rig.Call(542, {out, out + 4, 0, out + 12, out + 16}).result, 0)
+  EXPECT_EQ(rig.Call(Native::kGetLocalTime, {out, out + 4, 0, out + 12, out + 16}).result, 0)
       << "an out of 0 is skipped";
   EXPECT_EQ(std::tuple(rig.Word(out), rig.Word(out + 8), rig.Word(out + 16)),
             std::tuple(2021u, 0u, 6u));
 
-  EXPECT_EQ(rig.Call(543, {2}).result, 0);
+  EXPECT_EQ(rig.Call(Native::kStopwatchCreate, {2}).result, 0);
   clock.AdvanceMilliseconds(40);
-  EXPECT_EQ(rig.Call(545, {0x10001}).result, 40) << "the index is 16 bits";
-  EXPECT_EQ(rig.Call(547, {1}).result, 1);
+  EXPECT_EQ(rig.Call(Native::kStopwatchGetElapsed, {0x10001}).result, 40) << "the index is 16 bits";
+  EXPECT_EQ(rig.Call(Native::kStopwatchPause, {1}).result, 1);
   clock.AdvanceMilliseconds(25);
-  EXPECT_EQ(rig.Call(545, {1}).result, 40) << "paused";
-  EXPECT_EQ(rig.Call(548, {1}).result, 1);
-  EXPECT_EQ(rig.Call(544, {2}).result, 0) << "past the bank";
+  EXPECT_EQ(rig.Call(Native::kStopwatchGetElapsed, {1}).result, 40) << "paused";
+  EXPECT_EQ(rig.Call(Native::kStopwatchResume, {1}).result, 1);
+  EXPECT_EQ(rig.Call(Native::kStopwatchStart, {2}).result, 0) << "past the bank";
 }
 
 // The message-fed devices of the input manager, driven as the window thread feeds them.
@@ -230,15 +238,16 @@ TEST_F(InputNatives, ActionsAndFixedActions) {
   manager_.OnKeyDown('W', 0);  // code 0x11: action 1
   manager_.OnKeyDown('T', 0);  // code 0x14: action 4
   manager_.Poll();
-  EXPECT_EQ(rig_.Call(551, {1}).result, 1);
-  EXPECT_EQ(rig_.Call(553, {2, 0}).result, 4);
-  EXPECT_EQ(rig_.Call(558, {}).result, 1) << "action 4";
+  EXPECT_EQ(rig_.Call(Native::kIsActionPressed, {1}).result, 1);
+  EXPECT_EQ(rig_.Call(Native::kFindPressedAction, {2, 0}).result, 4);
+  EXPECT_EQ(rig_.Call(Native::kIsDecidePressed, {}).result, 1) << "action 4";
   manager_.Poll();
-  EXPECT_EQ(rig_.Call(558, {}).result, 0) << "pressed only in the frame after";
+  EXPECT_EQ(rig_.Call(Native::kIsDecidePressed, {}).result, 0) << "pressed only in the frame after";
 
-  EXPECT_EQ(rig_.Call(555, {6, kDeviceKeyboard, kCodeZ}).result, 0);
-  EXPECT_EQ(rig_.Call(557, {6, kDeviceKeyboard, kCodeZ, 0x2D}).result, 0);
-  EXPECT_EQ(rig_.Call(556, {6, kDeviceKeyboard, kCodeZ}).result, int32_t(kBindingNotFound))
+  EXPECT_EQ(rig_.Call(Native::kAddBinding, {6, kDeviceKeyboard, kCodeZ}).result, 0);
+  EXPECT_EQ(rig_.Call(Native::kChangeBinding, {6, kDeviceKeyboard, kCodeZ, 0x2D}).result, 0);
+  EXPECT_EQ(rig_.Call(Native::kRemoveBinding, {6, kDeviceKeyboard, kCodeZ}).result,
+            int32_t(kBindingNotFound))
       << "changed";
 }
 
@@ -246,25 +255,25 @@ TEST_F(InputNatives, KeysModifiersAndMouse) {
   manager_.OnKeyDown('Z', 0);
   manager_.OnKeyDown(0x11, 0);  // Ctrl
   manager_.Poll();
-  EXPECT_EQ(rig_.Call(573, {kCodeZ}).result, 1);
+  EXPECT_EQ(rig_.Call(Native::kIsKeyDown, {kCodeZ}).result, 1);
   rig_.app.skipWithCtrl = true;
-  EXPECT_EQ(rig_.Call(570, {}).result, 1);
+  EXPECT_EQ(rig_.Call(Native::kIsSkipModifierPressed, {}).result, 1);
   manager_.OnKeyUp('Z', 0);
   manager_.Poll();
-  EXPECT_EQ(rig_.Call(578, {kCodeZ}).result, 1) << "let go since the last frame";
+  EXPECT_EQ(rig_.Call(Native::kIsKeyReleased, {kCodeZ}).result, 1) << "let go since the last frame";
   // A key let go and pressed again within one frame still counts as pressed.
   manager_.OnKeyUp(0x10, 0);
   manager_.OnKeyDown(0x10, 0);
   manager_.Poll();
-  EXPECT_EQ(rig_.Call(572, {kCodeLeftShift}).result, 1);
+  EXPECT_EQ(rig_.Call(Native::kIsKeyPressed, {kCodeLeftShift}).result, 1);
 
-  EXPECT_EQ(rig_.Call(577, {0x100}).result, 0);
+  EXPECT_EQ(rig_.Call(Native::kSetKeyboardMode, {0x100}).result, 0);
   EXPECT_FALSE(rig_.app.keyRepeats) << "a byte";
 
   manager_.GetMouse()->OnWheelMessage(host::WPARAM{120} << 16);
   manager_.Poll();
   uint32_t delta = rig_.Block(4);
-  EXPECT_EQ(rig_.Call(591, {delta}).result, 1);
+  EXPECT_EQ(rig_.Call(Native::kWheelUp, {delta}).result, 1);
   EXPECT_EQ(rig_.Word(delta), 120u);
 }
 
@@ -280,7 +289,7 @@ TEST_F(InputNatives, AnimatedCursorFromADisplayObject) {
   ASSERT_EQ(sprite->SetImage(&picture, &firstFrame, 0, 0), kSpriteDone);
   uint32_t handle = rig_.Give(ScriptObjectType::kDisplayObject, sprite.get());
 
-  EXPECT_EQ(rig_.Call(580, {handle, 4, 100, 0, 3, 2}).result, 0);
+  EXPECT_EQ(rig_.Call(Native::kSetAnimatedCursor, {handle, 4, 100, 0, 3, 2}).result, 0);
   EXPECT_TRUE(mouse->HasAnimatedCursor());
   mouse->UpdateAnimatedCursor();
   EXPECT_EQ(std::pair(sprite->GetX(), sprite->GetY()), std::pair(47, 58)) << "the hot spot";
@@ -288,7 +297,8 @@ TEST_F(InputNatives, AnimatedCursorFromADisplayObject) {
   // A sprite without a picture is refused and the first one stays the cursor.
   Sprite empty;
   uint32_t emptyHandle = rig_.Give(ScriptObjectType::kDisplayObject, &empty);
-  EXPECT_EQ(rig_.Call(580, {emptyHandle, 1, 0, 0, 0, 0}).result, int32_t(kAnimatedNoImage));
+  EXPECT_EQ(rig_.Call(Native::kSetAnimatedCursor, {emptyHandle, 1, 0, 0, 0, 0}).result,
+            int32_t(kAnimatedNoImage));
   at = {20, 20};
   mouse->UpdateAnimatedCursor();
   EXPECT_EQ(sprite->GetX(), 17);
@@ -297,7 +307,7 @@ TEST_F(InputNatives, AnimatedCursorFromADisplayObject) {
   sprite.reset();
   at = {30, 30};
   mouse->UpdateAnimatedCursor();
-  EXPECT_EQ(rig_.Call(580, {0, 0, 0, 0, 0, 0}).result, 0);
+  EXPECT_EQ(rig_.Call(Native::kSetAnimatedCursor, {0, 0, 0, 0, 0, 0}).result, 0);
   EXPECT_FALSE(mouse->HasAnimatedCursor());
   mouse->SetPointerPosition(nullptr);
 }
@@ -305,11 +315,15 @@ TEST_F(InputNatives, AnimatedCursorFromADisplayObject) {
 // Without devices every test reads as nothing held, every search as none.
 TEST(AppNatives, InputWithoutDevicesAndTheCursor) {
   NativeRig rig;
-  for (uint32_t n : {551u, 552u, 558u, 569u, 570u, 572u, 574u, 578u, 585u, 590u, 593u, 595u})
+  for (uint32_t n :
+       {Native::kIsActionPressed, Native::kIsActionDown, Native::kIsDecidePressed,
+        Native::kIsRightHeld, Native::kIsSkipModifierPressed, Native::kIsKeyPressed,
+        Native::kGetScrollLockState, Native::kIsKeyReleased, Native::kIsLeftClickPressed,
+        Native::kIsMiddleClickDown, Native::kGetJoystickState, Native::kIsJoyButtonDown})
     EXPECT_EQ(rig.Call(n, {1, 1}).result, 0) << n;
-  EXPECT_EQ(rig.Call(555, {0, 0, 1}).result, int32_t(kBindingNoDevice));
+  EXPECT_EQ(rig.Call(Native::kAddBinding, {0, 0, 1}).result, int32_t(kBindingNoDevice));
   uint32_t out = rig.Block(8);
-  EXPECT_EQ(rig.Call(582, {out, out + 4}).result, 0);
+  EXPECT_EQ(rig.Call(Native::kGetCursorPosition, {out, out + 4}).result, 0);
   EXPECT_EQ(int32_t(rig.Word(out)), kPointerOutside);
 }
 

@@ -6,6 +6,7 @@
 #include <bit>
 
 #include "native_rig.h"
+#include "natives/native_names.h"
 #include "platform/trig_tables.h"
 
 namespace bw {
@@ -19,133 +20,142 @@ TEST(StringNatives, CopyJoinMeasureAndCompare) {
   NativeRig rig;
   uint32_t dest = rig.Block(64);
   uint32_t abc = rig.Text("abcdef");
-  EXPECT_EQ(rig.Call(59, {dest, abc}).result, int32_t(dest));
-  rig.Call(62, {dest, rig.Text("XY")});
+  EXPECT_EQ(rig.Call(Native::kStrCopy, {dest, abc}).result, int32_t(dest));
+  rig.Call(Native::kStrCat, {dest, rig.Text("XY")});
   EXPECT_EQ(rig.Read(dest), "abcdefXY");
-  EXPECT_EQ(rig.Call(59, {0, abc}).result, 0) << "a destination of 0 gets the failure value";
+  EXPECT_EQ(rig.Call(Native::kStrCopy, {0, abc}).result, 0)
+      << "a destination of 0 gets the failure value";
 
-  EXPECT_EQ(rig.Call(60, {dest, 2, abc, 3}).result, 0);
+  EXPECT_EQ(rig.Call(Native::kStrCopyPart, {dest, 2, abc, 3}).result, 0);
   EXPECT_EQ(rig.Read(dest), "cde");
-  rig.Call(60, {dest, 40, abc, 5});
+  rig.Call(Native::kStrCopyPart, {dest, 40, abc, 5});
   EXPECT_EQ(rig.Read(dest), "") << "a start past the terminator copies nothing";
-  rig.Call(59, {dest, abc});
-  EXPECT_EQ(rig.Call(60, {dest, 0, abc, 0}).result, 0);
+  rig.Call(Native::kStrCopy, {dest, abc});
+  EXPECT_EQ(rig.Call(Native::kStrCopyPart, {dest, 0, abc, 0}).result, 0);
   EXPECT_EQ(rig.Read(dest), "") << "max 0 writes only the terminator";
   EXPECT_EQ(rig.Read(dest + 1), "bcdef") << "and nothing after it";
-  rig.Call(61, {dest, 1, abc, 'e'});
+  rig.Call(Native::kStrCopyUntil, {dest, 1, abc, 'e'});
   EXPECT_EQ(rig.Read(dest), "bcd");
 
-  EXPECT_EQ(rig.Call(63, {0}).result, 0);
+  EXPECT_EQ(rig.Call(Native::kStrLen, {0}).result, 0);
   uint32_t upper = rig.Text("ABCDEF"), high = rig.Text("\xE0\x41");
-  EXPECT_EQ(rig.Call(64, {abc, upper}).result, 1);
-  EXPECT_EQ(rig.Call(64, {high, abc}).result, 1) << "bytes compare unsigned";
-  EXPECT_EQ(rig.Call(65, {abc, rig.Text("ABD")}).result, -1);
-  EXPECT_EQ(rig.Call(66, {abc, rig.Text("xcdq"), 2, 1, 4}).result, 2);
+  EXPECT_EQ(rig.Call(Native::kStrCmp, {abc, upper}).result, 1);
+  EXPECT_EQ(rig.Call(Native::kStrCmp, {high, abc}).result, 1) << "bytes compare unsigned";
+  EXPECT_EQ(rig.Call(Native::kStrCmpI, {abc, rig.Text("ABD")}).result, -1);
+  EXPECT_EQ(rig.Call(Native::kStrMatchCount, {abc, rig.Text("xcdq"), 2, 1, 4}).result, 2);
 }
 
 // Case changes touch single-byte letters only: a trail byte that looks like a letter stays.
 TEST(StringNatives, CaseFoldingSkipsTrailBytes) {
   NativeRig rig;
   uint32_t t = rig.Text("ab\x83\x61z");
-  rig.Call(70, {t});
+  rig.Call(Native::kStrUpper, {t});
   EXPECT_EQ(rig.Read(t), "AB\x83\x61Z");
-  rig.Call(71, {t});
+  rig.Call(Native::kStrLower, {t});
   EXPECT_EQ(rig.Read(t), "ab\x83\x61z");
 }
 
 TEST(StringNatives, DecimalTextsRefuseWhatIsNotAFiniteNumber) {
   NativeRig rig;
-  EXPECT_EQ(rig.Call(68, {rig.Text("  -42xyz")}).result, -42);
-  EXPECT_EQ(rig.Call(68, {rig.Text("99999999999")}).result, INT32_MAX);
-  EXPECT_EQ(rig.Call(68, {0}).result, 0);
-  EXPECT_EQ(uint32_t(rig.Call(69, {rig.Text("-.25")}).result), Bits(-0.25f));
+  EXPECT_EQ(rig.Call(Native::kStrToInt, {rig.Text("  -42xyz")}).result, -42);
+  EXPECT_EQ(rig.Call(Native::kStrToInt, {rig.Text("99999999999")}).result, INT32_MAX);
+  EXPECT_EQ(rig.Call(Native::kStrToInt, {0}).result, 0);
+  EXPECT_EQ(uint32_t(rig.Call(Native::kStrToFloat, {rig.Text("-.25")}).result), Bits(-0.25f));
   for (const char* bad : {"inf", "nan", "0x10", "1e999"})
-    EXPECT_EQ(rig.Call(69, {rig.Text(bad)}).result, 0) << bad;
+    EXPECT_EQ(rig.Call(Native::kStrToFloat, {rig.Text(bad)}).result, 0) << bad;
 }
 
 TEST(StringNatives, FormatChecksTheDestinationFirst) {
   NativeRig rig;
   uint32_t dest = rig.Block(1024);
-  EXPECT_EQ(rig.Call(67, {dest, rig.Text("%s=%04d"), rig.Text("n"), 12}).result, 0);
+  EXPECT_EQ(rig.Call(Native::kStrFormat, {dest, rig.Text("%s=%04d"), rig.Text("n"), 12}).result, 0);
   EXPECT_EQ(rig.Read(dest), "n=0012");
-  EXPECT_TRUE(rig.Call(67, {PastTheArena(rig.Memory()), rig.Text("x")}).faulted);
+  EXPECT_TRUE(rig.Call(Native::kStrFormat, {PastTheArena(rig.Memory()), rig.Text("x")}).faulted);
 }
 
 TEST(PathNatives, PartsOfAPathInPlaceAndOut) {
   NativeRig rig;
   uint32_t path = rig.Text("C:\\GAME\\\x95\x5C.DAT");  // the kanji's trail byte is 0x5C
   uint32_t out = rig.Block(64);
-  EXPECT_EQ(rig.Call(119, {path, out}).result, 0);
+  EXPECT_EQ(rig.Call(Native::kGetPathLeafName, {path, out}).result, 0);
   EXPECT_EQ(rig.Read(out), "\x95\x5C.DAT");
-  EXPECT_EQ(rig.Call(122, {path, out}).result, 0);
+  EXPECT_EQ(rig.Call(Native::kSplitOffExtension, {path, out}).result, 0);
   EXPECT_EQ(rig.Read(path), "C:\\GAME\\\x95\x5C");
-  EXPECT_EQ(rig.Call(118, {path}).result, 0);
+  EXPECT_EQ(rig.Call(Native::kCutLastPathPart, {path}).result, 0);
   EXPECT_EQ(rig.Read(path), "C:\\GAME\\");
-  EXPECT_EQ(rig.Call(118, {rig.Text("NAME")}).result, 1);
+  EXPECT_EQ(rig.Call(Native::kCutLastPathPart, {rig.Text("NAME")}).result, 1);
 
-  uint32_t buffer = uint32_t(rig.Call(95, {}).result);
+  uint32_t buffer = uint32_t(rig.Call(Native::kGetTextBuffer, {}).result);
   EXPECT_EQ(rig.Memory().BlockSize(buffer), 1024u);
-  EXPECT_EQ(uint32_t(rig.Call(95, {}).result), buffer) << "one buffer for the script";
+  EXPECT_EQ(uint32_t(rig.Call(Native::kGetTextBuffer, {}).result), buffer)
+      << "one buffer for the script";
 }
 
 // Names of 0 reach the engine as no name, which answers its own code; a missing file is refused.
 TEST(VariableNatives, PassNamesAndFiltersToTheEngine) {
   NativeRig rig;
-  EXPECT_EQ(rig.Call(31, {0, 0, 0, 0}).result, kVariableFileNoFile);
-  EXPECT_EQ(rig.Call(36, {}).result, kStateNoName);
-  for (uint32_t n : {26u, 27u, 28u, 29u}) EXPECT_EQ(rig.Call(n, {0x1FF, 0x2FF}).result, 0) << n;
-  EXPECT_TRUE(rig.Call(33, {PastTheArena(rig.Memory())}).faulted);
+  EXPECT_EQ(rig.Call(Native::kWriteVariableFile, {0, 0, 0, 0}).result, kVariableFileNoFile);
+  EXPECT_EQ(rig.Call(Native::kReadSystemState, {}).result, kStateNoName);
+  for (uint32_t n : {Native::kRestoreVariablesFromSnapshotA, Native::kClearVariables,
+                     Native::kSaveVariablesToSnapshotB, Native::kRestoreVariablesFromSnapshotB})
+    EXPECT_EQ(rig.Call(n, {0x1FF, 0x2FF}).result, 0) << n;
+  EXPECT_TRUE(rig.Call(Native::kReadVariableFile, {PastTheArena(rig.Memory())}).faulted);
 }
 
 // 77 frees only what 75 and 76 gave; the engine's own memory stays.
 TEST(MemoryNatives, BlocksFillAndCopy) {
   NativeRig rig;
-  EXPECT_EQ(rig.Call(75, {uint32_t(-5)}).result, 0);
-  uint32_t b = uint32_t(rig.Call(76, {16}).result);
+  EXPECT_EQ(rig.Call(Native::kAllocBlock, {uint32_t(-5)}).result, 0);
+  uint32_t b = uint32_t(rig.Call(Native::kAllocZeroBlock, {16}).result);
   ASSERT_NE(b, 0u);
   EXPECT_EQ(rig.Word(b + 12), 0u);
-  EXPECT_EQ(rig.Call(78, {b, 0xA5A5A5A5, 4}).result, 1);
+  EXPECT_EQ(rig.Call(Native::kFillWords, {b, 0xA5A5A5A5, 4}).result, 1);
   EXPECT_EQ(rig.Word(b + 12), 0xA5A5A5A5u);
-  rig.Call(79, {b, 0x11, 2});
+  rig.Call(Native::kFillBytes, {b, 0x11, 2});
   EXPECT_EQ(rig.Word(b), 0xA5A51111u);
-  EXPECT_EQ(rig.Call(80, {b + 4, b, 8}).result, 1) << "overlapping ranges";
+  EXPECT_EQ(rig.Call(Native::kCopyBytes, {b + 4, b, 8}).result, 1) << "overlapping ranges";
   EXPECT_EQ(rig.Word(b + 4), 0xA5A51111u);
-  EXPECT_TRUE(rig.Call(78, {b, 1, 0x40000001}).faulted) << "a count past the arena";
-  EXPECT_TRUE(rig.Call(80, {b, b, 0x7FFFFFFF}).faulted);
+  EXPECT_TRUE(rig.Call(Native::kFillWords, {b, 1, 0x40000001}).faulted) << "a count past the arena";
+  EXPECT_TRUE(rig.Call(Native::kCopyBytes, {b, b, 0x7FFFFFFF}).faulted);
 
   uint32_t code = rig.host->GetCodeBase();
   uint32_t before = rig.Memory().BlockSize(code);
-  EXPECT_EQ(rig.Call(77, {code}).result, 0);
+  EXPECT_EQ(rig.Call(Native::kFreeBlock, {code}).result, 0);
   EXPECT_EQ(rig.Memory().BlockSize(code), before) << "a code address is not the script's block";
-  EXPECT_EQ(rig.Call(77, {b}).result, 0);
+  EXPECT_EQ(rig.Call(Native::kFreeBlock, {b}).result, 0);
   EXPECT_EQ(rig.Memory().BlockSize(b), 0u);
-  EXPECT_EQ(rig.Call(77, {b}).result, 0) << "a second free changes nothing";
+  EXPECT_EQ(rig.Call(Native::kFreeBlock, {b}).result, 0) << "a second free changes nothing";
 }
 
 TEST(NumberNatives, TablesAndCirclesAtTheirEdges) {
   NativeRig rig;
   TrigTables t;
   for (int32_t a : {0, 128, -1, 511, 512}) {
-    EXPECT_EQ(rig.Call(82, {uint32_t(a)}).result, t.CosineTable()[uint32_t(a) & 511]) << a;
-    EXPECT_EQ(rig.Call(81, {uint32_t(a)}).result, t.CosineTable()[uint32_t(a - 128) & 511]) << a;
+    EXPECT_EQ(rig.Call(Native::kSine, {uint32_t(a)}).result, t.CosineTable()[uint32_t(a) & 511])
+        << a;
+    EXPECT_EQ(rig.Call(Native::kCosine, {uint32_t(a)}).result,
+              t.CosineTable()[uint32_t(a - 128) & 511])
+        << a;
   }
   uint32_t out = rig.Block(8);
   for (int32_t a : {0, 128, -1, 511, 512}) {
-    ASSERT_EQ(rig.Call(83, {uint32_t(a), 100000, 10, 20, out, out + 4}).result, 0);
+    ASSERT_EQ(rig.Call(Native::kPointOnCircle, {uint32_t(a), 100000, 10, 20, out, out + 4}).result,
+              0);
     int64_t x = ((int64_t{t.CosineTable()[uint32_t(a) & 511]} * 100000) >> 16) + 10;
     int64_t y = 20 - ((int64_t{t.CosineTable()[uint32_t(a - 128) & 511]} * 100000) >> 16);
     EXPECT_EQ(int32_t(rig.Word(out)), x) << a;
     EXPECT_EQ(int32_t(rig.Word(out + 4)), y) << a;
   }
-  EXPECT_EQ(rig.Call(83, {0, 1, 0, 0, 0, 0}).faulted, false) << "outs of 0 are skipped";
+  EXPECT_EQ(rig.Call(Native::kPointOnCircle, {0, 1, 0, 0, 0, 0}).faulted, false)
+      << "outs of 0 are skipped";
 
-  EXPECT_TRUE(rig.Call(92, {0x7FFFFFFF, 1, 2}).faulted);
-  EXPECT_EQ(rig.Call(92, {3, 3, 7, 7}).result, 1) << "the first of two largest";
-  EXPECT_EQ(rig.Call(93, {3, 7, 3, 3}).result, 1) << "the first of two smallest";
+  EXPECT_TRUE(rig.Call(Native::kIndexOfMax, {0x7FFFFFFF, 1, 2}).faulted);
+  EXPECT_EQ(rig.Call(Native::kIndexOfMax, {3, 3, 7, 7}).result, 1) << "the first of two largest";
+  EXPECT_EQ(rig.Call(Native::kIndexOfMin, {3, 7, 3, 3}).result, 1) << "the first of two smallest";
 
-  EXPECT_EQ(uint32_t(rig.Call(91, {Bits(1.0f), Bits(4.0f)}).result), Bits(0.25f));
-  EXPECT_EQ(rig.Call(87, {5489}).result, 1);
-  EXPECT_EQ(uint32_t(rig.Call(86, {1u << 31}).result), 3499211612u % (1u << 31))
+  EXPECT_EQ(uint32_t(rig.Call(Native::kFloatDiv, {Bits(1.0f), Bits(4.0f)}).result), Bits(0.25f));
+  EXPECT_EQ(rig.Call(Native::kSeedTwister, {5489}).result, 1);
+  EXPECT_EQ(uint32_t(rig.Call(Native::kTwisterRandom, {1u << 31}).result), 3499211612u % (1u << 31))
       << "MT19937's first word";
 }
 

@@ -17,6 +17,7 @@
 #include "host/input_event.h"
 #include "host/message_box.h"
 #include "host/message_queue.h"
+#include "input/key_codes.h"
 #include "platform/app_paths.h"
 #include "platform/cpu_info.h"
 #include "sound/direct_sound_device.h"
@@ -29,8 +30,6 @@ namespace {
 constexpr int kPaletteDepth = 8;
 constexpr int kCanvasDepth = 32;
 constexpr int kCanvasOption2 = 2;
-constexpr uint8_t kVkF4 = 0x73;
-constexpr uint8_t kVkEscape = 0x1B;
 constexpr uint8_t kSystemKeyBits = kDisplaySystemKeys;
 constexpr uint8_t kSelectMonitorBit = kDisplaySelectMonitor;
 constexpr uint8_t kSwitchedBit = 0x08;

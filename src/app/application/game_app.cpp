@@ -23,6 +23,7 @@
 #include "host/host_path.h"
 #include "host/input/key_state.h"
 #include "host/message_queue.h"
+#include "input/key_codes.h"
 #include "platform/app_paths.h"
 #include "platform/cpu_info.h"
 #include "platform/file_dialogs.h"
@@ -341,7 +342,6 @@ bool GameApp::SaveUserSettings() {
 
 namespace {
 
-constexpr uint32_t kActionCount = 20;
 constexpr int32_t kBindKeyboard = 0;
 constexpr int32_t kBindFirstJoystick = 2;
 

@@ -3,13 +3,12 @@
 #include "app/dialogs/main_menu.h"
 #include "host/input/key_state.h"
 #include "host/message_queue.h"
+#include "input/key_codes.h"
 
 namespace bw {
 
 namespace {
 
-constexpr uint8_t kVkReturn = 0x0D;
-constexpr uint8_t kVkShift = 0x10;
 constexpr host::LPARAM kAltHeldBit = 1 << 29;
 
 // Commands the menu does not name; they reach the handler and do nothing there.

@@ -9,6 +9,7 @@
 #include "graphics/surface/image_surface.h"
 #include "graphics/surface/quad_mapper.h"
 #include "graphics/surface/rotated_bounds.h"
+#include "input/key_codes.h"
 #include "scenario/tgs/tgs_frame.h"
 #include "scenario/tgs/tgs_frame_host.h"
 #include "scenario/tgs/tgs_scene.h"
@@ -16,16 +17,6 @@
 
 namespace bw {
 namespace {
-
-// Keys (DirectInput codes) and input actions.
-constexpr int kKeyHome = 0xC7;
-constexpr int kKeyPageUp = 0xC9;
-constexpr int kKeyEnd = 0xCF;
-constexpr int kKeyPageDown = 0xD1;
-constexpr int kActionCancel = 5;
-constexpr int kActionHide = 11;
-constexpr int kActionLineUp = 18;
-constexpr int kActionLineDown = 19;
 
 // System sound channels.
 constexpr int kSoundOpen = 1;
@@ -364,8 +355,8 @@ bool TgsHistoryWindow::Scroll(bool& close) {
   const bool pageUp = host_.KeyPressed(kKeyPageUp), pageDown = host_.KeyPressed(kKeyPageDown);
   if (pageUp) p -= kHistoryPageHeight;
   if (pageDown) p += kHistoryPageHeight;
-  if (wheel > 0 || (!pageUp && !pageDown && host_.ActionPressed(kActionLineUp))) p -= lineHeight_;
-  if (wheel < 0 || (!pageUp && !pageDown && host_.ActionPressed(kActionLineDown))) {
+  if (wheel > 0 || (!pageUp && !pageDown && host_.ActionPressed(kActionBack))) p -= lineHeight_;
+  if (wheel < 0 || (!pageUp && !pageDown && host_.ActionPressed(kActionAdvance))) {
     p += lineHeight_;
   }
   if (host_.KeyPressed(kKeyHome)) p = 0;
@@ -421,7 +412,7 @@ int TgsHistoryWindow::Run() {
     const bool cancel = host_.ActionPressed(kActionCancel) || host_.RightClicked();
     if (hidden) {
       if (cancel) break;
-      if (host_.ActionPressed(kActionHide)) {
+      if (host_.ActionPressed(kActionHideWindow)) {
         host_.PlaySystemSound(kSoundHide);
         view_.SetHidden(false);
         hidden = false;
@@ -430,7 +421,7 @@ int TgsHistoryWindow::Run() {
     }
     ClickBox(view_.TakeClickedBox());
     if (cancel) break;
-    if (host_.ActionPressed(kActionHide)) {
+    if (host_.ActionPressed(kActionHideWindow)) {
       host_.PlaySystemSound(kSoundHide);
       view_.SetHidden(true);
       hidden = true;

@@ -8,6 +8,7 @@
 
 #include "common/sjis.h"
 #include "host/cp932.h"
+#include "input/key_codes.h"
 #include "platform/timer_service.h"
 #include "scenario/tgs/tgs_frame.h"
 #include "scenario/tgs/tgs_history.h"
@@ -21,23 +22,6 @@ constexpr size_t kSpeakerLimit = 40;
 constexpr size_t kShownNameLimit = 16;
 constexpr size_t kVoiceLimit = 15;
 constexpr uint8_t kPageCounterLast = 255;
-
-// Keys (DirectInput codes).
-constexpr int kKeyF1 = 0x3B;
-constexpr int kKeyLeftAlt = 0x38;
-constexpr int kKeyRightAlt = 0xB8;
-constexpr int kKeyLeftCtrl = 0x1D;
-constexpr int kKeyRightCtrl = 0x9D;
-constexpr int kKeyLeftShift = 0x2A;
-constexpr int kKeyRightShift = 0x36;
-
-// Input actions.
-constexpr int kActionDecide = 4;
-constexpr int kActionCancel = 5;
-constexpr int kActionFirstCommand = 6;
-constexpr int kActionCommandCount = 12;
-constexpr int kActionHideWindow = 11;
-constexpr int kActionAdvance = 19;
 
 // The commands of input actions 6-17.
 constexpr int kActionCommands[kActionCommandCount] = {6, 3, 4, 0, 1, 9, 10, 8, 7, 5, 2, 11};
@@ -457,7 +441,7 @@ int TgsFrame::DispatchInput(int button) {
         slot = k + 1;
         const bool modifier = S().shiftQuickSave
                                   ? H().KeyDown(kKeyLeftShift) || H().KeyDown(kKeyRightShift)
-                                  : H().KeyDown(kKeyLeftCtrl) || H().KeyDown(kKeyRightCtrl);
+                                  : H().KeyDown(kKeyLeftControl) || H().KeyDown(kKeyRightControl);
         button = modifier ? 0 : 1;
       }
     }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "host/cp932.h"
+#include "input/key_codes.h"
 #include "scenario/tgs/tgs_frame.h"
 
 namespace bw {
@@ -20,7 +21,6 @@ constexpr int32_t kRowOffset = 19;
 constexpr int32_t kButtonPointX = 58;
 constexpr int32_t kButtonPointY = 11;
 constexpr uint32_t kQuitFadeMs = 1000;
-constexpr int kActionCancel = 5;
 
 // What buttons 0-10 answer; 11 asks whether to quit.
 constexpr int32_t kMenuResults[kTgsMenuQuitButton] = {9, 8, 17, 10, 11, 12, 13, 14, 15, 16, 18};

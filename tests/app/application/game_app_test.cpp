@@ -19,6 +19,7 @@
 #include "host/headless/headless_backend.h"
 #include "host/host_path.h"
 #include "host/message_queue.h"
+#include "input/key_codes.h"
 #include "lib/config/config_writers.h"
 #include "lib/sob/sob_assembler.h"
 #include "platform/app_paths.h"
@@ -214,8 +215,6 @@ TEST_F(GameRun, AnInterruptThatCannotRestartMainEndsTheRunNonZero) {
 }
 
 TEST_F(GameRun, TheMainWindowFeedsTheInputPartAndEachFramePollsIt) {
-  constexpr uint32_t kVkReturn = 0x0D;
-  constexpr uint32_t kActionEnter = 4;
   WriteGame(kLoopForever);
   GameApp app;
   bool checked = false;
@@ -223,23 +222,23 @@ TEST_F(GameRun, TheMainWindowFeedsTheInputPartAndEachFramePollsIt) {
   Window& window = app.MainWindow();
   // The effects' timers run after the frame's poll: a key pressed shows there as newly pressed.
   app.SecondTimers().Add(new test::CountingTask([&](int) {
-                           seenPressed |= app.GetBindings()->IsActionPressed(kActionEnter);
+                           seenPressed |= app.GetBindings()->IsActionPressed(kActionDecide);
                          }),
                          0, 1, 0);
   app.FirstTimers().Add(Once([&] {
                           ASSERT_NE(app.GetBindings(), nullptr);
                           window.SendMessage(host::WM_KEYDOWN, kVkReturn, 0);
-                          EXPECT_TRUE(app.GetBindings()->IsActionDown(kActionEnter));
+                          EXPECT_TRUE(app.GetBindings()->IsActionDown(kActionDecide));
                         }),
                         5 * kPeriodMs, 0, 1);
   app.FirstTimers().Add(Once([&] {
                           EXPECT_TRUE(seenPressed);
-                          EXPECT_TRUE(app.GetBindings()->IsActionDown(kActionEnter));
+                          EXPECT_TRUE(app.GetBindings()->IsActionDown(kActionDecide));
                           window.SendMessage(host::WM_KEYUP, kVkReturn, 0);
                         }),
                         10 * kPeriodMs, 0, 1);
   app.FirstTimers().Add(Once([&] {
-                          EXPECT_FALSE(app.GetBindings()->IsActionDown(kActionEnter));
+                          EXPECT_FALSE(app.GetBindings()->IsActionDown(kActionDecide));
                           // The input part's own requests, served by the window.
                           window.SendMessage(kMsgImeRequest, 1, 0);
                           EXPECT_TRUE(app.GetEngineInput().IsImeEnabled());

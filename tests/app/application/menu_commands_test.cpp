@@ -13,6 +13,7 @@
 #include "host/cp932.h"
 #include "host/input/key_state.h"
 #include "host/message_queue.h"
+#include "input/key_codes.h"
 #include "sound/direct_sound_device.h"
 #include "sound/sound_buffer.h"
 #include "support/game_run.h"
@@ -23,12 +24,8 @@ namespace {
 using test::kLoopForever;
 using test::Press;
 
-constexpr uint8_t kVkShift = 0x10;
-
 // A dialog's one text as it holds it, in CP932.
 std::vector<std::string> Texts(const char* utf8) { return {host::Cp932Literal(utf8)}; }
-
-constexpr uint8_t kVkReturn = 0x0D;
 
 TEST(MenuCommandsTest, PriorityLoweringsNestAndAnUnmatchedRestoreKeepsZero) {
   GameApp app;

@@ -4,11 +4,10 @@
 #include "app/application/started_game.h"
 #include "host/input/key_state.h"
 #include "host/input_event.h"
+#include "input/key_codes.h"
 
 namespace bw {
 namespace {
-
-constexpr uint8_t kVkReturn = 0x0D;
 
 class MenuWindow : public test::StartedGame {
  protected:
