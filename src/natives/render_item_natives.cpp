@@ -29,6 +29,15 @@ RenderItem* Item(NativeArgs& a, uint32_t k) {
   return a.Handle<RenderItem>(k, ScriptObjectType::kRenderItem);
 }
 
+// Runs set on the item at word 0: 1, or 0 without an item.
+template <typename Set>
+int32_t SetOnItem(NativeArgs& a, Set set) {
+  RenderItem* item = Item(a, 0);
+  if (!item) return 0;
+  set(*item);
+  return 1;
+}
+
 // The item at word k when it is of class T, else null.
 template <typename T>
 T* ItemAs(NativeArgs& a, uint32_t k) {
@@ -197,10 +206,7 @@ int32_t RenderListRemoveByType(NativeArgs& a) {
 }
 
 int32_t RenderItemSetEnabled(NativeArgs& a) {
-  RenderItem* item = Item(a, 0);
-  if (!item) return 0;
-  item->SetEnabled((a.U32(1) & 1) != 0);
-  return 1;
+  return SetOnItem(a, [&](RenderItem& item) { item.SetEnabled((a.U32(1) & 1) != 0); });
 }
 
 int32_t RenderItemIsEnabled(NativeArgs& a) {
@@ -264,31 +270,21 @@ int32_t RenderItemSetSourceRect(NativeArgs& a) {
 }
 
 int32_t RenderItemSetPosition(NativeArgs& a) {
-  RenderItem* item = Item(a, 0);
-  if (!item) return 0;
-  item->SetPosition(a.I32(1), a.I32(2));
-  return 1;
+  return SetOnItem(a, [&](RenderItem& item) { item.SetPosition(a.I32(1), a.I32(2)); });
 }
 
 int32_t RenderItemSetSize(NativeArgs& a) {
-  RenderItem* item = Item(a, 0);
-  if (!item) return 0;
-  item->SetSize(a.I32(1), a.I32(2));
-  return 1;
+  return SetOnItem(a, [&](RenderItem& item) { item.SetSize(a.I32(1), a.I32(2)); });
 }
 
 int32_t RenderItemSetSizeAndPosition(NativeArgs& a) {
-  RenderItem* item = Item(a, 0);
-  if (!item) return 0;
-  item->SetSizeAndPosition(a.I32(1), a.I32(2), a.I32(3), a.I32(4));
-  return 1;
+  return SetOnItem(a, [&](RenderItem& item) {
+    item.SetSizeAndPosition(a.I32(1), a.I32(2), a.I32(3), a.I32(4));
+  });
 }
 
 int32_t RenderItemMoveBy(NativeArgs& a) {
-  RenderItem* item = Item(a, 0);
-  if (!item) return 0;
-  item->MoveBy(a.I32(1), a.I32(2));
-  return 1;
+  return SetOnItem(a, [&](RenderItem& item) { item.MoveBy(a.I32(1), a.I32(2)); });
 }
 
 int32_t RenderItemHitTest(NativeArgs& a) {
