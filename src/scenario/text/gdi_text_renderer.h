@@ -55,8 +55,25 @@ class GdiTextRenderer : public TextRenderer {
     ptrdiff_t pitch = 0;
     CoverageMask Mask() const;
   };
+  // The coverages a draw puts down and where on the target.
+  struct Ink {
+    Coverage text;
+    Coverage edgePass;          // an unfolded edged text's decoration
+    std::vector<uint8_t> edge;  // the edge built around folded text
+    CoverageMask textMask, decorationMask;
+    int32_t textX = 0, textY = 0, decorationX = 0, decorationY = 0;
+  };
   int Render(bool layer, Surface* surface, int32_t x, int32_t y, const char* text, Rect* rect,
              Point* endPoint);
+  // The renderer that paints the coverage: white on black, at four times the size when folded.
+  int PreparePainter(GdiTextRenderer& painter, bool folded) const;
+  int PaintInk(GdiTextRenderer& painter, const char* text, bool folded, int32_t x, int32_t y,
+               Ink* ink) const;
+  void PutLayerInk(const TextPixels& target, const Ink& ink, bool folded, const Rect& box,
+                   Rect* rect) const;
+  void PutSurfaceInk(const TextPixels& target, const Ink& ink, bool folded, const Rect& box,
+                     Rect* rect) const;
+  Point EndPoint(const char* text, int32_t x, int32_t y) const;
   // kTextDone, kGdiNoPicture or kGdiDrawFailed.
   static int Paint(GdiTextRenderer& painter, const char* text, bool folded, Coverage* out);
   std::vector<std::string_view> Lines(const char* text) const;
