@@ -69,8 +69,13 @@ class OutlineTextRenderer : public TextRenderer {
 
  private:
   enum class Mode { kDraw, kLayer, kString };
+  struct DrawState;
   int Draw(Mode mode, Surface* surface, int32_t x, int32_t y, const char* text, Rect* rect,
            Point* endPoint);
+  DrawState PrepareDraw(Mode mode, const TextPixels& target, Rect* rect) const;
+  void FillLayerBox(const DrawState& state, const char* text, int32_t x, int32_t y);
+  void PutEdge(const DrawState& state, const GlyphBitmap& edge, Point pen);
+  void PutGlyph(DrawState& state, const GlyphBitmap& glyph, Point pen);
   GlyphRef RenderGlyph(uint32_t code, bool edge, bool bold);
   int32_t CharWidth(const char* bytes, size_t length) const;
   bool CachingOn() const { return cache_.Capacity() != 0; }
