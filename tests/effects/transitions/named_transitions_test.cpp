@@ -40,6 +40,21 @@ constexpr uint32_t kOldSalt = 0xFF000000u;
 constexpr uint32_t kNewSalt = 0x80A00000u;
 constexpr uint32_t kUntouched = 0x5A5A5A5Au;
 
+// The 8-bit rule picture's value at a pixel; the rule is read at the area's own coordinates.
+int RuleAt(int32_t x, int32_t y) {
+  return (x * 5 + y * 3) & 0xFF;
+}
+
+// A rule picture the size of the target.
+std::unique_ptr<ImageSurface> Rule() {
+  auto rule = std::make_unique<ImageSurface>();
+  EXPECT_EQ(rule->Create(kW + 8, kH + 8, 8, 0), 0);
+  for (int32_t y = 0; y < kH + 8; ++y) {
+    for (int32_t x = 0; x < kW + 8; ++x) rule->SetPixel(x, y, uint32_t(RuleAt(x, y)));
+  }
+  return rule;
+}
+
 class NamedTransitionTest : public testing::Test {
  protected:
   void SetUp() override {
@@ -191,12 +206,7 @@ TEST_F(NamedTransitionTest, RefusesWhatItCannotDraw) {
 // each pixel by how far the level has passed its rule value over the ramp, the tone mixes the old
 // picture with the colour through the product table.
 TEST_F(NamedTransitionTest, RuleAndToneFramesFollowTheirFormulas) {
-  auto rule = std::make_unique<ImageSurface>();
-  ASSERT_EQ(rule->Create(kW + 8, kH + 8, 8, 0), 0);
-  auto ruleAt = [](int32_t x, int32_t y) { return (x * 5 + y * 3) & 0xFF; };
-  for (int32_t y = 0; y < kH + 8; ++y) {
-    for (int32_t x = 0; x < kW + 8; ++x) rule->SetPixel(x, y, uint32_t(ruleAt(x, y)));
-  }
+  auto rule = Rule();
   auto lerp = [](uint32_t d, uint32_t s, int w) {
     for (int c = 0; c < 24; c += 8) {
       const int dc = int(d >> c & 0xFF), sc = int(s >> c & 0xFF);
@@ -211,7 +221,7 @@ TEST_F(NamedTransitionTest, RuleAndToneFramesFollowTheirFormulas) {
     const int threshold = level * (256 + 32) / 255;
     ExpectPixels(
         [&](int x, int y) {
-          const int k = std::clamp((threshold - ruleAt(x, y)) * 255 / 32, 0, 255);
+          const int k = std::clamp((threshold - RuleAt(x, y)) * 255 / 32, 0, 255);
           return lerp(Old(x, y), New(x, y), k == 0 ? 0 : k + 1);
         },
         "rule at " + std::to_string(level));
@@ -233,11 +243,7 @@ TEST_F(NamedTransitionTest, RuleAndToneFramesFollowTheirFormulas) {
 // Every named transition draws the same frames with the pixel library and with the built-in
 // routines, under either kernel set; the fade of "scroll" is the one formula the sets do not share.
 TEST_F(NamedTransitionTest, EveryKernelSetDrawsTheSameFrames) {
-  auto rule = std::make_unique<ImageSurface>();
-  ASSERT_EQ(rule->Create(kW + 8, kH + 8, 8, 0), 0);
-  for (int32_t y = 0; y < kH + 8; ++y) {
-    for (int32_t x = 0; x < kW + 8; ++x) rule->SetPixel(x, y, uint32_t((x * 5 + y * 3) & 0xFF));
-  }
+  auto rule = Rule();
   struct Kernel {
     const char* name;
     std::function<int(const TransitionDrawArea&, int quarter)> draw;
