@@ -1,9 +1,9 @@
 // The one interface every text goes through to be measured and drawn: a glyph-outline renderer
 // that blends cached glyphs itself, and a GDI renderer that lets the device context draw. The
-// concrete renderers live with the scenario player; the graphics floor (display manager,
-// surfaces, text layer) reaches them through this interface and makes them through the factory
-// that the application installs (Global<TextRendererFactory>). Text is CP932, NUL-terminated;
-// a null text is "no text".
+// concrete renderers live beside it; the display manager, the surfaces and the text layer reach
+// them through this interface and make them through the factory that the application installs
+// (Global<TextRendererFactory>), which holds the glyph source and the cache setting. Text is
+// CP932, NUL-terminated; a null text is "no text".
 #pragma once
 
 #include <cstdint>

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "graphics/pixel/pixel_format.h"
+#include "graphics/text/glyph_cache.h"
+#include "graphics/text/text_blend.h"
 #include "graphics/text/text_renderer.h"
-#include "scenario/text/glyph_cache.h"
-#include "scenario/text/text_blend.h"
-#include "scenario/text/text_texture.h"
+#include "graphics/text/text_texture.h"
 
 namespace bw {
 

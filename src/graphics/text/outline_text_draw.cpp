@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "graphics/pixel/mask_kernels.h"
+#include "graphics/text/outline_text_renderer.h"
 #include "graphics/text/text_angles.h"
-#include "scenario/text/outline_text_renderer.h"
-#include "scenario/text/text_rules.h"
+#include "graphics/text/text_rules.h"
 
 namespace bw {
 namespace {

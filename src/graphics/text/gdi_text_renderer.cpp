@@ -1,4 +1,4 @@
-#include "scenario/text/gdi_text_renderer.h"
+#include "graphics/text/gdi_text_renderer.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -9,10 +9,10 @@
 #include "graphics/pixel/mask_kernels.h"
 #include "graphics/pixel/rows8_kernels.h"
 #include "graphics/pixel/text_kernels.h"
+#include "graphics/text/glyph_bitmap.h"
 #include "graphics/text/text_angles.h"
+#include "graphics/text/text_rules.h"
 #include "platform/mmx_flag.h"
-#include "scenario/text/glyph_bitmap.h"
-#include "scenario/text/text_rules.h"
 
 namespace bw {
 namespace {

@@ -1,4 +1,4 @@
-#include "scenario/text/outline_text_renderer.h"
+#include "graphics/text/outline_text_renderer.h"
 
 #include <algorithm>
 #include <climits>
@@ -9,8 +9,8 @@
 
 #include "graphics/pixel/text_kernels.h"
 #include "graphics/text/text_angles.h"
+#include "graphics/text/text_rules.h"
 #include "platform/mmx_flag.h"
-#include "scenario/text/text_rules.h"
 
 namespace bw {
 namespace {

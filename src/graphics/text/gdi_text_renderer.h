@@ -9,9 +9,9 @@
 #include <string_view>
 #include <vector>
 
+#include "graphics/text/text_blend.h"
 #include "graphics/text/text_renderer.h"
 #include "host/gdi/memory_dc.h"
-#include "scenario/text/text_blend.h"
 
 namespace bw {
 
