@@ -110,10 +110,6 @@ int GdiTextRenderer::SetOrientation(int32_t tenths) {
   return CreateFont();
 }
 
-void GdiTextRenderer::SetAntialiasLevel(int level) {
-  antialiasLevel_ = uint8_t(std::clamp(level, 0, 2));
-}
-
 int GdiTextRenderer::SetUnderlineStrikeOut(bool underline, bool strikeOut) {
   logFont_.lfUnderline = underline ? 1 : 0;
   logFont_.lfStrikeOut = strikeOut ? 1 : 0;
@@ -273,18 +269,10 @@ int GdiTextRenderer::Paint(GdiTextRenderer& painter, const char* text, bool fold
   return kTextDone;
 }
 
-int GdiTextRenderer::DrawText(Surface* surface, int32_t x, int32_t y, const char* text, Rect* rect,
-                              Point* endPoint) {
-  return Render(false, surface, x, y, text, rect, endPoint);
-}
-
-int GdiTextRenderer::DrawTextLayer(Surface* surface, int32_t x, int32_t y, const char* text,
-                                   Rect* rect, Point* endPoint) {
-  return Render(true, surface, x, y, text, rect, endPoint);
-}
-
-int GdiTextRenderer::Render(bool layer, Surface* surface, int32_t x, int32_t y, const char* text,
-                            Rect* rect, Point* endPoint) {
+int GdiTextRenderer::Draw(DrawMode mode, Surface* surface, int32_t x, int32_t y, const char* text,
+                          Rect* rect, Point* endPoint) {
+  if (mode == DrawMode::kString) return kTextNotReady;
+  const bool layer = mode == DrawMode::kLayer;
   TextPixels target;
   if (!font_ || !ResolveTextPixels(surface, &target)) return kTextNotReady;
   if (layer && target.bits != 32) return kTextNotReady;

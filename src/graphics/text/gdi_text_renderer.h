@@ -34,13 +34,8 @@ class GdiTextRenderer : public TextRenderer {
   int SetHeight(int32_t height) override;
   int SetBoldItalic(bool bold, bool italic) override;
   int SetOrientation(int32_t tenths) override;
-  void SetAntialiasLevel(int level) override;
   int MeasureText(const char* text, Size* size, int32_t* offsetX, int32_t* offsetY,
                   bool withDecoration, int32_t* glyphCount) override;
-  int DrawText(Surface* surface, int32_t x, int32_t y, const char* text, Rect* rect,
-               Point* endPoint) override;
-  int DrawTextLayer(Surface* surface, int32_t x, int32_t y, const char* text, Rect* rect,
-                    Point* endPoint) override;
   int DrawTextToDc(host::MemoryDc* dc, int32_t x, int32_t y, const char* text, Rect* rect) override;
 
   int SetUnderlineStrikeOut(bool underline, bool strikeOut);
@@ -63,8 +58,9 @@ class GdiTextRenderer : public TextRenderer {
     CoverageMask textMask, decorationMask;
     int32_t textX = 0, textY = 0, decorationX = 0, decorationY = 0;
   };
-  int Render(bool layer, Surface* surface, int32_t x, int32_t y, const char* text, Rect* rect,
-             Point* endPoint);
+  // DrawString is the outline renderer's alone: kTextNotReady here.
+  int Draw(DrawMode mode, Surface* surface, int32_t x, int32_t y, const char* text, Rect* rect,
+           Point* endPoint) override;
   // The renderer that paints the coverage: white on black, at four times the size when folded.
   int PreparePainter(GdiTextRenderer& painter, bool folded) const;
   int PaintInk(GdiTextRenderer& painter, const char* text, bool folded, int32_t x, int32_t y,

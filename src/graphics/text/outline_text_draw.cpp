@@ -25,7 +25,7 @@ CoverageMask MaskOf(const GlyphBitmap& g) {
 
 // What one draw puts every glyph down with.
 struct OutlineTextRenderer::DrawState {
-  Mode mode;
+  DrawMode mode;
   TextPixels target;
   Rect* rect;
   Point shadow;
@@ -51,11 +51,11 @@ struct OutlineTextRenderer::DrawState {
   }
 };
 
-int OutlineTextRenderer::Draw(Mode mode, Surface* surface, int32_t x, int32_t y, const char* text,
-                              Rect* rect, Point* endPoint) {
+int OutlineTextRenderer::Draw(DrawMode mode, Surface* surface, int32_t x, int32_t y,
+                              const char* text, Rect* rect, Point* endPoint) {
   TextPixels target;
   if (!font_ || !ResolveTextPixels(surface, &target)) return kTextNotReady;
-  if (mode != Mode::kDraw && target.bits != 32) return kTextNotReady;
+  if (mode != DrawMode::kText && target.bits != 32) return kTextNotReady;
   if (rect) *rect = {x, y, x, y};
   Point pen{x, y};
   if (!text) {
@@ -63,7 +63,7 @@ int OutlineTextRenderer::Draw(Mode mode, Surface* surface, int32_t x, int32_t y,
     return kTextDone;
   }
   DrawState state = PrepareDraw(mode, target, rect);
-  if (mode == Mode::kLayer && style_ != kTextPlain) FillLayerBox(state, text, x, y);
+  if (mode == DrawMode::kLayer && style_ != kTextPlain) FillLayerBox(state, text, x, y);
   int32_t c = 0, s = 0;
   const bool turned = Turn(&c, &s);
   const int64_t lineHeight = std::abs(int64_t(logFont_.lfHeight)) + lineSpacing_;
@@ -94,7 +94,7 @@ int OutlineTextRenderer::Draw(Mode mode, Surface* surface, int32_t x, int32_t y,
     if (!glyph->IsBlank()) PutGlyph(state, *glyph, pen);
     pen = {pen.x + glyph->advanceX, pen.y + glyph->advanceY};
   }
-  if (rect && mode == Mode::kLayer) {
+  if (rect && mode == DrawMode::kLayer) {
     // Boxes filled in whole were reported unclipped.
     rect->left = std::max(rect->left, 0);
     rect->top = std::max(rect->top, 0);
@@ -106,7 +106,8 @@ int OutlineTextRenderer::Draw(Mode mode, Surface* surface, int32_t x, int32_t y,
   return kTextDone;
 }
 
-OutlineTextRenderer::DrawState OutlineTextRenderer::PrepareDraw(Mode mode, const TextPixels& target,
+OutlineTextRenderer::DrawState OutlineTextRenderer::PrepareDraw(DrawMode mode,
+                                                                const TextPixels& target,
                                                                 Rect* rect) const {
   const int32_t angle = logFont_.lfOrientation;
   DrawState state{mode,
@@ -115,10 +116,10 @@ OutlineTextRenderer::DrawState OutlineTextRenderer::PrepareDraw(Mode mode, const
                   Point{shadowOffsetX_, shadowOffsetY_},
                   PackedColor(textColor_),
                   PackedColor(decorationColor_),
-                  mode == Mode::kString  ? MaskBlend::kAlphaAware
-                  : antialiasLevel_ == 0 ? MaskBlend::kSolid
-                                         : MaskBlend::kBlended,
-                  mode == Mode::kString ? MaskBlend::kAlphaAware : MaskBlend::kBlended,
+                  mode == DrawMode::kString ? MaskBlend::kAlphaAware
+                  : antialiasLevel_ == 0    ? MaskBlend::kSolid
+                                            : MaskBlend::kBlended,
+                  mode == DrawMode::kString ? MaskBlend::kAlphaAware : MaskBlend::kBlended,
                   gradationRamp_.Colors(),
                   gradationRamp_.Count(),
                   ColorRamp::kNone,
@@ -152,7 +153,7 @@ void OutlineTextRenderer::FillLayerBox(const DrawState& state, const char* text,
 void OutlineTextRenderer::PutEdge(const DrawState& state, const GlyphBitmap& edge, Point pen) {
   const int32_t ex = pen.x + edge.originX, ey = pen.y + edge.originY;
   Rect drawn;
-  if (state.mode == Mode::kLayer) {
+  if (state.mode == DrawMode::kLayer) {
     RaiseTextAlpha(state.target, ex, ey, MaskOf(edge));
     UniteTextBox(state.rect, Rect{ex, ey, ex + edge.width, ey + edge.height});
   } else if (BlendTextMask(state.target, ex, ey, MaskOf(edge), state.decorationBlend,
@@ -169,7 +170,7 @@ void OutlineTextRenderer::PutGlyph(DrawState& state, const GlyphBitmap& glyph, P
   Rect drawn;
   if (style_ == kTextShadow) {
     const int32_t sx = gx + state.shadow.x, sy = gy + state.shadow.y;
-    if (state.mode == Mode::kLayer) {
+    if (state.mode == DrawMode::kLayer) {
       // The colour under every bit of coverage; the alpha carries the softness.
       DrawMaskSolid(sx, sy, decorationColor_.r, decorationColor_.g, decorationColor_.b,
                     MaskTarget{target.pixels, target.width, target.height, target.pitch},
@@ -182,13 +183,13 @@ void OutlineTextRenderer::PutGlyph(DrawState& state, const GlyphBitmap& glyph, P
     }
   }
   const MaskColors colors = state.ColorsFor(glyph);
-  if (state.mode == Mode::kLayer && style_ == kTextPlain) {
+  if (state.mode == DrawMode::kLayer && style_ == kTextPlain) {
     FillTextColor(target, Rect{gx, gy, gx + glyph.width, gy + glyph.height}, colors, false);
     UniteTextBox(state.rect, Rect{gx, gy, gx + glyph.width, gy + glyph.height});
   } else if (BlendTextMask(target, gx, gy, mask, state.glyphBlend, colors, &drawn)) {
     UniteTextBox(state.rect, drawn);
   }
-  if (state.mode == Mode::kLayer) RaiseTextAlpha(target, gx, gy, mask);
+  if (state.mode == DrawMode::kLayer) RaiseTextAlpha(target, gx, gy, mask);
 }
 
 }  // namespace bw

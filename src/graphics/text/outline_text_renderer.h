@@ -33,15 +33,8 @@ class OutlineTextRenderer : public TextRenderer {
   int SetHeight(int32_t height) override;
   int SetBoldItalic(bool bold, bool italic) override;
   int SetOrientation(int32_t tenths) override;
-  void SetAntialiasLevel(int level) override;
   int MeasureText(const char* text, Size* size, int32_t* offsetX, int32_t* offsetY,
                   bool withDecoration, int32_t* glyphCount) override;
-  int DrawText(Surface* surface, int32_t x, int32_t y, const char* text, Rect* rect,
-               Point* endPoint) override;
-  int DrawTextLayer(Surface* surface, int32_t x, int32_t y, const char* text, Rect* rect,
-                    Point* endPoint) override;
-  int DrawString(Surface* surface, int32_t x, int32_t y, const char* text, Rect* rect,
-                 Point* endPoint) override;
   void SetLogFont(const host::LOGFONTA& logFont) override;
 
   // The ramp builder's code when the ramp cannot be had (gradation then goes off).
@@ -68,11 +61,11 @@ class OutlineTextRenderer : public TextRenderer {
   int32_t GetEdgeRadius() const { return edgeRadius_; }
 
  private:
-  enum class Mode { kDraw, kLayer, kString };
   struct DrawState;
-  int Draw(Mode mode, Surface* surface, int32_t x, int32_t y, const char* text, Rect* rect,
-           Point* endPoint);
-  DrawState PrepareDraw(Mode mode, const TextPixels& target, Rect* rect) const;
+  int Draw(DrawMode mode, Surface* surface, int32_t x, int32_t y, const char* text, Rect* rect,
+           Point* endPoint) override;
+  void ForgetGlyphs() override;
+  DrawState PrepareDraw(DrawMode mode, const TextPixels& target, Rect* rect) const;
   void FillLayerBox(const DrawState& state, const char* text, int32_t x, int32_t y);
   void PutEdge(const DrawState& state, const GlyphBitmap& edge, Point pen);
   void PutGlyph(DrawState& state, const GlyphBitmap& glyph, Point pen);
