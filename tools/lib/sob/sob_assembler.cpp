@@ -15,14 +15,6 @@
 
 namespace bw::sob {
 
-const char* const kMnemonics[kOpcodeCount] = {
-    "wait",   "ret",  "retv", "getret", "call",  "native", "jmp",    "switch", "push",  "pushv",
-    "pop",    "spadd", "spsub", "add",  "sub",   "mul",    "div",    "mod",    "modp",  "and",
-    "or",     "xor",  "not",  "lnot",   "sar",   "shl",    "inc",    "dec",    "sinc",  "sdec",
-    "jz",     "set",  "mov",  "stind",  "sset",  "sget",   "sstore", "smov",   "sderef", "deref",
-    "saddr",  "lt",   "le",   "gt",     "ge",    "eq",     "ne",
-};
-
 namespace {
 
 enum class FileKind { kNone, kCode, kLibrary, kVariables, kTable, kRaw };
@@ -276,11 +268,11 @@ class Assembler {
       first = 1;
     } else {
       for (int i = 0; i < static_cast<int>(kOpcodeCount); ++i) {
-        if (word == kMnemonics[i]) opcode = i;
+        if (word == kOpcodeMnemonics[i]) opcode = i;
       }
       if (opcode < 0) return Error(n, "unknown instruction " + std::string(word));
       size_t want = static_cast<size_t>(kOpcodeOperands[opcode]);
-      if (opcode == static_cast<int>(kSwitchOpcode) ? ops.size() < 1 : ops.size() != want) {
+      if (opcode == static_cast<int>(kOpSwitch) ? ops.size() < 1 : ops.size() != want) {
         return Error(n, std::string(word) + " takes " + std::to_string(want) + " operands");
       }
     }
@@ -502,7 +494,7 @@ std::string Disassemble(std::span<const uint8_t> file) {
     }
     uint32_t op = word(at);
     uint32_t operands = op < kOpcodeCount ? static_cast<uint32_t>(kOpcodeOperands[op]) : 0;
-    if (op == kSwitchOpcode) {
+    if (op == kOpSwitch) {
       uint32_t k = 1;
       while (at + 4 + 4 * k + 4 <= instructionBytes && word(at + 4 + 4 * k) != 0xFFFFFFFF) ++k;
       operands = k;  // the -1 word is added back by the assembler
@@ -516,12 +508,12 @@ std::string Disassemble(std::span<const uint8_t> file) {
       break;
     }
     starts[at] = operands;
-    at += 4 + 4 * operands + (op == kSwitchOpcode ? 4 : 0);
+    at += 4 + 4 * operands + (op == kOpSwitch ? 4 : 0);
   }
   uint32_t dataStart = starts.empty() ? 0 : [&] {
     auto last = std::prev(starts.end());
     uint32_t op = word(last->first);
-    return last->first + 4 + 4 * last->second + (op == kSwitchOpcode ? 4 : 0);
+    return last->first + 4 + 4 * last->second + (op == kOpSwitch ? 4 : 0);
   }();
   if (rawTail && dataStart < instructionBytes) {
     return "error: the instruction part does not decode";
@@ -566,7 +558,7 @@ std::string Disassemble(std::span<const uint8_t> file) {
   for (auto& [at, operands] : starts) {
     if (labelAt.count(at)) out += label(at) + ":\n";
     uint32_t op = word(at);
-    out += op < kOpcodeCount ? std::string("  ") + kMnemonics[op] : "  op " + std::to_string(op);
+    out += op < kOpcodeCount ? std::string("  ") + kOpcodeMnemonics[op] : "  op " + std::to_string(op);
     for (uint32_t k = 1; k <= operands; ++k) out += (k == 1 ? " " : ", ") + operandText(at + 4 * k);
     out += "\n";
   }
