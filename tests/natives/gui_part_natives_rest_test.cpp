@@ -63,48 +63,6 @@ class GuiPartNativesRest : public test::PartTest, public testing_text::FakeFaceR
   uint32_t font = 0;
 };
 
-struct Refusal {
-  uint32_t number;
-  int32_t answer;
-};
-constexpr Refusal kRefusals[] = {
-    {Native::kScrollListSetImages, -1}, {Native::kTextWindowSetLayout, 0},
-    {Native::kTextWindowSetValue, 0},   {Native::kScriptTextSetFlag, 0},
-    {Native::kScriptTextBindWindow, 1}, {Native::kScriptTextBindCheck, 1},
-    {Native::kScriptTextGetStateA, 0},  {Native::kScriptTextGetStateB, 0},
-    {Native::kScriptTextGetName, 0},    {Native::kImageListSetSpacing, 0},
-    {Native::kTextWindowSetFlag, 0}};
-
-TEST_F(GuiPartNativesRest, NullStaleAndOtherKindsGetTheRefusal) {
-  const uint32_t stale = Box();
-  ASSERT_EQ(rig.Answer(Native::kPartDelete, {rig.Var(stale)}), kDeleteDone);
-  const uint32_t box = Box(), text = ScriptTextPart();
-  for (const Refusal& r : kRefusals) {
-    for (uint32_t handle : {0u, stale, font, box}) {
-      EXPECT_EQ(rig.Answer(r.number, {handle, 1, 1, 1, 1, 1, 1, 1, 1}), r.answer)
-          << "native " << r.number << " handle " << handle;
-    }
-  }
-  EXPECT_EQ(rig.Answer(Native::kScriptTextBindWindow, {text, box, 0, 0, 0, 0, 0, 0, 1}), 2)
-      << "no text window";
-  EXPECT_EQ(rig.Answer(Native::kScriptTextBindWindow, {text, text, 0, 0, 0, 0, 0, 0, 1}), 2)
-      << "its own name box";
-  EXPECT_EQ(rig.Answer(Native::kScriptTextBindCheck, {text, stale}), 2);
-  // No picture: zeros; a picture: its placement offsets. Outputs past the arena fault.
-  const uint32_t x = rig.Var(7);
-  EXPECT_EQ(rig.Answer(Native::kImageGetStoredPoint, {box, x, 0}), 0);
-  EXPECT_EQ(rig.Word(x), 0u);
-  screen.SetWord1(uint32_t(-4));
-  EXPECT_EQ(
-      rig.Answer(Native::kImageGetStoredPoint,
-                 {rig.Give(ScriptObjectType::kSurface, static_cast<Surface*>(&screen)), x, 0}),
-      1);
-  EXPECT_EQ(rig.Word(x), uint32_t(-4));
-  const uint32_t bad = PastTheArena(rig.Memory());
-  EXPECT_TRUE(rig.Call(Native::kImageGetStoredPoint, {box, bad, 0}).faulted);
-  EXPECT_TRUE(rig.Call(Native::kScriptTextGetName, {text, bad}).faulted);
-}
-
 TEST_F(GuiPartNativesRest, PictureScrollBarsTakeTheirGroupsAndLayOut) {
   const uint32_t thumb = rig.Text("cg\\thumb.bmp"), arrow = rig.Text("cg\\arrow.bmp");
   const uint32_t plain = rig.Answer(Native::kPartCreateImageScrollList,
