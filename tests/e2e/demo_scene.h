@@ -21,6 +21,7 @@
 
 #include "lib/file_bytes.h"
 #include "lib/sob/sob_assembler.h"
+#include "lib/tob/tob_assembler.h"
 #include "program/program_process.h"
 #include "support/demo_copy.h"
 #include "support/temp_dir.h"
@@ -37,6 +38,13 @@ inline std::string SceneCallingMain(const std::string& scene, const std::string&
 
 inline void PutAssembled(const TempDir& dir, const std::string& name, const std::string& source) {
   sob::AssembleResult made = sob::Assemble(source);
+  ASSERT_TRUE(made.ok) << made.error;
+  dir.WriteFile(name, std::string(made.bytes.begin(), made.bytes.end()));
+}
+
+// The same for a scenario script or table.
+inline void PutTob(const TempDir& dir, const std::string& name, const std::string& source) {
+  tob::AssembleResult made = tob::Assemble(source);
   ASSERT_TRUE(made.ok) << made.error;
   dir.WriteFile(name, std::string(made.bytes.begin(), made.bytes.end()));
 }

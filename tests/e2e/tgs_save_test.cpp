@@ -7,9 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <filesystem>
-#include <numbers>
 #include <string>
 #include <vector>
 
@@ -33,7 +31,6 @@ std::string Frames(uint32_t from, uint32_t to, const std::string& more = "") {
   for (uint32_t f = from + 1; f <= to; ++f) frames += "," + std::to_string(f);
   return more.empty() ? frames : frames + "," + more;
 }
-constexpr size_t kWaveHeader = 46;
 
 constexpr char kScenario[] = R"(.tob1
   BgLoad "CG\\BG.WGX", 0
@@ -82,13 +79,8 @@ class TgsSave : public testing::Test {
  protected:
   void SetUp() override {
     test::PutDemoScene(game, "TGS", Main(false));
-    tob::AssembleResult scenario = tob::Assemble(kScenario);
-    ASSERT_TRUE(scenario.ok) << scenario.error;
-    game.WriteFile("SCRIPT/TGS_SAVE.TOB",
-                   std::string(scenario.bytes.begin(), scenario.bytes.end()));
-    tob::AssembleResult table = tob::Assemble(".init\n.script TGS_SAVE 1 0\n");
-    ASSERT_TRUE(table.ok) << table.error;
-    game.WriteFile("SCRIPT/TGS_INIT.DAT", std::string(table.bytes.begin(), table.bytes.end()));
+    test::PutTob(game, "SCRIPT/TGS_SAVE.TOB", kScenario);
+    test::PutTob(game, "SCRIPT/TGS_INIT.DAT", ".init\n.script TGS_SAVE 1 0\n");
     fs::copy_file(game.path() / "BGM" / "THEME.OGG", game.path() / "BGM" / "BGM01.OGG");
   }
 
@@ -111,28 +103,6 @@ class TgsSave : public testing::Test {
   test::TempDir home;
 };
 
-// The amplitude of the hz component of the left channel of a 16-bit stereo wave between from and
-// to seconds.
-double Tone(const std::string& wave, double hz, double from, double to) {
-  if (wave.size() < kWaveHeader) return 0;
-  auto le = [&](size_t at, int n) {
-    uint32_t v = 0;
-    for (int i = n - 1; i >= 0; --i) v = v << 8 | static_cast<uint8_t>(wave[at + size_t(i)]);
-    return v;
-  };
-  const uint32_t rate = le(24, 4);
-  const size_t frames = (wave.size() - kWaveHeader) / 4;
-  const size_t a = std::min(frames, size_t(from * rate)), b = std::min(frames, size_t(to * rate));
-  double re = 0, im = 0;
-  for (size_t i = a; i < b; ++i) {
-    const double v = static_cast<int16_t>(le(kWaveHeader + 4 * i, 2));
-    const double phase = 2 * std::numbers::pi * hz * static_cast<double>(i) / rate;
-    re += v * std::cos(phase);
-    im += v * std::sin(phase);
-  }
-  return b > a ? 2 * std::hypot(re, im) / static_cast<double>(b - a) : 0;
-}
-
 TEST_F(TgsSave, ALoadedQuickSaveShowsTheSceneAndPlaysTheLoopAgain) {
   const Played saving =
       Play({"BRIMWOLD_HEADLESS_INPUT=80:keydown:Left Ctrl,80:key:F1,81:keyup:Left Ctrl"}, 120,
@@ -154,14 +124,13 @@ TEST_F(TgsSave, ALoadedQuickSaveShowsTheSceneAndPlaysTheLoopAgain) {
 
   const std::string mix = test::ReadFile(wave);
   // The chime lasts 200 ms: still sounding after a second, it loops.
-  EXPECT_GT(Tone(mix, 1760, 1.2, 1.5), 1000) << "the looping effect did not come back";
+  EXPECT_GT(test::Tone(mix, 1760, 1.2, 1.5), 1000) << "the looping effect did not come back";
 }
 
 TEST_F(TgsSave, F1LoadsTheQuickSaveInsideTheRunAndCtrlF1DoesNotSkip) {
-  tob::AssembleResult scenario = tob::Assemble(std::string(kScenario).insert(
-      std::string(kScenario).find("  .end"), "  MessageBegin 0\n  \"Later on.\"\n  MessageWait\n"));
-  ASSERT_TRUE(scenario.ok) << scenario.error;
-  game.WriteFile("SCRIPT/TGS_SAVE.TOB", std::string(scenario.bytes.begin(), scenario.bytes.end()));
+  test::PutTob(game, "SCRIPT/TGS_SAVE.TOB",
+               std::string(kScenario).insert(std::string(kScenario).find("  .end"),
+                                             "  MessageBegin 0\n  \"Later on.\"\n  MessageWait\n"));
   // Ctrl goes down at 74 and F1 at 80 saves (a skip would end the first message there and the
   // click at 100 the scenario); the click at 100 shows the second message; F1 at 150 asks, is
   // answered yes, and loads.
