@@ -26,6 +26,8 @@
 #include "support/demo_copy.h"
 #include "support/temp_dir.h"
 
+extern char** environ;
+
 namespace bw::test {
 
 // A MAIN that calls the scene (which runs at the first wait until it returns) and ends.
@@ -84,19 +86,27 @@ inline std::vector<uint64_t> ShownFrameHashes(const std::string& output) {
   return hashes;
 }
 
-// A headless run of the built program: its exit status, the hash of each frame it printed, and
-// its standard error.
+// A headless run of the built program: its exit status (-1 when it hung and was killed), the hash
+// of each frame it printed, and its standard error.
 struct PlayedRun {
   int status = -1;
   std::map<uint32_t, uint64_t> hashes;
   std::string errors;
 };
 
+// The run has a home of its own, so runs never meet; switches are further "NAME=value" entries
+// of its environment, which keeps no BRIMWOLD_ or XDG_ entry of the test's.
 inline PlayedRun PlayHeadless(const std::filesystem::path& game, const std::filesystem::path& home,
                               const std::vector<std::string>& switches,
-                              std::chrono::seconds limit) {
-  std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + home.string(),
-                                  "XDG_DATA_HOME=" + home.string(), "BRIMWOLD_HEADLESS=1"};
+                              std::chrono::seconds limit = std::chrono::seconds{120}) {
+  std::vector<std::string> env;
+  for (char** e = environ; *e; ++e) {
+    const std::string entry = *e;
+    if (entry.starts_with("BRIMWOLD_") || entry.starts_with("XDG_"))
+      env.push_back(entry.substr(0, entry.find('=')));
+  }
+  env.insert(env.end(), {"XDG_RUNTIME_DIR=" + home.string(), "XDG_DATA_HOME=" + home.string(),
+                         "BRIMWOLD_HEADLESS=1"});
   env.insert(env.end(), switches.begin(), switches.end());
   ProgramProcess program(BRIMWOLD_PROGRAM, {"/L", game.string()}, env);
   PlayedRun run;

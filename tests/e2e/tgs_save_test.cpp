@@ -12,8 +12,6 @@
 #include <vector>
 
 #include "e2e/demo_scene.h"
-#include "lib/tob/tob_assembler.h"
-#include "program/program_process.h"
 
 namespace bw {
 namespace {
@@ -69,12 +67,6 @@ std::string Main(bool load) {
          "status: .word 0\n";
 }
 
-struct Played {
-  int status = -1;
-  std::vector<uint64_t> hashes;  // frames kShown to kLast
-  std::string said;
-};
-
 class TgsSave : public testing::Test {
  protected:
   void SetUp() override {
@@ -84,19 +76,16 @@ class TgsSave : public testing::Test {
     fs::copy_file(game.path() / "BGM" / "THEME.OGG", game.path() / "BGM" / "BGM01.OGG");
   }
 
-  // A run to frame last showing the hashes of frames.
-  Played Play(const std::vector<std::string>& switches, uint32_t last, const std::string& frames) {
-    std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + home.path().string(),
-                                    "XDG_DATA_HOME=" + home.path().string(), "BRIMWOLD_HEADLESS=1",
-                                    "BRIMWOLD_HEADLESS_FRAMES=" + std::to_string(last),
-                                    "BRIMWOLD_HEADLESS_HASHES=" + frames};
-    env.insert(env.end(), switches.begin(), switches.end());
-    test::ProgramProcess program(BRIMWOLD_PROGRAM, {"/L", game.path().string()}, env);
-    Played run;
-    run.status = test::ExitCode(program.WaitForEnd(kRunLimit));
-    run.hashes = test::ShownFrameHashes(program.Output());
-    run.said = program.Errors();
-    return run;
+  // A run to frame last, the hashes of frames in their order.
+  std::vector<uint64_t> Play(std::vector<std::string> switches, uint32_t last,
+                             const std::string& frames) {
+    switches.insert(switches.end(), {"BRIMWOLD_HEADLESS_FRAMES=" + std::to_string(last),
+                                     "BRIMWOLD_HEADLESS_HASHES=" + frames});
+    const test::PlayedRun run = test::PlayHeadless(game.path(), home.path(), switches, kRunLimit);
+    EXPECT_EQ(run.status, 0) << run.errors;
+    std::vector<uint64_t> hashes;
+    for (const auto& [frame, hash] : run.hashes) hashes.push_back(hash);
+    return hashes;
   }
 
   test::TempDir game;
@@ -104,22 +93,19 @@ class TgsSave : public testing::Test {
 };
 
 TEST_F(TgsSave, ALoadedQuickSaveShowsTheSceneAndPlaysTheLoopAgain) {
-  const Played saving =
+  const std::vector<uint64_t> saving =
       Play({"BRIMWOLD_HEADLESS_INPUT=80:keydown:Left Ctrl,80:key:F1,81:keyup:Left Ctrl"}, 120,
            Frames(kShown, kLast));
-  ASSERT_EQ(saving.status, 0) << saving.said;
-  ASSERT_FALSE(saving.hashes.empty()) << saving.said;
-  ASSERT_TRUE(fs::exists(game.path() / "SAVEDATA" / "DATA0105.SAV")) << saving.said;
+  ASSERT_FALSE(saving.empty());
+  ASSERT_TRUE(fs::exists(game.path() / "SAVEDATA" / "DATA0105.SAV"));
 
   test::PutAssembled(game, "SCRIPT/MAIN.SOB", Main(true));
   const fs::path wave = home.path() / "mix.wav";
-  const Played loaded = Play({"BRIMWOLD_HEADLESS_WAVE=" + wave.string()}, kFadedIn + 60,
-                             Frames(kFadedIn, kFadedIn + 48));
-  ASSERT_EQ(loaded.status, 0) << loaded.said;
+  const std::vector<uint64_t> loaded = Play({"BRIMWOLD_HEADLESS_WAVE=" + wave.string()},
+                                            kFadedIn + 60, Frames(kFadedIn, kFadedIn + 48));
   // The wait mark turns through its cells in 800 ms: one of the frames of a turn shows it as the
   // first run did.
-  EXPECT_NE(std::find(loaded.hashes.begin(), loaded.hashes.end(), saving.hashes.front()),
-            loaded.hashes.end())
+  EXPECT_NE(std::find(loaded.begin(), loaded.end(), saving.front()), loaded.end())
       << "the rebuilt scene differs from the saved one";
 
   const std::string mix = test::ReadFile(wave);
@@ -134,19 +120,18 @@ TEST_F(TgsSave, F1LoadsTheQuickSaveInsideTheRunAndCtrlF1DoesNotSkip) {
   // Ctrl goes down at 74 and F1 at 80 saves (a skip would end the first message there and the
   // click at 100 the scenario); the click at 100 shows the second message; F1 at 150 asks, is
   // answered yes, and loads.
-  const Played run = Play(
+  const std::vector<uint64_t> run = Play(
       {"BRIMWOLD_HEADLESS_INPUT=74:keydown:Left Ctrl,80:key:F1,"
        "81:keyup:Left Ctrl,100:click:400:300,150:key:F1",
        "BRIMWOLD_HEADLESS_ANSWERS=1"},
       kFadedIn + 200, Frames(kShown, 79, Frames(140, 149, Frames(kFadedIn + 150, kFadedIn + 198))));
-  ASSERT_EQ(run.status, 0) << run.said;
-  ASSERT_EQ(run.hashes.size(), 69u) << run.said;
-  const std::vector<uint64_t> saved(run.hashes.begin(), run.hashes.begin() + 10);
+  ASSERT_EQ(run.size(), 69u);
+  const std::vector<uint64_t> saved(run.begin(), run.begin() + 10);
   auto among = [&](uint64_t hash) {
     return std::find(saved.begin(), saved.end(), hash) != saved.end();
   };
-  EXPECT_FALSE(among(run.hashes[10])) << "the second message shows before the load";
-  EXPECT_TRUE(std::any_of(run.hashes.begin() + 20, run.hashes.end(), among))
+  EXPECT_FALSE(among(run[10])) << "the second message shows before the load";
+  EXPECT_TRUE(std::any_of(run.begin() + 20, run.end(), among))
       << "the loaded scene differs from the saved one";
 }
 
