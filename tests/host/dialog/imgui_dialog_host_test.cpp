@@ -48,7 +48,8 @@ std::vector<uint32_t> Shown(SdlBackend& backend, HWND window, int rows = 0, int*
   if (rows > 0) h = std::min(h, rows);
   std::vector<uint32_t> shown(size_t(w) * h);
   const SDL_Rect area{0, 0, w, h};
-  EXPECT_EQ(SDL_RenderReadPixels(renderer, &area, SDL_PIXELFORMAT_ARGB8888, shown.data(), w * 4), 0);
+  EXPECT_EQ(SDL_RenderReadPixels(renderer, &area, SDL_PIXELFORMAT_ARGB8888, shown.data(), w * 4),
+            0);
   if (width) *width = w;
   return shown;
 }
