@@ -137,14 +137,16 @@ TEST_F(GuiPartNativesRest, EachKindAnswersThePartAccessItHas) {
     bool sprite, picture;
     int32_t flag, option;
   } rows[] = {
-      {"button", Made(685, {0, 0, 40, 16, 65535}), true, true, 0, -1},
+      {"button", Made(Native::kPartCreateDrawnButton, {0, 0, 40, 16, 65535}), true, true, 0, -1},
       {"check box", box(), true, true, 0, 0},
       {"colour box", Box(), true, false, -1, -1},
       {"text field", field(), true, true, -1, 0},
-      {"scroll bar", Made(693, {5, 5, 1, 65535}), false, false, 0, -1},
+      {"scroll bar", Made(Native::kPartCreateScrollList, {5, 5, 1, 65535}), false, false, 0, -1},
       {"text window", Window(), true, true, -1, 0},
-      {"image list without items", Made(698, {0, 0, 60, 20, 0, font, 0}), false, false, -1, 0},
-      {"hit area", Made(699, {0, 0, 9, 9, uint32_t(-1)}), false, false, -1, -1},
+      {"image list without items", Made(Native::kPartCreateImageList, {0, 0, 60, 20, 0, font, 0}),
+       false, false, -1, 0},
+      {"hit area", Made(Native::kPartCreateHitArea, {0, 0, 9, 9, uint32_t(-1)}), false, false, -1,
+       -1},
       {"list box", Lines(), true, true, -1, -1},
       {"cell image", cells(), false, true, -1, 0},
   };
