@@ -81,11 +81,12 @@ class TgsHistory : public testing::Test {
 
   // The hashes of the frames before, open, scene and closed; the mix goes to wave.
   std::vector<uint64_t> Play(const std::string& input, int& status) {
-    return test::ShownFrameHashes(test::RunHeadless(
+    const test::PlayedRun run = test::PlayHeadless(
         game.path(), home.path(),
-        "BRIMWOLD_HEADLESS_HASHES=290,330,360,430 BRIMWOLD_HEADLESS_INPUT=" + input +
-            " BRIMWOLD_HEADLESS_WAVE=" + wave.string(),
-        status));
+        {"BRIMWOLD_HEADLESS_HASHES=290,330,360,430", "BRIMWOLD_HEADLESS_INPUT=" + input,
+         "BRIMWOLD_HEADLESS_WAVE=" + wave.string()});
+    status = run.status;
+    return run.Shown();
   }
 
   test::TempDir game;

@@ -81,9 +81,11 @@ class TgsMenu : public testing::Test {
   std::vector<uint64_t> Play(const std::string& input, int& status) {
     const std::string frames = std::to_string(kMessage) + "," + std::to_string(kMenu) + "," +
                                std::to_string(kClosed) + "," + std::to_string(kFlash);
-    return test::ShownFrameHashes(test::RunHeadless(
+    const test::PlayedRun run = test::PlayHeadless(
         game.path(), home.path(),
-        "BRIMWOLD_HEADLESS_INPUT=" + input + " BRIMWOLD_HEADLESS_HASHES=" + frames, status));
+        {"BRIMWOLD_HEADLESS_INPUT=" + input, "BRIMWOLD_HEADLESS_HASHES=" + frames});
+    status = run.status;
+    return run.Shown();
   }
 
   test::TempDir game;

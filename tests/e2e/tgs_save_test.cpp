@@ -83,9 +83,7 @@ class TgsSave : public testing::Test {
                                      "BRIMWOLD_HEADLESS_HASHES=" + frames});
     const test::PlayedRun run = test::PlayHeadless(game.path(), home.path(), switches, kRunLimit);
     EXPECT_EQ(run.status, 0) << run.errors;
-    std::vector<uint64_t> hashes;
-    for (const auto& [frame, hash] : run.hashes) hashes.push_back(hash);
-    return hashes;
+    return run.Shown();
   }
 
   test::TempDir game;
