@@ -119,14 +119,11 @@ GameApp::GameApp()
 }
 
 GameApp::~GameApp() {
-  tgsClosed_ = true;
-  tgsHistory_.reset();
-  tgsMenu_.reset();
-  tgsWindows_.reset();
+  screens_.CloseWindows();
   textPanel_.reset();
   gui_.reset();
   host_.reset();
-  tgsPages_.reset();  // after the frame that drew on them
+  screens_.ClosePages();  // after the frame that drew on them
   sound_.reset();
   if (pixelLibrary_ && GetPixelLibrary() == pixelLibrary_) SetPixelLibrary(nullptr);
   if (defaultRenderer_ && TheDefaultTextRenderer::Get() == defaultRenderer_.get())

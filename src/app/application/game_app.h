@@ -14,10 +14,7 @@
 #include "app/application/game_services.h"
 #include "app/application/game_sound.h"
 #include "app/application/movie_object.h"
-#include "app/application/tgs_history_screen.h"
-#include "app/application/tgs_menu_parts.h"
-#include "app/application/tgs_scene_pages.h"
-#include "app/application/tgs_windows.h"
+#include "app/application/scenario_screens.h"
 #include "app/config/save_folder.h"
 #include "app/config/setup_info.h"
 #include "app/config/user_config.h"
@@ -92,7 +89,10 @@ constexpr int kPriorityLoweringOff = -1;
 class GameGuiServices;
 class GameTextPanel;
 
-class GameApp : public EngineApp, public ScriptApplication, private GameDialogsHost {
+class GameApp : public EngineApp,
+                public ScriptApplication,
+                private GameDialogsHost,
+                private ScenarioScreensHost {
  public:
   GameApp();
   ~GameApp() override;
@@ -131,7 +131,7 @@ class GameApp : public EngineApp, public ScriptApplication, private GameDialogsH
   int ExitStatus() const { return exitStatus_; }
   void RequestInterrupt(uint8_t request) { interrupt_ = request; }
   uint8_t InterruptRequest() const { return interrupt_; }
-  ScriptHost* GetScriptHost() { return host_.get(); }
+  ScriptHost* GetScriptHost() override { return host_.get(); }
   FrameClock& GetFrameClock() { return frameClock_; }
   TimerService& FirstTimers() { return timers_; }
   TimerService& SecondTimers() { return secondTimers_; }
@@ -149,7 +149,7 @@ class GameApp : public EngineApp, public ScriptApplication, private GameDialogsH
   TextRenderer* GetDefaultTextRenderer() const { return defaultRenderer_.get(); }
 
   // Item 0 settings, 1 save, 2 load, 3 return to title, 4 screen mode; kMenuItemUnknown past 4.
-  int SetMenuItemEnabled(int item, bool enabled);
+  int SetMenuItemEnabled(int item, bool enabled) override;
   bool MenuItemEnabled(int item) const override;
   // The menu whose items follow the permissions; null for none.
   void SetMenu(host::Menu* menu) { menu_ = menu; }
@@ -504,32 +504,18 @@ class GameApp : public EngineApp, public ScriptApplication, private GameDialogsH
   int TgsFrameTurn() override;
   bool PostTgsDialog(int kind) override;
   int PollTgsDialog() override;
-  TgsPresentation* TgsScreen() override;
-  TgsHistoryView* TgsHistory() override;
+  TgsPresentation* TgsScreen() override { return screens_.Windows(); }
+  TgsHistoryView* TgsHistory() override { return screens_.History(); }
+  TgsSceneHost* TgsPages() override { return screens_.Pages(); }
+  TgsMenuHost* TgsMenu() override { return screens_.Menu(); }
 
  private:
+  PartManager* ScreenParts() override { return ScriptPartManager(); }
+  PointerTip* ScreenTip() override;
+
   TgsAppState tgsState_;
-  std::unique_ptr<TgsWindows> tgsWindows_;
-  // The history window draws with the windows' renderers.
-  std::unique_ptr<TgsHistoryScreen> tgsHistory_;
-  bool tgsClosed_ = false;                 // the windows went with the GUI at shut-down
   std::optional<uint32_t> tgsDialogFrom_;  // the modal sessions ended when one was asked for
-
-  // The scenario frame's scene pages on the screen.
- public:
-  TgsSceneHost* TgsPages() override;
-
- private:
-  std::unique_ptr<TgsScenePages> tgsPages_;
-
-  // The system menu's parts on the screen (tgs_menu_parts.cpp).
- public:
-  TgsMenuHost* TgsMenu() override;
-
- private:
-  // Where the frame's windows and menu go on the screen; false while there is no screen.
-  bool TgsPlaceOnScreen(TgsWindowsPlace& place);
-  std::unique_ptr<TgsMenuParts> tgsMenu_;
+  ScenarioScreens screens_{*this, GetDisplayManager(), secondTimers_, user_};
 
   // What the save and load dialog and the settings sheet reach of the application
   // (game_message_dialogs.cpp).
