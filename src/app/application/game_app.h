@@ -523,7 +523,6 @@ class GameApp : public EngineApp,
   void RunBetweenSteps(const std::function<void()>& work) override;
 
  private:
-  ScriptHost* DialogScriptHost() override { return host_.get(); }
   host::HWND DialogOwner() override;
   uint32_t ShowDialogMessage(const std::string& textCp932, uint8_t kind) override;
   bool InFullScreen() override;

@@ -23,7 +23,7 @@ class GameDialogsHost {
  public:
   virtual ~GameDialogsHost() = default;
   // Null before the scripts start.
-  virtual ScriptHost* DialogScriptHost() = 0;
+  virtual ScriptHost* GetScriptHost() = 0;
   virtual host::HWND DialogOwner() = 0;
   // Runs the work while the scripts stand between two steps; not at all when the game ends.
   virtual void RunBetweenSteps(const std::function<void()>& work) = 0;

@@ -68,7 +68,7 @@ GameDialogs::GameDialogs(GameDialogsHost& app, UserConfig& user, TgsAppState& tg
 GameDialogs::~GameDialogs() = default;
 
 int GameDialogs::ShowSaveLoadDialog(uint8_t direction) {
-  ScriptHost* host = app_.DialogScriptHost();
+  ScriptHost* host = app_.GetScriptHost();
   if (!host) return kDialogNotAvailable;
   GameSaveLoadHost services(app_, *this, user_);
   return RunSaveLoadDialog(SaveDataOf(*host), services, app_.DialogOwner(),
@@ -76,7 +76,7 @@ int GameDialogs::ShowSaveLoadDialog(uint8_t direction) {
 }
 
 void GameDialogs::RequestLoadFromDialog(const std::string& saveName) {
-  ScriptHost* host = app_.DialogScriptHost();
+  ScriptHost* host = app_.GetScriptHost();
   if (!host) return;
   host->SetCurrentSaveName(saveName);
   // A running scenario ends its run and its step native loads the save; without one the main
@@ -100,7 +100,7 @@ bool GameDialogs::FrameAllowsSaving() {
 
 bool GameDialogs::ReadConfiguredWord(size_t word, int32_t& value) {
   const int32_t address = tgsState_.config[word];
-  ScriptHost* host = app_.DialogScriptHost();
+  ScriptHost* host = app_.GetScriptHost();
   if (!host || address == 0) return false;
   uint32_t read = 0;
   if (!host->GetMemory().Read32(static_cast<uint32_t>(address), read)) {
@@ -113,7 +113,7 @@ bool GameDialogs::ReadConfiguredWord(size_t word, int32_t& value) {
 
 bool GameDialogs::WriteConfiguredWord(size_t word, uint32_t value) {
   const int32_t address = tgsState_.config[word];
-  ScriptHost* host = app_.DialogScriptHost();
+  ScriptHost* host = app_.GetScriptHost();
   if (!host || address == 0) return false;
   if (host->GetMemory().Write32(static_cast<uint32_t>(address), value)) return true;
   host->GetMemory().TakeFault();

@@ -46,7 +46,7 @@ class GameSheetHost final : public SettingsSheetHost {
   bool PointerMoves() override { return app_.PointerMovesAllowed(); }
   void SetPointerMoves(bool on) override { app_.SetPointerToDefaultButton(on); }
   void PlayTest(int which, const VoiceCharacter* character) override {
-    ScriptHost* host = app_.DialogScriptHost();
+    ScriptHost* host = app_.GetScriptHost();
     SoundChannelManager* channels = host ? host->SoundChannels() : nullptr;
     if (channels == nullptr) return;
     // The channels are the frame thread's: the test plays between two of its steps.
@@ -55,12 +55,12 @@ class GameSheetHost final : public SettingsSheetHost {
   // The voice table is the frame thread's too.
   std::vector<VoiceCharacter> VoiceCharacters() override {
     std::vector<VoiceCharacter> characters;
-    if (ScriptHost* host = app_.DialogScriptHost())
+    if (ScriptHost* host = app_.GetScriptHost())
       app_.RunBetweenSteps([&] { characters = host->GetVoices().characters; });
     return characters;
   }
   void SetVoiceCharacters(const std::vector<VoiceCharacter>& edited) override {
-    ScriptHost* host = app_.DialogScriptHost();
+    ScriptHost* host = app_.GetScriptHost();
     if (!host) return;
     app_.RunBetweenSteps([&] {
       std::vector<VoiceCharacter>& characters = host->GetVoices().characters;
@@ -88,7 +88,7 @@ class GameTextLook final : public TextSettingsTarget {
       frame->ApplyTextConfig(true, request.useRenderer, request.history, false, false);
       return;
     }
-    ScriptHost* host = app_.DialogScriptHost();
+    ScriptHost* host = app_.GetScriptHost();
     if (!host) return;
     const UserConfig& user = user_;
     auto part = [&](uint32_t handle) {
@@ -153,10 +153,10 @@ int GameDialogs::ShowSettingsSheet() {
     if (result.frameNotice) WriteConfiguredWord(kConfigFrameNoticeWord, 1);
     // The text on the screen takes the new look now; the changed flag stays raised for the
     // scripts that ask for it.
-    if (ScriptHost* host = app_.DialogScriptHost(); host && result.textChanged)
+    if (ScriptHost* host = app_.GetScriptHost(); host && result.textChanged)
       host->ApplyTextSettings({.changedOnly = true, .useRenderer = true, .history = true});
   });
-  if (result.tooltipChanged && app_.DialogScriptHost()) {
+  if (result.tooltipChanged && app_.GetScriptHost()) {
     if (PointerTip* tip = ThePointerTip()) {
       tip->SetTooltipOptions(user_.tooltipsOn != 0, user_.tooltipDelayMs, 0);
     }
