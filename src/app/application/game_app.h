@@ -13,7 +13,6 @@
 #include "app/application/game_dialogs.h"
 #include "app/application/game_services.h"
 #include "app/application/game_sound.h"
-#include "app/application/movie_object.h"
 #include "app/application/scenario_screens.h"
 #include "app/config/save_folder.h"
 #include "app/config/setup_info.h"
@@ -36,6 +35,7 @@
 #include "scenario/tgs/tgs_frame_host.h"
 #include "script/script_file_source.h"
 #include "script/script_host.h"
+#include "sound/movie_object.h"
 
 namespace bw {
 
