@@ -603,8 +603,8 @@ int32_t SetPartSounds(NativeArgs& a) {
     case kKindCheckButton:
     case kKindColorBox:
     case kKindHitArea:
-      static_cast<ClickablePart*>(part)->SetAction(nullptr, 0, nullptr, 0, 0, 0, nullptr, nullptr,
-                                                   nullptr, click, enter, leave);
+      static_cast<ClickablePart*>(part)->SetAction(
+          {.clickSound = click, .enterSound = enter, .leaveSound = leave});
       return 0;
     case kKindScrollList:
       static_cast<ScrollListPart*>(part)->SetSounds(nullptr, nullptr, nullptr, click, enter, leave);
