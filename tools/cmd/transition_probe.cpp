@@ -28,7 +28,7 @@
 #include "host/sdl/sdl_backend.h"
 #include "lib/bmp/bmp_builder.h"
 #include "platform/trig_tables.h"
-#include "support/probe_window.h"
+#include "probe/probe_window.h"
 
 namespace bw {
 namespace {
