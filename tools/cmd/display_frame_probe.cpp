@@ -20,7 +20,7 @@
 #include "host/message_queue.h"
 #include "host/presentation_sink.h"
 #include "host/sdl/sdl_backend.h"
-#include "probe/probe_window.h"
+#include "lib/probe/probe_window.h"
 
 namespace bw {
 namespace {
