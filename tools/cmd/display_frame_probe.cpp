@@ -20,7 +20,7 @@
 #include "host/message_queue.h"
 #include "host/presentation_sink.h"
 #include "host/sdl/sdl_backend.h"
-#include "support/probe_window.h"
+#include "lib/probe/probe_window.h"
 
 namespace bw {
 namespace {
@@ -42,7 +42,8 @@ struct Scene {
 
 bool Compose(Scene& scene, host::HWND window) {
   CanvasLayer* canvas = nullptr;
-  if (scene.manager.CreateCanvasLayer(&canvas, kWidth, kHeight, 32, kLayerComposed) != 0) return false;
+  if (scene.manager.CreateCanvasLayer(&canvas, kWidth, kHeight, 32, kLayerComposed) != 0)
+    return false;
   scene.manager.SetScreenSurface(canvas);
   if (scene.manager.SetMode(window, true, false) != 0) return false;
   if (scene.backdrop.Create(kWidth, kHeight, 32, 0) != 0 ||
@@ -51,8 +52,9 @@ bool Compose(Scene& scene, host::HWND window) {
   }
   for (int32_t y = 0; y < kHeight; ++y) {
     for (int32_t x = 0; x < kWidth; ++x) {
-      scene.backdrop.SetPixel(x, y, 0xFF000000u | uint32_t(x * 255 / kWidth) << 16 |
-                                        uint32_t(y * 255 / kHeight) << 8 | 0x40);
+      scene.backdrop.SetPixel(
+          x, y,
+          0xFF000000u | uint32_t(x * 255 / kWidth) << 16 | uint32_t(y * 255 / kHeight) << 8 | 0x40);
       if (x < 24 && y < 16) {
         scene.picture.SetPixel(
             x, y, uint32_t((x * 10) & 0xFF) << 24 | ((x + y) % 2 ? 0xFFFFFF : 0x202020));
@@ -112,8 +114,9 @@ int Check(const std::filesystem::path& dir, const char* self) {
     return kPassed;
   }
   // The X and D-Bus client libraries keep allocations until exit; they are not ours to free.
-  const std::string show = "env SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy ASAN_OPTIONS=detect_leaks=0 " +
-                           Quote(self) + " --show " + Quote(dir);
+  const std::string show =
+      "env SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy ASAN_OPTIONS=detect_leaks=0 " + Quote(self) +
+      " --show " + Quote(dir);
   return Run(xvfb + show) ? kPassed : kFailed;
 }
 
@@ -155,7 +158,8 @@ int Show(const std::filesystem::path& dir) {
   for (int attempt = 0; attempt < kCaptureAttempts; ++attempt) {
     window.Refresh();
     if (!Run("import -window root " + Quote(dir / "screen.png"))) continue;
-    if (!Run("convert " + Quote(dir / "screen.png") + " -depth 8 rgb:" + Quote(dir / "screen.rgb"))) {
+    if (!Run("convert " + Quote(dir / "screen.png") +
+             " -depth 8 rgb:" + Quote(dir / "screen.rgb"))) {
       continue;
     }
     std::ifstream shot(dir / "screen.rgb", std::ios::binary);

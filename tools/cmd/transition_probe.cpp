@@ -27,8 +27,8 @@
 #include "host/presentation_sink.h"
 #include "host/sdl/sdl_backend.h"
 #include "lib/bmp/bmp_builder.h"
+#include "lib/probe/probe_window.h"
 #include "platform/trig_tables.h"
-#include "support/probe_window.h"
 
 namespace bw {
 namespace {
