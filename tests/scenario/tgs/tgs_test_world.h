@@ -17,7 +17,7 @@
 #include "scenario/tgs/tgs_frame_base.h"
 #include "scenario/tgs/tgs_frame_host.h"
 #include "scenario/tgs/tgs_interpreter.h"
-#include "scenario/tgs/tgs_stand_in_operations.h"
+#include "scenario/tgs/tgs_operations.h"
 #include "script/script_engine.h"
 #include "script/script_file_source.h"
 #include "script/script_test_util.h"
@@ -85,9 +85,27 @@ inline void LoadPlainEngine(MemoryScriptFileSource& files, ScriptEngine& engine)
   engine.PublishTables();
 }
 
+// Operations that do nothing and answer 1: each built-in goes on as after a failed operation.
+class FailingOperations : public TgsOperations {
+ public:
+  bool RestoringGame() const override { return false; }
+#define BW_TGS_FAIL(name, params, args) \
+  int32_t name params override {        \
+    return Fail args;                   \
+  }
+  BW_TGS_OPERATIONS(BW_TGS_FAIL)
+#undef BW_TGS_FAIL
+
+ private:
+  template <typename... T>
+  static int32_t Fail(const T&...) {
+    return 1;
+  }
+};
+
 class TgsWorld {
  public:
-  // realBuiltins: the frame gets the built-in table (over stand-in operations) in place of the
+  // realBuiltins: the frame gets the built-in table (over failing operations) in place of the
   // recorders.
   explicit TgsWorld(bool realBuiltins = false) : host_(&files_, 32u << 20) {
     Put("SCRIPT\\SOB_INIT.DAT", ".table\n.script SUB 8 8\n.script RUN 8 8\n");
@@ -140,14 +158,13 @@ class TgsWorld {
   ScriptEngine& Host() { return host_; }
   TgsFrameBase& Frame() { return *frame_; }
   BuiltinMock& Mock() { return mock_; }
-  TgsStandInOperations& Operations() { return operations_; }
   const std::vector<std::string>& Messages() const { return messages_; }
 
  private:
   MemoryScriptFileSource files_;
   ScriptEngine host_;
   BuiltinMock mock_;
-  TgsStandInOperations operations_;
+  FailingOperations operations_;
   std::unique_ptr<TgsFrameBase> frame_;
   std::vector<std::string> messages_;
 };
