@@ -94,7 +94,7 @@ class TgsHistory : public testing::Test {
     }
     user.voiceOn = 1;
     fs::create_directories(file.parent_path());
-    ASSERT_FALSE(SaveUserConfig(file, user));
+    ASSERT_TRUE(SaveUserConfig(file, user));
   }
 
   void Put(const std::string& name, const std::string& source) {

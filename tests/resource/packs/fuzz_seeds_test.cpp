@@ -31,7 +31,7 @@ Seeds LzssSeeds() {
   auto add = [&](const std::string& name, const std::vector<uint8_t>& data, size_t cut = 0) {
     LzssCodec codec;
     std::vector<uint8_t> packed;
-    codec.Encode(data, &packed, nullptr);
+    ASSERT_EQ(codec.Encode(data, &packed, nullptr), LzssCodec::kPacked);
     std::vector<uint8_t> seed;
     uint32_t size = static_cast<uint32_t>(data.size());
     for (int i = 0; i < 4; ++i) seed.push_back(static_cast<uint8_t>(size >> (8 * i)));
