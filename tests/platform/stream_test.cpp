@@ -65,7 +65,7 @@ TEST_P(StreamClamping, MovesStayInsideTheData) {
 }
 
 INSTANTIATE_TEST_SUITE_P(FileAndMemory, StreamClamping, ::testing::Bool(),
-                         [](const auto& info) { return info.param ? "File" : "Memory"; });
+                         [](const auto& instance) { return instance.param ? "File" : "Memory"; });
 
 TEST(EmptyStreams, EveryOperationRefuses) {
   MemoryStream m;
