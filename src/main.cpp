@@ -360,28 +360,126 @@ class ScopedSignalTarget {
   SignalTarget& target_;
 };
 
-}  // namespace
+// The backend and dialog host the run uses.
+struct Platform {
+  std::unique_ptr<bw::host::Backend> backend;
+  std::unique_ptr<bw::host::DialogHost> dialogs;
+  bw::host::HeadlessBackend* headless = nullptr;
+};
 
-int main(int argc, char** argv) {
+// The start-up steps below answer kExitOk, or the status the program ends with.
+int StartHeadless(Platform* platform, const char* wavePath, SoundRecorder* recorder) {
   using namespace bw::host;
-  CommandLine parsed;
-  if (!ParseCommandLine(argc, argv, &parsed)) {
+  auto headlessBackend = std::make_unique<HeadlessBackend>();
+  if (const char* framesSwitch = std::getenv("BRIMWOLD_HEADLESS_FRAMES")) {
+    uint32_t frames = 0;
+    if (!ParseFrameCount(framesSwitch, &frames)) {
+      std::fprintf(stderr, "brimwold: BRIMWOLD_HEADLESS_FRAMES must be a positive number\n");
+      return kExitUsage;
+    }
+    headlessBackend->CloseAfterFrames(frames);
+  }
+  HeadlessScript script;
+  if (!ReadHeadlessSwitches(&script)) return kExitUsage;
+  auto scripted = std::make_unique<ScriptedDialogHost>();
+  scripted->AnswerDefaultWhenEmpty(true);
+  for (DialogAnswer& answer : script.answers) scripted->QueueAnswer(std::move(answer));
+  platform->dialogs = std::move(scripted);
+  if (wavePath != nullptr && *wavePath == '\0') {
+    std::fprintf(stderr, "brimwold: BRIMWOLD_HEADLESS_WAVE must name a file\n");
+    return kExitUsage;
+  }
+  WatchFrames(*headlessBackend, std::move(script), wavePath ? recorder : nullptr);
+  platform->headless = headlessBackend.get();
+  platform->backend = std::move(headlessBackend);
+  return kExitOk;
+}
+
+int StartSdl(Platform* platform) {
+  using namespace bw::host;
+  std::string error;
+  std::unique_ptr<SdlBackend> sdl = SdlBackend::Create(&error);
+  if (!sdl) {
+    std::fprintf(stderr, "brimwold: cannot start the display: %s\n", error.c_str());
+    return kExitStartFailed;
+  }
+  // SDL falls back to an invisible driver when there is no display; only a driver asked for
+  // by name may be one.
+  if (!SdlBackend::HasDisplay() && std::getenv("SDL_VIDEODRIVER") == nullptr) {
+    std::fprintf(stderr, "brimwold: no display to open the window on\n");
+    return kExitStartFailed;
+  }
+  auto imgui = std::make_unique<ImGuiDialogHost>(sdl.get());
+  if (const char* input = std::getenv("BRIMWOLD_SDL_INPUT")) {
+    std::vector<InputStep> steps;
+    std::string reason;
+    if (!ParseInputScript(input, &steps, &reason)) {
+      std::fprintf(stderr, "brimwold: BRIMWOLD_SDL_INPUT: %s\n", reason.c_str());
+      return kExitUsage;
+    }
+    imgui->PlayInput(std::move(steps));
+  }
+  platform->dialogs = std::move(imgui);
+  platform->backend = std::move(sdl);
+  return kExitOk;
+}
+
+// Sets the engine's application folder from /L, or else from the program's own folder (named in
+// programFolder for the messages).
+int SetAppFolder(const CommandLine& parsed, std::string* commandLine, std::string* programFolder) {
+  if (!parsed.gameFolder.empty()) {
+    std::string enginePath;
+    if (!EngineFolder(parsed.gameFolder, &enginePath)) {
+      std::fprintf(stderr, "brimwold: the game folder %s has no engine path\n",
+                   parsed.gameFolder.c_str());
+      return kExitUsage;
+    }
+    if (!AppFolderFits(enginePath, parsed.gameFolder)) return kExitUsage;
+    *commandLine = "/L" + enginePath;
+    bw::InitAppFolder();
+    return kExitOk;
+  }
+  const std::string program = bw::host::ProgramPath();
+  *programFolder = program.empty() ? std::string("the program's folder")
+                                   : std::filesystem::path(program).parent_path().string();
+  if (bw::InitAppFolder() != bw::kAppFolderSet) {
+    std::fprintf(stderr,
+                 "brimwold: the program's folder %s has no engine path within %zu bytes;\n"
+                 "  name the game's folder with /L folder\n",
+                 programFolder->c_str(), bw::kMaxPath - 1);
+    return kExitUsage;
+  }
+  return AppFolderFits(bw::GetAppFolder(), *programFolder) ? kExitOk : kExitUsage;
+}
+
+int CheckCommandLine(int argc, char** argv, CommandLine* parsed) {
+  if (!ParseCommandLine(argc, argv, parsed)) {
     PrintShortUsage();
     return kExitUsage;
   }
+  std::error_code ec;
+  if (!parsed->help && !parsed->gameFolder.empty() &&
+      !std::filesystem::is_directory(parsed->gameFolder, ec)) {
+    std::fprintf(stderr, "brimwold: the game folder %s does not exist\n",
+                 parsed->gameFolder.c_str());
+    return kExitUsage;
+  }
+  return kExitOk;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CommandLine parsed;
+  if (int status = CheckCommandLine(argc, argv, &parsed); status != kExitOk) return status;
   if (parsed.help) {
     PrintUsage();
     return kExitOk;
   }
-  std::error_code ec;
-  if (!parsed.gameFolder.empty() && !std::filesystem::is_directory(parsed.gameFolder, ec)) {
-    std::fprintf(stderr, "brimwold: the game folder %s does not exist\n", parsed.gameFolder.c_str());
-    return kExitUsage;
-  }
 
   // Before the display starts, so that its library leaves these signals to us.
   SignalTarget signalTarget;
-  StopSignalWatcher stopSignals;
+  bw::host::StopSignalWatcher stopSignals;
   if (!stopSignals.Start(
           {[&] { return signalTarget.AskToClose(); }, [&] { return signalTarget.FrameTurns(); }})) {
     std::fprintf(
@@ -393,100 +491,32 @@ int main(int argc, char** argv) {
   bool headless = headlessSwitch != nullptr && std::strcmp(headlessSwitch, "1") == 0;
   const char* wavePath = headless ? std::getenv("BRIMWOLD_HEADLESS_WAVE") : nullptr;
   SoundRecorder recorder;
-  std::unique_ptr<Backend> backend;
-  std::unique_ptr<DialogHost> dialogs;
-  HeadlessBackend* headlessRun = nullptr;
-  if (headless) {
-    auto headlessBackend = std::make_unique<HeadlessBackend>();
-    if (const char* framesSwitch = std::getenv("BRIMWOLD_HEADLESS_FRAMES")) {
-      uint32_t frames = 0;
-      if (!ParseFrameCount(framesSwitch, &frames)) {
-        std::fprintf(stderr, "brimwold: BRIMWOLD_HEADLESS_FRAMES must be a positive number\n");
-        return kExitUsage;
-      }
-      headlessBackend->CloseAfterFrames(frames);
-    }
-    HeadlessScript script;
-    if (!ReadHeadlessSwitches(&script)) return kExitUsage;
-    auto scripted = std::make_unique<ScriptedDialogHost>();
-    scripted->AnswerDefaultWhenEmpty(true);
-    for (DialogAnswer& answer : script.answers) scripted->QueueAnswer(std::move(answer));
-    dialogs = std::move(scripted);
-    if (wavePath != nullptr && *wavePath == '\0') {
-      std::fprintf(stderr, "brimwold: BRIMWOLD_HEADLESS_WAVE must name a file\n");
-      return kExitUsage;
-    }
-    WatchFrames(*headlessBackend, std::move(script), wavePath ? &recorder : nullptr);
-    headlessRun = headlessBackend.get();
-    backend = std::move(headlessBackend);
-  } else {
-    std::string error;
-    std::unique_ptr<SdlBackend> sdl = SdlBackend::Create(&error);
-    if (!sdl) {
-      std::fprintf(stderr, "brimwold: cannot start the display: %s\n", error.c_str());
-      return kExitStartFailed;
-    }
-    // SDL falls back to an invisible driver when there is no display; only a driver asked for
-    // by name may be one.
-    if (!SdlBackend::HasDisplay() && std::getenv("SDL_VIDEODRIVER") == nullptr) {
-      std::fprintf(stderr, "brimwold: no display to open the window on\n");
-      return kExitStartFailed;
-    }
-    auto imgui = std::make_unique<ImGuiDialogHost>(sdl.get());
-    if (const char* input = std::getenv("BRIMWOLD_SDL_INPUT")) {
-      std::vector<InputStep> steps;
-      std::string reason;
-      if (!ParseInputScript(input, &steps, &reason)) {
-        std::fprintf(stderr, "brimwold: BRIMWOLD_SDL_INPUT: %s\n", reason.c_str());
-        return kExitUsage;
-      }
-      imgui->PlayInput(std::move(steps));
-    }
-    dialogs = std::move(imgui);
-    backend = std::move(sdl);
-  }
-  bw::ScopedGlobal<Backend> useBackend(backend.get());
-  bw::ScopedGlobal<DialogHost> useDialogs(dialogs.get());
+  Platform platform;
+  const int started =
+      headless ? StartHeadless(&platform, wavePath, &recorder) : StartSdl(&platform);
+  if (started != kExitOk) return started;
+  bw::ScopedGlobal<bw::host::Backend> useBackend(platform.backend.get());
+  bw::ScopedGlobal<bw::host::DialogHost> useDialogs(platform.dialogs.get());
 
   std::string commandLine;
   std::string programFolder;  // Linux form, without /L: where the game is looked for
-  if (!parsed.gameFolder.empty()) {
-    std::string enginePath;
-    if (!EngineFolder(parsed.gameFolder, &enginePath)) {
-      std::fprintf(stderr, "brimwold: the game folder %s has no engine path\n",
-                   parsed.gameFolder.c_str());
-      return kExitUsage;
-    }
-    if (!AppFolderFits(enginePath, parsed.gameFolder)) return kExitUsage;
-    commandLine = "/L" + enginePath;
-    bw::InitAppFolder();
-  } else {
-    const std::string program = bw::host::ProgramPath();
-    programFolder = program.empty() ? std::string("the program's folder")
-                                    : std::filesystem::path(program).parent_path().string();
-    if (bw::InitAppFolder() != bw::kAppFolderSet) {
-      std::fprintf(stderr,
-                   "brimwold: the program's folder %s has no engine path within %zu bytes;\n"
-                   "  name the game's folder with /L folder\n",
-                   programFolder.c_str(), bw::kMaxPath - 1);
-      return kExitUsage;
-    }
-    if (!AppFolderFits(bw::GetAppFolder(), programFolder)) return kExitUsage;
+  if (int status = SetAppFolder(parsed, &commandLine, &programFolder); status != kExitOk) {
+    return status;
   }
   bw::GameApp app;
   ScopedSignalTarget signalled(signalTarget, &app);
   // A recorded headless run plays into the backend's captured output.
   app.SetPlayAloud(!headless || wavePath != nullptr);
-  int started = app.Run(commandLine);
-  if (started == bw::kStartupInitInstance && parsed.gameFolder.empty()) {
+  int run = app.Run(commandLine);
+  if (run == bw::kStartupInitInstance && parsed.gameFolder.empty()) {
     std::fprintf(stderr,
                  "brimwold: started without /L, so the game was looked for in %s, the program's "
                  "own folder;\n"
                  "  name the game's folder with /L folder (see brimwold --help)\n",
                  programFolder.c_str());
   }
-  const int status = started != 0 ? started : app.ExitStatus();
-  if (wavePath != nullptr && !recorder.Write(*headlessRun, wavePath)) {
+  const int status = run != 0 ? run : app.ExitStatus();
+  if (wavePath != nullptr && !recorder.Write(*platform.headless, wavePath)) {
     std::fprintf(stderr, "brimwold: cannot write the sound to %s\n", wavePath);
     if (status == 0) return kExitWaveNotWritten;
   }

@@ -10,6 +10,9 @@
 
 namespace bw::host {
 
+// A time-out that never runs out.
+constexpr uint32_t kInfinite = 0xFFFFFFFFu;
+
 // A local calendar time, as the system's local-time query gives it (day of week 0 = Sunday).
 struct WallTime {
   int32_t year = 0;

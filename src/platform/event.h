@@ -6,9 +6,11 @@
 #include <cstdint>
 #include <mutex>
 
+#include "host/clock.h"
+
 namespace bw {
 
-constexpr uint32_t kInfinite = 0xFFFFFFFFu;
+using host::kInfinite;
 
 // Results of Event::Wait.
 constexpr int32_t kWaitSignalled = 0;

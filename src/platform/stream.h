@@ -51,6 +51,26 @@ class Stream : public RefCounted {
   }
 };
 
+// A stream that keeps its own position inside [0, size]: the seek family clamps the target
+// and hands it to MoveTo.
+class PositionedStream : public Stream {
+ public:
+  uint32_t GetSize() override { return size_; }
+  uint32_t Tell() override { return position_; }
+  bool IsEof() override { return position_ == size_; }
+  uint32_t Seek(uint32_t position) override { return MoveTo(ClampSeek(position, size_)); }
+  uint32_t Skip(int32_t distance) override { return MoveTo(ClampSkip(position_, distance, size_)); }
+  uint32_t SeekFromEnd(uint32_t distance) override { return MoveTo(ClampFromEnd(distance, size_)); }
+
+ protected:
+  explicit PositionedStream(uint32_t size = 0) : size_(size) {}
+  // Goes to position, inside [0, size]; the stream's own result code.
+  virtual uint32_t MoveTo(uint32_t position) = 0;
+
+  uint32_t size_ = 0;
+  uint32_t position_ = 0;
+};
+
 // Holds one reference and releases it at the end of the scope.
 class StreamRef {
  public:

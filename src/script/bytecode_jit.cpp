@@ -56,7 +56,7 @@ class Emitter {
     const bool last = in->index + 1 >= list->size();
     if (last || variant != 0) return false;
     const uint32_t next = (*list)[in->index + 1].opcode;
-    if (k == kTakesResult) return next == 32;
+    if (k == kTakesResult) return next == kOpMove;
     return StartsWithLoads(Form(in->index + 1), k);
   }
   // The plain variant's code of instruction i: its specialised form or the general one.

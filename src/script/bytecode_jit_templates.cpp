@@ -207,18 +207,19 @@ void Binary(Words& t, std::initializer_list<int> op, bool fast) {
   B(t, op);
   StoreThird(t, fast);
 }
-void Divide(Words& t, int opcode, bool fast) {
+void Divide(Words& t, uint32_t opcode, bool fast) {
   LoadOperand(t, eax, 1);
   LoadOperand(t, ecx, 2);
   B(t, {0x85, 0xC9, 0x0F, 0x84});  // test ecx, ecx; jz fault
   P(t, kExit + kExitFault);
   // By -1 the quotient is the negation (INT_MIN stays) and the remainder 0: idiv would trap.
   B(t, {0x83, 0xF9, 0xFF, 0x74, 0x05, 0x99, 0xF7, 0xF9, 0xEB, 0x02});
-  if (opcode == 16) {
+  if (opcode == kOpDiv) {
     B(t, {0xF7, 0xD8});  // neg eax
   } else {
-    B(t, {0x31, 0xD2});                                            // xor edx, edx
-    if (opcode == 18) B(t, {0x85, 0xD2, 0x79, 0x02, 0x01, 0xCA});  // a negative rest plus b
+    B(t, {0x31, 0xD2});  // xor edx, edx
+    if (opcode == kOpModPositive)
+      B(t, {0x85, 0xD2, 0x79, 0x02, 0x01, 0xCA});  // a negative rest plus b
     B(t, {0x89, 0xD0});
   }
   StoreThird(t, fast);
@@ -234,16 +235,18 @@ void Compare(Words& t, int setcc, bool fast) {
 
 // The operand words (bit k for word k) the specialised form of op trusts to name addresses.
 uint32_t AddressWords(uint32_t op) {
-  if (op == 32 || op == 39) return 6;
-  if (op == 26 || op == 27) return 2;
-  if (op == 22 || op == 23 || op == 31 || op == 33) return 4;
-  if ((op >= 13 && op <= 21) || op == 24 || op == 25 || (op >= 41 && op <= 46)) return 8;
+  if (op == kOpMove || op == kOpDeref) return 6;
+  if (op == kOpIncrement || op == kOpDecrement) return 2;
+  if (op == kOpNot || op == kOpLogicalNot || op == kOpSet || op == kOpStoreIndirect) return 4;
+  if ((op >= kOpAdd && op <= kOpXor) || op == kOpShiftRight || op == kOpShiftLeft ||
+      (op >= kOpLess && op <= kOpNotEqual))
+    return 8;
   return 0;
 }
 // The operand word naming where the specialised form of op stores eax, 0 for none.
 uint32_t ResultWord(uint32_t op) {
   const uint32_t words = AddressWords(op);
-  if (op == 26 || op == 27 || op == 33) return 0;
+  if (op == kOpIncrement || op == kOpDecrement || op == kOpStoreIndirect) return 0;
   return words & 8 ? 3 : words & 4 ? 2 : 0;
 }
 
@@ -255,32 +258,33 @@ Words InstructionTemplate(uint32_t op, bool fast = false) {
   if (fast) {
     if (!AddressWords(op)) return t;
     switch (op) {
-      case 26:
-      case 27:  // starts with the load of word 1, as the general form: a move may forward it
+      // Starts with the load of word 1, as the general form: a move may forward it.
+      case kOpIncrement:
+      case kOpDecrement:
         LoadOperand(t, eax, 1);
         B(t, {0x3D});  // cmp eax, old
         P(t, kOldOperand + 1);
         B(t, {0x0F, 0x85});
         P(t, kSlowCode);
-        AtOld(t, 0xFF, op == 26 ? 0 : 1, 1);
+        AtOld(t, 0xFF, op == kOpIncrement ? 0 : 1, 1);
         return t;
-      case 31:
+      case kOpSet:
         LoadOperand(t, eax, 1);
         StoreTo(t, 2, true);
         return t;
-      case 32:  // the load goes first: a result stored there may skip it
+      case kOpMove:  // the load goes first: a result stored there may skip it
         AtOld(t, 0x8B, eax, 1);
         Guard(t, 1);
         StoreTo(t, 2, true);
         return t;
-      case 33:  // the pointer's own address is trusted, the pointer checked
+      case kOpStoreIndirect:  // the pointer's own address is trusted, the pointer checked
         LoadOperand(t, eax, 1);
         Guard(t, 2);
         AtOld(t, 0x8B, ecx, 2);
         CheckAddress(t, ecx);
         StoreGuest(t, ecx, eax);
         return t;
-      case 39:
+      case kOpDeref:
         Guard(t, 1);
         AtOld(t, 0x8B, edx, 1);
         CheckAddress(t, edx);
@@ -292,13 +296,13 @@ Words InstructionTemplate(uint32_t op, bool fast = false) {
     }
   }
   switch (op) {
-    case 0:  // wait
+    case kOpWait:
       B(t, {0xB9});
       P(t, kNextAddress);
       B(t, {0xB8, 1, 0, 0, 0, 0xE9});
       P(t, kExit + kExitLeave);
       break;
-    case 1:  // return; 0 ends the script
+    case kOpReturn:  // to 0 ends the script
       Pop(t, eax);
       B(t, {0x85, 0xC0, 0x0F, 0x85});
       P(t, kExit + kExitDispatch);
@@ -307,7 +311,7 @@ Words InstructionTemplate(uint32_t op, bool fast = false) {
       B(t, {0xE9});
       P(t, kExit + kExitLeave);
       break;
-    case 2: {  // return with value
+    case kOpReturnValue: {
       Pop(t, eax);
       B(t, {0x85, 0xC0});
       Words taken;
@@ -323,14 +327,14 @@ Words InstructionTemplate(uint32_t op, bool fast = false) {
       P(t, kExit + kExitLeave);
       break;
     }
-    case 3:
+    case kOpGetReturn:
       LoadOperand(t, ecx, 1);
       CheckAddress(t, ecx);
       B(t, {0x41, 0x8B, 0x86});  // mov eax, [r14 + ret]
       P(t, kField + kRet);
       StoreGuest(t, ecx, eax);
       break;
-    case 4:  // call
+    case kOpCall:
       LoadOperand(t, eax, 1);
       CheckPush(t);
       B(t, {0x43, 0xC7, 0x04, 0x2F});  // mov dword [r15 + r13], next
@@ -338,7 +342,7 @@ Words InstructionTemplate(uint32_t op, bool fast = false) {
       B(t, {0x41, 0x83, 0xC5, 0x04});
       JumpTo(t, 1);
       break;
-    case 5:  // native call
+    case kOpNative:
       LoadOperand(t, esi, 1);
       LoadOperand(t, edx, 2);
       LoadOperand(t, ecx, 3);
@@ -347,11 +351,11 @@ Words InstructionTemplate(uint32_t op, bool fast = false) {
       B(t, {0xE8});
       P(t, kExit + kExitNative);
       break;
-    case 6:
+    case kOpJump:
       LoadOperand(t, eax, 1);
       JumpTo(t, 1);
       break;
-    case 7: {  // switch: walk the table live up to the index, faulting on its -1 word
+    case kOpSwitch: {  // walk the table live up to the index, faulting on its -1 word
       LoadOperand(t, eax, 1);
       B(t, {0xB9});
       P(t, kWordAddress + 2);
@@ -368,101 +372,102 @@ Words InstructionTemplate(uint32_t op, bool fast = false) {
       P(t, kExit + kExitDispatch);
       break;
     }
-    case 8:
+    case kOpPush:
       LoadOperand(t, eax, 1);
       Push(t, eax);
       break;
-    case 9:
+    case kOpPushValue:
       LoadOperand(t, eax, 1);
       CheckAddress(t, eax);
       LoadGuest(t, eax, eax);
       Push(t, eax);
       break;
-    case 10:
+    case kOpPop:
       LoadOperand(t, ecx, 1);
       Pop(t, eax);
       CheckAddress(t, ecx);
       StoreGuest(t, ecx, eax);
       break;
-    case 11:  // sp += a, 64 bits wide against the top
+    case kOpStackAdd:  // sp += a, 64 bits wide against the top
       LoadOperand(t, eax, 1);
       B(t, {0x45, 0x89, 0xE8, 0x49, 0x01, 0xC0, 0x49, 0x39, 0xE8, 0x0F, 0x87});
       P(t, kExit + kExitFault);
       B(t, {0x45, 0x89, 0xC5});
       break;
-    case 12:  // sp -= a, 64 bits wide against the bottom
+    case kOpStackSub:  // sp -= a, 64 bits wide against the bottom
       LoadOperand(t, eax, 1);
       B(t, {0x41, 0x89, 0xD8, 0x49, 0x01, 0xC0, 0x45, 0x89, 0xE9, 0x4D, 0x39, 0xC1, 0x0F, 0x82});
       P(t, kExit + kExitFault);
       B(t, {0x41, 0x29, 0xC5});
       break;
-    case 13:
+    case kOpAdd:
       Binary(t, {0x01, 0xC8}, fast);
       break;
-    case 14:
+    case kOpSub:
       Binary(t, {0x29, 0xC8}, fast);
       break;
-    case 15:
+    case kOpMul:
       Binary(t, {0x0F, 0xAF, 0xC1}, fast);
       break;
-    case 16:
-    case 17:
-    case 18:
-      Divide(t, static_cast<int>(op), fast);
+    case kOpDiv:
+    case kOpMod:
+    case kOpModPositive:
+      Divide(t, op, fast);
       break;
-    case 19:
+    case kOpAnd:
       Binary(t, {0x21, 0xC8}, fast);
       break;
-    case 20:
+    case kOpOr:
       Binary(t, {0x09, 0xC8}, fast);
       break;
-    case 21:
+    case kOpXor:
       Binary(t, {0x31, 0xC8}, fast);
       break;
-    case 22:
+    case kOpNot:
       LoadOperand(t, eax, 1);
       B(t, {0xF7, 0xD0});
       StoreTo(t, 2, fast);
       break;
-    case 23:
+    case kOpLogicalNot:
       LoadOperand(t, eax, 1);
       B(t, {0x31, 0xD2, 0x85, 0xC0, 0x0F, 0x94, 0xC2, 0x89, 0xD0});
       StoreTo(t, 2, fast);
       break;
-    case 24:
+    case kOpShiftRight:
       Binary(t, {0xD3, 0xF8}, fast);
       break;
-    case 25:
+    case kOpShiftLeft:
       Binary(t, {0xD3, 0xE0}, fast);
       break;
-    case 26:
-    case 27:
+    case kOpIncrement:
+    case kOpDecrement:
       LoadOperand(t, eax, 1);
       CheckAddress(t, eax);
-      B(t, {0x41, 0xFF, op == 26 ? 0x04 : 0x0C, 0x07});
+      B(t, {0x41, 0xFF, op == kOpIncrement ? 0x04 : 0x0C, 0x07});
       break;
-    case 28:
-    case 29:
+    case kOpStackIncrement:
+    case kOpStackDecrement:
       LoadOperand(t, eax, 1);
       StackAddress(t, eax);
-      B(t, {0x43, 0xFF, op == 28 ? 0x04 : 0x0C, 0x0F});
+      B(t, {0x43, 0xFF, op == kOpStackIncrement ? 0x04 : 0x0C, 0x0F});
       break;
-    case 30:  // when a = 0 continue at b, out of line: going on in sequence takes no branch
+    // When a = 0 continue at b, out of line: going on in sequence takes no branch.
+    case kOpJumpIfZero:
       LoadOperand(t, eax, 1);
       B(t, {0x85, 0xC0, 0x0F, 0x84});
       P(t, kColdCode);
       break;
-    case 31:
+    case kOpSet:
       LoadOperand(t, eax, 1);
       StoreResult(t, 2);
       ForwardMoved(t);
       break;
-    case 32:
+    case kOpMove:
       MoveLoad(t);
       StoreResult(t, 2);
       ForwardMoved(t);
       break;
-    case 33:
+    case kOpStoreIndirect:
       LoadOperand(t, eax, 1);
       LoadOperand(t, edx, 2);
       CheckAddress(t, edx);
@@ -470,19 +475,19 @@ Words InstructionTemplate(uint32_t op, bool fast = false) {
       CheckAddress(t, ecx);
       StoreGuest(t, ecx, eax);
       break;
-    case 34:
+    case kOpStackSet:
       LoadOperand(t, eax, 1);
       LoadOperand(t, edx, 2);
       StackAddress(t, edx);
       StoreGuest(t, r9, eax);
       break;
-    case 35:
+    case kOpStackGet:
       LoadOperand(t, edx, 1);
       StackAddress(t, edx);
       LoadGuest(t, eax, r9);
       StoreResult(t, 2);
       break;
-    case 36:
+    case kOpStackStore:
       LoadOperand(t, edx, 1);
       CheckAddress(t, edx);
       LoadGuest(t, eax, edx);
@@ -490,7 +495,7 @@ Words InstructionTemplate(uint32_t op, bool fast = false) {
       StackAddress(t, edx);
       StoreGuest(t, r9, eax);
       break;
-    case 37:
+    case kOpStackMove:
       LoadOperand(t, edx, 1);
       StackAddress(t, edx);
       LoadGuest(t, eax, r9);
@@ -498,7 +503,7 @@ Words InstructionTemplate(uint32_t op, bool fast = false) {
       StackAddress(t, edx);
       StoreGuest(t, r9, eax);
       break;
-    case 38:
+    case kOpStackDeref:
       LoadOperand(t, edx, 1);
       StackAddress(t, edx);
       LoadGuest(t, edx, r9);
@@ -506,7 +511,7 @@ Words InstructionTemplate(uint32_t op, bool fast = false) {
       LoadGuest(t, eax, edx);
       StoreResult(t, 2);
       break;
-    case 39:
+    case kOpDeref:
       LoadOperand(t, edx, 1);
       CheckAddress(t, edx);
       LoadGuest(t, edx, edx);
@@ -514,27 +519,27 @@ Words InstructionTemplate(uint32_t op, bool fast = false) {
       LoadGuest(t, eax, edx);
       StoreResult(t, 2);
       break;
-    case 40:
+    case kOpStackAddress:
       LoadOperand(t, ecx, 1);
       B(t, {0x44, 0x89, 0xE8, 0x29, 0xC8});  // mov eax, r13d; sub eax, ecx
       StoreResult(t, 2);
       break;
-    case 41:
+    case kOpLess:
       Compare(t, 0x9C, fast);
       break;
-    case 42:
+    case kOpLessEqual:
       Compare(t, 0x9E, fast);
       break;
-    case 43:
+    case kOpGreater:
       Compare(t, 0x9F, fast);
       break;
-    case 44:
+    case kOpGreaterEqual:
       Compare(t, 0x9D, fast);
       break;
-    case 45:
+    case kOpEqual:
       Compare(t, 0x94, fast);
       break;
-    case 46:
+    case kOpNotEqual:
       Compare(t, 0x95, fast);
       break;
     default:
@@ -546,7 +551,7 @@ Words InstructionTemplate(uint32_t op, bool fast = false) {
 // The out-of-line part of an instruction, behind all instructions of its variant.
 Words ColdTemplate(uint32_t op) {
   Words t;
-  if (op == 30) {
+  if (op == kOpJumpIfZero) {
     LoadOperand(t, eax, 2);
     JumpTo(t, 2);
   }
@@ -670,7 +675,7 @@ const Templates& TheTemplates() {
       t.table[op].cold = ColdTemplate(op);
       t.table[op].coldSize = static_cast<uint32_t>(ByteSize(t.table[op].cold));
       t.table[op].cold.push_back(kEnd);
-      t.table[op].operands = kOpcodeOperands[op] | (op == 7 ? 0x100 : 0);
+      t.table[op].operands = kOpcodeOperands[op] | (op == kOpSwitch ? 0x100 : 0);
     }
     t.table[BytecodeJit::kStubIndex].words = StubTemplate();
     for (Template& e : t.table) e.size = static_cast<uint32_t>(ByteSize(e.words));

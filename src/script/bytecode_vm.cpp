@@ -106,13 +106,11 @@ int BytecodeVm::CallStraight() {
   // 64 bits wide, as in the loop: once checked, ip + 12 stays in the arena without wrapping.
   uint64_t ip = ip_;
   uint32_t op = 0, a = 0, b = 0, c = 0;
-  // Everything else leaves, the end marker's return included when a store overwrote the marker.
-  static void* const handlers[kOpcodeCount] = {
-      &&leave, &&ret,   &&leave, &&leave, &&leave, &&leave, &&leave, &&leave, &&leave, &&leave,
-      &&leave, &&leave, &&leave, &&add,   &&sub,   &&leave, &&leave, &&leave, &&leave, &&leave,
-      &&leave, &&leave, &&leave, &&leave, &&leave, &&leave, &&inc,   &&dec,   &&leave, &&leave,
-      &&leave, &&move,  &&load,  &&leave, &&leave, &&leave, &&leave, &&leave, &&leave, &&leave,
-      &&leave, &&lt,    &&le,    &&gt,    &&ge,    &&eq,    &&ne};
+  // The opcodes without a handler here leave (below), the end marker's return included when a
+  // store overwrote the marker.
+#define BW_STRAIGHT_HANDLER(name, mnemonic, operands) &&op##name,
+  static void* const handlers[kOpcodeCount] = {BW_OPCODES(BW_STRAIGHT_HANDLER)};
+#undef BW_STRAIGHT_HANDLER
   // Only forward: every instruction taken here moves the pointer on, so after the first test
   // the top bound is the only one left.
 #define BW_STRAIGHT_DISPATCH(inRange)                        \
@@ -131,28 +129,28 @@ int BytecodeVm::CallStraight() {
   ip += 16;                      \
   BW_STRAIGHT_DISPATCH(ip <= last16)
   BW_STRAIGHT_DISPATCH(ip - kNull <= span4 - 12);
-ret:
+opReturn:
   if (word(sp) != 0) goto leave;
   ip_ = static_cast<uint32_t>(ip + 4);
   return kRunEnded;
-inc:
+opIncrement:
   a = word(ip + 4);
   if (!good(a)) goto leave;
   put(a, word(a) + 1);
   ip += 8;
   BW_STRAIGHT_DISPATCH(ip <= last16);
-dec:
+opDecrement:
   a = word(ip + 4);
   if (!good(a)) goto leave;
   put(a, word(a) - 1);
   ip += 8;
   BW_STRAIGHT_DISPATCH(ip <= last16);
-load:
+opMove:
   a = word(ip + 4);
   if (!good(a)) goto leave;
   a = word(a);
   goto store;
-move:
+opSet:
   a = word(ip + 4);
 store:
   b = word(ip + 8);
@@ -160,24 +158,30 @@ store:
   put(b, a);
   ip += 12;
   BW_STRAIGHT_DISPATCH(ip <= last16);
-add:
+opAdd:
   BW_STRAIGHT_RESULT(a + b);
-sub:
+opSub:
   BW_STRAIGHT_RESULT(a - b);
-lt:
+opLess:
   BW_STRAIGHT_RESULT(S32(a) < S32(b) ? 1u : 0u);
-le:
+opLessEqual:
   BW_STRAIGHT_RESULT(S32(a) <= S32(b) ? 1u : 0u);
-gt:
+opGreater:
   BW_STRAIGHT_RESULT(S32(a) > S32(b) ? 1u : 0u);
-ge:
+opGreaterEqual:
   BW_STRAIGHT_RESULT(S32(a) >= S32(b) ? 1u : 0u);
-eq:
+opEqual:
   BW_STRAIGHT_RESULT(a == b ? 1u : 0u);
-ne:
+opNotEqual:
   BW_STRAIGHT_RESULT(a != b ? 1u : 0u);
 #undef BW_STRAIGHT_RESULT
 #undef BW_STRAIGHT_DISPATCH
+// clang-format off
+opWait: opReturnValue: opGetReturn: opCall: opNative: opJump: opSwitch: opPush: opPushValue:
+opPop: opStackAdd: opStackSub: opMul: opDiv: opMod: opModPositive: opAnd: opOr: opXor: opNot:
+opLogicalNot: opShiftRight: opShiftLeft: opStackIncrement: opStackDecrement: opJumpIfZero: opDeref:
+opStoreIndirect: opStackSet: opStackGet: opStackStore: opStackMove: opStackDeref: opStackAddress:
+// clang-format on
 leave:
   ip_ = static_cast<uint32_t>(ip);
   sp_ = sp + 4;

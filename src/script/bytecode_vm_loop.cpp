@@ -212,27 +212,20 @@ int BytecodeVm::Execute(uint64_t budget, bool enter) {
 #define BW_DECODED4(k, var) ((var) = snap4(ip + (k), codeSnapshot), word(ip + (k)) == (var))
 
   // The tables are static: label addresses are fixed, so each call dispatches with no setup.
-  static void* const handlers[kOpcodeCount] = {
-      &&op0,  &&op1,  &&op2,  &&op3,  &&op4,  &&op5,  &&op6,  &&op7,  &&op8,  &&op9,
-      &&op10, &&op11, &&op12, &&op13, &&op14, &&op15, &&op16, &&op17, &&op18, &&op19,
-      &&op20, &&op21, &&op22, &&op23, &&op24, &&op25, &&op26, &&op27, &&op28, &&op29,
-      &&op30, &&op31, &&op32, &&op33, &&op34, &&op35, &&op36, &&op37, &&op38, &&op39,
-      &&op40, &&op41, &&op42, &&op43, &&op44, &&op45, &&op46};
+#define BW_HANDLER(name, mnemonic, operands) &&op##name,
+#define BW_HANDLER_WITH_A(name, mnemonic, operands) &&op##name##a,
+#define BW_HANDLER_WITH_B(name, mnemonic, operands) &&op##name##b,
+  static void* const handlers[kOpcodeCount] = {BW_OPCODES(BW_HANDLER)};
   // Compiled scripts hand values on by moving them into the next instruction's operand words.
   // A move that did so enters the next handler through one of these tables with the value
   // already in a or b, sparing a reload of the word just stored; the store itself still
-  // happens, as code is data. Opcodes without an entry of their own reread their operands.
-#define BW_FORWARDED_TABLE(x)                                                                     \
-  {                                                                                               \
-    &&op0, &&op1, &&op2, &&op3, &&op4, &&op5, &&op6, &&op7, &&op8, &&op9, &&op10, &&op11, &&op12, \
-        &&op13##x, &&op14##x, &&op15##x, &&op16, &&op17, &&op18, &&op19##x, &&op20##x, &&op21##x, \
-        &&op22, &&op23, &&op24##x, &&op25##x, &&op26, &&op27, &&op28, &&op29, &&op30##x, &&op31,  \
-        &&op32, &&op33, &&op34, &&op35, &&op36, &&op37, &&op38, &&op39, &&op40, &&op41##x,        \
-        &&op42##x, &&op43##x, &&op44##x, &&op45##x, &&op46##x                                     \
-  }
-  static void* const handlersWithA[kOpcodeCount] = BW_FORWARDED_TABLE(a);
-  static void* const handlersWithB[kOpcodeCount] = BW_FORWARDED_TABLE(b);
-#undef BW_FORWARDED_TABLE
+  // happens, as code is data. Opcodes without an entry of their own (BW_PLAIN) label it at
+  // their plain one and reread their operands.
+  static void* const handlersWithA[kOpcodeCount] = {BW_OPCODES(BW_HANDLER_WITH_A)};
+  static void* const handlersWithB[kOpcodeCount] = {BW_OPCODES(BW_HANDLER_WITH_B)};
+#undef BW_HANDLER
+#undef BW_HANDLER_WITH_A
+#undef BW_HANDLER_WITH_B
 
 // Dispatch reads the opcode and jumps to its handler. One test covers the opcode and the
 // longest operand list; only an instruction in the last words of the arena takes the exact test
@@ -329,14 +322,16 @@ int BytecodeVm::Execute(uint64_t budget, bool enter) {
   ip += 16;             \
   BW_STORE(c, (expr));  \
   BW_STEP();
-#define BW_BINARY(n, expr)     \
-  op##n : a = word(ip + 4);    \
-  b = word(ip + 8);            \
-  BW_RESULT(expr)              \
-  op##n##a : b = word(ip + 8); \
-  BW_RESULT(expr)              \
-  op##n##b : a = word(ip + 4); \
+#define BW_BINARY(name, expr)     \
+  op##name : a = word(ip + 4);    \
+  b = word(ip + 8);               \
+  BW_RESULT(expr)                 \
+  op##name##a : b = word(ip + 8); \
+  BW_RESULT(expr)                 \
+  op##name##b : a = word(ip + 4); \
   BW_RESULT(expr)
+// The entry of a handler that takes no forwarded operand, which its forwarded entries share.
+#define BW_PLAIN(name) op##name : op##name##a : op##name##b : (void)0
 // Behind a move that stored value at to: into the next instruction's first or second operand
 // word, the value goes on in its register too.
 #define BW_FORWARD(to, value)                           \
@@ -362,11 +357,11 @@ int BytecodeVm::Execute(uint64_t budget, bool enter) {
   }
   BW_NEXT();
 
-op0:  // wait
+  BW_PLAIN(Wait);
   ip += 4;
   result = kRunWaiting;
   goto leave;
-op1:  // return
+  BW_PLAIN(Return);
   ip += 4;
   BW_POP(v);
   if (v == 0) {
@@ -375,7 +370,7 @@ op1:  // return
   }
   ip = v;
   BW_NEXT();
-op2:  // return with value
+  BW_PLAIN(ReturnValue);
   BW_OPERANDS(1);
   BW_POP(v);
   if (v == 0) {
@@ -385,182 +380,184 @@ op2:  // return with value
   returnRegister_ = a;
   ip = v;
   BW_NEXT();
-op3:
+  BW_PLAIN(GetReturn);
   BW_OPERANDS(1);
   BW_STORE(a, returnRegister_);
   BW_STEP();
-op4:  // call
+  BW_PLAIN(Call);
   BW_OPERANDS(1);
   BW_PUSH(static_cast<uint32_t>(ip));
   ip = a;
   BW_NEXT();
-op5 : {  // native call: the native sees the fields current
-  BW_OPERANDS(3);
-  ip_ = static_cast<uint32_t>(ip - 4);
-  sp_ = sp;
-  bool ok = CallNative(a, b, c);
-  sp = sp_;
-  span4 = memory_.Top() - kNull - 4;  // the native may have allocated
-  span16 = span4 - 12;
-  last16 = kNull + span16;
-  codeBytes = 0;  // or loaded and freed code: the decoded block is looked up again
-  if (!ok) goto fault;
-  BW_NEXT();
-}
-op6:
+  BW_PLAIN(Native);  // the native sees the fields current
+  {
+    BW_OPERANDS(3);
+    ip_ = static_cast<uint32_t>(ip - 4);
+    sp_ = sp;
+    bool ok = CallNative(a, b, c);
+    sp = sp_;
+    span4 = memory_.Top() - kNull - 4;  // the native may have allocated
+    span16 = span4 - 12;
+    last16 = kNull + span16;
+    codeBytes = 0;  // or loaded and freed code: the decoded block is looked up again
+    if (!ok) goto fault;
+    BW_NEXT();
+  }
+  BW_PLAIN(Jump);
   BW_OPERANDS(1);
   ip = a;
   BW_NEXT();
-op7 : {  // switch: the index must name an entry before the table's end word
-  BW_OPERANDS(1);
-  uint32_t table = static_cast<uint32_t>(ip);
-  for (uint32_t i = 0;; ++i) {
-    uint32_t at = table + i * 4;
-    if (at < table) goto fault;
-    BW_LOAD(at, v);
-    if (v == kSwitchEnd) goto fault;
-    if (i == a) break;
+  BW_PLAIN(Switch);  // the index must name an entry before the table's end word
+  {
+    BW_OPERANDS(1);
+    uint32_t table = static_cast<uint32_t>(ip);
+    for (uint32_t i = 0;; ++i) {
+      uint32_t at = table + i * 4;
+      if (at < table) goto fault;
+      BW_LOAD(at, v);
+      if (v == kSwitchEnd) goto fault;
+      if (i == a) break;
+    }
+    ip = v;
+    BW_NEXT();
   }
-  ip = v;
-  BW_NEXT();
-}
-op8:
+  BW_PLAIN(Push);
   BW_OPERANDS(1);
   BW_PUSH(a);
   BW_STEP();
-op9:
+  BW_PLAIN(PushValue);
   BW_OPERANDS(1);
   BW_LOAD(a, v);
   BW_PUSH(v);
   BW_STEP();
-op10:
+  BW_PLAIN(Pop);
   BW_OPERANDS(1);
   BW_POP(v);
   BW_STORE(a, v);
   BW_STEP();
-op11:
+  BW_PLAIN(StackAdd);
   BW_OPERANDS(1);
   if (uint64_t{sp} + a > stackTop) goto fault;
   sp += a;
   BW_STEP();
-op12:
+  BW_PLAIN(StackSub);
   BW_OPERANDS(1);
   if (uint64_t{sp} < uint64_t{bottom} + a) goto fault;
   sp -= a;
   BW_STEP();
-  BW_BINARY(13, BW_BINARY_Add(a, b))
-  BW_BINARY(14, BW_BINARY_Sub(a, b))
-  BW_BINARY(15, BW_BINARY_Mul(a, b))
-op16:
+  BW_BINARY(Add, BW_BINARY_Add(a, b))
+  BW_BINARY(Sub, BW_BINARY_Sub(a, b))
+  BW_BINARY(Mul, BW_BINARY_Mul(a, b))
+  BW_PLAIN(Div);
   BW_DIVIDE(Quotient);
-op17:
+  BW_PLAIN(Mod);
   BW_DIVIDE(Remainder);
-op18:
+  BW_PLAIN(ModPositive);
   BW_DIVIDE(Modulo);
-  BW_BINARY(19, BW_BINARY_And(a, b))
-  BW_BINARY(20, BW_BINARY_Or(a, b))
-  BW_BINARY(21, BW_BINARY_Xor(a, b))
-op22:
+  BW_BINARY(And, BW_BINARY_And(a, b))
+  BW_BINARY(Or, BW_BINARY_Or(a, b))
+  BW_BINARY(Xor, BW_BINARY_Xor(a, b))
+  BW_PLAIN(Not);
   BW_OPERANDS(2);
   BW_STORE(b, ~a);
   BW_STEP();
-op23:
+  BW_PLAIN(LogicalNot);
   BW_OPERANDS(2);
   BW_STORE(b, a == 0 ? 1u : 0u);
   BW_STEP();
-  BW_BINARY(24, BW_BINARY_Sar(a, b))
-  BW_BINARY(25, BW_BINARY_Shl(a, b))
-op26:
+  BW_BINARY(ShiftRight, BW_BINARY_Sar(a, b))
+  BW_BINARY(ShiftLeft, BW_BINARY_Shl(a, b))
+  BW_PLAIN(Increment);
   BW_OPERANDS(1);
   BW_LOAD(a, v);
   put(a, v + 1);
   BW_STEP();
-op27:
+  BW_PLAIN(Decrement);
   BW_OPERANDS(1);
   BW_LOAD(a, v);
   put(a, v - 1);
   BW_STEP();
-op28:
+  BW_PLAIN(StackIncrement);
   BW_OPERANDS(1);
   BW_STACK_LOAD(a, v);
   put(sp - a, v + 1);
   BW_STEP();
-op29:
+  BW_PLAIN(StackDecrement);
   BW_OPERANDS(1);
   BW_STACK_LOAD(a, v);
   put(sp - a, v - 1);
   BW_STEP();
-op30b:  // the target forwarded: the condition is reread
+opJumpIfZerob:  // the target forwarded: the condition is reread
   a = word(ip + 4);
-  goto op30test;
-op30:
+  goto opJumpIfZeroTest;
+opJumpIfZero:
   // A branch of its own per outcome, never a conditional move: the predictor then runs ahead
   // instead of waiting for a just-stored operand.
   a = word(ip + 4);
-op30a:
+opJumpIfZeroa:
   b = word(ip + 8);
-op30test:
+opJumpIfZeroTest:
   ip += 12;
   if (a == 0) {
     ip = b;
     BW_NEXT();
   }
   BW_STEP();
-op31:
+  BW_PLAIN(Set);
   BW_OPERANDS(2);
   BW_STORE(b, a);
   BW_FORWARD(b, a);
-op32:
+  BW_PLAIN(Move);
   BW_OPERANDS(2);
   BW_LOAD(a, v);
   BW_STORE(b, v);
   BW_FORWARD(b, v);
-op33:
+  BW_PLAIN(StoreIndirect);
   BW_OPERANDS(2);
   BW_LOAD(b, w);
   BW_STORE(w, a);
   BW_STEP();
-op34:
+  BW_PLAIN(StackSet);
   BW_OPERANDS(2);
   BW_STACK_STORE(b, a);
   BW_STEP();
-op35:
+  BW_PLAIN(StackGet);
   BW_OPERANDS(2);
   BW_STACK_LOAD(a, v);
   BW_STORE(b, v);
   BW_STEP();
-op36:
+  BW_PLAIN(StackStore);
   BW_OPERANDS(2);
   BW_LOAD(a, v);
   BW_STACK_STORE(b, v);
   BW_STEP();
-op37:
+  BW_PLAIN(StackMove);
   BW_OPERANDS(2);
   BW_STACK_LOAD(a, v);
   BW_STACK_STORE(b, v);
   BW_STEP();
-op38:
+  BW_PLAIN(StackDeref);
   BW_OPERANDS(2);
   BW_STACK_LOAD(a, w);
   BW_LOAD(w, v);
   BW_STORE(b, v);
   BW_STEP();
-op39:
+  BW_PLAIN(Deref);
   BW_OPERANDS(2);
   BW_LOAD(a, w);
   BW_LOAD(w, v);
   BW_STORE(b, v);
   BW_STEP();
-op40:
+  BW_PLAIN(StackAddress);
   BW_OPERANDS(2);
   BW_STORE(b, sp - a);
   BW_STEP();
-  BW_BINARY(41, BW_BINARY_Lt(a, b))
-  BW_BINARY(42, BW_BINARY_Le(a, b))
-  BW_BINARY(43, BW_BINARY_Gt(a, b))
-  BW_BINARY(44, BW_BINARY_Ge(a, b))
-  BW_BINARY(45, BW_BINARY_Eq(a, b))
-  BW_BINARY(46, BW_BINARY_Ne(a, b))
+  BW_BINARY(Less, BW_BINARY_Lt(a, b))
+  BW_BINARY(LessEqual, BW_BINARY_Le(a, b))
+  BW_BINARY(Greater, BW_BINARY_Gt(a, b))
+  BW_BINARY(GreaterEqual, BW_BINARY_Ge(a, b))
+  BW_BINARY(Equal, BW_BINARY_Eq(a, b))
+  BW_BINARY(NotEqual, BW_BINARY_Ne(a, b))
 
   // The decoded records. Every handler first compares the words it relies on with their decoded
   // form (opcode words, decoded addresses and the moves' destinations in the next instruction),
@@ -733,6 +730,7 @@ plainAtRecord:  // the plain loop runs the instruction at e, then goes back to t
 #undef BW_PUSH
 #undef BW_POP
 #undef BW_BINARY
+#undef BW_PLAIN
 #undef BW_RESULT
 #undef BW_FORWARD
 #undef BW_DISPATCH_THROUGH

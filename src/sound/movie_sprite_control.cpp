@@ -47,7 +47,7 @@ void MovieSpriteControl::Reset() {
   frames_[0].Free();
   frames_[1].Free();
   videoWidth_ = videoHeight_ = 0;
-  source_ = dest_ = {};
+  source_ = placed_ = {};
   displayWidth_ = displayHeight_ = 0;
   collectedTime_ = -1;
 }
@@ -86,12 +86,12 @@ int32_t MovieSpriteControl::Open(const char* file, int32_t x, int32_t y,
   source_ = {0, 0, w, h};
   x_ = x;
   y_ = y;
-  UpdateDest();
+  UpdatePlaced();
   return kMovieOpened;
 }
 
-void MovieSpriteControl::UpdateDest() {
-  dest_ = {x_, y_, ClampedSum(x_, GetWidth()), ClampedSum(y_, GetHeight())};
+void MovieSpriteControl::UpdatePlaced() {
+  placed_ = {x_, y_, ClampedSum(x_, GetWidth()), ClampedSum(y_, GetHeight())};
   SetChanged(true);
 }
 
@@ -104,41 +104,25 @@ int MovieSpriteControl::SetDrawMode(int mode) {
   return 0;
 }
 
-int MovieSpriteControl::SetAlpha(int alpha) {
-  if ((alpha & 0xFF) != alpha_) {
-    alpha_ = static_cast<uint8_t>(alpha);
-    SetChanged(true);
-  }
-  return 0;
-}
-
-bool MovieSpriteControl::SetPos(int32_t x, int32_t y) {
-  if (x == x_ && y == y_) return false;
-  x_ = x;
-  y_ = y;
-  UpdateDest();
-  return true;
-}
-
 int MovieSpriteControl::SetZoom(int32_t width, int32_t height) {
   // One side below 1 takes the video's; both below 1 go back to the video's size.
   const int32_t w = width < 1 ? 0 : width, h = height < 1 ? 0 : height;
   if (w == displayWidth_ && h == displayHeight_) return 0;
   displayWidth_ = w;
   displayHeight_ = h;
-  UpdateDest();
+  UpdatePlaced();
   return 0;
 }
 
 bool MovieSpriteControl::SetZoomAndPos(int32_t width, int32_t height, int32_t x, int32_t y) {
-  const Rect before = dest_;
+  const Rect before = placed_;
   displayWidth_ = width < 1 ? 0 : width;
   displayHeight_ = height < 1 ? 0 : height;
   x_ = x;
   y_ = y;
   const bool changed = IsChanged();
-  UpdateDest();
-  if (dest_ == before) {
+  UpdatePlaced();
+  if (placed_ == before) {
     SetChanged(changed);
     return false;
   }
@@ -150,7 +134,7 @@ bool MovieSpriteControl::Refresh(const Rect* rect) {
 }
 
 bool MovieSpriteControl::HitTest(int32_t x, int32_t y, bool) const {
-  return x >= dest_.left && x < dest_.right && y >= dest_.top && y < dest_.bottom;
+  return x >= placed_.left && x < placed_.right && y >= placed_.top && y < placed_.bottom;
 }
 
 int MovieSpriteControl::DrawFrame(ImageSurface* target) {
@@ -194,14 +178,14 @@ int MovieSpriteControl::DrawInto(ImageSurface* target, Rect* out) {
   if (out) out->left = DisplayObjectList::kNoRect;
   const int result = DrawFrame(target);
   if (result == kDrawDone && out && target && visible_ && alpha_ != 0) {
-    Rect drawn = dest_;
+    Rect drawn = placed_;
     if (target->ClipToClipRect(&drawn)) *out = drawn;
   }
   return result;
 }
 
 int MovieSpriteControl::Draw(ImageSurface* target, const Rect& clip) {
-  Rect area = dest_;
+  Rect area = placed_;
   if (!IntersectRects(&area, area, clip)) return kDrawDone;
   return DrawFrame(target);
 }

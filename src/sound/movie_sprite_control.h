@@ -12,7 +12,7 @@
 
 namespace bw {
 
-class MovieSpriteControl : public DisplayObject, public MovieWrapper {
+class MovieSpriteControl : public PlacedDisplayObject, public MovieWrapper {
  public:
   MovieSpriteControl();
   ~MovieSpriteControl() override;
@@ -36,14 +36,10 @@ class MovieSpriteControl : public DisplayObject, public MovieWrapper {
   bool IsChanged() const override;
   void SetChanged(bool changed) override;
   int SetDrawMode(int mode) override;
-  int SetAlpha(int alpha) override;
-  bool SetPos(int32_t x, int32_t y) override;
   int SetZoom(int32_t width, int32_t height) override;
   bool SetZoomAndPos(int32_t width, int32_t height, int32_t x, int32_t y) override;
   bool Refresh(const Rect* rect) override;
   bool HitTest(int32_t x, int32_t y, bool testPixel) const override;
-  const Rect* GetRectPtr() const override { return &dest_; }
-  void GetRect(Rect* out) const override { *out = dest_; }
   int DrawOver(ImageSurface* target) override;
   int DrawInto(ImageSurface* target, Rect* out) override;
   int Draw(ImageSurface* target, const Rect& clip) override;
@@ -51,7 +47,7 @@ class MovieSpriteControl : public DisplayObject, public MovieWrapper {
  private:
   class Buffer;
 
-  void UpdateDest();
+  void UpdatePlaced() override;
   int DrawFrame(ImageSurface* target);
 
   MemoryBitmap frames_[2];
@@ -59,7 +55,6 @@ class MovieSpriteControl : public DisplayObject, public MovieWrapper {
   int32_t videoWidth_ = 0;
   int32_t videoHeight_ = 0;
   Rect source_;
-  Rect dest_;
   int32_t displayWidth_ = 0;
   int32_t displayHeight_ = 0;
   int64_t collectedTime_ = -1;  // the player's shown frame when the change was last collected

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <random>
 #include <vector>
 
@@ -36,15 +37,31 @@ int Reflect(int v, int low, int high) {
   return std::clamp(v, low, high - 1);
 }
 
-// The pixel the ripple gives at (x, y) of a request whose area starts at the origin.
+// The displacement (across, down) of a pixel i columns and j rows from the centre, worked out
+// from the wave's formulas rather than read from the effect's tables: the ring and the direction
+// of the pixel's middle, the wave's height where the ring meets the phase, and that height split
+// along the direction.
+std::pair<int, int> Displacement(const RippleKey& k, int level, int phase, int i, int j) {
+  const double pi = 3.14159265358979323846;
+  const double dx = i + 0.5, dy = (j + 0.5) * double(k.aspect);
+  const int ring = int(std::sqrt(dx * dx + dy * dy)) % k.waveLength;
+  const int direction = std::min(int(std::atan(dx / dy) * 64 / pi), 31);
+  const double a = double((ring + phase) % k.waveLength) / k.waveLength * -2 * pi;
+  const double wave = (std::sin(2 * a - 2.0) * 0.2 + std::sin(a)) * 0.8403361344537815;
+  const int64_t height = std::lround(std::min(wave * wave, 1.0) * 2048) * level * 256 >> 10;
+  const double theta = pi / 2 - (direction + 0.5) * pi / 64;
+  return {int8_t(std::lround(std::cos(theta) * 2048) * height >> 22),
+          int8_t(uint8_t(std::lround(std::sin(theta) * 2048) * height >> 22))};
+}
+
+// The pixel the ripple gives at (x, y) of a request whose area starts at the origin: the two
+// pictures blended where the displacement points, reflected back inside both pictures.
 uint32_t Reference(const RippleEffect& r, const FilterDrawRequest& q, int x, int y) {
   const RippleKey& k = r.Key();
-  const RippleTables& t = *r.Tables();
   const bool right = x >= k.centreX, below = y >= k.centreY;
   const int i = right ? x - k.centreX : k.centreX - x - 1;
   const int j = below ? y - k.centreY : k.centreY - y - 1;
-  const uint16_t e = t.Row(r.AmplitudeLevel(), r.Phase())[t.codes[size_t(j * t.quadrantWidth + i)]];
-  const int h = int8_t(e >> 8), v = int8_t(e & 0xFF);
+  const auto [h, v] = Displacement(k, r.AmplitudeLevel(), r.Phase(), i, j);
   const int right0 =
       std::min({k.width, q.oldImage->GetWidth() - q.oldX, q.newImage->GetWidth() - q.newX});
   const int bottom0 =

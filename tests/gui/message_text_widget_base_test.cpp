@@ -78,22 +78,6 @@ TEST_F(LineBreaking, PastTheLimitOnlyKinsokuCharactersHangWhileTheyFit) {
   }
 }
 
-TEST(KinsokuLists, TheSharedTablesAreTheListsInCp932) {
-  const std::pair<const char*, const char*> lists[] = {
-      {kinsoku::kWideNotAtLineEnd, "‘“（〔［｛〈《「『【￥＄￡"},
-      {kinsoku::kWideNotAtLineStart, "。，、．：；゛゜ヽヾゝゞ々’”）〕］｝〉》」』】°′″℃￠％‰"},
-      {kinsoku::kWideSmall, "・？！ーぁぃぅぇぉっゃゅょゎァィゥェォッャュョヮヵヶ"},
-      {kinsoku::kNarrowNotAtLineEnd, "\\$([{｢"},
-      {kinsoku::kNarrowNotAtLineStart, "%),:;]}｡｣ﾞﾟ"},
-      {kinsoku::kNarrowSmall, "!.?､･ｧｨｩｪｫｬｭｮｯｰ"},
-  };
-  for (const auto& [table, utf8] : lists) {
-    const host::Cp932Conversion converted = host::Utf8ToCp932(utf8);
-    ASSERT_TRUE(converted.ok) << utf8;
-    EXPECT_EQ(std::string(table), converted.text) << utf8;
-  }
-}
-
 using LinkItems = TextWidgetTest;
 
 TEST_F(LinkItems, AnItemOverTwoLinesHasTwoAreasAndEitherEntersIt) {

@@ -61,26 +61,5 @@ TEST_F(Parts, PartsAreMadeInTheDefaultGroupAndDeletedOnce) {
   EXPECT_TRUE(tip.Controls().empty()) << "and the pointer tip";
 }
 
-TEST_F(Parts, DeleteGroupTakesTheGroupOrEveryOtherGroup) {
-  parts.SetTarget(&layer);
-  struct Case {
-    bool invert;
-    std::vector<int32_t> kept;
-  };
-  for (const Case& c : {Case{false, {2, 3}}, Case{true, {1, 1}}}) {
-    ColorBoxPart* made[] = {Box(1), Box(2), Box(1), Box(3)};
-    parts.DeleteGroup(1, c.invert);
-    std::vector<int32_t> kept;
-    for (ColorBoxPart* box : made) {
-      if (parts.Holds(box)) kept.push_back(box->GetGroup());
-    }
-    EXPECT_EQ(kept, c.kept) << "invert " << c.invert;
-    EXPECT_EQ(tip.Controls().size(), c.kept.size()) << "deleted parts leave the pointer tip";
-    parts.DeleteAll();
-    EXPECT_EQ(parts.PartCount(), 0u);
-    EXPECT_TRUE(tip.Controls().empty());
-  }
-}
-
 }  // namespace
 }  // namespace bw::test

@@ -6,6 +6,7 @@
 
 #include "platform/memory_stream.h"
 #include "resource/files/file_stream.h"
+#include "resource/packs/pack_member_stream.h"
 #include "support/temp_dir.h"
 
 namespace bw {
@@ -25,19 +26,29 @@ std::string ReadAll(Stream& s, uint32_t count) {
   return out;
 }
 
-// Both streams over "0123456789" must clamp every move the same way.
-class StreamClamping : public ::testing::TestWithParam<bool> {
+enum class Kind { kMemory, kFile, kPackMember };
+
+// Every stream over "0123456789" must clamp every move the same way.
+class StreamClamping : public ::testing::TestWithParam<Kind> {
  protected:
   void SetUp() override {
-    if (GetParam()) {
-      host::HostFile file;
-      ASSERT_TRUE(file.Open(dir_.WriteFile("s.bin", "0123456789"), host::HostFile::Access::kRead));
+    if (GetParam() == Kind::kMemory) {
+      stream_ = StreamRef(NewMemoryStream("0123456789"));
+      return;
+    }
+    const bool pack = GetParam() == Kind::kPackMember;
+    host::HostFile file;
+    ASSERT_TRUE(file.Open(dir_.WriteFile("s.bin", pack ? "ab0123456789zz" : "0123456789"),
+                          host::HostFile::Access::kRead));
+    if (!pack) {
       auto* fs = new FileStream();
       ASSERT_EQ(fs->Attach(std::move(file)), FileStream::kDone);
       stream_ = StreamRef(fs);
-    } else {
-      stream_ = StreamRef(NewMemoryStream("0123456789"));
+      return;
     }
+    // The member's first three bytes held apart, the rest read from offset 5 of the file.
+    ASSERT_TRUE(file.Seek(5, host::HostFile::Origin::kBegin).has_value());
+    stream_ = StreamRef(new PackMemberStream(std::move(file), 5, 10, {'0', '1', '2'}, false));
   }
   test::TempDir dir_;
   StreamRef stream_;
@@ -64,8 +75,13 @@ TEST_P(StreamClamping, MovesStayInsideTheData) {
   EXPECT_EQ(ReadAll(s, 2), "56") << "the handle follows the kept position";
 }
 
-INSTANTIATE_TEST_SUITE_P(FileAndMemory, StreamClamping, ::testing::Bool(),
-                         [](const auto& instance) { return instance.param ? "File" : "Memory"; });
+INSTANTIATE_TEST_SUITE_P(EachStream, StreamClamping,
+                         ::testing::Values(Kind::kMemory, Kind::kFile, Kind::kPackMember),
+                         [](const auto& instance) {
+                           return instance.param == Kind::kMemory ? "Memory"
+                                  : instance.param == Kind::kFile ? "File"
+                                                                  : "PackMember";
+                         });
 
 TEST(EmptyStreams, EveryOperationRefuses) {
   MemoryStream m;

@@ -12,7 +12,6 @@
 #include "app/application/engine_app.h"
 #include "app/application/game_services.h"
 #include "app/application/game_sound.h"
-#include "app/application/movie_object.h"
 #include "app/application/tgs_history_screen.h"
 #include "app/application/tgs_menu_parts.h"
 #include "app/application/tgs_scene_pages.h"
@@ -38,6 +37,7 @@
 #include "scenario/tgs/tgs_frame_host.h"
 #include "script/script_file_source.h"
 #include "script/script_host.h"
+#include "sound/movie_object.h"
 
 namespace bw {
 

@@ -5,7 +5,7 @@
 #include "host/cp932.h"
 #include "host/dialog/dialog_host.h"
 #include "host/message_box.h"
-#include "platform/child_process.h"
+#include "host/process/process.h"
 #include "resource/files/file.h"
 
 namespace bw {
@@ -69,11 +69,11 @@ bool OpenInDesktopBrowser(const std::string& addressCp932) {
   host::Cp932Conversion address = host::Cp932ToUtf8(addressCp932);
   if (!address.ok) return false;
   // Through env, so that only PATH is searched: never a program of that name in the game's folder.
-  ChildProcess opener;
+  host::Process opener;
   if (!opener.Spawn("/usr/bin/env", {"env", "xdg-open", address.text})) return false;
-  if (opener.Wait(kOpenerWaitMs) == kWaitTimeout) return true;
+  if (opener.Wait(kOpenerWaitMs) == host::kWaitTimeout) return true;
   // Ended already: 0 is done, anything else (127: no opener on PATH) a failure.
-  return opener.GetExitCode() == 0;
+  return opener.ExitStatus() == 0;
 }
 
 std::string VersionLine(uint8_t major, uint8_t minor, uint8_t revision) {

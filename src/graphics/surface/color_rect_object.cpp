@@ -76,21 +76,6 @@ int ColorRectObject::SetDrawMode(int mode) {
   return 0;
 }
 
-int ColorRectObject::SetAlpha(int alpha) {
-  if ((alpha & 0xFF) == alpha_) return 0;
-  alpha_ = uint8_t(alpha);
-  SetChanged(true);
-  return 0;
-}
-
-bool ColorRectObject::SetPos(int32_t x, int32_t y) {
-  if (x == x_ && y == y_) return false;
-  x_ = x;
-  y_ = y;
-  UpdatePlaced();
-  return true;
-}
-
 int ColorRectObject::SetZoom(int32_t width, int32_t height) {
   if (width < 0 || height < 0) return 1;
   zoomWidth_ = width;

@@ -7,7 +7,7 @@
 
 namespace bw {
 
-class ColorRectObject : public DisplayObject {
+class ColorRectObject : public PlacedDisplayObject {
  public:
   int Create(int32_t width, int32_t height, uint32_t argb, int32_t x, int32_t y);
   bool SetRgb(uint32_t color);
@@ -20,14 +20,10 @@ class ColorRectObject : public DisplayObject {
   int32_t GetHeight() const override { return ShownHeight(); }
   bool IsColorRect() const override { return true; }
   int SetDrawMode(int mode) override;
-  int SetAlpha(int alpha) override;
-  bool SetPos(int32_t x, int32_t y) override;
   int SetZoom(int32_t width, int32_t height) override;
   bool SetZoomAndPos(int32_t width, int32_t height, int32_t x, int32_t y) override;
   bool Refresh(const Rect* rect) override;
   bool HitTest(int32_t x, int32_t y, bool testPixel) const override;
-  const Rect* GetRectPtr() const override { return &placed_; }
-  void GetRect(Rect* out) const override { *out = placed_; }
   int DrawOver(ImageSurface* target) override;
   int DrawInto(ImageSurface* target, Rect* out) override;
   int Draw(ImageSurface* target, const Rect& clip) override;
@@ -36,7 +32,7 @@ class ColorRectObject : public DisplayObject {
  private:
   int32_t ShownWidth() const { return zoomWidth_ ? zoomWidth_ : width_; }
   int32_t ShownHeight() const { return zoomHeight_ ? zoomHeight_ : height_; }
-  void UpdatePlaced();
+  void UpdatePlaced() override;
   int DrawRect(ImageSurface* target, const Rect& area);
 
   uint32_t rgb_ = 0;
@@ -44,7 +40,6 @@ class ColorRectObject : public DisplayObject {
   int32_t height_ = 0;
   int32_t zoomWidth_ = 0;
   int32_t zoomHeight_ = 0;
-  Rect placed_;
 };
 
 }  // namespace bw

@@ -19,6 +19,21 @@ void DisplayObject::SetVisible(bool visible) {
   SetChanged(true);
 }
 
+int PlacedDisplayObject::SetAlpha(int alpha) {
+  if ((alpha & 0xFF) == alpha_) return 0;
+  alpha_ = uint8_t(alpha);
+  SetChanged(true);
+  return 0;
+}
+
+bool PlacedDisplayObject::SetPos(int32_t x, int32_t y) {
+  if (x == x_ && y == y_) return false;
+  x_ = x;
+  y_ = y;
+  UpdatePlaced();
+  return true;
+}
+
 bool DisplayObject::MoveBy(int32_t dx, int32_t dy) {
   if (dx == 0 && dy == 0) return false;
   return SetPos(ClampedSum(GetX(), dx), ClampedSum(GetY(), dy));

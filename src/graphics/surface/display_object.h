@@ -87,6 +87,22 @@ class DisplayObject {
   DisplayObjectList* owner_ = nullptr;
 };
 
+// An object that keeps the rectangle it covers on its layer itself, and places it anew when it
+// moves.
+class PlacedDisplayObject : public DisplayObject {
+ public:
+  int SetAlpha(int alpha) override;
+  bool SetPos(int32_t x, int32_t y) override;
+  const Rect* GetRectPtr() const override { return &placed_; }
+  void GetRect(Rect* out) const override { *out = placed_; }
+
+ protected:
+  // Sets placed_ from the position and the shown size.
+  virtual void UpdatePlaced() = 0;
+
+  Rect placed_;
+};
+
 // Results of DisplayObjectList::Add.
 constexpr int kAddDone = 0;
 constexpr int kAddNoObject = 1;

@@ -184,21 +184,6 @@ int Sprite::SetDrawMode(int mode) {
   return 0;
 }
 
-int Sprite::SetAlpha(int alpha) {
-  if ((alpha & 0xFF) == alpha_) return 0;
-  alpha_ = uint8_t(alpha);
-  SetChanged(true);
-  return 0;
-}
-
-bool Sprite::SetPos(int32_t x, int32_t y) {
-  if (x == x_ && y == y_) return false;
-  x_ = x;
-  y_ = y;
-  UpdatePlaced();
-  return true;
-}
-
 int Sprite::RenderZoom() {
   if (!source_) return kSpriteNoSurface;
   const int bits = source_->GetBitsPerPixel();

@@ -27,7 +27,7 @@ constexpr int kAnchorBottomLeft = 2;
 constexpr int kAnchorBottomRight = 3;
 constexpr int kAnchorCentre = 4;
 
-class Sprite : public DisplayObject, private SurfaceUser {
+class Sprite : public PlacedDisplayObject, private SurfaceUser {
  public:
   Sprite();
   ~Sprite() override;
@@ -36,14 +36,10 @@ class Sprite : public DisplayObject, private SurfaceUser {
   int32_t GetHeight() const override;
   bool IsColorRect() const override { return false; }
   int SetDrawMode(int mode) override;
-  int SetAlpha(int alpha) override;
-  bool SetPos(int32_t x, int32_t y) override;
   int SetZoom(int32_t width, int32_t height) override;
   bool SetZoomAndPos(int32_t width, int32_t height, int32_t x, int32_t y) override;
   bool Refresh(const Rect* rect) override;
   bool HitTest(int32_t x, int32_t y, bool testPixel) const override;
-  const Rect* GetRectPtr() const override { return &placed_; }
-  void GetRect(Rect* out) const override { *out = placed_; }
   int DrawOver(ImageSurface* target) override;
   int DrawInto(ImageSurface* target, Rect* out) override;
   int Draw(ImageSurface* target, const Rect& clip) override;
@@ -90,7 +86,7 @@ class Sprite : public DisplayObject, private SurfaceUser {
   void SetSource(ImageSurface* surface);
   int32_t ShownWidth() const;
   int32_t ShownHeight() const;
-  void UpdatePlaced();
+  void UpdatePlaced() override;
   int RenderZoom();
   int RenderRotation(uint32_t fill);
   int Rerender();
@@ -100,7 +96,6 @@ class Sprite : public DisplayObject, private SurfaceUser {
   ImageSurface* source_ = nullptr;
   std::shared_ptr<ImageSurface> work_;
   Rect sourceRect_;
-  Rect placed_;
   int32_t scrollX_ = 0;
   int32_t scrollY_ = 0;
   int32_t zoomWidth_ = 0;

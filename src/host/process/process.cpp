@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <thread>
 
+#include "host/clock.h"
+
 extern char** environ;
 
 namespace bw::host {
@@ -37,7 +39,7 @@ bool Process::Spawn(const std::string& program, const std::vector<std::string>& 
   if (failed) return false;
   pid_ = pid;
   ended_ = false;
-  exitStatus_ = 0;
+  exitStatus_ = kStillActive;
   return true;
 }
 
@@ -57,6 +59,17 @@ bool Process::Reap(bool block) {
     exitStatus_ = kSignalExitBase + static_cast<uint32_t>(WTERMSIG(status));
   }
   return true;
+}
+
+uint32_t Process::Wait(uint32_t timeoutMs) {
+  if (!Started()) return kProcessWaitFailed;
+  if (timeoutMs == kInfinite) return Reap(true) ? kWaitObject0 : kProcessWaitFailed;
+  const uint32_t start = GetTickCount();
+  while (!Reap(false)) {
+    if (GetTickCount() - start >= timeoutMs) return kWaitTimeout;
+    Sleep(1);
+  }
+  return kWaitObject0;
 }
 
 }  // namespace bw::host

@@ -11,6 +11,12 @@ namespace bw::host {
 
 // A program ended by a signal reads as this plus the signal number, as shells show it.
 constexpr uint32_t kSignalExitBase = 128;
+// The exit code of a program that is still running.
+constexpr uint32_t kStillActive = 259;
+// Results of Process::Wait, with the values WaitForSingleObject uses.
+constexpr uint32_t kWaitObject0 = 0;
+constexpr uint32_t kWaitTimeout = 258;
+constexpr uint32_t kProcessWaitFailed = 0xFFFFFFFFu;
 
 class Process {
  public:
@@ -26,7 +32,11 @@ class Process {
   bool Started() const { return pid_ > 0; }
   // True once the program has ended and is reaped; block waits for the end.
   bool Reap(bool block);
-  // The exit code, or kSignalExitBase + the signal; meaningful once Reap answered true.
+  // kWaitObject0 once the program has ended, kWaitTimeout when timeoutMs passed first
+  // (kInfinite: never), kProcessWaitFailed without a program. A finite wait polls on the host
+  // clock.
+  uint32_t Wait(uint32_t timeoutMs);
+  // The exit code, or kSignalExitBase + the signal; kStillActive until a reap has seen the end.
   uint32_t ExitStatus() const { return exitStatus_; }
   // The system's number of the process; 0 before a start.
   int32_t Id() const { return pid_; }
@@ -34,7 +44,7 @@ class Process {
  private:
   int32_t pid_ = 0;
   bool ended_ = false;
-  uint32_t exitStatus_ = 0;
+  uint32_t exitStatus_ = kStillActive;
 };
 
 }  // namespace bw::host

@@ -14,24 +14,10 @@ uint32_t FileStream::Attach(host::HostFile file) {
 }
 
 uint32_t FileStream::MoveTo(uint32_t position) {
+  if (!file_.IsOpen()) return kNoHandle;
   // The kept position follows the request even when the handle refuses, as the engine's did.
   position_ = position;
   return file_.Seek(position, host::HostFile::Origin::kBegin) ? kDone : kSeekFailed;
-}
-
-uint32_t FileStream::Seek(uint32_t position) {
-  if (!file_.IsOpen()) return kNoHandle;
-  return MoveTo(ClampSeek(position, size_));
-}
-
-uint32_t FileStream::Skip(int32_t distance) {
-  if (!file_.IsOpen()) return kNoHandle;
-  return MoveTo(ClampSkip(position_, distance, size_));
-}
-
-uint32_t FileStream::SeekFromEnd(uint32_t distance) {
-  if (!file_.IsOpen()) return kNoHandle;
-  return MoveTo(ClampFromEnd(distance, size_));
 }
 
 uint32_t FileStream::Read(void* buffer, uint32_t count) {

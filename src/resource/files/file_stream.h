@@ -7,7 +7,7 @@
 
 namespace bw {
 
-class FileStream final : public Stream {
+class FileStream final : public PositionedStream {
  public:
   static constexpr uint32_t kDone = 0;
   static constexpr uint32_t kSeekFailed = 1;
@@ -18,20 +18,13 @@ class FileStream final : public Stream {
   // handle is then held with size 0).
   uint32_t Attach(host::HostFile file);
 
-  uint32_t GetSize() override { return size_; }
-  uint32_t Tell() override { return position_; }
-  bool IsEof() override { return position_ == size_; }
-  uint32_t Seek(uint32_t position) override;
-  uint32_t Skip(int32_t distance) override;
-  uint32_t SeekFromEnd(uint32_t distance) override;
   [[nodiscard]] uint32_t Read(void* buffer, uint32_t count) override;
 
  private:
-  uint32_t MoveTo(uint32_t position);
+  // kNoHandle without a handle.
+  uint32_t MoveTo(uint32_t position) override;
 
   host::HostFile file_;
-  uint32_t size_ = 0;
-  uint32_t position_ = 0;
 };
 
 }  // namespace bw

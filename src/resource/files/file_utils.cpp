@@ -10,11 +10,12 @@
 #include <vector>
 
 #include "common/atomic_file.h"
+#include "host/clock.h"
 #include "host/file/file_system.h"
 #include "host/file/host_file.h"
 #include "host/host_path.h"
 #include "platform/app_paths.h"
-#include "platform/child_process.h"
+#include "platform/command_line.h"
 #include "resource/packs/file_system_manager.h"
 
 namespace bw {
@@ -206,9 +207,9 @@ int32_t CopyFileIfNewer(const char* destination, const char* source, int32_t mod
 uint32_t RunProcessAndWait(const char* commandLine, int32_t waitMode, int32_t /*x*/,
                            int32_t /*y*/) {
   if (!commandLine || std::string_view(commandLine).size() >= kMaxPath) return kRunFailed;
-  ChildProcess process;
-  if (!process.Start(commandLine)) return kRunFailed;
-  if (waitMode == kWaitForExit) process.Wait(kInfinite);
+  host::Process process;
+  if (!StartCommandLine(process, commandLine)) return kRunFailed;
+  if (waitMode == kWaitForExit) process.Wait(host::kInfinite);
   return kRunDone;
 }
 
@@ -216,7 +217,7 @@ uint32_t OpenFolderInExplorer(const char* folder) {
   std::string linuxPath;
   if (!folder || !ResolveLinuxPath(folder, nullptr, linuxPath)) return kOpenFolderBadPath;
   std::string opener = FindProgram("xdg-open");
-  ChildProcess process;
+  host::Process process;
   if (opener.empty() || !process.Spawn(opener, {"xdg-open", linuxPath})) return kOpenFolderFailed;
   return kOpenFolderDone;
 }

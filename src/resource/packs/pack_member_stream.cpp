@@ -9,9 +9,9 @@ namespace bw {
 
 PackMemberStream::PackMemberStream(host::HostFile file, uint64_t dataOffset, uint32_t size,
                                    std::vector<uint8_t> head, bool nibbles)
-    : file_(std::move(file)),
+    : PositionedStream(size),
+      file_(std::move(file)),
       dataOffset_(dataOffset),
-      size_(size),
       head_(std::move(head)),
       nibbles_(nibbles) {}
 
@@ -21,18 +21,6 @@ uint32_t PackMemberStream::MoveTo(uint32_t position) {
   uint64_t target = dataOffset_ + (position > headSize ? position - headSize : 0);
   return file_.Seek(static_cast<int64_t>(target), host::HostFile::Origin::kBegin) ? kDone
                                                                                  : kSeekFailed;
-}
-
-uint32_t PackMemberStream::Seek(uint32_t position) {
-  return MoveTo(ClampSeek(position, size_));
-}
-
-uint32_t PackMemberStream::Skip(int32_t distance) {
-  return MoveTo(ClampSkip(position_, distance, size_));
-}
-
-uint32_t PackMemberStream::SeekFromEnd(uint32_t distance) {
-  return MoveTo(ClampFromEnd(distance, size_));
 }
 
 uint32_t PackMemberStream::Read(void* buffer, uint32_t count) {

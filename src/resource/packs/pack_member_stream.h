@@ -11,7 +11,7 @@
 
 namespace bw {
 
-class PackMemberStream final : public Stream {
+class PackMemberStream final : public PositionedStream {
  public:
   static constexpr uint32_t kDone = 0;
   static constexpr uint32_t kSeekFailed = 1;
@@ -21,21 +21,13 @@ class PackMemberStream final : public Stream {
   PackMemberStream(host::HostFile file, uint64_t dataOffset, uint32_t size,
                    std::vector<uint8_t> head, bool nibbles);
 
-  uint32_t GetSize() override { return size_; }
-  uint32_t Tell() override { return position_; }
-  bool IsEof() override { return position_ == size_; }
-  uint32_t Seek(uint32_t position) override;
-  uint32_t Skip(int32_t distance) override;
-  uint32_t SeekFromEnd(uint32_t distance) override;
   [[nodiscard]] uint32_t Read(void* buffer, uint32_t count) override;
 
  private:
-  uint32_t MoveTo(uint32_t position);
+  uint32_t MoveTo(uint32_t position) override;
 
   host::HostFile file_;
   uint64_t dataOffset_;
-  uint32_t size_;
-  uint32_t position_ = 0;
   std::vector<uint8_t> head_;
   bool nibbles_;
 };

@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,7 +15,7 @@
 #include "host/clock.h"
 #include "host/host_path.h"
 #include "platform/app_paths.h"
-#include "platform/child_process.h"
+#include "platform/command_line.h"
 #include "platform/file_drop_target.h"
 #include "resource/packs/vfa_decoder.h"
 #include "support/game_folder.h"
@@ -139,43 +138,17 @@ TEST(CommandLineTest, SplitsAsWindowsDoes) {
   }
 }
 
-TEST(ChildProcessTest, WaitsForTheExitCode) {
-  ChildProcess process;
-  EXPECT_EQ(process.Wait(kInfinite), kProcessWaitFailed);
-  ASSERT_TRUE(process.Start("/bin/sh -c \"exit 3\""));
-  EXPECT_EQ(process.Wait(kInfinite), kWaitObject0);
-  EXPECT_EQ(process.GetExitCode(), 3u);
-  EXPECT_EQ(process.Wait(0), kWaitObject0);
+TEST(CommandLineTest, StartsTheProgramItNamesWithItsWords) {
+  host::Process process;
+  ASSERT_TRUE(StartCommandLine(process, "sh -c \"exit $#\" zero a \"b c\""));  // found through PATH
+  EXPECT_EQ(process.Wait(host::kInfinite), host::kWaitObject0);
+  EXPECT_EQ(process.ExitStatus(), 2u) << "two words behind the script";
 
-  // Open files stay with the engine.
-  int fd = open("/dev/null", O_RDONLY);
-  ASSERT_GE(fd, 0);
-  int high = fcntl(fd, F_DUPFD, 40);
-  close(fd);
-  ChildProcess probe;
-  ASSERT_TRUE(probe.Start("/bin/sh -c \"test ! -e /proc/self/fd/" + std::to_string(high) + "\""));
-  EXPECT_EQ(probe.Wait(kInfinite), kWaitObject0);
-  EXPECT_EQ(probe.GetExitCode(), 0u);
-  close(high);
-
-  ChildProcess missing;
-  EXPECT_FALSE(missing.Start("no-such-program-here x"));
-  EXPECT_FALSE(missing.Start("/bin/sh\\ -c"));
-  EXPECT_FALSE(missing.Start("   "));
-}
-
-TEST(ChildProcessTest, AFiniteWaitTimesOutOnTheHostClock) {
-  host::VirtualClock clock(1000);
-  ScopedGlobal<host::ClockSource> installed(&clock);
-  ChildProcess process;
-  ASSERT_TRUE(process.Start("sleep 600"));  // found through PATH
-  EXPECT_EQ(process.Wait(0), kWaitTimeout);
-  EXPECT_EQ(process.Wait(250), kWaitTimeout);
-  EXPECT_GE(host::GetTickCount(), 1250u);
-  EXPECT_EQ(process.GetExitCode(), kStillActive);
-  ASSERT_EQ(kill(process.Id(), SIGKILL), 0);
-  EXPECT_EQ(process.Wait(kInfinite), kWaitObject0);
-  EXPECT_EQ(process.GetExitCode(), kSignalExitBase + SIGKILL);
+  host::Process missing;
+  EXPECT_FALSE(StartCommandLine(missing, "no-such-program-here x"));
+  EXPECT_FALSE(StartCommandLine(missing, "/bin/sh\\ -c"));
+  EXPECT_FALSE(StartCommandLine(missing, "   "));
+  EXPECT_FALSE(missing.Started());
 }
 
 TEST_F(FileUtilsTest, RunProcessWaitsAndFindsProgramsInTheAppFolder) {

@@ -94,15 +94,6 @@ TEST(AutoPlayTime, DoesNotWrap) {
   EXPECT_GT(AutoPlayMs(255, 4000, 0xFFFFFF00u), 0xFFFFFF00u);
 }
 
-TEST(StepRoute, RoutesTheRunResult) {
-  using R = TgsStepRoute;
-  EXPECT_EQ((std::vector{RouteStepResult(-1, false), RouteStepResult(-1, true),
-                         RouteStepResult(2, false), RouteStepResult(4, false),
-                         RouteStepResult(-3, false), RouteStepResult(7, false)}),
-            (std::vector{R::kReturn1, R::kCaptionRenderEnd, R::kRenderEnd, R::kRestoreCursor,
-                         R::kEnd, R::kCaptionRenderEnd}));
-}
-
 TEST(FacePick, SkipsLongNamesAndReadsUser) {
   auto installed = [](std::string_view f) { return f == "Good" || f == "Other"; };
   EXPECT_EQ(PickFace("Missing, Good", "Other", installed), "Good");
@@ -175,11 +166,6 @@ TEST_F(TgsFrameTest, ButtonsFollowThePointerOnlyWithTheHideSetting) {
   EXPECT_EQ(host.buttonsShown, (std::vector<bool>{true}));
 }
 
-TEST_F(TgsFrameTest, QuitDuringWaitAnswersMinusOne) {
-  host.quitAtTurn = 4;
-  EXPECT_EQ(Message("hello"), -1);
-}
-
 TEST_F(TgsFrameTest, AutoPlayEndsAfterTheTimeButNotBeforeTheVoice) {
   host.settings.autoCharMs = 50;
   host.settings.autoBaseMs = 1000;
@@ -196,22 +182,6 @@ TEST_F(TgsFrameTest, AutoPlayEndsAfterTheTimeButNotBeforeTheVoice) {
   EXPECT_EQ(Message(std::string(20, 'a'), 1), 0);
   EXPECT_EQ(host.voices, std::vector<std::string>{"V001"});
   EXPECT_GE(host.clock - again, 3000u);
-}
-
-TEST_F(TgsFrameTest, SkippingReadMessagesTakesOneTurnEach) {
-  host.skipHeld = true;
-  for (int i = 0; i < 5; ++i) EXPECT_EQ(Message("read", i), 0);
-  EXPECT_EQ(host.turns, 5);
-  EXPECT_TRUE(host.voices.empty());
-}
-
-TEST_F(TgsFrameTest, SkipKeysLimitedToReadTextWaitOnUnread) {
-  host.settings.skipKeysReadOnly = true;
-  host.skipHeld = true;
-  host.clickTurns = {5};
-  EXPECT_EQ(Message("unread"), 0);
-  // Without a log record the message stays unread, so the keys do not count; the click ends it.
-  EXPECT_EQ(host.turns, 5);
 }
 
 TEST_F(TgsFrameTest, NamesAreCutOnCharacterBoundaries) {

@@ -80,23 +80,6 @@ std::vector<uint8_t> Write(const TgsSceneBlock& b) {
   return out;
 }
 
-TEST(SceneBlock, ReadsBackByteForByte) {
-  for (bool history : {false, true}) {
-    auto full = FullBlock();
-    TgsSceneBlock& b = *full;
-    b.hasHistory = history;
-    if (history) b.history = HistoryRange();
-    const std::vector<uint8_t> bytes = Write(b);
-    ByteReader in(bytes);
-    auto read = std::make_unique<TgsSceneBlock>();
-    ASSERT_EQ(ReadSceneBlock(in, *read), 0) << history;
-    EXPECT_TRUE(in.atEnd());
-    EXPECT_EQ(Write(*read), bytes) << history;
-  }
-  auto empty = std::make_unique<TgsSceneBlock>();
-  EXPECT_EQ(Write(*empty).size(), kSceneFixedBytes + 4 + 1 + 4 + 1 + 4);
-}
-
 TEST(SceneBlock, EveryTruncationIsRefused) {
   auto b = FullBlock();
   b->hasHistory = true;

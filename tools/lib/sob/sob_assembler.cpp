@@ -15,14 +15,6 @@
 
 namespace bw::sob {
 
-const char* const kMnemonics[kOpcodeCount] = {
-    "wait",   "ret",  "retv", "getret", "call",  "native", "jmp",    "switch", "push",  "pushv",
-    "pop",    "spadd", "spsub", "add",  "sub",   "mul",    "div",    "mod",    "modp",  "and",
-    "or",     "xor",  "not",  "lnot",   "sar",   "shl",    "inc",    "dec",    "sinc",  "sdec",
-    "jz",     "set",  "mov",  "stind",  "sset",  "sget",   "sstore", "smov",   "sderef", "deref",
-    "saddr",  "lt",   "le",   "gt",     "ge",    "eq",     "ne",
-};
-
 namespace {
 
 enum class FileKind { kNone, kCode, kLibrary, kVariables, kTable, kRaw };
@@ -276,11 +268,11 @@ class Assembler {
       first = 1;
     } else {
       for (int i = 0; i < static_cast<int>(kOpcodeCount); ++i) {
-        if (word == kMnemonics[i]) opcode = i;
+        if (word == kOpcodeMnemonics[i]) opcode = i;
       }
       if (opcode < 0) return Error(n, "unknown instruction " + std::string(word));
       size_t want = static_cast<size_t>(kOpcodeOperands[opcode]);
-      if (opcode == static_cast<int>(kSwitchOpcode) ? ops.size() < 1 : ops.size() != want) {
+      if (opcode == static_cast<int>(kOpSwitch) ? ops.size() < 1 : ops.size() != want) {
         return Error(n, std::string(word) + " takes " + std::to_string(want) + " operands");
       }
     }
@@ -453,6 +445,180 @@ std::string LabelName(uint32_t offset) {
   return buf;
 }
 
+// The text form of one code file: its parts read, its instructions found, its own addresses
+// named, then the instructions and the data written.
+class Disassembler {
+ public:
+  explicit Disassembler(std::span<const uint8_t> file) : reader_(file) {}
+
+  std::string Run() {
+    if (std::string error = Read(); !error.empty()) return error;
+    if (!FindInstructions()) return "error: the instruction part does not decode";
+    NameTargets();
+    std::string out = library_ ? ".sob2\n" : ".sob0\n";
+    WriteInstructions(out);
+    WriteData(out);
+    for (auto& [at, lv] : relocations_) {
+      if (!shown_.count(at)) return "error: a relocation does not fall on an operand or data word";
+    }
+    return out;
+  }
+
+ private:
+  // The header, the relocation lists and the code; an error text when they do not read.
+  std::string Read() {
+    auto magic = reader_.bytes(4);
+    if (!magic || (std::memcmp(magic->data(), "SOB0", 4) != 0 &&
+                   std::memcmp(magic->data(), "SOB2", 4) != 0)) {
+      return "error: not a SOB0 or SOB2 file";
+    }
+    library_ = (*magic)[3] == '2';
+    uint32_t areaSize;
+    if (!reader_.u32le(areaSize)) return "error: truncated";
+    auto area = reader_.sub(areaSize);
+    if (!area || !reader_.u32le(instructionBytes_) || !reader_.u32le(codeSize_))
+      return "error: truncated";
+    auto code = reader_.bytes(codeSize_);
+    if (!code || instructionBytes_ > codeSize_) return "error: truncated code";
+    code_ = *code;
+    return ReadRelocations(*area);
+  }
+
+  std::string ReadRelocations(ByteReader& area) {
+    for (int list = 0; list < 5; ++list) {
+      int32_t count;
+      if (!area.i32le(count)) return "error: truncated relocation lists";
+      for (int32_t i = 0; i < count; ++i) {
+        uint32_t at, value;
+        if (!area.u32le(at) || !area.u32le(value)) return "error: truncated relocation lists";
+        if (at > codeSize_ || codeSize_ - at < 4) return "error: relocation outside the code";
+        relocations_[at] = {list, value};
+      }
+    }
+    uint32_t end;
+    if (!area.u32le(end) || end != 0) return "error: relocation lists not closed by 0";
+    return {};
+  }
+
+  uint32_t Word(uint32_t at) const {
+    uint32_t v = 0;
+    for (int i = 0; i < 4; ++i) v |= uint32_t{code_[at + i]} << (8 * i);
+    return v;
+  }
+  // Where the instruction at `at` showing `operands` words ends (a switch's -1 word included).
+  uint32_t End(uint32_t at, uint32_t operands) const {
+    return at + 4 + 4 * operands + (Word(at) == kOpSwitch ? 4 : 0);
+  }
+
+  // Walks the instructions once to learn where each starts; false when words that are not a
+  // whole instruction come before the data.
+  bool FindInstructions() {
+    bool rawTail = false;
+    for (uint32_t at = 0; at < instructionBytes_;) {
+      if (instructionBytes_ - at < 4) {
+        rawTail = true;
+        break;
+      }
+      uint32_t op = Word(at);
+      uint32_t operands = op < kOpcodeCount ? static_cast<uint32_t>(kOpcodeOperands[op]) : 0;
+      if (op == kOpSwitch) {
+        uint32_t k = 1;
+        while (at + 4 + 4 * k + 4 <= instructionBytes_ && Word(at + 4 + 4 * k) != 0xFFFFFFFF) ++k;
+        operands = k;  // the -1 word is added back by the assembler
+        if (at + 8 + 4 * k > instructionBytes_) {
+          rawTail = true;
+          break;
+        }
+      }
+      if (at + 4 + 4 * operands > instructionBytes_) {
+        rawTail = true;  // not a well-formed instruction: shown as data
+        break;
+      }
+      starts_[at] = operands;
+      at = End(at, operands);
+    }
+    dataStart_ = starts_.empty() ? 0 : End(starts_.rbegin()->first, starts_.rbegin()->second);
+    return !(rawTail && dataStart_ < instructionBytes_);
+  }
+
+  // Names for own addresses: a label at each target, or operand K of an instruction.
+  void NameTargets() {
+    for (auto& [at, lv] : relocations_) {
+      if (lv.first != kOwn) continue;
+      uint32_t t = lv.second;
+      if (starts_.count(t) || (t >= dataStart_ && t <= codeSize_)) {
+        labelAt_.insert(t);
+        targetName_[t] = LabelName(t);
+        continue;
+      }
+      auto it = starts_.upper_bound(t);
+      if (t < dataStart_ && it != starts_.begin()) {
+        auto s = std::prev(it);
+        uint32_t k = (t - s->first) / 4;
+        if ((t - s->first) % 4 == 0 && k >= 1 && k <= s->second) {
+          labelAt_.insert(s->first);
+          targetName_[t] = LabelName(s->first) + "." + std::to_string(k);
+          continue;
+        }
+      }
+      labelAt_.insert(0);  // inside an operand word or past the code: counted from the start
+      targetName_[t] = "L0+" + std::to_string(t);
+    }
+  }
+
+  std::string OperandText(uint32_t at) {
+    shown_.insert(at);
+    auto it = relocations_.find(at);
+    if (it == relocations_.end()) return std::to_string(static_cast<int32_t>(Word(at)));
+    auto [list, value] = it->second;
+    if (list == kOwn) return targetName_[value];
+    return kListPrefix[list] + std::to_string(value);
+  }
+
+  void Label(std::string& out, uint32_t at) const {
+    if (labelAt_.count(at)) out += LabelName(at) + ":\n";
+  }
+
+  void WriteInstructions(std::string& out) {
+    for (auto& [at, operands] : starts_) {
+      Label(out, at);
+      uint32_t op = Word(at);
+      out += op < kOpcodeCount ? std::string("  ") + kOpcodeMnemonics[op]
+                               : "  op " + std::to_string(op);
+      for (uint32_t k = 1; k <= operands; ++k)
+        out += (k == 1 ? " " : ", ") + OperandText(at + 4 * k);
+      out += "\n";
+    }
+  }
+
+  // Words where a relocation or a label fits, bytes elsewhere.
+  void WriteData(std::string& out) {
+    for (uint32_t at = dataStart_; at < codeSize_;) {
+      Label(out, at);
+      bool labelInside = false;
+      for (uint32_t k = 1; k < 4; ++k) labelInside |= labelAt_.count(at + k) > 0;
+      if (codeSize_ - at >= 4 && !labelInside) {
+        out += "  .word " + OperandText(at) + "\n";
+        at += 4;
+      } else {
+        out += "  .byte " + std::to_string(code_[at]) + "\n";
+        at += 1;
+      }
+    }
+    Label(out, codeSize_);
+  }
+
+  ByteReader reader_;
+  bool library_ = false;
+  uint32_t instructionBytes_ = 0, codeSize_ = 0, dataStart_ = 0;
+  std::span<const uint8_t> code_;
+  std::map<uint32_t, std::pair<int, uint32_t>> relocations_;  // at -> (list, value)
+  std::map<uint32_t, uint32_t> starts_;                       // offset -> operand count shown
+  std::set<uint32_t> labelAt_;
+  std::map<uint32_t, std::string> targetName_;
+  std::set<uint32_t> shown_;  // words written as operands
+};
+
 }  // namespace
 
 AssembleResult Assemble(std::string_view source, const FaultSwitches& faults) {
@@ -460,134 +626,7 @@ AssembleResult Assemble(std::string_view source, const FaultSwitches& faults) {
 }
 
 std::string Disassemble(std::span<const uint8_t> file) {
-  ByteReader r(file);
-  auto magic = r.bytes(4);
-  if (!magic || (std::memcmp(magic->data(), "SOB0", 4) != 0 && std::memcmp(magic->data(), "SOB2", 4) != 0)) {
-    return "error: not a SOB0 or SOB2 file";
-  }
-  bool library = (*magic)[3] == '2';
-  uint32_t areaSize, instructionBytes, codeSize;
-  if (!r.u32le(areaSize)) return "error: truncated";
-  auto area = r.sub(areaSize);
-  if (!area || !r.u32le(instructionBytes) || !r.u32le(codeSize)) return "error: truncated";
-  auto code = r.bytes(codeSize);
-  if (!code || instructionBytes > codeSize) return "error: truncated code";
-
-  std::map<uint32_t, std::pair<int, uint32_t>> relocs;  // at -> (list, value)
-  for (int list = 0; list < 5; ++list) {
-    int32_t count;
-    if (!area->i32le(count)) return "error: truncated relocation lists";
-    for (int32_t i = 0; i < count; ++i) {
-      uint32_t at, value;
-      if (!area->u32le(at) || !area->u32le(value)) return "error: truncated relocation lists";
-      if (at > codeSize || codeSize - at < 4) return "error: relocation outside the code";
-      relocs[at] = {list, value};
-    }
-  }
-  uint32_t end;
-  if (!area->u32le(end) || end != 0) return "error: relocation lists not closed by 0";
-
-  auto word = [&](uint32_t at) {
-    uint32_t v = 0;
-    for (int i = 0; i < 4; ++i) v |= uint32_t{(*code)[at + i]} << (8 * i);
-    return v;
-  };
-  // Walk the instructions once to learn where each starts.
-  std::map<uint32_t, uint32_t> starts;  // offset -> operand count shown
-  bool rawTail = false;
-  for (uint32_t at = 0; at < instructionBytes;) {
-    if (instructionBytes - at < 4) {
-      rawTail = true;
-      break;
-    }
-    uint32_t op = word(at);
-    uint32_t operands = op < kOpcodeCount ? static_cast<uint32_t>(kOpcodeOperands[op]) : 0;
-    if (op == kSwitchOpcode) {
-      uint32_t k = 1;
-      while (at + 4 + 4 * k + 4 <= instructionBytes && word(at + 4 + 4 * k) != 0xFFFFFFFF) ++k;
-      operands = k;  // the -1 word is added back by the assembler
-      if (at + 8 + 4 * k > instructionBytes) {
-        rawTail = true;
-        break;
-      }
-    }
-    if (at + 4 + 4 * operands > instructionBytes) {
-      rawTail = true;  // not a well-formed instruction: shown as data
-      break;
-    }
-    starts[at] = operands;
-    at += 4 + 4 * operands + (op == kSwitchOpcode ? 4 : 0);
-  }
-  uint32_t dataStart = starts.empty() ? 0 : [&] {
-    auto last = std::prev(starts.end());
-    uint32_t op = word(last->first);
-    return last->first + 4 + 4 * last->second + (op == kSwitchOpcode ? 4 : 0);
-  }();
-  if (rawTail && dataStart < instructionBytes) {
-    return "error: the instruction part does not decode";
-  }
-
-  // Names for own addresses: a label at each target, or operand K of an instruction.
-  std::set<uint32_t> labelAt;
-  std::map<uint32_t, std::string> targetName;
-  for (auto& [at, lv] : relocs) {
-    if (lv.first != kOwn) continue;
-    uint32_t t = lv.second;
-    if (starts.count(t) || (t >= dataStart && t <= codeSize)) {
-      labelAt.insert(t);
-      targetName[t] = LabelName(t);
-      continue;
-    }
-    auto it = starts.upper_bound(t);
-    if (t < dataStart && it != starts.begin()) {
-      auto s = std::prev(it);
-      uint32_t k = (t - s->first) / 4;
-      if ((t - s->first) % 4 == 0 && k >= 1 && k <= s->second) {
-        labelAt.insert(s->first);
-        targetName[t] = LabelName(s->first) + "." + std::to_string(k);
-        continue;
-      }
-    }
-    labelAt.insert(0);  // inside an operand word or past the code: counted from the start
-    targetName[t] = "L0+" + std::to_string(t);
-  }
-  auto label = [](uint32_t at) { return LabelName(at); };
-  std::set<uint32_t> shown;  // words printed as operands
-  auto operandText = [&](uint32_t at) {
-    shown.insert(at);
-    auto it = relocs.find(at);
-    if (it == relocs.end()) return std::to_string(static_cast<int32_t>(word(at)));
-    auto [list, value] = it->second;
-    if (list == kOwn) return targetName[value];
-    return kListPrefix[list] + std::to_string(value);
-  };
-
-  std::string out = library ? ".sob2\n" : ".sob0\n";
-  for (auto& [at, operands] : starts) {
-    if (labelAt.count(at)) out += label(at) + ":\n";
-    uint32_t op = word(at);
-    out += op < kOpcodeCount ? std::string("  ") + kMnemonics[op] : "  op " + std::to_string(op);
-    for (uint32_t k = 1; k <= operands; ++k) out += (k == 1 ? " " : ", ") + operandText(at + 4 * k);
-    out += "\n";
-  }
-  // Data: words where a relocation or a label fits, bytes elsewhere.
-  for (uint32_t at = dataStart; at < codeSize;) {
-    if (labelAt.count(at)) out += label(at) + ":\n";
-    bool labelInside = false;
-    for (uint32_t k = 1; k < 4; ++k) labelInside |= labelAt.count(at + k) > 0;
-    if (codeSize - at >= 4 && !labelInside) {
-      out += "  .word " + operandText(at) + "\n";
-      at += 4;
-    } else {
-      out += "  .byte " + std::to_string((*code)[at]) + "\n";
-      at += 1;
-    }
-  }
-  if (labelAt.count(codeSize)) out += label(codeSize) + ":\n";
-  for (auto& [at, lv] : relocs) {
-    if (!shown.count(at)) return "error: a relocation does not fall on an operand or data word";
-  }
-  return out;
+  return Disassembler(file).Run();
 }
 
 }  // namespace bw::sob

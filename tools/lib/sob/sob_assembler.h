@@ -8,9 +8,9 @@
 //   .raw              data directives only, written as they stand (voice tables, state files)
 //
 // Lines: `label:` may start any line; `;` starts a comment. Instructions are a mnemonic (see
-// kOpcodes) or `op N` with any operands, separated by commas; `switch i, a, b, ...` appends the
-// table's -1 word. Operands: numbers (12, -3, 0x1F); `name` or `name+N` / `name-N`, the address
-// of a label; `name.K`, the address of operand K (from 1) of the instruction at name; and
+// kOpcodeMnemonics) or `op N` with any operands, separated by commas; `switch i, a, b, ...`
+// appends the table's -1 word. Operands: numbers (12, -3, 0x1F); `name` or `name+N` / `name-N`, the
+// address of a label; `name.K`, the address of operand K (from 1) of the instruction at name; and
 // `var:N`, `native:N`, `host:N`, `lib:N`, resolved by the loader through its tables.
 // Data: `.word` operands..., `.byte` numbers..., `.string "text"` (zero added), `.space N`.
 // Strings take UTF-8 text, written as its CP932 bytes (text with no CP932 form is an error), and
@@ -28,10 +28,6 @@
 #include "script/bytecode_vm.h"
 
 namespace bw::sob {
-
-// Operand counts are the interpreter's kOpcodeOperands.
-extern const char* const kMnemonics[kOpcodeCount];
-constexpr uint32_t kSwitchOpcode = 7;
 
 // Ways to spoil the written file, for testing the readers.
 struct FaultSwitches {

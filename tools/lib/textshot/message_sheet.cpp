@@ -147,161 +147,207 @@ Rect WindowRect(const MessageTextWidget& w) {
   return {w.GetX(), w.GetY(), w.GetX() + w.GetWidth(), w.GetY() + w.GetHeight()};
 }
 
-}  // namespace
-
-bool DrawMessageSheet(ImageSurface* sheet, std::vector<TextSample>* samples, MessageMarks* marks,
-                      std::string* error) {
-  samples->clear();
-  const auto fail = [&](const char* name) {
-    *error = name;
-    return false;
-  };
-  BuildBlendTables();
-  if (sheet->Create(kMessageSheetWidth, kMessageSheetHeight, 32, kImageDibSection) != 0) {
-    return fail("sheet");
-  }
-  sheet->Fill(kSheetBackground, nullptr);
-  ScopedPixelLibrary library(&BuiltInPixelLibrary());
+// What the sheet's windows draw with, in the order it is made; it goes in the reverse order.
+struct SheetScene {
+  ScopedPixelLibrary library{&BuiltInPixelLibrary()};
   TrigTables trig;
-  ScopedGlobal<TrigTables> trigScope(&trig);
-  host::VirtualClock clock(0);
-  ScopedGlobal<host::ClockSource> clockScope(&clock);
+  ScopedGlobal<TrigTables> trigScope{&trig};
+  host::VirtualClock clock{0};
+  ScopedGlobal<host::ClockSource> clockScope{&clock};
   TimerService timers;
   DisplayObjectList list;
-
-  // The framed window: name box, paragraph, ruby, link and wait mark.
-  auto main = Renderer(kMainSize, true);
-  auto ruby = Renderer(kRubySize, true);
-  auto boxText = Renderer(18, false);
-  std::unique_ptr<ImageSurface> frame = FramePicture();
-  std::unique_ptr<ImageSurface> strip = MarkStrip();
-  if (!main || !ruby || !boxText || !frame || !strip) return fail("renderers");
+  // The framed window.
+  std::unique_ptr<OutlineTextRenderer> main, ruby, boxText;
+  std::unique_ptr<ImageSurface> frame, strip;
   MessageTextWidget nameBox;
-  nameBox.SetBackgroundColor(1, 0x503070, 230, false);
-  if (nameBox.Create(&list, 20, 140, 34, 24, 12, boxText.get(), nullptr, 0) != 0) {
-    return fail("name box");
-  }
   TextView window;
-  SheetRunner runner(&window);
+  SheetRunner runner{&window};
+  CellImage mark;
+  // The vertical page.
+  std::unique_ptr<OutlineTextRenderer> verticalMain, verticalRuby;
+  TextView column;
+  SheetRunner columnRunner{&column};
+  std::unique_ptr<ImageSurface> columnFrame;
+  // The typing.
+  std::unique_ptr<OutlineTextRenderer> typingText;
+  MessageTextEngine engine;
+  SheetTyping typing;
+  ScriptText typed{&engine, &timers};
+  // The reveal.
+  std::unique_ptr<OutlineTextRenderer> revealText;
+  std::unique_ptr<ImageSurface> revealFrame;
+  TextView reveal;
+  SheetRunner revealRunner{&reveal};
+};
+
+// Each step answers nullptr, or the name of the window it could not make.
+const char* SetUpFramedWindow(SheetScene& s) {
+  s.main = Renderer(kMainSize, true);
+  s.ruby = Renderer(kRubySize, true);
+  s.boxText = Renderer(18, false);
+  s.frame = FramePicture();
+  s.strip = MarkStrip();
+  if (!s.main || !s.ruby || !s.boxText || !s.frame || !s.strip) return "renderers";
+  s.nameBox.SetBackgroundColor(1, 0x503070, 230, false);
+  if (s.nameBox.Create(&s.list, 20, 140, 34, 24, 12, s.boxText.get(), nullptr, 0) != 0) {
+    return "name box";
+  }
+  TextView& window = s.window;
   if (!window.SetFrameSlices(16, 16, 16, 16) ||
-      window.SetBackgroundImages(frame.get(), nullptr, nullptr, false) != 0 ||
-      window.Create(&list, 30, 400, 200, 16, 40, main.get(), ruby.get(), 0) != 0) {
-    return fail("window");
+      window.SetBackgroundImages(s.frame.get(), nullptr, nullptr, false) != 0 ||
+      window.Create(&s.list, 30, 400, 200, 16, 40, s.main.get(), s.ruby.get(), 0) != 0) {
+    return "window";
   }
   window.SetMargins(16, 14, 16, 14, false);
   window.EnableLinks(true, false);
-  window.SetFrame(&runner);
-  window.SetNameBox(&nameBox, 0);
+  window.SetFrame(&s.runner);
+  window.SetNameBox(&s.nameBox, 0);
   window.SetIndentChars(Cp932Literal("「").c_str());
   window.SetPlacement(1, 16, 48, 0, 0, kMessageSheetWidth - 200, kMessageSheetHeight);
-  CellImage mark;
   CellLayout markLayout;
   markLayout.cellCount = 4;
   markLayout.interval = 120;
   markLayout.targetSurface = &window.Page();
   markLayout.background = true;
-  if (mark.SetImage(strip.get(), markLayout) != 0 ||
-      window.SetWaitMark(&mark, &timers, true) != 0) {
-    return fail("wait mark");
+  if (s.mark.SetImage(s.strip.get(), markLayout) != 0 ||
+      window.SetWaitMark(&s.mark, &s.timers, true) != 0) {
+    return "wait mark";
   }
+  return nullptr;
+}
+
+// The name box, paragraph, ruby, link and wait mark, the mark one turn on.
+const char* DrawFramedWindow(SheetScene& s) {
+  if (const char* failed = SetUpFramedWindow(s)) return failed;
+  TextView& window = s.window;
   const std::string paragraph =
       Cp932Literal("「吾輩は") + Call(kCallOpenLink) + Cp932Literal("猫") + Call(kCallCloseLink) +
       Cp932Literal("である。名前はまだ無い。どこで生れたかとんと") + Call(kCallBeginRuby) +
       Cp932Literal("見当") + Call(kCallDrawRuby) + Cp932Literal("がつかぬ。」");
   window.SetMessage(paragraph.data(), paragraph.size());
   window.SetName(Cp932Literal("語り手").c_str(), nullptr);
-  if (window.ShowMessage(true) != 0 || window.Lines().size() < 2) return fail("window");
+  if (window.ShowMessage(true) != 0 || window.Lines().size() < 2) return "window";
   window.EnterItem(0);
-  clock.SetMilliseconds(360);
-  timers.RunDue(360);
-  {
-    int32_t x = 0, y = 0;
-    window.GetCellOrigin(&x, &y, kMarkCell, kMarkCell);
-    marks->waitMark = {window.GetX() + x, window.GetY() + y, window.GetX() + x + kMarkCell,
-                       window.GetY() + y + kMarkCell};
-    const TextLinkItem* item = window.GetItem(0);
-    if (!item || item->area.empty()) return fail("link");
-    const ItemRect& r = item->area.front();
-    marks->link = {window.GetX() + r.x, window.GetY() + r.y, window.GetX() + r.x + r.width,
-                   window.GetY() + r.y + r.height};
-    const TextView::LineRecord& second = window.Lines()[1];
-    marks->secondLine = {window.GetX() + 16, window.GetY() + second.box.top,
-                         window.GetX() + second.box.right, window.GetY() + second.box.bottom};
-    marks->hangX = window.GetX() + second.penX;
-  }
+  s.clock.SetMilliseconds(360);
+  s.timers.RunDue(360);
+  return nullptr;
+}
 
-  // The vertical page with an upright run.
-  auto vmain = Renderer(kMainSize, true);
-  auto vruby = Renderer(kRubySize, true);
-  if (!vmain || !vruby) return fail("renderers");
-  TextView column;
-  SheetRunner columnRunner(&column);
-  auto plain = FramePicture();
-  if (!plain || !column.SetFrameSlices(16, 16, 16, 16) ||
-      column.SetBackgroundImages(plain.get(), nullptr, nullptr, false) != 0 ||
-      column.Create(&list, 40, 200, 300, 440, 40, vmain.get(), vruby.get(), 0) != 0 ||
+const char* MarkFramedWindow(const TextView& window, MessageMarks* marks) {
+  int32_t x = 0, y = 0;
+  window.GetCellOrigin(&x, &y, kMarkCell, kMarkCell);
+  marks->waitMark = {window.GetX() + x, window.GetY() + y, window.GetX() + x + kMarkCell,
+                     window.GetY() + y + kMarkCell};
+  const TextLinkItem* item = window.GetItem(0);
+  if (!item || item->area.empty()) return "link";
+  const ItemRect& r = item->area.front();
+  marks->link = {window.GetX() + r.x, window.GetY() + r.y, window.GetX() + r.x + r.width,
+                 window.GetY() + r.y + r.height};
+  const TextView::LineRecord& second = window.Lines()[1];
+  marks->secondLine = {window.GetX() + 16, window.GetY() + second.box.top,
+                       window.GetX() + second.box.right, window.GetY() + second.box.bottom};
+  marks->hangX = window.GetX() + second.penX;
+  return nullptr;
+}
+
+// The vertical page with an upright run.
+const char* DrawVerticalPage(SheetScene& s) {
+  s.verticalMain = Renderer(kMainSize, true);
+  s.verticalRuby = Renderer(kRubySize, true);
+  if (!s.verticalMain || !s.verticalRuby) return "renderers";
+  TextView& column = s.column;
+  s.columnFrame = FramePicture();
+  if (!s.columnFrame || !column.SetFrameSlices(16, 16, 16, 16) ||
+      column.SetBackgroundImages(s.columnFrame.get(), nullptr, nullptr, false) != 0 ||
+      column.Create(&s.list, 40, 200, 300, 440, 40, s.verticalMain.get(), s.verticalRuby.get(),
+                    0) != 0 ||
       column.SetVertical(true, true) != 0) {
-    return fail("vertical");
+    return "vertical";
   }
   column.SetMargins(14, 16, 14, 16, false);
-  column.SetFrame(&columnRunner);
+  column.SetFrame(&s.columnRunner);
   column.SetPlacement(2, kMessageSheetWidth - 16, 40, -1, 0, 0, 0);
   const std::string vertical = Cp932Literal("縦書きで") + Call(kCallUpright) +
                                Cp932Literal("時に会う。「ー」も、ちゃんと立つ。");
   column.SetMessage(vertical.data(), vertical.size());
-  if (column.ShowMessage(true) != 0) return fail("vertical");
+  return column.ShowMessage(true) != 0 ? "vertical" : nullptr;
+}
 
-  // The typing, caught 150 ms after it began at 30 ms a character.
-  auto typingText = Renderer(kMainSize, true);
-  if (!typingText) return fail("renderers");
-  MessageTextEngine engine;
-  SheetTyping typing;
-  ScriptText typed(&engine, &timers);
+// The typing, caught 150 ms after it began at 30 ms a character.
+const char* DrawTyping(SheetScene& s) {
+  s.typingText = Renderer(kMainSize, true);
+  if (!s.typingText) return "renderers";
+  ScriptText& typed = s.typed;
   typed.SetBackgroundColor(1, 0x102840, 200, false);
-  if (typed.Create(&list, 50, 400, 48, 16, 300, typingText.get(), nullptr, 0) != 0) {
-    return fail("typing");
+  if (typed.Create(&s.list, 50, 400, 48, 16, 300, s.typingText.get(), nullptr, 0) != 0) {
+    return "typing";
   }
-  typed.SetEnvironment(&typing);
+  typed.SetEnvironment(&s.typing);
   const std::string message = Cp932Literal("一文字ずつ打たれていく文章。");
-  engine.ParseMessageText({reinterpret_cast<const uint8_t*>(message.data()), message.size()});
+  s.engine.ParseMessageText({reinterpret_cast<const uint8_t*>(message.data()), message.size()});
   for (uint32_t t = 1000; t <= 1150; t += 10) {
-    typing.now = t;
-    clock.SetMilliseconds(t);
+    s.typing.now = t;
+    s.clock.SetMilliseconds(t);
     if (t == 1000) typed.StartDisplay(0);
-    timers.RunDue(t);
+    s.timers.RunDue(t);
   }
+  return nullptr;
+}
 
-  // The reveal, halfway through, with a soft edge of two characters.
-  auto revealText = Renderer(kMainSize, true);
-  auto revealFrame = FramePicture();
-  if (!revealText || !revealFrame) return fail("renderers");
-  TextView reveal;
-  SheetRunner revealRunner(&reveal);
+// The reveal, halfway through, with a soft edge of two characters.
+const char* DrawReveal(SheetScene& s) {
+  s.revealText = Renderer(kMainSize, true);
+  s.revealFrame = FramePicture();
+  if (!s.revealText || !s.revealFrame) return "renderers";
+  TextView& reveal = s.reveal;
   if (!reveal.SetFrameSlices(16, 16, 16, 16) ||
-      reveal.SetBackgroundImages(revealFrame.get(), nullptr, nullptr, false) != 0 ||
-      reveal.Create(&list, 60, 600, 80, 16, 370, revealText.get(), nullptr, 0) != 0) {
-    return fail("reveal");
+      reveal.SetBackgroundImages(s.revealFrame.get(), nullptr, nullptr, false) != 0 ||
+      reveal.Create(&s.list, 60, 600, 80, 16, 370, s.revealText.get(), nullptr, 0) != 0) {
+    return "reveal";
   }
   reveal.SetMargins(16, 14, 16, 14, false);
-  reveal.SetFrame(&revealRunner);
+  reveal.SetFrame(&s.revealRunner);
   reveal.SetRevealTime(20);
-  if (reveal.SetSoftEdge(2 * kMainSize) != 0) return fail("reveal");
+  if (reveal.SetSoftEdge(2 * kMainSize) != 0) return "reveal";
   reveal.SetPlacement(1, 16, 370, -1, 0, 0, 0);
   const std::string wipe = Cp932Literal("柔らかな縁で左から右へ現れる文章です。");
   reveal.SetMessage(wipe.data(), wipe.size());
-  if (reveal.ShowMessage(true) != 0) return fail("reveal");
+  if (reveal.ShowMessage(true) != 0) return "reveal";
   reveal.OnTick(2000);
   reveal.OnTick(2000 + reveal.GetRevealTotal() / 2);
+  return nullptr;
+}
 
-  Compose(list, sheet);
-  samples->push_back({"window", WindowRect(window)});
-  samples->push_back({"name box", WindowRect(nameBox)});
-  samples->push_back({"vertical", WindowRect(column)});
-  samples->push_back({"typing", WindowRect(typed)});
-  samples->push_back({"reveal", WindowRect(reveal)});
+}  // namespace
+
+bool DrawMessageSheet(ImageSurface* sheet, std::vector<TextSample>* samples, MessageMarks* marks,
+                      std::string* error) {
+  samples->clear();
+  BuildBlendTables();
+  if (sheet->Create(kMessageSheetWidth, kMessageSheetHeight, 32, kImageDibSection) != 0) {
+    *error = "sheet";
+    return false;
+  }
+  sheet->Fill(kSheetBackground, nullptr);
+  SheetScene s;
+  const char* failed = DrawFramedWindow(s);
+  if (!failed) failed = MarkFramedWindow(s.window, marks);
+  if (!failed) failed = DrawVerticalPage(s);
+  if (!failed) failed = DrawTyping(s);
+  if (!failed) failed = DrawReveal(s);
+  if (failed) {
+    *error = failed;
+    return false;
+  }
+  Compose(s.list, sheet);
+  samples->push_back({"window", WindowRect(s.window)});
+  samples->push_back({"name box", WindowRect(s.nameBox)});
+  samples->push_back({"vertical", WindowRect(s.column)});
+  samples->push_back({"typing", WindowRect(s.typed)});
+  samples->push_back({"reveal", WindowRect(s.reveal)});
   // The widgets leave the list before it goes.
-  window.RemoveWaitMark();
-  timers.Clear();
+  s.window.RemoveWaitMark();
+  s.timers.Clear();
   return true;
 }
 

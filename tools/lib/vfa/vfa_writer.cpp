@@ -93,75 +93,67 @@ uint32_t CommonPrefixLength(const std::vector<VfaMemberSource>& members) {
   return static_cast<uint32_t>(length);
 }
 
-}  // namespace
-
-bool BuildVfaPack(const std::string& packFileName, const std::vector<VfaMemberSource>& members,
-                  const VfaPackOptions& options, std::vector<uint8_t>& out, std::string* error) {
-  const VfaFaults& faults = options.faults;
-  std::string nameKey = VfaNameKey(packFileName.c_str());
-  if (nameKey.empty()) return Fail(error, "the pack's file name has no base name");
-  const VfaKeys keys = MakeVfaKeys(nameKey, options.keyWord1, options.keyWord2);
-
+uint8_t PackFlags(const VfaPackOptions& options) {
   uint8_t flags = 0;
   if (options.sectorMode) flags |= kVfaSectorMode;
   if (options.names) flags |= kVfaNameTrie;
   if (options.keyScramble) flags |= kVfaKeyScramble;
   if (options.unpackedSizes || options.pack) flags |= kVfaUnpackedSizes;
   if (options.storedFlag) flags |= kVfaStoredFlag;
-  const uint32_t recordSize = (flags & kVfaUnpackedSizes) ? kVfaWideRecordSize : kVfaRecordSize;
-  const uint32_t prefixLength = options.commonPrefix ? CommonPrefixLength(members) : 0;
+  return flags;
+}
 
-  std::vector<uint8_t> trie;
-  std::optional<size_t> firstLink, firstEntry;
-  if (options.names) {
-    TrieNode root;
-    std::set<std::string> seen;
-    for (size_t i = 0; i < members.size(); ++i) {
-      std::string name = members[i].name;
-      sjis::ToLowerInPlace(name);
-      if (name.empty() || name.find('\0') != std::string::npos) {
-        return Fail(error, "a member has an empty name or one with a NUL");
-      }
-      if (!seen.insert(name).second) return Fail(error, "two members are named " + name);
-      TrieNode* node = &root;
-      for (char c : name) {
-        auto& child = node->children[static_cast<uint8_t>(c)];
-        if (!child) child = std::make_unique<TrieNode>();
-        node = child.get();
-      }
-      node->entry = static_cast<int64_t>(i);
+// The members' lower-cased names as a trie; the writer keeps where its first link and entry went.
+bool BuildNameTrie(const std::vector<VfaMemberSource>& members, TrieWriter& writer,
+                   std::string* error) {
+  TrieNode root;
+  std::set<std::string> seen;
+  for (size_t i = 0; i < members.size(); ++i) {
+    std::string name = members[i].name;
+    sjis::ToLowerInPlace(name);
+    if (name.empty() || name.find('\0') != std::string::npos) {
+      return Fail(error, "a member has an empty name or one with a NUL");
     }
-    TrieWriter writer{options.wideTrie, {}, {}, {}, {}};
-    if (!writer.Emit(root)) return Fail(error, writer.error);
-    trie = std::move(writer.bytes);
-    firstLink = writer.firstLink;
-    firstEntry = writer.firstEntry;
+    if (!seen.insert(name).second) return Fail(error, "two members are named " + name);
+    TrieNode* node = &root;
+    for (char c : name) {
+      auto& child = node->children[static_cast<uint8_t>(c)];
+      if (!child) child = std::make_unique<TrieNode>();
+      node = child.get();
+    }
+    node->entry = static_cast<int64_t>(i);
   }
+  return writer.Emit(root) || Fail(error, writer.error);
+}
 
-  // Member bodies as stored: without the prefix, key-scrambled, nibble-scrambled, packed.
-  struct Stored {
-    std::vector<uint8_t> bytes;
-    uint32_t sizeField;
-    uint32_t unpackedField;
-  };
-  std::vector<Stored> stored;
+struct StoredMember {
+  std::vector<uint8_t> bytes;
+  uint32_t sizeField;
+  uint32_t unpackedField;
+};
+
+// Member bodies as stored: without the prefix, key-scrambled, nibble-scrambled, packed.
+bool StoreMembers(const std::vector<VfaMemberSource>& members, uint32_t prefixLength,
+                  const VfaPackOptions& options, uint32_t memberKey,
+                  std::vector<StoredMember>& stored, std::string* error) {
   for (const auto& member : members) {
     if (member.data.size() > 0xFFFFFFFFu) return Fail(error, "a member is larger than 4 GiB");
     std::vector<uint8_t> body(member.data.begin() + prefixLength, member.data.end());
     if (options.keyScramble && body.size() > 3) {
       ScrambleVfaMemberHead(body.data(), std::min<size_t>(body.size() / 4, kVfaMaxScrambledWords),
-                            keys.member);
+                            memberKey);
     }
     if (member.nibbles) {
       for (uint8_t& b : body) b = ScrambleVfaNibbles(b);
     }
-    Stored s{std::move(body), static_cast<uint32_t>(member.data.size()), 0};
+    StoredMember s{std::move(body), static_cast<uint32_t>(member.data.size()), 0};
     if (options.pack) {
       LzssCodec codec;
       std::vector<uint8_t> packed;
       uint32_t packedSize = 0;
       if (codec.Encode(s.bytes, &packed, &packedSize) == LzssCodec::kPacked) {
-        packed.resize(packed.size() - std::min<size_t>(packed.size(), faults.cutPackedStreams));
+        packed.resize(packed.size() -
+                      std::min<size_t>(packed.size(), options.faults.cutPackedStreams));
         s.unpackedField = s.sizeField;
         s.sizeField = static_cast<uint32_t>(packed.size());
         s.bytes = std::move(packed);
@@ -169,23 +161,37 @@ bool BuildVfaPack(const std::string& packFileName, const std::vector<VfaMemberSo
     }
     stored.push_back(std::move(s));
   }
+  return true;
+}
 
-  // The index, then the members behind it.
-  std::vector<uint8_t> index;
+// The index as laid out before its records are filled in.
+struct IndexLayout {
+  std::vector<uint8_t> bytes;
+  size_t trieStart = 0;
+  size_t recordsStart = 0;
+  uint32_t recordSize = 0;
+  uint64_t sizeField = 0;  // the header's size word: bytes, or sectors with the header
+};
+
+bool LayOutIndex(const std::vector<VfaMemberSource>& members, uint32_t prefixLength,
+                 const std::vector<uint8_t>& trie, uint8_t flags, const VfaPackOptions& options,
+                 IndexLayout& layout, std::string* error) {
+  const VfaFaults& faults = options.faults;
+  std::vector<uint8_t>& index = layout.bytes;
   Put32(index, faults.entryCount.value_or(static_cast<uint32_t>(members.size())));
   index.push_back(faults.prefixLength.value_or(static_cast<uint8_t>(prefixLength)));
   if (prefixLength) {
     index.insert(index.end(), members[0].data.begin(), members[0].data.begin() + prefixLength);
   }
-  size_t trieStart = 0;
   if (options.names) {
     index.push_back(options.wideTrie ? 1 : 0);
     Put32(index, faults.trieSize.value_or(static_cast<uint32_t>(trie.size())));
-    trieStart = index.size();
+    layout.trieStart = index.size();
     index.insert(index.end(), trie.begin(), trie.end());
   }
-  const size_t recordsStart = index.size();
-  index.resize(recordsStart + members.size() * recordSize);
+  layout.recordSize = (flags & kVfaUnpackedSizes) ? kVfaWideRecordSize : kVfaRecordSize;
+  layout.recordsStart = index.size();
+  index.resize(layout.recordsStart + members.size() * layout.recordSize);
   uint64_t indexSize = index.size();
   if (options.sectorMode) {
     indexSize =
@@ -193,24 +199,32 @@ bool BuildVfaPack(const std::string& packFileName, const std::vector<VfaMemberSo
         kVfaHeaderSize;
     index.resize(indexSize);
   }
-  uint64_t sizeField =
+  layout.sizeField =
       options.sectorMode ? (kVfaHeaderSize + indexSize) >> kVfaSectorShift : indexSize;
-  if (sizeField > (options.sectorMode ? 0x1FFFFFu : kVfaIndexSizeMask)) {
+  if (layout.sizeField > (options.sectorMode ? 0x1FFFFFu : kVfaIndexSizeMask)) {
     return Fail(error, "the index is too large");
   }
+  return true;
+}
 
+// Where each member starts in the file, behind the header and the index.
+bool PlaceMembers(const std::vector<StoredMember>& stored, size_t indexSize, bool sectorMode,
+                  std::vector<uint64_t>& offsets, std::string* error) {
   uint64_t offset = kVfaHeaderSize + indexSize;
-  std::vector<uint64_t> offsets;
   for (const auto& s : stored) {
-    if (options.sectorMode)
-      offset = (offset + kVfaSectorSize - 1) / kVfaSectorSize * kVfaSectorSize;
+    if (sectorMode) offset = (offset + kVfaSectorSize - 1) / kVfaSectorSize * kVfaSectorSize;
     offsets.push_back(offset);
     offset += s.bytes.size();
   }
-  if (offset > 0xFFFFFFFFu) return Fail(error, "the pack would be larger than 4 GiB");
+  return offset <= 0xFFFFFFFFu || Fail(error, "the pack would be larger than 4 GiB");
+}
 
+void FillRecords(const std::vector<VfaMemberSource>& members,
+                 const std::vector<StoredMember>& stored, const std::vector<uint64_t>& offsets,
+                 const VfaPackOptions& options, IndexLayout& layout) {
+  const VfaFaults& faults = options.faults;
   for (size_t i = 0; i < stored.size(); ++i) {
-    size_t at = recordsStart + i * recordSize;
+    size_t at = layout.recordsStart + i * layout.recordSize;
     uint32_t offsetField =
         static_cast<uint32_t>(options.sectorMode ? offsets[i] >> kVfaSectorShift : offsets[i]);
     uint32_t sizeValue = stored[i].sizeField;
@@ -221,29 +235,59 @@ bool BuildVfaPack(const std::string& packFileName, const std::vector<VfaMemberSo
     if (faults.memberUnpackedSize && faults.memberUnpackedSize->first == i) {
       unpackedValue = faults.memberUnpackedSize->second;
     }
-    index[at] = members[i].nibbles ? 1 : 0;
-    SetU32(index, at + 1, offsetField);
-    SetU32(index, at + 5, sizeValue);
-    if (recordSize == kVfaWideRecordSize) SetU32(index, at + 9, unpackedValue);
+    layout.bytes[at] = members[i].nibbles ? 1 : 0;
+    SetU32(layout.bytes, at + 1, offsetField);
+    SetU32(layout.bytes, at + 5, sizeValue);
+    if (layout.recordSize == kVfaWideRecordSize) SetU32(layout.bytes, at + 9, unpackedValue);
   }
-  auto putTrieValue = [&](size_t at, uint32_t value) {
-    index[trieStart + at] = static_cast<uint8_t>(value);
-    index[trieStart + at + 1] = static_cast<uint8_t>(value >> 8);
-    if (options.wideTrie) SetU32(index, trieStart + at, value);
-  };
-  if (faults.firstTrieDistance && firstLink) putTrieValue(*firstLink, *faults.firstTrieDistance);
-  if (faults.firstTrieEntryIndex && firstEntry)
-    putTrieValue(*firstEntry, *faults.firstTrieEntryIndex);
+}
 
-  uint32_t h =
-      static_cast<uint32_t>(faults.indexSizeField.value_or(static_cast<uint32_t>(sizeField))) |
-      uint32_t{flags} << 24;
-  ScrambleVfaIndex(index.data(), index.size() / 4, keys.index);
+void SpoilTrie(const TrieWriter& trie, const VfaPackOptions& options, IndexLayout& layout) {
+  auto putTrieValue = [&](size_t at, uint32_t value) {
+    layout.bytes[layout.trieStart + at] = static_cast<uint8_t>(value);
+    layout.bytes[layout.trieStart + at + 1] = static_cast<uint8_t>(value >> 8);
+    if (options.wideTrie) SetU32(layout.bytes, layout.trieStart + at, value);
+  };
+  const VfaFaults& faults = options.faults;
+  if (faults.firstTrieDistance && trie.firstLink) {
+    putTrieValue(*trie.firstLink, *faults.firstTrieDistance);
+  }
+  if (faults.firstTrieEntryIndex && trie.firstEntry) {
+    putTrieValue(*trie.firstEntry, *faults.firstTrieEntryIndex);
+  }
+}
+
+}  // namespace
+
+bool BuildVfaPack(const std::string& packFileName, const std::vector<VfaMemberSource>& members,
+                  const VfaPackOptions& options, std::vector<uint8_t>& out, std::string* error) {
+  const VfaFaults& faults = options.faults;
+  std::string nameKey = VfaNameKey(packFileName.c_str());
+  if (nameKey.empty()) return Fail(error, "the pack's file name has no base name");
+  const VfaKeys keys = MakeVfaKeys(nameKey, options.keyWord1, options.keyWord2);
+  const uint8_t flags = PackFlags(options);
+  const uint32_t prefixLength = options.commonPrefix ? CommonPrefixLength(members) : 0;
+
+  TrieWriter trie{options.wideTrie, {}, {}, {}, {}};
+  if (options.names && !BuildNameTrie(members, trie, error)) return false;
+  std::vector<StoredMember> stored;
+  if (!StoreMembers(members, prefixLength, options, keys.member, stored, error)) return false;
+  IndexLayout index;
+  if (!LayOutIndex(members, prefixLength, trie.bytes, flags, options, index, error)) return false;
+  std::vector<uint64_t> offsets;
+  if (!PlaceMembers(stored, index.bytes.size(), options.sectorMode, offsets, error)) return false;
+  FillRecords(members, stored, offsets, options, index);
+  SpoilTrie(trie, options, index);
+
+  uint32_t h = static_cast<uint32_t>(
+                   faults.indexSizeField.value_or(static_cast<uint32_t>(index.sizeField))) |
+               uint32_t{flags} << 24;
+  ScrambleVfaIndex(index.bytes.data(), index.bytes.size() / 4, keys.index);
 
   out.clear();
   Put32(out, faults.badMagic ? 0x32414656u : kVfaMagic);
   Put32(out, h ^ keys.index);
-  out.insert(out.end(), index.begin(), index.end());
+  out.insert(out.end(), index.bytes.begin(), index.bytes.end());
   for (size_t i = 0; i < stored.size(); ++i) {
     out.resize(offsets[i], 0);
     out.insert(out.end(), stored[i].bytes.begin(), stored[i].bytes.end());

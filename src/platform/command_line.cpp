@@ -1,9 +1,8 @@
-#include "platform/child_process.h"
+#include "platform/command_line.h"
 
 #include <cstdlib>
 
 #include "common/sjis.h"
-#include "host/clock.h"
 #include "host/cp932.h"
 #include "host/file/file_system.h"
 #include "host/host_path.h"
@@ -118,7 +117,7 @@ std::string FindProgram(std::string_view program) {
   return {};
 }
 
-bool ChildProcess::Start(std::string_view commandLine) {
+bool StartCommandLine(host::Process& process, std::string_view commandLine) {
   std::vector<std::string> words = SplitCommandLine(commandLine);
   if (words.empty()) return false;
   std::string program = FindProgram(words[0]);
@@ -128,30 +127,7 @@ bool ChildProcess::Start(std::string_view commandLine) {
     if (!utf8.ok) return false;
     word = std::move(utf8.text);
   }
-  return Spawn(program, words);
-}
-
-bool ChildProcess::Spawn(const std::string& linuxProgram, const std::vector<std::string>& argv) {
-  if (!process_.Spawn(linuxProgram, argv)) return false;
-  exitCode_ = kStillActive;
-  return true;
-}
-
-bool ChildProcess::Reap(bool block) {
-  if (!process_.Reap(block)) return false;
-  exitCode_ = process_.ExitStatus();
-  return true;
-}
-
-uint32_t ChildProcess::Wait(uint32_t timeoutMs) {
-  if (!process_.Started()) return kProcessWaitFailed;
-  if (timeoutMs == kInfinite) return Reap(true) ? kWaitObject0 : kProcessWaitFailed;
-  uint32_t start = host::GetTickCount();
-  while (!Reap(false)) {
-    if (host::GetTickCount() - start >= timeoutMs) return kWaitTimeout;
-    host::Sleep(1);
-  }
-  return kWaitObject0;
+  return process.Spawn(program, words);
 }
 
 }  // namespace bw
