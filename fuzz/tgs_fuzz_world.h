@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "lib/tob/failing_operations.h"
 #include "lib/tob/tob_assembler.h"
 #include "scenario/tgs/tgs_frame_base.h"
 #include "scenario/tgs/tgs_interpreter.h"
-#include "scenario/tgs/tgs_operations.h"
 #include "script/script_engine.h"
 #include "script_fuzz_world.h"
 
@@ -25,24 +25,6 @@ inline std::vector<uint8_t> TobOrDie(const std::string& source) {
 
 // When set, each built-in call appends its slots and texts here.
 inline std::string* builtinLog = nullptr;
-
-// The world's built-ins read their slots and never reach the operations.
-class UnreachedOperations : public TgsOperations {
- public:
-  bool RestoringGame() const override { return false; }
-#define BW_TGS_UNREACHED(name, params, args) \
-  int32_t name params override {             \
-    return Unreached args;                   \
-  }
-  BW_TGS_OPERATIONS(BW_TGS_UNREACHED)
-#undef BW_TGS_UNREACHED
-
- private:
-  template <typename... T>
-  [[noreturn]] static int32_t Unreached(const T&...) {
-    std::abort();
-  }
-};
 
 inline int32_t ReadingBuiltin(TgsBuiltinCall& call) {
   uint32_t sum = 0;  // wraps: slot values are arbitrary
@@ -90,7 +72,7 @@ class TgsFuzzWorld {
  private:
   MemoryScriptFileSource files_;
   ScriptEngine host_;
-  UnreachedOperations operations_;
+  tob::FailingOperations operations_;  // the built-ins never reach them
   std::unique_ptr<TgsFrameBase> frame_;
 };
 

@@ -12,12 +12,12 @@
 #include <utility>
 #include <vector>
 
+#include "lib/tob/failing_operations.h"
 #include "lib/tob/tob_assembler.h"
 #include "scenario/tgs/tgs_builtins.h"
 #include "scenario/tgs/tgs_frame_base.h"
 #include "scenario/tgs/tgs_frame_host.h"
 #include "scenario/tgs/tgs_interpreter.h"
-#include "scenario/tgs/tgs_operations.h"
 #include "script/script_engine.h"
 #include "script/script_file_source.h"
 #include "script/script_test_util.h"
@@ -85,24 +85,6 @@ inline void LoadPlainEngine(MemoryScriptFileSource& files, ScriptEngine& engine)
   engine.PublishTables();
 }
 
-// Operations that do nothing and answer 1: each built-in goes on as after a failed operation.
-class FailingOperations : public TgsOperations {
- public:
-  bool RestoringGame() const override { return false; }
-#define BW_TGS_FAIL(name, params, args) \
-  int32_t name params override {        \
-    return Fail args;                   \
-  }
-  BW_TGS_OPERATIONS(BW_TGS_FAIL)
-#undef BW_TGS_FAIL
-
- private:
-  template <typename... T>
-  static int32_t Fail(const T&...) {
-    return 1;
-  }
-};
-
 class TgsWorld {
  public:
   // realBuiltins: the frame gets the built-in table (over failing operations) in place of the
@@ -164,7 +146,7 @@ class TgsWorld {
   MemoryScriptFileSource files_;
   ScriptEngine host_;
   BuiltinMock mock_;
-  FailingOperations operations_;
+  tob::FailingOperations operations_;
   std::unique_ptr<TgsFrameBase> frame_;
   std::vector<std::string> messages_;
 };
