@@ -40,6 +40,7 @@
 #include "graphics/pixel/blend_tables.h"
 #include "graphics/surface/pixel_library.h"
 #include "graphics/surface/sprite.h"
+#include "graphics/text/outline_text_renderer.h"
 #include "host/clock.h"
 #include "host/cp932.h"
 #include "host/font/glyph_source.h"
@@ -47,7 +48,6 @@
 #include "pixel_data.h"
 #include "platform/timer_service.h"
 #include "platform/trig_tables.h"
-#include "scenario/text/outline_text_renderer.h"
 
 namespace {
 

@@ -36,6 +36,10 @@ struct GeneratedGame {
     FILE* f = std::fopen((root / "SCRIPT" / "MAIN.SOB").c_str(), "wb");
     ok = ok && f != nullptr && std::fwrite(main.bytes.data(), 1, main.bytes.size(), f) == main.bytes.size();
     if (f) std::fclose(f);
+    // A game ships the pixel-operation library; the built-in table stands in for this file.
+    FILE* library = std::fopen((root / "tvpgl.dll").c_str(), "wb");
+    ok = ok && library != nullptr && std::fputs("The pixel-operation library.\n", library) >= 0;
+    if (library) ok = std::fclose(library) == 0 && ok;
     ok = ok && host::LinuxPathToEnginePath(root.string(), enginePath) == host::kPathOk;
   }
   ~GeneratedGame() {

@@ -41,11 +41,11 @@
 #include "graphics/pixel/blend_tables.h"
 #include "graphics/pixel/text_kernels.h"
 #include "graphics/surface/dib_surface.h"
+#include "graphics/text/outline_text_renderer.h"
 #include "host/cp932.h"
 #include "host/font/font_library.h"
 #include "platform/mmx_flag.h"
 #include "platform/trig_tables.h"
-#include "scenario/text/outline_text_renderer.h"
 
 namespace {
 

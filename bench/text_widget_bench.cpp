@@ -22,11 +22,11 @@
 #include "graphics/pixel/blend_tables.h"
 #include "graphics/surface/display_object.h"
 #include "graphics/surface/pixel_library.h"
+#include "graphics/text/outline_text_renderer.h"
 #include "gui/text_view.h"
 #include "host/cp932.h"
 #include "host/font/glyph_source.h"
 #include "platform/trig_tables.h"
-#include "scenario/text/outline_text_renderer.h"
 
 namespace {
 

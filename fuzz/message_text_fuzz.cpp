@@ -9,10 +9,10 @@
 #include "common/global.h"
 #include "graphics/pixel/blend_tables.h"
 #include "graphics/surface/image_surface.h"
+#include "graphics/text/outline_text_renderer.h"
 #include "host/font/fake_glyph_source.h"
 #include "platform/trig_tables.h"
 #include "scenario/message/script_message_text.h"
-#include "scenario/text/outline_text_renderer.h"
 #include "script/guest_memory.h"
 
 namespace {

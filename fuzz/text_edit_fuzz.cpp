@@ -15,10 +15,10 @@
 #include "graphics/pixel/blend_tables.h"
 #include "graphics/surface/display_object.h"
 #include "graphics/surface/pixel_library.h"
+#include "graphics/text/outline_text_renderer.h"
 #include "gui/text_input_part.h"
 #include "host/font/fake_glyph_source.h"
 #include "input/mouse.h"
-#include "scenario/text/outline_text_renderer.h"
 
 namespace {
 

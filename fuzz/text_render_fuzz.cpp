@@ -9,12 +9,12 @@
 #include "common/global.h"
 #include "graphics/pixel/blend_tables.h"
 #include "graphics/surface/dib_surface.h"
+#include "graphics/text/gdi_text_renderer.h"
+#include "graphics/text/outline_text_renderer.h"
 #include "host/font/fake_glyph_source.h"
 #include "host/gdi/memory_dc.h"
 #include "lib/text/text_render_input.h"
 #include "platform/trig_tables.h"
-#include "scenario/text/gdi_text_renderer.h"
-#include "scenario/text/outline_text_renderer.h"
 
 namespace {
 

@@ -17,6 +17,7 @@
 #include "graphics/pixel/blend_tables.h"
 #include "graphics/surface/image_surface.h"
 #include "graphics/surface/rendered_text.h"
+#include "graphics/text/outline_text_renderer.h"
 #include "host/cp932.h"
 #include "host/font/glyph_source.h"
 #include "lib/file_bytes.h"
@@ -25,7 +26,6 @@
 #include "lib/wgx/wgx_writer.h"
 #include "platform/trig_tables.h"
 #include "resource/images/gmp_file.h"
-#include "scenario/text/outline_text_renderer.h"
 #include "scenario/tgs/tgs_system_menu.h"
 
 namespace {

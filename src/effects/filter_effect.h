@@ -33,6 +33,9 @@ constexpr int kFilterPixelRoutineFailed = 5;
 // and new pictures with the area's top-left corner in each.
 using FilterDrawRequest = TransitionDrawArea;
 
+// Builds the draw request for one band of a layer's frame.
+FilterDrawRequest RequestForBand(const FilterBand& band);
+
 class FilterEffect : public LayerFilter {
  public:
   // The hold count is the layer filter's shareCount: 0 = one holder.
@@ -45,6 +48,8 @@ class FilterEffect : public LayerFilter {
   // Non-zero once the filter has reached its end.
   virtual int IsFinished() const = 0;
   virtual int Draw(const FilterDrawRequest& request) = 0;
+  // Whether Draw will write every pixel of the request's area, whatever the target held.
+  virtual bool WritesWhole(const FilterDrawRequest&) const { return false; }
   int SetUp(SurfaceLayer* target, ArgList args) { return SetUp(target, ArgWords(args)); }
   // Checks the target and reads the words; 0 on success.
   virtual int SetUp(SurfaceLayer* target, ArgWords args) = 0;
@@ -56,6 +61,9 @@ class FilterEffect : public LayerFilter {
   int Update(uint32_t nowMs) final;
   bool IsDone() const final { return IsFinished() != 0; }
   void DrawBand(const FilterBand& band) final;
+  bool WritesWholeBand(const FilterBand& band) const final {
+    return WritesWhole(RequestForBand(band));
+  }
 
   // The plug-in library whose factory made the filter; null for a built-in one.
   host::HMODULE Module() const { return module_; }
@@ -66,8 +74,5 @@ class FilterEffect : public LayerFilter {
  private:
   host::HMODULE module_ = nullptr;
 };
-
-// Builds the draw request for one band of a layer's frame.
-FilterDrawRequest RequestForBand(const FilterBand& band);
 
 }  // namespace bw

@@ -86,6 +86,13 @@ int RuleTransition::Draw(const FilterDrawRequest& request) {
   return DrawRuleTransition(request, rule_, progress_, ramp_);
 }
 
+bool RuleTransition::WritesWhole(const FilterDrawRequest& request) const {
+  // A rule smaller than the target draws nothing; one as large covers every area in the target.
+  return rule_ && rule_->GetPixels() && rule_->GetBitsPerPixel() == 8 && request.target &&
+         rule_->GetWidth() >= request.target->GetWidth() &&
+         rule_->GetHeight() >= request.target->GetHeight() && NamedTransition::WritesWhole(request);
+}
+
 FilterEffect* ScrollTransition::Create(uint32_t) {
   return Make<ScrollTransition>();
 }

@@ -19,6 +19,10 @@ class NamedTransition : public FilterEffect {
   // Word 0 is the duration (ms); the words after it are the transition's own.
   int SetUp(SurfaceLayer* target, ArgWords args) final;
   int32_t Progress() const { return progress_; }
+  // Every transition but the turn over an axis covers an area it may draw in full.
+  bool WritesWhole(const FilterDrawRequest& request) const override {
+    return DrawsWholeArea(request, GetKind() != kFilterKindOneLayer);
+  }
 
  protected:
   virtual int32_t StartValue() const { return 0; }
@@ -55,6 +59,7 @@ class RuleTransition final : public NamedTransition {
   const char* GetKeyword() const override { return "rule"; }
   bool ReadsOnlyItsRows() const override { return true; }
   int Draw(const FilterDrawRequest& request) override;
+  bool WritesWhole(const FilterDrawRequest& request) const override;
 
  private:
   int32_t EndValue() const override { return 255; }
@@ -136,6 +141,7 @@ class RotaxisTransition final : public NamedTransition {
   uint8_t GetKind() const override { return kFilterKindTwoLayerWhole; }
   const char* GetKeyword() const override { return "rotaxis"; }
   int Draw(const FilterDrawRequest& request) override;
+  bool WritesWhole(const FilterDrawRequest&) const override { return false; }
 
  private:
   int32_t EndValue() const override { return 256; }

@@ -27,16 +27,6 @@ int32_t Centre(int32_t given, int32_t size) {
   return given >= size ? size - 1 : given;
 }
 
-// A picture with the offset that maps a ripple point to a pixel of it.
-struct Placed {
-  const ImageSurface* picture;
-  int32_t dx;
-  int32_t dy;
-  const uint32_t* At(int32_t x, int32_t y) const {
-    return reinterpret_cast<const uint32_t*>(picture->GetRowPointer(y + dy)) + (x + dx);
-  }
-};
-
 // How far a sample lies from its pixel along one axis, given the axis' sign and the least and
 // greatest displacement.
 struct SampleReach {
@@ -141,6 +131,51 @@ int RippleEffect::Advance(uint32_t nowMs) {
   return 0;
 }
 
+// A picture with the offset that maps a ripple point to a pixel of it.
+struct RippleEffect::Placed {
+  const ImageSurface* picture;
+  int32_t dx;
+  int32_t dy;
+  const uint32_t* At(int32_t x, int32_t y) const {
+    return reinterpret_cast<const uint32_t*>(picture->GetRowPointer(y + dy)) + (x + dx);
+  }
+};
+
+// The old and new pictures blended at the level, in the rows a draw keeps (see RingRows). Row y
+// of the crossed frame lives in ring slot (y - top) mod ring, stored `reach` rows into the
+// window; a slot within reach of either end of the ring is also stored past that end, so that a
+// sample's row offset from its pixel's row never wraps.
+struct RippleEffect::CrossedRing {
+  uint32_t* window;
+  RippleBounds crossed;
+  ptrdiff_t pitch;
+  int32_t reach;
+  int32_t ring;
+  int32_t blended;  // the next crossed row to blend
+  Placed from, to;
+  uint32_t level;
+
+  int32_t Rows() const { return crossed.bottom - crossed.top; }
+  uint32_t* Row(int32_t slot) const { return window + (slot + reach) * pitch; }
+  const uint32_t* At(int32_t x, int32_t y) const {
+    return Row((y - crossed.top) % ring) + (x - crossed.left);
+  }
+  // Rows are blended just before the first pixel that can reach them, and after the last pixel
+  // that could reach the row whose slot they take.
+  void BlendUpTo(int32_t end) {
+    const RippleCrossRoutine cross = crossRows;
+    for (end = std::min(end, crossed.bottom); blended < end; ++blended) {
+      const int32_t slot = (blended - crossed.top) % ring;
+      uint32_t* row = Row(slot);
+      cross(row, from.At(crossed.left, blended), to.At(crossed.left, blended), int(pitch), level);
+      if (Rows() <= ring) continue;
+      const size_t bytes = size_t(pitch) * sizeof(uint32_t);
+      if (slot < reach) std::memcpy(Row(slot + ring), row, bytes);
+      if (slot >= ring - reach) std::memcpy(Row(slot - ring), row, bytes);
+    }
+  }
+};
+
 int RippleEffect::Draw(const FilterDrawRequest& request) {
   if (tables_ == nullptr) return kFilterBadArguments;
   FilterDrawRequest a = request;
@@ -152,7 +187,36 @@ int RippleEffect::Draw(const FilterDrawRequest& request) {
   if (a.areaX + a.width > key_.width || a.areaY + a.height > key_.height) return kFilterDrawn;
   const Placed from{a.oldImage, a.oldX - a.areaX, a.oldY - a.areaY};
   const Placed to{a.newImage, a.newX - a.areaX, a.newY - a.areaY};
-  // Samples stay inside the set-up size and both pictures.
+  const RippleBounds bounds = SampleBounds(from, to);
+  if (bounds.left >= bounds.right || bounds.top >= bounds.bottom) return kFilterDrawn;
+  if (offsetsRow_ != displacement_) MeasureDisplacement();
+  // The area lies inside the bounds (both pictures cover it), so every sample, reflected or
+  // not, lies within reach of its pixel: the crossed frame covers the area and that reach.
+  const int32_t reach = std::max({-leastAcross_, mostAcross_, -leastDown_, mostDown_, int32_t{0}});
+  if (reach == 0) {
+    CrossFadeArea(a, from, to);
+  } else {
+    const RippleBounds crossed{std::max(bounds.left, a.areaX - reach),
+                               std::max(bounds.top, a.areaY - reach),
+                               std::min(bounds.right, a.areaX + a.width + reach),
+                               std::min(bounds.bottom, a.areaY + a.height + reach)};
+    const ptrdiff_t pitch = crossed.right - crossed.left;
+    const int32_t ring = std::min(crossed.bottom - crossed.top, RingRows(reach));
+    if (size_t(ring + 2 * reach) * size_t(pitch) > crossed_.size()) return kFilterBadArguments;
+    CrossedRing frame{crossed_.data(), crossed, pitch, reach,           ring,
+                      crossed.top,     from,    to,    uint32_t(level_)};
+    PrepareOffsets(pitch);
+    for (int32_t j = 0; j < a.height; ++j) {
+      frame.BlendUpTo(a.areaY + j + reach + 1);
+      MoveRow(a, j, frame, bounds);
+    }
+  }
+  a.target->MarkDirty({a.targetX, a.targetY, a.targetX + a.width, a.targetY + a.height});
+  return kFilterDrawn;
+}
+
+// Samples stay inside the set-up size and both pictures.
+RippleBounds RippleEffect::SampleBounds(const Placed& from, const Placed& to) const {
   RippleBounds bounds{0, 0, key_.width, key_.height};
   for (const Placed& p : {from, to}) {
     bounds.left = std::max(bounds.left, -p.dx);
@@ -161,123 +225,95 @@ int RippleEffect::Draw(const FilterDrawRequest& request) {
     bounds.bottom =
         int32_t(std::min<int64_t>(bounds.bottom, int64_t{p.picture->GetHeight()} - p.dy));
   }
-  if (bounds.left >= bounds.right || bounds.top >= bounds.bottom) return kFilterDrawn;
+  return bounds;
+}
+
+void RippleEffect::MeasureDisplacement() {
+  leastAcross_ = mostAcross_ = leastDown_ = mostDown_ = 0;
   const size_t span = size_t(key_.waveLength) * kRippleDirections;
-  if (offsetsRow_ != displacement_) {
-    leastAcross_ = mostAcross_ = leastDown_ = mostDown_ = 0;
-    for (size_t c = 0; c < span; ++c) {
-      const int32_t h = int8_t(displacement_[c] >> 8), v = int8_t(displacement_[c] & 0xFF);
-      leastAcross_ = std::min(leastAcross_, h), mostAcross_ = std::max(mostAcross_, h);
-      leastDown_ = std::min(leastDown_, v), mostDown_ = std::max(mostDown_, v);
-    }
+  for (size_t c = 0; c < span; ++c) {
+    const int32_t h = int8_t(displacement_[c] >> 8), v = int8_t(displacement_[c] & 0xFF);
+    leastAcross_ = std::min(leastAcross_, h), mostAcross_ = std::max(mostAcross_, h);
+    leastDown_ = std::min(leastDown_, v), mostDown_ = std::max(mostDown_, v);
   }
-  // The area lies inside the bounds (both pictures cover it), so every sample, reflected or
-  // not, lies within reach of its pixel: the crossed frame covers the area and that reach.
-  const int32_t reach = std::max({-leastAcross_, mostAcross_, -leastDown_, mostDown_, int32_t{0}});
-  const RippleBounds crossed{std::max(bounds.left, a.areaX - reach),
-                             std::max(bounds.top, a.areaY - reach),
-                             std::min(bounds.right, a.areaX + a.width + reach),
-                             std::min(bounds.bottom, a.areaY + a.height + reach)};
-  const ptrdiff_t pitch = crossed.right - crossed.left;
+}
+
+// Nothing is displaced: the frame is the plain cross-fade.
+void RippleEffect::CrossFadeArea(const FilterDrawRequest& a, const Placed& from,
+                                 const Placed& to) const {
   const RippleCrossRoutine cross = crossRows;
-  if (reach == 0) {
-    // Nothing is displaced: the frame is the plain cross-fade.
-    for (int32_t j = 0; j < a.height; ++j) {
-      const int32_t y = a.areaY + j;
-      cross(reinterpret_cast<uint32_t*>(a.target->GetRowPointer(a.targetY + j)) + a.targetX,
-            from.At(a.areaX, y), to.At(a.areaX, y), int(a.width), uint32_t(level_));
-    }
-    a.target->MarkDirty({a.targetX, a.targetY, a.targetX + a.width, a.targetY + a.height});
-    return kFilterDrawn;
-  }
-  // Row y of the crossed frame lives in ring slot (y - top) mod ring, stored `reach` rows into
-  // the window; a slot within reach of either end of the ring is also stored past that end, so
-  // that a sample's row offset from its pixel's row never wraps.
-  const int32_t crossedRows = crossed.bottom - crossed.top;
-  const int32_t ring = std::min(crossedRows, RingRows(reach));
-  if (size_t(ring + 2 * reach) * size_t(pitch) > crossed_.size()) return kFilterBadArguments;
-  auto windowRow = [&](int32_t slot) { return crossed_.data() + (slot + reach) * pitch; };
-  auto crossedAt = [&](int32_t x, int32_t y) {
-    return windowRow((y - crossed.top) % ring) + (x - crossed.left);
-  };
-  if (offsetsRow_ != displacement_ || offsetsPitch_ != pitch) {
-    for (int quadrant = 0; quadrant < 4; ++quadrant) {
-      RippleSampleOffsets(offsets_.data() + size_t(quadrant) * span, displacement_, int(span),
-                          quadrant & 2 ? -1 : 1, quadrant & 1 ? -1 : 1, pitch);
-    }
-    offsetsRow_ = displacement_;
-    offsetsPitch_ = pitch;
-  }
-  // Rows are blended just before the first pixel that can reach them, and after the last pixel
-  // that could reach the row whose slot they take.
-  int32_t blended = crossed.top;
-  auto crossUpTo = [&](int32_t end) {
-    for (end = std::min(end, crossed.bottom); blended < end; ++blended) {
-      const int32_t slot = (blended - crossed.top) % ring;
-      uint32_t* row = windowRow(slot);
-      cross(row, from.At(crossed.left, blended), to.At(crossed.left, blended), int(pitch),
-            uint32_t(level_));
-      if (crossedRows <= ring) continue;
-      const size_t bytes = size_t(pitch) * sizeof(uint32_t);
-      if (slot < reach) std::memcpy(windowRow(slot + ring), row, bytes);
-      if (slot >= ring - reach) std::memcpy(windowRow(slot - ring), row, bytes);
-    }
-  };
-  const int32_t cx = key_.centreX, cy = key_.centreY, qw = tables_->quadrantWidth;
   for (int32_t j = 0; j < a.height; ++j) {
     const int32_t y = a.areaY + j;
-    crossUpTo(y + reach + 1);
-    const bool below = y >= cy;
-    const int32_t codeRow = below ? y - cy : cy - y - 1;
-    auto* out = reinterpret_cast<uint32_t*>(a.target->GetRowPointer(a.targetY + j)) + a.targetX;
-    // Samples move toward the centre, so only the rows and columns whose samples can leave
-    // the bounds need the edge-safe loop: with the centre inside, usually none.
-    const SampleReach down = Reach(below ? -1 : 1, leastDown_, mostDown_);
-    const bool edgeRow = y + down.least < bounds.top || y + down.most >= bounds.bottom;
-    // Two halves about the centre column, each cut into edge and interior runs.
-    const int32_t x0 = a.areaX, x1 = a.areaX + a.width;
-    const int32_t halves[2][2] = {{x0, std::min(x1, cx)}, {std::max(x0, cx), x1}};
-    for (int half = 0; half < 2; ++half) {
-      const int32_t from0 = halves[half][0], to0 = halves[half][1];
-      if (from0 >= to0) continue;
-      const bool right = half == 1;
-      RippleRow row{};
-      row.pitch = pitch;
-      row.codeStep = right ? 1 : -1;
-      row.displacement = displacement_;
-      row.y = y;
-      row.xSign = right ? -1 : 1;
-      row.ySign = below ? -1 : 1;
-      // Quadrants: bit 1 right of the centre column, bit 0 from the centre row down.
-      row.offsets = offsets_.data() + size_t((right ? 2 : 0) + (below ? 1 : 0)) * span;
-      auto run = [&](int32_t start, int32_t end, bool safe) {
-        if (start >= end) return;
-        const int32_t index = right ? start - cx : cx - start - 1;
-        row.codes = tables_->codes.data() + size_t(codeRow) * size_t(qw) + size_t(index);
-        row.dst = out + (start - a.areaX);
-        row.src = crossedAt(start, y);
-        row.x = start;
-        row.count = end - start;
-        if (safe) {
-          RippleMoveRowEdgeSafe(row, bounds);
-        } else {
-          RippleMoveRow(row);
-        }
-      };
-      if (edgeRow) {
-        run(from0, to0, true);
-        continue;
-      }
-      const SampleReach across = Reach(row.xSign, leastAcross_, mostAcross_);
-      const int32_t inLeft = std::clamp(bounds.left - across.least, from0, to0);
-      const int32_t inRight = std::clamp(bounds.right - across.most, inLeft, to0);
-      run(from0, inLeft, true);
-      run(inLeft, inRight, false);
-      run(inRight, to0, true);
-    }
+    cross(reinterpret_cast<uint32_t*>(a.target->GetRowPointer(a.targetY + j)) + a.targetX,
+          from.At(a.areaX, y), to.At(a.areaX, y), int(a.width), uint32_t(level_));
   }
-  a.target->MarkDirty({a.targetX, a.targetY, a.targetX + a.width, a.targetY + a.height});
-  return kFilterDrawn;
+}
+
+void RippleEffect::PrepareOffsets(ptrdiff_t pitch) {
+  if (offsetsRow_ == displacement_ && offsetsPitch_ == pitch) return;
+  const size_t span = size_t(key_.waveLength) * kRippleDirections;
+  for (int quadrant = 0; quadrant < 4; ++quadrant) {
+    RippleSampleOffsets(offsets_.data() + size_t(quadrant) * span, displacement_, int(span),
+                        quadrant & 2 ? -1 : 1, quadrant & 1 ? -1 : 1, pitch);
+  }
+  offsetsRow_ = displacement_;
+  offsetsPitch_ = pitch;
+}
+
+// Output row j of the area, in two halves about the centre column, each cut into edge and
+// interior runs.
+void RippleEffect::MoveRow(const FilterDrawRequest& a, int32_t j, const CrossedRing& frame,
+                           const RippleBounds& bounds) const {
+  const int32_t y = a.areaY + j;
+  const int32_t cx = key_.centreX, cy = key_.centreY, qw = tables_->quadrantWidth;
+  const size_t span = size_t(key_.waveLength) * kRippleDirections;
+  const bool below = y >= cy;
+  const int32_t codeRow = below ? y - cy : cy - y - 1;
+  auto* out = reinterpret_cast<uint32_t*>(a.target->GetRowPointer(a.targetY + j)) + a.targetX;
+  // Samples move toward the centre, so only the rows and columns whose samples can leave
+  // the bounds need the edge-safe loop: with the centre inside, usually none.
+  const SampleReach down = Reach(below ? -1 : 1, leastDown_, mostDown_);
+  const bool edgeRow = y + down.least < bounds.top || y + down.most >= bounds.bottom;
+  const int32_t x0 = a.areaX, x1 = a.areaX + a.width;
+  const int32_t halves[2][2] = {{x0, std::min(x1, cx)}, {std::max(x0, cx), x1}};
+  for (int half = 0; half < 2; ++half) {
+    const int32_t from0 = halves[half][0], to0 = halves[half][1];
+    if (from0 >= to0) continue;
+    const bool right = half == 1;
+    RippleRow row{};
+    row.pitch = frame.pitch;
+    row.codeStep = right ? 1 : -1;
+    row.displacement = displacement_;
+    row.y = y;
+    row.xSign = right ? -1 : 1;
+    row.ySign = below ? -1 : 1;
+    // Quadrants: bit 1 right of the centre column, bit 0 from the centre row down.
+    row.offsets = offsets_.data() + size_t((right ? 2 : 0) + (below ? 1 : 0)) * span;
+    auto run = [&](int32_t start, int32_t end, bool safe) {
+      if (start >= end) return;
+      const int32_t index = right ? start - cx : cx - start - 1;
+      row.codes = tables_->codes.data() + size_t(codeRow) * size_t(qw) + size_t(index);
+      row.dst = out + (start - a.areaX);
+      row.src = frame.At(start, y);
+      row.x = start;
+      row.count = end - start;
+      if (safe) {
+        RippleMoveRowEdgeSafe(row, bounds);
+      } else {
+        RippleMoveRow(row);
+      }
+    };
+    if (edgeRow) {
+      run(from0, to0, true);
+      continue;
+    }
+    const SampleReach across = Reach(row.xSign, leastAcross_, mostAcross_);
+    const int32_t inLeft = std::clamp(bounds.left - across.least, from0, to0);
+    const int32_t inRight = std::clamp(bounds.right - across.most, inLeft, to0);
+    run(from0, inLeft, true);
+    run(inLeft, inRight, false);
+    run(inRight, to0, true);
+  }
 }
 
 }  // namespace bw

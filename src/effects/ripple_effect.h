@@ -45,6 +45,17 @@ class RippleEffect final : public FilterEffect {
   int32_t Margin() const { return margin_; }
 
  private:
+  struct Placed;
+  struct CrossedRing;
+  RippleBounds SampleBounds(const Placed& from, const Placed& to) const;
+  // The least and greatest displacement of the current level and phase.
+  void MeasureDisplacement();
+  void CrossFadeArea(const FilterDrawRequest& a, const Placed& from, const Placed& to) const;
+  // The sample offsets for the crossed frame's pitch, made again when it or the level changed.
+  void PrepareOffsets(ptrdiff_t pitch);
+  void MoveRow(const FilterDrawRequest& a, int32_t j, const CrossedRing& frame,
+               const RippleBounds& bounds) const;
+
   RippleKey key_;
   float speed_ = 6.0f;
   bool firstStep_ = false;

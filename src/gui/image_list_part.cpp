@@ -1,6 +1,7 @@
 #include "gui/image_list_part.h"
 
 #include "graphics/surface/display_object.h"
+#include "graphics/text/outline_text_renderer.h"
 #include "graphics/text/text_renderer.h"
 #include "gui/click_action.h"
 #include "gui/pointer_manager.h"
@@ -8,7 +9,6 @@
 #include "input/input_binding_table.h"
 #include "input/mouse.h"
 #include "platform/bit_set.h"
-#include "scenario/text/outline_text_renderer.h"
 
 namespace bw {
 

@@ -3,9 +3,9 @@
 #include <cstdlib>
 
 #include "graphics/surface/display_object.h"
+#include "graphics/text/outline_text_renderer.h"
 #include "graphics/text/text_renderer.h"
 #include "input/ime_context.h"
-#include "scenario/text/outline_text_renderer.h"
 
 namespace bw {
 

@@ -6,12 +6,12 @@
 #include "effects/path_tasks.h"
 #include "graphics/surface/composition_layer.h"
 #include "graphics/surface/pixel_library.h"
+#include "graphics/text/gdi_text_renderer.h"
+#include "graphics/text/outline_text_renderer.h"
 #include "gui/part_manager.h"
 #include "gui/pointer_tip.h"
 #include "host/cp932.h"
 #include "platform/timer_service.h"
-#include "scenario/text/gdi_text_renderer.h"
-#include "scenario/text/outline_text_renderer.h"
 
 namespace bw {
 namespace {

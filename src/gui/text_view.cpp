@@ -7,9 +7,9 @@
 #include "common/sjis.h"
 #include "effects/cell_anim_tasks.h"
 #include "graphics/pixel/text_kernels.h"
+#include "graphics/text/outline_text_renderer.h"
 #include "graphics/text/text_renderer.h"
-#include "scenario/text/outline_text_renderer.h"
-#include "scenario/text/text_rules.h"
+#include "graphics/text/text_rules.h"
 
 namespace bw {
 

@@ -7,6 +7,8 @@
 
 #include "graphics/device/display_manager.h"
 #include "graphics/surface/image_surface.h"
+#include "graphics/text/gdi_text_renderer.h"
+#include "graphics/text/outline_text_renderer.h"
 #include "natives/guest_format.h"
 #include "natives/native_names.h"
 #include "natives/object_casts.h"
@@ -14,8 +16,6 @@
 #include "natives/render_natives.h"
 #include "natives/system_file_natives.h"
 #include "scenario/font_list.h"
-#include "scenario/text/gdi_text_renderer.h"
-#include "scenario/text/outline_text_renderer.h"
 
 namespace bw::render_support {
 

@@ -6,10 +6,10 @@
 
 #include <memory>
 
+#include "graphics/text/gdi_text_renderer.h"
+#include "graphics/text/outline_text_renderer.h"
+#include "graphics/text/renderer_factory.h"
 #include "host/font/fake_glyph_source.h"
-#include "scenario/text/gdi_text_renderer.h"
-#include "scenario/text/outline_text_renderer.h"
-#include "scenario/text/renderer_factory.h"
 
 namespace bw::testing_text {
 

@@ -127,6 +127,40 @@ int EngineApp::CheckDisplayFeasible() {
 }
 
 int EngineApp::AppStartup() {
+  if (int code = CheckStartConditions(); code != kStartupOk) return code;
+  BindMainWindowHandlers();
+  if (int code = CheckDisplay(); code != kStartupOk) return code;
+  IdentifyCpu();
+  if (int code = OpenStartupLog(); code != kStartupOk) return code;
+  ApplyCpuFeatureSwitches(config_.engine.cpuFeatures);
+  if (int code = ListDisplayDevices(); code != kStartupOk) return code;
+  if (int code = CreateScreenCanvas(); code != kStartupOk) return code;
+  if (BindWindowMessages() != 0) return kStartupBindings;
+  SetLoopMode(config_.engine.threadedDriving ? kLoopGetMessage : kLoopScriptOnMainThread);
+  if (int code = CreateMainWindow(); code != kStartupOk) return code;
+  if (log_.IsOpen()) {
+    log_.WriteInput(GatherInputFacts());
+    log_.WriteSound(GatherSoundFacts());
+  }
+  if (int code = EnterFirstScreenMode(); code != kStartupOk) return code;
+  host::InvalidateWindow(mainWindow_.GetHandle());
+  PublishDisplay();
+  if (log_.IsOpen()) {
+    log_.WriteDisplay(GatherDisplayFacts(), config_.engine.direct3DReport != 0,
+                      config_.engine.zBuffer != 0);
+  }
+  if (CreateDevices() != 0) return kStartupDevices;
+  if (Threaded())
+    frameThread_.StartWithDelegate(ThreadDelegate::Bind(this, &EngineApp::FrameThreadMain));
+  if (log_.IsOpen()) {
+    log_.Finish(ListDrives(), ListProcesses());
+  }
+  SuppressSystemSleep();
+  frameLoopRunning_ = true;
+  return kStartupOk;
+}
+
+int EngineApp::CheckStartConditions() {
   if (InitInstance() != 0) return kStartupInitInstance;
   if (record_.defaultScreenMode == kScreenFullOnly && config_.display.screenMode == kSavedScreenWindow) {
     config_.display.screenMode = kSavedScreenDefault;
@@ -139,7 +173,10 @@ int EngineApp::AppStartup() {
     ShowMessage(OtherInstanceMessage(instance_), kIconInformation);
     return kStartupOtherInstance;
   }
-  BindMainWindowHandlers();
+  return kStartupOk;
+}
+
+int EngineApp::CheckDisplay() {
   switch (CheckDisplayFeasible()) {
     case kDisplayTooFewColours:
       ShowMessage(host::Cp932Literal("画面モードをHighColor(16bit)以上にして起動して下さい"), kIconInformation);
@@ -148,44 +185,59 @@ int EngineApp::AppStartup() {
       ShowMessage(host::Cp932Literal("画面解像度を現在の設定より大きくして起動して下さい"), kIconInformation);
       return kStartupDisplay;
     default:
-      break;
+      return kStartupOk;
   }
-  IdentifyCpu();
-  if (config_.engine.logFile) {
-    if (log_.Start(true, StartupLog::Folder(record_.saveFolderMode, GetSaveFolder(), GetAppFolder())) != kStartupLogOk) {
-      ShowMessage(host::Cp932Literal("ログファイルの作成に失敗"), kIconError);
-      return kStartupLog;
-    }
-    StartLog();
-  }
-  ApplyCpuFeatureSwitches(config_.engine.cpuFeatures);
-  if (display_.EnumerateDisplayDevices(&monitors_, record_.canvasWidth, record_.canvasHeight,
-                                       directDrawModes_) != 0) {
-    if (record_.defaultScreenMode == kScreenFullOnly) {
-      ShowMessage(host::Cp932Literal("ディスプレイデバイスの情報を取得できません。"), kIconError);
-      return kStartupDisplay;
-    }
-    ShowMessage(host::Cp932Literal("ディスプレイデバイスの情報取得に失敗しました。\nウィンドウモードのみ利用可能です。"),
-                kIconWarning);
-    record_.defaultScreenMode = kScreenWindowOnly;
-    config_.display.screenMode = kSavedScreenWindow;
-    displayFlags_ &= static_cast<uint8_t>(~kDisplaySelectMonitor);
-  }
-  if (config_.engine.canvas != 0) {
-    CanvasLayer* canvas = nullptr;
-    int options = config_.engine.canvas == 2 ? kCanvasOption2 : 0;
-    if (display_.CreateCanvasLayer(&canvas, record_.canvasWidth, record_.canvasHeight, kCanvasDepth, options) != 0 ||
-        canvas == nullptr) {
-      ShowMessage(host::Cp932Literal("ディスプレイキャンバスの作成に失敗"), kIconError);
-      return kStartupCanvas;
-    }
-    display_.SetScreenSurface(canvas);
-  } else {
-    display_.SetCanvasSize(record_.canvasWidth, record_.canvasHeight);
-  }
-  if (BindWindowMessages() != 0) return kStartupBindings;
-  SetLoopMode(config_.engine.threadedDriving ? kLoopGetMessage : kLoopScriptOnMainThread);
+}
 
+int EngineApp::OpenStartupLog() {
+  if (!config_.engine.logFile) return kStartupOk;
+  if (log_.Start(true, StartupLog::Folder(record_.saveFolderMode, GetSaveFolder(),
+                                          GetAppFolder())) != kStartupLogOk) {
+    ShowMessage(host::Cp932Literal("ログファイルの作成に失敗"), kIconError);
+    return kStartupLog;
+  }
+  StartLog();
+  return kStartupOk;
+}
+
+// Without the devices' list a game that may run in a window runs only there.
+int EngineApp::ListDisplayDevices() {
+  if (display_.EnumerateDisplayDevices(&monitors_, record_.canvasWidth, record_.canvasHeight,
+                                       directDrawModes_) == 0) {
+    return kStartupOk;
+  }
+  if (record_.defaultScreenMode == kScreenFullOnly) {
+    ShowMessage(host::Cp932Literal("ディスプレイデバイスの情報を取得できません。"), kIconError);
+    return kStartupDisplay;
+  }
+  ShowMessage(
+      host::Cp932Literal(
+          "ディスプレイデバイスの情報取得に失敗しました。\nウィンドウモードのみ利用可能です。"),
+      kIconWarning);
+  record_.defaultScreenMode = kScreenWindowOnly;
+  config_.display.screenMode = kSavedScreenWindow;
+  displayFlags_ &= static_cast<uint8_t>(~kDisplaySelectMonitor);
+  return kStartupOk;
+}
+
+int EngineApp::CreateScreenCanvas() {
+  if (config_.engine.canvas == 0) {
+    display_.SetCanvasSize(record_.canvasWidth, record_.canvasHeight);
+    return kStartupOk;
+  }
+  CanvasLayer* canvas = nullptr;
+  int options = config_.engine.canvas == 2 ? kCanvasOption2 : 0;
+  if (display_.CreateCanvasLayer(&canvas, record_.canvasWidth, record_.canvasHeight, kCanvasDepth,
+                                 options) != 0 ||
+      canvas == nullptr) {
+    ShowMessage(host::Cp932Literal("ディスプレイキャンバスの作成に失敗"), kIconError);
+    return kStartupCanvas;
+  }
+  display_.SetScreenSurface(canvas);
+  return kStartupOk;
+}
+
+int EngineApp::CreateMainWindow() {
   WindowCreateRecord window;
   window.title = info_.appName;
   window.className = info_.appName;
@@ -216,11 +268,10 @@ int EngineApp::AppStartup() {
   engineInput_.SetMenuSettings(menuSettings);
   engineInput_.EnableIme(false);
   SetUpInput();
-  if (log_.IsOpen()) {
-    log_.WriteInput(GatherInputFacts());
-    log_.WriteSound(GatherSoundFacts());
-  }
+  return kStartupOk;
+}
 
+int EngineApp::EnterFirstScreenMode() {
   int mode = config_.display.screenMode;
   int depth = config_.display.fullScreenDepth;
   if (mode == kSavedScreenDefault) {
@@ -237,7 +288,11 @@ int EngineApp::AppStartup() {
     ShowMessage(host::Cp932Literal("画面の初期化に失敗 : ") + std::to_string(r), kIconError);
     return kStartupScreen;
   }
-  host::InvalidateWindow(mainWindow_.GetHandle());
+  return kStartupOk;
+}
+
+// Undone by Unpublish.
+void EngineApp::PublishDisplay() {
   TheDisplayManager::Set(&display_);
   // The DirectDraw kinds (text surfaces and layers, WGX layers) find their device here.
   Global<DirectDrawDevice>::Set(&display_);
@@ -246,17 +301,6 @@ int EngineApp::AppStartup() {
   InstallTransitionDispatch();
   TransitionScreen().Attach(&display_);
   SetTransitionScreen(&TransitionScreen());
-  if (log_.IsOpen()) {
-    log_.WriteDisplay(GatherDisplayFacts(), config_.engine.direct3DReport != 0, config_.engine.zBuffer != 0);
-  }
-  if (CreateDevices() != 0) return kStartupDevices;
-  if (Threaded()) frameThread_.StartWithDelegate(ThreadDelegate::Bind(this, &EngineApp::FrameThreadMain));
-  if (log_.IsOpen()) {
-    log_.Finish(ListDrives(), ListProcesses());
-  }
-  SuppressSystemSleep();
-  frameLoopRunning_ = true;
-  return kStartupOk;
 }
 
 void EngineApp::SuppressSystemSleep() {

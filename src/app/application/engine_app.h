@@ -269,6 +269,15 @@ class EngineApp : public AppBase {
   int ModalMessageBox(const std::string& textCp932, uint32_t buttons, int icon,
                       const std::string& titleCp932 = {});
 
+  // AppStartup's steps, each kStartupOk or the code start-up ends with.
+  int CheckStartConditions();
+  int CheckDisplay();
+  int OpenStartupLog();
+  int ListDisplayDevices();
+  int CreateScreenCanvas();
+  int CreateMainWindow();
+  int EnterFirstScreenMode();
+  void PublishDisplay();
   void StartLog();
   // What start-up published for the whole process, taken back at shut-down or destruction.
   void Unpublish();

@@ -3,11 +3,11 @@
 #include "app/application/game_app.h"
 #include "app/application/game_gui_services.h"
 #include "graphics/layers/canvas_layer.h"
+#include "graphics/text/outline_text_renderer.h"
 #include "host/font/glyph_source.h"
 #include "input/skip_modifier.h"
 #include "natives/native_helpers.h"
 #include "platform/timer_service.h"
-#include "scenario/text/outline_text_renderer.h"
 #include "scenario/tgs/tgs_frame_host.h"
 #include "sound/sound_channel_manager.h"
 

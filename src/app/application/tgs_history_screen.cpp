@@ -3,10 +3,10 @@
 #include "app/application/game_app.h"
 #include "app/application/game_gui_services.h"
 #include "graphics/surface/composition_layer.h"
+#include "graphics/text/outline_text_renderer.h"
 #include "gui/pointer_manager.h"
 #include "input/engine_input.h"
 #include "input/mouse.h"
-#include "scenario/text/outline_text_renderer.h"
 #include "scenario/tgs/tgs_frame.h"
 #include "scenario/tgs/tgs_scene.h"
 

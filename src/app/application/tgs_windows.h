@@ -16,10 +16,10 @@
 #include "effects/cell_image.h"
 #include "graphics/surface/image_surface.h"
 #include "graphics/surface/sprite.h"
+#include "graphics/text/outline_text_renderer.h"
 #include "gui/gmp_part_loader.h"
 #include "gui/hit_area_part.h"
 #include "gui/text_view.h"
-#include "scenario/text/outline_text_renderer.h"
 #include "scenario/tgs/tgs_frame_host.h"
 
 namespace bw {

@@ -9,9 +9,9 @@
 #include "app/dialogs/settings_sheet.h"
 #include "common/global.h"
 #include "graphics/surface/image_surface.h"
+#include "graphics/text/outline_text_renderer.h"
 #include "graphics/text/text_renderer.h"
 #include "host/cp932.h"
-#include "scenario/text/outline_text_renderer.h"
 
 namespace bw {
 

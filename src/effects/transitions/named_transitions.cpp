@@ -136,6 +136,13 @@ int PrepareDrawArea(TransitionDrawArea& area, bool needsNew) {
   return Prepare(area, needsNew);
 }
 
+bool DrawsWholeArea(const TransitionDrawArea& area, bool needsNew) {
+  TransitionDrawArea cut = area;
+  return area.width > 0 && area.height > 0 && Prepare(cut, needsNew) == kContinue &&
+         cut.width == area.width && cut.height == area.height && cut.targetX == area.targetX &&
+         cut.targetY == area.targetY;
+}
+
 int DrawCrossTransition(const TransitionDrawArea& request, int level) {
   TransitionDrawArea a = request;
   if (int code = Prepare(a, true); code != kContinue) return code;

@@ -44,6 +44,9 @@ constexpr int kNamedDrawFailed = 5;       // a pixel routine reported failure or
 // when something is left to draw, else the answer to give (kNamedDrawDone for nothing left).
 constexpr int kNamedDrawGo = -1;
 int PrepareDrawArea(TransitionDrawArea& area, bool needsNew);
+// Whether the area lies whole in the target and the pictures (the new one only when needsNew),
+// all at 32 bits: a transition that covers what it draws then writes every pixel of it.
+bool DrawsWholeArea(const TransitionDrawArea& area, bool needsNew);
 
 // level 0 (old) to 255 (new).
 int DrawCrossTransition(const TransitionDrawArea& area, int level);

@@ -91,18 +91,30 @@ int CanvasLayer::PresentFiltered(host::HWND window, host::MemoryDc* dc,
     if (GetBitsPerPixel() != 32 && !GetPalette()) return kPresentLockFailed;
     if (surface->Lock(&desc) != host::kDdOk) return kPresentNoDc;
   }
+  // Bands the filter writes whole go straight into the context's pixels.
+  ImageSurface direct;
+  host::DibSection* section = dc ? dc->Selected() : nullptr;
+  const bool intoDc =
+      section && section->Bits() == 32 &&
+      direct.CreateOver(section->Pixels(), section->Width(), section->Height()) == kSurfaceDone;
   const ImageSurface* frame = nullptr;
-  DrawFilterFrame([&](const ImageSurface& backing, const Rect& band) {
-    frame = &backing;
-    if (dc) {
-      if (backing.GetDc()) {
-        host::BitBlt(*dc, band.left, band.top, band.Width(), band.Height(), *backing.GetDc(),
-                     band.left, band.top);
-      }
-    } else if (!window) {
-      ConvertRect(backing, format, desc, band, GetPalette());
-    }
-  });
+  bool drewDirect = false;
+  DrawFilterFrame(
+      [&](const ImageSurface& drawn, const Rect& band) {
+        frame = &drawn;
+        if (&drawn == &direct) {
+          drewDirect = true;
+        } else if (dc) {
+          if (drawn.GetDc()) {
+            host::BitBlt(*dc, band.left, band.top, band.Width(), band.Height(), *drawn.GetDc(),
+                         band.left, band.top);
+          }
+        } else if (!window) {
+          ConvertRect(drawn, format, desc, band, GetPalette());
+        }
+      },
+      intoDc ? &direct : nullptr);
+  if (drewDirect) KeepFinalFrame(direct);
   // The filter draws the whole picture, band after band.
   if (!dc && !window) surface->Unlock();
   if (dc && drawn && frame) drawn->Add(Rect{0, 0, frame->GetWidth(), frame->GetHeight()});

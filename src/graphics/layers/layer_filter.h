@@ -34,6 +34,9 @@ class LayerFilter {
   // True when a band reads only the same rows of the pictures it draws from: those may then be
   // brought up to date a band at a time, just before it.
   virtual bool ReadsOnlyItsRows() const { return false; }
+  // True when DrawBand will write every pixel of the band without reading what the target held
+  // there: the band may then be drawn into the destination itself rather than into a copy.
+  virtual bool WritesWholeBand(const FilterBand&) const { return false; }
 
   // 0: one owner; each further owner adds one.
   int32_t shareCount = 0;

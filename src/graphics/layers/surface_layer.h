@@ -99,12 +99,17 @@ class SurfaceLayer {
   int UpdateDirectDraw(DirectDrawImageSurface& target, bool dirtyOnly);
 
   // One frame of the attached filter in three steps: the clock update (non-zero: finished and
-  // detached), the bands drawn into the backing picture, each handed to sink at once, and the
-  // end (1 when the filter is done and was detached).
-  using BandSink = std::function<void(const ImageSurface& backing, const Rect& band)>;
+  // detached), the bands drawn, each handed to sink at once with the picture it was drawn into,
+  // and the end (1 when the filter is done and was detached). A band goes into the backing
+  // picture, or straight into direct (the layer's size, 32 bits) when given and the filter
+  // writes the whole band: the destination then needs no copy of it.
+  using BandSink = std::function<void(const ImageSurface& drawn, const Rect& band)>;
   int StartFilterFrame();
-  void DrawFilterFrame(const BandSink& sink);
+  void DrawFilterFrame(const BandSink& sink, ImageSurface* direct = nullptr);
   int EndFilterFrame();
+  // A filter that ends with this frame leaves the frame drawn into direct in the backing picture
+  // too, as though drawn there: a later filter that leaves pixels alone shows what it holds.
+  void KeepFinalFrame(const ImageSurface& direct);
 
  private:
   int RunFilter(DirectDrawImageSurface& target);

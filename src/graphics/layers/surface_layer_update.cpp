@@ -42,6 +42,17 @@ void DrawFilterBand(LayerFilter* filter, const FilterBand& band,
   }
 }
 
+// Whether the filter may draw into direct: a 32-bit picture of the layer's size that holds none
+// of the pictures the filter reads.
+bool DrawableDirectly(const ImageSurface& direct, const ImageSurface& picture,
+                      const FilterBand& band) {
+  const uint8_t* pixels = direct.GetPixels();
+  return pixels && direct.GetBitsPerPixel() == 32 && picture.GetBitsPerPixel() == 32 &&
+         direct.GetWidth() == picture.GetWidth() && direct.GetHeight() == picture.GetHeight() &&
+         pixels != picture.GetPixels() && (!band.first || pixels != band.first->GetPixels()) &&
+         (!band.second || pixels != band.second->GetPixels());
+}
+
 int CopyBand(DirectDrawImageSurface& target, const ImageSurface& from, const Rect& band,
              host::MemoryDc* dc, host::DdSurfaceDesc* locked) {
   if (dc) {
@@ -112,7 +123,7 @@ int SurfaceLayer::StartFilterFrame() {
   return backing_ ? 0 : kFilterNoAccess;
 }
 
-void SurfaceLayer::DrawFilterFrame(const BandSink& sink) {
+void SurfaceLayer::DrawFilterFrame(const BandSink& sink, ImageSurface* direct) {
   LayerFilter* filter = filter_;
   ImageSurface* picture = GetImage();
   ImageSurface* backing = backing_.get();
@@ -147,17 +158,27 @@ void SurfaceLayer::DrawFilterFrame(const BandSink& sink) {
   }
   const int32_t width = picture->GetWidth(), height = picture->GetHeight();
   const int32_t rows = !(filter->GetKind() & 1) && BandedRedraw() ? BandHeight(width) : height;
+  if (direct && !DrawableDirectly(*direct, *picture, band)) direct = nullptr;
   for (int32_t top = 0; top < height; top += rows) {
     band.band = {0, top, width, std::min(height, top + rows)};
     for (CompositionLayer* page : pages) {
       if (page) page->RedrawRows(band.band.top, band.band.bottom, false);
     }
+    band.target = direct;
+    if (!direct || !filter->WritesWholeBand(band)) band.target = backing;
     DrawFilterBand(filter, band, lists);
-    sink(*backing, band.band);
+    sink(*band.target, band.band);
   }
   for (CompositionLayer* page : pages) {
     if (page) page->FinishRows();
   }
+}
+
+void SurfaceLayer::KeepFinalFrame(const ImageSurface& direct) {
+  const ImageSurface* backing = backing_.get();
+  if (!filter_ || !filter_->IsDone() || !backing || !backing->GetDc() || !direct.GetDc()) return;
+  host::BitBlt(*backing->GetDc(), 0, 0, backing->GetWidth(), backing->GetHeight(), *direct.GetDc(),
+               0, 0);
 }
 
 int SurfaceLayer::EndFilterFrame() {

@@ -55,6 +55,23 @@ int DibSurface::Create(int32_t width, int32_t height, int bits, bool useDibSecti
   return kSurfaceDone;
 }
 
+int DibSurface::CreateOver(uint8_t* pixels, int32_t width, int32_t height) {
+  Destroy();
+  if (!pixels || width < 1 || height < 1) return kSurfaceBadArgument;
+  const int64_t pitch = host::RowPitch(width, 32);
+  section_ = host::DibSection::Over(pixels, width, height, 32);
+  if (pitch == 0 || !section_) return kSurfaceNoMemory;
+  dc_ = std::make_unique<host::MemoryDc>();
+  dc_->Select(section_.get());
+  pixels_ = pixels;
+  bits_ = 32;
+  width_ = width;
+  height_ = height;
+  pitch_ = static_cast<int32_t>(pitch);
+  SetClipRect(nullptr);
+  return kSurfaceDone;
+}
+
 int DibSurface::Resize(int32_t width, int32_t height) {
   if (!pixels_ || width < 1 || height < 1) return kSurfaceBadArgument;
   if (width == width_ && height == height_) return kSurfaceDone;

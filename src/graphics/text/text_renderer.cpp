@@ -20,8 +20,26 @@ TextRenderer::~TextRenderer() {
   NotifyGone(this);
 }
 
-int TextRenderer::DrawString(Surface*, int32_t, int32_t, const char*, Rect*, Point*) {
-  return kTextNotReady;
+void TextRenderer::SetAntialiasLevel(int level) {
+  level = std::clamp(level, 0, 2);
+  if (level == antialiasLevel_) return;
+  ForgetGlyphs();
+  antialiasLevel_ = uint8_t(level);
+}
+
+int TextRenderer::DrawText(Surface* surface, int32_t x, int32_t y, const char* text, Rect* rect,
+                           Point* endPoint) {
+  return Draw(DrawMode::kText, surface, x, y, text, rect, endPoint);
+}
+
+int TextRenderer::DrawTextLayer(Surface* surface, int32_t x, int32_t y, const char* text,
+                                Rect* rect, Point* endPoint) {
+  return Draw(DrawMode::kLayer, surface, x, y, text, rect, endPoint);
+}
+
+int TextRenderer::DrawString(Surface* surface, int32_t x, int32_t y, const char* text, Rect* rect,
+                             Point* endPoint) {
+  return Draw(DrawMode::kString, surface, x, y, text, rect, endPoint);
 }
 
 int TextRenderer::DrawTextToDc(host::MemoryDc*, int32_t, int32_t, const char*, Rect*) {

@@ -1,9 +1,9 @@
 // The one interface every text goes through to be measured and drawn: a glyph-outline renderer
 // that blends cached glyphs itself, and a GDI renderer that lets the device context draw. The
-// concrete renderers live with the scenario player; the graphics floor (display manager,
-// surfaces, text layer) reaches them through this interface and makes them through the factory
-// that the application installs (Global<TextRendererFactory>). Text is CP932, NUL-terminated;
-// a null text is "no text".
+// concrete renderers live beside it; the display manager, the surfaces and the text layer reach
+// them through this interface and make them through the factory that the application installs
+// (Global<TextRendererFactory>), which holds the glyph source and the cache setting. Text is
+// CP932, NUL-terminated; a null text is "no text".
 #pragma once
 
 #include <cstdint>
@@ -68,7 +68,7 @@ class TextRenderer {
   // Slot 8: tenths of a degree, counter-clockwise.
   virtual int SetOrientation(int32_t tenths) = 0;
   // Slot 9: 0 hard-edged, 1 17 grey levels, 2 65 grey levels.
-  virtual void SetAntialiasLevel(int level) = 0;
+  virtual void SetAntialiasLevel(int level);
   // Slot 10: the number of lines (0 without text or font). size gets the unturned box; with
   // decoration the offsets get where the box starts relative to the text origin (0 or less).
   virtual int MeasureText(const char* text, Size* size, int32_t* offsetX, int32_t* offsetY,
@@ -76,10 +76,10 @@ class TextRenderer {
   // Slot 11: draws onto an 8- or 32-bit picture (a DIB or image surface, or the picture of a
   // surface layer) at (x, y). rect gets the drawn box, endPoint where the pen stopped.
   virtual int DrawText(Surface* surface, int32_t x, int32_t y, const char* text, Rect* rect,
-                       Point* endPoint) = 0;
+                       Point* endPoint);
   // Slot 12: colour plus coverage into a 32-bit picture (kTextNotReady at other depths).
   virtual int DrawTextLayer(Surface* surface, int32_t x, int32_t y, const char* text, Rect* rect,
-                            Point* endPoint) = 0;
+                            Point* endPoint);
 
   // The colour and the alpha of a 32-bit picture, for text images with transparency. Only the
   // outline renderer has it; the GDI renderer answers kTextNotReady.
@@ -126,6 +126,12 @@ class TextRenderer {
   TextColor GetBackColor() const { return backColor_; }
 
  protected:
+  // The three draw operations above, in one routine of each renderer.
+  enum class DrawMode { kText, kLayer, kString };
+  virtual int Draw(DrawMode mode, Surface* surface, int32_t x, int32_t y, const char* text,
+                   Rect* rect, Point* endPoint) = 0;
+  // The look of the glyphs changes: what a renderer keeps of them goes.
+  virtual void ForgetGlyphs() {}
   // The orientation as the 512-step table turns it: false at step 0 or without the table (the
   // text runs unturned); else the 16.16 cosine and sine.
   bool Turn(int32_t* cosine, int32_t* sine) const;

@@ -5,9 +5,9 @@
 #include "app/dialogs/settings_sheet.h"
 #include "common/global.h"
 #include "graphics/pixel/blend_tables.h"
+#include "graphics/text/renderer_factory.h"
 #include "host/dialog/scripted_dialog_host.h"
 #include "host/font/fake_glyph_source.h"
-#include "scenario/text/renderer_factory.h"
 #include "sound/sound_world.h"
 
 namespace bw {

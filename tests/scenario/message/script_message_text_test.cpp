@@ -8,9 +8,9 @@
 
 #include "../../script/script_test_util.h"
 #include "graphics/surface/image_surface.h"
+#include "graphics/text/outline_text_renderer.h"
+#include "graphics/text/text_test_support.h"
 #include "host/font/fake_glyph_source.h"
-#include "scenario/text/outline_text_renderer.h"
-#include "scenario/text/text_test_support.h"
 #include "script/script_vm.h"
 
 namespace bw {

@@ -8,6 +8,7 @@
 #include "graphics/pixel/blend_tables.h"
 #include "graphics/surface/display_object.h"
 #include "graphics/surface/pixel_library.h"
+#include "graphics/text/outline_text_renderer.h"
 #include "gui/script_text.h"
 #include "gui/text_view.h"
 #include "host/clock.h"
@@ -16,7 +17,6 @@
 #include "platform/timer_service.h"
 #include "platform/trig_tables.h"
 #include "scenario/message/message_text_engine.h"
-#include "scenario/text/outline_text_renderer.h"
 
 namespace bw::tools {
 namespace {

@@ -1,4 +1,4 @@
-#include "scenario/text/outline_text_renderer.h"
+#include "graphics/text/outline_text_renderer.h"
 
 #include <gtest/gtest.h>
 
@@ -10,9 +10,9 @@
 
 #include "graphics/pixel/blend_reference.h"
 #include "graphics/text/text_angles.h"
+#include "graphics/text/text_test_support.h"
 #include "host/font/fake_glyph_source.h"
 #include "platform/mmx_flag.h"
-#include "scenario/text/text_test_support.h"
 #include "support/text_reference.h"
 
 namespace bw {

@@ -9,9 +9,9 @@
 #include <string_view>
 #include <vector>
 
+#include "graphics/text/text_blend.h"
 #include "graphics/text/text_renderer.h"
 #include "host/gdi/memory_dc.h"
-#include "scenario/text/text_blend.h"
 
 namespace bw {
 
@@ -34,13 +34,8 @@ class GdiTextRenderer : public TextRenderer {
   int SetHeight(int32_t height) override;
   int SetBoldItalic(bool bold, bool italic) override;
   int SetOrientation(int32_t tenths) override;
-  void SetAntialiasLevel(int level) override;
   int MeasureText(const char* text, Size* size, int32_t* offsetX, int32_t* offsetY,
                   bool withDecoration, int32_t* glyphCount) override;
-  int DrawText(Surface* surface, int32_t x, int32_t y, const char* text, Rect* rect,
-               Point* endPoint) override;
-  int DrawTextLayer(Surface* surface, int32_t x, int32_t y, const char* text, Rect* rect,
-                    Point* endPoint) override;
   int DrawTextToDc(host::MemoryDc* dc, int32_t x, int32_t y, const char* text, Rect* rect) override;
 
   int SetUnderlineStrikeOut(bool underline, bool strikeOut);
@@ -55,8 +50,26 @@ class GdiTextRenderer : public TextRenderer {
     ptrdiff_t pitch = 0;
     CoverageMask Mask() const;
   };
-  int Render(bool layer, Surface* surface, int32_t x, int32_t y, const char* text, Rect* rect,
-             Point* endPoint);
+  // The coverages a draw puts down and where on the target.
+  struct Ink {
+    Coverage text;
+    Coverage edgePass;          // an unfolded edged text's decoration
+    std::vector<uint8_t> edge;  // the edge built around folded text
+    CoverageMask textMask, decorationMask;
+    int32_t textX = 0, textY = 0, decorationX = 0, decorationY = 0;
+  };
+  // DrawString is the outline renderer's alone: kTextNotReady here.
+  int Draw(DrawMode mode, Surface* surface, int32_t x, int32_t y, const char* text, Rect* rect,
+           Point* endPoint) override;
+  // The renderer that paints the coverage: white on black, at four times the size when folded.
+  int PreparePainter(GdiTextRenderer& painter, bool folded) const;
+  int PaintInk(GdiTextRenderer& painter, const char* text, bool folded, int32_t x, int32_t y,
+               Ink* ink) const;
+  void PutLayerInk(const TextPixels& target, const Ink& ink, bool folded, const Rect& box,
+                   Rect* rect) const;
+  void PutSurfaceInk(const TextPixels& target, const Ink& ink, bool folded, const Rect& box,
+                     Rect* rect) const;
+  Point EndPoint(const char* text, int32_t x, int32_t y) const;
   // kTextDone, kGdiNoPicture or kGdiDrawFailed.
   static int Paint(GdiTextRenderer& painter, const char* text, bool folded, Coverage* out);
   std::vector<std::string_view> Lines(const char* text) const;

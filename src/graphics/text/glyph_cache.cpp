@@ -1,4 +1,4 @@
-#include "scenario/text/glyph_cache.h"
+#include "graphics/text/glyph_cache.h"
 
 #include <algorithm>
 

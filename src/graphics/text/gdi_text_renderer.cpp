@@ -1,4 +1,4 @@
-#include "scenario/text/gdi_text_renderer.h"
+#include "graphics/text/gdi_text_renderer.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -9,10 +9,10 @@
 #include "graphics/pixel/mask_kernels.h"
 #include "graphics/pixel/rows8_kernels.h"
 #include "graphics/pixel/text_kernels.h"
+#include "graphics/text/glyph_bitmap.h"
 #include "graphics/text/text_angles.h"
+#include "graphics/text/text_rules.h"
 #include "platform/mmx_flag.h"
-#include "scenario/text/glyph_bitmap.h"
-#include "scenario/text/text_rules.h"
 
 namespace bw {
 namespace {
@@ -32,6 +32,21 @@ Rect Moved(const Rect& r, int32_t dx, int32_t dy) {
 
 int32_t FloorDiv(int32_t v, int32_t d) {
   return v >= 0 ? v / d : -((-int64_t(v) + d - 1) / d);
+}
+
+void PutMask(const TextPixels& target, int32_t x, int32_t y, const CoverageMask& mask,
+             MaskBlend blend, const MaskColors& colors, Rect* rect) {
+  Rect drawn;
+  if (mask.bits && BlendTextMask(target, x, y, mask, blend, colors, &drawn)) {
+    UniteTextBox(rect, drawn);
+  }
+}
+
+void UniteClipped(Rect* rect, Rect box, const TextPixels& target) {
+  box.left = std::max(box.left, 0), box.top = std::max(box.top, 0);
+  box.right = std::min(box.right, target.width);
+  box.bottom = std::min(box.bottom, target.height);
+  UniteTextBox(rect, box);
 }
 
 }  // namespace
@@ -93,10 +108,6 @@ int GdiTextRenderer::SetOrientation(int32_t tenths) {
   if (tenths == logFont_.lfOrientation && tenths == logFont_.lfEscapement) return 0;
   logFont_.lfOrientation = logFont_.lfEscapement = tenths;
   return CreateFont();
-}
-
-void GdiTextRenderer::SetAntialiasLevel(int level) {
-  antialiasLevel_ = uint8_t(std::clamp(level, 0, 2));
 }
 
 int GdiTextRenderer::SetUnderlineStrikeOut(bool underline, bool strikeOut) {
@@ -258,18 +269,10 @@ int GdiTextRenderer::Paint(GdiTextRenderer& painter, const char* text, bool fold
   return kTextDone;
 }
 
-int GdiTextRenderer::DrawText(Surface* surface, int32_t x, int32_t y, const char* text, Rect* rect,
-                              Point* endPoint) {
-  return Render(false, surface, x, y, text, rect, endPoint);
-}
-
-int GdiTextRenderer::DrawTextLayer(Surface* surface, int32_t x, int32_t y, const char* text,
-                                   Rect* rect, Point* endPoint) {
-  return Render(true, surface, x, y, text, rect, endPoint);
-}
-
-int GdiTextRenderer::Render(bool layer, Surface* surface, int32_t x, int32_t y, const char* text,
-                            Rect* rect, Point* endPoint) {
+int GdiTextRenderer::Draw(DrawMode mode, Surface* surface, int32_t x, int32_t y, const char* text,
+                          Rect* rect, Point* endPoint) {
+  if (mode == DrawMode::kString) return kTextNotReady;
+  const bool layer = mode == DrawMode::kLayer;
   TextPixels target;
   if (!font_ || !ResolveTextPixels(surface, &target)) return kTextNotReady;
   if (layer && target.bits != 32) return kTextNotReady;
@@ -279,6 +282,25 @@ int GdiTextRenderer::Render(bool layer, Surface* surface, int32_t x, int32_t y, 
 
   const bool folded = antialiasLevel_ != 0;
   GdiTextRenderer painter(source_);
+  if (int rc = PreparePainter(painter, folded); rc != kTextDone) return rc;
+  Ink ink;
+  if (int rc = PaintInk(painter, text, folded, x, y, &ink); rc != kTextDone) return rc;
+  Size size;
+  int32_t ox = 0, oy = 0;
+  MeasureText(text, &size, &ox, &oy, true, nullptr);
+  Rect box;
+  GetRotatedRect(&box, ox, oy, size.width, size.height);
+  box = Moved(box, x, y);
+  if (layer) {
+    PutLayerInk(target, ink, folded, box, rect);
+  } else {
+    PutSurfaceInk(target, ink, folded, box, rect);
+  }
+  if (endPoint) *endPoint = EndPoint(text, x, y);
+  return kTextDone;
+}
+
+int GdiTextRenderer::PreparePainter(GdiTextRenderer& painter, bool folded) const {
   host::LOGFONTA logFont = logFont_;
   painter.lineSpacing_ = lineSpacing_;
   painter.textColor_ = {255, 255, 255};
@@ -298,114 +320,113 @@ int GdiTextRenderer::Render(bool layer, Surface* surface, int32_t x, int32_t y, 
     painter.style_ = kTextEdge;
   }
   painter.SetLogFont(logFont);
-  if (painter.CreateFont() != 0) return kGdiDrawFailed;
+  return painter.CreateFont() != 0 ? kGdiDrawFailed : kTextDone;
+}
 
+int GdiTextRenderer::PaintInk(GdiTextRenderer& painter, const char* text, bool folded, int32_t x,
+                              int32_t y, Ink* ink) const {
   Coverage first;
   int rc = Paint(painter, text, folded, &first);
   if (rc != kTextDone) return rc;
-  // The decoration's coverage and where it goes, and the text's.
-  Coverage textCoverage;
   const Coverage* decoration = nullptr;
-  int32_t decorationX = 0, decorationY = 0;
-  std::vector<uint8_t> edge;
-  CoverageMask edgeMask;
   if (style_ == kTextEdge && !folded) {
-    decoration = &first;
-    decorationX = x + first.left, decorationY = y + first.top;
+    // The edged pass came first; the plain text goes over it.
+    ink->edgePass = std::move(first);
+    decoration = &ink->edgePass;
+    ink->decorationX = x + decoration->left, ink->decorationY = y + decoration->top;
     painter.style_ = kTextPlain;
-    rc = Paint(painter, text, false, &textCoverage);
+    rc = Paint(painter, text, false, &ink->text);
     if (rc != kTextDone) return rc;
   } else {
-    textCoverage = std::move(first);
+    ink->text = std::move(first);
     if (style_ == kTextShadow) {
-      decoration = &textCoverage;
-      decorationX = x + textCoverage.left + shadowOffsetX_;
-      decorationY = y + textCoverage.top + shadowOffsetY_;
+      decoration = &ink->text;
+      ink->decorationX = x + ink->text.left + shadowOffsetX_;
+      ink->decorationY = y + ink->text.top + shadowOffsetY_;
     }
   }
-  const CoverageMask textMask = textCoverage.Mask();
-  CoverageMask decorationMask = decoration ? decoration->Mask() : CoverageMask{};
-  if (style_ == kTextEdge && folded && textMask.bits) {
+  ink->textMask = ink->text.Mask();
+  ink->decorationMask = decoration ? decoration->Mask() : CoverageMask{};
+  ink->textX = x + ink->text.left, ink->textY = y + ink->text.top;
+  if (style_ == kTextEdge && folded && ink->textMask.bits) {
     // One pixel around the folded text.
+    const CoverageMask& textMask = ink->textMask;
     const int32_t w = textMask.width + 2 * kFoldedEdgeRadius;
     const int32_t h = textMask.height + 2 * kFoldedEdgeRadius;
-    edge.assign(size_t(GlyphPitch(w)) * size_t(h), 0);
+    ink->edge.assign(size_t(GlyphPitch(w)) * size_t(h), 0);
     auto build = MmxEnabled() ? BuildEdgeMaskMmx : BuildEdgeMask;
-    build(edge.data(), GlyphPitch(w), textMask.bits, textMask.pitch, textMask.width,
+    build(ink->edge.data(), GlyphPitch(w), textMask.bits, textMask.pitch, textMask.width,
           textMask.height, kFoldedEdgeRadius, kFoldedEdgeStrength);
-    decorationMask = {edge.data(), w, h, GlyphPitch(w)};
-    decorationX = x + textCoverage.left - kFoldedEdgeRadius;
-    decorationY = y + textCoverage.top - kFoldedEdgeRadius;
+    ink->decorationMask = {ink->edge.data(), w, h, GlyphPitch(w)};
+    ink->decorationX = ink->textX - kFoldedEdgeRadius;
+    ink->decorationY = ink->textY - kFoldedEdgeRadius;
   }
-  const int32_t textX = x + textCoverage.left, textY = y + textCoverage.top;
+  return kTextDone;
+}
 
+// Colour over the box and the coverage as the alpha; decorated text blends its face over the
+// decoration colour.
+void GdiTextRenderer::PutLayerInk(const TextPixels& target, const Ink& ink, bool folded,
+                                  const Rect& box, Rect* rect) const {
   const uint32_t textColor = PackedColor(textColor_),
                  decorationColor = PackedColor(decorationColor_);
   const MaskColors textColors{&textColor, ColorRamp::kNone};
   const MaskColors decorationColors{&decorationColor, ColorRamp::kNone};
-  const MaskBlend blend = folded ? MaskBlend::kBlended : MaskBlend::kSolid;
-  Rect drawn;
-  auto put = [&](int32_t px, int32_t py, const CoverageMask& mask, const MaskColors& colors) {
-    if (mask.bits && BlendTextMask(target, px, py, mask, blend, colors, &drawn)) {
-      UniteTextBox(rect, drawn);
-    }
-  };
-  Size size;
-  int32_t ox = 0, oy = 0;
-  MeasureText(text, &size, &ox, &oy, true, nullptr);
-  Rect box;
-  GetRotatedRect(&box, ox, oy, size.width, size.height);
-  box = Moved(box, x, y);
-  if (layer) {
-    if (style_ == kTextPlain) {
-      FillTextColor(target, Rect{textX, textY, textX + textMask.width, textY + textMask.height},
-                    textColors, false);
-    } else {
-      FillTextColor(target, box, style_ == kTextShadow ? textColors : decorationColors, true);
-      if (decorationMask.bits && style_ == kTextShadow) {
-        DrawMaskSolid(decorationX, decorationY, decorationColor_.r, decorationColor_.g,
-                      decorationColor_.b,
-                      MaskTarget{target.pixels, target.width, target.height, target.pitch},
-                      MaskSource{decorationMask.bits, decorationMask.width, decorationMask.height,
-                                 decorationMask.pitch});
-      }
-      if (decorationMask.bits) RaiseTextAlpha(target, decorationX, decorationY, decorationMask);
-    }
-    if (textMask.bits && style_ != kTextPlain) put(textX, textY, textMask, textColors);
-    if (textMask.bits) RaiseTextAlpha(target, textX, textY, textMask);
-    Rect clipped = box;
-    clipped.left = std::max(clipped.left, 0), clipped.top = std::max(clipped.top, 0);
-    clipped.right = std::min(clipped.right, target.width);
-    clipped.bottom = std::min(clipped.bottom, target.height);
-    UniteTextBox(rect, clipped);
+  const CoverageMask& textMask = ink.textMask;
+  const CoverageMask& decorationMask = ink.decorationMask;
+  if (style_ == kTextPlain) {
+    FillTextColor(
+        target, Rect{ink.textX, ink.textY, ink.textX + textMask.width, ink.textY + textMask.height},
+        textColors, false);
   } else {
-    if (transparentBack_ == 0) {
-      const uint32_t back = PackedColor(backColor_);
-      FillTextColor(target, box, MaskColors{&back, ColorRamp::kNone}, false);
-      Rect clipped = box;
-      clipped.left = std::max(clipped.left, 0), clipped.top = std::max(clipped.top, 0);
-      clipped.right = std::min(clipped.right, target.width);
-      clipped.bottom = std::min(clipped.bottom, target.height);
-      UniteTextBox(rect, clipped);
+    FillTextColor(target, box, style_ == kTextShadow ? textColors : decorationColors, true);
+    if (decorationMask.bits && style_ == kTextShadow) {
+      DrawMaskSolid(ink.decorationX, ink.decorationY, decorationColor_.r, decorationColor_.g,
+                    decorationColor_.b,
+                    MaskTarget{target.pixels, target.width, target.height, target.pitch},
+                    MaskSource{decorationMask.bits, decorationMask.width, decorationMask.height,
+                               decorationMask.pitch});
     }
-    put(decorationX, decorationY, decorationMask, decorationColors);
-    put(textX, textY, textMask, textColors);
+    if (decorationMask.bits)
+      RaiseTextAlpha(target, ink.decorationX, ink.decorationY, decorationMask);
   }
-  if (endPoint) {
-    // Where the last line ends along the run.
-    const std::vector<std::string_view> lines = Lines(text);
-    host::TextSize extent;
-    int64_t down = 0;
-    for (size_t i = 0; i + 1 < lines.size(); ++i) {
-      font_->GetTextExtentPoint32A(lines[i].data(), int(lines[i].size()), &extent);
-      down += extent.cy + lineSpacing_;
-    }
-    font_->GetTextExtentPoint32A(lines.back().data(), int(lines.back().size()), &extent);
-    Rect end;
-    GetRotatedRect(&end, extent.cx, Clamp32(down), 0, 0);
-    *endPoint = {end.left + x, end.top + y};
+  const MaskBlend blend = folded ? MaskBlend::kBlended : MaskBlend::kSolid;
+  if (textMask.bits && style_ != kTextPlain) {
+    PutMask(target, ink.textX, ink.textY, textMask, blend, textColors, rect);
   }
-  return kTextDone;
+  if (textMask.bits) RaiseTextAlpha(target, ink.textX, ink.textY, textMask);
+  UniteClipped(rect, box, target);
+}
+
+void GdiTextRenderer::PutSurfaceInk(const TextPixels& target, const Ink& ink, bool folded,
+                                    const Rect& box, Rect* rect) const {
+  if (transparentBack_ == 0) {
+    const uint32_t back = PackedColor(backColor_);
+    FillTextColor(target, box, MaskColors{&back, ColorRamp::kNone}, false);
+    UniteClipped(rect, box, target);
+  }
+  const uint32_t textColor = PackedColor(textColor_),
+                 decorationColor = PackedColor(decorationColor_);
+  const MaskBlend blend = folded ? MaskBlend::kBlended : MaskBlend::kSolid;
+  PutMask(target, ink.decorationX, ink.decorationY, ink.decorationMask, blend,
+          MaskColors{&decorationColor, ColorRamp::kNone}, rect);
+  PutMask(target, ink.textX, ink.textY, ink.textMask, blend,
+          MaskColors{&textColor, ColorRamp::kNone}, rect);
+}
+
+// Where the last line ends along the run.
+Point GdiTextRenderer::EndPoint(const char* text, int32_t x, int32_t y) const {
+  const std::vector<std::string_view> lines = Lines(text);
+  host::TextSize extent;
+  int64_t down = 0;
+  for (size_t i = 0; i + 1 < lines.size(); ++i) {
+    font_->GetTextExtentPoint32A(lines[i].data(), int(lines[i].size()), &extent);
+    down += extent.cy + lineSpacing_;
+  }
+  font_->GetTextExtentPoint32A(lines.back().data(), int(lines.back().size()), &extent);
+  Rect end;
+  GetRotatedRect(&end, extent.cx, Clamp32(down), 0, 0);
+  return {end.left + x, end.top + y};
 }
 
 }  // namespace bw

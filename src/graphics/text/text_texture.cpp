@@ -1,4 +1,4 @@
-#include "scenario/text/text_texture.h"
+#include "graphics/text/text_texture.h"
 
 #include <cstring>
 #include <new>

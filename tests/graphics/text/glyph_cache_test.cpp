@@ -1,4 +1,4 @@
-#include "scenario/text/glyph_cache.h"
+#include "graphics/text/glyph_cache.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "graphics/pixel/blend_tables.h"
-#include "scenario/text/text_texture.h"
+#include "graphics/text/text_texture.h"
 
 namespace bw {
 namespace {

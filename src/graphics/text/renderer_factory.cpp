@@ -1,9 +1,9 @@
-#include "scenario/text/renderer_factory.h"
+#include "graphics/text/renderer_factory.h"
 
 #include <new>
 
-#include "scenario/text/gdi_text_renderer.h"
-#include "scenario/text/outline_text_renderer.h"
+#include "graphics/text/gdi_text_renderer.h"
+#include "graphics/text/outline_text_renderer.h"
 
 namespace bw {
 

@@ -1,4 +1,4 @@
-#include "scenario/text/text_rules.h"
+#include "graphics/text/text_rules.h"
 
 #include <algorithm>
 #include <climits>

@@ -1,4 +1,4 @@
-#include "scenario/text/text_blend.h"
+#include "graphics/text/text_blend.h"
 
 #include <algorithm>
 

@@ -7,7 +7,7 @@
 #include <list>
 #include <vector>
 
-#include "scenario/text/glyph_bitmap.h"
+#include "graphics/text/glyph_bitmap.h"
 
 namespace bw {
 

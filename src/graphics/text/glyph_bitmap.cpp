@@ -1,4 +1,4 @@
-#include "scenario/text/glyph_bitmap.h"
+#include "graphics/text/glyph_bitmap.h"
 
 #include <algorithm>
 #include <new>

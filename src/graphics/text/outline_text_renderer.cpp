@@ -1,4 +1,4 @@
-#include "scenario/text/outline_text_renderer.h"
+#include "graphics/text/outline_text_renderer.h"
 
 #include <algorithm>
 #include <climits>
@@ -9,8 +9,8 @@
 
 #include "graphics/pixel/text_kernels.h"
 #include "graphics/text/text_angles.h"
+#include "graphics/text/text_rules.h"
 #include "platform/mmx_flag.h"
-#include "scenario/text/text_rules.h"
 
 namespace bw {
 namespace {
@@ -83,7 +83,7 @@ int OutlineTextRenderer::SetFont(int32_t height, bool bold, bool italic, const c
   if (faceName && !FaceNameFits(faceName)) return kOutlineNoFace;
   if (HeightTooLarge(height, source_)) return kOutlineFontFailed;
   if (faceName) {
-    if (CachingOn()) cache_.Clear();
+    ForgetGlyphs();
     CopyFaceName(&logFont_, faceName);
   }
   const int32_t h = -std::abs(height);
@@ -130,7 +130,7 @@ int OutlineTextRenderer::CreateFont() {
 int OutlineTextRenderer::SetFaceName(const char* faceName) {
   if (!FaceNameFits(faceName)) return kOutlineNoFace;
   if (std::strncmp(faceName, logFont_.lfFaceName, host::kLfFaceSize) == 0) return 0;
-  if (CachingOn()) cache_.Clear();
+  ForgetGlyphs();
   CopyFaceName(&logFont_, faceName);
   return CreateFont();
 }
@@ -154,21 +154,18 @@ int OutlineTextRenderer::SetBoldItalic(bool bold, bool italic) {
 
 int OutlineTextRenderer::SetOrientation(int32_t tenths) {
   if (tenths == logFont_.lfOrientation && tenths == logFont_.lfEscapement) return 0;
-  if (CachingOn()) cache_.Clear();
+  ForgetGlyphs();
   logFont_.lfOrientation = logFont_.lfEscapement = tenths;
   if (texture_) texture_->SetOrientation(tenths);
   return CreateFont();
 }
 
-void OutlineTextRenderer::SetAntialiasLevel(int level) {
-  level = std::clamp(level, 0, 2);
-  if (level == antialiasLevel_) return;
+void OutlineTextRenderer::ForgetGlyphs() {
   if (CachingOn()) cache_.Clear();
-  antialiasLevel_ = uint8_t(level);
 }
 
 void OutlineTextRenderer::SetLogFont(const host::LOGFONTA& logFont) {
-  if (CachingOn()) cache_.Clear();
+  ForgetGlyphs();
   TextRenderer::SetLogFont(logFont);
   if (texture_) texture_->SetOrientation(logFont_.lfOrientation);
 }
@@ -200,7 +197,7 @@ int OutlineTextRenderer::SetGradation(bool enable, uint32_t topColor, uint32_t b
 
 void OutlineTextRenderer::SetEdge(int32_t strength, int32_t radius) {
   if (strength == edgeStrength_ && radius == edgeRadius_) return;
-  if (CachingOn()) cache_.Clear();
+  ForgetGlyphs();
   edgeStrength_ = strength;
   edgeRadius_ = radius;
   if (texture_) texture_->SetEdge(strength, radius);
@@ -363,21 +360,6 @@ int OutlineTextRenderer::MeasureText(const char* text, Size* size, int32_t* offs
   if (offsetY) *offsetY = oy;
   if (glyphCount) *glyphCount = glyphs;
   return lines;
-}
-
-int OutlineTextRenderer::DrawText(Surface* surface, int32_t x, int32_t y, const char* text,
-                                  Rect* rect, Point* endPoint) {
-  return Draw(Mode::kDraw, surface, x, y, text, rect, endPoint);
-}
-
-int OutlineTextRenderer::DrawTextLayer(Surface* surface, int32_t x, int32_t y, const char* text,
-                                       Rect* rect, Point* endPoint) {
-  return Draw(Mode::kLayer, surface, x, y, text, rect, endPoint);
-}
-
-int OutlineTextRenderer::DrawString(Surface* surface, int32_t x, int32_t y, const char* text,
-                                    Rect* rect, Point* endPoint) {
-  return Draw(Mode::kString, surface, x, y, text, rect, endPoint);
 }
 
 }  // namespace bw

@@ -1,4 +1,4 @@
-#include "scenario/text/gdi_text_renderer.h"
+#include "graphics/text/gdi_text_renderer.h"
 
 #include <gtest/gtest.h>
 
@@ -6,10 +6,10 @@
 #include <string>
 #include <tuple>
 
+#include "graphics/text/outline_text_renderer.h"
+#include "graphics/text/renderer_factory.h"
+#include "graphics/text/text_test_support.h"
 #include "host/font/fake_glyph_source.h"
-#include "scenario/text/outline_text_renderer.h"
-#include "scenario/text/renderer_factory.h"
-#include "scenario/text/text_test_support.h"
 
 namespace bw {
 namespace {

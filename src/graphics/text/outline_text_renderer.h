@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "graphics/pixel/pixel_format.h"
+#include "graphics/text/glyph_cache.h"
+#include "graphics/text/text_blend.h"
 #include "graphics/text/text_renderer.h"
-#include "scenario/text/glyph_cache.h"
-#include "scenario/text/text_blend.h"
-#include "scenario/text/text_texture.h"
+#include "graphics/text/text_texture.h"
 
 namespace bw {
 
@@ -33,15 +33,8 @@ class OutlineTextRenderer : public TextRenderer {
   int SetHeight(int32_t height) override;
   int SetBoldItalic(bool bold, bool italic) override;
   int SetOrientation(int32_t tenths) override;
-  void SetAntialiasLevel(int level) override;
   int MeasureText(const char* text, Size* size, int32_t* offsetX, int32_t* offsetY,
                   bool withDecoration, int32_t* glyphCount) override;
-  int DrawText(Surface* surface, int32_t x, int32_t y, const char* text, Rect* rect,
-               Point* endPoint) override;
-  int DrawTextLayer(Surface* surface, int32_t x, int32_t y, const char* text, Rect* rect,
-                    Point* endPoint) override;
-  int DrawString(Surface* surface, int32_t x, int32_t y, const char* text, Rect* rect,
-                 Point* endPoint) override;
   void SetLogFont(const host::LOGFONTA& logFont) override;
 
   // The ramp builder's code when the ramp cannot be had (gradation then goes off).
@@ -68,9 +61,14 @@ class OutlineTextRenderer : public TextRenderer {
   int32_t GetEdgeRadius() const { return edgeRadius_; }
 
  private:
-  enum class Mode { kDraw, kLayer, kString };
-  int Draw(Mode mode, Surface* surface, int32_t x, int32_t y, const char* text, Rect* rect,
-           Point* endPoint);
+  struct DrawState;
+  int Draw(DrawMode mode, Surface* surface, int32_t x, int32_t y, const char* text, Rect* rect,
+           Point* endPoint) override;
+  void ForgetGlyphs() override;
+  DrawState PrepareDraw(DrawMode mode, const TextPixels& target, Rect* rect) const;
+  void FillLayerBox(const DrawState& state, const char* text, int32_t x, int32_t y);
+  void PutEdge(const DrawState& state, const GlyphBitmap& edge, Point pen);
+  void PutGlyph(DrawState& state, const GlyphBitmap& glyph, Point pen);
   GlyphRef RenderGlyph(uint32_t code, bool edge, bool bold);
   int32_t CharWidth(const char* bytes, size_t length) const;
   bool CachingOn() const { return cache_.Capacity() != 0; }

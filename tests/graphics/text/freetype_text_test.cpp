@@ -3,11 +3,11 @@
 
 #include <string>
 
+#include "graphics/text/outline_text_renderer.h"
 #include "graphics/text/text_angles.h"
+#include "graphics/text/text_test_support.h"
 #include "host/cp932.h"
 #include "host/font/font.h"
-#include "scenario/text/outline_text_renderer.h"
-#include "scenario/text/text_test_support.h"
 
 namespace bw {
 namespace {

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "scenario/text/glyph_bitmap.h"
+#include "graphics/text/glyph_bitmap.h"
 
 namespace bw {
 
