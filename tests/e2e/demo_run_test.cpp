@@ -3,26 +3,22 @@
 // exit status, its messages and the files it leaves behind.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <functional>
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/config/config_block.h"
 #include "app/config/engine_config.h"
+#include "e2e/demo_scene.h"
 #include "host/presentation_sink.h"
 #include "lib/file_bytes.h"
 #include "lib/sob/sob_assembler.h"
 #include "lib/vfa/vfa_writer.h"
-#include "program/program_process.h"
 #include "support/demo_copy.h"
 #include "support/temp_dir.h"
-
-extern char** environ;
 
 namespace bw {
 namespace {
@@ -38,53 +34,13 @@ constexpr std::chrono::seconds kRunLimit{120};
 constexpr const char* kAppRecordFailed = "アプリケーション設定ファイルの読み込みに失敗";
 constexpr const char* kIllegalScript = "不正なスクリプトを実行しました";
 
-struct RunResult {
-  bool ended = false;  // false: it hung and was killed
-  int exitStatus = -1;
-  std::string errors;  // stderr
-  std::string output;  // stdout
-};
-
-// Runs the program headless on game with a home of its own, so runs never meet; switches are
-// further "NAME=value" entries of its environment, which holds no other BRIMWOLD_ or XDG_ entry.
-RunResult RunGame(const fs::path& game, const fs::path& home,
-                  const std::vector<std::string>& switches = {}) {
-  std::vector<std::string> env;
-  for (char** e = environ; *e; ++e) {
-    const std::string entry = *e;
-    if (entry.starts_with("BRIMWOLD_") || entry.starts_with("XDG_"))
-      env.push_back(entry.substr(0, entry.find('=')));
-  }
-  env.insert(env.end(), {"XDG_RUNTIME_DIR=" + home.string(), "XDG_DATA_HOME=" + home.string(),
-                         "BRIMWOLD_HEADLESS=1"});
-  env.insert(env.end(), switches.begin(), switches.end());
-  test::ProgramProcess program(BRIMWOLD_PROGRAM, {"/L", game.string()}, env);
-  const std::optional<int> status = program.WaitForEnd(kRunLimit);
-  return {status.has_value(), test::ExitCode(status), program.Errors(), program.Output()};
-}
-
-// The "frame N hash 0x..." lines of a run, by frame.
-std::map<uint32_t, uint64_t> FrameHashes(const std::string& output) {
-  std::map<uint32_t, uint64_t> hashes;
-  std::istringstream lines(output);
-  std::string line;
-  while (std::getline(lines, line)) {
-    unsigned frame = 0;
-    unsigned long long hash = 0;
-    if (std::sscanf(line.c_str(), "frame %u hash 0x%llx", &frame, &hash) == 2) hashes[frame] = hash;
-  }
-  return hashes;
-}
-
 // A copy of the demo game folder the test may spoil, and a home for the run.
 class DemoRun : public ::testing::Test {
  protected:
   void SetUp() override { test::CopyDemoGame(kGame, game_.path()); }
 
-  RunResult Run(const std::vector<std::string>& switches = {}) {
-    RunResult r = RunGame(game_.path(), home_.path(), switches);
-    EXPECT_TRUE(r.ended) << "the run hung";
-    return r;
+  test::PlayedRun Run(const std::vector<std::string>& switches = {}) {
+    return test::PlayHeadless(game_.path(), home_.path(), switches, kRunLimit);
   }
 
   // The settings the run left in the game folder.
@@ -136,10 +92,10 @@ TEST_F(DemoRun, EndsNormallySavesAndRunsTheSameWithScriptsTranslated) {
   ASSERT_EQ(shipped.pacing.jit, 0);
   const std::vector<uint8_t> black(800 * 600 * 4, 0);
   const uint64_t blackHash = host::Fnv1a64(black.data(), black.size());
-  RunResult plain = Run({"BRIMWOLD_HEADLESS_HASHES=2,50", kQuit});
-  EXPECT_EQ(plain.exitStatus, 0) << plain.errors;
-  const std::map<uint32_t, uint64_t> hashes = FrameHashes(plain.output);
-  ASSERT_EQ(hashes.size(), 2u) << plain.output;
+  test::PlayedRun plain = Run({"BRIMWOLD_HEADLESS_HASHES=2,50", kQuit});
+  EXPECT_EQ(plain.status, 0) << plain.errors;
+  const std::map<uint32_t, uint64_t> hashes = plain.hashes;
+  ASSERT_EQ(hashes.size(), 2u) << plain.errors;
   EXPECT_NE(hashes.at(50), blackHash) << "the title stands";
   EXPECT_NE(fs::last_write_time(userCfg), shippedTime) << "USER.CFG saved at the exit";
   EXPECT_EQ(SavedSettings().display.screenMode, kSavedScreenWindow);
@@ -151,9 +107,9 @@ TEST_F(DemoRun, EndsNormallySavesAndRunsTheSameWithScriptsTranslated) {
   shipped.pacing.jit = 1;
   const std::vector<uint8_t> bytes = EncodeEngineConfig(shipped);
   game_.WriteFile("USER.CFG", std::string(bytes.begin(), bytes.end()));
-  RunResult translated = Run({"BRIMWOLD_HEADLESS_HASHES=2,50", kQuit});
-  EXPECT_EQ(translated.exitStatus, 0) << translated.errors;
-  EXPECT_EQ(FrameHashes(translated.output), hashes);
+  test::PlayedRun translated = Run({"BRIMWOLD_HEADLESS_HASHES=2,50", kQuit});
+  EXPECT_EQ(translated.status, 0) << translated.errors;
+  EXPECT_EQ(translated.hashes, hashes);
   EXPECT_EQ(SavedSettings().pacing.jit, 1);
   EXPECT_EQ(SavedSettings().pacing.scriptSetting9, 1) << "the translated scripts kept count alike";
 }
@@ -163,15 +119,14 @@ TEST_F(DemoRun, EndsNormallySavesAndRunsTheSameWithScriptsTranslated) {
 // ends the game.
 TEST_F(DemoRun, ReturnsToTheTitleFromTheMenu) {
   constexpr int kAnswerYes = 1;
-  RunResult r = Run({"BRIMWOLD_HEADLESS_COMMANDS=30:40002",
-                     "BRIMWOLD_HEADLESS_ANSWERS=" + std::to_string(kAnswerYes),
-                     "BRIMWOLD_HEADLESS_HASHES=29,250",
-                     "BRIMWOLD_HEADLESS_INPUT=120:move:400:532,122:click:400:532"});
-  EXPECT_EQ(r.exitStatus, 0) << r.errors;
+  test::PlayedRun r = Run({"BRIMWOLD_HEADLESS_COMMANDS=30:40002",
+                           "BRIMWOLD_HEADLESS_ANSWERS=" + std::to_string(kAnswerYes),
+                           "BRIMWOLD_HEADLESS_HASHES=29,250",
+                           "BRIMWOLD_HEADLESS_INPUT=120:move:400:532,122:click:400:532"});
+  EXPECT_EQ(r.status, 0) << r.errors;
   EXPECT_EQ(SavedSettings().pacing.scriptSetting9, 2) << "MAIN started again and counted it";
-  std::map<uint32_t, uint64_t> hashes = FrameHashes(r.output);
-  EXPECT_TRUE(hashes.contains(29)) << r.output;
-  EXPECT_FALSE(hashes.contains(250)) << "the game ended by the second title's quit button";
+  EXPECT_TRUE(r.hashes.contains(29)) << r.errors;
+  EXPECT_FALSE(r.hashes.contains(250)) << "the game ended by the second title's quit button";
 }
 
 TEST_F(DemoRun, AMalformedAppRecordStartsWithDefaults) {
@@ -183,8 +138,8 @@ TEST_F(DemoRun, AMalformedAppRecordStartsWithDefaults) {
     Replace(members, "QZ_APP.SYS", {0x00, 0x00, 0xDE, 0xAD, 0xBE});
     Replace(members, "MAIN.SOB", ending.bytes);
   });
-  RunResult r = Run();
-  EXPECT_EQ(r.exitStatus, 0) << r.errors;
+  test::PlayedRun r = Run();
+  EXPECT_EQ(r.status, 0) << r.errors;
   EXPECT_EQ(r.errors.find(kAppRecordFailed), std::string::npos);
   EXPECT_TRUE(fs::is_regular_file(game_.path() / "SAVEDATA" / "APP_CFG.DAT"));
 }
@@ -220,8 +175,8 @@ TEST_F(DemoRun, RefusesGamesItCannotStart) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     c.spoil();
-    RunResult r = Run();
-    EXPECT_NE(r.exitStatus, 0);
+    test::PlayedRun r = Run();
+    EXPECT_NE(r.status, 0);
     EXPECT_NE(r.errors.find(c.message), std::string::npos) << r.errors;
     EXPECT_EQ(withoutPlace(test::ReadFile(game_.path() / "USER.CFG")), settings);
     if (c.message == kAppRecordFailed) {

@@ -2,8 +2,6 @@
 // scripts come before the packs), named in the script table beside MAIN and SUB, and a MAIN.
 #pragma once
 
-#include <sys/wait.h>
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,7 +9,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <numbers>
@@ -21,9 +18,12 @@
 
 #include "lib/file_bytes.h"
 #include "lib/sob/sob_assembler.h"
+#include "lib/tob/tob_assembler.h"
 #include "program/program_process.h"
 #include "support/demo_copy.h"
 #include "support/temp_dir.h"
+
+extern char** environ;
 
 namespace bw::test {
 
@@ -37,6 +37,13 @@ inline std::string SceneCallingMain(const std::string& scene, const std::string&
 
 inline void PutAssembled(const TempDir& dir, const std::string& name, const std::string& source) {
   sob::AssembleResult made = sob::Assemble(source);
+  ASSERT_TRUE(made.ok) << made.error;
+  dir.WriteFile(name, std::string(made.bytes.begin(), made.bytes.end()));
+}
+
+// The same for a scenario script or table.
+inline void PutTob(const TempDir& dir, const std::string& name, const std::string& source) {
+  tob::AssembleResult made = tob::Assemble(source);
   ASSERT_TRUE(made.ok) << made.error;
   dir.WriteFile(name, std::string(made.bytes.begin(), made.bytes.end()));
 }
@@ -63,63 +70,55 @@ inline void PutShippedSettings(const std::filesystem::path& game) {
                              std::filesystem::copy_options::overwrite_existing);
 }
 
-// The hashes of the "frame F hash 0x..." lines a headless run printed, in their order.
-inline std::vector<uint64_t> ShownFrameHashes(const std::string& output) {
-  std::vector<uint64_t> hashes;
+// The hashes of the "frame F hash 0x..." lines a headless run printed, by frame.
+inline std::map<uint32_t, uint64_t> FrameHashes(const std::string& output) {
+  std::map<uint32_t, uint64_t> hashes;
   std::istringstream lines(output);
   for (std::string line; std::getline(lines, line);) {
     unsigned frame = 0;
     unsigned long long hash = 0;
-    if (std::sscanf(line.c_str(), "frame %u hash 0x%llx", &frame, &hash) == 2)
-      hashes.push_back(hash);
+    if (std::sscanf(line.c_str(), "frame %u hash 0x%llx", &frame, &hash) == 2) hashes[frame] = hash;
   }
   return hashes;
 }
 
-// A headless run of the built program: its exit status, the hash of each frame it printed, and
-// its standard error.
+// The same in the order of their frames.
+inline std::vector<uint64_t> ShownFrameHashes(const std::string& output) {
+  std::vector<uint64_t> shown;
+  for (const auto& [frame, hash] : FrameHashes(output)) shown.push_back(hash);
+  return shown;
+}
+
+// A headless run of the built program: its exit status (-1 when it hung and was killed), the hash
+// of each frame it printed, and its standard error.
 struct PlayedRun {
   int status = -1;
   std::map<uint32_t, uint64_t> hashes;
-  std::string errors;
+  std::string output, errors;
+  std::vector<uint64_t> Shown() const { return ShownFrameHashes(output); }
 };
 
+// The run has a home of its own, so runs never meet; switches are further "NAME=value" entries
+// of its environment, which keeps no BRIMWOLD_ or XDG_ entry of the test's.
 inline PlayedRun PlayHeadless(const std::filesystem::path& game, const std::filesystem::path& home,
                               const std::vector<std::string>& switches,
-                              std::chrono::seconds limit) {
-  std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + home.string(),
-                                  "XDG_DATA_HOME=" + home.string(), "BRIMWOLD_HEADLESS=1"};
+                              std::chrono::seconds limit = std::chrono::seconds{120}) {
+  std::vector<std::string> env;
+  for (char** e = environ; *e; ++e) {
+    const std::string entry = *e;
+    if (entry.starts_with("BRIMWOLD_") || entry.starts_with("XDG_"))
+      env.push_back(entry.substr(0, entry.find('=')));
+  }
+  env.insert(env.end(), {"XDG_RUNTIME_DIR=" + home.string(), "XDG_DATA_HOME=" + home.string(),
+                         "BRIMWOLD_HEADLESS=1"});
   env.insert(env.end(), switches.begin(), switches.end());
   ProgramProcess program(BRIMWOLD_PROGRAM, {"/L", game.string()}, env);
   PlayedRun run;
   run.status = ExitCode(program.WaitForEnd(limit));
-  std::istringstream lines(program.Output());
-  for (std::string line; std::getline(lines, line);) {
-    unsigned frame = 0;
-    unsigned long long hash = 0;
-    if (std::sscanf(line.c_str(), "frame %u hash 0x%llx", &frame, &hash) == 2)
-      run.hashes[frame] = hash;
-  }
+  run.output = program.Output();
+  run.hashes = FrameHashes(run.output);
   run.errors = program.Errors();
   return run;
-}
-
-// Runs the built program headless on game with its home in home and the switches in env
-// ("NAME=value ..."), and answers what it printed; its exit status through status.
-inline std::string RunHeadless(const std::filesystem::path& game, const std::filesystem::path& home,
-                               const std::string& env, int& status) {
-  auto quoted = [](const std::filesystem::path& path) { return "'" + path.string() + "'"; };
-  constexpr int kRunLimitSeconds = 120;
-  const std::filesystem::path output = home / "output.txt";
-  const std::string command = "XDG_RUNTIME_DIR=" + quoted(home) + " XDG_DATA_HOME=" + quoted(home) +
-                              " BRIMWOLD_HEADLESS=1 " + env + " timeout -s KILL " +
-                              std::to_string(kRunLimitSeconds) + " " + quoted(BRIMWOLD_PROGRAM) +
-                              " /L " + quoted(game) + " >" + quoted(output) + " 2>/dev/null";
-  const int raw = std::system(command.c_str());
-  status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  std::vector<uint8_t> bytes;
-  EXPECT_TRUE(tools::ReadFileBytes(output, bytes)) << output;
-  return std::string(bytes.begin(), bytes.end());
 }
 
 // The captured mix (BRIMWOLD_HEADLESS_WAVE): a 46-byte header, then 16-bit stereo at 22050 Hz.

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstddef>
 #include <filesystem>
@@ -15,7 +14,6 @@
 #include <vector>
 
 #include "e2e/demo_scene.h"
-#include "program/program_process.h"
 #include "support/demo_copy.h"
 #include "support/temp_dir.h"
 
@@ -26,23 +24,8 @@ namespace fs = std::filesystem;
 
 const fs::path kGame = BRIMWOLD_DEMO_GAME;
 
-// A run that has not ended by then has hung; the sanitizer build is slow to start.
-constexpr std::chrono::seconds kRunLimit{120};
 constexpr int kWaveNotWritten = 30;
 constexpr size_t kHeaderBytes = 46;
-
-// Runs the program headless on game with its own home, the mix written to wave; its status, or
-// -1 when it did not end, and what it said in *said.
-int RunRecorded(const fs::path& game, const fs::path& home, const fs::path& wave,
-                std::string* said = nullptr) {
-  test::ProgramProcess program(
-      BRIMWOLD_PROGRAM, {"/L", game.string()},
-      {"XDG_RUNTIME_DIR=" + home.string(), "XDG_DATA_HOME=" + home.string(), "BRIMWOLD_HEADLESS=1",
-       "BRIMWOLD_HEADLESS_WAVE=" + wave.string()});
-  const int status = test::ExitCode(program.WaitForEnd(kRunLimit));
-  if (said) *said = program.Output() + program.Errors();
-  return status;
-}
 
 uint32_t Le(const std::string& bytes, size_t at, int size) {
   uint32_t v = 0;
@@ -102,14 +85,20 @@ class DemoSound : public ::testing::Test {
     test::PutAssembled(game_, "SCRIPT/MAIN.SOB", kSoundMain);
   }
 
+  // A run with the mix written to wave.
+  test::PlayedRun Record(const fs::path& wave) {
+    return test::PlayHeadless(game_.path(), home_.path(),
+                              {"BRIMWOLD_HEADLESS_WAVE=" + wave.string()});
+  }
+
   test::TempDir game_;
   test::TempDir home_;
 };
 
 TEST_F(DemoSound, TheScenesMixRisesDucksCrossFadesAndEndsSilentTheSameInEveryRun) {
   const fs::path wave = home_.path() / "mix.wav";
-  std::string said;
-  ASSERT_EQ(RunRecorded(game_.path(), home_.path(), wave, &said), 0) << said;
+  const test::PlayedRun run = Record(wave);
+  ASSERT_EQ(run.status, 0) << run.errors;
   const std::string first = test::ReadFile(wave);
   const Mix mix = ReadMix(first);
   ASSERT_EQ(mix.rate, 22050u) << "the format the scene asks for";
@@ -146,16 +135,16 @@ TEST_F(DemoSound, TheScenesMixRisesDucksCrossFadesAndEndsSilentTheSameInEveryRun
   EXPECT_EQ(quiet, mix.left.end())
       << "a sample at " << static_cast<double>(quiet - mix.left.begin()) / mix.rate << " s";
 
-  ASSERT_EQ(RunRecorded(game_.path(), home_.path(), wave), 0);
+  ASSERT_EQ(Record(wave).status, 0);
   EXPECT_TRUE(test::ReadFile(wave) == first) << "the second run mixed other samples";
 }
 
 TEST_F(DemoSound, AWaveThatCannotBeWrittenFailsTheRun) {
   const fs::path wave = home_.path() / "missing" / "mix.wav";
-  std::string said;
-  EXPECT_EQ(RunRecorded(game_.path(), home_.path(), wave, &said), kWaveNotWritten);
-  EXPECT_NE(said.find("cannot write the sound"), std::string::npos) << said;
-  EXPECT_EQ(RunRecorded(game_.path(), home_.path(), ""), 2) << "an empty name is refused";
+  const test::PlayedRun run = Record(wave);
+  EXPECT_EQ(run.status, kWaveNotWritten);
+  EXPECT_NE(run.errors.find("cannot write the sound"), std::string::npos) << run.errors;
+  EXPECT_EQ(Record("").status, 2) << "an empty name is refused";
 }
 
 }  // namespace

@@ -21,18 +21,16 @@ TEST(MovieDemo, ShowsEachSecondOfBothFormsTheSameWayEachRun) {
   ASSERT_TRUE(fs::exists(game.path() / "MOVIE" / "OPENING.MPG")) << "copied with the game";
   // The picture form shows the game's frames, 60 a second, from frame 1; the window form then
   // shows the movie's own, 25 a second.
-  auto run = [&](int& status) {
-    return test::ShownFrameHashes(test::RunHeadless(
-        game.path(), home.path(), "BRIMWOLD_HEADLESS_HASHES=30,90,135,160", status));
+  auto run = [&] {
+    return test::PlayHeadless(game.path(), home.path(), {"BRIMWOLD_HEADLESS_HASHES=30,90,135,160"});
   };
-  int status = -1;
-  const std::vector<uint64_t> first = run(status);
-  EXPECT_EQ(status, 0);
+  const test::PlayedRun played = run();
+  EXPECT_EQ(played.status, 0) << played.errors;
+  const std::vector<uint64_t> first = played.Shown();
   ASSERT_EQ(first.size(), 4u) << "frames shown";
   EXPECT_EQ(std::set<uint64_t>(first.begin(), first.end()).size(), 4u)
       << "the picture changes with the second and the form";
-  EXPECT_EQ(run(status), first) << "the second run shows what the first showed";
-  EXPECT_EQ(status, 0);
+  EXPECT_EQ(run().Shown(), first) << "the second run shows what the first showed";
 }
 
 }  // namespace

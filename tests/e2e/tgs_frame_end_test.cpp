@@ -68,16 +68,12 @@ class TgsFrameEnd : public testing::Test {
     Put("TGS_BUSY", kBusy);
     Put("TGS_NEXT", kNext);
     Put("TGS_READ", ".tob1\n  MessageBegin 0\n  \"Read.\"\n  MessageWait\n  .end\n");
-    tob::AssembleResult table =
-        tob::Assemble(".init\n.script TGS_BUSY 0 0\n.script TGS_NEXT 1 0\n.script TGS_READ 1 0\n");
-    ASSERT_TRUE(table.ok) << table.error;
-    game.WriteFile("SCRIPT/TGS_INIT.DAT", std::string(table.bytes.begin(), table.bytes.end()));
+    test::PutTob(game, "SCRIPT/TGS_INIT.DAT",
+                 ".init\n.script TGS_BUSY 0 0\n.script TGS_NEXT 1 0\n.script TGS_READ 1 0\n");
     test::PutAssembled(game, "SCRIPT/SOB_INIT.DAT", ".table\n.script MAIN 0 0\n.script SUB 0 0\n");
   }
   void Put(const std::string& name, const std::string& source) {
-    tob::AssembleResult made = tob::Assemble(source);
-    ASSERT_TRUE(made.ok) << made.error;
-    game.WriteFile("SCRIPT/" + name + ".TOB", std::string(made.bytes.begin(), made.bytes.end()));
+    test::PutTob(game, "SCRIPT/" + name + ".TOB", source);
   }
   // The hashes of frames from to to of a run of MAIN.
   std::set<uint64_t> Frames(const std::string& main, uint32_t from, uint32_t to) {

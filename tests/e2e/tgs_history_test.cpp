@@ -5,9 +5,7 @@
 // behind the list, and the wheel at the bottom closes it again.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <filesystem>
-#include <numbers>
 #include <string>
 #include <vector>
 
@@ -52,28 +50,12 @@ constexpr const char* kSoundFirst =
     " native native:596, format, status\n native native:668, channels, status\n jmp go\n"
     "format: .word 1, 2, 22, 16\nchannels: .word 12\ngo:\n";
 
-// Whether the voice's tone (1200 Hz) sounds again after a quiet stretch: 0.1 s windows of the
-// left channel of the 16-bit stereo mix.
+// Whether the voice's tone (1200 Hz) sounds again after a quiet stretch, in 0.1 s windows.
 bool VoiceReturnsAfterSilence(const std::string& wave) {
-  constexpr size_t kHeader = 46;
-  if (wave.size() < kHeader) return false;
-  auto le = [&](size_t at, int n) {
-    uint32_t v = 0;
-    for (int i = n - 1; i >= 0; --i) v = v << 8 | uint8_t(wave[at + i]);
-    return v;
-  };
-  const uint32_t rate = le(24, 4);
-  std::vector<int16_t> left;
-  for (size_t at = kHeader; at + 4 <= wave.size(); at += 4) left.push_back(int16_t(le(at, 2)));
-  const size_t window = rate / 10;
+  const size_t windows = wave.size() / 4 / (test::kWaveRate / 10);
   int stage = 0;  // 0 before the voice, 1 voiced, 2 quiet after it, 3 voiced again
-  for (size_t a = 0; window && a + window <= left.size() && stage < 3; a += window) {
-    double re = 0, im = 0;
-    for (size_t i = a; i < a + window; ++i) {
-      const double phase = 2 * std::numbers::pi * 1200 * double(i) / rate;
-      re += left[i] * std::cos(phase), im += left[i] * std::sin(phase);
-    }
-    const bool loud = 2 * std::hypot(re, im) / double(window) > 1000;
+  for (size_t k = 0; k < windows && stage < 3; ++k) {
+    const bool loud = test::Tone(wave, 1200, 0.1 * double(k), 0.1 * double(k + 1)) > 1000;
     if (loud == (stage % 2 == 0)) ++stage;
   }
   return stage == 3;
@@ -83,8 +65,8 @@ class TgsHistory : public testing::Test {
  protected:
   void SetUp() override {
     test::PutDemoScene(game, "TGS", test::SceneCallingMain("TGS", kSoundFirst));
-    Put("SCRIPT/TGS_DEMO.TOB", kScenario);
-    Put("SCRIPT/TGS_INIT.DAT", ".init\n.script TGS_DEMO 2 0\n");
+    test::PutTob(game, "SCRIPT/TGS_DEMO.TOB", kScenario);
+    test::PutTob(game, "SCRIPT/TGS_INIT.DAT", ".init\n.script TGS_DEMO 2 0\n");
     // Voices on, so the lines and the replay sound.
     const fs::path file = game.path() / "SAVEDATA" / "APP_CFG.DAT";
     std::vector<uint8_t> bytes;
@@ -97,19 +79,14 @@ class TgsHistory : public testing::Test {
     ASSERT_TRUE(SaveUserConfig(file, user));
   }
 
-  void Put(const std::string& name, const std::string& source) {
-    tob::AssembleResult r = tob::Assemble(source);
-    ASSERT_TRUE(r.ok) << r.error;
-    game.WriteFile(name, std::string(r.bytes.begin(), r.bytes.end()));
-  }
-
   // The hashes of the frames before, open, scene and closed; the mix goes to wave.
   std::vector<uint64_t> Play(const std::string& input, int& status) {
-    return test::ShownFrameHashes(test::RunHeadless(
+    const test::PlayedRun run = test::PlayHeadless(
         game.path(), home.path(),
-        "BRIMWOLD_HEADLESS_HASHES=290,330,360,430 BRIMWOLD_HEADLESS_INPUT=" + input +
-            " BRIMWOLD_HEADLESS_WAVE=" + wave.string(),
-        status));
+        {"BRIMWOLD_HEADLESS_HASHES=290,330,360,430", "BRIMWOLD_HEADLESS_INPUT=" + input,
+         "BRIMWOLD_HEADLESS_WAVE=" + wave.string()});
+    status = run.status;
+    return run.Shown();
   }
 
   test::TempDir game;
@@ -130,12 +107,12 @@ TEST_F(TgsHistory, TheKeyOpensItABoxReplaysItsVoiceAndSceneAndTheWheelClosesIt) 
   // One character of the first line changed: only the list, where that line shows, differs.
   std::string changed = kScenario;
   changed.replace(changed.find("声の聞"), std::string("声").size(), "音");
-  Put("SCRIPT/TGS_DEMO.TOB", changed);
+  test::PutTob(game, "SCRIPT/TGS_DEMO.TOB", changed);
   const std::vector<uint64_t> other = Play(kInput, status);
   ASSERT_EQ(other.size(), 4u);
   EXPECT_EQ(other[0], first[0]);
   EXPECT_NE(other[1], first[1]) << "the list does not show its text";
-  Put("SCRIPT/TGS_DEMO.TOB", kScenario);
+  test::PutTob(game, "SCRIPT/TGS_DEMO.TOB", kScenario);
 
   const std::vector<uint64_t> plain = Play(kInputWithoutHistory, status);
   EXPECT_EQ(status, 0);

@@ -74,18 +74,18 @@ class TgsMenu : public testing::Test {
   void SetUp() override {
     test::PutDemoScene(game, "TGS", test::SceneCallingMain("TGS"));
     PutMenuPictures(game);
-    tob::AssembleResult made = tob::Assemble(kScenario);
-    ASSERT_TRUE(made.ok) << made.error;
-    game.WriteFile("SCRIPT/TGS_DEMO.TOB", std::string(made.bytes.begin(), made.bytes.end()));
+    test::PutTob(game, "SCRIPT/TGS_DEMO.TOB", kScenario);
   }
 
   // The hashes of frames kMessage, kMenu, kClosed and kFlash.
   std::vector<uint64_t> Play(const std::string& input, int& status) {
     const std::string frames = std::to_string(kMessage) + "," + std::to_string(kMenu) + "," +
                                std::to_string(kClosed) + "," + std::to_string(kFlash);
-    return test::ShownFrameHashes(test::RunHeadless(
+    const test::PlayedRun run = test::PlayHeadless(
         game.path(), home.path(),
-        "BRIMWOLD_HEADLESS_INPUT=" + input + " BRIMWOLD_HEADLESS_HASHES=" + frames, status));
+        {"BRIMWOLD_HEADLESS_INPUT=" + input, "BRIMWOLD_HEADLESS_HASHES=" + frames});
+    status = run.status;
+    return run.Shown();
   }
 
   test::TempDir game;
@@ -130,11 +130,10 @@ std::string MenuButton(int opened, int row) {
 
 TEST_F(TgsMenu, TheSaveButtonSavesAndTheLoadButtonBringsTheSaveBack) {
   test::PutAssembled(game, "SCRIPT/MAIN.SOB", kSavingMain);
-  tob::AssembleResult made = tob::Assemble(
+  test::PutTob(
+      game, "SCRIPT/TGS_DEMO.TOB",
       ".tob1\n  BgLoad \"CG\\\\BG.WGX\", 0\n  MessageBegin 0\n  \"Saved here.\"\n  MessageWait\n"
       "  MessageBegin 0\n  \"Later on.\"\n  MessageWait\n  .end\n");
-  ASSERT_TRUE(made.ok) << made.error;
-  game.WriteFile("SCRIPT/TGS_DEMO.TOB", std::string(made.bytes.begin(), made.bytes.end()));
   // The save button at 140 takes the save dialog's first row; the click at 260 shows the second
   // message; the load button at 340 takes the load dialog's first row. The saved message waits
   // again, its mark turning through its cells in 48 frames; two clicks end the scenario.

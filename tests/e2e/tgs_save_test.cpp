@@ -7,15 +7,11 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <filesystem>
-#include <numbers>
 #include <string>
 #include <vector>
 
 #include "e2e/demo_scene.h"
-#include "lib/tob/tob_assembler.h"
-#include "program/program_process.h"
 
 namespace bw {
 namespace {
@@ -33,7 +29,6 @@ std::string Frames(uint32_t from, uint32_t to, const std::string& more = "") {
   for (uint32_t f = from + 1; f <= to; ++f) frames += "," + std::to_string(f);
   return more.empty() ? frames : frames + "," + more;
 }
-constexpr size_t kWaveHeader = 46;
 
 constexpr char kScenario[] = R"(.tob1
   BgLoad "CG\\BG.WGX", 0
@@ -72,112 +67,69 @@ std::string Main(bool load) {
          "status: .word 0\n";
 }
 
-struct Played {
-  int status = -1;
-  std::vector<uint64_t> hashes;  // frames kShown to kLast
-  std::string said;
-};
-
 class TgsSave : public testing::Test {
  protected:
   void SetUp() override {
     test::PutDemoScene(game, "TGS", Main(false));
-    tob::AssembleResult scenario = tob::Assemble(kScenario);
-    ASSERT_TRUE(scenario.ok) << scenario.error;
-    game.WriteFile("SCRIPT/TGS_SAVE.TOB",
-                   std::string(scenario.bytes.begin(), scenario.bytes.end()));
-    tob::AssembleResult table = tob::Assemble(".init\n.script TGS_SAVE 1 0\n");
-    ASSERT_TRUE(table.ok) << table.error;
-    game.WriteFile("SCRIPT/TGS_INIT.DAT", std::string(table.bytes.begin(), table.bytes.end()));
+    test::PutTob(game, "SCRIPT/TGS_SAVE.TOB", kScenario);
+    test::PutTob(game, "SCRIPT/TGS_INIT.DAT", ".init\n.script TGS_SAVE 1 0\n");
     fs::copy_file(game.path() / "BGM" / "THEME.OGG", game.path() / "BGM" / "BGM01.OGG");
   }
 
-  // A run to frame last showing the hashes of frames.
-  Played Play(const std::vector<std::string>& switches, uint32_t last, const std::string& frames) {
-    std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + home.path().string(),
-                                    "XDG_DATA_HOME=" + home.path().string(), "BRIMWOLD_HEADLESS=1",
-                                    "BRIMWOLD_HEADLESS_FRAMES=" + std::to_string(last),
-                                    "BRIMWOLD_HEADLESS_HASHES=" + frames};
-    env.insert(env.end(), switches.begin(), switches.end());
-    test::ProgramProcess program(BRIMWOLD_PROGRAM, {"/L", game.path().string()}, env);
-    Played run;
-    run.status = test::ExitCode(program.WaitForEnd(kRunLimit));
-    run.hashes = test::ShownFrameHashes(program.Output());
-    run.said = program.Errors();
-    return run;
+  // A run to frame last, the hashes of frames in their order.
+  std::vector<uint64_t> Play(std::vector<std::string> switches, uint32_t last,
+                             const std::string& frames) {
+    switches.insert(switches.end(), {"BRIMWOLD_HEADLESS_FRAMES=" + std::to_string(last),
+                                     "BRIMWOLD_HEADLESS_HASHES=" + frames});
+    const test::PlayedRun run = test::PlayHeadless(game.path(), home.path(), switches, kRunLimit);
+    EXPECT_EQ(run.status, 0) << run.errors;
+    return run.Shown();
   }
 
   test::TempDir game;
   test::TempDir home;
 };
 
-// The amplitude of the hz component of the left channel of a 16-bit stereo wave between from and
-// to seconds.
-double Tone(const std::string& wave, double hz, double from, double to) {
-  if (wave.size() < kWaveHeader) return 0;
-  auto le = [&](size_t at, int n) {
-    uint32_t v = 0;
-    for (int i = n - 1; i >= 0; --i) v = v << 8 | static_cast<uint8_t>(wave[at + size_t(i)]);
-    return v;
-  };
-  const uint32_t rate = le(24, 4);
-  const size_t frames = (wave.size() - kWaveHeader) / 4;
-  const size_t a = std::min(frames, size_t(from * rate)), b = std::min(frames, size_t(to * rate));
-  double re = 0, im = 0;
-  for (size_t i = a; i < b; ++i) {
-    const double v = static_cast<int16_t>(le(kWaveHeader + 4 * i, 2));
-    const double phase = 2 * std::numbers::pi * hz * static_cast<double>(i) / rate;
-    re += v * std::cos(phase);
-    im += v * std::sin(phase);
-  }
-  return b > a ? 2 * std::hypot(re, im) / static_cast<double>(b - a) : 0;
-}
-
 TEST_F(TgsSave, ALoadedQuickSaveShowsTheSceneAndPlaysTheLoopAgain) {
-  const Played saving =
+  const std::vector<uint64_t> saving =
       Play({"BRIMWOLD_HEADLESS_INPUT=80:keydown:Left Ctrl,80:key:F1,81:keyup:Left Ctrl"}, 120,
            Frames(kShown, kLast));
-  ASSERT_EQ(saving.status, 0) << saving.said;
-  ASSERT_FALSE(saving.hashes.empty()) << saving.said;
-  ASSERT_TRUE(fs::exists(game.path() / "SAVEDATA" / "DATA0105.SAV")) << saving.said;
+  ASSERT_FALSE(saving.empty());
+  ASSERT_TRUE(fs::exists(game.path() / "SAVEDATA" / "DATA0105.SAV"));
 
   test::PutAssembled(game, "SCRIPT/MAIN.SOB", Main(true));
   const fs::path wave = home.path() / "mix.wav";
-  const Played loaded = Play({"BRIMWOLD_HEADLESS_WAVE=" + wave.string()}, kFadedIn + 60,
-                             Frames(kFadedIn, kFadedIn + 48));
-  ASSERT_EQ(loaded.status, 0) << loaded.said;
+  const std::vector<uint64_t> loaded = Play({"BRIMWOLD_HEADLESS_WAVE=" + wave.string()},
+                                            kFadedIn + 60, Frames(kFadedIn, kFadedIn + 48));
   // The wait mark turns through its cells in 800 ms: one of the frames of a turn shows it as the
   // first run did.
-  EXPECT_NE(std::find(loaded.hashes.begin(), loaded.hashes.end(), saving.hashes.front()),
-            loaded.hashes.end())
+  EXPECT_NE(std::find(loaded.begin(), loaded.end(), saving.front()), loaded.end())
       << "the rebuilt scene differs from the saved one";
 
   const std::string mix = test::ReadFile(wave);
   // The chime lasts 200 ms: still sounding after a second, it loops.
-  EXPECT_GT(Tone(mix, 1760, 1.2, 1.5), 1000) << "the looping effect did not come back";
+  EXPECT_GT(test::Tone(mix, 1760, 1.2, 1.5), 1000) << "the looping effect did not come back";
 }
 
 TEST_F(TgsSave, F1LoadsTheQuickSaveInsideTheRunAndCtrlF1DoesNotSkip) {
-  tob::AssembleResult scenario = tob::Assemble(std::string(kScenario).insert(
-      std::string(kScenario).find("  .end"), "  MessageBegin 0\n  \"Later on.\"\n  MessageWait\n"));
-  ASSERT_TRUE(scenario.ok) << scenario.error;
-  game.WriteFile("SCRIPT/TGS_SAVE.TOB", std::string(scenario.bytes.begin(), scenario.bytes.end()));
+  test::PutTob(game, "SCRIPT/TGS_SAVE.TOB",
+               std::string(kScenario).insert(std::string(kScenario).find("  .end"),
+                                             "  MessageBegin 0\n  \"Later on.\"\n  MessageWait\n"));
   // Ctrl goes down at 74 and F1 at 80 saves (a skip would end the first message there and the
   // click at 100 the scenario); the click at 100 shows the second message; F1 at 150 asks, is
   // answered yes, and loads.
-  const Played run = Play(
+  const std::vector<uint64_t> run = Play(
       {"BRIMWOLD_HEADLESS_INPUT=74:keydown:Left Ctrl,80:key:F1,"
        "81:keyup:Left Ctrl,100:click:400:300,150:key:F1",
        "BRIMWOLD_HEADLESS_ANSWERS=1"},
       kFadedIn + 200, Frames(kShown, 79, Frames(140, 149, Frames(kFadedIn + 150, kFadedIn + 198))));
-  ASSERT_EQ(run.status, 0) << run.said;
-  ASSERT_EQ(run.hashes.size(), 69u) << run.said;
-  const std::vector<uint64_t> saved(run.hashes.begin(), run.hashes.begin() + 10);
+  ASSERT_EQ(run.size(), 69u);
+  const std::vector<uint64_t> saved(run.begin(), run.begin() + 10);
   auto among = [&](uint64_t hash) {
     return std::find(saved.begin(), saved.end(), hash) != saved.end();
   };
-  EXPECT_FALSE(among(run.hashes[10])) << "the second message shows before the load";
-  EXPECT_TRUE(std::any_of(run.hashes.begin() + 20, run.hashes.end(), among))
+  EXPECT_FALSE(among(run[10])) << "the second message shows before the load";
+  EXPECT_TRUE(std::any_of(run.begin() + 20, run.end(), among))
       << "the loaded scene differs from the saved one";
 }
 

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -101,21 +100,9 @@ TEST_F(DisplayObjectNatives, ObjectsMoveTagTestAndDraw) {
   }
 }
 
-// The sprite natives answer their row's value for a colour rectangle and the rectangle's for a
-// sprite; the scale of 458 and 459 is refused when the turned box does not fit 32 bits.
-TEST_F(DisplayObjectNatives, SpriteAndRectangleSettersKeepToTheirType) {
-  const std::pair<uint32_t, int32_t> refusals[] = {
-      {Native::kSpriteCreateWorkSurface, -2}, {Native::kSpriteSetSourceRect, -1},
-      {Native::kSpriteScrollSource, -1},      {Native::kSpriteSetMirrorMode, 0},
-      {Native::kSpriteSetAnchor, 0},          {Native::kSpriteCreateRotationWorkSurface, -2},
-      {Native::kSpriteReleaseWorkSurface, 0}, {Native::kSpriteSetImage, -1},
-      {Native::kSpriteSyncWithSource, 0},     {Native::kSpriteSetRotation, 0}};
-  for (auto [number, value] : refusals)
-    EXPECT_EQ(Call(number, {rectHandle, 0, 0, 0, 0, 0, 0, 0}), value) << number;
-  for (uint32_t number :
-       {Native::kColorRectSetRgb, Native::kColorRectResize, Native::kColorRectSetPosAndSize})
-    EXPECT_EQ(Call(number, {spriteHandle, 1, 2, 3, 4}), 0) << number;
-
+// A side below 1 keeps its length; the scale of 458 and 459 is refused when the turned box does
+// not fit 32 bits.
+TEST_F(DisplayObjectNatives, SpriteSizesAndTurnsStayInRange) {
   EXPECT_EQ(Call(Native::kSpriteSetZoomSize, {spriteHandle, 20, 0}), 0);
   EXPECT_EQ(std::pair(sprite.GetWidth(), sprite.GetHeight()), std::pair(20, 30))
       << "a side below 1 keeps its natural length";
@@ -174,45 +161,6 @@ TEST_F(DisplayObjectNatives, PathNativesStartTasksOrLeaveNothing) {
       << "the points must lie in guest memory";
   EXPECT_TRUE(
       rig.Call(Native::kSpriteMovePath, {spriteHandle, 100, PastTheArena(rig.Memory())}).faulted);
-}
-
-// Every native of the family from one script, with words it can use: each stores its answer and
-// takes effect, and the step ends normally.
-TEST_F(DisplayObjectNatives, EachNativeAnswersFromAScript) {
-  const std::string s = std::to_string(spriteHandle), r = std::to_string(rectHandle),
-                    i = std::to_string(imageHandle);
-  const std::string path = ", 100, path, 0, 0, 65535", points = ", 100, 2, points, 0, 0, 65535";
-  std::map<uint32_t, std::string> words = {
-      {Native::kDisplayObjectOverlaps, s + ", " + r},
-      {Native::kDisplayObjectGetRect, s + ", buf, buf+4, buf+8, buf+12"},
-      {Native::kDisplayObjectDrawTo, i + ", " + s},
-      {Native::kSpriteMovePath, s + path},
-      {Native::kSpriteMovePoints, s + points},
-      {Native::kSpriteSizePath, s + path},
-      {Native::kSpriteSizePoints, s + points},
-      {Native::kSpriteRotateZoomPath, s + path},
-      {Native::kSpriteSetRotation, s + ", 64, scale"},
-      {Native::kSpriteCreateRotationWorkSurface, s + ", scale"},
-      {Native::kSpriteSetImage, s + ", " + i + ", 65535, 0, 0, 0, 0, 0"}};
-  for (uint32_t n :
-       {Native::kColorRectSetRgb, Native::kColorRectResize, Native::kColorRectSetPosAndSize})
-    words[n] = r + ", 1, 2, 3, 4";
-  std::string code, data;
-  for (uint32_t n = 439; n <= 465; ++n) {
-    const std::string k = std::to_string(n - 439), args = "args" + k;
-    code += " native native:" + std::to_string(n) + ", " + args + ", results+" +
-            std::to_string(4 * (n - 439)) + "\n";
-    data += args + ": .word " + (words.count(n) ? words.at(n) : s + ", 1, 2, 0, 0") + "\n";
-  }
-  PutScript(rig.app.files, "EACH",
-            code + " ret\n" + data +
-                "path: .string \"(5,6,255)\"\nscale: .string \"1.5\"\n"
-                "points: .word 1, 2, 3, 4, 5, 6\nbuf: .space 16\nresults: .space 108\n");
-  rig.host->Interpreter().ResetStack();
-  ASSERT_EQ(rig.host->LoadScript("EACH"), 0);
-  EXPECT_EQ(rig.host->Interpreter().Run(), kRunEnded);
-  EXPECT_EQ(timers.Count(), 5u) << "each path native started its task";
-  EXPECT_EQ(rect.GetWidth(), 3) << "465 ran last";
 }
 
 }  // namespace

@@ -66,48 +66,6 @@ class GuiPartNativesRest : public test::PartTest, public testing_text::FakeFaceR
   uint32_t font = 0;
 };
 
-struct Refusal {
-  uint32_t number;
-  int32_t answer;
-};
-constexpr Refusal kRefusals[] = {
-    {Native::kScrollListSetImages, -1}, {Native::kTextWindowSetLayout, 0},
-    {Native::kTextWindowSetValue, 0},   {Native::kScriptTextSetFlag, 0},
-    {Native::kScriptTextBindWindow, 1}, {Native::kScriptTextBindCheck, 1},
-    {Native::kScriptTextGetStateA, 0},  {Native::kScriptTextGetStateB, 0},
-    {Native::kScriptTextGetName, 0},    {Native::kImageListSetSpacing, 0},
-    {Native::kTextWindowSetFlag, 0}};
-
-TEST_F(GuiPartNativesRest, NullStaleAndOtherKindsGetTheRefusal) {
-  const uint32_t stale = Box();
-  ASSERT_EQ(rig.Answer(Native::kPartDelete, {rig.Var(stale)}), kDeleteDone);
-  const uint32_t box = Box(), text = ScriptTextPart();
-  for (const Refusal& r : kRefusals) {
-    for (uint32_t handle : {0u, stale, font, box}) {
-      EXPECT_EQ(rig.Answer(r.number, {handle, 1, 1, 1, 1, 1, 1, 1, 1}), r.answer)
-          << "native " << r.number << " handle " << handle;
-    }
-  }
-  EXPECT_EQ(rig.Answer(Native::kScriptTextBindWindow, {text, box, 0, 0, 0, 0, 0, 0, 1}), 2)
-      << "no text window";
-  EXPECT_EQ(rig.Answer(Native::kScriptTextBindWindow, {text, text, 0, 0, 0, 0, 0, 0, 1}), 2)
-      << "its own name box";
-  EXPECT_EQ(rig.Answer(Native::kScriptTextBindCheck, {text, stale}), 2);
-  // No picture: zeros; a picture: its placement offsets. Outputs past the arena fault.
-  const uint32_t x = rig.Var(7);
-  EXPECT_EQ(rig.Answer(Native::kImageGetStoredPoint, {box, x, 0}), 0);
-  EXPECT_EQ(rig.Word(x), 0u);
-  screen.SetWord1(uint32_t(-4));
-  EXPECT_EQ(
-      rig.Answer(Native::kImageGetStoredPoint,
-                 {rig.Give(ScriptObjectType::kSurface, static_cast<Surface*>(&screen)), x, 0}),
-      1);
-  EXPECT_EQ(rig.Word(x), uint32_t(-4));
-  const uint32_t bad = PastTheArena(rig.Memory());
-  EXPECT_TRUE(rig.Call(Native::kImageGetStoredPoint, {box, bad, 0}).faulted);
-  EXPECT_TRUE(rig.Call(Native::kScriptTextGetName, {text, bad}).faulted);
-}
-
 TEST_F(GuiPartNativesRest, PictureScrollBarsTakeTheirGroupsAndLayOut) {
   const uint32_t thumb = rig.Text("cg\\thumb.bmp"), arrow = rig.Text("cg\\arrow.bmp");
   const uint32_t plain = rig.Answer(Native::kPartCreateImageScrollList,
@@ -182,14 +140,16 @@ TEST_F(GuiPartNativesRest, EachKindAnswersThePartAccessItHas) {
     bool sprite, picture;
     int32_t flag, option;
   } rows[] = {
-      {"button", Made(685, {0, 0, 40, 16, 65535}), true, true, 0, -1},
+      {"button", Made(Native::kPartCreateDrawnButton, {0, 0, 40, 16, 65535}), true, true, 0, -1},
       {"check box", box(), true, true, 0, 0},
       {"colour box", Box(), true, false, -1, -1},
       {"text field", field(), true, true, -1, 0},
-      {"scroll bar", Made(693, {5, 5, 1, 65535}), false, false, 0, -1},
+      {"scroll bar", Made(Native::kPartCreateScrollList, {5, 5, 1, 65535}), false, false, 0, -1},
       {"text window", Window(), true, true, -1, 0},
-      {"image list without items", Made(698, {0, 0, 60, 20, 0, font, 0}), false, false, -1, 0},
-      {"hit area", Made(699, {0, 0, 9, 9, uint32_t(-1)}), false, false, -1, -1},
+      {"image list without items", Made(Native::kPartCreateImageList, {0, 0, 60, 20, 0, font, 0}),
+       false, false, -1, 0},
+      {"hit area", Made(Native::kPartCreateHitArea, {0, 0, 9, 9, uint32_t(-1)}), false, false, -1,
+       -1},
       {"list box", Lines(), true, true, -1, -1},
       {"cell image", cells(), false, true, -1, 0},
   };

@@ -1,6 +1,6 @@
-// The GUI part natives over a part manager and a pointer tip: null, stale and mistyped handles get
-// each native's refusal, switched-off groups take the defaults, deleted parts leave no handle,
-// neighbour or current list behind, and a click reaches the script as the pending event.
+// The GUI part natives over a part manager and a pointer tip: switched-off groups take the
+// defaults, deleted parts leave no handle, neighbour or current list behind, and a click reaches
+// the script as the pending event.
 #include "natives/gui_part_natives.h"
 #include "natives/message_text_natives.h"
 #include "natives/native_names.h"
@@ -47,83 +47,6 @@ class GuiPartNatives : public test::GuiTest, public testing_text::FakeFaceRender
   NativeRig rig;
   uint32_t font = 0;
 };
-
-// The natives that name kinds: what a null handle gets, and what a part of another kind gets.
-struct Refusal {
-  uint32_t number;
-  int32_t null;
-  int32_t otherKind;
-};
-constexpr Refusal kRefusals[] = {
-    {Native::kPartSetStateImages, -1, 1},
-    {Native::kPartSetValue, -1, -1},
-    {Native::kPartGetValue, -1, -1},
-    {Native::kPartSetFlag, -1, -1},
-    {Native::kPartSetOption, -1, -1},
-    {Native::kCheckSetOption, -1, -1},
-    {Native::kCheckGetValue, -1, -1},
-    {Native::kHitAreaSetCentre, 0, 0},
-    {Native::kTextWindowSetMargins, 0, 0},
-    {Native::kTextWindowSetRenderers, -1, -1},
-    {Native::kTextWindowSetBackgroundColor, -1, -1},
-    {Native::kTextWindowSetFlag, 0, 0},
-    {Native::kTextWindowHome, 0, 0},
-    {Native::kTextWindowGetCellOrigin, 0, 0},
-    {Native::kTextListAddLine, -1, -1},
-    {Native::kTextListRefresh, 0, 0},
-    {Native::kTextListSetLineFlag, -1, -1},
-    {Native::kTextListGetLineFlag, 0, 0},
-    {Native::kTextListGetSelected, 0, 0},
-    {Native::kCellPartSetCell, 1, 1},
-    {Native::kTextWindowRecreate, 4, 4},
-    {Native::kTextWindowSetBackground, 9, 9},
-    {Native::kTextWindowSetBackgroundImages, 9, 9},
-    {Native::kTextWindowEnableLinks, 2, 2},
-    {Native::kTextWindowSetVertical, 5, 5},
-    {Native::kScriptTextCheck, 1, 1},
-    {Native::kScriptTextStartDisplay, -1, -1},
-    {Native::kScriptTextStartDisplayAll, -1, -1},
-    {Native::kScriptTextStepDisplay, -1, -1},
-    {Native::kScriptTextSetWaitMark, 0, 0},
-    {Native::kImageListSetSize, 4, 4},
-    {Native::kImageListSetItem, 4, 4},
-    {Native::kImageListSetGrid, 0, 0},
-    {Native::kImageListSetFrame, 0, 0},
-    {Native::kImageListSetOffset, 0, 0},
-    {Native::kImageListSetItemText, 4, 4},
-    {Native::kImageListSelect, -1, -1},
-    {Native::kImageListSetCurrent, 1, 1},
-    {Native::kImageListLinkCurrent, -1, -1},
-};
-
-TEST_F(GuiPartNatives, NullStaleAndMistypedPartsGetTheNativesRefusal) {
-  // A text renderer is no part, and a part deleted since reads as none.
-  uint32_t stale = Box();
-  ASSERT_EQ(rig.Answer(Native::kPartDelete, {rig.Var(stale)}), kDeleteDone);
-  const uint32_t box = Box();
-  for (const Refusal& r : kRefusals) {
-    for (uint32_t handle : {0u, stale, font}) {
-      EXPECT_EQ(rig.Answer(r.number, {handle, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0}), r.null)
-          << "native " << r.number << " handle " << handle;
-    }
-    // Natives that set a part's sounds or switch a list flag take the box on purpose.
-    if (r.number == 726) continue;
-    EXPECT_EQ(rig.Answer(r.number, {box, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0}), r.otherKind)
-        << "native " << r.number << " on a colour box";
-  }
-  // The natives of any part answer 0 for none; the registration -1.
-  for (uint32_t number :
-       {Native::kPartSetId, Native::kPartSetTooltip, Native::kPartSetNeighbours,
-        Native::kPartSetEnabled, Native::kPartIsEnabled, Native::kPartSetVisible,
-        Native::kPartIsVisible, Native::kPartSetPosition, Native::kPartSetPriority,
-        Native::kPartSetAlpha, Native::kPartGetWidth, Native::kPartGetHeight,
-        Native::kPartGetSprite, Native::kPartGetSurface, Native::kPointerRemoveControl}) {
-    EXPECT_EQ(rig.Answer(number, {stale, 0, 0, 0, 0}), 0) << "native " << number;
-  }
-  EXPECT_EQ(rig.Answer(Native::kPointerAddControl, {stale, 0}), -1);
-  EXPECT_EQ(rig.Answer(Native::kPartDelete, {rig.Var(stale)}), kDeleteNotListed)
-      << "deleted a second time";
-}
 
 TEST_F(GuiPartNatives, SwitchedOffGroupsTakeTheDefaults) {
   // Hit area: -1 puts the centre in the middle and leaves both flags off.

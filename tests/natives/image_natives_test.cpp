@@ -128,44 +128,5 @@ TEST_F(SingleImageNatives, DepthPixelsAndPalettes) {
   EXPECT_EQ(std::memcmp(wide.GetPixels(), byCall.GetPixels(), 20 * 16 * 4), 0);
 }
 
-// Every row answers its null value for a null, stale or mistyped image and draws nothing;
-// natives that need a display manager answer 0 without one.
-TEST_F(SingleImageNatives, NullImagesTakeEachRowsValue) {
-  Sprite sprite;
-  const uint32_t spriteHandle = rig.host->Handles().HandleOf(ScriptObjectType::kDisplayObject,
-                                                             static_cast<DisplayObject*>(&sprite));
-  auto gone = std::make_unique<ImageSurface>();
-  const uint32_t staleHandle = Give(*gone);
-  gone.reset();
-  auto valueOf = [](uint32_t n) -> int32_t {
-    if (n == 319 || (n >= 402 && n <= 407) || (n >= 433 && n <= 436) || n == 432) return 0;
-    if (n == 408) return 1;
-    if (n == 320 || n == 321 || n == 383 || n == 437 || n == 438) return -2;
-    return -1;
-  };
-  for (uint32_t bad : {0u, spriteHandle, staleHandle}) {
-    for (uint32_t n = 317; n <= 438; ++n) {
-      if (n >= 386 && n <= 389) continue;
-      const bool objectFirst = n >= 433 || n == 403;
-      std::vector<uint32_t> words(24, 0);
-      words[0] = objectFirst && bad == spriteHandle ? wideHandle : bad;
-      words[1] = wideHandle;  // a good second picture where one is taken
-      if (n == 356)
-        words = std::vector<uint32_t>{0, bad, wideHandle, 0, 0, 0, 0, 65535, 0, 0, 0, 0, 0};
-      if (n == 404 || n == 406 || n == 407 || n == 405 || n == 432) words.assign(24, 0);
-      if (n == 408) words[0] = 0;
-      if (n == 318 || n == 320 || n == 321) words[1] = 0;  // a name or data address
-      const uint32_t args = rig.Block(uint32_t(words.size() * 4));
-      for (size_t k = 0; k < words.size(); ++k)
-        rig.Memory().Write32(args + 4 * uint32_t(k), words[k]);
-      const NativeAnswer answer = rig.CallAt(n, args);
-      EXPECT_FALSE(answer.faulted) << n;
-      EXPECT_EQ(answer.result, valueOf(n)) << n << " with " << bad;
-    }
-  }
-  EXPECT_EQ(wide.GetPixel(5, 5), 0xFF808080u) << "nothing drawn";
-  SetBandedRedraw(true);
-}
-
 }  // namespace
 }  // namespace bw

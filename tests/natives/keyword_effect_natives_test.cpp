@@ -1,7 +1,7 @@
 // Every keyword of the two registries, started as a main script starts it: its objects made by
 // natives from the game folder's files and named by handles, its words in guest memory, started
-// through 218 (effects) or 256 (filters), stepped for some frames, sent each command through
-// 219, 220 and 221, removed, and its handle used again once it has gone.
+// through the effect or filter start, stepped for some frames, sent each command through the
+// three command natives, removed, and its handle used again once it has gone.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -234,8 +234,8 @@ uint32_t Scene::Named(const std::string& name) const {
   return 0;
 }
 
-// A command a script sends a running effect: through 219 or 220 (the effect's handle first) or
-// 221 (the keyword's text first); the answer it must give, then what it must have done (the
+// A command a script sends a running effect: through A or B (the effect's handle first) or by
+// name (the keyword's text first); the answer it must give, then what it must have done (the
 // words as they were sent, out words among them).
 struct Command {
   uint32_t native;
@@ -246,13 +246,15 @@ struct Command {
 
 struct KeywordRow {
   const char* name;  // the keyword, or the keyword and the form tried
-  bool filter;       // started on the layer through 256
+  bool filter;       // started on the layer as a filter
   const char* setup;
   std::vector<Command> commands;
   std::function<void(Scene&)> gone = {};  // what holds once the effect has gone
 };
 
 constexpr bool kEffect = false, kFilter = true;
+constexpr uint32_t kA = Native::kEffectCommandA, kB = Native::kEffectCommandB,
+                   kByName = Native::kEffectCommand;
 
 std::string KeywordOf(const KeywordRow& row) {
   const std::string name = row.name;
@@ -281,67 +283,64 @@ const std::vector<KeywordRow>& Rows() {
       {"bg_zoom",
        kEffect,
        "32 24 '2.0' '0' 1000",
-       {{220, "@ @ @ @", 0,
+       {{kB, "@ @ @ @", 0,
          [](Scene& s, const Words& w) {
            EXPECT_EQ(s.Word(w[2]), uint32_t(kWidth)) << "the end view is half the picture";
          }},
-        {221, "$layer 16 12 '4.0' @ @ @ @", 0,
+        {kByName, "$layer 16 12 '4.0' @ @ @ @", 0,
          [](Scene& s, const Words& w) { EXPECT_EQ(s.Word(w[6]), uint32_t(kWidth / 2)); }}}},
       {"bg_rot",
        kEffect,
        "32 24 128 '1.5' '-2' 1000",
-       {{219, "0", kEffectUnsupported},
-        {220, "0", kEffectUnsupported},
-        {221, "$layer", kRenderNativeNull}}},
+       {{kA, "0", kEffectUnsupported},
+        {kB, "0", kEffectUnsupported},
+        {kByName, "$layer", kRenderNativeNull}}},
       {"bg_blur zoom",
        kEffect,
        "0 32 24 '1.0' '0' '2.0' '0.5' 1000 200 '1' 0 0 0 0 0 0",
-       {{221, "$layer 32 24 d2.0 d0 @ @ @ @", 0, Written(7, 4)}}},
+       {{kByName, "$layer 32 24 d2.0 d0 @ @ @ @", 0, Written(7, 4)}}},
       {"bg_blur points",
        kEffect,
        "'(0,0,1.0)(32,24,2.0)(64,48,1.5)' 1 1000 255 '-1' 'BG\\SEA.WGX' 1 1 0 7 16 0",
        {}},
-      {"bg_rast", kEffect, "4 16 500 0 20 100 1 1", {{220, "", 1}, {219, "0", 0}, {220, "", 3}}},
-      {"bg_haze",
-       kEffect,
-       "'(1,0,4)(2,128,2)' 32 500 0 100 100 1 1",
-       {{219, "0", 0}, {220, "", 3}}},
-      {"bg_loop", kEffect, "1 1000 0 1", {{219, "0", 0}}},
-      {"bg_cross", kEffect, "1000 0 0 0 1", {{219, "0", 0}}},
+      {"bg_rast", kEffect, "4 16 500 0 20 100 1 1", {{kB, "", 1}, {kA, "0", 0}, {kB, "", 3}}},
+      {"bg_haze", kEffect, "'(1,0,4)(2,128,2)' 32 500 0 100 100 1 1", {{kA, "0", 0}, {kB, "", 3}}},
+      {"bg_loop", kEffect, "1 1000 0 1", {{kA, "0", 0}}},
+      {"bg_cross", kEffect, "1000 0 0 0 1", {{kA, "0", 0}}},
       {"bg_panime",
        kEffect,
        "'c 500 l' 10 65535 0 0 0 1",
-       {{220, "@ @", 0, Written(0, 2)},
-        {221, "$layer 'c 300 r' @ @", 0,
+       {{kB, "@ @", 0, Written(0, 2)},
+        {kByName, "$layer 'c 300 r' @ @", 0,
          [](Scene& s, const Words& w) { EXPECT_EQ(s.Word(w[2]), uint32_t(kWidth)) << "right"; }}}},
       {"bg_anime",
        kEffect,
        "$anime 'CG' 0 0 1 1",
-       {{220, "0", 1}, {219, "2", 0}, {219, "3", 0}, {221, "1", 0}, {221, "0", 0}}},
+       {{kB, "0", 1}, {kA, "2", 0}, {kA, "3", 0}, {kByName, "1", 0}, {kByName, "0", 0}}},
       {"bg_movie",
        kEffect,
        "'OP.MPG' 1 1",
-       {{220, "", 1}, {219, "2", 0}, {219, "6 128", 0}, {219, "3", 0}}},
+       {{kB, "", 1}, {kA, "2", 0}, {kA, "6 128", 0}, {kA, "3", 0}}},
       // Screen overlays on the layer and its partner.
-      {"quake", kEffect, "0 4 4 1000 '0.5' 0 1 1 1", {{219, "0", 0}}},
-      {"quake work", kEffect, "200 6 2 0 0 1 1 1 0", {{219, "1", 0}}},
-      {"noise", kEffect, "128 5 1 1", {{219, "0 1", 0}}},
-      {"paper", kEffect, "4 5 5 1 '1.0' 1 1", {{219, "1 1 0", 0}, {219, "0", 0}}},
-      {"light", kEffect, "3 5 5 1 '0.5' 1 0", {{219, "0", 0}}},
-      {"snow", kEffect, "6 5 5 0 0 0 1", {{219, "1 0 1", 0}}},
-      {"rain", kEffect, "5 5 5 1 '2' 1 1", {{219, "0", 0}}},
+      {"quake", kEffect, "0 4 4 1000 '0.5' 0 1 1 1", {{kA, "0", 0}}},
+      {"quake work", kEffect, "200 6 2 0 0 1 1 1 0", {{kA, "1", 0}}},
+      {"noise", kEffect, "128 5 1 1", {{kA, "0 1", 0}}},
+      {"paper", kEffect, "4 5 5 1 '1.0' 1 1", {{kA, "1 1 0", 0}, {kA, "0", 0}}},
+      {"light", kEffect, "3 5 5 1 '0.5' 1 0", {{kA, "0", 0}}},
+      {"snow", kEffect, "6 5 5 0 0 0 1", {{kA, "1 0 1", 0}}},
+      {"rain", kEffect, "5 5 5 1 '2' 1 1", {{kA, "0", 0}}},
       // Sprite effects on the standing sprites in the layer's list.
       {"sp_fade",
        kEffect,
        "2 0 1",
-       {{219, "1 0 $girl 500 0 1 20 20 0", 0}, {219, "2 1 $boy 500 0 0", 0}, {220, "", 1}}},
-      {"sp_gfade", kEffect, "$girl 1000 2 8 '0'", {{219, "0", kEffectUnsupported}}},
+       {{kA, "1 0 $girl 500 0 1 20 20 0", 0}, {kA, "2 1 $boy 500 0 0", 0}, {kB, "", 1}}},
+      {"sp_gfade", kEffect, "$girl 1000 2 8 '0'", {{kA, "0", kEffectUnsupported}}},
       {"sp_panime",
        kEffect,
        "$girl 'p10,0 O128 500 p20,5' 10 1 1",
-       {{220, "@ @ @ @ @ @ @ @ @", 0, Written(0, 9)},
-        {221, "0 30 2", 0},
-        {221, "1 $boy 'P40,4 O200' @ @ @ @ @ @ @ @", 0,
+       {{kB, "@ @ @ @ @ @ @ @ @", 0, Written(0, 9)},
+        {kByName, "0 30 2", 0},
+        {kByName, "1 $boy 'P40,4 O200' @ @ @ @ @ @ @ @", 0,
          [](Scene& s, const Words& w) {
            EXPECT_EQ(s.Word(w[3]), 40u);
            EXPECT_EQ(s.Word(w[5]), 200u) << "the opacity";
@@ -350,19 +349,19 @@ const std::vector<KeywordRow>& Rows() {
       {"sp_cfade",
        kEffect,
        "$boy $girl 20 1000 1",
-       {{219, "0", kEffectUnsupported}, {220, "0", kEffectUnsupported}},
+       {{kA, "0", kEffectUnsupported}, {kB, "0", kEffectUnsupported}},
        TheNewSpriteStands},
       {"sp_change style 0",
        kEffect,
        "$boy $girl 'c' 0 20 0 1000 1",
-       {{220, "@ @ @ @ @ @ @ @ @", 0, Written(2, 2)}, {219, "0", kEffectUnsupported}},
+       {{kB, "@ @ @ @ @ @ @ @ @", 0, Written(2, 2)}, {kA, "0", kEffectUnsupported}},
        TheNewSpriteStands},
       {"sp_change style 1", kEffect, "$boy $girl 'Z1.5c' 1 20 0 1000 1", {}, TheNewSpriteStands},
       {"sp_change style 2", kEffect, "$boy $girl 'c' 2 20 1 1000 0", {}, TheNewSpriteStands},
       {"sp_parts",
        kEffect,
        "'SYS\\CA001.TXT' 5 6 40 0 0 0 1 1 0 1 0",
-       {{219, "1 1 0", 2}, {219, "2 0 0", 0}, {219, "0", 0}},
+       {{kA, "1 1 0", 2}, {kA, "2 0 0", 0}, {kA, "0", 0}},
        [](Scene& s) {
          EXPECT_EQ(s.Canvas(s.layer)->GetCompositionLayer()->GetList().Count(), 2u)
              << "the parts' own layer leaves the layer's list with the effect";
@@ -370,8 +369,8 @@ const std::vector<KeywordRow>& Rows() {
       {"sp_loop",
        kEffect,
        "'BG\\CLOUD.WGX' 0 4 32 255 5 0 1000 0 1",
-       {{219, "1 0", 0}, {219, "2 3 4", 0}, {219, "3 128", 0}, {219, "0", 0}}},
-      {"sp_movie", kEffect, "'OP.MPG' 1 4 4 7 1 1", {{219, "1", 1}, {219, "0", 0}}},
+       {{kA, "1 0", 0}, {kA, "2 3 4", 0}, {kA, "3 128", 0}, {kA, "0", 0}}},
+      {"sp_movie", kEffect, "'OP.MPG' 1 4 4 7 1 1", {{kA, "1", 1}, {kA, "0", 0}}},
       // Filters on the layer, drawn with its partner's picture.
       {"cross", kFilter, "500", {}},
       {"rule", kFilter, "500 $rule 16", {}},
@@ -436,7 +435,7 @@ TEST_P(KeywordEffectNatives, StartsRunsTakesItsCommandsAndGoes) {
     SCOPED_TRACE(std::to_string(command.native) + " " + command.words);
     const Words words = scene.Parse(command.words);
     Words call = words;
-    call.insert(call.begin(), command.native == 221 ? scene.Text(keyword) : effect);
+    call.insert(call.begin(), command.native == kByName ? scene.Text(keyword) : effect);
     EXPECT_EQ(int32_t(scene.Call(command.native, call)), command.answer);
     if (command.then) command.then(scene, words);
     scene.Frames(1);
@@ -507,7 +506,7 @@ TEST(KeywordEffectSprites, CarryMirrorMode1AndTurnAsTheyAre) {
                                       "*HALF.WGX\n40,25,255,1,0.25\nt 100\n40,25,255,1,0.25\n");
     Words start{scene.layer, scene.Text(keyword)};
     for (uint32_t w : scene.Parse(setup)) start.push_back(w);
-    ASSERT_NE(scene.Call(218, start), 0u) << "started";
+    ASSERT_NE(scene.Call(Native::kEffectStart, start), 0u) << "started";
     scene.Frames(3);
     const std::vector<const Sprite*> own = EffectSprites(scene);
     ASSERT_EQ(own.size(), 1u);

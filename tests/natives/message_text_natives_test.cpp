@@ -44,30 +44,6 @@ class MessageNatives : public ::testing::Test, public testing_text::FakeFaceRend
   ImageSurface picture;
 };
 
-TEST(MessageNativesWithoutText, EveryNativeGivesItsNullAnswer) {
-  NativeRig rig;
-  const struct {
-    int32_t answer;
-    std::vector<uint32_t> numbers;
-  } answers[] = {
-      {kMessageNoText,
-       {Native::kMessageSetHistoryCapacity, Native::kMessageSet, Native::kMessageSetOutput,
-        Native::kMessageDrawTextPart, Native::kMessageAdvance, Native::kMessageShowPrevious,
-        Native::kMessageShowAt, Native::kClearMessageText, Native::kMessageSetChoices,
-        Native::kMessageAddChoice, Native::kMessageDrawChoice, Native::kMessageCopyChoiceText}},
-      {0,
-       {Native::kMessageGetTextPart, Native::kMessageDrawAll, Native::kMessageRedraw,
-        Native::kMessageGetTagText, Native::kMessageHasPrevious, Native::kMessageGetPlainText,
-        Native::kMessageGetRenderer, Native::kMessageSetMaxChoices, Native::kMessageGetChoiceCount,
-        Native::kMessageGetChoiceText, Native::kMessageIsChoiceRead}},
-      {kNoChoiceMode, {Native::kMessageGetChoiceMode}}};
-  const uint32_t buffer = rig.Block(16);
-  for (const auto& group : answers) {
-    for (uint32_t number : group.numbers)
-      EXPECT_EQ(rig.Answer(number, {buffer, buffer, buffer, buffer, 1, 0}), group.answer) << number;
-  }
-}
-
 // The picture must be an image, a software layer or the canvas, the renderer an outline one;
 // stale and mistyped handles count as missing, and nothing is drawn before the checks pass.
 TEST_F(MessageNatives, OutputAndDrawsCheckTheirPictureAndRenderer) {

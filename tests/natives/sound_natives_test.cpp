@@ -61,42 +61,6 @@ std::vector<int16_t> Part(const std::vector<int16_t>& v, size_t from, size_t n) 
                               v.begin() + static_cast<std::ptrdiff_t>(from + n));
 }
 
-// Each buffer row answers its own null value for a handle of 0, a forged, a stale and a
-// mistyped one, and acts on nothing.
-TEST_F(SoundNatives, BufferRowsAnswerTheirNullValueForEveryBadHandle) {
-  w.PutTone("SE\\A.OGG", 100, kRate);
-  uint32_t live = Create("SE\\A.OGG");
-  uint32_t stale = Create("SE\\A.OGG");
-  ASSERT_NE(live, 0u);
-  uint32_t var = rig.Var(stale);
-  ASSERT_EQ(Call(Native::kSoundDestroy, {var}), 0);
-  EXPECT_EQ(rig.Word(var), 0u) << "the variable is cleared";
-  File file;
-  uint32_t mistyped = rig.host->Handles().HandleOf(ScriptObjectType::kFile, &file);
-  const struct {
-    uint32_t number;
-    int32_t null;
-  } rows[] = {{Native::kSoundCreateDuplicate, 0}, {Native::kSoundPlay, -1},
-              {Native::kSoundPlayLoop, -1},       {Native::kSoundPause, -1},
-              {Native::kSoundResume, -1},         {Native::kSoundStop, -1},
-              {Native::kSoundFadeIn, -2},         {Native::kSoundFadeOut, -2},
-              {Native::kSoundSeek, -1},           {Native::kSoundGetFormat, -1},
-              {Native::kSoundGetLength, 0},       {Native::kSoundGetPosition, 0},
-              {Native::kSoundIsPlaying, 0},       {Native::kSoundSetVolume, -2},
-              {Native::kSoundSetPan, -1},         {Native::kSoundSetFrequency, -1},
-              {Native::kSoundAdjust, -1},         {Native::kSoundGetVolumePanFrequency, -1},
-              {Native::kSoundGetDataSize, 0},     {Native::kSoundGetSample, 0},
-              {Native::kSoundGetLevel, 0}};
-  for (uint32_t bad : {0u, live ^ 0x00100000u, stale, mistyped}) {
-    for (const auto& row : rows)
-      EXPECT_EQ(Call(row.number, {bad, 0, 0, 0}), row.null) << row.number << " with " << bad;
-    rig.Memory().Write32(var, bad);
-    EXPECT_EQ(Call(Native::kSoundDestroy, {var}), bad == 0 ? kListNullBuffer : kListNotListed)
-        << bad;
-  }
-  EXPECT_TRUE(rig.Call(Native::kSoundDestroy, {PastTheArena(rig.Memory())}).faulted);
-}
-
 // Play, pause, resume, seek, loop and stop, heard on the pulled mix.
 TEST_F(SoundNatives, BuffersPlayOnTheMix) {
   const std::vector<int16_t> tone = w.PutTone("SE\\TONE.OGG", 250, kRate);

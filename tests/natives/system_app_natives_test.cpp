@@ -26,11 +26,8 @@ namespace {
 constexpr int kCodeZ = 0x2C;
 constexpr int kCodeLeftShift = 0x2A;
 
-TEST(AppNatives, StateTextsAndUserSettings) {
+TEST(AppNatives, AppTextsAndUserSettingTexts) {
   NativeRig rig;
-  rig.app.states[22] = 7;
-  EXPECT_EQ(rig.Call(Native::kGetAppState, {22}).result, 7);
-
   // "ゲーム" and a letter: a cut never splits the last character.
   rig.app.appTexts[1] = "\x83\x51\x81\x5B\x83\x80X";
   uint32_t buf = rig.Block(16);
@@ -96,32 +93,6 @@ TEST(AppNatives, TextSettingsReachTheScriptsTextOnceAfterEachChange) {
   EXPECT_EQ(rig.app.textSettingsChanged, 0) << "taken";
   EXPECT_EQ(rig.Call(Native::kApplyTextSettings, {11, 22, 0}).result, 0);
   EXPECT_EQ(target.seen.size(), 1u);
-}
-
-TEST(AppNatives, FlagsPacingAndCommands) {
-  NativeRig rig;
-  EXPECT_EQ(rig.Call(Native::kSetAppFlagA, {3}).result, 0);
-  EXPECT_EQ(rig.Call(Native::kSetAppFlagB, {2}).result, 0);
-  EXPECT_EQ(rig.app.flags[0], 1) << "bit 0 only";
-  EXPECT_EQ(rig.Call(Native::kPushVSyncWait, {}).result, 1);
-  EXPECT_EQ(rig.Call(Native::kPushVSyncWait, {}).result, 0) << "nested";
-  EXPECT_EQ(rig.Call(Native::kPopVSyncWait, {}).result, 0);
-  EXPECT_EQ(rig.Call(Native::kPopVSyncWait, {}).result, 1);
-  rig.Call(Native::kSetFrameRate, {30});
-  rig.Call(Native::kSetFrameRate, {uint32_t(-1)});
-  EXPECT_EQ(rig.Call(Native::kGetFrameRate, {}).result, 30) << "-1 keeps the rate";
-
-  // Request and send flag count by their low bytes; a script's private request sends nothing.
-  EXPECT_EQ(rig.Call(Native::kPostAppCommand, {0x101, 0x100}).result, 1);
-  EXPECT_EQ(rig.Call(Native::kPostAppCommand, {7, 1}).result, 0);
-  ASSERT_EQ(rig.app.posted.size(), 1u);
-  EXPECT_EQ(std::pair(rig.app.posted[0].request, rig.app.posted[0].send),
-            (std::pair<uint8_t, bool>(1, false)));
-  int engineRecord = 0;
-  EXPECT_EQ(
-      PostAppCommand(&rig.app, kAppRequestPrivate, 1, reinterpret_cast<uintptr_t>(&engineRecord)),
-      1)
-      << "an engine caller's record goes through";
 }
 
 // The text ends at its terminator or after size bytes, whichever comes first.

@@ -108,37 +108,6 @@ TEST_F(FileNativesTest, AFailedWriteKeepsTheOldFile) {
   EXPECT_EQ(Entries(), 2u) << "the temporary is gone";
 }
 
-// Every File row with a null, forged and stale handle, and the release answers.
-TEST_F(FileNativesTest, HandlesReadNullAfterRelease) {
-  uint32_t stale = NewFile();
-  uint32_t variable = rig.Var(stale);
-  ASSERT_EQ(rig.Call(Native::kFileRelease, {variable}).result, 0);
-  rig.Memory().Write32(variable, stale);
-  EXPECT_EQ(rig.Call(Native::kFileRelease, {variable}).result, kObjectListNotListed)
-      << "released twice";
-  EXPECT_EQ(rig.Call(Native::kFileRelease, {0}).result, kObjectListNullObject);
-
-  File outsider;  // a File the scripts did not make
-  uint32_t forged = rig.host->Handles().HandleOf(ScriptObjectType::kFile, &outsider);
-  uint32_t buffer = rig.Block(16), text = rig.Text("X");
-  for (uint32_t h : {0u, stale, forged, 12345u}) {
-    for (uint32_t n : {Native::kFileLoad, Native::kFileOpenStream, Native::kFileOpenReadWrite,
-                       Native::kFileClose, Native::kFileSeek, Native::kFileSkip})
-      EXPECT_EQ(rig.Call(n, {h, text, 0}).result, 5) << n << " " << h;
-    EXPECT_EQ(rig.Call(Native::kFileLoadPackMember, {h, 0, 0, text}).result, 5);
-    EXPECT_EQ(rig.Call(Native::kFileCreateOnDisk, {h, text, 1}).result, 5);
-    for (uint32_t n : {Native::kFileGetData, Native::kFileGetPath, Native::kFileRead,
-                       Native::kFileReadLine, Native::kFileWrite, Native::kFileWriteFormat})
-      EXPECT_EQ(rig.Call(n, {h, buffer, 4}).result, 0) << n << " " << h;
-    EXPECT_EQ(rig.Call(Native::kFileGetSize, {h}).result, -1);
-    EXPECT_EQ(rig.Call(Native::kFileTell, {h}).result, -1);
-  }
-
-  NewFile();
-  EXPECT_EQ(rig.Call(Native::kFileReleaseAll, {}).result, 0);
-  EXPECT_EQ(rig.host->Handles().LiveCount(), 1u) << "only the outsider's";
-}
-
 // Bad buffers end the step; the format line is cut at 511 bytes on a character boundary.
 TEST_F(FileNativesTest, BuffersAreCheckedAndFormatLinesCut) {
   uint32_t f = NewFile();
@@ -316,26 +285,6 @@ TEST_F(FileNativesTest, DiskOperations) {
   EXPECT_EQ(rig.Call(Native::kSetCurrentDirectory, {rig.Text("NEW")}).result, 1);
   EXPECT_EQ(fs::path(host::CurrentFolder()), fs::canonical(game.dir().path() / "NEW"));
   host::SetCurrentFolder(before);
-}
-
-// From a script: a File made, written, closed, loaded and released, its handle passed on by the
-// script itself.
-TEST_F(FileNativesTest, FromScripts) {
-  NativeRig run(
-      " native native:124, none, w\n mov w, w2\n mov w, c\n mov w, l\n mov w, d\n mov w, v\n"
-      " native native:130, w, r0\n native native:141, w2, host:0\n"
-      " native native:132, c, r0\n native native:127, l, host:1\n"
-      " native native:133, d, r0\n native native:125, r, r0\n"
-      " native native:134, d, host:2\n ret\n"
-      "none: .word 0\nw: .word 0, name, 1\nw2: .word 0, bytes, 5\n"
-      "c: .word 0\nl: .word 0, name\nd: .word 0\nr: .word v\nv: .word 0\nr0: .word 0\n"
-      "name: .string \"S.TXT\"\nbytes: .string \"saved\"\n");
-  ASSERT_EQ(run.host->Step(), kStepEnded);
-  auto host = [&](uint32_t k) { return GuestWord(run.Memory(), run.host->HostVariableAddress(k)); };
-  EXPECT_EQ(host(0), 5u) << "written";
-  EXPECT_EQ(host(1), 0u) << "loaded";
-  EXPECT_EQ(int32_t(host(2)), -1) << "released";
-  EXPECT_EQ(Disk("S.TXT"), "saved");
 }
 
 }  // namespace

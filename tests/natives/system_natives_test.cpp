@@ -7,7 +7,6 @@
 
 #include "native_rig.h"
 #include "natives/native_names.h"
-#include "platform/trig_tables.h"
 
 namespace bw {
 namespace {
@@ -127,28 +126,32 @@ TEST(MemoryNatives, BlocksFillAndCopy) {
   EXPECT_EQ(rig.Call(Native::kFreeBlock, {b}).result, 0) << "a second free changes nothing";
 }
 
-TEST(NumberNatives, TablesAndCirclesAtTheirEdges) {
+// The quarter points of the 512-step circle are exact; angles wrap at 512.
+TEST(NumberNatives, TablesAndCirclesAtTheQuarterPoints) {
   NativeRig rig;
-  TrigTables t;
-  for (int32_t a : {0, 128, -1, 511, 512}) {
-    EXPECT_EQ(rig.Call(Native::kSine, {uint32_t(a)}).result, t.CosineTable()[uint32_t(a) & 511])
-        << a;
-    EXPECT_EQ(rig.Call(Native::kCosine, {uint32_t(a)}).result,
-              t.CosineTable()[uint32_t(a - 128) & 511])
-        << a;
+  for (auto [angle, sine, cosine] : {std::tuple{0, 65536, 0},
+                                     {128, 0, 65536},
+                                     {256, -65536, 0},
+                                     {384, 0, -65536},
+                                     {512, 65536, 0},
+                                     {-128, 0, -65536}}) {
+    EXPECT_EQ(rig.Call(Native::kSine, {uint32_t(angle)}).result, sine) << angle;
+    EXPECT_EQ(rig.Call(Native::kCosine, {uint32_t(angle)}).result, cosine) << angle;
   }
   uint32_t out = rig.Block(8);
-  for (int32_t a : {0, 128, -1, 511, 512}) {
-    ASSERT_EQ(rig.Call(Native::kPointOnCircle, {uint32_t(a), 100000, 10, 20, out, out + 4}).result,
-              0);
-    int64_t x = ((int64_t{t.CosineTable()[uint32_t(a) & 511]} * 100000) >> 16) + 10;
-    int64_t y = 20 - ((int64_t{t.CosineTable()[uint32_t(a - 128) & 511]} * 100000) >> 16);
-    EXPECT_EQ(int32_t(rig.Word(out)), x) << a;
-    EXPECT_EQ(int32_t(rig.Word(out + 4)), y) << a;
+  for (auto [angle, x, y] : {std::tuple{0, 100010, 20}, {128, 10, -99980}, {-256, -99990, 20}}) {
+    ASSERT_EQ(
+        rig.Call(Native::kPointOnCircle, {uint32_t(angle), 100000, 10, 20, out, out + 4}).result,
+        0);
+    EXPECT_EQ(std::pair(int32_t(rig.Word(out)), int32_t(rig.Word(out + 4))), std::pair(x, y))
+        << angle;
   }
   EXPECT_EQ(rig.Call(Native::kPointOnCircle, {0, 1, 0, 0, 0, 0}).faulted, false)
       << "outs of 0 are skipped";
+}
 
+TEST(NumberNatives, ExtremesDivisionAndTheTwister) {
+  NativeRig rig;
   EXPECT_TRUE(rig.Call(Native::kIndexOfMax, {0x7FFFFFFF, 1, 2}).faulted);
   EXPECT_EQ(rig.Call(Native::kIndexOfMax, {3, 3, 7, 7}).result, 1) << "the first of two largest";
   EXPECT_EQ(rig.Call(Native::kIndexOfMin, {3, 7, 3, 3}).result, 1) << "the first of two smallest";

@@ -7,26 +7,9 @@
 
 #include "platform/bit_set.h"
 #include "platform/mersenne_twister.h"
-#include "platform/trig_tables.h"
 
 namespace bw {
 namespace {
-
-TEST(TrigTables, EveryEntryIsTheTruncatedFunction) {
-  TrigTables t;
-  for (int i = 0; i < 512; ++i) {
-    // The table keeps the quarter points exact; elsewhere cos(i pi / 256) x 65536 truncates.
-    double c = std::cos(i * std::numbers::pi / 256.0);
-    int32_t expected = i % 128 == 0 ? static_cast<int32_t>(std::lround(c * 65536.0))
-                                    : static_cast<int32_t>(c * 65536.0);
-    ASSERT_EQ(t.Cosine(i), expected) << "cosine entry " << i;
-  }
-  for (int i = 0; i < 256; ++i) {
-    ASSERT_EQ(t.ArcTangent(i),
-              static_cast<int32_t>(std::atan(i / 256.0) * 32768.0 / std::numbers::pi))
-        << "arctangent entry " << i;
-  }
-}
 
 // The same state loaded into the standard engine checks the recurrence and the tempering.
 std::mt19937 StandardEngineWithLcgSeed(uint32_t seed) {

@@ -119,14 +119,11 @@ GameApp::GameApp()
 }
 
 GameApp::~GameApp() {
-  tgsClosed_ = true;
-  tgsHistory_.reset();
-  tgsMenu_.reset();
-  tgsWindows_.reset();
+  screens_.CloseWindows();
   textPanel_.reset();
   gui_.reset();
   host_.reset();
-  tgsPages_.reset();  // after the frame that drew on them
+  screens_.ClosePages();  // after the frame that drew on them
   sound_.reset();
   if (pixelLibrary_ && GetPixelLibrary() == pixelLibrary_) SetPixelLibrary(nullptr);
   if (defaultRenderer_ && TheDefaultTextRenderer::Get() == defaultRenderer_.get())
@@ -332,6 +329,19 @@ void GameApp::SaveConfig(int code) {
   exitStatus_.compare_exchange_strong(before, written ? kExitNormal : kExitSettingsNotSaved);
 }
 
+void GameApp::ApplyDisplaySettings() {
+  DisplayManager& display = GetDisplayManager();
+  {
+    // The frame thread presents with these.
+    ScopedLock hold(display.GetLock());
+    display.SetTextureRequest(user_.displayOption2, user_.drawingMethodAlways != 0);
+    display.SetPowerOfTwo(user_.powerOfTwoTextures != 0);
+    display.SetBilinearFilter(user_.bilinearFilter != 0);
+    display.SetCopyThroughDc(user_.transferThroughDc != 0);
+  }
+  SetTopmostInFullScreen(user_.topmostInFullScreen != 0);
+}
+
 bool GameApp::SaveUserSettings() {
   std::filesystem::path appCfg = HostPath(saveFolder_ + "APP_CFG.DAT");
   if (appCfg.empty() || userConfigUnreadable_ || !SaveUserConfig(appCfg, user_)) {
@@ -479,8 +489,7 @@ int GameApp::InitScript() {
                                &FileSystem());
   gui_->AttachScriptHost();
   textPanel_->Setup();
-  textLook_ = MakeTextLook();
-  host_->SetTextSettingsTarget(textLook_.get());
+  host_->SetTextSettingsTarget(&dialogs_.TextLook());
   ApplySoundSettings();
   ChooseFrameLoop();
   return kInitScriptOk;

@@ -10,12 +10,10 @@
 #include <string>
 
 #include "app/application/engine_app.h"
+#include "app/application/game_dialogs.h"
 #include "app/application/game_services.h"
 #include "app/application/game_sound.h"
-#include "app/application/tgs_history_screen.h"
-#include "app/application/tgs_menu_parts.h"
-#include "app/application/tgs_scene_pages.h"
-#include "app/application/tgs_windows.h"
+#include "app/application/scenario_screens.h"
 #include "app/config/save_folder.h"
 #include "app/config/setup_info.h"
 #include "app/config/user_config.h"
@@ -91,7 +89,10 @@ constexpr int kPriorityLoweringOff = -1;
 class GameGuiServices;
 class GameTextPanel;
 
-class GameApp : public EngineApp, public ScriptApplication {
+class GameApp : public EngineApp,
+                public ScriptApplication,
+                private GameDialogsHost,
+                private ScenarioScreensHost {
  public:
   GameApp();
   ~GameApp() override;
@@ -130,7 +131,7 @@ class GameApp : public EngineApp, public ScriptApplication {
   int ExitStatus() const { return exitStatus_; }
   void RequestInterrupt(uint8_t request) { interrupt_ = request; }
   uint8_t InterruptRequest() const { return interrupt_; }
-  ScriptHost* GetScriptHost() { return host_.get(); }
+  ScriptHost* GetScriptHost() override { return host_.get(); }
   FrameClock& GetFrameClock() { return frameClock_; }
   TimerService& FirstTimers() { return timers_; }
   TimerService& SecondTimers() { return secondTimers_; }
@@ -143,13 +144,13 @@ class GameApp : public EngineApp, public ScriptApplication {
   InputBindingTable* GetBindings() const { return bindings_; }
   FileDropTarget& DropTarget() { return dropTarget_; }
   // The installed horizontal Japanese outline faces, listed at start-up.
-  FontList& GetFontList() { return fontList_; }
+  FontList& GetFontList() override { return fontList_; }
   // The renderer a null renderer stands for; made at start-up with the renderers' defaults.
   TextRenderer* GetDefaultTextRenderer() const { return defaultRenderer_.get(); }
 
   // Item 0 settings, 1 save, 2 load, 3 return to title, 4 screen mode; kMenuItemUnknown past 4.
-  int SetMenuItemEnabled(int item, bool enabled);
-  bool MenuItemEnabled(int item) const;
+  int SetMenuItemEnabled(int item, bool enabled) override;
+  bool MenuItemEnabled(int item) const override;
   // The menu whose items follow the permissions; null for none.
   void SetMenu(host::Menu* menu) { menu_ = menu; }
   // Nested: only the last restore brings the priority back. Restore answers the count before it.
@@ -160,15 +161,12 @@ class GameApp : public EngineApp, public ScriptApplication {
   // Menu commands, pacing and dialogs.
   int OnMenuCommand(WindowMessage& record) override;
   uint8_t ModalState() const { return modalState_; }
-  uint8_t SaveLoadDirection() const { return saveLoadDirection_; }
   host::Menu* GetMenu() const { return menu_; }
-  // The settings sheet answers 1 when its OK stored the pages, else 2; the save and load dialog
-  // a RunSaveLoadDialog result, or kDialogNotAvailable without a script host.
-  int ShowSettingsSheet();
+  // The save and load dialog and the settings sheet.
+  GameDialogs& Dialogs() { return dialogs_; }
   // The player's display options handed to the display manager, and the full-screen topmost
   // switch (start-up and the settings sheet's OK).
-  void ApplyDisplaySettings();
-  int ShowSaveLoadDialog();
+  void ApplyDisplaySettings() override;
   void ShowVersionDialog();
   // Dialog 116 with the record's inputs; true when OK ended it.
   bool ShowDataInputDialog(DataInputDialog& dialog);
@@ -195,7 +193,7 @@ class GameApp : public EngineApp, public ScriptApplication {
   int SelectMonitor(host::HWND window, int bits);
   // Dialogs put the pointer on their default button. The desktop has no such setting here: off
   // until the settings sheet turns it on for the run.
-  void SetPointerToDefaultButton(bool on) { pointerToDefaultButton_ = on; }
+  void SetPointerToDefaultButton(bool on) override { pointerToDefaultButton_ = on; }
   // fps -1 keeps the frame clock's rate.
   void UpdateFramePacing(int32_t fps) override;
   // UpdateFramePacing(-1) on the thread that ticks the frame clock: now, or in the threaded
@@ -228,7 +226,6 @@ class GameApp : public EngineApp, public ScriptApplication {
   std::unique_ptr<AttachedMenu> mainMenu_;
   DataInputDialog dataInput_;
   FileDialogs fileDialogs_;
-  uint8_t saveLoadDirection_ = kDirectionLoad;
   bool versionDetailed_ = false;
   uint32_t vsyncOverrides_ = 0;
   uint32_t preciseOverrides_ = 0;
@@ -327,10 +324,10 @@ class GameApp : public EngineApp, public ScriptApplication {
   // The player's volumes to the script host's channels; false without them.
   bool ApplySoundSettings();
   // The same from another record (the settings sheet's sound page while it is open).
-  bool ApplySoundSettings(const UserConfig& from);
+  bool ApplySoundSettings(const UserConfig& from) override;
   // The player's keys into the action table; a kAssignments* code.
-  int ApplyKeyAssignments();
-  int ApplyJoystickAssignments();
+  int ApplyKeyAssignments() override;
+  int ApplyJoystickAssignments() override;
 
  private:
   GameServices services_;
@@ -490,23 +487,13 @@ class GameApp : public EngineApp, public ScriptApplication {
   // Save data (ScriptApplication): the save fields of the user block, written to APP_CFG.DAT
   // when a ring save asks; a restarted MAIN drops the pacing overrides.
  public:
-  SaveSettingsStore* SaveSettingsSource() override { return &saveSettings_; }
+  SaveSettingsStore* SaveSettingsSource() override { return &dialogs_.SaveSettingsSource(); }
   SaveTextPanel* SaveTextPanelSource() override;
   SaveFrameState* SaveFrame() override {
     return TgsFrameSaveState::Frame() ? &tgsSaveState_ : nullptr;
   }
 
  private:
-  class UserSaveSettings final : public SaveSettingsStore {
-   public:
-    explicit UserSaveSettings(GameApp& app) : app_(app) {}
-    SaveSettings GetSaveSettings() override;
-    void SetSaveSettings(const SaveSettings& settings, bool write) override;
-
-   private:
-    GameApp& app_;
-  };
-  UserSaveSettings saveSettings_{*this};
   TgsFrameSaveState tgsSaveState_;
 
   // The scenario frame's state words, the settings it reads and its frame turns.
@@ -517,50 +504,34 @@ class GameApp : public EngineApp, public ScriptApplication {
   int TgsFrameTurn() override;
   bool PostTgsDialog(int kind) override;
   int PollTgsDialog() override;
-  TgsPresentation* TgsScreen() override;
-  TgsHistoryView* TgsHistory() override;
+  TgsPresentation* TgsScreen() override { return screens_.Windows(); }
+  TgsHistoryView* TgsHistory() override { return screens_.History(); }
+  TgsSceneHost* TgsPages() override { return screens_.Pages(); }
+  TgsMenuHost* TgsMenu() override { return screens_.Menu(); }
 
  private:
+  PartManager* ScreenParts() override { return ScriptPartManager(); }
+  PointerTip* ScreenTip() override;
+
   TgsAppState tgsState_;
-  std::unique_ptr<TgsWindows> tgsWindows_;
-  // The history window draws with the windows' renderers.
-  std::unique_ptr<TgsHistoryScreen> tgsHistory_;
-  bool tgsClosed_ = false;                 // the windows went with the GUI at shut-down
   std::optional<uint32_t> tgsDialogFrom_;  // the modal sessions ended when one was asked for
+  ScenarioScreens screens_{*this, GetDisplayManager(), secondTimers_, user_};
 
-  // The scenario frame's scene pages on the screen.
+  // What the save and load dialog and the settings sheet reach of the application
+  // (game_message_dialogs.cpp).
  public:
-  TgsSceneHost* TgsPages() override;
+  void RunBetweenSteps(const std::function<void()>& work) override;
 
  private:
-  std::unique_ptr<TgsScenePages> tgsPages_;
+  host::HWND DialogOwner() override;
+  uint32_t ShowDialogMessage(const std::string& textCp932, uint8_t kind) override;
+  bool InFullScreen() override;
+  void RequestScreenModeToggle() override;
+  std::vector<std::string> MonitorNames() override;
+  void StoreUserSettings() override;
 
-  // The system menu's parts on the screen (tgs_menu_parts.cpp).
- public:
-  TgsMenuHost* TgsMenu() override;
-
- private:
-  // Where the frame's windows and menu go on the screen; false while there is no screen.
-  bool TgsPlaceOnScreen(TgsWindowsPlace& place);
-  std::unique_ptr<TgsMenuParts> tgsMenu_;
-
-  // The save and load dialogs' way into the game: work run while the scripts stand between two
-  // steps, and the load they ask for (the current save name, 1 in the load word and the frame's
-  // loaded-game word).
- public:
-  void RunBetweenSteps(const std::function<void()>& work);
-  void RequestLoadFromDialog(const std::string& saveName);
-  // Whether a running scenario frame lets the game be saved now (always, without a frame).
-  bool FrameAllowsSaving();
-  // The scripts' words whose guest addresses the scenario configuration words hold: false when
-  // the word names none or the address is refused. Run between two script steps.
-  bool ReadConfiguredWord(size_t word, int32_t& value);
-  bool WriteConfiguredWord(size_t word, uint32_t value);
-
- private:
-  // What takes the player's text settings for the script host (game_settings_sheet.cpp).
-  std::unique_ptr<TextSettingsTarget> MakeTextLook();
-  std::unique_ptr<TextSettingsTarget> textLook_;
+  // After the configuration and the scenario state it holds.
+  GameDialogs dialogs_{*this, user_, tgsState_};
 };
 
 using TheGameApp = Global<GameApp>;

@@ -1,9 +1,13 @@
 // The save and load dialogs over the script host's save data, with the application's settings,
-// permissions and questions.
-#include "app/application/game_app.h"
+// permissions and questions, and the scenario configuration words they read and write.
+#include "app/application/game_dialogs.h"
 #include "app/dialogs/main_menu.h"
+#include "app/dialogs/menu_requests.h"
+#include "app/dialogs/message_dialog.h"
 #include "savedata/save_data.h"
 #include "savedata/save_load_dialog.h"
+#include "savedata/tgs_frame_save_state.h"
+#include "scenario/tgs/tgs_frame_host.h"
 
 namespace bw {
 
@@ -11,17 +15,18 @@ namespace {
 
 class GameSaveLoadHost final : public SaveLoadHost {
  public:
-  explicit GameSaveLoadHost(GameApp& app) : app_(app) {}
+  GameSaveLoadHost(GameDialogsHost& app, GameDialogs& dialogs, UserConfig& user)
+      : app_(app), dialogs_(dialogs), user_(user) {}
 
   SaveLoadSettings DialogSettings() override {
-    const UserConfig& u = app_.GetUserConfig();
+    const UserConfig& u = user_;
     return {u.lastDialogPage,   u.lastDialogSlot,     u.lastSavedPage,      u.lastSavedSlot,
             u.confirmOverwrite, u.commentFromMessage, u.closeAfterSave,     u.thumbnailWithoutFrame,
             u.confirmLoad,      u.confirmQuickLoad,   u.autoSaveBeforeLoad, u.joystickEnabled,
             u.actionButtons[0], u.actionButtons[1]};
   }
   void StoreDialogSettings(const SaveLoadSettings& s) override {
-    UserConfig& u = app_.GetUserConfig();
+    UserConfig& u = user_;
     u.lastDialogPage = s.lastDialogPage;
     u.lastDialogSlot = s.lastDialogSlot;
     u.lastSavedPage = s.lastSavedPage;
@@ -35,48 +40,45 @@ class GameSaveLoadHost final : public SaveLoadHost {
     u.autoSaveBeforeLoad = s.autoSaveBeforeLoad;
   }
   bool AskYesNo(const std::string& text) override {
-    return app_.ShowMessageDialog(text.c_str(), kMessageYesNo, nullptr, nullptr, 0) != 0;
+    return app_.ShowDialogMessage(text, kMessageYesNo) != 0;
   }
-  void ShowMessage(const std::string& text) override {
-    app_.ShowMessageDialog(text.c_str(), kMessageOk, nullptr, nullptr, 0);
-  }
+  void ShowMessage(const std::string& text) override { app_.ShowDialogMessage(text, kMessageOk); }
   bool SaveAllowed() override {
-    return app_.MenuItemEnabled(kPermissionSave) && app_.FrameAllowsSaving();
+    return app_.MenuItemEnabled(kPermissionSave) && dialogs_.FrameAllowsSaving();
   }
   bool LoadAllowed() override { return app_.MenuItemEnabled(kPermissionLoad); }
   void RunInGame(const std::function<void()>& work) override { app_.RunBetweenSteps(work); }
-  void RequestLoad(const std::string& name) override { app_.RequestLoadFromDialog(name); }
+  void RequestLoad(const std::string& name) override { dialogs_.RequestLoadFromDialog(name); }
   bool EmptyThumbnail(host::DialogImage& image) override {
     return LoadDialogPicture("SYS\\NO_DATA.WGX", image);
   }
   bool MovesPointer() override { return app_.PointerMovesAllowed(); }
 
  private:
-  GameApp& app_;
+  GameDialogsHost& app_;
+  GameDialogs& dialogs_;
+  UserConfig& user_;
 };
 
 }  // namespace
 
-int GameApp::ShowSaveLoadDialog() {
-  if (!host_) return kDialogNotAvailable;
-  GameSaveLoadHost services(*this);
-  const host::HWND owner = MainWindow().IsWindow() ? MainWindow().GetHandle() : host::HWND{};
-  return RunSaveLoadDialog(SaveDataOf(*host_), services, owner,
-                           saveLoadDirection_ == kDirectionSave);
+GameDialogs::GameDialogs(GameDialogsHost& app, UserConfig& user, TgsAppState& tgsState)
+    : app_(app), user_(user), tgsState_(tgsState), textLook_(MakeTextLook(app, user)) {}
+
+GameDialogs::~GameDialogs() = default;
+
+int GameDialogs::ShowSaveLoadDialog(uint8_t direction) {
+  ScriptHost* host = app_.GetScriptHost();
+  if (!host) return kDialogNotAvailable;
+  GameSaveLoadHost services(app_, *this, user_);
+  return RunSaveLoadDialog(SaveDataOf(*host), services, app_.DialogOwner(),
+                           direction == kDirectionSave);
 }
 
-void GameApp::RunBetweenSteps(const std::function<void()>& work) {
-  // In the threaded mode the frame thread is parked between two steps while the work runs; the
-  // wait serves sends, so a frame thread that sends to this window is not stuck.
-  const int wait = WaitForFrameThread(nullptr);
-  if (wait == kWaitQuit) return;  // the game ends: nothing is written
-  work();
-  if (wait == kWaitParked) ReleaseFrameThreadWait(nullptr);
-}
-
-void GameApp::RequestLoadFromDialog(const std::string& saveName) {
-  if (!host_) return;
-  host_->SetCurrentSaveName(saveName);
+void GameDialogs::RequestLoadFromDialog(const std::string& saveName) {
+  ScriptHost* host = app_.GetScriptHost();
+  if (!host) return;
+  host->SetCurrentSaveName(saveName);
   // A running scenario ends its run and its step native loads the save; without one the main
   // script loads it when it sees its load word. Never both: the save would load twice.
   if (TgsFrameSaveState::Frame()) {
@@ -86,9 +88,9 @@ void GameApp::RequestLoadFromDialog(const std::string& saveName) {
   }
 }
 
-bool GameApp::FrameAllowsSaving() {
+bool GameDialogs::FrameAllowsSaving() {
   bool allowed = true;
-  RunBetweenSteps([&] {
+  app_.RunBetweenSteps([&] {
     int32_t word = 0;
     if (TgsFrameSaveState::Frame() && ReadConfiguredWord(kConfigSavePermissionWord, word))
       allowed = word != 0;
@@ -96,23 +98,25 @@ bool GameApp::FrameAllowsSaving() {
   return allowed;
 }
 
-bool GameApp::ReadConfiguredWord(size_t word, int32_t& value) {
+bool GameDialogs::ReadConfiguredWord(size_t word, int32_t& value) {
   const int32_t address = tgsState_.config[word];
-  if (!host_ || address == 0) return false;
+  ScriptHost* host = app_.GetScriptHost();
+  if (!host || address == 0) return false;
   uint32_t read = 0;
-  if (!host_->GetMemory().Read32(static_cast<uint32_t>(address), read)) {
-    host_->GetMemory().TakeFault();
+  if (!host->GetMemory().Read32(static_cast<uint32_t>(address), read)) {
+    host->GetMemory().TakeFault();
     return false;
   }
   value = static_cast<int32_t>(read);
   return true;
 }
 
-bool GameApp::WriteConfiguredWord(size_t word, uint32_t value) {
+bool GameDialogs::WriteConfiguredWord(size_t word, uint32_t value) {
   const int32_t address = tgsState_.config[word];
-  if (!host_ || address == 0) return false;
-  if (host_->GetMemory().Write32(static_cast<uint32_t>(address), value)) return true;
-  host_->GetMemory().TakeFault();
+  ScriptHost* host = app_.GetScriptHost();
+  if (!host || address == 0) return false;
+  if (host->GetMemory().Write32(static_cast<uint32_t>(address), value)) return true;
+  host->GetMemory().TakeFault();
   return false;
 }
 

@@ -1,16 +1,16 @@
 // The save data's fields of the user block.
-#include "app/application/game_app.h"
+#include "app/application/game_dialogs.h"
 
 namespace bw {
 
-SaveSettings GameApp::UserSaveSettings::GetSaveSettings() {
-  const UserConfig& u = app_.user_;
+SaveSettings GameDialogs::UserSaveSettings::GetSaveSettings() {
+  const UserConfig& u = user_;
   return {u.keepHistoryInSaves,    u.nextAutoSlot, u.nextQuickSlot, u.commentFromMessage,
           u.thumbnailWithoutFrame, u.savedOnce,    u.lastAutoSlot,  u.lastQuickSlot};
 }
 
-void GameApp::UserSaveSettings::SetSaveSettings(const SaveSettings& s, bool write) {
-  UserConfig& u = app_.user_;
+void GameDialogs::UserSaveSettings::SetSaveSettings(const SaveSettings& s, bool write) {
+  UserConfig& u = user_;
   u.keepHistoryInSaves = s.keepHistoryInSaves;
   u.nextAutoSlot = s.nextAutoSlot;
   u.nextQuickSlot = s.nextQuickSlot;
@@ -19,12 +19,7 @@ void GameApp::UserSaveSettings::SetSaveSettings(const SaveSettings& s, bool writ
   u.savedOnce = s.savedOnce;
   u.lastAutoSlot = s.lastAutoSlot;
   u.lastQuickSlot = s.lastQuickSlot;
-  // A settings file that could not be read is kept as it is: it is not written here either.
-  if (!write || app_.saveFolder_.empty() || app_.userConfigUnreadable_ ||
-      !app_.plan_.writesSettings) {
-    return;
-  }
-  app_.SaveUserSettings();
+  if (write) app_.StoreUserSettings();
 }
 
 }  // namespace bw

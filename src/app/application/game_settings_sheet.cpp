@@ -2,15 +2,16 @@
 // running services.
 #include <algorithm>
 
-#include "app/application/game_app.h"
+#include "app/application/game_dialogs.h"
 #include "app/dialogs/main_menu.h"
 #include "app/dialogs/settings_sheet.h"
-#include "graphics/device/display_manager.h"
+#include "graphics/text/text_renderer.h"
 #include "gui/image_list_part.h"
 #include "gui/message_text_widget.h"
 #include "gui/pointer_tip.h"
 #include "gui/script_text.h"
 #include "natives/render_natives.h"
+#include "scenario/font_list.h"
 #include "scenario/message/script_message_text.h"
 #include "scenario/tgs/tgs_frame.h"
 #include "script/script_host.h"
@@ -22,16 +23,13 @@ namespace {
 
 class GameSheetHost final : public SettingsSheetHost {
  public:
-  explicit GameSheetHost(GameApp& app) : app_(app) {}
+  explicit GameSheetHost(GameDialogsHost& app) : app_(app) {}
   void ApplySound(const UserConfig& config) override { app_.ApplySoundSettings(config); }
   void ApplyKeys() override { app_.ApplyKeyAssignments(); }
   void ApplyJoystick() override { app_.ApplyJoystickAssignments(); }
   void ApplyDisplay(const UserConfig&) override { app_.ApplyDisplaySettings(); }
-  bool FullScreen() override { return app_.Config().display.screenMode == kSavedScreenFull; }
-  // As the menu's command, which the window's own thread runs.
-  void ToggleScreenMode() override {
-    app_.MainWindow().SendMessage(host::WM_COMMAND, kCmdScreenMode, 0);
-  }
+  bool FullScreen() override { return app_.InFullScreen(); }
+  void ToggleScreenMode() override { app_.RequestScreenModeToggle(); }
   // The faces the scripts' font list holds; the list is the frame thread's.
   std::vector<std::string> FontFaces() override {
     std::vector<std::string> faces;
@@ -44,12 +42,7 @@ class GameSheetHost final : public SettingsSheetHost {
     });
     return faces;
   }
-  std::vector<std::string> Monitors() override {
-    std::vector<std::string> monitors;
-    for (const MonitorRecord& monitor : app_.GetMonitorList().Records())
-      monitors.push_back(monitor.description);
-    return monitors;
-  }
+  std::vector<std::string> Monitors() override { return app_.MonitorNames(); }
   bool PointerMoves() override { return app_.PointerMovesAllowed(); }
   void SetPointerMoves(bool on) override { app_.SetPointerToDefaultButton(on); }
   void PlayTest(int which, const VoiceCharacter* character) override {
@@ -79,7 +72,7 @@ class GameSheetHost final : public SettingsSheetHost {
   }
 
  private:
-  GameApp& app_;
+  GameDialogsHost& app_;
 };
 
 // The player's text settings put into the text on the screen: the scenario frame's windows and
@@ -87,7 +80,7 @@ class GameSheetHost final : public SettingsSheetHost {
 // it names (or its shared default one) and the main script's message history.
 class GameTextLook final : public TextSettingsTarget {
  public:
-  explicit GameTextLook(GameApp& app) : app_(app) {}
+  GameTextLook(GameDialogsHost& app, const UserConfig& user) : app_(app), user_(user) {}
 
   void ApplyTextSettings(const TextSettingsRequest& request) override {
     if (TgsFrame* frame = TheTgsFrame::Get()) {
@@ -97,7 +90,7 @@ class GameTextLook final : public TextSettingsTarget {
     }
     ScriptHost* host = app_.GetScriptHost();
     if (!host) return;
-    const UserConfig& user = app_.GetUserConfig();
+    const UserConfig& user = user_;
     auto part = [&](uint32_t handle) {
       return handle != 0 ? host->Handles().Get<UiControl>(handle, ScriptObjectType::kGuiPart)
                          : nullptr;
@@ -132,49 +125,38 @@ class GameTextLook final : public TextSettingsTarget {
   }
 
  private:
-  GameApp& app_;
+  GameDialogsHost& app_;
+  const UserConfig& user_;
 };
 
 }  // namespace
 
-void GameApp::ApplyDisplaySettings() {
-  DisplayManager& display = GetDisplayManager();
-  {
-    // The frame thread presents with these.
-    ScopedLock hold(display.GetLock());
-    display.SetTextureRequest(user_.displayOption2, user_.drawingMethodAlways != 0);
-    display.SetPowerOfTwo(user_.powerOfTwoTextures != 0);
-    display.SetBilinearFilter(user_.bilinearFilter != 0);
-    display.SetCopyThroughDc(user_.transferThroughDc != 0);
-  }
-  SetTopmostInFullScreen(user_.topmostInFullScreen != 0);
+std::unique_ptr<TextSettingsTarget> GameDialogs::MakeTextLook(GameDialogsHost& app,
+                                                              const UserConfig& user) {
+  return std::make_unique<GameTextLook>(app, user);
 }
 
-std::unique_ptr<TextSettingsTarget> GameApp::MakeTextLook() {
-  return std::make_unique<GameTextLook>(*this);
-}
-
-int GameApp::ShowSettingsSheet() {
-  GameSheetHost services(*this);
-  const host::HWND owner = MainWindow().IsWindow() ? MainWindow().GetHandle() : host::HWND{};
+int GameDialogs::ShowSettingsSheet() {
+  GameSheetHost services(app_);
+  const host::HWND owner = app_.DialogOwner();
   // The flags and words start clear and are raised by what the sheet changed; the scripts read
   // them, so they are written between two of their steps.
-  RunBetweenSteps([this] {
+  app_.RunBetweenSteps([this] {
     tgsState_.textSettingsChanged = 0;
     WriteConfiguredWord(kConfigFontNoticeWord, 0);
     WriteConfiguredWord(kConfigFrameNoticeWord, 0);
   });
   const SettingsSheetResult result = RunSettingsSheet(user_, services, owner);
-  RunBetweenSteps([&] {
+  app_.RunBetweenSteps([&] {
     if (result.textChanged) tgsState_.textSettingsChanged = 1;
     if (result.fontNotice) WriteConfiguredWord(kConfigFontNoticeWord, 1);
     if (result.frameNotice) WriteConfiguredWord(kConfigFrameNoticeWord, 1);
     // The text on the screen takes the new look now; the changed flag stays raised for the
     // scripts that ask for it.
-    if (host_ && result.textChanged)
-      host_->ApplyTextSettings({.changedOnly = true, .useRenderer = true, .history = true});
+    if (ScriptHost* host = app_.GetScriptHost(); host && result.textChanged)
+      host->ApplyTextSettings({.changedOnly = true, .useRenderer = true, .history = true});
   });
-  if (result.tooltipChanged && host_) {
+  if (result.tooltipChanged && app_.GetScriptHost()) {
     if (PointerTip* tip = ThePointerTip()) {
       tip->SetTooltipOptions(user_.tooltipsOn != 0, user_.tooltipDelayMs, 0);
     }

@@ -1,12 +1,9 @@
-// What the scenario frame reads of the game application: its state words and the player's
-// settings by role.
+// What the scenario frame reads of the game application: its state words, the player's settings
+// by role and the dialogs it asks for; and what its screens reach of the application.
 #include <cstring>
 
 #include "app/application/game_app.h"
 #include "app/application/game_gui_services.h"
-#include "graphics/layers/canvas_layer.h"
-#include "host/font/glyph_source.h"
-#include "scenario/tgs/tgs_frame.h"
 
 namespace bw {
 
@@ -60,7 +57,7 @@ bool GameApp::ReadTgsSettings(TgsUserSettings& out) {
 }
 
 int GameApp::TgsFrameTurn() {
-  if (tgsWindows_) tgsWindows_->Tick(Clock());
+  screens_.Tick(Clock());
   return FrameLoop() != kFrameStop ? 1 : 0;
 }
 
@@ -82,48 +79,8 @@ int GameApp::PollTgsDialog() {
   return IsModal() ? 1 : 0;
 }
 
-bool GameApp::TgsPlaceOnScreen(TgsWindowsPlace& place) {
-  CanvasLayer* canvas = GetDisplayManager().GetScreenCanvas();
-  if (!canvas || !canvas->GetCompositionLayer() || !gui_) return false;
-  place.layer = canvas->GetCompositionLayer();
-  place.list = canvas->AddUpperList();
-  place.display = &GetDisplayManager();
-  place.parts = &gui_->Parts();
-  place.pointers = &gui_->Tip();
-  place.timers = &secondTimers_;
-  place.width = canvas->GetWidth();
-  place.height = canvas->GetHeight();
-  return true;
-}
-
-// Made on first use, on the screen canvas's composition layer.
-TgsPresentation* GameApp::TgsScreen() {
-  if (tgsClosed_) return tgsWindows_.get();
-  // Windows left on another screen's canvas are made anew on this one, with what uses them.
-  CanvasLayer* screen = GetDisplayManager().GetScreenCanvas();
-  if (tgsWindows_ && (!screen || screen->GetUpperList() != tgsWindows_->PlacedList())) {
-    tgsHistory_.reset();
-    tgsMenu_.reset();
-    tgsWindows_.reset();
-  }
-  if (tgsWindows_) return tgsWindows_.get();
-  TgsWindowsPlace place;
-  if (!TgsPlaceOnScreen(place)) return nullptr;
-  tgsWindows_ = std::make_unique<TgsWindows>(host::FreeTypeGlyphSource(), place);
-  tgsWindows_->SetClock([this] { return Clock(); });
-  tgsWindows_->SetCallRunner([](std::span<const uint8_t> record) {
-    TgsFrame* frame = TheTgsFrame::Get();
-    return frame && frame->RunCallRecord(record) != kTgsBadCallRecord ? 0 : kShowFailed;
-  });
-  tgsWindows_->SetChoiceSource([] {
-    std::vector<TgsChoiceLine> lines;
-    if (TgsFrame* frame = TheTgsFrame::Get()) {
-      for (size_t i = 0; i < frame->ChoiceCount(); ++i)
-        lines.push_back({frame->ChoiceText(i), frame->ChoiceEnabled(i)});
-    }
-    return lines;
-  });
-  return tgsWindows_.get();
+PointerTip* GameApp::ScreenTip() {
+  return gui_ ? &gui_->Tip() : nullptr;
 }
 
 }  // namespace bw

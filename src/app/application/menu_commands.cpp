@@ -102,7 +102,7 @@ int GameApp::OnMenuCommand(WindowMessage& record) {
     case kCmdSettingsSystem: {
       if (modalState_ != kModalNone || !MenuItemEnabled(kPermissionSettings)) break;
       ModalScope modal(*this, kModalSettings);
-      ShowSettingsSheet();
+      dialogs_.ShowSettingsSheet();
       break;
     }
     case kCmdSave:
@@ -111,8 +111,7 @@ int GameApp::OnMenuCommand(WindowMessage& record) {
       if (modalState_ != kModalNone || !MenuItemEnabled(save ? kPermissionSave : kPermissionLoad))
         break;
       ModalScope modal(*this, save ? kModalSave : kModalLoad);
-      saveLoadDirection_ = save ? kDirectionSave : kDirectionLoad;
-      ShowSaveLoadDialog();
+      dialogs_.ShowSaveLoadDialog(save ? kDirectionSave : kDirectionLoad);
       break;
     }
     case kCmdDataInput:

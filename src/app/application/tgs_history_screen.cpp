@@ -1,12 +1,13 @@
 #include "app/application/tgs_history_screen.h"
 
-#include "app/application/game_app.h"
-#include "app/application/game_gui_services.h"
+#include "app/application/scenario_screens.h"
+#include "graphics/device/display_manager.h"
 #include "graphics/surface/composition_layer.h"
 #include "graphics/text/outline_text_renderer.h"
 #include "gui/pointer_manager.h"
 #include "input/engine_input.h"
 #include "input/mouse.h"
+#include "platform/timer_service.h"
 #include "scenario/tgs/tgs_frame.h"
 #include "scenario/tgs/tgs_scene.h"
 
@@ -25,16 +26,22 @@ constexpr int kAlignLeft = 1;
 
 }  // namespace
 
-TgsHistoryScreen::TgsHistoryScreen(GameApp& app, OutlineTextRenderer& main,
+TgsHistoryScreen::TgsHistoryScreen(ScenarioScreensHost& app, DisplayManager& display,
+                                   TimerService& effectsTimers, OutlineTextRenderer& main,
                                    OutlineTextRenderer& ruby, PointerManager* pointers)
-    : app_(app), main_(main), ruby_(ruby), pointers_(pointers) {}
+    : app_(app),
+      display_(display),
+      effectsTimers_(effectsTimers),
+      main_(main),
+      ruby_(ruby),
+      pointers_(pointers) {}
 
 TgsHistoryScreen::~TgsHistoryScreen() {
   Close();
 }
 
 DisplayObjectList* TgsHistoryScreen::List() const {
-  CanvasLayer* canvas = app_.GetDisplayManager().GetScreenCanvas();
+  CanvasLayer* canvas = display_.GetScreenCanvas();
   CompositionLayer* c = canvas ? canvas->GetCompositionLayer() : nullptr;
   return c ? &c->GetList() : nullptr;
 }
@@ -275,7 +282,7 @@ int32_t TgsHistoryScreen::Wheel() {
 
 ImageSurface* TgsHistoryScreen::MakeSceneLayer() {
   if (sceneLayer_) return &scene_;
-  DisplayManager& display = app_.GetDisplayManager();
+  DisplayManager& display = display_;
   CanvasLayer* canvas = display.GetScreenCanvas();
   auto layer = std::make_unique<CanvasLayer>();
   if (!canvas || scene_.Create(kTgsScreenWidth, kTgsScreenHeight, 32, kImagePlain) != 0 ||
@@ -291,7 +298,7 @@ ImageSurface* TgsHistoryScreen::MakeSceneLayer() {
   MakeView(&c.GetList());
   if (view_) view_->SetVisible(!hidden_);
   Attach(&c.GetList());
-  app_.SecondTimers().PauseAll(int32_t(kScreenOverlayKind));
+  effectsTimers_.PauseAll(int32_t(kScreenOverlayKind));
   frameCanvas_ = canvas;
   display.SetScreenSurface(layer.get());
   sceneLayer_ = std::move(layer);
@@ -308,8 +315,8 @@ void TgsHistoryScreen::Close() {
   if (!open_) return;
   open_ = false;
   if (sceneLayer_) {
-    app_.GetDisplayManager().SetScreenSurface(frameCanvas_);
-    app_.SecondTimers().ResumeAll(int32_t(kScreenOverlayKind));
+    display_.SetScreenSurface(frameCanvas_);
+    effectsTimers_.ResumeAll(int32_t(kScreenOverlayKind));
   }
   Detach();
   for (ColorBoxPart& box : boxes_) box.SetVisible(false);
@@ -326,16 +333,6 @@ bool TgsHistoryScreen::MenuItemEnabled(int item) {
 
 void TgsHistoryScreen::EnableMenuItem(int item, bool enabled) {
   app_.SetMenuItemEnabled(item, enabled);
-}
-
-TgsHistoryView* GameApp::TgsHistory() {
-  if (!tgsHistory_) {
-    TgsScreen();
-    if (!tgsWindows_) return nullptr;
-    tgsHistory_ = std::make_unique<TgsHistoryScreen>(
-        *this, tgsWindows_->Renderer(2), tgsWindows_->Renderer(3), gui_ ? &gui_->Tip() : nullptr);
-  }
-  return tgsHistory_.get();
 }
 
 }  // namespace bw

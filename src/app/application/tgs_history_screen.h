@@ -17,7 +17,9 @@
 
 namespace bw {
 
-class GameApp;
+class DisplayManager;
+class ScenarioScreensHost;
+class TimerService;
 class OutlineTextRenderer;
 class PointerManager;
 
@@ -32,8 +34,9 @@ constexpr int kHistoryScreenMissing = 2;
 class TgsHistoryScreen final : public TgsHistoryView, public TgsCallRunner {
  public:
   // pointers: where the scroll bar is listed while the window is open (null: not listed).
-  TgsHistoryScreen(GameApp& app, OutlineTextRenderer& main, OutlineTextRenderer& ruby,
-                   PointerManager* pointers);
+  // effectsTimers: the overlays' tasks there are held while a kept scene is shown.
+  TgsHistoryScreen(ScenarioScreensHost& app, DisplayManager& display, TimerService& effectsTimers,
+                   OutlineTextRenderer& main, OutlineTextRenderer& ruby, PointerManager* pointers);
   ~TgsHistoryScreen() override;
   TgsHistoryScreen(const TgsHistoryScreen&) = delete;
   TgsHistoryScreen& operator=(const TgsHistoryScreen&) = delete;
@@ -84,7 +87,9 @@ class TgsHistoryScreen final : public TgsHistoryView, public TgsCallRunner {
   void UnlistBar();
   void ReleaseBar();
 
-  GameApp& app_;
+  ScenarioScreensHost& app_;
+  DisplayManager& display_;
+  TimerService& effectsTimers_;
   OutlineTextRenderer& main_;
   OutlineTextRenderer& ruby_;
   PointerManager* pointers_;

@@ -1,6 +1,5 @@
 #include "app/application/tgs_menu_parts.h"
 
-#include "app/application/game_app.h"
 #include "common/global.h"
 #include "effects/effect_registries.h"
 #include "effects/sp_fade_effect.h"
@@ -9,7 +8,6 @@
 #include "gui/check_part.h"
 #include "gui/part_manager.h"
 #include "gui/pointer_tip.h"
-#include "natives/sound_helpers.h"
 #include "platform/timer_service.h"
 
 namespace bw {
@@ -162,17 +160,6 @@ void TgsMenuParts::Close() {
   base_.Reset();
   baseImage_.Release();
   open_ = false;
-}
-
-// Made on first use, on the screen canvas's composition layer, as the frame's windows are.
-TgsMenuHost* GameApp::TgsMenu() {
-  if (tgsMenu_ || tgsClosed_) return tgsMenu_.get();
-  TgsWindowsPlace place;
-  if (!TgsPlaceOnScreen(place)) return nullptr;
-  tgsMenu_ = std::make_unique<TgsMenuParts>(place, [this](uint32_t ms) {
-    if (ScriptHost* host = GetScriptHost()) PlayBgmNumber(*host, 0, ms, false);
-  });
-  return tgsMenu_.get();
 }
 
 }  // namespace bw

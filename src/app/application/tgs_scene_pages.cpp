@@ -1,6 +1,8 @@
 #include "app/application/tgs_scene_pages.h"
 
-#include "app/application/game_app.h"
+#include "app/application/scenario_screens.h"
+#include "graphics/device/display_manager.h"
+#include "scenario/tgs/tgs_frame_host.h"
 
 namespace bw {
 
@@ -10,7 +12,7 @@ TgsScenePages::~TgsScenePages() {
 }
 
 CanvasLayer* TgsScenePages::Screen() const {
-  CanvasLayer* canvas = app_.GetDisplayManager().GetScreenCanvas();
+  CanvasLayer* canvas = display_.GetScreenCanvas();
   return canvas && canvas->GetCompositionLayer() ? canvas : nullptr;
 }
 
@@ -34,17 +36,12 @@ SurfaceLayer* TgsScenePages::PageLayer(int page) {
 }
 
 bool TgsScenePages::ShowEffects() {
-  return app_.GetUserConfig().showEffects != 0;
+  return user_.showEffects != 0;
 }
 
 bool TgsScenePages::LowSpec() {
   TgsAppState* state = app_.TgsState();
   return state && state->lowSpec != 0;
-}
-
-TgsSceneHost* GameApp::TgsPages() {
-  if (!tgsPages_) tgsPages_ = std::make_unique<TgsScenePages>(*this);
-  return tgsPages_.get();
 }
 
 }  // namespace bw

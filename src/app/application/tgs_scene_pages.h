@@ -10,11 +10,14 @@
 
 namespace bw {
 
-class GameApp;
+class DisplayManager;
+class ScenarioScreensHost;
+struct UserConfig;
 
 class TgsScenePages final : public TgsSceneHost {
  public:
-  explicit TgsScenePages(GameApp& app) : app_(app) {}
+  TgsScenePages(ScenarioScreensHost& app, DisplayManager& display, const UserConfig& user)
+      : app_(app), display_(display), user_(user) {}
   ~TgsScenePages() override;
   TgsScenePages(const TgsScenePages&) = delete;
   TgsScenePages& operator=(const TgsScenePages&) = delete;
@@ -26,7 +29,9 @@ class TgsScenePages final : public TgsSceneHost {
  private:
   CanvasLayer* Screen() const;
 
-  GameApp& app_;
+  ScenarioScreensHost& app_;
+  DisplayManager& display_;
+  const UserConfig& user_;
   std::unique_ptr<CanvasLayer> back_;  // page 1 when the screen canvas had no link
 };
 

@@ -98,99 +98,111 @@ bool ScaleFits(float v) {
   return std::isfinite(v) && std::fabs(v) <= kSceneScaleMax;
 }
 
-void WriteBackground(ByteWriter& w, const TgsBackgroundRecord& b) {
-  PutName(w, b.name, kNameField);
-  PutName(w, b.animName, kNameField);
-  w.u32le(b.timeOfDay);
-  w.u32le(b.color);
-  w.u8(b.captured);
-  w.u8(b.tone);
-  PutZeros(w, 2);
-  w.u8(b.libFilterB);
-  w.u8(b.libFilterA);
-  w.u8(b.bars);
-  w.u8(b.libOp);
-  w.i32le(b.offsetX);
-  w.i32le(b.offsetY);
-  for (int32_t v : b.view) w.i32le(v);
-  PutFloat(w, b.zoom);
-  w.i32le(b.angle);
-  w.u32le(b.animState);
-  w.i32le(b.animFrame);
-  w.u32le(b.animArg);
+// The writer's side of the field lists: the reader's calls, taking the values.
+class BlockWriter {
+ public:
+  explicit BlockWriter(ByteWriter& out) : w_(out) {}
+
+  void U8(uint8_t v) { w_.u8(v); }
+  void U32(uint32_t v) { w_.u32le(v); }
+  void I32(int32_t v) { w_.i32le(v); }
+  void Float(float v) { PutFloat(w_, v); }
+  void Skip(size_t n) { PutZeros(w_, n); }
+  void Name(std::string_view name, size_t field) { PutName(w_, name, field); }
+  void ShortText(std::string_view text) { PutShortText(w_, text); }
+
+ private:
+  ByteWriter& w_;
+};
+
+// Each record's fields in their stored order, walked alike by BlockWriter (over a const record)
+// and BlockReader.
+template <class Record, class V>
+void BackgroundFields(Record& b, V& v) {
+  v.Name(b.name, kNameField);
+  v.Name(b.animName, kNameField);
+  v.U32(b.timeOfDay);
+  v.U32(b.color);
+  v.U8(b.captured);
+  v.U8(b.tone);
+  v.Skip(2);
+  v.U8(b.libFilterB);
+  v.U8(b.libFilterA);
+  v.U8(b.bars);
+  v.U8(b.libOp);
+  v.I32(b.offsetX);
+  v.I32(b.offsetY);
+  for (auto& word : b.view) v.I32(word);
+  v.Float(b.zoom);
+  v.I32(b.angle);
+  v.U32(b.animState);
+  v.I32(b.animFrame);
+  v.U32(b.animArg);
+}
+
+template <class Record, class V>
+void SpriteFields(Record& s, V& v) {
+  v.Name(s.name, kNameField);
+  v.I32(s.charIndex);
+  v.I32(s.x);
+  v.I32(s.y);
+  v.I32(s.anchorX);
+  v.I32(s.anchorY);
+  v.U32(s.priority);
+  v.U8(s.tone);
+  v.Skip(3);
+  v.U8(s.libFilterB);
+  v.U8(s.libFilterA);
+  v.U8(s.libOp);
+  v.Skip(1);
+  v.U8(s.alpha);
+  v.Skip(3);
+  v.Float(s.scale);
+  v.I32(s.angle);
+  v.I32(s.rotAnchorX);
+  v.I32(s.rotAnchorY);
+  v.U32(s.persistKind);
+  v.U32(s.persistArg);
+  v.Name(s.persistName, kLongNameField);
+}
+
+// The block's opening words, up to its screen slots.
+template <class Block, class V>
+void SceneHeadFields(Block& b, V& v) {
+  v.I32(b.messageIndex);
+  for (auto& flag : b.switches) v.U8(flag);
+  for (auto& word : b.quake) v.I32(word);
+  v.I32(b.window);
+  v.I32(b.music);
+  v.I32(b.placeX);
+  v.I32(b.placeY);
+  v.U8(b.alignment);
+  v.U8(b.shown);
+  v.U8(b.styleGiven);
+  v.U8(b.frameOpacity);
+  v.I32(b.frameStyle);
+}
+
+template <class Slot, class V>
+void SlotFields(Slot& s, V& v) {
+  for (auto& word : s.words) v.I32(word);
+  v.Name(s.name, kLongNameField);
+}
+
+template <class Choice, class V>
+void ChoiceFields(Choice& c, V& v) {
+  v.U32(c.value);
+  v.U8(c.flag);
+  v.ShortText(c.text);
 }
 
 void ReadBackground(BlockReader& r, TgsBackgroundRecord& b) {
-  r.Name(b.name, kNameField);
-  r.Name(b.animName, kNameField);
-  r.U32(b.timeOfDay);
-  r.U32(b.color);
-  r.U8(b.captured);
-  r.U8(b.tone);
-  r.Skip(2);
-  r.U8(b.libFilterB);
-  r.U8(b.libFilterA);
-  r.U8(b.bars);
-  r.U8(b.libOp);
-  r.I32(b.offsetX);
-  r.I32(b.offsetY);
-  for (int32_t& v : b.view) r.I32(v);
-  r.Float(b.zoom);
-  r.I32(b.angle);
-  r.U32(b.animState);
-  r.I32(b.animFrame);
-  r.U32(b.animArg);
+  BackgroundFields(b, r);
   r.Check(b.tone <= kSceneToneMax && ScaleFits(b.zoom));
 }
 
-void WriteSprite(ByteWriter& w, const TgsSpriteRecord& s) {
-  PutName(w, s.name, kNameField);
-  w.i32le(s.charIndex);
-  w.i32le(s.x);
-  w.i32le(s.y);
-  w.i32le(s.anchorX);
-  w.i32le(s.anchorY);
-  w.u32le(s.priority);
-  w.u8(s.tone);
-  PutZeros(w, 3);
-  w.u8(s.libFilterB);
-  w.u8(s.libFilterA);
-  w.u8(s.libOp);
-  PutZeros(w, 1);
-  w.u8(s.alpha);
-  PutZeros(w, 3);
-  PutFloat(w, s.scale);
-  w.i32le(s.angle);
-  w.i32le(s.rotAnchorX);
-  w.i32le(s.rotAnchorY);
-  w.u32le(s.persistKind);
-  w.u32le(s.persistArg);
-  PutName(w, s.persistName, kLongNameField);
-}
-
 void ReadSprite(BlockReader& r, TgsSpriteRecord& s, int32_t group) {
-  r.Name(s.name, kNameField);
-  r.I32(s.charIndex);
-  r.I32(s.x);
-  r.I32(s.y);
-  r.I32(s.anchorX);
-  r.I32(s.anchorY);
-  r.U32(s.priority);
-  r.U8(s.tone);
-  r.Skip(3);
-  r.U8(s.libFilterB);
-  r.U8(s.libFilterA);
-  r.U8(s.libOp);
-  r.Skip(1);
-  r.U8(s.alpha);
-  r.Skip(3);
-  r.Float(s.scale);
-  r.I32(s.angle);
-  r.I32(s.rotAnchorX);
-  r.I32(s.rotAnchorY);
-  r.U32(s.persistKind);
-  r.U32(s.persistArg);
-  r.Name(s.persistName, kLongNameField);
+  SpriteFields(s, r);
   const TgsSpriteGroup g = SpriteGroup(group);
   const bool priorityFits =
       s.charIndex < 0 || (s.priority >= g.base && s.priority < g.base + kPriorityStep * g.count);
@@ -218,11 +230,7 @@ bool ReadTail(ByteReader& in, TgsSceneTail& t) {
   if (!r.Check(n <= kSceneChoicesMax)) return false;
   t.choices.assign(n, {});
   if (n > 0) r.U32(t.listValue);
-  for (TgsSavedChoice& c : t.choices) {
-    r.U32(c.value);
-    r.U8(c.flag);
-    r.ShortText(c.text);
-  }
+  for (TgsSavedChoice& c : t.choices) ChoiceFields(c, r);
   uint32_t m = 0;
   r.U32(m);
   if (!r.Check(m <= kSceneMessageMax && in.has(m))) return false;
@@ -263,24 +271,11 @@ uint32_t SceneBlockSize(const TgsSceneBlock& b) {
 
 void WriteSceneBlock(const TgsSceneBlock& b, std::vector<uint8_t>& out) {
   ByteWriter w(out);
-  w.i32le(b.messageIndex);
-  for (uint8_t v : b.switches) w.u8(v);
-  for (int32_t v : b.quake) w.i32le(v);
-  w.i32le(b.window);
-  w.i32le(b.music);
-  w.i32le(b.placeX);
-  w.i32le(b.placeY);
-  w.u8(b.alignment);
-  w.u8(b.shown);
-  w.u8(b.styleGiven);
-  w.u8(b.frameOpacity);
-  w.i32le(b.frameStyle);
-  for (const TgsScreenSlot& s : b.slots) {
-    for (int32_t v : s.words) w.i32le(v);
-    PutName(w, s.name, kLongNameField);
-  }
-  for (const TgsBackgroundRecord& bg : b.backgrounds) WriteBackground(w, bg);
-  for (const TgsSpriteRecord& s : b.sprites) WriteSprite(w, s);
+  BlockWriter fields(w);
+  SceneHeadFields(b, fields);
+  for (const TgsScreenSlot& s : b.slots) SlotFields(s, fields);
+  for (const TgsBackgroundRecord& bg : b.backgrounds) BackgroundFields(bg, fields);
+  for (const TgsSpriteRecord& s : b.sprites) SpriteFields(s, fields);
   w.bytes(b.transform);
   w.u8(b.hasHistory ? 1 : 0);
   if (b.hasHistory) w.bytes(b.history);
@@ -300,11 +295,7 @@ void WriteSceneBlock(const TgsSceneBlock& b, std::vector<uint8_t>& out) {
   w.u8(static_cast<uint8_t>(t.choices.size()));
   if (!t.choices.empty()) {
     w.u32le(t.listValue);
-    for (const TgsSavedChoice& c : t.choices) {
-      w.u32le(c.value);
-      w.u8(c.flag);
-      PutShortText(w, c.text);
-    }
+    for (const TgsSavedChoice& c : t.choices) ChoiceFields(c, fields);
   }
   w.u32le(static_cast<uint32_t>(t.message.size()));
   w.bytes(t.message);
@@ -317,21 +308,9 @@ void WriteSceneBlock(const TgsSceneBlock& b, std::vector<uint8_t>& out) {
 int ReadSceneBlock(ByteReader& cursor, TgsSceneBlock& b) {
   ByteReader in = cursor;
   BlockReader r(in);
-  r.I32(b.messageIndex);
-  for (uint8_t& v : b.switches) r.U8(v);
-  for (int32_t& v : b.quake) r.I32(v);
-  r.I32(b.window);
-  r.I32(b.music);
-  r.I32(b.placeX);
-  r.I32(b.placeY);
-  r.U8(b.alignment);
-  r.U8(b.shown);
-  r.U8(b.styleGiven);
-  r.U8(b.frameOpacity);
-  r.I32(b.frameStyle);
+  SceneHeadFields(b, r);
   for (TgsScreenSlot& s : b.slots) {
-    for (int32_t& v : s.words) r.I32(v);
-    r.Name(s.name, kLongNameField);
+    SlotFields(s, r);
     r.Check(s.Kind() >= 0 && s.Kind() <= kSceneSlotKindMax);
   }
   for (TgsBackgroundRecord& bg : b.backgrounds) ReadBackground(r, bg);

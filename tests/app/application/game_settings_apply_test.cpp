@@ -68,7 +68,7 @@ TEST_F(SettingsApply, TheSheetsTextLookReachesTheScriptsRendererAndHistory) {
       host.Handles().HandleOf(ScriptObjectType::kTextRenderer, renderer.get()));
   app.GetUserConfig().historyPages = 20;
   dialogs.scripted.QueueAnswer(test::Steps("page:2;radio:1124:1;check:1126:1;1"));
-  ASSERT_EQ(app.ShowSettingsSheet(), kSettingsSheetOk);
+  ASSERT_EQ(app.Dialogs().ShowSettingsSheet(), kSettingsSheetOk);
   EXPECT_EQ(renderer->GetStyle(), kTextShadow);
   const host::LOGFONTA& font = renderer->GetLogFont();
   EXPECT_EQ(std::tuple(font.lfWeight, font.lfHeight, font.lfItalic),
@@ -108,7 +108,7 @@ TEST_F(SettingsApply, EachCharactersSwitchAndVolumeReachTheVoicesOnOk) {
   // The slider is the chosen character's volume, and every character's once unified.
   dialogs.scripted.QueueAnswer(
       test::Steps("page:3;item:1141:1;check:1076:0;slider:1055:100;check:1075:1;slider:1055:80;1"));
-  ASSERT_EQ(app.ShowSettingsSheet(), kSettingsSheetOk);
+  ASSERT_EQ(app.Dialogs().ShowSettingsSheet(), kSettingsSheetOk);
   EXPECT_EQ(std::tuple(voices.characters[0].setting, voices.characters[1].setting,
                        app.GetUserConfig().voiceVolume),
             std::tuple(256u, 100u, 80u));
@@ -119,7 +119,7 @@ TEST_F(SettingsApply, EachCharactersSwitchAndVolumeReachTheVoicesOnOk) {
   // The voice switch, which the page shows but cannot change, is the game's to set.
   app.GetUserConfig().voiceOn = 0;
   dialogs.scripted.QueueAnswer(test::Steps("page:3;1"));
-  ASSERT_EQ(app.ShowSettingsSheet(), kSettingsSheetOk);
+  ASSERT_EQ(app.Dialogs().ShowSettingsSheet(), kSettingsSheetOk);
   EXPECT_EQ(channels.PlayVoiceByName(0, "MINA001", 0, nullptr), kVoiceSwitchedOff);
 }
 
@@ -134,7 +134,7 @@ TEST_F(SettingsApply, TheFontListIsTheGamesOwn) {
   ASSERT_GE(faces.size(), 2u) << "the installed Japanese faces";
   dialogs.scripted.QueueAnswer(
       test::Steps("page:2;item:1121:" + std::to_string(faces.size() - 1) + ";1"));
-  ASSERT_EQ(app.ShowSettingsSheet(), kSettingsSheetOk);
+  ASSERT_EQ(app.Dialogs().ShowSettingsSheet(), kSettingsSheetOk);
   EXPECT_EQ(app.GetUserConfig().FontFaceName(), faces.back());
 }
 
@@ -179,7 +179,7 @@ TEST_F(DisplayOptions, TheWindowPageDecidesHowTheNextSwitchPresents) {
 
   dialogs.scripted.QueueAnswer(
       test::Steps("page:6;item:1083:2;check:1185:0;check:1186:0;check:1187:0;check:1182:0;1"));
-  ASSERT_EQ(app->ShowSettingsSheet(), kSettingsSheetOk);
+  ASSERT_EQ(app->Dialogs().ShowSettingsSheet(), kSettingsSheetOk);
   EXPECT_FALSE(display.CopyThroughDc());
   shown = InFullScreen();
   EXPECT_EQ(std::tuple(shown.backend, shown.textureWidth, shown.linear, shown.topmost),
@@ -187,7 +187,7 @@ TEST_F(DisplayOptions, TheWindowPageDecidesHowTheNextSwitchPresents) {
   EXPECT_EQ(display.GetBackend(), kBackendGdi) << "the method changes only when enlarged";
 
   dialogs.scripted.QueueAnswer(test::Steps("page:6;check:1184:1;check:1185:1;check:1186:1;1"));
-  ASSERT_EQ(app->ShowSettingsSheet(), kSettingsSheetOk);
+  ASSERT_EQ(app->Dialogs().ShowSettingsSheet(), kSettingsSheetOk);
   ASSERT_EQ(app->SwitchScreenMode(kSavedScreenWindow, 0, kSwitchForced), kSwitchDone);
   EXPECT_EQ(display.GetBackend(), kBackendDirect3D) << "and now in a window too";
   EXPECT_EQ(display.GetPresentationTexture()->Width(), 1024) << "a power of two";
@@ -199,11 +199,11 @@ TEST_F(DisplayOptions, TheWindowPageDecidesHowTheNextSwitchPresents) {
 TEST_F(SettingsApply, TheScreenModeRadioSwitchesAtOnce) {
   ASSERT_EQ(app.Config().display.screenMode, kSavedScreenWindow);
   dialogs.scripted.QueueAnswer(test::Steps("page:0;radio:1080:1;2"));
-  app.ShowSettingsSheet();
+  app.Dialogs().ShowSettingsSheet();
   EXPECT_EQ(app.Config().display.screenMode, kSavedScreenFull);
   EXPECT_EQ(Dialogs().back().controls.at(1080).value, 1);
   dialogs.scripted.QueueAnswer(test::Steps("page:0;radio:1080:0;1"));
-  app.ShowSettingsSheet();
+  app.Dialogs().ShowSettingsSheet();
   EXPECT_EQ(app.Config().display.screenMode, kSavedScreenWindow);
 }
 
@@ -211,18 +211,18 @@ TEST_F(SettingsApply, ARunningFrameForbidsSavingThroughItsWord) {
   TgsAppState& state = *static_cast<ScriptApplication&>(app).TgsState();
   const uint32_t word = app.GetScriptHost()->GetMemory().Allocate(4);
   state.config[kConfigSavePermissionWord] = int32_t(word);
-  EXPECT_TRUE(app.FrameAllowsSaving()) << "no frame: the word is not asked";
+  EXPECT_TRUE(app.Dialogs().FrameAllowsSaving()) << "no frame: the word is not asked";
   MemoryScriptFileSource files;
   FakeFrameHost frameHost;
   TgsFrame frame(nullptr, &files, &frameHost);
   ScopedGlobal<TgsFrame> running(&frame);
-  EXPECT_FALSE(app.FrameAllowsSaving());
+  EXPECT_FALSE(app.Dialogs().FrameAllowsSaving());
   app.GetScriptHost()->GetMemory().Write32(word, 1);
-  EXPECT_TRUE(app.FrameAllowsSaving());
+  EXPECT_TRUE(app.Dialogs().FrameAllowsSaving());
   for (int32_t none : {0, -4}) {
     app.GetScriptHost()->GetMemory().Write32(word, 0);
     state.config[kConfigSavePermissionWord] = none;
-    EXPECT_TRUE(app.FrameAllowsSaving()) << "a word not named or refused forbids nothing";
+    EXPECT_TRUE(app.Dialogs().FrameAllowsSaving()) << "a word not named or refused forbids nothing";
   }
 }
 

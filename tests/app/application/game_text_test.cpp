@@ -3,6 +3,7 @@
 #include "app/application/started_game.h"
 #include "graphics/surface/rendered_text.h"
 #include "host/font/font_types.h"
+#include "host/font/host_faces.h"
 
 namespace bw {
 namespace {
@@ -12,7 +13,12 @@ using GameText = test::StartedGame;
 TEST_F(GameText, StartUpListsTheJapaneseFacesAndMakesTheDefaultRenderer) {
   Start();
   EXPECT_EQ(app->GetFontList().Filter(), FontList::kJapaneseFilter);
-  ASSERT_GT(app->GetFontList().Count(), 0) << "the installed Japanese faces";
+  std::vector<std::string> listed;
+  for (int i = 0; i < app->GetFontList().Count(); ++i)
+    listed.push_back(app->GetFontList().Get(i)->lfFaceName);
+  std::vector<std::string> faces;
+  for (const host::HostFace& face : host::HostFaces()) faces.push_back(host::GdiFaceName(face));
+  EXPECT_EQ(listed, faces) << "the game's four faces in order, none of them vertical";
   TextRenderer* renderer = TheDefaultTextRenderer::Get();
   ASSERT_NE(renderer, nullptr);
   EXPECT_TRUE(renderer == app->GetDefaultTextRenderer() && renderer->HasFont());

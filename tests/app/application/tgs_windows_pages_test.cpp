@@ -1,6 +1,5 @@
 // The windows on the screen canvas of two scene pages: a mode-1 exchange swaps the pages'
 // compositions, and the windows and buttons must stay on the shown one; the buttons fade in.
-#include <sstream>
 #include <string>
 
 #include "app/application/tgs_windows.h"
@@ -12,14 +11,13 @@
 #include "gui/gui_fixture.h"
 #include "gui/part_manager.h"
 #include "host/clock.h"
-#include "lib/gmp/gmp_writer.h"
-#include "lib/wgx/wgx_writer.h"
 #include "platform/timer_service.h"
 #include "resource/images/builtin_loaders.h"
 #include "resource/images/image_loader_manager.h"
 #include "support/bg_effect_rig.h"
 #include "support/image_test_rig.h"
 #include "support/text_renderers.h"
+#include "tgs_window_pictures.h"
 
 namespace bw::test {
 namespace {
@@ -37,29 +35,7 @@ class TgsWindowsPagesTest : public GameFolderTest {
     ASSERT_EQ(back_.Create(800, 600, 32, kLayerComposed), 0);
     screen_.GetCompositionLayer()->SetBackgroundColor(kShownPage, true);
     back_.GetCompositionLayer()->SetBackgroundColor(kBackPage, true);
-    const struct {
-      const char* names;
-      uint32_t w, h, rgb;
-    } pictures[] = {{"MS_FRM_B MS_FRM_A MS_FRM_G NM_FRM_B NM_FRM_A NM_FRM_G MS_SEL_B MS_SEL_A "
-                     "MS_SEL_G",
-                     30, 30, 0x203040},
-                    {"MS_CUR0 MS_CUR1", 50, 10, 0xFFFFFF},
-                    {"MS_BAR", 800, 23, kBar},
-                    {"BTN", 48, 16, kButton}};
-    for (const auto& p : pictures) {
-      std::istringstream names(p.names);
-      tools::WgxPicture picture;
-      picture.width = p.w;
-      picture.height = p.h;
-      picture.pixels.assign(size_t{p.w} * p.h, p.rgb);
-      for (std::string name; names >> name;)
-        Write("SYS/" + name + ".WGX", tools::WriteWgx(picture));
-    }
-    GmpFile gmp;
-    for (int16_t i = 0; i < 10; ++i)
-      gmp.entries.push_back(
-          {"BTN.WGX", 1, int16_t(10 + 60 * i), 580, 255, true, 16, 16, GmpFullStateCode(1)});
-    Write("SYS/MS_FRAME.GMP", tools::WriteGmp(gmp));
+    WriteTgsWindowPictures(dir_, {800, 23, kBar, kButton});
     // The canvas was made without an upper list: the windows' place gets one.
     place_ = {
         screen_.GetCompositionLayer(), screen_.AddUpperList(), &display_, &parts_, &tip_, &timers_};

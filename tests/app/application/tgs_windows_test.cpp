@@ -15,30 +15,15 @@
 #include "gui/text_view.h"
 #include "host/cp932.h"
 #include "lib/gmp/gmp_writer.h"
-#include "lib/wgx/wgx_writer.h"
 #include "platform/timer_service.h"
 #include "resource/images/builtin_loaders.h"
 #include "resource/images/image_loader_manager.h"
 #include "support/image_test_rig.h"
 #include "support/text_renderers.h"
+#include "tgs_window_pictures.h"
 
 namespace bw::test {
 namespace {
-
-std::vector<uint8_t> Picture(uint32_t w, uint32_t h, uint32_t argb) {
-  tools::WgxPicture p;
-  p.width = w;
-  p.height = h;
-  p.pixels.assign(size_t{w} * h, argb);
-  return tools::WriteWgx(p);
-}
-
-const char* const kPictures[] = {
-    "SYS/MS_FRM_B.WGX", "SYS/MS_FRM_A.WGX", "SYS/MS_FRM_G.WGX", "SYS/NM_FRM_B.WGX",
-    "SYS/NM_FRM_A.WGX", "SYS/NM_FRM_G.WGX", "SYS/MS_CUR0.WGX",  "SYS/MS_CUR1.WGX",
-    "SYS/MS_BAR.WGX",   "SYS/MS_SEL_B.WGX", "SYS/MS_SEL_A.WGX", "SYS/MS_SEL_G.WGX",
-    "SYS/BTN.WGX",      "SYS/MS_FRAME.GMP",
-};
 
 class TgsWindowsTest : public GameFolderTest {
  protected:
@@ -55,25 +40,7 @@ class TgsWindowsTest : public GameFolderTest {
     place_.pointers = &tip_;
     place_.timers = &timers_;
   }
-  void WriteAll(const std::string& except = {}) {
-    for (const char* name : kPictures) {
-      if (name == except) continue;
-      if (std::string(name) == "SYS/MS_FRAME.GMP") {
-        GmpFile gmp;
-        for (int16_t i = 0; i < 10; ++i) {
-          gmp.entries.push_back(
-              {"BTN.WGX", 1, int16_t(10 + 60 * i), 580, 255, true, 16, 16, GmpFullStateCode(1)});
-        }
-        Write(name, tools::WriteGmp(gmp));
-      } else if (std::string(name).find("CUR") != std::string::npos) {
-        Write(name, Picture(50, 10, 0xFFFFFFFF));
-      } else if (std::string(name) == "SYS/BTN.WGX") {
-        Write(name, Picture(48, 16, 0xFF808080));
-      } else {
-        Write(name, Picture(30, 30, 0xFF203040));
-      }
-    }
-  }
+  void WriteAll(const std::string& except = {}) { WriteTgsWindowPictures(dir_, {}, except); }
 
   ScopedPixelLibrary library_{&BuiltInPixelLibrary()};
   ImageLoaderManager images_;
@@ -185,7 +152,7 @@ TEST_F(TgsWindowsTest, AMessageIsDrawnIntoTheWindowAtItsPictureSize) {
   WriteAll();
   // The window wraps its text at the picture's width.
   for (const char* name : {"SYS/MS_FRM_B.WGX", "SYS/MS_FRM_A.WGX", "SYS/MS_FRM_G.WGX"})
-    Write(name, Picture(600, 90, 0xFF203040));
+    dir_.WriteFile(name, SolidWgx(600, 90, 0x203040));
   place_.width = 800;
   place_.height = 600;
   TgsWindows w(testing_text::FakeSource(), place_);
@@ -217,7 +184,7 @@ TEST_F(TgsWindowsTest, AMessageIsDrawnIntoTheWindowAtItsPictureSize) {
 // A missing picture leaves its piece out (the buttons go with any of theirs) and is named; the
 // message is still shown, the choices drawn plainly, and nothing is left behind at the release.
 TEST_F(TgsWindowsTest, AMissingPictureLeavesItsPieceOutAndIsNamed) {
-  for (const char* missing : kPictures) {
+  for (const char* missing : kTgsWindowPictures) {
     SCOPED_TRACE(missing);
     WriteAll(missing);
     std::filesystem::remove(dir_.path() / missing);
@@ -249,7 +216,7 @@ TEST_F(TgsWindowsTest, AMissingPictureLeavesItsPieceOutAndIsNamed) {
 // its first choice is taken at.
 TEST_F(TgsWindowsTest, ButtonsCarryTheirLabelsAndTheHitAreaStandsBehindThem) {
   WriteAll();
-  Write("SYS/BTN.WGX", Picture(4 * 76, 21, 0xFF304870));
+  dir_.WriteFile("SYS/BTN.WGX", SolidWgx(4 * 76, 21, 0x304870));
   GmpFile gmp;
   for (int16_t i = 0; i < 10; ++i)
     gmp.entries.push_back(

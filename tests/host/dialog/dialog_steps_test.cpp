@@ -13,20 +13,11 @@ DialogAnswer Parse(std::string_view text) {
   return answer;
 }
 
-TEST(DialogAnswerParseTest, ReadsEveryStepAndRefusesMalformedOnes) {
-  DialogAnswer answer = Parse("tab:2;row:-1;text:1056:a:b;slider:1051:0x1E;press:1204;close;2");
-  ASSERT_EQ(answer.steps.size(), 5u);
-  EXPECT_EQ(answer.steps[0].kind, DialogStep::Kind::kTab);
-  EXPECT_EQ(answer.steps[0].value, 2);
-  EXPECT_EQ(answer.steps[1].value, -1);
-  EXPECT_EQ(answer.steps[2].id, 1056);
-  EXPECT_EQ(answer.steps[2].text, "a:b") << "the text runs to the step's end";
-  EXPECT_EQ(answer.steps[3].value, 30);
-  EXPECT_EQ(answer.steps[4].id, 1204) << "press names a control";
-  EXPECT_TRUE(answer.close);
-  EXPECT_EQ(answer.button, 2);
+// The steps themselves are read by every scripted dialog of the application and game tests; what
+// they do not show is a Japanese text and the refusals.
+TEST(DialogAnswerParseTest, TypesJapaneseAsCp932AndRefusesMalformedSteps) {
   EXPECT_EQ(Parse("text:7:コメント").steps[0].text, Cp932Literal("コメント"));
-
+  DialogAnswer answer;
   std::string error;
   for (const char* bad : {"slider:1051", "tab:x", "activate:1", "wobble:3", "key:1:", ""}) {
     EXPECT_FALSE(ParseDialogAnswer(bad, &answer, &error)) << bad;

@@ -38,6 +38,22 @@ void PushKey(uint32_t type, SDL_Scancode scancode) {
   SDL_PushEvent(&e);
 }
 
+// What the window shows, drawn again from its last frame: its top rows (all when rows is 0), and
+// its width through width.
+std::vector<uint32_t> Shown(SdlBackend& backend, HWND window, int rows = 0, int* width = nullptr) {
+  backend.SdlSinkOf(window)->Redraw();
+  SDL_Renderer* renderer = backend.SdlRendererOf(window);
+  int w = 0, h = 0;
+  EXPECT_EQ(SDL_GetRendererOutputSize(renderer, &w, &h), 0);
+  if (rows > 0) h = std::min(h, rows);
+  std::vector<uint32_t> shown(size_t(w) * h);
+  const SDL_Rect area{0, 0, w, h};
+  EXPECT_EQ(SDL_RenderReadPixels(renderer, &area, SDL_PIXELFORMAT_ARGB8888, shown.data(), w * 4),
+            0);
+  if (width) *width = w;
+  return shown;
+}
+
 class ImGuiDialogHostTest : public SdlWindowFixture {
  protected:
   ImGuiDialogHostTest() : SdlWindowFixture(PingProc, "dialogs") {}
@@ -130,13 +146,7 @@ TEST_F(ImGuiDialogHostTest, AnEndedDialogIsNoLongerDrawnOverTheGame) {
     if (frame == 3) host_->EndDialog(1);
   });
   ASSERT_EQ(host_->RunDialog(window_, dialog), 1);
-  backend_->SdlSinkOf(window_)->Redraw();
-  SDL_Renderer* renderer = backend_->SdlRendererOf(window_);
-  int w = 0, h = 0;
-  ASSERT_EQ(SDL_GetRendererOutputSize(renderer, &w, &h), 0);
-  std::vector<uint32_t> shown(size_t(w) * h);
-  ASSERT_EQ(SDL_RenderReadPixels(renderer, nullptr, SDL_PIXELFORMAT_ARGB8888, shown.data(), w * 4),
-            0);
+  const std::vector<uint32_t> shown = Shown(*backend_, window_);
   EXPECT_EQ(std::count(shown.begin(), shown.end(), 0xFF000000u), ptrdiff_t(shown.size()));
 }
 
@@ -149,13 +159,9 @@ TEST_F(ImGuiDialogHostTest, AFixedWidthBoxShowsEveryWrappedLine) {
     int top = -1, bottom = -1;
     host_->SetFrameHook([&](int frame) {
       if (frame != 3) return;
-      backend_->SdlSinkOf(window_)->Redraw();
-      SDL_Renderer* renderer = backend_->SdlRendererOf(window_);
-      int w = 0, h = 0;
-      SDL_GetRendererOutputSize(renderer, &w, &h);
-      std::vector<uint32_t> shown(size_t(w) * h);
-      SDL_RenderReadPixels(renderer, nullptr, SDL_PIXELFORMAT_ARGB8888, shown.data(), w * 4);
-      for (int y = 0; y < h; ++y) {
+      int w = 0;
+      const std::vector<uint32_t> shown = Shown(*backend_, window_, 0, &w);
+      for (int y = 0; w > 0 && y < int(shown.size()) / w; ++y) {
         const auto row = shown.begin() + ptrdiff_t(y) * w;
         if (std::any_of(row, row + w, [](uint32_t p) { return p != 0xFF000000u; })) {
           if (top < 0) top = y;
@@ -174,37 +180,26 @@ TEST_F(ImGuiDialogHostTest, AFixedWidthBoxShowsEveryWrappedLine) {
   EXPECT_GT(three, one + 20) << "the wrapped lines were cut off at the box";
 }
 
+constexpr int kBarRows = 16;  // the menu bar
+
 Menu OneEntryMenu(HWND owner) {
   MenuItem popup{0, Utf8ToCp932Lenient("システム(&M)"), false, true, false, {}};
   popup.items = {MenuItem{40003, Utf8ToCp932Lenient("終了(&Q)"), false, true, false, {}}};
   return Menu(owner, {popup});
 }
 
-// What the window shows in its top rows (the menu bar), drawn again from the last frame.
-std::vector<uint32_t> BarPixels(SdlBackend& backend, HWND window) {
-  backend.SdlSinkOf(window)->Redraw();
-  SDL_Renderer* renderer = backend.SdlRendererOf(window);
-  int w = 0, h = 0;
-  SDL_GetRendererOutputSize(renderer, &w, &h);
-  constexpr int kRows = 16;
-  std::vector<uint32_t> shown(size_t(w) * kRows);
-  const SDL_Rect bar{0, 0, w, kRows};
-  SDL_RenderReadPixels(renderer, &bar, SDL_PIXELFORMAT_ARGB8888, shown.data(), w * 4);
-  return shown;
-}
-
 // The game greys its menu items from its own thread, with no input to bring a new frame.
 TEST_F(ImGuiDialogHostTest, AnItemGreyedByTheGameShowsGreyAtTheNextPump) {
   Menu menu(window_, {MenuItem{40007, Utf8ToCp932Lenient("セーブ(&S)"), false, true, false, {}}});
   host_->AttachMenu(window_, &menu);
-  const std::vector<uint32_t> enabled = BarPixels(*backend_, window_);
+  const std::vector<uint32_t> enabled = Shown(*backend_, window_, kBarRows);
   std::thread([&] { menu.EnableItem(40007, false); }).join();
   backend_->PumpEvents();
-  const std::vector<uint32_t> greyed = BarPixels(*backend_, window_);
+  const std::vector<uint32_t> greyed = Shown(*backend_, window_, kBarRows);
   EXPECT_NE(greyed, enabled);
   std::thread([&] { menu.EnableItem(40007, true); }).join();
   backend_->PumpEvents();
-  EXPECT_EQ(BarPixels(*backend_, window_), enabled);
+  EXPECT_EQ(Shown(*backend_, window_, kBarRows), enabled);
   host_->AttachMenu(window_, nullptr);
 }
 
