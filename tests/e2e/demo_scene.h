@@ -10,12 +10,15 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <numbers>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "app/config/config_block.h"
+#include "app/config/user_config.h"
 #include "lib/file_bytes.h"
 #include "lib/sob/sob_assembler.h"
 #include "lib/tob/tob_assembler.h"
@@ -68,6 +71,21 @@ inline void PutShippedSettings(const std::filesystem::path& game) {
   std::filesystem::create_directories(game / "SAVEDATA");
   std::filesystem::copy_file(from, game / "SAVEDATA" / "APP_CFG.DAT",
                              std::filesystem::copy_options::overwrite_existing);
+}
+
+// The player's settings in the game folder (the defaults where it has none yet), changed and
+// written back.
+inline void ChangePlayerSettings(const std::filesystem::path& game,
+                                 const std::function<void(UserConfig&)>& change) {
+  const std::filesystem::path file = game / "SAVEDATA" / "APP_CFG.DAT";
+  std::vector<uint8_t> bytes;
+  UserConfig user;
+  if (tools::ReadFileBytes(file, bytes)) {
+    ASSERT_EQ(ReadUserConfig(bytes, user), kConfigOk);
+  }
+  change(user);
+  std::filesystem::create_directories(file.parent_path());
+  ASSERT_TRUE(SaveUserConfig(file, user));
 }
 
 // The hashes of the "frame F hash 0x..." lines a headless run printed, by frame.

@@ -113,13 +113,7 @@ TEST(StoryLoads, EachSceneLoadsBackTheFrameItSavedAndTheRestingPointerTakesTheCh
   test::TempDir game, home;
   test::CopyDemoGame(BRIMWOLD_DEMO_GAME, game.path());
   test::PutShippedSettings(game.path());
-  const fs::path settings = game.path() / "SAVEDATA" / "APP_CFG.DAT";
-  std::vector<uint8_t> bytes;
-  ASSERT_TRUE(tools::ReadFileBytes(settings, bytes));
-  UserConfig user;
-  ASSERT_EQ(ReadUserConfig(bytes, user), 0);
-  user.showEffects = 0;
-  ASSERT_TRUE(tools::WriteFileBytes("test", settings, EncodeUserConfig(user)));
+  test::ChangePlayerSettings(game.path(), [](UserConfig& user) { user.showEffects = 0; });
 
   // The same clicks without the saves first: the lines as they come without a load.
   const Schedule plain = Plan(false), saving = Plan(true);
@@ -139,6 +133,7 @@ TEST(StoryLoads, EachSceneLoadsBackTheFrameItSavedAndTheRestingPointerTakesTheCh
   }
 
   // The choice was taken: the sea's lines were read, the forest's not.
+  std::vector<uint8_t> bytes;
   ASSERT_TRUE(tools::ReadFileBytes(game.path() / "SAVEDATA" / "TEXT_LOG.DAT", bytes));
   std::istringstream lines(tob::Disassemble(bytes));
   std::string record;

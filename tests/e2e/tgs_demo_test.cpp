@@ -14,7 +14,6 @@
 #include <string>
 #include <vector>
 
-#include "app/config/config_block.h"
 #include "app/config/user_config.h"
 #include "e2e/demo_scene.h"
 #include "lib/file_bytes.h"
@@ -66,15 +65,10 @@ class TgsDemo : public testing::Test {
 
   // The player's settings with skipping by key limited to read text.
   void SkipKeysOnlyOnReadText() {
-    const fs::path file = game.path() / "SAVEDATA" / "APP_CFG.DAT";
-    std::vector<uint8_t> bytes;
-    UserConfig user;
-    if (tools::ReadFileBytes(file, bytes)) {
-      ASSERT_EQ(ReadUserConfig(bytes, user), kConfigOk);
-    }
-    user.fastForwardReadOnly = 1;
-    user.fastForwardKey = 1;  // the Ctrl keys
-    ASSERT_TRUE(SaveUserConfig(file, user));
+    test::ChangePlayerSettings(game.path(), [](UserConfig& user) {
+      user.fastForwardReadOnly = 1;
+      user.fastForwardKey = 1;  // the Ctrl keys
+    });
   }
 
   test::TempDir game;
@@ -173,13 +167,8 @@ TEST_F(TgsDemo, SceneChangesShowTheSameFramesOnEveryRun) {
   }
   EXPECT_EQ(first.hashes, second.hashes);
 
-  UserConfig user;
-  std::vector<uint8_t> bytes;
-  const fs::path file = game.path() / "SAVEDATA" / "APP_CFG.DAT";
-  ASSERT_TRUE(tools::ReadFileBytes(file, bytes));
-  ASSERT_EQ(ReadUserConfig(bytes, user), kConfigOk);
-  user.showEffects = 0;
-  ASSERT_TRUE(SaveUserConfig(file, user));
+  ASSERT_TRUE(fs::is_regular_file(game.path() / "SAVEDATA" / "APP_CFG.DAT"));
+  test::ChangePlayerSettings(game.path(), [](UserConfig& user) { user.showEffects = 0; });
   fs::remove(log);
   const Played plain = Play({every, input});
   ASSERT_EQ(plain.status, 0) << plain.errors;

@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "app/config/config_block.h"
 #include "app/config/user_config.h"
 #include "e2e/demo_scene.h"
 #include "lib/file_bytes.h"
@@ -68,15 +67,7 @@ class TgsHistory : public testing::Test {
     test::PutTob(game, "SCRIPT/TGS_DEMO.TOB", kScenario);
     test::PutTob(game, "SCRIPT/TGS_INIT.DAT", ".init\n.script TGS_DEMO 2 0\n");
     // Voices on, so the lines and the replay sound.
-    const fs::path file = game.path() / "SAVEDATA" / "APP_CFG.DAT";
-    std::vector<uint8_t> bytes;
-    UserConfig user;
-    if (tools::ReadFileBytes(file, bytes)) {
-      ASSERT_EQ(ReadUserConfig(bytes, user), kConfigOk);
-    }
-    user.voiceOn = 1;
-    fs::create_directories(file.parent_path());
-    ASSERT_TRUE(SaveUserConfig(file, user));
+    test::ChangePlayerSettings(game.path(), [](UserConfig& user) { user.voiceOn = 1; });
   }
 
   // The hashes of the frames before, open, scene and closed; the mix goes to wave.

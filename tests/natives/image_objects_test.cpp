@@ -96,9 +96,8 @@ TEST_F(ImageObjects, SpritesDieCleanlyUnderTasksAndTheCursor) {
     if (round == 0) {
       moveTask(s2);
     } else {
-      EXPECT_NE(
-          rig.Call(Native::kSpriteMovePath, {W(s2), 100, path, 0, 0, noEasing, 0, 0, 0, 0}).result,
-          0);
+      EXPECT_NE(rig.Answer(Native::kSpriteMovePath, {W(s2), 100, path, 0, 0, noEasing, 0, 0, 0, 0}),
+                0);
     }
     EXPECT_EQ(Call(Native::kSetAnimatedCursor, {W(s1), 4, 100, 0, 3, 2}), 0);
     ASSERT_TRUE(mouse->HasAnimatedCursor());

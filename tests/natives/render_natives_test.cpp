@@ -109,11 +109,9 @@ class TouchingTask : public TimedTask {
 // first, untouched, so the next pass does not write into freed memory (checked by the sanitizer).
 TEST(TaskHandles, ABoundTaskGoesBeforeItsTargetAndReadsAsGone) {
   RenderRig rig;
-  EXPECT_EQ(rig.Call(Native::kDisplaySetOwner, {5}).result, 0) << "the owner of what follows";
-  uint32_t item =
-      uint32_t(rig.Call(Native::kCreateD3DRectPrimitive, {4, 4, 0xFF000000u, 0, 0}).result);
-  uint32_t canvas =
-      uint32_t(rig.Call(Native::kCreateCanvasLayer, {8, 8, 32, kLayerComposed}).result);
+  EXPECT_EQ(rig.Answer(Native::kDisplaySetOwner, {5}), 0) << "the owner of what follows";
+  uint32_t item = uint32_t(rig.Answer(Native::kCreateD3DRectPrimitive, {4, 4, 0xFF000000u, 0, 0}));
+  uint32_t canvas = uint32_t(rig.Answer(Native::kCreateCanvasLayer, {8, 8, 32, kLayerComposed}));
   ASSERT_TRUE(item && canvas);
   TouchingTask* itemTask = test::List(
       rig.timers,
@@ -127,18 +125,16 @@ TEST(TaskHandles, ABoundTaskGoesBeforeItsTargetAndReadsAsGone) {
   ASSERT_TRUE(itemTask && containerTask);
   uint32_t handle = TaskHandleOf(*rig.host, itemTask);
   uint32_t other = TaskHandleOf(*rig.host, containerTask);
-  EXPECT_EQ(rig.Call(Native::kTaskPause, {handle}).result, 1);
+  EXPECT_EQ(rig.Answer(Native::kTaskPause, {handle}), 1);
   EXPECT_EQ(itemTask->PauseCount(), 1u);
-  EXPECT_EQ(rig.Call(Native::kTaskResume, {handle}).result, 1);
+  EXPECT_EQ(rig.Answer(Native::kTaskResume, {handle}), 1);
   rig.timers.RunDue(10);
 
-  EXPECT_EQ(rig.Call(Native::kDisplayDestroyOwned, {5, 0}).result, 0)
-      << "destroy the owner's items";
-  EXPECT_EQ(rig.Call(Native::kTaskIsAlive, {handle}).result, 0) << "a finished task reads as gone";
-  EXPECT_EQ(rig.Call(Native::kTaskIsAlive, {other}).result, 1);
-  EXPECT_EQ(rig.Call(Native::kDisplayDestroyOwned, {5, kOwnerAlsoLayers}).result, 0)
-      << "and its layers";
-  EXPECT_EQ(rig.Call(Native::kTaskIsAlive, {other}).result, 0);
+  EXPECT_EQ(rig.Answer(Native::kDisplayDestroyOwned, {5, 0}), 0) << "destroy the owner's items";
+  EXPECT_EQ(rig.Answer(Native::kTaskIsAlive, {handle}), 0) << "a finished task reads as gone";
+  EXPECT_EQ(rig.Answer(Native::kTaskIsAlive, {other}), 1);
+  EXPECT_EQ(rig.Answer(Native::kDisplayDestroyOwned, {5, kOwnerAlsoLayers}), 0) << "and its layers";
+  EXPECT_EQ(rig.Answer(Native::kTaskIsAlive, {other}), 0);
   rig.timers.RunDue(20);
   EXPECT_EQ(rig.timers.Count(), 0u);
 }
@@ -152,33 +148,32 @@ TEST(RenderNatives, ImageHoldersLinkExchangeAndFilter) {
   RegisterApplicationKeywords(filters, effects);
   ScopedGlobal<TcpPluginManager> publishFilters(&filters);
   rig.Call(Native::kDisplaySetOwner, {7});
-  uint32_t a = uint32_t(rig.Call(Native::kCreateCanvasLayer, {8, 8, 32, kLayerComposed}).result);
+  uint32_t a = uint32_t(rig.Answer(Native::kCreateCanvasLayer, {8, 8, 32, kLayerComposed}));
   rig.Call(Native::kDisplaySetOwner, {0});
-  uint32_t b = uint32_t(rig.Call(Native::kCreateCanvasLayer, {8, 8, 32, kLayerComposed}).result);
-  uint32_t small =
-      uint32_t(rig.Call(Native::kCreateCanvasLayer, {4, 4, 32, kLayerComposed}).result);
-  uint32_t image = uint32_t(rig.Call(Native::kCreateImage, {8, 8, 32, 0}).result);
+  uint32_t b = uint32_t(rig.Answer(Native::kCreateCanvasLayer, {8, 8, 32, kLayerComposed}));
+  uint32_t small = uint32_t(rig.Answer(Native::kCreateCanvasLayer, {4, 4, 32, kLayerComposed}));
+  uint32_t image = uint32_t(rig.Answer(Native::kCreateImage, {8, 8, 32, 0}));
   ASSERT_TRUE(a && b && small && image);
-  EXPECT_EQ(rig.Call(Native::kImageHolderLink, {a, small}).result, kLinkRefused);
-  EXPECT_EQ(rig.Call(Native::kImageHolderLink, {a, b}).result, 0);
+  EXPECT_EQ(rig.Answer(Native::kImageHolderLink, {a, small}), kLinkRefused);
+  EXPECT_EQ(rig.Answer(Native::kImageHolderLink, {a, b}), 0);
   SurfaceLayer* holderA = GetObjectImageHolder(rig.Handles(), a);
-  EXPECT_EQ(rig.Call(Native::kLayerSetSourceLink, {a, 1}).result, 1);
+  EXPECT_EQ(rig.Answer(Native::kLayerSetSourceLink, {a, 1}), 1);
   EXPECT_EQ(holderA->GetLinkedLayer(), GetObjectImageHolder(rig.Handles(), b));
-  EXPECT_EQ(rig.Call(Native::kImageHolderGetLinkedPart, {a}).result, 0) << "no part owns a layer";
-  EXPECT_EQ(rig.Call(Native::kImageHolderGetValue, {a}).result, 7) << "its owner";
-  EXPECT_EQ(rig.Call(Native::kImageHolderGetValue, {b}).result, 0);
-  EXPECT_EQ(rig.Call(Native::kImageHolderGetValue, {image}).result, 0) << "an image is no holder";
+  EXPECT_EQ(rig.Answer(Native::kImageHolderGetLinkedPart, {a}), 0) << "no part owns a layer";
+  EXPECT_EQ(rig.Answer(Native::kImageHolderGetValue, {a}), 7) << "its owner";
+  EXPECT_EQ(rig.Answer(Native::kImageHolderGetValue, {b}), 0);
+  EXPECT_EQ(rig.Answer(Native::kImageHolderGetValue, {image}), 0) << "an image is no holder";
 
   CompositionLayer* theirs = GetObjectContainer(rig.Handles(), b);
-  EXPECT_EQ(rig.Call(Native::kImageHolderApplyLinked, {a, 0}).result, 1);
+  EXPECT_EQ(rig.Answer(Native::kImageHolderApplyLinked, {a, 0}), 1);
   EXPECT_EQ(GetObjectContainer(rig.Handles(), a), theirs) << "the compositions change places";
 
-  EXPECT_EQ(rig.Call(Native::kFilterStart, {a, rig.Text("cross"), 0, 0, 100}).result, 0);
-  EXPECT_EQ(rig.Call(Native::kFilterStart, {a, rig.Text("cross"), 0, 0, 0}).result,
+  EXPECT_EQ(rig.Answer(Native::kFilterStart, {a, rig.Text("cross"), 0, 0, 100}), 0);
+  EXPECT_EQ(rig.Answer(Native::kFilterStart, {a, rig.Text("cross"), 0, 0, 0}),
             kRenderNativeWrongKind)
       << "a duration of 0 makes no filter";
 
-  EXPECT_EQ(rig.Call(Native::kDisplayDestroyLayer, {rig.Var(b)}).result, 0);
+  EXPECT_EQ(rig.Answer(Native::kDisplayDestroyLayer, {rig.Var(b)}), 0);
   EXPECT_EQ(GetObjectImageHolder(rig.Handles(), a)->GetLinkedLayer(), nullptr);
 }
 
@@ -195,12 +190,12 @@ TEST(RenderNatives, FontNames) {
     return answer;
   });
   rig.app.fonts = &fonts;
-  EXPECT_EQ(rig.Call(Native::kFontListEnumerate, {0, 0}).result, 2);
+  EXPECT_EQ(rig.Answer(Native::kFontListEnumerate, {0, 0}), 2);
   uint32_t buffer = rig.Block(40);
-  EXPECT_EQ(rig.Call(Native::kFontListGetName, {1, buffer}).result, 1);
+  EXPECT_EQ(rig.Answer(Native::kFontListGetName, {1, buffer}), 1);
   EXPECT_EQ(rig.Read(buffer), "0123456789ABCDEF0123456789ABCDEF")
       << "all 32 bytes of an unterminated face";
-  uint32_t name = uint32_t(rig.Call(Native::kFontListGetNamePtr, {0}).result);
+  uint32_t name = uint32_t(rig.Answer(Native::kFontListGetNamePtr, {0}));
   EXPECT_EQ(rig.Read(name), "GOTHIC");
   EXPECT_TRUE(rig.Call(Native::kFontListGetName, {0, PastTheArena(rig.Memory())}).faulted);
 }
@@ -212,7 +207,7 @@ TEST(RenderNatives, ImageCacheBudget) {
   ScopedGlobal<ImageLoaderManager> published(&images);
   rig.app.cacheBudget = 12;
   for (auto [word, megabytes] : {std::pair{uint32_t(-2), 12u}, {3u, 3u}}) {
-    EXPECT_EQ(rig.Call(Native::kImageCacheSetBudget, {word}).result, 0);
+    EXPECT_EQ(rig.Answer(Native::kImageCacheSetBudget, {word}), 0);
     EXPECT_EQ(images.GetCache().GetBudget(), uint64_t{megabytes} << 20);
   }
 }
@@ -220,36 +215,34 @@ TEST(RenderNatives, ImageCacheBudget) {
 // A release clears the variable; one of another kind of object is not listed.
 TEST(RenderNatives, ReleasesClearTheVariableAndKeepToTheirKind) {
   RenderRig rig;
-  int32_t image = rig.Call(Native::kCreateImage, {6, 5, 32, 0}).result;
+  int32_t image = rig.Answer(Native::kCreateImage, {6, 5, 32, 0});
   ASSERT_NE(image, 0);
 
   uint32_t var = rig.Var(uint32_t(image));
-  EXPECT_EQ(rig.Call(Native::kDisplayDestroyLayer, {var}).result, 0);
-  EXPECT_EQ(rig.Call(Native::kDisplayDestroyLayer, {var}).result, kDestroyNull)
+  EXPECT_EQ(rig.Answer(Native::kDisplayDestroyLayer, {var}), 0);
+  EXPECT_EQ(rig.Answer(Native::kDisplayDestroyLayer, {var}), kDestroyNull)
       << "the variable was cleared";
   EXPECT_TRUE(rig.Call(Native::kDisplayDestroyLayer, {PastTheArena(rig.Memory())}).faulted);
 
-  int32_t item = rig.Call(Native::kCreateD3DRectPrimitive, {4, 4, 0xFF0000FFu, 1, 2}).result;
+  int32_t item = rig.Answer(Native::kCreateD3DRectPrimitive, {4, 4, 0xFF0000FFu, 1, 2});
   ASSERT_NE(item, 0);
-  EXPECT_EQ(rig.Call(Native::kDisplayDestroyLayer, {rig.Var(uint32_t(item))}).result,
-            kDestroyNotListed)
+  EXPECT_EQ(rig.Answer(Native::kDisplayDestroyLayer, {rig.Var(uint32_t(item))}), kDestroyNotListed)
       << "an item is not a layer";
-  EXPECT_EQ(rig.Call(Native::kDisplayDestroyAll, {}).result, 0);
-  EXPECT_EQ(rig.Call(Native::kRenderItemSetPosition, {uint32_t(item), 0, 0}).result, 0)
+  EXPECT_EQ(rig.Answer(Native::kDisplayDestroyAll, {}), 0);
+  EXPECT_EQ(rig.Answer(Native::kRenderItemSetPosition, {uint32_t(item), 0, 0}), 0)
       << "gone with every item";
 }
 
 TEST(RenderNatives, OnlyACanvasLayerBecomesTheScreen) {
   RenderRig rig;
-  uint32_t image = uint32_t(rig.Call(Native::kCreateImage, {8, 8, 32, 0}).result);
-  uint32_t canvas =
-      uint32_t(rig.Call(Native::kCreateCanvasLayer, {16, 12, 32, kLayerComposed}).result);
+  uint32_t image = uint32_t(rig.Answer(Native::kCreateImage, {8, 8, 32, 0}));
+  uint32_t canvas = uint32_t(rig.Answer(Native::kCreateCanvasLayer, {16, 12, 32, kLayerComposed}));
   ASSERT_NE(canvas, 0u);
   uint32_t rect[4] = {rig.Block(4), rig.Block(4), rig.Block(4), rig.Block(4)};
-  EXPECT_EQ(rig.Call(Native::kDisplaySetScreen, {image}).result, kRenderNativeNull);
-  EXPECT_EQ(rig.Call(Native::kDisplaySetScreen, {canvas}).result, 0);
-  EXPECT_EQ(uint32_t(rig.Call(Native::kDisplayGetScreen, {}).result), canvas);
-  EXPECT_EQ(rig.Call(Native::kDisplayGetScreenRect, {rect[0], 0, rect[2], rect[3]}).result, 1);
+  EXPECT_EQ(rig.Answer(Native::kDisplaySetScreen, {image}), kRenderNativeNull);
+  EXPECT_EQ(rig.Answer(Native::kDisplaySetScreen, {canvas}), 0);
+  EXPECT_EQ(uint32_t(rig.Answer(Native::kDisplayGetScreen, {})), canvas);
+  EXPECT_EQ(rig.Answer(Native::kDisplayGetScreenRect, {rect[0], 0, rect[2], rect[3]}), 1);
   EXPECT_EQ(std::pair(rig.Word(rect[2]), rig.Word(rect[3])), std::pair(16u, 12u));
   rig.display.SetScreenSurface(nullptr);
 }
@@ -262,82 +255,74 @@ class RenderItemNatives : public testing_devices::Direct3DTarget {
 
 // Each setter acts on its own item types only; the others answer the row's value untouched.
 TEST_F(RenderItemNatives, SettersRefuseTheWrongItemType) {
-  uint32_t rect =
-      uint32_t(rig.Call(Native::kCreateD3DRectPrimitive, {4, 4, 0xFF000000u, 0, 0}).result);
-  uint32_t image = uint32_t(rig.Call(Native::kCreateDirectDrawImage, {8, 8}).result);
-  uint32_t sprite =
-      uint32_t(rig.Call(Native::kCreateSpritePrimitive, {image, 0, 0, 4, 4, 9, 9}).result);
+  uint32_t rect = uint32_t(rig.Answer(Native::kCreateD3DRectPrimitive, {4, 4, 0xFF000000u, 0, 0}));
+  uint32_t image = uint32_t(rig.Answer(Native::kCreateDirectDrawImage, {8, 8}));
+  uint32_t sprite = uint32_t(rig.Answer(Native::kCreateSpritePrimitive, {image, 0, 0, 4, 4, 9, 9}));
   ASSERT_TRUE(rect && image && sprite);
   auto* rectItem = rig.Handles().Get<D3DRectPrimitive>(rect, ScriptObjectType::kRenderItem);
 
-  EXPECT_EQ(rig.Call(Native::kRenderItemSetColor, {rect, 0x123456}).result, 1);
+  EXPECT_EQ(rig.Answer(Native::kRenderItemSetColor, {rect, 0x123456}), 1);
   EXPECT_EQ(rectItem->Vertices()[0].diffuse, 0xFF123456u);
-  EXPECT_EQ(rig.Call(Native::kRenderItemSetAlpha, {rect, 300}).result, 1);
+  EXPECT_EQ(rig.Answer(Native::kRenderItemSetAlpha, {rect, 300}), 1);
   EXPECT_EQ(rectItem->Vertices()[3].diffuse >> 24, 255u) << "alpha clamped";
 
   // Rows for other item types answer their value untouched.
-  EXPECT_EQ(rig.Call(Native::kSpriteItemSetColorStage, {rect, 1, 2, 3}).result, 0);
-  EXPECT_EQ(rig.Call(Native::kPolygonSetType, {rect, 1}).result, 0);
-  EXPECT_EQ(rig.Call(Native::kTransitionItemSetProgress, {rect, 5}).result, -1);
-  EXPECT_EQ(rig.Call(Native::kTransitionItemSetSource, {rect, image}).result, -1);
-  EXPECT_EQ(rig.Call(Native::kRenderItemSetOffset, {rect, 5, uint32_t(-6)}).result, 1);
-  EXPECT_EQ(rig.Call(Native::kRenderItemAddOffset, {rect, 0x7FFFFFFF, 2}).result, 1);
+  EXPECT_EQ(rig.Answer(Native::kSpriteItemSetColorStage, {rect, 1, 2, 3}), 0);
+  EXPECT_EQ(rig.Answer(Native::kPolygonSetType, {rect, 1}), 0);
+  EXPECT_EQ(rig.Answer(Native::kTransitionItemSetProgress, {rect, 5}), -1);
+  EXPECT_EQ(rig.Answer(Native::kTransitionItemSetSource, {rect, image}), -1);
+  EXPECT_EQ(rig.Answer(Native::kRenderItemSetOffset, {rect, 5, uint32_t(-6)}), 1);
+  EXPECT_EQ(rig.Answer(Native::kRenderItemAddOffset, {rect, 0x7FFFFFFF, 2}), 1);
   EXPECT_EQ(std::pair(rectItem->DrawOffsetX(), rectItem->DrawOffsetY()),
             std::pair(int32_t{0x7FFFFFFF}, -4))
       << "offsets add up to the edge of the range";
-  EXPECT_EQ(rig.Call(Native::kRenderItemSetColor, {sprite, 0x123456}).result, 0)
+  EXPECT_EQ(rig.Answer(Native::kRenderItemSetColor, {sprite, 0x123456}), 0)
       << "a plain sprite has no colour";
-  EXPECT_EQ(rig.Call(Native::kRenderItemSetColor, {image, 0x123456}).result, 0)
+  EXPECT_EQ(rig.Answer(Native::kRenderItemSetColor, {image, 0x123456}), 0)
       << "a surface is no item";
 }
 
 // Items placed, sized and moved past the ends of 32 bits stop at the edge (the sanitizer build
 // checks that no sum overflows on the way), turned or not.
 TEST_F(RenderItemNatives, ItemsPlacedFarOffStopAtTheEdge) {
-  uint32_t rect =
-      uint32_t(rig.Call(Native::kCreateD3DRectPrimitive, {4, 4, 0xFF000000u, 0, 0}).result);
-  uint32_t image = uint32_t(rig.Call(Native::kCreateDirectDrawImage, {8, 8}).result);
-  uint32_t sprite =
-      uint32_t(rig.Call(Native::kCreateSpritePrimitive, {image, 0, 0, 4, 4, 9, 9}).result);
+  uint32_t rect = uint32_t(rig.Answer(Native::kCreateD3DRectPrimitive, {4, 4, 0xFF000000u, 0, 0}));
+  uint32_t image = uint32_t(rig.Answer(Native::kCreateDirectDrawImage, {8, 8}));
+  uint32_t sprite = uint32_t(rig.Answer(Native::kCreateSpritePrimitive, {image, 0, 0, 4, 4, 9, 9}));
   ASSERT_TRUE(rect && sprite);
   const uint32_t out = rig.Block(16);
   auto edges = [&](uint32_t item) {
-    EXPECT_EQ(rig.Call(Native::kRenderItemGetRect, {item, out, out + 4, out + 8, out + 12}).result,
-              1);
+    EXPECT_EQ(rig.Answer(Native::kRenderItemGetRect, {item, out, out + 4, out + 8, out + 12}), 1);
     return Rect{int32_t(rig.Word(out)), int32_t(rig.Word(out + 4)), int32_t(rig.Word(out + 8)),
                 int32_t(rig.Word(out + 12))};
   };
   for (uint32_t item : {rect, sprite}) {
-    EXPECT_EQ(
-        rig.Call(Native::kRenderItemSetPosition, {item, 0x7FFFFFF0, uint32_t(INT32_MIN)}).result,
-        1);
-    EXPECT_EQ(rig.Call(Native::kRenderItemMoveBy, {item, 0x100, uint32_t(-1)}).result, 1);
-    EXPECT_EQ(edges(item), (Rect{INT32_MAX, INT32_MIN, INT32_MAX, INT32_MIN + 4}));
-    EXPECT_EQ(rig.Call(Native::kRenderItemSetSizeAndPosition, {item, 0x7FFFFFFF, 8, 0x7FFFFFF0, 0})
-                  .result,
+    EXPECT_EQ(rig.Answer(Native::kRenderItemSetPosition, {item, 0x7FFFFFF0, uint32_t(INT32_MIN)}),
               1);
+    EXPECT_EQ(rig.Answer(Native::kRenderItemMoveBy, {item, 0x100, uint32_t(-1)}), 1);
+    EXPECT_EQ(edges(item), (Rect{INT32_MAX, INT32_MIN, INT32_MAX, INT32_MIN + 4}));
+    EXPECT_EQ(
+        rig.Answer(Native::kRenderItemSetSizeAndPosition, {item, 0x7FFFFFFF, 8, 0x7FFFFFF0, 0}), 1);
     EXPECT_EQ(edges(item).right, INT32_MAX);
   }
-  EXPECT_EQ(rig.Call(Native::kRenderItemSetRotation, {rect, 64, 3}).result, 1)
+  EXPECT_EQ(rig.Answer(Native::kRenderItemSetRotation, {rect, 64, 3}), 1)
       << "turned about its far corner";
 }
 
 // A texture layer is an image holder as the other layers are: its picture takes fills, its
 // container takes sprites, and new parts and the tooltips are placed on it.
 TEST_F(RenderItemNatives, ATextureLayerHoldsItsPictureAndContainer) {
-  const uint32_t layer = uint32_t(
-      rig.Call(Native::kCreateTextureLayer, {kFormatX888, 8, 8, 32, kLayerComposed}).result);
+  const uint32_t layer =
+      uint32_t(rig.Answer(Native::kCreateTextureLayer, {kFormatX888, 8, 8, 32, kLayerComposed}));
   auto* texture =
       dynamic_cast<TextureLayer*>(rig.Handles().Get<Surface>(layer, ScriptObjectType::kSurface));
   ASSERT_NE(texture, nullptr);
-  EXPECT_EQ(rig.Call(Native::kObjectFill, {layer, 0x10, 0x20, 0x30}).result, 1);
+  EXPECT_EQ(rig.Answer(Native::kObjectFill, {layer, 0x10, 0x20, 0x30}), 1);
   EXPECT_EQ(texture->GetImage()->GetPixel(3, 3) & 0xFFFFFF, 0x102030u);
-  const uint32_t rect =
-      uint32_t(rig.Call(Native::kColorRectCreate, {2, 2, 0xFFFFFFFF, 0, 0}).result);
-  EXPECT_EQ(rig.Call(Native::kContainerAdd, {layer, rect, 1, 0, 0}).result, kAddDone);
+  const uint32_t rect = uint32_t(rig.Answer(Native::kColorRectCreate, {2, 2, 0xFFFFFFFF, 0, 0}));
+  EXPECT_EQ(rig.Answer(Native::kContainerAdd, {layer, rect, 1, 0, 0}), kAddDone);
   PartManager parts;
   rig.app.parts = &parts;
-  EXPECT_EQ(rig.Call(Native::kPartSetTarget, {layer}).result, 0);
+  EXPECT_EQ(rig.Answer(Native::kPartSetTarget, {layer}), 0);
   EXPECT_EQ(parts.GetTargetLayer(), texture->GetCompositionLayer());
   rig.app.parts = nullptr;
 }
@@ -346,16 +331,14 @@ TEST_F(RenderItemNatives, ATextureLayerHoldsItsPictureAndContainer) {
 TEST_F(RenderItemNatives, ItemsMoveAlongPaths) {
   host::VirtualClock clock{1000};
   ScopedGlobal<host::ClockSource> published(&clock);
-  uint32_t rect =
-      uint32_t(rig.Call(Native::kCreateD3DRectPrimitive, {4, 4, 0xFF000000u, 0, 0}).result);
+  uint32_t rect = uint32_t(rig.Answer(Native::kCreateD3DRectPrimitive, {4, 4, 0xFF000000u, 0, 0}));
   auto* item = rig.Handles().Get<D3DRectPrimitive>(rect, ScriptObjectType::kRenderItem);
   ASSERT_NE(item, nullptr);
   const int32_t points[] = {7, 8, 255};
   uint32_t array = rig.Block(sizeof points);
   rig.Memory().Write(array, points, sizeof points);
-  ASSERT_NE(rig.Call(Native::kRenderItemMovePoints, {rect, 100, 1, array, 0, 0, 65535, 0, 0, 0, 0})
-                .result,
-            0);
+  ASSERT_NE(
+      rig.Answer(Native::kRenderItemMovePoints, {rect, 100, 1, array, 0, 0, 65535, 0, 0, 0, 0}), 0);
   rig.timers.RunDue(1200);
   rig.timers.RunDue(1400);
   EXPECT_EQ(std::pair(item->GetX(), item->GetY()), std::pair(7, 8));
@@ -366,7 +349,7 @@ TEST_F(RenderItemNatives, ItemsMoveAlongPaths) {
 
 // The pairs are checked in guest memory before anything is made.
 TEST_F(RenderItemNatives, PolygonPairsMustLieInGuestMemory) {
-  EXPECT_EQ(rig.Call(Native::kCreateD3DPolygonPrimitive, {6, 0, 1, 0, 0}).result, 0)
+  EXPECT_EQ(rig.Answer(Native::kCreateD3DPolygonPrimitive, {6, 0, 1, 0, 0}), 0)
       << "type index above 5";
   uint32_t args = rig.Block(12);
   rig.Memory().Write32(args, 0);
@@ -387,7 +370,7 @@ TEST_F(RenderItemNatives, PolygonPairsMustLieInGuestMemory) {
   EXPECT_LT(item->Vertices()[0].x, item->Vertices()[1].x) << "points (0, 0), (4, 0), (4, 4)";
   EXPECT_LT(item->Vertices()[1].y, item->Vertices()[2].y);
   // Borrowed arrays would be gone with the native's call: moving a point reads them again.
-  EXPECT_EQ(rig.Call(Native::kPrimitiveSetPoint, {polygon, 2, 7, 7}).result, 1);
+  EXPECT_EQ(rig.Answer(Native::kPrimitiveSetPoint, {polygon, 2, 7, 7}), 1);
   EXPECT_GT(item->Vertices()[2].x, item->Vertices()[1].x);
 }
 
@@ -397,28 +380,27 @@ TEST(RenderNatives, TextRenderersByKind) {
   } fonts;
   RenderRig rig;
   ScopedGlobal<TextRendererFactory> factory(fonts.Factory());
-  uint32_t gdi = uint32_t(rig.Call(Native::kTextRendererCreateGdi, {rig.Text("FACE"), 16}).result);
-  uint32_t outline = uint32_t(rig.Call(Native::kTextRendererCreateOutline, {0, 16}).result);
+  uint32_t gdi = uint32_t(rig.Answer(Native::kTextRendererCreateGdi, {rig.Text("FACE"), 16}));
+  uint32_t outline = uint32_t(rig.Answer(Native::kTextRendererCreateOutline, {0, 16}));
   ASSERT_TRUE(gdi && outline);
-  EXPECT_EQ(rig.Call(Native::kTextRendererSetColor, {outline + kOtherGeneration, 1, 2, 3}).result,
-            0)
+  EXPECT_EQ(rig.Answer(Native::kTextRendererSetColor, {outline + kOtherGeneration, 1, 2, 3}), 0)
       << "forged";
-  EXPECT_EQ(rig.Call(Native::kTextRendererSetFaceName, {gdi, 0}).result, 2) << "a null face name";
-  EXPECT_EQ(rig.Call(Native::kOutlineRendererSetOrientation, {gdi, 900}).result, 0)
+  EXPECT_EQ(rig.Answer(Native::kTextRendererSetFaceName, {gdi, 0}), 2) << "a null face name";
+  EXPECT_EQ(rig.Answer(Native::kOutlineRendererSetOrientation, {gdi, 900}), 0)
       << "outline renderers only";
 
   // 189 formats through the bounded guest formatter: a huge width stays inside its buffer.
-  uint32_t image = uint32_t(rig.Call(Native::kCreateImage, {32, 32, 32, 0}).result);
-  EXPECT_EQ(rig.Call(Native::kTextRendererSetDefault, {gdi}).result, 1);
+  uint32_t image = uint32_t(rig.Answer(Native::kCreateImage, {32, 32, 32, 0}));
+  EXPECT_EQ(rig.Answer(Native::kTextRendererSetDefault, {gdi}), 1);
   EXPECT_FALSE(
       rig.Call(Native::kImageDrawTextFormat, {image, 0, 0, rig.Text("%5000d"), 7}).faulted);
   EXPECT_TRUE(
       rig.Call(Native::kImageDrawTextFormat, {image, 0, 0, PastTheArena(rig.Memory())}).faulted);
 
   uint32_t var = rig.Var(gdi);
-  EXPECT_EQ(rig.Call(Native::kTextRendererDestroy, {var}).result, 0);
+  EXPECT_EQ(rig.Answer(Native::kTextRendererDestroy, {var}), 0);
   EXPECT_EQ(rig.Word(var), 0u);
-  EXPECT_EQ(rig.Call(Native::kTextRendererSetColor, {gdi, 1, 2, 3}).result, 0) << "stale";
+  EXPECT_EQ(rig.Answer(Native::kTextRendererSetColor, {gdi, 1, 2, 3}), 0) << "stale";
 }
 
 }  // namespace

@@ -29,7 +29,7 @@ class FileNativesTest : public ::testing::Test {
   NativeRig rig;
 
   uint32_t NewFile() {
-    auto h = uint32_t(rig.Call(Native::kFileCreate, {}).result);
+    auto h = uint32_t(rig.Answer(Native::kFileCreate, {}));
     EXPECT_NE(h, 0u);
     return h;
   }
@@ -49,33 +49,32 @@ TEST_F(FileNativesTest, WrittenFilesRoundTripAndReplaceTheOldOneOnlyWhenClosed) 
   game.dir().WriteFile("OUT.TXT", "old");
   uint32_t f = NewFile();
   uint32_t name = rig.Text("out.txt");
-  ASSERT_EQ(rig.Call(Native::kFileCreateOnDisk, {f, name, 1}).result, 0);
-  EXPECT_EQ(rig.Call(Native::kFileWrite, {f, Bytes("line one\r\n"), 10}).result, 10);
-  EXPECT_EQ(
-      rig.Call(Native::kFileWriteFormat, {f, rig.Text("%s=%03d\r\n"), rig.Text("n"), 7}).result, 7);
+  ASSERT_EQ(rig.Answer(Native::kFileCreateOnDisk, {f, name, 1}), 0);
+  EXPECT_EQ(rig.Answer(Native::kFileWrite, {f, Bytes("line one\r\n"), 10}), 10);
+  EXPECT_EQ(rig.Answer(Native::kFileWriteFormat, {f, rig.Text("%s=%03d\r\n"), rig.Text("n"), 7}),
+            7);
   EXPECT_EQ(Disk("OUT.TXT"), "old") << "the target waits for the close";
-  EXPECT_EQ(rig.Call(Native::kFileClose, {f}).result, 0);
+  EXPECT_EQ(rig.Answer(Native::kFileClose, {f}), 0);
   EXPECT_EQ(Disk("OUT.TXT"), "line one\r\nn=007\r\n");
   EXPECT_EQ(Entries(), 1u);
 
   // Loaded whole: the content is a guest copy with a terminator, freed with the close.
-  ASSERT_EQ(rig.Call(Native::kFileLoad, {f, name}).result, 0);
-  auto data = uint32_t(rig.Call(Native::kFileGetData, {f}).result);
+  ASSERT_EQ(rig.Answer(Native::kFileLoad, {f, name}), 0);
+  auto data = uint32_t(rig.Answer(Native::kFileGetData, {f}));
   EXPECT_EQ(rig.Read(data), "line one\r\nn=007\r\n");
   uint32_t line = rig.Block(256);
-  EXPECT_EQ(rig.Call(Native::kFileReadLine, {f, 0, 0}).result, 9)
-      << "a null buffer asks for the size";
-  EXPECT_EQ(rig.Call(Native::kFileReadLine, {f, line, 0}).result, 10);
+  EXPECT_EQ(rig.Answer(Native::kFileReadLine, {f, 0, 0}), 9) << "a null buffer asks for the size";
+  EXPECT_EQ(rig.Answer(Native::kFileReadLine, {f, line, 0}), 10);
   EXPECT_EQ(rig.Read(line), "line one");
-  EXPECT_EQ(rig.Call(Native::kFileClose, {f}).result, 0);
+  EXPECT_EQ(rig.Answer(Native::kFileClose, {f}), 0);
   EXPECT_EQ(rig.Memory().BlockSize(data), 0u) << "the copy goes with its source";
 
   // Opened for writing: the old bytes are there to change, and a release settles the file.
-  ASSERT_EQ(rig.Call(Native::kFileOpenReadWrite, {f, name}).result, 0);
-  EXPECT_EQ(rig.Call(Native::kFileSeek, {f, 5}).result, 0);
-  EXPECT_EQ(rig.Call(Native::kFileWrite, {f, Bytes("ONE"), 3}).result, 3);
+  ASSERT_EQ(rig.Answer(Native::kFileOpenReadWrite, {f, name}), 0);
+  EXPECT_EQ(rig.Answer(Native::kFileSeek, {f, 5}), 0);
+  EXPECT_EQ(rig.Answer(Native::kFileWrite, {f, Bytes("ONE"), 3}), 3);
   uint32_t variable = rig.Var(f);
-  EXPECT_EQ(rig.Call(Native::kFileRelease, {variable}).result, 0);
+  EXPECT_EQ(rig.Answer(Native::kFileRelease, {variable}), 0);
   EXPECT_EQ(Disk("OUT.TXT"), "line ONE\r\nn=007\r\n");
   EXPECT_EQ(Entries(), 1u);
 }
@@ -85,25 +84,25 @@ TEST_F(FileNativesTest, WrittenFilesRoundTripAndReplaceTheOldOneOnlyWhenClosed) 
 TEST_F(FileNativesTest, AFailedWriteKeepsTheOldFile) {
   game.dir().WriteFile("KEEP.DAT", "precious");
   uint32_t f = NewFile();
-  ASSERT_EQ(rig.Call(Native::kFileCreateOnDisk, {f, rig.Text("KEEP.DAT"), 1}).result, 0);
+  ASSERT_EQ(rig.Answer(Native::kFileCreateOnDisk, {f, rig.Text("KEEP.DAT"), 1}), 0);
   rlimit old{};
   getrlimit(RLIMIT_FSIZE, &old);
   auto previous = std::signal(SIGXFSZ, SIG_IGN);
   rlimit small = old;
   small.rlim_cur = 4;
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  int32_t written = rig.Call(Native::kFileWrite, {f, Bytes("0123456789"), 10}).result;
+  int32_t written = rig.Answer(Native::kFileWrite, {f, Bytes("0123456789"), 10});
   setrlimit(RLIMIT_FSIZE, &old);
   std::signal(SIGXFSZ, previous);
   EXPECT_LT(written, 10);
-  EXPECT_EQ(rig.Call(Native::kFileClose, {f}).result, int32_t(kFileNotWritten));
+  EXPECT_EQ(rig.Answer(Native::kFileClose, {f}), int32_t(kFileNotWritten));
   EXPECT_EQ(Disk("KEEP.DAT"), "precious");
   EXPECT_EQ(Entries(), 1u) << "the temporary is gone";
 
-  ASSERT_EQ(rig.Call(Native::kFileCreateOnDisk, {f, rig.Text("GONE.DAT"), 1}).result, 0);
-  EXPECT_EQ(rig.Call(Native::kFileWrite, {f, Bytes("0123456789"), 10}).result, 10);
+  ASSERT_EQ(rig.Answer(Native::kFileCreateOnDisk, {f, rig.Text("GONE.DAT"), 1}), 0);
+  EXPECT_EQ(rig.Answer(Native::kFileWrite, {f, Bytes("0123456789"), 10}), 10);
   game.dir().WriteFile("GONE.DAT/inside", "a folder took its place");
-  EXPECT_EQ(rig.Call(Native::kFileClose, {f}).result, int32_t(kFileNotWritten));
+  EXPECT_EQ(rig.Answer(Native::kFileClose, {f}), int32_t(kFileNotWritten));
   EXPECT_EQ(Disk("GONE.DAT/inside"), "a folder took its place");
   EXPECT_EQ(Entries(), 2u) << "the temporary is gone";
 }
@@ -111,85 +110,80 @@ TEST_F(FileNativesTest, AFailedWriteKeepsTheOldFile) {
 // Bad buffers end the step; the format line is cut at 511 bytes on a character boundary.
 TEST_F(FileNativesTest, BuffersAreCheckedAndFormatLinesCut) {
   uint32_t f = NewFile();
-  ASSERT_EQ(rig.Call(Native::kFileCreateOnDisk, {f, rig.Text("F.TXT"), 1}).result, 0);
+  ASSERT_EQ(rig.Answer(Native::kFileCreateOnDisk, {f, rig.Text("F.TXT"), 1}), 0);
   EXPECT_TRUE(rig.Call(Native::kFileWrite, {f, PastTheArena(rig.Memory()), 4}).faulted);
   EXPECT_TRUE(rig.Call(Native::kFileWrite, {f, rig.Block(4), 0x7FFFFFFF}).faulted);
-  EXPECT_EQ(rig.Call(Native::kFileWrite, {f, rig.Block(4), uint32_t(-1)}).result, 0)
+  EXPECT_EQ(rig.Answer(Native::kFileWrite, {f, rig.Block(4), uint32_t(-1)}), 0)
       << "nothing to write";
 
   std::string wide(510, 'a');
   wide += "\x82\xa0";  // a double-byte character across byte 511
-  EXPECT_EQ(rig.Call(Native::kFileWriteFormat, {f, rig.Text(wide + "zz")}).result, 510);
-  EXPECT_EQ(rig.Call(Native::kFileWriteFormat, {f, rig.Text("%s"), rig.Text(std::string(600, 'b'))})
-                .result,
-            511);
-  EXPECT_EQ(rig.Call(Native::kFileClose, {f}).result, 0);
+  EXPECT_EQ(rig.Answer(Native::kFileWriteFormat, {f, rig.Text(wide + "zz")}), 510);
+  EXPECT_EQ(
+      rig.Answer(Native::kFileWriteFormat, {f, rig.Text("%s"), rig.Text(std::string(600, 'b'))}),
+      511);
+  EXPECT_EQ(rig.Answer(Native::kFileClose, {f}), 0);
   EXPECT_EQ(Disk("F.TXT"), std::string(510, 'a') + std::string(511, 'b'));
 }
 
 TEST_F(FileNativesTest, PacksSearchFoldersAndFinds) {
   // Packs keep their name tables when the decoder is told so through its assist words.
   EXPECT_EQ(
-      rig.Call(Native::kFileSystemCallDecoderAssist, {kVfaDecoderTypeId, kVfaAssistTables, 1, 0})
-          .result,
+      rig.Answer(Native::kFileSystemCallDecoderAssist, {kVfaDecoderTypeId, kVfaAssistTables, 1, 0}),
       0);
   bool mounted = game.MountPack("DATA.VFA", {{"note.txt", {'h', 'i'}}, {"b.bin", {1, 2, 3}}}, 7);
   rig.Call(Native::kFileSystemCallDecoderAssist, {kVfaDecoderTypeId, kVfaAssistTables, 0, 0});
   ASSERT_TRUE(mounted);
   game.dir().WriteFile("LOOSE.TXT", "abcd");
-  EXPECT_EQ(rig.Call(Native::kFileSystemPackMemberCount, {7}).result, 2);
-  auto name = uint32_t(rig.Call(Native::kFileSystemPackMemberName, {7, 0}).result);
+  EXPECT_EQ(rig.Answer(Native::kFileSystemPackMemberCount, {7}), 2);
+  auto name = uint32_t(rig.Answer(Native::kFileSystemPackMemberName, {7, 0}));
   ASSERT_NE(name, 0u);
   EXPECT_EQ(rig.Read(name), "note.txt");
   uint32_t outs = rig.Block(8);
-  EXPECT_EQ(rig.Call(Native::kFileSystemPackMemberInfo, {7, 1, outs, outs + 4}).result, 0);
+  EXPECT_EQ(rig.Answer(Native::kFileSystemPackMemberInfo, {7, 1, outs, outs + 4}), 0);
   EXPECT_EQ(rig.Word(outs + 4), 3u);
 
   uint32_t path = rig.Block(300);
-  EXPECT_EQ(rig.Call(Native::kFileSystemFindFile, {rig.Text("NOTE.TXT"), path}).result,
-            kFindInPack);
-  EXPECT_EQ(rig.Call(Native::kFileSystemFindFile, {rig.Text("LOOSE.TXT"), path}).result,
-            kFindLoose);
+  EXPECT_EQ(rig.Answer(Native::kFileSystemFindFile, {rig.Text("NOTE.TXT"), path}), kFindInPack);
+  EXPECT_EQ(rig.Answer(Native::kFileSystemFindFile, {rig.Text("LOOSE.TXT"), path}), kFindLoose);
   EXPECT_EQ(rig.Read(path), game.folder() + "LOOSE.TXT");
-  EXPECT_EQ(rig.Call(Native::kGetFileSize, {rig.Text("note.txt"), outs}).result, 1);
+  EXPECT_EQ(rig.Answer(Native::kGetFileSize, {rig.Text("note.txt"), outs}), 1);
   EXPECT_EQ(rig.Word(outs), 2u);
 
   uint32_t f = NewFile();
-  EXPECT_EQ(rig.Call(Native::kFileLoadPackMember, {f, 7, 1, 0}).result, 0);
-  EXPECT_EQ(rig.Call(Native::kFileGetSize, {f}).result, 3);
+  EXPECT_EQ(rig.Answer(Native::kFileLoadPackMember, {f, 7, 1, 0}), 0);
+  EXPECT_EQ(rig.Answer(Native::kFileGetSize, {f}), 3);
 
-  EXPECT_EQ(rig.Call(Native::kFileSystemAddSearchFolder, {rig.Text("SUB"), 1}).result, 0);
-  EXPECT_EQ(rig.Call(Native::kFileSystemSearchFolderCount, {uint32_t(-1)}).result, 0)
+  EXPECT_EQ(rig.Answer(Native::kFileSystemAddSearchFolder, {rig.Text("SUB"), 1}), 0);
+  EXPECT_EQ(rig.Answer(Native::kFileSystemSearchFolderCount, {uint32_t(-1)}), 0)
       << "drops the last";
-  EXPECT_EQ(rig.Call(Native::kFileSystemRemoveSearchFolder, {0, 0}).result, kFolderNone);
+  EXPECT_EQ(rig.Answer(Native::kFileSystemRemoveSearchFolder, {0, 0}), kFolderNone);
 
-  EXPECT_EQ(rig.Call(Native::kFileSystemUnmountPack, {0, 7}).result, 0);
+  EXPECT_EQ(rig.Answer(Native::kFileSystemUnmountPack, {0, 7}), 0);
   EXPECT_EQ(rig.Memory().BlockSize(name), 0u) << "the name goes with its pack";
 
   // 805: the resource whole to disk, through a temporary.
-  EXPECT_EQ(rig.Call(Native::kExtractFile, {rig.Text("LOOSE.TXT"), rig.Text("COPY.TXT")}).result,
-            0);
+  EXPECT_EQ(rig.Answer(Native::kExtractFile, {rig.Text("LOOSE.TXT"), rig.Text("COPY.TXT")}), 0);
   EXPECT_EQ(Disk("COPY.TXT"), "abcd");
 }
 
 TEST_F(FileNativesTest, SlotsLoadInTheBackgroundAndTheirCopiesCloseWithThem) {
   game.dir().WriteFile("A.DAT", "alpha");
   game.dir().WriteFile("B.DAT", "beta");
-  EXPECT_EQ(rig.Call(Native::kSlotPoolAllocate, {0x10003}).result, 0) << "the count's low 16 bits";
-  EXPECT_EQ(
-      rig.Call(Native::kSlotPoolStartLoading, {1, 2, rig.Text("A.DAT"), rig.Text("B.DAT")}).result,
-      0);
+  EXPECT_EQ(rig.Answer(Native::kSlotPoolAllocate, {0x10003}), 0) << "the count's low 16 bits";
+  EXPECT_EQ(rig.Answer(Native::kSlotPoolStartLoading, {1, 2, rig.Text("A.DAT"), rig.Text("B.DAT")}),
+            0);
   rig.Call(Native::kSlotPoolWaitIdle, {});  // the batch may have ended already
-  EXPECT_EQ(rig.Call(Native::kSlotPoolWaitIdle, {}).result, 0) << "nothing runs now";
-  auto data = uint32_t(rig.Call(Native::kSlotGetData, {2}).result);
+  EXPECT_EQ(rig.Answer(Native::kSlotPoolWaitIdle, {}), 0) << "nothing runs now";
+  auto data = uint32_t(rig.Answer(Native::kSlotGetData, {2}));
   EXPECT_EQ(rig.Read(data), "beta");
-  EXPECT_EQ(rig.Call(Native::kSlotGetSize, {1}).result, 5);
-  EXPECT_EQ(rig.Call(Native::kSlotPoolStartLoading, {2, 2, 0, 0}).result, kSlotBadBatch)
+  EXPECT_EQ(rig.Answer(Native::kSlotGetSize, {1}), 5);
+  EXPECT_EQ(rig.Answer(Native::kSlotPoolStartLoading, {2, 2, 0, 0}), kSlotBadBatch)
       << "past the last slot";
-  EXPECT_EQ(rig.Call(Native::kSlotPoolClose, {2, 5}).result, 0);
+  EXPECT_EQ(rig.Answer(Native::kSlotPoolClose, {2, 5}), 0);
   EXPECT_EQ(rig.Memory().BlockSize(data), 0u);
-  EXPECT_EQ(rig.Call(Native::kSlotPoolClose, {0, 0}).result, 0) << "count 0 frees the pool";
-  EXPECT_EQ(rig.Call(Native::kSlotPoolClose, {0, 1}).result, kSlotNoSlots);
+  EXPECT_EQ(rig.Answer(Native::kSlotPoolClose, {0, 0}), 0) << "count 0 frees the pool";
+  EXPECT_EQ(rig.Answer(Native::kSlotPoolClose, {0, 1}), kSlotNoSlots);
   rig.Call(Native::kSlotPoolAllocate, {2});
   EXPECT_TRUE(rig.Call(Native::kSlotPoolStartLoading, {0, 2, PastTheArena(rig.Memory())}).faulted);
 }
@@ -197,30 +191,30 @@ TEST_F(FileNativesTest, SlotsLoadInTheBackgroundAndTheirCopiesCloseWithThem) {
 TEST_F(FileNativesTest, ScansDropsAndDialogsHandOutCopies) {
   game.dir().WriteFile("S/ONE.TXT", "1");
   game.dir().WriteFile("S/TWO.BIN", "22");
-  EXPECT_EQ(rig.Call(Native::kScanFolder, {rig.Text("S"), rig.Text("*.TXT"), 0, 0}).result, 1);
-  EXPECT_EQ(rig.Call(Native::kScanFolder, {rig.Text("S"), 0, 0, 0}).result, 2);
-  auto first = uint32_t(rig.Call(Native::kScanGetName, {0}).result);
+  EXPECT_EQ(rig.Answer(Native::kScanFolder, {rig.Text("S"), rig.Text("*.TXT"), 0, 0}), 1);
+  EXPECT_EQ(rig.Answer(Native::kScanFolder, {rig.Text("S"), 0, 0, 0}), 2);
+  auto first = uint32_t(rig.Answer(Native::kScanGetName, {0}));
   EXPECT_EQ(rig.Read(first), "ONE.TXT");
-  EXPECT_EQ(rig.Call(Native::kScanGetName, {2}).result, 0);
-  EXPECT_EQ(rig.Call(Native::kScanGetAttribute, {1}).result, kEntryArchive);
-  EXPECT_EQ(rig.Call(Native::kScanClear, {}).result, 0);
+  EXPECT_EQ(rig.Answer(Native::kScanGetName, {2}), 0);
+  EXPECT_EQ(rig.Answer(Native::kScanGetAttribute, {1}), kEntryArchive);
+  EXPECT_EQ(rig.Answer(Native::kScanClear, {}), 0);
   EXPECT_EQ(rig.Memory().BlockSize(first), 0u);
 
   std::string dropped = (game.dir().path() / "S" / "ONE.TXT").string();
   EXPECT_EQ(rig.app.drops.OnDropFiles(host::CreateDrop({dropped})), kDropRefused) << "off";
-  EXPECT_EQ(rig.Call(Native::kSetDropTarget, {1}).result, 0);
+  EXPECT_EQ(rig.Answer(Native::kSetDropTarget, {1}), 0);
   EXPECT_EQ(rig.app.drops.OnDropFiles(host::CreateDrop({dropped})), kDropTaken);
-  auto name = uint32_t(rig.Call(Native::kGetDroppedFile, {0}).result);
+  auto name = uint32_t(rig.Answer(Native::kGetDroppedFile, {0}));
   EXPECT_EQ(rig.Read(name), game.folder() + "S\\ONE.TXT");
-  EXPECT_EQ(rig.Call(Native::kClearDroppedFiles, {}).result, 0);
+  EXPECT_EQ(rig.Answer(Native::kClearDroppedFiles, {}), 0);
   EXPECT_EQ(rig.Memory().BlockSize(name), 0u);
 
   // Dialogs: texts in, the choice and the result word out; the window never sees addresses.
   uint32_t path = rig.Block(260), title = rig.Block(256);
   rig.Memory().Write(path, "OLD.SAV", 8);
-  uint32_t folder = uint32_t(rig.Call(Native::kGetTextBuffer, {}).result);
+  uint32_t folder = uint32_t(rig.Answer(Native::kGetTextBuffer, {}));
   rig.Memory().Write(folder, "Z:\\START", 9);
-  EXPECT_EQ(rig.Call(Native::kOpenFileDialog, {rig.Text("T"), 0, title, 0, 0}).result, 0)
+  EXPECT_EQ(rig.Answer(Native::kOpenFileDialog, {rig.Text("T"), 0, title, 0, 0}), 0)
       << "no path buffer";
   rig.app.dialogAnswer = 2;
   rig.app.dialogChoice = "Z:\\SAVE\\NEW.SAV";
@@ -234,34 +228,33 @@ TEST_F(FileNativesTest, ScansDropsAndDialogsHandOutCopies) {
   EXPECT_EQ(rig.app.fileDialog.initialFolder, "Z:\\START");
   EXPECT_EQ(rig.Read(path), "Z:\\SAVE\\NEW.SAV");
   rig.app.dialogAnswer = 0;
-  EXPECT_EQ(rig.Call(Native::kOpenFileDialog, {rig.Text("Open"), path, title, rig.Text("C:\\"), 0})
-                .result,
-            0);
+  EXPECT_EQ(
+      rig.Answer(Native::kOpenFileDialog, {rig.Text("Open"), path, title, rig.Text("C:\\"), 0}), 0);
   EXPECT_EQ(rig.app.fileDialog.path, "") << "opening starts empty";
   rig.app.dialogAnswer = 1;
   rig.app.dialogChoice = std::string(300, 'x');
-  EXPECT_EQ(rig.Call(Native::kFolderDialog, {rig.Text("Folder"), 0, path}).result, 1);
+  EXPECT_EQ(rig.Answer(Native::kFolderDialog, {rig.Text("Folder"), 0, path}), 1);
   EXPECT_EQ(rig.Read(path), std::string(259, 'x')) << "at most 260 bytes come back";
   EXPECT_TRUE(rig.Call(Native::kFolderDialog, {0, 0, PastTheArena(rig.Memory())}).faulted);
 }
 
 TEST_F(FileNativesTest, DiskOperations) {
   game.dir().WriteFile("SRC.TXT", "source");
-  EXPECT_EQ(rig.Call(Native::kCreateFolder, {rig.Text("NEW")}).result, 0);
-  EXPECT_EQ(rig.Call(Native::kCreateFolder, {rig.Text("..\\..\\..\\..\\..\\..\\..\\..\\..\\..\\x")})
-                .result,
-            1);
+  EXPECT_EQ(rig.Answer(Native::kCreateFolder, {rig.Text("NEW")}), 0);
+  EXPECT_EQ(
+      rig.Answer(Native::kCreateFolder, {rig.Text("..\\..\\..\\..\\..\\..\\..\\..\\..\\..\\x")}),
+      1);
 
   // 164 takes the destination second; a copy keeps the source's time, so a second is not newer.
-  EXPECT_EQ(rig.Call(Native::kCopyFile, {rig.Text("SRC.TXT"), rig.Text("NEW\\DST.TXT"), 0}).result,
+  EXPECT_EQ(rig.Answer(Native::kCopyFile, {rig.Text("SRC.TXT"), rig.Text("NEW\\DST.TXT"), 0}),
             kCopyDone);
   EXPECT_EQ(Disk("NEW/DST.TXT"), "source");
-  EXPECT_EQ(rig.Call(Native::kCopyFile, {rig.Text("SRC.TXT"), rig.Text("NEW\\DST.TXT"), 0}).result,
+  EXPECT_EQ(rig.Answer(Native::kCopyFile, {rig.Text("SRC.TXT"), rig.Text("NEW\\DST.TXT"), 0}),
             kCopyNotNewer);
 
-  EXPECT_EQ(rig.Call(Native::kMoveFile, {rig.Text("SRC.TXT"), rig.Text("NEW\\DST.TXT")}).result, 3)
+  EXPECT_EQ(rig.Answer(Native::kMoveFile, {rig.Text("SRC.TXT"), rig.Text("NEW\\DST.TXT")}), 3)
       << "no replace";
-  EXPECT_EQ(rig.Call(Native::kMoveFile, {rig.Text("SRC.TXT"), rig.Text("MOVED.TXT")}).result, 0);
+  EXPECT_EQ(rig.Answer(Native::kMoveFile, {rig.Text("SRC.TXT"), rig.Text("MOVED.TXT")}), 0);
   EXPECT_EQ(Disk("MOVED.TXT"), "source");
 
   // The time of a file set to a known instant, in the fields local time gives it.
@@ -271,18 +264,17 @@ TEST_F(FileNativesTest, DiskOperations) {
   FileTimeFields expected;
   ASSERT_TRUE(ToLocalFields(when, expected));
   uint32_t t = rig.Block(28);
-  EXPECT_EQ(rig.Call(Native::kGetFileTime,
-                     {rig.Text("MOVED.TXT"), t, t + 4, t + 8, t + 12, t + 16, t + 20, t + 24})
-                .result,
+  EXPECT_EQ(rig.Answer(Native::kGetFileTime,
+                       {rig.Text("MOVED.TXT"), t, t + 4, t + 8, t + 12, t + 16, t + 20, t + 24}),
             0);
   EXPECT_EQ(
       std::tuple(rig.Word(t), rig.Word(t + 8), rig.Word(t + 24)),
       (std::tuple<uint32_t, uint32_t, uint32_t>(expected.year, expected.day, expected.dayOfWeek)));
 
-  EXPECT_EQ(rig.Call(Native::kRunProcess, {rig.Text("true"), 1}).result, 0);
+  EXPECT_EQ(rig.Answer(Native::kRunProcess, {rig.Text("true"), 1}), 0);
 
   std::string before = host::CurrentFolder();
-  EXPECT_EQ(rig.Call(Native::kSetCurrentDirectory, {rig.Text("NEW")}).result, 1);
+  EXPECT_EQ(rig.Answer(Native::kSetCurrentDirectory, {rig.Text("NEW")}), 1);
   EXPECT_EQ(fs::path(host::CurrentFolder()), fs::canonical(game.dir().path() / "NEW"));
   host::SetCurrentFolder(before);
 }

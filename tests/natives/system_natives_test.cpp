@@ -19,29 +19,29 @@ TEST(StringNatives, CopyJoinMeasureAndCompare) {
   NativeRig rig;
   uint32_t dest = rig.Block(64);
   uint32_t abc = rig.Text("abcdef");
-  EXPECT_EQ(rig.Call(Native::kStrCopy, {dest, abc}).result, int32_t(dest));
+  EXPECT_EQ(rig.Answer(Native::kStrCopy, {dest, abc}), int32_t(dest));
   rig.Call(Native::kStrCat, {dest, rig.Text("XY")});
   EXPECT_EQ(rig.Read(dest), "abcdefXY");
-  EXPECT_EQ(rig.Call(Native::kStrCopy, {0, abc}).result, 0)
+  EXPECT_EQ(rig.Answer(Native::kStrCopy, {0, abc}), 0)
       << "a destination of 0 gets the failure value";
 
-  EXPECT_EQ(rig.Call(Native::kStrCopyPart, {dest, 2, abc, 3}).result, 0);
+  EXPECT_EQ(rig.Answer(Native::kStrCopyPart, {dest, 2, abc, 3}), 0);
   EXPECT_EQ(rig.Read(dest), "cde");
   rig.Call(Native::kStrCopyPart, {dest, 40, abc, 5});
   EXPECT_EQ(rig.Read(dest), "") << "a start past the terminator copies nothing";
   rig.Call(Native::kStrCopy, {dest, abc});
-  EXPECT_EQ(rig.Call(Native::kStrCopyPart, {dest, 0, abc, 0}).result, 0);
+  EXPECT_EQ(rig.Answer(Native::kStrCopyPart, {dest, 0, abc, 0}), 0);
   EXPECT_EQ(rig.Read(dest), "") << "max 0 writes only the terminator";
   EXPECT_EQ(rig.Read(dest + 1), "bcdef") << "and nothing after it";
   rig.Call(Native::kStrCopyUntil, {dest, 1, abc, 'e'});
   EXPECT_EQ(rig.Read(dest), "bcd");
 
-  EXPECT_EQ(rig.Call(Native::kStrLen, {0}).result, 0);
+  EXPECT_EQ(rig.Answer(Native::kStrLen, {0}), 0);
   uint32_t upper = rig.Text("ABCDEF"), high = rig.Text("\xE0\x41");
-  EXPECT_EQ(rig.Call(Native::kStrCmp, {abc, upper}).result, 1);
-  EXPECT_EQ(rig.Call(Native::kStrCmp, {high, abc}).result, 1) << "bytes compare unsigned";
-  EXPECT_EQ(rig.Call(Native::kStrCmpI, {abc, rig.Text("ABD")}).result, -1);
-  EXPECT_EQ(rig.Call(Native::kStrMatchCount, {abc, rig.Text("xcdq"), 2, 1, 4}).result, 2);
+  EXPECT_EQ(rig.Answer(Native::kStrCmp, {abc, upper}), 1);
+  EXPECT_EQ(rig.Answer(Native::kStrCmp, {high, abc}), 1) << "bytes compare unsigned";
+  EXPECT_EQ(rig.Answer(Native::kStrCmpI, {abc, rig.Text("ABD")}), -1);
+  EXPECT_EQ(rig.Answer(Native::kStrMatchCount, {abc, rig.Text("xcdq"), 2, 1, 4}), 2);
 }
 
 // Case changes touch single-byte letters only: a trail byte that looks like a letter stays.
@@ -56,18 +56,18 @@ TEST(StringNatives, CaseFoldingSkipsTrailBytes) {
 
 TEST(StringNatives, DecimalTextsRefuseWhatIsNotAFiniteNumber) {
   NativeRig rig;
-  EXPECT_EQ(rig.Call(Native::kStrToInt, {rig.Text("  -42xyz")}).result, -42);
-  EXPECT_EQ(rig.Call(Native::kStrToInt, {rig.Text("99999999999")}).result, INT32_MAX);
-  EXPECT_EQ(rig.Call(Native::kStrToInt, {0}).result, 0);
-  EXPECT_EQ(uint32_t(rig.Call(Native::kStrToFloat, {rig.Text("-.25")}).result), Bits(-0.25f));
+  EXPECT_EQ(rig.Answer(Native::kStrToInt, {rig.Text("  -42xyz")}), -42);
+  EXPECT_EQ(rig.Answer(Native::kStrToInt, {rig.Text("99999999999")}), INT32_MAX);
+  EXPECT_EQ(rig.Answer(Native::kStrToInt, {0}), 0);
+  EXPECT_EQ(uint32_t(rig.Answer(Native::kStrToFloat, {rig.Text("-.25")})), Bits(-0.25f));
   for (const char* bad : {"inf", "nan", "0x10", "1e999"})
-    EXPECT_EQ(rig.Call(Native::kStrToFloat, {rig.Text(bad)}).result, 0) << bad;
+    EXPECT_EQ(rig.Answer(Native::kStrToFloat, {rig.Text(bad)}), 0) << bad;
 }
 
 TEST(StringNatives, FormatChecksTheDestinationFirst) {
   NativeRig rig;
   uint32_t dest = rig.Block(1024);
-  EXPECT_EQ(rig.Call(Native::kStrFormat, {dest, rig.Text("%s=%04d"), rig.Text("n"), 12}).result, 0);
+  EXPECT_EQ(rig.Answer(Native::kStrFormat, {dest, rig.Text("%s=%04d"), rig.Text("n"), 12}), 0);
   EXPECT_EQ(rig.Read(dest), "n=0012");
   EXPECT_TRUE(rig.Call(Native::kStrFormat, {PastTheArena(rig.Memory()), rig.Text("x")}).faulted);
 }
@@ -76,54 +76,54 @@ TEST(PathNatives, PartsOfAPathInPlaceAndOut) {
   NativeRig rig;
   uint32_t path = rig.Text("C:\\GAME\\\x95\x5C.DAT");  // the kanji's trail byte is 0x5C
   uint32_t out = rig.Block(64);
-  EXPECT_EQ(rig.Call(Native::kGetPathLeafName, {path, out}).result, 0);
+  EXPECT_EQ(rig.Answer(Native::kGetPathLeafName, {path, out}), 0);
   EXPECT_EQ(rig.Read(out), "\x95\x5C.DAT");
-  EXPECT_EQ(rig.Call(Native::kSplitOffExtension, {path, out}).result, 0);
+  EXPECT_EQ(rig.Answer(Native::kSplitOffExtension, {path, out}), 0);
   EXPECT_EQ(rig.Read(path), "C:\\GAME\\\x95\x5C");
-  EXPECT_EQ(rig.Call(Native::kCutLastPathPart, {path}).result, 0);
+  EXPECT_EQ(rig.Answer(Native::kCutLastPathPart, {path}), 0);
   EXPECT_EQ(rig.Read(path), "C:\\GAME\\");
-  EXPECT_EQ(rig.Call(Native::kCutLastPathPart, {rig.Text("NAME")}).result, 1);
+  EXPECT_EQ(rig.Answer(Native::kCutLastPathPart, {rig.Text("NAME")}), 1);
 
-  uint32_t buffer = uint32_t(rig.Call(Native::kGetTextBuffer, {}).result);
+  uint32_t buffer = uint32_t(rig.Answer(Native::kGetTextBuffer, {}));
   EXPECT_EQ(rig.Memory().BlockSize(buffer), 1024u);
-  EXPECT_EQ(uint32_t(rig.Call(Native::kGetTextBuffer, {}).result), buffer)
+  EXPECT_EQ(uint32_t(rig.Answer(Native::kGetTextBuffer, {})), buffer)
       << "one buffer for the script";
 }
 
 // Names of 0 reach the engine as no name, which answers its own code; a missing file is refused.
 TEST(VariableNatives, PassNamesAndFiltersToTheEngine) {
   NativeRig rig;
-  EXPECT_EQ(rig.Call(Native::kWriteVariableFile, {0, 0, 0, 0}).result, kVariableFileNoFile);
-  EXPECT_EQ(rig.Call(Native::kReadSystemState, {}).result, kStateNoName);
+  EXPECT_EQ(rig.Answer(Native::kWriteVariableFile, {0, 0, 0, 0}), kVariableFileNoFile);
+  EXPECT_EQ(rig.Answer(Native::kReadSystemState, {}), kStateNoName);
   for (uint32_t n : {Native::kRestoreVariablesFromSnapshotA, Native::kClearVariables,
                      Native::kSaveVariablesToSnapshotB, Native::kRestoreVariablesFromSnapshotB})
-    EXPECT_EQ(rig.Call(n, {0x1FF, 0x2FF}).result, 0) << n;
+    EXPECT_EQ(rig.Answer(n, {0x1FF, 0x2FF}), 0) << n;
   EXPECT_TRUE(rig.Call(Native::kReadVariableFile, {PastTheArena(rig.Memory())}).faulted);
 }
 
 // 77 frees only what 75 and 76 gave; the engine's own memory stays.
 TEST(MemoryNatives, BlocksFillAndCopy) {
   NativeRig rig;
-  EXPECT_EQ(rig.Call(Native::kAllocBlock, {uint32_t(-5)}).result, 0);
-  uint32_t b = uint32_t(rig.Call(Native::kAllocZeroBlock, {16}).result);
+  EXPECT_EQ(rig.Answer(Native::kAllocBlock, {uint32_t(-5)}), 0);
+  uint32_t b = uint32_t(rig.Answer(Native::kAllocZeroBlock, {16}));
   ASSERT_NE(b, 0u);
   EXPECT_EQ(rig.Word(b + 12), 0u);
-  EXPECT_EQ(rig.Call(Native::kFillWords, {b, 0xA5A5A5A5, 4}).result, 1);
+  EXPECT_EQ(rig.Answer(Native::kFillWords, {b, 0xA5A5A5A5, 4}), 1);
   EXPECT_EQ(rig.Word(b + 12), 0xA5A5A5A5u);
   rig.Call(Native::kFillBytes, {b, 0x11, 2});
   EXPECT_EQ(rig.Word(b), 0xA5A51111u);
-  EXPECT_EQ(rig.Call(Native::kCopyBytes, {b + 4, b, 8}).result, 1) << "overlapping ranges";
+  EXPECT_EQ(rig.Answer(Native::kCopyBytes, {b + 4, b, 8}), 1) << "overlapping ranges";
   EXPECT_EQ(rig.Word(b + 4), 0xA5A51111u);
   EXPECT_TRUE(rig.Call(Native::kFillWords, {b, 1, 0x40000001}).faulted) << "a count past the arena";
   EXPECT_TRUE(rig.Call(Native::kCopyBytes, {b, b, 0x7FFFFFFF}).faulted);
 
   uint32_t code = rig.host->GetCodeBase();
   uint32_t before = rig.Memory().BlockSize(code);
-  EXPECT_EQ(rig.Call(Native::kFreeBlock, {code}).result, 0);
+  EXPECT_EQ(rig.Answer(Native::kFreeBlock, {code}), 0);
   EXPECT_EQ(rig.Memory().BlockSize(code), before) << "a code address is not the script's block";
-  EXPECT_EQ(rig.Call(Native::kFreeBlock, {b}).result, 0);
+  EXPECT_EQ(rig.Answer(Native::kFreeBlock, {b}), 0);
   EXPECT_EQ(rig.Memory().BlockSize(b), 0u);
-  EXPECT_EQ(rig.Call(Native::kFreeBlock, {b}).result, 0) << "a second free changes nothing";
+  EXPECT_EQ(rig.Answer(Native::kFreeBlock, {b}), 0) << "a second free changes nothing";
 }
 
 // The quarter points of the 512-step circle are exact; angles wrap at 512.
@@ -135,14 +135,13 @@ TEST(NumberNatives, TablesAndCirclesAtTheQuarterPoints) {
                                      {384, 0, -65536},
                                      {512, 65536, 0},
                                      {-128, 0, -65536}}) {
-    EXPECT_EQ(rig.Call(Native::kSine, {uint32_t(angle)}).result, sine) << angle;
-    EXPECT_EQ(rig.Call(Native::kCosine, {uint32_t(angle)}).result, cosine) << angle;
+    EXPECT_EQ(rig.Answer(Native::kSine, {uint32_t(angle)}), sine) << angle;
+    EXPECT_EQ(rig.Answer(Native::kCosine, {uint32_t(angle)}), cosine) << angle;
   }
   uint32_t out = rig.Block(8);
   for (auto [angle, x, y] : {std::tuple{0, 100010, 20}, {128, 10, -99980}, {-256, -99990, 20}}) {
-    ASSERT_EQ(
-        rig.Call(Native::kPointOnCircle, {uint32_t(angle), 100000, 10, 20, out, out + 4}).result,
-        0);
+    ASSERT_EQ(rig.Answer(Native::kPointOnCircle, {uint32_t(angle), 100000, 10, 20, out, out + 4}),
+              0);
     EXPECT_EQ(std::pair(int32_t(rig.Word(out)), int32_t(rig.Word(out + 4))), std::pair(x, y))
         << angle;
   }
@@ -153,12 +152,12 @@ TEST(NumberNatives, TablesAndCirclesAtTheQuarterPoints) {
 TEST(NumberNatives, ExtremesDivisionAndTheTwister) {
   NativeRig rig;
   EXPECT_TRUE(rig.Call(Native::kIndexOfMax, {0x7FFFFFFF, 1, 2}).faulted);
-  EXPECT_EQ(rig.Call(Native::kIndexOfMax, {3, 3, 7, 7}).result, 1) << "the first of two largest";
-  EXPECT_EQ(rig.Call(Native::kIndexOfMin, {3, 7, 3, 3}).result, 1) << "the first of two smallest";
+  EXPECT_EQ(rig.Answer(Native::kIndexOfMax, {3, 3, 7, 7}), 1) << "the first of two largest";
+  EXPECT_EQ(rig.Answer(Native::kIndexOfMin, {3, 7, 3, 3}), 1) << "the first of two smallest";
 
-  EXPECT_EQ(uint32_t(rig.Call(Native::kFloatDiv, {Bits(1.0f), Bits(4.0f)}).result), Bits(0.25f));
-  EXPECT_EQ(rig.Call(Native::kSeedTwister, {5489}).result, 1);
-  EXPECT_EQ(uint32_t(rig.Call(Native::kTwisterRandom, {1u << 31}).result), 3499211612u % (1u << 31))
+  EXPECT_EQ(uint32_t(rig.Answer(Native::kFloatDiv, {Bits(1.0f), Bits(4.0f)})), Bits(0.25f));
+  EXPECT_EQ(rig.Answer(Native::kSeedTwister, {5489}), 1);
+  EXPECT_EQ(uint32_t(rig.Answer(Native::kTwisterRandom, {1u << 31})), 3499211612u % (1u << 31))
       << "MT19937's first word";
 }
 

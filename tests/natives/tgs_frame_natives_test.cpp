@@ -52,30 +52,30 @@ class TgsFrameNativesTest : public ::testing::Test {
 };
 
 TEST_F(TgsFrameNativesTest, StepWithoutFrameAndCreationFailures) {
-  EXPECT_EQ(rig.Call(Native::kTgsStep, {0}).result, kTgsStepNoFrame);
+  EXPECT_EQ(rig.Answer(Native::kTgsStep, {0}), kTgsStepNoFrame);
   // The application's message window is not drawn yet: its set-up is refused.
-  EXPECT_EQ(rig.Call(Native::kTgsCreate, {0}).result, kTgsCreateSetup);
+  EXPECT_EQ(rig.Answer(Native::kTgsCreate, {0}), kTgsCreateSetup);
   State().SetFrameHost(&fake);
-  EXPECT_EQ(rig.Call(Native::kTgsCreate, {12345}).result, kTgsCreateBadCanvas);
+  EXPECT_EQ(rig.Answer(Native::kTgsCreate, {12345}), kTgsCreateBadCanvas);
   rig.app.files.Put("DATA\\BG.TXT", std::vector<uint8_t>{'*', '\n'});
-  EXPECT_EQ(rig.Call(Native::kTgsCreate, {0}).result, kTgsCreateSetup);
+  EXPECT_EQ(rig.Answer(Native::kTgsCreate, {0}), kTgsCreateSetup);
   EXPECT_EQ(State().Frame(), nullptr);
 }
 
 TEST_F(TgsFrameNativesTest, CreateConfigureStepDestroy) {
   State().SetFrameHost(&fake);
-  ASSERT_EQ(rig.Call(Native::kTgsCreate, {0}).result, 0);
+  ASSERT_EQ(rig.Answer(Native::kTgsCreate, {0}), 0);
   ASSERT_NE(State().Frame(), nullptr);
-  EXPECT_EQ(rig.Call(Native::kTgsSetConfig, {0, 77}).result, 0);
+  EXPECT_EQ(rig.Answer(Native::kTgsSetConfig, {0, 77}), 0);
   EXPECT_EQ(fake.state.config[0], 77);
-  EXPECT_EQ(rig.Call(Native::kTgsStep, {rig.Text("NOSUCH")}).result, kTgsStepLoadFailed);
+  EXPECT_EQ(rig.Answer(Native::kTgsStep, {rig.Text("NOSUCH")}), kTgsStepLoadFailed);
   // An empty script cannot run (-3): the scenario ends and the step answers 0.
-  EXPECT_EQ(rig.Call(Native::kTgsStep, {rig.Text("RUN")}).result, 0);
+  EXPECT_EQ(rig.Answer(Native::kTgsStep, {rig.Text("RUN")}), 0);
   EXPECT_EQ(fake.state.lastTgsResult, -3);
-  EXPECT_EQ(rig.Call(Native::kTgsDestroy, {}).result, 0);
+  EXPECT_EQ(rig.Answer(Native::kTgsDestroy, {}), 0);
   EXPECT_EQ(TheTgsFrame::Get(), nullptr);
   // A frame left alive goes with the host.
-  ASSERT_EQ(rig.Call(Native::kTgsCreate, {0}).result, 0);
+  ASSERT_EQ(rig.Answer(Native::kTgsCreate, {0}), 0);
   rig.host.reset();
   EXPECT_EQ(TheTgsFrame::Get(), nullptr);
 }
@@ -84,19 +84,19 @@ TEST_F(TgsFrameNativesTest, CreateConfigureStepDestroy) {
 // anew, destroyed nor stepped again under them, and the step goes on to the scenario's end.
 TEST_F(TgsFrameNativesTest, TheFrameNativesAreRefusedFromInsideItsStep) {
   State().SetFrameHost(&fake);
-  ASSERT_EQ(rig.Call(Native::kTgsCreate, {0}).result, 0);
+  ASSERT_EQ(rig.Answer(Native::kTgsCreate, {0}), 0);
   TgsFrame* frame = State().Frame();
   for (const char* call :
        {"native native:791, a, host:2 | ret | a: .word 0", "native native:792, 0, host:2 | ret",
         "native native:793, a, host:2 | ret | a: .word n | n: .string \"RUN\""}) {
     PutScenario(std::string("  stmt{") + call + "}\n  MessageBegin 0\n  .end\n");
-    EXPECT_EQ(rig.Call(Native::kTgsStep, {rig.Text("RUN")}).result, 0) << call;
+    EXPECT_EQ(rig.Answer(Native::kTgsStep, {rig.Text("RUN")}), 0) << call;
     EXPECT_EQ(HostVariable(2), uint32_t(kTgsFrameBusy)) << call;
     EXPECT_EQ(State().Frame(), frame) << call;
     EXPECT_EQ(fake.state.lastTgsResult, kTgsStepEnded) << call;
   }
   // Once the step is over they act again.
-  EXPECT_EQ(rig.Call(Native::kTgsDestroy, {}).result, 0);
+  EXPECT_EQ(rig.Answer(Native::kTgsDestroy, {}), 0);
   EXPECT_EQ(State().Frame(), nullptr);
 }
 
@@ -118,19 +118,19 @@ TEST_F(TgsFrameNativesTest, FacesComeFromTheFontListAndNestedFailuresAreShown) {
   FontList fonts(ReportFaces);
   rig.app.fonts = &fonts;
   State().SetFrameHost(&fake);
-  ASSERT_EQ(rig.Call(Native::kTgsCreate, {0}).result, 0);
+  ASSERT_EQ(rig.Answer(Native::kTgsCreate, {0}), 0);
   PutScenario(R"(
   TextFont 30, -, -, "Missing Face, @Present Face"
   stmt{native native:0, a, host:2 | wait | ret | a: .word n | n: .string "NONE"}
   .end
 )");
   // The failed statement stops the step (1) and leaves the frame.
-  EXPECT_EQ(rig.Call(Native::kTgsStep, {rig.Text("RUN")}).result, 1);
+  EXPECT_EQ(rig.Answer(Native::kTgsStep, {rig.Text("RUN")}), 1);
   EXPECT_EQ(State().Frame()->Font().face, "@Present Face");
   EXPECT_EQ(fonts.Count(), 1) << "the list was filled with the horizontal faces";
   ASSERT_EQ(rig.app.messages.size(), 1u);
   EXPECT_EQ(rig.app.messages[0], host::Cp932Literal("Call命令でスクリプトのロードに失敗"));
-  EXPECT_EQ(rig.Call(Native::kTgsDestroy, {}).result, 0);
+  EXPECT_EQ(rig.Answer(Native::kTgsDestroy, {}), 0);
 }
 
 // Without a canvas the frame's own is the screen, the offscreen layer linked to it as the back

@@ -37,19 +37,6 @@ TEST_F(FileTest, ClosedFileAnswersItsCodes) {
   EXPECT_EQ(file.LoadPackMember(0, 0, nullptr), kFileNoManager);
 }
 
-TEST_F(FileTest, WriteFormatStopsAt511BytesOnACharacterBoundary) {
-  File file;
-  ASSERT_EQ(file.Create("fmt.txt", true), kFileOk);
-  std::string ascii(600, 'a');
-  EXPECT_EQ(file.WriteFormat("%s", ascii.c_str()), kWriteFormatMax);
-  // 510 single bytes then a two-byte character: taking byte 511 would split it.
-  std::string split = std::string(510, 'b') + "\x82\xA0" + "c";
-  EXPECT_EQ(file.WriteFormat("%s", split.c_str()), 510u);
-  EXPECT_EQ(file.WriteFormat(nullptr), 0u);
-  file.Close();
-  EXPECT_EQ(test::ReadFile(dir_.path() / "fmt.txt"), std::string(511, 'a') + std::string(510, 'b'));
-}
-
 TEST_F(FileTest, ReadLineOnContentInMemory) {
   dir_.WriteFile("lines.txt", "AB\r\nC");
   dir_.WriteFile("eof.txt", "AB\x1A");
