@@ -80,10 +80,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   bw::DisplayObjectList list;
   bw::TextInputPart field;
   const int32_t width = options & 0x18 ? 8 * ((options >> 3) & 3) + 34 : 120;
-  const int rc = options & 1
-                     ? field.CreateMultiLine(&list, 1, nullptr, nullptr, &font, 3, width, {}, 0, 0,
-                                             1, 2, true, 0)
-                     : field.Create(&list, 1, nullptr, nullptr, &font, width, {}, 0, 0, 1, true, 0);
+  const bw::TextInputLayout layout{.order = 1,
+                                   .font = &font,
+                                   .lines = 3,
+                                   .width = width,
+                                   .margin = 1,
+                                   .lineSpacing = 2,
+                                   .border = true};
+  const int rc = options & 1 ? field.CreateMultiLine(&list, nullptr, nullptr, layout, {}, 0)
+                             : field.Create(&list, nullptr, nullptr, layout, {}, 0);
   Check(rc == bw::kTextInputDone);
   field.SetFullWidthOnly((options & 4) != 0);
   ClickingMouse mouse;

@@ -62,9 +62,12 @@ int CellImagePart::SetCellAction(uint32_t index, const char* label, int32_t labe
   if (cells_.empty()) return kMapNoCells;
   if (index >= cells_.size()) return kMapBadIndex;
   auto action = std::make_unique<CellAction>();
-  action->click =
-      MakeClickAction(label, labelValue, actionName, clickedVar, hoveredVar, notHoveredVar, nullptr,
-                      nullptr, nullptr, kNoSound, kNoSound, kNoSound);
+  action->click = {.label = TextOrEmpty(label),
+                   .labelValue = labelValue,
+                   .actionName = TextOrEmpty(actionName),
+                   .clickedVar = clickedVar,
+                   .hoveredVar = hoveredVar,
+                   .notHoveredVar = notHoveredVar};
   action->tooltip = tooltip ? tooltip : "";
   // The entered cell's tooltip belongs to the action being replaced.
   if (static_cast<int32_t>(index) == activeCell_) {

@@ -9,10 +9,6 @@ namespace bw {
 
 namespace {
 
-std::string Copy(const char* text) {
-  return text ? text : "";
-}
-
 const char* FileOrNull(const std::string& file) {
   return file.empty() ? nullptr : file.c_str();
 }
@@ -39,36 +35,16 @@ bool PlaceInList(DisplayObjectList* list, DisplayObject* object, int32_t order, 
   return false;
 }
 
-ClickAction MakeClickAction(const char* label, int32_t labelValue, const char* actionName,
-                            uint32_t clickedVar, uint32_t hoveredVar, uint32_t notHoveredVar,
-                            const char* clickSoundFile, const char* enterSoundFile,
-                            const char* leaveSoundFile, int32_t clickSound, int32_t enterSound,
-                            int32_t leaveSound) {
-  ClickAction action;
-  action.label = Copy(label);
-  action.labelValue = labelValue;
-  action.actionName = Copy(actionName);
-  action.clickedVar = clickedVar;
-  action.hoveredVar = hoveredVar;
-  action.notHoveredVar = notHoveredVar;
-  action.clickSoundFile = Copy(clickSoundFile);
-  action.enterSoundFile = Copy(enterSoundFile);
-  action.leaveSoundFile = Copy(leaveSoundFile);
-  action.clickSound = action.clickSoundFile.empty() ? clickSound : 0;
-  action.enterSound = action.enterSoundFile.empty() ? enterSound : 0;
-  action.leaveSound = action.leaveSoundFile.empty() ? leaveSound : 0;
+ClickAction WithFileSounds(ClickAction action) {
+  if (!action.clickSoundFile.empty()) action.clickSound = 0;
+  if (!action.enterSoundFile.empty()) action.enterSound = 0;
+  if (!action.leaveSoundFile.empty()) action.leaveSound = 0;
   return action;
 }
 
-void ClickablePart::SetAction(const char* label, int32_t labelValue, const char* actionName,
-                              uint32_t clickedVar, uint32_t hoveredVar, uint32_t notHoveredVar,
-                              const char* clickSoundFile, const char* enterSoundFile,
-                              const char* leaveSoundFile, int32_t clickSound, int32_t enterSound,
-                              int32_t leaveSound) {
+void ClickablePart::SetAction(ClickAction action) {
   ReleaseAction();
-  action_ = std::make_unique<ClickAction>(MakeClickAction(
-      label, labelValue, actionName, clickedVar, hoveredVar, notHoveredVar, clickSoundFile,
-      enterSoundFile, leaveSoundFile, clickSound, enterSound, leaveSound));
+  action_ = std::make_unique<ClickAction>(WithFileSounds(std::move(action)));
 }
 
 void RunClickAction(PointerManager* owner, const ClickAction* action) {

@@ -28,17 +28,18 @@ constexpr uint8_t kStateDisabled = 3;
 // How long a key press shows the pressed look before firing.
 constexpr uint32_t kKeyPressMs = 100;
 
+// Empty texts are none. A sound file given stands for its sound number (see WithFileSounds).
 struct ClickAction {
-  std::string label;  // empty: none
+  std::string label{};
   int32_t labelValue = 0;
-  std::string actionName;
+  std::string actionName{};
   // Guest addresses of script words, 0 for none.
   uint32_t clickedVar = 0;
   uint32_t hoveredVar = 0;
   uint32_t notHoveredVar = 0;
-  std::string clickSoundFile;
-  std::string enterSoundFile;
-  std::string leaveSoundFile;
+  std::string clickSoundFile{};
+  std::string enterSoundFile{};
+  std::string leaveSoundFile{};
   int32_t clickSound = kNoSound;
   int32_t enterSound = kNoSound;
   int32_t leaveSound = kNoSound;
@@ -49,12 +50,12 @@ struct ClickAction {
 void PlayPartSound(PointerManager* owner, const std::string& file, int32_t soundId,
                    int32_t defaultId);
 
-// Texts may be null; a given sound file makes its sound number 0.
-ClickAction MakeClickAction(const char* label, int32_t labelValue, const char* actionName,
-                            uint32_t clickedVar, uint32_t hoveredVar, uint32_t notHoveredVar,
-                            const char* clickSoundFile, const char* enterSoundFile,
-                            const char* leaveSoundFile, int32_t clickSound, int32_t enterSound,
-                            int32_t leaveSound);
+// A null text as an empty one.
+inline std::string TextOrEmpty(const char* text) {
+  return text ? text : "";
+}
+// The action with the sound number of each given sound file made 0.
+ClickAction WithFileSounds(ClickAction action);
 // The chosen effects of an action: the click sound, the clicked word, and the action notice
 // when the action has a name, label or value. Null plays the default click sound only.
 void RunClickAction(PointerManager* owner, const ClickAction* action);
@@ -80,11 +81,7 @@ class ClickablePart : public UiControl {
 
   virtual int SetState(uint32_t state) = 0;
   void ReleaseAction() { action_.reset(); }
-  // Texts may be null; a given sound file makes its sound number 0.
-  void SetAction(const char* label, int32_t labelValue, const char* actionName, uint32_t clickedVar,
-                 uint32_t hoveredVar, uint32_t notHoveredVar, const char* clickSoundFile,
-                 const char* enterSoundFile, const char* leaveSoundFile, int32_t clickSound,
-                 int32_t enterSound, int32_t leaveSound);
+  void SetAction(ClickAction action);
   const ClickAction* GetAction() const { return action_.get(); }
   virtual bool FireAction();
   uint8_t GetState() const { return state_; }

@@ -20,9 +20,6 @@ constexpr int kItemCursorPressed = 2;
 constexpr int kOwnerCursorDrag = 3;
 constexpr int kBlendAlpha = 2;
 
-std::string Copy(const char* text) {
-  return text ? text : "";
-}
 // The pressed and extra looks each need a look of their own beside the normal and hover ones.
 bool LooksFit(int lookCount, bool pressedLook, bool extraLook) {
   return lookCount >= 1 && lookCount <= 4 && !((pressedLook || extraLook) && lookCount <= 2) &&
@@ -77,9 +74,9 @@ int ImageListPartBase::CopyReadFlagsFrom(const ImageListPartBase* other) {
 
 void ImageListPartBase::SetSounds(const char* decide, const char* enter, const char* leave,
                                   int32_t decideId, int32_t enterId, int32_t leaveId) {
-  decideSound_ = Copy(decide);
-  enterSound_ = Copy(enter);
-  leaveSound_ = Copy(leave);
+  decideSound_ = TextOrEmpty(decide);
+  enterSound_ = TextOrEmpty(enter);
+  leaveSound_ = TextOrEmpty(leave);
   decideId_ = decideSound_.empty() ? decideId : 0;
   enterId_ = enterSound_.empty() ? enterId : 0;
   leaveId_ = leaveSound_.empty() ? leaveId : 0;
@@ -118,8 +115,16 @@ int ImageListPartBase::AddItem(const char* label, bool disabled, int32_t key,
   if (disabled || key >= 0 || actionValue != -1 || given(label) || given(actionText1) ||
       given(actionText2) || given(tooltip) || clickedVar || hoveredVar || notHoveredVar) {
     item = std::make_unique<ChoiceAction>();
-    *item = {Copy(label),       disabled,   key,        Copy(actionText1), actionValue,
-             Copy(actionText2), clickedVar, hoveredVar, notHoveredVar,     Copy(tooltip)};
+    *item = {TextOrEmpty(label),
+             disabled,
+             key,
+             TextOrEmpty(actionText1),
+             actionValue,
+             TextOrEmpty(actionText2),
+             clickedVar,
+             hoveredVar,
+             notHoveredVar,
+             TextOrEmpty(tooltip)};
   }
   items_.push_back(std::move(item));
   // The frame builds its choices before it registers the menu: the pointer tip knows where the

@@ -248,19 +248,13 @@ void MessageTextWidgetBase::RemoveAllItems() {
   hoverTooltip_ = nullptr;
 }
 
-int MessageTextWidgetBase::AddItem(const char* label, uint32_t value, const char* notification,
-                                   const char* tooltip, uint32_t chosenFlag, uint32_t hoveredFlag,
-                                   uint32_t notHoveredFlag, uint32_t highlightColor,
-                                   const char* chooseSound, const char* enterSound,
-                                   const char* leaveSound, int32_t chooseChannel,
-                                   int32_t enterChannel, int32_t leaveChannel) {
+int MessageTextWidgetBase::AddItem(ClickAction action, const char* tooltip,
+                                   uint32_t highlightColor) {
   if (!linksEnabled_ || itemOpen_) return kAddItemRefused;
   // The item map could not tell a 256th item from none.
   if (items_.size() >= size_t(kMaxTextLinkItems)) return kAddItemRefused;
   auto item = std::make_unique<TextLinkItem>();
-  item->action = MakeClickAction(label, int32_t(value), notification, chosenFlag, hoveredFlag,
-                                 notHoveredFlag, chooseSound, enterSound, leaveSound, chooseChannel,
-                                 enterChannel, leaveChannel);
+  item->action = WithFileSounds(std::move(action));
   item->tooltip = tooltip ? tooltip : "";
   item->highlightColor = highlightColor;
   items_.push_back(std::move(item));

@@ -101,12 +101,8 @@ class MessageTextWidgetBase : public UiControl {
   virtual void ShowItemHighlight(int index, bool on) = 0;
 
   void RemoveAllItems();
-  // Texts may be null or empty (none); flags are guest addresses, 0 for none.
-  int AddItem(const char* label, uint32_t value, const char* notification, const char* tooltip,
-              uint32_t chosenFlag, uint32_t hoveredFlag, uint32_t notHoveredFlag,
-              uint32_t highlightColor, const char* chooseSound, const char* enterSound,
-              const char* leaveSound, int32_t chooseChannel, int32_t enterChannel,
-              int32_t leaveChannel);
+  // The tooltip may be null or empty (none).
+  int AddItem(ClickAction action, const char* tooltip, uint32_t highlightColor);
   void BeginItemArea();
   void EndItemArea();
   void CloseItem();

@@ -228,37 +228,21 @@ int PartManager::CreateScrollList(ScrollListPart** out, int32_t order, int32_t x
   return result;
 }
 
-int PartManager::CreateImageScrollList(ScrollListPart** out, int32_t order, int32_t x, int32_t y,
-                                       int32_t insetX, int32_t insetY, const char* thumbFile,
-                                       int32_t thumbStartEdge, int32_t thumbEndEdge,
-                                       const char* trackFile, int32_t trackStartEdge,
-                                       int32_t trackEndEdge, const char* backFile,
-                                       const char* forwardFile, bool hasDisabledCell, bool vertical,
-                                       int blendMode, int alpha, int32_t keyValue,
-                                       int32_t keyValue2) {
+int PartManager::CreateImageScrollList(ScrollListPart** out, const ScrollBarPictures& bar) {
   *out = nullptr;
   auto part = std::make_unique<ScrollListPart>();
-  int result = part->CreateFromImages(
-      TargetList(), order, x, y, insetX, insetY, thumbFile, thumbStartEdge, thumbEndEdge, trackFile,
-      trackStartEdge, trackEndEdge, backFile, forwardFile, hasDisabledCell, vertical, blendMode,
-      alpha, keyValue, keyValue2, defaultGroup_);
+  int result = part->CreateFromImages(TargetList(), bar, defaultGroup_);
   result = Finish(std::move(part), result, out);
   if (result == 0) ApplyScrollSettings(*out);
   return result;
 }
 
-int PartManager::CreateTextList(TextListPart** out, int32_t order, TextRenderer* renderer,
-                                int32_t height, int32_t width, int32_t x, int32_t y,
-                                const char* thumbImage, int32_t thumbStartEdge,
-                                int32_t thumbEndEdge, int32_t barLength, int32_t barX, int32_t barY,
-                                int barBlendMode, const char* flagImageName, int32_t lineSpacing) {
+int PartManager::CreateTextList(TextListPart** out, const TextListLayout& layout) {
   *out = nullptr;
   auto part = std::make_unique<TextListPart>();
   part->SetColors(listBackground_, listHoverFrame_, listSelection_);
   part->SetDefaultFlag(listDefaultFlag_);
-  int result = part->Create(TargetList(), order, renderer, height, width, x, y, thumbImage,
-                            thumbStartEdge, thumbEndEdge, barLength, barX, barY, barBlendMode,
-                            flagImageName, lineSpacing, defaultGroup_);
+  int result = part->Create(TargetList(), layout, defaultGroup_);
   result = Finish(std::move(part), result, out);
   if (result == 0) {
     (*out)->SetPageActions(scrollArrowByteA_, scrollArrowByteB_);
@@ -297,25 +281,21 @@ int PartManager::FinishTextInput(std::unique_ptr<TextInputPart> part, int result
   return Finish(std::move(part), result, out);
 }
 
-int PartManager::CreateTextInput(TextInputPart** out, int32_t order, TextRenderer* font,
-                                 int32_t width, int32_t x, int32_t y, int32_t margin, bool border) {
-  *out = nullptr;
-  auto part = std::make_unique<TextInputPart>();
-  SetUpTextInput(*part);
-  int result = part->Create(TargetList(), order, textInputTimers_, textInputHost_, font, width, {},
-                            x, y, margin, border, defaultGroup_);
-  return FinishTextInput(std::move(part), result, out);
-}
-
-int PartManager::CreateTextInputEx(TextInputPart** out, int32_t order, TextRenderer* font,
-                                   int32_t lines, int32_t width, int32_t x, int32_t y,
-                                   int32_t margin, int32_t lineSpacing, bool border) {
+int PartManager::CreateTextInput(TextInputPart** out, const TextInputLayout& layout) {
   *out = nullptr;
   auto part = std::make_unique<TextInputPart>();
   SetUpTextInput(*part);
   int result =
-      part->CreateMultiLine(TargetList(), order, textInputTimers_, textInputHost_, font, lines,
-                            width, {}, x, y, margin, lineSpacing, border, defaultGroup_);
+      part->Create(TargetList(), textInputTimers_, textInputHost_, layout, {}, defaultGroup_);
+  return FinishTextInput(std::move(part), result, out);
+}
+
+int PartManager::CreateTextInputEx(TextInputPart** out, const TextInputLayout& layout) {
+  *out = nullptr;
+  auto part = std::make_unique<TextInputPart>();
+  SetUpTextInput(*part);
+  int result = part->CreateMultiLine(TargetList(), textInputTimers_, textInputHost_, layout, {},
+                                     defaultGroup_);
   return FinishTextInput(std::move(part), result, out);
 }
 

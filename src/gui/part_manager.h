@@ -109,12 +109,7 @@ class PartManager {
   int CreateScrollList(ScrollListPart** out, int32_t order, int32_t x, int32_t y, bool vertical,
                        int32_t size, uint32_t faceColor, uint32_t trackColor, uint32_t hoverColor,
                        uint32_t pressedColor, uint32_t arrowColor);
-  int CreateImageScrollList(ScrollListPart** out, int32_t order, int32_t x, int32_t y,
-                            int32_t insetX, int32_t insetY, const char* thumbFile,
-                            int32_t thumbStartEdge, int32_t thumbEndEdge, const char* trackFile,
-                            int32_t trackStartEdge, int32_t trackEndEdge, const char* backFile,
-                            const char* forwardFile, bool hasDisabledCell, bool vertical,
-                            int blendMode, int alpha, int32_t keyValue, int32_t keyValue2);
+  int CreateImageScrollList(ScrollListPart** out, const ScrollBarPictures& bar);
   // The colours and first check flag of new list boxes.
   void SetListColors(uint32_t background, uint32_t hoverFrame, uint32_t selection,
                      uint8_t defaultFlag) {
@@ -126,11 +121,7 @@ class PartManager {
   // A text window; its renderers are set before it is made when either is given.
   int CreateTextWidget(MessageTextWidget** out, int32_t order, int32_t x, int32_t y, int32_t width,
                        int32_t height, TextRenderer* mainRenderer, TextRenderer* rubyRenderer);
-  int CreateTextList(TextListPart** out, int32_t order, TextRenderer* renderer, int32_t height,
-                     int32_t width, int32_t x, int32_t y, const char* thumbImage,
-                     int32_t thumbStartEdge, int32_t thumbEndEdge, int32_t barLength, int32_t barX,
-                     int32_t barY, int barBlendMode, const char* flagImageName,
-                     int32_t lineSpacing);
+  int CreateTextList(TextListPart** out, const TextListLayout& layout);
 
   virtual int DeletePart(UiControl* part);
   void DeleteGroup(int32_t group, bool invert);
@@ -195,11 +186,8 @@ class PartManager {
     textInputTriple_[1] = textColor;
     textInputTriple_[2] = backColor;
   }
-  int CreateTextInput(TextInputPart** out, int32_t order, TextRenderer* font, int32_t width,
-                      int32_t x, int32_t y, int32_t margin, bool border);
-  int CreateTextInputEx(TextInputPart** out, int32_t order, TextRenderer* font, int32_t lines,
-                        int32_t width, int32_t x, int32_t y, int32_t margin, int32_t lineSpacing,
-                        bool border);
+  int CreateTextInput(TextInputPart** out, const TextInputLayout& layout);
+  int CreateTextInputEx(TextInputPart** out, const TextInputLayout& layout);
   int CreateImeIndicator(TextRenderer* font, int32_t x, int32_t y);
   void DestroyImeIndicator();
   ImeIndicator* GetImeIndicator() const { return imeIndicator_.get(); }

@@ -657,76 +657,70 @@ int ScrollListPart::CreateDrawn(DisplayObjectList* target, int32_t order, int32_
   return kCreateDone;
 }
 
-int ScrollListPart::CreateFromImages(DisplayObjectList* target, int32_t order, int32_t x, int32_t y,
-                                     int32_t insetX, int32_t insetY, const char* thumbFile,
-                                     int32_t thumbStartEdge, int32_t thumbEndEdge,
-                                     const char* trackFile, int32_t trackStartEdge,
-                                     int32_t trackEndEdge, const char* backFile,
-                                     const char* forwardFile, bool hasDisabledCell, bool vertical,
-                                     int blendMode, int alpha, int32_t keyValue, int32_t keyValue2,
+int ScrollListPart::CreateFromImages(DisplayObjectList* target, const ScrollBarPictures& bar,
                                      int32_t group) {
-  if (!target || !thumbFile) return kCreateBadArguments;
+  if (!target || !bar.thumbFile) return kCreateBadArguments;
   BeginCreate(target);
-  vertical_ = vertical;
-  cellCount_ = hasDisabledCell ? 4 : 3;
-  thumbStartEdge_ = thumbStartEdge;
-  thumbEndEdge_ = thumbEndEdge;
+  vertical_ = bar.vertical;
+  cellCount_ = bar.hasDisabledCell ? 4 : 3;
+  thumbStartEdge_ = bar.thumbStartEdge;
+  thumbEndEdge_ = bar.thumbEndEdge;
   ImageSurface* thumb = &thumbSurface_;
-  if (thumbStartEdge != 0 || thumbEndEdge != 0) {
+  if (bar.thumbStartEdge != 0 || bar.thumbEndEdge != 0) {
     thumbSource_ = std::make_unique<ImageSurface>();
     thumb = thumbSource_.get();
   }
-  if (!LoadPicture(thumb, thumbFile)) return FinishCreate(kScrollCreateThumb);
-  thumbCellStride_ = (vertical ? thumb->GetWidth() : thumb->GetHeight()) / cellCount_;
-  Rect first = vertical ? Rect{0, 0, thumbCellStride_, thumb->GetHeight()}
-                        : Rect{0, 0, thumb->GetWidth(), thumbCellStride_};
-  thumbSprite_.SetImage(thumb, &first, x, y);
-  thumbImageName_ = thumbFile;
-  thumbSprite_.SetDrawMode(blendMode);
-  thumbSprite_.SetAlpha(alpha);
+  if (!LoadPicture(thumb, bar.thumbFile)) return FinishCreate(kScrollCreateThumb);
+  thumbCellStride_ = (bar.vertical ? thumb->GetWidth() : thumb->GetHeight()) / cellCount_;
+  Rect first = bar.vertical ? Rect{0, 0, thumbCellStride_, thumb->GetHeight()}
+                            : Rect{0, 0, thumb->GetWidth(), thumbCellStride_};
+  thumbSprite_.SetImage(thumb, &first, bar.x, bar.y);
+  thumbImageName_ = bar.thumbFile;
+  thumbSprite_.SetDrawMode(bar.blendMode);
+  thumbSprite_.SetAlpha(bar.alpha);
 
-  trackStartEdge_ = trackStartEdge;
-  trackEndEdge_ = trackEndEdge;
+  trackStartEdge_ = bar.trackStartEdge;
+  trackEndEdge_ = bar.trackEndEdge;
   ImageSurface* track = nullptr;
-  if (trackFile) {
+  if (bar.trackFile) {
     trackSurface_ = std::make_unique<ImageSurface>();
     trackSprite_ = std::make_unique<Sprite>();
     track = trackSurface_.get();
-    if (trackStartEdge != 0 || trackEndEdge != 0) {
+    if (bar.trackStartEdge != 0 || bar.trackEndEdge != 0) {
       trackSource_ = std::make_unique<ImageSurface>();
       track = trackSource_.get();
     }
-    if (!LoadPicture(track, trackFile)) return FinishCreate(kScrollCreateTrack);
+    if (!LoadPicture(track, bar.trackFile)) return FinishCreate(kScrollCreateTrack);
     trackWidth_ = track->GetWidth();
     trackHeight_ = track->GetHeight();
-    trackCellStride_ = (vertical ? trackWidth_ : trackHeight_) / cellCount_;
-    (vertical ? trackWidth_ : trackHeight_) /= cellCount_;
+    trackCellStride_ = (bar.vertical ? trackWidth_ : trackHeight_) / cellCount_;
+    (bar.vertical ? trackWidth_ : trackHeight_) /= cellCount_;
     Rect cell{0, 0, trackWidth_, trackHeight_};
-    trackSprite_->SetImage(track, &cell, x, y);
-    trackImageName_ = trackFile;
-    trackSprite_->SetDrawMode(blendMode);
-    trackSprite_->SetAlpha(alpha);
+    trackSprite_->SetImage(track, &cell, bar.x, bar.y);
+    trackImageName_ = bar.trackFile;
+    trackSprite_->SetDrawMode(bar.blendMode);
+    trackSprite_->SetAlpha(bar.alpha);
   }
-  const char* files[2] = {backFile, forwardFile};
+  const char* files[2] = {bar.backFile, bar.forwardFile};
   for (int k = 0; k < 2; ++k) {
     if (!files[k]) continue;
-    const uint8_t direction = static_cast<uint8_t>((vertical ? kArrowUp : kArrowLeft) + k);
+    const uint8_t direction = static_cast<uint8_t>((bar.vertical ? kArrowUp : kArrowLeft) + k);
     auto button = std::make_unique<ScrollButtonPart>(this, direction, 0);
-    if (button->CreateFromFile(target, order, files[k], hasDisabledCell, true, 0, 0, blendMode,
-                               alpha, keyValue, keyValue2, group) != 0) {
+    if (button->CreateFromFile(target, bar.order, files[k], bar.hasDisabledCell, true, 0, 0,
+                               bar.blendMode, bar.alpha, bar.keyValue, bar.keyValue2, group) != 0) {
       return FinishCreate(k == 0 ? kScrollCreateBack : kScrollCreateForward);
     }
     (k == 0 ? backButton_ : forwardButton_) = std::move(button);
   }
-  ApplyPictureColorKey(thumb, keyValue, keyValue2);
-  if (track) ApplyPictureColorKey(track, keyValue, keyValue2);
-  x_ = x;
-  y_ = y;
-  trackInset_ = vertical ? insetY : insetX;
-  thumbOffsetX_ = insetX + (vertical ? 0 : BackLength());
-  thumbOffsetY_ = insetY + (vertical ? BackLength() : 0);
+  ApplyPictureColorKey(thumb, bar.keyValue, bar.keyValue2);
+  if (track) ApplyPictureColorKey(track, bar.keyValue, bar.keyValue2);
+  x_ = bar.x;
+  y_ = bar.y;
+  trackInset_ = bar.vertical ? bar.insetY : bar.insetX;
+  thumbOffsetX_ = bar.insetX + (bar.vertical ? 0 : BackLength());
+  thumbOffsetY_ = bar.insetY + (bar.vertical ? BackLength() : 0);
   group_ = group;
-  order_ = order;
+  order_ = bar.order;
   return kCreateDone;
 }
 

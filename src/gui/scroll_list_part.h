@@ -39,6 +39,31 @@ constexpr uint8_t kBarHover = 1;
 constexpr uint8_t kBarPressed = 2;
 constexpr uint8_t kBarDisabled = 3;
 
+// A bar drawn from picture files. Null track, back and forward files leave those pieces out; the
+// edges of a picture are the lengths kept unstretched at its two ends.
+struct ScrollBarPictures {
+  int32_t order = 0;
+  int32_t x = 0;
+  int32_t y = 0;
+  int32_t insetX = 0;  // the thumb's offset from the bar's corner
+  int32_t insetY = 0;
+  const char* thumbFile = nullptr;
+  int32_t thumbStartEdge = 0;
+  int32_t thumbEndEdge = 0;
+  const char* trackFile = nullptr;
+  int32_t trackStartEdge = 0;
+  int32_t trackEndEdge = 0;
+  const char* backFile = nullptr;
+  const char* forwardFile = nullptr;
+  bool hasDisabledCell = false;  // four cells to a picture instead of three
+  bool vertical = false;
+  int blendMode = 0;
+  int alpha = 255;
+  // A colour 0xRRGGBB, or with keyValue2 >= 0 the pixel (keyValue, keyValue2); -1: no key.
+  int32_t keyValue = -1;
+  int32_t keyValue2 = -1;
+};
+
 // The pointer, wheel, key and focus behaviour of a bar, its scroll arithmetic and sounds, and its
 // registration together with its buttons.
 class ScrollContainerBase : public UiControl {
@@ -176,13 +201,7 @@ class ScrollListPart : public ScrollContainerBase {
   int CreateDrawn(DisplayObjectList* target, int32_t order, int32_t x, int32_t y, bool vertical,
                   int32_t size, uint32_t faceColor, uint32_t trackColor, uint32_t hoverColor,
                   uint32_t pressedColor, uint32_t arrowColor, int32_t group);
-  // Null track, back and forward files leave those pieces out.
-  int CreateFromImages(DisplayObjectList* target, int32_t order, int32_t x, int32_t y,
-                       int32_t insetX, int32_t insetY, const char* thumbFile,
-                       int32_t thumbStartEdge, int32_t thumbEndEdge, const char* trackFile,
-                       int32_t trackStartEdge, int32_t trackEndEdge, const char* backFile,
-                       const char* forwardFile, bool hasDisabledCell, bool vertical, int blendMode,
-                       int alpha, int32_t keyValue, int32_t keyValue2, int32_t group);
+  int CreateFromImages(DisplayObjectList* target, const ScrollBarPictures& bar, int32_t group);
 
   const Sprite& GetThumbSprite() const { return thumbSprite_; }
   const Sprite* GetTrackSprite() const { return trackSprite_.get(); }

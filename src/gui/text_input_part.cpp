@@ -103,36 +103,31 @@ void TextInputPart::Release() {
   columnOffset_ = 0;
 }
 
-int TextInputPart::Create(DisplayObjectList* target, int32_t order, TimerService* timer,
-                          ImeContext* ime, TextRenderer* font, int32_t width,
-                          const TextResultBuffer& result, int32_t x, int32_t y, int32_t margin,
-                          bool border, int32_t group) {
-  return Build(target, order, timer, ime, font, 0, width, result, x, y, margin, 0, border, group);
+int TextInputPart::Create(DisplayObjectList* target, TimerService* timer, ImeContext* ime,
+                          const TextInputLayout& layout, const TextResultBuffer& result,
+                          int32_t group) {
+  return Build(target, timer, ime, 0, layout, result, group);
 }
 
-int TextInputPart::CreateMultiLine(DisplayObjectList* target, int32_t order, TimerService* timer,
-                                   ImeContext* ime, TextRenderer* font, int32_t lines,
-                                   int32_t width, const TextResultBuffer& result, int32_t x,
-                                   int32_t y, int32_t margin, int32_t lineSpacing, bool border,
+int TextInputPart::CreateMultiLine(DisplayObjectList* target, TimerService* timer, ImeContext* ime,
+                                   const TextInputLayout& layout, const TextResultBuffer& result,
                                    int32_t group) {
-  if (lines < 2) return kTextInputBadArguments;
-  return Build(target, order, timer, ime, font, lines, width, result, x, y, margin, lineSpacing,
-               border, group);
+  if (layout.lines < 2) return kTextInputBadArguments;
+  return Build(target, timer, ime, layout.lines, layout, result, group);
 }
 
-int TextInputPart::Build(DisplayObjectList* target, int32_t order, TimerService* timer,
-                         ImeContext* ime, TextRenderer* font, int32_t lines, int32_t width,
-                         const TextResultBuffer& result, int32_t x, int32_t y, int32_t margin,
-                         int32_t lineSpacing, bool border, int32_t group) {
-  if (!target || !font || width <= 0) return kTextInputBadArguments;
-  const int32_t fontH = std::abs(font->GetLogFont().lfHeight);
-  const bool vertical = font->GetLogFont().lfEscapement == kVerticalEscapement;
-  const int32_t inset = (border ? 1 : 0) + margin;
+int TextInputPart::Build(DisplayObjectList* target, TimerService* timer, ImeContext* ime,
+                         int32_t lines, const TextInputLayout& layout,
+                         const TextResultBuffer& result, int32_t group) {
+  if (!target || !layout.font || layout.width <= 0) return kTextInputBadArguments;
+  const int32_t fontH = std::abs(layout.font->GetLogFont().lfHeight);
+  const bool vertical = layout.font->GetLogFont().lfEscapement == kVerticalEscapement;
+  const int32_t inset = (layout.border ? 1 : 0) + layout.margin;
   int32_t columns = 0;
   if (lines > 0) {
     // A font without height, or a field too narrow for one wide character, lays out nothing.
     if (fontH < 1) return kTextInputBadArguments;
-    columns = ((width - 2 * inset) / fontH) * 2;
+    columns = ((layout.width - 2 * inset) / fontH) * 2;
     if (columns < 2) return kTextInputBadArguments;
   }
   // The same list: the pictures keep their places in it.
@@ -140,40 +135,40 @@ int TextInputPart::Build(DisplayObjectList* target, int32_t order, TimerService*
   Release();
   target_ = target;
   try {
-    const int32_t stack = lines > 0 ? (fontH + lineSpacing) * (lines - 1) : 0;
+    const int32_t stack = lines > 0 ? (fontH + layout.lineSpacing) * (lines - 1) : 0;
     const int32_t thickness = fontH + 2 * inset + stack;
-    const int32_t w = vertical ? thickness : width;
-    const int32_t h = vertical ? width : thickness;
+    const int32_t w = vertical ? thickness : layout.width;
+    const int32_t h = vertical ? layout.width : thickness;
     textOriginX_ = vertical ? fontH + stack + inset : inset;
     textOriginY_ = inset;
     if (w <= 0 || h <= 0 || textSurface_.Create(w, h, 32, kImagePlain) != 0) {
       throw CreateFailure{kTextInputNoSurface};
     }
-    border_ = border;
+    border_ = layout.border;
     verticalText_ = vertical;
     fieldWidth_ = w;
     fieldHeight_ = h;
-    if (border) DrawFrame();
+    if (layout.border) DrawFrame();
     if (lines > 0) {
       maxLength_ = (columns + 1) * lines;
       maxLines_ = lines;
-      lineSpacing_ = lineSpacing;
+      lineSpacing_ = layout.lineSpacing;
       lineColumns_ = columns;
       caretLine_ = 0;
       lineStarts_.assign(static_cast<size_t>(lines), 0);
       lineCount_ = 1;
     }
-    font_ = font;
+    font_ = layout.font;
     TakeInitialText(result);
     hasText_ = true;
     caret_ = 0;
     columnOffset_ = 0;
     Rect whole{0, 0, w, h};
-    textSprite_.SetImage(&textSurface_, &whole, x, y);
+    textSprite_.SetImage(&textSurface_, &whole, layout.x, layout.y);
     textSprite_.SetDrawMode(kSpriteBlend);
     const int32_t caretW = vertical ? fontH : kCaretThickness;
     const int32_t caretH = vertical ? kCaretThickness : fontH;
-    caretRect_.Create(caretW, caretH, kOpaque | textColor_, x, y);
+    caretRect_.Create(caretW, caretH, kOpaque | textColor_, layout.x, layout.y);
     caretRect_.SetVisible(false);
     if (timer) {
       auto task = std::make_unique<CaretBlinkTask>(&caretRect_);
@@ -185,8 +180,8 @@ int TextInputPart::Build(DisplayObjectList* target, int32_t order, TimerService*
       blinkTask_->SetOwnerSlot(&blinkTask_);
       timerService_ = timer;
     }
-    textMargin_ = margin;
-    SetOrder(order, group, true);
+    textMargin_ = layout.margin;
+    SetOrder(layout.order, group, true);
     if (ime) {
       const int32_t along = compositionChars_ * fontH;
       auto surface = std::make_unique<ImageSurface>();
@@ -197,7 +192,7 @@ int TextInputPart::Build(DisplayObjectList* target, int32_t order, TimerService*
       }
       compositionSurface_ = std::move(surface);
       compositionSprite_ = std::make_unique<Sprite>();
-      compositionSprite_->SetImage(compositionSurface_.get(), nullptr, x, y);
+      compositionSprite_->SetImage(compositionSurface_.get(), nullptr, layout.x, layout.y);
       target_->Add(compositionSprite_.get(), 0, static_cast<uint32_t>(group));
       compositionSprite_->SetVisible(false);
       imeContext_ = ime;

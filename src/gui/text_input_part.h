@@ -44,6 +44,20 @@ constexpr uint32_t kCaretBlinkMs = 500;
 constexpr int kCursorIBeam = 4;
 constexpr int kCursorVerticalIBeam = 5;
 
+// Where an input field stands and how it is drawn. lines and lineSpacing shape only the field of
+// several lines.
+struct TextInputLayout {
+  int32_t order = 0;
+  TextRenderer* font = nullptr;
+  int32_t lines = 0;
+  int32_t width = 0;
+  int32_t x = 0;
+  int32_t y = 0;
+  int32_t margin = 0;  // between the border and the text
+  int32_t lineSpacing = 0;
+  bool border = false;
+};
+
 // The caller's buffer that gives the initial text and takes the final one, in script memory.
 struct TextResultBuffer {
   GuestMemory* memory = nullptr;
@@ -197,13 +211,12 @@ class TextInputPart : public ShownByObject<TextEditBase> {
   void ShowCaret() override;
   void HideCaret() override;
 
-  int Create(DisplayObjectList* target, int32_t order, TimerService* timer, ImeContext* ime,
-             TextRenderer* font, int32_t width, const TextResultBuffer& result, int32_t x,
-             int32_t y, int32_t margin, bool border, int32_t group);
-  int CreateMultiLine(DisplayObjectList* target, int32_t order, TimerService* timer,
-                      ImeContext* ime, TextRenderer* font, int32_t lines, int32_t width,
-                      const TextResultBuffer& result, int32_t x, int32_t y, int32_t margin,
-                      int32_t lineSpacing, bool border, int32_t group);
+  // A caret blinks on the timer and compositions show through the input method context, when
+  // given. Create makes one line that scrolls sideways; CreateMultiLine needs two lines or more.
+  int Create(DisplayObjectList* target, TimerService* timer, ImeContext* ime,
+             const TextInputLayout& layout, const TextResultBuffer& result, int32_t group);
+  int CreateMultiLine(DisplayObjectList* target, TimerService* timer, ImeContext* ime,
+                      const TextInputLayout& layout, const TextResultBuffer& result, int32_t group);
 
   const ImageSurface& TextSurface() const { return textSurface_; }
   ImageSurface& TextSurface() { return textSurface_; }
@@ -217,9 +230,9 @@ class TextInputPart : public ShownByObject<TextEditBase> {
 
  private:
   DisplayObject& ShownBy() override { return textSprite_; }
-  int Build(DisplayObjectList* target, int32_t order, TimerService* timer, ImeContext* ime,
-            TextRenderer* font, int32_t lines, int32_t width, const TextResultBuffer& result,
-            int32_t x, int32_t y, int32_t margin, int32_t lineSpacing, bool border, int32_t group);
+  // lines 0: the single line.
+  int Build(DisplayObjectList* target, TimerService* timer, ImeContext* ime, int32_t lines,
+            const TextInputLayout& layout, const TextResultBuffer& result, int32_t group);
   // Where the caret stands on the screen.
   void CaretOrigin(int32_t* x, int32_t* y) const;
   void DrawFrame();

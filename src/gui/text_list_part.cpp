@@ -97,26 +97,23 @@ void TextListPart::Release() {
   flagCellWidth_ = 0;
 }
 
-int TextListPart::Create(DisplayObjectList* target, int32_t order, TextRenderer* renderer,
-                         int32_t height, int32_t width, int32_t x, int32_t y,
-                         const char* thumbImage, int32_t thumbStartEdge, int32_t thumbEndEdge,
-                         int32_t barLength, int32_t barX, int32_t barY, int barBlendMode,
-                         const char* flagImageName, int32_t lineSpacing, int32_t group) {
-  if (!target || !renderer || width <= 0 || !thumbImage ||
-      static_cast<int64_t>(barLength) < static_cast<int64_t>(thumbStartEdge) + thumbEndEdge + 1) {
+int TextListPart::Create(DisplayObjectList* target, const TextListLayout& layout, int32_t group) {
+  if (!target || !layout.renderer || layout.width <= 0 || !layout.thumbImage ||
+      static_cast<int64_t>(layout.barLength) <
+          static_cast<int64_t>(layout.thumbStartEdge) + layout.thumbEndEdge + 1) {
     return kCreateBadArguments;
   }
   // A pitch below one line would never advance: the hover division and the drawing loop need it.
-  const int64_t lineHeight = std::abs(static_cast<int64_t>(renderer->GetLogFont().lfHeight));
-  if (lineHeight + lineSpacing < 1) return kCreateBadArguments;
+  const int64_t lineHeight = std::abs(static_cast<int64_t>(layout.renderer->GetLogFont().lfHeight));
+  if (lineHeight + layout.lineSpacing < 1) return kCreateBadArguments;
   // The same target: Release leaves the sprite in it.
   if (target == target_) target_ = nullptr;
   Release();
   target_ = target;
-  int64_t viewWidth = width;
-  if (flagImageName) {
+  int64_t viewWidth = layout.width;
+  if (layout.flagImageName) {
     flagImage_ = std::make_unique<ImageSurface>();
-    if (flagImage_->Load(flagImageName, nullptr, 0, 0) != 0) {
+    if (flagImage_->Load(layout.flagImageName, nullptr, 0, 0) != 0) {
       Release();
       return kCreateNoPicture;
     }
@@ -125,9 +122,10 @@ int TextListPart::Create(DisplayObjectList* target, int32_t order, TextRenderer*
     viewWidth += flagCellWidth_;
   }
   lineHeight_ = static_cast<int32_t>(lineHeight);
-  lineSpacing_ = lineSpacing;
-  int64_t viewHeight = height;
-  if (height < 0) viewHeight = -static_cast<int64_t>(height) * Pitch() - lineSpacing;
+  lineSpacing_ = layout.lineSpacing;
+  int64_t viewHeight = layout.height;
+  if (layout.height < 0)
+    viewHeight = -static_cast<int64_t>(layout.height) * Pitch() - layout.lineSpacing;
   if (viewWidth > std::numeric_limits<int32_t>::max() || viewHeight <= 0 ||
       viewHeight > std::numeric_limits<int32_t>::max() ||
       view_.Create(static_cast<int32_t>(viewWidth), static_cast<int32_t>(viewHeight), 32,
@@ -136,16 +134,24 @@ int TextListPart::Create(DisplayObjectList* target, int32_t order, TextRenderer*
     return kListNoView;
   }
   view_.Fill(backgroundColor_, nullptr);
-  sprite_.SetImage(&view_, nullptr, x, y);
+  sprite_.SetImage(&view_, nullptr, layout.x, layout.y);
   sprite_.SetDrawMode(kViewBlend);
-  scrollList_.CreateFromImages(target, order, barX, barY, 0, 0, thumbImage, thumbStartEdge,
-                               thumbEndEdge, nullptr, 0, 0, nullptr, nullptr, true, true,
-                               barBlendMode, 255, -1, -1, group);
+  scrollList_.CreateFromImages(target,
+                               {.order = layout.order,
+                                .x = layout.barX,
+                                .y = layout.barY,
+                                .thumbFile = layout.thumbImage,
+                                .thumbStartEdge = layout.thumbStartEdge,
+                                .thumbEndEdge = layout.thumbEndEdge,
+                                .hasDisabledCell = true,
+                                .vertical = true,
+                                .blendMode = layout.barBlendMode},
+                               group);
   scrollList_.SetEventSink(&sink_);
   scrollList_.SetStep(Pitch());
-  barLength_ = barLength;
-  SetOrder(order, group, true);
-  renderer_ = renderer;
+  barLength_ = layout.barLength;
+  SetOrder(layout.order, group, true);
+  renderer_ = layout.renderer;
   return kCreateDone;
 }
 

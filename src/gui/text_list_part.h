@@ -27,6 +27,26 @@ constexpr uint32_t kTextListBackground = 0xC0C0DCC0;
 constexpr uint32_t kTextListHoverFrame = 0xFFFF9CBF;
 constexpr uint32_t kTextListSelection = 0xC00B2BD7;
 
+// Where a list box stands and how it is drawn. Its bar is vertical, from one thumb picture whose
+// edges stay unstretched, and runs barLength long from (barX, barY).
+struct TextListLayout {
+  int32_t order = 0;
+  TextRenderer* renderer = nullptr;
+  int32_t height = 0;  // -k asks for k lines
+  int32_t width = 0;
+  int32_t x = 0;
+  int32_t y = 0;
+  const char* thumbImage = nullptr;
+  int32_t thumbStartEdge = 0;
+  int32_t thumbEndEdge = 0;
+  int32_t barLength = 0;
+  int32_t barX = 0;
+  int32_t barY = 0;
+  int barBlendMode = 2;
+  const char* flagImageName = nullptr;  // the check boxes' picture; none: no check boxes
+  int32_t lineSpacing = 3;
+};
+
 // The picture half of the list: a 32-bit view shown by a sprite.
 class TextListView : public ShownByObject<UiControl> {
  public:
@@ -80,12 +100,8 @@ class TextListPart : public TextListView {
   void OnFocusLost(UiControl* next) override;
   bool OnKeyInput(InputBindingTable* bindings) override;
 
-  // height -k asks for k lines. A line pitch (font height + spacing) below 1 answers
-  // kCreateBadArguments.
-  int Create(DisplayObjectList* target, int32_t order, TextRenderer* renderer, int32_t height,
-             int32_t width, int32_t x, int32_t y, const char* thumbImage, int32_t thumbStartEdge,
-             int32_t thumbEndEdge, int32_t barLength, int32_t barX, int32_t barY, int barBlendMode,
-             const char* flagImageName, int32_t lineSpacing, int32_t group);
+  // A line pitch (font height + spacing) below 1 answers kCreateBadArguments.
+  int Create(DisplayObjectList* target, const TextListLayout& layout, int32_t group);
   void Release();
   // Null texts count as empty; the first line decides which columns the list has.
   int AddLine(const char* text, const char* face, bool relayout);

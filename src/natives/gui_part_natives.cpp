@@ -210,8 +210,13 @@ int32_t CreateTextInput(NativeArgs& a) {
   if (!parts) return kNoPart;
   const bool off = Off(a, 4);
   TextInputPart* part = nullptr;
-  int result = parts->CreateTextInput(&part, off ? 0 : a.I32(6), Renderer(a, 0), a.I32(1), a.I32(2),
-                                      a.I32(3), off ? 2 : a.I32(4), off ? true : a.U32(5) != 0);
+  int result = parts->CreateTextInput(&part, {.order = off ? 0 : a.I32(6),
+                                              .font = Renderer(a, 0),
+                                              .width = a.I32(1),
+                                              .x = a.I32(2),
+                                              .y = a.I32(3),
+                                              .margin = off ? 2 : a.I32(4),
+                                              .border = off || a.U32(5) != 0});
   return Made(a, result, part);
 }
 
@@ -222,9 +227,15 @@ int32_t CreateTextInputEx(NativeArgs& a) {
   if (!parts) return kNoPart;
   const bool off = Off(a, 5);
   TextInputPart* part = nullptr;
-  int result = parts->CreateTextInputEx(&part, off ? 0 : a.I32(8), Renderer(a, 0), a.I32(1),
-                                        a.I32(2), a.I32(3), a.I32(4), off ? 2 : a.I32(5),
-                                        off ? 2 : a.I32(6), off ? true : a.U32(7) != 0);
+  int result = parts->CreateTextInputEx(&part, {.order = off ? 0 : a.I32(8),
+                                                .font = Renderer(a, 0),
+                                                .lines = a.I32(1),
+                                                .width = a.I32(2),
+                                                .x = a.I32(3),
+                                                .y = a.I32(4),
+                                                .margin = off ? 2 : a.I32(5),
+                                                .lineSpacing = off ? 2 : a.I32(6),
+                                                .border = off || a.U32(7) != 0});
   return Made(a, result, part);
 }
 
@@ -257,10 +268,22 @@ int32_t CreateImageScrollList(NativeArgs& a) {
   PartManager* parts = Parts(a);
   if (a.Faulted() || !parts) return kNoPart;
   ScrollListPart* part = nullptr;
-  int result = parts->CreateImageScrollList(
-      &part, 0, a.I32(0), a.I32(1), a.I32(2), a.I32(3), thumb.c_str(), plain ? 0 : a.I32(5),
-      plain ? 0 : a.I32(6), track.c_str(), plain ? 0 : a.I32(8), plain ? 0 : a.I32(9), back.c_str(),
-      forward.c_str(), !defaults && a.U32(12) != 0, defaults || a.U32(13) != 0, 2, kOpaque, -1, -1);
+  int result = parts->CreateImageScrollList(&part, {.x = a.I32(0),
+                                                    .y = a.I32(1),
+                                                    .insetX = a.I32(2),
+                                                    .insetY = a.I32(3),
+                                                    .thumbFile = thumb.c_str(),
+                                                    .thumbStartEdge = plain ? 0 : a.I32(5),
+                                                    .thumbEndEdge = plain ? 0 : a.I32(6),
+                                                    .trackFile = track.c_str(),
+                                                    .trackStartEdge = plain ? 0 : a.I32(8),
+                                                    .trackEndEdge = plain ? 0 : a.I32(9),
+                                                    .backFile = back.c_str(),
+                                                    .forwardFile = forward.c_str(),
+                                                    .hasDisabledCell = !defaults && a.U32(12) != 0,
+                                                    .vertical = defaults || a.U32(13) != 0,
+                                                    .blendMode = 2,
+                                                    .alpha = kOpaque});
   return MadeBar(a, result, part);
 }
 
@@ -342,10 +365,24 @@ int32_t CreateTextList(NativeArgs& a) {
   PartManager* parts = Parts(a);
   if (a.Faulted() || !parts) return kNoPart;
   TextListPart* part = nullptr;
-  int result = parts->CreateTextList(
-      &part, off ? 0 : a.I32(14), Renderer(a, 2), a.I32(3), a.I32(4), a.I32(0), a.I32(1),
-      thumb.c_str(), a.I32(6), a.I32(7), a.I32(8), a.I32(9), a.I32(10),
-      off ? 2 : static_cast<int>(a.U32(11) & 0xFF), flags.c_str(), off ? 3 : a.I32(13));
+  TextListLayout layout{.renderer = Renderer(a, 2),
+                        .height = a.I32(3),
+                        .width = a.I32(4),
+                        .x = a.I32(0),
+                        .y = a.I32(1),
+                        .thumbImage = thumb.c_str(),
+                        .thumbStartEdge = a.I32(6),
+                        .thumbEndEdge = a.I32(7),
+                        .barLength = a.I32(8),
+                        .barX = a.I32(9),
+                        .barY = a.I32(10)};
+  if (!off) {
+    layout.order = a.I32(14);
+    layout.barBlendMode = static_cast<int>(a.U32(11) & 0xFF);
+    layout.flagImageName = flags.c_str();
+    layout.lineSpacing = a.I32(13);
+  }
+  int result = parts->CreateTextList(&part, layout);
   return Made(a, result, part);
 }
 
@@ -566,8 +603,8 @@ int32_t SetPartSounds(NativeArgs& a) {
     case kKindCheckButton:
     case kKindColorBox:
     case kKindHitArea:
-      static_cast<ClickablePart*>(part)->SetAction(nullptr, 0, nullptr, 0, 0, 0, nullptr, nullptr,
-                                                   nullptr, click, enter, leave);
+      static_cast<ClickablePart*>(part)->SetAction(
+          {.clickSound = click, .enterSound = enter, .leaveSound = leave});
       return 0;
     case kKindScrollList:
       static_cast<ScrollListPart*>(part)->SetSounds(nullptr, nullptr, nullptr, click, enter, leave);

@@ -296,7 +296,7 @@ TEST_P(GuiScreen, ButtonsBoxesAndTheChoiceListAnswerThePointerAndKeys) {
                                     0xFFC00000),
               0);
     boxes[i]->SetId(20 + i);
-    boxes[i]->SetAction(nullptr, 0, nullptr, boxWord, 0, 0, nullptr, nullptr, nullptr, -1, -1, -1);
+    boxes[i]->SetAction({.clickedVar = boxWord});
     tip_.AddControl(boxes[i], -1);
   }
   BitSet read;

@@ -14,7 +14,7 @@ class ColorBox : public PartTest {
     PartTest::SetUp();
     ASSERT_EQ(box.Create(&list_, 5, 10, 10, 40, 20, 0xFF000010, kKeepColor, kKeepColor, 3),
               kCreateDone);
-    box.SetAction(nullptr, 0, nullptr, clicked, hovered, 0, nullptr, nullptr, nullptr, 9, -1, -1);
+    box.SetAction({.clickedVar = clicked, .hoveredVar = hovered, .clickSound = 9});
     box.SetId(7);
     tip_.AddControl(&box, -1);
   }
@@ -89,7 +89,8 @@ TEST_F(ColorBox, CreateAndTheLiteralStateColours) {
 TEST_F(ColorBox, SoundsScriptWordsAndBadAddresses) {
   EXPECT_EQ(tip_.PlaySound(nullptr, kDefaultEnterSound, 0, 0), kSoundNotPlayed)
       << "no sound player";
-  box.SetAction(nullptr, 0, nullptr, 8, 0, 0, "se.ogg", "in.ogg", nullptr, -1, 7, -1);
+  box.SetAction(
+      {.clickedVar = 8, .clickSoundFile = "se.ogg", .enterSoundFile = "in.ogg", .enterSound = 7});
   EXPECT_EQ(box.GetAction()->enterSound, 0) << "a sound file makes its number 0";
   EXPECT_EQ(box.GetAction()->clickSound, 0);
   MoveTo(15, 15);

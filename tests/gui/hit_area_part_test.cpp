@@ -36,7 +36,7 @@ TEST_F(HitAreas, FiresOnThePressOnlyWhenFiringIsOn) {
     ASSERT_EQ(area.Create(10, 10, 20, 20, -1, -1, true, c.fireEnabled, 0), kCreateDone);
     const uint32_t clicked = NewWord();
     const uint32_t hovered = NewWord();
-    area.SetAction(nullptr, 0, nullptr, clicked, hovered, 0, nullptr, nullptr, nullptr, 5, -1, -1);
+    area.SetAction({.clickedVar = clicked, .hoveredVar = hovered, .clickSound = 5});
     area.SetId(9);
     tip_.AddControl(&area, -1);
     MoveTo(15, 15);

@@ -37,8 +37,11 @@ class ImeTest : public TextFieldTest {
     TextFieldTest::TearDown();
   }
   void MakeImeLine(TextInputPart& field, TextRenderer& renderer, int32_t y = 20) {
-    ASSERT_EQ(field.Create(&list, 1, nullptr, &ime, &renderer, 200, {}, 10, y, 1, false, 0),
-              kTextInputDone);
+    ASSERT_EQ(
+        field.Create(&list, nullptr, &ime,
+                     {.order = 1, .font = &renderer, .width = 200, .x = 10, .y = y, .margin = 1},
+                     {}, 0),
+        kTextInputDone);
   }
 
   ImeContext ime;
@@ -154,7 +157,8 @@ TEST_F(ImeTest, AnIndicatorMadeLaterServesTheFieldsAlreadyThere) {
   parts.SetTarget(&layer);
   parts.SetTextInputServices(&timers, &ime);
   TextInputPart* field = nullptr;
-  ASSERT_EQ(parts.CreateTextInput(&field, 1, &font, 100, 0, 0, 1, false), kTextInputDone);
+  ASSERT_EQ(parts.CreateTextInput(&field, {.order = 1, .font = &font, .width = 100, .margin = 1}),
+            kTextInputDone);
   requestTip.AddControl(field, -1);
   ASSERT_EQ(parts.CreateImeIndicator(&font, 300, 5), kIndicatorDone);
   requestTip.SetFocus(field);

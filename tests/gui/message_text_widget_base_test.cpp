@@ -84,8 +84,12 @@ TEST_F(LinkItems, AnItemOverTwoLinesHasTwoAreasAndEitherEntersIt) {
   ASSERT_EQ(tip.AddControl(&widget, -1), kAddControlDone);
   const uint32_t words = services.memory.Allocate(12);
   auto add = [&] {
-    return widget.AddItem("label", 7, nullptr, "tip", words, words + 4, words + 8, 0xFF00FF00,
-                          nullptr, nullptr, nullptr, -1, -1, -1);
+    return widget.AddItem({.label = "label",
+                           .labelValue = 7,
+                           .clickedVar = words,
+                           .hoveredVar = words + 4,
+                           .notHoveredVar = words + 8},
+                          "tip", 0xFF00FF00);
   };
   EXPECT_EQ(add(), kAddItemRefused) << "links are off";
   ASSERT_EQ(widget.EnableLinks(true, true), kWidgetDone);

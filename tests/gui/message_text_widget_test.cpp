@@ -179,8 +179,7 @@ class MessageWidgetLinks : public MessageWidget {
     ASSERT_EQ(widget.EnableLinks(true, true), kWidgetDone);
   }
   int Add(uint32_t color = 0x80FF0000) {
-    return widget.AddItem("label", 1, nullptr, nullptr, 0, 0, 0, color, nullptr, nullptr, nullptr,
-                          -1, -1, -1);
+    return widget.AddItem({.label = "label", .labelValue = 1}, nullptr, color);
   }
   void Type(const std::string& text) {
     const char* cursor = text.c_str();
@@ -220,16 +219,12 @@ TEST_F(MessageWidgetLinks, TheItemMapTellsTheLastOf255ItemsFromNoneAndRefusesMor
   ASSERT_EQ(big.Create(&list, 10, 640, 480, 0, 0, &main, nullptr, 0), kWidgetDone);
   big.EnableLinks(true, true);
   for (int i = 0; i < 255; ++i) {
-    ASSERT_EQ(
-        big.AddItem("x", 0, nullptr, nullptr, 0, 0, 0, 0, nullptr, nullptr, nullptr, -1, -1, -1),
-        kAddItemDone);
+    ASSERT_EQ(big.AddItem({.label = "x"}, nullptr, 0), kAddItemDone);
     const char* cursor = "a";
     big.PutChar(&cursor);
     big.CloseItem();
   }
-  EXPECT_EQ(
-      big.AddItem("x", 0, nullptr, nullptr, 0, 0, 0, 0, nullptr, nullptr, nullptr, -1, -1, -1),
-      kAddItemRefused);
+  EXPECT_EQ(big.AddItem({.label = "x"}, nullptr, 0), kAddItemRefused);
   big.ClaimPointer(639, 479);
   const ItemRect& last = big.GetItem(254)->area.front();
   EXPECT_EQ(big.ItemAt(last.x + 1, last.y + 1), 254);

@@ -174,9 +174,10 @@ TEST_F(ScrollBars, RangesWorkIn64BitsAndBadRangesScrollNothing) {
   // A thumb picture of fixed length taller than the track has nothing to scroll.
   Write("CG/THUMB.BMP", GreyCells(16, 3, 100));
   ScrollListPart fixed;
-  ASSERT_EQ(fixed.CreateFromImages(&list_, 1, 0, 0, 0, 0, "cg\\thumb.bmp", 0, 0, nullptr, 0, 0,
-                                   nullptr, nullptr, false, true, 2, 255, -1, -1, 0),
-            kCreateDone);
+  ASSERT_EQ(
+      fixed.CreateFromImages(
+          &list_, {.order = 1, .thumbFile = "cg\\thumb.bmp", .vertical = true, .blendMode = 2}, 0),
+      kCreateDone);
   EXPECT_EQ(fixed.SetRange(50, 1000, 10, 0, 0, 1), kScrollUnchanged);
   EXPECT_EQ(fixed.GetScrollPos(), -1);
   EXPECT_EQ(fixed.SetRange(300, 1000, 10, 0, 0, 1), 0);

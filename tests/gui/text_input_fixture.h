@@ -26,12 +26,22 @@ class TextFieldTest : public GuiTest {
   }
   // A single-line field 200 pixels long with a one-pixel margin, no border.
   void MakeLine(TextInputPart& field, TextRenderer& renderer, int32_t width = 200) {
-    ASSERT_EQ(field.Create(&list, 1, &timers, nullptr, &renderer, width, {}, 10, 20, 1, false, 0),
-              kTextInputDone);
+    ASSERT_EQ(
+        field.Create(&list, &timers, nullptr,
+                     {.order = 1, .font = &renderer, .width = width, .x = 10, .y = 20, .margin = 1},
+                     {}, 0),
+        kTextInputDone);
   }
   void MakeBlock(TextInputPart& field, TextRenderer& renderer, int32_t lines, int32_t width) {
-    ASSERT_EQ(field.CreateMultiLine(&list, 1, &timers, nullptr, &renderer, lines, width, {}, 10, 20,
-                                    0, 2, false, 0),
+    ASSERT_EQ(field.CreateMultiLine(&list, &timers, nullptr,
+                                    {.order = 1,
+                                     .font = &renderer,
+                                     .lines = lines,
+                                     .width = width,
+                                     .x = 10,
+                                     .y = 20,
+                                     .lineSpacing = 2},
+                                    {}, 0),
               kTextInputDone);
   }
   static void Type(TextEditBase& field, const std::string& bytes) {

@@ -131,15 +131,16 @@ TEST_F(TextFieldTest, BadCreatesAndCapacitiesAnswerOne) {
   host::LOGFONTA heightless = font.GetLogFont();
   heightless.lfHeight = 0;
   flat.SetLogFont(heightless);
-  EXPECT_EQ(
-      field.CreateMultiLine(&list, 1, nullptr, nullptr, &flat, 3, 64, {}, 0, 0, 0, 0, false, 0),
-      kTextInputBadArguments)
+  EXPECT_EQ(field.CreateMultiLine(&list, nullptr, nullptr,
+                                  {.order = 1, .font = &flat, .lines = 3, .width = 64}, {}, 0),
+            kTextInputBadArguments)
       << "a font of height 0";
-  EXPECT_EQ(
-      field.CreateMultiLine(&list, 1, nullptr, nullptr, &font, 3, 16, {}, 0, 0, 0, 0, true, 0),
-      kTextInputBadArguments)
+  EXPECT_EQ(field.CreateMultiLine(
+                &list, nullptr, nullptr,
+                {.order = 1, .font = &font, .lines = 3, .width = 16, .border = true}, {}, 0),
+            kTextInputBadArguments)
       << "room for no wide character";
-  EXPECT_EQ(field.Create(&list, 1, nullptr, nullptr, &font, 0, {}, 0, 0, 0, false, 0),
+  EXPECT_EQ(field.Create(&list, nullptr, nullptr, {.order = 1, .font = &font}, {}, 0),
             kTextInputBadArguments);
   EXPECT_FALSE(field.HasText());
   MakeLine(field, font);
@@ -153,9 +154,9 @@ TEST_F(TextFieldTest, TheCallersBufferIsReadBoundedAndWrittenOnlyByFinish) {
   ASSERT_TRUE(memory.Write(address, initial.c_str(), static_cast<uint32_t>(initial.size() + 1)));
   TextInputPart field;
   ASSERT_EQ(field.SetMaxLength(4), kTextInputDone);
-  ASSERT_EQ(
-      field.Create(&list, 1, nullptr, nullptr, &font, 100, {&memory, address}, 0, 0, 0, false, 0),
-      kTextInputDone);
+  ASSERT_EQ(field.Create(&list, nullptr, nullptr, {.order = 1, .font = &font, .width = 100},
+                         {&memory, address}, 0),
+            kTextInputDone);
   EXPECT_EQ(field.Text(), "abc") << "cut before the character the capacity would split";
   std::string stored;
   ASSERT_TRUE(memory.ReadCString(address, stored, 63));
@@ -171,7 +172,8 @@ TEST_F(TextFieldTest, TheCallersBufferIsReadBoundedAndWrittenOnlyByFinish) {
   const uint32_t tail = memory.Top() - 2;
   ASSERT_TRUE(memory.Write(tail, "zz", 2));
   TextInputPart edge;
-  ASSERT_EQ(edge.Create(&list, 1, nullptr, nullptr, &font, 100, {&memory, tail}, 0, 0, 0, false, 0),
+  ASSERT_EQ(edge.Create(&list, nullptr, nullptr, {.order = 1, .font = &font, .width = 100},
+                        {&memory, tail}, 0),
             kTextInputDone);
   EXPECT_EQ(edge.Text(), "zz");
   EXPECT_FALSE(memory.Faulted());
@@ -220,7 +222,8 @@ TEST_F(TextFieldTest, AFieldTakesTheFocusOnHoverAndTypingHidesThePointer) {
 TEST_F(TextFieldTest, EnterInTheLastFieldDropsTheFocus) {
   TextInputPart first, last;
   MakeLine(first, font);
-  ASSERT_EQ(last.Create(&list, 1, nullptr, nullptr, &font, 100, {}, 10, 100, 0, false, 0),
+  ASSERT_EQ(last.Create(&list, nullptr, nullptr,
+                        {.order = 1, .font = &font, .width = 100, .x = 10, .y = 100}, {}, 0),
             kTextInputDone);
   tip.AddControl(&first, -1);
   tip.AddControl(&last, -1);

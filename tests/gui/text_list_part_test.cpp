@@ -19,10 +19,25 @@ class TextLists : public PartTest, public testing_text::FakeFaceRenderers {
     Write("CG/THUMB.BMP", GreyCells(8, 4, 12));
     Write("CG/FLAG.BMP", GreyCells(8, 4, 8));
   }
+  TextListLayout Layout(int32_t height, int32_t spacing, const char* flags) {
+    return {.order = 1,
+            .renderer = &gdi,
+            .height = height,
+            .width = 100,
+            .x = 10,
+            .y = 10,
+            .thumbImage = "cg\\thumb.bmp",
+            .thumbStartEdge = 2,
+            .thumbEndEdge = 2,
+            .barLength = 100,
+            .barX = 120,
+            .barY = 10,
+            .flagImageName = flags,
+            .lineSpacing = spacing};
+  }
   int Make(TextListPart* part, int32_t height, int32_t spacing, int lines,
            const char* flags = "cg\\flag.bmp") {
-    int result = part->Create(&list_, 1, &gdi, height, 100, 10, 10, "cg\\thumb.bmp", 2, 2, 100, 120,
-                              10, 2, flags, spacing, 0);
+    int result = part->Create(&list_, Layout(height, spacing, flags), 0);
     for (int i = 0; i < lines && result == 0; ++i) {
       part->AddLine(("L" + std::to_string(i)).c_str(), nullptr, i == lines - 1);
     }
@@ -38,9 +53,9 @@ TEST_F(TextLists, CreateSizesTheViewAndRefusesAPitchBelowOne) {
   EXPECT_EQ(Make(&part, -5, -16, 0), kCreateBadArguments) << "a pitch of 0";
   EXPECT_EQ(Make(&part, 50, 0, 0, "cg\\none.bmp"), kCreateNoPicture);
   EXPECT_EQ(part.AddLine("x", nullptr, true), kListNotCreated) << "left released";
-  EXPECT_EQ(
-      part.Create(&list_, 1, &gdi, 50, 100, 0, 0, "cg\\thumb.bmp", 2, 2, 4, 0, 0, 2, nullptr, 0, 0),
-      kCreateBadArguments)
+  TextListLayout shortBar = Layout(50, 0, nullptr);
+  shortBar.barLength = 4;
+  EXPECT_EQ(part.Create(&list_, shortBar, 0), kCreateBadArguments)
       << "a bar shorter than the thumb's ends";
 }
 

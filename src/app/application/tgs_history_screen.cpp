@@ -92,12 +92,18 @@ void TgsHistoryScreen::Attach(DisplayObjectList* list) {
   boxUsed_.fill(false);
   // The bar is drawn from its pictures when the game has them; the list scrolls without it too.
   ReleaseBar();
-  barMade_ =
-      total_ > kHistoryPageHeight &&
-      bar_.CreateFromImages(list, kHistoryBoxOrder, kBarX, kBarY, 0, 0, "SYS\\TH_BAR.WGX", 0, 0,
-                            "SYS\\TH_BARFR.WGX", 0, 0, "SYS\\TH_UP.WGX", "SYS\\TH_DOWN.WGX", false,
-                            true, 0, 255, -1, -1, 0) == kCreateDone &&
-      bar_.SetRange(kBarLength, total_, kHistoryPageHeight, position_, 0, 0) == 0;
+  barMade_ = total_ > kHistoryPageHeight &&
+             bar_.CreateFromImages(list,
+                                   {.order = kHistoryBoxOrder,
+                                    .x = kBarX,
+                                    .y = kBarY,
+                                    .thumbFile = "SYS\\TH_BAR.WGX",
+                                    .trackFile = "SYS\\TH_BARFR.WGX",
+                                    .backFile = "SYS\\TH_UP.WGX",
+                                    .forwardFile = "SYS\\TH_DOWN.WGX",
+                                    .vertical = true},
+                                   0) == kCreateDone &&
+             bar_.SetRange(kBarLength, total_, kHistoryPageHeight, position_, 0, 0) == 0;
   if (!barMade_) bar_.Release();
   ListBar();
 }

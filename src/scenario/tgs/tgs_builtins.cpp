@@ -71,6 +71,49 @@ int32_t ChainedWait(Args& a, bool skippable, Wait wait, Finish finish) {
   return 0;
 }
 
+// A chained wait (skippable when the flag in skipSlot is set) and the built-in that releases what
+// it waits for. Both rows come from one description, so a skipped wait ends the thing exactly as
+// the release does.
+struct WaitAndRelease {
+  size_t skipSlot;
+  int32_t (*wait)(Args& a, TgsOperations& o, bool skippable);
+  void (*release)(Args& a, TgsOperations& o);
+};
+
+int32_t WaitRow(Args& a, TgsOperations& o, const WaitAndRelease& row) {
+  bool skippable = a.Flag(row.skipSlot);
+  return ChainedWait(
+      a, skippable, [&] { return row.wait(a, o, skippable); }, [&] { row.release(a, o); });
+}
+
+int32_t ReleaseRow(Args& a, TgsOperations& o, const WaitAndRelease& row) {
+  row.release(a, o);
+  return 0;
+}
+
+constexpr WaitAndRelease kTalkAnimeWait{
+    1,
+    [](Args& a, TgsOperations& o, bool skippable) { return o.WaitTalkAnime(a.Int(0), skippable); },
+    [](Args& a, TgsOperations& o) { o.ReleaseTalkAnime(a.Int(0)); }};
+constexpr WaitAndRelease kLayerEffectWait{
+    1,
+    [](Args& a, TgsOperations& o, bool skippable) {
+      return o.WaitLayerEffect(a.Byte(0), skippable);
+    },
+    [](Args& a, TgsOperations& o) { o.StopLayerEffect(a.Byte(0)); }};
+constexpr WaitAndRelease kSpriteEffectWait{
+    3,
+    [](Args& a, TgsOperations& o, bool skippable) {
+      return o.WaitSpriteEffect(a.Int(0), skippable, a.Byte(1), a.Int(2));
+    },
+    [](Args& a, TgsOperations& o) { o.ReleaseSpriteEffect(a.Int(0), a.Byte(1), a.Int(2)); }};
+constexpr WaitAndRelease kTransitionWait{
+    0, [](Args&, TgsOperations& o, bool skippable) { return o.WaitTransition(skippable); },
+    [](Args&, TgsOperations& o) { o.EndPendingTransition(); }};
+constexpr WaitAndRelease kQuakeWait{
+    1, [](Args& a, TgsOperations& o, bool skippable) { return o.WaitQuake(a.Byte(0), skippable); },
+    [](Args& a, TgsOperations& o) { o.ReleaseQuake(a.Byte(0)); }};
+
 // The text-layout built-ins are kept in the collected text while it is collected.
 bool KeptInText(Args& a, uint32_t number) {
   TgsInterpreterContext& interpreter = a.Call().interpreter;
@@ -277,13 +320,10 @@ BW_ROW(32) {
   return 0;
 }
 BW_ROW(33) {
-  return ChainedWait(
-      a, a.Flag(1), [&] { return o.WaitTalkAnime(a.Int(0), a.Flag(1)); },
-      [&] { o.ReleaseTalkAnime(a.Int(0)); });
+  return WaitRow(a, o, kTalkAnimeWait);
 }
 BW_ROW(34) {
-  o.ReleaseTalkAnime(a.Int(0));
-  return 0;
+  return ReleaseRow(a, o, kTalkAnimeWait);
 }
 
 // Scene layers.
@@ -402,13 +442,10 @@ BW_ROW(56) {
   return 0;
 }
 BW_ROW(57) {
-  return ChainedWait(
-      a, a.Flag(1), [&] { return o.WaitLayerEffect(a.Byte(0), a.Flag(1)); },
-      [&] { o.StopLayerEffect(a.Byte(0)); });
+  return WaitRow(a, o, kLayerEffectWait);
 }
 BW_ROW(58) {
-  o.StopLayerEffect(a.Byte(0));
-  return 0;
+  return ReleaseRow(a, o, kLayerEffectWait);
 }
 BW_ROW(59) {
   o.ScreenNoise(a.Int(0), a.Byte(1), a.Flag(2), a.Flag(3));
@@ -549,13 +586,10 @@ BW_ROW(89) {
   return 0;
 }
 BW_ROW(90) {
-  return ChainedWait(
-      a, a.Flag(3), [&] { return o.WaitSpriteEffect(a.Int(0), a.Flag(3), a.Byte(1), a.Int(2)); },
-      [&] { o.ReleaseSpriteEffect(a.Int(0), a.Byte(1), a.Int(2)); });
+  return WaitRow(a, o, kSpriteEffectWait);
 }
 BW_ROW(91) {
-  o.ReleaseSpriteEffect(a.Int(0), a.Byte(1), a.Int(2));
-  return 0;
+  return ReleaseRow(a, o, kSpriteEffectWait);
 }
 BW_ROW(92) {
   ImageLoaderManager* images = TheImageLoaderManager::Get();
@@ -578,12 +612,10 @@ BW_ROW(95) {
   return 0;
 }
 BW_ROW(96) {
-  return ChainedWait(
-      a, a.Flag(0), [&] { return o.WaitTransition(a.Flag(0)); }, [&] { o.EndPendingTransition(); });
+  return WaitRow(a, o, kTransitionWait);
 }
 BW_ROW(97) {
-  o.EndPendingTransition();
-  return 0;
+  return ReleaseRow(a, o, kTransitionWait);
 }
 BW_ROW(98) {
   o.TransCross(a.Int(0));
@@ -695,13 +727,10 @@ BW_ROW(114) {
   return QuakeRow(a, o, true);
 }
 BW_ROW(115) {
-  return ChainedWait(
-      a, a.Flag(1), [&] { return o.WaitQuake(a.Byte(0), a.Flag(1)); },
-      [&] { o.ReleaseQuake(a.Byte(0)); });
+  return WaitRow(a, o, kQuakeWait);
 }
 BW_ROW(116) {
-  o.ReleaseQuake(a.Byte(0));
-  return 0;
+  return ReleaseRow(a, o, kQuakeWait);
 }
 BW_ROW(117) {
   o.FlashColor(a.Int(0), a.Int(1));

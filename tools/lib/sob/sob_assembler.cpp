@@ -12,6 +12,7 @@
 #include "common/byte_reader.h"
 #include "host/cp932.h"
 #include "lib/le_bytes.h"
+#include "lib/text_trim.h"
 
 namespace bw::sob {
 
@@ -25,14 +26,9 @@ constexpr const char* kListPrefix[4] = {"var:", "native:", "host:", "lib:"};
 using tools::Put16;
 using tools::Put32;
 using tools::PutBytes;
+using tools::Trim;
 void SetU32(std::vector<uint8_t>& out, size_t at, uint32_t v) {
   for (int i = 0; i < 4; ++i) out[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
-  return s;
 }
 
 bool IsIdent(std::string_view s) {

@@ -59,8 +59,7 @@ class SheetRunner : public TgsCallRunner {
       case kCallOpenLink:
         // Items belong to the drawn page, not to the measuring.
         if (drawing) {
-          view_->AddItem("link", 1, nullptr, nullptr, 0, 0, 0, kLinkColor, nullptr, nullptr,
-                         nullptr, -1, -1, -1);
+          view_->AddItem({.label = "link", .labelValue = 1}, nullptr, kLinkColor);
         }
         return 0;
       case kCallCloseLink:

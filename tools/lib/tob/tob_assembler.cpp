@@ -5,6 +5,7 @@
 
 #include "common/sjis.h"
 #include "lib/le_bytes.h"
+#include "lib/text_trim.h"
 #include "lib/tob/tob_syntax.h"
 #include "scenario/tgs/tgs_builtins.h"
 #include "script/state_block.h"
@@ -21,9 +22,9 @@ using syntax::Number;
 using syntax::PutFragment;
 using syntax::QuotedText;
 using syntax::Split;
-using syntax::Trim;
 using tools::Put16;
 using tools::Put32;
+using tools::Trim;
 
 // The control functions' names in the text form; the built-ins 12-131 go by their own names.
 const char* const kControlNames[12] = {"JumpUnless", "JumpIf",      "JumpIf2",   "JumpIf3",
@@ -329,8 +330,8 @@ class Assembler {
 
   bool Instruction(std::string_view line) {
     size_t space = 0;
-    while (space < line.size() && !std::isspace(static_cast<unsigned char>(line[space])) &&
-           line[space] != '{' && line[space] != '(') {
+    while (space < line.size() && !tools::IsBlank(line[space]) && line[space] != '{' &&
+           line[space] != '(') {
       ++space;
     }
     int function = FunctionNumber(line.substr(0, space));

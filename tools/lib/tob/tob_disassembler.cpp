@@ -8,6 +8,7 @@
 #include "common/byte_reader.h"
 #include "common/sjis.h"
 #include "lib/le_bytes.h"
+#include "lib/text_trim.h"
 #include "lib/tob/tob_syntax.h"
 #include "script/state_block.h"
 
@@ -20,8 +21,8 @@ using syntax::Fragment;
 using syntax::HexText;
 using syntax::kOffsetFlags;
 using syntax::QuoteText;
-using syntax::Trim;
 using tools::Put32;
+using tools::Trim;
 
 // A fragment as CODE when that form gives its bytes back, else in the raw form.
 std::string FragmentText(const Fragment& f, bool oneByteCounts) {

@@ -1,6 +1,5 @@
 #include "lib/tob/tob_syntax.h"
 
-#include <cctype>
 #include <charconv>
 #include <cstdio>
 
@@ -9,17 +8,13 @@
 #include "host/cp932.h"
 #include "lib/le_bytes.h"
 #include "lib/sob/sob_assembler.h"
+#include "lib/text_trim.h"
 
 namespace bw::tob::syntax {
 
 using tools::Put16;
 using tools::Put32;
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
-  return s;
-}
+using tools::Trim;
 
 std::optional<int64_t> Number(std::string_view s) {
   s = Trim(s);
@@ -41,7 +36,7 @@ bool Hex(std::string_view s, std::vector<uint8_t>& out) {
   out.clear();
   std::string digits;
   for (char c : s) {
-    if (!std::isspace(static_cast<unsigned char>(c))) digits += c;
+    if (!tools::IsBlank(c)) digits += c;
   }
   if (digits == "-") return true;
   if (digits.size() % 2) return false;

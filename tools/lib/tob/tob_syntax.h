@@ -12,7 +12,6 @@ namespace bw::tob::syntax {
 
 constexpr uint8_t kOffsetFlags = 0xFF;
 
-std::string_view Trim(std::string_view s);
 // A decimal or 0x number of at most 32 bits, with an optional minus.
 std::optional<int64_t> Number(std::string_view s);
 // Hex digits (blanks between them allowed; "-" for none) as bytes.
